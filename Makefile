@@ -1,0 +1,39 @@
+# Entry points for people and CI. Every target installs what is missing first.
+BUILD      ?= build
+ASAN_BUILD ?= build/asan
+JOBS       ?= $(shell nproc)
+CTEST_ARGS ?= --output-on-failure -j $(JOBS)
+
+.PHONY: all deps build build-asan check check-main check-asan clean
+
+all: build
+
+deps:
+	@./scripts/install-deps.sh
+
+$(BUILD)/CMakeCache.txt: | deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+$(ASAN_BUILD)/CMakeCache.txt: | deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQMR_SANITIZE=ON
+
+build-asan: deps $(ASAN_BUILD)/CMakeCache.txt
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+check-main: build
+	cd $(BUILD) && ctest $(CTEST_ARGS)
+
+# Tests that start no Java VM run again under AddressSanitizer and UBSan;
+# any report fails the run.
+check-asan: build-asan
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest $(CTEST_ARGS) -L nojvm
+
+check: check-main check-asan
+
+clean:
+	rm -rf $(BUILD)
