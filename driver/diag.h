@@ -1,0 +1,145 @@
+// Diagnostics of the driver's handles: the message records each handle keeps,
+// the internal error codes with their SQLSTATEs and messages, the formatting of
+// one diagnostic for SQLError / SQLGetDiagRec / SQLGetDiagField, and the
+// operations behind those entry points.
+#ifndef QMR_DRIVER_DIAG_H
+#define QMR_DRIVER_DIAG_H
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+
+struct EnvHandle;
+struct ConnHandle;
+struct StmtHandle;
+struct DescHandle;
+
+// One message record of a handle. The text is an owned, NUL-terminated copy
+// (malloc'd); a text from the agent still carries its "[SQLSTATE:xxxxx]" tag.
+struct ErrRec {
+  ErrRec* next;
+  char* text;
+  int32_t native;
+};
+
+// The diagnostics embedded in every handle record. `pending` is the internal
+// error code a driver operation left behind (0 none); it is reported only
+// while the list is empty. `lastRec` is the record number the last
+// SQLGetDiagRec / SQLGetDiagField asked for.
+struct DiagArea {
+  int32_t pending;
+  ErrRec* head;
+  uint32_t count;
+  uint16_t lastRec;
+  ErrRec* tail;
+};
+
+// Frees every record of a chain together with its text.
+void ERR_FreeList(ErrRec* first);
+
+// Empties the list and zeroes the pending code (what the dispatcher does
+// before a call whose descriptor asks for it).
+void DIAG_Clear(DiagArea* d);
+
+// Appends a copy of `text` with its native code; out of memory drops the
+// message silently.
+void DIAG_Add(DiagArea* d, const char* text, int32_t native);
+
+// Removes the first record and hands its text to the caller (free() it);
+// null when the list is empty.
+char* DIAG_Pop(DiagArea* d, int32_t* native);
+
+// Records in the list (not counting the pending code).
+uint32_t DIAG_Count(const DiagArea* d);
+
+// The per-kind list operations. Each works on the handle's embedded DiagArea.
+void ENV_AddError(EnvHandle* env, const char* text, int32_t native);
+void CONN_AddError(ConnHandle* conn, const char* text, int32_t native);
+void STMT_AddError(StmtHandle* stmt, const char* text, int32_t native);
+void DESC_AddError(DescHandle* desc, const char* text, int32_t native);
+char* ENV_PopError(EnvHandle* env, int32_t* native);
+char* CONN_PopError(ConnHandle* conn, int32_t* native);
+char* STMT_PopError(StmtHandle* stmt, int32_t* native);
+char* DESC_PopError(DescHandle* desc, int32_t* native);
+
+// The text of the n-th record (1-based; n <= 1 gives the first), not copied,
+// or null; its native code through `native` when given.
+const char* ERR_GetNth(const ErrRec* first, int n, int32_t* native);
+
+// ---------------------------------------------------------------------------
+// Internal error codes.
+
+// One row of the driver's error table: ODBC 2 form SQLSTATE and message.
+// Rows the driver never uses have an empty state and a null message.
+struct DrvError {
+  const char* state;
+  const char* message;
+};
+
+constexpr int kDrvErrorCount = 185;  // codes 0 .. 184
+extern const DrvError DrvErrorTable[kDrvErrorCount];
+
+// The SQLSTATE (ODBC 2 form) and message of an internal code; codes outside
+// the table, or rows without a message, give "S1000" and the "Undefined
+// errorcode" text. `msg` receives the full message, NUL-terminated.
+void ERR_DescribeCode(int code, char state[6], char* msg, size_t msgSize);
+
+// Rewrites an ODBC 2 form SQLSTATE (5 characters) into its ODBC 3 form in
+// place. Only for states the driver itself produced.
+void ERR_MapSqlState3(char* state);
+
+// Message prefixes.
+extern const char kDiagPrefix[];        // "[Quillmar][ODBC]"
+extern const char kDiagDriverPrefix[];  // "[Quillmar][ODBC][Driver]"
+
+// Formats one diagnostic of exactly one of the four handles (tried in the
+// order statement, connection, environment, descriptor).
+//   state:  6-byte buffer or null; native, lenOut: out pointers or null;
+//   msg/msgSize: message buffer (null or size 0: nothing written);
+//   mode 1 (SQLError): consumes the first record / the pending code;
+//   mode 2 (record-number calls): reads record `lastRec` of the handle.
+// Returns 0 (SQL_SUCCESS), 1 (SQL_SUCCESS_WITH_INFO: message cut) or 100
+// (SQL_NO_DATA). Whatever is written into msg is NUL-terminated when
+// msgSize > 0.
+int ERR_GetDiag(EnvHandle* env, ConnHandle* conn, StmtHandle* stmt, DescHandle* desc,
+                char* state, int32_t* native, char* msg, int32_t msgSize, int32_t* lenOut,
+                int mode);
+
+// Splits a record text: leading blanks skipped, the message ends where a
+// "[SQLSTATE:" tag begins; the state is what follows the tag up to "]" or
+// the end, at most 5 characters ("S1000" when there is no tag). `msgLen`
+// receives the message length; the return value points at its start.
+// `fromAgent` tells whether a tag was present (such states are never
+// remapped).
+const char* ERR_SplitText(const char* text, size_t* msgLen, char state[6], bool* fromAgent);
+
+// ODBC version (2 or 3) that decides the SQLSTATE form for a handle; a
+// descriptor without an owner counts as 3.
+uint32_t DIAG_EnvVersion(const EnvHandle* env);
+uint32_t DIAG_ConnVersion(const ConnHandle* conn);
+uint32_t DIAG_StmtVersion(const StmtHandle* stmt);
+uint32_t DIAG_DescVersion(const DescHandle* desc);
+
+// ---------------------------------------------------------------------------
+// Operations behind the call descriptors. Each takes its handle record and
+// the argument list positioned behind the handle:
+//   Error:        (SQLCHAR* state, SQLINTEGER* native, SQLCHAR* msg,
+//                  SQLSMALLINT size, SQLSMALLINT* len)
+//   GetDiagRec:   (SQLSMALLINT rec, SQLCHAR* state, SQLINTEGER* native,
+//                  SQLCHAR* msg, SQLSMALLINT size, SQLSMALLINT* len)
+//   GetDiagField: (SQLSMALLINT rec, SQLSMALLINT id, SQLPOINTER value,
+//                  SQLSMALLINT size, SQLSMALLINT* len, int width)
+// (short arguments arrive promoted to int through the variadic list.)
+int16_t DRV_ErrorEnvOp(void* handle, va_list ap);
+int16_t DRV_ErrorDbcOp(void* handle, va_list ap);
+int16_t DRV_ErrorStmtOp(void* handle, va_list ap);
+int16_t DRV_GetDiagRecEnvOp(void* handle, va_list ap);
+int16_t DRV_GetDiagRecDbcOp(void* handle, va_list ap);
+int16_t DRV_GetDiagRecStmtOp(void* handle, va_list ap);
+int16_t DRV_GetDiagRecDescOp(void* handle, va_list ap);
+int16_t DRV_GetDiagFieldEnvOp(void* handle, va_list ap);
+int16_t DRV_GetDiagFieldDbcOp(void* handle, va_list ap);
+int16_t DRV_GetDiagFieldStmtOp(void* handle, va_list ap);
+int16_t DRV_GetDiagFieldDescOp(void* handle, va_list ap);
+
+#endif
