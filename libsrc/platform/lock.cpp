@@ -1,10 +1,18 @@
 #include "platform/lock.h"
 
+#include <atomic>
+
 namespace plat {
+
+uint64_t Gate::self() {
+  static std::atomic<uint64_t> next{1};
+  thread_local const uint64_t me = next.fetch_add(1, std::memory_order_relaxed);
+  return me;
+}
 
 void Gate::lock() {
   std::unique_lock<std::mutex> g(m_);
-  const auto me = std::this_thread::get_id();
+  const uint64_t me = self();
   if (depth_ > 0 && owner_ == me) {
     ++depth_;
     return;
@@ -16,7 +24,7 @@ void Gate::lock() {
 
 bool Gate::try_lock() {
   std::lock_guard<std::mutex> g(m_);
-  const auto me = std::this_thread::get_id();
+  const uint64_t me = self();
   if (depth_ > 0 && owner_ != me) return false;
   owner_ = me;
   ++depth_;
@@ -27,7 +35,7 @@ void Gate::unlock() {
   std::lock_guard<std::mutex> g(m_);
   if (depth_ == 0) return;
   if (--depth_ == 0) {
-    owner_ = std::thread::id{};
+    owner_ = 0;
     cv_.notify_one();
   }
 }
@@ -36,14 +44,14 @@ unsigned Gate::release_all() {
   std::lock_guard<std::mutex> g(m_);
   unsigned d = depth_;
   depth_ = 0;
-  owner_ = std::thread::id{};
+  owner_ = 0;
   if (d) cv_.notify_one();
   return d;
 }
 
 bool Gate::held_by_me() const {
   std::lock_guard<std::mutex> g(m_);
-  return depth_ > 0 && owner_ == std::this_thread::get_id();
+  return depth_ > 0 && owner_ == self();
 }
 
 bool Gate::held() const {

@@ -4,8 +4,9 @@
 #define QMR_PLATFORM_LOCK_H
 
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
-#include <thread>
+#include <thread>  // kept: users of this header rely on it
 
 namespace plat {
 
@@ -46,9 +47,14 @@ class Gate {
   bool held() const;
 
  private:
+  // The owner is a number never given to two threads in the life of the
+  // process: a thread id (pthread_t) is reused once its thread ended, and a
+  // gate left held by an ended thread must not let a newcomer in as owner.
+  static uint64_t self();
+
   mutable std::mutex m_;
   std::condition_variable cv_;
-  std::thread::id owner_{};
+  uint64_t owner_ = 0;
   unsigned depth_ = 0;
 };
 

@@ -1,0 +1,156 @@
+#include "platform/lock.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Runs f on another thread and returns its result.
+template <class F>
+auto on_other_thread(F f) {
+  return std::async(std::launch::async, f).get();
+}
+
+TEST(MutexTest, TryLockFromAnotherThreadFailsWhileHeld) {
+  plat::Mutex m;
+  m.lock();
+  EXPECT_FALSE(on_other_thread([&] { return m.try_lock(); }));
+  m.unlock();
+  EXPECT_TRUE(on_other_thread([&] {
+    bool ok = m.try_lock();
+    if (ok) m.unlock();
+    return ok;
+  }));
+}
+
+TEST(MutexTest, CountsStayExactUnderContention) {
+  plat::Mutex m;
+  long counter = 0;
+  std::vector<std::thread> ts;
+  for (int t = 0; t < 4; ++t)
+    ts.emplace_back([&] {
+      for (int i = 0; i < 20000; ++i) {
+        plat::Guard<plat::Mutex> g(m);
+        ++counter;
+      }
+    });
+  for (auto& t : ts) t.join();
+  EXPECT_EQ(counter, 80000);
+}
+
+TEST(RecursiveMutexTest, OwnerRelocksAndOthersWaitForTheLastUnlock) {
+  plat::RecursiveMutex m;
+  m.lock();
+  ASSERT_TRUE(m.try_lock());
+  m.lock();
+  m.unlock();
+  m.unlock();
+  EXPECT_FALSE(on_other_thread([&] { return m.try_lock(); }));
+  m.unlock();
+  EXPECT_TRUE(on_other_thread([&] {
+    bool ok = m.try_lock();
+    if (ok) m.unlock();
+    return ok;
+  }));
+}
+
+TEST(GateTest, RecursionDepthIsReleasedLevelByLevel) {
+  plat::Gate g;
+  EXPECT_FALSE(g.held());
+  g.lock();
+  g.lock();
+  ASSERT_TRUE(g.try_lock());
+  EXPECT_TRUE(g.held_by_me());
+  g.unlock();
+  g.unlock();
+  EXPECT_TRUE(g.held());
+  EXPECT_FALSE(on_other_thread([&] { return g.try_lock(); }));
+  g.unlock();
+  EXPECT_FALSE(g.held());
+  EXPECT_FALSE(g.held_by_me());
+}
+
+TEST(GateTest, ReleaseAllReportsTheDepth) {
+  plat::Gate g;
+  for (int i = 0; i < 3; ++i) g.lock();
+  EXPECT_EQ(g.release_all(), 3u);
+  EXPECT_FALSE(g.held());
+  EXPECT_EQ(g.release_all(), 0u);
+  // An unlock of a free gate must not wrap the depth around.
+  g.unlock();
+  EXPECT_FALSE(g.held());
+  EXPECT_TRUE(g.try_lock());
+  g.unlock();
+}
+
+TEST(GateTest, TakenByOneThreadReleasedByAnother) {
+  plat::Gate g;
+  std::thread taker([&] {
+    g.lock();
+    g.lock();
+  });
+  taker.join();
+  ASSERT_TRUE(g.held());
+  EXPECT_FALSE(g.held_by_me());
+  EXPECT_FALSE(g.try_lock());
+
+  // A third thread is blocked in lock() until this thread releases.
+  std::atomic<bool> got{false};
+  std::thread waiter([&] {
+    g.lock();
+    got = true;
+    EXPECT_TRUE(g.held_by_me());
+    g.unlock();
+  });
+  std::this_thread::sleep_for(50ms);
+  EXPECT_FALSE(got.load());
+  EXPECT_EQ(g.release_all(), 2u);
+  waiter.join();
+  EXPECT_TRUE(got.load());
+  EXPECT_FALSE(g.held());
+}
+
+TEST(GateTest, PlainUnlockFromAnotherThreadWakesAWaiter) {
+  plat::Gate g;
+  g.lock();
+  std::atomic<bool> got{false};
+  std::thread waiter([&] {
+    g.lock();
+    got = true;
+    g.unlock();
+  });
+  std::this_thread::sleep_for(30ms);
+  EXPECT_FALSE(got.load());
+  std::thread([&] { g.unlock(); }).join();
+  waiter.join();
+  EXPECT_TRUE(got.load());
+}
+
+TEST(GateTest, ExcludesUnderContention) {
+  plat::Gate g;
+  int inside = 0;
+  int max_inside = 0;
+  long total = 0;
+  std::vector<std::thread> ts;
+  for (int t = 0; t < 4; ++t)
+    ts.emplace_back([&] {
+      for (int i = 0; i < 5000; ++i) {
+        plat::Guard<plat::Gate> lk(g);
+        ++inside;
+        if (inside > max_inside) max_inside = inside;
+        ++total;
+        --inside;
+      }
+    });
+  for (auto& t : ts) t.join();
+  EXPECT_EQ(max_inside, 1);
+  EXPECT_EQ(total, 20000);
+}
+
+}  // namespace
