@@ -1,0 +1,110 @@
+#include "platform/thread.h"
+
+#include <pthread.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include "platform/waitable_family.h"
+
+namespace plat {
+
+namespace {
+thread_local Thread* t_current = nullptr;
+}
+
+Thread* Thread::start(Func func, void* arg) {
+  if (!func) return nullptr;
+  Thread* t = new Thread(func, arg);
+  pthread_attr_t attr;
+  if (pthread_attr_init(&attr) != 0) {
+    delete t;
+    return nullptr;
+  }
+  // Nobody joins: the end is seen through the waitable, and the object
+  // outlives the thread through its reference count.
+  pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
+  pthread_t pt;
+  const int rc = pthread_create(&pt, &attr, &Thread::trampoline, t);
+  pthread_attr_destroy(&attr);
+  if (rc != 0) {
+    delete t;
+    return nullptr;
+  }
+  // The id is the kernel's, known only inside the thread; callers expect it
+  // as soon as start() returns.
+  std::unique_lock<std::mutex> g(family::mutex());
+  family::cond().wait(g, [t] { return t->tid_ != 0; });
+  return t;
+}
+
+void* Thread::trampoline(void* self) {
+  Thread* t = static_cast<Thread*>(self);
+  t_current = t;
+  {
+    std::lock_guard<std::mutex> g(family::mutex());
+    t->tid_ = static_cast<uint32_t>(syscall(SYS_gettid));
+    family::cond().notify_all();
+  }
+  const uint32_t code = t->func_(t->arg_);
+  {
+    std::lock_guard<std::mutex> g(family::mutex());
+    if (!t->override_code_) t->exit_code_ = code;
+    t->ended_ = true;
+    family::cond().notify_all();
+  }
+  t_current = nullptr;
+  t->unref();
+  return nullptr;
+}
+
+Thread* Thread::current() { return t_current; }
+
+bool Thread::stop_requested_here() {
+  const Thread* me = t_current;
+  return me && me->stop_requested();
+}
+
+void Thread::unref() {
+  if (refs_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
+}
+
+void Thread::close() { unref(); }
+
+bool Thread::running() const {
+  std::lock_guard<std::mutex> g(family::mutex());
+  return !ended_;
+}
+
+uint32_t Thread::exit_code() const {
+  std::lock_guard<std::mutex> g(family::mutex());
+  return ended_ ? exit_code_ : kStillActive;
+}
+
+bool Thread::join(int64_t timeout_ms) {
+  if (t_current == this) return false;
+  return wait_one(this, timeout_ms);
+}
+
+bool Thread::request_stop() { return request_stop_impl(false, 0); }
+
+bool Thread::request_stop(uint32_t exit_code) { return request_stop_impl(true, exit_code); }
+
+bool Thread::request_stop_impl(bool override_code, uint32_t code) {
+  std::lock_guard<std::mutex> g(family::mutex());
+  if (ended_) return false;
+  stop_ = true;
+  if (override_code) {
+    override_code_ = true;
+    exit_code_ = code;
+  }
+  // Wakes the thread if it is blocked in a wait of the family.
+  family::cond().notify_all();
+  return true;
+}
+
+bool Thread::stop_requested() const {
+  std::lock_guard<std::mutex> g(family::mutex());
+  return stop_;
+}
+
+}  // namespace plat
