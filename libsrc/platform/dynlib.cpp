@@ -1,0 +1,72 @@
+#include "platform/dynlib.h"
+
+#include <dlfcn.h>
+#include <limits.h>
+#include <link.h>
+#include <unistd.h>
+
+namespace plat {
+
+namespace {
+
+// dlerror() is consumed by its first reader; keep our own copy per thread so
+// the text survives until the caller asks for it.
+thread_local std::string t_last_error;
+
+void note_error(const char* fallback) {
+  const char* e = dlerror();
+  t_last_error = e ? e : fallback;
+}
+
+}  // namespace
+
+void* dl_open(const char* name) {
+  if (!name || !*name) {
+    t_last_error = "no library name";
+    return nullptr;
+  }
+  dlerror();
+  void* h = dlopen(name, RTLD_NOW | RTLD_LOCAL);
+  if (!h) note_error("cannot load library");
+  return h;
+}
+
+void* dl_symbol(void* lib, const char* name) {
+  if (!name) {
+    t_last_error = "no symbol name";
+    return nullptr;
+  }
+  dlerror();
+  void* p = dlsym(lib ? lib : RTLD_DEFAULT, name);
+  if (!p) note_error("symbol not found");
+  return p;
+}
+
+bool dl_close(void* lib) {
+  if (!lib) return false;
+  dlerror();
+  if (dlclose(lib) != 0) {
+    note_error("cannot close library");
+    return false;
+  }
+  return true;
+}
+
+std::string dl_last_error() { return t_last_error; }
+
+std::string module_path_of(const void* address) {
+  Dl_info info{};
+  link_map* map = nullptr;
+  if (!address || dladdr1(address, &info, reinterpret_cast<void**>(&map), RTLD_DL_LINKMAP) == 0)
+    return {};
+  // The loader names the main program after argv[0], which may be relative
+  // or bare; the kernel knows its real path.
+  if (map && !map->l_prev) {
+    char buf[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n > 0) return std::string(buf, static_cast<size_t>(n));
+  }
+  return info.dli_fname ? info.dli_fname : "";
+}
+
+}  // namespace plat
