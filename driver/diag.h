@@ -5,9 +5,11 @@
 #ifndef QMR_DRIVER_DIAG_H
 #define QMR_DRIVER_DIAG_H
 
+#include <array>
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 struct EnvHandle;
 struct ConnHandle;
@@ -16,10 +18,16 @@ struct DescHandle;
 
 // One message record of a handle. The text is an owned, NUL-terminated copy
 // (malloc'd); a text from the agent still carries its "[SQLSTATE:xxxxx]" tag.
+// A record without text stands for the internal error code `code`.
+// `ownState` is 1 when the record's SQLSTATE is one of the driver's own
+// (ODBC 2 form, remapped for ODBC 3 applications) and 0 when the database
+// sent it (shown as it came).
 struct ErrRec {
   ErrRec* next;
   char* text;
   int32_t native;
+  int32_t code;
+  uint8_t ownState;
 };
 
 // The diagnostics embedded in every handle record. `pending` is the internal
@@ -44,6 +52,14 @@ void DIAG_Clear(DiagArea* d);
 // Appends a copy of `text` with its native code; out of memory drops the
 // message silently.
 void DIAG_Add(DiagArea* d, const char* text, int32_t native);
+
+// The same, telling whether a tagged SQLSTATE in the text is the driver's
+// own (true) or came from the database (false).
+void DIAG_AddEx(DiagArea* d, const char* text, int32_t native, bool ownState);
+
+// Appends a record for an internal error code. A pending code that was
+// visible (empty list) becomes a record first, so it stays readable.
+void DIAG_AddCode(DiagArea* d, int32_t code);
 
 // Removes the first record and hands its text to the caller (free() it);
 // null when the list is empty.
@@ -77,7 +93,7 @@ struct DrvError {
 };
 
 constexpr int kDrvErrorCount = 185;  // codes 0 .. 184
-extern const DrvError DrvErrorTable[kDrvErrorCount];
+extern const std::array<DrvError, kDrvErrorCount> DrvErrorTable;
 
 // The SQLSTATE (ODBC 2 form) and message of an internal code; codes outside
 // the table, or rows without a message, give "S1000" and the "Undefined
@@ -112,6 +128,27 @@ int ERR_GetDiag(EnvHandle* env, ConnHandle* conn, StmtHandle* stmt, DescHandle* 
 // `fromAgent` tells whether a tag was present (such states are never
 // remapped).
 const char* ERR_SplitText(const char* text, size_t* msgLen, char state[6], bool* fromAgent);
+
+// One diagnostic as read from an area: the full message with its prefix,
+// the SQLSTATE in the form for the application's ODBC version, the native code.
+struct DiagText {
+  std::string message;
+  char state[6];
+  int32_t native;
+};
+
+// Reads one diagnostic of an area (mode as for ERR_GetDiag). False when
+// there is none (the state then reads "00000").
+bool DIAG_Read(DiagArea* d, uint32_t odbcVersion, int mode, DiagText* out);
+
+// ERR_GetDiag on one area.
+int DIAG_Format(DiagArea* d, uint32_t odbcVersion, int mode, char* state, int32_t* native,
+                char* msg, int32_t msgSize, int32_t* lenOut);
+
+// Copies text into buf of size bytes: whole with its NUL when it fits, else
+// cut (on a UTF-8 character boundary) and terminated; nothing at all when
+// size is 0 or buf is null. 1 when the text did not fit, else 0.
+int DIAG_CopyText(const std::string& text, char* buf, int64_t size);
 
 // ODBC version (2 or 3) that decides the SQLSTATE form for a handle; a
 // descriptor without an owner counts as 3.

@@ -1,0 +1,72 @@
+// The driver's error table and the SQLSTATE form mapping for ODBC 3.
+#include <array>
+#include <cstdio>
+#include <cstring>
+
+#include "driver/diag.h"
+
+namespace {
+
+struct Row {
+  int code;
+  const char* state;
+  const char* message;
+};
+
+constexpr Row kRows[] = {
+#define QMR_ERR(code, state, message) {code, state, message},
+#include "driver/errtable.inc"
+#undef QMR_ERR
+};
+
+constexpr std::array<DrvError, kDrvErrorCount> BuildTable() {
+  std::array<DrvError, kDrvErrorCount> t{};
+  for (auto& e : t) e = DrvError{"", nullptr};
+  for (const Row& r : kRows) t[r.code] = DrvError{r.state, r.message};
+  return t;
+}
+
+}  // namespace
+
+// Constant-initialised, so it is usable before any constructor runs.
+extern const std::array<DrvError, kDrvErrorCount> DrvErrorTable = BuildTable();
+
+const char kDiagPrefix[] = "[Quillmar][ODBC]";
+const char kDiagDriverPrefix[] = "[Quillmar][ODBC][Driver]";
+
+void ERR_DescribeCode(int code, char state[6], char* msg, size_t msgSize) {
+  const DrvError* e = (code > 0 && code < kDrvErrorCount) ? &DrvErrorTable[code] : nullptr;
+  if (e != nullptr && e->message != nullptr) {
+    std::snprintf(state, 6, "%s", e->state);
+    if (msg != nullptr && msgSize > 0) std::snprintf(msg, msgSize, "%s", e->message);
+    return;
+  }
+  std::memcpy(state, "S1000", 6);
+  if (msg != nullptr && msgSize > 0)
+    std::snprintf(msg, msgSize, "Undefined errorcode (%d).\nPlease install a newer client.",
+                  code);
+}
+
+void ERR_MapSqlState3(char* state) {
+  static const struct {
+    const char* from;
+    const char* to;
+  } kMap[] = {{"S1002", "07009"}, {"S1093", "07009"}, {"01S03", "01001"}, {"01S04", "01001"},
+              {"22003", "HY019"}, {"22008", "22007"}, {"22005", "22018"}, {"24000", "07005"},
+              {"37000", "42000"}, {"70100", "HY018"}};
+  if (state == nullptr) return;
+  for (const auto& m : kMap) {
+    if (std::strncmp(state, m.from, 5) == 0) {
+      std::memcpy(state, m.to, 5);
+      return;
+    }
+  }
+  if (state[0] == 'S' && state[1] == '1') {
+    state[0] = 'H';
+    state[1] = 'Y';
+  } else if (state[0] == 'S' && state[1] == '0' && state[2] == '0') {
+    state[0] = '4';
+    state[1] = '2';
+    state[2] = 'S';
+  }
+}

@@ -1,0 +1,295 @@
+// The driver's trace files.
+#include "driver/trace.h"
+
+#include <cctype>
+#include <cinttypes>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+#include <vector>
+
+#include "platform/lock.h"
+#include "platform/procinfo.h"
+#include "platform/registry.h"
+#include "platform/tempdir.h"
+
+std::atomic<uint32_t> g_trcState{TRC_OFF};
+
+namespace {
+
+// The three streams; guarded by TraceLock() once a trace is open.
+FILE* g_streams[3] = {nullptr, nullptr, nullptr};
+
+// Created once per process and never destroyed: lines may still be written
+// while the library's static objects are being torn down.
+plat::Mutex& TraceLock() {
+  static plat::Mutex* lock = new plat::Mutex;
+  return *lock;
+}
+
+#if defined(QMR_UNICODE) && QMR_UNICODE
+constexpr const char* kDriverDescription = "Quillmar Informix Driver (Velkaro)(Unicode)";
+#else
+constexpr const char* kDriverDescription = "Quillmar Informix Driver (Velkaro)";
+#endif
+
+std::string Vformat(const char* fmt, va_list ap) {
+  char small[512];
+  va_list copy;
+  va_copy(copy, ap);
+  int n = std::vsnprintf(small, sizeof small, fmt, copy);
+  va_end(copy);
+  if (n < 0) return std::string();
+  if (static_cast<size_t>(n) < sizeof small) return std::string(small, static_cast<size_t>(n));
+  std::string out(static_cast<size_t>(n) + 1, '\0');
+  std::vsnprintf(&out[0], out.size(), fmt, ap);
+  out.resize(static_cast<size_t>(n));
+  return out;
+}
+
+void WriteLocked(uint32_t mode, const std::string& prefix, const std::string& line) {
+  std::lock_guard<plat::Mutex> g(TraceLock());
+  FILE* f = g_streams[mode];
+  if (f == nullptr) return;
+  std::string masked = TRC_Mask(line.c_str());
+  std::fprintf(f, "%s%s\n", prefix.c_str(), masked.c_str());
+  std::fflush(f);
+}
+
+std::string TimeLine(const char* fmt) {
+  std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&now, &tm);
+  char buf[201];
+  size_t n = std::strftime(buf, sizeof buf, fmt, &tm);
+  return std::string(buf, n);
+}
+
+std::string TidPrefix() {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "[%" PRIu64 "] ", plat::thread_id());
+  return buf;
+}
+
+// The running program's name, as the banner shows it.
+std::string ProgramName() {
+  std::string cmd = plat::command_line();
+  size_t space = cmd.find(' ');
+  std::string first = cmd.substr(0, space);
+  size_t slash = first.find_last_of('/');
+  if (slash != std::string::npos) first = first.substr(slash + 1);
+  return first.empty() ? std::string("Unknown") : first;
+}
+
+// Length of a keyword's value starting at p: up to ';' or the end, or a
+// braced value up to its closing brace ("}}" is an escaped brace).
+size_t ValueLength(const char* p) {
+  if (*p == '{') {
+    size_t i = 1;
+    while (p[i] != '\0') {
+      if (p[i] == '}') {
+        if (p[i + 1] == '}') {
+          i += 2;
+          continue;
+        }
+        return i + 1;
+      }
+      ++i;
+    }
+    return i;
+  }
+  size_t i = 0;
+  while (p[i] != '\0' && p[i] != ';') ++i;
+  return i;
+}
+
+// Finds the next "PWD=" or "PASSWORD=" (any case) at or after p; the value
+// starts at *value.
+const char* FindSecret(const char* p, const char** value) {
+  for (; *p != '\0'; ++p) {
+    static const char* const kKeys[] = {"PWD=", "PASSWORD="};
+    for (const char* key : kKeys) {
+      size_t n = std::strlen(key);
+      if (strncasecmp(p, key, n) == 0) {
+        *value = p + n;
+        return p;
+      }
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::string TRC_Mask(const char* text) {
+  if (text == nullptr) return std::string();
+  std::string out;
+  const char* p = text;
+  const char* value = nullptr;
+  while (FindSecret(p, &value) != nullptr) {
+    out.append(p, static_cast<size_t>(value - p));
+    size_t len = ValueLength(value);
+    // A fixed mask: not even the length of the password reaches the trace.
+    if (len > 0) out.append("********");
+    p = value + len;
+  }
+  out.append(p);
+  return out;
+}
+
+void TRC_MaskInPlace(char* text) {
+  if (text == nullptr) return;
+  char* p = text;
+  const char* value = nullptr;
+  while (FindSecret(p, &value) != nullptr) {
+    char* v = text + (value - text);
+    size_t len = ValueLength(v);
+    std::memset(v, '*', len);
+    p = v + len;
+  }
+}
+
+std::string TRC_ConfiguredName() {
+  const char* env = std::getenv("QMR_DEBUGFILE");
+  if (env != nullptr && *env != '\0') return env;
+  // The driver's setup key, subkey "ODBC", value "DebugFile".
+  std::string key = plat::reg_key(plat::kHKeyLocalMachine,
+                                  (std::string("SOFTWARE\\Quillmar Software\\") +
+                                   kDriverDescription + "\\ODBC")
+                                      .c_str());
+  std::string value;
+  if (!plat::reg_read_string(key, "DebugFile", value)) return std::string();
+  if (value.size() > 1023) value.resize(1023);
+  return value;
+}
+
+std::string TRC_ExpandName(const char* name, uint32_t mode) {
+  std::string out;
+  for (const char* p = name; p != nullptr && *p != '\0'; ++p) {
+    if (*p != '$') {
+      out += *p;
+      continue;
+    }
+    char m = p[1];
+    if (m == '\0') break;  // a trailing '$' ends the name
+    ++p;
+    switch (m) {
+      case '$':
+        out += '$';
+        break;
+      case 'H':
+      case 'h':
+        out += '/';  // the root of the system drive
+        break;
+      case 'P':
+      case 'p':
+        out += std::to_string(plat::process_id());
+        break;
+      case 'T':
+      case 't':
+        out += TimeLine("%Y%m%d-%H%M%S");
+        break;
+      case 'U':
+      case 'u':
+        out += plat::user_name().substr(0, 255);
+        break;
+      default:
+        break;  // unknown macro: both characters are dropped
+    }
+  }
+  if (mode == TRC_MODE_XA) out += "-xa";
+  if (mode == TRC_MODE_TPL) out += "-tpl";
+  return out;
+}
+
+void TRC_Open(uint32_t mode) {
+  if (mode > TRC_MODE_TPL) return;
+  std::string name = TRC_ConfiguredName();
+  if (name.empty()) return;
+  if (name == "stderr") {
+    {
+      std::lock_guard<plat::Mutex> g(TraceLock());
+      for (FILE*& s : g_streams) s = stderr;
+    }
+    g_trcState.store(TRC_STDERR, std::memory_order_release);
+  } else {
+    std::string path = TRC_ExpandName(name.c_str(), mode);
+    FILE* f = plat::open_private_stream(path, plat::OpenMode::Truncate);
+    if (f == nullptr) return;
+    FILE* old = nullptr;
+    {
+      std::lock_guard<plat::Mutex> g(TraceLock());
+      old = g_streams[mode];
+      g_streams[mode] = f;
+    }
+    if (old != nullptr && old != stderr) std::fclose(old);
+    g_trcState.store(TRC_FILES, std::memory_order_release);
+  }
+  std::string started = TimeLine("** started on %a %b %d %H:%M:%S %Y **");
+  if (mode == TRC_MODE_XA) {
+    TRC_PrintfTid(0, "** Quillmar XA Trace File **");
+    TRC_PrintfTid(0, "%s", started.c_str());
+    TRC_PrintfTid(0, "\n");
+  } else {
+    TRC_Printf("** Quillmar ODBC Trace file for %s **", ProgramName().c_str());
+    TRC_Printf("%s", started.c_str());
+  }
+}
+
+void TRC_Close(uint32_t mode) {
+  if (mode > TRC_MODE_TPL) return;
+  {
+    std::lock_guard<plat::Mutex> g(TraceLock());
+    if (g_streams[mode] == nullptr) return;
+  }
+  std::string finished = TimeLine("\n** finished on %a %b %d %H:%M:%S %Y **");
+  TRC_Printf("%s", finished.c_str());
+  TRC_Printf("** normal end **");
+  std::lock_guard<plat::Mutex> g(TraceLock());
+  FILE* f = g_streams[mode];
+  g_streams[mode] = nullptr;
+  if (f != nullptr && f != stderr) {
+    // Another mode may share the stream only when all go to stderr.
+    std::fclose(f);
+  }
+  if (g_streams[0] == nullptr && g_streams[1] == nullptr && g_streams[2] == nullptr)
+    g_trcState.store(TRC_OFF, std::memory_order_release);
+}
+
+void TRC_VPrintf(const char* fmt, va_list ap) {
+  if (!TRC_Active()) return;
+  WriteLocked(TRC_MODE_ODBC, std::string(), Vformat(fmt, ap));
+}
+
+void TRC_Printf(const char* fmt, ...) {
+  if (!TRC_Active()) return;
+  va_list ap;
+  va_start(ap, fmt);
+  std::string line = Vformat(fmt, ap);
+  va_end(ap);
+  WriteLocked(TRC_MODE_ODBC, std::string(), line);
+}
+
+void TRC_PrintfTid(uint32_t withTid, const char* fmt, ...) {
+  if (!TRC_Active()) return;
+  va_list ap;
+  va_start(ap, fmt);
+  std::string line = Vformat(fmt, ap);
+  va_end(ap);
+  WriteLocked(TRC_MODE_XA, withTid != 0 ? TidPrefix() : std::string(), line);
+}
+
+void TRC_PrintfTid2(const char* fmt, ...) {
+  if (!TRC_Active()) return;
+  va_list ap;
+  va_start(ap, fmt);
+  std::string line = Vformat(fmt, ap);
+  va_end(ap);
+  WriteLocked(TRC_MODE_TPL, TidPrefix(), line);
+}
+
+void TRC_WriteLine(uint32_t mode, const char* line) {
+  if (!TRC_Active() || mode > TRC_MODE_TPL || line == nullptr) return;
+  WriteLocked(mode, std::string(), line);
+}

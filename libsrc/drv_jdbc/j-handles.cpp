@@ -1,0 +1,39 @@
+// The agent's handle tables.
+#include "drv_jdbc/j-handles.h"
+
+HANDLE_TABLE gAgentEnvTable;
+HANDLE_TABLE gAgentConnTable;
+HANDLE_TABLE gAgentStmtTable;
+
+namespace {
+
+int InitOne(HANDLE_TABLE* t, uint32_t tag) {
+  int rc = HT_Init(t, tag);
+  if (rc == 0) rc = HT_EnableLock(t);
+  return rc;
+}
+
+}  // namespace
+
+int AGT_InitTables() {
+  int rc = InitOne(&gAgentEnvTable, AGT_ENV_TAG);
+  if (rc == 0) rc = InitOne(&gAgentConnTable, AGT_CONN_TAG);
+  if (rc == 0) rc = InitOne(&gAgentStmtTable, AGT_STMT_TAG);
+  if (rc != 0) {
+    AGT_DoneTables();
+    return 16;
+  }
+  return 0;
+}
+
+void AGT_DoneTables() {
+  HT_Done(&gAgentStmtTable);
+  HT_Done(&gAgentConnTable);
+  HT_Done(&gAgentEnvTable);
+}
+
+bool AGT_TablesReady() { return gAgentEnvTable.slots != nullptr; }
+
+JdbcEnv* AGT_Env(uint32_t h) { return static_cast<JdbcEnv*>(HT_Lookup(&gAgentEnvTable, h)); }
+JdbcConn* AGT_Conn(uint32_t h) { return static_cast<JdbcConn*>(HT_Lookup(&gAgentConnTable, h)); }
+JdbcStmt* AGT_Stmt(uint32_t h) { return static_cast<JdbcStmt*>(HT_Lookup(&gAgentStmtTable, h)); }

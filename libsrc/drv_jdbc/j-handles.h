@@ -1,0 +1,32 @@
+// The agent's three handle tables and the handle check every agent
+// operation starts with: a number the agent does not hold gives 21 at once,
+// before any other work and without posting anything.
+#ifndef QMR_DRV_JDBC_J_HANDLES_H
+#define QMR_DRV_JDBC_J_HANDLES_H
+
+#include <cstdint>
+
+#include "drv_jdbc/j-records.h"
+#include "util/handle_table.h"
+
+constexpr uint32_t AGT_ENV_TAG = 0xAAAA;
+constexpr uint32_t AGT_CONN_TAG = 0xBBBB;
+constexpr uint32_t AGT_STMT_TAG = 0xCCCC;
+
+extern HANDLE_TABLE gAgentEnvTable;
+extern HANDLE_TABLE gAgentConnTable;
+extern HANDLE_TABLE gAgentStmtTable;
+
+// Creates the three tables (each with its own lock). 0 or 16; on failure
+// none is left behind. Called by the first DRV_Init.
+int AGT_InitTables();
+// Destroys them. Called by the last DRV_Term.
+void AGT_DoneTables();
+bool AGT_TablesReady();
+
+// The record of a handle in the table of its kind, or null.
+JdbcEnv* AGT_Env(uint32_t h);
+JdbcConn* AGT_Conn(uint32_t h);
+JdbcStmt* AGT_Stmt(uint32_t h);
+
+#endif

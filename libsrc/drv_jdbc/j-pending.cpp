@@ -1,0 +1,100 @@
+// TEMPORARY stand-ins for the JDBC agent's operations until they are written
+// (see j-pending.h). The handle checks are the real ones.
+#include "drv_jdbc/j-pending.h"
+
+#include "drv_jdbc/j-handles.h"
+
+namespace {
+
+constexpr uint32_t kNotCapable = 43;
+constexpr int32_t kXaRmErr = -3;  // XAER_RMERR
+
+uint32_t OnStmt(uint32_t h) { return AGT_Stmt(h) != nullptr ? kNotCapable : 21; }
+uint32_t OnConn(uint32_t h) { return AGT_Conn(h) != nullptr ? kNotCapable : 21; }
+int32_t OnXaConn(uint32_t h) { return AGT_Conn(h) != nullptr ? kXaRmErr : -5; }  // XAER_INVAL
+
+}  // namespace
+
+extern "C" {
+
+uint32_t DRV_GetInfo(uint32_t h, uint32_t request, void*, uint16_t, uint16_t*) {
+  // The request's scope (bits 28-31) names the kind of handle.
+  switch (request >> 28) {
+    case 1:
+      return AGT_Env(h) != nullptr ? kNotCapable : 21;
+    case 2:
+      return OnConn(h);
+    case 3:
+      return OnStmt(h);
+    default:
+      return 21;
+  }
+}
+uint32_t DRV_SetOption(uint32_t h, uint32_t request, void*) {
+  return (request >> 28) == 3 ? OnStmt(h) : OnConn(h);
+}
+uint32_t DRV_Init(const char* const*, uint32_t* env) {
+  if (env != nullptr) *env = 0;
+  return kNotCapable;
+}
+uint32_t DRV_Term(uint32_t env) { return AGT_Env(env) != nullptr ? kNotCapable : 21; }
+uint32_t DRV_Connect(uint32_t env, ConnectInfo*, uint32_t* conn) {
+  if (conn != nullptr) *conn = 0;
+  return AGT_Env(env) != nullptr ? kNotCapable : 21;
+}
+uint32_t DRV_Disconnect(uint32_t conn) { return OnConn(conn); }
+uint32_t DRV_AllocStmt(uint32_t conn, uint32_t* stmt) {
+  if (stmt != nullptr) *stmt = 0;
+  return OnConn(conn);
+}
+uint32_t DRV_FreeStmt(uint32_t stmt) { return OnStmt(stmt); }
+uint32_t DRV_GetCursorName(uint32_t stmt, char*, uint16_t, uint16_t*) { return OnStmt(stmt); }
+uint32_t DRV_SetCursorName(uint32_t stmt, const char*) { return OnStmt(stmt); }
+uint32_t DRV_Prepare(uint32_t stmt, const char*) { return OnStmt(stmt); }
+uint32_t DRV_SetParams(uint32_t stmt, COLSET*) { return OnStmt(stmt); }
+uint32_t DRV_Execute(uint32_t stmt) { return OnStmt(stmt); }
+uint32_t DRV_UnusedStmtOp(uint32_t stmt) { return OnStmt(stmt); }
+uint32_t DRV_NumResultCols(uint32_t stmt, uint16_t*, JdbcColDesc**) { return OnStmt(stmt); }
+uint32_t DRV_DescribeCols(uint32_t stmt, uint16_t*, JdbcColDesc**) { return OnStmt(stmt); }
+uint32_t DRV_NativeSql(uint32_t conn, const char*, char*, uint16_t, uint16_t*) {
+  return OnConn(conn);
+}
+uint32_t DRV_BindCols(uint32_t stmt, uint16_t, const JdbcColBind*) { return OnStmt(stmt); }
+uint32_t DRV_Fetch(uint32_t stmt, uint16_t, COLSET*) { return OnStmt(stmt); }
+uint32_t DRV_CloseCursor(uint32_t stmt) { return OnStmt(stmt); }
+uint32_t DRV_Commit(uint32_t conn) { return OnConn(conn); }
+uint32_t DRV_Rollback(uint32_t conn) { return OnConn(conn); }
+uint32_t DRV_GetOpTable(uint32_t conn, DRV_OpTableRequest*) { return OnConn(conn); }
+uint32_t DRV_MoreResults(uint32_t stmt) { return OnStmt(stmt); }
+uint32_t DRV_DDColumnPrivileges(uint32_t stmt, const void*) { return OnStmt(stmt); }
+uint32_t DRV_DDColumns(uint32_t stmt, const void*) { return OnStmt(stmt); }
+uint32_t DRV_DDForeignKeys(uint32_t stmt, const void*) { return OnStmt(stmt); }
+uint32_t DRV_DDPrimaryKeys(uint32_t stmt, const void*) { return OnStmt(stmt); }
+uint32_t DRV_DDProcedureColumns(uint32_t stmt, const void*) { return OnStmt(stmt); }
+uint32_t DRV_DDProcedures(uint32_t stmt, const void*) { return OnStmt(stmt); }
+uint32_t DRV_DDSpecialColumns(uint32_t stmt, const void*) { return OnStmt(stmt); }
+uint32_t DRV_DDStatistics(uint32_t stmt, const void*) { return OnStmt(stmt); }
+uint32_t DRV_DDTablePrivileges(uint32_t stmt, const void*) { return OnStmt(stmt); }
+uint32_t DRV_DDTables(uint32_t stmt, const void*) { return OnStmt(stmt); }
+uint32_t DRV_DDGetTypeInfo(uint32_t stmt, int16_t) { return OnStmt(stmt); }
+uint32_t DRV_PrepareExecute(uint32_t stmt, const char*, COLSET*, uint16_t, const JdbcColBind*) {
+  return OnStmt(stmt);
+}
+uint32_t DRV_ColAttributes(uint32_t stmt, uint16_t*, uint16_t*, JdbcColDesc**, ATTR_ENTRY**) {
+  return OnStmt(stmt);
+}
+uint32_t DRV_Cancel(uint32_t stmt) { return OnStmt(stmt); }
+int32_t DRV_XaClose(uint32_t conn, const char*, int32_t, int64_t) { return OnXaConn(conn); }
+int32_t DRV_XaCommit(uint32_t conn, XID*, int32_t, int64_t) { return OnXaConn(conn); }
+int32_t DRV_XaComplete(uint32_t conn, int*, int*, int32_t, int64_t) { return OnXaConn(conn); }
+int32_t DRV_XaEnd(uint32_t conn, XID*, int32_t, int64_t) { return OnXaConn(conn); }
+int32_t DRV_XaForget(uint32_t conn, XID*, int32_t, int64_t) { return OnXaConn(conn); }
+int32_t DRV_XaOpen(uint32_t conn, uint32_t, const char*, int32_t, int64_t) {
+  return OnXaConn(conn);
+}
+int32_t DRV_XaPrepare(uint32_t conn, XID*, int32_t, int64_t) { return OnXaConn(conn); }
+int32_t DRV_XaRecover(uint32_t conn, XID*, int64_t, int32_t, int64_t) { return OnXaConn(conn); }
+int32_t DRV_XaRollback(uint32_t conn, XID*, int32_t, int64_t) { return OnXaConn(conn); }
+int32_t DRV_XaStart(uint32_t conn, XID*, int32_t, int64_t) { return OnXaConn(conn); }
+
+}  // extern "C"
