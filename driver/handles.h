@@ -1,0 +1,207 @@
+// The driver's handle records: environment, connection, statement and
+// descriptor. The application never sees these pointers; it holds numbers
+// from the four handle tables of the dispatcher (driver/dispatch.h), and a
+// record is reached only through a lookup that also checks its tag.
+//
+// Every record starts with its tag (the kind while alive, kTagReleased once
+// released) and carries its diagnostics in `diag`.
+#ifndef QMR_DRIVER_HANDLES_H
+#define QMR_DRIVER_HANDLES_H
+
+#include <cstdint>
+#include <string>
+
+#include "driver/diag.h"
+#include "drv_jdbc/drv_agent.h"
+#include "platform/lock.h"
+
+constexpr uint32_t kTagEnv = 0x3144;
+constexpr uint32_t kTagConn = 0x3244;
+constexpr uint32_t kTagStmt = 0x3344;
+constexpr uint32_t kTagDesc = 0x3444;
+constexpr uint32_t kTagReleased = 0xFFFFFFFFu;
+
+struct EnvHandle;
+struct ConnHandle;
+struct StmtHandle;
+struct DescHandle;
+
+// ---------------------------------------------------------------------------
+// Environment.
+
+enum : uint32_t { kEnvReleased = 0, kEnvAllocated = 1, kEnvOpen = 2 };
+
+struct EnvHandle {
+  uint32_t tag = kTagEnv;
+  uint32_t handle = 0;  // number in the environment table
+  DiagArea diag{};
+  uint32_t state = kEnvAllocated;
+  EnvHandle* next = nullptr;        // process-wide list, newest first
+  ConnHandle* firstConn = nullptr;  // newest first
+  uint32_t serial = 0;              // environments counted so far, this one included
+  uint32_t connCounter = 0;         // connections ever allocated on it
+  uint32_t pooling = 0;             // SQL_ATTR_CONNECTION_POOLING
+  uint32_t cpMatch = 0;             // SQL_ATTR_CP_MATCH
+  uint32_t odbcVersion = 2;         // SQL_ATTR_ODBC_VERSION
+  uint32_t outputNts = 1;           // SQL_ATTR_OUTPUT_NTS
+};
+
+// ---------------------------------------------------------------------------
+// Connection.
+
+enum : uint32_t { kConnReleased = 0, kConnAllocated = 1, kConnConnected = 2 };
+
+// Connection flags.
+enum : uint16_t {
+  kConnNoPrompt = 0x01,
+  kConnReadOnly = 0x02,  // cn_readonly
+  kConnAutoCommit = 0x04,
+  kConnAsync = 0x08,
+  kConnOpt0x20 = 0x20,
+  kConnOpt0x40 = 0x40,
+  kConnMase = 0x80,
+  kConnIncludeViews = 0x100,
+  kConnIncludeAll = 0x200,
+};
+
+// Failover events handed to the application's callback.
+enum : uint32_t { kFailoverCompleted = 16, kFailoverAborted = 17 };
+
+// The application's failover callback: (event, context, always 0).
+typedef void (*DRV_FailoverCallback)(uint32_t event, void* context, uintptr_t reserved);
+
+struct ConnHandle {
+  uint32_t tag = kTagConn;
+  uint32_t handle = 0;  // number in the connection table
+  DiagArea diag{};
+  uint32_t state = kConnAllocated;
+  ConnHandle* next = nullptr;        // next connection of the same environment
+  StmtHandle* firstStmt = nullptr;   // newest first
+  EnvHandle* env = nullptr;
+
+  std::string dsn;  // data-source name; empty when none
+
+  uint16_t flags = kConnAutoCommit;
+  uint32_t loginTimeout = 120;
+  uint32_t isolation = 0;  // cached transaction isolation, 0 = none cached
+
+  // The agent behind the connection and its two handles for it.
+  DRV_Agent agent{};
+  uint32_t agentEnv = 0;
+  uint32_t agentConn = 0;
+
+  uint32_t serial = 0;       // the environment's connection counter for this one
+  uint32_t stmtCounter = 0;  // statements ever allocated on it
+
+  // The object whose dispatched call is running (this connection, one of its
+  // statements or descriptors), null when idle. Read and written only under
+  // the dispatcher's call lock.
+  void* busy = nullptr;
+
+  // Capabilities the agent reported at connect.
+  uint32_t cn_needbind = 0;
+  uint32_t cn_hasMoreRes = 0;
+  uint32_t cn_hasParamOp = 0;
+  uint32_t cn_spOutDeferFetch = 0;
+  uint32_t cn_hasScrlCurs = 0;
+  uint32_t cn_hasDynMixCurs = 0;
+  uint32_t cn_hasV2DAE = 0;
+  uint32_t wideText = 0;
+  uint32_t stmtWord = 0;  // copied into every new statement
+  uint32_t cn_hasExecute2 = 0;
+  uint32_t cap0x200 = 0;
+  uint32_t cap0x400 = 0;
+  uint32_t cap0x800 = 0;
+  uint32_t cap0x1000 = 0;
+  uint32_t capFailover = 0;
+  uint32_t capDtc = 0;
+
+  DRV_FailoverCallback failoverCallback = nullptr;
+  void* failoverContext = nullptr;
+
+  // The distributed-transaction code's own lock.
+  plat::RecursiveMutex dtcLock;
+  // The call lock the dispatcher holds around every operation on this
+  // connection. A gate, so that the transaction coordinator's thread may
+  // release a hold taken on another thread.
+  plat::Gate callLock;
+};
+
+// ---------------------------------------------------------------------------
+// Statement.
+
+enum : uint32_t { kStmtReleased = 0, kStmtAllocated = 1, kStmtPrepared = 2 };
+
+// Statement flags.
+enum : uint16_t {
+  kStmtFlagPrepared = 0x01,
+  kStmtFlagCursorOpen = 0x02,
+  kStmtFlagNeedBind = 0x04,
+  kStmtFlagBindsPassed = 0x08,
+};
+
+struct StmtHandle {
+  uint32_t tag = kTagStmt;
+  uint32_t handle = 0;  // number in the statement table
+  DiagArea diag{};
+  uint32_t state = kStmtAllocated;
+  StmtHandle* next = nullptr;  // next statement of the same connection
+  ConnHandle* conn = nullptr;
+  uint32_t serial = 0;
+  DRV_Agent* agent = nullptr;  // the connection's agent record
+  uint32_t agentStmt = 0;
+
+  // Copies of the connection's statement defaults.
+  uint32_t queryTimeout = 0;
+  uint64_t maxLength = 0;
+  uint64_t maxRows = 0;
+  uint32_t bindType = 0;
+  uint32_t noScan = 0;
+
+  uint32_t connWord = 0;  // the connection's stmtWord at allocation
+  uint16_t flags = 0;
+  uint16_t needData = 0;  // pending need-data step
+  uint32_t word1 = 1;
+  uint32_t word2 = 0;
+
+  // The four implicit descriptors, and the ARD/APD currently in use (an
+  // explicit descriptor the application installed, else the implicit one).
+  DescHandle* implicitArd = nullptr;
+  DescHandle* implicitApd = nullptr;
+  DescHandle* ard = nullptr;
+  DescHandle* apd = nullptr;
+  DescHandle* ird = nullptr;
+  DescHandle* ipd = nullptr;
+};
+
+// ---------------------------------------------------------------------------
+// Descriptor.
+
+enum : uint16_t { kDescExplicit = 0, kDescIRD = 1, kDescARD = 2, kDescIPD = 3, kDescAPD = 4 };
+enum : uint16_t { kDescAllocAuto = 1, kDescAllocUser = 2 };
+
+struct DescHandle {
+  uint32_t tag = kTagDesc;
+  DiagArea diag{};
+  uint32_t handle = 0;            // number in the descriptor table
+  ConnHandle* conn = nullptr;     // owner of an explicit descriptor
+  StmtHandle* stmt = nullptr;     // owner of an implicit descriptor
+  uint16_t kind = kDescExplicit;
+  uint16_t allocType = kDescAllocUser;
+
+  // Header fields.
+  uint64_t arraySize = 1;
+  uint16_t* arrayStatus = nullptr;
+  int64_t* bindOffset = nullptr;
+  uint32_t bindType = 0;
+  int16_t count = 0;
+  uint64_t* rowsProcessed = nullptr;
+};
+
+// The connection a descriptor belongs to: its own, or its statement's.
+inline ConnHandle* DESC_Conn(const DescHandle* d) {
+  if (d->conn != nullptr) return d->conn;
+  return d->stmt != nullptr ? d->stmt->conn : nullptr;
+}
+
+#endif
