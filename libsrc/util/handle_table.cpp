@@ -1,0 +1,138 @@
+#include "util/handle_table.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "platform/lock.h"
+
+namespace {
+
+// Holds the table's lock for a scope when the table has one.
+class TableGuard {
+ public:
+  explicit TableGuard(const HANDLE_TABLE* table)
+      : lock_(table->lock_flag ? table->lock : nullptr) {
+    if (lock_) lock_->lock();
+  }
+  ~TableGuard() {
+    if (lock_) lock_->unlock();
+  }
+  TableGuard(const TableGuard&) = delete;
+  TableGuard& operator=(const TableGuard&) = delete;
+
+ private:
+  plat::Mutex* lock_;
+};
+
+uint16_t slot_tag(const HANDLE_TABLE* table) {
+  return static_cast<uint16_t>(table->tag & 0xFFFFu);
+}
+
+// Makes room for capacity + HT_GROW_BY slots. The array is grown
+// geometrically so that filling a big table does not copy it once per five
+// handles; only capacity is what handle numbers may name.
+bool reserve_slots(HANDLE_TABLE* table, uint32_t needed) {
+  if (needed <= table->slots_allocated) return true;
+  uint32_t want = std::min<uint32_t>(std::max(needed, table->slots_allocated * 2), HT_MAX_SLOTS);
+  void* grown = std::realloc(table->slots, sizeof(HT_SLOT) * want);
+  if (!grown && want > needed) {
+    want = needed;
+    grown = std::realloc(table->slots, sizeof(HT_SLOT) * want);
+  }
+  if (!grown) return false;  // the old array is untouched
+  table->slots = static_cast<HT_SLOT*>(grown);
+  for (uint32_t i = table->slots_allocated; i < want; ++i) table->slots[i] = HT_SLOT{0, nullptr};
+  table->slots_allocated = want;
+  return true;
+}
+
+}  // namespace
+
+int HT_Init(HANDLE_TABLE* table, uint32_t tag) {
+  if (!table) return HT_ERR_ARGUMENT;
+  HT_Done(table);
+  auto* slots = static_cast<HT_SLOT*>(std::calloc(HT_GROW_BY, sizeof(HT_SLOT)));
+  if (!slots) return HT_ERR_MEMORY;
+  table->slots = slots;
+  table->slots_allocated = HT_GROW_BY;
+  table->capacity = HT_GROW_BY;
+  table->free_count = HT_GROW_BY;
+  table->first_free = 0;
+  // A slot tagged 0 reads as free, so a tag without a low half would make
+  // every handle of the table unresolvable.
+  table->tag = (tag & 0xFFFFu) ? (tag & 0xFFFFu) : 0xFFFFFFFFu;
+  return HT_OK;
+}
+
+int HT_EnableLock(HANDLE_TABLE* table) {
+  if (!table) return HT_ERR_ARGUMENT;
+  if (!table->lock) {
+    table->lock = new (std::nothrow) plat::Mutex;
+    if (!table->lock) return HT_ERR_MEMORY;
+  }
+  table->lock_flag = 1;
+  return HT_OK;
+}
+
+int HT_Alloc(HANDLE_TABLE* table, uint32_t* handle, void* object) {
+  if (handle) *handle = 0;
+  if (!table || !handle || table->tag == 0) return HT_ERR_ARGUMENT;
+
+  TableGuard guard(table);
+  uint32_t index = table->capacity;
+  if (table->free_count > 0) {
+    for (uint32_t i = table->first_free; i < table->capacity; ++i) {
+      if (table->slots[i].tag == 0) {
+        index = i;
+        break;
+      }
+    }
+  }
+  if (index == table->capacity) {
+    // No free slot (or the free count was wrong): grow by five.
+    const uint32_t grown = static_cast<uint32_t>(table->capacity) + HT_GROW_BY;
+    if (grown > HT_MAX_SLOTS) return HT_ERR_TABLE_FULL;
+    if (!reserve_slots(table, grown)) return HT_ERR_MEMORY;
+    table->capacity = static_cast<uint16_t>(grown);
+    table->free_count = HT_GROW_BY;
+  }
+
+  table->slots[index].tag = slot_tag(table);
+  table->slots[index].object = object;
+  table->free_count = static_cast<uint16_t>(table->free_count - 1);
+  table->first_free = index + 1;
+  *handle = (static_cast<uint32_t>(slot_tag(table)) << 16) | index;
+  return HT_OK;
+}
+
+void* HT_Lookup(HANDLE_TABLE* table, uint64_t handle) {
+  if (!table || (handle >> 32) != 0) return nullptr;
+  const uint32_t index = static_cast<uint32_t>(handle & 0xFFFFu);
+  const uint16_t tag = static_cast<uint16_t>((handle >> 16) & 0xFFFFu);
+  if (tag == 0) return nullptr;
+  TableGuard guard(table);
+  if (index >= table->capacity || table->slots[index].tag != tag) return nullptr;
+  return table->slots[index].object;
+}
+
+void HT_Free(HANDLE_TABLE* table, uint64_t handle) {
+  if (!table || (handle >> 32) != 0) return;
+  const uint32_t index = static_cast<uint32_t>(handle & 0xFFFFu);
+  const uint16_t tag = static_cast<uint16_t>((handle >> 16) & 0xFFFFu);
+  if (tag == 0) return;
+  // The capacity is read under the lock: another thread may be growing it.
+  TableGuard guard(table);
+  if (index >= table->capacity || table->slots[index].tag != tag) return;
+  table->slots[index] = HT_SLOT{0, nullptr};
+  table->free_count = static_cast<uint16_t>(table->free_count + 1);
+  table->first_free = std::min(table->first_free, index);
+}
+
+void HT_Done(HANDLE_TABLE* table) {
+  if (!table) return;
+  std::free(table->slots);
+  delete table->lock;
+  *table = HANDLE_TABLE{};
+}

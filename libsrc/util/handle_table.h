@@ -1,0 +1,77 @@
+// Handle tables: the numbers the driver hands out instead of pointers.
+//
+// A handle number is 32 bits: the table's 16-bit tag in the high half and the
+// slot index in the low half. A number resolves only while its slot still
+// holds an object under the same tag, so a stale number, or a number of
+// another table, looks up as null.
+//
+// A table whose bytes are all zero (a global, or HANDLE_TABLE{}) is
+// uninitialised; HT_Init makes it usable and HT_Done returns it to all zero.
+#ifndef QMR_UTIL_HANDLE_TABLE_H
+#define QMR_UTIL_HANDLE_TABLE_H
+
+#include <cstdint>
+
+namespace plat {
+class Mutex;
+}
+
+// One slot: tag 0 marks a free slot, any other value is the owning table's tag.
+struct HT_SLOT {
+  uint16_t tag;
+  void* object;
+};
+
+struct HANDLE_TABLE {
+  // Low 16 bits of the creator's tag; a tag whose low half is 0 is stored as
+  // 0xFFFFFFFF, since 0 marks a free slot.
+  uint32_t tag = 0;
+  uint16_t capacity = 0;    // slots in use or free that handles may name
+  uint16_t free_count = 0;  // slots below capacity whose tag is 0
+  HT_SLOT* slots = nullptr;
+  uint32_t lock_flag = 0;   // 1 once HT_EnableLock gave the table its lock
+  plat::Mutex* lock = nullptr;
+
+  // Bookkeeping that keeps allocation cheap on big tables: the slot array may
+  // hold more entries than capacity (grown geometrically), and no slot below
+  // first_free is free.
+  uint32_t slots_allocated = 0;
+  uint32_t first_free = 0;
+};
+
+// Slots are added five at a time; a table holds at most 65530 of them (so no
+// handle number of a table tagged 0xFFFF can be 0xFFFFFFFF).
+constexpr uint16_t HT_GROW_BY = 5;
+constexpr uint32_t HT_MAX_SLOTS = 65530;
+
+// Internal error codes returned here.
+constexpr int HT_OK = 0;
+constexpr int HT_ERR_MEMORY = 16;        // memory allocation failure
+constexpr int HT_ERR_ARGUMENT = 21;      // null or uninitialised table, null out pointer
+constexpr int HT_ERR_TABLE_FULL = 131;   // limit on the number of handles
+
+// Resets the table (HT_Done) and gives it 5 free slots and the tag. The lock
+// stays off. 0 or 16; on 16 the table stays all zero.
+int HT_Init(HANDLE_TABLE* table, uint32_t tag);
+
+// Gives the table its own lock; from then on HT_Alloc, HT_Lookup and HT_Free
+// are atomic with respect to each other. Call before the table is shared.
+// 0, 16 (no memory for the lock) or 21 (null table).
+int HT_EnableLock(HANDLE_TABLE* table);
+
+// Registers object in the lowest free slot, growing the table when none is
+// free. *handle is 0 unless the result is 0. 0, 16, 21 or 131.
+int HT_Alloc(HANDLE_TABLE* table, uint32_t* handle, void* object);
+
+// The object registered under handle, or null: for a null table, a number
+// with bits above the low 32 set, a slot beyond the capacity, a free slot or
+// a slot of another table. The object is not protected once this returns.
+void* HT_Lookup(HANDLE_TABLE* table, uint64_t handle);
+
+// Clears the slot when handle names it; any other number is ignored.
+void HT_Free(HANDLE_TABLE* table, uint64_t handle);
+
+// Frees the slot array and the lock and zeroes the record.
+void HT_Done(HANDLE_TABLE* table);
+
+#endif
