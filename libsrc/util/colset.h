@@ -113,6 +113,20 @@ int ColSetSetRows(COLSET* set, uint32_t rows);
 // (characters for the UTF-16 forms, bytes otherwise); the length-prefixed
 // forms are rounded up to their prefix's alignment. 0 for an unknown code,
 // COLSET_SIZE_TOO_LARGE when the size does not fit in 32 bits.
+//
+//   1, 14 -> length          17, 18, 21 -> length + 1
+//   2, 3, 6 -> 1             19, 22 -> length + 2, to a multiple of 2
+//   4, 7 -> 2                20, 23 -> length + 4, to a multiple of 4
+//   5, 8, 9 -> 4             24 -> 2 * length
+//   10 -> 8                  25 -> 2 * length + 2
+//   11, 12 -> 6              27 -> 2 * length + 4, to a multiple of 4
+//   13 -> 16                 15, 16, 26 -> sizeof(COLSET_LONG)
+//   0 -> 1 (as the core's fetch-block estimate counts it)
+//
+// The agent's column shapes already count a terminator or prefix in the
+// length they pass (precision + 1 for 17 and 25, binary size + 4 for 23), so
+// those elements carry a little slack; writers must still leave room for the
+// NUL of 17 and 25 themselves: a 25 element holds size / 2 - 1 characters.
 uint32_t ColSetTypeSize(uint32_t code, uint32_t length);
 
 struct JdbcColDesc;
