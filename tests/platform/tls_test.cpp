@@ -32,6 +32,7 @@ TEST(TlsTest, EachThreadSeesItsOwnValue) {
 std::atomic<int> g_destroyed{0};
 
 TEST(TlsTest, DestructorRunsAtThreadExitForNonNullValues) {
+  g_destroyed = 0;
   plat::TlsKey key;
   ASSERT_TRUE(plat::tls_alloc(key, [](void* p) { g_destroyed += *static_cast<int*>(p); }));
   int five = 5;

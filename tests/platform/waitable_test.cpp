@@ -43,11 +43,12 @@ TEST(EventTest, TimedWaitTimesOut) {
 TEST(EventTest, ReleasesExactlyOneOfTwoWaiters) {
   plat::Event e;
   std::atomic<int> through{0};
-  std::thread a([&] { through += e.wait(2000) ? 1 : 0; });
-  std::thread b([&] { through += e.wait(2000) ? 1 : 0; });
+  std::thread a([&] { through += e.wait() ? 1 : 0; });
+  std::thread b([&] { through += e.wait() ? 1 : 0; });
   std::this_thread::sleep_for(30ms);
   e.set();
-  std::this_thread::sleep_for(100ms);
+  while (through.load() == 0) std::this_thread::sleep_for(1ms);
+  std::this_thread::sleep_for(50ms);
   EXPECT_EQ(through.load(), 1);
   e.set();
   a.join();
@@ -225,7 +226,6 @@ TEST(ThreadTest, StopRequestWithCodeReplacesTheResult) {
   plat::Thread* t = plat::Thread::start(&block_until_stopped, &never);
   ASSERT_NE(t, nullptr);
   EXPECT_TRUE(t->request_stop(77));
-  EXPECT_EQ(t->exit_code(), plat::Thread::kStillActive);
   ASSERT_TRUE(t->join(5000));
   EXPECT_EQ(t->exit_code(), 77u);
   t->close();
