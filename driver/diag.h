@@ -78,6 +78,12 @@ char* CONN_PopError(ConnHandle* conn, int32_t* native);
 char* STMT_PopError(StmtHandle* stmt, int32_t* native);
 char* DESC_PopError(DescHandle* desc, int32_t* native);
 
+struct DRV_Agent;
+// Moves the agent's diagnostics for one of its handles (agent slot 2) into
+// an area, keeping each record's SQLSTATE origin. Returns the number of
+// records added (0 also when the agent has none or the call failed).
+uint32_t DIAG_PullAgentErrors(DiagArea* d, const DRV_Agent* agent, uint32_t agentHandle);
+
 // The text of the n-th record (1-based; n <= 1 gives the first), not copied,
 // or null; its native code through `native` when given.
 const char* ERR_GetNth(const ErrRec* first, int n, int32_t* native);
