@@ -1,0 +1,15 @@
+// Process-wide locks of the cursor library's SQL analyser. They are built at
+// static-initialisation time and never destroyed, so every caller can take
+// them whatever the order of start-up.
+#ifndef QMR_SCRS_SCRLOCK_H
+#define QMR_SCRS_SCRLOCK_H
+
+#include "platform/lock.h"
+
+// Serialises parsing: held from the creation of a parse's identifier table
+// until it is freed.
+extern plat::Mutex scr_ParseMutex;
+// Taken by the parse-tree text generator for the whole of one regeneration.
+extern plat::RecursiveMutex scr_TextLock;
+
+#endif

@@ -1,0 +1,1 @@
+select a from t union select b from u order by 1

@@ -1,0 +1,1 @@
+update t set a = 1 where current of c1

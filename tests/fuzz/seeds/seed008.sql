@@ -1,0 +1,1 @@
+insert into t values (?, 1)

@@ -1,0 +1,1 @@
+select left(name, 2) from t

@@ -1,0 +1,1 @@
+select a-b, a - b from t

@@ -1,0 +1,1 @@
+select * from {oj t1 LEFT OUTER JOIN t2 ON t1.a = t2.a WHERE x}

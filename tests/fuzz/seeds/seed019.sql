@@ -1,0 +1,1 @@
+select {fn EXTRACT(YEAR FROM d)} from t

@@ -1,0 +1,1 @@
+select 'it''s', "a b" from t

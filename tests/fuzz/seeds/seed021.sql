@@ -1,0 +1,1 @@
+select x@12 from t@db

@@ -1,0 +1,1 @@
+select 1.5e3, 1., .5, 0x1F, 0x from t

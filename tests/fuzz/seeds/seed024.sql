@@ -1,0 +1,1 @@
+select a, A from t

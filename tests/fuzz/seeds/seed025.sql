@@ -1,0 +1,1 @@
+  select a from t order by 2 desc

@@ -1,0 +1,1 @@
+select a from t1, t2 where t1.k = t2.k

@@ -1,0 +1,1 @@
+select a from t1 left outer join t2 on t1.k = t2.k

@@ -1,0 +1,1 @@
+select count(*) from t group by a

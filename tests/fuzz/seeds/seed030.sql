@@ -1,0 +1,1 @@
+select t.*, a+1, b from t

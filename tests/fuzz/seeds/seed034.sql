@@ -1,0 +1,1 @@
+select a from db@srv:own.tab x where a between ? and ? and c like 'x%' escape '\'

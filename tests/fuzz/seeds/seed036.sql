@@ -1,0 +1,1 @@
+select distinct top 10 percent with ties a from t

@@ -1,0 +1,1 @@
+select case a when 1 then 'x' else 'y' end, case when a > 1 then 2 end from t

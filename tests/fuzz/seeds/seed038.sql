@@ -1,0 +1,1 @@
+select a from t where exists (select b from u where u.b = t.a) and c in (1, 2, ?) and d not in (select e from v)

@@ -1,0 +1,1 @@
+select a from t where c like ? --(* vendor(Microsoft), product(ODBC) escape '!' *)--

@@ -1,0 +1,1 @@
+delete from t where current of c

@@ -1,0 +1,1 @@
+insert into t (a, b) select c, d from u

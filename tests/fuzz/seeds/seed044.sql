@@ -1,0 +1,1 @@
+update t from u set a = u.b where t.k = u.k

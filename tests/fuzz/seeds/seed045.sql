@@ -1,0 +1,1 @@
+update t set a = null, b = 2 from u

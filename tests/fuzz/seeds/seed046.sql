@@ -1,0 +1,1 @@
+select * from (select a from t) x order by a

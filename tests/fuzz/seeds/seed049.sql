@@ -1,0 +1,1 @@
+select a from t group by a having count(distinct b) > 1

@@ -1,0 +1,1 @@
+select a from t where b is null or c is not null or ? is null

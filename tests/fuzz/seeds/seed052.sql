@@ -1,0 +1,2 @@
+select a from t where 'x
+y' = a
