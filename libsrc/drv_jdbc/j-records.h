@@ -1,34 +1,197 @@
-// The agent's records behind its handles. Only the fields the agent's
-// common code relies on are here; the operations that fill the rest extend
-// the records.
+// The agent's records behind its handles: the one agent environment, the
+// agent connections and the agent statements. Every record is created
+// zero-filled (the members' initialisers) and owned by its handle table.
+//
+// JdbcConn and JdbcStmt begin with what the JNI layer needs to post on
+// them: a JdbcConn starts with its ErrorList, so the record itself can serve
+// as an error target; a JdbcStmt starts with its connection, then its list.
 #ifndef QMR_DRV_JDBC_J_RECORDS_H
 #define QMR_DRV_JDBC_J_RECORDS_H
 
-#include <cstdint>
+#include <jni.h>
 
+#include <cstdint>
+#include <vector>
+
+#include "drv_jdbc/drv_agent.h"
+#include "drv_jdbc/j-conninfo.h"
 #include "drv_jdbc/j-error.h"
 #include "platform/lock.h"
+#include "util/colset.h"
+#include "util/copyout.h"
+#include "util/hash.h"
 
+// One entry of a connection's server type table (key: the 16-bit SQL type).
+struct JdbcTypeEntry {
+  char typeName[61];
+  char literalPrefix[7];
+  char literalSuffix[7];
+};
+
+// ---------------------------------------------------------------------------
 // The one agent environment. Its first word heads the cursor library's list
 // of connection entries.
 struct JdbcEnv {
   void* scrConnList = nullptr;
-  plat::RecursiveMutex cs;  // guards the environment's error list
-  ErrorList errors{};
+  plat::RecursiveMutex cs;  // guards the error list against DRV_GetError
+  ErrorList errors{};       // a failed DRV_Connect leaves its errors here
+  JNIEnv* jniEnv = nullptr;        // of the thread that initialised the agent
+  jclass xaXidClass = nullptr;     // global: quillmar/support/XAXid
+  jobject classLoader = nullptr;   // global: the QMRClassLoader over the archives
+  void* rvcList = nullptr;         // the cursor library's row-version list
   uint32_t useCount = 0;
 };
 
-// An agent connection; its error list is its first field.
+// ---------------------------------------------------------------------------
+// An agent connection.
 struct JdbcConn {
-  ErrorList errors{};
-  uint32_t env = 0;  // owning agent environment handle
-  void* worker = nullptr;
+  ErrorList errors{};  // first: the record is an error target
+  void* reserved = nullptr;
+  JdbcEnv* envRec = nullptr;  // the owning environment record
+  uint32_t env = 0;           // the owning environment's handle
+  uint32_t handle = 0;        // this connection's own agent handle
+
+  jobject connection = nullptr;    // global: java.sql.Connection
+  jobject metaData = nullptr;      // global: its DatabaseMetaData
+  jobject xaConnection = nullptr;  // global: javax.sql.XAConnection, XA only
+  jobject xaResource = nullptr;    // global: javax.transaction.xa.XAResource, XA only
+  jclass xaXidClass = nullptr;     // the environment's, not owned
+  char* xaClassName = nullptr;     // XA data-source class (after the ';'), owned
+  char* driverClass = nullptr;     // driver class in JNI form (with '/'), owned
+  jobject classLoader = nullptr;   // the environment's, not owned
+  char* url = nullptr;             // URL, or a data source's property text, owned
+  char* user = nullptr;            // owned
+  char* password = nullptr;        // owned
+  uint32_t readOnly = 0;           // current
+  uint32_t readOnlyInitial = 0;    // as connected
+  JNIEnv* jniEnv = nullptr;        // of the thread now calling
+
+  HASH_TABLE* scalarFns = nullptr;  // name -> 1-based row of the scalar-function table
+  HASH_TABLE* typeTable = nullptr;  // SQL type (2-byte key) -> JdbcTypeEntry*
+
+  uint32_t describeAtPrepare = 0;  // set to 1 at connect; cleared when a describe fails
+  uint32_t streamParams = 0;       // set to 1 at connect; cleared when a stream setter fails
+  uint32_t connFlag3 = 0;          // the third flag set to 1 at connect
+  uint32_t odbcVersion = 0;        // the application's ODBC version, 2 at connect
+  uint32_t stmtDefault = 0;        // copied into every new statement
+
+  JdbcConnSettings settings;  // the connect path's block, copied at connect
+
+  uint32_t teradata = 0;     // the server's product name contains "teradata"
+  uint32_t utf8 = 0;         // UTF-8 mode: the 0x57 0x7F 0x01 0x01 marker came with the options
+  uint32_t optionFlag = 0;   // set by DRV_SetOption
+  uint32_t multipleActiveStmts = 0;  // MASE emulation asked for
+  uint32_t dynCursorsEnabled = 0;    // set by the capability questions
+
+  XID* xaRecoverXids = nullptr;  // the XIDs of the last XA recover, owned
+  uint32_t xaRecoverCount = 0;
+  uint32_t xaCleared = 0;        // cleared at connect
+
+  // The handles of this connection's statements, so that disconnect frees
+  // them without walking the shared statement table.
+  plat::Mutex stmtLock;
+  std::vector<uint32_t> stmts;
+  // The pooled or XA connection a connection came through when its data
+  // source offers no getConnection; closed at disconnect.
+  jobject pooledConnection = nullptr;
+
+  // Touched by the layers in front of the agent.
+  HASH_TABLE* keyColCache = nullptr;  // the cursor library's key-column cache
+  void* worker = nullptr;             // the worker-thread proxy's PRX_WORKER
 };
 
-// An agent statement; its connection first, its error list second.
+// ---------------------------------------------------------------------------
+// State bits of a statement (JdbcStmt::flags).
+enum : uint16_t {
+  STMT_PREPARED = 0x0001,
+  STMT_EXECUTED = 0x0002,      // a result (rows or an update count) is current
+  STMT_NO_MORE_ROWS = 0x0004,
+  STMT_RESULT_SET = 0x0008,    // the current result is a result set
+  STMT_VALUES_PENDING = 0x0010,  // values or bindings handed over, not yet sent
+  STMT_PREPARE_CALL = 0x0040,  // prepared with prepareCall
+  STMT_COLS_DESCRIBED = 0x0080,
+  STMT_DESCRIBED_EXECUTED = 0x0100,
+  STMT_OUT_REGISTERED = 0x0200,
+};
+
+// Text flags (JdbcStmt::textFlags).
+enum : uint16_t {
+  STMT_TEXT_MARKERS = 0x0002,
+  STMT_TEXT_PROCCALL = 0x0004,
+};
+
+// The hook a catalog result runs after each fetch that delivered rows.
+typedef uint32_t (*JdbcRowHook)(struct JdbcStmt* stmt, COLSET* set);
+
+// An agent statement.
 struct JdbcStmt {
-  JdbcConn* conn = nullptr;
+  JdbcConn* conn = nullptr;  // first: the owning connection
   ErrorList errors{};
+  uint32_t handle = 0;       // this statement's own agent handle
+  uint16_t flags = 0;        // STMT_* state bits
+  char* sql = nullptr;       // the original text as received (escapes translated), owned
+  uint16_t markerCount = 0;  // '?' markers in the text
+  uint16_t kind = 0;         // 1 SELECT, 2 INSERT/UPDATE/DELETE, 3 other
+  uint16_t textFlags = 0;    // STMT_TEXT_* bits
+  COLSET* params = nullptr;  // parameter values handed over by DRV_SetParams, owned
+  uint16_t paramCount = 0;   // parameters described
+  uint32_t paramsDescribed = 0;
+
+  // The block the scroll library reads.
+  uint16_t optionBits = 0;       // bit 0x1000: adjust column attributes from the analysis
+  void* selectAnalysis = nullptr;  // attached by the scroll library
+  void* scrCursor = nullptr;       // the scroll library's cursor state
+  uint32_t colLengthLimit = 0;     // column-length limit for the row buffers
+  uint32_t pendingData = 0;        // cleared by the positioned and bulk operations
+
+  uint32_t stmtDefault = 0;    // from the connection at allocation
+  uint32_t wide = 0;           // describe character columns with the wide types
+  jobject* connRef = nullptr;  // &conn->connection
+  jobject statement = nullptr;  // global: Statement / PreparedStatement / CallableStatement
+  jobject rsMetaData = nullptr;  // global: the current ResultSetMetaData
+  jobject resultSet = nullptr;   // global: the current ResultSet, null for an update count
+  JNIEnv* jniEnv = nullptr;      // of the thread now calling
+
+  COLSET* rows = nullptr;       // fetched rows, owned
+  uint16_t colCount = 0;
+  JdbcColDesc* cols = nullptr;  // result columns, owned
+  uint16_t paramDescCount = 0;
+  JdbcColDesc* paramDescs = nullptr;  // parameter descriptions, owned
+
+  uint32_t maxRows = 0;  // row limit, 0 = none
+  void* fetchValue = nullptr;  // fetched-value buffer, owned
+  uint16_t fetchValueInUse = 0;
+
+  // Execute and fetch state: reset at allocation and at every reset.
+  uint16_t executedSets = 0;
+  uint32_t rowCount = 0;     // update counts summed, or rows of the last fetch
+  uint32_t rowsFetched = 0;  // since the result set was opened
+  int32_t rowPosition = -1;
+  int32_t singleTarget = -1;     // row-buffer column for JDBC column 1 of a catalog result
+  int32_t fetchColLimit = -1;    // -1: read every row-buffer column
+  uint32_t catalogKind = 0;      // 0: not a catalog result
+  JdbcRowHook rowHook = nullptr;
+  int16_t requestedType = 0;     // SQLGetTypeInfo's type, 0 = all
+  void* resultBuffer = nullptr;  // freed at reset and at close, owned
+  void* closeBuffer = nullptr;   // freed at close, owned
+
+  uint16_t bindCount = 0;
+  JdbcColBind* binds = nullptr;  // copied by DRV_BindCols, owned
+  REC_PAIR* paramSet = nullptr;  // the parameter pair record, freed with the objects
+
+  // Options stored by DRV_SetOption.
+  uint32_t noScan = 0;
+  uint32_t maxLength = 0;
+  int32_t rowsetSize = 1;
+  int32_t keysetSize = 0;
+  uint32_t cursorType = 0;
+  uint32_t concurrency = 1;
+  uint32_t simulateCursor = 0;
+  uint32_t retrieveData = 1;
+  uint32_t useBookmarks = 0;
+  uint32_t option1050 = 1;
+  uint16_t changedOptions = 0;  // 0x1 rowset size, 0x40 cursor type, 0x100 keyset size
+  uint16_t fetchState = 0;
 };
 
 #endif

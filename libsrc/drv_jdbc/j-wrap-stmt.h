@@ -1,0 +1,99 @@
+// Wrappers of java.sql.Statement, PreparedStatement and CallableStatement.
+#ifndef QMR_DRV_JDBC_J_WRAP_STMT_H
+#define QMR_DRV_JDBC_J_WRAP_STMT_H
+
+#include <cstddef>
+
+#include "drv_jdbc/j-wrap-types.h"
+
+namespace Statement {
+
+uint32_t execute(JdbcStmt* s, jobject stmt, const char* sql, uint8_t* isResultSet);
+uint32_t execute(JdbcConn* c, jobject stmt, const char* sql, uint8_t* isResultSet);
+uint32_t getResultSet(JdbcStmt* s, jobject stmt, jobject* rs);
+uint32_t close(JdbcConn* c, jobject stmt);
+uint32_t close(JdbcStmt* s, jobject stmt);
+uint32_t getMoreResults(JdbcStmt* s, jobject stmt, uint8_t* more);
+uint32_t getUpdateCount(JdbcStmt* s, jobject stmt, int32_t* count);
+uint32_t setCursorName(JdbcStmt* s, jobject stmt, const char* name);
+uint32_t getQueryTimeout(JdbcStmt* s, jobject stmt, int32_t* seconds);
+uint32_t setQueryTimeout(JdbcStmt* s, jobject stmt, int32_t seconds);
+uint32_t setMaxRows(JdbcStmt* s, jobject stmt, int32_t rows);
+// The Informix statement's serial value; 0 (and result 0) when the object is
+// not an instance of com.informix.jdbc.IfmxStatement or that class is not
+// there.
+uint32_t getSerial(JdbcStmt* s, jobject stmt, int32_t* serial);
+
+}  // namespace Statement
+
+namespace PreparedStatement {
+
+// Failures of these two are cleared, not posted; they answer 0.
+uint32_t clearParameters(JdbcStmt* s, jobject ps);
+uint32_t getMetaData(JdbcStmt* s, jobject ps, jobject* md);
+
+uint32_t execute(JdbcStmt* s, jobject ps, uint8_t* isResultSet);
+uint32_t getResultSet(JdbcStmt* s, jobject ps, jobject* rs);
+uint32_t setNull(JdbcStmt* s, jobject ps, int32_t index, int32_t sqlType);
+uint32_t setObject(JdbcStmt* s, jobject ps, int32_t index, jobject value, int32_t sqlType);
+// Counted texts and bytes (length < 0: NUL-terminated text).
+uint32_t setBigDecimal(JdbcStmt* s, jobject ps, int32_t index, const char* text,
+                       int64_t length = -1);
+uint32_t setString(JdbcStmt* s, jobject ps, int32_t index, const char* text,
+                   int64_t length = -1);
+// Through setAsciiStream while the connection's stream flag is set (a
+// failure clears the flag and falls back), else setString.
+uint32_t setCharacterStream(JdbcStmt* s, jobject ps, int32_t index, const char* text,
+                            int64_t length = -1);
+uint32_t setBytes(JdbcStmt* s, jobject ps, int32_t index, const void* bytes, size_t length);
+// Through setBinaryStream while the connection's stream flag is set (a
+// failure clears the flag and falls back), else setBytes.
+uint32_t setBinaryStream(JdbcStmt* s, jobject ps, int32_t index, const void* bytes,
+                         size_t length);
+uint32_t setBoolean(JdbcStmt* s, jobject ps, int32_t index, bool value);
+uint32_t setByte(JdbcStmt* s, jobject ps, int32_t index, int8_t value);
+uint32_t setShort(JdbcStmt* s, jobject ps, int32_t index, int16_t value);
+uint32_t setInt(JdbcStmt* s, jobject ps, int32_t index, int32_t value);
+uint32_t setLong(JdbcStmt* s, jobject ps, int32_t index, int64_t value);
+uint32_t setFloat(JdbcStmt* s, jobject ps, int32_t index, float value);
+uint32_t setDouble(JdbcStmt* s, jobject ps, int32_t index, double value);
+// Each takes the fields it needs from the timestamp record.
+uint32_t setDate(JdbcStmt* s, jobject ps, int32_t index, const JC_Timestamp* value);
+uint32_t setTime(JdbcStmt* s, jobject ps, int32_t index, const JC_Timestamp* value);
+uint32_t setTimestamp(JdbcStmt* s, jobject ps, int32_t index, const JC_Timestamp* value);
+
+}  // namespace PreparedStatement
+
+namespace CallableStatement {
+
+uint32_t registerOutParameter(JdbcStmt* s, jobject cs, int32_t index, int32_t sqlType);
+uint32_t getBoolean(JdbcStmt* s, jobject cs, int32_t index, uint8_t* value);
+uint32_t getByte(JdbcStmt* s, jobject cs, int32_t index, int8_t* value);
+uint32_t getShort(JdbcStmt* s, jobject cs, int32_t index, int16_t* value);
+uint32_t getInt(JdbcStmt* s, jobject cs, int32_t index, int32_t* value);
+uint32_t getLong(JdbcStmt* s, jobject cs, int32_t index, int64_t* value);
+uint32_t getFloat(JdbcStmt* s, jobject cs, int32_t index, float* value);
+uint32_t getDouble(JdbcStmt* s, jobject cs, int32_t index, double* value);
+// 8-bit text: at most size - 1 bytes (never a split UTF-8 sequence) and a
+// NUL; *length = bytes stored. A null value gives empty text.
+uint32_t getString(JdbcStmt* s, jobject cs, int32_t index, char* buf, uint32_t size,
+                   uint32_t* length);
+// UTF-16: at most size - 1 units (never a split surrogate pair) and a NUL;
+// *length = units stored.
+uint32_t getString(JdbcStmt* s, jobject cs, int32_t index, char16_t* buf, uint32_t size,
+                   uint32_t* length);
+uint32_t getStringLong(JdbcStmt* s, jobject cs, int32_t index, JC_LongValue* value);
+uint32_t getStringLongW(JdbcStmt* s, jobject cs, int32_t index, JC_LongValue* value);
+// Bytes: min(array length, size) copied, the rest of buf zero-filled.
+uint32_t getBytes(JdbcStmt* s, jobject cs, int32_t index, void* buf, uint32_t size,
+                  uint32_t* length);
+uint32_t getBytesLong(JdbcStmt* s, jobject cs, int32_t index, JC_LongValue* value);
+// A null value sets every field to 0 and answers 0 (ask wasNull).
+uint32_t getDate(JdbcStmt* s, jobject cs, int32_t index, JC_Date* value);
+uint32_t getTime(JdbcStmt* s, jobject cs, int32_t index, JC_Time* value);
+uint32_t getTimestamp(JdbcStmt* s, jobject cs, int32_t index, JC_Timestamp* value);
+uint32_t wasNull(JdbcStmt* s, jobject cs, uint8_t* isNull);
+
+}  // namespace CallableStatement
+
+#endif
