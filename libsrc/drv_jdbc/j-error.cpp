@@ -132,7 +132,7 @@ void errPostState(uint32_t* rc, const char* state, char* message, int32_t native
   if (list == nullptr) return;
   if (list->keep == 0) errClear(list);
   char five[6] = {0};
-  std::strncpy(five, st, 5);
+  std::memcpy(five, st, strnlen(st, 5));
   errAppend(list, errNewRec(message, native, five));
   if (rc != nullptr && *rc == 0) *rc = errCodeForState(five);
 }
