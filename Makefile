@@ -4,7 +4,7 @@ ASAN_BUILD ?= build/asan
 JOBS       ?= $(shell nproc)
 CTEST_ARGS ?= --output-on-failure -j $(JOBS)
 
-.PHONY: all deps build build-asan check check-main check-asan clean
+.PHONY: all deps build build-asan check check-main check-asan check-fuzz fuzz clean
 
 all: build
 
@@ -33,7 +33,16 @@ check-asan: build-asan
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest $(CTEST_ARGS) -L nojvm
 
-check: check-main check-asan
+# The SQL analyser's fuzz target (clang, libFuzzer, ASan+UBSan), for
+# FUZZ_SECONDS; check runs it for 60 seconds.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	FUZZ_SECONDS=$(FUZZ_SECONDS) ./scripts/fuzz.sh
+
+check-fuzz: deps
+	FUZZ_SECONDS=60 ./scripts/fuzz.sh
+
+check: check-main check-asan check-fuzz
 
 clean:
 	rm -rf $(BUILD)

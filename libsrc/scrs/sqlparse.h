@@ -34,8 +34,8 @@ struct ScParse {
   std::string errMsg;
   bool hasError = false;
   bool lexError = false;     // a scanning failure: the parse fails whatever follows
-  char prevChar = ' ';       // last character of the previous match
-  char curChar = ' ';
+  bool prevName = false;     // the previous match was a name (IDENT)
+  bool curName = false;
 
   const char* intern(const char* text, size_t len, bool exactCase);
   void error(const char* msg);

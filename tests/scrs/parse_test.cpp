@@ -82,6 +82,9 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"select a-b, a - b from t", 74, "SELECT  a-b, a - b FROM t      "},
         TextCase{"select 'it''s', \"a b\", `q x` from t", 74, "SELECT  'it''s', \"a b\", `q x` FROM t      "},
         TextCase{"select x@12 from t@db", 74, "SELECT  x@12 FROM t@db      "},
+        // "@" joins only a name written right before it; "-@a" stays a sign
+        // and the name @a once regenerated.
+        TextCase{"select - @a, @@b from \"t\"@db", 74, "SELECT  -@a, @@b FROM \"t\"@db      "},
         TextCase{"select 1.5e3, 1., .5, 0x1F, 0x from t", 74, "SELECT  1.5e3, 1., .5, 0x1F, 0  x FROM t      "},
         // Names compare without case; literals and delimited names keep it.
         TextCase{"select a, A from t", 74, "SELECT  a, a FROM t      "},
