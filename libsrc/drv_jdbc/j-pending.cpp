@@ -33,11 +33,6 @@ uint32_t DRV_GetInfo(uint32_t h, uint32_t request, void*, uint16_t, uint16_t*) {
 uint32_t DRV_SetOption(uint32_t h, uint32_t request, void*) {
   return (request >> 28) == 3 ? OnStmt(h) : OnConn(h);
 }
-uint32_t DRV_Init(const char* const*, uint32_t* env) {
-  if (env != nullptr) *env = 0;
-  return kNotCapable;
-}
-uint32_t DRV_Term(uint32_t env) { return AGT_Env(env) != nullptr ? kNotCapable : 21; }
 uint32_t DRV_Connect(uint32_t env, ConnectInfo*, uint32_t* conn) {
   if (conn != nullptr) *conn = 0;
   return AGT_Env(env) != nullptr ? kNotCapable : 21;

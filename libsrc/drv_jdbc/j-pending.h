@@ -10,8 +10,6 @@
 extern "C" {
 uint32_t DRV_GetInfo(uint32_t h, uint32_t request, void* value, uint16_t size, uint16_t* length);
 uint32_t DRV_SetOption(uint32_t h, uint32_t request, void* value);
-uint32_t DRV_Init(const char* const* texts, uint32_t* env);
-uint32_t DRV_Term(uint32_t env);
 uint32_t DRV_Connect(uint32_t env, ConnectInfo* info, uint32_t* conn);
 uint32_t DRV_Disconnect(uint32_t conn);
 uint32_t DRV_AllocStmt(uint32_t conn, uint32_t* stmt);

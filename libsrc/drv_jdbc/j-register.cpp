@@ -1,5 +1,6 @@
 // The JDBC agent's operation table and its registration in an agent record.
 #include "drv_jdbc/drv_agent.h"
+#include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-error.h"
 #include "drv_jdbc/j-pending.h"
 

@@ -1,0 +1,605 @@
+// The agent's Java VM, its threads and its class loading.
+#include "drv_jdbc/j-common.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <new>
+
+#include "drv_jdbc/j-classbytes.h"
+#include "drv_jdbc/j-handles.h"
+#include "drv_jdbc/j-jni.h"
+#include "util/log.h"
+
+JavaVM* gJavaVM = nullptr;
+JNIEnv* gJNIEnv = nullptr;
+uint32_t gJvmRefCount = 0;
+uint32_t gAgentEnvHandle = 0;
+HASH_TABLE* gEnvList = nullptr;
+plat::Mutex gEnvListLock;
+plat::RecursiveMutex gAgentMutex;
+
+const char DefaultJarList[] = "ifxjdbc.jar:ifxjdbcx.jar:ifxlang.jar:ifxlsupp.jar";
+
+#define AGT_LOG(...) log_message(LOG_LEVEL_ERROR, __FILE__, __LINE__, __VA_ARGS__)
+
+namespace {
+
+using GetCreatedFn = jint(JNICALL*)(JavaVM**, jsize, jsize*);
+using CreateFn = jint(JNICALL*)(JavaVM**, void**, void*);
+
+// Guards the state below (libjvm's entry points, the archive directory, the
+// last failure text).
+std::mutex gStateLock;
+GetCreatedFn gGetCreated = nullptr;
+CreateFn gCreate = nullptr;
+bool gFallbacks = true;
+std::string gArchiveDir;
+std::string gLastVmError;
+
+// An environment record whose DRV_Init failed: it carries the cause until
+// DRV_Term or the next DRV_Init frees it.
+JdbcEnv* gFailedEnv = nullptr;
+uint32_t gFailedEnvHandle = 0;
+
+void SetLastVmError(const std::string& text) {
+  std::lock_guard<std::mutex> g(gStateLock);
+  gLastVmError = text;
+}
+
+// The real path of the `java` on PATH, or empty.
+std::string JavaOnPath() {
+  const char* path = std::getenv("PATH");
+  if (path == nullptr) return {};
+  std::string all(path);
+  size_t start = 0;
+  while (start <= all.size()) {
+    size_t end = all.find(':', start);
+    if (end == std::string::npos) end = all.size();
+    std::string dir = all.substr(start, end - start);
+    start = end + 1;
+    if (dir.empty()) continue;
+    std::string candidate = dir + "/java";
+    if (access(candidate.c_str(), X_OK) != 0) continue;
+    char real[PATH_MAX];
+    if (realpath(candidate.c_str(), real) == nullptr) continue;
+    return real;
+  }
+  return {};
+}
+
+// The libjvm.so files to try, in order.
+std::vector<std::string> Candidates(bool fallbacks) {
+  std::vector<std::string> out;
+  const char* home = std::getenv("JAVA_HOME");
+  if (home != nullptr && *home != '\0') out.push_back(std::string(home) + "/lib/server/libjvm.so");
+  if (!fallbacks) return out;
+  out.push_back("/usr/lib/jvm/default-java/lib/server/libjvm.so");
+  std::string java = JavaOnPath();
+  if (!java.empty()) {
+    // <jdk>/bin/java -> <jdk>/lib/server/libjvm.so
+    size_t slash = java.rfind('/');
+    if (slash != std::string::npos) {
+      std::string bin = java.substr(0, slash);
+      size_t up = bin.rfind('/');
+      if (up != std::string::npos) out.push_back(bin.substr(0, up) + "/lib/server/libjvm.so");
+    }
+  }
+  out.push_back("/usr/lib/jvm/java-17-openjdk-amd64/lib/server/libjvm.so");
+  return out;
+}
+
+// Finds the invocation interface: the process's own (a VM already loaded)
+// first, else a libjvm.so from the candidates, loaded for good. False with
+// *why telling each failed attempt.
+bool LoadJvm(std::string* why) {
+  std::lock_guard<std::mutex> g(gStateLock);
+  if (gGetCreated != nullptr && gCreate != nullptr) return true;
+  auto getCreated = reinterpret_cast<GetCreatedFn>(dlsym(RTLD_DEFAULT, "JNI_GetCreatedJavaVMs"));
+  auto create = reinterpret_cast<CreateFn>(dlsym(RTLD_DEFAULT, "JNI_CreateJavaVM"));
+  if (getCreated != nullptr && create != nullptr) {
+    gGetCreated = getCreated;
+    gCreate = create;
+    return true;
+  }
+  std::vector<std::string> list = Candidates(gFallbacks);
+  if (list.empty()) {
+    *why = "no libjvm.so to load: JAVA_HOME is not set";
+    return false;
+  }
+  std::string tried;
+  for (const std::string& path : list) {
+    // Never closed: a VM cannot be unloaded, and one process holds one VM.
+    void* lib = dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
+    if (lib == nullptr) {
+      const char* err = dlerror();
+      if (!tried.empty()) tried += "; ";
+      tried += err != nullptr ? err : path + ": cannot be loaded";
+      continue;
+    }
+    getCreated = reinterpret_cast<GetCreatedFn>(dlsym(lib, "JNI_GetCreatedJavaVMs"));
+    create = reinterpret_cast<CreateFn>(dlsym(lib, "JNI_CreateJavaVM"));
+    if (getCreated == nullptr || create == nullptr) {
+      if (!tried.empty()) tried += "; ";
+      tried += path + ": not a Java VM library (no JNI_CreateJavaVM)";
+      continue;
+    }
+    gGetCreated = getCreated;
+    gCreate = create;
+    return true;
+  }
+  *why = "Can't load the Java VM library libjvm.so: " + tried;
+  return false;
+}
+
+bool EnvListHolds(JNIEnv* env, uintptr_t* value) {
+  std::lock_guard<plat::Mutex> g(gEnvListLock);
+  if (gEnvList == nullptr) return false;
+  void* v = hash_lookup(gEnvList, &env);
+  if (value != nullptr) *value = reinterpret_cast<uintptr_t>(v);
+  return v != nullptr;
+}
+
+void EnvListAdd(JNIEnv* env, uintptr_t value) {
+  std::lock_guard<plat::Mutex> g(gEnvListLock);
+  if (gEnvList != nullptr) hash_set(gEnvList, &env, reinterpret_cast<void*>(value));
+}
+
+void EnvListRemove(JNIEnv* env) {
+  std::lock_guard<plat::Mutex> g(gEnvListLock);
+  if (gEnvList != nullptr) hash_remove(gEnvList, &env);
+}
+
+// Attaches the calling thread (recording it in the thread list) or gives its
+// existing environment; null after logging.
+JNIEnv* AttachCurrent() {
+  if (gJavaVM == nullptr) {
+    AGT_LOG("Can't attach JVM to current thread");
+    return nullptr;
+  }
+  JNIEnv* env = nullptr;
+  jint r = gJavaVM->GetEnv(reinterpret_cast<void**>(&env), AGT_JNI_VERSION);
+  if (r == JNI_OK && env != nullptr) return env;
+  if (r == JNI_EVERSION) {
+    AGT_LOG("Can't attach JVM to current thread");
+    return nullptr;
+  }
+  JavaVMAttachArgs args{AGT_JNI_VERSION, nullptr, nullptr};
+  r = gJavaVM->AttachCurrentThread(reinterpret_cast<void**>(&env), &args);
+  if (r < 0 || env == nullptr) {
+    AGT_LOG("Can't attach JVM to current thread");
+    return nullptr;
+  }
+  EnvListAdd(env, 1);
+  return env;
+}
+
+// Defines a support class from its bytes with the system class loader, so
+// that it sees what the class path offers (javax.transaction.xa is not
+// visible to a class without a loader on Java 9 and later).
+jclass DefineSupportClass(JNIEnv* env, const char* name, const unsigned char* bytes,
+                          unsigned int size) {
+  jobject loader = nullptr;
+  jclass clsLoader = env->FindClass("java/lang/ClassLoader");
+  if (clsLoader != nullptr) {
+    jmethodID sys =
+        env->GetStaticMethodID(clsLoader, "getSystemClassLoader", "()Ljava/lang/ClassLoader;");
+    if (sys != nullptr) loader = env->CallStaticObjectMethod(clsLoader, sys);
+    env->DeleteLocalRef(clsLoader);
+  }
+  if (env->ExceptionCheck()) {
+    env->ExceptionClear();
+    loader = nullptr;
+  }
+  jclass cls = env->DefineClass(name, loader, reinterpret_cast<const jbyte*>(bytes),
+                                static_cast<jsize>(size));
+  JC_DeleteLocal(env, loader);
+  if (env->ExceptionCheck()) {
+    env->ExceptionClear();
+    JC_DeleteLocal(env, cls);
+    return nullptr;
+  }
+  return cls;
+}
+
+jclass FindOrDefine(JNIEnv* env, const char* name, const unsigned char* bytes,
+                    unsigned int size) {
+  jclass cls = env->FindClass(name);
+  if (cls != nullptr && !env->ExceptionCheck()) return cls;
+  env->ExceptionClear();
+  JC_DeleteLocal(env, cls);
+  return DefineSupportClass(env, name, bytes, size);
+}
+
+void FreeEnvRecord(JdbcEnv* e) {
+  if (e == nullptr) return;
+  errClear(&e->errors);
+  delete e;
+}
+
+// Gives up a failed first DRV_Init, leaving the cause on the environment
+// record (which the caller reads through DRV_GetError on *env).
+uint32_t FailInit(JdbcEnv* e, uint32_t h, uint32_t* env, const std::string& cause,
+                  uint32_t code) {
+  {
+    std::lock_guard<plat::RecursiveMutex> g(e->cs);
+    errPostMsg(&e->errors, cause.c_str(), static_cast<int>(code));
+  }
+  gFailedEnv = e;
+  gFailedEnvHandle = h;
+  *env = h;
+  std::lock_guard<plat::Mutex> g(gEnvListLock);
+  hash_destroy(gEnvList);
+  gEnvList = nullptr;
+  return code;
+}
+
+void DropFailedEnv() {
+  if (gFailedEnv == nullptr) return;
+  HT_Free(&gAgentEnvTable, gFailedEnvHandle);
+  FreeEnvRecord(gFailedEnv);
+  gFailedEnv = nullptr;
+  gFailedEnvHandle = 0;
+}
+
+// Joins the VM the process runs, else creates one. 0, or 15 with *cause.
+uint32_t JoinOrCreate(std::string* cause) {
+  if (gJavaVM != nullptr) return 0;  // created or joined before: the VM stays
+  std::string why;
+  if (!LoadJvm(&why)) {
+    AGT_LOG("%s", why.c_str());
+    SetLastVmError(why);
+    *cause = why;
+    return 15;
+  }
+  JavaVM* vms[2] = {nullptr, nullptr};
+  jsize count = 0;
+  if (gGetCreated(vms, 2, &count) == JNI_OK && count > 0 && vms[0] != nullptr) {
+    gJavaVM = vms[0];
+    return 0;
+  }
+  int rc = createJVM();
+  if (rc < 0) {
+    char text[200];
+    std::snprintf(text, sizeof text, "Can't create Java VM [%d|%s]", rc, JC_JniErrorText(rc));
+    AGT_LOG("%s", text);
+    std::string last = JC_LastVmError();
+    *cause = last.empty() ? text : std::string(text) + ": " + last;
+    return 15;
+  }
+  return 0;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+void AGT_SetArchiveDir(const char* dir) {
+  std::lock_guard<std::mutex> g(gStateLock);
+  gArchiveDir = dir != nullptr ? dir : "";
+  if (!gArchiveDir.empty() && gArchiveDir.back() != '/') gArchiveDir += '/';
+}
+
+std::string AGT_ArchiveDir() {
+  std::lock_guard<std::mutex> g(gStateLock);
+  return gArchiveDir;
+}
+
+void JC_SetJvmFallbacks(bool on) {
+  std::lock_guard<std::mutex> g(gStateLock);
+  gFallbacks = on;
+}
+
+std::string JC_LastVmError() {
+  std::lock_guard<std::mutex> g(gStateLock);
+  return gLastVmError;
+}
+
+const char* JC_JniErrorText(jint code) {
+  switch (code) {
+    case -2:
+      return "thread detached from the VM";
+    case -3:
+      return "JNI version error";
+    case -4:
+      return "not enough memory";
+    case -5:
+      return "VM already created";
+    case -6:
+      return "invalid arguments";
+    default:
+      return "unknown error";
+  }
+}
+
+std::vector<std::string> JC_SplitJvmOptions(const char* text) {
+  std::vector<std::string> out;
+  if (text == nullptr) return out;
+  auto isSpace = [](char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+  };
+  const char* p = text;
+  while (*p != '\0' && isSpace(*p)) ++p;
+  if (*p == '\0') return out;
+  std::string current;
+  for (; *p != '\0'; ++p) {
+    if (*p == '-' && p > text && isSpace(p[-1]) && !current.empty()) {
+      while (!current.empty() && isSpace(current.back())) current.pop_back();
+      out.push_back(current);
+      current.clear();
+      if (out.size() == 100) return out;
+    }
+    current += *p;
+  }
+  while (!current.empty() && isSpace(current.back())) current.pop_back();
+  if (!current.empty()) out.push_back(current);
+  return out;
+}
+
+int createJVM() {
+  std::string why;
+  if (!LoadJvm(&why)) {
+    SetLastVmError(why);
+    return -1;
+  }
+  std::vector<std::string> opts;
+  opts.push_back("-Djava.class.path=.");
+  const char* env = std::getenv("QMR_JVM_OPTS");
+  try {
+    for (std::string& o : JC_SplitJvmOptions(env)) opts.push_back(std::move(o));
+  } catch (const std::bad_alloc&) {
+    return -4;
+  }
+  std::vector<JavaVMOption> jopts(opts.size());
+  for (size_t i = 0; i < opts.size(); ++i) {
+    jopts[i].optionString = const_cast<char*>(opts[i].c_str());
+    jopts[i].extraInfo = nullptr;
+  }
+  JavaVMInitArgs args{};
+  args.version = AGT_JNI_VERSION;
+  args.nOptions = static_cast<jint>(jopts.size());
+  args.options = jopts.data();
+  args.ignoreUnrecognized = JNI_TRUE;
+  JavaVM* vm = nullptr;
+  JNIEnv* jenv = nullptr;
+  jint rc = gCreate(&vm, reinterpret_cast<void**>(&jenv), &args);
+  if (rc == JNI_OK) {
+    gJavaVM = vm;
+    gJNIEnv = jenv;
+    EnvListAdd(jenv, 2);
+  } else {
+    SetLastVmError(std::string("JNI_CreateJavaVM answered ") + std::to_string(rc) + " (" +
+                   JC_JniErrorText(rc) + ")");
+  }
+  return rc;
+}
+
+JNIEnv* attachJVM(void*) { return AttachCurrent(); }
+
+void detachJVM() {
+  if (gJavaVM == nullptr) return;
+  JNIEnv* env = nullptr;
+  if (gJavaVM->GetEnv(reinterpret_cast<void**>(&env), AGT_JNI_VERSION) != JNI_OK ||
+      env == nullptr || env == gJNIEnv)
+    return;
+  uintptr_t value = 0;
+  if (!EnvListHolds(env, &value) || value != 1) return;
+  if (gJavaVM->DetachCurrentThread() == JNI_OK)
+    EnvListRemove(env);
+  else
+    AGT_LOG("Can't detach JVM from current thread");
+}
+
+uint32_t JC_GetXAXidClass(JNIEnv* env, jclass* out) {
+  if (out == nullptr) return 15;
+  *out = nullptr;
+  if (env == nullptr) return 15;
+  jclass cls = FindOrDefine(env, "quillmar/support/XAXid", XAXidClassBytes, XAXidClassSize);
+  if (cls == nullptr) return 15;
+  *out = cls;
+  return 0;
+}
+
+std::string JC_ArchivePaths(const std::string& dir) {
+  std::string out;
+  std::string list(DefaultJarList);
+  size_t start = 0;
+  while (start <= list.size()) {
+    size_t end = list.find(':', start);
+    if (end == std::string::npos) end = list.size();
+    std::string name = list.substr(start, end - start);
+    start = end + 1;
+    if (name.empty()) continue;
+    if (!out.empty()) out += ';';
+    out += dir + name;
+  }
+  return out;
+}
+
+jobject JC_CreateClassLoader(JNIEnv* env, const char* paths) {
+  if (env == nullptr || paths == nullptr) return nullptr;
+  jclass loaderCls = FindOrDefine(env, "quillmar/support/QMRClassLoader",
+                                  QMRClassLoaderClassBytes, QMRClassLoaderClassSize);
+  if (loaderCls == nullptr) {
+    AGT_LOG("Can't create QMRClassLoader");
+    env->ExceptionClear();
+    return nullptr;
+  }
+  std::vector<std::string> elems;
+  std::string all(paths);
+  size_t start = 0;
+  while (start <= all.size()) {
+    size_t end = all.find(';', start);
+    if (end == std::string::npos) end = all.size();
+    if (end > start) elems.push_back(all.substr(start, end - start));
+    start = end + 1;
+  }
+  jobject loader = nullptr;
+  jclass urlCls = nullptr;
+  jobjectArray urls = nullptr;
+  if (elems.empty()) goto done;
+  urlCls = env->FindClass("java/net/URL");
+  if (urlCls == nullptr) {
+    AGT_LOG("Can't find java.net.URL");
+    goto done;
+  }
+  urls = env->NewObjectArray(static_cast<jsize>(elems.size()), urlCls, nullptr);
+  if (urls == nullptr) {
+    AGT_LOG("Can't create Array of java.net.URL");
+    goto done;
+  }
+  for (size_t i = 0; i < elems.size(); ++i) {
+    std::string spec = "file:" + elems[i].substr(0, 1016);
+    jstring s = JC_NewString(env, spec.c_str(), 0);
+    if (s == nullptr) goto done;
+    jobject url = JC_NewObject(env, "java/net/URL", "(Ljava/lang/String;)V", s);
+    env->DeleteLocalRef(s);
+    if (url == nullptr) goto done;
+    env->SetObjectArrayElement(urls, static_cast<jsize>(i), url);
+    env->DeleteLocalRef(url);
+    if (env->ExceptionCheck()) goto done;
+  }
+  {
+    jmethodID ctor = env->GetMethodID(loaderCls, "<init>", "([Ljava/net/URL;)V");
+    if (ctor != nullptr) loader = env->NewObject(loaderCls, ctor, urls);
+  }
+done:
+  if (env->ExceptionCheck()) {
+    env->ExceptionClear();
+    JC_DeleteLocal(env, loader);
+    loader = nullptr;
+  }
+  JC_DeleteLocal(env, urls);
+  JC_DeleteLocal(env, urlCls);
+  JC_DeleteLocal(env, loaderCls);
+  return loader;
+}
+
+// ---------------------------------------------------------------------------
+// Slots 3 and 4. Both hold gAgentMutex throughout, so a DRV_Init and a
+// DRV_Term never interleave.
+
+extern "C" uint32_t DRV_Init(const char* const*, uint32_t* env) {
+  if (env == nullptr) return 21;
+  std::lock_guard<plat::RecursiveMutex> guard(gAgentMutex);
+
+  if (gJvmRefCount != 0) {
+    if (attachJVM() == nullptr) return 15;
+    ++gJvmRefCount;  // only once the call has succeeded
+    *env = gAgentEnvHandle;
+    return 0;
+  }
+
+  *env = 0;
+  DropFailedEnv();
+  if (AGT_InitTables() != 0) return 15;
+  {
+    std::lock_guard<plat::Mutex> g(gEnvListLock);
+    hash_destroy(gEnvList);
+    gEnvList = hash_create(1024, 8);
+  }
+  if (gEnvList == nullptr) {
+    AGT_LOG("Can't create environment list");
+    AGT_DoneTables();
+    return 16;
+  }
+  auto* e = new (std::nothrow) JdbcEnv;
+  uint32_t h = 0;
+  if (e == nullptr || HT_Alloc(&gAgentEnvTable, &h, e) != 0) {
+    delete e;
+    std::lock_guard<plat::Mutex> g(gEnvListLock);
+    hash_destroy(gEnvList);
+    gEnvList = nullptr;
+    AGT_DoneTables();
+    return 16;
+  }
+
+  std::string cause;
+  if (JoinOrCreate(&cause) != 0) return FailInit(e, h, env, cause, 15);
+
+  JNIEnv* jenv = nullptr;
+  jint r = gJavaVM->GetEnv(reinterpret_cast<void**>(&jenv), AGT_JNI_VERSION);
+  if (r == JNI_EVERSION) {
+    AGT_LOG("Can't attach JVM to current thread");
+    return FailInit(e, h, env, "Can't attach JVM to current thread", 15);
+  }
+  if (r != JNI_OK || jenv == nullptr) jenv = AttachCurrent();
+  if (jenv == nullptr) return FailInit(e, h, env, "Can't attach JVM to current thread", 15);
+  gJNIEnv = jenv;
+
+  {
+    JC_LocalFrame frame(jenv, 64);
+    jclass xid = nullptr;
+    if (JC_GetXAXidClass(jenv, &xid) != 0) {
+      AGT_LOG("Can't load XID class");
+      return FailInit(e, h, env, "Can't load XID class", 15);
+    }
+    e->xaXidClass = static_cast<jclass>(jenv->NewGlobalRef(xid));
+    jenv->DeleteLocalRef(xid);
+
+    std::string paths = JC_ArchivePaths(AGT_ArchiveDir());
+    jobject loader = JC_CreateClassLoader(jenv, paths.c_str());
+    if (loader == nullptr) {
+      AGT_LOG("Can't create  ClassLoader");
+      jenv->DeleteGlobalRef(e->xaXidClass);
+      e->xaXidClass = nullptr;
+      return FailInit(e, h, env, "Can't create  ClassLoader", 15);
+    }
+    e->classLoader = jenv->NewGlobalRef(loader);
+    jenv->DeleteLocalRef(loader);
+  }
+
+  e->jniEnv = jenv;
+  gAgentEnvHandle = h;
+  *env = h;
+  gJvmRefCount = 1;
+  return 0;
+}
+
+extern "C" uint32_t DRV_Term(uint32_t h) {
+  JdbcEnv* e = AGT_Env(h);
+  if (e == nullptr) return 21;
+  std::lock_guard<plat::RecursiveMutex> guard(gAgentMutex);
+  if (gJvmRefCount == 0) {
+    // Only the record of a failed DRV_Init is held while not initialised.
+    if (e != gFailedEnv || h != gFailedEnvHandle) return 21;
+    DropFailedEnv();
+    AGT_DoneTables();
+    return 0;
+  }
+  if (h != gAgentEnvHandle) return 21;
+  if (--gJvmRefCount > 0) return 0;
+
+  HT_Free(&gAgentEnvTable, h);
+  AGT_DoneTables();
+  {
+    std::lock_guard<plat::RecursiveMutex> g(e->cs);
+    errClear(&e->errors);
+    JNIEnv* jenv = nullptr;
+    if (gJavaVM != nullptr &&
+        gJavaVM->GetEnv(reinterpret_cast<void**>(&jenv), AGT_JNI_VERSION) == JNI_OK &&
+        jenv != nullptr) {
+      if (e->xaXidClass != nullptr) jenv->DeleteGlobalRef(e->xaXidClass);
+      if (e->classLoader != nullptr) jenv->DeleteGlobalRef(e->classLoader);
+      e->xaXidClass = nullptr;
+      e->classLoader = nullptr;
+      // Only a thread the agent attached goes; the thread that created the
+      // VM stays with it.
+      uintptr_t value = 0;
+      if (EnvListHolds(jenv, &value) && value == 1) {
+        if (gJavaVM->DetachCurrentThread() != JNI_OK)
+          AGT_LOG("Can't detach JVM from current thread");
+      }
+    }
+    std::lock_guard<plat::Mutex> gl(gEnvListLock);
+    hash_destroy(gEnvList);
+    gEnvList = nullptr;
+  }
+  delete e;
+  gAgentEnvHandle = 0;
+  return 0;
+}

@@ -1,0 +1,147 @@
+// Wrappers of java.sql.Connection.
+#include "drv_jdbc/j-wrap-conn.h"
+
+#include <cstdlib>
+
+#include "drv_jdbc/j-wrap-impl.h"
+#include "util/log.h"
+
+using namespace wrapimpl;
+
+namespace Connection {
+
+namespace {
+
+// Replaces the statement's Java statement by a global reference to obj.
+void KeepStatement(JdbcStmt* s, jobject obj) {
+  JNIEnv* env = Env(s);
+  if (s->statement != nullptr) env->DeleteGlobalRef(s->statement);
+  s->statement = obj != nullptr ? env->NewGlobalRef(obj) : nullptr;
+  JC_DeleteLocal(env, obj);
+}
+
+uint32_t MakeStatement(JdbcStmt* s, jobject conn, const char* name, const char* sig,
+                       const char* sql) {
+  if (s == nullptr) return 15;
+  JNIEnv* env = Env(s);
+  jstring text = TextArg(s, sql);
+  if (text == nullptr) return 15;
+  jobject obj = nullptr;
+  uint32_t rc = JC_CallObjectMethod(env, conn, nullptr, name, sig, &obj, text);
+  JC_DeleteLocal(env, text);
+  if (rc != 0) return Done(s, rc);
+  KeepStatement(s, obj);
+  return 0;
+}
+
+}  // namespace
+
+uint32_t getMetaData(JdbcConn* c, jobject conn, jobject* md) {
+  return Done(c, JC_CallObjectMethod(Env(c), conn, nullptr, "getMetaData",
+                                     "()Ljava/sql/DatabaseMetaData;", md));
+}
+
+uint32_t getAutoCommit(JdbcConn* c, jobject conn, uint8_t* on) {
+  return Done(c, JC_CallBooleanMethod(Env(c), conn, nullptr, "getAutoCommit", "()Z", on));
+}
+
+uint32_t isReadOnly(JdbcConn* c, jobject conn, uint8_t* on) {
+  return Done(c, JC_CallBooleanMethod(Env(c), conn, nullptr, "isReadOnly", "()Z", on));
+}
+
+uint32_t getTransactionIsolation(JdbcConn* c, jobject conn, int32_t* level) {
+  return Done(c, JC_CallIntMethod(Env(c), conn, nullptr, "getTransactionIsolation", "()I",
+                                  level));
+}
+
+uint32_t getCatalog(JdbcConn* c, jobject conn, char* buf, uint32_t size) {
+  jobject str = nullptr;
+  uint32_t rc = JC_CallObjectMethod(Env(c), conn, nullptr, "getCatalog", "()Ljava/lang/String;",
+                                    &str);
+  if (rc != 0) return Done(c, rc);
+  return Done(c, TextInto(Env(c), static_cast<jstring>(str), Utf(c), buf, size, nullptr));
+}
+
+uint32_t createStatement(JdbcConn* c, jobject conn, jobject* stmt) {
+  return Done(c, JC_CallObjectMethod(Env(c), conn, nullptr, "createStatement",
+                                     "()Ljava/sql/Statement;", stmt));
+}
+
+uint32_t createStatement(JdbcStmt* s, jobject conn) {
+  if (s == nullptr) return 15;
+  jobject obj = nullptr;
+  uint32_t rc = JC_CallObjectMethod(Env(s), conn, nullptr, "createStatement",
+                                    "()Ljava/sql/Statement;", &obj);
+  if (rc != 0) return Done(s, rc);
+  KeepStatement(s, obj);
+  return 0;
+}
+
+uint32_t prepareStatement(JdbcStmt* s, jobject conn, const char* sql) {
+  return MakeStatement(s, conn, "prepareStatement",
+                       "(Ljava/lang/String;)Ljava/sql/PreparedStatement;", sql);
+}
+
+uint32_t prepareCall(JdbcStmt* s, jobject conn, const char* sql) {
+  return MakeStatement(s, conn, "prepareCall", "(Ljava/lang/String;)Ljava/sql/CallableStatement;",
+                       sql);
+}
+
+uint32_t close(JdbcConn* c, jobject conn) {
+  return Done(c, JC_CallVoidMethod(Env(c), conn, nullptr, "close", "()V"));
+}
+
+uint32_t commit(JdbcConn* c, jobject conn) {
+  return Done(c, JC_CallVoidMethod(Env(c), conn, nullptr, "commit", "()V"));
+}
+
+uint32_t rollback(JdbcConn* c, jobject conn) {
+  return Done(c, JC_CallVoidMethod(Env(c), conn, nullptr, "rollback", "()V"));
+}
+
+uint32_t setAutoCommit(JdbcConn* c, jobject conn, bool on) {
+  return Done(c, JC_CallVoidMethod(Env(c), conn, nullptr, "setAutoCommit", "(Z)V",
+                                   static_cast<jboolean>(on ? JNI_TRUE : JNI_FALSE)));
+}
+
+uint32_t setReadOnly(JdbcConn* c, jobject conn, bool on) {
+  return Done(c, JC_CallVoidMethod(Env(c), conn, nullptr, "setReadOnly", "(Z)V",
+                                   static_cast<jboolean>(on ? JNI_TRUE : JNI_FALSE)));
+}
+
+uint32_t setCatalog(JdbcConn* c, jobject conn, const char* catalog) {
+  jstring text = TextArg(c, catalog);
+  if (text == nullptr) return 15;
+  uint32_t rc = JC_CallVoidMethod(Env(c), conn, nullptr, "setCatalog", "(Ljava/lang/String;)V",
+                                  text);
+  JC_DeleteLocal(Env(c), text);
+  return Done(c, rc);
+}
+
+uint32_t setTransactionIsolation(JdbcConn* c, jobject conn, int32_t level) {
+  return Done(c, JC_CallVoidMethod(Env(c), conn, nullptr, "setTransactionIsolation", "(I)V",
+                                   static_cast<jint>(level)));
+}
+
+uint32_t nativeSQL(JdbcConn* c, jobject conn, const char* sql, char** out) {
+  if (out != nullptr) *out = nullptr;
+  jstring text = TextArg(c, sql);
+  if (text == nullptr) return 15;
+  jobject answer = nullptr;
+  uint32_t rc = JC_CallObjectMethod(Env(c), conn, nullptr, "nativeSQL",
+                                    "(Ljava/lang/String;)Ljava/lang/String;", &answer, text);
+  JC_DeleteLocal(Env(c), text);
+  if (rc != 0) return Done(c, rc);
+  char* copy = TextDup(Env(c), static_cast<jstring>(answer), Utf(c));
+  if (copy == nullptr) {
+    LogNoMemory();
+    return 16;
+  }
+  if (out != nullptr)
+    *out = copy;
+  else
+    std::free(copy);
+  return 0;
+}
+
+}  // namespace Connection

@@ -1,0 +1,297 @@
+// Wrappers of java.sql.Statement and PreparedStatement.
+#include "drv_jdbc/j-wrap-stmt.h"
+
+#include "drv_jdbc/j-wrap-impl.h"
+
+using namespace wrapimpl;
+
+namespace Statement {
+
+namespace {
+
+template <class O>
+uint32_t Execute(O* o, jobject stmt, const char* sql, uint8_t* isResultSet) {
+  jstring text = TextArg(o, sql);
+  if (text == nullptr) return 15;
+  uint32_t rc = JC_CallBooleanMethod(Env(o), stmt, nullptr, "execute", "(Ljava/lang/String;)Z",
+                                     isResultSet, text);
+  JC_DeleteLocal(Env(o), text);
+  return Done(o, rc);
+}
+
+}  // namespace
+
+uint32_t execute(JdbcStmt* s, jobject stmt, const char* sql, uint8_t* isResultSet) {
+  return Execute(s, stmt, sql, isResultSet);
+}
+
+uint32_t execute(JdbcConn* c, jobject stmt, const char* sql, uint8_t* isResultSet) {
+  return Execute(c, stmt, sql, isResultSet);
+}
+
+uint32_t getResultSet(JdbcStmt* s, jobject stmt, jobject* rs) {
+  return Done(s, JC_CallObjectMethod(Env(s), stmt, nullptr, "getResultSet",
+                                     "()Ljava/sql/ResultSet;", rs));
+}
+
+uint32_t close(JdbcConn* c, jobject stmt) {
+  return Done(c, JC_CallVoidMethod(Env(c), stmt, nullptr, "close", "()V"));
+}
+
+uint32_t close(JdbcStmt* s, jobject stmt) {
+  return Done(s, JC_CallVoidMethod(Env(s), stmt, nullptr, "close", "()V"));
+}
+
+uint32_t getMoreResults(JdbcStmt* s, jobject stmt, uint8_t* more) {
+  return Done(s, JC_CallBooleanMethod(Env(s), stmt, nullptr, "getMoreResults", "()Z", more));
+}
+
+uint32_t getUpdateCount(JdbcStmt* s, jobject stmt, int32_t* count) {
+  return Done(s, JC_CallIntMethod(Env(s), stmt, nullptr, "getUpdateCount", "()I", count));
+}
+
+uint32_t setCursorName(JdbcStmt* s, jobject stmt, const char* name) {
+  jstring text = TextArg(s, name);
+  if (text == nullptr) return 15;
+  uint32_t rc = JC_CallVoidMethod(Env(s), stmt, nullptr, "setCursorName",
+                                  "(Ljava/lang/String;)V", text);
+  JC_DeleteLocal(Env(s), text);
+  return Done(s, rc);
+}
+
+uint32_t getQueryTimeout(JdbcStmt* s, jobject stmt, int32_t* seconds) {
+  return Done(s, JC_CallIntMethod(Env(s), stmt, nullptr, "getQueryTimeout", "()I", seconds));
+}
+
+uint32_t setQueryTimeout(JdbcStmt* s, jobject stmt, int32_t seconds) {
+  return Done(s, JC_CallVoidMethod(Env(s), stmt, nullptr, "setQueryTimeout", "(I)V",
+                                   static_cast<jint>(seconds)));
+}
+
+uint32_t setMaxRows(JdbcStmt* s, jobject stmt, int32_t rows) {
+  return Done(s, JC_CallVoidMethod(Env(s), stmt, nullptr, "setMaxRows", "(I)V",
+                                   static_cast<jint>(rows)));
+}
+
+uint32_t getSerial(JdbcStmt* s, jobject stmt, int32_t* serial) {
+  if (serial != nullptr) *serial = 0;
+  JNIEnv* env = Env(s);
+  if (env == nullptr || stmt == nullptr) return Done(s, JC_ThrowNPE(env, stmt ? "env" : "obj",
+                                                                    "getSerial"));
+  jobject loader = (s->conn != nullptr) ? s->conn->classLoader : nullptr;
+  jclass cls = JC_LoadClass(env, loader, "com/informix/jdbc/IfmxStatement");
+  if (cls == nullptr || env->ExceptionCheck()) {
+    // No Informix driver: no serial value.
+    env->ExceptionClear();
+    JC_DeleteLocal(env, cls);
+    return 0;
+  }
+  // A statement of any other driver has no such method: calling it through
+  // this class would be undefined, so it answers 0.
+  if (!env->IsInstanceOf(stmt, cls)) {
+    env->DeleteLocalRef(cls);
+    return 0;
+  }
+  uint32_t rc = JC_CallIntMethod(env, stmt, cls, "getSerial", "()I", serial);
+  env->DeleteLocalRef(cls);
+  return Done(s, rc);
+}
+
+}  // namespace Statement
+
+namespace PreparedStatement {
+
+uint32_t clearParameters(JdbcStmt* s, jobject ps) {
+  if (JC_CallVoidMethod(Env(s), ps, nullptr, "clearParameters", "()V") != 0 &&
+      Env(s) != nullptr)
+    Env(s)->ExceptionClear();
+  return 0;
+}
+
+uint32_t getMetaData(JdbcStmt* s, jobject ps, jobject* md) {
+  if (md != nullptr) *md = nullptr;
+  if (JC_CallObjectMethod(Env(s), ps, nullptr, "getMetaData", "()Ljava/sql/ResultSetMetaData;",
+                          md) != 0) {
+    if (Env(s) != nullptr) Env(s)->ExceptionClear();
+    if (md != nullptr) *md = nullptr;
+  }
+  return 0;
+}
+
+uint32_t execute(JdbcStmt* s, jobject ps, uint8_t* isResultSet) {
+  return Done(s, JC_CallBooleanMethod(Env(s), ps, nullptr, "execute", "()Z", isResultSet));
+}
+
+uint32_t getResultSet(JdbcStmt* s, jobject ps, jobject* rs) {
+  return Done(s, JC_CallObjectMethod(Env(s), ps, nullptr, "getResultSet",
+                                     "()Ljava/sql/ResultSet;", rs));
+}
+
+uint32_t setNull(JdbcStmt* s, jobject ps, int32_t index, int32_t sqlType) {
+  return Done(s, JC_CallVoidMethod(Env(s), ps, nullptr, "setNull", "(II)V",
+                                   static_cast<jint>(index), static_cast<jint>(sqlType)));
+}
+
+uint32_t setObject(JdbcStmt* s, jobject ps, int32_t index, jobject value, int32_t sqlType) {
+  return Done(s, JC_CallVoidMethod(Env(s), ps, nullptr, "setObject", "(ILjava/lang/Object;I)V",
+                                   static_cast<jint>(index), value, static_cast<jint>(sqlType)));
+}
+
+uint32_t setBigDecimal(JdbcStmt* s, jobject ps, int32_t index, const char* text,
+                       int64_t length) {
+  JNIEnv* env = Env(s);
+  // Decimal text is ASCII: the byte form serves whatever the text mode.
+  if (text == nullptr) text = "";
+  jstring str = length < 0 ? JC_NewString(env, text, 0)
+                           : JC_NewStringN(env, text, static_cast<size_t>(length), 0);
+  if (str == nullptr) return Done(s, 15);
+  jobject dec = JC_NewObject(env, "java/math/BigDecimal", "(Ljava/lang/String;)V", str);
+  env->DeleteLocalRef(str);
+  if (dec == nullptr) return Done(s, 15);
+  uint32_t rc = JC_CallVoidMethod(env, ps, nullptr, "setBigDecimal", "(ILjava/math/BigDecimal;)V",
+                                  static_cast<jint>(index), dec);
+  env->DeleteLocalRef(dec);
+  return Done(s, rc);
+}
+
+uint32_t setString(JdbcStmt* s, jobject ps, int32_t index, const char* text, int64_t length) {
+  jstring str = TextArg(s, text, length);
+  if (str == nullptr) return 15;
+  uint32_t rc = JC_CallVoidMethod(Env(s), ps, nullptr, "setString", "(ILjava/lang/String;)V",
+                                  static_cast<jint>(index), str);
+  JC_DeleteLocal(Env(s), str);
+  return Done(s, rc);
+}
+
+uint32_t setCharacterStream(JdbcStmt* s, jobject ps, int32_t index, const char* text,
+                            int64_t length) {
+  JdbcConn* c = s != nullptr ? s->conn : nullptr;
+  if (c == nullptr || c->streamParams == 0) return setString(s, ps, index, text, length);
+  JNIEnv* env = Env(s);
+  jstring str = TextArg(s, text, length);
+  if (str == nullptr) return 15;
+  // A character stream, not an ASCII one: an ASCII stream would carry only
+  // the 7-bit characters of the value.
+  jobject reader = JC_NewObject(env, "java/io/StringReader", "(Ljava/lang/String;)V", str);
+  uint32_t rc = 15;
+  if (reader != nullptr) {
+    rc = JC_CallVoidMethod(env, ps, nullptr, "setCharacterStream", "(ILjava/io/Reader;I)V",
+                           static_cast<jint>(index), reader, env->GetStringLength(str));
+    env->DeleteLocalRef(reader);
+  }
+  if (rc != 0) {
+    // The driver takes no streams: from now on this connection sets strings.
+    env->ExceptionClear();
+    c->streamParams = 0;
+    rc = JC_CallVoidMethod(env, ps, nullptr, "setString", "(ILjava/lang/String;)V",
+                           static_cast<jint>(index), str);
+  }
+  env->DeleteLocalRef(str);
+  return Done(s, rc);
+}
+
+uint32_t setBytes(JdbcStmt* s, jobject ps, int32_t index, const void* bytes, size_t length) {
+  JNIEnv* env = Env(s);
+  if (env == nullptr) return Done(s, JC_ThrowNPE(env, "env", "setBytes"));
+  jbyteArray arr = env->NewByteArray(static_cast<jsize>(length));
+  if (arr == nullptr) return Done(s, 15);
+  if (length != 0)
+    env->SetByteArrayRegion(arr, 0, static_cast<jsize>(length), static_cast<const jbyte*>(bytes));
+  uint32_t rc = JC_CallVoidMethod(env, ps, nullptr, "setBytes", "(I[B)V",
+                                  static_cast<jint>(index), arr);
+  env->DeleteLocalRef(arr);
+  return Done(s, rc);
+}
+
+uint32_t setBinaryStream(JdbcStmt* s, jobject ps, int32_t index, const void* bytes,
+                         size_t length) {
+  JdbcConn* c = s != nullptr ? s->conn : nullptr;
+  if (c == nullptr || c->streamParams == 0) return setBytes(s, ps, index, bytes, length);
+  JNIEnv* env = Env(s);
+  jbyteArray arr = env->NewByteArray(static_cast<jsize>(length));
+  if (arr == nullptr) return Done(s, 15);
+  if (length != 0)
+    env->SetByteArrayRegion(arr, 0, static_cast<jsize>(length), static_cast<const jbyte*>(bytes));
+  jobject in = JC_NewObject(env, "java/io/ByteArrayInputStream", "([B)V", arr);
+  uint32_t rc = 15;
+  if (in != nullptr) {
+    rc = JC_CallVoidMethod(env, ps, nullptr, "setBinaryStream", "(ILjava/io/InputStream;I)V",
+                           static_cast<jint>(index), in, static_cast<jint>(length));
+    env->DeleteLocalRef(in);
+  }
+  if (rc != 0) {
+    env->ExceptionClear();
+    c->streamParams = 0;
+    rc = JC_CallVoidMethod(env, ps, nullptr, "setBytes", "(I[B)V", static_cast<jint>(index), arr);
+  }
+  env->DeleteLocalRef(arr);
+  return Done(s, rc);
+}
+
+uint32_t setBoolean(JdbcStmt* s, jobject ps, int32_t index, bool value) {
+  return Done(s, JC_CallVoidMethod(Env(s), ps, nullptr, "setBoolean", "(IZ)V",
+                                   static_cast<jint>(index),
+                                   static_cast<jboolean>(value ? JNI_TRUE : JNI_FALSE)));
+}
+
+uint32_t setByte(JdbcStmt* s, jobject ps, int32_t index, int8_t value) {
+  return Done(s, JC_CallVoidMethod(Env(s), ps, nullptr, "setByte", "(IB)V",
+                                   static_cast<jint>(index), static_cast<jbyte>(value)));
+}
+
+uint32_t setShort(JdbcStmt* s, jobject ps, int32_t index, int16_t value) {
+  return Done(s, JC_CallVoidMethod(Env(s), ps, nullptr, "setShort", "(IS)V",
+                                   static_cast<jint>(index), static_cast<jshort>(value)));
+}
+
+uint32_t setInt(JdbcStmt* s, jobject ps, int32_t index, int32_t value) {
+  return Done(s, JC_CallVoidMethod(Env(s), ps, nullptr, "setInt", "(II)V",
+                                   static_cast<jint>(index), static_cast<jint>(value)));
+}
+
+uint32_t setLong(JdbcStmt* s, jobject ps, int32_t index, int64_t value) {
+  return Done(s, JC_CallVoidMethod(Env(s), ps, nullptr, "setLong", "(IJ)V",
+                                   static_cast<jint>(index), static_cast<jlong>(value)));
+}
+
+uint32_t setFloat(JdbcStmt* s, jobject ps, int32_t index, float value) {
+  // A float travels through the variadic call as a double.
+  return Done(s, JC_CallVoidMethod(Env(s), ps, nullptr, "setFloat", "(IF)V",
+                                   static_cast<jint>(index), static_cast<double>(value)));
+}
+
+uint32_t setDouble(JdbcStmt* s, jobject ps, int32_t index, double value) {
+  return Done(s, JC_CallVoidMethod(Env(s), ps, nullptr, "setDouble", "(ID)V",
+                                   static_cast<jint>(index), value));
+}
+
+namespace {
+
+uint32_t SetDateTime(JdbcStmt* s, jobject ps, int32_t index, const JC_Timestamp* v,
+                     jobject (*make)(JNIEnv*, const JC_Timestamp*), const char* name,
+                     const char* sig) {
+  JNIEnv* env = Env(s);
+  if (env == nullptr || v == nullptr) return Done(s, JC_ThrowNPE(env, env ? "obj" : "env", name));
+  jobject value = make(env, v);
+  if (value == nullptr) return Done(s, 15);
+  uint32_t rc = JC_CallVoidMethod(env, ps, nullptr, name, sig, static_cast<jint>(index), value);
+  env->DeleteLocalRef(value);
+  return Done(s, rc);
+}
+
+}  // namespace
+
+uint32_t setDate(JdbcStmt* s, jobject ps, int32_t index, const JC_Timestamp* value) {
+  return SetDateTime(s, ps, index, value, NewSqlDate, "setDate", "(ILjava/sql/Date;)V");
+}
+
+uint32_t setTime(JdbcStmt* s, jobject ps, int32_t index, const JC_Timestamp* value) {
+  return SetDateTime(s, ps, index, value, NewSqlTime, "setTime", "(ILjava/sql/Time;)V");
+}
+
+uint32_t setTimestamp(JdbcStmt* s, jobject ps, int32_t index, const JC_Timestamp* value) {
+  return SetDateTime(s, ps, index, value, NewSqlTimestamp, "setTimestamp",
+                     "(ILjava/sql/Timestamp;)V");
+}
+
+}  // namespace PreparedStatement
