@@ -33,32 +33,15 @@ uint32_t DRV_GetInfo(uint32_t h, uint32_t request, void*, uint16_t, uint16_t*) {
 uint32_t DRV_SetOption(uint32_t h, uint32_t request, void*) {
   return (request >> 28) == 3 ? OnStmt(h) : OnConn(h);
 }
-uint32_t DRV_Connect(uint32_t env, ConnectInfo*, uint32_t* conn) {
-  if (conn != nullptr) *conn = 0;
-  return AGT_Env(env) != nullptr ? kNotCapable : 21;
-}
-uint32_t DRV_Disconnect(uint32_t conn) { return OnConn(conn); }
-uint32_t DRV_AllocStmt(uint32_t conn, uint32_t* stmt) {
-  if (stmt != nullptr) *stmt = 0;
-  return OnConn(conn);
-}
-uint32_t DRV_FreeStmt(uint32_t stmt) { return OnStmt(stmt); }
-uint32_t DRV_GetCursorName(uint32_t stmt, char*, uint16_t, uint16_t*) { return OnStmt(stmt); }
-uint32_t DRV_SetCursorName(uint32_t stmt, const char*) { return OnStmt(stmt); }
 uint32_t DRV_Prepare(uint32_t stmt, const char*) { return OnStmt(stmt); }
 uint32_t DRV_SetParams(uint32_t stmt, COLSET*) { return OnStmt(stmt); }
 uint32_t DRV_Execute(uint32_t stmt) { return OnStmt(stmt); }
 uint32_t DRV_UnusedStmtOp(uint32_t stmt) { return OnStmt(stmt); }
-uint32_t DRV_NumResultCols(uint32_t stmt, uint16_t*, JdbcColDesc**) { return OnStmt(stmt); }
-uint32_t DRV_DescribeCols(uint32_t stmt, uint16_t*, JdbcColDesc**) { return OnStmt(stmt); }
 uint32_t DRV_NativeSql(uint32_t conn, const char*, char*, uint16_t, uint16_t*) {
   return OnConn(conn);
 }
 uint32_t DRV_BindCols(uint32_t stmt, uint16_t, const JdbcColBind*) { return OnStmt(stmt); }
 uint32_t DRV_Fetch(uint32_t stmt, uint16_t, COLSET*) { return OnStmt(stmt); }
-uint32_t DRV_CloseCursor(uint32_t stmt) { return OnStmt(stmt); }
-uint32_t DRV_Commit(uint32_t conn) { return OnConn(conn); }
-uint32_t DRV_Rollback(uint32_t conn) { return OnConn(conn); }
 uint32_t DRV_GetOpTable(uint32_t conn, DRV_OpTableRequest*) { return OnConn(conn); }
 uint32_t DRV_MoreResults(uint32_t stmt) { return OnStmt(stmt); }
 uint32_t DRV_DDColumnPrivileges(uint32_t stmt, const void*) { return OnStmt(stmt); }
@@ -73,9 +56,6 @@ uint32_t DRV_DDTablePrivileges(uint32_t stmt, const void*) { return OnStmt(stmt)
 uint32_t DRV_DDTables(uint32_t stmt, const void*) { return OnStmt(stmt); }
 uint32_t DRV_DDGetTypeInfo(uint32_t stmt, int16_t) { return OnStmt(stmt); }
 uint32_t DRV_PrepareExecute(uint32_t stmt, const char*, COLSET*, uint16_t, const JdbcColBind*) {
-  return OnStmt(stmt);
-}
-uint32_t DRV_ColAttributes(uint32_t stmt, uint16_t*, uint16_t*, JdbcColDesc**, ATTR_ENTRY**) {
   return OnStmt(stmt);
 }
 uint32_t DRV_Cancel(uint32_t stmt) { return OnStmt(stmt); }

@@ -10,25 +10,14 @@
 extern "C" {
 uint32_t DRV_GetInfo(uint32_t h, uint32_t request, void* value, uint16_t size, uint16_t* length);
 uint32_t DRV_SetOption(uint32_t h, uint32_t request, void* value);
-uint32_t DRV_Connect(uint32_t env, ConnectInfo* info, uint32_t* conn);
-uint32_t DRV_Disconnect(uint32_t conn);
-uint32_t DRV_AllocStmt(uint32_t conn, uint32_t* stmt);
-uint32_t DRV_FreeStmt(uint32_t stmt);
-uint32_t DRV_GetCursorName(uint32_t stmt, char* buf, uint16_t size, uint16_t* length);
-uint32_t DRV_SetCursorName(uint32_t stmt, const char* name);
 uint32_t DRV_Prepare(uint32_t stmt, const char* sql);
 uint32_t DRV_SetParams(uint32_t stmt, COLSET* params);
 uint32_t DRV_Execute(uint32_t stmt);
 uint32_t DRV_UnusedStmtOp(uint32_t stmt);
-uint32_t DRV_NumResultCols(uint32_t stmt, uint16_t* count, JdbcColDesc** descs);
-uint32_t DRV_DescribeCols(uint32_t stmt, uint16_t* count, JdbcColDesc** descs);
 uint32_t DRV_NativeSql(uint32_t conn, const char* sql, char* out, uint16_t size,
                        uint16_t* length);
 uint32_t DRV_BindCols(uint32_t stmt, uint16_t count, const JdbcColBind* binds);
 uint32_t DRV_Fetch(uint32_t stmt, uint16_t rows, COLSET* set);
-uint32_t DRV_CloseCursor(uint32_t stmt);
-uint32_t DRV_Commit(uint32_t conn);
-uint32_t DRV_Rollback(uint32_t conn);
 uint32_t DRV_GetOpTable(uint32_t conn, DRV_OpTableRequest* request);
 uint32_t DRV_MoreResults(uint32_t stmt);
 uint32_t DRV_DDColumnPrivileges(uint32_t stmt, const void* args);
@@ -44,8 +33,6 @@ uint32_t DRV_DDTables(uint32_t stmt, const void* args);
 uint32_t DRV_DDGetTypeInfo(uint32_t stmt, int16_t sqlType);
 uint32_t DRV_PrepareExecute(uint32_t stmt, const char* sql, COLSET* params, uint16_t count,
                             const JdbcColBind* binds);
-uint32_t DRV_ColAttributes(uint32_t stmt, uint16_t* count, uint16_t* nattrs, JdbcColDesc** descs,
-                           ATTR_ENTRY** attrs);
 uint32_t DRV_Cancel(uint32_t stmt);
 int32_t DRV_XaClose(uint32_t conn, const char* info, int32_t rmid, int64_t flags);
 int32_t DRV_XaCommit(uint32_t conn, XID* xid, int32_t rmid, int64_t flags);

@@ -1,8 +1,10 @@
 // The JDBC agent's operation table and its registration in an agent record.
 #include "drv_jdbc/drv_agent.h"
 #include "drv_jdbc/j-common.h"
+#include "drv_jdbc/j-conn.h"
 #include "drv_jdbc/j-error.h"
 #include "drv_jdbc/j-pending.h"
+#include "drv_jdbc/j-stmt.h"
 
 const DRV_OpTable DRV_JdbcOpTable = {
     DRV_GetInfo,             // 0

@@ -1,0 +1,761 @@
+// Agent connections.
+#include "drv_jdbc/j-conn.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <algorithm>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <new>
+
+#include "drv_jdbc/j-common.h"
+#include "drv_jdbc/j-handles.h"
+#include "drv_jdbc/j-initsql.h"
+#include "drv_jdbc/j-jni.h"
+#include "drv_jdbc/j-serv.h"
+#include "drv_jdbc/j-stmt.h"
+#include "drv_jdbc/j-wrap.h"
+#include "util/log.h"
+#include "util/strutil.h"
+#include "util/utalloc.h"
+
+const char DriverClassList[] = "{com.informix.jdbcx.IfxDataSource;com.informix.jdbcx.IfxXADataSource}";
+
+JdbcConnSettings ConnSettings;
+
+namespace {
+
+constexpr jint kFrame = 64;
+constexpr const char* kNoMemory = "Memory allocation failure";
+constexpr const char* kConnectSig = "(Ljava/lang/String;Ljava/util/Properties;)Ljava/sql/Connection;";
+constexpr const char* kGetConnection2 = "(Ljava/lang/String;Ljava/lang/String;)Ljava/sql/Connection;";
+constexpr const char* kGetConnection0 = "()Ljava/sql/Connection;";
+
+#define CONN_LOG(...) LOG_AT(LOG_LEVEL_ERROR, __VA_ARGS__)
+
+// The environment's list is read by DRV_GetError under the environment's
+// lock; every writer takes the same lock.
+void PostOnEnv(JdbcEnv* env, const char* message, int index) {
+  std::lock_guard<plat::RecursiveMutex> g(env->cs);
+  errPostMsg(&env->errors, message, index);
+}
+
+void DeleteGlobal(JNIEnv* env, jobject* ref) {
+  if (*ref != nullptr && env != nullptr) env->DeleteGlobalRef(*ref);
+  *ref = nullptr;
+}
+
+// A JNI lookup failed: the exception it left says nothing the caller can use.
+void ClearException(JNIEnv* env) {
+  if (env->ExceptionCheck()) env->ExceptionClear();
+}
+
+jclass FindClassQuiet(JNIEnv* env, const char* name) {
+  jclass cls = env->FindClass(name);
+  if (cls == nullptr) ClearException(env);
+  return cls;
+}
+
+// Runs fn with the connection's diagnostics set aside, so that clean-up
+// calls cannot replace the diagnostics of the failure being reported.
+template <typename Fn>
+void WithErrorsKept(JdbcConn* c, Fn fn) {
+  AgentError* kept = c->errors.head;
+  c->errors.head = nullptr;
+  fn();
+  errClear(&c->errors);
+  c->errors.head = kept;
+}
+
+char* DupOrEmpty(const char* s) { return s_strdup(s != nullptr ? s : ""); }
+
+// Text of one row-buffer cell, for the value types a type-information
+// result comes in; empty for NULL.
+std::string CellText(const COLSET_COL& col, uint32_t row) {
+  if (col.ind == nullptr || col.data == nullptr || col.ind[row] == COLSET_IND_NULL) return {};
+  const unsigned char* p = col.data + static_cast<size_t>(row) * col.elem_size;
+  const char* t = reinterpret_cast<const char*>(p);
+  switch (col.type) {
+    case COLSET_VT_CHAR:
+      return std::string(t, strnlen(t, col.elem_size));
+    case COLSET_VT_NTS:
+      return std::string(t, strnlen(t, col.elem_size));
+    case COLSET_VT_CHAR8:
+      return std::string(t + 1, std::min<size_t>(p[0], col.elem_size - 1));
+    case COLSET_VT_CHAR16: {
+      uint16_t n;
+      std::memcpy(&n, p, sizeof n);
+      return std::string(t + 2, std::min<size_t>(n, col.elem_size - 2));
+    }
+    case COLSET_VT_CHAR32: {
+      uint32_t n;
+      std::memcpy(&n, p, sizeof n);
+      return std::string(t + 4, std::min<size_t>(n, col.elem_size - 4));
+    }
+    case COLSET_VT_LONGCHAR: {
+      COLSET_LONG v;
+      std::memcpy(&v, p, sizeof v);
+      return v.value != nullptr ? std::string(static_cast<const char*>(v.value), v.length)
+                                : std::string();
+    }
+    default:
+      return {};
+  }
+}
+
+bool CellInt(const COLSET_COL& col, uint32_t row, int32_t* out) {
+  if (col.ind == nullptr || col.data == nullptr || col.ind[row] == COLSET_IND_NULL) return false;
+  const unsigned char* p = col.data + static_cast<size_t>(row) * col.elem_size;
+  switch (col.type) {
+    case COLSET_VT_TINYINT: *out = static_cast<int8_t>(p[0]); return true;
+    case COLSET_VT_UTINYINT: *out = p[0]; return true;
+    case COLSET_VT_SMALLINT: { int16_t v; std::memcpy(&v, p, 2); *out = v; return true; }
+    case COLSET_VT_USMALLINT: { uint16_t v; std::memcpy(&v, p, 2); *out = v; return true; }
+    case COLSET_VT_INTEGER: { int32_t v; std::memcpy(&v, p, 4); *out = v; return true; }
+    case COLSET_VT_UINTEGER: { uint32_t v; std::memcpy(&v, p, 4); *out = static_cast<int32_t>(v); return true; }
+    default: {
+      std::string t = CellText(col, row);
+      if (t.empty()) return false;
+      *out = std::atoi(t.c_str());
+      return true;
+    }
+  }
+}
+
+void CopyField(char* dst, size_t size, const std::string& src) {
+  // Cut at the field's size without splitting a UTF-8 sequence.
+  size_t n = std::min(src.size(), size - 1);
+  while (n > 0 && n < src.size() && (static_cast<unsigned char>(src[n]) & 0xC0) == 0x80) --n;
+  std::memcpy(dst, src.data(), n);
+  dst[n] = '\0';
+}
+
+int FreeTypeEntry(void* value, const void*, void*) {
+  std::free(value);
+  return 0;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Property text.
+
+DsPropList* JC_ParseProps(const char* text) {
+  if (text == nullptr) return nullptr;
+  auto* list = new (std::nothrow) DsPropList;
+  if (list == nullptr) return nullptr;
+  std::vector<std::string> items;
+  std::string cur;
+  int depth = 0;
+  for (const char* p = text; *p != '\0'; ++p) {
+    if (*p == '{') ++depth;
+    if (*p == '}') --depth;
+    if (*p == ';' && depth == 0) {
+      items.push_back(cur);
+      cur.clear();
+    } else {
+      cur.push_back(*p);
+    }
+  }
+  if (!cur.empty()) items.push_back(cur);
+  for (const std::string& item : items) {
+    DsProp prop;
+    size_t eq = item.find('=');
+    if (eq == std::string::npos) {
+      prop.name = item;
+    } else {
+      prop.name = item.substr(0, eq);
+      prop.value = item.substr(eq + 1);
+      prop.hasValue = true;
+    }
+    list->items.push_back(std::move(prop));
+  }
+  return list;
+}
+
+void JC_FreeProps(DsPropList* list) { delete list; }
+
+uint32_t JC_SetDataSourceProp(JdbcConn* c, jclass cls, jobject ds, const DsPropList* props) {
+  JNIEnv* env = c->jniEnv;
+  if (props == nullptr) return 0;
+  for (const DsProp& prop : props->items) {
+    const std::string setter = "set" + prop.name;
+    const char* value = prop.hasValue ? prop.value.c_str() : nullptr;
+    uint32_t rc = 15;
+    bool found = false;
+    if (env->GetMethodID(cls, setter.c_str(), "(Ljava/lang/String;)V") != nullptr) {
+      found = true;
+      jstring s = JC_NewString(env, value != nullptr ? value : "", c->utf8);
+      if (s == nullptr) {
+        ClearException(env);
+        CONN_LOG("%s", kNoMemory);
+        errPostMsg(&c->errors, kNoMemory, 16);
+        return 16;
+      }
+      rc = JC_CallVoidMethod(env, ds, cls, setter.c_str(), "(Ljava/lang/String;)V", s);
+      JC_DeleteLocal(env, s);
+    } else {
+      ClearException(env);
+      if (env->GetMethodID(cls, setter.c_str(), "(I)V") != nullptr) {
+        found = true;
+        jint v = std::atoi(value != nullptr ? value : "0");
+        rc = JC_CallVoidMethod(env, ds, cls, setter.c_str(), "(I)V", v);
+      } else {
+        ClearException(env);
+        if (env->GetMethodID(cls, setter.c_str(), "(Z)V") != nullptr) {
+          found = true;
+          const char f = value != nullptr ? value[0] : '0';
+          jboolean v = (f == '1' || f == 'T' || f == 't' || f == 'Y') ? JNI_TRUE : JNI_FALSE;
+          rc = JC_CallVoidMethod(env, ds, cls, setter.c_str(), "(Z)V", v);
+        } else {
+          ClearException(env);
+          if (env->GetMethodID(cls, setter.c_str(), "()V") != nullptr) {
+            found = true;
+            rc = JC_CallVoidMethod(env, ds, cls, setter.c_str(), "()V");
+          } else {
+            ClearException(env);
+          }
+        }
+      }
+    }
+    if (!found) {
+      CONN_LOG("Can't find method[%s] in DataSource", setter.c_str());
+      std::string msg = "Can't find method[" + setter + "] in DataSource";
+      errPostMsg(&c->errors, msg.c_str(), 15);
+      return 15;
+    }
+    if (rc != 0) {
+      CheckException(env, c->utf8, &c->errors);
+      CONN_LOG("Error while calling DataSource.%s", setter.c_str());
+      return 15;
+    }
+  }
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Opening the connection.
+
+namespace agent_connect {
+
+uint32_t DriverManager_getConnection(JdbcConn* c, jobject* out, const char* className,
+                                     const char* url, const char* user, const char* password) {
+  JNIEnv* env = c->jniEnv;
+  *out = nullptr;
+  jclass propsCls = FindClassQuiet(env, "java/util/Properties");
+  if (propsCls == nullptr) {
+    CONN_LOG("Can't find java.util.Properties");
+    return 15;
+  }
+  jmethodID init = env->GetMethodID(propsCls, "<init>", "()V");
+  if (init == nullptr) {
+    ClearException(env);
+    CONN_LOG("Can't find <init> in Properties class");
+    return 15;
+  }
+  jobject props = env->NewObject(propsCls, init);
+  if (props == nullptr) {
+    ClearException(env);
+    CONN_LOG("Can't create Properties object");
+    return 15;
+  }
+  const char* keys[2] = {"user", "password"};
+  const char* values[2] = {user, password};
+  for (int i = 0; i < 2; ++i) {
+    // An empty text is no value: the driver's own default applies.
+    if (values[i] == nullptr || values[i][0] == '\0') continue;
+    jstring k = JC_NewString(env, keys[i], c->utf8);
+    jstring v = JC_NewString(env, values[i], c->utf8);
+    if (k == nullptr || v == nullptr) {
+      ClearException(env);
+      CONN_LOG("%s", kNoMemory);
+      errPostMsg(&c->errors, kNoMemory, 16);
+      return 16;
+    }
+    jobject old = nullptr;
+    if (JC_CallObjectMethod(env, props, propsCls, "setProperty",
+                            "(Ljava/lang/String;Ljava/lang/String;)Ljava/lang/Object;", &old, k,
+                            v) != 0) {
+      CheckException(env, c->utf8, &c->errors);
+      return 15;
+    }
+    JC_DeleteLocal(env, old);
+    JC_DeleteLocal(env, k);
+    JC_DeleteLocal(env, v);
+  }
+  jclass cls = JC_LoadClass(env, c->classLoader, className);
+  if (cls == nullptr) {
+    ClearException(env);
+    CONN_LOG("Can't find JDBC Driver = %s", className);
+    return 3;
+  }
+  jmethodID ctor = env->GetMethodID(cls, "<init>", "()V");
+  if (ctor == nullptr) {
+    ClearException(env);
+    CONN_LOG("Can't find <init> class in JDBC Driver");
+    return 15;
+  }
+  jobject driver = env->NewObject(cls, ctor);
+  if (driver == nullptr) {
+    CheckException(env, c->utf8, &c->errors);
+    CONN_LOG("Can't create Driver class");
+    return 15;
+  }
+  jstring jurl = JC_NewString(env, url != nullptr ? url : "", c->utf8);
+  if (jurl == nullptr) {
+    ClearException(env);
+    CONN_LOG("%s", kNoMemory);
+    errPostMsg(&c->errors, kNoMemory, 16);
+    return 16;
+  }
+  jobject conn = nullptr;
+  if (JC_CallObjectMethod(env, driver, nullptr, "connect", kConnectSig, &conn, jurl, props) != 0) {
+    CheckException(env, c->utf8, &c->errors);
+    CONN_LOG("Can't connect to DBMS...");
+    return 50;
+  }
+  if (conn == nullptr) {
+    // The driver does not take URLs of this form.
+    CONN_LOG("Can't connect to DBMS...");
+    std::string msg = std::string("The JDBC driver does not accept the URL [") +
+                      (url != nullptr ? url : "") + "]";
+    errPostMsg(&c->errors, msg.c_str(), 50);
+    return 50;
+  }
+  *out = conn;
+  return 0;
+}
+
+uint32_t DataSource_getConnection(JdbcConn* c, jobject* out, int kind, const char* className,
+                                  const char* text, const char* user, const char* password) {
+  JNIEnv* env = c->jniEnv;
+  *out = nullptr;
+  std::unique_ptr<DsPropList, void (*)(DsPropList*)> props(JC_ParseProps(text != nullptr ? text : ""),
+                                                           JC_FreeProps);
+  if (!props) {
+    CONN_LOG("%s", kNoMemory);
+    errPostMsg(&c->errors, kNoMemory, 16);
+    return 16;
+  }
+  // Without credentials the data source's own (from its properties) apply.
+  const bool credentials = (user != nullptr && user[0] != '\0') || (password != nullptr && password[0] != '\0');
+  jstring juser = nullptr;
+  jstring jpwd = nullptr;
+  if (credentials) {
+    juser = JC_NewString(env, user != nullptr ? user : "", c->utf8);
+    jpwd = JC_NewString(env, password != nullptr ? password : "", c->utf8);
+    if (juser == nullptr || jpwd == nullptr) {
+      ClearException(env);
+      CONN_LOG("%s", kNoMemory);
+      errPostMsg(&c->errors, kNoMemory, 16);
+      return 16;
+    }
+  }
+  jclass cls = JC_LoadClass(env, c->classLoader, className);
+  if (cls == nullptr) {
+    ClearException(env);
+    CONN_LOG("Can't find JDBC DataSource = %s", className);
+    return 3;
+  }
+  jmethodID ctor = env->GetMethodID(cls, "<init>", "()V");
+  if (ctor == nullptr) {
+    ClearException(env);
+    CONN_LOG("Can't find <init> class in DataSource");
+    return 15;
+  }
+  jobject ds = env->NewObject(cls, ctor);
+  if (ds == nullptr) {
+    CheckException(env, c->utf8, &c->errors);
+    CONN_LOG("Can't create DataSource class");
+    return 15;
+  }
+  if (uint32_t rc = JC_SetDataSourceProp(c, cls, ds, props.get())) return rc;
+
+  const char* sig = credentials ? kGetConnection2 : kGetConnection0;
+  jobject conn = nullptr;
+  uint32_t rc = 0;
+  bool direct = env->GetMethodID(cls, "getConnection", sig) != nullptr;
+  ClearException(env);
+  if (direct || kind == DS_KIND_DATASOURCE) {
+    rc = credentials ? JC_CallObjectMethod(env, ds, cls, "getConnection", sig, &conn, juser, jpwd)
+                     : JC_CallObjectMethod(env, ds, cls, "getConnection", sig, &conn);
+  } else {
+    // A pooled or XA data source hands out its connections through a
+    // PooledConnection (an XAConnection), which must stay open with it.
+    const bool xa = kind == DS_KIND_XA;
+    const char* method = xa ? "getXAConnection" : "getPooledConnection";
+    const char* psig = xa ? (credentials ? "(Ljava/lang/String;Ljava/lang/String;)Ljavax/sql/XAConnection;"
+                                         : "()Ljavax/sql/XAConnection;")
+                          : (credentials ? "(Ljava/lang/String;Ljava/lang/String;)Ljavax/sql/PooledConnection;"
+                                         : "()Ljavax/sql/PooledConnection;");
+    jobject pooled = nullptr;
+    rc = credentials ? JC_CallObjectMethod(env, ds, cls, method, psig, &pooled, juser, jpwd)
+                     : JC_CallObjectMethod(env, ds, cls, method, psig, &pooled);
+    if (rc == 0 && pooled != nullptr) {
+      rc = JC_CallObjectMethod(env, pooled, nullptr, "getConnection", kGetConnection0, &conn);
+      if (rc == 0 && conn != nullptr) {
+        c->pooledConnection = env->NewGlobalRef(pooled);
+      } else if (rc != 0) {
+        jthrowable pending = env->ExceptionOccurred();
+        env->ExceptionClear();
+        JC_CallVoidMethod(env, pooled, nullptr, "close", "()V");
+        ClearException(env);
+        if (pending != nullptr) env->Throw(pending);
+      } else {
+        JC_CallVoidMethod(env, pooled, nullptr, "close", "()V");
+        ClearException(env);
+      }
+    }
+  }
+  if (rc != 0) {
+    CheckException(env, c->utf8, &c->errors);
+    CONN_LOG("Can't connect to DBMS...");
+    return 50;
+  }
+  if (conn == nullptr) {
+    CONN_LOG("Can't connect to DBMS...");
+    errPostIndex(&c->errors, 50);
+    return 50;
+  }
+  *out = conn;
+  return 0;
+}
+
+uint32_t _getConnection(JdbcConn* c, jobject* out, char* className, char* text, const char* user,
+                        const char* password, char** xaClassOut) {
+  JNIEnv* env = c->jniEnv;
+  *out = nullptr;
+  char* cls = JC_Unbrace(className);
+  char* txt = text != nullptr ? JC_Unbrace(text) : nullptr;
+  if (char* semi = std::strchr(cls, ';')) {
+    *semi = '\0';
+    if (semi[1] != '\0' && xaClassOut != nullptr) {
+      std::free(*xaClassOut);
+      *xaClassOut = s_strdup(semi + 1);
+    }
+  }
+  LOG_AT(LOG_LEVEL_DEBUG, "connect: class=[%s] url=[%s] user=[%s]", cls, txt != nullptr ? txt : "",
+         user != nullptr ? user : "");
+  jclass loaded = JC_LoadClass(env, c->classLoader, cls);
+  if (loaded == nullptr) {
+    ClearException(env);
+    CONN_LOG("Can't find DBMS Driver = [%s]", cls);
+    // The class name is the one thing the application can correct.
+    std::string msg = std::string("Can't find DBMS Driver = [") + cls + "]";
+    errPostMsg(&c->errors, msg.c_str(), 3);
+    return 3;
+  }
+  struct Kind {
+    const char* iface;
+    const char* missing;
+    int kind;
+  };
+  static const Kind kKinds[] = {
+      {"java/sql/Driver", "Can't find java.sql.Driver", DS_KIND_DRIVER},
+      {"javax/sql/DataSource", "Can't find javax.sql.DataSource", DS_KIND_DATASOURCE},
+      {"javax/sql/ConnectionPoolDataSource", "Can't find javax.sql.ConnectionPoolDataSource",
+       DS_KIND_POOLED},
+      {"javax/sql/XADataSource", "Can't find javax.sql.XADataSource", DS_KIND_XA},
+  };
+  uint32_t rc = 0;
+  for (const Kind& k : kKinds) {
+    jclass iface = FindClassQuiet(env, k.iface);
+    if (iface == nullptr) {
+      CONN_LOG("%s", k.missing);
+      JC_DeleteLocal(env, loaded);
+      return 3;
+    }
+    const bool is = env->IsAssignableFrom(loaded, iface) == JNI_TRUE;
+    JC_DeleteLocal(env, iface);
+    if (!is) continue;
+    rc = k.kind == DS_KIND_DRIVER
+             ? DriverManager_getConnection(c, out, cls, txt, user, password)
+             : DataSource_getConnection(c, out, k.kind, cls, txt, user, password);
+    break;
+  }
+  // A class of none of the four kinds gives no connection and no error here:
+  // the first call on the connection reports it.
+  JC_DeleteLocal(env, loaded);
+  return rc;
+}
+
+}  // namespace agent_connect
+
+// ---------------------------------------------------------------------------
+// The server type table.
+
+HASH_TABLE* loadTypeInfo(uint32_t connHandle, JdbcConn* c) {
+  (void)c;
+  HASH_TABLE* table = hash_create(100, 2);
+  if (table == nullptr) return nullptr;
+  uint32_t sh = 0;
+  if (DRV_JdbcOpTable.DRV_AllocStmt(connHandle, &sh) != 0) return table;
+  if (JdbcStmt* s = AGT_Stmt(sh)) s->wide = 0;
+  // The agent's own operations, not a layer in front of them.
+  if (DRV_JdbcOpTable.DRV_DDGetTypeInfo(sh, 0) == 0) {
+    bool stop = false;
+    while (!stop) {
+      COLSET set;
+      uint32_t rc = DRV_JdbcOpTable.DRV_Fetch(sh, 100, &set);
+      if (rc != 0 || set.rows_held == 0 || set.cols_used < 5) {
+        ColSetFreeColumns(&set);
+        break;
+      }
+      for (uint32_t r = 0; r < set.rows_held && !stop; ++r) {
+        int32_t type = 0;
+        if (!CellInt(set.cols[1], r, &type)) continue;
+        auto* e = static_cast<JdbcTypeEntry*>(std::calloc(1, sizeof(JdbcTypeEntry)));
+        if (e == nullptr) {
+          stop = true;
+          break;
+        }
+        CopyField(e->typeName, sizeof e->typeName, CellText(set.cols[0], r));
+        CopyField(e->literalPrefix, sizeof e->literalPrefix, CellText(set.cols[3], r));
+        CopyField(e->literalSuffix, sizeof e->literalSuffix, CellText(set.cols[4], r));
+        int16_t key = static_cast<int16_t>(type);
+        void* old = hash_lookup(table, &key);
+        if (hash_set(table, &key, e) == nullptr) {
+          std::free(e);
+          stop = true;
+          break;
+        }
+        std::free(old);
+      }
+      if (set.rows_held < 100) stop = true;
+      ColSetFreeColumns(&set);
+    }
+  }
+  DRV_JdbcOpTable.DRV_FreeStmt(sh);
+  return table;
+}
+
+void JC_FreeTypeTable(HASH_TABLE* table) {
+  if (table == nullptr) return;
+  hash_foreach(table, FreeTypeEntry, nullptr);
+  hash_destroy(table);
+}
+
+void freeConnRec(JdbcConn* c) {
+  if (c == nullptr) return;
+  std::free(c->settings.initialSql);
+  std::free(c->settings.dbmsName);
+  std::free(c->xaClassName);
+  std::free(c->driverClass);
+  std::free(c->url);
+  std::free(c->user);
+  std::free(c->password);
+  JC_FreeTypeTable(c->typeTable);
+  if (c->scalarFns != nullptr) hash_destroy(c->scalarFns);
+  std::free(c->xaRecoverXids);
+  c->xaRecoverCount = 0;
+  errClear(&c->errors);
+  delete c;
+}
+
+// ---------------------------------------------------------------------------
+// The operations.
+
+extern "C" {
+
+uint32_t DRV_Connect(uint32_t envh, ConnectInfo* info, uint32_t* out) {
+  using namespace agent_connect;
+  JdbcEnv* envRec = AGT_Env(envh);
+  if (envRec == nullptr || info == nullptr || out == nullptr) return 21;
+  *out = 0;
+  auto* c = new (std::nothrow) JdbcConn{};
+  if (c == nullptr) {
+    PostOnEnv(envRec, kNoMemory, 16);
+    return 16;
+  }
+  c->settings = ConnSettings;
+  ConnSettings.initialSql = nullptr;
+  ConnSettings.dbmsName = nullptr;
+  c->envRec = envRec;
+  c->env = envh;
+  if (info->options != nullptr && std::strlen(info->options) >= 4 &&
+      std::memcmp(info->options, CONNINFO_UTF8_MARKER, 4) == 0) {
+    c->utf8 = 1;
+  }
+  c->odbcVersion = 2;
+  c->readOnly = c->readOnlyInitial = info->readOnly;
+  c->scalarFns = buildScalarFnTable();
+  if (c->scalarFns == nullptr) {
+    PostOnEnv(envRec, kNoMemory, 16);
+    freeConnRec(c);
+    return 16;
+  }
+  JNIEnv* env = attachJVM();
+  if (env == nullptr) {
+    PostOnEnv(envRec, "Can't attach JVM to current thread", 15);
+    freeConnRec(c);
+    return 15;
+  }
+  c->jniEnv = env;
+  JC_LocalFrame frame(env, kFrame);
+  c->xaRecoverXids = nullptr;
+  c->xaRecoverCount = 0;
+  c->xaCleared = 0;
+  c->xaXidClass = envRec->xaXidClass;
+  c->classLoader = envRec->classLoader;
+  if (info->dbopts != nullptr) {
+    char* copy = s_strdup(info->dbopts);
+    c->url = s_strdup(JC_Unbrace(copy));
+    std::free(copy);
+  }
+  // The JDBC keyword names the class; without it the fixed list applies.
+  const char* list = (info->dbpath != nullptr && info->dbpath[0] != '\0') ? info->dbpath
+                                                                          : DriverClassList;
+  {
+    std::string buf(list, strnlen(list, 1023));
+    char* unbraced = JC_Unbrace(&buf[0]);
+    c->driverClass = s_strdup(unbraced);
+    for (char* p = c->driverClass + (c->driverClass[0] != '\0' ? 1 : 0); *p != '\0'; ++p) {
+      if (*p == '.') *p = '/';
+    }
+  }
+  c->user = DupOrEmpty(info->user);
+  c->password = DupOrEmpty(info->password);
+
+  jobject jconn = nullptr;
+  jobject jmeta = nullptr;
+  uint32_t rc = _getConnection(c, &jconn, c->driverClass, c->url, c->user, c->password,
+                               &c->xaClassName);
+  if (rc == 0) rc = Connection::getMetaData(c, jconn, &jmeta);
+  if (rc == 0 && c->readOnly != 0) rc = Connection::setReadOnly(c, jconn, true);
+  if (rc == 0 && c->settings.noAutoCommit != 0) rc = Connection::setAutoCommit(c, jconn, false);
+  if (rc == 0) {
+    if (c->settings.initialSql != nullptr && c->settings.initialSql[0] != '\0') {
+      runInitialSQL(c, jconn, c->settings.initialSql);  // its outcome does not decide the connect
+    }
+    c->connection = env->NewGlobalRef(jconn);
+    c->metaData = env->NewGlobalRef(jmeta);
+    if (c->connection == nullptr || c->metaData == nullptr) {
+      ClearException(env);
+      errPostMsg(&c->errors, kNoMemory, 16);
+      rc = 16;
+    }
+  }
+  if (rc == 0) {
+    JC_DeleteLocal(env, jmeta);
+    jmeta = nullptr;
+    c->describeAtPrepare = 1;
+    c->streamParams = 1;
+    c->connFlag3 = 1;
+    c->stmtDefault = 0;
+    std::string product(4096, '\0');
+    if (DatabaseMetaData::getStringByName(c, c->metaData, "getDatabaseProductName", &product[0],
+                                          4096) == 0 &&
+        stristr(product.c_str(), "teradata") != nullptr) {
+      c->teradata = 1;
+    }
+    errClear(&c->errors);  // a failed product-name question does not fail the connect
+    uint32_t h = 0;
+    int ht = HT_Alloc(&gAgentConnTable, &h, c);
+    if (ht != 0) {
+      errPostMsg(&c->errors, kNoMemory, 16);
+      rc = static_cast<uint32_t>(ht);
+    } else {
+      c->handle = h;
+      *out = h;
+      c->typeTable = loadTypeInfo(h, c);
+      JC_DeleteLocal(env, jconn);
+      return 0;
+    }
+  }
+
+  // Failure: the diagnostics move to the environment, where the connect
+  // path reads them; a Java connection that was opened is closed again.
+  if (jconn != nullptr || c->connection != nullptr || c->pooledConnection != nullptr) {
+    WithErrorsKept(c, [&] {
+      jobject open = c->connection != nullptr ? c->connection : jconn;
+      if (open != nullptr) Connection::close(c, open);
+      if (c->pooledConnection != nullptr) {
+        JC_CallVoidMethod(env, c->pooledConnection, nullptr, "close", "()V");
+        CheckException(env, c->utf8, &c->errors);
+      }
+    });
+  }
+  {
+    std::lock_guard<plat::RecursiveMutex> g(envRec->cs);
+    errClear(&envRec->errors);
+    envRec->errors.head = c->errors.head;
+    c->errors.head = nullptr;
+  }
+  DeleteGlobal(env, &c->connection);
+  DeleteGlobal(env, &c->metaData);
+  DeleteGlobal(env, &c->pooledConnection);
+  JC_DeleteLocal(env, jconn);
+  JC_DeleteLocal(env, jmeta);
+  freeConnRec(c);
+  return rc;
+}
+
+uint32_t DRV_Disconnect(uint32_t conn) {
+  JdbcConn* c = AGT_Conn(conn);
+  if (c == nullptr) return 21;
+  JNIEnv* env = attachJVM();
+  if (env == nullptr) return 15;
+  c->jniEnv = env;
+  {
+    JC_LocalFrame frame(env, kFrame);
+    std::lock_guard<plat::RecursiveMutex> g(gAgentMutex);
+    // The connection's own list: no walk over every statement of the process.
+    std::vector<uint32_t> handles;
+    {
+      std::lock_guard<plat::Mutex> sg(c->stmtLock);
+      handles.swap(c->stmts);
+    }
+    for (uint32_t h : handles) {
+      JdbcStmt* s = AGT_Stmt(h);
+      if (s == nullptr || s->conn != c) continue;
+      s->jniEnv = env;
+      closeStmtObjects(s);
+      HT_Free(&gAgentStmtTable, h);
+      freeStmtRec(s);
+    }
+    if (c->connection != nullptr) Connection::close(c, c->connection);
+    if (c->pooledConnection != nullptr) {
+      if (JC_CallVoidMethod(env, c->pooledConnection, nullptr, "close", "()V") != 0) {
+        CheckException(env, c->utf8, &c->errors);
+      }
+      DeleteGlobal(env, &c->pooledConnection);
+    }
+    if (c->xaConnection != nullptr) {
+      if (JC_CallVoidMethod(env, c->xaConnection, nullptr, "close", "()V") != 0) {
+        CheckException(env, c->utf8, &c->errors);
+      }
+      DeleteGlobal(env, &c->xaConnection);
+    }
+    DeleteGlobal(env, &c->xaResource);
+    DeleteGlobal(env, &c->metaData);
+    DeleteGlobal(env, &c->connection);
+  }
+  detachJVM();
+  HT_Free(&gAgentConnTable, conn);
+  freeConnRec(c);
+  return 0;
+}
+
+uint32_t DRV_Commit(uint32_t conn) {
+  JdbcConn* c = AGT_Conn(conn);
+  if (c == nullptr) return 21;
+  JNIEnv* env = attachJVM();
+  if (env == nullptr) return 15;
+  c->jniEnv = env;
+  JC_LocalFrame frame(env, kFrame);
+  return Connection::commit(c, c->connection);
+}
+
+uint32_t DRV_Rollback(uint32_t conn) {
+  JdbcConn* c = AGT_Conn(conn);
+  if (c == nullptr) return 21;
+  JNIEnv* env = attachJVM();
+  if (env == nullptr) return 15;
+  c->jniEnv = env;
+  JC_LocalFrame frame(env, kFrame);
+  return Connection::rollback(c, c->connection);
+}
+
+}  // extern "C"

@@ -1,0 +1,416 @@
+// Agent statement records.
+#include "drv_jdbc/j-stmt.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <new>
+
+#include "driver/pending/scr_adjust_pending.h"
+#include "drv_jdbc/j-common.h"
+#include "drv_jdbc/j-handles.h"
+#include "drv_jdbc/j-jni.h"
+#include "drv_jdbc/j-wrap.h"
+
+const ColAttrTemplateEntry ColAttrTemplate[COL_ATTR_COUNT] = {
+    {11, ATTR_KIND_INT, 0},    // auto increment
+    {12, ATTR_KIND_INT, 0},    // case sensitive
+    {-13, ATTR_KIND_INT, 0},   // searchable
+    {10, ATTR_KIND_INT, 2},    // updatable
+    {14, ATTR_KIND_TEXT, 0},   // type name
+    {27, ATTR_KIND_TEXT, 0},   // literal prefix
+    {28, ATTR_KIND_TEXT, 0},   // literal suffix
+    {1053, ATTR_KIND_INT, 0},
+    {35, ATTR_KIND_INT, 0},    // row version
+    {1055, ATTR_KIND_INT, 0},
+};
+
+namespace {
+
+constexpr jint kFrame = 64;
+constexpr uint16_t kResultBits = 0x02 | 0x04 | 0x08;
+constexpr uint16_t kExecBits = 0x01 | 0x20 | 0x40 | 0x80 | 0x100;
+constexpr uint16_t kObjectsClosed = 0x10;
+constexpr uint16_t kAdjustFromAnalysis = 0x1000;
+
+void DeleteGlobal(JNIEnv* env, jobject* ref) {
+  if (*ref != nullptr && env != nullptr) env->DeleteGlobalRef(*ref);
+  *ref = nullptr;
+}
+
+void FreeColSet(COLSET** set) {
+  if (*set == nullptr) return;
+  ColSetFreeColumns(*set);
+  delete *set;
+  *set = nullptr;
+}
+
+// The statement of a handle, with the calling thread attached: 21 for a
+// handle the agent does not hold, 15 when the thread cannot be attached.
+uint32_t Enter(uint32_t h, JdbcStmt** out) {
+  JdbcStmt* s = AGT_Stmt(h);
+  if (s == nullptr) return 21;
+  JNIEnv* env = attachJVM();
+  if (env == nullptr) return 15;
+  s->jniEnv = env;
+  *out = s;
+  return 0;
+}
+
+bool IsCharType(int32_t t) {
+  return t == -10 || t == -9 || t == -8 || t == -1 || t == 1 || t == 12;
+}
+bool IsSearchableType(int32_t t) { return t != -2 && t != -3 && t != -4; }
+
+const JdbcTypeEntry* ServerType(const JdbcStmt* s, int32_t sqlType) {
+  if (s->conn == nullptr || s->conn->typeTable == nullptr) return nullptr;
+  int16_t key = static_cast<int16_t>(sqlType);
+  return static_cast<const JdbcTypeEntry*>(hash_lookup(s->conn->typeTable, &key));
+}
+
+uint32_t SetText(ATTR_ENTRY* e, const char* text) {
+  e->value.text = strdup(text != nullptr ? text : "");
+  return e->value.text != nullptr ? 0 : 16;
+}
+
+// Fills the value of one attribute entry of column c (1-based).
+uint32_t FillEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e) {
+  const int code = e->field < 0 ? -e->field : e->field;
+  const bool catalog = s->catalogKind != 0;
+  const jobject md = s->rsMetaData;
+  uint8_t b = 0;
+  uint32_t rc = 0;
+  switch (code) {
+    case 10: {  // updatable
+      if (md == nullptr) {
+        e->value.u32 = 2;
+      } else if (catalog) {
+        e->value.u32 = 0;
+      } else {
+        uint8_t writable = 0;
+        if (ResultSetMetaData::isWritable(s, md, c, &writable) != 0) {
+          writable = 0;
+          errClear(&s->errors);
+        }
+        uint8_t readOnly = 0;
+        if ((rc = ResultSetMetaData::isReadOnly(s, md, c, &readOnly)) != 0) return rc;
+        e->value.u32 = (!writable && !readOnly) ? 2 : (writable ? 1 : 0);
+      }
+      break;
+    }
+    case 11:  // auto increment
+      if (md == nullptr || catalog) {
+        e->value.u32 = 0;
+      } else {
+        if ((rc = ResultSetMetaData::isAutoIncrement(s, md, c, &b)) != 0) return rc;
+        e->value.u32 = b ? 1 : 0;
+      }
+      break;
+    case 12:  // case sensitive
+      if (md == nullptr) {
+        e->value.u32 = 0;
+      } else if (catalog) {
+        e->value.u32 = IsCharType(d->sql_type) ? 1 : 0;
+      } else {
+        if ((rc = ResultSetMetaData::isCaseSensitive(s, md, c, &b)) != 0) return rc;
+        e->value.u32 = b ? 1 : 0;
+      }
+      break;
+    case 13: {  // searchable
+      if (md == nullptr) {
+        e->value.u32 = 0;
+        break;
+      }
+      bool searchable;
+      if (catalog) {
+        searchable = IsSearchableType(d->sql_type);
+      } else if (ResultSetMetaData::isSearchable(s, md, c, &b) != 0) {
+        errClear(&s->errors);
+        searchable = IsSearchableType(d->sql_type);
+      } else {
+        searchable = b != 0;
+      }
+      e->value.u32 = !searchable ? 0 : ((d->sql_type == -1 || d->sql_type == -10) ? 1 : 3);
+      break;
+    }
+    case 14: {
+      const JdbcTypeEntry* t = ServerType(s, d->sql_type);
+      return SetText(e, t != nullptr ? t->typeName : "");
+    }
+    case 27: {
+      const JdbcTypeEntry* t = ServerType(s, d->sql_type);
+      return SetText(e, t != nullptr ? t->literalPrefix : "");
+    }
+    case 28: {
+      const JdbcTypeEntry* t = ServerType(s, d->sql_type);
+      return SetText(e, t != nullptr ? t->literalSuffix : "");
+    }
+    case 35:
+      e->value.u32 = 0;
+      break;
+    case 1053:
+    case 1055:
+      e->field = static_cast<int16_t>(-code);  // asked of the cursor library, not answered here
+      e->value.u32 = 0;
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+void FreeEntries(ATTR_ENTRY* entries, size_t n) {
+  if (entries == nullptr) return;
+  for (size_t i = 0; i < n; ++i) ATTR_EntryRelease(&entries[i]);
+  std::free(entries);
+}
+
+}  // namespace
+
+void resetStmtResult(JdbcStmt* s) {
+  s->flags &= static_cast<uint16_t>(~kResultBits);
+  s->rowPosition = -1;
+  s->executedSets = 0;
+  s->rowCount = 0;
+  s->rowsFetched = 0;
+  std::free(s->resultBuffer);
+  s->resultBuffer = nullptr;
+  if (s->resultSet != nullptr) {
+    ResultSet::close(s, s->resultSet);
+    DeleteGlobal(s->jniEnv, &s->resultSet);
+  }
+  DeleteGlobal(s->jniEnv, &s->rsMetaData);
+}
+
+void closeStmtObjects(JdbcStmt* s) {
+  resetStmtResult(s);
+  s->flags = static_cast<uint16_t>((s->flags & ~kExecBits) | kObjectsClosed);
+  ColDescFree(s->cols, s->colCount);
+  s->cols = nullptr;
+  s->colCount = 0;
+  ColDescFree(s->paramDescs, s->paramDescCount);
+  s->paramDescs = nullptr;
+  s->paramDescCount = 0;
+  std::free(s->closeBuffer);
+  s->closeBuffer = nullptr;
+  if (s->statement != nullptr) {
+    PreparedStatement::clearParameters(s, s->statement);
+    Statement::close(s, s->statement);
+    DeleteGlobal(s->jniEnv, &s->statement);
+  }
+  if (s->paramSet != nullptr) {
+    REC_FreePair(s->paramSet);
+    std::free(s->paramSet);
+    s->paramSet = nullptr;
+  }
+}
+
+void freeStmtRec(JdbcStmt* s) {
+  if (s == nullptr) return;
+  if (JdbcConn* c = s->conn) {
+    std::lock_guard<plat::Mutex> g(c->stmtLock);
+    auto it = std::find(c->stmts.begin(), c->stmts.end(), s->handle);
+    if (it != c->stmts.end()) c->stmts.erase(it);
+  }
+  FreeColSet(&s->rows);
+  FreeColSet(&s->params);
+  std::free(s->fetchValue);
+  std::free(s->sql);
+  std::free(s->binds);
+  std::free(s->resultBuffer);
+  std::free(s->closeBuffer);
+  ColDescFree(s->cols, s->colCount);
+  ColDescFree(s->paramDescs, s->paramDescCount);
+  errClear(&s->errors);
+  delete s;
+}
+
+extern "C" {
+
+uint32_t DRV_AllocStmt(uint32_t conn, uint32_t* stmt) {
+  JdbcConn* c = AGT_Conn(conn);
+  if (c == nullptr || stmt == nullptr) return 21;
+  *stmt = 0;
+  JNIEnv* env = attachJVM();
+  if (env == nullptr) return 15;
+  c->jniEnv = env;
+  auto* s = new (std::nothrow) JdbcStmt{};
+  if (s == nullptr) return 16;
+  JC_LocalFrame frame(env, kFrame);
+  s->conn = c;
+  s->wide = c->utf8;
+  s->connRef = &c->connection;
+  s->rowPosition = -1;
+  s->singleTarget = -1;
+  s->fetchColLimit = -1;
+  s->jniEnv = env;
+  s->stmtDefault = c->stmtDefault;
+  s->maxRows = c->settings.maxRows > 0 ? static_cast<uint32_t>(c->settings.maxRows) : 0;
+  uint32_t h = 0;
+  int rc = HT_Alloc(&gAgentStmtTable, &h, s);
+  if (rc != 0) {
+    delete s;
+    return static_cast<uint32_t>(rc);
+  }
+  s->handle = h;
+  {
+    std::lock_guard<plat::Mutex> g(c->stmtLock);
+    c->stmts.push_back(h);
+  }
+  *stmt = h;
+  return 0;
+}
+
+uint32_t DRV_FreeStmt(uint32_t stmt) {
+  JdbcStmt* s = nullptr;
+  if (uint32_t rc = Enter(stmt, &s)) return rc;
+  {
+    JC_LocalFrame frame(s->jniEnv, kFrame);
+    closeStmtObjects(s);
+  }
+  HT_Free(&gAgentStmtTable, stmt);
+  freeStmtRec(s);
+  return 0;
+}
+
+uint32_t DRV_CloseCursor(uint32_t stmt) {
+  JdbcStmt* s = nullptr;
+  if (uint32_t rc = Enter(stmt, &s)) return rc;
+  JC_LocalFrame frame(s->jniEnv, kFrame);
+  resetStmtResult(s);
+  return 0;
+}
+
+uint32_t DRV_GetCursorName(uint32_t stmt, char* buf, uint16_t size, uint16_t* length) {
+  JdbcStmt* s = nullptr;
+  if (uint32_t rc = Enter(stmt, &s)) return rc;
+  if ((s->flags & 0x02) == 0) return 22;
+  // Without a ResultSet (an update count is current) there is no name: the
+  // caller still gets a defined, empty answer.
+  if (length != nullptr) *length = 0;
+  if (buf != nullptr && size > 0) buf[0] = '\0';
+  if (s->resultSet == nullptr) return 0;
+  JC_LocalFrame frame(s->jniEnv, kFrame);
+  return ResultSet::getCursorName(s, s->resultSet, buf, size, length);
+}
+
+uint32_t DRV_SetCursorName(uint32_t stmt, const char* name) {
+  JdbcStmt* s = nullptr;
+  if (uint32_t rc = Enter(stmt, &s)) return rc;
+  if (s->statement == nullptr) return 0;  // nothing to name yet; the name is not kept
+  JC_LocalFrame frame(s->jniEnv, kFrame);
+  return Statement::setCursorName(s, s->statement, name != nullptr ? name : "");
+}
+
+uint32_t DRV_NumResultCols(uint32_t stmt, uint16_t* count, JdbcColDesc** descs) {
+  if (count != nullptr) *count = 0;
+  if (descs != nullptr) *descs = nullptr;
+  JdbcStmt* s = nullptr;
+  if (count == nullptr) return 21;
+  if (uint32_t rc = Enter(stmt, &s)) return rc;
+  JC_LocalFrame frame(s->jniEnv, kFrame);
+  // No description yet (nothing prepared, or a statement without a result):
+  // count 0 and no array.
+  const uint16_t n = s->cols != nullptr ? s->colCount : 0;
+  if (descs != nullptr && n > 0) {
+    JdbcColDesc* copy = ColDescAlloc(n);
+    if (copy == nullptr) return 16;
+    for (uint16_t i = 0; i < n; ++i) {
+      copy[i] = s->cols[i];
+      for (unsigned t = 0; t < COLDESC_TEXTS; ++t) {
+        copy[i].texts[t] = nullptr;
+        if (ColDescSetText(&copy[i], t, s->cols[i].texts[t]) != 0) {
+          ColDescFree(copy, n);
+          return 16;
+        }
+      }
+    }
+    *descs = copy;
+  }
+  *count = n;
+  return 0;
+}
+
+uint32_t DRV_DescribeCols(uint32_t stmt, uint16_t* count, JdbcColDesc** descs) {
+  if (count != nullptr) *count = 0;
+  if (descs != nullptr) *descs = nullptr;
+  JdbcStmt* s = AGT_Stmt(stmt);
+  if (s == nullptr || count == nullptr) return 21;
+  const uint16_t n = s->paramDescs != nullptr ? s->paramDescCount : 0;
+  if (descs != nullptr && n > 0) {
+    JdbcColDesc* copy = ColDescAlloc(n);
+    if (copy == nullptr) return 16;
+    // Parameter descriptions carry their name inline and no texts of their
+    // own; the copy must not share texts it would later free.
+    for (uint16_t i = 0; i < n; ++i) {
+      copy[i] = s->paramDescs[i];
+      for (unsigned t = 0; t < COLDESC_TEXTS; ++t) copy[i].texts[t] = nullptr;
+    }
+    *descs = copy;
+  }
+  *count = n;
+  return 0;
+}
+
+uint32_t DRV_ColAttributes(uint32_t stmt, uint16_t* count, uint16_t* nattrs, JdbcColDesc** descs,
+                           ATTR_ENTRY** attrs) {
+  JdbcStmt* s = AGT_Stmt(stmt);
+  if (s == nullptr || count == nullptr || nattrs == nullptr || descs == nullptr ||
+      attrs == nullptr) {
+    return 21;
+  }
+  *count = 0;
+  *nattrs = 0;
+  *descs = nullptr;
+  *attrs = nullptr;
+  uint16_t n = 0;
+  JdbcColDesc* d = nullptr;
+  if (uint32_t rc = DRV_NumResultCols(stmt, &n, &d)) return rc;
+  JC_LocalFrame frame(s->jniEnv, kFrame);
+  const size_t stride = static_cast<size_t>(n) + 1;
+  const size_t total = stride * COL_ATTR_COUNT;
+  auto* entries = static_cast<ATTR_ENTRY*>(std::calloc(total, sizeof(ATTR_ENTRY)));
+  if (entries == nullptr) {
+    ColDescFree(d, n);
+    return 16;
+  }
+  for (int t = 0; t < COL_ATTR_COUNT; ++t) {
+    for (size_t c = 0; c <= n; ++c) {
+      ATTR_ENTRY* e = &entries[t * stride + c];
+      e->column = 0;
+      e->field = ColAttrTemplate[t].code;
+      e->kind = ColAttrTemplate[t].kind;
+      if (e->kind == ATTR_KIND_INT) e->value.u32 = ColAttrTemplate[t].value;
+      if (c == 0) continue;
+      e->column = static_cast<uint16_t>(c);
+      if (uint32_t rc = FillEntry(s, static_cast<int>(c), &d[c - 1], e)) {
+        FreeEntries(entries, total);
+        ColDescFree(d, n);
+        return rc;
+      }
+    }
+  }
+  if ((s->optionBits & kAdjustFromAnalysis) != 0) {
+    for (uint16_t c = 1; c <= n; ++c) {
+      SCR_AdjustColDesc(s, c, &d[c - 1], 15, static_cast<uint16_t>(stride), COL_ATTR_COUNT,
+                        entries);
+    }
+  }
+  uint16_t built = 0;
+  ATTR_ENTRY* list = nullptr;
+  int rc = LST_Build(static_cast<uint16_t>(std::min<size_t>(total, 0xFFFF)), entries, &built,
+                     &list, ATTR_COPY_OWN);
+  FreeEntries(entries, total);
+  if (rc != 0) {
+    ColDescFree(d, n);
+    return static_cast<uint32_t>(rc);
+  }
+  *count = n;
+  *nattrs = built;
+  *descs = d;
+  *attrs = list;
+  return 0;
+}
+
+}  // extern "C"
