@@ -17,22 +17,6 @@ int32_t OnXaConn(uint32_t h) { return AGT_Conn(h) != nullptr ? kXaRmErr : -5; } 
 
 extern "C" {
 
-uint32_t DRV_GetInfo(uint32_t h, uint32_t request, void*, uint16_t, uint16_t*) {
-  // The request's scope (bits 28-31) names the kind of handle.
-  switch (request >> 28) {
-    case 1:
-      return AGT_Env(h) != nullptr ? kNotCapable : 21;
-    case 2:
-      return OnConn(h);
-    case 3:
-      return OnStmt(h);
-    default:
-      return 21;
-  }
-}
-uint32_t DRV_SetOption(uint32_t h, uint32_t request, void*) {
-  return (request >> 28) == 3 ? OnStmt(h) : OnConn(h);
-}
 uint32_t DRV_Prepare(uint32_t stmt, const char*) { return OnStmt(stmt); }
 uint32_t DRV_SetParams(uint32_t stmt, COLSET*) { return OnStmt(stmt); }
 uint32_t DRV_Execute(uint32_t stmt) { return OnStmt(stmt); }
@@ -42,7 +26,6 @@ uint32_t DRV_NativeSql(uint32_t conn, const char*, char*, uint16_t, uint16_t*) {
 }
 uint32_t DRV_BindCols(uint32_t stmt, uint16_t, const JdbcColBind*) { return OnStmt(stmt); }
 uint32_t DRV_Fetch(uint32_t stmt, uint16_t, COLSET*) { return OnStmt(stmt); }
-uint32_t DRV_GetOpTable(uint32_t conn, DRV_OpTableRequest*) { return OnConn(conn); }
 uint32_t DRV_MoreResults(uint32_t stmt) { return OnStmt(stmt); }
 uint32_t DRV_DDColumnPrivileges(uint32_t stmt, const void*) { return OnStmt(stmt); }
 uint32_t DRV_DDColumns(uint32_t stmt, const void*) { return OnStmt(stmt); }
@@ -73,3 +56,6 @@ int32_t DRV_XaRollback(uint32_t conn, XID*, int32_t, int64_t) { return OnXaConn(
 int32_t DRV_XaStart(uint32_t conn, XID*, int32_t, int64_t) { return OnXaConn(conn); }
 
 }  // extern "C"
+
+// The parameter description of the statement code: not capable yet.
+uint32_t describeParams(JdbcStmt* s) { return s != nullptr ? kNotCapable : 21; }

@@ -8,8 +8,6 @@
 #include "drv_jdbc/drv_agent.h"
 
 extern "C" {
-uint32_t DRV_GetInfo(uint32_t h, uint32_t request, void* value, uint16_t size, uint16_t* length);
-uint32_t DRV_SetOption(uint32_t h, uint32_t request, void* value);
 uint32_t DRV_Prepare(uint32_t stmt, const char* sql);
 uint32_t DRV_SetParams(uint32_t stmt, COLSET* params);
 uint32_t DRV_Execute(uint32_t stmt);
@@ -18,7 +16,6 @@ uint32_t DRV_NativeSql(uint32_t conn, const char* sql, char* out, uint16_t size,
                        uint16_t* length);
 uint32_t DRV_BindCols(uint32_t stmt, uint16_t count, const JdbcColBind* binds);
 uint32_t DRV_Fetch(uint32_t stmt, uint16_t rows, COLSET* set);
-uint32_t DRV_GetOpTable(uint32_t conn, DRV_OpTableRequest* request);
 uint32_t DRV_MoreResults(uint32_t stmt);
 uint32_t DRV_DDColumnPrivileges(uint32_t stmt, const void* args);
 uint32_t DRV_DDColumns(uint32_t stmt, const void* args);
@@ -46,5 +43,10 @@ int32_t DRV_XaRecover(uint32_t conn, XID* xids, int64_t count, int32_t rmid, int
 int32_t DRV_XaRollback(uint32_t conn, XID* xid, int32_t rmid, int64_t flags);
 int32_t DRV_XaStart(uint32_t conn, XID* xid, int32_t rmid, int64_t flags);
 }
+
+// Describes the prepared statement's parameters from the server (the
+// statement code's; pending here until that code lands).
+struct JdbcStmt;
+uint32_t describeParams(JdbcStmt* s);
 
 #endif

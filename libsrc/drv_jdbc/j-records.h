@@ -180,6 +180,7 @@ struct JdbcStmt {
   REC_PAIR* paramSet = nullptr;  // the parameter pair record, freed with the objects
 
   // Options stored by DRV_SetOption.
+  uint32_t queryTimeout = 0;  // seconds; applied to every Java statement made
   uint32_t noScan = 0;
   uint32_t maxLength = 0;
   int32_t rowsetSize = 1;

@@ -1,9 +1,13 @@
 // The JDBC agent's operation table and its registration in an agent record.
+#include <atomic>
+
 #include "drv_jdbc/drv_agent.h"
 #include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-conn.h"
 #include "drv_jdbc/j-error.h"
+#include "drv_jdbc/j-opt.h"
 #include "drv_jdbc/j-pending.h"
+#include "drv_jdbc/j-serv.h"
 #include "drv_jdbc/j-stmt.h"
 
 const DRV_OpTable DRV_JdbcOpTable = {
@@ -75,11 +79,21 @@ const DRV_OpTable DRV_JdbcOpTable = {
     nullptr,                 // 65
 };
 
+namespace {
+// The chain the last registration built: the agent's own questions to a
+// connection (the cursor negotiation) go through it, so that the layers in
+// front of the agent answer them as they answer the core.
+std::atomic<const DRV_OpTable*> gRegisteredOps{nullptr};
+}  // namespace
+
+const DRV_OpTable* AGT_RegisteredOps() { return gRegisteredOps.load(); }
+
 int DRV_RegisterAgent(DRV_Agent* agent) {
   if (agent == nullptr) return 0;
   agent->ops = &DRV_JdbcOpTable;
   agent->agentType = DRV_AGENT_JDBC;
   SCR_Init(agent);
   PRX_Init(agent);
+  gRegisteredOps.store(agent->ops);
   return 0;
 }

@@ -1,0 +1,174 @@
+// Agent slot 1: connection and statement options.
+#include <jni.h>
+#include <sqlext.h>
+
+#include <cstdint>
+
+#include "drv_jdbc/j-common.h"
+#include "drv_jdbc/j-handles.h"
+#include "drv_jdbc/j-jni.h"
+#include "drv_jdbc/j-opt.h"
+#include "drv_jdbc/j-pending.h"
+#include "drv_jdbc/j-serv.h"
+#include "drv_jdbc/j-wrap.h"
+
+namespace {
+
+constexpr uint32_t kNotAnswered = 1;
+constexpr jint kFrame = 64;
+
+uint32_t U32(const void* value) { return *static_cast<const uint32_t*>(value); }
+
+uint32_t ConnOption(JdbcConn* c, uint32_t request, void* value) {
+  switch (request) {
+    case 0x22030000:  // auto-commit
+      return Connection::setAutoCommit(c, c->connection, U32(value) != 0);
+    case 0x22030001:  // access mode: applied by the statements of the connection
+      c->readOnly = U32(value) != 0 ? 1 : 0;
+      return 0;
+    case 0x2203006C:  // transaction isolation: the SQL_TXN_ bits are JDBC's levels
+      return Connection::setTransactionIsolation(c, c->connection,
+                                                 static_cast<int32_t>(U32(value)));
+    case 0x2103006D:  // current catalog
+      return Connection::setCatalog(c, c->connection, static_cast<const char*>(value));
+    case 0x2201000C:  // the application's ODBC version
+      c->odbcVersion = U32(value);
+      return 0;
+    case 0x22010016:  // multiple active statements emulated
+      c->multipleActiveStmts = U32(value);
+      return 0;
+    default:
+      return AGT_NOT_CAPABLE;
+  }
+}
+
+uint32_t SetMaxRows(JdbcStmt* s, uint32_t rows) {
+  // The connection string's MAXROWS caps what a statement may ask for; 0
+  // asks for no limit, which the cap replaces too.
+  const int32_t cap = s->conn != nullptr ? s->conn->settings.maxRows : 0;
+  if (cap <= 0 || (rows != 0 && rows <= static_cast<uint32_t>(cap))) {
+    s->maxRows = rows;
+    return 0;
+  }
+  // A statement not created yet gets the limit when it is prepared.
+  if (s->statement != nullptr) {
+    const uint32_t rc = Statement::setMaxRows(s, s->statement, cap);
+    if (rc != 0) return rc;
+  }
+  s->maxRows = static_cast<uint32_t>(cap);
+  return AGT_VALUE_CHANGED;
+}
+
+uint32_t SetCursorType(JdbcStmt* s, uint32_t type) {
+  uint32_t rc = negotiateCursorOption(s->conn, SQL_CURSOR_TYPE, &type);
+  if (rc != 0 && rc != AGT_VALUE_CHANGED) return rc;
+  // Without the capability questions the connection has no dynamic cursors:
+  // the nearest is keyset-driven.
+  if (type == SQL_CURSOR_DYNAMIC && (s->conn == nullptr || s->conn->dynCursorsEnabled == 0)) {
+    type = SQL_CURSOR_KEYSET_DRIVEN;
+    rc = AGT_VALUE_CHANGED;
+  }
+  s->cursorType = type;
+  s->changedOptions |= OPT_CHANGED_CURSOR_TYPE;
+  return rc;
+}
+
+uint32_t SetConcurrency(JdbcStmt* s, uint32_t concurrency) {
+  const uint32_t rc = negotiateCursorOption(s->conn, SQL_CONCURRENCY, &concurrency);
+  if (rc != 0 && rc != AGT_VALUE_CHANGED) return rc;
+  s->concurrency = concurrency;
+  return rc;
+}
+
+uint32_t SetKeysetSize(JdbcStmt* s, uint32_t size) {
+  if (size != 0 && (s->conn == nullptr || s->conn->dynCursorsEnabled == 0)) {
+    return AGT_VALUE_CHANGED;
+  }
+  uint32_t rc = 0;
+  if (size > AGT_MAX_KEYSET_SIZE) {
+    size = AGT_MAX_KEYSET_SIZE;
+    rc = AGT_VALUE_CHANGED;
+  }
+  s->keysetSize = static_cast<int32_t>(size);
+  s->changedOptions |= OPT_CHANGED_KEYSET;
+  return rc;
+}
+
+uint32_t SetRowsetSize(JdbcStmt* s, uint32_t size) {
+  uint32_t rc = 0;
+  const bool limited = s->conn == nullptr || s->conn->settings.noRowsetSizeLimit == 0;
+  if (limited && size > AGT_MAX_ROWSET_SIZE) {
+    size = AGT_MAX_ROWSET_SIZE;
+    rc = AGT_VALUE_CHANGED;
+  }
+  s->rowsetSize = static_cast<int32_t>(size);
+  s->changedOptions |= OPT_CHANGED_ROWSET;
+  s->fetchState &= static_cast<uint16_t>(~OPT_FETCH_STATE_ROWSET);
+  return rc;
+}
+
+uint32_t StmtOption(JdbcStmt* s, uint32_t request, void* value) {
+  const uint32_t v = U32(value);
+  switch (request) {
+    case 0x32030000: {  // query timeout: kept for the Java statements made later
+      if (s->statement != nullptr) {
+        const uint32_t rc = Statement::setQueryTimeout(s, s->statement, static_cast<int32_t>(v));
+        if (rc != 0) return rc;
+      }
+      s->queryTimeout = v;
+      return 0;
+    }
+    case 0x32030001: return SetMaxRows(s, v);
+    case 0x32030002: s->noScan = v != 0 ? 1 : 0; return 0;
+    case 0x32030003: s->maxLength = v; return 0;
+    case 0x32030006: return SetCursorType(s, v);
+    case 0x32030007: return SetConcurrency(s, v);
+    case 0x32030008: return SetKeysetSize(s, v);
+    case 0x32030009: return SetRowsetSize(s, v);
+    case 0x3203000A: s->simulateCursor = v; return 0;
+    case 0x3203000B: s->retrieveData = v; return 0;
+    case 0x3203000C: s->useBookmarks = v; return 0;
+    case 0x3203000F:  // describe the parameters now
+      return v != 0 && s->paramsDescribed == 0 ? describeParams(s) : 0;
+    case 0x3203041A:
+      if (v != 1 && v != 2) return AGT_BAD_HANDLE;
+      s->option1050 = v;
+      return 0;
+    default:
+      return AGT_NOT_CAPABLE;
+  }
+}
+
+}  // namespace
+
+uint32_t optApplyAfterCreate(JdbcStmt* s) {
+  if (s == nullptr || s->statement == nullptr || s->queryTimeout == 0) return 0;
+  return Statement::setQueryTimeout(s, s->statement, static_cast<int32_t>(s->queryTimeout));
+}
+
+extern "C" uint32_t DRV_SetOption(uint32_t h, uint32_t request, void* value) {
+  switch (request & INFO_SCOPE_MASK) {
+    case INFO_SCOPE_ENV:
+      return AGT_Env(h) == nullptr ? AGT_BAD_HANDLE : AGT_NOT_CAPABLE;
+    case INFO_SCOPE_CONN: {
+      JdbcConn* c = AGT_Conn(h);
+      if (c == nullptr || value == nullptr) return AGT_BAD_HANDLE;
+      JNIEnv* env = attachJVM();
+      if (env == nullptr) return AGT_GENERAL_ERROR;
+      c->jniEnv = env;
+      JC_LocalFrame frame(env, kFrame);
+      return ConnOption(c, request, value);
+    }
+    case INFO_SCOPE_STMT: {
+      JdbcStmt* s = AGT_Stmt(h);
+      if (s == nullptr || value == nullptr) return AGT_BAD_HANDLE;
+      JNIEnv* env = attachJVM();
+      if (env == nullptr) return AGT_GENERAL_ERROR;
+      s->jniEnv = env;
+      JC_LocalFrame frame(env, kFrame);
+      return StmtOption(s, request, value);
+    }
+    default:
+      return kNotAnswered;
+  }
+}

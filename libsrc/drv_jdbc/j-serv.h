@@ -1,0 +1,111 @@
+// The agent's information answers (agent slot 0): capability questions of
+// the driver core and the layers in front of the agent, connection and
+// statement option values read back, and every SQLGetInfo type the core
+// forwards.
+//
+// A request is a 32-bit code: scope in bits 28-31 (1 environment, 2
+// connection, 3 statement: which handle table the handle is looked up in),
+// form in bits 24-27 (1 text, 2 32-bit integer), group in bits 16-23 (0x01
+// capabilities, 0x03 options, 0x04 SQLGetInfo types) and the item in bits
+// 0-15. Text answers are copied out with their NUL (cut to size - 1 bytes
+// without a warning); integer answers are four bytes, and the length out
+// then reads 4.
+#ifndef QMR_DRV_JDBC_J_SERV_H
+#define QMR_DRV_JDBC_J_SERV_H
+
+#include <cstdint>
+
+#include "drv_jdbc/j-records.h"
+#include "util/hash.h"
+
+// Parts of a request code.
+constexpr uint32_t INFO_SCOPE_MASK = 0xF0000000u;
+constexpr uint32_t INFO_SCOPE_ENV = 0x10000000u;
+constexpr uint32_t INFO_SCOPE_CONN = 0x20000000u;
+constexpr uint32_t INFO_SCOPE_STMT = 0x30000000u;
+constexpr uint32_t INFO_FORM_MASK = 0x0F000000u;
+constexpr uint32_t INFO_FORM_TEXT = 0x01000000u;
+constexpr uint32_t INFO_FORM_INT = 0x02000000u;
+constexpr uint32_t INFO_GROUP_MASK = 0x00FF0000u;
+constexpr uint32_t INFO_GROUP_CAPS = 0x00010000u;
+constexpr uint32_t INFO_GROUP_OPTIONS = 0x00030000u;
+constexpr uint32_t INFO_GROUP_ODBC = 0x00040000u;
+
+// Requests with a meaning outside this module.
+constexpr uint32_t INFO_CAPABILITY_MASK = 0x22010011u;  // the connection's capability bits
+constexpr uint32_t INFO_ODBC_INT = 0x22040000u;         // | SQLGetInfo type: numeric answer
+constexpr uint32_t INFO_ODBC_TEXT = 0x21040000u;        // | SQLGetInfo type: text answer
+
+// Room for a text answer read from the JDBC driver.
+constexpr uint32_t INFO_TEXT_MAX = 4096;
+
+// The capability mask's bits this agent sets, and the auto-commit bit that it
+// adds unless the connection was opened with NOAC.
+constexpr uint32_t AGT_CAPABILITIES = 0x349F;
+constexpr uint32_t AGT_CAP_AUTOCOMMIT = 0x100;
+
+// One row of the scalar-function table: the name a JDBC driver lists, the
+// ODBC SQL_FN_ bit of the function in its category's mask, the category
+// (1 numeric, 2 string, 3 system, 4 time and date). Ended by a null name.
+struct ScalarFnRow {
+  const char* name;
+  uint32_t bit;
+  uint32_t category;
+};
+extern const ScalarFnRow ScalarFunctionNames[];
+
+// Builds the name table a connection keeps: every name of
+// ScalarFunctionNames mapped to its 1-based row (a later row of the same
+// name wins). Null when memory runs out.
+HASH_TABLE* buildScalarFnTable();
+
+// The OR of the SQL_FN_ bits of the category's functions named in a JDBC
+// function list ("ABS,CEILING, FLOOR"). The list is worked on in place: each
+// name is upper-cased and its comma replaced by a NUL. White space around a
+// name is ignored; names of other categories and unknown names add nothing;
+// "DATABASE" (the JDBC name) stands for DBNAME. 0 for a null list or table.
+uint32_t parseFunctionList(char* list, HASH_TABLE* names, uint32_t category);
+
+// SQL types asked for one SQL_CONVERT_ answer and the SQL_CVT_ bit of each.
+struct ConvertTarget {
+  int32_t sqlType;
+  uint32_t bit;
+};
+extern const ConvertTarget ConvertTargets[];  // ended by type 0
+
+// The SQL_CVT_ mask of conversions from sqlType: supportsConvert asked for
+// each ConvertTarget. A failed call ends the mask: *error receives its code
+// (the diagnostic stays posted) and the answer is 0; else *error is 0.
+uint32_t convertMask(JdbcConn* c, uint32_t* error, int32_t sqlType);
+
+// SQL_SCROLL_OPTIONS: forward-only and static (17) when dynamic cursors are
+// disabled by DYN_CURS_SENSITIVITY, else all five (31).
+uint32_t scrollOptionsMask(const JdbcConn* c);
+
+// The capability mask; asking it enables dynamic cursors on the connection.
+uint32_t capabilityMask(JdbcConn* c);
+
+// Between the module's files: one computed answer and the SQLGetInfo types.
+struct InfoAnswer {
+  enum Kind { kNone, kInt, kText } kind = kNone;
+  uint32_t num = 0;
+  const char* text = "";  // points into buf or at a constant
+  uint32_t rc = 0;        // code of the last JDBC call that decides the answer
+  char buf[INFO_TEXT_MAX] = {};
+
+  void Int(uint32_t v) { kind = kInt; num = v; }
+  void Text(const char* t) { kind = kText; text = t; }
+};
+// Computes the answer to the SQLGetInfo type; false when the agent does not
+// answer the type.
+bool odbcInfoAnswer(JdbcConn* c, uint16_t type, InfoAnswer* a);
+
+extern "C" {
+// Agent slot 0. 0 answered; 21 the handle is not one of the scope's table
+// (or the integer buffer is shorter than 4 bytes); 15 the thread could not
+// be attached to the VM; 1 not a request this agent answers; otherwise the
+// code of a failed JDBC call, whose diagnostic is on the handle's list.
+uint32_t DRV_GetInfo(uint32_t h, uint32_t request, void* value, uint16_t size, uint16_t* length);
+}
+
+#endif
