@@ -189,12 +189,13 @@ jclass DefineSupportClass(JNIEnv* env, const char* name, const unsigned char* by
     jmethodID sys =
         env->GetStaticMethodID(clsLoader, "getSystemClassLoader", "()Ljava/lang/ClassLoader;");
     if (sys != nullptr) loader = env->CallStaticObjectMethod(clsLoader, sys);
+    if (env->ExceptionCheck()) {
+      env->ExceptionClear();
+      loader = nullptr;
+    }
     env->DeleteLocalRef(clsLoader);
   }
-  if (env->ExceptionCheck()) {
-    env->ExceptionClear();
-    loader = nullptr;
-  }
+  env->ExceptionClear();
   jclass cls = env->DefineClass(name, loader, reinterpret_cast<const jbyte*>(bytes),
                                 static_cast<jsize>(size));
   JC_DeleteLocal(env, loader);
