@@ -72,6 +72,15 @@ plat::RecursiveMutex& DRV_SerialLock();   // serialises all calls while in use
 // conversions); for handle kinds 2 to 5 the first is the handle.
 DRV_Return CallODBC(const CallDesc* desc, ...);
 
+// Work a wrapper needs done after the operation while the call still holds
+// the handle (busy mark and locks): converting a text result, say. `diag` is
+// the called handle's diagnostic area (null for calls without a handle).
+struct DRV_Post {
+  DRV_Return (*fn)(void* ctx, void* record, DiagArea* diag, DRV_Return rc);
+  void* ctx;
+};
+DRV_Return CallODBCPost(const CallDesc* desc, const DRV_Post* post, ...);
+
 // The same dispatch (handle checks, busy mark, locks, trace) with the
 // operation replaced by one that stores `code` on the handle and answers
 // SQL_ERROR. Wrappers use it to refuse bad arguments they detect before the

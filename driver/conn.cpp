@@ -1,0 +1,199 @@
+// Connection records.
+#include "driver/conn.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <new>
+#include <vector>
+
+#include "driver/desc.h"
+#include "driver/dispatch.h"
+#include "driver/ops.h"
+#include "driver/stmt.h"
+
+namespace {
+
+constexpr int32_t kNoMemory = 16;
+constexpr int32_t kInvalidArgument = 21;
+constexpr int32_t kNotOpen = 52;
+
+using CallGuard = plat::Guard<plat::RecursiveMutex>;
+
+void unlinkFromEnv(ConnHandle* conn) {
+  if (conn->env == nullptr) return;
+  for (ConnHandle** p = &conn->env->firstConn; *p != nullptr; p = &(*p)->next) {
+    if (*p == conn) {
+      *p = conn->next;
+      break;
+    }
+  }
+  conn->next = nullptr;
+  conn->env = nullptr;
+}
+
+DRV_Return allocConn(EnvHandle* env, va_list args) {
+  auto* out = va_arg(args, SQLHANDLE*);
+  if (out == nullptr) {
+    env->diag.pending = kInvalidArgument;
+    return SQL_ERROR;
+  }
+  *out = SQL_NULL_HANDLE;
+  ConnHandle* conn = CONN_Alloc(env);
+  if (conn == nullptr) return SQL_ERROR;
+  uint32_t number = 0;
+  const int rc = HT_Alloc(&gConnTable, &number, conn);
+  if (rc != 0) {
+    unlinkFromEnv(conn);
+    delete conn;
+    env->diag.pending = rc;
+    return SQL_ERROR;
+  }
+  conn->handle = number;
+  *out = DRV_HandleValue(number);
+  return SQL_SUCCESS;
+}
+
+DRV_Return freeConn(ConnHandle* conn) {
+  const int32_t code = ConnClose(conn);
+  if (code != 0) {
+    conn->diag.pending = code;
+    return SQL_ERROR;
+  }
+  CONN_Free(conn);
+  return SQL_SUCCESS;
+}
+
+int pullInto(ConnHandle* conn, StmtHandle* stmt, uint32_t agentHandle) {
+  const DRV_OpTable* ops = conn->agent.ops;
+  if (ops == nullptr || ops->DRV_GetError == nullptr) return 0;
+  DRV_ErrorBatch batch{};
+  if (ops->DRV_GetError(agentHandle, &batch) != 0) {
+    DRV_FreeErrorBatch(&batch);
+    return 0;
+  }
+  DiagArea* area = stmt != nullptr ? &stmt->diag : &conn->diag;
+  const int n = static_cast<int>(batch.list.count);
+  for (int i = 0; i < n; ++i) {
+    const bool own = batch.ownState == nullptr || batch.ownState[i] != 0;
+    DIAG_AddEx(area, batch.list.texts[i], static_cast<int32_t>(batch.list.native), own);
+  }
+  DRV_FreeErrorBatch(&batch);
+  return n;
+}
+
+}  // namespace
+
+ConnHandle* CONN_Alloc(EnvHandle* env) {
+  auto* conn = new (std::nothrow) ConnHandle();
+  if (conn == nullptr) {
+    env->diag.pending = kNoMemory;
+    return nullptr;
+  }
+  conn->env = env;
+  conn->next = env->firstConn;
+  env->firstConn = conn;
+  conn->serial = ++env->connCounter;
+  CONN_Reset(conn);
+  return conn;
+}
+
+void CONN_Reset(ConnHandle*) {
+  // The information-answer caches arrive with SQLGetInfo.
+}
+
+int32_t ConnClose(ConnHandle* conn) {
+  if (conn->state == kConnConnected) {
+    // Statement numbers leave their table before any statement is torn down,
+    // so no other thread can reach a statement that is on its way out.
+    {
+      CallGuard g(DRV_CallLock());
+      for (StmtHandle* s = conn->firstStmt; s != nullptr; s = s->next) STMT_Unregister(s);
+    }
+    while (StmtHandle* s = conn->firstStmt) {
+      STMT_Close(s);
+      STMT_Free(s);
+    }
+    const DRV_OpTable* ops = conn->agent.ops;
+    if (ops != nullptr && ops->DRV_Disconnect != nullptr) {
+      const uint32_t code = ops->DRV_Disconnect(conn->agentConn);
+      if (code != 0) {
+        DRV_PullErrors(conn, nullptr);
+        return static_cast<int32_t>(code);
+      }
+    }
+    if (ops != nullptr && ops->DRV_Term != nullptr) ops->DRV_Term(conn->agentEnv);
+    conn->state = kConnAllocated;
+    conn->agentEnv = 0;
+    conn->agentConn = 0;
+  }
+  DESC_FreeExplicitOf(conn);
+  CONN_Reset(conn);
+  return 0;
+}
+
+void CONN_Free(ConnHandle* conn) {
+  {
+    CallGuard g(DRV_CallLock());
+    if (conn->handle != 0) HT_Free(&gConnTable, conn->handle);
+    unlinkFromEnv(conn);
+  }
+  conn->dsn.clear();
+  DIAG_Clear(&conn->diag);
+  conn->tag = kTagReleased;
+  conn->state = kConnReleased;
+}
+
+int CONN_PullErrors(ConnHandle* conn) { return pullInto(conn, nullptr, conn->agentEnv); }
+
+int DRV_PullErrors(ConnHandle* conn, StmtHandle* stmt) {
+  return pullInto(conn, stmt, conn->agentConn);
+}
+
+DRV_Return DRV_AllocConnectOp(void* h, va_list args) {
+  return allocConn(static_cast<EnvHandle*>(h), args);
+}
+
+DRV_Return DRV_AllocHandleDbcOp(void* h, va_list args) {
+  return allocConn(static_cast<EnvHandle*>(h), args);
+}
+
+DRV_Return DRV_FreeConnectOp(void* h, va_list) { return freeConn(static_cast<ConnHandle*>(h)); }
+DRV_Return DRV_FreeHandleDbcOp(void* h, va_list) {
+  return freeConn(static_cast<ConnHandle*>(h));
+}
+
+DRV_Return DRV_DisconnectOp(void* h, va_list) {
+  auto* conn = static_cast<ConnHandle*>(h);
+  if (conn->state != kConnConnected) {
+    conn->diag.pending = kNotOpen;
+    return SQL_ERROR;
+  }
+  const int32_t code = ConnClose(conn);
+  if (code != 0) conn->diag.pending = code;
+  return code == 0 && conn->state == kConnAllocated ? SQL_SUCCESS : SQL_ERROR;
+}
+
+DRV_Return DRV_AllocHandleDescOp(void* h, va_list args) {
+  auto* conn = static_cast<ConnHandle*>(h);
+  auto* out = va_arg(args, SQLHANDLE*);
+  if (out == nullptr) {
+    conn->diag.pending = kInvalidArgument;
+    return SQL_ERROR;
+  }
+  *out = SQL_NULL_HANDLE;
+  if (conn->state != kConnConnected) {
+    conn->diag.pending = kNotOpen;
+    return SQL_ERROR;
+  }
+  DescHandle* desc = DESC_Alloc(kDescExplicit, kDescAllocUser, nullptr, conn);
+  if (desc == nullptr) return SQL_ERROR;
+  const int rc = DESC_Register(desc);
+  if (rc != 0) {
+    DESC_Free(desc);
+    conn->diag.pending = rc;
+    return SQL_ERROR;
+  }
+  *out = DRV_HandleValue(desc->handle);
+  return SQL_SUCCESS;
+}

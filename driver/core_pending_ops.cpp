@@ -1,0 +1,61 @@
+// TEMPORARY: operations of the driver core that are not built yet. Each
+// answers SQL_ERROR with internal code 43 on its handle; each line goes when
+// its operation is implemented in its own file.
+#include "driver/ops.h"
+#include "driver/pending_result.h"
+
+// Connect, connection options and information.
+QMR_NOT_BUILT_OP(DRV_DriverConnectOp, ConnHandle)
+QMR_NOT_BUILT_OP(DRV_ConnectOp, ConnHandle)
+QMR_NOT_BUILT_OP(DRV_SetConnectOptionOp, ConnHandle)
+QMR_NOT_BUILT_OP(DRV_GetConnectOptionOp, ConnHandle)
+QMR_NOT_BUILT_OP(DRV_SetConnectAttrOp, ConnHandle)
+QMR_NOT_BUILT_OP(DRV_GetConnectAttrOp, ConnHandle)
+QMR_NOT_BUILT_OP(DRV_GetFunctionsOp, ConnHandle)
+QMR_NOT_BUILT_OP(DRV_GetInfoOp, ConnHandle)
+QMR_NOT_BUILT_OP(DRV_NativeSqlOp, ConnHandle)
+
+// Statements, results and parameters.
+QMR_NOT_BUILT_OP(DRV_PrepareOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_ExecDirectOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_NumResultColsOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_DescribeColOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_ColAttributeOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_ColAttributesOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_BindColOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_FetchOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_GetDataOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_SetParamOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_BindParameterOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_ParamDataOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_PutDataOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_DescribeParamOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_NumParamsOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_ParamOptionsOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_SetStmtOptionOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_GetStmtOptionOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_SetStmtAttrOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_GetStmtAttrOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_MoreResultsOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_RowCountOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_GetCursorNameOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_SetCursorNameOp, StmtHandle)
+
+// Catalog.
+QMR_NOT_BUILT_OP(DRV_TablesOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_ColumnsOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_ColumnPrivilegesOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_TablePrivilegesOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_PrimaryKeysOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_ForeignKeysOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_StatisticsOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_SpecialColumnsOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_ProceduresOp, StmtHandle)
+QMR_NOT_BUILT_OP(DRV_ProcedureColumnsOp, StmtHandle)
+
+// Descriptor fields and records.
+QMR_NOT_BUILT_OP(DRV_GetDescFieldOp, DescHandle)
+QMR_NOT_BUILT_OP(DRV_SetDescFieldOp, DescHandle)
+QMR_NOT_BUILT_OP(DRV_GetDescRecOp, DescHandle)
+QMR_NOT_BUILT_OP(DRV_SetDescRecOp, DescHandle)
+QMR_NOT_BUILT_OP(DRV_CopyDescOp, DescHandle)

@@ -1,0 +1,324 @@
+// CallODBC and the process-wide dispatcher state.
+#include "driver/dispatch.h"
+
+#include <atomic>
+#include <cinttypes>
+#include <cstdio>
+
+#include "driver/env.h"
+#include "driver/trace.h"
+#include "driver/transact.h"
+#include "platform/procinfo.h"
+
+HANDLE_TABLE gEnvTable;
+HANDLE_TABLE gConnTable;
+HANDLE_TABLE gStmtTable;
+HANDLE_TABLE gDescTable;
+
+namespace {
+
+constexpr DRV_Return kError = -1;
+constexpr DRV_Return kInvalidHandle = -2;
+constexpr DRV_Return kStillExecuting = 2;
+constexpr int32_t kSequenceError = 22;
+
+std::atomic<uint32_t> gInitialised{0};
+std::atomic<uint32_t> gNoSerialise{0};
+std::atomic<uint32_t> gNoSerialiseGuard{0};
+
+using CallGuard = plat::Guard<plat::RecursiveMutex>;
+
+// What runs in place of the descriptor's operation, and what runs after it
+// while the call still holds its locks.
+struct Hooks {
+  bool refuse = false;
+  int32_t refuseCode = 0;
+  const DRV_Post* post = nullptr;
+};
+
+void traceCall(const CallDesc* d, const char* label, uint64_t handle, va_list args,
+               bool withArgs) {
+  if (!TRC_Active()) return;
+  const uint64_t tid = plat::thread_id();
+  if (label != nullptr)
+    TRC_Printf("\n[%" PRIX64 "] SQL%s %s=%08" PRIX64, tid, d->name, label, handle);
+  else
+    TRC_Printf("\n[%" PRIX64 "] SQL%s", tid, d->name);
+  if (withArgs && d->argFormat != nullptr && d->argFormat[0] != '\0') {
+    char line[250];
+    va_list copy;
+    va_copy(copy, args);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+    std::vsnprintf(line, sizeof line, d->argFormat, copy);
+#pragma GCC diagnostic pop
+    va_end(copy);
+    TRC_Printf("%s", line);
+  }
+}
+
+DRV_Return runOp(const CallDesc* d, const Hooks& h, void* record, DiagArea* diag,
+                 va_list args) {
+  DRV_Return rc;
+  if (h.refuse) {
+    if (diag != nullptr) diag->pending = h.refuseCode;
+    rc = kError;
+  } else {
+    rc = d->op(record, args);
+  }
+  if (h.post != nullptr) rc = h.post->fn(h.post->ctx, record, diag, rc);
+  return rc;
+}
+
+// Runs an operation on a connection, statement or descriptor once the busy
+// mark is set: the connection's call lock, then the serialising lock unless
+// the process decided it needs none.
+DRV_Return runLocked(ConnHandle* conn, bool noSerialise, const CallDesc* d, const Hooks& h,
+                     void* record, DiagArea* diag, va_list args) {
+  plat::Guard<plat::Gate> callHold(conn->callLock);
+  if (noSerialise) return runOp(d, h, record, diag, args);
+  CallGuard serial(DRV_SerialLock());
+  return runOp(d, h, record, diag, args);
+}
+
+void clearBusy(ConnHandle* conn) {
+  CallGuard g(DRV_CallLock());
+  conn->busy = nullptr;
+}
+
+DRV_Return dispatchEnv(const CallDesc* d, const Hooks& h, va_list args) {
+  const uint64_t number = DRV_HandleNumber(va_arg(args, void*));
+  traceCall(d, "hEnv", number, args, !h.refuse);
+  CallGuard g(DRV_CallLock());
+  EnvHandle* env = DRV_LookupEnv(number);
+  if (env == nullptr) return kInvalidHandle;
+  if (d->flagB) DIAG_Clear(&env->diag);
+  return runOp(d, h, env, &env->diag, args);
+}
+
+DRV_Return dispatchConn(const CallDesc* d, const Hooks& h, va_list args) {
+  const uint64_t number = DRV_HandleNumber(va_arg(args, void*));
+  traceCall(d, "hDbc", number, args, !h.refuse);
+  ConnHandle* conn;
+  bool noSerialise;
+  {
+    CallGuard g(DRV_CallLock());
+    conn = DRV_LookupConn(number);
+    if (conn == nullptr) return kInvalidHandle;
+    if (conn->busy != nullptr) {
+      conn->diag.pending = kSequenceError;
+      return kError;
+    }
+    conn->busy = conn;
+    noSerialise = gNoSerialise.load() != 0;
+  }
+  if (d->flagB) DIAG_Clear(&conn->diag);
+  DRV_Return rc = runLocked(conn, noSerialise, d, h, conn, &conn->diag, args);
+  if (conn->tag == kTagReleased) {
+    // Released by its own operation: nobody else can reach it any more (its
+    // number left the table under the call lock), and its locks are free.
+    delete conn;
+    return rc;
+  }
+  if (rc != 0 && conn->failoverCallback != nullptr && d->flagB)
+    rc = DRV_NotifyFailover(conn, kCallConn, rc);
+  clearBusy(conn);
+  return rc;
+}
+
+// Statements and descriptors: the connection they belong to carries the
+// busy mark and the call lock.
+template <class Rec, class Lookup, class ConnOf>
+DRV_Return dispatchChild(const CallDesc* d, const Hooks& h, va_list args, const char* label,
+                         Lookup lookup, ConnOf connOf) {
+  const uint64_t number = DRV_HandleNumber(va_arg(args, void*));
+  traceCall(d, label, number, args, !h.refuse);
+  Rec* rec;
+  ConnHandle* conn;
+  bool noSerialise;
+  {
+    CallGuard g(DRV_CallLock());
+    rec = lookup(number);
+    if (rec == nullptr) return kInvalidHandle;
+    conn = connOf(rec);
+    if (conn == nullptr) return kInvalidHandle;
+    if (conn->busy != nullptr) {
+      if (conn->busy == rec) return kStillExecuting;
+      rec->diag.pending = kSequenceError;
+      return kError;
+    }
+    conn->busy = rec;
+    noSerialise = gNoSerialise.load() != 0;
+  }
+  if (d->flagB) DIAG_Clear(&rec->diag);
+  DRV_Return rc = runLocked(conn, noSerialise, d, h, rec, &rec->diag, args);
+  // The record may be gone now (a drop or free frees it); the connection
+  // cannot be.
+  if (rc != 0 && conn->failoverCallback != nullptr && d->flagB)
+    rc = DRV_NotifyFailover(conn, d->kind, rc);
+  clearBusy(conn);
+  return rc;
+}
+
+DRV_Return dispatch(const CallDesc* d, const Hooks& h, va_list args) {
+  if (gInitialised.load() == 0) return kError;
+  DRV_Return rc;
+  switch (d->kind) {
+    case kCallNoHandle: {
+      traceCall(d, nullptr, 0, args, !h.refuse);
+      CallGuard g(DRV_CallLock());
+      rc = runOp(d, h, nullptr, nullptr, args);
+      break;
+    }
+    case kCallEnv:
+      rc = dispatchEnv(d, h, args);
+      break;
+    case kCallConn:
+      rc = dispatchConn(d, h, args);
+      break;
+    case kCallStmt:
+      rc = dispatchChild<StmtHandle>(d, h, args, "hStmt", DRV_LookupStmt,
+                                     [](StmtHandle* s) { return s->conn; });
+      break;
+    case kCallDesc:
+      rc = dispatchChild<DescHandle>(d, h, args, "hDesc", DRV_LookupDesc,
+                                     [](DescHandle* x) { return DESC_Conn(x); });
+      break;
+    default:
+      if (TRC_Active()) TRC_Printf("CallODBC: internal error");
+      return kError;
+  }
+  if (TRC_Active())
+    TRC_Printf("[%" PRIX64 "] SQL%s: returning SQL_%s", plat::thread_id(), d->name,
+               DRV_ReturnName(rc));
+  return rc;
+}
+
+DRV_Return refuseVa(const CallDesc* d, int32_t code, ...) {
+  Hooks h;
+  h.refuse = true;
+  h.refuseCode = code;
+  va_list args;
+  va_start(args, code);
+  DRV_Return rc = dispatch(d, h, args);
+  va_end(args);
+  return rc;
+}
+
+}  // namespace
+
+plat::RecursiveMutex& DRV_CallLock() {
+  static auto* lock = new plat::RecursiveMutex;
+  return *lock;
+}
+
+plat::RecursiveMutex& DRV_ConnectLock() {
+  static auto* lock = new plat::RecursiveMutex;
+  return *lock;
+}
+
+plat::RecursiveMutex& DRV_SerialLock() {
+  static auto* lock = new plat::RecursiveMutex;
+  return *lock;
+}
+
+DRV_Return CallODBC(const CallDesc* desc, ...) {
+  va_list args;
+  va_start(args, desc);
+  DRV_Return rc = dispatch(desc, Hooks{}, args);
+  va_end(args);
+  return rc;
+}
+
+DRV_Return CallODBCPost(const CallDesc* desc, const DRV_Post* post, ...) {
+  Hooks h;
+  h.post = post;
+  va_list args;
+  va_start(args, post);
+  DRV_Return rc = dispatch(desc, h, args);
+  va_end(args);
+  return rc;
+}
+
+DRV_Return CallODBCRefuse(const CallDesc* desc, int32_t code, void* handle) {
+  return refuseVa(desc, code, handle);
+}
+
+int DRV_InitCalls() {
+  if (gInitialised.load() != 0) return 0;
+  CallGuard g(DRV_CallLock());
+  if (gInitialised.load() != 0) return 0;
+  // Only the low 16 bits of a table tag count: these give tags 1 to 4.
+  HANDLE_TABLE* tables[] = {&gEnvTable, &gConnTable, &gStmtTable, &gDescTable};
+  const uint32_t tags[] = {0x0DBC0001, 0x0DBC0002, 0x0DBC0003, 0x0DBC0004};
+  for (int i = 0; i < 4; ++i) {
+    if (HT_Init(tables[i], tags[i]) != 0 || HT_EnableLock(tables[i]) != 0) {
+      for (HANDLE_TABLE* t : tables) HT_Done(t);
+      return -1;
+    }
+  }
+  gInitialised.store(1);
+  return 0;
+}
+
+int DRV_DoneCalls() {
+  if (gInitialised.load() == 0) return 0;
+  CallGuard g(DRV_CallLock());
+  if (gInitialised.load() == 0) return 0;
+  while (EnvHandle* env = ENV_First()) {
+    if (ENV_AnyConnBusy(env)) break;  // a call is still running: leave them all
+    ENV_Close(env);
+    ENV_Free(env);
+  }
+  gInitialised.store(0);
+  // Destroyed under the call lock: every lookup, allocation and release of a
+  // number happens under it too.
+  HT_Done(&gStmtTable);
+  HT_Done(&gConnTable);
+  HT_Done(&gEnvTable);
+  HT_Done(&gDescTable);
+  return 0;
+}
+
+bool DRV_CallsReady() { return gInitialised.load() != 0; }
+
+void DRV_NoteConnFlag(const DRV_Agent* agent) {
+  uint32_t expected = 0;
+  if (agent == nullptr || !gNoSerialiseGuard.compare_exchange_strong(expected, 1)) return;
+  gNoSerialise.store(agent->agentType & 2);
+}
+
+uint32_t DRV_NoSerialise() { return gNoSerialise.load(); }
+
+EnvHandle* DRV_LookupEnv(uint64_t handle) {
+  auto* r = static_cast<EnvHandle*>(HT_Lookup(&gEnvTable, handle));
+  return r != nullptr && r->tag == kTagEnv ? r : nullptr;
+}
+
+ConnHandle* DRV_LookupConn(uint64_t handle) {
+  auto* r = static_cast<ConnHandle*>(HT_Lookup(&gConnTable, handle));
+  return r != nullptr && r->tag == kTagConn ? r : nullptr;
+}
+
+StmtHandle* DRV_LookupStmt(uint64_t handle) {
+  auto* r = static_cast<StmtHandle*>(HT_Lookup(&gStmtTable, handle));
+  return r != nullptr && r->tag == kTagStmt ? r : nullptr;
+}
+
+DescHandle* DRV_LookupDesc(uint64_t handle) {
+  auto* r = static_cast<DescHandle*>(HT_Lookup(&gDescTable, handle));
+  return r != nullptr && r->tag == kTagDesc ? r : nullptr;
+}
+
+const char* DRV_ReturnName(int rc) {
+  switch (rc) {
+    case -2: return "INVALID_HANDLE";
+    case -1: return "ERROR";
+    case 0: return "SUCCESS";
+    case 1: return "SUCCESS_WITH_INFO";
+    case 2: return "STILL_EXECUTING";
+    case 99: return "NEED_DATA";
+    case 100: return "NO_DATA_FOUND";
+    default: return "UNKNOWN_ERROR";
+  }
+}

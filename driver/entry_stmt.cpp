@@ -1,0 +1,153 @@
+// Entry points: preparing and executing statements, cursors, statement
+// options and attributes, and SQLCancel (the one statement call that does not
+// go through the dispatcher).
+#include <cinttypes>
+
+#include "driver/api.h"
+#include "driver/calldescs.h"
+#include "driver/stmt.h"
+#include "driver/trace.h"
+#include "driver/wide.h"
+
+QMR_EXPORT SQLRETURN SQL_API SQLPrepare(SQLHSTMT stmt, SQLCHAR* sql, SQLINTEGER length) {
+  return CallODBC(&CD_Prepare, stmt, sql, length);
+}
+
+QMR_EXPORT SQLRETURN SQL_API SQLPrepareW(SQLHSTMT stmt, SQLWCHAR* sql, SQLINTEGER length) {
+  WideIn text(sql, length);
+  if (int32_t code = text.refusal()) return CallODBCRefuse(&CD_PrepareW, code, stmt);
+  return CallODBC(&CD_PrepareW, stmt, text.text(), text.length());
+}
+
+QMR_EXPORT SQLRETURN SQL_API SQLExecDirect(SQLHSTMT stmt, SQLCHAR* sql, SQLINTEGER length) {
+  return CallODBC(&CD_ExecDirect, stmt, sql, length);
+}
+
+QMR_EXPORT SQLRETURN SQL_API SQLExecDirectW(SQLHSTMT stmt, SQLWCHAR* sql, SQLINTEGER length) {
+  WideIn text(sql, length);
+  if (int32_t code = text.refusal()) return CallODBCRefuse(&CD_ExecDirectW, code, stmt);
+  return CallODBC(&CD_ExecDirectW, stmt, text.text(), text.length());
+}
+
+QMR_EXPORT SQLRETURN SQL_API SQLExecute(SQLHSTMT stmt) { return CallODBC(&CD_Execute, stmt); }
+
+QMR_EXPORT SQLRETURN SQL_API SQLCloseCursor(SQLHSTMT stmt) {
+  return CallODBC(&CD_CloseCursor, stmt);
+}
+
+QMR_EXPORT SQLRETURN SQL_API SQLMoreResults(SQLHSTMT stmt) {
+  return CallODBC(&CD_MoreResults, stmt);
+}
+
+QMR_EXPORT SQLRETURN SQL_API SQLRowCount(SQLHSTMT stmt, SQLLEN* count) {
+  return CallODBC(&CD_RowCount, stmt, count);
+}
+
+QMR_EXPORT SQLRETURN SQL_API SQLGetCursorName(SQLHSTMT stmt, SQLCHAR* name, SQLSMALLINT size,
+                                              SQLSMALLINT* length) {
+  return CallODBC(&CD_GetCursorName, stmt, name, size, length);
+}
+
+QMR_EXPORT SQLRETURN SQL_API SQLGetCursorNameW(SQLHSTMT stmt, SQLWCHAR* name, SQLSMALLINT size,
+                                               SQLSMALLINT* length) {
+  WideOut result(name, size, length != nullptr, WideOut::Kind::Small,
+                 WideOut::Flavour::Repeatable);
+  if (result.badCapacity()) return CallODBCRefuse(&CD_GetCursorNameW, kCodeBadLength, stmt);
+  const SQLRETURN rc = result.run(&CD_GetCursorNameW, stmt, [&](const DRV_Post* post) {
+    return CallODBCPost(&CD_GetCursorNameW, post, stmt, result.buffer(),
+                        static_cast<int>(result.size()), result.smallLength());
+  });
+  if (length != nullptr && result.units() >= 0) *length = DRV_ClampSmall(result.units());
+  return rc;
+}
+
+QMR_EXPORT SQLRETURN SQL_API SQLSetCursorName(SQLHSTMT stmt, SQLCHAR* name, SQLSMALLINT length) {
+  return CallODBC(&CD_SetCursorName, stmt, name, length);
+}
+
+QMR_EXPORT SQLRETURN SQL_API SQLSetCursorNameW(SQLHSTMT stmt, SQLWCHAR* name,
+                                               SQLSMALLINT length) {
+  WideIn text(name, length);
+  if (int32_t code = text.refusal()) return CallODBCRefuse(&CD_SetCursorNameW, code, stmt);
+  return CallODBC(&CD_SetCursorNameW, stmt, text.text(), text.length());
+}
+
+QMR_EXPORT SQLRETURN SQL_API SQLSetStmtAttr(SQLHSTMT stmt, SQLINTEGER attribute, SQLPOINTER value,
+                                            SQLINTEGER length) {
+  return CallODBC(&CD_SetStmtAttr, stmt, attribute, value, length, kWidthAnsi);
+}
+
+QMR_EXPORT SQLRETURN SQL_API SQLSetStmtAttrW(SQLHSTMT stmt, SQLINTEGER attribute,
+                                             SQLPOINTER value, SQLINTEGER length) {
+  return CallODBC(&CD_SetStmtAttrW, stmt, attribute, value, length, kWidthWide);
+}
+
+QMR_EXPORT SQLRETURN SQL_API SQLGetStmtAttr(SQLHSTMT stmt, SQLINTEGER attribute, SQLPOINTER value,
+                                            SQLINTEGER size, SQLINTEGER* length) {
+  return CallODBC(&CD_GetStmtAttr, stmt, attribute, value, size, length);
+}
+
+QMR_EXPORT SQLRETURN SQL_API SQLGetStmtAttrW(SQLHSTMT stmt, SQLINTEGER attribute,
+                                             SQLPOINTER value, SQLINTEGER size,
+                                             SQLINTEGER* length) {
+  return CallODBC(&CD_GetStmtAttrW, stmt, attribute, value, size, length);
+}
+
+QMR_EXPORT SQLRETURN SQL_API SQLSetStmtOption(SQLHSTMT stmt, SQLUSMALLINT option, SQLULEN value) {
+  return CallODBC(&CD_SetStmtOption, stmt, option, value);
+}
+
+QMR_EXPORT SQLRETURN SQL_API SQLGetStmtOption(SQLHSTMT stmt, SQLUSMALLINT option,
+                                              SQLPOINTER value) {
+  return CallODBC(&CD_GetStmtOption, stmt, option, value);
+}
+
+namespace {
+
+constexpr int32_t kCancelClosed = 79;  // 01S05
+
+}  // namespace
+
+QMR_EXPORT SQLRETURN SQL_API SQLCancel(SQLHSTMT handle) {
+  if (!DRV_CallsReady()) return SQL_ERROR;
+  const uint64_t number = DRV_HandleNumber(handle);
+  if (TRC_Active()) TRC_Printf("\nSQLCancel hStmt=%08" PRIX64, number);
+  SQLRETURN rc = SQL_SUCCESS;
+  {
+    // The call lock, and only it: the call being cancelled runs without it.
+    plat::Guard<plat::RecursiveMutex> g(DRV_CallLock());
+    StmtHandle* stmt = DRV_LookupStmt(number);
+    if (stmt == nullptr) {
+      if (TRC_Active()) TRC_Printf("SQLCancel: returning SQL_INVALID_HANDLE");
+      return SQL_INVALID_HANDLE;
+    }
+    ConnHandle* conn = stmt->conn;
+    if (conn == nullptr || conn->busy != stmt) {
+      if (conn != nullptr && conn->busy != nullptr) {
+        // Another call of the connection is running and may be using this
+        // statement's record; closing it now would race with that call.
+        stmt->diag.pending = 22;
+        if (TRC_Active()) TRC_Printf("SQLCancel: returning SQL_ERROR");
+        return SQL_ERROR;
+      }
+      stmt->needData = 0;
+      STMT_Close(stmt);
+      stmt->diag.pending = kCancelClosed;
+      if (TRC_Active()) TRC_Printf("SQLCancel: returning SQL_SUCCESS_WITH_INFO");
+      return SQL_SUCCESS_WITH_INFO;
+    }
+    // The statement is executing on another thread.
+    const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
+    if (stmt->agent != nullptr && (stmt->agent->agentType & 0x01) == 0 &&
+        stmt->state == kStmtPrepared && ops != nullptr && ops->DRV_Cancel != nullptr) {
+      const uint32_t code = ops->DRV_Cancel(stmt->agentStmt);
+      if (code != 0) {
+        stmt->diag.pending = static_cast<int32_t>(code);
+        rc = SQL_ERROR;
+      }
+    }
+    stmt->needData = 0;
+  }
+  if (TRC_Active()) TRC_Printf("SQLCancel: returning %d", rc);
+  return rc;
+}

@@ -1,0 +1,227 @@
+// Statement records.
+#include "driver/stmt.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <new>
+
+#include "driver/conn.h"
+#include "driver/desc.h"
+#include "driver/dispatch.h"
+#include "driver/ops.h"
+#include "driver/trace.h"
+
+namespace {
+
+constexpr int32_t kNoMemory = 16;
+constexpr int32_t kInvalidArgument = 21;
+constexpr int32_t kOptionOutOfRange = 27;
+constexpr int32_t kNotCapable = 43;
+constexpr int32_t kNotOpen = 52;
+constexpr int32_t kInvalidCursorState = 64;
+
+using CallGuard = plat::Guard<plat::RecursiveMutex>;
+
+void unlinkFromConn(StmtHandle* stmt) {
+  ConnHandle* conn = stmt->conn;
+  if (conn == nullptr) return;
+  for (StmtHandle** p = &conn->firstStmt; *p != nullptr; p = &(*p)->next) {
+    if (*p == stmt) {
+      *p = stmt->next;
+      break;
+    }
+  }
+  stmt->next = nullptr;
+}
+
+void freeImplicitDescs(StmtHandle* stmt) {
+  for (DescHandle** d : {&stmt->implicitArd, &stmt->implicitApd, &stmt->ird, &stmt->ipd}) {
+    if (*d != nullptr) DESC_Free(*d);
+    *d = nullptr;
+  }
+  stmt->ard = nullptr;
+  stmt->apd = nullptr;
+}
+
+DRV_Return allocStmt(ConnHandle* conn, va_list args) {
+  auto* out = va_arg(args, SQLHANDLE*);
+  if (out == nullptr) {
+    conn->diag.pending = kInvalidArgument;
+    return SQL_ERROR;
+  }
+  *out = SQL_NULL_HANDLE;
+  if (conn->state != kConnConnected) {
+    conn->diag.pending = kNotOpen;
+    return SQL_ERROR;
+  }
+  StmtHandle* stmt = STMT_Alloc(conn);
+  if (stmt == nullptr) return SQL_ERROR;
+  uint32_t number = 0;
+  int rc;
+  {
+    CallGuard g(DRV_CallLock());
+    rc = HT_Alloc(&gStmtTable, &number, stmt);
+  }
+  if (rc != 0) {
+    STMT_Free(stmt);
+    conn->diag.pending = rc;
+    return SQL_ERROR;
+  }
+  stmt->handle = number;
+  *out = DRV_HandleValue(number);
+  return SQL_SUCCESS;
+}
+
+DRV_Return dropStmt(StmtHandle* stmt) {
+  STMT_Close(stmt);
+  STMT_Free(stmt);
+  return SQL_SUCCESS;
+}
+
+}  // namespace
+
+StmtHandle* STMT_Alloc(ConnHandle* conn) {
+  auto* stmt = new (std::nothrow) StmtHandle();
+  if (stmt == nullptr) {
+    conn->diag.pending = kNoMemory;
+    return nullptr;
+  }
+  const DRV_OpTable* ops = conn->agent.ops;
+  uint32_t agentStmt = 0;
+  const uint32_t code = ops != nullptr && ops->DRV_AllocStmt != nullptr
+                            ? ops->DRV_AllocStmt(conn->agentConn, &agentStmt)
+                            : kNotCapable;
+  if (code != 0) {
+    if (TRC_Active()) TRC_Printf("Unable to allocate statement handle");
+    delete stmt;
+    conn->diag.pending = static_cast<int32_t>(code);
+    return nullptr;
+  }
+  stmt->conn = conn;
+  stmt->agent = &conn->agent;
+  stmt->agentStmt = agentStmt;
+  stmt->next = conn->firstStmt;
+  conn->firstStmt = stmt;
+  stmt->serial = ++conn->stmtCounter;
+  if (conn->cn_needbind) stmt->flags |= kStmtFlagNeedBind;
+
+  // The implicit descriptors, in the order ARD, APD, IRD, IPD.
+  for (uint16_t kind : {kDescARD, kDescAPD, kDescIRD, kDescIPD}) {
+    DescHandle* d = DESC_Alloc(kind, kDescAllocAuto, stmt, nullptr);
+    const int rc = d == nullptr ? kNoMemory : DESC_Register(d);
+    if (rc != 0) {
+      // Undo everything, the agent's statement and the list link included.
+      STMT_Free(stmt);
+      conn->diag.pending = rc;
+      return nullptr;
+    }
+  }
+  stmt->connWord = conn->stmtWord;
+  return stmt;
+}
+
+void STMT_Close(StmtHandle* stmt) {
+  stmt->needData = 0;
+  if (stmt->state == kStmtPrepared) {
+    const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
+    if (ops != nullptr && ops->DRV_CloseCursor != nullptr) {
+      const uint32_t code = ops->DRV_CloseCursor(stmt->agentStmt);
+      if (code != 0) {
+        stmt->diag.pending = static_cast<int32_t>(code);
+        STMT_PullErrors(stmt);
+      }
+    }
+    stmt->state = kStmtAllocated;
+    stmt->flags &= static_cast<uint16_t>(~kStmtFlagCursorOpen);
+  }
+}
+
+void STMT_Unregister(StmtHandle* stmt) {
+  CallGuard g(DRV_CallLock());
+  if (stmt->handle != 0) HT_Free(&gStmtTable, stmt->handle);
+  stmt->handle = 0;
+  for (DescHandle* d : {stmt->implicitArd, stmt->implicitApd, stmt->ird, stmt->ipd}) {
+    if (d != nullptr && d->handle != 0) {
+      HT_Free(&gDescTable, d->handle);
+      d->handle = 0;
+    }
+  }
+}
+
+void STMT_Free(StmtHandle* stmt) {
+  STMT_Unregister(stmt);
+  freeImplicitDescs(stmt);
+  const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
+  if (ops != nullptr && ops->DRV_FreeStmt != nullptr && stmt->agentStmt != 0)
+    ops->DRV_FreeStmt(stmt->agentStmt);
+  {
+    CallGuard g(DRV_CallLock());
+    unlinkFromConn(stmt);
+  }
+  DIAG_Clear(&stmt->diag);
+  stmt->tag = kTagReleased;
+  stmt->state = kStmtReleased;
+  delete stmt;
+}
+
+int STMT_PullErrors(StmtHandle* stmt) {
+  int pulled = 0;
+  const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
+  if (ops != nullptr && ops->DRV_GetError != nullptr) {
+    DRV_ErrorBatch batch{};
+    if (ops->DRV_GetError(stmt->agentStmt, &batch) == 0) {
+      for (uint32_t i = 0; i < batch.list.count; ++i) {
+        const bool own = batch.ownState == nullptr || batch.ownState[i] != 0;
+        DIAG_AddEx(&stmt->diag, batch.list.texts[i], static_cast<int32_t>(batch.list.native), own);
+        ++pulled;
+      }
+    }
+    DRV_FreeErrorBatch(&batch);
+  }
+  if (stmt->conn != nullptr) pulled += DRV_PullErrors(stmt->conn, stmt);
+  return pulled > 0 ? 1 : 0;
+}
+
+DRV_Return DRV_AllocStmtOp(void* h, va_list args) {
+  return allocStmt(static_cast<ConnHandle*>(h), args);
+}
+
+DRV_Return DRV_AllocHandleStmtOp(void* h, va_list args) {
+  return allocStmt(static_cast<ConnHandle*>(h), args);
+}
+
+DRV_Return DRV_FreeHandleStmtOp(void* h, va_list) {
+  return dropStmt(static_cast<StmtHandle*>(h));
+}
+
+DRV_Return DRV_FreeStmtOp(void* h, va_list args) {
+  auto* stmt = static_cast<StmtHandle*>(h);
+  const int option = va_arg(args, int);
+  switch (option) {
+    case SQL_CLOSE:
+      STMT_Close(stmt);
+      break;
+    case SQL_DROP:
+      return dropStmt(stmt);
+    case SQL_UNBIND:
+    case SQL_RESET_PARAMS:
+      // Column and parameter bindings arrive with their own calls; until
+      // then a statement has none to free.
+      break;
+    default:
+      stmt->diag.pending = kOptionOutOfRange;
+      return SQL_ERROR;
+  }
+  return stmt->diag.pending != 0 ? SQL_ERROR : SQL_SUCCESS;
+}
+
+DRV_Return DRV_CloseCursorOp(void* h, va_list) {
+  auto* stmt = static_cast<StmtHandle*>(h);
+  if ((stmt->flags & kStmtFlagCursorOpen) == 0) {
+    stmt->diag.pending = kInvalidCursorState;
+    return SQL_ERROR;
+  }
+  STMT_Close(stmt);
+  return stmt->diag.pending != 0 ? SQL_ERROR : SQL_SUCCESS;
+}

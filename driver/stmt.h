@@ -1,0 +1,24 @@
+// Statement handles: allocation with the four implicit descriptors, closing,
+// release, SQLFreeStmt/SQLCloseCursor/SQLCancel and the agent's messages.
+#ifndef QMR_DRIVER_STMT_H
+#define QMR_DRIVER_STMT_H
+
+#include "driver/handles.h"
+
+// New statement of a connected connection, its agent statement and its
+// implicit descriptors (registered in the descriptor table); null with the
+// reason as the connection's pending code.
+StmtHandle* STMT_Alloc(ConnHandle* conn);
+// Closes the open result; the statement stays.
+void STMT_Close(StmtHandle* stmt);
+// Takes the statement's and its implicit descriptors' numbers out of their
+// tables. Callers hold the call lock; STMT_Free does it itself.
+void STMT_Unregister(StmtHandle* stmt);
+// Releases the statement, its agent statement and its implicit descriptors,
+// and frees the record.
+void STMT_Free(StmtHandle* stmt);
+// Pulls the agent's messages (statement, then connection) into the
+// statement; 1 when any arrived.
+int STMT_PullErrors(StmtHandle* stmt);
+
+#endif

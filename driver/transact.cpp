@@ -1,0 +1,136 @@
+// Commit and rollback, and the failover notice.
+#include "driver/transact.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstring>
+
+#include "driver/conn.h"
+#include "driver/dispatch.h"
+#include "driver/ops.h"
+#include "driver/trace.h"
+
+namespace {
+
+constexpr int32_t kSequenceError = 22;
+constexpr int32_t kBadCompletionType = 23;
+constexpr int32_t kOptionOutOfRange = 27;
+constexpr int32_t kNotCapable = 43;
+constexpr int32_t kNotOpen = 52;
+constexpr int32_t kFailoverDone = 183;
+constexpr int32_t kFailoverAbort = 184;
+
+}  // namespace
+
+int16_t CONN_Transact(ConnHandle* conn, uint16_t completionType) {
+  if (TRC_Active()) TRC_Printf("%s", completionType != 0 ? "[Rollback]" : "[Commit]");
+  if (conn->state != kConnConnected) {
+    conn->diag.pending = kNotOpen;
+    return SQL_ERROR;
+  }
+  if (completionType != SQL_COMMIT && completionType != SQL_ROLLBACK) {
+    conn->diag.pending = kBadCompletionType;
+    return SQL_ERROR;
+  }
+  const DRV_OpTable* ops = conn->agent.ops;
+  auto slot = completionType == SQL_ROLLBACK
+                  ? (ops != nullptr ? ops->DRV_Rollback : nullptr)
+                  : (ops != nullptr ? ops->DRV_Commit : nullptr);
+  const uint32_t code = slot != nullptr ? slot(conn->agentConn) : kNotCapable;
+  conn->diag.pending = static_cast<int32_t>(code);
+  if (code != 0) {
+    DRV_PullErrors(conn, nullptr);
+    return SQL_ERROR;
+  }
+  return SQL_SUCCESS;
+}
+
+DRV_Return DRV_TransactDbcOp(void* h, va_list args) {
+  const int type = va_arg(args, int);
+  return CONN_Transact(static_cast<ConnHandle*>(h), static_cast<uint16_t>(type));
+}
+
+DRV_Return DRV_TransactEnvOp(void* h, va_list args) {
+  auto* env = static_cast<EnvHandle*>(h);
+  const int type = va_arg(args, int);
+  for (ConnHandle* c = env->firstConn; c != nullptr; c = c->next) {
+    if (c->busy != nullptr) {
+      env->diag.pending = kSequenceError;
+      return SQL_ERROR;
+    }
+  }
+  bool failed = false;
+  for (ConnHandle* c = env->firstConn; c != nullptr; c = c->next) {
+    // A connection that is not connected has no transaction to end.
+    if (c->state != kConnConnected) continue;
+    const int32_t kept = c->diag.pending;
+    c->diag.pending = 0;
+    if (CONN_Transact(c, static_cast<uint16_t>(type)) == SQL_ERROR) {
+      env->diag.pending = c->diag.pending;
+      failed = true;
+    }
+    c->diag.pending = kept;
+  }
+  return failed ? SQL_ERROR : SQL_SUCCESS;
+}
+
+// Transactions end on environments and connections only; a statement or
+// descriptor handle learns that its handle type was wrong.
+DRV_Return DRV_EndTranStmtOp(void* h, va_list) {
+  static_cast<StmtHandle*>(h)->diag.pending = kOptionOutOfRange;
+  return SQL_ERROR;
+}
+
+DRV_Return DRV_EndTranDescOp(void* h, va_list) {
+  static_cast<DescHandle*>(h)->diag.pending = kOptionOutOfRange;
+  return SQL_ERROR;
+}
+
+int32_t ERR_FindFailover(const ErrRec* first) {
+  for (const ErrRec* r = first; r != nullptr; r = r->next) {
+    if (r->text == nullptr) continue;
+    if (std::strstr(r->text, "Failover completed.") != nullptr) return kFailoverDone;
+    if (std::strstr(r->text, "Failover aborted.") != nullptr) return kFailoverAbort;
+  }
+  return 0;
+}
+
+int16_t DRV_NotifyFailover(ConnHandle* conn, uint32_t kind, int16_t rc) {
+  if (conn == nullptr || conn->failoverCallback == nullptr) return rc;
+  const DiagArea* diag;
+  switch (kind) {
+    case kCallConn:
+      diag = &conn->diag;
+      break;
+    case kCallStmt:
+      if (conn->busy == nullptr) return rc;
+      diag = &static_cast<StmtHandle*>(conn->busy)->diag;
+      break;
+    case kCallDesc:
+      if (conn->busy == nullptr) return rc;
+      diag = &static_cast<DescHandle*>(conn->busy)->diag;
+      break;
+    default:
+      return rc;
+  }
+  uint32_t event = 0;
+  if (diag->pending == kFailoverDone) {
+    event = kFailoverCompleted;
+    rc = SQL_SUCCESS_WITH_INFO;
+  } else if (diag->pending == kFailoverAbort) {
+    event = kFailoverAborted;
+    rc = SQL_ERROR;
+  } else if (DIAG_Count(diag) >= 2) {
+    const int32_t found = ERR_FindFailover(diag->head);
+    if (found == kFailoverDone) {
+      event = kFailoverCompleted;
+      rc = SQL_ERROR;
+    } else if (found == kFailoverAbort) {
+      event = kFailoverAborted;
+      rc = SQL_ERROR;
+    }
+  }
+  if (event != 0) conn->failoverCallback(event, conn->failoverContext, 0);
+  return rc;
+}
