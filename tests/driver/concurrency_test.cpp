@@ -134,4 +134,35 @@ TEST_F(Concurrency, ManyThreadsOnTheirOwnConnections) {
   EXPECT_EQ(kThreads * kRounds, fake.CallCount(8));
 }
 
+TEST_F(Concurrency, HandlesFreedOnOneThreadAreNeverReachedFromAnother) {
+  // One thread allocates and drops statements; another keeps calling the
+  // numbers those statements get. Every answer must be one of the ODBC
+  // codes the dispatcher gives (and the sanitizer build sees no stale read).
+  std::atomic<bool> done{false};
+  std::atomic<int> odd{0};
+  std::thread churn([&] {
+    for (int i = 0; i < 2000; ++i) {
+      SQLHSTMT s = nullptr;
+      if (SQLAllocHandle(SQL_HANDLE_STMT, dbc1, &s) == SQL_SUCCESS) SQLFreeStmt(s, SQL_DROP);
+    }
+    done = true;
+  });
+  std::thread poke([&] {
+    while (!done) {
+      for (uint32_t slot = 0; slot < 4; ++slot) {
+        const SQLRETURN rc = SQLFreeStmt(DRV_HandleValue(0x00030000u | slot), SQL_CLOSE);
+        if (rc != SQL_SUCCESS && rc != SQL_ERROR && rc != SQL_INVALID_HANDLE &&
+            rc != SQL_STILL_EXECUTING)
+          ++odd;
+        const SQLRETURN rd =
+            SQLFreeHandle(SQL_HANDLE_DESC, DRV_HandleValue(0x00040000u | slot));
+        if (rd != SQL_ERROR && rd != SQL_INVALID_HANDLE && rd != SQL_STILL_EXECUTING) ++odd;
+      }
+    }
+  });
+  churn.join();
+  poke.join();
+  EXPECT_EQ(0, odd.load());
+}
+
 }  // namespace
