@@ -144,7 +144,7 @@ select_statement
   : query_spec order_by_opt             { $$ = N(74, T("$1 $2"), $1, $2); CHECK($$); }
   ;
 
-/* ---- query specification ---- */
+/* ---- query (SELECT ... FROM ...) ---- */
 
 query_spec
   : SELECT select_prefix select_list query_tail
