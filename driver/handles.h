@@ -12,7 +12,10 @@
 #include <string>
 
 #include "driver/diag.h"
+#include "driver/pending/scr_cursor_pending.h"
 #include "drv_jdbc/drv_agent.h"
+#include "util/colset.h"
+#include "util/hash.h"
 #include "platform/lock.h"
 
 constexpr uint32_t kTagEnv = 0x3144;
@@ -130,9 +133,30 @@ struct ConnHandle {
 // ---------------------------------------------------------------------------
 // Statement.
 
+// Statement state.
+//   1 (kStmtAllocated): nothing on the agent side can be described: newly
+//     allocated, closed (SQLFreeStmt SQL_CLOSE, SQLCloseCursor, SQLCancel of
+//     an idle statement), or a preparation failed.
+//   2 (kStmtPrepared): the agent holds a prepared statement, or one that
+//     executed, or a catalog result. Results may be described and fetched.
+//     Set by a successful preparation, by every successful execution and by
+//     the catalog functions; STMT_Close closes the agent's cursor and goes
+//     back to 1.
+// Closing keeps the preparation itself (kStmtFlagPrepared), so SQLExecute
+// after SQLFreeStmt(SQL_CLOSE) executes again and makes the state 2 again.
 enum : uint32_t { kStmtReleased = 0, kStmtAllocated = 1, kStmtPrepared = 2 };
 
 // Statement flags.
+//   0x01 the agent holds a prepared statement (set by preparation, cleared
+//        when a new preparation starts, so a failed one leaves none).
+//   0x02 executed: a result (rows or a count) may be open; SQLCloseCursor
+//        requires it; STMT_Close clears it.
+//   0x04 the agent needs the parameter descriptions (SQL type, size,
+//        direction) handed over before it executes: set at allocation when
+//        the connection has cn_needbind, never cleared.
+//   0x08 the descriptions have been handed over since the last preparation
+//        (by a one-call execute); preparation clears it when 0x04 applies,
+//        so later executions of the same preparation send values only.
 enum : uint16_t {
   kStmtFlagPrepared = 0x01,
   kStmtFlagCursorOpen = 0x02,
@@ -172,6 +196,37 @@ struct StmtHandle {
   DescHandle* apd = nullptr;
   DescHandle* ird = nullptr;
   DescHandle* ipd = nullptr;
+
+  // The cursor library's state of the statement (options, row position).
+  SCR_CURSOR cursor{};
+
+  // Preparation (driver/prepare.*).
+  uint32_t isSelect = 0;             // the text begins with the five letters SELECT
+  uint16_t paramCount = 0;           // parameter descriptions from the agent
+  JdbcColDesc* paramDescs = nullptr;  // owned (ColDescFree)
+  uint32_t paramsRefreshed = 0;
+  uint16_t inParams = 0;             // parameters by kind
+  uint16_t outParams = 0;
+  uint16_t inOutParams = 0;
+  uint32_t paramRecount = 0;         // a "*U" description: kinds follow the bindings
+  // Data-at-execution position: parameter index, previous index, set, current set.
+  uint16_t daeParam = 0;
+  uint16_t daePrevParam = 0;
+  uint32_t daeSet = 0;
+  uint32_t daeCurrentSet = 0;
+  uint64_t rowsFetched = 0;          // rows a forward-only cursor has delivered
+
+  // The current result (driver/coldesc.*).
+  uint16_t colCount = 0;
+  JdbcColDesc* cols = nullptr;       // owned (ColDescFree); null until described
+  uint32_t rowsPerBlock = 0;         // rows one agent fetch asks for
+  HASH_TABLE* colAttrs = nullptr;    // ATTR_ENTRY* by ATTR_Key(field, column)
+  uint32_t useBookmarks = 0;         // SQL_ATTR_USE_BOOKMARKS
+
+  // The statement row buffer the agent fetches into, and the positions in it.
+  COLSET rows{};
+  uint16_t rowIndex = 0;             // next row of the buffer
+  uint16_t fetchColumn = 0;          // column position of a piecewise read
 };
 
 // ---------------------------------------------------------------------------
