@@ -98,9 +98,7 @@ ConnHandle* CONN_Alloc(EnvHandle* env) {
   return conn;
 }
 
-void CONN_Reset(ConnHandle*) {
-  // The information-answer caches arrive with SQLGetInfo.
-}
+void CONN_Reset(ConnHandle* conn) { conn->infoCache.reset(); }
 
 int32_t ConnClose(ConnHandle* conn) {
   if (conn->state == kConnConnected) {

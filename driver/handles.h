@@ -12,6 +12,7 @@
 #include <string>
 
 #include "driver/diag.h"
+#include "driver/info_cache.h"
 #include "driver/pending/scr_cursor_pending.h"
 #include "drv_jdbc/drv_agent.h"
 #include "util/colset.h"
@@ -28,6 +29,7 @@ struct EnvHandle;
 struct ConnHandle;
 struct StmtHandle;
 struct DescHandle;
+struct AgentValueType;  // drv_jdbc/j-opt.h
 
 // ---------------------------------------------------------------------------
 // Environment.
@@ -121,6 +123,30 @@ struct ConnHandle {
 
   DRV_FailoverCallback failoverCallback = nullptr;
   void* failoverContext = nullptr;
+
+  // Connection options and attributes (driver/connopt.*).
+  uint32_t asyncEnable = 0;      // SQL_ATTR_ASYNC_ENABLE, copied into each statement
+  uint32_t translateOption = 0;  // SQL_ATTR_TRANSLATE_OPTION
+  bool hasTranslateLib = false;  // SQL_ATTR_TRANSLATE_LIB set and not cleared
+  std::string translateLib;
+  std::string currentCatalog;  // last catalog set through SQL_ATTR_CURRENT_CATALOG
+  std::string appName;         // option 1051; the connect stores the program name when empty
+  // The application's own auto-commit and access-mode choices (-1: none made).
+  // The connect re-derives both flags from the data source; these are then
+  // applied again (CONN_ApplyPendingOptions), so an explicit choice holds.
+  int32_t wantAutoCommit = -1;
+  int32_t wantAccessMode = -1;
+  void* dtcResource = nullptr;  // transaction-resource object of an enlistment
+  uint32_t dtcEnlisted = 0;
+
+  // The agent's value-type table, asked at connect (GetOpTable, kind 1); the
+  // rows stay the agent's. Kind 0: none.
+  uint16_t opTableKind = 0;
+  uint32_t opTableCount = 0;
+  const AgentValueType* opTableRows = nullptr;
+
+  // SQLGetInfo answers (driver/info.*); emptied by CONN_Reset.
+  ConnInfoCache infoCache;
 
   // The distributed-transaction code's own lock.
   plat::RecursiveMutex dtcLock;

@@ -1,0 +1,43 @@
+// Connection options and attributes: SQLSetConnectOption/SQLGetConnectOption
+// (ODBC 2) and SQLSetConnectAttr/SQLGetConnectAttr (ODBC 3), each with its W
+// form. The operations behind their call descriptors are declared in
+// driver/ops.h; this header holds what other modules of the core call.
+//
+// Values only the database side knows travel to the agent as option or
+// information request codes: 0x22030000 | option for numbers, 0x21030000 |
+// option for text.
+#ifndef QMR_DRIVER_CONNOPT_H
+#define QMR_DRIVER_CONNOPT_H
+
+#include <cstdint>
+
+#include "driver/dispatch.h"
+#include "driver/handles.h"
+
+// Agent request codes of the options the core itself sends.
+constexpr uint32_t kOptAutoCommit = 0x22030000u;
+constexpr uint32_t kOptAccessMode = 0x22030001u;
+constexpr uint32_t kOptTxnIsolation = 0x2203006Cu;
+constexpr uint32_t kOptCurrentCatalog = 0x2103006Du;
+constexpr uint32_t kOptFailover = 0x22030500u;
+constexpr uint32_t kInfoCurrentCatalog = 0x2101000Du;
+constexpr uint32_t kOptNumericBase = 0x22030000u;  // | driver-specific option
+constexpr uint32_t kOptTextBase = 0x21030000u;     // | driver-specific option
+
+// Auto-commit and access mode that the application chose (before or after
+// connecting) reach the agent of a connection that has just opened: the
+// connect itself re-derives both from the data source's settings, which
+// would otherwise silently undo the application's choice. To be called by
+// ConnOpen once the agent connection exists and the capability flags are
+// set (state 2). Returns 0 when every choice was applied (or none was made);
+// otherwise the internal code of the first failure, with the agent's
+// messages already pulled into the connection: the connection then does not
+// run in the mode the application asked for, and the connect should fail.
+int32_t CONN_ApplyPendingOptions(ConnHandle* conn);
+
+// The ODBC 2 cores, also used by the ODBC 3 operations. `mode` is the width
+// marker ('A' or 'W'); text values of mode 'W' are UTF-16.
+DRV_Return CONN_SetOption(ConnHandle* conn, uint16_t option, uint64_t value, int mode);
+DRV_Return CONN_GetOption(ConnHandle* conn, uint16_t option, void* value, int mode);
+
+#endif
