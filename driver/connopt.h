@@ -24,6 +24,13 @@ constexpr uint32_t kInfoCurrentCatalog = 0x2101000Du;
 constexpr uint32_t kOptNumericBase = 0x22030000u;  // | driver-specific option
 constexpr uint32_t kOptTextBase = 0x21030000u;     // | driver-specific option
 
+// The application's access-mode choice, put into the flags word after the
+// connect path has set the flags from the data source's settings and before
+// ConnOpen builds the agent's connect record from them: the agent opens the
+// Java connection read-only from that flag. Read-only chosen by either side
+// wins; an explicit read-write choice clears a READONLY setting.
+void CONN_PrepareConnectFlags(ConnHandle* conn);
+
 // Auto-commit and access mode that the application chose (before or after
 // connecting) reach the agent of a connection that has just opened: the
 // connect itself re-derives both from the data source's settings, which
