@@ -27,8 +27,8 @@ constexpr uint32_t kOptTextBase = 0x21030000u;     // | driver-specific option
 // The application's access-mode choice, put into the flags word after the
 // connect path has set the flags from the data source's settings and before
 // ConnOpen builds the agent's connect record from them: the agent opens the
-// Java connection read-only from that flag. Read-only chosen by either side
-// wins; an explicit read-write choice clears a READONLY setting.
+// Java connection read-only from that flag. Read-only wins: a read-write
+// choice made before connecting does not lift the data source's READONLY.
 void CONN_PrepareConnectFlags(ConnHandle* conn);
 
 // Auto-commit and access mode that the application chose (before or after
