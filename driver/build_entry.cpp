@@ -35,6 +35,13 @@ void* moduleBase() {
 
 __attribute__((constructor)) void driverLoaded() { DRV_DllMain(moduleBase(), 1); }
 
+// The latest point of the process: exit() runs the application's exit
+// handlers (also those registered before the library was loaded, which may
+// still free their handles) and the destructors of the library's static
+// objects first. Detach is kept here rather than registered as an exit
+// handler of its own at load, which would shut the driver down under the
+// feet of such an application handler; in exchange the library keeps no
+// object that exit() destroys (tests/load checks the imports).
 __attribute__((destructor)) void driverUnloaded() { DRV_DllMain(moduleBase(), 0); }
 
 }  // namespace

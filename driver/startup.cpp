@@ -11,6 +11,7 @@
 #include "driver/dispatch.h"
 #include "driver/pending/xa_pending.h"
 #include "driver/trace.h"
+#include "drv_jdbc/j-common.h"
 #include "platform/msgbox.h"
 #include "platform/registry.h"
 #include "platform/resstr.h"
@@ -115,10 +116,14 @@ int DRV_ProcessAttach(void* module) {
   return 1;
 }
 
+// Runs from the library's unload hook, which exit() reaches only after the
+// library's static objects were destroyed: everything reached from here is
+// either trivially destructible or made once and never destroyed.
 void DRV_ProcessDetach() {
   DRV_DoneCalls();
   closeLogSink();
   TRC_Close(TRC_MODE_ODBC);
+  AGT_SetArchiveDir(nullptr);
   XA_Shutdown();
   g_drvAttached = 0;
 }

@@ -20,6 +20,10 @@ namespace {
 
 // The three streams; guarded by TraceLock() once a trace is open.
 FILE* g_streams[3] = {nullptr, nullptr, nullptr};
+// The process that opened each stream. A child made by fork() inherits the
+// streams; when it ends, its unload hook must not write the finish lines
+// into the trace of the process that goes on.
+uint32_t g_openers[3] = {0, 0, 0};
 
 // Created once per process and never destroyed: lines may still be written
 // while the library's static objects are being torn down.
@@ -211,6 +215,7 @@ void TRC_Open(uint32_t mode) {
     {
       std::lock_guard<plat::Mutex> g(TraceLock());
       for (FILE*& s : g_streams) s = stderr;
+      for (uint32_t& pid : g_openers) pid = plat::process_id();
     }
     g_trcState.store(TRC_STDERR, std::memory_order_release);
   } else {
@@ -222,6 +227,7 @@ void TRC_Open(uint32_t mode) {
       std::lock_guard<plat::Mutex> g(TraceLock());
       old = g_streams[mode];
       g_streams[mode] = f;
+      g_openers[mode] = plat::process_id();
     }
     if (old != nullptr && old != stderr) std::fclose(old);
     g_trcState.store(TRC_FILES, std::memory_order_release);
@@ -239,13 +245,17 @@ void TRC_Open(uint32_t mode) {
 
 void TRC_Close(uint32_t mode) {
   if (mode > TRC_MODE_TPL) return;
+  bool opener;
   {
     std::lock_guard<plat::Mutex> g(TraceLock());
     if (g_streams[mode] == nullptr) return;
+    opener = g_openers[mode] == plat::process_id();
   }
-  std::string finished = TimeLine("\n** finished on %a %b %d %H:%M:%S %Y **");
-  TRC_Printf("%s", finished.c_str());
-  TRC_Printf("** normal end **");
+  if (opener) {
+    std::string finished = TimeLine("\n** finished on %a %b %d %H:%M:%S %Y **");
+    TRC_Printf("%s", finished.c_str());
+    TRC_Printf("** normal end **");
+  }
   std::lock_guard<plat::Mutex> g(TraceLock());
   FILE* f = g_streams[mode];
   g_streams[mode] = nullptr;

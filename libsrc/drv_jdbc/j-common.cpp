@@ -38,8 +38,10 @@ std::mutex gStateLock;
 GetCreatedFn gGetCreated = nullptr;
 CreateFn gCreate = nullptr;
 bool gFallbacks = true;
-std::string gArchiveDir;
-std::string gLastVmError;
+// Never destroyed: a dlopen'ed library's static objects are destroyed before
+// its unload hook runs, and calls may still arrive from exit handlers.
+std::string& gArchiveDir = *new std::string;
+std::string& gLastVmError = *new std::string;
 
 // An environment record whose DRV_Init failed: it carries the cause until
 // DRV_Term or the next DRV_Init frees it.

@@ -14,7 +14,9 @@ namespace {
 
 // The file name of the library the agent is linked into (xbifxu or xbifx).
 const char* DriverFileName() {
-  static const std::string name = [] {
+  // Never destroyed: calls may still arrive from exit handlers after the
+  // library's static objects are gone.
+  static const std::string& name = *new std::string([] {
     Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(&DriverFileName), &info) == 0 ||
         info.dli_fname == nullptr) {
@@ -22,7 +24,7 @@ const char* DriverFileName() {
     }
     const char* base = std::strrchr(info.dli_fname, '/');
     return std::string(base != nullptr ? base + 1 : info.dli_fname);
-  }();
+  }());
   return name.c_str();
 }
 

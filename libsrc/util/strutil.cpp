@@ -174,6 +174,8 @@ std::string process_name_from(const std::string& cmd) {
 }
 
 const char* get_process_name() {
-  static const std::string name = process_name_from(plat::command_line());
+  // Never destroyed: the driver may still log from its unload hook, which
+  // runs after the static objects of a dlopen'ed library are gone.
+  static const std::string& name = *new std::string(process_name_from(plat::command_line()));
   return name.c_str();
 }
