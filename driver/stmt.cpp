@@ -6,6 +6,7 @@
 
 #include <new>
 
+#include "driver/coldesc.h"
 #include "driver/conn.h"
 #include "driver/desc.h"
 #include "driver/dispatch.h"
@@ -106,6 +107,14 @@ StmtHandle* STMT_Alloc(ConnHandle* conn) {
   stmt->serial = ++conn->stmtCounter;
   if (conn->cn_needbind) stmt->flags |= kStmtFlagNeedBind;
 
+  const int cursorCode =
+      SCR_CursorStateInitFromStmt(&stmt->cursor, agentStmt, conn->agentConn, &conn->agent, stmt);
+  if (cursorCode != 0) {
+    STMT_Free(stmt);
+    conn->diag.pending = cursorCode;
+    return nullptr;
+  }
+
   // The implicit descriptors, in the order ARD, APD, IRD, IPD.
   for (uint16_t kind : {kDescARD, kDescAPD, kDescIRD, kDescIPD}) {
     DescHandle* d = DESC_Alloc(kind, kDescAllocAuto, stmt, nullptr);
@@ -121,9 +130,36 @@ StmtHandle* STMT_Alloc(ConnHandle* conn) {
   return stmt;
 }
 
+void STMT_CloseCursor(StmtHandle* stmt) {
+  ColSetFreeColumns(&stmt->rows);
+  stmt->fetchColumn = 0;
+  stmt->rowIndex = 0;
+}
+
+int STMT_Reexecute(StmtHandle* stmt) {
+  if (STMT_GetColInfo(stmt) == nullptr) {
+    if (stmt->diag.pending == 0) stmt->diag.pending = kInvalidCursorState;
+    return -1;
+  }
+  STMT_CloseCursor(stmt);
+  const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
+  const uint32_t rows = stmt->rowsPerBlock > 0xFFFF ? 0xFFFF : stmt->rowsPerBlock;
+  const uint32_t code = ops != nullptr && ops->DRV_Fetch != nullptr
+                            ? ops->DRV_Fetch(stmt->agentStmt, static_cast<uint16_t>(rows), &stmt->rows)
+                            : kNotCapable;
+  if (code != 0) {
+    stmt->diag.pending = static_cast<int32_t>(code);
+    STMT_PullErrors(stmt);
+    return -1;
+  }
+  return 0;
+}
+
 void STMT_Close(StmtHandle* stmt) {
   stmt->needData = 0;
+  SCR_ResetRowPos(&stmt->cursor);
   if (stmt->state == kStmtPrepared) {
+    STMT_CloseCursor(stmt);
     const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
     if (ops != nullptr && ops->DRV_CloseCursor != nullptr) {
       const uint32_t code = ops->DRV_CloseCursor(stmt->agentStmt);
@@ -134,6 +170,11 @@ void STMT_Close(StmtHandle* stmt) {
     }
     stmt->state = kStmtAllocated;
     stmt->flags &= static_cast<uint16_t>(~kStmtFlagCursorOpen);
+  }
+  if (stmt->colAttrs != nullptr) {
+    hash_foreach(stmt->colAttrs, ATTR_EntryFree, nullptr);
+    hash_destroy(stmt->colAttrs);
+    stmt->colAttrs = nullptr;
   }
 }
 
@@ -151,10 +192,12 @@ void STMT_Unregister(StmtHandle* stmt) {
 
 void STMT_Free(StmtHandle* stmt) {
   STMT_Unregister(stmt);
+  STMT_FreeColInfo(stmt);
   freeImplicitDescs(stmt);
   const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
   if (ops != nullptr && ops->DRV_FreeStmt != nullptr && stmt->agentStmt != 0)
     ops->DRV_FreeStmt(stmt->agentStmt);
+  SCR_StmtReset(&stmt->cursor);
   {
     CallGuard g(DRV_CallLock());
     unlinkFromConn(stmt);

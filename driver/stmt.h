@@ -11,6 +11,11 @@
 StmtHandle* STMT_Alloc(ConnHandle* conn);
 // Closes the open result; the statement stays.
 void STMT_Close(StmtHandle* stmt);
+// Empties the statement's row buffer and its read positions.
+void STMT_CloseCursor(StmtHandle* stmt);
+// The next block of rows from the agent into the row buffer (after
+// describing the result when needed): 0, or -1 with the pending code set.
+int STMT_Reexecute(StmtHandle* stmt);
 // Takes the statement's and its implicit descriptors' numbers out of their
 // tables. Callers hold the call lock; STMT_Free does it itself.
 void STMT_Unregister(StmtHandle* stmt);

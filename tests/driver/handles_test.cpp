@@ -161,10 +161,10 @@ TEST_F(Handles, OperationsOfLaterWorkAnswerNotCapable) {
   EXPECT_EQ("HYC00", State(SQL_HANDLE_DBC, dbc));
   MarkConnected(dbc);
   SQLHSTMT stmt = NewStmt(dbc);
-  SQLCHAR sql[] = "select 1";
-  EXPECT_EQ(SQL_ERROR, SQLExecDirect(stmt, sql, SQL_NTS));
+  EXPECT_EQ(SQL_ERROR, SQLFetch(stmt));
   EXPECT_EQ("HYC00", State(SQL_HANDLE_STMT, stmt));
-  EXPECT_EQ(SQL_ERROR, SQLExecute(stmt));
+  SQLINTEGER value = 0;
+  EXPECT_EQ(SQL_ERROR, SQLGetData(stmt, 1, SQL_C_SLONG, &value, 0, nullptr));
   EXPECT_EQ("HYC00", State(SQL_HANDLE_STMT, stmt));
   EXPECT_EQ(SQL_ERROR, SQLFetchScroll(stmt, SQL_FETCH_NEXT, 0));
   EXPECT_EQ("HYC00", State(SQL_HANDLE_STMT, stmt));

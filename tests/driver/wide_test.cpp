@@ -151,8 +151,8 @@ TEST_F(Wide, InputLengthsAreCheckedBeforeConversion) {
   const SQLWCHAR sql[] = {'s', 'e', 'l', 'e', 'c', 't', 0};
   EXPECT_EQ(SQL_ERROR, SQLExecDirectW(stmt, const_cast<SQLWCHAR*>(sql), -7));
   EXPECT_EQ("HY090", State(SQL_HANDLE_STMT, stmt));
-  EXPECT_EQ(SQL_ERROR, SQLPrepareW(stmt, const_cast<SQLWCHAR*>(sql), SQL_NTS));
-  EXPECT_EQ("HYC00", State(SQL_HANDLE_STMT, stmt));  // converted, then the operation answers
+  // Converted, then the operation prepares it (the fake agent accepts).
+  EXPECT_EQ(SQL_SUCCESS, SQLPrepareW(stmt, const_cast<SQLWCHAR*>(sql), SQL_NTS));
   EXPECT_EQ(SQL_ERROR, SQLTablesW(stmt, nullptr, 0, nullptr, 0, const_cast<SQLWCHAR*>(sql), -4,
                                    nullptr, 0));
   EXPECT_EQ("HY090", State(SQL_HANDLE_STMT, stmt));

@@ -1,0 +1,217 @@
+// Result-column descriptions: asking the agent, keeping them per result, and
+// the fetch-block size they imply.
+#include "driver/coldesc.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "driver/stmt.h"
+
+namespace {
+
+constexpr int32_t kNoMemory = 16;
+constexpr int32_t kBadColumn = 17;
+constexpr int32_t kNotCapable = 43;
+constexpr uint32_t kMaxBlockBytes = 65535;
+constexpr uint32_t kAttrBuckets = 101;
+
+// The bookmark column: its description never changes, so one record serves
+// every statement.
+const JdbcColDesc& BookmarkDesc() {
+  static const JdbcColDesc d = [] {
+    JdbcColDesc b{};
+    std::strcpy(b.name, "BOOKMARK");
+    b.sql_type = 1;
+    b.delivered_type = 1;
+    b.precision = 8;
+    b.display_size = 8;
+    b.value_type = COLSET_VT_CHAR;
+    b.elem_len = 8;
+    return b;
+  }();
+  return d;
+}
+
+void FreeColAttrs(StmtHandle* stmt) {
+  if (stmt->colAttrs == nullptr) return;
+  hash_foreach(stmt->colAttrs, ATTR_EntryFree, nullptr);
+  hash_destroy(stmt->colAttrs);
+  stmt->colAttrs = nullptr;
+}
+
+void FreeAgentAttrs(ATTR_ENTRY* attrs, uint16_t n) {
+  if (attrs == nullptr) return;
+  for (uint16_t i = 0; i < n; ++i) ATTR_EntryRelease(&attrs[i]);
+  std::free(attrs);
+}
+
+// Moves the agent's attribute entries into the statement's table; each entry
+// gets its own allocation and keeps the text it owned. 0 or 16 (the table is
+// then gone, and every entry freed).
+int32_t StoreColAttrs(StmtHandle* stmt, ATTR_ENTRY* attrs, uint16_t n) {
+  stmt->colAttrs = hash_create(kAttrBuckets, sizeof(uint32_t));
+  if (stmt->colAttrs == nullptr) {
+    FreeAgentAttrs(attrs, n);
+    return kNoMemory;
+  }
+  uint16_t i = 0;
+  for (; i < n; ++i) {
+    ATTR_ENTRY& src = attrs[i];
+    if (src.field < 0) {  // the agent left it out
+      ATTR_EntryRelease(&src);
+      continue;
+    }
+    auto* copy = static_cast<ATTR_ENTRY*>(std::malloc(sizeof(ATTR_ENTRY)));
+    if (copy == nullptr) break;
+    ATTR_EntryCopy(copy, &src, ATTR_COPY_SHALLOW);
+    src.kind = ATTR_KIND_INT;  // the text now belongs to the copy
+    const uint32_t key = ATTR_Key(static_cast<uint16_t>(copy->field), copy->column);
+    void* old = hash_lookup(stmt->colAttrs, &key);
+    if (hash_set(stmt->colAttrs, &key, copy) == nullptr) {
+      ATTR_EntryFree(copy, nullptr, nullptr);
+      break;
+    }
+    // A repeated key replaces the earlier entry, which would otherwise leak.
+    if (old != nullptr) ATTR_EntryFree(old, nullptr, nullptr);
+  }
+  if (i < n) {
+    FreeAgentAttrs(attrs, n);
+    FreeColAttrs(stmt);
+    return kNoMemory;
+  }
+  std::free(attrs);
+  return 0;
+}
+
+// Rows per fetch block the connection asks for.
+uint32_t FetchRows(const ConnHandle*) { return kDefaultFetchRows; }
+
+uint64_t ValueWidth(const JdbcColDesc& d) {
+  switch (d.value_type) {
+    case 0: case 2: case 3: case 6:
+      return 1;
+    case 4: case 7:
+      return 2;
+    case 5: case 8: case 9:
+      return 4;
+    case 10:
+      return 8;
+    case 11: case 12:
+      return 6;
+    case 13: case 15: case 16: case 17: case 18: case 19: case 20: case 21: case 22: case 23:
+    case 25: case 26: case 27:
+      return 16;
+    case 24:
+      return 2 * static_cast<uint64_t>(d.elem_len);
+    default:
+      return d.elem_len;
+  }
+}
+
+}  // namespace
+
+uint64_t STMT_RowWidth(const JdbcColDesc* cols, uint16_t count) {
+  uint64_t width = 0;
+  for (uint16_t i = 0; i < count; ++i) width += 2 + ValueWidth(cols[i]);
+  return width;
+}
+
+uint32_t STMT_RowsPerBlock(uint64_t width, uint32_t fetchRows) {
+  uint64_t rows = fetchRows;
+  // A result without columns has no width to divide by; a row wider than
+  // the block still travels, one per block.
+  if (width != 0 && kMaxBlockBytes / width < rows) rows = kMaxBlockBytes / width;
+  return rows == 0 ? 1 : static_cast<uint32_t>(rows);
+}
+
+JdbcColDesc* STMT_GetColInfo(StmtHandle* stmt) {
+  if (stmt->cols != nullptr) return stmt->cols;
+  ConnHandle* conn = stmt->conn;
+  const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
+  uint16_t count = 0;
+  JdbcColDesc* cols = nullptr;
+  uint32_t code;
+  if (conn != nullptr && conn->cap0x400 != 0) {
+    FreeColAttrs(stmt);
+    uint16_t nattrs = 0;
+    ATTR_ENTRY* attrs = nullptr;
+    code = ops != nullptr && ops->DRV_ColAttributes != nullptr
+               ? ops->DRV_ColAttributes(stmt->agentStmt, &count, &nattrs, &cols, &attrs)
+               : kNotCapable;
+    if (code != 0) {
+      FreeAgentAttrs(attrs, nattrs);
+    } else if (attrs != nullptr && nattrs > 0) {
+      if (StoreColAttrs(stmt, attrs, nattrs) != 0) {
+        ColDescFree(cols, count);
+        stmt->diag.pending = kNoMemory;
+        return nullptr;
+      }
+    } else {
+      std::free(attrs);
+    }
+  } else {
+    code = ops != nullptr && ops->DRV_NumResultCols != nullptr
+               ? ops->DRV_NumResultCols(stmt->agentStmt, &count, &cols)
+               : kNotCapable;
+  }
+  if (code != 0) {
+    stmt->diag.pending = static_cast<int32_t>(code);
+    STMT_PullErrors(stmt);
+    return nullptr;
+  }
+  if (cols == nullptr || count == 0) {
+    // No result columns: nothing is kept, so the next call asks again.
+    ColDescFree(cols, 0);
+    stmt->colCount = 0;
+    return nullptr;
+  }
+  stmt->cols = cols;
+  stmt->colCount = count;
+  stmt->rowsPerBlock = STMT_RowsPerBlock(STMT_RowWidth(cols, count), FetchRows(conn));
+  return cols;
+}
+
+const JdbcColDesc* STMT_GetCol(StmtHandle* stmt, uint32_t n) {
+  if (n == 0) {
+    if (stmt->useBookmarks == 0) {
+      stmt->diag.pending = kBadColumn;
+      return nullptr;
+    }
+    return &BookmarkDesc();
+  }
+  JdbcColDesc* cols = STMT_GetColInfo(stmt);
+  if (cols == nullptr && stmt->diag.pending != 0) return nullptr;
+  if (cols == nullptr || n > stmt->colCount) {
+    stmt->diag.pending = kBadColumn;
+    return nullptr;
+  }
+  return &cols[n - 1];
+}
+
+int STMT_ResultColCount(StmtHandle* stmt, uint16_t* count) {
+  *count = 0;
+  if (stmt->state != kStmtPrepared) {
+    stmt->diag.pending = 22;
+    return -1;
+  }
+  if (STMT_GetColInfo(stmt) == nullptr && stmt->diag.pending != 0) return -1;
+  *count = stmt->colCount;
+  return 0;
+}
+
+void STMT_FreeResultCols(StmtHandle* stmt) {
+  ColDescFree(stmt->cols, stmt->colCount);
+  stmt->cols = nullptr;
+  stmt->colCount = 0;
+  stmt->rowsPerBlock = 0;
+  FreeColAttrs(stmt);
+}
+
+void STMT_FreeColInfo(StmtHandle* stmt) {
+  STMT_CloseCursor(stmt);
+  STMT_FreeResultCols(stmt);
+  ColDescFree(stmt->paramDescs, stmt->paramCount);
+  stmt->paramDescs = nullptr;
+  stmt->paramCount = 0;
+  stmt->paramsRefreshed = 0;
+}

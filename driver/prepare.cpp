@@ -1,0 +1,180 @@
+// SQLPrepare and SQLExecDirect: the text reaches the agent, its parameters
+// are described and counted by kind, and SQLExecDirect hands over to the
+// execution code.
+#include "driver/prepare.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "driver/coldesc.h"
+#include "driver/ops.h"
+#include "driver/rowset/execute.h"
+#include "driver/stmt.h"
+#include "driver/trace.h"
+#include "util/strutil.h"
+
+namespace {
+
+constexpr int32_t kNoMemory = 16;
+constexpr int32_t kBadLength = 25;
+constexpr int32_t kNotCapable = 43;
+
+const DRV_OpTable* OpsOf(const StmtHandle* stmt) {
+  return stmt->agent != nullptr ? stmt->agent->ops : nullptr;
+}
+
+// Hands the requested cursor type and concurrency back to the agent when it
+// lowered them for an earlier statement. A refusal leaves the current value.
+void ResendCursorOptions(StmtHandle* stmt, const DRV_OpTable* ops) {
+  SCR_CURSOR& cur = stmt->cursor;
+  if ((cur.flags & SCR_FLAG_OPTIONS_CHANGED) == 0) return;
+  if (ops->DRV_SetOption != nullptr) {
+    uint32_t type = cur.cursorTypeRequested;
+    if (ops->DRV_SetOption(stmt->agentStmt, kReqCursorType, &type) == 0) cur.cursorType = type;
+    uint32_t concurrency = cur.concurrencyRequested;
+    if (ops->DRV_SetOption(stmt->agentStmt, kReqConcurrency, &concurrency) == 0)
+      cur.concurrency = concurrency;
+  }
+  cur.flags &= static_cast<uint16_t>(~SCR_FLAG_OPTIONS_CHANGED);
+}
+
+// What the agent made of a requested option after preparing; a different
+// answer becomes current and is asked for again before the next preparation.
+void ReadBackOption(StmtHandle* stmt, const DRV_OpTable* ops, uint32_t request, uint32_t* current) {
+  if (ops->DRV_GetInfo == nullptr) return;
+  uint32_t answer = 0;
+  uint16_t length = 0;
+  if (ops->DRV_GetInfo(stmt->agentStmt, request, &answer, sizeof answer, &length) != 0) return;
+  if (answer != *current) {
+    *current = answer;
+    stmt->cursor.flags |= SCR_FLAG_OPTIONS_CHANGED;
+  }
+}
+
+void CountParamKinds(StmtHandle* stmt) {
+  stmt->inParams = 0;
+  stmt->outParams = 0;
+  stmt->inOutParams = 0;
+  stmt->paramRecount = 0;
+  for (uint16_t i = 0; i < stmt->paramCount; ++i) {
+    const char* name = stmt->paramDescs[i].name;
+    if (name[0] == '*' && name[1] == 'U') {
+      // The kinds follow the bindings; they are counted at execution.
+      stmt->paramRecount = 1;
+      break;
+    }
+    if (name[0] == '*' && name[1] == 'O')
+      ++stmt->outParams;
+    else if (name[0] == '*' && name[1] == 'B')
+      ++stmt->inOutParams;
+    else
+      ++stmt->inParams;
+  }
+}
+
+bool BeginsWithSelect(const char* text) {
+  static const char kWord[] = "SELECT";
+  for (int i = 0; i < 5; ++i) {
+    const char c = text[i];
+    if (c == '\0') return false;
+    const char upper = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    if (upper != kWord[i]) return false;
+  }
+  return true;
+}
+
+// The argument check and copy both operations share, then Prepare_core.
+int PrepareText(StmtHandle* stmt, va_list args) {
+  const auto* text = va_arg(args, const char*);
+  const int length = va_arg(args, int);
+  if (text == nullptr || (length < 0 && length != SQL_NTS)) {
+    stmt->diag.pending = kBadLength;
+    return -1;
+  }
+  char* copy = nullptr;
+  str_nts_dup(&copy, text, length);
+  if (copy == nullptr) {
+    stmt->diag.pending = kNoMemory;
+    return -1;
+  }
+  std::unique_ptr<char, decltype(&std::free)> owned(copy, &std::free);
+  if (TRC_Active()) TRC_Printf("  [%s]", TRC_Mask(copy).c_str());
+  return Prepare_core(stmt, copy);
+}
+
+}  // namespace
+
+int Prepare_core(StmtHandle* stmt, const char* text) {
+  STMT_Close(stmt);
+  STMT_FreeColInfo(stmt);
+  // Until the agent has the new text, the statement holds nothing that an
+  // execution could run.
+  stmt->flags &= static_cast<uint16_t>(~kStmtFlagPrepared);
+
+  const DRV_OpTable* ops = OpsOf(stmt);
+  if (ops == nullptr || ops->DRV_Prepare == nullptr || ops->DRV_DescribeCols == nullptr) {
+    stmt->diag.pending = kNotCapable;
+    return -1;
+  }
+  ResendCursorOptions(stmt, ops);
+
+  uint32_t code = ops->DRV_Prepare(stmt->agentStmt, text);
+  if (code != 0) {
+    STMT_PullErrors(stmt);
+    stmt->diag.pending = static_cast<int32_t>(code);
+    return -1;
+  }
+
+  SCR_CURSOR& cur = stmt->cursor;
+  cur.cursorTypeRequested = cur.cursorType;
+  cur.concurrencyRequested = cur.concurrency;
+  if (cur.cursorType != SQL_CURSOR_FORWARD_ONLY) ReadBackOption(stmt, ops, kReqCursorType, &cur.cursorType);
+  if (cur.concurrency != SQL_CONCUR_READ_ONLY)
+    ReadBackOption(stmt, ops, kReqConcurrency, &cur.concurrency);
+
+  code = ops->DRV_DescribeCols(stmt->agentStmt, &stmt->paramCount, &stmt->paramDescs);
+  stmt->diag.pending = static_cast<int32_t>(code);
+  if (code != 0) {
+    // Whatever the agent handed over with its refusal is not kept.
+    ColDescFree(stmt->paramDescs, stmt->paramCount);
+    stmt->paramDescs = nullptr;
+    stmt->paramCount = 0;
+    STMT_PullErrors(stmt);
+    if (ops->DRV_CloseCursor != nullptr) ops->DRV_CloseCursor(stmt->agentStmt);
+    return -1;
+  }
+  if (stmt->paramDescs == nullptr) stmt->paramCount = 0;
+  CountParamKinds(stmt);
+
+  stmt->needData = 0;
+  stmt->daeParam = 0;
+  stmt->daePrevParam = 0;
+  stmt->rowIndex = 0;
+  if (stmt->conn != nullptr && stmt->conn->cn_needbind)
+    stmt->flags &= static_cast<uint16_t>(~kStmtFlagBindsPassed);
+  stmt->flags |= kStmtFlagPrepared;
+  stmt->flags &= static_cast<uint16_t>(~kStmtFlagCursorOpen);
+  stmt->state = kStmtPrepared;
+  stmt->isSelect = BeginsWithSelect(text) ? 1 : 0;
+  stmt->rowsFetched = 0;
+  return 0;
+}
+
+DRV_Return DRV_PrepareOp(void* h, va_list args) {
+  auto* stmt = static_cast<StmtHandle*>(h);
+  PrepareText(stmt, args);
+  return stmt->diag.pending != 0 ? SQL_ERROR : SQL_SUCCESS;
+}
+
+DRV_Return DRV_ExecDirectOp(void* h, va_list args) {
+  auto* stmt = static_cast<StmtHandle*>(h);
+  PrepareText(stmt, args);
+  if (stmt->diag.pending != 0) return SQL_ERROR;
+  if (stmt->conn != nullptr && stmt->conn->cn_hasV2DAE != 0) return ExecuteWithParamsAlt(stmt);
+  const DRV_Return rc = ExecuteCore(stmt);
+  if (rc != SQL_SUCCESS) return rc;
+  return ExecuteWithParams(stmt);
+}

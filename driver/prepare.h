@@ -1,0 +1,17 @@
+// Preparing statements (SQLPrepare) and executing them at once
+// (SQLExecDirect).
+#ifndef QMR_DRIVER_PREPARE_H
+#define QMR_DRIVER_PREPARE_H
+
+#include "driver/handles.h"
+
+// Agent requests for the statement's cursor type and concurrency.
+constexpr uint32_t kReqCursorType = 0x32030006;
+constexpr uint32_t kReqConcurrency = 0x32030007;
+
+// Closes whatever the statement held and prepares the NUL-terminated UTF-8
+// text on the agent side: 0, or -1 with the pending code set (the statement
+// is then left unprepared).
+int Prepare_core(StmtHandle* stmt, const char* text);
+
+#endif

@@ -1,0 +1,29 @@
+// Executing a prepared statement: SQLExecute, and the execution step of
+// SQLExecDirect and of the data-at-execution dialogue.
+#ifndef QMR_DRIVER_ROWSET_EXECUTE_H
+#define QMR_DRIVER_ROWSET_EXECUTE_H
+
+#include "driver/dispatch.h"
+#include "driver/handles.h"
+
+// Internal codes of the execution path.
+constexpr int32_t kExecWarning = 74;     // IM902: the data source completed with a warning
+constexpr int32_t kExecOutValues = 80;   // IM906: output parameter values are waiting
+constexpr int32_t kExecWrongParams = 48;  // 07001
+
+// Checks that no data-at-execution dialogue is running and looks for a
+// parameter whose value comes at execution: SQL_SUCCESS (go on and
+// execute), SQL_NEED_DATA (the dialogue starts) or SQL_ERROR.
+DRV_Return ExecuteCore(StmtHandle* stmt);
+// 1 when a data-at-execution value is still missing (the position is left
+// on it), else 0 with the position reset.
+int ParamsNeedData(StmtHandle* stmt);
+// Sends what the agent needs and executes; the statement then has a result
+// (state 2, flag 0x2).
+DRV_Return ExecuteWithParams(StmtHandle* stmt);
+// The same for agents that ask for data-at-execution values themselves.
+DRV_Return ExecuteWithParamsAlt(StmtHandle* stmt);
+// Drops the result description so that the next result is described anew.
+void ParamValuesFree(StmtHandle* stmt);
+
+#endif

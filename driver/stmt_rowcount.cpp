@@ -1,0 +1,27 @@
+// SQLRowCount: the agent counts the rows its last execution touched.
+#include <sql.h>
+
+#include "driver/ops.h"
+
+namespace {
+constexpr uint32_t kReqRowCount = 0x32010000;
+constexpr int32_t kNotCapable = 43;
+}  // namespace
+
+DRV_Return DRV_RowCountOp(void* h, va_list args) {
+  auto* stmt = static_cast<StmtHandle*>(h);
+  auto* out = va_arg(args, SQLLEN*);
+  const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
+  int32_t count = 0;
+  uint16_t length = 0;
+  const uint32_t code = ops != nullptr && ops->DRV_GetInfo != nullptr
+                            ? ops->DRV_GetInfo(stmt->agentStmt, kReqRowCount, &count, sizeof count, &length)
+                            : kNotCapable;
+  if (code != 0) {
+    stmt->diag.pending = static_cast<int32_t>(code);
+    return SQL_ERROR;
+  }
+  // The agent answers a signed 32-bit count; -1 stays -1 in 64 bits.
+  if (out != nullptr) *out = count;
+  return SQL_SUCCESS;
+}
