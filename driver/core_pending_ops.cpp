@@ -45,10 +45,3 @@ QMR_NOT_BUILT_OP(DRV_StatisticsOp, StmtHandle)
 QMR_NOT_BUILT_OP(DRV_SpecialColumnsOp, StmtHandle)
 QMR_NOT_BUILT_OP(DRV_ProceduresOp, StmtHandle)
 QMR_NOT_BUILT_OP(DRV_ProcedureColumnsOp, StmtHandle)
-
-// Descriptor fields and records.
-QMR_NOT_BUILT_OP(DRV_GetDescFieldOp, DescHandle)
-QMR_NOT_BUILT_OP(DRV_SetDescFieldOp, DescHandle)
-QMR_NOT_BUILT_OP(DRV_GetDescRecOp, DescHandle)
-QMR_NOT_BUILT_OP(DRV_SetDescRecOp, DescHandle)
-QMR_NOT_BUILT_OP(DRV_CopyDescOp, DescHandle)

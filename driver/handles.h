@@ -9,7 +9,9 @@
 #define QMR_DRIVER_HANDLES_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "driver/diag.h"
 #include "driver/info_cache.h"
@@ -261,6 +263,29 @@ struct StmtHandle {
 enum : uint16_t { kDescExplicit = 0, kDescIRD = 1, kDescARD = 2, kDescIPD = 3, kDescAPD = 4 };
 enum : uint16_t { kDescAllocAuto = 1, kDescAllocUser = 2 };
 
+// One descriptor record. The records of the current ARD and APD are the
+// statement's column and parameter bindings: a record whose data pointer is
+// set is bound. Lengths keep the full 64-bit ODBC width.
+struct DescRec {
+  int16_t conciseType = 0;
+  void* data = nullptr;
+  int16_t dtCode = 0;          // datetime/interval code
+  int32_t dtPrecision = 0;     // datetime/interval precision
+  int16_t fixedPrecScale = 0;
+  int64_t* indicator = nullptr;
+  uint64_t length = 0;
+  std::string name;            // UTF-8; empty when none
+  int32_t radix = 0;           // numeric precision radix
+  int64_t octetLength = 0;
+  int64_t* octetLengthPtr = nullptr;
+  int16_t paramType = 0;       // SQL_PARAM_INPUT ...
+  int16_t precision = 0;
+  int16_t scale = 0;
+  int16_t type = 0;            // the verbose type
+  int16_t unnamed = 0;         // 0 named, 1 unnamed
+  int16_t unsignedFlag = 0;
+};
+
 struct DescHandle {
   uint32_t tag = kTagDesc;
   DiagArea diag{};
@@ -276,7 +301,13 @@ struct DescHandle {
   int64_t* bindOffset = nullptr;
   uint32_t bindType = 0;
   int16_t count = 0;
+  // IRD: the statement's rows-fetched pointer; IPD: its params-processed
+  // pointer (the statement attributes are these fields).
   uint64_t* rowsProcessed = nullptr;
+
+  // Records 0 (the bookmark record, always present) to count; each record
+  // keeps its address for its whole life.
+  std::vector<std::unique_ptr<DescRec>> recs;
 };
 
 // The connection a descriptor belongs to: its own, or its statement's.

@@ -1,0 +1,465 @@
+// Descriptor fields: the type rules, the output helpers and the setter.
+#include "driver/descfield.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "driver/desc.h"
+#include "driver/trace.h"
+#include "util/copyout.h"
+#include "util/textconv.h"
+
+namespace {
+
+constexpr int32_t kNotSupported = 1;
+constexpr int32_t kNoMemory = 16;
+constexpr int32_t kTruncated = 19;
+constexpr int32_t kBadArgument = 21;
+constexpr int32_t kBadLength = 25;
+constexpr int32_t kBadField = 26;
+constexpr int32_t kBadType = 27;
+constexpr int32_t kBadIndex = 100;
+constexpr int32_t kImplRowDesc = 132;
+
+int fail(DescHandle* desc, int32_t code) {
+  desc->diag.pending = code;
+  return -1;
+}
+
+bool readOnlyField(int field) {
+  switch (field) {
+    case SQL_DESC_DISPLAY_SIZE:
+    case SQL_DESC_UNSIGNED:
+    case SQL_DESC_FIXED_PREC_SCALE:
+    case SQL_DESC_UPDATABLE:
+    case SQL_DESC_AUTO_UNIQUE_VALUE:
+    case SQL_DESC_CASE_SENSITIVE:
+    case SQL_DESC_SEARCHABLE:
+    case SQL_DESC_TYPE_NAME:
+    case SQL_DESC_TABLE_NAME:
+    case SQL_DESC_SCHEMA_NAME:
+    case SQL_DESC_CATALOG_NAME:
+    case SQL_DESC_LABEL:
+    case SQL_DESC_BASE_COLUMN_NAME:
+    case SQL_DESC_BASE_TABLE_NAME:
+    case SQL_DESC_LITERAL_PREFIX:
+    case SQL_DESC_LITERAL_SUFFIX:
+    case SQL_DESC_LOCAL_TYPE_NAME:
+    case SQL_DESC_NULLABLE:
+    case SQL_DESC_ALLOC_TYPE:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Fields whose change withdraws the record's binding: an application that
+// changes a bound record's type or shape binds it again afterwards.
+bool unbindingField(int field) {
+  switch (field) {
+    case SQL_DESC_OCTET_LENGTH_PTR:
+    case SQL_DESC_INDICATOR_PTR:
+    case SQL_DESC_DATA_PTR:
+      return false;
+    default:
+      return true;
+  }
+}
+
+bool inRange(int t, int lo, int hi) { return t >= lo && t <= hi; }
+
+// Types a record may hold with nothing else derived.
+bool plainType(int t) {
+  return inRange(t, -28, -25) || inRange(t, -18, -15) || inRange(t, -7, -2) || t == 4 ||
+         t == 5 || t == 8 || t == SQL_C_DEFAULT;
+}
+
+void setPrecision(DescRec* rec, int p) { rec->precision = static_cast<int16_t>(p); }
+
+// An interval code with seconds (day to second, hour to second, minute to
+// second, second).
+bool intervalWithSeconds(int code) { return code == 6 || code == 10 || code == 12 || code == 13; }
+
+intptr_t asInt(void* value) { return reinterpret_cast<intptr_t>(value); }
+
+// The name an application gives an IPD record, as UTF-8.
+int storeName(DescHandle* desc, DescRec* rec, void* value, int64_t length, int width) {
+  if (length < 0 && length != SQL_NTS) return fail(desc, kBadLength);
+  std::string name;
+  try {
+    if (width == 'W') {
+      const auto* w = static_cast<const char16_t*>(value);
+      char* utf8 = utf16_to_utf8_dupn(w, length == SQL_NTS ? SQL_NTS : length / 2);
+      if (utf8 == nullptr) return fail(desc, kNoMemory);
+      name = utf8;
+      std::free(utf8);
+    } else {
+      const char* s = static_cast<const char*>(value);
+      name = length == SQL_NTS ? std::string(s) : std::string(s, static_cast<size_t>(length));
+    }
+  } catch (const std::bad_alloc&) {
+    return fail(desc, kNoMemory);
+  }
+  rec->name.swap(name);
+  if (!rec->name.empty()) rec->unnamed = SQL_NAMED;
+  return 0;
+}
+
+int setHeader(StmtHandle* stmt, bool app, bool withStmt, DescHandle* desc, int field,
+              void* value) {
+  const intptr_t v = asInt(value);
+  switch (field) {
+    case SQL_DESC_ARRAY_SIZE:
+      if (!app) return fail(desc, kBadField);
+      // A rowset or parameter set holds at least one row.
+      if (v <= 0 || static_cast<uint64_t>(v) > UINT32_MAX) return fail(desc, kBadArgument);
+      desc->arraySize = static_cast<uint64_t>(v);
+      if (withStmt && stmt != nullptr && stmt->ard == desc)
+        stmt->cursor.rowsetSize = static_cast<uint32_t>(v);
+      return 0;
+    case SQL_DESC_ARRAY_STATUS_PTR:
+      desc->arrayStatus = static_cast<uint16_t*>(value);
+      return 0;
+    case SQL_DESC_BIND_OFFSET_PTR:
+      if (!app) return fail(desc, kBadField);
+      desc->bindOffset = static_cast<int64_t*>(value);
+      return 0;
+    case SQL_DESC_BIND_TYPE:
+      if (!app) return fail(desc, kBadField);
+      desc->bindType = static_cast<uint32_t>(v);
+      if (withStmt && stmt != nullptr && stmt->ard == desc) stmt->bindType = desc->bindType;
+      return 0;
+    case SQL_DESC_ROWS_PROCESSED_PTR:
+      if (app) return fail(desc, kBadField);
+      desc->rowsProcessed = static_cast<uint64_t*>(value);
+      return 0;
+    case SQL_DESC_COUNT: {
+      if (desc->kind == kDescIRD) return fail(desc, kBadField);
+      if (v < 0 || v > INT16_MAX) return fail(desc, kBadArgument);
+      const int n = static_cast<int>(v);
+      if (n < DESC_Count(desc)) DESC_Truncate(desc, n);
+      const int rc = DESC_Grow(desc, n);
+      desc->count = static_cast<int16_t>(DESC_Count(desc));
+      if (rc != 0) return fail(desc, rc);
+      if (withStmt && stmt != nullptr && stmt->apd == desc && stmt->ipd != nullptr &&
+          DESC_Count(stmt->ipd) < n) {
+        const int rc2 = DESC_Grow(stmt->ipd, n);
+        if (rc2 != 0) return fail(desc, rc2);
+      }
+      return 0;
+    }
+    default:
+      return 1;  // not a header field
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Type rules.
+
+bool DESC_IsCharType(int t) {
+  return t == -10 || t == -9 || t == -8 || t == -1 || t == 1 || t == 12;
+}
+
+bool DESC_IsCharOrBinaryType(int t) { return DESC_IsCharType(t) || inRange(t, -4, -2); }
+
+bool DESC_DeriveFromType(DescRec* rec, int16_t type) {
+  const int t = type;
+  if (DESC_IsCharType(t)) {
+    rec->conciseType = type;
+    rec->length = 1;
+    setPrecision(rec, 0);
+  } else if (t == SQL_NUMERIC || t == SQL_DECIMAL) {
+    rec->conciseType = type;
+    rec->scale = 0;
+    setPrecision(rec, 38);
+  } else if (t == SQL_FLOAT) {
+    rec->conciseType = type;
+    setPrecision(rec, 53);
+  } else if (t == SQL_REAL) {
+    rec->conciseType = type;
+    setPrecision(rec, 24);
+  } else if (t == SQL_DATETIME) {
+    switch (rec->dtCode) {
+      case 1:
+        rec->conciseType = 91;
+        setPrecision(rec, 0);
+        break;
+      case 2:
+        rec->conciseType = 92;
+        setPrecision(rec, 0);
+        break;
+      case 3:
+        rec->conciseType = 93;
+        setPrecision(rec, 6);
+        break;
+      default:
+        break;
+    }
+  } else if (t == SQL_INTERVAL) {
+    if (inRange(rec->dtCode, 1, 13)) {
+      rec->conciseType = static_cast<int16_t>(rec->dtCode + 100);
+      rec->dtPrecision = 2;
+      if (intervalWithSeconds(rec->dtCode)) setPrecision(rec, 6);
+    }
+  } else if (plainType(t)) {
+    rec->conciseType = type;
+  } else {
+    return false;
+  }
+  rec->type = type;
+  return true;
+}
+
+bool DESC_DeriveFromConcise(DescRec* rec, int16_t concise) {
+  const int c = concise;
+  if (DESC_IsCharType(c)) {
+    rec->type = concise;
+    rec->dtCode = 0;
+    rec->length = 1;
+    setPrecision(rec, 0);
+  } else if (c == SQL_NUMERIC || c == SQL_DECIMAL) {
+    rec->type = concise;
+    rec->dtCode = 0;
+    rec->scale = 0;
+    setPrecision(rec, 38);
+  } else if (c == SQL_FLOAT || c == SQL_REAL) {
+    rec->type = concise;
+    rec->dtCode = 0;
+    setPrecision(rec, c == SQL_FLOAT ? 53 : 24);
+  } else if (c == 9 || c == 91 || c == 10 || c == 92) {
+    rec->type = SQL_DATETIME;
+    rec->dtCode = (c == 9 || c == 91) ? 1 : 2;
+    setPrecision(rec, 0);
+  } else if (c == 11 || c == 93) {
+    rec->type = SQL_DATETIME;
+    rec->dtCode = 3;
+    setPrecision(rec, 6);
+  } else if (c == SQL_C_DEFAULT) {
+    rec->type = concise;
+  } else if (inRange(c, 101, 113)) {
+    rec->type = SQL_INTERVAL;
+    rec->dtCode = static_cast<int16_t>(c - 100);
+    rec->dtPrecision = 2;
+    if (intervalWithSeconds(rec->dtCode)) setPrecision(rec, 6);
+  } else if (plainType(c)) {
+    rec->type = concise;
+    rec->dtCode = 0;
+  } else {
+    return false;
+  }
+  rec->conciseType = concise;
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Output helpers.
+
+void DESC_PutU16(void* value, int64_t* length, uint16_t v) {
+  if (value != nullptr) std::memcpy(value, &v, sizeof v);
+  if (length != nullptr) *length = sizeof v;
+}
+
+void DESC_PutU32(void* value, int64_t* length, uint32_t v) {
+  if (value != nullptr) std::memcpy(value, &v, sizeof v);
+  if (length != nullptr) *length = sizeof v;
+}
+
+void DESC_PutU64(void* value, int64_t* length, uint64_t v) {
+  if (value != nullptr) std::memcpy(value, &v, sizeof v);
+  if (length != nullptr) *length = sizeof v;
+}
+
+int DESC_PutPtr(DescHandle* desc, void* value, int64_t size, int64_t* length, const void* v) {
+  if (size != SQL_IS_POINTER && size < static_cast<int64_t>(sizeof(void*)))
+    return fail(desc, kBadArgument);
+  if (value != nullptr) std::memcpy(value, &v, sizeof v);
+  if (length != nullptr) *length = sizeof v;
+  return 0;
+}
+
+int DESC_PutText(DescHandle* desc, void* value, int64_t size, int64_t* length, const char* text) {
+  if (text == nullptr) text = "";
+  if (value != nullptr && size < 0) return fail(desc, kBadLength);
+  const int64_t full = static_cast<int64_t>(std::strlen(text));
+  if (length != nullptr) *length = full;
+  if (value == nullptr) return 0;
+  if (full < size) {
+    std::memcpy(value, text, static_cast<size_t>(full) + 1);
+    return 0;
+  }
+  if (size > 0) STR_CopyOut(text, static_cast<char*>(value), size, nullptr);
+  desc->diag.pending = kTruncated;
+  return 1;
+}
+
+int DESC_PutTextW(DescHandle* desc, void* value, int64_t size, int64_t* length, const char* text) {
+  if (text == nullptr) text = "";
+  if (value != nullptr && size < 0) return fail(desc, kBadLength);
+  int64_t units = 0;
+  const int rc = utf8_to_utf16_out64(text, static_cast<char16_t*>(value),
+                                     size > 0 ? size / 2 : 0, &units);
+  if (length != nullptr) *length = units * 2;
+  if (value == nullptr) return 0;
+  if (rc != 0) {
+    desc->diag.pending = kTruncated;
+    return 1;
+  }
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Setting.
+
+int DESC_SetField(DescHandle* desc, int16_t record, int16_t field, void* value, int64_t length,
+                  int width) {
+  if (TRC_Active()) TRC_Printf("Descriptor Type: %s", DESC_KindName(desc));
+  if (readOnlyField(field)) return fail(desc, kBadField);
+
+  if (desc->kind == kDescExplicit) {
+    const std::vector<StmtHandle*> asArd = DESC_UsersOf(desc, true);
+    const std::vector<StmtHandle*> asApd = DESC_UsersOf(desc, false);
+    for (StmtHandle* s : asArd)
+      if (DESC_SetFieldImpl(s, true, true, true, desc, record, field, value, length, width) != 0)
+        return -1;
+    for (StmtHandle* s : asApd)
+      if (DESC_SetFieldImpl(s, true, false, true, desc, record, field, value, length, width) != 0)
+        return -1;
+    if (asArd.empty() && asApd.empty())
+      return DESC_SetFieldImpl(nullptr, true, false, false, desc, record, field, value, length,
+                               width);
+    return 0;
+  }
+  const bool app = desc->kind == kDescARD || desc->kind == kDescAPD;
+  const bool row = desc->kind == kDescARD || desc->kind == kDescIRD;
+  return DESC_SetFieldImpl(desc->stmt, app, row, desc->stmt != nullptr, desc, record, field, value,
+                           length, width);
+}
+
+int DESC_SetFieldImpl(StmtHandle* stmt, bool app, bool row, bool withStmt, DescHandle* desc,
+                      int16_t record, int16_t field, void* value, int64_t length, int width) {
+  const int h = setHeader(stmt, app, withStmt, desc, field, value);
+  if (h <= 0) return h;
+
+  // Record fields.
+  if (desc->kind == kDescIRD) return fail(desc, kImplRowDesc);
+  if (record < 0 || (record == 0 && !row)) return fail(desc, kBadIndex);
+
+  // Which kinds take the field at all.
+  switch (field) {
+    case SQL_DESC_TYPE:
+    case SQL_DESC_CONCISE_TYPE:
+    case SQL_DESC_DATETIME_INTERVAL_PRECISION:
+    case SQL_DESC_NUM_PREC_RADIX:
+    case SQL_DESC_LENGTH:
+    case SQL_DESC_PRECISION:
+    case SQL_DESC_SCALE:
+    case SQL_DESC_DATETIME_INTERVAL_CODE:
+    case SQL_DESC_OCTET_LENGTH:
+      break;
+    case SQL_DESC_PARAMETER_TYPE:
+    case SQL_DESC_NAME:
+      if (desc->kind != kDescIPD) return fail(desc, kBadField);
+      break;
+    case SQL_DESC_UNNAMED:
+      if (app) return fail(desc, kBadField);
+      if (asInt(value) != SQL_UNNAMED && asInt(value) != 0) return fail(desc, kBadField);
+      break;
+    case SQL_DESC_OCTET_LENGTH_PTR:
+    case SQL_DESC_INDICATOR_PTR:
+      if (!app) return fail(desc, kBadField);
+      break;
+    case SQL_DESC_DATA_PTR:
+      if (!app) return 0;  // implementation records hold no data
+      break;
+    default:
+      return fail(desc, kNotSupported);
+  }
+
+  if (record > DESC_Count(desc)) {
+    const int rc = DESC_Grow(desc, record);
+    if (rc != 0) return fail(desc, rc);
+    if (withStmt && stmt != nullptr && stmt->apd == desc && stmt->ipd != nullptr &&
+        DESC_Count(stmt->ipd) < record) {
+      const int rc2 = DESC_Grow(stmt->ipd, record);
+      if (rc2 != 0) return fail(desc, rc2);
+    }
+  }
+  DescRec* rec = DESC_GetRec(desc, record);
+  if (rec == nullptr) return fail(desc, kNoMemory);
+  if (app && unbindingField(field)) rec->data = nullptr;
+
+  const intptr_t v = asInt(value);
+  switch (field) {
+    case SQL_DESC_TYPE: {
+      if (v == 0) return 0;
+      DescRec trial = *rec;
+      if (!DESC_DeriveFromType(&trial, static_cast<int16_t>(v)) || v != static_cast<int16_t>(v))
+        return fail(desc, kBadType);
+      *rec = std::move(trial);
+      return 0;
+    }
+    case SQL_DESC_CONCISE_TYPE: {
+      if (v == 0) return 0;
+      DescRec trial = *rec;
+      if (!DESC_DeriveFromConcise(&trial, static_cast<int16_t>(v)) ||
+          v != static_cast<int16_t>(v))
+        return fail(desc, kBadType);
+      *rec = std::move(trial);
+      if (desc->kind == kDescIPD) rec->paramType = SQL_PARAM_INPUT;
+      return 0;
+    }
+    case SQL_DESC_DATETIME_INTERVAL_PRECISION:
+      if (v != 0) rec->dtPrecision = static_cast<int32_t>(v);
+      return 0;
+    case SQL_DESC_NUM_PREC_RADIX:
+      if (v != 0) rec->radix = static_cast<int32_t>(v);
+      return 0;
+    case SQL_DESC_PARAMETER_TYPE:
+      if (v != 0) rec->paramType = static_cast<int16_t>(v);
+      return 0;
+    case SQL_DESC_LENGTH:
+      rec->length = static_cast<uint64_t>(v);
+      return 0;
+    case SQL_DESC_OCTET_LENGTH:
+      rec->octetLength = static_cast<int64_t>(v);
+      return 0;
+    case SQL_DESC_PRECISION:
+      rec->precision = static_cast<int16_t>(v);
+      return 0;
+    case SQL_DESC_SCALE:
+      rec->scale = static_cast<int16_t>(v);
+      return 0;
+    case SQL_DESC_DATETIME_INTERVAL_CODE:
+      if (v == 0) return 0;
+      rec->dtCode = static_cast<int16_t>(v);
+      if (rec->type == SQL_DATETIME && inRange(rec->dtCode, 1, 3))
+        rec->conciseType = static_cast<int16_t>(rec->dtCode + 90);
+      else if (rec->type == SQL_INTERVAL && inRange(rec->dtCode, 1, 13))
+        rec->conciseType = static_cast<int16_t>(rec->dtCode + 100);
+      return 0;
+    case SQL_DESC_OCTET_LENGTH_PTR:
+      rec->octetLengthPtr = static_cast<int64_t*>(value);
+      return 0;
+    case SQL_DESC_INDICATOR_PTR:
+      rec->indicator = static_cast<int64_t*>(value);
+      return 0;
+    case SQL_DESC_DATA_PTR:
+      rec->data = value;
+      return 0;
+    case SQL_DESC_NAME:
+      if (value == nullptr) return 0;
+      return storeName(desc, rec, value, length, width);
+    case SQL_DESC_UNNAMED:
+      if (v == SQL_UNNAMED) rec->unnamed = SQL_UNNAMED;
+      return 0;
+    default:
+      return fail(desc, kNotSupported);
+  }
+}

@@ -1,0 +1,530 @@
+// Descriptor fields: the getter. Application descriptors and IPD records
+// without a parameter description answer from their records; the IRD
+// answers from the statement's result-column descriptions, an IPD record
+// with a parameter description from that description.
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstring>
+
+#include "driver/coldesc.h"
+#include "driver/desc.h"
+#include "driver/descfield.h"
+#include "driver/rowset/typeinfo.h"
+#include "driver/trace.h"
+#include "util/copyout.h"
+
+namespace {
+
+constexpr int32_t kNotSupported = 1;
+constexpr int32_t kGeneralError = 15;
+constexpr int32_t kBadField = 26;
+constexpr int32_t kBadIndex = 100;
+constexpr int kNoData = 100;
+
+constexpr int16_t kFieldRowVersion = 35;
+constexpr int16_t kFieldDriver1053 = 1053;
+constexpr int16_t kFieldDriver1055 = 1055;
+constexpr int64_t kTypeInfoBuffer = 255;
+
+bool inRange(int t, int lo, int hi) { return t >= lo && t <= hi; }
+
+bool isApp(const DescHandle* d) {
+  return d->kind == kDescARD || d->kind == kDescAPD || d->kind == kDescExplicit;
+}
+
+// ---------------------------------------------------------------------------
+// Answers by SQL type.
+
+int verboseOf(int t) {
+  if (t == 9 || t == 10 || t == 11 || inRange(t, 91, 93)) return SQL_DATETIME;
+  if (inRange(t, 101, 113)) return SQL_INTERVAL;
+  return t;
+}
+
+int dtCodeOf(int t) {
+  if (t == 9 || t == 91) return 1;
+  if (t == 10 || t == 92) return 2;
+  if (t == 11 || t == 93) return 3;
+  if (inRange(t, 101, 113)) return t - 100;
+  return 0;
+}
+
+bool exactNumeric(int t) {
+  return inRange(t, -28, -25) || inRange(t, -18, -15) || t == -6 || t == -5 || inRange(t, 2, 5);
+}
+
+int radixOf(int t) {
+  if (exactNumeric(t)) return 10;
+  if (inRange(t, 6, 8)) return 2;
+  return 0;
+}
+
+// Signed numeric SQL types; JDBC describes no unsigned ones.
+bool signedNumeric(int t) { return t == -6 || t == -5 || inRange(t, 2, 8); }
+
+int64_t octetOf(int t, int64_t len) {
+  switch (t) {
+    case -28: case -26: case -6:
+      return 1;
+    case -27: case -25: case -5:
+      return 20;
+    case -18: case -16: case 4: case 7:
+      return 4;
+    case -17: case -15: case 5:
+      return 2;
+    case -10: case -9: case -8:
+      return 2 * len;
+    case -4: case -3: case -2: case -1: case 1: case 12:
+      return len;
+    case 2: case 3:
+      return len + 2;
+    case 6: case 8:
+      return 8;
+    case 9: case 10: case 91: case 92:
+      return 6;
+    case 11: case 93:
+      return 16;
+    default:
+      return inRange(t, 101, 113) ? 34 : 0;
+  }
+}
+
+uint64_t lengthOf(int t, uint64_t len) {
+  const bool listed = inRange(t, -28, -25) || inRange(t, -18, -15) || t == -9 || t == -8 ||
+                      inRange(t, -7, -5) || t == -3 || t == -2 || inRange(t, 1, 12) ||
+                      inRange(t, 91, 93) || inRange(t, 101, 113);
+  return listed ? len : 0;
+}
+
+int precisionOf(int t, int64_t len, int scale) {
+  if (inRange(t, -28, -25) || inRange(t, -18, -15) || t == -6 || t == -5 || inRange(t, 2, 8))
+    return static_cast<int>(len);
+  if (t == 10 || t == 11 || t == 92 || t == 93 || t == 106) return scale;
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Output.
+
+struct Out {
+  DescHandle* desc;
+  void* value;
+  int64_t size;
+  int64_t* length;
+  int width;
+
+  int u16(int64_t v) const {
+    DESC_PutU16(value, length, static_cast<uint16_t>(v));
+    return 0;
+  }
+  int u32(int64_t v) const {
+    DESC_PutU32(value, length, static_cast<uint32_t>(v));
+    return 0;
+  }
+  int u64(uint64_t v) const {
+    DESC_PutU64(value, length, v);
+    return 0;
+  }
+  int ptr(const void* p) const { return DESC_PutPtr(desc, value, size, length, p); }
+  int text(const char* t) const {
+    return width == 'W' ? DESC_PutTextW(desc, value, size, length, t)
+                        : DESC_PutText(desc, value, size, length, t);
+  }
+  int fail(int32_t code) const {
+    desc->diag.pending = code;
+    return -1;
+  }
+};
+
+// ---------------------------------------------------------------------------
+// Field groups.
+
+bool irdOnly(int f) {
+  switch (f) {
+    case SQL_DESC_DISPLAY_SIZE: case SQL_DESC_UPDATABLE: case SQL_DESC_AUTO_UNIQUE_VALUE:
+    case SQL_DESC_SEARCHABLE: case SQL_DESC_TABLE_NAME: case SQL_DESC_SCHEMA_NAME:
+    case SQL_DESC_CATALOG_NAME: case SQL_DESC_LABEL: case SQL_DESC_BASE_COLUMN_NAME:
+    case SQL_DESC_BASE_TABLE_NAME: case SQL_DESC_LITERAL_PREFIX: case SQL_DESC_LITERAL_SUFFIX:
+    case kFieldRowVersion: case kFieldDriver1053:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool implOnly(int f) {
+  switch (f) {
+    case SQL_DESC_UNSIGNED: case SQL_DESC_FIXED_PREC_SCALE: case SQL_DESC_CASE_SENSITIVE:
+    case SQL_DESC_TYPE_NAME: case SQL_DESC_LOCAL_TYPE_NAME: case SQL_DESC_NULLABLE:
+    case SQL_DESC_NAME: case SQL_DESC_UNNAMED:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool appOnly(int f) {
+  return f == SQL_DESC_OCTET_LENGTH_PTR || f == SQL_DESC_INDICATOR_PTR || f == SQL_DESC_DATA_PTR;
+}
+
+bool commonField(int f) {
+  switch (f) {
+    case SQL_DESC_TYPE: case SQL_DESC_CONCISE_TYPE: case SQL_DESC_DATETIME_INTERVAL_CODE:
+    case SQL_DESC_DATETIME_INTERVAL_PRECISION: case SQL_DESC_LENGTH: case SQL_DESC_OCTET_LENGTH:
+    case SQL_DESC_PRECISION: case SQL_DESC_SCALE: case SQL_DESC_NUM_PREC_RADIX:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The statement's answers about its result put their failure codes on the
+// statement; the descriptor's caller reads them on the descriptor.
+int takeStmtFailure(const Out& o, StmtHandle* stmt, int32_t before) {
+  o.desc->diag.pending = stmt->diag.pending != 0 ? stmt->diag.pending : kGeneralError;
+  stmt->diag.pending = before;
+  return -1;
+}
+
+// Result columns of the IRD's statement: 0, or -1 with the code on the
+// descriptor (S1010 before the statement is prepared).
+int irdCount(const Out& o, StmtHandle* stmt, uint16_t* n) {
+  if (stmt == nullptr) return o.fail(kGeneralError);
+  const int32_t before = stmt->diag.pending;
+  stmt->diag.pending = 0;
+  if (STMT_ResultColCount(stmt, n) != 0) return takeStmtFailure(o, stmt, before);
+  stmt->diag.pending = before;
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Header.
+
+int getHeader(const Out& o, int field) {
+  DescHandle* desc = o.desc;
+  StmtHandle* stmt = desc->stmt;
+  switch (field) {
+    case SQL_DESC_ARRAY_SIZE:
+      if (!isApp(desc)) return o.fail(kBadField);
+      if (desc->kind == kDescARD && stmt != nullptr) return o.u64(stmt->cursor.rowsetSize);
+      return o.u64(desc->arraySize);
+    case SQL_DESC_ARRAY_STATUS_PTR:
+      return o.ptr(desc->arrayStatus);
+    case SQL_DESC_BIND_OFFSET_PTR:
+      if (!isApp(desc)) return o.fail(kBadField);
+      return o.ptr(desc->bindOffset);
+    case SQL_DESC_BIND_TYPE:
+      if (!isApp(desc)) return o.fail(kBadField);
+      if (desc->kind == kDescARD && stmt != nullptr) return o.u32(stmt->bindType);
+      return o.u32(desc->bindType);
+    case SQL_DESC_ROWS_PROCESSED_PTR:
+      if (isApp(desc)) return o.fail(kBadField);
+      return o.ptr(desc->rowsProcessed);
+    case SQL_DESC_COUNT: {
+      if (desc->kind == kDescIRD) {
+        uint16_t n = 0;
+        if (irdCount(o, stmt, &n) != 0) return -1;
+        return o.u16(n);
+      }
+      return o.u16(DESC_Count(desc));
+    }
+    case SQL_DESC_ALLOC_TYPE:
+      return o.u16(desc->allocType);
+    default:
+      return 1;  // not a header field
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Implementation answers from a description (a result column, or a
+// parameter's description).
+
+const char* fullName(const JdbcColDesc* d) {
+  const char* label = ColDescText(d, COLDESC_LABEL);
+  return label != nullptr && label[0] != '\0' ? label : d->name;
+}
+
+bool colAttr(StmtHandle* stmt, int field, uint16_t col, uint32_t* u32, void** text) {
+  uint32_t n = 0;
+  void* p = nullptr;
+  uint64_t eight = 0;
+  if (stmt == nullptr || DRV_LookupSub(stmt->colAttrs, static_cast<uint16_t>(field), col, &n, &p,
+                                       &eight) == 0)
+    return false;
+  if (u32 != nullptr) *u32 = n;
+  if (text != nullptr) *text = p;
+  return true;
+}
+
+// A text of the server's type information; empty when there is none.
+int typeInfoText(const Out& o, StmtHandle* stmt, uint16_t column, int type) {
+  char buf[kTypeInfoBuffer + 1] = "";
+  int64_t got = 0;
+  if (inRange(type, 101, 113)) type = SQL_INTERVAL;
+  ConnHandle* conn = stmt != nullptr ? stmt->conn : DESC_Conn(o.desc);
+  if (conn != nullptr) {
+    const DRV_Return rc = TypeInfoLookup(conn, column, static_cast<int16_t>(type), buf,
+                                         kTypeInfoBuffer, &got);
+    if ((rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) || got == SQL_NULL_DATA) buf[0] = '\0';
+  }
+  buf[kTypeInfoBuffer] = '\0';
+  return o.text(buf);
+}
+
+int fromDescription(const Out& o, int field, const JdbcColDesc* d, uint16_t col, bool ird) {
+  StmtHandle* stmt = o.desc->stmt;
+  const int t = d->sql_type;
+  const int64_t len = d->precision;
+  uint32_t extra = 0;
+  void* extraText = nullptr;
+  switch (field) {
+    case SQL_DESC_TYPE:
+      return o.u16(verboseOf(t));
+    case SQL_DESC_CONCISE_TYPE:
+      return o.u16(t);
+    case SQL_DESC_DATETIME_INTERVAL_CODE:
+      return o.u16(dtCodeOf(t));
+    case SQL_DESC_DATETIME_INTERVAL_PRECISION: {
+      const DescRec* rec = DESC_GetRec(o.desc, col);
+      return o.u32(rec != nullptr ? rec->dtPrecision : 0);
+    }
+    case SQL_DESC_LENGTH:
+      return o.u64(lengthOf(t, static_cast<uint64_t>(len)));
+    case SQL_DESC_OCTET_LENGTH:
+      return o.u64(static_cast<uint64_t>(octetOf(t, len)));
+    case SQL_DESC_PRECISION:
+      return o.u16(precisionOf(t, len, d->scale));
+    case SQL_DESC_SCALE:
+      return o.u16(t == SQL_NUMERIC || t == SQL_DECIMAL ? d->scale : 0);
+    case SQL_DESC_NUM_PREC_RADIX:
+      return o.u32(radixOf(t));
+    case SQL_DESC_UNSIGNED:
+      return o.u16(signedNumeric(t) ? SQL_FALSE : SQL_TRUE);
+    case SQL_DESC_FIXED_PREC_SCALE: {
+      const bool fixed = (t == 2 || t == 3 || t == 4 || t == 5 || t == -5 || t == -6) &&
+                         d->scale != 0;
+      return o.u16(fixed ? SQL_TRUE : SQL_FALSE);
+    }
+    case SQL_DESC_CASE_SENSITIVE:
+      if (!ird) return o.u32(SQL_TRUE);
+      if (colAttr(stmt, field, col, &extra, nullptr)) return o.u32(extra);
+      return o.u32(DESC_IsCharType(t) ? SQL_TRUE : SQL_FALSE);
+    case SQL_DESC_TYPE_NAME:
+      return typeInfoText(o, stmt, 1, t);
+    case SQL_DESC_LOCAL_TYPE_NAME:
+      return o.text("");
+    case SQL_DESC_NULLABLE:
+      return o.u16(ird ? ColDescNullable(d) : SQL_NULLABLE);
+    case SQL_DESC_NAME:
+      return o.text(fullName(d));
+    case SQL_DESC_UNNAMED:
+      return o.u16(fullName(d)[0] == '\0' ? SQL_UNNAMED : SQL_NAMED);
+    case SQL_DESC_DISPLAY_SIZE:
+      return o.u64(d->display_size != 0 ? d->display_size : static_cast<uint64_t>(len));
+    case SQL_DESC_UPDATABLE: {
+      if (colAttr(stmt, field, col, &extra, nullptr)) return o.u16(extra);
+      const uint32_t bits = ColDescUpdatable(d);
+      return o.u16(bits == 0 ? SQL_ATTR_READWRITE_UNKNOWN : bits - 1);
+    }
+    case SQL_DESC_AUTO_UNIQUE_VALUE:
+      return o.u32(colAttr(stmt, field, col, &extra, nullptr) ? extra : 0);
+    case SQL_DESC_SEARCHABLE:
+      if (colAttr(stmt, field, col, &extra, nullptr)) return o.u16(extra);
+      if (t == -9 || t == -8 || t == 1 || t == 12) return o.u16(SQL_PRED_SEARCHABLE);
+      if (inRange(t, -4, -2)) return o.u16(SQL_PRED_NONE);
+      return o.u16(SQL_PRED_BASIC);
+    case SQL_DESC_TABLE_NAME:
+    case SQL_DESC_BASE_TABLE_NAME:
+      return o.text(ColDescText(d, COLDESC_TABLE));
+    case SQL_DESC_SCHEMA_NAME:
+      return o.text(ColDescText(d, COLDESC_SCHEMA));
+    case SQL_DESC_CATALOG_NAME:
+      return o.text(ColDescText(d, COLDESC_CATALOG));
+    case SQL_DESC_LABEL:
+      return o.text(fullName(d));
+    case SQL_DESC_BASE_COLUMN_NAME:
+      if (colAttr(stmt, kFieldDriver1055, col, &extra, nullptr) && extra == 1) return o.text("");
+      return o.text(fullName(d));
+    case SQL_DESC_LITERAL_PREFIX:
+    case SQL_DESC_LITERAL_SUFFIX:
+      if (colAttr(stmt, field, col, nullptr, &extraText) && extraText != nullptr)
+        return o.text(static_cast<const char*>(extraText));
+      return typeInfoText(o, stmt, field == SQL_DESC_LITERAL_PREFIX ? 4 : 5, t);
+    case kFieldRowVersion:
+      return o.u16(colAttr(stmt, field, col, &extra, nullptr) ? extra : 0);
+    case kFieldDriver1053:
+      return o.u32(colAttr(stmt, field, col, &extra, nullptr) ? extra : 0);
+    default:
+      return o.fail(kNotSupported);
+  }
+}
+
+// The bookmark column of an IRD.
+int bookmarkField(const Out& o, int field) {
+  switch (field) {
+    case SQL_DESC_TYPE:
+    case SQL_DESC_CONCISE_TYPE:
+      return o.u16(SQL_CHAR);
+    case SQL_DESC_NAME:
+    case SQL_DESC_BASE_COLUMN_NAME:
+    case SQL_DESC_LABEL:
+      return o.text("BOOKMARK");
+    case SQL_DESC_LENGTH:
+    case SQL_DESC_OCTET_LENGTH:
+    case SQL_DESC_DISPLAY_SIZE:
+      return o.u64(8);
+    case SQL_DESC_PRECISION:
+    case SQL_DESC_SCALE:
+    case SQL_DESC_DATETIME_INTERVAL_CODE:
+    case SQL_DESC_NULLABLE:
+    case SQL_DESC_UPDATABLE:
+    case kFieldRowVersion:
+    case SQL_DESC_UNNAMED:
+    case SQL_DESC_SEARCHABLE:
+    case SQL_DESC_FIXED_PREC_SCALE:
+      return o.u16(0);
+    case SQL_DESC_AUTO_UNIQUE_VALUE:
+    case SQL_DESC_NUM_PREC_RADIX:
+    case SQL_DESC_DATETIME_INTERVAL_PRECISION:
+    case kFieldDriver1053:
+      return o.u32(0);
+    case SQL_DESC_UNSIGNED:
+      return o.u16(SQL_TRUE);
+    case SQL_DESC_CASE_SENSITIVE:
+      return o.u32(SQL_TRUE);
+    case SQL_DESC_TABLE_NAME: case SQL_DESC_SCHEMA_NAME: case SQL_DESC_CATALOG_NAME:
+    case SQL_DESC_BASE_TABLE_NAME: case SQL_DESC_LITERAL_PREFIX: case SQL_DESC_LITERAL_SUFFIX:
+    case SQL_DESC_LOCAL_TYPE_NAME:
+      return o.text("");
+    case SQL_DESC_TYPE_NAME:
+      return typeInfoText(o, o.desc->stmt, 1, SQL_CHAR);
+    default:
+      return o.fail(kNotSupported);
+  }
+}
+
+// A stored record (application descriptors, IPD records without a
+// parameter description).
+int fromRecord(const Out& o, int field, const DescRec* rec) {
+  const bool ipd = o.desc->kind == kDescIPD;
+  switch (field) {
+    case SQL_DESC_TYPE:
+      return o.u16(rec->type);
+    case SQL_DESC_CONCISE_TYPE:
+      return o.u16(rec->conciseType);
+    case SQL_DESC_DATETIME_INTERVAL_CODE:
+      return o.u16(rec->dtCode);
+    case SQL_DESC_DATETIME_INTERVAL_PRECISION:
+      return o.u32(static_cast<uint32_t>(rec->dtPrecision));
+    case SQL_DESC_LENGTH:
+      return o.u64(rec->length);
+    case SQL_DESC_OCTET_LENGTH:
+      return o.u64(static_cast<uint64_t>(rec->octetLength));
+    case SQL_DESC_PRECISION:
+      return o.u16(static_cast<uint16_t>(rec->precision));
+    case SQL_DESC_SCALE:
+      return o.u16(static_cast<uint16_t>(rec->scale));
+    case SQL_DESC_NUM_PREC_RADIX:
+      return o.u32(static_cast<uint32_t>(rec->radix));
+    case SQL_DESC_OCTET_LENGTH_PTR:
+      return o.ptr(rec->octetLengthPtr);
+    case SQL_DESC_INDICATOR_PTR:
+      return o.ptr(rec->indicator);
+    case SQL_DESC_DATA_PTR:
+      return o.ptr(rec->data);
+    case SQL_DESC_PARAMETER_TYPE:
+      return o.u16(static_cast<uint16_t>(rec->paramType));
+    case SQL_DESC_NAME:
+      return o.text(rec->name.c_str());
+    case SQL_DESC_UNNAMED:
+      return o.u16(static_cast<uint16_t>(rec->unnamed));
+    case SQL_DESC_NULLABLE:
+      return o.u16(SQL_NULLABLE);
+    case SQL_DESC_UNSIGNED:
+      return o.u16(signedNumeric(rec->conciseType) ? SQL_FALSE : SQL_TRUE);
+    case SQL_DESC_FIXED_PREC_SCALE:
+      return o.u16(static_cast<uint16_t>(rec->fixedPrecScale));
+    case SQL_DESC_CASE_SENSITIVE:
+      return o.u32(ipd ? SQL_TRUE : SQL_FALSE);
+    case SQL_DESC_TYPE_NAME:
+      return typeInfoText(o, o.desc->stmt, 1, rec->conciseType);
+    case SQL_DESC_LOCAL_TYPE_NAME:
+      return o.text("");
+    default:
+      return o.fail(kNotSupported);
+  }
+}
+
+}  // namespace
+
+bool DESC_IsHeaderField(int field) {
+  switch (field) {
+    case SQL_DESC_ARRAY_SIZE: case SQL_DESC_ARRAY_STATUS_PTR: case SQL_DESC_BIND_OFFSET_PTR:
+    case SQL_DESC_BIND_TYPE: case SQL_DESC_ROWS_PROCESSED_PTR: case SQL_DESC_COUNT:
+    case SQL_DESC_ALLOC_TYPE:
+      return true;
+    default:
+      return false;
+  }
+}
+
+int DESC_GetField(DescHandle* desc, uint16_t record, int16_t field, void* value, int64_t size,
+                  int64_t* length, int width) {
+  if (TRC_Active()) TRC_Printf("Descriptor Type: %s", DESC_KindName(desc));
+  if (length != nullptr) *length = 0;
+  const Out o{desc, value, size, length, width};
+  const int h = getHeader(o, field);
+  if (h <= 0) return h;
+
+  // Which kinds have the field.
+  const bool app = isApp(desc);
+  if (irdOnly(field)) {
+    if (desc->kind != kDescIRD) return o.fail(kBadField);
+  } else if (implOnly(field)) {
+    if (app) return o.fail(kBadField);
+  } else if (field == SQL_DESC_PARAMETER_TYPE) {
+    if (desc->kind != kDescIPD) return o.fail(kBadField);
+  } else if (appOnly(field)) {
+    if (!app) return o.fail(kBadField);
+  } else if (!commonField(field)) {
+    return o.fail(kNotSupported);
+  }
+
+  // Parameters have no record 0.
+  if (record == 0 && (desc->kind == kDescIPD || desc->kind == kDescAPD))
+    return o.fail(kBadIndex);
+
+  StmtHandle* stmt = desc->stmt;
+  if (desc->kind == kDescIRD) {
+    uint16_t n = 0;
+    if (irdCount(o, stmt, &n) != 0) return -1;
+    if (record > n) return kNoData;
+    if (record == 0) return bookmarkField(o, field);
+    const int32_t before = stmt->diag.pending;
+    stmt->diag.pending = 0;
+    const JdbcColDesc* d = STMT_GetCol(stmt, record);
+    if (d == nullptr) return takeStmtFailure(o, stmt, before);
+    stmt->diag.pending = before;
+    return fromDescription(o, field, d, record, true);
+  }
+
+  if (record > DESC_Count(desc)) return kNoData;
+  if (desc->kind == kDescIPD && stmt != nullptr && stmt->paramDescs != nullptr &&
+      record <= stmt->paramCount) {
+    // The described parameter, but the record's own name, flags and
+    // direction: those are what the application set.
+    const DescRec* rec = DESC_GetRec(desc, record);
+    switch (field) {
+      case SQL_DESC_NAME: case SQL_DESC_UNNAMED: case SQL_DESC_PARAMETER_TYPE:
+        if (rec != nullptr) return fromRecord(o, field, rec);
+        break;
+      default:
+        break;
+    }
+    return fromDescription(o, field, &stmt->paramDescs[record - 1], record, false);
+  }
+  const DescRec* rec = DESC_GetRec(desc, record);
+  if (rec == nullptr) return o.fail(kGeneralError);
+  return fromRecord(o, field, rec);
+}
