@@ -3,6 +3,7 @@
 #include "drv_jdbc/j-pending.h"
 
 #include "drv_jdbc/j-handles.h"
+#include "drv_jdbc/j-records.h"
 
 namespace {
 
@@ -17,16 +18,9 @@ int32_t OnXaConn(uint32_t h) { return AGT_Conn(h) != nullptr ? kXaRmErr : -5; } 
 
 extern "C" {
 
-uint32_t DRV_Prepare(uint32_t stmt, const char*) { return OnStmt(stmt); }
-uint32_t DRV_SetParams(uint32_t stmt, COLSET*) { return OnStmt(stmt); }
-uint32_t DRV_Execute(uint32_t stmt) { return OnStmt(stmt); }
-uint32_t DRV_UnusedStmtOp(uint32_t stmt) { return OnStmt(stmt); }
 uint32_t DRV_NativeSql(uint32_t conn, const char*, char*, uint16_t, uint16_t*) {
   return OnConn(conn);
 }
-uint32_t DRV_BindCols(uint32_t stmt, uint16_t, const JdbcColBind*) { return OnStmt(stmt); }
-uint32_t DRV_Fetch(uint32_t stmt, uint16_t, COLSET*) { return OnStmt(stmt); }
-uint32_t DRV_MoreResults(uint32_t stmt) { return OnStmt(stmt); }
 uint32_t DRV_DDColumnPrivileges(uint32_t stmt, const void*) { return OnStmt(stmt); }
 uint32_t DRV_DDColumns(uint32_t stmt, const void*) { return OnStmt(stmt); }
 uint32_t DRV_DDForeignKeys(uint32_t stmt, const void*) { return OnStmt(stmt); }
@@ -38,10 +32,6 @@ uint32_t DRV_DDStatistics(uint32_t stmt, const void*) { return OnStmt(stmt); }
 uint32_t DRV_DDTablePrivileges(uint32_t stmt, const void*) { return OnStmt(stmt); }
 uint32_t DRV_DDTables(uint32_t stmt, const void*) { return OnStmt(stmt); }
 uint32_t DRV_DDGetTypeInfo(uint32_t stmt, int16_t) { return OnStmt(stmt); }
-uint32_t DRV_PrepareExecute(uint32_t stmt, const char*, COLSET*, uint16_t, const JdbcColBind*) {
-  return OnStmt(stmt);
-}
-uint32_t DRV_Cancel(uint32_t stmt) { return OnStmt(stmt); }
 int32_t DRV_XaClose(uint32_t conn, const char*, int32_t, int64_t) { return OnXaConn(conn); }
 int32_t DRV_XaCommit(uint32_t conn, XID*, int32_t, int64_t) { return OnXaConn(conn); }
 int32_t DRV_XaComplete(uint32_t conn, int*, int*, int32_t, int64_t) { return OnXaConn(conn); }
@@ -57,5 +47,15 @@ int32_t DRV_XaStart(uint32_t conn, XID*, int32_t, int64_t) { return OnXaConn(con
 
 }  // extern "C"
 
-// The parameter description of the statement code: not capable yet.
+// The parameter and procedure-call work of the statement code: not capable
+// yet, except where there is nothing to do.
 uint32_t describeParams(JdbcStmt* s) { return s != nullptr ? kNotCapable : 21; }
+uint32_t defaultParamDescs(JdbcStmt* s) {
+  if (s == nullptr) return 21;
+  return s->markerCount == 0 ? 0 : kNotCapable;
+}
+uint32_t setJavaParams(JdbcStmt* s, uint32_t) {
+  if (s == nullptr) return 21;
+  return s->params == nullptr ? 0 : kNotCapable;
+}
+uint32_t fetchCallProc(JdbcStmt* s, COLSET*) { return s != nullptr ? kNotCapable : 21; }

@@ -169,7 +169,9 @@ void FreeEntries(ATTR_ENTRY* entries, size_t n) {
 }  // namespace
 
 void resetStmtResult(JdbcStmt* s) {
-  s->flags &= static_cast<uint16_t>(~kResultBits);
+  // A result the prepare produced early goes with the result: the next
+  // execute runs the statement again.
+  s->flags &= static_cast<uint16_t>(~(kResultBits | STMT_DESCRIBED_EXECUTED));
   s->rowPosition = -1;
   s->executedSets = 0;
   s->rowCount = 0;

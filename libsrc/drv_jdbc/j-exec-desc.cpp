@@ -1,0 +1,348 @@
+// Result-column descriptions from ResultSetMetaData: the SQL type, sizes and
+// row-buffer shape of every column.
+#include <algorithm>
+#include <cstdlib>
+
+#include "drv_jdbc/j-exec.h"
+#include "drv_jdbc/j-sql.h"
+#include "drv_jdbc/j-wrap.h"
+
+namespace {
+
+constexpr int64_t kLongDisplay = 0x7FFFFFFB;      // LONGVARCHAR, LONGVARBINARY
+constexpr int64_t kLongWideDisplay = 0x3FFFFFFD;  // WLONGVARCHAR
+// An 8-bit character column holds its text in UTF-8 (the system's 8-bit
+// character set here): up to three bytes for each UTF-16 unit of the value.
+constexpr int64_t kBytesPerChar = 3;
+
+uint32_t ToU32(int64_t v) {
+  if (v < 0) return 0;
+  return v > 0xFFFFFFFFLL ? 0xFFFFFFFFu : static_cast<uint32_t>(v);
+}
+
+}  // namespace
+
+DescribeRules describeRulesOf(const JdbcStmt* s) {
+  DescribeRules r;
+  r.wide = s->wide;
+  if (const JdbcConn* c = s->conn) {
+    r.odbcVersion = c->odbcVersion;
+    r.teradata = c->teradata;
+    r.longVarcharToVarchar = c->settings.longVarcharToVarchar;
+    r.nullSizeOfChar = c->settings.nullSizeOfChar;
+    r.negPrecFix = c->settings.negPrecFix;
+    r.jet = c->settings.jet;
+  }
+  return r;
+}
+
+int32_t sqlTypeOfJava(int32_t javaType, int32_t precision, uint32_t wide) {
+  switch (javaType) {
+    case 2004:  // BLOB
+      return -4;
+    case 2005:  // CLOB
+    case 2009:  // SQLXML
+    case 2011:  // NCLOB
+    case -16:   // LONGNVARCHAR
+    case -1:
+      return wide ? -10 : -1;
+    case 1111:  // OTHER
+      if (precision != 0) return wide ? -9 : 12;
+      return wide ? -10 : -1;
+    case -155:  // DATETIMEOFFSET of some drivers
+    case 70:    // DATALINK
+      return 12;
+    case -150:
+    case -8:  // ROWID
+      return -2;
+    case -15:  // NCHAR
+    case 1:
+      return wide ? -8 : 1;
+    case -9:  // NVARCHAR
+    case 12:
+      return wide ? -9 : 12;
+    case 16:  // BOOLEAN
+      return -7;
+    default:
+      return javaType;
+  }
+}
+
+void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDesc* d) {
+  const int32_t type = sqlTypeOfJava(f.javaType, f.precision, r.wide);
+  int32_t described = type;
+  int32_t delivered = type;
+  int64_t p = f.precision;
+  int64_t scale = f.scale;
+  int64_t display = 0;
+  uint32_t code = COLSET_VT_NTS;
+  int64_t elem = 0;
+
+  // Character columns: the precision when it is usable, else the display
+  // size (PNSOSC stands in for a display size of 0).
+  auto charSizing = [&]() {
+    int64_t ds = f.displaySize;
+    if (ds == 0) ds = r.nullSizeOfChar;
+    const bool usePrecision = p != 0 && p >= ds && (r.negPrecFix == 0 || p >= 1);
+    if (!usePrecision) p = ds;
+    if (p < 0) p = 0;
+    display = p;
+    scale = 0;
+  };
+  auto binarySize = [&]() -> int64_t {
+    const int64_t ds = f.displaySize;
+    if (r.teradata != 0) return ds;
+    return p <= ds / 2 ? ds / 2 : p;
+  };
+  auto longDisplay = [&]() -> int64_t {
+    return r.longVarcharToVarchar >= 1 ? r.longVarcharToVarchar : kLongWideDisplay;
+  };
+
+  switch (type) {
+    case -10:
+      display = kLongWideDisplay;
+      if (r.longVarcharToVarchar >= 0) {
+        delivered = -9;
+        display = longDisplay();
+      }
+      code = COLSET_VT_LONGWCHAR;
+      p = display;
+      break;
+    case -9:
+    case -8:
+      charSizing();
+      if (p > EXEC_INLINE_LIMIT) {
+        code = COLSET_VT_LONGWCHAR;
+      } else {
+        code = COLSET_VT_WNTS;
+        elem = p + 1;
+      }
+      break;
+    case -7:
+      display = 3;
+      code = COLSET_VT_BIT;
+      elem = 1;
+      break;
+    case -6:  // delivered as a 16-bit value
+      display = 4;
+      code = COLSET_VT_SMALLINT;
+      elem = 2;
+      break;
+    case -5:
+    case 2:
+    case 3:
+      if (p > 0 || (p < 0 && r.negPrecFix == 0)) {
+        display = std::max<int64_t>(p + 2, 0);
+        // Room for the sign, the point, the digits and a leading zero (when
+        // the scale equals the precision) besides the NUL.
+        elem = std::max<int64_t>(p + 3, static_cast<int64_t>(f.displaySize) + 1);
+        if (p < 0) p = 0;
+      } else {
+        p = type == -5 ? f.displaySize : f.displaySize - 2;
+        if (p < 0) p = 0;
+        display = std::max<int64_t>(f.displaySize, 0);
+        elem = display + 1;
+      }
+      if (r.jet != 0 && (type == -5 || type == 2)) delivered = 3;
+      code = COLSET_VT_NTS;
+      break;
+    case -4:
+      display = kLongDisplay;
+      p = display;
+      code = COLSET_VT_LONGBINARY;
+      break;
+    case -3:
+    case -2: {
+      const int64_t b = std::max<int64_t>(binarySize(), 0);
+      display = 2 * b;
+      p = b;
+      if (b > EXEC_INLINE_LIMIT) {
+        code = COLSET_VT_LONGBINARY;
+      } else if (type == -3) {
+        code = COLSET_VT_BINARY32;
+        elem = b + 4;
+      } else {
+        code = COLSET_VT_BINARY;
+        elem = b;
+      }
+      break;
+    }
+    case -1:
+      display = kLongDisplay;
+      if (r.longVarcharToVarchar >= 0) {
+        delivered = 12;
+        display = longDisplay();
+      }
+      p = display;
+      code = COLSET_VT_LONGCHAR;
+      break;
+    case 1:
+    case 12:
+      charSizing();
+      if (p > EXEC_INLINE_LIMIT) {
+        code = COLSET_VT_LONGCHAR;
+      } else {
+        code = COLSET_VT_NTS;
+        elem = p * kBytesPerChar + 1;
+      }
+      break;
+    case 4:
+      display = 11;
+      code = COLSET_VT_INTEGER;
+      elem = 4;
+      break;
+    case 5:
+      display = 6;
+      code = COLSET_VT_SMALLINT;
+      elem = 2;
+      break;
+    case 6:
+    case 8:
+      display = 22;
+      code = COLSET_VT_DOUBLE;
+      elem = 8;
+      break;
+    case 7:
+      display = 13;
+      code = COLSET_VT_REAL;
+      elem = 4;
+      break;
+    case 9:
+    case 91:
+      display = 10;
+      p = 10;
+      code = COLSET_VT_DATE;
+      elem = 6;
+      described = delivered = r.odbcVersion == 3 ? 91 : 9;
+      break;
+    case 10:
+    case 92:
+      display = scale >= 1 ? scale + 9 : 8;
+      if (scale < 1) scale = 0;
+      p = display;
+      code = COLSET_VT_TIME;
+      elem = 6;
+      described = delivered = r.odbcVersion == 3 ? 92 : 10;
+      break;
+    case 11:
+    case 93:
+      display = scale >= 1 ? scale + 20 : 19;
+      if (scale < 1) scale = 0;
+      p = display;
+      code = COLSET_VT_TIMESTAMP;
+      elem = 16;
+      described = delivered = r.odbcVersion == 3 ? 93 : 11;
+      break;
+    default:
+      // Anything else travels as text as long as its precision, or its
+      // display size when it reports no precision.
+      if (p < 1) p = std::max<int64_t>(f.displaySize, 0);
+      display = p;
+      code = COLSET_VT_NTS;
+      elem = p + 1;
+      break;
+  }
+  d->sql_type = static_cast<int16_t>(described);
+  d->delivered_type = delivered;
+  d->precision = ToU32(p);
+  d->scale = static_cast<uint16_t>(std::clamp<int64_t>(scale, 0, 0xFFFF));
+  d->display_size = ToU32(display);
+  d->value_type = code;
+  d->elem_len = ToU32(elem);
+}
+
+namespace {
+
+// Describes the columns of metadata md (a local reference) onto the
+// statement. In mode 'P' a failed column count is not an error: the
+// connection stops describing at prepare.
+uint32_t DescribeFrom(JdbcStmt* s, jobject md, char mode) {
+  JNIEnv* env = s->jniEnv;
+  if (s->rsMetaData != nullptr) env->DeleteGlobalRef(s->rsMetaData);
+  s->rsMetaData = env->NewGlobalRef(md);
+  jexec::FreeColDescs(s);
+  int32_t n = 0;
+  if (uint32_t rc = ResultSetMetaData::getColumnCount(s, md, &n)) {
+    if (mode != 'P') return rc;
+    if (s->conn != nullptr) s->conn->describeAtPrepare = 0;
+    errClear(&s->errors);
+    return 0;
+  }
+  if (n <= 0) return 0;
+  const uint16_t count = static_cast<uint16_t>(std::min<int32_t>(n, 0xFFFF));
+  JdbcColDesc* descs = ColDescAlloc(count);
+  if (descs == nullptr) return AGT_NO_MEMORY;
+  const DescribeRules rules = describeRulesOf(s);
+  for (uint16_t i = 0; i < count; ++i) {
+    const int32_t col = i + 1;
+    ColumnFacts f;
+    int32_t nullable = 0;
+    uint8_t readOnly = 0;
+    uint8_t writable = 0;
+    char* label = nullptr;
+    uint32_t rc = ResultSetMetaData::getColumnType(s, md, col, &f.javaType);
+    if (rc == 0) rc = ResultSetMetaData::getColumnDisplaySize(s, md, col, &f.displaySize);
+    if (rc == 0 && ResultSetMetaData::getScale(s, md, col, &f.scale) != 0) {
+      errClear(&s->errors);
+      f.scale = 0;
+    }
+    if (rc == 0) rc = ResultSetMetaData::isNullable(s, md, col, &nullable);
+    if (rc == 0) rc = ResultSetMetaData::isReadOnly(s, md, col, &readOnly);
+    if (rc == 0 && ResultSetMetaData::isWritable(s, md, col, &writable) != 0) {
+      errClear(&s->errors);
+      writable = 0;
+    }
+    if (rc == 0 && ResultSetMetaData::getPrecision(s, md, col, &f.precision) != 0) {
+      errClear(&s->errors);
+      f.precision = 0;
+    }
+    if (rc == 0) rc = ResultSetMetaData::getColumnLabel(s, md, col, &label);
+    if (rc == 0 && ColDescSetName(&descs[i], label) != 0) rc = AGT_NO_MEMORY;
+    std::free(label);
+    if (rc != 0) {
+      ColDescFree(descs, count);
+      return rc;
+    }
+    describeColumnType(f, rules, &descs[i]);
+    descs[i].flags = static_cast<uint32_t>(nullable) & COLDESC_NULLABLE_MASK;
+    ColDescSetUpdatable(&descs[i], readOnly ? COLDESC_UPDATE_READONLY
+                                   : writable ? COLDESC_UPDATE_WRITABLE
+                                              : COLDESC_UPDATE_UNKNOWN);
+  }
+  s->cols = descs;
+  s->colCount = count;
+  s->flags |= STMT_COLS_DESCRIBED;
+  return 0;
+}
+
+}  // namespace
+
+uint32_t buildColDescs(JdbcStmt* s, char mode) {
+  if (mode == 'P') {
+    if (s->kind == STMT_KIND_SELECT && (s->textFlags & STMT_TEXT_MARKERS) == 0) {
+      // Run now: the result describes itself, and the first execute only
+      // reports it (unless something happened to it in between).
+      s->rowCount = 0;
+      const uint32_t rc = runStatement(s, 0);
+      if (rc == 0) s->flags |= STMT_DESCRIBED_EXECUTED;
+      return rc;
+    }
+    JdbcConn* c = s->conn;
+    if (c == nullptr || c->describeAtPrepare == 0 || s->statement == nullptr) return 0;
+    jobject md = nullptr;
+    PreparedStatement::getMetaData(s, s->statement, &md);
+    if (md == nullptr) {
+      if (s->kind == STMT_KIND_SELECT) {
+        c->describeAtPrepare = 0;
+        errClear(&s->errors);
+      }
+      return 0;
+    }
+    return DescribeFrom(s, md, 'P');
+  }
+  if (s->resultSet == nullptr) return 0;
+  jobject md = nullptr;
+  if (uint32_t rc = ResultSet::getMetaData(s, s->resultSet, &md)) return rc;
+  if (md == nullptr) return 0;
+  return DescribeFrom(s, md, 'E');
+}

@@ -1,0 +1,256 @@
+// Fetching rows of the current ResultSet into a row buffer, one getter per
+// column chosen by the column's value type code.
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "drv_jdbc/j-exec.h"
+#include "drv_jdbc/j-jni.h"
+#include "drv_jdbc/j-pending.h"
+#include "drv_jdbc/j-wrap.h"
+#include "util/log.h"
+
+namespace {
+
+constexpr const char* kSrc = "libsrc/drv_jdbc/j-exec";
+
+// Catalog kinds whose first two columns (catalog, schema) may be dropped.
+constexpr uint32_t kCatalogTypeInfo = 1;
+constexpr uint32_t kCatalogTables = 3;
+constexpr uint32_t kCatalogStatistics = 4;
+constexpr uint32_t kCatalogColumns = 6;
+
+template <class T>
+void Put(unsigned char* e, const T& v) {
+  std::memcpy(e, &v, sizeof v);
+}
+
+void PutLength(unsigned char* e, uint32_t length) { Put(e, length); }
+
+// A long value: the element holds the out-of-line record; the getter frees
+// what it held before.
+template <class Getter>
+uint32_t FillLong(unsigned char* e, Getter get) {
+  COLSET_LONG v;
+  std::memcpy(&v, e, sizeof v);
+  const uint32_t rc = get(&v);
+  std::memcpy(e, &v, sizeof v);
+  return rc;
+}
+
+// Fills row element e (size bytes) of a column of value type code `code`
+// from column `jc` (1-based) of the result set.
+uint32_t FillElement(JdbcStmt* s, jobject rs, int32_t jc, uint32_t code, unsigned char* e,
+                     uint32_t size) {
+  uint32_t rc = 0;
+  uint32_t len = 0;
+  switch (code) {
+    case COLSET_VT_CHAR: {  // fixed width, no terminator
+      std::vector<char> tmp(static_cast<size_t>(size) + 1);
+      rc = ResultSet::getString(s, rs, jc, tmp.data(), size + 1, &len);
+      std::memset(e, 0, size);
+      if (rc == 0) std::memcpy(e, tmp.data(), std::min(len, size));
+      return rc;
+    }
+    case COLSET_VT_BIT: {
+      uint8_t v = 0;
+      rc = ResultSet::getBoolean(s, rs, jc, &v);
+      e[0] = v != 0 ? 1 : 0;
+      return rc;
+    }
+    case COLSET_VT_TINYINT: {
+      int8_t v = 0;
+      rc = ResultSet::getByte(s, rs, jc, &v);
+      Put(e, v);
+      return rc;
+    }
+    case COLSET_VT_SMALLINT: {
+      int16_t v = 0;
+      rc = ResultSet::getShort(s, rs, jc, &v);
+      Put(e, v);
+      return rc;
+    }
+    case COLSET_VT_INTEGER: {
+      int32_t v = 0;
+      rc = ResultSet::getInt(s, rs, jc, &v);
+      Put(e, v);
+      return rc;
+    }
+    case COLSET_VT_REAL: {
+      float v = 0;
+      rc = ResultSet::getFloat(s, rs, jc, &v);
+      Put(e, v);
+      return rc;
+    }
+    case COLSET_VT_DOUBLE: {
+      double v = 0;
+      rc = ResultSet::getDouble(s, rs, jc, &v);
+      Put(e, v);
+      return rc;
+    }
+    case COLSET_VT_DATE: {
+      JC_Date v{};
+      rc = ResultSet::getDate(s, rs, jc, &v);
+      Put(e, v);
+      return rc;
+    }
+    case COLSET_VT_TIME: {
+      JC_Time v{};
+      rc = ResultSet::getTime(s, rs, jc, &v);
+      Put(e, v);
+      return rc;
+    }
+    case COLSET_VT_TIMESTAMP: {
+      JC_Timestamp v{};
+      rc = ResultSet::getTimestamp(s, rs, jc, &v);
+      Put(e, v);
+      return rc;
+    }
+    case COLSET_VT_BINARY:
+      return ResultSet::getBytes(s, rs, jc, e, size, &len);
+    case COLSET_VT_LONGCHAR:
+      return FillLong(e, [&](COLSET_LONG* v) { return ResultSet::getStringLong(s, rs, jc, v); });
+    case COLSET_VT_LONGBINARY:
+      return FillLong(e, [&](COLSET_LONG* v) { return ResultSet::getBytesLong(s, rs, jc, v); });
+    case COLSET_VT_NTS:
+      return ResultSet::getString_5(s, rs, jc, reinterpret_cast<char*>(e), size, &len);
+    case COLSET_VT_CHAR32: {
+      if (size < 4) return AGT_GENERAL_ERROR;
+      std::vector<char> tmp(static_cast<size_t>(size - 4) + 1);
+      rc = ResultSet::getString(s, rs, jc, tmp.data(), size - 4 + 1, &len);
+      if (rc != 0) return rc;
+      len = std::min(len, size - 4);
+      PutLength(e, len);
+      std::memcpy(e + 4, tmp.data(), len);
+      return 0;
+    }
+    case COLSET_VT_BINARY32:
+      if (size < 4) return AGT_GENERAL_ERROR;
+      rc = ResultSet::getBytes(s, rs, jc, e + 4, size - 4, &len);
+      PutLength(e, std::min(len, size - 4));
+      return rc;
+    case COLSET_VT_WCHAR: {  // fixed width, no terminator
+      const uint32_t chars = size / 2;
+      std::vector<char16_t> tmp(static_cast<size_t>(chars) + 1);
+      rc = ResultSet::getString(s, rs, jc, tmp.data(), chars + 1, &len);
+      std::memset(e, 0, size);
+      if (rc == 0) std::memcpy(e, tmp.data(), sizeof(char16_t) * std::min(len, chars));
+      return rc;
+    }
+    case COLSET_VT_WNTS: {
+      // At most size / 2 - 1 characters: the last unit is the NUL's.
+      std::vector<char16_t> tmp(std::max<uint32_t>(size / 2, 1));
+      rc = ResultSet::getString(s, rs, jc, tmp.data(), static_cast<uint32_t>(tmp.size()), &len);
+      if (rc == 0) std::memcpy(e, tmp.data(), sizeof(char16_t) * (len + 1));
+      return rc;
+    }
+    case COLSET_VT_LONGWCHAR:
+      return FillLong(e, [&](COLSET_LONG* v) { return ResultSet::getStringLongW(s, rs, jc, v); });
+    case COLSET_VT_WCHAR32: {
+      if (size < 4) return AGT_GENERAL_ERROR;
+      const uint32_t chars = (size - 4) / 2;
+      std::vector<char16_t> tmp(static_cast<size_t>(chars) + 1);
+      rc = ResultSet::getString(s, rs, jc, tmp.data(), chars + 1, &len);
+      if (rc != 0) return rc;
+      len = std::min(len, chars);
+      PutLength(e, len);
+      std::memcpy(e + 4, tmp.data(), sizeof(char16_t) * len);
+      return 0;
+    }
+    default:  // the unsigned and short length-prefixed forms are never described
+      return AGT_GENERAL_ERROR;
+  }
+}
+
+// Long columns, and any column whose values are kept out of line (a very
+// wide VARCHAR too), are fetched one row at a time.
+bool IsLong(const JdbcColDesc& d) {
+  return d.sql_type == -4 || d.sql_type == -1 || d.sql_type == -10 ||
+         d.value_type == COLSET_VT_LONGCHAR || d.value_type == COLSET_VT_LONGBINARY ||
+         d.value_type == COLSET_VT_LONGWCHAR;
+}
+
+}  // namespace
+
+extern "C" uint32_t DRV_Fetch(uint32_t stmt, uint16_t rows, COLSET* set) {
+  JdbcStmt* s = nullptr;
+  if (uint32_t rc = jexec::Enter(stmt, &s)) return rc;
+  if (set == nullptr) return AGT_BAD_HANDLE;
+  JC_LocalFrame frame(s->jniEnv, jexec::kFrame);
+  s->rowCount = 0;
+  if ((s->flags & STMT_EXECUTED) == 0) return AGT_SEQUENCE_ERROR;
+  if ((s->flags & STMT_PREPARE_CALL) != 0 && rows == 0) {
+    const uint32_t rc = fetchCallProc(s, set);
+    s->flags |= STMT_NO_MORE_ROWS;
+    return rc;
+  }
+  uint32_t n = rows;
+  if (s->maxRows != 0) {
+    const uint32_t left = s->maxRows > s->rowsFetched ? s->maxRows - s->rowsFetched : 0;
+    n = std::min(n, left);
+  }
+  if (n == 0 || (s->flags & STMT_NO_MORE_ROWS) != 0) return static_cast<uint32_t>(ColSetInit(set, 0));
+  for (uint16_t c = 0; c < s->colCount && s->cols != nullptr; ++c) {
+    if (IsLong(s->cols[c])) n = 1;
+  }
+  if (int rc = ColSetBuild(s->cols, s->cols != nullptr ? s->colCount : 0, n, set)) {
+    return static_cast<uint32_t>(rc);
+  }
+  if (s->singleTarget >= 0 && static_cast<uint32_t>(s->singleTarget) >= set->cols_used) {
+    log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "The redirectCol is more than count of Columns");
+    return AGT_GENERAL_ERROR;
+  }
+  uint32_t perRow = s->singleTarget >= 0 ? 1 : set->cols_used;
+  if (s->fetchColLimit >= 0) perRow = static_cast<uint32_t>(s->fetchColLimit);
+  if (s->singleTarget < 0) perRow = std::min<uint32_t>(perRow, set->cols_used);
+
+  const JdbcConn* conn = s->conn;
+  uint32_t rc = 0;
+  uint32_t i = 0;
+  while (i < n) {
+    jobject rs = s->resultSet;
+    if (rs == nullptr ||
+        (s->catalogKind == kCatalogStatistics && conn != nullptr &&
+         conn->settings.jetStatisticsOff != 0)) {
+      s->flags |= STMT_NO_MORE_ROWS;
+      break;
+    }
+    uint8_t more = 0;
+    if ((rc = ResultSet::next(s, rs, &more)) != 0) break;
+    if (!more) {
+      s->flags |= STMT_NO_MORE_ROWS;
+      break;
+    }
+    if (s->catalogKind == kCatalogTypeInfo && s->requestedType != 0) {
+      int16_t type = 0;
+      if ((rc = ResultSet::getShort(s, rs, 2, &type)) != 0) break;
+      if (type >= 91 && type <= 93) type = static_cast<int16_t>(type - 82);
+      if (type != s->requestedType) continue;  // the next row goes into the same slot
+    }
+    for (uint32_t c = 0; c < perRow && rc == 0; ++c) {
+      COLSET_COL& col = set->cols[s->singleTarget >= 0 ? static_cast<uint32_t>(s->singleTarget) : c];
+      unsigned char* e = col.data + static_cast<size_t>(i) * col.elem_size;
+      rc = FillElement(s, rs, static_cast<int32_t>(c + 1), col.type, e, col.elem_size);
+      uint8_t isNull = 0;
+      if (rc == 0) rc = ResultSet::wasNull(s, rs, &isNull);
+      if (rc == 0) col.ind[i] = isNull != 0 ? COLSET_IND_NULL : 0;
+    }
+    if (rc != 0) break;
+    if ((s->catalogKind == kCatalogTables || s->catalogKind == kCatalogStatistics ||
+         s->catalogKind == kCatalogColumns) &&
+        conn != nullptr) {
+      if (conn->settings.jetDropCatalog != 0 && set->cols_used > 0) {
+        set->cols[0].ind[i] = COLSET_IND_NULL;
+      }
+      if (conn->settings.jetDropSchema != 0 && set->cols_used > 1) {
+        set->cols[1].ind[i] = COLSET_IND_NULL;
+      }
+    }
+    ++s->rowCount;
+    ++i;
+  }
+  set->rows_held = s->rowCount;
+  s->rowsFetched += s->rowCount;
+  if (rc == 0 && s->rowHook != nullptr && s->rowCount > 0) rc = s->rowHook(s, set);
+  return rc;
+}

@@ -1,0 +1,332 @@
+// Prepare, execute and the further results of an agent statement.
+#include "drv_jdbc/j-exec.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "drv_jdbc/j-common.h"
+#include "drv_jdbc/j-handles.h"
+#include "drv_jdbc/j-jni.h"
+#include "drv_jdbc/j-opt.h"
+#include "drv_jdbc/j-pending.h"
+#include "drv_jdbc/j-sql.h"
+#include "drv_jdbc/j-stmt.h"
+#include "drv_jdbc/j-wrap.h"
+#include "util/log.h"
+
+namespace {
+
+constexpr const char* kSrc = "libsrc/drv_jdbc/j-exec";
+
+void FreeValueSet(COLSET* set) {
+  if (set == nullptr) return;
+  ColSetFreeColumns(set);
+  delete set;
+}
+
+// Whether the result that the prepare produced early is still untouched:
+// nothing closed it, fetched from it or moved past it.
+bool EarlyResultIntact(const JdbcStmt* s) {
+  return (s->flags & STMT_EXECUTED) != 0 && (s->flags & STMT_NO_MORE_ROWS) == 0 &&
+         s->resultSet != nullptr && s->rowsFetched == 0;
+}
+
+bool RunsAsPlainStatement(const JdbcStmt* s) {
+  return s->kind == STMT_KIND_OTHER &&
+         (s->textFlags & (STMT_TEXT_MARKERS | STMT_TEXT_PROCCALL)) == 0;
+}
+
+// One parameter set of a statement that is not a SELECT: execute, then take
+// its result set or add its update count.
+uint32_t ExecuteSet(JdbcStmt* s, uint32_t set) {
+  if (jexec::HasParams(s)) {
+    if (uint32_t rc = setJavaParams(s, set)) return rc;
+  }
+  uint8_t isResultSet = 0;
+  uint32_t rc = RunsAsPlainStatement(s)
+                    ? Statement::execute(s, s->statement, s->sql, &isResultSet)
+                    : PreparedStatement::execute(s, s->statement, &isResultSet);
+  if (rc != 0) return rc;
+  jobject rs = nullptr;
+  if ((rc = PreparedStatement::getResultSet(s, s->statement, &rs)) != 0) return rc;
+  jexec::KeepResultSet(s, rs);
+  if (s->resultSet != nullptr) {
+    // Described afresh every time: an earlier execute may have moved on to
+    // a result of another shape.
+    if ((rc = buildColDescs(s, 'E')) != 0) return rc;
+    s->flags |= STMT_EXECUTED | STMT_RESULT_SET;
+  } else {
+    int32_t count = -1;
+    if ((rc = Statement::getUpdateCount(s, s->statement, &count)) != 0) return rc;
+    if (count > 0) s->rowCount += static_cast<uint32_t>(count);
+    s->flags |= STMT_EXECUTED | STMT_NO_MORE_ROWS;
+  }
+  ++s->executedSets;
+  return 0;
+}
+
+}  // namespace
+
+namespace jexec {
+
+uint32_t Enter(uint32_t h, JdbcStmt** out) {
+  JdbcStmt* s = AGT_Stmt(h);
+  if (s == nullptr) return AGT_BAD_HANDLE;
+  JNIEnv* env = attachJVM();
+  if (env == nullptr) return AGT_GENERAL_ERROR;
+  s->jniEnv = env;
+  if (s->conn != nullptr) s->conn->jniEnv = env;
+  *out = s;
+  return 0;
+}
+
+void FreeColDescs(JdbcStmt* s) {
+  ColDescFree(s->cols, s->colCount);
+  s->cols = nullptr;
+  s->colCount = 0;
+  s->flags &= static_cast<uint16_t>(~STMT_COLS_DESCRIBED);
+}
+
+void KeepResultSet(JdbcStmt* s, jobject rs) {
+  JNIEnv* env = s->jniEnv;
+  if (s->resultSet != nullptr) env->DeleteGlobalRef(s->resultSet);
+  s->resultSet = rs != nullptr ? env->NewGlobalRef(rs) : nullptr;
+  JC_DeleteLocal(env, rs);
+}
+
+bool HasParams(const JdbcStmt* s) { return s->paramCount > 0; }
+
+uint32_t ParamSetCount(const JdbcStmt* s) {
+  if (!HasParams(s) || s->params == nullptr) return 1;
+  return s->params->rows_held;
+}
+
+}  // namespace jexec
+
+uint32_t runStatement(JdbcStmt* s, uint32_t set) {
+  if (jexec::HasParams(s)) {
+    if (uint32_t rc = setJavaParams(s, set)) {
+      s->rowCount = set;
+      return rc;
+    }
+  }
+  uint8_t isResultSet = 0;
+  jobject rs = nullptr;
+  uint32_t rc = PreparedStatement::execute(s, s->statement, &isResultSet);
+  if (rc == 0) rc = PreparedStatement::getResultSet(s, s->statement, &rs);
+  if (rc != 0) {
+    s->rowCount = set;
+    return rc;
+  }
+  jexec::KeepResultSet(s, rs);
+  if (s->resultSet != nullptr) {
+    jexec::FreeColDescs(s);
+    if ((rc = buildColDescs(s, 'E')) != 0) return rc;
+    s->flags |= STMT_EXECUTED | STMT_RESULT_SET;
+  } else {
+    s->flags |= STMT_EXECUTED;
+  }
+  ++s->executedSets;
+  return 0;
+}
+
+extern "C" {
+
+uint32_t nopOp(uint32_t) { return 0; }
+
+uint32_t DRV_Prepare(uint32_t stmt, const char* sql) {
+  JdbcStmt* s = nullptr;
+  if (uint32_t rc = jexec::Enter(stmt, &s)) return rc;
+  if (sql == nullptr) return AGT_BAD_HANDLE;
+  JC_LocalFrame frame(s->jniEnv, jexec::kFrame);
+
+  closeStmtObjects(s);
+  s->catalogKind = 0;
+  s->rowHook = nullptr;
+  s->singleTarget = -1;
+  s->fetchColLimit = -1;
+  s->requestedType = 0;
+  s->paramCount = 0;
+  s->paramsDescribed = 0;
+
+  if (uint32_t rc = sqlStmtKind(s->conn, s, sql)) return rc;
+  if (s->kind != STMT_KIND_SELECT && s->conn != nullptr && s->conn->readOnly != 0) {
+    log_message(LOG_LEVEL_DEBUG, kSrc, __LINE__, "Non SELECT in r/o connection");
+    return EXEC_READ_ONLY;
+  }
+
+  jobject jconn = s->connRef != nullptr ? *s->connRef : nullptr;
+  bool describe = true;
+  uint32_t rc;
+  if ((s->textFlags & STMT_TEXT_PROCCALL) != 0) {
+    rc = Connection::prepareCall(s, jconn, s->sql);
+    if (rc == 0) s->flags |= STMT_PREPARE_CALL;
+  } else if (RunsAsPlainStatement(s)) {
+    rc = Connection::createStatement(s, jconn);
+    describe = false;
+  } else {
+    rc = Connection::prepareStatement(s, jconn, s->sql);
+  }
+  if (rc != 0) return rc;
+  // The stored options reach the Java statement before anything runs on it
+  // (a SELECT runs at once when it is described).
+  if ((rc = optApplyAfterCreate(s)) != 0) return rc;
+  if (s->maxRows != 0 &&
+      Statement::setMaxRows(s, s->statement, static_cast<int32_t>(s->maxRows)) != 0) {
+    errClear(&s->errors);  // the fetch keeps the limit all the same
+  }
+  if (describe && (rc = buildColDescs(s, 'P')) != 0) return rc;
+  if ((rc = defaultParamDescs(s)) != 0) return rc;
+  if (s->paramCount == 0) s->flags &= static_cast<uint16_t>(~STMT_VALUES_PENDING);
+  s->flags |= STMT_PREPARED;
+  return 0;
+}
+
+uint32_t DRV_SetParams(uint32_t stmt, COLSET* params) {
+  JdbcStmt* s = AGT_Stmt(stmt);
+  if (s == nullptr) return AGT_BAD_HANDLE;
+  if (s->params != params) {
+    FreeValueSet(s->params);
+    s->params = params;
+  }
+  s->flags |= STMT_VALUES_PENDING;
+  return 0;
+}
+
+uint32_t DRV_Execute(uint32_t stmt) {
+  JdbcStmt* s = nullptr;
+  if (uint32_t rc = jexec::Enter(stmt, &s)) return rc;
+  JC_LocalFrame frame(s->jniEnv, jexec::kFrame);
+  if ((s->flags & STMT_PREPARED) == 0) {
+    log_message(LOG_LEVEL_WARNING, kSrc, __LINE__, "execute without prior prepare");
+    return AGT_SEQUENCE_ERROR;
+  }
+  if ((s->flags & STMT_DESCRIBED_EXECUTED) != 0) {
+    s->flags &= static_cast<uint16_t>(~STMT_DESCRIBED_EXECUTED);
+    if (EarlyResultIntact(s)) return 0;
+  }
+  if (jexec::HasParams(s) && s->params == nullptr) {
+    log_message(LOG_LEVEL_WARNING, kSrc, __LINE__, "execute without prior parameters set");
+    return EXEC_NO_PARAMS;
+  }
+  resetStmtResult(s);
+  s->flags &= static_cast<uint16_t>(~STMT_OUT_REGISTERED);
+  s->executedSets = 0;
+  s->rowCount = 0;
+  if (s->kind == STMT_KIND_SELECT) {
+    if (uint32_t rc = runStatement(s, 0)) return rc;
+  } else {
+    const uint32_t sets = jexec::ParamSetCount(s);
+    for (uint32_t set = 0; set < sets; ++set) {
+      if (uint32_t rc = ExecuteSet(s, set)) {
+        s->rowCount = set;
+        return rc;
+      }
+    }
+  }
+  if ((s->flags & STMT_PREPARE_CALL) != 0 && (s->flags & STMT_OUT_REGISTERED) != 0 &&
+      s->resultSet == nullptr) {
+    return EXEC_OUT_PARAMS;
+  }
+  return 0;
+}
+
+uint32_t DRV_UnusedStmtOp(uint32_t stmt) {
+  return static_cast<uint32_t>(AGT_Stmt(stmt) != nullptr ? AGT_NOT_CAPABLE : AGT_BAD_HANDLE);
+}
+
+uint32_t DRV_BindCols(uint32_t stmt, uint16_t count, const JdbcColBind* binds) {
+  JdbcStmt* s = AGT_Stmt(stmt);
+  if (s == nullptr || (count > 0 && binds == nullptr)) return AGT_BAD_HANDLE;
+  JdbcColBind* copy = nullptr;
+  if (count > 0) {
+    copy = static_cast<JdbcColBind*>(std::malloc(sizeof(JdbcColBind) * count));
+    if (copy == nullptr) return AGT_NO_MEMORY;
+    std::memcpy(copy, binds, sizeof(JdbcColBind) * count);
+  }
+  std::free(s->binds);
+  s->binds = copy;
+  s->bindCount = count;
+  s->flags |= STMT_VALUES_PENDING;
+  return 0;
+}
+
+uint32_t DRV_MoreResults(uint32_t stmt) {
+  JdbcStmt* s = nullptr;
+  if (uint32_t rc = jexec::Enter(stmt, &s)) return rc;
+  JC_LocalFrame frame(s->jniEnv, jexec::kFrame);
+  if ((s->flags & STMT_EXECUTED) == 0) return EXEC_NO_MORE_RESULTS;
+  s->flags &= static_cast<uint16_t>(~(STMT_NO_MORE_ROWS | STMT_DESCRIBED_EXECUTED));
+  if (s->statement == nullptr) {
+    s->flags |= STMT_NO_MORE_ROWS;
+    return EXEC_NO_MORE_RESULTS;
+  }
+  const uint32_t sets = jexec::ParamSetCount(s);
+  if (s->kind == STMT_KIND_SELECT && s->executedSets > 0 && s->executedSets < sets) {
+    const uint16_t done = s->executedSets;
+    resetStmtResult(s);
+    s->executedSets = done;
+    return runStatement(s, done);
+  }
+  uint8_t more = 0;
+  int32_t count = -1;
+  if (uint32_t rc = Statement::getMoreResults(s, s->statement, &more)) return rc;
+  if (uint32_t rc = Statement::getUpdateCount(s, s->statement, &count)) return rc;
+  if (!more && count == -1) {
+    if ((s->flags & STMT_PREPARE_CALL) != 0 && (s->flags & STMT_OUT_REGISTERED) != 0) {
+      return EXEC_OUT_PARAMS;
+    }
+    s->flags |= STMT_NO_MORE_ROWS;
+    return EXEC_NO_MORE_RESULTS;
+  }
+  jexec::FreeColDescs(s);
+  JNIEnv* env = s->jniEnv;
+  if (s->rsMetaData != nullptr) {
+    env->DeleteGlobalRef(s->rsMetaData);
+    s->rsMetaData = nullptr;
+  }
+  if (s->resultSet != nullptr) {
+    if (ResultSet::close(s, s->resultSet) != 0) errClear(&s->errors);  // closed by the move already
+    env->DeleteGlobalRef(s->resultSet);
+    s->resultSet = nullptr;
+  }
+  s->flags &= static_cast<uint16_t>(~STMT_RESULT_SET);
+  s->rowsFetched = 0;
+  if (!more) {
+    s->rowCount = static_cast<uint32_t>(count);
+    s->flags |= STMT_NO_MORE_ROWS;
+    return 0;
+  }
+  jobject rs = nullptr;
+  if (uint32_t rc = PreparedStatement::getResultSet(s, s->statement, &rs)) {
+    s->rowCount = 0;
+    return rc;
+  }
+  jexec::KeepResultSet(s, rs);
+  s->rowCount = 0;
+  if (s->resultSet != nullptr) s->flags |= STMT_RESULT_SET;
+  return buildColDescs(s, 'E');
+}
+
+uint32_t DRV_PrepareExecute(uint32_t stmt, const char* sql, COLSET* params, uint16_t count,
+                            const JdbcColBind* binds) {
+  if (AGT_Stmt(stmt) == nullptr) return AGT_BAD_HANDLE;
+  uint32_t rc = 0;
+  if (sql != nullptr) rc = DRV_Prepare(stmt, sql);
+  // The value set is the statement's from here on, even when the prepare
+  // failed: nobody else frees it.
+  if (params != nullptr) {
+    const uint32_t r = DRV_SetParams(stmt, params);
+    if (rc == 0) rc = r;
+  }
+  if (rc == 0 && count != 0) rc = DRV_BindCols(stmt, count, binds);
+  if (rc == 0) rc = DRV_Execute(stmt);
+  return rc;
+}
+
+uint32_t DRV_Cancel(uint32_t stmt) {
+  return AGT_Stmt(stmt) != nullptr ? 0u : static_cast<uint32_t>(AGT_BAD_HANDLE);
+}
+
+}  // extern "C"

@@ -1,0 +1,101 @@
+// The statement side of the agent: preparing a text on the JDBC connection,
+// executing it once per parameter set, describing its result columns from
+// ResultSetMetaData, fetching rows into a row buffer (COLSET) and stepping
+// to further results; and the few statement slots that need no Java.
+//
+// Every slot takes the agent's statement handle first (21 for one the agent
+// does not hold), attaches the calling thread (15 when it cannot) and works
+// inside a JNI local frame of 256 references. Java failures come back with
+// their diagnostic posted on the statement.
+#ifndef QMR_DRV_JDBC_J_EXEC_H
+#define QMR_DRV_JDBC_J_EXEC_H
+
+#include <cstdint>
+
+#include "drv_jdbc/drv_agent.h"
+#include "drv_jdbc/j-records.h"
+
+// Results of these slots besides the shared ones of drv_agent.h.
+enum : uint32_t {
+  EXEC_NO_PARAMS = 48,        // parameters expected, none handed over
+  EXEC_NO_MORE_RESULTS = 73,
+  EXEC_OUT_PARAMS = 80,       // output parameters pending, no result set
+  EXEC_READ_ONLY = 95,        // not a SELECT on a read-only connection
+};
+
+// Inline limit of character, wide and binary columns (bytes of precision);
+// larger ones are kept out of line.
+constexpr uint32_t EXEC_INLINE_LIMIT = 60000;
+
+// What the describe of one column takes from ResultSetMetaData and from the
+// statement's connection. No Java: the rules of the type table alone.
+struct ColumnFacts {
+  int32_t javaType = 0;
+  int32_t precision = 0;
+  int32_t scale = 0;
+  int32_t displaySize = 0;
+};
+struct DescribeRules {
+  uint32_t wide = 0;         // the statement's UTF-8 mode: wide character types
+  uint32_t odbcVersion = 2;  // 3 gives the ODBC 3 date and time types
+  uint32_t teradata = 0;
+  int32_t longVarcharToVarchar = -1;  // PLCHR2VCHR
+  uint32_t nullSizeOfChar = 0;        // PNSOSC
+  uint32_t negPrecFix = 0;            // NEGPRECFIX
+  uint32_t jet = 0;                   // JET
+};
+DescribeRules describeRulesOf(const JdbcStmt* s);
+
+// The SQL type a Java type is described with.
+int32_t sqlTypeOfJava(int32_t javaType, int32_t precision, uint32_t wide);
+
+// Fills the type part of a description (described and delivered SQL type,
+// precision, scale, display size, value type code and element length) from
+// the column's facts. The name and the flags are left as they are.
+void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDesc* d);
+
+// Describes the statement's result columns: mode 'P' at prepare (a SELECT
+// without markers is executed right away), mode 'E' for an executed result.
+// 0 or a failure code.
+uint32_t buildColDescs(JdbcStmt* s, char mode);
+
+// Executes parameter set `set` of a SELECT and takes its result.
+uint32_t runStatement(JdbcStmt* s, uint32_t set);
+
+// The check that always passes (for the scrollable cursor library).
+extern "C" uint32_t nopOp(uint32_t h);
+
+extern "C" {
+uint32_t DRV_Prepare(uint32_t stmt, const char* sql);                      // 11
+uint32_t DRV_SetParams(uint32_t stmt, COLSET* params);                     // 12
+uint32_t DRV_Execute(uint32_t stmt);                                       // 13
+uint32_t DRV_UnusedStmtOp(uint32_t stmt);                                  // 14
+uint32_t DRV_BindCols(uint32_t stmt, uint16_t count, const JdbcColBind* binds);  // 18
+uint32_t DRV_Fetch(uint32_t stmt, uint16_t rows, COLSET* set);             // 19
+uint32_t DRV_MoreResults(uint32_t stmt);                                   // 24
+uint32_t DRV_PrepareExecute(uint32_t stmt, const char* sql, COLSET* params, uint16_t count,
+                            const JdbcColBind* binds);                     // 43
+uint32_t DRV_Cancel(uint32_t stmt);                                        // 53
+}
+
+// Shared by the statement slots' sources.
+namespace jexec {
+
+constexpr int kFrame = 256;
+
+// The statement of a handle with its thread attached and its JNI
+// environment refreshed: 0, 21 or 15.
+uint32_t Enter(uint32_t h, JdbcStmt** out);
+
+// Frees the column descriptions and clears flag 0x0080.
+void FreeColDescs(JdbcStmt* s);
+// Keeps rs (a local reference, or null) as the statement's result set,
+// releasing the one held before.
+void KeepResultSet(JdbcStmt* s, jobject rs);
+// Parameter sets of the held value set (1 without parameters).
+uint32_t ParamSetCount(const JdbcStmt* s);
+bool HasParams(const JdbcStmt* s);
+
+}  // namespace jexec
+
+#endif

@@ -1,0 +1,58 @@
+// Statement kinds and the scan of a statement's text: the kind (SELECT, data
+// change, other), the '?' parameter markers, and the ODBC escape clauses.
+// The JDBC driver gets the text with its escape clauses as they are and
+// translates them itself; the scan only blanks out {fn null()} forms, checks
+// that every escape clause is closed and logs the scalar functions it meets.
+//
+// Lexical rules of the scan: text in '...' or "..." literals (a doubled quote
+// stays inside) and in comments (-- to the end of the line, /* ... */) is
+// never code. Escape clauses are {...} or the comment form --*( ... --*),
+// and nest. Markers count everywhere outside literals and comments, also
+// inside escape clauses ({call p(?, ?)} has two): every one of them is a
+// parameter of the JDBC statement.
+//
+// No Java here: the scan works on a statement record's text fields only.
+#ifndef QMR_DRV_JDBC_J_SQL_H
+#define QMR_DRV_JDBC_J_SQL_H
+
+#include <cstdint>
+#include <string>
+
+#include "drv_jdbc/j-records.h"
+
+// Statement kinds (JdbcStmt::kind).
+enum : uint16_t {
+  STMT_KIND_SELECT = 1,
+  STMT_KIND_DML = 2,  // INSERT, UPDATE or DELETE
+  STMT_KIND_OTHER = 3,
+};
+
+// Result of a scan whose text leaves an escape clause open ("37000").
+constexpr uint32_t SQL_ERR_OPEN_ESCAPE = 68;
+
+// Keeps a copy of text (leading white space skipped, {fn null()} forms
+// blanked) as the statement's original text, scans it and sets the kind,
+// the marker count and the text flags. 0; 68 when an escape clause is still
+// open at the end (the copy is kept all the same); 21 for a null text or
+// statement. The connection is not read today (kept for the callers' shape).
+uint32_t sqlStmtKind(const JdbcConn* conn, JdbcStmt* info, const char* text);
+
+// One scan of a text, changing it in place: each {fn null()} form (also
+// {fn()} and {fn (null)}, any case, with white space and parentheses up to
+// its '}') is overwritten with "null" and blanks, so the text keeps its
+// length. With info, its text flags and kind are cleared first and the
+// marker count and flag 0x2 are set from the scan. 0 or 68.
+uint32_t translateEscapes(char* text, JdbcStmt* info);
+
+// What the scan does with the body of a closed escape clause (without its
+// braces or comment markers): a scalar-function escape other than CONVERT is
+// logged as unknown at level 4. commentForm: the body of a --*( ... --*)
+// clause, which may start with a "vendor(...), product(...)," prefix.
+void translateEscapeBody(const std::string& body, bool commentForm);
+
+// The kind of a text (white space, comments and, for SELECT, opening
+// parentheses before the keyword are skipped; a keyword ends at any
+// character that cannot continue a name).
+uint16_t sqlKindOf(const char* text);
+
+#endif
