@@ -7,6 +7,7 @@
 #include <new>
 #include <vector>
 
+#include "driver/connstr.h"
 #include "driver/desc.h"
 #include "driver/dispatch.h"
 #include "driver/ops.h"
@@ -100,6 +101,14 @@ ConnHandle* CONN_Alloc(EnvHandle* env) {
 
 void CONN_Reset(ConnHandle* conn) { conn->infoCache.reset(); }
 
+void CONN_FreeConnectTexts(ConnHandle* conn) {
+  for (std::string* s : {&conn->dsn, &conn->uid, &conn->dbpath, &conn->dbopts, &conn->dbhost,
+                         &conn->portText, &conn->svtype, &conn->options, &conn->text10}) {
+    s->clear();
+  }
+  CS_Wipe(conn->pwd);
+}
+
 int32_t ConnClose(ConnHandle* conn) {
   if (conn->state == kConnConnected) {
     // Statement numbers leave their table before any statement is torn down,
@@ -125,6 +134,11 @@ int32_t ConnClose(ConnHandle* conn) {
     conn->agentEnv = 0;
     conn->agentConn = 0;
   }
+  conn->translateLib.clear();
+  conn->hasTranslateLib = false;
+  conn->opTableKind = 0;
+  conn->opTableCount = 0;
+  conn->opTableRows = nullptr;
   DESC_FreeExplicitOf(conn);
   CONN_Reset(conn);
   return 0;
@@ -136,7 +150,8 @@ void CONN_Free(ConnHandle* conn) {
     if (conn->handle != 0) HT_Free(&gConnTable, conn->handle);
     unlinkFromEnv(conn);
   }
-  conn->dsn.clear();
+  CONN_FreeConnectTexts(conn);
+  conn->appName.clear();
   DIAG_Clear(&conn->diag);
   conn->tag = kTagReleased;
   conn->state = kConnReleased;

@@ -12,6 +12,8 @@
 ConnHandle* CONN_Alloc(EnvHandle* env);
 // Information-answer caches back to "not set".
 void CONN_Reset(ConnHandle* conn);
+// Frees the connect texts (the password wiped first).
+void CONN_FreeConnectTexts(ConnHandle* conn);
 // Closes and frees the statements, disconnects the agent, frees the
 // connection's explicit descriptors. 0 or an internal error code.
 int32_t ConnClose(ConnHandle* conn);
@@ -19,6 +21,21 @@ int32_t ConnClose(ConnHandle* conn);
 // kTagReleased. The memory is freed by whoever holds the record last (the
 // dispatcher after the call, or the environment's close).
 void CONN_Free(ConnHandle* conn);
+
+// Brings an allocated connection to connected through its agent: registers
+// the agent, initialises it (DRV_Init), opens the agent connection from the
+// connect texts (DRV_Connect), reads the agent's capabilities and sets the
+// connection options. mode 'W' marks a connect through a UTF-16 entry point.
+// Success leaves state 2 and pending code 0; failure leaves state 1, and the
+// agent's messages followed by the driver's own on the connection.
+void ConnOpen(ConnHandle* conn, int mode);
+// Asks the agent for the operation table of the connection's request kind
+// (opTableKind); on failure the kind becomes 0. The agent's code.
+uint32_t GetOpTable(ConnHandle* conn);
+
+// The registration ConnOpen runs (default DRV_RegisterAgent). Core tests put
+// a fake agent behind their connections with it; null restores the default.
+void CONN_SetAgentRegistrar(int (*registrar)(DRV_Agent* agent));
 
 // Pull the agent's messages into the connection's list (or the statement's
 // when given); the number of messages pulled.

@@ -4,9 +4,7 @@
 #include "driver/ops.h"
 #include "driver/pending_result.h"
 
-// Connect, connection options and information.
-QMR_NOT_BUILT_OP(DRV_DriverConnectOp, ConnHandle)
-QMR_NOT_BUILT_OP(DRV_ConnectOp, ConnHandle)
+// Connection options and information.
 QMR_NOT_BUILT_OP(DRV_SetConnectOptionOp, ConnHandle)
 QMR_NOT_BUILT_OP(DRV_GetConnectOptionOp, ConnHandle)
 QMR_NOT_BUILT_OP(DRV_SetConnectAttrOp, ConnHandle)

@@ -87,6 +87,18 @@ struct ConnHandle {
   EnvHandle* env = nullptr;
 
   std::string dsn;  // data-source name; empty when none
+  // Connect texts the connect path fills (driver/connect.*); they stay
+  // until the next connect or the release (the password is wiped then).
+  std::string uid;
+  std::string pwd;
+  std::string dbpath;   // cn_dbpath: the JDBC Driver or DataSource class
+  std::string dbopts;   // cn_dbopts: the JDBC URL or property text
+  std::string dbhost;   // cn_dbhost
+  std::string portText;
+  std::string svtype;   // cn_svtype
+  std::string options;  // options text
+  std::string text10;
+  uint32_t cn_fetchSize = 0;
 
   uint16_t flags = kConnAutoCommit;
   uint32_t loginTimeout = 120;

@@ -1,0 +1,58 @@
+// Loading and calling the login-dialog library.
+#include "driver/login.h"
+
+#include <cstdint>
+#include <mutex>
+
+#include "platform/dynlib.h"
+#include "util/log.h"
+
+namespace {
+
+constexpr const char* kDefaultName = "libuidlg32w.so";
+
+typedef int32_t (*QmrLOGIN_t)(void* window, const char* driver, const char* connStr,
+                              char** result, int mode);
+typedef void (*QmrLOGIN_Free_t)(char* result);
+
+std::mutex gLock;
+std::string gName = kDefaultName;
+void* gModule = nullptr;  // never unloaded
+
+}  // namespace
+
+void LOGIN_SetLibraryName(const char* name) {
+  std::lock_guard<std::mutex> g(gLock);
+  gName = name != nullptr ? name : kDefaultName;
+  gModule = nullptr;
+}
+
+LoginOutcome LOGIN_Prompt(void* window, const char* driver, const char* connStr, int mode,
+                          std::string* out, std::string* why) {
+  void* module = nullptr;
+  std::string name;
+  {
+    std::lock_guard<std::mutex> g(gLock);
+    if (gModule == nullptr) gModule = plat::dl_open(gName.c_str());
+    module = gModule;
+    name = gName;
+  }
+  if (module == nullptr) {
+    *why = "Unable to load the login dialog " + name + ": " + plat::dl_last_error();
+    LOG_AT(LOG_LEVEL_ERROR, "%s", why->c_str());
+    return LoginOutcome::Unavailable;
+  }
+  auto login = reinterpret_cast<QmrLOGIN_t>(plat::dl_symbol(module, "QmrLOGIN"));
+  auto release = reinterpret_cast<QmrLOGIN_Free_t>(plat::dl_symbol(module, "QmrLOGIN_Free"));
+  if (login == nullptr || release == nullptr) {
+    *why = "The login dialog " + name + " lacks QmrLOGIN or QmrLOGIN_Free";
+    LOG_AT(LOG_LEVEL_ERROR, "%s", why->c_str());
+    return LoginOutcome::Unavailable;
+  }
+  char* result = nullptr;
+  const int32_t rc = login(window, driver, connStr, &result, mode);
+  const bool ok = rc == 1 && result != nullptr;
+  if (ok) *out = result;
+  release(result);
+  return ok ? LoginOutcome::Confirmed : LoginOutcome::Cancelled;
+}

@@ -1,0 +1,137 @@
+// Late binding of the ODBC installer library.
+#include "driver/odbcinst.h"
+
+#include <dlfcn.h>
+#include <link.h>
+#include <unistd.h>
+
+#include <mutex>
+#include <string>
+
+#include "driver/startup.h"
+#include "platform/dynlib.h"
+#include "util/log.h"
+
+namespace {
+
+constexpr const char* kDefaultName = "libodbcinst.so.2";
+constexpr const char* kCaption = "ODBC Installer Error";
+constexpr unsigned kIconInformation = 64;
+
+// The module is written once per successful load; the connect path holds the
+// connect lock, but the distributed-transaction code reads values too.
+std::mutex gLock;
+void* gModule = nullptr;
+std::string gName = kDefaultName;
+
+std::string LoadedPath(void* module) {
+  struct link_map* map = nullptr;
+  if (module != nullptr && dlinfo(module, RTLD_DI_LINKMAP, &map) == 0 && map != nullptr &&
+      map->l_name != nullptr && map->l_name[0] != '\0') {
+    return map->l_name;
+  }
+  return gName;
+}
+
+std::string ProgramPath() {
+  char buf[4096];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return "?";
+  buf[n] = '\0';
+  return buf;
+}
+
+template <class Fn>
+Fn Proc(const char* name) {
+  return reinterpret_cast<Fn>(INST_GetProc(name));
+}
+
+}  // namespace
+
+void* INST_LoadInstaller() {
+  std::string name;
+  {
+    std::lock_guard<std::mutex> g(gLock);
+    name = gName;
+  }
+  void* h = plat::dl_open(name.c_str());
+  if (h == nullptr) {
+    log_message(LOG_LEVEL_ERROR, __FILE__, __LINE__, "%s", plat::dl_last_error().c_str());
+  }
+  return h;
+}
+
+void* INST_GetProc(const char* name) {
+  void* module = nullptr;
+  {
+    std::lock_guard<std::mutex> g(gLock);
+    module = gModule;
+  }
+  if (module == nullptr) {
+    module = INST_LoadInstaller();
+    if (module == nullptr) {
+      const std::string text = "The ODBC installer DLL (" + std::string(INST_LibraryName()) +
+                               ") is not installed on this system.";
+      DRV_MessageBox(text.c_str(), kCaption, kIconInformation);
+      return nullptr;
+    }
+    std::lock_guard<std::mutex> g(gLock);
+    if (gModule == nullptr) gModule = module;
+  }
+  void* fn = plat::dl_symbol(module, name);
+  if (fn == nullptr) {
+    const std::string text = "The program " + ProgramPath() +
+                             ", or one of its DLLs attempted to call the function " + name +
+                             " which is not supported in the loaded ODBC installer DLL (" +
+                             LoadedPath(module) + ").  Press OK to proceed.";
+    DRV_MessageBox(text.c_str(), kCaption, kIconInformation);
+  }
+  return fn;
+}
+
+void INST_SetLibraryName(const char* name) {
+  std::lock_guard<std::mutex> g(gLock);
+  gName = name != nullptr ? name : kDefaultName;
+  gModule = nullptr;  // never unloaded: a caller may still hold one of its functions
+}
+
+const char* INST_LibraryName() {
+  static thread_local std::string copy;
+  std::lock_guard<std::mutex> g(gLock);
+  copy = gName;
+  return copy.c_str();
+}
+
+// ---------------------------------------------------------------------------
+// Forwarders.
+
+int INST_GetPrivateProfileString(const char* section, const char* key, const char* dflt,
+                                 char* buf, int size, const char* file) {
+  using Fn = int (*)(const char*, const char*, const char*, char*, int, const char*);
+  Fn fn = Proc<Fn>("SQLGetPrivateProfileString");
+  return fn != nullptr ? fn(section, key, dflt, buf, size, file) : 0;
+}
+
+int INST_GetPrivateProfileStringW(const char16_t* section, const char16_t* key,
+                                  const char16_t* dflt, char16_t* buf, int size,
+                                  const char16_t* file) {
+  using Fn = int (*)(const char16_t*, const char16_t*, const char16_t*, char16_t*, int,
+                     const char16_t*);
+  Fn fn = Proc<Fn>("SQLGetPrivateProfileStringW");
+  return fn != nullptr ? fn(section, key, dflt, buf, size, file) : 0;
+}
+
+int INST_ReadFileDSN(const char* file, const char* app, const char* key, char* buf,
+                     uint16_t size, uint16_t* len) {
+  using Fn = int (*)(const char*, const char*, const char*, char*, uint16_t, uint16_t*);
+  Fn fn = Proc<Fn>("SQLReadFileDSN");
+  return fn != nullptr ? fn(file, app, key, buf, size, len) : 0;
+}
+
+int INST_ReadFileDSNW(const char16_t* file, const char16_t* app, const char16_t* key,
+                      char16_t* buf, uint16_t size, uint16_t* len) {
+  using Fn = int (*)(const char16_t*, const char16_t*, const char16_t*, char16_t*, uint16_t,
+                     uint16_t*);
+  Fn fn = Proc<Fn>("SQLReadFileDSNW");
+  return fn != nullptr ? fn(file, app, key, buf, size, len) : 0;
+}
