@@ -6,7 +6,7 @@ set -eu
 PACKAGES="
   cmake make g++ pkg-config
   googletest libgtest-dev libgmock-dev
-  unixodbc unixodbc-dev odbcinst
+  unixodbc unixodbc-dev odbcinst python3-pyodbc
   flex bison
   clang libclang-rt-14-dev
   openjdk-17-jdk-headless
