@@ -182,7 +182,7 @@ TEST_F(AgentHandles, WrongKindOrFreedHandleGives21) {
   EXPECT_EQ(21u, t.DRV_Commit(stmtH));
   EXPECT_EQ(21u, t.DRV_Execute(connH));
   EXPECT_EQ(21u, t.DRV_Term(connH));
-  EXPECT_EQ(43u, t.DRV_Execute(stmtH));  // held, but not written yet
+  EXPECT_EQ(43u, t.DRV_UnusedStmtOp(stmtH));  // held: the unused slot is not capable
   HT_Free(&gAgentStmtTable, stmtH);
   for (uint32_t rc : {t.DRV_Execute(stmtH), t.DRV_Prepare(stmtH, "select 1"),
                       t.DRV_FreeStmt(stmtH), t.DRV_Cancel(stmtH),
