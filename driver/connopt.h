@@ -10,6 +10,7 @@
 #define QMR_DRIVER_CONNOPT_H
 
 #include <cstdint>
+#include <string>
 
 #include "driver/dispatch.h"
 #include "driver/handles.h"
@@ -46,5 +47,11 @@ int32_t CONN_ApplyPendingOptions(ConnHandle* conn);
 // marker ('A' or 'W'); text values of mode 'W' are UTF-16.
 DRV_Return CONN_SetOption(ConnHandle* conn, uint16_t option, uint64_t value, int mode);
 DRV_Return CONN_GetOption(ConnHandle* conn, uint16_t option, void* value, int mode);
+
+// Between the module's files: the current value of a text option (105
+// trace file, 106 translation library, 109 current catalog) as UTF-8.
+// SQL_SUCCESS; SQL_NO_DATA when no translation library is set; SQL_ERROR
+// with the pending code set.
+DRV_Return CONN_OptionText(ConnHandle* conn, uint16_t option, std::string* out);
 
 #endif

@@ -5,12 +5,6 @@
 #include "driver/pending_result.h"
 
 // Connection options and information.
-QMR_NOT_BUILT_OP(DRV_SetConnectOptionOp, ConnHandle)
-QMR_NOT_BUILT_OP(DRV_GetConnectOptionOp, ConnHandle)
-QMR_NOT_BUILT_OP(DRV_SetConnectAttrOp, ConnHandle)
-QMR_NOT_BUILT_OP(DRV_GetConnectAttrOp, ConnHandle)
-QMR_NOT_BUILT_OP(DRV_GetFunctionsOp, ConnHandle)
-QMR_NOT_BUILT_OP(DRV_GetInfoOp, ConnHandle)
 QMR_NOT_BUILT_OP(DRV_NativeSqlOp, ConnHandle)
 
 // Statements, results and parameters.

@@ -150,8 +150,10 @@ struct ConnHandle {
   // applied again (CONN_ApplyPendingOptions), so an explicit choice holds.
   int32_t wantAutoCommit = -1;
   int32_t wantAccessMode = -1;
+  bool wantCatalog = false;  // currentCatalog was set and is applied at connect
   void* dtcResource = nullptr;  // transaction-resource object of an enlistment
   uint32_t dtcEnlisted = 0;
+  void* xaData = nullptr;  // the distributed-transaction code's word for this connection
 
   // The agent's value-type table, asked at connect (GetOpTable, kind 1); the
   // rows stay the agent's. Kind 0: none.

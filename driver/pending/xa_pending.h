@@ -18,5 +18,13 @@ void RD_Trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
 int32_t RD_TraceHResult(int32_t hr);
 // Reference count after the release; -1 for no object.
 int32_t RD_Release(void* resource);
+// The enlistment object of a connection (one reference), or null; the
+// caller frees the connect text afterwards.
+struct DRV_Agent;
+void* RD_Create(void* transaction, uint32_t agentEnv, uint32_t agentConn, DRV_Agent* agent,
+                void* xaDataWord, void* callLock, const char* connectText);
+// 0 on success, -1 on failure or for a null object.
+int RD_Connect(void* resource);
+int RD_Enlist(void* resource);
 
 #endif

@@ -1,0 +1,150 @@
+// Connection attributes, ODBC 3 form, and the four operations behind the
+// option and attribute call descriptors. The ODBC 3 calls answer a few
+// attributes themselves and hand the rest to the ODBC 2 cores.
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstring>
+#include <string>
+
+#include "driver/connopt.h"
+#include "driver/connopt_text.h"
+#include "driver/ops.h"
+
+namespace {
+
+constexpr int32_t kNotSupported = 1;  // IM001
+constexpr int32_t kTruncated = 19;
+constexpr int32_t kBadLength = 25;
+constexpr int32_t kOptionRange = 27;
+constexpr int32_t kNotCapable = 43;
+
+// Attributes the ODBC 2 setter takes as they are.
+bool PassedToSetOption(int32_t a) {
+  return (a >= 0 && a <= 3) || (a >= 5 && a <= 8) || (a >= 10 && a <= 12) || a == 14 ||
+         (a >= 101 && a <= 108) || (a >= 110 && a <= 112) || a == 1051 ||
+         a == SQL_ATTR_ENLIST_IN_DTC || a == 1280 || a == 1281;
+}
+
+// Attributes whose value is a text the application passes with a length.
+bool TextAttribute(int32_t a) {
+  return a == SQL_ATTR_TRACEFILE || a == SQL_ATTR_TRANSLATE_LIB ||
+         a == SQL_ATTR_CURRENT_CATALOG || a == 1051;
+}
+
+DRV_Return Fail(ConnHandle* c, int32_t code) {
+  c->diag.pending = code;
+  return SQL_ERROR;
+}
+
+DRV_Return SetAttr(ConnHandle* c, int32_t attribute, void* value, int32_t length, int mode) {
+  if (attribute == SQL_ATTR_ASYNC_ENABLE) {
+    // Statements read the connection's value when asked for theirs.
+    c->asyncEnable = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(value));
+    return SQL_SUCCESS;
+  }
+  if (attribute == SQL_ATTR_CONNECTION_TIMEOUT || attribute == SQL_ATTR_AUTO_IPD ||
+      attribute == SQL_ATTR_METADATA_ID) {
+    return Fail(c, kNotSupported);
+  }
+  if (TextAttribute(attribute) && value != nullptr && length != SQL_NTS) {
+    // A counted text becomes a terminated one of exactly that length (in
+    // the caller's width) before the ODBC 2 core sees it.
+    if (length < 0) return Fail(c, kBadLength);
+    if (mode == kWidthWide) {
+      std::u16string copy(static_cast<const char16_t*>(value), static_cast<size_t>(length) / 2);
+      return CONN_SetOption(c, static_cast<uint16_t>(attribute),
+                            reinterpret_cast<uintptr_t>(copy.c_str()), mode);
+    }
+    std::string copy(static_cast<const char*>(value), static_cast<size_t>(length));
+    return CONN_SetOption(c, static_cast<uint16_t>(attribute),
+                          reinterpret_cast<uintptr_t>(copy.c_str()), mode);
+  }
+  if (attribute == SQL_ATTR_CURRENT_CATALOG || PassedToSetOption(attribute)) {
+    return CONN_SetOption(c, static_cast<uint16_t>(attribute), reinterpret_cast<uintptr_t>(value),
+                          mode);
+  }
+  return Fail(c, kOptionRange);
+}
+
+DRV_Return Put32(void* value, uint32_t v) {
+  if (value != nullptr) std::memcpy(value, &v, sizeof v);
+  return SQL_SUCCESS;
+}
+
+DRV_Return GetAttr(ConnHandle* c, int32_t attribute, void* value, int32_t size, int32_t* length,
+                   int mode) {
+  switch (attribute) {
+    case 0:  // SQL_QUERY_TIMEOUT as a connection default (ODBC 2 only)
+      if (c->env != nullptr && c->env->odbcVersion >= 3) return Fail(c, kNotSupported);
+      // TEMPORARY: the connection's statement defaults arrive with the
+      // statement options.
+      return Fail(c, kNotCapable);
+    case SQL_ATTR_ASYNC_ENABLE:
+      return Put32(value, c->asyncEnable);
+    case SQL_ATTR_CONNECTION_DEAD:
+    case SQL_ATTR_AUTO_IPD:
+      return Put32(value, 0);
+    case SQL_ATTR_TRACEFILE:
+    case SQL_ATTR_TRANSLATE_LIB:
+    case SQL_ATTR_CURRENT_CATALOG: {
+      std::string text;
+      const DRV_Return rc = CONN_OptionText(c, static_cast<uint16_t>(attribute), &text);
+      if (rc != SQL_SUCCESS) return rc;
+      if (size < 0 && value != nullptr) return Fail(c, kBadLength);
+      int64_t full = 0;
+      const int cut = OPT_WriteText(text, value, size, mode, &full);
+      if (length != nullptr) *length = static_cast<int32_t>(full > INT32_MAX ? INT32_MAX : full);
+      if (cut == 0) return SQL_SUCCESS;
+      c->diag.pending = kTruncated;
+      return SQL_SUCCESS_WITH_INFO;
+    }
+    case SQL_ATTR_CONNECTION_TIMEOUT:
+    case SQL_ATTR_METADATA_ID:
+      return Fail(c, kNotSupported);
+    default:
+      break;
+  }
+  if (attribute == 1 || (attribute >= 101 && attribute <= 104) || attribute == 107 ||
+      attribute == 108 || (attribute >= 110 && attribute <= 112)) {
+    return CONN_GetOption(c, static_cast<uint16_t>(attribute), value, mode);
+  }
+  return Fail(c, kOptionRange);
+}
+
+}  // namespace
+
+DRV_Return DRV_SetConnectOptionOp(void* h, va_list args) {
+  auto* c = static_cast<ConnHandle*>(h);
+  const auto option = static_cast<uint16_t>(va_arg(args, int));
+  const auto value = static_cast<uint64_t>(va_arg(args, unsigned long));
+  const int mode = va_arg(args, int);
+  return CONN_SetOption(c, option, value, mode);
+}
+
+DRV_Return DRV_GetConnectOptionOp(void* h, va_list args) {
+  auto* c = static_cast<ConnHandle*>(h);
+  const auto option = static_cast<uint16_t>(va_arg(args, int));
+  void* value = va_arg(args, void*);
+  const int mode = va_arg(args, int);
+  return CONN_GetOption(c, option, value, mode);
+}
+
+DRV_Return DRV_SetConnectAttrOp(void* h, va_list args) {
+  auto* c = static_cast<ConnHandle*>(h);
+  const int32_t attribute = va_arg(args, int);
+  void* value = va_arg(args, void*);
+  const int32_t length = va_arg(args, int);
+  const int mode = va_arg(args, int);
+  return SetAttr(c, attribute, value, length, mode);
+}
+
+DRV_Return DRV_GetConnectAttrOp(void* h, va_list args) {
+  auto* c = static_cast<ConnHandle*>(h);
+  const int32_t attribute = va_arg(args, int);
+  void* value = va_arg(args, void*);
+  const int32_t size = va_arg(args, int);
+  auto* length = va_arg(args, int32_t*);
+  const int mode = va_arg(args, int);
+  return GetAttr(c, attribute, value, size, length, mode);
+}

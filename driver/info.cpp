@@ -1,0 +1,167 @@
+// SQLGetInfo: the types the core answers itself, the SQL_CONVERT_ masks, and
+// the agent's answers kept per connection.
+#include "driver/info.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "driver/conn.h"
+#include "driver/connopt_text.h"
+#include "driver/ops.h"
+
+namespace {
+
+constexpr int32_t kTruncated = 19;
+constexpr int32_t kBadLength = 25;
+constexpr int32_t kInfoRange = 31;
+constexpr int32_t kNotOpen = 52;
+constexpr uint32_t kAgentNotAnswered = 1;
+constexpr uint16_t kAgentTextRoom = 4096;
+constexpr uint16_t kCoreVersionType = 1750;
+constexpr char kDriverOdbcVersion[] = "03.50";
+
+struct Call {
+  ConnHandle* conn;
+  uint16_t type;
+  void* value;
+  int16_t size;
+  SQLSMALLINT* length;
+  int mode;
+};
+
+DRV_Return Fail(ConnHandle* c, int32_t code) {
+  c->diag.pending = code;
+  return SQL_ERROR;
+}
+
+template <class T>
+DRV_Return PutNumber(const Call& k, T v) {
+  if (k.value != nullptr) std::memcpy(k.value, &v, sizeof v);
+  if (k.length != nullptr) *k.length = static_cast<SQLSMALLINT>(sizeof v);
+  return SQL_SUCCESS;
+}
+
+DRV_Return PutText(const Call& k, const std::string& text) {
+  if (k.size < 0 && k.value != nullptr) return Fail(k.conn, kBadLength);
+  int64_t full = 0;
+  const int cut = OPT_WriteText(text, k.value, k.size, k.mode, &full);
+  if (k.length != nullptr) *k.length = static_cast<SQLSMALLINT>(full > 32767 ? 32767 : full);
+  if (cut == 0) return SQL_SUCCESS;
+  k.conn->diag.pending = kTruncated;
+  return SQL_SUCCESS_WITH_INFO;
+}
+
+bool IsConvertType(uint16_t t) {
+  return (t >= SQL_CONVERT_BIGINT && t <= SQL_CONVERT_LONGVARBINARY) || t == SQL_CONVERT_WCHAR ||
+         t == SQL_CONVERT_WLONGVARCHAR || t == SQL_CONVERT_WVARCHAR;
+}
+
+// The agent's failure becomes the call's, with its messages.
+DRV_Return AgentFail(ConnHandle* c, uint32_t code) {
+  c->diag.pending = static_cast<int32_t>(code);
+  if (code != kAgentNotAnswered) DRV_PullErrors(c, nullptr);
+  return SQL_ERROR;
+}
+
+uint32_t AskAgent(ConnHandle* c, uint32_t request, void* buf, uint16_t size) {
+  const DRV_OpTable* ops = c->agent.ops;
+  if (ops == nullptr || ops->DRV_GetInfo == nullptr) return kAgentNotAnswered;
+  uint16_t length = 0;
+  return ops->DRV_GetInfo(c->agentConn, request, buf, size, &length);
+}
+
+// A numeric answer of the agent, from the cache when it was asked before.
+DRV_Return AgentNumber(const Call& k, InfoForm form, int slot) {
+  ConnInfoCache& cache = k.conn->infoCache;
+  uint32_t v = 0;
+  bool cached = false;
+  if (form == InfoForm::Short) {
+    cached = cache.shorts[slot] != -1;
+    v = static_cast<uint16_t>(cache.shorts[slot]);
+  } else {
+    cached = cache.ints[slot] != -1;
+    v = static_cast<uint32_t>(cache.ints[slot]);
+  }
+  if (!cached) {
+    const uint32_t code = AskAgent(k.conn, kInfoAgentNumber | k.type, &v, sizeof v);
+    if (code != 0) return AgentFail(k.conn, code);
+    if (form == InfoForm::Short) {
+      cache.shorts[slot] = static_cast<int16_t>(v);
+    } else {
+      cache.ints[slot] = static_cast<int32_t>(v);
+    }
+  }
+  switch (form) {
+    case InfoForm::Short: return PutNumber(k, static_cast<uint16_t>(v));
+    case InfoForm::Handle: return PutNumber(k, static_cast<uint64_t>(v));
+    default: return PutNumber(k, v);
+  }
+}
+
+DRV_Return AgentText(const Call& k, int slot) {
+  std::unique_ptr<std::string>& entry = k.conn->infoCache.texts[slot];
+  // The database name follows the connection's current catalog: never kept.
+  const bool keep = k.type != SQL_DATABASE_NAME;
+  if (keep && entry != nullptr) return PutText(k, *entry);
+  char buf[kAgentTextRoom] = {};
+  const uint32_t code = AskAgent(k.conn, kInfoAgentText | k.type, buf, sizeof buf);
+  if (code != 0) return AgentFail(k.conn, code);
+  buf[sizeof buf - 1] = '\0';
+  std::string text(buf);
+  if (keep) entry = std::make_unique<std::string>(text);
+  return PutText(k, text);
+}
+
+DRV_Return GetInfo(const Call& k) {
+  ConnHandle* c = k.conn;
+  switch (k.type) {
+    case kCoreVersionType:
+      return PutNumber(k, uint32_t{3});
+    case SQL_DATA_SOURCE_NAME:
+      return PutText(k, c->dsn);
+    case SQL_ODBC_API_CONFORMANCE:
+      return PutNumber(k, uint16_t{SQL_OAC_LEVEL1});
+    case SQL_DRIVER_ODBC_VER:
+      return PutText(k, kDriverOdbcVersion);
+    default:
+      break;
+  }
+  const bool connected = c->state == kConnConnected;
+  if (IsConvertType(k.type)) {
+    int slot = -1;
+    if (connected && c->cap0x200 != 0 && INFO_Form(k.type, &slot) == InfoForm::Int) {
+      return AgentNumber(k, InfoForm::Int, slot);
+    }
+    return PutNumber(k, INFO_ConvertMask(c, k.type, k.mode));
+  }
+  if (!connected) return Fail(c, kNotOpen);
+  int slot = -1;
+  const InfoForm form = INFO_Form(k.type, &slot);
+  switch (form) {
+    case InfoForm::Short:
+    case InfoForm::Int:
+    case InfoForm::Handle:
+      return AgentNumber(k, form, slot);
+    case InfoForm::Text:
+      return AgentText(k, slot);
+    default:
+      return Fail(c, kInfoRange);
+  }
+}
+
+}  // namespace
+
+DRV_Return DRV_GetInfoOp(void* h, va_list args) {
+  Call k{};
+  k.conn = static_cast<ConnHandle*>(h);
+  k.type = static_cast<uint16_t>(va_arg(args, int));
+  k.value = va_arg(args, void*);
+  k.size = static_cast<int16_t>(va_arg(args, int));
+  k.length = va_arg(args, SQLSMALLINT*);
+  k.mode = va_arg(args, int);
+  return GetInfo(k);
+}
