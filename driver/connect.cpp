@@ -91,7 +91,8 @@ void FillConnection(ConnHandle* conn) {
 void TraceTable(const char* received, const ConnHandle* conn) {
   if (!TRC_Active()) return;
   TRC_Printf("connStr=[%s]", received != nullptr ? received : "<null>");
-  for (const ConnStrKeyword& k : ConnStrKeywords) {
+  for (int row = 0; row < kConnStrKeywordCount; ++row) {
+    const ConnStrKeyword& k = ConnStrKeywords[row];
     if (k.traced == 0) continue;
     TRC_Printf("  key=[%s] data=[%s] supplied=%d", k.keyword,
                k.present ? k.value.c_str() : "<null>", static_cast<int>(k.supplied));

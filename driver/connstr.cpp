@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-ConnStrKeyword ConnStrKeywords[kConnStrKeywordCount] = {
+ConnStrKeyword* const ConnStrKeywords = new ConnStrKeyword[kConnStrKeywordCount]{
     {"DSN", nullptr, 1, 0, 0, false, {}},
     {"UID", "UID", 1, 129, 0, false, {}},
     {"PWD", "PWD", 0, 129, 0, false, {}},
@@ -100,7 +100,8 @@ void CS_Wipe(std::string& s) {
 }
 
 void CS_Clear() {
-  for (ConnStrKeyword& k : ConnStrKeywords) {
+  for (int i = 0; i < kConnStrKeywordCount; ++i) {
+    ConnStrKeyword& k = ConnStrKeywords[i];
     CS_Wipe(k.value);
     k.present = false;
     k.supplied = 0;

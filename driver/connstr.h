@@ -63,7 +63,9 @@ enum ConnStrRow : int {
   kConnStrKeywordCount
 };
 
-extern ConnStrKeyword ConnStrKeywords[kConnStrKeywordCount];
+// Made once and never destroyed: the library registers nothing that runs at
+// exit, before its own unload hook.
+extern ConnStrKeyword* const ConnStrKeywords;
 
 // Every value and supplied flag cleared (passwords wiped first).
 void CS_Clear();

@@ -104,7 +104,8 @@ void DSN_ReadSettings(const char* text, int mode) {
   const ConnStrKeyword& fileRow = ConnStrKeywords[kKwFILEDSN];
   const std::string dsn = dsnRow.present ? dsnRow.value : std::string();
   const std::string file = fileRow.present ? fileRow.value : std::string();
-  for (ConnStrKeyword& k : ConnStrKeywords) {
+  for (int row = 0; row < kConnStrKeywordCount; ++row) {
+    ConnStrKeyword& k = ConnStrKeywords[row];
     if (k.supplied != 0 || k.valueName == nullptr) continue;
     const int size = FirstSize(k.valueSize);
     std::string v;

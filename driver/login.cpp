@@ -1,13 +1,21 @@
 // Loading and calling the login-dialog library.
 #include "driver/login.h"
 
+#include <dlfcn.h>
+
 #include <cstdint>
 #include <mutex>
 
-#include "platform/dynlib.h"
 #include "util/log.h"
 
 namespace {
+
+// dlerror() of the failed call just made (the platform layer's own record of
+// it is thread-local and would register an exit-time destructor).
+std::string LastDlError() {
+  const char* e = dlerror();
+  return e != nullptr ? e : "unknown error";
+}
 
 constexpr const char* kDefaultName = "libuidlg32w.so";
 
@@ -16,7 +24,7 @@ typedef int32_t (*QmrLOGIN_t)(void* window, const char* driver, const char* conn
 typedef void (*QmrLOGIN_Free_t)(char* result);
 
 std::mutex gLock;
-std::string gName = kDefaultName;
+std::string& gName = *new std::string(kDefaultName);  // never destroyed
 void* gModule = nullptr;  // never unloaded
 
 }  // namespace
@@ -33,17 +41,17 @@ LoginOutcome LOGIN_Prompt(void* window, const char* driver, const char* connStr,
   std::string name;
   {
     std::lock_guard<std::mutex> g(gLock);
-    if (gModule == nullptr) gModule = plat::dl_open(gName.c_str());
+    if (gModule == nullptr) gModule = dlopen(gName.c_str(), RTLD_NOW | RTLD_LOCAL);
     module = gModule;
     name = gName;
   }
   if (module == nullptr) {
-    *why = "Unable to load the login dialog " + name + ": " + plat::dl_last_error();
+    *why = "Unable to load the login dialog " + name + ": " + LastDlError();
     LOG_AT(LOG_LEVEL_ERROR, "%s", why->c_str());
     return LoginOutcome::Unavailable;
   }
-  auto login = reinterpret_cast<QmrLOGIN_t>(plat::dl_symbol(module, "QmrLOGIN"));
-  auto release = reinterpret_cast<QmrLOGIN_Free_t>(plat::dl_symbol(module, "QmrLOGIN_Free"));
+  auto login = reinterpret_cast<QmrLOGIN_t>(dlsym(module, "QmrLOGIN"));
+  auto release = reinterpret_cast<QmrLOGIN_Free_t>(dlsym(module, "QmrLOGIN_Free"));
   if (login == nullptr || release == nullptr) {
     *why = "The login dialog " + name + " lacks QmrLOGIN or QmrLOGIN_Free";
     LOG_AT(LOG_LEVEL_ERROR, "%s", why->c_str());

@@ -9,10 +9,16 @@
 #include <string>
 
 #include "driver/startup.h"
-#include "platform/dynlib.h"
 #include "util/log.h"
 
 namespace {
+
+// dlerror() of the failed call just made (the platform layer's own record of
+// it is thread-local and would register an exit-time destructor).
+std::string LastDlError() {
+  const char* e = dlerror();
+  return e != nullptr ? e : "unknown error";
+}
 
 constexpr const char* kDefaultName = "libodbcinst.so.2";
 constexpr const char* kCaption = "ODBC Installer Error";
@@ -22,7 +28,8 @@ constexpr unsigned kIconInformation = 64;
 // connect lock, but the distributed-transaction code reads values too.
 std::mutex gLock;
 void* gModule = nullptr;
-std::string gName = kDefaultName;
+// Never destroyed: nothing of the library runs at exit.
+std::string& gName = *new std::string(kDefaultName);
 
 std::string LoadedPath(void* module) {
   struct link_map* map = nullptr;
@@ -54,9 +61,9 @@ void* INST_LoadInstaller() {
     std::lock_guard<std::mutex> g(gLock);
     name = gName;
   }
-  void* h = plat::dl_open(name.c_str());
+  void* h = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (h == nullptr) {
-    log_message(LOG_LEVEL_ERROR, __FILE__, __LINE__, "%s", plat::dl_last_error().c_str());
+    log_message(LOG_LEVEL_ERROR, __FILE__, __LINE__, "%s", LastDlError().c_str());
   }
   return h;
 }
@@ -70,7 +77,7 @@ void* INST_GetProc(const char* name) {
   if (module == nullptr) {
     module = INST_LoadInstaller();
     if (module == nullptr) {
-      const std::string text = "The ODBC installer DLL (" + std::string(INST_LibraryName()) +
+      const std::string text = "The ODBC installer DLL (" + INST_LibraryName() +
                                ") is not installed on this system.";
       DRV_MessageBox(text.c_str(), kCaption, kIconInformation);
       return nullptr;
@@ -78,7 +85,7 @@ void* INST_GetProc(const char* name) {
     std::lock_guard<std::mutex> g(gLock);
     if (gModule == nullptr) gModule = module;
   }
-  void* fn = plat::dl_symbol(module, name);
+  void* fn = dlsym(module, name);
   if (fn == nullptr) {
     const std::string text = "The program " + ProgramPath() +
                              ", or one of its DLLs attempted to call the function " + name +
@@ -95,11 +102,9 @@ void INST_SetLibraryName(const char* name) {
   gModule = nullptr;  // never unloaded: a caller may still hold one of its functions
 }
 
-const char* INST_LibraryName() {
-  static thread_local std::string copy;
+std::string INST_LibraryName() {
   std::lock_guard<std::mutex> g(gLock);
-  copy = gName;
-  return copy.c_str();
+  return gName;
 }
 
 // ---------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #define QMR_DRIVER_ODBCINST_H
 
 #include <cstdint>
+#include <string>
 
 // The forwarders: the installer's signatures under names of the driver's own.
 int INST_GetPrivateProfileString(const char* section, const char* key, const char* dflt,
@@ -31,6 +32,6 @@ void* INST_LoadInstaller();
 // forgets the loaded module (it stays mapped), so the next call loads anew;
 // null restores the default. For tests.
 void INST_SetLibraryName(const char* name);
-const char* INST_LibraryName();
+std::string INST_LibraryName();
 
 #endif

@@ -62,7 +62,8 @@ TEST(ConnStrTable, KeywordsIgnoreCaseLaterWinsUnknownIgnored) {
   EXPECT_EQ(ConnStrKeywords[kKwPWD].value, "");
   EXPECT_FALSE(ConnStrKeywords[kKwURL].present);
   CS_Clear();
-  for (const ConnStrKeyword& k : ConnStrKeywords) {
+  for (int row = 0; row < kConnStrKeywordCount; ++row) {
+    const ConnStrKeyword& k = ConnStrKeywords[row];
     EXPECT_FALSE(k.present);
     EXPECT_EQ(k.supplied, 0u);
   }

@@ -21,6 +21,9 @@ class LoginTest : public ConnTest {
     setenv("QMR_TEST_LOGIN_LOG", log_.c_str(), 1);
     unsetenv("QMR_TEST_LOGIN_RESULT");
     unsetenv("QMR_TEST_LOGIN_STRING");
+    // By path: under AddressSanitizer dlopen searches the run path of the
+    // sanitizer's runtime, not the executable's (the name is tested below).
+    LOGIN_SetLibraryName(QMR_BUILD_DIR "/testlib/libuidlg32w.so");
   }
   void TearDown() override {
     unsetenv("QMR_TEST_LOGIN_LOG");
@@ -94,6 +97,15 @@ TEST_F(LoginTest, TheUnicodeEntryPointPassesItsModeLetter) {
   ASSERT_FALSE(Calls().empty());
   EXPECT_EQ(Calls()[0], "login driver=[Fake Driver] in=[DSN=Sparse] mode=W");
 }
+
+#ifndef __SANITIZE_ADDRESS__
+TEST_F(LoginTest, TheLibraryIsFoundByItsName) {
+  LOGIN_SetLibraryName(nullptr);
+  setenv("QMR_TEST_LOGIN_RESULT", "0", 1);
+  ASSERT_EQ(SQL_NO_DATA, DriverConnect("DSN=Sparse", nullptr, SQL_DRIVER_PROMPT));
+  EXPECT_EQ(Calls().size(), 2u);
+}
+#endif
 
 TEST_F(LoginTest, AMissingLibraryIsAnErrorThatSaysSo) {
   LOGIN_SetLibraryName("libqmr-no-such-dialog.so");
