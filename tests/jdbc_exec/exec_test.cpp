@@ -2,7 +2,10 @@
 // HSQLDB, with the slots called directly.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "drv_jdbc/j-exec.h"
 #include "drv_jdbc/j-sql.h"
@@ -457,6 +460,96 @@ TEST_F(CatalogFetchTest, SingleTargetAndColumnLimit) {
   for (int32_t bad : {2, 7}) {
     s.rec()->singleTarget = bad;
     EXPECT_EQ(Ops().DRV_Fetch(s.h(), 1, &r.set), AGT_GENERAL_ERROR) << bad;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The row-buffer forms the describe does not choose itself but a layer in
+// front of the agent may ask for by changing a column's description.
+class BufferFormTest : public ExecTest {
+ protected:
+  // Fetches "three" and "eight" with column 0 in the given form.
+  void FetchAs(uint32_t code, uint32_t elemLen, Rows* r) {
+    stmt_ = std::make_unique<Stmt>(conn_);
+    ASSERT_EQ(stmt_->Run("SELECT t FROM nums WHERE n IN (3, 8) ORDER BY n"), 0u);
+    stmt_->rec()->cols[0].value_type = code;
+    stmt_->rec()->cols[0].elem_len = elemLen;
+    ASSERT_EQ(Ops().DRV_Fetch(stmt_->h(), 5, &r->set), 0u);
+    ASSERT_EQ(r->set.rows_held, 2u);
+  }
+  std::unique_ptr<Stmt> stmt_;
+};
+
+TEST_F(BufferFormTest, FixedWidthTextIsCutWithoutTerminator) {
+  Rows r;
+  FetchAs(COLSET_VT_CHAR, 4, &r);
+  ASSERT_EQ(r.set.cols[0].elem_size, 4u);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(r.Elem(0, 0)), 4), "thre");
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(r.Elem(0, 1)), 4), "eigh");
+}
+
+TEST_F(BufferFormTest, LengthPrefixedText) {
+  Rows r;
+  FetchAs(COLSET_VT_CHAR32, 4, &r);
+  ASSERT_EQ(r.set.cols[0].elem_size, 8u);
+  EXPECT_EQ(r.Prefixed(0, 0), "thre");
+  EXPECT_EQ(r.Prefixed(0, 1), "eigh");
+}
+
+TEST_F(BufferFormTest, WideFixedAndPrefixed) {
+  Rows fixed;
+  FetchAs(COLSET_VT_WCHAR, 3, &fixed);
+  ASSERT_EQ(fixed.set.cols[0].elem_size, 6u);
+  EXPECT_EQ(std::u16string(reinterpret_cast<char16_t*>(fixed.Elem(0, 1)), 3), u"eig");
+  Rows prefixed;
+  FetchAs(COLSET_VT_WCHAR32, 3, &prefixed);
+  ASSERT_EQ(prefixed.set.cols[0].elem_size, 12u);
+  uint32_t len = 0;
+  std::memcpy(&len, prefixed.Elem(0, 0), 4);
+  ASSERT_EQ(len, 4u);  // the element is rounded up to 12 bytes: (12 - 4) / 2 characters
+  EXPECT_EQ(std::u16string(reinterpret_cast<char16_t*>(prefixed.Elem(0, 0) + 4), len), u"thre");
+}
+
+TEST_F(BufferFormTest, WideTerminatedLeavesRoomForItsNul) {
+  Rows r;
+  FetchAs(COLSET_VT_WNTS, 2, &r);
+  // 2 * 2 + 2 bytes: three units, the last one the NUL's.
+  ASSERT_EQ(r.set.cols[0].elem_size, 6u);
+  EXPECT_EQ(r.Wide(0, 0), u"th");
+  EXPECT_EQ(r.Wide(0, 1), u"ei");
+}
+
+TEST_F(BufferFormTest, FormsNeverFetchedEndTheFetch) {
+  for (uint32_t code : {6u, 7u, 8u, 18u, 19u, 21u, 22u}) {
+    Stmt s(conn_);
+    ASSERT_EQ(s.Run("SELECT t FROM nums"), 0u);
+    s.rec()->cols[0].value_type = code;
+    s.rec()->cols[0].elem_len = 4;
+    Rows r;
+    EXPECT_EQ(Ops().DRV_Fetch(s.h(), 5, &r.set), AGT_GENERAL_ERROR) << code;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ExecTest, LargeBlockOfTextAndNumbers) {
+  Stmt s(conn_);
+  // 1000 rows of text, decimal and timestamp columns in one block: every
+  // value read leaves no Java reference behind.
+  ASSERT_EQ(s.Run("SELECT CAST(a.n * 100 + b.n AS VARCHAR(10)), CAST(a.n AS DECIMAL(5,1)), "
+                  "TIMESTAMP '2020-01-01 00:00:00' FROM nums a, nums b, nums c"),
+            0u);
+  Rows r;
+  ASSERT_EQ(Ops().DRV_Fetch(s.h(), 1000, &r.set), 0u) << ::testing::PrintToString(Errors(s.h()));
+  ASSERT_EQ(r.set.rows_held, 1000u);
+  for (uint32_t i = 0; i < 1000; ++i) {
+    ASSERT_FALSE(r.Text(0, i).empty()) << i;
+    ASSERT_NE(r.Text(1, i).find('.'), std::string::npos) << i;
   }
 }
 
