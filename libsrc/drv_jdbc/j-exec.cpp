@@ -3,7 +3,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-handles.h"
