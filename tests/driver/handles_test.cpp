@@ -156,8 +156,10 @@ TEST_F(Handles, ExplicitDescriptorsAreFreedAndAutomaticOnesRefused) {
 }
 
 TEST_F(Handles, OperationsOfLaterWorkAnswerNotCapable) {
-  SQLCHAR dsn[] = "x";
-  EXPECT_EQ(SQL_ERROR, SQLConnect(dbc, dsn, SQL_NTS, dsn, SQL_NTS, dsn, SQL_NTS));
+  SQLCHAR in[] = "select 1";
+  SQLCHAR out[16];
+  SQLINTEGER outLen = 0;
+  EXPECT_EQ(SQL_ERROR, SQLNativeSql(dbc, in, SQL_NTS, out, sizeof out, &outLen));
   EXPECT_EQ("HYC00", State(SQL_HANDLE_DBC, dbc));
   MarkConnected(dbc);
   SQLHSTMT stmt = NewStmt(dbc);

@@ -110,7 +110,7 @@ TEST_P(Api, BadHandlesAreInvalid) {
   EXPECT_EQ(SQL_INVALID_HANDLE, freeHandle(SQL_HANDLE_ENV, env));
 }
 
-TEST_P(Api, ConnectIsNotThereYetAndSaysSo) {
+TEST_P(Api, UnbuiltOperationSaysSoInEitherWidth) {
   auto alloc = Sym<AllocHandleFn>("SQLAllocHandle");
   auto freeHandle = Sym<FreeHandleFn>("SQLFreeHandle");
   SQLHENV env = nullptr;
@@ -118,22 +118,25 @@ TEST_P(Api, ConnectIsNotThereYetAndSaysSo) {
   ASSERT_EQ(SQL_SUCCESS, alloc(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env));
   ASSERT_EQ(SQL_SUCCESS, alloc(SQL_HANDLE_DBC, env, &dbc));
   SQLRETURN rc;
+  SQLINTEGER len = 0;
   if (GetParam().unicode) {
-    using ConnectWFn = SQLRETURN (*)(SQLHDBC, SQLWCHAR*, SQLSMALLINT, SQLWCHAR*, SQLSMALLINT,
-                                     SQLWCHAR*, SQLSMALLINT);
-    auto connect = Sym<ConnectWFn>("SQLConnectW");
-    ASSERT_NE(nullptr, connect);
-    EXPECT_EQ(nullptr, dlsym(lib_, "SQLConnect"));
-    SQLWCHAR dsn[] = {'x', 0};
-    rc = connect(dbc, dsn, SQL_NTS, dsn, SQL_NTS, dsn, SQL_NTS);
+    using NativeSqlWFn =
+        SQLRETURN (*)(SQLHDBC, SQLWCHAR*, SQLINTEGER, SQLWCHAR*, SQLINTEGER, SQLINTEGER*);
+    auto nativeSql = Sym<NativeSqlWFn>("SQLNativeSqlW");
+    ASSERT_NE(nullptr, nativeSql);
+    EXPECT_EQ(nullptr, dlsym(lib_, "SQLNativeSql"));
+    SQLWCHAR in[] = {'x', 0};
+    SQLWCHAR out[8];
+    rc = nativeSql(dbc, in, SQL_NTS, out, 8, &len);
   } else {
-    using ConnectFn = SQLRETURN (*)(SQLHDBC, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT,
-                                    SQLCHAR*, SQLSMALLINT);
-    auto connect = Sym<ConnectFn>("SQLConnect");
-    ASSERT_NE(nullptr, connect);
-    EXPECT_EQ(nullptr, dlsym(lib_, "SQLConnectW"));
-    SQLCHAR dsn[] = "x";
-    rc = connect(dbc, dsn, SQL_NTS, dsn, SQL_NTS, dsn, SQL_NTS);
+    using NativeSqlFn =
+        SQLRETURN (*)(SQLHDBC, SQLCHAR*, SQLINTEGER, SQLCHAR*, SQLINTEGER, SQLINTEGER*);
+    auto nativeSql = Sym<NativeSqlFn>("SQLNativeSql");
+    ASSERT_NE(nullptr, nativeSql);
+    EXPECT_EQ(nullptr, dlsym(lib_, "SQLNativeSqlW"));
+    SQLCHAR in[] = "x";
+    SQLCHAR out[8];
+    rc = nativeSql(dbc, in, SQL_NTS, out, 8, &len);
   }
   EXPECT_EQ(SQL_ERROR, rc);
   EXPECT_EQ("HYC00", State(SQL_HANDLE_DBC, dbc));
