@@ -1,0 +1,294 @@
+// Text and value copies into application buffers, with the source consumed
+// counted exactly so that a value read in pieces resumes where the last
+// piece ended.
+#include <cstring>
+
+#include "driver/rowset/convert_internal.h"
+
+namespace conv {
+
+namespace {
+
+bool IsCont(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+// One character of UTF-8 at s (avail bytes left): its UTF-16 units in u,
+// their count in *n; returns the bytes it takes (at least 1). Standard
+// sequences and the modified forms (C0 80 for U+0000, a surrogate as its own
+// 3-byte sequence) decode; anything else is one byte of U+FFFD.
+int64_t DecodeUtf8(const unsigned char* s, int64_t avail, char16_t u[2], int* n) {
+  *n = 1;
+  const unsigned char c = s[0];
+  if (c < 0x80) {
+    u[0] = c;
+    return 1;
+  }
+  if (c == 0xC0 && avail >= 2 && s[1] == 0x80) {
+    u[0] = 0;
+    return 2;
+  }
+  if (c >= 0xC2 && c <= 0xDF && avail >= 2 && IsCont(s[1])) {
+    u[0] = static_cast<char16_t>(((c & 0x1F) << 6) | (s[1] & 0x3F));
+    return 2;
+  }
+  if (c >= 0xE0 && c <= 0xEF && avail >= 3 && IsCont(s[1]) && IsCont(s[2]) &&
+      !(c == 0xE0 && s[1] < 0xA0)) {
+    u[0] = static_cast<char16_t>(((c & 0x0F) << 12) | ((s[1] & 0x3F) << 6) | (s[2] & 0x3F));
+    return 3;
+  }
+  if (c >= 0xF0 && c <= 0xF4 && avail >= 4 && IsCont(s[1]) && IsCont(s[2]) && IsCont(s[3])) {
+    const uint32_t cp = ((c & 0x07u) << 18) | ((s[1] & 0x3Fu) << 12) | ((s[2] & 0x3Fu) << 6) |
+                        (s[3] & 0x3Fu);
+    if (cp >= 0x10000 && cp <= 0x10FFFF) {
+      u[0] = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+      u[1] = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+      *n = 2;
+      return 4;
+    }
+  }
+  u[0] = 0xFFFD;
+  return 1;
+}
+
+// One character of UTF-16 at s (avail units left) as standard UTF-8 into
+// out; returns the units it takes, its byte count in *bytes.
+int64_t EncodeUtf8(const char16_t* s, int64_t avail, char out[4], int* bytes) {
+  uint32_t cp = s[0];
+  int64_t used = 1;
+  if (cp >= 0xD800 && cp <= 0xDBFF && avail >= 2 && s[1] >= 0xDC00 && s[1] <= 0xDFFF) {
+    cp = 0x10000 + ((cp - 0xD800) << 10) + (s[1] - 0xDC00u);
+    used = 2;
+  } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+    cp = 0xFFFD;
+  }
+  if (cp < 0x80) {
+    out[0] = static_cast<char>(cp);
+    *bytes = 1;
+  } else if (cp < 0x800) {
+    out[0] = static_cast<char>(0xC0 | (cp >> 6));
+    out[1] = static_cast<char>(0x80 | (cp & 0x3F));
+    *bytes = 2;
+  } else if (cp < 0x10000) {
+    out[0] = static_cast<char>(0xE0 | (cp >> 12));
+    out[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out[2] = static_cast<char>(0x80 | (cp & 0x3F));
+    *bytes = 3;
+  } else {
+    out[0] = static_cast<char>(0xF0 | (cp >> 18));
+    out[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out[3] = static_cast<char>(0x80 | (cp & 0x3F));
+    *bytes = 4;
+  }
+  return used;
+}
+
+// The total as the copy counts it: 0 and anything below the length mean
+// "all of it is here".
+int64_t EffectiveTotal(int64_t length, int64_t total) {
+  if (total == SQL_NO_TOTAL) return SQL_NO_TOTAL;
+  return total < length ? length : total;
+}
+
+bool MoreFollows(int64_t length, int64_t total) {
+  const int64_t eff = EffectiveTotal(length, total);
+  return eff != SQL_NO_TOTAL && eff > length;
+}
+
+// The length to report when the target counts in other units than the
+// source: exact when the whole rest is here, else unknowable.
+int64_t ConvertedLength(int64_t length, int64_t total, int64_t convertedHere) {
+  if (total == SQL_NO_TOTAL || MoreFollows(length, total)) return SQL_NO_TOTAL;
+  return convertedHere;
+}
+
+void Store(int64_t* p, int64_t v) {
+  if (p != nullptr) *p = v;
+}
+
+SQLRETURN Done(bool truncated, int32_t* pending) {
+  return truncated ? Info(pending, kTruncated) : SQL_SUCCESS;
+}
+
+// The longest prefix of at most n bytes of src (length bytes) that ends on
+// a character boundary.
+int64_t Utf8Boundary(const char* src, int64_t length, int64_t n) {
+  if (n >= length || n <= 0) return n;
+  const auto* s = reinterpret_cast<const unsigned char*>(src);
+  if (!IsCont(s[n])) return n;
+  int64_t j = n;
+  while (j > 0 && n - j < 3 && IsCont(s[j])) --j;
+  char16_t u[2];
+  int k;
+  const int64_t width = DecodeUtf8(s + j, length - j, u, &k);
+  return j + width > n ? j : n;
+}
+
+}  // namespace
+
+SQLRETURN PutFixed(const void* value, size_t size, const Target& t, int32_t info) {
+  if (t.buffer != nullptr) std::memcpy(t.buffer, value, size);
+  Store(t.lengthPtr, static_cast<int64_t>(size));
+  return info != 0 ? Info(t.pending, info) : SQL_SUCCESS;
+}
+
+SQLRETURN PutImage(const void* value, int64_t size, const Target& t) {
+  if (t.bufferLength < 0) return Fail(t.pending, kBadLength);
+  if (t.bufferLength == 0 || t.buffer == nullptr) {
+    Store(t.lengthPtr, size);
+    return Info(t.pending, kTruncated);
+  }
+  if (t.bufferLength < size) return Fail(t.pending, kOutOfRange);
+  std::memcpy(t.buffer, value, static_cast<size_t>(size));
+  Store(t.lengthPtr, size);
+  return SQL_SUCCESS;
+}
+
+SQLRETURN CopyBytes(const char* src, int64_t length, int64_t total, bool terminate, bool utf8,
+                    Cut cut, const Target& t, int64_t* consumed) {
+  Store(consumed, 0);
+  if (t.bufferLength < 0) return Fail(t.pending, kBadLength);
+  Store(t.lengthPtr, EffectiveTotal(length, total));
+  if (t.bufferLength == 0 || t.buffer == nullptr) return Info(t.pending, kTruncated);
+  const int64_t room = t.bufferLength - (terminate ? 1 : 0);
+  int64_t n = length;
+  bool truncated = false;
+  if (length > room) {
+    if (cut == Cut::Refused) return Fail(t.pending, kOutOfRange);
+    n = utf8 ? Utf8Boundary(src, length, room) : room;
+    truncated = true;
+  }
+  auto* out = static_cast<char*>(t.buffer);
+  if (n > 0) std::memcpy(out, src, static_cast<size_t>(n));
+  if (terminate) out[n] = '\0';
+  Store(consumed, n);
+  return Done(truncated || MoreFollows(length, total), t.pending);
+}
+
+SQLRETURN CopyUtf8ToWide(const char* src, int64_t length, int64_t total, Cut cut,
+                         const Target& t, int64_t* consumed) {
+  Store(consumed, 0);
+  if (t.bufferLength < 0) return Fail(t.pending, kBadLength);
+  const int64_t units = Utf16UnitsOf(src, length);
+  Store(t.lengthPtr, ConvertedLength(length, total, units * 2));
+  // A buffer without room for the terminator receives nothing.
+  if (t.bufferLength < 2 || t.buffer == nullptr) return Info(t.pending, kTruncated);
+  const int64_t room = t.bufferLength / 2 - 1;
+  if (units > room && cut == Cut::Refused) return Fail(t.pending, kOutOfRange);
+  auto* out = static_cast<char16_t*>(t.buffer);
+  const auto* s = reinterpret_cast<const unsigned char*>(src);
+  int64_t in = 0, w = 0;
+  while (in < length) {
+    char16_t u[2];
+    int k;
+    const int64_t width = DecodeUtf8(s + in, length - in, u, &k);
+    if (w + k > room) break;
+    for (int i = 0; i < k; ++i) out[w++] = u[i];
+    in += width;
+  }
+  out[w] = 0;
+  Store(consumed, in);
+  return Done(in < length || MoreFollows(length, total), t.pending);
+}
+
+SQLRETURN CopyWideToUtf8(const char16_t* src, int64_t units, int64_t totalUnits,
+                         const Target& t, int64_t* consumed) {
+  Store(consumed, 0);
+  if (t.bufferLength < 0) return Fail(t.pending, kBadLength);
+  Store(t.lengthPtr, ConvertedLength(units, totalUnits, Utf8BytesOf(src, units)));
+  if (t.bufferLength == 0 || t.buffer == nullptr) return Info(t.pending, kTruncated);
+  const int64_t room = t.bufferLength - 1;
+  auto* out = static_cast<char*>(t.buffer);
+  int64_t in = 0, w = 0;
+  while (in < units) {
+    char enc[4];
+    int bytes;
+    const int64_t used = EncodeUtf8(src + in, units - in, enc, &bytes);
+    if (w + bytes > room) break;
+    std::memcpy(out + w, enc, static_cast<size_t>(bytes));
+    w += bytes;
+    in += used;
+  }
+  out[w] = '\0';
+  Store(consumed, in);
+  return Done(in < units || MoreFollows(units, totalUnits), t.pending);
+}
+
+SQLRETURN CopyWide(const char16_t* src, int64_t units, int64_t totalUnits, const Target& t,
+                   int64_t* consumed) {
+  Store(consumed, 0);
+  if (t.bufferLength < 0) return Fail(t.pending, kBadLength);
+  const int64_t eff = EffectiveTotal(units, totalUnits);
+  Store(t.lengthPtr, eff == SQL_NO_TOTAL ? SQL_NO_TOTAL : eff * 2);
+  if (t.bufferLength < 2 || t.buffer == nullptr) return Info(t.pending, kTruncated);
+  const int64_t room = t.bufferLength / 2 - 1;
+  int64_t n = units;
+  if (n > room) {
+    n = room;
+    // Never end on the first half of a surrogate pair.
+    if (n > 0 && src[n - 1] >= 0xD800 && src[n - 1] <= 0xDBFF && src[n] >= 0xDC00 &&
+        src[n] <= 0xDFFF)
+      --n;
+  }
+  auto* out = static_cast<char16_t*>(t.buffer);
+  if (n > 0) std::memcpy(out, src, static_cast<size_t>(n) * 2);
+  out[n] = 0;
+  Store(consumed, n);
+  return Done(n < units || MoreFollows(units, totalUnits), t.pending);
+}
+
+SQLRETURN PutAsciiText(const std::string& text, int16_t cType, Cut cut, const Target& t) {
+  const auto n = static_cast<int64_t>(text.size());
+  if (cType == SQL_C_WCHAR) return CopyUtf8ToWide(text.data(), n, n, cut, t, nullptr);
+  return CopyBytes(text.data(), n, n, true, false, cut, t, nullptr);
+}
+
+int64_t AsciiRoom(int16_t cType, int64_t bufferLength) {
+  const int64_t room = cType == SQL_C_WCHAR ? bufferLength / 2 - 1 : bufferLength - 1;
+  return room < 0 ? 0 : room;
+}
+
+SQLRETURN PutShortened(const std::string& full, const std::string& shown, int16_t cType,
+                       const Target& t) {
+  const SQLRETURN rc = PutAsciiText(shown, cType, Cut::Refused, t);
+  if (rc == SQL_ERROR) return rc;
+  const auto n = static_cast<int64_t>(full.size());
+  Store(t.lengthPtr, cType == SQL_C_WCHAR ? n * 2 : n);
+  return Info(t.pending, kTruncated);
+}
+
+int64_t Utf16UnitsOf(const char* src, int64_t length) {
+  const auto* s = reinterpret_cast<const unsigned char*>(src);
+  int64_t units = 0;
+  for (int64_t i = 0; i < length;) {
+    char16_t u[2];
+    int k;
+    i += DecodeUtf8(s + i, length - i, u, &k);
+    units += k;
+  }
+  return units;
+}
+
+int64_t Utf8BytesOf(const char16_t* src, int64_t units) {
+  int64_t bytes = 0;
+  for (int64_t i = 0; i < units;) {
+    char enc[4];
+    int b;
+    i += EncodeUtf8(src + i, units - i, enc, &b);
+    bytes += b;
+  }
+  return bytes;
+}
+
+std::string WideToUtf8(const char16_t* src, int64_t units) {
+  std::string out;
+  out.reserve(static_cast<size_t>(units));
+  for (int64_t i = 0; i < units;) {
+    char enc[4];
+    int b;
+    i += EncodeUtf8(src + i, units - i, enc, &b);
+    out.append(enc, static_cast<size_t>(b));
+  }
+  return out;
+}
+
+}  // namespace conv

@@ -1,0 +1,157 @@
+// Conversions from dates, times and timestamps.
+#include <cinttypes>
+#include <cstdio>
+#include <string>
+
+#include "driver/rowset/convert.h"
+#include "driver/rowset/convert_internal.h"
+#include "driver/trace.h"
+
+using conv::Cut;
+using conv::Target;
+
+namespace {
+
+// Length of "yyyy-mm-dd hh:mm:ss": the part of a timestamp text that must
+// fit whole; only fraction digits may be cut.
+constexpr int64_t kTimestampWhole = 19;
+
+int Year(int16_t y) {
+  int v = y < 0 ? -y : y;
+  return v > 9999 ? 9999 : v;
+}
+unsigned Field(unsigned v) { return v > 99 ? 99 : v; }
+
+std::string DateText(int16_t y, unsigned m, unsigned d) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%04d-%02u-%02u", Year(y), Field(m), Field(d));
+  return buf;
+}
+
+std::string TimeText(unsigned h, unsigned m, unsigned s) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%02u:%02u:%02u", Field(h), Field(m), Field(s));
+  return buf;
+}
+
+template <class T>
+SQLRETURN Put(const T& v, const Target& t, int32_t info = 0) {
+  return conv::PutFixed(&v, sizeof v, t, info);
+}
+
+bool IsText(int16_t cType) { return cType == SQL_C_CHAR || cType == SQL_C_WCHAR; }
+
+}  // namespace
+
+SQLRETURN ConvertDATE(const SQL_DATE_STRUCT* value, int16_t cType, void* buffer,
+                      int64_t bufferLength, int64_t* lengthPtr, int32_t* pending) {
+  if (TRC_Active())
+    TRC_Printf("ConvertDATE: retBufferLength(%" PRId64 ") to %s", bufferLength,
+               CvtTraceType(cType));
+  const Target t{buffer, bufferLength, lengthPtr, pending};
+  if (IsText(cType))
+    return conv::PutAsciiText(DateText(value->year, value->month, value->day), cType,
+                              Cut::Refused, t);
+  switch (cType) {
+    case SQL_C_BINARY:
+      return conv::PutImage(value, sizeof *value, t);
+    case SQL_C_DATE:
+    case SQL_C_TYPE_DATE:
+      return Put(*value, t);
+    case SQL_C_TIMESTAMP:
+    case SQL_C_TYPE_TIMESTAMP: {
+      SQL_TIMESTAMP_STRUCT ts{};
+      ts.year = value->year;
+      ts.month = value->month;
+      ts.day = value->day;
+      return Put(ts, t);
+    }
+    default:
+      return conv::Fail(pending, conv::kRestricted);
+  }
+}
+
+SQLRETURN ConvertTIME(const SQL_TIME_STRUCT* value, int16_t cType, void* buffer,
+                      int64_t bufferLength, int64_t* lengthPtr, int32_t* pending) {
+  if (TRC_Active())
+    TRC_Printf("ConvertTIME: retBufferLength(%" PRId64 ") to %s", bufferLength,
+               CvtTraceType(cType));
+  const Target t{buffer, bufferLength, lengthPtr, pending};
+  if (IsText(cType))
+    return conv::PutAsciiText(TimeText(value->hour, value->minute, value->second), cType,
+                              Cut::Refused, t);
+  switch (cType) {
+    case SQL_C_BINARY:
+      return conv::PutImage(value, sizeof *value, t);
+    case SQL_C_TIME:
+    case SQL_C_TYPE_TIME:
+      return Put(*value, t);
+    case SQL_C_TIMESTAMP:
+    case SQL_C_TYPE_TIMESTAMP: {
+      SQL_TIMESTAMP_STRUCT ts{};
+      ts.hour = value->hour;
+      ts.minute = value->minute;
+      ts.second = value->second;
+      return Put(ts, t);
+    }
+    default:
+      return conv::Fail(pending, conv::kRestricted);
+  }
+}
+
+SQLRETURN ConvertTIMESTAMP(const SQL_TIMESTAMP_STRUCT* value, int16_t cType, void* buffer,
+                           int64_t bufferLength, int64_t* lengthPtr, uint16_t decimalDigits,
+                           int32_t* pending) {
+  if (TRC_Active())
+    TRC_Printf("ConvertTIMESTAMP: precision,scale (%" PRId64 ",%u) to %s", bufferLength,
+               static_cast<unsigned>(decimalDigits), CvtTraceType(cType));
+  const Target t{buffer, bufferLength, lengthPtr, pending};
+  if (IsText(cType)) {
+    std::string text = DateText(value->year, value->month, value->day) + " " +
+                       TimeText(value->hour, value->minute, value->second);
+    // Nine digits, trailing zeros stripped back to the column's digits; a
+    // non-zero digit is never dropped, whatever the column says.
+    const uint32_t fraction = value->fraction > 999999999u ? 999999999u : value->fraction;
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%09u", static_cast<unsigned>(fraction));
+    size_t keep = decimalDigits > 9 ? 9 : decimalDigits;
+    size_t n = 9;
+    while (n > keep && digits[n - 1] == '0') --n;
+    if (n > 0) text += "." + std::string(digits, n);
+    if (TRC_Active()) TRC_Printf("ConvertTIMESTAMP temBuf string = %s", text.c_str());
+    const int64_t room = conv::AsciiRoom(cType, bufferLength);
+    if (bufferLength <= 0 || buffer == nullptr || static_cast<int64_t>(text.size()) <= room)
+      return conv::PutAsciiText(text, cType, Cut::Refused, t);
+    if (room < kTimestampWhole) return conv::Fail(pending, conv::kOutOfRange);
+    // Cut inside the fraction only; never leave a bare point.
+    const int64_t shown = room == kTimestampWhole + 1 ? kTimestampWhole : room;
+    return conv::PutShortened(text, text.substr(0, static_cast<size_t>(shown)), cType, t);
+  }
+  switch (cType) {
+    case SQL_C_BINARY:
+      return conv::PutImage(value, sizeof *value, t);
+    case SQL_C_DATE:
+    case SQL_C_TYPE_DATE: {
+      SQL_DATE_STRUCT d{};
+      d.year = value->year;
+      d.month = value->month;
+      d.day = value->day;
+      const bool timeLost = value->hour != 0 || value->minute != 0 || value->second != 0 ||
+                            value->fraction != 0;
+      return Put(d, t, timeLost ? conv::kFractionCut : 0);
+    }
+    case SQL_C_TIME:
+    case SQL_C_TYPE_TIME: {
+      SQL_TIME_STRUCT tm{};
+      tm.hour = value->hour;
+      tm.minute = value->minute;
+      tm.second = value->second;
+      return Put(tm, t, value->fraction != 0 ? conv::kFractionCut : 0);
+    }
+    case SQL_C_TIMESTAMP:
+    case SQL_C_TYPE_TIMESTAMP:
+      return Put(*value, t);
+    default:
+      return conv::Fail(pending, conv::kRestricted);
+  }
+}

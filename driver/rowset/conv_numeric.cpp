@@ -1,0 +1,125 @@
+// Decimal numbers as digit strings, and SQL_NUMERIC_STRUCT built from them
+// exactly (no floating point on the way).
+#include <cstring>
+
+#include "driver/rowset/convert_internal.h"
+
+namespace conv {
+
+namespace {
+
+__extension__ typedef unsigned __int128 U128;
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+bool ParseDecimal(const char* text, int64_t length, DecimalDigits* out) {
+  int64_t i = 0;
+  while (i < length && IsBlank(text[i])) ++i;
+  out->negative = false;
+  if (i < length && (text[i] == '+' || text[i] == '-')) out->negative = text[i++] == '-';
+  std::string digits;
+  int64_t fraction = 0;
+  int64_t seen = 0;
+  while (i < length && IsDigit(text[i])) {
+    digits.push_back(text[i++]);
+    ++seen;
+  }
+  if (i < length && text[i] == '.') {
+    ++i;
+    while (i < length && IsDigit(text[i])) {
+      digits.push_back(text[i++]);
+      ++fraction;
+      ++seen;
+    }
+  }
+  if (seen == 0) return false;
+  int64_t exponent = 0;
+  if (i < length && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    bool negExp = false;
+    if (i < length && (text[i] == '+' || text[i] == '-')) negExp = text[i++] == '-';
+    if (i >= length || !IsDigit(text[i])) return false;
+    while (i < length && IsDigit(text[i])) {
+      // Far beyond any representable value; kept from overflowing.
+      if (exponent < 100000) exponent = exponent * 10 + (text[i] - '0');
+      ++i;
+    }
+    if (negExp) exponent = -exponent;
+  }
+  while (i < length && IsBlank(text[i])) ++i;
+  if (i != length) return false;
+  // Leading zeros carry nothing.
+  size_t lead = 0;
+  while (lead + 1 < digits.size() && digits[lead] == '0') ++lead;
+  out->digits = digits.substr(lead);
+  out->exponent = exponent - fraction;
+  return true;
+}
+
+int DigitsToNumeric(const DecimalDigits& d, int16_t scale, uint16_t precision,
+                    uint16_t defaultPrecision, SQL_NUMERIC_STRUCT* out, int32_t* pending) {
+  const bool zero = d.digits.find_first_not_of('0') == std::string::npos;
+  const auto len = static_cast<int64_t>(d.digits.size());
+  // Digits of the integer part.
+  const int64_t intDigits = zero ? 0 : (len + d.exponent > 0 ? len + d.exponent : 0);
+  if (precision > 0 && intDigits > precision) {
+    *pending = kOutOfRange;
+    return -1;
+  }
+  // The value times 10^scale, cut toward zero.
+  const int64_t shift = d.exponent + scale;
+  std::string kept;
+  bool dropped = false;
+  if (zero) {
+    kept = "0";
+  } else if (shift >= 0) {
+    if (len + shift > 39) {
+      *pending = kOutOfRange;
+      return -1;
+    }
+    kept = d.digits + std::string(static_cast<size_t>(shift), '0');
+  } else {
+    const int64_t keep = len + shift;
+    kept = keep > 0 ? d.digits.substr(0, static_cast<size_t>(keep)) : "0";
+    const std::string gone = keep > 0 ? d.digits.substr(static_cast<size_t>(keep)) : d.digits;
+    dropped = gone.find_first_not_of('0') != std::string::npos;
+  }
+  U128 v = 0;
+  const U128 limit = ~U128{0};
+  for (char c : kept) {
+    const auto digit = static_cast<unsigned>(c - '0');
+    if (v > (limit - digit) / 10) {
+      *pending = kOutOfRange;
+      return -1;
+    }
+    v = v * 10 + digit;
+  }
+  size_t needed = kept.find_first_not_of('0');
+  needed = needed == std::string::npos ? 1 : kept.size() - needed;
+  uint16_t prec = precision;
+  if (prec == 0) {
+    prec = defaultPrecision > needed ? defaultPrecision : static_cast<uint16_t>(needed);
+    if (prec > 38 && needed <= 38) prec = 38;
+  }
+  SQL_NUMERIC_STRUCT n{};
+  n.precision = static_cast<SQLCHAR>(prec);
+  n.scale = static_cast<SQLSCHAR>(scale);
+  n.sign = (d.negative && v != 0) ? 0 : 1;
+  for (int i = 0; i < SQL_MAX_NUMERIC_LEN; ++i) {
+    n.val[i] = static_cast<SQLCHAR>(v & 0xFF);
+    v >>= 8;
+  }
+  *out = n;
+  if (dropped) {
+    *pending = kFractionCut;
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace conv

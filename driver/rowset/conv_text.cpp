@@ -1,0 +1,408 @@
+// Conversions from 8-bit (UTF-8) and UTF-16 text, and the number parsers
+// that decide which texts count as numbers.
+#include <cfloat>
+#include <charconv>
+#include <cinttypes>
+#include <cstring>
+#include <string>
+
+#include "driver/rowset/convert.h"
+#include "driver/rowset/convert_internal.h"
+#include "driver/trace.h"
+
+using conv::Cut;
+using conv::Target;
+
+namespace {
+
+// Longest text a trace line shows of a value.
+constexpr int kTraceTextMax = 256;
+
+void TraceText(const char* what, const char* text, int64_t length) {
+  if (!TRC_Active()) return;
+  const int n = static_cast<int>(length < kTraceTextMax ? length : kTraceTextMax);
+  TRC_Printf("%s: %.*s", what, n, text);
+}
+
+// The integer part of a number text: magnitude and sign. 0, 1 (non-zero
+// fractional digits dropped) or -1 with the code in *pending.
+int ParseInteger(const char* text, int64_t length, bool* negative, uint64_t* magnitude,
+                 int32_t* pending) {
+  conv::DecimalDigits d;
+  if (!conv::ParseDecimal(text, length, &d)) {
+    *pending = conv::kBadFormat;
+    return -1;
+  }
+  *negative = d.negative;
+  const auto len = static_cast<int64_t>(d.digits.size());
+  const int64_t intLen = len + d.exponent;
+  std::string whole;
+  bool dropped = false;
+  if (intLen <= 0) {
+    dropped = d.digits.find_first_not_of('0') != std::string::npos;
+  } else if (d.exponent >= 0) {
+    if (intLen > 20) {
+      *pending = conv::kOutOfRange;
+      return -1;
+    }
+    whole = d.digits + std::string(static_cast<size_t>(d.exponent), '0');
+  } else {
+    whole = d.digits.substr(0, static_cast<size_t>(intLen));
+    dropped = d.digits.find_first_not_of('0', static_cast<size_t>(intLen)) != std::string::npos;
+  }
+  uint64_t v = 0;
+  for (char c : whole) {
+    const auto digit = static_cast<uint64_t>(c - '0');
+    if (v > (UINT64_MAX - digit) / 10) {
+      *pending = conv::kOutOfRange;
+      return -1;
+    }
+    v = v * 10 + digit;
+  }
+  *magnitude = v;
+  return dropped ? 1 : 0;
+}
+
+// Range check of a magnitude and sign against [minimum, maximum]; the value's
+// two's-complement bits on success.
+bool InRange(bool negative, uint64_t magnitude, int64_t minimum, uint64_t maximum,
+             uint64_t* bits) {
+  if (magnitude == 0) {
+    *bits = 0;
+    return true;
+  }
+  if (negative) {
+    if (minimum >= 0) return false;
+    const uint64_t limit = static_cast<uint64_t>(-(minimum + 1)) + 1;
+    if (magnitude > limit) return false;
+    *bits = ~magnitude + 1;
+    return true;
+  }
+  if (magnitude > maximum) return false;
+  *bits = magnitude;
+  return true;
+}
+
+int ParseNumber64(const char* text, int64_t length, int64_t minimum, uint64_t maximum,
+                  uint64_t* value, int32_t* pending) {
+  bool negative = false;
+  uint64_t magnitude = 0;
+  const int rc = ParseInteger(text, length, &negative, &magnitude, pending);
+  if (rc < 0) return rc;
+  if (!InRange(negative, magnitude, minimum, maximum, value)) {
+    *pending = conv::kOutOfRange;
+    return -1;
+  }
+  if (rc == 1) *pending = conv::kFractionCut;
+  return rc;
+}
+
+template <class T>
+SQLRETURN PutNumber(T v, int rc, const Target& t) {
+  return conv::PutFixed(&v, sizeof v, t, rc == 1 ? conv::kFractionCut : 0);
+}
+
+// The targets that take a number read from text; `ok` false for any other.
+SQLRETURN NumberFromText(const std::string& text, int16_t cType, const Target& t,
+                         int16_t scale, uint16_t precision, bool* handled) {
+  *handled = true;
+  const char* s = text.data();
+  const auto n = static_cast<int64_t>(text.size());
+  int64_t v = 0;
+  int rc = 0;
+  auto small = [&](int64_t lo, int64_t hi) {
+    TraceText("CharToNumber", s, n);
+    rc = CharToNumber(s, n, lo, hi, &v, t.pending);
+    return rc >= 0;
+  };
+  switch (cType) {
+    case SQL_C_BIT:
+      return small(0, 1) ? PutNumber(static_cast<uint8_t>(v), rc, t) : SQL_ERROR;
+    case SQL_C_TINYINT:
+    case SQL_C_STINYINT:
+      return small(INT8_MIN, INT8_MAX) ? PutNumber(static_cast<int8_t>(v), rc, t) : SQL_ERROR;
+    case SQL_C_UTINYINT:
+      return small(0, UINT8_MAX) ? PutNumber(static_cast<uint8_t>(v), rc, t) : SQL_ERROR;
+    case SQL_C_SHORT:
+    case SQL_C_SSHORT:
+      return small(INT16_MIN, INT16_MAX) ? PutNumber(static_cast<int16_t>(v), rc, t)
+                                         : SQL_ERROR;
+    case SQL_C_USHORT:
+      return small(0, UINT16_MAX) ? PutNumber(static_cast<uint16_t>(v), rc, t) : SQL_ERROR;
+    case SQL_C_LONG:
+    case SQL_C_SLONG:
+      return small(INT32_MIN, INT32_MAX) ? PutNumber(static_cast<int32_t>(v), rc, t)
+                                         : SQL_ERROR;
+    case SQL_C_ULONG:
+      return small(0, UINT32_MAX) ? PutNumber(static_cast<uint32_t>(v), rc, t) : SQL_ERROR;
+    case SQL_C_SBIGINT:
+    case SQL_C_UBIGINT: {
+      TraceText("CharToNumber64", s, n);
+      uint64_t bits = 0;
+      rc = cType == SQL_C_SBIGINT
+               ? CharToNumber64(s, n, INT64_MIN, INT64_MAX, &bits, t.pending)
+               : CharToNumber64(s, n, 0, UINT64_MAX, &bits, t.pending);
+      return rc < 0 ? SQL_ERROR : PutNumber(bits, rc, t);
+    }
+    case SQL_C_FLOAT:
+    case SQL_C_DOUBLE: {
+      TraceText("CharToDecimal", s, n);
+      double d = 0;
+      if (CharToDecimal(s, n, &d, t.pending) < 0) return SQL_ERROR;
+      if (cType == SQL_C_DOUBLE) return PutNumber(d, 0, t);
+      if (d > FLT_MAX || d < -FLT_MAX) return conv::Fail(t.pending, conv::kOutOfRange);
+      return PutNumber(static_cast<float>(d), 0, t);
+    }
+    case SQL_C_NUMERIC: {
+      TraceText("CharToNumeric", s, n);
+      SQL_NUMERIC_STRUCT num{};
+      rc = CharToNumeric(s, n, &num, scale, precision, t.pending);
+      return rc < 0 ? SQL_ERROR : PutNumber(num, rc, t);
+    }
+    case SQL_C_DATE:
+    case SQL_C_TIME:
+    case SQL_C_TIMESTAMP:
+    case SQL_C_TYPE_DATE:
+    case SQL_C_TYPE_TIME:
+    case SQL_C_TYPE_TIMESTAMP:
+      return conv::Fail(t.pending, conv::kNotCapable);
+    default:
+      *handled = false;
+      return SQL_ERROR;
+  }
+}
+
+void Consumed(int64_t* consumed, int64_t v) {
+  if (consumed != nullptr) *consumed = v;
+}
+
+}  // namespace
+
+int CharToNumber(const char* text, int64_t length, int64_t minimum, int64_t maximum,
+                 int64_t* value, int32_t* pending) {
+  uint64_t bits = 0;
+  const int rc = ParseNumber64(text, length, minimum, static_cast<uint64_t>(maximum), &bits,
+                               pending);
+  if (rc >= 0) *value = static_cast<int64_t>(bits);
+  return rc;
+}
+
+int CharToNumber64(const char* text, int64_t length, int64_t minimum, uint64_t maximum,
+                   uint64_t* value, int32_t* pending) {
+  return ParseNumber64(text, length, minimum, maximum, value, pending);
+}
+
+int CharToDecimal(const char* text, int64_t length, double* value, int32_t* pending) {
+  int64_t i = 0;
+  while (i < length && (text[i] == ' ' || text[i] == '\t')) ++i;
+  if (i < length && text[i] == '$') ++i;
+  std::string clean;
+  clean.reserve(static_cast<size_t>(length - i));
+  for (; i < length; ++i)
+    if (text[i] != ',') clean.push_back(text[i]);
+  conv::DecimalDigits d;
+  if (!conv::ParseDecimal(clean.data(), static_cast<int64_t>(clean.size()), &d)) {
+    *pending = conv::kBadFormat;
+    return -1;
+  }
+  // A canonical form the C-locale parser reads exactly.
+  const std::string canon =
+      (d.negative ? "-" : "") + d.digits + "e" + std::to_string(d.exponent);
+  double v = 0;
+  const auto r = std::from_chars(canon.data(), canon.data() + canon.size(), v);
+  if (r.ec == std::errc::result_out_of_range) {
+    const bool huge = static_cast<int64_t>(d.digits.size()) + d.exponent > 0;
+    if (huge) {
+      *pending = conv::kOutOfRange;
+      return -1;
+    }
+    v = d.negative ? -0.0 : 0.0;
+  } else if (r.ec != std::errc() || r.ptr != canon.data() + canon.size()) {
+    *pending = conv::kBadFormat;
+    return -1;
+  }
+  *value = v;
+  return 0;
+}
+
+int CharToNumeric(const char* text, int64_t length, SQL_NUMERIC_STRUCT* out, int16_t scale,
+                  uint16_t precision, int32_t* pending) {
+  conv::DecimalDigits d;
+  if (!conv::ParseDecimal(text, length, &d)) {
+    *pending = conv::kBadFormat;
+    return -1;
+  }
+  return conv::DigitsToNumeric(d, scale, precision, 0, out, pending);
+}
+
+int CharToGuid(const char* text, int64_t length, SQLGUID* out, int32_t* pending) {
+  int64_t b = 0, e = length;
+  while (b < e && text[b] == ' ') ++b;
+  while (e > b && text[e - 1] == ' ') --e;
+  if (e - b != 36) {
+    *pending = conv::kLengthMismatch;
+    return -1;
+  }
+  const char* s = text + b;
+  uint8_t nib[32];
+  int k = 0;
+  for (int i = 0; i < 36; ++i) {
+    const char c = s[i];
+    if (i == 8 || i == 13 || i == 18 || i == 23) {
+      if (c != '-') {
+        *pending = conv::kBadFormat;
+        return -1;
+      }
+      continue;
+    }
+    int v;
+    if (c >= '0' && c <= '9') {
+      v = c - '0';
+    } else if (c >= 'a' && c <= 'f') {
+      v = c - 'a' + 10;
+    } else if (c >= 'A' && c <= 'F') {
+      v = c - 'A' + 10;
+    } else {
+      *pending = conv::kBadFormat;
+      return -1;
+    }
+    nib[k++] = static_cast<uint8_t>(v);
+  }
+  auto take = [&](int from, int count) {
+    uint64_t v = 0;
+    for (int i = 0; i < count; ++i) v = (v << 4) | nib[from + i];
+    return v;
+  };
+  SQLGUID g{};
+  g.Data1 = static_cast<decltype(g.Data1)>(take(0, 8));
+  g.Data2 = static_cast<decltype(g.Data2)>(take(8, 4));
+  g.Data3 = static_cast<decltype(g.Data3)>(take(12, 4));
+  for (int i = 0; i < 8; ++i) g.Data4[i] = static_cast<uint8_t>(take(16 + 2 * i, 2));
+  *out = g;
+  return 0;
+}
+
+int WCharToNumber(const char16_t* text, int64_t count, int64_t minimum, int64_t maximum,
+                  int64_t* value, int32_t* pending) {
+  const std::string s = conv::WideToUtf8(text, count);
+  return CharToNumber(s.data(), static_cast<int64_t>(s.size()), minimum, maximum, value,
+                      pending);
+}
+
+int WCharToNumber64(const char16_t* text, int64_t count, int64_t minimum, uint64_t maximum,
+                    uint64_t* value, int32_t* pending) {
+  const std::string s = conv::WideToUtf8(text, count);
+  return CharToNumber64(s.data(), static_cast<int64_t>(s.size()), minimum, maximum, value,
+                        pending);
+}
+
+int WCharToDecimal(const char16_t* text, int64_t count, double* value, int32_t* pending) {
+  const std::string s = conv::WideToUtf8(text, count);
+  return CharToDecimal(s.data(), static_cast<int64_t>(s.size()), value, pending);
+}
+
+int WCharToNumeric(const char16_t* text, int64_t count, SQL_NUMERIC_STRUCT* out, int16_t scale,
+                   uint16_t precision, int32_t* pending) {
+  const std::string s = conv::WideToUtf8(text, count);
+  return CharToNumeric(s.data(), static_cast<int64_t>(s.size()), out, scale, precision,
+                       pending);
+}
+
+SQLRETURN ConvertCHAR(const char* text, int64_t length, int64_t total, int16_t cType,
+                      void* buffer, int64_t bufferLength, int64_t* lengthPtr, int32_t* pending,
+                      int16_t scale, uint16_t precision, int64_t* consumed) {
+  if (TRC_Active())
+    TRC_Printf("ConvertCHAR: retBufferLength(%" PRId64 ") to %s", bufferLength,
+               CvtTraceType(cType));
+  const Target t{buffer, bufferLength, lengthPtr, pending};
+  Consumed(consumed, 0);
+  switch (cType) {
+    case SQL_C_CHAR:
+      return conv::CopyBytes(text, length, total, true, true, Cut::Allowed, t, consumed);
+    case SQL_C_WCHAR:
+      return conv::CopyUtf8ToWide(text, length, total, Cut::Allowed, t, consumed);
+    case SQL_C_BINARY:
+      return conv::CopyBytes(text, length, total, false, false, Cut::Allowed, t, consumed);
+    case SQL_C_GUID: {
+      TraceText("CharToGuid", text, length);
+      SQLGUID g{};
+      if (CharToGuid(text, length, &g, pending) < 0) return SQL_ERROR;
+      Consumed(consumed, length);
+      return conv::PutFixed(&g, sizeof g, t);
+    }
+    default:
+      break;
+  }
+  bool handled = false;
+  const SQLRETURN rc =
+      NumberFromText(std::string(text, static_cast<size_t>(length)), cType, t, scale, precision,
+                     &handled);
+  if (!handled) return conv::Fail(pending, conv::kRestricted);
+  if (rc != SQL_ERROR) Consumed(consumed, length);
+  return rc;
+}
+
+SQLRETURN ConvertWCHAR(const char16_t* text, int64_t length, int64_t total, int16_t cType,
+                       void* buffer, int64_t bufferLength, int64_t* lengthPtr, int32_t* pending,
+                       int16_t scale, uint16_t precision, int64_t* consumed) {
+  if (TRC_Active())
+    TRC_Printf("ConvertWCHAR: retBufferLength(%" PRId64 ") to %s", bufferLength,
+               CvtTraceType(cType));
+  const Target t{buffer, bufferLength, lengthPtr, pending};
+  const int64_t units = length / 2;
+  const int64_t totalUnits = total == SQL_NO_TOTAL ? SQL_NO_TOTAL : total / 2;
+  Consumed(consumed, 0);
+  int64_t usedUnits = 0;
+  SQLRETURN rc;
+  switch (cType) {
+    case SQL_C_CHAR:
+      rc = conv::CopyWideToUtf8(text, units, totalUnits, t, &usedUnits);
+      Consumed(consumed, usedUnits * 2);
+      return rc;
+    case SQL_C_WCHAR:
+      rc = conv::CopyWide(text, units, totalUnits, t, &usedUnits);
+      Consumed(consumed, usedUnits * 2);
+      return rc;
+    case SQL_C_BINARY:
+      return conv::CopyBytes(reinterpret_cast<const char*>(text), length, total, false, false,
+                             Cut::Allowed, t, consumed);
+    default:
+      break;
+  }
+  bool handled = false;
+  rc = NumberFromText(conv::WideToUtf8(text, units), cType, t, scale, precision, &handled);
+  if (!handled) return conv::Fail(pending, conv::kRestricted);
+  if (rc != SQL_ERROR) Consumed(consumed, length);
+  return rc;
+}
+
+const char* CvtTraceType(int16_t cType) {
+  switch (cType) {
+    case SQL_C_CHAR: return "SQL_C_CHAR";
+    case SQL_C_WCHAR: return "SQL_C_WCHAR";
+    case SQL_C_BINARY: return "SQL_C_BINARY";
+    case SQL_C_BIT: return "SQL_C_BIT";
+    case SQL_C_TINYINT: return "SQL_C_TINYINT";
+    case SQL_C_STINYINT: return "SQL_C_STINYINT";
+    case SQL_C_UTINYINT: return "SQL_C_UTINYINT";
+    case SQL_C_SHORT: return "SQL_C_SHORT";
+    case SQL_C_SSHORT: return "SQL_C_SSHORT";
+    case SQL_C_USHORT: return "SQL_C_USHORT";
+    case SQL_C_LONG: return "SQL_C_LONG";
+    case SQL_C_SLONG: return "SQL_C_SLONG";
+    case SQL_C_ULONG: return "SQL_C_ULONG";
+    case SQL_C_SBIGINT: return "SQL_C_SBIGINT";
+    case SQL_C_UBIGINT: return "SQL_C_UBIGINT";
+    case SQL_C_FLOAT: return "SQL_C_FLOAT";
+    case SQL_C_DOUBLE: return "SQL_C_DOUBLE";
+    case SQL_C_NUMERIC: return "SQL_C_NUMERIC";
+    case SQL_C_GUID: return "SQL_C_GUID";
+    case SQL_C_DATE: return "SQL_C_DATE";
+    case SQL_C_TIME: return "SQL_C_TIME";
+    case SQL_C_TIMESTAMP: return "SQL_C_TIMESTAMP";
+    case SQL_C_TYPE_DATE: return "SQL_C_TYPE_DATE";
+    case SQL_C_TYPE_TIME: return "SQL_C_TYPE_TIME";
+    case SQL_C_TYPE_TIMESTAMP: return "SQL_C_TYPE_TIMESTAMP";
+    default: return "(unknown type)";
+  }
+}

@@ -1,0 +1,194 @@
+// Dates, times and timestamps to text and structures: fixed text forms that
+// are never cut, timestamp fractions trimmed to the column's digits, fields
+// dropped between structures reported.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "driver/rowset/convert.h"
+
+namespace {
+
+constexpr int32_t kNone = -999;
+
+struct Out {
+  SQLRETURN rc;
+  int32_t code;
+  int64_t length;
+  unsigned char buf[80];
+};
+
+Out Prep() {
+  Out o{};
+  std::memset(o.buf, 0xEE, sizeof o.buf);
+  o.code = kNone;
+  o.length = -77;
+  return o;
+}
+
+Out Date(SQL_DATE_STRUCT d, int16_t t, int64_t bufLen = 80) {
+  Out o = Prep();
+  o.rc = ConvertDATE(&d, t, o.buf, bufLen, &o.length, &o.code);
+  return o;
+}
+Out Time(SQL_TIME_STRUCT v, int16_t t, int64_t bufLen = 80) {
+  Out o = Prep();
+  o.rc = ConvertTIME(&v, t, o.buf, bufLen, &o.length, &o.code);
+  return o;
+}
+Out Stamp(SQL_TIMESTAMP_STRUCT v, int16_t t, uint16_t digits, int64_t bufLen = 80) {
+  Out o = Prep();
+  o.rc = ConvertTIMESTAMP(&v, t, o.buf, bufLen, &o.length, digits, &o.code);
+  return o;
+}
+
+std::string Text(const Out& o) { return reinterpret_cast<const char*>(o.buf); }
+std::u16string WText(const Out& o) { return reinterpret_cast<const char16_t*>(o.buf); }
+template <class T>
+T As(const Out& o) {
+  T v;
+  std::memcpy(&v, o.buf, sizeof v);
+  return v;
+}
+
+const SQL_DATE_STRUCT kLeap{2024, 2, 29};
+const SQL_TIME_STRUCT kTime{13, 5, 9};
+SQL_TIMESTAMP_STRUCT Ts(uint32_t fraction, uint16_t h = 3) {
+  return SQL_TIMESTAMP_STRUCT{2024, 1, 2, h, 4, 5, fraction};
+}
+
+TEST(DateSource, TextIsWholeOrAnError) {
+  Out o = Date(kLeap, SQL_C_CHAR, 11);
+  EXPECT_EQ(o.rc, SQL_SUCCESS);
+  EXPECT_EQ(Text(o), "2024-02-29");
+  EXPECT_EQ(o.length, 10);
+  o = Date(kLeap, SQL_C_CHAR, 10);
+  EXPECT_EQ(o.rc, SQL_ERROR);
+  EXPECT_EQ(o.code, 58) << "a date is never cut";
+  o = Date(kLeap, SQL_C_CHAR, 0);
+  EXPECT_EQ(o.rc, SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(o.length, 10);
+  EXPECT_EQ(o.buf[0], 0xEE);
+  o = Date(kLeap, SQL_C_WCHAR, 22);
+  EXPECT_EQ(WText(o), u"2024-02-29");
+  EXPECT_EQ(o.length, 20);
+  EXPECT_EQ(Date(kLeap, SQL_C_WCHAR, 20).code, 58);
+}
+
+TEST(DateSource, FieldsAreCappedToTheirTextWidth) {
+  EXPECT_EQ(Text(Date({-5, 1, 1}, SQL_C_CHAR)), "0005-01-01");
+  EXPECT_EQ(Text(Date({12345, 1, 1}, SQL_C_CHAR)), "9999-01-01");
+  EXPECT_EQ(Text(Date({2000, 123, 7}, SQL_C_CHAR)), "2000-99-07");
+}
+
+TEST(DateSource, Structures) {
+  Out o = Date(kLeap, SQL_C_TYPE_DATE);
+  EXPECT_EQ(o.length, 6);
+  EXPECT_EQ(As<SQL_DATE_STRUCT>(o).day, 29);
+  o = Date(kLeap, SQL_C_TIMESTAMP);
+  const auto ts = As<SQL_TIMESTAMP_STRUCT>(o);
+  EXPECT_EQ(o.length, 16);
+  EXPECT_EQ(ts.year, 2024);
+  EXPECT_EQ(ts.month, 2);
+  EXPECT_EQ(ts.day, 29);
+  EXPECT_EQ(ts.hour + ts.minute + ts.second, 0);
+  EXPECT_EQ(ts.fraction, 0u);
+  EXPECT_EQ(Date(kLeap, SQL_C_TIME).code, 49);
+  EXPECT_EQ(Date(kLeap, SQL_C_TYPE_TIME).code, 49);
+  EXPECT_EQ(Date(kLeap, SQL_C_LONG).code, 49);
+  o = Date(kLeap, SQL_C_BINARY, 6);
+  EXPECT_EQ(o.length, 6);
+  EXPECT_EQ(As<SQL_DATE_STRUCT>(o).month, 2);
+  EXPECT_EQ(Date(kLeap, SQL_C_BINARY, 4).code, 58) << "no partial structure image";
+}
+
+TEST(TimeSource, TextAndStructures) {
+  Out o = Time(kTime, SQL_C_CHAR, 9);
+  EXPECT_EQ(Text(o), "13:05:09");
+  EXPECT_EQ(o.length, 8);
+  EXPECT_EQ(Time(kTime, SQL_C_CHAR, 8).code, 58);
+  EXPECT_EQ(Text(Time({100, 7, 200}, SQL_C_CHAR)), "99:07:99");
+  o = Time(kTime, SQL_C_TYPE_TIMESTAMP);
+  const auto ts = As<SQL_TIMESTAMP_STRUCT>(o);
+  EXPECT_EQ(ts.year, 0);
+  EXPECT_EQ(ts.month, 0);
+  EXPECT_EQ(ts.day, 0);
+  EXPECT_EQ(ts.hour, 13);
+  EXPECT_EQ(ts.second, 9);
+  EXPECT_EQ(Time(kTime, SQL_C_TIME).length, 6);
+  EXPECT_EQ(Time(kTime, SQL_C_DATE).code, 49);
+  EXPECT_EQ(Time(kTime, SQL_C_BINARY, 6).rc, SQL_SUCCESS);
+}
+
+TEST(TimestampSource, FractionTrimmedToTheColumnDigits) {
+  struct Case {
+    uint32_t fraction;
+    uint16_t digits;
+    const char* text;
+  } cases[] = {
+      {120000000, 3, "2024-01-02 03:04:05.120"},
+      {120000000, 0, "2024-01-02 03:04:05.12"},  // a non-zero digit is never dropped
+      {0, 0, "2024-01-02 03:04:05"},
+      {0, 3, "2024-01-02 03:04:05.000"},
+      {123456789, 3, "2024-01-02 03:04:05.123456789"},
+      {5, 9, "2024-01-02 03:04:05.000000005"},
+      {500000000, 1, "2024-01-02 03:04:05.5"},
+      {0, 12, "2024-01-02 03:04:05.000000000"},
+      {4000000000u, 0, "2024-01-02 03:04:05.999999999"},
+  };
+  for (const auto& c : cases) {
+    const Out o = Stamp(Ts(c.fraction), SQL_C_CHAR, c.digits);
+    EXPECT_EQ(o.rc, SQL_SUCCESS) << c.text;
+    EXPECT_EQ(Text(o), c.text);
+    EXPECT_EQ(o.length, static_cast<int64_t>(std::strlen(c.text)));
+  }
+  Out o = Stamp(Ts(250000000), SQL_C_WCHAR, 2);
+  EXPECT_EQ(WText(o), u"2024-01-02 03:04:05.25");
+  EXPECT_EQ(o.length, 44);
+}
+
+TEST(TimestampSource, OnlyFractionDigitsMayBeCut) {
+  Out o = Stamp(Ts(123456789), SQL_C_CHAR, 9, 25);
+  EXPECT_EQ(o.rc, SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(o.code, 19);
+  EXPECT_EQ(Text(o), "2024-01-02 03:04:05.1234");
+  EXPECT_EQ(o.length, 29);
+  o = Stamp(Ts(123456789), SQL_C_CHAR, 9, 21);
+  EXPECT_EQ(Text(o), "2024-01-02 03:04:05") << "no bare point";
+  EXPECT_EQ(o.rc, SQL_SUCCESS_WITH_INFO);
+  o = Stamp(Ts(123456789), SQL_C_CHAR, 9, 20);
+  EXPECT_EQ(Text(o), "2024-01-02 03:04:05");
+  o = Stamp(Ts(123456789), SQL_C_CHAR, 9, 19);
+  EXPECT_EQ(o.rc, SQL_ERROR);
+  EXPECT_EQ(o.code, 58);
+  o = Stamp(Ts(0), SQL_C_CHAR, 0, 19);
+  EXPECT_EQ(o.code, 58);
+  o = Stamp(Ts(123456789), SQL_C_WCHAR, 9, 2 * 25);
+  EXPECT_EQ(WText(o), u"2024-01-02 03:04:05.1234");
+  EXPECT_EQ(o.length, 58);
+}
+
+TEST(TimestampSource, DroppedFieldsAreReported) {
+  Out o = Stamp(SQL_TIMESTAMP_STRUCT{2024, 1, 2, 0, 0, 0, 0}, SQL_C_TYPE_DATE, 0);
+  EXPECT_EQ(o.rc, SQL_SUCCESS) << "midnight loses nothing";
+  EXPECT_EQ(As<SQL_DATE_STRUCT>(o).day, 2);
+  o = Stamp(Ts(0, 3), SQL_C_DATE, 0);
+  EXPECT_EQ(o.rc, SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(o.code, 104);
+  EXPECT_EQ(o.length, 6);
+  o = Stamp(Ts(0), SQL_C_TYPE_TIME, 0);
+  EXPECT_EQ(o.rc, SQL_SUCCESS);
+  EXPECT_EQ(As<SQL_TIME_STRUCT>(o).hour, 3);
+  o = Stamp(Ts(5), SQL_C_TIME, 0);
+  EXPECT_EQ(o.rc, SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(o.code, 104);
+  o = Stamp(Ts(777), SQL_C_TYPE_TIMESTAMP, 0);
+  EXPECT_EQ(As<SQL_TIMESTAMP_STRUCT>(o).fraction, 777u);
+  EXPECT_EQ(o.length, 16);
+  EXPECT_EQ(Stamp(Ts(0), SQL_C_BINARY, 0, 16).length, 16);
+  EXPECT_EQ(Stamp(Ts(0), SQL_C_BINARY, 0, 15).code, 58);
+  EXPECT_EQ(Stamp(Ts(0), SQL_C_DOUBLE, 0).code, 49);
+}
+
+}  // namespace
