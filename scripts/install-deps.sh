@@ -11,6 +11,7 @@ PACKAGES="
   clang libclang-rt-14-dev
   openjdk-17-jdk-headless
   libhsqldb-java
+  postgresql libpostgresql-jdbc-java
 "
 
 missing=""

@@ -1,0 +1,181 @@
+// Statements through the Driver Manager on each backend's data sources: HSQLDB
+// in memory by default, the throw-away PostgreSQL server when CTest names its
+// data sources in QMR_DSNS (dm_tests_pg). Table names carry the data source:
+// on the server, the tests of both builds share one database.
+#include <gtest/gtest.h>
+#include <sql.h>
+#include <sqlext.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/support/dsns.h"
+
+namespace {
+
+std::string Lower(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return s;
+}
+
+class BackendQuery : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(std::getenv("ODBCSYSINI"), nullptr) << "run through ctest";
+    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_));
+    ASSERT_EQ(SQL_SUCCESS, SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION,
+                                         reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0));
+    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_));
+    const std::string& dsn = GetParam();
+    SQLRETURN rc = SQLConnect(dbc_, (SQLCHAR*)dsn.c_str(), SQL_NTS, nullptr, 0, nullptr, 0);
+    ASSERT_TRUE(SQL_SUCCEEDED(rc)) << dsn << ": " << Diag(SQL_HANDLE_DBC, dbc_);
+    connected_ = true;
+    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
+    table_ = "qmr_backend_" + Lower(dsn);
+  }
+  void TearDown() override {
+    if (stmt_ != nullptr) {
+      SQLFreeStmt(stmt_, SQL_CLOSE);
+      Exec("DROP TABLE IF EXISTS " + table_);
+      SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+    }
+    if (connected_) SQLDisconnect(dbc_);
+    if (dbc_ != nullptr) SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+    if (env_ != nullptr) SQLFreeHandle(SQL_HANDLE_ENV, env_);
+  }
+  static std::string Diag(SQLSMALLINT type, SQLHANDLE h) {
+    std::string all;
+    for (SQLSMALLINT i = 1;; ++i) {
+      SQLCHAR state[6] = "", msg[1024] = "";
+      SQLINTEGER native = 0;
+      SQLSMALLINT len = 0;
+      if (!SQL_SUCCEEDED(SQLGetDiagRec(type, h, i, state, &native, msg, sizeof msg, &len)))
+        break;
+      all += std::string(reinterpret_cast<char*>(state)) + " " +
+             reinterpret_cast<char*>(msg) + "\n";
+    }
+    return all;
+  }
+  SQLRETURN Exec(const std::string& sql) {
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+    return SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS);
+  }
+  void MustExec(const std::string& sql) {
+    SQLRETURN rc = Exec(sql);
+    ASSERT_TRUE(SQL_SUCCEEDED(rc)) << sql << "\n" << Diag(SQL_HANDLE_STMT, stmt_);
+  }
+  std::string InfoText(SQLUSMALLINT what) {
+    SQLCHAR buf[256] = "";
+    SQLSMALLINT len = 0;
+    EXPECT_EQ(SQL_SUCCESS, SQLGetInfo(dbc_, what, buf, sizeof buf, &len));
+    return reinterpret_cast<char*>(buf);
+  }
+  void CreateAndFill() {
+    MustExec("DROP TABLE IF EXISTS " + table_);
+    MustExec("CREATE TABLE " + table_ +
+             " (i INTEGER, b BIGINT, v VARCHAR(30), d DOUBLE PRECISION, n DECIMAL(12,2),"
+             " dt DATE, ts TIMESTAMP)");
+    MustExec("INSERT INTO " + table_ + " VALUES"
+             " (1, 10000000000, 'one', 1.5, 12.34, DATE '2024-02-29',"
+             " TIMESTAMP '2024-02-29 13:14:15'),"
+             " (2, -2, 'two', -0.25, -0.01, DATE '1999-12-31', TIMESTAMP '1999-12-31 23:59:59'),"
+             " (3, NULL, NULL, NULL, NULL, NULL, NULL)");
+  }
+
+  SQLHENV env_ = nullptr;
+  SQLHDBC dbc_ = nullptr;
+  SQLHSTMT stmt_ = nullptr;
+  bool connected_ = false;
+  std::string table_;
+};
+
+TEST_P(BackendQuery, ConnectsToTheDatabaseTheDataSourceNames) {
+  std::string dbms = InfoText(SQL_DBMS_NAME);
+  if (GetParam().rfind("QmrPg", 0) == 0)
+    EXPECT_EQ("PostgreSQL", dbms);
+  else
+    EXPECT_EQ("HSQL Database Engine", dbms);
+  EXPECT_FALSE(InfoText(SQL_DBMS_VER).empty());
+}
+
+TEST_P(BackendQuery, DefinitionAndChangesCountRows) {
+  CreateAndFill();
+  SQLLEN count = -7;
+  ASSERT_EQ(SQL_SUCCESS, SQLRowCount(stmt_, &count));
+  EXPECT_EQ(3, count);
+
+  MustExec("UPDATE " + table_ + " SET v = 'many' WHERE i >= 2");
+  ASSERT_EQ(SQL_SUCCESS, SQLRowCount(stmt_, &count));
+  EXPECT_EQ(2, count);
+
+  MustExec("DELETE FROM " + table_ + " WHERE i = 99");
+  ASSERT_EQ(SQL_SUCCESS, SQLRowCount(stmt_, &count));
+  EXPECT_EQ(0, count);
+}
+
+TEST_P(BackendQuery, ResultColumnsAreDescribed) {
+  CreateAndFill();
+  MustExec("SELECT i, b, v, d, n, dt, ts FROM " + table_ + " ORDER BY i");
+  SQLSMALLINT cols = 0;
+  ASSERT_EQ(SQL_SUCCESS, SQLNumResultCols(stmt_, &cols));
+  ASSERT_EQ(7, cols);
+
+  struct Expect {
+    const char* name;
+    std::vector<SQLSMALLINT> types;  // the servers name DECIMAL differently
+  };
+  const Expect expect[] = {
+      {"i", {SQL_INTEGER}},
+      {"b", {SQL_BIGINT}},
+      {"v", {SQL_VARCHAR, SQL_WVARCHAR}},
+      {"d", {SQL_DOUBLE, SQL_FLOAT}},
+      {"n", {SQL_DECIMAL, SQL_NUMERIC}},
+      {"dt", {SQL_TYPE_DATE}},
+      {"ts", {SQL_TYPE_TIMESTAMP}},
+  };
+  for (SQLUSMALLINT c = 1; c <= 7; ++c) {
+    SQLCHAR name[64] = "";
+    SQLSMALLINT nameLen = 0, type = 0, scale = -1, nullable = -1;
+    SQLULEN size = 0;
+    ASSERT_EQ(SQL_SUCCESS, SQLDescribeCol(stmt_, c, name, sizeof name, &nameLen, &type, &size,
+                                          &scale, &nullable))
+        << Diag(SQL_HANDLE_STMT, stmt_);
+    const Expect& e = expect[c - 1];
+    EXPECT_EQ(e.name, Lower(reinterpret_cast<char*>(name))) << "column " << c;
+    EXPECT_NE(e.types.end(), std::find(e.types.begin(), e.types.end(), type))
+        << "column " << c << " type " << type;
+    EXPECT_EQ(SQL_NULLABLE, nullable) << "column " << c;
+    if (c == 3) {
+      EXPECT_EQ(30u, size);
+    }
+    if (c == 5) {
+      EXPECT_EQ(12u, size);
+      EXPECT_EQ(2, scale);
+    }
+  }
+}
+
+TEST_P(BackendQuery, ServerErrorsReachTheApplication) {
+  SQLRETURN rc = Exec("SELECT * FROM qmr_no_such_table");
+  ASSERT_EQ(SQL_ERROR, rc);
+  SQLCHAR state[6] = "", msg[1024] = "";
+  SQLINTEGER native = 0;
+  SQLSMALLINT len = 0;
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLGetDiagRec(SQL_HANDLE_STMT, stmt_, 1, state, &native, msg, sizeof msg, &len));
+  std::string text = Lower(reinterpret_cast<char*>(msg));
+  EXPECT_NE(std::string::npos, text.find("qmr_no_such_table")) << msg;
+  EXPECT_EQ('4', state[0]) << state;  // a syntax or access rule class (42...)
+  EXPECT_EQ('2', state[1]) << state;
+}
+
+std::string DsnName(const ::testing::TestParamInfo<std::string>& info) { return info.param; }
+
+INSTANTIATE_TEST_SUITE_P(Backend, BackendQuery, ::testing::ValuesIn(qmr_test::TestDsns()),
+                         DsnName);
+
+}  // namespace

@@ -1,0 +1,51 @@
+"""pyodbc runs statements on each backend's data sources: HSQLDB in memory by
+default, the throw-away PostgreSQL server when CTest names its data sources in
+QMR_DSNS (py_test_backend_query_pg)."""
+import os
+import unittest
+
+import pyodbc
+
+DSNS = [d for d in os.environ.get("QMR_DSNS", "QmrHsqlU,QmrHsqlA").split(",") if d]
+
+
+class BackendQuery(unittest.TestCase):
+    def each_connection(self):
+        for dsn in DSNS:
+            with self.subTest(dsn=dsn):
+                cnxn = pyodbc.connect("DSN=" + dsn)
+                try:
+                    yield dsn, cnxn
+                finally:
+                    cnxn.close()
+
+    def test_dbms_of_the_data_source(self):
+        for dsn, cnxn in self.each_connection():
+            expected = "PostgreSQL" if dsn.startswith("QmrPg") else "HSQL Database Engine"
+            self.assertEqual(expected, cnxn.getinfo(pyodbc.SQL_DBMS_NAME))
+
+    def test_table_rows_and_description(self):
+        for dsn, cnxn in self.each_connection():
+            table = "qmr_pyq_" + dsn.lower()
+            cur = cnxn.cursor()
+            cur.execute("DROP TABLE IF EXISTS " + table)
+            cur.execute("CREATE TABLE %s (id INTEGER, name VARCHAR(30), amount DECIMAL(12,2))"
+                        % table)
+            cur.execute("INSERT INTO %s VALUES (1, 'eins', 1.25), (2, 'zwei', NULL)" % table)
+            self.assertEqual(2, cur.rowcount)
+            cur.execute("UPDATE %s SET name = 'deux' WHERE id = 2" % table)
+            self.assertEqual(1, cur.rowcount)
+            cur.execute("SELECT id, name, amount FROM %s ORDER BY id" % table)
+            self.assertEqual(["id", "name", "amount"], [c[0].lower() for c in cur.description])
+            cur.close()
+            cnxn.cursor().execute("DROP TABLE " + table)
+
+    def test_server_error_names_the_table(self):
+        for dsn, cnxn in self.each_connection():
+            with self.assertRaises(pyodbc.Error) as cm:
+                cnxn.cursor().execute("SELECT * FROM qmr_no_such_table")
+            self.assertIn("qmr_no_such_table", str(cm.exception).lower())
+
+
+if __name__ == "__main__":
+    unittest.main()
