@@ -175,6 +175,13 @@ struct ConnHandle {
 // ---------------------------------------------------------------------------
 // Statement.
 
+// One data-at-execution value of one parameter set, as SQLPutData gathered
+// it: the pieces behind each other, or NULL.
+struct ParamDaeValue {
+  std::string bytes;
+  bool isNull = false;
+};
+
 // Statement state.
 //   1 (kStmtAllocated): nothing on the agent side can be described: newly
 //     allocated, closed (SQLFreeStmt SQL_CLOSE, SQLCloseCursor, SQLCancel of
@@ -269,6 +276,12 @@ struct StmtHandle {
   COLSET rows{};
   uint16_t rowIndex = 0;             // next row of the buffer
   uint16_t fetchColumn = 0;          // column position of a piecewise read
+
+  // Parameters (driver/params.*): the values SQLPutData gathered, by
+  // parameter (0-based) and parameter set; the descriptions last handed to
+  // the agent, so that a changed binding sends them again.
+  std::vector<std::vector<ParamDaeValue>> daeValues;
+  std::vector<JdbcColBind> sentBinds;
 };
 
 // ---------------------------------------------------------------------------

@@ -11,6 +11,7 @@
 #include "driver/desc.h"
 #include "driver/dispatch.h"
 #include "driver/ops.h"
+#include "driver/params.h"
 #include "driver/trace.h"
 
 namespace {
@@ -249,8 +250,7 @@ DRV_Return DRV_FreeStmtOp(void* h, va_list args) {
       return dropStmt(stmt);
     case SQL_UNBIND:
     case SQL_RESET_PARAMS:
-      // Column and parameter bindings arrive with their own calls; until
-      // then a statement has none to free.
+      PAR_ResetAll(stmt);
       break;
     default:
       stmt->diag.pending = kOptionOutOfRange;

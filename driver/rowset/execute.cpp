@@ -1,56 +1,112 @@
-// Execution of prepared statements. Parameter values are not converted here
-// yet: a statement whose input markers have no bound values is refused with
-// 07001, and one without input markers executes at once.
+// Execution of prepared statements with their parameters: the search for
+// values that come at execution, the value set and descriptions handed to
+// the agent, the count and statuses of the parameter sets, and the output
+// values handed back.
 #include "driver/rowset/execute.h"
 
 #include <sql.h>
 #include <sqlext.h>
 
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
 #include "driver/coldesc.h"
+#include "driver/desc.h"
 #include "driver/ops.h"
+#include "driver/params.h"
+#include "driver/rowset/paramset.h"
 #include "driver/stmt.h"
 
 namespace {
 
+constexpr int32_t kNoMemory = 16;
 constexpr int32_t kSequence = 22;
 constexpr int32_t kNotCapable = 43;
+constexpr uint32_t kReqLastSet = 0x32010000;
 
-// Bound parameters: none can be bound before the parameter code lands.
-uint16_t BoundParamCount(const StmtHandle*) { return 0; }
+// Parameter kind of a marker from its agent-side name; "*U" follows the
+// binding's direction.
+int16_t MarkerKind(const StmtHandle* stmt, uint16_t i) {
+  const char* name = stmt->paramDescs != nullptr ? stmt->paramDescs[i].name : "";
+  if (name[0] == '*' && name[1] == 'O') return SQL_PARAM_OUTPUT;
+  if (name[0] == '*' && name[1] == 'B') return SQL_PARAM_INPUT_OUTPUT;
+  if (name[0] == '*' && name[1] == 'U') {
+    ParamBinding b;
+    if (ParamResolve(stmt, i + 1, &b) && b.direction != SQL_PARAM_INPUT) return b.direction;
+  }
+  return SQL_PARAM_INPUT;
+}
 
 void RecountParamKinds(StmtHandle* stmt) {
   stmt->inParams = 0;
   stmt->outParams = 0;
   stmt->inOutParams = 0;
   for (uint16_t i = 0; i < stmt->paramCount; ++i) {
-    const char* name = stmt->paramDescs[i].name;
-    // "*U": the direction comes from the binding, and an unbound parameter
-    // is an input.
-    if (name[0] == '*' && name[1] == 'O')
-      ++stmt->outParams;
-    else if (name[0] == '*' && name[1] == 'B')
-      ++stmt->inOutParams;
-    else
-      ++stmt->inParams;
+    switch (MarkerKind(stmt, i)) {
+      case SQL_PARAM_OUTPUT: ++stmt->outParams; break;
+      case SQL_PARAM_INPUT_OUTPUT: ++stmt->inOutParams; break;
+      default: ++stmt->inParams; break;
+    }
   }
 }
 
-uint32_t CallExecute(StmtHandle* stmt, const DRV_OpTable* ops, uint16_t n) {
-  const ConnHandle* conn = stmt->conn;
-  const bool execute2 = conn != nullptr && conn->cn_hasExecute2 != 0;
-  if (execute2) {
-    SCR_ResetRowPos(&stmt->cursor);
-    if (stmt->outParams > 0 && (stmt->flags & (kStmtFlagNeedBind | kStmtFlagBindsPassed)) == kStmtFlagNeedBind) {
-      if (ops->DRV_PrepareExecute == nullptr) return kNotCapable;
-      const uint32_t code = ops->DRV_PrepareExecute(stmt->agentStmt, nullptr, nullptr, n, nullptr);
-      stmt->flags |= kStmtFlagBindsPassed;
-      return code;
+uint16_t BoundCount(const StmtHandle* stmt) {
+  const int n = stmt->apd != nullptr ? DESC_Count(stmt->apd) : 0;
+  return static_cast<uint16_t>(n < 0 ? 0 : n);
+}
+
+// The value set stays the driver's only for agents that do not keep it.
+struct ParamSetOwner {
+  COLSET* set = nullptr;
+  ~ParamSetOwner() {
+    if (set != nullptr) {
+      ColSetFreeColumns(set);
+      delete set;
     }
-    return ops->DRV_Execute != nullptr ? ops->DRV_Execute(stmt->agentStmt) : kNotCapable;
   }
-  if (stmt->outParams > 0 && (stmt->flags & kStmtFlagNeedBind) != 0 && ops->DRV_BindCols != nullptr) {
-    const uint32_t code = ops->DRV_BindCols(stmt->agentStmt, n, nullptr);
+  COLSET* Release() {
+    COLSET* s = set;
+    set = nullptr;
+    return s;
+  }
+};
+
+// Hands values and descriptions to the agent and executes; the agent's code.
+uint32_t SendAndExecute(StmtHandle* stmt, const DRV_OpTable* ops, ParamSetOwner* owner,
+                        const std::vector<JdbcColBind>& binds) {
+  const ConnHandle* conn = stmt->conn;
+  const bool keepsSet = stmt->agent != nullptr && (stmt->agent->agentType & 0x01) == 0;
+  const bool describe = (stmt->flags & (kStmtFlagNeedBind | kStmtFlagBindsPassed)) == kStmtFlagNeedBind;
+  const auto n = static_cast<uint16_t>(binds.size());
+  // A set the agent takes is the agent's from the call on.
+  COLSET* set = owner->set;
+  auto handOver = [&]() -> COLSET* { return keepsSet ? owner->Release() : set; };
+
+  if (conn != nullptr && conn->cn_hasExecute2 != 0 && ops->DRV_PrepareExecute != nullptr) {
+    SCR_ResetRowPos(&stmt->cursor);
+    if (set == nullptr && !describe) {
+      return ops->DRV_Execute != nullptr ? ops->DRV_Execute(stmt->agentStmt) : kNotCapable;
+    }
+    const uint32_t code = describe
+        ? ops->DRV_PrepareExecute(stmt->agentStmt, nullptr, handOver(), n, binds.data())
+        : ops->DRV_PrepareExecute(stmt->agentStmt, nullptr, handOver(), 0, nullptr);
+    if (describe) {
+      stmt->flags |= kStmtFlagBindsPassed;
+      stmt->sentBinds = binds;
+    }
+    return code;
+  }
+  if (set != nullptr) {
+    if (ops->DRV_SetParams == nullptr) return kNotCapable;
+    const uint32_t code = ops->DRV_SetParams(stmt->agentStmt, handOver());
     if (code != 0) return code;
+  }
+  if ((stmt->flags & kStmtFlagNeedBind) != 0 && n > 0 && ops->DRV_BindCols != nullptr) {
+    const uint32_t code = ops->DRV_BindCols(stmt->agentStmt, n, binds.data());
+    if (code != 0) return code;
+    stmt->sentBinds = binds;
   }
   SCR_ResetRowPos(&stmt->cursor);
   return ops->DRV_Execute != nullptr ? ops->DRV_Execute(stmt->agentStmt) : kNotCapable;
@@ -60,8 +116,43 @@ uint32_t CallExecute(StmtHandle* stmt, const DRV_OpTable* ops, uint16_t n) {
 // previous result goes, and so do the rows buffered from it.
 void MarkExecuted(StmtHandle* stmt) {
   STMT_CloseCursor(stmt);
+  stmt->fetchColumn = 0;
   stmt->state = kStmtPrepared;
   stmt->flags |= kStmtFlagCursorOpen;
+}
+
+// Statuses of the parameter sets: `done` of the sent sets went through with
+// `okStatus`; the one after them (when `failed`) is the failing one, the
+// rest were not run.
+void SetStatuses(StmtHandle* stmt, uint64_t done, bool failed, uint16_t okStatus) {
+  uint16_t* status = stmt->ipd != nullptr ? stmt->ipd->arrayStatus : nullptr;
+  if (status == nullptr || stmt->apd == nullptr) return;
+  const uint64_t sets = stmt->apd->arraySize;
+  uint64_t k = 0;
+  for (uint64_t s = 0; s < sets; ++s) {
+    if (ParamSetIgnored(stmt, s)) {
+      status[s] = SQL_PARAM_UNUSED;
+      continue;
+    }
+    if (k < done) status[s] = okStatus;
+    else if (failed && k == done) status[s] = SQL_PARAM_ERROR;
+    else status[s] = SQL_PARAM_UNUSED;
+    ++k;
+  }
+}
+
+void SetProcessed(StmtHandle* stmt, uint64_t count) {
+  if (stmt->ipd != nullptr && stmt->ipd->rowsProcessed != nullptr) *stmt->ipd->rowsProcessed = count;
+}
+
+// Whether any parameter hands a value back to the application.
+bool HasOutputBindings(const StmtHandle* stmt, uint16_t n) {
+  for (uint16_t i = 0; i < n; ++i) {
+    if (MarkerKind(stmt, i) == SQL_PARAM_INPUT) continue;
+    ParamBinding b;
+    if (ParamResolve(stmt, i + 1, &b) && b.direction != SQL_PARAM_INPUT) return true;
+  }
+  return false;
 }
 
 DRV_Return Execute(StmtHandle* stmt) {
@@ -74,36 +165,123 @@ DRV_Return Execute(StmtHandle* stmt) {
     stmt->diag.pending = kNotCapable;
     return SQL_ERROR;
   }
-  const uint16_t bound = BoundParamCount(stmt);
+  const uint16_t bound = BoundCount(stmt);
   const uint16_t n = stmt->paramCount < bound ? stmt->paramCount : bound;
+  for (uint16_t i = 0; i < n; ++i) {
+    const DescRec* a = DESC_RecAt(i + 1, stmt);
+    if (a == nullptr || (a->data == nullptr && a->octetLengthPtr == nullptr)) {
+      stmt->diag.pending = kExecWrongParams;
+      return SQL_ERROR;
+    }
+  }
   stmt->needData = 0;
   if (stmt->paramRecount != 0) RecountParamKinds(stmt);
-  if (stmt->inParams + stmt->inOutParams > 0 && n < stmt->paramCount) {
+  if (n < stmt->paramCount) {
     stmt->diag.pending = kExecWrongParams;
     return SQL_ERROR;
   }
 
-  const uint32_t code = CallExecute(stmt, ops, n);
-  stmt->diag.pending = static_cast<int32_t>(code);
+  // One value column and one description per marker, in marker order: the
+  // agent pairs them by position.
+  std::vector<ParamBinding> bindings(n);
+  std::vector<JdbcColBind> binds(n);
+  for (uint16_t i = 0; i < n; ++i) {
+    ParamResolve(stmt, i + 1, &bindings[i]);
+    const ParamBinding& b = bindings[i];
+    JdbcColBind& d = binds[i];
+    d.sqlType = b.sqlType;
+    d.unused = static_cast<uint32_t>(static_cast<uint16_t>(b.cType));
+    d.columnSize = b.ipd != nullptr ? static_cast<uint32_t>(PAR_ColumnSize(b.ipd)) : 0;
+    d.decimalDigits = b.ipd != nullptr ? static_cast<uint16_t>(PAR_DecimalDigits(b.ipd)) : 0;
+    d.direction = static_cast<uint16_t>(b.direction);
+  }
+  // A binding changed since the descriptions went over: send them again.
+  if (binds.size() != stmt->sentBinds.size() ||
+      (n > 0 && std::memcmp(binds.data(), stmt->sentBinds.data(), n * sizeof(JdbcColBind)) != 0))
+    stmt->flags &= static_cast<uint16_t>(~kStmtFlagBindsPassed);
 
+  ParamSetOwner owner;
+  uint32_t rowsSent = 0;
+  if (n > 0) {
+    owner.set = new (std::nothrow) COLSET();
+    if (owner.set == nullptr) {
+      stmt->diag.pending = kNoMemory;
+      return SQL_ERROR;
+    }
+    const int rc = ParamSetBuild(stmt, bindings.data(), n, owner.set, &rowsSent);
+    if (rc != 0) {
+      stmt->diag.pending = rc;
+      return SQL_ERROR;
+    }
+  }
+
+  const uint32_t code = SendAndExecute(stmt, ops, &owner, binds);
+  stmt->diag.pending = static_cast<int32_t>(code);
   ParamValuesFree(stmt);
+
+  const bool warning = code == static_cast<uint32_t>(kExecWarning);
   if (code != 0 && code != static_cast<uint32_t>(kExecOutValues)) {
     STMT_PullErrors(stmt);
-    if (code != static_cast<uint32_t>(kExecWarning)) return SQL_ERROR;
-    // A warning still leaves a result behind.
-    MarkExecuted(stmt);
+    if (!warning) {
+      uint32_t last = 0;
+      uint16_t len = 0;
+      const bool known = ops->DRV_GetInfo != nullptr &&
+                         ops->DRV_GetInfo(stmt->agentStmt, kReqLastSet, &last, sizeof last, &len) == 0;
+      if (known) {
+        SetProcessed(stmt, static_cast<uint64_t>(last) + 1);
+        SetStatuses(stmt, last, true, SQL_PARAM_SUCCESS);
+      } else {
+        SetStatuses(stmt, 0, true, SQL_PARAM_SUCCESS);
+      }
+      return SQL_ERROR;
+    }
+    // A warning still finishes the execution: result, counts and output
+    // values, then answers with the warning.
+  }
+
+  const uint64_t sets = stmt->apd != nullptr ? stmt->apd->arraySize : 1;
+  SetProcessed(stmt, stmt->isSelect != 0 && sets > 1 ? 1 : rowsSent);
+  SetStatuses(stmt, rowsSent, false, warning ? SQL_PARAM_SUCCESS_WITH_INFO : SQL_PARAM_SUCCESS);
+  MarkExecuted(stmt);
+  const bool outValues = code == static_cast<uint32_t>(kExecOutValues);
+  DRV_Return rc = SQL_SUCCESS;
+  if (stmt->conn != nullptr && stmt->conn->cn_spOutDeferFetch != 0 && !outValues) {
+    rc = SQL_SUCCESS;
+  } else if (HasOutputBindings(stmt, n)) {
+    rc = ReturnOutParams(stmt);
+  }
+  if (outValues && stmt->diag.pending == kExecOutValues) stmt->diag.pending = 0;
+  if (rc == SQL_ERROR || rc == SQL_NO_DATA) return rc;
+  if (warning) {
+    // The warning is reported beside a truncation, never in its place.
+    if (rc == SQL_SUCCESS_WITH_INFO) DIAG_AddCode(&stmt->diag, kExecWarning);
+    else stmt->diag.pending = kExecWarning;
     return SQL_SUCCESS_WITH_INFO;
   }
-  MarkExecuted(stmt);
-  // Output values are handed back by the parameter code once parameters can
-  // be bound; with none bound there is nowhere to put them.
-  if (code == static_cast<uint32_t>(kExecOutValues)) stmt->diag.pending = 0;
-  return SQL_SUCCESS;
+  return rc;
 }
 
 }  // namespace
 
 int ParamsNeedData(StmtHandle* stmt) {
+  const uint16_t bound = BoundCount(stmt);
+  const uint16_t n = stmt->paramCount < bound ? stmt->paramCount : bound;
+  const uint64_t sets = stmt->apd != nullptr ? stmt->apd->arraySize : 1;
+  while (stmt->daeSet < sets) {
+    if (!ParamSetIgnored(stmt, stmt->daeSet)) {
+      while (stmt->daeParam < n) {
+        ParamBinding b;
+        if (ParamResolve(stmt, stmt->daeParam + 1, &b) && b.direction != SQL_PARAM_OUTPUT) {
+          bool lengthBound = false;
+          const int64_t len = ParamLengthAt(stmt, b, stmt->daeSet, &lengthBound);
+          if (lengthBound && ParamIsDataAtExec(len)) return 1;
+        }
+        ++stmt->daeParam;
+      }
+    }
+    stmt->daeParam = 0;
+    ++stmt->daeSet;
+  }
   stmt->daeParam = 0;
   stmt->daeSet = 0;
   return 0;
@@ -114,7 +292,10 @@ DRV_Return ExecuteCore(StmtHandle* stmt) {
     stmt->diag.pending = kSequence;
     return SQL_ERROR;
   }
+  // Values gathered for an earlier execution are not this one's.
+  stmt->daeValues.clear();
   stmt->daeParam = 0;
+  stmt->daePrevParam = kDaeNoItem;
   stmt->daeSet = 0;
   stmt->daeCurrentSet = 0;
   if (ParamsNeedData(stmt) != 0) {
@@ -124,11 +305,18 @@ DRV_Return ExecuteCore(StmtHandle* stmt) {
   return SQL_SUCCESS;
 }
 
-DRV_Return ExecuteWithParams(StmtHandle* stmt) { return Execute(stmt); }
+DRV_Return ExecuteWithParams(StmtHandle* stmt) {
+  try {
+    return Execute(stmt);
+  } catch (const std::bad_alloc&) {
+    stmt->diag.pending = kNoMemory;
+    return SQL_ERROR;
+  }
+}
 
-// Without bound parameters the agent has no values to ask for, so both ways
-// of executing come to the same.
-DRV_Return ExecuteWithParamsAlt(StmtHandle* stmt) { return Execute(stmt); }
+// No agent gathers values at execution itself, so both ways of executing
+// come to the same.
+DRV_Return ExecuteWithParamsAlt(StmtHandle* stmt) { return ExecuteWithParams(stmt); }
 
 void ParamValuesFree(StmtHandle* stmt) { STMT_FreeResultCols(stmt); }
 

@@ -10,6 +10,8 @@
 constexpr int32_t kExecWarning = 74;     // IM902: the data source completed with a warning
 constexpr int32_t kExecOutValues = 80;   // IM906: output parameter values are waiting
 constexpr int32_t kExecWrongParams = 48;  // 07001
+// The data-at-execution item before SQLParamData has named one.
+constexpr uint16_t kDaeNoItem = 0xFFFF;
 
 // Checks that no data-at-execution dialogue is running and looks for a
 // parameter whose value comes at execution: SQL_SUCCESS (go on and
@@ -25,5 +27,10 @@ DRV_Return ExecuteWithParams(StmtHandle* stmt);
 DRV_Return ExecuteWithParamsAlt(StmtHandle* stmt);
 // Drops the result description so that the next result is described anew.
 void ParamValuesFree(StmtHandle* stmt);
+// Fetches the output parameter values from the agent and converts them
+// into the buffers of the parameters bound for output or input/output:
+// SQL_SUCCESS, SQL_SUCCESS_WITH_INFO (a value was cut: 01004) or the
+// failing code with the pending code set.
+DRV_Return ReturnOutParams(StmtHandle* stmt);
 
 #endif

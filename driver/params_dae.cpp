@@ -1,0 +1,156 @@
+// The data-at-execution dialogue: SQLParamData hands out the token of the
+// next parameter whose value comes at execution (and executes after the
+// last), SQLPutData appends the pieces of that value.
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstring>
+#include <new>
+
+#include "driver/ctypes.h"
+#include "driver/ops.h"
+#include "driver/params.h"
+#include "driver/rowset/execute.h"
+#include "driver/rowset/paramset.h"
+
+namespace {
+
+constexpr int32_t kNoMemory = 16;
+constexpr int32_t kInvalidArg = 21;   // S1009
+constexpr int32_t kSequence = 22;     // S1010
+constexpr int32_t kBadLength = 25;    // S1090
+constexpr int32_t kNotCapable = 43;   // S1C00
+
+DRV_Return Fail(StmtHandle* stmt, int32_t code) {
+  stmt->diag.pending = code;
+  return SQL_ERROR;
+}
+
+// The gathered value of a parameter in a set, made on first use.
+ParamDaeValue* DaeSlot(StmtHandle* stmt, uint16_t param, uint64_t set) {
+  const uint64_t sets = stmt->apd != nullptr ? stmt->apd->arraySize : 1;
+  if (set >= sets) return nullptr;
+  auto& all = stmt->daeValues;
+  if (all.size() <= param) all.resize(static_cast<size_t>(param) + 1);
+  auto& rows = all[param];
+  if (rows.size() < sets) rows.resize(static_cast<size_t>(sets));
+  return &rows[static_cast<size_t>(set)];
+}
+
+DRV_Return ParamsDataStep(StmtHandle* stmt, void** token) {
+  const uint32_t row = stmt->daeSet;
+  stmt->daeCurrentSet = row;
+  if (stmt->ipd != nullptr && stmt->ipd->rowsProcessed != nullptr)
+    *stmt->ipd->rowsProcessed = static_cast<uint64_t>(row) + 1;
+  if (stmt->needData == 7) return ExecuteWithParams(stmt);
+
+  const uint16_t item = stmt->daeParam;
+  stmt->daePrevParam = item;
+  stmt->daeParam = static_cast<uint16_t>(item + 1);
+  ParamDaeValue* v = nullptr;
+  try {
+    v = DaeSlot(stmt, item, row);
+  } catch (const std::bad_alloc&) {
+    return Fail(stmt, kNoMemory);
+  }
+  if (v != nullptr) {
+    std::string().swap(v->bytes);
+    v->isNull = false;
+  }
+  ParamBinding b;
+  if (token != nullptr) {
+    *token = nullptr;
+    if (ParamResolve(stmt, item + 1, &b) && b.apd->data != nullptr) {
+      // The token is the value pointer of the row being served, as the
+      // application bound it.
+      *token = static_cast<char*>(b.apd->data) +
+               static_cast<int64_t>(row) * ParamValueStride(stmt, b) + ParamBindOffset(stmt);
+    }
+  }
+  if (ParamsNeedData(stmt) == 0) stmt->needData = 7;
+  return SQL_NEED_DATA;
+}
+
+// Appends one piece to the value being gathered.
+int AppendParam(StmtHandle* stmt, const void* data, int64_t length) {
+  if (length == SQL_NULL_DATA) {
+    ParamDaeValue* v = DaeSlot(stmt, stmt->daePrevParam, stmt->daeCurrentSet);
+    if (v == nullptr) return kSequence;
+    std::string().swap(v->bytes);
+    v->isNull = true;
+    return 0;
+  }
+  if (length < 0 && length != SQL_NTS) return kBadLength;
+  if (data == nullptr) return length == 0 ? 0 : kInvalidArg;
+  ParamBinding b;
+  if (!ParamResolve(stmt, stmt->daePrevParam + 1, &b)) return kSequence;
+  if (b.elementSize > 0) {
+    // A fixed-size value comes whole; its length argument does not count.
+    length = b.elementSize;
+  } else if (length == SQL_NTS) {
+    if (b.cType == SQL_C_WCHAR) {
+      const auto* w = static_cast<const char16_t*>(data);
+      int64_t units = 0;
+      while (w[units] != 0) ++units;
+      length = units * 2;
+    } else {
+      length = static_cast<int64_t>(std::strlen(static_cast<const char*>(data)));
+    }
+  }
+  ParamDaeValue* v = DaeSlot(stmt, stmt->daePrevParam, stmt->daeCurrentSet);
+  if (v == nullptr) return kSequence;
+  if (length == 0) return 0;
+  if (b.elementSize > 0 || v->isNull) std::string().swap(v->bytes);
+  v->isNull = false;
+  v->bytes.append(static_cast<const char*>(data), static_cast<size_t>(length));
+  return 0;
+}
+
+}  // namespace
+
+DRV_Return DRV_ParamDataOp(void* h, va_list args) {
+  auto* stmt = static_cast<StmtHandle*>(h);
+  auto** token = va_arg(args, void**);
+  // Agents that gather values themselves are not offered by any agent yet.
+  if (stmt->conn != nullptr && stmt->conn->cn_hasV2DAE != 0) return Fail(stmt, kNotCapable);
+  switch (stmt->needData) {
+    case 0:
+      return Fail(stmt, kSequence);
+    case 1:
+    case 7:
+      try {
+        return ParamsDataStep(stmt, token);
+      } catch (const std::bad_alloc&) {
+        return Fail(stmt, kNoMemory);
+      }
+    default:
+      // Positioned and bulk operations gather no column data yet.
+      return Fail(stmt, kNotCapable);
+  }
+}
+
+DRV_Return DRV_PutDataOp(void* h, va_list args) {
+  auto* stmt = static_cast<StmtHandle*>(h);
+  const void* data = va_arg(args, void*);
+  const int64_t length = va_arg(args, int64_t);
+  if (stmt->conn != nullptr && stmt->conn->cn_hasV2DAE != 0) return Fail(stmt, kNotCapable);
+  int code = 0;
+  switch (stmt->needData) {
+    case 0:
+      return Fail(stmt, kSequence);
+    case 1:
+    case 7:
+      // Only after SQLParamData has named the parameter.
+      if (stmt->daePrevParam == kDaeNoItem) return Fail(stmt, kSequence);
+      try {
+        code = AppendParam(stmt, data, length);
+      } catch (const std::bad_alloc&) {
+        code = kNoMemory;
+      }
+      break;
+    default:
+      return Fail(stmt, kNotCapable);
+  }
+  if (code != 0) return Fail(stmt, code);
+  return SQL_SUCCESS;
+}
