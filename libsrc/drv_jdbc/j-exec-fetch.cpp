@@ -6,7 +6,7 @@
 
 #include "drv_jdbc/j-exec.h"
 #include "drv_jdbc/j-jni.h"
-#include "drv_jdbc/j-pending.h"
+#include "drv_jdbc/j-proc.h"
 #include "drv_jdbc/j-wrap.h"
 #include "util/log.h"
 

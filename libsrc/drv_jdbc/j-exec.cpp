@@ -5,10 +5,10 @@
 #include <cstring>
 
 #include "drv_jdbc/j-common.h"
+#include "drv_jdbc/j-desc.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-opt.h"
-#include "drv_jdbc/j-pending.h"
 #include "drv_jdbc/j-sql.h"
 #include "drv_jdbc/j-stmt.h"
 #include "drv_jdbc/j-wrap.h"
@@ -40,6 +40,10 @@ bool RunsAsPlainStatement(const JdbcStmt* s) {
 // its result set or add its update count.
 uint32_t ExecuteSet(JdbcStmt* s, uint32_t set) {
   if (jexec::HasParams(s)) {
+    if (paramSetSkipped(s, set)) {
+      ++s->executedSets;
+      return 0;
+    }
     if (uint32_t rc = setJavaParams(s, set)) return rc;
   }
   uint8_t isResultSet = 0;

@@ -5,10 +5,10 @@
 #include <cstdint>
 
 #include "drv_jdbc/j-common.h"
+#include "drv_jdbc/j-desc.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-opt.h"
-#include "drv_jdbc/j-pending.h"
 #include "drv_jdbc/j-serv.h"
 #include "drv_jdbc/j-wrap.h"
 

@@ -199,6 +199,24 @@ uint16_t sqlKindOf(const char* text) {
   return STMT_KIND_OTHER;
 }
 
+bool sqlIsProcedureCall(const char* text) {
+  if (text == nullptr) return false;
+  const char* p = SkipSpaceAndComments(text, false);
+  if (*p == '{') {
+    p = SkipSpace(p + 1);
+    if (*p == '?') {  // {? = call f(...)}: the function's value is the first marker
+      p = SkipSpace(p + 1);
+      if (*p != '=') return false;
+      p = SkipSpace(p + 1);
+    }
+    return IsKeyword(p, "call");
+  }
+  if (IsKeyword(p, "call")) return true;
+  if (!IsKeyword(p, "execute")) return false;
+  p = SkipSpaceAndComments(p + 7, false);
+  return IsKeyword(p, "procedure");
+}
+
 uint32_t sqlStmtKind(const JdbcConn*, JdbcStmt* info, const char* text) {
   if (info == nullptr || text == nullptr) return 21;
   std::free(info->sql);
@@ -206,5 +224,6 @@ uint32_t sqlStmtKind(const JdbcConn*, JdbcStmt* info, const char* text) {
   info->markerCount = 0;
   if (uint32_t rc = translateEscapes(info->sql, info)) return rc;
   info->kind = sqlKindOf(info->sql);
+  if (sqlIsProcedureCall(info->sql)) info->textFlags |= STMT_TEXT_PROCCALL;
   return 0;
 }

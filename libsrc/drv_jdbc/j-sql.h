@@ -32,9 +32,9 @@ constexpr uint32_t SQL_ERR_OPEN_ESCAPE = 68;
 
 // Keeps a copy of text (leading white space skipped, {fn null()} forms
 // blanked) as the statement's original text, scans it and sets the kind,
-// the marker count and the text flags. 0; 68 when an escape clause is still
-// open at the end (the copy is kept all the same); 21 for a null text or
-// statement. The connection is not read today (kept for the callers' shape).
+// the marker count and the text flags (procedure call included). 0; 68
+// when an escape clause is still open at the end (the copy is kept all the
+// same); 21 for a null text or statement. The connection is not read today (kept for the callers' shape).
 uint32_t sqlStmtKind(const JdbcConn* conn, JdbcStmt* info, const char* text);
 
 // One scan of a text, changing it in place: each {fn null()} form (also
@@ -49,6 +49,11 @@ uint32_t translateEscapes(char* text, JdbcStmt* info);
 // logged as unknown at level 4. commentForm: the body of a --*( ... --*)
 // clause, which may start with a "vendor(...), product(...)," prefix.
 void translateEscapeBody(const std::string& body, bool commentForm);
+
+// Whether a text calls a procedure: {call ...}, {? = call ...}, CALL ...
+// or EXECUTE PROCEDURE ... (white space and comments before the keywords
+// skipped, any case). Such texts are prepared with prepareCall.
+bool sqlIsProcedureCall(const char* text);
 
 // The kind of a text (white space, comments and, for SELECT, opening
 // parentheses before the keyword are skipped; a keyword ends at any

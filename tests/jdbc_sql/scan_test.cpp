@@ -145,7 +145,7 @@ TEST(Markers, InsideEscapeClausesTheyCount) {
   Scanned call("{call p(?, ?)}");
   EXPECT_EQ(call.rc, 0u);
   EXPECT_EQ(call.s.markerCount, 2u);
-  EXPECT_EQ(call.s.textFlags, STMT_TEXT_MARKERS);
+  EXPECT_EQ(call.s.textFlags, STMT_TEXT_MARKERS | STMT_TEXT_PROCCALL);
   Scanned mixed("SELECT {fn concat(?, '?')} FROM t WHERE a = ?");
   EXPECT_EQ(mixed.s.markerCount, 2u);
 }

@@ -1,0 +1,565 @@
+// Parameter values to Java: reading one row-buffer value, reducing it to its
+// class and calling the PreparedStatement setter its SQL type asks for.
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "drv_jdbc/j-desc.h"
+#include "drv_jdbc/j-wrap.h"
+#include "util/log.h"
+#include "util/textconv.h"
+
+namespace {
+
+constexpr const char* kSrc = "libsrc/drv_jdbc/j-desc";
+constexpr uint32_t kNotCapable = 43;
+constexpr double kFloatMax = 3.4028234663852886e38;
+
+// The class a row-buffer value is reduced to before its setter is chosen.
+enum class VClass { Text, Signed, Unsigned, Double, DateTime, Binary, Wide };
+
+struct Value {
+  VClass cls = VClass::Text;
+  // Text, Binary and Wide (converted to UTF-8): the bytes.
+  const char* bytes = nullptr;
+  size_t len = 0;
+  std::string utf8;  // storage of a wide value's UTF-8 form
+  int64_t i = 0;     // Signed
+  uint64_t u = 0;    // Unsigned
+  double d = 0;      // Double
+  JC_Timestamp ts{};
+  uint32_t dtCode = 0;  // DateTime: 11, 12 or 13
+};
+
+template <class T>
+T Read(const unsigned char* e) {
+  T v;
+  std::memcpy(&v, e, sizeof v);
+  return v;
+}
+
+size_t BoundedLen(const unsigned char* e, size_t size) {
+  const void* nul = std::memchr(e, 0, size);
+  return nul != nullptr ? static_cast<size_t>(static_cast<const unsigned char*>(nul) - e) : size;
+}
+
+// A wide value of `units` UTF-16 units (stopping at a 0 unit) as standard
+// UTF-8, so that either text mode of the string maker reads it whole.
+void SetWide(Value* v, const unsigned char* p, size_t units) {
+  std::u16string w(units, u'\0');
+  if (units != 0) std::memcpy(&w[0], p, units * sizeof(char16_t));
+  const size_t n = w.find(u'\0');
+  if (n != std::u16string::npos) w.resize(n);
+  v->cls = VClass::Wide;
+  if (!w.empty()) {
+    char* u8 = wide_to_mb_dup(w.data(), static_cast<int64_t>(w.size()));
+    if (u8 != nullptr) {
+      v->utf8 = u8;
+      std::free(u8);
+    }
+  }
+  v->bytes = v->utf8.data();
+  v->len = v->utf8.size();
+}
+
+// A length-prefixed element: the prefix, cut to what the element holds.
+template <class L>
+size_t PrefixedLen(const unsigned char* e, size_t size, size_t unit = 1) {
+  if (size < sizeof(L)) return 0;
+  const size_t n = static_cast<size_t>(Read<L>(e));
+  return std::min(n, (size - sizeof(L)) / unit);
+}
+
+// Reduces the value of a column at row `row`. 0 or 43.
+uint32_t Reduce(const COLSET_COL& col, uint32_t row, Value* v) {
+  const size_t size = col.elem_size;
+  const unsigned char* e = col.data + static_cast<size_t>(row) * size;
+  auto text = [&](const void* p, size_t n, VClass c = VClass::Text) {
+    v->cls = c;
+    v->bytes = static_cast<const char*>(p);
+    v->len = n;
+  };
+  switch (col.type) {
+    case COLSET_VT_CHAR:  // fixed width: the cell's NUL padding is no part of the value
+    case COLSET_VT_NTS:
+      text(e, BoundedLen(e, size));
+      return 0;
+    case COLSET_VT_BIT:
+    case COLSET_VT_UTINYINT:
+      v->cls = VClass::Unsigned;
+      v->u = Read<uint8_t>(e);
+      return 0;
+    case COLSET_VT_TINYINT:
+      v->cls = VClass::Signed;
+      v->i = Read<int8_t>(e);
+      return 0;
+    case COLSET_VT_SMALLINT:
+      v->cls = VClass::Signed;
+      v->i = Read<int16_t>(e);
+      return 0;
+    case COLSET_VT_INTEGER:
+      v->cls = VClass::Signed;
+      v->i = Read<int32_t>(e);
+      return 0;
+    case COLSET_VT_USMALLINT:
+      v->cls = VClass::Unsigned;
+      v->u = Read<uint16_t>(e);
+      return 0;
+    case COLSET_VT_UINTEGER:
+      v->cls = VClass::Unsigned;
+      v->u = Read<uint32_t>(e);
+      return 0;
+    case COLSET_VT_REAL:
+      v->cls = VClass::Double;
+      v->d = Read<float>(e);
+      return 0;
+    case COLSET_VT_DOUBLE:
+      v->cls = VClass::Double;
+      v->d = Read<double>(e);
+      return 0;
+    case COLSET_VT_DATE: {
+      const auto d = Read<JC_Date>(e);
+      v->cls = VClass::DateTime;
+      v->dtCode = 11;
+      v->ts.year = d.year;
+      v->ts.month = d.month;
+      v->ts.day = d.day;
+      return 0;
+    }
+    case COLSET_VT_TIME: {
+      const auto t = Read<JC_Time>(e);
+      v->cls = VClass::DateTime;
+      v->dtCode = 12;
+      v->ts.hour = t.hour;
+      v->ts.minute = t.minute;
+      v->ts.second = t.second;
+      return 0;
+    }
+    case COLSET_VT_TIMESTAMP:
+      v->cls = VClass::DateTime;
+      v->dtCode = 13;
+      v->ts = Read<JC_Timestamp>(e);
+      return 0;
+    case COLSET_VT_BINARY:
+      text(e, size, VClass::Binary);
+      return 0;
+    case COLSET_VT_LONGCHAR:
+    case COLSET_VT_LONGBINARY: {
+      const auto l = Read<COLSET_LONG>(e);
+      text(l.value, l.value != nullptr ? l.length : 0,
+           col.type == COLSET_VT_LONGCHAR ? VClass::Text : VClass::Binary);
+      return 0;
+    }
+    case COLSET_VT_CHAR8:
+      text(e + 1, PrefixedLen<uint8_t>(e, size));
+      return 0;
+    case COLSET_VT_CHAR16:
+      text(e + 2, PrefixedLen<uint16_t>(e, size));
+      return 0;
+    case COLSET_VT_CHAR32:
+      text(e + 4, PrefixedLen<uint32_t>(e, size));
+      return 0;
+    case COLSET_VT_BINARY8:
+      text(e + 1, PrefixedLen<uint8_t>(e, size), VClass::Binary);
+      return 0;
+    case COLSET_VT_BINARY16:
+      text(e + 2, PrefixedLen<uint16_t>(e, size), VClass::Binary);
+      return 0;
+    case COLSET_VT_BINARY32:
+      text(e + 4, PrefixedLen<uint32_t>(e, size), VClass::Binary);
+      return 0;
+    case COLSET_VT_WCHAR:
+    case COLSET_VT_WNTS:
+      SetWide(v, e, size / 2);
+      return 0;
+    case COLSET_VT_LONGWCHAR: {
+      const auto l = Read<COLSET_LONG>(e);
+      SetWide(v, static_cast<const unsigned char*>(l.value), l.value != nullptr ? l.length : 0);
+      return 0;
+    }
+    case COLSET_VT_WCHAR32:
+      SetWide(v, e + 4, PrefixedLen<uint32_t>(e, size, 2));
+      return 0;
+    default:
+      log_message(LOG_LEVEL_WARNING, kSrc, __LINE__, "unknown bind type [%d] in parameters",
+                  static_cast<int>(col.type));
+      return kNotCapable;
+  }
+}
+
+bool IsTextual(const Value& v) { return v.cls == VClass::Text || v.cls == VClass::Wide; }
+
+// The value's text as a terminated copy (the element need not carry a NUL).
+std::string TextCopy(const Value& v) { return std::string(v.bytes, v.len); }
+
+// The leading integer of a text, as atoi reads it, without its undefined
+// overflow: out-of-range texts saturate (and then fail the range checks).
+int64_t IntegerOfText(const Value& v) {
+  const std::string t = TextCopy(v);
+  errno = 0;
+  const long long n = std::strtoll(t.c_str(), nullptr, 10);
+  return static_cast<int64_t>(n);
+}
+
+// The leading number of a text, as atof reads it, in the C locale.
+double NumberOfText(const Value& v) {
+  const std::string t = TextCopy(v);
+  const char* p = t.c_str();
+  while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\f' || *p == '\v') ++p;
+  if (*p == '+') ++p;
+  double d = 0;
+  const auto r = std::from_chars(p, t.c_str() + t.size(), d);
+  return r.ec == std::errc() ? d : 0.0;
+}
+
+std::string Decimal(int64_t n) {
+  char buf[24];
+  const auto r = std::to_chars(buf, buf + sizeof buf, n);
+  return std::string(buf, r.ptr);
+}
+std::string Decimal(uint64_t n) {
+  char buf[24];
+  const auto r = std::to_chars(buf, buf + sizeof buf, n);
+  return std::string(buf, r.ptr);
+}
+std::string Decimal(double d) {
+  char buf[40];
+  const auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 16);
+  return std::string(buf, r.ptr);
+}
+
+// A number as text, for the character and decimal setters.
+std::string NumberText(const Value& v) {
+  switch (v.cls) {
+    case VClass::Signed: return Decimal(v.i);
+    case VClass::Unsigned: return Decimal(v.u);
+    default: return Decimal(v.d);
+  }
+}
+
+// A double truncated to an integer; false when it has no integer value.
+bool Truncate(double d, int64_t* out) {
+  if (!std::isfinite(d) || d >= 9.2233720368547758e18 || d < -9.2233720368547758e18) return false;
+  *out = static_cast<int64_t>(d);
+  return true;
+}
+
+// The first n bytes of a binary value, zero-filled when it is shorter.
+template <class T>
+T BinaryAs(const Value& v) {
+  unsigned char b[sizeof(T)] = {};
+  std::memcpy(b, v.bytes, std::min(v.len, sizeof(T)));
+  return Read<T>(b);
+}
+
+bool LeadsTrue(const Value& v) {
+  return v.len > 0 && (v.bytes[0] == 'T' || v.bytes[0] == 't' || v.bytes[0] == '1');
+}
+
+// Text whose decimal form BigDecimal takes: blanks around it go.
+std::string DecimalText(const Value& v) {
+  std::string t = TextCopy(v);
+  const size_t b = t.find_first_not_of(" \t\r\n");
+  if (b == std::string::npos) return std::string();
+  const size_t e = t.find_last_not_of(" \t\r\n");
+  return t.substr(b, e - b + 1);
+}
+
+// The JDBC type number of an ODBC SQL type, for setNull and
+// registerOutParameter: the ODBC 2 date and time codes and the wide types
+// have other numbers in java.sql.Types.
+int32_t JdbcTypeOf(int32_t odbc) {
+  switch (odbc) {
+    case 9: return 91;
+    case 10: return 92;
+    case 11: return 93;
+    case -8: return 1;     // SQL_WCHAR (-8 is ROWID in java.sql.Types)
+    case -9: return 12;    // SQL_WVARCHAR
+    case -10: return -1;   // SQL_WLONGVARCHAR
+    case -11: return 1;    // SQL_GUID, sent as its text
+    default: return odbc;
+  }
+}
+
+class Setter {
+ public:
+  Setter(JdbcStmt* s, int32_t index) : s_(s), ps_(s->statement), ix_(index) {}
+
+  uint32_t Set(int32_t sqlType, const Value& v) {
+    if (v.cls == VClass::DateTime) return SetDateTime(sqlType, v);
+    switch (sqlType) {
+      case -10:
+      case -1:
+        return Chars(v, /*stream=*/true);
+      case -9:
+      case -8:
+      case -5:
+      case 1:
+      case 12:
+        return Chars(v, /*stream=*/false);
+      case -7:
+        return PreparedStatement::setBoolean(s_, ps_, ix_, Truth(v));
+      case -6:
+        return TinyInt(v);
+      case -4:
+      case -3:
+      case -2:
+        return Bytes(v, sqlType == -4);
+      case 2:
+      case 3:
+        return Numeric(v);
+      case 4:
+        return Integer(v);
+      case 5:
+        return SmallInt(v);
+      case 6:  // FLOAT has double precision in ODBC and JDBC alike
+      case 8:
+        return PreparedStatement::setDouble(s_, ps_, ix_, AsDouble(v));
+      case 7:
+        return Real(v);
+      case 9:
+      case 91:
+      case 10:
+      case 92:
+      case 11:
+      case 93:
+        return ParsedDateTime(sqlType, v);
+      default:
+        return kNotCapable;
+    }
+  }
+
+ private:
+  uint32_t Chars(const Value& v, bool stream) {
+    if (v.cls == VClass::Binary) {
+      return stream ? PreparedStatement::setBinaryStream(s_, ps_, ix_, v.bytes, v.len)
+                    : PreparedStatement::setBytes(s_, ps_, ix_, v.bytes, v.len);
+    }
+    std::string num;
+    const char* p = v.bytes;
+    size_t n = v.len;
+    if (!IsTextual(v)) {
+      num = NumberText(v);
+      p = num.data();
+      n = num.size();
+    }
+    const auto len = static_cast<int64_t>(n);
+    return stream ? PreparedStatement::setCharacterStream(s_, ps_, ix_, p, len)
+                  : PreparedStatement::setString(s_, ps_, ix_, p, len);
+  }
+
+  bool Truth(const Value& v) const {
+    switch (v.cls) {
+      case VClass::Signed: return v.i != 0;
+      case VClass::Unsigned: return v.u != 0;
+      case VClass::Double: return v.d != 0.0;
+      case VClass::Binary: return v.len > 0 && v.bytes[0] != 0;
+      default: return LeadsTrue(v);
+    }
+  }
+
+  // The signed integer of a text, number or binary value; false when a
+  // double has none.
+  bool SignedOf(const Value& v, int64_t* out, size_t binaryBytes) const {
+    switch (v.cls) {
+      case VClass::Signed: *out = v.i; return true;
+      case VClass::Double: return Truncate(v.d, out);
+      case VClass::Binary:
+        *out = binaryBytes == 1   ? BinaryAs<int8_t>(v)
+               : binaryBytes == 2 ? BinaryAs<int16_t>(v)
+                                  : BinaryAs<int32_t>(v);
+        return true;
+      default: *out = IntegerOfText(v); return true;
+    }
+  }
+
+  uint32_t TinyInt(const Value& v) {
+    if (v.cls == VClass::Unsigned) {
+      if (v.u > 255) return DESC_OUT_OF_RANGE;
+      return PreparedStatement::setShort(s_, ps_, ix_, static_cast<int16_t>(v.u));
+    }
+    int64_t n = 0;
+    if (!SignedOf(v, &n, 1) || n < -128 || n > 127) {
+      log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "Byte value out of range [%d]",
+                  static_cast<int>(std::max<int64_t>(std::min<int64_t>(n, INT32_MAX), INT32_MIN)));
+      return DESC_OUT_OF_RANGE;
+    }
+    return PreparedStatement::setByte(s_, ps_, ix_, static_cast<int8_t>(n));
+  }
+
+  uint32_t SmallInt(const Value& v) {
+    if (v.cls == VClass::Unsigned) {
+      if (v.u > 65535) return DESC_OUT_OF_RANGE;
+      return PreparedStatement::setInt(s_, ps_, ix_, static_cast<int32_t>(v.u));
+    }
+    int64_t n = 0;
+    if (!SignedOf(v, &n, 2) || n < -32768 || n > 32767) {
+      log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "Short value out of range [%d]",
+                  static_cast<int>(std::max<int64_t>(std::min<int64_t>(n, INT32_MAX), INT32_MIN)));
+      return DESC_OUT_OF_RANGE;
+    }
+    return PreparedStatement::setShort(s_, ps_, ix_, static_cast<int16_t>(n));
+  }
+
+  uint32_t Integer(const Value& v) {
+    if (v.cls == VClass::Unsigned) {
+      return PreparedStatement::setLong(s_, ps_, ix_, static_cast<int64_t>(v.u));
+    }
+    int64_t n = 0;
+    if (!SignedOf(v, &n, 4) || n < INT32_MIN || n > INT32_MAX) return DESC_OUT_OF_RANGE;
+    return PreparedStatement::setInt(s_, ps_, ix_, static_cast<int32_t>(n));
+  }
+
+  double AsDouble(const Value& v) const {
+    switch (v.cls) {
+      case VClass::Signed: return static_cast<double>(v.i);
+      case VClass::Unsigned: return static_cast<double>(v.u);
+      case VClass::Double: return v.d;
+      case VClass::Binary: return BinaryAs<double>(v);
+      default: return NumberOfText(v);
+    }
+  }
+
+  uint32_t Real(const Value& v) {
+    const double d = v.cls == VClass::Binary ? static_cast<double>(BinaryAs<float>(v)) : AsDouble(v);
+    if (d > kFloatMax || d < -kFloatMax) {
+      log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "Float value out of range [%f]", d);
+      return DESC_OUT_OF_RANGE;
+    }
+    return PreparedStatement::setFloat(s_, ps_, ix_, static_cast<float>(d));
+  }
+
+  uint32_t Numeric(const Value& v) {
+    switch (v.cls) {
+      case VClass::Signed:
+        return PreparedStatement::setInt(s_, ps_, ix_, static_cast<int32_t>(v.i));
+      case VClass::Unsigned:
+        return PreparedStatement::setLong(s_, ps_, ix_, static_cast<int64_t>(v.u));
+      case VClass::Double:
+        return PreparedStatement::setDouble(s_, ps_, ix_, v.d);
+      case VClass::Binary:
+        return PreparedStatement::setBytes(s_, ps_, ix_, v.bytes, v.len);
+      default: {
+        // Exact decimal text: no detour through a double.
+        const std::string t = DecimalText(v);
+        return PreparedStatement::setBigDecimal(s_, ps_, ix_, t.c_str());
+      }
+    }
+  }
+
+  uint32_t Bytes(const Value& v, bool stream) {
+    if (IsTextual(v)) {
+      const auto len = static_cast<int64_t>(v.len);
+      return stream ? PreparedStatement::setCharacterStream(s_, ps_, ix_, v.bytes, len)
+                    : PreparedStatement::setString(s_, ps_, ix_, v.bytes, len);
+    }
+    unsigned char raw[8];
+    const void* p = v.bytes;
+    size_t n = v.len;
+    if (v.cls == VClass::Signed || v.cls == VClass::Unsigned) {
+      const auto w = v.cls == VClass::Signed ? static_cast<uint32_t>(v.i)
+                                             : static_cast<uint32_t>(v.u);
+      std::memcpy(raw, &w, 4);
+      p = raw;
+      n = 4;
+    } else if (v.cls == VClass::Double) {
+      std::memcpy(raw, &v.d, 8);
+      p = raw;
+      n = 8;
+    }
+    return stream ? PreparedStatement::setBinaryStream(s_, ps_, ix_, p, n)
+                  : PreparedStatement::setBytes(s_, ps_, ix_, p, n);
+  }
+
+  uint32_t SendDateTime(int32_t sqlType, const JC_Timestamp* ts) {
+    switch (sqlType) {
+      case 9:
+      case 91: return PreparedStatement::setDate(s_, ps_, ix_, ts);
+      case 10:
+      case 92: return PreparedStatement::setTime(s_, ps_, ix_, ts);
+      default: return PreparedStatement::setTimestamp(s_, ps_, ix_, ts);
+    }
+  }
+
+  uint32_t SetDateTime(int32_t sqlType, const Value& v) {
+    switch (sqlType) {
+      case 9: case 91: case 10: case 92: case 11: case 93:
+        return SendDateTime(sqlType, &v.ts);
+      default:
+        return kNotCapable;
+    }
+  }
+
+  uint32_t ParsedDateTime(int32_t sqlType, const Value& v) {
+    if (!IsTextual(v)) return kNotCapable;
+    JC_Timestamp ts{};
+    // No form matched: the zero record is sent all the same.
+    parseDateTimeText(v.bytes, static_cast<int64_t>(v.len), &ts);
+    return SendDateTime(sqlType, &ts);
+  }
+
+  JdbcStmt* s_;
+  jobject ps_;
+  int32_t ix_;
+};
+
+}  // namespace
+
+bool paramSetSkipped(const JdbcStmt* s, uint32_t set) {
+  const COLSET* values = s != nullptr ? s->params : nullptr;
+  if (values == nullptr || set >= values->row_capacity) return false;
+  for (uint16_t i = 0; i < values->cols_used; ++i) {
+    const COLSET_COL& col = values->cols[i];
+    if (col.ind != nullptr && col.ind[set] == COLSET_IND_SKIP) return true;
+  }
+  return false;
+}
+
+uint32_t setJavaParams(JdbcStmt* s, uint32_t set) {
+  if (s == nullptr) return AGT_BAD_HANDLE;
+  if (s->statement != nullptr) {
+    if (uint32_t rc = PreparedStatement::clearParameters(s, s->statement)) return rc;
+  }
+  const COLSET* values = s->params;
+  if (values == nullptr || s->statement == nullptr) {
+    s->flags &= static_cast<uint16_t>(~STMT_VALUES_PENDING);
+    return 0;
+  }
+  if (set >= values->row_capacity) return AGT_BAD_HANDLE;  // no such row in the value set
+  const bool call = (s->flags & STMT_PREPARE_CALL) != 0;
+  for (uint16_t i = 0; i < values->cols_used; ++i) {
+    const COLSET_COL& col = values->cols[i];
+    int32_t sqlType = 1;
+    uint16_t direction = PARAM_DIR_IN;
+    if (s->binds != nullptr && i < s->bindCount) {
+      sqlType = s->binds[i].sqlType;
+      direction = s->binds[i].direction;
+    }
+    const int32_t index = i + 1;
+    const bool outOnly = call && direction == PARAM_DIR_OUT;
+    uint32_t rc = 0;
+    if (outOnly) {
+      // An output-only parameter takes no value: the procedure gives one.
+    } else if (col.ind == nullptr || col.ind[set] == COLSET_IND_NULL) {
+      rc = PreparedStatement::setNull(s, s->statement, index, JdbcTypeOf(sqlType));
+    } else if (col.ind[set] == COLSET_IND_DAE) {
+      // The agent never asks for values during the execute.
+      rc = kNotCapable;
+    } else {
+      Value v;
+      rc = Reduce(col, set, &v);
+      if (rc == 0) rc = Setter(s, index).Set(sqlType, v);
+    }
+    if (rc != 0) return rc;
+    if (call && (direction == PARAM_DIR_INOUT || direction == PARAM_DIR_OUT)) {
+      rc = CallableStatement::registerOutParameter(s, s->statement, index, JdbcTypeOf(sqlType));
+      if (rc != 0) return rc;
+      s->flags |= STMT_OUT_REGISTERED;
+    }
+  }
+  s->flags &= static_cast<uint16_t>(~STMT_VALUES_PENDING);
+  return 0;
+}

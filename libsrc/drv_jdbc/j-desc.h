@@ -1,0 +1,64 @@
+// Parameter values to Java: one parameter set of the value set that the core
+// handed over (DRV_SetParams) goes through the PreparedStatement setters,
+// chosen by each parameter's SQL type (DRV_BindCols) and the class of its
+// row-buffer value. Also the default description of every marker at
+// prepare, and the description of the parameters on request.
+#ifndef QMR_DRV_JDBC_J_DESC_H
+#define QMR_DRV_JDBC_J_DESC_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "drv_jdbc/j-records.h"
+#include "drv_jdbc/j-wrap-types.h"
+
+// Results besides the shared ones.
+enum : uint32_t {
+  DESC_OUT_OF_RANGE = 58,  // a value outside its SQL type's range
+};
+
+// Parameter directions of a binding.
+enum : uint16_t {
+  PARAM_DIR_IN = 1,
+  PARAM_DIR_INOUT = 2,
+  PARAM_DIR_OUT = 4,
+};
+
+// Sends parameter set `set` of the held value set to the Java statement.
+// Parameters without a binding go as SQL_CHAR input. Output-only
+// parameters of a procedure call are registered, never given a value.
+// 0; 43 for a value type or SQL type without a setter; 58 for a value out
+// of range; the code of a failed Java call. The first failure ends the set.
+uint32_t setJavaParams(JdbcStmt* s, uint32_t set);
+
+// Whether parameter set `set` is to be left out (a row marked to be
+// skipped): it is neither read nor executed.
+bool paramSetSkipped(const JdbcStmt* s, uint32_t set);
+
+// Gives every marker its default description: "*B" for a procedure call
+// (every parameter may carry a value back), else unnamed; VARCHAR(255)
+// delivered as NUL-terminated text. 0 or 16.
+uint32_t defaultParamDescs(JdbcStmt* s);
+
+// Describes the parameters of a prepared statement before its execute. 0
+// when nothing is to be done or the text cannot be analysed; 22 when not
+// prepared; else the first failure of a describe query.
+uint32_t describeParams(JdbcStmt* s);
+
+// The second half of describeParams: runs each describe query on a
+// statement of its own on s's connection and copies its result columns into
+// the next free parameter descriptions: with a marker map (one character a
+// result column, '?' where the column stands for a marker) only the marked
+// columns, else every column. Sets paramsDescribed unless a query failed.
+uint32_t copyParamDescsFromQueries(JdbcStmt* s, const std::vector<std::string>& queries,
+                                   const char* markerMap);
+
+// Reads a date, time or timestamp text into v (zeroed first): "yyyy-mm-dd
+// hh:mm:ss.f" or "dd.mm.yyyy hh:mm:ss.f" (time and fraction optional), a
+// date alone, or "hh:mm[:ss]". The fraction's digits are a decimal fraction
+// of a second, stored in nanoseconds (".5" is 500000000). length < 0: up to
+// the NUL. false when no form matched (v stays zero).
+bool parseDateTimeText(const char* text, int64_t length, JC_Timestamp* v);
+
+#endif
