@@ -4,7 +4,7 @@ ASAN_BUILD ?= build/asan
 JOBS       ?= $(shell nproc)
 CTEST_ARGS ?= --output-on-failure -j $(JOBS)
 
-.PHONY: all deps build build-asan check check-main check-asan check-fuzz fuzz clean
+.PHONY: all deps build build-asan check check-main check-asan check-fuzz check-pg fuzz demo bench clean
 
 all: build
 
@@ -43,6 +43,20 @@ check-fuzz: deps
 	FUZZ_SECONDS=60 ./scripts/fuzz.sh
 
 check: check-main check-asan check-fuzz
+
+# The first thing to run: builds both drivers, registers them in a private
+# unixODBC configuration under $(BUILD)/odbc and shows isql on HSQLDB.
+demo: deps
+	BUILD=$(BUILD) JOBS=$(JOBS) ./scripts/demo.sh
+
+# Only the tests on the throw-away PostgreSQL server (check-main runs them too).
+check-pg: build
+	cd $(BUILD) && ctest $(CTEST_ARGS) -L pg
+
+# Rows per second through the driver against JDBC directly (not a test).
+bench: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target fetch_bench
+	$(BUILD)/bench/fetch_bench
 
 clean:
 	rm -rf $(BUILD)
