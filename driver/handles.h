@@ -16,6 +16,7 @@
 #include "driver/diag.h"
 #include "driver/info_cache.h"
 #include "driver/pending/scr_cursor_pending.h"
+#include "driver/rowset/fetch_state.h"
 #include "drv_jdbc/drv_agent.h"
 #include "util/colset.h"
 #include "util/hash.h"
@@ -276,6 +277,9 @@ struct StmtHandle {
   COLSET rows{};
   uint16_t rowIndex = 0;             // next row of the buffer
   uint16_t fetchColumn = 0;          // column position of a piecewise read
+  // Values on their way to the application: the piecewise read, the rowset,
+  // per-row buffers of bound columns (driver/rowset/fetch_state.h).
+  FetchState fetch;
 
   // Parameters (driver/params.*): the values SQLPutData gathered, by
   // parameter (0-based) and parameter set; the descriptions last handed to

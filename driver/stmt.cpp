@@ -6,6 +6,7 @@
 
 #include <new>
 
+#include "driver/bind.h"
 #include "driver/coldesc.h"
 #include "driver/conn.h"
 #include "driver/desc.h"
@@ -133,6 +134,7 @@ StmtHandle* STMT_Alloc(ConnHandle* conn) {
 
 void STMT_CloseCursor(StmtHandle* stmt) {
   ColSetFreeColumns(&stmt->rows);
+  FETCH_Reset(&stmt->fetch);
   stmt->fetchColumn = 0;
   stmt->rowIndex = 0;
 }
@@ -249,6 +251,8 @@ DRV_Return DRV_FreeStmtOp(void* h, va_list args) {
     case SQL_DROP:
       return dropStmt(stmt);
     case SQL_UNBIND:
+      BIND_UnbindAll(stmt);
+      break;
     case SQL_RESET_PARAMS:
       PAR_ResetAll(stmt);
       break;

@@ -3,8 +3,6 @@
 #include "driver/ops.h"
 #include "driver/pending_result.h"
 
-QMR_NOT_BUILT_OP(DRV_FetchScrollOp, StmtHandle)
-QMR_NOT_BUILT_OP(DRV_ExtendedFetchOp, StmtHandle)
 QMR_NOT_BUILT_OP(DRV_SetPosOp, StmtHandle)
 QMR_NOT_BUILT_OP(DRV_BulkOperationsOp, StmtHandle)
 QMR_NOT_BUILT_OP(DRV_GetTypeInfoOp, StmtHandle)

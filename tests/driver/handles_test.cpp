@@ -163,12 +163,9 @@ TEST_F(Handles, OperationsOfLaterWorkAnswerNotCapable) {
   EXPECT_EQ("HYC00", State(SQL_HANDLE_DBC, dbc));
   MarkConnected(dbc);
   SQLHSTMT stmt = NewStmt(dbc);
-  EXPECT_EQ(SQL_ERROR, SQLFetch(stmt));
+  EXPECT_EQ(SQL_ERROR, SQLSetPos(stmt, 1, SQL_POSITION, SQL_LOCK_NO_CHANGE));
   EXPECT_EQ("HYC00", State(SQL_HANDLE_STMT, stmt));
-  SQLINTEGER value = 0;
-  EXPECT_EQ(SQL_ERROR, SQLGetData(stmt, 1, SQL_C_SLONG, &value, 0, nullptr));
-  EXPECT_EQ("HYC00", State(SQL_HANDLE_STMT, stmt));
-  EXPECT_EQ(SQL_ERROR, SQLFetchScroll(stmt, SQL_FETCH_NEXT, 0));
+  EXPECT_EQ(SQL_ERROR, SQLBulkOperations(stmt, SQL_ADD));
   EXPECT_EQ("HYC00", State(SQL_HANDLE_STMT, stmt));
 }
 

@@ -1,0 +1,38 @@
+// Column bindings, the ODBC 2 fetch and SQLGetData. The bindings are the
+// records of the statement's current ARD: a record whose data pointer is set
+// is a bound column, and SQLBindCol writes the record.
+#ifndef QMR_DRIVER_BIND_H
+#define QMR_DRIVER_BIND_H
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstdint>
+
+#include "driver/handles.h"
+
+// SQLBindCol: 0 or an internal code (25 negative length, 43 no bookmark
+// support, 18 a C type that does not exist or does not suit the bookmark
+// column, 16 memory).
+int32_t STMT_BindCol(StmtHandle* stmt, uint16_t column, int16_t cType, void* value,
+                     int64_t bufferLength, int64_t* length);
+// Removes every binding (SQLFreeStmt SQL_UNBIND): the ARD keeps no record
+// above 0 and the bookmark record is unbound; per-row buffers go too.
+void BIND_UnbindAll(StmtHandle* stmt);
+// Frees one column's per-row buffers: each row's allocation, then both
+// arrays; both pointers end up null.
+void BIND_FreeRowBuffers(void*** values, uint32_t count, int64_t** lengths);
+// Fresh zeroed per-row buffers for every bound column, for the larger of the
+// rowset size and `row` rows (the positioned operation's row): 0 or 16.
+int32_t BIND_AllocExt(StmtHandle* stmt, uint32_t row);
+// The per-row buffers of a column, or null when it has none.
+BindRowBuffers* BIND_RowBuffers(StmtHandle* stmt, uint16_t column);
+
+// The ODBC 2 fetch: the next row of the statement's row buffer into the
+// bound columns.
+SQLRETURN STMT_Fetch(StmtHandle* stmt);
+// SQLGetData: one column of the current row (or of the current rowset row).
+SQLRETURN STMT_GetData(StmtHandle* stmt, uint16_t column, int16_t cType, void* value,
+                       int64_t bufferLength, int64_t* length);
+
+#endif

@@ -1,0 +1,67 @@
+// SQLFetch and SQLGetData.
+#include <sql.h>
+#include <sqlext.h>
+
+#include "driver/bind.h"
+#include "driver/ops.h"
+#include "driver/rowset/fetch.h"
+#include "driver/rowset/getcolumn.h"
+#include "driver/rowset/rowstatus.h"
+
+namespace {
+
+constexpr int32_t kSequenceError = 22;
+constexpr int32_t kInvalidCursorPosition = 41;
+constexpr int32_t kInvalidCursorState = 64;
+
+SQLRETURN Fail(StmtHandle* stmt, int32_t code) {
+  stmt->diag.pending = code;
+  return SQL_ERROR;
+}
+
+}  // namespace
+
+SQLRETURN STMT_Fetch(StmtHandle* stmt) {
+  if (stmt->state != kStmtPrepared) return Fail(stmt, kSequenceError);
+  return FetchRowToBindings(stmt);
+}
+
+SQLRETURN STMT_GetData(StmtHandle* stmt, uint16_t column, int16_t cType, void* value,
+                       int64_t bufferLength, int64_t* length) {
+  if (stmt->state != kStmtPrepared) return Fail(stmt, kSequenceError);
+  BIND_REC b;
+  b.column = column;
+  b.cType = cType;
+  b.data = value;
+  b.bufferLength = bufferLength;
+  b.length = length;
+  b.indicator = length;
+  if (ROWSTATUS* rs = stmt->fetch.rowStatus) {
+    const uint32_t pos = stmt->fetch.rowsetPos;
+    const uint16_t st = RowStatusGet(rs, pos);
+    if (st == SQL_ROW_ERROR || st == SQL_ROW_DELETED) return Fail(stmt, kInvalidCursorPosition);
+    return GetColumn(stmt, pos - 1, &b, rs->rows);
+  }
+  // Before the first fetch and after the last there is no current row.
+  if (stmt->rowIndex == 0 || stmt->rowIndex > stmt->rows.rows_held)
+    return Fail(stmt, kInvalidCursorState);
+  return GetColumn(stmt, stmt->rowIndex - 1u, &b, &stmt->rows);
+}
+
+DRV_Return DRV_FetchOp(void* h, va_list) {
+  auto* stmt = static_cast<StmtHandle*>(h);
+  const uint32_t version =
+      stmt->conn != nullptr && stmt->conn->env != nullptr ? stmt->conn->env->odbcVersion : 3;
+  if (version == 2) return STMT_Fetch(stmt);
+  return FetchCore(stmt, SQL_FETCH_NEXT, 0);
+}
+
+DRV_Return DRV_GetDataOp(void* h, va_list args) {
+  auto* stmt = static_cast<StmtHandle*>(h);
+  const auto column = static_cast<uint16_t>(va_arg(args, int));
+  const auto cType = static_cast<int16_t>(va_arg(args, int));
+  void* value = va_arg(args, SQLPOINTER);
+  const auto size = static_cast<int64_t>(va_arg(args, SQLLEN));
+  auto* length = va_arg(args, SQLLEN*);
+  return STMT_GetData(stmt, column, cType, value, size, length);
+}

@@ -1,0 +1,95 @@
+// What a statement keeps for handing fetched values to the application: the
+// value being read in pieces by SQLGetData, the rowset of the last rowset
+// fetch, and the per-row buffers that positioned updates collect for bound
+// columns. One FetchState lives in every statement record.
+#ifndef QMR_DRIVER_ROWSET_FETCH_STATE_H
+#define QMR_DRIVER_ROWSET_FETCH_STATE_H
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+
+#include "driver/rowset/rowstatus.h"
+
+// The value SQLGetData is reading in pieces. column and row are 1-based; 0
+// means that nothing is cached, so the next read starts a new value.
+struct ColValueCache {
+  uint16_t column = 0;
+  uint32_t row = 0;
+  const void* value = nullptr;  // where the unread rest starts
+  uint32_t type = 0;            // row-buffer value type of the value
+  int64_t remaining = 0;        // bytes not yet handed out
+  int64_t total = 0;            // the whole value's length; -1 for NULL
+  int16_t cType = 0;            // C type of the last piece
+  bool owned = false;           // value was allocated for the cache (an agent's piece)
+  uint32_t ownedType = 0;       // type the owned value was delivered as
+};
+
+// Data-at-execution values one bound column collects for the rows of a
+// positioned operation: one allocation per row and its length.
+struct BindRowBuffers {
+  uint32_t count = 0;
+  void** values = nullptr;
+  int64_t* lengths = nullptr;
+};
+
+struct FetchState {
+  FetchState() = default;
+  FetchState(const FetchState&) = delete;
+  FetchState& operator=(const FetchState&) = delete;
+  // Inline, with only the row-buffer helpers below it, so that every user of
+  // the statement record can destroy one.
+  ~FetchState() { Release(); }
+  void Release();
+
+  ColValueCache cache;
+  // The rowset of the last rowset fetch, or null when the single-row path
+  // (the statement's own row buffer) holds the current row.
+  ROWSTATUS* rowStatus = nullptr;
+  // 1-based row of that rowset that SQLGetData reads (the row SQLSetPos
+  // positions on); 1 after every rowset fetch.
+  uint32_t rowsetPos = 0;
+  // Absolute number of the first row of the current rowset (1-based); 0
+  // when there is none.
+  uint64_t rowsetFirst = 0;
+  // SQL_ATTR_FETCH_BOOKMARK_PTR: an 8-byte bookmark, or null.
+  void* fetchBookmark = nullptr;
+  // Per-row buffers of the bound columns, by column number.
+  std::map<uint16_t, BindRowBuffers> rowBuffers;
+};
+
+inline void FetchState::Release() {
+  if (rowStatus != nullptr) {
+    if (rowStatus->rows != nullptr) ColSetFreeColumns(rowStatus->rows);
+    delete rowStatus->rows;
+    std::free(rowStatus->statuses);
+    delete rowStatus;
+    rowStatus = nullptr;
+  }
+  if (cache.owned && cache.value != nullptr) {
+    void* v = const_cast<void*>(cache.value);
+    if (cache.ownedType == COLSET_VT_LONGCHAR || cache.ownedType == COLSET_VT_LONGBINARY ||
+        cache.ownedType == COLSET_VT_LONGWCHAR) {
+      COLSET_LONG l;
+      std::memcpy(&l, v, sizeof l);
+      std::free(l.value);
+    }
+    std::free(v);
+  }
+  cache = ColValueCache{};
+  for (auto& entry : rowBuffers) {
+    BindRowBuffers& b = entry.second;
+    if (b.values != nullptr)
+      for (uint32_t i = 0; i < b.count; ++i) std::free(b.values[i]);
+    std::free(b.values);
+    std::free(b.lengths);
+  }
+  rowBuffers.clear();
+}
+
+// Drops the current rowset and the value being read (the statement's row
+// buffer was emptied).
+void FETCH_Reset(FetchState* state);
+
+#endif

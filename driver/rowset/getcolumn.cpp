@@ -1,0 +1,466 @@
+// Column value retrieval.
+#include "driver/rowset/getcolumn.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "driver/coldesc.h"
+#include "driver/ctypes.h"
+#include "driver/desc.h"
+#include "driver/rowset/convert.h"
+#include "driver/rowset/fwdonly_pending.h"
+#include "driver/stmt.h"
+#include "driver/trace.h"
+
+namespace {
+
+// The value of one row-buffer element, as a converter takes it.
+struct Source {
+  enum Kind { Text, Wide, Bytes, Other } kind = Other;
+  const void* value = nullptr;
+  int64_t length = 0;  // bytes
+};
+
+template <class T>
+T ReadAt(const unsigned char* p) {
+  T v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+Source::Kind KindOf(uint32_t type) {
+  switch (type) {
+    case COLSET_VT_CHAR:
+    case COLSET_VT_LONGCHAR:
+    case COLSET_VT_NTS:
+    case COLSET_VT_CHAR8:
+    case COLSET_VT_CHAR16:
+    case COLSET_VT_CHAR32:
+      return Source::Text;
+    case COLSET_VT_BINARY:
+    case COLSET_VT_LONGBINARY:
+    case COLSET_VT_BINARY8:
+    case COLSET_VT_BINARY16:
+    case COLSET_VT_BINARY32:
+      return Source::Bytes;
+    case COLSET_VT_WCHAR:
+    case COLSET_VT_WNTS:
+    case COLSET_VT_LONGWCHAR:
+    case COLSET_VT_WCHAR32:
+      return Source::Wide;
+    default:
+      return Source::Other;
+  }
+}
+
+// Where the value of a variable-length element lies and how long it is.
+// Lengths are clamped to the element so that a damaged prefix never reads
+// past it.
+Source Locate(uint32_t type, const unsigned char* e, uint32_t width) {
+  Source s;
+  s.kind = KindOf(type);
+  auto clamp = [width](int64_t n, int64_t prefix) {
+    const int64_t room = static_cast<int64_t>(width) - prefix;
+    return n > room ? (room > 0 ? room : 0) : n;
+  };
+  switch (type) {
+    case COLSET_VT_CHAR:
+    case COLSET_VT_BINARY:
+    case COLSET_VT_WCHAR:
+      s.value = e;
+      s.length = width;
+      break;
+    case COLSET_VT_LONGCHAR:
+    case COLSET_VT_LONGBINARY:
+    case COLSET_VT_LONGWCHAR: {
+      const auto l = ReadAt<COLSET_LONG>(e);
+      s.value = l.value;
+      s.length = type == COLSET_VT_LONGWCHAR ? 2 * static_cast<int64_t>(l.length) : l.length;
+      if (s.value == nullptr) s.length = 0;
+      break;
+    }
+    case COLSET_VT_NTS:
+      s.value = e;
+      s.length = static_cast<int64_t>(strnlen(reinterpret_cast<const char*>(e), width));
+      break;
+    case COLSET_VT_WNTS: {
+      int64_t n = 0;
+      while (2 * n + 1 < width && ReadAt<char16_t>(e + 2 * n) != 0) ++n;
+      s.value = e;
+      s.length = 2 * n;
+      break;
+    }
+    case COLSET_VT_CHAR8:
+    case COLSET_VT_BINARY8:
+      s.value = e + 1;
+      s.length = clamp(e[0], 1);
+      break;
+    case COLSET_VT_CHAR16:
+    case COLSET_VT_BINARY16:
+      s.value = e + 2;
+      s.length = clamp(ReadAt<uint16_t>(e), 2);
+      break;
+    case COLSET_VT_CHAR32:
+    case COLSET_VT_BINARY32:
+      s.value = e + 4;
+      s.length = clamp(ReadAt<uint32_t>(e), 4);
+      break;
+    case COLSET_VT_WCHAR32:
+      s.value = e + 4;
+      s.length = clamp(2 * static_cast<int64_t>(ReadAt<uint32_t>(e)), 4) & ~int64_t{1};
+      break;
+    default:
+      s.value = e;
+      s.length = width;
+      break;
+  }
+  return s;
+}
+
+bool Piecewise(int16_t cType) {
+  return cType == SQL_C_CHAR || cType == SQL_C_WCHAR || cType == SQL_C_BINARY;
+}
+
+// Converts (the rest of) a text, wide-text or binary value and moves the
+// cache on by what the copy really took.
+SQLRETURN ConvertPiece(StmtHandle* stmt, const BIND_REC* b, int16_t cType, Source::Kind kind,
+                       const void* value, int64_t length, int64_t total, int16_t scale,
+                       uint16_t precision, bool deferred) {
+  int32_t* pending = &stmt->diag.pending;
+  int64_t consumed = 0;
+  SQLRETURN rc;
+  switch (kind) {
+    case Source::Bytes:
+      rc = ConvertBINARY(value, length, total, cType, b->data, b->bufferLength, b->length,
+                         pending, &consumed);
+      break;
+    case Source::Wide:
+      rc = ConvertWCHAR(static_cast<const char16_t*>(value), length, total, cType, b->data,
+                        b->bufferLength, b->length, pending, scale, precision, &consumed);
+      break;
+    default:
+      rc = ConvertCHAR(static_cast<const char*>(value), length, total, cType, b->data,
+                       b->bufferLength, b->length, pending, scale, precision, &consumed);
+      break;
+  }
+  ColValueCache& c = stmt->fetch.cache;
+  c.cType = cType;
+  if (rc == SQL_SUCCESS_WITH_INFO && Piecewise(cType) && consumed >= 0 && consumed < length) {
+    if (!deferred) {
+      c.value = static_cast<const unsigned char*>(value) + consumed;
+      c.remaining = length - consumed;
+    }
+  } else {
+    c.remaining = 0;
+  }
+  return rc;
+}
+
+// Bytes of a piece the agent is asked for, leaving room for a terminator.
+int64_t PieceLength(StmtHandle* stmt, const BIND_REC* b, int16_t cType) {
+  const int64_t len = b->bufferLength;
+  if (len <= 0) return 0;
+  switch (cType) {
+    case SQL_C_CHAR:
+      return len - 1;
+    case SQL_C_WCHAR:
+      return (len - 1) / 2;
+    case SQL_C_BINARY: {
+      const JdbcColDesc* d = STMT_GetCol(stmt, b->column);
+      if (d != nullptr && d->value_type >= COLSET_VT_WCHAR && d->value_type <= COLSET_VT_WCHAR32)
+        return len / 2;
+      return len;
+    }
+    default:
+      return len;
+  }
+}
+
+SQLRETURN Fail(StmtHandle* stmt, int32_t code) {
+  stmt->diag.pending = code;
+  return SQL_ERROR;
+}
+
+SQLRETURN NullValue(StmtHandle* stmt, const BIND_REC* b, int16_t cType) {
+  if (b->indicator == nullptr) return Fail(stmt, kGcNeedIndicator);
+  *b->indicator = SQL_NULL_DATA;
+  ClearTarget(b, cType);
+  stmt->fetch.cache.remaining = 0;
+  stmt->fetch.cache.total = -1;
+  return SQL_SUCCESS;
+}
+
+uint32_t OdbcVersion(const StmtHandle* stmt) {
+  return stmt->conn != nullptr && stmt->conn->env != nullptr ? stmt->conn->env->odbcVersion : 3;
+}
+
+SQLRETURN Bookmark(StmtHandle* stmt, uint32_t row, const BIND_REC* b) {
+  if (b->cType != SQL_C_VARBOOKMARK && b->cType != SQL_C_BOOKMARK)
+    return Fail(stmt, kGcBadCType);
+  if (b->data == nullptr) return Fail(stmt, kGcBadArgument);
+  uint64_t number = 0;
+  if (int32_t code = FWD_GetRowNumber(stmt, row, &number)) return Fail(stmt, code);
+  std::memcpy(b->data, &number, sizeof number);
+  if (b->indicator != nullptr) *b->indicator = 0;
+  if (b->length != nullptr) *b->length = sizeof number;
+  return SQL_SUCCESS;
+}
+
+SQLRETURN NewValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET_COL& col, COLSET* set,
+                   bool outParams);
+
+}  // namespace
+
+void ColFreeValue(ColValueCache* cache) {
+  if (cache->owned && cache->value != nullptr) {
+    void* v = const_cast<void*>(cache->value);
+    if (cache->ownedType == COLSET_VT_LONGCHAR || cache->ownedType == COLSET_VT_LONGBINARY ||
+        cache->ownedType == COLSET_VT_LONGWCHAR) {
+      COLSET_LONG l;
+      std::memcpy(&l, v, sizeof l);
+      std::free(l.value);
+    }
+    std::free(v);
+    cache->value = nullptr;
+  }
+  cache->owned = false;
+}
+
+void ColClearCache(ColValueCache* cache) {
+  ColFreeValue(cache);
+  cache->column = 0;
+  cache->row = 0;
+  cache->value = nullptr;
+  cache->remaining = 0;
+  cache->total = 0;
+}
+
+void ClearTarget(const BIND_REC* b, int16_t cType) {
+  if (b->data == nullptr) return;
+  size_t n = 0;
+  switch (cType) {
+    case SQL_C_UTINYINT: case SQL_C_STINYINT: case SQL_C_TINYINT: case SQL_C_BIT:
+      n = 1;
+      break;
+    case SQL_C_USHORT: case SQL_C_SSHORT: case SQL_C_SHORT:
+      n = 2;
+      break;
+    case SQL_C_ULONG: case SQL_C_SLONG: case SQL_C_LONG: case SQL_C_FLOAT:
+      n = 4;
+      break;
+    case SQL_C_UBIGINT: case SQL_C_SBIGINT: case SQL_C_DOUBLE:
+      n = 8;
+      break;
+    case SQL_C_NUMERIC:
+      n = sizeof(SQL_NUMERIC_STRUCT);
+      break;
+    case SQL_C_DATE: case SQL_C_TIME: case SQL_C_TYPE_DATE: case SQL_C_TYPE_TIME:
+      n = 6;
+      break;
+    case SQL_C_TIMESTAMP: case SQL_C_TYPE_TIMESTAMP:
+      n = sizeof(SQL_TIMESTAMP_STRUCT);
+      break;
+    default:
+      n = b->bufferLength >= 1 ? static_cast<size_t>(b->bufferLength) : 0;
+      break;
+  }
+  if (n > 0) std::memset(b->data, 0, n);
+}
+
+int32_t ColFetchValue(StmtHandle* stmt, int64_t pieceLength, int16_t cType) {
+  ColValueCache& c = stmt->fetch.cache;
+  ColFreeValue(&c);
+  const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
+  if (ops == nullptr || ops->DRV_GetData == nullptr) return 43;
+  void* value = nullptr;
+  uint32_t delivered = 0;
+  uint32_t type = 0;
+  uint32_t total = 0;
+  (void)pieceLength;  // the agent decides the size of a piece
+  const uint32_t rc = ops->DRV_GetData(stmt->agentStmt, c.column, static_cast<uint16_t>(c.row), cType, &value,
+                                       &delivered, &type, &total);
+  if (rc != 0) {
+    std::free(value);
+    STMT_PullErrors(stmt);
+    return static_cast<int32_t>(rc);
+  }
+  c.value = value;
+  c.remaining = delivered;
+  c.type = type;
+  c.ownedType = type;
+  c.total = total == 0xFFFFFFFFu ? -1 : static_cast<int64_t>(total);
+  if (delivered > 0) {
+    c.owned = true;
+    return 0;
+  }
+  std::free(value);
+  c.value = nullptr;
+  if (total != 0 && pieceLength == 0) return 0;
+  return kGcNoMoreData;
+}
+
+SQLRETURN GetColumn(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET* set) {
+  bool outParams = false;
+  if (stmt->diag.pending == kGcOutParams) {
+    stmt->diag.pending = 0;
+    outParams = true;
+  }
+  const uint32_t ncols = set != nullptr ? set->cols_used : 0;
+  if ((b->column == 0 && stmt->useBookmarks == SQL_UB_OFF) || b->column > ncols) {
+    if (TRC_Active())
+      TRC_Printf("GetColumn: col out of range (%d,%d)", static_cast<int>(b->column),
+                 static_cast<int>(ncols));
+    return Fail(stmt, kGcBadColumn);
+  }
+  if (b->column == 0) return Bookmark(stmt, row, b);
+
+  COLSET_COL& col = set->cols[b->column - 1];
+  ColValueCache& c = stmt->fetch.cache;
+
+  // The next piece of a value being read.
+  if (c.column == b->column && c.row == row + 1 && row < set->rows_held) {
+    const bool deferred = col.ind != nullptr && col.ind[row] == COLSET_IND_DEFERRED;
+    if (!deferred && c.remaining <= 0) return SQL_NO_DATA;
+    int16_t cType = b->cType;
+    if (cType != c.cType) {
+      if (cType != SQL_C_DEFAULT) return SQL_NO_DATA;
+      cType = c.cType;
+    }
+    if (b->data == nullptr) return Fail(stmt, kGcBadArgument);
+    if (deferred) {
+      const int32_t code = ColFetchValue(stmt, PieceLength(stmt, b, cType), cType);
+      if (code == kGcNoMoreData) return SQL_NO_DATA;
+      if (code != 0) return Fail(stmt, code);
+    }
+    return ConvertPiece(stmt, b, cType, KindOf(c.type), c.value, c.remaining, c.remaining, 0, 0,
+                        deferred);
+  }
+
+  // A new value. One that could not be read is not half-read: a retry (with
+  // an indicator, a buffer) starts it again instead of finding no data.
+  const SQLRETURN rc = NewValue(stmt, row, b, col, set, outParams);
+  if (rc == SQL_ERROR) ColClearCache(&c);
+  return rc;
+}
+
+namespace {
+
+SQLRETURN NewValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET_COL& col, COLSET* set,
+                   bool outParams) {
+  ColValueCache& c = stmt->fetch.cache;
+  if (b->indicator != nullptr) *b->indicator = 0;
+  if (row >= set->rows_held) {
+    if (TRC_Active())
+      TRC_Printf("GetColumn: row out of range (%d,%d)", static_cast<int>(row),
+                 static_cast<int>(set->rows_held));
+    return Fail(stmt, kGcCursorState);
+  }
+  const bool recount = outParams && stmt->paramRecount != 0;
+  const JdbcColDesc* desc = nullptr;
+  if (outParams) {
+    if (!recount && stmt->paramDescs != nullptr && b->column <= stmt->paramCount)
+      desc = &stmt->paramDescs[b->column - 1];
+  } else {
+    desc = STMT_GetCol(stmt, b->column);
+    if (desc == nullptr) return SQL_ERROR;
+  }
+  const int32_t sqlType = desc != nullptr ? desc->sql_type : 0;
+  const uint16_t decimalDigits = recount || desc == nullptr ? b->decimalDigits : desc->scale;
+
+  int16_t cType = b->cType;
+  if (cType == SQL_C_DEFAULT) {
+    const uint32_t version = OdbcVersion(stmt);
+    if (version == 2 &&
+        (sqlType == SQL_WCHAR || sqlType == SQL_WVARCHAR || sqlType == SQL_WLONGVARCHAR))
+      cType = SQL_C_CHAR;
+    else if (desc != nullptr)
+      cType = static_cast<int16_t>(TYPE_DefaultCType(sqlType, version));
+    if (cType != SQL_C_DEFAULT && b->bufferLength == 0) b->bufferLength = TYPE_CSize(cType);
+  } else if (cType == SQL_C_BINARY && sqlType == SQL_BIGINT) {
+    cType = SQL_C_SBIGINT;
+  }
+
+  ColClearCache(&c);
+  c.column = b->column;
+  c.row = row + 1;
+
+  int16_t scale = 0;
+  uint16_t precision = 0;
+  if (cType == SQL_ARD_TYPE || cType == SQL_C_NUMERIC) {
+    DescHandle* d = outParams ? stmt->apd : stmt->ard;
+    DescRec* rec = d != nullptr ? DESC_GetRec(d, b->column) : nullptr;
+    if (cType == SQL_ARD_TYPE) {
+      if (rec == nullptr) return Fail(stmt, kGcBadColumn);
+      cType = rec->conciseType;
+    }
+    if (cType == SQL_C_NUMERIC && rec != nullptr) {
+      precision = static_cast<uint16_t>(rec->precision);
+      scale = rec->scale;
+    }
+  }
+  c.cType = cType;
+
+  const uint16_t ind = col.ind != nullptr ? col.ind[row] : COLSET_IND_NULL;
+  if (ind == COLSET_IND_NULL) return NullValue(stmt, b, cType);
+  if (ind == COLSET_IND_DEFERRED) {
+    const int32_t code = ColFetchValue(stmt, PieceLength(stmt, b, cType), cType);
+    if (code == kGcNoMoreData) {
+      if (c.total != -1) return SQL_NO_DATA;
+      return NullValue(stmt, b, cType);
+    }
+    if (code != 0) return Fail(stmt, code);
+    if (b->data == nullptr) return Fail(stmt, kGcBadArgument);
+    return ConvertPiece(stmt, b, cType, KindOf(c.type), c.value, c.remaining, c.total, scale,
+                        precision, true);
+  }
+
+  c.type = col.type;
+  if (b->data == nullptr) return Fail(stmt, kGcBadArgument);
+  const unsigned char* e = col.data + static_cast<size_t>(row) * col.elem_size;
+  int32_t* pending = &stmt->diag.pending;
+  void* buf = b->data;
+  const int64_t len = b->bufferLength;
+  int64_t* lp = b->length;
+  switch (col.type) {
+    case COLSET_VT_BIT:
+    case COLSET_VT_UTINYINT:
+      return ConvertBYTE(e[0], 0, cType, buf, len, lp, pending, scale, precision);
+    case COLSET_VT_TINYINT:
+      return ConvertBYTE(e[0], 1, cType, buf, len, lp, pending, scale, precision);
+    case COLSET_VT_SMALLINT:
+      return ConvertSHORT(ReadAt<uint16_t>(e), 1, cType, buf, len, lp, pending, scale, precision);
+    case COLSET_VT_USMALLINT:
+      return ConvertSHORT(ReadAt<uint16_t>(e), 0, cType, buf, len, lp, pending, scale, precision);
+    case COLSET_VT_INTEGER:
+      return ConvertINTEGER(ReadAt<uint32_t>(e), 1, cType, buf, len, lp, pending, scale,
+                            precision);
+    case COLSET_VT_UINTEGER:
+      return ConvertINTEGER(ReadAt<uint32_t>(e), 0, cType, buf, len, lp, pending, scale,
+                            precision);
+    case COLSET_VT_REAL:
+      return ConvertFLOAT(ReadAt<float>(e), cType, buf, len, lp, pending, scale, precision);
+    case COLSET_VT_DOUBLE:
+      return ConvertDOUBLE(ReadAt<double>(e), cType, buf, len, lp, pending, scale, precision);
+    case COLSET_VT_DATE: {
+      const auto v = ReadAt<SQL_DATE_STRUCT>(e);
+      return ConvertDATE(&v, cType, buf, len, lp, pending);
+    }
+    case COLSET_VT_TIME: {
+      const auto v = ReadAt<SQL_TIME_STRUCT>(e);
+      return ConvertTIME(&v, cType, buf, len, lp, pending);
+    }
+    case COLSET_VT_TIMESTAMP: {
+      const auto v = ReadAt<SQL_TIMESTAMP_STRUCT>(e);
+      return ConvertTIMESTAMP(&v, cType, buf, len, lp, decimalDigits, pending);
+    }
+    default:
+      break;
+  }
+  if (KindOf(col.type) == Source::Other) return Fail(stmt, kGcRestricted);
+  const Source s = Locate(col.type, e, col.elem_size);
+  c.total = s.length;
+  return ConvertPiece(stmt, b, cType, s.kind, s.value, s.length, s.length, scale, precision,
+                      false);
+}
+
+}  // namespace

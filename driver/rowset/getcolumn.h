@@ -1,0 +1,57 @@
+// Column value retrieval: one value of one row of a row buffer into one
+// application binding, converted to the binding's C type. The single road
+// from fetched values to the application: SQLGetData, bound columns of every
+// fetch and the return of output parameters all come through GetColumn.
+#ifndef QMR_DRIVER_ROWSET_GETCOLUMN_H
+#define QMR_DRIVER_ROWSET_GETCOLUMN_H
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstdint>
+
+#include "driver/handles.h"
+
+// A binding as GetColumn takes it: a bound column with the addresses of the
+// row in hand, or an SQLGetData request.
+struct BIND_REC {
+  uint16_t column = 0;         // 0 = bookmark column
+  int16_t cType = 0;           // SQL_C_*, SQL_C_DEFAULT or SQL_ARD_TYPE
+  uint16_t decimalDigits = 0;  // used in output-parameter mode only
+  void* data = nullptr;
+  int64_t bufferLength = 0;    // bytes
+  int64_t* length = nullptr;   // may be null
+  int64_t* indicator = nullptr;  // may be null; may equal length
+};
+
+// Internal codes of value retrieval.
+enum : int32_t {
+  kGcBadColumn = 17,      // S1002
+  kGcBadCType = 18,       // S1003
+  kGcBadArgument = 21,    // S1009
+  kGcRestricted = 49,     // 07006
+  kGcCursorState = 64,    // 24000
+  kGcOutParams = 80,      // IM906: the statement has output parameter values
+  kGcNoMoreData = 82,     // IM907
+  kGcNeedIndicator = 118  // 22002
+};
+
+// Converts the value of bind->column in row `row` (0-based) of `set` into
+// the binding. SQL_SUCCESS, SQL_SUCCESS_WITH_INFO, SQL_NO_DATA (the value
+// was read to its end already) or SQL_ERROR; the internal code of a warning
+// or failure is left in the statement's pending code. A text, wide-text or
+// binary value read into a short buffer is continued by the next call for
+// the same column and row (the statement's ColValueCache).
+SQLRETURN GetColumn(StmtHandle* stmt, uint32_t row, BIND_REC* bind, COLSET* set);
+
+// Next piece of a value the agent delivers on demand (agent slot 40): 0,
+// 82 when nothing more comes, or the agent's code (its messages pulled).
+int32_t ColFetchValue(StmtHandle* stmt, int64_t pieceLength, int16_t cType);
+// Frees a value the cache owns.
+void ColFreeValue(ColValueCache* cache);
+// Forgets the value being read in pieces: the next read starts anew.
+void ColClearCache(ColValueCache* cache);
+// Zeroes the target of a NULL value.
+void ClearTarget(const BIND_REC* bind, int16_t cType);
+
+#endif

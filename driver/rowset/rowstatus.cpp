@@ -1,0 +1,76 @@
+// Row-status objects.
+#include "driver/rowset/rowstatus.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstdlib>
+#include <new>
+
+namespace {
+constexpr int kGeneralError = 15;
+constexpr int kNoMemory = 16;
+}  // namespace
+
+void RowStatusClear(ROWSTATUS* rs) {
+  if (rs == nullptr) return;
+  if (rs->rows != nullptr) {
+    ColSetFreeColumns(rs->rows);
+    delete rs->rows;
+    rs->rows = nullptr;
+  }
+  std::free(rs->statuses);
+  rs->statuses = nullptr;
+  rs->count = 0;
+}
+
+int RowStatusInit(ROWSTATUS* rs, int64_t n) {
+  if (rs == nullptr || n <= 0 || n > UINT32_MAX) return kGeneralError;
+  RowStatusClear(rs);
+  auto* statuses = static_cast<uint16_t*>(std::malloc(static_cast<size_t>(n) * sizeof(uint16_t)));
+  if (statuses == nullptr) return kNoMemory;
+  auto* rows = new (std::nothrow) COLSET();
+  if (rows == nullptr) {
+    std::free(statuses);
+    return kNoMemory;
+  }
+  for (int64_t i = 0; i < n; ++i) statuses[i] = SQL_ROW_NOROW;
+  rs->statuses = statuses;
+  rs->rows = rows;
+  if (int rc = ColSetInit(rows, 0)) {
+    RowStatusClear(rs);
+    return rc;
+  }
+  rs->count = static_cast<uint32_t>(n);
+  return 0;
+}
+
+int RowStatusCreate(ROWSTATUS** slot, int64_t n) {
+  if (slot == nullptr || n <= 0) return kGeneralError;
+  auto* rs = new (std::nothrow) ROWSTATUS();
+  if (rs == nullptr) return kNoMemory;
+  if (int rc = RowStatusInit(rs, n)) {
+    delete rs;
+    return rc;
+  }
+  *slot = rs;
+  return 0;
+}
+
+void RowStatusFree(ROWSTATUS** slot) {
+  if (slot == nullptr || *slot == nullptr) return;
+  RowStatusClear(*slot);
+  delete *slot;
+  *slot = nullptr;
+}
+
+uint16_t RowStatusGet(const ROWSTATUS* rs, int64_t n) {
+  if (rs == nullptr || rs->statuses == nullptr || n < 1 || n > rs->count) return SQL_ROW_ERROR;
+  return rs->statuses[n - 1];
+}
+
+bool RowStatusSet(ROWSTATUS* rs, int64_t n, uint16_t status) {
+  if (rs == nullptr || rs->statuses == nullptr || n < 1 || n > rs->count) return false;
+  rs->statuses[n - 1] = status;
+  return true;
+}

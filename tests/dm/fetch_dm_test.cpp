@@ -1,0 +1,288 @@
+// Values back through the Driver Manager on HSQLDB: every column type of a
+// mixed table equal to what was inserted (NULLs, non-ASCII text, a 1 MB CLOB
+// and BLOB read in pieces), and rowsets of 100 rows bound column-wise and
+// row-wise. Both builds of the driver.
+#include <gtest/gtest.h>
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// UTF-8 (up to 4-byte sequences) to UTF-16.
+std::u16string FromUtf8(const std::string& s) {
+  std::u16string out;
+  for (size_t k = 0; k < s.size();) {
+    const unsigned char c = s[k];
+    uint32_t cp;
+    int n;
+    if (c < 0x80) { cp = c; n = 1; }
+    else if (c < 0xE0) { cp = c & 0x1F; n = 2; }
+    else if (c < 0xF0) { cp = c & 0x0F; n = 3; }
+    else { cp = c & 0x07; n = 4; }
+    for (int j = 1; j < n && k + j < s.size(); ++j) cp = (cp << 6) | (s[k + j] & 0x3F);
+    k += n;
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out += static_cast<char16_t>(0xD800 + (cp >> 10));
+      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(cp);
+    }
+  }
+  return out;
+}
+
+class FetchDm : public ::testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(std::getenv("ODBCSYSINI"), nullptr) << "run through ctest";
+    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_));
+    ASSERT_EQ(SQL_SUCCESS, SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION,
+                                         reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0));
+    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_));
+    const std::string dsn = GetParam();
+    const SQLRETURN rc = SQLConnect(dbc_, (SQLCHAR*)dsn.c_str(), SQL_NTS, nullptr, 0, nullptr, 0);
+    ASSERT_TRUE(SQL_SUCCEEDED(rc)) << Diag(SQL_HANDLE_DBC, dbc_);
+    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
+  }
+  void TearDown() override {
+    if (stmt_ != nullptr) SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+    SQLDisconnect(dbc_);
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+    SQLFreeHandle(SQL_HANDLE_ENV, env_);
+  }
+  static std::string Diag(SQLSMALLINT type, SQLHANDLE h) {
+    std::string all;
+    for (SQLSMALLINT i = 1;; ++i) {
+      SQLCHAR state[6] = "", msg[1024] = "";
+      SQLINTEGER native = 0;
+      SQLSMALLINT len = 0;
+      if (!SQL_SUCCEEDED(SQLGetDiagRec(type, h, i, state, &native, msg, sizeof msg, &len))) break;
+      all += std::string(reinterpret_cast<char*>(state)) + " " + reinterpret_cast<char*>(msg) + "\n";
+    }
+    return all;
+  }
+  void Exec(const std::string& sql) {
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+    // The Unicode build takes the text as UTF-16 (the Driver Manager would
+    // widen 8-bit text byte by byte); the ANSI build takes UTF-8 as it is.
+    SQLRETURN rc;
+    if (std::string(GetParam()) == "QmrHsqlU") {
+      std::u16string w = FromUtf8(sql);
+      rc = SQLExecDirectW(stmt_, reinterpret_cast<SQLWCHAR*>(&w[0]), static_cast<SQLINTEGER>(w.size()));
+    } else {
+      rc = SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS);
+    }
+    ASSERT_TRUE(SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA)
+        << sql.substr(0, 200) << "\n" << Diag(SQL_HANDLE_STMT, stmt_);
+  }
+  // The whole of a long value through SQLGetData in pieces of `piece` bytes.
+  std::string ReadAll(SQLUSMALLINT col, SQLSMALLINT cType, size_t piece, int* pieces) {
+    std::vector<char> buf(piece);
+    std::string all;
+    SQLLEN len = 0;
+    *pieces = 0;
+    const size_t term = cType == SQL_C_CHAR ? 1 : cType == SQL_C_WCHAR ? 2 : 0;
+    for (;;) {
+      const SQLRETURN rc = SQLGetData(stmt_, col, cType, buf.data(), buf.size(), &len);
+      if (rc == SQL_NO_DATA) break;
+      EXPECT_TRUE(SQL_SUCCEEDED(rc)) << Diag(SQL_HANDLE_STMT, stmt_);
+      if (!SQL_SUCCEEDED(rc) || len == SQL_NULL_DATA) break;
+      ++*pieces;
+      size_t got = (len == SQL_NO_TOTAL || static_cast<size_t>(len) > piece - term)
+                       ? piece - term
+                       : static_cast<size_t>(len);
+      if (rc == SQL_SUCCESS_WITH_INFO && term > 0) {
+        // A cut piece ends at its terminator (never inside a character).
+        got = cType == SQL_C_CHAR
+                  ? std::strlen(buf.data())
+                  : 2 * std::char_traits<char16_t>::length(
+                            reinterpret_cast<const char16_t*>(buf.data()));
+      }
+      all.append(buf.data(), got);
+      if (rc == SQL_SUCCESS) break;
+    }
+    return all;
+  }
+
+  SQLHENV env_ = nullptr;
+  SQLHDBC dbc_ = nullptr;
+  SQLHSTMT stmt_ = nullptr;
+};
+
+std::string Hex(const std::string& bytes) {
+  static const char d[] = "0123456789ABCDEF";
+  std::string h;
+  for (unsigned char c : bytes) {
+    h += d[c >> 4];
+    h += d[c & 15];
+  }
+  return h;
+}
+
+TEST_P(FetchDm, EveryColumnTypeComesBackAsInserted) {
+  Exec("CREATE TABLE MIX (I INTEGER, BI BIGINT, SI SMALLINT, DEC DECIMAL(12,2), DBL DOUBLE, "
+       "VC VARCHAR(40), CH CHAR(10), D DATE, TM TIME, TS TIMESTAMP(6), B BOOLEAN, "
+       "VB VARBINARY(16), CL CLOB, BL BLOB)");
+  // 1 MB of text with non-ASCII characters, 1 MB of bytes.
+  std::string clob;
+  for (int i = 0; clob.size() < 1048576; ++i) clob += (i % 3 == 0) ? "\xC3\xA9t\xC3\xA9-" : "abc-";
+  std::string blob(1048576, '\0');
+  for (size_t i = 0; i < blob.size(); ++i) blob[i] = static_cast<char>((i * 7 + 3) & 0xFF);
+  Exec("INSERT INTO MIX VALUES (-42, 9007199254740993, 12345, 1234567.89, 2.5, "
+       "'gr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xF0\x9D\x84\x9E', 'abc', DATE '2024-02-29', "
+       "TIME '23:59:58', TIMESTAMP '2001-02-03 04:05:06.123456', TRUE, X'00FF10', '" +
+       clob + "', X'" + Hex(blob) + "')");
+  Exec("INSERT INTO MIX VALUES (NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, "
+       "NULL, NULL, NULL, NULL)");
+  Exec("SELECT * FROM MIX ORDER BY I NULLS LAST");
+  ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_)) << Diag(SQL_HANDLE_STMT, stmt_);
+
+  SQLLEN ind = 0;
+  SQLINTEGER i = 0;
+  ASSERT_EQ(SQL_SUCCESS, SQLGetData(stmt_, 1, SQL_C_SLONG, &i, 0, &ind));
+  EXPECT_EQ(-42, i);
+  SQLBIGINT bi = 0;
+  ASSERT_EQ(SQL_SUCCESS, SQLGetData(stmt_, 2, SQL_C_SBIGINT, &bi, 0, &ind));
+  EXPECT_EQ(9007199254740993LL, bi);
+  SQLSMALLINT si = 0;
+  ASSERT_EQ(SQL_SUCCESS, SQLGetData(stmt_, 3, SQL_C_SSHORT, &si, 0, &ind));
+  EXPECT_EQ(12345, si);
+  char text[64];
+  ASSERT_EQ(SQL_SUCCESS, SQLGetData(stmt_, 4, SQL_C_CHAR, text, sizeof text, &ind));
+  EXPECT_STREQ("1234567.89", text);
+  double dbl = 0;
+  ASSERT_EQ(SQL_SUCCESS, SQLGetData(stmt_, 5, SQL_C_DOUBLE, &dbl, 0, &ind));
+  EXPECT_EQ(2.5, dbl);
+  ASSERT_EQ(SQL_SUCCESS, SQLGetData(stmt_, 6, SQL_C_CHAR, text, sizeof text, &ind));
+  EXPECT_STREQ("gr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xF0\x9D\x84\x9E", text);
+  // A value is read once: the next read of the column has no data.
+  EXPECT_EQ(SQL_NO_DATA, SQLGetData(stmt_, 6, SQL_C_CHAR, text, sizeof text, &ind));
+  ASSERT_EQ(SQL_SUCCESS, SQLGetData(stmt_, 7, SQL_C_CHAR, text, sizeof text, &ind));
+  EXPECT_STREQ("abc       ", text);
+  SQL_DATE_STRUCT d{};
+  ASSERT_EQ(SQL_SUCCESS, SQLGetData(stmt_, 8, SQL_C_TYPE_DATE, &d, 0, &ind));
+  EXPECT_EQ(2024, d.year);
+  EXPECT_EQ(2, d.month);
+  EXPECT_EQ(29, d.day);
+  SQL_TIME_STRUCT t{};
+  ASSERT_EQ(SQL_SUCCESS, SQLGetData(stmt_, 9, SQL_C_TYPE_TIME, &t, 0, &ind));
+  EXPECT_EQ(23, t.hour);
+  EXPECT_EQ(58, t.second);
+  SQL_TIMESTAMP_STRUCT ts{};
+  ASSERT_EQ(SQL_SUCCESS, SQLGetData(stmt_, 10, SQL_C_TYPE_TIMESTAMP, &ts, 0, &ind));
+  EXPECT_EQ(2001, ts.year);
+  EXPECT_EQ(6, ts.second);
+  EXPECT_EQ(123456000u, ts.fraction);
+  unsigned char bit = 9;
+  ASSERT_EQ(SQL_SUCCESS, SQLGetData(stmt_, 11, SQL_C_BIT, &bit, 0, &ind));
+  EXPECT_EQ(1, bit);
+  unsigned char vb[16];
+  ASSERT_EQ(SQL_SUCCESS, SQLGetData(stmt_, 12, SQL_C_BINARY, vb, sizeof vb, &ind));
+  ASSERT_EQ(3, ind);
+  EXPECT_EQ(0xFF, vb[1]);
+  int pieces = 0;
+  const std::string clobBack = ReadAll(13, SQL_C_CHAR, 65536, &pieces);
+  EXPECT_TRUE(clob == clobBack) << "sizes " << clob.size() << " " << clobBack.size();
+  EXPECT_GT(pieces, 10);
+  const std::string blobBack = ReadAll(14, SQL_C_BINARY, 100000, &pieces);
+  EXPECT_TRUE(blob == blobBack) << "sizes " << blob.size() << " " << blobBack.size();
+  EXPECT_EQ(11, pieces);
+
+  // The NULL row: every column reports SQL_NULL_DATA.
+  ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
+  for (SQLUSMALLINT c = 1; c <= 14; ++c) {
+    ind = 0;
+    EXPECT_EQ(SQL_SUCCESS, SQLGetData(stmt_, c, SQL_C_CHAR, text, sizeof text, &ind)) << c;
+    EXPECT_EQ(SQL_NULL_DATA, ind) << c;
+  }
+  EXPECT_EQ(SQL_NO_DATA, SQLFetch(stmt_));
+
+  // The CLOB again, as UTF-16 in pieces.
+  Exec("SELECT CL FROM MIX WHERE I = -42");
+  ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
+  const std::string w = ReadAll(1, SQL_C_WCHAR, 4097, &pieces);
+  std::u16string got(reinterpret_cast<const char16_t*>(w.data()), w.size() / 2);
+  const std::u16string want = FromUtf8(clob);
+  EXPECT_TRUE(got == want) << "sizes " << got.size() << " " << want.size();
+  EXPECT_GT(pieces, 100);
+
+  // Non-ASCII text as UTF-16.
+  Exec("SELECT VC FROM MIX WHERE I = -42");
+  ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
+  char16_t wide[64];
+  ASSERT_EQ(SQL_SUCCESS, SQLGetData(stmt_, 1, SQL_C_WCHAR, wide, sizeof wide, &ind));
+  EXPECT_EQ(std::u16string(u"gr\u00FC\u00DF \u20AC \U0001D11E"), std::u16string(wide));
+  EXPECT_EQ(static_cast<SQLLEN>(2 * 9), ind);  // nine UTF-16 units
+  Exec("DROP TABLE MIX");
+}
+
+TEST_P(FetchDm, RowsetsOfHundredRowsColumnAndRowWise) {
+  Exec("CREATE TABLE R100 (ID INTEGER, NAME VARCHAR(20))");
+  for (int k = 0; k < 230; ++k)
+    Exec("INSERT INTO R100 VALUES (" + std::to_string(k) + ", " +
+         (k % 9 == 4 ? std::string("NULL") : "'n\xC3\xA4" + std::to_string(k) + "'") + ")");
+  // Column-wise.
+  Exec("SELECT ID, NAME FROM R100 ORDER BY ID");
+  // The rowset attributes come with SQLSetStmtAttr.
+  if (SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)100, 0) != SQL_SUCCESS)
+    GTEST_SKIP() << "statement attributes: " << Diag(SQL_HANDLE_STMT, stmt_);
+  std::vector<SQLUSMALLINT> st(100);
+  SQLULEN fetched = 0;
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, st.data(), 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0));
+  std::vector<SQLINTEGER> ids(100);
+  std::vector<char> names(100 * 24);
+  std::vector<SQLLEN> idInd(100), nameInd(100);
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, ids.data(), 0, idInd.data()));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 2, SQL_C_CHAR, names.data(), 24, nameInd.data()));
+  int seen = 0;
+  for (SQLULEN expect : {100u, 100u, 30u}) {
+    ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_)) << Diag(SQL_HANDLE_STMT, stmt_);
+    ASSERT_EQ(expect, fetched);
+    for (SQLULEN r = 0; r < expect; ++r, ++seen) {
+      EXPECT_EQ(SQL_ROW_SUCCESS, st[r]);
+      EXPECT_EQ(seen, ids[r]);
+      if (seen % 9 == 4) {
+        EXPECT_EQ(SQL_NULL_DATA, nameInd[r]);
+      } else {
+        EXPECT_EQ("n\xC3\xA4" + std::to_string(seen), std::string(&names[r * 24]));
+      }
+    }
+    if (expect < 100) {
+      EXPECT_EQ(SQL_ROW_NOROW, st[expect]);
+    }
+  }
+  EXPECT_EQ(SQL_NO_DATA, SQLFetch(stmt_));
+
+  // Row-wise, through SQLFetchScroll.
+  struct Row {
+    SQLINTEGER id;
+    SQLLEN idInd;
+    char name[24];
+    SQLLEN nameInd;
+  };
+  std::vector<Row> rows(100);
+  ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(stmt_, SQL_UNBIND));
+  Exec("SELECT ID, NAME FROM R100 ORDER BY ID DESC");
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_BIND_TYPE, (SQLPOINTER)sizeof(Row), 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, &rows[0].id, 0, &rows[0].idInd));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLBindCol(stmt_, 2, SQL_C_CHAR, rows[0].name, sizeof rows[0].name, &rows[0].nameInd));
+  ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0)) << Diag(SQL_HANDLE_STMT, stmt_);
+  ASSERT_EQ(100u, fetched);
+  EXPECT_EQ(229, rows[0].id);
+  EXPECT_EQ(130, rows[99].id);
+  EXPECT_EQ("n\xC3\xA4" "130", std::string(rows[99].name));
+  EXPECT_EQ(SQL_ERROR, SQLFetchScroll(stmt_, SQL_FETCH_PRIOR, 0));
+  Exec("DROP TABLE R100");
+}
+
+INSTANTIATE_TEST_SUITE_P(BothBuilds, FetchDm, ::testing::Values("QmrHsqlU", "QmrHsqlA"));
+
+}  // namespace
