@@ -23,6 +23,7 @@ constexpr int32_t kBadScale = 29;      // S1094
 constexpr int32_t kRowRange = 39;      // S1107
 constexpr int32_t kBadType = 49;       // 07006
 constexpr uint32_t kReqDescribeParams = 0x3203000f;
+constexpr int32_t kUndescribedType = -9999;
 
 uint32_t OdbcVersion(const StmtHandle* stmt) {
   const ConnHandle* c = stmt->conn;
@@ -269,7 +270,10 @@ DRV_Return DRV_DescribeParamOp(void* h, va_list args) {
   auto* nullable = va_arg(args, SQLSMALLINT*);
   const JdbcColDesc* d = STMT_GetParamDesc(stmt, number);
   if (d == nullptr) return SQL_ERROR;
-  if (sqlType != nullptr) *sqlType = static_cast<SQLSMALLINT>(d->sql_type);
+  // A marker the agent could not describe carries a type no application
+  // knows; the type its value is delivered as stands in for it.
+  const int32_t type = d->sql_type == kUndescribedType ? d->delivered_type : d->sql_type;
+  if (sqlType != nullptr) *sqlType = static_cast<SQLSMALLINT>(type);
   if (columnSize != nullptr) *columnSize = d->precision;
   if (digits != nullptr) *digits = static_cast<SQLSMALLINT>(d->scale);
   if (nullable != nullptr) *nullable = static_cast<SQLSMALLINT>(ColDescNullable(d));

@@ -38,6 +38,8 @@ bool IsDateSql(int t) { return t == SQL_DATE || t == SQL_TYPE_DATE; }
 bool IsTimeSql(int t) { return t == SQL_TIME || t == SQL_TYPE_TIME; }
 bool IsTimestampSql(int t) { return t == SQL_TIMESTAMP || t == SQL_TYPE_TIMESTAMP; }
 bool IsDateTimeSql(int t) { return IsDateSql(t) || IsTimeSql(t) || IsTimestampSql(t); }
+bool IsCharSql(int t) { return t == SQL_CHAR || t == SQL_VARCHAR || t == SQL_LONGVARCHAR ||
+                               t == SQL_WCHAR || t == SQL_WVARCHAR || t == SQL_WLONGVARCHAR; }
 
 int64_t ReadWord(const void* base, uint64_t set, uint32_t bindType, int64_t offset) {
   const char* p = static_cast<const char*>(base) + offset +
@@ -157,6 +159,7 @@ struct ColumnPlan {
   bool hexToBytes = false;     // SQL_C_CHAR hexadecimal text for a binary SQL type
   bool escapesTyped = false;   // every value is a date-time escape: sent as the structure
   bool escapesAsText = false;  // escapes among other text: rewritten as ISO text
+  bool dateTimeAsText = false;  // a date-time structure for a character parameter
 };
 
 int Plan(const StmtHandle* stmt, const ParamBinding& b, uint64_t sets, ColumnPlan* plan) {
@@ -171,9 +174,20 @@ int Plan(const StmtHandle* stmt, const ParamBinding& b, uint64_t sets, ColumnPla
     case SQL_C_BIT: plan->type = COLSET_VT_BIT; return 0;
     case SQL_C_FLOAT: plan->type = COLSET_VT_REAL; return 0;
     case SQL_C_DOUBLE: plan->type = COLSET_VT_DOUBLE; return 0;
-    case SQL_C_DATE: case SQL_C_TYPE_DATE: plan->type = COLSET_VT_DATE; return 0;
-    case SQL_C_TIME: case SQL_C_TYPE_TIME: plan->type = COLSET_VT_TIME; return 0;
-    case SQL_C_TIMESTAMP: case SQL_C_TYPE_TIMESTAMP: plan->type = COLSET_VT_TIMESTAMP; return 0;
+    case SQL_C_DATE: case SQL_C_TYPE_DATE:
+    case SQL_C_TIME: case SQL_C_TYPE_TIME:
+    case SQL_C_TIMESTAMP: case SQL_C_TYPE_TIMESTAMP:
+      // To a character parameter a date-time goes as its ISO text, the
+      // conversion ODBC defines for that pair.
+      if (IsCharSql(b.sqlType)) {
+        plan->dateTimeAsText = true;
+        plan->length = kDateTimeTextMax;
+      } else {
+        plan->type = (c == SQL_C_DATE || c == SQL_C_TYPE_DATE)   ? COLSET_VT_DATE
+                     : (c == SQL_C_TIME || c == SQL_C_TYPE_TIME) ? COLSET_VT_TIME
+                                                                 : COLSET_VT_TIMESTAMP;
+      }
+      return 0;
     case SQL_C_SBIGINT: case SQL_C_UBIGINT: plan->length = kBigintTextMax; return 0;
     case SQL_C_GUID: plan->length = kGuidTextLength; return 0;
     case SQL_C_NUMERIC: plan->length = kNumericTextMax; return 0;
@@ -268,6 +282,27 @@ void Fill(const ParamBinding& b, const ColumnPlan& plan, const ParamValue& v, un
     case SQL_C_BINARY:
       break;
     default:
+      if (plan.dateTimeAsText) {
+        SQL_TIMESTAMP_STRUCT ts{};
+        const int c = b.cType;
+        int kind = SQL_TYPE_TIMESTAMP;
+        if (c == SQL_C_DATE || c == SQL_C_TYPE_DATE) {
+          SQL_DATE_STRUCT d{};
+          std::memcpy(&d, bytes, std::min<uint64_t>(n, sizeof d));
+          ts.year = d.year, ts.month = d.month, ts.day = d.day;
+          kind = SQL_TYPE_DATE;
+        } else if (c == SQL_C_TIME || c == SQL_C_TYPE_TIME) {
+          SQL_TIME_STRUCT t{};
+          std::memcpy(&t, bytes, std::min<uint64_t>(n, sizeof t));
+          ts.hour = t.hour, ts.minute = t.minute, ts.second = t.second;
+          kind = SQL_TYPE_TIME;
+        } else {
+          std::memcpy(&ts, bytes, std::min<uint64_t>(n, sizeof ts));
+        }
+        const std::string iso = IsoText(ts, kind);
+        PutPrefixed(cell, iso.data(), static_cast<uint32_t>(iso.size()));
+        return;
+      }
       // Fixed-size values; a value gathered in pieces may be short.
       std::memcpy(cell, bytes, std::min<uint64_t>(n, width));
       return;

@@ -78,6 +78,19 @@ TEST_F(ConvertTest, FloatingPointAndDateTimeStructures) {
   EXPECT_EQ(123456789u, Fixed<SQL_TIMESTAMP_STRUCT>(0, 0).fraction);
 }
 
+TEST_F(ConvertTest, DateTimeStructuresForCharacterParametersGoAsIsoText) {
+  SQLLEN ind = 0;
+  SQL_DATE_STRUCT date{2024, 2, 9};
+  Run(SQL_C_TYPE_DATE, SQL_VARCHAR, &date, 0, &ind, 10);
+  EXPECT_EQ("2024-02-09", Prefixed(0, 0));
+  SQL_TIME_STRUCT time{7, 8, 9};
+  Run(SQL_C_TYPE_TIME, SQL_CHAR, &time, 0, &ind, 8);
+  EXPECT_EQ("07:08:09", Prefixed(0, 0));
+  SQL_TIMESTAMP_STRUCT ts{1999, 12, 31, 23, 59, 58, 500000000};
+  Run(SQL_C_TYPE_TIMESTAMP, SQL_WVARCHAR, &ts, 0, &ind, 30);
+  EXPECT_EQ("1999-12-31 23:59:58.5", Prefixed(0, 0));
+}
+
 TEST_F(ConvertTest, BigIntegersGuidAndNumericTravelAsExactText) {
   SQLBIGINT s = INT64_MIN;
   SQLLEN ind = 0;
