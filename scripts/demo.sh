@@ -57,7 +57,7 @@ run_isql() {
   status=0
   printf '%s\n' "$SQL" | timeout 120 "$tool" -v -b "$dsn" >"$out" 2>&1 || status=$?
   echo "--- output:"
-  head -c 20000 "$out"
+  grep -v '^$' "$out" | head -c 20000
   if [ "$status" -ne 0 ] || grep -q -e '\[ISQL\]ERROR' -e '^\[[0-9A-Z]\{5\}\]' "$out" ||
      ! grep -q 'coffee' "$out"; then
     rm -f "$out"

@@ -173,6 +173,83 @@ TEST_P(BackendQuery, ServerErrorsReachTheApplication) {
   EXPECT_EQ('2', state[1]) << state;
 }
 
+TEST_P(BackendQuery, RowsComeBackAsTextAsInserted) {
+  CreateAndFill();
+  MustExec("SELECT i, b, v, d, n, dt, ts FROM " + table_ + " ORDER BY i");
+  const std::vector<std::vector<std::string>> want = {
+      {"1", "10000000000", "one", "1.5", "12.34", "2024-02-29", "2024-02-29 13:14:15"},
+      {"2", "-2", "two", "-0.25", "-0.01", "1999-12-31", "1999-12-31 23:59:59"}};
+  for (const auto& row : want) {
+    ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_)) << Diag(SQL_HANDLE_STMT, stmt_);
+    for (SQLUSMALLINT c = 1; c <= 7; ++c) {
+      char text[64] = "";
+      SQLLEN ind = 0;
+      ASSERT_EQ(SQL_SUCCESS, SQLGetData(stmt_, c, SQL_C_CHAR, text, sizeof text, &ind))
+          << "column " << c << ": " << Diag(SQL_HANDLE_STMT, stmt_);
+      std::string got = text;
+      // A timestamp may carry a zero fraction (".0" from JDBC's text form).
+      if (c == 7 && got.size() > 19 && got.find_first_not_of("0", 20) == std::string::npos) {
+        got.resize(19);
+      }
+      EXPECT_EQ(row[c - 1], got) << "column " << c;
+      EXPECT_EQ(static_cast<SQLLEN>(std::string(text).size()), ind) << "column " << c;
+    }
+  }
+  ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
+  for (SQLUSMALLINT c = 2; c <= 7; ++c) {
+    char text[64] = "x";
+    SQLLEN ind = 0;
+    ASSERT_EQ(SQL_SUCCESS, SQLGetData(stmt_, c, SQL_C_CHAR, text, sizeof text, &ind)) << c;
+    EXPECT_EQ(SQL_NULL_DATA, ind) << "column " << c;
+  }
+  EXPECT_EQ(SQL_NO_DATA, SQLFetch(stmt_));
+}
+
+TEST_P(BackendQuery, RowsComeBackInBoundNativeTypes) {
+  CreateAndFill();
+  MustExec("SELECT i, b, v, d, dt, ts FROM " + table_ + " WHERE i <= 2 ORDER BY i DESC");
+  SQLINTEGER i = 0;
+  SQLBIGINT b = 0;
+  SQLCHAR v[31] = "";
+  SQLDOUBLE d = 0;
+  SQL_DATE_STRUCT dt{};
+  SQL_TIMESTAMP_STRUCT ts{};
+  SQLLEN ind[6] = {};
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, &i, 0, &ind[0]));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 2, SQL_C_SBIGINT, &b, 0, &ind[1]));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 3, SQL_C_CHAR, v, sizeof v, &ind[2]));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 4, SQL_C_DOUBLE, &d, 0, &ind[3]));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 5, SQL_C_TYPE_DATE, &dt, 0, &ind[4]));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 6, SQL_C_TYPE_TIMESTAMP, &ts, 0, &ind[5]));
+
+  ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_)) << Diag(SQL_HANDLE_STMT, stmt_);
+  EXPECT_EQ(2, i);
+  EXPECT_EQ(-2, b);
+  EXPECT_STREQ("two", reinterpret_cast<char*>(v));
+  EXPECT_EQ(3, ind[2]);
+  EXPECT_EQ(-0.25, d);
+  EXPECT_EQ(1999, dt.year);
+  EXPECT_EQ(12, dt.month);
+  EXPECT_EQ(31, dt.day);
+  EXPECT_EQ(23, ts.hour);
+  EXPECT_EQ(59, ts.minute);
+  EXPECT_EQ(59, ts.second);
+  EXPECT_EQ(0u, ts.fraction);
+
+  ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_)) << Diag(SQL_HANDLE_STMT, stmt_);
+  EXPECT_EQ(1, i);
+  EXPECT_EQ(10000000000LL, b);
+  EXPECT_STREQ("one", reinterpret_cast<char*>(v));
+  EXPECT_EQ(1.5, d);
+  EXPECT_EQ(2024, dt.year);
+  EXPECT_EQ(2, dt.month);
+  EXPECT_EQ(29, dt.day);
+  EXPECT_EQ(2024, ts.year);
+  EXPECT_EQ(13, ts.hour);
+  EXPECT_EQ(15, ts.second);
+  EXPECT_EQ(SQL_NO_DATA, SQLFetch(stmt_));
+}
+
 std::string DsnName(const ::testing::TestParamInfo<std::string>& info) { return info.param; }
 
 INSTANTIATE_TEST_SUITE_P(Backend, BackendQuery, ::testing::ValuesIn(qmr_test::TestDsns()),

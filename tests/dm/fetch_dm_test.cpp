@@ -1,7 +1,8 @@
 // Values back through the Driver Manager on HSQLDB: every column type of a
 // mixed table equal to what was inserted (NULLs, non-ASCII text, a 1 MB CLOB
 // and BLOB read in pieces), and rowsets of 100 rows bound column-wise and
-// row-wise. Both builds of the driver.
+// row-wise. Both builds of the driver, on HSQLDB and (dm_tests_pg) on the
+// PostgreSQL test server, whose type names differ a little.
 #include <gtest/gtest.h>
 #include <sql.h>
 #include <sqlext.h>
@@ -9,7 +10,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "tests/support/dsns.h"
 
 namespace {
 
@@ -37,7 +41,7 @@ std::u16string FromUtf8(const std::string& s) {
   return out;
 }
 
-class FetchDm : public ::testing::TestWithParam<const char*> {
+class FetchDm : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
     ASSERT_NE(std::getenv("ODBCSYSINI"), nullptr) << "run through ctest";
@@ -67,12 +71,29 @@ class FetchDm : public ::testing::TestWithParam<const char*> {
     }
     return all;
   }
-  void Exec(const std::string& sql) {
+  // HSQLDB's type names and binary literals in PostgreSQL's words.
+  static std::string Dialect(std::string sql) {
+    if (!qmr_test::OnPostgres()) return sql;
+    const std::pair<const char*, const char*> words[] = {
+        {" DOUBLE,", " DOUBLE PRECISION,"}, {"VARBINARY(16)", "BYTEA"},
+        {" CLOB,", " TEXT,"}, {" BLOB)", " BYTEA)"}};
+    for (const auto& w : words)
+      for (size_t at; (at = sql.find(w.first)) != std::string::npos;)
+        sql.replace(at, std::strlen(w.first), w.second);
+    for (size_t at; (at = sql.find("X'")) != std::string::npos;) {
+      const size_t end = sql.find('\'', at + 2);
+      sql.replace(end, 1, "', 'hex')");
+      sql.replace(at, 2, "decode('");
+    }
+    return sql;
+  }
+  void Exec(const std::string& hsqldbSql) {
+    const std::string sql = Dialect(hsqldbSql);
     SQLFreeStmt(stmt_, SQL_CLOSE);
     // The Unicode build takes the text as UTF-16 (the Driver Manager would
     // widen 8-bit text byte by byte); the ANSI build takes UTF-8 as it is.
     SQLRETURN rc;
-    if (std::string(GetParam()) == "QmrHsqlU") {
+    if (GetParam().back() == 'U') {
       std::u16string w = FromUtf8(sql);
       rc = SQLExecDirectW(stmt_, reinterpret_cast<SQLWCHAR*>(&w[0]), static_cast<SQLINTEGER>(w.size()));
     } else {
@@ -126,6 +147,7 @@ std::string Hex(const std::string& bytes) {
 }
 
 TEST_P(FetchDm, EveryColumnTypeComesBackAsInserted) {
+  Exec("DROP TABLE IF EXISTS MIX");
   Exec("CREATE TABLE MIX (I INTEGER, BI BIGINT, SI SMALLINT, DEC DECIMAL(12,2), DBL DOUBLE, "
        "VC VARCHAR(40), CH CHAR(10), D DATE, TM TIME, TS TIMESTAMP(6), B BOOLEAN, "
        "VB VARBINARY(16), CL CLOB, BL BLOB)");
@@ -223,6 +245,7 @@ TEST_P(FetchDm, EveryColumnTypeComesBackAsInserted) {
 }
 
 TEST_P(FetchDm, RowsetsOfHundredRowsColumnAndRowWise) {
+  Exec("DROP TABLE IF EXISTS R100");
   Exec("CREATE TABLE R100 (ID INTEGER, NAME VARCHAR(20))");
   for (int k = 0; k < 230; ++k)
     Exec("INSERT INTO R100 VALUES (" + std::to_string(k) + ", " +
@@ -283,6 +306,6 @@ TEST_P(FetchDm, RowsetsOfHundredRowsColumnAndRowWise) {
   Exec("DROP TABLE R100");
 }
 
-INSTANTIATE_TEST_SUITE_P(BothBuilds, FetchDm, ::testing::Values("QmrHsqlU", "QmrHsqlA"));
+INSTANTIATE_TEST_SUITE_P(Backend, FetchDm, ::testing::ValuesIn(qmr_test::TestDsns()));
 
 }  // namespace

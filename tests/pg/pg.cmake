@@ -7,7 +7,8 @@
 # sources from QMR_DSNS (comma-separated; HSQLDB's when unset):
 #  - a Python test under tests/python that reads QMR_DSNS gets a twin
 #    py_<name>_pg;
-#  - Driver Manager test suites named "Backend..." run again in dm_tests_pg.
+#  - Driver Manager test suites instantiated as "Backend" over
+#    qmr_test::TestDsns() (tests/support/dsns.h) run again in dm_tests_pg.
 # Everything here is labelled "pg"; there is no skipping: a missing server
 # fails pg_start with the cause.
 set(QMR_PG_DIR ${CMAKE_BINARY_DIR}/pg)

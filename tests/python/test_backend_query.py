@@ -1,7 +1,9 @@
 """pyodbc runs statements on each backend's data sources: HSQLDB in memory by
 default, the throw-away PostgreSQL server when CTest names its data sources in
 QMR_DSNS (py_test_backend_query_pg)."""
+import datetime
 import os
+from decimal import Decimal
 import unittest
 
 import pyodbc
@@ -37,8 +39,27 @@ class BackendQuery(unittest.TestCase):
             self.assertEqual(1, cur.rowcount)
             cur.execute("SELECT id, name, amount FROM %s ORDER BY id" % table)
             self.assertEqual(["id", "name", "amount"], [c[0].lower() for c in cur.description])
+            rows = [tuple(r) for r in cur.fetchall()]
+            self.assertEqual([(1, "eins", Decimal("1.25")), (2, "deux", None)], rows)
             cur.close()
             cnxn.cursor().execute("DROP TABLE " + table)
+
+    def test_values_of_each_type(self):
+        for dsn, cnxn in self.each_connection():
+            table = "qmr_pytypes_" + dsn.lower()
+            cur = cnxn.cursor()
+            cur.execute("DROP TABLE IF EXISTS " + table)
+            cur.execute("CREATE TABLE %s (i INTEGER, b BIGINT, v VARCHAR(30), d DOUBLE PRECISION,"
+                        " n DECIMAL(12,2), dt DATE, ts TIMESTAMP)" % table)
+            cur.execute("INSERT INTO %s VALUES (-7, 9007199254740993, 'gr\u00fc\u00df \u20ac',"
+                        " 0.125, -1234567.89, DATE '2024-02-29', TIMESTAMP '2001-02-03 04:05:06')"
+                        % table)
+            row = cur.execute("SELECT i, b, v, d, n, dt, ts FROM " + table).fetchone()
+            self.assertEqual((-7, 9007199254740993, "gr\u00fc\u00df \u20ac", 0.125,
+                              Decimal("-1234567.89"), datetime.date(2024, 2, 29),
+                              datetime.datetime(2001, 2, 3, 4, 5, 6)), tuple(row))
+            self.assertIsNone(cur.fetchone())
+            cur.execute("DROP TABLE " + table)
 
     def test_server_error_names_the_table(self):
         for dsn, cnxn in self.each_connection():
