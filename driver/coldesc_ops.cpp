@@ -19,6 +19,9 @@ constexpr int32_t kTruncated = 19;
 constexpr int32_t kSequence = 22;
 constexpr int32_t kBadLength = 25;
 constexpr int32_t kBadField = 26;
+constexpr int32_t kBadColumn = 17;
+constexpr int32_t kInvalidCursor = 64;
+constexpr int32_t kNotCursorSpec = 115;
 
 // Extra column attributes the agent may answer beside the descriptions.
 constexpr uint16_t kFieldRowVersion = 35;
@@ -139,6 +142,17 @@ DRV_Return IrdField(StmtHandle* stmt, uint16_t column, int16_t field, void* valu
   return static_cast<DRV_Return>(rc);
 }
 
+// Column icol of the result, for the describe operations. A statement whose
+// result has no columns (an INSERT, a DDL statement) has nothing to describe:
+// ODBC 3 calls that "07005", ODBC 2 "24000"; a column number beyond a real
+// result stays "invalid column number".
+const JdbcColDesc* DescribedCol(StmtHandle* stmt, uint16_t icol) {
+  const JdbcColDesc* d = STMT_GetCol(stmt, icol);
+  if (d == nullptr && icol != 0 && stmt->diag.pending == kBadColumn && stmt->colCount == 0)
+    stmt->diag.pending = OdbcVersion(stmt) >= 3 ? kNotCursorSpec : kInvalidCursor;
+  return d;
+}
+
 void SetLength(SQLSMALLINT* out, int64_t n) {
   if (out != nullptr) *out = static_cast<SQLSMALLINT>(n > 32767 ? 32767 : (n < 0 ? 0 : n));
 }
@@ -160,7 +174,7 @@ DRV_Return ColAttribute_core(StmtHandle* stmt, uint16_t icol, uint16_t field, vo
     if (number != nullptr) *number = stmt->colCount;
     return SQL_SUCCESS;
   }
-  const JdbcColDesc* d = STMT_GetCol(stmt, icol);
+  const JdbcColDesc* d = DescribedCol(stmt, icol);
   if (d == nullptr) return SQL_ERROR;
   if (number == nullptr && field >= 2 && field <= 13) return SQL_SUCCESS;
 
@@ -266,7 +280,7 @@ DRV_Return DRV_DescribeColOp(void* h, va_list args) {
     stmt->diag.pending = kBadLength;
     return SQL_ERROR;
   }
-  const JdbcColDesc* d = STMT_GetCol(stmt, icol);
+  const JdbcColDesc* d = DescribedCol(stmt, icol);
   if (d == nullptr) return SQL_ERROR;
   if (sqlType != nullptr) *sqlType = static_cast<SQLSMALLINT>(TypeFor(stmt, d->sql_type));
   if (columnSize != nullptr) *columnSize = d->precision;
@@ -347,7 +361,27 @@ DRV_Return DRV_ColAttributeOp(void* h, va_list args) {
       break;
   }
 
-  // The rest comes from the implementation row descriptor.
+  // The rest comes from the implementation row descriptor, once the column
+  // is known to exist: the descriptor answers a record beyond its count
+  // with "no data", which is no answer for a column attribute.
+  switch (field) {
+    case SQL_DESC_BASE_COLUMN_NAME: case SQL_DESC_BASE_TABLE_NAME: case SQL_DESC_LITERAL_PREFIX:
+    case SQL_DESC_LITERAL_SUFFIX: case SQL_DESC_LOCAL_TYPE_NAME: case SQL_DESC_NUM_PREC_RADIX:
+    case SQL_DESC_LENGTH: case SQL_DESC_OCTET_LENGTH: case SQL_DESC_TYPE: case SQL_DESC_PRECISION:
+    case SQL_DESC_SCALE: case SQL_DESC_UNNAMED:
+      if (stmt->state != kStmtPrepared) {
+        stmt->diag.pending = kSequence;
+        return SQL_ERROR;
+      }
+      if (size < 0) {
+        stmt->diag.pending = kBadLength;
+        return SQL_ERROR;
+      }
+      if (DescribedCol(stmt, icol) == nullptr) return SQL_ERROR;
+      break;
+    default:
+      break;
+  }
   int64_t got = 0;
   DRV_Return rc;
   switch (field) {

@@ -65,10 +65,12 @@ bool signedNumeric(int t) { return t == -6 || t == -5 || inRange(t, 2, 8); }
 
 int64_t octetOf(int t, int64_t len) {
   switch (t) {
-    case -28: case -26: case -6:
+    // Bytes of the value in its binary form: a BIT and the 64-bit integers
+    // take 1 and 8 (20 is the length of a BIGINT's text, not its octets).
+    case -28: case -26: case -7: case -6:
       return 1;
     case -27: case -25: case -5:
-      return 20;
+      return 8;
     case -18: case -16: case 4: case 7:
       return 4;
     case -17: case -15: case 5:

@@ -52,8 +52,10 @@ void ERR_MapSqlState3(char* state) {
     const char* from;
     const char* to;
   } kMap[] = {{"S1002", "07009"}, {"S1093", "07009"}, {"01S03", "01001"}, {"01S04", "01001"},
-              {"22003", "HY019"}, {"22008", "22007"}, {"22005", "22018"}, {"24000", "07005"},
-              {"37000", "42000"}, {"70100", "HY018"}};
+              {"22008", "22007"}, {"22005", "22018"}, {"37000", "42000"}, {"70100", "HY018"}};
+  // 24000 (invalid cursor state) and 22003 (numeric value out of range) mean
+  // the same in ODBC 3 and stay. Where ODBC 3 reports 07005 for a statement
+  // without a result set, the describe operations raise it themselves.
   if (state == nullptr) return;
   for (const auto& m : kMap) {
     if (std::strncmp(state, m.from, 5) == 0) {

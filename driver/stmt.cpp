@@ -265,8 +265,10 @@ DRV_Return DRV_FreeStmtOp(void* h, va_list args) {
 
 DRV_Return DRV_CloseCursorOp(void* h, va_list) {
   auto* stmt = static_cast<StmtHandle*>(h);
-  if ((stmt->flags & kStmtFlagCursorOpen) == 0) {
-    stmt->diag.pending = kInvalidCursorState;
+  // An execution leaves the flag behind whether or not it gave a result
+  // set; one without result columns (DDL, DML) has no cursor to close.
+  if ((stmt->flags & kStmtFlagCursorOpen) == 0 || STMT_GetColInfo(stmt) == nullptr) {
+    if (stmt->diag.pending == 0) stmt->diag.pending = kInvalidCursorState;
     return SQL_ERROR;
   }
   STMT_Close(stmt);

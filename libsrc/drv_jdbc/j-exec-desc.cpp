@@ -118,17 +118,28 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
         elem = p + 1;
       }
       break;
+    // The integer and floating types have the column sizes ODBC fixes for
+    // them, whatever precision the database reports (some count bits).
     case -7:
+      p = 1;
       display = 3;
       code = COLSET_VT_BIT;
       elem = 1;
       break;
     case -6:  // delivered as a 16-bit value
+      p = 3;
       display = 4;
       code = COLSET_VT_SMALLINT;
       elem = 2;
       break;
     case -5:
+      // Nineteen digits and a sign.
+      p = 19;
+      display = 20;
+      elem = std::max<int64_t>(p + 3, static_cast<int64_t>(f.displaySize) + 1);
+      if (r.jet != 0) delivered = 3;
+      code = COLSET_VT_NTS;
+      break;
     case 2:
     case 3:
       if (p > 0 || (p < 0 && r.negPrecFix == 0)) {
@@ -187,22 +198,26 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
       }
       break;
     case 4:
+      p = 10;
       display = 11;
       code = COLSET_VT_INTEGER;
       elem = 4;
       break;
     case 5:
+      p = 5;
       display = 6;
       code = COLSET_VT_SMALLINT;
       elem = 2;
       break;
     case 6:
     case 8:
+      p = 15;
       display = 22;
       code = COLSET_VT_DOUBLE;
       elem = 8;
       break;
     case 7:
+      p = 7;
       display = 13;
       code = COLSET_VT_REAL;
       elem = 4;

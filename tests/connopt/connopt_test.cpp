@@ -288,7 +288,7 @@ TEST_F(Options, CatalogCannotChangeUnderAnOpenCursor) {
   Stmt(stmt)->flags |= kStmtFlagCursorOpen;
   EXPECT_EQ(SQL_ERROR, SQLSetConnectAttr(dbc, SQL_ATTR_CURRENT_CATALOG,
                                          const_cast<char*>("other"), SQL_NTS));
-  EXPECT_EQ(64, Conn()->diag.pending);  // "24000" (reported as 07005 to ODBC 3)
+  EXPECT_EQ(64, Conn()->diag.pending);  // "24000"
   EXPECT_TRUE(SentWith(kOptCurrentCatalog).empty());
   Stmt(stmt)->flags &= static_cast<uint16_t>(~kStmtFlagCursorOpen);
   EXPECT_EQ(SQL_SUCCESS, SQLSetConnectAttr(dbc, SQL_ATTR_CURRENT_CATALOG,

@@ -38,20 +38,22 @@ void Expect(const JdbcColDesc& d, const Want& w, const char* what) {
 }
 
 TEST(ColumnType, FixedSizeTypes) {
-  Expect(Describe(4, 32, 0, 11), {4, 4, 32, 11, 5, 4}, "INTEGER");
-  Expect(Describe(5, 16, 0, 6), {5, 5, 16, 6, 4, 2}, "SMALLINT");
-  Expect(Describe(-6, 8, 0, 4), {-6, -6, 8, 4, 4, 2}, "TINYINT as 16 bits");
-  Expect(Describe(8, 64, 0, 23), {8, 8, 64, 22, 10, 8}, "DOUBLE");
-  Expect(Describe(6, 64, 0, 23), {6, 6, 64, 22, 10, 8}, "FLOAT");
-  Expect(Describe(7, 24, 0, 13), {7, 7, 24, 13, 9, 4}, "REAL");
-  Expect(Describe(16, 1, 0, 5), {-7, -7, 1, 3, 2, 1}, "BOOLEAN");
+  Expect(Describe(4, 32, 0, 11), {4, 4, 10, 11, 5, 4}, "INTEGER in bits");
+  Expect(Describe(4, 10, 0, 11), {4, 4, 10, 11, 5, 4}, "INTEGER in digits");
+  Expect(Describe(5, 16, 0, 6), {5, 5, 5, 6, 4, 2}, "SMALLINT");
+  Expect(Describe(-6, 8, 0, 4), {-6, -6, 3, 4, 4, 2}, "TINYINT as 16 bits");
+  Expect(Describe(8, 64, 0, 23), {8, 8, 15, 22, 10, 8}, "DOUBLE");
+  Expect(Describe(6, 64, 0, 23), {6, 6, 15, 22, 10, 8}, "FLOAT");
+  Expect(Describe(7, 24, 0, 13), {7, 7, 7, 13, 9, 4}, "REAL");
+  Expect(Describe(16, 0, 0, 5), {-7, -7, 1, 3, 2, 1}, "BOOLEAN without precision");
   Expect(Describe(-7, 1, 0, 1), {-7, -7, 1, 3, 2, 1}, "BIT");
 }
 
 TEST(ColumnType, NumbersAsTextWithRoomForSignPointAndDigits) {
   Expect(Describe(3, 12, 2, 14), {3, 3, 12, 14, 17, 15}, "DECIMAL(12,2)");
   Expect(Describe(2, 2, 2, 4), {2, 2, 2, 4, 17, 5}, "NUMERIC(2,2): -0.12 fits");
-  Expect(Describe(-5, 19, 0, 20), {-5, -5, 19, 21, 17, 22}, "BIGINT");
+  Expect(Describe(-5, 19, 0, 20), {-5, -5, 19, 20, 17, 22}, "BIGINT");
+  Expect(Describe(-5, 64, 0, 20), {-5, -5, 19, 20, 17, 22}, "BIGINT in bits");
   const JdbcColDesc d = Describe(3, 12, 2, 14);
   EXPECT_EQ(d.scale, 2);
   // The element itself: the text of -9999999999.99 (precision + 2
@@ -63,7 +65,7 @@ TEST(ColumnType, NumbersWithoutPrecision) {
   DescribeRules fix;
   fix.negPrecFix = 1;
   Expect(Describe(3, 0, 0, 10), {3, 3, 8, 10, 17, 11}, "precision 0");
-  Expect(Describe(-5, 0, 0, 20), {-5, -5, 20, 20, 17, 21}, "BIGINT precision 0");
+  Expect(Describe(-5, 0, 0, 20), {-5, -5, 19, 20, 17, 22}, "BIGINT precision 0");
   Expect(Describe(3, -1, 0, 10, fix), {3, 3, 8, 10, 17, 11}, "negative with NEGPRECFIX");
   // Without NEGPRECFIX the display size follows the precision, but the
   // element still holds the display size's text and is never huge.
@@ -76,7 +78,7 @@ TEST(ColumnType, NumbersWithoutPrecision) {
 TEST(ColumnType, JetDeliversDecimal) {
   DescribeRules jet;
   jet.jet = 1;
-  Expect(Describe(-5, 19, 0, 20, jet), {-5, 3, 19, 21, 17, 22}, "BIGINT");
+  Expect(Describe(-5, 19, 0, 20, jet), {-5, 3, 19, 20, 17, 22}, "BIGINT");
   Expect(Describe(2, 10, 2, 12, jet), {2, 3, 10, 12, 17, 13}, "NUMERIC");
   Expect(Describe(3, 10, 2, 12, jet), {3, 3, 10, 12, 17, 13}, "DECIMAL");
 }

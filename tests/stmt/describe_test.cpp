@@ -253,9 +253,42 @@ TEST_F(Describe, StatementWithoutResultColumnsAnswersZero) {
   ASSERT_EQ(SQL_SUCCESS, SQLNumResultCols(h, &n));
   EXPECT_EQ(2, scriptData.describeCalls);  // nothing is kept, so it asks again
   EXPECT_EQ(0, Num(h, 1, SQL_DESC_COUNT));
+  // Nothing to describe: "prepared statement not a cursor-specification".
   EXPECT_EQ(SQL_ERROR, SQLDescribeCol(h, 1, nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr));
-  EXPECT_EQ("07009", State(SQL_HANDLE_STMT, h));
+  EXPECT_EQ("07005", State(SQL_HANDLE_STMT, h));
+  SQLLEN v = -1;
+  EXPECT_EQ(SQL_ERROR, SQLColAttribute(h, 1, SQL_DESC_CONCISE_TYPE, nullptr, 0, nullptr, &v));
+  EXPECT_EQ("07005", State(SQL_HANDLE_STMT, h));
+  char buf[16];
+  EXPECT_EQ(SQL_ERROR, SQLColAttribute(h, 1, SQL_DESC_BASE_COLUMN_NAME, buf, sizeof buf, nullptr,
+                                       nullptr));
+  EXPECT_EQ("07005", State(SQL_HANDLE_STMT, h));
   EXPECT_EQ(SQL_SUCCESS, SQLNumResultCols(h, nullptr));
+}
+
+TEST_F(Describe, Odbc2StatementWithoutResultColumnsIsAnInvalidCursorState) {
+  ASSERT_EQ(SQL_SUCCESS, SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION,
+                                       reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC2), 0));
+  SQLHSTMT h = Alloc();
+  ASSERT_EQ(SQL_SUCCESS, Direct(h, "insert into t values (1)"));
+  SQLSMALLINT type = 0;
+  EXPECT_EQ(SQL_ERROR, SQLDescribeCol(h, 1, nullptr, 0, nullptr, &type, nullptr, nullptr, nullptr));
+  EXPECT_EQ("24000", State(SQL_HANDLE_STMT, h));
+  SQLLEN v = -1;
+  EXPECT_EQ(SQL_ERROR, SQLColAttributes(h, 1, SQL_COLUMN_TYPE, nullptr, 0, nullptr, &v));
+  EXPECT_EQ("24000", State(SQL_HANDLE_STMT, h));
+}
+
+TEST_F(Describe, ColumnsBeyondARealResultAnsweredByTheDescriptorAreInvalid) {
+  SQLHSTMT h = Selected();
+  char buf[16];
+  EXPECT_EQ(SQL_ERROR, SQLColAttribute(h, 15, SQL_DESC_BASE_COLUMN_NAME, buf, sizeof buf, nullptr,
+                                       nullptr));
+  EXPECT_EQ("07009", State(SQL_HANDLE_STMT, h));
+  SQLLEN v = -1;
+  EXPECT_EQ(SQL_ERROR, SQLColAttribute(h, 15, SQL_DESC_OCTET_LENGTH, nullptr, 0, nullptr, &v));
+  EXPECT_EQ("07009", State(SQL_HANDLE_STMT, h));
+  EXPECT_EQ(-1, v);
 }
 
 TEST_F(Describe, ProcedureParameterColumnsAreNotCountedButStayReachable) {

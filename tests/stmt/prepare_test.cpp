@@ -183,10 +183,11 @@ TEST_F(PrepareExec, ReexecutionDescribesTheNewResultAndDropsBufferedRows) {
 }
 
 TEST_F(PrepareExec, AgentWarningStillLeavesAnOpenResult) {
+  scriptData.cols = SampleColumns();
   SQLHSTMT h = Alloc();
   fake.PushResult(13, 74);
   fake.PostError(Stmt(h)->agentStmt, {"Warning: truncated", "01004", 0, false});
-  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, Direct(h, "update t set a = 1"));
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, Direct(h, "select * from t"));
   EXPECT_EQ("01004", State(SQL_HANDLE_STMT, h));
   EXPECT_NE(0, Stmt(h)->flags & kStmtFlagCursorOpen);
   EXPECT_EQ(SQL_SUCCESS, SQLCloseCursor(h));
