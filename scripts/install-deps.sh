@@ -12,6 +12,7 @@ PACKAGES="
   openjdk-17-jdk-headless
   libhsqldb-java
   postgresql libpostgresql-jdbc-java
+  libh2-java libderby-java
 "
 
 missing=""

@@ -506,6 +506,11 @@ HASH_TABLE* loadTypeInfo(uint32_t connHandle, JdbcConn* c) {
       for (uint32_t r = 0; r < set.rows_held && !stop; ++r) {
         int32_t type = 0;
         if (!CellInt(set.cols[1], r, &type)) continue;
+        // The server lists the closest match of an SQL type first; later
+        // rows of the same type (VARCHAR_IGNORECASE after VARCHAR, say) do
+        // not replace it.
+        int16_t key = static_cast<int16_t>(type);
+        if (hash_lookup(table, &key) != nullptr) continue;
         auto* e = static_cast<JdbcTypeEntry*>(std::calloc(1, sizeof(JdbcTypeEntry)));
         if (e == nullptr) {
           stop = true;
@@ -514,14 +519,11 @@ HASH_TABLE* loadTypeInfo(uint32_t connHandle, JdbcConn* c) {
         CopyField(e->typeName, sizeof e->typeName, CellText(set.cols[0], r));
         CopyField(e->literalPrefix, sizeof e->literalPrefix, CellText(set.cols[3], r));
         CopyField(e->literalSuffix, sizeof e->literalSuffix, CellText(set.cols[4], r));
-        int16_t key = static_cast<int16_t>(type);
-        void* old = hash_lookup(table, &key);
         if (hash_set(table, &key, e) == nullptr) {
           std::free(e);
           stop = true;
           break;
         }
-        std::free(old);
       }
       if (set.rows_held < 100) stop = true;
       ColSetFreeColumns(&set);

@@ -172,6 +172,8 @@ struct JdbcStmt {
   uint32_t catalogKind = 0;      // 0: not a catalog result
   JdbcRowHook rowHook = nullptr;
   int16_t requestedType = 0;     // SQLGetTypeInfo's type, 0 = all
+  uint32_t procOrdinal = 0;      // SQLProcedureColumns: next ORDINAL_POSITION
+  char* lastProcName = nullptr;  // SQLProcedureColumns: procedure of the last row, owned
   void* resultBuffer = nullptr;  // freed at reset and at close, owned
   void* closeBuffer = nullptr;   // freed at close, owned
 

@@ -2,6 +2,7 @@
 #include <atomic>
 
 #include "drv_jdbc/drv_agent.h"
+#include "drv_jdbc/j-catalog.h"
 #include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-conn.h"
 #include "drv_jdbc/j-error.h"

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "driver/pending/scr_adjust_pending.h"
+#include "drv_jdbc/j-catalog.h"
 #include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-jni.h"
@@ -183,6 +184,7 @@ void resetStmtResult(JdbcStmt* s) {
     DeleteGlobal(s->jniEnv, &s->resultSet);
   }
   DeleteGlobal(s->jniEnv, &s->rsMetaData);
+  catClearStmt(s);
 }
 
 void closeStmtObjects(JdbcStmt* s) {
@@ -222,6 +224,7 @@ void freeStmtRec(JdbcStmt* s) {
   std::free(s->binds);
   std::free(s->resultBuffer);
   std::free(s->closeBuffer);
+  std::free(s->lastProcName);
   ColDescFree(s->cols, s->colCount);
   ColDescFree(s->paramDescs, s->paramDescCount);
   errClear(&s->errors);

@@ -1,0 +1,428 @@
+// The catalog slots of the agent (25-35). Every one runs the same frame:
+// look the statement up, attach the thread, drop whatever the statement
+// held, ask DatabaseMetaData for a ResultSet inside a local frame, describe
+// it with the function's ODBC column table and leave the fetch settings of
+// the function on the statement.
+#include <jni.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "drv_jdbc/j-catalog.h"
+#include "drv_jdbc/j-exec.h"
+#include "drv_jdbc/j-jni.h"
+#include "drv_jdbc/j-stmt.h"
+#include "drv_jdbc/j-wrap.h"
+#include "util/log.h"
+
+namespace {
+
+constexpr const char* kSrc = "libsrc/drv_jdbc/j-catalog";
+constexpr jint kCatalogFrame = 64;
+
+bool Given(const char* t) { return t != nullptr && t[0] != '\0'; }
+bool Wild(const char* t) { return t != nullptr && t[0] == '%' && t[1] == '\0'; }
+
+// Java strings of the arguments, local to the catalog call's frame. A text
+// that cannot be made leaves its exception posted and the call failed.
+class JArgs {
+ public:
+  explicit JArgs(JdbcStmt* s) : s_(s) {}
+  // Catalog and schema arguments: absent or empty passes Java null.
+  jstring N(const char* t) { return Given(t) ? Make(t) : nullptr; }
+  // Name arguments: absent passes "".
+  jstring E(const char* t) { return Make(t != nullptr ? t : ""); }
+  // Absent passes null, anything else (empty too) the text.
+  jstring Opt(const char* t) { return t != nullptr ? Make(t) : nullptr; }
+  uint32_t failed() const { return failed_; }
+
+ private:
+  jstring Make(const char* t) {
+    JNIEnv* env = s_->jniEnv;
+    jstring j = JC_NewString(env, t, s_->wide);
+    if (j == nullptr || env->ExceptionCheck()) {
+      JC_DeleteLocal(env, j);
+      const uint32_t rc = CheckException(env, s_->wide, &s_->errors);
+      if (failed_ == 0) failed_ = rc != 0 ? rc : AGT_GENERAL_ERROR;
+      return nullptr;
+    }
+    return j;
+  }
+  JdbcStmt* s_;
+  uint32_t failed_ = 0;
+};
+
+// Drops the result, the Java statement, the descriptions, the parameter
+// values and bindings, and the settings of an earlier catalog result.
+void catResetStmt(JdbcStmt* s) {
+  closeStmtObjects(s);
+  if (s->params != nullptr) {
+    ColSetFreeColumns(s->params);
+    delete s->params;
+    s->params = nullptr;
+  }
+  std::free(s->binds);
+  s->binds = nullptr;
+  s->bindCount = 0;
+  s->paramCount = 0;
+  s->paramsDescribed = 0;
+  s->markerCount = 0;
+  s->flags = 0;
+  catClearStmt(s);
+}
+
+// Keeps the result set, reads its column types for the boolean check and
+// describes it with the kind's table.
+uint32_t catDescribe(JdbcStmt* s, uint32_t kind, jobject rs) {
+  jexec::KeepResultSet(s, rs);
+  std::vector<int32_t> javaTypes;
+  if (s->resultSet != nullptr) {
+    jobject md = nullptr;
+    int32_t count = 0;
+    if (ResultSet::getMetaData(s, s->resultSet, &md) == 0 && md != nullptr) {
+      s->rsMetaData = s->jniEnv->NewGlobalRef(md);
+      JC_DeleteLocal(s->jniEnv, md);
+      if (ResultSetMetaData::getColumnCount(s, s->rsMetaData, &count) != 0) count = 0;
+    }
+    for (int32_t c = 1; c <= count; ++c) {
+      int32_t type = 0;
+      if (ResultSetMetaData::getColumnType(s, s->rsMetaData, c, &type) != 0) {
+        // Without the answer the column keeps the 16-bit form.
+        type = 5;
+      }
+      javaTypes.push_back(type);
+    }
+    // Metadata failures only cost the boolean check.
+    errClear(&s->errors);
+  }
+  uint16_t n = 0;
+  JdbcColDesc* cols = catColumns(kind, s->wide, javaTypes, &n);
+  if (cols == nullptr) return AGT_GENERAL_ERROR;
+  s->cols = cols;
+  s->colCount = n;
+  s->catalogKind = kind;
+  s->flags |= STMT_COLS_DESCRIBED | STMT_EXECUTED | STMT_RESULT_SET;
+  return 0;
+}
+
+// The common frame. `call` makes the Java arguments and calls the wrapper
+// (rc, with the ResultSet in *rs); `settle` sets the fetch settings.
+template <class Call, class Settle>
+uint32_t RunCatalog(uint32_t h, uint32_t kind, Call call, Settle settle) {
+  JdbcStmt* s = nullptr;
+  if (uint32_t rc = jexec::Enter(h, &s)) return rc;
+  catResetStmt(s);
+  if (s->conn == nullptr || s->conn->metaData == nullptr) return AGT_GENERAL_ERROR;
+  JC_LocalFrame frame(s->jniEnv, kCatalogFrame);
+  JArgs args(s);
+  jobject rs = nullptr;
+  uint32_t rc = call(s, s->conn->metaData, args, &rs);
+  if (rc == 0 && args.failed() != 0) rc = args.failed();
+  if (rc != 0) {
+    JC_DeleteLocal(s->jniEnv, rs);
+    return rc;
+  }
+  if ((rc = catDescribe(s, kind, rs)) != 0) return rc;
+  settle(s);
+  return 0;
+}
+
+void NoSettings(JdbcStmt*) {}
+
+const DRV_CatalogArgs* ArgsOf(const void* p) {
+  static const DRV_CatalogArgs kNone{};
+  return p != nullptr ? static_cast<const DRV_CatalogArgs*>(p) : &kNone;
+}
+
+void Trim(std::string* s) {
+  const size_t b = s->find_first_not_of(" \t");
+  if (b == std::string::npos) {
+    s->clear();
+    return;
+  }
+  s->erase(s->find_last_not_of(" \t") + 1);
+  s->erase(0, b);
+}
+
+std::string Upper(const char* t) {
+  std::string u(t);
+  for (char& c : u) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return u;
+}
+
+// The type list as a Java String[]: null for an empty list.
+uint32_t TypesArray(JdbcStmt* s, const std::string& types, jobjectArray* out) {
+  *out = nullptr;
+  const std::vector<std::string> items = catSplitTypes(types.c_str());
+  if (items.empty()) return 0;
+  JNIEnv* env = s->jniEnv;
+  jclass str = env->FindClass("java/lang/String");
+  if (str == nullptr) {
+    env->ExceptionClear();
+    log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "Can't find java.lang.String");
+    return AGT_GENERAL_ERROR;
+  }
+  jobjectArray arr = env->NewObjectArray(static_cast<jsize>(items.size()), str, nullptr);
+  JC_DeleteLocal(env, str);
+  if (arr == nullptr) {
+    env->ExceptionClear();
+    log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "Can't create Array of java.lang.String");
+    return AGT_GENERAL_ERROR;
+  }
+  for (size_t i = 0; i < items.size(); ++i) {
+    jstring e = JC_NewString(env, items[i].c_str(), s->wide);
+    if (e == nullptr || env->ExceptionCheck()) {
+      JC_DeleteLocal(env, e);
+      JC_DeleteLocal(env, arr);
+      const uint32_t rc = CheckException(env, s->wide, &s->errors);
+      return rc != 0 ? rc : AGT_GENERAL_ERROR;
+    }
+    env->SetObjectArrayElement(arr, static_cast<jsize>(i), e);
+    JC_DeleteLocal(env, e);
+    if (env->ExceptionCheck()) {
+      JC_DeleteLocal(env, arr);
+      const uint32_t rc = CheckException(env, s->wide, &s->errors);
+      return rc != 0 ? rc : AGT_GENERAL_ERROR;
+    }
+  }
+  *out = arr;
+  return 0;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+void catClearStmt(JdbcStmt* s) {
+  s->catalogKind = CAT_KIND_NONE;
+  s->rowHook = nullptr;
+  s->fetchColLimit = -1;
+  s->singleTarget = -1;
+  s->requestedType = 0;
+  s->procOrdinal = 0;
+  std::free(s->lastProcName);
+  s->lastProcName = nullptr;
+}
+
+uint32_t catEnumKind(const char* catalog, const char* schema, const char* table,
+                     const char* types) {
+  uint32_t kind = (Wild(catalog) ? 1u : 0u) | (Wild(schema) ? 2u : 0u) | (Wild(table) ? 4u : 0u) |
+                  (Wild(types) ? 8u : 0u);
+  const bool cat = Given(catalog), sch = Given(schema), tab = Given(table);
+  if ((kind & 1) != 0 && (sch || tab)) return 0;
+  if ((kind & 2) != 0 && (cat || tab)) return 0;
+  if (kind >= 8 && (cat || sch || tab)) return 0;
+  return kind;
+}
+
+std::vector<std::string> catSplitTypes(const char* types) {
+  std::vector<std::string> out;
+  if (types == nullptr || types[0] == '\0') return out;
+  auto isQuote = [](char c) { return c == '\'' || c == '"'; };
+  const std::string all(types);
+  size_t start = 0;
+  while (true) {
+    const size_t comma = all.find(',', start);
+    std::string item = all.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    // Blanks around a quoted name belong to the list, not to the name: a
+    // quote left in would reach the server inside the name.
+    Trim(&item);
+    if (!item.empty() && isQuote(item.front())) item.erase(0, 1);
+    if (!item.empty() && isQuote(item.back())) item.pop_back();
+    // No type name holds an apostrophe, and some drivers paste the names
+    // into SQL of their own unescaped: one left inside goes.
+    item.erase(std::remove(item.begin(), item.end(), '\''), item.end());
+    Trim(&item);
+    out.push_back(item);
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return out;
+}
+
+extern "C" {
+
+uint32_t DRV_DDTables(uint32_t stmt, const void* p) {
+  const DRV_CatalogArgs* a = ArgsOf(p);
+  const std::string types = a->extra != nullptr ? Upper(a->extra) : std::string();
+  const char* typeArg = a->extra != nullptr ? types.c_str() : nullptr;
+  const uint32_t listing = catEnumKind(a->catalog, a->schema, a->name, typeArg);
+  int32_t limit = -1, target = -1;
+  auto call = [&](JdbcStmt* s, jobject md, JArgs& j, jobject* rs) -> uint32_t {
+    if ((listing & 1) != 0) {
+      limit = 1;
+      return DatabaseMetaData::getCatalogs(s, md, rs);
+    }
+    if ((listing & 2) != 0) {
+      target = 1;
+      return DatabaseMetaData::getSchemas(s, md, rs);
+    }
+    if ((listing & 8) != 0) {
+      target = 3;
+      return DatabaseMetaData::getTableTypes(s, md, rs);
+    }
+    jstring cat = j.N(a->catalog), sch = j.Opt(a->schema), tab = j.Opt(a->name);
+    if (j.failed() != 0) return j.failed();
+    jobjectArray arr = nullptr;
+    if (uint32_t rc = TypesArray(s, types, &arr)) return rc;
+    return DatabaseMetaData::getTables(s, md, cat, sch, tab, arr, rs);
+  };
+  return RunCatalog(stmt, CAT_KIND_TABLES, call, [&](JdbcStmt* s) {
+    s->fetchColLimit = limit;
+    s->singleTarget = target;
+  });
+}
+
+uint32_t DRV_DDColumns(uint32_t stmt, const void* p) {
+  const DRV_CatalogArgs* a = ArgsOf(p);
+  return RunCatalog(
+      stmt, CAT_KIND_COLUMNS,
+      [&](JdbcStmt* s, jobject md, JArgs& j, jobject* rs) {
+        jstring cat = j.N(a->catalog), sch = j.E(a->schema), tab = j.E(a->name),
+                col = j.E(a->extra);
+        if (j.failed() != 0) return j.failed();
+        return DatabaseMetaData::getColumns(s, md, cat, sch, tab, col, rs);
+      },
+      [](JdbcStmt* s) { s->rowHook = catColumnsRowHook; });
+}
+
+uint32_t DRV_DDColumnPrivileges(uint32_t stmt, const void* p) {
+  const DRV_CatalogArgs* a = ArgsOf(p);
+  return RunCatalog(
+      stmt, CAT_KIND_COLUMN_PRIVILEGES,
+      [&](JdbcStmt* s, jobject md, JArgs& j, jobject* rs) {
+        jstring cat = j.N(a->catalog), sch = j.N(a->schema), tab = j.N(a->name),
+                col = j.E(a->extra);
+        if (j.failed() != 0) return j.failed();
+        return DatabaseMetaData::getColumnPrivileges(s, md, cat, sch, tab, col, rs);
+      },
+      NoSettings);
+}
+
+uint32_t DRV_DDTablePrivileges(uint32_t stmt, const void* p) {
+  const DRV_CatalogArgs* a = ArgsOf(p);
+  return RunCatalog(
+      stmt, CAT_KIND_TABLE_PRIVILEGES,
+      [&](JdbcStmt* s, jobject md, JArgs& j, jobject* rs) {
+        jstring cat = j.N(a->catalog), sch = j.N(a->schema), tab = j.E(a->name);
+        if (j.failed() != 0) return j.failed();
+        return DatabaseMetaData::getTablePrivileges(s, md, cat, sch, tab, rs);
+      },
+      NoSettings);
+}
+
+uint32_t DRV_DDPrimaryKeys(uint32_t stmt, const void* p) {
+  const DRV_CatalogArgs* a = ArgsOf(p);
+  return RunCatalog(
+      stmt, CAT_KIND_PRIMARY_KEYS,
+      [&](JdbcStmt* s, jobject md, JArgs& j, jobject* rs) {
+        jstring cat = j.N(a->catalog), sch = j.N(a->schema), tab = j.E(a->name);
+        if (j.failed() != 0) return j.failed();
+        return DatabaseMetaData::getPrimaryKeys(s, md, cat, sch, tab, rs);
+      },
+      NoSettings);
+}
+
+uint32_t DRV_DDProcedures(uint32_t stmt, const void* p) {
+  const DRV_CatalogArgs* a = ArgsOf(p);
+  return RunCatalog(
+      stmt, CAT_KIND_PROCEDURES,
+      [&](JdbcStmt* s, jobject md, JArgs& j, jobject* rs) {
+        jstring cat = j.N(a->catalog), sch = j.N(a->schema), proc = j.E(a->name);
+        if (j.failed() != 0) return j.failed();
+        return DatabaseMetaData::getProcedures(s, md, cat, sch, proc, rs);
+      },
+      NoSettings);
+}
+
+uint32_t DRV_DDProcedureColumns(uint32_t stmt, const void* p) {
+  const DRV_CatalogArgs* a = ArgsOf(p);
+  return RunCatalog(
+      stmt, CAT_KIND_PROCEDURE_COLUMNS,
+      [&](JdbcStmt* s, jobject md, JArgs& j, jobject* rs) {
+        jstring cat = j.N(a->catalog), sch = j.N(a->schema), proc = j.E(a->name),
+                col = j.E(a->extra);
+        if (j.failed() != 0) return j.failed();
+        return DatabaseMetaData::getProcedureColumns(s, md, cat, sch, proc, col, rs);
+      },
+      [](JdbcStmt* s) {
+        // PROCEDURE_CAT to REMARKS come from the JDBC row; the hook makes
+        // the rest.
+        s->fetchColLimit = 13;
+        s->rowHook = catProcColumnsRowHook;
+      });
+}
+
+uint32_t DRV_DDSpecialColumns(uint32_t stmt, const void* p) {
+  const DRV_CatalogArgs* a = ArgsOf(p);
+  return RunCatalog(
+      stmt, CAT_KIND_SPECIAL_COLUMNS,
+      [&](JdbcStmt* s, jobject md, JArgs& j, jobject* rs) {
+        jstring cat = j.N(a->catalog), sch = j.N(a->schema), tab = j.E(a->name);
+        if (j.failed() != 0) return j.failed();
+        if (a->value[0] == 2)  // SQL_ROWVER
+          return DatabaseMetaData::getVersionColumns(s, md, cat, sch, tab, rs);
+        return DatabaseMetaData::getBestRowIdentifier(s, md, cat, sch, tab, a->value[1],
+                                                      a->value[2] != 0, rs);
+      },
+      [](JdbcStmt* s) { s->rowHook = catSpecialColumnsRowHook; });
+}
+
+uint32_t DRV_DDStatistics(uint32_t stmt, const void* p) {
+  const DRV_CatalogArgs* a = ArgsOf(p);
+  return RunCatalog(
+      stmt, CAT_KIND_STATISTICS,
+      [&](JdbcStmt* s, jobject md, JArgs& j, jobject* rs) {
+        jstring cat = j.N(a->catalog), sch = j.N(a->schema), tab = j.E(a->name);
+        if (j.failed() != 0) return j.failed();
+        return DatabaseMetaData::getIndexInfo(s, md, cat, sch, tab, a->value[0] == 0,
+                                              a->value[1] == 0, rs);
+      },
+      [](JdbcStmt* s) { s->rowHook = catStatisticsRowHook; });
+}
+
+uint32_t DRV_DDForeignKeys(uint32_t stmt, const void* p) {
+  const DRV_CatalogArgs* a = ArgsOf(p);
+  return RunCatalog(
+      stmt, CAT_KIND_FOREIGN_KEYS,
+      [&](JdbcStmt* s, jobject md, JArgs& j, jobject* rs) -> uint32_t {
+        const bool pk = Given(a->name), fk = Given(a->fkName);
+        if (!pk && fk) {
+          jstring cat = j.N(a->fkCatalog), sch = j.N(a->fkSchema), tab = j.E(a->fkName);
+          if (j.failed() != 0) return j.failed();
+          return DatabaseMetaData::getImportedKeys(s, md, cat, sch, tab, rs);
+        }
+        if (pk && !fk) {
+          jstring cat = j.N(a->catalog), sch = j.N(a->schema), tab = j.E(a->name);
+          if (j.failed() != 0) return j.failed();
+          return DatabaseMetaData::getExportedKeys(s, md, cat, sch, tab, rs);
+        }
+        jstring pc = j.N(a->catalog), ps = j.N(a->schema), pt = j.E(a->name);
+        jstring fc = j.N(a->fkCatalog), fs = j.N(a->fkSchema), ft = j.E(a->fkName);
+        if (j.failed() != 0) return j.failed();
+        return DatabaseMetaData::getCrossReference(s, md, pc, ps, pt, fc, fs, ft, rs);
+      },
+      NoSettings);
+}
+
+uint32_t DRV_DDGetTypeInfo(uint32_t stmt, int16_t sqlType) {
+  return RunCatalog(
+      stmt, CAT_KIND_TYPE_INFO,
+      [](JdbcStmt* s, jobject md, JArgs&, jobject* rs) {
+        return DatabaseMetaData::getTypeInfo(s, md, rs);
+      },
+      [sqlType](JdbcStmt* s) {
+        // The ODBC 3 date and time codes ask for the same rows as the ODBC 2
+        // ones; DRV_Fetch compares in the ODBC 2 form.
+        s->requestedType = sqlType >= 91 && sqlType <= 93 ? static_cast<int16_t>(sqlType - 82)
+                                                          : sqlType;
+        s->fetchColLimit = 18;
+        s->rowHook = catTypeInfoRowHook;
+      });
+}
+
+}  // extern "C"

@@ -1,0 +1,112 @@
+// The agent's catalog operations (slots 25-35): each asks the connection's
+// DatabaseMetaData for a ResultSet, keeps it as the statement's result,
+// describes it with the fixed ODBC column table of its function and leaves
+// on the statement the settings DRV_Fetch honours (catalog kind, row hook,
+// fetch column limit, single target column, requested type).
+#ifndef QMR_DRV_JDBC_J_CATALOG_H
+#define QMR_DRV_JDBC_J_CATALOG_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "drv_jdbc/drv_agent.h"
+#include "drv_jdbc/drv_catalog.h"
+#include "drv_jdbc/j-records.h"
+
+// Catalog kinds (JdbcStmt::catalogKind).
+enum : uint32_t {
+  CAT_KIND_NONE = 0,
+  CAT_KIND_TYPE_INFO = 1,
+  CAT_KIND_PROCEDURE_COLUMNS = 2,
+  CAT_KIND_TABLES = 3,
+  CAT_KIND_STATISTICS = 4,
+  CAT_KIND_PROCEDURES = 5,
+  CAT_KIND_COLUMNS = 6,
+  CAT_KIND_SPECIAL_COLUMNS = 7,
+  CAT_KIND_PRIMARY_KEYS = 8,
+  CAT_KIND_FOREIGN_KEYS = 9,
+  CAT_KIND_TABLE_PRIVILEGES = 10,
+  CAT_KIND_COLUMN_PRIVILEGES = 11,
+  CAT_KIND_LAST = 11
+};
+
+// The column table of a kind as descriptions (count in *count), built for
+// a statement whose wide-type flag is `wide`. `javaTypes` holds the JDBC
+// types of the result's columns (empty when its metadata could not be read):
+// a boolean-valued column of the ODBC table becomes a one-byte column when
+// its JDBC counterpart is not SMALLINT. Null for an unknown kind.
+JdbcColDesc* catColumns(uint32_t kind, uint32_t wide, const std::vector<int32_t>& javaTypes,
+                        uint16_t* count);
+
+// How SQLTables' four arguments choose the listing: bit 1 catalogs, bit 2
+// schemas, bit 8 table types, 0 an ordinary table search.
+uint32_t catEnumKind(const char* catalog, const char* schema, const char* table,
+                     const char* types);
+
+// The elements of a table-type list as getTables receives them: split at
+// every comma, blanks around each element trimmed, then one leading and one
+// trailing quote (' or ") taken off, and any apostrophe left inside. An
+// empty or absent list gives none.
+std::vector<std::string> catSplitTypes(const char* types);
+
+// One value of a row-buffer row, for the type rewrite.
+struct CatCell {
+  COLSET_COL* col = nullptr;
+  uint32_t row = 0;
+  bool IsNull() const;
+  void SetNull(bool null) const;
+  bool Holds(uint32_t marker) const;  // compared at the column's width
+  int32_t Int() const;            // the integer forms; 0 for others
+  void SetInt(int32_t v) const;   // stores and marks present
+  void SetText(const char* text) const;  // 8-bit or UTF-16 by the column's form
+};
+
+// What catFixType rewrites; an absent field is a null pointer.
+struct CatTypeFields {
+  const CatCell* dataType = nullptr;
+  const CatCell* typeName = nullptr;
+  const CatCell* columnSize = nullptr;
+  const CatCell* bufferLength = nullptr;
+  const CatCell* sqlDataType = nullptr;
+  const CatCell* datetimeSub = nullptr;
+  const CatCell* octetLength = nullptr;
+};
+struct CatTypeRules {
+  uint32_t jet = 0;
+  uint32_t odbcVersion = 2;
+  uint32_t wide = 0;
+  int32_t longVarcharToVarchar = -1;  // PLCHR2VCHR
+};
+constexpr uint32_t CAT_NO_VALUE32 = 0xFFFFFFFFu;
+constexpr uint32_t CAT_NO_VALUE16 = 65535;
+
+// Turns a row's JDBC type (in DATA_TYPE) into ODBC terms.
+void catFixType(const CatTypeFields& f, const CatTypeRules& r);
+
+// The row hooks DRV_Fetch runs after each block of a catalog result.
+uint32_t catColumnsRowHook(JdbcStmt* s, COLSET* set);
+uint32_t catProcColumnsRowHook(JdbcStmt* s, COLSET* set);
+uint32_t catSpecialColumnsRowHook(JdbcStmt* s, COLSET* set);
+uint32_t catTypeInfoRowHook(JdbcStmt* s, COLSET* set);
+uint32_t catStatisticsRowHook(JdbcStmt* s, COLSET* set);
+
+// Clears what a catalog result leaves on a statement (kind, hook, limits,
+// the procedure numbering).
+void catClearStmt(JdbcStmt* s);
+
+extern "C" {
+uint32_t DRV_DDColumnPrivileges(uint32_t stmt, const void* args);  // 25
+uint32_t DRV_DDColumns(uint32_t stmt, const void* args);           // 26
+uint32_t DRV_DDForeignKeys(uint32_t stmt, const void* args);       // 27
+uint32_t DRV_DDPrimaryKeys(uint32_t stmt, const void* args);       // 28
+uint32_t DRV_DDProcedureColumns(uint32_t stmt, const void* args);  // 29
+uint32_t DRV_DDProcedures(uint32_t stmt, const void* args);        // 30
+uint32_t DRV_DDSpecialColumns(uint32_t stmt, const void* args);    // 31
+uint32_t DRV_DDStatistics(uint32_t stmt, const void* args);        // 32
+uint32_t DRV_DDTablePrivileges(uint32_t stmt, const void* args);   // 33
+uint32_t DRV_DDTables(uint32_t stmt, const void* args);            // 34
+uint32_t DRV_DDGetTypeInfo(uint32_t stmt, int16_t sqlType);        // 35
+}
+
+#endif
