@@ -301,7 +301,9 @@ TEST_P(FetchDm, RowsetsOfHundredRowsColumnAndRowWise) {
   ASSERT_EQ(100u, fetched);
   EXPECT_EQ(229, rows[0].id);
   EXPECT_EQ(130, rows[99].id);
-  EXPECT_EQ("n\xC3\xA4" "130", std::string(rows[99].name));
+  EXPECT_EQ(SQL_NULL_DATA, rows[99].nameInd);  // 130: one of the NULL names
+  EXPECT_EQ("n\xC3\xA4" "131", std::string(rows[98].name));
+  EXPECT_EQ(6, rows[98].nameInd);  // n, a two-byte letter, three digits
   EXPECT_EQ(SQL_ERROR, SQLFetchScroll(stmt_, SQL_FETCH_PRIOR, 0));
   Exec("DROP TABLE R100");
 }
