@@ -25,6 +25,10 @@ class IsqlRows(unittest.TestCase):
                     self.assertIn("3||300.25", lines, out)
                     self.assertTrue(any(l.startswith("2|gr") and l.endswith("|") for l in lines),
                                     out)
+                    # Without a trace file only failures may reach the
+                    # application's standard error, never the driver's
+                    # debugging lines.
+                    self.assertNotIn("connect: class=", p.stderr)
 
 
 if __name__ == "__main__":
