@@ -11,6 +11,7 @@
 
 #include "driver/conn.h"
 #include "driver/connopt_text.h"
+#include "driver/stmtopt.h"
 #include "driver/pending/xa_pending.h"
 #include "driver/startup.h"
 
@@ -275,9 +276,7 @@ DRV_Return CONN_OptionText(ConnHandle* c, uint16_t option, std::string* out) {
 DRV_Return CONN_SetOption(ConnHandle* c, uint16_t option, uint64_t value, int mode) {
   if (option <= 12 && option != SQL_ASYNC_ENABLE) {
     if (Odbc3(c)) return Fail(c, kNotSupported);
-    // TEMPORARY: the connection's statement defaults arrive with the
-    // statement options; until then the driver cannot take them here.
-    return Fail(c, kNotCapable);
+    return CONN_SetStmtDefault(c, option, value);
   }
   switch (option) {
     case SQL_ASYNC_ENABLE:

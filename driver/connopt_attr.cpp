@@ -39,8 +39,8 @@ DRV_Return Fail(ConnHandle* c, int32_t code) {
 
 DRV_Return SetAttr(ConnHandle* c, int32_t attribute, void* value, int32_t length, int mode) {
   if (attribute == SQL_ATTR_ASYNC_ENABLE) {
-    // Statements read the connection's value when asked for theirs.
     c->asyncEnable = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(value));
+    for (StmtHandle* s = c->firstStmt; s != nullptr; s = s->next) s->asyncEnable = c->asyncEnable;
     return SQL_SUCCESS;
   }
   if (attribute == SQL_ATTR_CONNECTION_TIMEOUT || attribute == SQL_ATTR_AUTO_IPD ||
@@ -77,9 +77,7 @@ DRV_Return GetAttr(ConnHandle* c, int32_t attribute, void* value, int32_t size, 
   switch (attribute) {
     case 0:  // SQL_QUERY_TIMEOUT as a connection default (ODBC 2 only)
       if (c->env != nullptr && c->env->odbcVersion >= 3) return Fail(c, kNotSupported);
-      // TEMPORARY: the connection's statement defaults arrive with the
-      // statement options.
-      return Fail(c, kNotCapable);
+      return Put32(value, c->stmtDefaults.queryTimeout);
     case SQL_ATTR_ASYNC_ENABLE:
       return Put32(value, c->asyncEnable);
     case SQL_ATTR_CONNECTION_DEAD:

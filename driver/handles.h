@@ -57,6 +57,23 @@ struct EnvHandle {
 // ---------------------------------------------------------------------------
 // Connection.
 
+// The statement options an ODBC 2 application set on its connection; a new
+// statement copies them (the values are those of a new statement).
+struct ConnStmtDefaults {
+  uint32_t queryTimeout = 0;
+  uint64_t maxRows = 0;
+  uint32_t noScan = 0;
+  uint64_t maxLength = 0;
+  uint32_t bindType = 0;
+  uint32_t cursorType = 0;   // forward only
+  uint32_t concurrency = 1;  // read only
+  uint32_t keysetSize = 0;
+  uint32_t rowsetSize = 1;
+  uint32_t simulateCursor = 0;
+  uint32_t retrieveData = 1;
+  uint32_t useBookmarks = 0;
+};
+
 enum : uint32_t { kConnReleased = 0, kConnAllocated = 1, kConnConnected = 2 };
 
 // Connection flags.
@@ -165,6 +182,10 @@ struct ConnHandle {
   // SQLGetInfo answers (driver/info.*); emptied by CONN_Reset.
   ConnInfoCache infoCache;
 
+  // Statement options set on the connection (ODBC 2): every new statement
+  // starts from these (driver/stmtopt.h).
+  ConnStmtDefaults stmtDefaults;
+
   // The distributed-transaction code's own lock.
   plat::RecursiveMutex dtcLock;
   // The call lock the dispatcher holds around every operation on this
@@ -272,6 +293,14 @@ struct StmtHandle {
   uint32_t rowsPerBlock = 0;         // rows one agent fetch asks for
   HASH_TABLE* colAttrs = nullptr;    // ATTR_ENTRY* by ATTR_Key(field, column)
   uint32_t useBookmarks = 0;         // SQL_ATTR_USE_BOOKMARKS
+
+  // Statement options and attributes kept by the core (driver/stmtopt.h).
+  uint32_t asyncEnable = 0;          // SQL_ATTR_ASYNC_ENABLE
+  uint32_t option1050 = 0;           // driver options stored beside the agent's copy
+  uint32_t option1052 = 0;
+  uint32_t option1054 = 0;
+  uint32_t prevRowsetSize = 1;       // the rowset size before the last change
+  void* fetchBookmarkPtr = nullptr;  // SQL_ATTR_FETCH_BOOKMARK_PTR
 
   // The statement row buffer the agent fetches into, and the positions in it.
   COLSET rows{};

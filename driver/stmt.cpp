@@ -13,6 +13,7 @@
 #include "driver/dispatch.h"
 #include "driver/ops.h"
 #include "driver/params.h"
+#include "driver/stmtopt.h"
 #include "driver/trace.h"
 
 namespace {
@@ -129,6 +130,7 @@ StmtHandle* STMT_Alloc(ConnHandle* conn) {
     }
   }
   stmt->connWord = conn->stmtWord;
+  STMT_ApplyConnDefaults(stmt);
   return stmt;
 }
 

@@ -12,6 +12,9 @@ struct DRV_Agent;
 // Cursor-state flag: the requested cursor type and concurrency still have to
 // be handed to the agent before the next preparation.
 constexpr uint16_t SCR_FLAG_OPTIONS_CHANGED = 0x0800;
+// Cursor-state flag: the rowset size changed since the last fetch (the
+// statement keeps the previous size beside it).
+constexpr uint16_t SCR_FLAG_ROWSET_CHANGED = 0x0001;
 
 struct SCR_CURSOR {
   uint32_t rowsetSize;
@@ -21,7 +24,7 @@ struct SCR_CURSOR {
   uint32_t cursorTypeRequested;
   uint32_t concurrency;
   uint32_t concurrencyRequested;
-  uint32_t option1;
+  uint32_t option1;  // SQL_SIMULATE_CURSOR
   uint32_t option2;
   uint32_t retrieveData;
   uint32_t connHandle;

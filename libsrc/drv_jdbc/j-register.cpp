@@ -7,6 +7,7 @@
 #include "drv_jdbc/j-conn.h"
 #include "drv_jdbc/j-error.h"
 #include "drv_jdbc/j-exec.h"
+#include "drv_jdbc/j-nativesql.h"
 #include "drv_jdbc/j-opt.h"
 #include "drv_jdbc/j-pending.h"
 #include "drv_jdbc/j-serv.h"

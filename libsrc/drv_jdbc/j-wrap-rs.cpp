@@ -22,7 +22,8 @@ uint32_t getCursorName(JdbcStmt* s, jobject rs, char* buf, uint16_t size, uint16
     LogNoMemory();
     return NoMemory(s);
   }
-  int cut = STR_CopyOut(name, buf, size, length);
+  // The full length goes out also when the name is cut.
+  int cut = STR_CopyOutW(name, buf, size, length);
   std::free(name);
   return cut != 0 ? 19 : 0;
 }

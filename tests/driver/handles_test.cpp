@@ -159,11 +159,6 @@ TEST_F(Handles, ExplicitDescriptorsAreFreedAndAutomaticOnesRefused) {
 }
 
 TEST_F(Handles, OperationsOfLaterWorkAnswerNotCapable) {
-  SQLCHAR in[] = "select 1";
-  SQLCHAR out[16];
-  SQLINTEGER outLen = 0;
-  EXPECT_EQ(SQL_ERROR, SQLNativeSql(dbc, in, SQL_NTS, out, sizeof out, &outLen));
-  EXPECT_EQ("HYC00", State(SQL_HANDLE_DBC, dbc));
   MarkConnected(dbc);
   SQLHSTMT stmt = NewStmt(dbc);
   EXPECT_EQ(SQL_ERROR, SQLSetPos(stmt, 1, SQL_POSITION, SQL_LOCK_NO_CHANGE));

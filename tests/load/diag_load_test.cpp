@@ -126,17 +126,16 @@ class Side {
   SQLHDBC dbc() const { return dbc_; }
 
   SQLRETURN Disconnect() { return Sym<DisconnectFn>("SQLDisconnect")(dbc_); }
-  // An operation that is not built yet: it must say so through both readers.
+  // A refusal of the driver's own (no text to translate), which has an
+  // ODBC 2 and an ODBC 3 form: it must read alike through both readers.
   SQLRETURN NativeSql() {
     SQLINTEGER len = 0;
     if (unicode_) {
-      SQLWCHAR in[] = {'s', 'e', 'l', 'e', 'c', 't', ' ', '1', 0};
       SQLWCHAR out[32];
-      return Sym<NativeSqlWFn>("SQLNativeSqlW")(dbc_, in, SQL_NTS, out, 32, &len);
+      return Sym<NativeSqlWFn>("SQLNativeSqlW")(dbc_, nullptr, SQL_NTS, out, 32, &len);
     }
-    SQLCHAR in[] = "select 1";
     SQLCHAR out[32];
-    return Sym<NativeSqlFn>("SQLNativeSql")(dbc_, in, SQL_NTS, out, 32, &len);
+    return Sym<NativeSqlFn>("SQLNativeSql")(dbc_, nullptr, SQL_NTS, out, 32, &len);
   }
   SQLRETURN GetInfo() {
     char buf[64];
@@ -259,10 +258,10 @@ const Case kCases[] = {
      "[Quillmar][ODBC][Driver]Connection not open"},
     {"disconnect without connection, ODBC 2", 2, &Side::Disconnect, "08003",
      "[Quillmar][ODBC][Driver]Connection not open"},
-    {"native SQL (not built yet), ODBC 3", 3, &Side::NativeSql, "HYC00",
-     "[Quillmar][ODBC][Driver]Driver not capable"},
-    {"native SQL (not built yet), ODBC 2", 2, &Side::NativeSql, "S1C00",
-     "[Quillmar][ODBC][Driver]Driver not capable"},
+    {"native SQL without a text, ODBC 3", 3, &Side::NativeSql, "HY009",
+     "[Quillmar][ODBC][Driver]Invalid argument value"},
+    {"native SQL without a text, ODBC 2", 2, &Side::NativeSql, "S1009",
+     "[Quillmar][ODBC][Driver]Invalid argument value"},
     {"information without connection, ODBC 3", 3, &Side::GetInfo, "08003",
      "[Quillmar][ODBC][Driver]Connection not open"},
 };
@@ -394,8 +393,8 @@ TEST_F(DiagThroughLoad, SqlErrorDrainsTheMostSpecificHandle) {
     SQLSMALLINT len = -1;
     // Environment and connection given: the connection is read.
     EXPECT_EQ(SQL_SUCCESS, s->Error(s->env(), s->dbc(), &state, &msg, &len));
-    EXPECT_EQ("HYC00", state);
-    EXPECT_EQ("[Quillmar][ODBC][Driver]Driver not capable", msg);
+    EXPECT_EQ("HY009", state);
+    EXPECT_EQ("[Quillmar][ODBC][Driver]Invalid argument value", msg);
     EXPECT_EQ(static_cast<SQLSMALLINT>(msg.size()), len);
     // Consumed: nothing more, on any reader.
     EXPECT_EQ(SQL_NO_DATA, s->Error(nullptr, s->dbc(), &state, &msg, &len));
@@ -410,10 +409,10 @@ TEST_F(DiagThroughLoad, SqlErrorDrainsTheMostSpecificHandle) {
   }
 }
 
-TEST_F(DiagThroughLoad, OperationsNotBuiltSayDriverNotCapableAndNothingElse) {
-  // The application sees exactly one record naming the missing capability,
-  // never the Driver Manager's "does not support this function" (IM001) and
-  // never an undefined code.
+TEST_F(DiagThroughLoad, RefusalsSayTheirOwnStateAndNothingElse) {
+  // The application sees exactly one record naming the refusal, never the
+  // Driver Manager's "does not support this function" (IM001) and never an
+  // undefined code.
   for (Side* s : {&ansi_, &wide_}) {
     SCOPED_TRACE(s->unicode() ? "W" : "A");
     s->Open(3);
@@ -421,8 +420,8 @@ TEST_F(DiagThroughLoad, OperationsNotBuiltSayDriverNotCapableAndNothingElse) {
       ASSERT_EQ(SQL_ERROR, (s->*op)());
       const Record r = s->Read(SQL_HANDLE_DBC, s->dbc());
       EXPECT_EQ(1, r.number);
-      EXPECT_EQ("HYC00", r.state);
-      EXPECT_EQ("[Quillmar][ODBC][Driver]Driver not capable", r.message);
+      EXPECT_EQ("HY009", r.state);
+      EXPECT_EQ("[Quillmar][ODBC][Driver]Invalid argument value", r.message);
       EXPECT_EQ(std::string::npos, r.message.find("Undefined"));
       EXPECT_NE("IM001", r.state);
     }

@@ -1,0 +1,61 @@
+// SQLNativeSql: the text as the data source would run it, translated by the
+// agent (escape clauses resolved by the JDBC driver).
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "driver/conn.h"
+#include "driver/ops.h"
+#include "util/strutil.h"
+
+namespace {
+
+constexpr int32_t kNoMemory = 16;
+constexpr int32_t kTruncated = 19;
+constexpr int32_t kBadArgument = 21;
+constexpr int32_t kBadLength = 25;
+constexpr int32_t kNotCapable = 43;
+constexpr int32_t kNotOpen = 52;
+
+DRV_Return Fail(ConnHandle* conn, int32_t code) {
+  conn->diag.pending = code;
+  return SQL_ERROR;
+}
+
+}  // namespace
+
+DRV_Return DRV_NativeSqlOp(void* h, va_list args) {
+  auto* conn = static_cast<ConnHandle*>(h);
+  const auto* in = va_arg(args, const char*);
+  const auto inLength = va_arg(args, SQLINTEGER);
+  auto* out = va_arg(args, char*);
+  const auto outMax = va_arg(args, SQLINTEGER);
+  auto* outLength = va_arg(args, SQLINTEGER*);
+  if (in == nullptr) return Fail(conn, kBadArgument);
+  if (inLength < 0 && inLength != SQL_NTS) return Fail(conn, kBadLength);
+  if (out != nullptr && outMax < 0) return Fail(conn, kBadLength);
+  if (conn->state != kConnConnected) return Fail(conn, kNotOpen);
+  const DRV_OpTable* ops = conn->agent.ops;
+  if (ops == nullptr || ops->DRV_NativeSql == nullptr) return Fail(conn, kNotCapable);
+
+  char* copy = nullptr;
+  str_nts_dup(&copy, in, inLength);
+  if (copy == nullptr) return Fail(conn, kNoMemory);
+  std::unique_ptr<char, decltype(&std::free)> owned(copy, &std::free);
+
+  // The agent's lengths are 16-bit: a bigger buffer is used up to that.
+  const uint16_t room = static_cast<uint16_t>(out == nullptr ? 0 : (outMax > 0xFFFF ? 0xFFFF : outMax));
+  if (out != nullptr && room > 0) out[0] = '\0';
+  uint16_t length = 0;
+  const uint32_t code = ops->DRV_NativeSql(conn->agentConn, copy, out, room, &length);
+  if (code != 0 && code != static_cast<uint32_t>(kTruncated)) {
+    DRV_PullErrors(conn, nullptr);
+    return Fail(conn, static_cast<int32_t>(code));
+  }
+  if (outLength != nullptr) *outLength = length;
+  if (code == 0) return SQL_SUCCESS;
+  conn->diag.pending = kTruncated;
+  return SQL_SUCCESS_WITH_INFO;
+}

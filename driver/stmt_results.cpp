@@ -1,0 +1,127 @@
+// Cursor names (SQLGetCursorName, SQLSetCursorName) and the advance to the
+// next result (SQLMoreResults). The agent keeps the names and the results;
+// the core handles the arguments and the statement's own result state.
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "driver/coldesc.h"
+#include "driver/desc.h"
+#include "driver/ops.h"
+#include "driver/rowset/execute.h"
+#include "driver/stmt.h"
+#include "driver/trace.h"
+#include "util/strutil.h"
+
+namespace {
+
+constexpr int32_t kNoMemory = 16;
+constexpr int32_t kTruncated = 19;
+constexpr int32_t kBadArgument = 21;
+constexpr int32_t kBadLength = 25;
+constexpr int32_t kNotCapable = 43;
+constexpr uint32_t kNoMoreResults = 73;  // IM901
+constexpr uint32_t kOutValues = 80;      // IM906
+
+const DRV_OpTable* OpsOf(const StmtHandle* stmt) {
+  return stmt->agent != nullptr ? stmt->agent->ops : nullptr;
+}
+
+DRV_Return Fail(StmtHandle* stmt, int32_t code) {
+  stmt->diag.pending = code;
+  return SQL_ERROR;
+}
+
+DRV_Return AgentFail(StmtHandle* stmt, uint32_t code) {
+  STMT_PullErrors(stmt);
+  return Fail(stmt, static_cast<int32_t>(code));
+}
+
+uint32_t NextResult(StmtHandle* stmt) {
+  const DRV_OpTable* ops = OpsOf(stmt);
+  if (ops == nullptr || ops->DRV_MoreResults == nullptr) return static_cast<uint32_t>(kNotCapable);
+  return ops->DRV_MoreResults(stmt->agentStmt);
+}
+
+}  // namespace
+
+DRV_Return DRV_GetCursorNameOp(void* h, va_list args) {
+  auto* stmt = static_cast<StmtHandle*>(h);
+  auto* buffer = va_arg(args, char*);
+  const int size = va_arg(args, int);
+  auto* length = va_arg(args, SQLSMALLINT*);
+  if (size < 0) return Fail(stmt, kBadLength);
+  // Nothing of an earlier call may be read as this call's answer.
+  if (buffer != nullptr && size > 0) buffer[0] = '\0';
+  const DRV_OpTable* ops = OpsOf(stmt);
+  if (ops == nullptr || ops->DRV_GetCursorName == nullptr) return Fail(stmt, kNotCapable);
+  uint16_t got = 0;
+  const uint16_t room = static_cast<uint16_t>(size > 0xFFFF ? 0xFFFF : size);
+  const uint32_t code = ops->DRV_GetCursorName(stmt->agentStmt, buffer, room, &got);
+  if (code != 0 && code != static_cast<uint32_t>(kTruncated)) return AgentFail(stmt, code);
+  if (length != nullptr) *length = static_cast<SQLSMALLINT>(got > 0x7FFF ? 0x7FFF : got);
+  if (code == 0) return SQL_SUCCESS;
+  stmt->diag.pending = kTruncated;
+  return SQL_SUCCESS_WITH_INFO;
+}
+
+DRV_Return DRV_SetCursorNameOp(void* h, va_list args) {
+  auto* stmt = static_cast<StmtHandle*>(h);
+  const auto* name = va_arg(args, const char*);
+  const int length = va_arg(args, int);
+  if (name == nullptr) return Fail(stmt, kBadArgument);
+  if (length < 0 && length != SQL_NTS) return Fail(stmt, kBadLength);
+  char* copy = nullptr;
+  str_nts_dup(&copy, name, length);
+  if (copy == nullptr) return Fail(stmt, kNoMemory);
+  std::unique_ptr<char, decltype(&std::free)> owned(copy, &std::free);
+  if (TRC_Active()) TRC_Printf("SetCursorName [%s]", copy);
+  const DRV_OpTable* ops = OpsOf(stmt);
+  if (ops == nullptr || ops->DRV_SetCursorName == nullptr) return Fail(stmt, kNotCapable);
+  const uint32_t code = ops->DRV_SetCursorName(stmt->agentStmt, copy);
+  if (code != 0) return AgentFail(stmt, code);
+  return SQL_SUCCESS;
+}
+
+DRV_Return DRV_MoreResultsOp(void* h, va_list) {
+  auto* stmt = static_cast<StmtHandle*>(h);
+  if (stmt->state != kStmtPrepared) return SQL_NO_DATA;
+  if (stmt->conn == nullptr || stmt->conn->cn_hasMoreRes == 0) {
+    stmt->diag.pending = 0;
+    return SQL_NO_DATA;
+  }
+  // The current result goes, whatever follows.
+  STMT_CloseCursor(stmt);
+  STMT_FreeResultCols(stmt);
+  SCR_SetRowPos(&stmt->cursor, 0);
+  stmt->rowsFetched = 0;
+
+  uint32_t code = NextResult(stmt);
+  stmt->diag.pending = static_cast<int32_t>(code);
+  if (code == kOutValues) {
+    if (stmt->outParams + stmt->inOutParams > 0) {
+      const DRV_Return rc = ReturnOutParams(stmt);
+      if (rc != SQL_SUCCESS) return rc;
+    }
+    code = NextResult(stmt);
+    stmt->diag.pending = static_cast<int32_t>(code);
+  }
+  if (code == kNoMoreResults) {
+    stmt->diag.pending = 0;
+    return SQL_NO_DATA;
+  }
+  if (code != 0) return AgentFail(stmt, code);
+
+  // One more parameter set of a SELECT run with a parameter array has its
+  // result now.
+  DescHandle* ipd = stmt->ipd;
+  if (ipd != nullptr && ipd->rowsProcessed != nullptr && stmt->isSelect != 0) {
+    const uint64_t sets = stmt->apd != nullptr ? stmt->apd->arraySize : 1;
+    if (*ipd->rowsProcessed < sets) ++*ipd->rowsProcessed;
+  }
+  // A result without columns (an update count) describes as none.
+  if (STMT_GetColInfo(stmt) == nullptr && stmt->diag.pending != 0) return SQL_ERROR;
+  return SQL_SUCCESS;
+}
