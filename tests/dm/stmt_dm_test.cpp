@@ -441,7 +441,7 @@ TEST_P(StatementDm, DescribingAStatementWithoutAResultSet) {
   EXPECT_EQ(SQL_ERROR,
             SQLDescribeCol(stmt_, 1, nullptr, 0, nullptr, &type, nullptr, nullptr, nullptr));
   const std::string d = Diag(SQL_HANDLE_STMT, stmt_);
-  // ODBC 3 names it "prepared statement not a cursor-specification", ODBC 2
+  // ODBC 3 reports a statement that is no query as 07005, ODBC 2
   // an invalid cursor state; the Driver Manager may answer it itself.
   EXPECT_EQ(Odbc2() ? "24000" : "07005", d.substr(0, 5)) << d;
   SQLLEN v = -1;

@@ -253,7 +253,7 @@ TEST_F(Describe, StatementWithoutResultColumnsAnswersZero) {
   ASSERT_EQ(SQL_SUCCESS, SQLNumResultCols(h, &n));
   EXPECT_EQ(2, scriptData.describeCalls);  // nothing is kept, so it asks again
   EXPECT_EQ(0, Num(h, 1, SQL_DESC_COUNT));
-  // Nothing to describe: "prepared statement not a cursor-specification".
+  // Nothing to describe: the statement is no query (07005).
   EXPECT_EQ(SQL_ERROR, SQLDescribeCol(h, 1, nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr));
   EXPECT_EQ("07005", State(SQL_HANDLE_STMT, h));
   SQLLEN v = -1;
