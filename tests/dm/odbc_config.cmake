@@ -5,6 +5,8 @@ set(QMR_ODBC_DIR ${CMAKE_BINARY_DIR}/odbc)
 set(QMR_DRIVER_U ${CMAKE_BINARY_DIR}/lib/libxbifxu.so)
 set(QMR_DRIVER_A ${CMAKE_BINARY_DIR}/lib/libxbifx.so)
 set(QMR_HSQLDB_JAR /usr/share/java/hsqldb.jar)
+# H2 and Derby are embedded too; their data sources sit beside HSQLDB's.
+set(QMR_EMBEDDED_JARS ${QMR_HSQLDB_JAR}:/usr/share/java/h2.jar:/usr/share/java/derby.jar)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/odbcinst.ini.in ${QMR_ODBC_DIR}/odbcinst.ini @ONLY)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/odbc.ini.in ${QMR_ODBC_DIR}/odbc.ini @ONLY)
 
@@ -13,7 +15,7 @@ set(QMR_ODBC_ENV
   "ODBCSYSINI=${QMR_ODBC_DIR}"
   "ODBCINI=${QMR_ODBC_DIR}/odbc.ini"
   "LANG=C.UTF-8"
-  "QMR_JVM_OPTS=-Djava.class.path=${QMR_HSQLDB_JAR} -Duser.timezone=UTC -Xcheck:jni"
+  "QMR_JVM_OPTS=-Djava.class.path=${QMR_EMBEDDED_JARS} -Duser.timezone=UTC -Xcheck:jni -Dderby.stream.error.file=/dev/null"
   "LD_LIBRARY_PATH=${CMAKE_BINARY_DIR}/testlib"
   "QMR_ODBC_DIR=${QMR_ODBC_DIR}"
   "QMR_BUILD_DIR=${CMAKE_BINARY_DIR}")
@@ -47,4 +49,44 @@ if(QMR_SYSTEM_PYTHON3 AND TARGET xbifxu AND TARGET xbifx)
     set_tests_properties(py_${stem} PROPERTIES LABELS jvm ENVIRONMENT "${QMR_ODBC_ENV}"
       TIMEOUT 300)
   endforeach()
+endif()
+
+# Tests that run on every embedded database, not only HSQLDB: a Python test
+# that names QMR_ALL_BACKENDS in its text, and Driver Manager suites
+# instantiated as "AnyBackend" over qmr_test::TestDsns(), run again on H2 and
+# on Derby (QMR_DSNS names their data sources). PostgreSQL's twins are made
+# in tests/pg/pg.cmake.
+function(qmr_backend_env out dsns)
+  set(env ${QMR_ODBC_ENV})
+  list(APPEND env "QMR_DSNS=${dsns}")
+  set(${out} ${env} PARENT_SCOPE)
+endfunction()
+
+if(QMR_SYSTEM_PYTHON3 AND TARGET xbifxu AND TARGET xbifx)
+  foreach(py ${py_tests})
+    file(STRINGS ${py} all_backends REGEX "QMR_ALL_BACKENDS")
+    if(all_backends)
+      get_filename_component(stem ${py} NAME_WE)
+      foreach(be h2 derby)
+        if(be STREQUAL "h2")
+          qmr_backend_env(be_env "QmrH2U,QmrH2A")
+        else()
+          qmr_backend_env(be_env "QmrDerbyU,QmrDerbyA")
+        endif()
+        add_test(NAME py_${stem}_${be} COMMAND ${QMR_SYSTEM_PYTHON3} ${py})
+        set_tests_properties(py_${stem}_${be} PROPERTIES LABELS jvm ENVIRONMENT "${be_env}"
+          TIMEOUT 300)
+      endforeach()
+    endif()
+  endforeach()
+endif()
+
+if(TARGET dm_tests)
+  qmr_backend_env(h2_env "QmrH2U,QmrH2A")
+  qmr_backend_env(derby_env "QmrDerbyU,QmrDerbyA")
+  add_test(NAME dm_tests_h2 COMMAND dm_tests --gtest_filter=AnyBackend*)
+  add_test(NAME dm_tests_derby COMMAND dm_tests --gtest_filter=AnyBackend*)
+  set_tests_properties(dm_tests_h2 PROPERTIES LABELS jvm ENVIRONMENT "${h2_env}" TIMEOUT 300)
+  set_tests_properties(dm_tests_derby PROPERTIES LABELS jvm ENVIRONMENT "${derby_env}"
+    TIMEOUT 300)
 endif()

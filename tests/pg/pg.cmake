@@ -25,7 +25,7 @@ set_tests_properties(pg_stop PROPERTIES FIXTURES_CLEANUP pg LABELS pg TIMEOUT 12
 set(QMR_PG_ENV ${QMR_ODBC_ENV})
 list(FILTER QMR_PG_ENV EXCLUDE REGEX "^QMR_JVM_OPTS=")
 list(APPEND QMR_PG_ENV
-  "QMR_JVM_OPTS=-Djava.class.path=${QMR_HSQLDB_JAR}:${QMR_PG_JAR} -Duser.timezone=UTC -Xcheck:jni"
+  "QMR_JVM_OPTS=-Djava.class.path=${QMR_EMBEDDED_JARS}:${QMR_PG_JAR} -Duser.timezone=UTC -Xcheck:jni -Dderby.stream.error.file=/dev/null"
   "QMR_DSNS=QmrPgU,QmrPgA"
   "QMR_PG_PORT_FILE=${QMR_PG_DIR}/port")
 
@@ -37,7 +37,7 @@ endfunction()
 if(QMR_SYSTEM_PYTHON3 AND TARGET xbifxu AND TARGET xbifx)
   file(GLOB py_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/python/test_*.py)
   foreach(py ${py_tests})
-    file(STRINGS ${py} reads_dsns REGEX "QMR_DSNS")
+    file(STRINGS ${py} reads_dsns REGEX "QMR_DSNS|QMR_ALL_BACKENDS")
     if(reads_dsns)
       get_filename_component(stem ${py} NAME_WE)
       add_test(NAME py_${stem}_pg COMMAND ${QMR_SYSTEM_PYTHON3} ${py})
@@ -47,6 +47,6 @@ if(QMR_SYSTEM_PYTHON3 AND TARGET xbifxu AND TARGET xbifx)
 endif()
 
 if(TARGET dm_tests)
-  add_test(NAME dm_tests_pg COMMAND dm_tests --gtest_filter=Backend*)
+  add_test(NAME dm_tests_pg COMMAND dm_tests --gtest_filter=Backend*:AnyBackend*)
   qmr_pg_test(dm_tests_pg)
 endif()
