@@ -240,6 +240,46 @@ uint32_t JC_SetDataSourceProp(JdbcConn* c, jclass cls, jobject ds, const DsPropL
 
 namespace agent_connect {
 
+namespace {
+
+// How the connect trace names the class it could not load or make.
+struct ClassWords {
+  const char* found;  // "Can't find JDBC <found> = <class>"
+  const char* init;   // "Can't find <init> class in <init>"
+  const char* made;   // "Can't create <made> class"
+};
+constexpr ClassWords kDriverWords{"Driver", "JDBC Driver", "Driver"};
+constexpr ClassWords kDataSourceWords{"DataSource", "DataSource", "DataSource"};
+
+// Loads the named class through the connection's class loader and makes an
+// instance with its public no-argument constructor: 3 when the class is
+// missing, 15 when it cannot be made.
+uint32_t NewInstance(JdbcConn* c, const char* className, const ClassWords& words, jclass* cls,
+                     jobject* object) {
+  JNIEnv* env = c->jniEnv;
+  *cls = JC_LoadClass(env, c->classLoader, className);
+  if (*cls == nullptr) {
+    ClearException(env);
+    CONN_LOG("Can't find JDBC %s = %s", words.found, className);
+    return 3;
+  }
+  jmethodID ctor = env->GetMethodID(*cls, "<init>", "()V");
+  if (ctor == nullptr) {
+    ClearException(env);
+    CONN_LOG("Can't find <init> class in %s", words.init);
+    return 15;
+  }
+  *object = env->NewObject(*cls, ctor);
+  if (*object == nullptr) {
+    CheckException(env, c->utf8, &c->errors);
+    CONN_LOG("Can't create %s class", words.made);
+    return 15;
+  }
+  return 0;
+}
+
+}  // namespace
+
 uint32_t DriverManager_getConnection(JdbcConn* c, jobject* out, const char* className,
                                      const char* url, const char* user, const char* password) {
   JNIEnv* env = c->jniEnv;
@@ -285,24 +325,9 @@ uint32_t DriverManager_getConnection(JdbcConn* c, jobject* out, const char* clas
     JC_DeleteLocal(env, k);
     JC_DeleteLocal(env, v);
   }
-  jclass cls = JC_LoadClass(env, c->classLoader, className);
-  if (cls == nullptr) {
-    ClearException(env);
-    CONN_LOG("Can't find JDBC Driver = %s", className);
-    return 3;
-  }
-  jmethodID ctor = env->GetMethodID(cls, "<init>", "()V");
-  if (ctor == nullptr) {
-    ClearException(env);
-    CONN_LOG("Can't find <init> class in JDBC Driver");
-    return 15;
-  }
-  jobject driver = env->NewObject(cls, ctor);
-  if (driver == nullptr) {
-    CheckException(env, c->utf8, &c->errors);
-    CONN_LOG("Can't create Driver class");
-    return 15;
-  }
+  jclass cls = nullptr;
+  jobject driver = nullptr;
+  if (uint32_t rc = NewInstance(c, className, kDriverWords, &cls, &driver)) return rc;
   jstring jurl = JC_NewString(env, url != nullptr ? url : "", c->utf8);
   if (jurl == nullptr) {
     ClearException(env);
@@ -353,24 +378,9 @@ uint32_t DataSource_getConnection(JdbcConn* c, jobject* out, int kind, const cha
       return 16;
     }
   }
-  jclass cls = JC_LoadClass(env, c->classLoader, className);
-  if (cls == nullptr) {
-    ClearException(env);
-    CONN_LOG("Can't find JDBC DataSource = %s", className);
-    return 3;
-  }
-  jmethodID ctor = env->GetMethodID(cls, "<init>", "()V");
-  if (ctor == nullptr) {
-    ClearException(env);
-    CONN_LOG("Can't find <init> class in DataSource");
-    return 15;
-  }
-  jobject ds = env->NewObject(cls, ctor);
-  if (ds == nullptr) {
-    CheckException(env, c->utf8, &c->errors);
-    CONN_LOG("Can't create DataSource class");
-    return 15;
-  }
+  jclass cls = nullptr;
+  jobject ds = nullptr;
+  if (uint32_t rc = NewInstance(c, className, kDataSourceWords, &cls, &ds)) return rc;
   if (uint32_t rc = JC_SetDataSourceProp(c, cls, ds, props.get())) return rc;
 
   const char* sig = credentials ? kGetConnection2 : kGetConnection0;
