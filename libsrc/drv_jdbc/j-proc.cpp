@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "drv_jdbc/j-desc.h"
+#include "drv_jdbc/j-wrap-impl.h"
 #include "drv_jdbc/j-wrap.h"
 #include "util/log.h"
 
@@ -33,29 +35,241 @@ uint32_t FillLong(unsigned char* e, Getter get) {
   return rc;
 }
 
-// Text behind a length prefix of L: at most size - sizeof(L) bytes.
-template <class L>
-uint32_t PrefixedText(JdbcStmt* s, jobject cs, int32_t ix, unsigned char* e, uint32_t size) {
-  if (size < sizeof(L)) return AGT_GENERAL_ERROR;
-  const uint32_t room = std::min<uint32_t>(size - sizeof(L), static_cast<uint32_t>(L(~L(0))));
-  std::vector<char> tmp(static_cast<size_t>(room) + 1);
-  uint32_t len = 0;
-  const uint32_t rc = CallableStatement::getString(s, cs, ix, tmp.data(), room + 1, &len);
-  if (rc != 0) return rc;
-  len = std::min(len, room);
-  Put(e, static_cast<L>(len));
-  std::memcpy(e + sizeof(L), tmp.data(), len);
-  return 0;
+// The out-of-line code of a bounded text or byte form, 0 for the others.
+uint32_t LongCodeOf(uint32_t code) {
+  switch (code) {
+    case COLSET_VT_NTS:
+    case COLSET_VT_CHAR8:
+    case COLSET_VT_CHAR16:
+    case COLSET_VT_CHAR32: return COLSET_VT_LONGCHAR;
+    case COLSET_VT_BINARY8:
+    case COLSET_VT_BINARY16:
+    case COLSET_VT_BINARY32: return COLSET_VT_LONGBINARY;
+    case COLSET_VT_WNTS:
+    case COLSET_VT_WCHAR32: return COLSET_VT_LONGWCHAR;
+    default: return 0;
+  }
 }
 
 template <class L>
-uint32_t PrefixedBytes(JdbcStmt* s, jobject cs, int32_t ix, unsigned char* e, uint32_t size) {
-  if (size < sizeof(L)) return AGT_GENERAL_ERROR;
-  const uint32_t room = std::min<uint32_t>(size - sizeof(L), static_cast<uint32_t>(L(~L(0))));
-  uint32_t len = 0;
-  const uint32_t rc = CallableStatement::getBytes(s, cs, ix, e + sizeof(L), room, &len);
-  Put(e, static_cast<L>(std::min(len, room)));
-  return rc;
+uint32_t Prefix(const unsigned char* e) {
+  L v;
+  std::memcpy(&v, e, sizeof v);
+  return v;
+}
+
+// Where the value of an element of a bounded form lies: the first unit and
+// the count of units (bytes, or UTF-16 units for the wide forms), never
+// beyond the element.
+struct Span {
+  const unsigned char* at = nullptr;
+  uint32_t units = 0;
+};
+
+Span SpanOf(uint32_t code, const unsigned char* e, uint32_t size) {
+  auto cut = [](uint32_t n, uint32_t room) { return std::min(n, room); };
+  switch (code) {
+    case COLSET_VT_NTS: {
+      uint32_t n = 0;
+      while (n < size && e[n] != 0) ++n;
+      return {e, n};
+    }
+    case COLSET_VT_CHAR8:
+    case COLSET_VT_BINARY8:
+      return size < 1 ? Span{} : Span{e + 1, cut(Prefix<uint8_t>(e), size - 1)};
+    case COLSET_VT_CHAR16:
+    case COLSET_VT_BINARY16:
+      return size < 2 ? Span{} : Span{e + 2, cut(Prefix<uint16_t>(e), size - 2)};
+    case COLSET_VT_CHAR32:
+    case COLSET_VT_BINARY32:
+      return size < 4 ? Span{} : Span{e + 4, cut(Prefix<uint32_t>(e), size - 4)};
+    case COLSET_VT_WNTS: {
+      uint32_t n = 0;
+      while (n < size / 2 && Prefix<uint16_t>(e + 2 * n) != 0) ++n;
+      return {e, n};
+    }
+    case COLSET_VT_WCHAR32:
+      return size < 4 ? Span{} : Span{e + 4, cut(Prefix<uint32_t>(e), (size - 4) / 2)};
+    default:
+      return {};
+  }
+}
+
+bool HoldsValue(uint16_t ind) {
+  return ind != COLSET_IND_NULL && ind != COLSET_IND_DAE && ind != COLSET_IND_DEFERRED &&
+         ind != COLSET_IND_SKIP;
+}
+
+// Turns a column of a bounded form into its out-of-line form, every row's
+// value copied whole. 0 or 16 (the column is then unchanged).
+uint32_t ToLongColumn(COLSET_COL* col, uint32_t rows) {
+  const uint32_t code = LongCodeOf(col->type);
+  if (code == 0) return AGT_GENERAL_ERROR;
+  COLSET_COL out{};
+  out.type = code;
+  out.elem_size = ColSetTypeSize(code, 0);
+  if (ColSetColumnAlloc(&out, rows) != 0) return AGT_NO_MEMORY;
+  const size_t unit = code == COLSET_VT_LONGWCHAR ? 2 : 1;
+  for (uint32_t r = 0; r < rows; ++r) {
+    out.ind[r] = col->ind[r];
+    if (!HoldsValue(col->ind[r])) continue;
+    const Span v = SpanOf(col->type, col->data + static_cast<size_t>(r) * col->elem_size,
+                          col->elem_size);
+    const size_t bytes = static_cast<size_t>(v.units) * unit;
+    void* p = std::malloc(bytes + unit);
+    if (p == nullptr) {
+      ColSetColumnFree(&out, rows);
+      return AGT_NO_MEMORY;
+    }
+    if (bytes != 0) std::memcpy(p, v.at, bytes);
+    std::memset(static_cast<char*>(p) + bytes, 0, unit);
+    const COLSET_LONG l{v.units, p};
+    std::memcpy(out.data + static_cast<size_t>(r) * out.elem_size, &l, sizeof l);
+  }
+  ColSetColumnFree(col, rows);
+  *col = out;
+  return 0;
+}
+
+// Writes a value into an element of a bounded form when it fits there
+// whole; false leaves the element untouched.
+bool PutBounded(uint32_t code, unsigned char* e, uint32_t size, const COLSET_LONG& v) {
+  const unsigned char* src = static_cast<const unsigned char*>(v.value);
+  const uint32_t n = v.length;
+  auto copy = [&](size_t at, size_t bytes) {
+    if (bytes != 0) std::memcpy(e + at, src, bytes);
+  };
+  switch (code) {
+    case COLSET_VT_NTS:
+      if (static_cast<uint64_t>(n) + 1 > size) return false;
+      copy(0, n);
+      e[n] = 0;
+      return true;
+    case COLSET_VT_CHAR8:
+    case COLSET_VT_BINARY8:
+      if (size < 1 || n > std::min<uint32_t>(size - 1, 0xFF)) return false;
+      Put(e, static_cast<uint8_t>(n));
+      copy(1, n);
+      return true;
+    case COLSET_VT_CHAR16:
+    case COLSET_VT_BINARY16:
+      if (size < 2 || n > std::min<uint32_t>(size - 2, 0xFFFF)) return false;
+      Put(e, static_cast<uint16_t>(n));
+      copy(2, n);
+      return true;
+    case COLSET_VT_CHAR32:
+    case COLSET_VT_BINARY32:
+      if (size < 4 || n > size - 4) return false;
+      Put(e, n);
+      copy(4, n);
+      return true;
+    case COLSET_VT_WNTS:
+      if (2 * (static_cast<uint64_t>(n) + 1) > size) return false;
+      copy(0, 2 * static_cast<size_t>(n));
+      Put(e + 2 * static_cast<size_t>(n), static_cast<uint16_t>(0));
+      return true;
+    case COLSET_VT_WCHAR32:
+      if (size < 4 || n > (size - 4) / 2) return false;
+      Put(e, n);
+      copy(4, 2 * static_cast<size_t>(n));
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Whether an output parameter of this SQL type is read as text with
+// getString. Some drivers refuse getString on a parameter registered as a
+// number or a date-time; those are read with getObject and turned into
+// text here. Binary types keep getString (their text is the driver's).
+bool ReadsWithGetString(int32_t sqlType) {
+  switch (sqlType) {
+    case 1: case 12: case -1: case -8: case -9: case -10: case -11:  // character, GUID
+    case -2: case -3: case -4:                                        // binary
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The text of a non-character value: a BigDecimal in plain notation (never
+// with an exponent), a Boolean as 1 or 0, anything else by toString.
+jstring TextOfObject(JNIEnv* env, jobject o, uint32_t* rc) {
+  *rc = 0;
+  jclass big = env->FindClass("java/math/BigDecimal");
+  jclass boolean = big != nullptr ? env->FindClass("java/lang/Boolean") : nullptr;
+  if (boolean == nullptr) {
+    JC_DeleteLocal(env, big);
+    *rc = AGT_GENERAL_ERROR;
+    return nullptr;
+  }
+  const bool isBig = env->IsInstanceOf(o, big) == JNI_TRUE;
+  const bool isBoolean = env->IsInstanceOf(o, boolean) == JNI_TRUE;
+  JC_DeleteLocal(env, big);
+  JC_DeleteLocal(env, boolean);
+  if (isBoolean) {
+    uint8_t v = 0;
+    if ((*rc = JC_CallBooleanMethod(env, o, nullptr, "booleanValue", "()Z", &v)) != 0)
+      return nullptr;
+    jstring t = env->NewStringUTF(v != 0 ? "1" : "0");
+    if (t == nullptr) *rc = AGT_GENERAL_ERROR;
+    return t;
+  }
+  jobject t = nullptr;
+  *rc = JC_CallObjectMethod(env, o, nullptr, isBig ? "toPlainString" : "toString",
+                            "()Ljava/lang/String;", &t);
+  return static_cast<jstring>(t);
+}
+
+// getObject, then the value's text (8-bit, or UTF-16 when wide).
+uint32_t ObjectTextLong(JdbcStmt* s, jobject cs, int32_t ix, bool wide, COLSET_LONG* v) {
+  return wrapimpl::GetObjectThen(
+      s, cs, "getObject", "(I)Ljava/lang/Object;", ix, [&](JNIEnv* env, jobject o) -> uint32_t {
+        jstring text = nullptr;
+        if (o != nullptr) {
+          uint32_t rc = 0;
+          text = TextOfObject(env, o, &rc);
+          JC_DeleteLocal(env, o);
+          if (rc != 0) {
+            JC_DeleteLocal(env, text);
+            return rc;
+          }
+        }
+        return wide ? wrapimpl::TextLongW(env, text, v) : wrapimpl::TextLong(env, text, 0, v);
+      });
+}
+
+// An output value of a bounded text or byte form. The value is read whole:
+// when it fits its element it is stored there as the form says; when it
+// does not, the column moves out of line so that the value still arrives
+// whole and the core sees its true length (a cut it makes reports it).
+uint32_t FillBounded(JdbcStmt* s, jobject cs, int32_t ix, int32_t sqlType, COLSET_COL* col,
+                     uint32_t rows) {
+  COLSET_LONG v{};
+  const uint32_t code = col->type;
+  const bool wide = code == COLSET_VT_WNTS || code == COLSET_VT_WCHAR32;
+  uint32_t rc;
+  if (code == COLSET_VT_BINARY8 || code == COLSET_VT_BINARY16 || code == COLSET_VT_BINARY32)
+    rc = CallableStatement::getBytesLong(s, cs, ix, &v);
+  else if (!ReadsWithGetString(sqlType))
+    rc = ObjectTextLong(s, cs, ix, wide, &v);
+  else if (wide)
+    rc = CallableStatement::getStringLongW(s, cs, ix, &v);
+  else
+    rc = CallableStatement::getStringLong(s, cs, ix, &v);
+  std::unique_ptr<void, decltype(&std::free)> owned(v.value, &std::free);
+  if (rc != 0) return rc;
+  if (PutBounded(code, col->data, col->elem_size, v)) return 0;
+  if ((rc = ToLongColumn(col, rows)) != 0) {
+    log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "Memory allocation failure");
+    return rc;
+  }
+  COLSET_LONG old;
+  std::memcpy(&old, col->data, sizeof old);
+  std::free(old.value);
+  std::memcpy(col->data, &v, sizeof v);
+  owned.release();
+  return 0;
 }
 
 // Reads output parameter ix (1-based) into element e of `size` bytes by the
@@ -72,9 +286,6 @@ uint32_t FillOut(JdbcStmt* s, jobject cs, int32_t ix, uint32_t code, unsigned ch
       if (rc == 0) std::memcpy(e, tmp.data(), std::min(len, size));
       return rc;
     }
-    case COLSET_VT_NTS:
-      if (size == 0) return AGT_GENERAL_ERROR;
-      return CallableStatement::getString(s, cs, ix, reinterpret_cast<char*>(e), size, &len);
     case COLSET_VT_BIT: {
       uint8_t v = 0;
       rc = CallableStatement::getBoolean(s, cs, ix, &v);
@@ -161,12 +372,6 @@ uint32_t FillOut(JdbcStmt* s, jobject cs, int32_t ix, uint32_t code, unsigned ch
       return FillLong(e, [&](COLSET_LONG* v) {
         return CallableStatement::getStringLongW(s, cs, ix, v);
       });
-    case COLSET_VT_CHAR8: return PrefixedText<uint8_t>(s, cs, ix, e, size);
-    case COLSET_VT_CHAR16: return PrefixedText<uint16_t>(s, cs, ix, e, size);
-    case COLSET_VT_CHAR32: return PrefixedText<uint32_t>(s, cs, ix, e, size);
-    case COLSET_VT_BINARY8: return PrefixedBytes<uint8_t>(s, cs, ix, e, size);
-    case COLSET_VT_BINARY16: return PrefixedBytes<uint16_t>(s, cs, ix, e, size);
-    case COLSET_VT_BINARY32: return PrefixedBytes<uint32_t>(s, cs, ix, e, size);
     case COLSET_VT_WCHAR: {  // fixed width, no terminator
       const uint32_t chars = size / 2;
       std::vector<char16_t> tmp(static_cast<size_t>(chars) + 1);
@@ -174,25 +379,6 @@ uint32_t FillOut(JdbcStmt* s, jobject cs, int32_t ix, uint32_t code, unsigned ch
       std::memset(e, 0, size);
       if (rc == 0) std::memcpy(e, tmp.data(), sizeof(char16_t) * std::min(len, chars));
       return rc;
-    }
-    case COLSET_VT_WNTS: {  // the last unit is the NUL's
-      if (size < 2) return AGT_GENERAL_ERROR;
-      std::vector<char16_t> tmp(size / 2);
-      rc = CallableStatement::getString(s, cs, ix, tmp.data(), static_cast<uint32_t>(tmp.size()),
-                                        &len);
-      if (rc == 0) std::memcpy(e, tmp.data(), sizeof(char16_t) * (len + 1));
-      return rc;
-    }
-    case COLSET_VT_WCHAR32: {
-      if (size < 4) return AGT_GENERAL_ERROR;
-      const uint32_t chars = (size - 4) / 2;
-      std::vector<char16_t> tmp(static_cast<size_t>(chars) + 1);
-      rc = CallableStatement::getString(s, cs, ix, tmp.data(), chars + 1, &len);
-      if (rc != 0) return rc;
-      len = std::min(len, chars);
-      Put(e, len);
-      std::memcpy(e + 4, tmp.data(), sizeof(char16_t) * len);
-      return 0;
     }
     default:
       log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "Unknown type = %d in fetchCallProc",
@@ -267,11 +453,17 @@ uint32_t fetchCallProc(JdbcStmt* s, COLSET* set) {
   jobject cs = s->statement;
   for (uint16_t i = 0; i < set->cols_used; ++i) {
     uint16_t direction = PARAM_DIR_IN;
-    if (s->binds != nullptr && i < s->bindCount) direction = s->binds[i].direction;
+    int32_t sqlType = 1;
+    if (s->binds != nullptr && i < s->bindCount) {
+      direction = s->binds[i].direction;
+      sqlType = s->binds[i].sqlType;
+    }
     if (direction == PARAM_DIR_IN) continue;
     COLSET_COL& col = set->cols[i];
     const int32_t ix = i + 1;
-    uint32_t rc = FillOut(s, cs, ix, col.type, col.data, col.elem_size);
+    uint32_t rc = LongCodeOf(col.type) != 0
+                      ? FillBounded(s, cs, ix, sqlType, &col, set->row_capacity)
+                      : FillOut(s, cs, ix, col.type, col.data, col.elem_size);
     uint8_t isNull = 0;
     if (rc == 0) rc = CallableStatement::wasNull(s, cs, &isNull);
     if (rc != 0) return rc;
