@@ -208,7 +208,7 @@ void ConnOpen(ConnHandle* conn, int mode) {
   // sees them.
   CONN_PrepareConnectFlags(conn);
 
-  conn->wideText = 0;
+  conn->cn_narrowText = 0;
   std::string options = conn->options;
   if (mode == 'W') {
     options.insert(0, reinterpret_cast<const char*>(CONNINFO_UTF8_MARKER), 4);
@@ -248,11 +248,12 @@ void ConnOpen(ConnHandle* conn, int mode) {
     uint32_t answer = 0;
     const DRV_OpTable* o = conn->agent.ops;
     uint16_t len = 0;
-    // The agent that cannot say whether it takes UTF-8 gets converted text.
-    if (o->DRV_GetInfo == nullptr ||
-        o->DRV_GetInfo(conn->agentConn, kInfoWideText, &answer, sizeof answer, &len) != 0) {
-      conn->wideText = answer != 1 ? 1 : 0;
-    }
+    // Only an agent that confirms it took the wide text of the connect gets
+    // wide values; one that refuses the question, or answers anything but 1,
+    // gets 8-bit text.
+    const bool asked = o->DRV_GetInfo != nullptr &&
+                       o->DRV_GetInfo(conn->agentConn, kInfoWideText, &answer, sizeof answer, &len) == 0;
+    conn->cn_narrowText = asked && answer == 1 ? 0 : 1;
   }
 
   conn->state = kConnConnected;

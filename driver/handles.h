@@ -143,7 +143,9 @@ struct ConnHandle {
   uint32_t cn_hasScrlCurs = 0;
   uint32_t cn_hasDynMixCurs = 0;
   uint32_t cn_hasV2DAE = 0;
-  uint32_t wideText = 0;
+  // Set on a Unicode connection whose agent did not confirm that it takes
+  // wide text: parameter values and descriptions reach it 8-bit.
+  uint32_t cn_narrowText = 0;
   uint32_t stmtWord = 0;  // copied into every new statement
   uint32_t cn_hasExecute2 = 0;
   uint32_t cap0x200 = 0;

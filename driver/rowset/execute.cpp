@@ -17,6 +17,7 @@
 #include "driver/ops.h"
 #include "driver/params.h"
 #include "driver/rowset/paramset.h"
+#include "driver/rowset/rowbuf_cut.h"
 #include "driver/stmt.h"
 
 namespace {
@@ -195,6 +196,9 @@ DRV_Return Execute(StmtHandle* stmt) {
     d.decimalDigits = b.ipd != nullptr ? static_cast<uint16_t>(PAR_DecimalDigits(b.ipd)) : 0;
     d.direction = static_cast<uint16_t>(b.direction);
   }
+  // An agent that takes no wide text gets 8-bit descriptions and values.
+  const bool narrow = stmt->conn != nullptr && stmt->conn->cn_narrowText != 0;
+  if (narrow) ParamDescsNarrowTypes(binds.data(), n);
   // A binding changed since the descriptions went over: send them again.
   if (binds.size() != stmt->sentBinds.size() ||
       (n > 0 && std::memcmp(binds.data(), stmt->sentBinds.data(), n * sizeof(JdbcColBind)) != 0))
@@ -208,7 +212,8 @@ DRV_Return Execute(StmtHandle* stmt) {
       stmt->diag.pending = kNoMemory;
       return SQL_ERROR;
     }
-    const int rc = ParamSetBuild(stmt, bindings.data(), n, owner.set, &rowsSent);
+    int rc = ParamSetBuild(stmt, bindings.data(), n, owner.set, &rowsSent);
+    if (rc == 0 && narrow) rc = RB_NarrowWideCols(owner.set);
     if (rc != 0) {
       stmt->diag.pending = rc;
       return SQL_ERROR;
