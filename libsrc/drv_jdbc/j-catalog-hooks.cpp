@@ -98,15 +98,11 @@ constexpr int32_t kUnlimitedVarchar = 1073741823;
 
 }  // namespace
 
-void catFixType(const CatTypeFields& f, const CatTypeRules& r) {
-  if (f.dataType == nullptr) return;
-  if (f.datetimeSub != nullptr) f.datetimeSub->SetInt(static_cast<int32_t>(CAT_NO_VALUE16));
-  if (f.octetLength != nullptr) f.octetLength->SetInt(static_cast<int32_t>(CAT_NO_VALUE32));
+namespace {
 
-  const int32_t jdbc = f.dataType->Int();
-  const bool wide = r.wide != 0;
-  const bool toVarchar = r.longVarcharToVarchar >= 0;
-  int32_t odbc = jdbc;
+// What the rewrite does to a row of one JDBC type.
+struct TypeRule {
+  int32_t odbc = 0;
   bool setSqlType = false;  // SQL_DATA_TYPE := the new DATA_TYPE
   int32_t sqlType = 0;      // ... or this value when non-zero
   bool copyOctets = false;
@@ -114,106 +110,141 @@ void catFixType(const CatTypeFields& f, const CatTypeRules& r) {
   bool bufferFromSize = false;
   bool decimalName = false;
   int32_t datetimeSub = -1;
+};
 
+// `unsized`: COLUMN_SIZE is present and 0 (only JDBC OTHER looks at it).
+TypeRule RuleFor(int32_t jdbc, const CatTypeRules& r, bool unsized) {
+  const bool wide = r.wide != 0;
+  const bool toVarchar = r.longVarcharToVarchar >= 0;
+  TypeRule t;
+  t.odbc = jdbc;
   switch (jdbc) {
-    case -155: odbc = kVarchar; sqlType = kVarchar; copyOctets = true; break;
+    case -155: t.odbc = kVarchar; t.sqlType = kVarchar; t.copyOctets = true; break;
     case -150:
-    case -8: odbc = kBinary; sqlType = kBinary; copyOctets = true; break;
+    case -8: t.odbc = kBinary; t.sqlType = kBinary; t.copyOctets = true; break;
     case -16:
       if (toVarchar) {
-        odbc = wide ? kWVarchar : kVarchar;
-        sizeRule = true;
+        t.odbc = wide ? kWVarchar : kVarchar;
+        t.sizeRule = true;
       } else {
-        odbc = wide ? kWLongVarchar : kLongVarchar;
+        t.odbc = wide ? kWLongVarchar : kLongVarchar;
       }
-      copyOctets = true;
-      setSqlType = true;
+      t.copyOctets = true;
+      t.setSqlType = true;
       break;
-    case -15: odbc = wide ? kWChar : kChar; copyOctets = true; setSqlType = true; break;
+    case -15: t.odbc = wide ? kWChar : kChar; t.copyOctets = true; t.setSqlType = true; break;
     case -10:
       if (toVarchar) {
-        odbc = kWVarchar;
-        sizeRule = true;
+        t.odbc = kWVarchar;
+        t.sizeRule = true;
       }
-      copyOctets = true;
+      t.copyOctets = true;
       break;
-    case -9: odbc = wide ? kWVarchar : kVarchar; copyOctets = true; setSqlType = true; break;
-    case -7: case -6: case 4: case 5: case 6: case 7: setSqlType = true; break;
+    case -9: t.odbc = wide ? kWVarchar : kVarchar; t.copyOctets = true; t.setSqlType = true; break;
+    case -7: case -6: case 4: case 5: case 6: case 7: t.setSqlType = true; break;
     case -5:
       if (r.jet != 0) {
-        odbc = kDecimal;
-        decimalName = true;
+        t.odbc = kDecimal;
+        t.decimalName = true;
       }
-      bufferFromSize = true;
-      setSqlType = true;
+      t.bufferFromSize = true;
+      t.setSqlType = true;
       break;
-    case -4: case -3: case -2: copyOctets = true; break;
+    case -4: case -3: case -2: t.copyOctets = true; break;
     case -1: case 1: case 12:
       if (toVarchar) {
-        odbc = kVarchar;
-        sizeRule = true;
+        t.odbc = kVarchar;
+        t.sizeRule = true;
       }
-      copyOctets = true;
+      t.copyOctets = true;
       break;
     case 2:
       if (r.jet != 0) {
-        odbc = kDecimal;
-        decimalName = true;
-        copyOctets = true;
+        t.odbc = kDecimal;
+        t.decimalName = true;
+        t.copyOctets = true;
       }
-      bufferFromSize = true;
-      setSqlType = true;
+      t.bufferFromSize = true;
+      t.setSqlType = true;
       break;
-    case 3: bufferFromSize = true; sqlType = kDecimal; copyOctets = true; break;
-    case 8: setSqlType = true; break;
+    case 3: t.bufferFromSize = true; t.sqlType = kDecimal; t.copyOctets = true; break;
+    case 8: t.setSqlType = true; break;
     case 9: case 91:
-      odbc = r.odbcVersion >= 3 ? 91 : kDate; sqlType = kDatetime; datetimeSub = 1; break;
+      t.odbc = r.odbcVersion >= 3 ? 91 : kDate; t.sqlType = kDatetime; t.datetimeSub = 1; break;
     case 10: case 92:
-      odbc = r.odbcVersion >= 3 ? 92 : kTime; sqlType = kDatetime; datetimeSub = 2; break;
+      t.odbc = r.odbcVersion >= 3 ? 92 : kTime; t.sqlType = kDatetime; t.datetimeSub = 2; break;
     case 11: case 93:
-      odbc = r.odbcVersion >= 3 ? 93 : kTimestamp; sqlType = kDatetime; datetimeSub = 3; break;
-    case 16: odbc = kBit; sqlType = kBit; break;
-    case 70: odbc = kVarchar; sqlType = kVarchar; break;
-    case 1111: {
-      const bool unsized = f.columnSize != nullptr && !f.columnSize->IsNull() && f.columnSize->Int() == 0;
+      t.odbc = r.odbcVersion >= 3 ? 93 : kTimestamp; t.sqlType = kDatetime; t.datetimeSub = 3;
+      break;
+    case 16: t.odbc = kBit; t.sqlType = kBit; break;
+    case 70: t.odbc = kVarchar; t.sqlType = kVarchar; break;
+    case 1111:
       if (unsized)
-        odbc = wide ? kWLongVarchar : kLongVarchar;
+        t.odbc = wide ? kWLongVarchar : kLongVarchar;
       else
-        odbc = wide ? kWVarchar : kVarchar;
-      copyOctets = true;
-      setSqlType = true;
+        t.odbc = wide ? kWVarchar : kVarchar;
+      t.copyOctets = true;
+      t.setSqlType = true;
       break;
-    }
-    case 2004: odbc = kLongVarbinary; sqlType = kLongVarbinary; break;
+    case 2004: t.odbc = kLongVarbinary; t.sqlType = kLongVarbinary; break;
     case 2005: case 2009: case 2011:
-      odbc = wide ? kWLongVarchar : kLongVarchar;
-      setSqlType = true;
+      t.odbc = wide ? kWLongVarchar : kLongVarchar;
+      t.setSqlType = true;
       break;
-    default: odbc = 0; break;
+    default: t.odbc = 0; break;
   }
+  return t;
+}
 
-  f.dataType->SetInt(odbc);
-  if (decimalName && f.typeName != nullptr) f.typeName->SetText("decimal");
-  if (sizeRule && f.columnSize != nullptr)
+}  // namespace
+
+int32_t catOdbcType(int32_t jdbcType, const CatTypeRules& r, bool unsized) {
+  return RuleFor(jdbcType, r, unsized).odbc;
+}
+
+int16_t catTypeKey(int32_t sqlType) {
+  switch (sqlType) {
+    case kDate: return 91;
+    case kTime: return 92;
+    case kTimestamp: return 93;
+    case kWChar: return kChar;
+    case kWVarchar: return kVarchar;
+    case kWLongVarchar: return kLongVarchar;
+    default: return static_cast<int16_t>(sqlType);
+  }
+}
+
+void catFixType(const CatTypeFields& f, const CatTypeRules& r) {
+  if (f.dataType == nullptr) return;
+  if (f.datetimeSub != nullptr) f.datetimeSub->SetInt(static_cast<int32_t>(CAT_NO_VALUE16));
+  if (f.octetLength != nullptr) f.octetLength->SetInt(static_cast<int32_t>(CAT_NO_VALUE32));
+
+  const bool unsized =
+      f.columnSize != nullptr && !f.columnSize->IsNull() && f.columnSize->Int() == 0;
+  const TypeRule t = RuleFor(f.dataType->Int(), r, unsized);
+
+  f.dataType->SetInt(t.odbc);
+  if (t.decimalName && f.typeName != nullptr) f.typeName->SetText("decimal");
+  if (t.sizeRule && f.columnSize != nullptr)
     f.columnSize->SetInt(r.longVarcharToVarchar == 0 ? kUnlimitedVarchar : r.longVarcharToVarchar);
-  if (bufferFromSize && f.bufferLength != nullptr && f.columnSize != nullptr &&
+  if (t.bufferFromSize && f.bufferLength != nullptr && f.columnSize != nullptr &&
       !f.columnSize->IsNull() &&
       (f.bufferLength->IsNull() || f.bufferLength->Holds(CAT_NO_VALUE32))) {
     f.bufferLength->SetInt(f.columnSize->Int() + 2);
   }
   if (f.sqlDataType != nullptr) {
-    if (setSqlType)
-      f.sqlDataType->SetInt(odbc);
-    else if (sqlType != 0)
-      f.sqlDataType->SetInt(sqlType);
-    else if (odbc != 0 && (f.sqlDataType->IsNull() || f.sqlDataType->Holds(CAT_NO_VALUE16) ||
-                           f.sqlDataType->Int() == 0))
+    if (t.setSqlType)
+      f.sqlDataType->SetInt(t.odbc);
+    else if (t.sqlType != 0)
+      f.sqlDataType->SetInt(t.sqlType);
+    else if (t.odbc != 0 && (f.sqlDataType->IsNull() || f.sqlDataType->Holds(CAT_NO_VALUE16) ||
+                             f.sqlDataType->Int() == 0))
       // A type the rules give no SQL_DATA_TYPE of its own is not a datetime
       // or interval type, so ODBC wants DATA_TYPE repeated there.
-      f.sqlDataType->SetInt(odbc);
+      f.sqlDataType->SetInt(t.odbc);
   }
-  if (datetimeSub >= 0 && f.datetimeSub != nullptr) f.datetimeSub->SetInt(datetimeSub);
-  if (copyOctets && f.octetLength != nullptr && f.bufferLength != nullptr &&
+  if (t.datetimeSub >= 0 && f.datetimeSub != nullptr) f.datetimeSub->SetInt(t.datetimeSub);
+  if (t.copyOctets && f.octetLength != nullptr && f.bufferLength != nullptr &&
       !f.bufferLength->IsNull()) {
     f.octetLength->SetInt(f.bufferLength->Int());
   }
@@ -281,49 +312,73 @@ std::string NameAt(const CatCell& c) {
 
 }  // namespace
 
+namespace {
+
+// Where the typed fields of one catalog row sit (1-based ODBC columns).
+struct TypedColumns {
+  uint32_t dataType, typeName, columnSize, bufferLength, sqlDataType, datetimeSub, octetLength;
+};
+
+// The rewrite of a row of SQLColumns or SQLProcedureColumns, whose NULL
+// integers first become the markers the rewrite understands and end up NULL
+// again when they still hold them.
+void FixTypedRow(COLSET* set, uint32_t r, const TypedColumns& c, const CatTypeRules& rules) {
+  const CatCell type = At(set, c.dataType, r), name = At(set, c.typeName, r),
+                size = At(set, c.columnSize, r), buffer = At(set, c.bufferLength, r),
+                sqlType = At(set, c.sqlDataType, r), sub = At(set, c.datetimeSub, r),
+                octets = At(set, c.octetLength, r);
+  MarkAbsent(buffer, CAT_NO_VALUE32);
+  MarkAbsent(sqlType, CAT_NO_VALUE16);
+  catFixType({&type, &name, &size, &buffer, &sqlType, &sub, &octets}, rules);
+  NullIfMarker(buffer, CAT_NO_VALUE32);
+  SqlTypeNullness(sqlType, type);
+  NullIfMarker(sub, CAT_NO_VALUE16);
+  NullIfMarker(octets, CAT_NO_VALUE32);
+}
+
+constexpr int32_t kReturnValue = 5;  // COLUMN_TYPE of a function's result
+
+}  // namespace
+
 uint32_t catColumnsRowHook(JdbcStmt* s, COLSET* set) {
   if (!Usable(set, 18)) return 0;
   const CatTypeRules rules = RulesOf(s);
-  for (uint32_t r = 0; r < set->rows_held; ++r) {
-    const CatCell type = At(set, 5, r), name = At(set, 6, r), size = At(set, 7, r),
-                  buffer = At(set, 8, r), sqlType = At(set, 14, r), sub = At(set, 15, r),
-                  octets = At(set, 16, r);
-    MarkAbsent(buffer, CAT_NO_VALUE32);
-    MarkAbsent(sqlType, CAT_NO_VALUE16);
-    catFixType({&type, &name, &size, &buffer, &sqlType, &sub, &octets}, rules);
-    NullIfMarker(buffer, CAT_NO_VALUE32);
-    SqlTypeNullness(sqlType, type);
-    NullIfMarker(sub, CAT_NO_VALUE16);
-    NullIfMarker(octets, CAT_NO_VALUE32);
-  }
+  for (uint32_t r = 0; r < set->rows_held; ++r) FixTypedRow(set, r, {5, 6, 7, 8, 14, 15, 16}, rules);
   return 0;
 }
 
 uint32_t catProcColumnsRowHook(JdbcStmt* s, COLSET* set) {
   if (!Usable(set, 19)) return 0;
   const CatTypeRules rules = RulesOf(s);
+  // How many leading JDBC columns the fetch read: a JDBC 4 driver gives the
+  // default, the position and the nullability of its own.
+  const int32_t read = s->fetchColLimit < 0 ? 19 : s->fetchColLimit;
   for (uint32_t r = 0; r < set->rows_held; ++r) {
-    At(set, 19, r).SetText("");
+    const CatCell nullable = At(set, 19, r), def = At(set, 14, r), ordinal = At(set, 18, r);
+    if (read < 19 || nullable.IsNull()) nullable.SetText("");
+    if (read < 14) def.SetNull(true);
     const std::string proc = NameAt(At(set, 3, r));
     if (s->lastProcName == nullptr || proc != s->lastProcName) {
       std::free(s->lastProcName);
       s->lastProcName = strdup(proc.c_str());
       s->procOrdinal = 0;
     }
-    At(set, 18, r).SetInt(static_cast<int32_t>(s->procOrdinal++));
-    At(set, 14, r).SetNull(true);
-    const CatCell type = At(set, 6, r), name = At(set, 7, r), size = At(set, 8, r),
-                  buffer = At(set, 9, r), sqlType = At(set, 15, r), sub = At(set, 16, r),
-                  octets = At(set, 17, r);
-    MarkAbsent(buffer, CAT_NO_VALUE32);
-    MarkAbsent(sqlType, CAT_NO_VALUE16);
-    catFixType({&type, &name, &size, &buffer, &sqlType, &sub, &octets}, rules);
-    NullIfMarker(buffer, CAT_NO_VALUE32);
-    SqlTypeNullness(sqlType, type);
-    NullIfMarker(sub, CAT_NO_VALUE16);
-    NullIfMarker(octets, CAT_NO_VALUE32);
+    // Without the driver's own position, parameters count from 1 within
+    // their procedure; only a return value is position 0.
+    const bool isReturn = !At(set, 5, r).IsNull() && At(set, 5, r).Int() == kReturnValue;
+    const uint32_t counted = isReturn ? 0 : ++s->procOrdinal;
+    if (read < 18 || ordinal.IsNull()) ordinal.SetInt(static_cast<int32_t>(counted));
+    FixTypedRow(set, r, {6, 7, 8, 9, 15, 16, 17}, rules);
   }
   return 0;
+}
+
+bool catTypeInfoWanted(const JdbcStmt* s, int32_t jdbcType) {
+  if (s->requestedType == 0) return true;
+  // The row is compared in the form it will be reported in; the date and
+  // time codes of both ODBC versions ask for the same rows.
+  const int16_t reported = catTypeKey(catOdbcType(jdbcType, RulesOf(s), false));
+  return reported == catTypeKey(s->requestedType);
 }
 
 uint32_t catSpecialColumnsRowHook(JdbcStmt* s, COLSET* set) {

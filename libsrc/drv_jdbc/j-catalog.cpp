@@ -77,7 +77,7 @@ void catResetStmt(JdbcStmt* s) {
 
 // Keeps the result set, reads its column types for the boolean check and
 // describes it with the kind's table.
-uint32_t catDescribe(JdbcStmt* s, uint32_t kind, jobject rs) {
+uint32_t catDescribe(JdbcStmt* s, uint32_t kind, jobject rs, uint32_t* javaColumns) {
   jexec::KeepResultSet(s, rs);
   std::vector<int32_t> javaTypes;
   if (s->resultSet != nullptr) {
@@ -106,11 +106,13 @@ uint32_t catDescribe(JdbcStmt* s, uint32_t kind, jobject rs) {
   s->colCount = n;
   s->catalogKind = kind;
   s->flags |= STMT_COLS_DESCRIBED | STMT_EXECUTED | STMT_RESULT_SET;
+  *javaColumns = static_cast<uint32_t>(javaTypes.size());
   return 0;
 }
 
 // The common frame. `call` makes the Java arguments and calls the wrapper
-// (rc, with the ResultSet in *rs); `settle` sets the fetch settings.
+// (rc, with the ResultSet in *rs); `settle` sets the fetch settings, told
+// how many columns the JDBC result has (0 when its metadata was unreadable).
 template <class Call, class Settle>
 uint32_t RunCatalog(uint32_t h, uint32_t kind, Call call, Settle settle) {
   JdbcStmt* s = nullptr;
@@ -126,16 +128,45 @@ uint32_t RunCatalog(uint32_t h, uint32_t kind, Call call, Settle settle) {
     JC_DeleteLocal(s->jniEnv, rs);
     return rc;
   }
-  if ((rc = catDescribe(s, kind, rs)) != 0) return rc;
-  settle(s);
+  uint32_t javaColumns = 0;
+  if ((rc = catDescribe(s, kind, rs, &javaColumns)) != 0) return rc;
+  settle(s, javaColumns);
   return 0;
 }
-
-void NoSettings(JdbcStmt*) {}
 
 const DRV_CatalogArgs* ArgsOf(const void* p) {
   static const DRV_CatalogArgs kNone{};
   return p != nullptr ? static_cast<const DRV_CatalogArgs*>(p) : &kNone;
+}
+
+void NoSettings(JdbcStmt*, uint32_t) {}
+
+// The row hook alone.
+template <uint32_t (*Hook)(JdbcStmt*, COLSET*)>
+void HookOnly(JdbcStmt* s, uint32_t) {
+  s->rowHook = Hook;
+}
+
+// The DatabaseMetaData methods taking catalog, schema and one name.
+using NamedMethod = uint32_t (*)(JdbcStmt*, jobject, jstring, jstring, jstring, jobject*);
+
+// Catalog and schema by rule N, the name by rule E.
+uint32_t CallNamed(NamedMethod m, JdbcStmt* s, jobject md, JArgs& j, const char* catalog,
+                   const char* schema, const char* name, jobject* rs) {
+  jstring cat = j.N(catalog), sch = j.N(schema), tab = j.E(name);
+  if (j.failed() != 0) return j.failed();
+  return m(s, md, cat, sch, tab, rs);
+}
+
+// A slot of one of those methods with the block's catalog, schema and name.
+uint32_t RunNamed(uint32_t stmt, const void* p, uint32_t kind, NamedMethod m) {
+  const DRV_CatalogArgs* a = ArgsOf(p);
+  return RunCatalog(
+      stmt, kind,
+      [&](JdbcStmt* s, jobject md, JArgs& j, jobject* rs) {
+        return CallNamed(m, s, md, j, a->catalog, a->schema, a->name, rs);
+      },
+      NoSettings);
 }
 
 void Trim(std::string* s) {
@@ -158,7 +189,9 @@ std::string Upper(const char* t) {
 uint32_t TypesArray(JdbcStmt* s, const std::string& types, jobjectArray* out) {
   *out = nullptr;
   const std::vector<std::string> items = catSplitTypes(types.c_str());
-  if (items.empty()) return 0;
+  // "%" asks for every type: no filter at all. Passed on, it would name a
+  // type no table has.
+  if (items.empty() || std::find(items.begin(), items.end(), "%") != items.end()) return 0;
   JNIEnv* env = s->jniEnv;
   jclass str = env->FindClass("java/lang/String");
   if (str == nullptr) {
@@ -271,7 +304,7 @@ uint32_t DRV_DDTables(uint32_t stmt, const void* p) {
     if (uint32_t rc = TypesArray(s, types, &arr)) return rc;
     return DatabaseMetaData::getTables(s, md, cat, sch, tab, arr, rs);
   };
-  return RunCatalog(stmt, CAT_KIND_TABLES, call, [&](JdbcStmt* s) {
+  return RunCatalog(stmt, CAT_KIND_TABLES, call, [&](JdbcStmt* s, uint32_t) {
     s->fetchColLimit = limit;
     s->singleTarget = target;
   });
@@ -287,7 +320,7 @@ uint32_t DRV_DDColumns(uint32_t stmt, const void* p) {
         if (j.failed() != 0) return j.failed();
         return DatabaseMetaData::getColumns(s, md, cat, sch, tab, col, rs);
       },
-      [](JdbcStmt* s) { s->rowHook = catColumnsRowHook; });
+      HookOnly<catColumnsRowHook>);
 }
 
 uint32_t DRV_DDColumnPrivileges(uint32_t stmt, const void* p) {
@@ -304,39 +337,15 @@ uint32_t DRV_DDColumnPrivileges(uint32_t stmt, const void* p) {
 }
 
 uint32_t DRV_DDTablePrivileges(uint32_t stmt, const void* p) {
-  const DRV_CatalogArgs* a = ArgsOf(p);
-  return RunCatalog(
-      stmt, CAT_KIND_TABLE_PRIVILEGES,
-      [&](JdbcStmt* s, jobject md, JArgs& j, jobject* rs) {
-        jstring cat = j.N(a->catalog), sch = j.N(a->schema), tab = j.E(a->name);
-        if (j.failed() != 0) return j.failed();
-        return DatabaseMetaData::getTablePrivileges(s, md, cat, sch, tab, rs);
-      },
-      NoSettings);
+  return RunNamed(stmt, p, CAT_KIND_TABLE_PRIVILEGES, DatabaseMetaData::getTablePrivileges);
 }
 
 uint32_t DRV_DDPrimaryKeys(uint32_t stmt, const void* p) {
-  const DRV_CatalogArgs* a = ArgsOf(p);
-  return RunCatalog(
-      stmt, CAT_KIND_PRIMARY_KEYS,
-      [&](JdbcStmt* s, jobject md, JArgs& j, jobject* rs) {
-        jstring cat = j.N(a->catalog), sch = j.N(a->schema), tab = j.E(a->name);
-        if (j.failed() != 0) return j.failed();
-        return DatabaseMetaData::getPrimaryKeys(s, md, cat, sch, tab, rs);
-      },
-      NoSettings);
+  return RunNamed(stmt, p, CAT_KIND_PRIMARY_KEYS, DatabaseMetaData::getPrimaryKeys);
 }
 
 uint32_t DRV_DDProcedures(uint32_t stmt, const void* p) {
-  const DRV_CatalogArgs* a = ArgsOf(p);
-  return RunCatalog(
-      stmt, CAT_KIND_PROCEDURES,
-      [&](JdbcStmt* s, jobject md, JArgs& j, jobject* rs) {
-        jstring cat = j.N(a->catalog), sch = j.N(a->schema), proc = j.E(a->name);
-        if (j.failed() != 0) return j.failed();
-        return DatabaseMetaData::getProcedures(s, md, cat, sch, proc, rs);
-      },
-      NoSettings);
+  return RunNamed(stmt, p, CAT_KIND_PROCEDURES, DatabaseMetaData::getProcedures);
 }
 
 uint32_t DRV_DDProcedureColumns(uint32_t stmt, const void* p) {
@@ -349,10 +358,11 @@ uint32_t DRV_DDProcedureColumns(uint32_t stmt, const void* p) {
         if (j.failed() != 0) return j.failed();
         return DatabaseMetaData::getProcedureColumns(s, md, cat, sch, proc, col, rs);
       },
-      [](JdbcStmt* s) {
-        // PROCEDURE_CAT to REMARKS come from the JDBC row; the hook makes
-        // the rest.
-        s->fetchColLimit = 13;
+      [](JdbcStmt* s, uint32_t javaColumns) {
+        // PROCEDURE_CAT to REMARKS come from every JDBC driver; a JDBC 4
+        // driver's row also holds the default, the types, the position and
+        // the nullability in ODBC's order. The hook makes what is missing.
+        s->fetchColLimit = static_cast<int32_t>(std::clamp<uint32_t>(javaColumns, 13, 19));
         s->rowHook = catProcColumnsRowHook;
       });
 }
@@ -362,14 +372,15 @@ uint32_t DRV_DDSpecialColumns(uint32_t stmt, const void* p) {
   return RunCatalog(
       stmt, CAT_KIND_SPECIAL_COLUMNS,
       [&](JdbcStmt* s, jobject md, JArgs& j, jobject* rs) {
+        if (a->value[0] == 2)  // SQL_ROWVER
+          return CallNamed(DatabaseMetaData::getVersionColumns, s, md, j, a->catalog, a->schema,
+                           a->name, rs);
         jstring cat = j.N(a->catalog), sch = j.N(a->schema), tab = j.E(a->name);
         if (j.failed() != 0) return j.failed();
-        if (a->value[0] == 2)  // SQL_ROWVER
-          return DatabaseMetaData::getVersionColumns(s, md, cat, sch, tab, rs);
         return DatabaseMetaData::getBestRowIdentifier(s, md, cat, sch, tab, a->value[1],
                                                       a->value[2] != 0, rs);
       },
-      [](JdbcStmt* s) { s->rowHook = catSpecialColumnsRowHook; });
+      HookOnly<catSpecialColumnsRowHook>);
 }
 
 uint32_t DRV_DDStatistics(uint32_t stmt, const void* p) {
@@ -382,7 +393,7 @@ uint32_t DRV_DDStatistics(uint32_t stmt, const void* p) {
         return DatabaseMetaData::getIndexInfo(s, md, cat, sch, tab, a->value[0] == 0,
                                               a->value[1] == 0, rs);
       },
-      [](JdbcStmt* s) { s->rowHook = catStatisticsRowHook; });
+      HookOnly<catStatisticsRowHook>);
 }
 
 uint32_t DRV_DDForeignKeys(uint32_t stmt, const void* p) {
@@ -391,16 +402,12 @@ uint32_t DRV_DDForeignKeys(uint32_t stmt, const void* p) {
       stmt, CAT_KIND_FOREIGN_KEYS,
       [&](JdbcStmt* s, jobject md, JArgs& j, jobject* rs) -> uint32_t {
         const bool pk = Given(a->name), fk = Given(a->fkName);
-        if (!pk && fk) {
-          jstring cat = j.N(a->fkCatalog), sch = j.N(a->fkSchema), tab = j.E(a->fkName);
-          if (j.failed() != 0) return j.failed();
-          return DatabaseMetaData::getImportedKeys(s, md, cat, sch, tab, rs);
-        }
-        if (pk && !fk) {
-          jstring cat = j.N(a->catalog), sch = j.N(a->schema), tab = j.E(a->name);
-          if (j.failed() != 0) return j.failed();
-          return DatabaseMetaData::getExportedKeys(s, md, cat, sch, tab, rs);
-        }
+        if (!pk && fk)
+          return CallNamed(DatabaseMetaData::getImportedKeys, s, md, j, a->fkCatalog, a->fkSchema,
+                           a->fkName, rs);
+        if (pk && !fk)
+          return CallNamed(DatabaseMetaData::getExportedKeys, s, md, j, a->catalog, a->schema,
+                           a->name, rs);
         jstring pc = j.N(a->catalog), ps = j.N(a->schema), pt = j.E(a->name);
         jstring fc = j.N(a->fkCatalog), fs = j.N(a->fkSchema), ft = j.E(a->fkName);
         if (j.failed() != 0) return j.failed();
@@ -415,9 +422,9 @@ uint32_t DRV_DDGetTypeInfo(uint32_t stmt, int16_t sqlType) {
       [](JdbcStmt* s, jobject md, JArgs&, jobject* rs) {
         return DatabaseMetaData::getTypeInfo(s, md, rs);
       },
-      [sqlType](JdbcStmt* s) {
+      [sqlType](JdbcStmt* s, uint32_t) {
         // The ODBC 3 date and time codes ask for the same rows as the ODBC 2
-        // ones; DRV_Fetch compares in the ODBC 2 form.
+        // ones; DRV_Fetch compares each row in the form it will report.
         s->requestedType = sqlType >= 91 && sqlType <= 93 ? static_cast<int16_t>(sqlType - 82)
                                                           : sqlType;
         s->fetchColLimit = 18;

@@ -84,6 +84,20 @@ constexpr uint32_t CAT_NO_VALUE16 = 65535;
 // Turns a row's JDBC type (in DATA_TYPE) into ODBC terms.
 void catFixType(const CatTypeFields& f, const CatTypeRules& r);
 
+// The ODBC type catFixType reports for a JDBC type; `unsized` says the row's
+// COLUMN_SIZE is present and 0.
+int32_t catOdbcType(int32_t jdbcType, const CatTypeRules& r, bool unsized);
+
+// One form of an SQL type for the server type table and its lookups: the
+// ODBC 3 date and time codes and the narrow character codes, so that a
+// wide or ODBC 2 description finds the row an ODBC 3 narrow one does.
+int16_t catTypeKey(int32_t sqlType);
+
+// Whether a getTypeInfo row of JDBC type jdbcType answers the statement's
+// requested type: compared with the type the row will report (wide flag,
+// JET, PLCHR2VCHR and the ODBC version applied).
+bool catTypeInfoWanted(const JdbcStmt* s, int32_t jdbcType);
+
 // The row hooks DRV_Fetch runs after each block of a catalog result.
 uint32_t catColumnsRowHook(JdbcStmt* s, COLSET* set);
 uint32_t catProcColumnsRowHook(JdbcStmt* s, COLSET* set);

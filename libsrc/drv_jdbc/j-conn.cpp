@@ -10,6 +10,7 @@
 #include <string>
 #include <new>
 
+#include "drv_jdbc/j-catalog.h"
 #include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-initsql.h"
@@ -518,8 +519,9 @@ HASH_TABLE* loadTypeInfo(uint32_t connHandle, JdbcConn* c) {
         if (!CellInt(set.cols[1], r, &type)) continue;
         // The server lists the closest match of an SQL type first; later
         // rows of the same type (VARCHAR_IGNORECASE after VARCHAR, say) do
-        // not replace it.
-        int16_t key = static_cast<int16_t>(type);
+        // not replace it. Keyed by the one form lookups use, whichever
+        // ODBC version the application declared.
+        int16_t key = catTypeKey(type);
         if (hash_lookup(table, &key) != nullptr) continue;
         auto* e = static_cast<JdbcTypeEntry*>(std::calloc(1, sizeof(JdbcTypeEntry)));
         if (e == nullptr) {

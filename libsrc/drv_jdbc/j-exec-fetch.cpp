@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "drv_jdbc/j-catalog.h"
 #include "drv_jdbc/j-exec.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-proc.h"
@@ -224,8 +225,7 @@ extern "C" uint32_t DRV_Fetch(uint32_t stmt, uint16_t rows, COLSET* set) {
     if (s->catalogKind == kCatalogTypeInfo && s->requestedType != 0) {
       int16_t type = 0;
       if ((rc = ResultSet::getShort(s, rs, 2, &type)) != 0) break;
-      if (type >= 91 && type <= 93) type = static_cast<int16_t>(type - 82);
-      if (type != s->requestedType) continue;  // the next row goes into the same slot
+      if (!catTypeInfoWanted(s, type)) continue;  // the next row goes into the same slot
     }
     for (uint32_t c = 0; c < perRow && rc == 0; ++c) {
       COLSET_COL& col = set->cols[s->singleTarget >= 0 ? static_cast<uint32_t>(s->singleTarget) : c];

@@ -66,7 +66,8 @@ bool IsSearchableType(int32_t t) { return t != -2 && t != -3 && t != -4; }
 
 const JdbcTypeEntry* ServerType(const JdbcStmt* s, int32_t sqlType) {
   if (s->conn == nullptr || s->conn->typeTable == nullptr) return nullptr;
-  int16_t key = static_cast<int16_t>(sqlType);
+  // The table is keyed by one form of each type, whatever form asks.
+  int16_t key = catTypeKey(sqlType);
   return static_cast<const JdbcTypeEntry*>(hash_lookup(s->conn->typeTable, &key));
 }
 

@@ -113,8 +113,10 @@ TEST_P(CatalogTest, TablesComeInOdbcShapeFilteredByType) {
   const Row* view = Find(both, 2, "CAT_VIEW");
   ASSERT_NE(view, nullptr);
   EXPECT_EQ((*view)[3], "VIEW");
-  // No list: every type.
+  // No list, or "%": every type.
   EXPECT_EQ(Tables(Args("CAT%")).size(), 5u);
+  EXPECT_EQ(Tables(Args("CAT%", "%")).size(), 5u);
+  EXPECT_EQ(Tables(Args("CAT%", "'%'")).size(), 5u);
 }
 
 TEST_P(CatalogTest, TableTypeListsWithBlanksAndQuotes) {
@@ -390,11 +392,18 @@ TEST_P(CatalogTest, ProceduresAndTheirColumns) {
     EXPECT_EQ(cols[17].name, "ORDINAL_POSITION");
     const std::vector<Row> rows = FetchAll(s.h(), 1);
     ASSERT_FALSE(rows.empty());
-    for (size_t i = 0; i < rows.size(); ++i) {
-      // Every round numbers the first procedure's rows from 0 again.
-      EXPECT_EQ(rows[i][17], std::to_string(i));
-      EXPECT_EQ(rows[i][18], "");
-      EXPECT_EQ(rows[i][13], kNull);
+    int position = 0;
+    for (const Row& r : rows) {
+      // Parameters are numbered from 1 in every round, again from 1 for
+      // each overload H2 lists under the one name; only a return value
+      // (COLUMN_TYPE 5) is position 0.
+      if (r[4] == "5") {
+        EXPECT_EQ(r[17], "0");
+        continue;
+      }
+      position = r[17] == "1" ? 1 : position + 1;
+      EXPECT_EQ(r[17], std::to_string(position)) << ::testing::PrintToString(r);
+      EXPECT_TRUE(r[18] == "" || r[18] == "YES" || r[18] == "NO") << r[18];
     }
     const Row* big = Find(rows, 5, "-5");
     ASSERT_NE(big, nullptr);
@@ -426,6 +435,12 @@ TEST_P(CatalogTest, TypeInformation) {
   const std::vector<Row> ints = FetchAll(s.h(), 2);
   ASSERT_FALSE(ints.empty());
   for (const Row& r : ints) EXPECT_EQ(r[1], "4");
+
+  // SQL_BIT finds the server's BOOLEAN, which every row reports as BIT.
+  ASSERT_EQ(Ops().DRV_DDGetTypeInfo(s.h(), -7), 0u);
+  const std::vector<Row> bits = FetchAll(s.h());
+  ASSERT_FALSE(bits.empty());
+  for (const Row& r : bits) EXPECT_EQ(r[1], "-7") << r[0];
 
   ASSERT_EQ(Ops().DRV_DDGetTypeInfo(s.h(), 91), 0u);
   const std::vector<Row> date3 = FetchAll(s.h());
@@ -473,6 +488,51 @@ TEST_P(CatalogTest, UnknownStatementIsRefused) {
   const DRV_CatalogArgs a = Args("CAT_CHILD");
   EXPECT_EQ(Ops().DRV_DDTables(0x12345, &a), 21u);
   EXPECT_EQ(Ops().DRV_DDGetTypeInfo(0x12345, 0), 21u);
+}
+
+TEST_P(CatalogTest, ServerTypeTableAnswersEveryFormOfAType) {
+  HASH_TABLE* table = AGT_Conn(conn_)->typeTable;
+  auto name = [&](int32_t sqlType) -> std::string {
+    const int16_t key = catTypeKey(sqlType);
+    const auto* e = static_cast<const JdbcTypeEntry*>(hash_lookup(table, &key));
+    return e != nullptr ? e->typeName : "<none>";
+  };
+  // Loaded for an ODBC 2 application, asked with ODBC 3 and wide codes.
+  EXPECT_EQ(name(91), name(9));
+  EXPECT_NE(name(91).find("DATE"), std::string::npos) << name(91);
+  EXPECT_NE(name(93).find("TIMESTAMP"), std::string::npos) << name(93);
+  EXPECT_EQ(name(-9), name(12));
+  EXPECT_NE(name(-9), "<none>");
+  EXPECT_EQ(name(-8), name(1));
+  EXPECT_NE(name(-8), "<none>");
+}
+
+TEST_P(CatalogTest, LongTextIsCutBetweenCharacters) {
+  // 200 two-byte characters: more bytes than REMARKS and COLUMN_DEF hold
+  // (and few enough characters for Derby's own catalog query).
+  std::string e300;
+  for (int i = 0; i < 200; ++i) e300 += "\xc3\xa9";
+  Exec(conn_, {"DROP TABLE CAT_TEXT"}, true);
+  Exec(conn_, {"CREATE TABLE CAT_TEXT (V VARCHAR(400) DEFAULT '" + e300 + "')"});
+  const bool comments = B().name != std::string("Derby");
+  if (comments) Exec(conn_, {"COMMENT ON COLUMN CAT_TEXT.V IS '" + e300 + "'"});
+  Stmt s(conn_);
+  const DRV_CatalogArgs a = Args("CAT_TEXT", "V");
+  ASSERT_EQ(Ops().DRV_DDColumns(s.h(), &a), 0u) << ::testing::PrintToString(Errors(s.h()));
+  const std::vector<Row> rows = FetchAll(s.h());
+  ASSERT_EQ(rows.size(), 1u);
+  auto check = [&](const std::string& v, const std::string& full) {
+    // Whole characters only: a prefix of the full text that ends on a
+    // character boundary, and as much of it as fits.
+    ASSERT_LE(v.size(), 256u);
+    EXPECT_GE(v.size(), 250u);
+    EXPECT_EQ(full.compare(0, v.size(), v), 0) << v.substr(0, 20);
+    EXPECT_NE(static_cast<unsigned char>(v.back()), 0xC3u);
+  };
+  // H2 spells the default in Unicode escapes (U&'\00e9...'): plain ASCII.
+  if (B().name != std::string("H2")) check(rows[0][12], "'" + e300 + "'");
+  if (comments) check(rows[0][11], e300);
+  Exec(conn_, {"DROP TABLE CAT_TEXT"}, true);
 }
 
 TEST_P(CatalogTest, ServerTypeTableHoldsTheFirstRowOfEachType) {
