@@ -7,6 +7,19 @@ set(QMR_DRIVER_A ${CMAKE_BINARY_DIR}/lib/libxbifx.so)
 set(QMR_HSQLDB_JAR /usr/share/java/hsqldb.jar)
 # H2 and Derby are embedded too; their data sources sit beside HSQLDB's.
 set(QMR_EMBEDDED_JARS ${QMR_HSQLDB_JAR}:/usr/share/java/h2.jar:/usr/share/java/derby.jar)
+# Derby's routines are Java methods: the test procedures are compiled into
+# the build tree and their directory joins the class path.
+set(QMR_TEST_CLASS_DIR ${CMAKE_BINARY_DIR}/testclasses)
+set(QMR_TEST_PROCS_SRC ${CMAKE_CURRENT_LIST_DIR}/java/QmrTestProcs.java)
+add_custom_command(
+  OUTPUT ${QMR_TEST_CLASS_DIR}/QmrTestProcs.class
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${QMR_TEST_CLASS_DIR}
+  COMMAND ${QMR_JAVAC} --release 8 -nowarn -d ${QMR_TEST_CLASS_DIR} ${QMR_TEST_PROCS_SRC}
+  DEPENDS ${QMR_TEST_PROCS_SRC}
+  COMMENT "Compiling the Java test procedures"
+  VERBATIM)
+add_custom_target(qmr_test_procs ALL DEPENDS ${QMR_TEST_CLASS_DIR}/QmrTestProcs.class)
+set(QMR_EMBEDDED_JARS ${QMR_EMBEDDED_JARS}:${QMR_TEST_CLASS_DIR})
 configure_file(${CMAKE_CURRENT_LIST_DIR}/odbcinst.ini.in ${QMR_ODBC_DIR}/odbcinst.ini @ONLY)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/odbc.ini.in ${QMR_ODBC_DIR}/odbc.ini @ONLY)
 
@@ -28,7 +41,7 @@ if(QMR_ODBC_LIB AND TARGET xbifxu AND TARGET xbifx)
   target_link_libraries(dm_tests PRIVATE ${QMR_ODBC_LIB} GTest::gtest GTest::gtest_main
     Threads::Threads)
   target_include_directories(dm_tests PRIVATE ${QMR_ODBC_INCLUDE_DIR})
-  add_dependencies(dm_tests xbifxu xbifx)
+  add_dependencies(dm_tests xbifxu xbifx qmr_test_procs)
   if(TARGET uidlg32w)
     add_dependencies(dm_tests uidlg32w)
   endif()

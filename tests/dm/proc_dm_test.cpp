@@ -6,9 +6,10 @@
 // longer than any default width arrives whole into a large buffer; a
 // procedure's result set is fetched.
 //
-// ProcCall runs on HSQLDB (SQL procedures) and, in dm_tests_pg, on
-// PostgreSQL (functions with OUT parameters behind the call escape, real
-// procedures behind CALL). FunctionValue needs a backend that returns a
+// ProcCall runs on HSQLDB (SQL procedures), on Derby (Java procedures of
+// tests/dm/java) and, in dm_tests_pg, on PostgreSQL (functions with OUT
+// parameters behind the call escape, real procedures behind CALL); H2 has
+// no output parameters. FunctionValue needs a backend that returns a
 // function's value through the leading marker: PostgreSQL, H2 and Derby
 // (HSQLDB takes that marker as an input).
 #include <gtest/gtest.h>
@@ -149,6 +150,17 @@ class ProcDmBase : public ::testing::TestWithParam<std::string> {
 // Procedures with input, output and input/output parameters.
 class ProcCall : public ProcDmBase {
  protected:
+  void SetUp() override {
+    ProcDmBase::SetUp();
+    if (db_ == Db::H2) GTEST_SKIP() << "H2 has no output parameters";
+  }
+  // A Derby procedure: the Java method of QmrTestProcs behind it.
+  void CreateDerby(const std::string& name, const std::string& params, const std::string& method,
+                   const std::string& access = "NO SQL") {
+    Create("PROCEDURE", name,
+           "CREATE PROCEDURE " + name + "(" + params + ") LANGUAGE JAVA PARAMETER STYLE JAVA " +
+               access + " EXTERNAL NAME 'QmrTestProcs." + method + "'");
+  }
   // p(IN a INTEGER, OUT b INTEGER, INOUT c INTEGER): b = 2a, c = c + a.
   // On PostgreSQL the call escape runs a function (the JDBC driver turns
   // it into a SELECT) and CALL a procedure.
@@ -164,6 +176,9 @@ class ProcCall : public ProcDmBase {
                  "CREATE FUNCTION " + name + "(IN a INTEGER, OUT b INTEGER, INOUT c INTEGER)"
                  " LANGUAGE plpgsql AS $$ BEGIN b := a * 2; c := c + a; END $$");
         break;
+      case Db::Derby:
+        CreateDerby(name, "IN a INTEGER, OUT b INTEGER, INOUT c INTEGER", "arith");
+        break;
       default:
         Create("PROCEDURE", name,
                "CREATE PROCEDURE " + name + "(IN a INTEGER, OUT b INTEGER, INOUT c INTEGER)"
@@ -172,10 +187,12 @@ class ProcCall : public ProcDmBase {
     }
   }
   // One OUT value of the given SQL type computed by `expr` (HSQLDB syntax
-  // and PostgreSQL syntax).
+  // and PostgreSQL syntax), or on Derby by a Java method.
   void CreateOneOut(const std::string& name, const std::string& type, const std::string& hsqlExpr,
-                    const std::string& pgExpr) {
-    if (db_ == Db::Pg)
+                    const std::string& pgExpr, const std::string& derbyMethod) {
+    if (db_ == Db::Derby)
+      CreateDerby(name, "OUT v " + type, derbyMethod);
+    else if (db_ == Db::Pg)
       Create("FUNCTION", name,
              "CREATE FUNCTION " + name + "(OUT v " + type + ") LANGUAGE plpgsql AS $$ BEGIN v := " +
                  pgExpr + "; END $$");
@@ -248,7 +265,7 @@ TEST_P(ProcCall, OutputParameterCountsAsMarker) {
 TEST_P(ProcCall, TruncatedCharacterOutputKeepsItsWarningAndFullLength) {
   const std::string p = Name("qmr_text");
   const std::string text = "Hello procedure world";  // 21 characters
-  CreateOneOut(p, "VARCHAR(40)", "'" + text + "'", "'" + text + "'");
+  CreateOneOut(p, "VARCHAR(40)", "'" + text + "'", "'" + text + "'", "text");
   char small[6];
   std::memset(small, '#', sizeof small);
   SQLLEN ind = 0;
@@ -279,7 +296,7 @@ TEST_P(ProcCall, TruncatedCharacterOutputKeepsItsWarningAndFullLength) {
 
 TEST_P(ProcCall, NullOutputGivesNullIndicator) {
   const std::string p = Name("qmr_null");
-  CreateOneOut(p, "INTEGER", "NULL", "NULL");
+  CreateOneOut(p, "INTEGER", "NULL", "NULL", "nullInt");
   SQLINTEGER v = 77;
   SQLLEN ind = 0;
   ASSERT_EQ(SQL_SUCCESS, Bind(1, SQL_PARAM_OUTPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &v, 0, &ind));
@@ -288,7 +305,7 @@ TEST_P(ProcCall, NullOutputGivesNullIndicator) {
 
   // A character output that is NULL too.
   const std::string q = Name("qmr_nullc");
-  CreateOneOut(q, "VARCHAR(10)", "NULL", "NULL");
+  CreateOneOut(q, "VARCHAR(10)", "NULL", "NULL", "nullText");
   char text[16] = "unchanged";
   SQLLEN tind = 0;
   SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
@@ -301,7 +318,12 @@ TEST_P(ProcCall, NullOutputGivesNullIndicator) {
 TEST_P(ProcCall, EveryCommonTypeComesBack) {
   const std::string p = Name("qmr_types");
   const std::string nonAscii = "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC \xE6\x97\xA5";  // Grüße € 日
-  if (db_ == Db::Pg) {
+  if (db_ == Db::Derby) {
+    CreateDerby(p,
+                "OUT i INTEGER, OUT b BIGINT, OUT d DOUBLE, OUT n DECIMAL(12,2), OUT v VARCHAR(40),"
+                " OUT dt DATE, OUT ts TIMESTAMP",
+                "types");
+  } else if (db_ == Db::Pg) {
     Create("FUNCTION", p,
            "CREATE FUNCTION " + p +
                "(OUT i INTEGER, OUT b BIGINT, OUT d DOUBLE PRECISION, OUT n NUMERIC(12,2),"
@@ -370,7 +392,7 @@ TEST_P(ProcCall, EveryCommonTypeComesBack) {
 
 TEST_P(ProcCall, NumericStructOutput) {
   const std::string p = Name("qmr_num");
-  CreateOneOut(p, "DECIMAL(12,3)", "-98.125", "-98.125");
+  CreateOneOut(p, "DECIMAL(12,3)", "-98.125", "-98.125", "decimal");
   SQL_NUMERIC_STRUCT num{};
   SQLLEN ind = 0;
   ASSERT_EQ(SQL_SUCCESS, Bind(1, SQL_PARAM_OUTPUT, SQL_C_NUMERIC, SQL_DECIMAL, 12, 3, &num,
@@ -391,7 +413,8 @@ TEST_P(ProcCall, NumericStructOutput) {
 TEST_P(ProcCall, LongOutputArrivesWholeIntoALargeBuffer) {
   // Longer than any default width: the application's buffer decides.
   const std::string p = Name("qmr_long");
-  CreateOneOut(p, "VARCHAR(12000)", "REPEAT('x', 8999) || 'y'", "repeat('x', 8999) || 'y'");
+  CreateOneOut(p, "VARCHAR(12000)", "REPEAT('x', 8999) || 'y'", "repeat('x', 8999) || 'y'",
+               "longText");
   std::vector<char> buf(20001, '#');
   SQLLEN ind = 0;
   ASSERT_EQ(SQL_SUCCESS, Bind(1, SQL_PARAM_OUTPUT, SQL_C_CHAR, SQL_VARCHAR, 12000, 0, buf.data(),
@@ -417,7 +440,9 @@ TEST_P(ProcCall, LongOutputArrivesWholeIntoALargeBuffer) {
 TEST_P(ProcCall, LongInputOutputValueComesBackWhole) {
   // An INOUT text longer than what was sent: the buffer is the width.
   const std::string p = Name("qmr_grow");
-  if (db_ == Db::Pg)
+  if (db_ == Db::Derby)
+    CreateDerby(p, "INOUT v VARCHAR(8000)", "grow");
+  else if (db_ == Db::Pg)
     Create("FUNCTION", p,
            "CREATE FUNCTION " + p + "(INOUT v VARCHAR(8000)) LANGUAGE plpgsql AS $$ BEGIN"
            " v := v || repeat('z', 5000); END $$");
@@ -437,7 +462,9 @@ TEST_P(ProcCall, LongInputOutputValueComesBackWhole) {
 
 TEST_P(ProcCall, ProcedureWithInputReturnsAResultSet) {
   const std::string p = Name("qmr_rows");
-  if (db_ == Db::Pg)
+  if (db_ == Db::Derby)
+    CreateDerby(p, "IN n INTEGER", "rows", "READS SQL DATA DYNAMIC RESULT SETS 1");
+  else if (db_ == Db::Pg)
     Create("FUNCTION", p,
            "CREATE FUNCTION " + p + "(n INTEGER) RETURNS TABLE(k INTEGER, sq INTEGER)"
            " LANGUAGE sql AS $$ SELECT g, g * g FROM generate_series(1, n) g $$");
@@ -468,7 +495,7 @@ TEST_P(ProcCall, ProcedureWithInputReturnsAResultSet) {
 TEST_P(ProcCall, OutputIntoCharacterBufferFromInteger) {
   // An INTEGER output read as text: converted, not cut to a default width.
   const std::string p = Name("qmr_itxt");
-  CreateOneOut(p, "INTEGER", "-123456", "-123456");
+  CreateOneOut(p, "INTEGER", "-123456", "-123456", "intValue");
   char text[16] = "";
   SQLLEN ind = 0;
   ASSERT_EQ(SQL_SUCCESS,
@@ -478,7 +505,7 @@ TEST_P(ProcCall, OutputIntoCharacterBufferFromInteger) {
   EXPECT_EQ(7, ind);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backend, ProcCall, ::testing::ValuesIn(qmr_test::TestDsns()));
+INSTANTIATE_TEST_SUITE_P(AnyBackend, ProcCall, ::testing::ValuesIn(qmr_test::TestDsns()));
 
 // ---------------------------------------------------------------------------
 // A function's value through {? = call f(?)}.
