@@ -142,8 +142,15 @@ uint32_t StmtOption(JdbcStmt* s, uint32_t request, void* value) {
 }  // namespace
 
 uint32_t optApplyAfterCreate(JdbcStmt* s) {
-  if (s == nullptr || s->statement == nullptr || s->queryTimeout == 0) return 0;
-  return Statement::setQueryTimeout(s, s->statement, static_cast<int32_t>(s->queryTimeout));
+  if (s == nullptr || s->statement == nullptr) return 0;
+  if (s->queryTimeout != 0) {
+    const uint32_t rc =
+        Statement::setQueryTimeout(s, s->statement, static_cast<int32_t>(s->queryTimeout));
+    if (rc != 0) return rc;
+  }
+  if (s->cursorName != nullptr && s->cursorName[0] != '\0')
+    return Statement::setCursorName(s, s->statement, s->cursorName);
+  return 0;
 }
 
 extern "C" uint32_t DRV_SetOption(uint32_t h, uint32_t request, void* value) {

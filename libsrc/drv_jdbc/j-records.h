@@ -193,6 +193,7 @@ struct JdbcStmt {
   uint32_t retrieveData = 1;
   uint32_t useBookmarks = 0;
   uint32_t option1050 = 1;
+  char* cursorName = nullptr;  // the application's cursor name, given to every Java statement made; owned
   uint16_t changedOptions = 0;  // 0x1 rowset size, 0x40 cursor type, 0x100 keyset size
   uint16_t fetchState = 0;
 };

@@ -13,6 +13,7 @@
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-wrap.h"
+#include "util/copyout.h"
 
 const ColAttrTemplateEntry ColAttrTemplate[COL_ATTR_COUNT] = {
     {11, ATTR_KIND_INT, 0},    // auto increment
@@ -226,6 +227,7 @@ void freeStmtRec(JdbcStmt* s) {
   std::free(s->resultBuffer);
   std::free(s->closeBuffer);
   std::free(s->lastProcName);
+  std::free(s->cursorName);
   ColDescFree(s->cols, s->colCount);
   ColDescFree(s->paramDescs, s->paramDescCount);
   errClear(&s->errors);
@@ -291,6 +293,10 @@ uint32_t DRV_CloseCursor(uint32_t stmt) {
 uint32_t DRV_GetCursorName(uint32_t stmt, char* buf, uint16_t size, uint16_t* length) {
   JdbcStmt* s = nullptr;
   if (uint32_t rc = Enter(stmt, &s)) return rc;
+  // The application's own name is the name, whether or not anything ran,
+  // and whatever the JDBC driver reports for its result sets.
+  if (s->cursorName != nullptr && s->cursorName[0] != '\0')
+    return STR_CopyOutW(s->cursorName, buf, size, length) != 0 ? 19 : 0;
   if ((s->flags & 0x02) == 0) return 22;
   // Without a ResultSet (an update count is current) there is no name: the
   // caller still gets a defined, empty answer.
@@ -304,9 +310,15 @@ uint32_t DRV_GetCursorName(uint32_t stmt, char* buf, uint16_t size, uint16_t* le
 uint32_t DRV_SetCursorName(uint32_t stmt, const char* name) {
   JdbcStmt* s = nullptr;
   if (uint32_t rc = Enter(stmt, &s)) return rc;
-  if (s->statement == nullptr) return 0;  // nothing to name yet; the name is not kept
+  // The name outlives the Java statement: the next prepare makes a new one,
+  // which gets it as well.
+  char* copy = strdup(name != nullptr ? name : "");
+  if (copy == nullptr) return 16;
+  std::free(s->cursorName);
+  s->cursorName = copy;
+  if (s->statement == nullptr) return 0;
   JC_LocalFrame frame(s->jniEnv, kFrame);
-  return Statement::setCursorName(s, s->statement, name != nullptr ? name : "");
+  return Statement::setCursorName(s, s->statement, s->cursorName);
 }
 
 uint32_t DRV_NumResultCols(uint32_t stmt, uint16_t* count, JdbcColDesc** descs) {
