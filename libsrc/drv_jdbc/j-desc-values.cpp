@@ -1,6 +1,7 @@
 // Parameter values to Java: reading one row-buffer value, reducing it to its
 // class and calling the PreparedStatement setter its SQL type asks for.
 #include <cerrno>
+#include <cstdint>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -268,6 +269,39 @@ std::string DecimalText(const Value& v) {
   return t.substr(b, e - b + 1);
 }
 
+// A text that is a whole 64-bit integer and nothing else (a sign allowed).
+bool WholeInteger(const std::string& t, int64_t* out) {
+  const char* b = t.c_str();
+  const char* e = b + t.size();
+  if (b != e && *b == '+') ++b;
+  if (b == e) return false;
+  const auto r = std::from_chars(b, e, *out);
+  return r.ec == std::errc() && r.ptr == e;
+}
+
+// Digits with an optional sign, one decimal point and an exponent: the
+// forms BigDecimal reads.
+bool IsDecimalNumber(const std::string& t) {
+  size_t i = 0;
+  if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+  size_t digits = 0;
+  bool point = false;
+  for (; i < t.size(); ++i) {
+    if (t[i] >= '0' && t[i] <= '9') ++digits;
+    else if (t[i] == '.' && !point) point = true;
+    else break;
+  }
+  if (digits == 0) return false;
+  if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+    ++i;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+    size_t exp = 0;
+    for (; i < t.size() && t[i] >= '0' && t[i] <= '9'; ++i) ++exp;
+    if (exp == 0) return false;
+  }
+  return i == t.size();
+}
+
 // The JDBC type number of an ODBC SQL type, for setNull and
 // registerOutParameter: the ODBC 2 date and time codes and the wide types
 // have other numbers in java.sql.Types.
@@ -296,10 +330,11 @@ class Setter {
         return Chars(v, /*stream=*/true);
       case -9:
       case -8:
-      case -5:
       case 1:
       case 12:
         return Chars(v, /*stream=*/false);
+      case -5:
+        return BigInt(v);
       case -7:
         return PreparedStatement::setBoolean(s_, ps_, ix_, Truth(v));
       case -6:
@@ -411,6 +446,36 @@ class Setter {
     int64_t n = 0;
     if (!SignedOf(v, &n, 4) || n < INT32_MIN || n > INT32_MAX) return DESC_OUT_OF_RANGE;
     return PreparedStatement::setInt(s_, ps_, ix_, static_cast<int32_t>(n));
+  }
+
+  // A 64-bit integer goes as a long whatever form it came in: a server that
+  // types its parameters strictly refuses a string for a BIGINT column, and
+  // 64-bit integers travel from the application as text.
+  uint32_t BigInt(const Value& v) {
+    switch (v.cls) {
+      case VClass::Signed:
+        return PreparedStatement::setLong(s_, ps_, ix_, v.i);
+      case VClass::Unsigned:
+        if (v.u <= static_cast<uint64_t>(INT64_MAX))
+          return PreparedStatement::setLong(s_, ps_, ix_, static_cast<int64_t>(v.u));
+        return PreparedStatement::setBigDecimal(s_, ps_, ix_, Decimal(v.u).c_str());
+      case VClass::Double: {
+        int64_t n = 0;
+        if (!Truncate(v.d, &n)) return DESC_OUT_OF_RANGE;
+        return PreparedStatement::setLong(s_, ps_, ix_, n);
+      }
+      case VClass::Binary:
+        return PreparedStatement::setBytes(s_, ps_, ix_, v.bytes, v.len);
+      default: {
+        const std::string t = DecimalText(v);
+        int64_t n = 0;
+        if (WholeInteger(t, &n)) return PreparedStatement::setLong(s_, ps_, ix_, n);
+        // Beyond 64 bits or with a fraction: the exact number, for the
+        // server to convert or refuse; no number at all: the text itself.
+        if (IsDecimalNumber(t)) return PreparedStatement::setBigDecimal(s_, ps_, ix_, t.c_str());
+        return Chars(v, /*stream=*/false);
+      }
+    }
   }
 
   double AsDouble(const Value& v) const {
