@@ -10,6 +10,7 @@
 #include <string>
 
 #include "driver/desc.h"
+#include "driver/stmtopt.h"
 #include "driver/trace.h"
 #include "util/copyout.h"
 #include "util/textconv.h"
@@ -119,8 +120,18 @@ int setHeader(StmtHandle* stmt, bool app, bool withStmt, DescHandle* desc, int f
       // A rowset or parameter set holds at least one row.
       if (v <= 0 || static_cast<uint64_t>(v) > UINT32_MAX) return fail(desc, kBadArgument);
       desc->arraySize = static_cast<uint64_t>(v);
-      if (withStmt && stmt != nullptr && stmt->ard == desc)
-        stmt->cursor.rowsetSize = static_cast<uint32_t>(v);
+      if (withStmt && stmt != nullptr && stmt->ard == desc &&
+          static_cast<uint64_t>(v) != stmt->cursor.rowsetSize) {
+        // One rowset size however it is set: the agent and the fetch hear
+        // of it as they do of the statement attribute, and the descriptor
+        // keeps the size the statement ends up with.
+        const int32_t before = stmt->diag.pending;
+        const DRV_Return rc = STMT_SetOption(stmt, SQL_ROWSET_SIZE, static_cast<uint64_t>(v));
+        const int32_t code = stmt->diag.pending;
+        stmt->diag.pending = before;
+        if (rc == SQL_ERROR) return fail(desc, code != 0 ? code : kBadArgument);
+        desc->arraySize = stmt->cursor.rowsetSize;
+      }
       return 0;
     case SQL_DESC_ARRAY_STATUS_PTR:
       desc->arrayStatus = static_cast<uint16_t*>(value);
