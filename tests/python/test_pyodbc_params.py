@@ -37,10 +37,6 @@ class Params(unittest.TestCase):
 
     def test_executemany_lands_every_value(self):
         for dsn, cnxn in self.each_connection():
-            if dsn.startswith("QmrPg"):
-                # The agent sets 64-bit integers, which travel as text, with
-                # setString, and PostgreSQL refuses text for a BIGINT column.
-                continue
             table = "qmr_pyp_" + dsn.lower()
             cur = cnxn.cursor()
             cur.execute("DROP TABLE IF EXISTS " + table)
@@ -62,6 +58,33 @@ class Params(unittest.TestCase):
                             % table)
                 got = [tuple(r) for r in cur.fetchall()]
                 self.assertEqual(rows, got)
+
+    def test_fast_executemany_sends_one_parameter_array(self):
+        # pyodbc's array mode binds each column once, by the C type of its
+        # first value and the SQL type SQLDescribeParam answers. Decimals
+        # are left out: pyodbc refuses a fraction beyond the described scale
+        # ("Converting decimal loses precision") before anything reaches the
+        # driver, and markers are described with scale 0 until the statement
+        # parser describes them.
+        for dsn, cnxn in self.each_connection():
+            if dsn.startswith("QmrPg"):
+                # Undescribed, pyodbc declares every column SQL_VARCHAR, and
+                # PostgreSQL refuses a character value for an INTEGER column.
+                continue
+            table = "qmr_pyf_" + dsn.lower()
+            cur = cnxn.cursor()
+            cur.execute("DROP TABLE IF EXISTS " + table)
+            binary = "BYTEA" if dsn.startswith("QmrPg") else "VARBINARY(4)"
+            cur.execute("CREATE TABLE %s (id INTEGER, name VARCHAR(40), dbl DOUBLE PRECISION,"
+                        " d DATE, b %s, big BIGINT)" % (table, binary))
+            rows = [(i, "fast-%d-\u00e4" % i if i % 5 else None, i * 0.25,
+                     datetime.date(2001 + i % 20, 1 + i % 12, 1 + i % 28),
+                     bytes([i % 256, 255 - i % 256]), i * 3000000001) for i in range(2000)]
+            cur.fast_executemany = True
+            cur.executemany("INSERT INTO %s VALUES (?, ?, ?, ?, ?, ?)" % table, rows)
+            cur.fast_executemany = False
+            cur.execute("SELECT id, name, dbl, d, b, big FROM %s ORDER BY id" % table)
+            self.assertEqual(rows, [tuple(r) for r in cur.fetchall()])
 
     def test_update_counts_with_parameters(self):
         for dsn, cnxn in self.each_connection():
