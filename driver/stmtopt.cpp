@@ -117,7 +117,7 @@ DRV_Return SetCursorOption(StmtHandle* stmt, uint16_t option, uint64_t value) {
   return rc;
 }
 
-// The rowset size follows into the implicit ARD, whose array size is the
+// The rowset size follows into the current ARD, whose array size is the
 // same value seen from ODBC 3.
 void NoteRowsetSize(StmtHandle* stmt, uint32_t size) {
   if (size != stmt->cursor.rowsetSize) {
@@ -125,7 +125,10 @@ void NoteRowsetSize(StmtHandle* stmt, uint32_t size) {
     stmt->cursor.flags |= SCR_FLAG_ROWSET_CHANGED;
   }
   stmt->cursor.rowsetSize = size;
-  if (stmt->implicitArd != nullptr) stmt->implicitArd->arraySize = size;
+  // The ARD in use holds it: an installed ARD's size must not leak into the
+  // implicit one, which the statement returns to when the other is freed.
+  DescHandle* ard = stmt->ard != nullptr ? stmt->ard : stmt->implicitArd;
+  if (ard != nullptr) ard->arraySize = size;
 }
 
 DRV_Return SetRowsetSize(StmtHandle* stmt, uint64_t value) {
