@@ -24,6 +24,7 @@ struct ColValueCache {
   int16_t cType = 0;            // C type of the last piece
   bool owned = false;           // value was allocated for the cache (an agent's piece)
   uint32_t ownedType = 0;       // type the owned value was delivered as
+  void* ownedBlock = nullptr;   // the owned allocation; value moves through it
 };
 
 // Data-at-execution values one bound column collects for the rows of a

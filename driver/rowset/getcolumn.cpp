@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "driver/coldesc.h"
 #include "driver/ctypes.h"
@@ -146,12 +147,15 @@ SQLRETURN ConvertPiece(StmtHandle* stmt, const BIND_REC* b, int16_t cType, Sourc
   ColValueCache& c = stmt->fetch.cache;
   c.cType = cType;
   if (rc == SQL_SUCCESS_WITH_INFO && Piecewise(cType) && consumed >= 0 && consumed < length) {
-    if (!deferred) {
-      c.value = static_cast<const unsigned char*>(value) + consumed;
-      c.remaining = length - consumed;
-    }
+    // A piece of a kept-back value is the agent's once: what the buffer did
+    // not take is read from the cache next time, and the rest of the whole
+    // value shrinks with it.
+    c.value = static_cast<const unsigned char*>(value) + consumed;
+    c.remaining = length - consumed;
+    if (deferred && c.total > 0) c.total = c.total - consumed > c.remaining ? c.total - consumed : c.remaining;
   } else {
     c.remaining = 0;
+    if (deferred && c.total > 0) c.total = c.total > length ? c.total - length : 0;
   }
   return rc;
 }
@@ -213,7 +217,7 @@ SQLRETURN NewValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET_COL& col,
 
 void ColFreeValue(ColValueCache* cache) {
   if (cache->owned && cache->value != nullptr) {
-    void* v = const_cast<void*>(cache->value);
+    void* v = cache->ownedBlock != nullptr ? cache->ownedBlock : const_cast<void*>(cache->value);
     if (cache->ownedType == COLSET_VT_LONGCHAR || cache->ownedType == COLSET_VT_LONGBINARY ||
         cache->ownedType == COLSET_VT_LONGWCHAR) {
       COLSET_LONG l;
@@ -223,6 +227,7 @@ void ColFreeValue(ColValueCache* cache) {
     std::free(v);
     cache->value = nullptr;
   }
+  cache->ownedBlock = nullptr;
   cache->owned = false;
 }
 
@@ -291,6 +296,7 @@ int32_t ColFetchValue(StmtHandle* stmt, int64_t pieceLength, int16_t cType) {
   c.total = total == 0xFFFFFFFFu ? -1 : static_cast<int64_t>(total);
   if (delivered > 0) {
     c.owned = true;
+    c.ownedBlock = value;
     return 0;
   }
   std::free(value);
@@ -298,6 +304,61 @@ int32_t ColFetchValue(StmtHandle* stmt, int64_t pieceLength, int16_t cType) {
   if (total != 0 && pieceLength == 0) return 0;
   return kGcNoMoreData;
 }
+
+namespace {
+
+bool IsLongType(uint32_t type) {
+  return type == COLSET_VT_LONGCHAR || type == COLSET_VT_LONGBINARY || type == COLSET_VT_LONGWCHAR;
+}
+
+// Source bytes a call may consume: a buffer of B bytes takes at most 2 B of
+// any source (UTF-16 into 8-bit text); a value that converts whole (a
+// number, a date) is read whole.
+int64_t PieceNeed(const BIND_REC* b, int16_t cType) {
+  if (!Piecewise(cType)) return INT64_MAX;
+  return b->bufferLength > 0 ? 2 * b->bufferLength + 4 : 0;
+}
+
+constexpr int32_t kNoMemory = 16;
+
+int32_t ColTopUpValue(StmtHandle* stmt, int64_t pieceLength, int64_t need, int16_t cType) {
+  ColValueCache& c = stmt->fetch.cache;
+  // Until the cache holds what the buffer can take, or the rest of a value
+  // whose length is known, the agent's next pieces join what is left of the
+  // last one.
+  while (c.remaining < need && (c.total <= 0 || c.remaining < c.total)) {
+    if (IsLongType(c.type) && c.remaining > 0) break;
+    std::string rest;
+    if (c.remaining > 0 && c.value != nullptr) rest.assign(static_cast<const char*>(c.value), c.remaining);
+    const int64_t left = c.total;
+    const uint32_t type = c.type;
+    const int32_t code = ColFetchValue(stmt, pieceLength, cType);
+    const bool more = code == 0 && c.remaining > 0 && !IsLongType(c.type);
+    if (code != 0 && code != kGcNoMoreData) return code;
+    if (rest.empty()) {
+      if (!more) return code != 0 ? code : 0;
+      c.total = left > 0 ? left : 0;
+      continue;
+    }
+    const size_t add = more ? static_cast<size_t>(c.remaining) : 0;
+    auto* block = static_cast<char*>(std::malloc(rest.size() + add + 2));
+    if (block == nullptr) return kNoMemory;
+    std::memcpy(block, rest.data(), rest.size());
+    if (add > 0) std::memcpy(block + rest.size(), c.value, add);
+    block[rest.size() + add] = block[rest.size() + add + 1] = 0;
+    ColFreeValue(&c);
+    c.value = block;
+    c.ownedBlock = block;
+    c.owned = true;
+    c.type = c.ownedType = type;
+    c.remaining = static_cast<int64_t>(rest.size() + add);
+    c.total = left;
+    if (!more) break;
+  }
+  return 0;
+}
+
+}  // namespace
 
 SQLRETURN GetColumn(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET* set) {
   bool outParams = false;
@@ -327,13 +388,14 @@ SQLRETURN GetColumn(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET* set) {
       cType = c.cType;
     }
     if (b->data == nullptr) return Fail(stmt, kGcBadArgument);
+    int64_t total = c.remaining;
     if (deferred) {
-      const int32_t code = ColFetchValue(stmt, PieceLength(stmt, b, cType), cType);
+      const int32_t code = ColTopUpValue(stmt, PieceLength(stmt, b, cType), PieceNeed(b, cType), cType);
       if (code == kGcNoMoreData) return SQL_NO_DATA;
       if (code != 0) return Fail(stmt, code);
+      total = c.total > c.remaining ? c.total : c.remaining;
     }
-    return ConvertPiece(stmt, b, cType, KindOf(c.type), c.value, c.remaining, c.remaining, 0, 0,
-                        deferred);
+    return ConvertPiece(stmt, b, cType, KindOf(c.type), c.value, c.remaining, total, 0, 0, deferred);
   }
 
   // A new value. One that could not be read is not half-read: a retry (with
@@ -403,14 +465,20 @@ SQLRETURN NewValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET_COL& col,
   const uint16_t ind = col.ind != nullptr ? col.ind[row] : COLSET_IND_NULL;
   if (ind == COLSET_IND_NULL) return NullValue(stmt, b, cType);
   if (ind == COLSET_IND_DEFERRED) {
-    const int32_t code = ColFetchValue(stmt, PieceLength(stmt, b, cType), cType);
+    const int64_t piece = PieceLength(stmt, b, cType);
+    int32_t code = ColFetchValue(stmt, piece, cType);
+    if (code == 0) code = ColTopUpValue(stmt, piece, PieceNeed(b, cType), cType);
     if (code == kGcNoMoreData) {
-      if (c.total != -1) return SQL_NO_DATA;
-      return NullValue(stmt, b, cType);
+      if (c.total == -1) return NullValue(stmt, b, cType);
+      if (c.total != 0) return SQL_NO_DATA;
+      // Nothing delivered of a value of length 0: the empty value itself.
+      if (b->data == nullptr) return Fail(stmt, kGcBadArgument);
+      return ConvertPiece(stmt, b, cType, KindOf(c.type), u"", 0, 0, scale, precision, true);
     }
     if (code != 0) return Fail(stmt, code);
     if (b->data == nullptr) return Fail(stmt, kGcBadArgument);
-    return ConvertPiece(stmt, b, cType, KindOf(c.type), c.value, c.remaining, c.total, scale,
+    const int64_t total = c.total > c.remaining ? c.total : c.remaining;
+    return ConvertPiece(stmt, b, cType, KindOf(c.type), c.value, c.remaining, total, scale,
                         precision, true);
   }
 
