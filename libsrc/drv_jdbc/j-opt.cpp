@@ -148,8 +148,12 @@ uint32_t optApplyAfterCreate(JdbcStmt* s) {
         Statement::setQueryTimeout(s, s->statement, static_cast<int32_t>(s->queryTimeout));
     if (rc != 0) return rc;
   }
-  if (s->cursorName != nullptr && s->cursorName[0] != '\0')
-    return Statement::setCursorName(s, s->statement, s->cursorName);
+  // A JDBC driver that does not take cursor names must not fail the
+  // prepare: the agent answers the name itself.
+  if (s->cursorName != nullptr && s->cursorName[0] != '\0' &&
+      Statement::setCursorName(s, s->statement, s->cursorName) != 0) {
+    errClear(&s->errors);
+  }
   return 0;
 }
 

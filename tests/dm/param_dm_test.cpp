@@ -480,7 +480,11 @@ TEST_P(AnyParamDm, NativeSqlCutsAShortBufferAndCountsTheWhole) {
   ASSERT_EQ(SQL_SUCCESS, SQLNativeSql(dbc_, Text(sql), SQL_NTS, whole, sizeof whole, &len))
       << Diag(SQL_HANDLE_DBC, dbc_);
   const std::string native = (char*)whole;
-  EXPECT_EQ(std::string::npos, native.find('{')) << native;
+  // Derby's own nativeSQL hands escapes back for its parser to take.
+  if (db() != Db::Derby) {
+    EXPECT_EQ(std::string::npos, native.find('{')) << native;
+  }
+  EXPECT_GT(native.size(), sizeof(SQLCHAR[12]));
   EXPECT_EQ(static_cast<SQLINTEGER>(native.size()), len);
   SQLCHAR small[12];
   std::memset(small, 'X', sizeof small);

@@ -107,12 +107,16 @@ TEST_F(StmtTest, CursorNamesBeforeAndAfterAResult) {
   char buf[64] = "junk";
   uint16_t len = 99;
   EXPECT_EQ(Ops().DRV_GetCursorName(stmt, buf, sizeof buf, &len), 22u);  // never executed
-  EXPECT_EQ(Ops().DRV_SetCursorName(stmt, "early"), 0u);  // no Java statement: not kept
-  // An update count is current: an empty name.
-  AGT_Stmt(stmt)->flags |= 0x02;
+  // No Java statement yet: the name is kept for the one the prepare makes,
+  // and it is the name read back.
+  EXPECT_EQ(Ops().DRV_SetCursorName(stmt, "early"), 0u);
   EXPECT_EQ(Ops().DRV_GetCursorName(stmt, buf, sizeof buf, &len), 0u);
-  EXPECT_EQ(len, 0u);
-  EXPECT_STREQ(buf, "");
+  EXPECT_EQ(len, 5u);
+  EXPECT_STREQ(buf, "early");
+  char cut[3] = "";
+  EXPECT_EQ(Ops().DRV_GetCursorName(stmt, cut, sizeof cut, &len), 19u);
+  EXPECT_EQ(len, 5u);
+  EXPECT_STREQ(cut, "ea");
   AGT_Stmt(stmt)->flags = 0;
   OpenResult(stmt, "VALUES (1, 'a')", {4, 12});
   // HSQLDB answers with its own refusal: it is posted, not swallowed.
@@ -120,17 +124,18 @@ TEST_F(StmtTest, CursorNamesBeforeAndAfterAResult) {
   if (rc != 0) {
     EXPECT_FALSE(Errors(stmt).empty());
   }
-  rc = Ops().DRV_GetCursorName(stmt, buf, sizeof buf, &len);
-  if (rc != 0) {
-    EXPECT_FALSE(Errors(stmt).empty());
-  }
+  EXPECT_EQ(Ops().DRV_GetCursorName(stmt, buf, sizeof buf, &len), 0u);
+  EXPECT_STREQ(buf, "C1");
   EXPECT_EQ(Ops().DRV_CloseCursor(stmt), 0u);
   JdbcStmt* s = AGT_Stmt(stmt);
   EXPECT_EQ(s->resultSet, nullptr);
   EXPECT_EQ(s->rsMetaData, nullptr);
   EXPECT_NE(s->statement, nullptr);  // kept for another execute
   EXPECT_EQ(s->flags & 0x0E, 0);
-  EXPECT_EQ(Ops().DRV_GetCursorName(stmt, buf, sizeof buf, &len), 22u);
+  // The application's name outlives the result.
+  buf[0] = '\0';
+  EXPECT_EQ(Ops().DRV_GetCursorName(stmt, buf, sizeof buf, &len), 0u);
+  EXPECT_STREQ(buf, "C1");
   EXPECT_EQ(Ops().DRV_FreeStmt(stmt), 0u);
 }
 
