@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "drv_jdbc/j-desc.h"
-#include "drv_jdbc/j-wrap-impl.h"
 #include "drv_jdbc/j-wrap.h"
 #include "util/log.h"
 
@@ -178,67 +177,6 @@ bool PutBounded(uint32_t code, unsigned char* e, uint32_t size, const COLSET_LON
   }
 }
 
-// Whether an output parameter of this SQL type is read as text with
-// getString. Some drivers refuse getString on a parameter registered as a
-// number or a date-time; those are read with getObject and turned into
-// text here. Binary types keep getString (their text is the driver's).
-bool ReadsWithGetString(int32_t sqlType) {
-  switch (sqlType) {
-    case 1: case 12: case -1: case -8: case -9: case -10: case -11:  // character, GUID
-    case -2: case -3: case -4:                                        // binary
-      return true;
-    default:
-      return false;
-  }
-}
-
-// The text of a non-character value: a BigDecimal in plain notation (never
-// with an exponent), a Boolean as 1 or 0, anything else by toString.
-jstring TextOfObject(JNIEnv* env, jobject o, uint32_t* rc) {
-  *rc = 0;
-  jclass big = env->FindClass("java/math/BigDecimal");
-  jclass boolean = big != nullptr ? env->FindClass("java/lang/Boolean") : nullptr;
-  if (boolean == nullptr) {
-    JC_DeleteLocal(env, big);
-    *rc = AGT_GENERAL_ERROR;
-    return nullptr;
-  }
-  const bool isBig = env->IsInstanceOf(o, big) == JNI_TRUE;
-  const bool isBoolean = env->IsInstanceOf(o, boolean) == JNI_TRUE;
-  JC_DeleteLocal(env, big);
-  JC_DeleteLocal(env, boolean);
-  if (isBoolean) {
-    uint8_t v = 0;
-    if ((*rc = JC_CallBooleanMethod(env, o, nullptr, "booleanValue", "()Z", &v)) != 0)
-      return nullptr;
-    jstring t = env->NewStringUTF(v != 0 ? "1" : "0");
-    if (t == nullptr) *rc = AGT_GENERAL_ERROR;
-    return t;
-  }
-  jobject t = nullptr;
-  *rc = JC_CallObjectMethod(env, o, nullptr, isBig ? "toPlainString" : "toString",
-                            "()Ljava/lang/String;", &t);
-  return static_cast<jstring>(t);
-}
-
-// getObject, then the value's text (8-bit, or UTF-16 when wide).
-uint32_t ObjectTextLong(JdbcStmt* s, jobject cs, int32_t ix, bool wide, COLSET_LONG* v) {
-  return wrapimpl::GetObjectThen(
-      s, cs, "getObject", "(I)Ljava/lang/Object;", ix, [&](JNIEnv* env, jobject o) -> uint32_t {
-        jstring text = nullptr;
-        if (o != nullptr) {
-          uint32_t rc = 0;
-          text = TextOfObject(env, o, &rc);
-          JC_DeleteLocal(env, o);
-          if (rc != 0) {
-            JC_DeleteLocal(env, text);
-            return rc;
-          }
-        }
-        return wide ? wrapimpl::TextLongW(env, text, v) : wrapimpl::TextLong(env, text, 0, v);
-      });
-}
-
 // An output value of a bounded text or byte form. The value is read whole:
 // when it fits its element it is stored there as the form says; when it
 // does not, the column moves out of line so that the value still arrives
@@ -251,8 +189,8 @@ uint32_t FillBounded(JdbcStmt* s, jobject cs, int32_t ix, int32_t sqlType, COLSE
   uint32_t rc;
   if (code == COLSET_VT_BINARY8 || code == COLSET_VT_BINARY16 || code == COLSET_VT_BINARY32)
     rc = CallableStatement::getBytesLong(s, cs, ix, &v);
-  else if (!ReadsWithGetString(sqlType))
-    rc = ObjectTextLong(s, cs, ix, wide, &v);
+  else if (!procReadsWithGetString(sqlType))
+    rc = procObjectTextLong(s, cs, ix, wide, &v);
   else if (wide)
     rc = CallableStatement::getStringLongW(s, cs, ix, &v);
   else
@@ -461,9 +399,13 @@ uint32_t fetchCallProc(JdbcStmt* s, COLSET* set) {
     if (direction == PARAM_DIR_IN) continue;
     COLSET_COL& col = set->cols[i];
     const int32_t ix = i + 1;
-    uint32_t rc = LongCodeOf(col.type) != 0
-                      ? FillBounded(s, cs, ix, sqlType, &col, set->row_capacity)
-                      : FillOut(s, cs, ix, col.type, col.data, col.elem_size);
+    uint32_t rc;
+    if (LongCodeOf(col.type) != 0)
+      rc = FillBounded(s, cs, ix, sqlType, &col, set->row_capacity);
+    else if (!procGetterFits(col.type, sqlType))
+      rc = procObjectValue(s, cs, ix, col.type, col.data, col.elem_size);
+    else
+      rc = FillOut(s, cs, ix, col.type, col.data, col.elem_size);
     uint8_t isNull = 0;
     if (rc == 0) rc = CallableStatement::wasNull(s, cs, &isNull);
     if (rc != 0) return rc;

@@ -3,7 +3,10 @@
 // row buffer shaped like the parameter value set (same columns, value type
 // codes, element sizes and rows), input values copied over and row 0 of
 // every input/output and output parameter overwritten with what the
-// procedure returned.
+// procedure returned. A text or byte output longer than its element turns
+// that column into its out-of-line form (15, 16 or 26, every row copied), so
+// that the value arrives whole and a cut made for the application reports
+// the full length.
 #ifndef QMR_DRV_JDBC_J_PROC_H
 #define QMR_DRV_JDBC_J_PROC_H
 
@@ -20,5 +23,26 @@ uint32_t fetchCallProc(JdbcStmt* s, COLSET* set);
 // into buffers of dst's own. 0 or 16 (dst is then empty). A null src leaves
 // dst empty.
 uint32_t allocCallProcBuffers(COLSET* dst, const COLSET* src);
+
+// Shared by the procedure sources: output values read with getObject.
+
+// Whether an output parameter registered with this ODBC SQL type is read as
+// text with getString (character and binary types); the others are read
+// with getObject and turned into text (a BigDecimal in plain notation, a
+// Boolean as 1 or 0), since a driver may refuse getString on them.
+bool procReadsWithGetString(int32_t sqlType);
+// Whether the typed getter of value type code suits a parameter registered
+// with this ODBC SQL type (codes read otherwise always suit).
+bool procGetterFits(uint32_t code, int32_t sqlType);
+// The value of parameter ix as text, out of line (UTF-16 when wide). 0, 16
+// or a Java failure's code.
+uint32_t procObjectTextLong(JdbcStmt* s, jobject cs, int32_t ix, bool wide, COLSET_LONG* v);
+// The value of parameter ix converted into an element of a number or
+// date-time code: a Number, Boolean or number text for the numbers, a
+// java.sql.Timestamp, Date or Time for the date-times (the parts asked for
+// must be there). A NULL leaves the element zero. 0, 15 with a diagnostic
+// posted, or a Java failure's code.
+uint32_t procObjectValue(JdbcStmt* s, jobject cs, int32_t ix, uint32_t code, unsigned char* e,
+                         uint32_t size);
 
 #endif

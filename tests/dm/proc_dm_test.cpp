@@ -390,6 +390,54 @@ TEST_P(ProcCall, EveryCommonTypeComesBack) {
   EXPECT_EQ(500000000u, ts.fraction);
 }
 
+TEST_P(ProcCall, OutputConvertedIntoAnotherCType) {
+  // Bound with a C type other than the SQL type's own: DECIMAL into a
+  // double, SMALLINT into a 32-bit integer, DATE into a timestamp structure
+  // and TIMESTAMP into a date structure.
+  const std::string p = Name("qmr_mixed");
+  if (db_ == Db::Derby)
+    CreateDerby(p, "OUT n DECIMAL(12,3), OUT sm SMALLINT, OUT dt DATE, OUT ts TIMESTAMP", "mixed");
+  else if (db_ == Db::Pg)
+    Create("FUNCTION", p,
+           "CREATE FUNCTION " + p +
+               "(OUT n NUMERIC(12,3), OUT sm SMALLINT, OUT dt DATE, OUT ts TIMESTAMP) LANGUAGE"
+               " plpgsql AS $$ BEGIN n := -98.125; sm := 300; dt := DATE '2024-02-29';"
+               " ts := TIMESTAMP '2024-02-29 13:05:09.5'; END $$");
+  else
+    Create("PROCEDURE", p,
+           "CREATE PROCEDURE " + p +
+               "(OUT n DECIMAL(12,3), OUT sm SMALLINT, OUT dt DATE, OUT ts TIMESTAMP) BEGIN ATOMIC"
+               " SET n = -98.125; SET sm = 300; SET dt = DATE '2024-02-29';"
+               " SET ts = TIMESTAMP '2024-02-29 13:05:09.5'; END");
+  double n = 0;
+  SQLINTEGER sm = 0;
+  SQL_TIMESTAMP_STRUCT dt;
+  std::memset(&dt, 0x7F, sizeof dt);
+  SQL_DATE_STRUCT ts{};
+  SQLLEN ind[4] = {};
+  ASSERT_EQ(SQL_SUCCESS, Bind(1, SQL_PARAM_OUTPUT, SQL_C_DOUBLE, SQL_DECIMAL, 12, 3, &n, 0, &ind[0]));
+  ASSERT_EQ(SQL_SUCCESS, Bind(2, SQL_PARAM_OUTPUT, SQL_C_SLONG, SQL_SMALLINT, 0, 0, &sm, 0, &ind[1]));
+  ASSERT_EQ(SQL_SUCCESS, Bind(3, SQL_PARAM_OUTPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_DATE, 10, 0, &dt,
+                              0, &ind[2]));
+  ASSERT_EQ(SQL_SUCCESS, Bind(4, SQL_PARAM_OUTPUT, SQL_C_TYPE_DATE, SQL_TYPE_TIMESTAMP, 26, 6, &ts,
+                              0, &ind[3]));
+  const SQLRETURN rc = Run("{call " + p + "(?,?,?,?)}");
+  ASSERT_TRUE(SQL_SUCCEEDED(rc)) << Diag(SQL_HANDLE_STMT, stmt_);
+  EXPECT_DOUBLE_EQ(-98.125, n);
+  EXPECT_EQ(300, sm);
+  EXPECT_EQ(2024, dt.year);
+  EXPECT_EQ(2, dt.month);
+  EXPECT_EQ(29, dt.day);
+  EXPECT_EQ(0, dt.hour);
+  EXPECT_EQ(0, dt.minute);
+  EXPECT_EQ(0, dt.second);
+  EXPECT_EQ(0u, dt.fraction);
+  EXPECT_EQ(2024, ts.year);
+  EXPECT_EQ(2, ts.month);
+  EXPECT_EQ(29, ts.day);
+  for (SQLLEN i : ind) EXPECT_NE(SQL_NULL_DATA, i);
+}
+
 TEST_P(ProcCall, NumericStructOutput) {
   const std::string p = Name("qmr_num");
   CreateOneOut(p, "DECIMAL(12,3)", "-98.125", "-98.125", "decimal");

@@ -46,6 +46,14 @@ public final class QmrTestProcs {
     ts[0] = java.sql.Timestamp.valueOf("2024-02-29 13:05:09.5");
   }
 
+  public static void mixed(BigDecimal[] n, short[] sm, java.sql.Date[] dt,
+                           java.sql.Timestamp[] ts) {
+    n[0] = new BigDecimal("-98.125");
+    sm[0] = 300;
+    dt[0] = java.sql.Date.valueOf("2024-02-29");
+    ts[0] = java.sql.Timestamp.valueOf("2024-02-29 13:05:09.5");
+  }
+
   public static void rows(int n, ResultSet[] out) throws SQLException {
     Connection c = DriverManager.getConnection("jdbc:default:connection");
     PreparedStatement ps = c.prepareStatement(

@@ -1,0 +1,250 @@
+// Output parameters read through getObject. A JDBC driver may insist that
+// a parameter is read with the getter of the type it was registered with
+// (PostgreSQL's does); when the application wants the value in another
+// form, the object is read and converted here instead.
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "drv_jdbc/j-proc.h"
+#include "drv_jdbc/j-wrap-impl.h"
+
+namespace {
+
+constexpr const char* kGetObject = "getObject";
+constexpr const char* kGetObjectSig = "(I)Ljava/lang/Object;";
+
+template <class T>
+void Put(unsigned char* e, const T& v) {
+  std::memcpy(e, &v, sizeof v);
+}
+
+bool IsA(JNIEnv* env, jobject o, const char* cls) {
+  jclass c = env->FindClass(cls);
+  if (c == nullptr) {
+    env->ExceptionClear();
+    return false;
+  }
+  const bool yes = env->IsInstanceOf(o, c) == JNI_TRUE;
+  JC_DeleteLocal(env, c);
+  return yes;
+}
+
+// The JDBC type whose getter the value type code uses; 0 for the codes
+// that are not read by a typed getter.
+int32_t GetterJdbcType(uint32_t code) {
+  switch (code) {
+    case COLSET_VT_BIT: return -7;
+    case COLSET_VT_TINYINT: return -6;
+    case COLSET_VT_SMALLINT:
+    case COLSET_VT_UTINYINT: return 5;
+    case COLSET_VT_INTEGER:
+    case COLSET_VT_USMALLINT: return 4;
+    case COLSET_VT_UINTEGER: return -5;
+    case COLSET_VT_REAL: return 7;
+    case COLSET_VT_DOUBLE: return 8;
+    case COLSET_VT_DATE: return 91;
+    case COLSET_VT_TIME: return 92;
+    case COLSET_VT_TIMESTAMP: return 93;
+    default: return 0;
+  }
+}
+
+// The JDBC type an ODBC SQL type is registered as, for the types whose
+// numbers differ (the ODBC 2 date-time codes).
+int32_t RegisteredJdbcType(int32_t odbc) {
+  switch (odbc) {
+    case 9: return 91;
+    case 10: return 92;
+    case 11: return 93;
+    default: return odbc;
+  }
+}
+
+uint32_t Refuse(JdbcStmt* s, const char* what) {
+  errPostMsg(&s->errors, what, AGT_GENERAL_ERROR);
+  return AGT_GENERAL_ERROR;
+}
+
+void PutInteger(uint32_t code, unsigned char* e, int64_t v) {
+  switch (code) {
+    case COLSET_VT_BIT: e[0] = v != 0 ? 1 : 0; break;
+    case COLSET_VT_TINYINT: Put(e, static_cast<int8_t>(v)); break;
+    case COLSET_VT_SMALLINT: Put(e, static_cast<int16_t>(v)); break;
+    case COLSET_VT_INTEGER: Put(e, static_cast<int32_t>(v)); break;
+    case COLSET_VT_UTINYINT: Put(e, static_cast<uint8_t>(v)); break;
+    case COLSET_VT_USMALLINT: Put(e, static_cast<uint16_t>(v)); break;
+    case COLSET_VT_UINTEGER: Put(e, static_cast<uint32_t>(v)); break;
+    default: break;
+  }
+}
+
+void PutFloating(uint32_t code, unsigned char* e, double v) {
+  if (code == COLSET_VT_REAL) Put(e, static_cast<float>(v));
+  else Put(e, v);
+}
+
+// A number from a value of any class: Number and Boolean directly, any
+// other object by its text (digits in the C locale's form).
+uint32_t NumberFromObject(JdbcStmt* s, JNIEnv* env, jobject o, uint32_t code, unsigned char* e) {
+  const bool floating = code == COLSET_VT_REAL || code == COLSET_VT_DOUBLE;
+  if (IsA(env, o, "java/lang/Number")) {
+    if (floating) {
+      double d = 0;
+      if (uint32_t rc = JC_CallDoubleMethod(env, o, nullptr, "doubleValue", "()D", &d)) return rc;
+      PutFloating(code, e, d);
+    } else {
+      int64_t v = 0;
+      if (uint32_t rc = JC_CallLongMethod(env, o, nullptr, "longValue", "()J", &v)) return rc;
+      PutInteger(code, e, v);
+    }
+    return 0;
+  }
+  if (IsA(env, o, "java/lang/Boolean")) {
+    uint8_t b = 0;
+    if (uint32_t rc = JC_CallBooleanMethod(env, o, nullptr, "booleanValue", "()Z", &b)) return rc;
+    if (floating) PutFloating(code, e, b != 0 ? 1.0 : 0.0);
+    else PutInteger(code, e, b != 0 ? 1 : 0);
+    return 0;
+  }
+  jobject str = nullptr;
+  if (uint32_t rc = JC_CallObjectMethod(env, o, nullptr, "toString", "()Ljava/lang/String;", &str))
+    return rc;
+  std::unique_ptr<char, decltype(&std::free)> text(
+      wrapimpl::TextDup(env, static_cast<jstring>(str), 0), &std::free);
+  if (text == nullptr) return wrapimpl::NoMemory(s);
+  std::string t(text.get());
+  const size_t b = t.find_first_not_of(" \t\r\n");
+  const size_t end = t.find_last_not_of(" \t\r\n");
+  if (b == std::string::npos) return Refuse(s, "Output parameter value is not a number");
+  const char* first = t.data() + b;
+  const char* last = t.data() + end + 1;
+  if (*first == '+') ++first;
+  if (floating) {
+    double d = 0;
+    const auto r = std::from_chars(first, last, d);
+    if (r.ec != std::errc() || r.ptr != last) return Refuse(s, "Output parameter value is not a number");
+    PutFloating(code, e, d);
+  } else {
+    int64_t v = 0;
+    const auto r = std::from_chars(first, last, v);
+    if (r.ec != std::errc() || r.ptr != last) return Refuse(s, "Output parameter value is not a number");
+    PutInteger(code, e, v);
+  }
+  return 0;
+}
+
+// A date, time or timestamp from a java.sql.Timestamp, Time or Date.
+// Consumes o.
+uint32_t DateTimeFromObject(JdbcStmt* s, JNIEnv* env, jobject o, uint32_t code, unsigned char* e) {
+  JC_Timestamp ts{};
+  bool hasDate = false, hasTime = false;
+  uint32_t rc;
+  if (IsA(env, o, "java/sql/Timestamp")) {
+    rc = wrapimpl::TimestampParts(env, o, &ts);
+    hasDate = hasTime = true;
+  } else if (IsA(env, o, "java/sql/Time")) {
+    JC_Time t{};
+    rc = wrapimpl::TimeParts(env, o, &t);
+    ts.hour = t.hour;
+    ts.minute = t.minute;
+    ts.second = t.second;
+    hasTime = true;
+  } else if (IsA(env, o, "java/util/Date")) {
+    JC_Date d{};
+    rc = wrapimpl::DateParts(env, o, &d);
+    ts.year = d.year;
+    ts.month = d.month;
+    ts.day = d.day;
+    hasDate = true;
+  } else {
+    JC_DeleteLocal(env, o);
+    return Refuse(s, "Output parameter value is not a date or time");
+  }
+  if (rc != 0) return rc;
+  switch (code) {
+    case COLSET_VT_DATE:
+      if (!hasDate) return Refuse(s, "Output parameter value is not a date");
+      Put(e, JC_Date{ts.year, ts.month, ts.day});
+      return 0;
+    case COLSET_VT_TIME:
+      if (!hasTime) return Refuse(s, "Output parameter value is not a time");
+      Put(e, JC_Time{ts.hour, ts.minute, ts.second});
+      return 0;
+    default:
+      if (!hasDate) return Refuse(s, "Output parameter value is not a timestamp");
+      Put(e, ts);
+      return 0;
+  }
+}
+
+// The text of a non-character value: a BigDecimal in plain notation (never
+// with an exponent), a Boolean as 1 or 0, anything else by toString.
+jstring TextOfObject(JNIEnv* env, jobject o, uint32_t* rc) {
+  *rc = 0;
+  if (IsA(env, o, "java/lang/Boolean")) {
+    uint8_t v = 0;
+    if ((*rc = JC_CallBooleanMethod(env, o, nullptr, "booleanValue", "()Z", &v)) != 0)
+      return nullptr;
+    jstring t = env->NewStringUTF(v != 0 ? "1" : "0");
+    if (t == nullptr) *rc = AGT_GENERAL_ERROR;
+    return t;
+  }
+  const bool big = IsA(env, o, "java/math/BigDecimal");
+  jobject t = nullptr;
+  *rc = JC_CallObjectMethod(env, o, nullptr, big ? "toPlainString" : "toString",
+                            "()Ljava/lang/String;", &t);
+  return static_cast<jstring>(t);
+}
+
+}  // namespace
+
+bool procReadsWithGetString(int32_t sqlType) {
+  switch (sqlType) {
+    case 1: case 12: case -1: case -8: case -9: case -10: case -11:  // character, GUID
+    case -2: case -3: case -4:                                        // binary
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool procGetterFits(uint32_t code, int32_t sqlType) {
+  const int32_t getter = GetterJdbcType(code);
+  if (getter == 0) return true;
+  const int32_t registered = RegisteredJdbcType(sqlType);
+  return registered == getter || (code == COLSET_VT_BIT && registered == 16);  // BOOLEAN
+}
+
+uint32_t procObjectTextLong(JdbcStmt* s, jobject cs, int32_t ix, bool wide, COLSET_LONG* v) {
+  return wrapimpl::GetObjectThen(s, cs, kGetObject, kGetObjectSig, ix,
+                                 [&](JNIEnv* env, jobject o) -> uint32_t {
+    jstring text = nullptr;
+    if (o != nullptr) {
+      uint32_t rc = 0;
+      text = TextOfObject(env, o, &rc);
+      JC_DeleteLocal(env, o);
+      if (rc != 0) {
+        JC_DeleteLocal(env, text);
+        return rc;
+      }
+    }
+    return wide ? wrapimpl::TextLongW(env, text, v) : wrapimpl::TextLong(env, text, 0, v);
+  });
+}
+
+uint32_t procObjectValue(JdbcStmt* s, jobject cs, int32_t ix, uint32_t code, unsigned char* e,
+                         uint32_t size) {
+  return wrapimpl::GetObjectThen(s, cs, kGetObject, kGetObjectSig, ix,
+                                 [&](JNIEnv* env, jobject o) -> uint32_t {
+    std::memset(e, 0, size);
+    if (o == nullptr) return 0;  // wasNull tells
+    if (code == COLSET_VT_DATE || code == COLSET_VT_TIME || code == COLSET_VT_TIMESTAMP)
+      return DateTimeFromObject(s, env, o, code, e);
+    const uint32_t rc = NumberFromObject(s, env, o, code, e);
+    JC_DeleteLocal(env, o);
+    return rc;
+  });
+}
