@@ -107,7 +107,7 @@ const ColSpec kTypeInfo[] = {
     {"FIXED_PREC_SCALE", kBool, 0, 0},    {"AUTO_UNIQUE_VALUE", kBool, 0, 1},
     {"LOCAL_TYPE_NAME", kText, 128, 1},   {"MINIMUM_SCALE", kSmall, 0, 1},
     {"MAXIMUM_SCALE", kSmall, 0, 1},      {"SQL_DATA_TYPE", kSmall, 0, 0},
-    {"SQL_DATETIME_SUB", kSmall, 0, 1},   {"NUM_PREC_RADIX", kSmall, 0, 1},
+    {"SQL_DATETIME_SUB", kSmall, 0, 1},   {"NUM_PREC_RADIX", kInt, 0, 1},  // INTEGER here alone
     {"INTERVAL_PRECISION", kSmall, 0, 1},
 };
 

@@ -216,6 +216,11 @@ int16_t catTypeKey(int32_t sqlType) {
 
 void catFixType(const CatTypeFields& f, const CatTypeRules& r) {
   if (f.dataType == nullptr) return;
+  // The JDBC driver's own octet length, for a text type whose buffer length
+  // it leaves out (most do: JDBC does not use that column).
+  const bool gaveOctets = f.octetLength != nullptr && !f.octetLength->IsNull() &&
+                          !f.octetLength->Holds(CAT_NO_VALUE32);
+  const int32_t jdbcOctets = gaveOctets ? f.octetLength->Int() : 0;
   if (f.datetimeSub != nullptr) f.datetimeSub->SetInt(static_cast<int32_t>(CAT_NO_VALUE16));
   if (f.octetLength != nullptr) f.octetLength->SetInt(static_cast<int32_t>(CAT_NO_VALUE32));
 
@@ -244,9 +249,12 @@ void catFixType(const CatTypeFields& f, const CatTypeRules& r) {
       f.sqlDataType->SetInt(t.odbc);
   }
   if (t.datetimeSub >= 0 && f.datetimeSub != nullptr) f.datetimeSub->SetInt(t.datetimeSub);
-  if (t.copyOctets && f.octetLength != nullptr && f.bufferLength != nullptr &&
-      !f.bufferLength->IsNull()) {
-    f.octetLength->SetInt(f.bufferLength->Int());
+  if (t.copyOctets && f.octetLength != nullptr) {
+    if (f.bufferLength != nullptr && !f.bufferLength->IsNull() &&
+        !f.bufferLength->Holds(CAT_NO_VALUE32))
+      f.octetLength->SetInt(f.bufferLength->Int());
+    else if (gaveOctets)
+      f.octetLength->SetInt(jdbcOctets);
   }
 }
 
@@ -381,6 +389,24 @@ bool catTypeInfoWanted(const JdbcStmt* s, int32_t jdbcType) {
   return reported == catTypeKey(s->requestedType);
 }
 
+namespace {
+
+// SQLSpecialColumns has no radix column, so a size must be ODBC's own
+// decimal one; some JDBC drivers give integer sizes in bits (32 for
+// INTEGER).
+void DecimalIntegerSize(const CatCell& type, const CatCell& size) {
+  if (type.IsNull() || size.IsNull()) return;
+  switch (type.Int()) {
+    case -6: size.SetInt(3); break;
+    case 5: size.SetInt(5); break;
+    case 4: size.SetInt(10); break;
+    case -5: size.SetInt(19); break;
+    default: break;
+  }
+}
+
+}  // namespace
+
 uint32_t catSpecialColumnsRowHook(JdbcStmt* s, COLSET* set) {
   if (!Usable(set, 8)) return 0;
   const CatTypeRules rules = RulesOf(s);
@@ -395,6 +421,7 @@ uint32_t catSpecialColumnsRowHook(JdbcStmt* s, COLSET* set) {
     f.bufferLength = &buffer;
     catFixType(f, rules);
     NullIfMarker(buffer, CAT_NO_VALUE32);
+    DecimalIntegerSize(type, size);
   }
   return 0;
 }

@@ -239,6 +239,7 @@ void catClearStmt(JdbcStmt* s) {
   s->procOrdinal = 0;
   std::free(s->lastProcName);
   s->lastProcName = nullptr;
+  s->keptRows.reset();
 }
 
 uint32_t catEnumKind(const char* catalog, const char* schema, const char* table,
@@ -304,10 +305,12 @@ uint32_t DRV_DDTables(uint32_t stmt, const void* p) {
     if (uint32_t rc = TypesArray(s, types, &arr)) return rc;
     return DatabaseMetaData::getTables(s, md, cat, sch, tab, arr, rs);
   };
-  return RunCatalog(stmt, CAT_KIND_TABLES, call, [&](JdbcStmt* s, uint32_t) {
+  const uint32_t rc = RunCatalog(stmt, CAT_KIND_TABLES, call, [&](JdbcStmt* s, uint32_t) {
     s->fetchColLimit = limit;
     s->singleTarget = target;
   });
+  // TABLE_TYPE, TABLE_CAT, TABLE_SCHEM, TABLE_NAME.
+  return rc != 0 ? rc : catKeepRows(stmt, {4, 1, 2, 3});
 }
 
 uint32_t DRV_DDColumns(uint32_t stmt, const void* p) {
@@ -385,7 +388,7 @@ uint32_t DRV_DDSpecialColumns(uint32_t stmt, const void* p) {
 
 uint32_t DRV_DDStatistics(uint32_t stmt, const void* p) {
   const DRV_CatalogArgs* a = ArgsOf(p);
-  return RunCatalog(
+  const uint32_t rc = RunCatalog(
       stmt, CAT_KIND_STATISTICS,
       [&](JdbcStmt* s, jobject md, JArgs& j, jobject* rs) {
         jstring cat = j.N(a->catalog), sch = j.N(a->schema), tab = j.E(a->name);
@@ -394,6 +397,8 @@ uint32_t DRV_DDStatistics(uint32_t stmt, const void* p) {
                                               a->value[1] == 0, rs);
       },
       HookOnly<catStatisticsRowHook>);
+  // NON_UNIQUE, TYPE, INDEX_QUALIFIER, INDEX_NAME, ORDINAL_POSITION.
+  return rc != 0 ? rc : catKeepRows(stmt, {4, 7, 5, 6, 8});
 }
 
 uint32_t DRV_DDForeignKeys(uint32_t stmt, const void* p) {
@@ -417,7 +422,7 @@ uint32_t DRV_DDForeignKeys(uint32_t stmt, const void* p) {
 }
 
 uint32_t DRV_DDGetTypeInfo(uint32_t stmt, int16_t sqlType) {
-  return RunCatalog(
+  const uint32_t rc = RunCatalog(
       stmt, CAT_KIND_TYPE_INFO,
       [](JdbcStmt* s, jobject md, JArgs&, jobject* rs) {
         return DatabaseMetaData::getTypeInfo(s, md, rs);
@@ -430,6 +435,8 @@ uint32_t DRV_DDGetTypeInfo(uint32_t stmt, int16_t sqlType) {
         s->fetchColLimit = 18;
         s->rowHook = catTypeInfoRowHook;
       });
+  // By DATA_TYPE.
+  return rc != 0 ? rc : catKeepRows(stmt, {2});
 }
 
 }  // extern "C"

@@ -105,6 +105,15 @@ uint32_t catSpecialColumnsRowHook(JdbcStmt* s, COLSET* set);
 uint32_t catTypeInfoRowHook(JdbcStmt* s, COLSET* set);
 uint32_t catStatisticsRowHook(JdbcStmt* s, COLSET* set);
 
+// A catalog result in ODBC's order: reads the statement's freshly opened
+// result whole (through DRV_Fetch: rewritten, filtered and with the
+// connection's settings applied), sorts it stably by the 1-based columns of
+// `keys` (NULL first) and keeps it on the statement for DRV_Fetch; 0 or the
+// code of the failed fetch.
+uint32_t catKeepRows(uint32_t stmt, const std::vector<uint16_t>& keys);
+// DRV_Fetch of a statement holding kept rows: the next `rows` of them.
+uint32_t catFetchKept(JdbcStmt* s, uint16_t rows, COLSET* set);
+
 // Clears what a catalog result leaves on a statement (kind, hook, limits,
 // the procedure numbering).
 void catClearStmt(JdbcStmt* s);

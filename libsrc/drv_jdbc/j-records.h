@@ -11,6 +11,7 @@
 #include <jni.h>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "drv_jdbc/drv_agent.h"
@@ -174,6 +175,7 @@ struct JdbcStmt {
   int16_t requestedType = 0;     // SQLGetTypeInfo's type, 0 = all
   uint32_t procOrdinal = 0;      // SQLProcedureColumns: next ORDINAL_POSITION
   char* lastProcName = nullptr;  // SQLProcedureColumns: procedure of the last row, owned
+  std::shared_ptr<void> keptRows;  // a catalog result read whole and sorted into ODBC order
   void* resultBuffer = nullptr;  // freed at reset and at close, owned
   void* closeBuffer = nullptr;   // freed at close, owned
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cat_env.h"
@@ -117,6 +118,30 @@ TEST_P(CatalogTest, TablesComeInOdbcShapeFilteredByType) {
   EXPECT_EQ(Tables(Args("CAT%")).size(), 5u);
   EXPECT_EQ(Tables(Args("CAT%", "%")).size(), 5u);
   EXPECT_EQ(Tables(Args("CAT%", "'%'")).size(), 5u);
+}
+
+TEST_P(CatalogTest, TablesAndIndexesComeInOdbcOrder) {
+  // HSQLDB lists them in the order they were made; ODBC's order is by
+  // type, catalog, schema and name, and for indexes by uniqueness, type,
+  // qualifier, name and position.
+  const std::vector<Row> tables = Tables(Args("CAT%"));
+  ASSERT_EQ(tables.size(), 5u);
+  for (size_t i = 1; i < tables.size(); ++i) {
+    const Row& a = tables[i - 1];
+    const Row& b = tables[i];
+    EXPECT_LE(std::tie(a[3], a[0], a[1], a[2]), std::tie(b[3], b[0], b[1], b[2])) << b[2];
+  }
+  Stmt s(conn_);
+  DRV_CatalogArgs a = Args("CAT_CHILD");
+  a.value[0] = 1;  // SQL_INDEX_ALL
+  ASSERT_EQ(Ops().DRV_DDStatistics(s.h(), &a), 0u) << ::testing::PrintToString(Errors(s.h()));
+  const std::vector<Row> rows = FetchAll(s.h(), 1);
+  ASSERT_GE(rows.size(), 2u);
+  auto key = [](const Row& r) {
+    return std::make_tuple(r[3] == kNull ? -1 : std::stoi(r[3]), std::stoi(r[6]), r[4], r[5],
+                           r[7] == kNull ? 0 : std::stoi(r[7]));
+  };
+  for (size_t i = 1; i < rows.size(); ++i) EXPECT_LE(key(rows[i - 1]), key(rows[i])) << rows[i][5];
 }
 
 TEST_P(CatalogTest, TableTypeListsWithBlanksAndQuotes) {
@@ -422,6 +447,10 @@ TEST_P(CatalogTest, TypeInformation) {
   const std::vector<Row> all = FetchAll(s.h());
   ASSERT_GT(all.size(), 10u);
   for (const Row& r : all) EXPECT_EQ(r[18], kNull);
+  // In ODBC's order: by the DATA_TYPE reported, which is not JDBC's
+  // (BOOLEAN comes as BIT, BLOB as LONGVARBINARY, DATE as 9 here).
+  for (size_t i = 1; i < all.size(); ++i)
+    EXPECT_LE(std::stoi(all[i - 1][1]), std::stoi(all[i][1])) << all[i - 1][0] << " " << all[i][0];
   const Row* integer = Find(all, 0, "INTEGER");
   ASSERT_NE(integer, nullptr);
   EXPECT_EQ((*integer)[1], "4");

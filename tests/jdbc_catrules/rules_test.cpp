@@ -67,6 +67,9 @@ TEST(CatColumns, ShapesAndBooleanCheck) {
   EXPECT_EQ(d[6].display_size, 6u);
   EXPECT_EQ(d[2].precision, 10u);
   EXPECT_EQ(d[2].display_size, 11u);
+  // SQLGetTypeInfo's radix is an INTEGER, unlike the radix of SQLColumns.
+  EXPECT_EQ(d[17].sql_type, 4);
+  EXPECT_EQ(d[17].value_type, static_cast<uint32_t>(COLSET_VT_INTEGER));
   ColDescFree(d, n);
   const uint16_t counts[] = {0, 19, 19, 5, 13, 8, 18, 8, 6, 14, 7, 8};
   for (uint32_t k = 1; k <= CAT_KIND_LAST; ++k) {

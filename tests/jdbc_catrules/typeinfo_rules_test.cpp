@@ -211,3 +211,84 @@ TEST(CatProcColumnsRowHook, KeepsWhatTheDriverGave) {
 }
 
 }  // namespace
+
+namespace {
+
+// One SQLColumns-shaped row for the rewrite: DATA_TYPE, TYPE_NAME,
+// COLUMN_SIZE, BUFFER_LENGTH, SQL_DATA_TYPE, SQL_DATETIME_SUB,
+// CHAR_OCTET_LENGTH as the JDBC driver filled them.
+struct ColumnsRow {
+  JdbcColDesc* descs = nullptr;
+  uint16_t n = 0;
+  COLSET set{};
+  ColumnsRow() {
+    descs = catColumns(CAT_KIND_COLUMNS, 0, {}, &n);
+    EXPECT_EQ(ColSetBuild(descs, n, 1, &set), 0);
+    set.rows_held = 1;
+  }
+  ~ColumnsRow() {
+    ColSetFreeColumns(&set);
+    ColDescFree(descs, n);
+  }
+  CatCell At(uint32_t column) { return CatCell{&set.cols[column - 1], 0}; }
+};
+
+TEST(CatColumnsRowHook, OctetLengthOfTextSurvivesAMissingBufferLength) {
+  struct Case {
+    int32_t jdbc;
+    int32_t buffer;  // -1: NULL
+    int32_t octets;  // -1: NULL
+    int32_t want;    // -1: NULL
+  };
+  const Case cases[] = {
+      {12, -1, 160, 160},  // JDBC leaves BUFFER_LENGTH out: its octet length stays
+      {12, 80, 160, 80},   // a buffer length given decides
+      {1, -1, 20, 20},
+      {12, -1, -1, -1},    // nothing known: NULL
+      {4, -1, 4, -1},      // numbers have no octet length
+      {91, -1, 10, -1},
+  };
+  JdbcConn conn;
+  JdbcStmt s;
+  s.conn = &conn;
+  for (const Case& c : cases) {
+    ColumnsRow row;
+    row.At(5).SetInt(c.jdbc);
+    row.At(7).SetInt(40);
+    if (c.buffer >= 0) row.At(8).SetInt(c.buffer);
+    if (c.octets >= 0) row.At(16).SetInt(c.octets);
+    ASSERT_EQ(catColumnsRowHook(&s, &row.set), 0u);
+    if (c.want < 0) {
+      EXPECT_TRUE(row.At(16).IsNull()) << c.jdbc << " " << row.At(16).Int();
+    } else {
+      ASSERT_FALSE(row.At(16).IsNull()) << c.jdbc;
+      EXPECT_EQ(row.At(16).Int(), c.want) << c.jdbc;
+    }
+  }
+}
+
+TEST(CatSpecialColumnsRowHook, IntegerSizesInDigits) {
+  uint16_t n = 0;
+  JdbcColDesc* d = catColumns(CAT_KIND_SPECIAL_COLUMNS, 0, {}, &n);
+  COLSET set{};
+  ASSERT_EQ(ColSetBuild(d, n, 5, &set), 0);
+  set.rows_held = 5;
+  // DATA_TYPE and COLUMN_SIZE as a JDBC driver counting bits gives them.
+  const int32_t jdbc[] = {4, -5, 5, -6, 12};
+  const int32_t bits[] = {32, 64, 16, 8, 40};
+  const int32_t want[] = {10, 19, 5, 3, 40};
+  for (uint32_t r = 0; r < 5; ++r) {
+    CatCell{&set.cols[2], r}.SetInt(jdbc[r]);
+    CatCell{&set.cols[4], r}.SetInt(bits[r]);
+  }
+  JdbcConn conn;
+  JdbcStmt s;
+  s.conn = &conn;
+  ASSERT_EQ(catSpecialColumnsRowHook(&s, &set), 0u);
+  for (uint32_t r = 0; r < 5; ++r)
+    EXPECT_EQ((CatCell{&set.cols[4], r}.Int()), want[r]) << jdbc[r];
+  ColSetFreeColumns(&set);
+  ColDescFree(d, n);
+}
+
+}  // namespace
