@@ -25,6 +25,28 @@ uint32_t OpenTypeInfo(StmtHandle* stmt, int16_t sqlType) {
   return ops->DRV_DDGetTypeInfo(stmt->agentStmt, sqlType);
 }
 
+int16_t NarrowTextType(int16_t t) {
+  switch (t) {
+    case SQL_WCHAR: return SQL_CHAR;
+    case SQL_WVARCHAR: return SQL_VARCHAR;
+    case SQL_WLONGVARCHAR: return SQL_LONGVARCHAR;
+    default: return t;
+  }
+}
+
+// Column `column` of the first type row of `type`, read on the private
+// statement, which is closed again.
+DRV_Return LookupOnce(StmtHandle* stmt, int16_t type, uint16_t column, char* buffer, int64_t size,
+                      int64_t* length) {
+  if (OpenTypeInfo(stmt, type) != 0) return SQL_ERROR;
+  stmt->state = kStmtPrepared;
+  stmt->flags |= kStmtFlagCursorOpen;
+  DRV_Return rc = STMT_Fetch(stmt);
+  if (rc == SQL_SUCCESS) rc = STMT_GetData(stmt, column, SQL_C_CHAR, buffer, size, length);
+  STMT_Close(stmt);
+  return rc;
+}
+
 }  // namespace
 
 DRV_Return DRV_GetTypeInfoOp(void* h, va_list args) {
@@ -57,16 +79,17 @@ DRV_Return TypeInfoLookup(ConnHandle* conn, uint16_t column, int16_t sqlType, ch
   }
   StmtHandle* stmt = STMT_Alloc(conn);
   if (stmt == nullptr) return SQL_ERROR;
+  // A wide text type in a description is the connection's way of
+  // delivering text: the server's own row is the narrow type's (a wide
+  // statement would otherwise answer OTHER, which it reports as WVARCHAR,
+  // for a VARCHAR column). Only a type without such a row is asked as it
+  // is (CLOB, say, which a wide statement reports as WLONGVARCHAR only).
   // Whatever the private statement collects is dropped with it; the
   // connection's own pending code stays as it was.
-  DRV_Return rc = SQL_ERROR;
-  if (OpenTypeInfo(stmt, sqlType) == 0) {
-    stmt->state = kStmtPrepared;
-    stmt->flags |= kStmtFlagCursorOpen;
-    rc = STMT_Fetch(stmt);
-    if (rc == SQL_SUCCESS) rc = STMT_GetData(stmt, column, SQL_C_CHAR, buffer, size, length);
-  }
-  STMT_Close(stmt);
+  const int16_t narrow = NarrowTextType(sqlType);
+  DRV_Return rc = LookupOnce(stmt, narrow, column, buffer, size, length);
+  if (rc == SQL_NO_DATA && narrow != sqlType)
+    rc = LookupOnce(stmt, sqlType, column, buffer, size, length);
   STMT_Free(stmt);
   return rc;
 }

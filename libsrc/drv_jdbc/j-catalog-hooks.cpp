@@ -384,9 +384,10 @@ uint32_t catProcColumnsRowHook(JdbcStmt* s, COLSET* set) {
 bool catTypeInfoWanted(const JdbcStmt* s, int32_t jdbcType) {
   if (s->requestedType == 0) return true;
   // The row is compared in the form it will be reported in; the date and
-  // time codes of both ODBC versions ask for the same rows.
-  const int16_t reported = catTypeKey(catOdbcType(jdbcType, RulesOf(s), false));
-  return reported == catTypeKey(s->requestedType);
+  // time codes of both ODBC versions ask for the same rows, but a wide and
+  // a narrow type are different answers.
+  auto dateForm = [](int32_t t) { return t >= 91 && t <= 93 ? t - 82 : t; };
+  return dateForm(catOdbcType(jdbcType, RulesOf(s), false)) == dateForm(s->requestedType);
 }
 
 namespace {

@@ -683,12 +683,20 @@ TEST_P(CatalogDm, ResultColumnsHaveTheServersTypeNames) {
   // The server type table answers the forms a description uses: wide text
   // in the Unicode build and the ODBC 3 date code.
   MustExec("SELECT NAME, BORN, QTY FROM " + Id("PARENT"));
+  // Each backend's own spelling: VARCHAR, CHARACTER VARYING (H2), varchar;
+  // DATE; SMALLINT, int2 (PostgreSQL).
+  const std::vector<std::vector<std::string>> want = {
+      {"VARCHAR", "VARYING"}, {"DATE"}, {"SMALLINT", "INT2"}};
   for (SQLUSMALLINT c = 1; c <= 3; ++c) {
     char name[128] = "";
     SQLSMALLINT len = 0;
     ASSERT_EQ(SQL_SUCCESS, SQLColAttribute(H(), c, SQL_DESC_TYPE_NAME, name, sizeof name, &len,
                                            nullptr));
-    EXPECT_STRNE(name, "") << c;
+    std::string upper = name;
+    for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    bool found = false;
+    for (const std::string& w : want[c - 1]) found = found || upper.find(w) != std::string::npos;
+    EXPECT_TRUE(found) << c << ": " << name;
   }
   char prefix[16] = "";
   SQLSMALLINT len = 0;
