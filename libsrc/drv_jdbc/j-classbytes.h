@@ -1,4 +1,4 @@
-// The class files of the two support classes, compiled at build time and
+// The class files of the support classes, compiled at build time and
 // defined into the VM from memory when it does not have them.
 #ifndef QMR_DRV_JDBC_J_CLASSBYTES_H
 #define QMR_DRV_JDBC_J_CLASSBYTES_H
@@ -7,5 +7,7 @@ extern const unsigned char XAXidClassBytes[];
 extern const unsigned int XAXidClassSize;
 extern const unsigned char QMRClassLoaderClassBytes[];
 extern const unsigned int QMRClassLoaderClassSize;
+extern const unsigned char QMRRowBlockClassBytes[];
+extern const unsigned int QMRRowBlockClassSize;
 
 #endif

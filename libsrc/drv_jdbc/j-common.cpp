@@ -407,6 +407,17 @@ uint32_t JC_GetXAXidClass(JNIEnv* env, jclass* out) {
   return 0;
 }
 
+uint32_t JC_GetRowBlockClass(JNIEnv* env, jclass* out) {
+  if (out == nullptr) return 15;
+  *out = nullptr;
+  if (env == nullptr) return 15;
+  jclass cls = FindOrDefine(env, "quillmar/support/QMRRowBlock", QMRRowBlockClassBytes,
+                            QMRRowBlockClassSize);
+  if (cls == nullptr) return 15;
+  *out = cls;
+  return 0;
+}
+
 std::string JC_ArchivePaths(const std::string& dir) {
   std::string out;
   std::string list(DefaultJarList);

@@ -66,6 +66,8 @@ std::string JC_LastVmError();
 // The XAXid class (defined from the carried bytes with the system class
 // loader when the VM does not have it). 0 with a local reference, or 15.
 uint32_t JC_GetXAXidClass(JNIEnv* env, jclass* out);
+// The QMRRowBlock class (the block reader of result rows), the same way.
+uint32_t JC_GetRowBlockClass(JNIEnv* env, jclass* out);
 // A new QMRClassLoader over the non-empty ';'-separated archive paths, as a
 // local reference, or null.
 jobject JC_CreateClassLoader(JNIEnv* env, const char* paths);

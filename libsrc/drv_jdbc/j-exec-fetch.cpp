@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "drv_jdbc/j-catalog.h"
+#include "drv_jdbc/j-exec-block.h"
 #include "drv_jdbc/j-exec.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-proc.h"
@@ -209,7 +210,15 @@ extern "C" uint32_t DRV_Fetch(uint32_t stmt, uint16_t rows, COLSET* set) {
   const JdbcConn* conn = s->conn;
   uint32_t rc = 0;
   uint32_t i = 0;
-  while (i < n) {
+  // A plain result whose every column has a block form is read a block at a
+  // time; the rest (catalog results, long values) value by value below.
+  bool block = false;
+  if (s->catalogKind == 0 && s->singleTarget < 0 && perRow == set->cols_used) {
+    rc = jblock::Fetch(s, s->resultSet, n, set);
+    block = rc != jblock::kNotTaken;
+    if (!block) rc = 0;
+  }
+  while (!block && i < n) {
     jobject rs = s->resultSet;
     if (rs == nullptr ||
         (s->catalogKind == kCatalogStatistics && conn != nullptr &&

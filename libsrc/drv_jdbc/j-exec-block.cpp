@@ -1,0 +1,423 @@
+// The block reader of result rows: the native side of QMRRowBlock.
+#include "drv_jdbc/j-exec-block.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "drv_jdbc/j-common.h"
+#include "drv_jdbc/j-jni.h"
+#include "drv_jdbc/j-wrap-types.h"
+#include "platform/lock.h"
+#include "util/log.h"
+
+namespace jblock {
+
+namespace {
+
+// QMR_BLOCK_FETCH=0 in the environment turns the block reader off, to tell
+// its answers from the value-by-value reads in the field.
+bool EnabledAtStart() {
+  const char* v = std::getenv("QMR_BLOCK_FETCH");
+  return v == nullptr || std::strcmp(v, "0") != 0;
+}
+
+std::atomic<bool> gEnabled{EnabledAtStart()};
+std::atomic<uint64_t> gBlocks{0};
+
+template <class T>
+void Put(unsigned char* e, const T& v) {
+  std::memcpy(e, &v, sizeof v);
+}
+
+// The longest prefix of at most max bytes that ends on a UTF-8 boundary
+// (the cut the text getters make).
+uint32_t CutUtf8(const char* text, uint32_t length, uint32_t max) {
+  if (length <= max) return length;
+  uint32_t n = max;
+  while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+  return n;
+}
+
+// At most max units, never half of a surrogate pair.
+uint32_t CutUtf16(const char16_t* text, uint32_t length, uint32_t max) {
+  uint32_t n = std::min(length, max);
+  if (n != 0 && n < length && text[n - 1] >= 0xD800 && text[n - 1] <= 0xDBFF) --n;
+  return n;
+}
+
+uint32_t Length(int64_t length) { return length < 0 ? 0 : static_cast<uint32_t>(length); }
+
+// The support class and its members, looked up once per process.
+struct BlockClass {
+  jclass cls = nullptr;  // global reference
+  jmethodID ctor = nullptr;
+  jmethodID fill = nullptr;
+  jfieldID fixed = nullptr;
+  jfieldID nulls = nullptr;
+  jfieldID bytes = nullptr;
+  jfieldID chars = nullptr;
+  jfieldID byteCount = nullptr;
+  jfieldID charCount = nullptr;
+  jfieldID atEnd = nullptr;
+  jfieldID failure = nullptr;
+};
+
+const BlockClass* Class(JNIEnv* env) {
+  static plat::Mutex lock;
+  static BlockClass found;
+  static int state = 0;  // 0 not looked up, 1 found, 2 not available
+  plat::Guard<plat::Mutex> g(lock);
+  if (state != 0) return state == 1 ? &found : nullptr;
+  state = 2;
+  jclass local = nullptr;
+  if (JC_GetRowBlockClass(env, &local) != 0 || local == nullptr) {
+    env->ExceptionClear();
+    log_message(LOG_LEVEL_WARNING, __FILE__, __LINE__,
+                "Can't define QMRRowBlock class; rows are read value by value");
+    return nullptr;
+  }
+  BlockClass c;
+  c.ctor = env->GetMethodID(local, "<init>", "([II)V");
+  c.fill = env->GetMethodID(local, "fill", "(Ljava/sql/ResultSet;I)I");
+  c.fixed = env->GetFieldID(local, "fixed", "[J");
+  c.nulls = env->GetFieldID(local, "nulls", "[B");
+  c.bytes = env->GetFieldID(local, "bytes", "[B");
+  c.chars = env->GetFieldID(local, "chars", "[C");
+  c.byteCount = env->GetFieldID(local, "byteCount", "I");
+  c.charCount = env->GetFieldID(local, "charCount", "I");
+  c.atEnd = env->GetFieldID(local, "atEnd", "Z");
+  c.failure = env->GetFieldID(local, "failure", "Ljava/lang/Throwable;");
+  const bool complete = !env->ExceptionCheck() && c.ctor && c.fill && c.fixed && c.nulls &&
+                        c.bytes && c.chars && c.byteCount && c.charCount && c.atEnd &&
+                        c.failure;
+  env->ExceptionClear();
+  if (complete) c.cls = static_cast<jclass>(env->NewGlobalRef(local));
+  env->DeleteLocalRef(local);
+  if (c.cls == nullptr) {
+    log_message(LOG_LEVEL_WARNING, __FILE__, __LINE__,
+                "QMRRowBlock class is incomplete; rows are read value by value");
+    return nullptr;
+  }
+  found = c;
+  state = 1;
+  return &found;
+}
+
+// Copies the used part of a primitive array field; false on a failure
+// (an exception may be pending).
+template <class T, class A>
+bool CopyArray(JNIEnv* env, jobject obj, jfieldID field, jsize count, std::vector<T>* out,
+               void (JNIEnv::*get)(A, jsize, jsize, T*)) {
+  out->resize(static_cast<size_t>(count));
+  if (count == 0) return true;
+  auto arr = static_cast<A>(env->GetObjectField(obj, field));
+  if (arr == nullptr) return false;
+  bool ok = env->GetArrayLength(arr) >= count;
+  if (ok) (env->*get)(arr, 0, count, out->data());
+  env->DeleteLocalRef(arr);
+  return ok && !env->ExceptionCheck();
+}
+
+}  // namespace
+
+void SetEnabled(bool on) { gEnabled = on; }
+bool Enabled() { return gEnabled; }
+uint64_t BlocksRead() { return gBlocks; }
+
+int32_t KindOf(uint32_t valueType, uint32_t elemSize) {
+  switch (valueType) {
+    case COLSET_VT_BIT:
+      return kBoolean;
+    case COLSET_VT_TINYINT:
+      return kByte;
+    case COLSET_VT_SMALLINT:
+      return kShort;
+    case COLSET_VT_INTEGER:
+      return kInt;
+    case COLSET_VT_REAL:
+      return kFloat;
+    case COLSET_VT_DOUBLE:
+      return kDouble;
+    case COLSET_VT_DATE:
+      return kDate;
+    case COLSET_VT_TIME:
+      return kTime;
+    case COLSET_VT_TIMESTAMP:
+      return kTimestamp;
+    case COLSET_VT_CHAR:
+      return kText;
+    case COLSET_VT_NTS:
+      return kPlain;
+    case COLSET_VT_WCHAR:
+    case COLSET_VT_WNTS:
+      return kWideText;
+    case COLSET_VT_BINARY:
+      return kBinary;
+    // The length prefix needs its four bytes; without them the value-by-value
+    // read reports the failure.
+    case COLSET_VT_CHAR32:
+      return elemSize < 4 ? -1 : kText;
+    case COLSET_VT_WCHAR32:
+      return elemSize < 4 ? -1 : kWideText;
+    case COLSET_VT_BINARY32:
+      return elemSize < 4 ? -1 : kBinary;
+    default:
+      return -1;
+  }
+}
+
+uint32_t SlotsOf(int32_t kind) {
+  switch (kind) {
+    case kDate:
+    case kTime:
+      return 3;
+    case kTimestamp:
+      return 7;
+    default:
+      return 1;
+  }
+}
+
+void PutText(uint32_t valueType, unsigned char* e, uint32_t size, const char* text,
+             int64_t length) {
+  const uint32_t have = Length(length);
+  switch (valueType) {
+    case COLSET_VT_CHAR: {  // fixed width, no terminator
+      std::memset(e, 0, size);
+      const uint32_t n = CutUtf8(text, have, size);
+      if (n != 0) std::memcpy(e, text, n);
+      break;
+    }
+    case COLSET_VT_NTS: {
+      if (size == 0) break;
+      const uint32_t n = CutUtf8(text, have, size - 1);
+      if (n != 0) std::memcpy(e, text, n);
+      e[n] = '\0';
+      break;
+    }
+    case COLSET_VT_CHAR32: {
+      if (size < 4) break;
+      const uint32_t n = CutUtf8(text, have, size - 4);
+      Put(e, n);
+      if (n != 0) std::memcpy(e + 4, text, n);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void PutWide(uint32_t valueType, unsigned char* e, uint32_t size, const char16_t* text,
+             int64_t length) {
+  const uint32_t have = Length(length);
+  switch (valueType) {
+    case COLSET_VT_WCHAR: {  // fixed width, no terminator
+      std::memset(e, 0, size);
+      const uint32_t n = CutUtf16(text, have, size / 2);
+      if (n != 0) std::memcpy(e, text, sizeof(char16_t) * n);
+      break;
+    }
+    case COLSET_VT_WNTS: {
+      // At most size / 2 - 1 characters: the last unit is the NUL's.
+      if (size < 2) break;
+      const uint32_t n = CutUtf16(text, have, size / 2 - 1);
+      if (n != 0) std::memcpy(e, text, sizeof(char16_t) * n);
+      Put(e + sizeof(char16_t) * n, char16_t{0});
+      break;
+    }
+    case COLSET_VT_WCHAR32: {
+      if (size < 4) break;
+      const uint32_t n = CutUtf16(text, have, (size - 4) / 2);
+      Put(e, n);
+      if (n != 0) std::memcpy(e + 4, text, sizeof(char16_t) * n);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void PutBytes(uint32_t valueType, unsigned char* e, uint32_t size, const unsigned char* bytes,
+              int64_t length) {
+  uint32_t offset = 0;
+  if (valueType == COLSET_VT_BINARY32) {
+    if (size < 4) return;
+    offset = 4;
+  } else if (valueType != COLSET_VT_BINARY) {
+    return;
+  }
+  const uint32_t room = size - offset;
+  const uint32_t n = std::min(Length(length), room);
+  if (n != 0) std::memcpy(e + offset, bytes, n);
+  if (room > n) std::memset(e + offset + n, 0, room - n);
+  if (offset != 0) Put(e, n);
+}
+
+void PutFixed(int32_t kind, unsigned char* e, const int64_t* v) {
+  switch (kind) {
+    case kBoolean:
+      e[0] = v[0] != 0 ? 1 : 0;
+      break;
+    case kByte:
+      Put(e, static_cast<int8_t>(v[0]));
+      break;
+    case kShort:
+      Put(e, static_cast<int16_t>(v[0]));
+      break;
+    case kInt:
+      Put(e, static_cast<int32_t>(v[0]));
+      break;
+    case kFloat: {
+      const auto bits = static_cast<uint32_t>(v[0]);
+      float f;
+      std::memcpy(&f, &bits, sizeof f);
+      Put(e, f);
+      break;
+    }
+    case kDouble: {
+      const auto bits = static_cast<uint64_t>(v[0]);
+      double d;
+      std::memcpy(&d, &bits, sizeof d);
+      Put(e, d);
+      break;
+    }
+    case kDate:
+      Put(e, JC_Date{static_cast<int16_t>(v[0]), static_cast<uint16_t>(v[1]),
+                     static_cast<uint16_t>(v[2])});
+      break;
+    case kTime:
+      Put(e, JC_Time{static_cast<uint16_t>(v[0]), static_cast<uint16_t>(v[1]),
+                     static_cast<uint16_t>(v[2])});
+      break;
+    case kTimestamp:
+      Put(e, JC_Timestamp{static_cast<int16_t>(v[0]), static_cast<uint16_t>(v[1]),
+                          static_cast<uint16_t>(v[2]), static_cast<uint16_t>(v[3]),
+                          static_cast<uint16_t>(v[4]), static_cast<uint16_t>(v[5]),
+                          static_cast<uint32_t>(v[6])});
+      break;
+    default:
+      break;
+  }
+}
+
+uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set) {
+  if (!Enabled() || s == nullptr || set == nullptr || s->jniEnv == nullptr) return kNotTaken;
+  JNIEnv* env = s->jniEnv;
+  const uint32_t cols = set->cols_used;
+  std::vector<jint> kinds(cols);
+  uint32_t slotsPerRow = 0;
+  for (uint32_t c = 0; c < cols; ++c) {
+    kinds[c] = KindOf(set->cols[c].type, set->cols[c].elem_size);
+    if (kinds[c] < 0) return kNotTaken;
+    slotsPerRow += SlotsOf(kinds[c]);
+  }
+  const BlockClass* k = Class(env);
+  if (k == nullptr) return kNotTaken;
+
+  s->rowCount = 0;
+  if (rs == nullptr) {
+    s->flags |= STMT_NO_MORE_ROWS;
+    return 0;
+  }
+  const auto fail = [&]() { return CheckException(env, s->wide, &s->errors); };
+  jintArray jkinds = env->NewIntArray(static_cast<jsize>(cols));
+  if (jkinds == nullptr) {
+    const uint32_t rc = fail();
+    return rc != 0 ? rc : AGT_GENERAL_ERROR;
+  }
+  if (cols != 0) env->SetIntArrayRegion(jkinds, 0, static_cast<jsize>(cols), kinds.data());
+  jobject block = env->NewObject(k->cls, k->ctor, jkinds, static_cast<jint>(rows));
+  env->DeleteLocalRef(jkinds);
+  if (block == nullptr || env->ExceptionCheck()) {
+    JC_DeleteLocal(env, block);
+    const uint32_t rc = fail();
+    return rc != 0 ? rc : AGT_GENERAL_ERROR;
+  }
+  const jint got = env->CallIntMethod(block, k->fill, rs, static_cast<jint>(rows));
+  ++gBlocks;
+  if (env->ExceptionCheck()) {
+    env->DeleteLocalRef(block);
+    const uint32_t rc = fail();
+    return rc != 0 ? rc : AGT_GENERAL_ERROR;
+  }
+  const auto done = static_cast<uint32_t>(std::clamp<jint>(got, 0, static_cast<jint>(rows)));
+  const jint byteCount = env->GetIntField(block, k->byteCount);
+  const jint charCount = env->GetIntField(block, k->charCount);
+  std::vector<jlong> fixed;
+  std::vector<jbyte> nulls;
+  std::vector<jbyte> bytes;
+  std::vector<jchar> chars;
+  bool ok = CopyArray(env, block, k->fixed, static_cast<jsize>(done * slotsPerRow), &fixed,
+                      &JNIEnv::GetLongArrayRegion) &&
+            CopyArray(env, block, k->nulls, static_cast<jsize>(done * cols), &nulls,
+                      &JNIEnv::GetByteArrayRegion) &&
+            CopyArray(env, block, k->bytes, std::max<jint>(byteCount, 0), &bytes,
+                      &JNIEnv::GetByteArrayRegion) &&
+            CopyArray(env, block, k->chars, std::max<jint>(charCount, 0), &chars,
+                      &JNIEnv::GetCharArrayRegion);
+  const bool atEnd = env->GetBooleanField(block, k->atEnd) != JNI_FALSE;
+  jobject failure = env->GetObjectField(block, k->failure);
+  env->DeleteLocalRef(block);
+  if (!ok) {
+    JC_DeleteLocal(env, failure);
+    const uint32_t rc = fail();
+    return rc != 0 ? rc : AGT_GENERAL_ERROR;
+  }
+
+  // The values, row after row, as the support class laid them out.
+  size_t byteAt = 0;
+  size_t charAt = 0;
+  const auto* byteData = reinterpret_cast<const unsigned char*>(bytes.data());
+  const auto* charData = reinterpret_cast<const char16_t*>(chars.data());
+  for (uint32_t r = 0; r < done && ok; ++r) {
+    const int64_t* slot = fixed.data() + static_cast<size_t>(r) * slotsPerRow;
+    for (uint32_t c = 0; c < cols; ++c) {
+      COLSET_COL& col = set->cols[c];
+      unsigned char* e = col.data + static_cast<size_t>(r) * col.elem_size;
+      const int32_t kind = kinds[c];
+      if (kind == kText || kind == kPlain || kind == kBinary) {
+        const int64_t len = slot[0];
+        if (len > 0 && byteAt + static_cast<size_t>(len) > bytes.size()) {
+          ok = false;
+          break;
+        }
+        const unsigned char* v = byteData + byteAt;
+        if (kind == kBinary)
+          PutBytes(col.type, e, col.elem_size, v, len);
+        else
+          PutText(col.type, e, col.elem_size, reinterpret_cast<const char*>(v), len);
+        if (len > 0) byteAt += static_cast<size_t>(len);
+      } else if (kind == kWideText) {
+        const int64_t len = slot[0];
+        if (len > 0 && charAt + static_cast<size_t>(len) > chars.size()) {
+          ok = false;
+          break;
+        }
+        PutWide(col.type, e, col.elem_size, charData + charAt, len);
+        if (len > 0) charAt += static_cast<size_t>(len);
+      } else {
+        PutFixed(kind, e, slot);
+      }
+      slot += SlotsOf(kind);
+      col.ind[r] = nulls[static_cast<size_t>(r) * cols + c] != 0 ? COLSET_IND_NULL : 0;
+    }
+  }
+  if (!ok) {  // lengths that do not add up: never read past what came over
+    JC_DeleteLocal(env, failure);
+    log_message(LOG_LEVEL_ERROR, __FILE__, __LINE__, "QMRRowBlock lengths do not match");
+    return AGT_GENERAL_ERROR;
+  }
+  s->rowCount = done;
+  if (failure != nullptr) {
+    env->Throw(static_cast<jthrowable>(failure));
+    env->DeleteLocalRef(failure);
+    return fail();
+  }
+  if (atEnd) s->flags |= STMT_NO_MORE_ROWS;
+  return 0;
+}
+
+}  // namespace jblock

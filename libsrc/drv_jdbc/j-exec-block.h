@@ -1,0 +1,74 @@
+// Reading result rows a block at a time through the QMRRowBlock support
+// class: one call into Java reads every value of up to a block of rows, and
+// a few array copies bring them over, instead of two or more JNI calls per
+// value. The values and indicators in the row buffer are the same as the
+// value-by-value reads of DRV_Fetch give.
+#ifndef QMR_DRV_JDBC_J_EXEC_BLOCK_H
+#define QMR_DRV_JDBC_J_EXEC_BLOCK_H
+
+#include <jni.h>
+
+#include <cstdint>
+
+#include "drv_jdbc/j-records.h"
+#include "util/colset.h"
+
+namespace jblock {
+
+// The value kinds of the support class (QMRRowBlock's constants).
+enum Kind : int32_t {
+  kBoolean = 0,
+  kByte = 1,
+  kShort = 2,
+  kInt = 3,
+  kFloat = 4,
+  kDouble = 5,
+  kDate = 6,
+  kTime = 7,
+  kTimestamp = 8,
+  kText = 9,
+  kPlain = 10,
+  kWideText = 11,
+  kBinary = 12,
+};
+
+// The kind a row-buffer column is read as, or -1 when the column is read
+// value by value only (long values, the forms never described, and
+// length-prefixed elements too small for their prefix).
+int32_t KindOf(uint32_t valueType, uint32_t elemSize);
+// Slots of the support class's fixed array that a value of the kind takes.
+uint32_t SlotsOf(int32_t kind);
+
+// Answer of Fetch when the block reader does not take the result; nothing
+// has been read then.
+constexpr uint32_t kNotTaken = 0xFFFFFFFFu;
+
+// Reads up to rows rows of rs into the built row buffer set (every column
+// read, in order), counting them in s->rowCount and marking the end of the
+// rows in s->flags; a Java failure after some rows keeps those rows and is
+// posted on the statement (its code is returned) as a value-by-value read
+// would post it. kNotTaken when a column has no block form or the support
+// class is not available.
+uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set);
+
+// The block reader is on unless turned off here (for comparisons) or by
+// QMR_BLOCK_FETCH=0 in the environment at load.
+void SetEnabled(bool on);
+bool Enabled();
+// Blocks read through the support class in this process.
+uint64_t BlocksRead();
+
+// Writers of one element from a value of the support class, shaped as the
+// value-by-value getters leave it. length -1 stands for a null value.
+void PutText(uint32_t valueType, unsigned char* e, uint32_t size, const char* text,
+             int64_t length);
+void PutWide(uint32_t valueType, unsigned char* e, uint32_t size, const char16_t* text,
+             int64_t length);
+void PutBytes(uint32_t valueType, unsigned char* e, uint32_t size, const unsigned char* bytes,
+              int64_t length);
+// A fixed-size value from its slots (kBoolean to kTimestamp).
+void PutFixed(int32_t kind, unsigned char* e, const int64_t* slots);
+
+}  // namespace jblock
+
+#endif

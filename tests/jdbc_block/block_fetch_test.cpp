@@ -1,0 +1,173 @@
+// Rows read a block at a time against the same rows read value by value:
+// the row buffers, indicators, counts and diagnostics must be the same.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "block_env.h"
+#include "drv_jdbc/j-exec-block.h"
+
+namespace {
+
+using namespace jblock_test;
+
+class BlockFetchTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    conn_ = ConnectHsqldb("blockfetch");
+    ASSERT_NE(conn_, 0u);
+    Exec(conn_,
+         {"CREATE TABLE alltypes (id INTEGER, bo BOOLEAN, ti TINYINT, si SMALLINT, ii INTEGER,"
+          " bi BIGINT, re REAL, db DOUBLE, de DECIMAL(12,2), nu NUMERIC(30,10), dt DATE,"
+          " tm TIME, ts TIMESTAMP(9), ch CHAR(5), vc VARCHAR(40), bn BINARY(4),"
+          " vb VARBINARY(8))",
+          // Every column has NULLs in rows of its own pattern; 150 rows make
+          // more than two blocks.
+          "INSERT INTO alltypes SELECT x,"
+          " CASE WHEN MOD(x, 7) = 0 THEN NULL WHEN MOD(x, 2) = 0 THEN TRUE ELSE FALSE END,"
+          " CASE WHEN MOD(x, 8) = 1 THEN NULL ELSE MOD(x, 100) - 50 END,"
+          " CASE WHEN MOD(x, 9) = 2 THEN NULL ELSE x * -37 END,"
+          " CASE WHEN MOD(x, 10) = 3 THEN NULL ELSE x * 1000003 END,"
+          " CASE WHEN MOD(x, 11) = 4 THEN NULL ELSE x * -100000000007 END,"
+          " CASE WHEN MOD(x, 12) = 5 THEN NULL ELSE x / 3.0E0 END,"
+          " CASE WHEN MOD(x, 13) = 6 THEN NULL ELSE x / -7.0E0 END,"
+          " CASE WHEN MOD(x, 5) = 1 THEN NULL ELSE CAST(x AS DECIMAL(12,2)) / -100 END,"
+          " CASE WHEN MOD(x, 6) = 1 THEN NULL ELSE CAST(x AS NUMERIC(30,10)) / 3 END,"
+          " CASE WHEN MOD(x, 7) = 2 THEN NULL ELSE DATE '1999-12-31' + x DAY END,"
+          " CASE WHEN MOD(x, 8) = 3 THEN NULL ELSE TIME '12:34:56' + x SECOND END,"
+          " CASE WHEN MOD(x, 9) = 4 THEN NULL"
+          "  ELSE TIMESTAMP '2020-02-28 23:59:00.123456789' + x SECOND END,"
+          " CASE WHEN MOD(x, 10) = 5 THEN NULL ELSE 'c' || MOD(x, 1000) END,"
+          " CASE WHEN MOD(x, 11) = 6 THEN NULL WHEN MOD(x, 3) = 0 THEN ''"
+          "  ELSE 'r' || x || ' \xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80' END,"
+          " CASE WHEN MOD(x, 4) = 0 THEN NULL ELSE X'DEADBEEF' END,"
+          " CASE WHEN MOD(x, 5) = 2 THEN NULL WHEN MOD(x, 2) = 0 THEN X'00' ELSE X'0001FF' END"
+          " FROM UNNEST(SEQUENCE_ARRAY(1, 150, 1)) AS t(x)",
+          "CREATE TABLE longs (id INTEGER, c CLOB, b BLOB, lv LONGVARCHAR)",
+          "INSERT INTO longs VALUES (1, 'clob text', X'0102', 'long text'),"
+          " (2, NULL, NULL, NULL), (3, U&'\\00e9t\\00e9', X'', '')"});
+    ready_ = !::testing::Test::HasFailure();
+  }
+  // A failed set-up fails every test instead of passing them unseen.
+  void SetUp() override { ASSERT_TRUE(ready_) << "the tables could not be made"; }
+  static void TearDownTestSuite() {
+    if (conn_ != 0) Ops().DRV_Disconnect(conn_);
+    conn_ = 0;
+  }
+
+  // Both ways, the block reader used (and only) where expected.
+  static void ExpectSame(const std::string& sql, uint16_t rows, uint32_t wide, bool blockUsed) {
+    const uint64_t before = jblock::BlocksRead();
+    const auto block = FetchAll(conn_, sql, rows, true, wide);
+    const uint64_t used = jblock::BlocksRead() - before;
+    const auto plain = FetchAll(conn_, sql, rows, false, wide);
+    EXPECT_EQ(jblock::BlocksRead() - before, used);  // off means off
+    if (blockUsed)
+      EXPECT_GT(used, 0u);
+    else
+      EXPECT_EQ(used, 0u);
+    ASSERT_EQ(block.size(), plain.size());
+    for (size_t i = 0; i < block.size(); ++i)
+      EXPECT_TRUE(block[i] == plain[i]) << "fetch " << i << "\nblock: " << Describe(block[i])
+                                        << "\nvalue by value: " << Describe(plain[i]);
+  }
+
+  static uint32_t conn_;
+  static bool ready_;
+};
+
+uint32_t BlockFetchTest::conn_ = 0;
+bool BlockFetchTest::ready_ = false;
+
+const char* kAll =
+    "SELECT id, bo, ti, si, ii, bi, re, db, de, nu, dt, tm, ts, ch, vc, bn, vb FROM alltypes"
+    " ORDER BY id";
+
+TEST_F(BlockFetchTest, EveryTypeMatchesValueByValue) {
+  ExpectSame(kAll, 60, 0, true);
+  ExpectSame(kAll, 60, 1, true);  // character columns as wide text
+}
+
+TEST_F(BlockFetchTest, BlockSizesThatDoNotDivideTheRows) {
+  ExpectSame(kAll, 1, 0, true);
+  ExpectSame(kAll, 7, 1, true);
+  ExpectSame(kAll, 149, 0, true);
+  ExpectSame(kAll, 500, 0, true);
+}
+
+TEST_F(BlockFetchTest, ValuesLandWhereTheyBelong) {
+  const auto shots = FetchAll(conn_, kAll, 60, true, 1);
+  ASSERT_GE(shots.size(), 3u);
+  EXPECT_EQ(shots[0].rowsHeld, 60u);
+  EXPECT_EQ(shots[1].rowsHeld, 60u);
+  EXPECT_EQ(shots[2].rowsHeld, 30u);
+  EXPECT_TRUE(shots[2].noMoreRows);
+  EXPECT_EQ(shots[2].rowsFetched, 150u);
+  const FetchShot& s = shots[0];
+  ASSERT_EQ(s.colsUsed, 17u);
+  // Row 7 (index 6): id 7, bo NULL (MOD 7 = 0), ti 7 - 50.
+  int32_t id;
+  std::memcpy(&id, s.elements[0].data() + 6 * 4, 4);
+  EXPECT_EQ(id, 7);
+  EXPECT_EQ(s.indicators[1][6], COLSET_IND_NULL);
+  EXPECT_EQ(s.indicators[1][5], 0);
+  const size_t tiWidth = s.elements[2].size() / 60;
+  int16_t ti;
+  std::memcpy(&ti, s.elements[2].data() + 6 * tiWidth, 2);
+  EXPECT_EQ(ti, -43);
+  // The timestamp of row 1 keeps its nanoseconds.
+  const size_t tsWidth = s.elements[12].size() / 60;
+  uint32_t fraction;
+  std::memcpy(&fraction, s.elements[12].data() + 12, 4);
+  EXPECT_EQ(tsWidth, 16u);
+  EXPECT_EQ(fraction, 123456789u);
+  // Row 1's text as UTF-16: "r1 " then e acute, a CJK character, a pair.
+  ASSERT_EQ(s.types[14], static_cast<uint32_t>(COLSET_VT_WNTS));
+  const std::u16string want = u"r1 \u00e9\u4e2d\U0001F600";
+  std::u16string got(s.elements[14].size() / 60 / 2, u'\0');
+  std::memcpy(&got[0], s.elements[14].data(), got.size() * 2);
+  got.resize(got.find(u'\0'));
+  EXPECT_EQ(got, want);
+  // Row 2's decimal in plain text.
+  const size_t deWidth = s.elements[8].size() / 60;
+  EXPECT_STREQ(reinterpret_cast<const char*>(s.elements[8].data() + deWidth), "-0.02");
+}
+
+TEST_F(BlockFetchTest, LongValuesAreReadValueByValue) {
+  ExpectSame("SELECT id, c, b, lv FROM longs ORDER BY id", 60, 0, false);
+  ExpectSame("SELECT id, c, b, lv FROM longs ORDER BY id", 60, 1, false);
+}
+
+TEST_F(BlockFetchTest, AnEmptyResultAndOneWithoutRowsLeft) {
+  ExpectSame("SELECT id, vc FROM alltypes WHERE id < 0", 60, 0, true);
+  ExpectSame("SELECT id, vc FROM alltypes WHERE id <= 60 ORDER BY id", 60, 0, true);
+}
+
+// Derby computes rows as they are read: a division by zero in the seventh
+// row fails the second block after two good rows.
+TEST(BlockFetchFailure, AJavaExceptionInsideABlockKeepsTheRowsBeforeIt) {
+  const uint32_t conn = ConnectDerby("blockfail");
+  ASSERT_NE(conn, 0u);
+  Exec(conn, {"CREATE TABLE nums (n INTEGER)",
+              "INSERT INTO nums VALUES (1), (2), (3), (4), (5), (6), (7), (8), (9), (10)"});
+  const std::string sql = "SELECT n, 100 / (n - 7) FROM nums";
+  const auto block = FetchAll(conn, sql, 4, true);
+  const auto plain = FetchAll(conn, sql, 4, false);
+  ASSERT_EQ(block.size(), 2u);
+  EXPECT_EQ(block[0].rc, 0u);
+  EXPECT_EQ(block[0].rowsHeld, 4u);
+  EXPECT_NE(block[1].rc, 0u);
+  EXPECT_EQ(block[1].rowsHeld, 2u);
+  EXPECT_EQ(block[1].rowsFetched, 6u);
+  EXPECT_FALSE(block[1].noMoreRows);
+  ASSERT_FALSE(block[1].errors.empty());
+  EXPECT_NE(block[1].errors[0].find("zero"), std::string::npos) << block[1].errors[0];
+  ASSERT_EQ(plain.size(), block.size());
+  for (size_t i = 0; i < block.size(); ++i)
+    EXPECT_TRUE(block[i] == plain[i]) << "fetch " << i << "\nblock: " << Describe(block[i])
+                                      << "\nvalue by value: " << Describe(plain[i]);
+  Ops().DRV_Disconnect(conn);
+}
+
+}  // namespace
