@@ -1,6 +1,5 @@
 // Conversions from dates, times and timestamps.
 #include <cinttypes>
-#include <cstdio>
 #include <string>
 
 #include "driver/rowset/convert.h"
@@ -22,16 +21,29 @@ int Year(int16_t y) {
 }
 unsigned Field(unsigned v) { return v > 99 ? 99 : v; }
 
+// Writes v (which fits) as exactly width decimal digits, zeros in front:
+// the fixed-width fields of date and time texts without a formatter call.
+void Digits(char* p, unsigned v, int width) {
+  for (int i = width - 1; i >= 0; --i) {
+    p[i] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  }
+}
+
 std::string DateText(int16_t y, unsigned m, unsigned d) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%04d-%02u-%02u", Year(y), Field(m), Field(d));
-  return buf;
+  char buf[10] = {0, 0, 0, 0, '-', 0, 0, '-', 0, 0};
+  Digits(buf, static_cast<unsigned>(Year(y)), 4);
+  Digits(buf + 5, Field(m), 2);
+  Digits(buf + 8, Field(d), 2);
+  return std::string(buf, sizeof buf);
 }
 
 std::string TimeText(unsigned h, unsigned m, unsigned s) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%02u:%02u:%02u", Field(h), Field(m), Field(s));
-  return buf;
+  char buf[8] = {0, 0, ':', 0, 0, ':', 0, 0};
+  Digits(buf, Field(h), 2);
+  Digits(buf + 3, Field(m), 2);
+  Digits(buf + 6, Field(s), 2);
+  return std::string(buf, sizeof buf);
 }
 
 template <class T>
@@ -112,8 +124,8 @@ SQLRETURN ConvertTIMESTAMP(const SQL_TIMESTAMP_STRUCT* value, int16_t cType, voi
     // Nine digits, trailing zeros stripped back to the column's digits; a
     // non-zero digit is never dropped, whatever the column says.
     const uint32_t fraction = value->fraction > 999999999u ? 999999999u : value->fraction;
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "%09u", static_cast<unsigned>(fraction));
+    char digits[9];
+    Digits(digits, fraction, 9);
     size_t keep = decimalDigits > 9 ? 9 : decimalDigits;
     size_t n = 9;
     while (n > keep && digits[n - 1] == '0') --n;
