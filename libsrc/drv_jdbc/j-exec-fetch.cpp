@@ -143,7 +143,8 @@ uint32_t FillElement(JdbcStmt* s, jobject rs, int32_t jc, uint32_t code, unsigne
       // At most size / 2 - 1 characters: the last unit is the NUL's.
       std::vector<char16_t> tmp(std::max<uint32_t>(size / 2, 1));
       rc = ResultSet::getString(s, rs, jc, tmp.data(), static_cast<uint32_t>(tmp.size()), &len);
-      if (rc == 0) std::memcpy(e, tmp.data(), sizeof(char16_t) * (len + 1));
+      // An element of one byte has no room even for the NUL: never write past it.
+      if (rc == 0) std::memcpy(e, tmp.data(), std::min<size_t>(sizeof(char16_t) * (len + 1), size));
       return rc;
     }
     case COLSET_VT_LONGWCHAR:
