@@ -6,7 +6,6 @@
 #include <sqlext.h>
 
 #include <cstring>
-#include <string>
 
 #include "driver/coldesc.h"
 #include "driver/desc.h"
@@ -27,8 +26,6 @@ constexpr int16_t kFieldRowVersion = 35;
 constexpr int16_t kFieldDriver1053 = 1053;
 constexpr int16_t kFieldDriver1055 = 1055;
 constexpr int64_t kTypeInfoBuffer = 255;
-// Characters of a literal prefix or suffix the agent keeps per type.
-constexpr size_t kAgentLiteralChars = 6;
 
 bool inRange(int t, int lo, int hi) { return t >= lo && t <= hi; }
 
@@ -262,29 +259,19 @@ bool colAttr(StmtHandle* stmt, int field, uint16_t col, uint32_t* u32, void** te
   return true;
 }
 
-// A text of the server's type information into *text; false (and an empty
-// text) when there is none.
-bool typeInfoString(StmtHandle* stmt, DescHandle* desc, uint16_t column, int type,
-                    std::string* text) {
-  char buf[kTypeInfoBuffer + 1] = "";
-  int64_t got = 0;
-  text->clear();
-  if (inRange(type, 101, 113)) type = SQL_INTERVAL;
-  ConnHandle* conn = stmt != nullptr ? stmt->conn : DESC_Conn(desc);
-  if (conn == nullptr) return false;
-  const DRV_Return rc = TypeInfoLookup(conn, column, static_cast<int16_t>(type), buf,
-                                       kTypeInfoBuffer, &got);
-  if ((rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) || got == SQL_NULL_DATA) return false;
-  buf[kTypeInfoBuffer] = '\0';
-  text->assign(buf);
-  return true;
-}
-
 // A text of the server's type information; empty when there is none.
 int typeInfoText(const Out& o, StmtHandle* stmt, uint16_t column, int type) {
-  std::string text;
-  typeInfoString(stmt, o.desc, column, type, &text);
-  return o.text(text.c_str());
+  char buf[kTypeInfoBuffer + 1] = "";
+  int64_t got = 0;
+  if (inRange(type, 101, 113)) type = SQL_INTERVAL;
+  ConnHandle* conn = stmt != nullptr ? stmt->conn : DESC_Conn(o.desc);
+  if (conn != nullptr) {
+    const DRV_Return rc = TypeInfoLookup(conn, column, static_cast<int16_t>(type), buf,
+                                         kTypeInfoBuffer, &got);
+    if ((rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) || got == SQL_NULL_DATA) buf[0] = '\0';
+  }
+  buf[kTypeInfoBuffer] = '\0';
+  return o.text(buf);
 }
 
 int fromDescription(const Out& o, int field, const JdbcColDesc* d, uint16_t col, bool ird) {
@@ -362,22 +349,10 @@ int fromDescription(const Out& o, int field, const JdbcColDesc* d, uint16_t col,
       if (colAttr(stmt, kFieldDriver1055, col, &extra, nullptr) && extra == 1) return o.text("");
       return o.text(fullName(d));
     case SQL_DESC_LITERAL_PREFIX:
-    case SQL_DESC_LITERAL_SUFFIX: {
-      const uint16_t column = field == SQL_DESC_LITERAL_PREFIX ? 4 : 5;
-      if (colAttr(stmt, field, col, nullptr, &extraText) && extraText != nullptr) {
-        const char* entry = static_cast<const char*>(extraText);
-        // The agent keeps prefixes in short fields: one that fills its field
-        // may be the start of a longer one ("TIMESTAMP '"), which the type
-        // information still holds whole.
-        if (std::strlen(entry) < kAgentLiteralChars) return o.text(entry);
-        std::string whole;
-        if (typeInfoString(stmt, o.desc, column, t, &whole) &&
-            whole.size() > std::strlen(entry) && whole.compare(0, std::strlen(entry), entry) == 0)
-          return o.text(whole.c_str());
-        return o.text(entry);
-      }
-      return typeInfoText(o, stmt, column, t);
-    }
+    case SQL_DESC_LITERAL_SUFFIX:
+      if (colAttr(stmt, field, col, nullptr, &extraText) && extraText != nullptr)
+        return o.text(static_cast<const char*>(extraText));
+      return typeInfoText(o, stmt, field == SQL_DESC_LITERAL_PREFIX ? 4 : 5, t);
     case kFieldRowVersion:
       return o.u16(colAttr(stmt, field, col, &extra, nullptr) ? extra : 0);
     case kFieldDriver1053:

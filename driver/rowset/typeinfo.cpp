@@ -6,16 +6,23 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <algorithm>
+#include <cstring>
+#include <string>
+
 #include "driver/bind.h"
 #include "driver/coldesc.h"
 #include "driver/ops.h"
 #include "driver/stmt.h"
+#include "drv_jdbc/drv_catalog.h"
 
 namespace {
 
 constexpr int32_t kSequenceError = 22;
 constexpr int32_t kNotCapable = 43;
 constexpr int32_t kNotOpen = 52;
+// Type names, prefixes and suffixes are short; a row holds them whole.
+constexpr size_t kTextBuffer = 256;
 
 // Asks the agent for the type rows of sqlType on a closed statement: 0 or
 // the agent's code.
@@ -23,6 +30,19 @@ uint32_t OpenTypeInfo(StmtHandle* stmt, int16_t sqlType) {
   const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
   if (ops == nullptr || ops->DRV_DDGetTypeInfo == nullptr) return kNotCapable;
   return ops->DRV_DDGetTypeInfo(stmt->agentStmt, sqlType);
+}
+
+// The ODBC 3 narrow form under which standard names are known.
+int16_t StandardKey(int16_t t) {
+  switch (t) {
+    case SQL_DATE: return SQL_TYPE_DATE;
+    case SQL_TIME: return SQL_TYPE_TIME;
+    case SQL_TIMESTAMP: return SQL_TYPE_TIMESTAMP;
+    case SQL_WCHAR: return SQL_CHAR;
+    case SQL_WVARCHAR: return SQL_VARCHAR;
+    case SQL_WLONGVARCHAR: return SQL_LONGVARCHAR;
+    default: return t;
+  }
 }
 
 int16_t NarrowTextType(int16_t t) {
@@ -34,17 +54,53 @@ int16_t NarrowTextType(int16_t t) {
   }
 }
 
-// Column `column` of the first type row of `type`, read on the private
-// statement, which is closed again.
+// Column `column` of the type row of `type` that names a column of that
+// type: the row under the type's standard name when the server lists one,
+// else the first. Read on the private statement, which is closed again.
 DRV_Return LookupOnce(StmtHandle* stmt, int16_t type, uint16_t column, char* buffer, int64_t size,
                       int64_t* length) {
   if (OpenTypeInfo(stmt, type) != 0) return SQL_ERROR;
   stmt->state = kStmtPrepared;
   stmt->flags |= kStmtFlagCursorOpen;
-  DRV_Return rc = STMT_Fetch(stmt);
-  if (rc == SQL_SUCCESS) rc = STMT_GetData(stmt, column, SQL_C_CHAR, buffer, size, length);
+  const int16_t key = StandardKey(type);
+  bool found = false;
+  std::string value;
+  bool null = false;
+  DRV_Return rc;
+  while ((rc = STMT_Fetch(stmt)) == SQL_SUCCESS) {
+    char name[kTextBuffer] = "";
+    int64_t nameLength = 0;
+    rc = STMT_GetData(stmt, 1, SQL_C_CHAR, name, sizeof name, &nameLength);
+    if (!SQL_SUCCEEDED(rc)) break;
+    const bool standard = nameLength != SQL_NULL_DATA && DRV_IsStandardTypeName(key, name);
+    if (found && !standard) continue;
+    if (column == 1) {
+      null = nameLength == SQL_NULL_DATA;
+      value = null ? std::string() : std::string(name);
+    } else {
+      char text[kTextBuffer] = "";
+      int64_t textLength = 0;
+      rc = STMT_GetData(stmt, column, SQL_C_CHAR, text, sizeof text, &textLength);
+      if (!SQL_SUCCEEDED(rc)) break;
+      null = textLength == SQL_NULL_DATA;
+      value = null ? std::string() : std::string(text);
+    }
+    found = true;
+    if (standard) break;
+  }
   STMT_Close(stmt);
-  return rc;
+  if (rc != SQL_NO_DATA && !SQL_SUCCEEDED(rc)) return rc;
+  if (!found) return SQL_NO_DATA;
+  if (null) {
+    *length = SQL_NULL_DATA;
+    return SQL_SUCCESS;
+  }
+  *length = static_cast<int64_t>(value.size());
+  if (size <= 0) return SQL_SUCCESS_WITH_INFO;
+  const size_t n = std::min(value.size(), static_cast<size_t>(size - 1));
+  std::memcpy(buffer, value.data(), n);
+  buffer[n] = '\0';
+  return n < value.size() ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS;
 }
 
 }  // namespace

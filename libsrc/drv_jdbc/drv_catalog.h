@@ -18,6 +18,7 @@
 #define QMR_DRV_JDBC_DRV_CATALOG_H
 
 #include <cstdint>
+#include <strings.h>
 
 struct DRV_CatalogArgs {
   const char* catalog = nullptr;
@@ -29,5 +30,27 @@ struct DRV_CatalogArgs {
   const char* fkName = nullptr;
   uint16_t value[3] = {0, 0, 0};
 };
+
+// Whether name is the SQL standard's name of an ODBC 3 type (narrow text
+// and date codes). A server may list several rows for one type (HSQLDB
+// NVARCHAR before VARCHAR, PostgreSQL its identifier type "name"); the row
+// under the standard name is the one that names a column of that type. BIT
+// is left out: ODBC describes BOOLEAN columns as BIT too.
+inline bool DRV_IsStandardTypeName(int16_t type, const char* name) {
+  struct Standard {
+    int16_t type;
+    const char* name;
+  };
+  // CHAR 1, VARCHAR 12, LONGVARCHAR -1, ... as ODBC numbers them.
+  static constexpr Standard kNames[] = {
+      {1, "CHAR"},    {12, "VARCHAR"},  {-1, "LONGVARCHAR"}, {2, "NUMERIC"},   {3, "DECIMAL"},
+      {4, "INTEGER"}, {5, "SMALLINT"},  {6, "FLOAT"},        {7, "REAL"},      {8, "DOUBLE"},
+      {-5, "BIGINT"}, {-6, "TINYINT"},  {91, "DATE"},        {92, "TIME"},     {93, "TIMESTAMP"},
+      {-2, "BINARY"}, {-3, "VARBINARY"}, {-4, "LONGVARBINARY"}};
+  if (name == nullptr) return false;
+  for (const Standard& s : kNames)
+    if (s.type == type) return strcasecmp(s.name, name) == 0;
+  return false;
+}
 
 #endif

@@ -10,6 +10,7 @@
 #include <string>
 #include <new>
 
+#include "drv_jdbc/drv_catalog.h"
 #include "drv_jdbc/j-catalog.h"
 #include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-handles.h"
@@ -521,16 +522,25 @@ HASH_TABLE* loadTypeInfo(uint32_t connHandle, JdbcConn* c) {
         // rows of the same type (VARCHAR_IGNORECASE after VARCHAR, say) do
         // not replace it. Keyed by the one form lookups use, whichever
         // ODBC version the application declared.
+        // A row under the type's standard name (HSQLDB lists NVARCHAR and
+        // PostgreSQL its identifier type "name" before VARCHAR) replaces it.
         int16_t key = catTypeKey(type);
-        if (hash_lookup(table, &key) != nullptr) continue;
-        auto* e = static_cast<JdbcTypeEntry*>(std::calloc(1, sizeof(JdbcTypeEntry)));
-        if (e == nullptr) {
-          stop = true;
-          break;
+        const std::string name = CellText(set.cols[0], r);
+        auto* e = static_cast<JdbcTypeEntry*>(hash_lookup(table, &key));
+        if (e != nullptr) {
+          if (!DRV_IsStandardTypeName(key, name.c_str()) ||
+              DRV_IsStandardTypeName(key, e->typeName)) continue;
+        } else {
+          e = static_cast<JdbcTypeEntry*>(std::calloc(1, sizeof(JdbcTypeEntry)));
+          if (e == nullptr) {
+            stop = true;
+            break;
+          }
         }
-        CopyField(e->typeName, sizeof e->typeName, CellText(set.cols[0], r));
+        CopyField(e->typeName, sizeof e->typeName, name);
         CopyField(e->literalPrefix, sizeof e->literalPrefix, CellText(set.cols[3], r));
         CopyField(e->literalSuffix, sizeof e->literalSuffix, CellText(set.cols[4], r));
+        if (hash_lookup(table, &key) == e) continue;
         if (hash_set(table, &key, e) == nullptr) {
           std::free(e);
           stop = true;

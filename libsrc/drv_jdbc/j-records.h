@@ -25,8 +25,10 @@
 // One entry of a connection's server type table (key: the 16-bit SQL type).
 struct JdbcTypeEntry {
   char typeName[61];
-  char literalPrefix[7];
-  char literalSuffix[7];
+  // Long enough for the longest prefixes servers list ("TIMESTAMP '");
+  // a cut prefix would build literals the server refuses.
+  char literalPrefix[33];
+  char literalSuffix[33];
 };
 
 // ---------------------------------------------------------------------------

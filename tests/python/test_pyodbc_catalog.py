@@ -183,8 +183,6 @@ class Catalog(unittest.TestCase):
                     self.assertEqual(sc.ident(sc.parent), r["table_name"])
                     self.assertTrue(r["type_name"])
 
-    @unittest.skip("CHAR_OCTET_LENGTH of text columns is taken from JDBC's unused"
-                   " BUFFER_LENGTH, NULL on H2 and Derby (agent catalog type rewrite)")
     def test_char_octet_length_of_text_columns(self):
         for dsn in DSNS:
             with self.subTest(dsn=dsn), self.schema(dsn) as (sc, cur):
