@@ -12,61 +12,26 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/dm_session.h"
 #include "tests/support/dsns.h"
 
 namespace {
 
-std::string Lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return s;
-}
+using qmr_test::Diag;
+using qmr_test::Lower;
 
-class BackendQuery : public ::testing::TestWithParam<std::string> {
+class BackendQuery : public qmr_test::DmTest {
  protected:
   void SetUp() override {
-    ASSERT_NE(std::getenv("ODBCSYSINI"), nullptr) << "run through ctest";
-    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_));
-    ASSERT_EQ(SQL_SUCCESS, SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION,
-                                         reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0));
-    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_));
-    const std::string& dsn = GetParam();
-    SQLRETURN rc = SQLConnect(dbc_, (SQLCHAR*)dsn.c_str(), SQL_NTS, nullptr, 0, nullptr, 0);
-    ASSERT_TRUE(SQL_SUCCEEDED(rc)) << dsn << ": " << Diag(SQL_HANDLE_DBC, dbc_);
-    connected_ = true;
-    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
-    table_ = "qmr_backend_" + Lower(dsn);
+    table_ = "qmr_backend_" + Lower(GetParam());
+    qmr_test::DmTest::SetUp();
   }
   void TearDown() override {
     if (stmt_ != nullptr) {
       SQLFreeStmt(stmt_, SQL_CLOSE);
       Exec("DROP TABLE IF EXISTS " + table_);
-      SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
     }
-    if (connected_) SQLDisconnect(dbc_);
-    if (dbc_ != nullptr) SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
-    if (env_ != nullptr) SQLFreeHandle(SQL_HANDLE_ENV, env_);
-  }
-  static std::string Diag(SQLSMALLINT type, SQLHANDLE h) {
-    std::string all;
-    for (SQLSMALLINT i = 1;; ++i) {
-      SQLCHAR state[6] = "", msg[1024] = "";
-      SQLINTEGER native = 0;
-      SQLSMALLINT len = 0;
-      if (!SQL_SUCCEEDED(SQLGetDiagRec(type, h, i, state, &native, msg, sizeof msg, &len)))
-        break;
-      all += std::string(reinterpret_cast<char*>(state)) + " " +
-             reinterpret_cast<char*>(msg) + "\n";
-    }
-    return all;
-  }
-  SQLRETURN Exec(const std::string& sql) {
-    SQLFreeStmt(stmt_, SQL_CLOSE);
-    return SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS);
-  }
-  void MustExec(const std::string& sql) {
-    SQLRETURN rc = Exec(sql);
-    ASSERT_TRUE(SQL_SUCCEEDED(rc)) << sql << "\n" << Diag(SQL_HANDLE_STMT, stmt_);
+    qmr_test::DmTest::TearDown();
   }
   std::string InfoText(SQLUSMALLINT what) {
     SQLCHAR buf[256] = "";
@@ -86,10 +51,6 @@ class BackendQuery : public ::testing::TestWithParam<std::string> {
              " (3, NULL, NULL, NULL, NULL, NULL, NULL)");
   }
 
-  SQLHENV env_ = nullptr;
-  SQLHDBC dbc_ = nullptr;
-  SQLHSTMT stmt_ = nullptr;
-  bool connected_ = false;
   std::string table_;
 };
 

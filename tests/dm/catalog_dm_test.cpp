@@ -18,23 +18,14 @@
 #include <tuple>
 #include <vector>
 
+#include "tests/support/dm_session.h"
 #include "tests/support/dsns.h"
 
 namespace {
 
-enum class Db { Hsql, H2, Derby, Pg };
-
-Db DbOf(const std::string& dsn) {
-  if (dsn.rfind("QmrPg", 0) == 0) return Db::Pg;
-  if (dsn.rfind("QmrH2", 0) == 0) return Db::H2;
-  if (dsn.rfind("QmrDerby", 0) == 0) return Db::Derby;
-  return Db::Hsql;
-}
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
+using qmr_test::Db;
+using qmr_test::DbOf;
+using qmr_test::Lower;
 
 // Result column shapes: text (wide in the Unicode build), always-narrow
 // text, SMALLINT, INTEGER.
@@ -102,81 +93,25 @@ constexpr const char* kNull = "<null>";
 
 // One application's connection: environment of the ODBC version given,
 // one statement.
-class Conn {
+class Conn : public qmr_test::DmSession {
  public:
   Conn(const std::string& dsn, int version) {
-    EXPECT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_));
-    const SQLLEN ov = version == 3 ? SQL_OV_ODBC3 : SQL_OV_ODBC2;
-    EXPECT_EQ(SQL_SUCCESS,
-              SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(ov), 0));
-    EXPECT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_));
-    const std::string in = "DSN=" + dsn;
-    const SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr,
-                                          0, nullptr, SQL_DRIVER_NOPROMPT);
-    connected_ = SQL_SUCCEEDED(rc);
-    EXPECT_TRUE(connected_) << Diag(SQL_HANDLE_DBC, dbc_);
-    if (connected_) { EXPECT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_)); }
+    if (NewEnv(version == 3 ? SQL_OV_ODBC3 : SQL_OV_ODBC2)) ConnectString("DSN=" + dsn);
   }
-  ~Conn() {
-    if (stmt_ != nullptr) SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
-    if (connected_) SQLDisconnect(dbc_);
-    if (dbc_ != nullptr) SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
-    if (env_ != nullptr) SQLFreeHandle(SQL_HANDLE_ENV, env_);
-  }
-  Conn(const Conn&) = delete;
-  Conn& operator=(const Conn&) = delete;
 
-  bool ok() const { return stmt_ != nullptr; }
   SQLHSTMT stmt() const { return stmt_; }
-
-  static std::string Diag(SQLSMALLINT type, SQLHANDLE h) {
-    std::string all;
-    for (SQLSMALLINT i = 1;; ++i) {
-      SQLCHAR state[6] = "", msg[1024] = "";
-      SQLINTEGER native = 0;
-      SQLSMALLINT len = 0;
-      if (!SQL_SUCCEEDED(SQLGetDiagRec(type, h, i, state, &native, msg, sizeof msg, &len)))
-        break;
-      all += std::string(reinterpret_cast<char*>(state)) + " " + reinterpret_cast<char*>(msg) +
-             "\n";
-    }
-    return all;
-  }
-  std::string Diag() const { return Diag(SQL_HANDLE_STMT, stmt_); }
-  SQLRETURN Exec(const std::string& sql) {
-    SQLFreeStmt(stmt_, SQL_CLOSE);
-    return SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS);
-  }
+  std::string Diag() const { return qmr_test::Diag(SQL_HANDLE_STMT, stmt_); }
 
   // Every row of the open result as text, NULL as kNull.
   std::vector<Row> Rows() {
     std::vector<Row> rows;
-    SQLSMALLINT n = 0;
-    EXPECT_EQ(SQL_SUCCESS, SQLNumResultCols(stmt_, &n));
-    while (true) {
-      const SQLRETURN rc = SQLFetch(stmt_);
-      if (rc == SQL_NO_DATA) break;
-      EXPECT_TRUE(SQL_SUCCEEDED(rc)) << Diag();
-      if (!SQL_SUCCEEDED(rc)) break;
+    for (const qmr_test::Row& fetched : qmr_test::FetchRows(stmt_)) {
       Row row;
-      for (SQLUSMALLINT c = 1; c <= n; ++c) {
-        char buf[2048] = "";
-        SQLLEN ind = 0;
-        const SQLRETURN g = SQLGetData(stmt_, c, SQL_C_CHAR, buf, sizeof buf, &ind);
-        EXPECT_TRUE(SQL_SUCCEEDED(g)) << Diag();
-        row.push_back(ind == SQL_NULL_DATA ? kNull : buf);
-      }
+      for (const qmr_test::Cell& cell : fetched) row.push_back(cell.null ? kNull : cell.text);
       rows.push_back(row);
     }
-    SQLFreeStmt(stmt_, SQL_CLOSE);
     return rows;
   }
-
- private:
-  SQLHENV env_ = nullptr;
-  SQLHDBC dbc_ = nullptr;
-  SQLHSTMT stmt_ = nullptr;
-  bool connected_ = false;
 };
 
 #define S(x) (SQLCHAR*)(x)

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/dm_session.h"
 #include "tests/support/dsns.h"
 
 namespace {
@@ -30,95 +31,29 @@ int Narrow(int t) {
   return t == SQL_WVARCHAR ? SQL_VARCHAR : t == SQL_WCHAR ? SQL_CHAR
                                            : t == SQL_WLONGVARCHAR ? SQL_LONGVARCHAR : t;
 }
-std::string Lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return s;
-}
+using qmr_test::Diag;
+using qmr_test::Lower;
 
-class Conn {
+// A connection on the test's environment, by a connection string.
+class Conn : public qmr_test::DmSession {
  public:
+  using Cell = qmr_test::Cell;
+  using Row = qmr_test::Row;
+
   Conn(SQLHENV env, const std::string& in) {
-    EXPECT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc_));
-    const SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr,
-                                          0, nullptr, SQL_DRIVER_NOPROMPT);
-    ok_ = SQL_SUCCEEDED(rc);
-    EXPECT_TRUE(ok_) << in << ": " << Diag(SQL_HANDLE_DBC, dbc_);
-    if (ok_) {
-      EXPECT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
-    }
+    UseEnv(env);
+    ConnectString(in);
   }
-  ~Conn() {
-    if (stmt_ != nullptr) SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
-    if (ok_) SQLDisconnect(dbc_);
-    SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
-  }
-  Conn(const Conn&) = delete;
-  Conn& operator=(const Conn&) = delete;
 
-  bool ok() const { return ok_; }
+  bool ok() const { return connected_; }
   SQLHSTMT stmt() const { return stmt_; }
-
-  static std::string Diag(SQLSMALLINT type, SQLHANDLE h) {
-    std::string all;
-    for (SQLSMALLINT i = 1;; ++i) {
-      SQLCHAR state[6] = "", msg[1024] = "";
-      SQLINTEGER native = 0;
-      SQLSMALLINT len = 0;
-      if (!SQL_SUCCEEDED(SQLGetDiagRec(type, h, i, state, &native, msg, sizeof msg, &len)))
-        break;
-      all += std::string(reinterpret_cast<char*>(state)) + " " +
-             reinterpret_cast<char*>(msg) + "\n";
-    }
-    return all;
-  }
-  SQLRETURN Exec(const std::string& sql) {
-    SQLFreeStmt(stmt_, SQL_CLOSE);
-    return SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS);
-  }
-  void MustExec(const std::string& sql) {
-    ASSERT_TRUE(SQL_SUCCEEDED(Exec(sql))) << sql << "\n" << Diag(SQL_HANDLE_STMT, stmt_);
-  }
-
-  // One fetched row: each column's text, or null.
-  struct Cell {
-    bool null = true;
-    std::string text;
-  };
-  using Row = std::vector<Cell>;
-
   // Every row of the open result, then the cursor closed.
-  std::vector<Row> Rows() {
-    std::vector<Row> rows;
-    SQLSMALLINT n = 0;
-    EXPECT_EQ(SQL_SUCCESS, SQLNumResultCols(stmt_, &n));
-    SQLRETURN rc;
-    while ((rc = SQLFetch(stmt_)) == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) {
-      Row row(static_cast<size_t>(n));
-      for (SQLUSMALLINT c = 1; c <= n; ++c) {
-        SQLCHAR buf[512] = "";
-        SQLLEN ind = 0;
-        EXPECT_TRUE(SQL_SUCCEEDED(SQLGetData(stmt_, c, SQL_C_CHAR, buf, sizeof buf, &ind)))
-            << Diag(SQL_HANDLE_STMT, stmt_);
-        row[c - 1].null = ind == SQL_NULL_DATA;
-        if (!row[c - 1].null) row[c - 1].text = reinterpret_cast<char*>(buf);
-      }
-      rows.push_back(std::move(row));
-    }
-    EXPECT_EQ(SQL_NO_DATA, rc) << Diag(SQL_HANDLE_STMT, stmt_);
-    SQLFreeStmt(stmt_, SQL_CLOSE);
-    return rows;
-  }
+  std::vector<Row> Rows() { return qmr_test::FetchRows(stmt_); }
   SQLSMALLINT NumCols() {
     SQLSMALLINT n = -1;
     EXPECT_EQ(SQL_SUCCESS, SQLNumResultCols(stmt_, &n));
     return n;
   }
-
- private:
-  SQLHDBC dbc_ = nullptr;
-  SQLHSTMT stmt_ = nullptr;
-  bool ok_ = false;
 };
 
 class CatOptDm : public ::testing::TestWithParam<std::string> {
@@ -165,7 +100,7 @@ class CatOptDm : public ::testing::TestWithParam<std::string> {
   }
   // The (name, type) pairs SQLTables lists for the test's objects.
   std::set<std::string> TableNames(Conn& c, const char* type) {
-    EXPECT_EQ(SQL_SUCCESS, Tables(c, type)) << Conn::Diag(SQL_HANDLE_STMT, c.stmt());
+    EXPECT_EQ(SQL_SUCCESS, Tables(c, type)) << Diag(SQL_HANDLE_STMT, c.stmt());
     std::set<std::string> names;
     for (const auto& r : c.Rows()) names.insert(r[2].text);
     return names;
@@ -177,7 +112,7 @@ class CatOptDm : public ::testing::TestWithParam<std::string> {
                       (SQLCHAR*)col.c_str(), SQL_NTS);
   }
   Conn::Row ColumnRow(Conn& c, const std::string& column) {
-    EXPECT_EQ(SQL_SUCCESS, Columns(c, column)) << Conn::Diag(SQL_HANDLE_STMT, c.stmt());
+    EXPECT_EQ(SQL_SUCCESS, Columns(c, column)) << Diag(SQL_HANDLE_STMT, c.stmt());
     auto rows = c.Rows();
     EXPECT_EQ(1u, rows.size()) << column;
     return rows.empty() ? Conn::Row(18) : rows[0];
@@ -236,7 +171,7 @@ TEST_P(CatOptDm, StatisticsOffGivesADescribedEmptyResult) {
   {
     Conn c(env_, With("J_SSTOFF=TRUE"));
     ASSERT_TRUE(c.ok());
-    ASSERT_EQ(SQL_SUCCESS, Statistics(c)) << Conn::Diag(SQL_HANDLE_STMT, c.stmt());
+    ASSERT_EQ(SQL_SUCCESS, Statistics(c)) << Diag(SQL_HANDLE_STMT, c.stmt());
     EXPECT_EQ(13, c.NumCols());
     EXPECT_TRUE(c.Rows().empty());
     // Other catalog calls still answer.
@@ -337,7 +272,7 @@ TEST_P(CatOptDm, LongVarcharPatchInColumnsAndTypeInfo) {
 TEST_P(CatOptDm, LongVarcharPatchInResultDescriptions) {
   auto describeText = [&](Conn& c, SQLSMALLINT* type, SQLULEN* size, SQLLEN* display) {
     ASSERT_TRUE(SQL_SUCCEEDED(c.Exec("SELECT txt FROM " + table_)))
-        << Conn::Diag(SQL_HANDLE_STMT, c.stmt());
+        << Diag(SQL_HANDLE_STMT, c.stmt());
     SQLCHAR name[64] = "";
     SQLSMALLINT nlen = 0, digits = 0, nullable = 0;
     ASSERT_EQ(SQL_SUCCESS, SQLDescribeCol(c.stmt(), 1, name, sizeof name, &nlen, type, size,

@@ -8,18 +8,13 @@
 #include <cstring>
 #include <string>
 
+#include "tests/support/dm_session.h"
+
 namespace {
 
 SQLPOINTER Num(uintptr_t v) { return reinterpret_cast<SQLPOINTER>(v); }
 
-std::string Diag(SQLSMALLINT type, SQLHANDLE h) {
-  SQLCHAR state[6] = "";
-  SQLINTEGER native = 0;
-  SQLCHAR msg[1024] = "";
-  SQLSMALLINT len = 0;
-  if (!SQL_SUCCEEDED(SQLGetDiagRec(type, h, 1, state, &native, msg, sizeof msg, &len))) return "";
-  return std::string(reinterpret_cast<char*>(state)) + " " + reinterpret_cast<char*>(msg);
-}
+using qmr_test::Diag;
 
 // An environment and a connection handle on it; connected on demand.
 struct Session {

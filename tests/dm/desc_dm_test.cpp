@@ -9,36 +9,21 @@
 
 #include <string>
 
+#include "tests/support/dm_session.h"
+
 namespace {
 
-class DescDm : public ::testing::TestWithParam<const char*> {
+using qmr_test::State;
+
+class DescDm : public ::testing::TestWithParam<const char*>, public qmr_test::DmSession {
  protected:
   void SetUp() override {
     ASSERT_NE(std::getenv("ODBCSYSINI"), nullptr) << "run through ctest";
-    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_));
-    ASSERT_EQ(SQL_SUCCESS, SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION,
-                                         reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0));
-    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_));
-    const std::string in = std::string("DSN=") + GetParam();
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS,
-                                               nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)));
-    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
+    ASSERT_TRUE(NewEnv());
+    ASSERT_TRUE(ConnectString(std::string("DSN=") + GetParam()));
   }
-  void TearDown() override {
-    SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
-    SQLDisconnect(dbc_);
-    SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
-    SQLFreeHandle(SQL_HANDLE_ENV, env_);
-  }
+  void TearDown() override { Close(); }
 
-  static std::string State(SQLSMALLINT type, SQLHANDLE h) {
-    SQLCHAR state[6] = "", msg[512] = "";
-    SQLINTEGER native = 0;
-    SQLSMALLINT len = 0;
-    if (!SQL_SUCCEEDED(SQLGetDiagRec(type, h, 1, state, &native, msg, sizeof msg, &len)))
-      return "";
-    return reinterpret_cast<char*>(state);
-  }
   SQLHDESC Implicit(SQLINTEGER attr) {
     SQLHDESC d = nullptr;
     EXPECT_EQ(SQL_SUCCESS, SQLGetStmtAttr(stmt_, attr, &d, SQL_IS_POINTER, nullptr));
@@ -87,10 +72,6 @@ class DescDm : public ::testing::TestWithParam<const char*> {
         << State(SQL_HANDLE_STMT, stmt_);
   }
   bool Wide() const { return std::string(GetParam()) == "QmrHsqlU"; }
-
-  SQLHENV env_ = nullptr;
-  SQLHDBC dbc_ = nullptr;
-  SQLHSTMT stmt_ = nullptr;
 };
 
 TEST_P(DescDm, ImplicitDescriptorsAndTheirDefaults) {

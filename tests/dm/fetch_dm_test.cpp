@@ -13,64 +13,16 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/dm_session.h"
 #include "tests/support/dsns.h"
 
 namespace {
 
-// UTF-8 (up to 4-byte sequences) to UTF-16.
-std::u16string FromUtf8(const std::string& s) {
-  std::u16string out;
-  for (size_t k = 0; k < s.size();) {
-    const unsigned char c = s[k];
-    uint32_t cp;
-    int n;
-    if (c < 0x80) { cp = c; n = 1; }
-    else if (c < 0xE0) { cp = c & 0x1F; n = 2; }
-    else if (c < 0xF0) { cp = c & 0x0F; n = 3; }
-    else { cp = c & 0x07; n = 4; }
-    for (int j = 1; j < n && k + j < s.size(); ++j) cp = (cp << 6) | (s[k + j] & 0x3F);
-    k += n;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (cp >> 10));
-      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(cp);
-    }
-  }
-  return out;
-}
+using qmr_test::Diag;
+using qmr_test::FromUtf8;
 
-class FetchDm : public ::testing::TestWithParam<std::string> {
+class FetchDm : public qmr_test::DmTest {
  protected:
-  void SetUp() override {
-    ASSERT_NE(std::getenv("ODBCSYSINI"), nullptr) << "run through ctest";
-    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_));
-    ASSERT_EQ(SQL_SUCCESS, SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION,
-                                         reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0));
-    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_));
-    const std::string dsn = GetParam();
-    const SQLRETURN rc = SQLConnect(dbc_, (SQLCHAR*)dsn.c_str(), SQL_NTS, nullptr, 0, nullptr, 0);
-    ASSERT_TRUE(SQL_SUCCEEDED(rc)) << Diag(SQL_HANDLE_DBC, dbc_);
-    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
-  }
-  void TearDown() override {
-    if (stmt_ != nullptr) SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
-    SQLDisconnect(dbc_);
-    SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
-    SQLFreeHandle(SQL_HANDLE_ENV, env_);
-  }
-  static std::string Diag(SQLSMALLINT type, SQLHANDLE h) {
-    std::string all;
-    for (SQLSMALLINT i = 1;; ++i) {
-      SQLCHAR state[6] = "", msg[1024] = "";
-      SQLINTEGER native = 0;
-      SQLSMALLINT len = 0;
-      if (!SQL_SUCCEEDED(SQLGetDiagRec(type, h, i, state, &native, msg, sizeof msg, &len))) break;
-      all += std::string(reinterpret_cast<char*>(state)) + " " + reinterpret_cast<char*>(msg) + "\n";
-    }
-    return all;
-  }
   // HSQLDB's type names and binary literals in PostgreSQL's words.
   static std::string Dialect(std::string sql) {
     if (!qmr_test::OnPostgres()) return sql;
@@ -130,10 +82,6 @@ class FetchDm : public ::testing::TestWithParam<std::string> {
     }
     return all;
   }
-
-  SQLHENV env_ = nullptr;
-  SQLHDBC dbc_ = nullptr;
-  SQLHSTMT stmt_ = nullptr;
 };
 
 std::string Hex(const std::string& bytes) {

@@ -36,7 +36,7 @@ set(QMR_ODBC_ENV
 find_library(QMR_ODBC_LIB odbc)
 if(QMR_ODBC_LIB AND TARGET xbifxu AND TARGET xbifx)
   file(GLOB dm_srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
-  add_executable(dm_tests ${dm_srcs})
+  add_executable(dm_tests ${dm_srcs} ${CMAKE_CURRENT_LIST_DIR}/../support/dm_session.cpp)
   # Only the Driver Manager: the driver is reached through it, never linked.
   target_link_libraries(dm_tests PRIVATE ${QMR_ODBC_LIB} GTest::gtest GTest::gtest_main
     Threads::Threads)

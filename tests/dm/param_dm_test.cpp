@@ -18,68 +18,24 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/dm_session.h"
 #include "tests/support/dsns.h"
 
 namespace {
 
-enum class Db { Hsql, Pg, H2, Derby };
-
-Db DbOf(const std::string& dsn) {
-  if (dsn.rfind("QmrPg", 0) == 0) return Db::Pg;
-  if (dsn.rfind("QmrH2", 0) == 0) return Db::H2;
-  if (dsn.rfind("QmrDerby", 0) == 0) return Db::Derby;
-  return Db::Hsql;
-}
+using qmr_test::Db;
+using qmr_test::DbOf;
+using qmr_test::Diag;
+using qmr_test::State;
 
 SQLCHAR* Text(const std::string& s) { return (SQLCHAR*)s.c_str(); }
 
-std::string Diag(SQLSMALLINT type, SQLHANDLE h) {
-  std::string all;
-  for (SQLSMALLINT i = 1; i < 5; ++i) {
-    SQLCHAR state[6] = "";
-    SQLINTEGER native = 0;
-    SQLCHAR msg[1024] = "";
-    SQLSMALLINT len = 0;
-    if (!SQL_SUCCEEDED(SQLGetDiagRec(type, h, i, state, &native, msg, sizeof msg, &len))) break;
-    all += std::string((char*)state) + " " + (char*)msg + "\n";
-  }
-  return all;
-}
-
-std::string State(SQLSMALLINT type, SQLHANDLE h) {
-  SQLCHAR state[6] = "";
-  SQLINTEGER native = 0;
-  SQLSMALLINT len = 0;
-  if (!SQL_SUCCEEDED(SQLGetDiagRec(type, h, 1, state, &native, nullptr, 0, &len))) return "";
-  return (char*)state;
-}
-
-class ParamDm : public ::testing::TestWithParam<std::string> {
+class ParamDm : public qmr_test::DmTest {
  protected:
-  void SetUp() override {
-    ASSERT_NE(std::getenv("ODBCSYSINI"), nullptr) << "run through ctest";
-    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_));
-    ASSERT_EQ(SQL_SUCCESS, SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION,
-                                         reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0));
-    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_));
-    const SQLRETURN rc = SQLConnect(dbc_, Text(GetParam()), SQL_NTS, nullptr, 0, nullptr, 0);
-    ASSERT_TRUE(SQL_SUCCEEDED(rc)) << Diag(SQL_HANDLE_DBC, dbc_);
-    connected_ = true;
-    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
-  }
-  void TearDown() override {
-    if (stmt_ != SQL_NULL_HSTMT) SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
-    if (connected_) SQLDisconnect(dbc_);
-    if (dbc_ != SQL_NULL_HDBC) SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
-    if (env_ != SQL_NULL_HENV) SQLFreeHandle(SQL_HANDLE_ENV, env_);
-  }
-
   Db db() const { return DbOf(GetParam()); }
   // A table name of this data source's own: both builds share one database.
   std::string Table(const char* stem) const {
-    std::string t = std::string("pd_") + stem + "_";
-    for (char c : GetParam()) t += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return t;
+    return std::string("pd_") + stem + "_" + qmr_test::Lower(GetParam());
   }
   std::string BinaryType(int n) const {
     if (db() == Db::Pg) return "BYTEA";
@@ -87,13 +43,6 @@ class ParamDm : public ::testing::TestWithParam<std::string> {
     return "VARBINARY(" + std::to_string(n) + ")";
   }
 
-  SQLRETURN Exec(const std::string& sql) {
-    SQLFreeStmt(stmt_, SQL_CLOSE);
-    return SQLExecDirect(stmt_, Text(sql), SQL_NTS);
-  }
-  void MustExec(const std::string& sql) {
-    ASSERT_TRUE(SQL_SUCCEEDED(Exec(sql))) << sql << "\n" << Diag(SQL_HANDLE_STMT, stmt_);
-  }
   void Recreate(const std::string& table, const std::string& columns) {
     Exec("DROP TABLE " + table);  // absent the first time
     MustExec("CREATE TABLE " + table + " (" + columns + ")");
@@ -125,11 +74,6 @@ class ParamDm : public ::testing::TestWithParam<std::string> {
   SQLRETURN SetAttrPtr(SQLINTEGER attr, void* value) {
     return SQLSetStmtAttr(stmt_, attr, value, 0);
   }
-
-  SQLHENV env_ = SQL_NULL_HENV;
-  SQLHDBC dbc_ = SQL_NULL_HDBC;
-  SQLHSTMT stmt_ = SQL_NULL_HSTMT;
-  bool connected_ = false;
 };
 
 // Suites that every embedded database and PostgreSQL take.

@@ -21,58 +21,24 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/dm_session.h"
 #include "tests/support/dsns.h"
 
 namespace {
 
-enum class Db { Hsql, Pg, H2, Derby };
+using qmr_test::Db;
+using qmr_test::DbOf;
+using qmr_test::Diag;
+using qmr_test::FromUtf8;
 
-Db DbOf(const std::string& dsn) {
-  if (dsn.rfind("QmrPg", 0) == 0) return Db::Pg;
-  if (dsn.rfind("QmrH2", 0) == 0) return Db::H2;
-  if (dsn.rfind("QmrDerby", 0) == 0) return Db::Derby;
-  return Db::Hsql;
-}
-
-std::u16string FromUtf8(const std::string& s) {
-  std::u16string out;
-  for (size_t k = 0; k < s.size();) {
-    const unsigned char c = s[k];
-    uint32_t cp;
-    int n;
-    if (c < 0x80) { cp = c; n = 1; }
-    else if (c < 0xE0) { cp = c & 0x1F; n = 2; }
-    else if (c < 0xF0) { cp = c & 0x0F; n = 3; }
-    else { cp = c & 0x07; n = 4; }
-    for (int j = 1; j < n && k + j < s.size(); ++j) cp = (cp << 6) | (s[k + j] & 0x3F);
-    k += n;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (cp >> 10));
-      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(cp);
-    }
-  }
-  return out;
-}
-
-class ProcDmBase : public ::testing::TestWithParam<std::string> {
+class ProcDmBase : public qmr_test::DmTest {
  protected:
   void SetUp() override {
-    ASSERT_NE(std::getenv("ODBCSYSINI"), nullptr) << "run through ctest";
-    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_));
-    ASSERT_EQ(SQL_SUCCESS, SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION,
-                                         reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0));
-    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_));
     dsn_ = GetParam();
     db_ = DbOf(dsn_);
     wide_ = !dsn_.empty() && dsn_.back() == 'U';
     suffix_ = wide_ ? "u" : "a";
-    const SQLRETURN rc = SQLConnect(dbc_, (SQLCHAR*)dsn_.c_str(), SQL_NTS, nullptr, 0, nullptr, 0);
-    ASSERT_TRUE(SQL_SUCCEEDED(rc)) << dsn_ << ": " << Diag(SQL_HANDLE_DBC, dbc_);
-    connected_ = true;
-    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
+    qmr_test::DmTest::SetUp();
   }
   void TearDown() override {
     if (stmt_ != nullptr) {
@@ -80,37 +46,10 @@ class ProcDmBase : public ::testing::TestWithParam<std::string> {
         SQLFreeStmt(stmt_, SQL_CLOSE);
         SQLExecDirect(stmt_, (SQLCHAR*)drop.c_str(), SQL_NTS);
       }
-      SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
     }
-    if (connected_) SQLDisconnect(dbc_);
-    if (dbc_ != nullptr) SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
-    if (env_ != nullptr) SQLFreeHandle(SQL_HANDLE_ENV, env_);
+    qmr_test::DmTest::TearDown();
   }
-
-  static std::string Diag(SQLSMALLINT type, SQLHANDLE h) {
-    std::string all;
-    for (SQLSMALLINT i = 1;; ++i) {
-      SQLCHAR state[6] = "", msg[1024] = "";
-      SQLINTEGER native = 0;
-      SQLSMALLINT len = 0;
-      if (!SQL_SUCCEEDED(SQLGetDiagRec(type, h, i, state, &native, msg, sizeof msg, &len))) break;
-      all += std::string(reinterpret_cast<char*>(state)) + " " + reinterpret_cast<char*>(msg) + "\n";
-    }
-    return all;
-  }
-  std::vector<std::string> States() {
-    std::vector<std::string> out;
-    for (SQLSMALLINT i = 1;; ++i) {
-      SQLCHAR state[6] = "", msg[512] = "";
-      SQLINTEGER native = 0;
-      SQLSMALLINT len = 0;
-      if (!SQL_SUCCEEDED(SQLGetDiagRec(SQL_HANDLE_STMT, stmt_, i, state, &native, msg, sizeof msg,
-                                       &len)))
-        break;
-      out.emplace_back(reinterpret_cast<char*>(state));
-    }
-    return out;
-  }
+  std::vector<std::string> States() { return qmr_test::States(SQL_HANDLE_STMT, stmt_); }
   std::string Name(const std::string& stem) const { return stem + "_" + suffix_; }
 
   // Creates a routine, dropping an older one of that name first; it is
@@ -135,10 +74,6 @@ class ProcDmBase : public ::testing::TestWithParam<std::string> {
     return SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS);
   }
 
-  SQLHENV env_ = nullptr;
-  SQLHDBC dbc_ = nullptr;
-  SQLHSTMT stmt_ = nullptr;
-  bool connected_ = false;
   std::string dsn_;
   std::string suffix_;
   Db db_ = Db::Hsql;

@@ -12,7 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/dm_session.h"
+
 namespace {
+
+using qmr_test::Diag;
+using qmr_test::State;
 
 struct Build {
   const char* dsn;
@@ -28,43 +33,18 @@ std::string Narrow(const SQLWCHAR* w, size_t units) {
   return s;
 }
 
-class StatementDm : public ::testing::TestWithParam<Build> {
+class StatementDm : public ::testing::TestWithParam<Build>, public qmr_test::DmSession {
  protected:
   void SetUp() override {
     ASSERT_NE(std::getenv("ODBCSYSINI"), nullptr) << "run through ctest";
-    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_));
-    const uintptr_t v = GetParam().odbc == 2 ? SQL_OV_ODBC2 : SQL_OV_ODBC3;
-    ASSERT_EQ(SQL_SUCCESS,
-              SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(v), 0));
-    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_));
-    const std::string in = std::string("DSN=") + GetParam().dsn;
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS,
-                                               nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)))
-        << Diag(SQL_HANDLE_DBC, dbc_);
-    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
+    ASSERT_TRUE(NewEnv(GetParam().odbc == 2 ? SQL_OV_ODBC2 : SQL_OV_ODBC3));
+    ASSERT_TRUE(ConnectString(std::string("DSN=") + GetParam().dsn));
   }
-  void TearDown() override {
-    if (stmt_ != nullptr) SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
-    SQLDisconnect(dbc_);
-    SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
-    SQLFreeHandle(SQL_HANDLE_ENV, env_);
-  }
+  void TearDown() override { Close(); }
 
   bool Wide() const { return GetParam().wide; }
   bool Odbc2() const { return GetParam().odbc == 2; }
 
-  static std::string Diag(SQLSMALLINT type, SQLHANDLE h) {
-    std::string all;
-    for (SQLSMALLINT i = 1;; ++i) {
-      SQLCHAR state[6] = "", msg[1024] = "";
-      SQLINTEGER native = 0;
-      SQLSMALLINT len = 0;
-      if (!SQL_SUCCEEDED(SQLGetDiagRec(type, h, i, state, &native, msg, sizeof msg, &len))) break;
-      all += std::string(reinterpret_cast<char*>(state)) + " " + reinterpret_cast<char*>(msg) + "\n";
-    }
-    return all;
-  }
-  static std::string State(SQLSMALLINT type, SQLHANDLE h) { return Diag(type, h).substr(0, 5); }
 
   SQLRETURN Exec(SQLHSTMT s, const std::string& sql) {
     if (Wide()) {
@@ -135,10 +115,6 @@ class StatementDm : public ::testing::TestWithParam<Build> {
                                << Diag(SQL_HANDLE_STMT, stmt_);
     return out;
   }
-
-  SQLHENV env_ = nullptr;
-  SQLHDBC dbc_ = nullptr;
-  SQLHSTMT stmt_ = nullptr;
 };
 
 // ---------------------------------------------------------------------------

@@ -8,55 +8,26 @@
 #include <cstring>
 #include <string>
 
+#include "tests/support/dm_session.h"
+
 namespace {
 
 SQLCHAR* Text(const char* s) { return reinterpret_cast<SQLCHAR*>(const_cast<char*>(s)); }
 
-std::string Diag(SQLSMALLINT type, SQLHANDLE h) {
-  SQLCHAR state[6] = "";
-  SQLINTEGER native = 0;
-  SQLCHAR msg[1024] = "";
-  SQLSMALLINT len = 0;
-  if (!SQL_SUCCEEDED(SQLGetDiagRec(type, h, 1, state, &native, msg, sizeof msg, &len))) return "";
-  return std::string(reinterpret_cast<char*>(state)) + " " + reinterpret_cast<char*>(msg);
-}
+using qmr_test::Diag;
 
-class StmtDm : public ::testing::TestWithParam<const char*> {
+class StmtDm : public ::testing::TestWithParam<const char*>, public qmr_test::DmSession {
  protected:
   void SetUp() override {
-    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_));
-    ASSERT_EQ(SQL_SUCCESS, SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION,
-                                         reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0));
-    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_));
-    const std::string in = std::string("DSN=") + GetParam() + ";";
-    SQLCHAR out[1024];
-    SQLSMALLINT len = 0;
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLDriverConnect(dbc_, nullptr, Text(in.c_str()), SQL_NTS, out,
-                                               sizeof out, &len, SQL_DRIVER_NOPROMPT)))
-        << Diag(SQL_HANDLE_DBC, dbc_);
-    connected_ = true;
-    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
+    ASSERT_TRUE(NewEnv());
+    ASSERT_TRUE(ConnectString(std::string("DSN=") + GetParam() + ";"));
   }
-  void TearDown() override {
-    if (stmt_ != SQL_NULL_HSTMT) SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
-    if (connected_) SQLDisconnect(dbc_);
-    SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
-    SQLFreeHandle(SQL_HANDLE_ENV, env_);
-  }
-  SQLRETURN Exec(const char* sql) {
-    SQLFreeStmt(stmt_, SQL_CLOSE);
-    return SQLExecDirect(stmt_, Text(sql), SQL_NTS);
-  }
+  void TearDown() override { Close(); }
   SQLLEN Count() {
     SQLLEN n = -99;
     EXPECT_EQ(SQL_SUCCESS, SQLRowCount(stmt_, &n)) << Diag(SQL_HANDLE_STMT, stmt_);
     return n;
   }
-
-  SQLHENV env_ = SQL_NULL_HENV;
-  SQLHDBC dbc_ = SQL_NULL_HDBC;
-  SQLHSTMT stmt_ = SQL_NULL_HSTMT;
-  bool connected_ = false;
 };
 
 TEST_P(StmtDm, RowCountAfterInsertUpdateDelete) {

@@ -16,9 +16,12 @@
 #include <tuple>
 #include <vector>
 
+#include "tests/support/dm_session.h"
 #include "tests/support/dsns.h"
 
 namespace {
+
+using qmr_test::Diag;
 
 enum class Kind { Number, Text, Date, Binary, Other };
 
@@ -57,63 +60,28 @@ SQLSMALLINT Listed(SQLSMALLINT t) {
   }
 }
 
-class TypeNameDm : public ::testing::TestWithParam<std::tuple<std::string, int>> {
+class TypeNameDm : public ::testing::TestWithParam<std::tuple<std::string, int>>,
+                   public qmr_test::DmSession {
  protected:
   void SetUp() override {
     ASSERT_NE(std::getenv("ODBCSYSINI"), nullptr) << "run through ctest";
     dsn_ = std::get<0>(GetParam());
     version_ = std::get<1>(GetParam());
-    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_));
-    const SQLLEN ov = version_ == 3 ? SQL_OV_ODBC3 : SQL_OV_ODBC2;
-    ASSERT_EQ(SQL_SUCCESS, SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION,
-                                         reinterpret_cast<SQLPOINTER>(ov), 0));
-    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_));
-    const std::string in = "DSN=" + dsn_;
-    SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0,
-                                    nullptr, SQL_DRIVER_NOPROMPT);
-    ASSERT_TRUE(SQL_SUCCEEDED(rc)) << Diag(SQL_HANDLE_DBC, dbc_);
-    connected_ = true;
-    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
-    std::string lower;
-    for (char ch : dsn_) lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(ch))));
-    table_ = "qtn_" + lower + "_" + std::to_string(version_);
+    ASSERT_TRUE(NewEnv(version_ == 3 ? SQL_OV_ODBC3 : SQL_OV_ODBC2));
+    ASSERT_TRUE(ConnectString("DSN=" + dsn_));
+    table_ = "qtn_" + qmr_test::Lower(dsn_) + "_" + std::to_string(version_);
     Exec("DROP TABLE " + table_);
     MustExec(Ddl(dsn_, table_));
     MustExec("SELECT i, s, b, n, d, r, c, v, dt, tm, ts, vb, bo, cl, bl FROM " + table_);
   }
   void TearDown() override {
-    if (stmt_ != nullptr) {
-      Exec("DROP TABLE " + table_);
-      SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
-    }
-    if (connected_) SQLDisconnect(dbc_);
-    if (dbc_ != nullptr) SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
-    if (env_ != nullptr) SQLFreeHandle(SQL_HANDLE_ENV, env_);
+    if (stmt_ != nullptr) Exec("DROP TABLE " + table_);
+    Close();
   }
 
   bool Pg() const { return dsn_.rfind("QmrPg", 0) == 0; }
   bool Wide() const { return dsn_.back() == 'U'; }
 
-  static std::string Diag(SQLSMALLINT type, SQLHANDLE h) {
-    std::string all;
-    for (SQLSMALLINT i = 1;; ++i) {
-      SQLCHAR state[6] = "", msg[1024] = "";
-      SQLINTEGER native = 0;
-      SQLSMALLINT len = 0;
-      if (!SQL_SUCCEEDED(SQLGetDiagRec(type, h, i, state, &native, msg, sizeof msg, &len)))
-        break;
-      all += std::string(reinterpret_cast<char*>(state)) + " " +
-             reinterpret_cast<char*>(msg) + "\n";
-    }
-    return all;
-  }
-  SQLRETURN Exec(const std::string& sql) {
-    SQLFreeStmt(stmt_, SQL_CLOSE);
-    return SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS);
-  }
-  void MustExec(const std::string& sql) {
-    ASSERT_TRUE(SQL_SUCCEEDED(Exec(sql))) << sql << "\n" << Diag(SQL_HANDLE_STMT, stmt_);
-  }
 
   SQLSMALLINT ConciseType(SQLUSMALLINT col) {
     SQLLEN n = 0;
@@ -198,10 +166,6 @@ class TypeNameDm : public ::testing::TestWithParam<std::tuple<std::string, int>>
   std::string dsn_;
   int version_ = 3;
   std::string table_;
-  SQLHENV env_ = nullptr;
-  SQLHDBC dbc_ = nullptr;
-  SQLHSTMT stmt_ = nullptr;
-  bool connected_ = false;
 };
 
 TEST_P(TypeNameDm, TypeNameIsTheServerTypeTablesName) {

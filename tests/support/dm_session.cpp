@@ -1,0 +1,170 @@
+#include "tests/support/dm_session.h"
+
+#include <cctype>
+
+namespace qmr_test {
+
+Db DbOf(const std::string& dsn) {
+  if (dsn.rfind("QmrPg", 0) == 0) return Db::Pg;
+  if (dsn.rfind("QmrH2", 0) == 0) return Db::H2;
+  if (dsn.rfind("QmrDerby", 0) == 0) return Db::Derby;
+  return Db::Hsql;
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::u16string FromUtf8(const std::string& s) {
+  std::u16string out;
+  for (size_t k = 0; k < s.size();) {
+    const unsigned char c = s[k];
+    uint32_t cp;
+    int n;
+    if (c < 0x80) { cp = c; n = 1; }
+    else if (c < 0xE0) { cp = c & 0x1F; n = 2; }
+    else if (c < 0xF0) { cp = c & 0x0F; n = 3; }
+    else { cp = c & 0x07; n = 4; }
+    for (int j = 1; j < n && k + j < s.size(); ++j) cp = (cp << 6) | (s[k + j] & 0x3F);
+    k += n;
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out += static_cast<char16_t>(0xD800 + (cp >> 10));
+      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(cp);
+    }
+  }
+  return out;
+}
+
+namespace {
+
+// Record i of a handle; false when there is none.
+bool Record(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT i, std::string* state, std::string* msg) {
+  SQLCHAR st[6] = "", text[1024] = "";
+  SQLINTEGER native = 0;
+  SQLSMALLINT len = 0;
+  if (!SQL_SUCCEEDED(SQLGetDiagRec(type, h, i, st, &native, text, sizeof text, &len)))
+    return false;
+  *state = reinterpret_cast<char*>(st);
+  *msg = reinterpret_cast<char*>(text);
+  return true;
+}
+
+}  // namespace
+
+std::string Diag(SQLSMALLINT type, SQLHANDLE h) {
+  std::string all, state, msg;
+  for (SQLSMALLINT i = 1; Record(type, h, i, &state, &msg); ++i)
+    all += state + " " + msg + "\n";
+  return all;
+}
+
+std::string State(SQLSMALLINT type, SQLHANDLE h) {
+  std::string state, msg;
+  return Record(type, h, 1, &state, &msg) ? state : "";
+}
+
+std::vector<std::string> States(SQLSMALLINT type, SQLHANDLE h) {
+  std::vector<std::string> out;
+  std::string state, msg;
+  for (SQLSMALLINT i = 1; Record(type, h, i, &state, &msg); ++i) out.push_back(state);
+  return out;
+}
+
+std::vector<Row> FetchRows(SQLHSTMT stmt) {
+  std::vector<Row> rows;
+  SQLSMALLINT n = 0;
+  EXPECT_EQ(SQL_SUCCESS, SQLNumResultCols(stmt, &n));
+  SQLRETURN rc;
+  while ((rc = SQLFetch(stmt)) == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) {
+    Row row(static_cast<size_t>(n));
+    for (SQLUSMALLINT c = 1; c <= n; ++c) {
+      SQLCHAR buf[2048] = "";
+      SQLLEN ind = 0;
+      EXPECT_TRUE(SQL_SUCCEEDED(SQLGetData(stmt, c, SQL_C_CHAR, buf, sizeof buf, &ind)))
+          << Diag(SQL_HANDLE_STMT, stmt);
+      row[c - 1].null = ind == SQL_NULL_DATA;
+      if (!row[c - 1].null) row[c - 1].text = reinterpret_cast<char*>(buf);
+    }
+    rows.push_back(std::move(row));
+  }
+  EXPECT_EQ(SQL_NO_DATA, rc) << Diag(SQL_HANDLE_STMT, stmt);
+  SQLFreeStmt(stmt, SQL_CLOSE);
+  return rows;
+}
+
+bool DmSession::NewEnv(SQLULEN odbcVersion) {
+  ownsEnv_ = true;
+  if (SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_) != SQL_SUCCESS) {
+    ADD_FAILURE() << "no environment handle";
+    return false;
+  }
+  const SQLRETURN rc = SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION,
+                                     reinterpret_cast<SQLPOINTER>(odbcVersion), 0);
+  EXPECT_EQ(SQL_SUCCESS, rc) << Diag(SQL_HANDLE_ENV, env_);
+  return rc == SQL_SUCCESS;
+}
+
+void DmSession::UseEnv(SQLHENV env) {
+  env_ = env;
+  ownsEnv_ = false;
+}
+
+bool DmSession::AllocDbc() {
+  const SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_);
+  EXPECT_EQ(SQL_SUCCESS, rc) << Diag(SQL_HANDLE_ENV, env_);
+  return rc == SQL_SUCCESS;
+}
+
+bool DmSession::AfterConnect(SQLRETURN rc, const std::string& what) {
+  connected_ = SQL_SUCCEEDED(rc);
+  EXPECT_TRUE(connected_) << what << ": " << Diag(SQL_HANDLE_DBC, dbc_);
+  if (!connected_) return false;
+  const SQLRETURN st = SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_);
+  EXPECT_EQ(SQL_SUCCESS, st) << Diag(SQL_HANDLE_DBC, dbc_);
+  if (st != SQL_SUCCESS) stmt_ = nullptr;
+  return st == SQL_SUCCESS;
+}
+
+bool DmSession::ConnectDsn(const std::string& dsn) {
+  if (!AllocDbc()) return false;
+  return AfterConnect(
+      SQLConnect(dbc_, (SQLCHAR*)dsn.c_str(), SQL_NTS, nullptr, 0, nullptr, 0), dsn);
+}
+
+bool DmSession::ConnectString(const std::string& in) {
+  if (!AllocDbc()) return false;
+  return AfterConnect(SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0,
+                                       nullptr, SQL_DRIVER_NOPROMPT),
+                      in);
+}
+
+bool DmSession::Open(const std::string& dsn, SQLULEN odbcVersion) {
+  return NewEnv(odbcVersion) && ConnectDsn(dsn);
+}
+
+void DmSession::Close() {
+  if (stmt_ != nullptr) SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+  if (connected_) SQLDisconnect(dbc_);
+  if (dbc_ != nullptr) SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+  if (ownsEnv_ && env_ != nullptr) SQLFreeHandle(SQL_HANDLE_ENV, env_);
+  stmt_ = nullptr;
+  dbc_ = nullptr;
+  env_ = nullptr;
+  connected_ = false;
+  ownsEnv_ = false;
+}
+
+SQLRETURN DmSession::Exec(const std::string& sql) {
+  SQLFreeStmt(stmt_, SQL_CLOSE);
+  return SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS);
+}
+
+void DmSession::MustExec(const std::string& sql) {
+  ASSERT_TRUE(SQL_SUCCEEDED(Exec(sql))) << sql << "\n" << Diag(SQL_HANDLE_STMT, stmt_);
+}
+
+}  // namespace qmr_test
