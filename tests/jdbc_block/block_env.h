@@ -11,6 +11,7 @@
 
 #include "drv_jdbc/drv_agent.h"
 #include "drv_jdbc/j-records.h"
+#include "tests/support/agent_env.h"
 
 namespace jblock_test {
 
@@ -19,24 +20,9 @@ inline const DRV_OpTable& Ops() { return DRV_JdbcOpTable; }
 uint32_t Env();
 uint32_t ConnectHsqldb(const std::string& db);
 uint32_t ConnectDerby(const std::string& db);
-// Texts of the diagnostics pending on an agent handle (taken off it).
-std::vector<std::string> Errors(uint32_t h);
-
-class Stmt {
- public:
-  explicit Stmt(uint32_t conn);
-  ~Stmt();
-  Stmt(const Stmt&) = delete;
-  Stmt& operator=(const Stmt&) = delete;
-  uint32_t h() const { return h_; }
-  JdbcStmt* rec() const;
-  uint32_t Run(const std::string& sql) const;
-
- private:
-  uint32_t h_ = 0;
-};
-
-void Exec(uint32_t conn, std::initializer_list<const char*> sqls);
+using agent_test::Errors;
+using agent_test::Exec;
+using agent_test::Stmt;
 
 // One DRV_Fetch: its answer, the diagnostics it posted, the row count and
 // flags it left, and every element and indicator of the rows it held.

@@ -24,18 +24,10 @@ const std::vector<Backend>& Backends() {
 namespace {
 
 uint32_t Env() {
-  static const uint32_t env = [] {
-    setenv("LANG", "C.UTF-8", 1);
-    setenv("QMR_JVM_OPTS",
-           "-Djava.class.path=/usr/share/java/hsqldb.jar:/usr/share/java/h2.jar:"
-           "/usr/share/java/derby.jar -Duser.timezone=UTC -Xcheck:jni "
-           "-Dderby.stream.error.file=/dev/null",
-           1);
-    uint32_t h = 0;
-    const uint32_t rc = Ops().DRV_Init(nullptr, &h);
-    EXPECT_EQ(rc, 0u) << JC_LastVmError();
-    return rc == 0 ? h : 0u;
-  }();
+  static const uint32_t env = agent_test::StartAgent(
+      "-Djava.class.path=/usr/share/java/hsqldb.jar:/usr/share/java/h2.jar:"
+      "/usr/share/java/derby.jar -Duser.timezone=UTC -Xcheck:jni "
+      "-Dderby.stream.error.file=/dev/null");
   return env;
 }
 
@@ -45,39 +37,21 @@ uint32_t Connect(const Backend& b, const JdbcConnSettings& settings) {
   const uint32_t env = Env();
   if (env == 0) return 0;
   ConnSettings = settings;
-  std::string host, options, svtype, dsn = "Default";
-  std::string cls = b.driverClass, url = b.url, user = b.user, password;
-  ConnectInfo info{};
-  info.host = host.data();
-  info.options = options.data();
-  info.svtype = svtype.data();
-  info.dbpath = cls.data();
-  info.dsn = dsn.data();
-  info.dbopts = url.data();
-  info.user = user.data();
-  info.password = password.data();
+  agent_test::Login login;
+  login.driverClass = b.driverClass;
+  login.url = b.url;
+  login.user = b.user;
   uint32_t conn = 0;
-  const uint32_t rc = Ops().DRV_Connect(env, &info, &conn);
+  const uint32_t rc = agent_test::Connect(env, login, &conn);
   ConnSettings = JdbcConnSettings{};
   EXPECT_EQ(rc, 0u) << b.name << ": " << ::testing::PrintToString(Errors(env));
   return rc == 0 ? conn : 0u;
 }
 
-std::vector<std::string> Errors(uint32_t h) {
-  DRV_ErrorBatch batch{};
-  std::vector<std::string> out;
-  if (Ops().DRV_GetError(h, &batch) != 0) return out;
-  for (uint32_t i = 0; i < batch.list.count; ++i)
-    out.push_back(batch.list.texts[i] != nullptr ? batch.list.texts[i] : "");
-  DRV_FreeErrorBatch(&batch);
-  return out;
-}
-
 void Exec(uint32_t conn, const std::vector<std::string>& sqls, bool ignoreErrors) {
   for (const std::string& sql : sqls) {
     Stmt s(conn);
-    uint32_t rc = Ops().DRV_Prepare(s.h(), sql.c_str());
-    if (rc == 0) rc = Ops().DRV_Execute(s.h());
+    const uint32_t rc = s.Run(sql);
     if (!ignoreErrors) {
       EXPECT_EQ(rc, 0u) << sql << ": " << ::testing::PrintToString(Errors(s.h()));
     } else {
@@ -85,12 +59,6 @@ void Exec(uint32_t conn, const std::vector<std::string>& sqls, bool ignoreErrors
     }
   }
 }
-
-Stmt::Stmt(uint32_t conn) { EXPECT_EQ(Ops().DRV_AllocStmt(conn, &h_), 0u); }
-Stmt::~Stmt() {
-  if (h_ != 0) Ops().DRV_FreeStmt(h_);
-}
-JdbcStmt* Stmt::rec() const { return AGT_Stmt(h_); }
 
 namespace {
 

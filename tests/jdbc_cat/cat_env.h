@@ -12,6 +12,7 @@
 #include "drv_jdbc/drv_catalog.h"
 #include "drv_jdbc/j-conninfo.h"
 #include "drv_jdbc/j-records.h"
+#include "tests/support/agent_env.h"
 
 namespace jcat_test {
 
@@ -30,7 +31,7 @@ const std::vector<Backend>& Backends();
 // A connection to the backend with the settings block given (0 on failure,
 // the test is then failed).
 uint32_t Connect(const Backend& b, const JdbcConnSettings& settings = JdbcConnSettings{});
-std::vector<std::string> Errors(uint32_t h);
+using agent_test::Errors;
 // Runs statements one after the other; ignoreErrors for clean-up drops.
 void Exec(uint32_t conn, const std::vector<std::string>& sqls, bool ignoreErrors = false);
 
@@ -41,18 +42,7 @@ std::vector<Row> FetchAll(uint32_t stmt, uint16_t block = 7);
 constexpr const char* kNull = "<null>";
 
 // A statement freed with its scope.
-class Stmt {
- public:
-  explicit Stmt(uint32_t conn);
-  ~Stmt();
-  Stmt(const Stmt&) = delete;
-  Stmt& operator=(const Stmt&) = delete;
-  uint32_t h() const { return h_; }
-  JdbcStmt* rec() const;
-
- private:
-  uint32_t h_ = 0;
-};
+using agent_test::Stmt;
 
 // Column names and shapes as described.
 struct ColShape {

@@ -13,6 +13,7 @@
 #include "drv_jdbc/drv_agent.h"
 #include "drv_jdbc/j-conninfo.h"
 #include "drv_jdbc/j-records.h"
+#include "tests/support/agent_env.h"
 
 namespace jtest {
 
@@ -24,14 +25,7 @@ inline const DRV_OpTable& Ops() { return DRV_JdbcOpTable; }
 uint32_t Env();
 
 // A connect request in ConnOpen's shape.
-struct Request {
-  std::string driverClass;  // the JDBC keyword; empty: the fixed class list
-  std::string url;
-  std::string user;
-  std::string password;
-  std::string options;
-  uint32_t readOnly = 0;
-};
+using Request = agent_test::Login;
 
 // DRV_Connect with the request; *conn receives the handle.
 uint32_t Connect(const Request& r, uint32_t* conn);
@@ -39,7 +33,7 @@ uint32_t Connect(const Request& r, uint32_t* conn);
 uint32_t ConnectMem(const std::string& db, uint32_t* conn);
 
 // Everything pending on an agent handle, as DRV_GetError hands it over.
-std::vector<std::string> Errors(uint32_t h);
+using agent_test::Errors;
 
 // Runs SQL on the connection's java.sql.Connection; the wrapper's code.
 uint32_t Exec(uint32_t conn, const std::string& sql);

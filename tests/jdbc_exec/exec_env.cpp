@@ -12,15 +12,8 @@
 namespace jexec_test {
 
 uint32_t Env() {
-  static const uint32_t env = [] {
-    setenv("LANG", "C.UTF-8", 1);
-    setenv("QMR_JVM_OPTS",
-           "-Djava.class.path=/usr/share/java/hsqldb.jar -Duser.timezone=UTC -Xcheck:jni", 1);
-    uint32_t h = 0;
-    const uint32_t rc = Ops().DRV_Init(nullptr, &h);
-    EXPECT_EQ(rc, 0u) << JC_LastVmError();
-    return rc == 0 ? h : 0u;
-  }();
+  static const uint32_t env = agent_test::StartAgent(
+      "-Djava.class.path=/usr/share/java/hsqldb.jar -Duser.timezone=UTC -Xcheck:jni");
   return env;
 }
 
@@ -28,54 +21,15 @@ uint32_t Connect(const std::string& db, uint32_t readOnly) {
   const uint32_t env = Env();
   if (env == 0) return 0;
   ConnSettings = JdbcConnSettings{};
-  std::string host, options, svtype, dsn = "Default";
-  std::string cls = "org.hsqldb.jdbc.JDBCDriver";
-  std::string url = "jdbc:hsqldb:mem:" + db;
-  std::string user = "SA", password;
-  ConnectInfo info{};
-  info.host = host.data();
-  info.options = options.data();
-  info.svtype = svtype.data();
-  info.dbpath = cls.data();
-  info.dsn = dsn.data();
-  info.dbopts = url.data();
-  info.user = user.data();
-  info.password = password.data();
-  info.readOnly = readOnly;
+  agent_test::Login login;
+  login.driverClass = "org.hsqldb.jdbc.JDBCDriver";
+  login.url = "jdbc:hsqldb:mem:" + db;
+  login.user = "SA";
+  login.readOnly = readOnly;
   uint32_t conn = 0;
-  const uint32_t rc = Ops().DRV_Connect(env, &info, &conn);
+  const uint32_t rc = agent_test::Connect(env, login, &conn);
   EXPECT_EQ(rc, 0u) << ::testing::PrintToString(Errors(env));
   return rc == 0 ? conn : 0u;
-}
-
-std::vector<std::string> Errors(uint32_t h) {
-  DRV_ErrorBatch batch{};
-  std::vector<std::string> out;
-  if (Ops().DRV_GetError(h, &batch) != 0) return out;
-  for (uint32_t i = 0; i < batch.list.count; ++i) {
-    out.push_back(batch.list.texts[i] != nullptr ? batch.list.texts[i] : "");
-  }
-  DRV_FreeErrorBatch(&batch);
-  return out;
-}
-
-Stmt::Stmt(uint32_t conn) { EXPECT_EQ(Ops().DRV_AllocStmt(conn, &h_), 0u); }
-Stmt::~Stmt() {
-  if (h_ != 0) Ops().DRV_FreeStmt(h_);
-}
-JdbcStmt* Stmt::rec() const { return AGT_Stmt(h_); }
-
-uint32_t Stmt::Run(const std::string& sql) const {
-  uint32_t rc = Prepare(sql);
-  if (rc == 0) rc = Execute();
-  return rc;
-}
-
-void Exec(uint32_t conn, std::initializer_list<const char*> sqls) {
-  Stmt s(conn);
-  for (const char* sql : sqls) {
-    EXPECT_EQ(s.Run(sql), 0u) << sql << ": " << ::testing::PrintToString(Errors(s.h()));
-  }
 }
 
 std::string Rows::Text(uint16_t col, uint32_t row) const {

@@ -11,6 +11,7 @@
 
 #include "drv_jdbc/drv_agent.h"
 #include "drv_jdbc/j-records.h"
+#include "tests/support/agent_env.h"
 
 namespace jexec_test {
 
@@ -21,30 +22,14 @@ uint32_t Env();
 // An HSQLDB in-memory connection (0 when the connect failed, the test is
 // then failed). readOnly asks for a read-only connection at connect.
 uint32_t Connect(const std::string& db, uint32_t readOnly = 0);
-// Texts of the diagnostics pending on an agent handle (taken off it).
-std::vector<std::string> Errors(uint32_t h);
+using agent_test::Errors;
 
 // A statement on a connection, freed with its scope.
-class Stmt {
- public:
-  explicit Stmt(uint32_t conn);
-  ~Stmt();
-  Stmt(const Stmt&) = delete;
-  Stmt& operator=(const Stmt&) = delete;
-  uint32_t h() const { return h_; }
-  JdbcStmt* rec() const;
-  uint32_t Prepare(const std::string& sql) const { return Ops().DRV_Prepare(h_, sql.c_str()); }
-  uint32_t Execute() const { return Ops().DRV_Execute(h_); }
-  // Prepare, then execute; the first failure.
-  uint32_t Run(const std::string& sql) const;
-
- private:
-  uint32_t h_ = 0;
-};
+using agent_test::Stmt;
 
 // Runs statements one after the other on a statement of its own; fails the
 // test when one fails.
-void Exec(uint32_t conn, std::initializer_list<const char*> sqls);
+using agent_test::Exec;
 
 // A row buffer the fetch fills, freed with its scope.
 struct Rows {

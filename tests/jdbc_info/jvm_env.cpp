@@ -10,15 +10,8 @@
 namespace jinfo {
 
 uint32_t Env() {
-  static const uint32_t env = [] {
-    setenv("LANG", "C.UTF-8", 1);
-    setenv("QMR_JVM_OPTS",
-           "-Djava.class.path=/usr/share/java/hsqldb.jar -Duser.timezone=UTC -Xcheck:jni", 1);
-    uint32_t h = 0;
-    const uint32_t rc = Ops().DRV_Init(nullptr, &h);
-    EXPECT_EQ(rc, 0u) << JC_LastVmError();
-    return rc == 0 ? h : 0u;
-  }();
+  static const uint32_t env = agent_test::StartAgent(
+      "-Djava.class.path=/usr/share/java/hsqldb.jar -Duser.timezone=UTC -Xcheck:jni");
   return env;
 }
 
@@ -30,36 +23,16 @@ uint32_t Connect(const std::string& db, const JdbcConnSettings& settings) {
   ConnSettings.dbmsName = settings.dbmsName != nullptr ? strdup(settings.dbmsName) : nullptr;
   ConnSettings.initialSql = nullptr;
 
-  std::string host, options, svtype, dsn = "Default";
-  std::string cls = "org.hsqldb.jdbc.JDBCDriver";
-  std::string url = "jdbc:hsqldb:mem:" + db;
-  std::string user = "SA", password;
-  ConnectInfo info{};
-  info.host = host.data();
-  info.options = options.data();
-  info.svtype = svtype.data();
-  info.dbpath = cls.data();
-  info.dsn = dsn.data();
-  info.dbopts = url.data();
-  info.user = user.data();
-  info.password = password.data();
+  agent_test::Login login;
+  login.driverClass = "org.hsqldb.jdbc.JDBCDriver";
+  login.url = "jdbc:hsqldb:mem:" + db;
+  login.user = "SA";
   uint32_t conn = 0;
-  const uint32_t rc = Ops().DRV_Connect(env, &info, &conn);
+  const uint32_t rc = agent_test::Connect(env, login, &conn);
   EXPECT_EQ(rc, 0u) << ::testing::PrintToString(Errors(env));
   free(ConnSettings.dbmsName);
   ConnSettings = JdbcConnSettings{};
   return rc == 0 ? conn : 0u;
-}
-
-std::vector<std::string> Errors(uint32_t h) {
-  DRV_ErrorBatch batch{};
-  std::vector<std::string> out;
-  if (Ops().DRV_GetError(h, &batch) != 0) return out;
-  for (uint32_t i = 0; i < batch.list.count; ++i) {
-    out.push_back(batch.list.texts[i] != nullptr ? batch.list.texts[i] : "");
-  }
-  DRV_FreeErrorBatch(&batch);
-  return out;
 }
 
 uint32_t InfoInt(uint32_t h, uint32_t request, uint32_t* rc) {

@@ -13,6 +13,7 @@
 #include "drv_jdbc/drv_agent.h"
 #include "drv_jdbc/j-conninfo.h"
 #include "drv_jdbc/j-records.h"
+#include "tests/support/agent_env.h"
 
 namespace jinfo {
 
@@ -26,8 +27,7 @@ uint32_t Env();
 // 0 when the connect failed (the test is then failed).
 uint32_t Connect(const std::string& db, const JdbcConnSettings& settings = JdbcConnSettings{});
 
-// Texts of the diagnostics pending on an agent handle (taken off it).
-std::vector<std::string> Errors(uint32_t h);
+using agent_test::Errors;
 
 // Integer and text answers of DRV_GetInfo. *rc receives the result.
 uint32_t InfoInt(uint32_t h, uint32_t request, uint32_t* rc);
