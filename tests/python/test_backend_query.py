@@ -2,24 +2,19 @@
 default, the throw-away PostgreSQL server when CTest names its data sources in
 QMR_DSNS (py_test_backend_query_pg)."""
 import datetime
-import os
 from decimal import Decimal
 import unittest
 
 import pyodbc
 
-DSNS = [d for d in os.environ.get("QMR_DSNS", "QmrHsqlU,QmrHsqlA").split(",") if d]
+import qmr_testlib
+
+DSNS = qmr_testlib.dsns()  # QMR_DSNS
 
 
 class BackendQuery(unittest.TestCase):
     def each_connection(self):
-        for dsn in DSNS:
-            with self.subTest(dsn=dsn):
-                cnxn = pyodbc.connect("DSN=" + dsn)
-                try:
-                    yield dsn, cnxn
-                finally:
-                    cnxn.close()
+        return qmr_testlib.each_connection(self, DSNS)
 
     def test_dbms_of_the_data_source(self):
         for dsn, cnxn in self.each_connection():

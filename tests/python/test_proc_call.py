@@ -4,12 +4,13 @@ parameters), the same prepared call runs again with another value, and a
 procedure that only changes data leaves no result set behind. On HSQLDB and
 (py_test_proc_call_pg, QMR_DSNS) on PostgreSQL, where the call escape runs
 a function."""
-import os
 import unittest
 
 import pyodbc
 
-DSNS = [d for d in os.environ.get("QMR_DSNS", "QmrHsqlU,QmrHsqlA").split(",") if d]
+import qmr_testlib
+
+DSNS = qmr_testlib.dsns()  # QMR_DSNS
 
 
 def on_pg(dsn):
@@ -18,13 +19,7 @@ def on_pg(dsn):
 
 class ProcCall(unittest.TestCase):
     def each_connection(self):
-        for dsn in DSNS:
-            with self.subTest(dsn=dsn):
-                cnxn = pyodbc.connect("DSN=" + dsn, autocommit=True)
-                try:
-                    yield dsn, cnxn
-                finally:
-                    cnxn.close()
+        return qmr_testlib.each_connection(self, DSNS, autocommit=True)
 
     def create_rows_proc(self, cur, dsn, name):
         if on_pg(dsn):

@@ -5,12 +5,13 @@ PostgreSQL, each through both builds). Every result carries the ODBC 3 column
 names in ODBC order with their types, and the rows describe the schema;
 identifiers come back in the backend's own case (PostgreSQL lower-case)."""
 import contextlib
-import os
 import unittest
 
 import pyodbc
 
-DSNS = [d for d in os.environ.get("QMR_DSNS", "QmrHsqlU,QmrHsqlA").split(",") if d]
+import qmr_testlib
+
+DSNS = qmr_testlib.dsns()  # QMR_DSNS
 
 SQL_INTEGER = 4
 SQL_VARCHAR = 12

@@ -4,13 +4,14 @@ and without parameter arrays; UPDATE counts follow the parameters. (Whole
 seconds: pyodbc sends timestamp fractions only when SQLGetTypeInfo reports
 the precision.)"""
 import datetime
-import os
 from decimal import Decimal
 import unittest
 
 import pyodbc
 
-DSNS = [d for d in os.environ.get("QMR_DSNS", "QmrHsqlU,QmrHsqlA").split(",") if d]
+import qmr_testlib
+
+DSNS = qmr_testlib.dsns()  # QMR_DSNS
 ROWS = 10000
 
 
@@ -27,13 +28,7 @@ def row(i):
 
 class Params(unittest.TestCase):
     def each_connection(self):
-        for dsn in DSNS:
-            with self.subTest(dsn=dsn):
-                cnxn = pyodbc.connect("DSN=" + dsn, autocommit=True)
-                try:
-                    yield dsn, cnxn
-                finally:
-                    cnxn.close()
+        return qmr_testlib.each_connection(self, DSNS, autocommit=True)
 
     def test_executemany_lands_every_value(self):
         for dsn, cnxn in self.each_connection():
