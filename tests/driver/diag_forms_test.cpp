@@ -9,42 +9,14 @@
 
 #include "core_fixture.h"
 #include "driver/diag.h"
+#include "tests/support/utf.h"
 
 namespace {
 
 using qmrtest::CoreTest;
 
-// UTF-16 -> UTF-8 of `units` units (surrogate pairs joined).
-std::string Utf8(const SQLWCHAR* s, size_t units) {
-  std::string out;
-  for (size_t i = 0; i < units; ++i) {
-    uint32_t c = s[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < units && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000)
-      c = 0x10000 + ((c - 0xD800) << 10) + (s[++i] - 0xDC00u);
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
-size_t Units(const SQLWCHAR* s) {
-  size_t n = 0;
-  while (s[n] != 0) ++n;
-  return n;
-}
+using qmr_test::Units;
+using qmr_test::Utf8;
 
 // UTF-16 units of a UTF-8 text.
 size_t Utf16Length(const std::string& s) {

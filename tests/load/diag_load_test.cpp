@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/utf.h"
+
 namespace {
 
 using AllocHandleFn = SQLRETURN (*)(SQLSMALLINT, SQLHANDLE, SQLHANDLE*);
@@ -34,38 +36,9 @@ using NativeSqlWFn = SQLRETURN (*)(SQLHDBC, SQLWCHAR*, SQLINTEGER, SQLWCHAR*, SQ
                                    SQLINTEGER*);
 using GetInfoFn = SQLRETURN (*)(SQLHDBC, SQLUSMALLINT, SQLPOINTER, SQLSMALLINT, SQLSMALLINT*);
 
-std::string Utf8(const SQLWCHAR* s, size_t units) {
-  std::string out;
-  for (size_t i = 0; i < units; ++i) {
-    uint32_t c = s[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < units && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000)
-      c = 0x10000 + ((c - 0xD800) << 10) + (s[++i] - 0xDC00);
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
+using qmr_test::Utf8;
 
-size_t WideLen(const SQLWCHAR* s) {
-  size_t n = 0;
-  while (s[n] != 0) ++n;
-  return n;
-}
-
-std::string Utf8(const SQLWCHAR* s) { return Utf8(s, WideLen(s)); }
+std::string Utf8(const SQLWCHAR* s) { return Utf8(s, qmr_test::Units(s)); }
 
 // One diagnostic record as one build's readers report it.
 struct Record {

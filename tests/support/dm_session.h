@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/utf.h"
+
 namespace qmr_test {
 
 enum class Db { Hsql, Pg, H2, Derby };
@@ -21,9 +23,6 @@ enum class Db { Hsql, Pg, H2, Derby };
 Db DbOf(const std::string& dsn);
 
 std::string Lower(std::string s);
-
-// UTF-8 (up to 4-byte sequences) to UTF-16.
-std::u16string FromUtf8(const std::string& s);
 
 // Every diagnostic record of a handle, one "STATE message" line each.
 std::string Diag(SQLSMALLINT type, SQLHANDLE h);
