@@ -73,6 +73,18 @@ class CoreTest : public ::testing::Test {
   FakeAgent fake;
 };
 
+// A core test with an environment and one connection on it, not connected.
+class EnvDbcTest : public CoreTest {
+ protected:
+  void SetUp() override {
+    CoreTest::SetUp();
+    env = NewEnv();
+    dbc = NewConn(env);
+  }
+  SQLHENV env = nullptr;
+  SQLHDBC dbc = nullptr;
+};
+
 }  // namespace qmrtest
 
 #endif

@@ -33,13 +33,8 @@ const char kGerman[] = "Tabelle \xE2\x80\x9E" "Kunden\xE2\x80\x9C nicht gefunden
 const char kEmoji[] = "Zeile \xF0\x9F\x98\x80 abgewiesen[SQLSTATE:23000]";
 const char kAscii[] = "plain warning[SQLSTATE:01000]";
 
-class DiagForms : public CoreTest {
+class DiagForms : public qmrtest::EnvDbcTest {
  protected:
-  void SetUp() override {
-    CoreTest::SetUp();
-    env = NewEnv();
-    dbc = NewConn(env);
-  }
   // Gives a connection the three database records.
   void Fill(SQLHDBC h) {
     plat::Guard<plat::RecursiveMutex> g(DRV_CallLock());
@@ -49,8 +44,6 @@ class DiagForms : public CoreTest {
     DIAG_AddEx(&c->diag, kEmoji, -268, false);
     DIAG_AddEx(&c->diag, kAscii, 0, false);
   }
-  SQLHENV env = nullptr;
-  SQLHDBC dbc = nullptr;
 };
 
 TEST_F(DiagForms, RecordAndFieldReadersOfBothWidthsAgree) {

@@ -9,16 +9,7 @@ namespace {
 
 using qmrtest::CoreTest;
 
-class Handles : public CoreTest {
- protected:
-  void SetUp() override {
-    CoreTest::SetUp();
-    env = NewEnv();
-    dbc = NewConn(env);
-  }
-  SQLHENV env = nullptr;
-  SQLHDBC dbc = nullptr;
-};
+class Handles : public qmrtest::EnvDbcTest {};
 
 TEST_F(Handles, StatementsAndDescriptorsNeedAConnection) {
   SQLHANDLE out = reinterpret_cast<SQLHANDLE>(1);

@@ -10,16 +10,7 @@ using qmrtest::CoreTest;
 constexpr int kCommit = 21;
 constexpr int kRollback = 22;
 
-class Transact : public CoreTest {
- protected:
-  void SetUp() override {
-    CoreTest::SetUp();
-    env = NewEnv();
-    dbc = NewConn(env);
-  }
-  SQLHENV env = nullptr;
-  SQLHDBC dbc = nullptr;
-};
+class Transact : public qmrtest::EnvDbcTest {};
 
 TEST_F(Transact, ConnectionCommitAndRollbackReachTheAgent) {
   EXPECT_EQ(SQL_ERROR, SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_COMMIT));

@@ -39,12 +39,10 @@ DRV_Return textOp(void* h, va_list args) {
 }
 const CallDesc kText = {"TestText", "", 0, 1, kCallStmt, textOp};
 
-class Wide : public CoreTest {
+class Wide : public qmrtest::EnvDbcTest {
  protected:
   void SetUp() override {
-    CoreTest::SetUp();
-    env = NewEnv();
-    dbc = NewConn(env);
+    EnvDbcTest::SetUp();
     MarkConnected(dbc);
     stmt = NewStmt(dbc);
     gRuns = 0;
@@ -60,8 +58,6 @@ class Wide : public CoreTest {
     return rc;
   }
   uint32_t DiagRecords() { return DIAG_Count(&Stmt(stmt)->diag); }
-  SQLHENV env = nullptr;
-  SQLHDBC dbc = nullptr;
   SQLHSTMT stmt = nullptr;
 };
 
