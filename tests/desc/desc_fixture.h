@@ -18,11 +18,7 @@ class DescTest : public CoreTest {
  protected:
   void SetUp() override {
     CoreTest::SetUp();
-    env = NewEnv();
-    ASSERT_EQ(SQL_SUCCESS, SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION,
-                                         reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0));
-    dbc = NewConn(env);
-    ASSERT_NE(nullptr, MarkConnected(dbc));
+    ASSERT_NE(nullptr, NewOdbc3Conn(&env, &dbc));
     stmt = NewStmt(dbc);
     ASSERT_NE(nullptr, stmt);
   }

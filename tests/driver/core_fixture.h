@@ -41,6 +41,17 @@ class CoreTest : public ::testing::Test {
     c->state = kConnConnected;
     return c;
   }
+  // An ODBC 3 application's environment and a connection on it marked
+  // connected; nullptr (and a failed test) when the version is refused.
+  ConnHandle* NewOdbc3Conn(SQLHENV* env, SQLHDBC* dbc) {
+    *env = NewEnv();
+    const SQLRETURN rc = SQLSetEnvAttr(*env, SQL_ATTR_ODBC_VERSION,
+                                       reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    EXPECT_EQ(SQL_SUCCESS, rc);
+    if (rc != SQL_SUCCESS) return nullptr;
+    *dbc = NewConn(*env);
+    return MarkConnected(*dbc);
+  }
   SQLHSTMT NewStmt(SQLHDBC dbc) {
     SQLHSTMT stmt = nullptr;
     EXPECT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt));

@@ -120,11 +120,7 @@ uint32_t Fetch(uint32_t h, uint16_t rows, COLSET* set) {
 void FetchTest::SetUp() {
   CoreTest::SetUp();
   script = &data;
-  env = NewEnv();
-  ASSERT_EQ(SQL_SUCCESS, SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION,
-                                       reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0));
-  dbc = NewConn(env);
-  conn = MarkConnected(dbc);
+  conn = NewOdbc3Conn(&env, &dbc);
   ASSERT_NE(nullptr, conn);
   conn->cn_hasScrlCurs = 1;  // as the JDBC agent's capabilities set it
   table = *fake.table();

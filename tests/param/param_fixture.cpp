@@ -10,11 +10,6 @@ ParamScript* ParamTest::script = nullptr;
 
 namespace {
 
-int32_t Enter(int slot, uint32_t h) {
-  FakeAgent* f = FakeAgent::Current();
-  return f != nullptr ? f->Enter(slot, h) : 21;
-}
-
 JdbcColDesc* Describe(const std::vector<int32_t>& types, uint16_t* count) {
   ParamScript* s = ParamTest::script;
   *count = static_cast<uint16_t>(types.size());
@@ -35,11 +30,11 @@ JdbcColDesc* Describe(const std::vector<int32_t>& types, uint16_t* count) {
 
 uint32_t AgentPrepare(uint32_t h, const char* sql) {
   ParamTest::script->prepared.emplace_back(sql);
-  return static_cast<uint32_t>(Enter(11, h));
+  return static_cast<uint32_t>(EnterCurrent(11, h));
 }
 
 uint32_t DescribeCols(uint32_t h, uint16_t* count, JdbcColDesc** descs) {
-  const int32_t rc = Enter(16, h);
+  const int32_t rc = EnterCurrent(16, h);
   if (rc != 0) return static_cast<uint32_t>(rc);
   ParamScript* s = ParamTest::script;
   const bool again = s->describeCalls++ > 0 && !s->refreshedTypes.empty();
@@ -50,7 +45,7 @@ uint32_t DescribeCols(uint32_t h, uint16_t* count, JdbcColDesc** descs) {
 uint32_t NumResultCols(uint32_t h, uint16_t* count, JdbcColDesc** descs) {
   *count = 0;
   *descs = nullptr;
-  return static_cast<uint32_t>(Enter(15, h));
+  return static_cast<uint32_t>(EnterCurrent(15, h));
 }
 
 void Keep(COLSET* set) {
@@ -64,18 +59,18 @@ void Keep(COLSET* set) {
 
 uint32_t SetParams(uint32_t h, COLSET* set) {
   Keep(set);
-  return static_cast<uint32_t>(Enter(12, h));
+  return static_cast<uint32_t>(EnterCurrent(12, h));
 }
 
 uint32_t BindCols(uint32_t h, uint16_t count, const JdbcColBind* binds) {
   ParamTest::script->binds.assign(binds, binds + count);
   ++ParamTest::script->handOvers;
-  return static_cast<uint32_t>(Enter(18, h));
+  return static_cast<uint32_t>(EnterCurrent(18, h));
 }
 
 uint32_t Execute(uint32_t h) {
   ++ParamTest::script->executions;
-  const int32_t rc = Enter(13, h);
+  const int32_t rc = EnterCurrent(13, h);
   return rc != 0 ? static_cast<uint32_t>(rc) : ParamTest::script->executeAnswer;
 }
 
@@ -87,12 +82,12 @@ uint32_t PrepareExecute(uint32_t h, const char*, COLSET* set, uint16_t count,
     ++ParamTest::script->handOvers;
   }
   ++ParamTest::script->executions;
-  const int32_t rc = Enter(43, h);
+  const int32_t rc = EnterCurrent(43, h);
   return rc != 0 ? static_cast<uint32_t>(rc) : ParamTest::script->executeAnswer;
 }
 
 uint32_t GetInfo(uint32_t h, uint32_t request, void* value, uint16_t, uint16_t* length) {
-  const int32_t rc = Enter(0, h);
+  const int32_t rc = EnterCurrent(0, h);
   if (rc != 0) return static_cast<uint32_t>(rc);
   if (request != 0x32010000) return 43;
   std::memcpy(value, &ParamTest::script->lastSetAnswer, 4);
@@ -100,11 +95,11 @@ uint32_t GetInfo(uint32_t h, uint32_t request, void* value, uint16_t, uint16_t* 
   return 0;
 }
 
-uint32_t SetOption(uint32_t h, uint32_t, void*) { return static_cast<uint32_t>(Enter(1, h)); }
+uint32_t SetOption(uint32_t h, uint32_t, void*) { return static_cast<uint32_t>(EnterCurrent(1, h)); }
 
 // The output row: a copy of the value set's shapes with row 0 replaced.
 uint32_t Fetch(uint32_t h, uint16_t, COLSET* out) {
-  const int32_t rc = Enter(19, h);
+  const int32_t rc = EnterCurrent(19, h);
   if (rc != 0) return static_cast<uint32_t>(rc);
   const COLSET* in = ParamTest::script->lastSet;
   if (in == nullptr) return 15;
@@ -134,11 +129,7 @@ uint32_t Fetch(uint32_t h, uint16_t, COLSET* out) {
 void ParamTest::SetUp() {
   CoreTest::SetUp();
   script = &scriptData;
-  env = NewEnv();
-  ASSERT_EQ(SQL_SUCCESS, SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION,
-                                       reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0));
-  dbc = NewConn(env);
-  conn = MarkConnected(dbc);
+  conn = NewOdbc3Conn(&env, &dbc);
   ASSERT_NE(nullptr, conn);
   // What the JDBC agent reports at connect.
   conn->cn_needbind = 1;

@@ -33,13 +33,8 @@ JdbcColDesc* Build(const std::vector<ColSpec>& specs) {
   return d;
 }
 
-int32_t Enter(int slot, uint32_t h) {
-  FakeAgent* f = FakeAgent::Current();
-  return f != nullptr ? f->Enter(slot, h) : 21;
-}
-
 uint32_t GetInfo(uint32_t h, uint32_t request, void* value, uint16_t size, uint16_t* length) {
-  const int32_t rc = Enter(0, h);
+  const int32_t rc = EnterCurrent(0, h);
   StmtTest::script->infoRequests.push_back(request);
   if (rc != 0) return static_cast<uint32_t>(rc);
   uint32_t v = 0;
@@ -56,16 +51,16 @@ uint32_t GetInfo(uint32_t h, uint32_t request, void* value, uint16_t size, uint1
 
 uint32_t SetOption(uint32_t h, uint32_t request, void*) {
   StmtTest::script->setOptions.push_back(request);
-  return static_cast<uint32_t>(Enter(1, h));
+  return static_cast<uint32_t>(EnterCurrent(1, h));
 }
 
 uint32_t AgentPrepare(uint32_t h, const char* sql) {
   StmtTest::script->prepared.emplace_back(sql != nullptr ? sql : "(null)");
-  return static_cast<uint32_t>(Enter(11, h));
+  return static_cast<uint32_t>(EnterCurrent(11, h));
 }
 
 uint32_t DescribeCols(uint32_t h, uint16_t* count, JdbcColDesc** descs) {
-  const int32_t rc = Enter(16, h);
+  const int32_t rc = EnterCurrent(16, h);
   if (rc != 0) return static_cast<uint32_t>(rc);
   *count = static_cast<uint16_t>(StmtTest::script->params.size());
   *descs = Build(StmtTest::script->params);
@@ -73,7 +68,7 @@ uint32_t DescribeCols(uint32_t h, uint16_t* count, JdbcColDesc** descs) {
 }
 
 uint32_t NumResultCols(uint32_t h, uint16_t* count, JdbcColDesc** descs) {
-  const int32_t rc = Enter(15, h);
+  const int32_t rc = EnterCurrent(15, h);
   ++StmtTest::script->describeCalls;
   if (rc != 0) return static_cast<uint32_t>(rc);
   *count = static_cast<uint16_t>(StmtTest::script->cols.size());
@@ -83,7 +78,7 @@ uint32_t NumResultCols(uint32_t h, uint16_t* count, JdbcColDesc** descs) {
 
 uint32_t ColAttributes(uint32_t h, uint16_t* count, uint16_t* nattrs, JdbcColDesc** descs,
                        ATTR_ENTRY** attrs) {
-  const int32_t rc = Enter(51, h);
+  const int32_t rc = EnterCurrent(51, h);
   ++StmtTest::script->describeCalls;
   if (rc != 0) return static_cast<uint32_t>(rc);
   *count = static_cast<uint16_t>(StmtTest::script->cols.size());
@@ -101,7 +96,7 @@ uint32_t ColAttributes(uint32_t h, uint16_t* count, uint16_t* nattrs, JdbcColDes
 
 uint32_t Fetch(uint32_t h, uint16_t rows, COLSET*) {
   StmtTest::script->fetchRows.push_back(rows);
-  return static_cast<uint32_t>(Enter(19, h));
+  return static_cast<uint32_t>(EnterCurrent(19, h));
 }
 
 }  // namespace
@@ -109,11 +104,7 @@ uint32_t Fetch(uint32_t h, uint16_t rows, COLSET*) {
 void StmtTest::SetUp() {
   CoreTest::SetUp();
   script = &scriptData;
-  env = NewEnv();
-  ASSERT_EQ(SQL_SUCCESS, SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION,
-                                       reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0));
-  dbc = NewConn(env);
-  conn = MarkConnected(dbc);
+  conn = NewOdbc3Conn(&env, &dbc);
   ASSERT_NE(nullptr, conn);
   table = *fake.table();
   table.DRV_GetInfo = GetInfo;

@@ -11,13 +11,8 @@ AgentScript* StmtAttrTest::script = nullptr;
 
 namespace {
 
-int32_t Enter(int slot, uint32_t h) {
-  FakeAgent* f = FakeAgent::Current();
-  return f != nullptr ? f->Enter(slot, h) : 21;
-}
-
 uint32_t GetInfo(uint32_t h, uint32_t request, void* value, uint16_t size, uint16_t* length) {
-  if (const int32_t rc = Enter(0, h)) return static_cast<uint32_t>(rc);
+  if (const int32_t rc = EnterCurrent(0, h)) return static_cast<uint32_t>(rc);
   AgentScript* a = StmtAttrTest::script;
   a->gets.push_back(request);
   if (auto r = a->getResult.find(request); r != a->getResult.end()) return r->second;
@@ -29,7 +24,7 @@ uint32_t GetInfo(uint32_t h, uint32_t request, void* value, uint16_t size, uint1
 }
 
 uint32_t SetOption(uint32_t h, uint32_t request, void* value) {
-  if (const int32_t rc = Enter(1, h)) return static_cast<uint32_t>(rc);
+  if (const int32_t rc = EnterCurrent(1, h)) return static_cast<uint32_t>(rc);
   AgentScript* a = StmtAttrTest::script;
   const bool text = (request & 0xFF000000u) == 0x31000000u;
   uint32_t v = 0;
@@ -42,14 +37,14 @@ uint32_t SetOption(uint32_t h, uint32_t request, void* value) {
 }
 
 uint32_t GetCursorName(uint32_t h, char* buf, uint16_t size, uint16_t* length) {
-  if (const int32_t rc = Enter(9, h)) return static_cast<uint32_t>(rc);
+  if (const int32_t rc = EnterCurrent(9, h)) return static_cast<uint32_t>(rc);
   AgentScript* a = StmtAttrTest::script;
   if (a->getNameResult != 0) return a->getNameResult;
   return STR_CopyOutW(a->cursorName.c_str(), buf, size, length) != 0 ? 19 : 0;
 }
 
 uint32_t SetCursorName(uint32_t h, const char* name) {
-  if (const int32_t rc = Enter(10, h)) return static_cast<uint32_t>(rc);
+  if (const int32_t rc = EnterCurrent(10, h)) return static_cast<uint32_t>(rc);
   AgentScript* a = StmtAttrTest::script;
   if (a->setNameResult != 0) return a->setNameResult;
   a->cursorName = name;
@@ -57,7 +52,7 @@ uint32_t SetCursorName(uint32_t h, const char* name) {
 }
 
 uint32_t NativeSql(uint32_t h, const char* sql, char* out, uint16_t size, uint16_t* length) {
-  if (const int32_t rc = Enter(17, h)) return static_cast<uint32_t>(rc);
+  if (const int32_t rc = EnterCurrent(17, h)) return static_cast<uint32_t>(rc);
   AgentScript* a = StmtAttrTest::script;
   a->nativeSeen = sql;
   if (a->nativeResult != 0) return a->nativeResult;
@@ -66,7 +61,7 @@ uint32_t NativeSql(uint32_t h, const char* sql, char* out, uint16_t size, uint16
 }
 
 uint32_t MoreResults(uint32_t h) {
-  if (const int32_t rc = Enter(24, h)) return static_cast<uint32_t>(rc);
+  if (const int32_t rc = EnterCurrent(24, h)) return static_cast<uint32_t>(rc);
   AgentScript* a = StmtAttrTest::script;
   ++a->moreCalls;
   if (a->moreResults.empty()) return 73;
@@ -76,7 +71,7 @@ uint32_t MoreResults(uint32_t h) {
 }
 
 uint32_t NumResultCols(uint32_t h, uint16_t* count, JdbcColDesc** descs) {
-  if (const int32_t rc = Enter(15, h)) return static_cast<uint32_t>(rc);
+  if (const int32_t rc = EnterCurrent(15, h)) return static_cast<uint32_t>(rc);
   const uint16_t n = StmtAttrTest::script->nextColumns;
   *count = n;
   *descs = nullptr;
