@@ -7,6 +7,7 @@
 #include "drv_jdbc/j-catalog.h"
 #include "drv_jdbc/j-exec-block.h"
 #include "drv_jdbc/j-exec.h"
+#include "drv_jdbc/j-getvalue.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-proc.h"
 #include "drv_jdbc/j-wrap.h"
@@ -22,24 +23,6 @@ constexpr uint32_t kCatalogTables = 3;
 constexpr uint32_t kCatalogStatistics = 4;
 constexpr uint32_t kCatalogColumns = 6;
 
-template <class T>
-void Put(unsigned char* e, const T& v) {
-  std::memcpy(e, &v, sizeof v);
-}
-
-void PutLength(unsigned char* e, uint32_t length) { Put(e, length); }
-
-// A long value: the element holds the out-of-line record; the getter frees
-// what it held before.
-template <class Getter>
-uint32_t FillLong(unsigned char* e, Getter get) {
-  COLSET_LONG v;
-  std::memcpy(&v, e, sizeof v);
-  const uint32_t rc = get(&v);
-  std::memcpy(e, &v, sizeof v);
-  return rc;
-}
-
 // Fills row element e (size bytes) of a column of value type code `code`
 // from column `jc` (1-based) of the result set.
 uint32_t FillElement(JdbcStmt* s, jobject rs, int32_t jc, uint32_t code, unsigned char* e,
@@ -47,73 +30,6 @@ uint32_t FillElement(JdbcStmt* s, jobject rs, int32_t jc, uint32_t code, unsigne
   uint32_t rc = 0;
   uint32_t len = 0;
   switch (code) {
-    case COLSET_VT_CHAR: {  // fixed width, no terminator
-      std::vector<char> tmp(static_cast<size_t>(size) + 1);
-      rc = ResultSet::getString(s, rs, jc, tmp.data(), size + 1, &len);
-      std::memset(e, 0, size);
-      if (rc == 0) std::memcpy(e, tmp.data(), std::min(len, size));
-      return rc;
-    }
-    case COLSET_VT_BIT: {
-      uint8_t v = 0;
-      rc = ResultSet::getBoolean(s, rs, jc, &v);
-      e[0] = v != 0 ? 1 : 0;
-      return rc;
-    }
-    case COLSET_VT_TINYINT: {
-      int8_t v = 0;
-      rc = ResultSet::getByte(s, rs, jc, &v);
-      Put(e, v);
-      return rc;
-    }
-    case COLSET_VT_SMALLINT: {
-      int16_t v = 0;
-      rc = ResultSet::getShort(s, rs, jc, &v);
-      Put(e, v);
-      return rc;
-    }
-    case COLSET_VT_INTEGER: {
-      int32_t v = 0;
-      rc = ResultSet::getInt(s, rs, jc, &v);
-      Put(e, v);
-      return rc;
-    }
-    case COLSET_VT_REAL: {
-      float v = 0;
-      rc = ResultSet::getFloat(s, rs, jc, &v);
-      Put(e, v);
-      return rc;
-    }
-    case COLSET_VT_DOUBLE: {
-      double v = 0;
-      rc = ResultSet::getDouble(s, rs, jc, &v);
-      Put(e, v);
-      return rc;
-    }
-    case COLSET_VT_DATE: {
-      JC_Date v{};
-      rc = ResultSet::getDate(s, rs, jc, &v);
-      Put(e, v);
-      return rc;
-    }
-    case COLSET_VT_TIME: {
-      JC_Time v{};
-      rc = ResultSet::getTime(s, rs, jc, &v);
-      Put(e, v);
-      return rc;
-    }
-    case COLSET_VT_TIMESTAMP: {
-      JC_Timestamp v{};
-      rc = ResultSet::getTimestamp(s, rs, jc, &v);
-      Put(e, v);
-      return rc;
-    }
-    case COLSET_VT_BINARY:
-      return ResultSet::getBytes(s, rs, jc, e, size, &len);
-    case COLSET_VT_LONGCHAR:
-      return FillLong(e, [&](COLSET_LONG* v) { return ResultSet::getStringLong(s, rs, jc, v); });
-    case COLSET_VT_LONGBINARY:
-      return FillLong(e, [&](COLSET_LONG* v) { return ResultSet::getBytesLong(s, rs, jc, v); });
     case COLSET_VT_NTS:
       return ResultSet::getString_5(s, rs, jc, reinterpret_cast<char*>(e), size, &len);
     case COLSET_VT_CHAR32: {
@@ -122,23 +38,15 @@ uint32_t FillElement(JdbcStmt* s, jobject rs, int32_t jc, uint32_t code, unsigne
       rc = ResultSet::getString(s, rs, jc, tmp.data(), size - 4 + 1, &len);
       if (rc != 0) return rc;
       len = std::min(len, size - 4);
-      PutLength(e, len);
+      jget::Put(e, len);
       std::memcpy(e + 4, tmp.data(), len);
       return 0;
     }
     case COLSET_VT_BINARY32:
       if (size < 4) return AGT_GENERAL_ERROR;
       rc = ResultSet::getBytes(s, rs, jc, e + 4, size - 4, &len);
-      PutLength(e, std::min(len, size - 4));
+      jget::Put(e, std::min(len, size - 4));
       return rc;
-    case COLSET_VT_WCHAR: {  // fixed width, no terminator
-      const uint32_t chars = size / 2;
-      std::vector<char16_t> tmp(static_cast<size_t>(chars) + 1);
-      rc = ResultSet::getString(s, rs, jc, tmp.data(), chars + 1, &len);
-      std::memset(e, 0, size);
-      if (rc == 0) std::memcpy(e, tmp.data(), sizeof(char16_t) * std::min(len, chars));
-      return rc;
-    }
     case COLSET_VT_WNTS: {
       // At most size / 2 - 1 characters: the last unit is the NUL's.
       std::vector<char16_t> tmp(std::max<uint32_t>(size / 2, 1));
@@ -147,8 +55,6 @@ uint32_t FillElement(JdbcStmt* s, jobject rs, int32_t jc, uint32_t code, unsigne
       if (rc == 0) std::memcpy(e, tmp.data(), std::min<size_t>(sizeof(char16_t) * (len + 1), size));
       return rc;
     }
-    case COLSET_VT_LONGWCHAR:
-      return FillLong(e, [&](COLSET_LONG* v) { return ResultSet::getStringLongW(s, rs, jc, v); });
     case COLSET_VT_WCHAR32: {
       if (size < 4) return AGT_GENERAL_ERROR;
       const uint32_t chars = (size - 4) / 2;
@@ -156,12 +62,14 @@ uint32_t FillElement(JdbcStmt* s, jobject rs, int32_t jc, uint32_t code, unsigne
       rc = ResultSet::getString(s, rs, jc, tmp.data(), chars + 1, &len);
       if (rc != 0) return rc;
       len = std::min(len, chars);
-      PutLength(e, len);
+      jget::Put(e, len);
       std::memcpy(e + 4, tmp.data(), sizeof(char16_t) * len);
       return 0;
     }
-    default:  // the unsigned and short length-prefixed forms are never described
-      return AGT_GENERAL_ERROR;
+    default:
+      rc = jget::Read(jget::kResultSet, s, rs, jc, code, e, size);
+      // The unsigned and short length-prefixed forms are never described.
+      return rc == jget::kNoReader ? AGT_GENERAL_ERROR : rc;
   }
 }
 

@@ -5,33 +5,21 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <vector>
 
 #include "drv_jdbc/j-desc.h"
+#include "drv_jdbc/j-getvalue.h"
 #include "drv_jdbc/j-wrap.h"
 #include "util/log.h"
 
 namespace {
 
-constexpr const char* kSrc = "libsrc/drv_jdbc/j-proc";
+using jget::Put;
 
-template <class T>
-void Put(unsigned char* e, const T& v) {
-  std::memcpy(e, &v, sizeof v);
-}
+constexpr const char* kSrc = "libsrc/drv_jdbc/j-proc";
 
 bool IsLongCode(uint32_t code) {
   return code == COLSET_VT_LONGCHAR || code == COLSET_VT_LONGBINARY ||
          code == COLSET_VT_LONGWCHAR;
-}
-
-template <class Getter>
-uint32_t FillLong(unsigned char* e, Getter get) {
-  COLSET_LONG v;
-  std::memcpy(&v, e, sizeof v);
-  const uint32_t rc = get(&v);
-  std::memcpy(e, &v, sizeof v);
-  return rc;
 }
 
 // The out-of-line code of a bounded text or byte form, 0 for the others.
@@ -215,39 +203,7 @@ uint32_t FillBounded(JdbcStmt* s, jobject cs, int32_t ix, int32_t sqlType, COLSE
 uint32_t FillOut(JdbcStmt* s, jobject cs, int32_t ix, uint32_t code, unsigned char* e,
                  uint32_t size) {
   uint32_t rc = 0;
-  uint32_t len = 0;
   switch (code) {
-    case COLSET_VT_CHAR: {  // fixed width, no terminator
-      std::vector<char> tmp(static_cast<size_t>(size) + 1);
-      rc = CallableStatement::getString(s, cs, ix, tmp.data(), size + 1, &len);
-      std::memset(e, 0, size);
-      if (rc == 0) std::memcpy(e, tmp.data(), std::min(len, size));
-      return rc;
-    }
-    case COLSET_VT_BIT: {
-      uint8_t v = 0;
-      rc = CallableStatement::getBoolean(s, cs, ix, &v);
-      e[0] = v != 0 ? 1 : 0;
-      return rc;
-    }
-    case COLSET_VT_TINYINT: {
-      int8_t v = 0;
-      rc = CallableStatement::getByte(s, cs, ix, &v);
-      Put(e, v);
-      return rc;
-    }
-    case COLSET_VT_SMALLINT: {
-      int16_t v = 0;
-      rc = CallableStatement::getShort(s, cs, ix, &v);
-      Put(e, v);
-      return rc;
-    }
-    case COLSET_VT_INTEGER: {
-      int32_t v = 0;
-      rc = CallableStatement::getInt(s, cs, ix, &v);
-      Put(e, v);
-      return rc;
-    }
     case COLSET_VT_UTINYINT: {
       int16_t v = 0;
       rc = CallableStatement::getShort(s, cs, ix, &v);
@@ -266,59 +222,9 @@ uint32_t FillOut(JdbcStmt* s, jobject cs, int32_t ix, uint32_t code, unsigned ch
       Put(e, static_cast<uint32_t>(v & 0xFFFFFFFF));
       return rc;
     }
-    case COLSET_VT_REAL: {
-      float v = 0;
-      rc = CallableStatement::getFloat(s, cs, ix, &v);
-      Put(e, v);
-      return rc;
-    }
-    case COLSET_VT_DOUBLE: {
-      double v = 0;
-      rc = CallableStatement::getDouble(s, cs, ix, &v);
-      Put(e, v);
-      return rc;
-    }
-    case COLSET_VT_DATE: {
-      JC_Date v{};
-      rc = CallableStatement::getDate(s, cs, ix, &v);
-      Put(e, v);
-      return rc;
-    }
-    case COLSET_VT_TIME: {
-      JC_Time v{};
-      rc = CallableStatement::getTime(s, cs, ix, &v);
-      Put(e, v);
-      return rc;
-    }
-    case COLSET_VT_TIMESTAMP: {
-      JC_Timestamp v{};
-      rc = CallableStatement::getTimestamp(s, cs, ix, &v);
-      Put(e, v);
-      return rc;
-    }
-    case COLSET_VT_BINARY:
-      return CallableStatement::getBytes(s, cs, ix, e, size, &len);
-    case COLSET_VT_LONGCHAR:
-      return FillLong(e, [&](COLSET_LONG* v) {
-        return CallableStatement::getStringLong(s, cs, ix, v);
-      });
-    case COLSET_VT_LONGBINARY:
-      return FillLong(e, [&](COLSET_LONG* v) {
-        return CallableStatement::getBytesLong(s, cs, ix, v);
-      });
-    case COLSET_VT_LONGWCHAR:
-      return FillLong(e, [&](COLSET_LONG* v) {
-        return CallableStatement::getStringLongW(s, cs, ix, v);
-      });
-    case COLSET_VT_WCHAR: {  // fixed width, no terminator
-      const uint32_t chars = size / 2;
-      std::vector<char16_t> tmp(static_cast<size_t>(chars) + 1);
-      rc = CallableStatement::getString(s, cs, ix, tmp.data(), chars + 1, &len);
-      std::memset(e, 0, size);
-      if (rc == 0) std::memcpy(e, tmp.data(), sizeof(char16_t) * std::min(len, chars));
-      return rc;
-    }
     default:
+      rc = jget::Read(jget::kCallableStatement, s, cs, ix, code, e, size);
+      if (rc != jget::kNoReader) return rc;
       log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "Unknown type = %d in fetchCallProc",
                   static_cast<int>(code));
       return AGT_GENERAL_ERROR;
