@@ -67,7 +67,7 @@ uint32_t FillElement(JdbcStmt* s, jobject rs, int32_t jc, uint32_t code, unsigne
       return 0;
     }
     default:
-      rc = jget::Read(jget::kResultSet, s, rs, jc, code, e, size);
+      rc = jget::Read(s, rs, jc, code, e, size);
       // The unsigned and short length-prefixed forms are never described.
       return rc == jget::kNoReader ? AGT_GENERAL_ERROR : rc;
   }

@@ -5,29 +5,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "drv_jdbc/j-wrap-rs.h"
-#include "drv_jdbc/j-wrap-stmt.h"
+#include "drv_jdbc/j-wrap-get.h"
 
 namespace jget {
-
-const Getters kResultSet{
-    ResultSet::getBoolean,    ResultSet::getByte,       ResultSet::getShort,
-    ResultSet::getInt,        ResultSet::getFloat,      ResultSet::getDouble,
-    ResultSet::getString,     ResultSet::getString,     ResultSet::getStringLong,
-    ResultSet::getStringLongW, ResultSet::getBytes,     ResultSet::getBytesLong,
-    ResultSet::getDate,       ResultSet::getTime,       ResultSet::getTimestamp,
-};
-
-const Getters kCallableStatement{
-    CallableStatement::getBoolean,     CallableStatement::getByte,
-    CallableStatement::getShort,       CallableStatement::getInt,
-    CallableStatement::getFloat,       CallableStatement::getDouble,
-    CallableStatement::getString,      CallableStatement::getString,
-    CallableStatement::getStringLong,  CallableStatement::getStringLongW,
-    CallableStatement::getBytes,       CallableStatement::getBytesLong,
-    CallableStatement::getDate,        CallableStatement::getTime,
-    CallableStatement::getTimestamp,
-};
 
 namespace {
 
@@ -55,52 +35,53 @@ uint32_t ReadLong(uint32_t (*get)(JdbcStmt*, jobject, int32_t, JC_LongValue*), J
 
 }  // namespace
 
-uint32_t Read(const Getters& g, JdbcStmt* s, jobject o, int32_t ix, uint32_t code,
-              unsigned char* e, uint32_t size) {
+uint32_t Read(JdbcStmt* s, jobject o, int32_t ix, uint32_t code, unsigned char* e,
+              uint32_t size) {
+  namespace g = ValueGetters;
   uint32_t rc = 0;
   uint32_t len = 0;
   switch (code) {
     case COLSET_VT_CHAR: {  // fixed width, no terminator
       std::vector<char> tmp(static_cast<size_t>(size) + 1);
-      rc = g.getString(s, o, ix, tmp.data(), size + 1, &len);
+      rc = g::getString(s, o, ix, tmp.data(), size + 1, &len);
       std::memset(e, 0, size);
       if (rc == 0) std::memcpy(e, tmp.data(), std::min(len, size));
       return rc;
     }
     case COLSET_VT_BIT: {
       uint8_t v = 0;
-      rc = g.getBoolean(s, o, ix, &v);
+      rc = g::getBoolean(s, o, ix, &v);
       e[0] = v != 0 ? 1 : 0;
       return rc;
     }
     case COLSET_VT_TINYINT:
-      return ReadFixed(g.getByte, s, o, ix, e);
+      return ReadFixed(g::getByte, s, o, ix, e);
     case COLSET_VT_SMALLINT:
-      return ReadFixed(g.getShort, s, o, ix, e);
+      return ReadFixed(g::getShort, s, o, ix, e);
     case COLSET_VT_INTEGER:
-      return ReadFixed(g.getInt, s, o, ix, e);
+      return ReadFixed(g::getInt, s, o, ix, e);
     case COLSET_VT_REAL:
-      return ReadFixed(g.getFloat, s, o, ix, e);
+      return ReadFixed(g::getFloat, s, o, ix, e);
     case COLSET_VT_DOUBLE:
-      return ReadFixed(g.getDouble, s, o, ix, e);
+      return ReadFixed(g::getDouble, s, o, ix, e);
     case COLSET_VT_DATE:
-      return ReadFixed(g.getDate, s, o, ix, e);
+      return ReadFixed(g::getDate, s, o, ix, e);
     case COLSET_VT_TIME:
-      return ReadFixed(g.getTime, s, o, ix, e);
+      return ReadFixed(g::getTime, s, o, ix, e);
     case COLSET_VT_TIMESTAMP:
-      return ReadFixed(g.getTimestamp, s, o, ix, e);
+      return ReadFixed(g::getTimestamp, s, o, ix, e);
     case COLSET_VT_BINARY:
-      return g.getBytes(s, o, ix, e, size, &len);
+      return g::getBytes(s, o, ix, e, size, &len);
     case COLSET_VT_LONGCHAR:
-      return ReadLong(g.getStringLong, s, o, ix, e);
+      return ReadLong(g::getStringLong, s, o, ix, e);
     case COLSET_VT_LONGBINARY:
-      return ReadLong(g.getBytesLong, s, o, ix, e);
+      return ReadLong(g::getBytesLong, s, o, ix, e);
     case COLSET_VT_LONGWCHAR:
-      return ReadLong(g.getStringLongW, s, o, ix, e);
+      return ReadLong(g::getStringLongW, s, o, ix, e);
     case COLSET_VT_WCHAR: {  // fixed width, no terminator
       const uint32_t chars = size / 2;
       std::vector<char16_t> tmp(static_cast<size_t>(chars) + 1);
-      rc = g.getStringW(s, o, ix, tmp.data(), chars + 1, &len);
+      rc = g::getString(s, o, ix, tmp.data(), chars + 1, &len);
       std::memset(e, 0, size);
       if (rc == 0) std::memcpy(e, tmp.data(), sizeof(char16_t) * std::min(len, chars));
       return rc;

@@ -223,7 +223,7 @@ uint32_t FillOut(JdbcStmt* s, jobject cs, int32_t ix, uint32_t code, unsigned ch
       return rc;
     }
     default:
-      rc = jget::Read(jget::kCallableStatement, s, cs, ix, code, e, size);
+      rc = jget::Read(s, cs, ix, code, e, size);
       if (rc != jget::kNoReader) return rc;
       log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "Unknown type = %d in fetchCallProc",
                   static_cast<int>(code));

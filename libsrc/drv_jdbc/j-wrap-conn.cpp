@@ -1,7 +1,6 @@
 // Wrappers of java.sql.Connection.
 #include "drv_jdbc/j-wrap-conn.h"
 
-#include <cstdlib>
 
 #include "drv_jdbc/j-wrap-impl.h"
 #include "util/log.h"
@@ -132,16 +131,7 @@ uint32_t nativeSQL(JdbcConn* c, jobject conn, const char* sql, char** out) {
                                     "(Ljava/lang/String;)Ljava/lang/String;", &answer, text);
   JC_DeleteLocal(Env(c), text);
   if (rc != 0) return Done(c, rc);
-  char* copy = TextDup(Env(c), static_cast<jstring>(answer), Utf(c));
-  if (copy == nullptr) {
-    LogNoMemory();
-    return 16;
-  }
-  if (out != nullptr)
-    *out = copy;
-  else
-    std::free(copy);
-  return 0;
+  return TextOut(Env(c), static_cast<jstring>(answer), Utf(c), out);
 }
 
 }  // namespace Connection

@@ -1,129 +1,95 @@
 // The value getters that CallableStatement and ResultSet share: one method
 // name and signature per Java type, read by parameter or column index.
-#include "drv_jdbc/j-wrap-rs.h"
+#include "drv_jdbc/j-wrap-get.h"
 #include "drv_jdbc/j-wrap-stmt.h"
 
 #include "drv_jdbc/j-wrap-impl.h"
 
 using namespace wrapimpl;
 
+namespace ValueGetters {
+
 namespace {
 
-uint32_t Boolean(JdbcStmt* s, jobject o, int32_t i, uint8_t* v) {
+constexpr const char* kStringSig = "(I)Ljava/lang/String;";
+
+}  // namespace
+
+uint32_t getBoolean(JdbcStmt* s, jobject o, int32_t i, uint8_t* v) {
   return Done(s, JC_CallBooleanMethod(Env(s), o, nullptr, "getBoolean", "(I)Z", v,
                                       static_cast<jint>(i)));
 }
-uint32_t Byte(JdbcStmt* s, jobject o, int32_t i, int8_t* v) {
+uint32_t getByte(JdbcStmt* s, jobject o, int32_t i, int8_t* v) {
   return Done(s, JC_CallByteMethod(Env(s), o, nullptr, "getByte", "(I)B", v, static_cast<jint>(i)));
 }
-uint32_t Short(JdbcStmt* s, jobject o, int32_t i, int16_t* v) {
+uint32_t getShort(JdbcStmt* s, jobject o, int32_t i, int16_t* v) {
   return Done(s, JC_CallShortMethod(Env(s), o, nullptr, "getShort", "(I)S", v,
                                     static_cast<jint>(i)));
 }
-uint32_t Int(JdbcStmt* s, jobject o, int32_t i, int32_t* v) {
+uint32_t getInt(JdbcStmt* s, jobject o, int32_t i, int32_t* v) {
   return Done(s, JC_CallIntMethod(Env(s), o, nullptr, "getInt", "(I)I", v, static_cast<jint>(i)));
 }
-uint32_t Long(JdbcStmt* s, jobject o, int32_t i, int64_t* v) {
+uint32_t getLong(JdbcStmt* s, jobject o, int32_t i, int64_t* v) {
   return Done(s, JC_CallLongMethod(Env(s), o, nullptr, "getLong", "(I)J", v, static_cast<jint>(i)));
 }
-uint32_t Float(JdbcStmt* s, jobject o, int32_t i, float* v) {
+uint32_t getFloat(JdbcStmt* s, jobject o, int32_t i, float* v) {
   return Done(s, JC_CallFloatMethod(Env(s), o, nullptr, "getFloat", "(I)F", v,
                                     static_cast<jint>(i)));
 }
-uint32_t Double(JdbcStmt* s, jobject o, int32_t i, double* v) {
+uint32_t getDouble(JdbcStmt* s, jobject o, int32_t i, double* v) {
   return Done(s, JC_CallDoubleMethod(Env(s), o, nullptr, "getDouble", "(I)D", v,
                                      static_cast<jint>(i)));
 }
 
-constexpr const char* kStringSig = "(I)Ljava/lang/String;";
-
 // The 8-bit getters always read the value in the system's 8-bit form.
-uint32_t String(JdbcStmt* s, jobject o, int32_t i, char* buf, uint32_t size, uint32_t* len) {
+uint32_t getString(JdbcStmt* s, jobject o, int32_t i, char* buf, uint32_t size, uint32_t* len) {
   return GetObjectThen(s, o, "getString", kStringSig, i, [&](JNIEnv* env, jobject v) {
     return TextInto(env, static_cast<jstring>(v), 0, buf, size, len);
   });
 }
-uint32_t StringW(JdbcStmt* s, jobject o, int32_t i, char16_t* buf, uint32_t size, uint32_t* len) {
+uint32_t getString(JdbcStmt* s, jobject o, int32_t i, char16_t* buf, uint32_t size,
+                   uint32_t* len) {
   return GetObjectThen(s, o, "getString", kStringSig, i, [&](JNIEnv* env, jobject v) {
     return TextIntoW(env, static_cast<jstring>(v), buf, size, len);
   });
 }
-uint32_t StringLong(JdbcStmt* s, jobject o, int32_t i, JC_LongValue* value) {
+uint32_t getStringLong(JdbcStmt* s, jobject o, int32_t i, JC_LongValue* value) {
   return GetObjectThen(s, o, "getString", kStringSig, i, [&](JNIEnv* env, jobject v) {
     return TextLong(env, static_cast<jstring>(v), 0, value);
   });
 }
-uint32_t StringLongW(JdbcStmt* s, jobject o, int32_t i, JC_LongValue* value) {
+uint32_t getStringLongW(JdbcStmt* s, jobject o, int32_t i, JC_LongValue* value) {
   return GetObjectThen(s, o, "getString", kStringSig, i, [&](JNIEnv* env, jobject v) {
     return TextLongW(env, static_cast<jstring>(v), value);
   });
 }
-uint32_t Bytes(JdbcStmt* s, jobject o, int32_t i, void* buf, uint32_t size, uint32_t* len) {
+uint32_t getBytes(JdbcStmt* s, jobject o, int32_t i, void* buf, uint32_t size, uint32_t* len) {
   return GetObjectThen(s, o, "getBytes", "(I)[B", i, [&](JNIEnv* env, jobject v) {
     return BytesInto(env, static_cast<jbyteArray>(v), buf, size, len);
   });
 }
-uint32_t BytesLongV(JdbcStmt* s, jobject o, int32_t i, JC_LongValue* value) {
+uint32_t getBytesLong(JdbcStmt* s, jobject o, int32_t i, JC_LongValue* value) {
   return GetObjectThen(s, o, "getBytes", "(I)[B", i, [&](JNIEnv* env, jobject v) {
     return BytesLong(env, static_cast<jbyteArray>(v), value);
   });
 }
-uint32_t Date(JdbcStmt* s, jobject o, int32_t i, JC_Date* value) {
+uint32_t getDate(JdbcStmt* s, jobject o, int32_t i, JC_Date* value) {
   return GetObjectThen(s, o, "getDate", "(I)Ljava/sql/Date;", i,
                        [&](JNIEnv* env, jobject v) { return DateParts(env, v, value); });
 }
-uint32_t Time(JdbcStmt* s, jobject o, int32_t i, JC_Time* value) {
+uint32_t getTime(JdbcStmt* s, jobject o, int32_t i, JC_Time* value) {
   return GetObjectThen(s, o, "getTime", "(I)Ljava/sql/Time;", i,
                        [&](JNIEnv* env, jobject v) { return TimeParts(env, v, value); });
 }
-uint32_t Timestamp(JdbcStmt* s, jobject o, int32_t i, JC_Timestamp* value) {
+uint32_t getTimestamp(JdbcStmt* s, jobject o, int32_t i, JC_Timestamp* value) {
   return GetObjectThen(s, o, "getTimestamp", "(I)Ljava/sql/Timestamp;", i,
                        [&](JNIEnv* env, jobject v) { return TimestampParts(env, v, value); });
 }
-uint32_t WasNull(JdbcStmt* s, jobject o, uint8_t* v) {
+uint32_t wasNull(JdbcStmt* s, jobject o, uint8_t* v) {
   return Done(s, JC_CallBooleanMethod(Env(s), o, nullptr, "wasNull", "()Z", v));
 }
 
-}  // namespace
-
-#define QMR_GETTERS(NS)                                                                        \
-  namespace NS {                                                                               \
-  uint32_t getBoolean(JdbcStmt* s, jobject o, int32_t i, uint8_t* v) { return Boolean(s, o, i, v); } \
-  uint32_t getByte(JdbcStmt* s, jobject o, int32_t i, int8_t* v) { return Byte(s, o, i, v); }  \
-  uint32_t getShort(JdbcStmt* s, jobject o, int32_t i, int16_t* v) { return Short(s, o, i, v); } \
-  uint32_t getInt(JdbcStmt* s, jobject o, int32_t i, int32_t* v) { return Int(s, o, i, v); }   \
-  uint32_t getLong(JdbcStmt* s, jobject o, int32_t i, int64_t* v) { return Long(s, o, i, v); } \
-  uint32_t getFloat(JdbcStmt* s, jobject o, int32_t i, float* v) { return Float(s, o, i, v); } \
-  uint32_t getDouble(JdbcStmt* s, jobject o, int32_t i, double* v) { return Double(s, o, i, v); } \
-  uint32_t getString(JdbcStmt* s, jobject o, int32_t i, char* b, uint32_t n, uint32_t* l) {    \
-    return String(s, o, i, b, n, l);                                                           \
-  }                                                                                            \
-  uint32_t getString(JdbcStmt* s, jobject o, int32_t i, char16_t* b, uint32_t n, uint32_t* l) { \
-    return StringW(s, o, i, b, n, l);                                                          \
-  }                                                                                            \
-  uint32_t getStringLong(JdbcStmt* s, jobject o, int32_t i, JC_LongValue* v) {                 \
-    return StringLong(s, o, i, v);                                                             \
-  }                                                                                            \
-  uint32_t getStringLongW(JdbcStmt* s, jobject o, int32_t i, JC_LongValue* v) {                \
-    return StringLongW(s, o, i, v);                                                            \
-  }                                                                                            \
-  uint32_t getBytes(JdbcStmt* s, jobject o, int32_t i, void* b, uint32_t n, uint32_t* l) {     \
-    return Bytes(s, o, i, b, n, l);                                                            \
-  }                                                                                            \
-  uint32_t getBytesLong(JdbcStmt* s, jobject o, int32_t i, JC_LongValue* v) {                  \
-    return BytesLongV(s, o, i, v);                                                             \
-  }                                                                                            \
-  uint32_t getDate(JdbcStmt* s, jobject o, int32_t i, JC_Date* v) { return Date(s, o, i, v); } \
-  uint32_t getTime(JdbcStmt* s, jobject o, int32_t i, JC_Time* v) { return Time(s, o, i, v); } \
-  uint32_t getTimestamp(JdbcStmt* s, jobject o, int32_t i, JC_Timestamp* v) {                  \
-    return Timestamp(s, o, i, v);                                                              \
-  }                                                                                            \
-  uint32_t wasNull(JdbcStmt* s, jobject o, uint8_t* v) { return WasNull(s, o, v); }            \
-  }
-
-QMR_GETTERS(CallableStatement)
-QMR_GETTERS(ResultSet)
-#undef QMR_GETTERS
+}  // namespace ValueGetters
 
 namespace CallableStatement {
 

@@ -148,6 +148,19 @@ char* TextDup(JNIEnv* env, jstring str, uint32_t utf) {
   return copy;
 }
 
+uint32_t TextOut(JNIEnv* env, jstring str, uint32_t utf, char** out) {
+  char* copy = TextDup(env, str, utf);
+  if (copy == nullptr) {
+    LogNoMemory();
+    return 16;
+  }
+  if (out != nullptr)
+    *out = copy;
+  else
+    std::free(copy);
+  return 0;
+}
+
 namespace {
 
 uint32_t Ints(JNIEnv* env, jobject obj, const char* const* names, int32_t* out, int n) {

@@ -70,6 +70,9 @@ uint32_t BytesLong(JNIEnv* env, jbyteArray arr, JC_LongValue* value);
 // A malloc copy of the string (empty text for null); releases str. Null when
 // the copy cannot be made.
 char* TextDup(JNIEnv* env, jstring str, uint32_t utf);
+// TextDup into *out (dropped when out is null). 0, or 16 after logging when
+// the copy cannot be made.
+uint32_t TextOut(JNIEnv* env, jstring str, uint32_t utf, char** out);
 
 // Reads the java.util.Date accessors of a Date, Time or Timestamp object.
 // 15 with the exception pending on failure.

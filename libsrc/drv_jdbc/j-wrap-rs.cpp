@@ -89,16 +89,7 @@ uint32_t TextOf(JdbcStmt* s, jobject md, const char* name, int32_t column, char*
   uint32_t rc = JC_CallObjectMethod(Env(s), md, nullptr, name, "(I)Ljava/lang/String;", &str,
                                     static_cast<jint>(column));
   if (rc != 0) return Done(s, rc);
-  char* copy = TextDup(Env(s), static_cast<jstring>(str), Utf(s));
-  if (copy == nullptr) {
-    LogNoMemory();
-    return 16;
-  }
-  if (out != nullptr)
-    *out = copy;
-  else
-    std::free(copy);
-  return 0;
+  return TextOut(Env(s), static_cast<jstring>(str), Utf(s), out);
 }
 
 }  // namespace

@@ -2,36 +2,20 @@
 #ifndef QMR_DRV_JDBC_J_WRAP_RS_H
 #define QMR_DRV_JDBC_J_WRAP_RS_H
 
+#include "drv_jdbc/j-wrap-get.h"
 #include "drv_jdbc/j-wrap-types.h"
 
 namespace ResultSet {
 
+// The value getters (getBoolean ... getTimestamp, wasNull) are the shared
+// ones, by column index.
+using namespace ValueGetters;
+
 // Copy-out into the caller's buffer; 19 when the name was cut.
 uint32_t getCursorName(JdbcStmt* s, jobject rs, char* buf, uint16_t size, uint16_t* length);
-uint32_t getBoolean(JdbcStmt* s, jobject rs, int32_t column, uint8_t* value);
-uint32_t getByte(JdbcStmt* s, jobject rs, int32_t column, int8_t* value);
-uint32_t getShort(JdbcStmt* s, jobject rs, int32_t column, int16_t* value);
-uint32_t getInt(JdbcStmt* s, jobject rs, int32_t column, int32_t* value);
-uint32_t getLong(JdbcStmt* s, jobject rs, int32_t column, int64_t* value);
-uint32_t getFloat(JdbcStmt* s, jobject rs, int32_t column, float* value);
-uint32_t getDouble(JdbcStmt* s, jobject rs, int32_t column, double* value);
-// Text and bytes as the CallableStatement getters of the same shapes.
-uint32_t getString(JdbcStmt* s, jobject rs, int32_t column, char* buf, uint32_t size,
-                   uint32_t* length);
-uint32_t getString(JdbcStmt* s, jobject rs, int32_t column, char16_t* buf, uint32_t size,
-                   uint32_t* length);
 // The plain decimal text (toPlainString) of a BigDecimal value, else getString.
 uint32_t getString_5(JdbcStmt* s, jobject rs, int32_t column, char* buf, uint32_t size,
                      uint32_t* length);
-uint32_t getStringLong(JdbcStmt* s, jobject rs, int32_t column, JC_LongValue* value);
-uint32_t getStringLongW(JdbcStmt* s, jobject rs, int32_t column, JC_LongValue* value);
-uint32_t getBytes(JdbcStmt* s, jobject rs, int32_t column, void* buf, uint32_t size,
-                  uint32_t* length);
-uint32_t getBytesLong(JdbcStmt* s, jobject rs, int32_t column, JC_LongValue* value);
-uint32_t getDate(JdbcStmt* s, jobject rs, int32_t column, JC_Date* value);
-uint32_t getTime(JdbcStmt* s, jobject rs, int32_t column, JC_Time* value);
-uint32_t getTimestamp(JdbcStmt* s, jobject rs, int32_t column, JC_Timestamp* value);
-uint32_t wasNull(JdbcStmt* s, jobject rs, uint8_t* isNull);
 uint32_t getMetaData(JdbcStmt* s, jobject rs, jobject* md);
 uint32_t close(JdbcStmt* s, jobject rs);
 uint32_t next(JdbcStmt* s, jobject rs, uint8_t* more);

@@ -101,6 +101,26 @@ uint32_t getSerial(JdbcStmt* s, jobject stmt, int32_t* serial) {
 
 namespace PreparedStatement {
 
+namespace {
+
+// A setter of one value; J is the JNI type the variadic call carries.
+template <class J>
+uint32_t SetValue(JdbcStmt* s, jobject ps, const char* name, const char* sig, int32_t index,
+                  J value) {
+  return Done(s, JC_CallVoidMethod(Env(s), ps, nullptr, name, sig, static_cast<jint>(index),
+                                   value));
+}
+
+// A Java byte[] holding the bytes; null when it cannot be made.
+jbyteArray NewBytes(JNIEnv* env, const void* bytes, size_t length) {
+  jbyteArray arr = env->NewByteArray(static_cast<jsize>(length));
+  if (arr != nullptr && length != 0)
+    env->SetByteArrayRegion(arr, 0, static_cast<jsize>(length), static_cast<const jbyte*>(bytes));
+  return arr;
+}
+
+}  // namespace
+
 uint32_t clearParameters(JdbcStmt* s, jobject ps) {
   if (JC_CallVoidMethod(Env(s), ps, nullptr, "clearParameters", "()V") != 0 &&
       Env(s) != nullptr)
@@ -128,8 +148,7 @@ uint32_t getResultSet(JdbcStmt* s, jobject ps, jobject* rs) {
 }
 
 uint32_t setNull(JdbcStmt* s, jobject ps, int32_t index, int32_t sqlType) {
-  return Done(s, JC_CallVoidMethod(Env(s), ps, nullptr, "setNull", "(II)V",
-                                   static_cast<jint>(index), static_cast<jint>(sqlType)));
+  return SetValue(s, ps, "setNull", "(II)V", index, static_cast<jint>(sqlType));
 }
 
 uint32_t setObject(JdbcStmt* s, jobject ps, int32_t index, jobject value, int32_t sqlType) {
@@ -193,10 +212,8 @@ uint32_t setCharacterStream(JdbcStmt* s, jobject ps, int32_t index, const char* 
 uint32_t setBytes(JdbcStmt* s, jobject ps, int32_t index, const void* bytes, size_t length) {
   JNIEnv* env = Env(s);
   if (env == nullptr) return Done(s, JC_ThrowNPE(env, "env", "setBytes"));
-  jbyteArray arr = env->NewByteArray(static_cast<jsize>(length));
+  jbyteArray arr = NewBytes(env, bytes, length);
   if (arr == nullptr) return Done(s, 15);
-  if (length != 0)
-    env->SetByteArrayRegion(arr, 0, static_cast<jsize>(length), static_cast<const jbyte*>(bytes));
   uint32_t rc = JC_CallVoidMethod(env, ps, nullptr, "setBytes", "(I[B)V",
                                   static_cast<jint>(index), arr);
   env->DeleteLocalRef(arr);
@@ -208,10 +225,8 @@ uint32_t setBinaryStream(JdbcStmt* s, jobject ps, int32_t index, const void* byt
   JdbcConn* c = s != nullptr ? s->conn : nullptr;
   if (c == nullptr || c->streamParams == 0) return setBytes(s, ps, index, bytes, length);
   JNIEnv* env = Env(s);
-  jbyteArray arr = env->NewByteArray(static_cast<jsize>(length));
+  jbyteArray arr = NewBytes(env, bytes, length);
   if (arr == nullptr) return Done(s, 15);
-  if (length != 0)
-    env->SetByteArrayRegion(arr, 0, static_cast<jsize>(length), static_cast<const jbyte*>(bytes));
   jobject in = JC_NewObject(env, "java/io/ByteArrayInputStream", "([B)V", arr);
   uint32_t rc = 15;
   if (in != nullptr) {
@@ -229,40 +244,33 @@ uint32_t setBinaryStream(JdbcStmt* s, jobject ps, int32_t index, const void* byt
 }
 
 uint32_t setBoolean(JdbcStmt* s, jobject ps, int32_t index, bool value) {
-  return Done(s, JC_CallVoidMethod(Env(s), ps, nullptr, "setBoolean", "(IZ)V",
-                                   static_cast<jint>(index),
-                                   static_cast<jboolean>(value ? JNI_TRUE : JNI_FALSE)));
+  return SetValue(s, ps, "setBoolean", "(IZ)V", index,
+                  static_cast<jboolean>(value ? JNI_TRUE : JNI_FALSE));
 }
 
 uint32_t setByte(JdbcStmt* s, jobject ps, int32_t index, int8_t value) {
-  return Done(s, JC_CallVoidMethod(Env(s), ps, nullptr, "setByte", "(IB)V",
-                                   static_cast<jint>(index), static_cast<jbyte>(value)));
+  return SetValue(s, ps, "setByte", "(IB)V", index, static_cast<jbyte>(value));
 }
 
 uint32_t setShort(JdbcStmt* s, jobject ps, int32_t index, int16_t value) {
-  return Done(s, JC_CallVoidMethod(Env(s), ps, nullptr, "setShort", "(IS)V",
-                                   static_cast<jint>(index), static_cast<jshort>(value)));
+  return SetValue(s, ps, "setShort", "(IS)V", index, static_cast<jshort>(value));
 }
 
 uint32_t setInt(JdbcStmt* s, jobject ps, int32_t index, int32_t value) {
-  return Done(s, JC_CallVoidMethod(Env(s), ps, nullptr, "setInt", "(II)V",
-                                   static_cast<jint>(index), static_cast<jint>(value)));
+  return SetValue(s, ps, "setInt", "(II)V", index, static_cast<jint>(value));
 }
 
 uint32_t setLong(JdbcStmt* s, jobject ps, int32_t index, int64_t value) {
-  return Done(s, JC_CallVoidMethod(Env(s), ps, nullptr, "setLong", "(IJ)V",
-                                   static_cast<jint>(index), static_cast<jlong>(value)));
+  return SetValue(s, ps, "setLong", "(IJ)V", index, static_cast<jlong>(value));
 }
 
 uint32_t setFloat(JdbcStmt* s, jobject ps, int32_t index, float value) {
   // A float travels through the variadic call as a double.
-  return Done(s, JC_CallVoidMethod(Env(s), ps, nullptr, "setFloat", "(IF)V",
-                                   static_cast<jint>(index), static_cast<double>(value)));
+  return SetValue(s, ps, "setFloat", "(IF)V", index, static_cast<double>(value));
 }
 
 uint32_t setDouble(JdbcStmt* s, jobject ps, int32_t index, double value) {
-  return Done(s, JC_CallVoidMethod(Env(s), ps, nullptr, "setDouble", "(ID)V",
-                                   static_cast<jint>(index), value));
+  return SetValue(s, ps, "setDouble", "(ID)V", index, value);
 }
 
 namespace {

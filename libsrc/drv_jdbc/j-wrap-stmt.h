@@ -4,6 +4,7 @@
 
 #include <cstddef>
 
+#include "drv_jdbc/j-wrap-get.h"
 #include "drv_jdbc/j-wrap-types.h"
 
 namespace Statement {
@@ -67,32 +68,10 @@ uint32_t setTimestamp(JdbcStmt* s, jobject ps, int32_t index, const JC_Timestamp
 namespace CallableStatement {
 
 uint32_t registerOutParameter(JdbcStmt* s, jobject cs, int32_t index, int32_t sqlType);
-uint32_t getBoolean(JdbcStmt* s, jobject cs, int32_t index, uint8_t* value);
-uint32_t getByte(JdbcStmt* s, jobject cs, int32_t index, int8_t* value);
-uint32_t getShort(JdbcStmt* s, jobject cs, int32_t index, int16_t* value);
-uint32_t getInt(JdbcStmt* s, jobject cs, int32_t index, int32_t* value);
-uint32_t getLong(JdbcStmt* s, jobject cs, int32_t index, int64_t* value);
-uint32_t getFloat(JdbcStmt* s, jobject cs, int32_t index, float* value);
-uint32_t getDouble(JdbcStmt* s, jobject cs, int32_t index, double* value);
-// 8-bit text: at most size - 1 bytes (never a split UTF-8 sequence) and a
-// NUL; *length = bytes stored. A null value gives empty text.
-uint32_t getString(JdbcStmt* s, jobject cs, int32_t index, char* buf, uint32_t size,
-                   uint32_t* length);
-// UTF-16: at most size - 1 units (never a split surrogate pair) and a NUL;
-// *length = units stored.
-uint32_t getString(JdbcStmt* s, jobject cs, int32_t index, char16_t* buf, uint32_t size,
-                   uint32_t* length);
-uint32_t getStringLong(JdbcStmt* s, jobject cs, int32_t index, JC_LongValue* value);
-uint32_t getStringLongW(JdbcStmt* s, jobject cs, int32_t index, JC_LongValue* value);
-// Bytes: min(array length, size) copied, the rest of buf zero-filled.
-uint32_t getBytes(JdbcStmt* s, jobject cs, int32_t index, void* buf, uint32_t size,
-                  uint32_t* length);
-uint32_t getBytesLong(JdbcStmt* s, jobject cs, int32_t index, JC_LongValue* value);
-// A null value sets every field to 0 and answers 0 (ask wasNull).
-uint32_t getDate(JdbcStmt* s, jobject cs, int32_t index, JC_Date* value);
-uint32_t getTime(JdbcStmt* s, jobject cs, int32_t index, JC_Time* value);
-uint32_t getTimestamp(JdbcStmt* s, jobject cs, int32_t index, JC_Timestamp* value);
-uint32_t wasNull(JdbcStmt* s, jobject cs, uint8_t* isNull);
+
+// The value getters (getBoolean ... getTimestamp, wasNull) are the shared
+// ones, by parameter index.
+using namespace ValueGetters;
 
 }  // namespace CallableStatement
 
