@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "drv_jdbc/j-common.h"
+#include "drv_jdbc/j-getvalue.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-wrap-types.h"
 #include "platform/lock.h"
@@ -27,10 +28,7 @@ bool EnabledAtStart() {
 std::atomic<bool> gEnabled{EnabledAtStart()};
 std::atomic<uint64_t> gBlocks{0};
 
-template <class T>
-void Put(unsigned char* e, const T& v) {
-  std::memcpy(e, &v, sizeof v);
-}
+using jget::Put;
 
 // The longest prefix of at most max bytes that ends on a UTF-8 boundary
 // (the cut the text getters make).

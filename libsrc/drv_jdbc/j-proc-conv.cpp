@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "drv_jdbc/j-getvalue.h"
 #include "drv_jdbc/j-proc.h"
 #include "drv_jdbc/j-wrap-impl.h"
 
@@ -16,10 +17,7 @@ namespace {
 constexpr const char* kGetObject = "getObject";
 constexpr const char* kGetObjectSig = "(I)Ljava/lang/Object;";
 
-template <class T>
-void Put(unsigned char* e, const T& v) {
-  std::memcpy(e, &v, sizeof v);
-}
+using jget::Put;
 
 bool IsA(JNIEnv* env, jobject o, const char* cls) {
   jclass c = env->FindClass(cls);
