@@ -68,9 +68,90 @@ class Texts {
 
 bool BadLength(int length) { return length < 0 && length != SQL_NTS; }
 
-// Steps 1 and 2 of every catalog call: the statement ends up closed and
-// without a description, or the call is refused.
-bool Begin(StmtHandle* stmt) {
+DRV_Return Fail(StmtHandle* stmt, int32_t code) {
+  stmt->diag.pending = code;
+  return SQL_ERROR;
+}
+
+// Step 3 of every call but SQLTables': no length below zero other than
+// SQL_NTS, and a table name where the call cannot go without one.
+bool TextsAcceptable(const TextArg* a, int count, bool nameRequired) {
+  for (int i = 0; i < count; ++i)
+    if (BadLength(a[i].length)) return false;
+  return !nameRequired || a[2].text != nullptr;
+}
+
+// The trace line of a call, once its texts are in the block.
+using TraceLine = void (*)(const DRV_CatalogArgs& b);
+
+void TraceNames(const DRV_CatalogArgs& b) {
+  TRC_Printf("Qualifier='%s' Owner='%s' Name='%s'\n", b.catalog, b.schema, b.name);
+}
+
+void TraceColumn(const DRV_CatalogArgs& b) {
+  TRC_Printf("Qualifier='%s' Owner='%s' Name='%s' Column='%s'\n", b.catalog, b.schema, b.name,
+             b.extra != nullptr ? b.extra : "");
+}
+
+void TraceType(const DRV_CatalogArgs& b) {
+  TRC_Printf("Qualifier='%s' Owner='%s' Name='%s' Type='%s'\n", b.catalog, b.schema, b.name,
+             b.extra != nullptr ? b.extra : "");
+}
+
+void TraceStatistics(const DRV_CatalogArgs& b) {
+  TRC_Printf("Qualifier='%s' Owner='%s' Name='%s' Unique=%u Accuracy=%u\n", b.catalog, b.schema,
+             b.name, static_cast<unsigned>(b.value[0]), static_cast<unsigned>(b.value[1]));
+}
+
+// The end of every call once its texts are copied: out of memory, else the
+// trace line (when there is one) and the agent's slot, which settles the
+// statement.
+DRV_Return Finish(StmtHandle* stmt, const Texts& t, const DRV_CatalogArgs& block, TraceLine trace,
+                  DRV_Catalog_t DRV_OpTable::*slot) {
+  if (t.failed()) return Fail(stmt, kNoMemory);
+  if (trace != nullptr && TRC_Active()) trace(block);
+  const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
+  if (ops == nullptr || ops->*slot == nullptr) return Fail(stmt, kNotCapable);
+  return CAT_Settle(stmt, (ops->*slot)(stmt->agentStmt, &block));
+}
+
+// The functions whose texts are catalog, schema, name and maybe a fourth:
+// `matchAll` says which absent texts match all (bit 0 schema, bit 1 name,
+// bit 2 fourth), `nameRequired` that an absent name is refused. `block`
+// comes with the call's numeric arguments already in it.
+struct Shape {
+  int count;
+  unsigned matchAll;
+  bool nameRequired;
+  TraceLine trace;  // null: no trace line
+};
+
+DRV_Return CatalogTexts(StmtHandle* stmt, const TextArg* a, const Shape& shape,
+                        DRV_CatalogArgs block, DRV_Catalog_t DRV_OpTable::*slot) {
+  if (!CAT_Begin(stmt)) return SQL_ERROR;
+  if (!TextsAcceptable(a, shape.count, shape.nameRequired)) return Fail(stmt, kBadArgument);
+  Texts t;
+  auto how = [&](int i) {
+    return i > 0 && (shape.matchAll & (1u << (i - 1))) != 0 ? Absent::MatchAll : Absent::Empty;
+  };
+  block.catalog = t.Add(a[0], how(0));
+  block.schema = t.Add(a[1], how(1));
+  block.name = t.Add(a[2], how(2));
+  if (shape.count > 3) block.extra = t.Add(a[3], how(3));
+  return Finish(stmt, t, block, shape.trace, slot);
+}
+
+// The common case: the texts are all the arguments there are.
+DRV_Return CatalogTexts(void* h, va_list args, const Shape& shape,
+                        DRV_Catalog_t DRV_OpTable::*slot) {
+  TextArg a[4] = {};
+  for (int i = 0; i < shape.count; ++i) a[i] = QMR_NEXT_TEXT(args);
+  return CatalogTexts(static_cast<StmtHandle*>(h), a, shape, DRV_CatalogArgs(), slot);
+}
+
+}  // namespace
+
+bool CAT_Begin(StmtHandle* stmt) {
   STMT_Close(stmt);
   if (stmt->state != kStmtAllocated) {
     stmt->diag.pending = kSequenceError;
@@ -80,16 +161,7 @@ bool Begin(StmtHandle* stmt) {
   return true;
 }
 
-DRV_Return Fail(StmtHandle* stmt, int32_t code) {
-  stmt->diag.pending = code;
-  return SQL_ERROR;
-}
-
-// Runs the slot and settles the statement.
-DRV_Return Finish(StmtHandle* stmt, DRV_Catalog_t DRV_OpTable::*slot, const DRV_CatalogArgs& block) {
-  const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
-  if (ops == nullptr || ops->*slot == nullptr) return Fail(stmt, kNotCapable);
-  const uint32_t code = (ops->*slot)(stmt->agentStmt, &block);
+DRV_Return CAT_Settle(StmtHandle* stmt, uint32_t code) {
   stmt->diag.pending = static_cast<int32_t>(code);
   if (code != 0) {
     STMT_PullErrors(stmt);
@@ -100,42 +172,6 @@ DRV_Return Finish(StmtHandle* stmt, DRV_Catalog_t DRV_OpTable::*slot, const DRV_
   stmt->rowsFetched = 0;
   return SQL_SUCCESS;
 }
-
-// Common shape of the functions taking catalog, schema, name and a fourth
-// text: `defaults` says which absent texts match all (bit 0 schema, bit 1
-// name, bit 2 fourth), `required` that an absent name is refused.
-struct Shape4 {
-  unsigned matchAll;
-  bool required;
-  const char* trace;  // null: no trace line
-};
-
-DRV_Return Catalog4(StmtHandle* stmt, va_list args, int count, const Shape4& shape,
-                    DRV_Catalog_t DRV_OpTable::*slot) {
-  TextArg a[4] = {};
-  for (int i = 0; i < count; ++i) a[i] = QMR_NEXT_TEXT(args);
-  if (!Begin(stmt)) return SQL_ERROR;
-  for (int i = 0; i < count; ++i)
-    if (BadLength(a[i].length)) return Fail(stmt, kBadArgument);
-  if (shape.required && a[2].text == nullptr) return Fail(stmt, kBadArgument);
-  Texts t;
-  auto how = [&](int i) {
-    return i > 0 && (shape.matchAll & (1u << (i - 1))) != 0 ? Absent::MatchAll : Absent::Empty;
-  };
-  DRV_CatalogArgs block;
-  block.catalog = t.Add(a[0], how(0));
-  block.schema = t.Add(a[1], how(1));
-  block.name = t.Add(a[2], how(2));
-  if (count > 3) block.extra = t.Add(a[3], how(3));
-  if (t.failed()) return Fail(stmt, kNoMemory);
-  if (shape.trace != nullptr && TRC_Active()) {
-    TRC_Printf(shape.trace, block.catalog, block.schema, block.name,
-               block.extra != nullptr ? block.extra : "");
-  }
-  return Finish(stmt, slot, block);
-}
-
-}  // namespace
 
 std::string TBL_QuoteTypes(const std::string& list, bool includeViews) {
   if (list.empty()) return list;
@@ -177,7 +213,7 @@ DRV_Return DRV_TablesOp(void* h, va_list args) {
   auto* stmt = static_cast<StmtHandle*>(h);
   TextArg a[4];
   for (TextArg& x : a) x = QMR_NEXT_TEXT(args);
-  if (!Begin(stmt)) return SQL_ERROR;
+  if (!CAT_Begin(stmt)) return SQL_ERROR;
   // SQLTables takes any other negative length as NUL-terminated.
   for (TextArg& x : a)
     if (BadLength(x.length)) x.length = SQL_NTS;
@@ -199,105 +235,60 @@ DRV_Return DRV_TablesOp(void* h, va_list args) {
   } else if ((flags & kConnIncludeAll) != 0) {
     block.extra = t.AddRaw("");
   }
-  if (t.failed()) return Fail(stmt, kNoMemory);
-  if (TRC_Active()) {
-    TRC_Printf("Qualifier='%s' Owner='%s' Name='%s' Type='%s'\n", block.catalog, block.schema,
-               block.name, block.extra != nullptr ? block.extra : "");
-  }
-  return Finish(stmt, &DRV_OpTable::DRV_DDTables, block);
+  return Finish(stmt, t, block, TraceType, &DRV_OpTable::DRV_DDTables);
 }
 
 DRV_Return DRV_ColumnsOp(void* h, va_list args) {
-  return Catalog4(static_cast<StmtHandle*>(h), args, 4,
-                  {7u, false, "Qualifier='%s' Owner='%s' Name='%s' Column='%s'\n"},
-                  &DRV_OpTable::DRV_DDColumns);
+  return CatalogTexts(h, args, {4, 7u, false, TraceColumn}, &DRV_OpTable::DRV_DDColumns);
 }
 
 DRV_Return DRV_ColumnPrivilegesOp(void* h, va_list args) {
-  return Catalog4(static_cast<StmtHandle*>(h), args, 4,
-                  {4u, true, "Qualifier='%s' Owner='%s' Name='%s' Column='%s'\n"},
-                  &DRV_OpTable::DRV_DDColumnPrivileges);
+  return CatalogTexts(h, args, {4, 4u, true, TraceColumn}, &DRV_OpTable::DRV_DDColumnPrivileges);
 }
 
 DRV_Return DRV_TablePrivilegesOp(void* h, va_list args) {
-  return Catalog4(static_cast<StmtHandle*>(h), args, 3,
-                  {3u, false, "Qualifier='%s' Owner='%s' Name='%s'\n"},
-                  &DRV_OpTable::DRV_DDTablePrivileges);
+  return CatalogTexts(h, args, {3, 3u, false, TraceNames}, &DRV_OpTable::DRV_DDTablePrivileges);
 }
 
 DRV_Return DRV_PrimaryKeysOp(void* h, va_list args) {
-  return Catalog4(static_cast<StmtHandle*>(h), args, 3,
-                  {0u, true, "Qualifier='%s' Owner='%s' Name='%s'\n"},
-                  &DRV_OpTable::DRV_DDPrimaryKeys);
+  return CatalogTexts(h, args, {3, 0u, true, TraceNames}, &DRV_OpTable::DRV_DDPrimaryKeys);
 }
 
 DRV_Return DRV_ProceduresOp(void* h, va_list args) {
-  return Catalog4(static_cast<StmtHandle*>(h), args, 3, {3u, false, nullptr},
-                  &DRV_OpTable::DRV_DDProcedures);
+  return CatalogTexts(h, args, {3, 3u, false, nullptr}, &DRV_OpTable::DRV_DDProcedures);
 }
 
 DRV_Return DRV_ProcedureColumnsOp(void* h, va_list args) {
-  return Catalog4(static_cast<StmtHandle*>(h), args, 4, {7u, false, nullptr},
-                  &DRV_OpTable::DRV_DDProcedureColumns);
+  return CatalogTexts(h, args, {4, 7u, false, nullptr}, &DRV_OpTable::DRV_DDProcedureColumns);
 }
 
 DRV_Return DRV_StatisticsOp(void* h, va_list args) {
-  auto* stmt = static_cast<StmtHandle*>(h);
   TextArg a[3];
   for (TextArg& x : a) x = QMR_NEXT_TEXT(args);
-  const auto unique = static_cast<uint16_t>(va_arg(args, int));
-  const auto accuracy = static_cast<uint16_t>(va_arg(args, int));
-  if (!Begin(stmt)) return SQL_ERROR;
-  for (const TextArg& x : a)
-    if (BadLength(x.length)) return Fail(stmt, kBadArgument);
-  if (a[2].text == nullptr) return Fail(stmt, kBadArgument);
-  Texts t;
   DRV_CatalogArgs block;
-  block.catalog = t.Add(a[0], Absent::Empty);
-  block.schema = t.Add(a[1], Absent::Empty);
-  block.name = t.Add(a[2], Absent::Empty);
-  block.value[0] = unique;
-  block.value[1] = accuracy;
-  if (t.failed()) return Fail(stmt, kNoMemory);
-  if (TRC_Active()) {
-    TRC_Printf("Qualifier='%s' Owner='%s' Name='%s' Unique=%u Accuracy=%u\n", block.catalog,
-               block.schema, block.name, unique, accuracy);
-  }
-  return Finish(stmt, &DRV_OpTable::DRV_DDStatistics, block);
+  block.value[0] = static_cast<uint16_t>(va_arg(args, int));  // unique
+  block.value[1] = static_cast<uint16_t>(va_arg(args, int));  // accuracy
+  return CatalogTexts(static_cast<StmtHandle*>(h), a, {3, 0u, true, TraceStatistics}, block,
+                      &DRV_OpTable::DRV_DDStatistics);
 }
 
 DRV_Return DRV_SpecialColumnsOp(void* h, va_list args) {
-  auto* stmt = static_cast<StmtHandle*>(h);
-  const auto kind = static_cast<uint16_t>(va_arg(args, int));
+  DRV_CatalogArgs block;
+  block.value[0] = static_cast<uint16_t>(va_arg(args, int));  // kind
   TextArg a[3];
   for (TextArg& x : a) x = QMR_NEXT_TEXT(args);
-  const auto scope = static_cast<uint16_t>(va_arg(args, int));
-  const auto nullable = static_cast<uint16_t>(va_arg(args, int));
-  if (!Begin(stmt)) return SQL_ERROR;
-  for (const TextArg& x : a)
-    if (BadLength(x.length)) return Fail(stmt, kBadArgument);
-  if (a[2].text == nullptr) return Fail(stmt, kBadArgument);
-  Texts t;
-  DRV_CatalogArgs block;
-  block.catalog = t.Add(a[0], Absent::Empty);
-  block.schema = t.Add(a[1], Absent::Empty);
-  block.name = t.Add(a[2], Absent::Empty);
-  block.value[0] = kind;
-  block.value[1] = scope;
-  block.value[2] = nullable;
-  if (t.failed()) return Fail(stmt, kNoMemory);
-  if (TRC_Active())
-    TRC_Printf("Qualifier='%s' Owner='%s' Name='%s'\n", block.catalog, block.schema, block.name);
-  return Finish(stmt, &DRV_OpTable::DRV_DDSpecialColumns, block);
+  block.value[1] = static_cast<uint16_t>(va_arg(args, int));  // scope
+  block.value[2] = static_cast<uint16_t>(va_arg(args, int));  // nullable
+  return CatalogTexts(static_cast<StmtHandle*>(h), a, {3, 0u, true, TraceNames}, block,
+                      &DRV_OpTable::DRV_DDSpecialColumns);
 }
 
 DRV_Return DRV_ForeignKeysOp(void* h, va_list args) {
   auto* stmt = static_cast<StmtHandle*>(h);
   TextArg a[6];
   for (TextArg& x : a) x = QMR_NEXT_TEXT(args);
-  if (!Begin(stmt)) return SQL_ERROR;
-  for (const TextArg& x : a)
-    if (BadLength(x.length)) return Fail(stmt, kBadArgument);
+  if (!CAT_Begin(stmt)) return SQL_ERROR;
+  if (!TextsAcceptable(a, 6, false)) return Fail(stmt, kBadArgument);
   Texts t;
   DRV_CatalogArgs block;
   block.catalog = t.Add(a[0], Absent::Empty);
@@ -306,6 +297,5 @@ DRV_Return DRV_ForeignKeysOp(void* h, va_list args) {
   block.fkCatalog = t.Add(a[3], Absent::Empty);
   block.fkSchema = t.Add(a[4], Absent::Empty);
   block.fkName = t.Add(a[5], Absent::Empty);
-  if (t.failed()) return Fail(stmt, kNoMemory);
-  return Finish(stmt, &DRV_OpTable::DRV_DDForeignKeys, block);
+  return Finish(stmt, t, block, nullptr, &DRV_OpTable::DRV_DDForeignKeys);
 }

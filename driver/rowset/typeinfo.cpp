@@ -11,6 +11,7 @@
 #include <string>
 
 #include "driver/bind.h"
+#include "driver/catalog.h"
 #include "driver/coldesc.h"
 #include "driver/ops.h"
 #include "driver/stmt.h"
@@ -18,7 +19,6 @@
 
 namespace {
 
-constexpr int32_t kSequenceError = 22;
 constexpr int32_t kNotCapable = 43;
 constexpr int32_t kNotOpen = 52;
 // Type names, prefixes and suffixes are short; a row holds them whole.
@@ -108,22 +108,8 @@ DRV_Return LookupOnce(StmtHandle* stmt, int16_t type, uint16_t column, char* buf
 DRV_Return DRV_GetTypeInfoOp(void* h, va_list args) {
   auto* stmt = static_cast<StmtHandle*>(h);
   const auto sqlType = static_cast<int16_t>(static_cast<uint16_t>(va_arg(args, int)));
-  STMT_Close(stmt);
-  if (stmt->state != kStmtAllocated) {
-    stmt->diag.pending = kSequenceError;
-    return SQL_ERROR;
-  }
-  STMT_FreeColInfo(stmt);
-  const uint32_t code = OpenTypeInfo(stmt, sqlType);
-  stmt->diag.pending = static_cast<int32_t>(code);
-  if (code != 0) {
-    STMT_PullErrors(stmt);
-    return SQL_ERROR;
-  }
-  stmt->state = kStmtPrepared;
-  stmt->flags |= kStmtFlagCursorOpen;
-  stmt->rowsFetched = 0;
-  return SQL_SUCCESS;
+  if (!CAT_Begin(stmt)) return SQL_ERROR;
+  return CAT_Settle(stmt, OpenTypeInfo(stmt, sqlType));
 }
 
 DRV_Return TypeInfoLookup(ConnHandle* conn, uint16_t column, int16_t sqlType, char* buffer,
