@@ -7,6 +7,32 @@
   if (int32_t code = DRV_FirstRefusal({__VA_ARGS__}))               \
   return CallODBCRefuse(&(desc), code, (stmt))
 
+namespace {
+
+// The wide form of a call whose arguments are three texts (catalog, schema,
+// name): each converted to UTF-8, the call refused with the first refusal
+// among them, else dispatched as the narrow form would be.
+SQLRETURN WideTexts3(const CallDesc& desc, SQLHSTMT stmt, SQLWCHAR* cat, SQLSMALLINT catLen,
+                     SQLWCHAR* schema, SQLSMALLINT schemaLen, SQLWCHAR* name,
+                     SQLSMALLINT nameLen) {
+  WideIn c(cat, catLen), s(schema, schemaLen), t(name, nameLen);
+  QMR_REFUSE_IF_BAD(desc, stmt, &c, &s, &t);
+  return CallODBC(&desc, stmt, c.text(), c.length(), s.text(), s.length(), t.text(),
+                  t.length());
+}
+
+// The same with a fourth text (column name or table types).
+SQLRETURN WideTexts4(const CallDesc& desc, SQLHSTMT stmt, SQLWCHAR* cat, SQLSMALLINT catLen,
+                     SQLWCHAR* schema, SQLSMALLINT schemaLen, SQLWCHAR* name,
+                     SQLSMALLINT nameLen, SQLWCHAR* fourth, SQLSMALLINT fourthLen) {
+  WideIn c(cat, catLen), s(schema, schemaLen), t(name, nameLen), k(fourth, fourthLen);
+  QMR_REFUSE_IF_BAD(desc, stmt, &c, &s, &t, &k);
+  return CallODBC(&desc, stmt, c.text(), c.length(), s.text(), s.length(), t.text(),
+                  t.length(), k.text(), k.length());
+}
+
+}  // namespace
+
 QMR_EXPORT SQLRETURN SQL_API SQLTables(SQLHSTMT stmt, SQLCHAR* cat, SQLSMALLINT catLen,
                                        SQLCHAR* schema, SQLSMALLINT schemaLen, SQLCHAR* table,
                                        SQLSMALLINT tableLen, SQLCHAR* type, SQLSMALLINT typeLen) {
@@ -18,10 +44,8 @@ QMR_EXPORT SQLRETURN SQL_API SQLTablesW(SQLHSTMT stmt, SQLWCHAR* cat, SQLSMALLIN
                                         SQLWCHAR* schema, SQLSMALLINT schemaLen, SQLWCHAR* table,
                                         SQLSMALLINT tableLen, SQLWCHAR* type,
                                         SQLSMALLINT typeLen) {
-  WideIn c(cat, catLen), s(schema, schemaLen), t(table, tableLen), y(type, typeLen);
-  QMR_REFUSE_IF_BAD(CD_TablesW, stmt, &c, &s, &t, &y);
-  return CallODBC(&CD_TablesW, stmt, c.text(), c.length(), s.text(), s.length(), t.text(),
-                  t.length(), y.text(), y.length());
+  return WideTexts4(CD_TablesW, stmt, cat, catLen, schema, schemaLen, table, tableLen, type,
+                    typeLen);
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLColumns(SQLHSTMT stmt, SQLCHAR* cat, SQLSMALLINT catLen,
@@ -36,10 +60,8 @@ QMR_EXPORT SQLRETURN SQL_API SQLColumnsW(SQLHSTMT stmt, SQLWCHAR* cat, SQLSMALLI
                                          SQLWCHAR* schema, SQLSMALLINT schemaLen, SQLWCHAR* table,
                                          SQLSMALLINT tableLen, SQLWCHAR* column,
                                          SQLSMALLINT columnLen) {
-  WideIn c(cat, catLen), s(schema, schemaLen), t(table, tableLen), k(column, columnLen);
-  QMR_REFUSE_IF_BAD(CD_ColumnsW, stmt, &c, &s, &t, &k);
-  return CallODBC(&CD_ColumnsW, stmt, c.text(), c.length(), s.text(), s.length(), t.text(),
-                  t.length(), k.text(), k.length());
+  return WideTexts4(CD_ColumnsW, stmt, cat, catLen, schema, schemaLen, table, tableLen, column,
+                    columnLen);
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLColumnPrivileges(SQLHSTMT stmt, SQLCHAR* cat, SQLSMALLINT catLen,
@@ -55,10 +77,8 @@ QMR_EXPORT SQLRETURN SQL_API SQLColumnPrivilegesW(SQLHSTMT stmt, SQLWCHAR* cat,
                                                   SQLSMALLINT schemaLen, SQLWCHAR* table,
                                                   SQLSMALLINT tableLen, SQLWCHAR* column,
                                                   SQLSMALLINT columnLen) {
-  WideIn c(cat, catLen), s(schema, schemaLen), t(table, tableLen), k(column, columnLen);
-  QMR_REFUSE_IF_BAD(CD_ColumnPrivilegesW, stmt, &c, &s, &t, &k);
-  return CallODBC(&CD_ColumnPrivilegesW, stmt, c.text(), c.length(), s.text(), s.length(),
-                  t.text(), t.length(), k.text(), k.length());
+  return WideTexts4(CD_ColumnPrivilegesW, stmt, cat, catLen, schema, schemaLen, table, tableLen,
+                    column, columnLen);
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLTablePrivileges(SQLHSTMT stmt, SQLCHAR* cat, SQLSMALLINT catLen,
@@ -70,10 +90,7 @@ QMR_EXPORT SQLRETURN SQL_API SQLTablePrivileges(SQLHSTMT stmt, SQLCHAR* cat, SQL
 QMR_EXPORT SQLRETURN SQL_API SQLTablePrivilegesW(SQLHSTMT stmt, SQLWCHAR* cat, SQLSMALLINT catLen,
                                                  SQLWCHAR* schema, SQLSMALLINT schemaLen,
                                                  SQLWCHAR* table, SQLSMALLINT tableLen) {
-  WideIn c(cat, catLen), s(schema, schemaLen), t(table, tableLen);
-  QMR_REFUSE_IF_BAD(CD_TablePrivilegesW, stmt, &c, &s, &t);
-  return CallODBC(&CD_TablePrivilegesW, stmt, c.text(), c.length(), s.text(), s.length(),
-                  t.text(), t.length());
+  return WideTexts3(CD_TablePrivilegesW, stmt, cat, catLen, schema, schemaLen, table, tableLen);
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLPrimaryKeys(SQLHSTMT stmt, SQLCHAR* cat, SQLSMALLINT catLen,
@@ -85,10 +102,7 @@ QMR_EXPORT SQLRETURN SQL_API SQLPrimaryKeys(SQLHSTMT stmt, SQLCHAR* cat, SQLSMAL
 QMR_EXPORT SQLRETURN SQL_API SQLPrimaryKeysW(SQLHSTMT stmt, SQLWCHAR* cat, SQLSMALLINT catLen,
                                              SQLWCHAR* schema, SQLSMALLINT schemaLen,
                                              SQLWCHAR* table, SQLSMALLINT tableLen) {
-  WideIn c(cat, catLen), s(schema, schemaLen), t(table, tableLen);
-  QMR_REFUSE_IF_BAD(CD_PrimaryKeysW, stmt, &c, &s, &t);
-  return CallODBC(&CD_PrimaryKeysW, stmt, c.text(), c.length(), s.text(), s.length(), t.text(),
-                  t.length());
+  return WideTexts3(CD_PrimaryKeysW, stmt, cat, catLen, schema, schemaLen, table, tableLen);
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLForeignKeys(SQLHSTMT stmt, SQLCHAR* pkCat, SQLSMALLINT pkCatLen,
@@ -161,10 +175,7 @@ QMR_EXPORT SQLRETURN SQL_API SQLProcedures(SQLHSTMT stmt, SQLCHAR* cat, SQLSMALL
 QMR_EXPORT SQLRETURN SQL_API SQLProceduresW(SQLHSTMT stmt, SQLWCHAR* cat, SQLSMALLINT catLen,
                                             SQLWCHAR* schema, SQLSMALLINT schemaLen,
                                             SQLWCHAR* proc, SQLSMALLINT procLen) {
-  WideIn c(cat, catLen), s(schema, schemaLen), p(proc, procLen);
-  QMR_REFUSE_IF_BAD(CD_ProceduresW, stmt, &c, &s, &p);
-  return CallODBC(&CD_ProceduresW, stmt, c.text(), c.length(), s.text(), s.length(), p.text(),
-                  p.length());
+  return WideTexts3(CD_ProceduresW, stmt, cat, catLen, schema, schemaLen, proc, procLen);
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLProcedureColumns(SQLHSTMT stmt, SQLCHAR* cat, SQLSMALLINT catLen,
@@ -180,10 +191,8 @@ QMR_EXPORT SQLRETURN SQL_API SQLProcedureColumnsW(SQLHSTMT stmt, SQLWCHAR* cat,
                                                   SQLSMALLINT schemaLen, SQLWCHAR* proc,
                                                   SQLSMALLINT procLen, SQLWCHAR* column,
                                                   SQLSMALLINT columnLen) {
-  WideIn c(cat, catLen), s(schema, schemaLen), p(proc, procLen), k(column, columnLen);
-  QMR_REFUSE_IF_BAD(CD_ProcedureColumnsW, stmt, &c, &s, &p, &k);
-  return CallODBC(&CD_ProcedureColumnsW, stmt, c.text(), c.length(), s.text(), s.length(),
-                  p.text(), p.length(), k.text(), k.length());
+  return WideTexts4(CD_ProcedureColumnsW, stmt, cat, catLen, schema, schemaLen, proc, procLen,
+                    column, columnLen);
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLGetTypeInfo(SQLHSTMT stmt, SQLSMALLINT type) {
