@@ -2,6 +2,8 @@
 // type, result-set metadata, database metadata and the Informix-only serial.
 #include "hsql.h"
 
+#include <cstring>
+
 namespace {
 
 class Wrappers : public Hsql {
@@ -87,6 +89,40 @@ TEST_F(Wrappers, ValuesOfEveryKindGoInAndComeBack) {
   ASSERT_EQ(0u, ResultSet::next(&stmt, rs, &more));
   EXPECT_EQ(0, more);
   EXPECT_EQ(0u, ResultSet::close(&stmt, rs));
+}
+
+// A stream the driver refuses (here: no such parameter) is retried as a
+// plain value, and the connection stops streaming from then on.
+TEST_F(Wrappers, RefusedStreamFallsBackToPlainValues) {
+  ASSERT_EQ(0u, Connection::prepareStatement(&stmt, conn.connection,
+                                             "INSERT INTO V (BIN, S) VALUES (?, ?)"));
+  jobject ps = stmt.statement;
+  const unsigned char raw[] = {7, 0, 9};
+  EXPECT_NE(0u, PreparedStatement::setCharacterStream(&stmt, ps, 3, "x"));
+  EXPECT_EQ(0u, conn.streamParams);
+  EXPECT_NE(nullptr, stmt.errors.head);  // the plain setter's failure
+  EXPECT_FALSE(env->ExceptionCheck());
+  errClear(&stmt.errors);
+  conn.streamParams = 1;
+  EXPECT_NE(0u, PreparedStatement::setBinaryStream(&stmt, ps, 3, raw, sizeof raw));
+  EXPECT_EQ(0u, conn.streamParams);
+  EXPECT_NE(nullptr, stmt.errors.head);
+  EXPECT_FALSE(env->ExceptionCheck());
+  errClear(&stmt.errors);
+
+  ASSERT_EQ(0u, PreparedStatement::setBinaryStream(&stmt, ps, 1, raw, sizeof raw));
+  ASSERT_EQ(0u, PreparedStatement::setCharacterStream(&stmt, ps, 2, "plain"));
+  uint8_t isRs = 1;
+  ASSERT_EQ(0u, PreparedStatement::execute(&stmt, ps, &isRs));
+  jobject rs = Query("SELECT BIN, S FROM V");
+  unsigned char bin[8] = {};
+  uint32_t len = 0;
+  ASSERT_EQ(0u, ResultSet::getBytes(&stmt, rs, 1, bin, sizeof bin, &len));
+  EXPECT_EQ(sizeof raw, len);
+  EXPECT_EQ(0, std::memcmp(raw, bin, sizeof raw));
+  char text[16];
+  ASSERT_EQ(0u, ResultSet::getString(&stmt, rs, 2, text, sizeof text, &len));
+  EXPECT_STREQ("plain", text);
 }
 
 TEST_F(Wrappers, ResultSetMetaDataDescribesTheColumns) {
