@@ -182,31 +182,61 @@ uint32_t setString(JdbcStmt* s, jobject ps, int32_t index, const char* text, int
   return Done(s, rc);
 }
 
+namespace {
+
+// A long value set through a stream over it, or set plainly by a driver
+// that takes no streams.
+struct StreamSetter {
+  const char* streamClass;  // made from the Java value
+  const char* streamCtor;
+  const char* setter;  // (index, stream, length)
+  const char* setterSig;
+  const char* plain;  // (index, value)
+  const char* plainSig;
+};
+
+// A character stream, not an ASCII one: an ASCII stream would carry only
+// the 7-bit characters of the value.
+constexpr StreamSetter kCharacterStream{"java/io/StringReader", "(Ljava/lang/String;)V",
+                                        "setCharacterStream", "(ILjava/io/Reader;I)V",
+                                        "setString", "(ILjava/lang/String;)V"};
+constexpr StreamSetter kBinaryStream{"java/io/ByteArrayInputStream", "([B)V",
+                                     "setBinaryStream", "(ILjava/io/InputStream;I)V",
+                                     "setBytes", "(I[B)V"};
+
+// value is a local reference, released here; length counts the stream's
+// units (characters or bytes).
+uint32_t SetStream(JdbcStmt* s, jobject ps, int32_t index, jobject value, jint length,
+                   const StreamSetter& how) {
+  JNIEnv* env = Env(s);
+  jobject stream = JC_NewObject(env, how.streamClass, how.streamCtor, value);
+  uint32_t rc = 15;
+  if (stream != nullptr) {
+    rc = JC_CallVoidMethod(env, ps, nullptr, how.setter, how.setterSig, static_cast<jint>(index),
+                           stream, length);
+    env->DeleteLocalRef(stream);
+  }
+  if (rc != 0) {
+    // The driver takes no streams: from now on this connection sets plain
+    // values.
+    env->ExceptionClear();
+    s->conn->streamParams = 0;
+    rc = JC_CallVoidMethod(env, ps, nullptr, how.plain, how.plainSig, static_cast<jint>(index),
+                           value);
+  }
+  env->DeleteLocalRef(value);
+  return Done(s, rc);
+}
+
+}  // namespace
+
 uint32_t setCharacterStream(JdbcStmt* s, jobject ps, int32_t index, const char* text,
                             int64_t length) {
   JdbcConn* c = s != nullptr ? s->conn : nullptr;
   if (c == nullptr || c->streamParams == 0) return setString(s, ps, index, text, length);
-  JNIEnv* env = Env(s);
   jstring str = TextArg(s, text, length);
   if (str == nullptr) return 15;
-  // A character stream, not an ASCII one: an ASCII stream would carry only
-  // the 7-bit characters of the value.
-  jobject reader = JC_NewObject(env, "java/io/StringReader", "(Ljava/lang/String;)V", str);
-  uint32_t rc = 15;
-  if (reader != nullptr) {
-    rc = JC_CallVoidMethod(env, ps, nullptr, "setCharacterStream", "(ILjava/io/Reader;I)V",
-                           static_cast<jint>(index), reader, env->GetStringLength(str));
-    env->DeleteLocalRef(reader);
-  }
-  if (rc != 0) {
-    // The driver takes no streams: from now on this connection sets strings.
-    env->ExceptionClear();
-    c->streamParams = 0;
-    rc = JC_CallVoidMethod(env, ps, nullptr, "setString", "(ILjava/lang/String;)V",
-                           static_cast<jint>(index), str);
-  }
-  env->DeleteLocalRef(str);
-  return Done(s, rc);
+  return SetStream(s, ps, index, str, Env(s)->GetStringLength(str), kCharacterStream);
 }
 
 uint32_t setBytes(JdbcStmt* s, jobject ps, int32_t index, const void* bytes, size_t length) {
@@ -224,23 +254,9 @@ uint32_t setBinaryStream(JdbcStmt* s, jobject ps, int32_t index, const void* byt
                          size_t length) {
   JdbcConn* c = s != nullptr ? s->conn : nullptr;
   if (c == nullptr || c->streamParams == 0) return setBytes(s, ps, index, bytes, length);
-  JNIEnv* env = Env(s);
-  jbyteArray arr = NewBytes(env, bytes, length);
+  jbyteArray arr = NewBytes(Env(s), bytes, length);
   if (arr == nullptr) return Done(s, 15);
-  jobject in = JC_NewObject(env, "java/io/ByteArrayInputStream", "([B)V", arr);
-  uint32_t rc = 15;
-  if (in != nullptr) {
-    rc = JC_CallVoidMethod(env, ps, nullptr, "setBinaryStream", "(ILjava/io/InputStream;I)V",
-                           static_cast<jint>(index), in, static_cast<jint>(length));
-    env->DeleteLocalRef(in);
-  }
-  if (rc != 0) {
-    env->ExceptionClear();
-    c->streamParams = 0;
-    rc = JC_CallVoidMethod(env, ps, nullptr, "setBytes", "(I[B)V", static_cast<jint>(index), arr);
-  }
-  env->DeleteLocalRef(arr);
-  return Done(s, rc);
+  return SetStream(s, ps, index, arr, static_cast<jint>(length), kBinaryStream);
 }
 
 uint32_t setBoolean(JdbcStmt* s, jobject ps, int32_t index, bool value) {
