@@ -60,6 +60,22 @@ jclass FindClassQuiet(JNIEnv* env, const char* name) {
   return cls;
 }
 
+// Logs and posts an allocation failure on the connection: 16.
+uint32_t NoMemory(JdbcConn* c) {
+  CONN_LOG("%s", kNoMemory);
+  errPostMsg(&c->errors, kNoMemory, 16);
+  return 16;
+}
+
+// Closes a pooled or XA connection and drops the reference; a failure is
+// posted on the connection.
+void CloseAndDrop(JdbcConn* c, jobject* ref) {
+  if (JC_CallVoidMethod(c->jniEnv, *ref, nullptr, "close", "()V") != 0) {
+    CheckException(c->jniEnv, c->utf8, &c->errors);
+  }
+  DeleteGlobal(c->jniEnv, ref);
+}
+
 // Runs fn with the connection's diagnostics set aside, so that clean-up
 // calls cannot replace the diagnostics of the failure being reported.
 template <typename Fn>
@@ -73,6 +89,15 @@ void WithErrorsKept(JdbcConn* c, Fn fn) {
 
 char* DupOrEmpty(const char* s) { return s_strdup(s != nullptr ? s : ""); }
 
+// Text behind a length prefix of type Len, cut at the cell's size.
+template <class Len>
+std::string CountedText(const unsigned char* p, size_t elemSize) {
+  Len n;
+  std::memcpy(&n, p, sizeof n);
+  return std::string(reinterpret_cast<const char*>(p) + sizeof n,
+                     std::min<size_t>(n, elemSize - sizeof n));
+}
+
 // Text of one row-buffer cell, for the value types a type-information
 // result comes in; empty for NULL.
 std::string CellText(const COLSET_COL& col, uint32_t row) {
@@ -81,21 +106,14 @@ std::string CellText(const COLSET_COL& col, uint32_t row) {
   const char* t = reinterpret_cast<const char*>(p);
   switch (col.type) {
     case COLSET_VT_CHAR:
-      return std::string(t, strnlen(t, col.elem_size));
     case COLSET_VT_NTS:
       return std::string(t, strnlen(t, col.elem_size));
     case COLSET_VT_CHAR8:
-      return std::string(t + 1, std::min<size_t>(p[0], col.elem_size - 1));
-    case COLSET_VT_CHAR16: {
-      uint16_t n;
-      std::memcpy(&n, p, sizeof n);
-      return std::string(t + 2, std::min<size_t>(n, col.elem_size - 2));
-    }
-    case COLSET_VT_CHAR32: {
-      uint32_t n;
-      std::memcpy(&n, p, sizeof n);
-      return std::string(t + 4, std::min<size_t>(n, col.elem_size - 4));
-    }
+      return CountedText<uint8_t>(p, col.elem_size);
+    case COLSET_VT_CHAR16:
+      return CountedText<uint16_t>(p, col.elem_size);
+    case COLSET_VT_CHAR32:
+      return CountedText<uint32_t>(p, col.elem_size);
     case COLSET_VT_LONGCHAR: {
       COLSET_LONG v;
       std::memcpy(&v, p, sizeof v);
@@ -185,42 +203,34 @@ uint32_t JC_SetDataSourceProp(JdbcConn* c, jclass cls, jobject ds, const DsPropL
   for (const DsProp& prop : props->items) {
     const std::string setter = "set" + prop.name;
     const char* value = prop.hasValue ? prop.value.c_str() : nullptr;
+    // The setters looked for, in this order; a lookup that fails leaves an
+    // exception that says nothing.
+    auto has = [&](const char* sig) {
+      if (env->GetMethodID(cls, setter.c_str(), sig) != nullptr) return true;
+      ClearException(env);
+      return false;
+    };
     uint32_t rc = 15;
-    bool found = false;
-    if (env->GetMethodID(cls, setter.c_str(), "(Ljava/lang/String;)V") != nullptr) {
-      found = true;
+    bool found = true;
+    if (has("(Ljava/lang/String;)V")) {
       jstring s = JC_NewString(env, value != nullptr ? value : "", c->utf8);
       if (s == nullptr) {
         ClearException(env);
-        CONN_LOG("%s", kNoMemory);
-        errPostMsg(&c->errors, kNoMemory, 16);
-        return 16;
+        return NoMemory(c);
       }
       rc = JC_CallVoidMethod(env, ds, cls, setter.c_str(), "(Ljava/lang/String;)V", s);
       JC_DeleteLocal(env, s);
+    } else if (has("(I)V")) {
+      jint v = std::atoi(value != nullptr ? value : "0");
+      rc = JC_CallVoidMethod(env, ds, cls, setter.c_str(), "(I)V", v);
+    } else if (has("(Z)V")) {
+      const char f = value != nullptr ? value[0] : '0';
+      jboolean v = (f == '1' || f == 'T' || f == 't' || f == 'Y') ? JNI_TRUE : JNI_FALSE;
+      rc = JC_CallVoidMethod(env, ds, cls, setter.c_str(), "(Z)V", v);
+    } else if (has("()V")) {
+      rc = JC_CallVoidMethod(env, ds, cls, setter.c_str(), "()V");
     } else {
-      ClearException(env);
-      if (env->GetMethodID(cls, setter.c_str(), "(I)V") != nullptr) {
-        found = true;
-        jint v = std::atoi(value != nullptr ? value : "0");
-        rc = JC_CallVoidMethod(env, ds, cls, setter.c_str(), "(I)V", v);
-      } else {
-        ClearException(env);
-        if (env->GetMethodID(cls, setter.c_str(), "(Z)V") != nullptr) {
-          found = true;
-          const char f = value != nullptr ? value[0] : '0';
-          jboolean v = (f == '1' || f == 'T' || f == 't' || f == 'Y') ? JNI_TRUE : JNI_FALSE;
-          rc = JC_CallVoidMethod(env, ds, cls, setter.c_str(), "(Z)V", v);
-        } else {
-          ClearException(env);
-          if (env->GetMethodID(cls, setter.c_str(), "()V") != nullptr) {
-            found = true;
-            rc = JC_CallVoidMethod(env, ds, cls, setter.c_str(), "()V");
-          } else {
-            ClearException(env);
-          }
-        }
-      }
+      found = false;
     }
     if (!found) {
       CONN_LOG("Can't find method[%s] in DataSource", setter.c_str());
@@ -312,9 +322,7 @@ uint32_t DriverManager_getConnection(JdbcConn* c, jobject* out, const char* clas
     jstring v = JC_NewString(env, values[i], c->utf8);
     if (k == nullptr || v == nullptr) {
       ClearException(env);
-      CONN_LOG("%s", kNoMemory);
-      errPostMsg(&c->errors, kNoMemory, 16);
-      return 16;
+      return NoMemory(c);
     }
     jobject old = nullptr;
     if (JC_CallObjectMethod(env, props, propsCls, "setProperty",
@@ -333,9 +341,7 @@ uint32_t DriverManager_getConnection(JdbcConn* c, jobject* out, const char* clas
   jstring jurl = JC_NewString(env, url != nullptr ? url : "", c->utf8);
   if (jurl == nullptr) {
     ClearException(env);
-    CONN_LOG("%s", kNoMemory);
-    errPostMsg(&c->errors, kNoMemory, 16);
-    return 16;
+    return NoMemory(c);
   }
   jobject conn = nullptr;
   if (JC_CallObjectMethod(env, driver, nullptr, "connect", kConnectSig, &conn, jurl, props) != 0) {
@@ -361,11 +367,7 @@ uint32_t DataSource_getConnection(JdbcConn* c, jobject* out, int kind, const cha
   *out = nullptr;
   std::unique_ptr<DsPropList, void (*)(DsPropList*)> props(JC_ParseProps(text != nullptr ? text : ""),
                                                            JC_FreeProps);
-  if (!props) {
-    CONN_LOG("%s", kNoMemory);
-    errPostMsg(&c->errors, kNoMemory, 16);
-    return 16;
-  }
+  if (!props) return NoMemory(c);
   // Without credentials the data source's own (from its properties) apply.
   const bool credentials = (user != nullptr && user[0] != '\0') || (password != nullptr && password[0] != '\0');
   jstring juser = nullptr;
@@ -375,9 +377,7 @@ uint32_t DataSource_getConnection(JdbcConn* c, jobject* out, int kind, const cha
     jpwd = JC_NewString(env, password != nullptr ? password : "", c->utf8);
     if (juser == nullptr || jpwd == nullptr) {
       ClearException(env);
-      CONN_LOG("%s", kNoMemory);
-      errPostMsg(&c->errors, kNoMemory, 16);
-      return 16;
+      return NoMemory(c);
     }
   }
   jclass cls = nullptr;
@@ -581,6 +581,29 @@ void freeConnRec(JdbcConn* c) {
 // ---------------------------------------------------------------------------
 // The operations.
 
+namespace {
+
+// The connection of a handle with its thread attached: 0, 21 or 15.
+uint32_t Enter(uint32_t h, JdbcConn** out) {
+  JdbcConn* c = AGT_Conn(h);
+  if (c == nullptr) return 21;
+  JNIEnv* env = attachJVM();
+  if (env == nullptr) return 15;
+  c->jniEnv = env;
+  *out = c;
+  return 0;
+}
+
+// Commit or rollback of the Java connection.
+uint32_t EndTransaction(uint32_t h, uint32_t (*end)(JdbcConn*, jobject)) {
+  JdbcConn* c = nullptr;
+  if (uint32_t rc = Enter(h, &c)) return rc;
+  JC_LocalFrame frame(c->jniEnv, kFrame);
+  return end(c, c->connection);
+}
+
+}  // namespace
+
 extern "C" {
 
 uint32_t DRV_Connect(uint32_t envh, ConnectInfo* info, uint32_t* out) {
@@ -695,10 +718,7 @@ uint32_t DRV_Connect(uint32_t envh, ConnectInfo* info, uint32_t* out) {
     WithErrorsKept(c, [&] {
       jobject open = c->connection != nullptr ? c->connection : jconn;
       if (open != nullptr) Connection::close(c, open);
-      if (c->pooledConnection != nullptr) {
-        JC_CallVoidMethod(env, c->pooledConnection, nullptr, "close", "()V");
-        CheckException(env, c->utf8, &c->errors);
-      }
+      if (c->pooledConnection != nullptr) CloseAndDrop(c, &c->pooledConnection);
     });
   }
   {
@@ -717,11 +737,9 @@ uint32_t DRV_Connect(uint32_t envh, ConnectInfo* info, uint32_t* out) {
 }
 
 uint32_t DRV_Disconnect(uint32_t conn) {
-  JdbcConn* c = AGT_Conn(conn);
-  if (c == nullptr) return 21;
-  JNIEnv* env = attachJVM();
-  if (env == nullptr) return 15;
-  c->jniEnv = env;
+  JdbcConn* c = nullptr;
+  if (uint32_t rc = Enter(conn, &c)) return rc;
+  JNIEnv* env = c->jniEnv;
   {
     JC_LocalFrame frame(env, kFrame);
     std::lock_guard<plat::RecursiveMutex> g(gAgentMutex);
@@ -740,18 +758,8 @@ uint32_t DRV_Disconnect(uint32_t conn) {
       freeStmtRec(s);
     }
     if (c->connection != nullptr) Connection::close(c, c->connection);
-    if (c->pooledConnection != nullptr) {
-      if (JC_CallVoidMethod(env, c->pooledConnection, nullptr, "close", "()V") != 0) {
-        CheckException(env, c->utf8, &c->errors);
-      }
-      DeleteGlobal(env, &c->pooledConnection);
-    }
-    if (c->xaConnection != nullptr) {
-      if (JC_CallVoidMethod(env, c->xaConnection, nullptr, "close", "()V") != 0) {
-        CheckException(env, c->utf8, &c->errors);
-      }
-      DeleteGlobal(env, &c->xaConnection);
-    }
+    if (c->pooledConnection != nullptr) CloseAndDrop(c, &c->pooledConnection);
+    if (c->xaConnection != nullptr) CloseAndDrop(c, &c->xaConnection);
     DeleteGlobal(env, &c->xaResource);
     DeleteGlobal(env, &c->metaData);
     DeleteGlobal(env, &c->connection);
@@ -762,24 +770,8 @@ uint32_t DRV_Disconnect(uint32_t conn) {
   return 0;
 }
 
-uint32_t DRV_Commit(uint32_t conn) {
-  JdbcConn* c = AGT_Conn(conn);
-  if (c == nullptr) return 21;
-  JNIEnv* env = attachJVM();
-  if (env == nullptr) return 15;
-  c->jniEnv = env;
-  JC_LocalFrame frame(env, kFrame);
-  return Connection::commit(c, c->connection);
-}
+uint32_t DRV_Commit(uint32_t conn) { return EndTransaction(conn, Connection::commit); }
 
-uint32_t DRV_Rollback(uint32_t conn) {
-  JdbcConn* c = AGT_Conn(conn);
-  if (c == nullptr) return 21;
-  JNIEnv* env = attachJVM();
-  if (env == nullptr) return 15;
-  c->jniEnv = env;
-  JC_LocalFrame frame(env, kFrame);
-  return Connection::rollback(c, c->connection);
-}
+uint32_t DRV_Rollback(uint32_t conn) { return EndTransaction(conn, Connection::rollback); }
 
 }  // extern "C"
