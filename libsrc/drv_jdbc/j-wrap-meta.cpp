@@ -9,6 +9,12 @@ namespace DatabaseMetaData {
 
 namespace {
 
+// Catalog, schema and a name (and a column name) to a ResultSet.
+constexpr const char* kThreeNamesSig =
+    "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)Ljava/sql/ResultSet;";
+constexpr const char* kFourNamesSig =
+    "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)"
+    "Ljava/sql/ResultSet;";
 
 // A catalog method answering a ResultSet, its arguments passed as given.
 template <class... A>
@@ -71,40 +77,27 @@ uint32_t getTableTypes(JdbcStmt* s, jobject md, jobject* rs) {
 
 uint32_t getColumns(JdbcStmt* s, jobject md, jstring catalog, jstring schema, jstring table,
                     jstring column, jobject* rs) {
-  return Rs(s, md, "getColumns",
-            "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)"
-            "Ljava/sql/ResultSet;",
-            rs, catalog, schema, table, column);
+  return Rs(s, md, "getColumns", kFourNamesSig, rs, catalog, schema, table, column);
 }
 
 uint32_t getProcedureColumns(JdbcStmt* s, jobject md, jstring catalog, jstring schema,
                              jstring procedure, jstring column, jobject* rs) {
-  return Rs(s, md, "getProcedureColumns",
-            "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)"
-            "Ljava/sql/ResultSet;",
-            rs, catalog, schema, procedure, column);
+  return Rs(s, md, "getProcedureColumns", kFourNamesSig, rs, catalog, schema, procedure, column);
 }
 
 uint32_t getProcedures(JdbcStmt* s, jobject md, jstring catalog, jstring schema,
                        jstring procedure, jobject* rs) {
-  return Rs(s, md, "getProcedures",
-            "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)Ljava/sql/ResultSet;", rs,
-            catalog, schema, procedure);
+  return Rs(s, md, "getProcedures", kThreeNamesSig, rs, catalog, schema, procedure);
 }
 
 uint32_t getTablePrivileges(JdbcStmt* s, jobject md, jstring catalog, jstring schema,
                             jstring table, jobject* rs) {
-  return Rs(s, md, "getTablePrivileges",
-            "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)Ljava/sql/ResultSet;", rs,
-            catalog, schema, table);
+  return Rs(s, md, "getTablePrivileges", kThreeNamesSig, rs, catalog, schema, table);
 }
 
 uint32_t getColumnPrivileges(JdbcStmt* s, jobject md, jstring catalog, jstring schema,
                              jstring table, jstring column, jobject* rs) {
-  return Rs(s, md, "getColumnPrivileges",
-            "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)"
-            "Ljava/sql/ResultSet;",
-            rs, catalog, schema, table, column);
+  return Rs(s, md, "getColumnPrivileges", kFourNamesSig, rs, catalog, schema, table, column);
 }
 
 uint32_t getIndexInfo(JdbcStmt* s, jobject md, jstring catalog, jstring schema, jstring table,
@@ -117,16 +110,12 @@ uint32_t getIndexInfo(JdbcStmt* s, jobject md, jstring catalog, jstring schema, 
 
 uint32_t getPrimaryKeys(JdbcStmt* s, jobject md, jstring catalog, jstring schema, jstring table,
                         jobject* rs) {
-  return Rs(s, md, "getPrimaryKeys",
-            "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)Ljava/sql/ResultSet;", rs,
-            catalog, schema, table);
+  return Rs(s, md, "getPrimaryKeys", kThreeNamesSig, rs, catalog, schema, table);
 }
 
 uint32_t getVersionColumns(JdbcStmt* s, jobject md, jstring catalog, jstring schema,
                            jstring table, jobject* rs) {
-  return Rs(s, md, "getVersionColumns",
-            "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)Ljava/sql/ResultSet;", rs,
-            catalog, schema, table);
+  return Rs(s, md, "getVersionColumns", kThreeNamesSig, rs, catalog, schema, table);
 }
 
 uint32_t getBestRowIdentifier(JdbcStmt* s, jobject md, jstring catalog, jstring schema,
@@ -152,16 +141,12 @@ uint32_t getCrossReference(JdbcStmt* s, jobject md, jstring pkCatalog, jstring p
 
 uint32_t getImportedKeys(JdbcStmt* s, jobject md, jstring catalog, jstring schema,
                          jstring table, jobject* rs) {
-  return Rs(s, md, "getImportedKeys",
-            "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)Ljava/sql/ResultSet;", rs,
-            catalog, schema, table);
+  return Rs(s, md, "getImportedKeys", kThreeNamesSig, rs, catalog, schema, table);
 }
 
 uint32_t getExportedKeys(JdbcStmt* s, jobject md, jstring catalog, jstring schema,
                          jstring table, jobject* rs) {
-  return Rs(s, md, "getExportedKeys",
-            "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)Ljava/sql/ResultSet;", rs,
-            catalog, schema, table);
+  return Rs(s, md, "getExportedKeys", kThreeNamesSig, rs, catalog, schema, table);
 }
 
 }  // namespace DatabaseMetaData
