@@ -53,62 +53,57 @@ SQLRETURN Put(const T& v, const Target& t, int32_t info = 0) {
 
 bool IsText(int16_t cType) { return cType == SQL_C_CHAR || cType == SQL_C_WCHAR; }
 
+void TraceEntry(const char* name, int64_t bufferLength, int16_t cType) {
+  if (TRC_Active())
+    TRC_Printf("%s: retBufferLength(%" PRId64 ") to %s", name, bufferLength,
+               CvtTraceType(cType));
+}
+
+// The non-text targets of a date or a time: its bytes, itself in its own C
+// type (ownType), or a timestamp that holds only its own fields (widened).
+template <class S>
+SQLRETURN PutDateOrTime(const S& value, bool ownType, const SQL_TIMESTAMP_STRUCT& widened,
+                        int16_t cType, const Target& t) {
+  if (ownType) return Put(value, t);
+  switch (cType) {
+    case SQL_C_BINARY:
+      return conv::PutImage(&value, sizeof value, t);
+    case SQL_C_TIMESTAMP:
+    case SQL_C_TYPE_TIMESTAMP:
+      return Put(widened, t);
+    default:
+      return conv::Fail(t.pending, conv::kRestricted);
+  }
+}
+
 }  // namespace
 
 SQLRETURN ConvertDATE(const SQL_DATE_STRUCT* value, int16_t cType, void* buffer,
                       int64_t bufferLength, int64_t* lengthPtr, int32_t* pending) {
-  if (TRC_Active())
-    TRC_Printf("ConvertDATE: retBufferLength(%" PRId64 ") to %s", bufferLength,
-               CvtTraceType(cType));
+  TraceEntry("ConvertDATE", bufferLength, cType);
   const Target t{buffer, bufferLength, lengthPtr, pending};
   if (IsText(cType))
     return conv::PutAsciiText(DateText(value->year, value->month, value->day), cType,
                               Cut::Refused, t);
-  switch (cType) {
-    case SQL_C_BINARY:
-      return conv::PutImage(value, sizeof *value, t);
-    case SQL_C_DATE:
-    case SQL_C_TYPE_DATE:
-      return Put(*value, t);
-    case SQL_C_TIMESTAMP:
-    case SQL_C_TYPE_TIMESTAMP: {
-      SQL_TIMESTAMP_STRUCT ts{};
-      ts.year = value->year;
-      ts.month = value->month;
-      ts.day = value->day;
-      return Put(ts, t);
-    }
-    default:
-      return conv::Fail(pending, conv::kRestricted);
-  }
+  SQL_TIMESTAMP_STRUCT ts{};
+  ts.year = value->year;
+  ts.month = value->month;
+  ts.day = value->day;
+  return PutDateOrTime(*value, cType == SQL_C_DATE || cType == SQL_C_TYPE_DATE, ts, cType, t);
 }
 
 SQLRETURN ConvertTIME(const SQL_TIME_STRUCT* value, int16_t cType, void* buffer,
                       int64_t bufferLength, int64_t* lengthPtr, int32_t* pending) {
-  if (TRC_Active())
-    TRC_Printf("ConvertTIME: retBufferLength(%" PRId64 ") to %s", bufferLength,
-               CvtTraceType(cType));
+  TraceEntry("ConvertTIME", bufferLength, cType);
   const Target t{buffer, bufferLength, lengthPtr, pending};
   if (IsText(cType))
     return conv::PutAsciiText(TimeText(value->hour, value->minute, value->second), cType,
                               Cut::Refused, t);
-  switch (cType) {
-    case SQL_C_BINARY:
-      return conv::PutImage(value, sizeof *value, t);
-    case SQL_C_TIME:
-    case SQL_C_TYPE_TIME:
-      return Put(*value, t);
-    case SQL_C_TIMESTAMP:
-    case SQL_C_TYPE_TIMESTAMP: {
-      SQL_TIMESTAMP_STRUCT ts{};
-      ts.hour = value->hour;
-      ts.minute = value->minute;
-      ts.second = value->second;
-      return Put(ts, t);
-    }
-    default:
-      return conv::Fail(pending, conv::kRestricted);
-  }
+  SQL_TIMESTAMP_STRUCT ts{};
+  ts.hour = value->hour;
+  ts.minute = value->minute;
+  ts.second = value->second;
+  return PutDateOrTime(*value, cType == SQL_C_TIME || cType == SQL_C_TYPE_TIME, ts, cType, t);
 }
 
 SQLRETURN ConvertTIMESTAMP(const SQL_TIMESTAMP_STRUCT* value, int16_t cType, void* buffer,
