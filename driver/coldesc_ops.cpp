@@ -157,18 +157,48 @@ void SetLength(SQLSMALLINT* out, int64_t n) {
   if (out != nullptr) *out = static_cast<SQLSMALLINT>(n > 32767 ? 32767 : (n < 0 ? 0 : n));
 }
 
+// What every describe call checks first: a prepared statement and a buffer
+// length that is not negative. On false the failure is pending.
+bool ReadyToDescribe(StmtHandle* stmt, int64_t size) {
+  if (stmt->state != kStmtPrepared) {
+    stmt->diag.pending = kSequence;
+    return false;
+  }
+  if (size < 0) {
+    stmt->diag.pending = kBadLength;
+    return false;
+  }
+  return true;
+}
+
+// The arguments SQLColAttribute and SQLColAttributes pass on, in their order.
+struct ColAttrArgs {
+  uint16_t icol;
+  uint16_t field;
+  void* text;
+  int size;
+  SQLSMALLINT* length;
+  SQLLEN* number;
+  int width;
+};
+
+ColAttrArgs ReadColAttrArgs(va_list args) {
+  ColAttrArgs a{};
+  a.icol = static_cast<uint16_t>(va_arg(args, int));
+  a.field = static_cast<uint16_t>(va_arg(args, int));
+  a.text = va_arg(args, void*);
+  a.size = va_arg(args, int);
+  a.length = va_arg(args, SQLSMALLINT*);
+  a.number = va_arg(args, SQLLEN*);
+  a.width = va_arg(args, int);
+  return a;
+}
+
 }  // namespace
 
 DRV_Return ColAttribute_core(StmtHandle* stmt, uint16_t icol, uint16_t field, void* text,
                              int64_t size, SQLSMALLINT* length, SQLLEN* number, int width) {
-  if (stmt->state != kStmtPrepared) {
-    stmt->diag.pending = kSequence;
-    return SQL_ERROR;
-  }
-  if (size < 0) {
-    stmt->diag.pending = kBadLength;
-    return SQL_ERROR;
-  }
+  if (!ReadyToDescribe(stmt, size)) return SQL_ERROR;
   if (field == SQL_COLUMN_COUNT) {
     if (STMT_GetColInfo(stmt) == nullptr && stmt->diag.pending != 0) return SQL_ERROR;
     if (number != nullptr) *number = stmt->colCount;
@@ -272,14 +302,7 @@ DRV_Return DRV_DescribeColOp(void* h, va_list args) {
   auto* columnSize = va_arg(args, SQLULEN*);
   auto* digits = va_arg(args, SQLSMALLINT*);
   auto* nullable = va_arg(args, SQLSMALLINT*);
-  if (stmt->state != kStmtPrepared) {
-    stmt->diag.pending = kSequence;
-    return SQL_ERROR;
-  }
-  if (size < 0) {
-    stmt->diag.pending = kBadLength;
-    return SQL_ERROR;
-  }
+  if (!ReadyToDescribe(stmt, size)) return SQL_ERROR;
   const JdbcColDesc* d = DescribedCol(stmt, icol);
   if (d == nullptr) return SQL_ERROR;
   if (sqlType != nullptr) *sqlType = static_cast<SQLSMALLINT>(TypeFor(stmt, d->sql_type));
@@ -290,26 +313,14 @@ DRV_Return DRV_DescribeColOp(void* h, va_list args) {
 }
 
 DRV_Return DRV_ColAttributesOp(void* h, va_list args) {
-  auto* stmt = static_cast<StmtHandle*>(h);
-  const auto icol = static_cast<uint16_t>(va_arg(args, int));
-  const auto field = static_cast<uint16_t>(va_arg(args, int));
-  void* text = va_arg(args, void*);
-  const int size = va_arg(args, int);
-  auto* length = va_arg(args, SQLSMALLINT*);
-  auto* number = va_arg(args, SQLLEN*);
-  const int width = va_arg(args, int);
-  return ColAttribute_core(stmt, icol, field, text, size, length, number, width);
+  const ColAttrArgs a = ReadColAttrArgs(args);
+  return ColAttribute_core(static_cast<StmtHandle*>(h), a.icol, a.field, a.text, a.size, a.length,
+                           a.number, a.width);
 }
 
 DRV_Return DRV_ColAttributeOp(void* h, va_list args) {
   auto* stmt = static_cast<StmtHandle*>(h);
-  const auto icol = static_cast<uint16_t>(va_arg(args, int));
-  const auto field = static_cast<uint16_t>(va_arg(args, int));
-  void* text = va_arg(args, void*);
-  const int size = va_arg(args, int);
-  auto* length = va_arg(args, SQLSMALLINT*);
-  auto* number = va_arg(args, SQLLEN*);
-  const int width = va_arg(args, int);
+  const auto [icol, field, text, size, length, number, width] = ReadColAttrArgs(args);
 
   if (icol == 0 && stmt->useBookmarks != 0) {
     switch (field) {
@@ -369,14 +380,7 @@ DRV_Return DRV_ColAttributeOp(void* h, va_list args) {
     case SQL_DESC_LITERAL_SUFFIX: case SQL_DESC_LOCAL_TYPE_NAME: case SQL_DESC_NUM_PREC_RADIX:
     case SQL_DESC_LENGTH: case SQL_DESC_OCTET_LENGTH: case SQL_DESC_TYPE: case SQL_DESC_PRECISION:
     case SQL_DESC_SCALE: case SQL_DESC_UNNAMED:
-      if (stmt->state != kStmtPrepared) {
-        stmt->diag.pending = kSequence;
-        return SQL_ERROR;
-      }
-      if (size < 0) {
-        stmt->diag.pending = kBadLength;
-        return SQL_ERROR;
-      }
+      if (!ReadyToDescribe(stmt, size)) return SQL_ERROR;
       if (DescribedCol(stmt, icol) == nullptr) return SQL_ERROR;
       break;
     default:
