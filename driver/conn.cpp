@@ -66,21 +66,8 @@ DRV_Return freeConn(ConnHandle* conn) {
 }
 
 int pullInto(ConnHandle* conn, StmtHandle* stmt, uint32_t agentHandle) {
-  const DRV_OpTable* ops = conn->agent.ops;
-  if (ops == nullptr || ops->DRV_GetError == nullptr) return 0;
-  DRV_ErrorBatch batch{};
-  if (ops->DRV_GetError(agentHandle, &batch) != 0) {
-    DRV_FreeErrorBatch(&batch);
-    return 0;
-  }
-  DiagArea* area = stmt != nullptr ? &stmt->diag : &conn->diag;
-  const int n = static_cast<int>(batch.list.count);
-  for (int i = 0; i < n; ++i) {
-    const bool own = batch.ownState == nullptr || batch.ownState[i] != 0;
-    DIAG_AddEx(area, batch.list.texts[i], static_cast<int32_t>(batch.list.native), own);
-  }
-  DRV_FreeErrorBatch(&batch);
-  return n;
+  return DRV_PullErrorBatch(conn->agent.ops, agentHandle,
+                            stmt != nullptr ? &stmt->diag : &conn->diag);
 }
 
 }  // namespace
@@ -157,6 +144,35 @@ void CONN_Free(ConnHandle* conn) {
   conn->state = kConnReleased;
 }
 
+bool CONN_ReadyForChild(ConnHandle* conn, SQLHANDLE* out) {
+  if (out == nullptr) {
+    conn->diag.pending = kInvalidArgument;
+    return false;
+  }
+  *out = SQL_NULL_HANDLE;
+  if (conn->state != kConnConnected) {
+    conn->diag.pending = kNotOpen;
+    return false;
+  }
+  return true;
+}
+
+int DRV_PullErrorBatch(const DRV_OpTable* ops, uint32_t agentHandle, DiagArea* area) {
+  if (ops == nullptr || ops->DRV_GetError == nullptr) return 0;
+  DRV_ErrorBatch batch{};
+  if (ops->DRV_GetError(agentHandle, &batch) != 0) {
+    DRV_FreeErrorBatch(&batch);
+    return 0;
+  }
+  const int n = static_cast<int>(batch.list.count);
+  for (int i = 0; i < n; ++i) {
+    const bool own = batch.ownState == nullptr || batch.ownState[i] != 0;
+    DIAG_AddEx(area, batch.list.texts[i], static_cast<int32_t>(batch.list.native), own);
+  }
+  DRV_FreeErrorBatch(&batch);
+  return n;
+}
+
 int CONN_PullErrors(ConnHandle* conn) { return pullInto(conn, nullptr, conn->agentEnv); }
 
 int DRV_PullErrors(ConnHandle* conn, StmtHandle* stmt) {
@@ -190,15 +206,7 @@ DRV_Return DRV_DisconnectOp(void* h, va_list) {
 DRV_Return DRV_AllocHandleDescOp(void* h, va_list args) {
   auto* conn = static_cast<ConnHandle*>(h);
   auto* out = va_arg(args, SQLHANDLE*);
-  if (out == nullptr) {
-    conn->diag.pending = kInvalidArgument;
-    return SQL_ERROR;
-  }
-  *out = SQL_NULL_HANDLE;
-  if (conn->state != kConnConnected) {
-    conn->diag.pending = kNotOpen;
-    return SQL_ERROR;
-  }
+  if (!CONN_ReadyForChild(conn, out)) return SQL_ERROR;
   DescHandle* desc = DESC_Alloc(kDescExplicit, kDescAllocUser, nullptr, conn);
   if (desc == nullptr) return SQL_ERROR;
   const int rc = DESC_Register(desc);

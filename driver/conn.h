@@ -3,6 +3,8 @@
 #ifndef QMR_DRIVER_CONN_H
 #define QMR_DRIVER_CONN_H
 
+#include <sql.h>
+
 #include <cstdint>
 
 #include "driver/handles.h"
@@ -37,9 +39,17 @@ uint32_t GetOpTable(ConnHandle* conn);
 // a fake agent behind their connections with it; null restores the default.
 void CONN_SetAgentRegistrar(int (*registrar)(DRV_Agent* agent));
 
+// The checks before a statement or a descriptor is allocated on the
+// connection: a place for the new handle (cleared here) and a live
+// connection. On false the failure is pending on the connection.
+bool CONN_ReadyForChild(ConnHandle* conn, SQLHANDLE* out);
+
 // Pull the agent's messages into the connection's list (or the statement's
 // when given); the number of messages pulled.
 int CONN_PullErrors(ConnHandle* conn);
 int DRV_PullErrors(ConnHandle* conn, StmtHandle* stmt);
+// The one step under both: the messages the agent keeps for one of its
+// handles into area; how many (0 when there is no error call or it fails).
+int DRV_PullErrorBatch(const DRV_OpTable* ops, uint32_t agentHandle, DiagArea* area);
 
 #endif

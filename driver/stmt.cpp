@@ -19,10 +19,8 @@
 namespace {
 
 constexpr int32_t kNoMemory = 16;
-constexpr int32_t kInvalidArgument = 21;
 constexpr int32_t kOptionOutOfRange = 27;
 constexpr int32_t kNotCapable = 43;
-constexpr int32_t kNotOpen = 52;
 constexpr int32_t kInvalidCursorState = 64;
 
 using CallGuard = plat::Guard<plat::RecursiveMutex>;
@@ -50,15 +48,7 @@ void freeImplicitDescs(StmtHandle* stmt) {
 
 DRV_Return allocStmt(ConnHandle* conn, va_list args) {
   auto* out = va_arg(args, SQLHANDLE*);
-  if (out == nullptr) {
-    conn->diag.pending = kInvalidArgument;
-    return SQL_ERROR;
-  }
-  *out = SQL_NULL_HANDLE;
-  if (conn->state != kConnConnected) {
-    conn->diag.pending = kNotOpen;
-    return SQL_ERROR;
-  }
+  if (!CONN_ReadyForChild(conn, out)) return SQL_ERROR;
   StmtHandle* stmt = STMT_Alloc(conn);
   if (stmt == nullptr) return SQL_ERROR;
   uint32_t number = 0;
@@ -214,19 +204,8 @@ void STMT_Free(StmtHandle* stmt) {
 }
 
 int STMT_PullErrors(StmtHandle* stmt) {
-  int pulled = 0;
   const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
-  if (ops != nullptr && ops->DRV_GetError != nullptr) {
-    DRV_ErrorBatch batch{};
-    if (ops->DRV_GetError(stmt->agentStmt, &batch) == 0) {
-      for (uint32_t i = 0; i < batch.list.count; ++i) {
-        const bool own = batch.ownState == nullptr || batch.ownState[i] != 0;
-        DIAG_AddEx(&stmt->diag, batch.list.texts[i], static_cast<int32_t>(batch.list.native), own);
-        ++pulled;
-      }
-    }
-    DRV_FreeErrorBatch(&batch);
-  }
+  int pulled = DRV_PullErrorBatch(ops, stmt->agentStmt, &stmt->diag);
   if (stmt->conn != nullptr) pulled += DRV_PullErrors(stmt->conn, stmt);
   return pulled > 0 ? 1 : 0;
 }

@@ -24,6 +24,17 @@ TEST_F(Handles, StatementsAndDescriptorsNeedAConnection) {
   EXPECT_EQ("HY009", State(SQL_HANDLE_DBC, dbc));
 }
 
+TEST_F(Handles, DescriptorAllocationChecksLikeAStatement) {
+  SQLHANDLE out = reinterpret_cast<SQLHANDLE>(1);
+  EXPECT_EQ(SQL_ERROR, SQLAllocHandle(SQL_HANDLE_DESC, dbc, &out));
+  EXPECT_EQ(nullptr, out);
+  EXPECT_EQ(SQL_ERROR, SQLAllocHandle(SQL_HANDLE_DESC, dbc, nullptr));
+  EXPECT_EQ("HY009", State(SQL_HANDLE_DBC, dbc));
+  MarkConnected(dbc);
+  EXPECT_EQ(SQL_ERROR, SQLAllocHandle(SQL_HANDLE_DESC, dbc, nullptr));
+  EXPECT_EQ("HY009", State(SQL_HANDLE_DBC, dbc));
+}
+
 TEST_F(Handles, StatementAllocationAndDrop) {
   ConnHandle* c = MarkConnected(dbc);
   c->cn_needbind = 1;
