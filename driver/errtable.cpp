@@ -4,25 +4,14 @@
 #include <cstring>
 
 #include "driver/diag.h"
+#include "util/errrows.h"
 
 namespace {
-
-struct Row {
-  int code;
-  const char* state;
-  const char* message;
-};
-
-constexpr Row kRows[] = {
-#define QMR_ERR(code, state, message) {code, state, message},
-#include "driver/errtable.inc"
-#undef QMR_ERR
-};
 
 constexpr std::array<DrvError, kDrvErrorCount> BuildTable() {
   std::array<DrvError, kDrvErrorCount> t{};
   for (auto& e : t) e = DrvError{"", nullptr};
-  for (const Row& r : kRows) t[r.code] = DrvError{r.state, r.message};
+  for (const ErrRow& r : kErrRows) t[r.code] = DrvError{r.state, r.message};
   return t;
 }
 

@@ -7,27 +7,14 @@
 #include <mutex>
 
 #include "drv_jdbc/j-handles.h"
+#include "util/errrows.h"
 
 namespace {
-
-struct Row {
-  int code;
-  const char* state;
-  const char* message;
-};
-
-// The same list the driver's own table is built from, so the two cannot
-// drift apart.
-constexpr Row kRows[] = {
-#define QMR_ERR(code, state, message) {code, state, message},
-#include "driver/errtable.inc"
-#undef QMR_ERR
-};
 
 constexpr std::array<AgentErrorEntry, AGT_ERROR_COUNT> BuildTable() {
   std::array<AgentErrorEntry, AGT_ERROR_COUNT> t{};
   for (int i = 0; i < AGT_ERROR_COUNT; ++i) t[i] = AgentErrorEntry{{0, 0, 0, 0, 0, 0}, i, ""};
-  for (const Row& r : kRows) {
+  for (const ErrRow& r : kErrRows) {
     AgentErrorEntry& e = t[r.code];
     for (int k = 0; k < 5 && r.state[k] != '\0'; ++k) e.state[k] = r.state[k];
     e.message = r.message;
