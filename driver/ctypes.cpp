@@ -81,6 +81,23 @@ void noteRemainder(int64_t total, int64_t available, int32_t* code) {
 
 int result(const int32_t* code) { return *code == kTruncated ? 1 : 0; }
 
+// need units of the value against room: cut (01004) when they do not fit and
+// cutting is allowed, refused (22003, false) when not; when they fit, the
+// remainder test.
+bool settleFit(int64_t need, int64_t room, bool allowCut, int64_t total, int64_t available,
+               int32_t* code) {
+  if (need > room) {
+    if (!allowCut) {
+      *code = kOutOfRange;
+      return false;
+    }
+    *code = kTruncated;
+  } else {
+    noteRemainder(total, available, code);
+  }
+  return true;
+}
+
 }  // namespace
 
 int32_t TYPE_DefaultCType(int32_t sqlType, uint32_t odbcVersion) {
@@ -176,17 +193,8 @@ int DATA_CopyOut(const void* src, int64_t length, int64_t available, int64_t tot
     return 1;
   }
   const int64_t room = dstSize - (terminate ? 1 : 0);
-  int64_t n = length;
-  if (length > room) {
-    if (!allowCut) {
-      *code = kOutOfRange;
-      return -1;
-    }
-    *code = kTruncated;
-    n = room;
-  } else {
-    noteRemainder(total, available, code);
-  }
+  if (!settleFit(length, room, allowCut, total, available, code)) return -1;
+  const int64_t n = length > room ? room : length;
   auto* out = static_cast<char*>(dst);
   if (n > 0) std::memcpy(out, src, static_cast<size_t>(n));
   if (terminate) out[n] = '\0';
@@ -207,15 +215,7 @@ int DATA_CopyOutA(const char16_t* src, int64_t length, int64_t available, int64_
     return 1;
   }
   const int64_t room = dstSize - (terminate ? 1 : 0);
-  if (bytes > room) {
-    if (!allowCut) {
-      *code = kOutOfRange;
-      return -1;
-    }
-    *code = kTruncated;
-  } else {
-    noteRemainder(total, available, code);
-  }
+  if (!settleFit(bytes, room, allowCut, total, available, code)) return -1;
   const int64_t n = encodeInto(src, length, dst, room);
   if (terminate) dst[n] = '\0';
   return result(code);
@@ -236,18 +236,9 @@ int DATA_CopyOutW(const char* src, int64_t length, int64_t available, int64_t to
     *code = kTruncated;
     return 1;
   }
-  int64_t n;
-  if (units > roomUnits) {
-    if (!allowCut) {
-      *code = kOutOfRange;
-      return -1;
-    }
-    *code = kTruncated;
-    n = utf8_to_utf16_n64(src, length, dst, roomUnits, nullptr);
-  } else {
-    noteRemainder(total, available, code);
-    n = utf8_to_utf16_n64(src, length, dst, units, nullptr);
-  }
+  if (!settleFit(units, roomUnits, allowCut, total, available, code)) return -1;
+  const int64_t n =
+      utf8_to_utf16_n64(src, length, dst, units > roomUnits ? roomUnits : units, nullptr);
   if (terminate) dst[n] = 0;
   return result(code);
 }
@@ -265,21 +256,15 @@ int DATA_CopyOutWide(const char16_t* src, int64_t length, int64_t available, int
     *code = kTruncated;
     return 1;
   }
+  if (!settleFit(length, room, allowCut, total, available, code)) return -1;
   int64_t n = length & ~int64_t{1};
   if (length > room) {
-    if (!allowCut) {
-      *code = kOutOfRange;
-      return -1;
-    }
-    *code = kTruncated;
     n = room;
     // Never end on the first half of a surrogate pair.
     if (n >= 2) {
       const char16_t last = src[n / 2 - 1];
       if (last >= 0xD800 && last <= 0xDBFF) n -= 2;
     }
-  } else {
-    noteRemainder(total, available, code);
   }
   if (n > 0) std::memcpy(dst, src, static_cast<size_t>(n));
   if (terminate) dst[n / 2] = 0;
