@@ -36,6 +36,31 @@ void stateOut(const char* state, SQLWCHAR* out) {
   if (out != nullptr) utf8_to_utf16_copy(reinterpret_cast<char16_t*>(out), state, 6);
 }
 
+// SQLErrorW and SQLGetDiagRecW: the message comes back through the UTF-16
+// conversion, which runs the call with room for it (once, or again with a
+// larger buffer, as the flavour says). lead: the arguments the call takes
+// before the state (the record number of SQLGetDiagRecW).
+template <class... Lead>
+SQLRETURN diagRecordW(const CallDesc* d, SQLHANDLE handle, WideOut::Flavour flavour,
+                      SQLWCHAR* state, SQLINTEGER* native, SQLWCHAR* msg, SQLSMALLINT size,
+                      SQLSMALLINT* length, Lead... lead) {
+  char state8[6] = "";
+  SQLRETURN rc;
+  if (size < 0) {
+    rc = CallODBC(d, handle, lead..., state8, native, nullptr, size, nullptr);
+  } else {
+    WideOut result(msg, size, length != nullptr, WideOut::Kind::Small, flavour, false);
+    result.convertOnNoData();
+    rc = result.run(d, handle, [&](const DRV_Post* post) {
+      return CallODBCPost(d, post, handle, lead..., state8, native, result.buffer(),
+                          static_cast<int>(result.size()), result.smallLength());
+    });
+    if (length != nullptr && result.units() >= 0) *length = DRV_ClampSmall(result.units());
+  }
+  stateOut(state8, state);
+  return rc;
+}
+
 }  // namespace
 
 QMR_EXPORT SQLRETURN SQL_API SQLError(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt, SQLCHAR* state,
@@ -51,24 +76,9 @@ QMR_EXPORT SQLRETURN SQL_API SQLErrorW(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt, 
                                        SQLSMALLINT* length) {
   const Picked p = pickError(env, dbc, stmt, true);
   if (p.desc == nullptr) return SQL_INVALID_HANDLE;
-  char state8[6] = "";
-  SQLRETURN rc;
-  if (size < 0) {
-    rc = CallODBC(p.desc, p.handle, state8, native, nullptr, size, nullptr);
-  } else {
-    // SQLError consumes what it reports, so it runs once with room for any
-    // message.
-    WideOut result(msg, size, length != nullptr, WideOut::Kind::Small, WideOut::Flavour::Once,
-                   false);
-    result.convertOnNoData();
-    rc = result.run(p.desc, p.handle, [&](const DRV_Post* post) {
-      return CallODBCPost(p.desc, post, p.handle, state8, native, result.buffer(),
-                          static_cast<int>(result.size()), result.smallLength());
-    });
-    if (length != nullptr && result.units() >= 0) *length = DRV_ClampSmall(result.units());
-  }
-  stateOut(state8, state);
-  return rc;
+  // SQLError consumes what it reports, so it runs once with room for any
+  // message.
+  return diagRecordW(p.desc, p.handle, WideOut::Flavour::Once, state, native, msg, size, length);
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT type, SQLHANDLE handle,
@@ -88,22 +98,8 @@ QMR_EXPORT SQLRETURN SQL_API SQLGetDiagRecW(SQLSMALLINT type, SQLHANDLE handle,
   const CallDesc* d = pickDiag(type, &CD_GetDiagRecWEnv, &CD_GetDiagRecWDbc,
                                &CD_GetDiagRecWStmt, &CD_GetDiagRecWDesc);
   if (d == nullptr) return SQL_INVALID_HANDLE;
-  char state8[6] = "";
-  SQLRETURN rc;
-  if (size < 0) {
-    rc = CallODBC(d, handle, record, state8, native, nullptr, size, nullptr);
-  } else {
-    WideOut result(msg, size, length != nullptr, WideOut::Kind::Small,
-                   WideOut::Flavour::Repeatable, false);
-    result.convertOnNoData();
-    rc = result.run(d, handle, [&](const DRV_Post* post) {
-      return CallODBCPost(d, post, handle, record, state8, native, result.buffer(),
-                          static_cast<int>(result.size()), result.smallLength());
-    });
-    if (length != nullptr && result.units() >= 0) *length = DRV_ClampSmall(result.units());
-  }
-  stateOut(state8, state);
-  return rc;
+  return diagRecordW(d, handle, WideOut::Flavour::Repeatable, state, native, msg, size, length,
+                     record);
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLGetDiagField(SQLSMALLINT type, SQLHANDLE handle,
