@@ -3,13 +3,8 @@
 // (lengths, a missing name, no slot, sequence), the defaults for absent
 // texts, the agent's failure and the trace lines.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "../driver/core_fixture.h"
@@ -364,21 +359,8 @@ TEST_F(CatalogCalls, AStatementThatCannotBeClosedIsASequenceError) {
   s->state = kStmtAllocated;
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 TEST_F(CatalogCalls, TraceLines) {
-  char path[] = "/tmp/qmr-catalog-traceXXXXXX";
-  const int fd = mkstemp(path);
-  ASSERT_GE(fd, 0);
-  close(fd);
-  setenv("QMR_DEBUGFILE", path, 1);
-  TRC_Open(TRC_MODE_ODBC);
-  unsetenv("QMR_DEBUGFILE");
+  qmrtest::TraceCapture trace;
   ASSERT_TRUE(TRC_Active());
   Args a = AllGiven();
   for (const Op& op : kOps) {
@@ -391,9 +373,7 @@ TEST_F(CatalogCalls, TraceLines) {
   Reset();
   EXPECT_EQ(SQL_SUCCESS, kOps[1].narrow(stmt_, none));
   Reset();
-  TRC_Close(TRC_MODE_ODBC);
-  const std::string t = ReadFile(path);
-  std::remove(path);
+  const std::string t = trace.Text();
   for (const char* line : {
            "Qualifier='c1' Owner='s1' Name='t1' Type=''x1''\n",
            "Qualifier='c1' Owner='s1' Name='t1' Column='x1'\n",

@@ -5,10 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "driver/api.h"
 #include "driver/dispatch.h"
+#include "driver/trace.h"
 #include "support/fake_agent.h"
 
 namespace qmrtest {
@@ -94,6 +101,37 @@ class EnvDbcTest : public CoreTest {
   }
   SQLHENV env = nullptr;
   SQLHDBC dbc = nullptr;
+};
+
+// The ODBC call trace written into a private temporary file for the life
+// of the object; Text() closes the trace and answers what it holds.
+class TraceCapture {
+ public:
+  TraceCapture() {
+    const int fd = mkstemp(path_);
+    if (fd < 0) return;
+    close(fd);
+    setenv("QMR_DEBUGFILE", path_, 1);
+    TRC_Open(TRC_MODE_ODBC);
+    unsetenv("QMR_DEBUGFILE");
+  }
+  ~TraceCapture() {
+    if (TRC_Active()) TRC_Close(TRC_MODE_ODBC);
+    std::remove(path_);
+  }
+  TraceCapture(const TraceCapture&) = delete;
+  TraceCapture& operator=(const TraceCapture&) = delete;
+
+  std::string Text() {
+    if (TRC_Active()) TRC_Close(TRC_MODE_ODBC);
+    std::ifstream in(path_);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+
+ private:
+  char path_[32] = "/tmp/qmr-core-traceXXXXXX";
 };
 
 }  // namespace qmrtest

@@ -1,12 +1,7 @@
 // The dispatcher: refusal before initialisation, handle checks, descriptor
 // kinds, the busy mark, the trace of calls and the failover notice.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -142,21 +137,8 @@ TEST_F(Dispatch, RefusedCallStoresItsCodeWithoutRunningTheOperation) {
   EXPECT_EQ(SQL_INVALID_HANDLE, CallODBCRefuse(&kEnvCount, 25, DRV_HandleValue(0x0001FFFF)));
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 TEST_F(Dispatch, TraceShowsCallsArgumentsAndReturnNames) {
-  char path[] = "/tmp/qmr-dispatch-traceXXXXXX";
-  int fd = mkstemp(path);
-  ASSERT_GE(fd, 0);
-  close(fd);
-  setenv("QMR_DEBUGFILE", path, 1);
-  TRC_Open(TRC_MODE_ODBC);
-  unsetenv("QMR_DEBUGFILE");
+  qmrtest::TraceCapture trace;
   ASSERT_TRUE(TRC_Active());
 
   SQLHENV env = NewEnv();
@@ -166,10 +148,8 @@ TEST_F(Dispatch, TraceShowsCallsArgumentsAndReturnNames) {
   // An invalid handle is traced with its arguments too.
   SQLINTEGER value = 0;
   SQLGetEnvAttr(DRV_HandleValue(0x00010005), SQL_ATTR_ODBC_VERSION, &value, 0, nullptr);
-  TRC_Close(TRC_MODE_ODBC);
 
-  const std::string t = ReadFile(path);
-  std::remove(path);
+  const std::string t = trace.Text();
   EXPECT_NE(std::string::npos, t.find("SQLAllocHandle"));
   EXPECT_NE(std::string::npos, t.find("handleType=1"));
   EXPECT_NE(std::string::npos, t.find("SQLTestArgs hEnv=00010000\nvalue=77\n"));
