@@ -6,11 +6,13 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "scrs/colset_ops.h"
+#include "util/textconv.h"
 
 namespace {
 
@@ -49,35 +51,16 @@ bool IsHigh(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 bool IsLow(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
 // Standard UTF-8 (the application code page) of count UTF-16 units; a
-// surrogate without its partner becomes U+FFFD.
+// surrogate without its partner becomes U+FFFD. Elements need not be
+// 2-aligned, so the units are copied out before the conversion.
 std::string ToUtf8(const unsigned char* p, size_t count) {
-  std::string out;
-  out.reserve(count * 3);
-  for (size_t i = 0; i < count; ++i) {
-    uint32_t cp = UnitAt(p, i);
-    if (IsHigh(static_cast<char16_t>(cp)) && i + 1 < count && IsLow(UnitAt(p, i + 1))) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (UnitAt(p, i + 1) - 0xDC00);
-      ++i;
-    } else if (IsHigh(static_cast<char16_t>(cp)) || IsLow(static_cast<char16_t>(cp))) {
-      cp = 0xFFFD;
-    }
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  }
-  return out;
+  std::u16string units(count, u'\0');
+  if (count > 0) std::memcpy(&units[0], p, count * sizeof(char16_t));
+  std::unique_ptr<char, decltype(&std::free)> mb(
+      wide_to_mb_dup(units.data(), static_cast<int64_t>(count)), &std::free);
+  if (mb == nullptr) throw std::bad_alloc();
+  // A 0 unit inside a counted value is text like any other.
+  return std::string(mb.get(), static_cast<size_t>(wide_to_mb_len(units.data(), static_cast<int64_t>(count))));
 }
 
 // Bytes of a UTF-8 text of len bytes kept when it is cut to max: never the

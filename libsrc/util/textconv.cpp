@@ -277,6 +277,11 @@ int64_t utf16_to_utf8_len(const char16_t* src, int64_t count) {
   return encode16(src, limit_of(count), nullptr, kUnbounded, false).out;
 }
 
+int64_t wide_to_mb_len(const char16_t* src, int64_t count) {
+  if (!src) return 0;
+  return encode16(src, limit_of(count), nullptr, kUnbounded, true).out;
+}
+
 int64_t utf8_to_utf16_len(const char* src, int64_t count) {
   if (!src) return 0;
   return decode8(src, limit_of(count), nullptr, kUnbounded).out;

@@ -43,6 +43,8 @@
 // Bytes the UTF-16 text needs in internal UTF-8, without a terminator; a null
 // text needs 0.
 int64_t utf16_to_utf8_len(const char16_t* src, int64_t count);
+// The same in the application's standard UTF-8 (pairs joined).
+int64_t wide_to_mb_len(const char16_t* src, int64_t count);
 // UTF-16 units the UTF-8 text decodes to (2 for a four-byte sequence), up to
 // its end, its count or the first invalid byte; a null text gives 0.
 int64_t utf8_to_utf16_len(const char* src, int64_t count);

@@ -70,6 +70,12 @@ TEST(TextConvCount, CountsAndSqlNts) {
   const char16_t withnul[] = {u'a', 0, u'b'};
   EXPECT_EQ(utf16_to_utf8_len(withnul, 3), 3);
   EXPECT_EQ(utf8_to_utf16_len("a\0b", 3), 3);
+  EXPECT_EQ(wide_to_mb_len(withnul, 3), 3);
+  // Standard UTF-8 joins a pair into 4 bytes; a lone half is U+FFFD's 3.
+  EXPECT_EQ(wide_to_mb_len(kPair, SQL_NTS), 4);
+  const char16_t lone[] = {0xD800, u'x', 0};
+  EXPECT_EQ(wide_to_mb_len(lone, SQL_NTS), 4);
+  EXPECT_EQ(wide_to_mb_len(nullptr, SQL_NTS), 0);
   // A negative count other than SQL_NTS is no text at all.
   EXPECT_EQ(utf16_to_utf8_len(u"abc", -1), 0);
   EXPECT_EQ(utf8_to_utf16_len("abc", -5), 0);
