@@ -15,7 +15,10 @@
 
 // Results besides the shared ones.
 enum : uint32_t {
-  DESC_OUT_OF_RANGE = 58,  // a value outside its SQL type's range
+  DESC_OUT_OF_RANGE = 58,      // a value outside its SQL type's range (22003)
+  DESC_DATETIME_OVERFLOW = 60,  // a date or time field outside the calendar (22008, ODBC 3: 22007)
+  DESC_BAD_DATETIME = 119,      // a text that is no date or time (22007)
+  DESC_BAD_CAST = 121,          // a text that is no number (22018)
 };
 
 // Parameter directions of a binding.
@@ -29,7 +32,9 @@ enum : uint16_t {
 // Parameters without a binding go as SQL_CHAR input. Output-only
 // parameters of a procedure call are registered, never given a value.
 // 0; 43 for a value type or SQL type without a setter; 58 for a value out
-// of range; the code of a failed Java call. The first failure ends the set.
+// of range; 121 for a text that is no number, 119 for one that is no date
+// or time, 60 for a date or time that the calendar does not have; the code
+// of a failed Java call. The first failure ends the set.
 uint32_t setJavaParams(JdbcStmt* s, uint32_t set);
 
 // Whether parameter set `set` is to be left out (a row marked to be
@@ -54,11 +59,13 @@ uint32_t describeParams(JdbcStmt* s);
 uint32_t copyParamDescsFromQueries(JdbcStmt* s, const std::vector<std::string>& queries,
                                    const char* markerMap);
 
-// Reads a date, time or timestamp text into v (zeroed first): "yyyy-mm-dd
-// hh:mm:ss.f" or "dd.mm.yyyy hh:mm:ss.f" (time and fraction optional), a
-// date alone, or "hh:mm[:ss]". The fraction's digits are a decimal fraction
-// of a second, stored in nanoseconds (".5" is 500000000). length < 0: up to
-// the NUL. false when no form matched (v stays zero).
+// Reads a date, time or timestamp text into v (zeroed first): "yyyy-mm-dd"
+// or "dd.mm.yyyy", optionally followed (after blanks or a 'T') by
+// "hh:mm[:ss[.f]]", or that time alone. Blanks around the text are allowed,
+// nothing else: every field is digits only. The fraction's digits are a
+// decimal fraction of a second, stored in nanoseconds (".5" is 500000000).
+// The fields are not checked against the calendar. length < 0: up to the
+// NUL. false when the text is none of these forms (v stays zero).
 bool parseDateTimeText(const char* text, int64_t length, JC_Timestamp* v);
 
 #endif

@@ -52,6 +52,12 @@ TEST(DateTimeText, DottedDateAndShortForms) {
   JC_Timestamp none = Parse("tomorrow", false);
   EXPECT_EQ(none.year, 0);
   EXPECT_EQ(none.hour, 0);
+  EXPECT_EQ(Parse(" 2024-02-29T13:05 ").minute, 5);
+  // Only the forms themselves: no sign, no blank inside a field, nothing
+  // after the value.
+  for (const char* bad : {"", "2024-02-29x", "2024-02-29 13", "2024-+2-29", "2024-02- 9",
+                          "2024-02-29 13:05:09.", "13:05 PM", "24.12.2020.", "2024-02"})
+    Parse(bad, false);
 }
 
 TEST(DateTimeText, CountedTextIsNotReadPastItsLength) {
