@@ -6,7 +6,10 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
+
+#include <locale.h>
 
 #include "drv_jdbc/j-desc.h"
 #include "drv_jdbc/j-wrap.h"
@@ -196,26 +199,6 @@ bool IsTextual(const Value& v) { return v.cls == VClass::Text || v.cls == VClass
 // The value's text as a terminated copy (the element need not carry a NUL).
 std::string TextCopy(const Value& v) { return std::string(v.bytes, v.len); }
 
-// The leading integer of a text, as atoi reads it, without its undefined
-// overflow: out-of-range texts saturate (and then fail the range checks).
-int64_t IntegerOfText(const Value& v) {
-  const std::string t = TextCopy(v);
-  errno = 0;
-  const long long n = std::strtoll(t.c_str(), nullptr, 10);
-  return static_cast<int64_t>(n);
-}
-
-// The leading number of a text, as atof reads it, in the C locale.
-double NumberOfText(const Value& v) {
-  const std::string t = TextCopy(v);
-  const char* p = t.c_str();
-  while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\f' || *p == '\v') ++p;
-  if (*p == '+') ++p;
-  double d = 0;
-  const auto r = std::from_chars(p, t.c_str() + t.size(), d);
-  return r.ec == std::errc() ? d : 0.0;
-}
-
 std::string Decimal(int64_t n) {
   char buf[24];
   const auto r = std::to_chars(buf, buf + sizeof buf, n);
@@ -302,6 +285,62 @@ bool IsDecimalNumber(const std::string& t) {
   return i == t.size();
 }
 
+// The double a decimal text stands for, in the C locale; false when it is
+// beyond a double (a value too small for one becomes 0 or a subnormal).
+bool DoubleOfDecimal(const std::string& t, double* out) {
+  static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+  *out = strtod_l(t.c_str(), nullptr, c);
+  return std::isfinite(*out);
+}
+
+// The number a text stands for, read as a numeric literal: blanks around
+// it are allowed, nothing else. 0, DESC_BAD_CAST for a text that is no
+// number, DESC_OUT_OF_RANGE for one beyond a double.
+uint32_t NumberOfText(const Value& v, double* out) {
+  const std::string t = DecimalText(v);
+  if (!IsDecimalNumber(t)) return DESC_BAD_CAST;
+  return DoubleOfDecimal(t, out) ? 0u : uint32_t{DESC_OUT_OF_RANGE};
+}
+
+// The integer a text stands for: a whole number exactly, one with a
+// fraction or an exponent truncated toward zero. 0, DESC_BAD_CAST, or
+// DESC_OUT_OF_RANGE beyond 64 bits.
+uint32_t IntegerOfText(const Value& v, int64_t* out) {
+  const std::string t = DecimalText(v);
+  if (WholeInteger(t, out)) return 0;
+  if (!IsDecimalNumber(t)) return DESC_BAD_CAST;
+  double d = 0;
+  return DoubleOfDecimal(t, &d) && Truncate(d, out) ? 0u : uint32_t{DESC_OUT_OF_RANGE};
+}
+
+bool IsDateSql(int32_t t) { return t == 9 || t == 91; }
+bool IsTimeSql(int32_t t) { return t == 10 || t == 92; }
+
+bool IsLeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+bool CalendarHasDate(const JC_Timestamp& ts) {
+  static const uint16_t kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (ts.year < 1 || ts.year > 9999 || ts.month < 1 || ts.month > 12 || ts.day < 1) return false;
+  const uint16_t last = ts.month == 2 && IsLeapYear(ts.year) ? 29 : kDays[ts.month - 1];
+  return ts.day <= last;
+}
+
+bool ClockHasTime(const JC_Timestamp& ts) {
+  return ts.hour <= 23 && ts.minute <= 59 && ts.second <= 59 && ts.fraction < 1000000000u;
+}
+
+bool HasNoDate(const JC_Timestamp& ts) { return ts.year == 0 && ts.month == 0 && ts.day == 0; }
+
+// Today's date in the process's time zone, for a time sent as a timestamp.
+void SetToday(JC_Timestamp* ts) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  ts->year = static_cast<int16_t>(local.tm_year + 1900);
+  ts->month = static_cast<uint16_t>(local.tm_mon + 1);
+  ts->day = static_cast<uint16_t>(local.tm_mday);
+}
+
 // The JDBC type number of an ODBC SQL type, for setNull and
 // registerOutParameter: the ODBC 2 date and time codes and the wide types
 // have other numbers in java.sql.Types.
@@ -352,7 +391,7 @@ class Setter {
         return SmallInt(v);
       case 6:  // FLOAT has double precision in ODBC and JDBC alike
       case 8:
-        return PreparedStatement::setDouble(s_, ps_, ix_, AsDouble(v));
+        return Double(v);
       case 7:
         return Real(v);
       case 9:
@@ -396,18 +435,19 @@ class Setter {
     }
   }
 
-  // The signed integer of a text, number or binary value; false when a
-  // double has none.
-  bool SignedOf(const Value& v, int64_t* out, size_t binaryBytes) const {
+  // The signed integer of a text, number or binary value: 0,
+  // DESC_OUT_OF_RANGE when a double or a text has none within 64 bits,
+  // DESC_BAD_CAST for a text that is no number.
+  static uint32_t SignedOf(const Value& v, int64_t* out, size_t binaryBytes) {
     switch (v.cls) {
-      case VClass::Signed: *out = v.i; return true;
-      case VClass::Double: return Truncate(v.d, out);
+      case VClass::Signed: *out = v.i; return 0;
+      case VClass::Double: return Truncate(v.d, out) ? 0u : uint32_t{DESC_OUT_OF_RANGE};
       case VClass::Binary:
         *out = binaryBytes == 1   ? BinaryAs<int8_t>(v)
                : binaryBytes == 2 ? BinaryAs<int16_t>(v)
                                   : BinaryAs<int32_t>(v);
-        return true;
-      default: *out = IntegerOfText(v); return true;
+        return 0;
+      default: return IntegerOfText(v, out);
     }
   }
 
@@ -417,7 +457,9 @@ class Setter {
       return PreparedStatement::setShort(s_, ps_, ix_, static_cast<int16_t>(v.u));
     }
     int64_t n = 0;
-    if (!SignedOf(v, &n, 1) || n < -128 || n > 127) {
+    const uint32_t rc = SignedOf(v, &n, 1);
+    if (rc == DESC_BAD_CAST) return rc;
+    if (rc != 0 || n < -128 || n > 127) {
       log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "Byte value out of range [%d]",
                   static_cast<int>(std::max<int64_t>(std::min<int64_t>(n, INT32_MAX), INT32_MIN)));
       return DESC_OUT_OF_RANGE;
@@ -431,7 +473,9 @@ class Setter {
       return PreparedStatement::setInt(s_, ps_, ix_, static_cast<int32_t>(v.u));
     }
     int64_t n = 0;
-    if (!SignedOf(v, &n, 2) || n < -32768 || n > 32767) {
+    const uint32_t rc = SignedOf(v, &n, 2);
+    if (rc == DESC_BAD_CAST) return rc;
+    if (rc != 0 || n < -32768 || n > 32767) {
       log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "Short value out of range [%d]",
                   static_cast<int>(std::max<int64_t>(std::min<int64_t>(n, INT32_MAX), INT32_MIN)));
       return DESC_OUT_OF_RANGE;
@@ -444,7 +488,8 @@ class Setter {
       return PreparedStatement::setLong(s_, ps_, ix_, static_cast<int64_t>(v.u));
     }
     int64_t n = 0;
-    if (!SignedOf(v, &n, 4) || n < INT32_MIN || n > INT32_MAX) return DESC_OUT_OF_RANGE;
+    if (uint32_t rc = SignedOf(v, &n, 4)) return rc;
+    if (n < INT32_MIN || n > INT32_MAX) return DESC_OUT_OF_RANGE;
     return PreparedStatement::setInt(s_, ps_, ix_, static_cast<int32_t>(n));
   }
 
@@ -471,25 +516,34 @@ class Setter {
         int64_t n = 0;
         if (WholeInteger(t, &n)) return PreparedStatement::setLong(s_, ps_, ix_, n);
         // Beyond 64 bits or with a fraction: the exact number, for the
-        // server to convert or refuse; no number at all: the text itself.
+        // server to convert or refuse.
         if (IsDecimalNumber(t)) return PreparedStatement::setBigDecimal(s_, ps_, ix_, t.c_str());
-        return Chars(v, /*stream=*/false);
+        return DESC_BAD_CAST;
       }
     }
   }
 
-  double AsDouble(const Value& v) const {
+  // 0, or the text's failure (NumberOfText).
+  static uint32_t AsDouble(const Value& v, double* d) {
     switch (v.cls) {
-      case VClass::Signed: return static_cast<double>(v.i);
-      case VClass::Unsigned: return static_cast<double>(v.u);
-      case VClass::Double: return v.d;
-      case VClass::Binary: return BinaryAs<double>(v);
-      default: return NumberOfText(v);
+      case VClass::Signed: *d = static_cast<double>(v.i); return 0;
+      case VClass::Unsigned: *d = static_cast<double>(v.u); return 0;
+      case VClass::Double: *d = v.d; return 0;
+      case VClass::Binary: *d = BinaryAs<double>(v); return 0;
+      default: return NumberOfText(v, d);
     }
   }
 
+  uint32_t Double(const Value& v) {
+    double d = 0;
+    if (uint32_t rc = AsDouble(v, &d)) return rc;
+    return PreparedStatement::setDouble(s_, ps_, ix_, d);
+  }
+
   uint32_t Real(const Value& v) {
-    const double d = v.cls == VClass::Binary ? static_cast<double>(BinaryAs<float>(v)) : AsDouble(v);
+    double d = 0;
+    if (v.cls == VClass::Binary) d = static_cast<double>(BinaryAs<float>(v));
+    else if (uint32_t rc = AsDouble(v, &d)) return rc;
     if (d > kFloatMax || d < -kFloatMax) {
       log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "Float value out of range [%f]", d);
       return DESC_OUT_OF_RANGE;
@@ -510,6 +564,7 @@ class Setter {
       default: {
         // Exact decimal text: no detour through a double.
         const std::string t = DecimalText(v);
+        if (!IsDecimalNumber(t)) return DESC_BAD_CAST;
         return PreparedStatement::setBigDecimal(s_, ps_, ix_, t.c_str());
       }
     }
@@ -549,10 +604,26 @@ class Setter {
     }
   }
 
+  // Java's date and time classes roll impossible fields over into other
+  // dates, so the fields the SQL type keeps are checked first. A date is
+  // the one thing a DATE needs; a time sent as a timestamp is today's.
+  uint32_t SendChecked(int32_t sqlType, JC_Timestamp ts) {
+    if (IsTimeSql(sqlType)) {
+      if (!ClockHasTime(ts)) return DESC_DATETIME_OVERFLOW;
+    } else if (IsDateSql(sqlType)) {
+      if (HasNoDate(ts)) return DESC_BAD_DATETIME;
+      if (!CalendarHasDate(ts)) return DESC_DATETIME_OVERFLOW;
+    } else {
+      if (HasNoDate(ts)) SetToday(&ts);
+      if (!CalendarHasDate(ts) || !ClockHasTime(ts)) return DESC_DATETIME_OVERFLOW;
+    }
+    return SendDateTime(sqlType, &ts);
+  }
+
   uint32_t SetDateTime(int32_t sqlType, const Value& v) {
     switch (sqlType) {
       case 9: case 91: case 10: case 92: case 11: case 93:
-        return SendDateTime(sqlType, &v.ts);
+        return SendChecked(sqlType, v.ts);
       default:
         return kNotCapable;
     }
@@ -561,9 +632,8 @@ class Setter {
   uint32_t ParsedDateTime(int32_t sqlType, const Value& v) {
     if (!IsTextual(v)) return kNotCapable;
     JC_Timestamp ts{};
-    // No form matched: the zero record is sent all the same.
-    parseDateTimeText(v.bytes, static_cast<int64_t>(v.len), &ts);
-    return SendDateTime(sqlType, &ts);
+    if (!parseDateTimeText(v.bytes, static_cast<int64_t>(v.len), &ts)) return DESC_BAD_DATETIME;
+    return SendChecked(sqlType, ts);
   }
 
   JdbcStmt* s_;

@@ -176,7 +176,7 @@ TEST_F(ParamTest, EveryInlineValueCodeLandsExactly) {
   std::memcpy(wide32.data() + 4, omega.data(), 2 * omega.size());
   const std::vector<Case> cases = {
       {"char padded", 1, 12, Text("hello", 12), 12, "c", "'hello'"},
-      {"char to int", 1, 6, Text(" -42ab", 6), 4, "i", "-42"},
+      {"char to int", 1, 6, Text(" -42 ", 6), 4, "i", "-42"},
       {"char to bigint", 1, 20, Text("9007199254740993", 20), -5, "bi", "9007199254740993"},
       {"char to double", 1, 8, Text("2.5e-3", 8), 8, "d", "2.5E-3"},
       {"char to decimal", 1, 26, Text("123456789012345678.123456", 26), 3, "dec",
@@ -306,6 +306,10 @@ TEST_F(ParamTest, RangeAndTypeFailures) {
       {"signed 200 as tinyint", 4, 2, Bytes<int16_t>(200), -6, DESC_OUT_OF_RANGE},
       {"unsigned 70000 as smallint", 8, 4, Bytes<uint32_t>(70000), 5, DESC_OUT_OF_RANGE},
       {"text 40000 as smallint", 17, 8, Text("40000", 8), 5, DESC_OUT_OF_RANGE},
+      {"text -42ab as integer", 17, 8, Text("-42ab", 8), 4, DESC_BAD_CAST},
+      {"text 1e400 as double", 17, 8, Text("1e400", 8), 8, DESC_OUT_OF_RANGE},
+      {"text 30.02.2024 as date", 17, 12, Text("30.02.2024", 12), 91, DESC_DATETIME_OVERFLOW},
+      {"text yesterday as date", 17, 12, Text("yesterday", 12), 91, DESC_BAD_DATETIME},
       {"double beyond float", 10, 8, Bytes<double>(1e39), 7, DESC_OUT_OF_RANGE},
       {"double beyond int", 10, 8, Bytes<double>(1e12), 4, DESC_OUT_OF_RANGE},
       {"date for an integer", 11, 6, Bytes(date), 4, AGT_NOT_CAPABLE},
