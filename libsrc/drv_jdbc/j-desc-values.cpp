@@ -367,6 +367,7 @@ class Setter {
       case -10:
       case -1:
         return Chars(v, /*stream=*/true);
+      case -11:  // SQL_GUID: its text form
       case -9:
       case -8:
       case 1:
