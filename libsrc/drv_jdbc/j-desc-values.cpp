@@ -408,15 +408,14 @@ class Setter {
   }
 
  private:
+  // Binary bytes for a character parameter are its characters, as ODBC
+  // converts them: a byte array would reach a character column as its
+  // database's rendering of binary data, or be refused.
   uint32_t Chars(const Value& v, bool stream) {
-    if (v.cls == VClass::Binary) {
-      return stream ? PreparedStatement::setBinaryStream(s_, ps_, ix_, v.bytes, v.len)
-                    : PreparedStatement::setBytes(s_, ps_, ix_, v.bytes, v.len);
-    }
     std::string num;
     const char* p = v.bytes;
     size_t n = v.len;
-    if (!IsTextual(v)) {
+    if (!IsTextual(v) && v.cls != VClass::Binary) {
       num = NumberText(v);
       p = num.data();
       n = num.size();
