@@ -1,0 +1,298 @@
+// Parameter values converted on their way to the database, end to end
+// through the Driver Manager: character text into numeric and date-time
+// parameters is checked (a text that is no number, no date or a date the
+// calendar lacks is refused, never guessed or rolled over), binary bytes for
+// a character parameter are its characters, GUIDs travel as their text, and
+// the processed count of a parameter array sent at execution covers every
+// set. Every value is read back with a query of its own. "AnyBackend": on
+// HSQLDB, PostgreSQL, H2 and Derby.
+#include <gtest/gtest.h>
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlucode.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tests/support/dm_session.h"
+#include "tests/support/dsns.h"
+
+namespace {
+
+using qmr_test::Db;
+using qmr_test::DbOf;
+using qmr_test::Diag;
+using qmr_test::State;
+
+SQLCHAR* Text(const std::string& s) { return (SQLCHAR*)s.c_str(); }
+
+std::u16string Utf16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+
+// One text for one parameter: either the SQLSTATE it is refused with, or the
+// literal the stored value equals.
+struct TextCase {
+  const char* column;
+  SQLSMALLINT sqlType;
+  const char* text;
+  const char* state;    // "" when the value is taken
+  const char* literal;  // what the column then holds
+};
+
+class ParamConvDm : public qmr_test::DmTest {
+ protected:
+  Db db() const { return DbOf(GetParam()); }
+  // A table of this data source's own: both builds share one database.
+  std::string Table(const char* stem) const {
+    return std::string("pc_") + stem + "_" + qmr_test::Lower(GetParam());
+  }
+  void Recreate(const std::string& table, const std::string& columns) {
+    Exec("DROP TABLE " + table);  // absent the first time
+    MustExec("CREATE TABLE " + table + " (" + columns + ")");
+  }
+  void FreshStmt() {
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+    stmt_ = SQL_NULL_HSTMT;
+    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
+  }
+  // The first column of a one-row query as text ("<null>" for NULL).
+  std::string Scalar(const std::string& sql) {
+    if (!SQL_SUCCEEDED(Exec(sql))) return "<failed> " + Diag(SQL_HANDLE_STMT, stmt_);
+    if (SQLFetch(stmt_) != SQL_SUCCESS) return "<no row>";
+    char buf[256] = "";
+    SQLLEN ind = 0;
+    if (!SQL_SUCCEEDED(SQLGetData(stmt_, 1, SQL_C_CHAR, buf, sizeof buf, &ind))) return "<get>";
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+    return ind == SQL_NULL_DATA ? "<null>" : std::string(buf);
+  }
+  // Inserts (id, text) into `column` of `table`, the text bound as SQL_C_CHAR
+  // or SQL_C_WCHAR for a parameter of `sqlType`; the SQLSTATE of a failure,
+  // "" on success.
+  std::string InsertText(const std::string& table, const std::string& column, int id,
+                         SQLSMALLINT sqlType, SQLSMALLINT digits, const std::string& text,
+                         bool wide) {
+    FreshStmt();
+    SQLINTEGER key = id;
+    std::u16string w = Utf16(text);
+    SQLLEN len = wide ? static_cast<SQLLEN>(w.size() * 2) : static_cast<SQLLEN>(text.size());
+    void* data = wide ? static_cast<void*>(&w[0]) : const_cast<char*>(text.data());
+    EXPECT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0,
+                                            0, &key, 0, nullptr));
+    EXPECT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT,
+                                            wide ? SQL_C_WCHAR : SQL_C_CHAR, sqlType, 30, digits,
+                                            data, len, &len))
+        << Diag(SQL_HANDLE_STMT, stmt_);
+    const SQLRETURN rc = SQLExecDirect(
+        stmt_, Text("INSERT INTO " + table + " (id, " + column + ") VALUES (?, ?)"), SQL_NTS);
+    if (rc == SQL_SUCCESS) return "";
+    const std::string state = State(SQL_HANDLE_STMT, stmt_);
+    return rc == SQL_ERROR ? state : "rc " + std::to_string(rc) + " " + state;
+  }
+  // Each case with the text as SQL_C_CHAR, then as SQL_C_WCHAR.
+  void RunTextCases(const std::string& table, const std::vector<TextCase>& cases) {
+    int id = 0;
+    for (const bool wide : {false, true}) {
+      for (const TextCase& c : cases) {
+        ++id;
+        const std::string what = std::string(wide ? "wide " : "") + c.column + " <- '" + c.text + "'";
+        const SQLSMALLINT digits = c.sqlType == SQL_NUMERIC ? 3 : 0;
+        EXPECT_EQ(c.state, InsertText(table, c.column, id, c.sqlType, digits, c.text, wide))
+            << what;
+        const std::string where = " FROM " + table + " WHERE id = " + std::to_string(id);
+        if (*c.state != '\0') {
+          EXPECT_EQ("0", Scalar("SELECT COUNT(*)" + where)) << what;
+        } else {
+          EXPECT_EQ("1", Scalar("SELECT COUNT(*)" + where + " AND " + c.column + " = " +
+                                   c.literal))
+              << what << ": holds " << Scalar("SELECT " + std::string(c.column) + where);
+        }
+      }
+    }
+  }
+};
+
+class AnyParamConvDm : public ParamConvDm {};
+
+TEST_P(AnyParamConvDm, TextForNumbersIsCheckedNeverGuessed) {
+  const std::string table = Table("num");
+  Recreate(table, "id INTEGER, i INTEGER, si SMALLINT, bi BIGINT, d DOUBLE PRECISION,"
+                  " n DECIMAL(12,3)");
+  const std::vector<TextCase> cases = {
+      {"i", SQL_INTEGER, "abc", "22018", ""},
+      {"i", SQL_INTEGER, "12abc", "22018", ""},
+      {"i", SQL_INTEGER, "", "22018", ""},
+      {"i", SQL_INTEGER, "-", "22018", ""},
+      {"i", SQL_INTEGER, "2, 'x'", "22018", ""},
+      {"i", SQL_INTEGER, "1e400", "22003", ""},
+      {"i", SQL_INTEGER, "3000000000", "22003", ""},
+      {"i", SQL_INTEGER, " 42 ", "", "42"},
+      {"i", SQL_INTEGER, "+7", "", "7"},
+      {"i", SQL_INTEGER, "1e3", "", "1000"},
+      {"i", SQL_INTEGER, "-12.7", "", "-12"},  // the fraction goes, as ODBC truncates
+      {"si", SQL_SMALLINT, "x1", "22018", ""},
+      {"si", SQL_SMALLINT, "40000", "22003", ""},
+      {"bi", SQL_BIGINT, "12abc", "22018", ""},
+      {"bi", SQL_BIGINT, " -9223372036854775808", "", "-9223372036854775808"},
+      {"d", SQL_DOUBLE, "abc", "22018", ""},
+      {"d", SQL_DOUBLE, "", "22018", ""},
+      {"d", SQL_DOUBLE, "1.5x", "22018", ""},
+      {"d", SQL_DOUBLE, "nan", "22018", ""},
+      {"d", SQL_DOUBLE, "1e400", "22003", ""},
+      {"d", SQL_DOUBLE, " -2.5e3 ", "", "-2500"},
+      {"d", SQL_DOUBLE, ".5", "", "0.5"},
+      {"n", SQL_NUMERIC, "abc", "22018", ""},
+      {"n", SQL_NUMERIC, "2, 'x'", "22018", ""},
+      {"n", SQL_NUMERIC, "-", "22018", ""},
+      {"n", SQL_NUMERIC, " 123.125 ", "", "123.125"},
+  };
+  RunTextCases(table, cases);
+}
+
+// ODBC 3 answers 22007 both for a text that is no date and for a date the
+// calendar lacks (ODBC 2 called the latter 22008).
+TEST_P(AnyParamConvDm, TextForDatesIsCheckedNeverRolledOver) {
+  const std::string table = Table("dt");
+  Recreate(table, "id INTEGER, dt DATE, tm TIME, ts TIMESTAMP");
+  const std::vector<TextCase> cases = {
+      {"dt", SQL_TYPE_DATE, "2024-02-30", "22007", ""},
+      {"dt", SQL_TYPE_DATE, "2023-02-29", "22007", ""},
+      {"dt", SQL_TYPE_DATE, "2024-13-01", "22007", ""},
+      {"dt", SQL_TYPE_DATE, "not a date", "22007", ""},
+      {"dt", SQL_TYPE_DATE, "2024-01-02x", "22007", ""},
+      {"dt", SQL_TYPE_DATE, "", "22007", ""},
+      {"dt", SQL_TYPE_DATE, "10:30", "22007", ""},
+      {"dt", SQL_TYPE_DATE, "{d '2024-02-30'}", "22007", ""},
+      {"dt", SQL_TYPE_DATE, " 2024-02-29 ", "", "{d '2024-02-29'}"},
+      {"dt", SQL_TYPE_DATE, "24.12.2020", "", "{d '2020-12-24'}"},
+      {"dt", SQL_TYPE_DATE, "{d '2024-03-01'}", "", "{d '2024-03-01'}"},
+      {"tm", SQL_TYPE_TIME, "25:00:00", "22007", ""},
+      {"tm", SQL_TYPE_TIME, "10:61", "22007", ""},
+      {"tm", SQL_TYPE_TIME, "10h30", "22007", ""},
+      {"tm", SQL_TYPE_TIME, "10:30", "", "{t '10:30:00'}"},
+      {"tm", SQL_TYPE_TIME, "{t '23:59:59'}", "", "{t '23:59:59'}"},
+      {"ts", SQL_TYPE_TIMESTAMP, "2011-13-45 99:99:99", "22007", ""},
+      {"ts", SQL_TYPE_TIMESTAMP, "2024-01-02 24:00:00", "22007", ""},
+      {"ts", SQL_TYPE_TIMESTAMP, "2024-01-02 03:04:05 PM", "22007", ""},
+      {"ts", SQL_TYPE_TIMESTAMP, "{ts '2024-04-31 00:00:00'}", "22007", ""},
+      {"ts", SQL_TYPE_TIMESTAMP, "2024-01-02 03:04:05.5", "",
+       "{ts '2024-01-02 03:04:05.5'}"},
+      {"ts", SQL_TYPE_TIMESTAMP, "2024-01-02T03:04:05", "", "{ts '2024-01-02 03:04:05'}"},
+      {"ts", SQL_TYPE_TIMESTAMP, "2024-01-02", "", "{ts '2024-01-02 00:00:00'}"},
+      {"ts", SQL_TYPE_TIMESTAMP, "{ts '2024-01-02 03:04:05'}", "",
+       "{ts '2024-01-02 03:04:05'}"},
+  };
+  RunTextCases(table, cases);
+}
+
+TEST_P(AnyParamConvDm, BinaryBytesForACharacterParameterAreItsCharacters) {
+  const std::string table = Table("bin");
+  Recreate(table, "id INTEGER, c VARCHAR(40)");
+  const std::string bytes = "bytes as text \xC3\xBC";
+  const SQLSMALLINT types[] = {SQL_CHAR, SQL_VARCHAR, SQL_LONGVARCHAR};
+  int id = 0;
+  for (const SQLSMALLINT type : types) {
+    ++id;
+    FreshStmt();
+    SQLINTEGER key = id;
+    SQLLEN len = static_cast<SQLLEN>(bytes.size());
+    ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0,
+                                            0, &key, 0, nullptr));
+    ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_BINARY, type, 40, 0,
+                                            const_cast<char*>(bytes.data()), len, &len));
+    EXPECT_EQ(SQL_SUCCESS,
+              SQLExecDirect(stmt_, Text("INSERT INTO " + table + " VALUES (?, ?)"), SQL_NTS))
+        << type << Diag(SQL_HANDLE_STMT, stmt_);
+    FreshStmt();
+    EXPECT_EQ(bytes, Scalar("SELECT c FROM " + table + " WHERE id = " + std::to_string(id)))
+        << type;
+  }
+}
+
+TEST_P(AnyParamConvDm, GuidParametersTravelAsTheirText) {
+  const std::string table = Table("guid");
+  Recreate(table, "id INTEGER, g VARCHAR(36)");
+  const SQLGUID guid{0x6F9619FF, 0x8B86, 0xD011, {0xB4, 0x2D, 0x00, 0xC0, 0x4F, 0xC9, 0x64, 0xFF}};
+  const std::string text = "6F9619FF-8B86-D011-B42D-00C04FC964FF";
+  struct Case {
+    SQLSMALLINT cType;
+    SQLSMALLINT sqlType;
+  } cases[] = {{SQL_C_GUID, SQL_GUID}, {SQL_C_GUID, SQL_CHAR}, {SQL_C_CHAR, SQL_GUID}};
+  int id = 0;
+  for (const Case& c : cases) {
+    ++id;
+    FreshStmt();
+    SQLINTEGER key = id;
+    SQLLEN len = c.cType == SQL_C_GUID ? static_cast<SQLLEN>(sizeof guid)
+                                       : static_cast<SQLLEN>(text.size());
+    void* data = c.cType == SQL_C_GUID ? const_cast<SQLGUID*>(&guid)
+                                       : static_cast<void*>(const_cast<char*>(text.data()));
+    ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0,
+                                            0, &key, 0, nullptr));
+    ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, c.cType, c.sqlType, 36, 0,
+                                            data, len, &len))
+        << Diag(SQL_HANDLE_STMT, stmt_);
+    EXPECT_EQ(SQL_SUCCESS,
+              SQLExecDirect(stmt_, Text("INSERT INTO " + table + " VALUES (?, ?)"), SQL_NTS))
+        << c.cType << "/" << c.sqlType << " " << Diag(SQL_HANDLE_STMT, stmt_);
+    FreshStmt();
+    EXPECT_EQ(text, Scalar("SELECT g FROM " + table + " WHERE id = " + std::to_string(id)))
+        << c.cType << "/" << c.sqlType;
+  }
+}
+
+TEST_P(AnyParamConvDm, ProcessedCountCoversEverySetSentAtExecution) {
+  const std::string table = Table("dae");
+  Recreate(table, "id INTEGER, c VARCHAR(20)");
+  constexpr int kSets = 4;
+  constexpr int kIgnored = 2;
+  SQLINTEGER ids[kSets] = {1, 2, 3, 4};
+  // The value pointers are tokens: the set of the asked value is known by
+  // where its token points.
+  char tokens[kSets][4] = {};
+  SQLLEN lens[kSets];
+  for (SQLLEN& l : lens) l = SQL_LEN_DATA_AT_EXEC(0);
+  SQLUSMALLINT ops[kSets] = {SQL_PARAM_PROCEED, SQL_PARAM_PROCEED, SQL_PARAM_IGNORE,
+                             SQL_PARAM_PROCEED};
+  SQLUSMALLINT statuses[kSets] = {};
+  SQLULEN processed = 0xDEAD;
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE,
+                                        reinterpret_cast<SQLPOINTER>(kSets), 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_OPERATION_PTR, ops, 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_STATUS_PTR, statuses, 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0,
+                                          ids, 0, nullptr));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20, 0,
+                                          tokens, sizeof tokens[0], lens));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLPrepare(stmt_, Text("INSERT INTO " + table + " VALUES (?, ?)"), SQL_NTS));
+  ASSERT_EQ(SQL_NEED_DATA, SQLExecute(stmt_)) << Diag(SQL_HANDLE_STMT, stmt_);
+  std::vector<long> asked;
+  SQLPOINTER token = nullptr;
+  SQLRETURN rc;
+  while ((rc = SQLParamData(stmt_, &token)) == SQL_NEED_DATA) {
+    const long set = (static_cast<char*>(token) - tokens[0]) / static_cast<long>(sizeof tokens[0]);
+    asked.push_back(set);
+    // While a set's value is asked for, the count names that set.
+    EXPECT_EQ(static_cast<SQLULEN>(set + 1), processed) << set;
+    const std::string value = "set " + std::to_string(set);
+    ASSERT_EQ(SQL_SUCCESS, SQLPutData(stmt_, const_cast<char*>(value.data()),
+                                      static_cast<SQLLEN>(value.size())));
+  }
+  ASSERT_EQ(SQL_SUCCESS, rc) << Diag(SQL_HANDLE_STMT, stmt_);
+  EXPECT_EQ((std::vector<long>{0, 1, 3}), asked);
+  EXPECT_EQ(static_cast<SQLULEN>(kSets - 1), processed);
+  for (int s = 0; s < kSets; ++s)
+    EXPECT_EQ(s == kIgnored ? SQL_PARAM_UNUSED : SQL_PARAM_SUCCESS, statuses[s]) << s;
+  FreshStmt();
+  EXPECT_EQ("3", Scalar("SELECT COUNT(*) FROM " + table));
+  EXPECT_EQ("set 3", Scalar("SELECT c FROM " + table + " WHERE id = 4"));
+  EXPECT_EQ("set 0", Scalar("SELECT c FROM " + table + " WHERE id = 1"));
+}
+
+std::string Name(const ::testing::TestParamInfo<std::string>& info) { return info.param; }
+
+INSTANTIATE_TEST_SUITE_P(AnyBackend, AnyParamConvDm, ::testing::ValuesIn(qmr_test::TestDsns()),
+                         Name);
+
+}  // namespace
