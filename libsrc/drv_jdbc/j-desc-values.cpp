@@ -21,6 +21,11 @@ namespace {
 constexpr const char* kSrc = "libsrc/drv_jdbc/j-desc";
 constexpr uint32_t kNotCapable = 43;
 constexpr double kFloatMax = 3.4028234663852886e38;
+// java.sql.Types of binary data.
+constexpr int32_t kJdbcBinary = -2;
+constexpr int32_t kJdbcVarBinary = -3;
+constexpr int32_t kJdbcLongVarBinary = -4;
+constexpr int32_t kJdbcBlob = 2004;
 
 // The class a row-buffer value is reduced to before its setter is chosen.
 enum class VClass { Text, Signed, Unsigned, Double, DateTime, Binary, Wide };
@@ -408,10 +413,23 @@ class Setter {
   }
 
  private:
+  // Whether the database types the marker as binary data.
+  bool MarkerIsBinary() {
+    int32_t t = 0;
+    if (!PreparedStatement::getParameterType(s_, ps_, ix_, &t)) return false;
+    return t == kJdbcBinary || t == kJdbcVarBinary || t == kJdbcLongVarBinary || t == kJdbcBlob;
+  }
+
   // Binary bytes for a character parameter are its characters, as ODBC
   // converts them: a byte array would reach a character column as its
-  // database's rendering of binary data, or be refused.
+  // database's rendering of binary data, or be refused. Only a marker the
+  // database itself types as binary keeps the bytes: the application took
+  // its character type from a marker the driver could not describe.
   uint32_t Chars(const Value& v, bool stream) {
+    if (v.cls == VClass::Binary && MarkerIsBinary()) {
+      return stream ? PreparedStatement::setBinaryStream(s_, ps_, ix_, v.bytes, v.len)
+                    : PreparedStatement::setBytes(s_, ps_, ix_, v.bytes, v.len);
+    }
     std::string num;
     const char* p = v.bytes;
     size_t n = v.len;

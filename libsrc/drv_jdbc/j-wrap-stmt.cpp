@@ -138,6 +138,22 @@ uint32_t getMetaData(JdbcStmt* s, jobject ps, jobject* md) {
   return 0;
 }
 
+bool getParameterType(JdbcStmt* s, jobject ps, int32_t index, int32_t* type) {
+  JNIEnv* env = Env(s);
+  if (env == nullptr || type == nullptr) return false;
+  jobject md = nullptr;
+  bool known = JC_CallObjectMethod(env, ps, nullptr, "getParameterMetaData",
+                                   "()Ljava/sql/ParameterMetaData;", &md) == 0 &&
+               md != nullptr;
+  if (known) {
+    known = JC_CallIntMethod(env, md, nullptr, "getParameterType", "(I)I", type,
+                             static_cast<jint>(index)) == 0;
+  }
+  if (env->ExceptionCheck()) env->ExceptionClear();
+  JC_DeleteLocal(env, md);
+  return known;
+}
+
 uint32_t execute(JdbcStmt* s, jobject ps, uint8_t* isResultSet) {
   return Done(s, JC_CallBooleanMethod(Env(s), ps, nullptr, "execute", "()Z", isResultSet));
 }

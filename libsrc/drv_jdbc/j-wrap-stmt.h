@@ -33,6 +33,10 @@ namespace PreparedStatement {
 uint32_t clearParameters(JdbcStmt* s, jobject ps);
 uint32_t getMetaData(JdbcStmt* s, jobject ps, jobject* md);
 
+// The java.sql.Types number the database gives parameter `index`; false
+// when it gives none (its failure is cleared, not posted).
+bool getParameterType(JdbcStmt* s, jobject ps, int32_t index, int32_t* type);
+
 uint32_t execute(JdbcStmt* s, jobject ps, uint8_t* isResultSet);
 uint32_t getResultSet(JdbcStmt* s, jobject ps, jobject* rs);
 uint32_t setNull(JdbcStmt* s, jobject ps, int32_t index, int32_t sqlType);
