@@ -26,6 +26,7 @@ constexpr int32_t kJdbcBinary = -2;
 constexpr int32_t kJdbcVarBinary = -3;
 constexpr int32_t kJdbcLongVarBinary = -4;
 constexpr int32_t kJdbcBlob = 2004;
+constexpr int32_t kJdbcOther = 1111;
 
 // The class a row-buffer value is reduced to before its setter is chosen.
 enum class VClass { Text, Signed, Unsigned, Double, DateTime, Binary, Wide };
@@ -372,7 +373,8 @@ class Setter {
       case -10:
       case -1:
         return Chars(v, /*stream=*/true);
-      case -11:  // SQL_GUID: its text form
+      case -11:
+        return Guid(v);
       case -9:
       case -8:
       case 1:
@@ -413,6 +415,15 @@ class Setter {
   }
 
  private:
+  // A GUID goes as its text; a marker the database types as its own kind
+  // (PostgreSQL's uuid) refuses a string and takes the text untyped.
+  uint32_t Guid(const Value& v) {
+    int32_t t = 0;
+    if (IsTextual(v) && PreparedStatement::getParameterType(s_, ps_, ix_, &t) && t == kJdbcOther)
+      return PreparedStatement::setOther(s_, ps_, ix_, v.bytes, static_cast<int64_t>(v.len));
+    return Chars(v, /*stream=*/false);
+  }
+
   // Whether the database types the marker as binary data.
   bool MarkerIsBinary() {
     int32_t t = 0;

@@ -103,6 +103,8 @@ namespace PreparedStatement {
 
 namespace {
 
+constexpr jint kJdbcOther = 1111;  // java.sql.Types.OTHER
+
 // A setter of one value; J is the JNI type the variadic call carries.
 template <class J>
 uint32_t SetValue(JdbcStmt* s, jobject ps, const char* name, const char* sig, int32_t index,
@@ -186,6 +188,15 @@ uint32_t setBigDecimal(JdbcStmt* s, jobject ps, int32_t index, const char* text,
   uint32_t rc = JC_CallVoidMethod(env, ps, nullptr, "setBigDecimal", "(ILjava/math/BigDecimal;)V",
                                   static_cast<jint>(index), dec);
   env->DeleteLocalRef(dec);
+  return Done(s, rc);
+}
+
+uint32_t setOther(JdbcStmt* s, jobject ps, int32_t index, const char* text, int64_t length) {
+  jstring str = TextArg(s, text, length);
+  if (str == nullptr) return 15;
+  uint32_t rc = JC_CallVoidMethod(Env(s), ps, nullptr, "setObject", "(ILjava/lang/Object;I)V",
+                                  static_cast<jint>(index), str, static_cast<jint>(kJdbcOther));
+  JC_DeleteLocal(Env(s), str);
   return Done(s, rc);
 }
 

@@ -46,6 +46,10 @@ uint32_t setBigDecimal(JdbcStmt* s, jobject ps, int32_t index, const char* text,
                        int64_t length = -1);
 uint32_t setString(JdbcStmt* s, jobject ps, int32_t index, const char* text,
                    int64_t length = -1);
+// A text for a parameter of a type the database names and JDBC does not
+// (java.sql.Types.OTHER: PostgreSQL's uuid), for the database to convert.
+uint32_t setOther(JdbcStmt* s, jobject ps, int32_t index, const char* text,
+                  int64_t length = -1);
 // Through setAsciiStream while the connection's stream flag is set (a
 // failure clears the flag and falls back), else setString.
 uint32_t setCharacterStream(JdbcStmt* s, jobject ps, int32_t index, const char* text,
