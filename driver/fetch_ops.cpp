@@ -36,6 +36,7 @@ SQLRETURN STMT_GetData(StmtHandle* stmt, uint16_t column, int16_t cType, void* v
   b.bufferLength = bufferLength;
   b.length = length;
   b.indicator = length;
+  b.inPieces = true;
   if (ROWSTATUS* rs = stmt->fetch.rowStatus) {
     const uint32_t pos = stmt->fetch.rowsetPos;
     const uint16_t st = RowStatusGet(rs, pos);

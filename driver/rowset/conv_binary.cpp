@@ -56,7 +56,7 @@ SQLRETURN ConvertBINARY(const void* bytes, int64_t length, int64_t total, int16_
   const auto* src = static_cast<const uint8_t*>(bytes);
   switch (cType) {
     case SQL_C_BINARY:
-      return conv::CopyBytes(static_cast<const char*>(bytes), length, total, false, false,
+      return conv::CopyBytes(static_cast<const char*>(bytes), length, total, false,
                              conv::Cut::Allowed,
                              conv::Target{buffer, bufferLength, lengthPtr, pending}, consumed);
     case SQL_C_CHAR:

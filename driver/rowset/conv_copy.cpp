@@ -109,18 +109,105 @@ SQLRETURN Done(bool truncated, int32_t* pending) {
   return truncated ? Info(pending, kTruncated) : SQL_SUCCESS;
 }
 
-// The longest prefix of at most n bytes of src (length bytes) that ends on
-// a character boundary.
-int64_t Utf8Boundary(const char* src, int64_t length, int64_t n) {
-  if (n >= length || n <= 0) return n;
-  const auto* s = reinterpret_cast<const unsigned char*>(src);
-  if (!IsCont(s[n])) return n;
-  int64_t j = n;
-  while (j > 0 && n - j < 3 && IsCont(s[j])) --j;
+// One character of the source as the target writes it.
+struct Encoded {
+  unsigned char bytes[4];
+  int size;       // bytes in the target
+  int64_t width;  // units of the source it takes
+};
+
+Encoded Utf8AsIs(const char* src, int64_t length, int64_t in) {
+  Encoded e{};
   char16_t u[2];
   int k;
-  const int64_t width = DecodeUtf8(s + j, length - j, u, &k);
-  return j + width > n ? j : n;
+  e.width = DecodeUtf8(reinterpret_cast<const unsigned char*>(src) + in, length - in, u, &k);
+  e.size = static_cast<int>(e.width);
+  std::memcpy(e.bytes, src + in, static_cast<size_t>(e.size));
+  return e;
+}
+
+Encoded Utf8AsUtf16(const char* src, int64_t length, int64_t in) {
+  Encoded e{};
+  char16_t u[2];
+  int k;
+  e.width = DecodeUtf8(reinterpret_cast<const unsigned char*>(src) + in, length - in, u, &k);
+  e.size = 2 * k;
+  std::memcpy(e.bytes, u, static_cast<size_t>(e.size));
+  return e;
+}
+
+Encoded Utf16AsUtf8(const char16_t* src, int64_t units, int64_t in) {
+  Encoded e{};
+  char out[4];
+  int bytes;
+  e.width = EncodeUtf8(src + in, units - in, out, &bytes);
+  e.size = bytes;
+  std::memcpy(e.bytes, out, static_cast<size_t>(bytes));
+  return e;
+}
+
+bool IsHigh(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool IsLow(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+
+Encoded Utf16AsIs(const char16_t* src, int64_t units, int64_t in) {
+  Encoded e{};
+  e.width = in + 1 < units && IsHigh(src[in]) && IsLow(src[in + 1]) ? 2 : 1;
+  e.size = static_cast<int>(2 * e.width);
+  std::memcpy(e.bytes, src + in, static_cast<size_t>(e.size));
+  return e;
+}
+
+// Fills out (room bytes) with what the carry holds, then whole characters of
+// the source (length units) read by `next`. With a carry, a character that
+// does not fit whole is cut: its head ends this piece and its tail goes to
+// the carry, so every cut piece fills the buffer; without one the piece ends
+// before it. Returns the source units taken; *written gets the bytes written.
+template <class Next>
+int64_t Fill(Next next, int64_t length, unsigned char* out, int64_t room, TextCarry* carry,
+             int64_t* written) {
+  int64_t w = 0;
+  if (carry != nullptr && carry->count > 0) {
+    const int n = static_cast<int>(carry->count < room ? carry->count : room);
+    std::memcpy(out, carry->bytes, static_cast<size_t>(n));
+    carry->count -= n;
+    std::memmove(carry->bytes, carry->bytes + n, static_cast<size_t>(carry->count));
+    w = n;
+    if (carry->count > 0) {
+      *written = w;
+      return 0;
+    }
+  }
+  int64_t in = 0;
+  while (in < length) {
+    const Encoded e = next(in);
+    if (w + e.size > room) {
+      const auto head = static_cast<int>(room - w);
+      if (carry != nullptr && head > 0) {
+        std::memcpy(out + w, e.bytes, static_cast<size_t>(head));
+        carry->count = e.size - head;
+        std::memcpy(carry->bytes, e.bytes + head, static_cast<size_t>(carry->count));
+        w = room;
+        in += e.width;
+      }
+      break;
+    }
+    std::memcpy(out + w, e.bytes, static_cast<size_t>(e.size));
+    w += e.size;
+    in += e.width;
+  }
+  *written = w;
+  return in;
+}
+
+int CarryBytes(const TextCarry* carry) { return carry != nullptr ? carry->count : 0; }
+
+// A length in the target's bytes with what the carry holds added.
+int64_t WithCarry(int64_t length, int carried) {
+  return length == SQL_NO_TOTAL ? SQL_NO_TOTAL : length + carried;
+}
+
+bool Unfinished(int64_t in, int64_t length, const TextCarry* carry) {
+  return in < length || CarryBytes(carry) > 0;
 }
 
 }  // namespace
@@ -143,8 +230,8 @@ SQLRETURN PutImage(const void* value, int64_t size, const Target& t) {
   return SQL_SUCCESS;
 }
 
-SQLRETURN CopyBytes(const char* src, int64_t length, int64_t total, bool terminate, bool utf8,
-                    Cut cut, const Target& t, int64_t* consumed) {
+SQLRETURN CopyBytes(const char* src, int64_t length, int64_t total, bool terminate, Cut cut,
+                    const Target& t, int64_t* consumed) {
   Store(consumed, 0);
   if (t.bufferLength < 0) return Fail(t.pending, kBadLength);
   Store(t.lengthPtr, EffectiveTotal(length, total));
@@ -154,7 +241,7 @@ SQLRETURN CopyBytes(const char* src, int64_t length, int64_t total, bool termina
   bool truncated = false;
   if (length > room) {
     if (cut == Cut::Refused) return Fail(t.pending, kOutOfRange);
-    n = utf8 ? Utf8Boundary(src, length, room) : room;
+    n = room;
     truncated = true;
   }
   auto* out = static_cast<char*>(t.buffer);
@@ -164,82 +251,78 @@ SQLRETURN CopyBytes(const char* src, int64_t length, int64_t total, bool termina
   return Done(truncated || MoreFollows(length, total), t.pending);
 }
 
+SQLRETURN CopyUtf8(const char* src, int64_t length, int64_t total, const Target& t,
+                   int64_t* consumed, TextCarry* carry) {
+  Store(consumed, 0);
+  if (t.bufferLength < 0) return Fail(t.pending, kBadLength);
+  Store(t.lengthPtr, WithCarry(EffectiveTotal(length, total), CarryBytes(carry)));
+  if (t.bufferLength == 0 || t.buffer == nullptr) return Info(t.pending, kTruncated);
+  auto* out = static_cast<unsigned char*>(t.buffer);
+  int64_t w = 0;
+  const int64_t in = Fill([&](int64_t at) { return Utf8AsIs(src, length, at); }, length, out,
+                          t.bufferLength - 1, carry, &w);
+  out[w] = '\0';
+  Store(consumed, in);
+  return Done(Unfinished(in, length, carry) || MoreFollows(length, total), t.pending);
+}
+
 SQLRETURN CopyUtf8ToWide(const char* src, int64_t length, int64_t total, Cut cut,
-                         const Target& t, int64_t* consumed) {
+                         const Target& t, int64_t* consumed, TextCarry* carry) {
   Store(consumed, 0);
   if (t.bufferLength < 0) return Fail(t.pending, kBadLength);
   const int64_t units = Utf16UnitsOf(src, length);
-  Store(t.lengthPtr, ConvertedLength(length, total, units * 2));
+  Store(t.lengthPtr, WithCarry(ConvertedLength(length, total, units * 2), CarryBytes(carry)));
   // A buffer without room for the terminator receives nothing.
   if (t.bufferLength < 2 || t.buffer == nullptr) return Info(t.pending, kTruncated);
   const int64_t room = t.bufferLength / 2 - 1;
   if (units > room && cut == Cut::Refused) return Fail(t.pending, kOutOfRange);
-  auto* out = static_cast<char16_t*>(t.buffer);
-  const auto* s = reinterpret_cast<const unsigned char*>(src);
-  int64_t in = 0, w = 0;
-  while (in < length) {
-    char16_t u[2];
-    int k;
-    const int64_t width = DecodeUtf8(s + in, length - in, u, &k);
-    if (w + k > room) break;
-    for (int i = 0; i < k; ++i) out[w++] = u[i];
-    in += width;
-  }
-  out[w] = 0;
+  auto* out = static_cast<unsigned char*>(t.buffer);
+  int64_t w = 0;
+  const int64_t in = Fill([&](int64_t at) { return Utf8AsUtf16(src, length, at); }, length, out,
+                          2 * room, carry, &w);
+  const char16_t nul = 0;
+  std::memcpy(out + w, &nul, sizeof nul);
   Store(consumed, in);
-  return Done(in < length || MoreFollows(length, total), t.pending);
+  return Done(Unfinished(in, length, carry) || MoreFollows(length, total), t.pending);
 }
 
 SQLRETURN CopyWideToUtf8(const char16_t* src, int64_t units, int64_t totalUnits,
-                         const Target& t, int64_t* consumed) {
+                         const Target& t, int64_t* consumed, TextCarry* carry) {
   Store(consumed, 0);
   if (t.bufferLength < 0) return Fail(t.pending, kBadLength);
-  Store(t.lengthPtr, ConvertedLength(units, totalUnits, Utf8BytesOf(src, units)));
+  Store(t.lengthPtr,
+        WithCarry(ConvertedLength(units, totalUnits, Utf8BytesOf(src, units)), CarryBytes(carry)));
   if (t.bufferLength == 0 || t.buffer == nullptr) return Info(t.pending, kTruncated);
-  const int64_t room = t.bufferLength - 1;
-  auto* out = static_cast<char*>(t.buffer);
-  int64_t in = 0, w = 0;
-  while (in < units) {
-    char enc[4];
-    int bytes;
-    const int64_t used = EncodeUtf8(src + in, units - in, enc, &bytes);
-    if (w + bytes > room) break;
-    std::memcpy(out + w, enc, static_cast<size_t>(bytes));
-    w += bytes;
-    in += used;
-  }
+  auto* out = static_cast<unsigned char*>(t.buffer);
+  int64_t w = 0;
+  const int64_t in = Fill([&](int64_t at) { return Utf16AsUtf8(src, units, at); }, units, out,
+                          t.bufferLength - 1, carry, &w);
   out[w] = '\0';
   Store(consumed, in);
-  return Done(in < units || MoreFollows(units, totalUnits), t.pending);
+  return Done(Unfinished(in, units, carry) || MoreFollows(units, totalUnits), t.pending);
 }
 
 SQLRETURN CopyWide(const char16_t* src, int64_t units, int64_t totalUnits, const Target& t,
-                   int64_t* consumed) {
+                   int64_t* consumed, TextCarry* carry) {
   Store(consumed, 0);
   if (t.bufferLength < 0) return Fail(t.pending, kBadLength);
   const int64_t eff = EffectiveTotal(units, totalUnits);
-  Store(t.lengthPtr, eff == SQL_NO_TOTAL ? SQL_NO_TOTAL : eff * 2);
+  Store(t.lengthPtr, WithCarry(eff == SQL_NO_TOTAL ? SQL_NO_TOTAL : eff * 2, CarryBytes(carry)));
   if (t.bufferLength < 2 || t.buffer == nullptr) return Info(t.pending, kTruncated);
-  const int64_t room = t.bufferLength / 2 - 1;
-  int64_t n = units;
-  if (n > room) {
-    n = room;
-    // Never end on the first half of a surrogate pair.
-    if (n > 0 && src[n - 1] >= 0xD800 && src[n - 1] <= 0xDBFF && src[n] >= 0xDC00 &&
-        src[n] <= 0xDFFF)
-      --n;
-  }
-  auto* out = static_cast<char16_t*>(t.buffer);
-  if (n > 0) std::memcpy(out, src, static_cast<size_t>(n) * 2);
-  out[n] = 0;
-  Store(consumed, n);
-  return Done(n < units || MoreFollows(units, totalUnits), t.pending);
+  auto* out = static_cast<unsigned char*>(t.buffer);
+  int64_t w = 0;
+  const int64_t in = Fill([&](int64_t at) { return Utf16AsIs(src, units, at); }, units, out,
+                          2 * (t.bufferLength / 2 - 1), carry, &w);
+  const char16_t nul = 0;
+  std::memcpy(out + w, &nul, sizeof nul);
+  Store(consumed, in);
+  return Done(Unfinished(in, units, carry) || MoreFollows(units, totalUnits), t.pending);
 }
 
 SQLRETURN PutAsciiText(const std::string& text, int16_t cType, Cut cut, const Target& t) {
   const auto n = static_cast<int64_t>(text.size());
-  if (cType == SQL_C_WCHAR) return CopyUtf8ToWide(text.data(), n, n, cut, t, nullptr);
-  return CopyBytes(text.data(), n, n, true, false, cut, t, nullptr);
+  if (cType == SQL_C_WCHAR) return CopyUtf8ToWide(text.data(), n, n, cut, t, nullptr, nullptr);
+  return CopyBytes(text.data(), n, n, true, cut, t, nullptr);
 }
 
 int64_t AsciiRoom(int16_t cType, int64_t bufferLength) {

@@ -310,7 +310,7 @@ int WCharToNumeric(const char16_t* text, int64_t count, SQL_NUMERIC_STRUCT* out,
 
 SQLRETURN ConvertCHAR(const char* text, int64_t length, int64_t total, int16_t cType,
                       void* buffer, int64_t bufferLength, int64_t* lengthPtr, int32_t* pending,
-                      int16_t scale, uint16_t precision, int64_t* consumed) {
+                      int16_t scale, uint16_t precision, int64_t* consumed, TextCarry* carry) {
   if (TRC_Active())
     TRC_Printf("ConvertCHAR: retBufferLength(%" PRId64 ") to %s", bufferLength,
                CvtTraceType(cType));
@@ -318,11 +318,11 @@ SQLRETURN ConvertCHAR(const char* text, int64_t length, int64_t total, int16_t c
   Consumed(consumed, 0);
   switch (cType) {
     case SQL_C_CHAR:
-      return conv::CopyBytes(text, length, total, true, true, Cut::Allowed, t, consumed);
+      return conv::CopyUtf8(text, length, total, t, consumed, carry);
     case SQL_C_WCHAR:
-      return conv::CopyUtf8ToWide(text, length, total, Cut::Allowed, t, consumed);
+      return conv::CopyUtf8ToWide(text, length, total, Cut::Allowed, t, consumed, carry);
     case SQL_C_BINARY:
-      return conv::CopyBytes(text, length, total, false, false, Cut::Allowed, t, consumed);
+      return conv::CopyBytes(text, length, total, false, Cut::Allowed, t, consumed);
     case SQL_C_GUID: {
       TraceText("CharToGuid", text, length);
       SQLGUID g{};
@@ -344,7 +344,7 @@ SQLRETURN ConvertCHAR(const char* text, int64_t length, int64_t total, int16_t c
 
 SQLRETURN ConvertWCHAR(const char16_t* text, int64_t length, int64_t total, int16_t cType,
                        void* buffer, int64_t bufferLength, int64_t* lengthPtr, int32_t* pending,
-                       int16_t scale, uint16_t precision, int64_t* consumed) {
+                       int16_t scale, uint16_t precision, int64_t* consumed, TextCarry* carry) {
   if (TRC_Active())
     TRC_Printf("ConvertWCHAR: retBufferLength(%" PRId64 ") to %s", bufferLength,
                CvtTraceType(cType));
@@ -356,15 +356,15 @@ SQLRETURN ConvertWCHAR(const char16_t* text, int64_t length, int64_t total, int1
   SQLRETURN rc;
   switch (cType) {
     case SQL_C_CHAR:
-      rc = conv::CopyWideToUtf8(text, units, totalUnits, t, &usedUnits);
+      rc = conv::CopyWideToUtf8(text, units, totalUnits, t, &usedUnits, carry);
       Consumed(consumed, usedUnits * 2);
       return rc;
     case SQL_C_WCHAR:
-      rc = conv::CopyWide(text, units, totalUnits, t, &usedUnits);
+      rc = conv::CopyWide(text, units, totalUnits, t, &usedUnits, carry);
       Consumed(consumed, usedUnits * 2);
       return rc;
     case SQL_C_BINARY:
-      return conv::CopyBytes(reinterpret_cast<const char*>(text), length, total, false, false,
+      return conv::CopyBytes(reinterpret_cast<const char*>(text), length, total, false,
                              Cut::Allowed, t, consumed);
     default:
       break;

@@ -59,17 +59,24 @@
 
 #include <cstdint>
 
+#include "driver/rowset/text_carry.h"
+
 // ---- Text (internal types 1, 15, 17-20) and wide text (24-27) ------------
 
 // 8-bit text: `length` and `total` in bytes. `scale` and `precision` are the
-// application's for an SQL_C_NUMERIC target (0 when it set none).
+// application's for an SQL_C_NUMERIC target (0 when it set none). `carry`
+// (SQLGetData only; may be null) lets a cut SQL_C_CHAR or SQL_C_WCHAR piece
+// fill its buffer: the character it cuts is finished by the next piece,
+// which begins with what the carry holds (see text_carry.h).
 SQLRETURN ConvertCHAR(const char* text, int64_t length, int64_t total, int16_t cType,
                       void* buffer, int64_t bufferLength, int64_t* lengthPtr, int32_t* pending,
-                      int16_t scale, uint16_t precision, int64_t* consumed = nullptr);
+                      int16_t scale, uint16_t precision, int64_t* consumed = nullptr,
+                      TextCarry* carry = nullptr);
 // UTF-16 text: `length`, `total` and `*consumed` in bytes (2 per unit).
 SQLRETURN ConvertWCHAR(const char16_t* text, int64_t length, int64_t total, int16_t cType,
                        void* buffer, int64_t bufferLength, int64_t* lengthPtr, int32_t* pending,
-                       int16_t scale, uint16_t precision, int64_t* consumed = nullptr);
+                       int16_t scale, uint16_t precision, int64_t* consumed = nullptr,
+                       TextCarry* carry = nullptr);
 
 // The number parsers behind the text converters; each reads exactly `length`
 // bytes (the wide forms `count` UTF-16 units). Blanks may surround the

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string>
 
+#include "driver/rowset/text_carry.h"
+
 namespace conv {
 
 enum : int32_t {
@@ -53,23 +55,33 @@ enum class Cut {
   Refused,  // 58
 };
 
-// 8-bit text into an 8-bit buffer. `utf8` keeps a cut off a UTF-8 sequence;
-// `terminate` adds a NUL. total: see convert.h (0 = length). A buffer length
-// of 0 (or no buffer) gives 01004 and the length whatever `cut` says.
-SQLRETURN CopyBytes(const char* src, int64_t length, int64_t total, bool terminate, bool utf8,
-                    Cut cut, const Target& t, int64_t* consumed);
+// Bytes into an 8-bit buffer, cut anywhere; `terminate` adds a NUL. total:
+// see convert.h (0 = length). A buffer length of 0 (or no buffer) gives 01004
+// and the length whatever `cut` says.
+SQLRETURN CopyBytes(const char* src, int64_t length, int64_t total, bool terminate, Cut cut,
+                    const Target& t, int64_t* consumed);
+
+// The text copies below write whole characters. Without a carry a cut piece
+// ends before the first character that does not fit; with one (SQLGetData)
+// it ends with as much of that character as fits, the rest waits in the
+// carry for the next piece, and the length reported counts the carry too.
+// consumed counts the source taken, a character in the carry included.
+
+// UTF-8 text into an 8-bit buffer with a NUL; consumed counts source bytes.
+SQLRETURN CopyUtf8(const char* src, int64_t length, int64_t total, const Target& t,
+                   int64_t* consumed, TextCarry* carry);
 // UTF-8 text (bytes) into a UTF-16 buffer (bytes) with a 2-byte terminator;
 // consumed counts source bytes.
 SQLRETURN CopyUtf8ToWide(const char* src, int64_t length, int64_t total, Cut cut,
-                         const Target& t, int64_t* consumed);
+                         const Target& t, int64_t* consumed, TextCarry* carry);
 // UTF-16 text (units) into an 8-bit buffer as standard UTF-8 with a NUL;
 // consumed counts source units.
 SQLRETURN CopyWideToUtf8(const char16_t* src, int64_t units, int64_t totalUnits,
-                         const Target& t, int64_t* consumed);
+                         const Target& t, int64_t* consumed, TextCarry* carry);
 // UTF-16 text (units) into a UTF-16 buffer (bytes) with a 2-byte terminator;
 // consumed counts source units.
 SQLRETURN CopyWide(const char16_t* src, int64_t units, int64_t totalUnits, const Target& t,
-                   int64_t* consumed);
+                   int64_t* consumed, TextCarry* carry);
 
 // ASCII text produced by a converter (a number, a date) into an SQL_C_CHAR
 // or SQL_C_WCHAR target.

@@ -11,6 +11,7 @@
 #include <map>
 
 #include "driver/rowset/rowstatus.h"
+#include "driver/rowset/text_carry.h"
 
 // The value SQLGetData is reading in pieces. column and row are 1-based; 0
 // means that nothing is cached, so the next read starts a new value.
@@ -25,6 +26,7 @@ struct ColValueCache {
   bool owned = false;           // value was allocated for the cache (an agent's piece)
   uint32_t ownedType = 0;       // type the owned value was delivered as
   void* ownedBlock = nullptr;   // the owned allocation; value moves through it
+  TextCarry carry;              // what the last piece cut of a character
 };
 
 // Data-at-execution values one bound column collects for the rows of a

@@ -128,6 +128,8 @@ SQLRETURN ConvertPiece(StmtHandle* stmt, const BIND_REC* b, int16_t cType, Sourc
                        const void* value, int64_t length, int64_t total, int16_t scale,
                        uint16_t precision, bool deferred) {
   int32_t* pending = &stmt->diag.pending;
+  ColValueCache& c = stmt->fetch.cache;
+  TextCarry* carry = b->inPieces ? &c.carry : nullptr;
   int64_t consumed = 0;
   SQLRETURN rc;
   switch (kind) {
@@ -137,14 +139,13 @@ SQLRETURN ConvertPiece(StmtHandle* stmt, const BIND_REC* b, int16_t cType, Sourc
       break;
     case Source::Wide:
       rc = ConvertWCHAR(static_cast<const char16_t*>(value), length, total, cType, b->data,
-                        b->bufferLength, b->length, pending, scale, precision, &consumed);
+                        b->bufferLength, b->length, pending, scale, precision, &consumed, carry);
       break;
     default:
       rc = ConvertCHAR(static_cast<const char*>(value), length, total, cType, b->data,
-                       b->bufferLength, b->length, pending, scale, precision, &consumed);
+                       b->bufferLength, b->length, pending, scale, precision, &consumed, carry);
       break;
   }
-  ColValueCache& c = stmt->fetch.cache;
   c.cType = cType;
   if (rc == SQL_SUCCESS_WITH_INFO && Piecewise(cType) && consumed >= 0 && consumed < length) {
     // A piece of a kept-back value is the agent's once: what the buffer did
@@ -238,6 +239,7 @@ void ColClearCache(ColValueCache* cache) {
   cache->value = nullptr;
   cache->remaining = 0;
   cache->total = 0;
+  cache->carry.count = 0;
 }
 
 void ClearTarget(const BIND_REC* b, int16_t cType) {
@@ -381,7 +383,8 @@ SQLRETURN GetColumn(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET* set) {
   // The next piece of a value being read.
   if (c.column == b->column && c.row == row + 1 && row < set->rows_held) {
     const bool deferred = col.ind != nullptr && col.ind[row] == COLSET_IND_DEFERRED;
-    if (!deferred && c.remaining <= 0) return SQL_NO_DATA;
+    const bool carried = c.carry.count > 0;
+    if (!deferred && c.remaining <= 0 && !carried) return SQL_NO_DATA;
     int16_t cType = b->cType;
     if (cType != c.cType) {
       if (cType != SQL_C_DEFAULT) return SQL_NO_DATA;
@@ -391,11 +394,14 @@ SQLRETURN GetColumn(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET* set) {
     int64_t total = c.remaining;
     if (deferred) {
       const int32_t code = ColTopUpValue(stmt, PieceLength(stmt, b, cType), PieceNeed(b, cType), cType);
-      if (code == kGcNoMoreData) return SQL_NO_DATA;
-      if (code != 0) return Fail(stmt, code);
+      if (code == kGcNoMoreData && !carried) return SQL_NO_DATA;
+      if (code != 0 && code != kGcNoMoreData) return Fail(stmt, code);
       total = c.total > c.remaining ? c.total : c.remaining;
     }
-    return ConvertPiece(stmt, b, cType, KindOf(c.type), c.value, c.remaining, total, 0, 0, deferred);
+    // Only the carry may be left: the source is empty then.
+    const void* rest = c.remaining > 0 && c.value != nullptr ? c.value : u"";
+    const int64_t length = c.remaining > 0 ? c.remaining : 0;
+    return ConvertPiece(stmt, b, cType, KindOf(c.type), rest, length, total, 0, 0, deferred);
   }
 
   // A new value. One that could not be read is not half-read: a retry (with

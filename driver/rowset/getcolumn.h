@@ -22,6 +22,9 @@ struct BIND_REC {
   int64_t bufferLength = 0;    // bytes
   int64_t* length = nullptr;   // may be null
   int64_t* indicator = nullptr;  // may be null; may equal length
+  // SQLGetData: a cut text piece fills the buffer, and a character it cuts
+  // is finished by the next call for the value.
+  bool inPieces = false;
 };
 
 // Internal codes of value retrieval.

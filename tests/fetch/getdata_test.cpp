@@ -73,7 +73,7 @@ TEST_F(GetData, Utf8TextIntoWideBuffersNeverSplitsACharacter) {
   EXPECT_EQ((std::vector<SQLLEN>{22, 16, 10, 4}), lengths);
 }
 
-TEST_F(GetData, WideTextIntoEightBitBuffersNeverSplitsASequence) {
+TEST_F(GetData, WideTextIntoEightBitBuffersFillsEveryPiece) {
   const std::u16string wide = u"\u00E4\u00F6\u00FC\u20AC\u00DF";
   const std::string utf8 = "\xC3\xA4\xC3\xB6\xC3\xBC\xE2\x82\xAC\xC3\x9F";
   SQLHSTMT h = OneValue(kWVarchar, FVal::Wide(wide));
@@ -89,11 +89,11 @@ TEST_F(GetData, WideTextIntoEightBitBuffersNeverSplitsASequence) {
     ASSERT_LT(lengths.size(), 12u);
   }
   EXPECT_EQ(utf8, all);
-  // ä ö | ü | € | ß: the euro sign's three bytes never share a piece with ü.
-  EXPECT_EQ((std::vector<SQLLEN>{11, 7, 5, 2}), lengths);
+  // ä ö | ü and two bytes of € | its last byte and ß: a cut piece is full.
+  EXPECT_EQ((std::vector<SQLLEN>{11, 7, 3}), lengths);
 }
 
-TEST_F(GetData, WideTextIntoWideBuffersKeepsPairsWhole) {
+TEST_F(GetData, WideTextIntoWideBuffersFillsEveryPiece) {
   const std::u16string wide = u"a\U0001D11Eb\U0001F600c";
   SQLHSTMT h = OneValue(kWVarchar, FVal::Wide(wide));
   char16_t buf[3];  // two units and the terminator
@@ -108,8 +108,8 @@ TEST_F(GetData, WideTextIntoWideBuffersKeepsPairsWhole) {
     ASSERT_LT(lengths.size(), 12u);
   }
   EXPECT_EQ(wide, all);
-  // a | 𝄞 | b | 😀 | c: a pair never shares a two-unit buffer with another unit.
-  EXPECT_EQ((std::vector<SQLLEN>{14, 12, 8, 6, 2}), lengths);
+  // a and half of 𝄞 | its other half and b | 😀 | c: a cut piece is full.
+  EXPECT_EQ((std::vector<SQLLEN>{14, 10, 6, 2}), lengths);
 }
 
 TEST_F(GetData, BytesComeInPiecesAndAsHexText) {
