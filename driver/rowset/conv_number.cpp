@@ -109,10 +109,17 @@ int NumericFrom(double v, bool isFloat, SQL_NUMERIC_STRUCT* out, int16_t scale,
   return conv::DigitsToNumeric(d, scale, precision, isFloat ? 7 : 15, out, pending);
 }
 
-// A floating-point value (a float widened exactly when isFloat).
+// A value that is no number, spelt as Java and the databases spell it.
+std::string NonFiniteText(double v) {
+  if (std::isnan(v)) return "NaN";
+  return v < 0 ? "-Infinity" : "Infinity";
+}
+
+// A floating-point value (a float widened exactly when isFloat). NaN and the
+// infinities fail every range check below, so only the targets that can
+// hold them (floating point, text, the raw image) take them.
 SQLRETURN FromReal(double v, bool isFloat, const void* raw, int16_t cType, const Target& t,
                    int16_t scale, uint16_t precision) {
-  if (std::isnan(v)) return conv::Fail(t.pending, conv::kOutOfRange);
   const double whole = std::trunc(v);
   const int32_t cut = whole != v ? conv::kFractionCut : 0;
   // lo <= whole < hi, with hi a power of two (exact in a double).
@@ -151,6 +158,7 @@ SQLRETURN FromReal(double v, bool isFloat, const void* raw, int16_t cType, const
       return Put(v, t);
     case SQL_C_CHAR:
     case SQL_C_WCHAR: {
+      if (!std::isfinite(v)) return conv::PutAsciiText(NonFiniteText(v), cType, Cut::Refused, t);
       const int digits = isFloat ? 8 : 17;
       const std::string full = GText(v, digits);
       const int64_t room = conv::AsciiRoom(cType, t.bufferLength);

@@ -127,9 +127,11 @@ SQLRETURN ConvertSHORT(uint16_t value, int isSigned, int16_t cType, void* buffer
 SQLRETURN ConvertINTEGER(uint32_t value, int isSigned, int16_t cType, void* buffer,
                          int64_t bufferLength, int64_t* lengthPtr, int32_t* pending,
                          int16_t scale, uint16_t precision);
-// Floating point: NaN is refused (58) for every target; integer targets
-// truncate toward zero (01S07 when a fraction was dropped); SQL_C_FLOAT
-// refuses a finite double beyond a float's range.
+// Floating point: integer targets truncate toward zero (01S07 when a
+// fraction was dropped); SQL_C_FLOAT refuses a finite double beyond a float's
+// range. NaN and the infinities reach SQL_C_FLOAT, SQL_C_DOUBLE, the binary
+// image and text ("NaN", "Infinity", "-Infinity"); every other target
+// refuses them (58).
 SQLRETURN ConvertFLOAT(float value, int16_t cType, void* buffer, int64_t bufferLength,
                        int64_t* lengthPtr, int32_t* pending, int16_t scale, uint16_t precision);
 SQLRETURN ConvertDOUBLE(double value, int16_t cType, void* buffer, int64_t bufferLength,

@@ -1,5 +1,5 @@
 // Integers and floating-point values to every C type: exact range bounds,
-// negative values to unsigned targets, NaN, text that is never cut inside
+// negative values to unsigned targets, NaN and infinities, text that is never cut inside
 // its whole digits, SQL_NUMERIC_STRUCT built exactly.
 #include <gtest/gtest.h>
 
@@ -243,15 +243,28 @@ TEST(DoubleSource, IntegerTargetsUseExclusiveUpperBounds) {
   }
 }
 
-TEST(DoubleSource, NaNIsRefusedForEveryTarget) {
+TEST(DoubleSource, NaNAndInfinitiesReachOnlyTargetsThatHoldThem) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  for (int16_t t : {SQL_C_CHAR, SQL_C_WCHAR, SQL_C_BINARY, SQL_C_BIT, SQL_C_TINYINT,
-                    SQL_C_UTINYINT, SQL_C_SHORT, SQL_C_USHORT, SQL_C_LONG, SQL_C_ULONG,
-                    SQL_C_SBIGINT, SQL_C_UBIGINT, SQL_C_FLOAT, SQL_C_DOUBLE, SQL_C_NUMERIC}) {
-    ExpectRange(Dbl(nan, t), std::string("double NaN to ") + CvtTraceType(t));
-    ExpectRange(Flt(std::numeric_limits<float>::quiet_NaN(), t),
-                std::string("float NaN to ") + CvtTraceType(t));
+  const double inf = std::numeric_limits<double>::infinity();
+  for (int16_t t : {SQL_C_BIT, SQL_C_TINYINT, SQL_C_UTINYINT, SQL_C_SHORT, SQL_C_USHORT,
+                    SQL_C_LONG, SQL_C_ULONG, SQL_C_SBIGINT, SQL_C_UBIGINT, SQL_C_NUMERIC}) {
+    for (double v : {nan, inf, -inf}) {
+      ExpectRange(Dbl(v, t), std::to_string(v) + " to " + CvtTraceType(t));
+      ExpectRange(Flt(static_cast<float>(v), t), std::to_string(v) + " as float to " +
+                                                     CvtTraceType(t));
+    }
   }
+  EXPECT_TRUE(std::isnan(As<double>(Dbl(nan, SQL_C_DOUBLE))));
+  EXPECT_TRUE(std::isnan(As<float>(Dbl(nan, SQL_C_FLOAT))));
+  EXPECT_EQ(As<double>(Flt(-HUGE_VALF, SQL_C_DOUBLE)), -inf);
+  EXPECT_EQ(As<float>(Dbl(inf, SQL_C_FLOAT)), HUGE_VALF);
+  EXPECT_EQ(Text(Dbl(nan, SQL_C_CHAR)), "NaN");
+  EXPECT_EQ(Text(Flt(HUGE_VALF, SQL_C_CHAR)), "Infinity");
+  const Out o = Dbl(-inf, SQL_C_WCHAR);
+  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(o.buf)), u"-Infinity");
+  EXPECT_EQ(o.length, 18);
+  // The names are never cut.
+  ExpectRange(Dbl(inf, SQL_C_CHAR, 8), "Infinity into 8 bytes");
 }
 
 TEST(DoubleSource, FloatTargetRefusesValuesBeyondItsRange) {
