@@ -3,6 +3,7 @@
 #include <sqlext.h>
 
 #include "driver/bind.h"
+#include "driver/desc.h"
 #include "driver/ops.h"
 #include "driver/rowset/fetch.h"
 #include "driver/rowset/getcolumn.h"
@@ -13,6 +14,7 @@ namespace {
 constexpr int32_t kSequenceError = 22;
 constexpr int32_t kInvalidCursorPosition = 41;
 constexpr int32_t kInvalidCursorState = 64;
+constexpr int32_t kInvalidColumn = 17;  // S1002, 07009 for ODBC 3 applications
 
 SQLRETURN Fail(StmtHandle* stmt, int32_t code) {
   stmt->diag.pending = code;
@@ -64,5 +66,9 @@ DRV_Return DRV_GetDataOp(void* h, va_list args) {
   void* value = va_arg(args, SQLPOINTER);
   const auto size = static_cast<int64_t>(va_arg(args, SQLLEN));
   auto* length = va_arg(args, SQLLEN*);
+  // SQL_GETDATA_EXTENSIONS leaves out SQL_GD_BOUND: a bound column's value
+  // belongs to the fetch, and reading it here would find it consumed.
+  if (stmt->state == kStmtPrepared && DESC_FindRec(column, stmt) != nullptr)
+    return Fail(stmt, kInvalidColumn);
   return STMT_GetData(stmt, column, cType, value, size, length);
 }
