@@ -171,6 +171,24 @@ bool ReadyToDescribe(StmtHandle* stmt, int64_t size) {
   return true;
 }
 
+// The fields whose answer is text. BufferLength belongs to them alone: for a
+// numeric field an application may pass anything, SQL_IS_INTEGER and its
+// kind among them.
+bool IsTextField(uint16_t field) {
+  switch (field) {
+    case SQL_COLUMN_NAME: case SQL_DESC_NAME: case SQL_COLUMN_LABEL: case SQL_COLUMN_TYPE_NAME:
+    case SQL_COLUMN_TABLE_NAME: case SQL_COLUMN_OWNER_NAME: case SQL_COLUMN_QUALIFIER_NAME:
+    case SQL_DESC_BASE_COLUMN_NAME: case SQL_DESC_BASE_TABLE_NAME: case SQL_DESC_LITERAL_PREFIX:
+    case SQL_DESC_LITERAL_SUFFIX: case SQL_DESC_LOCAL_TYPE_NAME:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The buffer length a column-attribute call is checked with.
+int64_t CheckedSize(uint16_t field, int64_t size) { return IsTextField(field) ? size : 0; }
+
 // The arguments SQLColAttribute and SQLColAttributes pass on, in their order.
 struct ColAttrArgs {
   uint16_t icol;
@@ -198,7 +216,7 @@ ColAttrArgs ReadColAttrArgs(va_list args) {
 
 DRV_Return ColAttribute_core(StmtHandle* stmt, uint16_t icol, uint16_t field, void* text,
                              int64_t size, SQLSMALLINT* length, SQLLEN* number, int width) {
-  if (!ReadyToDescribe(stmt, size)) return SQL_ERROR;
+  if (!ReadyToDescribe(stmt, CheckedSize(field, size))) return SQL_ERROR;
   if (field == SQL_COLUMN_COUNT) {
     if (STMT_GetColInfo(stmt) == nullptr && stmt->diag.pending != 0) return SQL_ERROR;
     if (number != nullptr) *number = stmt->colCount;
@@ -380,7 +398,7 @@ DRV_Return DRV_ColAttributeOp(void* h, va_list args) {
     case SQL_DESC_LITERAL_SUFFIX: case SQL_DESC_LOCAL_TYPE_NAME: case SQL_DESC_NUM_PREC_RADIX:
     case SQL_DESC_LENGTH: case SQL_DESC_OCTET_LENGTH: case SQL_DESC_TYPE: case SQL_DESC_PRECISION:
     case SQL_DESC_SCALE: case SQL_DESC_UNNAMED:
-      if (!ReadyToDescribe(stmt, size)) return SQL_ERROR;
+      if (!ReadyToDescribe(stmt, CheckedSize(field, size))) return SQL_ERROR;
       if (DescribedCol(stmt, icol) == nullptr) return SQL_ERROR;
       break;
     default:
