@@ -111,9 +111,10 @@ void errPostState(uint32_t* rc, const char* state, char* message, int32_t native
                   ErrorList* list) {
   const char* st = (state != nullptr && *state != '\0') ? state : "S1000";
   if (message != nullptr) {
-    // Control characters and anything outside 7-bit ASCII become blanks.
+    // Control characters (the line breaks of a server's multi-line message)
+    // become blanks; the bytes of non-ASCII characters are text and stay.
     for (char* p = message; *p != '\0'; ++p) {
-      if (static_cast<signed char>(*p) < 0x20) *p = ' ';
+      if (static_cast<unsigned char>(*p) < 0x20) *p = ' ';
     }
   }
   if (list == nullptr) return;

@@ -52,6 +52,37 @@ std::string ToModifiedUtf8(const char* text, size_t length) {
   return out;
 }
 
+// The JNI UTF functions give a character outside the basic plane as its two
+// surrogates, each a 3-byte sequence; an application reading 8-bit text
+// takes standard UTF-8, the character as one 4-byte sequence.
+std::string ToStandardUtf8(const std::string& text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const size_t n = text.size();
+  auto unitAt = [&](size_t i, uint32_t lo, uint32_t hi, uint32_t* unit) {
+    if (i + 2 >= n || p[i] != 0xED || (p[i + 1] & 0xC0) != 0x80 || (p[i + 2] & 0xC0) != 0x80)
+      return false;
+    *unit = ((p[i] & 0x0Fu) << 12) | ((p[i + 1] & 0x3Fu) << 6) | (p[i + 2] & 0x3Fu);
+    return *unit >= lo && *unit <= hi;
+  };
+  std::string out;
+  out.reserve(n);
+  for (size_t i = 0; i < n;) {
+    uint32_t high = 0;
+    uint32_t low = 0;
+    if (unitAt(i, 0xD800, 0xDBFF, &high) && unitAt(i + 3, 0xDC00, 0xDFFF, &low)) {
+      const uint32_t cp = 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00);
+      out += static_cast<char>(0xF0 | (cp >> 18));
+      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+      i += 6;
+      continue;
+    }
+    out += text[i++];
+  }
+  return out;
+}
+
 bool NeedsRewrite(const char* text, size_t length) {
   for (size_t i = 0; i < length; ++i) {
     auto c = static_cast<unsigned char>(text[i]);
@@ -410,7 +441,11 @@ void Decode(JNIEnv* env, jthrowable ex, uint32_t utf, char* state, int32_t* nati
     char* copy = JC_GetTextCopy(env, text, utf);
     env->ExceptionClear();
     if (copy != nullptr) {
-      message->assign(copy, strnlen(copy, AGT_MESSAGE_MAX));
+      size_t n = strnlen(copy, AGT_MESSAGE_MAX);
+      // A long message is cut between characters.
+      if (copy[n] != '\0')
+        while (n > 0 && (static_cast<unsigned char>(copy[n]) & 0xC0) == 0x80) --n;
+      message->assign(copy, n);
       std::free(copy);
     }
     env->DeleteLocalRef(text);
@@ -441,7 +476,7 @@ uint32_t CheckException(JNIEnv* env, uint32_t utf, ErrorList* target) {
   }
   if (state[0] == '\0') std::memcpy(state, "S1000", 6);
   uint32_t rc = 0;
-  std::string text = message;
+  std::string text = utf != 0 ? ToStandardUtf8(message) : message;
   errPostState(&rc, state, text.data(), native, target);
   if (rc == 0) rc = errCodeForState(state);
   if (gLogJavaCalls)

@@ -92,7 +92,7 @@ TEST(AgentErrorList, PostStateDerivesCodeAndCleansMessage) {
   char m1[] = "tab\there\nline\x80\xff end";
   errPostState(&rc, "42S02", m1, -206, &a.l);
   EXPECT_EQ(10u, rc);
-  EXPECT_STREQ("tab here line   end", a.l.head->message);
+  EXPECT_STREQ("tab here line\x80\xff end", a.l.head->message);
   EXPECT_EQ(-206, a.l.head->native);
   EXPECT_EQ(0, a.l.head->ownState);
   rc = 0;

@@ -26,6 +26,21 @@ TEST_F(Exceptions, MissingTableKeepsTheDatabaseStateAndCode) {
             First(conn.errors));
 }
 
+TEST_F(Exceptions, MessagesKeepNonAsciiTextAsStandardUtf8InBothModes) {
+  // U+00FC and U+1F31C: the modified form (two 3-byte surrogates) of UTF-8
+  // mode must not reach an 8-bit application.
+  const std::string name = "NOSUCH_\xC3\xBC\xF0\x9F\x8C\x9C";
+  const std::string sql = "SELECT * FROM \"" + name + "\"";
+  for (uint32_t utf : {0u, 1u}) {
+    conn.utf8 = utf;
+    errClear(&conn.errors);
+    EXPECT_EQ(15u, Exec(sql.c_str()));
+    ASSERT_NE(nullptr, conn.errors.head);
+    EXPECT_NE(nullptr, std::strstr(conn.errors.head->message, name.c_str()))
+        << "mode " << utf << ": " << conn.errors.head->message;
+  }
+}
+
 TEST_F(Exceptions, SyntaxErrorKeepsTheDatabaseState) {
   uint32_t rc = Exec("SELEC 1");
   EXPECT_NE(0u, rc);
