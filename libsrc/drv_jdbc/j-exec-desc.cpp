@@ -36,7 +36,9 @@ DescribeRules describeRulesOf(const JdbcStmt* s) {
   return r;
 }
 
-int32_t sqlTypeOfJava(int32_t javaType, int32_t precision, uint32_t wide) {
+int32_t sqlTypeOfJava(int32_t javaType, int32_t precision, uint32_t wide, int32_t displaySize) {
+  const int32_t longText = wide ? -10 : -1;
+  const int32_t text = wide ? -9 : 12;
   switch (javaType) {
     case 2004:  // BLOB
       return -4;
@@ -45,31 +47,52 @@ int32_t sqlTypeOfJava(int32_t javaType, int32_t precision, uint32_t wide) {
     case 2011:  // NCLOB
     case -16:   // LONGNVARCHAR
     case -1:
-      return wide ? -10 : -1;
-    case 1111:  // OTHER
-      if (precision != 0) return wide ? -9 : 12;
-      return wide ? -10 : -1;
+      return longText;
     case -155:  // DATETIMEOFFSET of some drivers
     case 70:    // DATALINK
       return 12;
     case -150:
-    case -8:  // ROWID
       return -2;
     case -15:  // NCHAR
     case 1:
       return wide ? -8 : 1;
     case -9:  // NVARCHAR
     case 12:
-      return wide ? -9 : 12;
+      return text;
     case 16:  // BOOLEAN
       return -7;
-    default:
+    case -7:
+      // A string of several bits (PostgreSQL's bit(n), HSQLDB's BIT(n)) is
+      // no truth value: its text keeps every bit.
+      return precision > 1 ? text : -7;
+    case -6: case -5: case -4: case -3: case -2: case 2: case 3: case 4: case 5: case 6: case 7:
+    case 8: case 91: case 92: case 93:
       return javaType;
+    case 2000:  // JAVA_OBJECT
+    case 2001:  // DISTINCT
+    case 2002:  // STRUCT
+    case 2003:  // ARRAY
+    case 2006:  // REF
+      // No ODBC type holds these, and their size says nothing about the
+      // length of their text.
+      return longText;
+    default:
+      // OTHER, ROWID, the types with a time zone and whatever a driver has
+      // of its own: text, as long as the size the driver gives.
+      return precision != 0 || displaySize != 0 ? text : longText;
   }
 }
 
+bool unboundedText(int64_t size) { return size >= EXEC_UNBOUNDED_TEXT; }
+
 void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDesc* d) {
-  const int32_t type = sqlTypeOfJava(f.javaType, f.precision, r.wide);
+  int32_t type = sqlTypeOfJava(f.javaType, f.precision, r.wide, f.displaySize);
+  // Text without a useful bound (PostgreSQL's text, json, uuid; H2's
+  // VARCHAR) is long text: an application sizes a VARCHAR's buffer by its
+  // column size, and a long column's by what it means to read.
+  const bool shortText = type == 1 || type == 12 || type == -8 || type == -9;
+  if (shortText && unboundedText(std::max<int64_t>(f.precision, f.displaySize)))
+    type = r.wide ? -10 : -1;
   int32_t described = type;
   int32_t delivered = type;
   int64_t p = f.precision;

@@ -46,8 +46,15 @@ struct DescribeRules {
 };
 DescribeRules describeRulesOf(const JdbcStmt* s);
 
-// The SQL type a Java type is described with.
-int32_t sqlTypeOfJava(int32_t javaType, int32_t precision, uint32_t wide);
+// Character sizes from which text counts as unbounded: no application
+// buffer is sized for it.
+constexpr int64_t EXEC_UNBOUNDED_TEXT = 16777216;
+bool unboundedText(int64_t size);
+
+// The SQL type a Java type is described with; every one is an ODBC type
+// (what ODBC has no type for is text). The display size tells whether a
+// type of the JDBC driver's own has a size at all.
+int32_t sqlTypeOfJava(int32_t javaType, int32_t precision, uint32_t wide, int32_t displaySize = 0);
 
 // Fills the type part of a description (described and delivered SQL type,
 // precision, scale, display size, value type code and element length) from

@@ -139,7 +139,6 @@ TEST(ColumnType, Binary) {
   Expect(Describe(-3, 16, 0, 32), {-3, -3, 16, 32, 23, 20}, "VARBINARY(16)");
   Expect(Describe(-2, 8, 0, 16), {-2, -2, 8, 16, 14, 8}, "BINARY(8)");
   Expect(Describe(-3, 40, 0, 32), {-3, -3, 40, 80, 23, 44}, "precision above display / 2");
-  Expect(Describe(-8, 8, 0, 16), {-2, -2, 8, 16, 14, 8}, "ROWID");
   Expect(Describe(-3, 70000, 0, 140000), {-3, -3, 70000, 140000, 16, 0}, "large");
   DescribeRules td;
   td.teradata = 1;
@@ -163,9 +162,23 @@ TEST(ColumnType, DatesByOdbcVersion) {
 }
 
 TEST(ColumnType, AnythingElseIsText) {
-  Expect(Describe(2003, 20, 0, 20), {2003, 2003, 20, 20, 17, 21}, "ARRAY");
-  Expect(Describe(2014, 0, 0, 35), {2014, 2014, 35, 35, 17, 36}, "no precision: display size");
+  // What ODBC has no type for is described by an ODBC type and read as text.
+  const Want longText{-1, -1, 0x7FFFFFFB, 0x7FFFFFFB, 15, 0};
+  Expect(Describe(2003, 20, 0, 20), longText, "ARRAY: its size is no text length");
+  Expect(Describe(2002, 0, 0, 0), longText, "STRUCT");
+  Expect(Describe(2000, 0, 0, 0), longText, "JAVA_OBJECT");
+  Expect(Describe(2014, 0, 0, 35), {12, 12, 35, 35, 17, 106}, "no precision: display size");
+  Expect(Describe(-8, 18, 0, 18), {12, 12, 18, 18, 17, 55}, "ROWID");
   Expect(Describe(70, 200, 0, 200), {12, 12, 200, 200, 17, 601}, "DATALINK");
+  Expect(Describe(-7, 5, 0, 5), {12, 12, 5, 5, 17, 16}, "BIT(5): every bit as text");
+  // Unbounded text is long text, whatever type the driver files it under.
+  Expect(Describe(12, 0x7FFFFFFF, 0, 0x7FFFFFFF), longText, "PostgreSQL's text");
+  Expect(Describe(1111, 1000000000, 0, 1000000000), longText, "H2's JSON");
+  DescribeRules wide;
+  wide.wide = 1;
+  Expect(Describe(-9, 16777216, 0, 16777216, wide),
+         {-10, -10, 0x3FFFFFFD, 0x3FFFFFFD, 26, 0}, "wide");
+  Expect(Describe(12, 16777215, 0, 16777215), {12, 12, 16777215, 16777215, 15, 0}, "bounded");
 }
 
 TEST(ColumnType, JavaTypeMapping) {
