@@ -1,11 +1,13 @@
-// The type rewrite of catalog rows (JDBC type codes into ODBC terms) and the
-// row hooks DRV_Fetch runs after each block of a catalog result. A hook
-// never touches a column the row buffer does not have.
+// The cells of catalog rows and the row hooks DRV_Fetch runs after each
+// block of a catalog result (the type rewrite they apply is in
+// j-catalog-types.cpp). A hook never touches a column the row buffer does
+// not have.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 #include "drv_jdbc/j-catalog.h"
+#include "drv_jdbc/j-wrap.h"
 #include "util/textconv.h"
 
 // ---------------------------------------------------------------------------
@@ -82,197 +84,28 @@ void CatCell::SetText(const char* text) const {
   SetNull(false);
 }
 
-// ---------------------------------------------------------------------------
-// The type rewrite.
-
-namespace {
-
-// SQL types of the ODBC side.
-enum : int32_t {
-  kWLongVarchar = -10, kWVarchar = -9, kWChar = -8, kBit = -7, kBigint = -5,
-  kLongVarbinary = -4, kBinary = -2, kLongVarchar = -1, kChar = 1, kDecimal = 3,
-  kVarchar = 12, kDate = 9, kTime = 10, kTimestamp = 11, kDatetime = 9,
-};
-
-constexpr int32_t kUnlimitedVarchar = 1073741823;
-
-}  // namespace
-
-namespace {
-
-// What the rewrite does to a row of one JDBC type.
-struct TypeRule {
-  int32_t odbc = 0;
-  bool setSqlType = false;  // SQL_DATA_TYPE := the new DATA_TYPE
-  int32_t sqlType = 0;      // ... or this value when non-zero
-  bool copyOctets = false;
-  bool sizeRule = false;
-  bool bufferFromSize = false;
-  bool decimalName = false;
-  int32_t datetimeSub = -1;
-};
-
-// `unsized`: COLUMN_SIZE is present and 0 (only JDBC OTHER looks at it).
-TypeRule RuleFor(int32_t jdbc, const CatTypeRules& r, bool unsized) {
-  const bool wide = r.wide != 0;
-  const bool toVarchar = r.longVarcharToVarchar >= 0;
-  TypeRule t;
-  t.odbc = jdbc;
-  switch (jdbc) {
-    case -155: t.odbc = kVarchar; t.sqlType = kVarchar; t.copyOctets = true; break;
-    case -150:
-    case -8: t.odbc = kBinary; t.sqlType = kBinary; t.copyOctets = true; break;
-    case -16:
-      if (toVarchar) {
-        t.odbc = wide ? kWVarchar : kVarchar;
-        t.sizeRule = true;
-      } else {
-        t.odbc = wide ? kWLongVarchar : kLongVarchar;
-      }
-      t.copyOctets = true;
-      t.setSqlType = true;
-      break;
-    case -15: t.odbc = wide ? kWChar : kChar; t.copyOctets = true; t.setSqlType = true; break;
-    case -10:
-      if (toVarchar) {
-        t.odbc = kWVarchar;
-        t.sizeRule = true;
-      }
-      t.copyOctets = true;
-      break;
-    case -9: t.odbc = wide ? kWVarchar : kVarchar; t.copyOctets = true; t.setSqlType = true; break;
-    case -7: case -6: case 4: case 5: case 6: case 7: t.setSqlType = true; break;
-    case -5:
-      if (r.jet != 0) {
-        t.odbc = kDecimal;
-        t.decimalName = true;
-      }
-      t.bufferFromSize = true;
-      t.setSqlType = true;
-      break;
-    case -4: case -3: case -2: t.copyOctets = true; break;
-    case -1: case 1: case 12:
-      if (toVarchar) {
-        t.odbc = kVarchar;
-        t.sizeRule = true;
-      }
-      t.copyOctets = true;
-      break;
-    case 2:
-      if (r.jet != 0) {
-        t.odbc = kDecimal;
-        t.decimalName = true;
-        t.copyOctets = true;
-      }
-      t.bufferFromSize = true;
-      t.setSqlType = true;
-      break;
-    case 3: t.bufferFromSize = true; t.sqlType = kDecimal; t.copyOctets = true; break;
-    case 8: t.setSqlType = true; break;
-    case 9: case 91:
-      t.odbc = r.odbcVersion >= 3 ? 91 : kDate; t.sqlType = kDatetime; t.datetimeSub = 1; break;
-    case 10: case 92:
-      t.odbc = r.odbcVersion >= 3 ? 92 : kTime; t.sqlType = kDatetime; t.datetimeSub = 2; break;
-    case 11: case 93:
-      t.odbc = r.odbcVersion >= 3 ? 93 : kTimestamp; t.sqlType = kDatetime; t.datetimeSub = 3;
-      break;
-    case 16: t.odbc = kBit; t.sqlType = kBit; break;
-    case 70: t.odbc = kVarchar; t.sqlType = kVarchar; break;
-    case 1111:
-      if (unsized)
-        t.odbc = wide ? kWLongVarchar : kLongVarchar;
-      else
-        t.odbc = wide ? kWVarchar : kVarchar;
-      t.copyOctets = true;
-      t.setSqlType = true;
-      break;
-    case 2004: t.odbc = kLongVarbinary; t.sqlType = kLongVarbinary; break;
-    case 2005: case 2009: case 2011:
-      t.odbc = wide ? kWLongVarchar : kLongVarchar;
-      t.setSqlType = true;
-      break;
-    default: t.odbc = 0; break;
+std::string CatCell::Ascii() const {
+  std::string out;
+  if (IsNull()) return out;
+  const unsigned char* p = Elem(*this);
+  const size_t size = col->elem_size;
+  if (col->type == COLSET_VT_NTS) {
+    for (size_t i = 0; i < size && p[i] != 0; ++i) out.push_back(static_cast<char>(p[i]));
+  } else if (col->type == COLSET_VT_WNTS) {
+    for (size_t i = 0; i + 1 < size; i += 2) {
+      char16_t u;
+      std::memcpy(&u, p + i, 2);
+      if (u == 0) break;
+      out.push_back(u < 0x80 ? static_cast<char>(u) : '?');
+    }
   }
-  return t;
-}
-
-}  // namespace
-
-int32_t catOdbcType(int32_t jdbcType, const CatTypeRules& r, bool unsized) {
-  return RuleFor(jdbcType, r, unsized).odbc;
-}
-
-int16_t catTypeKey(int32_t sqlType) {
-  switch (sqlType) {
-    case kDate: return 91;
-    case kTime: return 92;
-    case kTimestamp: return 93;
-    case kWChar: return kChar;
-    case kWVarchar: return kVarchar;
-    case kWLongVarchar: return kLongVarchar;
-    default: return static_cast<int16_t>(sqlType);
-  }
-}
-
-void catFixType(const CatTypeFields& f, const CatTypeRules& r) {
-  if (f.dataType == nullptr) return;
-  // The JDBC driver's own octet length, for a text type whose buffer length
-  // it leaves out (most do: JDBC does not use that column).
-  const bool gaveOctets = f.octetLength != nullptr && !f.octetLength->IsNull() &&
-                          !f.octetLength->Holds(CAT_NO_VALUE32);
-  const int32_t jdbcOctets = gaveOctets ? f.octetLength->Int() : 0;
-  if (f.datetimeSub != nullptr) f.datetimeSub->SetInt(static_cast<int32_t>(CAT_NO_VALUE16));
-  if (f.octetLength != nullptr) f.octetLength->SetInt(static_cast<int32_t>(CAT_NO_VALUE32));
-
-  const bool unsized =
-      f.columnSize != nullptr && !f.columnSize->IsNull() && f.columnSize->Int() == 0;
-  const TypeRule t = RuleFor(f.dataType->Int(), r, unsized);
-
-  f.dataType->SetInt(t.odbc);
-  if (t.decimalName && f.typeName != nullptr) f.typeName->SetText("decimal");
-  if (t.sizeRule && f.columnSize != nullptr)
-    f.columnSize->SetInt(r.longVarcharToVarchar == 0 ? kUnlimitedVarchar : r.longVarcharToVarchar);
-  if (t.bufferFromSize && f.bufferLength != nullptr && f.columnSize != nullptr &&
-      !f.columnSize->IsNull() &&
-      (f.bufferLength->IsNull() || f.bufferLength->Holds(CAT_NO_VALUE32))) {
-    f.bufferLength->SetInt(f.columnSize->Int() + 2);
-  }
-  if (f.sqlDataType != nullptr) {
-    if (t.setSqlType)
-      f.sqlDataType->SetInt(t.odbc);
-    else if (t.sqlType != 0)
-      f.sqlDataType->SetInt(t.sqlType);
-    else if (t.odbc != 0 && (f.sqlDataType->IsNull() || f.sqlDataType->Holds(CAT_NO_VALUE16) ||
-                             f.sqlDataType->Int() == 0))
-      // A type the rules give no SQL_DATA_TYPE of its own is not a datetime
-      // or interval type, so ODBC wants DATA_TYPE repeated there.
-      f.sqlDataType->SetInt(t.odbc);
-  }
-  if (t.datetimeSub >= 0 && f.datetimeSub != nullptr) f.datetimeSub->SetInt(t.datetimeSub);
-  if (t.copyOctets && f.octetLength != nullptr) {
-    if (f.bufferLength != nullptr && !f.bufferLength->IsNull() &&
-        !f.bufferLength->Holds(CAT_NO_VALUE32))
-      f.octetLength->SetInt(f.bufferLength->Int());
-    else if (gaveOctets)
-      f.octetLength->SetInt(jdbcOctets);
-  }
+  return out;
 }
 
 // ---------------------------------------------------------------------------
 // Row hooks.
 
 namespace {
-
-CatTypeRules RulesOf(const JdbcStmt* s) {
-  CatTypeRules r;
-  r.wide = s->wide;
-  if (const JdbcConn* c = s->conn) {
-    r.jet = c->settings.jet;
-    r.odbcVersion = c->odbcVersion;
-    r.longVarcharToVarchar = c->settings.longVarcharToVarchar;
-  }
-  return r;
-}
 
 CatCell At(COLSET* set, uint32_t odbcColumn, uint32_t row) {
   return CatCell{&set->cols[odbcColumn - 1], row};
@@ -324,7 +157,8 @@ namespace {
 
 // Where the typed fields of one catalog row sit (1-based ODBC columns).
 struct TypedColumns {
-  uint32_t dataType, typeName, columnSize, bufferLength, sqlDataType, datetimeSub, octetLength;
+  uint32_t dataType, typeName, columnSize, bufferLength, decimalDigits, sqlDataType, datetimeSub,
+      octetLength;
 };
 
 // The rewrite of a row of SQLColumns or SQLProcedureColumns, whose NULL
@@ -333,11 +167,11 @@ struct TypedColumns {
 void FixTypedRow(COLSET* set, uint32_t r, const TypedColumns& c, const CatTypeRules& rules) {
   const CatCell type = At(set, c.dataType, r), name = At(set, c.typeName, r),
                 size = At(set, c.columnSize, r), buffer = At(set, c.bufferLength, r),
-                sqlType = At(set, c.sqlDataType, r), sub = At(set, c.datetimeSub, r),
-                octets = At(set, c.octetLength, r);
+                digits = At(set, c.decimalDigits, r), sqlType = At(set, c.sqlDataType, r),
+                sub = At(set, c.datetimeSub, r), octets = At(set, c.octetLength, r);
   MarkAbsent(buffer, CAT_NO_VALUE32);
   MarkAbsent(sqlType, CAT_NO_VALUE16);
-  catFixType({&type, &name, &size, &buffer, &sqlType, &sub, &octets}, rules);
+  catFixType({&type, &name, &size, &buffer, &sqlType, &sub, &octets, &digits}, rules);
   NullIfMarker(buffer, CAT_NO_VALUE32);
   SqlTypeNullness(sqlType, type);
   NullIfMarker(sub, CAT_NO_VALUE16);
@@ -350,14 +184,14 @@ constexpr int32_t kReturnValue = 5;  // COLUMN_TYPE of a function's result
 
 uint32_t catColumnsRowHook(JdbcStmt* s, COLSET* set) {
   if (!Usable(set, 18)) return 0;
-  const CatTypeRules rules = RulesOf(s);
-  for (uint32_t r = 0; r < set->rows_held; ++r) FixTypedRow(set, r, {5, 6, 7, 8, 14, 15, 16}, rules);
+  const CatTypeRules rules = catTypeRulesOf(s);
+  for (uint32_t r = 0; r < set->rows_held; ++r) FixTypedRow(set, r, {5, 6, 7, 8, 9, 14, 15, 16}, rules);
   return 0;
 }
 
 uint32_t catProcColumnsRowHook(JdbcStmt* s, COLSET* set) {
   if (!Usable(set, 19)) return 0;
-  const CatTypeRules rules = RulesOf(s);
+  const CatTypeRules rules = catTypeRulesOf(s);
   // How many leading JDBC columns the fetch read: a JDBC 4 driver gives the
   // default, the position and the nullability of its own.
   const int32_t read = s->fetchColLimit < 0 ? 19 : s->fetchColLimit;
@@ -376,18 +210,9 @@ uint32_t catProcColumnsRowHook(JdbcStmt* s, COLSET* set) {
     const bool isReturn = !At(set, 5, r).IsNull() && At(set, 5, r).Int() == kReturnValue;
     const uint32_t counted = isReturn ? 0 : ++s->procOrdinal;
     if (read < 18 || ordinal.IsNull()) ordinal.SetInt(static_cast<int32_t>(counted));
-    FixTypedRow(set, r, {6, 7, 8, 9, 15, 16, 17}, rules);
+    FixTypedRow(set, r, {6, 7, 8, 9, 10, 15, 16, 17}, rules);
   }
   return 0;
-}
-
-bool catTypeInfoWanted(const JdbcStmt* s, int32_t jdbcType) {
-  if (s->requestedType == 0) return true;
-  // The row is compared in the form it will be reported in; the date and
-  // time codes of both ODBC versions ask for the same rows, but a wide and
-  // a narrow type are different answers.
-  auto dateForm = [](int32_t t) { return t >= 91 && t <= 93 ? t - 82 : t; };
-  return dateForm(catOdbcType(jdbcType, RulesOf(s), false)) == dateForm(s->requestedType);
 }
 
 namespace {
@@ -410,16 +235,17 @@ void DecimalIntegerSize(const CatCell& type, const CatCell& size) {
 
 uint32_t catSpecialColumnsRowHook(JdbcStmt* s, COLSET* set) {
   if (!Usable(set, 8)) return 0;
-  const CatTypeRules rules = RulesOf(s);
+  const CatTypeRules rules = catTypeRulesOf(s);
   for (uint32_t r = 0; r < set->rows_held; ++r) {
     const CatCell type = At(set, 3, r), name = At(set, 4, r), size = At(set, 5, r),
-                  buffer = At(set, 6, r);
+                  buffer = At(set, 6, r), digits = At(set, 7, r);
     MarkAbsent(buffer, CAT_NO_VALUE32);
     CatTypeFields f;
     f.dataType = &type;
     f.typeName = &name;
     f.columnSize = &size;
     f.bufferLength = &buffer;
+    f.decimalDigits = &digits;
     catFixType(f, rules);
     NullIfMarker(buffer, CAT_NO_VALUE32);
     DecimalIntegerSize(type, size);
@@ -429,7 +255,8 @@ uint32_t catSpecialColumnsRowHook(JdbcStmt* s, COLSET* set) {
 
 uint32_t catTypeInfoRowHook(JdbcStmt* s, COLSET* set) {
   if (!Usable(set, 17)) return 0;
-  const CatTypeRules rules = RulesOf(s);
+  CatTypeRules rules = catTypeRulesOf(s);
+  rules.typeInfo = true;
   for (uint32_t r = 0; r < set->rows_held; ++r) {
     const CatCell type = At(set, 2, r), name = At(set, 1, r), sqlType = At(set, 16, r),
                   sub = At(set, 17, r);
@@ -440,9 +267,33 @@ uint32_t catTypeInfoRowHook(JdbcStmt* s, COLSET* set) {
     f.sqlDataType = &sqlType;
     f.datetimeSub = &sub;
     catFixType(f, rules);
+    catFixTypeInfoRow(s, type, sqlType, At(set, 3, r), At(set, 14, r), At(set, 15, r));
     SqlTypeNullness(sqlType, type);
     NullIfMarker(sub, CAT_NO_VALUE16);
   }
+  return 0;
+}
+
+namespace {
+
+constexpr int32_t kDistinct = 2001;
+constexpr int32_t kSourceDataType = 22;  // getColumns' SOURCE_DATA_TYPE
+
+}  // namespace
+
+uint32_t catColumnsBaseType(JdbcStmt* s, jobject rs, COLSET* set, uint32_t row) {
+  if (!Usable(set, 5)) return 0;
+  const CatCell type = At(set, 5, row);
+  if (type.IsNull() || type.Int() != kDistinct) return 0;
+  int16_t base = 0;
+  uint8_t isNull = 1;
+  if (ResultSet::getShort(s, rs, kSourceDataType, &base) != 0 ||
+      ResultSet::wasNull(s, rs, &isNull) != 0) {
+    // A driver older than JDBC 3 has no such column: the type stays text.
+    errClear(&s->errors);
+    return 0;
+  }
+  if (isNull == 0 && base != 0 && base != kDistinct) type.SetInt(base);
   return 0;
 }
 

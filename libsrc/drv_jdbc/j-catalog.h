@@ -6,6 +6,8 @@
 #ifndef QMR_DRV_JDBC_J_CATALOG_H
 #define QMR_DRV_JDBC_J_CATALOG_H
 
+#include <jni.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -60,6 +62,7 @@ struct CatCell {
   int32_t Int() const;            // the integer forms; 0 for others
   void SetInt(int32_t v) const;   // stores and marks present
   void SetText(const char* text) const;  // 8-bit or UTF-16 by the column's form
+  std::string Ascii() const;  // the text, any character beyond ASCII as '?'; "" for NULL
 };
 
 // What catFixType rewrites; an absent field is a null pointer.
@@ -71,15 +74,22 @@ struct CatTypeFields {
   const CatCell* sqlDataType = nullptr;
   const CatCell* datetimeSub = nullptr;
   const CatCell* octetLength = nullptr;
+  const CatCell* decimalDigits = nullptr;
 };
 struct CatTypeRules {
   uint32_t jet = 0;
   uint32_t odbcVersion = 2;
   uint32_t wide = 0;
   int32_t longVarcharToVarchar = -1;  // PLCHR2VCHR
+  // Rows of SQLGetTypeInfo: they carry no sizes, and a type ODBC has no
+  // counterpart of is listed under none.
+  bool typeInfo = false;
 };
 constexpr uint32_t CAT_NO_VALUE32 = 0xFFFFFFFFu;
 constexpr uint32_t CAT_NO_VALUE16 = 65535;
+
+// The rules of the statement's connection.
+CatTypeRules catTypeRulesOf(const JdbcStmt* s);
 
 // Turns a row's JDBC type (in DATA_TYPE) into ODBC terms.
 void catFixType(const CatTypeFields& f, const CatTypeRules& r);
@@ -93,10 +103,17 @@ int32_t catOdbcType(int32_t jdbcType, const CatTypeRules& r, bool unsized);
 // wide or ODBC 2 description finds the row an ODBC 3 narrow one does.
 int16_t catTypeKey(int32_t sqlType);
 
-// Whether a getTypeInfo row of JDBC type jdbcType answers the statement's
-// requested type: compared with the type the row will report (wide flag,
-// JET, PLCHR2VCHR and the ODBC version applied).
-bool catTypeInfoWanted(const JdbcStmt* s, int32_t jdbcType);
+// Whether a getTypeInfo row of JDBC type jdbcType and name typeName answers
+// the statement's requested type: compared with the type the row will
+// report (wide flag, JET, PLCHR2VCHR and the ODBC version applied).
+bool catTypeInfoWanted(const JdbcStmt* s, int32_t jdbcType, const char* typeName = "");
+
+// The rest of a type information row after catFixType: a wide connection's
+// text rows under the narrow type asked for, and date, time and long types
+// with ODBC's COLUMN_SIZE and (dates and times) MINIMUM_SCALE and
+// MAXIMUM_SCALE.
+void catFixTypeInfoRow(const JdbcStmt* s, const CatCell& type, const CatCell& sqlType,
+                       const CatCell& size, const CatCell& minScale, const CatCell& maxScale);
 
 // The row hooks DRV_Fetch runs after each block of a catalog result.
 uint32_t catColumnsRowHook(JdbcStmt* s, COLSET* set);
@@ -104,6 +121,12 @@ uint32_t catProcColumnsRowHook(JdbcStmt* s, COLSET* set);
 uint32_t catSpecialColumnsRowHook(JdbcStmt* s, COLSET* set);
 uint32_t catTypeInfoRowHook(JdbcStmt* s, COLSET* set);
 uint32_t catStatisticsRowHook(JdbcStmt* s, COLSET* set);
+
+// SQLColumns' row `row` of set, just read from the JDBC result rs: a
+// DISTINCT column takes the base type the driver gives it (getColumns'
+// SOURCE_DATA_TYPE) before the rewrite. 0; a driver without that column
+// leaves the row as it is.
+uint32_t catColumnsBaseType(JdbcStmt* s, jobject rs, COLSET* set, uint32_t row);
 
 // A catalog result in ODBC's order: reads the statement's freshly opened
 // result whole (through DRV_Fetch: rewritten, filtered and with the

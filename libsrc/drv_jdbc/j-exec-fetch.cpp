@@ -22,6 +22,8 @@ constexpr uint32_t kCatalogTypeInfo = 1;
 constexpr uint32_t kCatalogTables = 3;
 constexpr uint32_t kCatalogStatistics = 4;
 constexpr uint32_t kCatalogColumns = 6;
+// A type name of the type information, as far as its rewrite reads it.
+constexpr size_t kTypeNameBytes = 129;
 
 // Fills row element e (size bytes) of a column of value type code `code`
 // from column `jc` (1-based) of the result set.
@@ -143,8 +145,11 @@ extern "C" uint32_t DRV_Fetch(uint32_t stmt, uint16_t rows, COLSET* set) {
     }
     if (s->catalogKind == kCatalogTypeInfo && s->requestedType != 0) {
       int16_t type = 0;
+      char name[kTypeNameBytes] = "";
+      uint32_t nameLength = 0;
       if ((rc = ResultSet::getShort(s, rs, 2, &type)) != 0) break;
-      if (!catTypeInfoWanted(s, type)) continue;  // the next row goes into the same slot
+      if ((rc = ResultSet::getString(s, rs, 1, name, sizeof name, &nameLength)) != 0) break;
+      if (!catTypeInfoWanted(s, type, name)) continue;  // the next row goes into the same slot
     }
     for (uint32_t c = 0; c < perRow && rc == 0; ++c) {
       COLSET_COL& col = set->cols[s->singleTarget >= 0 ? static_cast<uint32_t>(s->singleTarget) : c];
@@ -154,6 +159,7 @@ extern "C" uint32_t DRV_Fetch(uint32_t stmt, uint16_t rows, COLSET* set) {
       if (rc == 0) rc = ResultSet::wasNull(s, rs, &isNull);
       if (rc == 0) col.ind[i] = isNull != 0 ? COLSET_IND_NULL : 0;
     }
+    if (rc == 0 && s->catalogKind == kCatalogColumns) rc = catColumnsBaseType(s, rs, set, i);
     if (rc != 0) break;
     if ((s->catalogKind == kCatalogTables || s->catalogKind == kCatalogStatistics ||
          s->catalogKind == kCatalogColumns) &&

@@ -97,8 +97,11 @@ TEST(CatTypeInfoWanted, ComparesTheReportedType) {
       {0, 0, -1, 3, -1, -1, true},
       {1, 0, -1, 3, -9, -9, true},     // wide: NVARCHAR reported as WVARCHAR
       {0, 0, -1, 3, 12, -9, true},     // narrow: NVARCHAR reported as VARCHAR
-      {1, 0, -1, 3, 12, -9, false},    // wide: not a VARCHAR row
-      {1, 0, -1, 3, 12, 1111, false},  // wide: OTHER is reported as WVARCHAR
+      {1, 0, -1, 3, 12, -9, true},     // wide: NVARCHAR answers VARCHAR too
+      {1, 0, -1, 3, 12, 1111, true},   // wide: OTHER, a WVARCHAR, answers VARCHAR too
+      {1, 0, -1, 3, -1, 2005, true},   // wide: CLOB answers LONGVARCHAR
+      {1, 0, -1, 3, -9, 12, false},    // a narrow row never answers a wide request
+      {1, 0, -1, 3, 9, 2003, false},   // nor a row of no ODBC type any other
       {0, 0, -1, 3, 12, 1111, true},
       {0, 0, -1, 3, 9, 91, true},      // either date code asks for the date rows
       {0, 0, -1, 2, 9, 91, true},

@@ -1,0 +1,371 @@
+// The type rewrite of catalog rows: JDBC type codes, sizes and scales into
+// ODBC's terms, for SQLColumns, SQLProcedureColumns, SQLSpecialColumns and
+// SQLGetTypeInfo alike.
+#include <strings.h>
+
+#include <algorithm>
+#include <string>
+
+#include "drv_jdbc/j-catalog.h"
+#include "drv_jdbc/j-exec.h"
+
+namespace {
+
+// SQL types of the ODBC side.
+enum : int32_t {
+  kWLongVarchar = -10, kWVarchar = -9, kWChar = -8, kBit = -7, kBigint = -5,
+  kLongVarbinary = -4, kBinary = -2, kLongVarchar = -1, kChar = 1, kDecimal = 3,
+  kVarchar = 12, kDate = 9, kTime = 10, kTimestamp = 11, kDatetime = 9,
+};
+
+constexpr int32_t kUnlimitedVarchar = 1073741823;
+
+// What the rewrite does to a row of one JDBC type.
+struct TypeRule {
+  int32_t odbc = 0;
+  bool setSqlType = false;  // SQL_DATA_TYPE := the new DATA_TYPE
+  int32_t sqlType = 0;      // ... or this value when non-zero
+  bool copyOctets = false;
+  bool sizeRule = false;
+  bool unboundedSize = false;  // COLUMN_SIZE := the size of unbounded text
+  bool bufferFromSize = false;
+  bool decimalName = false;
+  int32_t datetimeSub = -1;
+};
+
+// What a row says besides its JDBC type.
+struct RowFacts {
+  bool unsized = false;    // COLUMN_SIZE present and 0
+  int64_t size = -1;       // COLUMN_SIZE, -1 when absent
+  const char* name = "";   // TYPE_NAME
+};
+
+constexpr int32_t kUnboundedSize = 0x7FFFFFFF;
+
+bool ShortText(int32_t jdbc) { return jdbc == 1 || jdbc == 12 || jdbc == -9 || jdbc == -15; }
+
+// The JDBC type a row is rewritten as. A column of text without a useful
+// bound is long text (an application sizes a VARCHAR's buffer by its column
+// size); so is the type information's row of PostgreSQL's text, filed by
+// its JDBC driver as VARCHAR of no size, as ODBC applications look for the
+// unbounded text type under LONGVARCHAR.
+int32_t EffectiveJdbcType(int32_t jdbc, const CatTypeRules& r, const RowFacts& f) {
+  if (!ShortText(jdbc)) return jdbc;
+  const bool unbounded = r.typeInfo ? strcasecmp(f.name, "text") == 0 && f.size <= 0
+                                    : unboundedText(f.size);
+  if (!unbounded) return jdbc;
+  return jdbc == -9 || jdbc == -15 ? -16 : -1;
+}
+
+// Text for a type ODBC has none of: long text where the size says nothing
+// about the length of the text, else text as long as the size.
+void AsText(TypeRule* t, const CatTypeRules& r, bool sized) {
+  const bool wide = r.wide != 0;
+  t->odbc = sized ? (wide ? kWVarchar : kVarchar) : (wide ? kWLongVarchar : kLongVarchar);
+  t->unboundedSize = !sized;
+  t->copyOctets = sized;
+  t->setSqlType = true;
+}
+
+TypeRule RuleFor(int32_t jdbcType, const CatTypeRules& r, const RowFacts& f) {
+  const bool wide = r.wide != 0;
+  const bool toVarchar = r.longVarcharToVarchar >= 0;
+  const int32_t jdbc = EffectiveJdbcType(jdbcType, r, f);
+  const bool sized = f.size > 0 && !unboundedText(f.size);
+  TypeRule t;
+  t.odbc = jdbc;
+  switch (jdbc) {
+    case -155: t.odbc = kVarchar; t.sqlType = kVarchar; t.copyOctets = true; break;
+    case -150: t.odbc = kBinary; t.sqlType = kBinary; t.copyOctets = true; break;
+    case -16:
+      if (toVarchar) {
+        t.odbc = wide ? kWVarchar : kVarchar;
+        t.sizeRule = true;
+      } else {
+        t.odbc = wide ? kWLongVarchar : kLongVarchar;
+      }
+      t.copyOctets = true;
+      t.setSqlType = true;
+      break;
+    case -15: t.odbc = wide ? kWChar : kChar; t.copyOctets = true; t.setSqlType = true; break;
+    case -10:
+      if (toVarchar) {
+        t.odbc = kWVarchar;
+        t.sizeRule = true;
+      }
+      t.copyOctets = true;
+      break;
+    case -9: t.odbc = wide ? kWVarchar : kVarchar; t.copyOctets = true; t.setSqlType = true; break;
+    case -7:
+      // A string of several bits (PostgreSQL's bit(5)) is text, not a truth
+      // value; the type information's BIT rows stay the server's.
+      if (!r.typeInfo && f.size > 1) {
+        AsText(&t, r, true);
+        break;
+      }
+      t.setSqlType = true;
+      break;
+    case -6: case 4: case 5: case 6: case 7: t.setSqlType = true; break;
+    case -5:
+      if (r.jet != 0) {
+        t.odbc = kDecimal;
+        t.decimalName = true;
+      }
+      t.bufferFromSize = true;
+      t.setSqlType = true;
+      break;
+    case -4: case -3: case -2: t.copyOctets = true; break;
+    case -1: case 1: case 12:
+      if (toVarchar) {
+        t.odbc = kVarchar;
+        t.sizeRule = true;
+      }
+      t.copyOctets = true;
+      break;
+    case 2:
+      if (r.jet != 0) {
+        t.odbc = kDecimal;
+        t.decimalName = true;
+        t.copyOctets = true;
+      }
+      t.bufferFromSize = true;
+      t.setSqlType = true;
+      break;
+    case 3: t.bufferFromSize = true; t.sqlType = kDecimal; t.copyOctets = true; break;
+    case 8: t.setSqlType = true; break;
+    case 9: case 91:
+      t.odbc = r.odbcVersion >= 3 ? 91 : kDate; t.sqlType = kDatetime; t.datetimeSub = 1; break;
+    case 10: case 92:
+      t.odbc = r.odbcVersion >= 3 ? 92 : kTime; t.sqlType = kDatetime; t.datetimeSub = 2; break;
+    case 11: case 93:
+      t.odbc = r.odbcVersion >= 3 ? 93 : kTimestamp; t.sqlType = kDatetime; t.datetimeSub = 3;
+      break;
+    case 16: t.odbc = kBit; t.sqlType = kBit; break;
+    case 70: t.odbc = kVarchar; t.sqlType = kVarchar; break;
+    case 1111:
+      if (f.unsized || (!r.typeInfo && unboundedText(f.size)))
+        t.odbc = wide ? kWLongVarchar : kLongVarchar;
+      else
+        t.odbc = wide ? kWVarchar : kVarchar;
+      t.copyOctets = true;
+      t.setSqlType = true;
+      break;
+    case 2004: t.odbc = kLongVarbinary; t.sqlType = kLongVarbinary; break;
+    case 2005: case 2009: case 2011:
+      t.odbc = wide ? kWLongVarchar : kLongVarchar;
+      t.setSqlType = true;
+      break;
+    case 2000:  // JAVA_OBJECT
+    case 2001:  // DISTINCT without its base type
+    case 2002:  // STRUCT
+    case 2003:  // ARRAY
+    case 2006:  // REF
+      // Delivered as their text, whose length their size does not bound.
+      if (r.typeInfo) t.odbc = 0;
+      else AsText(&t, r, false);
+      break;
+    default:
+      // ROWID, the types with a time zone and whatever a driver has of its
+      // own are delivered as their text too. The type information lists
+      // them under no ODBC type: an application looking for the server's
+      // text types must not find them there.
+      if (r.typeInfo) t.odbc = 0;
+      else AsText(&t, r, sized);
+      break;
+  }
+  return t;
+}
+
+// Fractional-second digits of a date or time column: the decimal digits
+// the driver gives, else what its size has beyond the seconds.
+int32_t FractionDigits(const CatCell* digits, const CatCell* size, int32_t base) {
+  if (digits != nullptr && !digits->IsNull() && digits->Int() >= 0)
+    return std::min(digits->Int(), 9);
+  if (size != nullptr && !size->IsNull() && size->Int() > base + 1)
+    return std::min(size->Int() - base - 1, 9);
+  return 0;
+}
+
+// The characters of a date or time value in ODBC's terms (10 for a date,
+// 8 or 19 and the fraction with its point for a time or timestamp); 0 for
+// other types.
+int32_t DatetimeBase(int32_t odbc) {
+  switch (odbc) {
+    case 9: case 91: return 10;
+    case 10: case 92: return 8;
+    case 11: case 93: return 19;
+    default: return 0;
+  }
+}
+
+// COLUMN_SIZE, DECIMAL_DIGITS and BUFFER_LENGTH of a date or time column
+// as ODBC defines them, whatever the JDBC driver counted (PostgreSQL gives
+// 13 for a date and 29 for a timestamp of six digits).
+void DatetimeSizes(const CatTypeFields& f, int32_t odbc) {
+  const int32_t base = DatetimeBase(odbc);
+  if (base == 0) return;
+  const int32_t s = base == 10 ? 0 : FractionDigits(f.decimalDigits, f.columnSize, base);
+  if (f.columnSize != nullptr) f.columnSize->SetInt(s > 0 ? base + 1 + s : base);
+  if (f.decimalDigits != nullptr && base != 10) f.decimalDigits->SetInt(s);
+  // The size of the date, time or timestamp structure.
+  if (f.bufferLength != nullptr) f.bufferLength->SetInt(base == 19 ? 16 : 6);
+}
+
+// A connection that delivers text in UTF-16 reports its text types in their
+// wide form; asked for the narrow form (SQL_LONGVARCHAR) it answers with
+// the same types under the type asked for, as an application that wants a
+// column for long text finds none otherwise.
+int32_t WideFormOf(int32_t narrow) {
+  switch (narrow) {
+    case kChar: return kWChar;
+    case kVarchar: return kWVarchar;
+    case kLongVarchar: return kWLongVarchar;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+int32_t catOdbcType(int32_t jdbcType, const CatTypeRules& r, bool unsized) {
+  RowFacts f;
+  f.unsized = unsized;
+  return RuleFor(jdbcType, r, f).odbc;
+}
+
+int16_t catTypeKey(int32_t sqlType) {
+  switch (sqlType) {
+    case kDate: return 91;
+    case kTime: return 92;
+    case kTimestamp: return 93;
+    case kWChar: return kChar;
+    case kWVarchar: return kVarchar;
+    case kWLongVarchar: return kLongVarchar;
+    default: return static_cast<int16_t>(sqlType);
+  }
+}
+
+void catFixType(const CatTypeFields& f, const CatTypeRules& r) {
+  if (f.dataType == nullptr) return;
+  // The JDBC driver's own octet length, for a text type whose buffer length
+  // it leaves out (most do: JDBC does not use that column).
+  const bool gaveOctets = f.octetLength != nullptr && !f.octetLength->IsNull() &&
+                          !f.octetLength->Holds(CAT_NO_VALUE32);
+  const int32_t jdbcOctets = gaveOctets ? f.octetLength->Int() : 0;
+  if (f.datetimeSub != nullptr) f.datetimeSub->SetInt(static_cast<int32_t>(CAT_NO_VALUE16));
+  if (f.octetLength != nullptr) f.octetLength->SetInt(static_cast<int32_t>(CAT_NO_VALUE32));
+
+  RowFacts facts;
+  facts.unsized = f.columnSize != nullptr && !f.columnSize->IsNull() && f.columnSize->Int() == 0;
+  facts.size = f.columnSize != nullptr && !f.columnSize->IsNull() ? f.columnSize->Int() : -1;
+  const std::string name = f.typeName != nullptr ? f.typeName->Ascii() : std::string();
+  facts.name = name.c_str();
+  const TypeRule t = RuleFor(f.dataType->Int(), r, facts);
+
+  f.dataType->SetInt(t.odbc);
+  if (t.decimalName && f.typeName != nullptr) f.typeName->SetText("decimal");
+  if (t.sizeRule && f.columnSize != nullptr)
+    f.columnSize->SetInt(r.longVarcharToVarchar == 0 ? kUnlimitedVarchar : r.longVarcharToVarchar);
+  if (t.unboundedSize && f.columnSize != nullptr) f.columnSize->SetInt(kUnboundedSize);
+  DatetimeSizes(f, t.odbc);
+  if (t.bufferFromSize && f.bufferLength != nullptr && f.columnSize != nullptr &&
+      !f.columnSize->IsNull() &&
+      (f.bufferLength->IsNull() || f.bufferLength->Holds(CAT_NO_VALUE32))) {
+    f.bufferLength->SetInt(f.columnSize->Int() + 2);
+  }
+  if (f.sqlDataType != nullptr) {
+    if (t.setSqlType)
+      f.sqlDataType->SetInt(t.odbc);
+    else if (t.sqlType != 0)
+      f.sqlDataType->SetInt(t.sqlType);
+    else if (t.odbc != 0 && (f.sqlDataType->IsNull() || f.sqlDataType->Holds(CAT_NO_VALUE16) ||
+                             f.sqlDataType->Int() == 0))
+      // A type the rules give no SQL_DATA_TYPE of its own is not a datetime
+      // or interval type, so ODBC wants DATA_TYPE repeated there.
+      f.sqlDataType->SetInt(t.odbc);
+  }
+  if (t.datetimeSub >= 0 && f.datetimeSub != nullptr) f.datetimeSub->SetInt(t.datetimeSub);
+  if (t.copyOctets && f.octetLength != nullptr) {
+    if (f.bufferLength != nullptr && !f.bufferLength->IsNull() &&
+        !f.bufferLength->Holds(CAT_NO_VALUE32))
+      f.octetLength->SetInt(f.bufferLength->Int());
+    else if (gaveOctets)
+      f.octetLength->SetInt(jdbcOctets);
+  }
+}
+
+CatTypeRules catTypeRulesOf(const JdbcStmt* s) {
+  CatTypeRules r;
+  r.wide = s->wide;
+  if (const JdbcConn* c = s->conn) {
+    r.jet = c->settings.jet;
+    r.odbcVersion = c->odbcVersion;
+    r.longVarcharToVarchar = c->settings.longVarcharToVarchar;
+  }
+  return r;
+}
+
+bool catTypeInfoWanted(const JdbcStmt* s, int32_t jdbcType, const char* typeName) {
+  if (s->requestedType == 0) return true;
+  // The row is compared in the form it will be reported in; the date and
+  // time codes of both ODBC versions ask for the same rows, and a narrow
+  // text type the rows of its wide form on a wide connection (never the
+  // other way round).
+  auto dateForm = [](int32_t t) { return t >= 91 && t <= 93 ? t - 82 : t; };
+  RowFacts f;
+  f.name = typeName != nullptr ? typeName : "";
+  CatTypeRules r = catTypeRulesOf(s);
+  r.typeInfo = true;
+  const int32_t reported = RuleFor(jdbcType, r, f).odbc;
+  return dateForm(reported) == dateForm(s->requestedType) ||
+         (r.wide != 0 && reported != 0 && reported == WideFormOf(s->requestedType));
+}
+
+namespace {
+
+void AsRequested(const JdbcStmt* s, const CatCell& type, const CatCell& sqlType) {
+  const int32_t wideForm = WideFormOf(s->requestedType);
+  if (s->wide == 0 || wideForm == 0 || type.Int() != wideForm) return;
+  type.SetInt(s->requestedType);
+  sqlType.SetInt(s->requestedType);
+}
+
+// The fractional-second digits of the type information's date or time
+// row: its largest scale, else what its size has beyond the seconds (or,
+// as PostgreSQL's driver gives it, the digits alone), else `otherwise`.
+int32_t LargestFraction(const CatCell& size, const CatCell& maxScale, int32_t base,
+                        int32_t otherwise) {
+  if (!maxScale.IsNull() && maxScale.Int() > 0) return std::min(maxScale.Int(), 9);
+  const int32_t v = size.IsNull() ? 0 : size.Int();
+  if (v == base) return 0;
+  if (v > base + 1) return std::min(v - base - 1, 9);
+  if (v >= 1 && v <= 9) return v;
+  return otherwise;
+}
+
+// COLUMN_SIZE and the scales of a type information row in ODBC's terms.
+// A timestamp whose driver tells nothing holds what JDBC's Timestamp holds,
+// nanoseconds; a time value travels without a fraction.
+void TypeInfoSizes(const CatCell& type, const CatCell& size, const CatCell& minScale,
+                   const CatCell& maxScale) {
+  const int32_t odbc = type.Int();
+  const int32_t base = DatetimeBase(odbc);
+  if (base == 10) {
+    size.SetInt(base);
+  } else if (base != 0) {
+    const int32_t s = LargestFraction(size, maxScale, base, base == 19 ? 9 : 0);
+    size.SetInt(s > 0 ? base + 1 + s : base);
+    minScale.SetInt(0);
+    maxScale.SetInt(s);
+  } else if ((odbc == kLongVarchar || odbc == kWLongVarchar || odbc == kLongVarbinary) &&
+             (size.IsNull() || size.Int() <= 0)) {
+    size.SetInt(kUnboundedSize);
+  }
+}
+
+}  // namespace
+
+void catFixTypeInfoRow(const JdbcStmt* s, const CatCell& type, const CatCell& sqlType,
+                       const CatCell& size, const CatCell& minScale, const CatCell& maxScale) {
+  AsRequested(s, type, sqlType);
+  TypeInfoSizes(type, size, minScale, maxScale);
+}
