@@ -4,6 +4,7 @@
 #include <sqlext.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -224,7 +225,49 @@ bool ConstantAnswer(uint16_t type, InfoAnswer* a) {
   return false;
 }
 
+// The product version text decides success; a driver that cannot tell its
+// major or minor version (one older than JDBC 3) leaves them to the text.
+void DbmsVersion(JdbcConn* c, InfoAnswer* a) {
+  Meta(c, a).Text("getDatabaseProductVersion");
+  if (a->rc != 0) return;
+  auto number = [c](const char* method) {
+    int32_t v = -1;
+    if (DatabaseMetaData::getIntByName(c, c->metaData, method, &v) != 0) {
+      errClear(&c->errors);
+      v = -1;
+    }
+    return v;
+  };
+  const std::string text = dbmsVersionText(a->buf, number("getDatabaseMajorVersion"),
+                                           number("getDatabaseMinorVersion"));
+  std::snprintf(a->buf, sizeof a->buf, "%s", text.c_str());
+  a->Text(a->buf);
+}
+
 }  // namespace
+
+std::string dbmsVersionText(const char* productVersion, int32_t major, int32_t minor) {
+  // The leading numbers of the text, "15.4 (Debian ...)" giving 15 and 4.
+  int32_t parts[3] = {-1, -1, -1};
+  const char* p = productVersion != nullptr ? productVersion : "";
+  while (*p != '\0' && (*p < '0' || *p > '9')) ++p;
+  for (int i = 0; i < 3 && *p >= '0' && *p <= '9'; ++i) {
+    int32_t v = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) v = v < 100000 ? v * 10 + (*p - '0') : v;
+    parts[i] = v;
+    if (*p != '.' || p[1] < '0' || p[1] > '9') break;
+    ++p;
+  }
+  if (major < 0) major = parts[0];
+  if (minor < 0) minor = parts[1];
+  const bool sameVersion = parts[0] == major && parts[1] == minor;
+  const int32_t release = sameVersion ? parts[2] : 0;
+  auto clamp = [](int32_t v, int32_t most) { return v < 0 ? 0 : v > most ? most : v; };
+  char out[16];
+  std::snprintf(out, sizeof out, "%02d.%02d.%04d", clamp(major, 99), clamp(minor, 99),
+                clamp(release, 9999));
+  return out;
+}
 
 uint32_t convertMask(JdbcConn* c, uint32_t* error, int32_t sqlType) {
   uint32_t mask = 0;
@@ -284,7 +327,7 @@ bool odbcInfoAnswer(JdbcConn* c, uint16_t type, InfoAnswer* a) {
         m.Text("getDatabaseProductName");
       }
       return true;
-    case SQL_DBMS_VER: m.Text("getDatabaseProductVersion"); return true;
+    case SQL_DBMS_VER: DbmsVersion(c, a); return true;
     case SQL_ACCESSIBLE_TABLES: m.YesNo("allTablesAreSelectable"); return true;
     case SQL_ACCESSIBLE_PROCEDURES: m.YesNo("allProceduresAreCallable"); return true;
     case SQL_PROCEDURES: m.YesNo("supportsStoredProcedures"); return true;

@@ -14,6 +14,7 @@
 #define QMR_DRV_JDBC_J_SERV_H
 
 #include <cstdint>
+#include <string>
 
 #include "drv_jdbc/j-records.h"
 #include "util/hash.h"
@@ -86,6 +87,12 @@ uint32_t scrollOptionsMask(const JdbcConn* c);
 uint32_t capabilityMask(JdbcConn* c);
 
 // Between the module's files: one computed answer and the SQLGetInfo types.
+// SQL_DBMS_VER in ODBC's form "##.##.####": major and minor version (from
+// the JDBC driver; negative when it could not tell, then read from the
+// product version text) and the release, the third number of the product
+// version text when it belongs to that major and minor version (else 0).
+std::string dbmsVersionText(const char* productVersion, int32_t major, int32_t minor);
+
 struct InfoAnswer {
   enum Kind { kNone, kInt, kText } kind = kNone;
   uint32_t num = 0;
