@@ -287,3 +287,25 @@ TEST(InfoSettings, ConnectionStringSettingsShapeTheAnswers) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DbmsVersion, OdbcsFormFromTheVersionsAndTheText) {
+  struct Case {
+    const char* text;
+    int32_t major, minor;
+    const char* want;
+  };
+  const Case cases[] = {
+      {"2.7.1", 2, 7, "02.07.0001"},
+      {"15.4 (Debian 15.4-1)", 15, 4, "15.04.0000"},
+      {"10.14.2.0 - (1828579)", 10, 14, "10.14.0002"},
+      {"2.7.1", -1, -1, "02.07.0001"},        // a driver older than JDBC 3: the text alone
+      {"Release 8.0.3", 9, 1, "09.01.0000"},  // the text's release is another version's
+      {"", 3, 2, "03.02.0000"},
+      {"123.456.78901", -1, -1, "99.99.9999"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.want, dbmsVersionText(c.text, c.major, c.minor)) << c.text;
+}
+
+}  // namespace
