@@ -33,6 +33,11 @@ int16_t CONN_Transact(ConnHandle* conn, uint16_t completionType) {
     conn->diag.pending = kBadCompletionType;
     return SQL_ERROR;
   }
+  // In auto-commit mode every statement has already ended its own
+  // transaction: there is nothing to commit or roll back, and a JDBC driver
+  // may refuse the call (PostgreSQL's does), which applications that commit
+  // unconditionally would see as a failure.
+  if ((conn->flags & kConnAutoCommit) != 0) return SQL_SUCCESS;
   const DRV_OpTable* ops = conn->agent.ops;
   auto slot = completionType == SQL_ROLLBACK
                   ? (ops != nullptr ? ops->DRV_Rollback : nullptr)

@@ -25,7 +25,8 @@ class Concurrency : public CoreTest {
     dbc1 = NewConn(env);
     dbc2 = NewConn(env);
     MarkConnected(dbc1);
-    MarkConnected(dbc2);
+    // Manual commit: only then does a commit reach the agent.
+    MarkConnected(dbc2)->flags &= static_cast<uint16_t>(~kConnAutoCommit);
   }
   // Starts SQLFreeStmt(SQL_CLOSE) on a statement with a result, blocked in
   // the agent's close until released.

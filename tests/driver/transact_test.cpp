@@ -10,12 +10,21 @@ using qmrtest::CoreTest;
 constexpr int kCommit = 21;
 constexpr int kRollback = 22;
 
-class Transact : public qmrtest::EnvDbcTest {};
+class Transact : public qmrtest::EnvDbcTest {
+ protected:
+  // A connected connection in manual-commit mode: only there does a
+  // transaction wait for its end.
+  ConnHandle* ManualCommit(SQLHDBC d) {
+    ConnHandle* c = MarkConnected(d);
+    c->flags &= static_cast<uint16_t>(~kConnAutoCommit);
+    return c;
+  }
+};
 
 TEST_F(Transact, ConnectionCommitAndRollbackReachTheAgent) {
   EXPECT_EQ(SQL_ERROR, SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_COMMIT));
   EXPECT_EQ("08003", State(SQL_HANDLE_DBC, dbc));
-  MarkConnected(dbc);
+  ManualCommit(dbc);
   EXPECT_EQ(SQL_SUCCESS, SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_COMMIT));
   EXPECT_EQ(SQL_SUCCESS, SQLTransact(env, dbc, SQL_ROLLBACK));
   EXPECT_EQ(1, fake.CallCount(kCommit));
@@ -25,7 +34,7 @@ TEST_F(Transact, ConnectionCommitAndRollbackReachTheAgent) {
 }
 
 TEST_F(Transact, AgentFailureBringsItsMessages) {
-  ConnHandle* c = MarkConnected(dbc);
+  ConnHandle* c = ManualCommit(dbc);
   fake.PushResult(kCommit, 15);
   fake.PostError(c->agentConn, {"deadlock", "40001", 99, false});
   EXPECT_EQ(SQL_ERROR, SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_COMMIT));
@@ -34,9 +43,9 @@ TEST_F(Transact, AgentFailureBringsItsMessages) {
 
 TEST_F(Transact, EnvironmentEndsEveryConnectedConnectionAndSkipsTheOthers) {
   SQLHDBC idle = NewConn(env);  // never connected
-  MarkConnected(dbc);
+  ManualCommit(dbc);
   SQLHDBC second = NewConn(env);
-  MarkConnected(second);
+  ManualCommit(second);
   EXPECT_EQ(SQL_SUCCESS, SQLEndTran(SQL_HANDLE_ENV, env, SQL_COMMIT));
   EXPECT_EQ(2, fake.CallCount(kCommit));
   EXPECT_EQ(SQL_SUCCESS, SQLTransact(env, SQL_NULL_HDBC, SQL_ROLLBACK));
@@ -66,8 +75,25 @@ TEST_F(Transact, OtherHandleTypesAreRefused) {
   EXPECT_EQ(0, fake.CallCount(kCommit));
 }
 
-TEST_F(Transact, TransactWithAnUnknownConnectionFallsBackToTheEnvironment) {
+TEST_F(Transact, InAutoCommitModeNothingReachesTheAgent) {
   MarkConnected(dbc);
+  SQLHDBC manual = NewConn(env);
+  ManualCommit(manual);
+  for (SQLSMALLINT completion : {SQL_COMMIT, SQL_ROLLBACK}) {
+    EXPECT_EQ(SQL_SUCCESS, SQLEndTran(SQL_HANDLE_DBC, dbc, completion));
+    EXPECT_EQ(SQL_SUCCESS, SQLTransact(SQL_NULL_HENV, dbc, completion));
+    // The environment ends only the manual-commit connection's transaction.
+    EXPECT_EQ(SQL_SUCCESS, SQLEndTran(SQL_HANDLE_ENV, env, completion));
+  }
+  EXPECT_EQ(1, fake.CallCount(kCommit));
+  EXPECT_EQ(1, fake.CallCount(kRollback));
+  // The completion type is still checked.
+  EXPECT_EQ(SQL_ERROR, SQLEndTran(SQL_HANDLE_DBC, dbc, 2));
+  EXPECT_EQ("HY012", State(SQL_HANDLE_DBC, dbc));
+}
+
+TEST_F(Transact, TransactWithAnUnknownConnectionFallsBackToTheEnvironment) {
+  ManualCommit(dbc);
   EXPECT_EQ(SQL_SUCCESS, SQLTransact(env, DRV_HandleValue(0x00020031), SQL_COMMIT));
   EXPECT_EQ(1, fake.CallCount(kCommit));
 }
