@@ -91,7 +91,29 @@ bool ReadBraced(const char* p, std::string* value, const char** after) {
   return false;
 }
 
+// The value starting at v (just after the '='): its unbraced text into
+// *value when asked, and the position where it ends.
+const char* ReadValue(const char* v, std::string* value) {
+  std::string braced;
+  const char* after = nullptr;
+  if (*v == '{' && ReadBraced(v, &braced, &after)) {
+    // Whatever stands between the closing brace and the ';' is kept,
+    // except blanks.
+    const char* end = PlainEnd(after);
+    if (value != nullptr) *value = std::move(braced) + Trim(after, end);
+    return end;
+  }
+  const char* end = PlainEnd(v);
+  if (value != nullptr) value->assign(v, end);
+  return end;
+}
+
 }  // namespace
+
+size_t CS_ValueLength(const char* v) {
+  if (v == nullptr) return 0;
+  return static_cast<size_t>(ReadValue(v, nullptr) - v);
+}
 
 void CS_Wipe(std::string& s) {
   volatile char* p = s.empty() ? nullptr : &s[0];
@@ -127,19 +149,7 @@ std::vector<CS_Pair> CS_Split(const char* text) {
     }
     CS_Pair pair;
     pair.keyword = Trim(p, eq);
-    const char* v = eq + 1;
-    const char* after = nullptr;
-    if (*v == '{' && ReadBraced(v, &pair.value, &after)) {
-      // Whatever stands between the closing brace and the ';' is kept,
-      // except blanks.
-      const char* end = PlainEnd(after);
-      pair.value += Trim(after, end);
-      p = end;
-    } else {
-      const char* end = PlainEnd(v);
-      pair.value.assign(v, end);
-      p = end;
-    }
+    p = ReadValue(eq + 1, &pair.value);
     pairs.push_back(std::move(pair));
   }
   return pairs;

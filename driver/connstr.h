@@ -12,6 +12,7 @@
 #ifndef QMR_DRIVER_CONNSTR_H
 #define QMR_DRIVER_CONNSTR_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -86,6 +87,10 @@ void CS_ParseInto(const char* text);
 
 // The row of a keyword, or -1.
 int CS_Find(const char* keyword);
+
+// How far the value starting at v (just after a '=') runs, by the rules
+// above; what the trace masks when the keyword names a secret.
+size_t CS_ValueLength(const char* v);
 
 // The value as it goes into a connection string: braced when it holds ';',
 // '{' or '}' ("}" doubled inside the braces).

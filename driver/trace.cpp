@@ -1,7 +1,6 @@
 // The driver's trace files.
 #include "driver/trace.h"
 
-#include <cctype>
 #include <cinttypes>
 #include <cstdlib>
 #include <cstring>
@@ -86,73 +85,7 @@ std::string ProgramName() {
   return first.empty() ? std::string("Unknown") : first;
 }
 
-// Length of a keyword's value starting at p: up to ';' or the end, or a
-// braced value up to its closing brace ("}}" is an escaped brace).
-size_t ValueLength(const char* p) {
-  if (*p == '{') {
-    size_t i = 1;
-    while (p[i] != '\0') {
-      if (p[i] == '}') {
-        if (p[i + 1] == '}') {
-          i += 2;
-          continue;
-        }
-        return i + 1;
-      }
-      ++i;
-    }
-    return i;
-  }
-  size_t i = 0;
-  while (p[i] != '\0' && p[i] != ';') ++i;
-  return i;
-}
-
-// Finds the next "PWD=" or "PASSWORD=" (any case) at or after p; the value
-// starts at *value.
-const char* FindSecret(const char* p, const char** value) {
-  for (; *p != '\0'; ++p) {
-    static const char* const kKeys[] = {"PWD=", "PASSWORD="};
-    for (const char* key : kKeys) {
-      size_t n = std::strlen(key);
-      if (strncasecmp(p, key, n) == 0) {
-        *value = p + n;
-        return p;
-      }
-    }
-  }
-  return nullptr;
-}
-
 }  // namespace
-
-std::string TRC_Mask(const char* text) {
-  if (text == nullptr) return std::string();
-  std::string out;
-  const char* p = text;
-  const char* value = nullptr;
-  while (FindSecret(p, &value) != nullptr) {
-    out.append(p, static_cast<size_t>(value - p));
-    size_t len = ValueLength(value);
-    // A fixed mask: not even the length of the password reaches the trace.
-    if (len > 0) out.append("********");
-    p = value + len;
-  }
-  out.append(p);
-  return out;
-}
-
-void TRC_MaskInPlace(char* text) {
-  if (text == nullptr) return;
-  char* p = text;
-  const char* value = nullptr;
-  while (FindSecret(p, &value) != nullptr) {
-    char* v = text + (value - text);
-    size_t len = ValueLength(v);
-    std::memset(v, '*', len);
-    p = v + len;
-  }
-}
 
 std::string TRC_ConfiguredName() {
   const char* env = std::getenv("QMR_DEBUGFILE");

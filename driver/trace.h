@@ -45,8 +45,10 @@ std::string TRC_ConfiguredName();
 // expanded, "-xa" / "-tpl" appended for modes 1 and 2.
 std::string TRC_ExpandName(const char* name, uint32_t mode);
 
-// A copy of text in which the value of every PWD= (and PASSWORD=) keyword is
-// replaced by asterisks. Every traced line goes through it; callers that put
+// A copy of text in which every password is replaced by asterisks: the value
+// of a PWD or *PASSWORD keyword in any spelling the connection-string parser
+// takes ("PWD =x", "pwd= x", "{PWD}=x"), and the password of a URL's
+// user:password@. Every traced line goes through it; callers that put
 // connection strings elsewhere may use it too.
 std::string TRC_Mask(const char* text);
 // The same in place: each character of such a value becomes '*'.

@@ -53,15 +53,36 @@ TEST(TraceName, Macros) {
 }
 
 TEST(TraceMask, PasswordsNeverShow) {
-  EXPECT_EQ("DSN=x;UID=u;PWD=********;URL=y", TRC_Mask("DSN=x;UID=u;PWD=secret;URL=y"));
-  EXPECT_EQ("pwd=********", TRC_Mask("pwd=secret"));
-  EXPECT_EQ("PWD=********;X=1", TRC_Mask("PWD={se;c}}ret};X=1"));
-  EXPECT_EQ("PWD=;UID=a", TRC_Mask("PWD=;UID=a"));
-  EXPECT_EQ("a;PWD=********;b;PWD=********", TRC_Mask("a;PWD=one;b;PWD=two"));
-  EXPECT_EQ("user=u;password=********", TRC_Mask("user=u;password=hunter2"));
-  char buf[] = "UID=u;PWD=abc;DSN=d";
+  const struct {
+    const char* in;
+    const char* out;
+  } kCases[] = {
+      {"DSN=x;UID=u;PWD=secret;URL=y", "DSN=x;UID=u;PWD=********;URL=y"},
+      {"pwd=secret", "pwd=********"},
+      {"PWD={se;c}}ret};X=1", "PWD=********;X=1"},
+      {"PWD=;UID=a", "PWD=;UID=a"},
+      {"a;PWD=one;b;PWD=two", "a;PWD=********;b;PWD=********"},
+      {"user=u;password=hunter2", "user=u;password=********"},
+      // Every spelling the connection-string parser takes as the keyword.
+      {"DSN=x;PWD =secret;UID=u", "DSN=x;PWD =********;UID=u"},
+      {"DSN=x; pwd= secret", "DSN=x; pwd= ********"},
+      {"{PWD}=secret;UID=u", "{PWD}=********;UID=u"},
+      {"Password = {a;b};UID=u", "Password = ********;UID=u"},
+      // A blank before a braced value leaves the braces to the depth rule.
+      {"PWD= {a}}b;c};UID=u", "PWD= ********;UID=u"},
+      // Passwords inside JDBC URLs.
+      {"URL=jdbc:postgresql://h/db?user=u&password=secret", "URL=jdbc:postgresql://h/db?user=u&password=********"},
+      {"url=[jdbc:hsqldb:mem:x;PASSWORD=secret;ifexists=true]", "url=[jdbc:hsqldb:mem:x;PASSWORD=********;ifexists=true]"},
+      {"jdbc:x://h;trustStorePassword=secret", "jdbc:x://h;trustStorePassword=********"},
+      {"jdbc:mysql://u:secret@h:3306/db", "jdbc:mysql://u:********@h:3306/db"},
+      // Names that only contain the letters are not keywords.
+      {"szPWD=0x1 cbPWD=-3", "szPWD=0x1 cbPWD=-3"},
+      {"mailto://someone@host", "mailto://someone@host"},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(c.out, TRC_Mask(c.in)) << c.in;
+  char buf[] = "UID=u;PWD =abc;DSN=d";
   TRC_MaskInPlace(buf);
-  EXPECT_STREQ("UID=u;PWD=***;DSN=d", buf);
+  EXPECT_STREQ("UID=u;PWD =***;DSN=d", buf);
 }
 
 TEST_F(TraceFiles, OpenWritesBannerLinesAndFinish) {
