@@ -157,8 +157,13 @@ std::vector<CS_Pair> CS_Split(const char* text) {
 
 int CS_Find(const char* keyword) {
   if (keyword == nullptr) return -1;
+  // The data source's value name spells the same setting: an application
+  // that copies JdbcDriver and URLString from odbc.ini into its string
+  // means them.
   for (int i = 0; i < kConnStrKeywordCount; ++i) {
-    if (strcasecmp(ConnStrKeywords[i].keyword, keyword) == 0) return i;
+    const ConnStrKeyword& k = ConnStrKeywords[i];
+    if (strcasecmp(k.keyword, keyword) == 0) return i;
+    if (k.valueName != nullptr && strcasecmp(k.valueName, keyword) == 0) return i;
   }
   return -1;
 }

@@ -85,7 +85,7 @@ std::vector<CS_Pair> CS_Split(const char* text);
 // other keywords are ignored.
 void CS_ParseInto(const char* text);
 
-// The row of a keyword, or -1.
+// The row of a keyword (or of its odbc.ini value name), or -1.
 int CS_Find(const char* keyword);
 
 // How far the value starting at v (just after a '=') runs, by the rules

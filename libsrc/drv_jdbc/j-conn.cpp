@@ -435,6 +435,24 @@ uint32_t DataSource_getConnection(JdbcConn* c, jobject* out, int kind, const cha
   return 0;
 }
 
+namespace {
+
+// What a user needs to mend a class the VM cannot load: its name as
+// written in Java, and where the name and the archive are given.
+std::string ClassNotFoundText(const char* internalName) {
+  std::string name = internalName;
+  for (char& ch : name) {
+    if (ch == '/') ch = '.';
+  }
+  return "Can't find DBMS Driver = [" + name +
+         "]: the class was not found on the Java class path. Name the JDBC driver class with "
+         "JDBC= in the connection string (JdbcDriver in odbc.ini) and put its archive on the "
+         "class path through QMR_JVM_OPTS, for example "
+         "QMR_JVM_OPTS=-Djava.class.path=/usr/share/java/postgresql.jar";
+}
+
+}  // namespace
+
 uint32_t _getConnection(JdbcConn* c, jobject* out, char* className, char* text, const char* user,
                         const char* password, char** xaClassOut) {
   JNIEnv* env = c->jniEnv;
@@ -454,10 +472,8 @@ uint32_t _getConnection(JdbcConn* c, jobject* out, char* className, char* text, 
   if (loaded == nullptr) {
     ClearException(env);
     CONN_LOG("Can't find DBMS Driver = [%s]", cls);
-    // The class name is the one thing the application can correct.
-    std::string msg = std::string("Can't find DBMS Driver = [") + cls + "]";
-    errPostMsg(&c->errors, msg.c_str(), 3);
-    return 3;
+    errPostMsg(&c->errors, ClassNotFoundText(cls).c_str(), AGT_CLASS_NOT_FOUND);
+    return AGT_CLASS_NOT_FOUND;
   }
   struct Kind {
     const char* iface;

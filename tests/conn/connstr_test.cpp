@@ -70,6 +70,10 @@ TEST(ConnStrTable, KeywordsIgnoreCaseLaterWinsUnknownIgnored) {
   EXPECT_EQ(CS_Find("dyn_curs_sensitivity"), kKwDYN_CURS_SENSITIVITY);
   EXPECT_EQ(CS_Find("JET"), kKwJET);
   EXPECT_EQ(CS_Find("nope"), -1);
+  // The odbc.ini value names spell the same settings.
+  EXPECT_EQ(CS_Find("JdbcDriver"), kKwJDBC);
+  EXPECT_EQ(CS_Find("urlstring"), kKwURL);
+  EXPECT_EQ(CS_Find("FetchBufferSize"), kKwFBS);
 }
 
 TEST(ConnStrValues, BooleansAndNumbers) {
