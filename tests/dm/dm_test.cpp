@@ -6,25 +6,12 @@
 #include <sqlext.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
-namespace {
+#include "tests/support/dm_session.h"
 
-// The driver opens its trace when it is loaded: the name has to be in the
-// environment before the first connect.
-std::string TraceName() {
-  static const std::string name = [] {
-    std::string n = "/tmp/qmr-dm-trace-" + std::to_string(getpid());
-    setenv("QMR_DEBUGFILE", n.c_str(), 1);
-    return n;
-  }();
-  return name;
-}
-const std::string gTrace = TraceName();
+namespace {
 
 class DmTest : public ::testing::Test {
  protected:
@@ -188,11 +175,7 @@ TEST_F(DmTest, ThePasswordNeverReachesTheTrace) {
                           nullptr));
   SQLHDBC d = NewDbc();
   ASSERT_TRUE(SQL_SUCCEEDED(Connect(d, "QmrHsqlPw", "SA", "a;b}c"))) << DiagText(d);
-  std::ifstream f(gTrace);
-  ASSERT_TRUE(f.good()) << gTrace;
-  std::stringstream all;
-  all << f.rdbuf();
-  const std::string text = all.str();
+  const std::string text = qmr_test::TraceText();
   EXPECT_NE(text.find("DriverConnect"), std::string::npos);
   EXPECT_EQ(text.find("Xq7"), std::string::npos);
   EXPECT_EQ(text.find("b}c"), std::string::npos);

@@ -1,6 +1,10 @@
 #include "tests/support/dm_session.h"
 
+#include <unistd.h>
+
 #include <cctype>
+#include <fstream>
+#include <sstream>
 
 namespace qmr_test {
 
@@ -14,6 +18,47 @@ Db DbOf(const std::string& dsn) {
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return s;
+}
+
+std::string DsnValue(const std::string& dsn, const std::string& name) {
+  const char* path = std::getenv("ODBCINI");
+  std::ifstream in(path != nullptr ? path : "");
+  const auto trim = [](std::string t) {
+    const size_t b = t.find_first_not_of(" \t");
+    const size_t e = t.find_last_not_of(" \t\r");
+    return b == std::string::npos ? std::string() : t.substr(b, e - b + 1);
+  };
+  bool inSection = false;
+  for (std::string line; std::getline(in, line);) {
+    line = trim(line);
+    if (!line.empty() && line[0] == '[') {
+      inSection = line == "[" + dsn + "]";
+      continue;
+    }
+    const size_t eq = line.find('=');
+    if (inSection && eq != std::string::npos && Lower(trim(line.substr(0, eq))) == Lower(name))
+      return trim(line.substr(eq + 1));
+  }
+  return "";
+}
+
+const std::string& TraceFile() {
+  static const std::string name = [] {
+    std::string n = "/tmp/qmr-dm-trace-" + std::to_string(getpid());
+    setenv("QMR_DEBUGFILE", n.c_str(), 1);
+    return n;
+  }();
+  return name;
+}
+
+// Named while the program starts, before any test reaches a driver.
+const std::string& gTraceFile = TraceFile();
+
+std::string TraceText() {
+  std::ifstream f(TraceFile());
+  std::stringstream all;
+  all << f.rdbuf();
+  return all.str();
 }
 
 namespace {

@@ -24,6 +24,16 @@ Db DbOf(const std::string& dsn);
 
 std::string Lower(std::string s);
 
+// A value of a data source in the generated odbc.ini ($ODBCINI), "" when the
+// source or the value is missing.
+std::string DsnValue(const std::string& dsn, const std::string& name);
+
+// The driver's trace file of this process: named in QMR_DEBUGFILE before
+// the Driver Manager first loads a driver, which opens it at load.
+const std::string& TraceFile();
+// All the trace holds so far.
+std::string TraceText();
+
 // Every diagnostic record of a handle, one "STATE message" line each.
 std::string Diag(SQLSMALLINT type, SQLHANDLE h);
 // The SQLSTATE of the first record, "" when there is none.
