@@ -12,6 +12,7 @@
 #include "driver/connopt.h"
 #include "driver/dispatch.h"
 #include "driver/dsn.h"
+#include "driver/startup.h"
 #include "driver/trace.h"
 #include "drv_jdbc/j-conninfo.h"
 #include "drv_jdbc/j-opt.h"
@@ -209,8 +210,12 @@ void ConnOpen(ConnHandle* conn, int mode) {
   CONN_PrepareConnectFlags(conn);
 
   conn->cn_narrowText = 0;
+  // The Unicode build's connections are wide whichever entry point opened
+  // them: an application may connect through the 8-bit form and go on
+  // through the wide ones, and the build describes text columns as wide.
+  const bool wide = mode == kWidthWide || DRV_UnicodeBuild();
   std::string options = conn->options;
-  if (mode == 'W') {
+  if (wide) {
     options.insert(0, reinterpret_cast<const char*>(CONNINFO_UTF8_MARKER), 4);
   }
   std::string host = HostText(conn);
@@ -244,7 +249,7 @@ void ConnOpen(ConnHandle* conn, int mode) {
     return;
   }
 
-  if (mode == 'W') {
+  if (wide) {
     uint32_t answer = 0;
     const DRV_OpTable* o = conn->agent.ops;
     uint16_t len = 0;

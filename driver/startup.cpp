@@ -71,6 +71,12 @@ void closeLogSink() {
 
 }  // namespace
 
+bool DRV_UnicodeBuild() {
+  // The description is the build's own word for what it is.
+  static const bool unicode = std::strstr(DRV_BuildDescription(), "(Unicode)") != nullptr;
+  return unicode;
+}
+
 void* DRV_ModuleHandle() { return gModule; }
 DRV_Agent* DRV_GlobalAgent() { return &gAgent; }
 intptr_t DRV_MessageBoxOwner() { return gMsgOwner; }

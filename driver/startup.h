@@ -22,6 +22,9 @@ enum : unsigned {
 // Per build (driver/build_entry.cpp): the two strings that differ.
 const char* DRV_BuildDescription();
 const char* DRV_BuildFileName();
+// True in the Unicode build. Its 8-bit entry points take UTF-8 text, and a
+// connection opened through them is a Unicode connection all the same.
+bool DRV_UnicodeBuild();
 
 // 1, or 0 when attach fails; reason 1 attach, 0 detach.
 int DRV_DllMain(void* module, unsigned reason);

@@ -32,13 +32,20 @@ TEST_F(ConnTest, AnAgentThatDeniesOrRefusesTheQuestionGetsEightBitText) {
   EXPECT_EQ(1u, Conn()->cn_narrowText);
 }
 
-TEST_F(ConnTest, AnEightBitConnectNeverNarrowsAndEveryConnectDecidesAgain) {
+// The Unicode build's 8-bit entry point opens a Unicode connection too, and
+// every connect asks again.
+TEST_F(ConnTest, AnEightBitConnectOfTheUnicodeBuildAsksAsWellAndEveryConnectDecidesAgain) {
   fake.SetInfo(kTakesWideText, 0);
   ASSERT_EQ(SQL_SUCCESS, ConnectW(dbc_));
   ASSERT_EQ(1u, Conn()->cn_narrowText);
   Disconnect();
+  fake.SetInfo(kTakesWideText, 1);
   ASSERT_EQ(SQL_SUCCESS, DriverConnect("DSN=Full"));
   EXPECT_EQ(0u, Conn()->cn_narrowText);
+  Disconnect();
+  fake.SetInfo(kTakesWideText, 0);
+  ASSERT_EQ(SQL_SUCCESS, DriverConnect("DSN=Full"));
+  EXPECT_EQ(1u, Conn()->cn_narrowText);
 }
 
 }  // namespace

@@ -119,27 +119,26 @@ TEST_P(Api, NativeSqlWithoutATextIsRefusedInEitherWidth) {
   SQLHDBC dbc = nullptr;
   ASSERT_EQ(SQL_SUCCESS, alloc(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env));
   ASSERT_EQ(SQL_SUCCESS, alloc(SQL_HANDLE_DBC, env, &dbc));
-  SQLRETURN rc;
   SQLINTEGER len = 0;
+  using NativeSqlFn =
+      SQLRETURN (*)(SQLHDBC, SQLCHAR*, SQLINTEGER, SQLCHAR*, SQLINTEGER, SQLINTEGER*);
+  // Both builds have the 8-bit form; only the Unicode build the wide one.
+  auto nativeSql = Sym<NativeSqlFn>("SQLNativeSql");
+  ASSERT_NE(nullptr, nativeSql);
+  SQLCHAR out[8];
+  EXPECT_EQ(SQL_ERROR, nativeSql(dbc, nullptr, SQL_NTS, out, 8, &len));
+  EXPECT_EQ("HY009", State(SQL_HANDLE_DBC, dbc));
   if (GetParam().unicode) {
     using NativeSqlWFn =
         SQLRETURN (*)(SQLHDBC, SQLWCHAR*, SQLINTEGER, SQLWCHAR*, SQLINTEGER, SQLINTEGER*);
-    auto nativeSql = Sym<NativeSqlWFn>("SQLNativeSqlW");
-    ASSERT_NE(nullptr, nativeSql);
-    EXPECT_EQ(nullptr, dlsym(lib_, "SQLNativeSql"));
-    SQLWCHAR out[8];
-    rc = nativeSql(dbc, nullptr, SQL_NTS, out, 8, &len);
+    auto nativeSqlW = Sym<NativeSqlWFn>("SQLNativeSqlW");
+    ASSERT_NE(nullptr, nativeSqlW);
+    SQLWCHAR wout[8];
+    EXPECT_EQ(SQL_ERROR, nativeSqlW(dbc, nullptr, SQL_NTS, wout, 8, &len));
+    EXPECT_EQ("HY009", State(SQL_HANDLE_DBC, dbc));
   } else {
-    using NativeSqlFn =
-        SQLRETURN (*)(SQLHDBC, SQLCHAR*, SQLINTEGER, SQLCHAR*, SQLINTEGER, SQLINTEGER*);
-    auto nativeSql = Sym<NativeSqlFn>("SQLNativeSql");
-    ASSERT_NE(nullptr, nativeSql);
     EXPECT_EQ(nullptr, dlsym(lib_, "SQLNativeSqlW"));
-    SQLCHAR out[8];
-    rc = nativeSql(dbc, nullptr, SQL_NTS, out, 8, &len);
   }
-  EXPECT_EQ(SQL_ERROR, rc);
-  EXPECT_EQ("HY009", State(SQL_HANDLE_DBC, dbc));
   EXPECT_EQ(SQL_SUCCESS, freeHandle(SQL_HANDLE_DBC, dbc));
   EXPECT_EQ(SQL_SUCCESS, freeHandle(SQL_HANDLE_ENV, env));
 }
