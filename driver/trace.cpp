@@ -8,6 +8,7 @@
 #include <mutex>
 #include <vector>
 
+#include "driver/startup.h"
 #include "platform/lock.h"
 #include "platform/procinfo.h"
 #include "platform/registry.h"
@@ -30,12 +31,6 @@ plat::Mutex& TraceLock() {
   static plat::Mutex* lock = new plat::Mutex;
   return *lock;
 }
-
-#if defined(QMR_UNICODE) && QMR_UNICODE
-constexpr const char* kDriverDescription = "Quillmar Informix Driver (Velkaro)(Unicode)";
-#else
-constexpr const char* kDriverDescription = "Quillmar Informix Driver (Velkaro)";
-#endif
 
 std::string Vformat(const char* fmt, va_list ap) {
   char small[512];
@@ -93,7 +88,7 @@ std::string TRC_ConfiguredName() {
   // The driver's setup key, subkey "ODBC", value "DebugFile".
   std::string key = plat::reg_key(plat::kHKeyLocalMachine,
                                   (std::string("SOFTWARE\\Quillmar Software\\") +
-                                   kDriverDescription + "\\ODBC")
+                                   DRV_BuildDescription() + "\\ODBC")
                                       .c_str());
   std::string value;
   if (!plat::reg_read_string(key, "DebugFile", value)) return std::string();

@@ -11,6 +11,7 @@
 #include "driver/api.h"
 #include "driver/dispatch.h"
 #include "driver/startup.h"
+#include "driver/trace.h"
 
 namespace {
 
@@ -77,6 +78,21 @@ TEST(Startup, SetupNames) {
   EXPECT_EQ('z', small[10]);  // nothing beyond the ten characters
   EXPECT_EQ(1, GetSetupRegistry(nullptr, 10));
   EXPECT_EQ(1, GetSetupDatabase(small, 0));
+}
+
+// The trace file named under the setup key of the build that runs, not
+// under the other build's.
+TEST(Startup, TheTraceIsNamedUnderTheBuildsOwnSetupKey) {
+  const char* env = std::getenv("QMR_DEBUGFILE");
+  const std::string kept = env != nullptr ? env : "";
+  unsetenv("QMR_DEBUGFILE");
+  {
+    RegistryFile reg(std::string(kKey) + "DebugFile=/tmp/qmr-unicode.log\n"
+                     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quillmar Software\\Quillmar Informix "
+                     "Driver (Velkaro)\\ODBC]\nDebugFile=/tmp/qmr-ansi.log\n");
+    EXPECT_EQ("/tmp/qmr-unicode.log", TRC_ConfiguredName());
+  }
+  if (env != nullptr) setenv("QMR_DEBUGFILE", kept.c_str(), 1);
 }
 
 TEST(Startup, SetupValuesFallBackToTheDefault) {
