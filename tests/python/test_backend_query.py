@@ -56,6 +56,24 @@ class BackendQuery(unittest.TestCase):
             self.assertIsNone(cur.fetchone())
             cur.execute("DROP TABLE " + table)
 
+    def test_commit_and_rollback_with_autocommit_on(self):
+        # Applications commit unconditionally; in auto-commit mode there is
+        # nothing to end, and every row is already there for others to see.
+        for dsn, cnxn in qmr_testlib.each_connection(self, DSNS, autocommit=True):
+            table = "qmr_pyac_" + dsn.lower()
+            cur = cnxn.cursor()
+            cur.execute("DROP TABLE IF EXISTS " + table)
+            cur.execute("CREATE TABLE %s (n INTEGER)" % table)
+            cur.execute("INSERT INTO %s VALUES (1)" % table)
+            cnxn.commit()
+            cur.execute("INSERT INTO %s VALUES (2)" % table)
+            cnxn.rollback()
+            other = pyodbc.connect("DSN=" + dsn)
+            rows = other.cursor().execute("SELECT n FROM %s ORDER BY n" % table).fetchall()
+            other.close()
+            self.assertEqual([1, 2], [r[0] for r in rows])
+            cur.execute("DROP TABLE " + table)
+
     def test_server_error_names_the_table(self):
         for dsn, cnxn in self.each_connection():
             with self.assertRaises(pyodbc.Error) as cm:
