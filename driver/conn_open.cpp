@@ -214,6 +214,7 @@ void ConnOpen(ConnHandle* conn, int mode) {
   // them: an application may connect through the 8-bit form and go on
   // through the wide ones, and the build describes text columns as wide.
   const bool wide = mode == kWidthWide || DRV_UnicodeBuild();
+  conn->cn_unicode = wide;
   std::string options = conn->options;
   if (wide) {
     options.insert(0, reinterpret_cast<const char*>(CONNINFO_UTF8_MARKER), 4);

@@ -146,6 +146,9 @@ struct ConnHandle {
   // Set on a Unicode connection whose agent did not confirm that it takes
   // wide text: parameter values and descriptions reach it 8-bit.
   uint32_t cn_narrowText = 0;
+  // Opened as a Unicode connection: through a wide entry point, or through
+  // any entry point of the Unicode build.
+  bool cn_unicode = false;
   uint32_t stmtWord = 0;  // copied into every new statement
   uint32_t cn_hasExecute2 = 0;
   uint32_t cap0x200 = 0;

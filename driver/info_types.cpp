@@ -135,6 +135,7 @@ uint32_t INFO_ConvertMask(const ConnHandle* c, uint16_t type, int mode) {
       mask = 0x73FF;
       break;
   }
-  if (mask != 0 && mode == kWidthWide) mask |= kWideConversions;
+  // A Unicode connection converts to the wide types whichever form asks.
+  if (mask != 0 && (mode == kWidthWide || c->cn_unicode)) mask |= kWideConversions;
   return mask;
 }

@@ -94,8 +94,8 @@ TEST_P(EightBitText, WhatTheEightBitFormsStoreReadsBackExactlyInEitherForm) {
   SQLCHAR name[64] = "";
   SQLSMALLINT nameLen = 0, type = 0, scale = 0, nullable = 0;
   SQLULEN size = 0;
-  ASSERT_EQ(SQL_SUCCESS, SQLDescribeCol(stmt_, 1, name, sizeof name, &nameLen, &type, &size,
-                                        &scale, &nullable))
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLDescribeCol(stmt_, 1, name, sizeof name, &nameLen, &type, &size, &scale, &nullable))
       << Diag(SQL_HANDLE_STMT, stmt_);
   EXPECT_EQ("Größe", std::string(reinterpret_cast<char*>(name)));
   EXPECT_EQ(static_cast<SQLSMALLINT>(std::string("Größe").size()), nameLen);
@@ -131,13 +131,22 @@ TEST_P(EightBitText, TheWideFormsWorkBesideTheEightBitOnes) {
   // Either form describes the text column as its build does, with one type.
   MustExec(SelectAll());
   SQLSMALLINT narrowType = 0, wideType = 0;
-  ASSERT_EQ(SQL_SUCCESS, SQLDescribeCol(stmt_, 1, nullptr, 0, nullptr, &narrowType, nullptr,
-                                        nullptr, nullptr));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLDescribeCol(stmt_, 1, nullptr, 0, nullptr, &narrowType, nullptr, nullptr, nullptr));
   ASSERT_TRUE(SQL_SUCCEEDED(wide.Exec(SelectAll())));
   ASSERT_EQ(SQL_SUCCESS, SQLDescribeColW(wide.session.stmt_, 1, nullptr, 0, nullptr, &wideType,
                                          nullptr, nullptr, nullptr));
   EXPECT_EQ(wideType, narrowType);
   EXPECT_EQ(unicodeBuild ? SQL_WVARCHAR : SQL_VARCHAR, narrowType);
+  // And the conversions it offers, the wide types among them in the
+  // Unicode build.
+  SQLUINTEGER narrowMask = 0, wideMask = 0;
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLGetInfo(dbc_, SQL_CONVERT_CHAR, &narrowMask, sizeof narrowMask, nullptr));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLGetInfoW(wide.session.dbc_, SQL_CONVERT_CHAR, &wideMask, sizeof wideMask, nullptr));
+  EXPECT_EQ(wideMask, narrowMask);
+  EXPECT_EQ(unicodeBuild, (narrowMask & SQL_CVT_WVARCHAR) != 0) << std::hex << narrowMask;
 }
 
 std::string DsnName(const ::testing::TestParamInfo<std::string>& info) { return info.param; }
