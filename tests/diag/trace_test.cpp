@@ -71,8 +71,10 @@ TEST(TraceMask, PasswordsNeverShow) {
       // A blank before a braced value leaves the braces to the depth rule.
       {"PWD= {a}}b;c};UID=u", "PWD= ********;UID=u"},
       // Passwords inside JDBC URLs.
-      {"URL=jdbc:postgresql://h/db?user=u&password=secret", "URL=jdbc:postgresql://h/db?user=u&password=********"},
-      {"url=[jdbc:hsqldb:mem:x;PASSWORD=secret;ifexists=true]", "url=[jdbc:hsqldb:mem:x;PASSWORD=********;ifexists=true]"},
+      {"URL=jdbc:postgresql://h/db?user=u&password=secret",
+       "URL=jdbc:postgresql://h/db?user=u&password=********"},
+      {"url=[jdbc:hsqldb:mem:x;PASSWORD=secret;ifexists=true]",
+       "url=[jdbc:hsqldb:mem:x;PASSWORD=********;ifexists=true]"},
       {"jdbc:x://h;trustStorePassword=secret", "jdbc:x://h;trustStorePassword=********"},
       {"jdbc:mysql://u:secret@h:3306/db", "jdbc:mysql://u:********@h:3306/db"},
       // Names that only contain the letters are not keywords.

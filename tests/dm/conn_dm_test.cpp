@@ -89,8 +89,8 @@ TEST_P(ConnString, AClassTheVmCannotFindIsNamedWithTheWayToMendIt) {
     ASSERT_EQ(SQL_ERROR, rc) << c.what;
     const std::string diag = Diag(SQL_HANDLE_DBC, session.dbc_);
     EXPECT_NE(std::string::npos, diag.find(c.named)) << c.what << "\n" << diag;
-    for (const char* part : {"not found on the Java class path", "QMR_JVM_OPTS", "JDBC=",
-                             "JdbcDriver"}) {
+    for (const char* part :
+         {"not found on the Java class path", "QMR_JVM_OPTS", "JDBC=", "JdbcDriver"}) {
       EXPECT_NE(std::string::npos, diag.find(part)) << c.what << ": " << part << "\n" << diag;
     }
   }
@@ -134,16 +134,16 @@ TEST_P(TracePassword, NoSpellingOfAPasswordReachesTheTrace) {
       "URL={%U%Ppassword=%S}",
       "URLString=%U%Ppassword=%S",
   };
-  const std::string head = "DRIVER={" + DsnValue(GetParam(), "Driver") + "};JDBC=" +
-                           DsnValue(GetParam(), "JdbcDriver") + ";UID=" +
-                           DsnValue(GetParam(), "UID") + ";";
+  const std::string head = "DRIVER={" + DsnValue(GetParam(), "Driver") +
+                           "};JDBC=" + DsnValue(GetParam(), "JdbcDriver") +
+                           ";UID=" + DsnValue(GetParam(), "UID") + ";";
   const std::string property = DbOf(GetParam()) == Db::Pg ? "?" : ";";
   int n = 0;
   for (const char* spelling : kSpellings) {
     const std::string secret = "Zq" + std::to_string(++n) + "pw";
     std::string in = head + spelling;
-    for (const auto& [mark, value] : {std::pair<std::string, std::string>{"%U", Url(n)},
-                                      {"%P", property}, {"%S", secret}}) {
+    for (const auto& [mark, value] :
+         {std::pair<std::string, std::string>{"%U", Url(n)}, {"%P", property}, {"%S", secret}}) {
       const size_t at = in.find(mark);
       if (at != std::string::npos) in.replace(at, mark.size(), value);
     }
