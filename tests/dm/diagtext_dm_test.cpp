@@ -8,6 +8,7 @@
 #include <sqlucode.h>
 
 #include <string>
+#include <vector>
 
 #include "tests/support/dm_session.h"
 #include "tests/support/dsns.h"
@@ -52,38 +53,51 @@ Message Read(SQLHSTMT stmt) {
   return m;
 }
 
+// u-umlaut, the euro sign and a character outside the basic plane.
+const std::string kName = "nosuchtable_\xC3\xBC\xE2\x82\xAC\xF0\x9F\x8C\x9C";
+const std::string kSql = "SELECT * FROM \"" + kName + "\"";
+
+// An application that calls the 8-bit functions reads UTF-8 from either
+// build (the Unicode build has its own 8-bit forms).
 TEST_P(DiagTextDm, AMessageKeepsItsNonAsciiCharacters) {
-  // u-umlaut, the euro sign and a character outside the basic plane.
-  const std::string name = "nosuchtable_\xC3\xBC\xE2\x82\xAC\xF0\x9F\x8C\x9C";
-  const std::string sql = "SELECT * FROM \"" + name + "\"";
   SQLFreeStmt(stmt_, SQL_CLOSE);
-  SQLRETURN rc;
-  if (GetParam().back() == 'U') {
-    std::u16string w = FromUtf8(sql);
-    rc = SQLExecDirectW(stmt_, reinterpret_cast<SQLWCHAR*>(&w[0]),
-                        static_cast<SQLINTEGER>(w.size()));
-  } else {
-    rc = SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS);
-  }
-  ASSERT_EQ(SQL_ERROR, rc);
+  ASSERT_EQ(SQL_ERROR, SQLExecDirect(stmt_, (SQLCHAR*)kSql.c_str(), SQL_NTS));
   const Message m = Read(stmt_);
   EXPECT_EQ(m.narrow, m.field);
+  EXPECT_NE(std::string::npos, m.narrow.find(kName)) << m.narrow;
+  EXPECT_EQ(std::string::npos, m.narrow.find_first_of("\r\n")) << m.narrow;
+}
+
+// An application that connects and calls through the wide functions reads
+// UTF-16 from the Unicode build. (Where an application connects through the
+// 8-bit functions, the Driver Manager reads diagnostics through them and
+// converts for the wide calls by the application's locale.)
+class DiagTextWideDm : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(DiagTextWideDm, AWideApplicationGetsTheMessageInUtf16) {
+  qmr_test::DmSession wide;
+  ASSERT_TRUE(wide.NewEnv());
+  ASSERT_TRUE(wide.ConnectDsnWide(GetParam()));
+  const std::u16string w = FromUtf8(kSql);
+  ASSERT_EQ(SQL_ERROR, SQLExecDirectW(wide.stmt_, (SQLWCHAR*)w.c_str(), SQL_NTS));
+  const Message m = Read(wide.stmt_);
   EXPECT_TRUE(m.wide == m.wideField);
-  // Each build's own calls: the 8-bit ones of the ANSI build, the wide ones
-  // of the Unicode build (the Driver Manager converts for the others, by
-  // the application's locale).
-  if (GetParam().back() == 'U') {
-    EXPECT_NE(std::u16string::npos, m.wide.find(FromUtf8(name)))
-        << qmr_test::Utf8(m.wide.data(), m.wide.size());
-    EXPECT_EQ(std::u16string::npos, m.wide.find_first_of(u"\r\n"));
-  } else {
-    EXPECT_NE(std::string::npos, m.narrow.find(name)) << m.narrow;
-    EXPECT_EQ(std::string::npos, m.narrow.find_first_of("\r\n")) << m.narrow;
-  }
+  EXPECT_NE(std::u16string::npos, m.wide.find(FromUtf8(kName)))
+      << qmr_test::Utf8(m.wide.data(), m.wide.size());
+  EXPECT_EQ(std::u16string::npos, m.wide.find_first_of(u"\r\n"));
 }
 
 std::string Name(const ::testing::TestParamInfo<std::string>& info) { return info.param; }
 
+// The Unicode build's data sources: the ANSI build has no wide forms.
+std::vector<std::string> UnicodeDsns() {
+  std::vector<std::string> out;
+  for (const std::string& dsn : qmr_test::TestDsns())
+    if (dsn.back() == 'U') out.push_back(dsn);
+  return out;
+}
+
 INSTANTIATE_TEST_SUITE_P(AnyBackend, DiagTextDm, ::testing::ValuesIn(qmr_test::TestDsns()), Name);
+INSTANTIATE_TEST_SUITE_P(AnyBackend, DiagTextWideDm, ::testing::ValuesIn(UnicodeDsns()), Name);
 
 }  // namespace

@@ -27,14 +27,7 @@ const std::vector<std::string> kTexts = {"Grüße", "€ 10 ½", "日本語", "�
 // A connection through the wide entry points only.
 struct WideSession {
   explicit WideSession(const std::string& dsn) {
-    const std::u16string in = u"DSN=" + FromUtf8(dsn);
-    ok = session.NewEnv() &&
-         SQLAllocHandle(SQL_HANDLE_DBC, session.env_, &session.dbc_) == SQL_SUCCESS &&
-         SQL_SUCCEEDED(SQLDriverConnectW(session.dbc_, nullptr, (SQLWCHAR*)in.c_str(), SQL_NTS,
-                                         nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT));
-    session.connected_ = ok;
-    ok = ok && SQLAllocHandle(SQL_HANDLE_STMT, session.dbc_, &session.stmt_) == SQL_SUCCESS;
-    EXPECT_TRUE(ok) << Diag(SQL_HANDLE_DBC, session.dbc_);
+    ok = session.NewEnv() && session.ConnectDsnWide(dsn);
   }
   SQLRETURN Exec(const std::string& sql) {
     SQLFreeStmt(session.stmt_, SQL_CLOSE);

@@ -164,6 +164,14 @@ bool DmSession::ConnectString(const std::string& in) {
                       in);
 }
 
+bool DmSession::ConnectDsnWide(const std::string& dsn) {
+  if (!AllocDbc()) return false;
+  const std::u16string in = u"DSN=" + FromUtf8(dsn);
+  return AfterConnect(SQLDriverConnectW(dbc_, nullptr, (SQLWCHAR*)in.c_str(), SQL_NTS, nullptr, 0,
+                                        nullptr, SQL_DRIVER_NOPROMPT),
+                      dsn);
+}
+
 bool DmSession::Open(const std::string& dsn, SQLULEN odbcVersion) {
   return NewEnv(odbcVersion) && ConnectDsn(dsn);
 }

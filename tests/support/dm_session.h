@@ -70,6 +70,9 @@ class DmSession {
   bool ConnectDsn(const std::string& dsn);
   // Connects with SQLDriverConnect (no prompt), then allocates the statement.
   bool ConnectString(const std::string& in);
+  // Connects through the wide SQLDriverConnectW, so that the Driver Manager
+  // treats the connection as a wide one throughout.
+  bool ConnectDsnWide(const std::string& dsn);
   // NewEnv and ConnectDsn.
   bool Open(const std::string& dsn, SQLULEN odbcVersion = SQL_OV_ODBC3);
   void Close();
