@@ -114,14 +114,15 @@ DRV_Return DRV_MoreResultsOp(void* h, va_list) {
   }
   if (code != 0) return AgentFail(stmt, code);
 
-  // One more parameter set of a SELECT run with a parameter array has its
-  // result now.
+  // A result without columns (an update count) describes as none.
+  const JdbcColDesc* cols = STMT_GetColInfo(stmt);
+  if (cols == nullptr && stmt->diag.pending != 0) return SQL_ERROR;
+  // One more parameter set of a statement run with a parameter array has its
+  // rows now.
   DescHandle* ipd = stmt->ipd;
-  if (ipd != nullptr && ipd->rowsProcessed != nullptr && stmt->isSelect != 0) {
+  if (ipd != nullptr && ipd->rowsProcessed != nullptr && (stmt->isSelect != 0 || cols != nullptr)) {
     const uint64_t sets = stmt->apd != nullptr ? stmt->apd->arraySize : 1;
     if (*ipd->rowsProcessed < sets) ++*ipd->rowsProcessed;
   }
-  // A result without columns (an update count) describes as none.
-  if (STMT_GetColInfo(stmt) == nullptr && stmt->diag.pending != 0) return SQL_ERROR;
   return SQL_SUCCESS;
 }

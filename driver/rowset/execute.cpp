@@ -244,8 +244,11 @@ DRV_Return Execute(StmtHandle* stmt) {
     // values, then answers with the warning.
   }
 
+  // A parameter array whose sets give rows gives one result per set: the
+  // first set's now, the others' through SQLMoreResults, which counts them.
   const uint64_t sets = stmt->apd != nullptr ? stmt->apd->arraySize : 1;
-  SetProcessed(stmt, stmt->isSelect != 0 && sets > 1 ? 1 : rowsSent);
+  const bool setByResult = sets > 1 && (stmt->isSelect != 0 || STMT_GetColInfo(stmt) != nullptr);
+  SetProcessed(stmt, setByResult ? 1 : rowsSent);
   SetStatuses(stmt, rowsSent, false, warning ? SQL_PARAM_SUCCESS_WITH_INFO : SQL_PARAM_SUCCESS);
   MarkExecuted(stmt);
   const bool outValues = code == static_cast<uint32_t>(kExecOutValues);

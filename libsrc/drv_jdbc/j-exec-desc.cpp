@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "drv_jdbc/j-exec.h"
+#include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-sql.h"
 #include "drv_jdbc/j-wrap.h"
 
@@ -353,30 +354,48 @@ uint32_t DescribeFrom(JdbcStmt* s, jobject md, char mode) {
   return 0;
 }
 
+// For a JDBC driver that describes nothing before execution: the SELECT
+// runs once for the metadata of its result, whose rows are closed unread.
+// They are never served: the database may change before the execute, which
+// runs the statement again.
+uint32_t DescribeByRunning(JdbcStmt* s) {
+  uint8_t isResultSet = 0;
+  jobject rs = nullptr;
+  uint32_t rc = PreparedStatement::execute(s, s->statement, &isResultSet);
+  if (rc == 0) rc = PreparedStatement::getResultSet(s, s->statement, &rs);
+  if (rc != 0 || rs == nullptr) return rc;
+  jobject md = nullptr;
+  rc = ResultSet::getMetaData(s, rs, &md);
+  if (rc == 0 && md != nullptr) rc = DescribeFrom(s, md, 'E');
+  if (ResultSet::close(s, rs) != 0 && rc == 0) errClear(&s->errors);
+  JC_DeleteLocal(s->jniEnv, rs);
+  return rc;
+}
+
 }  // namespace
 
 uint32_t buildColDescs(JdbcStmt* s, char mode) {
   if (mode == 'P') {
-    if (s->kind == STMT_KIND_SELECT && (s->textFlags & STMT_TEXT_MARKERS) == 0) {
-      // Run now: the result describes itself, and the first execute only
-      // reports it (unless something happened to it in between).
-      s->rowCount = 0;
-      const uint32_t rc = runStatement(s, 0);
-      if (rc == 0) s->flags |= STMT_DESCRIBED_EXECUTED;
-      return rc;
-    }
+    if (s->statement == nullptr) return 0;
     JdbcConn* c = s->conn;
-    if (c == nullptr || c->describeAtPrepare == 0 || s->statement == nullptr) return 0;
-    jobject md = nullptr;
-    PreparedStatement::getMetaData(s, s->statement, &md);
-    if (md == nullptr) {
-      if (s->kind == STMT_KIND_SELECT) {
-        c->describeAtPrepare = 0;
+    const bool select = s->kind == STMT_KIND_SELECT;
+    if (c != nullptr && c->describeAtPrepare != 0) {
+      jobject md = nullptr;
+      PreparedStatement::getMetaData(s, s->statement, &md);
+      if (md != nullptr) {
+        if (uint32_t rc = DescribeFrom(s, md, 'P')) return rc;
+      } else {
+        // A driver that cannot describe a SELECT before execution will not
+        // describe the next one either.
+        if (select) c->describeAtPrepare = 0;
         errClear(&s->errors);
       }
-      return 0;
     }
-    return DescribeFrom(s, md, 'P');
+    if (select && (s->textFlags & STMT_TEXT_MARKERS) == 0 &&
+        (s->flags & STMT_COLS_DESCRIBED) == 0) {
+      return DescribeByRunning(s);
+    }
+    return 0;
   }
   if (s->resultSet == nullptr) return 0;
   jobject md = nullptr;

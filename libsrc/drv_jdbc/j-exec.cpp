@@ -24,20 +24,13 @@ void FreeValueSet(COLSET* set) {
   delete set;
 }
 
-// Whether the result that the prepare produced early is still untouched:
-// nothing closed it, fetched from it or moved past it.
-bool EarlyResultIntact(const JdbcStmt* s) {
-  return (s->flags & STMT_EXECUTED) != 0 && (s->flags & STMT_NO_MORE_ROWS) == 0 &&
-         s->resultSet != nullptr && s->rowsFetched == 0;
-}
-
 bool RunsAsPlainStatement(const JdbcStmt* s) {
   return s->kind == STMT_KIND_OTHER &&
          (s->textFlags & (STMT_TEXT_MARKERS | STMT_TEXT_PROCCALL)) == 0;
 }
 
-// One parameter set of a statement that is not a SELECT: execute, then take
-// its result set or add its update count.
+// One parameter set: execute, then take its result set or add its update
+// count.
 uint32_t ExecuteSet(JdbcStmt* s, uint32_t set) {
   if (jexec::HasParams(s)) {
     if (paramSetSkipped(s, set)) {
@@ -67,6 +60,37 @@ uint32_t ExecuteSet(JdbcStmt* s, uint32_t set) {
   }
   ++s->executedSets;
   return 0;
+}
+
+// Runs the parameter sets from the first one not yet run on, until one gives
+// a result set or none is left; the update counts of the sets run add up.
+// A set that gives rows ends the run there: its rows are the current result,
+// and the sets after it give their results one by one through
+// DRV_MoreResults (one result set per set, as the driver promises for
+// parameter arrays).
+uint32_t RunSets(JdbcStmt* s) {
+  const uint32_t sets = jexec::ParamSetCount(s);
+  while (s->executedSets < sets) {
+    const uint32_t set = s->executedSets;
+    if (uint32_t rc = ExecuteSet(s, set)) {
+      s->rowCount = set;
+      return rc;
+    }
+    if (s->resultSet != nullptr) return 0;
+  }
+  // Every set skipped still leaves a result: an update count of nothing.
+  s->flags |= STMT_EXECUTED | STMT_NO_MORE_ROWS;
+  return 0;
+}
+
+// The results of the sets after the current one: the current result goes,
+// then the next sets run.
+uint32_t RunFurtherSets(JdbcStmt* s) {
+  const uint32_t done = s->executedSets;
+  resetStmtResult(s);
+  jexec::FreeColDescs(s);
+  s->executedSets = done;
+  return RunSets(s);
 }
 
 }  // namespace
@@ -107,33 +131,6 @@ uint32_t ParamSetCount(const JdbcStmt* s) {
 
 }  // namespace jexec
 
-uint32_t runStatement(JdbcStmt* s, uint32_t set) {
-  if (jexec::HasParams(s)) {
-    if (uint32_t rc = setJavaParams(s, set)) {
-      s->rowCount = set;
-      return rc;
-    }
-  }
-  uint8_t isResultSet = 0;
-  jobject rs = nullptr;
-  uint32_t rc = PreparedStatement::execute(s, s->statement, &isResultSet);
-  if (rc == 0) rc = PreparedStatement::getResultSet(s, s->statement, &rs);
-  if (rc != 0) {
-    s->rowCount = set;
-    return rc;
-  }
-  jexec::KeepResultSet(s, rs);
-  if (s->resultSet != nullptr) {
-    jexec::FreeColDescs(s);
-    if ((rc = buildColDescs(s, 'E')) != 0) return rc;
-    s->flags |= STMT_EXECUTED | STMT_RESULT_SET;
-  } else {
-    s->flags |= STMT_EXECUTED;
-  }
-  ++s->executedSets;
-  return 0;
-}
-
 extern "C" {
 
 uint32_t nopOp(uint32_t) { return 0; }
@@ -173,7 +170,7 @@ uint32_t DRV_Prepare(uint32_t stmt, const char* sql) {
   }
   if (rc != 0) return rc;
   // The stored options reach the Java statement before anything runs on it
-  // (a SELECT runs at once when it is described).
+  // (a SELECT that cannot be described otherwise runs once to describe it).
   if ((rc = optApplyAfterCreate(s)) != 0) return rc;
   if (s->maxRows != 0 &&
       Statement::setMaxRows(s, s->statement, static_cast<int32_t>(s->maxRows)) != 0) {
@@ -205,10 +202,6 @@ uint32_t DRV_Execute(uint32_t stmt) {
     log_message(LOG_LEVEL_WARNING, kSrc, __LINE__, "execute without prior prepare");
     return AGT_SEQUENCE_ERROR;
   }
-  if ((s->flags & STMT_DESCRIBED_EXECUTED) != 0) {
-    s->flags &= static_cast<uint16_t>(~STMT_DESCRIBED_EXECUTED);
-    if (EarlyResultIntact(s)) return 0;
-  }
   if (jexec::HasParams(s) && s->params == nullptr) {
     log_message(LOG_LEVEL_WARNING, kSrc, __LINE__, "execute without prior parameters set");
     return EXEC_NO_PARAMS;
@@ -217,17 +210,7 @@ uint32_t DRV_Execute(uint32_t stmt) {
   s->flags &= static_cast<uint16_t>(~STMT_OUT_REGISTERED);
   s->executedSets = 0;
   s->rowCount = 0;
-  if (s->kind == STMT_KIND_SELECT) {
-    if (uint32_t rc = runStatement(s, 0)) return rc;
-  } else {
-    const uint32_t sets = jexec::ParamSetCount(s);
-    for (uint32_t set = 0; set < sets; ++set) {
-      if (uint32_t rc = ExecuteSet(s, set)) {
-        s->rowCount = set;
-        return rc;
-      }
-    }
-  }
+  if (uint32_t rc = RunSets(s)) return rc;
   if ((s->flags & STMT_PREPARE_CALL) != 0 && (s->flags & STMT_OUT_REGISTERED) != 0 &&
       s->resultSet == nullptr) {
     return EXEC_OUT_PARAMS;
@@ -260,23 +243,18 @@ uint32_t DRV_MoreResults(uint32_t stmt) {
   if (uint32_t rc = jexec::Enter(stmt, &s)) return rc;
   JC_LocalFrame frame(s->jniEnv, jexec::kFrame);
   if ((s->flags & STMT_EXECUTED) == 0) return EXEC_NO_MORE_RESULTS;
-  s->flags &= static_cast<uint16_t>(~(STMT_NO_MORE_ROWS | STMT_DESCRIBED_EXECUTED));
+  s->flags &= static_cast<uint16_t>(~STMT_NO_MORE_ROWS);
   if (s->statement == nullptr) {
     s->flags |= STMT_NO_MORE_ROWS;
     return EXEC_NO_MORE_RESULTS;
-  }
-  const uint32_t sets = jexec::ParamSetCount(s);
-  if (s->kind == STMT_KIND_SELECT && s->executedSets > 0 && s->executedSets < sets) {
-    const uint16_t done = s->executedSets;
-    resetStmtResult(s);
-    s->executedSets = done;
-    return runStatement(s, done);
   }
   uint8_t more = 0;
   int32_t count = -1;
   if (uint32_t rc = Statement::getMoreResults(s, s->statement, &more)) return rc;
   if (uint32_t rc = Statement::getUpdateCount(s, s->statement, &count)) return rc;
   if (!more && count == -1) {
+    // The results of this parameter set are done; the next set's follow.
+    if (s->executedSets > 0 && s->executedSets < jexec::ParamSetCount(s)) return RunFurtherSets(s);
     if ((s->flags & STMT_PREPARE_CALL) != 0 && (s->flags & STMT_OUT_REGISTERED) != 0) {
       return EXEC_OUT_PARAMS;
     }

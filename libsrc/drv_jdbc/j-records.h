@@ -113,7 +113,6 @@ enum : uint16_t {
   STMT_VALUES_PENDING = 0x0010,  // values or bindings handed over, not yet sent
   STMT_PREPARE_CALL = 0x0040,  // prepared with prepareCall
   STMT_COLS_DESCRIBED = 0x0080,
-  STMT_DESCRIBED_EXECUTED = 0x0100,
   STMT_OUT_REGISTERED = 0x0200,
 };
 
@@ -166,7 +165,7 @@ struct JdbcStmt {
   uint16_t fetchValueInUse = 0;
 
   // Execute and fetch state: reset at allocation and at every reset.
-  uint16_t executedSets = 0;
+  uint32_t executedSets = 0;
   uint32_t rowCount = 0;     // update counts summed, or rows of the last fetch
   uint32_t rowsFetched = 0;  // since the result set was opened
   int32_t rowPosition = -1;

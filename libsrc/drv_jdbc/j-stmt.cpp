@@ -32,7 +32,7 @@ namespace {
 
 constexpr jint kFrame = 64;
 constexpr uint16_t kResultBits = 0x02 | 0x04 | 0x08;
-constexpr uint16_t kExecBits = 0x01 | 0x20 | 0x40 | 0x80 | 0x100;
+constexpr uint16_t kExecBits = 0x01 | 0x20 | 0x40 | 0x80;
 constexpr uint16_t kObjectsClosed = 0x10;
 constexpr uint16_t kAdjustFromAnalysis = 0x1000;
 
@@ -172,9 +172,7 @@ void FreeEntries(ATTR_ENTRY* entries, size_t n) {
 }  // namespace
 
 void resetStmtResult(JdbcStmt* s) {
-  // A result the prepare produced early goes with the result: the next
-  // execute runs the statement again.
-  s->flags &= static_cast<uint16_t>(~(kResultBits | STMT_DESCRIBED_EXECUTED));
+  s->flags &= static_cast<uint16_t>(~kResultBits);
   s->rowPosition = -1;
   s->executedSets = 0;
   s->rowCount = 0;

@@ -340,50 +340,31 @@ TEST_F(ExecTest, MoreResultsAfterASelect) {
   EXPECT_EQ(Ops().DRV_MoreResults(s.h()), EXEC_NO_MORE_RESULTS);
 }
 
-// A SELECT without markers runs at prepare; the execute right after only
-// reports that result.
-TEST_F(ExecTest, EarlySelectIsReportedByTheFirstExecute) {
-  Exec(conn_, {"CREATE TABLE early (a INTEGER)", "INSERT INTO early VALUES (1)"});
-  Stmt s(conn_);
-  ASSERT_EQ(s.Prepare("SELECT COUNT(*) FROM early"), 0u);
-  EXPECT_NE(s.rec()->flags & STMT_DESCRIBED_EXECUTED, 0);
-  EXPECT_NE(s.rec()->resultSet, nullptr);
-  Exec(conn_, {"INSERT INTO early VALUES (2)"});
-  ASSERT_EQ(s.Execute(), 0u);
-  Rows r;
-  ASSERT_EQ(Ops().DRV_Fetch(s.h(), 1, &r.set), 0u);
-  EXPECT_EQ(r.Text(0, 0), "1");  // the result of the prepare
-  // The next execute runs the statement.
-  ASSERT_EQ(s.Execute(), 0u);
-  ASSERT_EQ(Ops().DRV_Fetch(s.h(), 1, &r.set), 0u);
-  EXPECT_EQ(r.Text(0, 0), "2");
-}
-
-TEST_F(ExecTest, EarlySelectRunsAgainAfterAClose) {
-  Exec(conn_, {"CREATE TABLE early2 (a INTEGER)", "INSERT INTO early2 VALUES (1)"});
-  Stmt s(conn_);
-  ASSERT_EQ(s.Prepare("SELECT COUNT(*) FROM early2"), 0u);
-  ASSERT_EQ(Ops().DRV_CloseCursor(s.h()), 0u);
-  EXPECT_EQ(s.rec()->flags & STMT_DESCRIBED_EXECUTED, 0);
-  Exec(conn_, {"INSERT INTO early2 VALUES (2)"});
-  ASSERT_EQ(s.Execute(), 0u);
-  Rows r;
-  ASSERT_EQ(Ops().DRV_Fetch(s.h(), 1, &r.set), 0u) << ::testing::PrintToString(Errors(s.h()));
-  ASSERT_EQ(r.set.rows_held, 1u);
-  EXPECT_EQ(r.Text(0, 0), "2");
-}
-
-TEST_F(ExecTest, EarlySelectRunsAgainAfterItsRowsWereRead) {
-  Stmt s(conn_);
-  ASSERT_EQ(s.Prepare("SELECT n FROM nums ORDER BY n"), 0u);
-  Rows r;
-  ASSERT_EQ(Ops().DRV_Fetch(s.h(), 6, &r.set), 0u);
-  ASSERT_EQ(r.set.rows_held, 6u);
-  // The execute must give the whole result, not the rest of the early one.
-  ASSERT_EQ(s.Execute(), 0u);
-  ASSERT_EQ(Ops().DRV_Fetch(s.h(), 20, &r.set), 0u);
-  ASSERT_EQ(r.set.rows_held, 10u);
-  EXPECT_EQ(r.Int(0, 0), 1);
+// A prepared SELECT is described at prepare and runs at execute: a row
+// inserted in between counts, and nothing is fetched before. A JDBC driver
+// without metadata before execution (the connection's describe-at-prepare
+// flag cleared) gets the description from a run whose rows are dropped.
+TEST_F(ExecTest, PreparedSelectRunsAtExecuteNotAtPrepare) {
+  Exec(conn_, {"CREATE TABLE early (a INTEGER)"});
+  int rows = 0;
+  for (uint32_t describeAtPrepare : {1u, 0u}) {
+    SCOPED_TRACE(describeAtPrepare);
+    Stmt s(conn_);
+    s.rec()->conn->describeAtPrepare = describeAtPrepare;
+    ASSERT_EQ(s.Prepare("SELECT COUNT(*) FROM early"), 0u);
+    EXPECT_EQ(s.rec()->colCount, 1u);
+    EXPECT_EQ(s.rec()->resultSet, nullptr);
+    Rows r;
+    EXPECT_EQ(Ops().DRV_Fetch(s.h(), 1, &r.set), AGT_SEQUENCE_ERROR);
+    for (int round = 0; round < 2; ++round) {
+      Exec(conn_, {"INSERT INTO early VALUES (2)"});
+      ++rows;
+      ASSERT_EQ(s.Execute(), 0u);
+      ASSERT_EQ(Ops().DRV_Fetch(s.h(), 1, &r.set), 0u) << ::testing::PrintToString(Errors(s.h()));
+      ASSERT_EQ(r.set.rows_held, 1u);
+      EXPECT_EQ(r.Text(0, 0), std::to_string(rows));
+    }
+  }
 }
 
 TEST_F(ExecTest, PreparingAgainReplacesEverything) {
