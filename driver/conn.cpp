@@ -66,8 +66,10 @@ DRV_Return freeConn(ConnHandle* conn) {
 }
 
 int pullInto(ConnHandle* conn, StmtHandle* stmt, uint32_t agentHandle) {
-  return DRV_PullErrorBatch(conn->agent.ops, agentHandle,
-                            stmt != nullptr ? &stmt->diag : &conn->diag);
+  DiagArea* area = stmt != nullptr ? &stmt->diag : &conn->diag;
+  const int n = DRV_PullErrorBatch(conn->agent.ops, agentHandle, area);
+  CONN_NoteLinkState(conn, area);
+  return n;
 }
 
 }  // namespace
@@ -171,6 +173,11 @@ int DRV_PullErrorBatch(const DRV_OpTable* ops, uint32_t agentHandle, DiagArea* a
   }
   DRV_FreeErrorBatch(&batch);
   return n;
+}
+
+void CONN_NoteLinkState(ConnHandle* conn, const DiagArea* area) {
+  if (conn != nullptr && conn->state == kConnConnected && DIAG_ReportsLinkLost(area))
+    conn->linkLost = true;
 }
 
 int CONN_PullErrors(ConnHandle* conn) { return pullInto(conn, nullptr, conn->agentEnv); }

@@ -48,6 +48,10 @@ bool CONN_ReadyForChild(ConnHandle* conn, SQLHANDLE* out);
 // when given); the number of messages pulled.
 int CONN_PullErrors(ConnHandle* conn);
 int DRV_PullErrors(ConnHandle* conn, StmtHandle* stmt);
+
+// Marks the connection lost when the area reports a communication failure:
+// SQL_ATTR_CONNECTION_DEAD answers from this until the next connect.
+void CONN_NoteLinkState(ConnHandle* conn, const DiagArea* area);
 // The one step under both: the messages the agent keeps for one of its
 // handles into area; how many (0 when there is no error call or it fails).
 int DRV_PullErrorBatch(const DRV_OpTable* ops, uint32_t agentHandle, DiagArea* area);

@@ -263,6 +263,7 @@ void ConnOpen(ConnHandle* conn, int mode) {
   }
 
   conn->state = kConnConnected;
+  conn->linkLost = false;
   conn->diag.pending = 0;
   conn->opTableKind = 1;
   GetOpTable(conn);

@@ -81,6 +81,7 @@ DRV_Return GetAttr(ConnHandle* c, int32_t attribute, void* value, int32_t size, 
     case SQL_ATTR_ASYNC_ENABLE:
       return Put32(value, c->asyncEnable);
     case SQL_ATTR_CONNECTION_DEAD:
+      return Put32(value, c->linkLost ? SQL_CD_TRUE : SQL_CD_FALSE);
     case SQL_ATTR_AUTO_IPD:
       return Put32(value, 0);
     case SQL_ATTR_TRACEFILE:

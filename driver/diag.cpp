@@ -118,6 +118,20 @@ const char* ERR_GetNth(const ErrRec* first, int n, int32_t* native) {
   return r->text;
 }
 
+bool DIAG_ReportsLinkLost(const DiagArea* d) {
+  if (d == nullptr) return false;
+  for (const ErrRec* r = d->head; r != nullptr; r = r->next) {
+    if (r->text == nullptr) continue;
+    char state[6];
+    size_t length = 0;
+    ERR_SplitText(r->text, &length, state, nullptr);
+    for (const char* lost : {"08S01", "08003", "08006"}) {
+      if (std::strcmp(state, lost) == 0) return true;
+    }
+  }
+  return false;
+}
+
 const char* ERR_SplitText(const char* text, size_t* msgLen, char state[6], bool* fromAgent) {
   static const char kTag[] = "[SQLSTATE:";
   const char* p = text;

@@ -84,6 +84,10 @@ struct DRV_Agent;
 // records added (0 also when the agent has none or the call failed).
 uint32_t DIAG_PullAgentErrors(DiagArea* d, const DRV_Agent* agent, uint32_t agentHandle);
 
+// Whether a record of the area reports the connection to the database lost
+// (SQLSTATE 08S01, 08003 or 08006).
+bool DIAG_ReportsLinkLost(const DiagArea* d);
+
 // The text of the n-th record (1-based; n <= 1 gives the first), not copied,
 // or null; its native code through `native` when given.
 const char* ERR_GetNth(const ErrRec* first, int n, int32_t* native);

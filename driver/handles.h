@@ -165,6 +165,7 @@ struct ConnHandle {
   uint32_t asyncEnable = 0;      // SQL_ATTR_ASYNC_ENABLE, copied into each statement
   uint32_t translateOption = 0;  // SQL_ATTR_TRANSLATE_OPTION
   bool hasTranslateLib = false;  // SQL_ATTR_TRANSLATE_LIB set and not cleared
+  bool linkLost = false;         // a communication failure was reported since the connect
   std::string translateLib;
   std::string currentCatalog;  // last catalog set through SQL_ATTR_CURRENT_CATALOG
   std::string appName;         // option 1051; the connect stores the program name when empty
