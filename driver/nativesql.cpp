@@ -3,6 +3,8 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 
@@ -45,16 +47,15 @@ DRV_Return DRV_NativeSqlOp(void* h, va_list args) {
   if (copy == nullptr) return Fail(conn, kNoMemory);
   std::unique_ptr<char, decltype(&std::free)> owned(copy, &std::free);
 
-  // The agent's lengths are 16-bit: a bigger buffer is used up to that.
-  const uint16_t room = static_cast<uint16_t>(out == nullptr ? 0 : (outMax > 0xFFFF ? 0xFFFF : outMax));
+  const uint32_t room = out == nullptr ? 0 : static_cast<uint32_t>(outMax);
   if (out != nullptr && room > 0) out[0] = '\0';
-  uint16_t length = 0;
+  uint32_t length = 0;
   const uint32_t code = ops->DRV_NativeSql(conn->agentConn, copy, out, room, &length);
   if (code != 0 && code != static_cast<uint32_t>(kTruncated)) {
     DRV_PullErrors(conn, nullptr);
     return Fail(conn, static_cast<int32_t>(code));
   }
-  if (outLength != nullptr) *outLength = length;
+  if (outLength != nullptr) *outLength = static_cast<SQLINTEGER>(std::min<uint32_t>(length, INT32_MAX));
   if (code == 0) return SQL_SUCCESS;
   conn->diag.pending = kTruncated;
   return SQL_SUCCESS_WITH_INFO;

@@ -79,8 +79,8 @@ typedef uint32_t (*DRV_NumResultCols_t)(uint32_t stmt, uint16_t* count,
                                         JdbcColDesc** descs);                       // 15
 typedef uint32_t (*DRV_DescribeCols_t)(uint32_t stmt, uint16_t* count,
                                        JdbcColDesc** descs);                        // 16
-typedef uint32_t (*DRV_NativeSql_t)(uint32_t conn, const char* sql, char* out, uint16_t size,
-                                    uint16_t* length);                              // 17
+typedef uint32_t (*DRV_NativeSql_t)(uint32_t conn, const char* sql, char* out, uint32_t size,
+                                    uint32_t* length);                              // 17
 typedef uint32_t (*DRV_BindCols_t)(uint32_t stmt, uint16_t count,
                                    const JdbcColBind* binds);                       // 18
 typedef uint32_t (*DRV_Fetch_t)(uint32_t stmt, uint16_t rows, COLSET* set);         // 19

@@ -1,7 +1,9 @@
 // Agent slot 17: Connection.nativeSQL.
 #include "drv_jdbc/j-nativesql.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "drv_jdbc/j-common.h"
@@ -16,8 +18,8 @@ constexpr jint kFrame = 64;
 constexpr uint32_t kTruncated = 19;
 }  // namespace
 
-extern "C" uint32_t DRV_NativeSql(uint32_t conn, const char* sql, char* out, uint16_t size,
-                                  uint16_t* length) {
+extern "C" uint32_t DRV_NativeSql(uint32_t conn, const char* sql, char* out, uint32_t size,
+                                  uint32_t* length) {
   if (length != nullptr) *length = 0;
   JdbcConn* c = AGT_Conn(conn);
   if (c == nullptr || sql == nullptr) return AGT_BAD_HANDLE;
@@ -31,5 +33,8 @@ extern "C" uint32_t DRV_NativeSql(uint32_t conn, const char* sql, char* out, uin
   std::unique_ptr<char, decltype(&std::free)> owned(answer, &std::free);
   // The full length goes out also when the text is cut, so that the caller
   // can size its buffer; no buffer at all asks for the length only.
-  return STR_CopyOutW(answer, out, size, length) != 0 ? kTruncated : 0;
+  const size_t whole = std::strlen(answer);
+  if (length != nullptr) *length = static_cast<uint32_t>(std::min<size_t>(whole, UINT32_MAX));
+  if (out == nullptr) return 0;
+  return STR_CopyOut(answer, out, size, nullptr) != 0 ? kTruncated : 0;
 }

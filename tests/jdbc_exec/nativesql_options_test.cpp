@@ -27,7 +27,7 @@ class AgentNativeSql : public ::testing::Test {
 TEST_F(AgentNativeSql, TranslatesAndCutsWithTheWholeLength) {
   const char* sql = "SELECT {fn UCASE('a')} FROM (VALUES(0))";
   char out[256];
-  uint16_t len = 0;
+  uint32_t len = 0;
   ASSERT_EQ(Ops().DRV_NativeSql(conn_, sql, out, sizeof out, &len), 0u)
       << ::testing::PrintToString(Errors(conn_));
   EXPECT_EQ(std::strlen(out), len);
@@ -35,7 +35,7 @@ TEST_F(AgentNativeSql, TranslatesAndCutsWithTheWholeLength) {
   EXPECT_EQ(std::string(out).find("{fn"), std::string::npos) << "escape resolved: " << out;
   const std::string whole = out;
   char small[8];
-  uint16_t cutLen = 0;
+  uint32_t cutLen = 0;
   EXPECT_EQ(Ops().DRV_NativeSql(conn_, sql, small, sizeof small, &cutLen), 19u);
   EXPECT_EQ(whole.substr(0, 7), small);
   EXPECT_EQ(whole.size(), cutLen);
@@ -47,7 +47,7 @@ TEST_F(AgentNativeSql, TranslatesAndCutsWithTheWholeLength) {
 
 TEST_F(AgentNativeSql, RefusesWhatItDoesNotHold) {
   char out[16];
-  uint16_t len = 9;
+  uint32_t len = 9;
   EXPECT_EQ(Ops().DRV_NativeSql(0x12345678u, "x", out, sizeof out, &len), 21u);
   EXPECT_EQ(len, 0u);
   EXPECT_EQ(Ops().DRV_NativeSql(conn_, nullptr, out, sizeof out, &len), 21u);

@@ -51,13 +51,15 @@ uint32_t SetCursorName(uint32_t h, const char* name) {
   return 0;
 }
 
-uint32_t NativeSql(uint32_t h, const char* sql, char* out, uint16_t size, uint16_t* length) {
+uint32_t NativeSql(uint32_t h, const char* sql, char* out, uint32_t size, uint32_t* length) {
   if (const int32_t rc = EnterCurrent(17, h)) return static_cast<uint32_t>(rc);
   AgentScript* a = StmtAttrTest::script;
   a->nativeSeen = sql;
   if (a->nativeResult != 0) return a->nativeResult;
   const std::string answer = "NATIVE " + a->nativeSeen;
-  return STR_CopyOutW(answer.c_str(), out, size, length) != 0 ? 19 : 0;
+  if (length != nullptr) *length = static_cast<uint32_t>(answer.size());
+  if (out == nullptr) return 0;
+  return STR_CopyOut(answer.c_str(), out, size, nullptr) != 0 ? 19 : 0;
 }
 
 uint32_t MoreResults(uint32_t h) {
