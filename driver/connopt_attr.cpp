@@ -18,6 +18,7 @@ constexpr int32_t kTruncated = 19;
 constexpr int32_t kBadLength = 25;
 constexpr int32_t kOptionRange = 27;
 constexpr int32_t kNotCapable = 43;
+constexpr uint32_t kInfoConnClosed = 0x22010019u;  // 1: the JDBC connection is closed
 
 // Attributes the ODBC 2 setter takes as they are.
 bool PassedToSetOption(int32_t a) {
@@ -67,6 +68,20 @@ DRV_Return SetAttr(ConnHandle* c, int32_t attribute, void* value, int32_t length
   return Fail(c, kOptionRange);
 }
 
+// A connection the JDBC driver closed after a fatal error (one whose
+// SQLSTATE, such as a server's own shutdown state, names no lost link) is
+// lost as well.
+void NoteClosedByAgent(ConnHandle* c) {
+  const DRV_OpTable* ops = c->agent.ops;
+  if (c->state != kConnConnected || ops == nullptr || ops->DRV_GetInfo == nullptr) return;
+  uint32_t closed = 0;
+  uint16_t length = 0;
+  if (ops->DRV_GetInfo(c->agentConn, kInfoConnClosed, &closed, sizeof closed, &length) == 0 &&
+      closed == 1) {
+    c->linkLost = true;
+  }
+}
+
 DRV_Return Put32(void* value, uint32_t v) {
   if (value != nullptr) std::memcpy(value, &v, sizeof v);
   return SQL_SUCCESS;
@@ -81,6 +96,7 @@ DRV_Return GetAttr(ConnHandle* c, int32_t attribute, void* value, int32_t size, 
     case SQL_ATTR_ASYNC_ENABLE:
       return Put32(value, c->asyncEnable);
     case SQL_ATTR_CONNECTION_DEAD:
+      if (!c->linkLost) NoteClosedByAgent(c);
       return Put32(value, c->linkLost ? SQL_CD_TRUE : SQL_CD_FALSE);
     case SQL_ATTR_AUTO_IPD:
       return Put32(value, 0);

@@ -45,6 +45,18 @@ bool CapabilityAnswer(JdbcConn* c, uint32_t code, InfoAnswer* a) {
     case 0x22010009: a->Int(255); return true;  // most parameter markers
     case 0x2201000B: a->Int(c->settings.dynCursSensitivity == 1 ? 1 : 0); return true;
     case INFO_CAPABILITY_MASK: a->Int(capabilityMask(c)); return true;
+    case INFO_CONN_CLOSED: {
+      // Connection.isClosed asks the JDBC driver's own state, not the
+      // server: a driver that closed the connection after a fatal error
+      // says so. One that cannot tell leaves it open.
+      uint8_t closed = 0;
+      if (Connection::isClosed(c, c->connection, &closed) != 0) {
+        errClear(&c->errors);
+        closed = 0;
+      }
+      a->Int(closed != 0 ? 1 : 0);
+      return true;
+    }
     case 0x22010013: a->Int(c->utf8 != 0 ? 1 : 0); return true;
     case 0x2101000D:
       // The current catalog. A driver that cannot tell has none: the empty

@@ -34,6 +34,7 @@ constexpr uint32_t INFO_GROUP_ODBC = 0x00040000u;
 
 // Requests with a meaning outside this module.
 constexpr uint32_t INFO_CAPABILITY_MASK = 0x22010011u;  // the connection's capability bits
+constexpr uint32_t INFO_CONN_CLOSED = 0x22010019u;      // 1: the JDBC connection is closed
 constexpr uint32_t INFO_ODBC_INT = 0x22040000u;         // | SQLGetInfo type: numeric answer
 constexpr uint32_t INFO_ODBC_TEXT = 0x21040000u;        // | SQLGetInfo type: text answer
 

@@ -48,6 +48,10 @@ uint32_t isReadOnly(JdbcConn* c, jobject conn, uint8_t* on) {
   return Done(c, JC_CallBooleanMethod(Env(c), conn, nullptr, "isReadOnly", "()Z", on));
 }
 
+uint32_t isClosed(JdbcConn* c, jobject conn, uint8_t* closed) {
+  return Done(c, JC_CallBooleanMethod(Env(c), conn, nullptr, "isClosed", "()Z", closed));
+}
+
 uint32_t getTransactionIsolation(JdbcConn* c, jobject conn, int32_t* level) {
   return Done(c, JC_CallIntMethod(Env(c), conn, nullptr, "getTransactionIsolation", "()I",
                                   level));

@@ -9,6 +9,7 @@ namespace Connection {
 uint32_t getMetaData(JdbcConn* c, jobject conn, jobject* md);
 uint32_t getAutoCommit(JdbcConn* c, jobject conn, uint8_t* on);
 uint32_t isReadOnly(JdbcConn* c, jobject conn, uint8_t* on);
+uint32_t isClosed(JdbcConn* c, jobject conn, uint8_t* closed);
 uint32_t getTransactionIsolation(JdbcConn* c, jobject conn, int32_t* level);
 // At most size - 1 bytes and a NUL; a null catalog gives empty text.
 uint32_t getCatalog(JdbcConn* c, jobject conn, char* buf, uint32_t size);
