@@ -381,13 +381,14 @@ uint32_t buildColDescs(JdbcStmt* s, char mode) {
     const bool select = s->kind == STMT_KIND_SELECT;
     if (c != nullptr && c->describeAtPrepare != 0) {
       jobject md = nullptr;
-      PreparedStatement::getMetaData(s, s->statement, &md);
+      const uint32_t rc = PreparedStatement::getMetaData(s, s->statement, &md);
       if (md != nullptr) {
-        if (uint32_t rc = DescribeFrom(s, md, 'P')) return rc;
+        if (uint32_t r = DescribeFrom(s, md, 'P')) return r;
       } else {
-        // A driver that cannot describe a SELECT before execution will not
-        // describe the next one either.
-        if (select) c->describeAtPrepare = 0;
+        // A driver that describes no SELECT before execution will not
+        // describe the next one either. A failure may be this statement's
+        // own (a missing table): the run below reports it.
+        if (select && rc == 0) c->describeAtPrepare = 0;
         errClear(&s->errors);
       }
     }

@@ -176,7 +176,7 @@ uint32_t DRV_Prepare(uint32_t stmt, const char* sql) {
       Statement::setMaxRows(s, s->statement, static_cast<int32_t>(s->maxRows)) != 0) {
     errClear(&s->errors);  // the fetch keeps the limit all the same
   }
-  if (describe && (rc = buildColDescs(s, 'P')) != 0) return rc;
+  if (describe) s->flags |= STMT_DESCRIBE_PENDING;
   if ((rc = defaultParamDescs(s)) != 0) return rc;
   if (s->paramCount == 0) s->flags &= static_cast<uint16_t>(~STMT_VALUES_PENDING);
   s->flags |= STMT_PREPARED;
@@ -207,7 +207,7 @@ uint32_t DRV_Execute(uint32_t stmt) {
     return EXEC_NO_PARAMS;
   }
   resetStmtResult(s);
-  s->flags &= static_cast<uint16_t>(~STMT_OUT_REGISTERED);
+  s->flags &= static_cast<uint16_t>(~(STMT_OUT_REGISTERED | STMT_DESCRIBE_PENDING));
   s->executedSets = 0;
   s->rowCount = 0;
   if (uint32_t rc = RunSets(s)) return rc;

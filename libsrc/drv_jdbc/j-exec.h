@@ -61,10 +61,11 @@ int32_t sqlTypeOfJava(int32_t javaType, int32_t precision, uint32_t wide, int32_
 // the column's facts. The name and the flags are left as they are.
 void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDesc* d);
 
-// Describes the statement's result columns: mode 'P' at prepare (from the
-// prepared statement's metadata; a SELECT without markers whose JDBC driver
-// gives none runs once for it, and its rows are dropped), mode 'E' for an
-// executed result. 0 or a failure code.
+// Describes the statement's result columns: mode 'P' for a statement
+// prepared and not yet run (from the prepared statement's metadata; a
+// SELECT without markers whose JDBC driver gives none runs once for it, and
+// its rows are dropped), mode 'E' for an executed result. 0 or a failure
+// code.
 uint32_t buildColDescs(JdbcStmt* s, char mode);
 
 // The check that always passes (for the scrollable cursor library).

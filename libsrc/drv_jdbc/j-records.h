@@ -113,6 +113,7 @@ enum : uint16_t {
   STMT_VALUES_PENDING = 0x0010,  // values or bindings handed over, not yet sent
   STMT_PREPARE_CALL = 0x0040,  // prepared with prepareCall
   STMT_COLS_DESCRIBED = 0x0080,
+  STMT_DESCRIBE_PENDING = 0x0100,  // prepared, result columns described when first asked
   STMT_OUT_REGISTERED = 0x0200,
 };
 

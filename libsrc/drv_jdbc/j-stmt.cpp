@@ -10,6 +10,7 @@
 #include "driver/pending/scr_adjust_pending.h"
 #include "drv_jdbc/j-catalog.h"
 #include "drv_jdbc/j-common.h"
+#include "drv_jdbc/j-exec.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-wrap.h"
@@ -32,7 +33,7 @@ namespace {
 
 constexpr jint kFrame = 64;
 constexpr uint16_t kResultBits = 0x02 | 0x04 | 0x08;
-constexpr uint16_t kExecBits = 0x01 | 0x20 | 0x40 | 0x80;
+constexpr uint16_t kExecBits = 0x01 | 0x20 | 0x40 | 0x80 | 0x100;
 constexpr uint16_t kObjectsClosed = 0x10;
 constexpr uint16_t kAdjustFromAnalysis = 0x1000;
 
@@ -326,6 +327,14 @@ uint32_t DRV_NumResultCols(uint32_t stmt, uint16_t* count, JdbcColDesc** descs) 
   if (count == nullptr) return 21;
   if (uint32_t rc = Enter(stmt, &s)) return rc;
   JC_LocalFrame frame(s->jniEnv, kFrame);
+  // A statement prepared and not yet run is described when first asked: an
+  // execute that follows at once (SQLExecDirect) describes its own result.
+  if ((s->flags & STMT_DESCRIBE_PENDING) != 0) {
+    s->flags &= static_cast<uint16_t>(~STMT_DESCRIBE_PENDING);
+    if ((s->flags & STMT_EXECUTED) == 0) {
+      if (uint32_t rc = buildColDescs(s, 'P')) return rc;
+    }
+  }
   // No description yet (nothing prepared, or a statement without a result):
   // count 0 and no array.
   const uint16_t n = s->cols != nullptr ? s->colCount : 0;

@@ -340,8 +340,8 @@ TEST_F(ExecTest, MoreResultsAfterASelect) {
   EXPECT_EQ(Ops().DRV_MoreResults(s.h()), EXEC_NO_MORE_RESULTS);
 }
 
-// A prepared SELECT is described at prepare and runs at execute: a row
-// inserted in between counts, and nothing is fetched before. A JDBC driver
+// A prepared SELECT describes itself before it runs, and runs at execute: a
+// row inserted in between counts, and nothing is fetched before. A JDBC driver
 // without metadata before execution (the connection's describe-at-prepare
 // flag cleared) gets the description from a run whose rows are dropped.
 TEST_F(ExecTest, PreparedSelectRunsAtExecuteNotAtPrepare) {
@@ -352,7 +352,11 @@ TEST_F(ExecTest, PreparedSelectRunsAtExecuteNotAtPrepare) {
     Stmt s(conn_);
     s.rec()->conn->describeAtPrepare = describeAtPrepare;
     ASSERT_EQ(s.Prepare("SELECT COUNT(*) FROM early"), 0u);
-    EXPECT_EQ(s.rec()->colCount, 1u);
+    uint16_t count = 0;
+    JdbcColDesc* cols = nullptr;
+    ASSERT_EQ(Ops().DRV_NumResultCols(s.h(), &count, &cols), 0u);
+    ColDescFree(cols, count);
+    EXPECT_EQ(count, 1u);
     EXPECT_EQ(s.rec()->resultSet, nullptr);
     Rows r;
     EXPECT_EQ(Ops().DRV_Fetch(s.h(), 1, &r.set), AGT_SEQUENCE_ERROR);
