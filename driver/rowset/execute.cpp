@@ -25,7 +25,9 @@ namespace {
 constexpr int32_t kNoMemory = 16;
 constexpr int32_t kSequence = 22;
 constexpr int32_t kNotCapable = 43;
-constexpr uint32_t kReqLastSet = 0x32010000;
+constexpr uint32_t kReqSetsDone = 0x32010001;  // parameter sets run before a failure
+constexpr uint32_t kReqRowCount = 0x32010000;  // an agent without the above: the failing set
+constexpr uint32_t kNoRowCount = 0xFFFFFFFFu;  // the row count of a statement that has none
 
 // Parameter kind of a marker from its agent-side name; "*U" follows the
 // binding's direction.
@@ -156,6 +158,17 @@ bool HasOutputBindings(const StmtHandle* stmt, uint16_t n) {
   return false;
 }
 
+// Which sent parameter set failed, when the agent can tell.
+bool FailedSet(const StmtHandle* stmt, const DRV_OpTable* ops, uint32_t* set) {
+  if (ops->DRV_GetInfo == nullptr) return false;
+  uint16_t len = 0;
+  if (ops->DRV_GetInfo(stmt->agentStmt, kReqSetsDone, set, sizeof *set, &len) == 0) return true;
+  // The row count stands for the failing set, but only a statement with
+  // one has it.
+  return ops->DRV_GetInfo(stmt->agentStmt, kReqRowCount, set, sizeof *set, &len) == 0 &&
+         *set != kNoRowCount;
+}
+
 DRV_Return Execute(StmtHandle* stmt) {
   if ((stmt->flags & kStmtFlagPrepared) == 0) {
     stmt->diag.pending = kSequence;
@@ -229,10 +242,7 @@ DRV_Return Execute(StmtHandle* stmt) {
     STMT_PullErrors(stmt);
     if (!warning) {
       uint32_t last = 0;
-      uint16_t len = 0;
-      const bool known = ops->DRV_GetInfo != nullptr &&
-                         ops->DRV_GetInfo(stmt->agentStmt, kReqLastSet, &last, sizeof last, &len) == 0;
-      if (known) {
+      if (FailedSet(stmt, ops, &last)) {
         SetProcessed(stmt, static_cast<uint64_t>(last) + 1);
         SetStatuses(stmt, last, true, SQL_PARAM_SUCCESS);
       } else {

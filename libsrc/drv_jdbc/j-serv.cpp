@@ -102,6 +102,9 @@ bool StatementAnswer(JdbcStmt* s, uint32_t code, InfoAnswer* a) {
     case 0x32010000:  // rows affected, for INSERT, UPDATE and DELETE only
       a->Int(s->kind == 2 ? s->rowCount : 0xFFFFFFFFu);
       return true;
+    case 0x32010001:  // parameter sets the last execute ran (before a failure: its index)
+      a->Int(s->executedSets);
+      return true;
     case 0x32030000:
       if (s->statement != nullptr) {
         int32_t seconds = 0;

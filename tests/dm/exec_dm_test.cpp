@@ -191,6 +191,29 @@ TEST_P(AnyExecDm, IgnoredParameterSetsGiveNoResult) {
   }
 }
 
+// A SELECT array that fails on its first set says so: that set in error, the
+// others not run, one set processed.
+TEST_P(AnyExecDm, FailingSetOfASelectArrayIsTheOneInError) {
+  if (db() == Db::Derby) GTEST_SKIP() << "Derby divides while fetching, not at execute";
+  const std::string t = Table("fail");
+  Recreate(t, "n INTEGER");
+  MustExec("INSERT INTO " + t + " VALUES (6)");
+  SQLINTEGER divisors[3] = {0, 2, 3};
+  SQLUSMALLINT status[3] = {9, 9, 9};
+  SQLULEN processed = 99;
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)3, 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_STATUS_PTR, status, 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0,
+                                          0, divisors, 0, nullptr));
+  EXPECT_EQ(SQL_ERROR, Exec("SELECT n / ? FROM " + t));
+  EXPECT_EQ("22012", State(SQL_HANDLE_STMT, stmt_)) << Diag(SQL_HANDLE_STMT, stmt_);
+  EXPECT_EQ(1u, processed);
+  EXPECT_EQ(SQL_PARAM_ERROR, status[0]);
+  EXPECT_EQ(SQL_PARAM_UNUSED, status[1]);
+  EXPECT_EQ(SQL_PARAM_UNUSED, status[2]);
+}
+
 // ---------------------------------------------------------------------------
 // A prepared SELECT runs at execute and describes itself before it.
 
