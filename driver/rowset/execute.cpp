@@ -158,6 +158,16 @@ bool HasOutputBindings(const StmtHandle* stmt, uint16_t n) {
   return false;
 }
 
+// Whether the current result has columns. A description that fails here
+// leaves the execution's own outcome: the call that needs the columns asks
+// again and reports it.
+bool ReturnsRows(StmtHandle* stmt) {
+  const int32_t pending = stmt->diag.pending;
+  const bool rows = STMT_GetColInfo(stmt) != nullptr;
+  stmt->diag.pending = pending;
+  return rows;
+}
+
 // Which sent parameter set failed, when the agent can tell.
 bool FailedSet(const StmtHandle* stmt, const DRV_OpTable* ops, uint32_t* set) {
   if (ops->DRV_GetInfo == nullptr) return false;
@@ -257,7 +267,7 @@ DRV_Return Execute(StmtHandle* stmt) {
   // A parameter array whose sets give rows gives one result per set: the
   // first set's now, the others' through SQLMoreResults, which counts them.
   const uint64_t sets = stmt->apd != nullptr ? stmt->apd->arraySize : 1;
-  const bool setByResult = sets > 1 && (stmt->isSelect != 0 || STMT_GetColInfo(stmt) != nullptr);
+  const bool setByResult = sets > 1 && (stmt->isSelect != 0 || ReturnsRows(stmt));
   SetProcessed(stmt, setByResult ? 1 : rowsSent);
   SetStatuses(stmt, rowsSent, false, warning ? SQL_PARAM_SUCCESS_WITH_INFO : SQL_PARAM_SUCCESS);
   MarkExecuted(stmt);
