@@ -89,6 +89,25 @@ void DIAG_AddCode(DiagArea* d, int32_t code) {
   Append(d, r);
 }
 
+void DIAG_PutFirst(DiagArea* d, int32_t code) {
+  if (d == nullptr || code == 0) return;
+  if (d->head == nullptr) {
+    // A visible pending code stays readable, behind the new one.
+    const int32_t pending = d->pending;
+    d->pending = code;
+    if (pending != 0) DIAG_AddCode(d, pending);
+    return;
+  }
+  ErrRec* r = NewRec();
+  if (r == nullptr) return;
+  r->code = code;
+  r->ownState = 1;
+  r->next = d->head;
+  d->head = r;
+  d->count++;
+  d->pending = 0;
+}
+
 char* DIAG_Pop(DiagArea* d, int32_t* native) {
   if (d == nullptr || d->head == nullptr) return nullptr;
   ErrRec* r = d->head;

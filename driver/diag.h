@@ -61,6 +61,11 @@ void DIAG_AddEx(DiagArea* d, const char* text, int32_t native, bool ownState);
 // visible (empty list) becomes a record first, so it stays readable.
 void DIAG_AddCode(DiagArea* d, int32_t code);
 
+// Makes an internal error code the first diagnostic, ahead of what the area
+// holds (a visible pending code becomes the second): the condition that
+// ended the call is what the application reads first.
+void DIAG_PutFirst(DiagArea* d, int32_t code);
+
 // Removes the first record and hands its text to the caller (free() it);
 // null when the list is empty.
 char* DIAG_Pop(DiagArea* d, int32_t* native);

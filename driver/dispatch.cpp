@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cinttypes>
+#include <condition_variable>
 #include <cstdio>
 
 #include "driver/env.h"
@@ -20,7 +21,6 @@ namespace {
 constexpr DRV_Return kError = -1;
 constexpr DRV_Return kInvalidHandle = -2;
 constexpr DRV_Return kStillExecuting = 2;
-constexpr int32_t kSequenceError = 22;
 
 std::atomic<uint32_t> gInitialised{0};
 std::atomic<uint32_t> gNoSerialise{0};
@@ -81,9 +81,79 @@ DRV_Return runLocked(ConnHandle* conn, bool noSerialise, const CallDesc* d, cons
   return runOp(d, h, record, diag, args);
 }
 
-void clearBusy(ConnHandle* conn) {
-  CallGuard g(DRV_CallLock());
-  conn->busy = nullptr;
+// Signalled whenever a connection's call ends; waited on with the call lock.
+std::condition_variable_any& callEnded() {
+  static auto* cv = new std::condition_variable_any;
+  return *cv;
+}
+
+// What claiming a connection for one call gave.
+template <class Rec>
+struct Claim {
+  DRV_Return refusal = 0;  // 0: the call may run
+  Rec* rec = nullptr;
+  ConnHandle* conn = nullptr;
+  bool noSerialise = false;
+};
+
+// Looks the handle up and marks its connection busy with it. Threads that
+// share a connection are served one call at a time: a call arriving while
+// another thread's call runs on the connection waits for it, looking the
+// handle up again afterwards since it may have gone meanwhile. A second call
+// on the very statement or descriptor that runs answers still-executing, and
+// a call from the thread that is itself inside a call of the connection is
+// refused (waiting would never end); a refusal's diagnostic goes on the
+// handle called.
+template <class Rec, class Lookup, class ConnOf>
+Claim<Rec> claim(uint64_t number, Lookup lookup, ConnOf connOf) {
+  const uint64_t me = plat::thread_id();
+  std::unique_lock<plat::RecursiveMutex> g(DRV_CallLock());
+  for (;;) {
+    Claim<Rec> c;
+    if (gInitialised.load() == 0) {
+      c.refusal = kError;
+      return c;
+    }
+    c.rec = lookup(number);
+    c.conn = c.rec != nullptr ? connOf(c.rec) : nullptr;
+    if (c.conn == nullptr) {
+      c.refusal = kInvalidHandle;
+      return c;
+    }
+    ConnHandle* conn = c.conn;
+    if (conn->busy == nullptr) {
+      conn->busy = c.rec;
+      conn->busyThread = me;
+      conn->cancelled = nullptr;
+      c.noSerialise = gNoSerialise.load() != 0;
+      return c;
+    }
+    if (conn->busyThread == me) {
+      c.rec->diag.pending = kCodeSequenceError;
+      c.refusal = kError;
+      return c;
+    }
+    if (conn->busy == static_cast<void*>(c.rec) && static_cast<void*>(c.rec) != conn) {
+      c.refusal = kStillExecuting;
+      return c;
+    }
+    callEnded().wait(g);
+  }
+}
+
+// Ends a call: a failure of a call that SQLCancel interrupted is reported as
+// cancelled, first among its diagnostics (`diag` is the called handle's, or
+// null when the handle is gone), then the connection is free for the next.
+void endCall(ConnHandle* conn, void* rec, DiagArea* diag, DRV_Return rc) {
+  {
+    CallGuard g(DRV_CallLock());
+    if (rc == kError && diag != nullptr && conn->cancelled == rec)
+      DIAG_PutFirst(diag, kCodeCancelled);
+    conn->busy = nullptr;
+    conn->busyThread = 0;
+    conn->cancelled = nullptr;
+  }
+  callEnded().notify_all();
 }
 
 DRV_Return dispatchEnv(const CallDesc* d, const Hooks& h, va_list args) {
@@ -99,30 +169,23 @@ DRV_Return dispatchEnv(const CallDesc* d, const Hooks& h, va_list args) {
 DRV_Return dispatchConn(const CallDesc* d, const Hooks& h, va_list args) {
   const uint64_t number = DRV_HandleNumber(va_arg(args, void*));
   traceCall(d, "hDbc", number, args, !h.refuse);
-  ConnHandle* conn;
-  bool noSerialise;
-  {
-    CallGuard g(DRV_CallLock());
-    conn = DRV_LookupConn(number);
-    if (conn == nullptr) return kInvalidHandle;
-    if (conn->busy != nullptr) {
-      conn->diag.pending = kSequenceError;
-      return kError;
-    }
-    conn->busy = conn;
-    noSerialise = gNoSerialise.load() != 0;
-  }
+  const Claim<ConnHandle> c =
+      claim<ConnHandle>(number, DRV_LookupConn, [](ConnHandle* x) { return x; });
+  if (c.refusal != 0) return c.refusal;
+  ConnHandle* conn = c.conn;
   if (d->flagB) DIAG_Clear(&conn->diag);
-  DRV_Return rc = runLocked(conn, noSerialise, d, h, conn, &conn->diag, args);
+  DRV_Return rc = runLocked(conn, c.noSerialise, d, h, conn, &conn->diag, args);
   if (conn->tag == kTagReleased) {
     // Released by its own operation: nobody else can reach it any more (its
     // number left the table under the call lock), and its locks are free.
+    // Calls that waited for it find it gone.
     delete conn;
+    callEnded().notify_all();
     return rc;
   }
   if (rc != 0 && conn->failoverCallback != nullptr && d->flagB)
     rc = DRV_NotifyFailover(conn, kCallConn, rc);
-  clearBusy(conn);
+  endCall(conn, conn, &conn->diag, rc);
   return rc;
 }
 
@@ -133,30 +196,22 @@ DRV_Return dispatchChild(const CallDesc* d, const Hooks& h, va_list args, const 
                          Lookup lookup, ConnOf connOf) {
   const uint64_t number = DRV_HandleNumber(va_arg(args, void*));
   traceCall(d, label, number, args, !h.refuse);
-  Rec* rec;
-  ConnHandle* conn;
-  bool noSerialise;
-  {
-    CallGuard g(DRV_CallLock());
-    rec = lookup(number);
-    if (rec == nullptr) return kInvalidHandle;
-    conn = connOf(rec);
-    if (conn == nullptr) return kInvalidHandle;
-    if (conn->busy != nullptr) {
-      if (conn->busy == rec) return kStillExecuting;
-      rec->diag.pending = kSequenceError;
-      return kError;
-    }
-    conn->busy = rec;
-    noSerialise = gNoSerialise.load() != 0;
-  }
+  const Claim<Rec> c = claim<Rec>(number, lookup, connOf);
+  if (c.refusal != 0) return c.refusal;
+  Rec* rec = c.rec;
+  ConnHandle* conn = c.conn;
   if (d->flagB) DIAG_Clear(&rec->diag);
-  DRV_Return rc = runLocked(conn, noSerialise, d, h, rec, &rec->diag, args);
+  DRV_Return rc = runLocked(conn, c.noSerialise, d, h, rec, &rec->diag, args);
   // The record may be gone now (a drop or free frees it); the connection
   // cannot be.
   if (rc != 0 && conn->failoverCallback != nullptr && d->flagB)
     rc = DRV_NotifyFailover(conn, d->kind, rc);
-  clearBusy(conn);
+  DiagArea* diag = nullptr;
+  if (rc == kError) {
+    CallGuard g(DRV_CallLock());
+    if (lookup(number) == rec) diag = &rec->diag;
+  }
+  endCall(conn, rec, diag, rc);
   return rc;
 }
 
@@ -220,6 +275,10 @@ plat::RecursiveMutex& DRV_ConnectLock() {
 plat::RecursiveMutex& DRV_SerialLock() {
   static auto* lock = new plat::RecursiveMutex;
   return *lock;
+}
+
+void DRV_WaitCallEnd(std::unique_lock<plat::RecursiveMutex>& callLock) {
+  callEnded().wait(callLock);
 }
 
 DRV_Return CallODBC(const CallDesc* desc, ...) {

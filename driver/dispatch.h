@@ -16,6 +16,7 @@
 
 #include <cstdarg>
 #include <cstdint>
+#include <mutex>
 
 #include "driver/handles.h"
 #include "platform/lock.h"
@@ -46,6 +47,11 @@ struct CallDesc {
   DRV_Operation op;
 };
 
+// Internal error codes of the call machinery.
+constexpr int32_t kCodeCancelled = 20;        // S1008 "Operation cancelled"
+constexpr int32_t kCodeSequenceError = 22;    // S1010 "Function sequence error"
+constexpr int32_t kCodeCancelClosed = 79;     // 01S05 "SQLCancel closed the statement"
+
 // Width markers passed by the wrappers.
 constexpr int kWidthAnsi = 'A';
 constexpr int kWidthWide = 'W';
@@ -67,6 +73,11 @@ extern HANDLE_TABLE gDescTable;
 plat::RecursiveMutex& DRV_CallLock();     // handle lookups, busy marks, env calls
 plat::RecursiveMutex& DRV_ConnectLock();  // held around a whole connect
 plat::RecursiveMutex& DRV_SerialLock();   // serialises all calls while in use
+
+// Waits with the call lock (held once by the caller) until a call on some
+// connection ends; the lock is released meanwhile, so whatever the caller
+// looked up must be looked up again.
+void DRV_WaitCallEnd(std::unique_lock<plat::RecursiveMutex>& callLock);
 
 // Runs one call. Arguments as for the ODBC function (after the wrapper's
 // conversions); for handle kinds 2 to 5 the first is the handle.

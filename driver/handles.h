@@ -134,6 +134,10 @@ struct ConnHandle {
   // statements or descriptors), null when idle. Read and written only under
   // the dispatcher's call lock.
   void* busy = nullptr;
+  uint64_t busyThread = 0;  // the thread running that call
+  // The busy object once SQLCancel asked its running call to stop; the
+  // call's failure is then reported as cancelled. Under the call lock.
+  void* cancelled = nullptr;
 
   // Capabilities the agent reported at connect.
   uint32_t cn_needbind = 0;
