@@ -1,12 +1,8 @@
 // Entry points: preparing and executing statements, cursors, statement
-// options and attributes, and SQLCancel (the one statement call that does not
-// go through the dispatcher).
-#include <cinttypes>
-
+// options and attributes.
 #include "driver/api.h"
 #include "driver/calldescs.h"
 #include "driver/stmt.h"
-#include "driver/trace.h"
 #include "driver/wide.h"
 
 QMR_EXPORT SQLRETURN SQL_API SQLPrepare(SQLHSTMT stmt, SQLCHAR* sql, SQLINTEGER length) {
@@ -100,54 +96,4 @@ QMR_EXPORT SQLRETURN SQL_API SQLSetStmtOption(SQLHSTMT stmt, SQLUSMALLINT option
 QMR_EXPORT SQLRETURN SQL_API SQLGetStmtOption(SQLHSTMT stmt, SQLUSMALLINT option,
                                               SQLPOINTER value) {
   return CallODBC(&CD_GetStmtOption, stmt, option, value);
-}
-
-namespace {
-
-constexpr int32_t kCancelClosed = 79;  // 01S05
-
-}  // namespace
-
-QMR_EXPORT SQLRETURN SQL_API SQLCancel(SQLHSTMT handle) {
-  if (!DRV_CallsReady()) return SQL_ERROR;
-  const uint64_t number = DRV_HandleNumber(handle);
-  if (TRC_Active()) TRC_Printf("\nSQLCancel hStmt=%08" PRIX64, number);
-  SQLRETURN rc = SQL_SUCCESS;
-  {
-    // The call lock, and only it: the call being cancelled runs without it.
-    plat::Guard<plat::RecursiveMutex> g(DRV_CallLock());
-    StmtHandle* stmt = DRV_LookupStmt(number);
-    if (stmt == nullptr) {
-      if (TRC_Active()) TRC_Printf("SQLCancel: returning SQL_INVALID_HANDLE");
-      return SQL_INVALID_HANDLE;
-    }
-    ConnHandle* conn = stmt->conn;
-    if (conn == nullptr || conn->busy != stmt) {
-      if (conn != nullptr && conn->busy != nullptr) {
-        // Another call of the connection is running and may be using this
-        // statement's record; closing it now would race with that call.
-        stmt->diag.pending = 22;
-        if (TRC_Active()) TRC_Printf("SQLCancel: returning SQL_ERROR");
-        return SQL_ERROR;
-      }
-      stmt->needData = 0;
-      STMT_Close(stmt);
-      stmt->diag.pending = kCancelClosed;
-      if (TRC_Active()) TRC_Printf("SQLCancel: returning SQL_SUCCESS_WITH_INFO");
-      return SQL_SUCCESS_WITH_INFO;
-    }
-    // The statement is executing on another thread.
-    const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
-    if (stmt->agent != nullptr && (stmt->agent->agentType & 0x01) == 0 &&
-        stmt->state == kStmtPrepared && ops != nullptr && ops->DRV_Cancel != nullptr) {
-      const uint32_t code = ops->DRV_Cancel(stmt->agentStmt);
-      if (code != 0) {
-        stmt->diag.pending = static_cast<int32_t>(code);
-        rc = SQL_ERROR;
-      }
-    }
-    stmt->needData = 0;
-  }
-  if (TRC_Active()) TRC_Printf("SQLCancel: returning %d", rc);
-  return rc;
 }

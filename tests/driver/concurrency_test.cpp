@@ -1,6 +1,7 @@
-// Calls from several threads: the busy mark makes a second call on the same
-// connection fail fast (S1010) or report that it is still executing, while
-// calls on other connections go on; releases wait for running calls.
+// Calls from several threads: a call on a connection that another thread's
+// call holds waits its turn (or, on the very statement that runs, reports
+// that it is still executing), calls on other connections go on, and
+// SQLCancel reaches the running call without waiting for it.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -41,20 +42,31 @@ class Concurrency : public CoreTest {
   SQLHDBC dbc1 = nullptr, dbc2 = nullptr;
 };
 
-TEST_F(Concurrency, SiblingGetsSequenceErrorOtherConnectionProceeds) {
+// Still waiting after a while: the call is held up behind another.
+template <class T>
+bool Waiting(std::future<T>& f) {
+  return f.wait_for(100ms) == std::future_status::timeout;
+}
+
+TEST_F(Concurrency, CallsOnABusyConnectionWaitTheirTurnOtherConnectionProceeds) {
   SQLHSTMT a = NewStmt(dbc1), b = NewStmt(dbc1), other = NewStmt(dbc2);
   auto running = StartBlockedClose(a);
 
   // The very statement that runs: still executing, nothing else happens.
   EXPECT_EQ(SQL_STILL_EXECUTING, SQLFreeStmt(a, SQL_CLOSE));
-  // A sibling statement of the same connection: S1010 at once.
-  EXPECT_EQ(SQL_ERROR, SQLFreeStmt(b, SQL_CLOSE));
-  // Even reading its diagnostics has to wait for the connection.
-  EXPECT_EQ(SQL_ERROR, SQLGetDiagRec(SQL_HANDLE_STMT, b, 1, nullptr, nullptr, nullptr, 0, nullptr));
-  // The connection itself and its descriptors are busy too.
-  EXPECT_EQ(SQL_ERROR, SQLEndTran(SQL_HANDLE_DBC, dbc1, SQL_COMMIT));
-  SQLHDESC implicitOfB = DRV_HandleValue(Stmt(b)->ird->handle);
-  EXPECT_EQ(SQL_ERROR, SQLFreeHandle(SQL_HANDLE_DESC, implicitOfB));
+  // A sibling statement, the connection itself and a descriptor of the
+  // sibling wait for the running call instead of failing.
+  auto sibling = std::async(std::launch::async, [b] { return SQLFreeStmt(b, SQL_CLOSE); });
+  auto connCall = std::async(std::launch::async,
+                             [this] { return SQLEndTran(SQL_HANDLE_DBC, dbc1, SQL_COMMIT); });
+  SQLHDESC ardOfB = DRV_HandleValue(Stmt(b)->ard->handle);
+  auto descCall = std::async(std::launch::async, [ardOfB] {
+    SQLSMALLINT count = -1;
+    return SQLGetDescField(ardOfB, 0, SQL_DESC_COUNT, &count, 0, nullptr);
+  });
+  EXPECT_TRUE(Waiting(sibling));
+  EXPECT_TRUE(Waiting(connCall));
+  EXPECT_TRUE(Waiting(descCall));
   // The environment cannot be freed or committed while a call runs.
   EXPECT_EQ(SQL_ERROR, SQLFreeHandle(SQL_HANDLE_ENV, env));
   EXPECT_EQ("HY010", State(SQL_HANDLE_ENV, env));
@@ -66,34 +78,90 @@ TEST_F(Concurrency, SiblingGetsSequenceErrorOtherConnectionProceeds) {
 
   fake.Release(kCloseCursorSlot);
   EXPECT_EQ(SQL_SUCCESS, running.get());
-  // What the refused calls left is readable once the connection is idle.
-  EXPECT_EQ("HY010", State(SQL_HANDLE_STMT, b));
-  EXPECT_EQ("HY010", State(SQL_HANDLE_DBC, dbc1));
-  EXPECT_EQ("HY010", State(SQL_HANDLE_DESC, implicitOfB));
-  // Idle again: the sibling's call goes through now.
-  EXPECT_EQ(SQL_SUCCESS, SQLFreeStmt(b, SQL_CLOSE));
-  EXPECT_EQ(SQL_SUCCESS, SQLEndTran(SQL_HANDLE_DBC, dbc1, SQL_COMMIT));
+  EXPECT_EQ(SQL_SUCCESS, sibling.get());
+  EXPECT_EQ(SQL_SUCCESS, connCall.get());
+  EXPECT_EQ(SQL_SUCCESS, descCall.get());
+  EXPECT_EQ(2, fake.CallCount(kCommitSlot));
 }
 
-TEST_F(Concurrency, CancelReachesTheRunningStatement) {
-  SQLHSTMT a = NewStmt(dbc1);
+TEST_F(Concurrency, WaitingCallOfAHandleFreedMeanwhileFindsItGone) {
+  SQLHSTMT a = NewStmt(dbc1), b = NewStmt(dbc1);
   auto running = StartBlockedClose(a);
-  // The close set the statement back already? No: it is inside the agent
-  // call, the state is still "prepared".
-  EXPECT_EQ(SQL_SUCCESS, SQLCancel(a));
-  EXPECT_EQ(1, fake.CallCount(53));
+  auto freeB = std::async(std::launch::async, [b] { return SQLFreeHandle(SQL_HANDLE_STMT, b); });
+  ASSERT_TRUE(Waiting(freeB));
+  auto useB = std::async(std::launch::async, [b] { return SQLFreeStmt(b, SQL_CLOSE); });
+  ASSERT_TRUE(Waiting(useB));
   fake.Release(kCloseCursorSlot);
   EXPECT_EQ(SQL_SUCCESS, running.get());
+  // Whichever of the two went first, the other one met a live handle or a
+  // gone one, never a freed record.
+  const SQLRETURN freed = freeB.get(), used = useB.get();
+  EXPECT_EQ(SQL_SUCCESS, freed);
+  EXPECT_TRUE(used == SQL_SUCCESS || used == SQL_INVALID_HANDLE) << used;
 }
 
-TEST_F(Concurrency, CancelOfASiblingWhileTheConnectionIsBusyIsRefused) {
+// SQLCancel of a statement another thread runs: what the agent answered to
+// the cancel and what the running call then answered decide both results.
+struct CancelCase {
+  const char* name;
+  int32_t cancelAnswer;   // agent slot 53
+  int32_t runningAnswer;  // the running close
+  SQLRETURN cancelRc;
+  const char* cancelState;  // first record on the statement after both ended
+  SQLRETURN runningRc;
+};
+
+class CancelRunning : public Concurrency, public ::testing::WithParamInterface<CancelCase> {};
+
+TEST_P(CancelRunning, ReportsWhatHappened) {
+  const CancelCase& c = GetParam();
+  SQLHSTMT a = NewStmt(dbc1);
+  fake.PushResult(53, c.cancelAnswer);
+  fake.PushResult(kCloseCursorSlot, c.runningAnswer);
+  auto running = StartBlockedClose(a);
+  auto cancel = std::async(std::launch::async, [a] { return SQLCancel(a); });
+  ASSERT_TRUE(fake.WaitEntered(53, 5s));
+  // SQLCancel never waits for the connection's call lock: a cancel the agent
+  // took returns while the call still runs.
+  if (c.cancelAnswer == 0) {
+    ASSERT_EQ(std::future_status::ready, cancel.wait_for(5s));
+    EXPECT_EQ(c.cancelRc, cancel.get());
+    EXPECT_EQ(1, fake.CallCount(53));
+  }
+  fake.Release(kCloseCursorSlot);
+  EXPECT_EQ(c.runningRc, running.get());
+  if (c.cancelAnswer != 0) {
+    EXPECT_EQ(c.cancelRc, cancel.get());
+  }
+  EXPECT_EQ(c.cancelState, State(SQL_HANDLE_STMT, a));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Agent, CancelRunning,
+    ::testing::Values(
+        // Taken, but the call ended on its own: nothing to report.
+        CancelCase{"TakenCallSucceeded", 0, 0, SQL_SUCCESS, "", SQL_SUCCESS},
+        // Taken, and the call failed: it failed because it was cancelled.
+        CancelCase{"TakenCallFailed", 0, 15, SQL_SUCCESS, "HY008", SQL_ERROR},
+        // Declined: SQLCancel fails with its record on the statement, and
+        // the call's own failure is not called a cancel.
+        CancelCase{"DeclinedCallFailed", 134, 15, SQL_ERROR, "HY018", SQL_ERROR},
+        CancelCase{"DeclinedCallSucceeded", 134, 0, SQL_ERROR, "HY018", SQL_SUCCESS}),
+    [](const ::testing::TestParamInfo<CancelCase>& i) { return std::string(i.param.name); });
+
+TEST_F(Concurrency, CancelOfAnIdleSiblingWaitsThenClosesIt) {
   SQLHSTMT a = NewStmt(dbc1), b = NewStmt(dbc1);
   Stmt(b)->state = kStmtPrepared;
   auto running = StartBlockedClose(a);
-  EXPECT_EQ(SQL_ERROR, SQLCancel(b));
+  auto cancel = std::async(std::launch::async, [b] { return SQLCancel(b); });
+  EXPECT_TRUE(Waiting(cancel));
   EXPECT_EQ(kStmtPrepared, Stmt(b)->state);  // not closed under the running call
   fake.Release(kCloseCursorSlot);
   EXPECT_EQ(SQL_SUCCESS, running.get());
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, cancel.get());
+  EXPECT_EQ("01S05", State(SQL_HANDLE_STMT, b));
+  EXPECT_EQ(kStmtAllocated, Stmt(b)->state);
+  EXPECT_EQ(0, fake.CallCount(53));
 }
 
 TEST_F(Concurrency, ShutdownLeavesEnvironmentsWithARunningCall) {

@@ -1,0 +1,83 @@
+// SQLCancel: the one statement call that may arrive while another thread is
+// inside a call of the same connection, to stop that very statement. It
+// takes only the call lock, never the connection's call lock, which the
+// running call holds.
+#include <cinttypes>
+#include <mutex>
+
+#include "driver/api.h"
+#include "driver/diag.h"
+#include "driver/dispatch.h"
+#include "driver/handles.h"
+#include "driver/stmt.h"
+#include "driver/trace.h"
+#include "platform/procinfo.h"
+
+namespace {
+
+using CallHold = std::unique_lock<plat::RecursiveMutex>;
+
+// A statement no other thread is running: its result is closed, and the
+// application learns so from 01S05.
+DRV_Return DRV_CancelIdleOp(void* h, va_list) {
+  auto* stmt = static_cast<StmtHandle*>(h);
+  stmt->needData = 0;
+  STMT_Close(stmt);
+  stmt->diag.pending = kCodeCancelClosed;
+  return SQL_SUCCESS_WITH_INFO;
+}
+
+const CallDesc CD_Cancel = {"Cancel", "", 0, 1, kCallStmt, DRV_CancelIdleOp};
+
+bool RunningElsewhere(const StmtHandle* stmt) {
+  const ConnHandle* conn = stmt != nullptr ? stmt->conn : nullptr;
+  return conn != nullptr && conn->busy == stmt && conn->busyThread != plat::thread_id();
+}
+
+// The agent refused to stop the call: SQLCancel's record can go on the
+// statement only once nothing runs on it, since the running call owns the
+// statement's diagnostics until it ends.
+SQLRETURN Declined(CallHold& g, uint64_t number, StmtHandle* stmt, int32_t code) {
+  while (DRV_LookupStmt(number) == stmt && stmt->conn->busy == stmt) DRV_WaitCallEnd(g);
+  if (DRV_LookupStmt(number) == stmt) DIAG_PutFirst(&stmt->diag, code);
+  return SQL_ERROR;
+}
+
+// Another thread runs a call on the statement: the agent is asked to stop
+// it, and the dispatcher reports that call's failure as cancelled.
+SQLRETURN CancelRunning(CallHold& g, uint64_t number, StmtHandle* stmt) {
+  if (TRC_Active()) TRC_Printf("\nSQLCancel hStmt=%08" PRIX64, number);
+  ConnHandle* conn = stmt->conn;
+  const DRV_Agent* agent = stmt->agent;
+  uint32_t code = 0;
+  if (agent != nullptr && (agent->agentType & 0x01) == 0 && agent->ops != nullptr &&
+      agent->ops->DRV_Cancel != nullptr) {
+    conn->cancelled = stmt;
+    code = agent->ops->DRV_Cancel(stmt->agentStmt);
+  }
+  SQLRETURN rc = SQL_SUCCESS;
+  if (code != 0) {
+    conn->cancelled = nullptr;
+    rc = Declined(g, number, stmt, static_cast<int32_t>(code));
+  }
+  if (TRC_Active()) TRC_Printf("SQLCancel: returning %d", rc);
+  return rc;
+}
+
+}  // namespace
+
+QMR_EXPORT SQLRETURN SQL_API SQLCancel(SQLHSTMT handle) {
+  if (!DRV_CallsReady()) return SQL_ERROR;
+  const uint64_t number = DRV_HandleNumber(handle);
+  for (;;) {
+    CallHold g(DRV_CallLock());
+    StmtHandle* stmt = DRV_LookupStmt(number);
+    if (RunningElsewhere(stmt)) return CancelRunning(g, number, stmt);
+    g.unlock();
+    // Idle (or unknown: the dispatcher says so) goes through the dispatcher,
+    // waiting behind calls on other statements of the connection.
+    const SQLRETURN rc = CallODBC(&CD_Cancel, handle);
+    // Another thread started a call on it meanwhile: that call is cancelled.
+    if (rc != SQL_STILL_EXECUTING) return rc;
+  }
+}
