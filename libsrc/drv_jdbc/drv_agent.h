@@ -53,6 +53,7 @@ enum : uint32_t {
   AGT_NOT_CAPABLE = 43,
   AGT_CANNOT_CONNECT = 50,
   AGT_NEED_DATA = 102,
+  AGT_CANCEL_DECLINED = 134,  // S1018 "Server declined cancel request"
 };
 
 extern "C" {

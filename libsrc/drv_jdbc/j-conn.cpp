@@ -770,7 +770,7 @@ uint32_t DRV_Disconnect(uint32_t conn) {
       if (s == nullptr || s->conn != c) continue;
       s->jniEnv = env;
       closeStmtObjects(s);
-      HT_Free(&gAgentStmtTable, h);
+      AGT_FreeStmtHandle(h);
       freeStmtRec(s);
     }
     if (c->connection != nullptr) Connection::close(c, c->connection);

@@ -306,8 +306,4 @@ uint32_t DRV_PrepareExecute(uint32_t stmt, const char* sql, COLSET* params, uint
   return rc;
 }
 
-uint32_t DRV_Cancel(uint32_t stmt) {
-  return AGT_Stmt(stmt) != nullptr ? 0u : static_cast<uint32_t>(AGT_BAD_HANDLE);
-}
-
 }  // extern "C"

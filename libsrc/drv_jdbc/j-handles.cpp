@@ -34,6 +34,16 @@ void AGT_DoneTables() {
 
 bool AGT_TablesReady() { return gAgentEnvTable.slots != nullptr; }
 
+std::mutex& AGT_StatementRefLock() {
+  static auto* lock = new std::mutex;
+  return *lock;
+}
+
+void AGT_FreeStmtHandle(uint32_t h) {
+  std::lock_guard<std::mutex> g(AGT_StatementRefLock());
+  HT_Free(&gAgentStmtTable, h);
+}
+
 JdbcEnv* AGT_Env(uint32_t h) { return static_cast<JdbcEnv*>(HT_Lookup(&gAgentEnvTable, h)); }
 JdbcConn* AGT_Conn(uint32_t h) { return static_cast<JdbcConn*>(HT_Lookup(&gAgentConnTable, h)); }
 JdbcStmt* AGT_Stmt(uint32_t h) { return static_cast<JdbcStmt*>(HT_Lookup(&gAgentStmtTable, h)); }

@@ -5,6 +5,7 @@
 #define QMR_DRV_JDBC_J_HANDLES_H
 
 #include <cstdint>
+#include <mutex>
 
 #include "drv_jdbc/j-records.h"
 #include "util/handle_table.h"
@@ -23,6 +24,15 @@ int AGT_InitTables();
 // Destroys them. Called by the last DRV_Term.
 void AGT_DoneTables();
 bool AGT_TablesReady();
+
+// DRV_Cancel reaches a statement from a thread other than the one running
+// it. This lock guards what it reads: a statement's Java statement reference
+// (replaced or deleted only under it) and the statement's handle (freed
+// only under it, so a record found under the lock stays while it is held).
+std::mutex& AGT_StatementRefLock();
+// Frees a statement's handle under that lock; the record is the caller's to
+// free afterwards.
+void AGT_FreeStmtHandle(uint32_t h);
 
 // The record of a handle in the table of its kind, or null.
 JdbcEnv* AGT_Env(uint32_t h);

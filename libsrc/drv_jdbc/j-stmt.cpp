@@ -202,6 +202,7 @@ void closeStmtObjects(JdbcStmt* s) {
   if (s->statement != nullptr) {
     PreparedStatement::clearParameters(s, s->statement);
     Statement::close(s, s->statement);
+    std::lock_guard<std::mutex> g(AGT_StatementRefLock());
     DeleteGlobal(s->jniEnv, &s->statement);
   }
   if (s->paramSet != nullptr) {
@@ -276,7 +277,7 @@ uint32_t DRV_FreeStmt(uint32_t stmt) {
     JC_LocalFrame frame(s->jniEnv, kFrame);
     closeStmtObjects(s);
   }
-  HT_Free(&gAgentStmtTable, stmt);
+  AGT_FreeStmtHandle(stmt);
   freeStmtRec(s);
   return 0;
 }

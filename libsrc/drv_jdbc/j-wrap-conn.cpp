@@ -1,7 +1,9 @@
 // Wrappers of java.sql.Connection.
 #include "drv_jdbc/j-wrap-conn.h"
 
+#include <mutex>
 
+#include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-wrap-impl.h"
 #include "util/log.h"
 
@@ -14,8 +16,11 @@ namespace {
 // Replaces the statement's Java statement by a global reference to obj.
 void KeepStatement(JdbcStmt* s, jobject obj) {
   JNIEnv* env = Env(s);
-  if (s->statement != nullptr) env->DeleteGlobalRef(s->statement);
-  s->statement = obj != nullptr ? env->NewGlobalRef(obj) : nullptr;
+  {
+    std::lock_guard<std::mutex> g(AGT_StatementRefLock());
+    if (s->statement != nullptr) env->DeleteGlobalRef(s->statement);
+    s->statement = obj != nullptr ? env->NewGlobalRef(obj) : nullptr;
+  }
   JC_DeleteLocal(env, obj);
 }
 

@@ -1,0 +1,50 @@
+// DRV_Cancel (slot 53): stops the statement that another thread is
+// executing. JDBC drivers take Statement.cancel() from any thread; the
+// executing call then fails with the driver's exception, which the core
+// reports as cancelled.
+#include <mutex>
+
+#include "drv_jdbc/j-common.h"
+#include "drv_jdbc/j-exec.h"
+#include "drv_jdbc/j-handles.h"
+#include "drv_jdbc/j-jni.h"
+
+namespace {
+
+constexpr jint kFrame = 8;
+
+// The caller's own reference to the statement's Java statement, made under
+// the lock that keeps the reference and the handle from going meanwhile: the
+// executing thread may be closing or freeing the statement right now. Null
+// when there is no Java statement (yet); *found tells whether the handle was
+// still there.
+jobject HoldStatement(JNIEnv* env, uint32_t h, bool* found) {
+  std::lock_guard<std::mutex> g(AGT_StatementRefLock());
+  JdbcStmt* s = AGT_Stmt(h);
+  *found = s != nullptr;
+  if (s == nullptr || s->statement == nullptr) return nullptr;
+  return env->NewGlobalRef(s->statement);
+}
+
+}  // namespace
+
+extern "C" uint32_t DRV_Cancel(uint32_t stmt) {
+  if (AGT_Stmt(stmt) == nullptr) return AGT_BAD_HANDLE;
+  JNIEnv* env = attachJVM();
+  if (env == nullptr) return AGT_GENERAL_ERROR;
+  bool found = false;
+  jobject target = HoldStatement(env, stmt, &found);
+  if (!found) return AGT_BAD_HANDLE;
+  // Nothing made on the database side yet: nothing runs there to stop.
+  if (target == nullptr) return AGT_OK;
+  uint32_t rc;
+  {
+    JC_LocalFrame frame(env, kFrame);
+    rc = JC_CallVoidMethod(env, target, nullptr, "cancel", "()V");
+    // The exception says why the driver refused (closed statement, no
+    // support); it belongs to no list the executing thread reads.
+    if (env->ExceptionCheck()) env->ExceptionClear();
+  }
+  env->DeleteGlobalRef(target);
+  return rc == 0 ? AGT_OK : AGT_CANCEL_DECLINED;
+}
