@@ -17,7 +17,7 @@ namespace {
 TEST(AgentCancel, RacesWithExecuteCloseAndFree) {
   const uint32_t conn = Connect("cancel");
   ASSERT_NE(conn, 0u);
-  constexpr int kRounds = 400;
+  constexpr int kRounds = 200;
   std::atomic<uint32_t> current{0};
   std::atomic<bool> done{false};
   std::atomic<int> cancels{0}, odd{0};
