@@ -25,8 +25,8 @@ class Concurrency : public CoreTest {
     env = NewEnv();
     dbc1 = NewConn(env);
     dbc2 = NewConn(env);
-    MarkConnected(dbc1);
     // Manual commit: only then does a commit reach the agent.
+    MarkConnected(dbc1)->flags &= static_cast<uint16_t>(~kConnAutoCommit);
     MarkConnected(dbc2)->flags &= static_cast<uint16_t>(~kConnAutoCommit);
   }
   // Starts SQLFreeStmt(SQL_CLOSE) on a statement with a result, blocked in
