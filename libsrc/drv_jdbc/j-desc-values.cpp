@@ -3,13 +3,10 @@
 #include <cerrno>
 #include <cstdint>
 #include <charconv>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
-
-#include <locale.h>
 
 #include "drv_jdbc/j-desc.h"
 #include "drv_jdbc/j-wrap.h"
@@ -202,9 +199,6 @@ uint32_t Reduce(const COLSET_COL& col, uint32_t row, Value* v) {
 
 bool IsTextual(const Value& v) { return v.cls == VClass::Text || v.cls == VClass::Wide; }
 
-// The value's text as a terminated copy (the element need not carry a NUL).
-std::string TextCopy(const Value& v) { return std::string(v.bytes, v.len); }
-
 std::string Decimal(int64_t n) {
   char buf[24];
   const auto r = std::to_chars(buf, buf + sizeof buf, n);
@@ -230,13 +224,6 @@ std::string NumberText(const Value& v) {
   }
 }
 
-// A double truncated to an integer; false when it has no integer value.
-bool Truncate(double d, int64_t* out) {
-  if (!std::isfinite(d) || d >= 9.2233720368547758e18 || d < -9.2233720368547758e18) return false;
-  *out = static_cast<int64_t>(d);
-  return true;
-}
-
 // The first n bytes of a binary value, zero-filled when it is shorter.
 template <class T>
 T BinaryAs(const Value& v) {
@@ -249,91 +236,12 @@ bool LeadsTrue(const Value& v) {
   return v.len > 0 && (v.bytes[0] == 'T' || v.bytes[0] == 't' || v.bytes[0] == '1');
 }
 
-// Text whose decimal form BigDecimal takes: blanks around it go.
-std::string DecimalText(const Value& v) {
-  std::string t = TextCopy(v);
-  const size_t b = t.find_first_not_of(" \t\r\n");
-  if (b == std::string::npos) return std::string();
-  const size_t e = t.find_last_not_of(" \t\r\n");
-  return t.substr(b, e - b + 1);
-}
-
-// A text that is a whole 64-bit integer and nothing else (a sign allowed).
-bool WholeInteger(const std::string& t, int64_t* out) {
-  const char* b = t.c_str();
-  const char* e = b + t.size();
-  if (b != e && *b == '+') ++b;
-  if (b == e) return false;
-  const auto r = std::from_chars(b, e, *out);
-  return r.ec == std::errc() && r.ptr == e;
-}
-
-// Digits with an optional sign, one decimal point and an exponent: the
-// forms BigDecimal reads.
-bool IsDecimalNumber(const std::string& t) {
-  size_t i = 0;
-  if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-  size_t digits = 0;
-  bool point = false;
-  for (; i < t.size(); ++i) {
-    if (t[i] >= '0' && t[i] <= '9') ++digits;
-    else if (t[i] == '.' && !point) point = true;
-    else break;
-  }
-  if (digits == 0) return false;
-  if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
-    ++i;
-    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-    size_t exp = 0;
-    for (; i < t.size() && t[i] >= '0' && t[i] <= '9'; ++i) ++exp;
-    if (exp == 0) return false;
-  }
-  return i == t.size();
-}
-
-// The double a decimal text stands for, in the C locale; false when it is
-// beyond a double (a value too small for one becomes 0 or a subnormal).
-bool DoubleOfDecimal(const std::string& t, double* out) {
-  static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-  *out = strtod_l(t.c_str(), nullptr, c);
-  return std::isfinite(*out);
-}
-
-// The number a text stands for, read as a numeric literal: blanks around
-// it are allowed, nothing else. 0, DESC_BAD_CAST for a text that is no
-// number, DESC_OUT_OF_RANGE for one beyond a double.
-uint32_t NumberOfText(const Value& v, double* out) {
-  const std::string t = DecimalText(v);
-  if (!IsDecimalNumber(t)) return DESC_BAD_CAST;
-  return DoubleOfDecimal(t, out) ? 0u : uint32_t{DESC_OUT_OF_RANGE};
-}
-
-// The integer a text stands for: a whole number exactly, one with a
-// fraction or an exponent truncated toward zero. 0, DESC_BAD_CAST, or
-// DESC_OUT_OF_RANGE beyond 64 bits.
-uint32_t IntegerOfText(const Value& v, int64_t* out) {
-  const std::string t = DecimalText(v);
-  if (WholeInteger(t, out)) return 0;
-  if (!IsDecimalNumber(t)) return DESC_BAD_CAST;
-  double d = 0;
-  return DoubleOfDecimal(t, &d) && Truncate(d, out) ? 0u : uint32_t{DESC_OUT_OF_RANGE};
-}
+std::string DecimalText(const Value& v) { return decimalText(v.bytes, v.len); }
+uint32_t NumberOfText(const Value& v, double* out) { return numberOfText(v.bytes, v.len, out); }
+uint32_t IntegerOfText(const Value& v, int64_t* out) { return integerOfText(v.bytes, v.len, out); }
 
 bool IsDateSql(int32_t t) { return t == 9 || t == 91; }
 bool IsTimeSql(int32_t t) { return t == 10 || t == 92; }
-
-bool IsLeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-bool CalendarHasDate(const JC_Timestamp& ts) {
-  static const uint16_t kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (ts.year < 1 || ts.year > 9999 || ts.month < 1 || ts.month > 12 || ts.day < 1) return false;
-  const uint16_t last = ts.month == 2 && IsLeapYear(ts.year) ? 29 : kDays[ts.month - 1];
-  return ts.day <= last;
-}
-
-bool ClockHasTime(const JC_Timestamp& ts) {
-  return ts.hour <= 23 && ts.minute <= 59 && ts.second <= 59 && ts.fraction < 1000000000u;
-}
 
 bool HasNoDate(const JC_Timestamp& ts) { return ts.year == 0 && ts.month == 0 && ts.day == 0; }
 
@@ -470,7 +378,7 @@ class Setter {
   static uint32_t SignedOf(const Value& v, int64_t* out, size_t binaryBytes) {
     switch (v.cls) {
       case VClass::Signed: *out = v.i; return 0;
-      case VClass::Double: return Truncate(v.d, out) ? 0u : uint32_t{DESC_OUT_OF_RANGE};
+      case VClass::Double: return truncateToInt64(v.d, out) ? 0u : uint32_t{DESC_OUT_OF_RANGE};
       case VClass::Binary:
         *out = binaryBytes == 1   ? BinaryAs<int8_t>(v)
                : binaryBytes == 2 ? BinaryAs<int16_t>(v)
@@ -535,7 +443,7 @@ class Setter {
         return PreparedStatement::setBigDecimal(s_, ps_, ix_, Decimal(v.u).c_str());
       case VClass::Double: {
         int64_t n = 0;
-        if (!Truncate(v.d, &n)) return DESC_OUT_OF_RANGE;
+        if (!truncateToInt64(v.d, &n)) return DESC_OUT_OF_RANGE;
         return PreparedStatement::setLong(s_, ps_, ix_, n);
       }
       case VClass::Binary:
@@ -543,10 +451,10 @@ class Setter {
       default: {
         const std::string t = DecimalText(v);
         int64_t n = 0;
-        if (WholeInteger(t, &n)) return PreparedStatement::setLong(s_, ps_, ix_, n);
+        if (wholeInteger(t, &n)) return PreparedStatement::setLong(s_, ps_, ix_, n);
         // Beyond 64 bits or with a fraction: the exact number, for the
         // server to convert or refuse.
-        if (IsDecimalNumber(t)) return PreparedStatement::setBigDecimal(s_, ps_, ix_, t.c_str());
+        if (isDecimalNumber(t)) return PreparedStatement::setBigDecimal(s_, ps_, ix_, t.c_str());
         return DESC_BAD_CAST;
       }
     }
@@ -593,7 +501,7 @@ class Setter {
       default: {
         // Exact decimal text: no detour through a double.
         const std::string t = DecimalText(v);
-        if (!IsDecimalNumber(t)) return DESC_BAD_CAST;
+        if (!isDecimalNumber(t)) return DESC_BAD_CAST;
         return PreparedStatement::setBigDecimal(s_, ps_, ix_, t.c_str());
       }
     }
@@ -638,13 +546,13 @@ class Setter {
   // the one thing a DATE needs; a time sent as a timestamp is today's.
   uint32_t SendChecked(int32_t sqlType, JC_Timestamp ts) {
     if (IsTimeSql(sqlType)) {
-      if (!ClockHasTime(ts)) return DESC_DATETIME_OVERFLOW;
+      if (!clockHasTime(ts)) return DESC_DATETIME_OVERFLOW;
     } else if (IsDateSql(sqlType)) {
       if (HasNoDate(ts)) return DESC_BAD_DATETIME;
-      if (!CalendarHasDate(ts)) return DESC_DATETIME_OVERFLOW;
+      if (!calendarHasDate(ts)) return DESC_DATETIME_OVERFLOW;
     } else {
       if (HasNoDate(ts)) SetToday(&ts);
-      if (!CalendarHasDate(ts) || !ClockHasTime(ts)) return DESC_DATETIME_OVERFLOW;
+      if (!calendarHasDate(ts) || !clockHasTime(ts)) return DESC_DATETIME_OVERFLOW;
     }
     return SendDateTime(sqlType, &ts);
   }

@@ -1,5 +1,4 @@
-// Parameter descriptions (defaults at prepare, described on request) and the
-// date and time texts of parameter values.
+// Parameter descriptions: the defaults at prepare, described on request.
 #include "drv_jdbc/j-desc.h"
 
 #include <cstring>
@@ -14,83 +13,6 @@ namespace {
 
 constexpr const char* kSrc = "libsrc/drv_jdbc/j-desc";
 
-// Digits after a decimal point as nanoseconds: ".5" is half a second.
-// Digits beyond the ninth are below a nanosecond and dropped.
-uint32_t FractionNanos(const char* p, const char* e) {
-  uint32_t ns = 0;
-  int digits = 0;
-  for (; p < e && *p >= '0' && *p <= '9'; ++p) {
-    if (digits < 9) {
-      ns = ns * 10 + static_cast<uint32_t>(*p - '0');
-      ++digits;
-    }
-  }
-  for (; digits < 9; ++digits) ns *= 10;
-  return ns;
-}
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-// Reads a date or time text left to right; every field is digits only (no
-// sign, no blanks inside), so that nothing but the forms themselves match.
-struct TextReader {
-  const char* p;
-  const char* e;
-  bool AtEnd() const { return p == e; }
-  bool Take(char c) {
-    if (p == e || *p != c) return false;
-    ++p;
-    return true;
-  }
-  // min..max digits as a number.
-  bool Number(int min, int max, int* out) {
-    int n = 0, v = 0;
-    while (p < e && n < max && *p >= '0' && *p <= '9') {
-      v = v * 10 + (*p++ - '0');
-      ++n;
-    }
-    *out = v;
-    return n >= min;
-  }
-};
-
-// "yyyy-mm-dd" or "dd.mm.yyyy"; r is left anywhere when false.
-bool ReadDate(TextReader* r, JC_Timestamp* t) {
-  int y = 0, m = 0, d = 0;
-  const char* start = r->p;
-  if (r->Number(4, 4, &y) && r->Take('-')) {
-    if (!r->Number(1, 2, &m) || !r->Take('-') || !r->Number(1, 2, &d)) return false;
-  } else {
-    r->p = start;
-    if (!r->Number(1, 2, &d) || !r->Take('.') || !r->Number(1, 2, &m) || !r->Take('.') ||
-        !r->Number(1, 4, &y))
-      return false;
-  }
-  t->year = static_cast<int16_t>(y);
-  t->month = static_cast<uint16_t>(m);
-  t->day = static_cast<uint16_t>(d);
-  return true;
-}
-
-// "hh:mm[:ss[.fraction]]".
-bool ReadTime(TextReader* r, JC_Timestamp* t) {
-  int h = 0, m = 0, s = 0;
-  if (!r->Number(1, 2, &h) || !r->Take(':') || !r->Number(1, 2, &m)) return false;
-  if (r->Take(':')) {
-    if (!r->Number(1, 2, &s)) return false;
-    if (r->Take('.')) {
-      const char* digits = r->p;
-      while (r->p < r->e && *r->p >= '0' && *r->p <= '9') ++r->p;
-      if (r->p == digits) return false;
-      t->fraction = FractionNanos(digits, r->p);
-    }
-  }
-  t->hour = static_cast<uint16_t>(h);
-  t->minute = static_cast<uint16_t>(m);
-  t->second = static_cast<uint16_t>(s);
-  return true;
-}
-
 // TEMPORARY: the SQL analyser's parameter describer is not there yet, so no
 // text can be analysed; the statement keeps its default descriptions, as it
 // does whenever the analysis fails. It fills the describe queries and the
@@ -101,35 +23,6 @@ bool AnalyseForDescribe(const char* /*sql*/, uint16_t /*markers*/,
 }
 
 }  // namespace
-
-bool parseDateTimeText(const char* text, int64_t length, JC_Timestamp* v) {
-  if (v == nullptr) return false;
-  *v = JC_Timestamp{};
-  if (text == nullptr) return false;
-  const char* b = text;
-  const char* e = length < 0 ? text + std::strlen(text) : text + length;
-  while (b < e && IsBlank(*b)) ++b;
-  while (e > b && IsBlank(e[-1])) --e;
-  TextReader r{b, e};
-  JC_Timestamp t{};
-  if (ReadDate(&r, &t)) {
-    if (r.AtEnd()) {
-      *v = t;
-      return true;
-    }
-    // The date and the time are parted by blanks or by ISO's 'T'.
-    const char* sep = r.p;
-    if (r.p < r.e && *r.p == 'T') ++r.p;
-    else
-      while (r.p < r.e && IsBlank(*r.p)) ++r.p;
-    if (r.p == sep) return false;
-  } else {
-    r.p = b;
-  }
-  if (!ReadTime(&r, &t) || !r.AtEnd()) return false;
-  *v = t;
-  return true;
-}
 
 uint32_t defaultParamDescs(JdbcStmt* s) {
   if (s == nullptr) return AGT_BAD_HANDLE;

@@ -10,16 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "drv_jdbc/j-desc-text.h"
 #include "drv_jdbc/j-records.h"
 #include "drv_jdbc/j-wrap-types.h"
-
-// Results besides the shared ones.
-enum : uint32_t {
-  DESC_OUT_OF_RANGE = 58,      // a value outside its SQL type's range (22003)
-  DESC_DATETIME_OVERFLOW = 60,  // a date or time field outside the calendar (22008, ODBC 3: 22007)
-  DESC_BAD_DATETIME = 119,      // a text that is no date or time (22007)
-  DESC_BAD_CAST = 121,          // a text that is no number (22018)
-};
 
 // Parameter directions of a binding.
 enum : uint16_t {
@@ -58,14 +51,5 @@ uint32_t describeParams(JdbcStmt* s);
 // columns, else every column. Sets paramsDescribed unless a query failed.
 uint32_t copyParamDescsFromQueries(JdbcStmt* s, const std::vector<std::string>& queries,
                                    const char* markerMap);
-
-// Reads a date, time or timestamp text into v (zeroed first): "yyyy-mm-dd"
-// or "dd.mm.yyyy", optionally followed (after blanks or a 'T') by
-// "hh:mm[:ss[.f]]", or that time alone. Blanks around the text are allowed,
-// nothing else: every field is digits only. The fraction's digits are a
-// decimal fraction of a second, stored in nanoseconds (".5" is 500000000).
-// The fields are not checked against the calendar. length < 0: up to the
-// NUL. false when the text is none of these forms (v stays zero).
-bool parseDateTimeText(const char* text, int64_t length, JC_Timestamp* v);
 
 #endif

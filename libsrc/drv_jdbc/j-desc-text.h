@@ -1,0 +1,61 @@
+// The texts of parameter values as the agent reads them for a number, date
+// or time SQL type: pure text work, no Java, so that it can be tested and
+// fuzzed on its own. Every reader is strict: blanks around a value are
+// allowed, anything else that is not part of the form refuses it.
+#ifndef QMR_DRV_JDBC_J_DESC_TEXT_H
+#define QMR_DRV_JDBC_J_DESC_TEXT_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "drv_jdbc/j-wrap-types.h"
+
+// Results of the readers (shared with the setters in j-desc.h).
+enum : uint32_t {
+  DESC_OUT_OF_RANGE = 58,       // a value outside its SQL type's range (22003)
+  DESC_DATETIME_OVERFLOW = 60,  // a date or time field outside the calendar (22008, ODBC 3: 22007)
+  DESC_BAD_DATETIME = 119,      // a text that is no date or time (22007)
+  DESC_BAD_CAST = 121,          // a text that is no number (22018)
+};
+
+// The text with the blanks around it (space, tab, CR, LF) removed: the
+// form BigDecimal is given.
+std::string decimalText(const char* text, size_t len);
+
+// Whether t is a whole 64-bit integer and nothing else (a sign allowed).
+bool wholeInteger(const std::string& t, int64_t* out);
+
+// Whether t is digits with an optional sign, one decimal point and an
+// exponent: the forms BigDecimal reads.
+bool isDecimalNumber(const std::string& t);
+
+// A double truncated toward zero to an integer; false when it has none
+// within 64 bits (also for NaN and the infinities).
+bool truncateToInt64(double d, int64_t* out);
+
+// The number a text stands for, read as a numeric literal in the C locale.
+// 0, DESC_BAD_CAST for a text that is no number, DESC_OUT_OF_RANGE for one
+// beyond a double (a value too small for one becomes 0 or a subnormal).
+uint32_t numberOfText(const char* text, size_t len, double* out);
+
+// The integer a text stands for: a whole number exactly, one with a
+// fraction or an exponent truncated toward zero. 0, DESC_BAD_CAST, or
+// DESC_OUT_OF_RANGE beyond 64 bits.
+uint32_t integerOfText(const char* text, size_t len, int64_t* out);
+
+// Reads a date, time or timestamp text into v (zeroed first): "yyyy-mm-dd"
+// or "dd.mm.yyyy", optionally followed (after blanks or a 'T') by
+// "hh:mm[:ss[.f]]", or that time alone. Blanks around the text are allowed,
+// nothing else: every field is digits only. The fraction's digits are a
+// decimal fraction of a second, stored in nanoseconds (".5" is 500000000).
+// The fields are not checked against the calendar. length < 0: up to the
+// NUL. false when the text is none of these forms (v stays zero).
+bool parseDateTimeText(const char* text, int64_t length, JC_Timestamp* v);
+
+// Whether the date fields name a day of the Gregorian calendar in years
+// 1 to 9999, and whether the time fields name a moment of a day.
+bool calendarHasDate(const JC_Timestamp& ts);
+bool clockHasTime(const JC_Timestamp& ts);
+
+#endif
