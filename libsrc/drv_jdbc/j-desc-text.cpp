@@ -95,6 +95,48 @@ bool DoubleOfDecimal(const std::string& t, double* out) {
   return std::isfinite(*out);
 }
 
+// The integer part of a decimal text (isDecimalNumber holds), exactly: the
+// digits before the point, shifted by the exponent. Through a double, an
+// integer beyond 2^53 would lose its last digits. false beyond 64 bits.
+bool IntegerPart(const std::string& t, int64_t* out) {
+  size_t i = 0;
+  bool negative = false;
+  if (t[i] == '+' || t[i] == '-') negative = t[i++] == '-';
+  std::string digits;
+  int64_t before = 0;
+  bool point = false;
+  for (; i < t.size() && t[i] != 'e' && t[i] != 'E'; ++i) {
+    if (t[i] == '.') {
+      point = true;
+      continue;
+    }
+    digits += t[i];
+    if (!point) ++before;
+  }
+  int64_t exponent = 0;
+  if (i < t.size()) {
+    ++i;
+    bool negExp = false;
+    if (t[i] == '+' || t[i] == '-') negExp = t[i++] == '-';
+    // Far beyond any 64-bit value; kept from overflowing.
+    for (; i < t.size(); ++i)
+      if (exponent < 100000) exponent = exponent * 10 + (t[i] - '0');
+    if (negExp) exponent = -exponent;
+  }
+  uint64_t magnitude = 0;
+  for (int64_t k = 0; k < before + exponent; ++k) {
+    const auto at = static_cast<size_t>(k);
+    if (at >= digits.size() && magnitude == 0) break;  // zeros times ten stay zero
+    const uint64_t digit = at < digits.size() ? static_cast<uint64_t>(digits[at] - '0') : 0;
+    if (magnitude > (UINT64_MAX - digit) / 10) return false;
+    magnitude = magnitude * 10 + digit;
+  }
+  const uint64_t limit = negative ? uint64_t{1} << 63 : static_cast<uint64_t>(INT64_MAX);
+  if (magnitude > limit) return false;
+  *out = negative ? static_cast<int64_t>(~magnitude + 1) : static_cast<int64_t>(magnitude);
+  return true;
+}
+
 bool IsLeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
 }  // namespace
@@ -153,8 +195,7 @@ uint32_t integerOfText(const char* text, size_t len, int64_t* out) {
   const std::string t = decimalText(text, len);
   if (wholeInteger(t, out)) return 0;
   if (!isDecimalNumber(t)) return DESC_BAD_CAST;
-  double d = 0;
-  return DoubleOfDecimal(t, &d) && truncateToInt64(d, out) ? 0u : uint32_t{DESC_OUT_OF_RANGE};
+  return IntegerPart(t, out) ? 0u : uint32_t{DESC_OUT_OF_RANGE};
 }
 
 bool parseDateTimeText(const char* text, int64_t length, JC_Timestamp* v) {

@@ -3,6 +3,7 @@
 // parameter sets marked to be skipped.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -69,6 +70,34 @@ TEST(DateTimeText, CountedTextIsNotReadPastItsLength) {
   EXPECT_EQ(ts.fraction, 500000000u);
   ASSERT_TRUE(parseDateTimeText("10:3099", 5, &ts));
   EXPECT_EQ(ts.minute, 30);
+}
+
+TEST(IntegerText, IntegerPartIsExactBeyondADouble) {
+  // A fraction or an exponent must not send the digits through a double:
+  // beyond 2^53 it would change the last ones, and a fraction next to a
+  // type's bound would round the value over it.
+  const struct {
+    const char* text;
+    uint32_t rc;
+    int64_t value;
+  } rows[] = {
+      {"9007199254740993e0", 0, 9007199254740993},
+      {"9007199254740993.5", 0, 9007199254740993},
+      {" 2147483647.9999999999 ", 0, 2147483647},
+      {"-9223372036854775808.9", 0, INT64_MIN},
+      {"922337203685477580.7e1", 0, INT64_MAX},
+      {"9223372036854775808e0", DESC_OUT_OF_RANGE, 0},
+      {"0e999999", 0, 0},
+      {"-12e-1", 0, -1},
+      {"1e", DESC_BAD_CAST, 0},
+  };
+  for (const auto& row : rows) {
+    int64_t v = 0;
+    EXPECT_EQ(integerOfText(row.text, std::strlen(row.text), &v), row.rc) << row.text;
+    if (row.rc == 0) {
+      EXPECT_EQ(v, row.value) << row.text;
+    }
+  }
 }
 
 TEST(ProcedureText, CallFormsAreProcedureCalls) {
