@@ -34,6 +34,11 @@ int ParseInteger(const char* text, int64_t length, bool* negative, uint64_t* mag
     return -1;
   }
   *negative = d.negative;
+  if (d.digits.find_first_not_of('0') == std::string::npos) {
+    // Zero stays zero whatever its exponent ("0e25").
+    *magnitude = 0;
+    return 0;
+  }
   const auto len = static_cast<int64_t>(d.digits.size());
   const int64_t intLen = len + d.exponent;
   std::string whole;

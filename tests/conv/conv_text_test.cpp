@@ -131,6 +131,9 @@ TEST(TextToInteger, RangeOfEachTargetIsExact) {
       {"-1", SQL_C_UBIGINT, false, 0},
       {"123456789012345678901234567890", SQL_C_UBIGINT, false, 0},
       {"1e30", SQL_C_SBIGINT, false, 0},
+      {"1e19", SQL_C_UBIGINT, true, -8446744073709551616LL},
+      {"0e25", SQL_C_SBIGINT, true, 0},  // zero however far it is shifted
+      {"-00.0e400", SQL_C_UTINYINT, true, 0},
       {"1", SQL_C_BIT, true, 1},
       {"0", SQL_C_BIT, true, 0},
       {"2", SQL_C_BIT, false, 0},
