@@ -1,0 +1,111 @@
+// Fuzz target of the connection-string parser in both forms an application
+// hands it: the 8-bit text of SQLDriverConnect (UTF-8 in both builds) and
+// the UTF-16 text of SQLDriverConnectW as WideIn converts it. Beyond "no
+// crash": the UTF-16 conversion loses nothing; the pairs, written back out
+// the way the driver writes a completed string, split to the same pairs;
+// the keyword table holds the last value of each of its keywords; numeric
+// values read like strtoll saturated at 32 bits.
+#include <strings.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "driver/connstr.h"
+#include "driver/wide.h"
+#include "util/textconv.h"
+
+// WideOut (not used here) posts a truncation warning through this; the
+// input conversion never does.
+void DIAG_AddCode(DiagArea*, int32_t) { std::abort(); }
+
+namespace {
+
+[[noreturn]] void Fail(const char* what, const std::string& a, const std::string& b) {
+  std::fprintf(stderr, "%s\nfirst:  [%s]\nsecond: [%s]\n", what, a.c_str(), b.c_str());
+  std::abort();
+}
+
+std::string Serialise(const std::vector<CS_Pair>& pairs) {
+  std::string s;
+  for (const CS_Pair& p : pairs) {
+    if (!s.empty()) s += ';';
+    s += p.keyword + "=" + CS_Brace(p.value);
+  }
+  return s;
+}
+
+void CheckRoundTrip(const std::string& text) {
+  const std::vector<CS_Pair> first = CS_Split(text.c_str());
+  const std::string out = Serialise(first);
+  const std::vector<CS_Pair> second = CS_Split(out.c_str());
+  if (second.size() != first.size()) Fail("pair count changed when written back", text, out);
+  for (size_t i = 0; i < first.size(); ++i) {
+    if (first[i].keyword != second[i].keyword) Fail("keyword changed", first[i].keyword, second[i].keyword);
+    if (first[i].value != second[i].value) Fail("value changed", first[i].value, second[i].value);
+  }
+}
+
+void CheckTable(const std::string& text) {
+  const std::vector<CS_Pair> pairs = CS_Split(text.c_str());
+  CS_Clear();
+  CS_ParseInto(text.c_str());
+  for (int row = 0; row < kConnStrKeywordCount; ++row) {
+    const ConnStrKeyword& k = ConnStrKeywords[row];
+    const CS_Pair* last = nullptr;
+    for (const CS_Pair& p : pairs)
+      if (CS_Find(p.keyword.c_str()) == row) last = &p;
+    if ((last != nullptr) != k.present || k.supplied != (last != nullptr ? 1u : 0u))
+      Fail("keyword marked wrongly", k.keyword, text);
+    if (last != nullptr && last->value != k.value) Fail("keyword lost its last value", last->value, k.value);
+  }
+  CS_Clear();
+}
+
+void CheckInt32(const std::string& value) {
+  errno = 0;
+  const long long ref = std::strtoll(value.c_str(), nullptr, 10);
+  const int32_t want = ref > INT32_MAX ? INT32_MAX : (ref < INT32_MIN ? INT32_MIN : static_cast<int32_t>(ref));
+  if (CS_ToInt32(value) != want) Fail("number read unlike strtoll", value, std::to_string(CS_ToInt32(value)));
+}
+
+void CheckText(const std::string& text) {
+  CheckRoundTrip(text);
+  CheckTable(text);
+  for (const CS_Pair& p : CS_Split(text.c_str())) CheckInt32(p.value);
+}
+
+// The UTF-16 form: whatever units arrive convert to text that converts
+// back to the same units up to the first 0 unit (where the connect path
+// ends the string).
+void CheckWide(const uint8_t* data, size_t size) {
+  std::u16string units(size / 2, u'\0');
+  if (!units.empty()) std::memcpy(&units[0], data, units.size() * 2);
+  WideIn in(reinterpret_cast<const SQLWCHAR*>(units.data()), static_cast<int64_t>(units.size()));
+  if (in.refusal() != 0) Fail("counted text refused", "", "");
+  const char* utf8 = reinterpret_cast<const char*>(in.text());
+  size_t upToNul = 0;
+  while (upToNul < units.size() && units[upToNul] != 0) ++upToNul;
+  char16_t* back = utf8_to_utf16_dup(utf8);
+  if (back == nullptr) std::abort();
+  const std::u16string got(back);
+  std::free(back);
+  if (got != std::u16string(units.data(), upToNul)) Fail("UTF-16 text changed on its way in", utf8, "");
+  CheckText(utf8);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // The 8-bit form: an embedded NUL ends the string, as it does for the
+  // application.
+  std::string text(reinterpret_cast<const char*>(data), size);
+  CheckText(text.c_str());
+  CheckWide(data, size);
+  return 0;
+}

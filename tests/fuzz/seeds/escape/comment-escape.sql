@@ -1,0 +1,1 @@
+select --*(vendor(Microsoft), product(ODBC) fn soundex(a) --*) from t

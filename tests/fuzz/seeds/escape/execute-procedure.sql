@@ -1,0 +1,2 @@
+  /* c ? */ -- x ?
+ EXECUTE PROCEDURE p(?)

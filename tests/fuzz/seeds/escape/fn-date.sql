@@ -1,0 +1,1 @@
+SELECT {fn ucase(name)}, {fn null()} FROM t WHERE d > {d '2024-02-29'} AND ts < {ts '2024-02-29 13:05:09.5'}

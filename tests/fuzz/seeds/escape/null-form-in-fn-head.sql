@@ -1,0 +1,1 @@
+i{fn  {fn()}, {tCT {s{fn  {fn()}()}, {tCT {oun

@@ -1,0 +1,1 @@
+insert into t values ({fn (null)}, {FN NULL ( ) }, {fn()}, {t '10:30:00'}

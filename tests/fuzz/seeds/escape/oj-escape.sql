@@ -1,0 +1,1 @@
+SELECT * FROM {oj a LEFT OUTER JOIN b ON a.id = b.id} WHERE x LIKE 'a\_%' {escape '\'}
