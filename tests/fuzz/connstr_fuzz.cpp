@@ -46,7 +46,8 @@ void CheckRoundTrip(const std::string& text) {
   const std::vector<CS_Pair> second = CS_Split(out.c_str());
   if (second.size() != first.size()) Fail("pair count changed when written back", text, out);
   for (size_t i = 0; i < first.size(); ++i) {
-    if (first[i].keyword != second[i].keyword) Fail("keyword changed", first[i].keyword, second[i].keyword);
+    if (first[i].keyword != second[i].keyword)
+      Fail("keyword changed", first[i].keyword, second[i].keyword);
     if (first[i].value != second[i].value) Fail("value changed", first[i].value, second[i].value);
   }
 }
@@ -62,7 +63,8 @@ void CheckTable(const std::string& text) {
       if (CS_Find(p.keyword.c_str()) == row) last = &p;
     if ((last != nullptr) != k.present || k.supplied != (last != nullptr ? 1u : 0u))
       Fail("keyword marked wrongly", k.keyword, text);
-    if (last != nullptr && last->value != k.value) Fail("keyword lost its last value", last->value, k.value);
+    if (last != nullptr && last->value != k.value)
+      Fail("keyword lost its last value", last->value, k.value);
   }
   CS_Clear();
 }
@@ -70,8 +72,10 @@ void CheckTable(const std::string& text) {
 void CheckInt32(const std::string& value) {
   errno = 0;
   const long long ref = std::strtoll(value.c_str(), nullptr, 10);
-  const int32_t want = ref > INT32_MAX ? INT32_MAX : (ref < INT32_MIN ? INT32_MIN : static_cast<int32_t>(ref));
-  if (CS_ToInt32(value) != want) Fail("number read unlike strtoll", value, std::to_string(CS_ToInt32(value)));
+  const int32_t want =
+      ref > INT32_MAX ? INT32_MAX : (ref < INT32_MIN ? INT32_MIN : static_cast<int32_t>(ref));
+  if (CS_ToInt32(value) != want)
+    Fail("number read unlike strtoll", value, std::to_string(CS_ToInt32(value)));
 }
 
 void CheckText(const std::string& text) {
@@ -95,7 +99,8 @@ void CheckWide(const uint8_t* data, size_t size) {
   if (back == nullptr) std::abort();
   const std::u16string got(back);
   std::free(back);
-  if (got != std::u16string(units.data(), upToNul)) Fail("UTF-16 text changed on its way in", utf8, "");
+  if (got != std::u16string(units.data(), upToNul))
+    Fail("UTF-16 text changed on its way in", utf8, "");
   CheckText(utf8);
 }
 

@@ -45,7 +45,8 @@ void CheckOnlyNullFormsChanged(const std::string& in, const std::string& out) {
     if (std::strchr("nul ", out[i]) == nullptr) Fail("scan wrote a foreign byte", in, out);
     size_t start = i;
     while (start > 0 && out[start] != 'n') --start;
-    if (out.compare(start, 4, "null") != 0 || in[start] != '{') Fail("scan changed text outside a null form", in, out);
+    if (out.compare(start, 4, "null") != 0 || in[start] != '{')
+      Fail("scan changed text outside a null form", in, out);
   }
 }
 
@@ -55,7 +56,8 @@ void CheckPrefixesKeepKind(const std::string& text) {
   for (const char* prefix : {" \t\n", "/* note */", "-- note\n"}) {
     const std::string longer = prefix + text;
     if (sqlKindOf(longer.c_str()) != kind) Fail("prefix changed the kind", text, longer);
-    if (sqlIsProcedureCall(longer.c_str()) != call) Fail("prefix changed the call test", text, longer);
+    if (sqlIsProcedureCall(longer.c_str()) != call)
+      Fail("prefix changed the call test", text, longer);
   }
 }
 

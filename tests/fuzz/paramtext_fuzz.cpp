@@ -4,6 +4,7 @@
 // UTF-16 form. Beyond "no crash", each reading is held against a reference
 // of its own: the exact integer part of the decimal text, strtod_l in the
 // C locale, the C library's calendar, and a date or GUID printed back.
+#include <locale.h>
 #include <strings.h>
 
 #include <cfloat>
@@ -16,8 +17,6 @@
 #include <ctime>
 #include <string>
 #include <vector>
-
-#include <locale.h>
 
 #include "driver/rowset/convert.h"
 #include "drv_jdbc/j-desc-text.h"
@@ -113,9 +112,7 @@ bool InRange(const Decimal& d, __int128 lo, __int128 hi, __int128* v) {
   return *v >= lo && *v <= hi;
 }
 
-std::string Str(__int128 v) {
-  return std::to_string(static_cast<long long>(v));
-}
+std::string Str(__int128 v) { return std::to_string(static_cast<long long>(v)); }
 
 // ---- The agent's readers --------------------------------------------------
 
@@ -125,7 +122,8 @@ void AgentNumber(const std::string& text) {
   const bool isNumber = RefDecimal(t, &ref);
   double d = 0;
   const uint32_t rc = numberOfText(text.data(), text.size(), &d);
-  if ((rc == DESC_BAD_CAST) == isNumber) Fail("number text judged wrongly", text, std::to_string(rc));
+  if ((rc == DESC_BAD_CAST) == isNumber)
+    Fail("number text judged wrongly", text, std::to_string(rc));
   if (!isNumber) return;
   double want = 0;
   if (!RefDouble(t, &want)) Fail("reference cannot read an accepted number", text, "");
@@ -149,7 +147,8 @@ void AgentInteger(const std::string& text) {
   const bool isNumber = RefDecimal(t, &ref);
   int64_t got = 0;
   const uint32_t rc = integerOfText(text.data(), text.size(), &got);
-  if ((rc == DESC_BAD_CAST) == isNumber) Fail("integer text judged wrongly", text, std::to_string(rc));
+  if ((rc == DESC_BAD_CAST) == isNumber)
+    Fail("integer text judged wrongly", text, std::to_string(rc));
   if (!isNumber) return;
   __int128 want = 0;
   const bool fits = InRange(ref, INT64_MIN, INT64_MAX, &want);
@@ -157,7 +156,8 @@ void AgentInteger(const std::string& text) {
     if (fits) Fail("integer in range refused", text, Str(want));
     return;
   }
-  if (!fits || got != want) Fail("integer differs from the text's integer part", text, std::to_string(got));
+  if (!fits || got != want)
+    Fail("integer differs from the text's integer part", text, std::to_string(got));
 }
 
 bool RealDate(const JC_Timestamp& ts) {
@@ -181,8 +181,8 @@ void AgentDateTime(const std::string& text) {
     return;
   }
   if (calendarHasDate(ts) != RealDate(ts))
-    Fail("calendar check disagrees with the C library", text, std::to_string(ts.year) + "-" +
-         std::to_string(ts.month) + "-" + std::to_string(ts.day));
+    Fail("calendar check disagrees with the C library", text,
+         std::to_string(ts.year) + "-" + std::to_string(ts.month) + "-" + std::to_string(ts.day));
   // Printed back in the ISO form, the value reads the same.
   char buf[64];
   const bool hasDate = ts.year != 0 || ts.month != 0 || ts.day != 0;
@@ -190,7 +190,8 @@ void AgentDateTime(const std::string& text) {
     std::snprintf(buf, sizeof buf, "%04d-%02u-%02u %02u:%02u:%02u.%09u", ts.year, ts.month, ts.day,
                   ts.hour, ts.minute, ts.second, ts.fraction);
   else
-    std::snprintf(buf, sizeof buf, "%02u:%02u:%02u.%09u", ts.hour, ts.minute, ts.second, ts.fraction);
+    std::snprintf(buf, sizeof buf, "%02u:%02u:%02u.%09u", ts.hour, ts.minute, ts.second,
+                  ts.fraction);
   JC_Timestamp again{};
   if (!parseDateTimeText(buf, -1, &again) || std::memcmp(&again, &ts, sizeof ts) != 0)
     Fail("date or time does not print back", text, buf);
@@ -252,14 +253,40 @@ __int128 IntegerOf(const Outcome& o, const Target& t) {
   const unsigned char* b = o.bytes.data();
   switch (t.type) {
     case SQL_C_BIT:
-    case SQL_C_UTINYINT: return b[0];
-    case SQL_C_STINYINT: return static_cast<int8_t>(b[0]);
-    case SQL_C_SSHORT: { int16_t v; std::memcpy(&v, b, 2); return v; }
-    case SQL_C_USHORT: { uint16_t v; std::memcpy(&v, b, 2); return v; }
-    case SQL_C_SLONG: { int32_t v; std::memcpy(&v, b, 4); return v; }
-    case SQL_C_ULONG: { uint32_t v; std::memcpy(&v, b, 4); return v; }
-    case SQL_C_SBIGINT: { int64_t v; std::memcpy(&v, b, 8); return v; }
-    default: { uint64_t v; std::memcpy(&v, b, 8); return v; }
+    case SQL_C_UTINYINT:
+      return b[0];
+    case SQL_C_STINYINT:
+      return static_cast<int8_t>(b[0]);
+    case SQL_C_SSHORT: {
+      int16_t v;
+      std::memcpy(&v, b, 2);
+      return v;
+    }
+    case SQL_C_USHORT: {
+      uint16_t v;
+      std::memcpy(&v, b, 2);
+      return v;
+    }
+    case SQL_C_SLONG: {
+      int32_t v;
+      std::memcpy(&v, b, 4);
+      return v;
+    }
+    case SQL_C_ULONG: {
+      uint32_t v;
+      std::memcpy(&v, b, 4);
+      return v;
+    }
+    case SQL_C_SBIGINT: {
+      int64_t v;
+      std::memcpy(&v, b, 8);
+      return v;
+    }
+    default: {
+      uint64_t v;
+      std::memcpy(&v, b, 8);
+      return v;
+    }
   }
 }
 
@@ -270,13 +297,17 @@ void CoreInteger(const std::string& text, const Target& t, const Outcome& o) {
   if (!Ok(o)) {
     if (o.pending == 59 && isNumber) Fail("number text refused as no number", text, "");
     __int128 v = 0;
-    if (o.pending == 58 && isNumber && InRange(ref, t.lo, t.hi, &v)) Fail("integer in range refused", text, Str(v));
-    if (o.pending != 58 && o.pending != 59) Fail("unexpected refusal", text, std::to_string(o.pending));
+    if (o.pending == 58 && isNumber && InRange(ref, t.lo, t.hi, &v))
+      Fail("integer in range refused", text, Str(v));
+    if (o.pending != 58 && o.pending != 59)
+      Fail("unexpected refusal", text, std::to_string(o.pending));
     return;
   }
   __int128 want = 0;
-  if (!isNumber || !InRange(ref, t.lo, t.hi, &want)) Fail("text accepted as an integer", text, Str(IntegerOf(o, t)));
-  if (IntegerOf(o, t) != want) Fail("integer differs from the text's integer part", text, Str(IntegerOf(o, t)));
+  if (!isNumber || !InRange(ref, t.lo, t.hi, &want))
+    Fail("text accepted as an integer", text, Str(IntegerOf(o, t)));
+  if (IntegerOf(o, t) != want)
+    Fail("integer differs from the text's integer part", text, Str(IntegerOf(o, t)));
   if ((o.rc == SQL_SUCCESS_WITH_INFO) != ref.dropped) Fail("fraction warning wrong", text, "");
 }
 
@@ -297,7 +328,8 @@ void CoreFloating(const std::string& text, const Target& t, const Outcome& o) {
   } else {
     float got;
     std::memcpy(&got, o.bytes.data(), 4);
-    if (got != static_cast<float>(want)) Fail("float differs from strtod_l", text, std::to_string(got));
+    if (got != static_cast<float>(want))
+      Fail("float differs from strtod_l", text, std::to_string(got));
   }
 }
 
@@ -316,14 +348,22 @@ void Core(const std::string& text, const Target& t, int16_t scale, uint16_t prec
   const Outcome o = RunChar(text, t, scale, precision);
   switch (t.type) {
     case SQL_C_DOUBLE:
-    case SQL_C_FLOAT: CoreFloating(text, t, o); break;
-    case SQL_C_GUID: CoreGuid(text, o); break;
-    case SQL_C_NUMERIC: break;
+    case SQL_C_FLOAT:
+      CoreFloating(text, t, o);
+      break;
+    case SQL_C_GUID:
+      CoreGuid(text, o);
+      break;
+    case SQL_C_NUMERIC:
+      break;
     case SQL_C_TYPE_DATE:
     case SQL_C_TYPE_TIMESTAMP:
-      if (o.rc != SQL_ERROR || o.pending != 43) Fail("text to a date structure not refused", text, "");
+      if (o.rc != SQL_ERROR || o.pending != 43)
+        Fail("text to a date structure not refused", text, "");
       break;
-    default: CoreInteger(text, t, o); break;
+    default:
+      CoreInteger(text, t, o);
+      break;
   }
   // The UTF-16 form of the same text converts the same: both builds
   // convert alike.
@@ -344,8 +384,8 @@ void Core(const std::string& text, const Target& t, int16_t scale, uint16_t prec
   }
   if (ow.rc != o.rc || ow.pending != o.pending || (Ok(o) && ow.bytes != o.bytes))
     Fail("UTF-16 text converts unlike the same 8-bit text", text,
-         std::to_string(o.rc) + "/" + std::to_string(o.pending) + " vs " +
-             std::to_string(ow.rc) + "/" + std::to_string(ow.pending));
+         std::to_string(o.rc) + "/" + std::to_string(o.pending) + " vs " + std::to_string(ow.rc) +
+             "/" + std::to_string(ow.pending));
 }
 
 }  // namespace
@@ -358,10 +398,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data + 3), size - 3);
   constexpr size_t kCount = sizeof kTargets / sizeof kTargets[0];
   switch (pick % (kCount + 3)) {
-    case kCount: AgentNumber(text); break;
-    case kCount + 1: AgentInteger(text); break;
-    case kCount + 2: AgentDateTime(text); break;
-    default: Core(text, kTargets[pick % (kCount + 3)], scale, precision); break;
+    case kCount:
+      AgentNumber(text);
+      break;
+    case kCount + 1:
+      AgentInteger(text);
+      break;
+    case kCount + 2:
+      AgentDateTime(text);
+      break;
+    default:
+      Core(text, kTargets[pick % (kCount + 3)], scale, precision);
+      break;
   }
   return 0;
 }
