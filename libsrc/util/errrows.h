@@ -11,8 +11,8 @@ struct ErrRow {
 };
 
 inline constexpr ErrRow kErrRows[] = {
-#define QMR_ERR(code, state, message) {code, state, message},
-#include "driver/errtable.inc"
+#define QMR_ERR(code, name, state, message) {code, state, message},
+#include "util/errcodes.inc"
 #undef QMR_ERR
 };
 
