@@ -10,13 +10,10 @@
 #include "driver/dispatch.h"
 #include "driver/ops.h"
 #include "driver/pending/scr_agentinfo_pending.h"
+#include "util/errcodes.h"
 
 namespace {
 
-constexpr int32_t kNoMemory = 16;
-constexpr int32_t kBadCType = 18;
-constexpr int32_t kBadLength = 25;
-constexpr int32_t kNotCapable = 43;
 constexpr uint16_t kBookmarkPersistence = 82;  // SQL_BOOKMARK_PERSISTENCE
 
 void FreeRowBuffersOf(StmtHandle* stmt, uint16_t column) {
@@ -31,7 +28,7 @@ void FreeRowBuffersOf(StmtHandle* stmt, uint16_t column) {
 // C type.
 int32_t CheckBookmark(StmtHandle* stmt, int16_t cType) {
   ConnHandle* conn = stmt->conn;
-  if (conn == nullptr) return kNotCapable;
+  if (conn == nullptr) return ERR_NOT_CAPABLE;
   uint32_t persistence = 0;
   uint16_t length = 0;
   uint32_t code;
@@ -41,8 +38,8 @@ int32_t CheckBookmark(StmtHandle* stmt, int16_t cType) {
                          sizeof persistence, &length);
   }
   if (code != 0) return static_cast<int32_t>(code);
-  if (persistence == 0) return kNotCapable;
-  if (cType != SQL_C_VARBOOKMARK && cType != SQL_C_BOOKMARK) return kBadCType;
+  if (persistence == 0) return ERR_NOT_CAPABLE;
+  if (cType != SQL_C_VARBOOKMARK && cType != SQL_C_BOOKMARK) return ERR_C_TYPE_RANGE;
   return 0;
 }
 
@@ -78,14 +75,14 @@ int32_t BIND_AllocExt(StmtHandle* stmt, uint32_t row) {
     b.lengths = static_cast<int64_t*>(std::calloc(n, sizeof(int64_t)));
     if (b.values == nullptr || b.lengths == nullptr) {
       BIND_FreeRowBuffers(&b.values, 0, &b.lengths);
-      return kNoMemory;
+      return ERR_NO_MEMORY;
     }
     b.count = n;
     try {
       stmt->fetch.rowBuffers.emplace(column, b);
     } catch (const std::bad_alloc&) {
       BIND_FreeRowBuffers(&b.values, 0, &b.lengths);
-      return kNoMemory;
+      return ERR_NO_MEMORY;
     }
   }
   return 0;
@@ -111,17 +108,17 @@ void BIND_UnbindAll(StmtHandle* stmt) {
 int32_t STMT_BindCol(StmtHandle* stmt, uint16_t column, int16_t cType, void* value,
                      int64_t bufferLength, int64_t* length) {
   stmt->diag.pending = 0;
-  if (bufferLength < 0) return kBadLength;
+  if (bufferLength < 0) return ERR_INVALID_LENGTH;
   if (bufferLength == 0 && column != 0 && cType != SQL_C_DEFAULT) bufferLength = TYPE_CSize(cType);
   if (column == 0) {
     if (int32_t code = CheckBookmark(stmt, cType)) return code;
     bufferLength = 8;
   }
   DescHandle* ard = stmt->ard;
-  if (ard == nullptr) return kNoMemory;
+  if (ard == nullptr) return ERR_NO_MEMORY;
   // A C type that does not exist would only fail at the first fetch.
   DescRec probe;
-  if (value != nullptr && !DESC_DeriveFromConcise(&probe, cType)) return kBadCType;
+  if (value != nullptr && !DESC_DeriveFromConcise(&probe, cType)) return ERR_C_TYPE_RANGE;
 
   // A new binding, or none: the per-row buffers of the old one go either way.
   FreeRowBuffersOf(stmt, column);
@@ -130,7 +127,7 @@ int32_t STMT_BindCol(StmtHandle* stmt, uint16_t column, int16_t cType, void* val
     if (int rc = DESC_Grow(ard, column)) return rc;
   }
   DescRec* rec = DESC_GetRec(ard, column);
-  if (rec == nullptr) return kNoMemory;
+  if (rec == nullptr) return ERR_NO_MEMORY;
   if (!DESC_DeriveFromConcise(rec, cType)) rec->conciseType = cType;
   rec->data = value;
   rec->octetLength = bufferLength;

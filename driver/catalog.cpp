@@ -17,13 +17,9 @@
 #include "driver/trace.h"
 #include "drv_jdbc/drv_catalog.h"
 #include "util/strutil.h"
+#include "util/errcodes.h"
 
 namespace {
-
-constexpr int32_t kNoMemory = 16;
-constexpr int32_t kBadArgument = 21;
-constexpr int32_t kSequenceError = 22;
-constexpr int32_t kNotCapable = 43;
 
 // One text argument as the application gave it.
 struct TextArg {
@@ -108,10 +104,10 @@ void TraceStatistics(const DRV_CatalogArgs& b) {
 // statement.
 DRV_Return Finish(StmtHandle* stmt, const Texts& t, const DRV_CatalogArgs& block, TraceLine trace,
                   DRV_Catalog_t DRV_OpTable::*slot) {
-  if (t.failed()) return Fail(stmt, kNoMemory);
+  if (t.failed()) return Fail(stmt, ERR_NO_MEMORY);
   if (trace != nullptr && TRC_Active()) trace(block);
   const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
-  if (ops == nullptr || ops->*slot == nullptr) return Fail(stmt, kNotCapable);
+  if (ops == nullptr || ops->*slot == nullptr) return Fail(stmt, ERR_NOT_CAPABLE);
   return CAT_Settle(stmt, (ops->*slot)(stmt->agentStmt, &block));
 }
 
@@ -129,7 +125,7 @@ struct Shape {
 DRV_Return CatalogTexts(StmtHandle* stmt, const TextArg* a, const Shape& shape,
                         DRV_CatalogArgs block, DRV_Catalog_t DRV_OpTable::*slot) {
   if (!CAT_Begin(stmt)) return SQL_ERROR;
-  if (!TextsAcceptable(a, shape.count, shape.nameRequired)) return Fail(stmt, kBadArgument);
+  if (!TextsAcceptable(a, shape.count, shape.nameRequired)) return Fail(stmt, ERR_INVALID_ARGUMENT);
   Texts t;
   auto how = [&](int i) {
     return i > 0 && (shape.matchAll & (1u << (i - 1))) != 0 ? Absent::MatchAll : Absent::Empty;
@@ -154,7 +150,7 @@ DRV_Return CatalogTexts(void* h, va_list args, const Shape& shape,
 bool CAT_Begin(StmtHandle* stmt) {
   STMT_Close(stmt);
   if (stmt->state != kStmtAllocated) {
-    stmt->diag.pending = kSequenceError;
+    stmt->diag.pending = ERR_FUNCTION_SEQUENCE;
     return false;
   }
   STMT_FreeColInfo(stmt);
@@ -227,7 +223,7 @@ DRV_Return DRV_TablesOp(void* h, va_list args) {
   if (a[3].text != nullptr) {
     char* raw = nullptr;
     str_nts_dup(&raw, a[3].text, a[3].length);
-    if (raw == nullptr) return Fail(stmt, kNoMemory);
+    if (raw == nullptr) return Fail(stmt, ERR_NO_MEMORY);
     types = TBL_QuoteTypes(raw, (flags & kConnIncludeViews) != 0);
     std::free(raw);
     if ((flags & kConnIncludeAll) != 0) types.clear();
@@ -288,7 +284,7 @@ DRV_Return DRV_ForeignKeysOp(void* h, va_list args) {
   TextArg a[6];
   for (TextArg& x : a) x = QMR_NEXT_TEXT(args);
   if (!CAT_Begin(stmt)) return SQL_ERROR;
-  if (!TextsAcceptable(a, 6, false)) return Fail(stmt, kBadArgument);
+  if (!TextsAcceptable(a, 6, false)) return Fail(stmt, ERR_INVALID_ARGUMENT);
   Texts t;
   DRV_CatalogArgs block;
   block.catalog = t.Add(a[0], Absent::Empty);

@@ -6,12 +6,10 @@
 #include <cstring>
 
 #include "driver/stmt.h"
+#include "util/errcodes.h"
 
 namespace {
 
-constexpr int32_t kNoMemory = 16;
-constexpr int32_t kBadColumn = 17;
-constexpr int32_t kNotCapable = 43;
 constexpr uint32_t kMaxBlockBytes = 65535;
 constexpr uint32_t kAttrBuckets = 101;
 
@@ -52,7 +50,7 @@ int32_t StoreColAttrs(StmtHandle* stmt, ATTR_ENTRY* attrs, uint16_t n) {
   stmt->colAttrs = hash_create(kAttrBuckets, sizeof(uint32_t));
   if (stmt->colAttrs == nullptr) {
     FreeAgentAttrs(attrs, n);
-    return kNoMemory;
+    return ERR_NO_MEMORY;
   }
   uint16_t i = 0;
   for (; i < n; ++i) {
@@ -77,7 +75,7 @@ int32_t StoreColAttrs(StmtHandle* stmt, ATTR_ENTRY* attrs, uint16_t n) {
   if (i < n) {
     FreeAgentAttrs(attrs, n);
     FreeColAttrs(stmt);
-    return kNoMemory;
+    return ERR_NO_MEMORY;
   }
   std::free(attrs);
   return 0;
@@ -137,13 +135,13 @@ JdbcColDesc* STMT_GetColInfo(StmtHandle* stmt) {
     ATTR_ENTRY* attrs = nullptr;
     code = ops != nullptr && ops->DRV_ColAttributes != nullptr
                ? ops->DRV_ColAttributes(stmt->agentStmt, &count, &nattrs, &cols, &attrs)
-               : kNotCapable;
+               : ERR_NOT_CAPABLE;
     if (code != 0) {
       FreeAgentAttrs(attrs, nattrs);
     } else if (attrs != nullptr && nattrs > 0) {
       if (StoreColAttrs(stmt, attrs, nattrs) != 0) {
         ColDescFree(cols, count);
-        stmt->diag.pending = kNoMemory;
+        stmt->diag.pending = ERR_NO_MEMORY;
         return nullptr;
       }
     } else {
@@ -152,7 +150,7 @@ JdbcColDesc* STMT_GetColInfo(StmtHandle* stmt) {
   } else {
     code = ops != nullptr && ops->DRV_NumResultCols != nullptr
                ? ops->DRV_NumResultCols(stmt->agentStmt, &count, &cols)
-               : kNotCapable;
+               : ERR_NOT_CAPABLE;
   }
   if (code != 0) {
     stmt->diag.pending = static_cast<int32_t>(code);
@@ -174,7 +172,7 @@ JdbcColDesc* STMT_GetColInfo(StmtHandle* stmt) {
 const JdbcColDesc* STMT_GetCol(StmtHandle* stmt, uint32_t n) {
   if (n == 0) {
     if (stmt->useBookmarks == 0) {
-      stmt->diag.pending = kBadColumn;
+      stmt->diag.pending = ERR_INVALID_COLUMN;
       return nullptr;
     }
     return &BookmarkDesc();
@@ -182,7 +180,7 @@ const JdbcColDesc* STMT_GetCol(StmtHandle* stmt, uint32_t n) {
   JdbcColDesc* cols = STMT_GetColInfo(stmt);
   if (cols == nullptr && stmt->diag.pending != 0) return nullptr;
   if (cols == nullptr || n > stmt->colCount) {
-    stmt->diag.pending = kBadColumn;
+    stmt->diag.pending = ERR_INVALID_COLUMN;
     return nullptr;
   }
   return &cols[n - 1];

@@ -12,16 +12,9 @@
 #include "driver/trace.h"
 #include "util/copyout.h"
 #include "util/textconv.h"
+#include "util/errcodes.h"
 
 namespace {
-
-constexpr int32_t kTruncated = 19;
-constexpr int32_t kSequence = 22;
-constexpr int32_t kBadLength = 25;
-constexpr int32_t kBadField = 26;
-constexpr int32_t kBadColumn = 17;
-constexpr int32_t kInvalidCursor = 64;
-constexpr int32_t kNotCursorSpec = 115;
 
 // Extra column attributes the agent may answer beside the descriptions.
 constexpr uint16_t kFieldRowVersion = 35;
@@ -119,7 +112,7 @@ DRV_Return TextOut(StmtHandle* stmt, const char* text, void* buf, int64_t size, 
     if (len != nullptr) *len = static_cast<SQLSMALLINT>(bytes > 32767 ? 32767 : bytes);
   }
   if (cut != 0 && buf != nullptr) {
-    stmt->diag.pending = kTruncated;
+    stmt->diag.pending = ERR_TRUNCATED;
     return SQL_SUCCESS_WITH_INFO;
   }
   return SQL_SUCCESS;
@@ -148,8 +141,8 @@ DRV_Return IrdField(StmtHandle* stmt, uint16_t column, int16_t field, void* valu
 // result stays "invalid column number".
 const JdbcColDesc* DescribedCol(StmtHandle* stmt, uint16_t icol) {
   const JdbcColDesc* d = STMT_GetCol(stmt, icol);
-  if (d == nullptr && icol != 0 && stmt->diag.pending == kBadColumn && stmt->colCount == 0)
-    stmt->diag.pending = OdbcVersion(stmt) >= 3 ? kNotCursorSpec : kInvalidCursor;
+  if (d == nullptr && icol != 0 && stmt->diag.pending == ERR_INVALID_COLUMN && stmt->colCount == 0)
+    stmt->diag.pending = OdbcVersion(stmt) >= 3 ? ERR_NOT_CURSOR_SPEC : ERR_INVALID_CURSOR_STATE;
   return d;
 }
 
@@ -161,11 +154,11 @@ void SetLength(SQLSMALLINT* out, int64_t n) {
 // length that is not negative. On false the failure is pending.
 bool ReadyToDescribe(StmtHandle* stmt, int64_t size) {
   if (stmt->state != kStmtPrepared) {
-    stmt->diag.pending = kSequence;
+    stmt->diag.pending = ERR_FUNCTION_SEQUENCE;
     return false;
   }
   if (size < 0) {
-    stmt->diag.pending = kBadLength;
+    stmt->diag.pending = ERR_INVALID_LENGTH;
     return false;
   }
   return true;
@@ -293,7 +286,7 @@ DRV_Return DRV_NumResultColsOp(void* h, va_list args) {
   auto* stmt = static_cast<StmtHandle*>(h);
   auto* out = va_arg(args, SQLSMALLINT*);
   if (stmt->state != kStmtPrepared) {
-    stmt->diag.pending = kSequence;
+    stmt->diag.pending = ERR_FUNCTION_SEQUENCE;
     return SQL_ERROR;
   }
   if (out == nullptr) return SQL_SUCCESS;
@@ -442,7 +435,7 @@ DRV_Return DRV_ColAttributeOp(void* h, va_list args) {
     }
     default:
       if (TRC_Active()) TRC_Printf("SQLColAttribute - unknown field identifier\n");
-      stmt->diag.pending = kBadField;
+      stmt->diag.pending = ERR_DESC_TYPE_RANGE;
       return SQL_ERROR;
   }
   SetLength(length, got);

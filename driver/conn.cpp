@@ -12,12 +12,9 @@
 #include "driver/dispatch.h"
 #include "driver/ops.h"
 #include "driver/stmt.h"
+#include "util/errcodes.h"
 
 namespace {
-
-constexpr int32_t kNoMemory = 16;
-constexpr int32_t kInvalidArgument = 21;
-constexpr int32_t kNotOpen = 52;
 
 using CallGuard = plat::Guard<plat::RecursiveMutex>;
 
@@ -36,7 +33,7 @@ void unlinkFromEnv(ConnHandle* conn) {
 DRV_Return allocConn(EnvHandle* env, va_list args) {
   auto* out = va_arg(args, SQLHANDLE*);
   if (out == nullptr) {
-    env->diag.pending = kInvalidArgument;
+    env->diag.pending = ERR_INVALID_ARGUMENT;
     return SQL_ERROR;
   }
   *out = SQL_NULL_HANDLE;
@@ -77,7 +74,7 @@ int pullInto(ConnHandle* conn, StmtHandle* stmt, uint32_t agentHandle) {
 ConnHandle* CONN_Alloc(EnvHandle* env) {
   auto* conn = new (std::nothrow) ConnHandle();
   if (conn == nullptr) {
-    env->diag.pending = kNoMemory;
+    env->diag.pending = ERR_NO_MEMORY;
     return nullptr;
   }
   conn->env = env;
@@ -148,12 +145,12 @@ void CONN_Free(ConnHandle* conn) {
 
 bool CONN_ReadyForChild(ConnHandle* conn, SQLHANDLE* out) {
   if (out == nullptr) {
-    conn->diag.pending = kInvalidArgument;
+    conn->diag.pending = ERR_INVALID_ARGUMENT;
     return false;
   }
   *out = SQL_NULL_HANDLE;
   if (conn->state != kConnConnected) {
-    conn->diag.pending = kNotOpen;
+    conn->diag.pending = ERR_NOT_CONNECTED;
     return false;
   }
   return true;
@@ -202,7 +199,7 @@ DRV_Return DRV_FreeHandleDbcOp(void* h, va_list) {
 DRV_Return DRV_DisconnectOp(void* h, va_list) {
   auto* conn = static_cast<ConnHandle*>(h);
   if (conn->state != kConnConnected) {
-    conn->diag.pending = kNotOpen;
+    conn->diag.pending = ERR_NOT_CONNECTED;
     return SQL_ERROR;
   }
   const int32_t code = ConnClose(conn);

@@ -16,11 +16,9 @@
 #include "driver/trace.h"
 #include "drv_jdbc/j-conninfo.h"
 #include "drv_jdbc/j-opt.h"
+#include "util/errcodes.h"
 
 namespace {
-
-constexpr int32_t kSequenceError = 22;
-constexpr int32_t kRejected = 53;  // 08004
 
 constexpr uint32_t kInfoCapabilities = 0x22010011u;
 constexpr uint32_t kInfoWideText = 0x22010013u;
@@ -57,7 +55,7 @@ bool AskInt(ConnHandle* conn, uint32_t request, uint32_t* value) {
 
 uint32_t SetOpt(ConnHandle* conn, uint32_t request, void* value) {
   const DRV_OpTable* ops = conn->agent.ops;
-  if (ops == nullptr || ops->DRV_SetOption == nullptr) return AGT_NOT_CAPABLE;
+  if (ops == nullptr || ops->DRV_SetOption == nullptr) return ERR_NOT_CAPABLE;
   return ops->DRV_SetOption(conn->agentConn, request, value);
 }
 
@@ -153,7 +151,7 @@ void CONN_SetAgentRegistrar(int (*registrar)(DRV_Agent*)) { gRegistrar.store(reg
 uint32_t GetOpTable(ConnHandle* conn) {
   const DRV_OpTable* ops = conn->agent.ops;
   DRV_OpTableRequest request{conn->opTableKind, 0, nullptr};
-  uint32_t rc = AGT_NOT_CAPABLE;
+  uint32_t rc = ERR_NOT_CAPABLE;
   if (ops != nullptr && ops->DRV_GetOpTable != nullptr) {
     rc = ops->DRV_GetOpTable(conn->agentConn, &request);
   }
@@ -162,7 +160,7 @@ uint32_t GetOpTable(ConnHandle* conn) {
     conn->opTableKind = 0;
     conn->opTableCount = 0;
     conn->opTableRows = nullptr;
-    return rc != 0 ? rc : AGT_GENERAL_ERROR;
+    return rc != 0 ? rc : ERR_GENERAL;
   }
   conn->opTableCount = request.count;
   conn->opTableRows = request.table;
@@ -171,12 +169,12 @@ uint32_t GetOpTable(ConnHandle* conn) {
 
 void ConnOpen(ConnHandle* conn, int mode) {
   if (conn->state != kConnAllocated) {
-    conn->diag.pending = kSequenceError;
+    conn->diag.pending = ERR_FUNCTION_SEQUENCE;
     return;
   }
   conn->agentEnv = 0;
   conn->agentConn = 0;
-  conn->diag.pending = kRejected;
+  conn->diag.pending = ERR_CONNECTION_REJECTED;
 
   int (*registrar)(DRV_Agent*) = gRegistrar.load();
   if (registrar == nullptr) registrar = DRV_RegisterAgent;
@@ -197,7 +195,7 @@ void ConnOpen(ConnHandle* conn, int mode) {
   std::call_once(jarDirOnce, [] { DRV_FindJarDir(); });
   const char* request[2] = {nullptr, nullptr};
   const uint32_t init = ops->DRV_Init != nullptr ? ops->DRV_Init(request, &conn->agentEnv)
-                                                 : AGT_NOT_CAPABLE;
+                                                 : ERR_NOT_CAPABLE;
   if (init != 0) {
     if (conn->agentEnv != 0) CONN_PullErrors(conn);
     Fail(conn, "Unable to allocate server handle");
@@ -238,7 +236,7 @@ void ConnOpen(ConnHandle* conn, int mode) {
 
   const uint32_t rc = ops->DRV_Connect != nullptr
                           ? ops->DRV_Connect(conn->agentEnv, &info, &conn->agentConn)
-                          : AGT_NOT_CAPABLE;
+                          : ERR_NOT_CAPABLE;
   if (rc != 0) {
     conn->diag.pending = static_cast<int32_t>(rc);
     TRC_Printf("ConnOpen: %s", "Unable to allocate connection handle");

@@ -16,13 +16,9 @@
 #include "drv_jdbc/j-conninfo.h"
 #include "drv_jdbc/j-opt.h"
 #include "util/strutil.h"
+#include "util/errcodes.h"
 
 namespace {
-
-constexpr int32_t kGeneralError = 15;
-constexpr int32_t kTruncated = 19;
-constexpr int32_t kBadLength = 25;
-constexpr int32_t kInUse = 51;  // 08002
 
 using ConnectGuard = plat::Guard<plat::RecursiveMutex>;
 
@@ -186,15 +182,15 @@ std::string DRV_CompletedConnStr(const ConnHandle* conn) {
 
 DRV_Return DRV_ProcessConnStr(ConnHandle* conn, const ConnectRequest& r) {
   if (conn->state == kConnConnected) {
-    conn->diag.pending = kInUse;
+    conn->diag.pending = ERR_CONNECTION_IN_USE;
     return SQL_ERROR;
   }
   if (r.inLength < 0 && r.inLength != SQL_NTS) {
-    conn->diag.pending = kBadLength;
+    conn->diag.pending = ERR_INVALID_LENGTH;
     return SQL_ERROR;
   }
   if (r.out != nullptr && r.outSize < 0) {
-    conn->diag.pending = kBadLength;
+    conn->diag.pending = ERR_INVALID_LENGTH;
     return SQL_ERROR;
   }
   std::string input;
@@ -249,7 +245,7 @@ DRV_Return DRV_ProcessConnStr(ConnHandle* conn, const ConnectRequest& r) {
       CS_Clear();
       CS_Wipe(input);
       CONN_AddError(conn, why.c_str(), 0);
-      conn->diag.pending = kGeneralError;
+      conn->diag.pending = ERR_GENERAL;
       conn->flags &= static_cast<uint16_t>(~kConnNoPrompt);
       return SQL_ERROR;
     }
@@ -281,7 +277,7 @@ DRV_Return DRV_ProcessConnStr(ConnHandle* conn, const ConnectRequest& r) {
   }
   DRV_Return rc = SQL_SUCCESS;
   if (CopyOut(completed, r)) {
-    DIAG_AddCode(&conn->diag, kTruncated);
+    DIAG_AddCode(&conn->diag, ERR_TRUNCATED);
     rc = SQL_SUCCESS_WITH_INFO;
   }
   TRC_Printf("cmd (%d)=|%s|", static_cast<int>(completed.size()), completed.c_str());
@@ -321,13 +317,13 @@ DRV_Return DRV_ConnectOp(void* h, va_list args) {
   }
   const int mode = va_arg(args, int);
   if (conn->state == kConnConnected) {
-    conn->diag.pending = kInUse;
+    conn->diag.pending = ERR_CONNECTION_IN_USE;
     return SQL_ERROR;
   }
   std::string values[3];
   for (int i = 0; i < 3; ++i) {
     if (lengths[i] < 0 && lengths[i] != SQL_NTS) {
-      conn->diag.pending = kBadLength;
+      conn->diag.pending = ERR_INVALID_LENGTH;
       return SQL_ERROR;
     }
     if (texts[i] == nullptr) continue;

@@ -14,20 +14,10 @@
 #include "driver/stmtopt.h"
 #include "driver/pending/xa_pending.h"
 #include "driver/startup.h"
+#include "util/errcodes.h"
 
 namespace {
 
-constexpr int32_t kNotSupported = 1;  // IM001
-constexpr int32_t kNoMemory = 16;
-constexpr int32_t kTruncated = 19;
-constexpr int32_t kSequence = 22;
-constexpr int32_t kOptionRange = 27;
-constexpr int32_t kNotCapable = 43;
-constexpr int32_t kNotOpen = 52;
-constexpr int32_t kCursorState = 64;
-constexpr int32_t kTxnState = 65;
-constexpr int32_t kValueChanged = 75;
-constexpr int32_t kEnlistFailed = 170;
 constexpr uint32_t kAgentNotAnswered = 1;
 
 // Text answers of the ODBC 2 calls: ODBC 2 gives them no buffer length and
@@ -58,7 +48,7 @@ DRV_Return AgentFail(ConnHandle* c, uint32_t code) {
 
 uint32_t AgentSet(ConnHandle* c, uint32_t request, void* value) {
   const DRV_OpTable* ops = c->agent.ops;
-  if (ops == nullptr || ops->DRV_SetOption == nullptr) return kNotCapable;
+  if (ops == nullptr || ops->DRV_SetOption == nullptr) return ERR_NOT_CAPABLE;
   return ops->DRV_SetOption(c->agentConn, request, value);
 }
 
@@ -74,8 +64,8 @@ uint32_t AgentGet(ConnHandle* c, uint32_t request, void* buf, uint16_t size) {
 DRV_Return SetAgentNumber(ConnHandle* c, uint32_t request, uint32_t value) {
   const uint32_t code = AgentSet(c, request, &value);
   if (code == 0) return SQL_SUCCESS;
-  if (code == kValueChanged) {
-    c->diag.pending = kValueChanged;
+  if (code == ERR_VALUE_CHANGED) {
+    c->diag.pending = ERR_VALUE_CHANGED;
     return SQL_SUCCESS_WITH_INFO;
   }
   return AgentFail(c, code);
@@ -135,7 +125,7 @@ DRV_Return SetCatalog(ConnHandle* c, uint64_t value, int mode) {
     c->wantCatalog = value != 0;
     return SQL_SUCCESS;
   }
-  if (CursorOpen(c)) return Fail(c, kCursorState);
+  if (CursorOpen(c)) return Fail(c, ERR_INVALID_CURSOR_STATE);
   const uint32_t agentCode = AgentSet(c, kOptCurrentCatalog, const_cast<char*>(name.c_str()));
   if (agentCode != 0) return AgentFail(c, agentCode);
   c->currentCatalog = name;
@@ -169,11 +159,11 @@ DRV_Return SetDriverNumber(ConnHandle* c, uint16_t option, uint64_t value) {
   uint32_t v = static_cast<uint32_t>(value);
   const uint32_t code = AgentSet(c, kOptNumericBase | option, &v);
   if (code == 0) return SQL_SUCCESS;
-  if (code == kValueChanged) {
-    c->diag.pending = kValueChanged;
+  if (code == ERR_VALUE_CHANGED) {
+    c->diag.pending = ERR_VALUE_CHANGED;
     return SQL_SUCCESS_WITH_INFO;
   }
-  if (code == kNotCapable) return Fail(c, kOptionRange);
+  if (code == ERR_NOT_CAPABLE) return Fail(c, ERR_OPTION_RANGE);
   return AgentFail(c, code);
 }
 
@@ -187,26 +177,26 @@ DRV_Return SetDriverText(ConnHandle* c, uint16_t option, uint64_t value, int mod
   }
   const uint32_t agentCode = AgentSet(c, kOptTextBase | option, const_cast<char*>(text.c_str()));
   if (agentCode == 0) return SQL_SUCCESS;
-  if (agentCode == kNotCapable) {
+  if (agentCode == ERR_NOT_CAPABLE) {
     DRV_PullErrors(c, nullptr);
-    return Fail(c, kOptionRange);
+    return Fail(c, ERR_OPTION_RANGE);
   }
   return AgentFail(c, agentCode);
 }
 
 DRV_Return Enlist(ConnHandle* c, uint64_t value) {
-  if (!Odbc3(c) || c->capDtc == 0) return Fail(c, kNotSupported);
-  if (!Connected(c)) return Fail(c, kNotOpen);
+  if (!Odbc3(c) || c->capDtc == 0) return Fail(c, ERR_NOT_SUPPORTED);
+  if (!Connected(c)) return Fail(c, ERR_NOT_CONNECTED);
   void* transaction = reinterpret_cast<void*>(value);
   if (transaction == nullptr) {
-    if (c->dtcEnlisted == 0) return Fail(c, kTxnState);
+    if (c->dtcEnlisted == 0) return Fail(c, ERR_INVALID_TRANSACTION_STATE);
     RD_Release(c->dtcResource);
     c->dtcResource = nullptr;
     c->dtcEnlisted = 0;
     return SQL_SUCCESS;
   }
   if (c->dtcEnlisted != 0) return SQL_SUCCESS;
-  if (XA_Startup() != 0) return Fail(c, kEnlistFailed);
+  if (XA_Startup() != 0) return Fail(c, ERR_ENLIST_FAILED);
   if (c->dtcResource != nullptr) {
     RD_Release(c->dtcResource);
     c->dtcResource = nullptr;
@@ -217,19 +207,19 @@ DRV_Return Enlist(ConnHandle* c, uint64_t value) {
                              &c->callLock, text.c_str());
   // The password leaves no copy behind.
   std::fill(text.begin(), text.end(), '\0');
-  if (resource == nullptr) return Fail(c, kEnlistFailed);
+  if (resource == nullptr) return Fail(c, ERR_ENLIST_FAILED);
   if (RD_Connect(resource) == 0 && RD_Enlist(resource) == 0) {
     c->dtcResource = resource;
     c->dtcEnlisted = 1;
     return SQL_SUCCESS;
   }
   RD_Release(resource);
-  return Fail(c, kEnlistFailed);
+  return Fail(c, ERR_ENLIST_FAILED);
 }
 
 DRV_Return SetFailoverCallback(ConnHandle* c, uint64_t value) {
-  if (!Connected(c)) return Fail(c, kSequence);
-  if (c->capFailover == 0) return Fail(c, kNotCapable);
+  if (!Connected(c)) return Fail(c, ERR_FUNCTION_SEQUENCE);
+  if (c->capFailover == 0) return Fail(c, ERR_NOT_CAPABLE);
   uint32_t on = value != 0 ? 1 : 0;
   const uint32_t code = AgentSet(c, kOptFailover, &on);
   if (code != 0) return AgentFail(c, code);
@@ -243,7 +233,7 @@ DRV_Return SetFailoverCallback(ConnHandle* c, uint64_t value) {
 // An ODBC 2 text answer: at most kOption2TextRoom bytes with the terminator.
 DRV_Return PutOption2Text(ConnHandle* c, const std::string& text, void* value, int mode) {
   if (OPT_WriteText(text, value, kOption2TextRoom, mode, nullptr) == 0) return SQL_SUCCESS;
-  c->diag.pending = kTruncated;
+  c->diag.pending = ERR_TRUNCATED;
   return SQL_SUCCESS_WITH_INFO;
 }
 
@@ -262,25 +252,25 @@ DRV_Return CONN_OptionText(ConnHandle* c, uint16_t option, std::string* out) {
       if (!Connected(c) || c->agentConn == 0) return SQL_SUCCESS;
       char buf[kAgentTextRoom] = {};
       const uint32_t code = AgentGet(c, kInfoCurrentCatalog, buf, sizeof buf);
-      if (code == kAgentNotAnswered) return Fail(c, kOptionRange);
+      if (code == kAgentNotAnswered) return Fail(c, ERR_OPTION_RANGE);
       if (code != 0) return AgentFail(c, code);
       buf[sizeof buf - 1] = '\0';
       *out = buf;
       return SQL_SUCCESS;
     }
     default:
-      return Fail(c, kOptionRange);
+      return Fail(c, ERR_OPTION_RANGE);
   }
 }
 
 DRV_Return CONN_SetOption(ConnHandle* c, uint16_t option, uint64_t value, int mode) {
   if (option <= 12 && option != SQL_ASYNC_ENABLE) {
-    if (Odbc3(c)) return Fail(c, kNotSupported);
+    if (Odbc3(c)) return Fail(c, ERR_NOT_SUPPORTED);
     return CONN_SetStmtDefault(c, option, value);
   }
   switch (option) {
     case SQL_ASYNC_ENABLE:
-      if (Odbc3(c)) return Fail(c, kNotSupported);
+      if (Odbc3(c)) return Fail(c, ERR_NOT_SUPPORTED);
       c->flags = static_cast<uint16_t>(value != 0 ? (c->flags | kConnAsync)
                                                   : (c->flags & ~kConnAsync));
       return SQL_SUCCESS;
@@ -313,15 +303,15 @@ DRV_Return CONN_SetOption(ConnHandle* c, uint16_t option, uint64_t value, int mo
       DRV_SetMessageBoxOwner(static_cast<intptr_t>(value));
       return SQL_SUCCESS;
     case kOptAppName:
-      if (Connected(c)) return Fail(c, kSequence);
+      if (Connected(c)) return Fail(c, ERR_FUNCTION_SEQUENCE);
       return SetStoredText(c, value, mode, &c->appName, nullptr);
     case SQL_ATTR_ENLIST_IN_DTC:
       return Enlist(c, value);
     case kOptFailoverCallback:
       return SetFailoverCallback(c, value);
     case kOptFailoverContext:
-      if (!Connected(c)) return Fail(c, kSequence);
-      if (c->capFailover == 0) return Fail(c, kNotCapable);
+      if (!Connected(c)) return Fail(c, ERR_FUNCTION_SEQUENCE);
+      if (c->capFailover == 0) return Fail(c, ERR_NOT_CAPABLE);
       c->failoverContext = reinterpret_cast<void*>(value);
       return SQL_SUCCESS;
     default:
@@ -329,7 +319,7 @@ DRV_Return CONN_SetOption(ConnHandle* c, uint16_t option, uint64_t value, int mo
   }
   if (AgentNumberOption(option)) return SetDriverNumber(c, option, value);
   if (AgentTextOption(option)) return SetDriverText(c, option, value, mode);
-  return Fail(c, kOptionRange);
+  return Fail(c, ERR_OPTION_RANGE);
 }
 
 DRV_Return CONN_GetOption(ConnHandle* c, uint16_t option, void* value, int mode) {
@@ -374,18 +364,18 @@ DRV_Return CONN_GetOption(ConnHandle* c, uint16_t option, void* value, int mode)
     if (AgentTextOption(option)) {
       char buf[kAgentTextRoom] = {};
       const uint32_t code = AgentGet(c, kOptTextBase | option, buf, sizeof buf);
-      if (code == kAgentNotAnswered) return Fail(c, kOptionRange);
+      if (code == kAgentNotAnswered) return Fail(c, ERR_OPTION_RANGE);
       if (code != 0) return AgentFail(c, code);
       buf[sizeof buf - 1] = '\0';
       return PutOption2Text(c, buf, value, mode);
     }
     uint32_t v = 0;
     const uint32_t code = AgentGet(c, kOptNumericBase | option, &v, sizeof v);
-    if (code == kAgentNotAnswered) return Fail(c, kOptionRange);
+    if (code == kAgentNotAnswered) return Fail(c, ERR_OPTION_RANGE);
     if (code != 0) return AgentFail(c, code);
     return Put32(value, v);
   }
-  return Fail(c, kOptionRange);
+  return Fail(c, ERR_OPTION_RANGE);
 }
 
 void CONN_PrepareConnectFlags(ConnHandle* c) {
@@ -393,11 +383,11 @@ void CONN_PrepareConnectFlags(ConnHandle* c) {
 }
 
 int32_t CONN_ApplyPendingOptions(ConnHandle* c) {
-  if (!Connected(c)) return kNotOpen;
+  if (!Connected(c)) return ERR_NOT_CONNECTED;
   if (c->wantAutoCommit >= 0) {
     uint32_t on = static_cast<uint32_t>(c->wantAutoCommit);
     const uint32_t code = AgentSet(c, kOptAutoCommit, &on);
-    if (code != 0 && code != kValueChanged) {
+    if (code != 0 && code != ERR_VALUE_CHANGED) {
       DRV_PullErrors(c, nullptr);
       return static_cast<int32_t>(code);
     }
@@ -408,7 +398,7 @@ int32_t CONN_ApplyPendingOptions(ConnHandle* c) {
     // Read-only from the data source stays (see CONN_PrepareConnectFlags).
     uint32_t readOnly = (c->wantAccessMode == 1 || (c->flags & kConnReadOnly) != 0) ? 1 : 0;
     const uint32_t code = AgentSet(c, kOptAccessMode, &readOnly);
-    if (code != 0 && code != kValueChanged) {
+    if (code != 0 && code != ERR_VALUE_CHANGED) {
       DRV_PullErrors(c, nullptr);
       return static_cast<int32_t>(code);
     }
@@ -417,7 +407,7 @@ int32_t CONN_ApplyPendingOptions(ConnHandle* c) {
   if (c->wantCatalog && !c->currentCatalog.empty()) {
     const uint32_t code =
         AgentSet(c, kOptCurrentCatalog, const_cast<char*>(c->currentCatalog.c_str()));
-    if (code != 0 && code != kValueChanged) {
+    if (code != 0 && code != ERR_VALUE_CHANGED) {
       DRV_PullErrors(c, nullptr);
       return static_cast<int32_t>(code);
     }

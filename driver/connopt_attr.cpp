@@ -10,14 +10,10 @@
 #include "driver/connopt.h"
 #include "driver/connopt_text.h"
 #include "driver/ops.h"
+#include "util/errcodes.h"
 
 namespace {
 
-constexpr int32_t kNotSupported = 1;  // IM001
-constexpr int32_t kTruncated = 19;
-constexpr int32_t kBadLength = 25;
-constexpr int32_t kOptionRange = 27;
-constexpr int32_t kNotCapable = 43;
 constexpr uint32_t kInfoConnClosed = 0x22010019u;  // 1: the JDBC connection is closed
 
 // Attributes the ODBC 2 setter takes as they are.
@@ -46,12 +42,12 @@ DRV_Return SetAttr(ConnHandle* c, int32_t attribute, void* value, int32_t length
   }
   if (attribute == SQL_ATTR_CONNECTION_TIMEOUT || attribute == SQL_ATTR_AUTO_IPD ||
       attribute == SQL_ATTR_METADATA_ID) {
-    return Fail(c, kNotSupported);
+    return Fail(c, ERR_NOT_SUPPORTED);
   }
   if (TextAttribute(attribute) && value != nullptr && length != SQL_NTS) {
     // A counted text becomes a terminated one of exactly that length (in
     // the caller's width) before the ODBC 2 core sees it.
-    if (length < 0) return Fail(c, kBadLength);
+    if (length < 0) return Fail(c, ERR_INVALID_LENGTH);
     if (mode == kWidthWide) {
       std::u16string copy(static_cast<const char16_t*>(value), static_cast<size_t>(length) / 2);
       return CONN_SetOption(c, static_cast<uint16_t>(attribute),
@@ -65,7 +61,7 @@ DRV_Return SetAttr(ConnHandle* c, int32_t attribute, void* value, int32_t length
     return CONN_SetOption(c, static_cast<uint16_t>(attribute), reinterpret_cast<uintptr_t>(value),
                           mode);
   }
-  return Fail(c, kOptionRange);
+  return Fail(c, ERR_OPTION_RANGE);
 }
 
 // A connection the JDBC driver closed after a fatal error (one whose
@@ -91,7 +87,7 @@ DRV_Return GetAttr(ConnHandle* c, int32_t attribute, void* value, int32_t size, 
                    int mode) {
   switch (attribute) {
     case 0:  // SQL_QUERY_TIMEOUT as a connection default (ODBC 2 only)
-      if (c->env != nullptr && c->env->odbcVersion >= 3) return Fail(c, kNotSupported);
+      if (c->env != nullptr && c->env->odbcVersion >= 3) return Fail(c, ERR_NOT_SUPPORTED);
       return Put32(value, c->stmtDefaults.queryTimeout);
     case SQL_ATTR_ASYNC_ENABLE:
       return Put32(value, c->asyncEnable);
@@ -106,17 +102,17 @@ DRV_Return GetAttr(ConnHandle* c, int32_t attribute, void* value, int32_t size, 
       std::string text;
       const DRV_Return rc = CONN_OptionText(c, static_cast<uint16_t>(attribute), &text);
       if (rc != SQL_SUCCESS) return rc;
-      if (size < 0 && value != nullptr) return Fail(c, kBadLength);
+      if (size < 0 && value != nullptr) return Fail(c, ERR_INVALID_LENGTH);
       int64_t full = 0;
       const int cut = OPT_WriteText(text, value, size, mode, &full);
       if (length != nullptr) *length = static_cast<int32_t>(full > INT32_MAX ? INT32_MAX : full);
       if (cut == 0) return SQL_SUCCESS;
-      c->diag.pending = kTruncated;
+      c->diag.pending = ERR_TRUNCATED;
       return SQL_SUCCESS_WITH_INFO;
     }
     case SQL_ATTR_CONNECTION_TIMEOUT:
     case SQL_ATTR_METADATA_ID:
-      return Fail(c, kNotSupported);
+      return Fail(c, ERR_NOT_SUPPORTED);
     default:
       break;
   }
@@ -124,7 +120,7 @@ DRV_Return GetAttr(ConnHandle* c, int32_t attribute, void* value, int32_t size, 
       attribute == 108 || (attribute >= 110 && attribute <= 112)) {
     return CONN_GetOption(c, static_cast<uint16_t>(attribute), value, mode);
   }
-  return Fail(c, kOptionRange);
+  return Fail(c, ERR_OPTION_RANGE);
 }
 
 }  // namespace

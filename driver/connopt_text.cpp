@@ -7,11 +7,9 @@
 
 #include "driver/dispatch.h"
 #include "util/textconv.h"
+#include "util/errcodes.h"
 
 namespace {
-
-constexpr int32_t kNoMemory = 16;
-constexpr int32_t kBadLength = 25;
 
 struct FreeDeleter {
   void operator()(void* p) const { std::free(p); }
@@ -32,7 +30,7 @@ bool OPT_ReadText(const void* value, int64_t length, int mode, TextIn form, std:
   out->clear();
   if (value == nullptr) return true;
   if (length < 0 && length != SQL_NTS) {
-    *code = kBadLength;
+    *code = ERR_INVALID_LENGTH;
     return false;
   }
   if (mode != kWidthWide) {
@@ -49,7 +47,7 @@ bool OPT_ReadText(const void* value, int64_t length, int mode, TextIn form, std:
   std::unique_ptr<char, FreeDeleter> utf8(form == TextIn::Agent ? utf16_to_utf8_dupn(wide, units)
                                                                 : wide_to_mb_dup(wide, units));
   if (utf8 == nullptr) {
-    *code = kNoMemory;
+    *code = ERR_NO_MEMORY;
     return false;
   }
   out->assign(utf8.get());

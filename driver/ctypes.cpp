@@ -8,12 +8,9 @@
 #include <cstring>
 
 #include "util/textconv.h"
+#include "util/errcodes.h"
 
 namespace {
-
-constexpr int32_t kTruncated = 19;
-constexpr int32_t kBadLength = 25;
-constexpr int32_t kOutOfRange = 58;
 
 // Standard UTF-8 of one code point at p; returns the bytes written.
 int encodeUtf8(uint32_t cp, char* p) {
@@ -76,10 +73,10 @@ void storeLength(int64_t* lenOut, int64_t total, int64_t length) {
 
 // The remainder test: more of the value than this piece is left.
 void noteRemainder(int64_t total, int64_t available, int32_t* code) {
-  if (total != SQL_NO_TOTAL && total > available) *code = kTruncated;
+  if (total != SQL_NO_TOTAL && total > available) *code = ERR_TRUNCATED;
 }
 
-int result(const int32_t* code) { return *code == kTruncated ? 1 : 0; }
+int result(const int32_t* code) { return *code == ERR_TRUNCATED ? 1 : 0; }
 
 // need units of the value against room: cut (01004) when they do not fit and
 // cutting is allowed, refused (22003, false) when not; when they fit, the
@@ -88,10 +85,10 @@ bool settleFit(int64_t need, int64_t room, bool allowCut, int64_t total, int64_t
                int32_t* code) {
   if (need > room) {
     if (!allowCut) {
-      *code = kOutOfRange;
+      *code = ERR_NUMERIC_RANGE;
       return false;
     }
-    *code = kTruncated;
+    *code = ERR_TRUNCATED;
   } else {
     noteRemainder(total, available, code);
   }
@@ -184,12 +181,12 @@ int DATA_CopyOut(const void* src, int64_t length, int64_t available, int64_t tot
                  bool terminate, bool allowCut, void* dst, int64_t dstSize, int64_t* lenOut,
                  int32_t* code) {
   if (dstSize < 0) {
-    *code = kBadLength;
+    *code = ERR_INVALID_LENGTH;
     return -1;
   }
   storeLength(lenOut, total, length);
   if (dstSize == 0 || dst == nullptr) {
-    *code = kTruncated;
+    *code = ERR_TRUNCATED;
     return 1;
   }
   const int64_t room = dstSize - (terminate ? 1 : 0);
@@ -205,13 +202,13 @@ int DATA_CopyOutA(const char16_t* src, int64_t length, int64_t available, int64_
                   bool terminate, bool allowCut, char* dst, int64_t dstSize, int64_t* lenOut,
                   int32_t* code) {
   if (dstSize < 0) {
-    *code = kBadLength;
+    *code = ERR_INVALID_LENGTH;
     return -1;
   }
   const int64_t bytes = utf8Bytes(src, length);
   storeLength(lenOut, total, bytes);
   if (dstSize == 0 || dst == nullptr) {
-    *code = kTruncated;
+    *code = ERR_TRUNCATED;
     return 1;
   }
   const int64_t room = dstSize - (terminate ? 1 : 0);
@@ -225,7 +222,7 @@ int DATA_CopyOutW(const char* src, int64_t length, int64_t available, int64_t to
                   bool terminate, bool allowCut, char16_t* dst, int64_t dstSize, int64_t* lenOut,
                   int32_t* code) {
   if (dstSize < 0) {
-    *code = kBadLength;
+    *code = ERR_INVALID_LENGTH;
     return -1;
   }
   const int64_t units = utf8_to_utf16_len(src, length);
@@ -233,7 +230,7 @@ int DATA_CopyOutW(const char* src, int64_t length, int64_t available, int64_t to
   const int64_t roomUnits = dstSize / 2 - (terminate ? 1 : 0);
   if (dst == nullptr || roomUnits < 0 || dstSize == 0) {
     // Not even the terminator fits: nothing is written.
-    *code = kTruncated;
+    *code = ERR_TRUNCATED;
     return 1;
   }
   if (!settleFit(units, roomUnits, allowCut, total, available, code)) return -1;
@@ -247,13 +244,13 @@ int DATA_CopyOutWide(const char16_t* src, int64_t length, int64_t available, int
                      bool terminate, bool allowCut, char16_t* dst, int64_t dstSize,
                      int64_t* lenOut, int32_t* code) {
   if (dstSize < 0) {
-    *code = kBadLength;
+    *code = ERR_INVALID_LENGTH;
     return -1;
   }
   storeLength(lenOut, total, length);
   const int64_t room = (dstSize & ~int64_t{1}) - (terminate ? 2 : 0);
   if (dst == nullptr || room < 0 || dstSize == 0) {
-    *code = kTruncated;
+    *code = ERR_TRUNCATED;
     return 1;
   }
   if (!settleFit(length, room, allowCut, total, available, code)) return -1;

@@ -11,12 +11,9 @@
 
 #include "driver/dispatch.h"
 #include "driver/ops.h"
+#include "util/errcodes.h"
 
 namespace {
-
-constexpr int32_t kNoMemory = 16;
-constexpr int32_t kGeneralError = 15;
-constexpr int32_t kAutoDescriptor = 133;  // invalid use of an automatic descriptor
 
 using CallGuard = plat::Guard<plat::RecursiveMutex>;
 
@@ -66,9 +63,9 @@ DescHandle* DESC_Alloc(uint16_t kind, uint16_t allocType, StmtHandle* stmt, Conn
   if (!placed) {
     delete desc;
     if (stmt != nullptr)
-      stmt->diag.pending = kNoMemory;
+      stmt->diag.pending = ERR_NO_MEMORY;
     else if (conn != nullptr)
-      conn->diag.pending = kNoMemory;
+      conn->diag.pending = ERR_NO_MEMORY;
     return nullptr;
   }
   desc->kind = kind;
@@ -182,13 +179,13 @@ void DESC_RecInit(const DescHandle* desc, DescRec* rec) {
 int DESC_Grow(DescHandle* desc, int n) {
   while (DESC_Count(desc) < n) {
     DescRec* rec = newRecord();
-    if (rec == nullptr) return kNoMemory;
+    if (rec == nullptr) return ERR_NO_MEMORY;
     DESC_RecInit(desc, rec);
     try {
       desc->recs.emplace_back(rec);
     } catch (const std::bad_alloc&) {
       delete rec;
-      return kNoMemory;
+      return ERR_NO_MEMORY;
     }
     desc->count = static_cast<int16_t>(DESC_Count(desc));
   }
@@ -216,14 +213,14 @@ int DESC_RebindCols(StmtHandle* stmt, DescHandle* ard) {
   // from the current ARD itself; the rowset size and the row bind type are
   // kept by the statement and follow the descriptor now in use.
   if (ard->arraySize == 0 || ard->arraySize > std::numeric_limits<uint32_t>::max())
-    return kGeneralError;
+    return ERR_GENERAL;
   stmt->cursor.rowsetSize = static_cast<uint32_t>(ard->arraySize);
   stmt->bindType = ard->bindType;
   return 0;
 }
 
 int DESC_RebindParams(StmtHandle* stmt, DescHandle* apd) {
-  if (apd->arraySize == 0) return kGeneralError;
+  if (apd->arraySize == 0) return ERR_GENERAL;
   // Every bound parameter needs its implementation record.
   DescHandle* ipd = stmt->ipd;
   if (ipd != nullptr && DESC_Count(apd) > DESC_Count(ipd)) {
@@ -250,7 +247,7 @@ DescRec* DESC_FindRec(int n, StmtHandle* stmt) {
 DRV_Return DRV_FreeHandleDescOp(void* h, va_list) {
   auto* desc = static_cast<DescHandle*>(h);
   if (desc->allocType == kDescAllocAuto) {
-    desc->diag.pending = kAutoDescriptor;
+    desc->diag.pending = ERR_AUTO_DESC;
     return SQL_ERROR;
   }
   DESC_Free(desc);

@@ -9,12 +9,10 @@
 #include "driver/descfield.h"
 #include "driver/ops.h"
 #include "driver/trace.h"
+#include "util/errcodes.h"
 
 namespace {
 
-constexpr int32_t kSequence = 22;
-constexpr int32_t kBadIndex = 100;
-constexpr int32_t kImplRowDesc = 132;
 constexpr int64_t kNameBuffer = 255;
 
 DRV_Return toReturn(int rc) {
@@ -76,7 +74,7 @@ int copyField(DescHandle* src, DescHandle* dst, int record, int16_t field, Width
       break;
   }
   if (rc < 0 || rc == 100) {
-    dst->diag.pending = src->diag.pending != 0 ? src->diag.pending : kBadIndex;
+    dst->diag.pending = src->diag.pending != 0 ? src->diag.pending : ERR_INVALID_DESC_INDEX;
     src->diag.pending = 0;
     return -1;
   }
@@ -89,7 +87,7 @@ int copyName(DescHandle* src, DescHandle* dst, int record) {
   const int rc = DESC_GetField(src, static_cast<uint16_t>(record), SQL_DESC_NAME, name,
                                kNameBuffer, &got, 'A');
   if (rc < 0 || rc == 100) {
-    dst->diag.pending = src->diag.pending != 0 ? src->diag.pending : kBadIndex;
+    dst->diag.pending = src->diag.pending != 0 ? src->diag.pending : ERR_INVALID_DESC_INDEX;
     src->diag.pending = 0;
     return -1;
   }
@@ -154,7 +152,7 @@ DRV_Return DRV_GetDescFieldOp(void* h, va_list args) {
   const int size = va_arg(args, int);
   auto* length = va_arg(args, SQLINTEGER*);
   const int width = va_arg(args, int);
-  if (record < 0 && !DESC_IsHeaderField(field)) return fail(desc, kBadIndex);
+  if (record < 0 && !DESC_IsHeaderField(field)) return fail(desc, ERR_INVALID_DESC_INDEX);
   int64_t got = 0;
   const int rc = DESC_GetField(desc, static_cast<uint16_t>(record < 0 ? 0 : record),
                                static_cast<int16_t>(field), value, size, &got, width);
@@ -187,7 +185,7 @@ DRV_Return DRV_GetDescRecOp(void* h, va_list args) {
   auto* scale = va_arg(args, SQLSMALLINT*);
   auto* nullable = va_arg(args, SQLSMALLINT*);
   const int width = va_arg(args, int);
-  if (record < 0) return fail(desc, kBadIndex);
+  if (record < 0) return fail(desc, ERR_INVALID_DESC_INDEX);
   const auto rec = static_cast<uint16_t>(record);
 
   if (type != nullptr || subType != nullptr) {
@@ -236,7 +234,7 @@ DRV_Return DRV_SetDescRecOp(void* h, va_list args) {
   void* data = va_arg(args, void*);
   auto* octetPtr = va_arg(args, SQLLEN*);
   auto* indicator = va_arg(args, SQLLEN*);
-  if (desc->kind == kDescIRD) return fail(desc, kImplRowDesc);
+  if (desc->kind == kDescIRD) return fail(desc, ERR_IMPL_ROW_DESC);
   const auto rec = static_cast<int16_t>(record);
   auto asValue = [](intptr_t v) { return reinterpret_cast<void*>(v); };
 
@@ -273,8 +271,8 @@ DRV_Return DRV_CopyDescOp(void* h, va_list args) {
     TRC_Printf("Source Descriptor Type: %s", DESC_KindName(src));
     TRC_Printf("Source Descriptor Type: %s", DESC_KindName(dst));
   }
-  if (dst->kind == kDescIRD) return fail(dst, kImplRowDesc);
-  if (src->kind == kDescIRD && !statementPrepared(src->stmt)) return fail(dst, kSequence);
+  if (dst->kind == kDescIRD) return fail(dst, ERR_IMPL_ROW_DESC);
+  if (src->kind == kDescIRD && !statementPrepared(src->stmt)) return fail(dst, ERR_FUNCTION_SEQUENCE);
   if (dst == src) return SQL_SUCCESS;
   return copyDesc(src, dst) == 0 ? SQL_SUCCESS : SQL_ERROR;
 }

@@ -13,13 +13,10 @@
 #include "driver/rowset/typeinfo.h"
 #include "driver/trace.h"
 #include "util/copyout.h"
+#include "util/errcodes.h"
 
 namespace {
 
-constexpr int32_t kNotSupported = 1;
-constexpr int32_t kGeneralError = 15;
-constexpr int32_t kBadField = 26;
-constexpr int32_t kBadIndex = 100;
 constexpr int kNoData = 100;
 
 constexpr int16_t kFieldRowVersion = 35;
@@ -184,7 +181,7 @@ bool commonField(int f) {
 // The statement's answers about its result put their failure codes on the
 // statement; the descriptor's caller reads them on the descriptor.
 int takeStmtFailure(const Out& o, StmtHandle* stmt, int32_t before) {
-  o.desc->diag.pending = stmt->diag.pending != 0 ? stmt->diag.pending : kGeneralError;
+  o.desc->diag.pending = stmt->diag.pending != 0 ? stmt->diag.pending : ERR_GENERAL;
   stmt->diag.pending = before;
   return -1;
 }
@@ -192,7 +189,7 @@ int takeStmtFailure(const Out& o, StmtHandle* stmt, int32_t before) {
 // Result columns of the IRD's statement: 0, or -1 with the code on the
 // descriptor (S1010 before the statement is prepared).
 int irdCount(const Out& o, StmtHandle* stmt, uint16_t* n) {
-  if (stmt == nullptr) return o.fail(kGeneralError);
+  if (stmt == nullptr) return o.fail(ERR_GENERAL);
   const int32_t before = stmt->diag.pending;
   stmt->diag.pending = 0;
   if (STMT_ResultColCount(stmt, n) != 0) return takeStmtFailure(o, stmt, before);
@@ -208,20 +205,20 @@ int getHeader(const Out& o, int field) {
   StmtHandle* stmt = desc->stmt;
   switch (field) {
     case SQL_DESC_ARRAY_SIZE:
-      if (!isApp(desc)) return o.fail(kBadField);
+      if (!isApp(desc)) return o.fail(ERR_DESC_TYPE_RANGE);
       if (desc->kind == kDescARD && stmt != nullptr) return o.u64(stmt->cursor.rowsetSize);
       return o.u64(desc->arraySize);
     case SQL_DESC_ARRAY_STATUS_PTR:
       return o.ptr(desc->arrayStatus);
     case SQL_DESC_BIND_OFFSET_PTR:
-      if (!isApp(desc)) return o.fail(kBadField);
+      if (!isApp(desc)) return o.fail(ERR_DESC_TYPE_RANGE);
       return o.ptr(desc->bindOffset);
     case SQL_DESC_BIND_TYPE:
-      if (!isApp(desc)) return o.fail(kBadField);
+      if (!isApp(desc)) return o.fail(ERR_DESC_TYPE_RANGE);
       if (desc->kind == kDescARD && stmt != nullptr) return o.u32(stmt->bindType);
       return o.u32(desc->bindType);
     case SQL_DESC_ROWS_PROCESSED_PTR:
-      if (isApp(desc)) return o.fail(kBadField);
+      if (isApp(desc)) return o.fail(ERR_DESC_TYPE_RANGE);
       return o.ptr(desc->rowsProcessed);
     case SQL_DESC_COUNT: {
       if (desc->kind == kDescIRD) {
@@ -358,7 +355,7 @@ int fromDescription(const Out& o, int field, const JdbcColDesc* d, uint16_t col,
     case kFieldDriver1053:
       return o.u32(colAttr(stmt, field, col, &extra, nullptr) ? extra : 0);
     default:
-      return o.fail(kNotSupported);
+      return o.fail(ERR_NOT_SUPPORTED);
   }
 }
 
@@ -402,7 +399,7 @@ int bookmarkField(const Out& o, int field) {
     case SQL_DESC_TYPE_NAME:
       return typeInfoText(o, o.desc->stmt, 1, SQL_CHAR);
     default:
-      return o.fail(kNotSupported);
+      return o.fail(ERR_NOT_SUPPORTED);
   }
 }
 
@@ -454,7 +451,7 @@ int fromRecord(const Out& o, int field, const DescRec* rec) {
     case SQL_DESC_LOCAL_TYPE_NAME:
       return o.text("");
     default:
-      return o.fail(kNotSupported);
+      return o.fail(ERR_NOT_SUPPORTED);
   }
 }
 
@@ -482,20 +479,20 @@ int DESC_GetField(DescHandle* desc, uint16_t record, int16_t field, void* value,
   // Which kinds have the field.
   const bool app = isApp(desc);
   if (irdOnly(field)) {
-    if (desc->kind != kDescIRD) return o.fail(kBadField);
+    if (desc->kind != kDescIRD) return o.fail(ERR_DESC_TYPE_RANGE);
   } else if (implOnly(field)) {
-    if (app) return o.fail(kBadField);
+    if (app) return o.fail(ERR_DESC_TYPE_RANGE);
   } else if (field == SQL_DESC_PARAMETER_TYPE) {
-    if (desc->kind != kDescIPD) return o.fail(kBadField);
+    if (desc->kind != kDescIPD) return o.fail(ERR_DESC_TYPE_RANGE);
   } else if (appOnly(field)) {
-    if (!app) return o.fail(kBadField);
+    if (!app) return o.fail(ERR_DESC_TYPE_RANGE);
   } else if (!commonField(field)) {
-    return o.fail(kNotSupported);
+    return o.fail(ERR_NOT_SUPPORTED);
   }
 
   // Parameters have no record 0.
   if (record == 0 && (desc->kind == kDescIPD || desc->kind == kDescAPD))
-    return o.fail(kBadIndex);
+    return o.fail(ERR_INVALID_DESC_INDEX);
 
   StmtHandle* stmt = desc->stmt;
   if (desc->kind == kDescIRD) {
@@ -527,6 +524,6 @@ int DESC_GetField(DescHandle* desc, uint16_t record, int16_t field, void* value,
     return fromDescription(o, field, &stmt->paramDescs[record - 1], record, false);
   }
   const DescRec* rec = DESC_GetRec(desc, record);
-  if (rec == nullptr) return o.fail(kGeneralError);
+  if (rec == nullptr) return o.fail(ERR_GENERAL);
   return fromRecord(o, field, rec);
 }

@@ -10,6 +10,7 @@
 #include "driver/trace.h"
 #include "driver/transact.h"
 #include "platform/procinfo.h"
+#include "util/errcodes.h"
 
 HANDLE_TABLE gEnvTable;
 HANDLE_TABLE gConnTable;
@@ -129,7 +130,7 @@ Claim<Rec> claim(uint64_t number, Lookup lookup, ConnOf connOf) {
       return c;
     }
     if (conn->busyThread == me) {
-      c.rec->diag.pending = kCodeSequenceError;
+      c.rec->diag.pending = ERR_FUNCTION_SEQUENCE;
       c.refusal = kError;
       return c;
     }
@@ -148,7 +149,7 @@ void endCall(ConnHandle* conn, void* rec, DiagArea* diag, DRV_Return rc) {
   {
     CallGuard g(DRV_CallLock());
     if (rc == kError && diag != nullptr && conn->cancelled == rec)
-      DIAG_PutFirst(diag, kCodeCancelled);
+      DIAG_PutFirst(diag, ERR_CANCELLED);
     conn->busy = nullptr;
     conn->busyThread = 0;
     conn->cancelled = nullptr;

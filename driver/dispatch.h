@@ -20,6 +20,7 @@
 
 #include "driver/handles.h"
 #include "platform/lock.h"
+#include "util/errcodes.h"
 #include "util/handle_table.h"
 
 // The 16-bit ODBC return code (SQLRETURN).
@@ -46,11 +47,6 @@ struct CallDesc {
   uint32_t kind;          // kCallNoHandle .. kCallDesc
   DRV_Operation op;
 };
-
-// Internal error codes of the call machinery.
-constexpr int32_t kCodeCancelled = 20;        // S1008 "Operation cancelled"
-constexpr int32_t kCodeSequenceError = 22;    // S1010 "Function sequence error"
-constexpr int32_t kCodeCancelClosed = 79;     // 01S05 "SQLCancel closed the statement"
 
 // Width markers passed by the wrappers.
 constexpr int kWidthAnsi = 'A';

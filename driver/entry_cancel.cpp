@@ -12,6 +12,7 @@
 #include "driver/stmt.h"
 #include "driver/trace.h"
 #include "platform/procinfo.h"
+#include "util/errcodes.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ DRV_Return DRV_CancelIdleOp(void* h, va_list) {
   auto* stmt = static_cast<StmtHandle*>(h);
   stmt->needData = 0;
   STMT_Close(stmt);
-  stmt->diag.pending = kCodeCancelClosed;
+  stmt->diag.pending = ERR_CANCEL_CLOSED;
   return SQL_SUCCESS_WITH_INFO;
 }
 

@@ -2,6 +2,7 @@
 #include "driver/api.h"
 #include "driver/calldescs.h"
 #include "driver/wide.h"
+#include "util/errcodes.h"
 
 QMR_EXPORT SQLRETURN SQL_API SQLConnect(SQLHDBC dbc, SQLCHAR* dsn, SQLSMALLINT dsnLen,
                                         SQLCHAR* uid, SQLSMALLINT uidLen, SQLCHAR* pwd,
@@ -33,7 +34,7 @@ QMR_EXPORT SQLRETURN SQL_API SQLDriverConnectW(SQLHDBC dbc, SQLHWND hwnd, SQLWCH
   WideIn text(in, inLen);
   if (int32_t code = text.refusal()) return CallODBCRefuse(&CD_DriverConnectW, code, dbc);
   WideOut result(out, outMax, outLen != nullptr, WideOut::Kind::Small, WideOut::Flavour::Once);
-  if (result.badCapacity()) return CallODBCRefuse(&CD_DriverConnectW, kCodeBadLength, dbc);
+  if (result.badCapacity()) return CallODBCRefuse(&CD_DriverConnectW, ERR_INVALID_LENGTH, dbc);
   const SQLRETURN rc = result.run(&CD_DriverConnectW, dbc, [&](const DRV_Post* post) {
     return CallODBCPost(&CD_DriverConnectW, post, dbc, hwnd, text.text(), text.length(),
                         result.buffer(), static_cast<int>(result.size()), result.smallLength(),
@@ -57,7 +58,7 @@ QMR_EXPORT SQLRETURN SQL_API SQLNativeSqlW(SQLHDBC dbc, SQLWCHAR* in, SQLINTEGER
   if (int32_t code = text.refusal()) return CallODBCRefuse(&CD_NativeSqlW, code, dbc);
   WideOut result(out, outMax, outLen != nullptr, WideOut::Kind::Large,
                  WideOut::Flavour::Repeatable);
-  if (result.badCapacity()) return CallODBCRefuse(&CD_NativeSqlW, kCodeBadLength, dbc);
+  if (result.badCapacity()) return CallODBCRefuse(&CD_NativeSqlW, ERR_INVALID_LENGTH, dbc);
   const SQLRETURN rc = result.run(&CD_NativeSqlW, dbc, [&](const DRV_Post* post) {
     return CallODBCPost(&CD_NativeSqlW, post, dbc, text.text(), text.length(), result.buffer(),
                         static_cast<SQLINTEGER>(result.size()), result.largeLength());

@@ -2,6 +2,7 @@
 #include "driver/api.h"
 #include "driver/calldescs.h"
 #include "driver/wide.h"
+#include "util/errcodes.h"
 
 QMR_EXPORT SQLRETURN SQL_API SQLNumResultCols(SQLHSTMT stmt, SQLSMALLINT* count) {
   return CallODBC(&CD_NumResultCols, stmt, count);
@@ -21,7 +22,7 @@ QMR_EXPORT SQLRETURN SQL_API SQLDescribeColW(SQLHSTMT stmt, SQLUSMALLINT column,
                                              SQLSMALLINT* digits, SQLSMALLINT* nullable) {
   WideOut result(name, size, length != nullptr, WideOut::Kind::Small,
                  WideOut::Flavour::Repeatable);
-  if (result.badCapacity()) return CallODBCRefuse(&CD_DescribeColW, kCodeBadLength, stmt);
+  if (result.badCapacity()) return CallODBCRefuse(&CD_DescribeColW, ERR_INVALID_LENGTH, stmt);
   const SQLRETURN rc = result.run(&CD_DescribeColW, stmt, [&](const DRV_Post* post) {
     return CallODBCPost(&CD_DescribeColW, post, stmt, column, result.buffer(),
                         static_cast<int>(result.size()), result.smallLength(), sqlType,

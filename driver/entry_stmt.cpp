@@ -4,6 +4,7 @@
 #include "driver/calldescs.h"
 #include "driver/stmt.h"
 #include "driver/wide.h"
+#include "util/errcodes.h"
 
 QMR_EXPORT SQLRETURN SQL_API SQLPrepare(SQLHSTMT stmt, SQLCHAR* sql, SQLINTEGER length) {
   return CallODBC(&CD_Prepare, stmt, sql, length);
@@ -48,7 +49,7 @@ QMR_EXPORT SQLRETURN SQL_API SQLGetCursorNameW(SQLHSTMT stmt, SQLWCHAR* name, SQ
                                                SQLSMALLINT* length) {
   WideOut result(name, size, length != nullptr, WideOut::Kind::Small,
                  WideOut::Flavour::Repeatable);
-  if (result.badCapacity()) return CallODBCRefuse(&CD_GetCursorNameW, kCodeBadLength, stmt);
+  if (result.badCapacity()) return CallODBCRefuse(&CD_GetCursorNameW, ERR_INVALID_LENGTH, stmt);
   const SQLRETURN rc = result.run(&CD_GetCursorNameW, stmt, [&](const DRV_Post* post) {
     return CallODBCPost(&CD_GetCursorNameW, post, stmt, result.buffer(),
                         static_cast<int>(result.size()), result.smallLength());

@@ -10,13 +10,12 @@
 #include "driver/dispatch.h"
 #include "driver/ops.h"
 #include "driver/trace.h"
+#include "util/errcodes.h"
 
 namespace {
 
 EnvHandle* gFirstEnv = nullptr;
 uint32_t gEnvCounter = 0;
-
-constexpr int32_t kSequenceError = 22;
 
 void unlink(EnvHandle* env) {
   for (EnvHandle** p = &gFirstEnv; *p != nullptr; p = &(*p)->next) {
@@ -55,7 +54,7 @@ DRV_Return allocEnv(va_list args, uint32_t version, const char* failText) {
 
 DRV_Return freeEnv(EnvHandle* env) {
   if (ENV_AnyConnBusy(env)) {
-    env->diag.pending = kSequenceError;
+    env->diag.pending = ERR_FUNCTION_SEQUENCE;
     return SQL_ERROR;
   }
   ENV_Close(env);

@@ -8,13 +8,9 @@
 #include "driver/rowset/fetch.h"
 #include "driver/rowset/getcolumn.h"
 #include "driver/rowset/rowstatus.h"
+#include "util/errcodes.h"
 
 namespace {
-
-constexpr int32_t kSequenceError = 22;
-constexpr int32_t kInvalidCursorPosition = 41;
-constexpr int32_t kInvalidCursorState = 64;
-constexpr int32_t kInvalidColumn = 17;  // S1002, 07009 for ODBC 3 applications
 
 SQLRETURN Fail(StmtHandle* stmt, int32_t code) {
   stmt->diag.pending = code;
@@ -24,13 +20,13 @@ SQLRETURN Fail(StmtHandle* stmt, int32_t code) {
 }  // namespace
 
 SQLRETURN STMT_Fetch(StmtHandle* stmt) {
-  if (stmt->state != kStmtPrepared) return Fail(stmt, kSequenceError);
+  if (stmt->state != kStmtPrepared) return Fail(stmt, ERR_FUNCTION_SEQUENCE);
   return FetchRowToBindings(stmt);
 }
 
 SQLRETURN STMT_GetData(StmtHandle* stmt, uint16_t column, int16_t cType, void* value,
                        int64_t bufferLength, int64_t* length) {
-  if (stmt->state != kStmtPrepared) return Fail(stmt, kSequenceError);
+  if (stmt->state != kStmtPrepared) return Fail(stmt, ERR_FUNCTION_SEQUENCE);
   BIND_REC b;
   b.column = column;
   b.cType = cType;
@@ -42,12 +38,12 @@ SQLRETURN STMT_GetData(StmtHandle* stmt, uint16_t column, int16_t cType, void* v
   if (ROWSTATUS* rs = stmt->fetch.rowStatus) {
     const uint32_t pos = stmt->fetch.rowsetPos;
     const uint16_t st = RowStatusGet(rs, pos);
-    if (st == SQL_ROW_ERROR || st == SQL_ROW_DELETED) return Fail(stmt, kInvalidCursorPosition);
+    if (st == SQL_ROW_ERROR || st == SQL_ROW_DELETED) return Fail(stmt, ERR_INVALID_CURSOR_POSITION);
     return GetColumn(stmt, pos - 1, &b, rs->rows);
   }
   // Before the first fetch and after the last there is no current row.
   if (stmt->rowIndex == 0 || stmt->rowIndex > stmt->rows.rows_held)
-    return Fail(stmt, kInvalidCursorState);
+    return Fail(stmt, ERR_INVALID_CURSOR_STATE);
   return GetColumn(stmt, stmt->rowIndex - 1u, &b, &stmt->rows);
 }
 
@@ -69,6 +65,6 @@ DRV_Return DRV_GetDataOp(void* h, va_list args) {
   // SQL_GETDATA_EXTENSIONS leaves out SQL_GD_BOUND: a bound column's value
   // belongs to the fetch, and reading it here would find it consumed.
   if (stmt->state == kStmtPrepared && DESC_FindRec(column, stmt) != nullptr)
-    return Fail(stmt, kInvalidColumn);
+    return Fail(stmt, ERR_INVALID_COLUMN);
   return STMT_GetData(stmt, column, cType, value, size, length);
 }

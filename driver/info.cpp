@@ -12,13 +12,10 @@
 #include "driver/conn.h"
 #include "driver/connopt_text.h"
 #include "driver/ops.h"
+#include "util/errcodes.h"
 
 namespace {
 
-constexpr int32_t kTruncated = 19;
-constexpr int32_t kBadLength = 25;
-constexpr int32_t kInfoRange = 31;
-constexpr int32_t kNotOpen = 52;
 constexpr uint32_t kAgentNotAnswered = 1;
 constexpr uint16_t kAgentTextRoom = 4096;
 constexpr uint16_t kCoreVersionType = 1750;
@@ -46,12 +43,12 @@ DRV_Return PutNumber(const Call& k, T v) {
 }
 
 DRV_Return PutText(const Call& k, const std::string& text) {
-  if (k.size < 0 && k.value != nullptr) return Fail(k.conn, kBadLength);
+  if (k.size < 0 && k.value != nullptr) return Fail(k.conn, ERR_INVALID_LENGTH);
   int64_t full = 0;
   const int cut = OPT_WriteText(text, k.value, k.size, k.mode, &full);
   if (k.length != nullptr) *k.length = static_cast<SQLSMALLINT>(full > 32767 ? 32767 : full);
   if (cut == 0) return SQL_SUCCESS;
-  k.conn->diag.pending = kTruncated;
+  k.conn->diag.pending = ERR_TRUNCATED;
   return SQL_SUCCESS_WITH_INFO;
 }
 
@@ -138,7 +135,7 @@ DRV_Return GetInfo(const Call& k) {
     }
     return PutNumber(k, INFO_ConvertMask(c, k.type, k.mode));
   }
-  if (!connected) return Fail(c, kNotOpen);
+  if (!connected) return Fail(c, ERR_NOT_CONNECTED);
   int slot = -1;
   const InfoForm form = INFO_Form(k.type, &slot);
   switch (form) {
@@ -149,7 +146,7 @@ DRV_Return GetInfo(const Call& k) {
     case InfoForm::Text:
       return AgentText(k, slot);
     default:
-      return Fail(c, kInfoRange);
+      return Fail(c, ERR_INFO_TYPE_RANGE);
   }
 }
 

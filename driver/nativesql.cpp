@@ -11,15 +11,9 @@
 #include "driver/conn.h"
 #include "driver/ops.h"
 #include "util/strutil.h"
+#include "util/errcodes.h"
 
 namespace {
-
-constexpr int32_t kNoMemory = 16;
-constexpr int32_t kTruncated = 19;
-constexpr int32_t kBadArgument = 21;
-constexpr int32_t kBadLength = 25;
-constexpr int32_t kNotCapable = 43;
-constexpr int32_t kNotOpen = 52;
 
 DRV_Return Fail(ConnHandle* conn, int32_t code) {
   conn->diag.pending = code;
@@ -35,28 +29,28 @@ DRV_Return DRV_NativeSqlOp(void* h, va_list args) {
   auto* out = va_arg(args, char*);
   const auto outMax = va_arg(args, SQLINTEGER);
   auto* outLength = va_arg(args, SQLINTEGER*);
-  if (in == nullptr) return Fail(conn, kBadArgument);
-  if (inLength < 0 && inLength != SQL_NTS) return Fail(conn, kBadLength);
-  if (out != nullptr && outMax < 0) return Fail(conn, kBadLength);
-  if (conn->state != kConnConnected) return Fail(conn, kNotOpen);
+  if (in == nullptr) return Fail(conn, ERR_INVALID_ARGUMENT);
+  if (inLength < 0 && inLength != SQL_NTS) return Fail(conn, ERR_INVALID_LENGTH);
+  if (out != nullptr && outMax < 0) return Fail(conn, ERR_INVALID_LENGTH);
+  if (conn->state != kConnConnected) return Fail(conn, ERR_NOT_CONNECTED);
   const DRV_OpTable* ops = conn->agent.ops;
-  if (ops == nullptr || ops->DRV_NativeSql == nullptr) return Fail(conn, kNotCapable);
+  if (ops == nullptr || ops->DRV_NativeSql == nullptr) return Fail(conn, ERR_NOT_CAPABLE);
 
   char* copy = nullptr;
   str_nts_dup(&copy, in, inLength);
-  if (copy == nullptr) return Fail(conn, kNoMemory);
+  if (copy == nullptr) return Fail(conn, ERR_NO_MEMORY);
   std::unique_ptr<char, decltype(&std::free)> owned(copy, &std::free);
 
   const uint32_t room = out == nullptr ? 0 : static_cast<uint32_t>(outMax);
   if (out != nullptr && room > 0) out[0] = '\0';
   uint32_t length = 0;
   const uint32_t code = ops->DRV_NativeSql(conn->agentConn, copy, out, room, &length);
-  if (code != 0 && code != static_cast<uint32_t>(kTruncated)) {
+  if (code != 0 && code != static_cast<uint32_t>(ERR_TRUNCATED)) {
     DRV_PullErrors(conn, nullptr);
     return Fail(conn, static_cast<int32_t>(code));
   }
   if (outLength != nullptr) *outLength = static_cast<SQLINTEGER>(std::min<uint32_t>(length, INT32_MAX));
   if (code == 0) return SQL_SUCCESS;
-  conn->diag.pending = kTruncated;
+  conn->diag.pending = ERR_TRUNCATED;
   return SQL_SUCCESS_WITH_INFO;
 }

@@ -12,16 +12,10 @@
 #include "driver/descfield.h"
 #include "driver/ops.h"
 #include "driver/trace.h"
+#include "util/errcodes.h"
 
 namespace {
 
-constexpr int32_t kNotSupported = 1;   // IM001
-constexpr int32_t kInvalidArg = 21;    // S1009
-constexpr int32_t kSequence = 22;      // S1010
-constexpr int32_t kBadNumber = 28;     // S1093
-constexpr int32_t kBadScale = 29;      // S1094
-constexpr int32_t kRowRange = 39;      // S1107
-constexpr int32_t kBadType = 49;       // 07006
 constexpr uint32_t kReqDescribeParams = 0x3203000f;
 constexpr int32_t kUndescribedType = -9999;
 
@@ -110,9 +104,9 @@ int PAR_Bind(StmtHandle* stmt, int number, int16_t paramType, int16_t cType, int
              int64_t* lengthPtr, int64_t* indicatorPtr) {
   stmt->diag.pending = 0;
   if (value == nullptr && indicatorPtr == nullptr && paramType != SQL_PARAM_OUTPUT)
-    return Fail(stmt, kInvalidArg);
-  if (digits < 0 && IsTimeType(sqlType)) return Fail(stmt, kBadScale);
-  if (number < 1 || number > kParamMaxNumber) return Fail(stmt, kBadNumber);
+    return Fail(stmt, ERR_INVALID_ARGUMENT);
+  if (digits < 0 && IsTimeType(sqlType)) return Fail(stmt, ERR_INVALID_SCALE);
+  if (number < 1 || number > kParamMaxNumber) return Fail(stmt, ERR_INVALID_PARAM_NUMBER);
   if (cType == SQL_C_DEFAULT) {
     const uint32_t version = OdbcVersion(stmt);
     if (version < 3 && (sqlType == -10 || sqlType == -9 || sqlType == -8))
@@ -120,7 +114,7 @@ int PAR_Bind(StmtHandle* stmt, int number, int16_t paramType, int16_t cType, int
     else
       cType = static_cast<int16_t>(TYPE_DefaultCType(sqlType, version));
   }
-  if (!AcceptedCType(cType)) return Fail(stmt, kBadType);
+  if (!AcceptedCType(cType)) return Fail(stmt, ERR_RESTRICTED_TYPE);
   if (bufferLength == SQL_SETPARAM_VALUE_MAX) paramType = SQL_PARAM_INPUT;
   if (TRC_Active())
     TRC_Printf("Par#%d c_type=%d sql_type=%d prec=%" PRIu64 " scale=%d size=%d cbValueMax=%" PRId64,
@@ -129,7 +123,7 @@ int PAR_Bind(StmtHandle* stmt, int number, int16_t paramType, int16_t cType, int
 
   DescHandle* apd = stmt->apd;
   DescHandle* ipd = stmt->ipd;
-  if (apd == nullptr || ipd == nullptr) return Fail(stmt, kInvalidArg);
+  if (apd == nullptr || ipd == nullptr) return Fail(stmt, ERR_INVALID_ARGUMENT);
   if (DESC_Count(apd) < number) {
     if (int rc = DESC_Grow(apd, number)) return Fail(stmt, rc);
   }
@@ -168,9 +162,9 @@ int STMT_SetParamSet(StmtHandle* stmt, uint64_t size, uint64_t* processed) {
   const ConnHandle* c = stmt->conn;
   if (c == nullptr || c->cn_hasParamOp == 0) {
     if (size == 1) return 0;
-    return Fail(stmt, kNotSupported);
+    return Fail(stmt, ERR_NOT_SUPPORTED);
   }
-  if (size == 0) return Fail(stmt, kRowRange);
+  if (size == 0) return Fail(stmt, ERR_ROW_RANGE);
   if (stmt->apd != nullptr) stmt->apd->arraySize = size;
   if (stmt->ipd != nullptr) stmt->ipd->rowsProcessed = processed;
   return 0;
@@ -178,7 +172,7 @@ int STMT_SetParamSet(StmtHandle* stmt, uint64_t size, uint64_t* processed) {
 
 const JdbcColDesc* STMT_GetParamDesc(StmtHandle* stmt, int n) {
   if (n < 1 || n > stmt->paramCount) {
-    stmt->diag.pending = kBadNumber;
+    stmt->diag.pending = ERR_INVALID_PARAM_NUMBER;
     return nullptr;
   }
   if (stmt->paramsRefreshed == 0 && (stmt->flags & kStmtFlagPrepared) != 0 &&
@@ -202,7 +196,7 @@ const JdbcColDesc* STMT_GetParamDesc(StmtHandle* stmt, int n) {
   // The fresh descriptions may be fewer than those the number was checked
   // against.
   if (n > stmt->paramCount || stmt->paramDescs == nullptr) {
-    stmt->diag.pending = kBadNumber;
+    stmt->diag.pending = ERR_INVALID_PARAM_NUMBER;
     return nullptr;
   }
   return &stmt->paramDescs[n - 1];
@@ -234,12 +228,12 @@ DRV_Return DRV_SetParamOp(void* h, va_list args) {
   void* value = va_arg(args, void*);
   auto* indicator = va_arg(args, int64_t*);
   stmt->diag.pending = 0;
-  if (value == nullptr && indicator == nullptr) return Fail(stmt, kInvalidArg), SQL_ERROR;
-  if (digits < 0) return Fail(stmt, kBadScale), SQL_ERROR;
+  if (value == nullptr && indicator == nullptr) return Fail(stmt, ERR_INVALID_ARGUMENT), SQL_ERROR;
+  if (digits < 0) return Fail(stmt, ERR_INVALID_SCALE), SQL_ERROR;
   if (cType == SQL_C_DEFAULT)
     cType = static_cast<int16_t>(TYPE_DefaultCType(sqlType, OdbcVersion(stmt)));
   // The ODBC 1 call knows no numeric structure.
-  if (cType == SQL_C_NUMERIC) return Fail(stmt, kBadType), SQL_ERROR;
+  if (cType == SQL_C_NUMERIC) return Fail(stmt, ERR_RESTRICTED_TYPE), SQL_ERROR;
   PAR_Bind(stmt, number, SQL_PARAM_INPUT, cType, sqlType, columnSize, digits, value, 0, indicator,
            indicator);
   return Result(stmt);
@@ -256,7 +250,7 @@ DRV_Return DRV_ParamOptionsOp(void* h, va_list args) {
 DRV_Return DRV_NumParamsOp(void* h, va_list args) {
   auto* stmt = static_cast<StmtHandle*>(h);
   auto* out = va_arg(args, SQLSMALLINT*);
-  if ((stmt->flags & kStmtFlagPrepared) == 0) return Fail(stmt, kSequence), SQL_ERROR;
+  if ((stmt->flags & kStmtFlagPrepared) == 0) return Fail(stmt, ERR_FUNCTION_SEQUENCE), SQL_ERROR;
   if (out != nullptr) *out = static_cast<SQLSMALLINT>(stmt->paramCount);
   return SQL_SUCCESS;
 }

@@ -12,14 +12,9 @@
 #include "driver/params.h"
 #include "driver/rowset/execute.h"
 #include "driver/rowset/paramset.h"
+#include "util/errcodes.h"
 
 namespace {
-
-constexpr int32_t kNoMemory = 16;
-constexpr int32_t kInvalidArg = 21;   // S1009
-constexpr int32_t kSequence = 22;     // S1010
-constexpr int32_t kBadLength = 25;    // S1090
-constexpr int32_t kNotCapable = 43;   // S1C00
 
 DRV_Return Fail(StmtHandle* stmt, int32_t code) {
   stmt->diag.pending = code;
@@ -51,7 +46,7 @@ DRV_Return ParamsDataStep(StmtHandle* stmt, void** token) {
   try {
     v = DaeSlot(stmt, item, row);
   } catch (const std::bad_alloc&) {
-    return Fail(stmt, kNoMemory);
+    return Fail(stmt, ERR_NO_MEMORY);
   }
   if (v != nullptr) {
     std::string().swap(v->bytes);
@@ -75,15 +70,15 @@ DRV_Return ParamsDataStep(StmtHandle* stmt, void** token) {
 int AppendParam(StmtHandle* stmt, const void* data, int64_t length) {
   if (length == SQL_NULL_DATA) {
     ParamDaeValue* v = DaeSlot(stmt, stmt->daePrevParam, stmt->daeCurrentSet);
-    if (v == nullptr) return kSequence;
+    if (v == nullptr) return ERR_FUNCTION_SEQUENCE;
     std::string().swap(v->bytes);
     v->isNull = true;
     return 0;
   }
-  if (length < 0 && length != SQL_NTS) return kBadLength;
-  if (data == nullptr) return length == 0 ? 0 : kInvalidArg;
+  if (length < 0 && length != SQL_NTS) return ERR_INVALID_LENGTH;
+  if (data == nullptr) return length == 0 ? 0 : ERR_INVALID_ARGUMENT;
   ParamBinding b;
-  if (!ParamResolve(stmt, stmt->daePrevParam + 1, &b)) return kSequence;
+  if (!ParamResolve(stmt, stmt->daePrevParam + 1, &b)) return ERR_FUNCTION_SEQUENCE;
   if (b.elementSize > 0) {
     // A fixed-size value comes whole; its length argument does not count.
     length = b.elementSize;
@@ -98,7 +93,7 @@ int AppendParam(StmtHandle* stmt, const void* data, int64_t length) {
     }
   }
   ParamDaeValue* v = DaeSlot(stmt, stmt->daePrevParam, stmt->daeCurrentSet);
-  if (v == nullptr) return kSequence;
+  if (v == nullptr) return ERR_FUNCTION_SEQUENCE;
   if (length == 0) return 0;
   if (b.elementSize > 0 || v->isNull) std::string().swap(v->bytes);
   v->isNull = false;
@@ -112,20 +107,20 @@ DRV_Return DRV_ParamDataOp(void* h, va_list args) {
   auto* stmt = static_cast<StmtHandle*>(h);
   auto** token = va_arg(args, void**);
   // Agents that gather values themselves are not offered by any agent yet.
-  if (stmt->conn != nullptr && stmt->conn->cn_hasV2DAE != 0) return Fail(stmt, kNotCapable);
+  if (stmt->conn != nullptr && stmt->conn->cn_hasV2DAE != 0) return Fail(stmt, ERR_NOT_CAPABLE);
   switch (stmt->needData) {
     case 0:
-      return Fail(stmt, kSequence);
+      return Fail(stmt, ERR_FUNCTION_SEQUENCE);
     case 1:
     case 7:
       try {
         return ParamsDataStep(stmt, token);
       } catch (const std::bad_alloc&) {
-        return Fail(stmt, kNoMemory);
+        return Fail(stmt, ERR_NO_MEMORY);
       }
     default:
       // Positioned and bulk operations gather no column data yet.
-      return Fail(stmt, kNotCapable);
+      return Fail(stmt, ERR_NOT_CAPABLE);
   }
 }
 
@@ -133,23 +128,23 @@ DRV_Return DRV_PutDataOp(void* h, va_list args) {
   auto* stmt = static_cast<StmtHandle*>(h);
   const void* data = va_arg(args, void*);
   const int64_t length = va_arg(args, int64_t);
-  if (stmt->conn != nullptr && stmt->conn->cn_hasV2DAE != 0) return Fail(stmt, kNotCapable);
+  if (stmt->conn != nullptr && stmt->conn->cn_hasV2DAE != 0) return Fail(stmt, ERR_NOT_CAPABLE);
   int code = 0;
   switch (stmt->needData) {
     case 0:
-      return Fail(stmt, kSequence);
+      return Fail(stmt, ERR_FUNCTION_SEQUENCE);
     case 1:
     case 7:
       // Only after SQLParamData has named the parameter.
-      if (stmt->daePrevParam == kDaeNoItem) return Fail(stmt, kSequence);
+      if (stmt->daePrevParam == kDaeNoItem) return Fail(stmt, ERR_FUNCTION_SEQUENCE);
       try {
         code = AppendParam(stmt, data, length);
       } catch (const std::bad_alloc&) {
-        code = kNoMemory;
+        code = ERR_NO_MEMORY;
       }
       break;
     default:
-      return Fail(stmt, kNotCapable);
+      return Fail(stmt, ERR_NOT_CAPABLE);
   }
   if (code != 0) return Fail(stmt, code);
   return SQL_SUCCESS;

@@ -7,12 +7,11 @@
 #include <cstdarg>
 
 #include "driver/dispatch.h"
-
-constexpr int32_t kNotBuiltCode = 43;
+#include "util/errcodes.h"
 
 template <class Rec>
 inline DRV_Return DRV_NotBuilt(void* handle) {
-  if (handle != nullptr) static_cast<Rec*>(handle)->diag.pending = kNotBuiltCode;
+  if (handle != nullptr) static_cast<Rec*>(handle)->diag.pending = ERR_NOT_CAPABLE;
   return -1;  // SQL_ERROR
 }
 

@@ -15,12 +15,9 @@
 #include "driver/stmt.h"
 #include "driver/trace.h"
 #include "util/strutil.h"
+#include "util/errcodes.h"
 
 namespace {
-
-constexpr int32_t kNoMemory = 16;
-constexpr int32_t kBadLength = 25;
-constexpr int32_t kNotCapable = 43;
 
 const DRV_OpTable* OpsOf(const StmtHandle* stmt) {
   return stmt->agent != nullptr ? stmt->agent->ops : nullptr;
@@ -91,13 +88,13 @@ int PrepareText(StmtHandle* stmt, va_list args) {
   const auto* text = va_arg(args, const char*);
   const int length = va_arg(args, int);
   if (text == nullptr || (length < 0 && length != SQL_NTS)) {
-    stmt->diag.pending = kBadLength;
+    stmt->diag.pending = ERR_INVALID_LENGTH;
     return -1;
   }
   char* copy = nullptr;
   str_nts_dup(&copy, text, length);
   if (copy == nullptr) {
-    stmt->diag.pending = kNoMemory;
+    stmt->diag.pending = ERR_NO_MEMORY;
     return -1;
   }
   std::unique_ptr<char, decltype(&std::free)> owned(copy, &std::free);
@@ -116,7 +113,7 @@ int Prepare_core(StmtHandle* stmt, const char* text) {
 
   const DRV_OpTable* ops = OpsOf(stmt);
   if (ops == nullptr || ops->DRV_Prepare == nullptr || ops->DRV_DescribeCols == nullptr) {
-    stmt->diag.pending = kNotCapable;
+    stmt->diag.pending = ERR_NOT_CAPABLE;
     return -1;
   }
   ResendCursorOptions(stmt, ops);

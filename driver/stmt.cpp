@@ -15,13 +15,9 @@
 #include "driver/params.h"
 #include "driver/stmtopt.h"
 #include "driver/trace.h"
+#include "util/errcodes.h"
 
 namespace {
-
-constexpr int32_t kNoMemory = 16;
-constexpr int32_t kOptionOutOfRange = 27;
-constexpr int32_t kNotCapable = 43;
-constexpr int32_t kInvalidCursorState = 64;
 
 using CallGuard = plat::Guard<plat::RecursiveMutex>;
 
@@ -78,14 +74,14 @@ DRV_Return dropStmt(StmtHandle* stmt) {
 StmtHandle* STMT_Alloc(ConnHandle* conn) {
   auto* stmt = new (std::nothrow) StmtHandle();
   if (stmt == nullptr) {
-    conn->diag.pending = kNoMemory;
+    conn->diag.pending = ERR_NO_MEMORY;
     return nullptr;
   }
   const DRV_OpTable* ops = conn->agent.ops;
   uint32_t agentStmt = 0;
   const uint32_t code = ops != nullptr && ops->DRV_AllocStmt != nullptr
                             ? ops->DRV_AllocStmt(conn->agentConn, &agentStmt)
-                            : kNotCapable;
+                            : ERR_NOT_CAPABLE;
   if (code != 0) {
     if (TRC_Active()) TRC_Printf("Unable to allocate statement handle");
     delete stmt;
@@ -111,7 +107,7 @@ StmtHandle* STMT_Alloc(ConnHandle* conn) {
   // The implicit descriptors, in the order ARD, APD, IRD, IPD.
   for (uint16_t kind : {kDescARD, kDescAPD, kDescIRD, kDescIPD}) {
     DescHandle* d = DESC_Alloc(kind, kDescAllocAuto, stmt, nullptr);
-    const int rc = d == nullptr ? kNoMemory : DESC_Register(d);
+    const int rc = d == nullptr ? ERR_NO_MEMORY : DESC_Register(d);
     if (rc != 0) {
       // Undo everything, the agent's statement and the list link included.
       STMT_Free(stmt);
@@ -133,7 +129,7 @@ void STMT_CloseCursor(StmtHandle* stmt) {
 
 int STMT_Reexecute(StmtHandle* stmt) {
   if (STMT_GetColInfo(stmt) == nullptr) {
-    if (stmt->diag.pending == 0) stmt->diag.pending = kInvalidCursorState;
+    if (stmt->diag.pending == 0) stmt->diag.pending = ERR_INVALID_CURSOR_STATE;
     return -1;
   }
   STMT_CloseCursor(stmt);
@@ -141,7 +137,7 @@ int STMT_Reexecute(StmtHandle* stmt) {
   const uint32_t rows = stmt->rowsPerBlock > 0xFFFF ? 0xFFFF : stmt->rowsPerBlock;
   const uint32_t code = ops != nullptr && ops->DRV_Fetch != nullptr
                             ? ops->DRV_Fetch(stmt->agentStmt, static_cast<uint16_t>(rows), &stmt->rows)
-                            : kNotCapable;
+                            : ERR_NOT_CAPABLE;
   if (code != 0) {
     stmt->diag.pending = static_cast<int32_t>(code);
     STMT_PullErrors(stmt);
@@ -238,7 +234,7 @@ DRV_Return DRV_FreeStmtOp(void* h, va_list args) {
       PAR_ResetAll(stmt);
       break;
     default:
-      stmt->diag.pending = kOptionOutOfRange;
+      stmt->diag.pending = ERR_OPTION_RANGE;
       return SQL_ERROR;
   }
   return stmt->diag.pending != 0 ? SQL_ERROR : SQL_SUCCESS;
@@ -249,7 +245,7 @@ DRV_Return DRV_CloseCursorOp(void* h, va_list) {
   // An execution leaves the flag behind whether or not it gave a result
   // set; one without result columns (DDL, DML) has no cursor to close.
   if ((stmt->flags & kStmtFlagCursorOpen) == 0 || STMT_GetColInfo(stmt) == nullptr) {
-    if (stmt->diag.pending == 0) stmt->diag.pending = kInvalidCursorState;
+    if (stmt->diag.pending == 0) stmt->diag.pending = ERR_INVALID_CURSOR_STATE;
     return SQL_ERROR;
   }
   STMT_Close(stmt);

@@ -14,16 +14,9 @@
 #include "driver/stmt.h"
 #include "driver/trace.h"
 #include "util/strutil.h"
+#include "util/errcodes.h"
 
 namespace {
-
-constexpr int32_t kNoMemory = 16;
-constexpr int32_t kTruncated = 19;
-constexpr int32_t kBadArgument = 21;
-constexpr int32_t kBadLength = 25;
-constexpr int32_t kNotCapable = 43;
-constexpr uint32_t kNoMoreResults = 73;  // IM901
-constexpr uint32_t kOutValues = 80;      // IM906
 
 const DRV_OpTable* OpsOf(const StmtHandle* stmt) {
   return stmt->agent != nullptr ? stmt->agent->ops : nullptr;
@@ -41,7 +34,7 @@ DRV_Return AgentFail(StmtHandle* stmt, uint32_t code) {
 
 uint32_t NextResult(StmtHandle* stmt) {
   const DRV_OpTable* ops = OpsOf(stmt);
-  if (ops == nullptr || ops->DRV_MoreResults == nullptr) return static_cast<uint32_t>(kNotCapable);
+  if (ops == nullptr || ops->DRV_MoreResults == nullptr) return static_cast<uint32_t>(ERR_NOT_CAPABLE);
   return ops->DRV_MoreResults(stmt->agentStmt);
 }
 
@@ -52,18 +45,18 @@ DRV_Return DRV_GetCursorNameOp(void* h, va_list args) {
   auto* buffer = va_arg(args, char*);
   const int size = va_arg(args, int);
   auto* length = va_arg(args, SQLSMALLINT*);
-  if (size < 0) return Fail(stmt, kBadLength);
+  if (size < 0) return Fail(stmt, ERR_INVALID_LENGTH);
   // Nothing of an earlier call may be read as this call's answer.
   if (buffer != nullptr && size > 0) buffer[0] = '\0';
   const DRV_OpTable* ops = OpsOf(stmt);
-  if (ops == nullptr || ops->DRV_GetCursorName == nullptr) return Fail(stmt, kNotCapable);
+  if (ops == nullptr || ops->DRV_GetCursorName == nullptr) return Fail(stmt, ERR_NOT_CAPABLE);
   uint16_t got = 0;
   const uint16_t room = static_cast<uint16_t>(size > 0xFFFF ? 0xFFFF : size);
   const uint32_t code = ops->DRV_GetCursorName(stmt->agentStmt, buffer, room, &got);
-  if (code != 0 && code != static_cast<uint32_t>(kTruncated)) return AgentFail(stmt, code);
+  if (code != 0 && code != static_cast<uint32_t>(ERR_TRUNCATED)) return AgentFail(stmt, code);
   if (length != nullptr) *length = static_cast<SQLSMALLINT>(got > 0x7FFF ? 0x7FFF : got);
   if (code == 0) return SQL_SUCCESS;
-  stmt->diag.pending = kTruncated;
+  stmt->diag.pending = ERR_TRUNCATED;
   return SQL_SUCCESS_WITH_INFO;
 }
 
@@ -71,15 +64,15 @@ DRV_Return DRV_SetCursorNameOp(void* h, va_list args) {
   auto* stmt = static_cast<StmtHandle*>(h);
   const auto* name = va_arg(args, const char*);
   const int length = va_arg(args, int);
-  if (name == nullptr) return Fail(stmt, kBadArgument);
-  if (length < 0 && length != SQL_NTS) return Fail(stmt, kBadLength);
+  if (name == nullptr) return Fail(stmt, ERR_INVALID_ARGUMENT);
+  if (length < 0 && length != SQL_NTS) return Fail(stmt, ERR_INVALID_LENGTH);
   char* copy = nullptr;
   str_nts_dup(&copy, name, length);
-  if (copy == nullptr) return Fail(stmt, kNoMemory);
+  if (copy == nullptr) return Fail(stmt, ERR_NO_MEMORY);
   std::unique_ptr<char, decltype(&std::free)> owned(copy, &std::free);
   if (TRC_Active()) TRC_Printf("SetCursorName [%s]", copy);
   const DRV_OpTable* ops = OpsOf(stmt);
-  if (ops == nullptr || ops->DRV_SetCursorName == nullptr) return Fail(stmt, kNotCapable);
+  if (ops == nullptr || ops->DRV_SetCursorName == nullptr) return Fail(stmt, ERR_NOT_CAPABLE);
   const uint32_t code = ops->DRV_SetCursorName(stmt->agentStmt, copy);
   if (code != 0) return AgentFail(stmt, code);
   return SQL_SUCCESS;
@@ -100,7 +93,7 @@ DRV_Return DRV_MoreResultsOp(void* h, va_list) {
 
   uint32_t code = NextResult(stmt);
   stmt->diag.pending = static_cast<int32_t>(code);
-  if (code == kOutValues) {
+  if (code == ERR_OUTPUT_VALUES) {
     if (stmt->outParams + stmt->inOutParams > 0) {
       const DRV_Return rc = ReturnOutParams(stmt);
       if (rc != SQL_SUCCESS) return rc;
@@ -108,7 +101,7 @@ DRV_Return DRV_MoreResultsOp(void* h, va_list) {
     code = NextResult(stmt);
     stmt->diag.pending = static_cast<int32_t>(code);
   }
-  if (code == kNoMoreResults) {
+  if (code == ERR_NO_MORE_RESULTS) {
     stmt->diag.pending = 0;
     return SQL_NO_DATA;
   }

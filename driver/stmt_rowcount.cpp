@@ -2,10 +2,10 @@
 #include <sql.h>
 
 #include "driver/ops.h"
+#include "util/errcodes.h"
 
 namespace {
 constexpr uint32_t kReqRowCount = 0x32010000;
-constexpr int32_t kNotCapable = 43;
 }  // namespace
 
 DRV_Return DRV_RowCountOp(void* h, va_list args) {
@@ -16,7 +16,7 @@ DRV_Return DRV_RowCountOp(void* h, va_list args) {
   uint16_t length = 0;
   const uint32_t code = ops != nullptr && ops->DRV_GetInfo != nullptr
                             ? ops->DRV_GetInfo(stmt->agentStmt, kReqRowCount, &count, sizeof count, &length)
-                            : kNotCapable;
+                            : ERR_NOT_CAPABLE;
   if (code != 0) {
     stmt->diag.pending = static_cast<int32_t>(code);
     return SQL_ERROR;

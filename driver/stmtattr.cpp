@@ -10,13 +10,11 @@
 #include "driver/stmtopt.h"
 #include "driver/stmtopt_internal.h"
 #include "platform/lock.h"
+#include "util/errcodes.h"
 
 namespace {
 
 using namespace stmtopt;
-
-constexpr int32_t kAutoDescriptor = 133;  // S1017
-constexpr int32_t kBadAttrValue = 138;    // S1024
 
 // Attributes that are ODBC 2 statement options under the same number.
 bool IsOption(int32_t a) {
@@ -34,16 +32,16 @@ void TakeDiag(StmtHandle* stmt, DescHandle* desc) {
 }
 
 DRV_Return SetDescField(StmtHandle* stmt, DescHandle* desc, int16_t field, void* value) {
-  if (desc == nullptr) return Fail(stmt, kNotCapable);
+  if (desc == nullptr) return Fail(stmt, ERR_NOT_CAPABLE);
   if (DESC_SetField(desc, 0, field, value, 0, kWidthAnsi) == 0) return SQL_SUCCESS;
   TakeDiag(stmt, desc);
-  if (stmt->diag.pending == 0 && stmt->diag.count == 0) stmt->diag.pending = kBadAttrValue;
+  if (stmt->diag.pending == 0 && stmt->diag.count == 0) stmt->diag.pending = ERR_INVALID_ATTR_VALUE;
   return SQL_ERROR;
 }
 
 DRV_Return SetRowArraySize(StmtHandle* stmt, void* value) {
   const uintptr_t v = AsNumber(value);
-  if (v == 0) return Fail(stmt, kBadAttrValue);
+  if (v == 0) return Fail(stmt, ERR_INVALID_ATTR_VALUE);
   // The same value as the rowset size: the agent may lower it.
   const DRV_Return rc = STMT_SetOption(stmt, SQL_ROWSET_SIZE, v);
   if (rc == SQL_ERROR) return rc;
@@ -95,7 +93,7 @@ DRV_Return SetSensitivity(StmtHandle* stmt, uintptr_t v) {
       return SQL_SUCCESS;
     }
     default:
-      return Fail(stmt, kBadAttrValue);
+      return Fail(stmt, ERR_INVALID_ATTR_VALUE);
   }
 }
 
@@ -113,15 +111,15 @@ DRV_Return InstallAppDesc(StmtHandle* stmt, void* value, bool row) {
     plat::Guard<plat::RecursiveMutex> g(DRV_CallLock());
     const uint64_t number = DRV_HandleNumber(value);
     DescHandle* d = number <= UINT32_MAX ? DRV_LookupDesc(number) : nullptr;
-    if (d == nullptr) return Fail(stmt, kBadAttrValue);
+    if (d == nullptr) return Fail(stmt, ERR_INVALID_ATTR_VALUE);
     if (d->allocType == kDescAllocAuto) {
-      if (d != implicit) return Fail(stmt, kAutoDescriptor);
+      if (d != implicit) return Fail(stmt, ERR_AUTO_DESC);
     } else if (d->conn != stmt->conn) {
-      return Fail(stmt, kBadAttrValue);
+      return Fail(stmt, ERR_INVALID_ATTR_VALUE);
     }
     chosen = d;
   }
-  if (chosen == nullptr) return Fail(stmt, kNotCapable);
+  if (chosen == nullptr) return Fail(stmt, ERR_NOT_CAPABLE);
   DescHandle*& current = row ? stmt->ard : stmt->apd;
   DescHandle* const previous = current;
   current = chosen;
@@ -203,9 +201,9 @@ DRV_Return STMT_SetAttr(StmtHandle* stmt, int32_t attribute, void* value, int32_
     case SQL_ATTR_APP_PARAM_DESC:
       return InstallAppDesc(stmt, value, false);
     case SQL_ATTR_METADATA_ID:
-      return Fail(stmt, kNotCapable);
+      return Fail(stmt, ERR_NOT_CAPABLE);
     default:
-      return Fail(stmt, kOptionRange);
+      return Fail(stmt, ERR_OPTION_RANGE);
   }
 }
 
@@ -227,7 +225,7 @@ DRV_Return DRV_GetStmtAttrOp(void* h, va_list args) {
   if (IsOption(attribute)) {
     return STMT_GetOption(stmt, static_cast<uint16_t>(attribute), value, true);
   }
-  if (attribute == SQL_ATTR_METADATA_ID) return Fail(stmt, kNotCapable);
+  if (attribute == SQL_ATTR_METADATA_ID) return Fail(stmt, ERR_NOT_CAPABLE);
   if (value == nullptr) {
     switch (attribute) {
       case SQL_ATTR_APP_ROW_DESC:
@@ -239,7 +237,7 @@ DRV_Return DRV_GetStmtAttrOp(void* h, va_list args) {
         if ((attribute >= 15 && attribute <= 27) || attribute == SQL_ATTR_CURSOR_SCROLLABLE ||
             attribute == SQL_ATTR_CURSOR_SENSITIVITY)
           return SQL_SUCCESS;
-        return Fail(stmt, kOptionRange);
+        return Fail(stmt, ERR_OPTION_RANGE);
     }
   }
   const DescHandle* apd = stmt->apd;
@@ -293,6 +291,6 @@ DRV_Return DRV_GetStmtAttrOp(void* h, va_list args) {
     case SQL_ATTR_IMP_PARAM_DESC:
       return PutHandle(value, length, stmt->ipd);
     default:
-      return Fail(stmt, kOptionRange);
+      return Fail(stmt, ERR_OPTION_RANGE);
   }
 }

@@ -11,13 +11,12 @@
 #include "driver/ops.h"
 #include "driver/stmt.h"
 #include "driver/stmtopt_internal.h"
+#include "util/errcodes.h"
 
 namespace {
 
 using namespace stmtopt;
 
-constexpr int32_t kInvalidCursorState = 64;  // 24000
-constexpr int32_t kNotNow = 93;              // S1011
 constexpr uint64_t kMinMaxLength = 8192;
 
 // Driver options the agent alone knows; none is stored here.
@@ -52,8 +51,8 @@ DRV_Return SetQueryTimeout(StmtHandle* stmt, uint64_t value) {
     stmt->queryTimeout = v;
     return asked > INT32_MAX ? Changed(stmt) : SQL_SUCCESS;
   }
-  if (code == kValueChanged) return ChangedByAgent(stmt, SQL_QUERY_TIMEOUT, &stmt->queryTimeout);
-  if (code == kNotCapable) {
+  if (code == ERR_VALUE_CHANGED) return ChangedByAgent(stmt, SQL_QUERY_TIMEOUT, &stmt->queryTimeout);
+  if (code == ERR_NOT_CAPABLE) {
     stmt->queryTimeout = 0;
     return Changed(stmt);
   }
@@ -67,7 +66,7 @@ DRV_Return SetMaxRows(StmtHandle* stmt, uint64_t value) {
     stmt->maxRows = value;
     return SQL_SUCCESS;
   }
-  if (code == kValueChanged) return ChangedByAgent(stmt, SQL_MAX_ROWS, &stmt->maxRows);
+  if (code == ERR_VALUE_CHANGED) return ChangedByAgent(stmt, SQL_MAX_ROWS, &stmt->maxRows);
   return AgentFail(stmt, code);
 }
 
@@ -77,12 +76,12 @@ DRV_Return SetMaxLength(StmtHandle* stmt, uint64_t value) {
     stmt->maxLength = 0;
     return value != 0 ? Changed(stmt) : SQL_SUCCESS;
   }
-  if (stmt->state == kStmtPrepared) return Fail(stmt, kNotNow);
+  if (stmt->state == kStmtPrepared) return Fail(stmt, ERR_NOT_NOW);
   const bool raised = value > 0 && value < kMinMaxLength;
   const uint64_t wanted = raised ? kMinMaxLength : value;
   uint32_t v = Clamp32(wanted);
   const uint32_t code = AgentSet(stmt, kStmtOptionBase | SQL_MAX_LENGTH, &v);
-  if (code == kValueChanged) return ChangedByAgent(stmt, SQL_MAX_LENGTH, &stmt->maxLength);
+  if (code == ERR_VALUE_CHANGED) return ChangedByAgent(stmt, SQL_MAX_LENGTH, &stmt->maxLength);
   if (code != 0) return AgentFail(stmt, code);
   stmt->maxLength = wanted;
   return raised ? Changed(stmt) : SQL_SUCCESS;
@@ -104,11 +103,11 @@ DRV_Return SetCursorOption(StmtHandle* stmt, uint16_t option, uint64_t value) {
   DRV_Return rc = SQL_SUCCESS;
   if (code == 0) {
     *stored = v;
-  } else if (code == kValueChanged) {
+  } else if (code == ERR_VALUE_CHANGED) {
     rc = ChangedByAgent(stmt, option, stored);
   } else {
     PullAgentErrors(stmt);
-    return Fail(stmt, kOptionRange);
+    return Fail(stmt, ERR_OPTION_RANGE);
   }
   // What the application asked for is what preparation asks for again
   // when the agent lowered it for one statement.
@@ -146,7 +145,7 @@ DRV_Return SetRowsetSize(StmtHandle* stmt, uint64_t value) {
     NoteRowsetSize(stmt, size);
     return SQL_SUCCESS;
   }
-  if (code != kValueChanged) return AgentFail(stmt, code);
+  if (code != ERR_VALUE_CHANGED) return AgentFail(stmt, code);
   uint32_t chosen = size;
   if (AgentGet(stmt, kStmtOptionBase | SQL_ROWSET_SIZE, &chosen) != 0 || chosen == 0) chosen = size;
   NoteRowsetSize(stmt, chosen);
@@ -156,12 +155,12 @@ DRV_Return SetRowsetSize(StmtHandle* stmt, uint64_t value) {
 DRV_Return SetRetrieveData(StmtHandle* stmt, uint64_t value) {
   uint32_t v = Clamp32(value);
   const uint32_t code = AgentSet(stmt, kStmtOptionBase | SQL_RETRIEVE_DATA, &v);
-  if (code != 0 && code != kValueChanged) {
+  if (code != 0 && code != ERR_VALUE_CHANGED) {
     PullAgentErrors(stmt);
-    return Fail(stmt, kOptionRange);
+    return Fail(stmt, ERR_OPTION_RANGE);
   }
   stmt->cursor.retrieveData = v;
-  return code == kValueChanged ? Changed(stmt) : SQL_SUCCESS;
+  return code == ERR_VALUE_CHANGED ? Changed(stmt) : SQL_SUCCESS;
 }
 
 // Driver options 1050, 1052 and 1054: stored beside the agent's own copy. A
@@ -174,9 +173,9 @@ DRV_Return SetStoredDriverOption(StmtHandle* stmt, uint16_t option, uint64_t val
     *stored = v;
     return SQL_SUCCESS;
   }
-  if (code == kValueChanged) return ChangedByAgent(stmt, option, stored);
+  if (code == ERR_VALUE_CHANGED) return ChangedByAgent(stmt, option, stored);
   PullAgentErrors(stmt);
-  return Fail(stmt, kOptionRange);
+  return Fail(stmt, ERR_OPTION_RANGE);
 }
 
 DRV_Return SetAgentOnlyOption(StmtHandle* stmt, uint16_t option, uint64_t value) {
@@ -184,14 +183,14 @@ DRV_Return SetAgentOnlyOption(StmtHandle* stmt, uint16_t option, uint64_t value)
   if (option == 1226) {
     // The value is a text.
     const char* text = reinterpret_cast<const char*>(static_cast<uintptr_t>(value));
-    if (text == nullptr) return Fail(stmt, kBadArgument);
+    if (text == nullptr) return Fail(stmt, ERR_INVALID_ARGUMENT);
     code = AgentSet(stmt, kStmtTextOptionBase | option, const_cast<char*>(text));
   } else {
     uint32_t v = Clamp32(value);
     code = AgentSet(stmt, kStmtOptionBase | option, &v);
   }
   if (code == 0) return SQL_SUCCESS;
-  if (code == kNotCapable) return Fail(stmt, kOptionRange);
+  if (code == ERR_NOT_CAPABLE) return Fail(stmt, ERR_OPTION_RANGE);
   return AgentFail(stmt, code);
 }
 
@@ -221,7 +220,7 @@ DRV_Return GetAgentValue(StmtHandle* stmt, uint16_t option, uint32_t* v) {
   const uint32_t code = AgentGet(stmt, kStmtOptionBase | option, v);
   if (code == 0) return SQL_SUCCESS;
   PullAgentErrors(stmt);
-  return Fail(stmt, kOptionRange);
+  return Fail(stmt, ERR_OPTION_RANGE);
 }
 
 }  // namespace
@@ -269,7 +268,7 @@ DRV_Return STMT_SetOption(StmtHandle* stmt, uint16_t option, uint64_t value) {
       return SetStoredDriverOption(stmt, option, value, &stmt->option1054);
     default:
       if (AgentOnlyOption(option)) return SetAgentOnlyOption(stmt, option, value);
-      return Fail(stmt, kOptionRange);
+      return Fail(stmt, ERR_OPTION_RANGE);
   }
 }
 
@@ -311,15 +310,15 @@ DRV_Return STMT_GetOption(StmtHandle* stmt, uint16_t option, void* value, bool w
     case SQL_USE_BOOKMARKS:
       return PutOption(value, stmt->useBookmarks, w);
     case SQL_GET_BOOKMARK:
-      if (stmt->state != kStmtPrepared) return Fail(stmt, kInvalidCursorState);
-      if (stmt->useBookmarks == 0) return Fail(stmt, kNotNow);
+      if (stmt->state != kStmtPrepared) return Fail(stmt, ERR_INVALID_CURSOR_STATE);
+      if (stmt->useBookmarks == 0) return Fail(stmt, ERR_NOT_NOW);
       // Bookmarks of rows come from the scrollable cursor library.
-      return Fail(stmt, kNotCapable);
+      return Fail(stmt, ERR_NOT_CAPABLE);
     case SQL_ROW_NUMBER:
-      if (stmt->state != kStmtPrepared) return Fail(stmt, kInvalidCursorState);
+      if (stmt->state != kStmtPrepared) return Fail(stmt, ERR_INVALID_CURSOR_STATE);
       if (cur.cursorType == SQL_CURSOR_FORWARD_ONLY) return PutOption(value, stmt->rowsFetched, w);
       // Absolute row numbers of scrollable cursors are the cursor library's.
-      return Fail(stmt, kNotCapable);
+      return Fail(stmt, ERR_NOT_CAPABLE);
     case SQL_ATTR_PARAMSET_SIZE:
       return PutOption(value, stmt->apd != nullptr ? stmt->apd->arraySize : 1, w);
     case 1050:
@@ -331,12 +330,12 @@ DRV_Return STMT_GetOption(StmtHandle* stmt, uint16_t option, void* value, bool w
     default:
       break;
   }
-  if (!AgentOnlyOption(option)) return Fail(stmt, kOptionRange);
+  if (!AgentOnlyOption(option)) return Fail(stmt, ERR_OPTION_RANGE);
   if (option == 1226) {
     // A text, copied whole as ODBC 2 answers text options.
     char buf[kAgentTextRoom] = {};
     const uint32_t code = AgentGetRaw(stmt, kStmtTextOptionBase | option, buf, sizeof buf);
-    if (code == kAgentNotAnswered) return Fail(stmt, kOptionRange);
+    if (code == kAgentNotAnswered) return Fail(stmt, ERR_OPTION_RANGE);
     if (code != 0) return AgentFail(stmt, code);
     buf[sizeof buf - 1] = '\0';
     std::memcpy(value, buf, std::strlen(buf) + 1);
@@ -344,7 +343,7 @@ DRV_Return STMT_GetOption(StmtHandle* stmt, uint16_t option, void* value, bool w
   }
   uint32_t v = 0;
   const uint32_t code = AgentGet(stmt, kStmtOptionBase | option, &v);
-  if (code == kAgentNotAnswered) return Fail(stmt, kOptionRange);
+  if (code == kAgentNotAnswered) return Fail(stmt, ERR_OPTION_RANGE);
   if (code != 0) return AgentFail(stmt, code);
   return Put32(value, v);
 }

@@ -6,6 +6,7 @@
 
 #include "driver/stmtopt.h"
 #include "driver/stmtopt_internal.h"
+#include "util/errcodes.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ void STMT_ApplyConnDefaults(StmtHandle* stmt) {
 
 DRV_Return CONN_SetStmtDefault(ConnHandle* conn, uint16_t option, uint64_t value) {
   if (!StoreDefault(&conn->stmtDefaults, option, value)) {
-    conn->diag.pending = stmtopt::kOptionRange;
+    conn->diag.pending = ERR_OPTION_RANGE;
     return SQL_ERROR;
   }
   for (StmtHandle* s = conn->firstStmt; s != nullptr; s = s->next) {

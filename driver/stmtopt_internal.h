@@ -10,14 +10,10 @@
 
 #include "driver/handles.h"
 #include "driver/stmt.h"
+#include "util/errcodes.h"
 
 namespace stmtopt {
 
-constexpr int32_t kBadArgument = 21;    // S1009
-constexpr int32_t kOptionRange = 27;    // S1092
-constexpr int32_t kNotCapable = 43;     // S1C00
-constexpr int32_t kChanged = 75;        // 01S02
-constexpr uint32_t kValueChanged = 75;  // the agent's answer for a value it changed
 constexpr uint32_t kAgentNotAnswered = 1;
 constexpr uint16_t kAgentTextRoom = 4096;
 
@@ -28,7 +24,7 @@ inline const DRV_OpTable* OpsOf(const StmtHandle* stmt) {
 // Slot 1 with a request and a pointer to its value; 43 without the slot.
 inline uint32_t AgentSet(StmtHandle* stmt, uint32_t request, void* value) {
   const DRV_OpTable* ops = OpsOf(stmt);
-  if (ops == nullptr || ops->DRV_SetOption == nullptr) return static_cast<uint32_t>(kNotCapable);
+  if (ops == nullptr || ops->DRV_SetOption == nullptr) return static_cast<uint32_t>(ERR_NOT_CAPABLE);
   return ops->DRV_SetOption(stmt->agentStmt, request, value);
 }
 
@@ -62,7 +58,7 @@ inline DRV_Return AgentFail(StmtHandle* stmt, uint32_t code) {
 }
 
 inline DRV_Return Changed(StmtHandle* stmt) {
-  stmt->diag.pending = kChanged;
+  stmt->diag.pending = ERR_VALUE_CHANGED;
   return SQL_SUCCESS_WITH_INFO;
 }
 

@@ -10,27 +10,16 @@
 #include "driver/dispatch.h"
 #include "driver/ops.h"
 #include "driver/trace.h"
-
-namespace {
-
-constexpr int32_t kSequenceError = 22;
-constexpr int32_t kBadCompletionType = 23;
-constexpr int32_t kOptionOutOfRange = 27;
-constexpr int32_t kNotCapable = 43;
-constexpr int32_t kNotOpen = 52;
-constexpr int32_t kFailoverDone = 183;
-constexpr int32_t kFailoverAbort = 184;
-
-}  // namespace
+#include "util/errcodes.h"
 
 int16_t CONN_Transact(ConnHandle* conn, uint16_t completionType) {
   if (TRC_Active()) TRC_Printf("%s", completionType != 0 ? "[Rollback]" : "[Commit]");
   if (conn->state != kConnConnected) {
-    conn->diag.pending = kNotOpen;
+    conn->diag.pending = ERR_NOT_CONNECTED;
     return SQL_ERROR;
   }
   if (completionType != SQL_COMMIT && completionType != SQL_ROLLBACK) {
-    conn->diag.pending = kBadCompletionType;
+    conn->diag.pending = ERR_TRANSACTION_OPCODE;
     return SQL_ERROR;
   }
   // In auto-commit mode every statement has already ended its own
@@ -42,7 +31,7 @@ int16_t CONN_Transact(ConnHandle* conn, uint16_t completionType) {
   auto slot = completionType == SQL_ROLLBACK
                   ? (ops != nullptr ? ops->DRV_Rollback : nullptr)
                   : (ops != nullptr ? ops->DRV_Commit : nullptr);
-  const uint32_t code = slot != nullptr ? slot(conn->agentConn) : kNotCapable;
+  const uint32_t code = slot != nullptr ? slot(conn->agentConn) : ERR_NOT_CAPABLE;
   conn->diag.pending = static_cast<int32_t>(code);
   if (code != 0) {
     DRV_PullErrors(conn, nullptr);
@@ -61,7 +50,7 @@ DRV_Return DRV_TransactEnvOp(void* h, va_list args) {
   const int type = va_arg(args, int);
   for (ConnHandle* c = env->firstConn; c != nullptr; c = c->next) {
     if (c->busy != nullptr) {
-      env->diag.pending = kSequenceError;
+      env->diag.pending = ERR_FUNCTION_SEQUENCE;
       return SQL_ERROR;
     }
   }
@@ -83,20 +72,20 @@ DRV_Return DRV_TransactEnvOp(void* h, va_list args) {
 // Transactions end on environments and connections only; a statement or
 // descriptor handle learns that its handle type was wrong.
 DRV_Return DRV_EndTranStmtOp(void* h, va_list) {
-  static_cast<StmtHandle*>(h)->diag.pending = kOptionOutOfRange;
+  static_cast<StmtHandle*>(h)->diag.pending = ERR_OPTION_RANGE;
   return SQL_ERROR;
 }
 
 DRV_Return DRV_EndTranDescOp(void* h, va_list) {
-  static_cast<DescHandle*>(h)->diag.pending = kOptionOutOfRange;
+  static_cast<DescHandle*>(h)->diag.pending = ERR_OPTION_RANGE;
   return SQL_ERROR;
 }
 
 int32_t ERR_FindFailover(const ErrRec* first) {
   for (const ErrRec* r = first; r != nullptr; r = r->next) {
     if (r->text == nullptr) continue;
-    if (std::strstr(r->text, "Failover completed.") != nullptr) return kFailoverDone;
-    if (std::strstr(r->text, "Failover aborted.") != nullptr) return kFailoverAbort;
+    if (std::strstr(r->text, "Failover completed.") != nullptr) return ERR_FAILOVER_DONE;
+    if (std::strstr(r->text, "Failover aborted.") != nullptr) return ERR_FAILOVER_ABORTED;
   }
   return 0;
 }
@@ -120,18 +109,18 @@ int16_t DRV_NotifyFailover(ConnHandle* conn, uint32_t kind, int16_t rc) {
       return rc;
   }
   uint32_t event = 0;
-  if (diag->pending == kFailoverDone) {
+  if (diag->pending == ERR_FAILOVER_DONE) {
     event = kFailoverCompleted;
     rc = SQL_SUCCESS_WITH_INFO;
-  } else if (diag->pending == kFailoverAbort) {
+  } else if (diag->pending == ERR_FAILOVER_ABORTED) {
     event = kFailoverAborted;
     rc = SQL_ERROR;
   } else if (DIAG_Count(diag) >= 2) {
     const int32_t found = ERR_FindFailover(diag->head);
-    if (found == kFailoverDone) {
+    if (found == ERR_FAILOVER_DONE) {
       event = kFailoverCompleted;
       rc = SQL_ERROR;
-    } else if (found == kFailoverAbort) {
+    } else if (found == ERR_FAILOVER_ABORTED) {
       event = kFailoverAborted;
       rc = SQL_ERROR;
     }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "util/textconv.h"
+#include "util/errcodes.h"
 
 WideIn::WideIn(const SQLWCHAR* text, int64_t length) {
   if (text == nullptr) {
@@ -12,11 +13,11 @@ WideIn::WideIn(const SQLWCHAR* text, int64_t length) {
     return;
   }
   if (length < 0 && length != SQL_NTS) {
-    refusal_ = kCodeBadLength;
+    refusal_ = ERR_INVALID_LENGTH;
     return;
   }
   utf8_ = utf16_to_utf8_dupn(reinterpret_cast<const char16_t*>(text), length);
-  if (utf8_ == nullptr) refusal_ = kCodeNoMemory;
+  if (utf8_ == nullptr) refusal_ = ERR_NO_MEMORY;
 }
 
 WideIn::~WideIn() { std::free(utf8_); }
@@ -85,7 +86,7 @@ DRV_Return WideOut::post(DiagArea* diag, DRV_Return rc) {
   if (cut && rc != SQL_NO_DATA) {
     // A warning of the operation's own cut is already there.
     const bool alreadyTold = opMayHaveCut && rc == SQL_SUCCESS_WITH_INFO;
-    if (diagnostics_ && diag != nullptr && !alreadyTold) DIAG_AddCode(diag, kCodeTruncated);
+    if (diagnostics_ && diag != nullptr && !alreadyTold) DIAG_AddCode(diag, ERR_TRUNCATED);
     rc = SQL_SUCCESS_WITH_INFO;
   }
   return rc;

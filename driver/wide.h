@@ -7,10 +7,7 @@
 
 #include "driver/api.h"
 #include "driver/dispatch.h"
-
-constexpr int32_t kCodeNoMemory = 16;
-constexpr int32_t kCodeTruncated = 19;
-constexpr int32_t kCodeBadLength = 25;  // S1090 / HY090
+#include "util/errcodes.h"
 
 // Largest byte counts the 8-bit operations can be told.
 constexpr int64_t kMaxSmallBytes = 32767;       // SQLSMALLINT lengths
@@ -115,7 +112,7 @@ DRV_Return WideOut::run(const CallDesc* desc, void* handle, Call call) {
     if (flavour_ == Flavour::Repeatable && want > (int64_t{1} << 20)) want = int64_t{1} << 20;
   }
   for (;;) {
-    if (!allocate(want)) return CallODBCRefuse(desc, kCodeNoMemory, handle);
+    if (!allocate(want)) return CallODBCRefuse(desc, ERR_NO_MEMORY, handle);
     retry_ = false;
     small_ = 0;
     large_ = 0;

@@ -25,12 +25,12 @@ template <class Unit>
 SQLRETURN HexOut(const uint8_t* src, int64_t length, int64_t total, void* buffer,
                  int64_t bufferLength, int64_t* lengthPtr, int32_t* pending, int64_t* consumed) {
   constexpr int64_t kPerByte = 2 * sizeof(Unit);
-  if (bufferLength < 0) return conv::Fail(pending, conv::kBadLength);
+  if (bufferLength < 0) return conv::Fail(pending, ERR_INVALID_LENGTH);
   const int64_t rest = Rest(length, total);
   // SQL_NO_TOTAL stays what it is; only a real length is scaled.
   Store(lengthPtr, rest == SQL_NO_TOTAL ? SQL_NO_TOTAL : rest * kPerByte);
   const int64_t terminator = static_cast<int64_t>(sizeof(Unit));
-  if (buffer == nullptr || bufferLength < terminator) return conv::Info(pending, conv::kTruncated);
+  if (buffer == nullptr || bufferLength < terminator) return conv::Info(pending, ERR_TRUNCATED);
   int64_t n = length;
   if (bufferLength < length * kPerByte + terminator) n = (bufferLength - terminator) / kPerByte;
   auto* out = static_cast<Unit*>(buffer);
@@ -41,7 +41,7 @@ SQLRETURN HexOut(const uint8_t* src, int64_t length, int64_t total, void* buffer
   out[2 * n] = 0;
   Store(consumed, n);
   const bool more = rest != SQL_NO_TOTAL && rest > length;
-  return (n < length || more) ? conv::Info(pending, conv::kTruncated) : SQL_SUCCESS;
+  return (n < length || more) ? conv::Info(pending, ERR_TRUNCATED) : SQL_SUCCESS;
 }
 
 }  // namespace
@@ -65,6 +65,6 @@ SQLRETURN ConvertBINARY(const void* bytes, int64_t length, int64_t total, int16_
       return HexOut<char16_t>(src, length, total, buffer, bufferLength, lengthPtr, pending,
                               consumed);
     default:
-      return conv::Fail(pending, conv::kRestricted);
+      return conv::Fail(pending, ERR_RESTRICTED_TYPE);
   }
 }

@@ -106,7 +106,7 @@ void Store(int64_t* p, int64_t v) {
 }
 
 SQLRETURN Done(bool truncated, int32_t* pending) {
-  return truncated ? Info(pending, kTruncated) : SQL_SUCCESS;
+  return truncated ? Info(pending, ERR_TRUNCATED) : SQL_SUCCESS;
 }
 
 // One character of the source as the target writes it.
@@ -219,12 +219,12 @@ SQLRETURN PutFixed(const void* value, size_t size, const Target& t, int32_t info
 }
 
 SQLRETURN PutImage(const void* value, int64_t size, const Target& t) {
-  if (t.bufferLength < 0) return Fail(t.pending, kBadLength);
+  if (t.bufferLength < 0) return Fail(t.pending, ERR_INVALID_LENGTH);
   if (t.bufferLength == 0 || t.buffer == nullptr) {
     Store(t.lengthPtr, size);
-    return Info(t.pending, kTruncated);
+    return Info(t.pending, ERR_TRUNCATED);
   }
-  if (t.bufferLength < size) return Fail(t.pending, kOutOfRange);
+  if (t.bufferLength < size) return Fail(t.pending, ERR_NUMERIC_RANGE);
   std::memcpy(t.buffer, value, static_cast<size_t>(size));
   Store(t.lengthPtr, size);
   return SQL_SUCCESS;
@@ -233,14 +233,14 @@ SQLRETURN PutImage(const void* value, int64_t size, const Target& t) {
 SQLRETURN CopyBytes(const char* src, int64_t length, int64_t total, bool terminate, Cut cut,
                     const Target& t, int64_t* consumed) {
   Store(consumed, 0);
-  if (t.bufferLength < 0) return Fail(t.pending, kBadLength);
+  if (t.bufferLength < 0) return Fail(t.pending, ERR_INVALID_LENGTH);
   Store(t.lengthPtr, EffectiveTotal(length, total));
-  if (t.bufferLength == 0 || t.buffer == nullptr) return Info(t.pending, kTruncated);
+  if (t.bufferLength == 0 || t.buffer == nullptr) return Info(t.pending, ERR_TRUNCATED);
   const int64_t room = t.bufferLength - (terminate ? 1 : 0);
   int64_t n = length;
   bool truncated = false;
   if (length > room) {
-    if (cut == Cut::Refused) return Fail(t.pending, kOutOfRange);
+    if (cut == Cut::Refused) return Fail(t.pending, ERR_NUMERIC_RANGE);
     n = room;
     truncated = true;
   }
@@ -254,9 +254,9 @@ SQLRETURN CopyBytes(const char* src, int64_t length, int64_t total, bool termina
 SQLRETURN CopyUtf8(const char* src, int64_t length, int64_t total, const Target& t,
                    int64_t* consumed, TextCarry* carry) {
   Store(consumed, 0);
-  if (t.bufferLength < 0) return Fail(t.pending, kBadLength);
+  if (t.bufferLength < 0) return Fail(t.pending, ERR_INVALID_LENGTH);
   Store(t.lengthPtr, WithCarry(EffectiveTotal(length, total), CarryBytes(carry)));
-  if (t.bufferLength == 0 || t.buffer == nullptr) return Info(t.pending, kTruncated);
+  if (t.bufferLength == 0 || t.buffer == nullptr) return Info(t.pending, ERR_TRUNCATED);
   auto* out = static_cast<unsigned char*>(t.buffer);
   int64_t w = 0;
   const int64_t in = Fill([&](int64_t at) { return Utf8AsIs(src, length, at); }, length, out,
@@ -269,13 +269,13 @@ SQLRETURN CopyUtf8(const char* src, int64_t length, int64_t total, const Target&
 SQLRETURN CopyUtf8ToWide(const char* src, int64_t length, int64_t total, Cut cut,
                          const Target& t, int64_t* consumed, TextCarry* carry) {
   Store(consumed, 0);
-  if (t.bufferLength < 0) return Fail(t.pending, kBadLength);
+  if (t.bufferLength < 0) return Fail(t.pending, ERR_INVALID_LENGTH);
   const int64_t units = Utf16UnitsOf(src, length);
   Store(t.lengthPtr, WithCarry(ConvertedLength(length, total, units * 2), CarryBytes(carry)));
   // A buffer without room for the terminator receives nothing.
-  if (t.bufferLength < 2 || t.buffer == nullptr) return Info(t.pending, kTruncated);
+  if (t.bufferLength < 2 || t.buffer == nullptr) return Info(t.pending, ERR_TRUNCATED);
   const int64_t room = t.bufferLength / 2 - 1;
-  if (units > room && cut == Cut::Refused) return Fail(t.pending, kOutOfRange);
+  if (units > room && cut == Cut::Refused) return Fail(t.pending, ERR_NUMERIC_RANGE);
   auto* out = static_cast<unsigned char*>(t.buffer);
   int64_t w = 0;
   const int64_t in = Fill([&](int64_t at) { return Utf8AsUtf16(src, length, at); }, length, out,
@@ -289,10 +289,10 @@ SQLRETURN CopyUtf8ToWide(const char* src, int64_t length, int64_t total, Cut cut
 SQLRETURN CopyWideToUtf8(const char16_t* src, int64_t units, int64_t totalUnits,
                          const Target& t, int64_t* consumed, TextCarry* carry) {
   Store(consumed, 0);
-  if (t.bufferLength < 0) return Fail(t.pending, kBadLength);
+  if (t.bufferLength < 0) return Fail(t.pending, ERR_INVALID_LENGTH);
   Store(t.lengthPtr,
         WithCarry(ConvertedLength(units, totalUnits, Utf8BytesOf(src, units)), CarryBytes(carry)));
-  if (t.bufferLength == 0 || t.buffer == nullptr) return Info(t.pending, kTruncated);
+  if (t.bufferLength == 0 || t.buffer == nullptr) return Info(t.pending, ERR_TRUNCATED);
   auto* out = static_cast<unsigned char*>(t.buffer);
   int64_t w = 0;
   const int64_t in = Fill([&](int64_t at) { return Utf16AsUtf8(src, units, at); }, units, out,
@@ -305,10 +305,10 @@ SQLRETURN CopyWideToUtf8(const char16_t* src, int64_t units, int64_t totalUnits,
 SQLRETURN CopyWide(const char16_t* src, int64_t units, int64_t totalUnits, const Target& t,
                    int64_t* consumed, TextCarry* carry) {
   Store(consumed, 0);
-  if (t.bufferLength < 0) return Fail(t.pending, kBadLength);
+  if (t.bufferLength < 0) return Fail(t.pending, ERR_INVALID_LENGTH);
   const int64_t eff = EffectiveTotal(units, totalUnits);
   Store(t.lengthPtr, WithCarry(eff == SQL_NO_TOTAL ? SQL_NO_TOTAL : eff * 2, CarryBytes(carry)));
-  if (t.bufferLength < 2 || t.buffer == nullptr) return Info(t.pending, kTruncated);
+  if (t.bufferLength < 2 || t.buffer == nullptr) return Info(t.pending, ERR_TRUNCATED);
   auto* out = static_cast<unsigned char*>(t.buffer);
   int64_t w = 0;
   const int64_t in = Fill([&](int64_t at) { return Utf16AsIs(src, units, at); }, units, out,
@@ -336,7 +336,7 @@ SQLRETURN PutShortened(const std::string& full, const std::string& shown, int16_
   if (rc == SQL_ERROR) return rc;
   const auto n = static_cast<int64_t>(full.size());
   Store(t.lengthPtr, cType == SQL_C_WCHAR ? n * 2 : n);
-  return Info(t.pending, kTruncated);
+  return Info(t.pending, ERR_TRUNCATED);
 }
 
 int64_t Utf16UnitsOf(const char* src, int64_t length) {

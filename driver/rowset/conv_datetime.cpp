@@ -72,7 +72,7 @@ SQLRETURN PutDateOrTime(const S& value, bool ownType, const SQL_TIMESTAMP_STRUCT
     case SQL_C_TYPE_TIMESTAMP:
       return Put(widened, t);
     default:
-      return conv::Fail(t.pending, conv::kRestricted);
+      return conv::Fail(t.pending, ERR_RESTRICTED_TYPE);
   }
 }
 
@@ -129,7 +129,7 @@ SQLRETURN ConvertTIMESTAMP(const SQL_TIMESTAMP_STRUCT* value, int16_t cType, voi
     const int64_t room = conv::AsciiRoom(cType, bufferLength);
     if (bufferLength <= 0 || buffer == nullptr || static_cast<int64_t>(text.size()) <= room)
       return conv::PutAsciiText(text, cType, Cut::Refused, t);
-    if (room < kTimestampWhole) return conv::Fail(pending, conv::kOutOfRange);
+    if (room < kTimestampWhole) return conv::Fail(pending, ERR_NUMERIC_RANGE);
     // Cut inside the fraction only; never leave a bare point.
     const int64_t shown = room == kTimestampWhole + 1 ? kTimestampWhole : room;
     return conv::PutShortened(text, text.substr(0, static_cast<size_t>(shown)), cType, t);
@@ -145,7 +145,7 @@ SQLRETURN ConvertTIMESTAMP(const SQL_TIMESTAMP_STRUCT* value, int16_t cType, voi
       d.day = value->day;
       const bool timeLost = value->hour != 0 || value->minute != 0 || value->second != 0 ||
                             value->fraction != 0;
-      return Put(d, t, timeLost ? conv::kFractionCut : 0);
+      return Put(d, t, timeLost ? ERR_FRACTIONAL_TRUNCATION : 0);
     }
     case SQL_C_TIME:
     case SQL_C_TYPE_TIME: {
@@ -153,12 +153,12 @@ SQLRETURN ConvertTIMESTAMP(const SQL_TIMESTAMP_STRUCT* value, int16_t cType, voi
       tm.hour = value->hour;
       tm.minute = value->minute;
       tm.second = value->second;
-      return Put(tm, t, value->fraction != 0 ? conv::kFractionCut : 0);
+      return Put(tm, t, value->fraction != 0 ? ERR_FRACTIONAL_TRUNCATION : 0);
     }
     case SQL_C_TIMESTAMP:
     case SQL_C_TYPE_TIMESTAMP:
       return Put(*value, t);
     default:
-      return conv::Fail(pending, conv::kRestricted);
+      return conv::Fail(pending, ERR_RESTRICTED_TYPE);
   }
 }

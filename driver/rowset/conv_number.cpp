@@ -31,7 +31,7 @@ std::string IntegerText(int64_t v) {
 SQLRETURN FromInteger(int64_t v, const void* raw, int bytes, uint16_t defaultPrecision,
                       int16_t cType, const Target& t, int16_t scale, uint16_t precision) {
   auto within = [&](int64_t lo, int64_t hi) { return v >= lo && v <= hi; };
-  auto range = [&]() { return conv::Fail(t.pending, conv::kOutOfRange); };
+  auto range = [&]() { return conv::Fail(t.pending, ERR_NUMERIC_RANGE); };
   switch (cType) {
     case SQL_C_UTINYINT:
       return within(0, UINT8_MAX) ? Put(static_cast<uint8_t>(v), t) : range();
@@ -73,10 +73,10 @@ SQLRETURN FromInteger(int64_t v, const void* raw, int bytes, uint16_t defaultPre
       const int rc =
           conv::DigitsToNumeric(d, scale, precision, defaultPrecision, &n, t.pending);
       if (rc < 0) return SQL_ERROR;
-      return Put(n, t, rc == 1 ? conv::kFractionCut : 0);
+      return Put(n, t, rc == 1 ? ERR_FRACTIONAL_TRUNCATION : 0);
     }
     default:
-      return conv::Fail(t.pending, conv::kRestricted);
+      return conv::Fail(t.pending, ERR_RESTRICTED_TYPE);
   }
 }
 
@@ -97,13 +97,13 @@ std::string GText(double v, int digits) {
 int NumericFrom(double v, bool isFloat, SQL_NUMERIC_STRUCT* out, int16_t scale,
                 uint16_t precision, int32_t* pending) {
   if (!std::isfinite(v)) {
-    *pending = conv::kOutOfRange;
+    *pending = ERR_NUMERIC_RANGE;
     return -1;
   }
   const std::string text = ShortestText(v, isFloat);
   conv::DecimalDigits d;
   if (!conv::ParseDecimal(text.data(), static_cast<int64_t>(text.size()), &d)) {
-    *pending = conv::kOutOfRange;
+    *pending = ERR_NUMERIC_RANGE;
     return -1;
   }
   return conv::DigitsToNumeric(d, scale, precision, isFloat ? 7 : 15, out, pending);
@@ -121,10 +121,10 @@ std::string NonFiniteText(double v) {
 SQLRETURN FromReal(double v, bool isFloat, const void* raw, int16_t cType, const Target& t,
                    int16_t scale, uint16_t precision) {
   const double whole = std::trunc(v);
-  const int32_t cut = whole != v ? conv::kFractionCut : 0;
+  const int32_t cut = whole != v ? ERR_FRACTIONAL_TRUNCATION : 0;
   // lo <= whole < hi, with hi a power of two (exact in a double).
   auto within = [&](double lo, double hi) { return whole >= lo && whole < hi; };
-  auto range = [&]() { return conv::Fail(t.pending, conv::kOutOfRange); };
+  auto range = [&]() { return conv::Fail(t.pending, ERR_NUMERIC_RANGE); };
   const bool negative = v < 0;
   switch (cType) {
     case SQL_C_UTINYINT:
@@ -179,10 +179,10 @@ SQLRETURN FromReal(double v, bool isFloat, const void* raw, int16_t cType, const
       SQL_NUMERIC_STRUCT n{};
       const int rc = NumericFrom(v, isFloat, &n, scale, precision, t.pending);
       if (rc < 0) return SQL_ERROR;
-      return Put(n, t, rc == 1 ? conv::kFractionCut : 0);
+      return Put(n, t, rc == 1 ? ERR_FRACTIONAL_TRUNCATION : 0);
     }
     default:
-      return conv::Fail(t.pending, conv::kRestricted);
+      return conv::Fail(t.pending, ERR_RESTRICTED_TYPE);
   }
 }
 

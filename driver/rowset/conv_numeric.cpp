@@ -68,7 +68,7 @@ int DigitsToNumeric(const DecimalDigits& d, int16_t scale, uint16_t precision,
   // Digits of the integer part.
   const int64_t intDigits = zero ? 0 : (len + d.exponent > 0 ? len + d.exponent : 0);
   if (precision > 0 && intDigits > precision) {
-    *pending = kOutOfRange;
+    *pending = ERR_NUMERIC_RANGE;
     return -1;
   }
   // The value times 10^scale, cut toward zero.
@@ -79,7 +79,7 @@ int DigitsToNumeric(const DecimalDigits& d, int16_t scale, uint16_t precision,
     kept = "0";
   } else if (shift >= 0) {
     if (len + shift > 39) {
-      *pending = kOutOfRange;
+      *pending = ERR_NUMERIC_RANGE;
       return -1;
     }
     kept = d.digits + std::string(static_cast<size_t>(shift), '0');
@@ -94,7 +94,7 @@ int DigitsToNumeric(const DecimalDigits& d, int16_t scale, uint16_t precision,
   for (char c : kept) {
     const auto digit = static_cast<unsigned>(c - '0');
     if (v > (limit - digit) / 10) {
-      *pending = kOutOfRange;
+      *pending = ERR_NUMERIC_RANGE;
       return -1;
     }
     v = v * 10 + digit;
@@ -116,7 +116,7 @@ int DigitsToNumeric(const DecimalDigits& d, int16_t scale, uint16_t precision,
   }
   *out = n;
   if (dropped) {
-    *pending = kFractionCut;
+    *pending = ERR_FRACTIONAL_TRUNCATION;
     return 1;
   }
   return 0;

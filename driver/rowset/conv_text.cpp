@@ -9,6 +9,7 @@
 #include "driver/rowset/convert.h"
 #include "driver/rowset/convert_internal.h"
 #include "driver/trace.h"
+#include "util/errcodes.h"
 
 using conv::Cut;
 using conv::Target;
@@ -30,7 +31,7 @@ int ParseInteger(const char* text, int64_t length, bool* negative, uint64_t* mag
                  int32_t* pending) {
   conv::DecimalDigits d;
   if (!conv::ParseDecimal(text, length, &d)) {
-    *pending = conv::kBadFormat;
+    *pending = ERR_ASSIGNMENT;
     return -1;
   }
   *negative = d.negative;
@@ -47,7 +48,7 @@ int ParseInteger(const char* text, int64_t length, bool* negative, uint64_t* mag
     dropped = d.digits.find_first_not_of('0') != std::string::npos;
   } else if (d.exponent >= 0) {
     if (intLen > 20) {
-      *pending = conv::kOutOfRange;
+      *pending = ERR_NUMERIC_RANGE;
       return -1;
     }
     whole = d.digits + std::string(static_cast<size_t>(d.exponent), '0');
@@ -59,7 +60,7 @@ int ParseInteger(const char* text, int64_t length, bool* negative, uint64_t* mag
   for (char c : whole) {
     const auto digit = static_cast<uint64_t>(c - '0');
     if (v > (UINT64_MAX - digit) / 10) {
-      *pending = conv::kOutOfRange;
+      *pending = ERR_NUMERIC_RANGE;
       return -1;
     }
     v = v * 10 + digit;
@@ -95,16 +96,16 @@ int ParseNumber64(const char* text, int64_t length, int64_t minimum, uint64_t ma
   const int rc = ParseInteger(text, length, &negative, &magnitude, pending);
   if (rc < 0) return rc;
   if (!InRange(negative, magnitude, minimum, maximum, value)) {
-    *pending = conv::kOutOfRange;
+    *pending = ERR_NUMERIC_RANGE;
     return -1;
   }
-  if (rc == 1) *pending = conv::kFractionCut;
+  if (rc == 1) *pending = ERR_FRACTIONAL_TRUNCATION;
   return rc;
 }
 
 template <class T>
 SQLRETURN PutNumber(T v, int rc, const Target& t) {
-  return conv::PutFixed(&v, sizeof v, t, rc == 1 ? conv::kFractionCut : 0);
+  return conv::PutFixed(&v, sizeof v, t, rc == 1 ? ERR_FRACTIONAL_TRUNCATION : 0);
 }
 
 // The targets that take a number read from text; `ok` false for any other.
@@ -155,7 +156,7 @@ SQLRETURN NumberFromText(const std::string& text, int16_t cType, const Target& t
       double d = 0;
       if (CharToDecimal(s, n, &d, t.pending) < 0) return SQL_ERROR;
       if (cType == SQL_C_DOUBLE) return PutNumber(d, 0, t);
-      if (d > FLT_MAX || d < -FLT_MAX) return conv::Fail(t.pending, conv::kOutOfRange);
+      if (d > FLT_MAX || d < -FLT_MAX) return conv::Fail(t.pending, ERR_NUMERIC_RANGE);
       return PutNumber(static_cast<float>(d), 0, t);
     }
     case SQL_C_NUMERIC: {
@@ -170,7 +171,7 @@ SQLRETURN NumberFromText(const std::string& text, int16_t cType, const Target& t
     case SQL_C_TYPE_DATE:
     case SQL_C_TYPE_TIME:
     case SQL_C_TYPE_TIMESTAMP:
-      return conv::Fail(t.pending, conv::kNotCapable);
+      return conv::Fail(t.pending, ERR_NOT_CAPABLE);
     default:
       *handled = false;
       return SQL_ERROR;
@@ -207,7 +208,7 @@ int CharToDecimal(const char* text, int64_t length, double* value, int32_t* pend
     if (text[i] != ',') clean.push_back(text[i]);
   conv::DecimalDigits d;
   if (!conv::ParseDecimal(clean.data(), static_cast<int64_t>(clean.size()), &d)) {
-    *pending = conv::kBadFormat;
+    *pending = ERR_ASSIGNMENT;
     return -1;
   }
   // A canonical form the C-locale parser reads exactly.
@@ -218,12 +219,12 @@ int CharToDecimal(const char* text, int64_t length, double* value, int32_t* pend
   if (r.ec == std::errc::result_out_of_range) {
     const bool huge = static_cast<int64_t>(d.digits.size()) + d.exponent > 0;
     if (huge) {
-      *pending = conv::kOutOfRange;
+      *pending = ERR_NUMERIC_RANGE;
       return -1;
     }
     v = d.negative ? -0.0 : 0.0;
   } else if (r.ec != std::errc() || r.ptr != canon.data() + canon.size()) {
-    *pending = conv::kBadFormat;
+    *pending = ERR_ASSIGNMENT;
     return -1;
   }
   *value = v;
@@ -234,7 +235,7 @@ int CharToNumeric(const char* text, int64_t length, SQL_NUMERIC_STRUCT* out, int
                   uint16_t precision, int32_t* pending) {
   conv::DecimalDigits d;
   if (!conv::ParseDecimal(text, length, &d)) {
-    *pending = conv::kBadFormat;
+    *pending = ERR_ASSIGNMENT;
     return -1;
   }
   return conv::DigitsToNumeric(d, scale, precision, 0, out, pending);
@@ -245,7 +246,7 @@ int CharToGuid(const char* text, int64_t length, SQLGUID* out, int32_t* pending)
   while (b < e && text[b] == ' ') ++b;
   while (e > b && text[e - 1] == ' ') --e;
   if (e - b != 36) {
-    *pending = conv::kLengthMismatch;
+    *pending = ERR_STRING_LENGTH_MISMATCH;
     return -1;
   }
   const char* s = text + b;
@@ -255,7 +256,7 @@ int CharToGuid(const char* text, int64_t length, SQLGUID* out, int32_t* pending)
     const char c = s[i];
     if (i == 8 || i == 13 || i == 18 || i == 23) {
       if (c != '-') {
-        *pending = conv::kBadFormat;
+        *pending = ERR_ASSIGNMENT;
         return -1;
       }
       continue;
@@ -268,7 +269,7 @@ int CharToGuid(const char* text, int64_t length, SQLGUID* out, int32_t* pending)
     } else if (c >= 'A' && c <= 'F') {
       v = c - 'A' + 10;
     } else {
-      *pending = conv::kBadFormat;
+      *pending = ERR_ASSIGNMENT;
       return -1;
     }
     nib[k++] = static_cast<uint8_t>(v);
@@ -342,7 +343,7 @@ SQLRETURN ConvertCHAR(const char* text, int64_t length, int64_t total, int16_t c
   const SQLRETURN rc =
       NumberFromText(std::string(text, static_cast<size_t>(length)), cType, t, scale, precision,
                      &handled);
-  if (!handled) return conv::Fail(pending, conv::kRestricted);
+  if (!handled) return conv::Fail(pending, ERR_RESTRICTED_TYPE);
   if (rc != SQL_ERROR) Consumed(consumed, length);
   return rc;
 }
@@ -376,7 +377,7 @@ SQLRETURN ConvertWCHAR(const char16_t* text, int64_t length, int64_t total, int1
   }
   bool handled = false;
   rc = NumberFromText(conv::WideToUtf8(text, units), cType, t, scale, precision, &handled);
-  if (!handled) return conv::Fail(pending, conv::kRestricted);
+  if (!handled) return conv::Fail(pending, ERR_RESTRICTED_TYPE);
   if (rc != SQL_ERROR) Consumed(consumed, length);
   return rc;
 }

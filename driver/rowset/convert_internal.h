@@ -12,19 +12,9 @@
 #include <string>
 
 #include "driver/rowset/text_carry.h"
+#include "util/errcodes.h"
 
 namespace conv {
-
-enum : int32_t {
-  kTruncated = 19,
-  kBadLength = 25,
-  kNotCapable = 43,
-  kRestricted = 49,
-  kOutOfRange = 58,
-  kBadFormat = 59,
-  kLengthMismatch = 62,
-  kFractionCut = 104,
-};
 
 inline SQLRETURN Fail(int32_t* pending, int32_t code) {
   *pending = code;

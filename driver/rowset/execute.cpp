@@ -19,12 +19,10 @@
 #include "driver/rowset/paramset.h"
 #include "driver/rowset/rowbuf_cut.h"
 #include "driver/stmt.h"
+#include "util/errcodes.h"
 
 namespace {
 
-constexpr int32_t kNoMemory = 16;
-constexpr int32_t kSequence = 22;
-constexpr int32_t kNotCapable = 43;
 constexpr uint32_t kReqSetsDone = 0x32010001;  // parameter sets run before a failure
 constexpr uint32_t kReqRowCount = 0x32010000;  // an agent without the above: the failing set
 constexpr uint32_t kNoRowCount = 0xFFFFFFFFu;  // the row count of a statement that has none
@@ -90,7 +88,7 @@ uint32_t SendAndExecute(StmtHandle* stmt, const DRV_OpTable* ops, ParamSetOwner*
   if (conn != nullptr && conn->cn_hasExecute2 != 0 && ops->DRV_PrepareExecute != nullptr) {
     SCR_ResetRowPos(&stmt->cursor);
     if (set == nullptr && !describe) {
-      return ops->DRV_Execute != nullptr ? ops->DRV_Execute(stmt->agentStmt) : kNotCapable;
+      return ops->DRV_Execute != nullptr ? ops->DRV_Execute(stmt->agentStmt) : ERR_NOT_CAPABLE;
     }
     const uint32_t code = describe
         ? ops->DRV_PrepareExecute(stmt->agentStmt, nullptr, handOver(), n, binds.data())
@@ -102,7 +100,7 @@ uint32_t SendAndExecute(StmtHandle* stmt, const DRV_OpTable* ops, ParamSetOwner*
     return code;
   }
   if (set != nullptr) {
-    if (ops->DRV_SetParams == nullptr) return kNotCapable;
+    if (ops->DRV_SetParams == nullptr) return ERR_NOT_CAPABLE;
     const uint32_t code = ops->DRV_SetParams(stmt->agentStmt, handOver());
     if (code != 0) return code;
   }
@@ -112,7 +110,7 @@ uint32_t SendAndExecute(StmtHandle* stmt, const DRV_OpTable* ops, ParamSetOwner*
     stmt->sentBinds = binds;
   }
   SCR_ResetRowPos(&stmt->cursor);
-  return ops->DRV_Execute != nullptr ? ops->DRV_Execute(stmt->agentStmt) : kNotCapable;
+  return ops->DRV_Execute != nullptr ? ops->DRV_Execute(stmt->agentStmt) : ERR_NOT_CAPABLE;
 }
 
 // The result of an execution the agent accepted: what was described for the
@@ -181,12 +179,12 @@ bool FailedSet(const StmtHandle* stmt, const DRV_OpTable* ops, uint32_t* set) {
 
 DRV_Return Execute(StmtHandle* stmt) {
   if ((stmt->flags & kStmtFlagPrepared) == 0) {
-    stmt->diag.pending = kSequence;
+    stmt->diag.pending = ERR_FUNCTION_SEQUENCE;
     return SQL_ERROR;
   }
   const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
   if (ops == nullptr) {
-    stmt->diag.pending = kNotCapable;
+    stmt->diag.pending = ERR_NOT_CAPABLE;
     return SQL_ERROR;
   }
   const uint16_t bound = BoundCount(stmt);
@@ -194,14 +192,14 @@ DRV_Return Execute(StmtHandle* stmt) {
   for (uint16_t i = 0; i < n; ++i) {
     const DescRec* a = DESC_RecAt(i + 1, stmt);
     if (a == nullptr || (a->data == nullptr && a->octetLengthPtr == nullptr)) {
-      stmt->diag.pending = kExecWrongParams;
+      stmt->diag.pending = ERR_WRONG_PARAM_COUNT;
       return SQL_ERROR;
     }
   }
   stmt->needData = 0;
   if (stmt->paramRecount != 0) RecountParamKinds(stmt);
   if (n < stmt->paramCount) {
-    stmt->diag.pending = kExecWrongParams;
+    stmt->diag.pending = ERR_WRONG_PARAM_COUNT;
     return SQL_ERROR;
   }
 
@@ -232,7 +230,7 @@ DRV_Return Execute(StmtHandle* stmt) {
   if (n > 0) {
     owner.set = new (std::nothrow) COLSET();
     if (owner.set == nullptr) {
-      stmt->diag.pending = kNoMemory;
+      stmt->diag.pending = ERR_NO_MEMORY;
       return SQL_ERROR;
     }
     int rc = ParamSetBuild(stmt, bindings.data(), n, owner.set, &rowsSent);
@@ -247,8 +245,8 @@ DRV_Return Execute(StmtHandle* stmt) {
   stmt->diag.pending = static_cast<int32_t>(code);
   ParamValuesFree(stmt);
 
-  const bool warning = code == static_cast<uint32_t>(kExecWarning);
-  if (code != 0 && code != static_cast<uint32_t>(kExecOutValues)) {
+  const bool warning = code == static_cast<uint32_t>(ERR_COMPLETED_WITH_WARNING);
+  if (code != 0 && code != static_cast<uint32_t>(ERR_OUTPUT_VALUES)) {
     STMT_PullErrors(stmt);
     if (!warning) {
       uint32_t last = 0;
@@ -271,19 +269,19 @@ DRV_Return Execute(StmtHandle* stmt) {
   SetProcessed(stmt, setByResult ? 1 : rowsSent);
   SetStatuses(stmt, rowsSent, false, warning ? SQL_PARAM_SUCCESS_WITH_INFO : SQL_PARAM_SUCCESS);
   MarkExecuted(stmt);
-  const bool outValues = code == static_cast<uint32_t>(kExecOutValues);
+  const bool outValues = code == static_cast<uint32_t>(ERR_OUTPUT_VALUES);
   DRV_Return rc = SQL_SUCCESS;
   if (stmt->conn != nullptr && stmt->conn->cn_spOutDeferFetch != 0 && !outValues) {
     rc = SQL_SUCCESS;
   } else if (HasOutputBindings(stmt, n)) {
     rc = ReturnOutParams(stmt);
   }
-  if (outValues && stmt->diag.pending == kExecOutValues) stmt->diag.pending = 0;
+  if (outValues && stmt->diag.pending == ERR_OUTPUT_VALUES) stmt->diag.pending = 0;
   if (rc == SQL_ERROR || rc == SQL_NO_DATA) return rc;
   if (warning) {
     // The warning is reported beside a truncation, never in its place.
-    if (rc == SQL_SUCCESS_WITH_INFO) DIAG_AddCode(&stmt->diag, kExecWarning);
-    else stmt->diag.pending = kExecWarning;
+    if (rc == SQL_SUCCESS_WITH_INFO) DIAG_AddCode(&stmt->diag, ERR_COMPLETED_WITH_WARNING);
+    else stmt->diag.pending = ERR_COMPLETED_WITH_WARNING;
     return SQL_SUCCESS_WITH_INFO;
   }
   return rc;
@@ -317,7 +315,7 @@ int ParamsNeedData(StmtHandle* stmt) {
 
 DRV_Return ExecuteCore(StmtHandle* stmt) {
   if (stmt->needData != 0) {
-    stmt->diag.pending = kSequence;
+    stmt->diag.pending = ERR_FUNCTION_SEQUENCE;
     return SQL_ERROR;
   }
   // Values gathered for an earlier execution are not this one's.
@@ -337,7 +335,7 @@ DRV_Return ExecuteWithParams(StmtHandle* stmt) {
   try {
     return Execute(stmt);
   } catch (const std::bad_alloc&) {
-    stmt->diag.pending = kNoMemory;
+    stmt->diag.pending = ERR_NO_MEMORY;
     return SQL_ERROR;
   }
 }

@@ -5,11 +5,8 @@
 
 #include "driver/dispatch.h"
 #include "driver/handles.h"
+#include "util/errcodes.h"
 
-// Internal codes of the execution path.
-constexpr int32_t kExecWarning = 74;     // IM902: the data source completed with a warning
-constexpr int32_t kExecOutValues = 80;   // IM906: output parameter values are waiting
-constexpr int32_t kExecWrongParams = 48;  // 07001
 // The data-at-execution item before SQLParamData has named one.
 constexpr uint16_t kDaeNoItem = 0xFFFF;
 

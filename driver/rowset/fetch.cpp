@@ -12,10 +12,10 @@
 #include "driver/rowset/fwdonly_pending.h"
 #include "driver/rowset/rowstatus.h"
 #include "driver/stmt.h"
+#include "util/errcodes.h"
 
 namespace {
 
-constexpr int32_t kNoMemory = 16;
 // A length that says the column is left for SQLGetData in a positioned
 // refresh; unixODBC has no name for it.
 constexpr int64_t kDataAtFetch = -6;
@@ -113,7 +113,7 @@ SQLRETURN FetchRowToBindings(StmtHandle* stmt) {
 
 SQLRETURN RowsetToBindings(StmtHandle* stmt, uint16_t* statuses, uint32_t row, int mode) {
   ROWSTATUS* rs = stmt->fetch.rowStatus;
-  if (rs == nullptr) return Fail(stmt, kFetchCursorState);
+  if (rs == nullptr) return Fail(stmt, ERR_INVALID_CURSOR_STATE);
   const int64_t offset = BIND_Offset(stmt);
   const uint32_t size = stmt->cursor.rowsetSize > 0 ? stmt->cursor.rowsetSize : 1;
   const uint32_t first = row == 0 ? 0 : row - 1;
@@ -135,7 +135,7 @@ SQLRETURN RowsetToBindings(StmtHandle* stmt, uint16_t* statuses, uint32_t row, i
     if (st == SQL_ROW_ERROR) {
       ++errorRows;
       if (result == SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
-      stmt->diag.pending = kFetchGeneralError;
+      stmt->diag.pending = ERR_GENERAL;
       continue;
     }
     const bool onlyBookmarks = st == SQL_ROW_DELETED || !RetrieveData(stmt);
@@ -163,31 +163,31 @@ SQLRETURN RowsetToBindings(StmtHandle* stmt, uint16_t* statuses, uint32_t row, i
 SQLRETURN ExtendedFetchCore(StmtHandle* stmt, uint16_t orientation, int64_t row,
                             uint64_t* rowCount, uint16_t* statuses) {
   if (stmt->conn == nullptr || stmt->conn->cn_hasScrlCurs == 0)
-    return Fail(stmt, kFetchNotCapable);
+    return Fail(stmt, ERR_NOT_SUPPORTED);
   const uint32_t type = stmt->cursor.cursorType;
   const bool forwardOnly = type == SQL_CURSOR_FORWARD_ONLY;
   const uint64_t paramSets = stmt->apd != nullptr ? stmt->apd->arraySize : 1;
   if (paramSets > 1 && !forwardOnly && orientation != SQL_FETCH_NEXT)
-    return Fail(stmt, kFetchParamArrays);
-  if (forwardOnly && orientation != SQL_FETCH_NEXT) return Fail(stmt, kFetchTypeOutOfRange);
+    return Fail(stmt, ERR_POSITIONED_PARAM_ARRAY);
+  if (forwardOnly && orientation != SQL_FETCH_NEXT) return Fail(stmt, ERR_FETCH_TYPE_RANGE);
   const bool mixed = type == SQL_CURSOR_KEYSET_DRIVEN && stmt->cursor.keysetSize != 0;
   if ((type == SQL_CURSOR_DYNAMIC || mixed) &&
       (orientation == SQL_FETCH_BOOKMARK || orientation == SQL_FETCH_ABSOLUTE))
-    return Fail(stmt, kFetchTypeOutOfRange);
+    return Fail(stmt, ERR_FETCH_TYPE_RANGE);
   if (mixed && stmt->cursor.keysetSize < stmt->cursor.rowsetSize)
-    return Fail(stmt, kFetchRowOutOfRange);
+    return Fail(stmt, ERR_ROW_RANGE);
   if (orientation == SQL_FETCH_ABSOLUTE && row == 0) {
     SCR_SetRowPos(&stmt->cursor, 0);
     return SQL_NO_DATA;
   }
-  if (stmt->state != kStmtPrepared) return Fail(stmt, kFetchCursorState);
+  if (stmt->state != kStmtPrepared) return Fail(stmt, ERR_INVALID_CURSOR_STATE);
   if (STMT_GetColInfo(stmt) == nullptr) {
-    if (stmt->diag.pending == 0) stmt->diag.pending = kFetchCursorState;
+    if (stmt->diag.pending == 0) stmt->diag.pending = ERR_INVALID_CURSOR_STATE;
     return SQL_ERROR;
   }
   uint32_t count = 0;
   const int32_t code = FWD_ScrollFetch(stmt, orientation, row, &count);
-  if (code == kGcNoMoreData) {
+  if (code == ERR_NO_DATA_FOUND) {
     if (rowCount != nullptr) *rowCount = 0;
     if (statuses != nullptr)
       for (uint32_t r = 0; r < stmt->cursor.rowsetSize; ++r) statuses[r] = SQL_ROW_NOROW;
@@ -199,9 +199,9 @@ SQLRETURN ExtendedFetchCore(StmtHandle* stmt, uint16_t orientation, int64_t row,
 }
 
 SQLRETURN FetchCore(StmtHandle* stmt, uint16_t orientation, int64_t offset) {
-  if (stmt->state != kStmtPrepared) return Fail(stmt, kFetchSequenceError);
+  if (stmt->state != kStmtPrepared) return Fail(stmt, ERR_FUNCTION_SEQUENCE);
   const bool forwardOnly = ForwardOnly(stmt);
-  if (forwardOnly && orientation != SQL_FETCH_NEXT) return Fail(stmt, kFetchTypeOutOfRange);
+  if (forwardOnly && orientation != SQL_FETCH_NEXT) return Fail(stmt, ERR_FETCH_TYPE_RANGE);
   if (forwardOnly && stmt->cursor.rowsetSize <= 1) return FetchRowToBindings(stmt);
 
   DescHandle* ird = stmt->ird;
@@ -214,7 +214,7 @@ SQLRETURN FetchCore(StmtHandle* stmt, uint16_t orientation, int64_t offset) {
     temporary.reset(new (std::nothrow) uint16_t[stmt->cursor.rowsetSize > 0
                                                     ? stmt->cursor.rowsetSize
                                                     : 1]);
-    if (temporary == nullptr) return Fail(stmt, kNoMemory);
+    if (temporary == nullptr) return Fail(stmt, ERR_NO_MEMORY);
     statuses = temporary.get();
   }
   int64_t row = offset;

@@ -11,17 +11,7 @@
 
 #include "driver/handles.h"
 #include "driver/rowset/getcolumn.h"
-
-// Internal codes of the fetch paths.
-enum : int32_t {
-  kFetchNotCapable = 1,          // IM001
-  kFetchGeneralError = 15,       // S1000: an error row in the rowset
-  kFetchSequenceError = 22,      // S1010
-  kFetchTypeOutOfRange = 38,     // S1106
-  kFetchRowOutOfRange = 39,      // S1107
-  kFetchCursorState = 64,        // 24000
-  kFetchParamArrays = 96,        // IM917
-};
+#include "util/errcodes.h"
 
 // Transfer modes of RowsetToBindings.
 constexpr int kRowsetPlain = -1;

@@ -8,11 +8,9 @@
 
 #include "driver/rowset/rowstatus.h"
 #include "driver/stmt.h"
+#include "util/errcodes.h"
 
 namespace {
-
-constexpr int32_t kFetchTypeOutOfRange = 38;
-constexpr int32_t kNoMoreData = 82;
 
 bool IsLong(uint32_t type) {
   return type == COLSET_VT_LONGCHAR || type == COLSET_VT_LONGBINARY ||
@@ -50,7 +48,7 @@ void MoveRow(COLSET* to, uint32_t toRow, COLSET* from, uint32_t fromRow) {
 
 int32_t FWD_ScrollFetch(StmtHandle* stmt, uint16_t orientation, int64_t, uint32_t* count) {
   *count = 0;
-  if (orientation != SQL_FETCH_NEXT) return kFetchTypeOutOfRange;
+  if (orientation != SQL_FETCH_NEXT) return ERR_FETCH_TYPE_RANGE;
   RowStatusFree(&stmt->fetch.rowStatus);
   const uint32_t size = stmt->cursor.rowsetSize > 0 ? stmt->cursor.rowsetSize : 1;
 
@@ -79,7 +77,7 @@ int32_t FWD_ScrollFetch(StmtHandle* stmt, uint16_t orientation, int64_t, uint32_
   }
   if (code != 0 || n == 0) {
     RowStatusFree(&rs);
-    return code != 0 ? code : kNoMoreData;
+    return code != 0 ? code : ERR_NO_DATA_FOUND;
   }
   rs->rows->rows_held = n;
   stmt->fetch.rowStatus = rs;

@@ -12,6 +12,7 @@
 #include "driver/rowset/fwdonly_pending.h"
 #include "driver/stmt.h"
 #include "driver/trace.h"
+#include "util/errcodes.h"
 
 namespace {
 
@@ -187,7 +188,7 @@ SQLRETURN Fail(StmtHandle* stmt, int32_t code) {
 }
 
 SQLRETURN NullValue(StmtHandle* stmt, const BIND_REC* b, int16_t cType) {
-  if (b->indicator == nullptr) return Fail(stmt, kGcNeedIndicator);
+  if (b->indicator == nullptr) return Fail(stmt, ERR_INDICATOR_REQUIRED);
   *b->indicator = SQL_NULL_DATA;
   ClearTarget(b, cType);
   stmt->fetch.cache.remaining = 0;
@@ -201,8 +202,8 @@ uint32_t OdbcVersion(const StmtHandle* stmt) {
 
 SQLRETURN Bookmark(StmtHandle* stmt, uint32_t row, const BIND_REC* b) {
   if (b->cType != SQL_C_VARBOOKMARK && b->cType != SQL_C_BOOKMARK)
-    return Fail(stmt, kGcBadCType);
-  if (b->data == nullptr) return Fail(stmt, kGcBadArgument);
+    return Fail(stmt, ERR_C_TYPE_RANGE);
+  if (b->data == nullptr) return Fail(stmt, ERR_INVALID_ARGUMENT);
   uint64_t number = 0;
   if (int32_t code = FWD_GetRowNumber(stmt, row, &number)) return Fail(stmt, code);
   std::memcpy(b->data, &number, sizeof number);
@@ -304,7 +305,7 @@ int32_t ColFetchValue(StmtHandle* stmt, int64_t pieceLength, int16_t cType) {
   std::free(value);
   c.value = nullptr;
   if (total != 0 && pieceLength == 0) return 0;
-  return kGcNoMoreData;
+  return ERR_NO_DATA_FOUND;
 }
 
 namespace {
@@ -321,8 +322,6 @@ int64_t PieceNeed(const BIND_REC* b, int16_t cType) {
   return b->bufferLength > 0 ? 2 * b->bufferLength + 4 : 0;
 }
 
-constexpr int32_t kNoMemory = 16;
-
 int32_t ColTopUpValue(StmtHandle* stmt, int64_t pieceLength, int64_t need, int16_t cType) {
   ColValueCache& c = stmt->fetch.cache;
   // Until the cache holds what the buffer can take, or the rest of a value
@@ -336,7 +335,7 @@ int32_t ColTopUpValue(StmtHandle* stmt, int64_t pieceLength, int64_t need, int16
     const uint32_t type = c.type;
     const int32_t code = ColFetchValue(stmt, pieceLength, cType);
     const bool more = code == 0 && c.remaining > 0 && !IsLongType(c.type);
-    if (code != 0 && code != kGcNoMoreData) return code;
+    if (code != 0 && code != ERR_NO_DATA_FOUND) return code;
     if (rest.empty()) {
       if (!more) return code != 0 ? code : 0;
       c.total = left > 0 ? left : 0;
@@ -344,7 +343,7 @@ int32_t ColTopUpValue(StmtHandle* stmt, int64_t pieceLength, int64_t need, int16
     }
     const size_t add = more ? static_cast<size_t>(c.remaining) : 0;
     auto* block = static_cast<char*>(std::malloc(rest.size() + add + 2));
-    if (block == nullptr) return kNoMemory;
+    if (block == nullptr) return ERR_NO_MEMORY;
     std::memcpy(block, rest.data(), rest.size());
     if (add > 0) std::memcpy(block + rest.size(), c.value, add);
     block[rest.size() + add] = block[rest.size() + add + 1] = 0;
@@ -364,7 +363,7 @@ int32_t ColTopUpValue(StmtHandle* stmt, int64_t pieceLength, int64_t need, int16
 
 SQLRETURN GetColumn(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET* set) {
   bool outParams = false;
-  if (stmt->diag.pending == kGcOutParams) {
+  if (stmt->diag.pending == ERR_OUTPUT_VALUES) {
     stmt->diag.pending = 0;
     outParams = true;
   }
@@ -373,7 +372,7 @@ SQLRETURN GetColumn(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET* set) {
     if (TRC_Active())
       TRC_Printf("GetColumn: col out of range (%d,%d)", static_cast<int>(b->column),
                  static_cast<int>(ncols));
-    return Fail(stmt, kGcBadColumn);
+    return Fail(stmt, ERR_INVALID_COLUMN);
   }
   if (b->column == 0) return Bookmark(stmt, row, b);
 
@@ -390,12 +389,12 @@ SQLRETURN GetColumn(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET* set) {
       if (cType != SQL_C_DEFAULT) return SQL_NO_DATA;
       cType = c.cType;
     }
-    if (b->data == nullptr) return Fail(stmt, kGcBadArgument);
+    if (b->data == nullptr) return Fail(stmt, ERR_INVALID_ARGUMENT);
     int64_t total = c.remaining;
     if (deferred) {
       const int32_t code = ColTopUpValue(stmt, PieceLength(stmt, b, cType), PieceNeed(b, cType), cType);
-      if (code == kGcNoMoreData && !carried) return SQL_NO_DATA;
-      if (code != 0 && code != kGcNoMoreData) return Fail(stmt, code);
+      if (code == ERR_NO_DATA_FOUND && !carried) return SQL_NO_DATA;
+      if (code != 0 && code != ERR_NO_DATA_FOUND) return Fail(stmt, code);
       total = c.total > c.remaining ? c.total : c.remaining;
     }
     // Only the carry may be left: the source is empty then.
@@ -421,7 +420,7 @@ SQLRETURN NewValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET_COL& col,
     if (TRC_Active())
       TRC_Printf("GetColumn: row out of range (%d,%d)", static_cast<int>(row),
                  static_cast<int>(set->rows_held));
-    return Fail(stmt, kGcCursorState);
+    return Fail(stmt, ERR_INVALID_CURSOR_STATE);
   }
   const bool recount = outParams && stmt->paramRecount != 0;
   const JdbcColDesc* desc = nullptr;
@@ -458,7 +457,7 @@ SQLRETURN NewValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET_COL& col,
     DescHandle* d = outParams ? stmt->apd : stmt->ard;
     DescRec* rec = d != nullptr ? DESC_GetRec(d, b->column) : nullptr;
     if (cType == SQL_ARD_TYPE) {
-      if (rec == nullptr) return Fail(stmt, kGcBadColumn);
+      if (rec == nullptr) return Fail(stmt, ERR_INVALID_COLUMN);
       cType = rec->conciseType;
     }
     if (cType == SQL_C_NUMERIC && rec != nullptr) {
@@ -474,22 +473,22 @@ SQLRETURN NewValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET_COL& col,
     const int64_t piece = PieceLength(stmt, b, cType);
     int32_t code = ColFetchValue(stmt, piece, cType);
     if (code == 0) code = ColTopUpValue(stmt, piece, PieceNeed(b, cType), cType);
-    if (code == kGcNoMoreData) {
+    if (code == ERR_NO_DATA_FOUND) {
       if (c.total == -1) return NullValue(stmt, b, cType);
       if (c.total != 0) return SQL_NO_DATA;
       // Nothing delivered of a value of length 0: the empty value itself.
-      if (b->data == nullptr) return Fail(stmt, kGcBadArgument);
+      if (b->data == nullptr) return Fail(stmt, ERR_INVALID_ARGUMENT);
       return ConvertPiece(stmt, b, cType, KindOf(c.type), u"", 0, 0, scale, precision, true);
     }
     if (code != 0) return Fail(stmt, code);
-    if (b->data == nullptr) return Fail(stmt, kGcBadArgument);
+    if (b->data == nullptr) return Fail(stmt, ERR_INVALID_ARGUMENT);
     const int64_t total = c.total > c.remaining ? c.total : c.remaining;
     return ConvertPiece(stmt, b, cType, KindOf(c.type), c.value, c.remaining, total, scale,
                         precision, true);
   }
 
   c.type = col.type;
-  if (b->data == nullptr) return Fail(stmt, kGcBadArgument);
+  if (b->data == nullptr) return Fail(stmt, ERR_INVALID_ARGUMENT);
   const unsigned char* e = col.data + static_cast<size_t>(row) * col.elem_size;
   int32_t* pending = &stmt->diag.pending;
   void* buf = b->data;
@@ -530,7 +529,7 @@ SQLRETURN NewValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET_COL& col,
     default:
       break;
   }
-  if (KindOf(col.type) == Source::Other) return Fail(stmt, kGcRestricted);
+  if (KindOf(col.type) == Source::Other) return Fail(stmt, ERR_RESTRICTED_TYPE);
   const Source s = Locate(col.type, e, col.elem_size);
   c.total = s.length;
   return ConvertPiece(stmt, b, cType, s.kind, s.value, s.length, s.length, scale, precision,

@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "driver/handles.h"
+#include "util/errcodes.h"
 
 // A binding as GetColumn takes it: a bound column with the addresses of the
 // row in hand, or an SQLGetData request.
@@ -25,18 +26,6 @@ struct BIND_REC {
   // SQLGetData: a cut text piece fills the buffer, and a character it cuts
   // is finished by the next call for the value.
   bool inPieces = false;
-};
-
-// Internal codes of value retrieval.
-enum : int32_t {
-  kGcBadColumn = 17,      // S1002
-  kGcBadCType = 18,       // S1003
-  kGcBadArgument = 21,    // S1009
-  kGcRestricted = 49,     // 07006
-  kGcCursorState = 64,    // 24000
-  kGcOutParams = 80,      // IM906: the statement has output parameter values
-  kGcNoMoreData = 82,     // IM907
-  kGcNeedIndicator = 118  // 22002
 };
 
 // Converts the value of bind->column in row `row` (0-based) of `set` into

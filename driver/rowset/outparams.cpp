@@ -11,11 +11,9 @@
 #include "driver/rowset/getcolumn.h"
 #include "driver/rowset/paramset.h"
 #include "driver/stmt.h"
+#include "util/errcodes.h"
 
 namespace {
-
-constexpr int32_t kNotCapable = 43;
-constexpr int32_t kTruncated = 19;  // 01004
 
 char* At(void* p, int64_t offset) { return p != nullptr ? static_cast<char*>(p) + offset : nullptr; }
 
@@ -28,7 +26,7 @@ DRV_Return ReturnOutParams(StmtHandle* stmt) {
   STMT_CloseCursor(stmt);
   const uint32_t code = ops != nullptr && ops->DRV_Fetch != nullptr
                             ? ops->DRV_Fetch(stmt->agentStmt, 0, &stmt->rows)
-                            : kNotCapable;
+                            : ERR_NOT_CAPABLE;
   if (code != 0) {
     stmt->diag.pending = static_cast<int32_t>(code);
     STMT_PullErrors(stmt);
@@ -60,14 +58,14 @@ DRV_Return ReturnOutParams(StmtHandle* stmt) {
     bind.length = reinterpret_cast<int64_t*>(At(b.apd->octetLengthPtr, offset));
     bind.indicator = reinterpret_cast<int64_t*>(At(b.apd->indicator, offset));
     // Output-parameter mode of GetColumn.
-    stmt->diag.pending = kExecOutValues;
+    stmt->diag.pending = ERR_OUTPUT_VALUES;
     const SQLRETURN rc = GetColumn(stmt, 0, &bind, &stmt->rows);
     if (rc == SQL_SUCCESS_WITH_INFO) {
       // Each warning keeps its own record: the next value's conversion
       // starts from the output-parameter code again.
-      const int32_t warn = stmt->diag.pending != 0 && stmt->diag.pending != kExecOutValues
+      const int32_t warn = stmt->diag.pending != 0 && stmt->diag.pending != ERR_OUTPUT_VALUES
                                ? stmt->diag.pending
-                               : kTruncated;
+                               : ERR_TRUNCATED;
       stmt->diag.pending = 0;
       DIAG_AddCode(&stmt->diag, warn);
       warned = true;

@@ -17,13 +17,9 @@
 #include "driver/ctypes.h"
 #include "driver/desc.h"
 #include "driver/params.h"
+#include "util/errcodes.h"
 
 namespace {
-
-constexpr int kNoMemory = 16;
-constexpr int kBadLength = 25;     // S1090
-constexpr int kBadType = 49;       // 07006
-constexpr int kDefaultParam = 116;  // 07S01
 
 // Longest exact decimal text of SQL_NUMERIC_STRUCT: sign, 39 digits and 128
 // zeros for the lowest scale, or "0." and 127 digits for the highest.
@@ -192,7 +188,7 @@ int Plan(const StmtHandle* stmt, const ParamBinding& b, uint64_t sets, ColumnPla
     case SQL_C_GUID: plan->length = kGuidTextLength; return 0;
     case SQL_C_NUMERIC: plan->length = kNumericTextMax; return 0;
     case SQL_C_CHAR: case SQL_C_WCHAR: case SQL_C_BINARY: break;
-    default: return kBadType;
+    default: return ERR_RESTRICTED_TYPE;
   }
   // The variable C types: as wide as the longest value sent (and, for a
   // value that comes back, as the buffer that takes it).
@@ -444,7 +440,7 @@ int ParamSetBuild(StmtHandle* stmt, const ParamBinding* bindings, uint16_t count
   uint64_t sent = 0;
   for (uint64_t s = 0; s < sets; ++s)
     if (!ParamSetIgnored(stmt, s)) ++sent;
-  if (sent > std::numeric_limits<uint32_t>::max()) return kNoMemory;
+  if (sent > std::numeric_limits<uint32_t>::max()) return ERR_NO_MEMORY;
 
   // Every value that is read is checked before anything is allocated.
   for (uint16_t p = 0; p < count; ++p) {
@@ -453,8 +449,8 @@ int ParamSetBuild(StmtHandle* stmt, const ParamBinding* bindings, uint16_t count
     for (uint64_t s = 0; s < sets; ++s) {
       if (ParamSetIgnored(stmt, s)) continue;
       const ParamValue v = ParamValueAt(stmt, b, s);
-      if (v.kind == ParamValue::kBadLength) return kBadLength;
-      if (v.kind == ParamValue::kDefault) return kDefaultParam;
+      if (v.kind == ParamValue::kBadLength) return ERR_INVALID_LENGTH;
+      if (v.kind == ParamValue::kDefault) return ERR_DEFAULT_PARAM;
     }
   }
 
@@ -462,15 +458,15 @@ int ParamSetBuild(StmtHandle* stmt, const ParamBinding* bindings, uint16_t count
   for (uint16_t p = 0; p < count; ++p)
     if (int rc = Plan(stmt, bindings[p], sets, &plans[p])) return rc;
 
-  if (ColSetInit(set, count) != 0) return kNoMemory;
+  if (ColSetInit(set, count) != 0) return ERR_NO_MEMORY;
   for (uint16_t p = 0; p < count; ++p) {
     const ColumnPlan& plan = plans[p];
-    if (plan.length > std::numeric_limits<uint32_t>::max() / 2 - 8) return kNoMemory;
+    if (plan.length > std::numeric_limits<uint32_t>::max() / 2 - 8) return ERR_NO_MEMORY;
     set->cols[p].type = plan.type;
     set->cols[p].elem_size = ColSetTypeSize(plan.type, static_cast<uint32_t>(plan.length));
   }
   set->cols_used = count;
-  if (ColSetSetRows(set, static_cast<uint32_t>(sent)) != 0) return kNoMemory;
+  if (ColSetSetRows(set, static_cast<uint32_t>(sent)) != 0) return ERR_NO_MEMORY;
 
   uint32_t k = 0;
   for (uint64_t s = 0; s < sets; ++s) {

@@ -13,11 +13,9 @@
 
 #include "scrs/colset_ops.h"
 #include "util/textconv.h"
+#include "util/errcodes.h"
 
 namespace {
-
-constexpr int kNoMemory = 16;
-constexpr int kGeneral = 15;
 
 bool HoldsValue(uint16_t ind) {
   return ind != COLSET_IND_NULL && ind != COLSET_IND_DAE && ind != COLSET_IND_DEFERRED;
@@ -92,7 +90,7 @@ int NarrowColumn(COLSET* set, COLSET_COL& col) {
     col.type = t == COLSET_VT_LONGWCHAR ? COLSET_VT_LONGCHAR : t == COLSET_VT_WCHAR32 ? COLSET_VT_CHAR32 : COLSET_VT_NTS;
     return 0;
   }
-  if (t == COLSET_VT_LONGWCHAR && w < sizeof(COLSET_LONG)) return kGeneral;
+  if (t == COLSET_VT_LONGWCHAR && w < sizeof(COLSET_LONG)) return ERR_GENERAL;
   try {
     std::vector<std::string> text(rows);
     uint64_t need = w;  // element bytes the narrowed values need
@@ -130,7 +128,7 @@ int NarrowColumn(COLSET* set, COLSET_COL& col) {
         values[r] = static_cast<char*>(std::malloc(text[r].size() + 1));
         if (values[r] == nullptr) {
           for (char* v : values) std::free(v);
-          return kNoMemory;
+          return ERR_NO_MEMORY;
         }
         std::memcpy(values[r], text[r].c_str(), text[r].size() + 1);
       }
@@ -149,10 +147,10 @@ int NarrowColumn(COLSET* set, COLSET_COL& col) {
 
     // The UTF-8 form can take up to three bytes for a UTF-16 unit: an
     // element too small for it grows, so that no value is cut.
-    if (need >= COLSET_SIZE_TOO_LARGE) return kNoMemory;
+    if (need >= COLSET_SIZE_TOO_LARGE) return ERR_NO_MEMORY;
     COLSET_COL fresh{t, static_cast<uint32_t>(need), nullptr, nullptr};
     if (need > w) {
-      if (ColSetColumnAlloc(&fresh, rows) != 0) return kNoMemory;
+      if (ColSetColumnAlloc(&fresh, rows) != 0) return ERR_NO_MEMORY;
       for (uint32_t r = 0; r < rows; ++r) {
         fresh.ind[r] = col.ind[r];
         if (!HoldsValue(col.ind[r])) std::memcpy(At(fresh, r), At(col, r), w);
@@ -178,7 +176,7 @@ int NarrowColumn(COLSET* set, COLSET_COL& col) {
     col.type = t == COLSET_VT_WCHAR32 ? COLSET_VT_CHAR32 : COLSET_VT_NTS;
     return 0;
   } catch (const std::bad_alloc&) {
-    return kNoMemory;
+    return ERR_NO_MEMORY;
   }
 }
 
@@ -212,7 +210,7 @@ int CutColumn(COLSET* set, COLSET_COL& col, bool mustBePrefixed, uint32_t max) {
       case COLSET_VT_CHAR:
       case COLSET_VT_BINARY:
       case COLSET_VT_WCHAR:
-        if (mustBePrefixed) return kGeneral;
+        if (mustBePrefixed) return ERR_GENERAL;
         break;
       case COLSET_VT_NTS:
         if (w > 0 && w - 1 > max) {

@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <new>
 
+#include "util/errcodes.h"
+
 namespace {
-constexpr int kGeneralError = 15;
-constexpr int kNoMemory = 16;
 }  // namespace
 
 void RowStatusClear(ROWSTATUS* rs) {
@@ -25,14 +25,14 @@ void RowStatusClear(ROWSTATUS* rs) {
 }
 
 int RowStatusInit(ROWSTATUS* rs, int64_t n) {
-  if (rs == nullptr || n <= 0 || n > UINT32_MAX) return kGeneralError;
+  if (rs == nullptr || n <= 0 || n > UINT32_MAX) return ERR_GENERAL;
   RowStatusClear(rs);
   auto* statuses = static_cast<uint16_t*>(std::malloc(static_cast<size_t>(n) * sizeof(uint16_t)));
-  if (statuses == nullptr) return kNoMemory;
+  if (statuses == nullptr) return ERR_NO_MEMORY;
   auto* rows = new (std::nothrow) COLSET();
   if (rows == nullptr) {
     std::free(statuses);
-    return kNoMemory;
+    return ERR_NO_MEMORY;
   }
   for (int64_t i = 0; i < n; ++i) statuses[i] = SQL_ROW_NOROW;
   rs->statuses = statuses;
@@ -46,9 +46,9 @@ int RowStatusInit(ROWSTATUS* rs, int64_t n) {
 }
 
 int RowStatusCreate(ROWSTATUS** slot, int64_t n) {
-  if (slot == nullptr || n <= 0) return kGeneralError;
+  if (slot == nullptr || n <= 0) return ERR_GENERAL;
   auto* rs = new (std::nothrow) ROWSTATUS();
-  if (rs == nullptr) return kNoMemory;
+  if (rs == nullptr) return ERR_NO_MEMORY;
   if (int rc = RowStatusInit(rs, n)) {
     delete rs;
     return rc;

@@ -16,11 +16,10 @@
 #include "driver/ops.h"
 #include "driver/stmt.h"
 #include "drv_jdbc/drv_catalog.h"
+#include "util/errcodes.h"
 
 namespace {
 
-constexpr int32_t kNotCapable = 43;
-constexpr int32_t kNotOpen = 52;
 // Type names, prefixes and suffixes are short; a row holds them whole.
 constexpr size_t kTextBuffer = 256;
 
@@ -28,7 +27,7 @@ constexpr size_t kTextBuffer = 256;
 // the agent's code.
 uint32_t OpenTypeInfo(StmtHandle* stmt, int16_t sqlType) {
   const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
-  if (ops == nullptr || ops->DRV_DDGetTypeInfo == nullptr) return kNotCapable;
+  if (ops == nullptr || ops->DRV_DDGetTypeInfo == nullptr) return ERR_NOT_CAPABLE;
   return ops->DRV_DDGetTypeInfo(stmt->agentStmt, sqlType);
 }
 
@@ -116,7 +115,7 @@ DRV_Return TypeInfoLookup(ConnHandle* conn, uint16_t column, int16_t sqlType, ch
                           int64_t size, int64_t* length) {
   if (conn == nullptr) return SQL_ERROR;
   if (conn->state != kConnConnected) {
-    conn->diag.pending = kNotOpen;
+    conn->diag.pending = ERR_NOT_CONNECTED;
     return SQL_ERROR;
   }
   StmtHandle* stmt = STMT_Alloc(conn);

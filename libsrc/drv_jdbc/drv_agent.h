@@ -15,6 +15,7 @@
 
 #include "util/colset.h"
 #include "util/copyout.h"
+#include "util/errcodes.h"
 
 struct ConnectInfo;         // connection information block of the connect path
 struct DRV_OpTableRequest;  // request answered by DRV_GetOpTable
@@ -42,19 +43,8 @@ struct DRV_ErrorBatch {
 };
 void DRV_FreeErrorBatch(DRV_ErrorBatch* batch);
 
-// Agent return codes used across the interface.
-enum : uint32_t {
-  AGT_OK = 0,
-  AGT_CLASS_NOT_FOUND = 3,
-  AGT_GENERAL_ERROR = 15,
-  AGT_NO_MEMORY = 16,
-  AGT_BAD_HANDLE = 21,  // also: a required pointer is null
-  AGT_SEQUENCE_ERROR = 22,
-  AGT_NOT_CAPABLE = 43,
-  AGT_CANNOT_CONNECT = 50,
-  AGT_NEED_DATA = 102,
-  AGT_CANCEL_DECLINED = 134,  // S1018 "Server declined cancel request"
-};
+// Agent return codes: AGT_OK, or an internal error code (util/errcodes.h).
+constexpr uint32_t AGT_OK = 0;
 
 extern "C" {
 

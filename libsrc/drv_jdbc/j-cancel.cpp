@@ -29,12 +29,12 @@ jobject HoldStatement(JNIEnv* env, uint32_t h, bool* found) {
 }  // namespace
 
 extern "C" uint32_t DRV_Cancel(uint32_t stmt) {
-  if (AGT_Stmt(stmt) == nullptr) return AGT_BAD_HANDLE;
+  if (AGT_Stmt(stmt) == nullptr) return ERR_INVALID_ARGUMENT;
   JNIEnv* env = attachJVM();
-  if (env == nullptr) return AGT_GENERAL_ERROR;
+  if (env == nullptr) return ERR_GENERAL;
   bool found = false;
   jobject target = HoldStatement(env, stmt, &found);
-  if (!found) return AGT_BAD_HANDLE;
+  if (!found) return ERR_INVALID_ARGUMENT;
   // Nothing made on the database side yet: nothing runs there to stop.
   if (target == nullptr) return AGT_OK;
   uint32_t rc;
@@ -46,5 +46,5 @@ extern "C" uint32_t DRV_Cancel(uint32_t stmt) {
     if (env->ExceptionCheck()) env->ExceptionClear();
   }
   env->DeleteGlobalRef(target);
-  return rc == 0 ? AGT_OK : AGT_CANCEL_DECLINED;
+  return rc == 0 ? AGT_OK : ERR_CANCEL_DECLINED;
 }

@@ -12,6 +12,7 @@
 #include "drv_jdbc/j-catalog.h"
 #include "drv_jdbc/j-exec.h"
 #include "drv_jdbc/j-handles.h"
+#include "util/errcodes.h"
 
 struct CatKeptRows {
   struct Key {
@@ -34,7 +35,6 @@ struct CatKeptRows {
 namespace {
 
 constexpr uint16_t kBlock = 100;
-constexpr uint32_t kNoMemory = 16;
 
 CatKeptRows* KeptOf(const JdbcStmt* s) { return static_cast<CatKeptRows*>(s->keptRows.get()); }
 
@@ -76,7 +76,7 @@ void Keep(const COLSET& set, uint32_t r, const std::vector<uint16_t>& keys, CatK
 
 uint32_t catKeepRows(uint32_t stmt, const std::vector<uint16_t>& keys) {
   JdbcStmt* s = AGT_Stmt(stmt);
-  if (s == nullptr) return AGT_BAD_HANDLE;
+  if (s == nullptr) return ERR_INVALID_ARGUMENT;
   auto kept = std::make_shared<CatKeptRows>();
   uint32_t rc = 0;
   while (true) {
@@ -110,7 +110,7 @@ uint32_t catFetchKept(JdbcStmt* s, uint16_t rows, COLSET* set) {
     s->flags |= STMT_NO_MORE_ROWS;
     return static_cast<uint32_t>(ColSetInit(set, 0));
   }
-  if (ColSetBuild(s->cols, s->colCount, take, set) != 0) return kNoMemory;
+  if (ColSetBuild(s->cols, s->colCount, take, set) != 0) return ERR_NO_MEMORY;
   for (uint32_t i = 0; i < take; ++i) {
     const CatKeptRows::Row& row = k->rows[k->next + i];
     size_t at = 0;

@@ -47,7 +47,7 @@ class JArgs {
     if (j == nullptr || env->ExceptionCheck()) {
       JC_DeleteLocal(env, j);
       const uint32_t rc = CheckException(env, s_->wide, &s_->errors);
-      if (failed_ == 0) failed_ = rc != 0 ? rc : AGT_GENERAL_ERROR;
+      if (failed_ == 0) failed_ = rc != 0 ? rc : ERR_GENERAL;
       return nullptr;
     }
     return j;
@@ -101,7 +101,7 @@ uint32_t catDescribe(JdbcStmt* s, uint32_t kind, jobject rs, uint32_t* javaColum
   }
   uint16_t n = 0;
   JdbcColDesc* cols = catColumns(kind, s->wide, javaTypes, &n);
-  if (cols == nullptr) return AGT_GENERAL_ERROR;
+  if (cols == nullptr) return ERR_GENERAL;
   s->cols = cols;
   s->colCount = n;
   s->catalogKind = kind;
@@ -118,7 +118,7 @@ uint32_t RunCatalog(uint32_t h, uint32_t kind, Call call, Settle settle) {
   JdbcStmt* s = nullptr;
   if (uint32_t rc = jexec::Enter(h, &s)) return rc;
   catResetStmt(s);
-  if (s->conn == nullptr || s->conn->metaData == nullptr) return AGT_GENERAL_ERROR;
+  if (s->conn == nullptr || s->conn->metaData == nullptr) return ERR_GENERAL;
   JC_LocalFrame frame(s->jniEnv, kCatalogFrame);
   JArgs args(s);
   jobject rs = nullptr;
@@ -197,14 +197,14 @@ uint32_t TypesArray(JdbcStmt* s, const std::string& types, jobjectArray* out) {
   if (str == nullptr) {
     env->ExceptionClear();
     log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "Can't find java.lang.String");
-    return AGT_GENERAL_ERROR;
+    return ERR_GENERAL;
   }
   jobjectArray arr = env->NewObjectArray(static_cast<jsize>(items.size()), str, nullptr);
   JC_DeleteLocal(env, str);
   if (arr == nullptr) {
     env->ExceptionClear();
     log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "Can't create Array of java.lang.String");
-    return AGT_GENERAL_ERROR;
+    return ERR_GENERAL;
   }
   for (size_t i = 0; i < items.size(); ++i) {
     jstring e = JC_NewString(env, items[i].c_str(), s->wide);
@@ -212,14 +212,14 @@ uint32_t TypesArray(JdbcStmt* s, const std::string& types, jobjectArray* out) {
       JC_DeleteLocal(env, e);
       JC_DeleteLocal(env, arr);
       const uint32_t rc = CheckException(env, s->wide, &s->errors);
-      return rc != 0 ? rc : AGT_GENERAL_ERROR;
+      return rc != 0 ? rc : ERR_GENERAL;
     }
     env->SetObjectArrayElement(arr, static_cast<jsize>(i), e);
     JC_DeleteLocal(env, e);
     if (env->ExceptionCheck()) {
       JC_DeleteLocal(env, arr);
       const uint32_t rc = CheckException(env, s->wide, &s->errors);
-      return rc != 0 ? rc : AGT_GENERAL_ERROR;
+      return rc != 0 ? rc : ERR_GENERAL;
     }
   }
   *out = arr;

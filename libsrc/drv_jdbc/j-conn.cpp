@@ -472,8 +472,8 @@ uint32_t _getConnection(JdbcConn* c, jobject* out, char* className, char* text, 
   if (loaded == nullptr) {
     ClearException(env);
     CONN_LOG("Can't find DBMS Driver = [%s]", cls);
-    errPostMsg(&c->errors, ClassNotFoundText(cls).c_str(), AGT_CLASS_NOT_FOUND);
-    return AGT_CLASS_NOT_FOUND;
+    errPostMsg(&c->errors, ClassNotFoundText(cls).c_str(), ERR_DRIVER_NOT_LOADED);
+    return ERR_DRIVER_NOT_LOADED;
   }
   struct Kind {
     const char* iface;

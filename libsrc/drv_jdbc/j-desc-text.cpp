@@ -187,15 +187,15 @@ bool truncateToInt64(double d, int64_t* out) {
 
 uint32_t numberOfText(const char* text, size_t len, double* out) {
   const std::string t = decimalText(text, len);
-  if (!isDecimalNumber(t)) return DESC_BAD_CAST;
-  return DoubleOfDecimal(t, out) ? 0u : uint32_t{DESC_OUT_OF_RANGE};
+  if (!isDecimalNumber(t)) return ERR_INVALID_CAST_VALUE;
+  return DoubleOfDecimal(t, out) ? 0u : uint32_t{ERR_NUMERIC_RANGE};
 }
 
 uint32_t integerOfText(const char* text, size_t len, int64_t* out) {
   const std::string t = decimalText(text, len);
   if (wholeInteger(t, out)) return 0;
-  if (!isDecimalNumber(t)) return DESC_BAD_CAST;
-  return IntegerPart(t, out) ? 0u : uint32_t{DESC_OUT_OF_RANGE};
+  if (!isDecimalNumber(t)) return ERR_INVALID_CAST_VALUE;
+  return IntegerPart(t, out) ? 0u : uint32_t{ERR_NUMERIC_RANGE};
 }
 
 bool parseDateTimeText(const char* text, int64_t length, JC_Timestamp* v) {

@@ -10,14 +10,7 @@
 #include <string>
 
 #include "drv_jdbc/j-wrap-types.h"
-
-// Results of the readers (shared with the setters in j-desc.h).
-enum : uint32_t {
-  DESC_OUT_OF_RANGE = 58,       // a value outside its SQL type's range (22003)
-  DESC_DATETIME_OVERFLOW = 60,  // a date or time field outside the calendar (22008, ODBC 3: 22007)
-  DESC_BAD_DATETIME = 119,      // a text that is no date or time (22007)
-  DESC_BAD_CAST = 121,          // a text that is no number (22018)
-};
+#include "util/errcodes.h"
 
 // The text with the blanks around it (space, tab, CR, LF) removed: the
 // form BigDecimal is given.
@@ -35,13 +28,13 @@ bool isDecimalNumber(const std::string& t);
 bool truncateToInt64(double d, int64_t* out);
 
 // The number a text stands for, read as a numeric literal in the C locale.
-// 0, DESC_BAD_CAST for a text that is no number, DESC_OUT_OF_RANGE for one
+// 0, ERR_INVALID_CAST_VALUE for a text that is no number, ERR_NUMERIC_RANGE for one
 // beyond a double (a value too small for one becomes 0 or a subnormal).
 uint32_t numberOfText(const char* text, size_t len, double* out);
 
 // The integer a text stands for: a whole number exactly, one with a
-// fraction or an exponent truncated toward zero. 0, DESC_BAD_CAST, or
-// DESC_OUT_OF_RANGE beyond 64 bits.
+// fraction or an exponent truncated toward zero. 0, ERR_INVALID_CAST_VALUE, or
+// ERR_NUMERIC_RANGE beyond 64 bits.
 uint32_t integerOfText(const char* text, size_t len, int64_t* out);
 
 // Reads a date, time or timestamp text into v (zeroed first): "yyyy-mm-dd"

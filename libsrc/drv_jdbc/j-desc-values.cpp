@@ -12,11 +12,11 @@
 #include "drv_jdbc/j-wrap.h"
 #include "util/log.h"
 #include "util/textconv.h"
+#include "util/errcodes.h"
 
 namespace {
 
 constexpr const char* kSrc = "libsrc/drv_jdbc/j-desc";
-constexpr uint32_t kNotCapable = 43;
 constexpr double kFloatMax = 3.4028234663852886e38;
 // java.sql.Types of binary data.
 constexpr int32_t kJdbcBinary = -2;
@@ -193,7 +193,7 @@ uint32_t Reduce(const COLSET_COL& col, uint32_t row, Value* v) {
     default:
       log_message(LOG_LEVEL_WARNING, kSrc, __LINE__, "unknown bind type [%d] in parameters",
                   static_cast<int>(col.type));
-      return kNotCapable;
+      return ERR_NOT_CAPABLE;
   }
 }
 
@@ -318,7 +318,7 @@ class Setter {
       case 93:
         return ParsedDateTime(sqlType, v);
       default:
-        return kNotCapable;
+        return ERR_NOT_CAPABLE;
     }
   }
 
@@ -373,12 +373,12 @@ class Setter {
   }
 
   // The signed integer of a text, number or binary value: 0,
-  // DESC_OUT_OF_RANGE when a double or a text has none within 64 bits,
-  // DESC_BAD_CAST for a text that is no number.
+  // ERR_NUMERIC_RANGE when a double or a text has none within 64 bits,
+  // ERR_INVALID_CAST_VALUE for a text that is no number.
   static uint32_t SignedOf(const Value& v, int64_t* out, size_t binaryBytes) {
     switch (v.cls) {
       case VClass::Signed: *out = v.i; return 0;
-      case VClass::Double: return truncateToInt64(v.d, out) ? 0u : uint32_t{DESC_OUT_OF_RANGE};
+      case VClass::Double: return truncateToInt64(v.d, out) ? 0u : uint32_t{ERR_NUMERIC_RANGE};
       case VClass::Binary:
         *out = binaryBytes == 1   ? BinaryAs<int8_t>(v)
                : binaryBytes == 2 ? BinaryAs<int16_t>(v)
@@ -390,32 +390,32 @@ class Setter {
 
   uint32_t TinyInt(const Value& v) {
     if (v.cls == VClass::Unsigned) {
-      if (v.u > 255) return DESC_OUT_OF_RANGE;
+      if (v.u > 255) return ERR_NUMERIC_RANGE;
       return PreparedStatement::setShort(s_, ps_, ix_, static_cast<int16_t>(v.u));
     }
     int64_t n = 0;
     const uint32_t rc = SignedOf(v, &n, 1);
-    if (rc == DESC_BAD_CAST) return rc;
+    if (rc == ERR_INVALID_CAST_VALUE) return rc;
     if (rc != 0 || n < -128 || n > 127) {
       log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "Byte value out of range [%d]",
                   static_cast<int>(std::max<int64_t>(std::min<int64_t>(n, INT32_MAX), INT32_MIN)));
-      return DESC_OUT_OF_RANGE;
+      return ERR_NUMERIC_RANGE;
     }
     return PreparedStatement::setByte(s_, ps_, ix_, static_cast<int8_t>(n));
   }
 
   uint32_t SmallInt(const Value& v) {
     if (v.cls == VClass::Unsigned) {
-      if (v.u > 65535) return DESC_OUT_OF_RANGE;
+      if (v.u > 65535) return ERR_NUMERIC_RANGE;
       return PreparedStatement::setInt(s_, ps_, ix_, static_cast<int32_t>(v.u));
     }
     int64_t n = 0;
     const uint32_t rc = SignedOf(v, &n, 2);
-    if (rc == DESC_BAD_CAST) return rc;
+    if (rc == ERR_INVALID_CAST_VALUE) return rc;
     if (rc != 0 || n < -32768 || n > 32767) {
       log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "Short value out of range [%d]",
                   static_cast<int>(std::max<int64_t>(std::min<int64_t>(n, INT32_MAX), INT32_MIN)));
-      return DESC_OUT_OF_RANGE;
+      return ERR_NUMERIC_RANGE;
     }
     return PreparedStatement::setShort(s_, ps_, ix_, static_cast<int16_t>(n));
   }
@@ -426,7 +426,7 @@ class Setter {
     }
     int64_t n = 0;
     if (uint32_t rc = SignedOf(v, &n, 4)) return rc;
-    if (n < INT32_MIN || n > INT32_MAX) return DESC_OUT_OF_RANGE;
+    if (n < INT32_MIN || n > INT32_MAX) return ERR_NUMERIC_RANGE;
     return PreparedStatement::setInt(s_, ps_, ix_, static_cast<int32_t>(n));
   }
 
@@ -443,7 +443,7 @@ class Setter {
         return PreparedStatement::setBigDecimal(s_, ps_, ix_, Decimal(v.u).c_str());
       case VClass::Double: {
         int64_t n = 0;
-        if (!truncateToInt64(v.d, &n)) return DESC_OUT_OF_RANGE;
+        if (!truncateToInt64(v.d, &n)) return ERR_NUMERIC_RANGE;
         return PreparedStatement::setLong(s_, ps_, ix_, n);
       }
       case VClass::Binary:
@@ -455,7 +455,7 @@ class Setter {
         // Beyond 64 bits or with a fraction: the exact number, for the
         // server to convert or refuse.
         if (isDecimalNumber(t)) return PreparedStatement::setBigDecimal(s_, ps_, ix_, t.c_str());
-        return DESC_BAD_CAST;
+        return ERR_INVALID_CAST_VALUE;
       }
     }
   }
@@ -483,7 +483,7 @@ class Setter {
     else if (uint32_t rc = AsDouble(v, &d)) return rc;
     if (d > kFloatMax || d < -kFloatMax) {
       log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "Float value out of range [%f]", d);
-      return DESC_OUT_OF_RANGE;
+      return ERR_NUMERIC_RANGE;
     }
     return PreparedStatement::setFloat(s_, ps_, ix_, static_cast<float>(d));
   }
@@ -501,7 +501,7 @@ class Setter {
       default: {
         // Exact decimal text: no detour through a double.
         const std::string t = DecimalText(v);
-        if (!isDecimalNumber(t)) return DESC_BAD_CAST;
+        if (!isDecimalNumber(t)) return ERR_INVALID_CAST_VALUE;
         return PreparedStatement::setBigDecimal(s_, ps_, ix_, t.c_str());
       }
     }
@@ -546,13 +546,13 @@ class Setter {
   // the one thing a DATE needs; a time sent as a timestamp is today's.
   uint32_t SendChecked(int32_t sqlType, JC_Timestamp ts) {
     if (IsTimeSql(sqlType)) {
-      if (!clockHasTime(ts)) return DESC_DATETIME_OVERFLOW;
+      if (!clockHasTime(ts)) return ERR_DATE_OVERFLOW;
     } else if (IsDateSql(sqlType)) {
-      if (HasNoDate(ts)) return DESC_BAD_DATETIME;
-      if (!calendarHasDate(ts)) return DESC_DATETIME_OVERFLOW;
+      if (HasNoDate(ts)) return ERR_DATETIME_FORMAT;
+      if (!calendarHasDate(ts)) return ERR_DATE_OVERFLOW;
     } else {
       if (HasNoDate(ts)) SetToday(&ts);
-      if (!calendarHasDate(ts) || !clockHasTime(ts)) return DESC_DATETIME_OVERFLOW;
+      if (!calendarHasDate(ts) || !clockHasTime(ts)) return ERR_DATE_OVERFLOW;
     }
     return SendDateTime(sqlType, &ts);
   }
@@ -562,14 +562,14 @@ class Setter {
       case 9: case 91: case 10: case 92: case 11: case 93:
         return SendChecked(sqlType, v.ts);
       default:
-        return kNotCapable;
+        return ERR_NOT_CAPABLE;
     }
   }
 
   uint32_t ParsedDateTime(int32_t sqlType, const Value& v) {
-    if (!IsTextual(v)) return kNotCapable;
+    if (!IsTextual(v)) return ERR_NOT_CAPABLE;
     JC_Timestamp ts{};
-    if (!parseDateTimeText(v.bytes, static_cast<int64_t>(v.len), &ts)) return DESC_BAD_DATETIME;
+    if (!parseDateTimeText(v.bytes, static_cast<int64_t>(v.len), &ts)) return ERR_DATETIME_FORMAT;
     return SendChecked(sqlType, ts);
   }
 
@@ -591,7 +591,7 @@ bool paramSetSkipped(const JdbcStmt* s, uint32_t set) {
 }
 
 uint32_t setJavaParams(JdbcStmt* s, uint32_t set) {
-  if (s == nullptr) return AGT_BAD_HANDLE;
+  if (s == nullptr) return ERR_INVALID_ARGUMENT;
   if (s->statement != nullptr) {
     if (uint32_t rc = PreparedStatement::clearParameters(s, s->statement)) return rc;
   }
@@ -600,7 +600,7 @@ uint32_t setJavaParams(JdbcStmt* s, uint32_t set) {
     s->flags &= static_cast<uint16_t>(~STMT_VALUES_PENDING);
     return 0;
   }
-  if (set >= values->row_capacity) return AGT_BAD_HANDLE;  // no such row in the value set
+  if (set >= values->row_capacity) return ERR_INVALID_ARGUMENT;  // no such row in the value set
   const bool call = (s->flags & STMT_PREPARE_CALL) != 0;
   for (uint16_t i = 0; i < values->cols_used; ++i) {
     const COLSET_COL& col = values->cols[i];
@@ -619,7 +619,7 @@ uint32_t setJavaParams(JdbcStmt* s, uint32_t set) {
       rc = PreparedStatement::setNull(s, s->statement, index, JdbcTypeOf(sqlType));
     } else if (col.ind[set] == COLSET_IND_DAE) {
       // The agent never asks for values during the execute.
-      rc = kNotCapable;
+      rc = ERR_NOT_CAPABLE;
     } else {
       Value v;
       rc = Reduce(col, set, &v);

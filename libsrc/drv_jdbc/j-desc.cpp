@@ -25,7 +25,7 @@ bool AnalyseForDescribe(const char* /*sql*/, uint16_t /*markers*/,
 }  // namespace
 
 uint32_t defaultParamDescs(JdbcStmt* s) {
-  if (s == nullptr) return AGT_BAD_HANDLE;
+  if (s == nullptr) return ERR_INVALID_ARGUMENT;
   ColDescFree(s->paramDescs, s->paramDescCount);
   s->paramDescs = nullptr;
   s->paramDescCount = 0;
@@ -33,7 +33,7 @@ uint32_t defaultParamDescs(JdbcStmt* s) {
   const uint16_t n = s->markerCount;
   if (n == 0) return 0;
   JdbcColDesc* d = ColDescAlloc(n);
-  if (d == nullptr) return AGT_NO_MEMORY;
+  if (d == nullptr) return ERR_NO_MEMORY;
   const bool call = (s->flags & STMT_PREPARE_CALL) != 0;
   for (uint16_t i = 0; i < n; ++i) {
     std::strcpy(d[i].name, call ? "*B" : "");
@@ -54,7 +54,7 @@ uint32_t defaultParamDescs(JdbcStmt* s) {
 
 uint32_t copyParamDescsFromQueries(JdbcStmt* s, const std::vector<std::string>& queries,
                                    const char* markerMap) {
-  if (s == nullptr || s->conn == nullptr) return AGT_BAD_HANDLE;
+  if (s == nullptr || s->conn == nullptr) return ERR_INVALID_ARGUMENT;
   uint32_t tmp = 0;
   if (uint32_t rc = DRV_AllocStmt(s->conn->handle, &tmp)) return rc;
   const size_t mapLen = markerMap != nullptr ? std::strlen(markerMap) : 0;
@@ -96,10 +96,10 @@ uint32_t copyParamDescsFromQueries(JdbcStmt* s, const std::vector<std::string>& 
 }
 
 uint32_t describeParams(JdbcStmt* s) {
-  if (s == nullptr) return AGT_BAD_HANDLE;
+  if (s == nullptr) return ERR_INVALID_ARGUMENT;
   if ((s->flags & STMT_PREPARED) == 0) {
     log_message(LOG_LEVEL_WARNING, kSrc, __LINE__, "execute without prior prepare");
-    return AGT_SEQUENCE_ERROR;
+    return ERR_FUNCTION_SEQUENCE;
   }
   if ((s->flags & STMT_EXECUTED) != 0) {
     log_message(LOG_LEVEL_WARNING, kSrc, __LINE__, "Describe params work only before Execute");

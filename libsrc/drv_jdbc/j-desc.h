@@ -13,6 +13,7 @@
 #include "drv_jdbc/j-desc-text.h"
 #include "drv_jdbc/j-records.h"
 #include "drv_jdbc/j-wrap-types.h"
+#include "util/errcodes.h"
 
 // Parameter directions of a binding.
 enum : uint16_t {

@@ -324,7 +324,7 @@ uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set) {
   jintArray jkinds = env->NewIntArray(static_cast<jsize>(cols));
   if (jkinds == nullptr) {
     const uint32_t rc = fail();
-    return rc != 0 ? rc : AGT_GENERAL_ERROR;
+    return rc != 0 ? rc : ERR_GENERAL;
   }
   if (cols != 0) env->SetIntArrayRegion(jkinds, 0, static_cast<jsize>(cols), kinds.data());
   jobject block = env->NewObject(k->cls, k->ctor, jkinds, static_cast<jint>(rows));
@@ -332,14 +332,14 @@ uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set) {
   if (block == nullptr || env->ExceptionCheck()) {
     JC_DeleteLocal(env, block);
     const uint32_t rc = fail();
-    return rc != 0 ? rc : AGT_GENERAL_ERROR;
+    return rc != 0 ? rc : ERR_GENERAL;
   }
   const jint got = env->CallIntMethod(block, k->fill, rs, static_cast<jint>(rows));
   ++gBlocks;
   if (env->ExceptionCheck()) {
     env->DeleteLocalRef(block);
     const uint32_t rc = fail();
-    return rc != 0 ? rc : AGT_GENERAL_ERROR;
+    return rc != 0 ? rc : ERR_GENERAL;
   }
   const auto done = static_cast<uint32_t>(std::clamp<jint>(got, 0, static_cast<jint>(rows)));
   const jint byteCount = env->GetIntField(block, k->byteCount);
@@ -362,7 +362,7 @@ uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set) {
   if (!ok) {
     JC_DeleteLocal(env, failure);
     const uint32_t rc = fail();
-    return rc != 0 ? rc : AGT_GENERAL_ERROR;
+    return rc != 0 ? rc : ERR_GENERAL;
   }
 
   // The values, row after row, as the support class laid them out.
@@ -406,7 +406,7 @@ uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set) {
   if (!ok) {  // lengths that do not add up: never read past what came over
     JC_DeleteLocal(env, failure);
     log_message(LOG_LEVEL_ERROR, __FILE__, __LINE__, "QMRRowBlock lengths do not match");
-    return AGT_GENERAL_ERROR;
+    return ERR_GENERAL;
   }
   s->rowCount = done;
   if (failure != nullptr) {

@@ -310,7 +310,7 @@ uint32_t DescribeFrom(JdbcStmt* s, jobject md, char mode) {
   if (n <= 0) return 0;
   const uint16_t count = static_cast<uint16_t>(std::min<int32_t>(n, 0xFFFF));
   JdbcColDesc* descs = ColDescAlloc(count);
-  if (descs == nullptr) return AGT_NO_MEMORY;
+  if (descs == nullptr) return ERR_NO_MEMORY;
   const DescribeRules rules = describeRulesOf(s);
   for (uint16_t i = 0; i < count; ++i) {
     const int32_t col = i + 1;
@@ -336,7 +336,7 @@ uint32_t DescribeFrom(JdbcStmt* s, jobject md, char mode) {
       f.precision = 0;
     }
     if (rc == 0) rc = ResultSetMetaData::getColumnLabel(s, md, col, &label);
-    if (rc == 0 && ColDescSetName(&descs[i], label) != 0) rc = AGT_NO_MEMORY;
+    if (rc == 0 && ColDescSetName(&descs[i], label) != 0) rc = ERR_NO_MEMORY;
     std::free(label);
     if (rc != 0) {
       ColDescFree(descs, count);

@@ -35,7 +35,7 @@ uint32_t FillElement(JdbcStmt* s, jobject rs, int32_t jc, uint32_t code, unsigne
     case COLSET_VT_NTS:
       return ResultSet::getString_5(s, rs, jc, reinterpret_cast<char*>(e), size, &len);
     case COLSET_VT_CHAR32: {
-      if (size < 4) return AGT_GENERAL_ERROR;
+      if (size < 4) return ERR_GENERAL;
       std::vector<char> tmp(static_cast<size_t>(size - 4) + 1);
       rc = ResultSet::getString(s, rs, jc, tmp.data(), size - 4 + 1, &len);
       if (rc != 0) return rc;
@@ -45,7 +45,7 @@ uint32_t FillElement(JdbcStmt* s, jobject rs, int32_t jc, uint32_t code, unsigne
       return 0;
     }
     case COLSET_VT_BINARY32:
-      if (size < 4) return AGT_GENERAL_ERROR;
+      if (size < 4) return ERR_GENERAL;
       rc = ResultSet::getBytes(s, rs, jc, e + 4, size - 4, &len);
       jget::Put(e, std::min(len, size - 4));
       return rc;
@@ -58,7 +58,7 @@ uint32_t FillElement(JdbcStmt* s, jobject rs, int32_t jc, uint32_t code, unsigne
       return rc;
     }
     case COLSET_VT_WCHAR32: {
-      if (size < 4) return AGT_GENERAL_ERROR;
+      if (size < 4) return ERR_GENERAL;
       const uint32_t chars = (size - 4) / 2;
       std::vector<char16_t> tmp(static_cast<size_t>(chars) + 1);
       rc = ResultSet::getString(s, rs, jc, tmp.data(), chars + 1, &len);
@@ -71,7 +71,7 @@ uint32_t FillElement(JdbcStmt* s, jobject rs, int32_t jc, uint32_t code, unsigne
     default:
       rc = jget::Read(s, rs, jc, code, e, size);
       // The unsigned and short length-prefixed forms are never described.
-      return rc == jget::kNoReader ? AGT_GENERAL_ERROR : rc;
+      return rc == jget::kNoReader ? ERR_GENERAL : rc;
   }
 }
 
@@ -88,10 +88,10 @@ bool IsLong(const JdbcColDesc& d) {
 extern "C" uint32_t DRV_Fetch(uint32_t stmt, uint16_t rows, COLSET* set) {
   JdbcStmt* s = nullptr;
   if (uint32_t rc = jexec::Enter(stmt, &s)) return rc;
-  if (set == nullptr) return AGT_BAD_HANDLE;
+  if (set == nullptr) return ERR_INVALID_ARGUMENT;
   JC_LocalFrame frame(s->jniEnv, jexec::kFrame);
   s->rowCount = 0;
-  if ((s->flags & STMT_EXECUTED) == 0) return AGT_SEQUENCE_ERROR;
+  if ((s->flags & STMT_EXECUTED) == 0) return ERR_FUNCTION_SEQUENCE;
   if (s->keptRows != nullptr) return catFetchKept(s, rows, set);
   if ((s->flags & STMT_PREPARE_CALL) != 0 && rows == 0) {
     const uint32_t rc = fetchCallProc(s, set);
@@ -112,7 +112,7 @@ extern "C" uint32_t DRV_Fetch(uint32_t stmt, uint16_t rows, COLSET* set) {
   }
   if (s->singleTarget >= 0 && static_cast<uint32_t>(s->singleTarget) >= set->cols_used) {
     log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "The redirectCol is more than count of Columns");
-    return AGT_GENERAL_ERROR;
+    return ERR_GENERAL;
   }
   uint32_t perRow = s->singleTarget >= 0 ? 1 : set->cols_used;
   if (s->fetchColLimit >= 0) perRow = static_cast<uint32_t>(s->fetchColLimit);

@@ -99,9 +99,9 @@ namespace jexec {
 
 uint32_t Enter(uint32_t h, JdbcStmt** out) {
   JdbcStmt* s = AGT_Stmt(h);
-  if (s == nullptr) return AGT_BAD_HANDLE;
+  if (s == nullptr) return ERR_INVALID_ARGUMENT;
   JNIEnv* env = attachJVM();
-  if (env == nullptr) return AGT_GENERAL_ERROR;
+  if (env == nullptr) return ERR_GENERAL;
   s->jniEnv = env;
   if (s->conn != nullptr) s->conn->jniEnv = env;
   *out = s;
@@ -138,7 +138,7 @@ uint32_t nopOp(uint32_t) { return 0; }
 uint32_t DRV_Prepare(uint32_t stmt, const char* sql) {
   JdbcStmt* s = nullptr;
   if (uint32_t rc = jexec::Enter(stmt, &s)) return rc;
-  if (sql == nullptr) return AGT_BAD_HANDLE;
+  if (sql == nullptr) return ERR_INVALID_ARGUMENT;
   JC_LocalFrame frame(s->jniEnv, jexec::kFrame);
 
   closeStmtObjects(s);
@@ -185,7 +185,7 @@ uint32_t DRV_Prepare(uint32_t stmt, const char* sql) {
 
 uint32_t DRV_SetParams(uint32_t stmt, COLSET* params) {
   JdbcStmt* s = AGT_Stmt(stmt);
-  if (s == nullptr) return AGT_BAD_HANDLE;
+  if (s == nullptr) return ERR_INVALID_ARGUMENT;
   if (s->params != params) {
     FreeValueSet(s->params);
     s->params = params;
@@ -200,7 +200,7 @@ uint32_t DRV_Execute(uint32_t stmt) {
   JC_LocalFrame frame(s->jniEnv, jexec::kFrame);
   if ((s->flags & STMT_PREPARED) == 0) {
     log_message(LOG_LEVEL_WARNING, kSrc, __LINE__, "execute without prior prepare");
-    return AGT_SEQUENCE_ERROR;
+    return ERR_FUNCTION_SEQUENCE;
   }
   if (jexec::HasParams(s) && s->params == nullptr) {
     log_message(LOG_LEVEL_WARNING, kSrc, __LINE__, "execute without prior parameters set");
@@ -219,16 +219,16 @@ uint32_t DRV_Execute(uint32_t stmt) {
 }
 
 uint32_t DRV_UnusedStmtOp(uint32_t stmt) {
-  return static_cast<uint32_t>(AGT_Stmt(stmt) != nullptr ? AGT_NOT_CAPABLE : AGT_BAD_HANDLE);
+  return static_cast<uint32_t>(AGT_Stmt(stmt) != nullptr ? ERR_NOT_CAPABLE : ERR_INVALID_ARGUMENT);
 }
 
 uint32_t DRV_BindCols(uint32_t stmt, uint16_t count, const JdbcColBind* binds) {
   JdbcStmt* s = AGT_Stmt(stmt);
-  if (s == nullptr || (count > 0 && binds == nullptr)) return AGT_BAD_HANDLE;
+  if (s == nullptr || (count > 0 && binds == nullptr)) return ERR_INVALID_ARGUMENT;
   JdbcColBind* copy = nullptr;
   if (count > 0) {
     copy = static_cast<JdbcColBind*>(std::malloc(sizeof(JdbcColBind) * count));
-    if (copy == nullptr) return AGT_NO_MEMORY;
+    if (copy == nullptr) return ERR_NO_MEMORY;
     std::memcpy(copy, binds, sizeof(JdbcColBind) * count);
   }
   std::free(s->binds);
@@ -292,7 +292,7 @@ uint32_t DRV_MoreResults(uint32_t stmt) {
 
 uint32_t DRV_PrepareExecute(uint32_t stmt, const char* sql, COLSET* params, uint16_t count,
                             const JdbcColBind* binds) {
-  if (AGT_Stmt(stmt) == nullptr) return AGT_BAD_HANDLE;
+  if (AGT_Stmt(stmt) == nullptr) return ERR_INVALID_ARGUMENT;
   uint32_t rc = 0;
   if (sql != nullptr) rc = DRV_Prepare(stmt, sql);
   // The value set is the statement's from here on, even when the prepare

@@ -12,19 +12,19 @@
 #include "drv_jdbc/j-records.h"
 #include "drv_jdbc/j-wrap-conn.h"
 #include "util/copyout.h"
+#include "util/errcodes.h"
 
 namespace {
 constexpr jint kFrame = 64;
-constexpr uint32_t kTruncated = 19;
 }  // namespace
 
 extern "C" uint32_t DRV_NativeSql(uint32_t conn, const char* sql, char* out, uint32_t size,
                                   uint32_t* length) {
   if (length != nullptr) *length = 0;
   JdbcConn* c = AGT_Conn(conn);
-  if (c == nullptr || sql == nullptr) return AGT_BAD_HANDLE;
+  if (c == nullptr || sql == nullptr) return ERR_INVALID_ARGUMENT;
   JNIEnv* env = attachJVM();
-  if (env == nullptr) return AGT_GENERAL_ERROR;
+  if (env == nullptr) return ERR_GENERAL;
   c->jniEnv = env;
   JC_LocalFrame frame(env, kFrame);
   char* answer = nullptr;
@@ -36,5 +36,5 @@ extern "C" uint32_t DRV_NativeSql(uint32_t conn, const char* sql, char* out, uin
   const size_t whole = std::strlen(answer);
   if (length != nullptr) *length = static_cast<uint32_t>(std::min<size_t>(whole, UINT32_MAX));
   if (out == nullptr) return 0;
-  return STR_CopyOut(answer, out, size, nullptr) != 0 ? kTruncated : 0;
+  return STR_CopyOut(answer, out, size, nullptr) != 0 ? ERR_TRUNCATED : 0;
 }

@@ -73,10 +73,10 @@ uint32_t negotiateCursorValue(const CursorOptionRule& rule, uint32_t mask, uint3
     }
     v = next;
   }
-  if (v == CURSOR_RULE_END) return AGT_NOT_CAPABLE;
+  if (v == CURSOR_RULE_END) return ERR_NOT_CAPABLE;
   if (v != asked) {
     *value = static_cast<uint32_t>(v);
-    return AGT_VALUE_CHANGED;
+    return ERR_VALUE_CHANGED;
   }
   return 0;
 }
@@ -117,8 +117,8 @@ const char* dynCursSensitivityName(uint32_t level) {
 }
 
 extern "C" uint32_t DRV_GetOpTable(uint32_t conn, DRV_OpTableRequest* request) {
-  if (AGT_Conn(conn) == nullptr || request == nullptr) return AGT_BAD_HANDLE;
-  if (request->kind != 1) return AGT_NOT_CAPABLE;
+  if (AGT_Conn(conn) == nullptr || request == nullptr) return ERR_INVALID_ARGUMENT;
+  if (request->kind != 1) return ERR_NOT_CAPABLE;
   request->count = AGT_VALUE_TYPE_COUNT;
   request->table = AgentValueTypes;
   return 0;

@@ -38,7 +38,7 @@ uint32_t ConnOption(JdbcConn* c, uint32_t request, void* value) {
       c->multipleActiveStmts = U32(value);
       return 0;
     default:
-      return AGT_NOT_CAPABLE;
+      return ERR_NOT_CAPABLE;
   }
 }
 
@@ -56,17 +56,17 @@ uint32_t SetMaxRows(JdbcStmt* s, uint32_t rows) {
     if (rc != 0) return rc;
   }
   s->maxRows = static_cast<uint32_t>(cap);
-  return AGT_VALUE_CHANGED;
+  return ERR_VALUE_CHANGED;
 }
 
 uint32_t SetCursorType(JdbcStmt* s, uint32_t type) {
   uint32_t rc = negotiateCursorOption(s->conn, SQL_CURSOR_TYPE, &type);
-  if (rc != 0 && rc != AGT_VALUE_CHANGED) return rc;
+  if (rc != 0 && rc != ERR_VALUE_CHANGED) return rc;
   // Without the capability questions the connection has no dynamic cursors:
   // the nearest is keyset-driven.
   if (type == SQL_CURSOR_DYNAMIC && (s->conn == nullptr || s->conn->dynCursorsEnabled == 0)) {
     type = SQL_CURSOR_KEYSET_DRIVEN;
-    rc = AGT_VALUE_CHANGED;
+    rc = ERR_VALUE_CHANGED;
   }
   s->cursorType = type;
   s->changedOptions |= OPT_CHANGED_CURSOR_TYPE;
@@ -75,19 +75,19 @@ uint32_t SetCursorType(JdbcStmt* s, uint32_t type) {
 
 uint32_t SetConcurrency(JdbcStmt* s, uint32_t concurrency) {
   const uint32_t rc = negotiateCursorOption(s->conn, SQL_CONCURRENCY, &concurrency);
-  if (rc != 0 && rc != AGT_VALUE_CHANGED) return rc;
+  if (rc != 0 && rc != ERR_VALUE_CHANGED) return rc;
   s->concurrency = concurrency;
   return rc;
 }
 
 uint32_t SetKeysetSize(JdbcStmt* s, uint32_t size) {
   if (size != 0 && (s->conn == nullptr || s->conn->dynCursorsEnabled == 0)) {
-    return AGT_VALUE_CHANGED;
+    return ERR_VALUE_CHANGED;
   }
   uint32_t rc = 0;
   if (size > AGT_MAX_KEYSET_SIZE) {
     size = AGT_MAX_KEYSET_SIZE;
-    rc = AGT_VALUE_CHANGED;
+    rc = ERR_VALUE_CHANGED;
   }
   s->keysetSize = static_cast<int32_t>(size);
   s->changedOptions |= OPT_CHANGED_KEYSET;
@@ -99,7 +99,7 @@ uint32_t SetRowsetSize(JdbcStmt* s, uint32_t size) {
   const bool limited = s->conn == nullptr || s->conn->settings.noRowsetSizeLimit == 0;
   if (limited && size > AGT_MAX_ROWSET_SIZE) {
     size = AGT_MAX_ROWSET_SIZE;
-    rc = AGT_VALUE_CHANGED;
+    rc = ERR_VALUE_CHANGED;
   }
   s->rowsetSize = static_cast<int32_t>(size);
   s->changedOptions |= OPT_CHANGED_ROWSET;
@@ -131,11 +131,11 @@ uint32_t StmtOption(JdbcStmt* s, uint32_t request, void* value) {
     case 0x3203000F:  // describe the parameters now
       return v != 0 && s->paramsDescribed == 0 ? describeParams(s) : 0;
     case 0x3203041A:
-      if (v != 1 && v != 2) return AGT_BAD_HANDLE;
+      if (v != 1 && v != 2) return ERR_INVALID_ARGUMENT;
       s->option1050 = v;
       return 0;
     default:
-      return AGT_NOT_CAPABLE;
+      return ERR_NOT_CAPABLE;
   }
 }
 
@@ -160,21 +160,21 @@ uint32_t optApplyAfterCreate(JdbcStmt* s) {
 extern "C" uint32_t DRV_SetOption(uint32_t h, uint32_t request, void* value) {
   switch (request & INFO_SCOPE_MASK) {
     case INFO_SCOPE_ENV:
-      return AGT_Env(h) == nullptr ? AGT_BAD_HANDLE : AGT_NOT_CAPABLE;
+      return AGT_Env(h) == nullptr ? ERR_INVALID_ARGUMENT : ERR_NOT_CAPABLE;
     case INFO_SCOPE_CONN: {
       JdbcConn* c = AGT_Conn(h);
-      if (c == nullptr || value == nullptr) return AGT_BAD_HANDLE;
+      if (c == nullptr || value == nullptr) return ERR_INVALID_ARGUMENT;
       JNIEnv* env = attachJVM();
-      if (env == nullptr) return AGT_GENERAL_ERROR;
+      if (env == nullptr) return ERR_GENERAL;
       c->jniEnv = env;
       JC_LocalFrame frame(env, kFrame);
       return ConnOption(c, request, value);
     }
     case INFO_SCOPE_STMT: {
       JdbcStmt* s = AGT_Stmt(h);
-      if (s == nullptr || value == nullptr) return AGT_BAD_HANDLE;
+      if (s == nullptr || value == nullptr) return ERR_INVALID_ARGUMENT;
       JNIEnv* env = attachJVM();
-      if (env == nullptr) return AGT_GENERAL_ERROR;
+      if (env == nullptr) return ERR_GENERAL;
       s->jniEnv = env;
       JC_LocalFrame frame(env, kFrame);
       return StmtOption(s, request, value);

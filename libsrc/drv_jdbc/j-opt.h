@@ -22,9 +22,6 @@
 #include "drv_jdbc/drv_agent.h"
 #include "drv_jdbc/j-records.h"
 
-// Result of an option whose value the agent changed.
-constexpr uint32_t AGT_VALUE_CHANGED = 75;
-
 // The largest keyset a statement may ask for, and the largest rowset unless
 // the connection was opened with NRSSL.
 constexpr uint32_t AGT_MAX_KEYSET_SIZE = 5000;

@@ -4,10 +4,10 @@
 
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-records.h"
+#include "util/errcodes.h"
 
 namespace {
 
-constexpr uint32_t kNotCapable = 43;
 constexpr int32_t kXaRmErr = -3;  // XAER_RMERR
 
 int32_t OnXaConn(uint32_t h) { return AGT_Conn(h) != nullptr ? kXaRmErr : -5; }  // XAER_INVAL

@@ -62,8 +62,8 @@ int32_t RegisteredJdbcType(int32_t odbc) {
 }
 
 uint32_t Refuse(JdbcStmt* s, const char* what) {
-  errPostMsg(&s->errors, what, AGT_GENERAL_ERROR);
-  return AGT_GENERAL_ERROR;
+  errPostMsg(&s->errors, what, ERR_GENERAL);
+  return ERR_GENERAL;
 }
 
 void PutInteger(uint32_t code, unsigned char* e, int64_t v) {
@@ -187,7 +187,7 @@ jstring TextOfObject(JNIEnv* env, jobject o, uint32_t* rc) {
     if ((*rc = JC_CallBooleanMethod(env, o, nullptr, "booleanValue", "()Z", &v)) != 0)
       return nullptr;
     jstring t = env->NewStringUTF(v != 0 ? "1" : "0");
-    if (t == nullptr) *rc = AGT_GENERAL_ERROR;
+    if (t == nullptr) *rc = ERR_GENERAL;
     return t;
   }
   const bool big = IsA(env, o, "java/math/BigDecimal");

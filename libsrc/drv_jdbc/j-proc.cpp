@@ -91,11 +91,11 @@ bool HoldsValue(uint16_t ind) {
 // value copied whole. 0 or 16 (the column is then unchanged).
 uint32_t ToLongColumn(COLSET_COL* col, uint32_t rows) {
   const uint32_t code = LongCodeOf(col->type);
-  if (code == 0) return AGT_GENERAL_ERROR;
+  if (code == 0) return ERR_GENERAL;
   COLSET_COL out{};
   out.type = code;
   out.elem_size = ColSetTypeSize(code, 0);
-  if (ColSetColumnAlloc(&out, rows) != 0) return AGT_NO_MEMORY;
+  if (ColSetColumnAlloc(&out, rows) != 0) return ERR_NO_MEMORY;
   const size_t unit = code == COLSET_VT_LONGWCHAR ? 2 : 1;
   for (uint32_t r = 0; r < rows; ++r) {
     out.ind[r] = col->ind[r];
@@ -106,7 +106,7 @@ uint32_t ToLongColumn(COLSET_COL* col, uint32_t rows) {
     void* p = std::malloc(bytes + unit);
     if (p == nullptr) {
       ColSetColumnFree(&out, rows);
-      return AGT_NO_MEMORY;
+      return ERR_NO_MEMORY;
     }
     if (bytes != 0) std::memcpy(p, v.at, bytes);
     std::memset(static_cast<char*>(p) + bytes, 0, unit);
@@ -227,7 +227,7 @@ uint32_t FillOut(JdbcStmt* s, jobject cs, int32_t ix, uint32_t code, unsigned ch
       if (rc != jget::kNoReader) return rc;
       log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "Unknown type = %d in fetchCallProc",
                   static_cast<int>(code));
-      return AGT_GENERAL_ERROR;
+      return ERR_GENERAL;
   }
 }
 
@@ -250,9 +250,9 @@ bool CopyLong(uint32_t code, const COLSET_LONG& from, COLSET_LONG* to) {
 }  // namespace
 
 uint32_t allocCallProcBuffers(COLSET* dst, const COLSET* src) {
-  if (dst == nullptr) return AGT_BAD_HANDLE;
+  if (dst == nullptr) return ERR_INVALID_ARGUMENT;
   const uint16_t ncols = src != nullptr ? src->cols_used : 0;
-  if (ColSetInit(dst, ncols) != 0) return AGT_NO_MEMORY;
+  if (ColSetInit(dst, ncols) != 0) return ERR_NO_MEMORY;
   if (ncols == 0) return 0;
   // Row 0 receives the output values even of a set that holds no rows.
   const uint32_t rows = std::max<uint32_t>(src->rows_held, 1);
@@ -264,7 +264,7 @@ uint32_t allocCallProcBuffers(COLSET* dst, const COLSET* src) {
   }
   if (ColSetSetRows(dst, rows) != 0) {
     ColSetFreeColumns(dst);
-    return AGT_NO_MEMORY;
+    return ERR_NO_MEMORY;
   }
   for (uint16_t c = 0; c < ncols; ++c) {
     const COLSET_COL& from = src->cols[c];
@@ -282,7 +282,7 @@ uint32_t allocCallProcBuffers(COLSET* dst, const COLSET* src) {
       if (!CopyLong(from.type, v, &copy)) {
         ColSetFreeColumns(dst);
         log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "Memory allocation failure");
-        return AGT_NO_MEMORY;
+        return ERR_NO_MEMORY;
       }
       std::memcpy(to.data + static_cast<size_t>(r) * to.elem_size, &copy, sizeof copy);
     }
@@ -292,7 +292,7 @@ uint32_t allocCallProcBuffers(COLSET* dst, const COLSET* src) {
 }
 
 uint32_t fetchCallProc(JdbcStmt* s, COLSET* set) {
-  if (s == nullptr || set == nullptr) return AGT_BAD_HANDLE;
+  if (s == nullptr || set == nullptr) return ERR_INVALID_ARGUMENT;
   if (uint32_t rc = allocCallProcBuffers(set, s->params)) return rc;
   jobject cs = s->statement;
   for (uint16_t i = 0; i < set->cols_used; ++i) {

@@ -12,12 +12,11 @@
 #include "drv_jdbc/j-serv.h"
 #include "drv_jdbc/j-wrap.h"
 #include "util/copyout.h"
+#include "util/errcodes.h"
 
 namespace {
 
 constexpr uint32_t kNotAnswered = 1;
-constexpr uint32_t kGeneralError = 15;
-constexpr uint32_t kBadArgument = 21;
 constexpr jint kFrame = 64;
 
 // Requests answered from the connection alone (scope 2, group 0x01).
@@ -171,7 +170,7 @@ bool IntBufferTooSmall(uint32_t request, const void* value, uint16_t size) {
 }
 
 uint32_t EnvInfo(uint32_t h, uint32_t request, void* value, uint16_t size, uint16_t* length) {
-  if (AGT_Env(h) == nullptr) return kBadArgument;
+  if (AGT_Env(h) == nullptr) return ERR_INVALID_ARGUMENT;
   if (request != 0x11010000) return kNotAnswered;
   InfoAnswer a;
   a.Text("jdbc");
@@ -180,10 +179,10 @@ uint32_t EnvInfo(uint32_t h, uint32_t request, void* value, uint16_t size, uint1
 
 uint32_t ConnInfo(uint32_t h, uint32_t request, void* value, uint16_t size, uint16_t* length) {
   JdbcConn* c = AGT_Conn(h);
-  if (c == nullptr) return kBadArgument;
-  if (IntBufferTooSmall(request, value, size)) return kBadArgument;
+  if (c == nullptr) return ERR_INVALID_ARGUMENT;
+  if (IntBufferTooSmall(request, value, size)) return ERR_INVALID_ARGUMENT;
   JNIEnv* env = attachJVM();
-  if (env == nullptr) return kGeneralError;
+  if (env == nullptr) return ERR_GENERAL;
   c->jniEnv = env;
 
   InfoAnswer a;
@@ -208,10 +207,10 @@ uint32_t ConnInfo(uint32_t h, uint32_t request, void* value, uint16_t size, uint
 
 uint32_t StmtInfo(uint32_t h, uint32_t request, void* value, uint16_t size, uint16_t* length) {
   JdbcStmt* s = AGT_Stmt(h);
-  if (s == nullptr) return kBadArgument;
-  if (IntBufferTooSmall(request, value, size)) return kBadArgument;
+  if (s == nullptr) return ERR_INVALID_ARGUMENT;
+  if (IntBufferTooSmall(request, value, size)) return ERR_INVALID_ARGUMENT;
   JNIEnv* env = attachJVM();
-  if (env == nullptr) return kGeneralError;
+  if (env == nullptr) return ERR_GENERAL;
   s->jniEnv = env;
 
   InfoAnswer a;

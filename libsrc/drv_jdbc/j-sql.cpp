@@ -10,6 +10,7 @@
 
 #include "util/log.h"
 #include "util/utalloc.h"
+#include "util/errcodes.h"
 
 namespace {
 
@@ -186,7 +187,7 @@ uint32_t translateEscapes(char* text, JdbcStmt* info) {
     info->markerCount = static_cast<uint16_t>(markers > 0xFFFF ? 0xFFFF : markers);
     if (markers > 0) info->textFlags |= STMT_TEXT_MARKERS;
   }
-  return open.empty() ? 0 : SQL_ERR_OPEN_ESCAPE;
+  return open.empty() ? 0 : ERR_SYNTAX_OR_ACCESS;
 }
 
 uint16_t sqlKindOf(const char* text) {

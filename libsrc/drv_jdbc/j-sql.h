@@ -19,6 +19,7 @@
 #include <string>
 
 #include "drv_jdbc/j-records.h"
+#include "util/errcodes.h"
 
 // Statement kinds (JdbcStmt::kind).
 enum : uint16_t {
@@ -26,9 +27,6 @@ enum : uint16_t {
   STMT_KIND_DML = 2,  // INSERT, UPDATE or DELETE
   STMT_KIND_OTHER = 3,
 };
-
-// Result of a scan whose text leaves an escape clause open ("37000").
-constexpr uint32_t SQL_ERR_OPEN_ESCAPE = 68;
 
 // Keeps a copy of text (leading white space skipped, {fn null()} forms
 // blanked) as the statement's original text, scans it and sets the kind,

@@ -6,6 +6,8 @@
 #include <new>
 #include <vector>
 
+#include "util/errcodes.h"
+
 namespace {
 
 bool IsLong(uint32_t type) {
@@ -85,7 +87,7 @@ int ReshapeRows(COLSET* set, uint32_t cap, int skip) {
     fresh[c] = COLSET_COL{set->cols[c].type, set->cols[c].elem_size, nullptr, nullptr};
     if (ColSetColumnAlloc(&fresh[c], cap) != 0) {
       for (uint16_t k = 0; k < c; ++k) ColSetColumnFree(&fresh[k], 0);
-      return COLSET_ERR_MEMORY;
+      return ERR_NO_MEMORY;
     }
   }
   for (uint16_t c = 0; c < set->cols_used; ++c) {
@@ -134,7 +136,7 @@ int ResizeLong(COLSET* set, COLSET_COL& col, uint32_t len) {
     if (l.value != nullptr && have >= len) continue;
     // Two bytes beyond the length keep a terminator behind a full value.
     auto* p = static_cast<unsigned char*>(std::calloc(static_cast<size_t>(len) + 2, 1));
-    if (p == nullptr) return COLSET_ERR_MEMORY;
+    if (p == nullptr) return ERR_NO_MEMORY;
     if (col.ind[r] != COLSET_IND_NULL && l.length != 0 && l.value != nullptr) {
       std::memcpy(p, l.value, std::min<size_t>(have, len));
     }
@@ -154,8 +156,8 @@ void ColSetDestroy(COLSET* set) {
 }
 
 int ColSetInsertRow(COLSET* set, uint32_t n) {
-  if (!SetOk(set) || set->cols_used == 0 || !StorageOk(set)) return COLSET_ERR_ARGS;
-  if (n > set->rows_held || set->rows_held >= set->row_capacity) return COLSET_ERR_ARGS;
+  if (!SetOk(set) || set->cols_used == 0 || !StorageOk(set)) return ERR_GENERAL;
+  if (n > set->rows_held || set->rows_held >= set->row_capacity) return ERR_GENERAL;
   const uint32_t rows = set->rows_held;
   for (uint16_t c = 0; c < set->cols_used; ++c) {
     COLSET_COL& col = set->cols[c];
@@ -178,9 +180,9 @@ int ColSetInsertRow(COLSET* set, uint32_t n) {
 }
 
 int ColSetCompareRow(const COLSET* a, uint32_t i, const COLSET* b, uint32_t j, int* equal) {
-  if (equal == nullptr || !SetOk(a) || !SetOk(b) || a->cols_used == 0) return COLSET_ERR_ARGS;
-  if (i >= a->rows_held || j >= b->rows_held || !SameShape(a, b)) return COLSET_ERR_ARGS;
-  if (!StorageOk(a) || !StorageOk(b)) return COLSET_ERR_ARGS;
+  if (equal == nullptr || !SetOk(a) || !SetOk(b) || a->cols_used == 0) return ERR_GENERAL;
+  if (i >= a->rows_held || j >= b->rows_held || !SameShape(a, b)) return ERR_GENERAL;
+  if (!StorageOk(a) || !StorageOk(b)) return ERR_GENERAL;
   *equal = 0;
   for (uint16_t c = 0; c < a->cols_used; ++c) {
     const COLSET_COL& ca = a->cols[c];
@@ -205,12 +207,12 @@ int ColSetCompareRow(const COLSET* a, uint32_t i, const COLSET* b, uint32_t j, i
 }
 
 int ColSetCreate(COLSET** out, const COLSET* src) {
-  if (out == nullptr || !SetOk(src) || !StorageOk(src)) return COLSET_ERR_ARGS;
+  if (out == nullptr || !SetOk(src) || !StorageOk(src)) return ERR_GENERAL;
   auto* set = new (std::nothrow) COLSET();
-  if (set == nullptr) return COLSET_ERR_MEMORY;
+  if (set == nullptr) return ERR_NO_MEMORY;
   if (ColSetInit(set, src->col_capacity) != 0) {
     ColSetDestroy(set);
-    return COLSET_ERR_MEMORY;
+    return ERR_NO_MEMORY;
   }
   if (src->row_capacity > 0 && src->cols_used > 0) {
     set->cols_used = src->cols_used;
@@ -220,7 +222,7 @@ int ColSetCreate(COLSET** out, const COLSET* src) {
     }
     if (ColSetSetRows(set, src->row_capacity) != 0) {
       ColSetDestroy(set);
-      return COLSET_ERR_MEMORY;
+      return ERR_NO_MEMORY;
     }
     set->rows_held = src->rows_held;
     const uint32_t rows = src->row_capacity;
@@ -237,7 +239,7 @@ int ColSetCreate(COLSET** out, const COLSET* src) {
         void* copy = nullptr;
         if (!DupLong(from.type, l, &copy)) {
           ColSetDestroy(set);
-          return COLSET_ERR_MEMORY;
+          return ERR_NO_MEMORY;
         }
         PutLong(to, r, COLSET_LONG{l.length, copy});
       }
@@ -248,10 +250,10 @@ int ColSetCreate(COLSET** out, const COLSET* src) {
 }
 
 int ColSetCopyRows(COLSET* target, COLSET* source, uint32_t t, uint32_t s, int move) {
-  if (!SetOk(target) || !SetOk(source) || target->cols_used == 0) return COLSET_ERR_ARGS;
-  if (!SameShape(target, source) || s >= source->rows_held || t > target->rows_held) return COLSET_ERR_ARGS;
-  if (t == target->rows_held && target->row_capacity <= t) return COLSET_ERR_ARGS;
-  if (!StorageOk(target) || !StorageOk(source)) return COLSET_ERR_ARGS;
+  if (!SetOk(target) || !SetOk(source) || target->cols_used == 0) return ERR_GENERAL;
+  if (!SameShape(target, source) || s >= source->rows_held || t > target->rows_held) return ERR_GENERAL;
+  if (t == target->rows_held && target->row_capacity <= t) return ERR_GENERAL;
+  if (!StorageOk(target) || !StorageOk(source)) return ERR_GENERAL;
   if (target == source && t == s) return 0;
   for (uint16_t c = 0; c < target->cols_used; ++c) {
     COLSET_COL& tc = target->cols[c];
@@ -266,7 +268,7 @@ int ColSetCopyRows(COLSET* target, COLSET* source, uint32_t t, uint32_t s, int m
         value = from.value;
         PutLong(sc, s, COLSET_LONG{from.length, nullptr});
       } else if (!DupLong(tc.type, from, &value)) {
-        return COLSET_ERR_MEMORY;
+        return ERR_NO_MEMORY;
       }
       std::memcpy(At(tc, t), At(sc, s), tc.elem_size);
       PutLong(tc, t, COLSET_LONG{from.length, value});
@@ -281,18 +283,18 @@ int ColSetCopyRows(COLSET* target, COLSET* source, uint32_t t, uint32_t s, int m
 
 int ColSetAppendRows(COLSET* target, COLSET* source) {
   // Appending a set to itself would hand each long value to two rows.
-  if (target == source || !SetOk(target) || !SetOk(source) || target->cols_used == 0) return COLSET_ERR_ARGS;
-  if (!SameShape(target, source) || !StorageOk(target) || !StorageOk(source)) return COLSET_ERR_ARGS;
+  if (target == source || !SetOk(target) || !SetOk(source) || target->cols_used == 0) return ERR_GENERAL;
+  if (!SameShape(target, source) || !StorageOk(target) || !StorageOk(source)) return ERR_GENERAL;
   const uint32_t th = target->rows_held;
   const uint32_t sh = source->rows_held;
-  if (uint64_t{th} + sh > UINT32_MAX) return COLSET_ERR_ARGS;
+  if (uint64_t{th} + sh > UINT32_MAX) return ERR_GENERAL;
   const uint32_t sum = th + sh;
   std::vector<COLSET_COL> fresh(target->cols_used);
   for (uint16_t c = 0; c < target->cols_used; ++c) {
     fresh[c] = COLSET_COL{target->cols[c].type, target->cols[c].elem_size, nullptr, nullptr};
     if (ColSetColumnAlloc(&fresh[c], sum) != 0) {
       for (uint16_t k = 0; k < c; ++k) ColSetColumnFree(&fresh[k], 0);
-      return COLSET_ERR_MEMORY;
+      return ERR_NO_MEMORY;
     }
   }
   for (uint16_t c = 0; c < target->cols_used; ++c) {
@@ -321,16 +323,16 @@ int ColSetAppendRows(COLSET* target, COLSET* source) {
 }
 
 int ColSetMerge(COLSET* a, COLSET* b) {
-  if (a == b || !SetOk(a) || !SetOk(b) || a->cols == nullptr || b->cols == nullptr) return COLSET_ERR_ARGS;
-  if (a->rows_held != b->rows_held || !StorageOk(a) || !StorageOk(b)) return COLSET_ERR_ARGS;
+  if (a == b || !SetOk(a) || !SetOk(b) || a->cols == nullptr || b->cols == nullptr) return ERR_GENERAL;
+  if (a->rows_held != b->rows_held || !StorageOk(a) || !StorageOk(b)) return ERR_GENERAL;
   const uint32_t total = uint32_t{a->cols_used} + b->cols_used;
-  if (total > UINT16_MAX) return COLSET_ERR_ARGS;
+  if (total > UINT16_MAX) return ERR_GENERAL;
   auto* cols = static_cast<COLSET_COL*>(std::calloc(total ? total : 1, sizeof(COLSET_COL)));
-  if (cols == nullptr) return COLSET_ERR_MEMORY;
+  if (cols == nullptr) return ERR_NO_MEMORY;
   // b's columns must index a's rows: storage for a's row capacity.
   if (b->row_capacity != a->row_capacity && ReshapeRows(b, a->row_capacity, -1) != 0) {
     std::free(cols);
-    return COLSET_ERR_MEMORY;
+    return ERR_NO_MEMORY;
   }
   std::copy(b->cols, b->cols + b->cols_used, cols);
   std::copy(a->cols, a->cols + a->cols_used, cols + b->cols_used);
@@ -348,13 +350,13 @@ int ColSetMerge(COLSET* a, COLSET* b) {
 }
 
 int ColSetAlloc(COLSET** set, const COLSET* tmpl, uint32_t rows) {
-  if (set == nullptr || !SetOk(tmpl) || *set == tmpl) return COLSET_ERR_ARGS;
+  if (set == nullptr || !SetOk(tmpl) || *set == tmpl) return ERR_GENERAL;
   for (uint16_t c = 0; c < tmpl->cols_used; ++c) {
-    if (!ShapeOk(tmpl->cols[c].type, tmpl->cols[c].elem_size)) return COLSET_ERR_ARGS;
+    if (!ShapeOk(tmpl->cols[c].type, tmpl->cols[c].elem_size)) return ERR_GENERAL;
   }
   const bool made = *set == nullptr;
   COLSET* s = made ? new (std::nothrow) COLSET() : *set;
-  if (s == nullptr) return COLSET_ERR_MEMORY;
+  if (s == nullptr) return ERR_NO_MEMORY;
   int rc = ColSetInit(s, tmpl->col_capacity);
   if (rc == 0) {
     s->cols_used = tmpl->cols_used;
@@ -378,7 +380,7 @@ int ColSetAlloc(COLSET** set, const COLSET* tmpl, uint32_t rows) {
 }
 
 int ColSetReverseRows(COLSET** pset) {
-  if (pset == nullptr || !SetOk(*pset) || !StorageOk(*pset)) return COLSET_ERR_ARGS;
+  if (pset == nullptr || !SetOk(*pset) || !StorageOk(*pset)) return ERR_GENERAL;
   COLSET* old = *pset;
   if (old->cols_used == 0) return 0;
   COLSET* fresh = nullptr;
@@ -396,7 +398,7 @@ int ColSetReverseRows(COLSET** pset) {
 }
 
 int ColSetRemoveColumn(COLSET* set, uint16_t n) {
-  if (!SetOk(set) || n >= set->cols_used) return COLSET_ERR_ARGS;
+  if (!SetOk(set) || n >= set->cols_used) return ERR_GENERAL;
   ColSetColumnFree(&set->cols[n], set->row_capacity);
   std::copy(set->cols + n + 1, set->cols + set->cols_used, set->cols + n);
   set->cols[set->cols_used - 1] = COLSET_COL{0, 0, nullptr, nullptr};
@@ -405,22 +407,22 @@ int ColSetRemoveColumn(COLSET* set, uint16_t n) {
 }
 
 int ColSetGetColumn(const COLSET* set, uint16_t n, uint32_t* type, uint32_t* width) {
-  if (type == nullptr || width == nullptr || !SetOk(set) || n >= set->cols_used) return COLSET_ERR_ARGS;
+  if (type == nullptr || width == nullptr || !SetOk(set) || n >= set->cols_used) return ERR_GENERAL;
   *type = set->cols[n].type;
   *width = set->cols[n].elem_size;
   return 0;
 }
 
 int ColSetInsertColumn(COLSET* set, uint16_t n, uint32_t type, uint32_t width) {
-  if (!SetOk(set) || n > set->cols_used || !ShapeOk(type, width)) return COLSET_ERR_ARGS;
-  if (set->col_capacity == UINT16_MAX) return COLSET_ERR_ARGS;
+  if (!SetOk(set) || n > set->cols_used || !ShapeOk(type, width)) return ERR_GENERAL;
+  if (set->col_capacity == UINT16_MAX) return ERR_GENERAL;
   COLSET_COL col{type, width, nullptr, nullptr};
-  if (ColSetColumnAlloc(&col, set->row_capacity) != 0) return COLSET_ERR_MEMORY;
+  if (ColSetColumnAlloc(&col, set->row_capacity) != 0) return ERR_NO_MEMORY;
   const size_t cap = size_t{set->col_capacity} + 1;
   auto* cols = static_cast<COLSET_COL*>(std::calloc(cap, sizeof(COLSET_COL)));
   if (cols == nullptr) {
     ColSetColumnFree(&col, 0);
-    return COLSET_ERR_MEMORY;
+    return ERR_NO_MEMORY;
   }
   if (set->cols != nullptr) {
     std::copy(set->cols, set->cols + n, cols);
@@ -435,19 +437,19 @@ int ColSetInsertColumn(COLSET* set, uint16_t n, uint32_t type, uint32_t width) {
 }
 
 int ColSetCopyColumn(COLSET* target, const COLSET* source, uint16_t t, uint16_t s) {
-  if (!SetOk(target) || !SetOk(source) || (target == source && t == s)) return COLSET_ERR_ARGS;
-  if (t >= target->cols_used || s >= source->cols_used) return COLSET_ERR_ARGS;
-  if (target->rows_held != 0 && target->rows_held != source->rows_held) return COLSET_ERR_ARGS;
+  if (!SetOk(target) || !SetOk(source) || (target == source && t == s)) return ERR_GENERAL;
+  if (t >= target->cols_used || s >= source->cols_used) return ERR_GENERAL;
+  if (target->rows_held != 0 && target->rows_held != source->rows_held) return ERR_GENERAL;
   const COLSET_COL& from = source->cols[s];
-  if (target->cols[t].type != from.type || target->cols[t].elem_size != from.elem_size) return COLSET_ERR_ARGS;
-  if (!ShapeOk(from.type, from.elem_size)) return COLSET_ERR_ARGS;
+  if (target->cols[t].type != from.type || target->cols[t].elem_size != from.elem_size) return ERR_GENERAL;
+  if (!ShapeOk(from.type, from.elem_size)) return ERR_GENERAL;
   if (source->rows_held == 0) return 0;
-  if (from.data == nullptr || from.ind == nullptr) return COLSET_ERR_ARGS;
+  if (from.data == nullptr || from.ind == nullptr) return ERR_GENERAL;
 
   const uint32_t cap = source->row_capacity;
   const uint32_t rows = source->rows_held;
   COLSET_COL col{from.type, from.elem_size, nullptr, nullptr};
-  if (ColSetColumnAlloc(&col, cap) != 0) return COLSET_ERR_MEMORY;
+  if (ColSetColumnAlloc(&col, cap) != 0) return ERR_NO_MEMORY;
   std::memcpy(col.data, from.data, static_cast<size_t>(rows) * from.elem_size);
   std::memcpy(col.ind, from.ind, sizeof(uint16_t) * rows);
   if (IsLong(from.type)) {
@@ -457,7 +459,7 @@ int ColSetCopyColumn(COLSET* target, const COLSET* source, uint16_t t, uint16_t 
       void* copy = nullptr;
       if (!DupLong(from.type, l, &copy)) {
         ColSetColumnFree(&col, cap);
-        return COLSET_ERR_MEMORY;
+        return ERR_NO_MEMORY;
       }
       PutLong(col, r, COLSET_LONG{l.length, copy});
     }
@@ -466,7 +468,7 @@ int ColSetCopyColumn(COLSET* target, const COLSET* source, uint16_t t, uint16_t 
   const uint32_t oldCap = target->row_capacity;
   if (target->row_capacity != cap && ReshapeRows(target, cap, t) != 0) {
     ColSetColumnFree(&col, cap);
-    return COLSET_ERR_MEMORY;
+    return ERR_NO_MEMORY;
   }
   ColSetColumnFree(&target->cols[t], oldCap);
   target->cols[t] = col;
@@ -476,13 +478,13 @@ int ColSetCopyColumn(COLSET* target, const COLSET* source, uint16_t t, uint16_t 
 }
 
 int ColSetResizeColumn(COLSET* set, uint16_t n, uint32_t len, int actual) {
-  if (!SetOk(set) || n >= set->cols_used) return COLSET_ERR_ARGS;
+  if (!SetOk(set) || n >= set->cols_used) return ERR_GENERAL;
   COLSET_COL& col = set->cols[n];
   const uint32_t t = col.type;
   const uint32_t w = col.elem_size;
-  if (set->row_capacity > 0 && (col.data == nullptr || col.ind == nullptr)) return COLSET_ERR_ARGS;
+  if (set->row_capacity > 0 && (col.data == nullptr || col.ind == nullptr)) return ERR_GENERAL;
   if (IsLong(t)) {
-    if (w < sizeof(COLSET_LONG)) return COLSET_ERR_ARGS;
+    if (w < sizeof(COLSET_LONG)) return ERR_GENERAL;
     return ResizeLong(set, col, len);
   }
   uint32_t nt = t;
@@ -518,7 +520,7 @@ int ColSetResizeColumn(COLSET* set, uint16_t n, uint32_t len, int actual) {
       return 0;
   }
   COLSET_COL fresh{nt, size, nullptr, nullptr};
-  if (ColSetColumnAlloc(&fresh, set->row_capacity) != 0) return COLSET_ERR_MEMORY;
+  if (ColSetColumnAlloc(&fresh, set->row_capacity) != 0) return ERR_NO_MEMORY;
   if (set->row_capacity > 0) std::memcpy(fresh.ind, col.ind, sizeof(uint16_t) * set->row_capacity);
   const uint32_t rows = std::min(set->rows_held, set->row_capacity);
   for (uint32_t r = 0; r < rows; ++r) {
@@ -548,10 +550,10 @@ int ColSetResizeColumn(COLSET* set, uint16_t n, uint32_t len, int actual) {
 }
 
 int ColSetValueLength(const COLSET* set, uint32_t row, uint16_t column, void* out, uint32_t* len) {
-  if (len == nullptr || !SetOk(set) || column >= set->cols_used || row >= set->rows_held) return COLSET_ERR_ARGS;
+  if (len == nullptr || !SetOk(set) || column >= set->cols_used || row >= set->rows_held) return ERR_GENERAL;
   if (*len == 0) return 0;
   const COLSET_COL& col = set->cols[column];
-  if (col.data == nullptr || col.ind == nullptr || out == nullptr) return COLSET_ERR_ARGS;
+  if (col.data == nullptr || col.ind == nullptr || out == nullptr) return ERR_GENERAL;
   if (col.ind[row] == COLSET_IND_NULL) {
     *len = 0;
     return 0;
@@ -573,7 +575,7 @@ int ColSetValueLength(const COLSET* set, uint32_t row, uint16_t column, void* ou
     case COLSET_VT_LONGCHAR:
     case COLSET_VT_LONGBINARY:
     case COLSET_VT_LONGWCHAR: {
-      if (w < sizeof(COLSET_LONG)) return COLSET_ERR_ARGS;
+      if (w < sizeof(COLSET_LONG)) return ERR_GENERAL;
       const COLSET_LONG l = GetLong(col, row);
       from = l.value;
       value = l.value != nullptr ? LongBytes(col.type, l.length) : 0;

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "util/errcodes.h"
+
 namespace {
 
 // Largest block the row buffer asks for (1 TiB, far beyond any real fetch
@@ -100,16 +102,16 @@ int ColSetColumnAlloc(COLSET_COL* col, uint32_t rows) {
   col->data = nullptr;
   col->ind = nullptr;
   if (rows == 0) return 0;
-  if (col->elem_size == COLSET_SIZE_TOO_LARGE) return COLSET_ERR_MEMORY;
+  if (col->elem_size == COLSET_SIZE_TOO_LARGE) return ERR_NO_MEMORY;
   // 32 x 32 bits: the product and the extra byte cannot wrap in 64 bits.
   const uint64_t bytes = static_cast<uint64_t>(rows) * col->elem_size + 1;
-  if (bytes > kMaxBlock) return COLSET_ERR_MEMORY;
+  if (bytes > kMaxBlock) return ERR_NO_MEMORY;
   auto* data = static_cast<unsigned char*>(std::calloc(static_cast<size_t>(bytes), 1));
   auto* ind = static_cast<uint16_t*>(std::malloc(sizeof(uint16_t) * static_cast<size_t>(rows)));
   if (!data || !ind) {
     std::free(data);
     std::free(ind);
-    return COLSET_ERR_MEMORY;
+    return ERR_NO_MEMORY;
   }
   for (uint32_t r = 0; r < rows; ++r) ind[r] = COLSET_IND_NULL;
   col->data = data;
@@ -151,14 +153,14 @@ int ColSetInit(COLSET* set, uint16_t ncols) {
   ColSetFreeColumns(set);
   if (ncols == 0) return 0;
   auto* cols = static_cast<COLSET_COL*>(std::calloc(ncols, sizeof(COLSET_COL)));
-  if (!cols) return COLSET_ERR_MEMORY;
+  if (!cols) return ERR_NO_MEMORY;
   set->cols = cols;
   set->col_capacity = ncols;
   return 0;
 }
 
 int ColSetSetRows(COLSET* set, uint32_t rows) {
-  if (set->cols_used > set->col_capacity) return COLSET_ERR_MEMORY;
+  if (set->cols_used > set->col_capacity) return ERR_NO_MEMORY;
   // Storage from an earlier shape goes first: it was sized for the old rows.
   for (uint32_t c = 0; c < set->cols_used; ++c) ColSetColumnFree(&set->cols[c], set->row_capacity);
   set->row_capacity = 0;
@@ -166,7 +168,7 @@ int ColSetSetRows(COLSET* set, uint32_t rows) {
     for (uint32_t c = 0; c < set->cols_used; ++c) {
       if (ColSetColumnAlloc(&set->cols[c], rows) != 0) {
         for (uint32_t k = 0; k < c; ++k) ColSetColumnFree(&set->cols[k], rows);
-        return COLSET_ERR_MEMORY;
+        return ERR_NO_MEMORY;
       }
     }
   }
@@ -190,7 +192,7 @@ int ColDescSetText(JdbcColDesc* d, unsigned which, const char* text) {
   char* copy = nullptr;
   if (text) {
     copy = strdup(text);
-    if (!copy) return COLSET_ERR_MEMORY;
+    if (!copy) return ERR_NO_MEMORY;
   }
   std::free(d->texts[which]);
   d->texts[which] = copy;

@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "util/errcodes.h"
+
 // ---------------------------------------------------------------------------
 // Value type codes of a row-buffer column, and the element each one stores.
 // ColSetTypeSize(code, length) gives the element size in bytes.
@@ -79,9 +81,6 @@ struct COLSET {
   uint32_t rows_held = 0;     // rows filled (set by the fetch or the parameter code)
   COLSET_COL* cols = nullptr;
 };
-
-// Internal error code of every allocation failure here.
-constexpr int COLSET_ERR_MEMORY = 16;
 
 // Empties the set (a set that already holds columns has them freed first, so
 // it must be zeroed or valid) and gives it ncols zeroed columns (no array for

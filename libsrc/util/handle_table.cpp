@@ -6,6 +6,7 @@
 #include <new>
 
 #include "platform/lock.h"
+#include "util/errcodes.h"
 
 namespace {
 
@@ -51,10 +52,10 @@ bool reserve_slots(HANDLE_TABLE* table, uint32_t needed) {
 }  // namespace
 
 int HT_Init(HANDLE_TABLE* table, uint32_t tag) {
-  if (!table) return HT_ERR_ARGUMENT;
+  if (!table) return ERR_INVALID_ARGUMENT;
   HT_Done(table);
   auto* slots = static_cast<HT_SLOT*>(std::calloc(HT_GROW_BY, sizeof(HT_SLOT)));
-  if (!slots) return HT_ERR_MEMORY;
+  if (!slots) return ERR_NO_MEMORY;
   table->slots = slots;
   table->slots_allocated = HT_GROW_BY;
   table->capacity = HT_GROW_BY;
@@ -67,10 +68,10 @@ int HT_Init(HANDLE_TABLE* table, uint32_t tag) {
 }
 
 int HT_EnableLock(HANDLE_TABLE* table) {
-  if (!table) return HT_ERR_ARGUMENT;
+  if (!table) return ERR_INVALID_ARGUMENT;
   if (!table->lock) {
     table->lock = new (std::nothrow) plat::Mutex;
-    if (!table->lock) return HT_ERR_MEMORY;
+    if (!table->lock) return ERR_NO_MEMORY;
   }
   table->lock_flag = 1;
   return HT_OK;
@@ -78,7 +79,7 @@ int HT_EnableLock(HANDLE_TABLE* table) {
 
 int HT_Alloc(HANDLE_TABLE* table, uint32_t* handle, void* object) {
   if (handle) *handle = 0;
-  if (!table || !handle || table->tag == 0) return HT_ERR_ARGUMENT;
+  if (!table || !handle || table->tag == 0) return ERR_INVALID_ARGUMENT;
 
   TableGuard guard(table);
   uint32_t index = table->capacity;
@@ -93,8 +94,8 @@ int HT_Alloc(HANDLE_TABLE* table, uint32_t* handle, void* object) {
   if (index == table->capacity) {
     // No free slot (or the free count was wrong): grow by five.
     const uint32_t grown = static_cast<uint32_t>(table->capacity) + HT_GROW_BY;
-    if (grown > HT_MAX_SLOTS) return HT_ERR_TABLE_FULL;
-    if (!reserve_slots(table, grown)) return HT_ERR_MEMORY;
+    if (grown > HT_MAX_SLOTS) return ERR_HANDLE_LIMIT;
+    if (!reserve_slots(table, grown)) return ERR_NO_MEMORY;
     table->capacity = static_cast<uint16_t>(grown);
     table->free_count = HT_GROW_BY;
   }

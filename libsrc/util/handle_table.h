@@ -12,6 +12,8 @@
 
 #include <cstdint>
 
+#include "util/errcodes.h"
+
 namespace plat {
 class Mutex;
 }
@@ -44,11 +46,8 @@ struct HANDLE_TABLE {
 constexpr uint16_t HT_GROW_BY = 5;
 constexpr uint32_t HT_MAX_SLOTS = 65530;
 
-// Internal error codes returned here.
+// Success of the operations here; failures are internal error codes.
 constexpr int HT_OK = 0;
-constexpr int HT_ERR_MEMORY = 16;        // memory allocation failure
-constexpr int HT_ERR_ARGUMENT = 21;      // null or uninitialised table, null out pointer
-constexpr int HT_ERR_TABLE_FULL = 131;   // limit on the number of handles
 
 // Resets the table (HT_Done) and gives it 5 free slots and the tag. The lock
 // stays off. 0 or 16; on 16 the table stays all zero.

@@ -7,6 +7,7 @@
 #include "core_fixture.h"
 #include "driver/wide.h"
 #include "util/copyout.h"
+#include "util/errcodes.h"
 
 namespace {
 
@@ -49,7 +50,7 @@ class Wide : public qmrtest::EnvDbcTest {
   }
   SQLRETURN Fetch(SQLWCHAR* dst, int64_t cap, SQLSMALLINT* len, WideOut::Flavour f) {
     WideOut out(dst, cap, len != nullptr, WideOut::Kind::Small, f);
-    if (out.badCapacity()) return CallODBCRefuse(&kText, kCodeBadLength, stmt);
+    if (out.badCapacity()) return CallODBCRefuse(&kText, ERR_INVALID_LENGTH, stmt);
     SQLRETURN rc = out.run(&kText, stmt, [&](const DRV_Post* post) {
       return CallODBCPost(&kText, post, stmt, out.buffer(), static_cast<int>(out.size()),
                           out.smallLength());

@@ -122,12 +122,12 @@ void AgentNumber(const std::string& text) {
   const bool isNumber = RefDecimal(t, &ref);
   double d = 0;
   const uint32_t rc = numberOfText(text.data(), text.size(), &d);
-  if ((rc == DESC_BAD_CAST) == isNumber)
+  if ((rc == ERR_INVALID_CAST_VALUE) == isNumber)
     Fail("number text judged wrongly", text, std::to_string(rc));
   if (!isNumber) return;
   double want = 0;
   if (!RefDouble(t, &want)) Fail("reference cannot read an accepted number", text, "");
-  if (rc == DESC_OUT_OF_RANGE) {
+  if (rc == ERR_NUMERIC_RANGE) {
     if (std::isfinite(want)) Fail("finite number refused", text, "");
     return;
   }
@@ -147,12 +147,12 @@ void AgentInteger(const std::string& text) {
   const bool isNumber = RefDecimal(t, &ref);
   int64_t got = 0;
   const uint32_t rc = integerOfText(text.data(), text.size(), &got);
-  if ((rc == DESC_BAD_CAST) == isNumber)
+  if ((rc == ERR_INVALID_CAST_VALUE) == isNumber)
     Fail("integer text judged wrongly", text, std::to_string(rc));
   if (!isNumber) return;
   __int128 want = 0;
   const bool fits = InRange(ref, INT64_MIN, INT64_MAX, &want);
-  if (rc == DESC_OUT_OF_RANGE) {
+  if (rc == ERR_NUMERIC_RANGE) {
     if (fits) Fail("integer in range refused", text, Str(want));
     return;
   }

@@ -26,7 +26,7 @@ TEST(AgentCancel, RacesWithExecuteCloseAndFree) {
       const uint32_t h = current;
       if (h == 0) continue;
       const uint32_t rc = Ops().DRV_Cancel(h);
-      if (rc != AGT_OK && rc != AGT_BAD_HANDLE && rc != AGT_CANCEL_DECLINED) ++odd;
+      if (rc != AGT_OK && rc != ERR_INVALID_ARGUMENT && rc != ERR_CANCEL_DECLINED) ++odd;
       ++cancels;
     }
   });
@@ -48,7 +48,7 @@ TEST(AgentCancel, RacesWithExecuteCloseAndFree) {
   EXPECT_GT(cancels.load(), 0);
   EXPECT_GT(executed, 0);
   // The handle of a freed statement is refused.
-  EXPECT_EQ(Ops().DRV_Cancel(current), AGT_BAD_HANDLE);
+  EXPECT_EQ(Ops().DRV_Cancel(current), ERR_INVALID_ARGUMENT);
   Ops().DRV_Disconnect(conn);
 }
 

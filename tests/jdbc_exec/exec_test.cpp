@@ -10,6 +10,7 @@
 #include "drv_jdbc/j-exec.h"
 #include "drv_jdbc/j-sql.h"
 #include "exec_env.h"
+#include "util/errcodes.h"
 
 using namespace jexec_test;
 
@@ -203,7 +204,7 @@ TEST_F(ExecTest, ReadOnlyConnectionRefusesAllButSelect) {
   EXPECT_EQ(s.Prepare("INSERT INTO nums VALUES (11, 'eleven')"), EXEC_READ_ONLY);
   EXPECT_EQ(s.rec()->statement, nullptr);  // refused before any Java statement
   EXPECT_EQ(s.rec()->flags & STMT_PREPARED, 0);
-  EXPECT_EQ(s.Execute(), AGT_SEQUENCE_ERROR);
+  EXPECT_EQ(s.Execute(), ERR_FUNCTION_SEQUENCE);
   EXPECT_EQ(s.Prepare("CREATE TABLE ro (a INTEGER)"), EXEC_READ_ONLY);
   EXPECT_EQ(s.Run("SELECT n FROM nums"), 0u);
   on = 0;
@@ -224,25 +225,25 @@ TEST_F(ExecTest, ReadOnlyAtConnect) {
 
 TEST_F(ExecTest, SequenceAndHandleErrors) {
   Stmt s(conn_);
-  EXPECT_EQ(s.Execute(), AGT_SEQUENCE_ERROR);
+  EXPECT_EQ(s.Execute(), ERR_FUNCTION_SEQUENCE);
   Rows r;
-  EXPECT_EQ(Ops().DRV_Fetch(s.h(), 1, &r.set), AGT_SEQUENCE_ERROR);
+  EXPECT_EQ(Ops().DRV_Fetch(s.h(), 1, &r.set), ERR_FUNCTION_SEQUENCE);
   EXPECT_EQ(Ops().DRV_MoreResults(s.h()), EXEC_NO_MORE_RESULTS);
-  EXPECT_EQ(Ops().DRV_Prepare(s.h(), nullptr), AGT_BAD_HANDLE);
-  EXPECT_EQ(Ops().DRV_Fetch(s.h(), 1, nullptr), AGT_BAD_HANDLE);
+  EXPECT_EQ(Ops().DRV_Prepare(s.h(), nullptr), ERR_INVALID_ARGUMENT);
+  EXPECT_EQ(Ops().DRV_Fetch(s.h(), 1, nullptr), ERR_INVALID_ARGUMENT);
   for (uint32_t bad : {0u, conn_, s.h() + 1}) {
-    EXPECT_EQ(Ops().DRV_Prepare(bad, "SELECT 1"), AGT_BAD_HANDLE);
-    EXPECT_EQ(Ops().DRV_Execute(bad), AGT_BAD_HANDLE);
-    EXPECT_EQ(Ops().DRV_Fetch(bad, 1, &r.set), AGT_BAD_HANDLE);
-    EXPECT_EQ(Ops().DRV_MoreResults(bad), AGT_BAD_HANDLE);
-    EXPECT_EQ(Ops().DRV_Cancel(bad), AGT_BAD_HANDLE);
-    EXPECT_EQ(Ops().DRV_UnusedStmtOp(bad), AGT_BAD_HANDLE);
-    EXPECT_EQ(Ops().DRV_SetParams(bad, nullptr), AGT_BAD_HANDLE);
-    EXPECT_EQ(Ops().DRV_BindCols(bad, 0, nullptr), AGT_BAD_HANDLE);
-    EXPECT_EQ(Ops().DRV_PrepareExecute(bad, "SELECT 1", nullptr, 0, nullptr), AGT_BAD_HANDLE);
+    EXPECT_EQ(Ops().DRV_Prepare(bad, "SELECT 1"), ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(Ops().DRV_Execute(bad), ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(Ops().DRV_Fetch(bad, 1, &r.set), ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(Ops().DRV_MoreResults(bad), ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(Ops().DRV_Cancel(bad), ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(Ops().DRV_UnusedStmtOp(bad), ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(Ops().DRV_SetParams(bad, nullptr), ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(Ops().DRV_BindCols(bad, 0, nullptr), ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(Ops().DRV_PrepareExecute(bad, "SELECT 1", nullptr, 0, nullptr), ERR_INVALID_ARGUMENT);
   }
   EXPECT_EQ(Ops().DRV_Cancel(s.h()), 0u);
-  EXPECT_EQ(Ops().DRV_UnusedStmtOp(s.h()), AGT_NOT_CAPABLE);
+  EXPECT_EQ(Ops().DRV_UnusedStmtOp(s.h()), ERR_NOT_CAPABLE);
   EXPECT_EQ(nopOp(12345), 0u);
 }
 
@@ -260,9 +261,9 @@ TEST_F(ExecTest, JavaFailuresArePostedOnTheStatement) {
 
 TEST_F(ExecTest, EscapeClausesAtPrepare) {
   Stmt s(conn_);
-  EXPECT_EQ(s.Prepare("SELECT {fn ucase(t) FROM nums"), SQL_ERR_OPEN_ESCAPE);
+  EXPECT_EQ(s.Prepare("SELECT {fn ucase(t) FROM nums"), ERR_SYNTAX_OR_ACCESS);
   EXPECT_EQ(s.rec()->flags & STMT_PREPARED, 0);
-  EXPECT_EQ(s.Execute(), AGT_SEQUENCE_ERROR);
+  EXPECT_EQ(s.Execute(), ERR_FUNCTION_SEQUENCE);
   // The JDBC driver translates the escape it is given.
   ASSERT_EQ(s.Run("SELECT {fn ucase(t)} FROM nums WHERE n = 1"), 0u)
       << ::testing::PrintToString(Errors(s.h()));
@@ -359,7 +360,7 @@ TEST_F(ExecTest, PreparedSelectRunsAtExecuteNotAtPrepare) {
     EXPECT_EQ(count, 1u);
     EXPECT_EQ(s.rec()->resultSet, nullptr);
     Rows r;
-    EXPECT_EQ(Ops().DRV_Fetch(s.h(), 1, &r.set), AGT_SEQUENCE_ERROR);
+    EXPECT_EQ(Ops().DRV_Fetch(s.h(), 1, &r.set), ERR_FUNCTION_SEQUENCE);
     for (int round = 0; round < 2; ++round) {
       Exec(conn_, {"INSERT INTO early VALUES (2)"});
       ++rows;
@@ -379,7 +380,7 @@ TEST_F(ExecTest, PreparingAgainReplacesEverything) {
   EXPECT_EQ(s.rec()->colCount, 0u);
   EXPECT_EQ(s.rec()->resultSet, nullptr);
   Rows r;
-  EXPECT_EQ(Ops().DRV_Fetch(s.h(), 1, &r.set), AGT_SEQUENCE_ERROR);
+  EXPECT_EQ(Ops().DRV_Fetch(s.h(), 1, &r.set), ERR_FUNCTION_SEQUENCE);
   ASSERT_EQ(s.Execute(), 0u);
   EXPECT_EQ(Count("replaced"), 0);
 }
@@ -444,7 +445,7 @@ TEST_F(CatalogFetchTest, SingleTargetAndColumnLimit) {
   // A target at or beyond the buffer's column count is refused.
   for (int32_t bad : {2, 7}) {
     s.rec()->singleTarget = bad;
-    EXPECT_EQ(Ops().DRV_Fetch(s.h(), 1, &r.set), AGT_GENERAL_ERROR) << bad;
+    EXPECT_EQ(Ops().DRV_Fetch(s.h(), 1, &r.set), ERR_GENERAL) << bad;
   }
 }
 
@@ -514,7 +515,7 @@ TEST_F(BufferFormTest, FormsNeverFetchedEndTheFetch) {
     s.rec()->cols[0].value_type = code;
     s.rec()->cols[0].elem_len = 4;
     Rows r;
-    EXPECT_EQ(Ops().DRV_Fetch(s.h(), 5, &r.set), AGT_GENERAL_ERROR) << code;
+    EXPECT_EQ(Ops().DRV_Fetch(s.h(), 5, &r.set), ERR_GENERAL) << code;
   }
 }
 

@@ -303,19 +303,19 @@ TEST_F(ParamTest, RangeAndTypeFailures) {
   };
   const JC_Date date{2020, 1, 2};
   const std::vector<Bad> bad = {
-      {"signed 200 as tinyint", 4, 2, Bytes<int16_t>(200), -6, DESC_OUT_OF_RANGE},
-      {"unsigned 70000 as smallint", 8, 4, Bytes<uint32_t>(70000), 5, DESC_OUT_OF_RANGE},
-      {"text 40000 as smallint", 17, 8, Text("40000", 8), 5, DESC_OUT_OF_RANGE},
-      {"text -42ab as integer", 17, 8, Text("-42ab", 8), 4, DESC_BAD_CAST},
-      {"text 1e400 as double", 17, 8, Text("1e400", 8), 8, DESC_OUT_OF_RANGE},
-      {"text 30.02.2024 as date", 17, 12, Text("30.02.2024", 12), 91, DESC_DATETIME_OVERFLOW},
-      {"text yesterday as date", 17, 12, Text("yesterday", 12), 91, DESC_BAD_DATETIME},
-      {"double beyond float", 10, 8, Bytes<double>(1e39), 7, DESC_OUT_OF_RANGE},
-      {"double beyond int", 10, 8, Bytes<double>(1e12), 4, DESC_OUT_OF_RANGE},
-      {"date for an integer", 11, 6, Bytes(date), 4, AGT_NOT_CAPABLE},
-      {"integer for a date", 5, 4, Bytes<int32_t>(1), 91, AGT_NOT_CAPABLE},
-      {"unknown SQL type", 5, 4, Bytes<int32_t>(1), 1234, AGT_NOT_CAPABLE},
-      {"unknown value code", 0, 4, Bytes<int32_t>(1), 4, AGT_NOT_CAPABLE},
+      {"signed 200 as tinyint", 4, 2, Bytes<int16_t>(200), -6, ERR_NUMERIC_RANGE},
+      {"unsigned 70000 as smallint", 8, 4, Bytes<uint32_t>(70000), 5, ERR_NUMERIC_RANGE},
+      {"text 40000 as smallint", 17, 8, Text("40000", 8), 5, ERR_NUMERIC_RANGE},
+      {"text -42ab as integer", 17, 8, Text("-42ab", 8), 4, ERR_INVALID_CAST_VALUE},
+      {"text 1e400 as double", 17, 8, Text("1e400", 8), 8, ERR_NUMERIC_RANGE},
+      {"text 30.02.2024 as date", 17, 12, Text("30.02.2024", 12), 91, ERR_DATE_OVERFLOW},
+      {"text yesterday as date", 17, 12, Text("yesterday", 12), 91, ERR_DATETIME_FORMAT},
+      {"double beyond float", 10, 8, Bytes<double>(1e39), 7, ERR_NUMERIC_RANGE},
+      {"double beyond int", 10, 8, Bytes<double>(1e12), 4, ERR_NUMERIC_RANGE},
+      {"date for an integer", 11, 6, Bytes(date), 4, ERR_NOT_CAPABLE},
+      {"integer for a date", 5, 4, Bytes<int32_t>(1), 91, ERR_NOT_CAPABLE},
+      {"unknown SQL type", 5, 4, Bytes<int32_t>(1), 1234, ERR_NOT_CAPABLE},
+      {"unknown value code", 0, 4, Bytes<int32_t>(1), 4, ERR_NOT_CAPABLE},
   };
   int32_t id = 4000;
   for (const Bad& b : bad) {
@@ -365,7 +365,7 @@ TEST_F(ParamTest, FailureInTheSecondSetLeavesTheCountOfSetsDone) {
   const JdbcColBind binds[2] = {Bind(4), Bind(-6)};
   ASSERT_EQ(Ops().DRV_BindCols(s.h(), 2, binds), 0u);
   ASSERT_EQ(Ops().DRV_SetParams(s.h(), vals.Give()), 0u);
-  EXPECT_EQ(s.Execute(), DESC_OUT_OF_RANGE);
+  EXPECT_EQ(s.Execute(), ERR_NUMERIC_RANGE);
   EXPECT_EQ(RowCount(s.h()), 1u);
   EXPECT_EQ(Count("id BETWEEN 5100 AND 5102"), 1);
 }
@@ -435,7 +435,7 @@ TEST_F(ParamTest, DefaultDescriptionsAndDescribeOnRequest) {
   EXPECT_FALSE(Errors(s.h()).empty());
   // Not prepared: sequence error.
   Stmt fresh(conn_);
-  EXPECT_EQ(describeParams(fresh.rec()), AGT_SEQUENCE_ERROR);
+  EXPECT_EQ(describeParams(fresh.rec()), ERR_FUNCTION_SEQUENCE);
 }
 
 // ---------------------------------------------------------------------------

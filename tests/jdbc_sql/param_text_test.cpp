@@ -86,10 +86,10 @@ TEST(IntegerText, IntegerPartIsExactBeyondADouble) {
       {" 2147483647.9999999999 ", 0, 2147483647},
       {"-9223372036854775808.9", 0, INT64_MIN},
       {"922337203685477580.7e1", 0, INT64_MAX},
-      {"9223372036854775808e0", DESC_OUT_OF_RANGE, 0},
+      {"9223372036854775808e0", ERR_NUMERIC_RANGE, 0},
       {"0e999999", 0, 0},
       {"-12e-1", 0, -1},
-      {"1e", DESC_BAD_CAST, 0},
+      {"1e", ERR_INVALID_CAST_VALUE, 0},
   };
   for (const auto& row : rows) {
     int64_t v = 0;

@@ -8,6 +8,7 @@
 
 #include "drv_jdbc/j-sql.h"
 #include "util/log.h"
+#include "util/errcodes.h"
 
 namespace {
 
@@ -164,9 +165,9 @@ TEST(Markers, EveryScanStartsAfresh) {
 
 TEST(Escapes, UnclosedBraceFails) {
   Scanned x("SELECT {fn ucase(x) FROM t");
-  EXPECT_EQ(x.rc, SQL_ERR_OPEN_ESCAPE);
-  EXPECT_EQ(Scanned("SELECT {d '2020-01-01'").rc, SQL_ERR_OPEN_ESCAPE);
-  EXPECT_EQ(Scanned("SELECT {{fn x()}").rc, SQL_ERR_OPEN_ESCAPE);
+  EXPECT_EQ(x.rc, ERR_SYNTAX_OR_ACCESS);
+  EXPECT_EQ(Scanned("SELECT {d '2020-01-01'").rc, ERR_SYNTAX_OR_ACCESS);
+  EXPECT_EQ(Scanned("SELECT {{fn x()}").rc, ERR_SYNTAX_OR_ACCESS);
 }
 
 TEST(Escapes, StrayClosingBraceIsText) {
@@ -187,9 +188,9 @@ TEST(Escapes, CommentForm) {
   EXPECT_EQ(Scanned("SELECT --*(vendor(Microsoft), product(ODBC), fn ucase(x) --*) FROM t").rc,
             0u);
   EXPECT_TRUE(log.Has("unknown escape function ucase called"));
-  EXPECT_EQ(Scanned("SELECT --*(fn lcase(x) FROM t").rc, SQL_ERR_OPEN_ESCAPE);
+  EXPECT_EQ(Scanned("SELECT --*(fn lcase(x) FROM t").rc, ERR_SYNTAX_OR_ACCESS);
   // Closing a brace escape with the comment form's closer does not work.
-  EXPECT_EQ(Scanned("SELECT {fn lcase(x) --*) FROM t").rc, SQL_ERR_OPEN_ESCAPE);
+  EXPECT_EQ(Scanned("SELECT {fn lcase(x) --*) FROM t").rc, ERR_SYNTAX_OR_ACCESS);
 }
 
 TEST(Escapes, ScalarFunctionsAreLogged) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "scrs/colset_ops.h"
+#include "util/errcodes.h"
 
 namespace {
 
@@ -99,14 +100,14 @@ TEST(ColSetRows, InsertAtTheRowCountAppendsAndAFullSetRefuses) {
   ASSERT_EQ(0, ColSetInsertRow(s, 1));
   EXPECT_EQ(2u, s->rows_held);
   EXPECT_EQ(COLSET_IND_NULL, s->cols[0].ind[1]);
-  EXPECT_EQ(COLSET_ERR_ARGS, ColSetInsertRow(s, 0));  // full
+  EXPECT_EQ(ERR_GENERAL, ColSetInsertRow(s, 0));  // full
   EXPECT_EQ(2u, s->rows_held);
-  EXPECT_EQ(COLSET_ERR_ARGS, ColSetInsertRow(nullptr, 0));
+  EXPECT_EQ(ERR_GENERAL, ColSetInsertRow(nullptr, 0));
   COLSET empty;
-  EXPECT_EQ(COLSET_ERR_ARGS, ColSetInsertRow(&empty, 0));
+  EXPECT_EQ(ERR_GENERAL, ColSetInsertRow(&empty, 0));
   ColSetDestroy(s);
   s = TextSet({{"a", "x"}}, 4);
-  EXPECT_EQ(COLSET_ERR_ARGS, ColSetInsertRow(s, 2));  // past the row count
+  EXPECT_EQ(ERR_GENERAL, ColSetInsertRow(s, 2));  // past the row count
   EXPECT_EQ(1u, s->rows_held);
   ColSetDestroy(s);
 }
@@ -133,10 +134,10 @@ TEST(ColSetRows, CompareRefusesRowsPastTheCountAndOtherShapes) {
   COLSET* b = MakeSet({{COLSET_VT_NTS, 12}, {COLSET_VT_LONGCHAR, sizeof(COLSET_LONG)}}, 1);
   b->rows_held = 1;
   int equal = 5;
-  EXPECT_EQ(COLSET_ERR_ARGS, ColSetCompareRow(a, 1, a, 0, &equal));  // row 1 not held
-  EXPECT_EQ(COLSET_ERR_ARGS, ColSetCompareRow(a, 0, b, 0, &equal));  // width 11 against 12
-  EXPECT_EQ(COLSET_ERR_ARGS, ColSetCompareRow(a, 0, nullptr, 0, &equal));
-  EXPECT_EQ(COLSET_ERR_ARGS, ColSetCompareRow(a, 0, a, 0, nullptr));
+  EXPECT_EQ(ERR_GENERAL, ColSetCompareRow(a, 1, a, 0, &equal));  // row 1 not held
+  EXPECT_EQ(ERR_GENERAL, ColSetCompareRow(a, 0, b, 0, &equal));  // width 11 against 12
+  EXPECT_EQ(ERR_GENERAL, ColSetCompareRow(a, 0, nullptr, 0, &equal));
+  EXPECT_EQ(ERR_GENERAL, ColSetCompareRow(a, 0, a, 0, nullptr));
   EXPECT_EQ(5, equal);
   ColSetDestroy(a);
   ColSetDestroy(b);
@@ -185,11 +186,11 @@ TEST(ColSetRows, CopyRowDuplicatesOrMovesLongValues) {
 TEST(ColSetRows, CopyRowAppendNeedsRoomAndMatchingShapes) {
   COLSET* src = TextSet({{"a", "one"}}, 1);
   COLSET* dst = TextSet({{"z", "old"}}, 1);
-  EXPECT_EQ(COLSET_ERR_ARGS, ColSetCopyRows(dst, src, 1, 0, 0));  // capacity == t
-  EXPECT_EQ(COLSET_ERR_ARGS, ColSetCopyRows(dst, src, 0, 1, 0));  // source row not held
-  EXPECT_EQ(COLSET_ERR_ARGS, ColSetCopyRows(dst, src, 2, 0, 0));  // past the row count
+  EXPECT_EQ(ERR_GENERAL, ColSetCopyRows(dst, src, 1, 0, 0));  // capacity == t
+  EXPECT_EQ(ERR_GENERAL, ColSetCopyRows(dst, src, 0, 1, 0));  // source row not held
+  EXPECT_EQ(ERR_GENERAL, ColSetCopyRows(dst, src, 2, 0, 0));  // past the row count
   COLSET* other = MakeSet({{COLSET_VT_NTS, 11}, {COLSET_VT_LONGBINARY, sizeof(COLSET_LONG)}}, 2);
-  EXPECT_EQ(COLSET_ERR_ARGS, ColSetCopyRows(other, src, 0, 0, 0));  // type differs
+  EXPECT_EQ(ERR_GENERAL, ColSetCopyRows(other, src, 0, 0, 0));  // type differs
   EXPECT_EQ(1u, dst->rows_held);
   EXPECT_EQ("old", LongText(dst, 1, 0));
   ColSetDestroy(src);
@@ -214,7 +215,7 @@ TEST(ColSetRows, AppendMovesAllRowsAndRefusesItself) {
   EXPECT_EQ("three", LongText(a, 1, 2));
   EXPECT_EQ("c", Value(a, 2, 0));
   EXPECT_EQ(nullptr, GetLongAt(b, 1, 0).value);
-  EXPECT_EQ(COLSET_ERR_ARGS, ColSetAppendRows(a, a));
+  EXPECT_EQ(ERR_GENERAL, ColSetAppendRows(a, a));
   ColSetDestroy(a);
   ColSetDestroy(b);
 }
@@ -244,7 +245,7 @@ TEST(ColSetRows, AllocShapesAfterTheTemplateAndReusesASet) {
   ASSERT_EQ(0, ColSetAlloc(&again, tmpl, 2));
   EXPECT_EQ(s, again);
   EXPECT_EQ(2u, again->row_capacity);
-  EXPECT_EQ(COLSET_ERR_ARGS, ColSetAlloc(&tmpl, tmpl, 1));
+  EXPECT_EQ(ERR_GENERAL, ColSetAlloc(&tmpl, tmpl, 1));
   ColSetDestroy(tmpl);
   ColSetDestroy(s);
 }
@@ -262,13 +263,13 @@ TEST(ColSetColumns, MergePutsBsColumnsFirst) {
   for (uint16_t c = 0; c < 5; ++c) EXPECT_EQ(want[c], a->cols[c].type) << c;
   EXPECT_EQ("kept", LongText(a, 1, 0));
   EXPECT_EQ(nullptr, b->cols[1].data);
-  EXPECT_EQ(COLSET_ERR_ARGS, ColSetMerge(a, a));
+  EXPECT_EQ(ERR_GENERAL, ColSetMerge(a, a));
   ColSetDestroy(a);
   ColSetDestroy(b);
   COLSET* c = MakeSet({{COLSET_VT_INTEGER, 4}}, 2);
   COLSET* d = MakeSet({{COLSET_VT_INTEGER, 4}}, 2);
   c->rows_held = 1;  // row counts differ
-  EXPECT_EQ(COLSET_ERR_ARGS, ColSetMerge(c, d));
+  EXPECT_EQ(ERR_GENERAL, ColSetMerge(c, d));
   EXPECT_EQ(1u, c->cols_used);
   ColSetDestroy(c);
   ColSetDestroy(d);
@@ -296,7 +297,7 @@ TEST(ColSetColumns, RemoveFirstColumnMovesTheOthersDown) {
   EXPECT_EQ(COLSET_VT_INTEGER, s->cols[0].type);
   EXPECT_EQ(COLSET_VT_DOUBLE, s->cols[1].type);
   EXPECT_EQ(nullptr, s->cols[2].data);
-  EXPECT_EQ(COLSET_ERR_ARGS, ColSetRemoveColumn(s, 2));
+  EXPECT_EQ(ERR_GENERAL, ColSetRemoveColumn(s, 2));
   ColSetDestroy(s);
 }
 
@@ -311,11 +312,11 @@ TEST(ColSetColumns, GetAndInsertColumn) {
   EXPECT_EQ(COLSET_VT_DOUBLE, type);
   EXPECT_EQ(COLSET_IND_NULL, s->cols[1].ind[2]);
   EXPECT_EQ(3u, s->cols_used);
-  EXPECT_EQ(COLSET_ERR_ARGS, ColSetGetColumn(s, 3, &type, &width));
-  EXPECT_EQ(COLSET_ERR_ARGS, ColSetInsertColumn(s, 5, COLSET_VT_INTEGER, 4));
+  EXPECT_EQ(ERR_GENERAL, ColSetGetColumn(s, 3, &type, &width));
+  EXPECT_EQ(ERR_GENERAL, ColSetInsertColumn(s, 5, COLSET_VT_INTEGER, 4));
   // A long element narrower than its length and pointer would be overrun.
-  EXPECT_EQ(COLSET_ERR_ARGS, ColSetInsertColumn(s, 0, COLSET_VT_LONGCHAR, 8));
-  EXPECT_EQ(COLSET_ERR_ARGS, ColSetInsertColumn(s, 0, 99, 4));
+  EXPECT_EQ(ERR_GENERAL, ColSetInsertColumn(s, 0, COLSET_VT_LONGCHAR, 8));
+  EXPECT_EQ(ERR_GENERAL, ColSetInsertColumn(s, 0, 99, 4));
   EXPECT_EQ(3u, s->cols_used);
   ColSetDestroy(s);
 }
@@ -337,9 +338,9 @@ TEST(ColSetColumns, CopyColumnDuplicatesIntoAnEmptyTarget) {
 TEST(ColSetColumns, CopyColumnChecks) {
   COLSET* src = TextSet({{"a", "one"}}, 1);
   COLSET* dst = TextSet({{"x", "y"}, {"x", "y"}}, 2);
-  EXPECT_EQ(COLSET_ERR_ARGS, ColSetCopyColumn(dst, src, 1, 1));  // row counts differ
-  EXPECT_EQ(COLSET_ERR_ARGS, ColSetCopyColumn(src, src, 1, 1));  // same column
-  EXPECT_EQ(COLSET_ERR_ARGS, ColSetCopyColumn(src, src, 0, 1));  // types differ
+  EXPECT_EQ(ERR_GENERAL, ColSetCopyColumn(dst, src, 1, 1));  // row counts differ
+  EXPECT_EQ(ERR_GENERAL, ColSetCopyColumn(src, src, 1, 1));  // same column
+  EXPECT_EQ(ERR_GENERAL, ColSetCopyColumn(src, src, 0, 1));  // types differ
   COLSET* none = MakeSet({{COLSET_VT_NTS, 11}}, 2);
   COLSET* target = MakeSet({{COLSET_VT_NTS, 11}}, 2);
   PutNts(target, 0, 0, "kept");
@@ -359,7 +360,7 @@ TEST(ColSetResize, NulTerminatedColumnWidensOnlyWhenNeeded) {
   EXPECT_EQ(COLSET_VT_NTS, s->cols[0].type);
   EXPECT_EQ(21u, s->cols[0].elem_size);
   EXPECT_EQ("0123456789", Value(s, 0, 0));
-  EXPECT_EQ(COLSET_ERR_ARGS, ColSetResizeColumn(s, 2, 100, 0));
+  EXPECT_EQ(ERR_GENERAL, ColSetResizeColumn(s, 2, 100, 0));
   ColSetDestroy(s);
   COLSET* n = MakeSet({{COLSET_VT_INTEGER, 4}}, 1);
   EXPECT_EQ(0, ColSetResizeColumn(n, 0, 100, 0));  // numbers never change
@@ -457,8 +458,8 @@ TEST(ColSetValue, LengthByTypeAndCutToTheBuffer) {
   ASSERT_EQ(0, ColSetValueLength(s, 0, 0, nullptr, &len));
   EXPECT_EQ(0u, len);
   len = 4;
-  EXPECT_EQ(COLSET_ERR_ARGS, ColSetValueLength(s, 2, 0, buf, &len));
-  EXPECT_EQ(COLSET_ERR_ARGS, ColSetValueLength(s, 0, 4, buf, &len));
+  EXPECT_EQ(ERR_GENERAL, ColSetValueLength(s, 2, 0, buf, &len));
+  EXPECT_EQ(ERR_GENERAL, ColSetValueLength(s, 0, 4, buf, &len));
   ColSetDestroy(s);
 }
 

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "util/errcodes.h"
+
 namespace {
 
 // Element sizes for every code, checked against the layouts the fetch and
@@ -95,17 +97,17 @@ TEST(ColSetColumn, NewColumnIsZeroedWithNullIndicators) {
 
 TEST(ColSetColumn, HugeRowsTimesSizeIsRefused) {
   COLSET_COL col{COLSET_VT_CHAR, 0xFFFFFFFEu, nullptr, nullptr};
-  EXPECT_EQ(ColSetColumnAlloc(&col, 0xFFFFFFFFu), COLSET_ERR_MEMORY);
+  EXPECT_EQ(ColSetColumnAlloc(&col, 0xFFFFFFFFu), ERR_NO_MEMORY);
   EXPECT_EQ(col.data, nullptr);
   EXPECT_EQ(col.ind, nullptr);
 
   COLSET_COL flagged{COLSET_VT_WNTS, ColSetTypeSize(COLSET_VT_WNTS, 0x90000000u), nullptr, nullptr};
-  EXPECT_EQ(ColSetColumnAlloc(&flagged, 1), COLSET_ERR_MEMORY);
+  EXPECT_EQ(ColSetColumnAlloc(&flagged, 1), ERR_NO_MEMORY);
   EXPECT_EQ(flagged.data, nullptr);
 
   // Just under 32 bits per element, but a terabyte and more in all.
   COLSET_COL wide{COLSET_VT_BINARY, 0x10000u, nullptr, nullptr};
-  EXPECT_EQ(ColSetColumnAlloc(&wide, 0x01000001u), COLSET_ERR_MEMORY);
+  EXPECT_EQ(ColSetColumnAlloc(&wide, 0x01000001u), ERR_NO_MEMORY);
   EXPECT_EQ(wide.ind, nullptr);
 
   // Through a whole set: the failure leaves no column with storage.
@@ -115,7 +117,7 @@ TEST(ColSetColumn, HugeRowsTimesSizeIsRefused) {
   set.cols[1] = COLSET_COL{COLSET_VT_CHAR, 0xFFFFFFFEu, nullptr, nullptr};
   set.cols_used = 2;
   // 65536 rows of the first column are fine, of the second 2^48 bytes.
-  EXPECT_EQ(ColSetSetRows(&set, 0x10000u), COLSET_ERR_MEMORY);
+  EXPECT_EQ(ColSetSetRows(&set, 0x10000u), ERR_NO_MEMORY);
   EXPECT_EQ(set.cols[0].data, nullptr);
   EXPECT_EQ(set.cols[0].ind, nullptr);
   EXPECT_EQ(set.cols[1].data, nullptr);
@@ -162,7 +164,7 @@ TEST(ColSet, SetRowsErrorsAndZeroRows) {
   set.cols[0] = COLSET_COL{COLSET_VT_INTEGER, 4, nullptr, nullptr};
   set.cols[1] = COLSET_COL{COLSET_VT_DOUBLE, 8, nullptr, nullptr};
   set.cols_used = 3;  // more in use than the set has
-  EXPECT_EQ(ColSetSetRows(&set, 5), COLSET_ERR_MEMORY);
+  EXPECT_EQ(ColSetSetRows(&set, 5), ERR_NO_MEMORY);
   EXPECT_EQ(set.cols[0].data, nullptr);
   EXPECT_EQ(set.cols[1].data, nullptr);
   EXPECT_EQ(set.row_capacity, 0u);
