@@ -257,7 +257,7 @@ uint32_t JoinOrCreate(std::string* cause) {
     AGT_LOG("%s", why.c_str());
     SetLastVmError(why);
     *cause = why;
-    return 15;
+    return ERR_GENERAL;
   }
   JavaVM* vms[2] = {nullptr, nullptr};
   jsize count = 0;
@@ -272,7 +272,7 @@ uint32_t JoinOrCreate(std::string* cause) {
     AGT_LOG("%s", text);
     std::string last = JC_LastVmError();
     *cause = last.empty() ? text : std::string(text) + ": " + last;
-    return 15;
+    return ERR_GENERAL;
   }
   return 0;
 }
@@ -398,22 +398,22 @@ void detachJVM() {
 }
 
 uint32_t JC_GetXAXidClass(JNIEnv* env, jclass* out) {
-  if (out == nullptr) return 15;
+  if (out == nullptr) return ERR_GENERAL;
   *out = nullptr;
-  if (env == nullptr) return 15;
+  if (env == nullptr) return ERR_GENERAL;
   jclass cls = FindOrDefine(env, "quillmar/support/XAXid", XAXidClassBytes, XAXidClassSize);
-  if (cls == nullptr) return 15;
+  if (cls == nullptr) return ERR_GENERAL;
   *out = cls;
   return 0;
 }
 
 uint32_t JC_GetRowBlockClass(JNIEnv* env, jclass* out) {
-  if (out == nullptr) return 15;
+  if (out == nullptr) return ERR_GENERAL;
   *out = nullptr;
-  if (env == nullptr) return 15;
+  if (env == nullptr) return ERR_GENERAL;
   jclass cls = FindOrDefine(env, "quillmar/support/QMRRowBlock", QMRRowBlockClassBytes,
                             QMRRowBlockClassSize);
-  if (cls == nullptr) return 15;
+  if (cls == nullptr) return ERR_GENERAL;
   *out = cls;
   return 0;
 }
@@ -498,11 +498,11 @@ done:
 // DRV_Term never interleave.
 
 extern "C" uint32_t DRV_Init(const char* const*, uint32_t* env) {
-  if (env == nullptr) return 21;
+  if (env == nullptr) return ERR_INVALID_ARGUMENT;
   std::lock_guard<plat::RecursiveMutex> guard(gAgentMutex);
 
   if (gJvmRefCount != 0) {
-    if (attachJVM() == nullptr) return 15;
+    if (attachJVM() == nullptr) return ERR_GENERAL;
     ++gJvmRefCount;  // only once the call has succeeded
     *env = gAgentEnvHandle;
     return 0;
@@ -510,7 +510,7 @@ extern "C" uint32_t DRV_Init(const char* const*, uint32_t* env) {
 
   *env = 0;
   DropFailedEnv();
-  if (AGT_InitTables() != 0) return 15;
+  if (AGT_InitTables() != 0) return ERR_GENERAL;
   {
     std::lock_guard<plat::Mutex> g(gEnvListLock);
     hash_destroy(gEnvList);
@@ -519,7 +519,7 @@ extern "C" uint32_t DRV_Init(const char* const*, uint32_t* env) {
   if (gEnvList == nullptr) {
     AGT_LOG("Can't create environment list");
     AGT_DoneTables();
-    return 16;
+    return ERR_NO_MEMORY;
   }
   auto* e = new (std::nothrow) JdbcEnv;
   uint32_t h = 0;
@@ -529,7 +529,7 @@ extern "C" uint32_t DRV_Init(const char* const*, uint32_t* env) {
     hash_destroy(gEnvList);
     gEnvList = nullptr;
     AGT_DoneTables();
-    return 16;
+    return ERR_NO_MEMORY;
   }
 
   std::string cause;
@@ -576,16 +576,16 @@ extern "C" uint32_t DRV_Init(const char* const*, uint32_t* env) {
 
 extern "C" uint32_t DRV_Term(uint32_t h) {
   JdbcEnv* e = AGT_Env(h);
-  if (e == nullptr) return 21;
+  if (e == nullptr) return ERR_INVALID_ARGUMENT;
   std::lock_guard<plat::RecursiveMutex> guard(gAgentMutex);
   if (gJvmRefCount == 0) {
     // Only the record of a failed DRV_Init is held while not initialised.
-    if (e != gFailedEnv || h != gFailedEnvHandle) return 21;
+    if (e != gFailedEnv || h != gFailedEnvHandle) return ERR_INVALID_ARGUMENT;
     DropFailedEnv();
     AGT_DoneTables();
     return 0;
   }
-  if (h != gAgentEnvHandle) return 21;
+  if (h != gAgentEnvHandle) return ERR_INVALID_ARGUMENT;
   if (--gJvmRefCount > 0) return 0;
 
   HT_Free(&gAgentEnvTable, h);

@@ -22,6 +22,7 @@
 #include "util/log.h"
 #include "util/strutil.h"
 #include "util/utalloc.h"
+#include "util/errcodes.h"
 
 const char DriverClassList[] = "{com.informix.jdbcx.IfxDataSource;com.informix.jdbcx.IfxXADataSource}";
 
@@ -63,8 +64,8 @@ jclass FindClassQuiet(JNIEnv* env, const char* name) {
 // Logs and posts an allocation failure on the connection: 16.
 uint32_t NoMemory(JdbcConn* c) {
   CONN_LOG("%s", kNoMemory);
-  errPostMsg(&c->errors, kNoMemory, 16);
-  return 16;
+  errPostMsg(&c->errors, kNoMemory, ERR_NO_MEMORY);
+  return ERR_NO_MEMORY;
 }
 
 // Closes a pooled or XA connection and drops the reference; a failure is
@@ -210,7 +211,7 @@ uint32_t JC_SetDataSourceProp(JdbcConn* c, jclass cls, jobject ds, const DsPropL
       ClearException(env);
       return false;
     };
-    uint32_t rc = 15;
+    uint32_t rc = ERR_GENERAL;
     bool found = true;
     if (has("(Ljava/lang/String;)V")) {
       jstring s = JC_NewString(env, value != nullptr ? value : "", c->utf8);
@@ -235,13 +236,13 @@ uint32_t JC_SetDataSourceProp(JdbcConn* c, jclass cls, jobject ds, const DsPropL
     if (!found) {
       CONN_LOG("Can't find method[%s] in DataSource", setter.c_str());
       std::string msg = "Can't find method[" + setter + "] in DataSource";
-      errPostMsg(&c->errors, msg.c_str(), 15);
-      return 15;
+      errPostMsg(&c->errors, msg.c_str(), ERR_GENERAL);
+      return ERR_GENERAL;
     }
     if (rc != 0) {
       CheckException(env, c->utf8, &c->errors);
       CONN_LOG("Error while calling DataSource.%s", setter.c_str());
-      return 15;
+      return ERR_GENERAL;
     }
   }
   return 0;
@@ -273,19 +274,19 @@ uint32_t NewInstance(JdbcConn* c, const char* className, const ClassWords& words
   if (*cls == nullptr) {
     ClearException(env);
     CONN_LOG("Can't find JDBC %s = %s", words.found, className);
-    return 3;
+    return ERR_DRIVER_NOT_LOADED;
   }
   jmethodID ctor = env->GetMethodID(*cls, "<init>", "()V");
   if (ctor == nullptr) {
     ClearException(env);
     CONN_LOG("Can't find <init> class in %s", words.init);
-    return 15;
+    return ERR_GENERAL;
   }
   *object = env->NewObject(*cls, ctor);
   if (*object == nullptr) {
     CheckException(env, c->utf8, &c->errors);
     CONN_LOG("Can't create %s class", words.made);
-    return 15;
+    return ERR_GENERAL;
   }
   return 0;
 }
@@ -299,19 +300,19 @@ uint32_t DriverManager_getConnection(JdbcConn* c, jobject* out, const char* clas
   jclass propsCls = FindClassQuiet(env, "java/util/Properties");
   if (propsCls == nullptr) {
     CONN_LOG("Can't find java.util.Properties");
-    return 15;
+    return ERR_GENERAL;
   }
   jmethodID init = env->GetMethodID(propsCls, "<init>", "()V");
   if (init == nullptr) {
     ClearException(env);
     CONN_LOG("Can't find <init> in Properties class");
-    return 15;
+    return ERR_GENERAL;
   }
   jobject props = env->NewObject(propsCls, init);
   if (props == nullptr) {
     ClearException(env);
     CONN_LOG("Can't create Properties object");
-    return 15;
+    return ERR_GENERAL;
   }
   const char* keys[2] = {"user", "password"};
   const char* values[2] = {user, password};
@@ -329,7 +330,7 @@ uint32_t DriverManager_getConnection(JdbcConn* c, jobject* out, const char* clas
                             "(Ljava/lang/String;Ljava/lang/String;)Ljava/lang/Object;", &old, k,
                             v) != 0) {
       CheckException(env, c->utf8, &c->errors);
-      return 15;
+      return ERR_GENERAL;
     }
     JC_DeleteLocal(env, old);
     JC_DeleteLocal(env, k);
@@ -347,15 +348,15 @@ uint32_t DriverManager_getConnection(JdbcConn* c, jobject* out, const char* clas
   if (JC_CallObjectMethod(env, driver, nullptr, "connect", kConnectSig, &conn, jurl, props) != 0) {
     CheckException(env, c->utf8, &c->errors);
     CONN_LOG("Can't connect to DBMS...");
-    return 50;
+    return ERR_CANNOT_CONNECT;
   }
   if (conn == nullptr) {
     // The driver does not take URLs of this form.
     CONN_LOG("Can't connect to DBMS...");
     std::string msg = std::string("The JDBC driver does not accept the URL [") +
                       (url != nullptr ? url : "") + "]";
-    errPostMsg(&c->errors, msg.c_str(), 50);
-    return 50;
+    errPostMsg(&c->errors, msg.c_str(), ERR_CANNOT_CONNECT);
+    return ERR_CANNOT_CONNECT;
   }
   *out = conn;
   return 0;
@@ -424,12 +425,12 @@ uint32_t DataSource_getConnection(JdbcConn* c, jobject* out, int kind, const cha
   if (rc != 0) {
     CheckException(env, c->utf8, &c->errors);
     CONN_LOG("Can't connect to DBMS...");
-    return 50;
+    return ERR_CANNOT_CONNECT;
   }
   if (conn == nullptr) {
     CONN_LOG("Can't connect to DBMS...");
-    errPostIndex(&c->errors, 50);
-    return 50;
+    errPostIndex(&c->errors, ERR_CANNOT_CONNECT);
+    return ERR_CANNOT_CONNECT;
   }
   *out = conn;
   return 0;
@@ -493,7 +494,7 @@ uint32_t _getConnection(JdbcConn* c, jobject* out, char* className, char* text, 
     if (iface == nullptr) {
       CONN_LOG("%s", k.missing);
       JC_DeleteLocal(env, loaded);
-      return 3;
+      return ERR_DRIVER_NOT_LOADED;
     }
     const bool is = env->IsAssignableFrom(loaded, iface) == JNI_TRUE;
     JC_DeleteLocal(env, iface);
@@ -602,9 +603,9 @@ namespace {
 // The connection of a handle with its thread attached: 0, 21 or 15.
 uint32_t Enter(uint32_t h, JdbcConn** out) {
   JdbcConn* c = AGT_Conn(h);
-  if (c == nullptr) return 21;
+  if (c == nullptr) return ERR_INVALID_ARGUMENT;
   JNIEnv* env = attachJVM();
-  if (env == nullptr) return 15;
+  if (env == nullptr) return ERR_GENERAL;
   c->jniEnv = env;
   *out = c;
   return 0;
@@ -625,12 +626,12 @@ extern "C" {
 uint32_t DRV_Connect(uint32_t envh, ConnectInfo* info, uint32_t* out) {
   using namespace agent_connect;
   JdbcEnv* envRec = AGT_Env(envh);
-  if (envRec == nullptr || info == nullptr || out == nullptr) return 21;
+  if (envRec == nullptr || info == nullptr || out == nullptr) return ERR_INVALID_ARGUMENT;
   *out = 0;
   auto* c = new (std::nothrow) JdbcConn{};
   if (c == nullptr) {
-    PostOnEnv(envRec, kNoMemory, 16);
-    return 16;
+    PostOnEnv(envRec, kNoMemory, ERR_NO_MEMORY);
+    return ERR_NO_MEMORY;
   }
   c->settings = ConnSettings;
   ConnSettings.initialSql = nullptr;
@@ -645,15 +646,15 @@ uint32_t DRV_Connect(uint32_t envh, ConnectInfo* info, uint32_t* out) {
   c->readOnly = c->readOnlyInitial = info->readOnly;
   c->scalarFns = buildScalarFnTable();
   if (c->scalarFns == nullptr) {
-    PostOnEnv(envRec, kNoMemory, 16);
+    PostOnEnv(envRec, kNoMemory, ERR_NO_MEMORY);
     freeConnRec(c);
-    return 16;
+    return ERR_NO_MEMORY;
   }
   JNIEnv* env = attachJVM();
   if (env == nullptr) {
-    PostOnEnv(envRec, "Can't attach JVM to current thread", 15);
+    PostOnEnv(envRec, "Can't attach JVM to current thread", ERR_GENERAL);
     freeConnRec(c);
-    return 15;
+    return ERR_GENERAL;
   }
   c->jniEnv = env;
   JC_LocalFrame frame(env, kFrame);
@@ -696,8 +697,8 @@ uint32_t DRV_Connect(uint32_t envh, ConnectInfo* info, uint32_t* out) {
     c->metaData = env->NewGlobalRef(jmeta);
     if (c->connection == nullptr || c->metaData == nullptr) {
       ClearException(env);
-      errPostMsg(&c->errors, kNoMemory, 16);
-      rc = 16;
+      errPostMsg(&c->errors, kNoMemory, ERR_NO_MEMORY);
+      rc = ERR_NO_MEMORY;
     }
   }
   if (rc == 0) {
@@ -717,7 +718,7 @@ uint32_t DRV_Connect(uint32_t envh, ConnectInfo* info, uint32_t* out) {
     uint32_t h = 0;
     int ht = HT_Alloc(&gAgentConnTable, &h, c);
     if (ht != 0) {
-      errPostMsg(&c->errors, kNoMemory, 16);
+      errPostMsg(&c->errors, kNoMemory, ERR_NO_MEMORY);
       rc = static_cast<uint32_t>(ht);
     } else {
       c->handle = h;

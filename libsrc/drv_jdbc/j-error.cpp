@@ -98,13 +98,13 @@ void errPostMsg(ErrorList* list, const char* message, int index) {
 }
 
 uint32_t errCodeForState(const char* state) {
-  if (state == nullptr) return 15;
+  if (state == nullptr) return ERR_GENERAL;
   // Entry 184 is left out of the search, as the table has always been read.
   for (int i = 1; i < AGT_ERROR_COUNT - 1; ++i) {
     const AgentErrorEntry& e = AgentErrorTable[i];
     if (e.state[0] != '\0' && std::strncmp(e.state, state, 5) == 0) return static_cast<uint32_t>(i);
   }
-  return 15;
+  return ERR_GENERAL;
 }
 
 void errPostState(uint32_t* rc, const char* state, char* message, int32_t native,
@@ -147,7 +147,7 @@ uint32_t HandOver(ErrorList* list, DRV_ErrorBatch* batch) {
   if (texts == nullptr || own == nullptr) {
     std::free(texts);
     std::free(own);
-    return 16;
+    return ERR_NO_MEMORY;
   }
   uint32_t i = 0;
   for (AgentError* r = list->head; r != nullptr; r = r->next, ++i) {
@@ -160,7 +160,7 @@ uint32_t HandOver(ErrorList* list, DRV_ErrorBatch* batch) {
       for (uint32_t k = 0; k < i; ++k) std::free(texts[k]);
       std::free(texts);
       std::free(own);
-      return 16;  // the list stays as it is
+      return ERR_NO_MEMORY;  // the list stays as it is
     }
     std::snprintf(t, static_cast<size_t>(len) + 1, "[Velkaro]%s[SQLSTATE:%s]", r->message,
                   state);
@@ -177,12 +177,12 @@ uint32_t HandOver(ErrorList* list, DRV_ErrorBatch* batch) {
 }  // namespace
 
 extern "C" uint32_t DRV_GetError(uint32_t h, DRV_ErrorBatch* batch) {
-  if (batch == nullptr) return 21;
+  if (batch == nullptr) return ERR_INVALID_ARGUMENT;
   if (JdbcStmt* s = AGT_Stmt(h)) return HandOver(&s->errors, batch);
   if (JdbcConn* c = AGT_Conn(h)) return HandOver(&c->errors, batch);
   if (JdbcEnv* e = AGT_Env(h)) {
     std::lock_guard<plat::RecursiveMutex> g(e->cs);
     return HandOver(&e->errors, batch);
   }
-  return 21;
+  return ERR_INVALID_ARGUMENT;
 }

@@ -21,7 +21,7 @@ int AGT_InitTables() {
   if (rc == 0) rc = InitOne(&gAgentStmtTable, AGT_STMT_TAG);
   if (rc != 0) {
     AGT_DoneTables();
-    return 16;
+    return ERR_NO_MEMORY;
   }
   return 0;
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "util/log.h"
+#include "util/errcodes.h"
 
 bool gLogJavaCalls = false;
 
@@ -140,10 +141,10 @@ uint32_t CallV(JNIEnv* env, jobject obj, jclass cls, const char* name, const cha
   if (cls == nullptr) return JC_ThrowNPE(env, "class", name);
   jmethodID m = env->GetMethodID(cls, name, sig);
   if (own != nullptr) env->DeleteLocalRef(own);
-  if (m == nullptr || env->ExceptionCheck()) return 15;
+  if (m == nullptr || env->ExceptionCheck()) return ERR_GENERAL;
   T value = CallKind<T>::Call(env, obj, m, ap);
   if (result != nullptr) *result = value;
-  return env->ExceptionCheck() ? 15 : 0;
+  return env->ExceptionCheck() ? ERR_GENERAL : 0;
 }
 
 }  // namespace
@@ -152,25 +153,25 @@ uint32_t CallV(JNIEnv* env, jobject obj, jclass cls, const char* name, const cha
 // Text
 
 uint32_t JC_GetText(JNIEnv* env, jstring str, JC_JavaText* out, uint32_t utf) {
-  if (out == nullptr) return 15;
+  if (out == nullptr) return ERR_GENERAL;
   *out = JC_JavaText{nullptr, 0, nullptr, utf ? 1u : 0u};
   if (str == nullptr) return 0;
-  if (env == nullptr) return 15;
+  if (env == nullptr) return ERR_GENERAL;
   if (utf) {
     const char* chars = env->GetStringUTFChars(str, nullptr);
-    if (chars == nullptr) return 15;
+    if (chars == nullptr) return ERR_GENERAL;
     out->object = str;
     out->chars = chars;
     out->length = static_cast<uint32_t>(std::strlen(chars));
     return 0;
   }
   jstring cs = Charset(env);
-  if (cs == nullptr) return 15;
+  if (cs == nullptr) return ERR_GENERAL;
   jobject bytes = nullptr;
   uint32_t rc = JC_CallObjectMethod(env, str, nullptr, "getBytes", "(Ljava/lang/String;)[B",
                                     &bytes, cs);
   env->DeleteLocalRef(cs);
-  if (rc != 0) return 15;
+  if (rc != 0) return ERR_GENERAL;
   out->object = bytes;
   if (bytes == nullptr) return 0;
   auto arr = static_cast<jbyteArray>(bytes);
@@ -180,7 +181,7 @@ uint32_t JC_GetText(JNIEnv* env, jstring str, JC_JavaText* out, uint32_t utf) {
     env->DeleteLocalRef(bytes);
     out->object = nullptr;
     out->length = 0;
-    return 15;
+    return ERR_GENERAL;
   }
   return 0;
 }
@@ -345,7 +346,7 @@ uint32_t JC_ThrowNPE(JNIEnv* env, const char* what, const char* method) {
       env->DeleteLocalRef(npe);
     }
   }
-  return 15;
+  return ERR_GENERAL;
 }
 
 namespace {
@@ -457,7 +458,7 @@ void Decode(JNIEnv* env, jthrowable ex, uint32_t utf, char* state, int32_t* nati
 uint32_t CheckException(JNIEnv* env, uint32_t utf, ErrorList* target) {
   if (env == nullptr) {
     log_message(LOG_LEVEL_ERROR, __FILE__, __LINE__, "Environment is null in JAVA Calls");
-    return 15;
+    return ERR_GENERAL;
   }
   if (!env->ExceptionCheck()) return 0;
   if (gLogJavaCalls) log_message(LOG_LEVEL_DEBUG, __FILE__, __LINE__, "  Exception occured");

@@ -219,7 +219,7 @@ bool sqlIsProcedureCall(const char* text) {
 }
 
 uint32_t sqlStmtKind(const JdbcConn*, JdbcStmt* info, const char* text) {
-  if (info == nullptr || text == nullptr) return 21;
+  if (info == nullptr || text == nullptr) return ERR_INVALID_ARGUMENT;
   std::free(info->sql);
   info->sql = s_strdup(SkipSpace(text));
   info->markerCount = 0;

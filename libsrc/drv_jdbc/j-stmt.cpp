@@ -15,6 +15,7 @@
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-wrap.h"
 #include "util/copyout.h"
+#include "util/errcodes.h"
 
 const ColAttrTemplateEntry ColAttrTemplate[COL_ATTR_COUNT] = {
     {11, ATTR_KIND_INT, 0},    // auto increment
@@ -53,9 +54,9 @@ void FreeColSet(COLSET** set) {
 // handle the agent does not hold, 15 when the thread cannot be attached.
 uint32_t Enter(uint32_t h, JdbcStmt** out) {
   JdbcStmt* s = AGT_Stmt(h);
-  if (s == nullptr) return 21;
+  if (s == nullptr) return ERR_INVALID_ARGUMENT;
   JNIEnv* env = attachJVM();
-  if (env == nullptr) return 15;
+  if (env == nullptr) return ERR_GENERAL;
   s->jniEnv = env;
   *out = s;
   return 0;
@@ -75,7 +76,7 @@ const JdbcTypeEntry* ServerType(const JdbcStmt* s, int32_t sqlType) {
 
 uint32_t SetText(ATTR_ENTRY* e, const char* text) {
   e->value.text = strdup(text != nullptr ? text : "");
-  return e->value.text != nullptr ? 0 : 16;
+  return e->value.text != nullptr ? 0 : ERR_NO_MEMORY;
 }
 
 // Fills the value of one attribute entry of column c (1-based).
@@ -238,13 +239,13 @@ extern "C" {
 
 uint32_t DRV_AllocStmt(uint32_t conn, uint32_t* stmt) {
   JdbcConn* c = AGT_Conn(conn);
-  if (c == nullptr || stmt == nullptr) return 21;
+  if (c == nullptr || stmt == nullptr) return ERR_INVALID_ARGUMENT;
   *stmt = 0;
   JNIEnv* env = attachJVM();
-  if (env == nullptr) return 15;
+  if (env == nullptr) return ERR_GENERAL;
   c->jniEnv = env;
   auto* s = new (std::nothrow) JdbcStmt{};
-  if (s == nullptr) return 16;
+  if (s == nullptr) return ERR_NO_MEMORY;
   JC_LocalFrame frame(env, kFrame);
   s->conn = c;
   s->wide = c->utf8;
@@ -297,7 +298,7 @@ uint32_t DRV_GetCursorName(uint32_t stmt, char* buf, uint16_t size, uint16_t* le
   // and whatever the JDBC driver reports for its result sets.
   if (s->cursorName != nullptr && s->cursorName[0] != '\0')
     return STR_CopyOutW(s->cursorName, buf, size, length) != 0 ? 19 : 0;
-  if ((s->flags & 0x02) == 0) return 22;
+  if ((s->flags & 0x02) == 0) return ERR_FUNCTION_SEQUENCE;
   // Without a ResultSet (an update count is current) there is no name: the
   // caller still gets a defined, empty answer.
   if (length != nullptr) *length = 0;
@@ -313,7 +314,7 @@ uint32_t DRV_SetCursorName(uint32_t stmt, const char* name) {
   // The name outlives the Java statement: the next prepare makes a new one,
   // which gets it as well.
   char* copy = strdup(name != nullptr ? name : "");
-  if (copy == nullptr) return 16;
+  if (copy == nullptr) return ERR_NO_MEMORY;
   std::free(s->cursorName);
   s->cursorName = copy;
   if (s->statement == nullptr) return 0;
@@ -325,7 +326,7 @@ uint32_t DRV_NumResultCols(uint32_t stmt, uint16_t* count, JdbcColDesc** descs) 
   if (count != nullptr) *count = 0;
   if (descs != nullptr) *descs = nullptr;
   JdbcStmt* s = nullptr;
-  if (count == nullptr) return 21;
+  if (count == nullptr) return ERR_INVALID_ARGUMENT;
   if (uint32_t rc = Enter(stmt, &s)) return rc;
   JC_LocalFrame frame(s->jniEnv, kFrame);
   // A statement prepared and not yet run is described when first asked: an
@@ -341,14 +342,14 @@ uint32_t DRV_NumResultCols(uint32_t stmt, uint16_t* count, JdbcColDesc** descs) 
   const uint16_t n = s->cols != nullptr ? s->colCount : 0;
   if (descs != nullptr && n > 0) {
     JdbcColDesc* copy = ColDescAlloc(n);
-    if (copy == nullptr) return 16;
+    if (copy == nullptr) return ERR_NO_MEMORY;
     for (uint16_t i = 0; i < n; ++i) {
       copy[i] = s->cols[i];
       for (unsigned t = 0; t < COLDESC_TEXTS; ++t) {
         copy[i].texts[t] = nullptr;
         if (ColDescSetText(&copy[i], t, s->cols[i].texts[t]) != 0) {
           ColDescFree(copy, n);
-          return 16;
+          return ERR_NO_MEMORY;
         }
       }
     }
@@ -362,11 +363,11 @@ uint32_t DRV_DescribeCols(uint32_t stmt, uint16_t* count, JdbcColDesc** descs) {
   if (count != nullptr) *count = 0;
   if (descs != nullptr) *descs = nullptr;
   JdbcStmt* s = AGT_Stmt(stmt);
-  if (s == nullptr || count == nullptr) return 21;
+  if (s == nullptr || count == nullptr) return ERR_INVALID_ARGUMENT;
   const uint16_t n = s->paramDescs != nullptr ? s->paramDescCount : 0;
   if (descs != nullptr && n > 0) {
     JdbcColDesc* copy = ColDescAlloc(n);
-    if (copy == nullptr) return 16;
+    if (copy == nullptr) return ERR_NO_MEMORY;
     // Parameter descriptions carry their name inline and no texts of their
     // own; the copy must not share texts it would later free.
     for (uint16_t i = 0; i < n; ++i) {
@@ -384,7 +385,7 @@ uint32_t DRV_ColAttributes(uint32_t stmt, uint16_t* count, uint16_t* nattrs, Jdb
   JdbcStmt* s = AGT_Stmt(stmt);
   if (s == nullptr || count == nullptr || nattrs == nullptr || descs == nullptr ||
       attrs == nullptr) {
-    return 21;
+    return ERR_INVALID_ARGUMENT;
   }
   *count = 0;
   *nattrs = 0;
@@ -399,7 +400,7 @@ uint32_t DRV_ColAttributes(uint32_t stmt, uint16_t* count, uint16_t* nattrs, Jdb
   auto* entries = static_cast<ATTR_ENTRY*>(std::calloc(total, sizeof(ATTR_ENTRY)));
   if (entries == nullptr) {
     ColDescFree(d, n);
-    return 16;
+    return ERR_NO_MEMORY;
   }
   for (int t = 0; t < COL_ATTR_COUNT; ++t) {
     for (size_t c = 0; c <= n; ++c) {

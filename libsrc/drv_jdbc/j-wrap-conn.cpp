@@ -26,10 +26,10 @@ void KeepStatement(JdbcStmt* s, jobject obj) {
 
 uint32_t MakeStatement(JdbcStmt* s, jobject conn, const char* name, const char* sig,
                        const char* sql) {
-  if (s == nullptr) return 15;
+  if (s == nullptr) return ERR_GENERAL;
   JNIEnv* env = Env(s);
   jstring text = TextArg(s, sql);
-  if (text == nullptr) return 15;
+  if (text == nullptr) return ERR_GENERAL;
   jobject obj = nullptr;
   uint32_t rc = JC_CallObjectMethod(env, conn, nullptr, name, sig, &obj, text);
   JC_DeleteLocal(env, text);
@@ -76,7 +76,7 @@ uint32_t createStatement(JdbcConn* c, jobject conn, jobject* stmt) {
 }
 
 uint32_t createStatement(JdbcStmt* s, jobject conn) {
-  if (s == nullptr) return 15;
+  if (s == nullptr) return ERR_GENERAL;
   jobject obj = nullptr;
   uint32_t rc = JC_CallObjectMethod(Env(s), conn, nullptr, "createStatement",
                                     "()Ljava/sql/Statement;", &obj);
@@ -119,7 +119,7 @@ uint32_t setReadOnly(JdbcConn* c, jobject conn, bool on) {
 
 uint32_t setCatalog(JdbcConn* c, jobject conn, const char* catalog) {
   jstring text = TextArg(c, catalog);
-  if (text == nullptr) return 15;
+  if (text == nullptr) return ERR_GENERAL;
   uint32_t rc = JC_CallVoidMethod(Env(c), conn, nullptr, "setCatalog", "(Ljava/lang/String;)V",
                                   text);
   JC_DeleteLocal(Env(c), text);
@@ -134,7 +134,7 @@ uint32_t setTransactionIsolation(JdbcConn* c, jobject conn, int32_t level) {
 uint32_t nativeSQL(JdbcConn* c, jobject conn, const char* sql, char** out) {
   if (out != nullptr) *out = nullptr;
   jstring text = TextArg(c, sql);
-  if (text == nullptr) return 15;
+  if (text == nullptr) return ERR_GENERAL;
   jobject answer = nullptr;
   uint32_t rc = JC_CallObjectMethod(Env(c), conn, nullptr, "nativeSQL",
                                     "(Ljava/lang/String;)Ljava/lang/String;", &answer, text);

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "util/log.h"
+#include "util/errcodes.h"
 
 namespace wrapimpl {
 
@@ -39,7 +40,7 @@ uint32_t TextInto(JNIEnv* env, jstring str, uint32_t utf, char* buf, uint32_t si
   JC_JavaText t;
   if (JC_GetText(env, str, &t, utf) != 0) {
     JC_DeleteLocal(env, str);
-    return 15;
+    return ERR_GENERAL;
   }
   uint32_t n = 0;
   if (buf != nullptr && size > 0) {
@@ -70,7 +71,7 @@ uint32_t TextIntoW(JNIEnv* env, jstring str, char16_t* buf, uint32_t size, uint3
   }
   if (length != nullptr) *length = n;
   JC_DeleteLocal(env, str);
-  return env->ExceptionCheck() ? 15 : 0;
+  return env->ExceptionCheck() ? ERR_GENERAL : 0;
 }
 
 uint32_t TextLong(JNIEnv* env, jstring str, uint32_t utf, JC_LongValue* value) {
@@ -79,12 +80,12 @@ uint32_t TextLong(JNIEnv* env, jstring str, uint32_t utf, JC_LongValue* value) {
   JC_JavaText t;
   if (JC_GetText(env, str, &t, utf) != 0) {
     JC_DeleteLocal(env, str);
-    return 15;
+    return ERR_GENERAL;
   }
   char* buf = static_cast<char*>(std::calloc(t.length + 1, 1));
   uint32_t rc = 0;
   if (buf == nullptr) {
-    rc = 16;
+    rc = ERR_NO_MEMORY;
   } else {
     if (t.length != 0) std::memcpy(buf, t.chars, t.length);
     value->value = buf;
@@ -102,13 +103,13 @@ uint32_t TextLongW(JNIEnv* env, jstring str, JC_LongValue* value) {
   auto* buf = static_cast<char16_t*>(std::calloc(static_cast<size_t>(n) + 1, sizeof(char16_t)));
   if (buf == nullptr) {
     JC_DeleteLocal(env, str);
-    return 16;
+    return ERR_NO_MEMORY;
   }
   if (n != 0) env->GetStringRegion(str, 0, static_cast<jsize>(n), reinterpret_cast<jchar*>(buf));
   value->value = buf;
   value->length = n;
   JC_DeleteLocal(env, str);
-  return env->ExceptionCheck() ? 15 : 0;
+  return env->ExceptionCheck() ? ERR_GENERAL : 0;
 }
 
 uint32_t BytesInto(JNIEnv* env, jbyteArray arr, void* buf, uint32_t size, uint32_t* length) {
@@ -122,7 +123,7 @@ uint32_t BytesInto(JNIEnv* env, jbyteArray arr, void* buf, uint32_t size, uint32
   }
   if (buf != nullptr && size > n) std::memset(static_cast<char*>(buf) + n, 0, size - n);
   if (length != nullptr) *length = n;
-  return env->ExceptionCheck() ? 15 : 0;
+  return env->ExceptionCheck() ? ERR_GENERAL : 0;
 }
 
 uint32_t BytesLong(JNIEnv* env, jbyteArray arr, JC_LongValue* value) {
@@ -132,13 +133,13 @@ uint32_t BytesLong(JNIEnv* env, jbyteArray arr, JC_LongValue* value) {
   void* buf = std::calloc(n != 0 ? n : 1, 1);
   if (buf == nullptr) {
     JC_DeleteLocal(env, arr);
-    return 16;
+    return ERR_NO_MEMORY;
   }
   if (n != 0) env->GetByteArrayRegion(arr, 0, static_cast<jsize>(n), static_cast<jbyte*>(buf));
   value->value = buf;
   value->length = n;
   JC_DeleteLocal(env, arr);
-  return env->ExceptionCheck() ? 15 : 0;
+  return env->ExceptionCheck() ? ERR_GENERAL : 0;
 }
 
 char* TextDup(JNIEnv* env, jstring str, uint32_t utf) {
@@ -152,7 +153,7 @@ uint32_t TextOut(JNIEnv* env, jstring str, uint32_t utf, char** out) {
   char* copy = TextDup(env, str, utf);
   if (copy == nullptr) {
     LogNoMemory();
-    return 16;
+    return ERR_NO_MEMORY;
   }
   if (out != nullptr)
     *out = copy;

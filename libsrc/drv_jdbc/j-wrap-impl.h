@@ -33,8 +33,8 @@ uint32_t Done(O* o, uint32_t rc) {
 // Posts "Memory allocation failure" (logged too) on the owner. 15.
 template <class O>
 uint32_t NoMemory(O* o) {
-  errPostMsg(Errs(o), "Memory allocation failure", 15);
-  return 15;
+  errPostMsg(Errs(o), "Memory allocation failure", ERR_GENERAL);
+  return ERR_GENERAL;
 }
 void LogNoMemory();
 

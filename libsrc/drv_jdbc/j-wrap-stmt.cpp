@@ -2,6 +2,7 @@
 #include "drv_jdbc/j-wrap-stmt.h"
 
 #include "drv_jdbc/j-wrap-impl.h"
+#include "util/errcodes.h"
 
 using namespace wrapimpl;
 
@@ -12,7 +13,7 @@ namespace {
 template <class O>
 uint32_t Execute(O* o, jobject stmt, const char* sql, uint8_t* isResultSet) {
   jstring text = TextArg(o, sql);
-  if (text == nullptr) return 15;
+  if (text == nullptr) return ERR_GENERAL;
   uint32_t rc = JC_CallBooleanMethod(Env(o), stmt, nullptr, "execute", "(Ljava/lang/String;)Z",
                                      isResultSet, text);
   JC_DeleteLocal(Env(o), text);
@@ -52,7 +53,7 @@ uint32_t getUpdateCount(JdbcStmt* s, jobject stmt, int32_t* count) {
 
 uint32_t setCursorName(JdbcStmt* s, jobject stmt, const char* name) {
   jstring text = TextArg(s, name);
-  if (text == nullptr) return 15;
+  if (text == nullptr) return ERR_GENERAL;
   uint32_t rc = JC_CallVoidMethod(Env(s), stmt, nullptr, "setCursorName",
                                   "(Ljava/lang/String;)V", text);
   JC_DeleteLocal(Env(s), text);
@@ -193,7 +194,7 @@ uint32_t setBigDecimal(JdbcStmt* s, jobject ps, int32_t index, const char* text,
 
 uint32_t setOther(JdbcStmt* s, jobject ps, int32_t index, const char* text, int64_t length) {
   jstring str = TextArg(s, text, length);
-  if (str == nullptr) return 15;
+  if (str == nullptr) return ERR_GENERAL;
   uint32_t rc = JC_CallVoidMethod(Env(s), ps, nullptr, "setObject", "(ILjava/lang/Object;I)V",
                                   static_cast<jint>(index), str, static_cast<jint>(kJdbcOther));
   JC_DeleteLocal(Env(s), str);
@@ -202,7 +203,7 @@ uint32_t setOther(JdbcStmt* s, jobject ps, int32_t index, const char* text, int6
 
 uint32_t setString(JdbcStmt* s, jobject ps, int32_t index, const char* text, int64_t length) {
   jstring str = TextArg(s, text, length);
-  if (str == nullptr) return 15;
+  if (str == nullptr) return ERR_GENERAL;
   uint32_t rc = JC_CallVoidMethod(Env(s), ps, nullptr, "setString", "(ILjava/lang/String;)V",
                                   static_cast<jint>(index), str);
   JC_DeleteLocal(Env(s), str);
@@ -237,7 +238,7 @@ uint32_t SetStream(JdbcStmt* s, jobject ps, int32_t index, jobject value, jint l
                    const StreamSetter& how) {
   JNIEnv* env = Env(s);
   jobject stream = JC_NewObject(env, how.streamClass, how.streamCtor, value);
-  uint32_t rc = 15;
+  uint32_t rc = ERR_GENERAL;
   if (stream != nullptr) {
     rc = JC_CallVoidMethod(env, ps, nullptr, how.setter, how.setterSig, static_cast<jint>(index),
                            stream, length);
@@ -262,7 +263,7 @@ uint32_t setCharacterStream(JdbcStmt* s, jobject ps, int32_t index, const char* 
   JdbcConn* c = s != nullptr ? s->conn : nullptr;
   if (c == nullptr || c->streamParams == 0) return setString(s, ps, index, text, length);
   jstring str = TextArg(s, text, length);
-  if (str == nullptr) return 15;
+  if (str == nullptr) return ERR_GENERAL;
   return SetStream(s, ps, index, str, Env(s)->GetStringLength(str), kCharacterStream);
 }
 
