@@ -64,11 +64,6 @@ class Texts {
 
 bool BadLength(int length) { return length < 0 && length != SQL_NTS; }
 
-DRV_Return Fail(StmtHandle* stmt, int32_t code) {
-  stmt->diag.pending = code;
-  return SQL_ERROR;
-}
-
 // Step 3 of every call but SQLTables': no length below zero other than
 // SQL_NTS, and a table name where the call cannot go without one.
 bool TextsAcceptable(const TextArg* a, int count, bool nameRequired) {

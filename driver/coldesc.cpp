@@ -189,7 +189,7 @@ const JdbcColDesc* STMT_GetCol(StmtHandle* stmt, uint32_t n) {
 int STMT_ResultColCount(StmtHandle* stmt, uint16_t* count) {
   *count = 0;
   if (stmt->state != kStmtPrepared) {
-    stmt->diag.pending = 22;
+    stmt->diag.pending = ERR_FUNCTION_SEQUENCE;
     return -1;
   }
   if (STMT_GetColInfo(stmt) == nullptr && stmt->diag.pending != 0) return -1;

@@ -124,7 +124,7 @@ DRV_Return IrdField(StmtHandle* stmt, uint16_t column, int16_t field, void* valu
                     int64_t* length, int width) {
   DescHandle* ird = stmt->ird;
   if (ird == nullptr) {
-    stmt->diag.pending = 15;
+    stmt->diag.pending = ERR_GENERAL;
     return SQL_ERROR;
   }
   const int rc = DESC_GetField(ird, column, field, value, size, length, width);

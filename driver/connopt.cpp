@@ -34,11 +34,6 @@ bool Connected(const ConnHandle* c) { return c->state == kConnConnected; }
 
 bool Odbc3(const ConnHandle* c) { return c->env != nullptr && c->env->odbcVersion >= 3; }
 
-DRV_Return Fail(ConnHandle* c, int32_t code) {
-  c->diag.pending = code;
-  return SQL_ERROR;
-}
-
 // The agent's code as the call's result: its messages come along.
 DRV_Return AgentFail(ConnHandle* c, uint32_t code) {
   c->diag.pending = static_cast<int32_t>(code);

@@ -29,11 +29,6 @@ bool TextAttribute(int32_t a) {
          a == SQL_ATTR_CURRENT_CATALOG || a == 1051;
 }
 
-DRV_Return Fail(ConnHandle* c, int32_t code) {
-  c->diag.pending = code;
-  return SQL_ERROR;
-}
-
 DRV_Return SetAttr(ConnHandle* c, int32_t attribute, void* value, int32_t length, int mode) {
   if (attribute == SQL_ATTR_ASYNC_ENABLE) {
     c->asyncEnable = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(value));

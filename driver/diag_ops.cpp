@@ -11,6 +11,7 @@
 #include "driver/handles.h"
 #include "util/copyout.h"
 #include "util/textconv.h"
+#include "util/errcodes.h"
 
 void ENV_AddError(EnvHandle* env, const char* text, int32_t native) {
   if (env != nullptr) DIAG_Add(&env->diag, text, native);
@@ -233,7 +234,7 @@ DRV_Return HeaderField(const Target& t, int id, void* value, int size, SQLSMALLI
       if (value == nullptr) return SQL_SUCCESS;
       const DRV_Agent* a = t.stmt->agent;
       if (a == nullptr || a->ops == nullptr || a->ops->DRV_GetInfo == nullptr) {
-        t.diag->pending = 22;
+        t.diag->pending = ERR_FUNCTION_SEQUENCE;
         return SQL_ERROR;
       }
       int32_t n = 0;

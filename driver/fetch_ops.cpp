@@ -10,15 +10,6 @@
 #include "driver/rowset/rowstatus.h"
 #include "util/errcodes.h"
 
-namespace {
-
-SQLRETURN Fail(StmtHandle* stmt, int32_t code) {
-  stmt->diag.pending = code;
-  return SQL_ERROR;
-}
-
-}  // namespace
-
 SQLRETURN STMT_Fetch(StmtHandle* stmt) {
   if (stmt->state != kStmtPrepared) return Fail(stmt, ERR_FUNCTION_SEQUENCE);
   return FetchRowToBindings(stmt);

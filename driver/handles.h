@@ -386,4 +386,12 @@ inline ConnHandle* DESC_Conn(const DescHandle* d) {
   return d->stmt != nullptr ? d->stmt->conn : nullptr;
 }
 
+// Fails the call with an internal error code; the dispatcher turns the
+// pending code into the handle's diagnostic record.
+template <class Handle>
+inline int16_t Fail(Handle* handle, int32_t code) {
+  handle->diag.pending = code;
+  return -1;  // SQL_ERROR
+}
+
 #endif

@@ -30,11 +30,6 @@ struct Call {
   int mode;
 };
 
-DRV_Return Fail(ConnHandle* c, int32_t code) {
-  c->diag.pending = code;
-  return SQL_ERROR;
-}
-
 template <class T>
 DRV_Return PutNumber(const Call& k, T v) {
   if (k.value != nullptr) std::memcpy(k.value, &v, sizeof v);

@@ -13,15 +13,6 @@
 #include "util/strutil.h"
 #include "util/errcodes.h"
 
-namespace {
-
-DRV_Return Fail(ConnHandle* conn, int32_t code) {
-  conn->diag.pending = code;
-  return SQL_ERROR;
-}
-
-}  // namespace
-
 DRV_Return DRV_NativeSqlOp(void* h, va_list args) {
   auto* conn = static_cast<ConnHandle*>(h);
   const auto* in = va_arg(args, const char*);

@@ -70,7 +70,9 @@ void SetSizes(DescRec* ipd, int16_t sqlType, uint64_t columnSize, int16_t digits
   }
 }
 
-int Fail(StmtHandle* stmt, int32_t code) {
+// Records the code and hands it on, for steps whose caller decides the
+// return value from the first failing step.
+int FailCode(StmtHandle* stmt, int32_t code) {
   stmt->diag.pending = code;
   return code;
 }
@@ -104,9 +106,9 @@ int PAR_Bind(StmtHandle* stmt, int number, int16_t paramType, int16_t cType, int
              int64_t* lengthPtr, int64_t* indicatorPtr) {
   stmt->diag.pending = 0;
   if (value == nullptr && indicatorPtr == nullptr && paramType != SQL_PARAM_OUTPUT)
-    return Fail(stmt, ERR_INVALID_ARGUMENT);
-  if (digits < 0 && IsTimeType(sqlType)) return Fail(stmt, ERR_INVALID_SCALE);
-  if (number < 1 || number > kParamMaxNumber) return Fail(stmt, ERR_INVALID_PARAM_NUMBER);
+    return FailCode(stmt, ERR_INVALID_ARGUMENT);
+  if (digits < 0 && IsTimeType(sqlType)) return FailCode(stmt, ERR_INVALID_SCALE);
+  if (number < 1 || number > kParamMaxNumber) return FailCode(stmt, ERR_INVALID_PARAM_NUMBER);
   if (cType == SQL_C_DEFAULT) {
     const uint32_t version = OdbcVersion(stmt);
     if (version < 3 && (sqlType == -10 || sqlType == -9 || sqlType == -8))
@@ -114,7 +116,7 @@ int PAR_Bind(StmtHandle* stmt, int number, int16_t paramType, int16_t cType, int
     else
       cType = static_cast<int16_t>(TYPE_DefaultCType(sqlType, version));
   }
-  if (!AcceptedCType(cType)) return Fail(stmt, ERR_RESTRICTED_TYPE);
+  if (!AcceptedCType(cType)) return FailCode(stmt, ERR_RESTRICTED_TYPE);
   if (bufferLength == SQL_SETPARAM_VALUE_MAX) paramType = SQL_PARAM_INPUT;
   if (TRC_Active())
     TRC_Printf("Par#%d c_type=%d sql_type=%d prec=%" PRIu64 " scale=%d size=%d cbValueMax=%" PRId64,
@@ -123,12 +125,12 @@ int PAR_Bind(StmtHandle* stmt, int number, int16_t paramType, int16_t cType, int
 
   DescHandle* apd = stmt->apd;
   DescHandle* ipd = stmt->ipd;
-  if (apd == nullptr || ipd == nullptr) return Fail(stmt, ERR_INVALID_ARGUMENT);
+  if (apd == nullptr || ipd == nullptr) return FailCode(stmt, ERR_INVALID_ARGUMENT);
   if (DESC_Count(apd) < number) {
-    if (int rc = DESC_Grow(apd, number)) return Fail(stmt, rc);
+    if (int rc = DESC_Grow(apd, number)) return FailCode(stmt, rc);
   }
   if (DESC_Count(ipd) < number) {
-    if (int rc = DESC_Grow(ipd, number)) return Fail(stmt, rc);
+    if (int rc = DESC_Grow(ipd, number)) return FailCode(stmt, rc);
   }
   DescRec* a = DESC_GetRec(apd, number);
   DescRec* i = DESC_GetRec(ipd, number);
@@ -162,9 +164,9 @@ int STMT_SetParamSet(StmtHandle* stmt, uint64_t size, uint64_t* processed) {
   const ConnHandle* c = stmt->conn;
   if (c == nullptr || c->cn_hasParamOp == 0) {
     if (size == 1) return 0;
-    return Fail(stmt, ERR_NOT_SUPPORTED);
+    return FailCode(stmt, ERR_NOT_SUPPORTED);
   }
-  if (size == 0) return Fail(stmt, ERR_ROW_RANGE);
+  if (size == 0) return FailCode(stmt, ERR_ROW_RANGE);
   if (stmt->apd != nullptr) stmt->apd->arraySize = size;
   if (stmt->ipd != nullptr) stmt->ipd->rowsProcessed = processed;
   return 0;
@@ -228,12 +230,12 @@ DRV_Return DRV_SetParamOp(void* h, va_list args) {
   void* value = va_arg(args, void*);
   auto* indicator = va_arg(args, int64_t*);
   stmt->diag.pending = 0;
-  if (value == nullptr && indicator == nullptr) return Fail(stmt, ERR_INVALID_ARGUMENT), SQL_ERROR;
-  if (digits < 0) return Fail(stmt, ERR_INVALID_SCALE), SQL_ERROR;
+  if (value == nullptr && indicator == nullptr) return Fail(stmt, ERR_INVALID_ARGUMENT);
+  if (digits < 0) return Fail(stmt, ERR_INVALID_SCALE);
   if (cType == SQL_C_DEFAULT)
     cType = static_cast<int16_t>(TYPE_DefaultCType(sqlType, OdbcVersion(stmt)));
   // The ODBC 1 call knows no numeric structure.
-  if (cType == SQL_C_NUMERIC) return Fail(stmt, ERR_RESTRICTED_TYPE), SQL_ERROR;
+  if (cType == SQL_C_NUMERIC) return Fail(stmt, ERR_RESTRICTED_TYPE);
   PAR_Bind(stmt, number, SQL_PARAM_INPUT, cType, sqlType, columnSize, digits, value, 0, indicator,
            indicator);
   return Result(stmt);
@@ -250,7 +252,7 @@ DRV_Return DRV_ParamOptionsOp(void* h, va_list args) {
 DRV_Return DRV_NumParamsOp(void* h, va_list args) {
   auto* stmt = static_cast<StmtHandle*>(h);
   auto* out = va_arg(args, SQLSMALLINT*);
-  if ((stmt->flags & kStmtFlagPrepared) == 0) return Fail(stmt, ERR_FUNCTION_SEQUENCE), SQL_ERROR;
+  if ((stmt->flags & kStmtFlagPrepared) == 0) return Fail(stmt, ERR_FUNCTION_SEQUENCE);
   if (out != nullptr) *out = static_cast<SQLSMALLINT>(stmt->paramCount);
   return SQL_SUCCESS;
 }

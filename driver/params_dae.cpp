@@ -16,11 +16,6 @@
 
 namespace {
 
-DRV_Return Fail(StmtHandle* stmt, int32_t code) {
-  stmt->diag.pending = code;
-  return SQL_ERROR;
-}
-
 // The gathered value of a parameter in a set, made on first use.
 ParamDaeValue* DaeSlot(StmtHandle* stmt, uint16_t param, uint64_t set) {
   const uint64_t sets = stmt->apd != nullptr ? stmt->apd->arraySize : 1;

@@ -22,11 +22,6 @@ const DRV_OpTable* OpsOf(const StmtHandle* stmt) {
   return stmt->agent != nullptr ? stmt->agent->ops : nullptr;
 }
 
-DRV_Return Fail(StmtHandle* stmt, int32_t code) {
-  stmt->diag.pending = code;
-  return SQL_ERROR;
-}
-
 DRV_Return AgentFail(StmtHandle* stmt, uint32_t code) {
   STMT_PullErrors(stmt);
   return Fail(stmt, static_cast<int32_t>(code));

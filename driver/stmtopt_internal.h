@@ -43,11 +43,6 @@ inline uint32_t AgentGet(StmtHandle* stmt, uint32_t request, uint32_t* value) {
   return code;
 }
 
-inline DRV_Return Fail(StmtHandle* stmt, int32_t code) {
-  stmt->diag.pending = code;
-  return SQL_ERROR;
-}
-
 // The agent's messages (a JDBC call that failed says why) join the
 // statement's list.
 inline void PullAgentErrors(StmtHandle* stmt) { STMT_PullErrors(stmt); }

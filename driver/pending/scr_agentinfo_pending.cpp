@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "util/errcodes.h"
+
 namespace {
 
 bool IsNumericType(uint16_t t) {
@@ -21,13 +23,13 @@ bool IsTextType(uint16_t t) { return t == 11 || t == 17 || t == 29 || t == 47; }
 
 uint32_t SCR_AgentInfo(const DRV_Agent* agent, uint32_t conn, uint16_t type, void* value,
                        int16_t size, uint16_t* length) {
-  if (agent == nullptr || agent->ops == nullptr || agent->ops->DRV_GetInfo == nullptr) return 21;
+  if (agent == nullptr || agent->ops == nullptr || agent->ops->DRV_GetInfo == nullptr) return ERR_INVALID_ARGUMENT;
   if (IsNumericType(type)) {
     uint32_t answer = 0;
     uint16_t got = 0;
     const uint32_t rc = agent->ops->DRV_GetInfo(conn, 0x22040000u | type, &answer, 4, &got);
     if (rc != 0) return rc;
-    if (size >= 0 && size < 4) return 21;
+    if (size >= 0 && size < 4) return ERR_INVALID_ARGUMENT;
     if (value != nullptr) std::memcpy(value, &answer, sizeof answer);
     if (length != nullptr) *length = 4;
     return 0;

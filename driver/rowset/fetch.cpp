@@ -20,11 +20,6 @@ namespace {
 // refresh; unixODBC has no name for it.
 constexpr int64_t kDataAtFetch = -6;
 
-SQLRETURN Fail(StmtHandle* stmt, int32_t code) {
-  stmt->diag.pending = code;
-  return SQL_ERROR;
-}
-
 bool ForwardOnly(const StmtHandle* stmt) {
   return stmt->cursor.cursorType == SQL_CURSOR_FORWARD_ONLY;
 }

@@ -60,7 +60,7 @@ int32_t FWD_ScrollFetch(StmtHandle* stmt, uint16_t orientation, int64_t, uint32_
   while (n < size) {
     if (stmt->rowIndex >= stmt->rows.rows_held) {
       if (STMT_Reexecute(stmt) != 0) {
-        code = stmt->diag.pending != 0 ? stmt->diag.pending : 15;
+        code = stmt->diag.pending != 0 ? stmt->diag.pending : ERR_GENERAL;
         break;
       }
       if (stmt->rows.rows_held == 0) break;

@@ -182,11 +182,6 @@ int64_t PieceLength(StmtHandle* stmt, const BIND_REC* b, int16_t cType) {
   }
 }
 
-SQLRETURN Fail(StmtHandle* stmt, int32_t code) {
-  stmt->diag.pending = code;
-  return SQL_ERROR;
-}
-
 SQLRETURN NullValue(StmtHandle* stmt, const BIND_REC* b, int16_t cType) {
   if (b->indicator == nullptr) return Fail(stmt, ERR_INDICATOR_REQUIRED);
   *b->indicator = SQL_NULL_DATA;
@@ -279,7 +274,7 @@ int32_t ColFetchValue(StmtHandle* stmt, int64_t pieceLength, int16_t cType) {
   ColValueCache& c = stmt->fetch.cache;
   ColFreeValue(&c);
   const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
-  if (ops == nullptr || ops->DRV_GetData == nullptr) return 43;
+  if (ops == nullptr || ops->DRV_GetData == nullptr) return ERR_NOT_CAPABLE;
   void* value = nullptr;
   uint32_t delivered = 0;
   uint32_t type = 0;
