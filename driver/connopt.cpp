@@ -18,8 +18,6 @@
 
 namespace {
 
-constexpr uint32_t kAgentNotAnswered = 1;
-
 // Text answers of the ODBC 2 calls: ODBC 2 gives them no buffer length and
 // promises room for this many bytes, so nothing longer is ever written.
 constexpr int64_t kOption2TextRoom = SQL_MAX_OPTION_STRING_LENGTH;
@@ -49,7 +47,7 @@ uint32_t AgentSet(ConnHandle* c, uint32_t request, void* value) {
 
 uint32_t AgentGet(ConnHandle* c, uint32_t request, void* buf, uint16_t size) {
   const DRV_OpTable* ops = c->agent.ops;
-  if (ops == nullptr || ops->DRV_GetInfo == nullptr) return kAgentNotAnswered;
+  if (ops == nullptr || ops->DRV_GetInfo == nullptr) return ERR_NOT_SUPPORTED;
   uint16_t length = 0;
   return ops->DRV_GetInfo(c->agentConn, request, buf, size, &length);
 }
@@ -247,7 +245,7 @@ DRV_Return CONN_OptionText(ConnHandle* c, uint16_t option, std::string* out) {
       if (!Connected(c) || c->agentConn == 0) return SQL_SUCCESS;
       char buf[kAgentTextRoom] = {};
       const uint32_t code = AgentGet(c, kInfoCurrentCatalog, buf, sizeof buf);
-      if (code == kAgentNotAnswered) return Fail(c, ERR_OPTION_RANGE);
+      if (code == ERR_NOT_SUPPORTED) return Fail(c, ERR_OPTION_RANGE);
       if (code != 0) return AgentFail(c, code);
       buf[sizeof buf - 1] = '\0';
       *out = buf;
@@ -359,14 +357,14 @@ DRV_Return CONN_GetOption(ConnHandle* c, uint16_t option, void* value, int mode)
     if (AgentTextOption(option)) {
       char buf[kAgentTextRoom] = {};
       const uint32_t code = AgentGet(c, kOptTextBase | option, buf, sizeof buf);
-      if (code == kAgentNotAnswered) return Fail(c, ERR_OPTION_RANGE);
+      if (code == ERR_NOT_SUPPORTED) return Fail(c, ERR_OPTION_RANGE);
       if (code != 0) return AgentFail(c, code);
       buf[sizeof buf - 1] = '\0';
       return PutOption2Text(c, buf, value, mode);
     }
     uint32_t v = 0;
     const uint32_t code = AgentGet(c, kOptNumericBase | option, &v, sizeof v);
-    if (code == kAgentNotAnswered) return Fail(c, ERR_OPTION_RANGE);
+    if (code == ERR_NOT_SUPPORTED) return Fail(c, ERR_OPTION_RANGE);
     if (code != 0) return AgentFail(c, code);
     return Put32(value, v);
   }

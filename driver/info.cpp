@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr uint32_t kAgentNotAnswered = 1;
 constexpr uint16_t kAgentTextRoom = 4096;
 constexpr uint16_t kCoreVersionType = 1750;
 constexpr char kDriverOdbcVersion[] = "03.50";
@@ -55,13 +54,13 @@ bool IsConvertType(uint16_t t) {
 // The agent's failure becomes the call's, with its messages.
 DRV_Return AgentFail(ConnHandle* c, uint32_t code) {
   c->diag.pending = static_cast<int32_t>(code);
-  if (code != kAgentNotAnswered) DRV_PullErrors(c, nullptr);
+  if (code != ERR_NOT_SUPPORTED) DRV_PullErrors(c, nullptr);
   return SQL_ERROR;
 }
 
 uint32_t AskAgent(ConnHandle* c, uint32_t request, void* buf, uint16_t size) {
   const DRV_OpTable* ops = c->agent.ops;
-  if (ops == nullptr || ops->DRV_GetInfo == nullptr) return kAgentNotAnswered;
+  if (ops == nullptr || ops->DRV_GetInfo == nullptr) return ERR_NOT_SUPPORTED;
   uint16_t length = 0;
   return ops->DRV_GetInfo(c->agentConn, request, buf, size, &length);
 }

@@ -335,7 +335,7 @@ DRV_Return STMT_GetOption(StmtHandle* stmt, uint16_t option, void* value, bool w
     // A text, copied whole as ODBC 2 answers text options.
     char buf[kAgentTextRoom] = {};
     const uint32_t code = AgentGetRaw(stmt, kStmtTextOptionBase | option, buf, sizeof buf);
-    if (code == kAgentNotAnswered) return Fail(stmt, ERR_OPTION_RANGE);
+    if (code == ERR_NOT_SUPPORTED) return Fail(stmt, ERR_OPTION_RANGE);
     if (code != 0) return AgentFail(stmt, code);
     buf[sizeof buf - 1] = '\0';
     std::memcpy(value, buf, std::strlen(buf) + 1);
@@ -343,7 +343,7 @@ DRV_Return STMT_GetOption(StmtHandle* stmt, uint16_t option, void* value, bool w
   }
   uint32_t v = 0;
   const uint32_t code = AgentGet(stmt, kStmtOptionBase | option, &v);
-  if (code == kAgentNotAnswered) return Fail(stmt, ERR_OPTION_RANGE);
+  if (code == ERR_NOT_SUPPORTED) return Fail(stmt, ERR_OPTION_RANGE);
   if (code != 0) return AgentFail(stmt, code);
   return Put32(value, v);
 }

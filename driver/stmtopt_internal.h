@@ -14,7 +14,6 @@
 
 namespace stmtopt {
 
-constexpr uint32_t kAgentNotAnswered = 1;
 constexpr uint16_t kAgentTextRoom = 4096;
 
 inline const DRV_OpTable* OpsOf(const StmtHandle* stmt) {
@@ -31,7 +30,7 @@ inline uint32_t AgentSet(StmtHandle* stmt, uint32_t request, void* value) {
 // Slot 0 into a buffer; "not answered" without the slot.
 inline uint32_t AgentGetRaw(StmtHandle* stmt, uint32_t request, void* buf, uint16_t size) {
   const DRV_OpTable* ops = OpsOf(stmt);
-  if (ops == nullptr || ops->DRV_GetInfo == nullptr) return kAgentNotAnswered;
+  if (ops == nullptr || ops->DRV_GetInfo == nullptr) return ERR_NOT_SUPPORTED;
   uint16_t length = 0;
   return ops->DRV_GetInfo(stmt->agentStmt, request, buf, size, &length);
 }

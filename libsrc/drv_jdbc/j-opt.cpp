@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr uint32_t kNotAnswered = 1;
 constexpr jint kFrame = 64;
 
 uint32_t U32(const void* value) { return *static_cast<const uint32_t*>(value); }
@@ -180,6 +179,6 @@ extern "C" uint32_t DRV_SetOption(uint32_t h, uint32_t request, void* value) {
       return StmtOption(s, request, value);
     }
     default:
-      return kNotAnswered;
+      return ERR_NOT_SUPPORTED;
   }
 }

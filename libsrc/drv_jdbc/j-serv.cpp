@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr uint32_t kNotAnswered = 1;
 constexpr jint kFrame = 64;
 
 // Requests answered from the connection alone (scope 2, group 0x01).
@@ -160,7 +159,7 @@ uint32_t Deliver(const InfoAnswer& a, uint32_t form, void* value, uint16_t size,
     if (value != nullptr) std::memcpy(value, &v, sizeof v);
     return 0;
   }
-  return kNotAnswered;
+  return ERR_NOT_SUPPORTED;
 }
 
 // An integer answer needs four bytes; a shorter buffer is refused before any
@@ -171,7 +170,7 @@ bool IntBufferTooSmall(uint32_t request, const void* value, uint16_t size) {
 
 uint32_t EnvInfo(uint32_t h, uint32_t request, void* value, uint16_t size, uint16_t* length) {
   if (AGT_Env(h) == nullptr) return ERR_INVALID_ARGUMENT;
-  if (request != 0x11010000) return kNotAnswered;
+  if (request != 0x11010000) return ERR_NOT_SUPPORTED;
   InfoAnswer a;
   a.Text("jdbc");
   return Deliver(a, INFO_FORM_TEXT, value, size, length);
@@ -199,7 +198,7 @@ uint32_t ConnInfo(uint32_t h, uint32_t request, void* value, uint16_t size, uint
       answered = (form == INFO_FORM_TEXT || form == INFO_FORM_INT) &&
                  odbcInfoAnswer(c, static_cast<uint16_t>(request & 0xFFFF), &a);
     }
-    if (!answered) return kNotAnswered;
+    if (!answered) return ERR_NOT_SUPPORTED;
   }
   if (group != INFO_GROUP_CAPS && a.rc != 0) return a.rc;
   return Deliver(a, request & INFO_FORM_MASK, value, size, length);
@@ -216,7 +215,7 @@ uint32_t StmtInfo(uint32_t h, uint32_t request, void* value, uint16_t size, uint
   InfoAnswer a;
   {
     JC_LocalFrame frame(env, kFrame);
-    if (!StatementAnswer(s, request, &a)) return kNotAnswered;
+    if (!StatementAnswer(s, request, &a)) return ERR_NOT_SUPPORTED;
   }
   if (a.rc != 0) return a.rc;
   return Deliver(a, request & INFO_FORM_MASK, value, size, length);
@@ -234,6 +233,6 @@ extern "C" uint32_t DRV_GetInfo(uint32_t h, uint32_t request, void* value, uint1
     case INFO_SCOPE_STMT:
       return StmtInfo(h, request, value, size, length);
     default:
-      return kNotAnswered;
+      return ERR_NOT_SUPPORTED;
   }
 }

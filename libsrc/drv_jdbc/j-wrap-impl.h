@@ -95,7 +95,7 @@ uint32_t GetObjectThen(JdbcStmt* s, jobject obj, const char* name, const char* s
   uint32_t rc = JC_CallObjectMethod(env, obj, nullptr, name, sig, &value, index);
   if (rc != 0) return Done(s, rc);
   rc = then(env, value);
-  if (rc == 16) {
+  if (rc == ERR_NO_MEMORY) {
     LogNoMemory();
     return NoMemory(s);
   }
