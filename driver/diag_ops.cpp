@@ -151,7 +151,7 @@ DRV_Return ErrorOp(Kind kind, void* handle, va_list ap) {
   auto* len = va_arg(ap, SQLSMALLINT*);
   Target t = Resolve(kind, handle);
   if (size < 0) {
-    DIAG_AddCode(t.diag, 25);  // S1090 / HY090
+    DIAG_AddCode(t.diag, ERR_INVALID_LENGTH);
     return SQL_ERROR;
   }
   int32_t full = 0;
@@ -179,7 +179,7 @@ DRV_Return GetDiagRecOp(Kind kind, void* handle, va_list ap) {
   }
   if (rec <= 0) return SQL_ERROR;  // record numbers start at 1
   if (size < 0) {
-    DIAG_AddCode(t.diag, 25);
+    DIAG_AddCode(t.diag, ERR_INVALID_LENGTH);
     return SQL_ERROR;
   }
   t.diag->lastRec = static_cast<uint16_t>(rec);
@@ -259,7 +259,7 @@ DRV_Return HeaderField(const Target& t, int id, void* value, int size, SQLSMALLI
         return SQL_SUCCESS;
       }
       if (size < 0) {
-        DIAG_AddCode(t.diag, 25);
+        DIAG_AddCode(t.diag, ERR_INVALID_LENGTH);
         return SQL_ERROR;
       }
       return PutText(query ? "SELECT CURSOR" : "", value, size, len, width);
@@ -284,7 +284,7 @@ DRV_Return GetDiagFieldOp(Kind kind, void* handle, va_list ap) {
   if (rec == 0) return HeaderField(t, id, value, size, len, width);
 
   if (IsTextField(id) && size < 0) {
-    DIAG_AddCode(t.diag, 25);
+    DIAG_AddCode(t.diag, ERR_INVALID_LENGTH);
     return SQL_ERROR;
   }
   t.diag->lastRec = static_cast<uint16_t>(rec);

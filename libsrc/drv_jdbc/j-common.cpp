@@ -533,16 +533,17 @@ extern "C" uint32_t DRV_Init(const char* const*, uint32_t* env) {
   }
 
   std::string cause;
-  if (JoinOrCreate(&cause) != 0) return FailInit(e, h, env, cause, 15);
+  if (JoinOrCreate(&cause) != 0) return FailInit(e, h, env, cause, ERR_GENERAL);
 
   JNIEnv* jenv = nullptr;
   jint r = gJavaVM->GetEnv(reinterpret_cast<void**>(&jenv), AGT_JNI_VERSION);
   if (r == JNI_EVERSION) {
     AGT_LOG("Can't attach JVM to current thread");
-    return FailInit(e, h, env, "Can't attach JVM to current thread", 15);
+    return FailInit(e, h, env, "Can't attach JVM to current thread", ERR_GENERAL);
   }
   if (r != JNI_OK || jenv == nullptr) jenv = AttachCurrent();
-  if (jenv == nullptr) return FailInit(e, h, env, "Can't attach JVM to current thread", 15);
+  if (jenv == nullptr)
+    return FailInit(e, h, env, "Can't attach JVM to current thread", ERR_GENERAL);
   gJNIEnv = jenv;
 
   {
@@ -550,7 +551,7 @@ extern "C" uint32_t DRV_Init(const char* const*, uint32_t* env) {
     jclass xid = nullptr;
     if (JC_GetXAXidClass(jenv, &xid) != 0) {
       AGT_LOG("Can't load XID class");
-      return FailInit(e, h, env, "Can't load XID class", 15);
+      return FailInit(e, h, env, "Can't load XID class", ERR_GENERAL);
     }
     e->xaXidClass = static_cast<jclass>(jenv->NewGlobalRef(xid));
     jenv->DeleteLocalRef(xid);
@@ -561,7 +562,7 @@ extern "C" uint32_t DRV_Init(const char* const*, uint32_t* env) {
       AGT_LOG("Can't create  ClassLoader");
       jenv->DeleteGlobalRef(e->xaXidClass);
       e->xaXidClass = nullptr;
-      return FailInit(e, h, env, "Can't create  ClassLoader", 15);
+      return FailInit(e, h, env, "Can't create  ClassLoader", ERR_GENERAL);
     }
     e->classLoader = jenv->NewGlobalRef(loader);
     jenv->DeleteLocalRef(loader);

@@ -39,7 +39,7 @@ uint32_t getString_5(JdbcStmt* s, jobject rs, int32_t column, char* buf, uint32_
   jclass dec = env->FindClass("java/math/BigDecimal");
   if (dec == nullptr) {
     env->DeleteLocalRef(value);
-    return Done(s, 15);
+    return Done(s, ERR_GENERAL);
   }
   bool isDecimal = env->IsInstanceOf(value, dec);
   env->DeleteLocalRef(dec);

@@ -182,10 +182,10 @@ uint32_t setBigDecimal(JdbcStmt* s, jobject ps, int32_t index, const char* text,
   if (text == nullptr) text = "";
   jstring str = length < 0 ? JC_NewString(env, text, 0)
                            : JC_NewStringN(env, text, static_cast<size_t>(length), 0);
-  if (str == nullptr) return Done(s, 15);
+  if (str == nullptr) return Done(s, ERR_GENERAL);
   jobject dec = JC_NewObject(env, "java/math/BigDecimal", "(Ljava/lang/String;)V", str);
   env->DeleteLocalRef(str);
-  if (dec == nullptr) return Done(s, 15);
+  if (dec == nullptr) return Done(s, ERR_GENERAL);
   uint32_t rc = JC_CallVoidMethod(env, ps, nullptr, "setBigDecimal", "(ILjava/math/BigDecimal;)V",
                                   static_cast<jint>(index), dec);
   env->DeleteLocalRef(dec);
@@ -271,7 +271,7 @@ uint32_t setBytes(JdbcStmt* s, jobject ps, int32_t index, const void* bytes, siz
   JNIEnv* env = Env(s);
   if (env == nullptr) return Done(s, JC_ThrowNPE(env, "env", "setBytes"));
   jbyteArray arr = NewBytes(env, bytes, length);
-  if (arr == nullptr) return Done(s, 15);
+  if (arr == nullptr) return Done(s, ERR_GENERAL);
   uint32_t rc = JC_CallVoidMethod(env, ps, nullptr, "setBytes", "(I[B)V",
                                   static_cast<jint>(index), arr);
   env->DeleteLocalRef(arr);
@@ -283,7 +283,7 @@ uint32_t setBinaryStream(JdbcStmt* s, jobject ps, int32_t index, const void* byt
   JdbcConn* c = s != nullptr ? s->conn : nullptr;
   if (c == nullptr || c->streamParams == 0) return setBytes(s, ps, index, bytes, length);
   jbyteArray arr = NewBytes(Env(s), bytes, length);
-  if (arr == nullptr) return Done(s, 15);
+  if (arr == nullptr) return Done(s, ERR_GENERAL);
   return SetStream(s, ps, index, arr, static_cast<jint>(length), kBinaryStream);
 }
 
@@ -325,7 +325,7 @@ uint32_t SetDateTime(JdbcStmt* s, jobject ps, int32_t index, const JC_Timestamp*
   JNIEnv* env = Env(s);
   if (env == nullptr || v == nullptr) return Done(s, JC_ThrowNPE(env, env ? "obj" : "env", name));
   jobject value = make(env, v);
-  if (value == nullptr) return Done(s, 15);
+  if (value == nullptr) return Done(s, ERR_GENERAL);
   uint32_t rc = JC_CallVoidMethod(env, ps, nullptr, name, sig, static_cast<jint>(index), value);
   env->DeleteLocalRef(value);
   return Done(s, rc);

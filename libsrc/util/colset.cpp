@@ -188,7 +188,7 @@ int ColSetBuild(const JdbcColDesc* descs, uint16_t count, uint32_t rows, COLSET*
 }
 
 int ColDescSetText(JdbcColDesc* d, unsigned which, const char* text) {
-  if (which >= COLDESC_TEXTS) return 21;
+  if (which >= COLDESC_TEXTS) return ERR_INVALID_ARGUMENT;
   char* copy = nullptr;
   if (text) {
     copy = strdup(text);

@@ -6,6 +6,8 @@
 #include <new>
 #include <vector>
 
+#include "util/errcodes.h"
+
 namespace {
 
 uint16_t clamp_u16(size_t n) { return n > 0xFFFF ? 0xFFFF : static_cast<uint16_t>(n); }
@@ -139,7 +141,7 @@ int LST_Build(uint16_t n, const ATTR_ENTRY* entries, uint16_t* out_count, ATTR_E
               int mode) {
   if (out_count) *out_count = 0;
   if (out) *out = nullptr;
-  if (!out_count || !out) return 21;
+  if (!out_count || !out) return ERR_INVALID_ARGUMENT;
   if (n == 0 || !entries) return 0;
 
   // One walk decides which entries stay; the copy follows it.
@@ -147,7 +149,7 @@ int LST_Build(uint16_t n, const ATTR_ENTRY* entries, uint16_t* out_count, ATTR_E
   try {
     kept.reserve(n);
   } catch (const std::bad_alloc&) {
-    return 16;
+    return ERR_NO_MEMORY;
   }
   const ATTR_ENTRY* dflt = nullptr;
   bool have_field = false;
@@ -170,14 +172,14 @@ int LST_Build(uint16_t n, const ATTR_ENTRY* entries, uint16_t* out_count, ATTR_E
   if (kept.empty()) return 0;
 
   auto* list = static_cast<ATTR_ENTRY*>(std::calloc(kept.size(), sizeof(ATTR_ENTRY)));
-  if (!list) return 16;
+  if (!list) return ERR_NO_MEMORY;
   for (size_t k = 0; k < kept.size(); ++k) {
     const ATTR_ENTRY& src = entries[kept[k]];
     ATTR_EntryCopy(&list[k], &src, mode);
     if (mode == ATTR_COPY_OWN && src.kind == ATTR_KIND_TEXT && src.value.text && !list[k].value.text) {
       for (size_t j = 0; j < k; ++j) ATTR_EntryRelease(&list[j]);
       std::free(list);
-      return 16;
+      return ERR_NO_MEMORY;
     }
   }
   *out_count = static_cast<uint16_t>(kept.size());
