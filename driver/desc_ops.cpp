@@ -33,11 +33,6 @@ bool isApp(const DescHandle* d) {
 }
 bool isRow(const DescHandle* d) { return d->kind == kDescARD || d->kind == kDescIRD; }
 
-DRV_Return fail(DescHandle* d, int32_t code) {
-  d->diag.pending = code;
-  return SQL_ERROR;
-}
-
 // ---------------------------------------------------------------------------
 // Copying one field: read it from the source in its own width, write it to
 // the target. A read failure's code moves to the target.
@@ -152,7 +147,7 @@ DRV_Return DRV_GetDescFieldOp(void* h, va_list args) {
   const int size = va_arg(args, int);
   auto* length = va_arg(args, SQLINTEGER*);
   const int width = va_arg(args, int);
-  if (record < 0 && !DESC_IsHeaderField(field)) return fail(desc, ERR_INVALID_DESC_INDEX);
+  if (record < 0 && !DESC_IsHeaderField(field)) return Fail(desc, ERR_INVALID_DESC_INDEX);
   int64_t got = 0;
   const int rc = DESC_GetField(desc, static_cast<uint16_t>(record < 0 ? 0 : record),
                                static_cast<int16_t>(field), value, size, &got, width);
@@ -185,7 +180,7 @@ DRV_Return DRV_GetDescRecOp(void* h, va_list args) {
   auto* scale = va_arg(args, SQLSMALLINT*);
   auto* nullable = va_arg(args, SQLSMALLINT*);
   const int width = va_arg(args, int);
-  if (record < 0) return fail(desc, ERR_INVALID_DESC_INDEX);
+  if (record < 0) return Fail(desc, ERR_INVALID_DESC_INDEX);
   const auto rec = static_cast<uint16_t>(record);
 
   if (type != nullptr || subType != nullptr) {
@@ -234,7 +229,7 @@ DRV_Return DRV_SetDescRecOp(void* h, va_list args) {
   void* data = va_arg(args, void*);
   auto* octetPtr = va_arg(args, SQLLEN*);
   auto* indicator = va_arg(args, SQLLEN*);
-  if (desc->kind == kDescIRD) return fail(desc, ERR_IMPL_ROW_DESC);
+  if (desc->kind == kDescIRD) return Fail(desc, ERR_IMPL_ROW_DESC);
   const auto rec = static_cast<int16_t>(record);
   auto asValue = [](intptr_t v) { return reinterpret_cast<void*>(v); };
 
@@ -271,8 +266,9 @@ DRV_Return DRV_CopyDescOp(void* h, va_list args) {
     TRC_Printf("Source Descriptor Type: %s", DESC_KindName(src));
     TRC_Printf("Source Descriptor Type: %s", DESC_KindName(dst));
   }
-  if (dst->kind == kDescIRD) return fail(dst, ERR_IMPL_ROW_DESC);
-  if (src->kind == kDescIRD && !statementPrepared(src->stmt)) return fail(dst, ERR_FUNCTION_SEQUENCE);
+  if (dst->kind == kDescIRD) return Fail(dst, ERR_IMPL_ROW_DESC);
+  if (src->kind == kDescIRD && !statementPrepared(src->stmt))
+    return Fail(dst, ERR_FUNCTION_SEQUENCE);
   if (dst == src) return SQL_SUCCESS;
   return copyDesc(src, dst) == 0 ? SQL_SUCCESS : SQL_ERROR;
 }

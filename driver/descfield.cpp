@@ -18,11 +18,6 @@
 
 namespace {
 
-int fail(DescHandle* desc, int32_t code) {
-  desc->diag.pending = code;
-  return -1;
-}
-
 bool readOnlyField(int field) {
   switch (field) {
     case SQL_DESC_DISPLAY_SIZE:
@@ -81,13 +76,13 @@ intptr_t asInt(void* value) { return reinterpret_cast<intptr_t>(value); }
 
 // The name an application gives an IPD record, as UTF-8.
 int storeName(DescHandle* desc, DescRec* rec, void* value, int64_t length, int width) {
-  if (length < 0 && length != SQL_NTS) return fail(desc, ERR_INVALID_LENGTH);
+  if (length < 0 && length != SQL_NTS) return Fail(desc, ERR_INVALID_LENGTH);
   std::string name;
   try {
     if (width == 'W') {
       const auto* w = static_cast<const char16_t*>(value);
       char* utf8 = utf16_to_utf8_dupn(w, length == SQL_NTS ? SQL_NTS : length / 2);
-      if (utf8 == nullptr) return fail(desc, ERR_NO_MEMORY);
+      if (utf8 == nullptr) return Fail(desc, ERR_NO_MEMORY);
       name = utf8;
       std::free(utf8);
     } else {
@@ -95,7 +90,7 @@ int storeName(DescHandle* desc, DescRec* rec, void* value, int64_t length, int w
       name = length == SQL_NTS ? std::string(s) : std::string(s, static_cast<size_t>(length));
     }
   } catch (const std::bad_alloc&) {
-    return fail(desc, ERR_NO_MEMORY);
+    return Fail(desc, ERR_NO_MEMORY);
   }
   rec->name.swap(name);
   if (!rec->name.empty()) rec->unnamed = SQL_NAMED;
@@ -107,9 +102,9 @@ int setHeader(StmtHandle* stmt, bool app, bool withStmt, DescHandle* desc, int f
   const intptr_t v = asInt(value);
   switch (field) {
     case SQL_DESC_ARRAY_SIZE:
-      if (!app) return fail(desc, ERR_DESC_TYPE_RANGE);
+      if (!app) return Fail(desc, ERR_DESC_TYPE_RANGE);
       // A rowset or parameter set holds at least one row.
-      if (v <= 0 || static_cast<uint64_t>(v) > UINT32_MAX) return fail(desc, ERR_INVALID_ARGUMENT);
+      if (v <= 0 || static_cast<uint64_t>(v) > UINT32_MAX) return Fail(desc, ERR_INVALID_ARGUMENT);
       desc->arraySize = static_cast<uint64_t>(v);
       if (withStmt && stmt != nullptr && stmt->ard == desc &&
           static_cast<uint64_t>(v) != stmt->cursor.rowsetSize) {
@@ -120,7 +115,7 @@ int setHeader(StmtHandle* stmt, bool app, bool withStmt, DescHandle* desc, int f
         const DRV_Return rc = STMT_SetOption(stmt, SQL_ROWSET_SIZE, static_cast<uint64_t>(v));
         const int32_t code = stmt->diag.pending;
         stmt->diag.pending = before;
-        if (rc == SQL_ERROR) return fail(desc, code != 0 ? code : ERR_INVALID_ARGUMENT);
+        if (rc == SQL_ERROR) return Fail(desc, code != 0 ? code : ERR_INVALID_ARGUMENT);
         desc->arraySize = stmt->cursor.rowsetSize;
       }
       return 0;
@@ -128,30 +123,30 @@ int setHeader(StmtHandle* stmt, bool app, bool withStmt, DescHandle* desc, int f
       desc->arrayStatus = static_cast<uint16_t*>(value);
       return 0;
     case SQL_DESC_BIND_OFFSET_PTR:
-      if (!app) return fail(desc, ERR_DESC_TYPE_RANGE);
+      if (!app) return Fail(desc, ERR_DESC_TYPE_RANGE);
       desc->bindOffset = static_cast<int64_t*>(value);
       return 0;
     case SQL_DESC_BIND_TYPE:
-      if (!app) return fail(desc, ERR_DESC_TYPE_RANGE);
+      if (!app) return Fail(desc, ERR_DESC_TYPE_RANGE);
       desc->bindType = static_cast<uint32_t>(v);
       if (withStmt && stmt != nullptr && stmt->ard == desc) stmt->bindType = desc->bindType;
       return 0;
     case SQL_DESC_ROWS_PROCESSED_PTR:
-      if (app) return fail(desc, ERR_DESC_TYPE_RANGE);
+      if (app) return Fail(desc, ERR_DESC_TYPE_RANGE);
       desc->rowsProcessed = static_cast<uint64_t*>(value);
       return 0;
     case SQL_DESC_COUNT: {
-      if (desc->kind == kDescIRD) return fail(desc, ERR_DESC_TYPE_RANGE);
-      if (v < 0 || v > INT16_MAX) return fail(desc, ERR_INVALID_ARGUMENT);
+      if (desc->kind == kDescIRD) return Fail(desc, ERR_DESC_TYPE_RANGE);
+      if (v < 0 || v > INT16_MAX) return Fail(desc, ERR_INVALID_ARGUMENT);
       const int n = static_cast<int>(v);
       if (n < DESC_Count(desc)) DESC_Truncate(desc, n);
       const int rc = DESC_Grow(desc, n);
       desc->count = static_cast<int16_t>(DESC_Count(desc));
-      if (rc != 0) return fail(desc, rc);
+      if (rc != 0) return Fail(desc, rc);
       if (withStmt && stmt != nullptr && stmt->apd == desc && stmt->ipd != nullptr &&
           DESC_Count(stmt->ipd) < n) {
         const int rc2 = DESC_Grow(stmt->ipd, n);
-        if (rc2 != 0) return fail(desc, rc2);
+        if (rc2 != 0) return Fail(desc, rc2);
       }
       return 0;
     }
@@ -280,7 +275,7 @@ void DESC_PutU64(void* value, int64_t* length, uint64_t v) {
 
 int DESC_PutPtr(DescHandle* desc, void* value, int64_t size, int64_t* length, const void* v) {
   if (size != SQL_IS_POINTER && size < static_cast<int64_t>(sizeof(void*)))
-    return fail(desc, ERR_INVALID_ARGUMENT);
+    return Fail(desc, ERR_INVALID_ARGUMENT);
   if (value != nullptr) std::memcpy(value, &v, sizeof v);
   if (length != nullptr) *length = sizeof v;
   return 0;
@@ -288,7 +283,7 @@ int DESC_PutPtr(DescHandle* desc, void* value, int64_t size, int64_t* length, co
 
 int DESC_PutText(DescHandle* desc, void* value, int64_t size, int64_t* length, const char* text) {
   if (text == nullptr) text = "";
-  if (value != nullptr && size < 0) return fail(desc, ERR_INVALID_LENGTH);
+  if (value != nullptr && size < 0) return Fail(desc, ERR_INVALID_LENGTH);
   const int64_t full = static_cast<int64_t>(std::strlen(text));
   if (length != nullptr) *length = full;
   if (value == nullptr) return 0;
@@ -303,7 +298,7 @@ int DESC_PutText(DescHandle* desc, void* value, int64_t size, int64_t* length, c
 
 int DESC_PutTextW(DescHandle* desc, void* value, int64_t size, int64_t* length, const char* text) {
   if (text == nullptr) text = "";
-  if (value != nullptr && size < 0) return fail(desc, ERR_INVALID_LENGTH);
+  if (value != nullptr && size < 0) return Fail(desc, ERR_INVALID_LENGTH);
   int64_t units = 0;
   const int rc = utf8_to_utf16_out64(text, static_cast<char16_t*>(value),
                                      size > 0 ? size / 2 : 0, &units);
@@ -322,7 +317,7 @@ int DESC_PutTextW(DescHandle* desc, void* value, int64_t size, int64_t* length, 
 int DESC_SetField(DescHandle* desc, int16_t record, int16_t field, void* value, int64_t length,
                   int width) {
   if (TRC_Active()) TRC_Printf("Descriptor Type: %s", DESC_KindName(desc));
-  if (readOnlyField(field)) return fail(desc, ERR_DESC_TYPE_RANGE);
+  if (readOnlyField(field)) return Fail(desc, ERR_DESC_TYPE_RANGE);
 
   if (desc->kind == kDescExplicit) {
     const std::vector<StmtHandle*> asArd = DESC_UsersOf(desc, true);
@@ -350,8 +345,8 @@ int DESC_SetFieldImpl(StmtHandle* stmt, bool app, bool row, bool withStmt, DescH
   if (h <= 0) return h;
 
   // Record fields.
-  if (desc->kind == kDescIRD) return fail(desc, ERR_IMPL_ROW_DESC);
-  if (record < 0 || (record == 0 && !row)) return fail(desc, ERR_INVALID_DESC_INDEX);
+  if (desc->kind == kDescIRD) return Fail(desc, ERR_IMPL_ROW_DESC);
+  if (record < 0 || (record == 0 && !row)) return Fail(desc, ERR_INVALID_DESC_INDEX);
 
   // Which kinds take the field at all.
   switch (field) {
@@ -367,34 +362,34 @@ int DESC_SetFieldImpl(StmtHandle* stmt, bool app, bool row, bool withStmt, DescH
       break;
     case SQL_DESC_PARAMETER_TYPE:
     case SQL_DESC_NAME:
-      if (desc->kind != kDescIPD) return fail(desc, ERR_DESC_TYPE_RANGE);
+      if (desc->kind != kDescIPD) return Fail(desc, ERR_DESC_TYPE_RANGE);
       break;
     case SQL_DESC_UNNAMED:
-      if (app) return fail(desc, ERR_DESC_TYPE_RANGE);
-      if (asInt(value) != SQL_UNNAMED && asInt(value) != 0) return fail(desc, ERR_DESC_TYPE_RANGE);
+      if (app) return Fail(desc, ERR_DESC_TYPE_RANGE);
+      if (asInt(value) != SQL_UNNAMED && asInt(value) != 0) return Fail(desc, ERR_DESC_TYPE_RANGE);
       break;
     case SQL_DESC_OCTET_LENGTH_PTR:
     case SQL_DESC_INDICATOR_PTR:
-      if (!app) return fail(desc, ERR_DESC_TYPE_RANGE);
+      if (!app) return Fail(desc, ERR_DESC_TYPE_RANGE);
       break;
     case SQL_DESC_DATA_PTR:
       if (!app) return 0;  // implementation records hold no data
       break;
     default:
-      return fail(desc, ERR_NOT_SUPPORTED);
+      return Fail(desc, ERR_NOT_SUPPORTED);
   }
 
   if (record > DESC_Count(desc)) {
     const int rc = DESC_Grow(desc, record);
-    if (rc != 0) return fail(desc, rc);
+    if (rc != 0) return Fail(desc, rc);
     if (withStmt && stmt != nullptr && stmt->apd == desc && stmt->ipd != nullptr &&
         DESC_Count(stmt->ipd) < record) {
       const int rc2 = DESC_Grow(stmt->ipd, record);
-      if (rc2 != 0) return fail(desc, rc2);
+      if (rc2 != 0) return Fail(desc, rc2);
     }
   }
   DescRec* rec = DESC_GetRec(desc, record);
-  if (rec == nullptr) return fail(desc, ERR_NO_MEMORY);
+  if (rec == nullptr) return Fail(desc, ERR_NO_MEMORY);
   if (app && unbindingField(field)) rec->data = nullptr;
 
   const intptr_t v = asInt(value);
@@ -403,7 +398,7 @@ int DESC_SetFieldImpl(StmtHandle* stmt, bool app, bool row, bool withStmt, DescH
       if (v == 0) return 0;
       DescRec trial = *rec;
       if (!DESC_DeriveFromType(&trial, static_cast<int16_t>(v)) || v != static_cast<int16_t>(v))
-        return fail(desc, ERR_OPTION_RANGE);
+        return Fail(desc, ERR_OPTION_RANGE);
       *rec = std::move(trial);
       return 0;
     }
@@ -412,7 +407,7 @@ int DESC_SetFieldImpl(StmtHandle* stmt, bool app, bool row, bool withStmt, DescH
       DescRec trial = *rec;
       if (!DESC_DeriveFromConcise(&trial, static_cast<int16_t>(v)) ||
           v != static_cast<int16_t>(v))
-        return fail(desc, ERR_OPTION_RANGE);
+        return Fail(desc, ERR_OPTION_RANGE);
       *rec = std::move(trial);
       if (desc->kind == kDescIPD) rec->paramType = SQL_PARAM_INPUT;
       return 0;
@@ -462,6 +457,6 @@ int DESC_SetFieldImpl(StmtHandle* stmt, bool app, bool row, bool withStmt, DescH
       if (v == SQL_UNNAMED) rec->unnamed = SQL_UNNAMED;
       return 0;
     default:
-      return fail(desc, ERR_NOT_SUPPORTED);
+      return Fail(desc, ERR_NOT_SUPPORTED);
   }
 }

@@ -29,7 +29,8 @@ SQLRETURN STMT_GetData(StmtHandle* stmt, uint16_t column, int16_t cType, void* v
   if (ROWSTATUS* rs = stmt->fetch.rowStatus) {
     const uint32_t pos = stmt->fetch.rowsetPos;
     const uint16_t st = RowStatusGet(rs, pos);
-    if (st == SQL_ROW_ERROR || st == SQL_ROW_DELETED) return Fail(stmt, ERR_INVALID_CURSOR_POSITION);
+    if (st == SQL_ROW_ERROR || st == SQL_ROW_DELETED)
+      return Fail(stmt, ERR_INVALID_CURSOR_POSITION);
     return GetColumn(stmt, pos - 1, &b, rs->rows);
   }
   // Before the first fetch and after the last there is no current row.

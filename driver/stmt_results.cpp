@@ -29,7 +29,8 @@ DRV_Return AgentFail(StmtHandle* stmt, uint32_t code) {
 
 uint32_t NextResult(StmtHandle* stmt) {
   const DRV_OpTable* ops = OpsOf(stmt);
-  if (ops == nullptr || ops->DRV_MoreResults == nullptr) return static_cast<uint32_t>(ERR_NOT_CAPABLE);
+  if (ops == nullptr || ops->DRV_MoreResults == nullptr)
+    return static_cast<uint32_t>(ERR_NOT_CAPABLE);
   return ops->DRV_MoreResults(stmt->agentStmt);
 }
 

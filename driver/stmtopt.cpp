@@ -51,7 +51,8 @@ DRV_Return SetQueryTimeout(StmtHandle* stmt, uint64_t value) {
     stmt->queryTimeout = v;
     return asked > INT32_MAX ? Changed(stmt) : SQL_SUCCESS;
   }
-  if (code == ERR_VALUE_CHANGED) return ChangedByAgent(stmt, SQL_QUERY_TIMEOUT, &stmt->queryTimeout);
+  if (code == ERR_VALUE_CHANGED)
+    return ChangedByAgent(stmt, SQL_QUERY_TIMEOUT, &stmt->queryTimeout);
   if (code == ERR_NOT_CAPABLE) {
     stmt->queryTimeout = 0;
     return Changed(stmt);

@@ -23,7 +23,8 @@ inline const DRV_OpTable* OpsOf(const StmtHandle* stmt) {
 // Slot 1 with a request and a pointer to its value; 43 without the slot.
 inline uint32_t AgentSet(StmtHandle* stmt, uint32_t request, void* value) {
   const DRV_OpTable* ops = OpsOf(stmt);
-  if (ops == nullptr || ops->DRV_SetOption == nullptr) return static_cast<uint32_t>(ERR_NOT_CAPABLE);
+  if (ops == nullptr || ops->DRV_SetOption == nullptr)
+    return static_cast<uint32_t>(ERR_NOT_CAPABLE);
   return ops->DRV_SetOption(stmt->agentStmt, request, value);
 }
 

@@ -3,4 +3,6 @@
 #include "drv_jdbc/drv_agent.h"
 #include "util/errcodes.h"
 
-int PRX_Init(DRV_Agent* agent) { return agent == nullptr || agent->agentType == 0 ? ERR_NOT_CAPABLE : 0; }
+int PRX_Init(DRV_Agent* agent) {
+  return agent == nullptr || agent->agentType == 0 ? ERR_NOT_CAPABLE : 0;
+}

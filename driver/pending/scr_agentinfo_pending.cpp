@@ -23,7 +23,8 @@ bool IsTextType(uint16_t t) { return t == 11 || t == 17 || t == 29 || t == 47; }
 
 uint32_t SCR_AgentInfo(const DRV_Agent* agent, uint32_t conn, uint16_t type, void* value,
                        int16_t size, uint16_t* length) {
-  if (agent == nullptr || agent->ops == nullptr || agent->ops->DRV_GetInfo == nullptr) return ERR_INVALID_ARGUMENT;
+  if (agent == nullptr || agent->ops == nullptr || agent->ops->DRV_GetInfo == nullptr)
+    return ERR_INVALID_ARGUMENT;
   if (IsNumericType(type)) {
     uint32_t answer = 0;
     uint16_t got = 0;

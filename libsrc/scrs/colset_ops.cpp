@@ -251,7 +251,8 @@ int ColSetCreate(COLSET** out, const COLSET* src) {
 
 int ColSetCopyRows(COLSET* target, COLSET* source, uint32_t t, uint32_t s, int move) {
   if (!SetOk(target) || !SetOk(source) || target->cols_used == 0) return ERR_GENERAL;
-  if (!SameShape(target, source) || s >= source->rows_held || t > target->rows_held) return ERR_GENERAL;
+  if (!SameShape(target, source) || s >= source->rows_held || t > target->rows_held)
+    return ERR_GENERAL;
   if (t == target->rows_held && target->row_capacity <= t) return ERR_GENERAL;
   if (!StorageOk(target) || !StorageOk(source)) return ERR_GENERAL;
   if (target == source && t == s) return 0;
@@ -283,7 +284,8 @@ int ColSetCopyRows(COLSET* target, COLSET* source, uint32_t t, uint32_t s, int m
 
 int ColSetAppendRows(COLSET* target, COLSET* source) {
   // Appending a set to itself would hand each long value to two rows.
-  if (target == source || !SetOk(target) || !SetOk(source) || target->cols_used == 0) return ERR_GENERAL;
+  if (target == source || !SetOk(target) || !SetOk(source) || target->cols_used == 0)
+    return ERR_GENERAL;
   if (!SameShape(target, source) || !StorageOk(target) || !StorageOk(source)) return ERR_GENERAL;
   const uint32_t th = target->rows_held;
   const uint32_t sh = source->rows_held;
@@ -323,7 +325,8 @@ int ColSetAppendRows(COLSET* target, COLSET* source) {
 }
 
 int ColSetMerge(COLSET* a, COLSET* b) {
-  if (a == b || !SetOk(a) || !SetOk(b) || a->cols == nullptr || b->cols == nullptr) return ERR_GENERAL;
+  if (a == b || !SetOk(a) || !SetOk(b) || a->cols == nullptr || b->cols == nullptr)
+    return ERR_GENERAL;
   if (a->rows_held != b->rows_held || !StorageOk(a) || !StorageOk(b)) return ERR_GENERAL;
   const uint32_t total = uint32_t{a->cols_used} + b->cols_used;
   if (total > UINT16_MAX) return ERR_GENERAL;
@@ -441,7 +444,8 @@ int ColSetCopyColumn(COLSET* target, const COLSET* source, uint16_t t, uint16_t 
   if (t >= target->cols_used || s >= source->cols_used) return ERR_GENERAL;
   if (target->rows_held != 0 && target->rows_held != source->rows_held) return ERR_GENERAL;
   const COLSET_COL& from = source->cols[s];
-  if (target->cols[t].type != from.type || target->cols[t].elem_size != from.elem_size) return ERR_GENERAL;
+  if (target->cols[t].type != from.type || target->cols[t].elem_size != from.elem_size)
+    return ERR_GENERAL;
   if (!ShapeOk(from.type, from.elem_size)) return ERR_GENERAL;
   if (source->rows_held == 0) return 0;
   if (from.data == nullptr || from.ind == nullptr) return ERR_GENERAL;
@@ -550,7 +554,8 @@ int ColSetResizeColumn(COLSET* set, uint16_t n, uint32_t len, int actual) {
 }
 
 int ColSetValueLength(const COLSET* set, uint32_t row, uint16_t column, void* out, uint32_t* len) {
-  if (len == nullptr || !SetOk(set) || column >= set->cols_used || row >= set->rows_held) return ERR_GENERAL;
+  if (len == nullptr || !SetOk(set) || column >= set->cols_used || row >= set->rows_held)
+    return ERR_GENERAL;
   if (*len == 0) return 0;
   const COLSET_COL& col = set->cols[column];
   if (col.data == nullptr || col.ind == nullptr || out == nullptr) return ERR_GENERAL;
