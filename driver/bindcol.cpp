@@ -9,7 +9,7 @@
 #include "driver/descfield.h"
 #include "driver/dispatch.h"
 #include "driver/ops.h"
-#include "driver/pending/scr_agentinfo_pending.h"
+#include "drv_jdbc/cursor_lib.h"
 #include "util/errcodes.h"
 
 namespace {

@@ -1,5 +1,6 @@
-// TEMPORARY: the cursor library's SQLGetInfo pass-through (see the header).
-#include "driver/pending/scr_agentinfo_pending.h"
+// TEMPORARY: the cursor library's SQLGetInfo pass-through, until the cursor
+// library is built.
+#include "drv_jdbc/cursor_lib.h"
 
 #include <cstring>
 

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <new>
 
-#include "driver/pending/scr_adjust_pending.h"
+#include "drv_jdbc/cursor_lib.h"
 #include "drv_jdbc/j-catalog.h"
 #include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-exec.h"
