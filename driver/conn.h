@@ -9,6 +9,8 @@
 
 #include "driver/handles.h"
 
+struct JdbcConnSettings;
+
 // New record linked into the environment; null (code 16 on the environment)
 // when memory runs out.
 ConnHandle* CONN_Alloc(EnvHandle* env);
@@ -26,11 +28,13 @@ void CONN_Free(ConnHandle* conn);
 
 // Brings an allocated connection to connected through its agent: registers
 // the agent, initialises it (DRV_Init), opens the agent connection from the
-// connect texts (DRV_Connect), reads the agent's capabilities and sets the
-// connection options. mode 'W' marks a connect through a UTF-16 entry point.
-// Success leaves state 2 and pending code 0; failure leaves state 1, and the
-// agent's messages followed by the driver's own on the connection.
-void ConnOpen(ConnHandle* conn, int mode);
+// connect texts and the settings block (DRV_Connect), reads the agent's
+// capabilities and sets the connection options. mode 'W' marks a connect
+// through a UTF-16 entry point. The agent may take the block's texts over
+// (clearing them there); the caller frees what is left. Success leaves state
+// 2 and pending code 0; failure leaves state 1, and the agent's messages
+// followed by the driver's own on the connection.
+void ConnOpen(ConnHandle* conn, int mode, JdbcConnSettings* settings);
 // Asks the agent for the operation table of the connection's request kind
 // (opTableKind); on failure the kind becomes 0. The agent's code.
 uint32_t GetOpTable(ConnHandle* conn);

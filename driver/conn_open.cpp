@@ -167,7 +167,7 @@ uint32_t GetOpTable(ConnHandle* conn) {
   return 0;
 }
 
-void ConnOpen(ConnHandle* conn, int mode) {
+void ConnOpen(ConnHandle* conn, int mode, JdbcConnSettings* settings) {
   if (conn->state != kConnAllocated) {
     conn->diag.pending = ERR_FUNCTION_SEQUENCE;
     return;
@@ -233,6 +233,7 @@ void ConnOpen(ConnHandle* conn, int mode) {
   info.text10 = &conn->text10[0];
   info.flag40 = (conn->flags & kConnOpt0x40) != 0 ? 1 : 0;
   info.appName = &conn->appName[0];
+  info.settings = settings;
 
   const uint32_t rc = ops->DRV_Connect != nullptr
                           ? ops->DRV_Connect(conn->agentEnv, &info, &conn->agentConn)

@@ -28,21 +28,31 @@ bool Has(int row) { return ConnStrKeywords[row].present; }
 bool True(int row) { return Has(row) && CS_IsTrue(Val(row)); }
 const char* TF(int row) { return True(row) ? "TRUE" : "FALSE"; }
 
-// Empties the settings block the agent copies at connect; a text a failed
-// connect left behind is freed.
-void ResetSettings() {
-  std::free(ConnSettings.initialSql);
-  std::free(ConnSettings.dbmsName);
-  ConnSettings = JdbcConnSettings{};
-}
+// The settings block of one connect, handed to the agent with the connect
+// information. The agent takes its two texts over when it opens the
+// connection; whatever it did not take goes with the block.
+class ConnectSettings {
+ public:
+  ConnectSettings() = default;
+  ConnectSettings(const ConnectSettings&) = delete;
+  ConnectSettings& operator=(const ConnectSettings&) = delete;
+  ~ConnectSettings() {
+    std::free(block_.initialSql);
+    std::free(block_.dbmsName);
+  }
+  JdbcConnSettings* get() { return &block_; }
 
-void DeriveSettings() {
-  ResetSettings();
-  JdbcConnSettings& s = ConnSettings;
+ private:
+  JdbcConnSettings block_;
+};
+
+int32_t MaxRows() { return CS_ToInt32(Val(kKwMAXROWS)); }
+
+void DeriveSettings(JdbcConnSettings& s) {
   s.dynCursSensitivity = parseDynCursSensitivity(Val(kKwDYN_CURS_SENSITIVITY).c_str());
   s.jet = True(kKwJET);
   s.noAutoCommit = True(kKwNOAC);
-  s.maxRows = CS_ToInt32(Val(kKwMAXROWS));
+  s.maxRows = MaxRows();
   s.noRowsetSizeLimit = True(kKwNRSSL);
   if (!Val(kKwINITSQL).empty()) s.initialSql = strdup(Val(kKwINITSQL).c_str());
   s.jetStatisticsOff = True(kKwJ_SSTOFF);
@@ -150,7 +160,7 @@ std::string DRV_CompletedConnStr(const ConnHandle* conn) {
     s += ";FBS=" + fbs;
     s += ";READONLY=" + CS_Brace(Val(kKwREADONLY));
     s += ";NLB=" + CS_Brace(Val(kKwNLB));
-    s += ";MAXROWS=" + std::to_string(ConnSettings.maxRows);
+    s += ";MAXROWS=" + std::to_string(MaxRows());
     s += std::string(";NOAC=") + TF(kKwNOAC);
     s += std::string(";DYN_CURS_SENSITIVITY=") +
          dynCursSensitivityName(parseDynCursSensitivity(Val(kKwDYN_CURS_SENSITIVITY).c_str()));
@@ -202,7 +212,6 @@ DRV_Return DRV_ProcessConnStr(ConnHandle* conn, const ConnectRequest& r) {
   }
   TRC_Printf("ConnStr In =%s", input.c_str());
 
-  ResetSettings();
   DSN_ReadSettings(input.c_str(), r.mode);
 
   std::string driver;
@@ -259,18 +268,17 @@ DRV_Return DRV_ProcessConnStr(ConnHandle* conn, const ConnectRequest& r) {
     CS_Wipe(answer);
   }
 
-  DeriveSettings();
+  ConnectSettings settings;
+  DeriveSettings(*settings.get());
   FillConnection(conn);
   TraceTable(input.c_str(), conn);
   const std::string completed = DRV_CompletedConnStr(conn);
   CS_Clear();
   CS_Wipe(input);
 
-  ConnOpen(conn, r.mode);
+  ConnOpen(conn, r.mode, settings.get());
   conn->flags &= static_cast<uint16_t>(~kConnNoPrompt);
   if (conn->state != kConnConnected) {
-    // Texts a failed connect did not hand over stay out of the next one.
-    ResetSettings();
     std::string wipe = completed;
     CS_Wipe(wipe);
     return SQL_ERROR;

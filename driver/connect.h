@@ -2,11 +2,11 @@
 // their W forms), and the connection-string processor that merges the
 // application's string with the data source's values, asks for missing login
 // values through the login dialog, fills the connection's connect texts and
-// flags and the agent's settings block, opens the connection (ConnOpen) and
-// builds the completed connection string.
+// flags and the settings block the agent is handed, opens the connection
+// (ConnOpen) and builds the completed connection string.
 //
 // Every connect in the process runs under the connect lock: the keyword
-// table and the settings block exist once.
+// table exists once.
 #ifndef QMR_DRIVER_CONNECT_H
 #define QMR_DRIVER_CONNECT_H
 

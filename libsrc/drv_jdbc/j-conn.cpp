@@ -26,8 +26,6 @@
 
 const char DriverClassList[] = "{com.informix.jdbcx.IfxDataSource;com.informix.jdbcx.IfxXADataSource}";
 
-JdbcConnSettings ConnSettings;
-
 namespace {
 
 constexpr jint kFrame = 64;
@@ -633,9 +631,11 @@ uint32_t DRV_Connect(uint32_t envh, ConnectInfo* info, uint32_t* out) {
     PostOnEnv(envRec, kNoMemory, ERR_NO_MEMORY);
     return ERR_NO_MEMORY;
   }
-  c->settings = ConnSettings;
-  ConnSettings.initialSql = nullptr;
-  ConnSettings.dbmsName = nullptr;
+  if (info->settings != nullptr) {
+    c->settings = *info->settings;
+    info->settings->initialSql = nullptr;
+    info->settings->dbmsName = nullptr;
+  }
   c->envRec = envRec;
   c->env = envh;
   if (info->options != nullptr && std::strlen(info->options) >= 4 &&

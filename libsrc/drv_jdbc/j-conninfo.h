@@ -1,6 +1,6 @@
-// What the connect path hands the agent: the connection information block
-// that ConnOpen builds for DRV_Connect, and the process-wide block of
-// connection-string settings that the agent copies into each new connection.
+// What the connect path hands the agent with DRV_Connect: the connection
+// information block that ConnOpen builds, and the block of connection-string
+// settings it points to, which the agent copies into the new connection.
 //
 // Plain C++ (no JNI): the driver core includes this header as well.
 #ifndef QMR_DRV_JDBC_J_CONNINFO_H
@@ -8,9 +8,11 @@
 
 #include <cstdint>
 
+struct JdbcConnSettings;
+
 // The connection information block, in ConnOpen's order. The agent reads
-// only options, dbpath, dbopts, readOnly, user and password; the others are
-// there for the connect path's own bookkeeping.
+// only options, dbpath, dbopts, readOnly, user, password and settings; the
+// others are there for the connect path's own bookkeeping.
 struct ConnectInfo {
   char* host;      // cn_dbhost, or "host:port"
   char* options;   // options text; a Unicode connect prefixes CONNINFO_UTF8_MARKER
@@ -25,15 +27,17 @@ struct ConnectInfo {
   char* text10;
   uint32_t flag40;
   char* appName;
+  // The connection-string settings, or null for the defaults. The agent
+  // copies the block and takes over its two texts, clearing both pointers
+  // in the caller's block; the caller frees what is left there.
+  JdbcConnSettings* settings;
 };
 
 // The four bytes a Unicode connect puts in front of the options text: the
 // agent then moves text to and from Java as UTF-8.
 constexpr unsigned char CONNINFO_UTF8_MARKER[4] = {0x57, 0x7F, 0x01, 0x01};
 
-// The settings block, fields in the connect path's order. The agent copies
-// it at connect and takes over its two texts: after the copy it clears both
-// pointers in the process-wide block.
+// The settings block, fields in the connect path's order.
 struct JdbcConnSettings {
   uint32_t dynCursSensitivity = 0;  // DYN_CURS_SENSITIVITY: 0 LOW, 1 HIGH, 2 DISABLED
   uint32_t jet = 0;                 // JET
@@ -51,9 +55,5 @@ struct JdbcConnSettings {
   uint32_t negPrecFix = 0;          // NEGPRECFIX
   int32_t longVarcharToVarchar = -1;  // PLCHR2VCHR, -1 = not given
 };
-
-// The process-wide block. Written by the connect path and read by
-// DRV_Connect, both under the core's connect lock.
-extern JdbcConnSettings ConnSettings;
 
 #endif

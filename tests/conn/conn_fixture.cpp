@@ -76,21 +76,22 @@ extern "C" uint32_t CaptureConnect(uint32_t env, ConnectInfo* info, uint32_t* co
   s.password = Str(info->password);
   s.appName = Str(info->appName);
   s.readOnly = info->readOnly;
-  s.settings = ConnSettings;
-  s.hadInitialSql = ConnSettings.initialSql != nullptr;
-  s.hadDbmsName = ConnSettings.dbmsName != nullptr;
-  if (s.hadInitialSql) s.initialSql = ConnSettings.initialSql;
-  if (s.hadDbmsName) s.dbmsName = ConnSettings.dbmsName;
+  JdbcConnSettings* const handed = info->settings;
+  if (handed != nullptr) s.settings = *handed;
+  s.hadInitialSql = handed != nullptr && handed->initialSql != nullptr;
+  s.hadDbmsName = handed != nullptr && handed->dbmsName != nullptr;
+  if (s.hadInitialSql) s.initialSql = handed->initialSql;
+  if (s.hadDbmsName) s.dbmsName = handed->dbmsName;
   s.settings.initialSql = nullptr;
   s.settings.dbmsName = nullptr;
   gSeen = s;
   // As the agent does: it takes the two texts over.
   const uint32_t rc = qmrtest::FakeAgent::Current()->table()->DRV_Connect(env, info, conn);
-  if (rc == 0) {
-    std::free(ConnSettings.initialSql);
-    std::free(ConnSettings.dbmsName);
-    ConnSettings.initialSql = nullptr;
-    ConnSettings.dbmsName = nullptr;
+  if (rc == 0 && handed != nullptr) {
+    std::free(handed->initialSql);
+    std::free(handed->dbmsName);
+    handed->initialSql = nullptr;
+    handed->dbmsName = nullptr;
   }
   return rc;
 }

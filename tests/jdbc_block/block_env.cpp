@@ -25,7 +25,6 @@ namespace {
 uint32_t Connect(std::string cls, std::string url, std::string user) {
   const uint32_t env = Env();
   if (env == 0) return 0;
-  ConnSettings = JdbcConnSettings{};
   agent_test::Login login;
   login.driverClass = cls;
   login.url = url;

@@ -36,14 +36,17 @@ uint32_t Env() {
 uint32_t Connect(const Backend& b, const JdbcConnSettings& settings) {
   const uint32_t env = Env();
   if (env == 0) return 0;
-  ConnSettings = settings;
+  // Its texts stay the caller's: the agent gets none of them.
+  JdbcConnSettings handed = settings;
+  handed.initialSql = nullptr;
+  handed.dbmsName = nullptr;
   agent_test::Login login;
+  login.settings = &handed;
   login.driverClass = b.driverClass;
   login.url = b.url;
   login.user = b.user;
   uint32_t conn = 0;
   const uint32_t rc = agent_test::Connect(env, login, &conn);
-  ConnSettings = JdbcConnSettings{};
   EXPECT_EQ(rc, 0u) << b.name << ": " << ::testing::PrintToString(Errors(env));
   return rc == 0 ? conn : 0u;
 }

@@ -183,10 +183,10 @@ TEST(AgentConnect, WrongHandleKindsGive21) {
 }
 
 TEST(AgentTransactions, NoAutoCommitRollbackUndoesInsertCommitKeepsIt) {
-  ConnSettings.noAutoCommit = 1;
+  JdbcConnSettings set;
+  set.noAutoCommit = 1;
   uint32_t conn = 0;
-  ASSERT_EQ(ConnectMem("noac", &conn), 0u) << ::testing::PrintToString(Errors(Env()));
-  ConnSettings.noAutoCommit = 0;
+  ASSERT_EQ(ConnectMem("noac", &conn, &set), 0u) << ::testing::PrintToString(Errors(Env()));
   JdbcConn* c = AGT_Conn(conn);
   EXPECT_EQ(c->settings.noAutoCommit, 1u);
   uint8_t ac = 1;
@@ -233,17 +233,17 @@ TEST(AgentConnect, ReadOnlyIsSetOnTheJavaConnection) {
 }
 
 TEST(AgentConnect, SettingsTextsPassToTheConnection) {
-  ConnSettings.dbmsName = strdup("MyDbms");
-  ConnSettings.maxRows = 12;
+  JdbcConnSettings set;
+  set.dbmsName = strdup("MyDbms");
+  set.maxRows = 12;
   uint32_t conn = 0;
-  ASSERT_EQ(ConnectMem("settings", &conn), 0u);
-  EXPECT_EQ(ConnSettings.dbmsName, nullptr);  // taken over by the connection
+  ASSERT_EQ(ConnectMem("settings", &conn, &set), 0u);
+  EXPECT_EQ(set.dbmsName, nullptr);  // taken over by the connection
   JdbcConn* c = AGT_Conn(conn);
   EXPECT_STREQ(c->settings.dbmsName, "MyDbms");
   uint32_t stmt = 0;
   ASSERT_EQ(Ops().DRV_AllocStmt(conn, &stmt), 0u);
   EXPECT_EQ(AGT_Stmt(stmt)->maxRows, 12u);
-  ConnSettings.maxRows = 0;
   EXPECT_EQ(Ops().DRV_Disconnect(conn), 0u);
 }
 

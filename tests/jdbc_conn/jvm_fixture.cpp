@@ -18,8 +18,9 @@ uint32_t Env() {
 
 uint32_t Connect(const Request& r, uint32_t* conn) { return agent_test::Connect(Env(), r, conn); }
 
-uint32_t ConnectMem(const std::string& db, uint32_t* conn) {
+uint32_t ConnectMem(const std::string& db, uint32_t* conn, JdbcConnSettings* settings) {
   Request r;
+  r.settings = settings;
   r.driverClass = "org.hsqldb.jdbc.JDBCDriver";
   r.url = "jdbc:hsqldb:mem:" + db;
   r.user = "SA";

@@ -29,8 +29,10 @@ using Request = agent_test::Login;
 
 // DRV_Connect with the request; *conn receives the handle.
 uint32_t Connect(const Request& r, uint32_t* conn);
-// A HSQLDB in-memory connection through the JDBC Driver class.
-uint32_t ConnectMem(const std::string& db, uint32_t* conn);
+// A HSQLDB in-memory connection through the JDBC Driver class, with the
+// settings block given (null: the defaults).
+uint32_t ConnectMem(const std::string& db, uint32_t* conn,
+                    JdbcConnSettings* settings = nullptr);
 
 // Everything pending on an agent handle, as DRV_GetError hands it over.
 using agent_test::Errors;

@@ -166,10 +166,11 @@ TEST(InitialSqlFile, RunsAtConnectAndALaterStatementSeesItsTable) {
                                   "INSERT INTO boot\n  VALUES (41);\n"
                                   "THIS IS NOT SQL;\n"
                                   "INSERT INTO boot VALUES (1);\n";
-  ConnSettings.initialSql = strdup(path.c_str());
+  JdbcConnSettings set;
+  set.initialSql = strdup(path.c_str());
   uint32_t conn = 0;
-  ASSERT_EQ(ConnectMem("initsql", &conn), 0u) << ::testing::PrintToString(Errors(Env()));
-  EXPECT_EQ(ConnSettings.initialSql, nullptr);
+  ASSERT_EQ(ConnectMem("initsql", &conn, &set), 0u) << ::testing::PrintToString(Errors(Env()));
+  EXPECT_EQ(set.initialSql, nullptr);
   // The failing statement is skipped; the ones around it ran.
   EXPECT_EQ(QueryInt(conn, "SELECT SUM(a) FROM boot"), 42);
   EXPECT_EQ(Ops().DRV_Disconnect(conn), 0u);

@@ -20,7 +20,6 @@ uint32_t Env() {
 uint32_t Connect(const std::string& db, uint32_t readOnly) {
   const uint32_t env = Env();
   if (env == 0) return 0;
-  ConnSettings = JdbcConnSettings{};
   agent_test::Login login;
   login.driverClass = "org.hsqldb.jdbc.JDBCDriver";
   login.url = "jdbc:hsqldb:mem:" + db;

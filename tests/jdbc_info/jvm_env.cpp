@@ -18,20 +18,20 @@ uint32_t Env() {
 uint32_t Connect(const std::string& db, const JdbcConnSettings& settings) {
   const uint32_t env = Env();
   if (env == 0) return 0;
-  ConnSettings = settings;
+  JdbcConnSettings handed = settings;
   // The agent takes the two texts over; give it copies of its own.
-  ConnSettings.dbmsName = settings.dbmsName != nullptr ? strdup(settings.dbmsName) : nullptr;
-  ConnSettings.initialSql = nullptr;
+  handed.dbmsName = settings.dbmsName != nullptr ? strdup(settings.dbmsName) : nullptr;
+  handed.initialSql = nullptr;
 
   agent_test::Login login;
+  login.settings = &handed;
   login.driverClass = "org.hsqldb.jdbc.JDBCDriver";
   login.url = "jdbc:hsqldb:mem:" + db;
   login.user = "SA";
   uint32_t conn = 0;
   const uint32_t rc = agent_test::Connect(env, login, &conn);
   EXPECT_EQ(rc, 0u) << ::testing::PrintToString(Errors(env));
-  free(ConnSettings.dbmsName);
-  ConnSettings = JdbcConnSettings{};
+  free(handed.dbmsName);
   return rc == 0 ? conn : 0u;
 }
 

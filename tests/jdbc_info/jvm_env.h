@@ -23,7 +23,7 @@ inline const DRV_OpTable& Ops() { return DRV_JdbcOpTable; }
 uint32_t Env();
 
 // An HSQLDB in-memory connection opened with the given settings block (the
-// connect path's process-wide block is set to a copy of it for the connect).
+// connect is handed a copy of it, the DBMS name duplicated).
 // 0 when the connect failed (the test is then failed).
 uint32_t Connect(const std::string& db, const JdbcConnSettings& settings = JdbcConnSettings{});
 

@@ -35,6 +35,7 @@ uint32_t Connect(uint32_t env, const Login& login, uint32_t* conn) {
   info.readOnly = login.readOnly;
   info.user = user.data();
   info.password = password.data();
+  info.settings = login.settings;
   return DRV_JdbcOpTable.DRV_Connect(env, &info, conn);
 }
 

@@ -29,6 +29,9 @@ struct Login {
   std::string password;
   std::string options;
   uint32_t readOnly = 0;
+  // Handed over as it is (null: the defaults); the agent takes over the
+  // texts it keeps and clears them in the block.
+  JdbcConnSettings* settings = nullptr;
 };
 
 // DRV_Connect on env; its answer, the connection in *conn.
