@@ -190,10 +190,10 @@ void ConnOpen(ConnHandle* conn, int mode, JdbcConnSettings* settings) {
   // its cause there, which the application must see before the driver's
   // own message.
   // The archive directory is read once, before the agent's first DRV_Init
-  // reads it (at library load the agent's own state may not be set up yet).
+  // builds its class path from it.
   static std::once_flag jarDirOnce;
   std::call_once(jarDirOnce, [] { DRV_FindJarDir(); });
-  const char* request[2] = {nullptr, nullptr};
+  const char* request[2] = {DRV_JarDir().c_str(), nullptr};
   const uint32_t init = ops->DRV_Init != nullptr ? ops->DRV_Init(request, &conn->agentEnv)
                                                  : ERR_NOT_CAPABLE;
   if (init != 0) {

@@ -7,11 +7,17 @@
 
 #include "driver/connstr.h"
 #include "driver/odbcinst.h"
-#include "drv_jdbc/j-common.h"
 #include "platform/registry.h"
 #include "util/textconv.h"
 
 namespace {
+
+// Never destroyed: process detach still reaches it after the library's
+// static objects are gone.
+std::string& JarDir() {
+  static std::string& dir = *new std::string;
+  return dir;
+}
 
 constexpr int kFirstRead = 256;
 // unixODBC keeps values far shorter; beyond this a value is cut.
@@ -145,6 +151,11 @@ int DRV_FindJarDir() {
       dir.clear();
     }
   }
-  AGT_SetArchiveDir(dir.c_str());  // appends the '/' a non-empty directory lacks
+  if (!dir.empty() && dir.back() != '/') dir += '/';
+  JarDir() = dir;
   return 1;
 }
+
+const std::string& DRV_JarDir() { return JarDir(); }
+
+void DRV_ForgetJarDir() { JarDir().clear(); }

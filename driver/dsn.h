@@ -28,7 +28,14 @@ std::string DSN_ReadFileValue(const std::string& file, const char* key, int mode
 std::string DSN_GetDriverName(int mode);
 
 // Reads the archive directory (KXLibs, else InstallDir + "jre/lib/") of the
-// maker's key and hands it to the agent; returns 1.
+// maker's key and keeps it for DRV_JarDir; returns 1.
 int DRV_FindJarDir();
+// The archive directory last found, ending in '/' (empty when none was
+// found, or before the first DRV_FindJarDir). The connect path hands it to
+// the agent's DRV_Init. Written and read only under the connect lock, and
+// by process detach.
+const std::string& DRV_JarDir();
+// Forgets the directory (process detach).
+void DRV_ForgetJarDir();
 
 #endif

@@ -9,9 +9,9 @@
 
 #include "driver/api.h"
 #include "driver/dispatch.h"
+#include "driver/dsn.h"
 #include "driver/pending/xa_pending.h"
 #include "driver/trace.h"
-#include "drv_jdbc/j-common.h"
 #include "platform/msgbox.h"
 #include "platform/registry.h"
 #include "platform/resstr.h"
@@ -140,7 +140,7 @@ void DRV_ProcessDetach() {
   DRV_DoneCalls();
   closeLogSink();
   TRC_Close(TRC_MODE_ODBC);
-  AGT_SetArchiveDir(nullptr);
+  DRV_ForgetJarDir();
   XA_Shutdown();
   g_drvAttached = 0;
 }

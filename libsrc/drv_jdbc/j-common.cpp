@@ -32,15 +32,13 @@ namespace {
 using GetCreatedFn = jint(JNICALL*)(JavaVM**, jsize, jsize*);
 using CreateFn = jint(JNICALL*)(JavaVM**, void**, void*);
 
-// Guards the state below (libjvm's entry points, the archive directory, the
-// last failure text).
+// Guards the state below (libjvm's entry points, the last failure text).
 std::mutex gStateLock;
 GetCreatedFn gGetCreated = nullptr;
 CreateFn gCreate = nullptr;
 bool gFallbacks = true;
 // Never destroyed: a dlopen'ed library's static objects are destroyed before
 // its unload hook runs, and calls may still arrive from exit handlers.
-std::string& gArchiveDir = *new std::string;
 std::string& gLastVmError = *new std::string;
 
 // An environment record whose DRV_Init failed: it carries the cause until
@@ -281,15 +279,10 @@ uint32_t JoinOrCreate(std::string* cause) {
 
 // ---------------------------------------------------------------------------
 
-void AGT_SetArchiveDir(const char* dir) {
-  std::lock_guard<std::mutex> g(gStateLock);
-  gArchiveDir = dir != nullptr ? dir : "";
-  if (!gArchiveDir.empty() && gArchiveDir.back() != '/') gArchiveDir += '/';
-}
-
-std::string AGT_ArchiveDir() {
-  std::lock_guard<std::mutex> g(gStateLock);
-  return gArchiveDir;
+std::string JC_ArchiveDir(const char* const* texts) {
+  std::string dir = texts != nullptr && texts[0] != nullptr ? texts[0] : "";
+  if (!dir.empty() && dir.back() != '/') dir += '/';
+  return dir;
 }
 
 void JC_SetJvmFallbacks(bool on) {
@@ -497,7 +490,7 @@ done:
 // Slots 3 and 4. Both hold gAgentMutex throughout, so a DRV_Init and a
 // DRV_Term never interleave.
 
-extern "C" uint32_t DRV_Init(const char* const*, uint32_t* env) {
+extern "C" uint32_t DRV_Init(const char* const* texts, uint32_t* env) {
   if (env == nullptr) return ERR_INVALID_ARGUMENT;
   std::lock_guard<plat::RecursiveMutex> guard(gAgentMutex);
 
@@ -556,7 +549,7 @@ extern "C" uint32_t DRV_Init(const char* const*, uint32_t* env) {
     e->xaXidClass = static_cast<jclass>(jenv->NewGlobalRef(xid));
     jenv->DeleteLocalRef(xid);
 
-    std::string paths = JC_ArchivePaths(AGT_ArchiveDir());
+    std::string paths = JC_ArchivePaths(JC_ArchiveDir(texts));
     jobject loader = JC_CreateClassLoader(jenv, paths.c_str());
     if (loader == nullptr) {
       AGT_LOG("Can't create  ClassLoader");

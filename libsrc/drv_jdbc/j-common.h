@@ -30,11 +30,10 @@ extern plat::Mutex gEnvListLock;
 // changes to shared lists). Created once, statically.
 extern plat::RecursiveMutex gAgentMutex;
 
-// The directory of the JDBC driver's archives (ending in '/', or empty: the
-// archive names are then relative to the current directory). Set by process
-// start-up before the first connection.
-void AGT_SetArchiveDir(const char* dir);
-std::string AGT_ArchiveDir();
+// The directory of the JDBC driver's archives that DRV_Init's first text
+// names, ending in '/'; empty (the archive names are then relative to the
+// current directory) when texts or that text is null or empty.
+std::string JC_ArchiveDir(const char* const* texts);
 
 // The archives of the JDBC driver, ':'-separated.
 extern const char DefaultJarList[];
@@ -82,7 +81,9 @@ std::string JC_ArchivePaths(const std::string& dir);
 void JC_SetJvmFallbacks(bool on);
 
 extern "C" {
-// Agent slots 3 and 4. A failed DRV_Init leaves *env naming an environment
+// Agent slots 3 and 4. texts is null or two texts: the archive directory
+// (read by the first DRV_Init only) and one not read. A failed DRV_Init
+// leaves *env naming an environment
 // record whose error list holds the cause (read it with DRV_GetError, then
 // give it back with DRV_Term), or 0 when not even that record could be made.
 uint32_t DRV_Init(const char* const* texts, uint32_t* env);

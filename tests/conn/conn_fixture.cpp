@@ -15,6 +15,7 @@ namespace {
 std::string gDir;
 Seen gSeen;
 std::string gFailInit;
+std::string gInitDir;
 DRV_OpTable gTable;
 
 void Write(const std::string& name, const std::string& text) {
@@ -48,12 +49,17 @@ struct IniFiles {
     Write("src.dsn",
           "[ODBC]\nDRIVER = Fake Driver\nUID = fileuser\nJdbcDriver = org.example.Long\n"
           "URL = jdbc:example:file\n");
+    // The maker's key names the archive directory without its final '/'.
+    Write("registry.ini",
+          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quillmar Software\\6.0]\nKXLibs = /opt/qmr-jars\n");
+    setenv("QMR_REGISTRY_FILE", (gDir + "/registry.ini").c_str(), 1);
     setenv("ODBCSYSINI", gDir.c_str(), 1);
     setenv("ODBCINI", (gDir + "/odbc.ini").c_str(), 1);
     unsetenv("QMR_DEBUGFILE");
   }
   ~IniFiles() {
-    for (const char* f : {"odbcinst.ini", "odbc.ini", "src.dsn", "login.log"}) {
+    for (const char* f :
+         {"odbcinst.ini", "odbc.ini", "src.dsn", "login.log", "registry.ini"}) {
       unlink((gDir + "/" + f).c_str());
     }
     rmdir(gDir.c_str());
@@ -97,6 +103,7 @@ extern "C" uint32_t CaptureConnect(uint32_t env, ConnectInfo* info, uint32_t* co
 }
 
 extern "C" uint32_t MaybeFailInit(const char* const* request, uint32_t* env) {
+  gInitDir = request != nullptr && request[0] != nullptr ? request[0] : "<null>";
   qmrtest::FakeAgent* f = qmrtest::FakeAgent::Current();
   if (gFailInit.empty()) return f->table()->DRV_Init(request, env);
   f->Enter(3, 0);
@@ -120,6 +127,7 @@ int Registrar(DRV_Agent* agent) {
 const std::string& IniDir() { return gDir; }
 Seen& LastConnect() { return gSeen; }
 void FailNextInit(const std::string& message) { gFailInit = message; }
+const std::string& LastInitDir() { return gInitDir; }
 
 std::vector<std::string> ReadLines(const std::string& path) {
   std::vector<std::string> lines;

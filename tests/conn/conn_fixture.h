@@ -34,6 +34,8 @@ Seen& LastConnect();
 // DRV_Init of the next connect fails with code 15 and leaves an environment
 // handle with this message on it (empty: DRV_Init succeeds).
 void FailNextInit(const std::string& message);
+// The archive directory the last DRV_Init was handed ("<null>": none).
+const std::string& LastInitDir();
 
 class ConnTest : public ::testing::Test {
  protected:

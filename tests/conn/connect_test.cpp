@@ -39,6 +39,11 @@ TEST_F(ConnTest, DsnValuesFillTheAgentRecordAndTheShortFormComesBack) {
   EXPECT_EQ(c->cn_fetchSize, 60u);
 }
 
+TEST_F(ConnTest, TheMakersArchiveDirectoryReachesTheAgentsInit) {
+  ASSERT_EQ(SQL_SUCCESS, DriverConnect("DSN=Full"));
+  EXPECT_EQ(LastInitDir(), "/opt/qmr-jars/");
+}
+
 TEST_F(ConnTest, TheStringOverridesTheDataSourceAndTheLaterKeywordWins) {
   std::string out;
   ASSERT_EQ(SQL_SUCCESS,

@@ -132,10 +132,13 @@ TEST(JvmTexts, ArchivePathsPutTheDirectoryBeforeEachArchive) {
   EXPECT_EQ("/opt/q/ifxjdbc.jar;/opt/q/ifxjdbcx.jar;/opt/q/ifxlang.jar;/opt/q/ifxlsupp.jar",
             JC_ArchivePaths("/opt/q/"));
   EXPECT_EQ("ifxjdbc.jar;ifxjdbcx.jar;ifxlang.jar;ifxlsupp.jar", JC_ArchivePaths(""));
-  AGT_SetArchiveDir("/opt/x");
-  EXPECT_EQ("/opt/x/", AGT_ArchiveDir());
-  AGT_SetArchiveDir(nullptr);
-  EXPECT_EQ("", AGT_ArchiveDir());
+  const char* const given[2] = {"/opt/x", nullptr};
+  EXPECT_EQ("/opt/x/", JC_ArchiveDir(given));
+  const char* const ended[2] = {"/opt/x/", nullptr};
+  EXPECT_EQ("/opt/x/", JC_ArchiveDir(ended));
+  const char* const none[2] = {nullptr, nullptr};
+  EXPECT_EQ("", JC_ArchiveDir(none));
+  EXPECT_EQ("", JC_ArchiveDir(nullptr));
 }
 
 TEST(JniLayer, UnbraceCutsOnePairOfBraces) {
