@@ -1,0 +1,80 @@
+// The dataset cache: a whole result read once from the agent and kept for
+// scrolling. Up to DSC_MEMORY_ROWS rows stay in memory in the caller's row
+// set; a larger result goes wholly into a pair of temporary row files
+// (scrs/rowfile.h) and comes back through a window of rows.
+//
+// Rows of the cache count from 0. A window start is the cache row held in
+// row 0 of the row set; -1 says that no window is loaded.
+//
+// A cache belongs to one statement and takes no locks. Results are internal
+// codes: 0, ERR_GENERAL for missing records, a closed cache, a read past the
+// last row and any file failure, ERR_NO_MEMORY, or the agent's own code.
+#ifndef QMR_SCRS_DSC_H
+#define QMR_SCRS_DSC_H
+
+#include <cstdint>
+#include <cstdio>
+
+#include "drv_jdbc/drv_agent.h"
+#include "util/colset.h"
+
+enum : uint32_t {
+  DSC_CLOSED = 0,      // no files; the rows, if any, are in memory
+  DSC_FILES_OPEN = 1,  // the temporary files are open, nothing written yet
+  DSC_ON_DISK = 2      // the rows are in the files
+};
+
+constexpr uint32_t DSC_MEMORY_ROWS = 5000;  // most rows kept in memory
+constexpr uint16_t DSC_FETCH_ROWS = 200;    // rows asked of the agent at a time
+
+struct DSC {
+  uint32_t state;        // DSC_CLOSED, DSC_FILES_OPEN, DSC_ON_DISK
+  FILE* data;            // row data file
+  FILE* index;           // row index file
+  uint32_t window_size;  // rows read back at a time: DSC_MEMORY_ROWS, or twice the largest request
+  uint32_t row_count;    // rows the last fill read, in memory or on disk
+  COLSET shape;          // on disk: the rows' column types and widths (no storage)
+};
+
+// Readies a fresh (zeroed or closed) cache: closed, window DSC_MEMORY_ROWS.
+void DSC_Init(DSC* cache);
+
+// Closes the files (their names were removed at creation, so nothing is
+// left behind), forgets the shape and the row count; state DSC_CLOSED.
+// The window size stays. Null is ignored.
+void DSC_Close(DSC* cache);
+
+// Reads the whole result of the agent statement with the agent's DRV_Fetch,
+// DSC_FETCH_ROWS rows at a time, until a fetch gives no rows. The cache is
+// closed and `rows` emptied first. A result of at most DSC_MEMORY_ROWS rows
+// is left in `rows` (state DSC_CLOSED); a larger one is written to the
+// files (state DSC_ON_DISK) and `rows` left empty. *count (when not null)
+// gets the number of rows. On any failure everything made here is freed:
+// `rows` is empty, the files are closed, *count is 0.
+int DSC_Fill(DSC* cache, const DRV_Agent* agent, uint32_t stmt, COLSET* rows, uint32_t* count);
+
+// Creates both temporary files: state DSC_FILES_OPEN, 0; ERR_GENERAL (and
+// no file open) when either cannot be made.
+int dsc_Open(DSC* cache);
+
+// A new private temporary file in plat::temp_dir() (mode 0600, exclusive,
+// no symbolic link followed, close-on-exec), its name removed at once, as a
+// read-write stream; null when it cannot be made. *counter numbers the
+// names and is advanced; the names also carry the process, the thread and a
+// random part, and a name that exists already is passed over.
+FILE* DSC_CreateTempFile(uint32_t* counter);
+
+// Loads the window of rows first.. (at most window_size rows) from the
+// files into `rows`. ERR_GENERAL for a cache not on disk, first past the
+// last row, or a file failure (`rows` is then empty).
+int DSC_ReadWindow(DSC* cache, COLSET* rows, uint32_t first);
+
+// Makes sure `rows` holds cache rows first..first+n-1 (as far as the cache
+// has them). A cache in memory holds all its rows at window start 0 and is
+// never reloaded. On disk, a window that does not hold them, or a request
+// of more than half the window size, loads a new window centred on the
+// rows (the window size growing to 2n when that is larger), and
+// *window_start follows it; a failed load leaves *window_start -1.
+int DSC_EnsureWindow(DSC* cache, uint32_t first, uint32_t n, int32_t* window_start, COLSET* rows);
+
+#endif

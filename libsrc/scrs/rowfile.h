@@ -1,0 +1,120 @@
+// The row file: how a dataset cache keeps more rows than it holds in memory.
+//
+// Two files. The data file holds a header, the column descriptions and the
+// rows; the index file holds, for every row, the data-file offset of the
+// row's first cell. Values move between a COLSET and the files cell by cell,
+// and one coder serves both directions (the stream's direction word), so
+// what is written is by construction what is read.
+//
+// All numbers are little-endian; a "word" is 4 bytes. Values narrower than
+// a word are widened on write (unsigned with zeros, signed with the sign)
+// and narrowed back on read.
+//
+// Data file:
+//   0   word   column count (1..65535)
+//   4   word   row count
+//   8   2 words per column: value type code, element width
+//   ... rows in order; a row is its cells in column order.
+// A cell is an indicator word (the 16-bit indicator sign-widened) and, when
+// the indicator stands for a present value (anything but NULL, and the
+// deferred, data-at-execution and skip marks of util/colset.h), the value:
+//
+//   0                   nothing
+//   1, 14, 17, 24, 25   the element's bytes, exactly the column's width
+//   2, 6 / 3            unsigned / signed byte as a word
+//   4 / 7               signed / unsigned 16-bit value as a word
+//   5, 8, 9             the 32-bit value as a word
+//   10                  the 64-bit value, 8 bytes
+//   11, 12              three 16-bit fields, a word each
+//   13                  six 16-bit fields and the 32-bit fraction, a word each
+//   15, 16              length word (bytes), the out-of-line bytes
+//   26                  length word (characters), twice as many bytes
+//   18, 21 / 19, 22 / 20, 23
+//                       the element's 8 / 16 / 32-bit length as a word, then
+//                       that many bytes from behind the length
+//   27                  the element's 32-bit length (characters) as a word,
+//                       then twice as many bytes from behind the length
+//
+// Index file: one 8-byte offset per row, row r's at 8 * r, no header. The
+// offsets are 64-bit because a cache of wide rows passes 4 GB of row data
+// long before its row count nears the header's 32-bit limit; a 4-byte
+// offset would silently wrap and send reads to the wrong rows.
+//
+// Reading trusts nothing in the files: every count, width, length and
+// offset is checked against the file's size, the element it lands in and
+// the shape expected, so a truncated or damaged file fails the call instead
+// of reading past a buffer or asking for a giant allocation.
+//
+// Every function answers 1 on success and 0 on failure; a failure leaves
+// the cells moved before it written or read. The files are never truncated:
+// a header is rewritten only after all rows of a call were written.
+//
+// (The whole-set, column-major image of the format family has no user here
+// and is not provided.)
+#ifndef QMR_SCRS_ROWFILE_H
+#define QMR_SCRS_ROWFILE_H
+
+#include <cstdint>
+#include <cstdio>
+
+#include "util/colset.h"
+
+enum : uint32_t {
+  RF_WRITE = 0,
+  RF_READ = 1
+};
+
+// Bytes of the data file's header, and of one column description.
+constexpr uint64_t RF_HEADER_BYTES = 8;
+constexpr uint64_t RF_COLDESC_BYTES = 8;
+// Bytes of one index entry.
+constexpr uint64_t RF_INDEX_BYTES = 8;
+
+// A data file and the direction its transfers go. Any direction other than
+// RF_WRITE and RF_READ fails every transfer. pos and end are kept by the
+// transfers (the stream's offset and, on read, the file's size); set them
+// with RF_StreamInit.
+struct RF_STREAM {
+  uint32_t direction;
+  FILE* file;
+  uint64_t pos;
+  uint64_t end;
+};
+
+// Sets up a stream on the data file: pos 0 and, for reading, end = the
+// file's size. 0 when the size cannot be learnt.
+int RF_StreamInit(RF_STREAM* s, uint32_t direction, FILE* file);
+
+// Moves one cell: row `row` of the column. Long columns (15, 16, 26) must
+// have 16-byte {length, pointer} elements; a value read into one replaces
+// the element's old buffer by a new one of length + 2 bytes, zero-terminated.
+int RF_TransferCell(RF_STREAM* s, COLSET_COL* col, uint32_t row);
+
+// Moves n rows. Read: from file row `first` (through the index) into set
+// rows 0..n-1, which must have storage. Write: set rows first..first+n-1
+// are appended to the data file and their offsets to the index file (which
+// must hold exactly `earlier` entries), then the header is rewritten with
+// the set's column count and row count n + earlier.
+int RF_TransferRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* index,
+                    uint32_t earlier);
+
+// Moves one column description. Write: type and width. Read: type and
+// width, checked against the type (long types take width 16), then storage
+// for `rows` rows (ColSetColumnAlloc).
+int RF_TransferColDesc(RF_STREAM* s, COLSET_COL* col, uint32_t rows);
+
+// Write: the set's rows from `first` on become a new file (header,
+// descriptions, rows, one index entry per row); the files must be empty.
+// Read: the set is remade with the file's columns and rows first.. (at most
+// `most` of them when most > 0). When the set holds columns on entry to a
+// read, they are the expected shape: the file must have exactly those types
+// and widths. Fails for an empty set or file and for first past the last row.
+int RF_TransferWindow(uint32_t direction, FILE* data, FILE* index, COLSET* set, uint32_t first,
+                      uint32_t most);
+
+// Appends the set's rows to an existing file; the set must have the file's
+// columns (types and widths are checked, not written again). A set without
+// rows succeeds at once.
+int RF_AppendRows(FILE* data, FILE* index, COLSET* set);
+
+#endif
