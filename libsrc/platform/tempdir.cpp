@@ -48,6 +48,18 @@ int create_named_temp_file(const std::string& path) {
   return fd;
 }
 
+FILE* open_named_temp_stream(const std::string& path) {
+  const int fd = create_named_temp_file(path);
+  if (fd < 0) return nullptr;
+  FILE* f = fdopen(fd, "w+b");
+  if (!f) {
+    const int e = errno;
+    close(fd);
+    errno = e;
+  }
+  return f;
+}
+
 int open_private_file(const std::string& path, OpenMode mode) {
   int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC;
   // Not blocking on a FIFO planted under the name; the file-kind check

@@ -20,6 +20,9 @@ int create_temp_file(const char* prefix = "qmrtmp");
 // The same for a name the caller made: the file must not exist yet
 // (O_EXCL, no symbolic link followed); unlinked as soon as it is open.
 int create_named_temp_file(const std::string& path);
+// The same as a read-write binary stdio stream; null with errno (EEXIST
+// when the name is taken). Nothing stays open when the stream cannot be made.
+FILE* open_named_temp_stream(const std::string& path);
 
 enum class OpenMode { Append, Truncate };
 
