@@ -26,6 +26,7 @@ enum : uint32_t {
 
 constexpr uint32_t DSC_MEMORY_ROWS = 5000;  // most rows kept in memory
 constexpr uint16_t DSC_FETCH_ROWS = 200;    // rows asked of the agent at a time
+constexpr int32_t DSC_NO_WINDOW = -1;       // window start: no window loaded
 
 struct DSC {
   uint32_t state;        // DSC_CLOSED, DSC_FILES_OPEN, DSC_ON_DISK

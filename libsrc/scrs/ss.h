@@ -12,7 +12,7 @@
 #include "scrs/dsc.h"
 #include "util/colset.h"
 
-constexpr int32_t SS_NO_WINDOW = -1;  // window_start: nothing loaded from disk yet
+constexpr int32_t SS_NO_WINDOW = DSC_NO_WINDOW;  // window_start: nothing loaded from disk yet
 constexpr int32_t SS_AT_END = -2;     // position: a continuing fetch reached the end
 constexpr int32_t SS_CONTINUE = -1;   // SS_Fetch start: go on from the position
 

@@ -1,0 +1,401 @@
+#include "scrs/rowfile.h"
+
+#include <sys/types.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+bool IsLong(uint32_t type) {
+  return type == COLSET_VT_LONGCHAR || type == COLSET_VT_LONGBINARY || type == COLSET_VT_LONGWCHAR;
+}
+
+// Only the fixed numeric and date forms have one exact element size; the
+// text and byte forms may be declared wider than their minimum.
+bool IsExactSize(uint32_t type) {
+  return type >= COLSET_VT_BIT && type <= COLSET_VT_TIMESTAMP;
+}
+
+// The marks that stand for a value held elsewhere (or none): their cells
+// carry no value bytes.
+bool HasValue(uint16_t ind) { return ind < COLSET_IND_SKIP; }
+
+void PutLE(unsigned char* b, uint64_t v, int n) {
+  for (int i = 0; i < n; ++i) b[i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+uint64_t GetLE(const unsigned char* b, int n) {
+  uint64_t v = 0;
+  for (int i = 0; i < n; ++i) v |= uint64_t{b[i]} << (8 * i);
+  return v;
+}
+
+bool Seek(RF_STREAM* s, uint64_t off) {
+  if (s->direction == RF_READ && off > s->end) return false;
+  if (fseeko(s->file, static_cast<off_t>(off), SEEK_SET) != 0) return false;
+  s->pos = off;
+  return true;
+}
+
+bool SeekEnd(FILE* f, uint64_t* end) {
+  if (fseeko(f, 0, SEEK_END) != 0) return false;
+  const off_t at = ftello(f);
+  if (at < 0) return false;
+  *end = static_cast<uint64_t>(at);
+  return true;
+}
+
+// Moves n bytes between p and the file; a read never asks for more than the
+// file has left.
+bool Bytes(RF_STREAM* s, void* p, uint64_t n) {
+  if (n == 0) return true;
+  if (s->direction == RF_WRITE) {
+    if (fwrite(p, 1, n, s->file) != n) return false;
+  } else {
+    if (n > s->end - s->pos || fread(p, 1, n, s->file) != n) return false;
+  }
+  s->pos += n;
+  return true;
+}
+
+bool Word(RF_STREAM* s, uint32_t* v) {
+  unsigned char b[4];
+  if (s->direction == RF_WRITE) PutLE(b, *v, 4);
+  if (!Bytes(s, b, 4)) return false;
+  if (s->direction == RF_READ) *v = static_cast<uint32_t>(GetLE(b, 4));
+  return true;
+}
+
+// A field of `size` bytes (1, 2 or 4) at p, as a word. A word read back
+// must be what widening could have made of such a field.
+bool Field(RF_STREAM* s, unsigned char* p, int size, bool is_signed) {
+  uint32_t w = 0;
+  if (s->direction == RF_WRITE) {
+    const uint64_t raw = GetLE(p, size);
+    w = static_cast<uint32_t>(raw);
+    if (is_signed && size < 4 && (raw >> (8 * size - 1)) != 0) w |= ~0u << (8 * size);
+  }
+  if (!Word(s, &w)) return false;
+  if (s->direction == RF_READ) {
+    if (size < 4) {
+      const uint32_t high = w >> (8 * size);
+      const bool negative = is_signed && ((w >> (8 * size - 1)) & 1) != 0;
+      if (high != (negative ? (~0u >> (8 * size)) : 0u)) return false;
+    }
+    PutLE(p, w, size);
+  }
+  return true;
+}
+
+bool Eight(RF_STREAM* s, unsigned char* p) {
+  unsigned char b[8];
+  if (s->direction == RF_WRITE) PutLE(b, GetLE(p, 8), 8);
+  if (!Bytes(s, b, 8)) return false;
+  if (s->direction == RF_READ) PutLE(p, GetLE(b, 8), 8);
+  return true;
+}
+
+// A value behind a prefix of `prefix` bytes holding its length in units of
+// `unit` bytes; the value must fit in the element's width.
+bool Prefixed(RF_STREAM* s, unsigned char* e, uint32_t width, int prefix, int unit) {
+  uint32_t len = s->direction == RF_WRITE ? static_cast<uint32_t>(GetLE(e, prefix)) : 0;
+  if (!Word(s, &len)) return false;
+  if (prefix < 4 && (len >> (8 * prefix)) != 0) return false;
+  const uint64_t bytes = uint64_t{len} * unit;
+  if (bytes > width - static_cast<uint32_t>(prefix)) return false;
+  if (s->direction == RF_READ) PutLE(e, len, prefix);
+  return Bytes(s, e + prefix, bytes);
+}
+
+// An out-of-line value: a length word, then the bytes. A value read gets a
+// new buffer with two zero bytes behind it, so text readers find an end.
+bool Long(RF_STREAM* s, unsigned char* e, uint32_t type) {
+  const uint64_t unit = type == COLSET_VT_LONGWCHAR ? 2 : 1;
+  COLSET_LONG l;
+  std::memcpy(&l, e, sizeof l);
+  if (s->direction == RF_WRITE) {
+    if (l.length != 0 && l.value == nullptr) return false;
+    return Word(s, &l.length) && Bytes(s, l.value, l.length * unit);
+  }
+  uint32_t len = 0;
+  if (!Word(s, &len)) return false;
+  const uint64_t bytes = len * unit;
+  if (bytes > s->end - s->pos) return false;
+  auto* p = static_cast<unsigned char*>(std::malloc(bytes + 2));
+  if (p == nullptr) return false;
+  p[bytes] = p[bytes + 1] = 0;
+  if (!Bytes(s, p, bytes)) {
+    std::free(p);
+    return false;
+  }
+  std::free(l.value);
+  l = COLSET_LONG{len, p};
+  std::memcpy(e, &l, sizeof l);
+  return true;
+}
+
+bool Value(RF_STREAM* s, const COLSET_COL* col, unsigned char* e) {
+  const uint32_t w = col->elem_size;
+  switch (col->type) {
+    case COLSET_VT_NONE:
+      return true;
+    case COLSET_VT_CHAR:
+    case COLSET_VT_BINARY:
+    case COLSET_VT_NTS:
+    case COLSET_VT_WCHAR:
+    case COLSET_VT_WNTS:
+      return Bytes(s, e, w);
+    case COLSET_VT_BIT:
+    case COLSET_VT_UTINYINT:
+      return Field(s, e, 1, false);
+    case COLSET_VT_TINYINT:
+      return Field(s, e, 1, true);
+    case COLSET_VT_SMALLINT:
+      return Field(s, e, 2, true);
+    case COLSET_VT_USMALLINT:
+      return Field(s, e, 2, false);
+    case COLSET_VT_INTEGER:
+    case COLSET_VT_UINTEGER:
+    case COLSET_VT_REAL:
+      return Field(s, e, 4, false);
+    case COLSET_VT_DOUBLE:
+      return Eight(s, e);
+    case COLSET_VT_DATE:
+      return Field(s, e, 2, true) && Field(s, e + 2, 2, false) && Field(s, e + 4, 2, false);
+    case COLSET_VT_TIME:
+      return Field(s, e, 2, false) && Field(s, e + 2, 2, false) && Field(s, e + 4, 2, false);
+    case COLSET_VT_TIMESTAMP:
+      if (!Field(s, e, 2, true)) return false;
+      for (int f = 1; f < 6; ++f) {
+        if (!Field(s, e + 2 * f, 2, false)) return false;
+      }
+      return Field(s, e + 12, 4, false);
+    case COLSET_VT_LONGCHAR:
+    case COLSET_VT_LONGBINARY:
+    case COLSET_VT_LONGWCHAR:
+      return Long(s, e, col->type);
+    case COLSET_VT_CHAR8:
+    case COLSET_VT_BINARY8:
+      return Prefixed(s, e, w, 1, 1);
+    case COLSET_VT_CHAR16:
+    case COLSET_VT_BINARY16:
+      return Prefixed(s, e, w, 2, 1);
+    case COLSET_VT_CHAR32:
+    case COLSET_VT_BINARY32:
+      return Prefixed(s, e, w, 4, 1);
+    case COLSET_VT_WCHAR32:
+      return Prefixed(s, e, w, 4, 2);
+    default:
+      return false;
+  }
+}
+
+// A column shape the coder can move: a known type in an element of the
+// type's size (exactly, for the numeric and date forms and the long ones).
+bool ShapeOk(uint32_t type, uint32_t width) {
+  if (type > COLSET_VT_LAST || width == COLSET_SIZE_TOO_LARGE) return false;
+  const uint32_t least = ColSetTypeSize(type, 0);
+  if (IsLong(type) || IsExactSize(type)) return width == least;
+  return width >= least;
+}
+
+bool StreamOk(const RF_STREAM* s) {
+  return s != nullptr && s->file != nullptr && (s->direction == RF_WRITE || s->direction == RF_READ);
+}
+
+bool ColumnsOk(const COLSET* set) {
+  if (set == nullptr || set->cols == nullptr || set->cols_used == 0 ||
+      set->cols_used > set->col_capacity) {
+    return false;
+  }
+  for (uint16_t c = 0; c < set->cols_used; ++c) {
+    const COLSET_COL& col = set->cols[c];
+    if (!ShapeOk(col.type, col.elem_size)) return false;
+  }
+  return true;
+}
+
+bool StorageFor(const COLSET* set, uint64_t rows) {
+  if (rows > set->row_capacity) return false;
+  for (uint16_t c = 0; c < set->cols_used; ++c) {
+    if (rows > 0 && (set->cols[c].data == nullptr || set->cols[c].ind == nullptr)) return false;
+  }
+  return true;
+}
+
+// Reads (or writes) one description; on read the shape is checked against
+// the type and, when given, against the expected column, before any
+// storage is asked for.
+bool Desc(RF_STREAM* s, COLSET_COL* col, uint32_t rows, const COLSET_COL* expect) {
+  uint32_t type = col->type;
+  uint32_t width = col->elem_size;
+  if (!Word(s, &type) || !Word(s, &width)) return false;
+  if (s->direction == RF_WRITE) return true;
+  if (!ShapeOk(type, width)) return false;
+  if (expect != nullptr && (expect->type != type || expect->elem_size != width)) return false;
+  col->type = type;
+  col->elem_size = width;
+  return ColSetColumnAlloc(col, rows) == 0;
+}
+
+bool Header(RF_STREAM* s, uint32_t* cols, uint32_t* rows) {
+  if (!Seek(s, 0) || !Word(s, cols) || !Word(s, rows)) return false;
+  if (s->direction == RF_WRITE) return true;
+  if (*cols == 0 || *cols > UINT16_MAX) return false;
+  // Every row holds at least an indicator word per column, so the file's
+  // size bounds the row count it can claim.
+  const uint64_t first_row = RF_HEADER_BYTES + RF_COLDESC_BYTES * *cols;
+  if (first_row > s->end) return false;
+  return *rows <= (s->end - first_row) / (4 * uint64_t{*cols});
+}
+
+// Row `first`'s offset from the index, checked to lie among the rows.
+bool RowOffset(RF_STREAM* s, FILE* index, uint64_t first, uint32_t cols, uint64_t* off) {
+  unsigned char b[RF_INDEX_BYTES];
+  if (fseeko(index, static_cast<off_t>(first * RF_INDEX_BYTES), SEEK_SET) != 0 ||
+      fread(b, 1, sizeof b, index) != sizeof b) {
+    return false;
+  }
+  *off = GetLE(b, RF_INDEX_BYTES);
+  return *off >= RF_HEADER_BYTES + RF_COLDESC_BYTES * cols && *off < s->end;
+}
+
+bool ReadRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* index) {
+  if (n == 0) return true;
+  uint64_t off = 0;
+  if (!RowOffset(s, index, first, set->cols_used, &off) || !Seek(s, off)) return false;
+  for (uint32_t r = 0; r < n; ++r) {
+    for (uint16_t c = 0; c < set->cols_used; ++c) {
+      if (!RF_TransferCell(s, &set->cols[c], r)) return false;
+    }
+  }
+  return true;
+}
+
+bool WriteRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* index, uint32_t earlier) {
+  if (uint64_t{first} + n > set->rows_held || uint64_t{earlier} + n > UINT32_MAX) return false;
+  uint64_t index_end = 0;
+  if (!SeekEnd(index, &index_end) || index_end != uint64_t{earlier} * RF_INDEX_BYTES) return false;
+  uint64_t end = 0;
+  if (!SeekEnd(s->file, &end)) return false;
+  s->pos = end;
+  for (uint32_t r = first; r < first + n; ++r) {
+    unsigned char b[RF_INDEX_BYTES];
+    PutLE(b, s->pos, RF_INDEX_BYTES);
+    for (uint16_t c = 0; c < set->cols_used; ++c) {
+      if (!RF_TransferCell(s, &set->cols[c], r)) return false;
+    }
+    if (fwrite(b, 1, sizeof b, index) != sizeof b) return false;
+  }
+  uint32_t cols = set->cols_used;
+  uint32_t total = earlier + n;
+  if (!Header(s, &cols, &total)) return false;
+  // Buffered writes fail late (a full disk): surface that here, not at close.
+  return fflush(s->file) == 0 && fflush(index) == 0;
+}
+
+bool ReadWindow(RF_STREAM* s, FILE* index, COLSET* set, uint32_t first, uint32_t most) {
+  std::vector<COLSET_COL> expect;
+  if (set->cols != nullptr && set->cols_used > 0 && set->cols_used <= set->col_capacity) {
+    expect.assign(set->cols, set->cols + set->cols_used);
+  }
+  uint32_t cols = 0;
+  uint32_t rows = 0;
+  if (!Header(s, &cols, &rows) || rows == 0 || first >= rows) return false;
+  if (!expect.empty() && expect.size() != cols) return false;
+  const uint32_t n = most > 0 && rows - first > most ? most : rows - first;
+  if (ColSetInit(set, static_cast<uint16_t>(cols)) != 0) return false;
+  set->cols_used = static_cast<uint16_t>(cols);
+  set->row_capacity = n;
+  for (uint16_t c = 0; c < cols; ++c) {
+    if (!Desc(s, &set->cols[c], n, expect.empty() ? nullptr : &expect[c])) return false;
+  }
+  if (!ReadRows(s, set, first, n, index)) return false;
+  set->rows_held = n;
+  return true;
+}
+
+bool WriteWindow(RF_STREAM* s, FILE* index, COLSET* set, uint32_t first) {
+  if (!ColumnsOk(set) || !StorageFor(set, set->rows_held) || first >= set->rows_held) return false;
+  uint64_t end = 0;
+  if (!SeekEnd(s->file, &end) || end != 0) return false;
+  uint32_t cols = set->cols_used;
+  uint32_t rows = set->rows_held - first;
+  if (!Header(s, &cols, &rows)) return false;
+  for (uint16_t c = 0; c < set->cols_used; ++c) {
+    if (!Desc(s, &set->cols[c], 0, nullptr)) return false;
+  }
+  return WriteRows(s, set, first, rows, index, 0);
+}
+
+}  // namespace
+
+int RF_StreamInit(RF_STREAM* s, uint32_t direction, FILE* file) {
+  if (s == nullptr) return 0;
+  *s = RF_STREAM{direction, file, 0, 0};
+  if (!StreamOk(s)) return 0;
+  if (direction == RF_READ && !SeekEnd(file, &s->end)) return 0;
+  return Seek(s, 0) ? 1 : 0;
+}
+
+int RF_TransferCell(RF_STREAM* s, COLSET_COL* col, uint32_t row) {
+  if (!StreamOk(s) || col == nullptr || col->ind == nullptr || col->data == nullptr ||
+      !ShapeOk(col->type, col->elem_size)) {
+    return 0;
+  }
+  uint16_t& ind = col->ind[row];
+  uint32_t w = static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(ind)));
+  if (!Word(s, &w)) return 0;
+  if (s->direction == RF_READ) {
+    if (w != static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(w)))) return 0;
+    ind = static_cast<uint16_t>(w);
+  }
+  if (!HasValue(ind)) return 1;
+  return Value(s, col, col->data + static_cast<size_t>(row) * col->elem_size) ? 1 : 0;
+}
+
+int RF_TransferRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* index,
+                    uint32_t earlier) {
+  if (!StreamOk(s) || index == nullptr || !ColumnsOk(set)) return 0;
+  if (s->direction == RF_READ) {
+    return StorageFor(set, n) && ReadRows(s, set, first, n, index) ? 1 : 0;
+  }
+  return StorageFor(set, set->rows_held) && WriteRows(s, set, first, n, index, earlier) ? 1 : 0;
+}
+
+int RF_TransferColDesc(RF_STREAM* s, COLSET_COL* col, uint32_t rows) {
+  if (!StreamOk(s) || col == nullptr) return 0;
+  return Desc(s, col, rows, nullptr) ? 1 : 0;
+}
+
+int RF_TransferWindow(uint32_t direction, FILE* data, FILE* index, COLSET* set, uint32_t first,
+                      uint32_t most) {
+  RF_STREAM s;
+  if (set == nullptr || index == nullptr || !RF_StreamInit(&s, direction, data)) return 0;
+  if (direction == RF_WRITE) return WriteWindow(&s, index, set, first) ? 1 : 0;
+  if (ReadWindow(&s, index, set, first, most)) return 1;
+  // Half a window is no window: the reader must not serve it.
+  ColSetFreeColumns(set);
+  return 0;
+}
+
+int RF_AppendRows(FILE* data, FILE* index, COLSET* set) {
+  if (set == nullptr || index == nullptr) return 0;
+  if (set->rows_held == 0) return 1;
+  if (!ColumnsOk(set) || !StorageFor(set, set->rows_held)) return 0;
+  RF_STREAM s;
+  if (!RF_StreamInit(&s, RF_READ, data)) return 0;
+  uint32_t cols = 0;
+  uint32_t rows = 0;
+  if (!Header(&s, &cols, &rows) || cols != set->cols_used) return 0;
+  for (uint16_t c = 0; c < set->cols_used; ++c) {
+    uint32_t type = 0;
+    uint32_t width = 0;
+    if (!Word(&s, &type) || !Word(&s, &width)) return 0;
+    if (type != set->cols[c].type || width != set->cols[c].elem_size) return 0;
+  }
+  if (!RF_StreamInit(&s, RF_WRITE, data)) return 0;
+  return WriteRows(&s, set, 0, set->rows_held, index, rows) ? 1 : 0;
+}

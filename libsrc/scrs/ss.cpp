@@ -1,0 +1,117 @@
+#include "scrs/ss.h"
+
+#include <algorithm>
+#include <new>
+
+#include "scrs/colset_ops.h"
+#include "util/errcodes.h"
+#include "util/log.h"
+
+namespace {
+
+constexpr const char* kSrc = "ss";
+
+// The one place where a cache row becomes a row of the set in memory: false
+// when the loaded window does not hold it.
+bool WindowRow(const SS_CURSOR* ss, uint32_t row, uint32_t* rel) {
+  if (ss->window_start < 0 || row < static_cast<uint32_t>(ss->window_start)) return false;
+  *rel = row - static_cast<uint32_t>(ss->window_start);
+  return *rel < ss->rows->rows_held;
+}
+
+// Hands out a set without columns: the caller's, emptied, or a new one.
+int EmptyOut(COLSET** out) {
+  if (*out == nullptr) {
+    *out = new (std::nothrow) COLSET();
+    return *out != nullptr ? 0 : ERR_NO_MEMORY;
+  }
+  ColSetFreeColumns(*out);
+  return 0;
+}
+
+// Rows rel..rel+m-1 of the window into *out (values copied, long values
+// duplicated).
+int CopyOut(COLSET* window, uint32_t rel, uint32_t m, COLSET** out) {
+  const bool made = *out == nullptr;
+  int rc = ColSetAlloc(out, window, m);
+  for (uint32_t i = 0; rc == 0 && i < m; ++i) rc = ColSetCopyRows(*out, window, i, rel + i, 0);
+  if (rc != 0 && *out != nullptr) {
+    if (made) {
+      ColSetDestroy(*out);
+      *out = nullptr;
+    } else {
+      ColSetFreeColumns(*out);
+    }
+  }
+  return rc;
+}
+
+}  // namespace
+
+int SS_Open(SS_CURSOR** field) {
+  if (field == nullptr) return ERR_GENERAL;
+  SS_Free(field);
+  auto* ss = new (std::nothrow) SS_CURSOR();
+  if (ss == nullptr) return ERR_NO_MEMORY;
+  ss->position = 0;
+  ss->window_start = 0;
+  DSC_Init(&ss->cache);
+  ss->rows = new (std::nothrow) COLSET();
+  if (ss->rows == nullptr) {
+    delete ss;
+    return ERR_NO_MEMORY;
+  }
+  *field = ss;
+  return ColSetInit(ss->rows, 0);
+}
+
+void SS_Close(SS_CURSOR* ss) {
+  if (ss == nullptr) return;
+  ColSetFreeColumns(ss->rows);
+  DSC_Close(&ss->cache);
+  ss->position = 0;
+  ss->window_start = 0;
+}
+
+void SS_Free(SS_CURSOR** field) {
+  if (field == nullptr || *field == nullptr) return;
+  SS_Close(*field);
+  ColSetDestroy((*field)->rows);
+  delete *field;
+  *field = nullptr;
+}
+
+int SS_GetRsltSet(SS_CURSOR* ss, const DRV_Agent* agent, uint32_t stmt, uint32_t* count) {
+  if (count != nullptr) *count = 0;
+  if (ss == nullptr || ss->rows == nullptr) return ERR_GENERAL;
+  SS_Close(ss);
+  uint32_t total = 0;
+  if (int rc = DSC_Fill(&ss->cache, agent, stmt, ss->rows, &total)) {
+    log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "SS_GetRsltSet: Could not fill dataset cache");
+    return rc;
+  }
+  if (ss->cache.state == DSC_ON_DISK) ss->window_start = SS_NO_WINDOW;
+  if (count != nullptr) *count = total;
+  return 0;
+}
+
+int SS_Fetch(SS_CURSOR* ss, int32_t start, uint32_t n, COLSET** out) {
+  if (ss == nullptr || ss->rows == nullptr || out == nullptr || start < SS_CONTINUE) {
+    return ERR_GENERAL;
+  }
+  const bool continuing = start == SS_CONTINUE;
+  if (n == 0 || (continuing && ss->position == SS_AT_END)) return EmptyOut(out);
+  const uint32_t first = static_cast<uint32_t>(continuing ? ss->position : start);
+  if (first >= ss->cache.row_count) {
+    ss->position = SS_AT_END;
+    return EmptyOut(out);
+  }
+  if (int rc = DSC_EnsureWindow(&ss->cache, first, n, &ss->window_start, ss->rows)) return rc;
+  uint32_t rel = 0;
+  if (!WindowRow(ss, first, &rel)) return ERR_GENERAL;
+  const uint32_t m = std::min(n, ss->rows->rows_held - rel);
+  if (int rc = CopyOut(ss->rows, rel, m, out)) return rc;
+  // first + m never passes the row count, which the fill keeps within i32.
+  ss->position = continuing && m < n ? SS_AT_END : static_cast<int32_t>(first + m);
+  return 0;
+}
