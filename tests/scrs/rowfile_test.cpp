@@ -1,0 +1,260 @@
+// Row files: the byte image of every value type, the layout of a written
+// set, appending and windows, and damaged files that must fail cleanly (the
+// sanitizer build catches a read past a buffer).
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "scrs/rowfile.h"
+
+namespace {
+
+std::string Hex(const unsigned char* p, size_t n) {
+  static const char* d = "0123456789abcdef";
+  std::string s;
+  for (size_t i = 0; i < n; ++i) s += {d[p[i] >> 4], d[p[i] & 15]};
+  return s;
+}
+
+std::vector<unsigned char> Unhex(const std::string& h) {
+  std::vector<unsigned char> b;
+  for (size_t i = 0; i + 1 < h.size(); i += 2) b.push_back(std::stoi(h.substr(i, 2), nullptr, 16));
+  return b;
+}
+
+std::string LE(uint64_t v, int n) {
+  unsigned char b[8];
+  for (int i = 0; i < n; ++i) b[i] = static_cast<unsigned char>(v >> (8 * i));
+  return Hex(b, n);
+}
+
+std::string FileHex(FILE* f) {
+  std::vector<unsigned char> b(1 << 16);
+  fflush(f);
+  const size_t n = pread(fileno(f), b.data(), b.size(), 0);
+  return Hex(b.data(), n);
+}
+
+void Poke(FILE* f, long at, uint32_t word) {
+  fflush(f);
+  ASSERT_EQ(4, pwrite(fileno(f), &word, 4, at));
+}
+
+bool IsLong(uint32_t t) { return t == 15 || t == 16 || t == 26; }
+
+// A set of one column: row 0 holds the element (for long types the value)
+// given in hex, row 1 is NULL.
+void MakeCell(COLSET* s, uint32_t type, uint32_t width, const std::string& hex) {
+  ASSERT_EQ(0, ColSetInit(s, 1));
+  s->cols[0] = COLSET_COL{type, width, nullptr, nullptr};
+  s->cols_used = 1;
+  ASSERT_EQ(0, ColSetSetRows(s, 2));
+  const std::vector<unsigned char> v = Unhex(hex);
+  if (IsLong(type)) {
+    COLSET_LONG l{static_cast<uint32_t>(type == 26 ? v.size() / 2 : v.size()), std::malloc(v.size() + 1)};
+    std::memcpy(l.value, v.data(), v.size());
+    std::memcpy(s->cols[0].data, &l, sizeof l);
+  } else {
+    std::memcpy(s->cols[0].data, v.data(), v.size());
+  }
+  s->cols[0].ind[0] = 0;
+  s->rows_held = 2;
+}
+
+struct Files {
+  FILE* data = tmpfile();
+  FILE* index = tmpfile();
+  ~Files() {
+    fclose(data);
+    fclose(index);
+  }
+};
+
+struct CellCase {
+  uint32_t type;
+  uint32_t width;
+  std::string elem;  // row 0 as held in memory (long types: the value)
+  std::string cell;  // its value bytes in the file, after the indicator word
+};
+
+const CellCase kCells[] = {
+    {0, 1, "00", ""},
+    {1, 3, "414243", "414243"},
+    {2, 1, "01", "01000000"},
+    {3, 1, "fb", "fbffffff"},
+    {4, 2, "2efb", "2efbffff"},
+    {5, 4, "efbeadde", "efbeadde"},
+    {6, 1, "fe", "fe000000"},
+    {7, 2, "60ea", "60ea0000"},
+    {8, 4, "ffffffff", "ffffffff"},
+    {9, 4, "0000c03f", "0000c03f"},
+    {10, 8, "000000000000f83f", "000000000000f83f"},
+    {11, 6, "30f80c001f00", "30f8ffff0c0000001f000000"},
+    {12, 6, "17003b003a00", "170000003b0000003a000000"},
+    {13, 16, "30f80100020003000400ffffffc99a3b",
+     "30f8ffff01000000020000000300000004000000ffff0000ffc99a3b"},
+    {14, 2, "00ff", "00ff"},
+    {15, 16, "6869", "020000006869"},
+    {15, 16, "", "00000000"},
+    {16, 16, "00ff00", "0300000000ff00"},
+    {16, 16, "", "00000000"},
+    {17, 4, "61620000", "61620000"},
+    {18, 4, "03616263", "03000000616263"},
+    {18, 4, "00000000", "00000000"},
+    {19, 4, "02006162", "020000006162"},
+    {20, 8, "0300000061626300", "03000000616263"},
+    {21, 3, "0200ff", "0200000000ff"},
+    {22, 4, "0100ff00", "01000000ff"},
+    {23, 6, "020000000102", "020000000102"},
+    {23, 6, "000000000000", "00000000"},
+    {24, 4, "41004200", "41004200"},
+    {25, 4, "41000000", "41000000"},
+    {26, 16, "e9004100", "02000000e9004100"},
+    {26, 16, "", "00000000"},
+    {27, 8, "0100000041000000", "010000004100"},
+};
+
+TEST(RowFile, EveryTypeHasItsImageAndComesBack) {
+  for (const CellCase& c : kCells) {
+    SCOPED_TRACE("type " + std::to_string(c.type) + " " + c.elem);
+    Files f;
+    COLSET w;
+    MakeCell(&w, c.type, c.width, c.elem);
+    ASSERT_EQ(1, RF_TransferWindow(RF_WRITE, f.data, f.index, &w, 0, 0));
+    EXPECT_EQ("0100000002000000" + LE(c.type, 4) + LE(c.width, 4) + "00000000" + c.cell + "ffffffff",
+              FileHex(f.data));
+    EXPECT_EQ(LE(16, 8) + LE(16 + 4 + c.cell.size() / 2, 8), FileHex(f.index));
+    COLSET r;
+    ASSERT_EQ(1, RF_TransferWindow(RF_READ, f.data, f.index, &r, 0, 0));
+    ASSERT_EQ(2u, r.rows_held);
+    EXPECT_EQ(0, r.cols[0].ind[0]);
+    EXPECT_EQ(COLSET_IND_NULL, r.cols[0].ind[1]);
+    if (IsLong(c.type)) {
+      COLSET_LONG l;
+      std::memcpy(&l, r.cols[0].data, sizeof l);
+      const size_t n = (c.type == 26 ? 2 : 1) * l.length;
+      ASSERT_NE(nullptr, l.value);
+      EXPECT_EQ(c.elem, Hex(static_cast<unsigned char*>(l.value), n));
+      EXPECT_EQ(0, static_cast<unsigned char*>(l.value)[n]);
+    } else {
+      EXPECT_EQ(c.elem, Hex(r.cols[0].data, c.width));
+    }
+    ColSetFreeColumns(&w);
+    ColSetFreeColumns(&r);
+  }
+}
+
+// n rows of one INTEGER column holding from, from + 1, ...
+void Ints(COLSET* s, uint32_t n, int32_t from) {
+  ASSERT_EQ(0, ColSetInit(s, 1));
+  s->cols[0] = COLSET_COL{COLSET_VT_INTEGER, 4, nullptr, nullptr};
+  s->cols_used = 1;
+  ASSERT_EQ(0, ColSetSetRows(s, n));
+  for (uint32_t r = 0; r < n; ++r) {
+    const int32_t v = from + static_cast<int32_t>(r);
+    std::memcpy(s->cols[0].data + 4 * r, &v, 4);
+    s->cols[0].ind[r] = 0;
+  }
+  s->rows_held = n;
+}
+
+TEST(RowFile, LayoutOfTwoColumnsAndThreeRows) {
+  Files f;
+  COLSET s;
+  ASSERT_EQ(0, ColSetInit(&s, 2));
+  s.cols[0] = COLSET_COL{COLSET_VT_INTEGER, 4, nullptr, nullptr};
+  s.cols[1] = COLSET_COL{COLSET_VT_NTS, 11, nullptr, nullptr};
+  s.cols_used = 2;
+  ASSERT_EQ(0, ColSetSetRows(&s, 3));
+  for (uint32_t r = 0; r < 3; ++r) {
+    s.cols[0].ind[r] = s.cols[1].ind[r] = 0;
+    std::memcpy(s.cols[1].data + 11 * r, "row", 4);
+  }
+  s.rows_held = 3;
+  ASSERT_EQ(1, RF_TransferWindow(RF_WRITE, f.data, f.index, &s, 0, 0));
+  EXPECT_EQ("0200000003000000050000000400000011000000" "0b000000",
+            FileHex(f.data).substr(0, 48));
+  EXPECT_EQ(2 * 93u, FileHex(f.data).size());
+  EXPECT_EQ("1800000000000000" "2f00000000000000" "4600000000000000", FileHex(f.index));
+  ColSetFreeColumns(&s);
+}
+
+TEST(RowFile, AppendAndWindows) {
+  Files f;
+  COLSET s;
+  Ints(&s, 5001, 0);
+  ASSERT_EQ(1, RF_TransferWindow(RF_WRITE, f.data, f.index, &s, 0, 0));
+  Ints(&s, 10, 5001);
+  ASSERT_EQ(1, RF_AppendRows(f.data, f.index, &s));
+  EXPECT_EQ("01000000" "93130000", FileHex(f.data).substr(0, 16));  // 5011 rows
+  EXPECT_EQ(5011u * 16, FileHex(f.index).size());
+  ASSERT_EQ(1, RF_TransferWindow(RF_READ, f.data, f.index, &s, 5000, 5000));
+  ASSERT_EQ(11u, s.rows_held);
+  for (uint32_t r = 0; r < 11; ++r) {
+    int32_t v;
+    std::memcpy(&v, s.cols[0].data + 4 * r, 4);
+    EXPECT_EQ(static_cast<int32_t>(5000 + r), v);
+  }
+  EXPECT_EQ(0, RF_TransferWindow(RF_READ, f.data, f.index, &s, 5011, 5000));
+  EXPECT_EQ(0, s.cols_used);
+  // A set of another shape is not appended to the file.
+  COLSET other;
+  MakeCell(&other, COLSET_VT_SMALLINT, 2, "0100");
+  EXPECT_EQ(0, RF_AppendRows(f.data, f.index, &other));
+  ColSetFreeColumns(&other);
+  ColSetFreeColumns(&s);
+}
+
+struct Damage {
+  const char* what;
+  bool index;  // in the index file, else the data file
+  long at;
+  uint32_t word;  // 0: cut the file 3 bytes short instead
+};
+
+TEST(RowFile, DamagedFilesFailCleanly) {
+  // INTEGER and long text, three rows; row 0's long length word is at 36.
+  const Damage kDamage[] = {
+      {"truncated", false, 0, 0},
+      {"long length huge", false, 36, 0xFFFFFFF0u},
+      {"row count huge", false, 4, 0x7FFFFFFFu},
+      {"column count past 16 bits", false, 0, 0x10000u},
+      {"long width changed", false, 20, 1u << 30},
+      {"indicator not a widened 16-bit value", false, 24, 0x00012345u},
+      {"row offset past the end", true, 0, 0x40000000u},
+  };
+  for (const Damage& d : kDamage) {
+    SCOPED_TRACE(d.what);
+    Files f;
+    COLSET s;
+    ASSERT_EQ(0, ColSetInit(&s, 2));
+    s.cols[0] = COLSET_COL{COLSET_VT_INTEGER, 4, nullptr, nullptr};
+    s.cols[1] = COLSET_COL{COLSET_VT_LONGCHAR, 16, nullptr, nullptr};
+    s.cols_used = 2;
+    ASSERT_EQ(0, ColSetSetRows(&s, 3));
+    for (uint32_t r = 0; r < 3; ++r) {
+      COLSET_LONG l{3, strdup("abc")};
+      std::memcpy(s.cols[1].data + 16 * r, &l, sizeof l);
+      s.cols[0].ind[r] = s.cols[1].ind[r] = 0;
+    }
+    s.rows_held = 3;
+    ASSERT_EQ(1, RF_TransferWindow(RF_WRITE, f.data, f.index, &s, 0, 0));
+    ColSetFreeColumns(&s);
+    ASSERT_EQ(1, RF_TransferWindow(RF_READ, f.data, f.index, &s, 0, 0));
+    if (d.word == 0) {
+      fflush(f.data);
+      ASSERT_EQ(0, ftruncate(fileno(f.data), static_cast<off_t>(FileHex(f.data).size() / 2 - 3)));
+    } else {
+      Poke(d.index ? f.index : f.data, d.at, d.word);
+    }
+    EXPECT_EQ(0, RF_TransferWindow(RF_READ, f.data, f.index, &s, 0, 0));
+    EXPECT_EQ(0, s.cols_used);
+    EXPECT_EQ(nullptr, s.cols);
+  }
+}
+
+}  // namespace
