@@ -1,0 +1,197 @@
+// The static cursor over its dataset cache, filled through the fake agent's
+// fetch slot: which results stay in memory, the windows read back from the
+// files, and a fill that fails half way.
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "scrs/colset_ops.h"
+#include "scrs/ss.h"
+#include "support/fake_agent.h"
+
+namespace {
+
+uint32_t g_left = 0;  // rows the scripted result still has
+int32_t g_next = 0;
+
+// The agent's fetch: what the fake agent scripts for slot 19, then rows of
+// an INTEGER (the row number) and a long text ("r<number>").
+uint32_t Fetch(uint32_t stmt, uint16_t want, COLSET* set) {
+  if (int32_t rc = qmrtest::EnterCurrent(19, stmt)) return static_cast<uint32_t>(rc);
+  const uint32_t n = std::min<uint32_t>(want, g_left);
+  if (ColSetInit(set, n ? 2 : 0) != 0) return ERR_NO_MEMORY;
+  if (n == 0) return 0;
+  set->cols[0] = COLSET_COL{COLSET_VT_INTEGER, 4, nullptr, nullptr};
+  set->cols[1] = COLSET_COL{COLSET_VT_LONGCHAR, sizeof(COLSET_LONG), nullptr, nullptr};
+  set->cols_used = 2;
+  if (ColSetSetRows(set, n) != 0) return ERR_NO_MEMORY;
+  for (uint32_t r = 0; r < n; ++r, ++g_next) {
+    const std::string text = "r" + std::to_string(g_next);
+    COLSET_LONG l{static_cast<uint32_t>(text.size()), strdup(text.c_str())};
+    std::memcpy(set->cols[0].data + 4 * r, &g_next, 4);
+    std::memcpy(set->cols[1].data + sizeof l * r, &l, sizeof l);
+    set->cols[0].ind[r] = set->cols[1].ind[r] = 0;
+  }
+  set->rows_held = n;
+  g_left -= n;
+  return 0;
+}
+
+int OpenFds() {
+  int n = 0;
+  DIR* d = opendir("/proc/self/fd");
+  while (readdir(d) != nullptr) ++n;
+  closedir(d);
+  return n;
+}
+
+class StaticCursor : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/qmr_ss_XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(tmpl));
+    dir_ = tmpl;
+    const char* old = getenv("TMPDIR");
+    had_tmpdir_ = old != nullptr;
+    if (had_tmpdir_) old_tmpdir_ = old;
+    setenv("TMPDIR", dir_.c_str(), 1);
+    table_ = *fake_.table();
+    table_.DRV_Fetch = Fetch;
+    agent_ = DRV_Agent{DRV_AGENT_JDBC, &table_};
+    ASSERT_EQ(0, SS_Open(&ss_));
+  }
+  void TearDown() override {
+    SS_Free(&ss_);
+    ColSetDestroy(out_);
+    EXPECT_EQ(0, DirEntries());
+    rmdir(dir_.c_str());
+    if (had_tmpdir_) {
+      setenv("TMPDIR", old_tmpdir_.c_str(), 1);
+    } else {
+      unsetenv("TMPDIR");
+    }
+  }
+  int Fill(uint32_t rows, uint32_t* count) {
+    g_left = rows;
+    g_next = 0;
+    return SS_GetRsltSet(ss_, &agent_, 7, count);
+  }
+  int DirEntries() const {
+    int n = 0;
+    DIR* d = opendir(dir_.c_str());
+    while (dirent* e = readdir(d)) n += e->d_name[0] != '.';
+    closedir(d);
+    return n;
+  }
+  // Checks that *out_ holds m rows from row `from` on, values and long texts.
+  void ExpectRows(uint32_t from, uint32_t m) {
+    ASSERT_NE(nullptr, out_);
+    ASSERT_EQ(m, out_->rows_held);
+    for (uint32_t i = 0; i < m; ++i) {
+      int32_t v;
+      std::memcpy(&v, out_->cols[0].data + 4 * i, 4);
+      COLSET_LONG l;
+      std::memcpy(&l, out_->cols[1].data + sizeof l * i, sizeof l);
+      ASSERT_EQ(static_cast<int32_t>(from + i), v) << "row " << i;
+      ASSERT_EQ("r" + std::to_string(from + i), std::string(static_cast<char*>(l.value), l.length));
+    }
+  }
+
+  qmrtest::FakeAgent fake_;
+  DRV_OpTable table_{};
+  DRV_Agent agent_{};
+  SS_CURSOR* ss_ = nullptr;
+  COLSET* out_ = nullptr;
+  std::string dir_, old_tmpdir_;
+  bool had_tmpdir_ = false;
+};
+
+struct WindowCase {
+  uint32_t rows, start, n;
+  uint32_t got;
+  uint32_t state;        // cache state after the fill
+  int32_t window_start;  // after the fetch
+  uint32_t window_size;
+};
+
+TEST_F(StaticCursor, ServesRowsetsFromMemoryOrWindows) {
+  const WindowCase kCases[] = {
+      {4999, 4990, 10, 9, DSC_CLOSED, 0, 5000},
+      {5000, 1000, 3000, 3000, DSC_CLOSED, 0, 5000},  // more than half the window, in memory
+      {5000, 4000, 2000, 1000, DSC_CLOSED, 0, 5000},  // past row 5000, in memory
+      {12000, 7000, 10, 10, DSC_ON_DISK, 4505, 5000},
+      {12000, 11995, 10, 5, DSC_ON_DISK, 9500, 5000},
+      {5001, 5000, 10, 1, DSC_ON_DISK, 2505, 5000},
+      {12000, 100, 3000, 3000, DSC_ON_DISK, 0, 6000},  // the window grows, and stays grown
+  };
+  for (const WindowCase& c : kCases) {
+    SCOPED_TRACE(std::to_string(c.rows) + " rows from " + std::to_string(c.start));
+    uint32_t count = 0;
+    ASSERT_EQ(0, Fill(c.rows, &count));
+    EXPECT_EQ(c.rows, count);
+    EXPECT_EQ(c.state, ss_->cache.state);
+    EXPECT_EQ(c.state == DSC_ON_DISK, ss_->cache.data != nullptr);
+    EXPECT_EQ(c.rows, static_cast<uint32_t>(g_next));
+    ASSERT_EQ(0, SS_Fetch(ss_, static_cast<int32_t>(c.start), c.n, &out_));
+    ExpectRows(c.start, c.got);
+    EXPECT_EQ(c.window_start, ss_->window_start);
+    EXPECT_EQ(c.window_size, ss_->cache.window_size);
+    ASSERT_EQ(0, SS_Fetch(ss_, static_cast<int32_t>(c.rows), 1, &out_));
+    EXPECT_EQ(0, out_->cols_used);
+    // The files' names went at creation: nothing shows in the directory.
+    EXPECT_EQ(0, DirEntries());
+  }
+}
+
+TEST_F(StaticCursor, ContinuingFetchStopsAtTheEnd) {
+  ASSERT_EQ(0, Fill(5001, nullptr));
+  for (uint32_t from : {0u, 2000u, 4000u}) {
+    ASSERT_EQ(0, SS_Fetch(ss_, SS_CONTINUE, 2000, &out_));
+    ExpectRows(from, from == 4000 ? 1001 : 2000);
+  }
+  EXPECT_EQ(SS_AT_END, ss_->position);
+  ASSERT_EQ(0, SS_Fetch(ss_, SS_CONTINUE, 10, &out_));
+  EXPECT_EQ(0, out_->cols_used);
+  ASSERT_EQ(0, SS_Fetch(ss_, 10, 5, &out_));
+  ExpectRows(10, 5);
+  ASSERT_EQ(0, SS_Fetch(ss_, SS_CONTINUE, 5, &out_));
+  ExpectRows(15, 5);
+}
+
+TEST_F(StaticCursor, FilesArePrivateWhileOpen) {
+  ASSERT_EQ(0, Fill(6000, nullptr));
+  for (FILE* f : {ss_->cache.data, ss_->cache.index}) {
+    struct stat st;
+    ASSERT_EQ(0, fstat(fileno(f), &st));
+    EXPECT_EQ(0600u, st.st_mode & 0777);
+    EXPECT_EQ(0u, st.st_nlink);
+    EXPECT_TRUE(fcntl(fileno(f), F_GETFD) & FD_CLOEXEC);
+  }
+}
+
+TEST_F(StaticCursor, FillFailingHalfWayKeepsNothing) {
+  const int fds = OpenFds();
+  for (int i = 0; i < 40; ++i) fake_.PushResult(19, 0);  // 8000 rows, then a failure
+  fake_.PushResult(19, ERR_CANCELLED);
+  uint32_t count = 99;
+  EXPECT_EQ(ERR_CANCELLED, Fill(12000, &count));
+  EXPECT_EQ(41, fake_.CallCount(19));
+  EXPECT_EQ(0u, count);
+  EXPECT_EQ(DSC_CLOSED, ss_->cache.state);
+  EXPECT_EQ(nullptr, ss_->cache.data);
+  EXPECT_EQ(nullptr, ss_->cache.index);
+  EXPECT_EQ(0, ss_->rows->cols_used);
+  EXPECT_EQ(nullptr, ss_->rows->cols);
+  EXPECT_EQ(fds, OpenFds());
+  EXPECT_EQ(0, DirEntries());
+}
+
+}  // namespace
