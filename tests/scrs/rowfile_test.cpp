@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "scrs/rowfile.h"
@@ -39,23 +40,25 @@ std::string FileHex(FILE* f) {
   return Hex(b.data(), n);
 }
 
-void Poke(FILE* f, long at, uint32_t word) {
-  fflush(f);
-  ASSERT_EQ(4, pwrite(fileno(f), &word, 4, at));
-}
-
 bool IsLong(uint32_t t) { return t == 15 || t == 16 || t == 26; }
 
-// A set of one column: row 0 holds the element (for long types the value)
-// given in hex, row 1 is NULL.
+// A set of the given {type, width} columns with storage for n rows, none held.
+void MakeSet(COLSET* s, std::vector<std::pair<uint32_t, uint32_t>> cols, uint32_t n) {
+  ASSERT_EQ(0, ColSetInit(s, static_cast<uint16_t>(cols.size())));
+  for (size_t c = 0; c < cols.size(); ++c) {
+    s->cols[c] = COLSET_COL{cols[c].first, cols[c].second, nullptr, nullptr};
+  }
+  s->cols_used = static_cast<uint16_t>(cols.size());
+  ASSERT_EQ(0, ColSetSetRows(s, n));
+}
+
+// One column: row 0 holds the element (long types: the value) in hex, row 1 is NULL.
 void MakeCell(COLSET* s, uint32_t type, uint32_t width, const std::string& hex) {
-  ASSERT_EQ(0, ColSetInit(s, 1));
-  s->cols[0] = COLSET_COL{type, width, nullptr, nullptr};
-  s->cols_used = 1;
-  ASSERT_EQ(0, ColSetSetRows(s, 2));
+  MakeSet(s, {{type, width}}, 2);
   const std::vector<unsigned char> v = Unhex(hex);
   if (IsLong(type)) {
-    COLSET_LONG l{static_cast<uint32_t>(type == 26 ? v.size() / 2 : v.size()), std::malloc(v.size() + 1)};
+    const auto len = static_cast<uint32_t>(type == 26 ? v.size() / 2 : v.size());
+    COLSET_LONG l{len, std::malloc(v.size() + 1)};
     std::memcpy(l.value, v.data(), v.size());
     std::memcpy(s->cols[0].data, &l, sizeof l);
   } else {
@@ -65,13 +68,21 @@ void MakeCell(COLSET* s, uint32_t type, uint32_t width, const std::string& hex) 
   s->rows_held = 2;
 }
 
+// n rows of one INTEGER column holding from, from + 1, ...
+void Ints(COLSET* s, uint32_t n, int32_t from) {
+  MakeSet(s, {{COLSET_VT_INTEGER, 4}}, n);
+  for (uint32_t r = 0; r < n; ++r) {
+    const int32_t v = from + static_cast<int32_t>(r);
+    std::memcpy(s->cols[0].data + 4 * r, &v, 4);
+    s->cols[0].ind[r] = 0;
+  }
+  s->rows_held = n;
+}
+
 struct Files {
   FILE* data = tmpfile();
   FILE* index = tmpfile();
-  ~Files() {
-    fclose(data);
-    fclose(index);
-  }
+  ~Files() { fclose(data); fclose(index); }
 };
 
 struct CellCase {
@@ -82,94 +93,49 @@ struct CellCase {
 };
 
 const CellCase kCells[] = {
-    {0, 1, "00", ""},
-    {1, 3, "414243", "414243"},
-    {2, 1, "01", "01000000"},
-    {3, 1, "fb", "fbffffff"},
-    {4, 2, "2efb", "2efbffff"},
-    {5, 4, "efbeadde", "efbeadde"},
-    {6, 1, "fe", "fe000000"},
-    {7, 2, "60ea", "60ea0000"},
-    {8, 4, "ffffffff", "ffffffff"},
-    {9, 4, "0000c03f", "0000c03f"},
-    {10, 8, "000000000000f83f", "000000000000f83f"},
+    {0, 1, "00", ""}, {1, 3, "414243", "414243"}, {2, 1, "01", "01000000"},
+    {3, 1, "fb", "fbffffff"}, {4, 2, "2efb", "2efbffff"}, {5, 4, "efbeadde", "efbeadde"},
+    {6, 1, "fe", "fe000000"}, {7, 2, "60ea", "60ea0000"}, {8, 4, "ffffffff", "ffffffff"},
+    {9, 4, "0000c03f", "0000c03f"}, {10, 8, "000000000000f83f", "000000000000f83f"},
     {11, 6, "30f80c001f00", "30f8ffff0c0000001f000000"},
     {12, 6, "17003b003a00", "170000003b0000003a000000"},
     {13, 16, "30f80100020003000400ffffffc99a3b",
-     "30f8ffff01000000020000000300000004000000ffff0000ffc99a3b"},
-    {14, 2, "00ff", "00ff"},
-    {15, 16, "6869", "020000006869"},
-    {15, 16, "", "00000000"},
-    {16, 16, "00ff00", "0300000000ff00"},
-    {16, 16, "", "00000000"},
-    {17, 4, "61620000", "61620000"},
-    {18, 4, "03616263", "03000000616263"},
-    {18, 4, "00000000", "00000000"},
-    {19, 4, "02006162", "020000006162"},
-    {20, 8, "0300000061626300", "03000000616263"},
-    {21, 3, "0200ff", "0200000000ff"},
-    {22, 4, "0100ff00", "01000000ff"},
-    {23, 6, "020000000102", "020000000102"},
-    {23, 6, "000000000000", "00000000"},
-    {24, 4, "41004200", "41004200"},
-    {25, 4, "41000000", "41000000"},
-    {26, 16, "e9004100", "02000000e9004100"},
-    {26, 16, "", "00000000"},
+     "30f8ffff01000000020000000300000004000000" "ffff0000ffc99a3b"},
+    {14, 2, "00ff", "00ff"}, {15, 16, "6869", "020000006869"}, {15, 16, "", "00000000"},
+    {16, 16, "00ff00", "0300000000ff00"}, {16, 16, "", "00000000"}, {17, 4, "61620000", "61620000"},
+    {18, 4, "03616263", "03000000616263"}, {18, 4, "00000000", "00000000"},
+    {19, 4, "02006162", "020000006162"}, {20, 8, "0300000061626300", "03000000616263"},
+    {21, 3, "0200ff", "0200000000ff"}, {22, 4, "0100ff00", "01000000ff"},
+    {23, 6, "020000000102", "020000000102"}, {23, 6, "000000000000", "00000000"},
+    {24, 4, "41004200", "41004200"}, {25, 4, "41000000", "41000000"},
+    {26, 16, "e9004100", "02000000e9004100"}, {26, 16, "", "00000000"},
     {27, 8, "0100000041000000", "010000004100"},
 };
 
 TEST(RowFile, EveryTypeHasItsImageAndComesBack) {
   for (const CellCase& c : kCells) {
     SCOPED_TRACE("type " + std::to_string(c.type) + " " + c.elem);
-    Files f;
-    COLSET w;
+    Files f, again;
+    COLSET w, r;
     MakeCell(&w, c.type, c.width, c.elem);
     ASSERT_EQ(1, RF_TransferWindow(RF_WRITE, f.data, f.index, &w, 0, 0));
-    EXPECT_EQ("0100000002000000" + LE(c.type, 4) + LE(c.width, 4) + "00000000" + c.cell + "ffffffff",
-              FileHex(f.data));
+    const std::string image =
+        "0100000002000000" + LE(c.type, 4) + LE(c.width, 4) + "00000000" + c.cell + "ffffffff";
+    EXPECT_EQ(image, FileHex(f.data));
     EXPECT_EQ(LE(16, 8) + LE(16 + 4 + c.cell.size() / 2, 8), FileHex(f.index));
-    COLSET r;
+    // What is read back writes the same image again.
     ASSERT_EQ(1, RF_TransferWindow(RF_READ, f.data, f.index, &r, 0, 0));
-    ASSERT_EQ(2u, r.rows_held);
-    EXPECT_EQ(0, r.cols[0].ind[0]);
-    EXPECT_EQ(COLSET_IND_NULL, r.cols[0].ind[1]);
-    if (IsLong(c.type)) {
-      COLSET_LONG l;
-      std::memcpy(&l, r.cols[0].data, sizeof l);
-      const size_t n = (c.type == 26 ? 2 : 1) * l.length;
-      ASSERT_NE(nullptr, l.value);
-      EXPECT_EQ(c.elem, Hex(static_cast<unsigned char*>(l.value), n));
-      EXPECT_EQ(0, static_cast<unsigned char*>(l.value)[n]);
-    } else {
-      EXPECT_EQ(c.elem, Hex(r.cols[0].data, c.width));
-    }
+    ASSERT_EQ(1, RF_TransferWindow(RF_WRITE, again.data, again.index, &r, 0, 0));
+    EXPECT_EQ(image, FileHex(again.data));
     ColSetFreeColumns(&w);
     ColSetFreeColumns(&r);
   }
 }
 
-// n rows of one INTEGER column holding from, from + 1, ...
-void Ints(COLSET* s, uint32_t n, int32_t from) {
-  ASSERT_EQ(0, ColSetInit(s, 1));
-  s->cols[0] = COLSET_COL{COLSET_VT_INTEGER, 4, nullptr, nullptr};
-  s->cols_used = 1;
-  ASSERT_EQ(0, ColSetSetRows(s, n));
-  for (uint32_t r = 0; r < n; ++r) {
-    const int32_t v = from + static_cast<int32_t>(r);
-    std::memcpy(s->cols[0].data + 4 * r, &v, 4);
-    s->cols[0].ind[r] = 0;
-  }
-  s->rows_held = n;
-}
-
 TEST(RowFile, LayoutOfTwoColumnsAndThreeRows) {
   Files f;
   COLSET s;
-  ASSERT_EQ(0, ColSetInit(&s, 2));
-  s.cols[0] = COLSET_COL{COLSET_VT_INTEGER, 4, nullptr, nullptr};
-  s.cols[1] = COLSET_COL{COLSET_VT_NTS, 11, nullptr, nullptr};
-  s.cols_used = 2;
-  ASSERT_EQ(0, ColSetSetRows(&s, 3));
+  MakeSet(&s, {{COLSET_VT_INTEGER, 4}, {COLSET_VT_NTS, 11}}, 3);
   for (uint32_t r = 0; r < 3; ++r) {
     s.cols[0].ind[r] = s.cols[1].ind[r] = 0;
     std::memcpy(s.cols[1].data + 11 * r, "row", 4);
@@ -217,42 +183,32 @@ struct Damage {
 };
 
 TEST(RowFile, DamagedFilesFailCleanly) {
-  // INTEGER and long text, three rows; row 0's long length word is at 36.
+  // One long text column, "ABC" and NULL: the width word at 12, row 0's
+  // indicator at 16 and its length at 20.
   const Damage kDamage[] = {
       {"truncated", false, 0, 0},
-      {"long length huge", false, 36, 0xFFFFFFF0u},
+      {"long length huge", false, 20, 0xFFFFFFF0u},
       {"row count huge", false, 4, 0x7FFFFFFFu},
       {"column count past 16 bits", false, 0, 0x10000u},
-      {"long width changed", false, 20, 1u << 30},
-      {"indicator not a widened 16-bit value", false, 24, 0x00012345u},
+      {"long width changed", false, 12, 1u << 30},
+      {"indicator not a widened 16-bit value", false, 16, 0x00012345u},
       {"row offset past the end", true, 0, 0x40000000u},
   };
   for (const Damage& d : kDamage) {
     SCOPED_TRACE(d.what);
     Files f;
     COLSET s;
-    ASSERT_EQ(0, ColSetInit(&s, 2));
-    s.cols[0] = COLSET_COL{COLSET_VT_INTEGER, 4, nullptr, nullptr};
-    s.cols[1] = COLSET_COL{COLSET_VT_LONGCHAR, 16, nullptr, nullptr};
-    s.cols_used = 2;
-    ASSERT_EQ(0, ColSetSetRows(&s, 3));
-    for (uint32_t r = 0; r < 3; ++r) {
-      COLSET_LONG l{3, strdup("abc")};
-      std::memcpy(s.cols[1].data + 16 * r, &l, sizeof l);
-      s.cols[0].ind[r] = s.cols[1].ind[r] = 0;
-    }
-    s.rows_held = 3;
+    MakeCell(&s, COLSET_VT_LONGCHAR, 16, "414243");
     ASSERT_EQ(1, RF_TransferWindow(RF_WRITE, f.data, f.index, &s, 0, 0));
-    ColSetFreeColumns(&s);
     ASSERT_EQ(1, RF_TransferWindow(RF_READ, f.data, f.index, &s, 0, 0));
+    FILE* hit = d.index ? f.index : f.data;
+    fflush(hit);
     if (d.word == 0) {
-      fflush(f.data);
-      ASSERT_EQ(0, ftruncate(fileno(f.data), static_cast<off_t>(FileHex(f.data).size() / 2 - 3)));
+      ASSERT_EQ(0, ftruncate(fileno(hit), static_cast<off_t>(FileHex(hit).size() / 2 - 3)));
     } else {
-      Poke(d.index ? f.index : f.data, d.at, d.word);
+      ASSERT_EQ(4, pwrite(fileno(hit), &d.word, 4, d.at));
     }
     EXPECT_EQ(0, RF_TransferWindow(RF_READ, f.data, f.index, &s, 0, 0));
-    EXPECT_EQ(0, s.cols_used);
     EXPECT_EQ(nullptr, s.cols);
   }
 }
