@@ -55,14 +55,15 @@ void MakeSet(COLSET* s, std::vector<std::pair<uint32_t, uint32_t>> cols, uint32_
 // One column: row 0 holds the element (long types: the value) in hex, row 1 is NULL.
 void MakeCell(COLSET* s, uint32_t type, uint32_t width, const std::string& hex) {
   MakeSet(s, {{type, width}}, 2);
-  const std::vector<unsigned char> v = Unhex(hex);
+  std::vector<unsigned char> v = Unhex(hex);
+  const size_t n = v.size();
+  v.push_back(0);
   if (IsLong(type)) {
-    const auto len = static_cast<uint32_t>(type == 26 ? v.size() / 2 : v.size());
-    COLSET_LONG l{len, std::malloc(v.size() + 1)};
-    std::memcpy(l.value, v.data(), v.size());
+    COLSET_LONG l{static_cast<uint32_t>(type == 26 ? n / 2 : n), std::malloc(n + 1)};
+    std::memcpy(l.value, v.data(), n + 1);
     std::memcpy(s->cols[0].data, &l, sizeof l);
   } else {
-    std::memcpy(s->cols[0].data, v.data(), v.size());
+    std::memcpy(s->cols[0].data, v.data(), n);
   }
   s->cols[0].ind[0] = 0;
   s->rows_held = 2;
