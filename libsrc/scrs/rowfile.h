@@ -108,7 +108,8 @@ int RF_TransferColDesc(RF_STREAM* s, COLSET_COL* col, uint32_t rows);
 // Read: the set is remade with the file's columns and rows first.. (at most
 // `most` of them when most > 0). When the set holds columns on entry to a
 // read, they are the expected shape: the file must have exactly those types
-// and widths. Fails for an empty set or file and for first past the last row.
+// and widths. Fails for an empty set or file and for first past the last row;
+// a failed read leaves the set empty, never holding part of a window.
 int RF_TransferWindow(uint32_t direction, FILE* data, FILE* index, COLSET* set, uint32_t first,
                       uint32_t most);
 
