@@ -1,12 +1,15 @@
 // Fuzz target of the SQL analyser: arbitrary bytes must never crash it, and
 // for the statements it understands, the text it regenerates must analyse
-// again to the same kind and the same text.
+// again to the same kind and the same text. The parameter describer's probes
+// of any text must each be one SELECT without markers or UNION ending in
+// "WHERE 1=0 ", and name only markers the text has.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "scrs/pdescribe.h"
 #include "scrs/sqlanalyse.h"
 
 namespace {
@@ -30,6 +33,36 @@ bool isDml(uint32_t kind) {
   std::abort();
 }
 
+void checkProbes(const std::string& text, bool quoted) {
+  PD_QUOTING q;
+  q.quote = quoted ? "\"" : "";
+  q.identCase = PD_CASE_UPPER;
+  PD_RECORD rec;
+  PD_Init(&rec, q);
+  if (PD_Describe(&rec, text.c_str()) == 0) {
+    static const std::string kEnd = " WHERE 1=0 ";
+    for (const PD_PROBE& p : rec.probes) {
+      if (p.text.compare(0, 7, "SELECT ") != 0 || p.text.size() < kEnd.size() ||
+          p.text.compare(p.text.size() - kEnd.size(), kEnd.size(), kEnd) != 0)
+        fail("probe is not a SELECT ... WHERE 1=0", text, p.text);
+      for (int32_t m : p.markers)
+        if (m < -1 || m >= static_cast<int32_t>(rec.markerCount)) fail("probe names no marker", text, p.text);
+      PD_RECORD again;
+      PD_Init(&again, q);
+      if (PD_Describe(&again, p.text.c_str()) != 0 || again.kind != SCR_KIND_SELECT ||
+          again.markerCount != 0 || (again.info.flags & SCR_SQL_UNION) != 0)
+        fail("probe is not one plain SELECT", text, p.text);
+      SCR_SQLINFO info;
+      SCR_InitSQLInfo(&info);
+      if (SCR_AnalyseSQL(&info, p.text.c_str(), 0, 1) != 0 || (info.flags & SCR_SQL_UNION) != 0)
+        fail("probe does not analyse as one SELECT", text, p.text);
+      SCR_FreeSQLInfo(&info);
+      PD_Free(&again);
+    }
+  }
+  PD_Free(&rec);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -51,5 +84,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SCR_FreeSQLInfo(&second);
   }
   SCR_FreeSQLInfo(&first);
+  checkProbes(text, size > 0 && (data[0] & 1) != 0);
   return 0;
 }

@@ -1,0 +1,1 @@
+SELECT a FROM t x, "My T" GROUP BY a HAVING SUM(b) > ? AND COUNT(*) < ? UNION SELECT c FROM u WHERE ? = ANY (SELECT v FROM w) AND ABS(?) = c
