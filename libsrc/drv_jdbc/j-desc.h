@@ -13,6 +13,7 @@
 #include "drv_jdbc/j-desc-text.h"
 #include "drv_jdbc/j-records.h"
 #include "drv_jdbc/j-wrap-types.h"
+#include "scrs/pdescribe.h"
 #include "util/errcodes.h"
 
 // Parameter directions of a binding.
@@ -40,17 +41,17 @@ bool paramSetSkipped(const JdbcStmt* s, uint32_t set);
 // delivered as NUL-terminated text. 0 or 16.
 uint32_t defaultParamDescs(JdbcStmt* s);
 
-// Describes the parameters of a prepared statement before its execute. 0
-// when nothing is to be done or the text cannot be analysed; 22 when not
-// prepared; else the first failure of a describe query.
+// Describes the parameters of a prepared statement before its first
+// execute, from the probe queries that the SQL analyser builds for it. 0
+// whether or not anything could be described (a marker nothing describes
+// keeps its default); 22 when not prepared. A probe that fails leaves no
+// diagnostic and no change to the application's transaction.
 uint32_t describeParams(JdbcStmt* s);
 
-// The second half of describeParams: runs each describe query on a
-// statement of its own on s's connection and copies its result columns into
-// the next free parameter descriptions: with a marker map (one character a
-// result column, '?' where the column stands for a marker) only the marked
-// columns, else every column. Sets paramsDescribed unless a query failed.
-uint32_t copyParamDescsFromQueries(JdbcStmt* s, const std::vector<std::string>& queries,
-                                   const char* markerMap);
+// The second half of describeParams: runs each probe on a statement of its
+// own on s's connection and copies each result column onto the parameter
+// that the probe names for it. A probe that fails is skipped. Sets
+// paramsDescribed.
+void copyParamDescsFromProbes(JdbcStmt* s, const std::vector<PD_PROBE>& probes);
 
 #endif
