@@ -9,6 +9,7 @@
 
 #include "driver/coldesc.h"
 #include "driver/desc.h"
+#include "driver/params.h"
 #include "driver/descfield.h"
 #include "driver/rowset/typeinfo.h"
 #include "driver/trace.h"
@@ -509,6 +510,7 @@ int DESC_GetField(DescHandle* desc, uint16_t record, int16_t field, void* value,
   }
 
   if (record > DESC_Count(desc)) return kNoData;
+  if (desc->kind == kDescIPD && stmt != nullptr) STMT_DescribeParams(stmt);
   if (desc->kind == kDescIPD && stmt != nullptr && stmt->paramDescs != nullptr &&
       record <= stmt->paramCount) {
     // The described parameter, but the record's own name, flags and

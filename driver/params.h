@@ -33,6 +33,9 @@ void PAR_ResetAll(StmtHandle* stmt);
 // cannot take them) or 39 (S1107: size 0).
 int STMT_SetParamSet(StmtHandle* stmt, uint64_t size, uint64_t* processed);
 
+// Asks the agent for fresh parameter descriptions once between preparation
+// and execution (SQLDescribeParam and reads of the IPD).
+void STMT_DescribeParams(StmtHandle* stmt);
 // Description of parameter n (1-based), asking the agent for fresh ones
 // once between preparation and execution; null with code 28 on the
 // statement for a number without a description.

@@ -172,29 +172,33 @@ int STMT_SetParamSet(StmtHandle* stmt, uint64_t size, uint64_t* processed) {
   return 0;
 }
 
+void STMT_DescribeParams(StmtHandle* stmt) {
+  if (stmt->paramsRefreshed != 0 || (stmt->flags & kStmtFlagPrepared) == 0 ||
+      (stmt->flags & kStmtFlagCursorOpen) != 0)
+    return;
+  const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
+  uint32_t one = 1;
+  if (ops != nullptr && ops->DRV_SetOption != nullptr && ops->DRV_DescribeCols != nullptr &&
+      ops->DRV_SetOption(stmt->agentStmt, kReqDescribeParams, &one) == 0) {
+    uint16_t count = 0;
+    JdbcColDesc* fresh = nullptr;
+    if (ops->DRV_DescribeCols(stmt->agentStmt, &count, &fresh) == 0) {
+      ColDescFree(stmt->paramDescs, stmt->paramCount);
+      stmt->paramDescs = fresh;
+      stmt->paramCount = fresh != nullptr ? count : 0;
+    } else {
+      ColDescFree(fresh, count);
+    }
+  }
+  stmt->paramsRefreshed = 1;
+}
+
 const JdbcColDesc* STMT_GetParamDesc(StmtHandle* stmt, int n) {
   if (n < 1 || n > stmt->paramCount) {
     stmt->diag.pending = ERR_INVALID_PARAM_NUMBER;
     return nullptr;
   }
-  if (stmt->paramsRefreshed == 0 && (stmt->flags & kStmtFlagPrepared) != 0 &&
-      (stmt->flags & kStmtFlagCursorOpen) == 0) {
-    const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
-    uint32_t one = 1;
-    if (ops != nullptr && ops->DRV_SetOption != nullptr && ops->DRV_DescribeCols != nullptr &&
-        ops->DRV_SetOption(stmt->agentStmt, kReqDescribeParams, &one) == 0) {
-      uint16_t count = 0;
-      JdbcColDesc* fresh = nullptr;
-      if (ops->DRV_DescribeCols(stmt->agentStmt, &count, &fresh) == 0) {
-        ColDescFree(stmt->paramDescs, stmt->paramCount);
-        stmt->paramDescs = fresh;
-        stmt->paramCount = fresh != nullptr ? count : 0;
-      } else {
-        ColDescFree(fresh, count);
-      }
-    }
-    stmt->paramsRefreshed = 1;
-  }
+  STMT_DescribeParams(stmt);
   // The fresh descriptions may be fewer than those the number was checked
   // against.
   if (n > stmt->paramCount || stmt->paramDescs == nullptr) {
