@@ -40,9 +40,10 @@ class Params(unittest.TestCase):
                         " amount DECIMAL(12,2), d DATE, ts TIMESTAMP(6), b %s,"
                         " big BIGINT)" % (table, binary))
             rows = [row(i) for i in range(ROWS)]
-            # Row by row: pyodbc's array path binds by the types SQLDescribeParam
-            # reports, which need the statement parser's parameter description.
-            for fast in (False,):
+            # Row by row, and as one array bound by the described types; but
+            # BYTEA is described with its unbounded size, which pyodbc's array
+            # path would allocate for each row.
+            for fast in (False,) if dsn.startswith("QmrPg") else (False, True):
                 cur.execute("DELETE FROM " + table)
                 cur.fast_executemany = fast
                 cur.executemany("INSERT INTO %s VALUES (?, ?, ?, ?, ?, ?, ?, ?)" % table, rows)
@@ -56,15 +57,12 @@ class Params(unittest.TestCase):
 
     def test_fast_executemany_sends_one_parameter_array(self):
         # pyodbc's array mode binds each column once, by the C type of its
-        # first value and the SQL type SQLDescribeParam answers. Decimals
-        # are left out: pyodbc refuses a fraction beyond the described scale
-        # ("Converting decimal loses precision") before anything reaches the
-        # driver, and markers are described with scale 0 until the statement
-        # parser describes them.
+        # first value and the SQL type SQLDescribeParam answers. (The typed
+        # columns on PostgreSQL are test_pyodbc_describe's.)
         for dsn, cnxn in self.each_connection():
             if dsn.startswith("QmrPg"):
-                # Undescribed, pyodbc declares every column SQL_VARCHAR, and
-                # PostgreSQL refuses a character value for an INTEGER column.
+                # BYTEA is described with its unbounded size, which pyodbc's
+                # array path would allocate for each row.
                 continue
             table = "qmr_pyf_" + dsn.lower()
             cur = cnxn.cursor()
