@@ -1,6 +1,8 @@
 // Parameter descriptions on request: the SQL analyser builds probe queries
 // for the statement's markers; they run here on a statement of their own and
 // their result columns become the parameters' descriptions.
+#include <sqlext.h>
+
 #include <string>
 #include <vector>
 
@@ -101,6 +103,21 @@ class ProbeTransaction {
   bool failed_ = false;
 };
 
+// Sizes from here up mean the column has no real bound (PostgreSQL's text
+// and bytea, HSQLDB's LONGVARCHAR): about 2^24 characters and more.
+constexpr uint32_t kUnboundedSize = 1u << 24;
+
+bool IsTextOrBytes(int32_t sqlType) {
+  switch (sqlType) {
+    case SQL_CHAR: case SQL_VARCHAR: case SQL_LONGVARCHAR:
+    case SQL_WCHAR: case SQL_WVARCHAR: case SQL_WLONGVARCHAR:
+    case SQL_BINARY: case SQL_VARBINARY: case SQL_LONGVARBINARY:
+      return true;
+    default:
+      return false;
+  }
+}
+
 void CopyDescription(const JdbcColDesc& from, JdbcColDesc* to) {
   to->sql_type = from.sql_type;
   to->delivered_type = from.delivered_type;
@@ -108,6 +125,14 @@ void CopyDescription(const JdbcColDesc& from, JdbcColDesc* to) {
   to->value_type = from.value_type;
   to->elem_len = from.elem_len;
   to->precision = from.precision;
+  // An unbounded marker is described with size 0, ODBC's "not known", as
+  // other drivers describe their max types: applications that size a buffer
+  // per row from the description (pyodbc's fast_executemany) then send the
+  // value at execution instead of allocating gigabytes for every row.
+  if (IsTextOrBytes(from.sql_type) && from.precision >= kUnboundedSize) {
+    to->precision = 0;
+    to->display_size = 0;
+  }
   to->scale = from.scale;
   to->flags = (to->flags & ~COLDESC_NULLABLE_MASK) | (from.flags & COLDESC_NULLABLE_MASK);
 }

@@ -40,10 +40,8 @@ class Params(unittest.TestCase):
                         " amount DECIMAL(12,2), d DATE, ts TIMESTAMP(6), b %s,"
                         " big BIGINT)" % (table, binary))
             rows = [row(i) for i in range(ROWS)]
-            # Row by row, and as one array bound by the described types; but
-            # BYTEA is described with its unbounded size, which pyodbc's array
-            # path would allocate for each row.
-            for fast in (False,) if dsn.startswith("QmrPg") else (False, True):
+            # Row by row, and as one array bound by the described types.
+            for fast in (False, True):
                 cur.execute("DELETE FROM " + table)
                 cur.fast_executemany = fast
                 cur.executemany("INSERT INTO %s VALUES (?, ?, ?, ?, ?, ?, ?, ?)" % table, rows)
@@ -58,18 +56,17 @@ class Params(unittest.TestCase):
     def test_fast_executemany_sends_one_parameter_array(self):
         # pyodbc's array mode binds each column once, by the C type of its
         # first value and the SQL type SQLDescribeParam answers. (The typed
-        # columns on PostgreSQL are test_pyodbc_describe's.)
+        # columns on PostgreSQL are test_pyodbc_describe's.) Unbounded
+        # columns (BYTEA, TEXT) are described with size 0, so pyodbc sends
+        # their values at execution instead of a buffer of their full size.
         for dsn, cnxn in self.each_connection():
-            if dsn.startswith("QmrPg"):
-                # BYTEA is described with its unbounded size, which pyodbc's
-                # array path would allocate for each row.
-                continue
             table = "qmr_pyf_" + dsn.lower()
             cur = cnxn.cursor()
             cur.execute("DROP TABLE IF EXISTS " + table)
-            binary = "BYTEA" if dsn.startswith("QmrPg") else "VARBINARY(4)"
-            cur.execute("CREATE TABLE %s (id INTEGER, name VARCHAR(40), dbl DOUBLE PRECISION,"
-                        " d DATE, b %s, big BIGINT)" % (table, binary))
+            pg = dsn.startswith("QmrPg")
+            cur.execute("CREATE TABLE %s (id INTEGER, name %s, dbl DOUBLE PRECISION,"
+                        " d DATE, b %s, big BIGINT)"
+                        % (table, "TEXT" if pg else "VARCHAR(40)", "BYTEA" if pg else "VARBINARY(4)"))
             rows = [(i, "fast-%d-\u00e4" % i if i % 5 else None, i * 0.25,
                      datetime.date(2001 + i % 20, 1 + i % 12, 1 + i % 28),
                      bytes([i % 256, 255 - i % 256]), i * 3000000001) for i in range(2000)]
