@@ -10,9 +10,11 @@
 
 #include <cstdlib>
 #include <memory>
+#include <utility>
 
 #include "driver/coldesc.h"
 #include "driver/ops.h"
+#include "driver/prepare.h"
 #include "driver/stmt.h"
 #include "driver/trace.h"
 #include "drv_jdbc/drv_catalog.h"
@@ -142,6 +144,35 @@ DRV_Return CatalogTexts(void* h, va_list args, const Shape& shape,
 
 }  // namespace
 
+namespace {
+
+// A catalog result scrolls only as a static, read-only cursor: the cursor
+// library lowers any other scrollable request, and the statement takes the
+// options it got, with 01S02.
+DRV_Return CatalogCursorOptions(StmtHandle* stmt) {
+  SCR_CURSOR& cur = stmt->cursor;
+  const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
+  if (cur.cursorType == SQL_CURSOR_FORWARD_ONLY || ops == nullptr || ops->DRV_GetInfo == nullptr)
+    return SQL_SUCCESS;
+  bool changed = false;
+  for (auto [request, field] : {std::pair{kReqCursorType, &cur.cursorType},
+                                std::pair{kReqConcurrency, &cur.concurrency}}) {
+    uint32_t answer = 0;
+    uint16_t length = 0;
+    if (ops->DRV_GetInfo(stmt->agentStmt, request, &answer, sizeof answer, &length) != 0) continue;
+    if (answer != *field) {
+      *field = answer;
+      changed = true;
+    }
+  }
+  if (!changed) return SQL_SUCCESS;
+  cur.flags |= SCR_FLAG_OPTIONS_CHANGED;
+  stmt->diag.pending = ERR_VALUE_CHANGED;
+  return SQL_SUCCESS_WITH_INFO;
+}
+
+}  // namespace
+
 bool CAT_Begin(StmtHandle* stmt) {
   STMT_Close(stmt);
   if (stmt->state != kStmtAllocated) {
@@ -161,7 +192,7 @@ DRV_Return CAT_Settle(StmtHandle* stmt, uint32_t code) {
   stmt->state = kStmtPrepared;
   stmt->flags |= kStmtFlagCursorOpen;
   stmt->rowsFetched = 0;
-  return SQL_SUCCESS;
+  return CatalogCursorOptions(stmt);
 }
 
 std::string TBL_QuoteTypes(const std::string& list, bool includeViews) {

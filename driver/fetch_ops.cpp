@@ -7,7 +7,7 @@
 #include "driver/ops.h"
 #include "driver/rowset/fetch.h"
 #include "driver/rowset/getcolumn.h"
-#include "driver/rowset/rowstatus.h"
+#include "util/rowstatus.h"
 #include "util/errcodes.h"
 
 SQLRETURN STMT_Fetch(StmtHandle* stmt) {
@@ -26,9 +26,11 @@ SQLRETURN STMT_GetData(StmtHandle* stmt, uint16_t column, int16_t cType, void* v
   b.length = length;
   b.indicator = length;
   b.inPieces = true;
-  if (ROWSTATUS* rs = stmt->fetch.rowStatus) {
-    const uint32_t pos = stmt->fetch.rowsetPos;
-    const uint16_t st = RowStatusGet(rs, pos);
+  if (ROWSTATUS* rs = stmt->cursor.rowStatus) {
+    // The row of the rowset the cursor stands on (SQLSetPos moves it).
+    const int32_t pos = stmt->cursor.position;
+    if (pos < 1) return Fail(stmt, ERR_INVALID_CURSOR_STATE);
+    const uint16_t st = SCR_GetRowStatusAt(rs, pos);
     if (st == SQL_ROW_ERROR || st == SQL_ROW_DELETED)
       return Fail(stmt, ERR_INVALID_CURSOR_POSITION);
     return GetColumn(stmt, pos - 1, &b, rs->rows);

@@ -15,9 +15,9 @@
 
 #include "driver/diag.h"
 #include "driver/info_cache.h"
-#include "driver/pending/scr_cursor_pending.h"
 #include "driver/rowset/fetch_state.h"
 #include "drv_jdbc/drv_agent.h"
+#include "scrs/scrcursor.h"
 #include "util/colset.h"
 #include "util/hash.h"
 #include "platform/lock.h"
@@ -278,7 +278,8 @@ struct StmtHandle {
   DescHandle* ird = nullptr;
   DescHandle* ipd = nullptr;
 
-  // The cursor library's state of the statement (options, row position).
+  // The cursor library's state of the statement: options, row position,
+  // the current rowset.
   SCR_CURSOR cursor{};
 
   // Preparation (driver/prepare.*).
@@ -309,7 +310,6 @@ struct StmtHandle {
   uint32_t option1050 = 0;           // driver options stored beside the agent's copy
   uint32_t option1052 = 0;
   uint32_t option1054 = 0;
-  uint32_t prevRowsetSize = 1;       // the rowset size before the last change
   void* fetchBookmarkPtr = nullptr;  // SQL_ATTR_FETCH_BOOKMARK_PTR
 
   // The statement row buffer the agent fetches into, and the positions in it.

@@ -98,6 +98,7 @@ StmtHandle* STMT_Alloc(ConnHandle* conn) {
 
   const int cursorCode =
       SCR_CursorStateInitFromStmt(&stmt->cursor, agentStmt, conn->agentConn, &conn->agent, stmt);
+  stmt->cursor.fetchScrollSlot = conn->cn_hasDynMixCurs;
   if (cursorCode != 0) {
     STMT_Free(stmt);
     conn->diag.pending = cursorCode;
@@ -122,6 +123,7 @@ StmtHandle* STMT_Alloc(ConnHandle* conn) {
 
 void STMT_CloseCursor(StmtHandle* stmt) {
   ColSetFreeColumns(&stmt->rows);
+  SCR_StmtReset(&stmt->cursor);
   FETCH_Reset(&stmt->fetch);
   stmt->fetchColumn = 0;
   stmt->rowIndex = 0;
@@ -204,6 +206,19 @@ int STMT_PullErrors(StmtHandle* stmt) {
   int pulled = DRV_PullErrorBatch(ops, stmt->agentStmt, &stmt->diag);
   if (stmt->conn != nullptr) pulled += DRV_PullErrors(stmt->conn, stmt);
   return pulled > 0 ? 1 : 0;
+}
+
+int32_t STMT_RowNumber(const StmtHandle* stmt, uint32_t row, uint64_t* number) {
+  const SCR_CURSOR& cur = stmt->cursor;
+  if (cur.cursorType == SQL_CURSOR_FORWARD_ONLY) {
+    *number = cur.rowStatus != nullptr ? static_cast<uint64_t>(cur.rowsetStart) + row
+                                       : stmt->rowsFetched;
+    return 0;
+  }
+  uint32_t n = 0;
+  const int code = SCR_GetRowNumberFwd(&cur, row, &n);
+  *number = n;
+  return code;
 }
 
 DRV_Return DRV_AllocStmtOp(void* h, va_list args) {

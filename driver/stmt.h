@@ -26,4 +26,9 @@ void STMT_Free(StmtHandle* stmt);
 // statement; 1 when any arrived.
 int STMT_PullErrors(StmtHandle* stmt);
 
+// The absolute row number (the bookmark) of row `row` of the current rowset
+// (0-based), or of the current row of the single-row path: 0 or an internal
+// code.
+int32_t STMT_RowNumber(const StmtHandle* stmt, uint32_t row, uint64_t* number);
+
 #endif

@@ -121,7 +121,7 @@ DRV_Return SetCursorOption(StmtHandle* stmt, uint16_t option, uint64_t value) {
 // same value seen from ODBC 3.
 void NoteRowsetSize(StmtHandle* stmt, uint32_t size) {
   if (size != stmt->cursor.rowsetSize) {
-    stmt->prevRowsetSize = stmt->cursor.rowsetSize;
+    stmt->cursor.prevRowsetSize = stmt->cursor.rowsetSize;
     stmt->cursor.flags |= SCR_FLAG_ROWSET_CHANGED;
   }
   stmt->cursor.rowsetSize = size;
@@ -199,6 +199,16 @@ DRV_Return SetAgentOnlyOption(StmtHandle* stmt, uint16_t option, uint64_t value)
 DRV_Return PutOption(void* value, uint64_t v, bool wide64) {
   if (wide64) return Put64(value, v);
   return Put32(value, static_cast<uint32_t>(v));
+}
+
+// The absolute number of the cursor's current row, from the cursor library.
+DRV_Return CurrentRowNumber(StmtHandle* stmt, void* value, bool wide64) {
+  const int32_t pos = stmt->cursor.position;
+  uint32_t n = 0;
+  const int code = pos < 1 ? ERR_INVALID_CURSOR_STATE
+                           : SCR_GetRowNumber(&stmt->cursor, static_cast<uint32_t>(pos - 1), &n);
+  if (code != 0) return Fail(stmt, code);
+  return PutOption(value, n, wide64);
 }
 
 // Options the ODBC 2 form answers 64 bits wide (SQLULEN there as well).
@@ -313,13 +323,11 @@ DRV_Return STMT_GetOption(StmtHandle* stmt, uint16_t option, void* value, bool w
     case SQL_GET_BOOKMARK:
       if (stmt->state != kStmtPrepared) return Fail(stmt, ERR_INVALID_CURSOR_STATE);
       if (stmt->useBookmarks == 0) return Fail(stmt, ERR_NOT_NOW);
-      // Bookmarks of rows come from the scrollable cursor library.
-      return Fail(stmt, ERR_NOT_CAPABLE);
+      return CurrentRowNumber(stmt, value, w);
     case SQL_ROW_NUMBER:
       if (stmt->state != kStmtPrepared) return Fail(stmt, ERR_INVALID_CURSOR_STATE);
       if (cur.cursorType == SQL_CURSOR_FORWARD_ONLY) return PutOption(value, stmt->rowsFetched, w);
-      // Absolute row numbers of scrollable cursors are the cursor library's.
-      return Fail(stmt, ERR_NOT_CAPABLE);
+      return CurrentRowNumber(stmt, value, w);
     case SQL_ATTR_PARAMSET_SIZE:
       return PutOption(value, stmt->apd != nullptr ? stmt->apd->arraySize : 1, w);
     case 1050:

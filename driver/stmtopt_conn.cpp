@@ -71,7 +71,7 @@ void STMT_ApplyConnDefaults(StmtHandle* stmt) {
     DIAG_Clear(&stmt->diag);
   }
   // The first preparation starts from the values now in place.
-  stmt->prevRowsetSize = stmt->cursor.rowsetSize;
+  stmt->cursor.prevRowsetSize = stmt->cursor.rowsetSize;
   stmt->cursor.flags &= static_cast<uint16_t>(~SCR_FLAG_ROWSET_CHANGED);
 }
 

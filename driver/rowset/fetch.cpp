@@ -2,6 +2,7 @@
 #include "driver/rowset/fetch.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -9,9 +10,9 @@
 #include "driver/ctypes.h"
 #include "driver/desc.h"
 #include "driver/ops.h"
-#include "driver/rowset/fwdonly_pending.h"
-#include "driver/rowset/rowstatus.h"
 #include "driver/stmt.h"
+#include "scrs/scrfetch.h"
+#include "util/rowstatus.h"
 #include "util/errcodes.h"
 
 namespace {
@@ -36,6 +37,77 @@ template <class T>
 T* Moved(T* p, int64_t bytes) {
   return p == nullptr ? nullptr
                       : reinterpret_cast<T*>(reinterpret_cast<char*>(p) + bytes);
+}
+
+bool IsLong(uint32_t type) {
+  return type == COLSET_VT_LONGCHAR || type == COLSET_VT_LONGBINARY ||
+         type == COLSET_VT_LONGWCHAR;
+}
+
+// Moves row `fromRow` of the row buffer to row `toRow` of a rowset of the
+// same shape; a long value changes hands, so the buffer no longer frees it.
+void MoveRow(COLSET* to, uint32_t toRow, COLSET* from, uint32_t fromRow) {
+  for (uint16_t c = 0; c < to->cols_used; ++c) {
+    COLSET_COL& dst = to->cols[c];
+    COLSET_COL& src = from->cols[c];
+    unsigned char* s = src.data + static_cast<size_t>(fromRow) * src.elem_size;
+    std::memcpy(dst.data + static_cast<size_t>(toRow) * dst.elem_size, s, dst.elem_size);
+    dst.ind[toRow] = src.ind[fromRow];
+    if (IsLong(src.type)) {
+      COLSET_LONG none{};
+      std::memcpy(s, &none, sizeof none);
+    }
+  }
+}
+
+int ShapeLike(COLSET* rowset, const COLSET& block, uint32_t rows) {
+  if (int rc = ColSetInit(rowset, block.cols_used)) return rc;
+  for (uint16_t c = 0; c < block.cols_used; ++c) {
+    rowset->cols[c].type = block.cols[c].type;
+    rowset->cols[c].elem_size = block.cols[c].elem_size;
+  }
+  rowset->cols_used = block.cols_used;
+  return ColSetSetRows(rowset, rows);
+}
+
+// A forward-only rowset after single-row fetches (SQLFetch with a rowset of
+// one, then a larger one): the rows the agent already delivered into the
+// statement's row buffer come first, so none is dropped, and the buffer is
+// refilled through the agent while the rowset is not full.
+int RowsetFromRowBuffer(StmtHandle* stmt, uint32_t* count) {
+  *count = 0;
+  const uint32_t size = stmt->cursor.rowsetSize > 0 ? stmt->cursor.rowsetSize : 1;
+  ROWSTATUS* rs = nullptr;
+  int code = 0;
+  uint32_t n = 0;
+  while (n < size) {
+    if (stmt->rowIndex >= stmt->rows.rows_held) {
+      if (STMT_Reexecute(stmt) != 0) {
+        code = stmt->diag.pending != 0 ? stmt->diag.pending : ERR_GENERAL;
+        break;
+      }
+      if (stmt->rows.rows_held == 0) break;
+    }
+    if (rs == nullptr) {
+      code = RowStatusCreate(&rs, size);
+      if (code == 0) code = ShapeLike(rs->rows, stmt->rows, size);
+      if (code != 0) break;
+    }
+    MoveRow(rs->rows, n, &stmt->rows, stmt->rowIndex);
+    SCR_SetRowStatusAt(rs, n + 1, SQL_ROW_SUCCESS);
+    ++stmt->rowIndex;
+    ++n;
+  }
+  if (code != 0 || n == 0) {
+    RowStatusFree(&rs);
+    return code != 0 ? code : ERR_NO_DATA_FOUND;
+  }
+  rs->rows->rows_held = n;
+  SCR_StmtReset(&stmt->cursor);
+  stmt->cursor.rowStatus = rs;
+  stmt->cursor.position = 1;
+  *count = n;
+  return 0;
 }
 
 }  // namespace
@@ -73,7 +145,7 @@ BIND_REC BIND_FromRec(const StmtHandle* stmt, uint16_t n, const DescRec* rec, in
 }
 
 SQLRETURN FetchRowToBindings(StmtHandle* stmt) {
-  RowStatusFree(&stmt->fetch.rowStatus);
+  SCR_StmtReset(&stmt->cursor);
   const int64_t offset = BIND_Offset(stmt);
   DescHandle* ird = stmt->ird;
   uint16_t* status = ird != nullptr ? ird->arrayStatus : nullptr;
@@ -107,7 +179,7 @@ SQLRETURN FetchRowToBindings(StmtHandle* stmt) {
 }
 
 SQLRETURN RowsetToBindings(StmtHandle* stmt, uint16_t* statuses, uint32_t row, int mode) {
-  ROWSTATUS* rs = stmt->fetch.rowStatus;
+  ROWSTATUS* rs = stmt->cursor.rowStatus;
   if (rs == nullptr) return Fail(stmt, ERR_INVALID_CURSOR_STATE);
   const int64_t offset = BIND_Offset(stmt);
   const uint32_t size = stmt->cursor.rowsetSize > 0 ? stmt->cursor.rowsetSize : 1;
@@ -122,7 +194,7 @@ SQLRETURN RowsetToBindings(StmtHandle* stmt, uint16_t* statuses, uint32_t row, i
   for (uint32_t r = first; r < last && result != SQL_ERROR; ++r) {
     if (mode != kRowsetPlain && ops != nullptr && ops[r] == SQL_ROW_IGNORE) continue;
     ColClearCache(&stmt->fetch.cache);
-    uint16_t st = RowStatusGet(rs, r + 1);
+    uint16_t st = SCR_GetRowStatusAt(rs, r + 1);
     if (r >= rs->count) st = SQL_ROW_NOROW;
     if (statuses != nullptr) statuses[r] = st;
     if (st == SQL_ROW_NOROW) continue;
@@ -173,6 +245,10 @@ SQLRETURN ExtendedFetchCore(StmtHandle* stmt, uint16_t orientation, int64_t row,
     return Fail(stmt, ERR_ROW_RANGE);
   if (orientation == SQL_FETCH_ABSOLUTE && row == 0) {
     SCR_SetRowPos(&stmt->cursor, 0);
+    SCR_StmtReset(&stmt->cursor);
+    if (rowCount != nullptr) *rowCount = 0;
+    if (statuses != nullptr)
+      for (uint32_t r = 0; r < stmt->cursor.rowsetSize; ++r) statuses[r] = SQL_ROW_NOROW;
     return SQL_NO_DATA;
   }
   if (stmt->state != kStmtPrepared) return Fail(stmt, ERR_INVALID_CURSOR_STATE);
@@ -181,16 +257,32 @@ SQLRETURN ExtendedFetchCore(StmtHandle* stmt, uint16_t orientation, int64_t row,
     return SQL_ERROR;
   }
   uint32_t count = 0;
-  const int32_t code = FWD_ScrollFetch(stmt, orientation, row, &count);
+  int code = 0;
+  if (forwardOnly && stmt->rowIndex < stmt->rows.rows_held) {
+    code = RowsetFromRowBuffer(stmt, &count);
+  } else {
+    STMT_CloseCursor(stmt);
+    code = SCR_ScrollFetch(&stmt->cursor, orientation, row, &count);
+  }
   if (code == ERR_NO_DATA_FOUND) {
     if (rowCount != nullptr) *rowCount = 0;
     if (statuses != nullptr)
       for (uint32_t r = 0; r < stmt->cursor.rowsetSize; ++r) statuses[r] = SQL_ROW_NOROW;
     return SQL_NO_DATA;
   }
-  if (code != 0) return Fail(stmt, code);
+  if (code != 0 && code != ERR_FETCH_BEFORE_FIRST_ROWSET) {
+    STMT_PullErrors(stmt);
+    return Fail(stmt, code);
+  }
+  // A forward-only cursor counts its rows here: its rowset follows the rows
+  // delivered so far.
+  if (forwardOnly) stmt->cursor.rowsetStart = static_cast<int32_t>(stmt->rowsFetched + 1);
   if (rowCount != nullptr) *rowCount = count;
-  return RowsetToBindings(stmt, statuses, 0, kRowsetPlain);
+  const SQLRETURN rc = RowsetToBindings(stmt, statuses, 0, kRowsetPlain);
+  if (code == 0 || rc == SQL_ERROR) return rc;
+  // The first rowset stands in for one that began before it.
+  if (stmt->diag.pending == 0) stmt->diag.pending = ERR_FETCH_BEFORE_FIRST_ROWSET;
+  return SQL_SUCCESS_WITH_INFO;
 }
 
 SQLRETURN FetchCore(StmtHandle* stmt, uint16_t orientation, int64_t offset) {
@@ -215,8 +307,8 @@ SQLRETURN FetchCore(StmtHandle* stmt, uint16_t orientation, int64_t offset) {
   int64_t row = offset;
   if (orientation == SQL_FETCH_BOOKMARK) {
     // Bookmarks are 8 bytes wide, as SQLGetData hands them out.
-    const auto* bm = static_cast<const uint64_t*>(stmt->fetch.fetchBookmark);
-    row = static_cast<int64_t>(bm != nullptr ? *bm : 0) + offset;
+    const auto* bm = static_cast<const int64_t*>(stmt->fetchBookmarkPtr);
+    row = (bm != nullptr ? *bm : 0) + offset;
   }
   const SQLRETURN rc = ExtendedFetchCore(stmt, orientation, row, count, statuses);
   if (forwardOnly && (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO))

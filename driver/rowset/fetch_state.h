@@ -10,7 +10,7 @@
 #include <cstring>
 #include <map>
 
-#include "driver/rowset/rowstatus.h"
+#include "util/colset.h"
 #include "driver/rowset/text_carry.h"
 
 // The value SQLGetData is reading in pieces. column and row are 1-based; 0
@@ -47,29 +47,11 @@ struct FetchState {
   void Release();
 
   ColValueCache cache;
-  // The rowset of the last rowset fetch, or null when the single-row path
-  // (the statement's own row buffer) holds the current row.
-  ROWSTATUS* rowStatus = nullptr;
-  // 1-based row of that rowset that SQLGetData reads (the row SQLSetPos
-  // positions on); 1 after every rowset fetch.
-  uint32_t rowsetPos = 0;
-  // Absolute number of the first row of the current rowset (1-based); 0
-  // when there is none.
-  uint64_t rowsetFirst = 0;
-  // SQL_ATTR_FETCH_BOOKMARK_PTR: an 8-byte bookmark, or null.
-  void* fetchBookmark = nullptr;
   // Per-row buffers of the bound columns, by column number.
   std::map<uint16_t, BindRowBuffers> rowBuffers;
 };
 
 inline void FetchState::Release() {
-  if (rowStatus != nullptr) {
-    if (rowStatus->rows != nullptr) ColSetFreeColumns(rowStatus->rows);
-    delete rowStatus->rows;
-    std::free(rowStatus->statuses);
-    delete rowStatus;
-    rowStatus = nullptr;
-  }
   if (cache.owned && cache.value != nullptr) {
     void* v = const_cast<void*>(cache.value);
     if (cache.ownedType == COLSET_VT_LONGCHAR || cache.ownedType == COLSET_VT_LONGBINARY ||
@@ -91,8 +73,7 @@ inline void FetchState::Release() {
   rowBuffers.clear();
 }
 
-// Drops the current rowset and the value being read (the statement's row
-// buffer was emptied).
+// Drops the value being read (the statement's row buffer was emptied).
 void FETCH_Reset(FetchState* state);
 
 #endif

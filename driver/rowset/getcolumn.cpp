@@ -9,7 +9,6 @@
 #include "driver/ctypes.h"
 #include "driver/desc.h"
 #include "driver/rowset/convert.h"
-#include "driver/rowset/fwdonly_pending.h"
 #include "driver/stmt.h"
 #include "driver/trace.h"
 #include "util/errcodes.h"
@@ -200,7 +199,7 @@ SQLRETURN Bookmark(StmtHandle* stmt, uint32_t row, const BIND_REC* b) {
     return Fail(stmt, ERR_C_TYPE_RANGE);
   if (b->data == nullptr) return Fail(stmt, ERR_INVALID_ARGUMENT);
   uint64_t number = 0;
-  if (int32_t code = FWD_GetRowNumber(stmt, row, &number)) return Fail(stmt, code);
+  if (int32_t code = STMT_RowNumber(stmt, row, &number)) return Fail(stmt, code);
   std::memcpy(b->data, &number, sizeof number);
   if (b->indicator != nullptr) *b->indicator = 0;
   if (b->length != nullptr) *b->length = sizeof number;

@@ -4,6 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "scrs/colset_ops.h"
+#include "util/rowstatus.h"
+
 namespace qmrtest {
 
 FetchScript* FetchTest::script = nullptr;
@@ -115,6 +118,46 @@ uint32_t Fetch(uint32_t h, uint16_t rows, COLSET* set) {
   return 0;
 }
 
+// The cursor library's forward-only rowset, as its fetch-scroll hook makes
+// it: rowset-size rows asked of DRV_Fetch until the rowset is full or a
+// fetch brings none, each row marked as fetched.
+ConnHandle* gConn = nullptr;
+
+uint32_t FetchScroll(uint32_t h, ROWSTATUS** out, int32_t, uint32_t* fetched, uint32_t* count,
+                     uint16_t) {
+  uint32_t want = 1;
+  for (StmtHandle* st = gConn->firstStmt; st != nullptr; st = st->next)
+    if (st->agentStmt == h) want = st->cursor.rowsetSize;
+  ROWSTATUS* rs = nullptr;
+  if (int rc = RowStatusCreate(&rs, want)) return static_cast<uint32_t>(rc);
+  uint32_t got = 0;
+  uint32_t rc = 0;
+  while (rc == 0 && got < want) {
+    COLSET more{};
+    rc = Fetch(h, static_cast<uint16_t>(want - got), got == 0 ? rs->rows : &more);
+    const uint32_t n = rc == 0 ? (got == 0 ? rs->rows->rows_held : more.rows_held) : 0;
+    if (got > 0 && n > 0) rc = static_cast<uint32_t>(ColSetAppendRows(rs->rows, &more));
+    ColSetFreeColumns(&more);
+    if (n == 0) break;
+    got += n;
+  }
+  *count = static_cast<uint32_t>(-1);
+  if (rc != 0 || got == 0) {
+    RowStatusFree(&rs);
+    return rc != 0 ? rc : ERR_NO_DATA_FOUND;
+  }
+  for (uint32_t r = 1; r <= got; ++r) SCR_SetRowStatusAt(rs, r, SQL_ROW_SUCCESS);
+  *fetched = got;
+  RowStatusFree(out);
+  *out = rs;
+  return 0;
+}
+
+uint32_t ExtendedFetch(uint32_t h, ROWSTATUS** out, int32_t start, uint32_t* fetched,
+                       uint32_t* count) {
+  return FetchScroll(h, out, start, fetched, count, 0);
+}
+
 }  // namespace
 
 void FetchTest::SetUp() {
@@ -127,7 +170,10 @@ void FetchTest::SetUp() {
   table.DRV_NumResultCols = NumResultCols;
   table.DRV_ColAttributes = ColAttributes;
   table.DRV_Fetch = Fetch;
+  table.DRV_FetchScroll = FetchScroll;
+  table.DRV_ExtendedFetch = ExtendedFetch;
   conn->agent.ops = &table;
+  gConn = conn;
 }
 
 void FetchTest::TearDown() {

@@ -153,7 +153,7 @@ TEST_F(StmtOptions, AgentChangesAreReadBackAndReported) {
   EXPECT_EQ(SQL_SUCCESS_WITH_INFO, SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, Num(500), 0));
   EXPECT_EQ("01S02", StmtState());
   EXPECT_EQ(100u, Attr64(SQL_ATTR_ROW_ARRAY_SIZE));
-  EXPECT_EQ(1u, S()->prevRowsetSize);
+  EXPECT_EQ(1u, S()->cursor.prevRowsetSize);
   EXPECT_NE(0, S()->cursor.flags & SCR_FLAG_ROWSET_CHANGED);
   // A scrollable cursor the agent cannot give stays forward-only.
   agent.setResult[0x32030006] = 75;

@@ -2,8 +2,8 @@
 // buffer with the rowset's values. Whoever fetches a rowset creates it; the
 // rowset transfer, SQLGetData on a rowset row, SQLSetPos and
 // SQLBulkOperations read it.
-#ifndef QMR_DRIVER_ROWSET_ROWSTATUS_H
-#define QMR_DRIVER_ROWSET_ROWSTATUS_H
+#ifndef QMR_UTIL_ROWSTATUS_H
+#define QMR_UTIL_ROWSTATUS_H
 
 #include <cstdint>
 
@@ -28,8 +28,8 @@ void RowStatusFree(ROWSTATUS** slot);
 
 // Status of row n (1-based); SQL_ROW_ERROR outside the rowset or for a
 // missing object.
-uint16_t RowStatusGet(const ROWSTATUS* rs, int64_t n);
+uint16_t SCR_GetRowStatusAt(const ROWSTATUS* rs, int64_t n);
 // Sets the status of row n (1-based); false outside the rowset.
-bool RowStatusSet(ROWSTATUS* rs, int64_t n, uint16_t status);
+bool SCR_SetRowStatusAt(ROWSTATUS* rs, int64_t n, uint16_t status);
 
 #endif

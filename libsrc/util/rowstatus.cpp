@@ -1,5 +1,5 @@
 // Row-status objects.
-#include "driver/rowset/rowstatus.h"
+#include "util/rowstatus.h"
 
 #include <sql.h>
 #include <sqlext.h>
@@ -8,9 +8,6 @@
 #include <new>
 
 #include "util/errcodes.h"
-
-namespace {
-}  // namespace
 
 void RowStatusClear(ROWSTATUS* rs) {
   if (rs == nullptr) return;
@@ -64,12 +61,12 @@ void RowStatusFree(ROWSTATUS** slot) {
   *slot = nullptr;
 }
 
-uint16_t RowStatusGet(const ROWSTATUS* rs, int64_t n) {
+uint16_t SCR_GetRowStatusAt(const ROWSTATUS* rs, int64_t n) {
   if (rs == nullptr || rs->statuses == nullptr || n < 1 || n > rs->count) return SQL_ROW_ERROR;
   return rs->statuses[n - 1];
 }
 
-bool RowStatusSet(ROWSTATUS* rs, int64_t n, uint16_t status) {
+bool SCR_SetRowStatusAt(ROWSTATUS* rs, int64_t n, uint16_t status) {
   if (rs == nullptr || rs->statuses == nullptr || n < 1 || n > rs->count) return false;
   rs->statuses[n - 1] = status;
   return true;

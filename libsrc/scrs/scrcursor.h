@@ -1,0 +1,118 @@
+// The cursor state of a statement: its cursor options, its position in the
+// result and what the cursor library keeps for it. One record layout serves
+// three owners: the connection (the defaults of its statements), the driver
+// core's statement (options, position, the current rowset) and the agent's
+// statement, whose copy the library's hooks fill and read.
+//
+// Row numbers: rows of a rowset, absolute row numbers and bookmarks count
+// from 1.
+#ifndef QMR_SCRS_SCRCURSOR_H
+#define QMR_SCRS_SCRCURSOR_H
+
+#include <cstdint>
+
+#include "util/colset.h"
+#include "util/rowstatus.h"
+
+struct DRV_Agent;
+struct SS_CURSOR;
+
+// Cursor-state flags.
+enum : uint16_t {
+  // The rowset size changed since the last fetch (the record keeps the
+  // previous size, so that NEXT moves by the rowset last fetched).
+  SCR_FLAG_ROWSET_CHANGED = 0x0001,
+  // A copy of the parameter values is held and is sent again after a
+  // re-prepare.
+  SCR_FLAG_PARAMS_KEPT = 0x0008,
+  // The static result has been read into the dataset cache.
+  SCR_FLAG_RESULT_CACHED = 0x0080,
+  // The cursor was closed since the last execute.
+  SCR_FLAG_CLOSED = 0x0400,
+  // The requested cursor type and concurrency still have to be handed to
+  // the agent before the next preparation.
+  SCR_FLAG_OPTIONS_CHANGED = 0x0800,
+  // The statement has been prepared or executed through the library.
+  SCR_FLAG_THROUGH_LIBRARY = 0x8000,
+};
+
+// Positions besides a row of the rowset (1 ...).
+constexpr int32_t SCR_POS_BEFORE_START = 0;
+constexpr int32_t SCR_POS_LOST = -2;
+constexpr int32_t SCR_POS_AFTER_END = -3;
+
+// Statement kinds of the analysis.
+constexpr int32_t SCR_KIND_NOT_ANALYSED = -1;
+
+struct SCR_CURSOR {
+  uint32_t rowsetSize;
+  uint32_t keysetSize;
+  int32_t rowCount;  // -1: not known yet
+  uint32_t cursorType;
+  uint32_t cursorTypeRequested;
+  uint32_t concurrency;
+  uint32_t concurrencyRequested;
+  uint32_t option1;  // SQL_SIMULATE_CURSOR
+  uint32_t option2;
+  uint32_t retrieveData;
+  uint32_t connHandle;
+  uint32_t stmtHandle;
+  int32_t position;     // SCR_POS_* or the current row of the rowset
+  int32_t rowsetStart;  // absolute first row of the rowset; -1 not known
+  DRV_Agent* agent;     // the record to call
+  void* owner;          // the core's statement, or the agent's
+  uint16_t flags;       // SCR_FLAG_*
+
+  // The current rowset: statuses and values (core side).
+  ROWSTATUS* rowStatus;
+  uint32_t fetchDirections;  // SQL_FETCH_DIRECTION of the agent, 0 until asked
+  uint32_t prevRowsetSize;   // the rowset size the previous fetch used
+  // Fetch through slot 41 (the connection serves dynamic and mixed
+  // cursors) rather than slot 36.
+  uint32_t fetchScrollSlot;
+
+  // Agent side.
+  int32_t kind;                  // statement kind of the analysis
+  int32_t affectedRows;          // of the last positioned operation; -1 none
+  uint32_t needsBinding;         // the agent wants descriptions with every prepare
+  uint32_t wholeResult;          // every execute reads the result into the cache
+  char* statement;               // the prepared text, kept for a re-prepare
+  COLSET* paramsCopy;            // the last parameter values handed over
+  uint16_t bindCount;            // parameter descriptions kept (16 bytes each)
+  void* binds;
+  SS_CURSOR* staticCursor;       // the dataset cache of a static cursor
+};
+
+// Defaults: rowset size 1, row count unknown, forward-only, read-only,
+// retrieve data on, before the first row. Returns 0.
+int SCR_CursorStateInit(SCR_CURSOR* cur, uint32_t stmt, uint32_t conn, DRV_Agent* agent,
+                        void* owner);
+// The core statement's state: the defaults, then the connection's options
+// (rowset and keyset size, cursor type, concurrency, the two further
+// options, retrieve data) when `from` is given.
+int SCR_CursorStateInitFromStmt(SCR_CURSOR* cur, uint32_t stmt, uint32_t conn, DRV_Agent* agent,
+                                void* owner, const SCR_CURSOR* from = nullptr);
+
+// 0 (before the first row and after the last also move the rowset start),
+// or 39 for another negative position or a row beyond a known row count.
+int SCR_SetRowPos(SCR_CURSOR* cur, int32_t position);
+// Row count unknown, before the first row.
+void SCR_ResetRowPos(SCR_CURSOR* cur);
+// Drops the current rowset.
+void SCR_StmtReset(SCR_CURSOR* cur);
+
+// The absolute row number of row n (0-based) of the current rowset.
+// 21 for no output or n outside the rowset, 64 without a current rowset,
+// 41 for a row in error, 43 for cursors whose rows have no number.
+int SCR_GetRowNumber(const SCR_CURSOR* cur, uint32_t n, uint32_t* out);
+// The same, answering 0 with number 0 for forward-only, dynamic and mixed
+// cursors.
+int SCR_GetRowNumberFwd(const SCR_CURSOR* cur, uint32_t n, uint32_t* out);
+
+// How a keyset refetch splits a rowset into statements that stay within the
+// agent's parameter marker limit: `blocks` statements of `blockSize` keys,
+// the last of `last`. All three 0 when there is nothing to split by.
+void SCR_RowsetBlocks(uint32_t rowsetSize, uint32_t markerLimit, uint32_t descCount,
+                      uint32_t keyColumns, uint32_t* blocks, uint32_t* last, uint32_t* blockSize);
+
+#endif

@@ -1,0 +1,285 @@
+// Installation of the cursor library in front of the agent, its own
+// information answers and its per-connection state.
+#include "scrs/scrframe.h"
+
+#include <sqlext.h>
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "drv_jdbc/cursor_lib.h"
+#include "drv_jdbc/j-handles.h"
+#include "scrs/scrcursor.h"
+#include "scrs/scrlock.h"
+#include "util/copyout.h"
+#include "util/errcodes.h"
+#include "util/garray.h"
+#include "util/hash.h"
+
+DRV_Agent SCR_SavedAgent{};
+DRV_OpTable SCR_OpTable{};
+
+namespace {
+
+constexpr uint32_t kClassMask = 0xF0000000u;
+constexpr uint32_t kClassConn = 0x20000000u;
+constexpr uint32_t kClassStmt = 0x30000000u;
+constexpr uint32_t kReqScrollText = 0x21010010u;
+constexpr uint32_t kReqRowCount = 0x32010000u;
+constexpr uint32_t kReqInfoInt = 0x22040000u;
+constexpr uint32_t kReqInfoText = 0x21040000u;
+constexpr uint32_t kReqCapabilities = 0x22010011u;
+
+uint32_t AskInt(uint32_t h, uint32_t request, uint32_t* value) {
+  uint16_t length = 0;
+  *value = 0;
+  return SCR_Agent().DRV_GetInfo(h, request, value, sizeof *value, &length);
+}
+
+bool AnsweredNonZero(uint32_t h, uint32_t request) {
+  uint32_t v = 0;
+  return AskInt(h, request, &v) == 0 && v != 0;
+}
+
+// The scroll capability text: which cursor services the agent offers.
+uint32_t ScrollText(uint32_t conn, void* value, uint16_t size, uint16_t* length) {
+  uint32_t three = 3;
+  SCR_Agent().DRV_SetOption(conn, 0x2201000Cu, &three);
+  uint32_t unused = 0;
+  AskInt(conn, 0x22010012u, &unused);
+  uint32_t mask = 0;
+  int f[12] = {};
+  if (AskInt(conn, kReqCapabilities, &mask) == 0) {
+    f[0] = (mask & 0x08) != 0;
+    f[1] = (mask & 0x80) != 0;
+    f[2] = (mask & 0x04) != 0;
+    f[3] = (mask & 0x10) != 0;
+    f[4] = (mask & 0x40) != 0;
+    f[9] = (mask & 0x400) != 0;
+    f[10] = (mask & 0x2000) != 0;
+    f[11] = (mask & 0x4000) != 0;
+  } else {
+    f[0] = AnsweredNonZero(conn, 0x22010006u);
+    f[1] = AnsweredNonZero(conn, 0x2201000Eu);
+    f[2] = AnsweredNonZero(conn, 0x22010004u);
+    f[3] = AnsweredNonZero(conn, 0x22010008u);
+    f[4] = AnsweredNonZero(conn, 0x22010005u);
+  }
+  f[5] = 1;
+  uint32_t commit = 0;
+  f[6] = AskInt(conn, kReqInfoInt | SQL_CURSOR_COMMIT_BEHAVIOR, &commit) == 0
+             ? static_cast<int>(commit) : 0;
+  f[7] = AnsweredNonZero(conn, 0x22010014u);
+  f[8] = AnsweredNonZero(conn, 0x22010015u);
+  char text[64];
+  std::snprintf(text, sizeof text, "%03d.%03d:%d%d%d%d%d%d%d%d%d%d%d%d", 1, 5, f[0], f[1], f[2],
+                f[3], f[4], f[5], f[6], f[7], f[8], f[9], f[10], f[11]);
+  STR_CopyOut(text, static_cast<char*>(value), size, length);
+  return 0;
+}
+
+// The information answers that describe what the library serves: static
+// cursors with every fetch orientation and bookmarks, read-only. Keyset,
+// dynamic and mixed cursors and positioned operations are not served, so
+// nothing claims them. False for any other type.
+bool LibraryAnswer(uint32_t conn, uint16_t type, uint32_t* value) {
+  switch (type) {
+    case SQL_STATIC_CURSOR_ATTRIBUTES1:
+      *value = SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE | SQL_CA1_BOOKMARK;
+      return true;
+    case SQL_STATIC_CURSOR_ATTRIBUTES2:
+      *value = SQL_CA2_READ_ONLY_CONCURRENCY | SQL_CA2_MAX_ROWS_SELECT;
+      return true;
+    case SQL_KEYSET_CURSOR_ATTRIBUTES1:
+    case SQL_KEYSET_CURSOR_ATTRIBUTES2:
+    case SQL_DYNAMIC_CURSOR_ATTRIBUTES1:
+    case SQL_DYNAMIC_CURSOR_ATTRIBUTES2:
+      *value = 0;
+      return true;
+    case SQL_BOOKMARK_PERSISTENCE:
+      *value = SQL_BP_SCROLL;
+      return true;
+    case SQL_SCROLL_OPTIONS:
+    case SQL_FETCH_DIRECTION: {
+      // What the agent offers, narrowed to what the library serves.
+      uint32_t agent = 0;
+      if (AskInt(conn, kReqInfoInt | type, &agent) != 0) return false;
+      *value = agent & (type == SQL_SCROLL_OPTIONS
+                            ? static_cast<uint32_t>(SQL_SO_FORWARD_ONLY | SQL_SO_STATIC)
+                            : static_cast<uint32_t>(SQL_FD_FETCH_NEXT | SQL_FD_FETCH_FIRST |
+                                                    SQL_FD_FETCH_LAST | SQL_FD_FETCH_PRIOR |
+                                                    SQL_FD_FETCH_ABSOLUTE | SQL_FD_FETCH_RELATIVE |
+                                                    SQL_FD_FETCH_BOOKMARK));
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+uint32_t ConnRequest(uint32_t h, uint32_t request, void* value, uint16_t size, uint16_t* length) {
+  if (AGT_Conn(h) == nullptr) return ERR_INVALID_ARGUMENT;
+  if (request == kReqScrollText) return ScrollText(h, value, size, length);
+  uint32_t answer = 0;
+  if ((request & 0xFFFF0000u) == kReqInfoInt &&
+      LibraryAnswer(h, static_cast<uint16_t>(request & 0xFFFF), &answer)) {
+    if (value != nullptr && size >= sizeof answer) std::memcpy(value, &answer, sizeof answer);
+    if (length != nullptr) *length = sizeof answer;
+    return 0;
+  }
+  return SCR_Agent().DRV_GetInfo(h, request, value, size, length);
+}
+
+uint32_t StmtRequest(uint32_t h, uint32_t request, void* value, uint16_t size, uint16_t* length) {
+  SCR_CURSOR* cur = SCR_StmtCursor(h);
+  if (cur == nullptr) return ERR_INVALID_ARGUMENT;
+  if (request == kReqRowCount && cur->cursorType != SQL_CURSOR_FORWARD_ONLY &&
+      (cur->flags & SCR_FLAG_RESULT_CACHED) != 0) {
+    const int32_t count = cur->affectedRows != -1 ? cur->affectedRows : cur->rowCount;
+    if (length != nullptr) *length = 4;
+    if (value != nullptr) std::memcpy(value, &count, sizeof count);
+    return 0;
+  }
+  return SCR_Agent().DRV_GetInfo(h, request, value, size, length);
+}
+
+// Frees one key-column cache entry (a growable array).
+int FreeKeyColumns(void* value, const void*, void*) {
+  auto* arr = static_cast<GROW_ARRAY*>(value);
+  ARR_Free(&arr, nullptr);
+  return 0;
+}
+
+// The byte length of the longest prefix of `text` within `room` bytes that
+// ends on a character boundary.
+size_t CutAtCharacter(const char* text, size_t room) {
+  size_t n = room;
+  while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+  return n;
+}
+
+bool IsIntegerType(uint16_t t) {
+  switch (t) {
+    case 8: case 26: case 28: case 43: case 44: case 72: case 78: case 79:
+    case 80: case 82: case 83: case 93: case 99:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsTextType(uint16_t t) { return t == 11 || t == 17 || t == 29 || t == 47; }
+
+}  // namespace
+
+SCR_CURSOR* SCR_StmtCursor(uint32_t stmt, JdbcStmt** record) {
+  JdbcStmt* s = AGT_Stmt(stmt);
+  if (s == nullptr || s->scrCursor == nullptr) return nullptr;
+  auto* cur = static_cast<SCR_CURSOR*>(s->scrCursor);
+  // The agent keeps the options its SetOption took; the library reads them
+  // at every call rather than keeping a second copy in step.
+  cur->rowsetSize = s->rowsetSize > 0 ? static_cast<uint32_t>(s->rowsetSize) : 1;
+  cur->keysetSize = s->keysetSize > 0 ? static_cast<uint32_t>(s->keysetSize) : 0;
+  cur->cursorType = s->cursorType;
+  cur->concurrency = s->concurrency;
+  cur->retrieveData = s->retrieveData;
+  if (record != nullptr) *record = s;
+  return cur;
+}
+
+extern "C" uint32_t SCR_GetInfo(uint32_t h, uint32_t request, void* value, uint16_t size,
+                                uint16_t* length) {
+  switch (request & kClassMask) {
+    case kClassConn:
+      return ConnRequest(h, request, value, size, length);
+    case kClassStmt:
+      return StmtRequest(h, request, value, size, length);
+    default:
+      return SCR_Agent().DRV_GetInfo(h, request, value, size, length);
+  }
+}
+
+uint32_t SCR_AgentInfo(const DRV_Agent* agent, uint32_t conn, uint16_t type, void* value,
+                       int16_t size, uint16_t* length) {
+  if (agent == nullptr || agent->ops == nullptr || agent->ops->DRV_GetInfo == nullptr)
+    return ERR_INVALID_ARGUMENT;
+  if (IsIntegerType(type)) {
+    uint32_t answer = 0;
+    uint16_t got = 0;
+    const uint32_t rc = agent->ops->DRV_GetInfo(conn, kReqInfoInt | type, &answer, 4, &got);
+    if (rc != 0) return rc;
+    if (size >= 0 && size < 4) return ERR_INVALID_ARGUMENT;
+    if (value != nullptr) std::memcpy(value, &answer, sizeof answer);
+    if (length != nullptr) *length = 4;
+    return 0;
+  }
+  if (!IsTextType(type)) return ERR_OPTION_RANGE;
+  char text[256] = {};
+  uint16_t got = 0;
+  const uint32_t rc = agent->ops->DRV_GetInfo(conn, kReqInfoText | type, text, sizeof text, &got);
+  if (rc != 0) return rc;
+  text[sizeof text - 1] = '\0';
+  const size_t len = std::strlen(text);
+  const size_t room = size > 0 ? static_cast<size_t>(size) : 0;
+  if (length != nullptr) *length = static_cast<uint16_t>(len);
+  if (len < room) {
+    if (value != nullptr) std::memcpy(value, text, len + 1);
+    return 0;
+  }
+  // Cut within the caller's buffer, terminator included, and never inside
+  // a character.
+  if (value != nullptr && room > 0) {
+    const size_t keep = CutAtCharacter(text, room - 1);
+    std::memcpy(value, text, keep);
+    static_cast<char*>(value)[keep] = '\0';
+  }
+  return ERR_TRUNCATED;
+}
+
+extern "C" uint32_t SCR_Connect(uint32_t env, ConnectInfo* info, uint32_t* conn) {
+  if (uint32_t rc = SCR_Agent().DRV_Connect(env, info, conn)) return rc;
+  JdbcConn* c = conn != nullptr ? AGT_Conn(*conn) : nullptr;
+  JdbcEnv* e = AGT_Env(env);
+  if (c == nullptr || e == nullptr) return ERR_INVALID_ARGUMENT;
+  HASH_TABLE* keys = hash_create(101, 16);
+  auto* entry = new (std::nothrow) SCR_CONNENTRY{*conn, nullptr};
+  if (keys == nullptr || entry == nullptr) {
+    if (keys != nullptr) hash_destroy(keys);
+    delete entry;
+    return ERR_NO_MEMORY;
+  }
+  {
+    plat::Guard<plat::RecursiveMutex> g(scr_RvcLock);
+    auto** tail = reinterpret_cast<SCR_CONNENTRY**>(&e->scrConnList);
+    while (*tail != nullptr) tail = &(*tail)->next;
+    *tail = entry;
+  }
+  c->env = env;
+  c->keyColCache = keys;
+  return 0;
+}
+
+extern "C" uint32_t SCR_Disconnect(uint32_t conn) {
+  JdbcConn* c = AGT_Conn(conn);
+  if (c == nullptr) return ERR_INVALID_ARGUMENT;
+  if (JdbcEnv* e = AGT_Env(c->env)) {
+    plat::Guard<plat::RecursiveMutex> g(scr_RvcLock);
+    for (auto** p = reinterpret_cast<SCR_CONNENTRY**>(&e->scrConnList); *p != nullptr;
+         p = &(*p)->next) {
+      if ((*p)->conn == conn) {
+        SCR_CONNENTRY* gone = *p;
+        *p = gone->next;
+        delete gone;
+        break;
+      }
+    }
+  }
+  if (c->keyColCache != nullptr) {
+    hash_foreach(c->keyColCache, FreeKeyColumns, nullptr);
+    hash_destroy(c->keyColCache);
+    c->keyColCache = nullptr;
+  }
+  SCR_ReleaseConnStmts(c);
+  return SCR_Agent().DRV_Disconnect(conn);
+}

@@ -1,0 +1,374 @@
+// The statement hooks: where the library serves a cursor itself and where
+// it only passes the call on. Forward-only statements go straight to the
+// agent; static read-only cursors and catalog results are served from the
+// dataset cache.
+#include <sql.h>
+#include <sqlext.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "drv_jdbc/j-handles.h"
+#include "scrs/colset_ops.h"
+#include "scrs/scrframe.h"
+#include "scrs/scrhooks.h"
+#include "util/errcodes.h"
+#include "util/log.h"
+
+namespace {
+
+constexpr const char* kSrc = "sc_s";
+constexpr uint32_t kReqNeedsBinding = 0x22010002u;
+constexpr uint32_t kMaxAgentRows = 0xFFFF;
+
+bool StaticReadOnly(const SCR_CURSOR* cur) {
+  return cur->cursorType == SQL_CURSOR_STATIC && cur->concurrency == SQL_CONCUR_READ_ONLY;
+}
+
+// A new result replaces the old: no cached rows, no position, no count.
+void DropResult(SCR_CURSOR* cur) {
+  scs_p_StaticClose(cur);
+  cur->flags &= static_cast<uint16_t>(~SCR_FLAG_RESULT_CACHED);
+  SCR_ResetRowPos(cur);
+}
+
+// What must hold before the agent executes: the cursor kinds the library
+// cannot serve yet say so here, before anything runs.
+int BeforeExecute(SCR_CURSOR* cur, const char* text) {
+  cur->affectedRows = -1;
+  cur->flags |= SCR_FLAG_THROUGH_LIBRARY;
+  cur->flags &= static_cast<uint16_t>(~SCR_FLAG_CLOSED);
+  DropResult(cur);
+  if (cur->cursorType == SQL_CURSOR_FORWARD_ONLY) return 0;
+  if (cur->kind == SCR_KIND_NOT_ANALYSED) {
+    if (int rc = scs_p_AnalyseStmt(cur, text)) return rc;
+  }
+  const bool keyset = cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN && cur->keysetSize == 0;
+  const bool lockedStatic =
+      cur->cursorType == SQL_CURSOR_STATIC && cur->concurrency != SQL_CONCUR_READ_ONLY;
+  if (keyset || lockedStatic) return KS_GetKeySet_KSD(cur);
+  return 0;
+}
+
+// After the agent executed: a static read-only result is read whole into
+// the cache. The agent's warning or pending output values stay the answer.
+uint32_t AfterExecute(SCR_CURSOR* cur, const JdbcStmt* s, uint32_t rc) {
+  if (rc != 0 && rc != ERR_COMPLETED_WITH_WARNING && rc != ERR_OUTPUT_VALUES) return rc;
+  if (StaticReadOnly(cur) && (s->flags & STMT_RESULT_SET) != 0) {
+    if (int fill = scs_p_StaticFill(cur)) return static_cast<uint32_t>(fill);
+  }
+  return rc;
+}
+
+// Forward-only rowsets go to the agent straight into the rowset's values;
+// the agent may hand fewer rows than asked before the end (a row with a
+// long value comes alone), so it is asked until the rowset is full or a
+// fetch brings nothing.
+uint32_t FetchForward(uint32_t stmt, SCR_CURSOR* cur, ROWSTATUS* rs) {
+  const uint32_t want = cur->rowsetSize;
+  uint32_t rc = SCR_Agent().DRV_Fetch(stmt, static_cast<uint16_t>(std::min(want, kMaxAgentRows)),
+                                      rs->rows);
+  uint32_t got = rc == 0 ? rs->rows->rows_held : 0;
+  while (rc == 0 && got > 0 && got < want) {
+    COLSET more{};
+    rc = SCR_Agent().DRV_Fetch(stmt, static_cast<uint16_t>(std::min(want - got, kMaxAgentRows)),
+                               &more);
+    const uint32_t n = rc == 0 ? more.rows_held : 0;
+    if (n > 0) rc = static_cast<uint32_t>(ColSetAppendRows(rs->rows, &more));
+    ColSetFreeColumns(&more);
+    if (n == 0) break;
+    got += n;
+  }
+  for (uint32_t r = 1; rc == 0 && r <= got; ++r) SCR_SetRowStatusAt(rs, r, SQL_ROW_SUCCESS);
+  return rc;
+}
+
+uint32_t FetchByKind(uint32_t stmt, SCR_CURSOR* cur, ROWSTATUS* rs, int32_t start,
+                     uint16_t orientation) {
+  switch (cur->cursorType) {
+    case SQL_CURSOR_FORWARD_ONLY:
+      return FetchForward(stmt, cur, rs);
+    case SQL_CURSOR_STATIC:
+      return static_cast<uint32_t>(scs_p_FetchStatic(cur, rs, start));
+    case SQL_CURSOR_KEYSET_DRIVEN:
+      if (cur->keysetSize == 0) return static_cast<uint32_t>(scs_p_FetchKeyset(cur, rs, start));
+      if (orientation == 0) return ERR_NOT_CAPABLE;
+      return static_cast<uint32_t>(scs_p_FetchMixed(cur, start, orientation, rs));
+    case SQL_CURSOR_DYNAMIC:
+      if (orientation == 0) return ERR_NOT_CAPABLE;
+      return static_cast<uint32_t>(scs_p_FetchDynamic(cur, start, orientation, rs));
+    default:
+      return ERR_NOT_CAPABLE;
+  }
+}
+
+// A catalog result can only be static and read-only when it scrolls: a
+// keyset or dynamic request, or one for locks, is lowered here and the
+// driver reads the options back.
+void CatalogCursor(uint32_t stmt) {
+  JdbcStmt* s = nullptr;
+  SCR_CURSOR* cur = SCR_StmtCursor(stmt, &s);
+  if (cur == nullptr) return;
+  if (cur->cursorType != SQL_CURSOR_FORWARD_ONLY) {
+    s->cursorType = SQL_CURSOR_STATIC;
+    s->concurrency = SQL_CONCUR_READ_ONLY;
+    cur->cursorType = SQL_CURSOR_STATIC;
+    cur->concurrency = SQL_CONCUR_READ_ONLY;
+  }
+  cur->affectedRows = -1;
+  DropResult(cur);
+}
+
+template <int Slot>
+uint32_t Catalog(uint32_t stmt, const void* args) {
+  CatalogCursor(stmt);
+  const DRV_Catalog_t op =
+      reinterpret_cast<DRV_Catalog_t>(DRV_Slot(&SCR_Agent(), Slot));
+  return op != nullptr ? op(stmt, args) : ERR_NOT_CAPABLE;
+}
+
+}  // namespace
+
+int SCR_StmtInit(SCR_CURSOR* cur, uint32_t stmt, uint32_t conn, JdbcStmt* owner) {
+  SCR_CursorStateInit(cur, stmt, conn, &SCR_SavedAgent, owner);
+  uint32_t v = 0;
+  uint16_t length = 0;
+  if (SCR_Agent().DRV_GetInfo(conn, kReqNeedsBinding, &v, sizeof v, &length) == 0)
+    cur->needsBinding = v != 0 ? 1 : 0;
+  return scs_p_StaticOpen(cur);
+}
+
+void SCR_StmtRelease(SCR_CURSOR* cur) {
+  RowStatusFree(&cur->rowStatus);
+  scs_p_StaticFree(cur);
+  std::free(cur->statement);
+  cur->statement = nullptr;
+  ColSetDestroy(cur->paramsCopy);
+  cur->paramsCopy = nullptr;
+  std::free(cur->binds);
+  cur->binds = nullptr;
+  cur->bindCount = 0;
+}
+
+void SCR_ReleaseConnStmts(JdbcConn* conn) {
+  plat::Guard<plat::Mutex> g(conn->stmtLock);
+  for (uint32_t h : conn->stmts) {
+    JdbcStmt* s = AGT_Stmt(h);
+    if (s == nullptr || s->scrCursor == nullptr) continue;
+    auto* cur = static_cast<SCR_CURSOR*>(s->scrCursor);
+    SCR_StmtRelease(cur);
+    delete cur;
+    s->scrCursor = nullptr;
+  }
+}
+
+extern "C" {
+
+uint32_t SCR_AllocStmt(uint32_t conn, uint32_t* stmt) {
+  if (uint32_t rc = SCR_Agent().DRV_AllocStmt(conn, stmt)) return rc;
+  JdbcStmt* s = AGT_Stmt(*stmt);
+  auto* cur = s != nullptr ? new (std::nothrow) SCR_CURSOR() : nullptr;
+  int rc = cur == nullptr ? ERR_NO_MEMORY : SCR_StmtInit(cur, *stmt, conn, s);
+  if (rc != 0) {
+    if (cur != nullptr) SCR_StmtRelease(cur);
+    delete cur;
+    SCR_Agent().DRV_FreeStmt(*stmt);
+    *stmt = 0;
+    return static_cast<uint32_t>(rc);
+  }
+  s->scrCursor = cur;
+  return 0;
+}
+
+uint32_t SCR_FreeStmt(uint32_t stmt) {
+  JdbcStmt* s = AGT_Stmt(stmt);
+  if (s == nullptr) return ERR_INVALID_ARGUMENT;
+  if (auto* cur = static_cast<SCR_CURSOR*>(s->scrCursor)) {
+    SCR_StmtRelease(cur);
+    delete cur;
+    s->scrCursor = nullptr;
+  }
+  return SCR_Agent().DRV_FreeStmt(stmt);
+}
+
+uint32_t SCR_Prepare(uint32_t stmt, const char* sql) {
+  SCR_CURSOR* cur = SCR_StmtCursor(stmt);
+  if (cur == nullptr) return ERR_INVALID_ARGUMENT;
+  cur->affectedRows = -1;
+  DropResult(cur);
+  if (uint32_t rc = SCR_Agent().DRV_Prepare(stmt, sql)) return rc;
+  cur->kind = SCR_KIND_NOT_ANALYSED;
+  if (int rc = scs_p_AnalyseStmt(cur, sql)) return static_cast<uint32_t>(rc);
+  cur->flags |= SCR_FLAG_THROUGH_LIBRARY;
+  return 0;
+}
+
+// The agent keeps its prepared statement, its values and its descriptions
+// across a closed cursor, so nothing needs to be kept here to prepare the
+// statement again: the values and descriptions go straight on.
+uint32_t SCR_SetParams(uint32_t stmt, COLSET* params) {
+  return SCR_Agent().DRV_SetParams(stmt, params);
+}
+
+uint32_t SCR_BindCols(uint32_t stmt, uint16_t count, const JdbcColBind* binds) {
+  return SCR_Agent().DRV_BindCols(stmt, count, binds);
+}
+
+uint32_t SCR_Execute(uint32_t stmt) {
+  JdbcStmt* s = nullptr;
+  SCR_CURSOR* cur = SCR_StmtCursor(stmt, &s);
+  if (cur == nullptr) return ERR_INVALID_ARGUMENT;
+  if ((s->flags & STMT_PREPARED) == 0) {
+    log_message(LOG_LEVEL_WARNING, kSrc, __LINE__, "execute without prior prepare");
+    return ERR_FUNCTION_SEQUENCE;
+  }
+  if (int rc = BeforeExecute(cur, s->sql)) return static_cast<uint32_t>(rc);
+  return AfterExecute(cur, s, SCR_Agent().DRV_Execute(stmt));
+}
+
+uint32_t SCR_PrepareExecute(uint32_t stmt, const char* sql, COLSET* params, uint16_t count,
+                            const JdbcColBind* binds) {
+  JdbcStmt* s = nullptr;
+  SCR_CURSOR* cur = SCR_StmtCursor(stmt, &s);
+  if (cur == nullptr) return ERR_INVALID_ARGUMENT;
+  if (sql != nullptr) cur->kind = SCR_KIND_NOT_ANALYSED;
+  if (int rc = BeforeExecute(cur, sql != nullptr ? sql : s->sql)) {
+    // The value set is the agent's whatever happens.
+    if (params != nullptr) SCR_Agent().DRV_SetParams(stmt, params);
+    return static_cast<uint32_t>(rc);
+  }
+  return AfterExecute(cur, s, SCR_Agent().DRV_PrepareExecute(stmt, sql, params, count, binds));
+}
+
+uint32_t SCR_Fetch(uint32_t stmt, uint16_t n, COLSET* set) {
+  SCR_CURSOR* cur = SCR_StmtCursor(stmt);
+  if (cur == nullptr) return ERR_INVALID_ARGUMENT;
+  if (cur->cursorType != SQL_CURSOR_STATIC || n == 0) return SCR_Agent().DRV_Fetch(stmt, n, set);
+  if (set == nullptr) return ERR_INVALID_ARGUMENT;
+  COLSET* out = set;
+  return static_cast<uint32_t>(scs_p_FetchStaticNext(cur, n, &out));
+}
+
+uint32_t SCR_CloseCursor(uint32_t stmt) {
+  SCR_CURSOR* cur = SCR_StmtCursor(stmt);
+  if (cur == nullptr) return ERR_INVALID_ARGUMENT;
+  cur->flags |= SCR_FLAG_CLOSED;
+  cur->flags &= static_cast<uint16_t>(~SCR_FLAG_THROUGH_LIBRARY);
+  DropResult(cur);
+  return SCR_Agent().DRV_CloseCursor(stmt);
+}
+
+uint32_t SCR_MoreResults(uint32_t stmt) {
+  SCR_CURSOR* cur = SCR_StmtCursor(stmt);
+  if (cur == nullptr) return ERR_INVALID_ARGUMENT;
+  const bool possible =
+      cur->cursorType == SQL_CURSOR_FORWARD_ONLY ||
+      (StaticReadOnly(cur) && (cur->flags & SCR_FLAG_RESULT_CACHED) == 0);
+  DropResult(cur);
+  if (!possible) return ERR_NO_MORE_RESULTS;
+  return SCR_Agent().DRV_MoreResults(stmt);
+}
+
+uint32_t SCR_GetTypeInfo(uint32_t stmt, int16_t type) {
+  CatalogCursor(stmt);
+  return SCR_Agent().DRV_DDGetTypeInfo != nullptr ? SCR_Agent().DRV_DDGetTypeInfo(stmt, type)
+                                                 : ERR_NOT_CAPABLE;
+}
+
+uint32_t SCR_FetchScroll(uint32_t stmt, ROWSTATUS** out, int32_t start, uint32_t* fetched,
+                         uint32_t* count, uint16_t orientation) {
+  if (out == nullptr || fetched == nullptr || count == nullptr) return ERR_INVALID_ARGUMENT;
+  SCR_CURSOR* cur = SCR_StmtCursor(stmt);
+  if (cur == nullptr) return ERR_INVALID_ARGUMENT;
+  if ((cur->flags & SCR_FLAG_THROUGH_LIBRARY) == 0 && cur->cursorType != SQL_CURSOR_FORWARD_ONLY &&
+      !StaticReadOnly(cur))
+    return ERR_INVALID_CURSOR_STATE;
+  cur->affectedRows = -1;
+  *fetched = 0;
+  ROWSTATUS* rs = nullptr;
+  uint32_t rc = static_cast<uint32_t>(RowStatusCreate(&rs, cur->rowsetSize));
+  if (rc == 0) rc = FetchByKind(stmt, cur, rs, start, orientation);
+  *count = static_cast<uint32_t>(cur->rowCount);
+  if (rc != 0) {
+    RowStatusFree(&rs);
+    return rc;
+  }
+  *fetched = rs->rows != nullptr ? rs->rows->rows_held : 0;
+  if (cur->retrieveData == SQL_RD_OFF && rs->rows != nullptr) ColSetFreeColumns(rs->rows);
+  if (*fetched == 0) {
+    RowStatusFree(&rs);
+    return ERR_NO_DATA_FOUND;
+  }
+  RowStatusFree(out);
+  *out = rs;
+  SCR_SetRowPos(cur, 1);
+  return 0;
+}
+
+uint32_t SCR_ExtendedFetch(uint32_t stmt, ROWSTATUS** out, int32_t start, uint32_t* fetched,
+                           uint32_t* count) {
+  return SCR_FetchScroll(stmt, out, start, fetched, count, 0);
+}
+
+// In scrpending.cpp.
+uint32_t SCR_SetPos(uint32_t, int32_t, uint16_t, uint16_t, uint16_t**, uint32_t*, COLSET*,
+                    uint16_t*, uint16_t);
+uint32_t SCR_BulkOperations(uint32_t, uint16_t, uint32_t*, uint32_t, COLSET*, uint16_t*,
+                            uint16_t, uint16_t**, uint32_t*, ROWSTATUS**);
+uint32_t SCR_ExecDescribe(uint32_t, const char*, COLSET*, uint16_t, const void*, uint32_t,
+                          uint16_t*, JdbcColDesc**, void*, void*, int32_t*);
+uint32_t SCR_AllocPrepare(uint32_t, const char*, uint32_t, uint32_t, uint32_t*);
+uint32_t SCR_FetchDescribe(uint32_t, uint16_t*, void**, void*);
+uint32_t SCR_FetchScrollRow(uint32_t, ROWSTATUS**, int32_t, uint32_t*, uint32_t*, uint16_t);
+uint32_t SCR_GetCachedData(uint32_t, uint16_t, uint16_t, uint32_t, void*, uint32_t*, uint32_t*,
+                           int32_t*);
+uint32_t SCR_ExecBatch(uint32_t, uint16_t, const void*, uint16_t*, uint32_t*);
+uint32_t SCR_ExecDescribeAttr(uint32_t, const char*, COLSET*, uint16_t, const void*, uint32_t,
+                              uint16_t*, JdbcColDesc**, void*, void*, int32_t*, uint16_t*,
+                              ATTR_ENTRY**);
+uint32_t SCR_Execute2(uint32_t, const char*, COLSET*, uint16_t, const void*);
+uint32_t SCR_BindColsEx(uint32_t, uint16_t, const void*);
+
+}  // extern "C"
+
+void SCR_InstallHooks(DRV_OpTable* t) {
+  t->DRV_GetInfo = SCR_GetInfo;
+  t->DRV_Connect = SCR_Connect;
+  t->DRV_Disconnect = SCR_Disconnect;
+  t->DRV_AllocStmt = SCR_AllocStmt;
+  t->DRV_FreeStmt = SCR_FreeStmt;
+  t->DRV_Prepare = SCR_Prepare;
+  t->DRV_SetParams = SCR_SetParams;
+  t->DRV_Execute = SCR_Execute;
+  t->DRV_BindCols = SCR_BindCols;
+  t->DRV_Fetch = SCR_Fetch;
+  t->DRV_CloseCursor = SCR_CloseCursor;
+  t->DRV_MoreResults = SCR_MoreResults;
+  t->DRV_DDColumnPrivileges = Catalog<25>;
+  t->DRV_DDColumns = Catalog<26>;
+  t->DRV_DDForeignKeys = Catalog<27>;
+  t->DRV_DDPrimaryKeys = Catalog<28>;
+  t->DRV_DDProcedureColumns = Catalog<29>;
+  t->DRV_DDProcedures = Catalog<30>;
+  t->DRV_DDSpecialColumns = Catalog<31>;
+  t->DRV_DDStatistics = Catalog<32>;
+  t->DRV_DDTablePrivileges = Catalog<33>;
+  t->DRV_DDTables = Catalog<34>;
+  t->DRV_DDGetTypeInfo = SCR_GetTypeInfo;
+  t->DRV_ExtendedFetch = SCR_ExtendedFetch;
+  t->DRV_SetPos = SCR_SetPos;
+  t->DRV_FetchScroll = SCR_FetchScroll;
+  t->DRV_BulkOperations = SCR_BulkOperations;
+  t->DRV_PrepareExecute = SCR_PrepareExecute;
+  t->DRV_ExecDescribe = SCR_ExecDescribe;
+  t->DRV_AllocPrepare = SCR_AllocPrepare;
+  t->DRV_FetchDescribe = SCR_FetchDescribe;
+  t->DRV_FetchScrollRow = SCR_FetchScrollRow;
+  t->DRV_GetCachedData = SCR_GetCachedData;
+  t->DRV_ExecBatch = SCR_ExecBatch;
+  t->DRV_ExecDescribeAttr = SCR_ExecDescribeAttr;
+  t->DRV_Execute2 = SCR_Execute2;
+  t->DRV_BindColsEx = SCR_BindColsEx;
+}

@@ -1,0 +1,40 @@
+// What the cursor library's hooks share among themselves: the statement
+// state's life, the static cursor and the services that later parts of the
+// library fill (their placeholders are in scrpending.cpp).
+#ifndef QMR_SCRS_SCRHOOKS_H
+#define QMR_SCRS_SCRHOOKS_H
+
+#include <cstdint>
+
+#include "scrs/scrcursor.h"
+
+struct JdbcStmt;
+
+// The agent-side state of a new statement; 0 or 16. SCR_StmtRelease frees
+// what it holds (the record itself stays with its holder).
+int SCR_StmtInit(SCR_CURSOR* cur, uint32_t stmt, uint32_t conn, JdbcStmt* owner);
+void SCR_StmtRelease(SCR_CURSOR* cur);
+
+// The static cursor: made with the statement, emptied whenever a new
+// result replaces the old one.
+int scs_p_StaticOpen(SCR_CURSOR* cur);
+void scs_p_StaticClose(SCR_CURSOR* cur);
+void scs_p_StaticFree(SCR_CURSOR* cur);
+// Reads the statement's whole result into the cache (once per result) and
+// learns the row count. On failure the cache is empty again.
+int scs_p_StaticFill(SCR_CURSOR* cur);
+// The rowset that starts at `row` (>= 1 absolute, 0 the last rowset, < 0
+// counted from the end) into rows; 0, 85 before the start, 86 after the end.
+int scs_p_FetchStatic(SCR_CURSOR* cur, ROWSTATUS* rows, int32_t row);
+// The next n rows from the cache's read position into *set (SQLFetch of an
+// ODBC 2 application on a static cursor).
+int scs_p_FetchStaticNext(SCR_CURSOR* cur, uint16_t n, COLSET** set);
+
+// Served by later parts of the library; until then "Driver not capable".
+int scs_p_AnalyseStmt(SCR_CURSOR* cur, const char* text);
+int KS_GetKeySet_KSD(SCR_CURSOR* cur);
+int scs_p_FetchKeyset(SCR_CURSOR* cur, ROWSTATUS* rows, int32_t start);
+int scs_p_FetchMixed(SCR_CURSOR* cur, int32_t start, uint16_t orientation, ROWSTATUS* rows);
+int scs_p_FetchDynamic(SCR_CURSOR* cur, int32_t start, uint16_t orientation, ROWSTATUS* rows);
+
+#endif
