@@ -1,0 +1,517 @@
+// Static cursors through the Driver Manager on every backend and both
+// builds: every fetch orientation over a result large enough to leave
+// memory, checked row by row against a forward-only read of the same query;
+// the ends of small results; catalog results; the cache's temporary files.
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sql.h>
+#include <sqlext.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/support/dm_session.h"
+#include "tests/support/dsns.h"
+
+extern char** environ;
+
+namespace {
+
+using qmr_test::Diag;
+using qmr_test::State;
+
+constexpr int kRows = 12000;
+constexpr SQLULEN kSizes[] = {1, 7, 1000};
+
+// One fetch and the first row it must bring for rowsets of 1, 7 and 1000
+// rows (0: SQL_NO_DATA), with 01S06 where ODBC asks for it. BOOKMARK steps
+// count from the bookmark of row 5000.
+struct Step {
+  SQLSMALLINT orientation;
+  SQLLEN offset;
+  SQLLEN first[3];
+  bool warn[3];
+};
+
+const Step kSteps[] = {
+    {SQL_FETCH_NEXT, 0, {1, 1, 1}, {}},
+    {SQL_FETCH_NEXT, 0, {2, 8, 1001}, {}},
+    {SQL_FETCH_PRIOR, 0, {1, 1, 1}, {}},
+    {SQL_FETCH_PRIOR, 0, {0, 0, 0}, {}},
+    {SQL_FETCH_NEXT, 0, {1, 1, 1}, {}},
+    {SQL_FETCH_LAST, 0, {12000, 11994, 11001}, {}},
+    {SQL_FETCH_NEXT, 0, {0, 0, 0}, {}},
+    {SQL_FETCH_PRIOR, 0, {12000, 11994, 11001}, {}},
+    {SQL_FETCH_ABSOLUTE, 5000, {5000, 5000, 5000}, {}},
+    {SQL_FETCH_BOOKMARK, 5, {5005, 5005, 5005}, {}},
+    {SQL_FETCH_BOOKMARK, -4999, {1, 1, 1}, {}},
+    {SQL_FETCH_BOOKMARK, -5000, {0, 0, 0}, {}},
+    {SQL_FETCH_NEXT, 0, {1, 1, 1}, {}},
+    {SQL_FETCH_ABSOLUTE, -1, {12000, 12000, 12000}, {}},
+    {SQL_FETCH_ABSOLUTE, 12001, {0, 0, 0}, {}},
+    {SQL_FETCH_PRIOR, 0, {12000, 11994, 11001}, {}},
+    {SQL_FETCH_ABSOLUTE, -12001, {0, 0, 0}, {}},
+    {SQL_FETCH_RELATIVE, 3, {3, 3, 3}, {}},
+    {SQL_FETCH_RELATIVE, -2, {1, 1, 1}, {}},
+    {SQL_FETCH_RELATIVE, -1, {0, 0, 0}, {}},
+    {SQL_FETCH_ABSOLUTE, 4, {4, 4, 4}, {}},
+    {SQL_FETCH_RELATIVE, -5, {0, 1, 1}, {false, true, true}},
+    {SQL_FETCH_ABSOLUTE, 11995, {11995, 11995, 11995}, {}},
+    {SQL_FETCH_NEXT, 0, {11996, 0, 0}, {}},
+    {SQL_FETCH_RELATIVE, 0, {11996, 0, 0}, {}},
+    {SQL_FETCH_FIRST, 0, {1, 1, 1}, {}},
+    {SQL_FETCH_ABSOLUTE, -12000, {1, 1, 1}, {}},
+    {SQL_FETCH_ABSOLUTE, 0, {0, 0, 0}, {}},
+    {SQL_FETCH_RELATIVE, 12000, {12000, 12000, 12000}, {}},
+    {SQL_FETCH_PRIOR, 0, {11999, 11993, 11000}, {}},
+    {SQL_FETCH_RELATIVE, -11000, {999, 993, 0}, {}},
+};
+
+// The expected row of the forward-only read.
+struct RefRow {
+  std::string id;
+  bool vNull;
+  std::string v;
+  std::string t;
+};
+
+// Where one rowset landed in the application's buffers, whatever the binding.
+struct Rowset {
+  std::vector<SQLINTEGER> id;
+  std::vector<SQLLEN> idInd;
+  std::vector<char> v;
+  std::vector<SQLLEN> vInd;
+  std::vector<SQLULEN> bm;
+  std::vector<SQLLEN> bmInd;
+};
+
+struct RowWise {
+  SQLINTEGER id;
+  SQLLEN idInd;
+  char v[24];
+  SQLLEN vInd;
+  SQLULEN bm;
+  SQLLEN bmInd;
+};
+
+// The private directory $TMPDIR names for the duration of a test.
+class TempDir {
+ public:
+  TempDir() {
+    char templ[] = "/tmp/qmr_scroll_XXXXXX";
+    path_ = mkdtemp(templ) != nullptr ? templ : "";
+    const char* old = std::getenv("TMPDIR");
+    had_ = old != nullptr;
+    if (had_) old_ = old;
+    setenv("TMPDIR", path_.c_str(), 1);
+  }
+  ~TempDir() {
+    if (had_) setenv("TMPDIR", old_.c_str(), 1); else unsetenv("TMPDIR");
+    rmdir(path_.c_str());
+  }
+  const std::string& path() const { return path_; }
+  // Names left in the directory.
+  int Entries() const {
+    int n = 0;
+    if (DIR* d = opendir(path_.c_str())) {
+      while (dirent* e = readdir(d))
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) ++n;
+      closedir(d);
+    }
+    return n;
+  }
+
+ private:
+  std::string path_;
+  std::string old_;
+  bool had_ = false;
+};
+
+// The open descriptors of a process that lead into dir, with the mode of
+// each file.
+std::vector<mode_t> FilesIn(const std::string& dir, const std::string& pid = "self") {
+  std::vector<mode_t> modes;
+  const std::string fds = "/proc/" + pid + "/fd";
+  if (DIR* d = opendir(fds.c_str())) {
+    while (dirent* e = readdir(d)) {
+      const std::string link = fds + "/" + e->d_name;
+      char target[4096];
+      const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+      if (n <= 0) continue;
+      target[n] = '\0';
+      struct stat st {};
+      if (std::string(target).rfind(dir + "/", 0) == 0 && stat(link.c_str(), &st) == 0)
+        modes.push_back(st.st_mode & 07777);
+    }
+    closedir(d);
+  }
+  return modes;
+}
+
+// Connected without the agent's default limit of 100 rows a rowset.
+class ScrollDm : public ::testing::TestWithParam<std::string>, public qmr_test::DmSession {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(std::getenv("ODBCSYSINI"), nullptr) << "run through ctest";
+    ASSERT_TRUE(NewEnv());
+    ASSERT_TRUE(ConnectString("DSN=" + GetParam() + ";NRSSL=1"));
+    table_ = "qsc_" + qmr_test::Lower(GetParam().substr(3));
+  }
+  void TearDown() override {
+    // A fresh statement: the last one points at buffers that are gone.
+    if (ok()) {
+      Fresh();
+      Exec("DROP TABLE " + table_);
+    }
+    Close();
+  }
+  SQLHSTMT Fresh() {
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+    stmt_ = nullptr;
+    EXPECT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
+    return stmt_;
+  }
+  SQLRETURN Attr(SQLINTEGER attr, SQLULEN value) {
+    return SQLSetStmtAttr(stmt_, attr, reinterpret_cast<SQLPOINTER>(value), 0);
+  }
+  SQLULEN GetAttr(SQLINTEGER attr) {
+    SQLULEN v = 0;
+    EXPECT_EQ(SQL_SUCCESS, SQLGetStmtAttr(stmt_, attr, &v, 0, nullptr)) << Diag(SQL_HANDLE_STMT, stmt_);
+    return v;
+  }
+  void Static() {
+    ASSERT_EQ(SQL_SUCCESS, Attr(SQL_ATTR_CURSOR_TYPE, SQL_CURSOR_STATIC))
+        << Diag(SQL_HANDLE_STMT, stmt_);
+  }
+  // n rows: id k, v "v<k>" (NULL every seventh), t "t<k>", k from 1.
+  void Fill(int n) {
+    Exec("DROP TABLE " + table_);
+    MustExec("CREATE TABLE " + table_ + " (id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(20), t VARCHAR(20))");
+    std::vector<SQLINTEGER> ids(n);
+    std::vector<char> v(n * 20), t(n * 20);
+    std::vector<SQLLEN> vLen(n, SQL_NTS), tLen(n, SQL_NTS);
+    for (int k = 1; k <= n; ++k) {
+      ids[k - 1] = k;
+      std::snprintf(&v[(k - 1) * 20], 20, "v%d", k);
+      std::snprintf(&t[(k - 1) * 20], 20, "t%d", k);
+      if (k % 7 == 3) vLen[k - 1] = SQL_NULL_DATA;
+    }
+    Fresh();
+    ASSERT_EQ(SQL_SUCCESS, Attr(SQL_ATTR_PARAMSET_SIZE, n));
+    ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0,
+                                            0, ids.data(), 0, nullptr));
+    ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20,
+                                            0, v.data(), 20, vLen.data()));
+    ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 3, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20,
+                                            0, t.data(), 20, tLen.data()));
+    const std::string insert = "INSERT INTO " + table_ + " VALUES (?, ?, ?)";
+    ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, (SQLCHAR*)insert.c_str(), SQL_NTS))
+        << Diag(SQL_HANDLE_STMT, stmt_);
+    Fresh();
+  }
+  std::string Select() const { return "SELECT id, v, t FROM " + table_ + " ORDER BY id"; }
+  std::vector<RefRow> ForwardRead() {
+    Fresh();
+    EXPECT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, (SQLCHAR*)Select().c_str(), SQL_NTS));
+    std::vector<RefRow> ref;
+    for (const auto& r : qmr_test::FetchRows(stmt_))
+      ref.push_back({r[0].text, r[1].null, r[1].text, r[2].text});
+    Fresh();
+    return ref;
+  }
+  SQLRETURN Run(const std::string& sql) {
+    return SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS);
+  }
+
+  std::string table_;
+};
+
+// Binds the rowset's columns (bookmark, id, v; t stays for SQLGetData)
+// row-wise or column-wise; Read() then gives row r as one shape.
+class Binding {
+ public:
+  Binding(SQLHSTMT h, SQLULEN size, bool rowWise) : h_(h), size_(size), rowWise_(rowWise) {
+    if (rowWise) {
+      rows_.resize(size);
+      SQLSetStmtAttr(h, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(sizeof(RowWise)), 0);
+      RowWise& r = rows_[0];
+      SQLBindCol(h, 0, SQL_C_VARBOOKMARK, &r.bm, sizeof r.bm, &r.bmInd);
+      SQLBindCol(h, 1, SQL_C_SLONG, &r.id, 0, &r.idInd);
+      SQLBindCol(h, 2, SQL_C_CHAR, r.v, sizeof r.v, &r.vInd);
+    } else {
+      c_.id.resize(size);
+      c_.idInd.resize(size);
+      c_.v.resize(size * 24);
+      c_.vInd.resize(size);
+      c_.bm.resize(size);
+      c_.bmInd.resize(size);
+      SQLBindCol(h, 0, SQL_C_VARBOOKMARK, c_.bm.data(), sizeof(SQLULEN), c_.bmInd.data());
+      SQLBindCol(h, 1, SQL_C_SLONG, c_.id.data(), 0, c_.idInd.data());
+      SQLBindCol(h, 2, SQL_C_CHAR, c_.v.data(), 24, c_.vInd.data());
+    }
+  }
+  RowWise Read(SQLULEN r) const {
+    if (rowWise_) return rows_[r];
+    RowWise x{};
+    x.id = c_.id[r];
+    x.idInd = c_.idInd[r];
+    std::memcpy(x.v, &c_.v[r * 24], 24);
+    x.vInd = c_.vInd[r];
+    x.bm = c_.bm[r];
+    x.bmInd = c_.bmInd[r];
+    return x;
+  }
+
+ private:
+  SQLHSTMT h_;
+  SQLULEN size_;
+  bool rowWise_;
+  std::vector<RowWise> rows_;
+  Rowset c_;
+};
+
+TEST_P(ScrollDm, EveryOrientationMatchesTheForwardRead) {
+  Fill(kRows);
+  const std::vector<RefRow> ref = ForwardRead();
+  ASSERT_EQ(static_cast<size_t>(kRows), ref.size());
+  for (int s = 0; s < 3; ++s) {
+    for (bool rowWise : {false, true}) {
+      const SQLULEN size = kSizes[s];
+      const std::string config = "rowset " + std::to_string(size) + (rowWise ? " row-wise" : " column-wise");
+      Fresh();
+      Static();
+      ASSERT_EQ(SQL_SUCCESS, Attr(SQL_ATTR_USE_BOOKMARKS, SQL_UB_VARIABLE));
+      ASSERT_EQ(SQL_SUCCESS, Attr(SQL_ATTR_ROW_ARRAY_SIZE, size));
+      std::vector<SQLUSMALLINT> status(size);
+      SQLULEN fetched = 0;
+      ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, status.data(), 0));
+      ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0));
+      SQLULEN bookmark = 0;
+      ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_FETCH_BOOKMARK_PTR, &bookmark, 0));
+      Binding b(stmt_, size, rowWise);
+      ASSERT_EQ(SQL_SUCCESS, Run(Select())) << config << Diag(SQL_HANDLE_STMT, stmt_);
+      for (size_t i = 0; i < sizeof kSteps / sizeof kSteps[0]; ++i) {
+        const Step& st = kSteps[i];
+        const std::string where = config + ", step " + std::to_string(i + 1);
+        std::fill(status.begin(), status.end(), 0xEEEE);
+        const SQLRETURN rc = SQLFetchScroll(stmt_, st.orientation, st.offset);
+        const SQLLEN first = st.first[s];
+        if (first == 0) {
+          ASSERT_EQ(SQL_NO_DATA, rc) << where;
+          EXPECT_EQ(0u, fetched) << where;
+          continue;
+        }
+        ASSERT_EQ(st.warn[s] ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS, rc)
+            << where << Diag(SQL_HANDLE_STMT, stmt_);
+        if (st.warn[s]) {
+          EXPECT_EQ("01S06", State(SQL_HANDLE_STMT, stmt_)) << where;
+        }
+        const SQLULEN expect = std::min<SQLULEN>(size, kRows - first + 1);
+        ASSERT_EQ(expect, fetched) << where;
+        EXPECT_EQ(static_cast<SQLULEN>(first), GetAttr(SQL_ATTR_ROW_NUMBER)) << where;
+        for (SQLULEN r = 0; r < size; ++r) {
+          if (r >= expect) {
+            EXPECT_EQ(SQL_ROW_NOROW, status[r]) << where << " row " << r;
+            continue;
+          }
+          const RefRow& want = ref[first - 1 + r];
+          const RowWise got = b.Read(r);
+          ASSERT_EQ(SQL_ROW_SUCCESS, status[r]) << where << " row " << r;
+          ASSERT_EQ(want.id, std::to_string(got.id)) << where << " row " << r;
+          ASSERT_EQ(want.vNull, got.vInd == SQL_NULL_DATA) << where << " row " << r;
+          if (!want.vNull) {
+            ASSERT_EQ(want.v, std::string(got.v)) << where << " row " << r;
+          }
+          ASSERT_EQ(static_cast<SQLULEN>(first + r), got.bm) << where << " row " << r;
+        }
+        // The unbound column of the current row, read after the scroll.
+        char t[24] = {};
+        SQLLEN tInd = 0;
+        ASSERT_EQ(SQL_SUCCESS, SQLGetData(stmt_, 3, SQL_C_CHAR, t, sizeof t, &tInd))
+            << where << Diag(SQL_HANDLE_STMT, stmt_);
+        EXPECT_EQ(ref[first - 1].t, std::string(t)) << where;
+        if (st.orientation == SQL_FETCH_ABSOLUTE && st.offset == 5000) bookmark = b.Read(0).bm;
+      }
+    }
+  }
+}
+
+// Results smaller than the rowset: LAST and negative ABSOLUTE reach row 1;
+// SQLExtendedFetch; an empty result has no rowset anywhere.
+TEST_P(ScrollDm, SmallResultsAndExtendedFetch) {
+  Fill(5);
+  struct Case {
+    SQLSMALLINT orientation;
+    SQLLEN offset;
+    SQLULEN first;  // 0: SQL_NO_DATA
+  };
+  const Case cases[] = {{SQL_FETCH_LAST, 0, 1},      {SQL_FETCH_ABSOLUTE, -6, 1},
+                        {SQL_FETCH_ABSOLUTE, -8, 0}, {SQL_FETCH_ABSOLUTE, 3, 3},
+                        {SQL_FETCH_RELATIVE, -2, 1}, {SQL_FETCH_ABSOLUTE, 6, 0}};
+  Fresh();
+  Static();
+  ASSERT_EQ(SQL_SUCCESS, Attr(SQL_ATTR_ROW_ARRAY_SIZE, 7));
+  SQLULEN fetched = 0;
+  SQLINTEGER ids[7];
+  SQLLEN ind[7];
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, ids, 0, ind));
+  ASSERT_EQ(SQL_SUCCESS, Run(Select())) << Diag(SQL_HANDLE_STMT, stmt_);
+  for (const Case& c : cases) {
+    const std::string where = std::to_string(c.orientation) + "/" + std::to_string(c.offset);
+    const SQLRETURN rc = SQLFetchScroll(stmt_, c.orientation, c.offset);
+    if (c.first == 0) {
+      EXPECT_EQ(SQL_NO_DATA, rc) << where;
+      continue;
+    }
+    ASSERT_EQ(SQL_SUCCESS, rc) << where << Diag(SQL_HANDLE_STMT, stmt_);
+    EXPECT_EQ(5 - c.first + 1, fetched) << where;
+    EXPECT_EQ(static_cast<SQLINTEGER>(c.first), ids[0]) << where;
+    EXPECT_EQ(5, ids[fetched - 1]) << where;
+  }
+
+  // The ODBC 2 call, on a statement of its own.
+  Fresh();
+  Static();
+  ASSERT_EQ(SQL_SUCCESS, Attr(SQL_ROWSET_SIZE, 3));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, ids, 0, ind));
+  ASSERT_EQ(SQL_SUCCESS, Run(Select()));
+  SQLULEN count = 0;
+  SQLUSMALLINT status[3] = {9, 9, 9};
+  ASSERT_EQ(SQL_SUCCESS, SQLExtendedFetch(stmt_, SQL_FETCH_ABSOLUTE, 4, &count, status))
+      << Diag(SQL_HANDLE_STMT, stmt_);
+  EXPECT_EQ(2u, count);
+  EXPECT_EQ(4, ids[0]);
+  EXPECT_EQ(5, ids[1]);
+  EXPECT_EQ(SQL_ROW_SUCCESS, status[1]);
+  EXPECT_EQ(SQL_ROW_NOROW, status[2]);
+  EXPECT_EQ(SQL_SUCCESS, SQLExtendedFetch(stmt_, SQL_FETCH_FIRST, 0, &count, status));
+  EXPECT_EQ(1, ids[0]);
+
+  // Nothing anywhere in an empty result.
+  Fresh();
+  Static();
+  ASSERT_EQ(SQL_SUCCESS, Run("SELECT id FROM " + table_ + " WHERE id < 0"));
+  for (SQLSMALLINT o : {SQL_FETCH_LAST, SQL_FETCH_FIRST, SQL_FETCH_NEXT, SQL_FETCH_PRIOR})
+    EXPECT_EQ(SQL_NO_DATA, SQLFetchScroll(stmt_, o, 0)) << o;
+}
+
+// A catalog result scrolls; a keyset or dynamic request gives a static one,
+// and a catalog call on a cursor asked for locks makes it read-only.
+TEST_P(ScrollDm, CatalogResultsScrollAsStaticReadOnly) {
+  Fill(2);
+  std::string upper = table_;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const std::string t = qmr_test::DbOf(GetParam()) == qmr_test::Db::Pg ? table_ : upper;
+  for (SQLULEN asked : {SQL_CURSOR_KEYSET_DRIVEN, SQL_CURSOR_DYNAMIC}) {
+    Fresh();
+    ASSERT_EQ(SQL_SUCCESS_WITH_INFO, Attr(SQL_ATTR_CURSOR_TYPE, asked));
+    EXPECT_EQ("01S02", State(SQL_HANDLE_STMT, stmt_));
+    EXPECT_EQ(static_cast<SQLULEN>(SQL_CURSOR_STATIC), GetAttr(SQL_ATTR_CURSOR_TYPE));
+    ASSERT_EQ(SQL_SUCCESS, Attr(SQL_ATTR_CONCURRENCY, SQL_CONCUR_LOCK));
+    ASSERT_EQ(SQL_SUCCESS_WITH_INFO, SQLColumns(stmt_, nullptr, 0, nullptr, 0, (SQLCHAR*)t.c_str(),
+                                                SQL_NTS, nullptr, 0))
+        << Diag(SQL_HANDLE_STMT, stmt_);
+    EXPECT_EQ("01S02", State(SQL_HANDLE_STMT, stmt_));
+    EXPECT_EQ(static_cast<SQLULEN>(SQL_CONCUR_READ_ONLY), GetAttr(SQL_ATTR_CONCURRENCY));
+    char column[64];
+    SQLLEN ind = 0;
+    ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 4, SQL_C_CHAR, column, sizeof column, &ind));
+    const std::pair<SQLSMALLINT, const char*> walk[] = {{SQL_FETCH_LAST, "t"},
+                                                        {SQL_FETCH_PRIOR, "v"},
+                                                        {SQL_FETCH_ABSOLUTE, "id"},
+                                                        {SQL_FETCH_PRIOR, nullptr},
+                                                        {SQL_FETCH_RELATIVE, "v"}};
+    SQLLEN offset = 1;
+    for (const auto& [o, want] : walk) {
+      const SQLRETURN rc = SQLFetchScroll(stmt_, o, o == SQL_FETCH_RELATIVE ? 2 : offset);
+      if (want == nullptr) {
+        EXPECT_EQ(SQL_NO_DATA, rc) << o;
+        continue;
+      }
+      ASSERT_EQ(SQL_SUCCESS, rc) << o << Diag(SQL_HANDLE_STMT, stmt_);
+      EXPECT_EQ(want, qmr_test::Lower(column)) << o;
+    }
+  }
+}
+
+// The cache's files: private, nameless from the start, gone with the
+// statement, and gone after a fill that failed, which leaves a statement
+// that runs again.
+TEST_P(ScrollDm, TemporaryFilesLeaveNothingBehind) {
+  Fill(kRows);
+  TempDir dir;
+  ASSERT_FALSE(dir.path().empty());
+  Fresh();
+  Static();
+  ASSERT_EQ(SQL_SUCCESS, Run(Select())) << Diag(SQL_HANDLE_STMT, stmt_);
+  const std::vector<mode_t> open = FilesIn(dir.path());
+  ASSERT_EQ(2u, open.size()) << "a data file and an index file";
+  for (mode_t m : open) EXPECT_EQ(0600u, m);
+  EXPECT_EQ(0, dir.Entries());
+  Fresh();
+  EXPECT_TRUE(FilesIn(dir.path()).empty());
+
+  // A division by zero on a late row: the error comes while the result is
+  // being read (or at execute, where the server computes it all first).
+  Static();
+  const std::string bad = "SELECT id, 1 / (id - 11000) FROM " + table_ + " ORDER BY id";
+  ASSERT_EQ(SQL_ERROR, Run(bad));
+  EXPECT_FALSE(State(SQL_HANDLE_STMT, stmt_).empty());
+  EXPECT_TRUE(FilesIn(dir.path()).empty());
+  EXPECT_EQ(0, dir.Entries());
+  ASSERT_EQ(SQL_SUCCESS, Run(Select())) << Diag(SQL_HANDLE_STMT, stmt_);
+  SQLINTEGER id = 0;
+  SQLLEN ind = 0;
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, &id, 0, &ind));
+  ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(stmt_, SQL_FETCH_LAST, 0)) << Diag(SQL_HANDLE_STMT, stmt_);
+  EXPECT_EQ(kRows, id);
+}
+
+std::string Name(const ::testing::TestParamInfo<std::string>& i) { return i.param; }
+
+INSTANTIATE_TEST_SUITE_P(AnyBackend, ScrollDm, ::testing::ValuesIn(qmr_test::TestDsns()), Name);
+
+// A process killed in the middle of scrolling leaves no file: the names are
+// gone from the moment the files exist.
+TEST(ScrollKill, NoFileRemainsAfterSigkill) {
+  ASSERT_NE(std::getenv("ODBCSYSINI"), nullptr) << "run through ctest";
+  TempDir dir;
+  int out[2];
+  ASSERT_EQ(0, pipe(out));
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_adddup2(&fa, out[1], 1);
+  posix_spawn_file_actions_addclose(&fa, out[0]);
+  char child[] = QMR_SCROLL_CHILD;
+  char dsn[] = "QmrHsqlU";
+  char* argv[] = {child, dsn, nullptr};
+  pid_t pid = 0;
+  ASSERT_EQ(0, posix_spawn(&pid, child, &fa, nullptr, argv, environ));
+  posix_spawn_file_actions_destroy(&fa);
+  close(out[1]);
+  char line[16] = {};
+  ASSERT_GT(read(out[0], line, sizeof line - 1), 0) << "the child reports its open cursor";
+  close(out[0]);
+  ASSERT_EQ(std::string("ready\n"), line);
+  const std::vector<mode_t> open = FilesIn(dir.path(), std::to_string(pid));
+  EXPECT_EQ(2u, open.size());
+  for (mode_t m : open) EXPECT_EQ(0600u, m);
+  ASSERT_EQ(0, kill(pid, SIGKILL));
+  int status = 0;
+  ASSERT_EQ(pid, waitpid(pid, &status, 0));
+  EXPECT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(0, dir.Entries());
+}
+
+}  // namespace
