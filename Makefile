@@ -58,8 +58,9 @@ check-pg: build
 
 # Rows per second through the driver against JDBC directly (not a test).
 bench: deps $(BUILD)/CMakeCache.txt
-	cmake --build $(BUILD) -j $(JOBS) --target fetch_bench
+	cmake --build $(BUILD) -j $(JOBS) --target fetch_bench scroll_bench
 	$(BUILD)/bench/fetch_bench
+	$(BUILD)/bench/scroll_bench
 
 clean:
 	rm -rf $(BUILD)
