@@ -84,7 +84,8 @@ DRV_Return DRV_MoreResultsOp(void* h, va_list) {
   // The current result goes, whatever follows.
   STMT_CloseCursor(stmt);
   STMT_FreeResultCols(stmt);
-  SCR_SetRowPos(&stmt->cursor, 0);
+  // The next result has rows of its own: none counted, none positioned on.
+  SCR_ResetRowPos(&stmt->cursor);
   stmt->rowsFetched = 0;
 
   uint32_t code = NextResult(stmt);
