@@ -380,12 +380,28 @@ TEST_P(ScrollDm, SmallResultsAndExtendedFetch) {
     EXPECT_EQ(5, ids[fetched - 1]) << where;
   }
 
+  // Closing and executing again reads the result afresh: a row added in
+  // between is there.
+  ASSERT_EQ(SQL_SUCCESS, SQLCloseCursor(stmt_));
+  SQLHSTMT other = nullptr;
+  ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &other));
+  const std::string add = "INSERT INTO " + table_ + " VALUES (6, 'v6', 't6')";
+  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(other, (SQLCHAR*)add.c_str(), SQL_NTS));
+  SQLFreeHandle(SQL_HANDLE_STMT, other);
+  ASSERT_EQ(SQL_SUCCESS, Run(Select())) << Diag(SQL_HANDLE_STMT, stmt_);
+  ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(stmt_, SQL_FETCH_LAST, 0));
+  EXPECT_EQ(6u, fetched);
+  EXPECT_EQ(6, ids[5]);
+  // The cached result is the only one; the cursor is gone after it.
+  EXPECT_EQ(SQL_NO_DATA, SQLMoreResults(stmt_));
+  EXPECT_EQ(SQL_ERROR, SQLFetchScroll(stmt_, SQL_FETCH_FIRST, 0));
+
   // The ODBC 2 call, on a statement of its own.
   Fresh();
   Static();
   ASSERT_EQ(SQL_SUCCESS, Attr(SQL_ROWSET_SIZE, 3));
   ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, ids, 0, ind));
-  ASSERT_EQ(SQL_SUCCESS, Run(Select()));
+  ASSERT_EQ(SQL_SUCCESS, Run("SELECT id FROM " + table_ + " WHERE id <= 5 ORDER BY id"));
   SQLULEN count = 0;
   SQLUSMALLINT status[3] = {9, 9, 9};
   ASSERT_EQ(SQL_SUCCESS, SQLExtendedFetch(stmt_, SQL_FETCH_ABSOLUTE, 4, &count, status))
