@@ -22,9 +22,6 @@ enum : uint16_t {
   // The rowset size changed since the last fetch (the record keeps the
   // previous size, so that NEXT moves by the rowset last fetched).
   SCR_FLAG_ROWSET_CHANGED = 0x0001,
-  // A copy of the parameter values is held and is sent again after a
-  // re-prepare.
-  SCR_FLAG_PARAMS_KEPT = 0x0008,
   // The static result has been read into the dataset cache.
   SCR_FLAG_RESULT_CACHED = 0x0080,
   // The cursor was closed since the last execute.
@@ -72,15 +69,9 @@ struct SCR_CURSOR {
   uint32_t fetchScrollSlot;
 
   // Agent side.
-  int32_t kind;                  // statement kind of the analysis
-  int32_t affectedRows;          // of the last positioned operation; -1 none
-  uint32_t needsBinding;         // the agent wants descriptions with every prepare
-  uint32_t wholeResult;          // every execute reads the result into the cache
-  char* statement;               // the prepared text, kept for a re-prepare
-  COLSET* paramsCopy;            // the last parameter values handed over
-  uint16_t bindCount;            // parameter descriptions kept (16 bytes each)
-  void* binds;
-  SS_CURSOR* staticCursor;       // the dataset cache of a static cursor
+  int32_t kind;              // statement kind of the analysis
+  int32_t affectedRows;      // of the last positioned operation; -1 none
+  SS_CURSOR* staticCursor;   // the dataset cache of a static cursor
 };
 
 // Defaults: rowset size 1, row count unknown, forward-only, read-only,

@@ -6,8 +6,6 @@
 #include <sqlext.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
 #include <new>
 
 #include "drv_jdbc/j-handles.h"
@@ -20,7 +18,6 @@
 namespace {
 
 constexpr const char* kSrc = "sc_s";
-constexpr uint32_t kReqNeedsBinding = 0x22010002u;
 constexpr uint32_t kMaxAgentRows = 0xFFFF;
 
 bool StaticReadOnly(const SCR_CURSOR* cur) {
@@ -133,23 +130,12 @@ uint32_t Catalog(uint32_t stmt, const void* args) {
 
 int SCR_StmtInit(SCR_CURSOR* cur, uint32_t stmt, uint32_t conn, JdbcStmt* owner) {
   SCR_CursorStateInit(cur, stmt, conn, &SCR_SavedAgent, owner);
-  uint32_t v = 0;
-  uint16_t length = 0;
-  if (SCR_Agent().DRV_GetInfo(conn, kReqNeedsBinding, &v, sizeof v, &length) == 0)
-    cur->needsBinding = v != 0 ? 1 : 0;
   return scs_p_StaticOpen(cur);
 }
 
 void SCR_StmtRelease(SCR_CURSOR* cur) {
   RowStatusFree(&cur->rowStatus);
   scs_p_StaticFree(cur);
-  std::free(cur->statement);
-  cur->statement = nullptr;
-  ColSetDestroy(cur->paramsCopy);
-  cur->paramsCopy = nullptr;
-  std::free(cur->binds);
-  cur->binds = nullptr;
-  cur->bindCount = 0;
 }
 
 void SCR_ReleaseConnStmts(JdbcConn* conn) {

@@ -77,24 +77,6 @@ const Step kSteps[] = {
     {SQL_FETCH_RELATIVE, -11000, {999, 993, 0}, {}},
 };
 
-// The expected row of the forward-only read.
-struct RefRow {
-  std::string id;
-  bool vNull;
-  std::string v;
-  std::string t;
-};
-
-// Where one rowset landed in the application's buffers, whatever the binding.
-struct Rowset {
-  std::vector<SQLINTEGER> id;
-  std::vector<SQLLEN> idInd;
-  std::vector<char> v;
-  std::vector<SQLLEN> vInd;
-  std::vector<SQLULEN> bm;
-  std::vector<SQLLEN> bmInd;
-};
-
 struct RowWise {
   SQLINTEGER id;
   SQLLEN idInd;
@@ -220,14 +202,10 @@ class ScrollDm : public ::testing::TestWithParam<std::string>, public qmr_test::
     Fresh();
   }
   std::string Select() const { return "SELECT id, v, t FROM " + table_ + " ORDER BY id"; }
-  std::vector<RefRow> ForwardRead() {
+  std::vector<qmr_test::Row> ForwardRead() {
     Fresh();
-    EXPECT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, (SQLCHAR*)Select().c_str(), SQL_NTS));
-    std::vector<RefRow> ref;
-    for (const auto& r : qmr_test::FetchRows(stmt_))
-      ref.push_back({r[0].text, r[1].null, r[1].text, r[2].text});
-    Fresh();
-    return ref;
+    EXPECT_EQ(SQL_SUCCESS, Run(Select()));
+    return qmr_test::FetchRows(stmt_);
   }
   SQLRETURN Run(const std::string& sql) {
     return SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS);
@@ -236,53 +214,47 @@ class ScrollDm : public ::testing::TestWithParam<std::string>, public qmr_test::
   std::string table_;
 };
 
-// Binds the rowset's columns (bookmark, id, v; t stays for SQLGetData)
-// row-wise or column-wise; Read() then gives row r as one shape.
+// Binds the bookmark, id and v (t stays for SQLGetData) row-wise, or
+// column-wise into arrays of the same shape; Read(r) gives row r.
 class Binding {
  public:
-  Binding(SQLHSTMT h, SQLULEN size, bool rowWise) : h_(h), size_(size), rowWise_(rowWise) {
+  Binding(SQLHSTMT h, SQLULEN size, bool rowWise) : rows_(size), rowWise_(rowWise) {
+    RowWise& r = rows_[0];
     if (rowWise) {
-      rows_.resize(size);
-      SQLSetStmtAttr(h, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(sizeof(RowWise)), 0);
-      RowWise& r = rows_[0];
+      SQLSetStmtAttr(h, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(sizeof r), 0);
       SQLBindCol(h, 0, SQL_C_VARBOOKMARK, &r.bm, sizeof r.bm, &r.bmInd);
       SQLBindCol(h, 1, SQL_C_SLONG, &r.id, 0, &r.idInd);
       SQLBindCol(h, 2, SQL_C_CHAR, r.v, sizeof r.v, &r.vInd);
-    } else {
-      c_.id.resize(size);
-      c_.idInd.resize(size);
-      c_.v.resize(size * 24);
-      c_.vInd.resize(size);
-      c_.bm.resize(size);
-      c_.bmInd.resize(size);
-      SQLBindCol(h, 0, SQL_C_VARBOOKMARK, c_.bm.data(), sizeof(SQLULEN), c_.bmInd.data());
-      SQLBindCol(h, 1, SQL_C_SLONG, c_.id.data(), 0, c_.idInd.data());
-      SQLBindCol(h, 2, SQL_C_CHAR, c_.v.data(), 24, c_.vInd.data());
+      return;
     }
+    id_.resize(size);
+    v_.resize(size * 24);
+    bm_.resize(size);
+    ind_.resize(3 * size);
+    SQLBindCol(h, 0, SQL_C_VARBOOKMARK, bm_.data(), sizeof(SQLULEN), &ind_[0]);
+    SQLBindCol(h, 1, SQL_C_SLONG, id_.data(), 0, &ind_[size]);
+    SQLBindCol(h, 2, SQL_C_CHAR, v_.data(), 24, &ind_[2 * size]);
   }
   RowWise Read(SQLULEN r) const {
     if (rowWise_) return rows_[r];
-    RowWise x{};
-    x.id = c_.id[r];
-    x.idInd = c_.idInd[r];
-    std::memcpy(x.v, &c_.v[r * 24], 24);
-    x.vInd = c_.vInd[r];
-    x.bm = c_.bm[r];
-    x.bmInd = c_.bmInd[r];
+    const SQLULEN n = rows_.size();
+    RowWise x{id_[r], ind_[n + r], {}, ind_[2 * n + r], bm_[r], ind_[r]};
+    std::memcpy(x.v, &v_[r * 24], 24);
     return x;
   }
 
  private:
-  SQLHSTMT h_;
-  SQLULEN size_;
-  bool rowWise_;
   std::vector<RowWise> rows_;
-  Rowset c_;
+  bool rowWise_;
+  std::vector<SQLINTEGER> id_;
+  std::vector<char> v_;
+  std::vector<SQLULEN> bm_;
+  std::vector<SQLLEN> ind_;
 };
 
 TEST_P(ScrollDm, EveryOrientationMatchesTheForwardRead) {
   Fill(kRows);
-  const std::vector<RefRow> ref = ForwardRead();
+  const std::vector<qmr_test::Row> ref = ForwardRead();
   ASSERT_EQ(static_cast<size_t>(kRows), ref.size());
   for (int s = 0; s < 3; ++s) {
     for (bool rowWise : {false, true}) {
@@ -324,13 +296,13 @@ TEST_P(ScrollDm, EveryOrientationMatchesTheForwardRead) {
             EXPECT_EQ(SQL_ROW_NOROW, status[r]) << where << " row " << r;
             continue;
           }
-          const RefRow& want = ref[first - 1 + r];
+          const qmr_test::Row& want = ref[first - 1 + r];
           const RowWise got = b.Read(r);
           ASSERT_EQ(SQL_ROW_SUCCESS, status[r]) << where << " row " << r;
-          ASSERT_EQ(want.id, std::to_string(got.id)) << where << " row " << r;
-          ASSERT_EQ(want.vNull, got.vInd == SQL_NULL_DATA) << where << " row " << r;
-          if (!want.vNull) {
-            ASSERT_EQ(want.v, std::string(got.v)) << where << " row " << r;
+          ASSERT_EQ(want[0].text, std::to_string(got.id)) << where << " row " << r;
+          ASSERT_EQ(want[1].null, got.vInd == SQL_NULL_DATA) << where << " row " << r;
+          if (!want[1].null) {
+            ASSERT_EQ(want[1].text, std::string(got.v)) << where << " row " << r;
           }
           ASSERT_EQ(static_cast<SQLULEN>(first + r), got.bm) << where << " row " << r;
         }
@@ -339,7 +311,7 @@ TEST_P(ScrollDm, EveryOrientationMatchesTheForwardRead) {
         SQLLEN tInd = 0;
         ASSERT_EQ(SQL_SUCCESS, SQLGetData(stmt_, 3, SQL_C_CHAR, t, sizeof t, &tInd))
             << where << Diag(SQL_HANDLE_STMT, stmt_);
-        EXPECT_EQ(ref[first - 1].t, std::string(t)) << where;
+        EXPECT_EQ(ref[first - 1][2].text, std::string(t)) << where;
         if (st.orientation == SQL_FETCH_ABSOLUTE && st.offset == 5000) bookmark = b.Read(0).bm;
       }
     }
