@@ -1,10 +1,11 @@
 # Entry points for people and CI. Every target installs what is missing first.
 BUILD      ?= build
 ASAN_BUILD ?= build/asan
+TSA_BUILD  ?= build/tsa
 JOBS       ?= $(shell nproc)
 CTEST_ARGS ?= --output-on-failure -j $(JOBS)
 
-.PHONY: all deps build build-asan check check-main check-asan check-fuzz check-pg fuzz demo bench clean
+.PHONY: all deps build build-asan check check-main check-asan check-tsa check-fuzz check-pg fuzz demo bench clean
 
 all: build
 
@@ -33,6 +34,16 @@ check-asan: build-asan
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest $(CTEST_ARGS) -L nojvm
 
+# The lock rules: the product built with clang's thread-safety analysis,
+# whose findings are errors (compiling is the check), and a test that the
+# analysis still rejects a lock rule broken on purpose.
+$(TSA_BUILD)/CMakeCache.txt: | deps
+	CC=clang CXX=clang++ cmake -S . -B $(TSA_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQMR_THREAD_SAFETY=ON
+
+check-tsa: deps $(TSA_BUILD)/CMakeCache.txt
+	cmake --build $(TSA_BUILD) -j $(JOBS)
+	cd $(TSA_BUILD) && ctest $(CTEST_ARGS) -L tsa
+
 # The fuzz targets (clang, libFuzzer, ASan+UBSan): the SQL analyser, the
 # escape scan of statement texts, the connection-string parser and the
 # number, date and time texts. Each runs FUZZ_SECONDS (the analyser twice
@@ -45,7 +56,7 @@ fuzz: deps
 check-fuzz: deps
 	FUZZ_SECONDS=30 ./scripts/fuzz.sh
 
-check: check-main check-asan check-fuzz
+check: check-tsa check-main check-asan check-fuzz
 
 # The first thing to run: builds both drivers, registers them in a private
 # unixODBC configuration under $(BUILD)/odbc and shows isql on HSQLDB.

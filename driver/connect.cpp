@@ -22,11 +22,15 @@ namespace {
 
 using ConnectGuard = plat::Guard<plat::RecursiveMutex>;
 
-ConnStrKeyword& Row(int row) { return ConnStrKeywords[row]; }
-const std::string& Val(int row) { return ConnStrKeywords[row].value; }
-bool Has(int row) { return ConnStrKeywords[row].present; }
-bool True(int row) { return Has(row) && CS_IsTrue(Val(row)); }
-const char* TF(int row) { return True(row) ? "TRUE" : "FALSE"; }
+// The keyword table's rows; like everything that reads the table, under the
+// connect lock.
+ConnStrKeyword& Row(int row) REQUIRES(DRV_ConnectLock()) { return ConnStrKeywords[row]; }
+const std::string& Val(int row) REQUIRES(DRV_ConnectLock()) {
+  return ConnStrKeywords[row].value;
+}
+bool Has(int row) REQUIRES(DRV_ConnectLock()) { return ConnStrKeywords[row].present; }
+bool True(int row) REQUIRES(DRV_ConnectLock()) { return Has(row) && CS_IsTrue(Val(row)); }
+const char* TF(int row) REQUIRES(DRV_ConnectLock()) { return True(row) ? "TRUE" : "FALSE"; }
 
 // The settings block of one connect, handed to the agent with the connect
 // information. The agent takes its two texts over when it opens the
@@ -46,9 +50,9 @@ class ConnectSettings {
   JdbcConnSettings block_;
 };
 
-int32_t MaxRows() { return CS_ToInt32(Val(kKwMAXROWS)); }
+int32_t MaxRows() REQUIRES(DRV_ConnectLock()) { return CS_ToInt32(Val(kKwMAXROWS)); }
 
-void DeriveSettings(JdbcConnSettings& s) {
+void DeriveSettings(JdbcConnSettings& s) REQUIRES(DRV_ConnectLock()) {
   s.dynCursSensitivity = parseDynCursSensitivity(Val(kKwDYN_CURS_SENSITIVITY).c_str());
   s.jet = True(kKwJET);
   s.noAutoCommit = True(kKwNOAC);
@@ -67,11 +71,11 @@ void DeriveSettings(JdbcConnSettings& s) {
 }
 
 // Only a file data source names the source.
-bool FileOnly() {
+bool FileOnly() REQUIRES(DRV_ConnectLock()) {
   return (!Has(kKwDSN) || Val(kKwDSN).empty()) && Has(kKwFILEDSN) && !Val(kKwFILEDSN).empty();
 }
 
-void FillConnection(ConnHandle* conn) {
+void FillConnection(ConnHandle* conn) REQUIRES(DRV_ConnectLock()) {
   CONN_FreeConnectTexts(conn);
   conn->dbpath = Val(kKwJDBC);
   conn->dbopts = Val(kKwURL);
@@ -94,7 +98,7 @@ void FillConnection(ConnHandle* conn) {
   if (conn->appName.empty()) conn->appName = get_process_name();
 }
 
-void TraceTable(const char* received, const ConnHandle* conn) {
+void TraceTable(const char* received, const ConnHandle* conn) REQUIRES(DRV_ConnectLock()) {
   if (!TRC_Active()) return;
   TRC_Printf("connStr=[%s]", received != nullptr ? received : "<null>");
   for (int row = 0; row < kConnStrKeywordCount; ++row) {
@@ -109,13 +113,13 @@ void TraceTable(const char* received, const ConnHandle* conn) {
              static_cast<int>(conn->cn_fetchSize), conn->dbhost.c_str(), conn->svtype.c_str());
 }
 
-bool NeedsLogin(int row) {
+bool NeedsLogin(int row) REQUIRES(DRV_ConnectLock()) {
   return !Has(row) || Val(row).empty() || Val(row)[0] == ' ';
 }
 
 // UID once more, without the LastUser fallback, when the application's NLB
 // forbids asking for it.
-void RereadUid(int mode) {
+void RereadUid(int mode) REQUIRES(DRV_ConnectLock()) {
   ConnStrKeyword& uid = Row(kKwUID);
   if (uid.supplied != 0 && !uid.value.empty()) return;
   if (FileOnly()) {

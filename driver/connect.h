@@ -32,7 +32,8 @@ struct ConnectRequest {
 
 // 0 (SQL_SUCCESS), 1 (SQL_SUCCESS_WITH_INFO: the completed string was cut),
 // -1 (SQL_ERROR) or 100 (SQL_NO_DATA: the login dialog was cancelled).
-DRV_Return DRV_ProcessConnStr(ConnHandle* conn, const ConnectRequest& request);
+DRV_Return DRV_ProcessConnStr(ConnHandle* conn, const ConnectRequest& request)
+    REQUIRES(DRV_ConnectLock());
 
 // DRV_DriverConnectOp with its arguments given as a variable list, in the
 // order of the operation (window, input, input length, output, output size,
@@ -41,6 +42,6 @@ DRV_Return DRV_CallDriverConnect(ConnHandle* conn, ...);
 
 // The completed connection string of the keyword table as it stands (after
 // the values were derived); for the processor and its tests.
-std::string DRV_CompletedConnStr(const ConnHandle* conn);
+std::string DRV_CompletedConnStr(const ConnHandle* conn) REQUIRES(DRV_ConnectLock());
 
 #endif

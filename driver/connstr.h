@@ -8,7 +8,8 @@
 // '{' or '}' is braced again. A value that does not begin with '{' ends at
 // the first ';' outside braces (braces inside it stay as they are).
 //
-// Everything here runs under the connect lock (DRV_ConnectLock).
+// The keyword table is read and written under the connect lock
+// (DRV_ConnectLock); the text functions touch no shared state.
 #ifndef QMR_DRIVER_CONNSTR_H
 #define QMR_DRIVER_CONNSTR_H
 
@@ -16,6 +17,11 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "platform/lock.h"
+
+// Held around a whole connect (declared with the dispatcher's other locks).
+plat::RecursiveMutex& DRV_ConnectLock();
 
 // One row of the keyword table.
 struct ConnStrKeyword {
@@ -66,10 +72,10 @@ enum ConnStrRow : int {
 
 // Made once and never destroyed: the library registers nothing that runs at
 // exit, before its own unload hook.
-extern ConnStrKeyword* const ConnStrKeywords;
+extern ConnStrKeyword* const ConnStrKeywords PT_GUARDED_BY(DRV_ConnectLock());
 
 // Every value and supplied flag cleared (passwords wiped first).
-void CS_Clear();
+void CS_Clear() REQUIRES(DRV_ConnectLock());
 
 // One keyword=value pair of a connection string, value unbraced.
 struct CS_Pair {
@@ -83,10 +89,10 @@ std::vector<CS_Pair> CS_Split(const char* text);
 // Puts the pairs of a string into the table: a keyword of the table takes
 // the value and is marked supplied (a later pair of the same keyword wins);
 // other keywords are ignored.
-void CS_ParseInto(const char* text);
+void CS_ParseInto(const char* text) REQUIRES(DRV_ConnectLock());
 
 // The row of a keyword (or of its odbc.ini value name), or -1.
-int CS_Find(const char* keyword);
+int CS_Find(const char* keyword) REQUIRES(DRV_ConnectLock());
 
 // How far the value starting at v (just after a '=') runs, by the rules
 // above; what the trace masks when the keyword names a secret.

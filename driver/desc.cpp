@@ -21,9 +21,7 @@ using CallGuard = plat::Guard<plat::RecursiveMutex>;
 // caller holds the call lock, the lock order the dispatcher uses).
 template <class Fn>
 void forEachSlot(HANDLE_TABLE* table, Fn fn) {
-  std::unique_lock<plat::Mutex> tableLock;
-  if (table->lock_flag != 0 && table->lock != nullptr)
-    tableLock = std::unique_lock<plat::Mutex>(*table->lock);
+  HT_Guard tableLock(table);
   for (uint32_t i = 0; i < table->capacity; ++i)
     if (table->slots[i].tag != 0 && table->slots[i].object != nullptr) fn(table->slots[i].object);
 }

@@ -108,7 +108,7 @@ struct Claim {
 template <class Rec, class Lookup, class ConnOf>
 Claim<Rec> claim(uint64_t number, Lookup lookup, ConnOf connOf) {
   const uint64_t me = plat::thread_id();
-  std::unique_lock<plat::RecursiveMutex> g(DRV_CallLock());
+  DRV_CallHold g(DRV_CallLock());
   for (;;) {
     Claim<Rec> c;
     if (gInitialised.load() == 0) {
@@ -278,7 +278,7 @@ plat::RecursiveMutex& DRV_SerialLock() {
   return *lock;
 }
 
-void DRV_WaitCallEnd(std::unique_lock<plat::RecursiveMutex>& callLock) {
+void DRV_WaitCallEnd(DRV_CallHold& callLock) {
   callEnded().wait(callLock);
 }
 

@@ -16,7 +16,6 @@
 
 #include <cstdarg>
 #include <cstdint>
-#include <mutex>
 
 #include "driver/handles.h"
 #include "platform/lock.h"
@@ -65,15 +64,21 @@ extern HANDLE_TABLE gStmtTable;
 extern HANDLE_TABLE gDescTable;
 
 // Process-wide locks; created once and never destroyed, so that calls racing
-// with process exit find them intact.
+// with process exit find them intact. All three are recursive, so their
+// rules are REQUIRES where a function needs one held, never EXCLUDES. The
+// order, outermost first: a connection's call lock (handles.h), the
+// serialising lock, the call lock, a handle table's lock. The call lock is
+// never held while a connection's call lock is waited for.
 plat::RecursiveMutex& DRV_CallLock();     // handle lookups, busy marks, env calls
 plat::RecursiveMutex& DRV_ConnectLock();  // held around a whole connect
 plat::RecursiveMutex& DRV_SerialLock();   // serialises all calls while in use
 
+using DRV_CallHold = plat::UniqueLock<plat::RecursiveMutex>;
+
 // Waits with the call lock (held once by the caller) until a call on some
 // connection ends; the lock is released meanwhile, so whatever the caller
 // looked up must be looked up again.
-void DRV_WaitCallEnd(std::unique_lock<plat::RecursiveMutex>& callLock);
+void DRV_WaitCallEnd(DRV_CallHold& callLock) REQUIRES(DRV_CallLock());
 
 // Runs one call. Arguments as for the ODBC function (after the wrapper's
 // conversions); for handle kinds 2 to 5 the first is the handle.
@@ -108,10 +113,10 @@ uint32_t DRV_NoSerialise();
 
 // Record of a handle number when it is alive and of that kind; callers hold
 // the call lock while they use the result.
-EnvHandle* DRV_LookupEnv(uint64_t handle);
-ConnHandle* DRV_LookupConn(uint64_t handle);
-StmtHandle* DRV_LookupStmt(uint64_t handle);
-DescHandle* DRV_LookupDesc(uint64_t handle);
+EnvHandle* DRV_LookupEnv(uint64_t handle) REQUIRES(DRV_CallLock());
+ConnHandle* DRV_LookupConn(uint64_t handle) REQUIRES(DRV_CallLock());
+StmtHandle* DRV_LookupStmt(uint64_t handle) REQUIRES(DRV_CallLock());
+DescHandle* DRV_LookupDesc(uint64_t handle) REQUIRES(DRV_CallLock());
 
 // The number in the 64-bit handle the application passed.
 inline uint64_t DRV_HandleNumber(const void* h) { return reinterpret_cast<uintptr_t>(h); }

@@ -9,13 +9,15 @@
 
 #include <string>
 
+#include "driver/connstr.h"
+
 // Clears the keyword table; with a string, puts its pairs into the table and
 // reads every row that the string did not supply and that has a value name
 // from exactly one source: the DSN's section (UID falls back to LastUser),
 // else the "ODBC" section of the FILEDSN file (under the keyword itself),
 // else the "Default" section. Stored values are read whole, however long.
 // mode 'W' reads through the installer's UTF-16 calls.
-void DSN_ReadSettings(const char* text, int mode);
+void DSN_ReadSettings(const char* text, int mode) REQUIRES(DRV_ConnectLock());
 
 // One value of an odbc.ini section ("" when absent), read whole.
 std::string DSN_ReadValue(const std::string& section, const char* key, int mode);
@@ -25,7 +27,7 @@ std::string DSN_ReadFileValue(const std::string& file, const char* key, int mode
 // The description of the driver that the list of data sources gives for the
 // table's DSN (the section "ODBC Data Sources"), else the Driver value of the
 // DSN's own section; empty when neither names one.
-std::string DSN_GetDriverName(int mode);
+std::string DSN_GetDriverName(int mode) REQUIRES(DRV_ConnectLock());
 
 // Reads the archive directory (KXLibs, else InstallDir + "jre/lib/") of the
 // maker's key and keeps it for DRV_JarDir; returns 1.

@@ -3,7 +3,6 @@
 // takes only the call lock, never the connection's call lock, which the
 // running call holds.
 #include <cinttypes>
-#include <mutex>
 
 #include "driver/api.h"
 #include "driver/diag.h"
@@ -16,7 +15,7 @@
 
 namespace {
 
-using CallHold = std::unique_lock<plat::RecursiveMutex>;
+using CallHold = DRV_CallHold;
 
 // A statement no other thread is running: its result is closed, and the
 // application learns so from 01S05.
@@ -30,7 +29,7 @@ DRV_Return DRV_CancelIdleOp(void* h, va_list) {
 
 const CallDesc CD_Cancel = {"Cancel", "", 0, 1, kCallStmt, DRV_CancelIdleOp};
 
-bool RunningElsewhere(const StmtHandle* stmt) {
+bool RunningElsewhere(const StmtHandle* stmt) REQUIRES(DRV_CallLock()) {
   const ConnHandle* conn = stmt != nullptr ? stmt->conn : nullptr;
   return conn != nullptr && conn->busy == stmt && conn->busyThread != plat::thread_id();
 }
@@ -38,7 +37,8 @@ bool RunningElsewhere(const StmtHandle* stmt) {
 // The agent refused to stop the call: SQLCancel's record can go on the
 // statement only once nothing runs on it, since the running call owns the
 // statement's diagnostics until it ends.
-SQLRETURN Declined(CallHold& g, uint64_t number, StmtHandle* stmt, int32_t code) {
+SQLRETURN Declined(CallHold& g, uint64_t number, StmtHandle* stmt, int32_t code)
+    REQUIRES(DRV_CallLock()) {
   while (DRV_LookupStmt(number) == stmt && stmt->conn->busy == stmt) DRV_WaitCallEnd(g);
   if (DRV_LookupStmt(number) == stmt) DIAG_PutFirst(&stmt->diag, code);
   return SQL_ERROR;
@@ -46,7 +46,8 @@ SQLRETURN Declined(CallHold& g, uint64_t number, StmtHandle* stmt, int32_t code)
 
 // Another thread runs a call on the statement: the agent is asked to stop
 // it, and the dispatcher reports that call's failure as cancelled.
-SQLRETURN CancelRunning(CallHold& g, uint64_t number, StmtHandle* stmt) {
+SQLRETURN CancelRunning(CallHold& g, uint64_t number, StmtHandle* stmt)
+    REQUIRES(DRV_CallLock()) {
   if (TRC_Active()) TRC_Printf("\nSQLCancel hStmt=%08" PRIX64, number);
   ConnHandle* conn = stmt->conn;
   const DRV_Agent* agent = stmt->agent;

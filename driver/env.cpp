@@ -14,10 +14,10 @@
 
 namespace {
 
-EnvHandle* gFirstEnv = nullptr;
-uint32_t gEnvCounter = 0;
+EnvHandle* gFirstEnv GUARDED_BY(DRV_CallLock()) = nullptr;
+uint32_t gEnvCounter GUARDED_BY(DRV_CallLock()) = 0;
 
-void unlink(EnvHandle* env) {
+void unlink(EnvHandle* env) REQUIRES(DRV_CallLock()) {
   for (EnvHandle** p = &gFirstEnv; *p != nullptr; p = &(*p)->next) {
     if (*p == env) {
       *p = env->next;
@@ -28,7 +28,9 @@ void unlink(EnvHandle* env) {
 }
 
 // Allocation shared by SQLAllocEnv (ODBC 2) and SQLAllocHandle (ODBC 3).
+// The dispatcher holds the call lock around calls without a handle.
 DRV_Return allocEnv(va_list args, uint32_t version, const char* failText) {
+  DRV_CallLock().AssertHeld();
   auto* out = va_arg(args, SQLHANDLE*);
   // Nothing exists yet that could carry a diagnostic.
   if (out == nullptr) return SQL_ERROR;
@@ -52,7 +54,9 @@ DRV_Return allocEnv(va_list args, uint32_t version, const char* failText) {
   return SQL_SUCCESS;
 }
 
+// The dispatcher holds the call lock around environment calls.
 DRV_Return freeEnv(EnvHandle* env) {
+  DRV_CallLock().AssertHeld();
   if (ENV_AnyConnBusy(env)) {
     env->diag.pending = ERR_FUNCTION_SEQUENCE;
     return SQL_ERROR;

@@ -34,6 +34,10 @@ struct StmtHandle;
 struct DescHandle;
 struct AgentValueType;  // drv_jdbc/j-opt.h
 
+// The dispatcher's process-wide call lock (driver/dispatch.h), which guards
+// every connection's busy mark.
+plat::RecursiveMutex& DRV_CallLock();
+
 // ---------------------------------------------------------------------------
 // Environment.
 
@@ -133,11 +137,11 @@ struct ConnHandle {
   // The object whose dispatched call is running (this connection, one of its
   // statements or descriptors), null when idle. Read and written only under
   // the dispatcher's call lock.
-  void* busy = nullptr;
-  uint64_t busyThread = 0;  // the thread running that call
+  void* busy GUARDED_BY(DRV_CallLock()) = nullptr;
+  uint64_t busyThread GUARDED_BY(DRV_CallLock()) = 0;  // the thread running that call
   // The busy object once SQLCancel asked its running call to stop; the
   // call's failure is then reported as cancelled. Under the call lock.
-  void* cancelled = nullptr;
+  void* cancelled GUARDED_BY(DRV_CallLock()) = nullptr;
 
   // Capabilities the agent reported at connect.
   uint32_t cn_needbind = 0;

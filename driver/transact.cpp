@@ -45,7 +45,10 @@ DRV_Return DRV_TransactDbcOp(void* h, va_list args) {
   return CONN_Transact(static_cast<ConnHandle*>(h), static_cast<uint16_t>(type));
 }
 
+// Runs under the call lock (an environment call), which keeps calls from
+// starting on the connections it ends transactions on.
 DRV_Return DRV_TransactEnvOp(void* h, va_list args) {
+  DRV_CallLock().AssertHeld();
   auto* env = static_cast<EnvHandle*>(h);
   const int type = va_arg(args, int);
   for (ConnHandle* c = env->firstConn; c != nullptr; c = c->next) {
@@ -92,18 +95,23 @@ int32_t ERR_FindFailover(const ErrRec* first) {
 
 int16_t DRV_NotifyFailover(ConnHandle* conn, uint32_t kind, int16_t rc) {
   if (conn == nullptr || conn->failoverCallback == nullptr) return rc;
+  void* busy;
+  {
+    plat::Guard<plat::RecursiveMutex> g(DRV_CallLock());
+    busy = conn->busy;
+  }
   const DiagArea* diag;
   switch (kind) {
     case kCallConn:
       diag = &conn->diag;
       break;
     case kCallStmt:
-      if (conn->busy == nullptr) return rc;
-      diag = &static_cast<StmtHandle*>(conn->busy)->diag;
+      if (busy == nullptr) return rc;
+      diag = &static_cast<StmtHandle*>(busy)->diag;
       break;
     case kCallDesc:
-      if (conn->busy == nullptr) return rc;
-      diag = &static_cast<DescHandle*>(conn->busy)->diag;
+      if (busy == nullptr) return rc;
+      diag = &static_cast<DescHandle*>(busy)->diag;
       break;
     default:
       return rc;

@@ -32,7 +32,10 @@ void AGT_DoneTables() {
   HT_Done(&gAgentEnvTable);
 }
 
-bool AGT_TablesReady() { return gAgentEnvTable.slots != nullptr; }
+bool AGT_TablesReady() {
+  HT_Guard g(&gAgentEnvTable);
+  return gAgentEnvTable.slots != nullptr;
+}
 
 std::mutex& AGT_StatementRefLock() {
   static auto* lock = new std::mutex;

@@ -10,23 +10,6 @@
 
 namespace {
 
-// Holds the table's lock for a scope when the table has one.
-class TableGuard {
- public:
-  explicit TableGuard(const HANDLE_TABLE* table)
-      : lock_(table->lock_flag ? table->lock : nullptr) {
-    if (lock_) lock_->lock();
-  }
-  ~TableGuard() {
-    if (lock_) lock_->unlock();
-  }
-  TableGuard(const TableGuard&) = delete;
-  TableGuard& operator=(const TableGuard&) = delete;
-
- private:
-  plat::Mutex* lock_;
-};
-
 uint16_t slot_tag(const HANDLE_TABLE* table) {
   return static_cast<uint16_t>(table->tag & 0xFFFFu);
 }
@@ -34,7 +17,7 @@ uint16_t slot_tag(const HANDLE_TABLE* table) {
 // Makes room for capacity + HT_GROW_BY slots. The array is grown
 // geometrically so that filling a big table does not copy it once per five
 // handles; only capacity is what handle numbers may name.
-bool reserve_slots(HANDLE_TABLE* table, uint32_t needed) {
+bool reserve_slots(HANDLE_TABLE* table, uint32_t needed) REQUIRES(table->lock) {
   if (needed <= table->slots_allocated) return true;
   uint32_t want = std::min<uint32_t>(std::max(needed, table->slots_allocated * 2), HT_MAX_SLOTS);
   void* grown = std::realloc(table->slots, sizeof(HT_SLOT) * want);
@@ -51,11 +34,23 @@ bool reserve_slots(HANDLE_TABLE* table, uint32_t needed) {
 
 }  // namespace
 
+// Not analysed: the lock is taken only when the table has one, which the
+// analysis cannot follow; it takes the whole scope as held instead.
+HT_Guard::HT_Guard(const HANDLE_TABLE* table) NO_THREAD_SAFETY_ANALYSIS
+    : lock_(table->lock_flag ? table->lock : nullptr) {
+  if (lock_) lock_->lock();
+}
+
+HT_Guard::~HT_Guard() NO_THREAD_SAFETY_ANALYSIS {
+  if (lock_) lock_->unlock();
+}
+
 int HT_Init(HANDLE_TABLE* table, uint32_t tag) {
   if (!table) return ERR_INVALID_ARGUMENT;
   HT_Done(table);
   auto* slots = static_cast<HT_SLOT*>(std::calloc(HT_GROW_BY, sizeof(HT_SLOT)));
   if (!slots) return ERR_NO_MEMORY;
+  HT_Guard guard(table);  // none yet: a table gets its lock after HT_Init
   table->slots = slots;
   table->slots_allocated = HT_GROW_BY;
   table->capacity = HT_GROW_BY;
@@ -81,7 +76,7 @@ int HT_Alloc(HANDLE_TABLE* table, uint32_t* handle, void* object) {
   if (handle) *handle = 0;
   if (!table || !handle || table->tag == 0) return ERR_INVALID_ARGUMENT;
 
-  TableGuard guard(table);
+  HT_Guard guard(table);
   uint32_t index = table->capacity;
   if (table->free_count > 0) {
     for (uint32_t i = table->first_free; i < table->capacity; ++i) {
@@ -113,7 +108,7 @@ void* HT_Lookup(HANDLE_TABLE* table, uint64_t handle) {
   const uint32_t index = static_cast<uint32_t>(handle & 0xFFFFu);
   const uint16_t tag = static_cast<uint16_t>((handle >> 16) & 0xFFFFu);
   if (tag == 0) return nullptr;
-  TableGuard guard(table);
+  HT_Guard guard(table);
   if (index >= table->capacity || table->slots[index].tag != tag) return nullptr;
   return table->slots[index].object;
 }
@@ -124,7 +119,7 @@ void HT_Free(HANDLE_TABLE* table, uint64_t handle) {
   const uint16_t tag = static_cast<uint16_t>((handle >> 16) & 0xFFFFu);
   if (tag == 0) return;
   // The capacity is read under the lock: another thread may be growing it.
-  TableGuard guard(table);
+  HT_Guard guard(table);
   if (index >= table->capacity || table->slots[index].tag != tag) return;
   table->slots[index] = HT_SLOT{0, nullptr};
   table->free_count = static_cast<uint16_t>(table->free_count + 1);
@@ -133,7 +128,10 @@ void HT_Free(HANDLE_TABLE* table, uint64_t handle) {
 
 void HT_Done(HANDLE_TABLE* table) {
   if (!table) return;
-  std::free(table->slots);
+  {
+    HT_Guard guard(table);
+    std::free(table->slots);
+  }
   delete table->lock;
   *table = HANDLE_TABLE{};
 }

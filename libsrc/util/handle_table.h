@@ -12,11 +12,8 @@
 
 #include <cstdint>
 
+#include "platform/lock.h"
 #include "util/errcodes.h"
-
-namespace plat {
-class Mutex;
-}
 
 // One slot: tag 0 marks a free slot, any other value is the owning table's tag.
 struct HT_SLOT {
@@ -24,21 +21,38 @@ struct HT_SLOT {
   void* object;
 };
 
+// The slots are guarded by the table's lock (HT_Guard) once it has one;
+// before, the table is not shared yet. The tag, the flag and the lock itself
+// are set before the table is shared and read freely.
 struct HANDLE_TABLE {
   // Low 16 bits of the creator's tag; a tag whose low half is 0 is stored as
   // 0xFFFFFFFF, since 0 marks a free slot.
   uint32_t tag = 0;
-  uint16_t capacity = 0;    // slots in use or free that handles may name
-  uint16_t free_count = 0;  // slots below capacity whose tag is 0
-  HT_SLOT* slots = nullptr;
+  uint16_t capacity GUARDED_BY(lock) = 0;    // slots in use or free that handles may name
+  uint16_t free_count GUARDED_BY(lock) = 0;  // slots below capacity whose tag is 0
+  HT_SLOT* slots GUARDED_BY(lock) PT_GUARDED_BY(lock) = nullptr;
   uint32_t lock_flag = 0;   // 1 once HT_EnableLock gave the table its lock
   plat::Mutex* lock = nullptr;
 
   // Bookkeeping that keeps allocation cheap on big tables: the slot array may
   // hold more entries than capacity (grown geometrically), and no slot below
   // first_free is free.
-  uint32_t slots_allocated = 0;
-  uint32_t first_free = 0;
+  uint32_t slots_allocated GUARDED_BY(lock) = 0;
+  uint32_t first_free GUARDED_BY(lock) = 0;
+};
+
+// Holds a table's lock for a scope when the table has one. The analysis
+// cannot see a lock taken only sometimes: it takes the table's lock as held
+// inside the scope, which is true once the table is shared.
+class SCOPED_CAPABILITY HT_Guard {
+ public:
+  explicit HT_Guard(const HANDLE_TABLE* table) ACQUIRE(table->lock);
+  ~HT_Guard() RELEASE();
+  HT_Guard(const HT_Guard&) = delete;
+  HT_Guard& operator=(const HT_Guard&) = delete;
+
+ private:
+  plat::Mutex* lock_;
 };
 
 // Slots are added five at a time; a table holds at most 65530 of them (so no
