@@ -33,21 +33,21 @@ using GetCreatedFn = jint(JNICALL*)(JavaVM**, jsize, jsize*);
 using CreateFn = jint(JNICALL*)(JavaVM**, void**, void*);
 
 // Guards the state below (libjvm's entry points, the last failure text).
-std::mutex gStateLock;
-GetCreatedFn gGetCreated = nullptr;
-CreateFn gCreate = nullptr;
-bool gFallbacks = true;
+plat::Mutex gStateLock;
+GetCreatedFn gGetCreated GUARDED_BY(gStateLock) = nullptr;
+CreateFn gCreate GUARDED_BY(gStateLock) = nullptr;
+bool gFallbacks GUARDED_BY(gStateLock) = true;
 // Never destroyed: a dlopen'ed library's static objects are destroyed before
 // its unload hook runs, and calls may still arrive from exit handlers.
-std::string& gLastVmError = *new std::string;
+std::string& gLastVmError GUARDED_BY(gStateLock) = *new std::string;
 
 // An environment record whose DRV_Init failed: it carries the cause until
 // DRV_Term or the next DRV_Init frees it.
-JdbcEnv* gFailedEnv = nullptr;
-uint32_t gFailedEnvHandle = 0;
+JdbcEnv* gFailedEnv GUARDED_BY(gAgentMutex) = nullptr;
+uint32_t gFailedEnvHandle GUARDED_BY(gAgentMutex) = 0;
 
 void SetLastVmError(const std::string& text) {
-  std::lock_guard<std::mutex> g(gStateLock);
+  plat::Guard<plat::Mutex> g(gStateLock);
   gLastVmError = text;
 }
 
@@ -97,7 +97,7 @@ std::vector<std::string> Candidates(bool fallbacks) {
 // first, else a libjvm.so from the candidates, loaded for good. False with
 // *why telling each failed attempt.
 bool LoadJvm(std::string* why) {
-  std::lock_guard<std::mutex> g(gStateLock);
+  plat::Guard<plat::Mutex> g(gStateLock);
   if (gGetCreated != nullptr && gCreate != nullptr) return true;
   auto getCreated = reinterpret_cast<GetCreatedFn>(dlsym(RTLD_DEFAULT, "JNI_GetCreatedJavaVMs"));
   auto create = reinterpret_cast<CreateFn>(dlsym(RTLD_DEFAULT, "JNI_CreateJavaVM"));
@@ -136,8 +136,19 @@ bool LoadJvm(std::string* why) {
   return false;
 }
 
+// libjvm's entry points once LoadJvm found them (they never change after).
+GetCreatedFn GetCreatedEntry() {
+  plat::Guard<plat::Mutex> g(gStateLock);
+  return gGetCreated;
+}
+
+CreateFn CreateEntry() {
+  plat::Guard<plat::Mutex> g(gStateLock);
+  return gCreate;
+}
+
 bool EnvListHolds(JNIEnv* env, uintptr_t* value) {
-  std::lock_guard<plat::Mutex> g(gEnvListLock);
+  plat::Guard<plat::Mutex> g(gEnvListLock);
   if (gEnvList == nullptr) return false;
   void* v = hash_lookup(gEnvList, &env);
   if (value != nullptr) *value = reinterpret_cast<uintptr_t>(v);
@@ -145,12 +156,12 @@ bool EnvListHolds(JNIEnv* env, uintptr_t* value) {
 }
 
 void EnvListAdd(JNIEnv* env, uintptr_t value) {
-  std::lock_guard<plat::Mutex> g(gEnvListLock);
+  plat::Guard<plat::Mutex> g(gEnvListLock);
   if (gEnvList != nullptr) hash_set(gEnvList, &env, reinterpret_cast<void*>(value));
 }
 
 void EnvListRemove(JNIEnv* env) {
-  std::lock_guard<plat::Mutex> g(gEnvListLock);
+  plat::Guard<plat::Mutex> g(gEnvListLock);
   if (gEnvList != nullptr) hash_remove(gEnvList, &env);
 }
 
@@ -225,21 +236,21 @@ void FreeEnvRecord(JdbcEnv* e) {
 // Gives up a failed first DRV_Init, leaving the cause on the environment
 // record (which the caller reads through DRV_GetError on *env).
 uint32_t FailInit(JdbcEnv* e, uint32_t h, uint32_t* env, const std::string& cause,
-                  uint32_t code) {
+                  uint32_t code) REQUIRES(gAgentMutex) {
   {
-    std::lock_guard<plat::RecursiveMutex> g(e->cs);
+    plat::Guard<plat::RecursiveMutex> g(e->cs);
     errPostMsg(&e->errors, cause.c_str(), static_cast<int>(code));
   }
   gFailedEnv = e;
   gFailedEnvHandle = h;
   *env = h;
-  std::lock_guard<plat::Mutex> g(gEnvListLock);
+  plat::Guard<plat::Mutex> g(gEnvListLock);
   hash_destroy(gEnvList);
   gEnvList = nullptr;
   return code;
 }
 
-void DropFailedEnv() {
+void DropFailedEnv() REQUIRES(gAgentMutex) {
   if (gFailedEnv == nullptr) return;
   HT_Free(&gAgentEnvTable, gFailedEnvHandle);
   FreeEnvRecord(gFailedEnv);
@@ -259,7 +270,7 @@ uint32_t JoinOrCreate(std::string* cause) {
   }
   JavaVM* vms[2] = {nullptr, nullptr};
   jsize count = 0;
-  if (gGetCreated(vms, 2, &count) == JNI_OK && count > 0 && vms[0] != nullptr) {
+  if (GetCreatedEntry()(vms, 2, &count) == JNI_OK && count > 0 && vms[0] != nullptr) {
     gJavaVM = vms[0];
     return 0;
   }
@@ -286,12 +297,12 @@ std::string JC_ArchiveDir(const char* const* texts) {
 }
 
 void JC_SetJvmFallbacks(bool on) {
-  std::lock_guard<std::mutex> g(gStateLock);
+  plat::Guard<plat::Mutex> g(gStateLock);
   gFallbacks = on;
 }
 
 std::string JC_LastVmError() {
-  std::lock_guard<std::mutex> g(gStateLock);
+  plat::Guard<plat::Mutex> g(gStateLock);
   return gLastVmError;
 }
 
@@ -362,7 +373,7 @@ int createJVM() {
   args.ignoreUnrecognized = JNI_TRUE;
   JavaVM* vm = nullptr;
   JNIEnv* jenv = nullptr;
-  jint rc = gCreate(&vm, reinterpret_cast<void**>(&jenv), &args);
+  jint rc = CreateEntry()(&vm, reinterpret_cast<void**>(&jenv), &args);
   if (rc == JNI_OK) {
     gJavaVM = vm;
     gJNIEnv = jenv;
@@ -492,7 +503,7 @@ done:
 
 extern "C" uint32_t DRV_Init(const char* const* texts, uint32_t* env) {
   if (env == nullptr) return ERR_INVALID_ARGUMENT;
-  std::lock_guard<plat::RecursiveMutex> guard(gAgentMutex);
+  plat::Guard<plat::RecursiveMutex> guard(gAgentMutex);
 
   if (gJvmRefCount != 0) {
     if (attachJVM() == nullptr) return ERR_GENERAL;
@@ -504,12 +515,14 @@ extern "C" uint32_t DRV_Init(const char* const* texts, uint32_t* env) {
   *env = 0;
   DropFailedEnv();
   if (AGT_InitTables() != 0) return ERR_GENERAL;
+  bool listMade;
   {
-    std::lock_guard<plat::Mutex> g(gEnvListLock);
+    plat::Guard<plat::Mutex> g(gEnvListLock);
     hash_destroy(gEnvList);
     gEnvList = hash_create(1024, 8);
+    listMade = gEnvList != nullptr;
   }
-  if (gEnvList == nullptr) {
+  if (!listMade) {
     AGT_LOG("Can't create environment list");
     AGT_DoneTables();
     return ERR_NO_MEMORY;
@@ -518,7 +531,7 @@ extern "C" uint32_t DRV_Init(const char* const* texts, uint32_t* env) {
   uint32_t h = 0;
   if (e == nullptr || HT_Alloc(&gAgentEnvTable, &h, e) != 0) {
     delete e;
-    std::lock_guard<plat::Mutex> g(gEnvListLock);
+    plat::Guard<plat::Mutex> g(gEnvListLock);
     hash_destroy(gEnvList);
     gEnvList = nullptr;
     AGT_DoneTables();
@@ -571,7 +584,7 @@ extern "C" uint32_t DRV_Init(const char* const* texts, uint32_t* env) {
 extern "C" uint32_t DRV_Term(uint32_t h) {
   JdbcEnv* e = AGT_Env(h);
   if (e == nullptr) return ERR_INVALID_ARGUMENT;
-  std::lock_guard<plat::RecursiveMutex> guard(gAgentMutex);
+  plat::Guard<plat::RecursiveMutex> guard(gAgentMutex);
   if (gJvmRefCount == 0) {
     // Only the record of a failed DRV_Init is held while not initialised.
     if (e != gFailedEnv || h != gFailedEnvHandle) return ERR_INVALID_ARGUMENT;
@@ -585,7 +598,7 @@ extern "C" uint32_t DRV_Term(uint32_t h) {
   HT_Free(&gAgentEnvTable, h);
   AGT_DoneTables();
   {
-    std::lock_guard<plat::RecursiveMutex> g(e->cs);
+    plat::Guard<plat::RecursiveMutex> g(e->cs);
     errClear(&e->errors);
     JNIEnv* jenv = nullptr;
     if (gJavaVM != nullptr &&
@@ -603,7 +616,7 @@ extern "C" uint32_t DRV_Term(uint32_t h) {
           AGT_LOG("Can't detach JVM from current thread");
       }
     }
-    std::lock_guard<plat::Mutex> gl(gEnvListLock);
+    plat::Guard<plat::Mutex> gl(gEnvListLock);
     hash_destroy(gEnvList);
     gEnvList = nullptr;
   }

@@ -18,17 +18,19 @@
 // JNI version the agent asks for everywhere (1.4).
 constexpr jint AGT_JNI_VERSION = 0x10004;
 
-extern JavaVM* gJavaVM;          // set once, never cleared
-extern JNIEnv* gJNIEnv;          // of the thread that first initialised the agent
-extern uint32_t gJvmRefCount;    // DRV_Init calls not yet matched by DRV_Term
-extern uint32_t gAgentEnvHandle;  // the one JdbcEnv's handle
-// JNI environments of the threads the agent attached (value 1) or of the
-// thread that created the VM (value 2); 8-byte keys. Guarded by gEnvListLock.
-extern HASH_TABLE* gEnvList;
-extern plat::Mutex gEnvListLock;
 // Held by DRV_Init and DRV_Term (and by connect and disconnect around their
 // changes to shared lists). Created once, statically.
 extern plat::RecursiveMutex gAgentMutex;
+extern plat::Mutex gEnvListLock;
+
+extern JavaVM* gJavaVM;          // set once, never cleared
+extern JNIEnv* gJNIEnv;          // of the thread that first initialised the agent
+// DRV_Init calls not yet matched by DRV_Term.
+extern uint32_t gJvmRefCount GUARDED_BY(gAgentMutex);
+extern uint32_t gAgentEnvHandle GUARDED_BY(gAgentMutex);  // the one JdbcEnv's handle
+// JNI environments of the threads the agent attached (value 1) or of the
+// thread that created the VM (value 2); 8-byte keys.
+extern HASH_TABLE* gEnvList GUARDED_BY(gEnvListLock);
 
 // The directory of the JDBC driver's archives that DRV_Init's first text
 // names, ending in '/'; empty (the archive names are then relative to the

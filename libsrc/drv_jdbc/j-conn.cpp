@@ -39,7 +39,7 @@ constexpr const char* kGetConnection0 = "()Ljava/sql/Connection;";
 // The environment's list is read by DRV_GetError under the environment's
 // lock; every writer takes the same lock.
 void PostOnEnv(JdbcEnv* env, const char* message, int index) {
-  std::lock_guard<plat::RecursiveMutex> g(env->cs);
+  plat::Guard<plat::RecursiveMutex> g(env->cs);
   errPostMsg(&env->errors, message, index);
 }
 
@@ -739,7 +739,7 @@ uint32_t DRV_Connect(uint32_t envh, ConnectInfo* info, uint32_t* out) {
     });
   }
   {
-    std::lock_guard<plat::RecursiveMutex> g(envRec->cs);
+    plat::Guard<plat::RecursiveMutex> g(envRec->cs);
     errClear(&envRec->errors);
     envRec->errors.head = c->errors.head;
     c->errors.head = nullptr;
@@ -759,11 +759,11 @@ uint32_t DRV_Disconnect(uint32_t conn) {
   JNIEnv* env = c->jniEnv;
   {
     JC_LocalFrame frame(env, kFrame);
-    std::lock_guard<plat::RecursiveMutex> g(gAgentMutex);
+    plat::Guard<plat::RecursiveMutex> g(gAgentMutex);
     // The connection's own list: no walk over every statement of the process.
     std::vector<uint32_t> handles;
     {
-      std::lock_guard<plat::Mutex> sg(c->stmtLock);
+      plat::Guard<plat::Mutex> sg(c->stmtLock);
       handles.swap(c->stmts);
     }
     for (uint32_t h : handles) {

@@ -181,7 +181,7 @@ extern "C" uint32_t DRV_GetError(uint32_t h, DRV_ErrorBatch* batch) {
   if (JdbcStmt* s = AGT_Stmt(h)) return HandOver(&s->errors, batch);
   if (JdbcConn* c = AGT_Conn(h)) return HandOver(&c->errors, batch);
   if (JdbcEnv* e = AGT_Env(h)) {
-    std::lock_guard<plat::RecursiveMutex> g(e->cs);
+    plat::Guard<plat::RecursiveMutex> g(e->cs);
     return HandOver(&e->errors, batch);
   }
   return ERR_INVALID_ARGUMENT;

@@ -37,7 +37,7 @@ struct JdbcTypeEntry {
 struct JdbcEnv {
   void* scrConnList = nullptr;
   plat::RecursiveMutex cs;  // guards the error list against DRV_GetError
-  ErrorList errors{};       // a failed DRV_Connect leaves its errors here
+  ErrorList errors GUARDED_BY(cs){};  // a failed DRV_Connect leaves its errors here
   JNIEnv* jniEnv = nullptr;        // of the thread that initialised the agent
   jclass xaXidClass = nullptr;     // global: quillmar/support/XAXid
   jobject classLoader = nullptr;   // global: the QMRClassLoader over the archives
@@ -93,7 +93,7 @@ struct JdbcConn {
   // The handles of this connection's statements, so that disconnect frees
   // them without walking the shared statement table.
   plat::Mutex stmtLock;
-  std::vector<uint32_t> stmts;
+  std::vector<uint32_t> stmts GUARDED_BY(stmtLock);
   // The pooled or XA connection a connection came through when its data
   // source offers no getConnection; closed at disconnect.
   jobject pooledConnection = nullptr;

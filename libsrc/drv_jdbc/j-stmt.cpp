@@ -216,7 +216,7 @@ void closeStmtObjects(JdbcStmt* s) {
 void freeStmtRec(JdbcStmt* s) {
   if (s == nullptr) return;
   if (JdbcConn* c = s->conn) {
-    std::lock_guard<plat::Mutex> g(c->stmtLock);
+    plat::Guard<plat::Mutex> g(c->stmtLock);
     auto it = std::find(c->stmts.begin(), c->stmts.end(), s->handle);
     if (it != c->stmts.end()) c->stmts.erase(it);
   }
@@ -264,7 +264,7 @@ uint32_t DRV_AllocStmt(uint32_t conn, uint32_t* stmt) {
   }
   s->handle = h;
   {
-    std::lock_guard<plat::Mutex> g(c->stmtLock);
+    plat::Guard<plat::Mutex> g(c->stmtLock);
     c->stmts.push_back(h);
   }
   *stmt = h;
