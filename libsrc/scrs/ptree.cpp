@@ -197,7 +197,7 @@ int PT_SetTemplate(PT_NODE* node, const char* tmpl) {
 
 int PT_ToText(PT_NODE* root) {
   if (!root) return 0;
-  std::lock_guard<plat::RecursiveMutex> hold(scr_TextLock);
+  plat::Guard<plat::RecursiveMutex> hold(scr_TextLock);
   // Post-order without recursion: a node is expanded once all its children
   // are, each child's text standing for its whole subtree.
   struct Item {

@@ -156,7 +156,7 @@ PT_NODE* mkCountStar(ScParse*, const char* name) {
 int SCR_ParseText(const char* text, PT_NODE** root, std::string* errText, std::string* errMsg) {
   *root = nullptr;
   if (!text) text = "";
-  std::lock_guard<plat::Mutex> hold(scr_ParseMutex);
+  plat::Guard<plat::Mutex> hold(scr_ParseMutex);
   scrs::ScParse p;
   p.pos = text;
   p.end = text + std::strlen(text);

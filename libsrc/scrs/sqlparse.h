@@ -9,6 +9,7 @@
 #include <string>
 
 #include "scrs/ptree.h"
+#include "scrs/scrlock.h"
 
 namespace scrs {
 
@@ -49,6 +50,8 @@ size_t SCR_SQLInput(ScParse* p, char* buf, size_t n);
 // Result of a parse: 0 success, 1 syntax (or scanning) error, 2 memory
 // exhausted. On success *root receives the tree; on failure *root is null and
 // every node built is freed. errText/errMsg (may be null) get the error.
-int SCR_ParseText(const char* text, PT_NODE** root, std::string* errText, std::string* errMsg);
+// Takes scr_ParseMutex, which is not recursive.
+int SCR_ParseText(const char* text, PT_NODE** root, std::string* errText, std::string* errMsg)
+    EXCLUDES(scr_ParseMutex);
 
 #endif
