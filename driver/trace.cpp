@@ -18,19 +18,19 @@ std::atomic<uint32_t> g_trcState{TRC_OFF};
 
 namespace {
 
-// The three streams; guarded by TraceLock() once a trace is open.
-FILE* g_streams[3] = {nullptr, nullptr, nullptr};
-// The process that opened each stream. A child made by fork() inherits the
-// streams; when it ends, its unload hook must not write the finish lines
-// into the trace of the process that goes on.
-uint32_t g_openers[3] = {0, 0, 0};
-
 // Created once per process and never destroyed: lines may still be written
 // while the library's static objects are being torn down.
 plat::Mutex& TraceLock() {
   static plat::Mutex* lock = new plat::Mutex;
   return *lock;
 }
+
+// The three streams.
+FILE* g_streams[3] GUARDED_BY(TraceLock()) = {nullptr, nullptr, nullptr};
+// The process that opened each stream. A child made by fork() inherits the
+// streams; when it ends, its unload hook must not write the finish lines
+// into the trace of the process that goes on.
+uint32_t g_openers[3] GUARDED_BY(TraceLock()) = {0, 0, 0};
 
 std::string Vformat(const char* fmt, va_list ap) {
   char small[512];
@@ -47,7 +47,7 @@ std::string Vformat(const char* fmt, va_list ap) {
 }
 
 void WriteLocked(uint32_t mode, const std::string& prefix, const std::string& line) {
-  std::lock_guard<plat::Mutex> g(TraceLock());
+  plat::Guard<plat::Mutex> g(TraceLock());
   FILE* f = g_streams[mode];
   if (f == nullptr) return;
   std::string masked = TRC_Mask(line.c_str());
@@ -141,7 +141,7 @@ void TRC_Open(uint32_t mode) {
   if (name.empty()) return;
   if (name == "stderr") {
     {
-      std::lock_guard<plat::Mutex> g(TraceLock());
+      plat::Guard<plat::Mutex> g(TraceLock());
       for (FILE*& s : g_streams) s = stderr;
       for (uint32_t& pid : g_openers) pid = plat::process_id();
     }
@@ -152,7 +152,7 @@ void TRC_Open(uint32_t mode) {
     if (f == nullptr) return;
     FILE* old = nullptr;
     {
-      std::lock_guard<plat::Mutex> g(TraceLock());
+      plat::Guard<plat::Mutex> g(TraceLock());
       old = g_streams[mode];
       g_streams[mode] = f;
       g_openers[mode] = plat::process_id();
@@ -175,7 +175,7 @@ void TRC_Close(uint32_t mode) {
   if (mode > TRC_MODE_TPL) return;
   bool opener;
   {
-    std::lock_guard<plat::Mutex> g(TraceLock());
+    plat::Guard<plat::Mutex> g(TraceLock());
     if (g_streams[mode] == nullptr) return;
     opener = g_openers[mode] == plat::process_id();
   }
@@ -184,7 +184,7 @@ void TRC_Close(uint32_t mode) {
     TRC_Printf("%s", finished.c_str());
     TRC_Printf("** normal end **");
   }
-  std::lock_guard<plat::Mutex> g(TraceLock());
+  plat::Guard<plat::Mutex> g(TraceLock());
   FILE* f = g_streams[mode];
   g_streams[mode] = nullptr;
   if (f != nullptr && f != stderr) {

@@ -20,12 +20,6 @@ namespace {
 const char* const kLevelNames[8] = {"EMERG",   "ALERT",  "CRIT", "ERROR",
                                     "WARNING", "NOTICE", "INFO", "DEBUG"};
 
-// The list head is a sink record of its own; its links stay null until the
-// first sink is made, which is how "no sink was ever made" is told from "all
-// sinks are closed".
-LOG_SINK g_head{};
-std::atomic<const char*> g_ident{nullptr};
-
 // Guards the list, the sinks' masks and their last-header dates. Recursive so
 // that an emit callback may itself log without dead-locking.
 plat::RecursiveMutex& list_lock() {
@@ -33,7 +27,13 @@ plat::RecursiveMutex& list_lock() {
   return m;
 }
 
-bool list_initialised() { return g_head.next != nullptr; }
+// The list head is a sink record of its own; its links stay null until the
+// first sink is made, which is how "no sink was ever made" is told from "all
+// sinks are closed".
+LOG_SINK g_head GUARDED_BY(list_lock()){};
+std::atomic<const char*> g_ident{nullptr};
+
+bool list_initialised() REQUIRES(list_lock()) { return g_head.next != nullptr; }
 
 int clamp_level(int level) { return level < 0 ? 0 : (level > 7 ? 7 : level); }
 
