@@ -4,8 +4,8 @@
 #include <dlfcn.h>
 
 #include <cstdint>
-#include <mutex>
 
+#include "platform/lock.h"
 #include "util/log.h"
 
 namespace {
@@ -23,14 +23,14 @@ typedef int32_t (*QmrLOGIN_t)(void* window, const char* driver, const char* conn
                               char** result, int mode);
 typedef void (*QmrLOGIN_Free_t)(char* result);
 
-std::mutex gLock;
-std::string& gName = *new std::string(kDefaultName);  // never destroyed
-void* gModule = nullptr;  // never unloaded
+plat::Mutex gLock;
+std::string& gName GUARDED_BY(gLock) = *new std::string(kDefaultName);  // never destroyed
+void* gModule GUARDED_BY(gLock) = nullptr;  // never unloaded
 
 }  // namespace
 
 void LOGIN_SetLibraryName(const char* name) {
-  std::lock_guard<std::mutex> g(gLock);
+  plat::Guard<plat::Mutex> g(gLock);
   gName = name != nullptr ? name : kDefaultName;
   gModule = nullptr;
 }
@@ -40,7 +40,7 @@ LoginOutcome LOGIN_Prompt(void* window, const char* driver, const char* connStr,
   void* module = nullptr;
   std::string name;
   {
-    std::lock_guard<std::mutex> g(gLock);
+    plat::Guard<plat::Mutex> g(gLock);
     if (gModule == nullptr) gModule = dlopen(gName.c_str(), RTLD_NOW | RTLD_LOCAL);
     module = gModule;
     name = gName;

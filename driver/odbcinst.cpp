@@ -5,10 +5,10 @@
 #include <link.h>
 #include <unistd.h>
 
-#include <mutex>
 #include <string>
 
 #include "driver/startup.h"
+#include "platform/lock.h"
 #include "util/log.h"
 
 namespace {
@@ -26,10 +26,10 @@ constexpr unsigned kIconInformation = 64;
 
 // The module is written once per successful load; the connect path holds the
 // connect lock, but the distributed-transaction code reads values too.
-std::mutex gLock;
-void* gModule = nullptr;
+plat::Mutex gLock;
+void* gModule GUARDED_BY(gLock) = nullptr;
 // Never destroyed: nothing of the library runs at exit.
-std::string& gName = *new std::string(kDefaultName);
+std::string& gName GUARDED_BY(gLock) = *new std::string(kDefaultName);
 
 std::string LoadedPath(void* module) {
   struct link_map* map = nullptr;
@@ -37,7 +37,7 @@ std::string LoadedPath(void* module) {
       map->l_name != nullptr && map->l_name[0] != '\0') {
     return map->l_name;
   }
-  return gName;
+  return INST_LibraryName();
 }
 
 std::string ProgramPath() {
@@ -58,7 +58,7 @@ Fn Proc(const char* name) {
 void* INST_LoadInstaller() {
   std::string name;
   {
-    std::lock_guard<std::mutex> g(gLock);
+    plat::Guard<plat::Mutex> g(gLock);
     name = gName;
   }
   void* h = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -71,7 +71,7 @@ void* INST_LoadInstaller() {
 void* INST_GetProc(const char* name) {
   void* module = nullptr;
   {
-    std::lock_guard<std::mutex> g(gLock);
+    plat::Guard<plat::Mutex> g(gLock);
     module = gModule;
   }
   if (module == nullptr) {
@@ -82,7 +82,7 @@ void* INST_GetProc(const char* name) {
       DRV_MessageBox(text.c_str(), kCaption, kIconInformation);
       return nullptr;
     }
-    std::lock_guard<std::mutex> g(gLock);
+    plat::Guard<plat::Mutex> g(gLock);
     if (gModule == nullptr) gModule = module;
   }
   void* fn = dlsym(module, name);
@@ -97,13 +97,13 @@ void* INST_GetProc(const char* name) {
 }
 
 void INST_SetLibraryName(const char* name) {
-  std::lock_guard<std::mutex> g(gLock);
+  plat::Guard<plat::Mutex> g(gLock);
   gName = name != nullptr ? name : kDefaultName;
   gModule = nullptr;  // never unloaded: a caller may still hold one of its functions
 }
 
 std::string INST_LibraryName() {
-  std::lock_guard<std::mutex> g(gLock);
+  plat::Guard<plat::Mutex> g(gLock);
   return gName;
 }
 
