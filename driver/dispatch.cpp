@@ -2,6 +2,7 @@
 #include "driver/dispatch.h"
 
 #include <atomic>
+#include <cassert>
 #include <cinttypes>
 #include <condition_variable>
 #include <cstdio>
@@ -109,6 +110,9 @@ template <class Rec, class Lookup, class ConnOf>
 Claim<Rec> claim(uint64_t number, Lookup lookup, ConnOf connOf) {
   const uint64_t me = plat::thread_id();
   DRV_CallHold g(DRV_CallLock());
+  // Waiting below lets go of one level of the call lock: a call dispatched
+  // from inside another hold of it would wait for ever.
+  DRV_CallLock().AssertHeldOnce();
   for (;;) {
     Claim<Rec> c;
     if (gInitialised.load() == 0) {
@@ -138,7 +142,7 @@ Claim<Rec> claim(uint64_t number, Lookup lookup, ConnOf connOf) {
       c.refusal = kStillExecuting;
       return c;
     }
-    callEnded().wait(g);
+    DRV_WaitCallEnd(g);
   }
 }
 
@@ -148,6 +152,10 @@ Claim<Rec> claim(uint64_t number, Lookup lookup, ConnOf connOf) {
 void endCall(ConnHandle* conn, void* rec, DiagArea* diag, DRV_Return rc) {
   {
     CallGuard g(DRV_CallLock());
+    // Only the thread that set the busy mark clears it: the fields are
+    // guarded by the call lock, but that the mark is this call's is a rule
+    // of the claim.
+    assert(conn->busyThread == plat::thread_id());
     if (rc == kError && diag != nullptr && conn->cancelled == rec)
       DIAG_PutFirst(diag, ERR_CANCELLED);
     conn->busy = nullptr;
@@ -279,6 +287,7 @@ plat::RecursiveMutex& DRV_SerialLock() {
 }
 
 void DRV_WaitCallEnd(DRV_CallHold& callLock) {
+  DRV_CallLock().AssertHeldOnce();
   callEnded().wait(callLock);
 }
 

@@ -67,6 +67,13 @@ class CAPABILITY("mutex") RecursiveMutex {
   void AssertHeld() const ASSERT_CAPABILITY(this) {
     assert(owner_.load(std::memory_order_relaxed) == std::this_thread::get_id());
   }
+  // Held by the caller, and only once: a condition-variable wait lets go of
+  // one level, so a wait at depth two would never end. The analysis counts
+  // no levels; debug builds check.
+  void AssertHeldOnce() const ASSERT_CAPABILITY(this) {
+    assert(owner_.load(std::memory_order_relaxed) == std::this_thread::get_id() &&
+           depth_ == 1);
+  }
 
  private:
   std::recursive_mutex m_;
