@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -125,7 +126,7 @@ void SetEnabled(bool on) { gEnabled = on; }
 bool Enabled() { return gEnabled; }
 uint64_t BlocksRead() { return gBlocks; }
 
-int32_t KindOf(uint32_t valueType, uint32_t elemSize) {
+int32_t KindOf(uint32_t valueType, uint32_t elemSize, int16_t sqlType) {
   switch (valueType) {
     case COLSET_VT_BIT:
       return kBoolean;
@@ -148,7 +149,20 @@ int32_t KindOf(uint32_t valueType, uint32_t elemSize) {
     case COLSET_VT_CHAR:
       return kText;
     case COLSET_VT_NTS:
-      return kPlain;
+      // Numbers come over as numbers; character columns with getString
+      // alone, which is what the value-by-value read ends in for them.
+      switch (sqlType) {
+        case -5:
+          return kBigint;
+        case 2:
+        case 3:
+          return kDecimal;
+        case 1:
+        case 12:
+          return kText;
+        default:
+          return kPlain;
+      }
     case COLSET_VT_WCHAR:
     case COLSET_VT_WNTS:
       return kWideText;
@@ -174,9 +188,36 @@ uint32_t SlotsOf(int32_t kind) {
       return 3;
     case kTimestamp:
       return 7;
+    case kBigint:
+    case kDecimal:
+      return 2;
     default:
       return 1;
   }
+}
+
+size_t PlainNumber(int64_t unscaled, int64_t scale, char* out) {
+  char digits[24];
+  const uint64_t magnitude =
+      unscaled < 0 ? uint64_t{0} - static_cast<uint64_t>(unscaled) : static_cast<uint64_t>(unscaled);
+  const auto len = static_cast<int64_t>(std::to_chars(digits, digits + sizeof digits, magnitude).ptr - digits);
+  scale = std::clamp<int64_t>(scale, 0, kMaxScale);
+  char* p = out;
+  if (unscaled < 0) *p++ = '-';
+  const int64_t point = len - scale;  // digits before the point
+  if (scale == 0) {
+    p = std::copy(digits, digits + len, p);
+  } else if (point > 0) {
+    p = std::copy(digits, digits + point, p);
+    *p++ = '.';
+    p = std::copy(digits + point, digits + len, p);
+  } else {
+    *p++ = '0';
+    *p++ = '.';
+    p = std::fill_n(p, -point, '0');
+    p = std::copy(digits, digits + len, p);
+  }
+  return static_cast<size_t>(p - out);
 }
 
 void PutText(uint32_t valueType, unsigned char* e, uint32_t size, const char* text,
@@ -308,7 +349,8 @@ uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set) {
   std::vector<jint> kinds(cols);
   uint32_t slotsPerRow = 0;
   for (uint32_t c = 0; c < cols; ++c) {
-    kinds[c] = KindOf(set->cols[c].type, set->cols[c].elem_size);
+    const int16_t sqlType = s->cols != nullptr && c < s->colCount ? s->cols[c].sql_type : 0;
+    kinds[c] = KindOf(set->cols[c].type, set->cols[c].elem_size, sqlType);
     if (kinds[c] < 0) return kNotTaken;
     slotsPerRow += SlotsOf(kinds[c]);
   }
@@ -376,7 +418,25 @@ uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set) {
       COLSET_COL& col = set->cols[c];
       unsigned char* e = col.data + static_cast<size_t>(r) * col.elem_size;
       const int32_t kind = kinds[c];
-      if (kind == kText || kind == kPlain || kind == kBinary) {
+      const bool isNull = nulls[static_cast<size_t>(r) * cols + c] != 0;
+      if (kind == kBigint || kind == kDecimal) {
+        const int64_t len = slot[0];
+        if (slot[1] == kNumberAsText) {
+          if (len > 0 && byteAt + static_cast<size_t>(len) > bytes.size()) {
+            ok = false;
+            break;
+          }
+          PutText(col.type, e, col.elem_size, reinterpret_cast<const char*>(byteData + byteAt),
+                  len);
+          if (len > 0) byteAt += static_cast<size_t>(len);
+        } else if (isNull) {  // the getter's 0 stands for no value: no text
+          PutText(col.type, e, col.elem_size, "", -1);
+        } else {
+          char text[kNumberRoom];
+          const size_t n = PlainNumber(slot[0], slot[1], text);
+          PutText(col.type, e, col.elem_size, text, static_cast<int64_t>(n));
+        }
+      } else if (kind == kText || kind == kPlain || kind == kBinary) {
         const int64_t len = slot[0];
         if (len > 0 && byteAt + static_cast<size_t>(len) > bytes.size()) {
           ok = false;
@@ -400,7 +460,7 @@ uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set) {
         PutFixed(kind, e, slot);
       }
       slot += SlotsOf(kind);
-      col.ind[r] = nulls[static_cast<size_t>(r) * cols + c] != 0 ? COLSET_IND_NULL : 0;
+      col.ind[r] = isNull ? COLSET_IND_NULL : 0;
     }
   }
   if (!ok) {  // lengths that do not add up: never read past what came over

@@ -30,12 +30,18 @@ enum Kind : int32_t {
   kPlain = 10,
   kWideText = 11,
   kBinary = 12,
+  kBigint = 13,   // a long, written as its decimal text
+  kDecimal = 14,  // an unscaled long and a scale, written as plain text
 };
+
+// The scale slot of a number that came over as text instead.
+constexpr int64_t kNumberAsText = -1;
 
 // The kind a row-buffer column is read as, or -1 when the column is read
 // value by value only (long values, the forms never described, and
-// length-prefixed elements too small for their prefix).
-int32_t KindOf(uint32_t valueType, uint32_t elemSize);
+// length-prefixed elements too small for their prefix). sqlType, the
+// column's described SQL type, picks the form text columns travel in.
+int32_t KindOf(uint32_t valueType, uint32_t elemSize, int16_t sqlType = 0);
 // Slots of the support class's fixed array that a value of the kind takes.
 uint32_t SlotsOf(int32_t kind);
 
@@ -68,6 +74,11 @@ void PutBytes(uint32_t valueType, unsigned char* e, uint32_t size, const unsigne
               int64_t length);
 // A fixed-size value from its slots (kBoolean to kTimestamp).
 void PutFixed(int32_t kind, unsigned char* e, const int64_t* slots);
+// The text BigDecimal.toPlainString gives for unscaled x 10^-scale (scale
+// 0 to kMaxScale) into out, which has room for kNumberRoom bytes; its length.
+constexpr int64_t kMaxScale = 1000;
+constexpr size_t kNumberRoom = kMaxScale + 24;
+size_t PlainNumber(int64_t unscaled, int64_t scale, char* out);
 
 }  // namespace jblock
 

@@ -6,11 +6,32 @@
 #include <string>
 
 #include "block_env.h"
+#include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-exec-block.h"
 
 namespace {
 
 using namespace jblock_test;
+
+// The VM's default time zone, which both readers take the fields in.
+void SetDefaultZone(const char* id) {
+  JNIEnv* env = attachJVM();
+  ASSERT_NE(env, nullptr);
+  jclass tz = env->FindClass("java/util/TimeZone");
+  ASSERT_NE(tz, nullptr);
+  jmethodID get =
+      env->GetStaticMethodID(tz, "getTimeZone", "(Ljava/lang/String;)Ljava/util/TimeZone;");
+  jmethodID set = env->GetStaticMethodID(tz, "setDefault", "(Ljava/util/TimeZone;)V");
+  jstring name = env->NewStringUTF(id);
+  jobject zone = env->CallStaticObjectMethod(tz, get, name);
+  EXPECT_FALSE(env->ExceptionCheck());
+  env->CallStaticVoidMethod(tz, set, zone);
+  EXPECT_FALSE(env->ExceptionCheck());
+  env->ExceptionClear();
+  env->DeleteLocalRef(zone);
+  env->DeleteLocalRef(name);
+  env->DeleteLocalRef(tz);
+}
 
 class BlockFetchTest : public ::testing::Test {
  protected:
@@ -46,7 +67,32 @@ class BlockFetchTest : public ::testing::Test {
           " FROM UNNEST(SEQUENCE_ARRAY(1, 150, 1)) AS t(x)",
           "CREATE TABLE longs (id INTEGER, c CLOB, b BLOB, lv LONGVARCHAR)",
           "INSERT INTO longs VALUES (1, 'clob text', X'0102', 'long text'),"
-          " (2, NULL, NULL, NULL), (3, U&'\\00e9t\\00e9', X'', '')"});
+          " (2, NULL, NULL, NULL), (3, U&'\\00e9t\\00e9', X'', '')",
+          // The edges of every type the block reader computes or formats
+          // itself: the first and last dates, the calendar cut-over, before
+          // 1900 and 1970, a daylight-saving gap and overlap, nanoseconds,
+          // the BIGINT limits, decimals that fit a long and that do not.
+          "CREATE TABLE edges (id INTEGER, dt DATE, tm TIME, ts TIMESTAMP(9), bi BIGINT,"
+          " de DECIMAL(38,10), nu NUMERIC(18,0), sm DECIMAL(5,5))",
+          "INSERT INTO edges VALUES"
+          " (1, '0001-01-01', '00:00:00', '0001-01-01 00:00:00.000000001',"
+          "  -9223372036854775808, 9999999999999999999999999999.9999999999,"
+          "  999999999999999999, 0.99999),"
+          " (2, '1582-10-04', '23:59:59', '1582-10-04 23:59:59.999999999',"
+          "  9223372036854775807, -9999999999999999999999999999.9999999999,"
+          "  -999999999999999999, -0.00001),"
+          " (3, '1582-10-15', '12:00:00', '1582-10-15 00:00:00', 0, 0.0000000001, 0, 0),"
+          " (4, '1899-12-31', '01:02:03', '1899-12-31 23:59:59.5', -1, -0.0000000001, -1, 0.5),"
+          " (5, '1900-01-01', '23:00:00', '1969-12-31 23:59:59.999999999', 1, 12345678.9,"
+          "  1, -0.5),"
+          " (6, '1937-07-01', '00:19:32', '1937-06-30 23:59:59', 1000003, -12345678.9,"
+          "  10, 0.1),"
+          " (7, '1970-01-01', '02:30:00', '2021-03-28 02:30:00', 42, 1, 100, 0.01),"
+          " (8, '2000-02-29', '02:30:00', '2021-10-31 02:30:00.123', -42, -1, -100, -0.01),"
+          " (9, '2038-01-19', '03:14:08', '2038-01-19 03:14:08.000001', 7, 0.5, 7, 0.00100),"
+          " (10, '9999-12-31', '23:59:59', '9999-12-31 23:59:59.999999999', -7,"
+          "  99999999.9999999999, 999, 0.99999),"
+          " (11, NULL, NULL, NULL, NULL, NULL, NULL, NULL)"});
     ready_ = !::testing::Test::HasFailure();
   }
   // A failed set-up fails every test instead of passing them unseen.
@@ -87,6 +133,48 @@ const char* kAll =
 TEST_F(BlockFetchTest, EveryTypeMatchesValueByValue) {
   ExpectSame(kAll, 60, 0, true);
   ExpectSame(kAll, 60, 1, true);  // character columns as wide text
+}
+
+// The fields of dates and times come from the instant in the VM's default
+// zone, as the deprecated getters of a per-value read compute them: the
+// same in zones with daylight saving, odd offsets and local mean time
+// before 1900.
+TEST_F(BlockFetchTest, EdgeValuesMatchInEveryZone) {
+  const char* sql = "SELECT id, dt, tm, ts, bi, de, nu, sm FROM edges ORDER BY id";
+  for (const char* zone : {"UTC", "Europe/Amsterdam", "America/St_Johns", "Asia/Kolkata",
+                           "Pacific/Kiritimati", "America/Los_Angeles"}) {
+    SCOPED_TRACE(zone);
+    SetDefaultZone(zone);
+    ExpectSame(sql, 4, 0, true);
+    ExpectSame(sql, 60, 1, true);
+  }
+  SetDefaultZone("UTC");
+  const auto shots = FetchAll(conn_, sql, 60, true);
+  ASSERT_FALSE(shots.empty());
+  const FetchShot& s = shots[0];
+  ASSERT_EQ(s.rowsHeld, 11u);
+  const auto text = [&](size_t col, size_t row) {
+    const size_t width = s.elements[col].size() / s.rowsHeld;
+    return std::string(reinterpret_cast<const char*>(s.elements[col].data() + row * width));
+  };
+  const struct {
+    size_t col, row;
+    const char* want;
+  } kTexts[] = {
+      {4, 0, "-9223372036854775808"},
+      {4, 1, "9223372036854775807"},
+      {4, 10, ""},
+      {5, 0, "9999999999999999999999999999.9999999999"},
+      {5, 2, "0.0000000001"},
+      {5, 3, "-0.0000000001"},
+      {5, 4, "12345678.9000000000"},
+      {6, 1, "-999999999999999999"},
+      {7, 1, "-0.00001"},
+      {7, 2, "0.00000"},
+  };
+  for (const auto& t : kTexts)
+    EXPECT_EQ(text(t.col, t.row), t.want) << "column " << t.col << " row " << t.row;
+  EXPECT_EQ(s.indicators[4][10], COLSET_IND_NULL);
 }
 
 TEST_F(BlockFetchTest, BlockSizesThatDoNotDivideTheRows) {

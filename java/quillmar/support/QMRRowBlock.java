@@ -5,6 +5,7 @@ import java.nio.charset.StandardCharsets;
 import java.sql.ResultSet;
 import java.sql.SQLException;
 import java.sql.SQLWarning;
+import java.util.TimeZone;
 
 /**
  * Reads a block of rows of a result set in one call from native code. Every
@@ -19,6 +20,14 @@ import java.sql.SQLWarning;
  * contents, row after row, in {@link #bytes} (UTF-8 text, bytes) or
  * {@link #chars} (UTF-16 text). {@link #nulls} holds 1 for each null value,
  * by row then column.
+ *
+ * Dates, times and timestamps travel as their fields, computed from the
+ * instant the getter returns exactly as java.util.Date's deprecated field
+ * getters compute them (the default zone, the Julian calendar before the
+ * Gregorian cut-over, the era's year before year 1) without building a
+ * calendar date for each value. BIGINT and DECIMAL values travel as an
+ * unscaled number and a scale that native code writes as the plain text a
+ * per-value read gives; a value that does not fit travels as that text.
  */
 public final class QMRRowBlock {
     public static final int BOOLEAN = 0;
@@ -34,6 +43,15 @@ public final class QMRRowBlock {
     public static final int PLAIN = 10;    // a decimal's plain text, else getString, as UTF-8
     public static final int WTEXT = 11;    // getString as UTF-16
     public static final int BINARY = 12;   // getBytes
+    public static final int BIGINT = 13;   // getLong as a number (2 slots)
+    public static final int DECIMAL = 14;  // a decimal's unscaled value and scale (2 slots)
+
+    /** The scale slot of a number that travels as text in {@link #bytes}. */
+    public static final long AS_TEXT = -1;
+    private static final int MAX_SCALE = 1000;
+    private static final long DAY = 86400000L;
+    // java.util.Date's cut-over from the Julian to the Gregorian calendar.
+    private static final long GREGORIAN_CUTOVER = -12219292800000L;
 
     private final int[] kinds;
     private final int slotsPerRow;
@@ -51,6 +69,9 @@ public final class QMRRowBlock {
     /** What a getter or next() threw; the rows before it are complete. */
     public Throwable failure;
 
+    /** The default zone while a block is read. */
+    private TimeZone zone;
+
     public static int slots(int kind) {
         switch (kind) {
             case DATE:
@@ -58,6 +79,9 @@ public final class QMRRowBlock {
                 return 3;
             case TIMESTAMP:
                 return 7;
+            case BIGINT:
+            case DECIMAL:
+                return 2;
             default:
                 return 1;
         }
@@ -85,6 +109,7 @@ public final class QMRRowBlock {
         charCount = 0;
         atEnd = false;
         failure = null;
+        zone = TimeZone.getDefault();
         try {
             while (rows < max) {
                 boolean more;
@@ -123,11 +148,81 @@ public final class QMRRowBlock {
     }
 
     private void blank(int kind, int slot) {
-        boolean variable = kind == TEXT || kind == PLAIN || kind == WTEXT || kind == BINARY;
+        boolean variable = kind == TEXT || kind == PLAIN || kind == WTEXT || kind == BINARY
+                || kind == BIGINT || kind == DECIMAL;
         int n = slots(kind);
         for (int i = 0; i < n; ++i) {
             fixed[slot + i] = variable ? -1 : 0;
         }
+    }
+
+    /**
+     * The fields of instant utc (milliseconds) in the default zone: year,
+     * month and day at slot when date is set, then hour, minute and second.
+     */
+    private void fields(long utc, int slot, boolean date, boolean time) {
+        long local = utc + zone.getOffset(utc);
+        long days = Math.floorDiv(local, DAY);
+        long ms = Math.floorMod(local, DAY);
+        if (date) {
+            if (utc >= 0 || utc >= GREGORIAN_CUTOVER - zone.getOffset(utc)) {
+                gregorian(days, slot);
+            } else {
+                julian(days, slot);
+            }
+            slot += 3;
+        }
+        if (time) {
+            fixed[slot] = ms / 3600000;
+            fixed[slot + 1] = ms / 60000 % 60;
+            fixed[slot + 2] = ms / 1000 % 60;
+        }
+    }
+
+    /** Days since 1970-01-01 as a proleptic Gregorian date. */
+    private void gregorian(long days, int slot) {
+        long z = days + 719468;
+        long era = Math.floorDiv(z, 146097);
+        long doe = z - era * 146097;
+        long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+        long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+        long mp = (5 * doy + 2) / 153;
+        long month = mp < 10 ? mp + 3 : mp - 9;
+        fixed[slot] = yoe + era * 400 + (month <= 2 ? 1 : 0);
+        fixed[slot + 1] = month;
+        fixed[slot + 2] = doy - (153 * mp + 2) / 5 + 1;
+    }
+
+    /**
+     * Days since 1970-01-01 as a Julian date; a year before 1 counts back
+     * from 1 as the era's year, as Date.getYear gives it.
+     */
+    private void julian(long days, int slot) {
+        long c = days + 2440588 + 32082;
+        long d = Math.floorDiv(4 * c + 3, 1461);
+        long e = c - Math.floorDiv(1461 * d, 4);
+        long m = Math.floorDiv(5 * e + 2, 153);
+        long year = d - 4800 + m / 10;
+        fixed[slot] = year <= 0 ? 1 - year : year;
+        fixed[slot + 1] = m + 3 - 12 * (m / 10);
+        fixed[slot + 2] = e - (153 * m + 2) / 5 + 1;
+    }
+
+    /** A value that travels as text where a number would. */
+    private void numberText(String s, int slot) {
+        fixed[slot] = putBytes(text(s));
+        fixed[slot + 1] = AS_TEXT;
+    }
+
+    /** What a per-value read of a number column gives as text. */
+    private static String plain(ResultSet rs, Object o, int col) throws SQLException {
+        if (o == null) {
+            return null;
+        }
+        if (o instanceof BigDecimal) {
+            return ((BigDecimal) o).toPlainString();
+        }
+        return rs.getString(col);
     }
 
     @SuppressWarnings("deprecation")
@@ -153,16 +248,20 @@ public final class QMRRowBlock {
                 break;
             case DATE: {
                 java.sql.Date d = rs.getDate(col);
-                fixed[slot] = d == null ? 0 : d.getYear() + 1900;
-                fixed[slot + 1] = d == null ? 0 : d.getMonth() + 1;
-                fixed[slot + 2] = d == null ? 0 : d.getDate();
+                if (d == null) {
+                    blank(DATE, slot);
+                } else {
+                    fields(d.getTime(), slot, true, false);
+                }
                 break;
             }
             case TIME: {
                 java.sql.Time t = rs.getTime(col);
-                fixed[slot] = t == null ? 0 : t.getHours();
-                fixed[slot + 1] = t == null ? 0 : t.getMinutes();
-                fixed[slot + 2] = t == null ? 0 : t.getSeconds();
+                if (t == null) {
+                    blank(TIME, slot);
+                } else {
+                    fields(t.getTime(), slot, false, true);
+                }
                 break;
             }
             case TIMESTAMP: {
@@ -170,14 +269,42 @@ public final class QMRRowBlock {
                 if (t == null) {
                     blank(TIMESTAMP, slot);
                 } else {
-                    fixed[slot] = t.getYear() + 1900;
-                    fixed[slot + 1] = t.getMonth() + 1;
-                    fixed[slot + 2] = t.getDate();
-                    fixed[slot + 3] = t.getHours();
-                    fixed[slot + 4] = t.getMinutes();
-                    fixed[slot + 5] = t.getSeconds();
-                    fixed[slot + 6] = t.getNanos();
+                    // getTime adds the milliseconds of the nanoseconds to
+                    // the whole seconds the fields come from.
+                    int nanos = t.getNanos();
+                    fields(t.getTime() - nanos / 1000000, slot, true, true);
+                    fixed[slot + 6] = nanos;
                 }
+                break;
+            }
+            case BIGINT: {
+                long v;
+                try {
+                    v = rs.getLong(col);
+                } catch (SQLWarning w) {
+                    throw w;
+                } catch (SQLException e) {
+                    // Beyond a long (an unsigned BIGINT): the text, as read
+                    // value by value.
+                    numberText(plain(rs, rs.getObject(col), col), slot);
+                    break;
+                }
+                fixed[slot] = v;
+                fixed[slot + 1] = 0;
+                break;
+            }
+            case DECIMAL: {
+                Object o = rs.getObject(col);
+                if (o instanceof BigDecimal) {
+                    BigDecimal d = (BigDecimal) o;
+                    int scale = d.scale();
+                    if (scale >= 0 && scale <= MAX_SCALE && d.precision() <= 18) {
+                        fixed[slot] = d.unscaledValue().longValue();
+                        fixed[slot + 1] = scale;
+                        break;
+                    }
+                }
+                numberText(plain(rs, o, col), slot);
                 break;
             }
             case TEXT:
