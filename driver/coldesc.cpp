@@ -81,8 +81,10 @@ int32_t StoreColAttrs(StmtHandle* stmt, ATTR_ENTRY* attrs, uint16_t n) {
   return 0;
 }
 
-// Rows per fetch block the connection asks for.
-uint32_t FetchRows(const ConnHandle*) { return kDefaultFetchRows; }
+// Rows per fetch block the connection asks for (FBS).
+uint32_t FetchRows(const ConnHandle* conn) {
+  return conn != nullptr && conn->cn_fetchSize != 0 ? conn->cn_fetchSize : kDefaultFetchRows;
+}
 
 uint64_t ValueWidth(const JdbcColDesc& d) {
   switch (d.value_type) {

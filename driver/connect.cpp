@@ -52,6 +52,12 @@ class ConnectSettings {
 
 int32_t MaxRows() REQUIRES(DRV_ConnectLock()) { return CS_ToInt32(Val(kKwMAXROWS)); }
 
+// FBS: rows per fetch block; 0 or absent gives 60.
+uint32_t FetchBlockRows() REQUIRES(DRV_ConnectLock()) {
+  const int32_t fbs = CS_ToInt32(Val(kKwFBS));
+  return fbs > 0 ? static_cast<uint32_t>(fbs) : 60;
+}
+
 void DeriveSettings(JdbcConnSettings& s) REQUIRES(DRV_ConnectLock()) {
   s.dynCursSensitivity = parseDynCursSensitivity(Val(kKwDYN_CURS_SENSITIVITY).c_str());
   s.jet = True(kKwJET);
@@ -68,6 +74,7 @@ void DeriveSettings(JdbcConnSettings& s) REQUIRES(DRV_ConnectLock()) {
   if (!Val(kKwSQLDBMSNAME).empty()) s.dbmsName = strdup(Val(kKwSQLDBMSNAME).c_str());
   s.negPrecFix = True(kKwNEGPRECFIX);
   s.longVarcharToVarchar = Val(kKwPLCHR2VCHR).empty() ? -1 : CS_ToInt32(Val(kKwPLCHR2VCHR));
+  s.fetchRows = FetchBlockRows();
 }
 
 // Only a file data source names the source.
@@ -93,8 +100,7 @@ void FillConnection(ConnHandle* conn) REQUIRES(DRV_ConnectLock()) {
   } else if (!FileOnly()) {
     conn->dsn = "Default";
   }
-  const int32_t fbs = CS_ToInt32(Val(kKwFBS));
-  conn->cn_fetchSize = fbs > 0 ? static_cast<uint32_t>(fbs) : 60;
+  conn->cn_fetchSize = FetchBlockRows();
   if (conn->appName.empty()) conn->appName = get_process_name();
 }
 

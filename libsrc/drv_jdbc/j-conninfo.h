@@ -54,6 +54,9 @@ struct JdbcConnSettings {
   char* dbmsName = nullptr;         // SQLDBMSNAME, owned
   uint32_t negPrecFix = 0;          // NEGPRECFIX
   int32_t longVarcharToVarchar = -1;  // PLCHR2VCHR, -1 = not given
+  // FBS: rows per fetch block, at most; a JDBC statement fetches as many
+  // rows a round trip, so that a driver that streams holds no more.
+  uint32_t fetchRows = 0;  // 0 = the JDBC driver's own fetch size
 };
 
 #endif

@@ -2,6 +2,7 @@
 #include <jni.h>
 #include <sqlext.h>
 
+#include <algorithm>
 #include <cstdint>
 
 #include "drv_jdbc/j-common.h"
@@ -151,6 +152,15 @@ uint32_t optApplyAfterCreate(JdbcStmt* s) {
   // prepare: the agent answers the name itself.
   if (s->cursorName != nullptr && s->cursorName[0] != '\0' &&
       Statement::setCursorName(s, s->statement, s->cursorName) != 0) {
+    errClear(&s->errors);
+  }
+  // Rows come a fetch block at a time, so the JDBC driver need not hold
+  // more: one that can stream (PostgreSQL's without auto-commit) does. A
+  // driver that refuses the hint reads as it would have.
+  const uint32_t fetchRows = s->conn != nullptr ? s->conn->settings.fetchRows : 0;
+  if (fetchRows != 0 &&
+      Statement::setFetchSize(s, s->statement,
+                              static_cast<int32_t>(std::min<uint32_t>(fetchRows, 0x7FFFFFFF))) != 0) {
     errClear(&s->errors);
   }
   return 0;

@@ -74,6 +74,11 @@ uint32_t setMaxRows(JdbcStmt* s, jobject stmt, int32_t rows) {
                                    static_cast<jint>(rows)));
 }
 
+uint32_t setFetchSize(JdbcStmt* s, jobject stmt, int32_t rows) {
+  return Done(s, JC_CallVoidMethod(Env(s), stmt, nullptr, "setFetchSize", "(I)V",
+                                   static_cast<jint>(rows)));
+}
+
 uint32_t getSerial(JdbcStmt* s, jobject stmt, int32_t* serial) {
   if (serial != nullptr) *serial = 0;
   JNIEnv* env = Env(s);

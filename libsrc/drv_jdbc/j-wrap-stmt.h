@@ -20,6 +20,7 @@ uint32_t setCursorName(JdbcStmt* s, jobject stmt, const char* name);
 uint32_t getQueryTimeout(JdbcStmt* s, jobject stmt, int32_t* seconds);
 uint32_t setQueryTimeout(JdbcStmt* s, jobject stmt, int32_t seconds);
 uint32_t setMaxRows(JdbcStmt* s, jobject stmt, int32_t rows);
+uint32_t setFetchSize(JdbcStmt* s, jobject stmt, int32_t rows);
 // The Informix statement's serial value; 0 (and result 0) when the object is
 // not an instance of com.informix.jdbc.IfmxStatement or that class is not
 // there.
