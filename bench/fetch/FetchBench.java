@@ -1,6 +1,8 @@
 // The JDBC baseline of the fetch benchmark: the same rows from the same
-// in-memory HSQLDB, read straight through JDBC in this VM.
-//   java -cp hsqldb.jar:DIR FetchBench CREATE_SQL FILL_SQL SELECT_SQL
+// database (an in-memory HSQLDB of its own, or the PostgreSQL server), read
+// straight through JDBC in this VM with auto-commit off and a fetch size of
+// 1000, so that a driver that can stream does, as through the ODBC driver.
+//   java -cp JAR:DIR FetchBench URL USER SELECT_SQL [SETUP_SQL ...]
 // Prints one line per way of reading: "jdbc-<way> <rows> <seconds> <checksum>".
 import java.math.BigDecimal;
 import java.sql.Connection;
@@ -32,15 +34,19 @@ public final class FetchBench {
   }
 
   public static void main(String[] args) throws Exception {
-    try (Connection c = DriverManager.getConnection("jdbc:hsqldb:mem:jdbcbench", "SA", "");
+    try (Connection c = DriverManager.getConnection(args[0], args[1], "");
          Statement s = c.createStatement()) {
-      s.execute(args[0]);
-      s.execute(args[1]);
+      for (int k = 3; k < args.length; ++k) {
+        if (!args[k].isEmpty()) s.execute(args[k]);
+      }
+      c.setAutoCommit(false);
+      s.setFetchSize(1000);
       for (int round = 0; round < 2; ++round) {
         // The first round warms the VM up; the second is the one reported.
         typed(s, args[2], round == 1);
         text(s, args[2], round == 1);
       }
+      c.rollback();
     }
   }
 

@@ -1,12 +1,23 @@
 // Fetch benchmark: 1,000,000 rows of (INTEGER, BIGINT, VARCHAR(30), DOUBLE,
 // DECIMAL(12,2), DATE, TIMESTAMP) from HSQLDB in memory, read through the
-// driver (the Driver Manager, the Unicode build) with SQLGetData as SQL_C_CHAR
-// and with columns bound in their native C types, then the same rows read
-// through JDBC directly by FetchBench.java in a VM of its own. Each way
-// computes one checksum over the values, so a fast wrong answer shows.
+// driver (the Driver Manager, the Unicode build) with SQLGetData as SQL_C_CHAR,
+// with columns bound in their native C types one row per SQLFetch and in
+// blocks of 1000 rows, then the same rows read through JDBC directly by
+// FetchBench.java in a VM of its own. Each way computes one checksum over the
+// values, so a fast wrong answer shows.
+//
+// Then the same on a throw-away PostgreSQL server (scripts/pg_server.sh) when
+// one can be started, with auto-commit off on both sides so that results
+// stream, and the peak resident memory of a process that fetches every row
+// forward-only through the driver (driver, Java VM and JDBC driver
+// together), with the VM's default heap and with -Xmx256m.
 //   fetch_bench [rows]
+//   fetch_bench --memory PORT   (the child process of the memory figure)
 #include <sql.h>
 #include <sqlext.h>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -15,6 +26,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -27,8 +39,17 @@ std::string FillSql(long rows) {
          " TIMESTAMP '2020-01-01 00:00:00' + x SECOND"
          " FROM UNNEST(SEQUENCE_ARRAY(1, " + std::to_string(rows) + ", 1)) AS t(x)";
 }
+// PostgreSQL's spelling of the same rows.
+std::string PgFillSql(long rows) {
+  return "INSERT INTO bench SELECT x, CAST(x AS BIGINT) * 1000003, 'row number ' || x,"
+         " x / 7.0E0, CAST(x AS DECIMAL(12,2)) / 100, DATE '2000-01-01' + MOD(x, 9000),"
+         " TIMESTAMP '2020-01-01 00:00:00' + x * INTERVAL '1 second'"
+         " FROM generate_series(1, " + std::to_string(rows) + ") AS t(x)";
+}
 const std::string kSelect = "SELECT i, b, v, d, n, dt, ts FROM bench";
 const char* kJvmOpts = "-Xmx4g -Duser.timezone=UTC";
+const char* kPgJar = "/usr/share/java/postgresql.jar";
+constexpr SQLULEN kBlockRows = 1000;
 
 // Days since 1970-01-01 of a civil date (the proleptic Gregorian calendar).
 long EpochDay(long y, long m, long d) {
@@ -182,16 +203,77 @@ Result BoundNative(SQLHDBC dbc) {
   return r;
 }
 
-// Runs FetchBench.java and reads its "jdbc-<way> rows seconds checksum" lines.
-std::map<std::string, Result> RunJdbc(long rows) {
-  auto quote = [](const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += (c == '\'') ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
+// Columns bound column-wise in their native C types, 1000 rows per SQLFetch.
+Result Blocks(SQLHDBC dbc) {
+  SQLHSTMT st = nullptr;
+  Check(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st), "SQLAllocHandle", SQL_HANDLE_DBC, dbc);
+  std::vector<SQLINTEGER> i(kBlockRows);
+  std::vector<SQLBIGINT> b(kBlockRows);
+  std::vector<SQLCHAR> v(kBlockRows * 31);
+  std::vector<SQLDOUBLE> d(kBlockRows);
+  std::vector<SQLCHAR> n(kBlockRows * 24);
+  std::vector<SQL_DATE_STRUCT> dt(kBlockRows);
+  std::vector<SQL_TIMESTAMP_STRUCT> ts(kBlockRows);
+  std::vector<SQLLEN> ind(7 * kBlockRows);
+  SQLULEN got = 0;
+  Check(SQLSetStmtAttr(st, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)kBlockRows, 0), "SQLSetStmtAttr",
+        SQL_HANDLE_STMT, st);
+  Check(SQLSetStmtAttr(st, SQL_ATTR_ROWS_FETCHED_PTR, &got, 0), "SQLSetStmtAttr",
+        SQL_HANDLE_STMT, st);
+  const auto bind = [&](SQLUSMALLINT c, SQLSMALLINT type, void* p, SQLLEN width) {
+    Check(SQLBindCol(st, c, type, p, width, &ind[(c - 1) * kBlockRows]), "SQLBindCol",
+          SQL_HANDLE_STMT, st);
   };
-  std::string cmd = std::string(QMR_JAVA) + " " + kJvmOpts + " -cp " QMR_HSQLDB_JAR ":" +
-                    QMR_BENCH_CLASS_DIR + " FetchBench " + quote(kCreate) + " " +
-                    quote(FillSql(rows)) + " " + quote(kSelect);
+  bind(1, SQL_C_SLONG, i.data(), 0);
+  bind(2, SQL_C_SBIGINT, b.data(), 0);
+  bind(3, SQL_C_CHAR, v.data(), 31);
+  bind(4, SQL_C_DOUBLE, d.data(), 0);
+  bind(5, SQL_C_CHAR, n.data(), 24);  // the decimal as text: its scale kept
+  bind(6, SQL_C_TYPE_DATE, dt.data(), 0);
+  bind(7, SQL_C_TYPE_TIMESTAMP, ts.data(), 0);
+  Result r;
+  Sum sum;
+  auto t0 = std::chrono::steady_clock::now();
+  Check(SQLExecDirect(st, (SQLCHAR*)kSelect.c_str(), SQL_NTS), "SQLExecDirect", SQL_HANDLE_STMT,
+        st);
+  SQLRETURN rc;
+  while ((rc = SQLFetch(st)) == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) {
+    for (SQLULEN k = 0; k < got; ++k) {
+      sum.i += i[k];
+      sum.b += b[k];
+      sum.vlen += static_cast<long long>(ind[2 * kBlockRows + k]);
+      sum.d7 += std::llround(d[k] * 7);
+      const char* text = reinterpret_cast<const char*>(&n[k * 24]);
+      char* dot = nullptr;
+      const long long whole = std::strtoll(text, &dot, 10);
+      const long long cents = (*dot == '.') ? std::strtoll(dot + 1, nullptr, 10) : 0;
+      sum.n100 += whole * 100 + (text[0] == '-' ? -cents : cents);
+      sum.Date(dt[k].year, dt[k].month, dt[k].day);
+      sum.Stamp(ts[k].year, ts[k].month, ts[k].day, ts[k].hour, ts[k].minute, ts[k].second);
+    }
+    r.rows += static_cast<long>(got);
+  }
+  if (rc != SQL_NO_DATA) Fail("SQLFetch", SQL_HANDLE_STMT, st);
+  r.seconds = Since(t0);
+  r.sum = sum.Text();
+  SQLFreeHandle(SQL_HANDLE_STMT, st);
+  return r;
+}
+
+// Runs FetchBench.java and reads its "jdbc-<way> rows seconds checksum" lines.
+std::string Quote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += (c == '\'') ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+// FetchBench.java on url: the statements of setup first, then the select.
+std::map<std::string, Result> RunJdbc(const std::string& jar, const std::string& url,
+                                      const std::string& user, const std::string& setup1,
+                                      const std::string& setup2) {
+  std::string cmd = std::string(QMR_JAVA) + " " + kJvmOpts + " -cp " + jar + ":" +
+                    QMR_BENCH_CLASS_DIR + " FetchBench " + Quote(url) + " " + Quote(user) + " " +
+                    Quote(kSelect) + " " + Quote(setup1) + " " + Quote(setup2);
   std::map<std::string, Result> out;
   FILE* p = popen(cmd.c_str(), "r");
   if (p == nullptr) return out;
@@ -213,57 +295,44 @@ void Print(const char* way, const Result& r) {
               r.RowsPerSecond());
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  const long rows = argc > 1 ? std::atol(argv[1]) : 1000000;
-  // The private configuration of the build; a caller's own settings win.
-  setenv("ODBCSYSINI", QMR_ODBC_DIR, 0);
-  setenv("ODBCINI", QMR_ODBC_DIR "/odbc.ini", 0);
-  setenv("QMR_JVM_OPTS", (std::string("-Djava.class.path=" QMR_HSQLDB_JAR " ") + kJvmOpts).c_str(),
-         0);
-
-  SQLHENV env = nullptr;
+SQLHDBC Connect(SQLHENV env, const std::string& conn) {
   SQLHDBC dbc = nullptr;
-  SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
-  SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, (SQLPOINTER)SQL_OV_ODBC3, 0);
   Check(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc), "SQLAllocHandle", SQL_HANDLE_ENV, env);
-  const char* conn =
-      "DRIVER={Quillmar Unicode};JDBC=org.hsqldb.jdbc.JDBCDriver;"
-      "URL=jdbc:hsqldb:mem:fetchbench;UID=SA;PWD=";
-  Check(SQLDriverConnect(dbc, nullptr, (SQLCHAR*)conn, SQL_NTS, nullptr, 0, nullptr,
+  Check(SQLDriverConnect(dbc, nullptr, (SQLCHAR*)conn.c_str(), SQL_NTS, nullptr, 0, nullptr,
                          SQL_DRIVER_NOPROMPT),
         "SQLDriverConnect", SQL_HANDLE_DBC, dbc);
+  return dbc;
+}
 
-  std::printf("fetch benchmark: %ld rows of (INTEGER, BIGINT, VARCHAR(30), DOUBLE,"
-              " DECIMAL(12,2), DATE, TIMESTAMP), HSQLDB in memory\n", rows);
-  std::printf("filling the table through the driver ...\n");
-  std::fflush(stdout);
+void Run(SQLHDBC dbc, const std::string& sql) {
   SQLHSTMT st = nullptr;
   Check(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st), "SQLAllocHandle", SQL_HANDLE_DBC, dbc);
-  Check(SQLExecDirect(st, (SQLCHAR*)kCreate.c_str(), SQL_NTS), "CREATE TABLE", SQL_HANDLE_STMT,
-        st);
-  const std::string fill = FillSql(rows);
-  Check(SQLExecDirect(st, (SQLCHAR*)fill.c_str(), SQL_NTS), "INSERT", SQL_HANDLE_STMT, st);
+  Check(SQLExecDirect(st, (SQLCHAR*)sql.c_str(), SQL_NTS), sql.c_str(), SQL_HANDLE_STMT, st);
   SQLFreeHandle(SQL_HANDLE_STMT, st);
+}
 
-  // A warm-up round each, then the round reported.
+struct Ways {
+  Result text, bound, blocks;
+};
+
+// A warm-up round each, then the round reported.
+Ways RunDriver(SQLHDBC dbc) {
+  Ways w;
   GetDataAsText(dbc);
-  const Result text = GetDataAsText(dbc);
+  w.text = GetDataAsText(dbc);
   BoundNative(dbc);
-  const Result bound = BoundNative(dbc);
-  SQLDisconnect(dbc);
-  SQLFreeHandle(SQL_HANDLE_DBC, dbc);
-  SQLFreeHandle(SQL_HANDLE_ENV, env);
+  w.bound = BoundNative(dbc);
+  Blocks(dbc);
+  w.blocks = Blocks(dbc);
+  return w;
+}
 
-  std::printf("running the same through JDBC directly ...\n");
-  std::fflush(stdout);
-  std::map<std::string, Result> jdbc = RunJdbc(rows);
-
-  std::printf("\n");
-  Print("driver, SQLGetData as SQL_C_CHAR", text);
-  Print("driver, bound native C types", bound);
-  bool ok = text.rows == rows && bound.rows == rows;
+// The figures of one database; false when a way failed or checksums differ.
+bool Report(const Ways& w, std::map<std::string, Result> jdbc, long rows) {
+  Print("driver, SQLGetData as SQL_C_CHAR", w.text);
+  Print("driver, bound, one row per fetch", w.bound);
+  Print("driver, bound, blocks of 1000", w.blocks);
+  bool ok = w.text.rows == rows && w.bound.rows == rows && w.blocks.rows == rows;
   for (const char* way : {"jdbc-getString", "jdbc-typed"}) {
     auto it = jdbc.find(way);
     if (it == jdbc.end()) {
@@ -273,23 +342,168 @@ int main(int argc, char** argv) {
     }
     Print(way[5] == 'g' ? "JDBC, getString" : "JDBC, typed getters", it->second);
   }
-  if (jdbc.count("jdbc-getString") && jdbc.count("jdbc-typed")) {
-    const Result& js = jdbc["jdbc-getString"];
-    const Result& jt = jdbc["jdbc-typed"];
-    std::printf("\n  ratio driver/JDBC (rows per second):\n");
-    std::printf("    SQLGetData text / getString   %.2f\n",
-                text.RowsPerSecond() / js.RowsPerSecond());
-    std::printf("    SQLGetData text / typed       %.2f\n",
-                text.RowsPerSecond() / jt.RowsPerSecond());
-    std::printf("    bound native / typed getters  %.2f\n",
-                bound.RowsPerSecond() / jt.RowsPerSecond());
-    const bool same = text.sum == jt.sum && bound.sum == jt.sum && js.sum == jt.sum;
-    std::printf("\n  checksums %s\n", same ? "agree" : "DIFFER");
-    if (!same) {
-      std::printf("    driver text  %s\n    driver bound %s\n    jdbc typed   %s\n",
-                  text.sum.c_str(), bound.sum.c_str(), jt.sum.c_str());
-      ok = false;
+  if (!jdbc.count("jdbc-getString") || !jdbc.count("jdbc-typed")) return false;
+  const Result& js = jdbc["jdbc-getString"];
+  const Result& jt = jdbc["jdbc-typed"];
+  std::printf("\n  ratio driver/JDBC (rows per second):\n");
+  std::printf("    SQLGetData text / getString   %.2f\n",
+              w.text.RowsPerSecond() / js.RowsPerSecond());
+  std::printf("    bound row / typed getters     %.2f\n",
+              w.bound.RowsPerSecond() / jt.RowsPerSecond());
+  std::printf("    blocks of 1000 / typed        %.2f\n",
+              w.blocks.RowsPerSecond() / jt.RowsPerSecond());
+  const bool same = w.text.sum == jt.sum && w.bound.sum == jt.sum && w.blocks.sum == jt.sum &&
+                    js.sum == jt.sum;
+  std::printf("\n  checksums %s\n", same ? "agree" : "DIFFER");
+  if (!same) {
+    std::printf("    driver text   %s\n    driver bound  %s\n    driver blocks %s\n"
+                "    jdbc typed    %s\n",
+                w.text.sum.c_str(), w.bound.sum.c_str(), w.blocks.sum.c_str(), jt.sum.c_str());
+  }
+  return ok && same;
+}
+
+std::string PgConnStr(const std::string& port) {
+  return "DRIVER={Quillmar Unicode};JDBC=org.postgresql.Driver;URL=jdbc:postgresql://127.0.0.1:" +
+         port + "/qmr;UID=qmr;PWD=;FBS=1000";
+}
+
+void AutoCommitOff(SQLHDBC dbc) {
+  Check(SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0),
+        "SQLSetConnectAttr", SQL_HANDLE_DBC, dbc);
+}
+
+// The child of the memory figure: every row of the table, forward only, in
+// blocks of 1000 with auto-commit off; prints the rows and the peak RSS.
+int MemoryChild(const std::string& port) {
+  SQLHENV env = nullptr;
+  SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
+  SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, (SQLPOINTER)SQL_OV_ODBC3, 0);
+  SQLHDBC dbc = Connect(env, PgConnStr(port));
+  AutoCommitOff(dbc);
+  const Result r = Blocks(dbc);
+  struct rusage ru {};
+  getrusage(RUSAGE_SELF, &ru);
+  std::printf("memory %ld %.2f %ld\n", r.rows, r.seconds, static_cast<long>(ru.ru_maxrss));
+  SQLDisconnect(dbc);
+  return 0;
+}
+
+// Runs the memory child with the given VM options; its peak RSS in MB, or -1.
+double PeakRss(const std::string& port, const std::string& jvmOpts, long* rows) {
+  std::string cmd = "QMR_JVM_OPTS=" + Quote(jvmOpts) + " /proc/" + std::to_string(getpid()) +
+                    "/exe --memory " + port + " 2>&1";
+  FILE* p = popen(cmd.c_str(), "r");
+  if (p == nullptr) return -1;
+  char line[1024];
+  double mb = -1;
+  while (std::fgets(line, sizeof line, p) != nullptr) {
+    double secs = 0;
+    long kb = 0;
+    if (std::sscanf(line, "memory %ld %lf %ld", rows, &secs, &kb) == 3)
+      mb = kb / 1024.0;
+    else
+      std::fputs(line, stdout);  // a failure's diagnostics
+  }
+  pclose(p);
+  return mb;
+}
+
+// The PostgreSQL part, when a throw-away server starts; true when it ran
+// well or could not run at all.
+bool PostgresPart(long rows) {
+  // Where the server's data directory goes; two runs at once need two.
+  const char* own = std::getenv("QMR_BENCH_PG_DIR");
+  const std::string dir = own != nullptr ? own : std::string(QMR_BENCH_DIR) + "/pg";
+  const std::string script = std::string(QMR_SOURCE_DIR) + "/scripts/pg_server.sh";
+  setenv("QMR_PG_STARTER", std::to_string(getpid()).c_str(), 1);
+  std::printf("\nstarting a throw-away PostgreSQL server ...\n");
+  std::fflush(stdout);
+  if (std::system(("sh " + Quote(script) + " start " + Quote(dir)).c_str()) != 0) {
+    std::printf("PostgreSQL: no server could be started; its figures are left out\n");
+    return true;
+  }
+  char port[32] = "";
+  if (FILE* f = std::fopen((dir + "/port").c_str(), "r")) {
+    if (std::fscanf(f, "%31s", port) != 1) port[0] = '\0';
+    std::fclose(f);
+  }
+  bool ok = port[0] != '\0';
+  if (ok) {
+    SQLHENV env = nullptr;
+    SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
+    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, (SQLPOINTER)SQL_OV_ODBC3, 0);
+    SQLHDBC dbc = Connect(env, PgConnStr(port));
+    std::printf("filling the table on PostgreSQL ...\n");
+    std::fflush(stdout);
+    Run(dbc, "DROP TABLE IF EXISTS bench");
+    Run(dbc, "CREATE TABLE bench (i INTEGER, b BIGINT, v VARCHAR(30), d DOUBLE PRECISION,"
+             " n DECIMAL(12,2), dt DATE, ts TIMESTAMP)");
+    Run(dbc, PgFillSql(rows));
+    Run(dbc, "ANALYZE bench");
+    AutoCommitOff(dbc);  // results stream
+    const Ways w = RunDriver(dbc);
+    SQLDisconnect(dbc);
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+    SQLFreeHandle(SQL_HANDLE_ENV, env);
+    std::printf("running the same through JDBC directly ...\n");
+    std::fflush(stdout);
+    const auto jdbc = RunJdbc(kPgJar, std::string("jdbc:postgresql://127.0.0.1:") + port + "/qmr",
+                              "qmr", "", "");
+    std::printf("\nPostgreSQL %s, %ld rows, auto-commit off, fetch size 1000 on both sides\n",
+                port, rows);
+    ok = Report(w, jdbc, rows);
+
+    std::printf("\n  peak RSS, %ld rows forward only, auto-commit off (driver, VM, JDBC driver):\n",
+                rows);
+    const std::string base = std::string("-Djava.class.path=") + kPgJar + " -Duser.timezone=UTC";
+    for (const char* heap : {"", " -Xmx256m"}) {
+      long got = 0;
+      const double mb = PeakRss(port, base + heap, &got);
+      std::printf("    %-24s %8.0f MB  (%ld rows)\n", *heap ? "heap -Xmx256m" : "default heap", mb,
+                  got);
+      ok = ok && mb > 0 && got == rows;
     }
   }
+  std::system(("sh " + Quote(script) + " stop " + Quote(dir) + " >/dev/null").c_str());
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // The private configuration of the build; a caller's own settings win.
+  setenv("ODBCSYSINI", QMR_ODBC_DIR, 0);
+  setenv("ODBCINI", QMR_ODBC_DIR "/odbc.ini", 0);
+  if (argc > 2 && std::strcmp(argv[1], "--memory") == 0) return MemoryChild(argv[2]);
+  const long rows = argc > 1 ? std::atol(argv[1]) : 1000000;
+  setenv("QMR_JVM_OPTS",
+         (std::string("-Djava.class.path=" QMR_HSQLDB_JAR ":") + kPgJar + " " + kJvmOpts).c_str(),
+         0);
+
+  SQLHENV env = nullptr;
+  SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
+  SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, (SQLPOINTER)SQL_OV_ODBC3, 0);
+  SQLHDBC dbc = Connect(env,
+                        "DRIVER={Quillmar Unicode};JDBC=org.hsqldb.jdbc.JDBCDriver;"
+                        "URL=jdbc:hsqldb:mem:fetchbench;UID=SA;PWD=");
+  std::printf("fetch benchmark: %ld rows of (INTEGER, BIGINT, VARCHAR(30), DOUBLE,"
+              " DECIMAL(12,2), DATE, TIMESTAMP), HSQLDB in memory\n", rows);
+  std::printf("filling the table through the driver ...\n");
+  std::fflush(stdout);
+  Run(dbc, kCreate);
+  Run(dbc, FillSql(rows));
+  const Ways w = RunDriver(dbc);
+  SQLDisconnect(dbc);
+  SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+  SQLFreeHandle(SQL_HANDLE_ENV, env);
+
+  std::printf("running the same through JDBC directly ...\n");
+  std::fflush(stdout);
+  const auto jdbc = RunJdbc(QMR_HSQLDB_JAR, "jdbc:hsqldb:mem:jdbcbench", "SA", kCreate,
+                            FillSql(rows));
+  std::printf("\nHSQLDB in memory, %ld rows\n", rows);
+  bool ok = Report(w, jdbc, rows);
+  ok = PostgresPart(rows) && ok;
   return ok ? 0 : 1;
 }
