@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
@@ -16,6 +17,7 @@ namespace jblock_test {
 uint32_t Env() {
   static const uint32_t env = agent_test::StartAgent(
       "-Djava.class.path=/usr/share/java/hsqldb.jar:/usr/share/java/derby.jar"
+      ":/usr/share/java/postgresql.jar"
       " -Duser.timezone=UTC -Xcheck:jni -Dderby.stream.error.file=/dev/null");
   return env;
 }
@@ -44,6 +46,21 @@ uint32_t ConnectHsqldb(const std::string& db) {
 uint32_t ConnectDerby(const std::string& db) {
   return Connect("org.apache.derby.jdbc.EmbeddedDriver",
                  "jdbc:derby:memory:" + db + ";create=true", "app");
+}
+
+uint32_t ConnectPostgres() {
+  const char* file = std::getenv("QMR_PG_PORT_FILE");
+  if (file == nullptr) return 0;
+  std::string port;
+  if (FILE* f = std::fopen(file, "r")) {
+    char buf[16] = "";
+    if (std::fgets(buf, sizeof buf, f) != nullptr) port = buf;
+    std::fclose(f);
+  }
+  while (!port.empty() && (port.back() == '\n' || port.back() == ' ')) port.pop_back();
+  EXPECT_FALSE(port.empty()) << "no port in " << file;
+  if (port.empty()) return 0;
+  return Connect("org.postgresql.Driver", "jdbc:postgresql://127.0.0.1:" + port + "/qmr", "qmr");
 }
 
 bool FetchShot::operator==(const FetchShot& o) const {

@@ -20,6 +20,9 @@ inline const DRV_OpTable& Ops() { return DRV_JdbcOpTable; }
 uint32_t Env();
 uint32_t ConnectHsqldb(const std::string& db);
 uint32_t ConnectDerby(const std::string& db);
+// The throw-away PostgreSQL server of the "pg" fixture (QMR_PG_PORT_FILE);
+// 0 when the test runs without it.
+uint32_t ConnectPostgres();
 using agent_test::Errors;
 using agent_test::Exec;
 using agent_test::Stmt;

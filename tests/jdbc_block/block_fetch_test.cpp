@@ -2,6 +2,7 @@
 // the row buffers, indicators, counts and diagnostics must be the same.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -255,6 +256,73 @@ TEST(BlockFetchFailure, AJavaExceptionInsideABlockKeepsTheRowsBeforeIt) {
   for (size_t i = 0; i < block.size(); ++i)
     EXPECT_TRUE(block[i] == plain[i]) << "fetch " << i << "\nblock: " << Describe(block[i])
                                       << "\nvalue by value: " << Describe(plain[i]);
+  Ops().DRV_Disconnect(conn);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace jblock_test;
+
+// PostgreSQL's ranges go further: years BC, after 9999 (the 16-bit year of
+// the row buffer wraps alike both ways), infinity, 24:00:00, NaN.
+TEST(BlockFetchPg, EdgeValuesMatchValueByValue) {
+  if (std::getenv("QMR_PG_PORT_FILE") == nullptr)
+    GTEST_SKIP() << "runs as jdbc_block_tests_pg, on the fixture's server";
+  const uint32_t conn = ConnectPostgres();
+  ASSERT_NE(conn, 0u);
+  Exec(conn,
+       {"DROP TABLE IF EXISTS qmr_block_edges",
+        "CREATE TABLE qmr_block_edges (id INTEGER, dt DATE, tm TIME, ts TIMESTAMP,"
+        " tz TIMESTAMPTZ, bi BIGINT, de NUMERIC(38,10), nu NUMERIC, re REAL,"
+        " db DOUBLE PRECISION, bo BOOLEAN, sm SMALLINT, ch CHAR(5), vc VARCHAR(40))",
+        "INSERT INTO qmr_block_edges VALUES"
+        " (1, '4713-01-01 BC', '00:00:00', '4713-01-01 00:00:00 BC', '0044-03-15 12:00:00 BC',"
+        "  -9223372036854775808, 9999999999999999999999999999.9999999999, 'NaN', 'NaN',"
+        "  'Infinity', TRUE, -32768, 'a', ''),"
+        " (2, '0001-01-01 BC', '23:59:59.999999', '0001-12-31 23:59:59.999999 BC',"
+        "  '1582-10-04 23:59:59+00', 9223372036854775807,"
+        "  -9999999999999999999999999999.9999999999, 1e-40, '-Infinity', -1e308, FALSE,"
+        "  32767, 'abcde', 'r \xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80'),"
+        " (3, '1582-10-04', '24:00:00', '1582-10-15 00:00:00', '1899-12-31 23:59:59.5+05:30',"
+        "  0, 0.0000000001, 12345678901234567890.123, 1.5e-45, 4.9e-324, NULL, 0, '', 'x'),"
+        " (4, '1899-12-31', '12:34:56.789', '1969-12-31 23:59:59.999999',"
+        "  '1969-12-31 23:59:59.999999+00', -1, -0.0000000001, -0.5, 3.4e38, 0, NULL, NULL,"
+        "  NULL, NULL),"
+        " (5, '9999-12-31', '00:00:00.000001', '9999-12-31 23:59:59.999999', 'infinity',"
+        "  1, 12345678.9, 100, 0, -0, TRUE, 1, 'z', 'y'),"
+        " (6, '10000-01-01', '01:00:00', '10000-01-01 00:00:00', '-infinity', 2, 0, 0, 1, 1,"
+        "  FALSE, 2, 'q', 'w'),"
+        " (7, '5874897-12-31', '02:00:00', '294276-12-31 23:59:59.999999',"
+        "  '294276-12-31 23:59:59.999999+00', 3, -12345678.9, 1e20, 2, 2, TRUE, 3, 'w', 'e'),"
+        " (8, 'infinity', '03:00:00', 'infinity', '2021-03-28 02:30:00+01', 4, 1, 2, 3, 3,"
+        "  TRUE, 4, 'e', 'r'),"
+        " (9, '-infinity', '04:00:00', '-infinity', '2021-10-31 02:30:00+02', 5, 2, 3, 4, 4,"
+        "  TRUE, 5, 'r', 't'),"
+        " (10, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL)"});
+  const std::string sql =
+      "SELECT id, dt, tm, ts, tz, bi, de, nu, re, db, bo, sm, ch, vc FROM qmr_block_edges"
+      " ORDER BY id";
+  for (const char* zone :
+       {"UTC", "Europe/Amsterdam", "America/St_Johns", "Asia/Kolkata", "Pacific/Kiritimati"}) {
+    SCOPED_TRACE(zone);
+    SetDefaultZone(zone);
+    for (uint32_t wide : {0u, 1u}) {
+      const uint64_t before = jblock::BlocksRead();
+      const auto block = FetchAll(conn, sql, 3, true, wide);
+      EXPECT_GT(jblock::BlocksRead(), before);
+      const auto plain = FetchAll(conn, sql, 3, false, wide);
+      ASSERT_EQ(block.size(), plain.size());
+      ASSERT_GE(block.size(), 4u);
+      EXPECT_EQ(block[0].rc, 0u) << ::testing::PrintToString(block[0].errors);
+      for (size_t i = 0; i < block.size(); ++i)
+        EXPECT_TRUE(block[i] == plain[i]) << "fetch " << i << "\nblock: " << Describe(block[i])
+                                          << "\nvalue by value: " << Describe(plain[i]);
+    }
+  }
+  SetDefaultZone("UTC");
+  Exec(conn, {"DROP TABLE qmr_block_edges"});
   Ops().DRV_Disconnect(conn);
 }
 

@@ -46,6 +46,11 @@ if(QMR_SYSTEM_PYTHON3 AND TARGET xbifxu AND TARGET xbifx)
   endforeach()
 endif()
 
+if(TARGET jdbc_block_tests)
+  add_test(NAME jdbc_block_tests_pg COMMAND jdbc_block_tests --gtest_filter=BlockFetchPg*)
+  qmr_pg_test(jdbc_block_tests_pg)
+endif()
+
 if(TARGET dm_tests)
   add_test(NAME dm_tests_pg COMMAND dm_tests --gtest_filter=Backend*:AnyBackend*)
   qmr_pg_test(dm_tests_pg)

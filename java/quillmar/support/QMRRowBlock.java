@@ -161,9 +161,20 @@ public final class QMRRowBlock {
      * month and day at slot when date is set, then hour, minute and second.
      */
     private void fields(long utc, int slot, boolean date, boolean time) {
-        long local = utc + zone.getOffset(utc);
-        long days = Math.floorDiv(local, DAY);
-        long ms = Math.floorMod(local, DAY);
+        // Offset and instant apart, as the calendar adds them: an instant
+        // at the end of the range (a driver's "infinity") must not overflow.
+        int offset = zone.getOffset(utc);
+        long days = offset / DAY + utc / DAY;
+        long ms = offset % DAY + utc % DAY;
+        if (ms >= DAY) {
+            ms -= DAY;
+            ++days;
+        } else {
+            while (ms < 0) {
+                ms += DAY;
+                --days;
+            }
+        }
         if (date) {
             if (utc >= 0 || utc >= GREGORIAN_CUTOVER - zone.getOffset(utc)) {
                 gregorian(days, slot);
