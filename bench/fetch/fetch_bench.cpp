@@ -450,8 +450,8 @@ bool PostgresPart(long rows) {
     std::fflush(stdout);
     const auto jdbc = RunJdbc(kPgJar, std::string("jdbc:postgresql://127.0.0.1:") + port + "/qmr",
                               "qmr", "", "");
-    std::printf("\nPostgreSQL %s, %ld rows, auto-commit off, fetch size 1000 on both sides\n",
-                port, rows);
+    std::printf("\nPostgreSQL on port %s, %ld rows, auto-commit off,"
+                " fetch size 1000 on both sides\n", port, rows);
     ok = Report(w, jdbc, rows);
 
     std::printf("\n  peak RSS, %ld rows forward only, auto-commit off (driver, VM, JDBC driver):\n",
