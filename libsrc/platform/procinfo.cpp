@@ -1,5 +1,6 @@
 #include "platform/procinfo.h"
 
+#include <pthread.h>
 #include <pwd.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -12,7 +13,25 @@ namespace plat {
 
 uint32_t process_id() { return static_cast<uint32_t>(getpid()); }
 
-uint64_t thread_id() { return static_cast<uint64_t>(syscall(SYS_gettid)); }
+namespace {
+
+// Every call into the driver asks for its thread's id; a system call each
+// time shows in the fetch of many rows. The id is kept per thread, and the
+// thread that forks forgets its id in the child, which has another.
+thread_local uint64_t tCachedTid = 0;
+
+void ForgetTidInChild() { tCachedTid = 0; }
+
+}  // namespace
+
+uint64_t thread_id() {
+  if (tCachedTid == 0) {
+    static const int registered = pthread_atfork(nullptr, nullptr, ForgetTidInChild);
+    (void)registered;
+    tCachedTid = static_cast<uint64_t>(syscall(SYS_gettid));
+  }
+  return tCachedTid;
+}
 
 std::string user_name() {
   struct passwd pw;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <set>
@@ -21,6 +22,21 @@ TEST(ProcInfoTest, ThreadIdIsTheKernelsAndDiffersPerThread) {
   std::thread([&] { other = plat::thread_id(); }).join();
   EXPECT_NE(other, 0u);
   EXPECT_NE(other, main_id);
+}
+
+// The id is kept per thread: a forked child has an id of its own.
+TEST(ProcInfoTest, AForkedChildHasItsOwnThreadId) {
+  const uint64_t parent = plat::thread_id();
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    const bool own = plat::thread_id() == static_cast<uint64_t>(syscall(SYS_gettid)) &&
+                     plat::thread_id() != parent;
+    _exit(own ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 TEST(ProcInfoTest, UserNameMatchesThePasswordEntry) {
