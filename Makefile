@@ -67,11 +67,14 @@ demo: deps
 check-pg: build
 	cd $(BUILD) && ctest $(CTEST_ARGS) -L pg
 
-# Rows per second through the driver against JDBC directly (not a test).
+# The driver against JDBC directly (not tests): fetch rows per second, a
+# static cursor's scrolling, insert with parameter arrays, prepared lookups
+# and connects. The last three start their own PostgreSQL server when the
+# binaries are there (QMR_BENCH_PG=0: HSQLDB only).
+BENCHES ?= fetch scroll insert lookup connect
 bench: deps $(BUILD)/CMakeCache.txt
-	cmake --build $(BUILD) -j $(JOBS) --target fetch_bench scroll_bench
-	$(BUILD)/bench/fetch_bench
-	$(BUILD)/bench/scroll_bench
+	cmake --build $(BUILD) -j $(JOBS) --target $(BENCHES:%=%_bench)
+	@set -e; for b in $(BENCHES); do $(BUILD)/bench/$${b}_bench; echo; done
 
 clean:
 	rm -rf $(BUILD)
