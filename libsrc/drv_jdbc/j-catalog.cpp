@@ -15,6 +15,7 @@
 #include "drv_jdbc/j-catalog.h"
 #include "drv_jdbc/j-exec.h"
 #include "drv_jdbc/j-jni.h"
+#include "drv_jdbc/j-methods.h"
 #include "drv_jdbc/j-stmt.h"
 #include "drv_jdbc/j-wrap.h"
 #include "util/log.h"
@@ -193,14 +194,13 @@ uint32_t TypesArray(JdbcStmt* s, const std::string& types, jobjectArray* out) {
   // type no table has.
   if (items.empty() || std::find(items.begin(), items.end(), "%") != items.end()) return 0;
   JNIEnv* env = s->jniEnv;
-  jclass str = env->FindClass("java/lang/String");
+  jclass str = JM_SystemClass(env, "java/lang/String");
   if (str == nullptr) {
     env->ExceptionClear();
     log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "Can't find java.lang.String");
     return ERR_GENERAL;
   }
   jobjectArray arr = env->NewObjectArray(static_cast<jsize>(items.size()), str, nullptr);
-  JC_DeleteLocal(env, str);
   if (arr == nullptr) {
     env->ExceptionClear();
     log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "Can't create Array of java.lang.String");

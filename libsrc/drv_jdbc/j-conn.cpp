@@ -16,6 +16,7 @@
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-initsql.h"
 #include "drv_jdbc/j-jni.h"
+#include "drv_jdbc/j-methods.h"
 #include "drv_jdbc/j-serv.h"
 #include "drv_jdbc/j-stmt.h"
 #include "drv_jdbc/j-wrap.h"
@@ -53,8 +54,9 @@ void ClearException(JNIEnv* env) {
   if (env->ExceptionCheck()) env->ExceptionClear();
 }
 
+// A platform class, kept for the life of the VM (never to be deleted).
 jclass FindClassQuiet(JNIEnv* env, const char* name) {
-  jclass cls = env->FindClass(name);
+  jclass cls = JM_SystemClass(env, name);
   if (cls == nullptr) ClearException(env);
   return cls;
 }
@@ -205,7 +207,7 @@ uint32_t JC_SetDataSourceProp(JdbcConn* c, jclass cls, jobject ds, const DsPropL
     // The setters looked for, in this order; a lookup that fails leaves an
     // exception that says nothing.
     auto has = [&](const char* sig) {
-      if (env->GetMethodID(cls, setter.c_str(), sig) != nullptr) return true;
+      if (JM_MethodOf(env, nullptr, cls, setter.c_str(), sig) != nullptr) return true;
       ClearException(env);
       return false;
     };
@@ -274,7 +276,7 @@ uint32_t NewInstance(JdbcConn* c, const char* className, const ClassWords& words
     CONN_LOG("Can't find JDBC %s = %s", words.found, className);
     return ERR_DRIVER_NOT_LOADED;
   }
-  jmethodID ctor = env->GetMethodID(*cls, "<init>", "()V");
+  jmethodID ctor = JM_MethodOf(env, nullptr, *cls, "<init>", "()V");
   if (ctor == nullptr) {
     ClearException(env);
     CONN_LOG("Can't find <init> class in %s", words.init);
@@ -300,7 +302,7 @@ uint32_t DriverManager_getConnection(JdbcConn* c, jobject* out, const char* clas
     CONN_LOG("Can't find java.util.Properties");
     return ERR_GENERAL;
   }
-  jmethodID init = env->GetMethodID(propsCls, "<init>", "()V");
+  jmethodID init = JM_MethodOf(env, nullptr, propsCls, "<init>", "()V");
   if (init == nullptr) {
     ClearException(env);
     CONN_LOG("Can't find <init> in Properties class");
@@ -387,7 +389,7 @@ uint32_t DataSource_getConnection(JdbcConn* c, jobject* out, int kind, const cha
   const char* sig = credentials ? kGetConnection2 : kGetConnection0;
   jobject conn = nullptr;
   uint32_t rc = 0;
-  bool direct = env->GetMethodID(cls, "getConnection", sig) != nullptr;
+  bool direct = JM_MethodOf(env, nullptr, cls, "getConnection", sig) != nullptr;
   ClearException(env);
   if (direct || kind == DS_KIND_DATASOURCE) {
     rc = credentials ? JC_CallObjectMethod(env, ds, cls, "getConnection", sig, &conn, juser, jpwd)
@@ -495,7 +497,6 @@ uint32_t _getConnection(JdbcConn* c, jobject* out, char* className, char* text, 
       return ERR_DRIVER_NOT_LOADED;
     }
     const bool is = env->IsAssignableFrom(loaded, iface) == JNI_TRUE;
-    JC_DeleteLocal(env, iface);
     if (!is) continue;
     rc = k.kind == DS_KIND_DRIVER
              ? DriverManager_getConnection(c, out, cls, txt, user, password)

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "drv_jdbc/j-methods.h"
 #include "util/log.h"
 #include "util/errcodes.h"
 
@@ -133,14 +134,7 @@ uint32_t CallV(JNIEnv* env, jobject obj, jclass cls, const char* name, const cha
                 sig ? sig : "null");
   if (env == nullptr) return JC_ThrowNPE(env, "env", name);
   if (obj == nullptr) return JC_ThrowNPE(env, "obj", name);
-  jclass own = nullptr;
-  if (cls == nullptr) {
-    own = env->GetObjectClass(obj);
-    cls = own;
-  }
-  if (cls == nullptr) return JC_ThrowNPE(env, "class", name);
-  jmethodID m = env->GetMethodID(cls, name, sig);
-  if (own != nullptr) env->DeleteLocalRef(own);
+  jmethodID m = JM_MethodOf(env, obj, cls, name, sig);
   if (m == nullptr || env->ExceptionCheck()) return ERR_GENERAL;
   T value = CallKind<T>::Call(env, obj, m, ap);
   if (result != nullptr) *result = value;
@@ -246,10 +240,10 @@ jstring JC_NewString(JNIEnv* env, const char* text, uint32_t utf) {
 
 jobject JC_NewObject(JNIEnv* env, const char* className, const char* sig, ...) {
   if (env == nullptr || className == nullptr || sig == nullptr) return nullptr;
-  jclass cls = env->FindClass(className);
+  jclass cls = JM_SystemClass(env, className);
   if (cls == nullptr) return nullptr;
   jobject obj = nullptr;
-  jmethodID ctor = env->GetMethodID(cls, "<init>", sig);
+  jmethodID ctor = JM_MethodOf(env, nullptr, cls, "<init>", sig);
   if (ctor != nullptr && !env->ExceptionCheck()) {
     va_list ap;
     va_start(ap, sig);
@@ -260,7 +254,6 @@ jobject JC_NewObject(JNIEnv* env, const char* className, const char* sig, ...) {
       obj = nullptr;
     }
   }
-  env->DeleteLocalRef(cls);
   return obj;
 }
 
@@ -362,40 +355,35 @@ void DecodeFailure(std::string* message, const char* text) {
 // the way leaves its own text as the message.
 void Decode(JNIEnv* env, jthrowable ex, uint32_t utf, char* state, int32_t* native,
             std::string* message, bool* warning) {
-  jclass warnCls = env->FindClass("java/sql/SQLWarning");
+  jclass warnCls = JM_SystemClass(env, "java/sql/SQLWarning");
   if (warnCls == nullptr) {
     env->ExceptionClear();
     return DecodeFailure(message, "Can't find SQLWarning class");
   }
-  bool isWarning = env->IsInstanceOf(ex, warnCls);
-  env->DeleteLocalRef(warnCls);
-  if (isWarning) {
+  if (env->IsInstanceOf(ex, warnCls)) {
     *warning = true;
     return;
   }
-  jclass sqlCls = env->FindClass("java/sql/SQLException");
+  jclass sqlCls = JM_SystemClass(env, "java/sql/SQLException");
   if (sqlCls == nullptr) {
     env->ExceptionClear();
     return DecodeFailure(message, "Can't find SQLException class");
   }
   bool isSql = env->IsInstanceOf(ex, sqlCls);
   if (isSql) {
-    jmethodID getState = env->GetMethodID(sqlCls, "getSQLState", "()Ljava/lang/String;");
+    jmethodID getState = JM_MethodOf(env, nullptr, sqlCls, "getSQLState", "()Ljava/lang/String;");
     if (getState == nullptr) {
       env->ExceptionClear();
-      env->DeleteLocalRef(sqlCls);
       return DecodeFailure(message, "Can't find getSQLState");
     }
-    jmethodID getCode = env->GetMethodID(sqlCls, "getErrorCode", "()I");
+    jmethodID getCode = JM_MethodOf(env, nullptr, sqlCls, "getErrorCode", "()I");
     if (getCode == nullptr) {
       env->ExceptionClear();
-      env->DeleteLocalRef(sqlCls);
       return DecodeFailure(message, "Can't find getErrorCode");
     }
     auto st = static_cast<jstring>(env->CallObjectMethod(ex, getState));
     if (env->ExceptionCheck()) {
       env->ExceptionClear();
-      env->DeleteLocalRef(sqlCls);
       return DecodeFailure(message, "Exception in Exception.getSQLState");
     }
     if (st != nullptr) {
@@ -410,24 +398,14 @@ void Decode(JNIEnv* env, jthrowable ex, uint32_t utf, char* state, int32_t* nati
     jint code = env->CallIntMethod(ex, getCode);
     if (env->ExceptionCheck()) {
       env->ExceptionClear();
-      env->DeleteLocalRef(sqlCls);
       return DecodeFailure(message, "Exception in Exception.getErrorCode");
     }
     *native = code;
   }
-  env->DeleteLocalRef(sqlCls);
-  jclass excCls = env->FindClass("java/lang/Exception");
-  if (excCls == nullptr) {
-    env->ExceptionClear();
-    return DecodeFailure(message, "Can't find Exception class");
-  }
   // Through the object's own class: a throwable that is not an Exception
   // (an Error) still has toString.
-  jclass objCls = env->GetObjectClass(ex);
   const char* method = isSql ? "getMessage" : "toString";
-  jmethodID m = env->GetMethodID(objCls, method, "()Ljava/lang/String;");
-  env->DeleteLocalRef(objCls);
-  env->DeleteLocalRef(excCls);
+  jmethodID m = JM_MethodOf(env, ex, nullptr, method, "()Ljava/lang/String;");
   if (m == nullptr) {
     env->ExceptionClear();
     return DecodeFailure(message, isSql ? "Can't find getMessage " : "Can't find toString");

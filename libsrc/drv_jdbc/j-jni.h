@@ -36,8 +36,8 @@ jstring JC_NewString(JNIEnv* env, const char* text, uint32_t utf);
 // The same from counted bytes (no NUL needed).
 jstring JC_NewStringN(JNIEnv* env, const char* text, size_t length, uint32_t utf);
 
-// A local reference to a new object of the class (JNI name with '/'), or
-// null with any exception left pending.
+// A local reference to a new object of the platform class (JNI name with
+// '/'), or null with any exception left pending.
 jobject JC_NewObject(JNIEnv* env, const char* className, const char* sig, ...);
 // A local class reference, or null (exception pending). Without a loader
 // FindClass; with one, the loader's loadClass with the dotted name.

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "drv_jdbc/j-getvalue.h"
+#include "drv_jdbc/j-methods.h"
 #include "drv_jdbc/j-proc.h"
 #include "drv_jdbc/j-wrap-impl.h"
 
@@ -20,14 +21,12 @@ constexpr const char* kGetObjectSig = "(I)Ljava/lang/Object;";
 using jget::Put;
 
 bool IsA(JNIEnv* env, jobject o, const char* cls) {
-  jclass c = env->FindClass(cls);
+  jclass c = JM_SystemClass(env, cls);
   if (c == nullptr) {
     env->ExceptionClear();
     return false;
   }
-  const bool yes = env->IsInstanceOf(o, c) == JNI_TRUE;
-  JC_DeleteLocal(env, c);
-  return yes;
+  return env->IsInstanceOf(o, c) == JNI_TRUE;
 }
 
 // The JDBC type whose getter the value type code uses; 0 for the codes

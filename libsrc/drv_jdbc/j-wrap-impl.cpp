@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "drv_jdbc/j-methods.h"
 #include "util/log.h"
 #include "util/errcodes.h"
 
@@ -221,16 +222,15 @@ namespace {
 // Finds the class and constructor (logging what is missing), then builds.
 jobject Construct(JNIEnv* env, const char* cls, const char* label, const char* sig, ...) {
   if (env == nullptr) return nullptr;
-  jclass c = env->FindClass(cls);
+  jclass c = JM_SystemClass(env, cls);
   if (c == nullptr) {
     env->ExceptionClear();
     log_message(LOG_LEVEL_ERROR, __FILE__, __LINE__, "Can't find %s class", label);
     return nullptr;
   }
-  jmethodID ctor = env->GetMethodID(c, "<init>", sig);
+  jmethodID ctor = JM_MethodOf(env, nullptr, c, "<init>", sig);
   if (ctor == nullptr) {
     env->ExceptionClear();
-    env->DeleteLocalRef(c);
     log_message(LOG_LEVEL_ERROR, __FILE__, __LINE__, "Can't find <init> class in %s class", label);
     return nullptr;
   }
@@ -238,7 +238,6 @@ jobject Construct(JNIEnv* env, const char* cls, const char* label, const char* s
   va_start(ap, sig);
   jobject obj = env->NewObjectV(c, ctor, ap);
   va_end(ap);
-  env->DeleteLocalRef(c);
   return obj;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "drv_jdbc/j-methods.h"
 #include "drv_jdbc/j-wrap-impl.h"
 
 using namespace wrapimpl;
@@ -36,13 +37,12 @@ uint32_t getString_5(JdbcStmt* s, jobject rs, int32_t column, char* buf, uint32_
                                     &value, static_cast<jint>(column));
   if (rc != 0) return Done(s, rc);
   if (value == nullptr) return Done(s, TextInto(env, nullptr, 0, buf, size, length));
-  jclass dec = env->FindClass("java/math/BigDecimal");
+  jclass dec = JM_SystemClass(env, "java/math/BigDecimal");
   if (dec == nullptr) {
     env->DeleteLocalRef(value);
     return Done(s, ERR_GENERAL);
   }
   bool isDecimal = env->IsInstanceOf(value, dec);
-  env->DeleteLocalRef(dec);
   if (!isDecimal) {
     env->DeleteLocalRef(value);
     return getString(s, rs, column, buf, size, length);

@@ -1,0 +1,212 @@
+// The class and method-ID cache.
+#include "drv_jdbc/j-methods.h"
+
+#include <atomic>
+#include <cstdarg>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "drv_jdbc/j-jni.h"
+#include "platform/lock.h"
+#include "platform/thread_annotations.h"
+#include "util/errcodes.h"
+#include "util/log.h"
+
+namespace {
+
+std::atomic<uint64_t> gMethodLookups{0};
+std::atomic<uint64_t> gClassLookups{0};
+std::atomic<uint64_t> gCalls{0};
+
+struct Named {
+  const char* cls;
+  const char* name;
+  const char* sig;
+};
+
+// In the order of JM_Method.
+constexpr Named kNamed[JM_METHOD_COUNT] = {
+    {"java/sql/Connection", "getAutoCommit", "()Z"},
+    {"java/sql/Connection", "setAutoCommit", "(Z)V"},
+    {"java/sql/Connection", "commit", "()V"},
+    {"java/sql/Connection", "rollback", "()V"},
+    {"java/sql/Connection", "setSavepoint", "()Ljava/sql/Savepoint;"},
+    {"java/sql/Connection", "rollback", "(Ljava/sql/Savepoint;)V"},
+    {"java/sql/Connection", "releaseSavepoint", "(Ljava/sql/Savepoint;)V"},
+    {"java/sql/DatabaseMetaData", "supportsBatchUpdates", "()Z"},
+    {"java/sql/Statement", "executeBatch", "()[I"},
+    {"java/sql/Statement", "clearBatch", "()V"},
+    {"java/sql/PreparedStatement", "addBatch", "()V"},
+    {"java/sql/PreparedStatement", "getMetaData", "()Ljava/sql/ResultSetMetaData;"},
+    {"java/sql/ResultSetMetaData", "getColumnCount", "()I"},
+};
+
+std::atomic<jmethodID> gNamedIds[JM_METHOD_COUNT];
+
+// One method of one class: valid for every object that is an instance of
+// the class (a call through it dispatches to the object's own override).
+struct Entry {
+  std::string name;
+  std::string sig;
+  jclass cls;  // global
+  jmethodID id;
+};
+
+// Guards the two tables; see the header for its place among the locks. The
+// tables live as long as the process (and the VM): they are made once and
+// never destroyed, so nothing of them runs at exit.
+plat::Mutex gLock;
+auto* const gByName PT_GUARDED_BY(gLock) =
+    new std::unordered_map<uint64_t, std::vector<Entry>>();
+auto* const gClasses PT_GUARDED_BY(gLock) =
+    new std::unordered_map<std::string, jclass>();  // global references
+
+uint64_t KeyOf(const char* name, const char* sig) {
+  uint64_t h = 1469598103934665603ull;
+  for (const char* p : {name, sig}) {
+    for (; *p != '\0'; ++p) h = (h ^ static_cast<unsigned char>(*p)) * 1099511628211ull;
+    h = (h ^ 0xFF) * 1099511628211ull;
+  }
+  return h;
+}
+
+jmethodID Find(JNIEnv* env, jobject obj, jclass cls, uint64_t key, const char* name,
+               const char* sig) {
+  plat::Guard<plat::Mutex> g(gLock);
+  auto it = gByName->find(key);
+  if (it == gByName->end()) return nullptr;
+  for (const Entry& e : it->second) {
+    if (e.name != name || e.sig != sig) continue;
+    if (cls != nullptr ? env->IsSameObject(cls, e.cls) : env->IsInstanceOf(obj, e.cls))
+      return e.id;
+  }
+  return nullptr;
+}
+
+template <class T>
+struct Kind;
+template <>
+struct Kind<jobject> {
+  static jobject Call(JNIEnv* env, jobject o, jmethodID m, va_list ap) {
+    return env->CallObjectMethodV(o, m, ap);
+  }
+};
+template <>
+struct Kind<uint8_t> {
+  static uint8_t Call(JNIEnv* env, jobject o, jmethodID m, va_list ap) {
+    return env->CallBooleanMethodV(o, m, ap);
+  }
+};
+template <>
+struct Kind<int32_t> {
+  static int32_t Call(JNIEnv* env, jobject o, jmethodID m, va_list ap) {
+    return env->CallIntMethodV(o, m, ap);
+  }
+};
+struct VoidResult {};
+template <>
+struct Kind<VoidResult> {
+  static VoidResult Call(JNIEnv* env, jobject o, jmethodID m, va_list ap) {
+    env->CallVoidMethodV(o, m, ap);
+    return {};
+  }
+};
+
+template <class T>
+uint32_t CallNamed(JNIEnv* env, jobject obj, JM_Method m, T* result, va_list ap) {
+  if (gLogJavaCalls)
+    log_message(LOG_LEVEL_DEBUG, __FILE__, __LINE__, "  Call name=[%s] sig=[%s]", kNamed[m].name,
+                kNamed[m].sig);
+  if (env == nullptr) return JC_ThrowNPE(env, "env", kNamed[m].name);
+  if (obj == nullptr) return JC_ThrowNPE(env, "obj", kNamed[m].name);
+  jmethodID id = JM_Id(env, m);
+  if (id == nullptr) return ERR_GENERAL;
+  T value = Kind<T>::Call(env, obj, id, ap);
+  if (result != nullptr) *result = value;
+  return env->ExceptionCheck() ? ERR_GENERAL : 0;
+}
+
+}  // namespace
+
+jclass JM_SystemClass(JNIEnv* env, const char* name) {
+  {
+    plat::Guard<plat::Mutex> g(gLock);
+    auto it = gClasses->find(name);
+    if (it != gClasses->end()) return it->second;
+  }
+  ++gClassLookups;
+  jclass local = env->FindClass(name);
+  if (local == nullptr) return nullptr;
+  auto global = static_cast<jclass>(env->NewGlobalRef(local));
+  env->DeleteLocalRef(local);
+  if (global == nullptr) return nullptr;
+  plat::Guard<plat::Mutex> g(gLock);
+  auto [it, added] = gClasses->emplace(name, global);
+  if (!added) env->DeleteGlobalRef(global);  // another thread was first
+  return it->second;
+}
+
+jmethodID JM_Id(JNIEnv* env, JM_Method m) {
+  jmethodID id = gNamedIds[m].load(std::memory_order_acquire);
+  if (id != nullptr) return id;
+  jclass cls = JM_SystemClass(env, kNamed[m].cls);
+  if (cls == nullptr) return nullptr;
+  ++gMethodLookups;
+  id = env->GetMethodID(cls, kNamed[m].name, kNamed[m].sig);
+  if (id != nullptr) gNamedIds[m].store(id, std::memory_order_release);
+  return id;
+}
+
+const char* JM_Name(JM_Method m) { return kNamed[m].name; }
+
+jmethodID JM_MethodOf(JNIEnv* env, jobject obj, jclass cls, const char* name, const char* sig) {
+  ++gCalls;
+  const uint64_t key = KeyOf(name, sig);
+  if (jmethodID id = Find(env, obj, cls, key, name, sig)) return id;
+  jclass local = nullptr;
+  if (cls == nullptr) {
+    ++gClassLookups;
+    local = env->GetObjectClass(obj);
+    if (local == nullptr) return nullptr;
+  }
+  jclass owner = cls != nullptr ? cls : local;
+  ++gMethodLookups;
+  jmethodID id = env->GetMethodID(owner, name, sig);
+  jobject global = id != nullptr ? env->NewGlobalRef(owner) : nullptr;
+  JC_DeleteLocal(env, local);
+  if (global == nullptr) return id;
+  plat::Guard<plat::Mutex> g(gLock);
+  (*gByName)[key].push_back(Entry{name, sig, static_cast<jclass>(global), id});
+  return id;
+}
+
+#define QMR_JM_CALL(Fn, T)                                                         \
+  uint32_t Fn(JNIEnv* env, jobject obj, JM_Method m, T* result, ...) {             \
+    ++gCalls;                                                                      \
+    va_list ap;                                                                    \
+    va_start(ap, result);                                                          \
+    uint32_t rc = CallNamed<T>(env, obj, m, result, ap);                           \
+    va_end(ap);                                                                    \
+    return rc;                                                                     \
+  }
+QMR_JM_CALL(JM_CallObject, jobject)
+QMR_JM_CALL(JM_CallBoolean, uint8_t)
+QMR_JM_CALL(JM_CallInt, int32_t)
+#undef QMR_JM_CALL
+
+uint32_t JM_CallVoid(JNIEnv* env, jobject obj, unsigned m, ...) {
+  ++gCalls;
+  if (m >= JM_METHOD_COUNT) return ERR_INVALID_ARGUMENT;
+  va_list ap;
+  va_start(ap, m);
+  VoidResult none;
+  uint32_t rc = CallNamed<VoidResult>(env, obj, static_cast<JM_Method>(m), &none, ap);
+  va_end(ap);
+  return rc;
+}
+
+JM_Counts JM_GetCounts() { return JM_Counts{gMethodLookups, gClassLookups, gCalls}; }
+void JM_CountMethodLookup() { ++gMethodLookups; }
+void JM_CountClassLookup() { ++gClassLookups; }
