@@ -178,10 +178,16 @@ const char* ERR_SplitText(const char* text, size_t* msgLen, char state[6], bool*
   return p;
 }
 
+void DIAG_SetRowNumber(DiagArea* d, int64_t row) {
+  for (ErrRec* r = d != nullptr ? d->head : nullptr; r != nullptr; r = r->next)
+    if (r->row == 0) r->row = row;
+}
+
 bool DIAG_Read(DiagArea* d, uint32_t odbcVersion, int mode, DiagText* out) {
   out->message.clear();
   std::memcpy(out->state, "00000", 6);
   out->native = 0;
+  out->row = 0;
   if (d == nullptr) return false;
 
   bool found = false;
@@ -203,6 +209,7 @@ bool DIAG_Read(DiagArea* d, uint32_t odbcVersion, int mode, DiagText* out) {
 
   int code = 0;
   if (rec != nullptr) {
+    out->row = rec->row;
     if (rec->text != nullptr) {
       size_t len = 0;
       bool tagged = false;

@@ -28,6 +28,7 @@ struct ErrRec {
   int32_t native;
   int32_t code;
   uint8_t ownState;
+  int64_t row = 0;  // SQL_DIAG_ROW_NUMBER: the parameter set it belongs to (1-based); 0 unknown
 };
 
 // The diagnostics embedded in every handle record. `pending` is the internal
@@ -72,6 +73,9 @@ char* DIAG_Pop(DiagArea* d, int32_t* native);
 
 // Records in the list (not counting the pending code).
 uint32_t DIAG_Count(const DiagArea* d);
+
+// Gives every record without a row number the number `row` (1-based).
+void DIAG_SetRowNumber(DiagArea* d, int64_t row);
 
 // The per-kind list operations. Each works on the handle's embedded DiagArea.
 void ENV_AddError(EnvHandle* env, const char* text, int32_t native);
@@ -150,6 +154,7 @@ struct DiagText {
   std::string message;
   char state[6];
   int32_t native;
+  int64_t row = 0;  // as ErrRec::row
 };
 
 // Reads one diagnostic of an area (mode as for ERR_GetDiag). False when

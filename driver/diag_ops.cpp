@@ -312,7 +312,8 @@ DRV_Return GetDiagFieldOp(Kind kind, void* handle, va_list ap) {
                      len, width);
     case SQL_DIAG_ROW_NUMBER:
       if (t.stmt == nullptr) return SQL_ERROR;
-      if (value != nullptr) *static_cast<SQLLEN*>(value) = SQL_ROW_NUMBER_UNKNOWN;
+      if (value != nullptr)
+        *static_cast<SQLLEN*>(value) = d.row > 0 ? d.row : SQL_ROW_NUMBER_UNKNOWN;
       return SQL_SUCCESS;
     case SQL_DIAG_COLUMN_NUMBER:
       if (t.stmt == nullptr) return SQL_ERROR;

@@ -142,6 +142,16 @@ void SetStatuses(StmtHandle* stmt, uint64_t done, bool failed, uint16_t okStatus
   }
 }
 
+// The application's parameter set (0-based) of the `sent`-th set sent.
+uint64_t AppSetOf(const StmtHandle* stmt, uint64_t sent) {
+  const uint64_t sets = stmt->apd != nullptr ? stmt->apd->arraySize : 1;
+  for (uint64_t s = 0, k = 0; s < sets; ++s) {
+    if (ParamSetIgnored(stmt, s)) continue;
+    if (k++ == sent) return s;
+  }
+  return sent;
+}
+
 void SetProcessed(StmtHandle* stmt, uint64_t count) {
   if (stmt->ipd != nullptr && stmt->ipd->rowsProcessed != nullptr) *stmt->ipd->rowsProcessed = count;
 }
@@ -253,6 +263,9 @@ DRV_Return Execute(StmtHandle* stmt) {
       if (FailedSet(stmt, ops, &last)) {
         SetProcessed(stmt, static_cast<uint64_t>(last) + 1);
         SetStatuses(stmt, last, true, SQL_PARAM_SUCCESS);
+        // In an array the diagnostic says which set it belongs to.
+        if (stmt->apd != nullptr && stmt->apd->arraySize > 1)
+          DIAG_SetRowNumber(&stmt->diag, static_cast<int64_t>(AppSetOf(stmt, last)) + 1);
       } else {
         SetStatuses(stmt, 0, true, SQL_PARAM_SUCCESS);
       }
