@@ -26,6 +26,7 @@ namespace {
 constexpr uint32_t kReqSetsDone = 0x32010001;  // parameter sets run before a failure
 constexpr uint32_t kReqRowCount = 0x32010000;  // an agent without the above: the failing set
 constexpr uint32_t kNoRowCount = 0xFFFFFFFFu;  // the row count of a statement that has none
+constexpr uint32_t kReqSetsOneByOne = 0x32030030;  // the next execute: no batch of its sets
 
 // Parameter kind of a marker from its agent-side name; "*U" follows the
 // binding's direction.
@@ -251,6 +252,11 @@ DRV_Return Execute(StmtHandle* stmt) {
     }
   }
 
+  // Values that came at execution keep the sets' one-by-one path.
+  if (!stmt->daeValues.empty() && ops->DRV_SetOption != nullptr) {
+    uint32_t one = 1;
+    ops->DRV_SetOption(stmt->agentStmt, kReqSetsOneByOne, &one);
+  }
   const uint32_t code = SendAndExecute(stmt, ops, &owner, binds);
   stmt->diag.pending = static_cast<int32_t>(code);
   ParamValuesFree(stmt);

@@ -149,6 +149,7 @@ uint32_t DRV_Prepare(uint32_t stmt, const char* sql) {
   s->requestedType = 0;
   s->paramCount = 0;
   s->paramsDescribed = 0;
+  s->givesRows = JdbcStmt::kRowsUnknown;
 
   if (uint32_t rc = sqlStmtKind(s->conn, s, sql)) return rc;
   if (s->kind != STMT_KIND_SELECT && s->conn != nullptr && s->conn->readOnly != 0) {
@@ -210,6 +211,17 @@ uint32_t DRV_Execute(uint32_t stmt) {
   s->flags &= static_cast<uint16_t>(~(STMT_OUT_REGISTERED | STMT_DESCRIBE_PENDING));
   s->executedSets = 0;
   s->rowCount = 0;
+  const bool oneByOne = s->setsOneByOne != 0;
+  s->setsOneByOne = 0;
+  if (jexec::BatchFits(s, oneByOne)) {
+    uint32_t code = 0;
+    const jexec::BatchResult batch = jexec::RunSetsAsBatch(s, &code);
+    if (batch == jexec::BatchResult::kDone) return code;
+    if (batch == jexec::BatchResult::kLost) {
+      errPostMsg(&s->errors, "A failed parameter batch could not be rolled back", ERR_GENERAL);
+      return ERR_GENERAL;
+    }
+  }
   if (uint32_t rc = RunSets(s)) return rc;
   if ((s->flags & STMT_PREPARE_CALL) != 0 && (s->flags & STMT_OUT_REGISTERED) != 0 &&
       s->resultSet == nullptr) {

@@ -102,6 +102,18 @@ void KeepResultSet(JdbcStmt* s, jobject rs);
 uint32_t ParamSetCount(const JdbcStmt* s);
 bool HasParams(const JdbcStmt* s);
 
+// Parameter arrays as JDBC batches (j-exec-batch.cpp). Whether the held
+// sets may go as one batch: an INSERT, UPDATE or DELETE with markers that
+// gives no rows, more than one set, a JDBC driver with batch updates, and no
+// reason to run the sets one by one.
+bool BatchFits(JdbcStmt* s, bool oneByOne);
+enum class BatchResult {
+  kDone,    // ran: executedSets, rowCount and *code as the sets one by one give them
+  kNotRun,  // nothing of it is left in the database: run the sets one by one
+  kLost,    // a failed batch could not be undone
+};
+BatchResult RunSetsAsBatch(JdbcStmt* s, uint32_t* code);
+
 }  // namespace jexec
 
 #endif

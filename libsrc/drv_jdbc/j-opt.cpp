@@ -130,6 +130,9 @@ uint32_t StmtOption(JdbcStmt* s, uint32_t request, void* value) {
     case 0x3203000C: s->useBookmarks = v; return 0;
     case 0x3203000F:  // describe the parameters now
       return v != 0 && s->paramsDescribed == 0 ? describeParams(s) : 0;
+    case 0x32030030:  // the next execute's parameter sets one by one, never as a batch
+      s->setsOneByOne = v != 0 ? 1 : 0;
+      return 0;
     case 0x3203041A:
       if (v != 1 && v != 2) return ERR_INVALID_ARGUMENT;
       s->option1050 = v;

@@ -85,6 +85,10 @@ struct JdbcConn {
   uint32_t optionFlag = 0;   // set by DRV_SetOption
   uint32_t multipleActiveStmts = 0;  // MASE emulation asked for
   uint32_t dynCursorsEnabled = 0;    // set by the capability questions
+  // Whether parameter arrays go to the JDBC driver as batches: asked when
+  // the connection first runs one (j-exec-batch.cpp).
+  enum : uint8_t { kBatchUnknown, kBatchYes, kBatchNo };
+  uint8_t paramBatch = kBatchUnknown;
 
   XID* xaRecoverXids = nullptr;  // the XIDs of the last XA recover, owned
   uint32_t xaRecoverCount = 0;
@@ -167,6 +171,11 @@ struct JdbcStmt {
 
   // Execute and fetch state: reset at allocation and at every reset.
   uint32_t executedSets = 0;
+  uint32_t setsOneByOne = 0;  // the next execute runs its sets one by one, never as a batch
+  // Whether the prepared text gives rows (DELETE ... RETURNING): asked once
+  // per prepare, when an array first might go as a batch.
+  enum : uint8_t { kRowsUnknown, kRowsNone, kRowsGiven };
+  uint8_t givesRows = kRowsUnknown;
   uint32_t rowCount = 0;     // update counts summed, or rows of the last fetch
   uint32_t rowsFetched = 0;  // since the result set was opened
   int32_t rowPosition = -1;
