@@ -5,10 +5,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <new>
+#include <utility>
+#include <vector>
 
 #include "drv_jdbc/drv_catalog.h"
 #include "drv_jdbc/j-catalog.h"
@@ -20,6 +23,8 @@
 #include "drv_jdbc/j-serv.h"
 #include "drv_jdbc/j-stmt.h"
 #include "drv_jdbc/j-wrap.h"
+#include "platform/lock.h"
+#include "platform/thread_annotations.h"
 #include "util/log.h"
 #include "util/strutil.h"
 #include "util/utalloc.h"
@@ -514,10 +519,63 @@ uint32_t _getConnection(JdbcConn* c, jobject* out, char* className, char* text, 
 // ---------------------------------------------------------------------------
 // The server type table.
 
+namespace {
+
+// The type tables read so far, by JDBC driver, URL and user. The types a
+// server offers do not change under a running application, and reading them
+// is a catalog query at every connect otherwise (on PostgreSQL hundreds of
+// rows). gTypeCacheLock guards the cache; it may be taken under any of the
+// agent's locks, and no other lock is taken while it is held. Made once and
+// never destroyed: nothing of it runs at exit.
+using TypeRows = std::vector<std::pair<int16_t, JdbcTypeEntry>>;
+plat::Mutex gTypeCacheLock;
+auto* const gTypeCache PT_GUARDED_BY(gTypeCacheLock) = new std::map<std::string, TypeRows>();
+
+std::string TypeCacheKey(const JdbcConn* c) {
+  std::string key;
+  for (const char* part : {c->driverClass, c->url, c->user}) {
+    key += part != nullptr ? part : "";
+    key += '\n';
+  }
+  return key;
+}
+
+int CollectTypeEntry(void* value, const void* key, void* rows) {
+  static_cast<TypeRows*>(rows)->emplace_back(*static_cast<const int16_t*>(key),
+                                             *static_cast<const JdbcTypeEntry*>(value));
+  return 0;
+}
+
+// A table of copies of the kept rows; false when it cannot be built whole.
+bool FillFromRows(HASH_TABLE* table, const TypeRows& rows) {
+  for (const auto& [key, entry] : rows) {
+    auto* e = static_cast<JdbcTypeEntry*>(std::malloc(sizeof(JdbcTypeEntry)));
+    if (e == nullptr) return false;
+    *e = entry;
+    if (hash_set(table, &key, e) == nullptr) {
+      std::free(e);
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 HASH_TABLE* loadTypeInfo(uint32_t connHandle, JdbcConn* c) {
-  (void)c;
   HASH_TABLE* table = hash_create(100, 2);
   if (table == nullptr) return nullptr;
+  const std::string cacheKey = TypeCacheKey(c);
+  {
+    plat::Guard<plat::Mutex> g(gTypeCacheLock);
+    auto kept = gTypeCache->find(cacheKey);
+    if (kept != gTypeCache->end()) {
+      if (FillFromRows(table, kept->second)) return table;
+      JC_FreeTypeTable(table);
+      table = hash_create(100, 2);
+      if (table == nullptr) return nullptr;
+    }
+  }
   uint32_t sh = 0;
   if (DRV_JdbcOpTable.DRV_AllocStmt(connHandle, &sh) != 0) return table;
   if (JdbcStmt* s = AGT_Stmt(sh)) s->wide = 0;
@@ -568,6 +626,12 @@ HASH_TABLE* loadTypeInfo(uint32_t connHandle, JdbcConn* c) {
     }
   }
   DRV_JdbcOpTable.DRV_FreeStmt(sh);
+  TypeRows rows;
+  hash_foreach(table, CollectTypeEntry, &rows);
+  if (!rows.empty()) {
+    plat::Guard<plat::Mutex> g(gTypeCacheLock);
+    gTypeCache->emplace(cacheKey, std::move(rows));
+  }
   return table;
 }
 

@@ -60,8 +60,10 @@ uint32_t DataSource_getConnection(JdbcConn* c, jobject* out, int kind, const cha
 }  // namespace agent_connect
 
 // The server type table of a new connection (SQL type -> JdbcTypeEntry*),
-// read through the agent's own type-information statement. Never null
-// unless memory runs out; empty when the information cannot be read.
+// read through the agent's own type-information statement once per JDBC
+// driver, URL and user in the process, and copied for later connections.
+// Never null unless memory runs out; empty when the information cannot be
+// read.
 HASH_TABLE* loadTypeInfo(uint32_t connHandle, JdbcConn* c);
 // Frees a type table and its entries.
 void JC_FreeTypeTable(HASH_TABLE* table);
