@@ -19,6 +19,8 @@
 
 #include <unistd.h>
 
+#include "common/odbc.h"
+
 namespace bench {
 
 struct Backend {
@@ -27,21 +29,6 @@ struct Backend {
   std::string url;   // the same database for JDBC
   std::string user;
 };
-
-[[noreturn]] inline void Fail(const char* what, SQLSMALLINT type, SQLHANDLE h) {
-  std::fprintf(stderr, "bench: %s failed\n", what);
-  SQLCHAR state[6] = "", msg[1024] = "";
-  SQLINTEGER native = 0;
-  SQLSMALLINT len = 0;
-  for (SQLSMALLINT i = 1;
-       SQL_SUCCEEDED(SQLGetDiagRec(type, h, i, state, &native, msg, sizeof msg, &len)); ++i)
-    std::fprintf(stderr, "  [%s] %s\n", state, msg);
-  std::exit(1);
-}
-
-inline void Check(SQLRETURN rc, const char* what, SQLSMALLINT type, SQLHANDLE h) {
-  if (!SQL_SUCCEEDED(rc)) Fail(what, type, h);
-}
 
 inline double Since(std::chrono::steady_clock::time_point t0) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();

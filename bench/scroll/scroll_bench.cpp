@@ -16,33 +16,19 @@
 #include <string>
 #include <vector>
 
+#include "common/odbc.h"
+
 namespace {
 
-const std::string kCreate =
-    "CREATE TABLE bench (i INTEGER, b BIGINT, v VARCHAR(30), d DOUBLE, n DECIMAL(12,2),"
-    " dt DATE, ts TIMESTAMP)";
-std::string FillSql(long rows) {
-  return "INSERT INTO bench SELECT x, x * 1000003, 'row number ' || x, x / 7.0E0,"
-         " CAST(x AS DECIMAL(12,2)) / 100, DATE '2000-01-01' + MOD(x, 9000) DAY,"
-         " TIMESTAMP '2020-01-01 00:00:00' + x SECOND"
-         " FROM UNNEST(SEQUENCE_ARRAY(1, " + std::to_string(rows) + ", 1)) AS t(x)";
-}
+const std::string& kCreate = bench::kTableCreate;
+std::string FillSql(long rows) { return bench::TableFillSql(rows); }
 const std::string kSelect = "SELECT i, b, v, d, n, dt, ts FROM bench ORDER BY i";
 const char* kJvmOpts = "-Xmx4g -Duser.timezone=UTC";
 constexpr int kRandomFetches = 10000;
 constexpr SQLULEN kRandomRowset = 10;
 constexpr SQLULEN kForwardRowset = 1000;
 
-[[noreturn]] void Fail(const char* what, SQLSMALLINT type, SQLHANDLE h) {
-  std::fprintf(stderr, "scroll_bench: %s failed\n", what);
-  SQLCHAR state[6] = "", msg[1024] = "";
-  SQLINTEGER native = 0;
-  SQLSMALLINT len = 0;
-  for (SQLSMALLINT i = 1;
-       SQL_SUCCEEDED(SQLGetDiagRec(type, h, i, state, &native, msg, sizeof msg, &len)); ++i)
-    std::fprintf(stderr, "  [%s] %s\n", state, msg);
-  std::exit(1);
-}
+using bench::Fail;
 
 void Check(SQLRETURN rc, const char* what, SQLHSTMT st) {
   if (!SQL_SUCCEEDED(rc)) Fail(what, SQL_HANDLE_STMT, st);
