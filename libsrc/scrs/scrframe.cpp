@@ -10,6 +10,7 @@
 
 #include "drv_jdbc/cursor_lib.h"
 #include "drv_jdbc/j-handles.h"
+#include "drv_jdbc/j-serv.h"
 #include "scrs/scrcursor.h"
 #include "scrs/scrlock.h"
 #include "util/copyout.h"
@@ -22,14 +23,8 @@ DRV_OpTable SCR_OpTable{};
 
 namespace {
 
-constexpr uint32_t kClassMask = 0xF0000000u;
-constexpr uint32_t kClassConn = 0x20000000u;
-constexpr uint32_t kClassStmt = 0x30000000u;
 constexpr uint32_t kReqScrollText = 0x21010010u;
 constexpr uint32_t kReqRowCount = 0x32010000u;
-constexpr uint32_t kReqInfoInt = 0x22040000u;
-constexpr uint32_t kReqInfoText = 0x21040000u;
-constexpr uint32_t kReqCapabilities = 0x22010011u;
 
 uint32_t AskInt(uint32_t h, uint32_t request, uint32_t* value) {
   uint16_t length = 0;
@@ -50,7 +45,7 @@ uint32_t ScrollText(uint32_t conn, void* value, uint16_t size, uint16_t* length)
   AskInt(conn, 0x22010012u, &unused);
   uint32_t mask = 0;
   int f[12] = {};
-  if (AskInt(conn, kReqCapabilities, &mask) == 0) {
+  if (AskInt(conn, INFO_CAPABILITY_MASK, &mask) == 0) {
     f[0] = (mask & 0x08) != 0;
     f[1] = (mask & 0x80) != 0;
     f[2] = (mask & 0x04) != 0;
@@ -68,7 +63,7 @@ uint32_t ScrollText(uint32_t conn, void* value, uint16_t size, uint16_t* length)
   }
   f[5] = 1;
   uint32_t commit = 0;
-  f[6] = AskInt(conn, kReqInfoInt | SQL_CURSOR_COMMIT_BEHAVIOR, &commit) == 0
+  f[6] = AskInt(conn, INFO_ODBC_INT | SQL_CURSOR_COMMIT_BEHAVIOR, &commit) == 0
              ? static_cast<int>(commit) : 0;
   f[7] = AnsweredNonZero(conn, 0x22010014u);
   f[8] = AnsweredNonZero(conn, 0x22010015u);
@@ -104,7 +99,7 @@ bool LibraryAnswer(uint32_t conn, uint16_t type, uint32_t* value) {
     case SQL_FETCH_DIRECTION: {
       // What the agent offers, narrowed to what the library serves.
       uint32_t agent = 0;
-      if (AskInt(conn, kReqInfoInt | type, &agent) != 0) return false;
+      if (AskInt(conn, INFO_ODBC_INT | type, &agent) != 0) return false;
       *value = agent & (type == SQL_SCROLL_OPTIONS
                             ? static_cast<uint32_t>(SQL_SO_FORWARD_ONLY | SQL_SO_STATIC)
                             : static_cast<uint32_t>(SQL_FD_FETCH_NEXT | SQL_FD_FETCH_FIRST |
@@ -122,7 +117,7 @@ uint32_t ConnRequest(uint32_t h, uint32_t request, void* value, uint16_t size, u
   if (AGT_Conn(h) == nullptr) return ERR_INVALID_ARGUMENT;
   if (request == kReqScrollText) return ScrollText(h, value, size, length);
   uint32_t answer = 0;
-  if ((request & 0xFFFF0000u) == kReqInfoInt &&
+  if ((request & 0xFFFF0000u) == INFO_ODBC_INT &&
       LibraryAnswer(h, static_cast<uint16_t>(request & 0xFFFF), &answer)) {
     if (value != nullptr && size >= sizeof answer) std::memcpy(value, &answer, sizeof answer);
     if (length != nullptr) *length = sizeof answer;
@@ -190,10 +185,10 @@ SCR_CURSOR* SCR_StmtCursor(uint32_t stmt, JdbcStmt** record) {
 
 extern "C" uint32_t SCR_GetInfo(uint32_t h, uint32_t request, void* value, uint16_t size,
                                 uint16_t* length) {
-  switch (request & kClassMask) {
-    case kClassConn:
+  switch (request & INFO_SCOPE_MASK) {
+    case INFO_SCOPE_CONN:
       return ConnRequest(h, request, value, size, length);
-    case kClassStmt:
+    case INFO_SCOPE_STMT:
       return StmtRequest(h, request, value, size, length);
     default:
       return SCR_Agent().DRV_GetInfo(h, request, value, size, length);
@@ -207,7 +202,7 @@ uint32_t SCR_AgentInfo(const DRV_Agent* agent, uint32_t conn, uint16_t type, voi
   if (IsIntegerType(type)) {
     uint32_t answer = 0;
     uint16_t got = 0;
-    const uint32_t rc = agent->ops->DRV_GetInfo(conn, kReqInfoInt | type, &answer, 4, &got);
+    const uint32_t rc = agent->ops->DRV_GetInfo(conn, INFO_ODBC_INT | type, &answer, 4, &got);
     if (rc != 0) return rc;
     if (size >= 0 && size < 4) return ERR_INVALID_ARGUMENT;
     if (value != nullptr) std::memcpy(value, &answer, sizeof answer);
@@ -217,7 +212,7 @@ uint32_t SCR_AgentInfo(const DRV_Agent* agent, uint32_t conn, uint16_t type, voi
   if (!IsTextType(type)) return ERR_OPTION_RANGE;
   char text[256] = {};
   uint16_t got = 0;
-  const uint32_t rc = agent->ops->DRV_GetInfo(conn, kReqInfoText | type, text, sizeof text, &got);
+  const uint32_t rc = agent->ops->DRV_GetInfo(conn, INFO_ODBC_TEXT | type, text, sizeof text, &got);
   if (rc != 0) return rc;
   text[sizeof text - 1] = '\0';
   const size_t len = std::strlen(text);
