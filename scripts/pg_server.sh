@@ -3,7 +3,8 @@
 #
 #   pg_server.sh start DIR [ODBC_INI]   fresh data directory DIR/data, a free port
 #                                      on 127.0.0.1, database "qmr", user "qmr"
-#                                      (trust on 127.0.0.1 only); writes the port
+#                                      (trust on 127.0.0.1 only), room for 20
+#                                      prepared (XA) transactions; writes the port
 #                                      to DIR/port and, when ODBC_INI is given,
 #                                      adds the data sources QmrPgU/QmrPgA to it
 #   pg_server.sh stop DIR              stops the server and removes DIR/data
@@ -117,7 +118,7 @@ start)
   for attempt in 1 2 3 4 5; do
     port=$(free_port)
     if as_owner "$PGBIN/pg_ctl" -D "$data" -l "$data/server.log" -w -t 60 \
-         -o "-h 127.0.0.1 -p $port -k '' -c fsync=off -c max_connections=50" start \
+         -o "-h 127.0.0.1 -p $port -k '' -c fsync=off -c max_connections=50 -c max_prepared_transactions=20" start \
          >/dev/null 2>&1; then
       started=$port
       break

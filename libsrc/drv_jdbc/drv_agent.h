@@ -244,4 +244,11 @@ int DRV_RegisterAgent(DRV_Agent* agent);
 int SCR_Init(DRV_Agent* agent);
 int PRX_Init(DRV_Agent* agent);
 
+// The agent's XA open (on 1) and close (on 0) tell the connection's worker
+// (JdbcConn::worker, the proxy's record; null when the connection has none)
+// whether the connection's XA side is open, which is when the proxy runs
+// the connection's statement operations on the worker thread. 0, or 21 for a
+// null worker.
+int PRX_SetEnabled(void* worker, uint32_t on);
+
 #endif

@@ -367,13 +367,21 @@ uint32_t DriverManager_getConnection(JdbcConn* c, jobject* out, const char* clas
   return 0;
 }
 
+uint32_t NewDataSource(JdbcConn* c, const char* className, const char* text, jclass* cls,
+                       jobject* ds) {
+  *cls = nullptr;
+  *ds = nullptr;
+  std::unique_ptr<DsPropList, void (*)(DsPropList*)> props(JC_ParseProps(text != nullptr ? text : ""),
+                                                           JC_FreeProps);
+  if (!props) return NoMemory(c);
+  if (uint32_t rc = NewInstance(c, className, kDataSourceWords, cls, ds)) return rc;
+  return JC_SetDataSourceProp(c, *cls, *ds, props.get());
+}
+
 uint32_t DataSource_getConnection(JdbcConn* c, jobject* out, int kind, const char* className,
                                   const char* text, const char* user, const char* password) {
   JNIEnv* env = c->jniEnv;
   *out = nullptr;
-  std::unique_ptr<DsPropList, void (*)(DsPropList*)> props(JC_ParseProps(text != nullptr ? text : ""),
-                                                           JC_FreeProps);
-  if (!props) return NoMemory(c);
   // Without credentials the data source's own (from its properties) apply.
   const bool credentials = (user != nullptr && user[0] != '\0') || (password != nullptr && password[0] != '\0');
   jstring juser = nullptr;
@@ -388,8 +396,7 @@ uint32_t DataSource_getConnection(JdbcConn* c, jobject* out, int kind, const cha
   }
   jclass cls = nullptr;
   jobject ds = nullptr;
-  if (uint32_t rc = NewInstance(c, className, kDataSourceWords, &cls, &ds)) return rc;
-  if (uint32_t rc = JC_SetDataSourceProp(c, cls, ds, props.get())) return rc;
+  if (uint32_t rc = NewDataSource(c, className, text, &cls, &ds)) return rc;
 
   const char* sig = credentials ? kGetConnection2 : kGetConnection0;
   jobject conn = nullptr;
@@ -652,8 +659,6 @@ void freeConnRec(JdbcConn* c) {
   std::free(c->password);
   JC_FreeTypeTable(c->typeTable);
   if (c->scalarFns != nullptr) hash_destroy(c->scalarFns);
-  std::free(c->xaRecoverXids);
-  c->xaRecoverCount = 0;
   errClear(&c->errors);
   delete c;
 }
@@ -723,9 +728,6 @@ uint32_t DRV_Connect(uint32_t envh, ConnectInfo* info, uint32_t* out) {
   }
   c->jniEnv = env;
   JC_LocalFrame frame(env, kFrame);
-  c->xaRecoverXids = nullptr;
-  c->xaRecoverCount = 0;
-  c->xaCleared = 0;
   c->xaXidClass = envRec->xaXidClass;
   c->classLoader = envRec->classLoader;
   if (info->dbopts != nullptr) {

@@ -54,6 +54,11 @@ uint32_t _getConnection(JdbcConn* c, jobject* out, char* className, char* text,
                         const char* user, const char* password, char** xaClassOut);
 uint32_t DriverManager_getConnection(JdbcConn* c, jobject* out, const char* className,
                                      const char* url, const char* user, const char* password);
+// A new instance of a data-source class (loaded through the connection's
+// class loader) with its properties set from the "name=value;..." text:
+// local references in *cls and *ds. 0, 3, 15 or 16.
+uint32_t NewDataSource(JdbcConn* c, const char* className, const char* text, jclass* cls,
+                       jobject* ds);
 // kind: DS_KIND_DATASOURCE, DS_KIND_POOLED or DS_KIND_XA.
 uint32_t DataSource_getConnection(JdbcConn* c, jobject* out, int kind, const char* className,
                                   const char* text, const char* user, const char* password);

@@ -41,7 +41,30 @@ constexpr Named kNamed[JM_METHOD_COUNT] = {
     {"java/sql/PreparedStatement", "addBatch", "()V"},
     {"java/sql/PreparedStatement", "getMetaData", "()Ljava/sql/ResultSetMetaData;"},
     {"java/sql/ResultSetMetaData", "getColumnCount", "()I"},
+    {"javax/sql/XADataSource", "getXAConnection", "()Ljavax/sql/XAConnection;"},
+    {"javax/sql/XADataSource", "getXAConnection",
+     "(Ljava/lang/String;Ljava/lang/String;)Ljavax/sql/XAConnection;"},
+    {"javax/sql/PooledConnection", "getConnection", "()Ljava/sql/Connection;"},
+    {"javax/sql/PooledConnection", "close", "()V"},
+    {"javax/sql/XAConnection", "getXAResource", "()Ljavax/transaction/xa/XAResource;"},
+    {"javax/transaction/xa/XAResource", "start", "(Ljavax/transaction/xa/Xid;I)V"},
+    {"javax/transaction/xa/XAResource", "end", "(Ljavax/transaction/xa/Xid;I)V"},
+    {"javax/transaction/xa/XAResource", "prepare", "(Ljavax/transaction/xa/Xid;)I"},
+    {"javax/transaction/xa/XAResource", "commit", "(Ljavax/transaction/xa/Xid;Z)V"},
+    {"javax/transaction/xa/XAResource", "rollback", "(Ljavax/transaction/xa/Xid;)V"},
+    {"javax/transaction/xa/XAResource", "forget", "(Ljavax/transaction/xa/Xid;)V"},
+    {"javax/transaction/xa/XAResource", "recover", "(I)[Ljavax/transaction/xa/Xid;"},
+    {"javax/transaction/xa/Xid", "getFormatId", "()I"},
+    {"javax/transaction/xa/Xid", "getGlobalTransactionId", "()[B"},
+    {"javax/transaction/xa/Xid", "getBranchQualifier", "()[B"},
 };
+
+// In the order of JM_Field.
+constexpr Named kFields[JM_FIELD_COUNT] = {
+    {"javax/transaction/xa/XAException", "errorCode", "I"},
+};
+
+std::atomic<jfieldID> gFieldIds[JM_FIELD_COUNT];
 
 std::atomic<jmethodID> gNamedIds[JM_METHOD_COUNT];
 
@@ -160,6 +183,21 @@ jmethodID JM_Id(JNIEnv* env, JM_Method m) {
 }
 
 const char* JM_Name(JM_Method m) { return kNamed[m].name; }
+
+jfieldID JM_FieldId(JNIEnv* env, JM_Field f, jclass* declaring) {
+  jclass cls = nullptr;
+  jfieldID id = gFieldIds[f].load(std::memory_order_acquire);
+  if (id == nullptr || declaring != nullptr) {
+    cls = JM_SystemClass(env, kFields[f].cls);
+    if (cls == nullptr) return nullptr;
+  }
+  if (declaring != nullptr) *declaring = cls;
+  if (id != nullptr) return id;
+  ++gMethodLookups;
+  id = env->GetFieldID(cls, kFields[f].name, kFields[f].sig);
+  if (id != nullptr) gFieldIds[f].store(id, std::memory_order_release);
+  return id;
+}
 
 jmethodID JM_MethodOf(JNIEnv* env, jobject obj, jclass cls, const char* name, const char* sig) {
   ++gCalls;

@@ -30,6 +30,23 @@ enum JM_Method : uint16_t {
   JM_PstmtAddBatch,
   JM_PstmtGetMetaData,
   JM_RsmdGetColumnCount,
+  // Distributed transactions: the XA data source, its connections and
+  // resources, and the transaction identifiers of any JDBC driver.
+  JM_XadsGetXAConnection,
+  JM_XadsGetXAConnectionAs,
+  JM_PooledGetConnection,
+  JM_PooledClose,
+  JM_XaConnGetXAResource,
+  JM_XaResStart,
+  JM_XaResEnd,
+  JM_XaResPrepare,
+  JM_XaResCommit,
+  JM_XaResRollback,
+  JM_XaResForget,
+  JM_XaResRecover,
+  JM_XidGetFormatId,
+  JM_XidGetGlobalTransactionId,
+  JM_XidGetBranchQualifier,
   JM_METHOD_COUNT
 };
 
@@ -46,6 +63,16 @@ uint32_t JM_CallBoolean(JNIEnv* env, jobject obj, JM_Method m, uint8_t* result, 
 uint32_t JM_CallInt(JNIEnv* env, jobject obj, JM_Method m, int32_t* result, ...);
 // (m is a JM_Method; an enum cannot be the last named argument of a variadic call.)
 uint32_t JM_CallVoid(JNIEnv* env, jobject obj, unsigned m, ...);
+
+// Named instance fields, resolved once like the named methods.
+enum JM_Field : uint16_t {
+  JM_XaExceptionErrorCode,
+  JM_FIELD_COUNT
+};
+// The field ID and the class that declares it (a global reference kept for
+// the life of the VM); null with the exception pending when either cannot
+// be found.
+jfieldID JM_FieldId(JNIEnv* env, JM_Field f, jclass* declaring = nullptr);
 
 // The method ID of name/sig on cls, or (cls null) on obj's own class, from
 // the per-class table; looked up and kept the first time. Null with the

@@ -21,6 +21,7 @@
 #include "util/colset.h"
 #include "util/copyout.h"
 #include "util/hash.h"
+#include "util/xa.h"
 
 // One entry of a connection's server type table (key: the 16-bit SQL type).
 struct JdbcTypeEntry {
@@ -56,8 +57,10 @@ struct JdbcConn {
 
   jobject connection = nullptr;    // global: java.sql.Connection
   jobject metaData = nullptr;      // global: its DatabaseMetaData
-  jobject xaConnection = nullptr;  // global: javax.sql.XAConnection, XA only
-  jobject xaResource = nullptr;    // global: javax.transaction.xa.XAResource, XA only
+  // Set exactly while the connection's XA side is open (j-xa.cpp): the
+  // connection above is then the XA connection's.
+  jobject xaConnection = nullptr;  // global: javax.sql.XAConnection
+  jobject xaResource = nullptr;    // global: javax.transaction.xa.XAResource
   jclass xaXidClass = nullptr;     // the environment's, not owned
   char* xaClassName = nullptr;     // XA data-source class (after the ';'), owned
   char* driverClass = nullptr;     // driver class in JNI form (with '/'), owned
@@ -90,9 +93,12 @@ struct JdbcConn {
   enum : uint8_t { kBatchUnknown, kBatchYes, kBatchNo };
   uint8_t paramBatch = kBatchUnknown;
 
-  XID* xaRecoverXids = nullptr;  // the XIDs of the last XA recover, owned
-  uint32_t xaRecoverCount = 0;
-  uint32_t xaCleared = 0;        // cleared at connect
+  // The recovery scan running between an XA recover with TMSTARTRSCAN and
+  // one with TMENDRSCAN: the branches the resource reported, and the next
+  // one to hand out.
+  std::vector<XID> xaRecovered;
+  size_t xaRecoverNext = 0;
+  bool xaScanOpen = false;
 
   // The handles of this connection's statements, so that disconnect frees
   // them without walking the shared statement table.

@@ -9,9 +9,9 @@
 #include "drv_jdbc/j-exec.h"
 #include "drv_jdbc/j-nativesql.h"
 #include "drv_jdbc/j-opt.h"
-#include "drv_jdbc/j-pending.h"
 #include "drv_jdbc/j-serv.h"
 #include "drv_jdbc/j-stmt.h"
+#include "drv_jdbc/j-xa.h"
 
 const DRV_OpTable DRV_JdbcOpTable = {
     DRV_GetInfo,             // 0
