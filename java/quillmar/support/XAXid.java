@@ -1,5 +1,7 @@
 package quillmar.support;
 
+import java.util.Arrays;
+
 import javax.transaction.xa.XAException;
 import javax.transaction.xa.Xid;
 
@@ -72,5 +74,28 @@ public class XAXid implements Xid {
             }
         }
         return true;
+    }
+
+    /**
+     * Equal identifiers hash alike: JDBC drivers keep their branches in hash
+     * maps, and every XA call brings a new object for the same branch.
+     */
+    public int hashCode() {
+        return (formatID * 31 + Arrays.hashCode(gtrid)) * 31 + Arrays.hashCode(bqual);
+    }
+
+    /** formatID:gtrid:bqual in hex, for the driver's messages. */
+    public String toString() {
+        return Integer.toHexString(formatID) + ":" + hex(gtrid) + ":" + hex(bqual);
+    }
+
+    private static String hex(byte[] bytes) {
+        StringBuilder b = new StringBuilder();
+        if (bytes != null) {
+            for (byte x : bytes) {
+                b.append(Character.forDigit((x >> 4) & 15, 16)).append(Character.forDigit(x & 15, 16));
+            }
+        }
+        return b.toString();
     }
 }
