@@ -49,16 +49,7 @@ uint32_t ConnectDerby(const std::string& db) {
 }
 
 uint32_t ConnectPostgres() {
-  const char* file = std::getenv("QMR_PG_PORT_FILE");
-  if (file == nullptr) return 0;
-  std::string port;
-  if (FILE* f = std::fopen(file, "r")) {
-    char buf[16] = "";
-    if (std::fgets(buf, sizeof buf, f) != nullptr) port = buf;
-    std::fclose(f);
-  }
-  while (!port.empty() && (port.back() == '\n' || port.back() == ' ')) port.pop_back();
-  EXPECT_FALSE(port.empty()) << "no port in " << file;
+  const std::string port = agent_test::PgPort();
   if (port.empty()) return 0;
   return Connect("org.postgresql.Driver", "jdbc:postgresql://127.0.0.1:" + port + "/qmr", "qmr");
 }

@@ -51,6 +51,11 @@ if(TARGET jdbc_block_tests)
   qmr_pg_test(jdbc_block_tests_pg)
 endif()
 
+if(TARGET jdbc_xa_tests)
+  add_test(NAME jdbc_xa_tests_pg COMMAND jdbc_xa_tests --gtest_filter=Pg/*)
+  qmr_pg_test(jdbc_xa_tests_pg)
+endif()
+
 if(TARGET dm_tests)
   add_test(NAME dm_tests_pg COMMAND dm_tests --gtest_filter=Backend*:AnyBackend*)
   qmr_pg_test(dm_tests_pg)

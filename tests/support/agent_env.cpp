@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "drv_jdbc/j-common.h"
@@ -37,6 +38,20 @@ uint32_t Connect(uint32_t env, const Login& login, uint32_t* conn) {
   info.password = password.data();
   info.settings = login.settings;
   return DRV_JdbcOpTable.DRV_Connect(env, &info, conn);
+}
+
+std::string PgPort() {
+  const char* file = std::getenv("QMR_PG_PORT_FILE");
+  if (file == nullptr) return {};
+  char buf[16] = "";
+  if (FILE* f = std::fopen(file, "r")) {
+    if (std::fgets(buf, sizeof buf, f) == nullptr) buf[0] = '\0';
+    std::fclose(f);
+  }
+  std::string port = buf;
+  while (!port.empty() && (port.back() == '\n' || port.back() == ' ')) port.pop_back();
+  EXPECT_FALSE(port.empty()) << "no port in " << file;
+  return port;
 }
 
 std::vector<std::string> Errors(uint32_t h) {

@@ -37,6 +37,10 @@ struct Login {
 // DRV_Connect on env; its answer, the connection in *conn.
 uint32_t Connect(uint32_t env, const Login& login, uint32_t* conn);
 
+// The port of the "pg" fixture's throw-away PostgreSQL server (read from
+// QMR_PG_PORT_FILE); empty when the test runs without it.
+std::string PgPort();
+
 // Texts of the diagnostics pending on an agent handle (taken off it).
 std::vector<std::string> Errors(uint32_t h);
 
