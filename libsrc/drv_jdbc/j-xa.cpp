@@ -4,8 +4,6 @@
 #include <jni.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
