@@ -233,15 +233,25 @@ uint32_t SCR_AgentInfo(const DRV_Agent* agent, uint32_t conn, uint16_t type, voi
 }
 
 extern "C" uint32_t SCR_Connect(uint32_t env, ConnectInfo* info, uint32_t* conn) {
-  if (uint32_t rc = SCR_Agent().DRV_Connect(env, info, conn)) return rc;
+  // Copied before the agent takes over the texts of the settings block.
+  ConnectInfo* copy = SCR_CopyConnectInfo(info);
+  if (copy == nullptr && info != nullptr) return ERR_NO_MEMORY;
+  if (uint32_t rc = SCR_Agent().DRV_Connect(env, info, conn)) {
+    SCR_FreeConnectInfo(copy);
+    return rc;
+  }
   JdbcConn* c = conn != nullptr ? AGT_Conn(*conn) : nullptr;
   JdbcEnv* e = AGT_Env(env);
-  if (c == nullptr || e == nullptr) return ERR_INVALID_ARGUMENT;
+  if (c == nullptr || e == nullptr) {
+    SCR_FreeConnectInfo(copy);
+    return ERR_INVALID_ARGUMENT;
+  }
   HASH_TABLE* keys = hash_create(101, 16);
-  auto* entry = new (std::nothrow) SCR_CONNENTRY{*conn, nullptr};
+  auto* entry = new (std::nothrow) SCR_CONNENTRY{*conn, nullptr, copy};
   if (keys == nullptr || entry == nullptr) {
     if (keys != nullptr) hash_destroy(keys);
     delete entry;
+    SCR_FreeConnectInfo(copy);
     return ERR_NO_MEMORY;
   }
   {
@@ -265,6 +275,7 @@ extern "C" uint32_t SCR_Disconnect(uint32_t conn) {
       if ((*p)->conn == conn) {
         SCR_CONNENTRY* gone = *p;
         *p = gone->next;
+        SCR_FreeConnectInfo(gone->info);
         delete gone;
         break;
       }

@@ -24,7 +24,16 @@ extern DRV_OpTable SCR_OpTable;
 struct SCR_CONNENTRY {
   uint32_t conn;
   SCR_CONNENTRY* next;
+  // A private copy of what the connection was opened with: the row-version
+  // table opens its own connections like it.
+  ConnectInfo* info;
 };
+
+// A deep copy of a connection information block (its texts and settings
+// block included), or null when memory runs out; freed with
+// SCR_FreeConnectInfo.
+ConnectInfo* SCR_CopyConnectInfo(const ConnectInfo* from);
+void SCR_FreeConnectInfo(ConnectInfo* info);
 
 // The saved table, for the hooks.
 inline const DRV_OpTable& SCR_Agent() { return *SCR_SavedAgent.ops; }
