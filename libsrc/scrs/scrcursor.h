@@ -11,6 +11,7 @@
 
 #include <cstdint>
 
+#include "scrs/rvc.h"
 #include "util/colset.h"
 #include "util/rowstatus.h"
 
@@ -72,6 +73,7 @@ struct SCR_CURSOR {
   int32_t kind;              // statement kind of the analysis
   int32_t affectedRows;      // of the last positioned operation; -1 none
   SS_CURSOR* staticCursor;   // the dataset cache of a static cursor
+  RVC_LINK rvcLink;          // a dynamic cursor's tie to the row-version table
 };
 
 // Defaults: rowset size 1, row count unknown, forward-only, read-only,

@@ -134,6 +134,11 @@ int SCR_StmtInit(SCR_CURSOR* cur, uint32_t stmt, uint32_t conn, JdbcStmt* owner)
 }
 
 void SCR_StmtRelease(SCR_CURSOR* cur) {
+  // The versions of a dynamic cursor's rows go with the cursor.
+  if (cur->rvcLink.list != nullptr) {
+    RVC_DeleteCursor(&cur->rvcLink);
+    RVC_Unregister(&cur->rvcLink);
+  }
   RowStatusFree(&cur->rowStatus);
   scs_p_StaticFree(cur);
 }
