@@ -56,6 +56,11 @@ if(TARGET jdbc_xa_tests)
   qmr_pg_test(jdbc_xa_tests_pg)
 endif()
 
+if(TARGET scrs_rvc_tests)
+  add_test(NAME scrs_rvc_tests_pg COMMAND scrs_rvc_tests --gtest_filter=*postgresql*)
+  qmr_pg_test(scrs_rvc_tests_pg)
+endif()
+
 if(TARGET dm_tests)
   add_test(NAME dm_tests_pg COMMAND dm_tests --gtest_filter=Backend*:AnyBackend*)
   qmr_pg_test(dm_tests_pg)
