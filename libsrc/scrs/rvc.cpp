@@ -38,7 +38,7 @@ struct RVC_ENTRY {
 // made with the first registration and freed with the last entry.
 struct RVC_LIST {
   DRV_Agent agent;  // reaches the agent itself, not the library's hooks
-  uint32_t env;
+  JdbcEnv* env;     // holds the list; outlives it
   RVC_ENTRY* first;
 };
 
@@ -161,7 +161,7 @@ RVC_ENTRY* Release(RVC_LIST* list, uint32_t stmt) REQUIRES(scr_RvcLock) {
     if (--e->refs > 0) return nullptr;
     *p = e->next;
     if (list->first == nullptr) {
-      if (JdbcEnv* env = AGT_Env(list->env)) env->rvcList = nullptr;
+      list->env->rvcList = nullptr;
       delete list;
     }
     return e;
@@ -170,11 +170,10 @@ RVC_ENTRY* Release(RVC_LIST* list, uint32_t stmt) REQUIRES(scr_RvcLock) {
 }
 
 // Null when the environment's list cannot be made.
-RVC_LIST* Append(JdbcEnv* env, uint32_t envHandle, const DRV_Agent* agent, RVC_ENTRY* entry)
-    REQUIRES(scr_RvcLock) {
+RVC_LIST* Append(JdbcEnv* env, const DRV_Agent* agent, RVC_ENTRY* entry) REQUIRES(scr_RvcLock) {
   auto* list = static_cast<RVC_LIST*>(env->rvcList);
   if (list == nullptr) {
-    list = new (std::nothrow) RVC_LIST{*agent, envHandle, entry};
+    list = new (std::nothrow) RVC_LIST{*agent, env, entry};
     env->rvcList = list;
   } else {
     RVC_ENTRY** tail = &list->first;
@@ -345,7 +344,7 @@ int RVC_Register(RVC_LINK* link, const DRV_Agent* agent, uint32_t conn, uint32_t
   RVC_LIST* list = nullptr;
   {
     plat::Guard<plat::RecursiveMutex> g(scr_RvcLock);
-    list = Append(env, c->env, agent, entry);
+    list = Append(env, agent, entry);
   }
   if (list == nullptr) {
     agent->ops->DRV_FreeStmt(entry->stmt);
@@ -404,7 +403,9 @@ int RVC_CheckVersion(RVC_LINK* link, const COLSET* keys, const COLSET* rows, uin
 
 int RVC_UpdateVersion(RVC_LINK* link, const unsigned char* keyVersions,
                       const unsigned char* rowVersions, uint16_t* statuses, uint32_t count) {
-  if (link == nullptr || link->list == nullptr) return ERR_GENERAL;
+  if (link == nullptr || link->list == nullptr || keyVersions == nullptr ||
+      rowVersions == nullptr || statuses == nullptr)
+    return ERR_GENERAL;
   const std::string hconn = HandleText(link->hconn), hcurs = HandleText(link->hcurs);
   if (uint32_t rc = Prepare(link, kUpdate)) return static_cast<int>(rc);
   uint32_t last = 0;
