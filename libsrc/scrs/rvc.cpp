@@ -102,9 +102,8 @@ COLSET* NewParams(std::initializer_list<const std::string*> values) {
   }
   uint16_t c = 0;
   for (const std::string* v : values) {
-    set->cols[c++] = COLSET_COL{COLSET_VT_CHAR16,
-                                ColSetTypeSize(COLSET_VT_CHAR16, static_cast<uint32_t>(v->size()) + 1),
-                                nullptr, nullptr};
+    const uint32_t width = ColSetTypeSize(COLSET_VT_CHAR16, static_cast<uint32_t>(v->size()) + 1);
+    set->cols[c++] = COLSET_COL{COLSET_VT_CHAR16, width, nullptr, nullptr};
   }
   set->cols_used = n;
   if (ColSetSetRows(set, 1) != 0) {
@@ -296,17 +295,21 @@ uint32_t Check(RVC_LINK* link, const COLSET* keys, const COLSET* rows, uint16_t*
   if (int rc = Digests(rows, n, &rowVersions)) return static_cast<uint32_t>(rc);
   const std::string hconn = HandleText(link->hconn), hcurs = HandleText(link->hcurs);
   if (uint32_t rc = Prepare(link, kSelect)) return rc;
-  uint32_t changed = 0, added = 0;
+  uint32_t changed = 0, added = 0, rc = 0;
   for (uint32_t i = 0; i < n; ++i) {
     const std::string key = DigestText(keyVersions.data() + size_t{i} * RVC_DIGEST_SIZE);
     const std::string row = DigestText(rowVersions.data() + size_t{i} * RVC_DIGEST_SIZE);
     uint16_t status = SQL_ROW_SUCCESS;
-    if (uint32_t rc = Compare(link, hconn, hcurs, key, row, &status)) return rc;
+    rc = Compare(link, hconn, hcurs, key, row, &status);
+    if (rc != 0) break;
     statuses[i] = status;
     changed += status == SQL_ROW_UPDATED;
     added += status == SQL_ROW_ADDED;
   }
+  // An open result keeps the table locked on some databases (Derby holds
+  // its read locks until the autocommit that closing the result brings).
   if (Ops(link).DRV_CloseCursor != nullptr) Ops(link).DRV_CloseCursor(link->secondaryStmt);
+  if (rc != 0) return rc;
   if (changed > 0) {
     if (int rc = RVC_UpdateVersion(link, keyVersions.data(), rowVersions.data(), statuses, n))
       return static_cast<uint32_t>(rc);

@@ -1,8 +1,8 @@
 // The row-version table of dynamic cursors against the four databases,
 // driven as the cursor library drives it: connections opened through the
-// library's connect hook, rowsets fetched by the agent, versions compared
-// on the cursor's own secondary connection while a second connection
-// changes rows. Each set-up creates the user's table QMRRVC.
+// library's connect hook, rowsets fetched by the agent, versions compared on
+// the cursor's own secondary connection while a second connection changes
+// rows. Each set-up creates the user's table QMRRVC.
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sql.h>
@@ -12,15 +12,10 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "drv_jdbc/drv_agent.h"
-#include "drv_jdbc/j-conninfo.h"
-#include "drv_jdbc/j-handles.h"
 #include "scrs/rvc.h"
 #include "scrs/scrframe.h"
 #include "tests/support/agent_env.h"
@@ -32,28 +27,9 @@ namespace {
 using agent_test::Errors;
 using agent_test::Stmt;
 
-uint32_t Env() {
-  static const uint32_t env = agent_test::StartAgent(
-      "-Djava.class.path=/usr/share/java/hsqldb.jar:/usr/share/java/h2.jar"
-      ":/usr/share/java/derby.jar:/usr/share/java/postgresql.jar"
-      " -Duser.timezone=UTC -Xcheck:jni -Dderby.stream.error.file=/dev/null");
-  return env;
-}
-
-// The library's table, installed as the driver installs it.
-const DRV_OpTable& Library() {
-  static DRV_Agent agent{};
-  static const int registered = DRV_RegisterAgent(&agent);
-  (void)registered;
-  return *agent.ops;
-}
-
 std::string PgPort() {
-  const char* file = std::getenv("QMR_PG_PORT_FILE");
   std::string port;
-  if (file == nullptr) return port;
-  std::ifstream in(file);
-  in >> port;
+  if (const char* file = std::getenv("QMR_PG_PORT_FILE")) std::ifstream(file) >> port;
   return port;
 }
 
@@ -61,84 +37,65 @@ struct Backend {
   const char* name;
   const char* cls;
   const char* user;
-  // The URL of database db: in memory, or (shared) in files under dir, so
-  // that processes one after the other see the same rows.
+  // Database db in memory, or in files under dir, where processes one
+  // after the other see the same rows. PostgreSQL: the fixture's server.
   std::string Url(const std::string& db, const std::string& dir = "") const {
-    const std::string n = name;
+    const std::string n = name, file = dir + "/" + db;
     if (n == "hsqldb")
       return dir.empty() ? "jdbc:hsqldb:mem:" + db
-                         : "jdbc:hsqldb:file:" + dir + "/" + db + ";hsqldb.write_delay=false;shutdown=true";
-    if (n == "h2") return dir.empty() ? "jdbc:h2:mem:" + db + ";DB_CLOSE_DELAY=-1" : "jdbc:h2:" + dir + "/" + db;
+                         : "jdbc:hsqldb:file:" + file + ";hsqldb.write_delay=false;shutdown=true";
+    if (n == "h2")
+      return dir.empty() ? "jdbc:h2:mem:" + db + ";DB_CLOSE_DELAY=-1" : "jdbc:h2:" + file;
     if (n == "derby")
-      return (dir.empty() ? "jdbc:derby:memory:" + db : "jdbc:derby:" + dir + "/" + db) + ";create=true";
+      return (dir.empty() ? "jdbc:derby:memory:" + db : "jdbc:derby:" + file) + ";create=true";
     return "jdbc:postgresql://127.0.0.1:" + PgPort() + "/qmr";
   }
+  bool Absent() const { return std::string(name) == "postgresql" && PgPort().empty(); }
 };
 
 void PrintTo(const Backend& b, std::ostream* os) { *os << b.name; }
+std::string Name(const ::testing::TestParamInfo<Backend>& i) { return i.param.name; }
 
 const Backend kBackends[] = {{"hsqldb", "org.hsqldb.jdbc.JDBCDriver", "SA"},
                              {"h2", "org.h2.Driver", "sa"},
                              {"derby", "org.apache.derby.jdbc.EmbeddedDriver", "app"},
                              {"postgresql", "org.postgresql.Driver", "qmr"}};
 
-const Backend* FindBackend(const std::string& name) {
-  for (const Backend& b : kBackends)
-    if (name == b.name) return &b;
-  return nullptr;
+// A connection opened through the library's table, as the driver opens it,
+// so the library can open the cursor's secondary connection like it.
+uint32_t Connect(const Backend& b, const std::string& url) {
+  static const uint32_t env = agent_test::StartAgent(
+      "-Djava.class.path=/usr/share/java/hsqldb.jar:/usr/share/java/h2.jar"
+      ":/usr/share/java/derby.jar:/usr/share/java/postgresql.jar -Duser.timezone=UTC -Xcheck:jni"
+      " -Dderby.stream.error.file=/dev/null");
+  static DRV_Agent agent{};
+  static const int registered = DRV_RegisterAgent(&agent);
+  (void)registered;
+  agent_test::Login login;
+  login.driverClass = b.cls;
+  login.url = url;
+  login.user = b.user;
+  login.ops = agent.ops;
+  uint32_t conn = 0;
+  EXPECT_EQ(agent_test::Connect(env, login, &conn), 0u)
+      << url << ": " << ::testing::PrintToString(Errors(env));
+  return conn;
 }
 
-// A connection opened through the library's connect hook, so the library
-// knows how to open the cursor's secondary connection like it.
-class Conn {
- public:
-  Conn(const Backend& b, const std::string& url) {
-    std::string host, svtype, options, dsn = "Default", cls = b.cls, u = url, user = b.user, pwd;
-    ConnectInfo info{};
-    info.host = host.data();
-    info.options = options.data();
-    info.svtype = svtype.data();
-    info.dbpath = cls.data();
-    info.dsn = dsn.data();
-    info.dbopts = u.data();
-    info.user = user.data();
-    info.password = pwd.data();
-    const uint32_t rc = Library().DRV_Connect(Env(), &info, &h_);
-    EXPECT_EQ(rc, 0u) << url << ": " << ::testing::PrintToString(Errors(Env()));
-  }
-  ~Conn() {
-    if (h_ != 0) Library().DRV_Disconnect(h_);
-  }
-  Conn(const Conn&) = delete;
-  Conn& operator=(const Conn&) = delete;
-  uint32_t h() const { return h_; }
-  void Exec(const std::string& sql, bool mayFail = false) const {
-    Stmt s(h_);
-    const uint32_t rc = s.Run(sql);
-    if (!mayFail) {
-      EXPECT_EQ(rc, 0u) << sql << ": " << ::testing::PrintToString(Errors(s.h()));
-    }
-  }
-  // The first rows of a query.
-  COLSET Fetch(const std::string& sql) const {
-    Stmt s(h_);
-    COLSET set{};
-    uint32_t rc = s.Run(sql);
-    if (rc == 0) rc = DRV_JdbcOpTable.DRV_Fetch(s.h(), 100, &set);
-    EXPECT_EQ(rc, 0u) << sql << ": " << ::testing::PrintToString(Errors(s.h()));
-    return set;
-  }
-  // Rows of QMRRVC (at most 100).
-  int64_t Count(const std::string& where) const {
-    COLSET set = Fetch("SELECT HCONN FROM QMRRVC" + where);
-    const int64_t n = set.rows_held;
-    ColSetFreeColumns(&set);
-    return n;
-  }
+void Exec(uint32_t conn, const std::string& sql, bool mayFail = false) {
+  Stmt s(conn);
+  const uint32_t rc = s.Run(sql);
+  EXPECT_TRUE(mayFail || rc == 0) << sql << ": " << ::testing::PrintToString(Errors(s.h()));
+}
 
- private:
-  uint32_t h_ = 0;
-};
+COLSET Fetch(uint32_t conn, const std::string& sql) {
+  Stmt s(conn);
+  COLSET set{};
+  uint32_t rc = s.Run(sql);
+  if (rc == 0) rc = DRV_JdbcOpTable.DRV_Fetch(s.h(), 100, &set);
+  EXPECT_EQ(rc, 0u) << sql << ": " << ::testing::PrintToString(Errors(s.h()));
+  return set;
+}
 
 std::string Hex8(uint32_t v) {
   char t[9];
@@ -146,39 +103,43 @@ std::string Hex8(uint32_t v) {
   return t;
 }
 
-std::string Where(const RVC_LINK& l) {
-  return " WHERE HCONN = '" + Hex8(l.hconn) + "' AND HCURS = '" + Hex8(l.hcurs) + "'";
+// Version rows of one cursor (HCONN, HCURS as written), or all of them.
+int64_t Count(uint32_t conn, const std::string& hconn = "", const std::string& hcurs = "") {
+  const std::string where =
+      hconn.empty() ? "" : " WHERE HCONN = '" + hconn + "' AND HCURS = '" + hcurs + "'";
+  COLSET set = Fetch(conn, "SELECT HCONN FROM QMRRVC" + where);
+  const int64_t n = set.rows_held;
+  ColSetFreeColumns(&set);
+  return n;
 }
 
-void CreateTables(const Conn& c) {
-  c.Exec("DROP TABLE QMRRVC", true);
-  c.Exec("CREATE TABLE QMRRVC (HCONN CHAR(8), HCURS CHAR(8), KEYVER CHAR(32), ROWVER CHAR(32))");
-  c.Exec("DROP TABLE RVC_T", true);
-  c.Exec("CREATE TABLE RVC_T (K INT PRIMARY KEY, A VARCHAR(10), B VARCHAR(10))");
-  c.Exec("INSERT INTO RVC_T VALUES (1, 'ab', 'c')");
-  c.Exec("INSERT INTO RVC_T VALUES (2, NULL, 'x')");
-  c.Exec("INSERT INTO RVC_T VALUES (3, 'p', 'q')");
+void CreateTables(uint32_t conn) {
+  for (const char* t : {"QMRRVC", "RVC_T"}) Exec(conn, std::string("DROP TABLE ") + t, true);
+  Exec(conn,
+       "CREATE TABLE QMRRVC (HCONN CHAR(8), HCURS CHAR(8), KEYVER CHAR(32), ROWVER CHAR(32))");
+  Exec(conn, "CREATE TABLE RVC_T (K INT PRIMARY KEY, A VARCHAR(10), B VARCHAR(10))");
+  Exec(conn, "INSERT INTO RVC_T VALUES (1, 'ab', 'c'), (2, NULL, 'x'), (3, 'p', 'q')");
 }
 
-// A cursor of conn: its agent statement and its link to the table.
+// A cursor of a connection: its agent statement and its link to the table.
 struct Cursor {
-  explicit Cursor(const Conn& c) : conn(c), stmt(c.h()) {
-    EXPECT_EQ(RVC_Register(&link, &SCR_SavedAgent, c.h(), stmt.h(), 1), 0)
+  explicit Cursor(uint32_t c) : conn(c), stmt(c) {
+    EXPECT_EQ(RVC_Register(&link, &SCR_SavedAgent, c, stmt.h(), 1), 0)
         << ::testing::PrintToString(Errors(stmt.h()));
   }
   ~Cursor() { RVC_Unregister(&link); }
-  // The rowset as a dynamic cursor fetches it, compared with the table;
-  // the statuses, or the code of a failure.
+  // The rowset as a dynamic cursor fetches it, compared with the table.
   std::vector<uint16_t> Check(int* rc) {
-    COLSET keys = conn.Fetch("SELECT K FROM RVC_T ORDER BY K");
-    COLSET rows = conn.Fetch("SELECT K, A, B FROM RVC_T ORDER BY K");
+    COLSET keys = Fetch(conn, "SELECT K FROM RVC_T ORDER BY K");
+    COLSET rows = Fetch(conn, "SELECT K, A, B FROM RVC_T ORDER BY K");
     std::vector<uint16_t> statuses(rows.rows_held, 99);
     *rc = RVC_CheckVersion(&link, &keys, &rows, statuses.data());
     ColSetFreeColumns(&keys);
     ColSetFreeColumns(&rows);
     return statuses;
   }
-  const Conn& conn;
+  int64_t Rows() const { return Count(conn, Hex8(link.hconn), Hex8(link.hcurs)); }
+  uint32_t conn;
   Stmt stmt;
   RVC_LINK link{};
 };
@@ -186,29 +147,29 @@ struct Cursor {
 class RowVersions : public ::testing::TestWithParam<Backend> {
  protected:
   void SetUp() override {
-    if (std::string(GetParam().name) == "postgresql" && PgPort().empty())
-      GTEST_SKIP() << "runs as scrs_rvc_tests_pg, on the fixture's server";
-    std::string db = std::string("rvc_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    if (GetParam().Absent()) GTEST_SKIP() << "runs as scrs_rvc_tests_pg, on the fixture's server";
+    std::string db = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     for (char& ch : db) ch = ch == '/' ? '_' : ch;
-    url_ = GetParam().Url(db);
-    app_ = std::make_unique<Conn>(GetParam(), url_);
-    other_ = std::make_unique<Conn>(GetParam(), url_);
-    CreateTables(*app_);
+    app_ = Connect(GetParam(), GetParam().Url(db));
+    other_ = Connect(GetParam(), GetParam().Url(db));
+    CreateTables(app_);
   }
-  std::string url_;
-  std::unique_ptr<Conn> app_, other_;
+  void TearDown() override {
+    for (uint32_t c : {app_, other_}) if (c != 0) SCR_Disconnect(c);
+  }
+  uint32_t app_ = 0, other_ = 0;
 };
 
 // What another user does between two fetches, and the statuses the next
-// fetch must show. Values that only move between columns, and NULL that
-// turns empty, are changes too.
+// fetch must show. Values that only move between columns, NULL that turns
+// empty or moves to another column, are changes too.
 struct Step {
   const char* change;  // null: nothing changes
   std::vector<uint16_t> statuses;
 };
 
 TEST_P(RowVersions, ComparisonFindsExactlyTheChangedRow) {
-  Cursor cur(*app_);
+  Cursor cur(app_);
   ASSERT_EQ(RVC_DeleteCursor(&cur.link), 0) << ::testing::PrintToString(Errors(cur.stmt.h()));
   const uint16_t ok = SQL_ROW_SUCCESS, upd = SQL_ROW_UPDATED;
   const Step steps[] = {
@@ -217,22 +178,34 @@ TEST_P(RowVersions, ComparisonFindsExactlyTheChangedRow) {
       {"UPDATE RVC_T SET A = 'a', B = 'bc' WHERE K = 1", {upd, ok, ok}},
       {nullptr, {ok, ok, ok}},  // the stored version was brought up to date
       {"UPDATE RVC_T SET A = '' WHERE K = 2", {ok, upd, ok}},
+      {"UPDATE RVC_T SET A = 'x', B = NULL WHERE K = 2", {ok, upd, ok}},
       {"UPDATE RVC_T SET B = 'Q' WHERE K = 3", {ok, ok, upd}},
       {"INSERT INTO RVC_T VALUES (4, 'n', NULL)", {ok, ok, ok, ok}},
       {nullptr, {ok, ok, ok, ok}},
   };
   for (const Step& s : steps) {
-    if (s.change != nullptr) other_->Exec(s.change);
+    if (s.change != nullptr) Exec(other_, s.change);
     int rc = -1;
     EXPECT_EQ(cur.Check(&rc), s.statuses) << (s.change ? s.change : "(no change)");
     EXPECT_EQ(rc, 0) << ::testing::PrintToString(Errors(cur.stmt.h()));
   }
-  EXPECT_EQ(app_->Count(Where(cur.link)), 4) << "one version row per key";
+  EXPECT_EQ(cur.Rows(), 4) << "one version row per key";
+  // Two versions of one key: the check cannot tell which holds.
+  Exec(other_, "INSERT INTO QMRRVC SELECT * FROM QMRRVC");
+  int rc = 0;
+  cur.Check(&rc);
+  EXPECT_EQ(rc, ERR_GENERAL);
+  // Without the table the database's diagnostics come first, then the hint.
+  Exec(other_, "DROP TABLE QMRRVC");
+  EXPECT_NE(RVC_DeleteCursor(&cur.link), 0);
+  const std::vector<std::string> errors = Errors(cur.stmt.h());
+  ASSERT_GE(errors.size(), 2u) << ::testing::PrintToString(errors);
+  EXPECT_NE(errors.back().find("Check that the table QMRRVC exists"), std::string::npos);
+  EXPECT_NE(errors.back().find("IM926"), std::string::npos);
 }
 
 TEST_P(RowVersions, DeleteRemovesOnlyTheCursorsOwnRows) {
-  Cursor a(*app_), b(*app_);
-  Cursor c(*other_);
+  Cursor a(app_), b(app_), c(other_);
   for (Cursor* cur : {&a, &b, &c}) {
     int rc = -1;
     cur->Check(&rc);
@@ -240,60 +213,43 @@ TEST_P(RowVersions, DeleteRemovesOnlyTheCursorsOwnRows) {
   }
   EXPECT_NE(a.link.secondaryStmt, b.link.secondaryStmt) << "each cursor has its own connection";
   ASSERT_EQ(RVC_DeleteCursor(&a.link), 0) << ::testing::PrintToString(Errors(a.stmt.h()));
-  EXPECT_EQ(app_->Count(Where(a.link)), 0);
-  EXPECT_EQ(app_->Count(Where(b.link)), 3);
-  EXPECT_EQ(app_->Count(Where(c.link)), 3);
-  EXPECT_EQ(app_->Count(""), 6);
+  EXPECT_EQ(a.Rows(), 0);
+  EXPECT_EQ(b.Rows(), 3);
+  EXPECT_EQ(c.Rows(), 3);
+  EXPECT_EQ(Count(app_), 6);
 }
 
-INSTANTIATE_TEST_SUITE_P(Databases, RowVersions, ::testing::ValuesIn(kBackends),
-                         [](const ::testing::TestParamInfo<Backend>& i) { return std::string(i.param.name); });
-
-// Without the table the first statement on it says so, after the
-// database's own diagnostics.
-TEST(RowVersionsMissing, DeleteNamesTheMissingTable) {
-  const Backend& b = kBackends[0];
-  Conn app(b, b.Url("rvc_missing"));
-  Cursor cur(app);
-  EXPECT_NE(RVC_DeleteCursor(&cur.link), 0);
-  const std::vector<std::string> errors = Errors(cur.stmt.h());
-  ASSERT_GE(errors.size(), 2u) << ::testing::PrintToString(errors);
-  EXPECT_NE(errors.back().find("Check that the table QMRRVC exists"), std::string::npos)
-      << ::testing::PrintToString(errors);
-  EXPECT_NE(errors.back().find("IM926"), std::string::npos);
-}
+INSTANTIATE_TEST_SUITE_P(Databases, RowVersions, ::testing::ValuesIn(kBackends), Name);
 
 // ---------------------------------------------------------------------------
-// Two applications whose handle numbers are the same (each a fresh process
-// doing the same steps) on one database: the second one's delete must not
-// take the first one's rows.
+// Two applications with the same handle numbers (fresh processes doing the
+// same steps) on one database: the second one's delete must leave the first
+// one's rows.
 
-constexpr const char* kChildBackend = "QMR_RVC_CHILD_BACKEND";
-constexpr const char* kChildDir = "QMR_RVC_CHILD_DIR";
-constexpr const char* kChildOut = "QMR_RVC_CHILD_OUT";
-constexpr const char* kChildDelete = "QMR_RVC_CHILD_DELETE";
-
-// Runs in the child processes only: records the rowset, deletes it again
-// when asked, and writes the raw handles and the table values it used.
+// Runs in the child processes only: the first makes the tables (an embedded
+// database stays locked by the process that opened it) and records the
+// rowset; the second records it and deletes its rows again. Each writes
+// its raw handles and the values it wrote.
 TEST(RowVersionsChild, RecordsAndReports) {
-  const char* name = std::getenv(kChildBackend);
-  if (name == nullptr) GTEST_SKIP() << "runs in the processes of RowVersionsProcesses";
-  const Backend* b = FindBackend(name);
+  const char* backend = std::getenv("QMR_RVC_CHILD");
+  if (backend == nullptr) GTEST_SKIP() << "runs in the processes of RowVersionsProcesses";
+  const bool second = std::getenv("QMR_RVC_SECOND") != nullptr;
+  const Backend* b = nullptr;
+  for (const Backend& x : kBackends) b = backend == std::string(x.name) ? &x : b;
   ASSERT_NE(b, nullptr);
-  Conn app(*b, b->Url("rvcshared", std::getenv(kChildDir)));
-  // The first process makes the tables: an embedded database stays booted
-  // (and locked) in the process that opened it.
-  if (std::getenv(kChildDelete) == nullptr) CreateTables(app);
-  Cursor cur(app);
-  int rc = -1;
-  cur.Check(&rc);
-  ASSERT_EQ(rc, 0) << ::testing::PrintToString(Errors(cur.stmt.h()));
-  if (std::getenv(kChildDelete) != nullptr) {
-    ASSERT_EQ(RVC_DeleteCursor(&cur.link), 0);
+  const uint32_t app = Connect(*b, b->Url("rvcshared", std::getenv("QMR_RVC_DIR")));
+  if (!second) CreateTables(app);
+  {
+    Cursor cur(app);
+    int rc = -1;
+    cur.Check(&rc);
+    ASSERT_EQ(rc, 0) << ::testing::PrintToString(Errors(cur.stmt.h()));
+    EXPECT_EQ(second ? RVC_DeleteCursor(&cur.link) : 0, 0);
+    std::ofstream(std::getenv("QMR_RVC_OUT"))
+        << app << ' ' << cur.stmt.h() << ' ' << Hex8(cur.link.hconn) << ' '
+        << Hex8(cur.link.hcurs) << '\n';
   }
-  std::ofstream out(std::getenv(kChildOut));
-  out << app.h() << ' ' << cur.stmt.h() << ' ' << Hex8(cur.link.hconn) << ' '
-      << Hex8(cur.link.hcurs) << '\n';
+  SCR_Disconnect(app);
 }
 
 struct ChildReport {
@@ -301,32 +257,25 @@ struct ChildReport {
   std::string hconn, hcurs;
 };
 
-ChildReport RunChild(const std::string& backend, const std::string& dir, bool del) {
-  const std::string out = dir + (del ? "/second.txt" : "/first.txt");
-  std::vector<std::string> env;
-  for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);
-  env.push_back(std::string(kChildBackend) + "=" + backend);
-  env.push_back(std::string(kChildDir) + "=" + dir);
-  env.push_back(std::string(kChildOut) + "=" + out);
-  if (del) env.push_back(std::string(kChildDelete) + "=1");
-  std::vector<char*> envp;
-  for (std::string& s : env) envp.push_back(s.data());
-  envp.push_back(nullptr);
+ChildReport RunChild(const Backend& b, const std::string& dir, bool second) {
+  const std::string out = dir + (second ? "/second" : "/first");
+  setenv("QMR_RVC_CHILD", b.name, 1);
+  setenv("QMR_RVC_DIR", dir.c_str(), 1);
+  setenv("QMR_RVC_OUT", out.c_str(), 1);
+  if (second) setenv("QMR_RVC_SECOND", "1", 1);
   char self[4096] = {};
   EXPECT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
-  std::string filter = "--gtest_filter=RowVersionsChild.*";
-  char* argv[] = {self, filter.data(), nullptr};
+  char filter[] = "--gtest_filter=RowVersionsChild.*";
+  char* argv[] = {self, filter, nullptr};
   pid_t pid = 0;
+  int status = -1;
+  if (posix_spawn(&pid, self, nullptr, nullptr, argv, environ) == 0) waitpid(pid, &status, 0);
+  for (const char* v : {"QMR_RVC_CHILD", "QMR_RVC_DIR", "QMR_RVC_OUT", "QMR_RVC_SECOND"})
+    unsetenv(v);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      << b.name << (second ? " second" : " first");
   ChildReport r;
-  if (posix_spawn(&pid, self, nullptr, nullptr, argv, envp.data()) != 0) {
-    ADD_FAILURE() << "cannot start " << self;
-    return r;
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << backend << " child failed";
-  std::ifstream in(out);
-  in >> r.conn >> r.stmt >> r.hconn >> r.hcurs;
+  std::ifstream(out) >> r.conn >> r.stmt >> r.hconn >> r.hcurs;
   return r;
 }
 
@@ -334,31 +283,25 @@ class RowVersionsProcesses : public ::testing::TestWithParam<Backend> {};
 
 TEST_P(RowVersionsProcesses, SameHandlesNeverShareRows) {
   const Backend& b = GetParam();
-  if (std::string(b.name) == "postgresql" && PgPort().empty())
-    GTEST_SKIP() << "runs as scrs_rvc_tests_pg, on the fixture's server";
+  if (b.Absent()) GTEST_SKIP() << "runs as scrs_rvc_tests_pg, on the fixture's server";
   char tmpl[] = "/tmp/qmr_rvc_XXXXXX";
   ASSERT_NE(mkdtemp(tmpl), nullptr);
   const std::string dir = tmpl;
-  const ChildReport first = RunChild(b.name, dir, false);
-  const ChildReport second = RunChild(b.name, dir, true);
+  const ChildReport first = RunChild(b, dir, false);
+  const ChildReport second = RunChild(b, dir, true);
   ASSERT_NE(first.conn, 0u);
-  // The scenario: both processes used the same handle numbers...
+  // The same handle numbers, yet other values, and the first one's rows stay.
   EXPECT_EQ(first.conn, second.conn);
   EXPECT_EQ(first.stmt, second.stmt);
-  // ...yet wrote different values, and the second one's delete left the
-  // first one's rows.
   EXPECT_FALSE(first.hconn == second.hconn && first.hcurs == second.hcurs);
-  {
-    Conn check(b, b.Url("rvcshared", dir));
-    EXPECT_EQ(check.Count(" WHERE HCONN = '" + first.hconn + "' AND HCURS = '" + first.hcurs + "'"), 3);
-    EXPECT_EQ(check.Count(""), 3);
-    check.Exec("DROP TABLE QMRRVC");
-    check.Exec("DROP TABLE RVC_T");
-  }
-  std::system(("rm -rf " + dir).c_str());
+  const uint32_t check = Connect(b, b.Url("rvcshared", dir));
+  EXPECT_EQ(Count(check, first.hconn, first.hcurs), 3);
+  EXPECT_EQ(Count(check), 3);
+  for (const char* t : {"QMRRVC", "RVC_T"}) Exec(check, std::string("DROP TABLE ") + t);
+  SCR_Disconnect(check);
+  EXPECT_EQ(std::system(("rm -rf " + dir).c_str()), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Databases, RowVersionsProcesses, ::testing::ValuesIn(kBackends),
-                         [](const ::testing::TestParamInfo<Backend>& i) { return std::string(i.param.name); });
+INSTANTIATE_TEST_SUITE_P(Databases, RowVersionsProcesses, ::testing::ValuesIn(kBackends), Name);
 
 }  // namespace

@@ -37,7 +37,7 @@ uint32_t Connect(uint32_t env, const Login& login, uint32_t* conn) {
   info.user = user.data();
   info.password = password.data();
   info.settings = login.settings;
-  return DRV_JdbcOpTable.DRV_Connect(env, &info, conn);
+  return (login.ops != nullptr ? login.ops : &DRV_JdbcOpTable)->DRV_Connect(env, &info, conn);
 }
 
 std::string PgPort() {

@@ -32,6 +32,9 @@ struct Login {
   // Handed over as it is (null: the defaults); the agent takes over the
   // texts it keeps and clears them in the block.
   JdbcConnSettings* settings = nullptr;
+  // The table to connect through (a layer in front of the agent); null:
+  // the agent's own.
+  const DRV_OpTable* ops = nullptr;
 };
 
 // DRV_Connect on env; its answer, the connection in *conn.
