@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "scrs/rvc.h"
+#include "scrs/scrcursor.h"
 #include "scrs/scrframe.h"
 #include "tests/support/agent_env.h"
 
@@ -61,6 +62,14 @@ const Backend kBackends[] = {{"hsqldb", "org.hsqldb.jdbc.JDBCDriver", "SA"},
                              {"derby", "org.apache.derby.jdbc.EmbeddedDriver", "app"},
                              {"postgresql", "org.postgresql.Driver", "qmr"}};
 
+// The library's table, installed as the driver installs it.
+const DRV_OpTable& Library() {
+  static DRV_Agent agent{};
+  static const int registered = DRV_RegisterAgent(&agent);
+  (void)registered;
+  return *agent.ops;
+}
+
 // A connection opened through the library's table, as the driver opens it,
 // so the library can open the cursor's secondary connection like it.
 uint32_t Connect(const Backend& b, const std::string& url) {
@@ -68,14 +77,11 @@ uint32_t Connect(const Backend& b, const std::string& url) {
       "-Djava.class.path=/usr/share/java/hsqldb.jar:/usr/share/java/h2.jar"
       ":/usr/share/java/derby.jar:/usr/share/java/postgresql.jar -Duser.timezone=UTC -Xcheck:jni"
       " -Dderby.stream.error.file=/dev/null");
-  static DRV_Agent agent{};
-  static const int registered = DRV_RegisterAgent(&agent);
-  (void)registered;
   agent_test::Login login;
   login.driverClass = b.cls;
   login.url = url;
   login.user = b.user;
-  login.ops = agent.ops;
+  login.ops = &Library();
   uint32_t conn = 0;
   EXPECT_EQ(agent_test::Connect(env, login, &conn), 0u)
       << url << ": " << ::testing::PrintToString(Errors(env));
@@ -121,6 +127,17 @@ void CreateTables(uint32_t conn) {
   Exec(conn, "INSERT INTO RVC_T VALUES (1, 'ab', 'c'), (2, NULL, 'x'), (3, 'p', 'q')");
 }
 
+// The rowset as a dynamic cursor of conn fetches it, compared with the table.
+std::vector<uint16_t> CheckRows(uint32_t conn, RVC_LINK* link, int* rc) {
+  COLSET keys = Fetch(conn, "SELECT K FROM RVC_T ORDER BY K");
+  COLSET rows = Fetch(conn, "SELECT K, A, B FROM RVC_T ORDER BY K");
+  std::vector<uint16_t> statuses(rows.rows_held, 99);
+  *rc = RVC_CheckVersion(link, &keys, &rows, statuses.data());
+  ColSetFreeColumns(&keys);
+  ColSetFreeColumns(&rows);
+  return statuses;
+}
+
 // A cursor of a connection: its agent statement and its link to the table.
 struct Cursor {
   explicit Cursor(uint32_t c) : conn(c), stmt(c) {
@@ -128,16 +145,7 @@ struct Cursor {
         << ::testing::PrintToString(Errors(stmt.h()));
   }
   ~Cursor() { RVC_Unregister(&link); }
-  // The rowset as a dynamic cursor fetches it, compared with the table.
-  std::vector<uint16_t> Check(int* rc) {
-    COLSET keys = Fetch(conn, "SELECT K FROM RVC_T ORDER BY K");
-    COLSET rows = Fetch(conn, "SELECT K, A, B FROM RVC_T ORDER BY K");
-    std::vector<uint16_t> statuses(rows.rows_held, 99);
-    *rc = RVC_CheckVersion(&link, &keys, &rows, statuses.data());
-    ColSetFreeColumns(&keys);
-    ColSetFreeColumns(&rows);
-    return statuses;
-  }
+  std::vector<uint16_t> Check(int* rc) { return CheckRows(conn, &link, rc); }
   int64_t Rows() const { return Count(conn, Hex8(link.hconn), Hex8(link.hcurs)); }
   uint32_t conn;
   Stmt stmt;
@@ -217,6 +225,21 @@ TEST_P(RowVersions, DeleteRemovesOnlyTheCursorsOwnRows) {
   EXPECT_EQ(b.Rows(), 3);
   EXPECT_EQ(c.Rows(), 3);
   EXPECT_EQ(Count(app_), 6);
+}
+
+TEST_P(RowVersions, FreedStatementTakesItsRowsAlong) {
+  uint32_t h = 0;
+  ASSERT_EQ(Library().DRV_AllocStmt(app_, &h), 0u);
+  SCR_CURSOR* cur = SCR_StmtCursor(h);
+  ASSERT_NE(cur, nullptr);
+  ASSERT_EQ(RVC_Register(&cur->rvcLink, cur->agent, app_, h, 1), 0);
+  int rc = -1;
+  CheckRows(app_, &cur->rvcLink, &rc);
+  ASSERT_EQ(rc, 0) << ::testing::PrintToString(Errors(h));
+  const std::string hconn = Hex8(cur->rvcLink.hconn), hcurs = Hex8(cur->rvcLink.hcurs);
+  EXPECT_EQ(Count(app_, hconn, hcurs), 3);
+  EXPECT_EQ(Library().DRV_FreeStmt(h), 0u);
+  EXPECT_EQ(Count(app_, hconn, hcurs), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Databases, RowVersions, ::testing::ValuesIn(kBackends), Name);
