@@ -40,15 +40,16 @@ void ResendCursorOptions(StmtHandle* stmt, const DRV_OpTable* ops) {
 
 // What the agent made of a requested option after preparing; a different
 // answer becomes current and is asked for again before the next preparation.
-void ReadBackOption(StmtHandle* stmt, const DRV_OpTable* ops, uint32_t request, uint32_t* current) {
-  if (ops->DRV_GetInfo == nullptr) return;
+bool ReadBackOption(StmtHandle* stmt, const DRV_OpTable* ops, uint32_t request, uint32_t* current) {
+  if (ops->DRV_GetInfo == nullptr) return false;
   uint32_t answer = 0;
   uint16_t length = 0;
-  if (ops->DRV_GetInfo(stmt->agentStmt, request, &answer, sizeof answer, &length) != 0) return;
-  if (answer != *current) {
-    *current = answer;
-    stmt->cursor.flags |= SCR_FLAG_OPTIONS_CHANGED;
-  }
+  if (ops->DRV_GetInfo(stmt->agentStmt, request, &answer, sizeof answer, &length) != 0)
+    return false;
+  if (answer == *current) return false;
+  *current = answer;
+  stmt->cursor.flags |= SCR_FLAG_OPTIONS_CHANGED;
+  return true;
 }
 
 void CountParamKinds(StmtHandle* stmt) {
@@ -128,9 +129,12 @@ int Prepare_core(StmtHandle* stmt, const char* text) {
   SCR_CURSOR& cur = stmt->cursor;
   cur.cursorTypeRequested = cur.cursorType;
   cur.concurrencyRequested = cur.concurrency;
-  if (cur.cursorType != SQL_CURSOR_FORWARD_ONLY) ReadBackOption(stmt, ops, kReqCursorType, &cur.cursorType);
+  // The cursor library may have lowered what the statement cannot serve.
+  bool changed = false;
+  if (cur.cursorType != SQL_CURSOR_FORWARD_ONLY)
+    changed = ReadBackOption(stmt, ops, kReqCursorType, &cur.cursorType);
   if (cur.concurrency != SQL_CONCUR_READ_ONLY)
-    ReadBackOption(stmt, ops, kReqConcurrency, &cur.concurrency);
+    changed = ReadBackOption(stmt, ops, kReqConcurrency, &cur.concurrency) || changed;
 
   code = ops->DRV_DescribeCols(stmt->agentStmt, &stmt->paramCount, &stmt->paramDescs);
   stmt->diag.pending = static_cast<int32_t>(code);
@@ -157,13 +161,18 @@ int Prepare_core(StmtHandle* stmt, const char* text) {
   stmt->state = kStmtPrepared;
   stmt->isSelect = BeginsWithSelect(text) ? 1 : 0;
   stmt->rowsFetched = 0;
-  return 0;
+  return changed ? 1 : 0;
 }
 
 DRV_Return DRV_PrepareOp(void* h, va_list args) {
   auto* stmt = static_cast<StmtHandle*>(h);
-  PrepareText(stmt, args);
-  return stmt->diag.pending != 0 ? SQL_ERROR : SQL_SUCCESS;
+  const int rc = PrepareText(stmt, args);
+  if (stmt->diag.pending != 0) return SQL_ERROR;
+  if (rc == 1) {
+    stmt->diag.pending = ERR_VALUE_CHANGED;
+    return SQL_SUCCESS_WITH_INFO;
+  }
+  return SQL_SUCCESS;
 }
 
 DRV_Return DRV_ExecDirectOp(void* h, va_list args) {

@@ -17,6 +17,7 @@
 
 struct DRV_Agent;
 struct SS_CURSOR;
+struct SCR_ANALYSIS;
 
 // Cursor-state flags.
 enum : uint16_t {
@@ -74,6 +75,7 @@ struct SCR_CURSOR {
   int32_t affectedRows;      // of the last positioned operation; -1 none
   SS_CURSOR* staticCursor;   // the dataset cache of a static cursor
   RVC_LINK rvcLink;          // a dynamic cursor's tie to the row-version table
+  SCR_ANALYSIS* analysis;    // of a scrollable SELECT; null until one is analysed
 };
 
 // Defaults: rowset size 1, row count unknown, forward-only, read-only,

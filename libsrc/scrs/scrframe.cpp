@@ -75,9 +75,11 @@ uint32_t ScrollText(uint32_t conn, void* value, uint16_t size, uint16_t* length)
 }
 
 // The information answers that describe what the library serves: static
-// cursors with every fetch orientation and bookmarks, read-only. Keyset,
-// dynamic and mixed cursors and positioned operations are not served, so
-// nothing claims them. False for any other type.
+// cursors with every fetch orientation and bookmarks, read-only. A keyset
+// cursor is taken (its statement is analysed when prepared, and lowered to
+// static when it cannot be served); dynamic and mixed cursors and
+// positioned operations are not served, so nothing claims them. False for
+// any other type.
 bool LibraryAnswer(uint32_t conn, uint16_t type, uint32_t* value) {
   switch (type) {
     case SQL_STATIC_CURSOR_ATTRIBUTES1:
@@ -101,7 +103,8 @@ bool LibraryAnswer(uint32_t conn, uint16_t type, uint32_t* value) {
       uint32_t agent = 0;
       if (AskInt(conn, INFO_ODBC_INT | type, &agent) != 0) return false;
       *value = agent & (type == SQL_SCROLL_OPTIONS
-                            ? static_cast<uint32_t>(SQL_SO_FORWARD_ONLY | SQL_SO_STATIC)
+                            ? static_cast<uint32_t>(SQL_SO_FORWARD_ONLY | SQL_SO_STATIC |
+                                                    SQL_SO_KEYSET_DRIVEN)
                             : static_cast<uint32_t>(SQL_FD_FETCH_NEXT | SQL_FD_FETCH_FIRST |
                                                     SQL_FD_FETCH_LAST | SQL_FD_FETCH_PRIOR |
                                                     SQL_FD_FETCH_ABSOLUTE | SQL_FD_FETCH_RELATIVE |

@@ -10,6 +10,7 @@
 
 #include "drv_jdbc/j-handles.h"
 #include "scrs/colset_ops.h"
+#include "scrs/scranalysis.h"
 #include "scrs/scrframe.h"
 #include "scrs/scrhooks.h"
 #include "util/errcodes.h"
@@ -140,6 +141,7 @@ void SCR_StmtRelease(SCR_CURSOR* cur) {
     RVC_Unregister(&cur->rvcLink);
   }
   RowStatusFree(&cur->rowStatus);
+  SCR_AnalysisFree(cur);
   scs_p_StaticFree(cur);
 }
 

@@ -30,8 +30,10 @@ int scs_p_FetchStatic(SCR_CURSOR* cur, ROWSTATUS* rows, int32_t row);
 // ODBC 2 application on a static cursor).
 int scs_p_FetchStaticNext(SCR_CURSOR* cur, uint16_t n, COLSET** set);
 
-// Served by later parts of the library; until then "Driver not capable".
+// Analyses a statement prepared for a keyset-driven or dynamic cursor, or
+// lowers its cursor to static read-only (scranalyse.cpp).
 int scs_p_AnalyseStmt(SCR_CURSOR* cur, const char* text);
+// Served by later parts of the library; until then "Driver not capable".
 int KS_GetKeySet_KSD(SCR_CURSOR* cur);
 int scs_p_FetchKeyset(SCR_CURSOR* cur, ROWSTATUS* rows, int32_t start);
 int scs_p_FetchMixed(SCR_CURSOR* cur, int32_t start, uint16_t orientation, ROWSTATUS* rows);

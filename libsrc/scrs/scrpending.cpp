@@ -1,5 +1,5 @@
 // TEMPORARY: the services of the cursor library that later work fills:
-// statement analysis for keyset and dynamic cursors, the keyset, mixed and
+// the keyset, mixed and
 // dynamic fetches, positioned and bulk operations, and the combined
 // execute-and-describe calls. Each answers "Driver not capable" from here
 // until it is built; static and forward-only cursors never need them.
@@ -10,12 +10,6 @@
 #include "scrs/scrframe.h"
 #include "scrs/scrhooks.h"
 #include "util/errcodes.h"
-
-int scs_p_AnalyseStmt(SCR_CURSOR* cur, const char*) {
-  // Only keyset-driven and dynamic cursors need the statement analysed.
-  return cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN || cur->cursorType == SQL_CURSOR_DYNAMIC
-             ? ERR_NOT_CAPABLE : 0;
-}
 
 int KS_GetKeySet_KSD(SCR_CURSOR*) { return ERR_NOT_CAPABLE; }
 int scs_p_FetchKeyset(SCR_CURSOR*, ROWSTATUS*, int32_t) { return ERR_NOT_CAPABLE; }

@@ -1,0 +1,261 @@
+// The analysis of a statement prepared for a keyset-driven or dynamic
+// cursor: whether the library can serve it, and what it needs to read rows
+// by key. A statement it cannot serve as asked is lowered to a static,
+// read-only cursor, and the requested options come back at the next
+// preparation.
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cctype>
+#include <new>
+
+#include "drv_jdbc/j-handles.h"
+#include "drv_jdbc/j-records.h"
+#include "scrs/scranalysis.h"
+#include "scrs/scrframe.h"
+#include "scrs/scrhooks.h"
+#include "util/errcodes.h"
+#include "util/log.h"
+
+namespace {
+
+constexpr const char* kSrc = "sc_s";
+constexpr uint32_t kOptCursorType = 0x32030006u;
+constexpr uint32_t kOptConcurrency = 0x32030007u;
+constexpr uint32_t kReqNeedsBinding = 0x22010002u;
+constexpr uint32_t kReqLockByUpdate = 0x22010007u;
+constexpr uint32_t kReqRowVersion = 0x2201000Bu;
+constexpr uint16_t kAdjustFromAnalysis = 0x1000;
+
+// The single place where a dynamic cursor registers with the row-version
+// table; until that table is served, dynamic cursors have no registration.
+int RegisterRowVersions(SCR_CURSOR*) { return 0; }
+
+bool Scrolls(const SCR_CURSOR* cur) {
+  return cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN || cur->cursorType == SQL_CURSOR_DYNAMIC;
+}
+
+uint32_t AskInt(uint32_t conn, uint32_t request) {
+  uint32_t v = 0;
+  uint16_t len = 0;
+  return SCR_Agent().DRV_GetInfo(conn, request, &v, sizeof v, &len) == 0 ? v : 0;
+}
+
+bool BeginsWithSelect(const char* text) {
+  while (*text != '\0' && std::isspace(static_cast<unsigned char>(*text))) ++text;
+  static const char kWord[] = "SELECT";
+  for (int i = 0; i < 6; ++i)
+    if (std::toupper(static_cast<unsigned char>(text[i])) != kWord[i]) return false;
+  return true;
+}
+
+void SetAdjust(SCR_CURSOR* cur, bool on) {
+  JdbcStmt* s = AGT_Stmt(cur->stmtHandle);
+  if (s == nullptr) return;
+  if (on) s->optionBits |= kAdjustFromAnalysis;
+  else s->optionBits &= static_cast<uint16_t>(~kAdjustFromAnalysis);
+}
+
+// The options a downgrade lowered are asked for again, unless the
+// application changed them since.
+void RestoreOptions(SCR_CURSOR* cur) {
+  if ((cur->flags & SCR_FLAG_OPTIONS_CHANGED) == 0) return;
+  cur->flags &= static_cast<uint16_t>(~SCR_FLAG_OPTIONS_CHANGED);
+  uint32_t type = cur->cursorTypeRequested, conc = cur->concurrencyRequested;
+  if (cur->cursorType == SQL_CURSOR_STATIC &&
+      SCR_Agent().DRV_SetOption(cur->stmtHandle, kOptCursorType, &type) == 0)
+    cur->cursorType = type;
+  if (cur->concurrency == SQL_CONCUR_READ_ONLY &&
+      SCR_Agent().DRV_SetOption(cur->stmtHandle, kOptConcurrency, &conc) == 0)
+    cur->concurrency = conc;
+}
+
+// The results of the previous analysis go; its flags stay, for a
+// positioned statement that follows the SELECT.
+void ReleaseResults(SCR_ANALYSIS* a) {
+  const uint32_t aux = a->auxStmt, values = a->valuesStmt;
+  const uint16_t flags = a->flags;
+  *a = SCR_ANALYSIS{};
+  a->auxStmt = aux;
+  a->valuesStmt = values;
+  a->flags = flags;
+}
+
+int AllocPrivate(SCR_CURSOR* cur) {
+  SCR_ANALYSIS& a = *cur->analysis;
+  if (a.auxStmt == 0 && SCR_Agent().DRV_AllocStmt(cur->connHandle, &a.auxStmt) != 0)
+    return ERR_GENERAL;
+  if (a.valuesStmt == 0) {
+    if (SCR_Agent().DRV_AllocStmt(cur->connHandle, &a.valuesStmt) != 0) return ERR_GENERAL;
+    if (cur->cursorType == SQL_CURSOR_DYNAMIC && a.rowVersion != 0)
+      return RegisterRowVersions(cur);
+  }
+  return 0;
+}
+
+// A SELECT the analyser cannot read: served as a static, read-only cursor
+// when the agent describes a result, never left keyset-driven.
+int Unparsed(SCR_CURSOR* cur, const SCR_SQLINFO& info, const char* text, int code) {
+  log_message(LOG_LEVEL_DEBUG, kSrc, __LINE__, "SCR_AnalyseSQL failed: %s", text);
+  log_message(LOG_LEVEL_DEBUG, kSrc, __LINE__, "%s", info.errmsg != nullptr ? info.errmsg : "");
+  log_message(LOG_LEVEL_DEBUG, kSrc, __LINE__, "%s", info.result != nullptr ? info.result : "");
+  if (!BeginsWithSelect(text)) return code;
+  uint16_t count = 0;
+  JdbcColDesc* descs = nullptr;
+  const uint32_t rc = SCR_Agent().DRV_NumResultCols(cur->stmtHandle, &count, &descs);
+  ColDescFree(descs, count);
+  if (rc != 0 || count == 0) return code;
+  return scs_p_ChangeCursorType(cur);
+}
+
+int TablesOf(SCR_CURSOR* cur, SCR_SQLINFO* info) {
+  SCR_ANALYSIS& a = *cur->analysis;
+  GROW_ARRAY* arr = ARR_New(sizeof(SCR_TABLEREF));
+  if (arr == nullptr) return ERR_NO_MEMORY;
+  const int rc = SCR_TablesGet(info, arr, a.idents.noQualifier);
+  for (uint32_t i = 0; i < arr->count; ++i) {
+    const auto* r = static_cast<const SCR_TABLEREF*>(ARR_Item(arr, i));
+    a.tables.push_back({r->qualifier ? r->qualifier : "", r->owner ? r->owner : "",
+                        r->table ? r->table : "",
+                        SCR_RawIdent(r->alias ? r->alias : "", a.idents)});
+  }
+  ARR_Free(&arr, SCR_FreeTableItem);
+  if (rc != 0) log_message(LOG_LEVEL_DEBUG, kSrc, __LINE__, "SCR_TablesGet failed");
+  return rc;
+}
+
+// The select list tied to the tables' columns; the agent's statement is
+// prepared again when its wildcards were written out.
+int SelectList(SCR_CURSOR* cur, SCR_SQLINFO* info) {
+  SCR_ANALYSIS& a = *cur->analysis;
+  std::vector<SCR_COLDESC> unexpanded;
+  a.selectCols.clear();
+  if (int rc = scs_p_SelectColsGet(cur, info, &a.selectCols, &unexpanded)) return rc;
+  scs_p_SelectColComplete(cur);
+  bool rewritten = false;
+  if (int rc = scs_p_SelListAddKeysnXpandWC(cur, info, unexpanded, &rewritten)) {
+    log_message(LOG_LEVEL_DEBUG, kSrc, __LINE__, "scs_p_SelListAddKeysnXpandWC failed");
+    return rc;
+  }
+  if (rewritten) {
+    if (uint32_t rc = SCR_Agent().DRV_Prepare(cur->stmtHandle, a.text.c_str()))
+      return static_cast<int>(rc);
+  }
+  a.selectList = true;
+  SetAdjust(cur, true);
+  return 0;
+}
+
+int AnalyseSelect(SCR_CURSOR* cur, SCR_SQLINFO* info) {
+  SCR_ANALYSIS& a = *cur->analysis;
+  a.flags = info->flags;
+  if ((a.flags & SCR_SQL_OUTERJOIN) != 0) return ERR_OUTER_JOIN_CURSOR;
+  if (cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN) {
+    if (int rc = SCR_KeysetError(cur)) return rc;
+  }
+  if (int rc = TablesOf(cur, info)) return rc;
+  if (a.tables.empty()) return ERR_PREPARE_CURSOR_TYPE;
+  if (int rc = scs_p_GetTblDescs(cur, &a.tables)) return rc;
+  if (int rc = scs_p_GetTblColDescs(cur, a.tables, 0, a.tables.size(), false, &a.tableCols)) {
+    log_message(LOG_LEVEL_DEBUG, kSrc, __LINE__, "scs_p_GetTblColDescs failed");
+    return rc;
+  }
+  int rc = KS_GetKeyColDescs(cur);
+  if (rc == ERR_NO_KEY_COLUMNS) return scs_p_ChangeCursorType(cur);
+  if (rc != 0) {
+    log_message(LOG_LEVEL_DEBUG, kSrc, __LINE__, "KS_GetKeyColDescs failed");
+    return rc;
+  }
+  // Dynamic and mixed cursors seek by key in the result's order, which a
+  // grouped or combined result does not have.
+  if (cur->cursorType == SQL_CURSOR_DYNAMIC || cur->keysetSize != 0) {
+    if ((a.flags & SCR_SQL_GROUPBY) != 0) return ERR_GROUP_BY_RESULT;
+    if ((a.flags & SCR_SQL_UNION) != 0) return ERR_UNION_RESULT;
+  }
+  if (int sel = SelectList(cur, info)) return sel;
+  if ((a.flags & SCR_SQL_ORDERBY) != 0) {
+    SCR_SQLINFO order;
+    SCR_InitSQLInfo(&order);
+    rc = SCR_AnalyseSQL(&order, a.text.c_str(), 0, a.idents.noQualifier);
+    if (rc == 0) rc = scs_p_OrderByGet(cur, &order);
+    if (rc == 0 && (a.flags & SCR_SQL_ORDERBY_POS) != 0) {
+      GROW_ARRAY* items = ARR_New(sizeof(SCR_ORDERITEM));
+      for (const SCR_ORDERITEM& o : a.orderBy) ARR_Append(items, &o);
+      rc = items == nullptr ? ERR_NO_MEMORY : SCR_SelectColumns(&order, items);
+      ARR_Free(&items, nullptr);
+      if (rc == 0) a.text = order.tree->text;
+    }
+    SCR_FreeSQLInfo(&order);
+    if (rc != 0) return rc;
+    scs_p_MarkOrderedKeys(cur);
+  }
+  a.sortColumns = static_cast<uint16_t>(a.ks.keys.size());
+  return 0;
+}
+
+}  // namespace
+
+int SCR_KeysetError(const SCR_CURSOR* cur) {
+  const uint16_t f = cur->analysis != nullptr ? cur->analysis->flags : 0;
+  if (f == SCR_NOT_SELECT) return ERR_NOT_SELECT_RESULT;
+  if ((f & SCR_SQL_GROUPBY) != 0) return ERR_GROUP_BY_RESULT;
+  if ((f & SCR_SQL_UNION) != 0) return ERR_UNION_RESULT;
+  return 0;
+}
+
+int SCR_ConcurrencyError(const SCR_CURSOR* cur) {
+  const uint16_t f = cur->analysis != nullptr ? cur->analysis->flags : 0;
+  if ((f & SCR_SQL_MULTITABLE) != 0) return ERR_JOIN_RESULT;
+  if ((f & SCR_SQL_GROUPBY) != 0) return ERR_GROUP_BY_RESULT;
+  if ((f & SCR_SQL_UNION) != 0) return ERR_UNION_RESULT;
+  if ((f & SCR_SQL_AGGREGATE) != 0) return ERR_SCALAR_AGGREGATE;
+  return 0;
+}
+
+void SCR_AnalysisFree(SCR_CURSOR* cur) {
+  SCR_ANALYSIS* a = cur->analysis;
+  if (a == nullptr) return;
+  if (a->auxStmt != 0) SCR_Agent().DRV_FreeStmt(a->auxStmt);
+  if (a->valuesStmt != 0) SCR_Agent().DRV_FreeStmt(a->valuesStmt);
+  delete a;
+  cur->analysis = nullptr;
+}
+
+int scs_p_AnalyseStmt(SCR_CURSOR* cur, const char* text) {
+  RestoreOptions(cur);
+  SetAdjust(cur, false);
+  if (cur->analysis != nullptr && cur->analysis->held) ReleaseResults(cur->analysis);
+  if (!Scrolls(cur)) return 0;
+  if (cur->analysis == nullptr) {
+    cur->analysis = new (std::nothrow) SCR_ANALYSIS();
+    if (cur->analysis == nullptr) return ERR_NO_MEMORY;
+  }
+  SCR_ANALYSIS& a = *cur->analysis;
+  a.held = true;
+  a.needsBinding = AskInt(cur->connHandle, kReqNeedsBinding);
+  a.lockByUpdate = AskInt(cur->connHandle, kReqLockByUpdate);
+  a.rowVersion = AskInt(cur->connHandle, kReqRowVersion);
+  SCR_LoadIdents(cur->connHandle, &a.idents);
+  if (int rc = AllocPrivate(cur)) return rc;
+  a.text = text != nullptr ? text : "";
+
+  SCR_SQLINFO info;
+  SCR_InitSQLInfo(&info);
+  int rc = SCR_AnalyseSQL(&info, a.text.c_str(), 0, a.idents.noQualifier);
+  if (rc != 0) {
+    rc = Unparsed(cur, info, a.text.c_str(), rc);
+  } else if (info.kind == SCR_KIND_SELECT) {
+    rc = AnalyseSelect(cur, &info);
+  } else if (info.kind == SCR_KIND_POS_DELETE || info.kind == SCR_KIND_POS_UPDATE) {
+    rc = SCR_ConcurrencyError(cur);
+  } else {
+    a.flags = SCR_NOT_SELECT;
+    // A procedure call or a statement the library does not know scrolls
+    // only as the static result the agent gives.
+    if (info.kind == SCR_KIND_OTHER || info.kind == SCR_KIND_CALL) rc = scs_p_ChangeCursorType(cur);
+  }
+  const uint32_t kind = info.kind;
+  SCR_FreeSQLInfo(&info);
+  cur->kind = rc == 0 ? static_cast<int32_t>(kind) : SCR_KIND_NOT_ANALYSED;
+  return rc;
+}

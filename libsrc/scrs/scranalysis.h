@@ -1,0 +1,164 @@
+// What the cursor library learns of a scrollable SELECT when it is
+// prepared: its tables as the catalog names them, their columns and key
+// columns, the select list tied to those columns, the ORDER BY items, and
+// the statements built from them to read rows by key.
+//
+// Names inside these records are raw: as the catalog stores them, without
+// quote characters. They are quoted only where SQL is written (SCR_IdentSql),
+// so a quote character inside a name is doubled exactly once and a name
+// never reaches SQL unquoted when it needs quotes.
+#ifndef QMR_SCRS_SCRANALYSIS_H
+#define QMR_SCRS_SCRANALYSIS_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "scrs/sqlanalyse.h"
+#include "util/colset.h"
+
+struct SCR_CURSOR;
+
+// How the data source writes and stores names.
+struct SCR_IDENTS {
+  std::string quote;            // identifier quote; empty when it has none
+  uint32_t quotedCase = 3;      // SQL_IC_* for names written quoted
+  uint32_t unquotedCase = 1;    // SQL_IC_* for plain names
+  std::string escape;           // search-pattern escape; empty when none
+  std::string user;             // current user name
+  uint32_t maxOrderBy = 0;      // SQL_MAX_COLUMNS_IN_ORDER_BY, 0 = no limit
+  uint32_t noQualifier = 0;     // no catalog qualifiers
+};
+
+// One table of the FROM clause, resolved.
+struct SCR_TABLE {
+  std::string qualifier, owner, table, alias;
+};
+
+// The entry format of DRV_BindCols for the statements the library makes.
+struct SCR_PARAMDESC {
+  int32_t sqlType;
+  int32_t cType;
+  uint32_t columnSize;
+  uint16_t decimalDigits;
+  uint16_t kind;  // 1: input
+};
+
+// The keyset cursor's state. The fetch side (keyset rows and their cache)
+// joins it with the keyset fetch.
+struct KS_CURSOR {
+  uint8_t tableCount = 0;
+  std::vector<SCR_COLDESC> keys;
+};
+
+// A statement built from the application's: its text and where its
+// markers fall. Parameters are bound in text order: the application's
+// first `appBefore` values, then the library's, then the application's
+// remaining ones.
+struct SCR_BUILT {
+  std::string text;
+  uint32_t appBefore = 0;
+  uint32_t libMarkers = 0;
+};
+
+// The analysis of one statement, held by its cursor state.
+struct SCR_ANALYSIS {
+  uint32_t auxStmt = 0;     // private agent statement: catalog calls, positioned operations
+  uint32_t valuesStmt = 0;  // private agent statement: values queries
+  uint16_t flags = 0;       // analysis flags (SCR_SQL_*); SCR_NOT_SELECT alone for another statement
+  bool held = false;        // the results below belong to the current text
+  bool selectList = false;  // the select list is tied to table columns
+  std::string text;         // the prepared text (rewritten when the select list changed)
+  SCR_IDENTS idents;
+  std::vector<SCR_TABLE> tables;
+  std::vector<SCR_COLDESC> tableCols;
+  std::vector<SCR_COLDESC> selectCols;
+  std::vector<SCR_ORDERITEM> orderBy;
+  uint16_t sortColumns = 0;
+  KS_CURSOR ks;
+  std::vector<SCR_PARAMDESC> params;  // of the statement the library runs next
+  uint32_t needsBinding = 0;
+  uint32_t lockByUpdate = 0;
+  uint32_t addKeys = 0;
+  uint32_t rowVersion = 0;
+};
+
+constexpr uint16_t SCR_NOT_SELECT = 0x0200;
+
+// --- names (scrident.cpp) ----------------------------------------------
+// A name as written in SQL (plain, or quoted with doubled quotes inside)
+// made raw: quotes removed and the case rule applied.
+std::string SCR_RawIdent(const std::string& written, const SCR_IDENTS& id);
+// A raw name written for SQL; false when it needs quotes and the source has
+// no quote character.
+bool SCR_IdentSql(const std::string& raw, const SCR_IDENTS& id, std::string* out);
+// A raw name as a catalog search pattern: "_", "%" and the escape itself
+// escaped. Without an escape the name goes as it is (rows are filtered to
+// the exact name by the caller).
+std::string SCR_PatternOf(const std::string& raw, const SCR_IDENTS& id);
+// The column's reference in generated SQL: qualified by alias, owner and
+// table, or table when the statement has more than one table.
+bool SCR_QualifiedColName(uint8_t tables, const SCR_COLDESC& col, const SCR_IDENTS& id,
+                          std::string* out);
+// A catalog cell's text (any of the text types); false for another type
+// or NULL.
+bool SCR_CellText(const COLSET* set, uint16_t col, uint32_t row, std::string* out);
+// A catalog cell's integer; false for NULL or a type that is not integral.
+bool SCR_CellInt(const COLSET* set, uint16_t col, uint32_t row, int64_t* out);
+// Copies text into a 509-byte name field; false when it does not fit.
+bool SCR_SetName(char* field, const std::string& text);
+// The data source's naming rules, asked of the agent.
+void SCR_LoadIdents(uint32_t conn, SCR_IDENTS* id);
+
+// --- tables and columns (scrtables.cpp) --------------------------------
+// Resolves each table through the catalog; 0, 10, 97 or the agent's code.
+int scs_p_GetTblDescs(SCR_CURSOR* cur, std::vector<SCR_TABLE>* tables);
+// Appends the columns of the tables (first..first+count) to out; 0, 15 or
+// the agent's code.
+int scs_p_GetTblColDescs(SCR_CURSOR* cur, const std::vector<SCR_TABLE>& tables, size_t first,
+                         size_t count, bool skipLong, std::vector<SCR_COLDESC>* out);
+// Runs a catalog operation on the auxiliary statement and reads its whole
+// result.
+int SCR_CatalogRows(SCR_CURSOR* cur, int slot, const void* args, COLSET* rows);
+void SCR_ParamDescFromCol(const SCR_COLDESC& col, SCR_PARAMDESC* out);
+// Appends one description per column to the generated descriptions.
+void SCR_BindParams(SCR_CURSOR* cur, const std::vector<SCR_COLDESC>& cols);
+
+// --- select list (scrselect.cpp) ---------------------------------------
+int scs_p_SelectColsGet(SCR_CURSOR* cur, SCR_SQLINFO* info, std::vector<SCR_COLDESC>* out,
+                        std::vector<SCR_COLDESC>* unexpanded);
+void scs_p_SelectColComplete(SCR_CURSOR* cur);
+// Expands wildcards (and adds missing keys with the add-keys switch) in the
+// select list; *rewritten says whether the text changed.
+int scs_p_SelListAddKeysnXpandWC(SCR_CURSOR* cur, SCR_SQLINFO* info,
+                                 const std::vector<SCR_COLDESC>& unexpanded, bool* rewritten);
+int scs_p_OrderByGet(SCR_CURSOR* cur, SCR_SQLINFO* info);
+void scs_p_MarkOrderedKeys(SCR_CURSOR* cur);
+// Lowers the cursor to static read-only; 0 or 43.
+int scs_p_ChangeCursorType(SCR_CURSOR* cur);
+
+// --- keyset (ks.cpp, ksbuild.cpp) --------------------------------------
+int KS_GetKeyColDescs(SCR_CURSOR* cur);
+// The edits of the application's text. Each takes the analysed statement
+// (SCR_AnalyseSQL, 0 or 15 for a missing part).
+int KS_BuildKeySelect(SCR_SQLINFO* info, const KS_CURSOR& ks, const SCR_IDENTS& id,
+                      SCR_BUILT* out);
+int KS_BuildKeyWhere(SCR_SQLINFO* info, const KS_CURSOR& ks, const SCR_IDENTS& id,
+                     uint32_t groups, SCR_BUILT* out);
+int KS_BuildOrderBy(SCR_SQLINFO* info, const KS_CURSOR& ks, const SCR_IDENTS& id,
+                    uint32_t existingItems, SCR_BUILT* out);
+// Puts `add` where the last edit left its mark in the regenerated text;
+// `before` is the text before that edit. Never re-reads the text as a
+// template.
+int SCR_SpliceAtMark(const std::string& before, const char* after, const std::string& add,
+                     SCR_BUILT* out);
+
+// --- prepare (scranalyse.cpp) ------------------------------------------
+void SCR_AnalysisFree(SCR_CURSOR* cur);
+// 90 for a statement that is not a SELECT, 88 GROUP BY, 89 UNION, else 0.
+int SCR_KeysetError(const SCR_CURSOR* cur);
+// 87 join, 88 GROUP BY, 89 UNION, 103 scalar aggregate, else 0: a result
+// that cannot be changed by key.
+int SCR_ConcurrencyError(const SCR_CURSOR* cur);
+
+#endif

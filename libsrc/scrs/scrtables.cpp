@@ -1,0 +1,196 @@
+// The tables of a scrollable SELECT resolved through the catalog, their
+// columns, and the parameter descriptions of the statements built on them.
+#include <sql.h>
+#include <sqlext.h>
+
+#include "drv_jdbc/drv_catalog.h"
+#include "drv_jdbc/j-error.h"
+#include "drv_jdbc/j-handles.h"
+#include "scrs/colset_ops.h"
+#include "scrs/scranalysis.h"
+#include "scrs/scrcursor.h"
+#include "scrs/scrframe.h"
+#include "util/errcodes.h"
+#include "util/log.h"
+
+namespace {
+
+constexpr const char* kSrc = "sc_s";
+constexpr uint16_t kBlock = 10;
+
+// Catalog result columns (0-based).
+constexpr uint16_t kTabCat = 0, kTabSchem = 1, kTabName = 2;
+constexpr uint16_t kColTable = 2, kColName = 3, kColType = 4, kColSize = 6, kColDigits = 8;
+constexpr uint16_t kColSchem = 1;
+
+const char* OrNull(const std::string& s) { return s.empty() ? nullptr : s.c_str(); }
+
+bool Is(const COLSET* rows, uint16_t col, uint32_t r, const std::string& want) {
+  std::string got;
+  return SCR_CellText(rows, col, r, &got) && got == want;
+}
+
+// The rows of a DRV_DDTables answer that name exactly this table (a
+// pattern without an escape matches more).
+std::vector<uint32_t> ExactTables(const COLSET* rows, const SCR_TABLE& t) {
+  std::vector<uint32_t> out;
+  for (uint32_t r = 0; r < rows->rows_held; ++r) {
+    if (!Is(rows, kTabName, r, t.table)) continue;
+    if (!t.owner.empty() && !Is(rows, kTabSchem, r, t.owner)) continue;
+    out.push_back(r);
+  }
+  return out;
+}
+
+int ResolveOne(SCR_CURSOR* cur, SCR_TABLE* t) {
+  const SCR_IDENTS& id = cur->analysis->idents;
+  SCR_TABLE want{SCR_RawIdent(t->qualifier, id), SCR_RawIdent(t->owner, id),
+                 SCR_RawIdent(t->table, id), t->alias};
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (attempt == 1 && t->owner.empty()) want.owner = id.user;
+    const std::string schema = want.owner.empty() ? "%" : SCR_PatternOf(want.owner, id);
+    const std::string table = SCR_PatternOf(want.table, id);
+    DRV_CatalogArgs a;
+    a.catalog = OrNull(want.qualifier);
+    a.schema = schema.c_str();
+    a.name = table.c_str();
+    COLSET rows{};
+    if (int rc = SCR_CatalogRows(cur, 34, &a, &rows)) {
+      log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "scs_p_GetTblAttribs: DRV_DDTables failed (%s).",
+                  t->table.c_str());
+      return rc;
+    }
+    const std::vector<uint32_t> hits = ExactTables(&rows, want);
+    if (hits.size() == 1) {
+      std::string v;
+      if (SCR_CellText(&rows, kTabCat, hits[0], &v) && !v.empty()) t->qualifier = v;
+      if (SCR_CellText(&rows, kTabSchem, hits[0], &v) && !v.empty()) t->owner = v;
+      else t->owner = want.owner;
+      t->table = want.table;
+      ColSetFreeColumns(&rows);
+      return 0;
+    }
+    ColSetFreeColumns(&rows);
+    if (hits.empty()) {
+      if (JdbcStmt* s = AGT_Stmt(cur->stmtHandle)) errPostIndex(&s->errors, ERR_TABLE_NOT_FOUND);
+      log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "scs_p_GetTblDescs: Table %s does not exist.",
+                  t->table.c_str());
+      return ERR_TABLE_NOT_FOUND;
+    }
+    log_message(LOG_LEVEL_ERROR, kSrc, __LINE__,
+                "scs_p_GetTblDescs: Duplicate table name (%s).\n\tRequire owner qualifier to "
+                "resolve.", t->table.c_str());
+    if (attempt == 0)
+      log_message(LOG_LEVEL_DEBUG, kSrc, __LINE__,
+                  "Trying current username (%s) as owner qualifier.", id.user.c_str());
+  }
+  return ERR_DUPLICATE_TABLE_NAME;
+}
+
+}  // namespace
+
+int SCR_CatalogRows(SCR_CURSOR* cur, int slot, const void* args, COLSET* rows) {
+  const auto op = reinterpret_cast<DRV_Catalog_t>(DRV_Slot(&SCR_Agent(), slot));
+  if (op == nullptr) return ERR_NOT_CAPABLE;
+  const uint32_t stmt = cur->analysis->auxStmt;
+  SCR_Agent().DRV_CloseCursor(stmt);
+  if (uint32_t rc = op(stmt, args)) return static_cast<int>(rc);
+  uint32_t rc = SCR_Agent().DRV_Fetch(stmt, kBlock, rows);
+  uint32_t got = rc == 0 ? rows->rows_held : 0;
+  while (rc == 0 && got == kBlock) {
+    COLSET more{};
+    rc = SCR_Agent().DRV_Fetch(stmt, kBlock, &more);
+    got = rc == 0 ? more.rows_held : 0;
+    if (got > 0) rc = static_cast<uint32_t>(ColSetAppendRows(rows, &more));
+    ColSetFreeColumns(&more);
+  }
+  SCR_Agent().DRV_CloseCursor(stmt);
+  if (rc != 0) ColSetFreeColumns(rows);
+  return static_cast<int>(rc);
+}
+
+int scs_p_GetTblDescs(SCR_CURSOR* cur, std::vector<SCR_TABLE>* tables) {
+  if (cur == nullptr || cur->analysis == nullptr || tables == nullptr) return ERR_GENERAL;
+  for (SCR_TABLE& t : *tables) {
+    if (int rc = ResolveOne(cur, &t)) return rc;
+  }
+  return 0;
+}
+
+int scs_p_GetTblColDescs(SCR_CURSOR* cur, const std::vector<SCR_TABLE>& tables, size_t first,
+                         size_t count, bool skipLong, std::vector<SCR_COLDESC>* out) {
+  if (cur == nullptr || cur->analysis == nullptr || out == nullptr) return ERR_GENERAL;
+  const SCR_IDENTS& id = cur->analysis->idents;
+  for (size_t i = first; i < first + count && i < tables.size(); ++i) {
+    const SCR_TABLE& t = tables[i];
+    const std::string schema = t.owner.empty() ? "%" : SCR_PatternOf(t.owner, id);
+    const std::string table = SCR_PatternOf(t.table, id);
+    DRV_CatalogArgs a;
+    a.catalog = OrNull(t.qualifier);
+    a.schema = schema.c_str();
+    a.name = table.c_str();
+    a.extra = "%";
+    COLSET rows{};
+    if (int rc = SCR_CatalogRows(cur, 26, &a, &rows)) {
+      log_message(LOG_LEVEL_ERROR, kSrc, __LINE__,
+                  "scs_p_GetTblColDescs: DRV_DDColumns failed.");
+      return rc;
+    }
+    size_t added = 0;
+    for (uint32_t r = 0; r < rows.rows_held; ++r) {
+      if (!Is(&rows, kColTable, r, t.table)) continue;
+      if (!t.owner.empty() && !Is(&rows, kColSchem, r, t.owner)) continue;
+      int64_t type = 0, size = 0, digits = 0;
+      SCR_CellInt(&rows, kColType, r, &type);
+      if (skipLong && (type == SQL_LONGVARCHAR || type == SQL_LONGVARBINARY ||
+                       type == SQL_WLONGVARCHAR))
+        continue;
+      SCR_COLDESC d{};
+      std::string name;
+      if (!SCR_CellText(&rows, kColName, r, &name) || !SCR_SetName(d.name, name) ||
+          !SCR_SetName(d.table, t.table) || !SCR_SetName(d.alias, t.alias) ||
+          !SCR_SetName(d.owner, t.owner) || !SCR_SetName(d.qualifier, t.qualifier)) {
+        ColSetFreeColumns(&rows);
+        return ERR_GENERAL;
+      }
+      SCR_CellInt(&rows, kColSize, r, &size);
+      if (type == SQL_NUMERIC || type == SQL_DECIMAL) SCR_CellInt(&rows, kColDigits, r, &digits);
+      d.sqlType = static_cast<int16_t>(type);
+      d.columnSize = static_cast<uint32_t>(size);
+      d.decimalDigits = static_cast<uint16_t>(digits);
+      d.kind = SCR_COL_COLUMN;
+      out->push_back(d);
+      ++added;
+    }
+    ColSetFreeColumns(&rows);
+    if (added == 0) return ERR_GENERAL;
+  }
+  return 0;
+}
+
+void SCR_ParamDescFromCol(const SCR_COLDESC& col, SCR_PARAMDESC* out) {
+  out->sqlType = col.sqlType;
+  out->columnSize = col.columnSize;
+  out->decimalDigits = col.decimalDigits;
+  out->kind = 1;
+  switch (col.sqlType) {
+    case SQL_WLONGVARCHAR: case SQL_WVARCHAR: case SQL_WCHAR: out->cType = SQL_C_WCHAR; break;
+    case SQL_BIT: out->cType = SQL_C_BIT; break;
+    case SQL_TINYINT: out->cType = SQL_C_TINYINT; break;
+    case SQL_LONGVARBINARY: case SQL_VARBINARY: case SQL_BINARY: out->cType = SQL_C_BINARY; break;
+    case SQL_INTEGER: out->cType = SQL_C_LONG; break;
+    case SQL_SMALLINT: out->cType = SQL_C_SHORT; break;
+    case SQL_FLOAT: case SQL_DOUBLE: out->cType = SQL_C_DOUBLE; break;
+    case SQL_REAL: out->cType = SQL_C_FLOAT; break;
+    case 9: case 10: case 11: case 91: case 92: case 93: out->cType = col.sqlType; break;
+    default: out->cType = SQL_C_CHAR; break;
+  }
+}
+
+void SCR_BindParams(SCR_CURSOR* cur, const std::vector<SCR_COLDESC>& cols) {
+  for (const SCR_COLDESC& c : cols) {
+    SCR_PARAMDESC p{};
+    SCR_ParamDescFromCol(c, &p);
+    cur->analysis->params.push_back(p);
+  }
+}
