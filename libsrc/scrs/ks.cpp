@@ -145,6 +145,30 @@ int TableKeys(SCR_CURSOR* cur, const Step& step, const SCR_TABLE& t,
   return added > 0 ? 0 : ERR_NO_KEY_COLUMNS;
 }
 
+bool SameNames(const std::vector<SCR_COLDESC>& a, const std::vector<SCR_COLDESC>& b) {
+  if (a.size() != b.size()) return false;
+  for (const SCR_COLDESC& x : a) {
+    bool found = false;
+    for (const SCR_COLDESC& y : b) found = found || std::strcmp(x.name, y.name) == 0;
+    if (!found) return false;
+  }
+  return true;
+}
+
+// The best row identifier, checked against the primary key: HSQLDB names
+// only the first column of a composite primary key there, and a part of a
+// key would make distinct rows share one.
+int BestRowKeys(SCR_CURSOR* cur, const SCR_TABLE& t, std::vector<SCR_COLDESC>* keys) {
+  std::vector<SCR_COLDESC> best, primary;
+  if (int rc = TableKeys(cur, kSpCols, t, &best)) return rc;
+  const int pk = TableKeys(cur, kPKeys, t, &primary);
+  if (pk != 0 && pk != ERR_NO_KEY_COLUMNS && pk != ERR_NOT_CAPABLE) return pk;
+  const bool usePrimary = pk == 0 && !SameNames(best, primary);
+  keys->insert(keys->end(), usePrimary ? primary.begin() : best.begin(),
+               usePrimary ? primary.end() : best.end());
+  return 0;
+}
+
 // One step over every table not yet resolved.
 int RunStep(SCR_CURSOR* cur, const Step& step, std::vector<bool>* resolved,
             std::vector<SCR_COLDESC>* keys) {
@@ -152,7 +176,8 @@ int RunStep(SCR_CURSOR* cur, const Step& step, std::vector<bool>* resolved,
   int result = 0;
   for (size_t i = 0; i < tables.size(); ++i) {
     if ((*resolved)[i]) continue;
-    const int rc = TableKeys(cur, step, tables[i], keys);
+    const int rc = step.slot == kSpCols.slot ? BestRowKeys(cur, tables[i], keys)
+                                             : TableKeys(cur, step, tables[i], keys);
     if (rc == 0) (*resolved)[i] = true;
     else if (rc != ERR_NO_KEY_COLUMNS) return rc;
     else result = ERR_NO_KEY_COLUMNS;

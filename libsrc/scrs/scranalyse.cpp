@@ -9,7 +9,9 @@
 #include <cctype>
 #include <new>
 
+#include "drv_jdbc/cursor_lib.h"
 #include "drv_jdbc/j-handles.h"
+#include "drv_jdbc/j-serv.h"
 #include "drv_jdbc/j-records.h"
 #include "scrs/scranalysis.h"
 #include "scrs/scrframe.h"
@@ -30,6 +32,21 @@ constexpr uint16_t kAdjustFromAnalysis = 0x1000;
 // The single place where a dynamic cursor registers with the row-version
 // table; until that table is served, dynamic cursors have no registration.
 int RegisterRowVersions(SCR_CURSOR*) { return 0; }
+
+uint32_t AskInfo(uint32_t conn, uint16_t type) {
+  uint32_t v = 0;
+  uint16_t len = 0;
+  SCR_AgentInfo(&SCR_SavedAgent, conn, type, &v, sizeof v, &len);
+  return v;
+}
+
+std::string AskText(uint32_t conn, uint16_t type) {
+  char buf[256] = {};
+  uint16_t len = 0;
+  if (SCR_Agent().DRV_GetInfo(conn, INFO_ODBC_TEXT | type, buf, sizeof buf, &len) != 0) return "";
+  buf[sizeof buf - 1] = '\0';
+  return buf;
+}
 
 bool Scrolls(const SCR_CURSOR* cur) {
   return cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN || cur->cursorType == SQL_CURSOR_DYNAMIC;
@@ -193,6 +210,22 @@ int AnalyseSelect(SCR_CURSOR* cur, SCR_SQLINFO* info) {
   return 0;
 }
 
+// The data source's naming rules.
+void LoadIdents(uint32_t conn, SCR_IDENTS* id) {
+  id->quote = AskText(conn, SQL_IDENTIFIER_QUOTE_CHAR);
+  if (id->quote == " ") id->quote.clear();
+  id->unquotedCase = AskInfo(conn, SQL_IDENTIFIER_CASE);
+  id->quotedCase = AskInfo(conn, SQL_QUOTED_IDENTIFIER_CASE);
+  // Quoted names keep their case on every source that has quotes, whatever
+  // it stores: folding them would find another table.
+  if (id->quotedCase == SQL_IC_UPPER || id->quotedCase == SQL_IC_LOWER)
+    id->quotedCase = SQL_IC_SENSITIVE;
+  id->escape = AskText(conn, SQL_SEARCH_PATTERN_ESCAPE);
+  id->user = AskText(conn, SQL_USER_NAME);
+  id->maxOrderBy = AskInfo(conn, SQL_MAX_COLUMNS_IN_ORDER_BY);
+  id->noQualifier = AskInfo(conn, SQL_QUALIFIER_USAGE) == 0 ? 1 : 0;
+}
+
 }  // namespace
 
 int SCR_KeysetError(const SCR_CURSOR* cur) {
@@ -235,7 +268,7 @@ int scs_p_AnalyseStmt(SCR_CURSOR* cur, const char* text) {
   a.needsBinding = AskInt(cur->connHandle, kReqNeedsBinding);
   a.lockByUpdate = AskInt(cur->connHandle, kReqLockByUpdate);
   a.rowVersion = AskInt(cur->connHandle, kReqRowVersion);
-  SCR_LoadIdents(cur->connHandle, &a.idents);
+  LoadIdents(cur->connHandle, &a.idents);
   if (int rc = AllocPrivate(cur)) return rc;
   a.text = text != nullptr ? text : "";
 

@@ -107,8 +107,6 @@ bool SCR_CellText(const COLSET* set, uint16_t col, uint32_t row, std::string* ou
 bool SCR_CellInt(const COLSET* set, uint16_t col, uint32_t row, int64_t* out);
 // Copies text into a 509-byte name field; false when it does not fit.
 bool SCR_SetName(char* field, const std::string& text);
-// The data source's naming rules, asked of the agent.
-void SCR_LoadIdents(uint32_t conn, SCR_IDENTS* id);
 
 // --- tables and columns (scrtables.cpp) --------------------------------
 // Resolves each table through the catalog; 0, 10, 97 or the agent's code.

@@ -5,10 +5,7 @@
 
 #include <cstring>
 
-#include "drv_jdbc/cursor_lib.h"
-#include "drv_jdbc/j-serv.h"
 #include "scrs/scranalysis.h"
-#include "scrs/scrframe.h"
 #include "util/textconv.h"
 
 namespace {
@@ -50,21 +47,6 @@ std::string Narrow(const char16_t* s, size_t n) {
   int16_t used = 0;
   const int64_t got = utf16_to_utf8_n(s, static_cast<int64_t>(n), buf, SCR_NAME_SIZE - 1, &used);
   return std::string(buf, got > 0 ? static_cast<size_t>(got) : 0);
-}
-
-uint32_t AskInt(uint32_t conn, uint16_t type) {
-  uint32_t v = 0;
-  uint16_t len = 0;
-  SCR_AgentInfo(&SCR_SavedAgent, conn, type, &v, sizeof v, &len);
-  return v;
-}
-
-std::string AskText(uint32_t conn, uint16_t type) {
-  char buf[256] = {};
-  uint16_t len = 0;
-  if (SCR_Agent().DRV_GetInfo(conn, INFO_ODBC_TEXT | type, buf, sizeof buf, &len) != 0) return "";
-  buf[sizeof buf - 1] = '\0';
-  return buf;
 }
 
 }  // namespace
@@ -208,19 +190,4 @@ bool SCR_SetName(char* field, const std::string& text) {
   if (text.size() >= SCR_NAME_SIZE || text.find('\0') != std::string::npos) return false;
   std::memcpy(field, text.c_str(), text.size() + 1);
   return true;
-}
-
-void SCR_LoadIdents(uint32_t conn, SCR_IDENTS* id) {
-  id->quote = AskText(conn, SQL_IDENTIFIER_QUOTE_CHAR);
-  if (id->quote == " ") id->quote.clear();
-  id->unquotedCase = AskInt(conn, SQL_IDENTIFIER_CASE);
-  id->quotedCase = AskInt(conn, SQL_QUOTED_IDENTIFIER_CASE);
-  // Quoted names keep their case on every source that has quotes, whatever
-  // it stores: folding them would find another table.
-  if (id->quotedCase == SQL_IC_UPPER || id->quotedCase == SQL_IC_LOWER)
-    id->quotedCase = SQL_IC_SENSITIVE;
-  id->escape = AskText(conn, SQL_SEARCH_PATTERN_ESCAPE);
-  id->user = AskText(conn, SQL_USER_NAME);
-  id->maxOrderBy = AskInt(conn, SQL_MAX_COLUMNS_IN_ORDER_BY);
-  id->noQualifier = AskInt(conn, SQL_QUALIFIER_USAGE) == 0 ? 1 : 0;
 }

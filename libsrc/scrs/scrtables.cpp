@@ -95,9 +95,11 @@ int SCR_CatalogRows(SCR_CURSOR* cur, int slot, const void* args, COLSET* rows) {
   const uint32_t stmt = cur->analysis->auxStmt;
   SCR_Agent().DRV_CloseCursor(stmt);
   if (uint32_t rc = op(stmt, args)) return static_cast<int>(rc);
+  // The agent may hand fewer rows than asked before the end (a row with a
+  // long value comes alone): only an empty fetch ends the result.
   uint32_t rc = SCR_Agent().DRV_Fetch(stmt, kBlock, rows);
   uint32_t got = rc == 0 ? rows->rows_held : 0;
-  while (rc == 0 && got == kBlock) {
+  while (rc == 0 && got > 0) {
     COLSET more{};
     rc = SCR_Agent().DRV_Fetch(stmt, kBlock, &more);
     got = rc == 0 ? more.rows_held : 0;

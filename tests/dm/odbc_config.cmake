@@ -38,8 +38,10 @@ if(QMR_ODBC_LIB AND TARGET xbifxu AND TARGET xbifx)
   file(GLOB dm_srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
   add_executable(dm_tests ${dm_srcs} ${CMAKE_CURRENT_LIST_DIR}/../support/dm_session.cpp)
   # Only the Driver Manager: the driver is reached through it, never linked.
+  # qmr_scrs lends its SQL builders alone (text in, text out, no agent): the
+  # keyset test runs the statements they build through the Driver Manager.
   target_link_libraries(dm_tests PRIVATE ${QMR_ODBC_LIB} GTest::gtest GTest::gtest_main
-    Threads::Threads)
+    Threads::Threads qmr_scrs)
   target_include_directories(dm_tests PRIVATE ${QMR_ODBC_INCLUDE_DIR})
   add_dependencies(dm_tests xbifxu xbifx qmr_test_procs)
   if(TARGET uidlg32w)
