@@ -110,19 +110,14 @@ int AllocPrivate(SCR_CURSOR* cur) {
   return 0;
 }
 
-// A SELECT the analyser cannot read: served as a static, read-only cursor
-// when the agent describes a result, never left keyset-driven.
+// A SELECT the analyser cannot read is served as a static, read-only
+// cursor, never left keyset-driven; the agent's own preparation or
+// execution judges the text. Another text keeps the analyser's answer.
 int Unparsed(SCR_CURSOR* cur, const SCR_SQLINFO& info, const char* text, int code) {
   log_message(LOG_LEVEL_DEBUG, kSrc, __LINE__, "SCR_AnalyseSQL failed: %s", text);
   log_message(LOG_LEVEL_DEBUG, kSrc, __LINE__, "%s", info.errmsg != nullptr ? info.errmsg : "");
   log_message(LOG_LEVEL_DEBUG, kSrc, __LINE__, "%s", info.result != nullptr ? info.result : "");
-  if (!BeginsWithSelect(text)) return code;
-  uint16_t count = 0;
-  JdbcColDesc* descs = nullptr;
-  const uint32_t rc = SCR_Agent().DRV_NumResultCols(cur->stmtHandle, &count, &descs);
-  ColDescFree(descs, count);
-  if (rc != 0 || count == 0) return code;
-  return scs_p_ChangeCursorType(cur);
+  return BeginsWithSelect(text) ? scs_p_ChangeCursorType(cur) : code;
 }
 
 int TablesOf(SCR_CURSOR* cur, SCR_SQLINFO* info) {

@@ -142,7 +142,8 @@ bool SCR_CellText(const COLSET* set, uint16_t col, uint32_t row, std::string* ou
       std::u16string w(units, u'\0');
       std::memcpy(&w[0], p, units * 2);
       const size_t end = w.find(u'\0');
-      return *out = Narrow(w.data(), end == std::u16string::npos ? units : end), true;
+      *out = Narrow(w.data(), end == std::u16string::npos ? units : end);
+      return true;
     }
     case COLSET_VT_LONGWCHAR: {
       COLSET_LONG l;

@@ -126,11 +126,12 @@ TEST_F(PrepareExec, LoweredCursorTypeIsAskedForAgainBeforeTheNextPreparation) {
   StmtHandle* s = Stmt(h);
   s->cursor.cursorType = SQL_CURSOR_STATIC;
   scriptData.cursorTypeAnswer = SQL_CURSOR_FORWARD_ONLY;
-  ASSERT_EQ(SQL_SUCCESS, Prepare(h, "select 1"));
+  ASSERT_EQ(SQL_SUCCESS_WITH_INFO, Prepare(h, "select 1"));
+  EXPECT_EQ("01S02", State(SQL_HANDLE_STMT, h));
   EXPECT_EQ(uint32_t{SQL_CURSOR_FORWARD_ONLY}, s->cursor.cursorType);
   EXPECT_EQ(uint32_t{SQL_CURSOR_STATIC}, s->cursor.cursorTypeRequested);
   EXPECT_NE(0, s->cursor.flags & SCR_FLAG_OPTIONS_CHANGED);
-  ASSERT_EQ(SQL_SUCCESS, Prepare(h, "select 2"));
+  ASSERT_EQ(SQL_SUCCESS_WITH_INFO, Prepare(h, "select 2"));
   ASSERT_EQ(2u, scriptData.setOptions.size());
   EXPECT_EQ(0x32030006u, scriptData.setOptions[0]);
   EXPECT_EQ(0x32030007u, scriptData.setOptions[1]);
