@@ -3,6 +3,9 @@
 // leave a mark where new text goes; the new text is put there by position,
 // so nothing of the application's text is ever read again as a template
 // (its 0xFF bytes and anything that looks like a mark stay as they were).
+#include <sql.h>
+#include <sqlext.h>
+
 #include <cstring>
 
 #include "scrs/scranalysis.h"
@@ -121,4 +124,142 @@ int KS_BuildOrderBy(SCR_SQLINFO* info, const KS_CURSOR& ks, const SCR_IDENTS& id
   }
   if (!had && first) add.clear();
   return Edit(info, SCR_AppendCondition, add, out);
+}
+
+namespace {
+
+// One column of the sort order a seek follows: the ORDER BY items, then
+// the key columns no item names.
+struct SeekCol {
+  std::string text;
+  bool key = false;
+  bool descending = false;
+  uint16_t bound = 0;   // column of the bound row
+  int nullRank = -1;    // rank among the ORDER BY items that are no key
+};
+
+bool SeekColumns(const KS_CURSOR& ks, const std::vector<SCR_ORDERITEM>& order,
+                 const SCR_IDENTS& id, std::vector<SeekCol>* out) {
+  const uint16_t nkeys = static_cast<uint16_t>(ks.keys.size());
+  uint16_t rank = 0;
+  for (size_t j = 0; j < order.size(); ++j) {
+    SeekCol c;
+    c.text = order[j].text;
+    c.descending = order[j].descending != 0;
+    for (uint16_t k = 0; k < nkeys; ++k) {
+      if (ks.keys[k].mark == j + 1) {
+        c.key = true;
+        c.bound = k;
+      }
+    }
+    if (!c.key) {
+      c.bound = static_cast<uint16_t>(nkeys + rank);
+      c.nullRank = rank++;
+    }
+    out->push_back(c);
+  }
+  for (uint16_t k = 0; k < nkeys; ++k) {
+    if (ks.keys[k].mark != 0) continue;
+    SeekCol c;
+    if (!SCR_QualifiedColName(ks.tableCount, ks.keys[k], id, &c.text)) return false;
+    c.key = true;
+    c.bound = k;
+    out->push_back(c);
+  }
+  return true;
+}
+
+// Where a NULL bound value stands in the sort order: 1 no row follows it
+// in the direction of the seek, 2 every non-NULL row does.
+int NullState(uint16_t orientation, bool desc, uint32_t collation) {
+  int s = collation == SQL_NC_HIGH ? (desc ? 2 : 1)
+          : collation == SQL_NC_LOW ? (desc ? 1 : 2)
+          : collation == SQL_NC_START ? 2 : 1;
+  if (orientation == SQL_FETCH_PRIOR) s = 3 - s;
+  return s;
+}
+
+// Whether NULLs lie beyond a non-NULL bound value in the seek's direction.
+bool OrNull(uint16_t orientation, bool desc, uint32_t collation) {
+  const bool v = collation == SQL_NC_HIGH ? !desc
+                 : collation == SQL_NC_LOW ? desc
+                 : collation != SQL_NC_START;
+  return orientation == SQL_FETCH_PRIOR ? !v : v;
+}
+
+std::string Operator(uint16_t orientation, uint16_t mode, bool desc) {
+  bool greater = !desc;
+  if (orientation == SQL_FETCH_PRIOR) greater = !greater;
+  std::string op = greater ? ">" : "<";
+  if (mode == 2 || mode == 3) op += "=";
+  return op;
+}
+
+}  // namespace
+
+int KS_BuildSeekSelect(SCR_SQLINFO* info, const KS_CURSOR& ks,
+                       const std::vector<SCR_ORDERITEM>& order, const SCR_IDENTS& id,
+                       SCR_BUILT* out) {
+  std::string list;
+  if (!KeyList(ks, id, &list)) return ERR_GENERAL;
+  std::vector<SeekCol> cols;
+  if (!SeekColumns(ks, order, id, &cols)) return ERR_GENERAL;
+  for (const SeekCol& c : cols)
+    if (!c.key) list += ", " + c.text;
+  return Edit(info, SCR_ReplaceSelectList, list, out);
+}
+
+int KS_BuildSeekWhere(SCR_SQLINFO* info, const KS_CURSOR& ks,
+                      const std::vector<SCR_ORDERITEM>& order, const SCR_IDENTS& id,
+                      uint16_t orientation, uint16_t mode, uint32_t nullCollation,
+                      const std::vector<bool>& nullBound, SCR_BUILT* out) {
+  if (orientation != SQL_FETCH_NEXT && orientation != SQL_FETCH_PRIOR) return ERR_GENERAL;
+  if (info == nullptr || info->tree == nullptr || out == nullptr) return ERR_GENERAL;
+  std::vector<SeekCol> cols;
+  if (!SeekColumns(ks, order, id, &cols) || cols.empty()) return ERR_GENERAL;
+  auto state = [&](const SeekCol& c) {
+    const bool isNull = c.nullRank >= 0 && static_cast<size_t>(c.nullRank) < nullBound.size() &&
+                        nullBound[static_cast<size_t>(c.nullRank)];
+    return isNull ? NullState(orientation, c.descending, nullCollation) : 0;
+  };
+  std::string cond;
+  std::vector<uint16_t> params;
+  for (size_t i = 0; i < cols.size(); ++i) {
+    const SeekCol& last = cols[i];
+    const int s = state(last);
+    if (s == 1) continue;  // nothing lies beyond a NULL here: no term
+    std::string term;
+    std::vector<uint16_t> termParams;
+    for (size_t j = 0; j < i; ++j) {
+      term += cols[j].text;
+      if (state(cols[j]) != 0) {
+        term += " IS NULL AND ";
+      } else {
+        term += " = ? AND ";
+        termParams.push_back(cols[j].bound);
+      }
+    }
+    if (s == 2) {
+      term += last.text + " IS NOT NULL ";
+    } else {
+      const bool orNull = !last.key && OrNull(orientation, last.descending, nullCollation);
+      if (orNull) term += "(";
+      term += last.text + " " + Operator(orientation, mode, last.descending) + " ? ";
+      if (orNull) term += "OR " + last.text + " IS NULL) ";
+      termParams.push_back(last.bound);
+    }
+    // Only present terms are joined, so an absent last term leaves no
+    // dangling OR.
+    cond += (cond.empty() ? "" : " OR ") + term;
+    params.insert(params.end(), termParams.begin(), termParams.end());
+  }
+  if (cond.empty()) cond = "1 = 0 ";
+  const std::string before = RootText(info);
+  if (int rc = SCR_AppendWhere(info)) return rc;
+  cond = "( " + cond + ")";
+  if ((info->flags & SCR_SQL_WHERE) == 0) cond = " WHERE " + cond;
+  if (int rc = SCR_SpliceAtMark(before, info->tree->text, cond, out)) return rc;
+  out->boundCols = params;
+  out->boundRow = static_cast<uint16_t>((orientation == SQL_FETCH_NEXT) != (mode == 1 || mode == 3));
+  return 0;
 }

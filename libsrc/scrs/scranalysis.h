@@ -59,6 +59,11 @@ struct SCR_BUILT {
   std::string text;
   uint32_t appBefore = 0;
   uint32_t libMarkers = 0;
+  // Seek queries: for each of the library's markers in text order, the
+  // column of the bound key row (seek SELECT order) whose value it takes,
+  // and which of the block's two bound rows (0 first, 1 last) is meant.
+  std::vector<uint16_t> boundCols;
+  uint16_t boundRow = 0;
 };
 
 // The analysis of one statement, held by its cursor state.
@@ -145,6 +150,19 @@ int KS_BuildKeyWhere(SCR_SQLINFO* info, const KS_CURSOR& ks, const SCR_IDENTS& i
                      uint32_t groups, SCR_BUILT* out);
 int KS_BuildOrderBy(SCR_SQLINFO* info, const KS_CURSOR& ks, const SCR_IDENTS& id,
                     uint32_t existingItems, SCR_BUILT* out);
+// The seek SELECT: key columns, then the ORDER BY items that are no key.
+int KS_BuildSeekSelect(SCR_SQLINFO* info, const KS_CURSOR& ks,
+                       const std::vector<SCR_ORDERITEM>& order, const SCR_IDENTS& id,
+                       SCR_BUILT* out);
+// The condition that selects the rows after (SQL_FETCH_NEXT) or before
+// (SQL_FETCH_PRIOR) the bound key row in the sort order. Mode 1 and 3 take
+// the other bound row, 2 and 3 include the bound row itself. nullCollation
+// is SQL_NULL_COLLATION's answer; nullBound[r] says whether the bound value
+// of the r-th ORDER BY item that is no key is NULL. 0 or 15.
+int KS_BuildSeekWhere(SCR_SQLINFO* info, const KS_CURSOR& ks,
+                      const std::vector<SCR_ORDERITEM>& order, const SCR_IDENTS& id,
+                      uint16_t orientation, uint16_t mode, uint32_t nullCollation,
+                      const std::vector<bool>& nullBound, SCR_BUILT* out);
 // Puts `add` where the last edit left its mark in the regenerated text;
 // `before` is the text before that edit. Never re-reads the text as a
 // template.

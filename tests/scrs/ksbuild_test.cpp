@@ -3,6 +3,8 @@
 // with the quote doubled inside, and the application's markers before the
 // insertion point are counted so that parameters bind in text order.
 #include <gtest/gtest.h>
+#include <sql.h>
+#include <sqlext.h>
 
 #include <cstring>
 #include <string>
@@ -149,6 +151,69 @@ TEST(KsBuildText, IdentifiersAreQuotedOrRefused) {
   EXPECT_EQ("ABC", SCR_RawIdent("abc", id));
   id.escape = "\\";
   EXPECT_EQ("A\\_B\\%C\\\\", SCR_PatternOf("A_B%C\\", id));
+}
+
+// Seek conditions over ORDER BY a and the key K, on a source that sorts
+// NULLs high: the rows after (NEXT) or before (PRIOR) the bound key row.
+TEST(KsBuildText, SeekConditionsFollowTheSortOrder) {
+  const struct {
+    bool descending;
+    uint8_t keyMark;  // 1: the ORDER BY item is the key itself
+    uint16_t orientation, mode;
+    bool nullA;
+    const char* want;
+    std::vector<uint16_t> cols;
+    uint16_t row;
+  } rows[] = {
+      {false, 0, SQL_FETCH_NEXT, 0, false,
+       "SELECT a, k FROM t WHERE ( (a > ? OR a IS NULL) OR a = ? AND \"K\" > ? ) ORDER BY a",
+       {1, 1, 0}, 1},
+      {false, 0, SQL_FETCH_NEXT, 0, true,
+       "SELECT a, k FROM t WHERE ( a IS NULL AND \"K\" > ? ) ORDER BY a", {0}, 1},
+      {true, 0, SQL_FETCH_PRIOR, 2, false,
+       "SELECT a, k FROM t WHERE ( (a >= ? OR a IS NULL) OR a = ? AND \"K\" <= ? ) ORDER BY a DESC",
+       {1, 1, 0}, 0},
+      {false, 0, SQL_FETCH_PRIOR, 1, true,
+       "SELECT a, k FROM t WHERE ( a IS NOT NULL OR a IS NULL AND \"K\" < ? ) ORDER BY a",
+       {0}, 1},
+      {false, 1, SQL_FETCH_NEXT, 0, false, "SELECT a, k FROM t WHERE ( k > ? ) ORDER BY k", {0}, 1},
+  };
+  for (const auto& r : rows) {
+    const std::string order = r.keyMark != 0 ? "k" : "a";
+    const std::string sql =
+        "SELECT a, k FROM t ORDER BY " + order + (r.descending ? " DESC" : "");
+    SCR_ORDERITEM item{};
+    std::strcpy(item.text, order.c_str());
+    item.descending = r.descending ? 1 : 0;
+    KS_CURSOR ks;
+    ks.tableCount = 1;
+    ks.keys = {Key("K")};
+    ks.keys[0].mark = r.keyMark;
+    SCR_SQLINFO info;
+    SCR_InitSQLInfo(&info);
+    ASSERT_EQ(0, SCR_AnalyseSQL(&info, sql.c_str(), 0, 0)) << sql;
+    SCR_BUILT out;
+    const int rc = KS_BuildSeekWhere(&info, ks, {item}, Quotes("\""), r.orientation, r.mode,
+                                     SQL_NC_HIGH, {r.nullA}, &out);
+    SCR_FreeSQLInfo(&info);
+    ASSERT_EQ(0, rc) << r.want;
+    EXPECT_EQ(r.want, Squeeze(out.text));
+    EXPECT_EQ(r.cols, out.boundCols) << r.want;
+    EXPECT_EQ(r.row, out.boundRow) << r.want;
+  }
+  // The seek SELECT lists the key, then the ORDER BY items that are no key.
+  SCR_SQLINFO info;
+  SCR_InitSQLInfo(&info);
+  ASSERT_EQ(0, SCR_AnalyseSQL(&info, "SELECT a, k FROM t ORDER BY a", 0, 0));
+  SCR_ORDERITEM item{};
+  std::strcpy(item.text, "a");
+  KS_CURSOR ks;
+  ks.tableCount = 1;
+  ks.keys = {Key("K")};
+  SCR_BUILT out;
+  ASSERT_EQ(0, KS_BuildSeekSelect(&info, ks, {item}, Quotes("\""), &out));
+  SCR_FreeSQLInfo(&info);
+  EXPECT_EQ("SELECT \"K\", a FROM t ORDER BY a", Squeeze(out.text));
 }
 
 }  // namespace
