@@ -10,6 +10,7 @@
 #include <new>
 
 #include "drv_jdbc/cursor_lib.h"
+#include "drv_jdbc/j-error.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-serv.h"
 #include "drv_jdbc/j-records.h"
@@ -221,6 +222,25 @@ void LoadIdents(uint32_t conn, SCR_IDENTS* id) {
   id->noQualifier = AskInfo(conn, SQL_QUALIFIER_USAGE) == 0 ? 1 : 0;
 }
 
+// What the agent said on the library's own statements reaches the
+// application's statement, behind what is there already.
+void MovePrivateErrors(SCR_CURSOR* cur) {
+  JdbcStmt* own = AGT_Stmt(cur->stmtHandle);
+  if (own == nullptr || cur->analysis == nullptr) return;
+  for (uint32_t h : {cur->analysis->auxStmt, cur->analysis->valuesStmt}) {
+    JdbcStmt* p = h != 0 ? AGT_Stmt(h) : nullptr;
+    if (p == nullptr) continue;
+    AgentError* rec = p->errors.head;
+    p->errors.head = nullptr;
+    while (rec != nullptr) {
+      AgentError* next = rec->next;
+      rec->next = nullptr;
+      errAppend(&own->errors, rec);
+      rec = next;
+    }
+  }
+}
+
 }  // namespace
 
 int SCR_KeysetError(const SCR_CURSOR* cur) {
@@ -284,6 +304,7 @@ int scs_p_AnalyseStmt(SCR_CURSOR* cur, const char* text) {
   }
   const uint32_t kind = info.kind;
   SCR_FreeSQLInfo(&info);
+  if (rc != 0) MovePrivateErrors(cur);
   cur->kind = rc == 0 ? static_cast<int32_t>(kind) : SCR_KIND_NOT_ANALYSED;
   return rc;
 }
