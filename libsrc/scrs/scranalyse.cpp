@@ -16,6 +16,7 @@
 #include "drv_jdbc/j-records.h"
 #include "scrs/scranalysis.h"
 #include "scrs/scrframe.h"
+#include "scrs/rvc.h"
 #include "scrs/scrhooks.h"
 #include "util/errcodes.h"
 #include "util/log.h"
@@ -30,9 +31,12 @@ constexpr uint32_t kReqLockByUpdate = 0x22010007u;
 constexpr uint32_t kReqRowVersion = 0x2201000Bu;
 constexpr uint16_t kAdjustFromAnalysis = 0x1000;
 
-// The single place where a dynamic cursor registers with the row-version
-// table; until that table is served, dynamic cursors have no registration.
-int RegisterRowVersions(SCR_CURSOR*) { return 0; }
+// A dynamic cursor records the versions of its rows in the row-version
+// table through a link of its own.
+int RegisterRowVersions(SCR_CURSOR* cur) {
+  return RVC_Register(&cur->rvcLink, &SCR_SavedAgent, cur->connHandle, cur->stmtHandle,
+                      cur->analysis->needsBinding);
+}
 
 uint32_t AskInfo(uint32_t conn, uint16_t type) {
   uint32_t v = 0;
@@ -103,11 +107,10 @@ int AllocPrivate(SCR_CURSOR* cur) {
   SCR_ANALYSIS& a = *cur->analysis;
   if (a.auxStmt == 0 && SCR_Agent().DRV_AllocStmt(cur->connHandle, &a.auxStmt) != 0)
     return ERR_GENERAL;
-  if (a.valuesStmt == 0) {
-    if (SCR_Agent().DRV_AllocStmt(cur->connHandle, &a.valuesStmt) != 0) return ERR_GENERAL;
-    if (cur->cursorType == SQL_CURSOR_DYNAMIC && a.rowVersion != 0)
-      return RegisterRowVersions(cur);
-  }
+  if (a.valuesStmt == 0 && SCR_Agent().DRV_AllocStmt(cur->connHandle, &a.valuesStmt) != 0)
+    return ERR_GENERAL;
+  if (cur->cursorType == SQL_CURSOR_DYNAMIC && a.rowVersion != 0 && cur->rvcLink.list == nullptr)
+    return RegisterRowVersions(cur);
   return 0;
 }
 
@@ -285,6 +288,12 @@ int scs_p_AnalyseStmt(SCR_CURSOR* cur, const char* text) {
   a.rowVersion = AskInt(cur->connHandle, kReqRowVersion);
   LoadIdents(cur->connHandle, &a.idents);
   if (int rc = AllocPrivate(cur)) return rc;
+  // The rows an earlier execution of this cursor left in the row-version
+  // table say nothing of the next result.
+  if (cur->cursorType == SQL_CURSOR_DYNAMIC && a.rowVersion != 0 &&
+      cur->rvcLink.list != nullptr) {
+    if (int rc = RVC_DeleteCursor(&cur->rvcLink)) return rc;
+  }
   a.text = text != nullptr ? text : "";
 
   SCR_SQLINFO info;
