@@ -96,16 +96,60 @@ uint64_t KeyOf(const char* name, const char* sig) {
 }
 
 jmethodID Find(JNIEnv* env, jobject obj, jclass cls, uint64_t key, const char* name,
-               const char* sig) {
+               const char* sig, jclass* owner) {
   plat::Guard<plat::Mutex> g(gLock);
   auto it = gByName->find(key);
   if (it == gByName->end()) return nullptr;
   for (const Entry& e : it->second) {
     if (e.name != name || e.sig != sig) continue;
-    if (cls != nullptr ? env->IsSameObject(cls, e.cls) : env->IsInstanceOf(obj, e.cls))
+    if (cls != nullptr ? env->IsSameObject(cls, e.cls) : env->IsInstanceOf(obj, e.cls)) {
+      *owner = e.cls;
       return e.id;
+    }
   }
   return nullptr;
+}
+
+// The methods a thread called last, in front of the shared table: a hit
+// costs neither the table's lock nor hashing the name. A slot is found by
+// the addresses of name and signature (nearly always literals of the
+// calling site) and holds copies of both texts, so a text built at run time
+// that happens to reuse an address never matches another method. The class
+// is a global reference of the shared table, which lives as long as the VM.
+struct Recent {
+  static constexpr size_t kName = 48;
+  static constexpr size_t kSig = 112;
+  const char* namePtr = nullptr;
+  const char* sigPtr = nullptr;
+  char name[kName] = {};
+  char sig[kSig] = {};
+  jclass cls = nullptr;
+  jmethodID id = nullptr;
+
+  jmethodID Match(JNIEnv* env, jobject obj, jclass asked, const char* n, const char* s) const {
+    if (id == nullptr || namePtr != n || sigPtr != s) return nullptr;
+    if (std::strcmp(name, n) != 0 || std::strcmp(sig, s) != 0) return nullptr;
+    const bool same = asked != nullptr ? env->IsSameObject(asked, cls) : env->IsInstanceOf(obj, cls);
+    return same ? id : nullptr;
+  }
+  void Keep(const char* n, const char* s, jclass c, jmethodID m) {
+    id = nullptr;
+    if (std::strlen(n) >= kName || std::strlen(s) >= kSig) return;
+    std::strcpy(name, n);
+    std::strcpy(sig, s);
+    namePtr = n;
+    sigPtr = s;
+    cls = c;
+    id = m;
+  }
+};
+
+Recent& RecentSlot(const char* name, const char* sig) {
+  constexpr size_t kSlots = 64;
+  thread_local Recent slots[kSlots];
+  const auto a = reinterpret_cast<uintptr_t>(name);
+  const auto b = reinterpret_cast<uintptr_t>(sig);
+  return slots[((a >> 3) ^ (a >> 9) ^ (b >> 4)) % kSlots];
 }
 
 template <class T>
@@ -201,8 +245,14 @@ jfieldID JM_FieldId(JNIEnv* env, JM_Field f, jclass* declaring) {
 
 jmethodID JM_MethodOf(JNIEnv* env, jobject obj, jclass cls, const char* name, const char* sig) {
   ++gCalls;
+  Recent& recent = RecentSlot(name, sig);
+  if (jmethodID id = recent.Match(env, obj, cls, name, sig)) return id;
   const uint64_t key = KeyOf(name, sig);
-  if (jmethodID id = Find(env, obj, cls, key, name, sig)) return id;
+  jclass known = nullptr;
+  if (jmethodID id = Find(env, obj, cls, key, name, sig, &known)) {
+    recent.Keep(name, sig, known, id);
+    return id;
+  }
   jclass local = nullptr;
   if (cls == nullptr) {
     ++gClassLookups;
@@ -215,8 +265,11 @@ jmethodID JM_MethodOf(JNIEnv* env, jobject obj, jclass cls, const char* name, co
   jobject global = id != nullptr ? env->NewGlobalRef(owner) : nullptr;
   JC_DeleteLocal(env, local);
   if (global == nullptr) return id;
-  plat::Guard<plat::Mutex> g(gLock);
-  (*gByName)[key].push_back(Entry{name, sig, static_cast<jclass>(global), id});
+  {
+    plat::Guard<plat::Mutex> g(gLock);
+    (*gByName)[key].push_back(Entry{name, sig, static_cast<jclass>(global), id});
+  }
+  recent.Keep(name, sig, static_cast<jclass>(global), id);
   return id;
 }
 
