@@ -11,7 +11,6 @@
 namespace {
 
 constexpr uint32_t kMaxBlockBytes = 65535;
-constexpr uint32_t kAttrBuckets = 101;
 
 // The bookmark column: its description never changes, so one record serves
 // every statement.
@@ -30,55 +29,10 @@ const JdbcColDesc& BookmarkDesc() {
   return d;
 }
 
-void FreeColAttrs(StmtHandle* stmt) {
-  if (stmt->colAttrs == nullptr) return;
-  hash_foreach(stmt->colAttrs, ATTR_EntryFree, nullptr);
-  hash_destroy(stmt->colAttrs);
-  stmt->colAttrs = nullptr;
-}
-
 void FreeAgentAttrs(ATTR_ENTRY* attrs, uint16_t n) {
   if (attrs == nullptr) return;
   for (uint16_t i = 0; i < n; ++i) ATTR_EntryRelease(&attrs[i]);
   std::free(attrs);
-}
-
-// Moves the agent's attribute entries into the statement's table; each entry
-// gets its own allocation and keeps the text it owned. 0 or 16 (the table is
-// then gone, and every entry freed).
-int32_t StoreColAttrs(StmtHandle* stmt, ATTR_ENTRY* attrs, uint16_t n) {
-  stmt->colAttrs = hash_create(kAttrBuckets, sizeof(uint32_t));
-  if (stmt->colAttrs == nullptr) {
-    FreeAgentAttrs(attrs, n);
-    return ERR_NO_MEMORY;
-  }
-  uint16_t i = 0;
-  for (; i < n; ++i) {
-    ATTR_ENTRY& src = attrs[i];
-    if (src.field < 0) {  // the agent left it out
-      ATTR_EntryRelease(&src);
-      continue;
-    }
-    auto* copy = static_cast<ATTR_ENTRY*>(std::malloc(sizeof(ATTR_ENTRY)));
-    if (copy == nullptr) break;
-    ATTR_EntryCopy(copy, &src, ATTR_COPY_SHALLOW);
-    src.kind = ATTR_KIND_INT;  // the text now belongs to the copy
-    const uint32_t key = ATTR_Key(static_cast<uint16_t>(copy->field), copy->column);
-    void* old = hash_lookup(stmt->colAttrs, &key);
-    if (hash_set(stmt->colAttrs, &key, copy) == nullptr) {
-      ATTR_EntryFree(copy, nullptr, nullptr);
-      break;
-    }
-    // A repeated key replaces the earlier entry, which would otherwise leak.
-    if (old != nullptr) ATTR_EntryFree(old, nullptr, nullptr);
-  }
-  if (i < n) {
-    FreeAgentAttrs(attrs, n);
-    FreeColAttrs(stmt);
-    return ERR_NO_MEMORY;
-  }
-  std::free(attrs);
-  return 0;
 }
 
 // Rows per fetch block the connection asks for (FBS).
@@ -132,7 +86,7 @@ JdbcColDesc* STMT_GetColInfo(StmtHandle* stmt) {
   JdbcColDesc* cols = nullptr;
   uint32_t code;
   if (conn != nullptr && conn->cap0x400 != 0) {
-    FreeColAttrs(stmt);
+    STMT_FreeColAttrs(stmt);
     uint16_t nattrs = 0;
     ATTR_ENTRY* attrs = nullptr;
     code = ops != nullptr && ops->DRV_ColAttributes != nullptr
@@ -141,11 +95,10 @@ JdbcColDesc* STMT_GetColInfo(StmtHandle* stmt) {
     if (code != 0) {
       FreeAgentAttrs(attrs, nattrs);
     } else if (attrs != nullptr && nattrs > 0) {
-      if (StoreColAttrs(stmt, attrs, nattrs) != 0) {
-        ColDescFree(cols, count);
-        stmt->diag.pending = ERR_NO_MEMORY;
-        return nullptr;
-      }
+      // Kept as the agent built it: a few entries a column, read by a scan.
+      STMT_FreeColAttrs(stmt);
+      stmt->colAttrs = attrs;
+      stmt->colAttrCount = nattrs;
     } else {
       std::free(attrs);
     }
@@ -204,7 +157,13 @@ void STMT_FreeResultCols(StmtHandle* stmt) {
   stmt->cols = nullptr;
   stmt->colCount = 0;
   stmt->rowsPerBlock = 0;
-  FreeColAttrs(stmt);
+  STMT_FreeColAttrs(stmt);
+}
+
+void STMT_FreeColAttrs(StmtHandle* stmt) {
+  FreeAgentAttrs(stmt->colAttrs, stmt->colAttrCount);
+  stmt->colAttrs = nullptr;
+  stmt->colAttrCount = 0;
 }
 
 void STMT_FreeColInfo(StmtHandle* stmt) {

@@ -36,6 +36,8 @@ void STMT_FreeResultCols(StmtHandle* stmt);
 // Closes the core's cursor state and frees the result description and the
 // parameter descriptions.
 void STMT_FreeColInfo(StmtHandle* stmt);
+// Frees the current result's column attributes.
+void STMT_FreeColAttrs(StmtHandle* stmt);
 
 // Bytes one row takes in the row buffer (values and 16-bit indicators).
 uint64_t STMT_RowWidth(const JdbcColDesc* cols, uint16_t count);

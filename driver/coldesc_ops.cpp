@@ -93,7 +93,8 @@ int64_t UnsignedOf(const JdbcColDesc* d) {
 
 bool ExtraAttr(StmtHandle* stmt, uint16_t field, uint16_t column, uint32_t* value) {
   if (stmt->conn == nullptr || stmt->conn->cap0x400 == 0) return false;
-  return DRV_LookupSub(stmt->colAttrs, field, column, value, nullptr, nullptr) == 1;
+  return ATTR_LookupList(stmt->colAttrs, stmt->colAttrCount, field, column, value, nullptr,
+                         nullptr) == 1;
 }
 
 // A text answer into the caller's buffer: 8-bit as it is, or UTF-16 with

@@ -249,8 +249,8 @@ bool colAttr(StmtHandle* stmt, int field, uint16_t col, uint32_t* u32, void** te
   uint32_t n = 0;
   void* p = nullptr;
   uint64_t eight = 0;
-  if (stmt == nullptr || DRV_LookupSub(stmt->colAttrs, static_cast<uint16_t>(field), col, &n, &p,
-                                       &eight) == 0)
+  if (stmt == nullptr || ATTR_LookupList(stmt->colAttrs, stmt->colAttrCount, static_cast<uint16_t>(field),
+                                         col, &n, &p, &eight) == 0)
     return false;
   if (u32 != nullptr) *u32 = n;
   if (text != nullptr) *text = p;

@@ -306,7 +306,8 @@ struct StmtHandle {
   uint16_t colCount = 0;
   JdbcColDesc* cols = nullptr;       // owned (ColDescFree); null until described
   uint32_t rowsPerBlock = 0;         // rows one agent fetch asks for
-  HASH_TABLE* colAttrs = nullptr;    // ATTR_ENTRY* by ATTR_Key(field, column)
+  ATTR_ENTRY* colAttrs = nullptr;    // the agent's attribute list, owned (STMT_FreeColAttrs)
+  uint16_t colAttrCount = 0;
   uint32_t useBookmarks = 0;         // SQL_ATTR_USE_BOOKMARKS
 
   // Statement options and attributes kept by the core (driver/stmtopt.h).

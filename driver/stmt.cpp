@@ -164,11 +164,7 @@ void STMT_Close(StmtHandle* stmt) {
     stmt->state = kStmtAllocated;
     stmt->flags &= static_cast<uint16_t>(~kStmtFlagCursorOpen);
   }
-  if (stmt->colAttrs != nullptr) {
-    hash_foreach(stmt->colAttrs, ATTR_EntryFree, nullptr);
-    hash_destroy(stmt->colAttrs);
-    stmt->colAttrs = nullptr;
-  }
+  STMT_FreeColAttrs(stmt);
 }
 
 void STMT_Unregister(StmtHandle* stmt) {

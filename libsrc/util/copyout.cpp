@@ -67,18 +67,9 @@ void LST_Free(MSG_LIST* list) {
   list->texts = nullptr;
 }
 
-int DRV_LookupSub(HASH_TABLE* table, uint16_t field, uint16_t column, uint32_t* u32, void** ptr,
-                  void* out8) {
-  if (!table) return 0;
-  uint32_t key = ATTR_Key(field, column);
-  auto* entry = static_cast<const ATTR_ENTRY*>(hash_lookup(table, &key));
-  if (!entry) {
-    key = ATTR_Key(field, 0);
-    entry = static_cast<const ATTR_ENTRY*>(hash_lookup(table, &key));
-  }
-  if (!entry) return 0;
-  if (entry->column != column && entry->column != 0) return 0;
-  if (entry->field < 0 || static_cast<uint16_t>(entry->field) != field) return 0;
+namespace {
+
+int AnswerOf(const ATTR_ENTRY* entry, uint32_t* u32, void** ptr, void* out8) {
   switch (entry->kind) {
     case ATTR_KIND_INT:
     case ATTR_KIND_INT2:
@@ -96,6 +87,37 @@ int DRV_LookupSub(HASH_TABLE* table, uint16_t field, uint16_t column, uint32_t* 
     default:
       return 0;
   }
+}
+
+}  // namespace
+
+int DRV_LookupSub(HASH_TABLE* table, uint16_t field, uint16_t column, uint32_t* u32, void** ptr,
+                  void* out8) {
+  if (!table) return 0;
+  uint32_t key = ATTR_Key(field, column);
+  auto* entry = static_cast<const ATTR_ENTRY*>(hash_lookup(table, &key));
+  if (!entry) {
+    key = ATTR_Key(field, 0);
+    entry = static_cast<const ATTR_ENTRY*>(hash_lookup(table, &key));
+  }
+  if (!entry) return 0;
+  if (entry->column != column && entry->column != 0) return 0;
+  if (entry->field < 0 || static_cast<uint16_t>(entry->field) != field) return 0;
+  return AnswerOf(entry, u32, ptr, out8);
+}
+
+int ATTR_LookupList(const ATTR_ENTRY* list, uint16_t n, uint16_t field, uint16_t column,
+                    uint32_t* u32, void** ptr, void* out8) {
+  const ATTR_ENTRY* own = nullptr;
+  const ATTR_ENTRY* any = nullptr;
+  for (uint16_t i = 0; list != nullptr && i < n; ++i) {
+    const ATTR_ENTRY& e = list[i];
+    if (e.field < 0 || static_cast<uint16_t>(e.field) != field) continue;
+    if (e.column == column) own = &e;
+    if (e.column == 0) any = &e;
+  }
+  const ATTR_ENTRY* entry = own != nullptr ? own : any;
+  return entry != nullptr ? AnswerOf(entry, u32, ptr, out8) : 0;
 }
 
 void ATTR_EntryRelease(ATTR_ENTRY* entry) {

@@ -83,6 +83,11 @@ inline uint32_t ATTR_Key(uint16_t field, uint16_t column) {
 int DRV_LookupSub(HASH_TABLE* table, uint16_t field, uint16_t column, uint32_t* u32, void** ptr,
                   void* out8);
 
+// The same answer from a list of n entries (LST_Build's): an entry that
+// comes later for the same field and column stands in for an earlier one.
+int ATTR_LookupList(const ATTR_ENTRY* list, uint16_t n, uint16_t field, uint16_t column,
+                    uint32_t* u32, void** ptr, void* out8);
+
 // Frees the entry's text when its kind is text (and clears the pointer).
 void ATTR_EntryRelease(ATTR_ENTRY* entry);
 
