@@ -290,12 +290,24 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
   d->elem_len = ToU32(elem);
 }
 
-namespace {
+namespace jexec {
 
-// Describes the columns of metadata md (a local reference) onto the
-// statement. In mode 'P' a failed column count is not an error: the
-// connection stops describing at prepare.
-uint32_t DescribeFrom(JdbcStmt* s, jobject md, char mode) {
+uint32_t ReadColumnShape(JdbcStmt* s, jobject md, int32_t col, ColumnFacts* f, char** label) {
+  uint32_t rc = ResultSetMetaData::getColumnType(s, md, col, &f->javaType);
+  if (rc == 0) rc = ResultSetMetaData::getColumnDisplaySize(s, md, col, &f->displaySize);
+  if (rc == 0 && ResultSetMetaData::getScale(s, md, col, &f->scale) != 0) {
+    errClear(&s->errors);
+    f->scale = 0;
+  }
+  if (rc == 0 && ResultSetMetaData::getPrecision(s, md, col, &f->precision) != 0) {
+    errClear(&s->errors);
+    f->precision = 0;
+  }
+  if (rc == 0) rc = ResultSetMetaData::getColumnLabel(s, md, col, label);
+  return rc;
+}
+
+uint32_t DescribeFrom(JdbcStmt* s, jobject md, char mode, std::vector<ColumnShape>* shapes) {
   JNIEnv* env = s->jniEnv;
   if (s->rsMetaData != nullptr) env->DeleteGlobalRef(s->rsMetaData);
   s->rsMetaData = env->NewGlobalRef(md);
@@ -319,24 +331,15 @@ uint32_t DescribeFrom(JdbcStmt* s, jobject md, char mode) {
     uint8_t readOnly = 0;
     uint8_t writable = 0;
     char* label = nullptr;
-    uint32_t rc = ResultSetMetaData::getColumnType(s, md, col, &f.javaType);
-    if (rc == 0) rc = ResultSetMetaData::getColumnDisplaySize(s, md, col, &f.displaySize);
-    if (rc == 0 && ResultSetMetaData::getScale(s, md, col, &f.scale) != 0) {
-      errClear(&s->errors);
-      f.scale = 0;
-    }
+    uint32_t rc = ReadColumnShape(s, md, col, &f, &label);
     if (rc == 0) rc = ResultSetMetaData::isNullable(s, md, col, &nullable);
     if (rc == 0) rc = ResultSetMetaData::isReadOnly(s, md, col, &readOnly);
     if (rc == 0 && ResultSetMetaData::isWritable(s, md, col, &writable) != 0) {
       errClear(&s->errors);
       writable = 0;
     }
-    if (rc == 0 && ResultSetMetaData::getPrecision(s, md, col, &f.precision) != 0) {
-      errClear(&s->errors);
-      f.precision = 0;
-    }
-    if (rc == 0) rc = ResultSetMetaData::getColumnLabel(s, md, col, &label);
     if (rc == 0 && ColDescSetName(&descs[i], label) != 0) rc = ERR_NO_MEMORY;
+    if (rc == 0 && shapes != nullptr) shapes->push_back(ColumnShape{f, label});
     std::free(label);
     if (rc != 0) {
       ColDescFree(descs, count);
@@ -354,6 +357,12 @@ uint32_t DescribeFrom(JdbcStmt* s, jobject md, char mode) {
   return 0;
 }
 
+}  // namespace jexec
+
+namespace {
+
+using jexec::DescribeFrom;
+
 // For a JDBC driver that describes nothing before execution: the SELECT
 // runs once for the metadata of its result, whose rows are closed unread.
 // They are never served: the database may change before the execute, which
@@ -366,7 +375,7 @@ uint32_t DescribeByRunning(JdbcStmt* s) {
   if (rc != 0 || rs == nullptr) return rc;
   jobject md = nullptr;
   rc = ResultSet::getMetaData(s, rs, &md);
-  if (rc == 0 && md != nullptr) rc = DescribeFrom(s, md, 'E');
+  if (rc == 0 && md != nullptr) rc = DescribeFrom(s, md, 'E', nullptr);
   if (ResultSet::close(s, rs) != 0 && rc == 0) errClear(&s->errors);
   JC_DeleteLocal(s->jniEnv, rs);
   return rc;
@@ -383,7 +392,7 @@ uint32_t buildColDescs(JdbcStmt* s, char mode) {
       jobject md = nullptr;
       const uint32_t rc = PreparedStatement::getMetaData(s, s->statement, &md);
       if (md != nullptr) {
-        if (uint32_t r = DescribeFrom(s, md, 'P')) return r;
+        if (uint32_t r = DescribeFrom(s, md, 'P', nullptr)) return r;
       } else {
         // A driver that describes no SELECT before execution will not
         // describe the next one either. A failure may be this statement's
@@ -402,5 +411,5 @@ uint32_t buildColDescs(JdbcStmt* s, char mode) {
   jobject md = nullptr;
   if (uint32_t rc = ResultSet::getMetaData(s, s->resultSet, &md)) return rc;
   if (md == nullptr) return 0;
-  return DescribeFrom(s, md, 'E');
+  return DescribeFrom(s, md, 'E', nullptr);
 }

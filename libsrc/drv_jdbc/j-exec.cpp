@@ -48,9 +48,7 @@ uint32_t ExecuteSet(JdbcStmt* s, uint32_t set) {
   if ((rc = PreparedStatement::getResultSet(s, s->statement, &rs)) != 0) return rc;
   jexec::KeepResultSet(s, rs);
   if (s->resultSet != nullptr) {
-    // Described afresh every time: an earlier execute may have moved on to
-    // a result of another shape.
-    if ((rc = buildColDescs(s, 'E')) != 0) return rc;
+    if ((rc = jexec::DescribeExecuted(s)) != 0) return rc;
     s->flags |= STMT_EXECUTED | STMT_RESULT_SET;
   } else {
     int32_t count = -1;
@@ -112,6 +110,7 @@ void FreeColDescs(JdbcStmt* s) {
   ColDescFree(s->cols, s->colCount);
   s->cols = nullptr;
   s->colCount = 0;
+  s->colsKept = 0;
   s->flags &= static_cast<uint16_t>(~STMT_COLS_DESCRIBED);
 }
 
@@ -208,6 +207,9 @@ uint32_t DRV_Execute(uint32_t stmt) {
     return EXEC_NO_PARAMS;
   }
   resetStmtResult(s);
+  // What the execute may do to the schema, descriptions kept on this
+  // connection no longer trust.
+  if (s->kind == STMT_KIND_OTHER && s->conn != nullptr) ++s->conn->schemaEpoch;
   s->flags &= static_cast<uint16_t>(~(STMT_OUT_REGISTERED | STMT_DESCRIBE_PENDING));
   s->executedSets = 0;
   s->rowCount = 0;

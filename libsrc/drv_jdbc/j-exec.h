@@ -11,6 +11,8 @@
 #define QMR_DRV_JDBC_J_EXEC_H
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "drv_jdbc/drv_agent.h"
 #include "drv_jdbc/j-records.h"
@@ -101,6 +103,36 @@ void KeepResultSet(JdbcStmt* s, jobject rs);
 // Parameter sets of the held value set (1 without parameters).
 uint32_t ParamSetCount(const JdbcStmt* s);
 bool HasParams(const JdbcStmt* s);
+
+// What a column's description is made of that decides its row-buffer
+// element and its name: read again at every execute of a kept description.
+struct ColumnShape {
+  ColumnFacts facts;
+  std::string label;
+};
+// The shape of column col of metadata md: its facts and (a malloc copy
+// into *label) its label. A driver that cannot give scale or precision
+// gives 0 for them.
+uint32_t ReadColumnShape(JdbcStmt* s, jobject md, int32_t col, ColumnFacts* f, char** label);
+// Describes the columns of metadata md (a local reference) onto the
+// statement, and when shapes is given, the shape of each column into it. In
+// mode 'P' a failed column count is not an error: the connection stops
+// describing at prepare.
+uint32_t DescribeFrom(JdbcStmt* s, jobject md, char mode, std::vector<ColumnShape>* shapes);
+
+// The description of a prepared statement's result kept across its
+// executions (j-exec-kept.cpp). Describes the result the execute just
+// opened: from the kept description when the result has the shape it was
+// made from, else afresh (and kept for the next execute).
+uint32_t DescribeExecuted(JdbcStmt* s);
+// Forgets the kept description (at a prepare and when the statement goes).
+void DropKeptDesc(JdbcStmt* s);
+// The column attributes of the current result when they were kept with its
+// description: a copy the caller owns into *attrs. False when none are kept.
+bool KeptAttributes(JdbcStmt* s, uint16_t* count, ATTR_ENTRY** attrs);
+// Keeps a copy of the attributes just built for the current result, when its
+// description is the kept one.
+void KeepAttributes(JdbcStmt* s, uint16_t count, const ATTR_ENTRY* attrs);
 
 // Parameter arrays as JDBC batches (j-exec-batch.cpp). Whether the held
 // sets may go as one batch: an INSERT, UPDATE or DELETE with markers that

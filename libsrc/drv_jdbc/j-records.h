@@ -76,6 +76,10 @@ struct JdbcConn {
   HASH_TABLE* typeTable = nullptr;  // SQL type (2-byte key) -> JdbcTypeEntry*
 
   uint32_t describeAtPrepare = 0;  // set to 1 at connect; cleared when a describe fails
+  // Counts the statements run on the connection that may change the schema
+  // (anything but a query or a row change): a description kept across
+  // executes trusts what it did not read again only while this stays.
+  uint32_t schemaEpoch = 0;
   uint32_t streamParams = 0;       // set to 1 at connect; cleared when a stream setter fails
   uint32_t connFlag3 = 0;          // the third flag set to 1 at connect
   uint32_t odbcVersion = 0;        // the application's ODBC version, 2 at connect
@@ -164,6 +168,11 @@ struct JdbcStmt {
   jobject rsMetaData = nullptr;  // global: the current ResultSetMetaData
   jobject resultSet = nullptr;   // global: the current ResultSet, null for an update count
   JNIEnv* jniEnv = nullptr;      // of the thread now calling
+
+  // The description of the prepared statement's last result, kept for its
+  // next execute (j-exec-kept.cpp), owned; colsKept: the current cols are it.
+  struct KeptDesc* keptDesc = nullptr;
+  uint8_t colsKept = 0;
 
   COLSET* rows = nullptr;       // fetched rows, owned
   uint16_t colCount = 0;

@@ -192,6 +192,7 @@ void resetStmtResult(JdbcStmt* s) {
 void closeStmtObjects(JdbcStmt* s) {
   resetStmtResult(s);
   s->flags = static_cast<uint16_t>((s->flags & ~kExecBits) | kObjectsClosed);
+  jexec::DropKeptDesc(s);
   ColDescFree(s->cols, s->colCount);
   s->cols = nullptr;
   s->colCount = 0;
@@ -394,6 +395,12 @@ uint32_t DRV_ColAttributes(uint32_t stmt, uint16_t* count, uint16_t* nattrs, Jdb
   uint16_t n = 0;
   JdbcColDesc* d = nullptr;
   if (uint32_t rc = DRV_NumResultCols(stmt, &n, &d)) return rc;
+  const bool adjust = (s->optionBits & kAdjustFromAnalysis) != 0;
+  if (!adjust && jexec::KeptAttributes(s, nattrs, attrs)) {
+    *count = n;
+    *descs = d;
+    return 0;
+  }
   JC_LocalFrame frame(s->jniEnv, kFrame);
   const size_t stride = static_cast<size_t>(n) + 1;
   const size_t total = stride * COL_ATTR_COUNT;
@@ -418,7 +425,7 @@ uint32_t DRV_ColAttributes(uint32_t stmt, uint16_t* count, uint16_t* nattrs, Jdb
       }
     }
   }
-  if ((s->optionBits & kAdjustFromAnalysis) != 0) {
+  if (adjust) {
     for (uint16_t c = 1; c <= n; ++c) {
       SCR_AdjustColDesc(s, c, &d[c - 1], 15, static_cast<uint16_t>(stride), COL_ATTR_COUNT,
                         entries);
@@ -433,6 +440,7 @@ uint32_t DRV_ColAttributes(uint32_t stmt, uint16_t* count, uint16_t* nattrs, Jdb
     ColDescFree(d, n);
     return static_cast<uint32_t>(rc);
   }
+  if (!adjust) jexec::KeepAttributes(s, built, list);
   *count = n;
   *nattrs = built;
   *descs = d;
