@@ -116,13 +116,20 @@ struct Encoded {
   int64_t width;  // units of the source it takes
 };
 
+// Characters are a few bytes each: copied byte by byte, not through a
+// memcpy call of a size known only at run time.
+void CopySmall(unsigned char* to, const void* from, int n) {
+  const auto* f = static_cast<const unsigned char*>(from);
+  for (int i = 0; i < n; ++i) to[i] = f[i];
+}
+
 Encoded Utf8AsIs(const char* src, int64_t length, int64_t in) {
   Encoded e{};
   char16_t u[2];
   int k;
   e.width = DecodeUtf8(reinterpret_cast<const unsigned char*>(src) + in, length - in, u, &k);
   e.size = static_cast<int>(e.width);
-  std::memcpy(e.bytes, src + in, static_cast<size_t>(e.size));
+  CopySmall(e.bytes, src + in, e.size);
   return e;
 }
 
@@ -132,17 +139,13 @@ Encoded Utf8AsUtf16(const char* src, int64_t length, int64_t in) {
   int k;
   e.width = DecodeUtf8(reinterpret_cast<const unsigned char*>(src) + in, length - in, u, &k);
   e.size = 2 * k;
-  std::memcpy(e.bytes, u, static_cast<size_t>(e.size));
+  CopySmall(e.bytes, u, e.size);
   return e;
 }
 
 Encoded Utf16AsUtf8(const char16_t* src, int64_t units, int64_t in) {
   Encoded e{};
-  char out[4];
-  int bytes;
-  e.width = EncodeUtf8(src + in, units - in, out, &bytes);
-  e.size = bytes;
-  std::memcpy(e.bytes, out, static_cast<size_t>(bytes));
+  e.width = EncodeUtf8(src + in, units - in, reinterpret_cast<char*>(e.bytes), &e.size);
   return e;
 }
 
@@ -153,7 +156,7 @@ Encoded Utf16AsIs(const char16_t* src, int64_t units, int64_t in) {
   Encoded e{};
   e.width = in + 1 < units && IsHigh(src[in]) && IsLow(src[in + 1]) ? 2 : 1;
   e.size = static_cast<int>(2 * e.width);
-  std::memcpy(e.bytes, src + in, static_cast<size_t>(e.size));
+  CopySmall(e.bytes, src + in, e.size);
   return e;
 }
 
@@ -191,7 +194,7 @@ int64_t Fill(Next next, int64_t length, unsigned char* out, int64_t room, TextCa
       }
       break;
     }
-    std::memcpy(out + w, e.bytes, static_cast<size_t>(e.size));
+    CopySmall(out + w, e.bytes, e.size);
     w += e.size;
     in += e.width;
   }

@@ -27,8 +27,27 @@ void TraceText(const char* what, const char* text, int64_t length) {
 
 // The integer part of a number text: magnitude and sign. 0, 1 (non-zero
 // fractional digits dropped) or -1 with the code in *pending.
+// A plain integer ("-" and at most 19 digits, nothing else), the form
+// numbers have in the row buffer: read straight, as the general parse below
+// would read it. False for any other text.
+bool PlainInteger(const char* text, int64_t length, bool* negative, uint64_t* magnitude) {
+  const bool minus = length > 0 && text[0] == '-';
+  const int64_t digits = length - (minus ? 1 : 0);
+  if (digits < 1 || digits > 19) return false;
+  uint64_t v = 0;
+  for (int64_t i = minus ? 1 : 0; i < length; ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+  }
+  *negative = minus;
+  *magnitude = v;
+  return true;
+}
+
 int ParseInteger(const char* text, int64_t length, bool* negative, uint64_t* magnitude,
                  int32_t* pending) {
+  if (PlainInteger(text, length, negative, magnitude)) return 0;
   conv::DecimalDigits d;
   if (!conv::ParseDecimal(text, length, &d)) {
     *pending = ERR_ASSIGNMENT;
