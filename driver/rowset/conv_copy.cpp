@@ -213,6 +213,22 @@ bool Unfinished(int64_t in, int64_t length, const TextCarry* carry) {
   return in < length || CarryBytes(carry) > 0;
 }
 
+// The ASCII characters at the start of a text, as Fill would copy them
+// (one byte each), without decoding them one by one: moves *in and *written
+// on by what it copied into out (room bytes).
+template <class Unit>
+void AsciiRun(const Unit* src, int64_t length, unsigned char* out, int64_t room, int64_t* in,
+              int64_t* written) {
+  const int64_t n = length < room ? length : room;
+  int64_t i = 0;
+  while (i < n && static_cast<uint32_t>(src[i]) < 0x80) {
+    out[i] = static_cast<unsigned char>(src[i]);
+    ++i;
+  }
+  *in = i;
+  *written = i;
+}
+
 }  // namespace
 
 SQLRETURN PutFixed(const void* value, size_t size, const Target& t, int32_t info) {
@@ -261,9 +277,14 @@ SQLRETURN CopyUtf8(const char* src, int64_t length, int64_t total, const Target&
   Store(t.lengthPtr, WithCarry(EffectiveTotal(length, total), CarryBytes(carry)));
   if (t.bufferLength == 0 || t.buffer == nullptr) return Info(t.pending, ERR_TRUNCATED);
   auto* out = static_cast<unsigned char*>(t.buffer);
+  const int64_t room = t.bufferLength - 1;
   int64_t w = 0;
-  const int64_t in = Fill([&](int64_t at) { return Utf8AsIs(src, length, at); }, length, out,
-                          t.bufferLength - 1, carry, &w);
+  int64_t in = 0;
+  if (CarryBytes(carry) == 0) AsciiRun(src, length, out, room, &in, &w);
+  int64_t rest = 0;
+  in += Fill([&](int64_t at) { return Utf8AsIs(src + in, length - in, at); }, length - in,
+             out + w, room - w, carry, &rest);
+  w += rest;
   out[w] = '\0';
   Store(consumed, in);
   return Done(Unfinished(in, length, carry) || MoreFollows(length, total), t.pending);
@@ -297,9 +318,14 @@ SQLRETURN CopyWideToUtf8(const char16_t* src, int64_t units, int64_t totalUnits,
         WithCarry(ConvertedLength(units, totalUnits, Utf8BytesOf(src, units)), CarryBytes(carry)));
   if (t.bufferLength == 0 || t.buffer == nullptr) return Info(t.pending, ERR_TRUNCATED);
   auto* out = static_cast<unsigned char*>(t.buffer);
+  const int64_t room = t.bufferLength - 1;
   int64_t w = 0;
-  const int64_t in = Fill([&](int64_t at) { return Utf16AsUtf8(src, units, at); }, units, out,
-                          t.bufferLength - 1, carry, &w);
+  int64_t in = 0;
+  if (CarryBytes(carry) == 0) AsciiRun(src, units, out, room, &in, &w);
+  int64_t rest = 0;
+  in += Fill([&](int64_t at) { return Utf16AsUtf8(src + in, units - in, at); }, units - in,
+             out + w, room - w, carry, &rest);
+  w += rest;
   out[w] = '\0';
   Store(consumed, in);
   return Done(Unfinished(in, units, carry) || MoreFollows(units, totalUnits), t.pending);
