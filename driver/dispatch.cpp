@@ -89,6 +89,12 @@ std::condition_variable_any& callEnded() {
   return *cv;
 }
 
+// Threads waiting on callEnded(): a call that ends with nobody waiting
+// signals nothing (the signal takes a lock of its own on every call).
+// Counted under the call lock, which a waiter holds until the wait lets it
+// go, so an end that sees no waiter can miss none.
+unsigned gCallWaiters GUARDED_BY(DRV_CallLock()) = 0;
+
 // What claiming a connection for one call gave.
 template <class Rec>
 struct Claim {
@@ -150,6 +156,7 @@ Claim<Rec> claim(uint64_t number, Lookup lookup, ConnOf connOf) {
 // cancelled, first among its diagnostics (`diag` is the called handle's, or
 // null when the handle is gone), then the connection is free for the next.
 void endCall(ConnHandle* conn, void* rec, DiagArea* diag, DRV_Return rc) {
+  bool waiters = false;
   {
     CallGuard g(DRV_CallLock());
     // Only the thread that set the busy mark clears it: the fields are
@@ -161,8 +168,9 @@ void endCall(ConnHandle* conn, void* rec, DiagArea* diag, DRV_Return rc) {
     conn->busy = nullptr;
     conn->busyThread = 0;
     conn->cancelled = nullptr;
+    waiters = gCallWaiters > 0;
   }
-  callEnded().notify_all();
+  if (waiters) callEnded().notify_all();
 }
 
 DRV_Return dispatchEnv(const CallDesc* d, const Hooks& h, va_list args) {
@@ -288,7 +296,9 @@ plat::RecursiveMutex& DRV_SerialLock() {
 
 void DRV_WaitCallEnd(DRV_CallHold& callLock) {
   DRV_CallLock().AssertHeldOnce();
+  ++gCallWaiters;
   callEnded().wait(callLock);
+  --gCallWaiters;
 }
 
 DRV_Return CallODBC(const CallDesc* desc, ...) {
