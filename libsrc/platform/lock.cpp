@@ -10,42 +10,57 @@ uint64_t Gate::self() {
   return me;
 }
 
+void Gate::take(uint64_t me) {
+  if (depth_++ == 0) {
+    owner_ = me;
+    hold_ = ++lastHold_;
+  }
+}
+
+void Gate::release_one() {
+  if (--depth_ == 0) {
+    owner_ = 0;
+    hold_ = 0;
+    cv_.notify_one();
+  }
+}
+
 void Gate::lock() {
   std::unique_lock<std::mutex> g(m_);
   const uint64_t me = self();
-  if (depth_ > 0 && owner_ == me) {
-    ++depth_;
-    return;
-  }
-  cv_.wait(g, [this] { return depth_ == 0; });
-  owner_ = me;
-  depth_ = 1;
+  if (depth_ == 0 || owner_ != me) cv_.wait(g, [this] { return depth_ == 0; });
+  take(me);
 }
 
 bool Gate::try_lock() {
   std::lock_guard<std::mutex> g(m_);
   const uint64_t me = self();
   if (depth_ > 0 && owner_ != me) return false;
-  owner_ = me;
-  ++depth_;
+  take(me);
   return true;
 }
 
 void Gate::unlock() {
   std::lock_guard<std::mutex> g(m_);
-  if (depth_ == 0) return;
-  if (--depth_ == 0) {
-    owner_ = 0;
-    cv_.notify_one();
-  }
+  if (depth_ > 0 && owner_ == self()) release_one();
 }
 
-unsigned Gate::release_all() {
+void Gate::unlock(Hold hold) {
   std::lock_guard<std::mutex> g(m_);
-  unsigned d = depth_;
-  depth_ = 0;
-  owner_ = 0;
-  if (d) cv_.notify_one();
+  if (depth_ > 0 && hold != 0 && hold_ == hold && owner_ == self()) release_one();
+}
+
+Gate::Hold Gate::hold() const {
+  std::lock_guard<std::mutex> g(m_);
+  return depth_ > 0 && owner_ == self() ? hold_ : 0;
+}
+
+unsigned Gate::release_all(Hold hold) {
+  std::lock_guard<std::mutex> g(m_);
+  if (depth_ == 0 || hold == 0 || hold != hold_) return 0;
+  const unsigned d = depth_;
+  depth_ = 1;
+  release_one();
   return d;
 }
 

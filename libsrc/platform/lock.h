@@ -83,18 +83,34 @@ class CAPABILITY("mutex") RecursiveMutex {
 
 // A recursive lock built from a mutex, a condition variable and an owner, so
 // that it can be released by a thread other than the one that took it.
-// release_all() hands the gate back whatever the depth; it is what a foreign
-// thread calls to end another thread's hold. The analysis follows lock() and
-// unlock() on one thread; a foreign release it cannot express, so
-// release_all() carries no annotation and a holder that must still own the
-// gate says so with AssertHeld().
+//
+// Every time the free gate is taken it starts a new hold, named by a number
+// never used twice. A release names the hold it ends: the transaction
+// coordinator's thread ends another thread's hold with release_all(hold),
+// and that thread's own late unlock() then finds the hold gone and does
+// nothing, even when the gate has been taken again since (by anyone, itself
+// included when it unlocks through Guard, which remembers its hold). A
+// release naming a hold that already ended is ignored the same way.
+//
+// The analysis follows lock() and unlock() on one thread; a foreign release
+// it cannot express, so release_all() carries no annotation and a holder
+// that must still own the gate says so with AssertHeld().
 class CAPABILITY("gate") Gate {
  public:
+  using Hold = uint64_t;  // 0: no hold
+
   void lock() ACQUIRE();
   bool try_lock() TRY_ACQUIRE(true);
+  // Lets go of one level of the caller's own hold; nothing when the caller
+  // does not hold the gate.
   void unlock() RELEASE();
-  // Releases every level held, from any thread. Returns the depth released.
-  unsigned release_all();
+  // The same, only while the named hold lasts.
+  void unlock(Hold hold) RELEASE();
+  // The caller's hold, 0 when the caller does not hold the gate.
+  Hold hold() const;
+  // Ends the named hold whatever its depth, from any thread. Returns the
+  // depth released: 0 when that hold had already ended.
+  unsigned release_all(Hold hold);
   bool held_by_me() const;
   bool held() const;
   // As Mutex::AssertHeld.
@@ -105,11 +121,15 @@ class CAPABILITY("gate") Gate {
   // process: a thread id (pthread_t) is reused once its thread ended, and a
   // gate left held by an ended thread must not let a newcomer in as owner.
   static uint64_t self();
+  void take(uint64_t me);  // m_ held, gate free or the caller's
+  void release_one();      // m_ held, depth_ > 0
 
   mutable std::mutex m_;
   std::condition_variable cv_;
   uint64_t owner_ = 0;
   unsigned depth_ = 0;
+  Hold hold_ = 0;      // the current hold while depth_ > 0
+  Hold lastHold_ = 0;  // the last hold begun
 };
 
 // Holds a lock for a scope. std::lock_guard would do the same, but the
@@ -124,6 +144,24 @@ class SCOPED_CAPABILITY Guard {
 
  private:
   L& lock_;
+};
+
+// The gate's holder remembers its hold, so that its release after a foreign
+// release_all() can never end a later hold.
+template <>
+class SCOPED_CAPABILITY Guard<Gate> {
+ public:
+  explicit Guard(Gate& gate) ACQUIRE(gate) : gate_(gate) {
+    gate_.lock();
+    hold_ = gate_.hold();
+  }
+  ~Guard() RELEASE() { gate_.unlock(hold_); }
+  Guard(const Guard&) = delete;
+  Guard& operator=(const Guard&) = delete;
+
+ private:
+  Gate& gate_;
+  Gate::Hold hold_ = 0;
 };
 
 // A holder that can let go and take the lock again within its scope, as a

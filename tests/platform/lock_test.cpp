@@ -79,9 +79,11 @@ TEST(GateTest, RecursionDepthIsReleasedLevelByLevel) {
 TEST(GateTest, ReleaseAllReportsTheDepth) {
   plat::Gate g;
   for (int i = 0; i < 3; ++i) g.lock();
-  EXPECT_EQ(g.release_all(), 3u);
+  const plat::Gate::Hold h = g.hold();
+  ASSERT_NE(h, 0u);
+  EXPECT_EQ(g.release_all(h), 3u);
   EXPECT_FALSE(g.held());
-  EXPECT_EQ(g.release_all(), 0u);
+  EXPECT_EQ(g.release_all(h), 0u);
   // An unlock of a free gate must not wrap the depth around.
   g.unlock();
   EXPECT_FALSE(g.held());
@@ -91,9 +93,11 @@ TEST(GateTest, ReleaseAllReportsTheDepth) {
 
 TEST(GateTest, TakenByOneThreadReleasedByAnother) {
   plat::Gate g;
+  plat::Gate::Hold h = 0;
   std::thread taker([&] {
     g.lock();
     g.lock();
+    h = g.hold();
   });
   taker.join();
   ASSERT_TRUE(g.held());
@@ -110,26 +114,59 @@ TEST(GateTest, TakenByOneThreadReleasedByAnother) {
   });
   std::this_thread::sleep_for(50ms);
   EXPECT_FALSE(got.load());
-  EXPECT_EQ(g.release_all(), 2u);
+  EXPECT_EQ(g.release_all(h), 2u);
   waiter.join();
   EXPECT_TRUE(got.load());
   EXPECT_FALSE(g.held());
 }
 
-TEST(GateTest, PlainUnlockFromAnotherThreadWakesAWaiter) {
+TEST(GateTest, ForeignReleaseEndsOnlyTheHoldItNames) {
   plat::Gate g;
   g.lock();
+  const plat::Gate::Hold first = g.hold();
+  // A thread that holds nothing releases nothing with a plain unlock.
+  std::thread([&] { g.unlock(); }).join();
+  EXPECT_TRUE(g.held_by_me());
+
   std::atomic<bool> got{false};
+  std::atomic<bool> leave{false};
+  plat::Gate::Hold second = 0;
   std::thread waiter([&] {
-    g.lock();
+    plat::Guard<plat::Gate> lk(g);
+    second = g.hold();
     got = true;
-    g.unlock();
+    while (!leave) std::this_thread::sleep_for(1ms);
   });
   std::this_thread::sleep_for(30ms);
   EXPECT_FALSE(got.load());
-  std::thread([&] { g.unlock(); }).join();
+  EXPECT_EQ(on_other_thread([&] { return g.release_all(first); }), 1u);
+  while (!got) std::this_thread::sleep_for(1ms);
+
+  // The first holder's late releases find its hold gone: the waiter's hold
+  // stays, through a plain unlock, a stale release and a Guard of its own.
+  g.unlock();
+  EXPECT_EQ(g.release_all(first), 0u);
+  EXPECT_TRUE(g.held());
+  EXPECT_FALSE(g.held_by_me());
+  EXPECT_NE(second, first);
+  leave = true;
   waiter.join();
-  EXPECT_TRUE(got.load());
+  EXPECT_FALSE(g.held());
+
+  // A holder whose hold was ended and who took the gate again keeps the new
+  // hold when the first Guard goes.
+  {
+    plat::Guard<plat::Gate> outer(g);
+    EXPECT_EQ(g.release_all(g.hold()), 1u);
+    g.lock();
+    {
+      plat::Guard<plat::Gate> inner(g);
+    }
+    EXPECT_TRUE(g.held_by_me());
+  }
+  EXPECT_TRUE(g.held_by_me());
+  g.unlock();
+  EXPECT_FALSE(g.held());
 }
 
 TEST(GateTest, ExcludesUnderContention) {
