@@ -248,7 +248,8 @@ int PRX_Init(DRV_Agent* agent);
 // (JdbcConn::worker, the proxy's record; null when the connection has none)
 // whether the connection's XA side is open, which is when the proxy runs
 // the connection's statement operations on the worker thread. 0, or 21 for a
-// null worker.
+// null worker. PRX_IsEnabled: whether it is on (0 for a null worker).
 int PRX_SetEnabled(void* worker, uint32_t on);
+uint32_t PRX_IsEnabled(const void* worker);
 
 #endif

@@ -37,6 +37,29 @@ Thread* Thread::start(Func func, void* arg) {
   return t;
 }
 
+namespace {
+// Marks the thread ended however its function leaves: by returning, or by
+// pthread_exit inside it (the unwinding runs this too), so that a thread
+// ended that way is never waited for in vain.
+struct EndMark {
+  Thread* t;
+  uint32_t code = Thread::kStillActive;
+  bool returned = false;
+  ~EndMark() { ThreadEnd::mark(t, returned, code); }
+};
+}  // namespace
+
+void ThreadEnd::mark(Thread* t, bool returned, uint32_t code) {
+  {
+    std::lock_guard<std::mutex> g(family::mutex());
+    if (!t->override_code_) t->exit_code_ = returned ? code : 0;
+    t->ended_ = true;
+    family::cond().notify_all();
+  }
+  t_current = nullptr;
+  t->unref();
+}
+
 void* Thread::trampoline(void* self) {
   Thread* t = static_cast<Thread*>(self);
   t_current = t;
@@ -45,15 +68,9 @@ void* Thread::trampoline(void* self) {
     t->tid_ = static_cast<uint32_t>(syscall(SYS_gettid));
     family::cond().notify_all();
   }
-  const uint32_t code = t->func_(t->arg_);
-  {
-    std::lock_guard<std::mutex> g(family::mutex());
-    if (!t->override_code_) t->exit_code_ = code;
-    t->ended_ = true;
-    family::cond().notify_all();
-  }
-  t_current = nullptr;
-  t->unref();
+  EndMark end{t};
+  end.code = t->func_(t->arg_);
+  end.returned = true;
   return nullptr;
 }
 

@@ -15,6 +15,12 @@
 
 namespace plat {
 
+class Thread;
+// Marks a thread ended (used by the thread start-up only).
+struct ThreadEnd {
+  static void mark(Thread* t, bool returned, uint32_t code);
+};
+
 class Thread final : public Waitable {
  public:
   using Func = uint32_t (*)(void* arg);
@@ -60,6 +66,7 @@ class Thread final : public Waitable {
   void consume_locked() override {}
 
   friend struct WaitAccess;
+  friend struct ThreadEnd;
 
   Func func_;
   void* arg_;

@@ -1,0 +1,169 @@
+// The worker-thread proxy between the core and an agent table whose
+// operations report the thread they ran on: what runs where before, during
+// and after a connection's XA side is open, and a worker that fails inside
+// a task. The agent's XA operations are stood in for by this table; the
+// switch's tests drive the real ones.
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <pthread.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <stdexcept>
+
+#include "drv_jdbc/j-handles.h"
+#include "drv_jdbc/j-records.h"
+#include "util/xa.h"
+#include "xa/proxy.h"
+
+namespace {
+
+std::atomic<pid_t> gRanOn{0};
+std::atomic<int> gFetchFault{0};  // 1 throw, 2 end the thread
+
+pid_t Tid() { return static_cast<pid_t>(syscall(SYS_gettid)); }
+
+int CountThreads() {
+  int n = 0;
+  if (DIR* d = opendir("/proc/self/task")) {
+    while (dirent* e = readdir(d))
+      if (e->d_name[0] != '.') ++n;
+    closedir(d);
+  }
+  return n;
+}
+
+// A thread that has ended leaves the kernel's list a moment later.
+int Threads(int expect = -1) {
+  for (int i = 0; expect >= 0 && i < 200 && CountThreads() != expect; ++i) usleep(10000);
+  return CountThreads();
+}
+
+uint32_t Fetch(uint32_t, uint16_t rows, COLSET*) {
+  gRanOn = Tid();
+  if (gFetchFault == 1) throw std::runtime_error("agent failure");
+  if (gFetchFault == 2) pthread_exit(nullptr);
+  return rows;  // a result the proxy must hand back unchanged
+}
+int32_t XaOpen(uint32_t conn, uint32_t, const char*, int32_t, int64_t) {
+  gRanOn = Tid();
+  PRX_SetEnabled(AGT_Conn(conn)->worker, 1);
+  return XA_OK;
+}
+int32_t XaClose(uint32_t conn, const char*, int32_t, int64_t) {
+  gRanOn = Tid();
+  PRX_SetEnabled(AGT_Conn(conn)->worker, 0);
+  return XA_OK;
+}
+int32_t XaCommit(uint32_t, XID*, int32_t, int64_t) {
+  gRanOn = Tid();
+  return XA_RDONLY;
+}
+uint32_t Disconnect(uint32_t) { return 0; }
+uint32_t Info(uint32_t, uint32_t, void* value, uint16_t, uint16_t* length) {
+  *static_cast<uint32_t*>(value) = 0;
+  *length = 4;
+  return 0;
+}
+
+DRV_OpTable MakeTable() {
+  DRV_OpTable t{};
+  t.DRV_GetInfo = Info;
+  t.DRV_Fetch = Fetch;
+  t.DRV_XaOpen = XaOpen;
+  t.DRV_XaClose = XaClose;
+  t.DRV_XaCommit = XaCommit;
+  t.DRV_Disconnect = Disconnect;
+  return t;
+}
+const DRV_OpTable kAgentTable = MakeTable();
+
+class ProxyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!AGT_TablesReady()) {
+      ASSERT_EQ(AGT_InitTables(), 0);
+    }
+    DRV_Agent record{DRV_AGENT_JDBC, &kAgentTable};
+    ASSERT_EQ(PRX_Init(&record), 0);
+    ops_ = record.ops;
+    ASSERT_NE(ops_, &kAgentTable);
+    ASSERT_EQ(HT_Alloc(&gAgentConnTable, &conn_, &connRec_), 0);
+    stmtRec_.conn = &connRec_;
+    ASSERT_EQ(HT_Alloc(&gAgentStmtTable, &stmt_, &stmtRec_), 0);
+    gFetchFault = 0;
+  }
+  void TearDown() override {
+    if (connRec_.worker != nullptr) ops_->DRV_Disconnect(conn_);
+    HT_Free(&gAgentStmtTable, stmt_);
+    HT_Free(&gAgentConnTable, conn_);
+  }
+  pid_t FetchThread(uint32_t expect = 7) {
+    gRanOn = 0;
+    EXPECT_EQ(ops_->DRV_Fetch(stmt_, static_cast<uint16_t>(expect), nullptr), expect);
+    return gRanOn;
+  }
+  pid_t CommitThread(int32_t expect) {
+    gRanOn = 0;
+    XID xid{};
+    EXPECT_EQ(ops_->DRV_XaCommit(conn_, &xid, 1, 0), expect);
+    return gRanOn;
+  }
+
+  const DRV_OpTable* ops_ = nullptr;
+  JdbcConn connRec_;
+  JdbcStmt stmtRec_;
+  uint32_t conn_ = 0;
+  uint32_t stmt_ = 0;
+};
+
+TEST_F(ProxyTest, AgentWorkRunsOnOneWorkerWhileTheXaSideIsOpen) {
+  const int before = Threads();
+  EXPECT_EQ(FetchThread(), Tid());
+  EXPECT_EQ(CommitThread(XAER_INVAL), 0) << "no XA open: the agent is not reached";
+
+  ASSERT_EQ(ops_->DRV_XaOpen(conn_, 1, "", 1, 0), XA_OK);
+  const pid_t worker = gRanOn;
+  EXPECT_NE(worker, Tid());
+  EXPECT_EQ(Threads(before + 1), before + 1);
+  EXPECT_EQ(FetchThread(9), worker);
+  EXPECT_EQ(CommitThread(XA_RDONLY), worker);
+  EXPECT_EQ(ops_->DRV_XaOpen(conn_, 1, "", 1, 0), XA_OK);
+  EXPECT_EQ(gRanOn.load(), worker) << "an open XA side keeps its worker";
+
+  ASSERT_EQ(ops_->DRV_XaClose(conn_, "", 1, 0), XA_OK);
+  EXPECT_EQ(gRanOn.load(), worker);
+  EXPECT_EQ(connRec_.worker, nullptr);
+  EXPECT_EQ(Threads(before), before) << "the closed worker's thread is gone";
+  EXPECT_EQ(FetchThread(), Tid());
+  EXPECT_EQ(CommitThread(XAER_INVAL), 0);
+}
+
+TEST_F(ProxyTest, AWorkerFailingInATaskNeverLeavesItsCallerWaiting) {
+  const int before = Threads();
+  for (int fault : {1, 2}) {
+    ASSERT_EQ(ops_->DRV_XaOpen(conn_, 1, "", 1, 0), XA_OK);
+    gFetchFault = fault;
+    EXPECT_EQ(ops_->DRV_Fetch(stmt_, 3, nullptr), ERR_WORKER_ASSIGNMENT) << fault;
+    gFetchFault = 0;
+    // The worker is gone: later work is refused, not waited for.
+    EXPECT_EQ(ops_->DRV_Fetch(stmt_, 3, nullptr), ERR_WORKER_ASSIGNMENT) << fault;
+    EXPECT_EQ(CommitThread(XAER_RMERR), 0) << fault;
+    // The agent's disconnect frees the record, and the proxy its worker.
+    EXPECT_EQ(ops_->DRV_Disconnect(conn_), 0u);
+    connRec_.worker = nullptr;
+  }
+  EXPECT_EQ(Threads(before), before);
+}
+
+TEST_F(ProxyTest, UnknownHandlesReachNothing) {
+  gRanOn = 0;
+  EXPECT_EQ(ops_->DRV_Fetch(0xCCCC7777u, 1, nullptr), ERR_INVALID_ARGUMENT);
+  XID xid{};
+  EXPECT_EQ(ops_->DRV_XaCommit(0xBBBB7777u, &xid, 1, 0), XAER_INVAL);
+  EXPECT_EQ(ops_->DRV_XaOpen(0xBBBB7777u, 1, "", 1, 0), XAER_INVAL);
+  EXPECT_EQ(gRanOn.load(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,28 @@
+// The worker-thread proxy: the layer in front of the cursor library's table
+// that runs a connection's agent work on the connection's worker thread
+// while its XA side is open. PRX_Init (the installer), PRX_SetEnabled and
+// PRX_IsEnabled are declared with the agent's table (drv_jdbc/drv_agent.h).
+#ifndef QMR_XA_PROXY_H
+#define QMR_XA_PROXY_H
+
+#include <atomic>
+#include <cstdint>
+
+#include "drv_jdbc/drv_agent.h"
+
+class WRK_Thread;
+
+struct PRX_WORKER {
+  uint32_t useThread = 0;  // the connection has a worker thread
+  // On while the agent's XA side of the connection is open. Written by the
+  // agent's XA open and close on the worker, read by callers' threads.
+  std::atomic<uint32_t> enabled{0};
+  uint32_t keep = 0;  // the worker survives a later XA open
+  WRK_Thread* thread = nullptr;
+};
+
+// The table the proxy forwards to (the one registered before it), null
+// before the first installation.
+const DRV_OpTable* PRX_SavedTable();
+
+#endif
