@@ -11,6 +11,8 @@
 #include "driver/dispatch.h"
 #include "driver/dsn.h"
 #include "driver/pending/xa_pending.h"
+#include "xa/xa_switch.h"
+#include "xa/xa_trace.h"
 #include "driver/trace.h"
 #include "platform/msgbox.h"
 #include "platform/registry.h"

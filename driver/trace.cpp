@@ -171,6 +171,12 @@ void TRC_Open(uint32_t mode) {
   }
 }
 
+bool TRC_IsOpen(uint32_t mode) {
+  if (mode > TRC_MODE_TPL) return false;
+  plat::Guard<plat::Mutex> g(TraceLock());
+  return g_streams[mode] != nullptr;
+}
+
 void TRC_Close(uint32_t mode) {
   if (mode > TRC_MODE_TPL) return;
   bool opener;

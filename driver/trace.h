@@ -27,6 +27,8 @@ inline bool TRC_Active() { return TRC_State() != TRC_OFF; }
 void TRC_Open(uint32_t mode);
 // Writes the finish lines and closes the mode's stream (never stderr).
 void TRC_Close(uint32_t mode);
+// True while the mode's stream is open.
+bool TRC_IsOpen(uint32_t mode);
 
 // One line (a newline is added) into the ODBC stream.
 void TRC_Printf(const char* fmt, ...) QMR_TRC_PRINTF(1, 2);

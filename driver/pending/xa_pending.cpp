@@ -1,13 +1,9 @@
-// TEMPORARY: distributed transactions are not built yet. Start-up fails, so
-// GetXaSwitch answers E_FAIL; shutdown and tracing do nothing.
+// TEMPORARY: the resource dispenser is not built yet. Start-up fails, so
+// GetXaSwitch answers E_FAIL and enlistment is refused.
 #include "driver/pending/xa_pending.h"
 
 int XA_Startup() { return -1; }
 void XA_Cleanup() {}
-void XA_End() {}
-xa_switch_t* XA_SwitchRecord() { return nullptr; }
-void RD_Trace(const char*, ...) {}
-int32_t RD_TraceHResult(int32_t hr) { return hr; }
 int32_t RD_Release(void* resource) { return resource == nullptr ? -1 : 0; }
 void* RD_Create(void*, uint32_t, uint32_t, DRV_Agent*, void*, void*, const char*) {
   return nullptr;

@@ -1,21 +1,13 @@
-// TEMPORARY: the distributed-transaction services the driver core calls,
-// until they are built. The switch record stays opaque here.
+// TEMPORARY: the coordinator's resource dispenser the driver core calls,
+// until it is built.
 #ifndef QMR_DRIVER_PENDING_XA_PENDING_H
 #define QMR_DRIVER_PENDING_XA_PENDING_H
 
 #include <cstdint>
 
-struct xa_switch_t;
-
 // 0 when the services run, -1 otherwise (always -1 for now).
 int XA_Startup();
 void XA_Cleanup();
-void XA_End();
-// The process-wide X/Open switch record; null while none exists.
-xa_switch_t* XA_SwitchRecord();
-// Lines of the OLE Transactions trace.
-void RD_Trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
-int32_t RD_TraceHResult(int32_t hr);
 // Reference count after the release; -1 for no object.
 int32_t RD_Release(void* resource);
 // The enlistment object of a connection (one reference), or null; the
