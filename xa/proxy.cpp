@@ -202,13 +202,3 @@ int PRX_Init(DRV_Agent* agent) {
   if (agent->ops == Saved()) agent->ops = proxy;
   return 0;
 }
-
-int PRX_SetEnabled(void* worker, uint32_t on) {
-  if (worker == nullptr) return ERR_INVALID_ARGUMENT;
-  static_cast<PRX_WORKER*>(worker)->enabled.store(on != 0 ? 1 : 0);
-  return 0;
-}
-
-uint32_t PRX_IsEnabled(const void* worker) {
-  return worker != nullptr ? static_cast<const PRX_WORKER*>(worker)->enabled.load() : 0;
-}
