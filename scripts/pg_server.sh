@@ -85,6 +85,13 @@ JdbcDriver = org.postgresql.Driver
 URLString = jdbc:postgresql://127.0.0.1:$port/qmr
 UID = qmr
 PWD =
+
+[QmrPgXa]
+Driver = Quillmar Unicode
+JdbcDriver = org.postgresql.xa.PGXADataSource
+URLString = URL=jdbc:postgresql://127.0.0.1:$port/qmr
+UID = qmr
+PWD =
 # END PostgreSQL test server
 EOF
   mv -f "$tmp" "$ini"

@@ -23,6 +23,9 @@ public final class QmrTestProcs {
 
   public static void text(String[] v) { v[0] = "Hello procedure world"; }
 
+  // The Java thread a statement runs on.
+  public static String threadName() { return Thread.currentThread().getName(); }
+
   public static void nullInt(Integer[] v) { v[0] = null; }
 
   public static void nullText(String[] v) { v[0] = null; }
