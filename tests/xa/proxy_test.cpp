@@ -1,8 +1,6 @@
-// The worker-thread proxy between the core and an agent table whose
-// operations report the thread they ran on: what runs where before, during
-// and after a connection's XA side is open, and a worker that fails inside
-// a task. The agent's XA operations are stood in for by this table; the
-// switch's tests drive the real ones.
+// The worker-thread proxy in front of an agent table whose operations can
+// fail inside the worker: what the transaction manager's tests cannot make
+// the real agent do.
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <pthread.h>
@@ -51,11 +49,6 @@ int32_t XaOpen(uint32_t conn, uint32_t, const char*, int32_t, int64_t) {
   PRX_SetEnabled(AGT_Conn(conn)->worker, 1);
   return XA_OK;
 }
-int32_t XaClose(uint32_t conn, const char*, int32_t, int64_t) {
-  gRanOn = Tid();
-  PRX_SetEnabled(AGT_Conn(conn)->worker, 0);
-  return XA_OK;
-}
 int32_t XaCommit(uint32_t, XID*, int32_t, int64_t) {
   gRanOn = Tid();
   return XA_RDONLY;
@@ -72,7 +65,6 @@ DRV_OpTable MakeTable() {
   t.DRV_GetInfo = Info;
   t.DRV_Fetch = Fetch;
   t.DRV_XaOpen = XaOpen;
-  t.DRV_XaClose = XaClose;
   t.DRV_XaCommit = XaCommit;
   t.DRV_Disconnect = Disconnect;
   return t;
@@ -99,11 +91,6 @@ class ProxyTest : public ::testing::Test {
     HT_Free(&gAgentStmtTable, stmt_);
     HT_Free(&gAgentConnTable, conn_);
   }
-  pid_t FetchThread(uint32_t expect = 7) {
-    gRanOn = 0;
-    EXPECT_EQ(ops_->DRV_Fetch(stmt_, static_cast<uint16_t>(expect), nullptr), expect);
-    return gRanOn;
-  }
   pid_t CommitThread(int32_t expect) {
     gRanOn = 0;
     XID xid{};
@@ -117,28 +104,6 @@ class ProxyTest : public ::testing::Test {
   uint32_t conn_ = 0;
   uint32_t stmt_ = 0;
 };
-
-TEST_F(ProxyTest, AgentWorkRunsOnOneWorkerWhileTheXaSideIsOpen) {
-  const int before = Threads();
-  EXPECT_EQ(FetchThread(), Tid());
-  EXPECT_EQ(CommitThread(XAER_INVAL), 0) << "no XA open: the agent is not reached";
-
-  ASSERT_EQ(ops_->DRV_XaOpen(conn_, 1, "", 1, 0), XA_OK);
-  const pid_t worker = gRanOn;
-  EXPECT_NE(worker, Tid());
-  EXPECT_EQ(Threads(before + 1), before + 1);
-  EXPECT_EQ(FetchThread(9), worker);
-  EXPECT_EQ(CommitThread(XA_RDONLY), worker);
-  EXPECT_EQ(ops_->DRV_XaOpen(conn_, 1, "", 1, 0), XA_OK);
-  EXPECT_EQ(gRanOn.load(), worker) << "an open XA side keeps its worker";
-
-  ASSERT_EQ(ops_->DRV_XaClose(conn_, "", 1, 0), XA_OK);
-  EXPECT_EQ(gRanOn.load(), worker);
-  EXPECT_EQ(connRec_.worker, nullptr);
-  EXPECT_EQ(Threads(before), before) << "the closed worker's thread is gone";
-  EXPECT_EQ(FetchThread(), Tid());
-  EXPECT_EQ(CommitThread(XAER_INVAL), 0);
-}
 
 TEST_F(ProxyTest, AWorkerFailingInATaskNeverLeavesItsCallerWaiting) {
   const int before = Threads();
