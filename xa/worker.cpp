@@ -72,6 +72,7 @@ bool WRK_Thread::RunPosted() {
 
 uint32_t WRK_Thread::Loop(void* self) {
   auto* w = static_cast<WRK_Thread*>(self);
+  plat::Thread::name_here(kWorkerThreadName);
   for (;;) {
     plat::Waitable* wakers[] = {&w->stop_, &w->full_};
     if (plat::wait_any(wakers, 2) != 1) break;

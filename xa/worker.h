@@ -10,6 +10,9 @@
 #include "platform/lock.h"
 #include "platform/thread.h"
 
+// The name the system's tools show for a worker thread.
+constexpr const char* kWorkerThreadName = "qmr-xa-worker";
+
 class WRK_Thread {
  public:
   using Task = void (*)(void* arg);

@@ -1,6 +1,8 @@
 #include "platform/thread.h"
 
 #include <pthread.h>
+
+#include <cstring>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -75,6 +77,12 @@ void* Thread::trampoline(void* self) {
 }
 
 Thread* Thread::current() { return t_current; }
+
+void Thread::name_here(const char* name) {
+  char cut[16] = {};
+  std::strncpy(cut, name, sizeof cut - 1);
+  pthread_setname_np(pthread_self(), cut);
+}
 
 bool Thread::stop_requested_here() {
   const Thread* me = t_current;

@@ -35,6 +35,8 @@ class Thread final : public Waitable {
   static Thread* current();
   // True when the calling thread was started here and has been asked to stop.
   static bool stop_requested_here();
+  // Names the calling thread for the system's tools (at most 15 bytes kept).
+  static void name_here(const char* name);
 
   // Gives up the caller's hold; the thread runs on undisturbed.
   void close();
