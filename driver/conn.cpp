@@ -13,6 +13,7 @@
 #include "driver/ops.h"
 #include "driver/stmt.h"
 #include "util/errcodes.h"
+#include "xa/rd_dispenser.h"
 
 namespace {
 
@@ -95,8 +96,18 @@ void CONN_FreeConnectTexts(ConnHandle* conn) {
   CS_Wipe(conn->pwd);
 }
 
+void CONN_ReleaseDtc(ConnHandle* conn) {
+  if (conn->dtcResource != nullptr) RD_Release(conn->dtcResource);
+  conn->dtcResource = nullptr;
+  conn->dtcEnlisted = 0;
+}
+
 int32_t ConnClose(ConnHandle* conn) {
   if (conn->state == kConnConnected) {
+    // The enlistment ends with the connection: the coordinator may still
+    // hold the dispenser, which from now on answers it without touching
+    // this connection.
+    CONN_ReleaseDtc(conn);
     // Statement numbers leave their table before any statement is torn down,
     // so no other thread can reach a statement that is on its way out.
     {

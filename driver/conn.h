@@ -18,6 +18,8 @@ ConnHandle* CONN_Alloc(EnvHandle* env);
 void CONN_Reset(ConnHandle* conn);
 // Frees the connect texts (the password wiped first).
 void CONN_FreeConnectTexts(ConnHandle* conn);
+// Lets go of the connection's enlistment in a coordinator's transaction.
+void CONN_ReleaseDtc(ConnHandle* conn);
 // Closes and frees the statements, disconnects the agent, frees the
 // connection's explicit descriptors. 0 or an internal error code.
 int32_t ConnClose(ConnHandle* conn);

@@ -12,7 +12,7 @@
 #include "driver/conn.h"
 #include "driver/connopt_text.h"
 #include "driver/stmtopt.h"
-#include "driver/pending/xa_pending.h"
+#include "xa/rd_dispenser.h"
 #include "driver/startup.h"
 #include "util/errcodes.h"
 
@@ -183,17 +183,14 @@ DRV_Return Enlist(ConnHandle* c, uint64_t value) {
   void* transaction = reinterpret_cast<void*>(value);
   if (transaction == nullptr) {
     if (c->dtcEnlisted == 0) return Fail(c, ERR_INVALID_TRANSACTION_STATE);
-    RD_Release(c->dtcResource);
-    c->dtcResource = nullptr;
-    c->dtcEnlisted = 0;
+    CONN_ReleaseDtc(c);
     return SQL_SUCCESS;
   }
-  if (c->dtcEnlisted != 0) return SQL_SUCCESS;
+  // An enlistment whose coordinator went down is over: the connection may
+  // enlist in a new transaction.
+  if (c->dtcEnlisted != 0 && !RD_Lost(c->dtcResource)) return SQL_SUCCESS;
   if (XA_Startup() != 0) return Fail(c, ERR_ENLIST_FAILED);
-  if (c->dtcResource != nullptr) {
-    RD_Release(c->dtcResource);
-    c->dtcResource = nullptr;
-  }
+  CONN_ReleaseDtc(c);
   // The dispenser opens its own connection to the same data source.
   std::string text = "DSN=" + c->dsn + ";UID=" + c->uid + ";PWD=" + c->pwd + ";";
   void* resource = RD_Create(transaction, c->agentEnv, c->agentConn, &c->agent, &c->xaData,

@@ -10,7 +10,7 @@
 #include "driver/api.h"
 #include "driver/dispatch.h"
 #include "driver/dsn.h"
-#include "driver/pending/xa_pending.h"
+#include "xa/rd_dispenser.h"
 #include "xa/xa_switch.h"
 #include "xa/xa_trace.h"
 #include "driver/trace.h"
