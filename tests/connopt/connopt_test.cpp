@@ -321,7 +321,8 @@ TEST_F(Options, EnlistmentRefusals) {
   c->capDtc = 1;
   EXPECT_EQ(SQL_ERROR, SQLSetConnectAttr(dbc, SQL_ATTR_ENLIST_IN_DTC, nullptr, 0));
   EXPECT_EQ("25000", State(SQL_HANDLE_DBC, dbc));
-  // The transaction services do not start yet: the enlistment fails.
+  // No coordinator to reach (its helper library is not there): the
+  // enlistment fails.
   EXPECT_EQ(SQL_ERROR, SQLSetConnectAttr(dbc, SQL_ATTR_ENLIST_IN_DTC, Num(0x5000), 0));
   EXPECT_EQ("IM932", State(SQL_HANDLE_DBC, dbc));
   EXPECT_EQ(0u, c->dtcEnlisted);

@@ -12,6 +12,7 @@
 #include "driver/dispatch.h"
 #include "driver/startup.h"
 #include "driver/trace.h"
+#include "xa/xa_switch.h"
 
 namespace {
 
@@ -121,10 +122,15 @@ TEST(Startup, MessageBoxesCanBeSuppressed) {
   DRV_SetMessageBoxOwner(old);
 }
 
-TEST(Startup, XaSwitchIsNotAvailableYet) {
-  void* sw = reinterpret_cast<void*>(0x1234);
-  EXPECT_EQ(static_cast<int32_t>(0x80004005u), GetXaSwitch(0, &sw));
-  EXPECT_EQ(reinterpret_cast<void*>(0x1234), sw);
+// The coordinator's recovery takes the same switch a transaction manager
+// gets from qmr_xa_switch.
+TEST(Startup, GetXaSwitchGivesTheProcesssSwitch) {
+  void* sw = nullptr;
+  EXPECT_EQ(0, GetXaSwitch(0, &sw));
+  ASSERT_NE(nullptr, sw);
+  EXPECT_EQ(sw, XA_SwitchRecord());
+  EXPECT_STREQ("QUILLMAR", static_cast<xa_switch_t*>(sw)->name);
+  EXPECT_EQ(static_cast<int32_t>(0x80004003u), GetXaSwitch(0, nullptr));
 }
 
 }  // namespace
