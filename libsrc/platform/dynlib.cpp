@@ -5,24 +5,32 @@
 #include <link.h>
 #include <unistd.h>
 
+#include <cstdio>
+
 namespace plat {
 
 namespace {
 
 // dlerror() is consumed by its first reader; keep our own copy per thread so
-// the text survives until the caller asks for it.
-thread_local std::string t_last_error;
+// the text survives until the caller asks for it. A plain array: a
+// thread-local object with a destructor would register an exit-time handler
+// in every library that links this, and the driver must register none.
+thread_local char t_last_error[512];
+
+void set_error(const char* text) {
+  std::snprintf(t_last_error, sizeof t_last_error, "%s", text);
+}
 
 void note_error(const char* fallback) {
   const char* e = dlerror();
-  t_last_error = e ? e : fallback;
+  set_error(e ? e : fallback);
 }
 
 }  // namespace
 
 void* dl_open(const char* name) {
   if (!name || !*name) {
-    t_last_error = "no library name";
+    set_error("no library name");
     return nullptr;
   }
   dlerror();
@@ -33,7 +41,7 @@ void* dl_open(const char* name) {
 
 void* dl_symbol(void* lib, const char* name) {
   if (!name) {
-    t_last_error = "no symbol name";
+    set_error("no symbol name");
     return nullptr;
   }
   dlerror();
