@@ -43,8 +43,7 @@ class TaskAllocator final : public IMalloc {
 
 COdbcResourceDispenser* From(void* handle) {
   IOdbcResourceDispenser* d = nullptr;
-  if (handle == nullptr ||
-      static_cast<IOdbcResourceDispenser*>(handle)->GetSelf(&d) != S_OK)
+  if (handle == nullptr || static_cast<IOdbcResourceDispenser*>(handle)->GetSelf(&d) != S_OK)
     return nullptr;
   return static_cast<COdbcResourceDispenser*>(d);
 }
@@ -106,8 +105,8 @@ void XA_Cleanup() {
 
 void* RD_Create(void* transaction, uint32_t agentEnv, uint32_t agentConn, DRV_Agent* agent,
                 void** xaData, plat::Gate* callLock, const char* connectText) {
-  auto* d = new COdbcResourceDispenser(static_cast<ITransaction*>(transaction), agentEnv,
-                                       agentConn, agent, xaData, callLock, connectText);
+  auto* d = new COdbcResourceDispenser(static_cast<ITransaction*>(transaction), agentEnv, agentConn,
+                                       agent, xaData, callLock, connectText);
   d->AddRef();
   IOdbcResourceDispenser* self = nullptr;
   d->GetSelf(&self);

@@ -99,8 +99,9 @@ HRESULT COdbcResourceDispenser::CoordinatorDown() {
     return S_OK;
   }
   if (state_ == kStarted) OnBranch(&DRV_OpTable::DRV_XaEnd, TMFAIL);
-  const int32_t rc =
-      state_ == kLost || state_ == kIdle ? XA_OK : OnBranch(&DRV_OpTable::DRV_XaRollback, TMNOFLAGS);
+  const int32_t rc = state_ == kLost || state_ == kIdle
+                         ? XA_OK
+                         : OnBranch(&DRV_OpTable::DRV_XaRollback, TMNOFLAGS);
   if (state_ != kLost) state_ = kIdle;
   return rc == XA_OK ? S_OK : E_FAIL;
 }
@@ -111,10 +112,12 @@ HRESULT CImpITransactionResourceAsync::QueryInterface(const IID& riid, void** pp
 uint32_t CImpITransactionResourceAsync::AddRef() { return owner_->AddRef(); }
 uint32_t CImpITransactionResourceAsync::Release() { return owner_->Release(); }
 
-HRESULT CImpITransactionResourceAsync::PrepareRequest(int32_t, uint32_t, int32_t, int32_t fSinglePhase) {
+HRESULT CImpITransactionResourceAsync::PrepareRequest(int32_t, uint32_t, int32_t,
+                                                      int32_t fSinglePhase) {
   RD_Trace("CImpITransactionResourceAsync::PrepareRequest(fSinglePhase=%d)\n", fSinglePhase);
   const HRESULT hr = RD_TraceHResult(owner_->Prepare());
-  if (ITransactionEnlistmentAsync* e = owner_->Enlistment()) e->PrepareRequestDone(hr, nullptr, nullptr);
+  if (ITransactionEnlistmentAsync* e = owner_->Enlistment())
+    e->PrepareRequestDone(hr, nullptr, nullptr);
   return hr;
 }
 

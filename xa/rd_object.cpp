@@ -52,9 +52,8 @@ std::string DriverFileName() {
 }  // namespace
 
 COdbcResourceDispenser::COdbcResourceDispenser(ITransaction* transaction, uint32_t agentEnv,
-                                               uint32_t agentConn, DRV_Agent* agent,
-                                               void** xaData, plat::Gate* callLock,
-                                               const char* connectText)
+                                               uint32_t agentConn, DRV_Agent* agent, void** xaData,
+                                               plat::Gate* callLock, const char* connectText)
     : callback_(nullptr),
       xaData_(xaData),
       callLock_(callLock),
@@ -133,8 +132,7 @@ HRESULT COdbcResourceDispenser::RMConnect() {
   std::string info;
   if (!XA_GetDSN(connectText_.c_str(), &dsn) || !XA_GetXaInfo(dsn, &info)) {
     hr = E_QMR_NO_XAINFO;
-  } else if (XA_AgentOpen(agent_, hConnect_, xaData_, 1, info.c_str(), rmid_, TMNOFLAGS) !=
-             XA_OK) {
+  } else if (XA_AgentOpen(agent_, hConnect_, xaData_, 1, info.c_str(), rmid_, TMNOFLAGS) != XA_OK) {
     hr = E_QMR_XA_REFUSED;
   } else {
     opened_ = true;
@@ -156,7 +154,8 @@ HRESULT COdbcResourceDispenser::RMEnlist() {
   if (helper_ == nullptr || callLock_ == nullptr) return RD_TraceHResult(E_FAIL);
   HRESULT hr = helper_->ConvertTridToXID(reinterpret_cast<uint32_t*>(transaction_), cookie_, &xid_);
   if (!SUCCEEDED(hr)) return RD_TraceHResult(hr);
-  if (OnBranch(&DRV_OpTable::DRV_XaStart, TMNOFLAGS) != XA_OK) return RD_TraceHResult(E_QMR_XA_REFUSED);
+  if (OnBranch(&DRV_OpTable::DRV_XaStart, TMNOFLAGS) != XA_OK)
+    return RD_TraceHResult(E_QMR_XA_REFUSED);
   state_ = kStarted;
   hr = helper_->EnlistWithRM(cookie_, transaction_, callback_, &enlistment_);
   return RD_TraceHResult(hr);

@@ -39,8 +39,9 @@ class Dtc : public ::testing::Test {
     ASSERT_NE(std::getenv("ODBCSYSINI"), nullptr) << "run through ctest";
     ASSERT_TRUE(pg_.Open(kPg.dsn));
     ASSERT_TRUE(derby_.Open(kDerby.dsn));
-    pg_.Exec("CREATE TABLE IF NOT EXISTS qmr_dtc_t (id INT, CONSTRAINT qmr_dtc_u UNIQUE (id) "
-             "DEFERRABLE INITIALLY DEFERRED)");
+    pg_.Exec(
+        "CREATE TABLE IF NOT EXISTS qmr_dtc_t (id INT, CONSTRAINT qmr_dtc_u UNIQUE (id) "
+        "DEFERRABLE INITIALLY DEFERRED)");
     derby_.Exec("CREATE TABLE QMR_DTC_T (id INT)");
   }
 
@@ -66,8 +67,7 @@ class Dtc : public ::testing::Test {
     }
   }
   void UnenlistBoth() {
-    for (const Db* db : {&kPg, &kDerby})
-      EXPECT_EQ(UnenlistInTime(On(*db)), SQL_SUCCESS) << db->dsn;
+    for (const Db* db : {&kPg, &kDerby}) EXPECT_EQ(UnenlistInTime(On(*db)), SQL_SUCCESS) << db->dsn;
   }
 
   DmSession pg_;

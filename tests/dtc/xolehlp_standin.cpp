@@ -27,7 +27,9 @@ bool Same(const IID& a, const IID& b) { return std::memcmp(&a, &b, sizeof a) == 
 // waits for its job. Never destroyed: the thread outlives every test.
 class Worker {
  public:
-  Worker() { std::thread([this] { Loop(); }).detach(); }
+  Worker() {
+    std::thread([this] { Loop(); }).detach();
+  }
   void Run(const std::function<void()>& job) {
     std::unique_lock<std::mutex> l(m_);
     bool done = false;
@@ -183,9 +185,9 @@ class Transaction final : public ITransaction {
   HRESULT TwoPhases() {
     bool prepared = true;
     for (Enlistment* e : Taken())
-      prepared = prepared && SUCCEEDED(e->Ask([](ITransactionResourceAsync* r) {
-                   r->PrepareRequest(0, 0, 0, 0);
-                 }));
+      prepared =
+          prepared &&
+          SUCCEEDED(e->Ask([](ITransactionResourceAsync* r) { r->PrepareRequest(0, 0, 0, 0); }));
     HRESULT out = S_OK;
     if (!prepared) {
       AbortAll();
@@ -235,9 +237,9 @@ class TransactionManager final : public IDtcToXaHelperSinglePipe {
   HRESULT XARMCreate(char* dsn, char* dll, uint32_t* cookie) override {
     if (dsn == nullptr || dll == nullptr || cookie == nullptr) return E_INVALIDARG;
     void* lib = dlopen(dll, RTLD_NOW | RTLD_LOCAL);
-    auto get = lib != nullptr ? reinterpret_cast<int32_t (*)(uint32_t, void**)>(
-                                    dlsym(lib, "GetXaSwitch"))
-                              : nullptr;
+    auto get = lib != nullptr
+                   ? reinterpret_cast<int32_t (*)(uint32_t, void**)>(dlsym(lib, "GetXaSwitch"))
+                   : nullptr;
     Rm rm;
     rm.open = dsn;
     if (get == nullptr || get(0, reinterpret_cast<void**>(&rm.sw)) != S_OK || rm.sw == nullptr)
@@ -309,8 +311,10 @@ int RecoverOne(const Rm& rm, int rmid, const XID& want, int commit) {
 
 extern "C" {
 
-__attribute__((visibility("default"))) HRESULT DtcGetTransactionManager(
-    char*, char*, const IID& riid, uint32_t, uint16_t, void*, void** out) {
+__attribute__((visibility("default"))) HRESULT DtcGetTransactionManager(char*, char*,
+                                                                        const IID& riid, uint32_t,
+                                                                        uint16_t, void*,
+                                                                        void** out) {
   if (out == nullptr) return E_INVALIDARG;
   return Manager().QueryInterface(riid, out);
 }
