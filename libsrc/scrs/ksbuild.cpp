@@ -87,6 +87,16 @@ int KS_BuildKeySelect(SCR_SQLINFO* info, const KS_CURSOR& ks, const SCR_IDENTS& 
   return Edit(info, SCR_ReplaceSelectList, list, out);
 }
 
+int scs_p_BuildValuesSelect(SCR_SQLINFO* info, const std::vector<SCR_COLDESC>& tableCols,
+                            uint8_t tableCount, const SCR_IDENTS& id, SCR_BUILT* out) {
+  KS_CURSOR all;
+  all.tableCount = tableCount;
+  all.keys = tableCols;
+  std::string list;
+  if (!KeyList(all, id, &list)) return ERR_GENERAL;
+  return Edit(info, SCR_ReplaceSelectList, list, out);
+}
+
 int KS_BuildKeyWhere(SCR_SQLINFO* info, const KS_CURSOR& ks, const SCR_IDENTS& id,
                      uint32_t groups, SCR_BUILT* out) {
   if (groups == 0 || ks.keys.empty()) return ERR_GENERAL;

@@ -206,6 +206,7 @@ int AnalyseSelect(SCR_CURSOR* cur, SCR_SQLINFO* info) {
     scs_p_MarkOrderedKeys(cur);
   }
   a.sortColumns = static_cast<uint16_t>(a.ks.keys.size());
+  if (cur->cursorType == SQL_CURSOR_DYNAMIC || cur->keysetSize != 0) return SCR_MatchKeyColumns(cur);
   return 0;
 }
 

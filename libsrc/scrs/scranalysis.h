@@ -140,12 +140,23 @@ void scs_p_MarkOrderedKeys(SCR_CURSOR* cur);
 // Lowers the cursor to static read-only; 0 or 43.
 int scs_p_ChangeCursorType(SCR_CURSOR* cur);
 
+// Ties the ORDER BY items to the key columns (a key's mark is the first
+// item naming it; items take the type of the column they name) and sets the
+// sort column count: up to the item naming the last key when every key is
+// named, else the items naming no key plus the keys. 0, 88, 89 or 15 for an
+// item whose column is not found. (scrsortcols.cpp)
+int SCR_MatchKeyColumns(SCR_CURSOR* cur);
+
 // --- keyset (ks.cpp, ksbuild.cpp) --------------------------------------
 int KS_GetKeyColDescs(SCR_CURSOR* cur);
 // The edits of the application's text. Each takes the analysed statement
 // (SCR_AnalyseSQL, 0 or 15 for a missing part).
 int KS_BuildKeySelect(SCR_SQLINFO* info, const KS_CURSOR& ks, const SCR_IDENTS& id,
                       SCR_BUILT* out);
+// The values query of the optimistic-concurrency cache: the statement
+// with every column of its tables as the select list.
+int scs_p_BuildValuesSelect(SCR_SQLINFO* info, const std::vector<SCR_COLDESC>& tableCols,
+                            uint8_t tableCount, const SCR_IDENTS& id, SCR_BUILT* out);
 int KS_BuildKeyWhere(SCR_SQLINFO* info, const KS_CURSOR& ks, const SCR_IDENTS& id,
                      uint32_t groups, SCR_BUILT* out);
 int KS_BuildOrderBy(SCR_SQLINFO* info, const KS_CURSOR& ks, const SCR_IDENTS& id,
@@ -168,6 +179,32 @@ int KS_BuildSeekWhere(SCR_SQLINFO* info, const KS_CURSOR& ks,
 // template.
 int SCR_SpliceAtMark(const std::string& before, const char* after, const std::string& add,
                      SCR_BUILT* out);
+
+// --- key parameters (ksparams.cpp) -------------------------------------
+// *out := a new one-row set (free with ColSetDestroy) holding `groups`
+// groups of the source's columns, group g from source row first + g; when
+// the groups outnumber `rows`, and at the last row the source holds, the
+// last row taken repeats. Text elements shrink to their value (NUL-terminated
+// forms; fixed forms with `trim`) and fixed text gains a terminator with
+// `terminate`. With leftOut, a column NULL in any of the rows is left out
+// and marked 1 there. 0, 15 (bad arguments, first row past the source's
+// rows, groups < rows) or 16.
+int SCR_RowToParams(const COLSET* src, uint32_t first, uint32_t groups, uint32_t rows,
+                    COLSET** out, bool terminate, bool trim, std::vector<uint8_t>* leftOut);
+
+// The parameters of a seek query: for each of its markers the value its
+// boundCols entry names in the bound row it names. *out is null for a
+// query without markers. 0, 15 or 16.
+int KS_SeekParams(const COLSET* bound, const SCR_BUILT& seek, COLSET** out);
+
+// --- row locks (scrlockrows.cpp) ---------------------------------------
+// Locks the keyset rows first..first+count-1 (0-based; those past the
+// key rows held are left) whose status is SQL_ROW_SUCCESS or
+// SQL_ROW_UPDATED by updating their key columns to their own values on the
+// auxiliary statement. `keys` holds the key values, one column per key
+// column. 0; 81 when a row could not be locked; 15 or the agent's code.
+int scs_p_LockRows(SCR_CURSOR* cur, const COLSET* keys, const uint16_t* status, uint32_t first,
+                   uint32_t count);
 
 // --- prepare (scranalyse.cpp) ------------------------------------------
 void SCR_AnalysisFree(SCR_CURSOR* cur);

@@ -185,8 +185,12 @@ TEST_P(AnyKeysetDm, KeyStatementsRun) {
   odd.kind = SCR_COL_COLUMN;
   KS_CURSOR oddKs = ks;
   oddKs.keys = {odd};
+  KS_CURSOR allCols = ks;  // the values query lists the table's columns
+  SCR_COLDESC v = key;
+  std::snprintf(v.name, sizeof v.name, "%s", Stored("v").c_str());
+  allCols.keys = {odd, key, v};
 
-  enum Build { kSelect, kWhere, kOrder };
+  enum Build { kSelect, kWhere, kOrder, kValues };
   const struct {
     std::string sql;
     Build build;
@@ -203,6 +207,8 @@ TEST_P(AnyKeysetDm, KeyStatementsRun) {
       {"SELECT v || ? FROM " + t, kWhere, &ks, 1, {"x", "4"}, 1, "v4x"},
       {"SELECT v FROM " + t + " WHERE id < 4", kOrder, &ks, 0, {}, 0, "v1,v2,v3"},
       {"SELECT v FROM " + t + " WHERE id > 3 ORDER BY v DESC", kOrder, &oddKs, 0, {}, 0, "v5,v4"},
+      {"SELECT v FROM " + t + " WHERE id BETWEEN ? AND 3 ORDER BY id DESC", kValues, &allCols, 0,
+       {"2"}, 0, "o3,o2"},
   };
   for (const auto& r : rows) {
     SCR_SQLINFO info;
@@ -213,6 +219,7 @@ TEST_P(AnyKeysetDm, KeyStatementsRun) {
     if (r.build == kSelect) rc = KS_BuildKeySelect(&info, *r.keys, id, &built);
     if (r.build == kWhere) rc = KS_BuildKeyWhere(&info, *r.keys, id, r.groups, &built);
     if (r.build == kOrder) rc = KS_BuildOrderBy(&info, *r.keys, id, 1, &built);
+    if (r.build == kValues) rc = scs_p_BuildValuesSelect(&info, r.keys->keys, 1, id, &built);
     SCR_FreeSQLInfo(&info);
     ASSERT_EQ(0, rc) << r.sql;
     EXPECT_EQ(r.appBefore, built.appBefore) << built.text;

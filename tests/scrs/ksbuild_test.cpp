@@ -10,7 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "scrs/colset_ops.h"
 #include "scrs/scranalysis.h"
+#include "scrs/scrcursor.h"
+#include "scrs/scrframe.h"
+#include "support/fake_agent.h"
 
 namespace {
 
@@ -214,6 +218,173 @@ TEST(KsBuildText, SeekConditionsFollowTheSortOrder) {
   ASSERT_EQ(0, KS_BuildSeekSelect(&info, ks, {item}, Quotes("\""), &out));
   SCR_FreeSQLInfo(&info);
   EXPECT_EQ("SELECT \"K\", a FROM t ORDER BY a", Squeeze(out.text));
+}
+
+// Key rows 0..3 (three held): an INTEGER (the row number) and a CHAR(10),
+// NULL in row 2.
+void FillKeys(COLSET* keys) {
+  ASSERT_EQ(0, ColSetInit(keys, 2));
+  keys->cols[0] = {COLSET_VT_INTEGER, 4, nullptr, nullptr};
+  keys->cols[1] = {COLSET_VT_CHAR, 10, nullptr, nullptr};
+  keys->cols_used = 2;
+  ASSERT_EQ(0, ColSetSetRows(keys, 4));
+  keys->rows_held = 3;
+  for (int32_t r = 0; r < 4; ++r) {
+    std::memcpy(keys->cols[0].data + 4 * r, &r, 4);
+    std::memcpy(keys->cols[1].data + 10 * r, r == 1 ? "ab        " : "xyz       ", 10);
+    keys->cols[0].ind[r] = 0;
+    keys->cols[1].ind[r] = r == 2 ? COLSET_IND_NULL : 0;
+  }
+}
+
+// Key rows made into parameters: a short source repeats its last row, the
+// rows past those held are never read, fixed text is trimmed and ended; a
+// seek query's markers take the columns they name of the bound row.
+TEST(RowToParams, GroupsTakeRowsWithinTheWindow) {
+  COLSET keys;
+  FillKeys(&keys);
+  const struct {
+    uint32_t first, groups, rows;
+    bool trim, term, leave;
+    int rc;
+    std::vector<int32_t> ids;  // the integer of each group
+    uint32_t textSize;         // element size of group 0's text; 0: left out
+  } rows[] = {
+      {0, 4, 2, false, false, false, 0, {0, 1, 1, 1}, 10}, {1, 1, 1, true, true, false, 0, {1}, 3},
+      {1, 1, 1, true, false, false, 0, {1}, 2},        {0, 1, 1, false, true, false, 0, {0}, 11},
+      {2, 3, 3, false, false, false, 0, {2, 2, 2}, 10}, {1, 2, 2, false, false, true, 0, {1, 2}, 0},
+      {3, 1, 1, false, false, false, ERR_GENERAL, {}, 0}, {0, 1, 2, false, false, false, ERR_GENERAL, {}, 0},
+  };
+  for (const auto& r : rows) {
+    const std::string tag = std::to_string(r.first) + "/" + std::to_string(r.groups);
+    COLSET* p = nullptr;
+    std::vector<uint8_t> marks;
+    ASSERT_EQ(r.rc, SCR_RowToParams(&keys, r.first, r.groups, r.rows, &p, r.term, r.trim,
+                                    r.leave ? &marks : nullptr)) << tag;
+    if (r.rc != 0) continue;
+    const size_t width = r.textSize == 0 ? 1 : 2;
+    ASSERT_EQ(r.ids.size() * width, p->cols_used) << tag;
+    for (size_t g = 0; g < r.ids.size(); ++g)
+      EXPECT_EQ(0, std::memcmp(&r.ids[g], p->cols[g * width].data, 4)) << tag << " group " << g;
+    EXPECT_EQ(r.leave, marks == std::vector<uint8_t>({0, 1})) << tag;
+    EXPECT_EQ(r.textSize, width == 1 ? 0 : p->cols[1].elem_size) << tag;
+    EXPECT_TRUE(!r.term || p->cols[1].data[r.textSize - 1] == 0) << tag;
+    ColSetDestroy(p);
+  }
+  SCR_BUILT seek;
+  seek.boundCols = {0, 1, 0};
+  seek.boundRow = 1;
+  COLSET* p = nullptr;
+  ASSERT_EQ(0, KS_SeekParams(&keys, seek, &p));
+  ASSERT_EQ(3, p->cols_used);
+  EXPECT_EQ(0, std::memcmp(p->cols[1].data, "ab        ", 10));
+  EXPECT_EQ(0, std::memcmp(p->cols[2].data, keys.cols[0].data + 4, 4));
+  ColSetDestroy(p);
+  seek.boundRow = 3;
+  EXPECT_EQ(ERR_GENERAL, KS_SeekParams(&keys, seek, &p));
+  ColSetFreeColumns(&keys);
+}
+
+// Row locks: each lockable row of the range (not deleted, not past the
+// keys held) is updated to its own key, SET values then the condition's;
+// a row the update does not reach ends the locking with 81.
+struct {
+  std::string text;
+  std::vector<int32_t> locked;     // per execution: the key, -1 when SET and WHERE differ
+  std::vector<uint32_t> affected;  // per execution, then 1
+} g_lock;
+
+uint32_t LockPrepare(uint32_t, const char* sql) { return g_lock.text = sql, 0; }
+uint32_t LockSetParams(uint32_t, COLSET* p) {
+  int32_t id = -1;
+  if (p->cols_used == 4 && std::memcmp(p->cols[0].data, p->cols[2].data, 4) == 0)
+    std::memcpy(&id, p->cols[0].data, 4);
+  g_lock.locked.push_back(id);
+  ColSetDestroy(p);
+  return 0;
+}
+uint32_t LockInfo(uint32_t, uint32_t, void* v, uint16_t, uint16_t*) {
+  const size_t n = g_lock.locked.size() - 1;
+  const uint32_t a = n < g_lock.affected.size() ? g_lock.affected[n] : 1;
+  std::memcpy(v, &a, 4);
+  return 0;
+}
+
+TEST(LockRows, UpdatesEachLockableRowToItsKey) {
+  qmrtest::FakeAgent fake;
+  DRV_OpTable table = *fake.table();
+  table.DRV_Prepare = LockPrepare;
+  table.DRV_SetParams = LockSetParams;
+  table.DRV_GetInfo = LockInfo;
+  const DRV_Agent saved = SCR_SavedAgent;
+  SCR_SavedAgent.ops = &table;
+  SCR_ANALYSIS a;
+  a.idents = Quotes("\"");
+  a.tables = {SCR_TABLE{"", "Own er", "T", ""}};
+  a.ks.keys = {Key("ID"), Key("N")};
+  SCR_CURSOR cur{};
+  cur.analysis = &a;
+  COLSET keys;
+  FillKeys(&keys);
+  keys.rows_held = 4;
+  const uint16_t status[] = {SQL_ROW_SUCCESS, SQL_ROW_DELETED, SQL_ROW_UPDATED, SQL_ROW_SUCCESS};
+  const struct {
+    uint32_t first, count;
+    std::vector<uint32_t> affected;
+    int rc;
+    std::vector<int32_t> locked;
+  } rows[] = {{0, 9, {}, 0, {0, 2, 3}}, {1, 2, {}, 0, {2}}, {1, 1, {}, 0, {}},
+              {0, 4, {1, 0}, ERR_ROW_ERROR, {0, 2}}};
+  for (const auto& r : rows) {
+    g_lock = {"", {}, r.affected};
+    EXPECT_EQ(r.rc, scs_p_LockRows(&cur, &keys, status, r.first, r.count)) << r.first;
+    EXPECT_EQ(r.locked, g_lock.locked) << r.first;
+    EXPECT_EQ(r.locked.empty() ? ""
+                               : "UPDATE \"Own er\".\"T\" SET \"ID\" = ?, \"N\" = ? "
+                                 "WHERE \"ID\" = ? AND \"N\" = ?",
+              g_lock.text);
+  }
+  SCR_SavedAgent = saved;
+  ColSetFreeColumns(&keys);
+}
+
+// The sort columns a seek compares: up to the ORDER BY item that names the
+// last key, else every item naming no key and then the keys.
+TEST(MatchKeyColumns, SortColumnCount) {
+  const struct {
+    std::vector<const char*> order;  // "TABLE.NAME" or "NAME"
+    int rc;
+    uint16_t sort;
+    std::vector<uint8_t> marks;
+  } rows[] = {
+      {{}, 0, 2, {0, 0}},       {{"NAME"}, 0, 3, {0, 0}}, {{"LINE", "T.ID", "NAME"}, 0, 2, {2, 1}},
+      {{"NAME", "ID", "LINE", "LINE"}, 0, 3, {2, 3}},     {{"ID", "NAME"}, 0, 3, {1, 0}},
+      {{"U.ID"}, ERR_GENERAL, 0, {}},
+  };
+  for (const auto& r : rows) {
+    SCR_ANALYSIS a;
+    a.ks.keys = {Key("ID"), Key("LINE")};
+    a.tableCols = {a.ks.keys[0], a.ks.keys[1], Key("NAME")};
+    a.tableCols[2].columnSize = 20;
+    std::string tag;
+    for (const char* o : r.order) {
+      SCR_ORDERITEM item{};
+      const char* dot = std::strchr(o, '.');
+      std::strcpy(item.name, dot ? dot + 1 : o);
+      if (dot) std::memcpy(item.table, o, dot - o);
+      a.orderBy.push_back(item);
+      tag += std::string(o) + " ";
+    }
+    SCR_CURSOR cur{};
+    cur.analysis = &a;
+    ASSERT_EQ(r.rc, SCR_MatchKeyColumns(&cur)) << tag;
+    if (r.rc != 0) continue;
+    EXPECT_EQ(r.sort, a.sortColumns) << tag;
+    EXPECT_EQ(r.marks, (std::vector<uint8_t>{a.ks.keys[0].mark, a.ks.keys[1].mark})) << tag;
+    // An item naming no key takes its column's type.
+    EXPECT_TRUE(a.orderBy.empty() ||
+                (r.order[0] == std::string("NAME")) == (a.orderBy[0].columnSize == 20u)) << tag;
+  }
 }
 
 }  // namespace
