@@ -177,10 +177,22 @@ DRV_Return DRV_PrepareOp(void* h, va_list args) {
 
 DRV_Return DRV_ExecDirectOp(void* h, va_list args) {
   auto* stmt = static_cast<StmtHandle*>(h);
-  PrepareText(stmt, args);
+  const bool changed = PrepareText(stmt, args) == 1;
   if (stmt->diag.pending != 0) return SQL_ERROR;
-  if (stmt->conn != nullptr && stmt->conn->cn_hasV2DAE != 0) return ExecuteWithParamsAlt(stmt);
-  const DRV_Return rc = ExecuteCore(stmt);
-  if (rc != SQL_SUCCESS) return rc;
-  return ExecuteWithParams(stmt);
+  DRV_Return rc;
+  if (stmt->conn != nullptr && stmt->conn->cn_hasV2DAE != 0) {
+    rc = ExecuteWithParamsAlt(stmt);
+  } else {
+    rc = ExecuteCore(stmt);
+    if (rc == SQL_SUCCESS) rc = ExecuteWithParams(stmt);
+  }
+  // The cursor the statement runs with is not the one asked for: the
+  // application learns it here as it would from SQLPrepare.
+  if (!changed || (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO)) return rc;
+  if (rc == SQL_SUCCESS && stmt->diag.pending == 0 && DIAG_Count(&stmt->diag) == 0) {
+    stmt->diag.pending = ERR_VALUE_CHANGED;
+  } else {
+    DIAG_AddCode(&stmt->diag, ERR_VALUE_CHANGED);
+  }
+  return SQL_SUCCESS_WITH_INFO;
 }

@@ -43,13 +43,16 @@ class AnyKeysetDm : public qmr_test::DmTest {
     for (const std::string& t : made_) Exec("DROP TABLE " + t);
     qmr_test::DmTest::TearDown();
   }
-  SQLRETURN PrepareKeyset(const std::string& sql) {
+  void KeysetStmt() {
     // The cursor type is the statement's before it is prepared.
     SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
     EXPECT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
     EXPECT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE,
                                           (SQLPOINTER)SQL_CURSOR_KEYSET_DRIVEN, 0))
         << Diag(SQL_HANDLE_STMT, stmt_);
+  }
+  SQLRETURN PrepareKeyset(const std::string& sql) {
+    KeysetStmt();
     return SQLPrepare(stmt_, Text(sql), SQL_NTS);
   }
   SQLULEN Attr(SQLINTEGER attr) {
@@ -113,6 +116,12 @@ TEST_P(AnyKeysetDm, KeyColumnsOrStaticCursor) {
           << Diag(SQL_HANDLE_STMT, stmt_);
       EXPECT_EQ(static_cast<SQLULEN>(SQL_CURSOR_KEYSET_DRIVEN), Attr(SQL_ATTR_CURSOR_TYPE));
       EXPECT_EQ((std::vector<int>{1, 0}), KeyMarks());
+      // Run directly, the statement reports the change as well.
+      KeysetStmt();
+      ASSERT_EQ(SQL_SUCCESS_WITH_INFO, SQLExecDirect(stmt_, Text("SELECT * FROM " + t), SQL_NTS))
+          << t << Diag(SQL_HANDLE_STMT, stmt_);
+      EXPECT_EQ(std::vector<std::string>{"01S02"}, qmr_test::States(SQL_HANDLE_STMT, stmt_)) << t;
+      EXPECT_EQ(static_cast<SQLULEN>(SQL_CURSOR_STATIC), Attr(SQL_ATTR_CURSOR_TYPE)) << t;
       continue;
     }
     ASSERT_EQ(SQL_SUCCESS, rc) << t << Diag(SQL_HANDLE_STMT, stmt_);
