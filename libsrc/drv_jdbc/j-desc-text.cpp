@@ -152,8 +152,9 @@ std::string decimalText(const char* text, size_t len) {
 bool wholeInteger(const std::string& t, int64_t* out) {
   const char* b = t.c_str();
   const char* e = b + t.size();
+  // from_chars reads a '-' of its own, so "+-5" would pass as -5.
   if (b != e && *b == '+') ++b;
-  if (b == e) return false;
+  if (b == e || (*b == '-' && b != t.c_str())) return false;
   const auto r = std::from_chars(b, e, *out);
   return r.ec == std::errc() && r.ptr == e;
 }
