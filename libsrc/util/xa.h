@@ -1,6 +1,6 @@
 // The X/Open XA interface as a Linux transaction manager compiles against
 // it: the transaction identifier, the switch record, the flags and the
-// return codes, with the values the XA specification publishes. `long` is
+// return codes, with the values X/Open publishes for them. `long` is
 // the platform's own (64 bits here), so the layouts match what a C
 // transaction manager built on this platform hands us.
 //
