@@ -11,13 +11,21 @@
 #define QMR_SCRS_SCRANALYSIS_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "scrs/dsc.h"
 #include "scrs/sqlanalyse.h"
 #include "util/colset.h"
 
 struct SCR_CURSOR;
+
+// A set made with new (ColSetCreate and its kin), freed with ColSetDestroy.
+struct SCR_ColSetFree {
+  void operator()(COLSET* set) const;
+};
+using SCR_ColSetPtr = std::unique_ptr<COLSET, SCR_ColSetFree>;
 
 // How the data source writes and stores names.
 struct SCR_IDENTS {
@@ -44,12 +52,44 @@ struct SCR_PARAMDESC {
   uint16_t kind;  // 1: input
 };
 
-// The keyset cursor's state. The fetch side (keyset rows and their cache)
-// joins it with the keyset fetch.
+// The keyset cursor's key columns, as the generated statements name them.
 struct KS_CURSOR {
   uint8_t tableCount = 0;
   std::vector<SCR_COLDESC> keys;
 };
+
+// The keys of an executed keyset, dynamic or mixed cursor and what the
+// fetch paths keep between fetches. Owned by the analysis; freed with it
+// and emptied (KS_Close) by every keyset fill or block fetch.
+struct KS_KEYSET {
+  KS_KEYSET();
+  ~KS_KEYSET();
+  KS_KEYSET(const KS_KEYSET&) = delete;
+  KS_KEYSET& operator=(const KS_KEYSET&) = delete;
+
+  // Every key of the result (keyset size 0), key columns only, in result
+  // order: in memory in `window`, or on disk and read back window by window.
+  DSC cache;
+  // Keys of keyset rows windowFirst.. (a mixed or dynamic cursor: its
+  // current block, windowFirst 0).
+  COLSET window{};
+  int32_t windowFirst = DSC_NO_WINDOW;
+  uint32_t rowCount = 0;          // keys in the keyset (or the block)
+  std::vector<uint16_t> status;   // SQL_ROW_* per keyset row (block: per window row)
+  COLSET* bound = nullptr;        // first and last key of a block: the seek parameters
+  int32_t scrollState = 0;        // a mixed cursor's block state (KS_BLOCK_*)
+
+  // Optimistic-concurrency values of the current rowset (or, for a static
+  // cursor, the whole result in `valuesCache`), and whether the values
+  // statement holds its query.
+  COLSET* values = nullptr;
+  DSC valuesCache;
+  int32_t valuesWindow = DSC_NO_WINDOW;
+  uint16_t valuesFlags = 0;
+};
+
+// Drops the keys, statuses and bound row; the key cache is closed.
+void KS_Close(KS_KEYSET* ks);
 
 // A statement built from the application's: its text and where its
 // markers fall. Parameters are bound in text order: the application's
@@ -86,6 +126,11 @@ struct SCR_ANALYSIS {
   uint32_t lockByUpdate = 0;
   uint32_t addKeys = 0;
   uint32_t rowVersion = 0;
+  // The application's parameter values, kept by the set-parameters hook so
+  // that generated statements can send them behind their own (a copy each
+  // time: the agent takes over what it is given).
+  SCR_ColSetPtr appParams;
+  std::unique_ptr<KS_KEYSET> keyset;
 };
 
 constexpr uint16_t SCR_NOT_SELECT = 0x0200;

@@ -24,8 +24,19 @@ enum : uint16_t {
   // The rowset size changed since the last fetch (the record keeps the
   // previous size, so that NEXT moves by the rowset last fetched).
   SCR_FLAG_ROWSET_CHANGED = 0x0001,
+  // The key ORDER BY has been added to the refetch statement's text.
+  SCR_FLAG_KEY_ORDER = 0x0002,
+  // The refetch-by-key statement is built and prepared on the statement.
+  SCR_FLAG_REFETCH_READY = 0x0004,
+  // The application gave parameter values; generated statements send a
+  // copy of them behind their own.
+  SCR_FLAG_APP_PARAMS = 0x0008,
+  // The row-version registration must be renewed before the next execute.
+  SCR_FLAG_RVC_RENEW = 0x0040,
   // The static result has been read into the dataset cache.
   SCR_FLAG_RESULT_CACHED = 0x0080,
+  // A mixed cursor must load its keyset block again before the next fetch.
+  SCR_FLAG_RELOAD_BLOCK = 0x0100,
   // The cursor was closed since the last execute.
   SCR_FLAG_CLOSED = 0x0400,
   // The requested cursor type and concurrency still have to be handed to

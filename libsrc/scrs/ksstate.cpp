@@ -1,0 +1,29 @@
+// The keys and values a keyset, mixed or dynamic cursor keeps between
+// fetches.
+#include "scrs/colset_ops.h"
+#include "scrs/scranalysis.h"
+
+void SCR_ColSetFree::operator()(COLSET* set) const { ColSetDestroy(set); }
+
+KS_KEYSET::KS_KEYSET() {
+  DSC_Init(&cache);
+  DSC_Init(&valuesCache);
+}
+
+KS_KEYSET::~KS_KEYSET() {
+  KS_Close(this);
+  ColSetDestroy(values);
+  DSC_Close(&valuesCache);
+  ColSetFreeColumns(&window);
+}
+
+void KS_Close(KS_KEYSET* ks) {
+  if (ks == nullptr) return;
+  DSC_Close(&ks->cache);
+  ColSetFreeColumns(&ks->window);
+  ks->windowFirst = DSC_NO_WINDOW;
+  ks->rowCount = 0;
+  ks->status.clear();
+  ColSetDestroy(ks->bound);
+  ks->bound = nullptr;
+}
