@@ -251,6 +251,35 @@ int KS_SeekParams(const COLSET* bound, const SCR_BUILT& seek, COLSET** out);
 int scs_p_LockRows(SCR_CURSOR* cur, const COLSET* keys, const uint16_t* status, uint32_t first,
                    uint32_t count);
 
+// --- keyset fill, block fetch and key re-read --------------------------
+// Reads a block of keys with the seek query and makes it the current
+// window (SQL_FETCH_NEXT, FIRST, LAST, PRIOR or RELATIVE with offset).
+// 0, ERR_NO_DATA_FOUND when no key came back, or a code.
+int KS_FetchKeyBlock(SCR_CURSOR* cur, uint16_t orientation, int32_t offset);
+
+// *out := a new two-row set: the first and last key of the current block.
+int scs_p_KeysetBounds(SCR_CURSOR* cur, COLSET** out);
+
+// The rows that still exist of keys first.. of `keys`, re-read by key.
+// *out is made first and handed out even on failure, holding what was read.
+int KS_ReadKeysByKey(SCR_CURSOR* cur, const COLSET* keys, uint32_t first, COLSET** out);
+
+// Inserts an empty row into `rows` for each key of the rowset (keyset rows
+// first.., 0-based) that no longer exists, and marks it SQL_ROW_DELETED.
+int SCR_MarkDeletedRows(SCR_CURSOR* cur, COLSET* rows, uint32_t first);
+
+// --- optimistic-concurrency values -------------------------------------
+// Reads the values of the rowset from keyset row `first` (0-based) in
+// `blocks` statements of `blockSize` keys, the last of `lastBlock`; a
+// static cursor reads its whole result into the values cache. keyParams,
+// when given, is the ready parameter set of a single block (taken over).
+int scs_p_GetOptConcColVals(SCR_CURSOR* cur, COLSET* keyParams, uint32_t first, uint32_t blocks,
+                            uint32_t blockSize, uint32_t lastBlock);
+
+// Reads the values of the listed rows of the rowset (1-based) again after
+// a positioned update.
+int scs_p_RefreshOptConcRows(SCR_CURSOR* cur, const uint32_t* rows, uint32_t count);
+
 // --- prepare (scranalyse.cpp) ------------------------------------------
 void SCR_AnalysisFree(SCR_CURSOR* cur);
 // 90 for a statement that is not a SELECT, 88 GROUP BY, 89 UNION, else 0.

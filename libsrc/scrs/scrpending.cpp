@@ -7,14 +7,35 @@
 #include <sqlext.h>
 
 #include "drv_jdbc/drv_agent.h"
+#include "scrs/colset_ops.h"
+#include "scrs/scranalysis.h"
 #include "scrs/scrframe.h"
 #include "scrs/scrhooks.h"
 #include "util/errcodes.h"
 
 int KS_GetKeySet_KSD(SCR_CURSOR*) { return ERR_NOT_CAPABLE; }
+
 int scs_p_FetchKeyset(SCR_CURSOR*, ROWSTATUS*, int32_t) { return ERR_NOT_CAPABLE; }
+
+int KS_ReadKeysByKey(SCR_CURSOR*, const COLSET*, uint32_t, COLSET**) { return ERR_NOT_CAPABLE; }
+
+int SCR_MarkDeletedRows(SCR_CURSOR*, COLSET*, uint32_t) { return ERR_NOT_CAPABLE; }
+
 int scs_p_FetchMixed(SCR_CURSOR*, int32_t, uint16_t, ROWSTATUS*) { return ERR_NOT_CAPABLE; }
+
 int scs_p_FetchDynamic(SCR_CURSOR*, int32_t, uint16_t, ROWSTATUS*) { return ERR_NOT_CAPABLE; }
+
+int KS_FetchKeyBlock(SCR_CURSOR*, uint16_t, int32_t) { return ERR_NOT_CAPABLE; }
+
+int scs_p_KeysetBounds(SCR_CURSOR*, COLSET**) { return ERR_NOT_CAPABLE; }
+
+int scs_p_GetOptConcColVals(SCR_CURSOR*, COLSET* keyParams, uint32_t, uint32_t, uint32_t,
+                            uint32_t) {
+  ColSetDestroy(keyParams);
+  return ERR_NOT_CAPABLE;
+}
+
+int scs_p_RefreshOptConcRows(SCR_CURSOR*, const uint32_t*, uint32_t) { return ERR_NOT_CAPABLE; }
 
 namespace {
 
