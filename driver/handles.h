@@ -270,6 +270,9 @@ struct StmtHandle {
   uint32_t connWord = 0;  // the connection's stmtWord at allocation
   uint16_t flags = 0;
   uint16_t needData = 0;  // pending need-data step
+  // SQLExecDirect lowered the cursor and then asked for data at execution:
+  // the SQLParamData that ends the execution reports 01S02 in its place.
+  bool cursorChangedPending = false;
   uint32_t word1 = 1;
   uint32_t word2 = 0;
 

@@ -10,6 +10,7 @@
 #include "driver/ctypes.h"
 #include "driver/ops.h"
 #include "driver/params.h"
+#include "driver/prepare.h"
 #include "driver/rowset/execute.h"
 #include "driver/rowset/paramset.h"
 #include "util/errcodes.h"
@@ -32,7 +33,16 @@ DRV_Return ParamsDataStep(StmtHandle* stmt, void** token) {
   stmt->daeCurrentSet = row;
   if (stmt->ipd != nullptr && stmt->ipd->rowsProcessed != nullptr)
     *stmt->ipd->rowsProcessed = static_cast<uint64_t>(row) + 1;
-  if (stmt->needData == 7) return ExecuteWithParams(stmt);
+  if (stmt->needData == 7) {
+    const bool changed = stmt->cursorChangedPending;
+    const DRV_Return rc = ExecuteWithParams(stmt);
+    if (rc == SQL_NEED_DATA) {
+      stmt->cursorChangedPending = changed;
+      return rc;
+    }
+    stmt->cursorChangedPending = false;
+    return changed ? ReportCursorChanged(stmt, rc) : rc;
+  }
 
   const uint16_t item = stmt->daeParam;
   stmt->daePrevParam = item;

@@ -106,6 +106,7 @@ int PrepareText(StmtHandle* stmt, va_list args) {
 }  // namespace
 
 int Prepare_core(StmtHandle* stmt, const char* text) {
+  stmt->cursorChangedPending = false;
   STMT_Close(stmt);
   STMT_FreeColInfo(stmt);
   // Until the agent has the new text, the statement holds nothing that an
@@ -187,8 +188,15 @@ DRV_Return DRV_ExecDirectOp(void* h, va_list args) {
     if (rc == SQL_SUCCESS) rc = ExecuteWithParams(stmt);
   }
   // The cursor the statement runs with is not the one asked for: the
-  // application learns it here as it would from SQLPrepare.
-  if (!changed || (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO)) return rc;
+  // application learns it here as it would from SQLPrepare, or from the
+  // SQLParamData that ends the execution (SQL_NEED_DATA carries no warning).
+  stmt->cursorChangedPending = changed && rc == SQL_NEED_DATA;
+  if (!changed) return rc;
+  return ReportCursorChanged(stmt, rc);
+}
+
+DRV_Return ReportCursorChanged(StmtHandle* stmt, DRV_Return rc) {
+  if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) return rc;
   if (rc == SQL_SUCCESS && stmt->diag.pending == 0 && DIAG_Count(&stmt->diag) == 0) {
     stmt->diag.pending = ERR_VALUE_CHANGED;
   } else {

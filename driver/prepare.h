@@ -3,6 +3,7 @@
 #ifndef QMR_DRIVER_PREPARE_H
 #define QMR_DRIVER_PREPARE_H
 
+#include "driver/dispatch.h"
 #include "driver/handles.h"
 
 // Agent requests for the statement's cursor type and concurrency.
@@ -14,5 +15,9 @@ constexpr uint32_t kReqConcurrency = 0x32030007;
 // changed, or -1 with the pending code set (the statement is then left
 // unprepared).
 int Prepare_core(StmtHandle* stmt, const char* text);
+
+// rc, or SQL_SUCCESS_WITH_INFO with 01S02 added when rc is a success: the
+// statement runs with a cursor other than the one asked for.
+DRV_Return ReportCursorChanged(StmtHandle* stmt, DRV_Return rc);
 
 #endif

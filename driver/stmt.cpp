@@ -150,6 +150,7 @@ int STMT_Reexecute(StmtHandle* stmt) {
 
 void STMT_Close(StmtHandle* stmt) {
   stmt->needData = 0;
+  stmt->cursorChangedPending = false;
   SCR_ResetRowPos(&stmt->cursor);
   if (stmt->state == kStmtPrepared) {
     STMT_CloseCursor(stmt);

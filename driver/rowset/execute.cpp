@@ -208,6 +208,7 @@ DRV_Return Execute(StmtHandle* stmt) {
     }
   }
   stmt->needData = 0;
+  stmt->cursorChangedPending = false;
   if (stmt->paramRecount != 0) RecountParamKinds(stmt);
   if (n < stmt->paramCount) {
     stmt->diag.pending = ERR_WRONG_PARAM_COUNT;

@@ -122,6 +122,20 @@ TEST_P(AnyKeysetDm, KeyColumnsOrStaticCursor) {
           << t << Diag(SQL_HANDLE_STMT, stmt_);
       EXPECT_EQ(std::vector<std::string>{"01S02"}, qmr_test::States(SQL_HANDLE_STMT, stmt_)) << t;
       EXPECT_EQ(static_cast<SQLULEN>(SQL_CURSOR_STATIC), Attr(SQL_ATTR_CURSOR_TYPE)) << t;
+      // With a value sent at execution the change is told when the
+      // execution ends, not lost behind SQL_NEED_DATA.
+      KeysetStmt();
+      SQLLEN dae = SQL_DATA_AT_EXEC;
+      ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR,
+                                              10, 0, (SQLPOINTER)1, 0, &dae));
+      ASSERT_EQ(SQL_NEED_DATA, SQLExecDirect(stmt_, Text("SELECT * FROM " + t + " WHERE v = ?"),
+                                             SQL_NTS))
+          << t << Diag(SQL_HANDLE_STMT, stmt_);
+      SQLPOINTER token = nullptr;
+      ASSERT_EQ(SQL_NEED_DATA, SQLParamData(stmt_, &token));
+      ASSERT_EQ(SQL_SUCCESS, SQLPutData(stmt_, (SQLPOINTER) "a", 1));
+      ASSERT_EQ(SQL_SUCCESS_WITH_INFO, SQLParamData(stmt_, &token)) << Diag(SQL_HANDLE_STMT, stmt_);
+      EXPECT_EQ(std::vector<std::string>{"01S02"}, qmr_test::States(SQL_HANDLE_STMT, stmt_)) << t;
       continue;
     }
     ASSERT_EQ(SQL_SUCCESS, rc) << t << Diag(SQL_HANDLE_STMT, stmt_);
