@@ -139,8 +139,8 @@ constexpr uint16_t SCR_NOT_SELECT = 0x0200;
 // A name as written in SQL (plain, or quoted with doubled quotes inside)
 // made raw: quotes removed and the case rule applied.
 std::string SCR_RawIdent(const std::string& written, const SCR_IDENTS& id);
-// A raw name written for SQL; false when it needs quotes and the source has
-// no quote character.
+// A raw name written for SQL, appended to *out; false (nothing appended)
+// when it needs quotes and the source has no quote character.
 bool SCR_IdentSql(const std::string& raw, const SCR_IDENTS& id, std::string* out);
 // A raw name as a catalog search pattern: "_", "%" and the escape itself
 // escaped. Without an escape the name goes as it is (rows are filtered to
