@@ -62,6 +62,8 @@ bool KeyList(const KS_CURSOR& ks, const SCR_IDENTS& id, std::string* out) {
 
 }  // namespace
 
+uint32_t SCR_MarkerCount(const std::string& text) { return MarkersBefore(text, text.size()); }
+
 int SCR_SpliceAtMark(const std::string& before, const char* after, const std::string& add,
                      SCR_BUILT* out) {
   if (after == nullptr) return ERR_GENERAL;

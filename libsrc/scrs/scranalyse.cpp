@@ -95,11 +95,12 @@ void RestoreOptions(SCR_CURSOR* cur) {
 // The results of the previous analysis go; its flags stay, for a
 // positioned statement that follows the SELECT.
 void ReleaseResults(SCR_ANALYSIS* a) {
-  const uint32_t aux = a->auxStmt, values = a->valuesStmt;
+  const uint32_t aux = a->auxStmt, values = a->valuesStmt, refetch = a->refetchStmt;
   const uint16_t flags = a->flags;
   *a = SCR_ANALYSIS{};
   a->auxStmt = aux;
   a->valuesStmt = values;
+  a->refetchStmt = refetch;
   a->flags = flags;
 }
 
@@ -269,6 +270,7 @@ void SCR_AnalysisFree(SCR_CURSOR* cur) {
   if (a == nullptr) return;
   if (a->auxStmt != 0) SCR_Agent().DRV_FreeStmt(a->auxStmt);
   if (a->valuesStmt != 0) SCR_Agent().DRV_FreeStmt(a->valuesStmt);
+  if (a->refetchStmt != 0) SCR_Agent().DRV_FreeStmt(a->refetchStmt);
   delete a;
   cur->analysis = nullptr;
 }

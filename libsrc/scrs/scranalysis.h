@@ -131,6 +131,18 @@ struct SCR_ANALYSIS {
   // time: the agent takes over what it is given).
   SCR_ColSetPtr appParams;
   std::unique_ptr<KS_KEYSET> keyset;
+  // The application's parameter descriptions, sent with its values; and
+  // whether the values came for the execution under way (an execution
+  // without them forgets the last ones).
+  std::vector<JdbcColBind> appBinds;
+  bool appParamsFresh = false;
+  // The keyset refetch runs on a private statement of its own, so that the
+  // application's statement keeps its text, its columns and its result.
+  uint32_t refetchStmt = 0;
+  SCR_BUILT refetch;            // its text and where its markers fall
+  uint32_t refetchGroups = 0;   // keys per refetch statement it was built for
+  uint32_t paramOps = 0;        // the agent takes terminated text parameters
+  uint32_t markerLimit = 0;     // most parameter markers of one statement
 };
 
 constexpr uint16_t SCR_NOT_SELECT = 0x0200;
@@ -250,6 +262,9 @@ int KS_SeekParams(const COLSET* bound, const SCR_BUILT& seek, COLSET** out);
 // column. 0; 81 when a row could not be locked; 15 or the agent's code.
 int scs_p_LockRows(SCR_CURSOR* cur, const COLSET* keys, const uint16_t* status, uint32_t first,
                    uint32_t count);
+
+// Markers of a statement text, outside literals, quoted names and comments.
+uint32_t SCR_MarkerCount(const std::string& text);
 
 // --- keyset fill, block fetch and key re-read --------------------------
 // Reads a block of keys with the seek query and makes it the current

@@ -32,9 +32,31 @@ void DropResult(SCR_CURSOR* cur) {
   SCR_ResetRowPos(cur);
 }
 
+// The parameters an execution comes with: handed with the call itself, or
+// earlier through the set-parameters hook.
+struct GivenParams {
+  bool withCall = false;
+  const COLSET* params = nullptr;
+  uint16_t count = 0;
+  const JdbcColBind* binds = nullptr;
+};
+
+// The generated statements send the application's values of this
+// execution, never those of an earlier one.
+void KeepGivenParams(SCR_CURSOR* cur, const GivenParams& given) {
+  if (cur->analysis == nullptr) return;
+  if (given.withCall) {
+    KS_KeepAppParams(cur, given.params);
+    if (given.count > 0) KS_KeepAppBinds(cur, given.count, given.binds);
+  } else if (!cur->analysis->appParamsFresh) {
+    KS_KeepAppParams(cur, nullptr);
+  }
+  cur->analysis->appParamsFresh = false;
+}
+
 // What must hold before the agent executes: the cursor kinds the library
 // cannot serve yet say so here, before anything runs.
-int BeforeExecute(SCR_CURSOR* cur, const char* text) {
+int BeforeExecute(SCR_CURSOR* cur, const char* text, const GivenParams& given = {}) {
   cur->affectedRows = -1;
   cur->flags |= SCR_FLAG_THROUGH_LIBRARY;
   cur->flags &= static_cast<uint16_t>(~SCR_FLAG_CLOSED);
@@ -43,6 +65,7 @@ int BeforeExecute(SCR_CURSOR* cur, const char* text) {
   if (cur->kind == SCR_KIND_NOT_ANALYSED) {
     if (int rc = scs_p_AnalyseStmt(cur, text)) return rc;
   }
+  KeepGivenParams(cur, given);
   const bool keyset = cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN && cur->keysetSize == 0;
   const bool lockedStatic =
       cur->cursorType == SQL_CURSOR_STATIC && cur->concurrency != SQL_CONCUR_READ_ONLY;
@@ -201,11 +224,14 @@ uint32_t SCR_Prepare(uint32_t stmt, const char* sql) {
 // The agent keeps its prepared statement, its values and its descriptions
 // across a closed cursor, so nothing needs to be kept here to prepare the
 // statement again: the values and descriptions go straight on.
+// The cursor library keeps a copy of each for its own statements.
 uint32_t SCR_SetParams(uint32_t stmt, COLSET* params) {
+  if (SCR_CURSOR* cur = SCR_StmtCursor(stmt)) KS_KeepAppParams(cur, params);
   return SCR_Agent().DRV_SetParams(stmt, params);
 }
 
 uint32_t SCR_BindCols(uint32_t stmt, uint16_t count, const JdbcColBind* binds) {
+  if (SCR_CURSOR* cur = SCR_StmtCursor(stmt)) KS_KeepAppBinds(cur, count, binds);
   return SCR_Agent().DRV_BindCols(stmt, count, binds);
 }
 
@@ -227,7 +253,12 @@ uint32_t SCR_PrepareExecute(uint32_t stmt, const char* sql, COLSET* params, uint
   SCR_CURSOR* cur = SCR_StmtCursor(stmt, &s);
   if (cur == nullptr) return ERR_INVALID_ARGUMENT;
   if (sql != nullptr) cur->kind = SCR_KIND_NOT_ANALYSED;
-  if (int rc = BeforeExecute(cur, sql != nullptr ? sql : s->sql)) {
+  GivenParams given;
+  given.withCall = true;
+  given.params = params;
+  given.count = count;
+  given.binds = binds;
+  if (int rc = BeforeExecute(cur, sql != nullptr ? sql : s->sql, given)) {
     // The value set is the agent's whatever happens.
     if (params != nullptr) SCR_Agent().DRV_SetParams(stmt, params);
     return static_cast<uint32_t>(rc);

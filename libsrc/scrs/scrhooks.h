@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "drv_jdbc/drv_agent.h"
 #include "scrs/scrcursor.h"
 
 struct JdbcStmt;
@@ -26,6 +27,9 @@ int scs_p_StaticFill(SCR_CURSOR* cur);
 // The rowset that starts at `row` (>= 1 absolute, 0 the last rowset, < 0
 // counted from the end) into rows; 0, 85 before the start, 86 after the end.
 int scs_p_FetchStatic(SCR_CURSOR* cur, ROWSTATUS* rows, int32_t row);
+// The first row (0-based) of the rowset that `row` asks for in a result of
+// `count` rows: below 0 before the start, at or past the count after the end.
+int64_t SCR_FirstCacheRow(int32_t row, int64_t count, int64_t size);
 // The next n rows from the cache's read position into *set (SQLFetch of an
 // ODBC 2 application on a static cursor).
 int scs_p_FetchStaticNext(SCR_CURSOR* cur, uint16_t n, COLSET** set);
@@ -33,6 +37,10 @@ int scs_p_FetchStaticNext(SCR_CURSOR* cur, uint16_t n, COLSET** set);
 // Analyses a statement prepared for a keyset-driven or dynamic cursor, or
 // lowers its cursor to static read-only (scranalyse.cpp).
 int scs_p_AnalyseStmt(SCR_CURSOR* cur, const char* text);
+// The application's parameter values (null: none for this execution) and
+// descriptions, kept for the statements the library runs behind them.
+void KS_KeepAppParams(SCR_CURSOR* cur, const COLSET* params);
+void KS_KeepAppBinds(SCR_CURSOR* cur, uint16_t count, const JdbcColBind* binds);
 // Served by later parts of the library; until then "Driver not capable".
 int KS_GetKeySet_KSD(SCR_CURSOR* cur);
 int scs_p_FetchKeyset(SCR_CURSOR* cur, ROWSTATUS* rows, int32_t start);

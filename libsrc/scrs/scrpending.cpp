@@ -13,13 +13,9 @@
 #include "scrs/scrhooks.h"
 #include "util/errcodes.h"
 
-int KS_GetKeySet_KSD(SCR_CURSOR*) { return ERR_NOT_CAPABLE; }
 
-int scs_p_FetchKeyset(SCR_CURSOR*, ROWSTATUS*, int32_t) { return ERR_NOT_CAPABLE; }
 
-int KS_ReadKeysByKey(SCR_CURSOR*, const COLSET*, uint32_t, COLSET**) { return ERR_NOT_CAPABLE; }
 
-int SCR_MarkDeletedRows(SCR_CURSOR*, COLSET*, uint32_t) { return ERR_NOT_CAPABLE; }
 
 int scs_p_FetchMixed(SCR_CURSOR*, int32_t, uint16_t, ROWSTATUS*) { return ERR_NOT_CAPABLE; }
 

@@ -20,9 +20,9 @@ void MarkRows(ROWSTATUS* rs) {
   for (uint32_t r = 1; r <= n; ++r) SCR_SetRowStatusAt(rs, r, SQL_ROW_SUCCESS);
 }
 
-// The cache row (0-based) where the rowset that `row` asks for begins; below
-// 0 is before the start, at or past the count after the end.
-int64_t FirstCacheRow(int32_t row, int64_t count, int64_t size) {
+}  // namespace
+
+int64_t SCR_FirstCacheRow(int32_t row, int64_t count, int64_t size) {
   if (row >= 1) return row - 1;
   if (row == 0) return std::max<int64_t>(0, count - size);
   // Counted from the end: a rowset that reaches row 1 from before it starts
@@ -30,8 +30,6 @@ int64_t FirstCacheRow(int32_t row, int64_t count, int64_t size) {
   const int64_t first = count + row;
   return first < 0 && -static_cast<int64_t>(row) <= size ? 0 : first;
 }
-
-}  // namespace
 
 int scs_p_StaticOpen(SCR_CURSOR* cur) { return SS_Open(&cur->staticCursor); }
 
@@ -58,7 +56,7 @@ int scs_p_StaticFill(SCR_CURSOR* cur) {
 int scs_p_FetchStatic(SCR_CURSOR* cur, ROWSTATUS* rs, int32_t row) {
   if (int rc = scs_p_StaticFill(cur)) return rc;
   const int64_t count = cur->rowCount;
-  const int64_t first = FirstCacheRow(row, count, cur->rowsetSize);
+  const int64_t first = SCR_FirstCacheRow(row, count, cur->rowsetSize);
   if (first < 0) {
     SCR_SetRowPos(cur, SCR_POS_BEFORE_START);
     return ERR_FETCH_BEFORE_START;

@@ -1,0 +1,275 @@
+// The rowset of a keyset-driven cursor: the keys of the rowset taken from
+// the keyset, their rows read afresh from the database by key on the
+// cursor's refetch statement, and each row put in the place of its key.
+// The database returns the rows of a refetch in any order, so rows are
+// matched to keys by their key values, never by their place in the result.
+#include <sql.h>
+#include <sqlext.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <string>
+#include <unordered_map>
+
+#include "drv_jdbc/j-handles.h"
+#include "drv_jdbc/j-records.h"
+#include "scrs/colset_ops.h"
+#include "scrs/ksrun.h"
+#include "scrs/scranalysis.h"
+#include "scrs/scrframe.h"
+#include "scrs/scrhooks.h"
+#include "util/errcodes.h"
+#include "util/log.h"
+
+namespace {
+
+constexpr const char* kSrc = "sc_s";
+const char kMark[] = SCR_SQL_MARK;
+
+bool IsLong(uint32_t t) {
+  return t == COLSET_VT_LONGCHAR || t == COLSET_VT_LONGBINARY || t == COLSET_VT_LONGWCHAR;
+}
+
+// The key values of a row (columns from..from+count-1) as one comparable
+// string: NULL, or each value's length and bytes.
+std::string KeyOf(const COLSET* set, uint16_t from, uint16_t count, uint32_t row) {
+  std::string key;
+  for (uint16_t c = from; c < from + count; ++c) {
+    const COLSET_COL& col = set->cols[c];
+    if (col.ind[row] == COLSET_IND_NULL) {
+      key += '\0';
+      continue;
+    }
+    uint32_t len = col.elem_size;
+    if (IsLong(col.type)) {
+      COLSET_LONG lv;
+      std::memcpy(&lv, col.data + size_t{row} * col.elem_size, sizeof lv);
+      len = col.type == COLSET_VT_LONGWCHAR ? lv.length * 2 : lv.length;
+    }
+    std::string value(len, '\0');
+    if (ColSetValueLength(set, row, c, value.data(), &len) != 0) len = 0;
+    value.resize(len);
+    key += '\1' + std::to_string(len) + ':' + value;
+  }
+  return key;
+}
+
+// The application's select list with the key columns behind it: the
+// refetch carries the keys whether or not the application selects them, and
+// they are cut off again before the rowset is handed on.
+int WithKeys(const SCR_ANALYSIS& a, SCR_BUILT* out) {
+  KS_ANALYSED app;
+  if (int rc = KS_Analyse(a, a.text, &app)) return rc;
+  const std::string before = app.info.tree->text != nullptr ? app.info.tree->text : "";
+  if (int rc = SCR_ReplaceSelectList(&app.info)) return rc;
+  const std::string after = app.info.tree->text != nullptr ? app.info.tree->text : "";
+  size_t same = 0;
+  while (same < before.size() && same < after.size() && before[same] == after[same]) ++same;
+  const size_t at = after.find(kMark, same >= 2 ? same - 2 : 0, 3);
+  if (at == std::string::npos || after.size() - at - 3 > before.size() - at) return ERR_GENERAL;
+  std::string list = before.substr(at, before.size() - (after.size() - 3));
+  for (const SCR_COLDESC& k : a.ks.keys) {
+    list += ", ";
+    if (!SCR_QualifiedColName(a.ks.tableCount, k, a.idents, &list)) return ERR_GENERAL;
+  }
+  return SCR_SpliceAtMark(before, after.c_str(), list, out);
+}
+
+// Builds and prepares the refetch statement for `groups` keys.
+int PrepareRefetch(SCR_CURSOR* cur, uint32_t groups) {
+  SCR_ANALYSIS& a = *cur->analysis;
+  cur->flags &= static_cast<uint16_t>(~SCR_FLAG_REFETCH_READY);
+  SCR_BUILT sel;
+  if (int rc = WithKeys(a, &sel)) return rc;
+  KS_ANALYSED an;
+  if (int rc = KS_Analyse(a, sel.text, &an)) return rc;
+  if (int rc = KS_BuildKeyWhere(&an.info, a.ks, a.idents, groups, &a.refetch)) return rc;
+  // Where the data source takes no FOR UPDATE, the rows are locked by
+  // updating them after the refetch instead.
+  if (cur->concurrency == SQL_CONCUR_LOCK && a.lockByUpdate == 0) a.refetch.text += " FOR UPDATE";
+  if (a.refetchStmt == 0 && SCR_Agent().DRV_AllocStmt(cur->connHandle, &a.refetchStmt) != 0) {
+    a.refetchStmt = 0;
+    return ERR_GENERAL;
+  }
+  if (uint32_t rc = SCR_Agent().DRV_Prepare(a.refetchStmt, a.refetch.text.c_str())) {
+    KS_MoveErrors(cur, a.refetchStmt);
+    return static_cast<int>(rc);
+  }
+  a.refetchGroups = groups;
+  cur->flags |= SCR_FLAG_REFETCH_READY;
+  return 0;
+}
+
+// The rows of keyset rows first..first+n-1 (window rows from wFirst on),
+// in blocks of `size` keys, appended to *got in the order they come.
+int Refetch(SCR_CURSOR* cur, uint32_t wFirst, uint32_t n, uint32_t size, COLSET* got,
+            COLSET** onlyBlock) {
+  SCR_ANALYSIS& a = *cur->analysis;
+  KS_KEYSET& ks = *a.keyset;
+  KS_PLACE place;
+  place.libAt = a.refetch.appBefore;
+  const std::vector<JdbcColBind> binds = KS_SpliceBinds(cur, place, KS_KeyDescs(a, size));
+  const uint32_t stmt = a.refetchStmt;
+  const uint32_t blocks = (n + size - 1) / size;
+  uint32_t rc = 0;
+  for (uint32_t b = 0; rc == 0 && b < blocks; ++b) {
+    COLSET *keyParams = nullptr, *params = nullptr;
+    rc = static_cast<uint32_t>(SCR_RowToParams(&ks.window, wFirst + b * size, size,
+                                               std::min(size, n - b * size), &keyParams,
+                                               a.paramOps != 0, false, nullptr));
+    // The values cache reuses the parameters of a rowset read in one block.
+    if (rc == 0 && blocks == 1 && cur->concurrency == SQL_CONCUR_VALUES)
+      rc = static_cast<uint32_t>(ColSetCreate(onlyBlock, keyParams));
+    if (rc == 0) rc = static_cast<uint32_t>(KS_SpliceParams(cur, place, keyParams, &params));
+    else ColSetDestroy(keyParams);
+    if (rc == 0) rc = KS_RunPrepared(cur, stmt, params, binds);
+    if (rc == 0) rc = KS_FetchAll(stmt, got);
+    // Under lock concurrency the result stays open so that its locks hold.
+    if (cur->concurrency != SQL_CONCUR_LOCK) SCR_Agent().DRV_CloseCursor(stmt);
+  }
+  if (rc != 0) KS_MoveErrors(cur, stmt);
+  return static_cast<int>(rc);
+}
+
+// Row locks or concurrency values of the rowset just read.
+int AfterRefetch(SCR_CURSOR* cur, uint32_t t, uint32_t n, uint32_t size, COLSET* onlyBlock) {
+  SCR_ANALYSIS& a = *cur->analysis;
+  KS_KEYSET& ks = *a.keyset;
+  if (SCR_ConcurrencyError(cur) != 0) {
+    ColSetDestroy(onlyBlock);
+    return 0;
+  }
+  if (cur->concurrency == SQL_CONCUR_VALUES) {
+    const uint32_t blocks = (n + size - 1) / size;
+    return scs_p_GetOptConcColVals(cur, onlyBlock, t, blocks, size, n - (blocks - 1) * size);
+  }
+  ColSetDestroy(onlyBlock);
+  if (cur->concurrency == SQL_CONCUR_LOCK && a.lockByUpdate != 0) {
+    const uint32_t w = static_cast<uint32_t>(ks.windowFirst);
+    return scs_p_LockRows(cur, &ks.window, ks.status.data() + w, t - w, n);
+  }
+  return 0;
+}
+
+// The keys of rows first.. of the window that the refetch did not bring
+// back: gone (SQL_ROW_DELETED) unless a re-read by key still finds them.
+int ConfirmGone(SCR_CURSOR* cur, const std::vector<uint32_t>& missing, uint32_t first) {
+  KS_KEYSET& ks = *cur->analysis->keyset;
+  const uint32_t w0 = first - static_cast<uint32_t>(ks.windowFirst);
+  COLSET* keys = nullptr;
+  int rc = ColSetAlloc(&keys, &ks.window, static_cast<uint32_t>(missing.size()));
+  for (size_t k = 0; rc == 0 && k < missing.size(); ++k)
+    rc = ColSetCopyRows(keys, &ks.window, static_cast<uint32_t>(k), w0 + missing[k], 0);
+  SCR_ColSetPtr keysHeld(keys);
+  if (rc != 0) return rc;
+  COLSET* back = nullptr;
+  rc = KS_ReadKeysByKey(cur, keys, 0, &back);
+  SCR_ColSetPtr backHeld(back);
+  if (rc != 0) return rc;
+  const auto nkeys = static_cast<uint16_t>(keys->cols_used);
+  std::unordered_map<std::string, bool> still;
+  for (uint32_t j = 0; back->cols_used == nkeys && j < back->rows_held; ++j)
+    still[KeyOf(back, 0, nkeys, j)] = true;
+  for (size_t k = 0; k < missing.size(); ++k) {
+    const bool exists = still.count(KeyOf(keys, 0, nkeys, static_cast<uint32_t>(k))) != 0;
+    ks.status[first + missing[k]] = exists ? SQL_ROW_ERROR : SQL_ROW_DELETED;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int SCR_MarkDeletedRows(SCR_CURSOR* cur, COLSET* rows, uint32_t first) {
+  SCR_ANALYSIS* a = cur->analysis;
+  KS_KEYSET* ks = a != nullptr ? a->keyset.get() : nullptr;
+  JdbcStmt* s = a != nullptr ? AGT_Stmt(a->refetchStmt) : nullptr;
+  const auto nkeys = static_cast<uint16_t>(a != nullptr ? a->ks.keys.size() : 0);
+  if (ks == nullptr || rows == nullptr || s == nullptr || s->cols == nullptr ||
+      s->colCount <= nkeys || ks->windowFirst < 0 || first < static_cast<uint32_t>(ks->windowFirst))
+    return ERR_GENERAL;
+  const uint32_t w0 = first - static_cast<uint32_t>(ks->windowFirst);
+  if (w0 >= ks->window.rows_held || first >= ks->rowCount) return ERR_GENERAL;
+  const uint32_t n = std::min({std::max(cur->rowsetSize, 1u), ks->window.rows_held - w0,
+                               ks->rowCount - first});
+  const auto appCols = static_cast<uint16_t>(s->colCount - nkeys);
+  if (rows->cols_used != 0 && rows->cols_used != s->colCount) return ERR_GENERAL;
+  std::unordered_map<std::string, uint32_t> came;
+  for (uint32_t j = 0; rows->cols_used != 0 && j < rows->rows_held; ++j)
+    came.emplace(KeyOf(rows, appCols, nkeys, j), j);
+  SCR_ColSetPtr out(new (std::nothrow) COLSET());
+  if (!out) return ERR_NO_MEMORY;
+  if (int rc = ColSetBuild(s->cols, s->colCount, n, out.get())) return rc;
+  out->rows_held = n;
+  std::vector<uint32_t> missing;
+  for (uint32_t i = 0; i < n; ++i) {
+    const auto it = came.find(KeyOf(&ks->window, 0, nkeys, w0 + i));
+    if (it == came.end()) {
+      missing.push_back(i);
+      continue;
+    }
+    if (int rc = ColSetCopyRows(out.get(), rows, i, it->second, 1)) return rc;
+    uint16_t& st = ks->status[first + i];
+    if (st == SQL_ROW_ERROR || st == SQL_ROW_DELETED) st = SQL_ROW_SUCCESS;
+  }
+  if (!missing.empty()) {
+    if (int rc = ConfirmGone(cur, missing, first)) return rc;
+  }
+  for (uint16_t k = 0; k < nkeys; ++k) {
+    if (int rc = ColSetRemoveColumn(out.get(), appCols)) return rc;
+  }
+  ColSetFreeColumns(rows);
+  *rows = *out;
+  *out = COLSET{};
+  return 0;
+}
+
+int scs_p_FetchKeyset(SCR_CURSOR* cur, ROWSTATUS* rs, int32_t row) {
+  SCR_ANALYSIS* a = cur->analysis;
+  KS_KEYSET* ks = a != nullptr ? a->keyset.get() : nullptr;
+  if (ks == nullptr || rs == nullptr || rs->rows == nullptr) return ERR_GENERAL;
+  const int64_t count = ks->rowCount;
+  const int64_t t = SCR_FirstCacheRow(row, count, cur->rowsetSize);
+  if (t < 0) {
+    SCR_SetRowPos(cur, SCR_POS_BEFORE_START);
+    return ERR_FETCH_BEFORE_START;
+  }
+  if (t >= count) {
+    SCR_SetRowPos(cur, SCR_POS_AFTER_END);
+    return ERR_FETCH_BEYOND_END;
+  }
+  const auto first = static_cast<uint32_t>(t);
+  const uint32_t n = std::min<uint32_t>(std::max(cur->rowsetSize, 1u), ks->rowCount - first);
+  cur->rowsetStart = static_cast<int32_t>(first + 1);
+  if (int rc = DSC_EnsureWindow(&ks->cache, first, n, &ks->windowFirst, &ks->window)) return rc;
+  // Every key of the rowset must be in the window before any is read.
+  const int64_t w = ks->windowFirst;
+  if (w < 0 || t < w || t + n > w + ks->window.rows_held) return ERR_GENERAL;
+  uint32_t blocks = 0, last = 0, size = 0;
+  SCR_RowsetBlocks(std::max(cur->rowsetSize, 1u), a->markerLimit, KS_AppParamCount(cur),
+                   static_cast<uint32_t>(a->ks.keys.size()), &blocks, &last, &size);
+  if (blocks == 0) {
+    log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "scs_p_FetchKeyset: no room for a key marker");
+    return ERR_GENERAL;
+  }
+  if ((cur->flags & SCR_FLAG_REFETCH_READY) == 0 || a->refetchGroups != size) {
+    if (int rc = PrepareRefetch(cur, size)) return rc;
+  }
+  SCR_ColSetPtr got(new (std::nothrow) COLSET());
+  if (!got) return ERR_NO_MEMORY;
+  COLSET* onlyBlock = nullptr;
+  if (int rc = Refetch(cur, first - static_cast<uint32_t>(w), n, size, got.get(), &onlyBlock)) {
+    ColSetDestroy(onlyBlock);
+    return rc;
+  }
+  if (int rc = SCR_MarkDeletedRows(cur, got.get(), first)) {
+    ColSetDestroy(onlyBlock);
+    return rc;
+  }
+  if (int rc = AfterRefetch(cur, first, n, size, onlyBlock)) return rc;
+  ColSetFreeColumns(rs->rows);
+  *rs->rows = *got;
+  *got = COLSET{};
+  for (uint32_t i = 0; i < n; ++i) SCR_SetRowStatusAt(rs, i + 1, ks->status[first + i]);
+  return 0;
+}

@@ -1,0 +1,243 @@
+// Keyset-driven cursors read through the Driver Manager on every backend
+// and both builds: each orientation of SQLFetchScroll and SQLExtendedFetch
+// gives what a static cursor over the same query gives (a keyset of 12,000
+// keys, kept on disk; keys the select list leaves out; composite keys of
+// several types; the statement's own parameters), and rows that another
+// connection changed or deleted after the keyset was built show as such.
+#include <gtest/gtest.h>
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/support/dm_session.h"
+#include "tests/support/dsns.h"
+
+namespace {
+
+using qmr_test::Diag;
+
+constexpr SQLULEN kRowset = 7;
+constexpr int kWidth = 48;
+
+// A scrolling statement whose columns are bound as text, rowset-wide.
+struct Cursor {
+  SQLHSTMT h = nullptr;
+  SQLULEN type;
+  bool ext = false;
+  std::vector<char> buf;
+  std::vector<SQLLEN> ind;
+  std::vector<SQLUSMALLINT> status = std::vector<SQLUSMALLINT>(kRowset);
+  SQLULEN fetched = 0, bookmark = 0;
+  std::vector<SQLULEN> marks = std::vector<SQLULEN>(kRowset);
+
+  Cursor(SQLHDBC dbc, SQLULEN type, bool extended, SQLULEN concurrency = SQL_CONCUR_READ_ONLY)
+      : type(type), ext(extended) {
+    SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h);
+    SQLSetStmtAttr(h, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)type, 0);
+    SQLSetStmtAttr(h, SQL_ATTR_CONCURRENCY, (SQLPOINTER)concurrency, 0);
+    SQLSetStmtAttr(h, SQL_ATTR_USE_BOOKMARKS, (SQLPOINTER)SQL_UB_VARIABLE, 0);
+    SQLSetStmtAttr(h, ext ? SQL_ROWSET_SIZE : SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)kRowset, 0);
+    if (!ext) {
+      SQLSetStmtAttr(h, SQL_ATTR_ROW_STATUS_PTR, status.data(), 0);
+      SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
+      SQLSetStmtAttr(h, SQL_ATTR_FETCH_BOOKMARK_PTR, &bookmark, 0);
+    }
+  }
+  ~Cursor() { SQLFreeHandle(SQL_HANDLE_STMT, h); }
+  // Binds every result column (after the statement ran).
+  void Bind() {
+    SQLSMALLINT n = 0;
+    SQLNumResultCols(h, &n);
+    buf.assign(n * kRowset * kWidth, 0);
+    ind.assign((n + 1) * kRowset, 0);
+    SQLBindCol(h, 0, SQL_C_VARBOOKMARK, marks.data(), sizeof(SQLULEN), &ind[0]);
+    for (SQLSMALLINT c = 0; c < n; ++c)
+      SQLBindCol(h, c + 1, SQL_C_CHAR, &buf[c * kRowset * kWidth], kWidth, &ind[(c + 1) * kRowset]);
+  }
+  std::string Cell(SQLULEN r, int c) const {
+    const SQLLEN i = ind[(c + 1) * kRowset + r];
+    return i == SQL_NULL_DATA ? "NULL" : std::string(&buf[(c * kRowset + r) * kWidth]);
+  }
+  // One fetch as text: the answer, the rows, and each row's status,
+  // bookmark and values (none for a deleted row).
+  std::string Step(SQLSMALLINT o, SQLLEN offset) {
+    bookmark = static_cast<SQLULEN>(offset);
+    if (o == SQL_FETCH_BOOKMARK && !ext) offset = 0;
+    const SQLRETURN rc = ext ? SQLExtendedFetch(h, o, offset, &fetched, status.data())
+                             : SQLFetchScroll(h, o, offset);
+    std::string out = std::to_string(rc) + " " + std::to_string(rc == SQL_NO_DATA ? 0 : fetched);
+    for (SQLULEN r = 0; SQL_SUCCEEDED(rc) && r < fetched; ++r) {
+      out += "\n" + std::to_string(status[r]) + " @" + std::to_string(marks[r]);
+      for (int c = 0; status[r] != SQL_ROW_DELETED && c < static_cast<int>(ind.size() / kRowset) - 1; ++c)
+        out += " " + Cell(r, c);
+    }
+    return out;
+  }
+};
+
+class KeysetFetchDm : public qmr_test::DmTest {
+ protected:
+  std::string T(const char* stem) const { return std::string(stem) + qmr_test::Lower(GetParam()); }
+  void TearDown() override {
+    for (const std::string& t : made_) Exec("DROP TABLE " + t);
+    qmr_test::DmTest::TearDown();
+  }
+  void Make(const std::string& t, const std::string& columns) {
+    Exec("DROP TABLE " + t);
+    MustExec("CREATE TABLE " + t + " (" + columns + ")");
+    made_.push_back(t);
+  }
+  // Runs the query on the cursor, directly or prepared, with `params` as
+  // text values of its markers.
+  void Run(Cursor* c, const std::string& sql, bool prepared, const std::vector<std::string>& params) {
+    for (size_t i = 0; i < params.size(); ++i)
+      ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(c->h, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT,
+                                              SQL_C_CHAR, i == 0 ? SQL_VARCHAR : SQL_INTEGER, 10, 0,
+                                              (SQLPOINTER)params[i].c_str(), 0, nullptr));
+    const SQLRETURN rc = prepared ? SQLPrepare(c->h, (SQLCHAR*)sql.c_str(), SQL_NTS)
+                                  : SQLExecDirect(c->h, (SQLCHAR*)sql.c_str(), SQL_NTS);
+    ASSERT_EQ(SQL_SUCCESS, rc) << sql << Diag(SQL_HANDLE_STMT, c->h);
+    if (prepared) {
+      ASSERT_EQ(SQL_SUCCESS, SQLExecute(c->h)) << sql << Diag(SQL_HANDLE_STMT, c->h);
+    }
+    SQLULEN served = 0;
+    SQLGetStmtAttr(c->h, SQL_ATTR_CURSOR_TYPE, &served, 0, nullptr);
+    ASSERT_EQ(c->type, served) << sql;
+    c->Bind();
+  }
+  std::vector<std::string> made_;
+};
+
+// 12,000 rows, the key left out of the select list, a NULL in every fifth
+// row: every orientation of both calls as the static cursor answers it;
+// the application's columns stay as described; then rows another
+// connection changed and deleted far from the keyset's first window.
+TEST_P(KeysetFetchDm, EveryOrientationAsStaticThenOthersChanges) {
+  const std::string t = T("ksf_");
+  Make(t, "id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(20), n INTEGER");
+  constexpr int kRows = 12000;
+  std::vector<SQLINTEGER> ids(kRows), ns(kRows);
+  std::vector<char> vs(kRows * 8);
+  std::vector<SQLLEN> nInd(kRows, 0);
+  for (int k = 0; k < kRows; ++k) {
+    ids[k] = k + 1;
+    ns[k] = (k + 1) * 3;
+    std::snprintf(&vs[k * 8], 8, "r%d", k + 1);
+    if (k % 5 == 4) nInd[k] = SQL_NULL_DATA;
+  }
+  SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)(SQLULEN)kRows, 0);
+  SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, ids.data(), 0, nullptr);
+  SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 8, 0, vs.data(), 8, nullptr);
+  SQLBindParameter(stmt_, 3, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, ns.data(), 0, nInd.data());
+  MustExec("INSERT INTO " + t + " VALUES (?, ?, ?)");
+  SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)1, 0);
+  SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
+  const std::string sql = "SELECT v, n FROM " + t + " ORDER BY id";
+  const struct {
+    SQLSMALLINT o;
+    SQLLEN offset;
+  } steps[] = {{SQL_FETCH_NEXT, 0},      {SQL_FETCH_NEXT, 0},       {SQL_FETCH_PRIOR, 0},
+               {SQL_FETCH_ABSOLUTE, 5000}, {SQL_FETCH_RELATIVE, 3},  {SQL_FETCH_RELATIVE, -5001},
+               {SQL_FETCH_LAST, 0},      {SQL_FETCH_NEXT, 0},       {SQL_FETCH_PRIOR, 0},
+               {SQL_FETCH_ABSOLUTE, -3}, {SQL_FETCH_ABSOLUTE, 11998}, {SQL_FETCH_ABSOLUTE, 12001},
+               {SQL_FETCH_ABSOLUTE, -12001}, {SQL_FETCH_BOOKMARK, 9000}, {SQL_FETCH_PRIOR, 0},
+               {SQL_FETCH_RELATIVE, 6000}, {SQL_FETCH_PRIOR, 0},   {SQL_FETCH_FIRST, 0}};
+  for (bool ext : {false, true}) {
+    Cursor st(dbc_, SQL_CURSOR_STATIC, ext), ks(dbc_, SQL_CURSOR_KEYSET_DRIVEN, ext);
+    Run(&st, sql, false, {});
+    Run(&ks, sql, true, {});
+    for (const auto& s : steps) {
+      const std::string want = st.Step(s.o, s.offset);
+      ASSERT_EQ(want, ks.Step(s.o, s.offset)) << "orientation " << s.o << " " << s.offset
+                                              << (ext ? " extended" : "") << Diag(SQL_HANDLE_STMT, ks.h);
+      if (s.o == SQL_FETCH_BOOKMARK) {
+        EXPECT_EQ("r9000", ks.Cell(0, 0));
+      }
+    }
+    // The refetch's own key column never shows.
+    for (SQLHSTMT h : {st.h, ks.h}) {
+      SQLSMALLINT cols = 0;
+      SQLCHAR name[32] = {};
+      EXPECT_EQ(SQL_SUCCESS, SQLNumResultCols(h, &cols));
+      EXPECT_EQ(2, cols);
+      EXPECT_EQ(SQL_ERROR, SQLDescribeCol(h, 3, name, sizeof name, nullptr, nullptr, nullptr, nullptr, nullptr));
+    }
+    if (ext) continue;
+    qmr_test::DmSession other;
+    ASSERT_TRUE(other.Open(GetParam()));
+    other.MustExec("UPDATE " + t + " SET v = 'changed' WHERE id = 9001");
+    other.MustExec("DELETE FROM " + t + " WHERE id = 9003");
+    other.Close();
+    ASSERT_EQ("0 7", ks.Step(SQL_FETCH_ABSOLUTE, 9000).substr(0, 3)) << Diag(SQL_HANDLE_STMT, ks.h);
+    EXPECT_EQ((std::vector<SQLUSMALLINT>{0, 0, 0, SQL_ROW_DELETED, 0, 0, 0}), ks.status);
+    EXPECT_EQ("changed", ks.Cell(1, 0));
+    EXPECT_EQ("r9004", ks.Cell(4, 0));
+    EXPECT_EQ("NULL", ks.Cell(5, 1));
+    EXPECT_EQ("27018", ks.Cell(6, 1));
+  }
+}
+
+// A key of four columns and four types (integer; fixed text with trailing
+// blanks and non-ASCII characters; date; numeric), a NULL in a non-key
+// column, and markers of the statement's own before and after the point
+// where the key condition goes: run directly and prepared, with and
+// without parameters, and under lock concurrency, a keyset-driven cursor
+// reads what a static one reads. Then another connection deletes one row
+// and changes another.
+TEST_P(KeysetFetchDm, CompositeKeysAndParameters) {
+  const std::string t = T("ksy_");
+  Make(t, "k1 INTEGER NOT NULL, k2 CHAR(6) NOT NULL, k3 DATE NOT NULL, k4 NUMERIC(10,2) NOT NULL, "
+          "v VARCHAR(10), PRIMARY KEY (k1, k2, k3, k4)");
+  for (const char* row : {"1, 'ab', {d '2020-01-02'}, 1.50, 'one'",
+                          "1, '\xC3\xA9 \xC3\xBC', {d '2020-01-02'}, 1.50, NULL",
+                          "2, 'ab', {d '1999-12-31'}, -3.75, 'three'",
+                          "2, 'ab', {d '1999-12-31'}, 10.00, 'four'",
+                          "3, '\xCE\xA9x', {d '2024-02-29'}, 0.01, 'five'"})
+    MustExec("INSERT INTO " + t + " VALUES (" + row + ")");
+  const std::string order = " ORDER BY k1, k2, k3, k4";
+  const std::string withParams = "SELECT v || ?, k2, k3, k4 FROM " + t + " WHERE k1 >= ?" + order;
+  const std::string plain = "SELECT v, k3, k2 FROM " + t + order;
+  const struct {
+    const std::string* sql;
+    bool prepared;
+    std::vector<std::string> params;
+    SQLULEN concurrency;
+  } runs[] = {
+      {&withParams, false, {"-", "2"}, SQL_CONCUR_READ_ONLY},
+      {&withParams, true, {"+", "1"}, SQL_CONCUR_READ_ONLY},
+      {&plain, false, {}, SQL_CONCUR_READ_ONLY},
+      {&plain, true, {}, SQL_CONCUR_READ_ONLY},
+      {&withParams, true, {"*", "1"}, SQL_CONCUR_LOCK},
+  };
+  for (const auto& r : runs) {
+    Cursor st(dbc_, SQL_CURSOR_STATIC, false), ks(dbc_, SQL_CURSOR_KEYSET_DRIVEN, false, r.concurrency);
+    Run(&st, *r.sql, r.prepared, r.params);
+    Run(&ks, *r.sql, r.prepared, r.params);
+    const std::string what = *r.sql + (r.prepared ? " prepared" : " direct");
+    for (SQLSMALLINT o : {SQL_FETCH_FIRST, SQL_FETCH_LAST, SQL_FETCH_ABSOLUTE}) {
+      const std::string want = st.Step(o, 2);
+      EXPECT_EQ(want, ks.Step(o, 2)) << what << Diag(SQL_HANDLE_STMT, ks.h);
+    }
+  }
+  Cursor ks(dbc_, SQL_CURSOR_KEYSET_DRIVEN, false);
+  Run(&ks, withParams, true, {"!", "1"});
+  qmr_test::DmSession other;
+  ASSERT_TRUE(other.Open(GetParam()));
+  other.MustExec("DELETE FROM " + t + " WHERE k1 = 2 AND k4 < 0");
+  other.MustExec("UPDATE " + t + " SET v = 'new' WHERE k2 = '\xCE\xA9x'");
+  other.Close();
+  ASSERT_EQ("0 5", ks.Step(SQL_FETCH_FIRST, 0).substr(0, 3)) << Diag(SQL_HANDLE_STMT, ks.h);
+  EXPECT_EQ((std::vector<SQLUSMALLINT>{0, 0, SQL_ROW_DELETED, 0, 0}),
+            std::vector<SQLUSMALLINT>(ks.status.begin(), ks.status.begin() + 5));
+  EXPECT_EQ("NULL", ks.Cell(1, 0));
+  EXPECT_EQ("four!", ks.Cell(3, 0));
+  EXPECT_EQ("new!", ks.Cell(4, 0));
+}
+
+INSTANTIATE_TEST_SUITE_P(AnyBackend, KeysetFetchDm, ::testing::ValuesIn(qmr_test::TestDsns()),
+                         [](const ::testing::TestParamInfo<std::string>& i) { return i.param; });
+
+}  // namespace
