@@ -15,6 +15,7 @@
 #include "drv_jdbc/j-serv.h"
 #include "drv_jdbc/j-records.h"
 #include "scrs/scranalysis.h"
+#include "scrs/scrvalues.h"
 #include "scrs/scrframe.h"
 #include "scrs/rvc.h"
 #include "scrs/scrhooks.h"
@@ -53,8 +54,11 @@ std::string AskText(uint32_t conn, uint16_t type) {
   return buf;
 }
 
+// A static cursor needs the analysis only for the values and locks it
+// takes by key.
 bool Scrolls(const SCR_CURSOR* cur) {
-  return cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN || cur->cursorType == SQL_CURSOR_DYNAMIC;
+  return cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN || cur->cursorType == SQL_CURSOR_DYNAMIC ||
+         (cur->cursorType == SQL_CURSOR_STATIC && cur->concurrency != SQL_CONCUR_READ_ONLY);
 }
 
 uint32_t AskInt(uint32_t conn, uint32_t request) {
@@ -97,11 +101,13 @@ void RestoreOptions(SCR_CURSOR* cur) {
 void ReleaseResults(SCR_ANALYSIS* a) {
   const uint32_t aux = a->auxStmt, values = a->valuesStmt, refetch = a->refetchStmt;
   const uint16_t flags = a->flags;
+  const uint32_t valuesMode = a->valuesMode;
   *a = SCR_ANALYSIS{};
   a->auxStmt = aux;
   a->valuesStmt = values;
   a->refetchStmt = refetch;
   a->flags = flags;
+  a->valuesMode = valuesMode;
 }
 
 int AllocPrivate(SCR_CURSOR* cur) {
@@ -166,6 +172,9 @@ int SelectList(SCR_CURSOR* cur, SCR_SQLINFO* info) {
 int AnalyseSelect(SCR_CURSOR* cur, SCR_SQLINFO* info) {
   SCR_ANALYSIS& a = *cur->analysis;
   a.flags = info->flags;
+  // A static result that cannot be changed by key is served as it is; its
+  // positioned changes are refused when asked for.
+  if (cur->cursorType == SQL_CURSOR_STATIC && SCR_ConcurrencyError(cur) != 0) return 0;
   if ((a.flags & SCR_SQL_OUTERJOIN) != 0) return ERR_OUTER_JOIN_CURSOR;
   if (cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN) {
     if (int rc = SCR_KeysetError(cur)) return rc;
@@ -208,7 +217,7 @@ int AnalyseSelect(SCR_CURSOR* cur, SCR_SQLINFO* info) {
   }
   a.sortColumns = static_cast<uint16_t>(a.ks.keys.size());
   if (cur->cursorType == SQL_CURSOR_DYNAMIC || cur->keysetSize != 0) return SCR_MatchKeyColumns(cur);
-  return 0;
+  return scs_p_StaticConcurText(cur);
 }
 
 // The data source's naming rules.

@@ -143,6 +143,19 @@ struct SCR_ANALYSIS {
   uint32_t refetchGroups = 0;   // keys per refetch statement it was built for
   uint32_t paramOps = 0;        // the agent takes terminated text parameters
   uint32_t markerLimit = 0;     // most parameter markers of one statement
+  // The text the agent statement was prepared with when the library
+  // changed the application's (a static cursor with lock or values
+  // concurrency reads its rows in key order); empty otherwise.
+  std::string execText;
+  // 2: the values kept are the rows as the cursor fetched them, not read
+  // by the values query.
+  uint32_t valuesMode = 1;
+  // The application's markers before the key condition of the values
+  // query, and the keys it takes (0: the whole result).
+  uint32_t valuesAppBefore = 0;
+  uint32_t valuesGroups = 0;
+  // The result is read, its values or locks are still to be taken.
+  bool concurrencyPending = false;
 };
 
 constexpr uint16_t SCR_NOT_SELECT = 0x0200;

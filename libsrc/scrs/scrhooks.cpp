@@ -13,6 +13,7 @@
 #include "scrs/scranalysis.h"
 #include "scrs/scrframe.h"
 #include "scrs/scrhooks.h"
+#include "scrs/scrvalues.h"
 #include "util/errcodes.h"
 #include "util/log.h"
 
@@ -66,10 +67,10 @@ int BeforeExecute(SCR_CURSOR* cur, const char* text, const GivenParams& given = 
     if (int rc = scs_p_AnalyseStmt(cur, text)) return rc;
   }
   KeepGivenParams(cur, given);
-  const bool keyset = cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN && cur->keysetSize == 0;
-  const bool lockedStatic =
-      cur->cursorType == SQL_CURSOR_STATIC && cur->concurrency != SQL_CONCUR_READ_ONLY;
-  if (keyset || lockedStatic) return KS_GetKeySet_KSD(cur);
+  // A static cursor with lock or values concurrency reads its result at the
+  // first fetch, its values or locks with it.
+  if (cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN && cur->keysetSize == 0)
+    return KS_GetKeySet_KSD(cur);
   return 0;
 }
 
@@ -263,7 +264,9 @@ uint32_t SCR_PrepareExecute(uint32_t stmt, const char* sql, COLSET* params, uint
     if (params != nullptr) SCR_Agent().DRV_SetParams(stmt, params);
     return static_cast<uint32_t>(rc);
   }
-  return AfterExecute(cur, s, SCR_Agent().DRV_PrepareExecute(stmt, sql, params, count, binds));
+  // The analysis may have changed the text the statement runs.
+  const char* run = sql != nullptr && scs_p_ExecText(cur) != nullptr ? scs_p_ExecText(cur) : sql;
+  return AfterExecute(cur, s, SCR_Agent().DRV_PrepareExecute(stmt, run, params, count, binds));
 }
 
 uint32_t SCR_Fetch(uint32_t stmt, uint16_t n, COLSET* set) {

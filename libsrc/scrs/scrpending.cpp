@@ -25,13 +25,7 @@ int KS_FetchKeyBlock(SCR_CURSOR*, uint16_t, int32_t) { return ERR_NOT_CAPABLE; }
 
 int scs_p_KeysetBounds(SCR_CURSOR*, COLSET**) { return ERR_NOT_CAPABLE; }
 
-int scs_p_GetOptConcColVals(SCR_CURSOR*, COLSET* keyParams, uint32_t, uint32_t, uint32_t,
-                            uint32_t) {
-  ColSetDestroy(keyParams);
-  return ERR_NOT_CAPABLE;
-}
 
-int scs_p_RefreshOptConcRows(SCR_CURSOR*, const uint32_t*, uint32_t) { return ERR_NOT_CAPABLE; }
 
 namespace {
 

@@ -4,9 +4,13 @@
 #include <sqlext.h>
 
 #include <algorithm>
+#include <new>
 
+#include "scrs/colset_ops.h"
+#include "scrs/scranalysis.h"
 #include "scrs/scrframe.h"
 #include "scrs/scrhooks.h"
+#include "scrs/scrvalues.h"
 #include "scrs/ss.h"
 #include "util/errcodes.h"
 #include "util/log.h"
@@ -15,9 +19,42 @@ namespace {
 
 constexpr const char* kSrc = "ss";
 
-void MarkRows(ROWSTATUS* rs) {
+void MarkRows(SCR_CURSOR* cur, ROWSTATUS* rs, uint32_t first) {
   const uint32_t n = rs->rows != nullptr ? rs->rows->rows_held : 0;
-  for (uint32_t r = 1; r <= n; ++r) SCR_SetRowStatusAt(rs, r, SQL_ROW_SUCCESS);
+  for (uint32_t r = 1; r <= n; ++r)
+    SCR_SetRowStatusAt(rs, r, scs_p_StaticRowStatus(cur, first + r - 1));
+}
+
+// The result read once; then, for lock or values concurrency, the locks or
+// values that go with it, retried by the next fetch when they failed.
+int ReadResult(SCR_CURSOR* cur) {
+  const bool fresh = (cur->flags & SCR_FLAG_RESULT_CACHED) == 0;
+  if (int rc = scs_p_StaticFill(cur)) return rc;
+  if (fresh && cur->concurrency != SQL_CONCUR_READ_ONLY && cur->analysis != nullptr)
+    cur->analysis->concurrencyPending = true;
+  return scs_p_StaticConcurrency(cur);
+}
+
+// The kept values of the rowset from cache row first on: their window
+// loaded, or (values-column mode 2) the rows just fetched.
+int RowsetValues(SCR_CURSOR* cur, const ROWSTATUS* rs, uint32_t first) {
+  SCR_ANALYSIS* a = cur->analysis;
+  if (cur->concurrency != SQL_CONCUR_VALUES || a == nullptr) return 0;
+  if (a->valuesMode == 2) {
+    if (!a->keyset) a->keyset.reset(new (std::nothrow) KS_KEYSET());
+    if (!a->keyset) return ERR_NO_MEMORY;
+    COLSET* copy = nullptr;
+    if (int rc = ColSetCreate(&copy, rs->rows)) return rc;
+    ColSetDestroy(a->keyset->values);
+    a->keyset->values = copy;
+    return 0;
+  }
+  KS_KEYSET* ks = a->keyset.get();
+  // Rows another user added or removed between the two reads leave the
+  // values shorter than the result; the rows past them have none.
+  if (ks == nullptr || ks->values == nullptr || first >= ks->valuesCache.row_count) return 0;
+  const uint32_t n = std::min(cur->rowsetSize, ks->valuesCache.row_count - first);
+  return DSC_EnsureWindow(&ks->valuesCache, first, n, &ks->valuesWindow, ks->values);
 }
 
 }  // namespace
@@ -33,7 +70,17 @@ int64_t SCR_FirstCacheRow(int32_t row, int64_t count, int64_t size) {
 
 int scs_p_StaticOpen(SCR_CURSOR* cur) { return SS_Open(&cur->staticCursor); }
 
-void scs_p_StaticClose(SCR_CURSOR* cur) { SS_Close(cur->staticCursor); }
+void scs_p_StaticClose(SCR_CURSOR* cur) {
+  SS_Close(cur->staticCursor);
+  SCR_ANALYSIS* a = cur->analysis;
+  if (a == nullptr) return;
+  a->concurrencyPending = false;
+  if (KS_KEYSET* ks = a->keyset.get()) {
+    DSC_Close(&ks->valuesCache);
+    ColSetFreeColumns(ks->values);
+    ks->valuesWindow = DSC_NO_WINDOW;
+  }
+}
 
 void scs_p_StaticFree(SCR_CURSOR* cur) { SS_Free(&cur->staticCursor); }
 
@@ -54,7 +101,7 @@ int scs_p_StaticFill(SCR_CURSOR* cur) {
 }
 
 int scs_p_FetchStatic(SCR_CURSOR* cur, ROWSTATUS* rs, int32_t row) {
-  if (int rc = scs_p_StaticFill(cur)) return rc;
+  if (int rc = ReadResult(cur)) return rc;
   const int64_t count = cur->rowCount;
   const int64_t first = SCR_FirstCacheRow(row, count, cur->rowsetSize);
   if (first < 0) {
@@ -69,11 +116,11 @@ int scs_p_FetchStatic(SCR_CURSOR* cur, ROWSTATUS* rs, int32_t row) {
   if (int rc = SS_Fetch(cur->staticCursor, static_cast<int32_t>(first), cur->rowsetSize,
                         &rs->rows))
     return rc;
-  MarkRows(rs);
-  return 0;
+  MarkRows(cur, rs, static_cast<uint32_t>(first));
+  return RowsetValues(cur, rs, static_cast<uint32_t>(first));
 }
 
 int scs_p_FetchStaticNext(SCR_CURSOR* cur, uint16_t n, COLSET** set) {
-  if (int rc = scs_p_StaticFill(cur)) return rc;
+  if (int rc = ReadResult(cur)) return rc;
   return SS_Fetch(cur->staticCursor, SS_CONTINUE, n, set);
 }

@@ -1,0 +1,45 @@
+// What the values concurrency of every cursor kind and the static cursor
+// with lock or values concurrency share inside the library.
+#ifndef QMR_SCRS_SCRVALUES_H
+#define QMR_SCRS_SCRVALUES_H
+
+#include <cstdint>
+
+#include "scrs/scranalysis.h"
+#include "scrs/scrcursor.h"
+
+// KS_KEYSET::valuesFlags: the values statement holds the values query.
+constexpr uint16_t SCR_VALUES_PREPARED = 0x0020;
+
+// The values query: with groups 0 the cursor's statement over its whole
+// result, in the order of the cursor's own rows; else the rows of `groups`
+// keys, in key order, so that a row gone shows as a gap. 0 or a code.
+int scs_p_ValuesQuery(SCR_CURSOR* cur, uint32_t groups, SCR_BUILT* out);
+
+// The parameters in marker order: the application's first appBefore
+// values, the keys, then the rest of the application's. Takes keys over;
+// *out is the joined set (keys alone when app is null). 0, 15 or 16.
+int scs_p_JoinParams(const COLSET* app, uint32_t appBefore, COLSET* keys, COLSET** out);
+
+// At prepare, for a static cursor with lock or values concurrency whose
+// rows can be changed by key: its rows ordered by key as well, so that its
+// values and its row locks are read in the same order, and " FOR UPDATE"
+// for locks the data source takes itself. The agent's statement is
+// prepared with that text. 0 or a code.
+int scs_p_StaticConcurText(SCR_CURSOR* cur);
+
+// The text the agent statement was prepared with when the library changed
+// the application's, else null.
+const char* scs_p_ExecText(const SCR_CURSOR* cur);
+
+// After a static cursor with lock or values concurrency has read its
+// result: the values kept, or every row locked; the agent's cursor closed
+// unless it holds the locks. 0 or a code.
+int scs_p_StaticConcurrency(SCR_CURSOR* cur);
+
+// The status of cache row `row` of a static cursor: what a positioned
+// operation left there, where an update or an error reads as success from
+// the next fetch on.
+uint16_t scs_p_StaticRowStatus(SCR_CURSOR* cur, uint32_t row);
+
+#endif
