@@ -12,6 +12,7 @@
 
 #include "drv_jdbc/drv_agent.h"
 #include "scrs/colset_ops.h"
+#include "scrs/ksrun.h"
 #include "scrs/scranalysis.h"
 #include "scrs/scrcursor.h"
 #include "scrs/scrframe.h"
@@ -29,49 +30,23 @@ bool ChangeableStatic(const SCR_CURSOR* cur) {
          SCR_ConcurrencyError(cur) == 0;
 }
 
-// Analyses text and builds from it with one of the key builders.
-template <typename Build>
-int Built(const SCR_ANALYSIS& a, const std::string& text, Build build, SCR_BUILT* out) {
-  SCR_SQLINFO info;
-  SCR_InitSQLInfo(&info);
-  int rc = SCR_AnalyseSQL(&info, text.c_str(), 0, a.idents.noQualifier);
-  if (rc == 0) rc = build(&info, out);
-  else log_message(LOG_LEVEL_DEBUG, kSrc, __LINE__, "SCR_AnalyseSQL failed: %s", text.c_str());
-  SCR_FreeSQLInfo(&info);
-  return rc;
-}
-
 // Every key of the result, in the cursor's order, read on the auxiliary
 // statement.
 int ReadKeys(SCR_CURSOR* cur, COLSET* keys) {
   const SCR_ANALYSIS& a = *cur->analysis;
   SCR_BUILT built;
-  int rc = Built(a, a.text, [&](SCR_SQLINFO* i, SCR_BUILT* o) {
-    return KS_BuildKeySelect(i, a.ks, a.idents, o);
-  }, &built);
-  const DRV_OpTable& ops = SCR_Agent();
-  if (rc == 0) rc = static_cast<int>(ops.DRV_Prepare(a.auxStmt, built.text.c_str()));
-  if (rc == 0 && a.appParams) {
-    COLSET* copy = nullptr;
-    rc = ColSetCreate(&copy, a.appParams.get());
-    if (rc == 0) rc = static_cast<int>(ops.DRV_SetParams(a.auxStmt, copy));
-  }
-  if (rc == 0) rc = static_cast<int>(ops.DRV_Execute(a.auxStmt));
-  for (bool more = rc == 0; more;) {
-    COLSET block{};
-    rc = static_cast<int>(ops.DRV_Fetch(a.auxStmt, DSC_FETCH_ROWS, &block));
-    more = rc == 0 && block.rows_held > 0;
-    if (more && keys->cols_used == 0) {
-      ColSetFreeColumns(keys);
-      *keys = block;
-      continue;
-    }
-    if (more) rc = ColSetAppendRows(keys, &block);
-    more = more && rc == 0;
-    ColSetFreeColumns(&block);
-  }
-  ops.DRV_CloseCursor(a.auxStmt);
-  return rc;
+  KS_ANALYSED app;
+  int rc = KS_Analyse(a, a.text, &app);
+  if (rc == 0) rc = KS_BuildKeySelect(&app.info, a.ks, a.idents, &built);
+  if (rc == 0) rc = static_cast<int>(SCR_Agent().DRV_Prepare(a.auxStmt, built.text.c_str()));
+  COLSET* params = nullptr;
+  if (rc == 0) rc = KS_SpliceParams(cur, KS_PLACE{}, nullptr, &params);
+  uint32_t run = static_cast<uint32_t>(rc);
+  if (run == 0) run = KS_RunPrepared(cur, a.auxStmt, params, KS_SpliceBinds(cur, KS_PLACE{}, {}));
+  if (run == 0) run = KS_FetchAll(a.auxStmt, keys);
+  SCR_Agent().DRV_CloseCursor(a.auxStmt);
+  if (run != 0) KS_MoveErrors(cur, a.auxStmt);
+  return static_cast<int>(run);
 }
 
 int LockAll(SCR_CURSOR* cur) {
@@ -94,10 +69,10 @@ int scs_p_StaticConcurText(SCR_CURSOR* cur) {
   a.execText.clear();
   if (!ChangeableStatic(cur)) return 0;
   SCR_BUILT ordered;
-  if (int rc = Built(a, a.text, [&](SCR_SQLINFO* i, SCR_BUILT* o) {
-        return KS_BuildOrderBy(i, a.ks, a.idents, static_cast<uint32_t>(a.orderBy.size()), o);
-      }, &ordered))
-    return rc;
+  KS_ANALYSED app;
+  if (int rc = KS_Analyse(a, a.text, &app)) return rc;
+  const auto items = static_cast<uint32_t>(a.orderBy.size());
+  if (int rc = KS_BuildOrderBy(&app.info, a.ks, a.idents, items, &ordered)) return rc;
   std::string run = ordered.text;
   if (cur->concurrency == SQL_CONCUR_LOCK && a.lockByUpdate == 0) run += " FOR UPDATE";
   if (uint32_t rc = SCR_Agent().DRV_Prepare(cur->stmtHandle, run.c_str()))
@@ -117,11 +92,15 @@ int scs_p_StaticConcurrency(SCR_CURSOR* cur) {
   if (a == nullptr || !a->concurrencyPending) return 0;
   if (ChangeableStatic(cur)) {
     if (cur->concurrency == SQL_CONCUR_VALUES && a->valuesMode != 2) {
-      COLSET* params = nullptr;
-      if (a->appParams) {
-        if (int rc = ColSetCreate(&params, a->appParams.get())) return rc;
+      if (int rc = scs_p_GetOptConcColVals(cur, nullptr, 0, 0, 0, 0)) return rc;
+      // Values read apart from the rows are theirs only row for row: rows
+      // another user added or removed between the two reads would give a
+      // row the values of another.
+      if (static_cast<int64_t>(a->keyset->valuesCache.row_count) != cur->rowCount) {
+        log_message(LOG_LEVEL_ERROR, kSrc, __LINE__,
+                    "scs_p_StaticConcurrency: values and rows of the result differ");
+        return ERR_KEYSET_UPDATES;
       }
-      if (int rc = scs_p_GetOptConcColVals(cur, params, 0, 0, 0, 0)) return rc;
     }
     if (cur->concurrency == SQL_CONCUR_LOCK && a->lockByUpdate != 0) {
       if (int rc = LockAll(cur)) return rc;

@@ -5,11 +5,14 @@
 #include <sql.h>
 #include <sqlext.h>
 
-#include <cstring>
+#include <algorithm>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "drv_jdbc/drv_agent.h"
 #include "scrs/colset_ops.h"
+#include "scrs/ksrun.h"
 #include "scrs/scranalysis.h"
 #include "scrs/scrcursor.h"
 #include "scrs/scrframe.h"
@@ -20,44 +23,6 @@
 namespace {
 
 constexpr const char* kSrc = "sc_s";
-
-// Where each key column sits among the columns of the values query.
-bool KeyColumns(const SCR_ANALYSIS& a, std::vector<uint16_t>* out) {
-  for (const SCR_COLDESC& k : a.ks.keys) {
-    size_t i = 0;
-    while (i < a.tableCols.size() &&
-           (std::strcmp(a.tableCols[i].name, k.name) != 0 ||
-            std::strcmp(a.tableCols[i].table, k.table) != 0 ||
-            std::strcmp(a.tableCols[i].owner, k.owner) != 0))
-      ++i;
-    if (i == a.tableCols.size()) return false;
-    out->push_back(static_cast<uint16_t>(i));
-  }
-  return true;
-}
-
-// A new set of the listed columns of src, in that order.
-int Project(const COLSET* src, const std::vector<uint16_t>& cols, COLSET** out) {
-  *out = nullptr;
-  int rc = 0;
-  for (size_t j = cols.size(); rc == 0 && j-- > 0;) {
-    COLSET* one = nullptr;
-    rc = ColSetCreate(&one, src);
-    for (uint16_t c = rc == 0 ? one->cols_used : 0; rc == 0 && c-- > 0;)
-      if (c != cols[j]) rc = ColSetRemoveColumn(one, c);
-    if (rc == 0 && *out != nullptr) rc = ColSetMerge(*out, one);
-    if (rc == 0 && *out == nullptr) {
-      *out = one;
-      one = nullptr;
-    }
-    ColSetDestroy(one);
-  }
-  if (rc != 0) {
-    ColSetDestroy(*out);
-    *out = nullptr;
-  }
-  return rc;
-}
 
 // Rows `at` of src copied into a new set, in that order.
 int PickRows(COLSET* src, const std::vector<uint32_t>& at, COLSET** out) {
@@ -72,23 +37,51 @@ int PickRows(COLSET* src, const std::vector<uint32_t>& at, COLSET** out) {
   return rc;
 }
 
-// Reads the values of the rows of `keys` (one row per key) afresh.
-int ReadByKey(SCR_CURSOR* cur, const COLSET* keys, COLSET* fresh) {
+// A new set of the listed columns of src, in that order.
+int Project(const COLSET* src, const std::vector<uint16_t>& cols, COLSET** out) {
+  *out = nullptr;
+  int rc = 0;
+  for (size_t j = cols.size(); rc == 0 && j-- > 0;) {
+    COLSET* one = nullptr;
+    rc = ColSetCreate(&one, src);
+    for (uint16_t c = rc == 0 ? one->cols_used : 0; rc == 0 && c-- > 0;)
+      if (c != cols[j]) rc = ColSetRemoveColumn(one, c);
+    if (rc == 0 && *out != nullptr) rc = ColSetMerge(*out, one);
+    if (rc == 0 && *out == nullptr) std::swap(*out, one);
+    ColSetDestroy(one);
+  }
+  if (rc != 0) {
+    ColSetDestroy(*out);
+    *out = nullptr;
+  }
+  return rc;
+}
+
+// Reads afresh the values of the rows whose keys are the rows of `keys`
+// (its columns `cols`).
+int ReadByKey(SCR_CURSOR* cur, const COLSET* keys, const std::vector<uint16_t>& cols,
+              COLSET* fresh) {
   SCR_ANALYSIS& a = *cur->analysis;
   const uint32_t n = keys->rows_held;
   SCR_BUILT built;
-  COLSET *keyParams = nullptr, *params = nullptr;
-  int rc = scs_p_ValuesQuery(cur, n, &built);
   // The values statement holds another query from here on.
-  if (a.keyset) a.keyset->valuesFlags = 0;
+  a.keyset->valuesFlags = 0;
+  COLSET *only = nullptr, *keyParams = nullptr, *params = nullptr;
+  int rc = scs_p_ValuesQuery(cur, n, &built);
   if (rc == 0) rc = static_cast<int>(SCR_Agent().DRV_Prepare(a.valuesStmt, built.text.c_str()));
-  if (rc == 0) rc = SCR_RowToParams(keys, 0, n, n, &keyParams, false, false, nullptr);
-  if (rc == 0) rc = scs_p_JoinParams(a.appParams.get(), built.appBefore, keyParams, &params);
-  if (rc == 0) rc = static_cast<int>(SCR_Agent().DRV_SetParams(a.valuesStmt, params));
-  if (rc == 0) rc = static_cast<int>(SCR_Agent().DRV_Execute(a.valuesStmt));
-  if (rc == 0) rc = static_cast<int>(SCR_Agent().DRV_Fetch(a.valuesStmt, static_cast<uint16_t>(n), fresh));
+  if (rc == 0) rc = Project(keys, cols, &only);
+  if (rc == 0) rc = SCR_RowToParams(only, 0, n, n, &keyParams, a.paramOps != 0, false, nullptr);
+  ColSetDestroy(only);
+  KS_PLACE place;
+  place.libAt = built.appBefore;
+  if (rc == 0) rc = KS_SpliceParams(cur, place, keyParams, &params);
+  uint32_t run = static_cast<uint32_t>(rc);
+  if (run == 0)
+    run = KS_RunPrepared(cur, a.valuesStmt, params, KS_SpliceBinds(cur, place, KS_KeyDescs(a, n)));
+  if (run == 0) run = KS_FetchAll(a.valuesStmt, fresh);
   SCR_Agent().DRV_CloseCursor(a.valuesStmt);
-  return rc;
+  if (run != 0) KS_MoveErrors(cur, a.valuesStmt);
+  return static_cast<int>(run);
 }
 
 }  // namespace
@@ -102,8 +95,9 @@ int scs_p_RefreshOptConcRows(SCR_CURSOR* cur, const uint32_t* rows, uint32_t cou
   if (count == 0 || cur->concurrency != SQL_CONCUR_VALUES || a.valuesMode == 2 ||
       ks == nullptr || ks->values == nullptr)
     return 0;
-  std::vector<uint16_t> keyCols;
-  if (!KeyColumns(a, &keyCols) || cur->rowsetStart < 1) return ERR_GENERAL;
+  std::vector<uint16_t> cols, keyCols(a.ks.keys.size());
+  for (size_t k = 0; k < keyCols.size(); ++k) keyCols[k] = static_cast<uint16_t>(k);
+  if (!scs_p_KeyColumns(a, &cols) || cur->rowsetStart < 1) return ERR_GENERAL;
   const bool isStatic = cur->cursorType == SQL_CURSOR_STATIC;
   // Where each listed row's values sit, and where its key is.
   const int64_t valuesBase =
@@ -117,27 +111,24 @@ int scs_p_RefreshOptConcRows(SCR_CURSOR* cur, const uint32_t* rows, uint32_t cou
     at.push_back(static_cast<uint32_t>(v));
     keyAt.push_back(static_cast<uint32_t>(k));
   }
-  COLSET *picked = nullptr, *keys = nullptr, *freshKeys = nullptr;
+  // A static cursor's keys are among its values; the others' in the window.
+  COLSET* keys = nullptr;
   COLSET fresh{};
-  int rc = isStatic ? PickRows(ks->values, at, &picked) : PickRows(&ks->window, keyAt, &keys);
-  if (rc == 0 && isStatic) rc = Project(picked, keyCols, &keys);
-  if (rc == 0) rc = ReadByKey(cur, keys, &fresh);
-  if (rc == 0 && fresh.rows_held > 0) rc = Project(&fresh, keyCols, &freshKeys);
+  int rc = isStatic ? PickRows(ks->values, at, &keys) : PickRows(&ks->window, keyAt, &keys);
+  const std::vector<uint16_t>& keysAt = isStatic ? cols : keyCols;
+  if (rc == 0) rc = ReadByKey(cur, keys, keysAt, &fresh);
   // Each listed row takes the fresh values of its own key; a row gone
   // keeps what it had.
-  for (uint32_t j = 0; rc == 0 && j < fresh.rows_held; ++j) {
-    for (uint32_t i = 0; i < count; ++i) {
-      int equal = 0;
-      if (ColSetCompareRow(keys, i, freshKeys, j, &equal) != 0 || equal == 0) continue;
-      if (ColSetCopyRows(ks->values, &fresh, at[i], j, 0) != 0)
-        log_message(LOG_LEVEL_ERROR, kSrc, __LINE__,
-                    "scs_p_RefreshOptConcRows: Could not keep the values of row %u", rows[i]);
-      break;
-    }
+  std::unordered_map<std::string, uint32_t> came;
+  for (uint32_t j = 0; rc == 0 && fresh.cols_used > 0 && j < fresh.rows_held; ++j)
+    came.emplace(scs_p_KeyText(&fresh, cols, j), j);
+  for (uint32_t i = 0; rc == 0 && i < count; ++i) {
+    const auto it = came.find(scs_p_KeyText(keys, keysAt, i));
+    if (it != came.end() && ColSetCopyRows(ks->values, &fresh, at[i], it->second, 0) != 0)
+      log_message(LOG_LEVEL_ERROR, kSrc, __LINE__,
+                  "scs_p_RefreshOptConcRows: Could not keep the values of row %u", rows[i]);
   }
-  ColSetDestroy(picked);
   ColSetDestroy(keys);
-  ColSetDestroy(freshKeys);
   ColSetFreeColumns(&fresh);
   return rc;
 }

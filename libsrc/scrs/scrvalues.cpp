@@ -7,12 +7,15 @@
 #include <sqlext.h>
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "drv_jdbc/drv_agent.h"
 #include "scrs/colset_ops.h"
+#include "scrs/ksrun.h"
 #include "scrs/scranalysis.h"
 #include "scrs/scrcursor.h"
 #include "scrs/scrframe.h"
@@ -23,119 +26,6 @@
 namespace {
 
 constexpr const char* kSrc = "sc_s";
-
-// Analyses text and applies one builder to it.
-template <typename Build>
-int Rebuild(const SCR_ANALYSIS& a, const std::string& text, Build build, SCR_BUILT* out) {
-  SCR_SQLINFO info;
-  SCR_InitSQLInfo(&info);
-  int rc = SCR_AnalyseSQL(&info, text.c_str(), 0, a.idents.noQualifier);
-  if (rc != 0) {
-    log_message(LOG_LEVEL_DEBUG, kSrc, __LINE__, "SCR_AnalyseSQL failed: %s", text.c_str());
-    log_message(LOG_LEVEL_DEBUG, kSrc, __LINE__, "%s", info.errmsg != nullptr ? info.errmsg : "");
-  } else {
-    rc = build(&info, out);
-  }
-  SCR_FreeSQLInfo(&info);
-  return rc;
-}
-
-}  // namespace
-
-int scs_p_ValuesQuery(SCR_CURSOR* cur, uint32_t blockSize, SCR_BUILT* out) {
-  SCR_ANALYSIS& a = *cur->analysis;
-  const uint8_t tables = static_cast<uint8_t>(a.tables.size());
-  if (blockSize == 0) {
-    return Rebuild(a, a.text, [&](SCR_SQLINFO* i, SCR_BUILT* o) {
-      return scs_p_BuildValuesSelect(i, a.tableCols, tables, a.idents, o);
-    }, out);
-  }
-  SCR_BUILT ordered, keyed;
-  int rc = Rebuild(a, a.text, [&](SCR_SQLINFO* i, SCR_BUILT* o) {
-    return KS_BuildOrderBy(i, a.ks, a.idents, static_cast<uint32_t>(a.orderBy.size()), o);
-  }, &ordered);
-  if (rc == 0) {
-    rc = Rebuild(a, ordered.text, [&](SCR_SQLINFO* i, SCR_BUILT* o) {
-      return KS_BuildKeyWhere(i, a.ks, a.idents, blockSize, o);
-    }, &keyed);
-  }
-  if (rc == 0) {
-    rc = Rebuild(a, keyed.text, [&](SCR_SQLINFO* i, SCR_BUILT* o) {
-      return scs_p_BuildValuesSelect(i, a.tableCols, tables, a.idents, o);
-    }, out);
-  }
-  // The key markers keep their place among the application's.
-  out->appBefore = keyed.appBefore;
-  out->libMarkers = keyed.libMarkers;
-  return rc;
-}
-
-namespace {
-
-// A copy of columns from..to-1 of the application's values.
-int AppColumns(const COLSET* app, uint16_t from, uint16_t to, COLSET** out) {
-  *out = nullptr;
-  if (from >= to) return 0;
-  if (int rc = ColSetCreate(out, app)) return rc;
-  int rc = 0;
-  for (uint16_t c = (*out)->cols_used; rc == 0 && c > to; --c) rc = ColSetRemoveColumn(*out, c - 1);
-  for (uint16_t c = 0; rc == 0 && c < from; ++c) rc = ColSetRemoveColumn(*out, 0);
-  if (rc != 0) {
-    ColSetDestroy(*out);
-    *out = nullptr;
-  }
-  return rc;
-}
-
-}  // namespace
-
-int scs_p_JoinParams(const COLSET* app, uint32_t appBefore, COLSET* keys, COLSET** out) {
-  *out = keys;
-  if (app == nullptr || app->cols_used == 0) return 0;
-  const uint16_t split = static_cast<uint16_t>(std::min<uint32_t>(appBefore, app->cols_used));
-  COLSET *front = nullptr, *back = nullptr;
-  int rc = AppColumns(app, 0, split, &front);
-  if (rc == 0) rc = AppColumns(app, split, app->cols_used, &back);
-  if (rc == 0 && back != nullptr) {
-    rc = ColSetMerge(back, keys);
-    if (rc == 0) {
-      ColSetDestroy(keys);
-      keys = back;
-      back = nullptr;
-    }
-  }
-  if (rc == 0 && front != nullptr) {
-    rc = ColSetMerge(keys, front);
-  }
-  ColSetDestroy(front);
-  ColSetDestroy(back);
-  *out = rc == 0 ? keys : nullptr;
-  if (rc != 0) ColSetDestroy(keys);
-  return rc;
-}
-
-namespace {
-
-// Runs the prepared values query with params (taken over; null: none).
-int RunQuery(SCR_CURSOR* cur, COLSET* params) {
-  const uint32_t stmt = cur->analysis->valuesStmt;
-  if (params != nullptr) {
-    if (uint32_t rc = SCR_Agent().DRV_SetParams(stmt, params)) return static_cast<int>(rc);
-  }
-  return static_cast<int>(SCR_Agent().DRV_Execute(stmt));
-}
-
-// Appends the rows of the executed query to the values set.
-int FetchInto(uint32_t stmt, uint32_t rows, COLSET* values) {
-  const uint16_t n = static_cast<uint16_t>(std::min<uint32_t>(rows, 0xFFFF));
-  if (values->rows_held == 0 && values->cols_used == 0)
-    return static_cast<int>(SCR_Agent().DRV_Fetch(stmt, n, values));
-  COLSET more{};
-  int rc = static_cast<int>(SCR_Agent().DRV_Fetch(stmt, n, &more));
-  if (rc == 0 && more.rows_held > 0) rc = ColSetAppendRows(values, &more);
-  ColSetFreeColumns(&more);
-  return rc;
-}
 
 int ValuesSet(KS_KEYSET* ks) {
   if (ks->values != nullptr) {
@@ -153,55 +43,144 @@ int ValuesSet(KS_KEYSET* ks) {
 }
 
 int StaticValues(SCR_CURSOR* cur, KS_KEYSET* ks, COLSET* params) {
-  if (int rc = RunQuery(cur, params)) return rc;
+  SCR_ANALYSIS& a = *cur->analysis;
+  uint32_t rc = KS_RunPrepared(cur, a.valuesStmt, params, KS_SpliceBinds(cur, KS_PLACE{}, {}));
   DSC_Close(&ks->valuesCache);
-  const int rc = DSC_Fill(&ks->valuesCache, &SCR_SavedAgent, cur->analysis->valuesStmt,
-                          ks->values, nullptr);
+  if (rc == 0) {
+    rc = static_cast<uint32_t>(
+        DSC_Fill(&ks->valuesCache, &SCR_SavedAgent, a.valuesStmt, ks->values, nullptr));
+    if (rc != 0)
+      log_message(LOG_LEVEL_ERROR, kSrc, __LINE__,
+                  "scs_p_GetOptConcColVals: Could not fill optimistic concurrency values cache");
+  }
+  SCR_Agent().DRV_CloseCursor(a.valuesStmt);
   if (rc != 0) {
-    log_message(LOG_LEVEL_ERROR, kSrc, __LINE__,
-                "scs_p_GetOptConcColVals: Could not fill optimistic concurrency values cache");
-    return rc;
+    KS_MoveErrors(cur, a.valuesStmt);
+    return static_cast<int>(rc);
   }
   ks->valuesWindow = ks->valuesCache.state == DSC_ON_DISK ? DSC_NO_WINDOW : 0;
-  // The statement's result is read whole; its cursor is not needed.
-  SCR_Agent().DRV_CloseCursor(cur->analysis->valuesStmt);
   return 0;
 }
 
+// Puts each row of `got` in the place of its key among keys from..from+n-1
+// of the window; a key whose row is gone gets a row of NULLs.
+int PlaceByKey(const SCR_ANALYSIS& a, const KS_KEYSET& ks, uint32_t from, uint32_t n, COLSET* got,
+               COLSET* out) {
+  std::vector<uint16_t> cols;
+  if (!scs_p_KeyColumns(a, &cols)) return ERR_GENERAL;
+  std::unordered_map<std::string, uint32_t> came;
+  for (uint32_t j = 0; j < got->rows_held; ++j) came.emplace(scs_p_KeyText(got, cols, j), j);
+  std::vector<uint16_t> keyCols(a.ks.keys.size());
+  for (size_t k = 0; k < keyCols.size(); ++k) keyCols[k] = static_cast<uint16_t>(k);
+  COLSET* placed = nullptr;
+  int rc = ColSetAlloc(&placed, got, n);
+  for (uint32_t i = 0; rc == 0 && i < n; ++i) {
+    const auto it = came.find(scs_p_KeyText(&ks.window, keyCols, from + i));
+    rc = it != came.end() ? ColSetCopyRows(placed, got, i, it->second, 0)
+                          : ColSetInsertRow(placed, i);
+  }
+  if (rc == 0) {
+    ColSetFreeColumns(out);
+    *out = *placed;
+    *placed = COLSET{};
+  }
+  ColSetDestroy(placed);
+  return rc;
+}
+
 int KeyedValues(SCR_CURSOR* cur, KS_KEYSET* ks, COLSET* keyParams, uint32_t first,
-                uint32_t blocks, uint32_t blockSize, uint32_t lastBlock, uint32_t appBefore) {
-  const SCR_ANALYSIS& a = *cur->analysis;
+                uint32_t blocks, uint32_t blockSize, uint32_t lastBlock) {
+  SCR_ANALYSIS& a = *cur->analysis;
   if (ks->windowFirst < 0 || first < static_cast<uint32_t>(ks->windowFirst)) {
     ColSetDestroy(keyParams);
     return ERR_GENERAL;
   }
   const uint32_t rel = first - static_cast<uint32_t>(ks->windowFirst);
-  for (uint32_t b = 0; b < blocks; ++b) {
+  KS_PLACE place;
+  place.libAt = a.valuesAppBefore;
+  const std::vector<JdbcColBind> binds = KS_SpliceBinds(cur, place, KS_KeyDescs(a, blockSize));
+  COLSET got{};
+  uint32_t rc = 0;
+  for (uint32_t b = 0; rc == 0 && b < blocks; ++b) {
     const uint32_t k = b + 1 == blocks ? lastBlock : blockSize;
-    COLSET* params = nullptr;
-    int rc = 0;
-    if (keyParams != nullptr && blocks == 1) {
-      params = keyParams;
-      keyParams = nullptr;
-    } else {
-      COLSET* keys = nullptr;
-      rc = SCR_RowToParams(&ks->window, rel + blockSize * b, blockSize, k, &keys, false, false,
-                           nullptr);
-      if (rc == 0) rc = scs_p_JoinParams(a.appParams.get(), appBefore, keys, &params);
+    COLSET *keys = keyParams, *params = nullptr;
+    keyParams = nullptr;
+    if (keys == nullptr || blocks > 1) {
+      ColSetDestroy(keys);
+      keys = nullptr;
+      rc = static_cast<uint32_t>(SCR_RowToParams(&ks->window, rel + blockSize * b, blockSize, k,
+                                                 &keys, a.paramOps != 0, false, nullptr));
     }
-    if (rc == 0) rc = RunQuery(cur, params);
-    if (rc == 0) rc = FetchInto(a.valuesStmt, k, ks->values);
+    if (rc == 0) rc = static_cast<uint32_t>(KS_SpliceParams(cur, place, keys, &params));
+    else ColSetDestroy(keys);
+    if (rc == 0) rc = KS_RunPrepared(cur, a.valuesStmt, params, binds);
+    if (rc == 0) rc = KS_FetchAll(a.valuesStmt, &got);
     SCR_Agent().DRV_CloseCursor(a.valuesStmt);
-    if (rc != 0) {
-      ColSetDestroy(keyParams);
-      return rc;
-    }
   }
   ColSetDestroy(keyParams);
-  return 0;
+  const uint32_t n = blocks == 0 ? 0 : (blocks - 1) * blockSize + lastBlock;
+  if (rc == 0 && got.cols_used > 0) rc = static_cast<uint32_t>(PlaceByKey(a, *ks, rel, n, &got, ks->values));
+  ColSetFreeColumns(&got);
+  if (rc != 0) KS_MoveErrors(cur, a.valuesStmt);
+  return static_cast<int>(rc);
 }
 
 }  // namespace
+
+bool scs_p_KeyColumns(const SCR_ANALYSIS& a, std::vector<uint16_t>* out) {
+  out->clear();
+  for (const SCR_COLDESC& k : a.ks.keys) {
+    size_t i = 0;
+    while (i < a.tableCols.size() &&
+           (std::strcmp(a.tableCols[i].name, k.name) != 0 ||
+            std::strcmp(a.tableCols[i].table, k.table) != 0 ||
+            std::strcmp(a.tableCols[i].owner, k.owner) != 0))
+      ++i;
+    if (i == a.tableCols.size()) return false;
+    out->push_back(static_cast<uint16_t>(i));
+  }
+  return true;
+}
+
+std::string scs_p_KeyText(const COLSET* set, const std::vector<uint16_t>& cols, uint32_t row) {
+  std::string key;
+  for (uint16_t c : cols) {
+    const COLSET_COL& col = set->cols[c];
+    if (col.ind[row] == COLSET_IND_NULL) {
+      key += '\0';
+      continue;
+    }
+    uint32_t len = col.elem_size;
+    if (col.type == COLSET_VT_LONGCHAR || col.type == COLSET_VT_LONGBINARY ||
+        col.type == COLSET_VT_LONGWCHAR) {
+      COLSET_LONG lv;
+      std::memcpy(&lv, col.data + size_t{row} * col.elem_size, sizeof lv);
+      len = col.type == COLSET_VT_LONGWCHAR ? lv.length * 2 : lv.length;
+    }
+    std::string value(len, '\0');
+    if (ColSetValueLength(set, row, c, value.data(), &len) != 0) len = 0;
+    value.resize(len);
+    key += '\1' + std::to_string(len) + ':' + value;
+  }
+  return key;
+}
+
+int scs_p_ValuesQuery(SCR_CURSOR* cur, uint32_t groups, SCR_BUILT* out) {
+  SCR_ANALYSIS& a = *cur->analysis;
+  const uint8_t tables = static_cast<uint8_t>(a.tables.size());
+  KS_ANALYSED app;
+  if (int rc = KS_Analyse(a, a.text, &app)) return rc;
+  if (groups == 0) return scs_p_BuildValuesSelect(&app.info, a.tableCols, tables, a.idents, out);
+  SCR_BUILT keyed;
+  if (int rc = KS_BuildKeyWhere(&app.info, a.ks, a.idents, groups, &keyed)) return rc;
+  KS_ANALYSED an;
+  if (int rc = KS_Analyse(a, keyed.text, &an)) return rc;
+  if (int rc = scs_p_BuildValuesSelect(&an.info, a.tableCols, tables, a.idents, out)) return rc;
+  // The key markers keep their place among the application's.
+  out->appBefore = keyed.appBefore;
+  out->libMarkers = keyed.libMarkers;
+  return 0;
+}
 
 int scs_p_GetOptConcColVals(SCR_CURSOR* cur, COLSET* keyParams, uint32_t first, uint32_t blocks,
                             uint32_t blockSize, uint32_t lastBlock) {
@@ -213,20 +192,16 @@ int scs_p_GetOptConcColVals(SCR_CURSOR* cur, COLSET* keyParams, uint32_t first, 
   if (!a.keyset) a.keyset.reset(new (std::nothrow) KS_KEYSET());
   KS_KEYSET* ks = a.keyset.get();
   int rc = ks == nullptr ? ERR_NO_MEMORY : ValuesSet(ks);
-  if (rc != 0) {
-    ColSetDestroy(keyParams);
-    return rc;
-  }
   // A dynamic cursor's block size follows its rowset: its query is made
   // afresh each time; the others' when the block size changed.
   const uint32_t groups = cur->cursorType == SQL_CURSOR_STATIC ? 0 : blockSize;
-  const bool prepare = cur->cursorType == SQL_CURSOR_DYNAMIC || a.valuesGroups != groups ||
-                       (ks->valuesFlags & SCR_VALUES_PREPARED) == 0;
-  if (prepare) {
+  if (rc == 0 && (cur->cursorType == SQL_CURSOR_DYNAMIC || a.valuesGroups != groups ||
+                  (ks->valuesFlags & SCR_VALUES_PREPARED) == 0)) {
     ks->valuesFlags = 0;
     SCR_BUILT built;
     rc = scs_p_ValuesQuery(cur, groups, &built);
     if (rc == 0) rc = static_cast<int>(SCR_Agent().DRV_Prepare(a.valuesStmt, built.text.c_str()));
+    if (rc != 0) KS_MoveErrors(cur, a.valuesStmt);
     if (rc == 0) {
       a.valuesAppBefore = built.appBefore;
       a.valuesGroups = groups;
@@ -237,15 +212,9 @@ int scs_p_GetOptConcColVals(SCR_CURSOR* cur, COLSET* keyParams, uint32_t first, 
     ColSetDestroy(keyParams);
     return rc;
   }
-  if (cur->cursorType == SQL_CURSOR_STATIC) return StaticValues(cur, ks, keyParams);
-  rc = KeyedValues(cur, ks, keyParams, first, blocks, blockSize, lastBlock, a.valuesAppBefore);
-  if (rc != 0 || cur->cursorType != SQL_CURSOR_KEYSET_DRIVEN) return rc;
-  // Keys whose row has gone since the keyset was read leave a gap; the
-  // rows keep their places in the rowset.
-  const int64_t held = static_cast<int64_t>(ks->window.rows_held) + ks->windowFirst -
-                       static_cast<int64_t>(first);
-  const uint32_t got = ks->values->rows_held;
-  if (got < cur->rowsetSize && static_cast<int64_t>(got) < held)
-    return SCR_MarkDeletedRows(cur, ks->values, first);
-  return 0;
+  if (cur->cursorType != SQL_CURSOR_STATIC)
+    return KeyedValues(cur, ks, keyParams, first, blocks, blockSize, lastBlock);
+  COLSET* params = nullptr;
+  if (int r = KS_SpliceParams(cur, KS_PLACE{}, keyParams, &params)) return r;
+  return StaticValues(cur, ks, params);
 }

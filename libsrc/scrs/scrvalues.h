@@ -4,6 +4,8 @@
 #define QMR_SCRS_SCRVALUES_H
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "scrs/scranalysis.h"
 #include "scrs/scrcursor.h"
@@ -16,10 +18,12 @@ constexpr uint16_t SCR_VALUES_PREPARED = 0x0020;
 // keys, in key order, so that a row gone shows as a gap. 0 or a code.
 int scs_p_ValuesQuery(SCR_CURSOR* cur, uint32_t groups, SCR_BUILT* out);
 
-// The parameters in marker order: the application's first appBefore
-// values, the keys, then the rest of the application's. Takes keys over;
-// *out is the joined set (keys alone when app is null). 0, 15 or 16.
-int scs_p_JoinParams(const COLSET* app, uint32_t appBefore, COLSET* keys, COLSET** out);
+// Where each key column sits among the columns of the values query; false
+// when one is not among them.
+bool scs_p_KeyColumns(const SCR_ANALYSIS& a, std::vector<uint16_t>* out);
+
+// The values of the listed columns of a row as one comparable text.
+std::string scs_p_KeyText(const COLSET* set, const std::vector<uint16_t>& cols, uint32_t row);
 
 // At prepare, for a static cursor with lock or values concurrency whose
 // rows can be changed by key: its rows ordered by key as well, so that its

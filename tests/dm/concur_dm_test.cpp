@@ -1,7 +1,7 @@
-// Static cursors with lock and values concurrency through the Driver
-// Manager, on every backend and both builds: served as asked (lowered with
-// 01S02 only where rows cannot be changed by key), they scroll through the
-// rows a read-only static cursor does.
+// Static and keyset-driven cursors with lock and values concurrency through
+// the Driver Manager, on every backend and both builds: served as asked
+// (lowered with 01S02 only where rows cannot be changed by key), they
+// scroll through the rows a read-only static cursor does.
 #include <gtest/gtest.h>
 #include <sql.h>
 #include <sqlext.h>
@@ -29,12 +29,11 @@ class AnyConcurDm : public qmr_test::DmTest {
     SQLSetStmtAttr(h, SQL_ATTR_ROW_STATUS_PTR, status, 0);
     SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &got, 0);
     SQLBindCol(h, 1, SQL_C_SLONG, ids, 0, ind);
-    const SQLSMALLINT steps[][2] = {{SQL_FETCH_FIRST, 0}, {SQL_FETCH_NEXT, 0},
-                                    {SQL_FETCH_LAST, 0},  {SQL_FETCH_ABSOLUTE, 4},
-                                    {SQL_FETCH_PRIOR, 0}, {SQL_FETCH_ABSOLUTE, -2},
-                                    {SQL_FETCH_PRIOR, 0}, {SQL_FETCH_ABSOLUTE, 9},
-                                    {SQL_FETCH_PRIOR, 0}, {SQL_FETCH_ABSOLUTE, 1},
-                                    {SQL_FETCH_PRIOR, 0}, {SQL_FETCH_NEXT, 0}};
+    const SQLSMALLINT steps[][2] = {
+        {SQL_FETCH_FIRST, 0},    {SQL_FETCH_NEXT, 0},     {SQL_FETCH_LAST, 0},
+        {SQL_FETCH_ABSOLUTE, 4}, {SQL_FETCH_PRIOR, 0},    {SQL_FETCH_ABSOLUTE, -2},
+        {SQL_FETCH_PRIOR, 0},    {SQL_FETCH_ABSOLUTE, 9}, {SQL_FETCH_PRIOR, 0},
+        {SQL_FETCH_ABSOLUTE, 1}, {SQL_FETCH_PRIOR, 0},    {SQL_FETCH_NEXT, 0}};
     std::string out;
     for (const auto& s : steps) {
       const SQLRETURN rc = SQLFetchScroll(h, s[0], s[1]);
@@ -49,7 +48,9 @@ class AnyConcurDm : public qmr_test::DmTest {
 };
 
 // Keyed rows under a descending ORDER BY and in the table's own order, and
-// a join, prepared or run directly. A table without a key is lowered.
+// a join, prepared or run directly, static and keyset-driven. What cannot
+// be changed by key is lowered: a table without a key, and a join with one
+// for a keyset.
 TEST_P(AnyConcurDm, LockAndValuesScrollLikeReadOnly) {
   for (const std::string& t : {t_, n_}) {
     Exec("DROP TABLE " + t);
@@ -64,43 +65,47 @@ TEST_P(AnyConcurDm, LockAndValuesScrollLikeReadOnly) {
   const struct {
     std::string sql;
     const std::string& want;
-    bool lowered, direct;
+    bool lowered, keysetLowered, direct;
   } queries[] = {
-      {"SELECT id, v FROM " + t_, up, false, false},
-      {"SELECT id FROM " + t_ + " WHERE v <> 'x' ORDER BY v DESC", down, false, false},
-      {"SELECT id FROM " + t_ + " WHERE v <> 'x' ORDER BY v DESC", down, false, true},
-      {"SELECT id, v FROM " + n_, up, true, false},
+      {"SELECT id, v FROM " + t_, up, false, false, false},
+      {"SELECT id FROM " + t_ + " WHERE v <> 'x' ORDER BY v DESC", down, false, false, false},
+      {"SELECT id FROM " + t_ + " WHERE v <> 'x' ORDER BY v DESC", down, false, false, true},
+      {"SELECT id, v FROM " + n_, up, true, true, false},
       {"SELECT a.id FROM " + t_ + " a, " + n_ + " b WHERE a.id = b.id ORDER BY a.id", up, false,
-       false},
+       true, false},
   };
   for (const auto& q : queries) {
-    for (SQLULEN conc : {SQL_CONCUR_READ_ONLY, SQL_CONCUR_LOCK, SQL_CONCUR_VALUES}) {
-      SQLHSTMT h = nullptr;
-      ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &h));
-      SQLSetStmtAttr(h, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)SQL_CURSOR_STATIC, 0);
-      EXPECT_EQ(SQL_SUCCESS, SQLSetStmtAttr(h, SQL_ATTR_CONCURRENCY, (SQLPOINTER)conc, 0));
-      SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)3, 0);
-      const auto sql = (SQLCHAR*)q.sql.c_str();
-      const SQLRETURN rc = q.direct ? SQLExecDirect(h, sql, SQL_NTS) : SQLPrepare(h, sql, SQL_NTS);
-      const std::string state = qmr_test::State(SQL_HANDLE_STMT, h);
-      const bool lowered = q.lowered && conc != SQL_CONCUR_READ_ONLY;
-      EXPECT_EQ(lowered ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS, rc) << q.sql << conc << state;
-      EXPECT_EQ(lowered ? "01S02" : "", state) << q.sql << conc;
-      SQLULEN served = 0;
-      SQLGetStmtAttr(h, SQL_ATTR_CONCURRENCY, &served, 0, nullptr);
-      EXPECT_EQ(lowered ? SQL_CONCUR_READ_ONLY : conc, served) << q.sql;
-      if (!q.direct) {
-        EXPECT_EQ(SQL_SUCCESS, SQLExecute(h)) << qmr_test::Diag(SQL_HANDLE_STMT, h);
+    for (SQLULEN type : {SQL_CURSOR_STATIC, SQL_CURSOR_KEYSET_DRIVEN}) {
+      for (SQLULEN conc : {SQL_CONCUR_READ_ONLY, SQL_CONCUR_LOCK, SQL_CONCUR_VALUES}) {
+        SQLHSTMT h = nullptr;
+        ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &h));
+        SQLSetStmtAttr(h, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)type, 0);
+        EXPECT_EQ(SQL_SUCCESS, SQLSetStmtAttr(h, SQL_ATTR_CONCURRENCY, (SQLPOINTER)conc, 0));
+        SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)3, 0);
+        const auto sql = (SQLCHAR*)q.sql.c_str();
+        const SQLRETURN rc =
+            q.direct ? SQLExecDirect(h, sql, SQL_NTS) : SQLPrepare(h, sql, SQL_NTS);
+        const std::string state = qmr_test::State(SQL_HANDLE_STMT, h);
+        const bool keyset = type == SQL_CURSOR_KEYSET_DRIVEN;
+        const bool lowered = keyset ? q.keysetLowered : q.lowered && conc != SQL_CONCUR_READ_ONLY;
+        EXPECT_EQ(lowered ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS, rc)
+            << q.sql << conc << type << state;
+        EXPECT_EQ(lowered ? "01S02" : "", state) << q.sql << conc;
+        SQLULEN served = 0;
+        SQLGetStmtAttr(h, SQL_ATTR_CONCURRENCY, &served, 0, nullptr);
+        EXPECT_EQ(lowered ? SQL_CONCUR_READ_ONLY : conc, served) << q.sql;
+        if (!q.direct) {
+          EXPECT_EQ(SQL_SUCCESS, SQLExecute(h)) << qmr_test::Diag(SQL_HANDLE_STMT, h);
+        }
+        EXPECT_EQ(q.want, Scroll(h)) << q.sql << " " << conc << " " << type;
+        SQLFreeHandle(SQL_HANDLE_STMT, h);
       }
-      EXPECT_EQ(q.want, Scroll(h)) << q.sql << " " << conc;
-      SQLFreeHandle(SQL_HANDLE_STMT, h);
     }
   }
 }
 
 std::string Name(const ::testing::TestParamInfo<std::string>& i) { return i.param; }
 
-INSTANTIATE_TEST_SUITE_P(AnyBackend, AnyConcurDm, ::testing::ValuesIn(qmr_test::TestDsns()),
-                         Name);
+INSTANTIATE_TEST_SUITE_P(AnyBackend, AnyConcurDm, ::testing::ValuesIn(qmr_test::TestDsns()), Name);
 
 }  // namespace
