@@ -13,66 +13,61 @@
 
 namespace {
 
-class AnyConcurDm : public qmr_test::DmTest {
- protected:
-  void TearDown() override {
-    for (const std::string& t : {t_, n_}) Exec("DROP TABLE " + t);
-    qmr_test::DmTest::TearDown();
+using qmr_test::Diag;
+
+// Each fetch's ids in rowsets of 3 ("-": SQL_NO_DATA; "!" marks a row whose
+// status is not SQL_ROW_SUCCESS).
+std::string Scroll(SQLHSTMT h) {
+  SQLINTEGER ids[3] = {};
+  SQLLEN ind[3] = {};
+  SQLUSMALLINT status[3] = {};
+  SQLULEN got = 0;
+  SQLSetStmtAttr(h, SQL_ATTR_ROW_STATUS_PTR, status, 0);
+  SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &got, 0);
+  SQLBindCol(h, 1, SQL_C_SLONG, ids, 0, ind);
+  const SQLSMALLINT steps[][2] = {{SQL_FETCH_FIRST, 0},     {SQL_FETCH_LAST, 0},
+                                  {SQL_FETCH_ABSOLUTE, 4},  {SQL_FETCH_PRIOR, 0},
+                                  {SQL_FETCH_ABSOLUTE, -2}, {SQL_FETCH_PRIOR, 0},
+                                  {SQL_FETCH_ABSOLUTE, 9},  {SQL_FETCH_PRIOR, 0}};
+  std::string out;
+  for (const auto& s : steps) {
+    const SQLRETURN rc = SQLFetchScroll(h, s[0], s[1]);
+    out += out.empty() ? "" : " ";
+    if (rc != SQL_SUCCESS) out += rc == SQL_NO_DATA ? "-" : Diag(SQL_HANDLE_STMT, h);
+    for (SQLULEN r = 0; rc == SQL_SUCCESS && r < got; ++r)
+      out += (r ? "," : "") + std::to_string(ids[r]) + (status[r] == SQL_ROW_SUCCESS ? "" : "!");
   }
-  // Each fetch's ids (rowsets of 3; "-" for SQL_NO_DATA, "!" behind an id
-  // whose row status is not SQL_ROW_SUCCESS).
-  std::string Scroll(SQLHSTMT h) {
-    SQLINTEGER ids[3] = {};
-    SQLLEN ind[3] = {};
-    SQLUSMALLINT status[3] = {};
-    SQLULEN got = 0;
-    SQLSetStmtAttr(h, SQL_ATTR_ROW_STATUS_PTR, status, 0);
-    SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &got, 0);
-    SQLBindCol(h, 1, SQL_C_SLONG, ids, 0, ind);
-    const SQLSMALLINT steps[][2] = {
-        {SQL_FETCH_FIRST, 0},    {SQL_FETCH_NEXT, 0},     {SQL_FETCH_LAST, 0},
-        {SQL_FETCH_ABSOLUTE, 4}, {SQL_FETCH_PRIOR, 0},    {SQL_FETCH_ABSOLUTE, -2},
-        {SQL_FETCH_PRIOR, 0},    {SQL_FETCH_ABSOLUTE, 9}, {SQL_FETCH_PRIOR, 0},
-        {SQL_FETCH_ABSOLUTE, 1}, {SQL_FETCH_PRIOR, 0},    {SQL_FETCH_NEXT, 0}};
-    std::string out;
-    for (const auto& s : steps) {
-      const SQLRETURN rc = SQLFetchScroll(h, s[0], s[1]);
-      out += out.empty() ? "" : " ";
-      if (rc != SQL_SUCCESS) out += rc == SQL_NO_DATA ? "-" : qmr_test::Diag(SQL_HANDLE_STMT, h);
-      for (SQLULEN r = 0; rc == SQL_SUCCESS && r < got; ++r)
-        out += (r ? "," : "") + std::to_string(ids[r]) + (status[r] == SQL_ROW_SUCCESS ? "" : "!");
-    }
-    return out;
-  }
-  std::string t_ = "cc_" + qmr_test::Lower(GetParam()), n_ = "ccn_" + qmr_test::Lower(GetParam());
-};
+  return out;
+}
+
+class AnyConcurDm : public qmr_test::DmTest {};
 
 // Keyed rows under a descending ORDER BY and in the table's own order, and
-// a join, prepared or run directly, static and keyset-driven. What cannot
-// be changed by key is lowered: a table without a key, and a join with one
-// for a keyset.
+// a join, prepared or run directly. Not changeable by key, so lowered: a
+// table without a key, and for a keyset cursor a join with one.
 TEST_P(AnyConcurDm, LockAndValuesScrollLikeReadOnly) {
-  for (const std::string& t : {t_, n_}) {
-    Exec("DROP TABLE " + t);
-    MustExec("CREATE TABLE " + t + " (id INTEGER" + (t == t_ ? " NOT NULL PRIMARY KEY" : "") +
-             ", v VARCHAR(10))");
+  const std::string t = "cc_" + qmr_test::Lower(GetParam()), n = "ccn_" + t;
+  for (const std::string& table : {t, n}) {
+    Exec("DROP TABLE " + table);
+    MustExec("CREATE TABLE " + table + " (id INTEGER" + (table == t ? " PRIMARY KEY" : "") +
+             ", v VARCHAR(9))");
     for (int k = 1; k <= 8; ++k)
-      MustExec("INSERT INTO " + t + " VALUES (" + std::to_string(k) + ", 'v" + std::to_string(k) +
-               "')");
+      MustExec("INSERT INTO " + table + " VALUES (" + std::to_string(k) + ", 'v" +
+               std::to_string(k) + "')");
   }
-  const std::string up = "1,2,3 4,5,6 6,7,8 4,5,6 1,2,3 7,8 4,5,6 - 6,7,8 1,2,3 - 1,2,3";
-  const std::string down = "8,7,6 5,4,3 3,2,1 5,4,3 8,7,6 2,1 5,4,3 - 3,2,1 8,7,6 - 8,7,6";
+  const std::string up = "1,2,3 6,7,8 4,5,6 1,2,3 7,8 4,5,6 - 6,7,8";
+  const std::string down = "8,7,6 3,2,1 5,4,3 8,7,6 2,1 5,4,3 - 3,2,1";
   const struct {
     std::string sql;
     const std::string& want;
     bool lowered, keysetLowered, direct;
   } queries[] = {
-      {"SELECT id, v FROM " + t_, up, false, false, false},
-      {"SELECT id FROM " + t_ + " WHERE v <> 'x' ORDER BY v DESC", down, false, false, false},
-      {"SELECT id FROM " + t_ + " WHERE v <> 'x' ORDER BY v DESC", down, false, false, true},
-      {"SELECT id, v FROM " + n_, up, true, true, false},
-      {"SELECT a.id FROM " + t_ + " a, " + n_ + " b WHERE a.id = b.id ORDER BY a.id", up, false,
-       true, false},
+      {"SELECT id, v FROM " + t, up, false, false, false},
+      {"SELECT id FROM " + t + " WHERE v <> 'x' ORDER BY v DESC", down, false, false, false},
+      {"SELECT id FROM " + t + " WHERE v <> 'x' ORDER BY v DESC", down, false, false, true},
+      {"SELECT id, v FROM " + n, up, true, true, false},
+      {"SELECT a.id FROM " + t + " a, " + n + " b WHERE a.id = b.id ORDER BY a.id", up, false, true,
+       false},
   };
   for (const auto& q : queries) {
     for (SQLULEN type : {SQL_CURSOR_STATIC, SQL_CURSOR_KEYSET_DRIVEN}) {
@@ -85,23 +80,24 @@ TEST_P(AnyConcurDm, LockAndValuesScrollLikeReadOnly) {
         const auto sql = (SQLCHAR*)q.sql.c_str();
         const SQLRETURN rc =
             q.direct ? SQLExecDirect(h, sql, SQL_NTS) : SQLPrepare(h, sql, SQL_NTS);
-        const std::string state = qmr_test::State(SQL_HANDLE_STMT, h);
-        const bool keyset = type == SQL_CURSOR_KEYSET_DRIVEN;
-        const bool lowered = keyset ? q.keysetLowered : q.lowered && conc != SQL_CONCUR_READ_ONLY;
-        EXPECT_EQ(lowered ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS, rc)
-            << q.sql << conc << type << state;
-        EXPECT_EQ(lowered ? "01S02" : "", state) << q.sql << conc;
+        const std::string state = qmr_test::State(SQL_HANDLE_STMT, h),
+                          what = q.sql + " " + std::to_string(type) + "/" + std::to_string(conc);
+        const bool lowered = type == SQL_CURSOR_KEYSET_DRIVEN
+                                 ? q.keysetLowered
+                                 : q.lowered && conc != SQL_CONCUR_READ_ONLY;
+        EXPECT_EQ(lowered ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS, rc) << what << " " << state;
+        EXPECT_EQ(lowered ? "01S02" : "", state) << what;
         SQLULEN served = 0;
         SQLGetStmtAttr(h, SQL_ATTR_CONCURRENCY, &served, 0, nullptr);
-        EXPECT_EQ(lowered ? SQL_CONCUR_READ_ONLY : conc, served) << q.sql;
-        if (!q.direct) {
-          EXPECT_EQ(SQL_SUCCESS, SQLExecute(h)) << qmr_test::Diag(SQL_HANDLE_STMT, h);
-        }
-        EXPECT_EQ(q.want, Scroll(h)) << q.sql << " " << conc << " " << type;
+        EXPECT_EQ(lowered ? SQL_CONCUR_READ_ONLY : conc, served) << what;
+        const SQLRETURN ex = q.direct ? SQL_SUCCESS : SQLExecute(h);
+        EXPECT_EQ(SQL_SUCCESS, ex) << what << Diag(SQL_HANDLE_STMT, h);
+        EXPECT_EQ(q.want, Scroll(h)) << what;
         SQLFreeHandle(SQL_HANDLE_STMT, h);
       }
     }
   }
+  for (const std::string& table : {t, n}) Exec("DROP TABLE " + table);
 }
 
 std::string Name(const ::testing::TestParamInfo<std::string>& i) { return i.param; }

@@ -2,7 +2,9 @@
 // driven as the cursor library drives it: connections opened through the
 // library's connect hook, rowsets fetched by the agent, versions compared on
 // the cursor's own secondary connection while a second connection changes
-// rows. Each set-up creates the user's table QMRRVC.
+// rows. Each set-up creates the user's table QMRRVC. Beside them, the
+// values a static cursor keeps for values concurrency, read where the
+// library keeps them.
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sql.h>
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include "scrs/rvc.h"
+#include "scrs/scranalysis.h"
 #include "scrs/scrcursor.h"
 #include "scrs/scrframe.h"
 #include "tests/support/agent_env.h"
@@ -240,6 +243,49 @@ TEST_P(RowVersions, FreedStatementTakesItsRowsAlong) {
   EXPECT_EQ(Count(app_, hconn, hcurs), 3);
   EXPECT_EQ(Library().DRV_FreeStmt(h), 0u);
   EXPECT_EQ(Count(app_, hconn, hcurs), 0);
+}
+
+// Rows first..first+n-1 of a set as "c0 c1|c0 c1..." (integers in decimal).
+std::string Rows(const COLSET* set, uint32_t first, uint32_t n) {
+  std::string out;
+  for (uint32_t r = first; r < first + n && r < set->rows_held; ++r) {
+    for (uint16_t c = 0; c < set->cols_used; ++c) {
+      std::string text;
+      int64_t v = 0;
+      if (SCR_CellInt(set, c, r, &v)) text = std::to_string(v);
+      else SCR_CellText(set, c, r, &text);
+      out += (c ? " " : r > first ? "|" : "") + text;
+    }
+  }
+  return out;
+}
+
+// Each rowset's values, every column of the table, stay as the cursor read
+// them, in the order of its own rows, whatever another user changes.
+TEST_P(RowVersions, StaticCursorKeepsTheValuesItRead) {
+  const DRV_OpTable& lib = Library();
+  uint32_t h = 0, type = SQL_CURSOR_STATIC, conc = SQL_CONCUR_VALUES, rowset = 2;
+  ASSERT_EQ(lib.DRV_AllocStmt(app_, &h), 0u);
+  for (auto [option, value] : {std::pair{0x32030006u, &type}, {0x32030007u, &conc},
+                               {0x32030009u, &rowset}})
+    ASSERT_EQ(lib.DRV_SetOption(h, option, value), 0u);
+  ASSERT_EQ(lib.DRV_Prepare(h, "SELECT B FROM RVC_T"), 0u) << ::testing::PrintToString(Errors(h));
+  ASSERT_EQ(lib.DRV_Execute(h), 0u) << ::testing::PrintToString(Errors(h));
+  const SCR_CURSOR* cur = SCR_StmtCursor(h);
+  const char* steps[][3] = {{"1", "c|x", "1 ab c|2  x"}, {"3", "q", "3 p q"},
+                            {"2", "x|q", "2  x|3 p q"}};
+  for (const auto& s : steps) {
+    ROWSTATUS* rs = nullptr;
+    uint32_t got = 0, count = 0;
+    ASSERT_EQ(lib.DRV_FetchScroll(h, &rs, std::stoi(s[0]), &got, &count, SQL_FETCH_ABSOLUTE), 0u);
+    EXPECT_EQ(Rows(rs->rows, 0, got), s[1]);
+    RowStatusFree(&rs);
+    const KS_KEYSET* ks = cur->analysis->keyset.get();
+    ASSERT_TRUE(ks != nullptr && ks->valuesWindow >= 0);
+    EXPECT_EQ(Rows(ks->values, cur->rowsetStart - 1 - ks->valuesWindow, got), s[2]) << s[0];
+    Exec(other_, "UPDATE RVC_T SET A = 'z', B = 'z'");
+  }
+  EXPECT_EQ(lib.DRV_FreeStmt(h), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Databases, RowVersions, ::testing::ValuesIn(kBackends), Name);
