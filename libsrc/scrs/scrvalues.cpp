@@ -118,8 +118,10 @@ int KeyedValues(SCR_CURSOR* cur, KS_KEYSET* ks, COLSET* keyParams, uint32_t firs
     SCR_Agent().DRV_CloseCursor(a.valuesStmt);
   }
   ColSetDestroy(keyParams);
-  const uint32_t n = blocks == 0 ? 0 : (blocks - 1) * blockSize + lastBlock;
-  if (rc == 0 && got.cols_used > 0) rc = static_cast<uint32_t>(PlaceByKey(a, *ks, rel, n, &got, ks->values));
+  const uint32_t held = ks->window.rows_held > rel ? ks->window.rows_held - rel : 0;
+  const uint32_t n = std::min(blocks == 0 ? 0 : (blocks - 1) * blockSize + lastBlock, held);
+  if (rc == 0 && got.cols_used > 0 && n > 0)
+    rc = static_cast<uint32_t>(PlaceByKey(a, *ks, rel, n, &got, ks->values));
   ColSetFreeColumns(&got);
   if (rc != 0) KS_MoveErrors(cur, a.valuesStmt);
   return static_cast<int>(rc);

@@ -261,7 +261,8 @@ std::string Rows(const COLSET* set, uint32_t first, uint32_t n) {
 }
 
 // Each rowset's values, every column of the table, stay as the cursor read
-// them, in the order of its own rows, whatever another user changes.
+// them, in the order of its own rows, whatever another user changes, until
+// the cursor reads them again.
 TEST_P(RowVersions, StaticCursorKeepsTheValuesItRead) {
   const DRV_OpTable& lib = Library();
   uint32_t h = 0, type = SQL_CURSOR_STATIC, conc = SQL_CONCUR_VALUES, rowset = 2;
@@ -271,7 +272,7 @@ TEST_P(RowVersions, StaticCursorKeepsTheValuesItRead) {
     ASSERT_EQ(lib.DRV_SetOption(h, option, value), 0u);
   ASSERT_EQ(lib.DRV_Prepare(h, "SELECT B FROM RVC_T"), 0u) << ::testing::PrintToString(Errors(h));
   ASSERT_EQ(lib.DRV_Execute(h), 0u) << ::testing::PrintToString(Errors(h));
-  const SCR_CURSOR* cur = SCR_StmtCursor(h);
+  SCR_CURSOR* cur = SCR_StmtCursor(h);
   const char* steps[][3] = {{"1", "c|x", "1 ab c|2  x"}, {"3", "q", "3 p q"},
                             {"2", "x|q", "2  x|3 p q"}};
   for (const auto& s : steps) {
@@ -285,6 +286,11 @@ TEST_P(RowVersions, StaticCursorKeepsTheValuesItRead) {
     EXPECT_EQ(Rows(ks->values, cur->rowsetStart - 1 - ks->valuesWindow, got), s[2]) << s[0];
     Exec(other_, "UPDATE RVC_T SET A = 'z', B = 'z'");
   }
+  // Rows changed through the cursor have their values read again by key.
+  const uint32_t changed[] = {2};
+  ASSERT_EQ(scs_p_RefreshOptConcRows(cur, changed, 1), 0) << ::testing::PrintToString(Errors(h));
+  const KS_KEYSET* ks = cur->analysis->keyset.get();
+  EXPECT_EQ(Rows(ks->values, cur->rowsetStart - 1 - ks->valuesWindow, 2), "2  x|3 z z");
   EXPECT_EQ(lib.DRV_FreeStmt(h), 0u);
 }
 
