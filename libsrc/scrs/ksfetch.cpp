@@ -88,10 +88,7 @@ int PrepareRefetch(SCR_CURSOR* cur, uint32_t groups) {
   // Where the data source takes no FOR UPDATE, the rows are locked by
   // updating them after the refetch instead.
   if (cur->concurrency == SQL_CONCUR_LOCK && a.lockByUpdate == 0) a.refetch.text += " FOR UPDATE";
-  if (a.refetchStmt == 0 && SCR_Agent().DRV_AllocStmt(cur->connHandle, &a.refetchStmt) != 0) {
-    a.refetchStmt = 0;
-    return ERR_GENERAL;
-  }
+  if (KS_RefetchStmt(cur) == 0) return ERR_GENERAL;
   if (uint32_t rc = SCR_Agent().DRV_Prepare(a.refetchStmt, a.refetch.text.c_str())) {
     KS_MoveErrors(cur, a.refetchStmt);
     return static_cast<int>(rc);

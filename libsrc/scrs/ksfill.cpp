@@ -117,7 +117,11 @@ int KS_ReadKeysByKey(SCR_CURSOR* cur, const COLSET* keys, uint32_t first, COLSET
   if (int rc = KS_BuildKeyWhere(&an.info, a->ks, a->idents, size, &where)) return rc;
   // The key condition's position counted as the application's text counts.
   place.libAt = where.appBefore + (where.appBefore >= place.dropFrom ? place.dropped : 0);
-  const uint32_t stmt = a->valuesStmt;
+  // The re-read takes the refetch statement, which is built again for the
+  // next rowset: the values statement keeps what the values cache put there.
+  const uint32_t stmt = KS_RefetchStmt(cur);
+  if (stmt == 0) return ERR_GENERAL;
+  cur->flags &= static_cast<uint16_t>(~SCR_FLAG_REFETCH_READY);
   const std::vector<JdbcColBind> binds = KS_SpliceBinds(cur, place, KS_KeyDescs(*a, size));
   uint32_t rc = SCR_Agent().DRV_Prepare(stmt, where.text.c_str());
   for (uint32_t b = 0; rc == 0 && b < blocks; ++b) {

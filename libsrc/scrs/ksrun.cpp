@@ -208,3 +208,10 @@ int KS_Analyse(const SCR_ANALYSIS& a, const std::string& text, KS_ANALYSED* out)
   }
   return rc;
 }
+
+uint32_t KS_RefetchStmt(SCR_CURSOR* cur) {
+  SCR_ANALYSIS& a = *cur->analysis;
+  if (a.refetchStmt == 0 && SCR_Agent().DRV_AllocStmt(cur->connHandle, &a.refetchStmt) != 0)
+    a.refetchStmt = 0;
+  return a.refetchStmt;
+}

@@ -63,6 +63,10 @@ uint32_t KS_FetchAll(uint32_t stmt, COLSET* rows);
 // statement, behind what it holds.
 void KS_MoveErrors(const SCR_CURSOR* cur, uint32_t from);
 
+// The cursor's refetch statement, allocated when first needed; 0 when the
+// agent cannot give one.
+uint32_t KS_RefetchStmt(SCR_CURSOR* cur);
+
 // An agent request's numeric answer for the cursor's connection; 0 when
 // the agent does not answer it.
 uint32_t KS_AskAgent(const SCR_CURSOR* cur, uint32_t request);
