@@ -1,9 +1,6 @@
-// Keyset-driven cursors read through the Driver Manager on every backend
-// and both builds: each orientation of SQLFetchScroll and SQLExtendedFetch
-// gives what a static cursor over the same query gives (a keyset of 12,000
-// keys, kept on disk; keys the select list leaves out; composite keys of
-// several types; the statement's own parameters), and rows that another
-// connection changed or deleted after the keyset was built show as such.
+// Keyset-driven cursors through the Driver Manager: every fetch gives what a
+// static cursor over the same query gives, and rows another connection
+// changed or deleted after the keyset was built show as such.
 #include <gtest/gtest.h>
 #include <sql.h>
 #include <sqlext.h>
@@ -61,8 +58,7 @@ struct Cursor {
     const SQLLEN i = ind[(c + 1) * kRowset + r];
     return i == SQL_NULL_DATA ? "NULL" : std::string(&buf[(c * kRowset + r) * kWidth]);
   }
-  // One fetch as text: the answer, the rows, and each row's status,
-  // bookmark and values (none for a deleted row).
+  // One fetch as text: answer, rows, each row's status, bookmark, values.
   std::string Step(SQLSMALLINT o, SQLLEN offset) {
     bookmark = static_cast<SQLULEN>(offset);
     if (o == SQL_FETCH_BOOKMARK && !ext) offset = 0;
@@ -123,10 +119,8 @@ TEST_P(KeysetFetchDm, EveryOrientationAsStaticThenOthersChanges) {
   std::vector<char> vs(kRows * 8);
   std::vector<SQLLEN> nInd(kRows, 0);
   for (int k = 0; k < kRows; ++k) {
-    ids[k] = k + 1;
-    ns[k] = (k + 1) * 3;
+    ids[k] = k + 1, ns[k] = (k + 1) * 3, nInd[k] = k % 5 == 4 ? SQL_NULL_DATA : 0;
     std::snprintf(&vs[k * 8], 8, "r%d", k + 1);
-    if (k % 5 == 4) nInd[k] = SQL_NULL_DATA;
   }
   SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)(SQLULEN)kRows, 0);
   SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, ids.data(), 0, nullptr);
@@ -176,13 +170,10 @@ TEST_P(KeysetFetchDm, EveryOrientationAsStaticThenOthersChanges) {
   }
 }
 
-// A key of four columns and four types (integer; fixed text with trailing
-// blanks and non-ASCII characters; date; numeric), a NULL in a non-key
-// column, and markers of the statement's own before and after the point
-// where the key condition goes: run directly and prepared, with and
-// without parameters, and under lock concurrency, a keyset-driven cursor
-// reads what a static one reads. Then another connection deletes one row
-// and changes another.
+// A key of four columns and types (integer, fixed text with trailing blanks
+// and non-ASCII characters, date, numeric), a NULL, markers before and after
+// where the key condition goes; direct and prepared, with and without
+// parameters, under lock concurrency. Then another connection's changes.
 TEST_P(KeysetFetchDm, CompositeKeysAndParameters) {
   const std::string t = T("ksy_");
   Make(t, "k1 INTEGER NOT NULL, k2 CHAR(6) NOT NULL, k3 DATE NOT NULL, k4 NUMERIC(10,2) NOT NULL, "
@@ -200,13 +191,11 @@ TEST_P(KeysetFetchDm, CompositeKeysAndParameters) {
     bool prepared;
     std::vector<std::string> params;
     SQLULEN concurrency;
-  } runs[] = {
-      {&withParams, false, {"-", "2"}, SQL_CONCUR_READ_ONLY},
-      {&withParams, true, {"+", "1"}, SQL_CONCUR_READ_ONLY},
-      {&plain, false, {}, SQL_CONCUR_READ_ONLY},
-      {&plain, true, {}, SQL_CONCUR_READ_ONLY},
-      {&withParams, true, {"*", "1"}, SQL_CONCUR_LOCK},
-  };
+  } runs[] = {{&withParams, false, {"-", "2"}, SQL_CONCUR_READ_ONLY},
+              {&withParams, true, {"+", "1"}, SQL_CONCUR_READ_ONLY},
+              {&plain, false, {}, SQL_CONCUR_READ_ONLY},
+              {&plain, true, {}, SQL_CONCUR_READ_ONLY},
+              {&withParams, true, {"*", "1"}, SQL_CONCUR_LOCK}};
   for (const auto& r : runs) {
     Cursor st(dbc_, SQL_CURSOR_STATIC, false), ks(dbc_, SQL_CURSOR_KEYSET_DRIVEN, false, r.concurrency);
     Run(&st, *r.sql, r.prepared, r.params);
