@@ -76,18 +76,17 @@ struct Cursor {
 
 class KeysetFetchDm : public qmr_test::DmTest {
  protected:
-  std::string T(const char* stem) const { return std::string(stem) + qmr_test::Lower(GetParam()); }
   void TearDown() override {
-    for (const std::string& t : made_) Exec("DROP TABLE " + t);
+    Exec("DROP TABLE " + made_);
     qmr_test::DmTest::TearDown();
   }
-  void Make(const std::string& t, const std::string& columns) {
-    Exec("DROP TABLE " + t);
-    MustExec("CREATE TABLE " + t + " (" + columns + ")");
-    made_.push_back(t);
+  std::string Make(const char* stem, const std::string& columns) {
+    made_ = stem + qmr_test::Lower(GetParam());
+    Exec("DROP TABLE " + made_);
+    MustExec("CREATE TABLE " + made_ + " (" + columns + ")");
+    return made_;
   }
-  // Runs the query on the cursor, directly or prepared, with `params` as
-  // text values of its markers.
+  // Runs the query directly or prepared, `params` the text of its markers.
   void Run(Cursor* c, const std::string& sql, bool prepared, const std::vector<std::string>& params) {
     for (size_t i = 0; i < params.size(); ++i)
       ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(c->h, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT,
@@ -99,12 +98,12 @@ class KeysetFetchDm : public qmr_test::DmTest {
     if (prepared) {
       ASSERT_EQ(SQL_SUCCESS, SQLExecute(c->h)) << sql << Diag(SQL_HANDLE_STMT, c->h);
     }
-    SQLULEN served = 0;
+    SQLULEN served = 0;  // never lowered to a static cursor
     SQLGetStmtAttr(c->h, SQL_ATTR_CURSOR_TYPE, &served, 0, nullptr);
     ASSERT_EQ(c->type, served) << sql;
     c->Bind();
   }
-  std::vector<std::string> made_;
+  std::string made_;
 };
 
 // 12,000 rows, the key left out of the select list, a NULL in every fifth
@@ -112,8 +111,7 @@ class KeysetFetchDm : public qmr_test::DmTest {
 // the application's columns stay as described; then rows another
 // connection changed and deleted far from the keyset's first window.
 TEST_P(KeysetFetchDm, EveryOrientationAsStaticThenOthersChanges) {
-  const std::string t = T("ksf_");
-  Make(t, "id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(20), n INTEGER");
+  const std::string t = Make("ksf_", "id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(20), n INTEGER");
   constexpr int kRows = 12000;
   std::vector<SQLINTEGER> ids(kRows), ns(kRows);
   std::vector<char> vs(kRows * 8);
@@ -175,9 +173,9 @@ TEST_P(KeysetFetchDm, EveryOrientationAsStaticThenOthersChanges) {
 // where the key condition goes; direct and prepared, with and without
 // parameters, under lock concurrency. Then another connection's changes.
 TEST_P(KeysetFetchDm, CompositeKeysAndParameters) {
-  const std::string t = T("ksy_");
-  Make(t, "k1 INTEGER NOT NULL, k2 CHAR(6) NOT NULL, k3 DATE NOT NULL, k4 NUMERIC(10,2) NOT NULL, "
-          "v VARCHAR(10), w INTEGER, PRIMARY KEY (k1, k2, k3, k4)");
+  const std::string t = Make("ksy_", "k1 INTEGER NOT NULL, k2 CHAR(6) NOT NULL, k3 DATE NOT NULL, "
+                             "k4 NUMERIC(10,2) NOT NULL, v VARCHAR(10), w INTEGER, "
+                             "PRIMARY KEY (k1, k2, k3, k4)");
   for (const char* row : {"1, 'ab', {d '2020-01-02'}, 1.50, 'one', 5",
                           "1, '\xC3\xA9 \xC3\xBC', {d '2020-01-02'}, 1.50, NULL, 4",
                           "2, 'ab', {d '1999-12-31'}, -3.75, 'three', 3",
