@@ -7,6 +7,7 @@
 #include <sqlext.h>
 
 #include <cctype>
+#include <cstring>
 #include <new>
 
 #include "drv_jdbc/cursor_lib.h"
@@ -169,6 +170,15 @@ int SelectList(SCR_CURSOR* cur, SCR_SQLINFO* info) {
   return 0;
 }
 
+// Rows that are no table's rows cannot be read again by key: DISTINCT folds
+// rows together and a scalar aggregate makes one row of many.
+bool RowsWithoutKeys(const SCR_SQLINFO* info) {
+  if ((info->flags & SCR_SQL_AGGREGATE) != 0) return true;
+  const PT_NODE* quantifier = PT_Find(info->tree, 42);
+  return quantifier != nullptr && quantifier->text != nullptr &&
+         std::strcmp(quantifier->text, "DISTINCT") == 0;
+}
+
 int AnalyseSelect(SCR_CURSOR* cur, SCR_SQLINFO* info) {
   SCR_ANALYSIS& a = *cur->analysis;
   a.flags = info->flags;
@@ -179,6 +189,7 @@ int AnalyseSelect(SCR_CURSOR* cur, SCR_SQLINFO* info) {
   if (cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN) {
     if (int rc = SCR_KeysetError(cur)) return rc;
   }
+  if (RowsWithoutKeys(info)) return scs_p_ChangeCursorType(cur);
   if (int rc = TablesOf(cur, info)) return rc;
   if (a.tables.empty()) return ERR_PREPARE_CURSOR_TYPE;
   if (int rc = scs_p_GetTblDescs(cur, &a.tables)) return rc;

@@ -166,6 +166,9 @@ TEST_P(AnyKeysetDm, RefusedOrLoweredStatements) {
       {"SELECT a.id FROM " + t + " a LEFT OUTER JOIN " + t + " b ON a.id = b.id", "IM928"},
       {"SELECT id FROM " + t + " WHERE id IN (SELECT id FROM " + t + ") FETCH FIRST 2 ROWS ONLY",
        nullptr},
+      // Rows that are no table rows cannot be read again by key.
+      {"SELECT DISTINCT v FROM " + t, nullptr},
+      {"SELECT COUNT(*) FROM " + t, nullptr},
   };
   for (const auto& r : rows) {
     const SQLRETURN rc = PrepareKeyset(r.sql);
