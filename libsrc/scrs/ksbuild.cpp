@@ -6,6 +6,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "scrs/scranalysis.h"
@@ -150,11 +151,20 @@ struct SeekCol {
   int nullRank = -1;    // rank among the ORDER BY items that are no key
 };
 
+// Items past the sort column count follow a column that already fixes
+// each row's place, so they never decide a seek.
 bool SeekColumns(const KS_CURSOR& ks, const std::vector<SCR_ORDERITEM>& order,
-                 const SCR_IDENTS& id, std::vector<SeekCol>* out) {
+                 const SCR_IDENTS& id, uint16_t sortColumns, std::vector<SeekCol>* out) {
   const uint16_t nkeys = static_cast<uint16_t>(ks.keys.size());
+  // Only when every key is named within the count: otherwise a key or an
+  // item would drop out of the order.
+  size_t items = order.size();
+  const bool keysWithin = std::all_of(ks.keys.begin(), ks.keys.end(), [&](const SCR_COLDESC& k) {
+    return k.mark != 0 && k.mark <= sortColumns;
+  });
+  if (sortColumns != 0 && sortColumns < items && keysWithin) items = sortColumns;
   uint16_t rank = 0;
-  for (size_t j = 0; j < order.size(); ++j) {
+  for (size_t j = 0; j < items; ++j) {
     SeekCol c;
     c.text = order[j].text;
     c.descending = order[j].descending != 0;
@@ -211,11 +221,11 @@ std::string Operator(uint16_t orientation, uint16_t mode, bool desc) {
 
 int KS_BuildSeekSelect(SCR_SQLINFO* info, const KS_CURSOR& ks,
                        const std::vector<SCR_ORDERITEM>& order, const SCR_IDENTS& id,
-                       SCR_BUILT* out) {
+                       SCR_BUILT* out, uint16_t sortColumns) {
   std::string list;
   if (!KeyList(ks, id, &list)) return ERR_GENERAL;
   std::vector<SeekCol> cols;
-  if (!SeekColumns(ks, order, id, &cols)) return ERR_GENERAL;
+  if (!SeekColumns(ks, order, id, sortColumns, &cols)) return ERR_GENERAL;
   for (const SeekCol& c : cols)
     if (!c.key) list += ", " + c.text;
   return Edit(info, SCR_ReplaceSelectList, list, out);
@@ -224,11 +234,11 @@ int KS_BuildSeekSelect(SCR_SQLINFO* info, const KS_CURSOR& ks,
 int KS_BuildSeekWhere(SCR_SQLINFO* info, const KS_CURSOR& ks,
                       const std::vector<SCR_ORDERITEM>& order, const SCR_IDENTS& id,
                       uint16_t orientation, uint16_t mode, uint32_t nullCollation,
-                      const std::vector<bool>& nullBound, SCR_BUILT* out) {
+                      const std::vector<bool>& nullBound, SCR_BUILT* out, uint16_t sortColumns) {
   if (orientation != SQL_FETCH_NEXT && orientation != SQL_FETCH_PRIOR) return ERR_GENERAL;
   if (info == nullptr || info->tree == nullptr || out == nullptr) return ERR_GENERAL;
   std::vector<SeekCol> cols;
-  if (!SeekColumns(ks, order, id, &cols) || cols.empty()) return ERR_GENERAL;
+  if (!SeekColumns(ks, order, id, sortColumns, &cols) || cols.empty()) return ERR_GENERAL;
   auto state = [&](const SeekCol& c) {
     const bool isNull = c.nullRank >= 0 && static_cast<size_t>(c.nullRank) < nullBound.size() &&
                         nullBound[static_cast<size_t>(c.nullRank)];

@@ -86,6 +86,7 @@ struct KS_KEYSET {
   DSC valuesCache;
   int32_t valuesWindow = DSC_NO_WINDOW;
   uint16_t valuesFlags = 0;
+  uint32_t rowsetInBlock = 0;     // a mixed cursor's rowset: its first row in the block (0-based)
 };
 
 // Drops the keys, statuses and bound row; the key cache is closed.
@@ -156,6 +157,7 @@ struct SCR_ANALYSIS {
   uint32_t valuesGroups = 0;
   // The result is read, its values or locks are still to be taken.
   bool concurrencyPending = false;
+  int32_t nullCollation = -1;  // SQL_NULL_COLLATION, -1 until asked
 };
 
 constexpr uint16_t SCR_NOT_SELECT = 0x0200;
@@ -232,9 +234,10 @@ int KS_BuildKeyWhere(SCR_SQLINFO* info, const KS_CURSOR& ks, const SCR_IDENTS& i
 int KS_BuildOrderBy(SCR_SQLINFO* info, const KS_CURSOR& ks, const SCR_IDENTS& id,
                     uint32_t existingItems, SCR_BUILT* out);
 // The seek SELECT: key columns, then the ORDER BY items that are no key.
+// Both seek builders take the first sortColumns ORDER BY items (0: all).
 int KS_BuildSeekSelect(SCR_SQLINFO* info, const KS_CURSOR& ks,
                        const std::vector<SCR_ORDERITEM>& order, const SCR_IDENTS& id,
-                       SCR_BUILT* out);
+                       SCR_BUILT* out, uint16_t sortColumns = 0);
 // The condition that selects the rows after (SQL_FETCH_NEXT) or before
 // (SQL_FETCH_PRIOR) the bound key row in the sort order. Mode 1 and 3 take
 // the other bound row, 2 and 3 include the bound row itself. nullCollation
@@ -243,7 +246,8 @@ int KS_BuildSeekSelect(SCR_SQLINFO* info, const KS_CURSOR& ks,
 int KS_BuildSeekWhere(SCR_SQLINFO* info, const KS_CURSOR& ks,
                       const std::vector<SCR_ORDERITEM>& order, const SCR_IDENTS& id,
                       uint16_t orientation, uint16_t mode, uint32_t nullCollation,
-                      const std::vector<bool>& nullBound, SCR_BUILT* out);
+                      const std::vector<bool>& nullBound, SCR_BUILT* out,
+                      uint16_t sortColumns = 0);
 // Puts `add` where the last edit left its mark in the regenerated text;
 // `before` is the text before that edit. Never re-reads the text as a
 // template.

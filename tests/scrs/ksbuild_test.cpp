@@ -218,6 +218,30 @@ TEST(KsBuildText, SeekConditionsFollowTheSortOrder) {
   ASSERT_EQ(0, KS_BuildSeekSelect(&info, ks, {item}, Quotes("\""), &out));
   SCR_FreeSQLInfo(&info);
   EXPECT_EQ("SELECT \"K\", a FROM t ORDER BY a", Squeeze(out.text));
+
+  // ORDER BY k, a with the key first: one sort column decides, so the
+  // item after the key takes no part in either builder.
+  const char* sql = "SELECT a, k FROM t ORDER BY k , a";
+  SCR_ORDERITEM k{};
+  std::strcpy(k.text, "k");
+  ks.keys[0].mark = 1;
+  for (uint16_t sortColumns : {0, 1}) {
+    SCR_BUILT sel, seek;
+    ASSERT_EQ(0, SCR_AnalyseSQL(&info, sql, 0, 0));
+    ASSERT_EQ(0, KS_BuildSeekSelect(&info, ks, {k, item}, Quotes("\""), &sel, sortColumns));
+    SCR_FreeSQLInfo(&info);
+    ASSERT_EQ(0, SCR_AnalyseSQL(&info, sql, 0, 0));
+    ASSERT_EQ(0, KS_BuildSeekWhere(&info, ks, {k, item}, Quotes("\""), SQL_FETCH_NEXT, 0,
+                                   SQL_NC_HIGH, {false}, &seek, sortColumns));
+    SCR_FreeSQLInfo(&info);
+    EXPECT_EQ(sortColumns == 1 ? "SELECT \"K\" FROM t ORDER BY k , a"
+                               : "SELECT \"K\", a FROM t ORDER BY k , a",
+              Squeeze(sel.text));
+    EXPECT_EQ(sortColumns == 1
+                  ? "SELECT a, k FROM t WHERE ( k > ? ) ORDER BY k , a"
+                  : "SELECT a, k FROM t WHERE ( k > ? OR k = ? AND (a > ? OR a IS NULL) ) ORDER BY k , a",
+              Squeeze(seek.text));
+  }
 }
 
 // Key rows 0..3 (three held): an INTEGER (the row number) and a CHAR(10),
