@@ -241,6 +241,24 @@ int Digests(const COLSET* set, uint32_t n, std::vector<unsigned char>* out) {
   return 0;
 }
 
+// The ROWVER value read back as 8-bit text. A connection that reads
+// text wide hands it over in UTF-16, which would never compare equal
+// byte for byte with the digits just computed.
+uint32_t StoredText(const COLSET& got, std::string* out) {
+  unsigned char bytes[4 * RVC_DIGEST_SIZE] = {};
+  uint32_t len = sizeof bytes;
+  if (int rc = ColSetValueLength(&got, 0, 0, bytes, &len)) return static_cast<uint32_t>(rc);
+  const uint32_t t = got.cols[0].type;
+  const bool wide = t == COLSET_VT_WCHAR || t == COLSET_VT_WNTS || t == COLSET_VT_WCHAR32;
+  for (uint32_t i = 0; i < len; i += wide ? 2 : 1) {
+    if (wide && (i + 1 >= len || bytes[i + 1] != 0)) break;
+    if (bytes[i] == 0) break;
+    out->push_back(static_cast<char>(bytes[i]));
+  }
+  while (!out->empty() && out->back() == ' ') out->pop_back();
+  return 0;
+}
+
 // The stored ROWVER of one key against the new row version: the row's
 // status, or a failure.
 uint32_t Compare(const RVC_LINK* link, const std::string& hconn, const std::string& hcurs,
@@ -256,14 +274,9 @@ uint32_t Compare(const RVC_LINK* link, const std::string& hconn, const std::stri
     } else if (got.rows_held == 0) {
       *status = SQL_ROW_ADDED;
     } else {
-      char stored[2 * RVC_DIGEST_SIZE] = {};
-      uint32_t len = sizeof stored;
-      rc = static_cast<uint32_t>(got.cols_used > 0 ? ColSetValueLength(&got, 0, 0, stored, &len)
-                                                   : ERR_GENERAL);
-      if (rc == 0) {
-        const bool same = len == sizeof stored && std::memcmp(stored, row.data(), len) == 0;
-        *status = same ? SQL_ROW_SUCCESS : SQL_ROW_UPDATED;
-      }
+      std::string stored;
+      rc = got.cols_used > 0 ? StoredText(got, &stored) : ERR_GENERAL;
+      if (rc == 0) *status = stored == row ? SQL_ROW_SUCCESS : SQL_ROW_UPDATED;
     }
   }
   ColSetFreeColumns(&got);
