@@ -65,3 +65,8 @@ if(TARGET dm_tests)
   add_test(NAME dm_tests_pg COMMAND dm_tests --gtest_filter=Backend*:AnyBackend*)
   qmr_pg_test(dm_tests_pg)
 endif()
+
+# Both make and drop the one row-version table QMRRVC on the shared server.
+if(TARGET dm_tests AND TARGET scrs_rvc_tests)
+  set_tests_properties(dm_tests_pg scrs_rvc_tests_pg PROPERTIES RESOURCE_LOCK qmrrvc_pg)
+endif()
