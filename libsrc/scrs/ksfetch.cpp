@@ -55,33 +55,12 @@ std::string KeyOf(const COLSET* set, uint16_t from, uint16_t count, uint32_t row
   return key;
 }
 
-// The application's select list with the key columns behind it: the
-// refetch carries the keys whether or not the application selects them, and
-// they are cut off again before the rowset is handed on.
-int WithKeys(const SCR_ANALYSIS& a, SCR_BUILT* out) {
-  KS_ANALYSED app;
-  if (int rc = KS_Analyse(a, a.text, &app)) return rc;
-  const std::string before = app.info.tree->text != nullptr ? app.info.tree->text : "";
-  if (int rc = SCR_ReplaceSelectList(&app.info)) return rc;
-  const std::string after = app.info.tree->text != nullptr ? app.info.tree->text : "";
-  size_t same = 0;
-  while (same < before.size() && same < after.size() && before[same] == after[same]) ++same;
-  const size_t at = after.find(kMark, same >= 2 ? same - 2 : 0, 3);
-  if (at == std::string::npos || after.size() - at - 3 > before.size() - at) return ERR_GENERAL;
-  std::string list = before.substr(at, before.size() - (after.size() - 3));
-  for (const SCR_COLDESC& k : a.ks.keys) {
-    list += ", ";
-    if (!SCR_QualifiedColName(a.ks.tableCount, k, a.idents, &list)) return ERR_GENERAL;
-  }
-  return SCR_SpliceAtMark(before, after.c_str(), list, out);
-}
-
 // Builds and prepares the refetch statement for `groups` keys.
 int PrepareRefetch(SCR_CURSOR* cur, uint32_t groups) {
   SCR_ANALYSIS& a = *cur->analysis;
   cur->flags &= static_cast<uint16_t>(~SCR_FLAG_REFETCH_READY);
   SCR_BUILT sel;
-  if (int rc = WithKeys(a, &sel)) return rc;
+  if (int rc = KS_WithKeys(a, &sel)) return rc;
   KS_ANALYSED an;
   if (int rc = KS_Analyse(a, sel.text, &an)) return rc;
   if (int rc = KS_BuildKeyWhere(&an.info, a.ks, a.idents, groups, &a.refetch)) return rc;
@@ -176,6 +155,27 @@ int ConfirmGone(SCR_CURSOR* cur, const std::vector<uint32_t>& missing, uint32_t 
 }
 
 }  // namespace
+
+// The application's select list with the key columns behind it: the
+// refetch carries the keys whether or not the application selects them, and
+// they are cut off again before the rowset is handed on.
+int KS_WithKeys(const SCR_ANALYSIS& a, SCR_BUILT* out) {
+  KS_ANALYSED app;
+  if (int rc = KS_Analyse(a, a.text, &app)) return rc;
+  const std::string before = app.info.tree->text != nullptr ? app.info.tree->text : "";
+  if (int rc = SCR_ReplaceSelectList(&app.info)) return rc;
+  const std::string after = app.info.tree->text != nullptr ? app.info.tree->text : "";
+  size_t same = 0;
+  while (same < before.size() && same < after.size() && before[same] == after[same]) ++same;
+  const size_t at = after.find(kMark, same >= 2 ? same - 2 : 0, 3);
+  if (at == std::string::npos || after.size() - at - 3 > before.size() - at) return ERR_GENERAL;
+  std::string list = before.substr(at, before.size() - (after.size() - 3));
+  for (const SCR_COLDESC& k : a.ks.keys) {
+    list += ", ";
+    if (!SCR_QualifiedColName(a.ks.tableCount, k, a.idents, &list)) return ERR_GENERAL;
+  }
+  return SCR_SpliceAtMark(before, after.c_str(), list, out);
+}
 
 int SCR_MarkDeletedRows(SCR_CURSOR* cur, COLSET* rows, uint32_t first) {
   SCR_ANALYSIS* a = cur->analysis;

@@ -67,6 +67,11 @@ void KS_MoveErrors(const SCR_CURSOR* cur, uint32_t from);
 // agent cannot give one.
 uint32_t KS_RefetchStmt(SCR_CURSOR* cur);
 
+// The application's statement with the key columns behind its select
+// list: rows read by key carry their keys, so each can be put at its key
+// and the keys cut off again (ksfetch.cpp).
+int KS_WithKeys(const SCR_ANALYSIS& a, SCR_BUILT* out);
+
 // An agent request's numeric answer for the cursor's connection; 0 when
 // the agent does not answer it.
 uint32_t KS_AskAgent(const SCR_CURSOR* cur, uint32_t request);

@@ -295,7 +295,19 @@ void SCR_AnalysisFree(SCR_CURSOR* cur) {
   cur->analysis = nullptr;
 }
 
+int SCR_RenewRowVersions(SCR_CURSOR* cur) {
+  if ((cur->flags & SCR_FLAG_RVC_RENEW) == 0) return 0;
+  const SCR_ANALYSIS* a = cur->analysis;
+  if (a != nullptr && a->valuesStmt != 0 && cur->cursorType == SQL_CURSOR_DYNAMIC &&
+      AskInt(cur->connHandle, kReqRowVersion) != 0) {
+    if (int rc = RegisterRowVersions(cur)) return rc;
+  }
+  cur->flags &= static_cast<uint16_t>(~SCR_FLAG_RVC_RENEW);
+  return 0;
+}
+
 int scs_p_AnalyseStmt(SCR_CURSOR* cur, const char* text) {
+  if (int rc = SCR_RenewRowVersions(cur)) return rc;
   RestoreOptions(cur);
   SetAdjust(cur, false);
   if (cur->analysis != nullptr && cur->analysis->held) ReleaseResults(cur->analysis);

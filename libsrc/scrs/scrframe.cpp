@@ -77,9 +77,10 @@ uint32_t ScrollText(uint32_t conn, void* value, uint16_t size, uint16_t* length)
 // The information answers that describe what the library serves: static
 // cursors with every fetch orientation and bookmarks, read-only. A keyset
 // cursor is taken (its statement is analysed when prepared, and lowered to
-// static when it cannot be served); dynamic and mixed cursors and
-// positioned operations are not served, so nothing claims them. False for
-// any other type.
+// static when it cannot be served), and so are dynamic and mixed cursors:
+// the cursor type an application asks for is negotiated against the scroll
+// options answered here. Positioned operations are not served, so nothing
+// claims them. False for any other type.
 bool LibraryAnswer(uint32_t conn, uint16_t type, uint32_t* value) {
   switch (type) {
     case SQL_STATIC_CURSOR_ATTRIBUTES1:
@@ -104,7 +105,8 @@ bool LibraryAnswer(uint32_t conn, uint16_t type, uint32_t* value) {
       if (AskInt(conn, INFO_ODBC_INT | type, &agent) != 0) return false;
       *value = agent & (type == SQL_SCROLL_OPTIONS
                             ? static_cast<uint32_t>(SQL_SO_FORWARD_ONLY | SQL_SO_STATIC |
-                                                    SQL_SO_KEYSET_DRIVEN)
+                                                    SQL_SO_KEYSET_DRIVEN | SQL_SO_DYNAMIC |
+                                                    SQL_SO_MIXED)
                             : static_cast<uint32_t>(SQL_FD_FETCH_NEXT | SQL_FD_FETCH_FIRST |
                                                     SQL_FD_FETCH_LAST | SQL_FD_FETCH_PRIOR |
                                                     SQL_FD_FETCH_ABSOLUTE | SQL_FD_FETCH_RELATIVE |

@@ -10,6 +10,7 @@
 
 #include "drv_jdbc/j-handles.h"
 #include "scrs/colset_ops.h"
+#include "scrs/ksblock.h"
 #include "scrs/scranalysis.h"
 #include "scrs/scrframe.h"
 #include "scrs/scrhooks.h"
@@ -26,9 +27,14 @@ bool StaticReadOnly(const SCR_CURSOR* cur) {
   return cur->cursorType == SQL_CURSOR_STATIC && cur->concurrency == SQL_CONCUR_READ_ONLY;
 }
 
-// A new result replaces the old: no cached rows, no position, no count.
+// A new result replaces the old: no cached rows, no keys, no position, no
+// count.
 void DropResult(SCR_CURSOR* cur) {
   scs_p_StaticClose(cur);
+  if (cur->analysis != nullptr && cur->analysis->keyset) {
+    KS_Close(cur->analysis->keyset.get());
+    cur->analysis->keyset->scrollState = KS_BLOCK_NONE;
+  }
   cur->flags &= static_cast<uint16_t>(~SCR_FLAG_RESULT_CACHED);
   SCR_ResetRowPos(cur);
 }
@@ -66,6 +72,7 @@ int BeforeExecute(SCR_CURSOR* cur, const char* text, const GivenParams& given = 
   if (cur->kind == SCR_KIND_NOT_ANALYSED) {
     if (int rc = scs_p_AnalyseStmt(cur, text)) return rc;
   }
+  if (int rc = SCR_RenewRowVersions(cur)) return rc;
   KeepGivenParams(cur, given);
   // A static cursor with lock or values concurrency reads its result at the
   // first fetch, its values or locks with it.
@@ -284,6 +291,13 @@ uint32_t SCR_CloseCursor(uint32_t stmt) {
   cur->flags |= SCR_FLAG_CLOSED;
   cur->flags &= static_cast<uint16_t>(~SCR_FLAG_THROUGH_LIBRARY);
   DropResult(cur);
+  // The versions of a closed result say nothing of the next one, and its
+  // secondary connection need not stay open meanwhile.
+  if (cur->rvcLink.list != nullptr) {
+    RVC_DeleteCursor(&cur->rvcLink);
+    RVC_Unregister(&cur->rvcLink);
+    cur->flags |= SCR_FLAG_RVC_RENEW;
+  }
   return SCR_Agent().DRV_CloseCursor(stmt);
 }
 

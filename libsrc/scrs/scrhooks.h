@@ -41,10 +41,18 @@ int scs_p_AnalyseStmt(SCR_CURSOR* cur, const char* text);
 // descriptions, kept for the statements the library runs behind them.
 void KS_KeepAppParams(SCR_CURSOR* cur, const COLSET* params);
 void KS_KeepAppBinds(SCR_CURSOR* cur, uint16_t count, const JdbcColBind* binds);
+// A dynamic cursor whose row versions were dropped with its closed result
+// registers again before it runs (SCR_FLAG_RVC_RENEW). 0 or the code of
+// the registration.
+int SCR_RenewRowVersions(SCR_CURSOR* cur);
 // Served by later parts of the library; until then "Driver not capable".
 int KS_GetKeySet_KSD(SCR_CURSOR* cur);
 int scs_p_FetchKeyset(SCR_CURSOR* cur, ROWSTATUS* rows, int32_t start);
 int scs_p_FetchMixed(SCR_CURSOR* cur, int32_t start, uint16_t orientation, ROWSTATUS* rows);
 int scs_p_FetchDynamic(SCR_CURSOR* cur, int32_t start, uint16_t orientation, ROWSTATUS* rows);
+// Loads the key block for the orientation and reads its rows into the
+// rowset, each at its key (three tries while others change the rows).
+int scs_p_FetchDynamicBlock(SCR_CURSOR* cur, uint16_t orientation, int32_t offset,
+                            ROWSTATUS* rows);
 
 #endif

@@ -17,13 +17,9 @@
 
 
 
-int scs_p_FetchMixed(SCR_CURSOR*, int32_t, uint16_t, ROWSTATUS*) { return ERR_NOT_CAPABLE; }
 
-int scs_p_FetchDynamic(SCR_CURSOR*, int32_t, uint16_t, ROWSTATUS*) { return ERR_NOT_CAPABLE; }
 
-int KS_FetchKeyBlock(SCR_CURSOR*, uint16_t, int32_t) { return ERR_NOT_CAPABLE; }
 
-int scs_p_KeysetBounds(SCR_CURSOR*, COLSET**) { return ERR_NOT_CAPABLE; }
 
 
 

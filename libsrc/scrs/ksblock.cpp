@@ -1,0 +1,310 @@
+// The key block of dynamic and mixed cursors: a window of keys read with
+// the seek query, which continues after (or before) the keys of the block
+// held, in the result's order. Nothing counts rows here: a block knows only
+// its first and last key, so a row that others insert or delete is seen
+// by the next block read.
+#include <sql.h>
+#include <sqlext.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <new>
+
+#include "drv_jdbc/j-serv.h"
+#include "scrs/colset_ops.h"
+#include "scrs/ksblock.h"
+#include "scrs/ksrun.h"
+#include "scrs/scrframe.h"
+#include "util/errcodes.h"
+#include "util/log.h"
+
+namespace {
+
+constexpr const char* kSrc = "ks";
+constexpr uint32_t kReqParamOps = 0x22010004u;
+constexpr uint32_t kReqMarkerLimit = 0x22010009u;
+
+// Replaces *to by the columns of a new-made set, which is then freed.
+void Adopt(COLSET* to, COLSET* from) {
+  ColSetFreeColumns(to);
+  *to = *from;
+  *from = COLSET{};
+  ColSetDestroy(from);
+}
+
+// How a block read goes: which way the seek looks from which bound key,
+// how many keys it reads, and which of them make the new block.
+struct BlockPlan {
+  uint16_t orientation;  // of the seek: NEXT, PRIOR, FIRST or LAST
+  uint16_t mode = 0;     // KS_BuildSeekWhere's mode
+  uint32_t read;         // keys asked for
+  uint32_t sliceFrom = 0;
+  uint32_t sliceCount;   // keys kept, from sliceFrom, as read (before a reversal)
+};
+
+// A relative move by `offset` keys from the block's first key: the seek
+// reads from the nearer bound far enough to cover the new block, and the
+// block is cut out of what came back.
+BlockPlan Plan(uint16_t orientation, int32_t offset, uint32_t k, uint32_t held) {
+  BlockPlan p{orientation, 0, k, 0, k};
+  if (orientation != SQL_FETCH_RELATIVE) return p;
+  if (offset == 0) {
+    // The block again, from its first key on.
+    p.orientation = SQL_FETCH_NEXT;
+    p.mode = 3;
+    return p;
+  }
+  const uint32_t dist = offset < 0 ? static_cast<uint32_t>(-static_cast<int64_t>(offset))
+                                   : static_cast<uint32_t>(offset);
+  p.orientation = offset > 0 ? SQL_FETCH_NEXT : SQL_FETCH_PRIOR;
+  if (dist >= k) {
+    p.read = dist;
+    p.sliceFrom = dist - k;
+    return p;
+  }
+  p.read = k + dist - 1;
+  p.mode = held >= k || offset > 0 ? 1 : 3;
+  if (p.mode == 1) {
+    p.sliceFrom = dist - 1;
+    return p;
+  }
+  // A short block at the end, moved back: what lies between its last key
+  // and the new first one.
+  const int64_t span = static_cast<int64_t>(held) + dist;
+  p.sliceCount = static_cast<uint32_t>(std::min<int64_t>(k, span));
+  p.sliceFrom = static_cast<uint32_t>(std::max<int64_t>(0, span - k));
+  return p;
+}
+
+uint32_t NullCollation(SCR_CURSOR* cur) {
+  SCR_ANALYSIS& a = *cur->analysis;
+  if (a.nullCollation < 0) {
+    uint32_t v = 0;
+    uint16_t len = 0;
+    if (SCR_Agent().DRV_GetInfo(cur->connHandle, INFO_ODBC_INT | SQL_NULL_COLLATION, &v, sizeof v,
+                                &len) != 0)
+      v = SQL_NC_HIGH;
+    a.nullCollation = static_cast<int32_t>(v & 0xFFFF);
+  }
+  return static_cast<uint32_t>(a.nullCollation);
+}
+
+// Descriptions of the seek parameters: each marker takes its key's or its
+// ORDER BY item's type.
+std::vector<SCR_PARAMDESC> SeekDescs(const SCR_ANALYSIS& a, const SCR_BUILT& seek) {
+  const size_t nkeys = a.ks.keys.size();
+  std::vector<const SCR_ORDERITEM*> others;
+  for (size_t j = 0; j < a.orderBy.size(); ++j) {
+    bool key = false;
+    for (const SCR_COLDESC& k : a.ks.keys) key = key || k.mark == j + 1;
+    if (!key) others.push_back(&a.orderBy[j]);
+  }
+  std::vector<SCR_PARAMDESC> out;
+  for (uint16_t c : seek.boundCols) {
+    SCR_PARAMDESC p{};
+    if (c < nkeys) {
+      SCR_ParamDescFromCol(a.ks.keys[c], &p);
+    } else if (c - nkeys < others.size()) {
+      SCR_COLDESC col{};
+      col.sqlType = static_cast<int16_t>(others[c - nkeys]->sqlType);
+      col.columnSize = others[c - nkeys]->columnSize;
+      col.decimalDigits = others[c - nkeys]->decimalDigits;
+      SCR_ParamDescFromCol(col, &p);
+    }
+    out.push_back(p);
+  }
+  return out;
+}
+
+// The seek query for the plan, its parameters and where they fall among
+// the application's.
+int SeekQuery(SCR_CURSOR* cur, const BlockPlan& plan, const KS_KEYSET& ks, SCR_BUILT* out,
+              COLSET** params, KS_PLACE* place) {
+  SCR_ANALYSIS& a = *cur->analysis;
+  *params = nullptr;
+  KS_ANALYSED ordered;
+  std::string orderedText;
+  if (int rc = SCR_KeyOrdered(cur, &ordered, &orderedText)) return rc;
+  SCR_BUILT sel;
+  if (int rc = KS_BuildSeekSelect(&ordered.info, a.ks, a.orderBy, a.idents, &sel, a.sortColumns))
+    return rc;
+  // The markers of the select list went with it.
+  const uint32_t had = SCR_MarkerCount(orderedText), kept = SCR_MarkerCount(sel.text);
+  place->dropFrom = sel.appBefore;
+  place->dropped = had > kept ? had - kept : 0;
+  place->libAt = had;
+  *out = sel;
+  const bool seeks = plan.orientation == SQL_FETCH_NEXT || plan.orientation == SQL_FETCH_PRIOR;
+  if (seeks) {
+    // Without a block there is nothing to seek from.
+    if (ks.bound == nullptr || ks.bound->rows_held < 2) return ERR_GENERAL;
+    const uint16_t row = (plan.orientation == SQL_FETCH_NEXT) != (plan.mode == 1 || plan.mode == 3);
+    std::vector<bool> nullBound;
+    for (uint16_t c = static_cast<uint16_t>(a.ks.keys.size()); c < ks.bound->cols_used; ++c)
+      nullBound.push_back(ks.bound->cols[c].ind[row] == COLSET_IND_NULL);
+    KS_ANALYSED s;
+    if (int rc = KS_Analyse(a, sel.text, &s)) return rc;
+    if (int rc = KS_BuildSeekWhere(&s.info, a.ks, a.orderBy, a.idents, plan.orientation, plan.mode,
+                                   NullCollation(cur), nullBound, out, a.sortColumns))
+      return rc;
+    place->libAt = out->appBefore + (place->dropFrom <= out->appBefore ? place->dropped : 0);
+    if (int rc = KS_SeekParams(ks.bound, *out, params)) return rc;
+  }
+  if (plan.orientation == SQL_FETCH_PRIOR || plan.orientation == SQL_FETCH_LAST) {
+    // Read backwards from the bound (or the end): the order reversed.
+    KS_ANALYSED r;
+    if (int rc = KS_Analyse(a, out->text, &r)) return rc;
+    if (int rc = SCR_OrderByKeys(&r.info)) return rc;
+    out->text = r.info.tree->text;
+  }
+  return 0;
+}
+
+// Runs the seek on the auxiliary statement and reads its keys into *read.
+int RunSeek(SCR_CURSOR* cur, const SCR_BUILT& seek, const KS_PLACE& place, COLSET* seekParams,
+            uint32_t want, COLSET* read) {
+  SCR_ANALYSIS& a = *cur->analysis;
+  const uint32_t stmt = a.auxStmt;
+  COLSET* params = nullptr;
+  uint32_t rc = static_cast<uint32_t>(KS_SpliceParams(cur, place, seekParams, &params));
+  if (rc == 0) {
+    rc = SCR_Agent().DRV_Prepare(stmt, seek.text.c_str());
+    if (rc != 0) ColSetDestroy(params);
+  }
+  if (rc == 0) rc = KS_RunPrepared(cur, stmt, params, KS_SpliceBinds(cur, place, SeekDescs(a, seek)));
+  if (rc == 0) rc = static_cast<uint32_t>(SCR_FetchUpTo(stmt, want, read));
+  if (rc != 0) KS_MoveErrors(cur, stmt);
+  SCR_Agent().DRV_CloseCursor(stmt);
+  return static_cast<int>(rc);
+}
+
+// The keys the plan keeps of those read, in ascending order.
+int Slice(const BlockPlan& plan, COLSET* read, COLSET** out) {
+  *out = nullptr;
+  const uint32_t from = std::min(plan.sliceFrom, read->rows_held);
+  const uint32_t n = std::min(plan.sliceCount, read->rows_held - from);
+  if (n == 0) return 0;
+  if (int rc = ColSetAlloc(out, read, n)) return rc;
+  for (uint32_t i = 0; i < n; ++i) {
+    if (int rc = ColSetCopyRows(*out, read, i, from + i, 1)) {
+      ColSetDestroy(*out);
+      *out = nullptr;
+      return rc;
+    }
+  }
+  if (plan.orientation == SQL_FETCH_PRIOR || plan.orientation == SQL_FETCH_LAST) {
+    if (int rc = ColSetReverseRows(out)) {
+      ColSetDestroy(*out);
+      *out = nullptr;
+      return rc;
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+KS_KEYSET* KS_Keyset(SCR_CURSOR* cur) {
+  SCR_ANALYSIS& a = *cur->analysis;
+  if (!a.keyset) a.keyset.reset(new (std::nothrow) KS_KEYSET());
+  return a.keyset.get();
+}
+
+uint32_t KS_BlockSize(const SCR_CURSOR* cur) {
+  const uint32_t k = cur->cursorType == SQL_CURSOR_DYNAMIC ? cur->rowsetSize : cur->keysetSize;
+  return std::max<uint32_t>(k, 1);
+}
+
+int SCR_KeyOrdered(SCR_CURSOR* cur, KS_ANALYSED* out, std::string* text) {
+  SCR_ANALYSIS& a = *cur->analysis;
+  KS_ANALYSED app;
+  if (int rc = KS_Analyse(a, a.text, &app)) return rc;
+  SCR_BUILT ordered;
+  if (int rc = KS_BuildOrderBy(&app.info, a.ks, a.idents,
+                               static_cast<uint32_t>(a.orderBy.size()), &ordered))
+    return rc;
+  if (text != nullptr) *text = ordered.text;
+  return KS_Analyse(a, ordered.text, out);
+}
+
+int SCR_FetchUpTo(uint32_t stmt, uint32_t want, COLSET* rows) {
+  const DRV_OpTable& ops = SCR_Agent();
+  uint32_t got = 0;
+  while (got < want) {
+    const uint16_t ask = static_cast<uint16_t>(std::min<uint32_t>(want - got, 0xFFFF));
+    const bool direct = rows->cols_used == 0 || rows->row_capacity == 0;
+    COLSET more{};
+    COLSET* into = direct ? rows : &more;
+    uint32_t rc = ops.DRV_Fetch(stmt, ask, into);
+    if (rc == ERR_NO_DATA_FOUND) rc = 0;
+    const uint32_t n = rc == 0 ? into->rows_held : 0;
+    if (!direct && n > 0) rc = static_cast<uint32_t>(ColSetAppendRows(rows, &more));
+    ColSetFreeColumns(&more);
+    if (rc != 0) return static_cast<int>(rc);
+    if (n == 0) break;
+    got += n;
+  }
+  return 0;
+}
+
+int scs_p_KeysetBounds(SCR_CURSOR* cur, COLSET** out) {
+  if (cur == nullptr || cur->analysis == nullptr || out == nullptr) return ERR_GENERAL;
+  *out = nullptr;
+  KS_KEYSET* ks = cur->analysis->keyset.get();
+  if (ks == nullptr || ks->window.rows_held == 0) return ERR_NO_DATA_FOUND;
+  COLSET* bound = nullptr;
+  int rc = ColSetAlloc(&bound, &ks->window, 2);
+  if (rc == 0) rc = ColSetCopyRows(bound, &ks->window, 0, 0, 0);
+  if (rc == 0) rc = ColSetCopyRows(bound, &ks->window, 1, ks->window.rows_held - 1, 0);
+  if (rc != 0) {
+    ColSetDestroy(bound);
+    return rc;
+  }
+  // The window keeps the keys alone: the rowset is read back by them.
+  const uint16_t nkeys = static_cast<uint16_t>(cur->analysis->ks.keys.size());
+  while (rc == 0 && ks->window.cols_used > nkeys)
+    rc = ColSetRemoveColumn(&ks->window, static_cast<uint16_t>(ks->window.cols_used - 1));
+  if (rc != 0) {
+    ColSetDestroy(bound);
+    return rc;
+  }
+  *out = bound;
+  return 0;
+}
+
+int KS_FetchKeyBlock(SCR_CURSOR* cur, uint16_t orientation, int32_t offset) {
+  if (cur == nullptr || cur->analysis == nullptr) return ERR_GENERAL;
+  KS_KEYSET* ks = KS_Keyset(cur);
+  if (ks == nullptr) return ERR_NO_MEMORY;
+  SCR_ANALYSIS& a = *cur->analysis;
+  // The reads by key that follow split their keys by the agent's limits.
+  if (a.markerLimit == 0) {
+    a.paramOps = KS_AskAgent(cur, kReqParamOps);
+    a.markerLimit = KS_AskAgent(cur, kReqMarkerLimit);
+  }
+  const uint32_t k = KS_BlockSize(cur);
+  const BlockPlan plan = Plan(orientation, offset, k, ks->rowCount);
+  SCR_BUILT seek;
+  COLSET* seekParams = nullptr;
+  KS_PLACE place;
+  if (int rc = SeekQuery(cur, plan, *ks, &seek, &seekParams, &place)) {
+    ColSetDestroy(seekParams);
+    return rc;
+  }
+  COLSET read{};
+  int rc = RunSeek(cur, seek, place, seekParams, plan.read, &read);
+  COLSET* block = nullptr;
+  if (rc == 0) rc = Slice(plan, &read, &block);
+  ColSetFreeColumns(&read);
+  if (rc != 0) return rc;
+  // Nothing there: the block held stays, so that the cursor can still move
+  // back from where it stands.
+  if (block == nullptr) return ERR_NO_DATA_FOUND;
+  KS_Close(ks);
+  Adopt(&ks->window, block);
+  ks->windowFirst = 0;
+  ks->rowCount = ks->window.rows_held;
+  ks->status.assign(k, SQL_ROW_NOROW);
+  std::fill(ks->status.begin(), ks->status.begin() + std::min(k, ks->rowCount), SQL_ROW_SUCCESS);
+  return scs_p_KeysetBounds(cur, &ks->bound);
+}

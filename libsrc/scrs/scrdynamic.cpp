@@ -1,0 +1,237 @@
+// The dynamic cursor: a keyset exactly one rowset large, read again with
+// the seek query for every rowset, and the rowset read by those keys. The
+// keys and the rows are read by two statements, so others may change the
+// table in between; the rowset is taken only when every key found its row.
+#include <sql.h>
+#include <sqlext.h>
+
+#include <algorithm>
+
+#include "scrs/colset_ops.h"
+#include "scrs/ksblock.h"
+#include "scrs/rvc.h"
+#include "scrs/scrframe.h"
+#include "scrs/scrhooks.h"
+#include "util/errcodes.h"
+#include "util/log.h"
+
+namespace {
+
+constexpr const char* kSrc = "sc_s";
+constexpr int kTries = 3;
+constexpr int32_t kPartialAtEnd = -4;
+
+bool LockedByUpdate(const SCR_CURSOR* cur) {
+  return cur->concurrency == SQL_CONCUR_LOCK && cur->analysis->lockByUpdate != 0;
+}
+
+// The application's statement, its keys behind its select list, restricted
+// to `groups` keys. The rows come in any order: each is put at its key.
+int RefetchText(SCR_CURSOR* cur, uint32_t groups, SCR_BUILT* out) {
+  SCR_ANALYSIS& a = *cur->analysis;
+  SCR_BUILT withKeys;
+  if (int rc = KS_WithKeys(a, &withKeys)) return rc;
+  KS_ANALYSED analysed;
+  if (int rc = KS_Analyse(a, withKeys.text, &analysed)) return rc;
+  if (int rc = KS_BuildKeyWhere(&analysed.info, a.ks, a.idents, groups, out)) return rc;
+  // Where the source takes no row locks by update, the refetch holds them.
+  if (cur->concurrency == SQL_CONCUR_LOCK && a.lockByUpdate == 0) out->text += " FOR UPDATE";
+  return 0;
+}
+
+struct Split {
+  uint32_t blocks = 0, last = 0, per = 0;
+};
+
+// The rows of the block's keys, group by group, on the private refetch
+// statement: the application's statement keeps its text and its result.
+int ReadByKeys(SCR_CURSOR* cur, const KS_KEYSET& ks, const Split& split, COLSET* rows) {
+  SCR_ANALYSIS& a = *cur->analysis;
+  SCR_BUILT text;
+  if (int rc = RefetchText(cur, split.per, &text)) return rc;
+  if (a.refetchStmt == 0 && SCR_Agent().DRV_AllocStmt(cur->connHandle, &a.refetchStmt) != 0) {
+    a.refetchStmt = 0;
+    return ERR_GENERAL;
+  }
+  const uint32_t stmt = a.refetchStmt;
+  // The keyset refetch's text is gone from the statement.
+  cur->flags &= static_cast<uint16_t>(~SCR_FLAG_REFETCH_READY);
+  uint32_t rc = SCR_Agent().DRV_Prepare(stmt, text.text.c_str());
+  KS_PLACE place;
+  place.libAt = text.appBefore;
+  const std::vector<JdbcColBind> binds = KS_SpliceBinds(cur, place, KS_KeyDescs(a, split.per));
+  ColSetFreeColumns(rows);
+  for (uint32_t g = 0; rc == 0 && g < split.blocks; ++g) {
+    const uint32_t n = g + 1 == split.blocks ? split.last : split.per;
+    COLSET *keys = nullptr, *params = nullptr;
+    rc = static_cast<uint32_t>(
+        SCR_RowToParams(&ks.window, g * split.per, split.per, n, &keys, a.paramOps != 0, false,
+                        nullptr));
+    if (rc == 0) rc = static_cast<uint32_t>(KS_SpliceParams(cur, place, keys, &params));
+    if (rc == 0) rc = KS_RunPrepared(cur, stmt, params, binds);
+    if (rc == 0) rc = static_cast<uint32_t>(SCR_FetchUpTo(stmt, n, rows));
+  }
+  if (rc != 0) KS_MoveErrors(cur, stmt);
+  return static_cast<int>(rc);
+}
+
+// Whether the rows read are exactly the block's; each is put at its key
+// and the keys behind the application's columns are cut off again.
+int Agrees(SCR_CURSOR* cur, const KS_KEYSET& ks, COLSET* rows, bool* agrees) {
+  *agrees = false;
+  const auto nkeys = static_cast<uint16_t>(cur->analysis->ks.keys.size());
+  if (rows->rows_held != ks.rowCount || rows->cols_used <= nkeys) return 0;
+  const auto appCols = static_cast<uint16_t>(rows->cols_used - nkeys);
+  std::vector<uint16_t> keyCols;
+  for (uint16_t k = 0; k < nkeys; ++k) keyCols.push_back(static_cast<uint16_t>(appCols + k));
+  std::vector<bool> found;
+  if (int rc = SCR_MatchRowsToKeys(&ks.window, 0, ks.rowCount, keyCols, rows, &found)) return rc;
+  for (uint16_t k = 0; k < nkeys; ++k) {
+    if (int rc = ColSetRemoveColumn(rows, appCols)) return rc;
+  }
+  *agrees = std::all_of(found.begin(), found.end(), [](bool f) { return f; });
+  return 0;
+}
+
+int SetStatuses(SCR_CURSOR* cur, KS_KEYSET* ks, ROWSTATUS* rs) {
+  const uint32_t n = rs->rows != nullptr ? rs->rows->rows_held : 0;
+  for (uint32_t r = 1; r <= n; ++r) SCR_SetRowStatusAt(rs, r, SQL_ROW_SUCCESS);
+  if (cur->analysis->rowVersion == 0 || cur->rvcLink.list == nullptr || n == 0) return 0;
+  const int rc = RVC_CheckVersion(&cur->rvcLink, &ks->window, rs->rows, rs->statuses);
+  for (uint32_t r = 0; r < n && r < ks->status.size(); ++r) ks->status[r] = rs->statuses[r];
+  return rc;
+}
+
+// One block fetch and, when it brought keys, its rowset.
+int Block(SCR_CURSOR* cur, uint16_t orientation, int32_t offset, ROWSTATUS* rs) {
+  return scs_p_FetchDynamicBlock(cur, orientation, offset, rs);
+}
+
+uint32_t Fetched(const ROWSTATUS* rs) { return rs->rows != nullptr ? rs->rows->rows_held : 0; }
+
+int BeforeStart(SCR_CURSOR* cur) {
+  SCR_SetRowPos(cur, SCR_POS_BEFORE_START);
+  return ERR_FETCH_BEFORE_START;
+}
+
+int AfterEnd(SCR_CURSOR* cur) {
+  SCR_SetRowPos(cur, SCR_POS_AFTER_END);
+  return ERR_FETCH_BEYOND_END;
+}
+
+// A move back that came short has run into the start: the first rowset,
+// unless the rowset before was the short one at the end and all that lies
+// from the new place to the end came back.
+int RelativeBack(SCR_CURSOR* cur, int32_t offset, int32_t prevStart, uint32_t prevKeys,
+                 ROWSTATUS* rs) {
+  const uint64_t back = static_cast<uint64_t>(-static_cast<int64_t>(offset));
+  if (prevStart == kPartialAtEnd && Fetched(rs) >= prevKeys + back) {
+    cur->rowsetStart = kPartialAtEnd;
+    return 0;
+  }
+  if (int rc = Block(cur, SQL_FETCH_FIRST, 0, rs)) return rc == ERR_NO_DATA_FOUND ? BeforeStart(cur) : rc;
+  cur->rowsetStart = -1;
+  return 0;
+}
+
+}  // namespace
+
+int scs_p_FetchDynamicBlock(SCR_CURSOR* cur, uint16_t orientation, int32_t offset,
+                            ROWSTATUS* rs) {
+  if (cur == nullptr || cur->analysis == nullptr || rs == nullptr || rs->rows == nullptr)
+    return ERR_GENERAL;
+  SCR_ANALYSIS& a = *cur->analysis;
+  const DRV_OpTable& ops = SCR_Agent();
+  KS_KEYSET* ks = KS_Keyset(cur);
+  if (ks == nullptr) return ERR_NO_MEMORY;
+  Split split;
+  bool agrees = false;
+  for (int attempt = 0; attempt < kTries && !agrees; ++attempt) {
+    if (a.refetchStmt != 0) ops.DRV_CloseCursor(a.refetchStmt);
+    // Later tries read the same place again: the block from its first key.
+    if (int rc = attempt == 0 ? KS_FetchKeyBlock(cur, orientation, offset)
+                              : KS_FetchKeyBlock(cur, SQL_FETCH_RELATIVE, 0))
+      return rc;
+    // Every read of the window stays within the keys it holds.
+    SCR_RowsetBlocks(ks->rowCount, a.markerLimit, KS_AppParamCount(cur),
+                     static_cast<uint32_t>(a.ks.keys.size()), &split.blocks, &split.last,
+                     &split.per);
+    if (split.blocks == 0) return ERR_GENERAL;
+    if (int rc = ReadByKeys(cur, *ks, split, rs->rows)) return rc;
+    if (int rc = Agrees(cur, *ks, rs->rows, &agrees)) return rc;
+  }
+  if (!agrees) {
+    log_message(LOG_LEVEL_ERROR, kSrc, __LINE__,
+                "scs_p_FetchDynamicBlock: rows changed under the keyset three times");
+    return ERR_KEYSET_UPDATES;
+  }
+  if (cur->concurrency == SQL_CONCUR_VALUES) {
+    if (int rc = scs_p_GetOptConcColVals(cur, nullptr, 0, split.blocks, split.per, split.last))
+      return rc;
+    if (ks->values == nullptr || ks->values->rows_held < ks->rowCount) return ERR_ROW_ERROR;
+  }
+  // Rows locked by FOR UPDATE stay locked while their result is open.
+  if (cur->concurrency != SQL_CONCUR_LOCK) ops.DRV_CloseCursor(a.refetchStmt);
+  if (LockedByUpdate(cur) && SCR_ConcurrencyError(cur) == 0) {
+    // The block's own rows, counted from its first key: the rowset start
+    // of a dynamic cursor is no row number.
+    if (int rc = scs_p_LockRows(cur, &ks->window, ks->status.data(), 0, ks->rowCount)) return rc;
+  }
+  return SetStatuses(cur, ks, rs);
+}
+
+int scs_p_FetchDynamic(SCR_CURSOR* cur, int32_t offset, uint16_t orientation, ROWSTATUS* rs) {
+  if (cur == nullptr || cur->analysis == nullptr) return ERR_GENERAL;
+  const int32_t prevStart = cur->rowsetStart;
+  const KS_KEYSET* held = cur->analysis->keyset.get();
+  const uint32_t prevKeys = held != nullptr ? held->rowCount : 0;
+  const uint32_t size = cur->rowsetSize;
+  // Without a block there is nowhere to move from: the cursor starts over.
+  if (held == nullptr || held->bound == nullptr) {
+    if (orientation == SQL_FETCH_NEXT || (orientation == SQL_FETCH_RELATIVE && offset > 0))
+      orientation = SQL_FETCH_FIRST;
+    else if (orientation == SQL_FETCH_PRIOR || orientation == SQL_FETCH_RELATIVE)
+      return BeforeStart(cur);
+  }
+  int rc = 0;
+  switch (orientation) {
+    case SQL_FETCH_NEXT:
+      rc = Block(cur, orientation, 0, rs);
+      if (rc == ERR_NO_DATA_FOUND) return AfterEnd(cur);
+      if (rc != 0) return rc;
+      cur->rowsetStart = Fetched(rs) >= size ? -1 : kPartialAtEnd;
+      return 0;
+    case SQL_FETCH_FIRST:
+    case SQL_FETCH_LAST:
+      rc = Block(cur, orientation, 0, rs);
+      if (rc == ERR_NO_DATA_FOUND) return AfterEnd(cur);
+      if (rc != 0) return rc;
+      cur->rowsetStart = -1;
+      if (Fetched(rs) < size) cur->rowCount = static_cast<int32_t>(Fetched(rs));
+      return 0;
+    case SQL_FETCH_PRIOR:
+      rc = Block(cur, orientation, 0, rs);
+      if (rc == ERR_NO_DATA_FOUND) return BeforeStart(cur);
+      if (rc != 0) return rc;
+      cur->rowsetStart = -1;
+      if (Fetched(rs) >= size) return 0;
+      // Fewer rows than a rowset before this one: the first rowset.
+      rc = Block(cur, SQL_FETCH_FIRST, 0, rs);
+      return rc == ERR_NO_DATA_FOUND ? BeforeStart(cur) : rc;
+    case SQL_FETCH_RELATIVE:
+      rc = Block(cur, orientation, offset, rs);
+      if (rc == ERR_NO_DATA_FOUND) return offset < 0 ? BeforeStart(cur) : AfterEnd(cur);
+      if (rc != 0) return rc;
+      if (Fetched(rs) >= size) {
+        cur->rowsetStart = -1;
+        return 0;
+      }
+      if (offset >= 0) {
+        cur->rowsetStart = kPartialAtEnd;
+        return 0;
+      }
+      return RelativeBack(cur, offset, prevStart, prevKeys, rs);
+    default:
+      return ERR_FETCH_TYPE_RANGE;
+  }
+}
