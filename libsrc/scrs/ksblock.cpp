@@ -3,6 +3,8 @@
 // held, in the result's order. Nothing counts rows here: a block knows only
 // its first and last key, so a row that others insert or delete is seen
 // by the next block read.
+#include "scrs/ksblock.h"
+
 #include <sql.h>
 #include <sqlext.h>
 
@@ -12,7 +14,6 @@
 
 #include "drv_jdbc/j-serv.h"
 #include "scrs/colset_ops.h"
-#include "scrs/ksblock.h"
 #include "scrs/ksrun.h"
 #include "scrs/scrframe.h"
 #include "util/errcodes.h"
@@ -39,7 +40,7 @@ struct BlockPlan {
   uint16_t mode = 0;     // KS_BuildSeekWhere's mode
   uint32_t read;         // keys asked for
   uint32_t sliceFrom = 0;
-  uint32_t sliceCount;   // keys kept, from sliceFrom, as read (before a reversal)
+  uint32_t sliceCount;  // keys kept, from sliceFrom, as read (before a reversal)
 };
 
 // A relative move by `offset` keys from the block's first key: the seek
@@ -171,7 +172,8 @@ int RunSeek(SCR_CURSOR* cur, const SCR_BUILT& seek, const KS_PLACE& place, COLSE
     rc = SCR_Agent().DRV_Prepare(stmt, seek.text.c_str());
     if (rc != 0) ColSetDestroy(params);
   }
-  if (rc == 0) rc = KS_RunPrepared(cur, stmt, params, KS_SpliceBinds(cur, place, SeekDescs(a, seek)));
+  if (rc == 0)
+    rc = KS_RunPrepared(cur, stmt, params, KS_SpliceBinds(cur, place, SeekDescs(a, seek)));
   if (rc == 0) rc = static_cast<uint32_t>(SCR_FetchUpTo(stmt, want, read));
   if (rc != 0) KS_MoveErrors(cur, stmt);
   SCR_Agent().DRV_CloseCursor(stmt);
@@ -220,8 +222,8 @@ int SCR_KeyOrdered(SCR_CURSOR* cur, KS_ANALYSED* out, std::string* text) {
   KS_ANALYSED app;
   if (int rc = KS_Analyse(a, a.text, &app)) return rc;
   SCR_BUILT ordered;
-  if (int rc = KS_BuildOrderBy(&app.info, a.ks, a.idents,
-                               static_cast<uint32_t>(a.orderBy.size()), &ordered))
+  if (int rc = KS_BuildOrderBy(&app.info, a.ks, a.idents, static_cast<uint32_t>(a.orderBy.size()),
+                               &ordered))
     return rc;
   if (text != nullptr) *text = ordered.text;
   return KS_Analyse(a, ordered.text, out);

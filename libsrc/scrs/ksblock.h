@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "drv_jdbc/drv_agent.h"
-#include "scrs/scranalysis.h"
 #include "scrs/ksrun.h"
+#include "scrs/scranalysis.h"
 #include "scrs/scrcursor.h"
 
 // The application's statement with the keys appended to its ORDER BY,

@@ -39,8 +39,10 @@ int SCR_MatchRowsToKeys(const COLSET* keys, uint32_t first, uint32_t count,
   if (keys == nullptr || rows == nullptr || found == nullptr) return ERR_GENERAL;
   found->assign(count, false);
   // Only the keys the window holds are read.
-  if (first >= keys->rows_held) count = 0;
-  else if (count > keys->rows_held - first) count = keys->rows_held - first;
+  if (first >= keys->rows_held)
+    count = 0;
+  else if (count > keys->rows_held - first)
+    count = keys->rows_held - first;
   found->resize(count, false);
   const uint32_t held = rows->rows_held;
   if (keyCols.empty() || held == 0 || rows->cols_used == 0) {

@@ -64,9 +64,8 @@ int ReadByKeys(SCR_CURSOR* cur, const KS_KEYSET& ks, const Split& split, COLSET*
   for (uint32_t g = 0; rc == 0 && g < split.blocks; ++g) {
     const uint32_t n = g + 1 == split.blocks ? split.last : split.per;
     COLSET *keys = nullptr, *params = nullptr;
-    rc = static_cast<uint32_t>(
-        SCR_RowToParams(&ks.window, g * split.per, split.per, n, &keys, a.paramOps != 0, false,
-                        nullptr));
+    rc = static_cast<uint32_t>(SCR_RowToParams(&ks.window, g * split.per, split.per, n, &keys,
+                                               a.paramOps != 0, false, nullptr));
     if (rc == 0) rc = static_cast<uint32_t>(KS_SpliceParams(cur, place, keys, &params));
     if (rc == 0) rc = KS_RunPrepared(cur, stmt, params, binds);
     if (rc == 0) rc = static_cast<uint32_t>(SCR_FetchUpTo(stmt, n, rows));
@@ -129,15 +128,15 @@ int RelativeBack(SCR_CURSOR* cur, int32_t offset, int32_t prevStart, uint32_t pr
     cur->rowsetStart = kPartialAtEnd;
     return 0;
   }
-  if (int rc = Block(cur, SQL_FETCH_FIRST, 0, rs)) return rc == ERR_NO_DATA_FOUND ? BeforeStart(cur) : rc;
+  if (int rc = Block(cur, SQL_FETCH_FIRST, 0, rs))
+    return rc == ERR_NO_DATA_FOUND ? BeforeStart(cur) : rc;
   cur->rowsetStart = -1;
   return 0;
 }
 
 }  // namespace
 
-int scs_p_FetchDynamicBlock(SCR_CURSOR* cur, uint16_t orientation, int32_t offset,
-                            ROWSTATUS* rs) {
+int scs_p_FetchDynamicBlock(SCR_CURSOR* cur, uint16_t orientation, int32_t offset, ROWSTATUS* rs) {
   if (cur == nullptr || cur->analysis == nullptr || rs == nullptr || rs->rows == nullptr)
     return ERR_GENERAL;
   SCR_ANALYSIS& a = *cur->analysis;

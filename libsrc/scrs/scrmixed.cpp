@@ -54,7 +54,8 @@ int Place(SCR_CURSOR* cur, KS_KEYSET* ks, uint16_t orientation, int32_t offset, 
       return 0;
     }
     case SQL_FETCH_FIRST:
-      if (valid && (state == KS_BLOCK_AT_START || (state == KS_BLOCK_AT_END && ks->rowCount < kset))) {
+      if (valid &&
+          (state == KS_BLOCK_AT_START || (state == KS_BLOCK_AT_END && ks->rowCount < kset))) {
         m->start = 0;
         return 0;
       }
@@ -62,8 +63,8 @@ int Place(SCR_CURSOR* cur, KS_KEYSET* ks, uint16_t orientation, int32_t offset, 
       *m = {KS_BLOCK_AT_START, 0};
       return 0;
     case SQL_FETCH_LAST:
-      if (valid && (state == KS_BLOCK_AT_END ||
-                    (state == KS_BLOCK_END_FULL && ks->rowCount >= r))) {
+      if (valid &&
+          (state == KS_BLOCK_AT_END || (state == KS_BLOCK_END_FULL && ks->rowCount >= r))) {
         m->start = LastRowset(ks->rowCount, static_cast<uint32_t>(r));
         return 0;
       }

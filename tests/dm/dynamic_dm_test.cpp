@@ -48,8 +48,7 @@ class AnyDynamicDm : public qmr_test::DmTest {
     ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_KEYSET_SIZE, (SQLPOINTER)keyset, 0))
         << Diag(SQL_HANDLE_STMT, stmt_);
     ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)kRowset, 0));
-    ASSERT_EQ(SQL_SUCCESS,
-              SQLSetStmtAttr(stmt_, SQL_ATTR_CONCURRENCY, (SQLPOINTER)concurrency, 0));
+    ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_CONCURRENCY, (SQLPOINTER)concurrency, 0));
     SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, statuses_, 0);
     SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched_, 0);
     ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, ids_, 0, nullptr));
@@ -69,11 +68,14 @@ class AnyDynamicDm : public qmr_test::DmTest {
     if (!SQL_SUCCEEDED(rc)) return {};
     return std::vector<int>(ids_, ids_ + fetched_);
   }
-  std::vector<uint16_t> Statuses() const { return std::vector<uint16_t>(statuses_, statuses_ + fetched_); }
+  std::vector<uint16_t> Statuses() const {
+    return std::vector<uint16_t>(statuses_, statuses_ + fetched_);
+  }
   std::vector<int> ForwardIds(const std::string& sql) {
     std::vector<int> ids;
     EXPECT_EQ(SQL_SUCCESS, Exec(sql)) << Diag(SQL_HANDLE_STMT, stmt_);
-    for (const qmr_test::Row& row : qmr_test::FetchRows(stmt_)) ids.push_back(std::stoi(row[0].text));
+    for (const qmr_test::Row& row : qmr_test::FetchRows(stmt_))
+      ids.push_back(std::stoi(row[0].text));
     return ids;
   }
 
@@ -118,7 +120,7 @@ TEST_P(AnyDynamicDm, WalksTheWholeResult) {
       SQLSMALLINT orientation;
       SQLLEN offset;
       size_t first;
-    } steps[] = {{SQL_FETCH_FIRST, 0, 0},      {SQL_FETCH_RELATIVE, 25, 25},
+    } steps[] = {{SQL_FETCH_FIRST, 0, 0},        {SQL_FETCH_RELATIVE, 25, 25},
                  {SQL_FETCH_RELATIVE, 150, 175}, {SQL_FETCH_RELATIVE, -120, 55},
                  {SQL_FETCH_RELATIVE, -7, 48},   {SQL_FETCH_RELATIVE, 0, 48},
                  {SQL_FETCH_NEXT, 0, 58},        {SQL_FETCH_RELATIVE, 185, 243},
@@ -127,7 +129,8 @@ TEST_P(AnyDynamicDm, WalksTheWholeResult) {
       const size_t end = std::min(all.size(), s.first + kRowset);
       EXPECT_EQ(std::vector<int>(all.begin() + s.first, all.begin() + end),
                 Fetch(s.orientation, s.offset))
-          << "keyset " << k.keyset << " concurrency " << k.concurrency << ", " << s.orientation << " " << s.offset;
+          << "keyset " << k.keyset << " concurrency " << k.concurrency << ", " << s.orientation
+          << " " << s.offset;
     }
   }
 }
@@ -161,7 +164,8 @@ TEST_P(AnyDynamicDm, RowVersionsShowChangedRows) {
   ASSERT_TRUE(ConnectString("DSN=" + GetParam() + ";DynCursSensitivity=HIGH"));
   qmr_test::DmSession other;
   ASSERT_TRUE(other.Open(GetParam()));
-  ASSERT_NO_FATAL_FAILURE(Scrolling(SQL_CURSOR_DYNAMIC, 0, "SELECT id, v FROM " + t + " ORDER BY id"));
+  ASSERT_NO_FATAL_FAILURE(
+      Scrolling(SQL_CURSOR_DYNAMIC, 0, "SELECT id, v FROM " + t + " ORDER BY id"));
   const std::vector<uint16_t> fresh(3, SQL_ROW_SUCCESS);
   const std::vector<uint16_t> second = {SQL_ROW_SUCCESS, SQL_ROW_UPDATED, SQL_ROW_SUCCESS};
   EXPECT_EQ((std::vector<int>{10, 20, 30}), Fetch(SQL_FETCH_FIRST));
