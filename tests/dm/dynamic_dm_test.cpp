@@ -87,7 +87,7 @@ class AnyDynamicDm : public qmr_test::DmTest {
 
 // Every row forward, then backward from the end, then LAST: the rows of a
 // forward-only read in its order, for a dynamic cursor (also locking its
-// rows) and for a mixed one whose keyset of 100 keys must move through 250
+// rows or keeping their values) and for a mixed one whose keyset of 100 keys must move through 250
 // rows.
 TEST_P(AnyDynamicDm, WalksTheWholeResult) {
   const std::string t = T("dyw_");
@@ -99,6 +99,7 @@ TEST_P(AnyDynamicDm, WalksTheWholeResult) {
     SQLULEN type, keyset, concurrency;
   } kinds[] = {{SQL_CURSOR_DYNAMIC, 0, SQL_CONCUR_READ_ONLY},
                {SQL_CURSOR_DYNAMIC, 0, SQL_CONCUR_LOCK},
+               {SQL_CURSOR_DYNAMIC, 0, SQL_CONCUR_VALUES},
                {SQL_CURSOR_KEYSET_DRIVEN, 100, SQL_CONCUR_READ_ONLY}};
   for (const auto& k : kinds) {
     ASSERT_NO_FATAL_FAILURE(Scrolling(k.type, k.keyset, sql, k.concurrency));
