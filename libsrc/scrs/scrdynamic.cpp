@@ -49,11 +49,8 @@ int ReadByKeys(SCR_CURSOR* cur, const KS_KEYSET& ks, const Split& split, COLSET*
   SCR_ANALYSIS& a = *cur->analysis;
   SCR_BUILT text;
   if (int rc = RefetchText(cur, split.per, &text)) return rc;
-  if (a.refetchStmt == 0 && SCR_Agent().DRV_AllocStmt(cur->connHandle, &a.refetchStmt) != 0) {
-    a.refetchStmt = 0;
-    return ERR_GENERAL;
-  }
-  const uint32_t stmt = a.refetchStmt;
+  const uint32_t stmt = KS_RefetchStmt(cur);
+  if (stmt == 0) return ERR_GENERAL;
   // The keyset refetch's text is gone from the statement.
   cur->flags &= static_cast<uint16_t>(~SCR_FLAG_REFETCH_READY);
   uint32_t rc = SCR_Agent().DRV_Prepare(stmt, text.text.c_str());
