@@ -74,26 +74,36 @@ uint32_t ScrollText(uint32_t conn, void* value, uint16_t size, uint16_t* length)
   return 0;
 }
 
-// The information answers that describe what the library serves: static
-// cursors with every fetch orientation and bookmarks, read-only. A keyset
-// cursor is taken (its statement is analysed when prepared, and lowered to
-// static when it cannot be served), and so are dynamic and mixed cursors:
-// the cursor type an application asks for is negotiated against the scroll
-// options answered here. Positioned operations are not served, so nothing
-// claims them. False for any other type.
+// The information answers that describe what the library serves, and only
+// that: static cursors with every orientation and bookmarks; keyset-driven
+// and mixed cursors the same, seeing others' updates and deletions on
+// refetch; dynamic cursors without absolute positions or bookmarks, seeing
+// additions too. Every kind takes read-only, lock and values concurrency
+// (a statement that cannot be served so is lowered when prepared). The
+// cursor type an application asks for is negotiated against the scroll
+// options answered here. False for any other type.
 bool LibraryAnswer(uint32_t conn, uint16_t type, uint32_t* value) {
+  constexpr uint32_t kConcurrency = SQL_CA2_READ_ONLY_CONCURRENCY | SQL_CA2_LOCK_CONCURRENCY |
+                                    SQL_CA2_OPT_VALUES_CONCURRENCY;
+  constexpr uint32_t kScrolls =
+      SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE | SQL_CA1_BOOKMARK;
   switch (type) {
     case SQL_STATIC_CURSOR_ATTRIBUTES1:
-      *value = SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE | SQL_CA1_BOOKMARK;
+    case SQL_KEYSET_CURSOR_ATTRIBUTES1:
+      *value = kScrolls;
+      return true;
+    case SQL_DYNAMIC_CURSOR_ATTRIBUTES1:
+      *value = SQL_CA1_NEXT | SQL_CA1_RELATIVE;
       return true;
     case SQL_STATIC_CURSOR_ATTRIBUTES2:
-      *value = SQL_CA2_READ_ONLY_CONCURRENCY | SQL_CA2_MAX_ROWS_SELECT;
+      *value = kConcurrency | SQL_CA2_MAX_ROWS_SELECT;
       return true;
-    case SQL_KEYSET_CURSOR_ATTRIBUTES1:
     case SQL_KEYSET_CURSOR_ATTRIBUTES2:
-    case SQL_DYNAMIC_CURSOR_ATTRIBUTES1:
+      *value = kConcurrency | SQL_CA2_SENSITIVITY_DELETIONS | SQL_CA2_SENSITIVITY_UPDATES;
+      return true;
     case SQL_DYNAMIC_CURSOR_ATTRIBUTES2:
-      *value = 0;
+      *value = kConcurrency | SQL_CA2_SENSITIVITY_ADDITIONS | SQL_CA2_SENSITIVITY_DELETIONS |
+               SQL_CA2_SENSITIVITY_UPDATES;
       return true;
     case SQL_BOOKMARK_PERSISTENCE:
       *value = SQL_BP_SCROLL;
