@@ -224,6 +224,9 @@ int AnalyseSelect(SCR_CURSOR* cur, SCR_SQLINFO* info) {
     }
     SCR_FreeSQLInfo(&order);
     if (rc != 0) return rc;
+    // The key, values and refetch statements replace the select list, so
+    // an order by one of its aliases would name nothing there.
+    if (!SCR_OrdersByColumnsOnly(a)) return scs_p_ChangeCursorType(cur);
     scs_p_MarkOrderedKeys(cur);
   }
   a.sortColumns = static_cast<uint16_t>(a.ks.keys.size());

@@ -219,6 +219,14 @@ int scs_p_ChangeCursorType(SCR_CURSOR* cur);
 // item whose column is not found. (scrsortcols.cpp)
 int SCR_MatchKeyColumns(SCR_CURSOR* cur);
 
+// The ORDER BY item names the column: the same name and, where the item
+// says so, the same table (or correlation name) and owner.
+bool SCR_OrderItemNames(const SCR_ORDERITEM& o, const SCR_COLDESC& c);
+// Every ORDER BY item names a column of the statement's tables (not a
+// select-list alias or an expression), so that the statements built with
+// another select list can keep the ORDER BY as it stands.
+bool SCR_OrdersByColumnsOnly(const SCR_ANALYSIS& a);
+
 // --- keyset (ks.cpp, ksbuild.cpp) --------------------------------------
 int KS_GetKeyColDescs(SCR_CURSOR* cur);
 // The edits of the application's text. Each takes the analysed statement

@@ -8,17 +8,26 @@
 #include "scrs/scrcursor.h"
 #include "util/errcodes.h"
 
-namespace {
-
-// The item names the column: the same name and, where the item says so,
-// the same table (or correlation name) and owner.
-bool Names(const SCR_ORDERITEM& o, const SCR_COLDESC& c) {
+bool SCR_OrderItemNames(const SCR_ORDERITEM& o, const SCR_COLDESC& c) {
   if (std::strcmp(o.name, c.name) != 0) return false;
   if (o.table[0] != '\0' && std::strcmp(o.table, c.table) != 0 &&
       std::strcmp(o.table, c.alias) != 0)
     return false;
   return o.owner[0] == '\0' || std::strcmp(o.owner, c.owner) == 0;
 }
+
+bool SCR_OrdersByColumnsOnly(const SCR_ANALYSIS& a) {
+  for (const SCR_ORDERITEM& o : a.orderBy) {
+    bool found = false;
+    for (const SCR_COLDESC& c : a.tableCols) found = found || SCR_OrderItemNames(o, c);
+    if (!found) return false;
+  }
+  return true;
+}
+
+namespace {
+
+bool Names(const SCR_ORDERITEM& o, const SCR_COLDESC& c) { return SCR_OrderItemNames(o, c); }
 
 void TakeType(SCR_ORDERITEM* o, const SCR_COLDESC& c) {
   o->sqlType = static_cast<uint16_t>(c.sqlType);

@@ -168,6 +168,8 @@ TEST_P(AnyKeysetDm, RefusedOrLoweredStatements) {
        nullptr},
       // Rows that are no table rows cannot be read again by key.
       {"SELECT DISTINCT v FROM " + t, nullptr},
+      // Statements with another select list could not order by its alias.
+      {"SELECT v AS vv, id FROM " + t + " ORDER BY vv", nullptr},
       {"SELECT COUNT(*) FROM " + t, nullptr},
   };
   for (const auto& r : rows) {
