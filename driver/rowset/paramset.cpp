@@ -158,7 +158,7 @@ struct ColumnPlan {
   bool dateTimeAsText = false;  // a date-time structure for a character parameter
 };
 
-int Plan(const StmtHandle* stmt, const ParamBinding& b, uint64_t sets, ColumnPlan* plan) {
+int Plan(const ParamSource& src, const ParamBinding& b, uint64_t sets, ColumnPlan* plan) {
   const int16_t c = b.cType;
   switch (c) {
     case SQL_C_UTINYINT: plan->type = COLSET_VT_UTINYINT; return 0;
@@ -197,8 +197,8 @@ int Plan(const StmtHandle* stmt, const ParamBinding& b, uint64_t sets, ColumnPla
   const bool dateTime = c != SQL_C_BINARY && IsDateTimeSql(b.sqlType);
   if (b.direction != SQL_PARAM_OUTPUT) {
     for (uint64_t s = 0; s < sets; ++s) {
-      if (ParamSetIgnored(stmt, s)) continue;
-      const ParamValue v = ParamValueAt(stmt, b, s);
+      if (src.Ignored(s)) continue;
+      const ParamValue v = src.Value(b, s);
       if (v.kind == ParamValue::kNull || v.data == nullptr) continue;
       longest = std::max<uint64_t>(longest, static_cast<uint64_t>(v.length));
       if (dateTime) {
@@ -433,13 +433,36 @@ ParamValue ParamValueAt(const StmtHandle* stmt, const ParamBinding& b, uint64_t 
   return v;
 }
 
+namespace {
+
+// The statement's own parameter sets.
+class StmtParams : public ParamSource {
+ public:
+  explicit StmtParams(const StmtHandle* stmt) : stmt_(stmt) {}
+  uint64_t Sets() const override { return stmt_->apd != nullptr ? stmt_->apd->arraySize : 1; }
+  bool Ignored(uint64_t set) const override { return ParamSetIgnored(stmt_, set); }
+  ParamValue Value(const ParamBinding& b, uint64_t set) const override {
+    return ParamValueAt(stmt_, b, set);
+  }
+
+ private:
+  const StmtHandle* stmt_;
+};
+
+}  // namespace
+
 int ParamSetBuild(StmtHandle* stmt, const ParamBinding* bindings, uint16_t count, COLSET* set,
                   uint32_t* rows) {
+  return ParamSetBuildFrom(StmtParams(stmt), bindings, count, set, rows, false);
+}
+
+int ParamSetBuildFrom(const ParamSource& src, const ParamBinding* bindings, uint16_t count,
+                      COLSET* set, uint32_t* rows, bool keepIgnored) {
   *rows = 0;
-  const uint64_t sets = stmt->apd != nullptr ? stmt->apd->arraySize : 1;
+  const uint64_t sets = src.Sets();
   uint64_t sent = 0;
   for (uint64_t s = 0; s < sets; ++s)
-    if (!ParamSetIgnored(stmt, s)) ++sent;
+    if (keepIgnored || !src.Ignored(s)) ++sent;
   if (sent > std::numeric_limits<uint32_t>::max()) return ERR_NO_MEMORY;
 
   // Every value that is read is checked before anything is allocated.
@@ -447,8 +470,8 @@ int ParamSetBuild(StmtHandle* stmt, const ParamBinding* bindings, uint16_t count
     const ParamBinding& b = bindings[p];
     if (b.direction == SQL_PARAM_OUTPUT) continue;
     for (uint64_t s = 0; s < sets; ++s) {
-      if (ParamSetIgnored(stmt, s)) continue;
-      const ParamValue v = ParamValueAt(stmt, b, s);
+      if (src.Ignored(s)) continue;
+      const ParamValue v = src.Value(b, s);
       if (v.kind == ParamValue::kBadLength) return ERR_INVALID_LENGTH;
       if (v.kind == ParamValue::kDefault) return ERR_DEFAULT_PARAM;
     }
@@ -456,7 +479,7 @@ int ParamSetBuild(StmtHandle* stmt, const ParamBinding* bindings, uint16_t count
 
   std::vector<ColumnPlan> plans(count);
   for (uint16_t p = 0; p < count; ++p)
-    if (int rc = Plan(stmt, bindings[p], sets, &plans[p])) return rc;
+    if (int rc = Plan(src, bindings[p], sets, &plans[p])) return rc;
 
   if (ColSetInit(set, count) != 0) return ERR_NO_MEMORY;
   for (uint16_t p = 0; p < count; ++p) {
@@ -470,13 +493,15 @@ int ParamSetBuild(StmtHandle* stmt, const ParamBinding* bindings, uint16_t count
 
   uint32_t k = 0;
   for (uint64_t s = 0; s < sets; ++s) {
-    if (ParamSetIgnored(stmt, s)) continue;
+    const bool ignored = src.Ignored(s);
+    if (ignored && !keepIgnored) continue;
     for (uint16_t p = 0; p < count; ++p) {
       const ParamBinding& b = bindings[p];
       COLSET_COL& col = set->cols[p];
-      col.ind[k] = COLSET_IND_NULL;
-      if (b.direction == SQL_PARAM_OUTPUT) continue;
-      const ParamValue v = ParamValueAt(stmt, b, s);
+      // A row kept only to hold its place is marked, so the receiver skips it.
+      col.ind[k] = ignored ? COLSET_IND_SKIP : COLSET_IND_NULL;
+      if (ignored || b.direction == SQL_PARAM_OUTPUT) continue;
+      const ParamValue v = src.Value(b, s);
       if (v.kind != ParamValue::kPresent || v.data == nullptr) continue;
       Fill(b, plans[p], v, col.data + static_cast<uint64_t>(k) * col.elem_size, col.elem_size);
       col.ind[k] = 0;

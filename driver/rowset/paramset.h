@@ -53,12 +53,27 @@ int64_t ParamLengthAt(const StmtHandle* stmt, const ParamBinding& b, uint64_t se
 // where the length asks for one. Does not read the data of a NULL.
 ParamValue ParamValueAt(const StmtHandle* stmt, const ParamBinding& b, uint64_t set);
 
+// Where the values of a value set come from: the statement's parameter
+// sets, or the rows of a positioned or bulk change.
+class ParamSource {
+ public:
+  virtual ~ParamSource() = default;
+  virtual uint64_t Sets() const = 0;
+  virtual bool Ignored(uint64_t set) const = 0;
+  virtual ParamValue Value(const ParamBinding& b, uint64_t set) const = 0;
+};
+
 // Builds the value set of every marker for the statement's parameter sets
 // into `set` (which must be empty) and the number of rows sent into *rows.
 // Returns 0 or an internal code: 16 memory, 25 a length ODBC does not define,
 // 49 a C type without conversion, 116 SQL_DEFAULT_PARAM.
 int ParamSetBuild(StmtHandle* stmt, const ParamBinding* bindings, uint16_t count, COLSET* set,
                   uint32_t* rows);
+
+// The same over any source. With keepIgnored an ignored set keeps its row,
+// every indicator COLSET_IND_SKIP, so that rows keep their numbers.
+int ParamSetBuildFrom(const ParamSource& src, const ParamBinding* bindings, uint16_t count,
+                      COLSET* set, uint32_t* rows, bool keepIgnored);
 
 // ---- Per-value converters (exposed for their tests) -----------------------
 
