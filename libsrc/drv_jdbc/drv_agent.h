@@ -96,7 +96,7 @@ typedef uint32_t (*DRV_GetData_t)(uint32_t stmt, uint16_t column, uint16_t row, 
 typedef uint32_t (*DRV_FetchScroll_t)(uint32_t stmt, ROWSTATUS** rows, int32_t start,
                                       uint32_t* fetched, uint32_t* count,
                                       uint16_t orientation);                        // 41
-typedef uint32_t (*DRV_BulkOperations_t)(uint32_t stmt, uint16_t op, uint32_t* bookmarks,
+typedef uint32_t (*DRV_BulkOperations_t)(uint32_t stmt, uint16_t op, const uint64_t* bookmarks,
                                          uint32_t rows, COLSET* params, uint16_t* columns,
                                          uint16_t ncolumns, uint16_t** statuses,
                                          uint32_t* nstatuses, ROWSTATUS** fetched);  // 42

@@ -18,8 +18,17 @@
 #include "scrs/dsc.h"
 #include "scrs/sqlanalyse.h"
 #include "util/colset.h"
+#include "util/rowstatus.h"
 
 struct SCR_CURSOR;
+
+// A description array of the agent's (ColDescAlloc), freed with
+// ColDescFree for the count the deleter keeps.
+struct SCR_ColDescFree {
+  uint16_t count = 0;
+  void operator()(JdbcColDesc* descs) const;
+};
+using SCR_ColDescPtr = std::unique_ptr<JdbcColDesc, SCR_ColDescFree>;
 
 // A set made with new (ColSetCreate and its kin), freed with ColSetDestroy.
 struct SCR_ColSetFree {
@@ -158,6 +167,8 @@ struct SCR_ANALYSIS {
   // The result is read, its values or locks are still to be taken.
   bool concurrencyPending = false;
   int32_t nullCollation = -1;  // SQL_NULL_COLLATION, -1 until asked
+  // The result's column descriptions (SCR_LoadResultCols), loaded once.
+  SCR_ColDescPtr resultCols;
 };
 
 constexpr uint16_t SCR_NOT_SELECT = 0x0200;
@@ -319,6 +330,33 @@ int scs_p_GetOptConcColVals(SCR_CURSOR* cur, COLSET* keyParams, uint32_t first, 
 // Reads the values of the listed rows of the rowset (1-based) again after
 // a positioned update.
 int scs_p_RefreshOptConcRows(SCR_CURSOR* cur, const uint32_t* rows, uint32_t count);
+
+// --- positioned changes by key (scrposop.cpp, scrpostext.cpp) --------
+// Loads the result column descriptions of the cursor's statement once;
+// 0 or the agent's code.
+int SCR_LoadResultCols(SCR_CURSOR* cur);
+// *out := the description of result column n (1-based): 0, 17 for 0 or a
+// number above the count, 21 without an output, or the loader's code.
+int SCR_GetBoundColumn(SCR_CURSOR* cur, uint16_t n, const JdbcColDesc** out);
+
+// The text of a change by key on the first table: SQL_UPDATE sets
+// `columns`, SQL_DELETE deletes, SQL_ADD inserts `columns`. For update and
+// delete, every key column is compared with a marker; under values
+// concurrency each of `compare` follows, " IS NULL" where `isNull` says so.
+// 15 when a name cannot be written or there is no table or key.
+int SCR_PosText(const SCR_ANALYSIS& a, uint16_t op, const std::vector<std::string>& columns,
+                const std::vector<std::string>& compare, const std::vector<uint8_t>& isNull,
+                std::string* out);
+
+// The positioned change of SQLSetPos on rowset row `row` (1-based; -2 all
+// rows): SQL_POSITION does nothing, SQL_UPDATE / SQL_DELETE / SQL_ADD run
+// their statements row by row. Takes over values and columns.
+int SCR_PosOpDispatch(SCR_CURSOR* cur, int32_t row, uint16_t op, uint16_t** statuses,
+                      uint32_t* count, SCR_ColSetPtr values, std::vector<uint16_t> columns);
+// Update, delete or fetch of the keyset rows the bookmarks name (1-based).
+int SCR_BulkOpDispatch(SCR_CURSOR* cur, uint16_t op, const uint64_t* bookmarks, uint32_t rows,
+                       SCR_ColSetPtr values, std::vector<uint16_t> columns,
+                       uint16_t** statuses, uint32_t* count, ROWSTATUS** fetched);
 
 // --- prepare (scranalyse.cpp) ------------------------------------------
 void SCR_AnalysisFree(SCR_CURSOR* cur);

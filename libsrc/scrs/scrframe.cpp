@@ -144,8 +144,10 @@ uint32_t ConnRequest(uint32_t h, uint32_t request, void* value, uint16_t size, u
 uint32_t StmtRequest(uint32_t h, uint32_t request, void* value, uint16_t size, uint16_t* length) {
   SCR_CURSOR* cur = SCR_StmtCursor(h);
   if (cur == nullptr) return ERR_INVALID_ARGUMENT;
+  // After a positioned change the count is the change's, whatever the
+  // cursor's kind; before one, a cached result counts its rows.
   if (request == kReqRowCount && cur->cursorType != SQL_CURSOR_FORWARD_ONLY &&
-      (cur->flags & SCR_FLAG_RESULT_CACHED) != 0) {
+      (cur->affectedRows != -1 || (cur->flags & SCR_FLAG_RESULT_CACHED) != 0)) {
     const int32_t count = cur->affectedRows != -1 ? cur->affectedRows : cur->rowCount;
     if (length != nullptr) *length = 4;
     if (value != nullptr) std::memcpy(value, &count, sizeof count);

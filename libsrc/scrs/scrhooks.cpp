@@ -353,11 +353,13 @@ uint32_t SCR_ExtendedFetch(uint32_t stmt, ROWSTATUS** out, int32_t start, uint32
   return SCR_FetchScroll(stmt, out, start, fetched, count, 0);
 }
 
-// In scrpending.cpp.
+// In scrposop.cpp.
 uint32_t SCR_SetPos(uint32_t, int32_t, uint16_t, uint16_t, uint16_t**, uint32_t*, COLSET*,
                     uint16_t*, uint16_t);
-uint32_t SCR_BulkOperations(uint32_t, uint16_t, uint32_t*, uint32_t, COLSET*, uint16_t*,
+uint32_t SCR_BulkOperations(uint32_t, uint16_t, const uint64_t*, uint32_t, COLSET*, uint16_t*,
                             uint16_t, uint16_t**, uint32_t*, ROWSTATUS**);
+
+// In scrpending.cpp.
 uint32_t SCR_ExecDescribe(uint32_t, const char*, COLSET*, uint16_t, const void*, uint32_t,
                           uint16_t*, JdbcColDesc**, void*, void*, int32_t*);
 uint32_t SCR_AllocPrepare(uint32_t, const char*, uint32_t, uint32_t, uint32_t*);

@@ -1,6 +1,6 @@
 // TEMPORARY: the services of the cursor library that later work fills:
 // the keyset, mixed and
-// dynamic fetches, positioned and bulk operations, and the combined
+// dynamic fetches and the combined
 // execute-and-describe calls. Each answers "Driver not capable" from here
 // until it is built; static and forward-only cursors never need them.
 #include <sql.h>
@@ -33,14 +33,6 @@ uint32_t NotCapable(uint32_t stmt) {
 
 extern "C" {
 
-uint32_t SCR_SetPos(uint32_t stmt, int32_t, uint16_t, uint16_t, uint16_t**, uint32_t*, COLSET*,
-                    uint16_t*, uint16_t) {
-  return NotCapable(stmt);
-}
-uint32_t SCR_BulkOperations(uint32_t stmt, uint16_t, uint32_t*, uint32_t, COLSET*, uint16_t*,
-                            uint16_t, uint16_t**, uint32_t*, ROWSTATUS**) {
-  return NotCapable(stmt);
-}
 uint32_t SCR_ExecDescribe(uint32_t stmt, const char*, COLSET*, uint16_t, const void*, uint32_t,
                           uint16_t*, JdbcColDesc**, void*, void*, int32_t*) {
   return NotCapable(stmt);

@@ -1,0 +1,412 @@
+// Positioned and bulk changes of emulated cursors: each addressed row is
+// changed by an ordinary statement on the cursor's private statement,
+// addressed by the row's key values; under values concurrency it must also
+// still hold the values kept when it was fetched, so that a row someone
+// else changed meanwhile is left alone.
+#include <sql.h>
+#include <sqlext.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "drv_jdbc/j-error.h"
+#include "drv_jdbc/j-handles.h"
+#include "drv_jdbc/j-records.h"
+#include "scrs/colset_ops.h"
+#include "scrs/scranalysis.h"
+#include "scrs/scrcursor.h"
+#include "scrs/scrframe.h"
+#include "util/errcodes.h"
+
+namespace {
+
+constexpr uint32_t kReqRowCount = 0x32010000u;
+
+struct FreeDeleter {
+  void operator()(void* p) const { std::free(p); }
+};
+
+// One change: the statement text prepared last and what every row binds.
+struct Change {
+  SCR_CURSOR* cur;
+  SCR_ANALYSIS* a;
+  KS_KEYSET* ks;
+  uint16_t op;  // SQL_UPDATE, SQL_DELETE, SQL_ADD
+  SCR_ColSetPtr values;
+  std::vector<uint16_t> columns;
+  std::vector<std::string> names;          // of the columns
+  std::vector<SCR_PARAMDESC> columnDescs;  // of the columns
+  bool compare = false;                    // values concurrency
+  std::string prepared;                    // text the statement holds
+  uint32_t lastError = 0;                  // the agent's last failing code
+};
+
+uint32_t Stmt(const Change& c) { return c.a->auxStmt; }
+
+// The names and parameter types of the columns a change writes. A result
+// column that is no column of the table (an expression) cannot be written.
+int ColumnsOf(Change* c) {
+  for (uint16_t n : c->columns) {
+    const JdbcColDesc* d = nullptr;
+    if (int rc = SCR_GetBoundColumn(c->cur, n, &d)) return rc;
+    std::string name;
+    if (c->a->selectList && n <= c->a->selectCols.size()) {
+      const SCR_COLDESC& s = c->a->selectCols[n - 1];
+      if (s.kind != SCR_COL_COLUMN) return ERR_INVALID_COLUMN;
+      name = s.name;
+    } else {
+      const char* label = ColDescText(d, COLDESC_LABEL);
+      name = label != nullptr ? label : d->name;
+    }
+    SCR_COLDESC col{};
+    col.sqlType = static_cast<int16_t>(d->sql_type);
+    col.columnSize = d->precision;
+    col.decimalDigits = d->scale;
+    SCR_PARAMDESC p{};
+    SCR_ParamDescFromCol(col, &p);
+    c->names.push_back(name);
+    c->columnDescs.push_back(p);
+  }
+  return 0;
+}
+
+JdbcColBind BindOf(const SCR_PARAMDESC& p) {
+  return {p.sqlType, 0, p.columnSize, p.decimalDigits, p.kind};
+}
+
+// Prepares `text` unless the statement holds it already.
+uint32_t Prepare(Change* c, const std::string& text) {
+  if (text == c->prepared) return 0;
+  c->prepared.clear();
+  if (uint32_t rc = SCR_Agent().DRV_Prepare(Stmt(*c), text.c_str())) return rc;
+  c->prepared = text;
+  return 0;
+}
+
+// Runs the prepared statement with `params` (the agent takes them over):
+// the rows it changed, or -1 on failure.
+int64_t Run(Change* c, COLSET* params, const std::vector<JdbcColBind>& binds) {
+  const DRV_OpTable& ops = SCR_Agent();
+  uint32_t rc = params != nullptr ? ops.DRV_SetParams(Stmt(*c), params) : 0;
+  if (rc == 0 && !binds.empty())
+    rc = ops.DRV_BindCols(Stmt(*c), static_cast<uint16_t>(binds.size()), binds.data());
+  if (rc == 0) rc = ops.DRV_Execute(Stmt(*c));
+  int32_t affected = 0;
+  uint16_t length = 0;
+  if (rc == 0) rc = ops.DRV_GetInfo(Stmt(*c), kReqRowCount, &affected, sizeof affected, &length);
+  if (rc != 0) {
+    c->lastError = rc;
+    return -1;
+  }
+  return affected;
+}
+
+// Puts `front`'s columns before `back`'s: the result is in *back.
+int Join(SCR_ColSetPtr* back, SCR_ColSetPtr front) {
+  if (front == nullptr || front->cols_used == 0) return 0;
+  if (*back == nullptr || (*back)->cols_used == 0) {
+    *back = std::move(front);
+    return 0;
+  }
+  return ColSetMerge(back->get(), front.get());
+}
+
+bool Skipped(const COLSET* values, uint32_t i) {
+  return values != nullptr && values->cols_used > 0 && i < values->rows_held &&
+         values->cols[0].ind[i] == COLSET_IND_SKIP;
+}
+
+// The key window holds keyset rows windowFirst..; a key on disk is read in
+// first. The window row of keyset row k, or -1 when it is not there.
+int64_t KeyRow(Change* c, uint32_t k) {
+  KS_KEYSET* ks = c->ks;
+  if (ks->cache.state == DSC_ON_DISK &&
+      DSC_EnsureWindow(&ks->cache, k, 1, &ks->windowFirst, &ks->window) != 0)
+    return -1;
+  const int64_t base = ks->windowFirst > 0 ? ks->windowFirst : 0;
+  const int64_t w = static_cast<int64_t>(k) - base;
+  return w >= 0 && w < ks->window.rows_held ? w : -1;
+}
+
+// The kept values of keyset row k (rowset row i): a static cursor keeps
+// every row's in its values cache, the others the current rowset's.
+const COLSET* ValueRows(Change* c, uint32_t k, uint32_t i, int64_t* row) {
+  KS_KEYSET* ks = c->ks;
+  *row = -1;
+  if (ks->values == nullptr) return nullptr;
+  int64_t r = i;
+  if (c->cur->cursorType == SQL_CURSOR_STATIC) {
+    if (ks->valuesCache.state == DSC_ON_DISK &&
+        DSC_EnsureWindow(&ks->valuesCache, k, 1, &ks->valuesWindow, ks->values) != 0)
+      return nullptr;
+    r = static_cast<int64_t>(k) - (ks->valuesWindow > 0 ? ks->valuesWindow : 0);
+  }
+  if (r < 0 || r >= ks->values->rows_held) return nullptr;
+  *row = r;
+  return ks->values;
+}
+
+// Changes keyset row k, whose new values (update) are row `next` of the
+// values and whose kept values are those of rowset row i. The status the
+// row takes.
+uint16_t ChangeRow(Change* c, uint32_t k, uint32_t next, uint32_t i) {
+  SCR_ANALYSIS& a = *c->a;
+  const int64_t w = KeyRow(c, k);
+  if (w < 0) return SQL_ROW_ERROR;
+  SCR_ColSetPtr params;
+  COLSET* raw = nullptr;
+  if (SCR_RowToParams(&c->ks->window, static_cast<uint32_t>(w), 1, 1, &raw, false, false,
+                      nullptr) != 0)
+    return SQL_ROW_ERROR;
+  params.reset(raw);
+  // Parameter order: new values, keys, kept values.
+  std::vector<SCR_PARAMDESC> descs = c->columnDescs;
+  for (const SCR_COLDESC& key : a.ks.keys) {
+    SCR_PARAMDESC p{};
+    SCR_ParamDescFromCol(key, &p);
+    descs.push_back(p);
+  }
+  std::vector<std::string> compare;
+  std::vector<uint8_t> isNull;
+  if (c->compare) {
+    int64_t vr = -1;
+    const COLSET* kept = ValueRows(c, k, i, &vr);
+    if (kept == nullptr || kept->cols_used != a.tableCols.size()) return SQL_ROW_ERROR;
+    COLSET* vp = nullptr;
+    if (SCR_RowToParams(kept, static_cast<uint32_t>(vr), 1, 1, &vp, false, false, &isNull) != 0)
+      return SQL_ROW_ERROR;
+    SCR_ColSetPtr kv(vp);
+    for (size_t col = 0; col < a.tableCols.size(); ++col) {
+      compare.push_back(a.tableCols[col].name);
+      if (isNull[col] != 0) continue;
+      SCR_PARAMDESC p{};
+      SCR_ParamDescFromCol(a.tableCols[col], &p);
+      descs.push_back(p);
+    }
+    // Keys first, then the kept values.
+    if (Join(&kv, std::move(params)) != 0) return SQL_ROW_ERROR;
+    params = std::move(kv);
+  }
+  if (c->op == SQL_UPDATE) {
+    COLSET* nv = nullptr;
+    if (SCR_RowToParams(c->values.get(), next, 1, 1, &nv, false, false, nullptr) != 0)
+      return SQL_ROW_ERROR;
+    if (Join(&params, SCR_ColSetPtr(nv)) != 0) return SQL_ROW_ERROR;
+  }
+  std::string text;
+  if (SCR_PosText(a, c->op, c->names, compare, isNull, &text) != 0) return SQL_ROW_ERROR;
+  if (uint32_t rc = Prepare(c, text)) {
+    c->lastError = rc;
+    return SQL_ROW_ERROR;
+  }
+  std::vector<JdbcColBind> binds;
+  if (a.needsBinding != 0)
+    for (const SCR_PARAMDESC& p : descs) binds.push_back(BindOf(p));
+  const int64_t changed = Run(c, params.release(), binds);
+  if (changed < 1) return SQL_ROW_ERROR;
+  return c->op == SQL_UPDATE ? SQL_ROW_UPDATED : SQL_ROW_DELETED;
+}
+
+// Inserts row i of the values.
+uint16_t InsertRow(Change* c, uint32_t i) {
+  std::string text;
+  if (SCR_PosText(*c->a, SQL_ADD, c->names, {}, {}, &text) != 0) return SQL_ROW_ERROR;
+  if (uint32_t rc = Prepare(c, text)) {
+    c->lastError = rc;
+    return SQL_ROW_ERROR;
+  }
+  COLSET* nv = nullptr;
+  if (SCR_RowToParams(c->values.get(), i, 1, 1, &nv, false, false, nullptr) != 0)
+    return SQL_ROW_ERROR;
+  std::vector<JdbcColBind> binds;
+  if (c->a->needsBinding != 0)
+    for (const SCR_PARAMDESC& p : c->columnDescs) binds.push_back(BindOf(p));
+  return Run(c, nv, binds) >= 0 ? SQL_ROW_ADDED : SQL_ROW_ERROR;
+}
+
+// What the library's statement said goes to the application's statement,
+// in place of what was there: the rows' own failures.
+void MoveErrors(SCR_CURSOR* cur) {
+  JdbcStmt* own = AGT_Stmt(cur->stmtHandle);
+  JdbcStmt* aux = cur->analysis != nullptr ? AGT_Stmt(cur->analysis->auxStmt) : nullptr;
+  if (aux != nullptr) aux->errors.keep = 0;
+  if (own == nullptr || aux == nullptr) return;
+  errClear(&own->errors);
+  AgentError* rec = aux->errors.head;
+  aux->errors.head = nullptr;
+  while (rec != nullptr) {
+    AgentError* next = rec->next;
+    rec->next = nullptr;
+    errAppend(&own->errors, rec);
+    rec = next;
+  }
+}
+
+// The change's result from its rows: every addressed row changed, none
+// (a single row that failed outright answers the agent's own code), or some.
+int Outcome(const Change& c, uint32_t addressed, uint32_t changed) {
+  if (changed == addressed) return 0;
+  if (addressed == 1 && c.lastError != 0) return static_cast<int>(c.lastError);
+  if (c.op == SQL_ADD) return changed == 0 && c.lastError != 0 ? static_cast<int>(c.lastError)
+                                                               : ERR_ROW_ERROR;
+  return changed == 0 ? ERR_NO_ROWS_CHANGED : ERR_SEVERAL_ROWS_CHANGED;
+}
+
+int Prepared(SCR_CURSOR* cur, uint16_t op, SCR_ColSetPtr values,
+             std::vector<uint16_t> columns, Change* c) {
+  c->cur = cur;
+  c->a = cur->analysis;
+  c->op = op;
+  c->values = std::move(values);
+  c->columns = std::move(columns);
+  if (c->a == nullptr) return ERR_NOT_CAPABLE;
+  if (int rc = SCR_ConcurrencyError(cur)) return rc;
+  if (cur->concurrency == SQL_CONCUR_READ_ONLY) return ERR_OPTION_RANGE;
+  c->ks = c->a->keyset.get();
+  if (op != SQL_ADD && c->ks == nullptr) return ERR_INVALID_CURSOR_STATE;
+  c->compare = cur->concurrency == SQL_CONCUR_VALUES && op != SQL_ADD;
+  if (int rc = ColumnsOf(c)) return rc;
+  if (JdbcStmt* aux = AGT_Stmt(c->a->auxStmt)) {
+    errClear(&aux->errors);
+    aux->errors.keep = 1;
+  }
+  return 0;
+}
+
+uint16_t* NewStatuses(uint32_t n) {
+  auto* s = static_cast<uint16_t*>(std::malloc(std::max<uint32_t>(n, 1) * sizeof(uint16_t)));
+  if (s != nullptr)
+    for (uint32_t i = 0; i < n; ++i) s[i] = SQL_ROW_ERROR;
+  return s;
+}
+
+}  // namespace
+
+int SCR_PosOpDispatch(SCR_CURSOR* cur, int32_t row, uint16_t op, uint16_t** statuses,
+                      uint32_t* count, SCR_ColSetPtr values, std::vector<uint16_t> columns) {
+  if (op == SQL_REFRESH) return ERR_NOT_CAPABLE;
+  if (op != SQL_UPDATE && op != SQL_DELETE && op != SQL_ADD) return 0;
+  if (statuses == nullptr || count == nullptr || values == nullptr ||
+      (op != SQL_DELETE && columns.empty()))
+    return ERR_INVALID_ARGUMENT;
+  Change c{};
+  int rc = Prepared(cur, op, std::move(values), std::move(columns), &c);
+  // Rows of the rowset; the key of rowset row i is keyset row first + i (a
+  // dynamic or mixed cursor's keys are its current block's).
+  const uint32_t n = row == -2 && c.values != nullptr ? c.values->rows_held : 1;
+  const uint32_t i0 = row == -2 ? 0 : static_cast<uint32_t>(row - 1);
+  const bool block = cur->cursorType == SQL_CURSOR_DYNAMIC || cur->keysetSize != 0;
+  const uint32_t first = block ? 0 : static_cast<uint32_t>(std::max(cur->rowsetStart, 1) - 1);
+  std::unique_ptr<uint16_t, FreeDeleter> out(NewStatuses(n));
+  if (out == nullptr) rc = ERR_NO_MEMORY;
+  uint32_t addressed = 0, changed = 0;
+  for (uint32_t j = 0; rc == 0 && j < n; ++j) {
+    if (Skipped(c.values.get(), j)) continue;
+    ++addressed;
+    const uint32_t i = i0 + j;
+    const uint16_t st = op == SQL_ADD ? InsertRow(&c, j) : ChangeRow(&c, first + i, j, i);
+    out.get()[j] = st;
+    if (st != SQL_ROW_ERROR) ++changed;
+    const uint32_t k = block ? i : first + i;
+    if (op != SQL_ADD && c.ks != nullptr && k < c.ks->status.size()) c.ks->status[k] = st;
+  }
+  if (rc == 0) {
+    rc = Outcome(c, addressed, changed);
+    cur->affectedRows = static_cast<int32_t>(changed);
+  }
+  *count = out != nullptr ? n : 0;
+  *statuses = out.release();
+  MoveErrors(cur);
+  return rc;
+}
+
+int SCR_BulkOpDispatch(SCR_CURSOR* cur, uint16_t op, const uint64_t* bookmarks, uint32_t rows,
+                       SCR_ColSetPtr values, std::vector<uint16_t> columns,
+                       uint16_t** statuses, uint32_t* count, ROWSTATUS** fetched) {
+  if (bookmarks == nullptr || statuses == nullptr || count == nullptr) return ERR_GENERAL;
+  if (op == SQL_FETCH_BY_BOOKMARK) return ERR_NOT_CAPABLE;
+  (void)fetched;
+  const uint16_t change = op == SQL_UPDATE_BY_BOOKMARK ? SQL_UPDATE : SQL_DELETE;
+  if (change == SQL_UPDATE && (values == nullptr || values->rows_held < rows)) return ERR_GENERAL;
+  Change c{};
+  int rc = Prepared(cur, change, std::move(values), std::move(columns), &c);
+  // Bookmarks name keyset rows; whether one can be reached by key is the
+  // key window's matter, and a row it does not hold is that row's error.
+  if (rc == 0 && (cur->cursorType == SQL_CURSOR_DYNAMIC || cur->keysetSize != 0))
+    rc = ERR_BULK_NOT_SUPPORTED;
+  std::unique_ptr<uint16_t, FreeDeleter> out(NewStatuses(rows));
+  if (out == nullptr) rc = rc != 0 ? rc : ERR_NO_MEMORY;
+  uint32_t changed = 0;
+  const uint32_t base = static_cast<uint32_t>(std::max(cur->rowsetStart, 1) - 1);
+  for (uint32_t j = 0; rc == 0 && j < rows; ++j) {
+    const uint64_t b = bookmarks[j];
+    uint16_t st = SQL_ROW_ERROR;
+    // The kept values are the rowset's: a bookmark outside it has none.
+    const bool reachable = b >= 1 && b <= static_cast<uint64_t>(INT32_MAX) &&
+                           (!c.compare || cur->cursorType == SQL_CURSOR_STATIC ||
+                            (b - 1 >= base && b - 1 < base + cur->rowsetSize));
+    // Update values are the bound arrays' row j, whatever the bookmark.
+    if (reachable)
+      st = ChangeRow(&c, static_cast<uint32_t>(b - 1), j,
+                     c.compare && cur->cursorType != SQL_CURSOR_STATIC
+                         ? static_cast<uint32_t>(b - 1 - base)
+                         : 0);
+    out.get()[j] = st;
+    if (st != SQL_ROW_ERROR) ++changed;
+    if (reachable && b - 1 < c.ks->status.size()) c.ks->status[b - 1] = st;
+  }
+  if (rc == 0) {
+    rc = Outcome(c, rows, changed);
+    cur->affectedRows = static_cast<int32_t>(changed);
+  }
+  *count = out != nullptr ? rows : 0;
+  *statuses = out.release();
+  MoveErrors(cur);
+  return rc;
+}
+
+extern "C" {
+
+uint32_t SCR_SetPos(uint32_t stmt, int32_t row, uint16_t op, uint16_t, uint16_t** statuses,
+                    uint32_t* count, COLSET* params, uint16_t* list, uint16_t nlist) {
+  // The values and the column list are this call's from here on.
+  SCR_ColSetPtr values(params);
+  std::unique_ptr<uint16_t, FreeDeleter> owned(list);
+  std::vector<uint16_t> columns(list, list + (list != nullptr ? nlist : 0));
+  JdbcStmt* s = nullptr;
+  SCR_CURSOR* cur = SCR_StmtCursor(stmt, &s);
+  if (cur == nullptr) return ERR_INVALID_ARGUMENT;
+  if ((cur->flags & SCR_FLAG_THROUGH_LIBRARY) == 0) return ERR_INVALID_CURSOR_STATE;
+  cur->affectedRows = 0;
+  s->pendingData = 0;
+  if (op != SQL_ADD) {
+    if (int rc = SCR_SetRowPos(cur, row == -2 ? 1 : row)) return static_cast<uint32_t>(rc);
+  }
+  if (cur->cursorType < SQL_CURSOR_KEYSET_DRIVEN || cur->cursorType > SQL_CURSOR_STATIC)
+    return ERR_NOT_CAPABLE;
+  return static_cast<uint32_t>(SCR_PosOpDispatch(cur, row, op, statuses, count, std::move(values),
+                                                 std::move(columns)));
+}
+
+uint32_t SCR_BulkOperations(uint32_t stmt, uint16_t op, const uint64_t* bookmarks, uint32_t rows,
+                            COLSET* params, uint16_t* list, uint16_t nlist, uint16_t** statuses,
+                            uint32_t* count, ROWSTATUS** fetched) {
+  SCR_ColSetPtr values(params);
+  std::unique_ptr<uint16_t, FreeDeleter> owned(list);
+  std::vector<uint16_t> columns(list, list + (list != nullptr ? nlist : 0));
+  JdbcStmt* s = nullptr;
+  SCR_CURSOR* cur = SCR_StmtCursor(stmt, &s);
+  if (cur == nullptr) return ERR_INVALID_ARGUMENT;
+  if (op == SQL_ADD || bookmarks == nullptr) return ERR_GENERAL;
+  if (op == SQL_UPDATE_BY_BOOKMARK) {
+    if (values == nullptr) return ERR_GENERAL;
+    s->pendingData = 0;
+  }
+  return static_cast<uint32_t>(SCR_BulkOpDispatch(cur, op, bookmarks, rows, std::move(values),
+                                                  std::move(columns), statuses, count, fetched));
+}
+
+}  // extern "C"
