@@ -333,6 +333,9 @@ struct StmtHandle {
   // the agent, so that a changed binding sends them again.
   std::vector<std::vector<ParamDaeValue>> daeValues;
   std::vector<JdbcColBind> sentBinds;
+
+  // SQLSetPos and SQLBulkOperations waiting for values at execution.
+  SetPosState setPos;
 };
 
 // ---------------------------------------------------------------------------

@@ -13,6 +13,7 @@
 #include "driver/prepare.h"
 #include "driver/rowset/execute.h"
 #include "driver/rowset/paramset.h"
+#include "driver/rowset/setpos.h"
 #include "util/errcodes.h"
 
 namespace {
@@ -123,9 +124,11 @@ DRV_Return DRV_ParamDataOp(void* h, va_list args) {
       } catch (const std::bad_alloc&) {
         return Fail(stmt, ERR_NO_MEMORY);
       }
+    case kNeedSetPos:
+    case kNeedBulk:
+      return SetPosParamData(stmt, token);
     default:
-      // Positioned and bulk operations gather no column data yet.
-      return Fail(stmt, ERR_NOT_CAPABLE);
+      return Fail(stmt, ERR_FUNCTION_SEQUENCE);
   }
 }
 
@@ -148,8 +151,11 @@ DRV_Return DRV_PutDataOp(void* h, va_list args) {
         code = ERR_NO_MEMORY;
       }
       break;
+    case kNeedSetPos:
+    case kNeedBulk:
+      return SetPosPutData(stmt, data, length);
     default:
-      return Fail(stmt, ERR_NOT_CAPABLE);
+      return Fail(stmt, ERR_FUNCTION_SEQUENCE);
   }
   if (code != 0) return Fail(stmt, code);
   return SQL_SUCCESS;

@@ -192,7 +192,8 @@ SQLRETURN RowsetToBindings(StmtHandle* stmt, uint16_t* statuses, uint32_t row, i
   uint32_t withStatus = 0;
   uint32_t errorRows = 0;
   for (uint32_t r = first; r < last && result != SQL_ERROR; ++r) {
-    if (mode != kRowsetPlain && ops != nullptr && ops[r] == SQL_ROW_IGNORE) continue;
+    // The row operation array speaks of the rows of an operation on all rows.
+    if (mode != kRowsetPlain && row == 0 && ops != nullptr && ops[r] == SQL_ROW_IGNORE) continue;
     ColClearCache(&stmt->fetch.cache);
     uint16_t st = SCR_GetRowStatusAt(rs, r + 1);
     if (r >= rs->count) st = SQL_ROW_NOROW;

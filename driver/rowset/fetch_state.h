@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <vector>
 
 #include "util/colset.h"
 #include "driver/rowset/text_carry.h"
@@ -72,6 +73,23 @@ inline void FetchState::Release() {
   }
   rowBuffers.clear();
 }
+
+// A positioned or bulk change between its first call and the last value
+// that comes at execution, so that SQLParamData can resume it.
+struct SetPosState {
+  uint64_t row = 0;       // RowNumber (0: every row)
+  uint16_t op = 0;        // SQLSetPos operation, or the bulk operation
+  bool bulk = false;      // resumed through SQLBulkOperations
+  uint32_t first = 0;     // first rowset row (0-based) the operation addresses
+  uint32_t rows = 0;      // rows it addresses: its own count, never the parameter-set size
+  // The value SQLParamData named last: its row (0-based) and ARD record.
+  uint32_t daeRow = 0;
+  uint16_t daeCol = 0;
+  bool named = false;
+  std::vector<uint8_t> skip;        // per addressed row: left alone
+  std::vector<uint16_t> columns;    // the columns the change writes
+  std::vector<uint64_t> bookmarks;  // a bulk operation's bookmarks
+};
 
 // Drops the value being read (the statement's row buffer was emptied).
 void FETCH_Reset(FetchState* state);

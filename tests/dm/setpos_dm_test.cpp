@@ -1,0 +1,229 @@
+// SQLSetPos and SQLBulkOperations through the Driver Manager on every
+// backend and both builds: the checks of their arguments, positioning and
+// refresh of a static cursor's rowset, and the statements by key that the
+// cursor library builds for changes, run on the database.
+#include <gtest/gtest.h>
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cctype>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "scrs/scranalysis.h"
+#include "tests/support/dm_session.h"
+#include "tests/support/dsns.h"
+
+namespace {
+
+using qmr_test::Diag;
+using qmr_test::State;
+
+SQLCHAR* Text(const std::string& s) { return (SQLCHAR*)s.c_str(); }
+
+class AnySetPosDm : public qmr_test::DmTest {
+ protected:
+  std::string T(const char* stem) const { return std::string(stem) + qmr_test::Lower(GetParam()); }
+  bool Pg() const { return qmr_test::DbOf(GetParam()) == qmr_test::Db::Pg; }
+  std::string Stored(std::string s) const {
+    for (char& c : s) c = static_cast<char>(Pg() ? std::tolower(c) : std::toupper(c));
+    return s;
+  }
+  void Make(const std::string& table, const std::string& columns,
+            const std::vector<std::string>& rows) {
+    Exec("DROP TABLE " + table);
+    MustExec("CREATE TABLE " + table + " (" + columns + ")");
+    for (const std::string& r : rows) MustExec("INSERT INTO " + table + " VALUES (" + r + ")");
+    made_.push_back(table);
+  }
+  void TearDown() override {
+    for (const std::string& t : made_) Exec("DROP TABLE " + t);
+    qmr_test::DmTest::TearDown();
+  }
+  // The table's rows, ordered by the first column, "a,b;a,b" (NULL empty).
+  std::string Contents(const std::string& table) {
+    EXPECT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, Text("SELECT * FROM " + table + " ORDER BY 1"),
+                                         SQL_NTS))
+        << Diag(SQL_HANDLE_STMT, stmt_);
+    std::string all;
+    for (const qmr_test::Row& row : qmr_test::FetchRows(stmt_)) {
+      if (!all.empty()) all += ";";
+      for (size_t c = 0; c < row.size(); ++c) all += (c > 0 ? "," : "") + row[c].text;
+    }
+    return all;
+  }
+  std::vector<std::string> made_;
+};
+
+// A static read-only cursor over five rows, three at a time: the rowset is
+// positioned on and refreshed from the cache; every refused call names
+// its state and changes nothing.
+TEST_P(AnySetPosDm, PositionRefreshAndRefusals) {
+  const std::string t = T("spr_");
+  Make(t, "id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(10)",
+       {"1, 'v1'", "2, 'v2'", "3, 'v3'", "4, 'v4'", "5, 'v5'"});
+  SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+  ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
+  SQLINTEGER ids[3];
+  SQLLEN idInd[3], vInd[3];
+  char vs[3][12];
+  SQLUSMALLINT status[3], ops[3] = {SQL_ROW_PROCEED, SQL_ROW_PROCEED, SQL_ROW_PROCEED};
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE,
+                                        (SQLPOINTER)SQL_CURSOR_STATIC, 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)3, 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, status, 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_OPERATION_PTR, ops, 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, ids, 0, idInd));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 2, SQL_C_CHAR, vs, sizeof vs[0], vInd));
+  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, Text("SELECT id, v, v FROM " + t + " ORDER BY id"),
+                                       SQL_NTS))
+      << Diag(SQL_HANDLE_STMT, stmt_);
+
+  const SQLSETPOSIROW kWide = (SQLSETPOSIROW{1} << 32) + 1;
+  const struct {
+    SQLSMALLINT fetch;      // 0: keep the rowset
+    SQLLEN fetchRow;
+    SQLSETPOSIROW row;
+    SQLUSMALLINT op, lock;
+    SQLUSMALLINT ignore;    // row (1-based) marked SQL_ROW_IGNORE, 0 none
+    SQLRETURN rc;
+    const char* state;
+    const char* ids;        // the id buffers afterwards; -1 where the test left its mark
+    const char* statuses;
+    const char* current;    // SQLGetData of column 3 afterwards, "" not read
+  } steps[] = {
+      {SQL_FETCH_FIRST, 0, 2, SQL_POSITION, SQL_LOCK_NO_CHANGE, 0, SQL_SUCCESS, "", "-1,-1,-1",
+       "9,9,9", "v2"},
+      {0, 0, 0, SQL_REFRESH, SQL_LOCK_NO_CHANGE, 2, SQL_SUCCESS, "", "1,-1,3", "0,9,0", "v1"},
+      {0, 0, 2, SQL_REFRESH, SQL_LOCK_NO_CHANGE, 2, SQL_SUCCESS, "", "-1,2,-1", "9,0,9", "v2"},
+      {0, 0, 4, SQL_POSITION, SQL_LOCK_NO_CHANGE, 0, SQL_ERROR, "HY107", "-1,-1,-1", "9,9,9", ""},
+      {0, 0, kWide, SQL_REFRESH, SQL_LOCK_NO_CHANGE, 0, SQL_ERROR, "HY107", "-1,-1,-1", "9,9,9",
+       ""},
+      {0, 0, 1, SQL_POSITION, SQL_LOCK_EXCLUSIVE, 0, SQL_ERROR, "HYC00", "-1,-1,-1", "9,9,9", ""},
+      {0, 0, 1, SQL_UPDATE, SQL_LOCK_NO_CHANGE, 0, SQL_ERROR, "HY092", "-1,-1,-1", "9,9,9", ""},
+      {0, 0, 0, SQL_DELETE, SQL_LOCK_NO_CHANGE, 0, SQL_ERROR, "HY092", "-1,-1,-1", "9,9,9", ""},
+      // The last rowset holds two rows: the third is no row to stand on,
+      // and an operation on all rows passes over it.
+      {SQL_FETCH_ABSOLUTE, 4, 3, SQL_POSITION, SQL_LOCK_NO_CHANGE, 0, SQL_ERROR, "HY109",
+       "-1,-1,-1", "9,9,9", ""},
+      {0, 0, 0, SQL_REFRESH, SQL_LOCK_NO_CHANGE, 0, SQL_SUCCESS, "", "4,5,-1", "0,0,3", "v4"},
+      {0, 0, 2, SQL_POSITION, SQL_LOCK_NO_CHANGE, 0, SQL_SUCCESS, "", "-1,-1,-1", "9,9,9", "v5"},
+  };
+  for (size_t i = 0; i < sizeof steps / sizeof steps[0]; ++i) {
+    const auto& s = steps[i];
+    if (s.fetch != 0) {
+      ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(stmt_, s.fetch, s.fetchRow))
+          << i << Diag(SQL_HANDLE_STMT, stmt_);
+    }
+    // The marks the call must overwrite, or leave.
+    for (int r = 0; r < 3; ++r) {
+      ids[r] = -1;
+      status[r] = 9;
+      ops[r] = s.ignore == r + 1 ? SQL_ROW_IGNORE : SQL_ROW_PROCEED;
+    }
+    EXPECT_EQ(s.rc, SQLSetPos(stmt_, s.row, s.op, s.lock)) << i << Diag(SQL_HANDLE_STMT, stmt_);
+    if (*s.state != '\0') {
+      EXPECT_EQ(s.state, State(SQL_HANDLE_STMT, stmt_)) << i;
+    }
+    std::string got, st;
+    for (int r = 0; r < 3; ++r) {
+      got += (r > 0 ? "," : "") + std::to_string(ids[r]);
+      st += (r > 0 ? "," : "") + std::to_string(status[r]);
+    }
+    EXPECT_EQ(s.ids, got) << i;
+    EXPECT_EQ(s.statuses, st) << i;
+    if (*s.current != '\0') {
+      char v[12] = "";
+      SQLLEN ind = 0;
+      EXPECT_EQ(SQL_SUCCESS, SQLGetData(stmt_, 3, SQL_C_CHAR, v, sizeof v, &ind))
+          << i << Diag(SQL_HANDLE_STMT, stmt_);
+      EXPECT_STREQ(s.current, v) << i;
+    }
+  }
+  // Bulk changes of a read-only cursor are refused alike; a forward-only
+  // cursor has none.
+  EXPECT_EQ(SQL_ERROR, SQLBulkOperations(stmt_, SQL_DELETE_BY_BOOKMARK));
+  EXPECT_EQ("HY092", State(SQL_HANDLE_STMT, stmt_));
+  SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+  ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
+  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, Text("SELECT id FROM " + t), SQL_NTS));
+  ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
+  EXPECT_EQ(SQL_ERROR, SQLBulkOperations(stmt_, SQL_ADD));
+  EXPECT_EQ("IM924", State(SQL_HANDLE_STMT, stmt_));
+  EXPECT_EQ(SQL_ERROR, SQLSetPos(stmt_, 1, SQL_POSITION, SQL_LOCK_NO_CHANGE));
+  EXPECT_EQ("HY109", State(SQL_HANDLE_STMT, stmt_));
+}
+
+// The statements of changes by key, run with their markers bound in text
+// order: the row they address changes, a row whose kept values no longer
+// hold (a NULL compared with IS NULL) is left alone.
+TEST_P(AnySetPosDm, StatementsByKey) {
+  const std::string t = T("spk_");
+  Make(t, "id INTEGER NOT NULL PRIMARY KEY, \"v x\" VARCHAR(10), n INTEGER",
+       {"1, 'a', 10", "2, NULL, 20", "3, 'c', NULL"});
+  SCR_ANALYSIS a;
+  a.idents.quote = "\"";
+  a.idents.unquotedCase = Pg() ? SQL_IC_LOWER : SQL_IC_UPPER;
+  a.tables.push_back({"", "", Stored(t), ""});
+  SCR_COLDESC key{};
+  std::strcpy(key.name, Stored("id").c_str());
+  a.ks.keys.push_back(key);
+  const std::string id = Stored("id"), vx = "v x", n = Stored("n");
+  auto q = [](const std::string& name) { return "\"" + name + "\""; };
+  const std::string tq = q(Stored(t));
+
+  const struct {
+    uint16_t op;
+    std::vector<std::string> columns, compare;
+    std::vector<uint8_t> isNull;
+    std::vector<std::string> params;  // digits bound as integers
+    SQLLEN changed;
+    std::string want;
+  } rows[] = {
+      {SQL_UPDATE, {vx}, {}, {}, {"z", "1"}, 1,
+       "UPDATE " + tq + " SET " + q(vx) + " = ? WHERE " + q(id) + " = ?"},
+      {SQL_UPDATE, {n}, {id, vx, n}, {0, 1, 0}, {"21", "2", "2", "20"}, 1,
+       "UPDATE " + tq + " SET " + q(n) + " = ? WHERE " + q(id) + " = ? AND " + q(id) +
+           " = ? AND " + q(vx) + " IS NULL AND " + q(n) + " = ?"},
+      // Someone changed "v x" of row 3 since it was read.
+      {SQL_DELETE, {}, {id, vx, n}, {0, 0, 1}, {"3", "3", "x"}, 0,
+       "DELETE FROM " + tq + " WHERE " + q(id) + " = ? AND " + q(id) + " = ? AND " + q(vx) +
+           " = ? AND " + q(n) + " IS NULL"},
+      {SQL_DELETE, {}, {}, {}, {"3"}, 1, "DELETE FROM " + tq + " WHERE " + q(id) + " = ?"},
+      {SQL_ADD, {id, vx, n}, {}, {}, {"4", "d", "40"}, 1,
+       "INSERT INTO " + tq + " ( " + q(id) + ", " + q(vx) + ", " + q(n) + " ) VALUES ( ?, ?, ? )"},
+  };
+  for (const auto& r : rows) {
+    std::string sql;
+    ASSERT_EQ(0, SCR_PosText(a, r.op, r.columns, r.compare, r.isNull, &sql));
+    EXPECT_EQ(r.want, sql);
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+    SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
+    for (size_t i = 0; i < r.params.size(); ++i) {
+      const bool number = std::isdigit(static_cast<unsigned char>(r.params[i][0])) != 0;
+      ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, static_cast<SQLUSMALLINT>(i + 1),
+                                              SQL_PARAM_INPUT, SQL_C_CHAR,
+                                              number ? SQL_INTEGER : SQL_VARCHAR, 10, 0,
+                                              (SQLPOINTER)r.params[i].c_str(), 0, nullptr));
+    }
+    const SQLRETURN rc = SQLExecDirect(stmt_, Text(sql), SQL_NTS);
+    ASSERT_TRUE(rc == SQL_SUCCESS || (rc == SQL_NO_DATA && r.changed == 0))
+        << sql << Diag(SQL_HANDLE_STMT, stmt_);
+    SQLLEN count = -1;
+    EXPECT_EQ(SQL_SUCCESS, SQLRowCount(stmt_, &count));
+    EXPECT_EQ(r.changed, count) << sql;
+  }
+  SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
+  EXPECT_EQ("1,z,10;2,,21;4,d,40", Contents(t));
+  // Without a key or a table there is nothing to address a row by.
+  std::string sql;
+  SCR_ANALYSIS none;
+  EXPECT_NE(0, SCR_PosText(none, SQL_DELETE, {}, {}, {}, &sql));
+}
+
+std::string Name(const ::testing::TestParamInfo<std::string>& i) { return i.param; }
+
+INSTANTIATE_TEST_SUITE_P(AnyBackend, AnySetPosDm, ::testing::ValuesIn(qmr_test::TestDsns()), Name);
+
+}  // namespace
