@@ -57,8 +57,11 @@ SQLRETURN InstallFetched(StmtHandle* stmt, ROWSTATUS* fetched) {
   STMT_CloseCursor(stmt);
   stmt->cursor.rowStatus = fetched;
   stmt->cursor.position = 1;
+  // Its rows follow no one row number: the rowset has no first row that
+  // would number the others.
+  stmt->cursor.rowsetStart = -1;
   uint16_t* app = stmt->ird != nullptr ? stmt->ird->arrayStatus : nullptr;
-  return RowsetToBindings(stmt, app, 0, kRowsetPlain);
+  return RowsetToBindings(stmt, app, 0, kRowsetByBookmark);
 }
 
 }  // namespace
@@ -91,8 +94,9 @@ SQLRETURN BulkSend(StmtHandle* stmt) {
   std::unique_ptr<uint16_t, FreeDeleter> statuses(raw);
   SQLRETURN rc = SetPosResult(stmt, code);
   if (st.op == SQL_FETCH_BY_BOOKMARK && fetched != nullptr) {
+    // The transfer's failure, or its warning over plain success, wins.
     const SQLRETURN moved = InstallFetched(stmt, fetched);
-    if (rc != SQL_ERROR) rc = moved;
+    if (moved == SQL_ERROR || rc == SQL_SUCCESS) rc = moved;
   }
   WriteStatuses(stmt, statuses.get(), n);
   return rc;

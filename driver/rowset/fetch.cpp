@@ -193,7 +193,9 @@ SQLRETURN RowsetToBindings(StmtHandle* stmt, uint16_t* statuses, uint32_t row, i
   uint32_t errorRows = 0;
   for (uint32_t r = first; r < last && result != SQL_ERROR; ++r) {
     // The row operation array speaks of the rows of an operation on all rows.
-    if (mode != kRowsetPlain && row == 0 && ops != nullptr && ops[r] == SQL_ROW_IGNORE) continue;
+    if ((mode == kRowsetRefresh || mode == kRowsetHonourOps) && row == 0 && ops != nullptr &&
+        ops[r] == SQL_ROW_IGNORE)
+      continue;
     ColClearCache(&stmt->fetch.cache);
     uint16_t st = SCR_GetRowStatusAt(rs, r + 1);
     if (r >= rs->count) st = SQL_ROW_NOROW;
@@ -209,7 +211,7 @@ SQLRETURN RowsetToBindings(StmtHandle* stmt, uint16_t* statuses, uint32_t row, i
     const bool onlyBookmarks = st == SQL_ROW_DELETED || !RetrieveData(stmt);
     for (int n = 0; n <= count && result != SQL_ERROR; ++n) {
       DescRec* rec = DESC_FindRec(n, stmt);
-      if (rec == nullptr) continue;
+      if (rec == nullptr || (n == 0 && mode == kRowsetByBookmark)) continue;
       if (onlyBookmarks && rec->conciseType != SQL_C_BOOKMARK &&
           rec->conciseType != SQL_C_VARBOOKMARK)
         continue;

@@ -17,6 +17,9 @@
 constexpr int kRowsetPlain = -1;
 constexpr int kRowsetRefresh = 1;
 constexpr int kRowsetHonourOps = 0;
+// Rows fetched by bookmark: the bookmark column is the application's input
+// and keeps its values.
+constexpr int kRowsetByBookmark = 2;
 
 SQLRETURN FetchCore(StmtHandle* stmt, uint16_t orientation, int64_t offset);
 SQLRETURN FetchRowToBindings(StmtHandle* stmt);

@@ -269,9 +269,9 @@ int SetPosValues(StmtHandle* stmt, const std::vector<uint16_t>& columns, bool ho
 SQLRETURN SetPosResult(StmtHandle* stmt, uint32_t code) {
   if (code == 0) return SQL_SUCCESS;
   if (STMT_PullErrors(stmt) == 0) stmt->diag.pending = static_cast<int32_t>(code);
-  // Rows that were not changed, or changed more than once, are warnings:
-  // the statuses say which.
-  if (code == ERR_NO_ROWS_CHANGED || code == ERR_SEVERAL_ROWS_CHANGED)
+  // Rows that were not changed, changed more than once or failed among
+  // others are warnings: the statuses say which.
+  if (code == ERR_NO_ROWS_CHANGED || code == ERR_SEVERAL_ROWS_CHANGED || code == ERR_ROW_ERROR)
     return SQL_SUCCESS_WITH_INFO;
   return SQL_ERROR;
 }

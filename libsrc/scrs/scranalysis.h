@@ -358,6 +358,13 @@ int SCR_BulkOpDispatch(SCR_CURSOR* cur, uint16_t op, const uint64_t* bookmarks, 
                        SCR_ColSetPtr values, std::vector<uint16_t> columns,
                        uint16_t** statuses, uint32_t* count, ROWSTATUS** fetched);
 
+// The rows of a static cursor's cache that the bookmarks name, in their
+// order; a bookmark naming no row leaves an empty row with status
+// SQL_ROW_NOROW in the fetched rows and SQL_ROW_ERROR in `statuses`.
+// 0, 81 when some bookmark named no row, or a code.
+int scs_p_FetchStaticByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint32_t rows,
+                                uint16_t* statuses, ROWSTATUS** out);
+
 // --- prepare (scranalyse.cpp) ------------------------------------------
 void SCR_AnalysisFree(SCR_CURSOR* cur);
 // 90 for a statement that is not a SELECT, 88 GROUP BY, 89 UNION, else 0.

@@ -92,7 +92,8 @@ int SCR_GetRowNumberFwd(const SCR_CURSOR* cur, uint32_t n, uint32_t* out) {
   if (!Numbered(cur)) return 0;
   if (n >= cur->rowsetSize) return ERR_INVALID_ARGUMENT;
   if (NoCurrentRowset(cur)) return ERR_INVALID_CURSOR_STATE;
-  if (SCR_GetRowStatusAt(cur->rowStatus, n + 1) == SQL_ROW_ERROR)
+  // A rowset fetched by bookmark has no first row that numbers the others.
+  if (SCR_GetRowStatusAt(cur->rowStatus, n + 1) == SQL_ROW_ERROR || cur->rowsetStart < 1)
     return ERR_INVALID_CURSOR_POSITION;
   *out = static_cast<uint32_t>(cur->rowsetStart) + n;
   return 0;

@@ -327,8 +327,20 @@ int SCR_BulkOpDispatch(SCR_CURSOR* cur, uint16_t op, const uint64_t* bookmarks, 
                        SCR_ColSetPtr values, std::vector<uint16_t> columns,
                        uint16_t** statuses, uint32_t* count, ROWSTATUS** fetched) {
   if (bookmarks == nullptr || statuses == nullptr || count == nullptr) return ERR_GENERAL;
-  if (op == SQL_FETCH_BY_BOOKMARK) return ERR_NOT_CAPABLE;
-  (void)fetched;
+  if (op == SQL_FETCH_BY_BOOKMARK) {
+    if (fetched == nullptr) return ERR_GENERAL;
+    std::unique_ptr<uint16_t, FreeDeleter> out(NewStatuses(rows));
+    if (out == nullptr) return ERR_NO_MEMORY;
+    // A static read-only cursor has every row in its cache; the others
+    // read theirs by key.
+    const bool cached = cur->cursorType == SQL_CURSOR_STATIC &&
+                        cur->concurrency == SQL_CONCUR_READ_ONLY;
+    const int rc = cached ? scs_p_FetchStaticByBookmark(cur, bookmarks, rows, out.get(), fetched)
+                          : ERR_NOT_CAPABLE;
+    *count = rows;
+    *statuses = out.release();
+    return rc;
+  }
   const uint16_t change = op == SQL_UPDATE_BY_BOOKMARK ? SQL_UPDATE : SQL_DELETE;
   if (change == SQL_UPDATE && (values == nullptr || values->rows_held < rows)) return ERR_GENERAL;
   Change c{};

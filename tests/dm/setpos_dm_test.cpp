@@ -155,6 +155,56 @@ TEST_P(AnySetPosDm, PositionRefreshAndRefusals) {
   EXPECT_EQ("HY109", State(SQL_HANDLE_STMT, stmt_));
 }
 
+// Fetch by bookmark on a static cursor: rows come in the order of the
+// bookmarks, 8 bytes each (one past 32 bits names no row rather than row
+// 2), and a bookmark naming no row is that row's error alone.
+TEST_P(AnySetPosDm, FetchByBookmark) {
+  const std::string t = T("spb_");
+  Make(t, "id INTEGER NOT NULL PRIMARY KEY", {"1", "2", "3", "4", "5"});
+  SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+  ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
+  SQLLEN bm[3], bmInd[3], idInd[3];
+  SQLINTEGER ids[3];
+  SQLUSMALLINT status[3];
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE,
+                                        (SQLPOINTER)SQL_CURSOR_STATIC, 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_USE_BOOKMARKS, (SQLPOINTER)SQL_UB_VARIABLE,
+                                        0));
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)3, 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, status, 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 0, SQL_C_VARBOOKMARK, bm, sizeof bm[0], bmInd));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, ids, 0, idInd));
+  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, Text("SELECT id FROM " + t + " ORDER BY id"),
+                                       SQL_NTS));
+  ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0));
+  const struct {
+    SQLLEN marks[3];
+    SQLRETURN rc;
+    const char* ids;
+    const char* statuses;
+  } rows[] = {
+      {{4, 1, 3}, SQL_SUCCESS, "4,1,3", "0,0,0"},
+      {{5, (SQLLEN{1} << 32) + 2, 2}, SQL_SUCCESS_WITH_INFO, "5,-1,2", "0,5,0"},
+  };
+  for (const auto& r : rows) {
+    for (int i = 0; i < 3; ++i) {
+      bm[i] = r.marks[i];
+      bmInd[i] = sizeof bm[0];
+      ids[i] = -1;
+    }
+    EXPECT_EQ(r.rc, SQLBulkOperations(stmt_, SQL_FETCH_BY_BOOKMARK)) << Diag(SQL_HANDLE_STMT, stmt_);
+    std::string got, st;
+    for (int i = 0; i < 3; ++i) {
+      got += (i > 0 ? "," : "") + std::to_string(ids[i]);
+      st += (i > 0 ? "," : "") + std::to_string(status[i]);
+      EXPECT_EQ(r.marks[i], bm[i]) << "the bookmarks are the application's";
+    }
+    EXPECT_EQ(r.ids, got);
+    EXPECT_EQ(r.statuses, st);
+  }
+  EXPECT_EQ("01S01", State(SQL_HANDLE_STMT, stmt_));
+}
+
 // The statements of changes by key, run with their markers bound in text
 // order: the row they address changes, a row whose kept values no longer
 // hold (a NULL compared with IS NULL) is left alone.
