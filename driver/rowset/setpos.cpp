@@ -301,6 +301,7 @@ SQLRETURN Run(StmtHandle* stmt, uint64_t row, uint16_t op, uint32_t first, uint3
   st.op = op;
   st.first = first;
   st.rows = rows;
+  st.daeRow = first;
   if (op != SQL_ADD) {
     const int32_t pos = stmt->cursor.position;
     if (stmt->cursor.rowStatus == nullptr || pos == SCR_POS_BEFORE_START ||

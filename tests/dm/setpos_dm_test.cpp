@@ -7,6 +7,7 @@
 #include <sqlext.h>
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -53,8 +54,24 @@ class AnySetPosDm : public qmr_test::DmTest {
     }
     return all;
   }
+  // A further statement with a keyset-driven cursor.
+  SQLHSTMT KeysetCursor(SQLULEN concurrency, SQLULEN rows, SQLHDBC dbc = nullptr) {
+    SQLHSTMT h = nullptr;
+    EXPECT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc != nullptr ? dbc : dbc_, &h));
+    EXPECT_EQ(SQL_SUCCESS, SQLSetStmtAttr(h, SQL_ATTR_CURSOR_TYPE,
+                                          (SQLPOINTER)SQL_CURSOR_KEYSET_DRIVEN, 0));
+    EXPECT_EQ(SQL_SUCCESS, SQLSetStmtAttr(h, SQL_ATTR_CONCURRENCY, (SQLPOINTER)concurrency, 0));
+    EXPECT_EQ(SQL_SUCCESS, SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)rows, 0));
+    return h;
+  }
   std::vector<std::string> made_;
 };
+
+std::string Joined(const SQLUSMALLINT* v, int n) {
+  std::string s;
+  for (int i = 0; i < n; ++i) s += (i > 0 ? "," : "") + std::to_string(v[i]);
+  return s;
+}
 
 // A static read-only cursor over five rows, three at a time: the rowset is
 // positioned on and refreshed from the cache; every refused call names
@@ -203,6 +220,157 @@ TEST_P(AnySetPosDm, FetchByBookmark) {
     EXPECT_EQ(r.statuses, st);
   }
   EXPECT_EQ("01S01", State(SQL_HANDLE_STMT, stmt_));
+}
+
+// A keyset-driven cursor with lock concurrency: one row and all rows of a
+// rowset updated and deleted, rows added from the bound arrays and a long
+// value that comes at execution in pieces. A forward-only read of the table
+// shows every change; rows marked SQL_ROW_IGNORE and rows already deleted
+// keep their values and statuses.
+TEST_P(AnySetPosDm, KeysetChanges) {
+  const std::string t = T("spc_");
+  Make(t, "id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(4000), n INTEGER",
+       {"1, 'v1', 10", "2, 'v2', 20", "3, 'v3', 30", "4, 'v4', 40", "5, 'v5', 50", "6, 'v6', 60"});
+  SQLHSTMT h = KeysetCursor(SQL_CONCUR_LOCK, 3);
+  static struct {
+    SQLINTEGER id[3], n[3];
+    SQLLEN idInd[3], vInd[3], nInd[3];
+    char v[3][4001];
+    SQLUSMALLINT status[3], ops[3];
+  } b;
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(h, SQL_ATTR_ROW_STATUS_PTR, b.status, 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(h, SQL_ATTR_ROW_OPERATION_PTR, b.ops, 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 1, SQL_C_SLONG, b.id, 0, b.idInd));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 2, SQL_C_CHAR, b.v, sizeof b.v[0], b.vInd));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 3, SQL_C_SLONG, b.n, 0, b.nInd));
+  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(h, Text("SELECT id, v, n FROM " + t + " ORDER BY id"),
+                                       SQL_NTS))
+      << Diag(SQL_HANDLE_STMT, h);
+  const struct {
+    SQLSMALLINT fetch;  // 0: the rowset stays
+    SQLSETPOSIROW row;
+    SQLUSMALLINT op;
+    int ignore;         // rowset row (1-based) marked SQL_ROW_IGNORE
+    const char* values[3];  // "v,n" per rowset row; null: left as fetched
+    const char* statuses;
+    SQLLEN count;
+  } steps[] = {
+      {SQL_FETCH_FIRST, 2, SQL_UPDATE, 0, {nullptr, "x2,21", nullptr}, "0,2,0", 1},
+      {0, 0, SQL_UPDATE, 3, {"a1,11", "a2,22", "zz,99"}, "2,2,0", 2},
+      {0, 1, SQL_DELETE, 0, {}, "1,2,0", 1},
+      {SQL_FETCH_NEXT, 0, SQL_DELETE, 0, {}, "1,1,1", 3},
+      // Row 1 is gone: an operation on all rows passes over it.
+      {SQL_FETCH_FIRST, 0, SQL_UPDATE, 0, {"zz,99", "b2,202", "b3,303"}, "1,2,2", 2},
+      {0, 0, SQL_ADD, 0, {"c7,70", "c8,80", "c9,90"}, "4,4,4", 3},
+  };
+  for (size_t i = 0; i < sizeof steps / sizeof steps[0]; ++i) {
+    const auto& s = steps[i];
+    if (s.fetch != 0) {
+      ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(h, s.fetch, 0)) << i << Diag(SQL_HANDLE_STMT, h);
+    }
+    for (int r = 0; r < 3; ++r) {
+      b.ops[r] = s.ignore == r + 1 ? SQL_ROW_IGNORE : SQL_ROW_PROCEED;
+      if (s.values[r] == nullptr) continue;
+      const std::string text = s.values[r];
+      const size_t comma = text.find(',');
+      std::snprintf(b.v[r], sizeof b.v[r], "%s", text.substr(0, comma).c_str());
+      b.vInd[r] = SQL_NTS;
+      b.n[r] = std::stoi(text.substr(comma + 1));
+      if (s.op == SQL_ADD) b.id[r] = 7 + r;
+    }
+    const SQLRETURN rc = s.op == SQL_ADD ? SQLBulkOperations(h, SQL_ADD)
+                                         : SQLSetPos(h, s.row, s.op, SQL_LOCK_NO_CHANGE);
+    EXPECT_EQ(SQL_SUCCESS, rc) << i << Diag(SQL_HANDLE_STMT, h);
+    EXPECT_EQ(s.statuses, Joined(b.status, 3)) << i;
+    SQLLEN count = -1;
+    EXPECT_EQ(SQL_SUCCESS, SQLRowCount(h, &count)) << i;
+    EXPECT_EQ(s.count, count) << i;
+  }
+  // A long value in three pieces, named by the address of its buffer.
+  b.id[2] = 3;  // the add left its own id in the buffer
+  b.vInd[2] = SQL_LEN_DATA_AT_EXEC(0);
+  b.n[2] = 33;
+  b.ops[0] = b.ops[1] = b.ops[2] = SQL_ROW_PROCEED;
+  ASSERT_EQ(SQL_NEED_DATA, SQLSetPos(h, 3, SQL_UPDATE, SQL_LOCK_NO_CHANGE))
+      << Diag(SQL_HANDLE_STMT, h);
+  SQLPOINTER token = nullptr;
+  ASSERT_EQ(SQL_NEED_DATA, SQLParamData(h, &token)) << Diag(SQL_HANDLE_STMT, h);
+  EXPECT_EQ(static_cast<void*>(b.v[2]), token);
+  const std::string piece(600, 'p');
+  for (int k = 0; k < 3; ++k)
+    EXPECT_EQ(SQL_SUCCESS, SQLPutData(h, (SQLPOINTER)piece.c_str(), SQL_NTS))
+        << Diag(SQL_HANDLE_STMT, h);
+  EXPECT_EQ(SQL_SUCCESS, SQLParamData(h, &token)) << Diag(SQL_HANDLE_STMT, h);
+  SQLFreeHandle(SQL_HANDLE_STMT, h);
+  EXPECT_EQ("2,b2,202;3," + std::string(1800, 'p') + ",33;7,c7,70;8,c8,80;9,c9,90", Contents(t));
+}
+
+// Changes by bookmark on a keyset-driven cursor: bookmarks in any order,
+// rows beyond the rowset fetched, 8-byte bookmarks (one past 32 bits names
+// no row rather than row 1), a bookmark naming no row that row's error
+// alone; then a thousand rows added from the bound arrays at once.
+TEST_P(AnySetPosDm, KeysetBulkOperations) {
+  const std::string t = T("spu_");
+  Make(t, "id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(10)",
+       {"1, 'v1'", "2, 'v2'", "3, 'v3'", "4, 'v4'", "5, 'v5'", "6, 'v6'"});
+  SQLHSTMT h = KeysetCursor(SQL_CONCUR_LOCK, 4);
+  SQLLEN bm[4], bmInd[4], idInd[4], vInd[4];
+  SQLINTEGER ids[4];
+  char vs[4][11];
+  SQLUSMALLINT status[4];
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(h, SQL_ATTR_USE_BOOKMARKS, (SQLPOINTER)SQL_UB_VARIABLE, 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(h, SQL_ATTR_ROW_STATUS_PTR, status, 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 0, SQL_C_VARBOOKMARK, bm, sizeof bm[0], bmInd));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 1, SQL_C_SLONG, ids, 0, idInd));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 2, SQL_C_CHAR, vs, sizeof vs[0], vInd));
+  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(h, Text("SELECT id, v FROM " + t + " ORDER BY id"),
+                                       SQL_NTS))
+      << Diag(SQL_HANDLE_STMT, h);
+  ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(h, SQL_FETCH_FIRST, 0)) << Diag(SQL_HANDLE_STMT, h);
+  const SQLLEN kWide = (SQLLEN{1} << 32) + 1;
+  const struct {
+    SQLUSMALLINT op;
+    SQLLEN marks[4];
+    SQLRETURN rc;
+    const char* statuses;
+  } steps[] = {
+      {SQL_UPDATE_BY_BOOKMARK, {6, 1, 99, 3}, SQL_SUCCESS_WITH_INFO, "2,2,5,2"},
+      {SQL_DELETE_BY_BOOKMARK, {5, 2, kWide, 4}, SQL_SUCCESS_WITH_INFO, "1,1,5,1"},
+  };
+  for (const auto& s : steps) {
+    for (int r = 0; r < 4; ++r) {
+      bm[r] = s.marks[r];
+      bmInd[r] = sizeof bm[0];
+      ids[r] = static_cast<SQLINTEGER>(s.marks[r] % 100);
+      std::snprintf(vs[r], sizeof vs[r], "u%d", ids[r]);
+      vInd[r] = SQL_NTS;
+    }
+    EXPECT_EQ(s.rc, SQLBulkOperations(h, s.op)) << Diag(SQL_HANDLE_STMT, h);
+    EXPECT_EQ(s.statuses, Joined(status, 4));
+  }
+  SQLFreeHandle(SQL_HANDLE_STMT, h);
+  EXPECT_EQ("1,u1;3,u3;6,u6", Contents(t));
+
+  // A rowset of a thousand rows needs the connection's rowset size limit off.
+  constexpr int kMany = 1000;
+  qmr_test::DmSession wide;
+  wide.UseEnv(env_);
+  ASSERT_TRUE(wide.ConnectString("DSN=" + GetParam() + ";NRSSL=1"));
+  h = KeysetCursor(SQL_CONCUR_LOCK, kMany, wide.dbc_);
+  std::vector<SQLINTEGER> many(kMany);
+  std::vector<SQLUSMALLINT> added(kMany);
+  for (int i = 0; i < kMany; ++i) many[i] = 100 + i;
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(h, SQL_ATTR_ROW_STATUS_PTR, added.data(), 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 1, SQL_C_SLONG, many.data(), 0, nullptr));
+  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(h, Text("SELECT id FROM " + t), SQL_NTS))
+      << Diag(SQL_HANDLE_STMT, h);
+  EXPECT_EQ(SQL_SUCCESS, SQLBulkOperations(h, SQL_ADD)) << Diag(SQL_HANDLE_STMT, h);
+  SQLLEN count = -1;
+  EXPECT_EQ(SQL_SUCCESS, SQLRowCount(h, &count));
+  EXPECT_EQ(kMany, count);
+  EXPECT_EQ(std::vector<SQLUSMALLINT>(kMany, SQL_ROW_ADDED), added);
+  SQLFreeHandle(SQL_HANDLE_STMT, h);
+  EXPECT_EQ("1003,599510", Contents("(SELECT COUNT(*) c, SUM(id) s FROM " + t + ") x"));
 }
 
 // The statements of changes by key, run with their markers bound in text
