@@ -364,6 +364,10 @@ int SCR_BulkOpDispatch(SCR_CURSOR* cur, uint16_t op, const uint64_t* bookmarks, 
 // 0, 81 when some bookmark named no row, or a code.
 int scs_p_FetchStaticByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint32_t rows,
                                 uint16_t* statuses, ROWSTATUS** out);
+// The same by key from a keyset cursor's keyset; a row deleted meanwhile
+// comes back empty with SQL_ROW_DELETED.
+int scs_p_FetchKeysetByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint32_t rows,
+                                uint16_t* statuses, ROWSTATUS** out);
 
 // --- prepare (scranalyse.cpp) ------------------------------------------
 void SCR_AnalysisFree(SCR_CURSOR* cur);

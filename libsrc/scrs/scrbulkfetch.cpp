@@ -1,14 +1,31 @@
-// Fetch by bookmark from a static cursor's cache: every row of the result
-// is there, so any bookmark of the result can be served, in the order the
-// application gave them.
+// Fetch by bookmark: from a static cursor's cache, where every row of the
+// result is, or by key from a keyset cursor's keyset; in the order the
+// application gave the bookmarks either way.
 #include <sql.h>
 #include <sqlext.h>
 
 #include "scrs/colset_ops.h"
 #include "scrs/scranalysis.h"
 #include "scrs/scrcursor.h"
+#include "scrs/scrhooks.h"
 #include "scrs/ss.h"
 #include "util/errcodes.h"
+
+namespace {
+
+// Puts row 0 of `one` at row j of the fetched rows, shaping them after the
+// first row that comes; rows no bookmark reaches stay NULL.
+int Place(ROWSTATUS* rs, const COLSET* one, uint32_t j, uint32_t* found) {
+  if (*found == 0) {
+    if (int rc = ColSetAlloc(&rs->rows, one, rs->count)) return rc;
+    rs->rows->rows_held = rs->count;
+  }
+  if (int rc = ColSetCopyRows(rs->rows, const_cast<COLSET*>(one), j, 0, 1)) return rc;
+  ++*found;
+  return 0;
+}
+
+}  // namespace
 
 int scs_p_FetchStaticByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint32_t rows,
                                 uint16_t* statuses, ROWSTATUS** out) {
@@ -26,20 +43,50 @@ int scs_p_FetchStaticByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint
     if (b < 1 || b > static_cast<uint64_t>(cur->rowCount)) continue;
     rc = SS_Fetch(ss, static_cast<int32_t>(b - 1), 1, &one);
     if (rc != 0 || one->rows_held == 0) continue;
-    if (found == 0) {
-      // Shaped after the first row found; rows no bookmark reaches stay NULL.
-      rc = ColSetAlloc(&rs->rows, one, rows);
-      if (rc == 0) rs->rows->rows_held = rows;
-    }
-    if (rc == 0) rc = ColSetCopyRows(rs->rows, one, j, 0, 1);
+    rc = Place(rs, one, j, &found);
     if (rc == 0) {
       SCR_SetRowStatusAt(rs, j + 1, SQL_ROW_SUCCESS);
       statuses[j] = SQL_ROW_SUCCESS;
-      ++found;
     }
   }
   ColSetDestroy(one);
   ss->position = position;
+  if (rc != 0) {
+    RowStatusFree(&rs);
+    return rc;
+  }
+  cur->affectedRows = static_cast<int32_t>(found);
+  *out = rs;
+  return found == rows ? 0 : ERR_ROW_ERROR;
+}
+
+int scs_p_FetchKeysetByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint32_t rows,
+                                uint16_t* statuses, ROWSTATUS** out) {
+  ROWSTATUS* rs = nullptr;
+  if (int rc = RowStatusCreate(&rs, rows)) return rc;
+  // Each row is read as a rowset of one; the cursor's own rowset stays
+  // where it was for the operations that address it.
+  const uint32_t size = cur->rowsetSize;
+  const int32_t start = cur->rowsetStart, position = cur->position;
+  cur->rowsetSize = 1;
+  ROWSTATUS* one = nullptr;
+  uint32_t found = 0;
+  int rc = 0;
+  for (uint32_t j = 0; rc == 0 && j < rows; ++j) {
+    const uint64_t b = bookmarks[j];
+    if (b < 1 || b > static_cast<uint64_t>(cur->rowCount)) continue;
+    RowStatusFree(&one);
+    rc = RowStatusCreate(&one, 1);
+    if (rc == 0) rc = scs_p_FetchKeyset(cur, one, static_cast<int32_t>(b));
+    if (rc == 0) rc = Place(rs, one->rows, j, &found);
+    if (rc != 0) break;
+    statuses[j] = SCR_GetRowStatusAt(one, 1);
+    SCR_SetRowStatusAt(rs, j + 1, statuses[j]);
+  }
+  RowStatusFree(&one);
+  cur->rowsetSize = size;
+  cur->rowsetStart = start;
+  cur->position = position;
   if (rc != 0) {
     RowStatusFree(&rs);
     return rc;

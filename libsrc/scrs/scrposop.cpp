@@ -335,8 +335,11 @@ int SCR_BulkOpDispatch(SCR_CURSOR* cur, uint16_t op, const uint64_t* bookmarks, 
     // read theirs by key.
     const bool cached = cur->cursorType == SQL_CURSOR_STATIC &&
                         cur->concurrency == SQL_CONCUR_READ_ONLY;
-    const int rc = cached ? scs_p_FetchStaticByBookmark(cur, bookmarks, rows, out.get(), fetched)
-                          : ERR_NOT_CAPABLE;
+    const bool keyset = cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN && cur->keysetSize == 0;
+    const int rc =
+        cached   ? scs_p_FetchStaticByBookmark(cur, bookmarks, rows, out.get(), fetched)
+        : keyset ? scs_p_FetchKeysetByBookmark(cur, bookmarks, rows, out.get(), fetched)
+                 : ERR_NOT_CAPABLE;
     *count = rows;
     *statuses = out.release();
     return rc;

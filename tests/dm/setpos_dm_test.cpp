@@ -305,7 +305,7 @@ TEST_P(AnySetPosDm, KeysetChanges) {
   EXPECT_EQ("2,b2,202;3," + std::string(1800, 'p') + ",33;7,c7,70;8,c8,80;9,c9,90", Contents(t));
 }
 
-// Changes by bookmark on a keyset-driven cursor: bookmarks in any order,
+// Changes and fetches by bookmark on a keyset-driven cursor: bookmarks in any order,
 // rows beyond the rowset fetched, 8-byte bookmarks (one past 32 bits names
 // no row rather than row 1), a bookmark naming no row that row's error
 // alone; then a thousand rows added from the bound arrays at once.
@@ -333,20 +333,25 @@ TEST_P(AnySetPosDm, KeysetBulkOperations) {
     SQLLEN marks[4];
     SQLRETURN rc;
     const char* statuses;
+    const char* fetched;  // the v buffers after a fetch
   } steps[] = {
-      {SQL_UPDATE_BY_BOOKMARK, {6, 1, 99, 3}, SQL_SUCCESS_WITH_INFO, "2,2,5,2"},
-      {SQL_DELETE_BY_BOOKMARK, {5, 2, kWide, 4}, SQL_SUCCESS_WITH_INFO, "1,1,5,1"},
+      {SQL_UPDATE_BY_BOOKMARK, {6, 1, 99, 3}, SQL_SUCCESS_WITH_INFO, "2,2,5,2", ""},
+      {SQL_FETCH_BY_BOOKMARK, {3, 99, 6, 1}, SQL_SUCCESS_WITH_INFO, "2,5,2,2", "u3,-,u6,u1"},
+      {SQL_DELETE_BY_BOOKMARK, {5, 2, kWide, 4}, SQL_SUCCESS_WITH_INFO, "1,1,5,1", ""},
   };
   for (const auto& s : steps) {
     for (int r = 0; r < 4; ++r) {
       bm[r] = s.marks[r];
       bmInd[r] = sizeof bm[0];
       ids[r] = static_cast<SQLINTEGER>(s.marks[r] % 100);
-      std::snprintf(vs[r], sizeof vs[r], "u%d", ids[r]);
+      std::snprintf(vs[r], sizeof vs[r], *s.fetched != '\0' ? "-" : "u%d", ids[r]);
       vInd[r] = SQL_NTS;
     }
     EXPECT_EQ(s.rc, SQLBulkOperations(h, s.op)) << Diag(SQL_HANDLE_STMT, h);
     EXPECT_EQ(s.statuses, Joined(status, 4));
+    if (*s.fetched != '\0') {
+      EXPECT_EQ(s.fetched, std::string(vs[0]) + "," + vs[1] + "," + vs[2] + "," + vs[3]);
+    }
   }
   SQLFreeHandle(SQL_HANDLE_STMT, h);
   EXPECT_EQ("1,u1;3,u3;6,u6", Contents(t));
