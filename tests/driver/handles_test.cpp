@@ -160,13 +160,15 @@ TEST_F(Handles, ExplicitDescriptorsAreFreedAndAutomaticOnesRefused) {
   EXPECT_EQ("HY017", State(SQL_HANDLE_DESC, implicit));
 }
 
-TEST_F(Handles, OperationsOfLaterWorkAnswerNotCapable) {
+// A connection whose agent serves no scrolling has no positioned
+// operations, and a forward-only cursor no bulk ones.
+TEST_F(Handles, PositionedOperationsNeedACursorThatScrolls) {
   MarkConnected(dbc);
   SQLHSTMT stmt = NewStmt(dbc);
   EXPECT_EQ(SQL_ERROR, SQLSetPos(stmt, 1, SQL_POSITION, SQL_LOCK_NO_CHANGE));
-  EXPECT_EQ("HYC00", State(SQL_HANDLE_STMT, stmt));
+  EXPECT_EQ("IM001", State(SQL_HANDLE_STMT, stmt));
   EXPECT_EQ(SQL_ERROR, SQLBulkOperations(stmt, SQL_ADD));
-  EXPECT_EQ("HYC00", State(SQL_HANDLE_STMT, stmt));
+  EXPECT_EQ("IM924", State(SQL_HANDLE_STMT, stmt));
 }
 
 }  // namespace
