@@ -19,6 +19,7 @@
 #include "scrs/scranalysis.h"
 #include "scrs/scrcursor.h"
 #include "scrs/scrframe.h"
+#include "scrs/ss.h"
 #include "util/errcodes.h"
 
 namespace {
@@ -136,9 +137,10 @@ int64_t KeyRow(Change* c, uint32_t k) {
 const COLSET* ValueRows(Change* c, uint32_t k, uint32_t i, int64_t* row) {
   KS_KEYSET* ks = c->ks;
   *row = -1;
-  if (ks->values == nullptr) return nullptr;
+  if (ks == nullptr || ks->values == nullptr) return nullptr;
   int64_t r = i;
-  if (c->cur->cursorType == SQL_CURSOR_STATIC) {
+  // Values kept as the rows were fetched are the rowset's own.
+  if (c->cur->cursorType == SQL_CURSOR_STATIC && c->a->valuesMode != 2) {
     if (ks->valuesCache.state == DSC_ON_DISK &&
         DSC_EnsureWindow(&ks->valuesCache, k, 1, &ks->valuesWindow, ks->values) != 0)
       return nullptr;
@@ -149,19 +151,60 @@ const COLSET* ValueRows(Change* c, uint32_t k, uint32_t i, int64_t* row) {
   return ks->values;
 }
 
+// A static cursor keeps no key window: the keys of its row k are read from
+// the values kept for it, or else from its cached row.
+int StaticKeys(Change* c, uint32_t k, uint32_t i, COLSET** out) {
+  const SCR_ANALYSIS& a = *c->a;
+  const bool kept = c->compare && a.valuesMode != 2;
+  const std::vector<SCR_COLDESC>& cols = kept ? a.tableCols : a.selectCols;
+  SCR_ColSetPtr cached;
+  int64_t r = 0;
+  const COLSET* src = nullptr;
+  if (kept) {
+    src = ValueRows(c, k, i, &r);
+  } else if (SS_CURSOR* ss = c->cur->staticCursor) {
+    const int32_t position = ss->position;
+    COLSET* one = nullptr;
+    if (SS_Fetch(ss, static_cast<int32_t>(k), 1, &one) == 0) src = one;
+    cached.reset(one);
+    ss->position = position;
+  }
+  if (src == nullptr || src->rows_held <= r) return ERR_GENERAL;
+  // A view of the key columns; their values are copied out, never freed here.
+  std::vector<COLSET_COL> keyCols;
+  for (const SCR_COLDESC& key : a.ks.keys) {
+    size_t n = 0;
+    while (n < cols.size() && std::strcmp(cols[n].name, key.name) != 0) ++n;
+    if (n >= cols.size() || n >= src->cols_used) return ERR_GENERAL;
+    keyCols.push_back(src->cols[n]);
+  }
+  COLSET view;
+  view.cols = keyCols.data();
+  view.col_capacity = view.cols_used = static_cast<uint16_t>(keyCols.size());
+  view.row_capacity = src->row_capacity;
+  view.rows_held = src->rows_held;
+  const int rc = SCR_RowToParams(&view, static_cast<uint32_t>(r), 1, 1, out, false, false, nullptr);
+  view.cols = nullptr;
+  return rc;
+}
+
+// The key values of keyset row k (rowset row i) as parameters.
+int KeyParams(Change* c, uint32_t k, uint32_t i, COLSET** out) {
+  if (c->cur->cursorType == SQL_CURSOR_STATIC) return StaticKeys(c, k, i, out);
+  const int64_t w = KeyRow(c, k);
+  if (w < 0) return ERR_GENERAL;
+  return SCR_RowToParams(&c->ks->window, static_cast<uint32_t>(w), 1, 1, out, false, false,
+                         nullptr);
+}
+
 // Changes keyset row k, whose new values (update) are row `next` of the
 // values and whose kept values are those of rowset row i. The status the
 // row takes.
 uint16_t ChangeRow(Change* c, uint32_t k, uint32_t next, uint32_t i) {
   SCR_ANALYSIS& a = *c->a;
-  const int64_t w = KeyRow(c, k);
-  if (w < 0) return SQL_ROW_ERROR;
-  SCR_ColSetPtr params;
   COLSET* raw = nullptr;
-  if (SCR_RowToParams(&c->ks->window, static_cast<uint32_t>(w), 1, 1, &raw, false, false,
-                      nullptr) != 0)
-    return SQL_ROW_ERROR;
-  params.reset(raw);
+  if (KeyParams(c, k, i, &raw) != 0) return SQL_ROW_ERROR;
+  SCR_ColSetPtr params(raw);
   // Parameter order: new values, keys, kept values.
   std::vector<SCR_PARAMDESC> descs = c->columnDescs;
   for (const SCR_COLDESC& key : a.ks.keys) {
@@ -174,16 +217,19 @@ uint16_t ChangeRow(Change* c, uint32_t k, uint32_t next, uint32_t i) {
   if (c->compare) {
     int64_t vr = -1;
     const COLSET* kept = ValueRows(c, k, i, &vr);
-    if (kept == nullptr || kept->cols_used != a.tableCols.size()) return SQL_ROW_ERROR;
+    // The values query reads every column of the table; values kept as
+    // fetched are the select list's.
+    const std::vector<SCR_COLDESC>& cols = a.valuesMode == 2 ? a.selectCols : a.tableCols;
+    if (kept == nullptr || kept->cols_used != cols.size()) return SQL_ROW_ERROR;
     COLSET* vp = nullptr;
     if (SCR_RowToParams(kept, static_cast<uint32_t>(vr), 1, 1, &vp, false, false, &isNull) != 0)
       return SQL_ROW_ERROR;
     SCR_ColSetPtr kv(vp);
-    for (size_t col = 0; col < a.tableCols.size(); ++col) {
-      compare.push_back(a.tableCols[col].name);
+    for (size_t col = 0; col < cols.size(); ++col) {
+      compare.push_back(cols[col].name);
       if (isNull[col] != 0) continue;
       SCR_PARAMDESC p{};
-      SCR_ParamDescFromCol(a.tableCols[col], &p);
+      SCR_ParamDescFromCol(cols[col], &p);
       descs.push_back(p);
     }
     // Keys first, then the kept values.
@@ -266,7 +312,9 @@ int Prepared(SCR_CURSOR* cur, uint16_t op, SCR_ColSetPtr values,
   if (int rc = SCR_ConcurrencyError(cur)) return rc;
   if (cur->concurrency == SQL_CONCUR_READ_ONLY) return ERR_OPTION_RANGE;
   c->ks = c->a->keyset.get();
-  if (op != SQL_ADD && c->ks == nullptr) return ERR_INVALID_CURSOR_STATE;
+  // A static cursor reads its keys from its own rows.
+  if (op != SQL_ADD && c->ks == nullptr && cur->cursorType != SQL_CURSOR_STATIC)
+    return ERR_INVALID_CURSOR_STATE;
   c->compare = cur->concurrency == SQL_CONCUR_VALUES && op != SQL_ADD;
   if (int rc = ColumnsOf(c)) return rc;
   if (JdbcStmt* aux = AGT_Stmt(c->a->auxStmt)) {
@@ -371,7 +419,7 @@ int SCR_BulkOpDispatch(SCR_CURSOR* cur, uint16_t op, const uint64_t* bookmarks, 
                          : 0);
     out.get()[j] = st;
     if (st != SQL_ROW_ERROR) ++changed;
-    if (reachable && b - 1 < c.ks->status.size()) c.ks->status[b - 1] = st;
+    if (reachable && c.ks != nullptr && b - 1 < c.ks->status.size()) c.ks->status[b - 1] = st;
   }
   if (rc == 0) {
     rc = Outcome(c, rows, changed);

@@ -370,6 +370,67 @@ TEST_P(AnySetPosDm, KeysetBulkOperations) {
   EXPECT_EQ("1003,599510", Contents("(SELECT COUNT(*) c, SUM(id) s FROM " + t + ") x"));
 }
 
+// Values concurrency: a row another connection changed after the fetch is
+// left alone and answers SQL_ROW_ERROR, while the other rows of an update
+// of all rows still change (a NULL kept value compared as NULL).
+TEST_P(AnySetPosDm, ValuesConcurrencyLeavesChangedRows) {
+  const std::string t = T("spv_");
+  Make(t, "id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(10), n INTEGER",
+       {"1, 'v1', 10", "2, 'v2', 20", "3, 'v3', NULL"});
+  SQLHSTMT h = Cursor(SQL_CURSOR_KEYSET_DRIVEN, SQL_CONCUR_VALUES, 3);
+  SQLINTEGER ids[3], ns[3];
+  SQLLEN idInd[3], vInd[3], nInd[3];
+  char vs[3][11];
+  SQLUSMALLINT status[3];
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(h, SQL_ATTR_ROW_STATUS_PTR, status, 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 1, SQL_C_SLONG, ids, 0, idInd));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 2, SQL_C_CHAR, vs, sizeof vs[0], vInd));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 3, SQL_C_SLONG, ns, 0, nInd));
+  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(h, Text("SELECT id, v, n FROM " + t + " ORDER BY id"),
+                                       SQL_NTS))
+      << Diag(SQL_HANDLE_STMT, h);
+  ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(h, SQL_FETCH_FIRST, 0)) << Diag(SQL_HANDLE_STMT, h);
+  qmr_test::DmSession other;
+  other.UseEnv(env_);
+  ASSERT_TRUE(other.ConnectDsn(GetParam()));
+  other.MustExec("UPDATE " + t + " SET v = 'other' WHERE id = 2");
+  for (int r = 0; r < 3; ++r) {
+    std::snprintf(vs[r], sizeof vs[r], "new%d", r + 1);
+    vInd[r] = SQL_NTS;
+  }
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, SQLSetPos(h, 0, SQL_UPDATE, SQL_LOCK_NO_CHANGE))
+      << Diag(SQL_HANDLE_STMT, h);
+  EXPECT_EQ("01001", State(SQL_HANDLE_STMT, h));
+  EXPECT_EQ("2,5,2", Joined(status, 3));
+  // Read again, changed again: a single row alike.
+  ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(h, SQL_FETCH_FIRST, 0)) << Diag(SQL_HANDLE_STMT, h);
+  other.MustExec("UPDATE " + t + " SET n = 21 WHERE id = 2");
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, SQLSetPos(h, 2, SQL_UPDATE, SQL_LOCK_NO_CHANGE));
+  EXPECT_EQ(5, status[1]);
+  SQLFreeHandle(SQL_HANDLE_STMT, h);
+  EXPECT_EQ("1,new1,10;2,other,21;3,new3,", Contents(t));
+  // A static cursor with values or lock concurrency changes its rows by
+  // the keys of its own rows.
+  for (SQLULEN concurrency : {SQL_CONCUR_VALUES, SQL_CONCUR_LOCK}) {
+    h = Cursor(SQL_CURSOR_STATIC, concurrency, 3);
+    ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 1, SQL_C_SLONG, ids, 0, idInd));
+    ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 2, SQL_C_CHAR, vs, sizeof vs[0], vInd));
+    ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(h, Text("SELECT id, v FROM " + t + " ORDER BY id"),
+                                         SQL_NTS))
+        << Diag(SQL_HANDLE_STMT, h);
+    ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(h, SQL_FETCH_FIRST, 0)) << Diag(SQL_HANDLE_STMT, h);
+    std::snprintf(vs[1], sizeof vs[1], "s%d", static_cast<int>(concurrency));
+    vInd[1] = SQL_NTS;
+    EXPECT_EQ(SQL_SUCCESS, SQLSetPos(h, 2, SQL_UPDATE, SQL_LOCK_NO_CHANGE))
+        << Diag(SQL_HANDLE_STMT, h);
+    EXPECT_EQ(SQL_SUCCESS, SQLSetPos(h, 3, SQL_DELETE, SQL_LOCK_NO_CHANGE))
+        << Diag(SQL_HANDLE_STMT, h);
+    SQLFreeHandle(SQL_HANDLE_STMT, h);
+    EXPECT_EQ("1,new1,10;2,s" + std::to_string(concurrency) + ",21", Contents(t));
+    MustExec("INSERT INTO " + t + " VALUES (3, 'v3', NULL)");
+  }
+}
+
 // The statements of changes by key under values concurrency, run with
 // their markers bound in text order: a kept NULL is compared with IS NULL,
 // and a row whose kept values no longer hold is left alone.
