@@ -342,12 +342,15 @@ int SCR_PosOpDispatch(SCR_CURSOR* cur, int32_t row, uint16_t op, uint16_t** stat
     return ERR_INVALID_ARGUMENT;
   Change c{};
   int rc = Prepared(cur, op, std::move(values), std::move(columns), &c);
-  // Rows of the rowset; the key of rowset row i is keyset row first + i (a
-  // dynamic or mixed cursor's keys are its current block's).
   const uint32_t n = row == -2 && c.values != nullptr ? c.values->rows_held : 1;
   const uint32_t i0 = row == -2 ? 0 : static_cast<uint32_t>(row - 1);
+  // The key of rowset row i is keyset row first + i, counted in the current
+  // block for dynamic and mixed cursors (a dynamic cursor's rowset is its
+  // block; a mixed cursor's starts within it).
   const bool block = cur->cursorType == SQL_CURSOR_DYNAMIC || cur->keysetSize != 0;
-  const uint32_t first = block ? 0 : static_cast<uint32_t>(std::max(cur->rowsetStart, 1) - 1);
+  const uint32_t first =
+      !block ? static_cast<uint32_t>(std::max(cur->rowsetStart, 1) - 1)
+      : cur->cursorType == SQL_CURSOR_DYNAMIC || c.ks == nullptr ? 0 : c.ks->rowsetInBlock;
   std::unique_ptr<uint16_t, FreeDeleter> out(NewStatuses(n));
   if (out == nullptr) rc = ERR_NO_MEMORY;
   uint32_t addressed = 0, changed = 0;
@@ -358,7 +361,7 @@ int SCR_PosOpDispatch(SCR_CURSOR* cur, int32_t row, uint16_t op, uint16_t** stat
     const uint16_t st = op == SQL_ADD ? InsertRow(&c, j) : ChangeRow(&c, first + i, j, i);
     out.get()[j] = st;
     if (st != SQL_ROW_ERROR) ++changed;
-    const uint32_t k = block ? i : first + i;
+    const uint32_t k = first + i;
     if (op != SQL_ADD && c.ks != nullptr && k < c.ks->status.size()) c.ks->status[k] = st;
   }
   if (rc == 0) {

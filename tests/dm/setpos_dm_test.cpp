@@ -431,6 +431,43 @@ TEST_P(AnySetPosDm, ValuesConcurrencyLeavesChangedRows) {
   }
 }
 
+// Dynamic and mixed cursors address the rows of their current block: the
+// first row of the second rowset is the third of the table.
+TEST_P(AnySetPosDm, DynamicAndMixedRowsByKey) {
+  const std::string t = T("spd_");
+  Make(t, "id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(10)",
+       {"1, 'v1'", "2, 'v2'", "3, 'v3'", "4, 'v4'", "5, 'v5'"});
+  const struct {
+    SQLULEN type, keyset;
+    const char* v;
+  } kinds[] = {{SQL_CURSOR_DYNAMIC, 0, "d"}, {SQL_CURSOR_KEYSET_DRIVEN, 4, "m"}};
+  for (const auto& k : kinds) {
+    SQLHSTMT h = Cursor(k.type, SQL_CONCUR_LOCK, 2);
+    SQLINTEGER ids[2];
+    SQLLEN idInd[2], vInd[2];
+    char vs[2][11];
+    if (k.keyset != 0) {
+      ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(h, SQL_ATTR_KEYSET_SIZE, (SQLPOINTER)k.keyset, 0));
+    }
+    ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 1, SQL_C_SLONG, ids, 0, idInd));
+    ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 2, SQL_C_CHAR, vs, sizeof vs[0], vInd));
+    ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(h, Text("SELECT id, v FROM " + t + " ORDER BY id"),
+                                         SQL_NTS))
+        << Diag(SQL_HANDLE_STMT, h);
+    ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(h, SQL_FETCH_NEXT, 0)) << Diag(SQL_HANDLE_STMT, h);
+    ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(h, SQL_FETCH_NEXT, 0)) << Diag(SQL_HANDLE_STMT, h);
+    EXPECT_EQ(3, ids[0]) << k.v;
+    std::snprintf(vs[0], sizeof vs[0], "%s", k.v);
+    vInd[0] = SQL_NTS;
+    EXPECT_EQ(SQL_SUCCESS, SQLSetPos(h, 1, SQL_UPDATE, SQL_LOCK_NO_CHANGE))
+        << k.v << Diag(SQL_HANDLE_STMT, h);
+    EXPECT_EQ(SQL_SUCCESS, SQLSetPos(h, 2, SQL_DELETE, SQL_LOCK_NO_CHANGE))
+        << k.v << Diag(SQL_HANDLE_STMT, h);
+    SQLFreeHandle(SQL_HANDLE_STMT, h);
+  }
+  EXPECT_EQ("1,v1;2,v2;3,m", Contents(t));
+}
+
 // The statements of changes by key under values concurrency, run with
 // their markers bound in text order: a kept NULL is compared with IS NULL,
 // and a row whose kept values no longer hold is left alone.
