@@ -1,18 +1,15 @@
 // SQLSetPos and SQLBulkOperations through the Driver Manager on every
-// backend and both builds: the checks of their arguments, positioning and
-// refresh of a static cursor's rowset, and the statements by key that the
-// cursor library builds for changes, run on the database.
+// backend and both builds: the checks of their arguments, positioning,
+// refresh and fetch by bookmark of a static cursor's rowset, and changes by
+// key of keyset, static, dynamic and mixed cursors checked in the table.
 #include <gtest/gtest.h>
 #include <sql.h>
 #include <sqlext.h>
 
-#include <cctype>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "scrs/scranalysis.h"
 #include "tests/support/dm_session.h"
 #include "tests/support/dsns.h"
 
@@ -26,11 +23,6 @@ SQLCHAR* Text(const std::string& s) { return (SQLCHAR*)s.c_str(); }
 class AnySetPosDm : public qmr_test::DmTest {
  protected:
   std::string T(const char* stem) const { return std::string(stem) + qmr_test::Lower(GetParam()); }
-  bool Pg() const { return qmr_test::DbOf(GetParam()) == qmr_test::Db::Pg; }
-  std::string Stored(std::string s) const {
-    for (char& c : s) c = static_cast<char>(Pg() ? std::tolower(c) : std::toupper(c));
-    return s;
-  }
   void Make(const std::string& table, const std::string& columns,
             const std::vector<std::string>& rows) {
     Exec("DROP TABLE " + table);
@@ -86,8 +78,12 @@ TEST_P(AnySetPosDm, PositionRefreshAndRefusals) {
   SQLLEN idInd[3], vInd[3];
   char vs[3][12];
   SQLUSMALLINT status[3], ops[3] = {SQL_ROW_PROCEED, SQL_ROW_PROCEED, SQL_ROW_PROCEED};
+  SQLLEN bm[3], bmInd[3];
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_USE_BOOKMARKS, (SQLPOINTER)SQL_UB_VARIABLE,
+                                        0));
   ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, status, 0));
   ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_OPERATION_PTR, ops, 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 0, SQL_C_VARBOOKMARK, bm, sizeof bm[0], bmInd));
   ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, ids, 0, idInd));
   ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 2, SQL_C_CHAR, vs, sizeof vs[0], vInd));
   ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, Text("SELECT id, v, v FROM " + t + " ORDER BY id"),
@@ -150,39 +146,9 @@ TEST_P(AnySetPosDm, PositionRefreshAndRefusals) {
       EXPECT_STREQ(s.current, v) << i;
     }
   }
-  // Bulk changes of a read-only cursor are refused alike; a forward-only
-  // cursor has none.
-  EXPECT_EQ(SQL_ERROR, SQLBulkOperations(stmt_, SQL_DELETE_BY_BOOKMARK));
-  EXPECT_EQ("HY092", State(SQL_HANDLE_STMT, stmt_));
-  SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
-  ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
-  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, Text("SELECT id FROM " + t), SQL_NTS));
-  ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
-  EXPECT_EQ(SQL_ERROR, SQLBulkOperations(stmt_, SQL_ADD));
-  EXPECT_EQ("IM924", State(SQL_HANDLE_STMT, stmt_));
-  EXPECT_EQ(SQL_ERROR, SQLSetPos(stmt_, 1, SQL_POSITION, SQL_LOCK_NO_CHANGE));
-  EXPECT_EQ("HY109", State(SQL_HANDLE_STMT, stmt_));
-}
-
-// Fetch by bookmark on a static cursor: rows come in the order of the
-// bookmarks, 8 bytes each (one past 32 bits names no row rather than row
-// 2), and a bookmark naming no row is that row's error alone.
-TEST_P(AnySetPosDm, FetchByBookmark) {
-  const std::string t = T("spb_");
-  Make(t, "id INTEGER NOT NULL PRIMARY KEY", {"1", "2", "3", "4", "5"});
-  SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
-  stmt_ = Cursor(SQL_CURSOR_STATIC, SQL_CONCUR_READ_ONLY, 3);
-  SQLLEN bm[3], bmInd[3], idInd[3];
-  SQLINTEGER ids[3];
-  SQLUSMALLINT status[3];
-  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_USE_BOOKMARKS, (SQLPOINTER)SQL_UB_VARIABLE,
-                                        0));
-  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, status, 0));
-  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 0, SQL_C_VARBOOKMARK, bm, sizeof bm[0], bmInd));
-  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, ids, 0, idInd));
-  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, Text("SELECT id FROM " + t + " ORDER BY id"),
-                                       SQL_NTS));
-  ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0));
+  // Fetch by bookmark: rows in the order of the bookmarks, 8 bytes each
+  // (one past 32 bits names no row rather than row 2), a bookmark naming
+  // no row that row's error alone.
   const struct {
     SQLLEN marks[3];
     SQLRETURN rc;
@@ -204,6 +170,18 @@ TEST_P(AnySetPosDm, FetchByBookmark) {
     EXPECT_EQ(r.statuses, Joined(status, 3));
   }
   EXPECT_EQ("01S01", State(SQL_HANDLE_STMT, stmt_));
+  // Bulk changes of a read-only cursor are refused alike; a forward-only
+  // cursor has none.
+  EXPECT_EQ(SQL_ERROR, SQLBulkOperations(stmt_, SQL_DELETE_BY_BOOKMARK));
+  EXPECT_EQ("HY092", State(SQL_HANDLE_STMT, stmt_));
+  SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+  ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
+  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, Text("SELECT id FROM " + t), SQL_NTS));
+  ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
+  EXPECT_EQ(SQL_ERROR, SQLBulkOperations(stmt_, SQL_ADD));
+  EXPECT_EQ("IM924", State(SQL_HANDLE_STMT, stmt_));
+  EXPECT_EQ(SQL_ERROR, SQLSetPos(stmt_, 1, SQL_POSITION, SQL_LOCK_NO_CHANGE));
+  EXPECT_EQ("HY109", State(SQL_HANDLE_STMT, stmt_));
 }
 
 // A keyset-driven cursor with lock concurrency: one row and all rows of a
@@ -370,9 +348,10 @@ TEST_P(AnySetPosDm, KeysetBulkOperations) {
   EXPECT_EQ("1003,599510", Contents("(SELECT COUNT(*) c, SUM(id) s FROM " + t + ") x"));
 }
 
-// Values concurrency: a row another connection changed after the fetch is
-// left alone and answers SQL_ROW_ERROR, while the other rows of an update
-// of all rows still change (a NULL kept value compared as NULL).
+// Values concurrency on a keyset cursor: a row another connection changed
+// after the fetch is left alone and answers SQL_ROW_ERROR, while the other
+// rows of an update of all rows still change (a NULL kept value compared as
+// NULL).
 TEST_P(AnySetPosDm, ValuesConcurrencyLeavesChangedRows) {
   const std::string t = T("spv_");
   Make(t, "id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(10), n INTEGER",
@@ -409,46 +388,29 @@ TEST_P(AnySetPosDm, ValuesConcurrencyLeavesChangedRows) {
   EXPECT_EQ(5, status[1]);
   SQLFreeHandle(SQL_HANDLE_STMT, h);
   EXPECT_EQ("1,new1,10;2,other,21;3,new3,", Contents(t));
-  // A static cursor with values or lock concurrency changes its rows by
-  // the keys of its own rows.
-  for (SQLULEN concurrency : {SQL_CONCUR_VALUES, SQL_CONCUR_LOCK}) {
-    h = Cursor(SQL_CURSOR_STATIC, concurrency, 3);
-    ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 1, SQL_C_SLONG, ids, 0, idInd));
-    ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 2, SQL_C_CHAR, vs, sizeof vs[0], vInd));
-    ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(h, Text("SELECT id, v FROM " + t + " ORDER BY id"),
-                                         SQL_NTS))
-        << Diag(SQL_HANDLE_STMT, h);
-    ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(h, SQL_FETCH_FIRST, 0)) << Diag(SQL_HANDLE_STMT, h);
-    std::snprintf(vs[1], sizeof vs[1], "s%d", static_cast<int>(concurrency));
-    vInd[1] = SQL_NTS;
-    EXPECT_EQ(SQL_SUCCESS, SQLSetPos(h, 2, SQL_UPDATE, SQL_LOCK_NO_CHANGE))
-        << Diag(SQL_HANDLE_STMT, h);
-    EXPECT_EQ(SQL_SUCCESS, SQLSetPos(h, 3, SQL_DELETE, SQL_LOCK_NO_CHANGE))
-        << Diag(SQL_HANDLE_STMT, h);
-    SQLFreeHandle(SQL_HANDLE_STMT, h);
-    EXPECT_EQ("1,new1,10;2,s" + std::to_string(concurrency) + ",21", Contents(t));
-    MustExec("INSERT INTO " + t + " VALUES (3, 'v3', NULL)");
-  }
 }
 
-// Dynamic and mixed cursors address the rows of their current block: the
-// first row of the second rowset is the third of the table.
-TEST_P(AnySetPosDm, DynamicAndMixedRowsByKey) {
+// Every kind of cursor changes the rows of its current rowset by key: the
+// first row of the second rowset is the third of the table (a static cursor
+// takes the keys from its own rows, a dynamic or mixed one from its block).
+TEST_P(AnySetPosDm, EveryCursorKindChangesByKey) {
   const std::string t = T("spd_");
   Make(t, "id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(10)",
-       {"1, 'v1'", "2, 'v2'", "3, 'v3'", "4, 'v4'", "5, 'v5'"});
+       {"1, 'v1'", "2, 'v2'", "3, 'v3'", "4, 'v4'", "5, 'v5'", "6, 'v6'", "7, 'v7'"});
   const struct {
-    SQLULEN type, keyset;
+    SQLULEN type, concurrency, keyset;
     const char* v;
-  } kinds[] = {{SQL_CURSOR_DYNAMIC, 0, "d"}, {SQL_CURSOR_KEYSET_DRIVEN, 4, "m"}};
-  for (const auto& k : kinds) {
-    SQLHSTMT h = Cursor(k.type, SQL_CONCUR_LOCK, 2);
+  } kinds[] = {{SQL_CURSOR_STATIC, SQL_CONCUR_VALUES, 0, "sv"},
+               {SQL_CURSOR_STATIC, SQL_CONCUR_LOCK, 0, "sl"},
+               {SQL_CURSOR_DYNAMIC, SQL_CONCUR_LOCK, 0, "d"},
+               {SQL_CURSOR_KEYSET_DRIVEN, SQL_CONCUR_LOCK, 4, "m"}};
+  for (int n = 0; n < 4; ++n) {
+    const auto& k = kinds[n];
+    SQLHSTMT h = Cursor(k.type, k.concurrency, 2);
     SQLINTEGER ids[2];
     SQLLEN idInd[2], vInd[2];
     char vs[2][11];
-    if (k.keyset != 0) {
-      ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(h, SQL_ATTR_KEYSET_SIZE, (SQLPOINTER)k.keyset, 0));
-    }
+    ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(h, SQL_ATTR_KEYSET_SIZE, (SQLPOINTER)k.keyset, 0));
     ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 1, SQL_C_SLONG, ids, 0, idInd));
     ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 2, SQL_C_CHAR, vs, sizeof vs[0], vInd));
     ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(h, Text("SELECT id, v FROM " + t + " ORDER BY id"),
@@ -464,66 +426,10 @@ TEST_P(AnySetPosDm, DynamicAndMixedRowsByKey) {
     EXPECT_EQ(SQL_SUCCESS, SQLSetPos(h, 2, SQL_DELETE, SQL_LOCK_NO_CHANGE))
         << k.v << Diag(SQL_HANDLE_STMT, h);
     SQLFreeHandle(SQL_HANDLE_STMT, h);
+    std::string want = "1,v1;2,v2;3," + std::string(k.v);
+    for (int id = 5 + n; id <= 7; ++id) want += ";" + std::to_string(id) + ",v" + std::to_string(id);
+    EXPECT_EQ(want, Contents(t));
   }
-  EXPECT_EQ("1,v1;2,v2;3,m", Contents(t));
-}
-
-// The statements of changes by key under values concurrency, run with
-// their markers bound in text order: a kept NULL is compared with IS NULL,
-// and a row whose kept values no longer hold is left alone.
-TEST_P(AnySetPosDm, StatementsByKey) {
-  const std::string t = T("spk_");
-  Make(t, "id INTEGER NOT NULL PRIMARY KEY, \"v x\" VARCHAR(10), n INTEGER",
-       {"1, 'a', 10", "2, NULL, 20", "3, 'c', NULL"});
-  SCR_ANALYSIS a;
-  a.idents.quote = "\"";
-  a.idents.unquotedCase = Pg() ? SQL_IC_LOWER : SQL_IC_UPPER;
-  a.tables.push_back({"", "", Stored(t), ""});
-  SCR_COLDESC key{};
-  std::strcpy(key.name, Stored("id").c_str());
-  a.ks.keys.push_back(key);
-  const std::string id = Stored("id"), vx = "v x", n = Stored("n");
-  auto q = [](const std::string& name) { return "\"" + name + "\""; };
-  const std::string tq = q(Stored(t));
-
-  const struct {
-    uint16_t op;
-    std::vector<std::string> columns, compare;
-    std::vector<uint8_t> isNull;
-    std::vector<std::string> params;  // digits bound as integers
-    SQLLEN changed;
-    std::string want;
-  } rows[] = {
-      {SQL_UPDATE, {n}, {id, vx, n}, {0, 1, 0}, {"21", "2", "2", "20"}, 1,
-       "UPDATE " + tq + " SET " + q(n) + " = ? WHERE " + q(id) + " = ? AND " + q(id) +
-           " = ? AND " + q(vx) + " IS NULL AND " + q(n) + " = ?"},
-      // Someone changed "v x" of row 3 since it was read.
-      {SQL_DELETE, {}, {id, vx, n}, {0, 0, 1}, {"3", "3", "x"}, 0,
-       "DELETE FROM " + tq + " WHERE " + q(id) + " = ? AND " + q(id) + " = ? AND " + q(vx) +
-           " = ? AND " + q(n) + " IS NULL"},
-  };
-  for (const auto& r : rows) {
-    std::string sql;
-    ASSERT_EQ(0, SCR_PosText(a, r.op, r.columns, r.compare, r.isNull, &sql));
-    EXPECT_EQ(r.want, sql);
-    SQLFreeStmt(stmt_, SQL_CLOSE);
-    SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
-    for (size_t i = 0; i < r.params.size(); ++i) {
-      const bool number = std::isdigit(static_cast<unsigned char>(r.params[i][0])) != 0;
-      ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, static_cast<SQLUSMALLINT>(i + 1),
-                                              SQL_PARAM_INPUT, SQL_C_CHAR,
-                                              number ? SQL_INTEGER : SQL_VARCHAR, 10, 0,
-                                              (SQLPOINTER)r.params[i].c_str(), 0, nullptr));
-    }
-    const SQLRETURN rc = SQLExecDirect(stmt_, Text(sql), SQL_NTS);
-    ASSERT_TRUE(rc == SQL_SUCCESS || (rc == SQL_NO_DATA && r.changed == 0))
-        << sql << Diag(SQL_HANDLE_STMT, stmt_);
-    SQLLEN count = -1;
-    EXPECT_EQ(SQL_SUCCESS, SQLRowCount(stmt_, &count));
-    EXPECT_EQ(r.changed, count) << sql;
-  }
-  SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
-  EXPECT_EQ("1,a,10;2,,21;3,c,", Contents(t));
 }
 
 std::string Name(const ::testing::TestParamInfo<std::string>& i) { return i.param; }
