@@ -17,11 +17,9 @@
 #include "scrs/ksrun.h"
 #include "scrs/scrframe.h"
 #include "util/errcodes.h"
-#include "util/log.h"
 
 namespace {
 
-constexpr const char* kSrc = "ks";
 constexpr uint32_t kReqParamOps = 0x22010004u;
 constexpr uint32_t kReqMarkerLimit = 0x22010009u;
 
