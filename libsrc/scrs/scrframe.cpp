@@ -79,7 +79,8 @@ uint32_t ScrollText(uint32_t conn, void* value, uint16_t size, uint16_t* length)
 // and mixed cursors the same, seeing others' updates and deletions on
 // refetch; dynamic cursors without absolute positions or bookmarks, seeing
 // additions too. Every kind takes read-only, lock and values concurrency
-// (a statement that cannot be served so is lowered when prepared). The
+// (a statement that cannot be served so is lowered when prepared) and
+// changes its rows through SQLSetPos, and by bookmark where it has them. The
 // cursor type an application asks for is negotiated against the scroll
 // options answered here. False for any other type.
 bool LibraryAnswer(uint32_t conn, uint16_t type, uint32_t* value) {
@@ -87,13 +88,18 @@ bool LibraryAnswer(uint32_t conn, uint16_t type, uint32_t* value) {
                                     SQL_CA2_OPT_VALUES_CONCURRENCY;
   constexpr uint32_t kScrolls =
       SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE | SQL_CA1_BOOKMARK;
+  // SQLSetPos on every kind; SQLBulkOperations where rows have bookmarks.
+  constexpr uint32_t kSetPos = SQL_CA1_LOCK_NO_CHANGE | SQL_CA1_POS_POSITION |
+                               SQL_CA1_POS_UPDATE | SQL_CA1_POS_DELETE | SQL_CA1_POS_REFRESH;
+  constexpr uint32_t kBulk = SQL_CA1_BULK_ADD | SQL_CA1_BULK_UPDATE_BY_BOOKMARK |
+                             SQL_CA1_BULK_DELETE_BY_BOOKMARK | SQL_CA1_BULK_FETCH_BY_BOOKMARK;
   switch (type) {
     case SQL_STATIC_CURSOR_ATTRIBUTES1:
     case SQL_KEYSET_CURSOR_ATTRIBUTES1:
-      *value = kScrolls;
+      *value = kScrolls | kSetPos | kBulk;
       return true;
     case SQL_DYNAMIC_CURSOR_ATTRIBUTES1:
-      *value = SQL_CA1_NEXT | SQL_CA1_RELATIVE;
+      *value = SQL_CA1_NEXT | SQL_CA1_RELATIVE | kSetPos;
       return true;
     case SQL_STATIC_CURSOR_ATTRIBUTES2:
       *value = kConcurrency | SQL_CA2_MAX_ROWS_SELECT;

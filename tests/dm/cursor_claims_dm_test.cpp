@@ -6,6 +6,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <algorithm>
 #include <string>
 
 #include "tests/support/dm_session.h"
@@ -58,6 +59,16 @@ class AnyCursorClaimsDm : public qmr_test::DmTest {
     EXPECT_TRUE(SQL_SUCCEEDED(rc)) << orientation << Diag(SQL_HANDLE_STMT, stmt_);
     return SQL_SUCCEEDED(rc) ? ids_[0] : -1;
   }
+  // The table's ids in order, read by a forward-only statement.
+  std::string Ids() {
+    std::string out;
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+    EXPECT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
+    EXPECT_EQ(SQL_SUCCESS, Exec("SELECT id FROM " + table_ + " ORDER BY id"));
+    for (const qmr_test::Row& row : qmr_test::FetchRows(stmt_))
+      out += (out.empty() ? "" : ",") + row[0].text;
+    return out;
+  }
   std::string table_;
   SQLINTEGER ids_[3] = {};
   SQLBIGINT marks_[3] = {};
@@ -102,6 +113,13 @@ TEST_P(AnyCursorClaimsDm, WhatEachCursorKindClaimsWorks) {
       if ((a2 & c.bit) == 0) continue;
       ASSERT_TRUE(Open(k.type, k.keyset, c.concurrency, false)) << what << "/" << c.concurrency;
       EXPECT_EQ(1, FirstId(SQL_FETCH_NEXT, 0)) << what;
+      for (const auto& op : {std::pair<SQLUINTEGER, SQLUSMALLINT>{SQL_CA1_POS_POSITION, SQL_POSITION},
+                             {SQL_CA1_POS_REFRESH, SQL_REFRESH}}) {
+        if ((a1 & op.first) == 0) continue;
+        EXPECT_EQ(SQL_SUCCESS, SQLSetPos(stmt_, 2, op.second, SQL_LOCK_NO_CHANGE))
+            << what << Diag(SQL_HANDLE_STMT, stmt_);
+        EXPECT_EQ(2, ids_[1]) << what;
+      }
       if ((a1 & SQL_CA1_RELATIVE) != 0) {
         EXPECT_EQ(8, FirstId(SQL_FETCH_LAST, 0)) << what;
         EXPECT_EQ(5, FirstId(SQL_FETCH_PRIOR, 0)) << what;
@@ -124,8 +142,28 @@ TEST_P(AnyCursorClaimsDm, WhatEachCursorKindClaimsWorks) {
     EXPECT_EQ(1, FirstId(SQL_FETCH_FIRST, 0)) << what;
     ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_FETCH_BOOKMARK_PTR, (SQLPOINTER)&mark, 0));
     EXPECT_EQ(5, FirstId(SQL_FETCH_BOOKMARK, 1)) << what;
+    if ((a1 & SQL_CA1_BULK_FETCH_BY_BOOKMARK) != 0) {
+      marks_[0] = mark;
+      ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)1, 0));
+      EXPECT_EQ(SQL_SUCCESS, SQLBulkOperations(stmt_, SQL_FETCH_BY_BOOKMARK))
+          << what << Diag(SQL_HANDLE_STMT, stmt_);
+      EXPECT_EQ(4, ids_[0]) << what;
+    }
     SQLCloseCursor(stmt_);
   }
+  // Bulk changes on a static cursor, which its attributes claim as well.
+  ASSERT_NE(0u, Info(SQL_STATIC_CURSOR_ATTRIBUTES1) & SQL_CA1_BULK_ADD);
+  ASSERT_TRUE(Open(SQL_CURSOR_STATIC, 0, SQL_CONCUR_VALUES, true));
+  EXPECT_EQ(1, FirstId(SQL_FETCH_FIRST, 0));
+  const SQLINTEGER added[3] = {101, 102, 103};
+  std::copy(added, added + 3, ids_);
+  EXPECT_EQ(SQL_SUCCESS, SQLBulkOperations(stmt_, SQL_ADD)) << Diag(SQL_HANDLE_STMT, stmt_);
+  EXPECT_EQ(4, FirstId(SQL_FETCH_ABSOLUTE, 4));
+  EXPECT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)1, 0));
+  EXPECT_EQ(SQL_SUCCESS, SQLBulkOperations(stmt_, SQL_DELETE_BY_BOOKMARK))
+      << Diag(SQL_HANDLE_STMT, stmt_);
+  SQLCloseCursor(stmt_);
+  EXPECT_EQ("1,2,3,5,6,7,8,9,10,101,102,103", Ids());
 }
 
 std::string Name(const ::testing::TestParamInfo<std::string>& i) { return i.param; }
