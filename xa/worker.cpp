@@ -1,7 +1,5 @@
 #include "xa/worker.h"
 
-#include <cxxabi.h>
-
 #include <exception>
 
 #include "drv_jdbc/j-common.h"
@@ -60,14 +58,11 @@ bool WRK_Thread::Run(Task task, void* arg) {
 bool WRK_Thread::RunPosted() {
   Posted* p = posted_;
   WakeCaller wake{done_};
-  // A thread being ended (pthread_exit) unwinds through here and must go
-  // on, waking the caller on its way; anything else thrown ends the worker
-  // rather than the process.
+  // Only the C++ failures are caught: a thread being ended (pthread_exit)
+  // unwinds through here and must go on, waking the caller on its way.
   try {
     p->task(p->arg);
-  } catch (abi::__forced_unwind&) {
-    throw;
-  } catch (...) {
+  } catch (const std::exception&) {
     log_message(3, "xa", __LINE__, "worker thread: a task failed; the worker ends");
     return false;
   }
