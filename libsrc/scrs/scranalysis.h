@@ -353,6 +353,30 @@ int SCR_PosText(const SCR_ANALYSIS& a, uint16_t op, const std::vector<std::strin
 // their statements row by row. Takes over values and columns.
 int SCR_PosOpDispatch(SCR_CURSOR* cur, int32_t row, uint16_t op, uint16_t** statuses,
                       uint32_t* count, SCR_ColSetPtr values, std::vector<uint16_t> columns);
+// What addresses a cursor's current row in a statement of another handle:
+// the key condition (" WHERE ..."), its parameters and their descriptions.
+struct SCR_CURRENTROW {
+  std::string where;
+  SCR_ColSetPtr params;
+  std::vector<SCR_PARAMDESC> descs;
+  uint32_t keysetRow = 0;
+  bool needsBinding = false;
+};
+// 0, or 64 when the cursor has no current row that can be changed.
+int SCR_CurrentRowKeys(SCR_CURSOR* cur, uint16_t op, SCR_CURRENTROW* out);
+// The status keyset row k shows at its next fetch.
+void SCR_CurrentRowChanged(SCR_CURSOR* cur, uint32_t k, uint16_t status);
+// Positioned statements naming an emulated cursor run by key. True when
+// `stmt` holds one; *rc is then the call's answer.
+bool SCR_PrepareCurrentOf(SCR_CURSOR* cur, const char* sql, uint32_t* rc);
+bool SCR_ExecuteCurrentOf(SCR_CURSOR* cur, COLSET* params, uint16_t count,
+                          const JdbcColBind* binds, uint32_t* rc);
+// Takes over the values of a held positioned statement; false otherwise.
+bool SCR_KeepCurrentOfParams(SCR_CURSOR* cur, COLSET* params);
+void SCR_CurrentOfFree(SCR_CURSOR* cur);
+// The agent's cursor name, or one made for an emulated cursor that has none.
+extern "C" uint32_t SCR_GetCursorName(uint32_t stmt, char* buf, uint16_t size, uint16_t* length);
+
 // Update, delete or fetch of the keyset rows the bookmarks name (1-based).
 int SCR_BulkOpDispatch(SCR_CURSOR* cur, uint16_t op, const uint64_t* bookmarks, uint32_t rows,
                        SCR_ColSetPtr values, std::vector<uint16_t> columns,

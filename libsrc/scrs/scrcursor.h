@@ -18,6 +18,7 @@
 struct DRV_Agent;
 struct SS_CURSOR;
 struct SCR_ANALYSIS;
+struct SCR_CURRENTOF;
 
 // Cursor-state flags.
 enum : uint16_t {
@@ -87,6 +88,7 @@ struct SCR_CURSOR {
   SS_CURSOR* staticCursor;   // the dataset cache of a static cursor
   RVC_LINK rvcLink;          // a dynamic cursor's tie to the row-version table
   SCR_ANALYSIS* analysis;    // of a scrollable SELECT; null until one is analysed
+  SCR_CURRENTOF* currentOf;  // a positioned statement naming an emulated cursor
 };
 
 // Defaults: rowset size 1, row count unknown, forward-only, read-only,

@@ -172,6 +172,7 @@ void SCR_StmtRelease(SCR_CURSOR* cur) {
     RVC_Unregister(&cur->rvcLink);
   }
   RowStatusFree(&cur->rowStatus);
+  SCR_CurrentOfFree(cur);
   SCR_AnalysisFree(cur);
   scs_p_StaticFree(cur);
 }
@@ -222,6 +223,8 @@ uint32_t SCR_Prepare(uint32_t stmt, const char* sql) {
   if (cur == nullptr) return ERR_INVALID_ARGUMENT;
   cur->affectedRows = -1;
   DropResult(cur);
+  uint32_t held = 0;
+  if (SCR_PrepareCurrentOf(cur, sql, &held)) return held;
   if (uint32_t rc = SCR_Agent().DRV_Prepare(stmt, sql)) return rc;
   cur->kind = SCR_KIND_NOT_ANALYSED;
   if (int rc = scs_p_AnalyseStmt(cur, sql)) return static_cast<uint32_t>(rc);
@@ -234,7 +237,10 @@ uint32_t SCR_Prepare(uint32_t stmt, const char* sql) {
 // statement again: the values and descriptions go straight on.
 // The cursor library keeps a copy of each for its own statements.
 uint32_t SCR_SetParams(uint32_t stmt, COLSET* params) {
-  if (SCR_CURSOR* cur = SCR_StmtCursor(stmt)) KS_KeepAppParams(cur, params);
+  if (SCR_CURSOR* cur = SCR_StmtCursor(stmt)) {
+    if (SCR_KeepCurrentOfParams(cur, params)) return 0;
+    KS_KeepAppParams(cur, params);
+  }
   return SCR_Agent().DRV_SetParams(stmt, params);
 }
 
@@ -247,6 +253,8 @@ uint32_t SCR_Execute(uint32_t stmt) {
   JdbcStmt* s = nullptr;
   SCR_CURSOR* cur = SCR_StmtCursor(stmt, &s);
   if (cur == nullptr) return ERR_INVALID_ARGUMENT;
+  uint32_t positioned = 0;
+  if (SCR_ExecuteCurrentOf(cur, nullptr, 0, nullptr, &positioned)) return positioned;
   if ((s->flags & STMT_PREPARED) == 0) {
     log_message(LOG_LEVEL_WARNING, kSrc, __LINE__, "execute without prior prepare");
     return ERR_FUNCTION_SEQUENCE;
@@ -260,7 +268,15 @@ uint32_t SCR_PrepareExecute(uint32_t stmt, const char* sql, COLSET* params, uint
   JdbcStmt* s = nullptr;
   SCR_CURSOR* cur = SCR_StmtCursor(stmt, &s);
   if (cur == nullptr) return ERR_INVALID_ARGUMENT;
-  if (sql != nullptr) cur->kind = SCR_KIND_NOT_ANALYSED;
+  uint32_t positioned = 0;
+  if (sql != nullptr) {
+    cur->kind = SCR_KIND_NOT_ANALYSED;
+    if (SCR_PrepareCurrentOf(cur, sql, &positioned) && positioned != 0) {
+      if (params != nullptr) SCR_Agent().DRV_SetParams(stmt, params);
+      return positioned;
+    }
+  }
+  if (SCR_ExecuteCurrentOf(cur, params, count, binds, &positioned)) return positioned;
   GivenParams given;
   given.withCall = true;
   given.params = params;
@@ -383,6 +399,7 @@ void SCR_InstallHooks(DRV_OpTable* t) {
   t->DRV_AllocStmt = SCR_AllocStmt;
   t->DRV_FreeStmt = SCR_FreeStmt;
   t->DRV_Prepare = SCR_Prepare;
+  t->DRV_GetCursorName = SCR_GetCursorName;
   t->DRV_SetParams = SCR_SetParams;
   t->DRV_Execute = SCR_Execute;
   t->DRV_BindCols = SCR_BindCols;

@@ -197,45 +197,57 @@ int KeyParams(Change* c, uint32_t k, uint32_t i, COLSET** out) {
                          nullptr);
 }
 
-// Changes keyset row k, whose new values (update) are row `next` of the
-// values and whose kept values are those of rowset row i. The status the
-// row takes.
-uint16_t ChangeRow(Change* c, uint32_t k, uint32_t next, uint32_t i) {
+// The parameters that address keyset row k (rowset row i): its keys, then
+// under values concurrency its kept values; `descs` gets theirs.
+int RowParams(Change* c, uint32_t k, uint32_t i, SCR_ColSetPtr* out,
+              std::vector<SCR_PARAMDESC>* descs, std::vector<std::string>* compare,
+              std::vector<uint8_t>* isNull) {
   SCR_ANALYSIS& a = *c->a;
   COLSET* raw = nullptr;
-  if (KeyParams(c, k, i, &raw) != 0) return SQL_ROW_ERROR;
+  if (int rc = KeyParams(c, k, i, &raw)) return rc;
   SCR_ColSetPtr params(raw);
-  // Parameter order: new values, keys, kept values.
-  std::vector<SCR_PARAMDESC> descs = c->columnDescs;
   for (const SCR_COLDESC& key : a.ks.keys) {
     SCR_PARAMDESC p{};
     SCR_ParamDescFromCol(key, &p);
-    descs.push_back(p);
+    descs->push_back(p);
   }
-  std::vector<std::string> compare;
-  std::vector<uint8_t> isNull;
   if (c->compare) {
     int64_t vr = -1;
     const COLSET* kept = ValueRows(c, k, i, &vr);
     // The values query reads every column of the table; values kept as
     // fetched are the select list's.
     const std::vector<SCR_COLDESC>& cols = a.valuesMode == 2 ? a.selectCols : a.tableCols;
-    if (kept == nullptr || kept->cols_used != cols.size()) return SQL_ROW_ERROR;
+    if (kept == nullptr || kept->cols_used != cols.size()) return ERR_GENERAL;
     COLSET* vp = nullptr;
-    if (SCR_RowToParams(kept, static_cast<uint32_t>(vr), 1, 1, &vp, false, false, &isNull) != 0)
-      return SQL_ROW_ERROR;
+    if (int rc = SCR_RowToParams(kept, static_cast<uint32_t>(vr), 1, 1, &vp, false, false, isNull))
+      return rc;
     SCR_ColSetPtr kv(vp);
     for (size_t col = 0; col < cols.size(); ++col) {
-      compare.push_back(cols[col].name);
-      if (isNull[col] != 0) continue;
+      compare->push_back(cols[col].name);
+      if ((*isNull)[col] != 0) continue;
       SCR_PARAMDESC p{};
       SCR_ParamDescFromCol(cols[col], &p);
-      descs.push_back(p);
+      descs->push_back(p);
     }
     // Keys first, then the kept values.
-    if (Join(&kv, std::move(params)) != 0) return SQL_ROW_ERROR;
+    if (int rc = Join(&kv, std::move(params))) return rc;
     params = std::move(kv);
   }
+  *out = std::move(params);
+  return 0;
+}
+
+// Changes keyset row k, whose new values (update) are row `next` of the
+// values and whose kept values are those of rowset row i. The status the
+// row takes.
+uint16_t ChangeRow(Change* c, uint32_t k, uint32_t next, uint32_t i) {
+  SCR_ANALYSIS& a = *c->a;
+  SCR_ColSetPtr params;
+  // Parameter order: new values, keys, kept values.
+  std::vector<SCR_PARAMDESC> descs = c->columnDescs;
+  std::vector<std::string> compare;
+  std::vector<uint8_t> isNull;
+  if (RowParams(c, k, i, &params, &descs, &compare, &isNull) != 0) return SQL_ROW_ERROR;
   if (c->op == SQL_UPDATE) {
     COLSET* nv = nullptr;
     if (SCR_RowToParams(c->values.get(), next, 1, 1, &nv, false, false, nullptr) != 0)
@@ -432,6 +444,45 @@ int SCR_BulkOpDispatch(SCR_CURSOR* cur, uint16_t op, const uint64_t* bookmarks, 
   *statuses = out.release();
   MoveErrors(cur);
   return rc;
+}
+
+int SCR_CurrentRowKeys(SCR_CURSOR* cur, uint16_t op, SCR_CURRENTROW* out) {
+  Change c{};
+  c.cur = cur;
+  c.a = cur->analysis;
+  c.op = op;
+  if (c.a == nullptr || (cur->flags & SCR_FLAG_THROUGH_LIBRARY) == 0)
+    return ERR_INVALID_CURSOR_STATE;
+  if (int rc = SCR_ConcurrencyError(cur)) return rc;
+  if (cur->concurrency == SQL_CONCUR_READ_ONLY) return ERR_INVALID_CURSOR_STATE;
+  c.ks = c.a->keyset.get();
+  if (c.ks == nullptr && cur->cursorType != SQL_CURSOR_STATIC) return ERR_INVALID_CURSOR_STATE;
+  if (cur->position < 1 || cur->position == SCR_POS_LOST) return ERR_INVALID_CURSOR_STATE;
+  c.compare = cur->concurrency == SQL_CONCUR_VALUES;
+  // The current row's keyset row, counted as SQLSetPos counts it.
+  const bool block = cur->cursorType == SQL_CURSOR_DYNAMIC || cur->keysetSize != 0;
+  const uint32_t first =
+      !block ? static_cast<uint32_t>(std::max(cur->rowsetStart, 1) - 1)
+      : cur->cursorType == SQL_CURSOR_DYNAMIC || c.ks == nullptr ? 0 : c.ks->rowsetInBlock;
+  const uint32_t i = static_cast<uint32_t>(cur->position - 1);
+  out->keysetRow = first + i;
+  out->descs.clear();
+  std::vector<std::string> compare;
+  std::vector<uint8_t> isNull;
+  if (RowParams(&c, first + i, i, &out->params, &out->descs, &compare, &isNull) != 0)
+    return ERR_INVALID_CURSOR_STATE;
+  std::string text;
+  if (int rc = SCR_PosText(*c.a, SQL_DELETE, {}, compare, isNull, &text)) return rc;
+  const size_t where = text.find(" WHERE ");
+  if (where == std::string::npos) return ERR_GENERAL;
+  out->where = text.substr(where);
+  out->needsBinding = c.a->needsBinding != 0;
+  return 0;
+}
+
+void SCR_CurrentRowChanged(SCR_CURSOR* cur, uint32_t k, uint16_t status) {
+  KS_KEYSET* ks = cur->analysis != nullptr ? cur->analysis->keyset.get() : nullptr;
+  if (ks != nullptr && k < ks->status.size()) ks->status[k] = status;
 }
 
 extern "C" {

@@ -432,6 +432,82 @@ TEST_P(AnySetPosDm, EveryCursorKindChangesByKey) {
   }
 }
 
+// A positioned statement on another statement of the connection names an
+// emulated cursor by its given or generated name: the row SQL_POSITION
+// stands on changes by key with the application's value in the SET list,
+// SQLRowCount counts it and a keyset cursor's next fetch shows what
+// happened (a static one shows its rows as read, as after SQLSetPos).
+TEST_P(AnySetPosDm, WhereCurrentOfChangesTheCurrentRow) {
+  const std::string t = T("spc_");
+  const struct {
+    SQLULEN type, concurrency;
+    const char* name;  // "" the generated one
+    const char* head;
+    bool otherChanges;
+    SQLRETURN rc;
+    SQLLEN count;
+    SQLUSMALLINT status;  // of row 2 at the refetch
+    const char* table;
+  } cases[] = {
+      {SQL_CURSOR_KEYSET_DRIVEN, SQL_CONCUR_LOCK, "cur_k", "UPDATE %s SET v = ?", false,
+       SQL_SUCCESS, 1, SQL_ROW_UPDATED, "1,v1;2,new;3,v3"},
+      {SQL_CURSOR_KEYSET_DRIVEN, SQL_CONCUR_LOCK, "", "DELETE FROM %s", false, SQL_SUCCESS, 1,
+       SQL_ROW_DELETED, "1,v1;3,v3"},
+      {SQL_CURSOR_STATIC, SQL_CONCUR_VALUES, "Cur_S", "UPDATE %s SET v = ?", false, SQL_SUCCESS,
+       1, SQL_ROW_SUCCESS, "1,v1;2,new;3,v3"},
+      {SQL_CURSOR_STATIC, SQL_CONCUR_VALUES, "cur_s", "UPDATE %s SET v = ?", true,
+       SQL_SUCCESS_WITH_INFO, 0, SQL_ROW_SUCCESS, "1,v1;2,other;3,v3"},
+  };
+  for (const auto& c : cases) {
+    Make(t, "id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(10)", {"1, 'v1'", "2, 'v2'", "3, 'v3'"});
+    SQLHSTMT h = Cursor(c.type, c.concurrency, 3);
+    SQLUSMALLINT status[3];
+    ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(h, SQL_ATTR_ROW_STATUS_PTR, status, 0));
+    if (*c.name != '\0') {
+      ASSERT_EQ(SQL_SUCCESS, SQLSetCursorName(h, Text(c.name), SQL_NTS));
+    }
+    ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(h, Text("SELECT id, v FROM " + t + " ORDER BY id"),
+                                         SQL_NTS))
+        << Diag(SQL_HANDLE_STMT, h);
+    ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(h, SQL_FETCH_FIRST, 0)) << Diag(SQL_HANDLE_STMT, h);
+    ASSERT_EQ(SQL_SUCCESS, SQLSetPos(h, 2, SQL_POSITION, SQL_LOCK_NO_CHANGE));
+    SQLCHAR name[64] = {0};
+    SQLSMALLINT length = 0;
+    ASSERT_EQ(SQL_SUCCESS, SQLGetCursorName(h, name, sizeof name, &length));
+    if (c.otherChanges) {
+      qmr_test::DmSession other;
+      other.UseEnv(env_);
+      ASSERT_TRUE(other.ConnectDsn(GetParam()));
+      other.MustExec("UPDATE " + t + " SET v = 'other' WHERE id = 2");
+    }
+    char sql[200];
+    std::snprintf(sql, sizeof sql, c.head, t.c_str());
+    const std::string text = std::string(sql) + " WHERE CURRENT OF " + (const char*)name;
+    SQLHSTMT u = nullptr;
+    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &u));
+    char value[] = "new";
+    SQLLEN valueInd = SQL_NTS;
+    ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(u, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 10,
+                                            0, value, 0, &valueInd));
+    EXPECT_EQ(c.rc, SQLExecDirect(u, Text(text), SQL_NTS)) << text << Diag(SQL_HANDLE_STMT, u);
+    if (c.rc != SQL_SUCCESS) {
+      EXPECT_EQ("01001", State(SQL_HANDLE_STMT, u)) << text;
+    }
+    SQLLEN count = -1;
+    EXPECT_EQ(SQL_SUCCESS, SQLRowCount(u, &count));
+    EXPECT_EQ(c.count, count) << text;
+    SQLFreeHandle(SQL_HANDLE_STMT, u);
+    ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(h, SQL_FETCH_FIRST, 0)) << Diag(SQL_HANDLE_STMT, h);
+    EXPECT_EQ(c.status, status[1]) << text;
+    SQLFreeHandle(SQL_HANDLE_STMT, h);
+    EXPECT_EQ(c.table, Contents(t)) << text;
+  }
+  // A name no cursor of the connection answers to.
+  EXPECT_EQ(SQL_ERROR, SQLExecDirect(stmt_, Text("DELETE FROM " + t + " WHERE CURRENT OF nocur"),
+                                     SQL_NTS));
+  EXPECT_EQ("34000", State(SQL_HANDLE_STMT, stmt_));
+}
+
 std::string Name(const ::testing::TestParamInfo<std::string>& i) { return i.param; }
 
 INSTANTIATE_TEST_SUITE_P(AnyBackend, AnySetPosDm, ::testing::ValuesIn(qmr_test::TestDsns()), Name);
