@@ -47,6 +47,8 @@ size_t SkipBack(const std::string& s, size_t end) {
 
 // The head and cursor name of a positioned statement; false for any other.
 bool Split(const char* sql, SCR_CURRENTOF* out) {
+  // Every prepared text passes here; only a rare one is worth parsing.
+  if (Upper(sql).find("CURRENT") == std::string::npos) return false;
   SCR_SQLINFO info;
   SCR_InitSQLInfo(&info);
   const int rc = SCR_AnalyseSQL(&info, sql, 0, 0);
@@ -78,13 +80,18 @@ bool Split(const char* sql, SCR_CURRENTOF* out) {
 }  // namespace
 
 uint32_t SCR_GetCursorName(uint32_t stmt, char* buf, uint16_t size, uint16_t* length) {
-  const uint32_t rc = SCR_Agent().DRV_GetCursorName(stmt, buf, size, length);
-  SCR_CURSOR* cur = SCR_StmtCursor(stmt);
-  if (rc != 0 || (length != nullptr && *length > 0) || cur == nullptr ||
+  uint16_t got = 0;
+  const uint32_t rc = SCR_Agent().DRV_GetCursorName(stmt, buf, size, &got);
+  if (length != nullptr) *length = got;
+  JdbcStmt* s = nullptr;
+  SCR_CURSOR* cur = SCR_StmtCursor(stmt, &s);
+  if ((rc == 0 && got > 0) || rc == ERR_TRUNCATED || cur == nullptr ||
       cur->cursorType == SQL_CURSOR_FORWARD_ONLY)
     return rc;
-  // The data source has no cursor behind an emulated one to name: the
-  // name a positioned statement can use is made here.
+  // The data source has no cursor behind an emulated one to name (some
+  // JDBC drivers refuse to name even their own): the name a positioned
+  // statement can use is made here.
+  errClear(&s->errors);
   char made[32];
   const int n = std::snprintf(made, sizeof made, "SQL_CUR%08X", static_cast<unsigned>(stmt));
   if (length != nullptr) *length = static_cast<uint16_t>(n);
