@@ -373,6 +373,7 @@ bool SCR_ExecuteCurrentOf(SCR_CURSOR* cur, COLSET* params, uint16_t count,
                           const JdbcColBind* binds, uint32_t* rc);
 // Takes over the values of a held positioned statement; false otherwise.
 bool SCR_KeepCurrentOfParams(SCR_CURSOR* cur, COLSET* params);
+bool SCR_KeepCurrentOfBinds(SCR_CURSOR* cur, uint16_t count, const JdbcColBind* binds);
 void SCR_CurrentOfFree(SCR_CURSOR* cur);
 // The agent's cursor name, or one made for an emulated cursor that has none.
 extern "C" uint32_t SCR_GetCursorName(uint32_t stmt, char* buf, uint16_t size, uint16_t* length);

@@ -28,6 +28,7 @@ struct SCR_CURRENTOF {
   bool quoted = false;
   std::string prepared;  // the text the agent holds
   SCR_ColSetPtr params;  // the application's values given before execute
+  std::vector<JdbcColBind> binds;  // and their descriptions
 };
 
 namespace {
@@ -184,10 +185,21 @@ bool SCR_KeepCurrentOfParams(SCR_CURSOR* cur, COLSET* params) {
   return true;
 }
 
+bool SCR_KeepCurrentOfBinds(SCR_CURSOR* cur, uint16_t count, const JdbcColBind* binds) {
+  if (cur->currentOf == nullptr) return false;
+  cur->currentOf->binds.assign(binds, binds + (binds != nullptr ? count : 0));
+  return true;
+}
+
 bool SCR_ExecuteCurrentOf(SCR_CURSOR* cur, COLSET* params, uint16_t count,
                           const JdbcColBind* binds, uint32_t* rc) {
   SCR_CURRENTOF* q = cur->currentOf;
   if (q == nullptr) return false;
+  // Descriptions given before the execution stand for the values given so.
+  if (params == nullptr && count == 0 && !q->binds.empty()) {
+    count = static_cast<uint16_t>(q->binds.size());
+    binds = q->binds.data();
+  }
   SCR_ColSetPtr app(params != nullptr ? params : q->params.release());
   bool any = false;
   SCR_CURSOR* target = Target(cur, *q, &any);

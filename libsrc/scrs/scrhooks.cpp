@@ -245,7 +245,10 @@ uint32_t SCR_SetParams(uint32_t stmt, COLSET* params) {
 }
 
 uint32_t SCR_BindCols(uint32_t stmt, uint16_t count, const JdbcColBind* binds) {
-  if (SCR_CURSOR* cur = SCR_StmtCursor(stmt)) KS_KeepAppBinds(cur, count, binds);
+  if (SCR_CURSOR* cur = SCR_StmtCursor(stmt)) {
+    if (SCR_KeepCurrentOfBinds(cur, count, binds)) return 0;
+    KS_KeepAppBinds(cur, count, binds);
+  }
   return SCR_Agent().DRV_BindCols(stmt, count, binds);
 }
 
