@@ -21,6 +21,7 @@
 #include "scrs/scrframe.h"
 #include "scrs/ss.h"
 #include "util/errcodes.h"
+#include "util/log.h"
 
 namespace {
 
@@ -336,6 +337,19 @@ int Prepared(SCR_CURSOR* cur, uint16_t op, SCR_ColSetPtr values,
   return 0;
 }
 
+// The kept values follow the cursor's own updates: a second change of a
+// row before the next fetch must not take the first for someone else's.
+void KeepOwnUpdates(Change* c, uint32_t i0, uint32_t n, const uint16_t* statuses) {
+  if (!c->compare || c->op != SQL_UPDATE) return;
+  std::vector<uint32_t> rows;
+  for (uint32_t j = 0; j < n; ++j)
+    if (statuses[j] == SQL_ROW_UPDATED) rows.push_back(i0 + j + 1);
+  if (rows.empty()) return;
+  if (scs_p_RefreshOptConcRows(c->cur, rows.data(), static_cast<uint32_t>(rows.size())) != 0)
+    log_message(LOG_LEVEL_ERROR, "sc_s", __LINE__,
+                "SCR_PosOpDispatch: the values of updated rows could not be read again");
+}
+
 uint16_t* NewStatuses(uint32_t n) {
   auto* s = static_cast<uint16_t*>(std::malloc(std::max<uint32_t>(n, 1) * sizeof(uint16_t)));
   if (s != nullptr)
@@ -377,6 +391,7 @@ int SCR_PosOpDispatch(SCR_CURSOR* cur, int32_t row, uint16_t op, uint16_t** stat
     if (op != SQL_ADD && c.ks != nullptr && k < c.ks->status.size()) c.ks->status[k] = st;
   }
   if (rc == 0) {
+    KeepOwnUpdates(&c, i0, n, out.get());
     rc = Outcome(c, addressed, changed);
     cur->affectedRows = static_cast<int32_t>(changed);
   }

@@ -97,12 +97,18 @@ int scs_p_RefreshOptConcRows(SCR_CURSOR* cur, const uint32_t* rows, uint32_t cou
     return 0;
   std::vector<uint16_t> cols, keyCols(a.ks.keys.size());
   for (size_t k = 0; k < keyCols.size(); ++k) keyCols[k] = static_cast<uint16_t>(k);
-  if (!scs_p_KeyColumns(a, &cols) || cur->rowsetStart < 1) return ERR_GENERAL;
+  // Dynamic and mixed rowsets have no row numbers: their keys sit in the
+  // current block, a dynamic rowset being the whole block.
+  const bool block = cur->cursorType == SQL_CURSOR_DYNAMIC || cur->keysetSize != 0;
+  if (!scs_p_KeyColumns(a, &cols) || (!block && cur->rowsetStart < 1)) return ERR_GENERAL;
   const bool isStatic = cur->cursorType == SQL_CURSOR_STATIC;
   // Where each listed row's values sit, and where its key is.
   const int64_t valuesBase =
       isStatic ? cur->rowsetStart - 1 - static_cast<int64_t>(std::max(ks->valuesWindow, 0)) : 0;
-  const int64_t keyBase = cur->rowsetStart - 1 - static_cast<int64_t>(ks->windowFirst);
+  const int64_t rowsetKey = !block ? cur->rowsetStart - 1
+                            : cur->cursorType == SQL_CURSOR_DYNAMIC ? 0
+                                                                    : ks->rowsetInBlock;
+  const int64_t keyBase = rowsetKey - std::max<int64_t>(ks->windowFirst, 0);
   std::vector<uint32_t> at, keyAt;
   for (uint32_t i = 0; i < count; ++i) {
     const int64_t v = valuesBase + rows[i] - 1, k = keyBase + rows[i] - 1;

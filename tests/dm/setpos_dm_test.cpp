@@ -396,15 +396,19 @@ TEST_P(AnySetPosDm, ValuesConcurrencyLeavesChangedRows) {
 TEST_P(AnySetPosDm, EveryCursorKindChangesByKey) {
   const std::string t = T("spd_");
   Make(t, "id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(10)",
-       {"1, 'v1'", "2, 'v2'", "3, 'v3'", "4, 'v4'", "5, 'v5'", "6, 'v6'", "7, 'v7'"});
+       {"1, 'v1'", "2, 'v2'", "3, 'v3'", "4, 'v4'", "5, 'v5'", "6, 'v6'", "7, 'v7'", "8, 'v8'",
+        "9, 'v9'", "10, 'v10'"});
   const struct {
     SQLULEN type, concurrency, keyset;
     const char* v;
   } kinds[] = {{SQL_CURSOR_STATIC, SQL_CONCUR_VALUES, 0, "sv"},
                {SQL_CURSOR_STATIC, SQL_CONCUR_LOCK, 0, "sl"},
                {SQL_CURSOR_DYNAMIC, SQL_CONCUR_LOCK, 0, "d"},
-               {SQL_CURSOR_KEYSET_DRIVEN, SQL_CONCUR_LOCK, 4, "m"}};
-  for (int n = 0; n < 4; ++n) {
+               {SQL_CURSOR_KEYSET_DRIVEN, SQL_CONCUR_LOCK, 4, "m"},
+               {SQL_CURSOR_KEYSET_DRIVEN, SQL_CONCUR_VALUES, 0, "kv"},
+               {SQL_CURSOR_DYNAMIC, SQL_CONCUR_VALUES, 0, "dv"},
+               {SQL_CURSOR_KEYSET_DRIVEN, SQL_CONCUR_VALUES, 4, "mv"}};
+  for (int n = 0; n < 7; ++n) {
     const auto& k = kinds[n];
     SQLHSTMT h = Cursor(k.type, k.concurrency, 2);
     SQLINTEGER ids[2];
@@ -419,15 +423,19 @@ TEST_P(AnySetPosDm, EveryCursorKindChangesByKey) {
     ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(h, SQL_FETCH_NEXT, 0)) << Diag(SQL_HANDLE_STMT, h);
     ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(h, SQL_FETCH_NEXT, 0)) << Diag(SQL_HANDLE_STMT, h);
     EXPECT_EQ(3, ids[0]) << k.v;
-    std::snprintf(vs[0], sizeof vs[0], "%s", k.v);
-    vInd[0] = SQL_NTS;
-    EXPECT_EQ(SQL_SUCCESS, SQLSetPos(h, 1, SQL_UPDATE, SQL_LOCK_NO_CHANGE))
-        << k.v << Diag(SQL_HANDLE_STMT, h);
+    // Changed twice before the next fetch: the second change compares
+    // with what the first wrote.
+    for (const char* v : {"first", k.v}) {
+      std::snprintf(vs[0], sizeof vs[0], "%s", v);
+      vInd[0] = SQL_NTS;
+      EXPECT_EQ(SQL_SUCCESS, SQLSetPos(h, 1, SQL_UPDATE, SQL_LOCK_NO_CHANGE))
+          << k.v << Diag(SQL_HANDLE_STMT, h);
+    }
     EXPECT_EQ(SQL_SUCCESS, SQLSetPos(h, 2, SQL_DELETE, SQL_LOCK_NO_CHANGE))
         << k.v << Diag(SQL_HANDLE_STMT, h);
     SQLFreeHandle(SQL_HANDLE_STMT, h);
     std::string want = "1,v1;2,v2;3," + std::string(k.v);
-    for (int id = 5 + n; id <= 7; ++id) want += ";" + std::to_string(id) + ",v" + std::to_string(id);
+    for (int id = 5 + n; id <= 10; ++id) want += ";" + std::to_string(id) + ",v" + std::to_string(id);
     EXPECT_EQ(want, Contents(t));
   }
 }
