@@ -9,8 +9,10 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <numeric>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-records.h"
@@ -19,6 +21,7 @@
 #include "scrs/scranalysis.h"
 #include "scrs/scrframe.h"
 #include "scrs/scrhooks.h"
+#include "scrs/scrvalues.h"
 #include "util/errcodes.h"
 #include "util/log.h"
 
@@ -27,32 +30,12 @@ namespace {
 constexpr const char* kSrc = "sc_s";
 const char kMark[] = SCR_SQL_MARK;
 
-bool IsLong(uint32_t t) {
-  return t == COLSET_VT_LONGCHAR || t == COLSET_VT_LONGBINARY || t == COLSET_VT_LONGWCHAR;
-}
-
 // The key values of a row (columns from..from+count-1) as one comparable
-// string: NULL, or each value's length and bytes.
+// string, as the values cache compares them.
 std::string KeyOf(const COLSET* set, uint16_t from, uint16_t count, uint32_t row) {
-  std::string key;
-  for (uint16_t c = from; c < from + count; ++c) {
-    const COLSET_COL& col = set->cols[c];
-    if (col.ind[row] == COLSET_IND_NULL) {
-      key += '\0';
-      continue;
-    }
-    uint32_t len = col.elem_size;
-    if (IsLong(col.type)) {
-      COLSET_LONG lv;
-      std::memcpy(&lv, col.data + size_t{row} * col.elem_size, sizeof lv);
-      len = col.type == COLSET_VT_LONGWCHAR ? lv.length * 2 : lv.length;
-    }
-    std::string value(len, '\0');
-    if (ColSetValueLength(set, row, c, value.data(), &len) != 0) len = 0;
-    value.resize(len);
-    key += '\1' + std::to_string(len) + ':' + value;
-  }
-  return key;
+  std::vector<uint16_t> cols(count);
+  std::iota(cols.begin(), cols.end(), from);
+  return scs_p_KeyText(set, cols, row);
 }
 
 // Builds and prepares the refetch statement for `groups` keys.
