@@ -48,4 +48,8 @@ int16_t PAR_CType(const StmtHandle* stmt, const DescRec* apd, const DescRec* ipd
 uint64_t PAR_ColumnSize(const DescRec* ipd);
 int16_t PAR_DecimalDigits(const DescRec* ipd);
 
+// The byte length of a NUL-terminated value of C type c (SQL_C_WCHAR
+// counts UTF-16 units), for a value given as SQL_NTS.
+int64_t PAR_NtsLength(int16_t c, const void* data);
+
 #endif

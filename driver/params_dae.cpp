@@ -16,6 +16,14 @@
 #include "driver/rowset/setpos.h"
 #include "util/errcodes.h"
 
+int64_t PAR_NtsLength(int16_t c, const void* data) {
+  if (c != SQL_C_WCHAR) return static_cast<int64_t>(std::strlen(static_cast<const char*>(data)));
+  const auto* w = static_cast<const char16_t*>(data);
+  int64_t units = 0;
+  while (w[units] != 0) ++units;
+  return units * 2;
+}
+
 namespace {
 
 // The gathered value of a parameter in a set, made on first use.
@@ -89,14 +97,7 @@ int AppendParam(StmtHandle* stmt, const void* data, int64_t length) {
     // A fixed-size value comes whole; its length argument does not count.
     length = b.elementSize;
   } else if (length == SQL_NTS) {
-    if (b.cType == SQL_C_WCHAR) {
-      const auto* w = static_cast<const char16_t*>(data);
-      int64_t units = 0;
-      while (w[units] != 0) ++units;
-      length = units * 2;
-    } else {
-      length = static_cast<int64_t>(std::strlen(static_cast<const char*>(data)));
-    }
+    length = PAR_NtsLength(b.cType, data);
   }
   ParamDaeValue* v = DaeSlot(stmt, stmt->daePrevParam, stmt->daeCurrentSet);
   if (v == nullptr) return ERR_FUNCTION_SEQUENCE;

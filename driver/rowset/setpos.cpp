@@ -13,6 +13,7 @@
 #include "driver/coldesc.h"
 #include "driver/ctypes.h"
 #include "driver/desc.h"
+#include "driver/params.h"
 #include "driver/ops.h"
 #include "driver/rowset/fetch.h"
 #include "driver/rowset/paramset.h"
@@ -416,14 +417,7 @@ SQLRETURN SetPosPutData(StmtHandle* stmt, const void* data, int64_t length) {
     length = TYPE_CSize(c);
     held = 0;
   } else if (length == SQL_NTS && data != nullptr) {
-    if (c == SQL_C_WCHAR) {
-      const auto* w = static_cast<const char16_t*>(data);
-      int64_t units = 0;
-      while (w[units] != 0) ++units;
-      length = units * 2;
-    } else {
-      length = static_cast<int64_t>(std::strlen(static_cast<const char*>(data)));
-    }
+    length = PAR_NtsLength(c, data);
   }
   if (length < 0) return Fail(stmt, ERR_INVALID_LENGTH);
   if (data == nullptr && length > 0) return Fail(stmt, ERR_INVALID_ARGUMENT);

@@ -15,6 +15,7 @@
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-serv.h"
 #include "drv_jdbc/j-records.h"
+#include "scrs/ksrun.h"
 #include "scrs/scranalysis.h"
 #include "scrs/scrvalues.h"
 #include "scrs/scrframe.h"
@@ -253,20 +254,8 @@ void LoadIdents(uint32_t conn, SCR_IDENTS* id) {
 // What the agent said on the library's own statements reaches the
 // application's statement, behind what is there already.
 void MovePrivateErrors(SCR_CURSOR* cur) {
-  JdbcStmt* own = AGT_Stmt(cur->stmtHandle);
-  if (own == nullptr || cur->analysis == nullptr) return;
-  for (uint32_t h : {cur->analysis->auxStmt, cur->analysis->valuesStmt}) {
-    JdbcStmt* p = h != 0 ? AGT_Stmt(h) : nullptr;
-    if (p == nullptr) continue;
-    AgentError* rec = p->errors.head;
-    p->errors.head = nullptr;
-    while (rec != nullptr) {
-      AgentError* next = rec->next;
-      rec->next = nullptr;
-      errAppend(&own->errors, rec);
-      rec = next;
-    }
-  }
+  if (cur->analysis == nullptr) return;
+  for (uint32_t h : {cur->analysis->auxStmt, cur->analysis->valuesStmt}) KS_MoveErrors(cur, h);
 }
 
 }  // namespace
