@@ -33,6 +33,25 @@ struct JdbcColBind {
 };
 static_assert(sizeof(JdbcColBind) == 16, "bindings are 16-byte entries");
 
+// A parameter description that carries the parameter's name (slots 54 and
+// 65): the five fields of a binding, then the name or null.
+struct ParamDescNamed {
+  int32_t sqlType;
+  uint32_t unused;
+  uint32_t columnSize;
+  uint16_t decimalDigits;
+  uint16_t direction;
+  const char* name;
+};
+
+// One statement of a batch (slot 49): a null text runs the statement's own.
+struct DRV_BatchRecord {
+  const char* sql;
+  uint16_t count;
+  const JdbcColBind* descs;
+  COLSET* params;
+};
+
 // What DRV_GetError hands over: the texts "[Velkaro]message[SQLSTATE:xxxxx]"
 // in list order, the first record's native code, and per text whether its
 // SQLSTATE is one of the agent table's own (1) or came from the database (0).
@@ -115,7 +134,7 @@ typedef uint32_t (*DRV_GetCachedData_t)(uint32_t stmt, uint16_t column, uint16_t
                                         uint32_t largest, void* buf, uint32_t* length,
                                         uint32_t* type, int32_t* remaining);        // 48
 typedef uint32_t (*DRV_ExecBatch_t)(uint32_t stmt, uint16_t count, const void* batch,
-                                    uint16_t* done, uint32_t* results);             // 49
+                                    uint16_t* done, uint32_t** results);            // 49
 typedef uint32_t (*DRV_Spare_t)(uint32_t h);                                        // 50
 typedef uint32_t (*DRV_ColAttributes_t)(uint32_t stmt, uint16_t* count, uint16_t* nattrs,
                                         JdbcColDesc** descs, ATTR_ENTRY** attrs);   // 51

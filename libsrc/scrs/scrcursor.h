@@ -19,6 +19,7 @@ struct DRV_Agent;
 struct SS_CURSOR;
 struct SCR_ANALYSIS;
 struct SCR_CURRENTOF;
+struct SCR_LONGDATA;
 
 // Cursor-state flags.
 enum : uint16_t {
@@ -89,6 +90,7 @@ struct SCR_CURSOR {
   RVC_LINK rvcLink;          // a dynamic cursor's tie to the row-version table
   SCR_ANALYSIS* analysis;    // of a scrollable SELECT; null until one is analysed
   SCR_CURRENTOF* currentOf;  // a positioned statement naming an emulated cursor
+  SCR_LONGDATA* longData;    // long values handed out in pieces; null until first used
 };
 
 // Defaults: rowset size 1, row count unknown, forward-only, read-only,

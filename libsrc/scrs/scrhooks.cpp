@@ -11,6 +11,7 @@
 #include "drv_jdbc/j-handles.h"
 #include "scrs/colset_ops.h"
 #include "scrs/ksblock.h"
+#include "scrs/scrcombined.h"
 #include "scrs/scranalysis.h"
 #include "scrs/scrframe.h"
 #include "scrs/scrhooks.h"
@@ -172,6 +173,7 @@ void SCR_StmtRelease(SCR_CURSOR* cur) {
     RVC_Unregister(&cur->rvcLink);
   }
   RowStatusFree(&cur->rowStatus);
+  SCR_LongDataFree(cur);
   SCR_CurrentOfFree(cur);
   SCR_AnalysisFree(cur);
   scs_p_StaticFree(cur);
@@ -377,21 +379,6 @@ uint32_t SCR_SetPos(uint32_t, int32_t, uint16_t, uint16_t, uint16_t**, uint32_t*
                     uint16_t*, uint16_t);
 uint32_t SCR_BulkOperations(uint32_t, uint16_t, const uint64_t*, uint32_t, COLSET*, uint16_t*,
                             uint16_t, uint16_t**, uint32_t*, ROWSTATUS**);
-
-// In scrpending.cpp.
-uint32_t SCR_ExecDescribe(uint32_t, const char*, COLSET*, uint16_t, const void*, uint32_t,
-                          uint16_t*, JdbcColDesc**, void*, void*, int32_t*);
-uint32_t SCR_AllocPrepare(uint32_t, const char*, uint32_t, uint32_t, uint32_t*);
-uint32_t SCR_FetchDescribe(uint32_t, uint16_t*, void**, void*);
-uint32_t SCR_FetchScrollRow(uint32_t, ROWSTATUS**, int32_t, uint32_t*, uint32_t*, uint16_t);
-uint32_t SCR_GetCachedData(uint32_t, uint16_t, uint16_t, uint32_t, void*, uint32_t*, uint32_t*,
-                           int32_t*);
-uint32_t SCR_ExecBatch(uint32_t, uint16_t, const void*, uint16_t*, uint32_t*);
-uint32_t SCR_ExecDescribeAttr(uint32_t, const char*, COLSET*, uint16_t, const void*, uint32_t,
-                              uint16_t*, JdbcColDesc**, void*, void*, int32_t*, uint16_t*,
-                              ATTR_ENTRY**);
-uint32_t SCR_Execute2(uint32_t, const char*, COLSET*, uint16_t, const void*);
-uint32_t SCR_BindColsEx(uint32_t, uint16_t, const void*);
 
 }  // extern "C"
 
