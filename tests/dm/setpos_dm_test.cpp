@@ -462,40 +462,32 @@ TEST_P(AnySetPosDm, StaticValuesCompareWithTheRowsRead) {
   }
 }
 
-// A static result too large for memory: a row changed through the cursor
-// is changed again after its window was read back from disk, compared with
-// what the first change wrote.
+// A static result too large for memory, without its keys among its
+// columns: a row changed through the cursor is changed again after its
+// window was read back from disk, compared with what the first change wrote.
 TEST_P(AnySetPosDm, StaticValuesFollowOwnUpdatesOnDisk) {
   const std::string t = T("spb_");
   Make(t, "id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(10)", {});
-  constexpr SQLULEN kRows = 5200;
-  std::vector<SQLINTEGER> all(kRows);
-  for (SQLULEN i = 0; i < kRows; ++i) all[i] = static_cast<SQLINTEGER>(i + 1);
-  SQLHSTMT fill = Cursor(SQL_CURSOR_FORWARD_ONLY, SQL_CONCUR_READ_ONLY, 1);
-  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(fill, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)kRows, 0));
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(fill, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0,
-                                          0, all.data(), 0, nullptr));
-  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(fill, Text("INSERT INTO " + t + " VALUES (?, 'v')"),
-                                       SQL_NTS))
-      << Diag(SQL_HANDLE_STMT, fill);
-  SQLFreeHandle(SQL_HANDLE_STMT, fill);
+  std::vector<SQLINTEGER> all(5200);
+  for (size_t i = 0; i < all.size(); ++i) all[i] = static_cast<SQLINTEGER>(i + 1);
+  SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)all.size(), 0);
+  SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, all.data(), 0, 0);
+  MustExec("INSERT INTO " + t + " VALUES (?, 'v')");
+  SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
+  SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)1, 0);
   SQLHSTMT h = Cursor(SQL_CURSOR_STATIC, SQL_CONCUR_VALUES, 1);
-  SQLINTEGER id = 0;
   char v[11] = "";
-  SQLLEN vInd = 0;
-  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 1, SQL_C_SLONG, &id, 0, nullptr));
-  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 2, SQL_C_CHAR, v, sizeof v, &vInd));
-  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(h, Text("SELECT id, v FROM " + t + " ORDER BY id"),
-                                       SQL_NTS))
+  SQLLEN vInd = SQL_NTS;
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 1, SQL_C_CHAR, v, sizeof v, &vInd));
+  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(h, Text("SELECT v FROM " + t + " WHERE id = 5150 OR id < "
+                                               "5100 ORDER BY id"), SQL_NTS))
       << Diag(SQL_HANDLE_STMT, h);
   for (const char* next : {"first", "second"}) {
     ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(h, SQL_FETCH_FIRST, 0)) << Diag(SQL_HANDLE_STMT, h);
-    ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(h, SQL_FETCH_ABSOLUTE, 5150)) << Diag(SQL_HANDLE_STMT, h);
-    EXPECT_EQ(5150, id);
+    ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(h, SQL_FETCH_LAST, 0)) << Diag(SQL_HANDLE_STMT, h);
     std::snprintf(v, sizeof v, "%s", next);
     vInd = SQL_NTS;
-    EXPECT_EQ(SQL_SUCCESS, SQLSetPos(h, 1, SQL_UPDATE, SQL_LOCK_NO_CHANGE))
-        << next << Diag(SQL_HANDLE_STMT, h);
+    EXPECT_EQ(SQL_SUCCESS, SQLSetPos(h, 1, SQL_UPDATE, SQL_LOCK_NO_CHANGE)) << next;
   }
   SQLFreeHandle(SQL_HANDLE_STMT, h);
   EXPECT_EQ("5150,second", Contents("(SELECT * FROM " + t + " WHERE id = 5150) x"));
