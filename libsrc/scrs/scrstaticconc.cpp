@@ -27,11 +27,8 @@
 #include "scrs/scrvalues.h"
 #include "scrs/ss.h"
 #include "util/errcodes.h"
-#include "util/log.h"
 
 namespace {
-
-constexpr const char* kSrc = "ss";
 
 bool ChangeableStatic(const SCR_CURSOR* cur) {
   return cur->cursorType == SQL_CURSOR_STATIC && cur->concurrency != SQL_CONCUR_READ_ONLY &&
