@@ -11,6 +11,7 @@
 #define QMR_SCRS_SCRANALYSIS_H
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -96,6 +97,13 @@ struct KS_KEYSET {
   int32_t valuesWindow = DSC_NO_WINDOW;
   uint16_t valuesFlags = 0;
   uint32_t rowsetInBlock = 0;     // a mixed cursor's rowset: its first row in the block (0-based)
+  // A static cursor under values concurrency compares with its rows as it
+  // read them, except where its own updates changed them: those rows' kept
+  // values as read again after the update, by cache row. When its keys are
+  // not among its columns, the values cache holds them: the values row of
+  // each cache row (-1 where no row can be told for it).
+  std::map<uint32_t, SCR_ColSetPtr> ownRows;
+  std::vector<int32_t> valuesRowOf;
 };
 
 // Drops the keys, statuses and bound row; the key cache is closed.

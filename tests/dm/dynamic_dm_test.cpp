@@ -153,7 +153,8 @@ TEST_P(AnyDynamicDm, SeesOtherConnectionsRows) {
 }
 
 // With the row-version table (DynCursSensitivity HIGH) a row that another
-// connection changed comes back SQL_ROW_UPDATED once, then as unchanged.
+// connection changed comes back SQL_ROW_UPDATED once, then as unchanged; a
+// row the cursor changed itself does not.
 TEST_P(AnyDynamicDm, RowVersionsShowChangedRows) {
   const std::string t = T("dyv_");
   Exec("DROP TABLE QMRRVC");
@@ -184,6 +185,33 @@ TEST_P(AnyDynamicDm, RowVersionsShowChangedRows) {
   other.MustExec("UPDATE " + t + " SET v = 'again' WHERE id = 30");
   EXPECT_EQ((std::vector<int>{10, 20, 30}), Fetch(SQL_FETCH_FIRST));
   EXPECT_EQ((std::vector<uint16_t>{SQL_ROW_SUCCESS, SQL_ROW_SUCCESS, SQL_ROW_UPDATED}), Statuses());
+  // The cursor's own update, by SQLSetPos or by a positioned statement, is
+  // its row's version: only another connection's change shows.
+  ASSERT_NO_FATAL_FAILURE(Scrolling(SQL_CURSOR_DYNAMIC, 0,
+                                    "SELECT id, v FROM " + t + " ORDER BY id", SQL_CONCUR_VALUES));
+  char vs[kRowset][21] = {};
+  SQLLEN vInd[kRowset] = {};
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 2, SQL_C_CHAR, vs, sizeof vs[0], vInd));
+  SQLCHAR name[64] = {0};
+  ASSERT_EQ(SQL_SUCCESS, SQLGetCursorName(stmt_, name, sizeof name, nullptr));
+  for (const char* mine : {"set", "current"}) {
+    EXPECT_EQ((std::vector<int>{10, 20, 30}), Fetch(SQL_FETCH_FIRST));
+    std::snprintf(vs[0], sizeof vs[0], "%s", mine);
+    vInd[0] = SQL_NTS;
+    SQLHSTMT u = nullptr;
+    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &u));
+    const std::string current =
+        "UPDATE " + t + " SET v = 'current' WHERE CURRENT OF " + (const char*)name;
+    EXPECT_EQ(SQL_SUCCESS, *mine == 's' ? SQLSetPos(stmt_, 1, SQL_UPDATE, SQL_LOCK_NO_CHANGE)
+                                        : SQLExecDirect(u, Text(current), SQL_NTS))
+        << Diag(SQL_HANDLE_STMT, *mine == 's' ? stmt_ : u);
+    SQLFreeHandle(SQL_HANDLE_STMT, u);
+    other.MustExec("UPDATE " + t + " SET v = '" + mine + "' WHERE id = 30");
+    EXPECT_EQ((std::vector<int>{10, 20, 30}), Fetch(SQL_FETCH_FIRST));
+    EXPECT_EQ((std::vector<uint16_t>{SQL_ROW_SUCCESS, SQL_ROW_SUCCESS, SQL_ROW_UPDATED}),
+              Statuses()) << mine;
+    EXPECT_EQ(mine, std::string(vs[0]));
+  }
 }
 
 std::string Name(const ::testing::TestParamInfo<std::string>& i) { return i.param; }
