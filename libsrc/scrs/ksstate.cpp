@@ -26,4 +26,6 @@ void KS_Close(KS_KEYSET* ks) {
   ks->status.clear();
   ColSetDestroy(ks->bound);
   ks->bound = nullptr;
+  ColSetDestroy(ks->blockRows);
+  ks->blockRows = nullptr;
 }

@@ -86,6 +86,9 @@ struct KS_KEYSET {
   uint32_t rowCount = 0;          // keys in the keyset (or the block)
   std::vector<uint16_t> status;   // SQL_ROW_* per keyset row (block: per window row)
   COLSET* bound = nullptr;        // first and last key of a block: the seek parameters
+  // A block's keys with the sort values they were read with, so that a
+  // seek can start from any of them.
+  COLSET* blockRows = nullptr;
   int32_t scrollState = 0;        // a mixed cursor's block state (KS_BLOCK_*)
 
   // Optimistic-concurrency values of the current rowset (or, for a static
@@ -304,9 +307,23 @@ uint32_t SCR_MarkerCount(const std::string& text);
 
 // --- keyset fill, block fetch and key re-read --------------------------
 // Reads a block of keys with the seek query and makes it the current
-// window (SQL_FETCH_NEXT, FIRST, LAST, PRIOR or RELATIVE with offset).
-// 0, ERR_NO_DATA_FOUND when no key came back, or a code.
+// window (SQL_FETCH_NEXT, FIRST, LAST, PRIOR, RELATIVE with offset, or
+// ABSOLUTE: the block that starts at row offset, counted from the end when
+// negative). 0, ERR_NO_DATA_FOUND when no key came back (or none at an
+// absolute row past the end), ERR_FETCH_BEFORE_START when a negative
+// absolute row lies before the first, or a code.
 int KS_FetchKeyBlock(SCR_CURSOR* cur, uint16_t orientation, int32_t offset);
+
+// Reads up to `want` keys with their sort values into *out (empty), nearest
+// first: those after (SQL_FETCH_NEXT) or before (SQL_FETCH_PRIOR) row `at`
+// of `from` (a block's rows), or from the start (SQL_FETCH_FIRST) or the
+// end (SQL_FETCH_LAST) of the result.
+int KS_ReadKeys(SCR_CURSOR* cur, uint16_t orientation, const COLSET* from, uint32_t at,
+                uint32_t want, COLSET* out);
+
+// Makes `rows` (keys with their sort values, in result order; taken over)
+// the current block.
+int KS_SetBlock(SCR_CURSOR* cur, COLSET* rows);
 
 // *out := a new two-row set: the first and last key of the current block.
 int scs_p_KeysetBounds(SCR_CURSOR* cur, COLSET** out);
