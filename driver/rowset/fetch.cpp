@@ -241,8 +241,7 @@ SQLRETURN ExtendedFetchCore(StmtHandle* stmt, uint16_t orientation, int64_t row,
     return Fail(stmt, ERR_POSITIONED_PARAM_ARRAY);
   if (forwardOnly && orientation != SQL_FETCH_NEXT) return Fail(stmt, ERR_FETCH_TYPE_RANGE);
   const bool mixed = type == SQL_CURSOR_KEYSET_DRIVEN && stmt->cursor.keysetSize != 0;
-  if ((type == SQL_CURSOR_DYNAMIC || mixed) &&
-      (orientation == SQL_FETCH_BOOKMARK || orientation == SQL_FETCH_ABSOLUTE))
+  if (type == SQL_CURSOR_DYNAMIC && orientation == SQL_FETCH_BOOKMARK)
     return Fail(stmt, ERR_FETCH_TYPE_RANGE);
   if (mixed && stmt->cursor.keysetSize < stmt->cursor.rowsetSize)
     return Fail(stmt, ERR_ROW_RANGE);

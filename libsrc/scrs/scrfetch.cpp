@@ -167,7 +167,6 @@ int SCR_ScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t offset, uint3
     const bool fromEnd = pos == SCR_POS_AFTER_END;
     const bool fromStart = pos == SCR_POS_BEFORE_START;
     if ((fromEnd && offset < 0) || (fromStart && offset >= 1)) {
-      if (dynamicLike) return ERR_FETCH_TYPE_RANGE;
       orientation = SQL_FETCH_ABSOLUTE;
     } else if (fromEnd || fromStart) {
       // Further out from either end, or standing still there: no rowset.
@@ -181,10 +180,8 @@ int SCR_ScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t offset, uint3
     if (offset < 1) return NoRowset(cur, SCR_POS_BEFORE_START, fetched);
     orientation = SQL_FETCH_ABSOLUTE;
   }
-  if (orientation == SQL_FETCH_ABSOLUTE) {
-    if (dynamicLike) return ERR_FETCH_TYPE_RANGE;
-    if (offset == 0) return NoRowset(cur, SCR_POS_BEFORE_START, fetched);
-  }
+  if (orientation == SQL_FETCH_ABSOLUTE && offset == 0)
+    return NoRowset(cur, SCR_POS_BEFORE_START, fetched);
 
   int64_t start = 0;
   bool beforeFirst = false;

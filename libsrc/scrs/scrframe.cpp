@@ -99,7 +99,7 @@ bool LibraryAnswer(uint32_t conn, uint16_t type, uint32_t* value) {
       *value = kScrolls | kSetPos | kBulk;
       return true;
     case SQL_DYNAMIC_CURSOR_ATTRIBUTES1:
-      *value = SQL_CA1_NEXT | SQL_CA1_RELATIVE | kSetPos;
+      *value = SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE | kSetPos;
       return true;
     case SQL_STATIC_CURSOR_ATTRIBUTES2:
       *value = kConcurrency | SQL_CA2_MAX_ROWS_SELECT;
