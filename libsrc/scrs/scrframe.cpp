@@ -77,8 +77,7 @@ uint32_t ScrollText(uint32_t conn, void* value, uint16_t size, uint16_t* length)
 // The information answers that describe what the library serves, and only
 // that: static cursors with every orientation and bookmarks; keyset-driven
 // and mixed cursors the same, seeing others' updates and deletions on
-// refetch; dynamic cursors without absolute positions or bookmarks, seeing
-// additions too. Every kind takes read-only, lock and values concurrency
+// refetch; dynamic cursors without bookmarks, seeing additions too. Every kind takes read-only, lock and values concurrency
 // (a statement that cannot be served so is lowered when prepared) and
 // changes its rows through SQLSetPos, and by bookmark where it has them. The
 // cursor type an application asks for is negotiated against the scroll
@@ -114,6 +113,14 @@ bool LibraryAnswer(uint32_t conn, uint16_t type, uint32_t* value) {
     case SQL_BOOKMARK_PERSISTENCE:
       *value = SQL_BP_SCROLL;
       return true;
+    case SQL_POSITIONED_STATEMENTS: {
+      // The library runs WHERE CURRENT OF by key on the cursors it serves,
+      // whatever the data source says of its own cursors.
+      uint32_t agent = 0;
+      if (AskInt(conn, INFO_ODBC_INT | type, &agent) != 0) agent = 0;
+      *value = agent | SQL_PS_POSITIONED_DELETE | SQL_PS_POSITIONED_UPDATE;
+      return true;
+    }
     case SQL_SCROLL_OPTIONS:
     case SQL_FETCH_DIRECTION: {
       // What the agent offers, narrowed to what the library serves.

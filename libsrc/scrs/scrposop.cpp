@@ -409,10 +409,9 @@ int SCR_BulkOpDispatch(SCR_CURSOR* cur, uint16_t op, const uint64_t* bookmarks, 
     if (fetched == nullptr) return ERR_GENERAL;
     std::unique_ptr<uint16_t, FreeDeleter> out(NewStatuses(rows));
     if (out == nullptr) return ERR_NO_MEMORY;
-    // A static read-only cursor has every row in its cache; the others
-    // read theirs by key.
-    const bool cached = cur->cursorType == SQL_CURSOR_STATIC &&
-                        cur->concurrency == SQL_CONCUR_READ_ONLY;
+    // A static cursor has every row in its cache (its values and locks
+    // were taken with them); the others read theirs by key.
+    const bool cached = cur->cursorType == SQL_CURSOR_STATIC;
     const bool keyset = cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN && cur->keysetSize == 0;
     const int rc =
         cached   ? scs_p_FetchStaticByBookmark(cur, bookmarks, rows, out.get(), fetched)
@@ -434,13 +433,15 @@ int SCR_BulkOpDispatch(SCR_CURSOR* cur, uint16_t op, const uint64_t* bookmarks, 
   if (out == nullptr) rc = rc != 0 ? rc : ERR_NO_MEMORY;
   uint32_t changed = 0;
   const uint32_t base = static_cast<uint32_t>(std::max(cur->rowsetStart, 1) - 1);
+  // The rowset fetched, whatever the array size the operation came with.
+  const uint32_t held = c.ks != nullptr && c.ks->values != nullptr ? c.ks->values->rows_held : 0;
   for (uint32_t j = 0; rc == 0 && j < rows; ++j) {
     const uint64_t b = bookmarks[j];
     uint16_t st = SQL_ROW_ERROR;
     // The kept values are the rowset's: a bookmark outside it has none.
     const bool reachable = b >= 1 && b <= static_cast<uint64_t>(INT32_MAX) &&
                            (!c.compare || cur->cursorType == SQL_CURSOR_STATIC ||
-                            (b - 1 >= base && b - 1 < base + cur->rowsetSize));
+                            (b - 1 >= base && b - 1 < base + held));
     // Update values are the bound arrays' row j, whatever the bookmark.
     if (reachable)
       st = ChangeRow(&c, static_cast<uint32_t>(b - 1), j,
