@@ -311,8 +311,10 @@ SQLRETURN FetchCore(StmtHandle* stmt, uint16_t orientation, int64_t offset) {
     // Bookmarks are 8 bytes wide, as SQLGetData hands them out.
     const auto* bm = static_cast<const int64_t*>(stmt->fetchBookmarkPtr);
     row = (bm != nullptr ? *bm : 0) + offset;
+    stmt->cursor.bookmarkOffset = offset;
   }
   const SQLRETURN rc = ExtendedFetchCore(stmt, orientation, row, count, statuses);
+  stmt->cursor.bookmarkOffset = 0;
   if (forwardOnly && (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO))
     stmt->rowsFetched += *count;
   return rc;

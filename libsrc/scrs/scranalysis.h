@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "scrs/dsc.h"
@@ -99,7 +100,14 @@ struct KS_KEYSET {
   int32_t valuesWindow = DSC_NO_WINDOW;
   uint16_t valuesFlags = 0;
   uint32_t rowsetInBlock = 0;     // a mixed cursor's rowset: its first row in the block (0-based)
+  // A mixed cursor's bookmarks: bookmark n names row n - 1, a key with its
+  // sort values; kept across block moves until the result goes.
+  COLSET* marks = nullptr;
+  std::unordered_map<std::string, uint32_t> markOf;  // key text -> bookmark
 };
+
+// Drops a mixed cursor's bookmarks.
+void KS_DropMarks(KS_KEYSET* ks);
 
 // Drops the keys, statuses and bound row; the key cache is closed.
 void KS_Close(KS_KEYSET* ks);
@@ -410,6 +418,20 @@ int scs_p_FetchStaticByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint
 // comes back empty with SQL_ROW_DELETED.
 int scs_p_FetchKeysetByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint32_t rows,
                                 uint16_t* statuses, ROWSTATUS** out);
+// The same for a mixed cursor, whose bookmarks name keys; its block and
+// rowset stay as they were.
+int scs_p_FetchMixedByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint32_t rows,
+                               uint16_t* statuses, ROWSTATUS** out);
+
+// --- mixed cursor bookmarks (scrmixedmark.cpp) -------------------------
+// *out := the bookmark of row n (0-based) of a mixed cursor's rowset.
+int scs_p_MixedBookmark(const SCR_CURSOR* cur, uint32_t n, uint32_t* out);
+// Makes the block start at the key bookmark `mark` names: 0,
+// ERR_NO_DATA_FOUND for a bookmark that names none, or a code.
+int scs_p_MixedMarkBlock(SCR_CURSOR* cur, uint64_t mark);
+// The row of the current block that holds the key bookmark `mark` names,
+// or -1.
+int64_t scs_p_MixedMarkRow(const SCR_CURSOR* cur, uint64_t mark);
 
 // --- prepare (scranalyse.cpp) ------------------------------------------
 void SCR_AnalysisFree(SCR_CURSOR* cur);

@@ -11,6 +11,7 @@
 #include "drv_jdbc/cursor_lib.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-serv.h"
+#include "scrs/scranalysis.h"
 #include "scrs/scrcursor.h"
 #include "scrs/scrlock.h"
 #include "util/copyout.h"
@@ -157,6 +158,15 @@ uint32_t ConnRequest(uint32_t h, uint32_t request, void* value, uint16_t size, u
 uint32_t StmtRequest(uint32_t h, uint32_t request, void* value, uint16_t size, uint16_t* length) {
   SCR_CURSOR* cur = SCR_StmtCursor(h);
   if (cur == nullptr) return ERR_INVALID_ARGUMENT;
+  if (request == SCR_REQ_MIXED_BOOKMARK) {
+    uint32_t n = 0, mark = 0;
+    if (value == nullptr || size < sizeof n) return ERR_INVALID_ARGUMENT;
+    std::memcpy(&n, value, sizeof n);
+    if (int rc = scs_p_MixedBookmark(cur, n, &mark)) return static_cast<uint32_t>(rc);
+    std::memcpy(value, &mark, sizeof mark);
+    if (length != nullptr) *length = sizeof mark;
+    return 0;
+  }
   // After a positioned change the count is the change's, whatever the
   // cursor's kind; before one, a cached result counts its rows.
   if (request == kReqRowCount && cur->cursorType != SQL_CURSOR_FORWARD_ONLY &&

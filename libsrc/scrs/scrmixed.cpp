@@ -142,6 +142,14 @@ int Absolute(SCR_CURSOR* cur, KS_KEYSET* ks, int64_t row, Move* m) {
   return 0;
 }
 
+// The rowset that starts at the row a bookmark names: the block is read
+// from that key.
+int FromMark(SCR_CURSOR* cur, KS_KEYSET* ks, int64_t mark, Move* m) {
+  if (int rc = scs_p_MixedMarkBlock(cur, static_cast<uint64_t>(mark))) return rc;
+  *m = {ks->rowCount < KS_BlockSize(cur) ? KS_BLOCK_END_FULL : KS_BLOCK_ANYWHERE, 0};
+  return 0;
+}
+
 // Moves the block as the orientation needs and settles the rowset's start.
 int Place(SCR_CURSOR* cur, KS_KEYSET* ks, uint16_t orientation, int32_t offset, Move* m) {
   const int64_t r = cur->rowsetSize, kset = KS_BlockSize(cur);
@@ -202,6 +210,8 @@ int Place(SCR_CURSOR* cur, KS_KEYSET* ks, uint16_t orientation, int32_t offset, 
     }
     case SQL_FETCH_ABSOLUTE:
       return Absolute(cur, ks, offset, m);
+    case SQL_FETCH_BOOKMARK:
+      return FromMark(cur, ks, offset, m);
     default:
       return ERR_FETCH_TYPE_RANGE;
   }
