@@ -24,8 +24,7 @@ struct FreeDeleter {
 };
 
 bool ByKeys(const SCR_CURSOR& c) {
-  return c.cursorType == SQL_CURSOR_STATIC ||
-         (c.cursorType == SQL_CURSOR_KEYSET_DRIVEN && c.keysetSize == 0);
+  return c.cursorType == SQL_CURSOR_STATIC || c.cursorType == SQL_CURSOR_KEYSET_DRIVEN;
 }
 
 // The bookmarks of the bound arrays, 8 bytes each as SQLGetData and

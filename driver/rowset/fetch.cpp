@@ -241,8 +241,7 @@ SQLRETURN ExtendedFetchCore(StmtHandle* stmt, uint16_t orientation, int64_t row,
     return Fail(stmt, ERR_POSITIONED_PARAM_ARRAY);
   if (forwardOnly && orientation != SQL_FETCH_NEXT) return Fail(stmt, ERR_FETCH_TYPE_RANGE);
   const bool mixed = type == SQL_CURSOR_KEYSET_DRIVEN && stmt->cursor.keysetSize != 0;
-  if ((type == SQL_CURSOR_DYNAMIC || mixed) &&
-      (orientation == SQL_FETCH_BOOKMARK || orientation == SQL_FETCH_ABSOLUTE))
+  if (type == SQL_CURSOR_DYNAMIC && orientation == SQL_FETCH_BOOKMARK)
     return Fail(stmt, ERR_FETCH_TYPE_RANGE);
   if (mixed && stmt->cursor.keysetSize < stmt->cursor.rowsetSize)
     return Fail(stmt, ERR_ROW_RANGE);
@@ -312,8 +311,10 @@ SQLRETURN FetchCore(StmtHandle* stmt, uint16_t orientation, int64_t offset) {
     // Bookmarks are 8 bytes wide, as SQLGetData hands them out.
     const auto* bm = static_cast<const int64_t*>(stmt->fetchBookmarkPtr);
     row = (bm != nullptr ? *bm : 0) + offset;
+    stmt->cursor.bookmarkOffset = offset;
   }
   const SQLRETURN rc = ExtendedFetchCore(stmt, orientation, row, count, statuses);
+  stmt->cursor.bookmarkOffset = 0;
   if (forwardOnly && (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO))
     stmt->rowsFetched += *count;
   return rc;

@@ -95,3 +95,51 @@ int scs_p_FetchKeysetByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint
   *out = rs;
   return found == rows ? 0 : ERR_ROW_ERROR;
 }
+
+int scs_p_FetchMixedByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint32_t rows,
+                               uint16_t* statuses, ROWSTATUS** out) {
+  KS_KEYSET* ks = cur->analysis != nullptr ? cur->analysis->keyset.get() : nullptr;
+  if (ks == nullptr || ks->blockRows == nullptr || ks->marks == nullptr)
+    return ERR_INVALID_CURSOR_STATE;
+  // Each row is read as a block of its one key; the cursor's block comes
+  // back afterwards, with its rowset where it was.
+  COLSET* saved = nullptr;
+  if (int rc = ColSetCreate(&saved, ks->blockRows)) return rc;
+  const uint32_t size = cur->rowsetSize, inBlock = ks->rowsetInBlock;
+  const int32_t state = ks->scrollState, position = cur->position;
+  ROWSTATUS* rs = nullptr;
+  int rc = RowStatusCreate(&rs, rows);
+  cur->rowsetSize = 1;
+  ROWSTATUS* one = nullptr;
+  uint32_t found = 0;
+  for (uint32_t j = 0; rc == 0 && j < rows; ++j) {
+    const uint64_t b = bookmarks[j];
+    if (b < 1 || b > ks->marks->rows_held) continue;
+    COLSET* key = nullptr;
+    rc = ColSetAlloc(&key, ks->marks, 1);
+    if (rc == 0) rc = ColSetCopyRows(key, ks->marks, 0, static_cast<uint32_t>(b - 1), 0);
+    if (rc == 0) rc = KS_SetBlock(cur, key);
+    else ColSetDestroy(key);
+    RowStatusFree(&one);
+    if (rc == 0) rc = RowStatusCreate(&one, 1);
+    if (rc == 0) rc = scs_p_FetchKeyset(cur, one, 1);
+    if (rc == 0) rc = Place(rs, one->rows, j, &found);
+    if (rc != 0) break;
+    statuses[j] = SCR_GetRowStatusAt(one, 1);
+    SCR_SetRowStatusAt(rs, j + 1, statuses[j]);
+  }
+  RowStatusFree(&one);
+  cur->rowsetSize = size;
+  const int back = KS_SetBlock(cur, saved);
+  ks->rowsetInBlock = inBlock;
+  ks->scrollState = state;
+  cur->position = position;
+  if (rc == 0) rc = back;
+  if (rc != 0) {
+    RowStatusFree(&rs);
+    return rc;
+  }
+  cur->affectedRows = static_cast<int32_t>(found);
+  *out = rs;
+  return found == rows ? 0 : ERR_ROW_ERROR;
+}

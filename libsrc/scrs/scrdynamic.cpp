@@ -238,6 +238,19 @@ int scs_p_FetchDynamic(SCR_CURSOR* cur, int32_t offset, uint16_t orientation, RO
         return 0;
       }
       return RelativeBack(cur, offset, prevStart, prevKeys, rs);
+    case SQL_FETCH_ABSOLUTE:
+      rc = Block(cur, orientation, offset, rs);
+      if (rc == ERR_NO_DATA_FOUND) return AfterEnd(cur);
+      // From the end, further back than the result reaches: the first
+      // rowset when the move is no longer than a rowset.
+      if (rc == ERR_FETCH_BEFORE_START) {
+        if (-static_cast<int64_t>(offset) > size) return BeforeStart(cur);
+        rc = Block(cur, SQL_FETCH_FIRST, 0, rs);
+        if (rc == ERR_NO_DATA_FOUND) return BeforeStart(cur);
+      }
+      if (rc != 0) return rc;
+      cur->rowsetStart = Fetched(rs) >= size ? -1 : kPartialAtEnd;
+      return 0;
     default:
       return ERR_FETCH_TYPE_RANGE;
   }

@@ -11,6 +11,7 @@
 #include "drv_jdbc/cursor_lib.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-serv.h"
+#include "scrs/scranalysis.h"
 #include "scrs/scrcursor.h"
 #include "scrs/scrlock.h"
 #include "util/copyout.h"
@@ -77,8 +78,7 @@ uint32_t ScrollText(uint32_t conn, void* value, uint16_t size, uint16_t* length)
 // The information answers that describe what the library serves, and only
 // that: static cursors with every orientation and bookmarks; keyset-driven
 // and mixed cursors the same, seeing others' updates and deletions on
-// refetch; dynamic cursors without absolute positions or bookmarks, seeing
-// additions too. Every kind takes read-only, lock and values concurrency
+// refetch; dynamic cursors without bookmarks, seeing additions too. Every kind takes read-only, lock and values concurrency
 // (a statement that cannot be served so is lowered when prepared) and
 // changes its rows through SQLSetPos, and by bookmark where it has them. The
 // cursor type an application asks for is negotiated against the scroll
@@ -99,7 +99,7 @@ bool LibraryAnswer(uint32_t conn, uint16_t type, uint32_t* value) {
       *value = kScrolls | kSetPos | kBulk;
       return true;
     case SQL_DYNAMIC_CURSOR_ATTRIBUTES1:
-      *value = SQL_CA1_NEXT | SQL_CA1_RELATIVE | kSetPos;
+      *value = SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE | kSetPos;
       return true;
     case SQL_STATIC_CURSOR_ATTRIBUTES2:
       *value = kConcurrency | SQL_CA2_MAX_ROWS_SELECT;
@@ -114,6 +114,14 @@ bool LibraryAnswer(uint32_t conn, uint16_t type, uint32_t* value) {
     case SQL_BOOKMARK_PERSISTENCE:
       *value = SQL_BP_SCROLL;
       return true;
+    case SQL_POSITIONED_STATEMENTS: {
+      // The library runs WHERE CURRENT OF by key on the cursors it serves,
+      // whatever the data source says of its own cursors.
+      uint32_t agent = 0;
+      if (AskInt(conn, INFO_ODBC_INT | type, &agent) != 0) agent = 0;
+      *value = agent | SQL_PS_POSITIONED_DELETE | SQL_PS_POSITIONED_UPDATE;
+      return true;
+    }
     case SQL_SCROLL_OPTIONS:
     case SQL_FETCH_DIRECTION: {
       // What the agent offers, narrowed to what the library serves.
@@ -150,6 +158,15 @@ uint32_t ConnRequest(uint32_t h, uint32_t request, void* value, uint16_t size, u
 uint32_t StmtRequest(uint32_t h, uint32_t request, void* value, uint16_t size, uint16_t* length) {
   SCR_CURSOR* cur = SCR_StmtCursor(h);
   if (cur == nullptr) return ERR_INVALID_ARGUMENT;
+  if (request == SCR_REQ_MIXED_BOOKMARK) {
+    uint32_t n = 0, mark = 0;
+    if (value == nullptr || size < sizeof n) return ERR_INVALID_ARGUMENT;
+    std::memcpy(&n, value, sizeof n);
+    if (int rc = scs_p_MixedBookmark(cur, n, &mark)) return static_cast<uint32_t>(rc);
+    std::memcpy(value, &mark, sizeof mark);
+    if (length != nullptr) *length = sizeof mark;
+    return 0;
+  }
   // After a positioned change the count is the change's, whatever the
   // cursor's kind; before one, a cached result counts its rows.
   if (request == kReqRowCount && cur->cursorType != SQL_CURSOR_FORWARD_ONLY &&

@@ -34,6 +34,7 @@ void DropResult(SCR_CURSOR* cur) {
   scs_p_StaticClose(cur);
   if (cur->analysis != nullptr && cur->analysis->keyset) {
     KS_Close(cur->analysis->keyset.get());
+    KS_DropMarks(cur->analysis->keyset.get());
     cur->analysis->keyset->scrollState = KS_BLOCK_NONE;
   }
   cur->flags &= static_cast<uint16_t>(~SCR_FLAG_RESULT_CACHED);

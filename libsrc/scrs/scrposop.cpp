@@ -403,15 +403,15 @@ int SCR_BulkOpDispatch(SCR_CURSOR* cur, uint16_t op, const uint64_t* bookmarks, 
     if (fetched == nullptr) return ERR_GENERAL;
     std::unique_ptr<uint16_t, FreeDeleter> out(NewStatuses(rows));
     if (out == nullptr) return ERR_NO_MEMORY;
-    // A static read-only cursor has every row in its cache; the others
-    // read theirs by key.
-    const bool cached = cur->cursorType == SQL_CURSOR_STATIC &&
-                        cur->concurrency == SQL_CONCUR_READ_ONLY;
-    const bool keyset = cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN && cur->keysetSize == 0;
+    // A static cursor has every row in its cache (its values and locks
+    // were taken with them); the others read theirs by key.
+    const bool cached = cur->cursorType == SQL_CURSOR_STATIC;
+    const bool keyset = cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN;
     const int rc =
         cached   ? scs_p_FetchStaticByBookmark(cur, bookmarks, rows, out.get(), fetched)
-        : keyset ? scs_p_FetchKeysetByBookmark(cur, bookmarks, rows, out.get(), fetched)
-                 : ERR_NOT_CAPABLE;
+        : !keyset ? ERR_NOT_CAPABLE
+        : cur->keysetSize == 0 ? scs_p_FetchKeysetByBookmark(cur, bookmarks, rows, out.get(), fetched)
+                               : scs_p_FetchMixedByBookmark(cur, bookmarks, rows, out.get(), fetched);
     *count = rows;
     *statuses = out.release();
     return rc;
@@ -422,19 +422,25 @@ int SCR_BulkOpDispatch(SCR_CURSOR* cur, uint16_t op, const uint64_t* bookmarks, 
   int rc = Prepared(cur, change, std::move(values), std::move(columns), &c);
   // Bookmarks name keyset rows; whether one can be reached by key is the
   // key window's matter, and a row it does not hold is that row's error.
-  if (rc == 0 && (cur->cursorType == SQL_CURSOR_DYNAMIC || cur->keysetSize != 0))
-    rc = ERR_BULK_NOT_SUPPORTED;
+  // A mixed cursor's bookmarks name keys, reached in its current block.
+  const bool mixed = cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN && cur->keysetSize != 0;
+  if (rc == 0 && cur->cursorType == SQL_CURSOR_DYNAMIC) rc = ERR_BULK_NOT_SUPPORTED;
   std::unique_ptr<uint16_t, FreeDeleter> out(NewStatuses(rows));
   if (out == nullptr) rc = rc != 0 ? rc : ERR_NO_MEMORY;
   uint32_t changed = 0;
-  const uint32_t base = static_cast<uint32_t>(std::max(cur->rowsetStart, 1) - 1);
+  const uint32_t base = mixed && c.ks != nullptr
+                            ? c.ks->rowsetInBlock
+                            : static_cast<uint32_t>(std::max(cur->rowsetStart, 1) - 1);
+  // The rowset fetched, whatever the array size the operation came with.
+  const uint32_t held = c.ks != nullptr && c.ks->values != nullptr ? c.ks->values->rows_held : 0;
   for (uint32_t j = 0; rc == 0 && j < rows; ++j) {
-    const uint64_t b = bookmarks[j];
+    const int64_t inBlock = mixed ? scs_p_MixedMarkRow(cur, bookmarks[j]) : 0;
+    const uint64_t b = !mixed ? bookmarks[j] : static_cast<uint64_t>(inBlock + 1);
     uint16_t st = SQL_ROW_ERROR;
     // The kept values are the rowset's: a bookmark outside it has none.
     const bool reachable = b >= 1 && b <= static_cast<uint64_t>(INT32_MAX) &&
                            (!c.compare || cur->cursorType == SQL_CURSOR_STATIC ||
-                            (b - 1 >= base && b - 1 < base + cur->rowsetSize));
+                            (b - 1 >= base && b - 1 < base + held));
     // Update values are the bound arrays' row j, whatever the bookmark.
     if (reachable)
       st = ChangeRow(&c, static_cast<uint32_t>(b - 1), j,

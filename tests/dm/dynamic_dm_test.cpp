@@ -214,6 +214,55 @@ TEST_P(AnyDynamicDm, RowVersionsShowChangedRows) {
   }
 }
 
+// A mixed cursor whose block moves past a row another connection deleted
+// keeps the place of every key it holds: the deleted row shows as deleted
+// where it stood, the next rowset begins with the next live row, and a
+// positioned statement reaches the row the cursor shows.
+TEST_P(AnyDynamicDm, MixedCursorLosesNoRowToADeletion) {
+  const std::string t = T("dym_");
+  const struct {
+    SQLSMALLINT first, second, move;
+    int gone;
+    std::vector<int> before, after;
+    SQLUSMALLINT row;  // positioned on, 1-based
+  } cases[] = {
+      {SQL_FETCH_NEXT, SQL_FETCH_NEXT, SQL_FETCH_NEXT, 60, {40, 50, 60}, {70, 80, 90}, 1},
+      {SQL_FETCH_LAST, SQL_FETCH_PRIOR, SQL_FETCH_PRIOR, 50, {50, 60, 70}, {20, 30, 40}, 3},
+  };
+  for (const auto& c : cases) {
+    Make(t, 10);
+    qmr_test::DmSession other;
+    ASSERT_TRUE(other.Open(GetParam()));
+    ASSERT_NO_FATAL_FAILURE(Scrolling(SQL_CURSOR_KEYSET_DRIVEN, 4,
+                                      "SELECT id, v FROM " + t + " ORDER BY id", SQL_CONCUR_VALUES));
+    ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)3, 0));
+    Fetch(c.first);
+    EXPECT_EQ(c.before, Fetch(c.second)) << c.move;
+    other.MustExec("DELETE FROM " + t + " WHERE id = " + std::to_string(c.gone));
+    EXPECT_EQ(c.before, Fetch(SQL_FETCH_RELATIVE, 0)) << c.move;
+    const auto at = std::find(c.before.begin(), c.before.end(), c.gone) - c.before.begin();
+    EXPECT_EQ(SQL_ROW_DELETED, statuses_[at]) << c.move;
+    EXPECT_EQ(c.after, Fetch(c.move)) << c.move;
+    EXPECT_EQ(std::vector<uint16_t>(3, SQL_ROW_SUCCESS), Statuses()) << c.move;
+    ASSERT_EQ(SQL_SUCCESS, SQLSetPos(stmt_, c.row, SQL_POSITION, SQL_LOCK_NO_CHANGE))
+        << Diag(SQL_HANDLE_STMT, stmt_);
+    SQLCHAR name[64] = {0};
+    ASSERT_EQ(SQL_SUCCESS, SQLGetCursorName(stmt_, name, sizeof name, nullptr));
+    SQLHSTMT u = nullptr;
+    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &u));
+    EXPECT_EQ(SQL_SUCCESS, SQLExecDirect(u, Text("UPDATE " + t + " SET v = 'here' WHERE CURRENT OF " +
+                                                 (const char*)name),
+                                         SQL_NTS))
+        << Diag(SQL_HANDLE_STMT, u);
+    SQLFreeHandle(SQL_HANDLE_STMT, u);
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
+    EXPECT_EQ(std::vector<int>{c.after[c.row - 1]},
+              ForwardIds("SELECT id FROM " + t + " WHERE v = 'here'"))
+        << c.move;
+  }
+}
+
 std::string Name(const ::testing::TestParamInfo<std::string>& i) { return i.param; }
 
 INSTANTIATE_TEST_SUITE_P(AnyBackend, AnyDynamicDm, ::testing::ValuesIn(qmr_test::TestDsns()), Name);
