@@ -28,7 +28,8 @@ bool ByKeys(const SCR_CURSOR& c) {
 }
 
 // The bookmarks of the bound arrays, 8 bytes each as SQLGetData and
-// SQL_ATTR_FETCH_BOOKMARK_PTR hand them out.
+// SQL_ATTR_FETCH_BOOKMARK_PTR hand them out (no more than a shorter buffer
+// holds).
 void ReadBookmarks(StmtHandle* stmt, const DescRec* rec) {
   SetPosState& st = stmt->setPos;
   st.bookmarks.resize(st.rows);
@@ -36,7 +37,8 @@ void ReadBookmarks(StmtHandle* stmt, const DescRec* rec) {
   for (uint32_t i = 0; i < st.rows; ++i) {
     const BIND_REC b = BIND_FromRec(stmt, 0, rec, offset, i);
     uint64_t v = 0;
-    std::memcpy(&v, b.data, sizeof v);
+    const int64_t room = b.bufferLength;
+    std::memcpy(&v, b.data, room >= 0 && room < 8 ? static_cast<size_t>(room) : sizeof v);
     st.bookmarks[i] = v;
   }
 }

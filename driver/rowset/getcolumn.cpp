@@ -1,6 +1,7 @@
 // Column value retrieval.
 #include "driver/rowset/getcolumn.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -200,10 +201,30 @@ SQLRETURN Bookmark(StmtHandle* stmt, uint32_t row, const BIND_REC* b) {
   if (b->data == nullptr) return Fail(stmt, ERR_INVALID_ARGUMENT);
   uint64_t number = 0;
   if (int32_t code = STMT_RowNumber(stmt, row, &number)) return Fail(stmt, code);
-  std::memcpy(b->data, &number, sizeof number);
   if (b->indicator != nullptr) *b->indicator = 0;
-  if (b->length != nullptr) *b->length = sizeof number;
-  return SQL_SUCCESS;
+  if (b->cType == SQL_C_BOOKMARK) {
+    std::memcpy(b->data, &number, sizeof number);
+    if (b->length != nullptr) *b->length = sizeof number;
+    return SQL_SUCCESS;
+  }
+  // A variable bookmark is binary: as much as the buffer holds, the rest
+  // at the next call for the same row, then no more.
+  ColValueCache& c = stmt->fetch.cache;
+  const bool going = c.column == 0 && c.row == row + 1;
+  if (going && c.remaining <= 0) return SQL_NO_DATA;
+  const int64_t left = going ? c.remaining : static_cast<int64_t>(sizeof number);
+  const int64_t room = b->bufferLength > 0 ? b->bufferLength : 0;
+  const int64_t piece = std::min(left, room);
+  std::memcpy(b->data, reinterpret_cast<const unsigned char*>(&number) + (sizeof number - left),
+              static_cast<size_t>(piece));
+  if (b->length != nullptr) *b->length = left;
+  ColClearCache(&c);
+  c.row = row + 1;
+  c.cType = SQL_C_VARBOOKMARK;
+  c.remaining = left - piece;
+  if (c.remaining == 0) return SQL_SUCCESS;
+  stmt->diag.pending = ERR_TRUNCATED;
+  return SQL_SUCCESS_WITH_INFO;
 }
 
 SQLRETURN NewValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET_COL& col, COLSET* set,

@@ -408,8 +408,6 @@ bool SCR_ExecuteCurrentOf(SCR_CURSOR* cur, COLSET* params, uint16_t count,
 bool SCR_KeepCurrentOfParams(SCR_CURSOR* cur, COLSET* params);
 bool SCR_KeepCurrentOfBinds(SCR_CURSOR* cur, uint16_t count, const JdbcColBind* binds);
 void SCR_CurrentOfFree(SCR_CURSOR* cur);
-// The agent's cursor name, or one made for an emulated cursor that has none.
-extern "C" uint32_t SCR_GetCursorName(uint32_t stmt, char* buf, uint16_t size, uint16_t* length);
 
 // Update, delete or fetch of the keyset rows the bookmarks name (1-based).
 int SCR_BulkOpDispatch(SCR_CURSOR* cur, uint16_t op, const uint64_t* bookmarks, uint32_t rows,

@@ -390,7 +390,6 @@ void SCR_InstallHooks(DRV_OpTable* t) {
   t->DRV_AllocStmt = SCR_AllocStmt;
   t->DRV_FreeStmt = SCR_FreeStmt;
   t->DRV_Prepare = SCR_Prepare;
-  t->DRV_GetCursorName = SCR_GetCursorName;
   t->DRV_SetParams = SCR_SetParams;
   t->DRV_Execute = SCR_Execute;
   t->DRV_BindCols = SCR_BindCols;
