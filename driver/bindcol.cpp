@@ -9,7 +9,7 @@
 #include "driver/descfield.h"
 #include "driver/dispatch.h"
 #include "driver/ops.h"
-#include "drv_jdbc/cursor_lib.h"
+#include "drv_jdbc/drv_agent.h"
 #include "util/errcodes.h"
 
 namespace {

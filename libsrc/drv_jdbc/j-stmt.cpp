@@ -7,7 +7,7 @@
 #include <mutex>
 #include <new>
 
-#include "drv_jdbc/cursor_lib.h"
+#include "drv_jdbc/drv_agent.h"
 #include "drv_jdbc/j-catalog.h"
 #include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-exec.h"
@@ -393,10 +393,10 @@ uint32_t DRV_ColAttributes(uint32_t stmt, uint16_t* count, uint16_t* nattrs, Jdb
       }
     }
   }
-  if (adjust) {
+  const AGT_ColumnAdjust adjustColumn = adjust ? AGT_GetColumnAdjust() : nullptr;
+  if (adjustColumn != nullptr) {
     for (uint16_t c = 1; c <= n; ++c) {
-      SCR_AdjustColDesc(s, c, &d[c - 1], 15, static_cast<uint16_t>(stride), COL_ATTR_COUNT,
-                        entries);
+      adjustColumn(s, c, &d[c - 1], 15, static_cast<uint16_t>(stride), COL_ATTR_COUNT, entries);
     }
   }
   uint16_t built = 0;

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <new>
 
-#include "drv_jdbc/cursor_lib.h"
+#include "drv_jdbc/drv_agent.h"
 #include "drv_jdbc/j-error.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-serv.h"

@@ -447,4 +447,9 @@ int SCR_KeysetError(const SCR_CURSOR* cur);
 // that cannot be changed by key.
 int SCR_ConcurrencyError(const SCR_CURSOR* cur);
 
+// The column adjustment from the analysed select list, lent to the agent
+// (AGT_SetColumnAdjust) for its column attributes.
+int SCR_AdjustColDesc(JdbcStmt* stmt, uint32_t column, JdbcColDesc* desc, uint16_t mask,
+                      uint16_t stride, uint16_t count, ATTR_ENTRY* attrs);
+
 #endif

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <limits>
 
-#include "drv_jdbc/cursor_lib.h"
 #include "drv_jdbc/drv_agent.h"
 #include "scrs/scrlock.h"
 #include "util/errcodes.h"

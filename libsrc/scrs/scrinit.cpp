@@ -2,6 +2,7 @@
 // first registration; every registration after it only points its record at
 // the library's table.
 #include "platform/lock.h"
+#include "scrs/scranalysis.h"
 #include "scrs/scrframe.h"
 
 namespace {
@@ -22,6 +23,7 @@ int SCR_Init(DRV_Agent* agent) {
       SCR_InstallHooks(&SCR_OpTable);
     }
   }
+  AGT_SetColumnAdjust(SCR_AdjustColDesc);
   agent->ops = &SCR_OpTable;
   return 0;
 }
