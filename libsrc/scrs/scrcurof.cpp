@@ -182,6 +182,13 @@ bool SCR_ExecuteCurrentOf(SCR_CURSOR* cur, COLSET* params, uint16_t count,
     *rc = any ? ERR_INVALID_CURSOR_STATE : ERR_INVALID_CURSOR_NAME;
     return true;
   }
+  // Rows of a read-only result are never changed by key: the concurrency
+  // that allows it must be asked for before the cursor's statement runs.
+  if (target->concurrency == SQL_CONCUR_READ_ONLY &&
+      (target->flags & SCR_FLAG_THROUGH_LIBRARY) != 0) {
+    *rc = ERR_READ_ONLY_CURSOR;
+    return true;
+  }
   SCR_CURRENTROW row;
   if (int k = SCR_CurrentRowKeys(target, q->op, &row)) {
     *rc = static_cast<uint32_t>(k);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <new>
 
+#include "drv_jdbc/j-error.h"
 #include "drv_jdbc/j-handles.h"
 #include "scrs/colset_ops.h"
 #include "scrs/ksblock.h"
@@ -78,15 +79,30 @@ int BeforeExecute(SCR_CURSOR* cur, const char* text, const GivenParams& given = 
   KeepGivenParams(cur, given);
   // A static cursor with lock or values concurrency reads its result at the
   // first fetch, its values or locks with it.
-  if (cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN && cur->keysetSize == 0)
+  if (cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN && cur->keysetSize == 0 &&
+      cur->kind == static_cast<int32_t>(SCR_KIND_SELECT))
     return KS_GetKeySet_KSD(cur);
   return 0;
 }
 
+// A statement other than a SELECT that gave a result after all (a call, a
+// text the analyser does not know) has no keys to read its rows by: the
+// result is served as a static, read-only cursor, and the application is
+// told so as it would have been at preparation.
+uint32_t LowerForResult(SCR_CURSOR* cur, JdbcStmt* s, uint32_t rc) {
+  if (cur->cursorType == SQL_CURSOR_FORWARD_ONLY || StaticReadOnly(cur) ||
+      cur->kind == static_cast<int32_t>(SCR_KIND_SELECT) || (s->flags & STMT_RESULT_SET) == 0)
+    return rc;
+  if (int lowered = scs_p_ChangeCursorType(cur)) return static_cast<uint32_t>(lowered);
+  errPostIndex(&s->errors, ERR_VALUE_CHANGED);
+  return rc == 0 ? ERR_COMPLETED_WITH_WARNING : rc;
+}
+
 // After the agent executed: a static read-only result is read whole into
 // the cache. The agent's warning or pending output values stay the answer.
-uint32_t AfterExecute(SCR_CURSOR* cur, const JdbcStmt* s, uint32_t rc) {
+uint32_t AfterExecute(SCR_CURSOR* cur, JdbcStmt* s, uint32_t rc) {
   if (rc != 0 && rc != ERR_COMPLETED_WITH_WARNING && rc != ERR_OUTPUT_VALUES) return rc;
+  rc = LowerForResult(cur, s, rc);
   if (StaticReadOnly(cur) && (s->flags & STMT_RESULT_SET) != 0) {
     if (int fill = scs_p_StaticFill(cur)) return static_cast<uint32_t>(fill);
   }
