@@ -474,6 +474,8 @@ int ParamSetBuildFrom(const ParamSource& src, const ParamBinding* bindings, uint
       const ParamValue v = src.Value(b, s);
       if (v.kind == ParamValue::kBadLength) return ERR_INVALID_LENGTH;
       if (v.kind == ParamValue::kDefault) return ERR_DEFAULT_PARAM;
+      // A value announced by its length but given no place to read it from.
+      if (v.kind == ParamValue::kPresent && v.data == nullptr) return ERR_INVALID_ARGUMENT;
     }
   }
 

@@ -176,6 +176,13 @@ uint32_t DRV_Prepare(uint32_t stmt, const char* sql) {
   s->givesRows = JdbcStmt::kRowsUnknown;
 
   if (uint32_t rc = sqlStmtKind(s->conn, s, sql)) return rc;
+  // SQLNumParams answers in an SQLSMALLINT: a count it cannot hold is
+  // refused here rather than answered wrapped.
+  if (s->markerCount > INT16_MAX) {
+    errPostMsg(&s->errors, "Too many parameter markers: a statement may have at most 32767",
+               ERR_GENERAL);
+    return ERR_GENERAL;
+  }
   if (s->kind != STMT_KIND_SELECT && s->conn != nullptr && s->conn->readOnly != 0) {
     log_message(LOG_LEVEL_DEBUG, kSrc, __LINE__, "Non SELECT in r/o connection");
     return EXEC_READ_ONLY;
