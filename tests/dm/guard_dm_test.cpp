@@ -50,11 +50,25 @@ const CType kCTypes[] = {
     {SQL_C_TYPE_TIME, "TIME", sizeof(SQL_TIME_STRUCT), 0},
     {SQL_C_TYPE_TIMESTAMP, "TIMESTAMP", sizeof(SQL_TIMESTAMP_STRUCT), 0},
     {SQL_C_GUID, "GUID", sizeof(SQLGUID), 0},
+    {SQL_C_DEFAULT, "DEFAULT", 0, 0},  // the column's own C type: kDefaultSize
 };
 
 // The columns of the test table after N, one per kind of SQL type.
 const char* const kColumns[] = {"T", "W", "S", "I", "B", "D", "F", "R", "DT", "TM", "TS", "BIN"};
 constexpr SQLUSMALLINT kColumnCount = sizeof kColumns / sizeof kColumns[0];
+// The size of the default C type of an SQL type (ODBC's table), 0 where it
+// is text or binary.
+size_t DefaultSize(SQLSMALLINT sqlType) {
+  switch (sqlType) {
+    case SQL_BIT: case SQL_TINYINT: return 1;
+    case SQL_SMALLINT: return 2;
+    case SQL_INTEGER: case SQL_REAL: return 4;
+    case SQL_BIGINT: case SQL_FLOAT: case SQL_DOUBLE: return 8;
+    case SQL_TYPE_DATE: case SQL_TYPE_TIME: return 6;
+    case SQL_TYPE_TIMESTAMP: case SQL_GUID: return 16;
+    default: return 0;
+  }
+}
 
 class GuardDm : public qmr_test::DmTest {
  protected:
@@ -84,18 +98,22 @@ class GuardDm : public qmr_test::DmTest {
     for (const char* c : kColumns) sql += std::string(", ") + c;
     ASSERT_TRUE(SQL_SUCCEEDED(Exec(sql + " FROM QGUARD ORDER BY N")))
         << Diag(SQL_HANDLE_STMT, stmt_);
+    for (SQLUSMALLINT k = 0; k < kColumnCount; ++k)
+      SQLDescribeCol(stmt_, k + 2, nullptr, 0, nullptr, &types_[k], nullptr, nullptr, nullptr);
   }
+  SQLSMALLINT types_[kColumnCount] = {};
 };
 
 // What a call left in its buffer: nothing past what it may write, and a
 // success that claims no more than the buffer holds. Empty when all is well.
-std::string Check(const CType& c, SQLLEN length, const unsigned char* area, SQLRETURN rc,
-                  SQLLEN ind) {
-  const size_t room = c.fixed > static_cast<size_t>(length) ? c.fixed : static_cast<size_t>(length);
+std::string Check(const CType& c, SQLSMALLINT sqlType, SQLLEN length, const unsigned char* area,
+                  SQLRETURN rc, SQLLEN ind) {
+  const size_t fixed = c.type == SQL_C_DEFAULT ? DefaultSize(sqlType) : c.fixed;
+  const size_t room = fixed > static_cast<size_t>(length) ? fixed : static_cast<size_t>(length);
   for (size_t i = room; i < kArea; ++i)
     if (area[i] != kGuard)
       return "byte " + std::to_string(i) + " written past " + std::to_string(room);
-  if (rc == SQL_SUCCESS && c.fixed == 0 && ind >= 0 &&
+  if (rc == SQL_SUCCESS && fixed == 0 && ind >= 0 &&
       static_cast<size_t>(ind) + c.term > static_cast<size_t>(length))
     return "SQL_SUCCESS with length " + std::to_string(ind);
   return "";
@@ -110,9 +128,10 @@ TEST_P(GuardDm, GetDataStaysWithinTheBuffer) {
         std::vector<unsigned char> area(kArea, kGuard);
         SQLLEN ind = 0;
         const SQLRETURN rc = SQLGetData(stmt_, col, c.type, area.data(), length, &ind);
-        const std::string fault = Check(c, length, area.data(), rc, ind);
-        EXPECT_EQ("", fault) << kColumns[col - 2] << " as SQL_C_" << c.name << ", length "
-                             << length << ": " << Diag(SQL_HANDLE_STMT, stmt_);
+        const std::string fault = Check(c, types_[col - 2], length, area.data(), rc, ind);
+        EXPECT_EQ("", fault) << kColumns[col - 2] << " (SQL type " << types_[col - 2]
+                             << ") as SQL_C_" << c.name << ", length " << length << ": "
+                             << Diag(SQL_HANDLE_STMT, stmt_);
         if (!fault.empty()) break;
       }
     }
@@ -144,7 +163,7 @@ TEST_P(GuardDm, BoundColumnsStayWithinTheirBuffers) {
         // A column the row could not take reports its own failure; its
         // buffer must still be unharmed.
         const SQLRETURN colRc = rc == SQL_SUCCESS ? SQL_SUCCESS : SQL_SUCCESS_WITH_INFO;
-        EXPECT_EQ("", Check(c, length, areas[k].data(), colRc, inds[k]))
+        EXPECT_EQ("", Check(c, types_[k], length, areas[k].data(), colRc, inds[k]))
             << kColumns[k] << " as SQL_C_" << c.name << ", length " << length;
       }
     }
