@@ -61,7 +61,8 @@ QMR_EXPORT SQLRETURN SQL_API SQLGetCursorNameW(SQLHSTMT stmt, SQLWCHAR* name, SQ
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLSetCursorName(SQLHSTMT stmt, SQLCHAR* name, SQLSMALLINT length) {
-  return CallODBC(&CD_SetCursorName, stmt, name, length);
+  NarrowIn text(name, length);
+  return CallODBC(&CD_SetCursorName, stmt, text.text(), text.length());
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLSetCursorNameW(SQLHSTMT stmt, SQLWCHAR* name,
