@@ -1,7 +1,7 @@
-// Values the Driver Manager hands on unchanged and the driver must judge:
-// a statement with more markers than SQLNumParams can count, a parameter
-// without a value pointer, a DOUBLE read as a bit. Both builds, on HSQLDB
-// and (dm_tests_pg) PostgreSQL.
+// Values the Driver Manager hands on as they are and the driver must judge:
+// ill-formed UTF-8 in a literal and in an SQL_C_CHAR parameter (one U+FFFD
+// per maximal ill-formed subpart, what follows kept), more markers than
+// SQLNumParams counts, a parameter without a value pointer, a DOUBLE as a bit.
 #include <gtest/gtest.h>
 #include <sql.h>
 #include <sqlext.h>
@@ -18,101 +18,87 @@ using qmr_test::State;
 
 class ValuesDm : public qmr_test::DmTest {
  protected:
-  std::string Table(const char* stem) const {
-    return std::string("qv_") + stem + "_" + qmr_test::Lower(GetParam());
+  std::string Fresh(const std::string& columns) {
+    const std::string t = "qv_" + qmr_test::Lower(GetParam());
+    Exec("DROP TABLE " + t);
+    MustExec("CREATE TABLE " + t + " (" + columns + ")");
+    return t;
+  }
+  SQLRETURN Run(const std::string& sql) {
+    return SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS);
   }
 };
 
-TEST_P(ValuesDm, MoreMarkersThanSqlNumParamsCountsAreRefused) {
+TEST_P(ValuesDm, IllFormedUtf8BecomesOneReplacementEachSubpart) {
+  const char16_t R = 0xFFFD;
+  const std::pair<const char*, std::u16string> rows[] = {
+      {"\xC0\xAF", {R, R}}, {"\xE0\x80\xAF", {R, R, R}}, {"\xC0\x80", {R, R}},
+      {"\xED\xA0\x80", {R, R, R}}, {"\xED\xA0\xBD\xED\xB8\x80", {R, R, R, R, R, R}},
+      {"\xFF", {R}}, {"\xF4\x90\x80\x80", {R, R, R, R}}, {"\x80", {R}}, {"\xE2\x82", {R}},
+      {"\xE2\x82\xAC", {0x20AC}}, {"\xF0\x9F\x98\x80", {0xD83D, 0xDE00}}};
+  const std::string t = Fresh("id INTEGER, v VARCHAR(40)");
+  for (const auto& [bytes, units] : rows) {
+    std::string value = std::string("x") + bytes + "y";
+    SQLLEN len = static_cast<SQLLEN>(value.size());
+    SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 40, 0, &value[0], len, &len);
+    EXPECT_EQ(SQL_SUCCESS, Run("INSERT INTO " + t + " VALUES (1, '" + value + "'), (2, ?)"))
+        << Diag(SQL_HANDLE_STMT, stmt_);
+    SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
+    ASSERT_TRUE(SQL_SUCCEEDED(Run("SELECT v FROM " + t + " ORDER BY id")));
+    for (const char* route : {"literal", "parameter"}) {
+      char16_t got[64] = {};
+      EXPECT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
+      EXPECT_EQ(SQL_SUCCESS, SQLGetData(stmt_, 1, SQL_C_WCHAR, got, sizeof got, &len));
+      EXPECT_TRUE(std::u16string(got) == u"x" + units + u"y") << route << " " << value;
+    }
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+    MustExec("DELETE FROM " + t);
+  }
+}
+
+TEST_P(ValuesDm, MarkersBeyondSqlSmallintFailThePrepare) {
   std::string sql = "SELECT ?";
   for (int i = 1; i < 60001; ++i) sql += ",?";
   EXPECT_EQ(SQL_ERROR, SQLPrepare(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS));
-  const std::string diag = Diag(SQL_HANDLE_STMT, stmt_);
-  EXPECT_NE(std::string::npos, diag.find("32767")) << diag;
-  SQLSMALLINT count = 0;
-  EXPECT_EQ(SQL_ERROR, SQLNumParams(stmt_, &count));
-  EXPECT_EQ("HY010", State(SQL_HANDLE_STMT, stmt_));
+  EXPECT_NE(std::string::npos, Diag(SQL_HANDLE_STMT, stmt_).find("at most 32767"));
 }
 
-TEST_P(ValuesDm, AParameterWithoutAValuePointerIsNullOrRefused) {
-  const std::string table = Table("nullptr");
-  Exec("DROP TABLE " + table);
-  MustExec("CREATE TABLE " + table + " (id INTEGER, i INTEGER, v VARCHAR(10))");
-  struct Case {
-    int column;  // 1: i (SQL_C_SLONG), 2: v (SQL_C_CHAR)
-    SQLLEN indicator;
-    const char* state;  // "" when the row is stored, with NULL there
-  };
-  const Case cases[] = {
-      {1, 0, "HY009"},      {1, 4, "HY009"},     {1, SQL_NULL_DATA, ""},
-      {2, SQL_NTS, "HY009"}, {2, 3, "HY009"},    {2, SQL_NULL_DATA, ""},
-  };
-  int id = 0;
-  for (const Case& c : cases) {
-    ++id;
-    const std::string what = "column " + std::to_string(c.column) + " indicator " +
-                             std::to_string(c.indicator);
+TEST_P(ValuesDm, AValueWithoutADataPointerIsNullOrHY009) {
+  const std::string t = Fresh("i INTEGER, v VARCHAR(10)");
+  const struct { SQLSMALLINT cType, sqlType; SQLLEN ind; const char* state; } rows[] = {
+      {SQL_C_SLONG, SQL_INTEGER, 0, "HY009"}, {SQL_C_SLONG, SQL_INTEGER, SQL_NULL_DATA, ""},
+      {SQL_C_CHAR, SQL_VARCHAR, SQL_NTS, "HY009"}, {SQL_C_CHAR, SQL_VARCHAR, 3, "HY009"},
+      {SQL_C_CHAR, SQL_VARCHAR, SQL_NULL_DATA, ""}};
+  for (const auto& r : rows) {
+    SQLLEN ind = r.ind;
+    SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, r.cType, r.sqlType, 10, 0, nullptr, 0, &ind);
+    const std::string column = r.cType == SQL_C_CHAR ? "v" : "i";
+    const SQLRETURN rc = Run("INSERT INTO " + t + " (" + column + ") VALUES (?)");
+    EXPECT_EQ(*r.state ? SQL_ERROR : SQL_SUCCESS, rc) << column << " " << r.ind;
+    if (*r.state) {
+      EXPECT_EQ(r.state, State(SQL_HANDLE_STMT, stmt_)) << column << " " << r.ind;
+    }
     SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
-    SQLINTEGER key = id;
-    SQLLEN ind = c.indicator;
-    ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER,
-                                            0, 0, &key, 0, nullptr));
-    const bool text = c.column == 2;
-    ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT,
-                                            text ? SQL_C_CHAR : SQL_C_SLONG,
-                                            text ? SQL_VARCHAR : SQL_INTEGER, 10, 0, nullptr, 0,
-                                            &ind))
-        << what << " " << Diag(SQL_HANDLE_STMT, stmt_);
-    const std::string sql = "INSERT INTO " + table + " (id, " + (text ? "v" : "i") +
-                            ") VALUES (?, ?)";
-    const SQLRETURN rc = SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS);
-    if (*c.state != '\0') {
-      EXPECT_EQ(SQL_ERROR, rc) << what;
-      EXPECT_EQ(c.state, State(SQL_HANDLE_STMT, stmt_)) << what;
-    } else {
-      EXPECT_EQ(SQL_SUCCESS, rc) << what << " " << Diag(SQL_HANDLE_STMT, stmt_);
-    }
   }
-  SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
-  // Only the NULLs were stored.
-  MustExec("SELECT id, i, v FROM " + table + " ORDER BY id");
-  const auto rows = qmr_test::FetchRows(stmt_);
-  ASSERT_EQ(2u, rows.size());
-  EXPECT_EQ("3", rows[0][0].text);
-  EXPECT_EQ("6", rows[1][0].text);
-  EXPECT_TRUE(rows[0][1].null && rows[0][2].null && rows[1][1].null && rows[1][2].null);
-  Exec("DROP TABLE " + table);
+  MustExec("SELECT COUNT(*) FROM " + t + " WHERE i IS NULL AND v IS NULL");
+  EXPECT_EQ("2", qmr_test::FetchRows(stmt_).at(0).at(0).text);
 }
 
-TEST_P(ValuesDm, ADoubleBetweenZeroAndTwoReadsAsACutBit) {
-  const std::string table = Table("bit");
-  Exec("DROP TABLE " + table);
-  MustExec("CREATE TABLE " + table + " (id INTEGER, d DOUBLE PRECISION)");
-  struct Case {
-    const char* value;
-    const char* state;  // "" clean, "01S07" cut, "22003" refused
-    int bit;
-  };
-  const Case cases[] = {{"0", "", 0},         {"1", "", 1},          {"0.5", "01S07", 0},
-                        {"1.75", "01S07", 1}, {"2", "22003", 0},     {"-0.25", "22003", 0},
-                        {"1e-300", "01S07", 0}};
-  int id = 0;
-  for (const Case& c : cases)
-    MustExec("INSERT INTO " + table + " VALUES (" + std::to_string(++id) + ", " + c.value + ")");
-  MustExec("SELECT d FROM " + table + " ORDER BY id");
-  for (const Case& c : cases) {
-    ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_)) << Diag(SQL_HANDLE_STMT, stmt_);
-    unsigned char bit = 0xEE;
-    SQLLEN ind = 0;
-    const SQLRETURN rc = SQLGetData(stmt_, 1, SQL_C_BIT, &bit, sizeof bit, &ind);
-    const std::string state = rc == SQL_SUCCESS ? "" : State(SQL_HANDLE_STMT, stmt_);
-    EXPECT_EQ(c.state, state) << c.value;
+TEST_P(ValuesDm, ADoubleBetweenZeroAndTwoIsACutBit) {
+  const std::string t = Fresh("d DOUBLE PRECISION");
+  MustExec("INSERT INTO " + t + " VALUES (0), (0.5), (1), (1.75), (2), (-0.25)");
+  ASSERT_TRUE(SQL_SUCCEEDED(Run("SELECT d FROM " + t + " ORDER BY d")));
+  const std::pair<const char*, int> want[] = {{"22003", 0}, {"", 0}, {"01S07", 0},
+                                              {"", 1},      {"01S07", 1}, {"22003", 0}};
+  for (const auto& [state, bit] : want) {
+    unsigned char got = 0xEE;
+    ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
+    const SQLRETURN rc = SQLGetData(stmt_, 1, SQL_C_BIT, &got, 1, nullptr);
+    EXPECT_EQ(state, rc == SQL_SUCCESS ? "" : State(SQL_HANDLE_STMT, stmt_)) << bit;
     if (rc != SQL_ERROR) {
-      EXPECT_EQ(c.bit, bit) << c.value;
+      EXPECT_EQ(bit, got) << state;
     }
   }
-  SQLFreeStmt(stmt_, SQL_CLOSE);
-  Exec("DROP TABLE " + table);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backend, ValuesDm, ::testing::ValuesIn(qmr_test::TestDsns()));

@@ -105,53 +105,34 @@ void CheckWide(const uint8_t* data, size_t size) {
   CheckText(utf8);
 }
 
-// The strict reading of 8-bit text (NarrowIn at the 8-bit entry points):
-// every character read is one that standard UTF-8 encodes in exactly the
-// bytes taken; an ill-formed subpart is its lead byte and continuation bytes
-// only, so it never takes the start of the next character; the repaired text
-// is well-formed, reads as the same characters, and well-formed text passes
-// untouched.
+// The strict reading of 8-bit text: a character read is one whose standard
+// encoding is exactly the bytes taken; an ill-formed subpart holds only
+// continuation bytes after its first, so it never takes the next character's
+// start; NarrowIn passes well-formed text untouched and repairs the rest.
 void CheckStrict(const uint8_t* data, size_t size) {
   const auto n = static_cast<int64_t>(size);
-  std::u16string want;
-  for (int64_t i = 0; i < n;) {
+  for (int64_t i = 0, k = 0; i < n; i += k) {
     uint32_t cp = 0;
-    const int k = utf8_decode_one(data + i, n - i, Utf8Form::Standard, &cp, nullptr);
-    if (k < 1 || k > n - i) Fail("decoder took no byte or too many", "", "");
-    char enc[4];
-    const int m = cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
-    enc[0] = static_cast<char>(m == 1 ? cp : m == 2 ? 0xC0 | (cp >> 6)
-                                   : m == 3 ? 0xE0 | (cp >> 12) : 0xF0 | (cp >> 18));
-    for (int j = 1; j < m; ++j)
-      enc[j] = static_cast<char>(0x80 | ((cp >> (6 * (m - 1 - j))) & 0x3F));
-    const bool same = m == k && std::memcmp(enc, data + i, static_cast<size_t>(k)) == 0;
-    if (cp != 0xFFFD && (!same || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF))
-      Fail("character read from bytes that are not its encoding", "", "");
-    if (cp == 0xFFFD && !same) {
-      for (int j = 1; j < k; ++j)
-        if ((data[i + j] & 0xC0) != 0x80) Fail("ill-formed subpart took a lead byte", "", "");
-    }
-    if (cp >= 0x10000) {
-      want += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
-      want += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-    } else {
-      want += static_cast<char16_t>(cp);
-    }
-    i += k;
+    k = utf8_decode_one(data + i, n - i, Utf8Form::Standard, &cp, nullptr);
+    char16_t unit[2] = {};
+    const int units = cp >= 0x10000 ? 2 : 1;
+    unit[0] = static_cast<char16_t>(units == 2 ? 0xD800 + ((cp - 0x10000) >> 10) : cp);
+    unit[1] = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    char* enc = wide_to_mb_dup(unit, units);
+    const bool same = enc != nullptr && wide_to_mb_len(unit, units) == k &&
+                      std::memcmp(enc, data + i, static_cast<size_t>(k)) == 0;
+    std::free(enc);
+    if (!same && cp != 0xFFFD) Fail("character read from another's bytes", "", "");
+    for (int j = 1; !same && j < k; ++j)
+      if ((data[i + j] & 0xC0) != 0x80) Fail("ill-formed subpart took a lead byte", "", "");
   }
-  const std::string raw(reinterpret_cast<const char*>(data), size);
-  NarrowIn in(reinterpret_cast<const SQLCHAR*>(raw.data()), n);
-  const char* text = reinterpret_cast<const char*>(in.text());
-  const int64_t len = in.length() == SQL_NTS ? static_cast<int64_t>(std::strlen(text)) : in.length();
-  const bool wellFormed = utf8_well_formed(raw.data(), n, Utf8Form::Standard);
-  if (wellFormed != (in.text() == reinterpret_cast<const SQLCHAR*>(raw.data())))
-    Fail("well-formed text copied, or ill-formed text passed", raw, text);
-  if (!utf8_well_formed(text, len, Utf8Form::Standard)) Fail("repair left bad bytes", raw, text);
-  // Well-formed text reads alike in both forms.
-  std::u16string back(static_cast<size_t>(len) + 1, u'\0');
-  int64_t used = 0;
-  back.resize(static_cast<size_t>(utf8_to_utf16_n64(text, len, &back[0], len + 1, &used)));
-  if (back != want || used != len) Fail("repaired text reads as other characters", raw, text);
+  NarrowIn in(reinterpret_cast<const SQLCHAR*>(data), n);
+  const char* out = reinterpret_cast<const char*>(in.text());
+  const int64_t len = in.length() == SQL_NTS ? static_cast<int64_t>(std::strlen(out)) : in.length();
+  const bool untouched = out == reinterpret_cast<const char*>(data);
+  if (untouched != utf8_well_formed(reinterpret_cast<const char*>(data), n, Utf8Form::Standard) ||
+      !utf8_well_formed(out, len, Utf8Form::Standard))
+    Fail("text passed or repaired wrongly", "", "");
 }
 
 }  // namespace
