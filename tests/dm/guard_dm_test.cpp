@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr int kMaxLength = 40, kArea = 96, kCols = 12;
+constexpr int kMaxLength = 40, kArea = 96, kCols = 15;
 constexpr unsigned char kGuard = 0xA5;
 // C type, bytes a fixed-size one may write (0: text and binary).
 const std::pair<SQLSMALLINT, size_t> kCTypes[] = {
@@ -32,13 +32,15 @@ class GuardDm : public qmr_test::DmTest {
     Exec("DROP TABLE QGUARD");
     MustExec(std::string("CREATE TABLE QGUARD (N INTEGER, T VARCHAR(40), W VARCHAR(40), S SMALLINT,"
              " I INTEGER, B BIGINT, D DECIMAL(14,3), F DOUBLE PRECISION, R REAL, DT DATE, TM TIME,"
-             " TS TIMESTAMP, BIN ") + (pg ? "BYTEA)" : "VARBINARY(20))"));
+             " TS TIMESTAMP, BIN ") + (pg ? "BYTEA, L TEXT" : "VARBINARY(20), L CLOB") +
+             ", C CHAR(10), BO BOOLEAN)");
     for (int n = 0; n <= kMaxLength; ++n)
       MustExec("INSERT INTO QGUARD VALUES (" + std::to_string(n) + ", 'guard bytes 0123456789', "
                "'\xC3\xA4rger \xE2\x82\xAC \xF0\x9D\x84\x9E x', -12345, 1234567890, 1234567890123, "
                "123456789.125, 0.1, 1.5, DATE '2024-02-29', TIME '12:34:56', TIMESTAMP "
-               "'2024-02-29 12:34:56.789', " + (pg ? "'\\x00112233445566778899AABBCCDDEEFF')"
-                                                  : "X'00112233445566778899AABBCCDDEEFF')"));
+               "'2024-02-29 12:34:56.789', " + (pg ? "'\\x00112233445566778899AABBCCDDEEFF'"
+                                                  : "X'00112233445566778899AABBCCDDEEFF'") +
+               ", 'a long value \xE2\x82\xAC 0123456789 0123456789 0123456789', 'fixed', TRUE)");
   }
   void OpenRows() { ASSERT_TRUE(SQL_SUCCEEDED(Exec("SELECT * FROM QGUARD ORDER BY N"))); }
   // What a call left: "" when nothing lies past what it may write and a
