@@ -84,19 +84,23 @@ TEST_P(ValuesDm, AValueWithoutADataPointerIsNullOrHY009) {
   EXPECT_EQ("2", qmr_test::FetchRows(stmt_).at(0).at(0).text);
 }
 
-TEST_P(ValuesDm, ADoubleBetweenZeroAndTwoIsACutBit) {
-  const std::string t = Fresh("d DOUBLE PRECISION");
-  MustExec("INSERT INTO " + t + " VALUES (0), (0.5), (1), (1.75), (2), (-0.25)");
-  ASSERT_TRUE(SQL_SUCCEEDED(Run("SELECT d FROM " + t + " ORDER BY d")));
+// A DOUBLE, and a DECIMAL (which travels as text).
+TEST_P(ValuesDm, ANumberBetweenZeroAndTwoIsACutBit) {
+  const std::string t = Fresh("d DOUBLE PRECISION, n DECIMAL(5,2)");
+  for (const char* v : {"0", "0.5", "1", "1.75", "2", "-0.25"})
+    MustExec("INSERT INTO " + t + " VALUES (" + v + ", " + v + ")");
+  ASSERT_TRUE(SQL_SUCCEEDED(Run("SELECT d, n FROM " + t + " ORDER BY d")));
   const std::pair<const char*, int> want[] = {{"22003", 0}, {"", 0}, {"01S07", 0},
                                               {"", 1},      {"01S07", 1}, {"22003", 0}};
   for (const auto& [state, bit] : want) {
-    unsigned char got = 0xEE;
     ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
-    const SQLRETURN rc = SQLGetData(stmt_, 1, SQL_C_BIT, &got, 1, nullptr);
-    EXPECT_EQ(state, rc == SQL_SUCCESS ? "" : State(SQL_HANDLE_STMT, stmt_)) << bit;
-    if (rc != SQL_ERROR) {
-      EXPECT_EQ(bit, got) << state;
+    for (SQLUSMALLINT col : {1, 2}) {
+      unsigned char got = 0xEE;
+      const SQLRETURN rc = SQLGetData(stmt_, col, SQL_C_BIT, &got, 1, nullptr);
+      EXPECT_EQ(state, rc == SQL_SUCCESS ? "" : State(SQL_HANDLE_STMT, stmt_)) << col << bit;
+      if (rc != SQL_ERROR) {
+        EXPECT_EQ(bit, got) << col << state;
+      }
     }
   }
 }
