@@ -10,6 +10,7 @@
 #include "driver/ctypes.h"
 #include "driver/desc.h"
 #include "driver/rowset/convert.h"
+#include "driver/rowset/convert_internal.h"
 #include "driver/stmt.h"
 #include "driver/trace.h"
 #include "util/errcodes.h"
@@ -229,6 +230,29 @@ SQLRETURN Bookmark(StmtHandle* stmt, uint32_t row, const BIND_REC* b) {
 
 SQLRETURN NewValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET_COL& col, COLSET* set,
                    bool outParams);
+
+// A BIGINT as SQL_C_BINARY is its 8-byte image, whatever form the row
+// buffer holds it in: read as SQL_C_SBIGINT into a value of the driver's
+// own, then copied as a binary image, which a shorter buffer refuses
+// (22003) instead of being overrun.
+SQLRETURN BigintImage(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET_COL& col, COLSET* set,
+                      bool outParams) {
+  int64_t value = 0;
+  int64_t length = 0;
+  int64_t indicator = 0;
+  BIND_REC v = *b;
+  v.cType = SQL_C_SBIGINT;
+  v.data = &value;
+  v.bufferLength = sizeof value;
+  v.length = &length;
+  v.indicator = b->indicator != nullptr ? &indicator : nullptr;
+  SQLRETURN rc = NewValue(stmt, row, &v, col, set, outParams);
+  if (b->indicator != nullptr) *b->indicator = indicator;
+  if (rc == SQL_ERROR || indicator == SQL_NULL_DATA) return rc;
+  const SQLRETURN put = conv::PutImage(
+      &value, sizeof value, conv::Target{b->data, b->bufferLength, b->length, &stmt->diag.pending});
+  return put != SQL_SUCCESS ? put : rc;
+}
 
 }  // namespace
 
@@ -459,7 +483,7 @@ SQLRETURN NewValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET_COL& col,
       cType = static_cast<int16_t>(TYPE_DefaultCType(sqlType, version));
     if (cType != SQL_C_DEFAULT && b->bufferLength == 0) b->bufferLength = TYPE_CSize(cType);
   } else if (cType == SQL_C_BINARY && sqlType == SQL_BIGINT) {
-    cType = SQL_C_SBIGINT;
+    return BigintImage(stmt, row, b, col, set, outParams);
   }
 
   ColClearCache(&c);
