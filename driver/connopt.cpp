@@ -11,9 +11,9 @@
 
 #include "driver/conn.h"
 #include "driver/connopt_text.h"
-#include "driver/stmtopt.h"
-#include "xa/rd_dispenser.h"
 #include "driver/startup.h"
+#include "driver/stmtopt.h"
+#include "driver/xa_layer.h"
 #include "util/errcodes.h"
 
 namespace {
@@ -188,22 +188,23 @@ DRV_Return Enlist(ConnHandle* c, uint64_t value) {
   }
   // An enlistment whose coordinator went down is over: the connection may
   // enlist in a new transaction.
-  if (c->dtcEnlisted != 0 && !RD_Lost(c->dtcResource)) return SQL_SUCCESS;
-  if (XA_Startup() != 0) return Fail(c, ERR_ENLIST_FAILED);
+  const DRV_XaLayer& xa = DRV_GetXaLayer();
+  if (c->dtcEnlisted != 0 && !xa.lost(c->dtcResource)) return SQL_SUCCESS;
+  if (xa.startup() != 0) return Fail(c, ERR_ENLIST_FAILED);
   CONN_ReleaseDtc(c);
   // The dispenser opens its own connection to the same data source.
   std::string text = "DSN=" + c->dsn + ";UID=" + c->uid + ";PWD=" + c->pwd + ";";
-  void* resource = RD_Create(transaction, c->agentEnv, c->agentConn, &c->agent, &c->xaData,
+  void* resource = xa.create(transaction, c->agentEnv, c->agentConn, &c->agent, &c->xaData,
                              &c->callLock, text.c_str());
   // The password leaves no copy behind.
   std::fill(text.begin(), text.end(), '\0');
   if (resource == nullptr) return Fail(c, ERR_ENLIST_FAILED);
-  if (RD_Connect(resource) == 0 && RD_Enlist(resource) == 0) {
+  if (xa.connect(resource) == 0 && xa.enlist(resource) == 0) {
     c->dtcResource = resource;
     c->dtcEnlisted = 1;
     return SQL_SUCCESS;
   }
-  RD_Release(resource);
+  xa.release(resource);
   return Fail(c, ERR_ENLIST_FAILED);
 }
 

@@ -13,7 +13,7 @@
 #include "driver/rowset/rowbuf_cut.h"
 #include "driver/rowset/setpos.h"
 #include "driver/stmt.h"
-#include "scrs/colset_ops.h"
+#include "scrs/scrcore.h"
 #include "util/errcodes.h"
 #include "util/rowstatus.h"
 
