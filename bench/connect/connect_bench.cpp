@@ -3,7 +3,10 @@
 // the driver and through JDBC's DriverManager, on HSQLDB in memory and on
 // PostgreSQL when its server can be started. Each database's driver side
 // runs in a child process of its own, so that its first connect is the
-// process's first. Milliseconds a connect.
+// process's first. Milliseconds a connect. Then the statement cycle: 10,000
+// times a statement allocated, run with SQLExecDirect and freed (JDBC:
+// createStatement, execute, close) on one open connection, microseconds a
+// cycle.
 //   connect_bench [count]
 #include <sys/wait.h>
 
@@ -15,7 +18,25 @@ namespace {
 
 using bench::Check;
 
-// In a child: prints "first later" milliseconds to the pipe.
+constexpr int kCycles = 10000;
+const char* const kCycleSql = "VALUES (1)";
+
+// Microseconds of one allocate, SQLExecDirect and free of a statement.
+double StatementCycles(SQLHDBC dbc, int count) {
+  const auto cycle = [dbc]() {
+    SQLHSTMT st = nullptr;
+    Check(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st), "SQLAllocHandle", SQL_HANDLE_DBC, dbc);
+    Check(SQLExecDirect(st, (SQLCHAR*)kCycleSql, SQL_NTS), "SQLExecDirect", SQL_HANDLE_STMT, st);
+    SQLFreeHandle(SQL_HANDLE_STMT, st);
+  };
+  for (int i = 0; i < count / 10; ++i) cycle();
+  const auto t0 = std::chrono::steady_clock::now();
+  for (int i = 0; i < count; ++i) cycle();
+  return bench::Since(t0) * 1e6 / count;
+}
+
+// In a child: prints "first later cycle" (milliseconds, milliseconds,
+// microseconds) to the pipe.
 void DriverSide(const bench::Backend& b, int count, int fd) {
   SQLHENV env = nullptr;
   SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
@@ -40,14 +61,16 @@ void DriverSide(const bench::Backend& b, int count, int fd) {
     SQLDisconnect(dbc);
   }
   const double later = bench::Since(t0) * 1e3 / count;
+  const double cycle = StatementCycles(keep, kCycles);
   SQLDisconnect(keep);
   SQLFreeHandle(SQL_HANDLE_DBC, keep);
   SQLFreeHandle(SQL_HANDLE_DBC, dbc);
   SQLFreeHandle(SQL_HANDLE_ENV, env);
-  dprintf(fd, "%f %f\n", first, later);
+  dprintf(fd, "%f %f %f\n", first, later, cycle);
 }
 
-bool DriverFigures(const bench::Backend& b, int count, double* first, double* later) {
+bool DriverFigures(const bench::Backend& b, int count, double* first, double* later,
+                   double* cycle) {
   int fds[2];
   if (pipe(fds) != 0) return false;
   std::fflush(stdout);
@@ -59,7 +82,7 @@ bool DriverFigures(const bench::Backend& b, int count, double* first, double* la
   }
   close(fds[1]);
   FILE* in = fdopen(fds[0], "r");
-  const bool ok = in != nullptr && std::fscanf(in, "%lf %lf", first, later) == 2;
+  const bool ok = in != nullptr && std::fscanf(in, "%lf %lf %lf", first, later, cycle) == 3;
   if (in != nullptr) std::fclose(in);
   int status = 0;
   waitpid(child, &status, 0);
@@ -80,24 +103,27 @@ int main(int argc, char** argv) {
               " disconnect\n", count);
   int status = 0;
   for (const bench::Backend& b : bench::Backends(pg, "connectbench")) {
-    std::vector<double> first, later, jdbcFirst, jdbcLater;
+    std::vector<double> first, later, cycles, jdbcFirst, jdbcLater, jdbcCycles;
     for (int r = 0; r < bench::Rounds(); ++r) {
-      double f = 0, l = 0;
-      if (!DriverFigures(b, count, &f, &l)) {
+      double f = 0, l = 0, c = 0;
+      if (!DriverFigures(b, count, &f, &l, &c)) {
         std::printf("%s: the driver side failed\n", b.name.c_str());
         status = 1;
         break;
       }
       first.push_back(f);
       later.push_back(l);
+      cycles.push_back(c);
       auto jdbc = bench::RunJdbc({"connect", b.url, b.user, std::to_string(count)});
       jdbcFirst.push_back(jdbc["connect_first_ms"]);
       jdbcLater.push_back(jdbc["connect_later_ms"]);
+      jdbcCycles.push_back(jdbc["stmt_cycle_us"]);
     }
     if (first.empty()) continue;
     std::printf("%s\n", b.name.c_str());
     bench::Print("first connect (driver: VM start included)", first, jdbcFirst, "ms");
     bench::Print("later connect + disconnect", later, jdbcLater, "ms");
+    bench::Print("statement alloc + SQLExecDirect + free", cycles, jdbcCycles, "us");
   }
   return status;
 }
