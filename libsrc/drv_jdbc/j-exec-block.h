@@ -56,6 +56,8 @@ constexpr uint32_t kNotTaken = 0xFFFFFFFFu;
 // would post it. kNotTaken when a column has no block form or the support
 // class is not available.
 uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set);
+// Gives up the block a statement keeps between fetches (s->rowBlock).
+void Release(JdbcStmt* s);
 
 // The block reader is on unless turned off here (for comparisons) or by
 // QMR_BLOCK_FETCH=0 in the environment at load.

@@ -53,11 +53,13 @@ public final class QMRRowBlock {
     // java.util.Date's cut-over from the Julian to the Gregorian calendar.
     private static final long GREGORIAN_CUTOVER = -12219292800000L;
 
-    private final int[] kinds;
-    private final int slotsPerRow;
+    private int[] kinds;
+    private int slotsPerRow;
 
-    public final long[] fixed;
-    public final byte[] nulls;
+    // Grown, never shrunk: a statement keeps its block from fetch to fetch
+    // and from one execute to the next.
+    public long[] fixed;
+    public byte[] nulls;
     public byte[] bytes = new byte[256];
     public char[] chars = new char[128];
     public int byteCount;
@@ -88,14 +90,29 @@ public final class QMRRowBlock {
     }
 
     public QMRRowBlock(int[] kinds, int capacity) {
+        fixed = new long[1];
+        nulls = new byte[1];
+        reshape(kinds, capacity);
+    }
+
+    /** The block takes other columns; the arrays stay when they are big enough. */
+    public void reshape(int[] kinds, int capacity) {
         this.kinds = kinds.clone();
         int n = 0;
         for (int k : kinds) {
             n += slots(k);
         }
         slotsPerRow = n;
-        fixed = new long[Math.max(1, n * capacity)];
-        nulls = new byte[Math.max(1, kinds.length * capacity)];
+        room(capacity);
+    }
+
+    private void room(int capacity) {
+        if (fixed.length < slotsPerRow * capacity) {
+            fixed = new long[slotsPerRow * capacity];
+        }
+        if (nulls.length < kinds.length * capacity) {
+            nulls = new byte[kinds.length * capacity];
+        }
     }
 
     /**
@@ -104,6 +121,7 @@ public final class QMRRowBlock {
      * thrown by next() ends the rows.
      */
     public int fill(ResultSet rs, int max) {
+        room(max);
         rows = 0;
         byteCount = 0;
         charCount = 0;
