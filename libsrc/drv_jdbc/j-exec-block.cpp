@@ -56,6 +56,8 @@ struct BlockClass {
   jmethodID ctor = nullptr;
   jmethodID reshape = nullptr;
   jmethodID fill = nullptr;
+  jmethodID labels = nullptr;     // static
+  jmethodID sameShape = nullptr;  // static
   jfieldID fixed = nullptr;
   jfieldID nulls = nullptr;
   jfieldID bytes = nullptr;
@@ -84,6 +86,10 @@ const BlockClass* Class(JNIEnv* env) {
   c.ctor = env->GetMethodID(local, "<init>", "([II)V");
   c.reshape = env->GetMethodID(local, "reshape", "([II)V");
   c.fill = env->GetMethodID(local, "fill", "(Ljava/sql/ResultSet;I)I");
+  c.labels = env->GetStaticMethodID(local, "labels",
+                                    "(Ljava/sql/ResultSetMetaData;)[Ljava/lang/String;");
+  c.sameShape = env->GetStaticMethodID(local, "sameShape",
+                                       "(Ljava/sql/ResultSetMetaData;[I[Ljava/lang/String;)Z");
   c.fixed = env->GetFieldID(local, "fixed", "[J");
   c.nulls = env->GetFieldID(local, "nulls", "[B");
   c.bytes = env->GetFieldID(local, "bytes", "[B");
@@ -92,7 +98,8 @@ const BlockClass* Class(JNIEnv* env) {
   c.charCount = env->GetFieldID(local, "charCount", "I");
   c.atEnd = env->GetFieldID(local, "atEnd", "Z");
   c.failure = env->GetFieldID(local, "failure", "Ljava/lang/Throwable;");
-  const bool complete = !env->ExceptionCheck() && c.ctor && c.reshape && c.fill && c.fixed && c.nulls &&
+  const bool complete = !env->ExceptionCheck() && c.ctor && c.reshape && c.fill && c.labels &&
+                        c.sameShape && c.fixed && c.nulls &&
                         c.bytes && c.chars && c.byteCount && c.charCount && c.atEnd &&
                         c.failure;
   env->ExceptionClear();
@@ -173,6 +180,31 @@ jobject ShapedBlock(JNIEnv* env, const BlockClass& k, JdbcRowBlock* b, uint32_t 
 }
 
 }  // namespace
+
+jobject KeepLabels(JNIEnv* env, jobject md) {
+  const BlockClass* k = Class(env);
+  if (k == nullptr || md == nullptr) return nullptr;
+  jobject local = env->CallStaticObjectMethod(k->cls, k->labels, md);
+  if (env->ExceptionCheck()) {
+    env->ExceptionClear();  // nothing kept: the next execute describes again
+    return nullptr;
+  }
+  jobject global = local != nullptr ? env->NewGlobalRef(local) : nullptr;
+  JC_DeleteLocal(env, local);
+  return global;
+}
+
+int SameShape(JNIEnv* env, jobject md, jobject facts, jobject labels) {
+  const BlockClass* k = Class(env);
+  if (k == nullptr || facts == nullptr || labels == nullptr) return -1;
+  // sameShape answers false for whatever the metadata throws.
+  const jboolean same = env->CallStaticBooleanMethod(k->cls, k->sameShape, md, facts, labels);
+  if (env->ExceptionCheck()) {
+    env->ExceptionClear();
+    return 0;
+  }
+  return same != JNI_FALSE ? 1 : 0;
+}
 
 void SetEnabled(bool on) { gEnabled = on; }
 bool Enabled() { return gEnabled; }

@@ -59,6 +59,14 @@ uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set);
 // Gives up the block a statement keeps between fetches (s->rowBlock).
 void Release(JdbcStmt* s);
 
+// A kept result description compared in one call into Java instead of five
+// a column. KeepLabels: a global reference to the labels of md's columns,
+// null (nothing pending) when they cannot be read. SameShape: 1 when md
+// answers facts (type, precision, scale, display size a column) and labels,
+// 0 when not, -1 when the support class is not available.
+jobject KeepLabels(JNIEnv* env, jobject md);
+int SameShape(JNIEnv* env, jobject md, jobject facts, jobject labels);
+
 // The block reader is on unless turned off here (for comparisons) or by
 // QMR_BLOCK_FETCH=0 in the environment at load.
 void SetEnabled(bool on);

@@ -3,6 +3,7 @@ package quillmar.support;
 import java.math.BigDecimal;
 import java.nio.charset.StandardCharsets;
 import java.sql.ResultSet;
+import java.sql.ResultSetMetaData;
 import java.sql.SQLException;
 import java.sql.SQLWarning;
 import java.util.TimeZone;
@@ -112,6 +113,63 @@ public final class QMRRowBlock {
         }
         if (nulls.length < kinds.length * capacity) {
             nulls = new byte[kinds.length * capacity];
+        }
+    }
+
+    /**
+     * The labels of md's columns ("" for none), kept with a description so
+     * that {@link #sameShape} can compare them without native copies.
+     */
+    public static String[] labels(ResultSetMetaData md) throws SQLException {
+        String[] out = new String[md.getColumnCount()];
+        for (int i = 0; i < out.length; ++i) {
+            String label = md.getColumnLabel(i + 1);
+            out[i] = label == null ? "" : label;
+        }
+        return out;
+    }
+
+    /**
+     * Whether md answers what a kept description was made from: for each
+     * column its type, precision, scale and display size (four ints a
+     * column in facts) and its label, read as a description reads them (a
+     * precision or scale the driver cannot give counts as 0). Any other
+     * failure answers false: the description is then read afresh, which
+     * reports it.
+     */
+    public static boolean sameShape(ResultSetMetaData md, int[] facts, String[] labels) {
+        try {
+            int n = md.getColumnCount();
+            if (n != labels.length || facts.length != 4 * n) {
+                return false;
+            }
+            for (int i = 0; i < n; ++i) {
+                int c = i + 1;
+                if (md.getColumnType(c) != facts[4 * i]
+                        || md.getColumnDisplaySize(c) != facts[4 * i + 3]) {
+                    return false;
+                }
+                int scale;
+                try {
+                    scale = md.getScale(c);
+                } catch (Exception e) {
+                    scale = 0;
+                }
+                int precision;
+                try {
+                    precision = md.getPrecision(c);
+                } catch (Exception e) {
+                    precision = 0;
+                }
+                String label = md.getColumnLabel(c);
+                if (precision != facts[4 * i + 1] || scale != facts[4 * i + 2]
+                        || !labels[i].equals(label == null ? "" : label)) {
+                    return false;
+                }
+            }
+            return true;
+        } catch (Exception e) {
+            return false;
         }
     }
 
