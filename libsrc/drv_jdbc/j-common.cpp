@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
@@ -397,7 +398,15 @@ int createJVM() {
   opts.push_back("-Djava.class.path=.");
   const char* env = std::getenv("QMR_JVM_OPTS");
   try {
-    for (std::string& o : JC_SplitJvmOptions(env)) opts.push_back(std::move(o));
+    std::vector<std::string> given = JC_SplitJvmOptions(env);
+    // The serial collector unless the user picks one: an embedded VM's heap
+    // is small, and the default collector let it grow to several times
+    // what a long-running connect-and-fetch loop needs.
+    const bool collectorGiven = std::any_of(given.begin(), given.end(), [](const std::string& o) {
+      return o.rfind("-XX:+Use", 0) == 0 && o.size() > 2 && o.compare(o.size() - 2, 2, "GC") == 0;
+    });
+    if (!collectorGiven) opts.push_back("-XX:+UseSerialGC");
+    for (std::string& o : given) opts.push_back(std::move(o));
   } catch (const std::bad_alloc&) {
     return -4;
   }
