@@ -58,6 +58,7 @@ struct BlockClass {
   jmethodID fill = nullptr;
   jmethodID labels = nullptr;     // static
   jmethodID sameShape = nullptr;  // static
+  jmethodID execute = nullptr;    // static
   jfieldID fixed = nullptr;
   jfieldID nulls = nullptr;
   jfieldID bytes = nullptr;
@@ -90,6 +91,8 @@ const BlockClass* Class(JNIEnv* env) {
                                     "(Ljava/sql/ResultSetMetaData;)[Ljava/lang/String;");
   c.sameShape = env->GetStaticMethodID(local, "sameShape",
                                        "(Ljava/sql/ResultSetMetaData;[I[Ljava/lang/String;)Z");
+  c.execute = env->GetStaticMethodID(local, "execute",
+                                     "(Ljava/sql/PreparedStatement;)Ljava/sql/ResultSet;");
   c.fixed = env->GetFieldID(local, "fixed", "[J");
   c.nulls = env->GetFieldID(local, "nulls", "[B");
   c.bytes = env->GetFieldID(local, "bytes", "[B");
@@ -99,7 +102,7 @@ const BlockClass* Class(JNIEnv* env) {
   c.atEnd = env->GetFieldID(local, "atEnd", "Z");
   c.failure = env->GetFieldID(local, "failure", "Ljava/lang/Throwable;");
   const bool complete = !env->ExceptionCheck() && c.ctor && c.reshape && c.fill && c.labels &&
-                        c.sameShape && c.fixed && c.nulls &&
+                        c.sameShape && c.execute && c.fixed && c.nulls &&
                         c.bytes && c.chars && c.byteCount && c.charCount && c.atEnd &&
                         c.failure;
   env->ExceptionClear();
@@ -204,6 +207,23 @@ int SameShape(JNIEnv* env, jobject md, jobject facts, jobject labels) {
     return 0;
   }
   return same != JNI_FALSE ? 1 : 0;
+}
+
+bool Execute(JdbcStmt* s, jobject ps, jobject* rs, uint32_t* rc) {
+  *rs = nullptr;
+  *rc = 0;
+  JNIEnv* env = s->jniEnv;
+  const BlockClass* k = env != nullptr ? Class(env) : nullptr;
+  if (k == nullptr || ps == nullptr) return false;
+  jobject got = env->CallStaticObjectMethod(k->cls, k->execute, ps);
+  if (env->ExceptionCheck()) {
+    JC_DeleteLocal(env, got);
+    *rc = CheckException(env, s->wide, &s->errors);
+    if (*rc == 0) *rc = ERR_GENERAL;
+    return true;
+  }
+  *rs = got;
+  return true;
 }
 
 void SetEnabled(bool on) { gEnabled = on; }

@@ -67,6 +67,13 @@ void Release(JdbcStmt* s);
 jobject KeepLabels(JNIEnv* env, jobject md);
 int SameShape(JNIEnv* env, jobject md, jobject facts, jobject labels);
 
+// Executes the prepared statement ps of s and gives its result set (a local
+// reference, null for an update count) in one call into Java. False when
+// the support class is not available: nothing ran. Otherwise true, with
+// *rc 0 or the failure's code (posted on s as the value-by-value calls
+// would post it).
+bool Execute(JdbcStmt* s, jobject ps, jobject* rs, uint32_t* rc);
+
 // The block reader is on unless turned off here (for comparisons) or by
 // QMR_BLOCK_FETCH=0 in the environment at load.
 void SetEnabled(bool on);
