@@ -89,8 +89,9 @@ const BlockClass* Class(JNIEnv* env) {
   c.fill = env->GetMethodID(local, "fill", "(Ljava/sql/ResultSet;I)I");
   c.labels = env->GetStaticMethodID(local, "labels",
                                     "(Ljava/sql/ResultSetMetaData;)[Ljava/lang/String;");
-  c.sameShape = env->GetStaticMethodID(local, "sameShape",
-                                       "(Ljava/sql/ResultSetMetaData;[I[Ljava/lang/String;)Z");
+  c.sameShape = env->GetStaticMethodID(
+      local, "sameShape",
+      "(Ljava/sql/ResultSet;[I[Ljava/lang/String;)Ljava/sql/ResultSetMetaData;");
   c.execute = env->GetStaticMethodID(local, "execute",
                                      "(Ljava/sql/PreparedStatement;)Ljava/sql/ResultSet;");
   c.fixed = env->GetFieldID(local, "fixed", "[J");
@@ -197,16 +198,17 @@ jobject KeepLabels(JNIEnv* env, jobject md) {
   return global;
 }
 
-int SameShape(JNIEnv* env, jobject md, jobject facts, jobject labels) {
+jobject SameShape(JNIEnv* env, jobject rs, jobject facts, jobject labels) {
   const BlockClass* k = Class(env);
-  if (k == nullptr || facts == nullptr || labels == nullptr) return -1;
-  // sameShape answers false for whatever the metadata throws.
-  const jboolean same = env->CallStaticBooleanMethod(k->cls, k->sameShape, md, facts, labels);
+  if (k == nullptr || rs == nullptr || facts == nullptr || labels == nullptr) return nullptr;
+  // sameShape answers null for whatever the metadata throws.
+  jobject md = env->CallStaticObjectMethod(k->cls, k->sameShape, rs, facts, labels);
   if (env->ExceptionCheck()) {
     env->ExceptionClear();
-    return 0;
+    JC_DeleteLocal(env, md);
+    return nullptr;
   }
-  return same != JNI_FALSE ? 1 : 0;
+  return md;
 }
 
 bool Execute(JdbcStmt* s, jobject ps, jobject* rs, uint32_t* rc) {

@@ -59,13 +59,15 @@ uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set);
 // Gives up the block a statement keeps between fetches (s->rowBlock).
 void Release(JdbcStmt* s);
 
-// A kept result description compared in one call into Java instead of five
-// a column. KeepLabels: a global reference to the labels of md's columns,
-// null (nothing pending) when they cannot be read. SameShape: 1 when md
-// answers facts (type, precision, scale, display size a column) and labels,
-// 0 when not, -1 when the support class is not available.
+// A kept result description compared in one call into Java instead of six
+// and five a column. KeepLabels: a global reference to the labels of md's
+// columns, null (nothing pending) when they cannot be read. SameShape: the
+// metadata of result set rs (a local reference) when it answers facts
+// (type, precision, scale, display size a column) and labels; null (nothing
+// pending) when it does not, cannot be read, or the support class is not
+// available.
 jobject KeepLabels(JNIEnv* env, jobject md);
-int SameShape(JNIEnv* env, jobject md, jobject facts, jobject labels);
+jobject SameShape(JNIEnv* env, jobject rs, jobject facts, jobject labels);
 
 // Executes the prepared statement ps of s and gives its result set (a local
 // reference, null for an update count) in one call into Java. False when

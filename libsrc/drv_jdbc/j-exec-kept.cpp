@@ -128,15 +128,6 @@ void KeepForJava(JNIEnv* env, jobject md, KeptDesc* k) {
   k->javaLabels = labels;
 }
 
-// Whether md describes the shape k was made from, in one call into Java
-// when k has the Java side's copy.
-uint32_t SameShapeOf(JdbcStmt* s, jobject md, const KeptDesc& k, bool* same) {
-  const int java = jblock::SameShape(s->jniEnv, md, k.javaFacts, k.javaLabels);
-  if (java < 0) return SameShape(s, md, k, same);
-  *same = java == 1;
-  return 0;
-}
-
 // The kept description becomes the current one.
 uint32_t UseKept(JdbcStmt* s, jobject md, const KeptDesc& k) {
   JdbcColDesc* cols = CopyCols(k.cols, k.count);
@@ -184,16 +175,25 @@ uint32_t DescribeExecuted(JdbcStmt* s) {
     DropKeptDesc(s);
     return buildColDescs(s, 'E');
   }
+  KeptDesc* k = s->keptDesc;
+  const bool trusted = k != nullptr && k->schemaEpoch == SchemaEpoch(s) &&
+                       SameRules(k->rules, describeRulesOf(s));
+  // With the Java side's copy of the shapes, one call reads the metadata
+  // and compares it; a shape that differs is read again below.
+  const bool javaCompared = trusted && k->javaFacts != nullptr;
+  if (javaCompared) {
+    jobject md = jblock::SameShape(s->jniEnv, s->resultSet, k->javaFacts, k->javaLabels);
+    if (md != nullptr) return UseKept(s, md, *k);
+  }
   jobject md = nullptr;
   if (uint32_t rc = ResultSet::getMetaData(s, s->resultSet, &md)) return rc;
   if (md == nullptr) {
     DropKeptDesc(s);
     return 0;
   }
-  KeptDesc* k = s->keptDesc;
-  if (k != nullptr && k->schemaEpoch == SchemaEpoch(s) && SameRules(k->rules, describeRulesOf(s))) {
+  if (trusted && !javaCompared) {
     bool same = false;
-    if (uint32_t rc = SameShapeOf(s, md, *k, &same)) return rc;
+    if (uint32_t rc = SameShape(s, md, *k, &same)) return rc;
     if (same) return UseKept(s, md, *k);
   }
   DropKeptDesc(s);

@@ -140,24 +140,25 @@ public final class QMRRowBlock {
     }
 
     /**
-     * Whether md answers what a kept description was made from: for each
-     * column its type, precision, scale and display size (four ints a
-     * column in facts) and its label, read as a description reads them (a
-     * precision or scale the driver cannot give counts as 0). Any other
-     * failure answers false: the description is then read afresh, which
-     * reports it.
+     * The metadata of rs when it answers what a kept description was made
+     * from, else null: for each column its type, precision, scale and
+     * display size (four ints a column in facts) and its label, read as a
+     * description reads them (a precision or scale the driver cannot give
+     * counts as 0). Any other failure answers null: the description is then
+     * read afresh, which reports it.
      */
-    public static boolean sameShape(ResultSetMetaData md, int[] facts, String[] labels) {
+    public static ResultSetMetaData sameShape(ResultSet rs, int[] facts, String[] labels) {
         try {
-            int n = md.getColumnCount();
+            ResultSetMetaData md = rs.getMetaData();
+            int n = md == null ? -1 : md.getColumnCount();
             if (n != labels.length || facts.length != 4 * n) {
-                return false;
+                return null;
             }
             for (int i = 0; i < n; ++i) {
                 int c = i + 1;
                 if (md.getColumnType(c) != facts[4 * i]
                         || md.getColumnDisplaySize(c) != facts[4 * i + 3]) {
-                    return false;
+                    return null;
                 }
                 int scale;
                 try {
@@ -174,12 +175,12 @@ public final class QMRRowBlock {
                 String label = md.getColumnLabel(c);
                 if (precision != facts[4 * i + 1] || scale != facts[4 * i + 2]
                         || !labels[i].equals(label == null ? "" : label)) {
-                    return false;
+                    return null;
                 }
             }
-            return true;
+            return md;
         } catch (Exception e) {
-            return false;
+            return null;
         }
     }
 
