@@ -9,7 +9,7 @@
 #include "driver/descfield.h"
 #include "driver/dispatch.h"
 #include "driver/ops.h"
-#include "drv_jdbc/cursor_lib.h"
+#include "drv_jdbc/drv_agent.h"
 #include "util/errcodes.h"
 
 namespace {
@@ -112,7 +112,9 @@ int32_t STMT_BindCol(StmtHandle* stmt, uint16_t column, int16_t cType, void* val
   if (bufferLength == 0 && column != 0 && cType != SQL_C_DEFAULT) bufferLength = TYPE_CSize(cType);
   if (column == 0) {
     if (int32_t code = CheckBookmark(stmt, cType)) return code;
-    bufferLength = 8;
+    // A fixed bookmark is 8 bytes whatever the length says; a variable one
+    // is binary and has the room the application gave it.
+    if (cType == SQL_C_BOOKMARK) bufferLength = 8;
   }
   DescHandle* ard = stmt->ard;
   if (ard == nullptr) return ERR_NO_MEMORY;

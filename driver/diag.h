@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string>
 
+#include "util/errcodes.h"
+
 struct EnvHandle;
 struct ConnHandle;
 struct StmtHandle;
@@ -112,6 +114,7 @@ struct DrvError {
 };
 
 constexpr int kDrvErrorCount = 185;  // codes 0 .. 184
+static_assert(kDrvErrorCount == ERR_CODE_LIMIT, "the driver's table holds every code");
 extern const std::array<DrvError, kDrvErrorCount> DrvErrorTable;
 
 // The SQLSTATE (ODBC 2 form) and message of an internal code; codes outside

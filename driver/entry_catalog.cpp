@@ -31,13 +31,30 @@ SQLRETURN WideTexts4(const CallDesc& desc, SQLHSTMT stmt, SQLWCHAR* cat, SQLSMAL
                   t.length(), k.text(), k.length());
 }
 
+// The 8-bit form of the same: the texts read strictly (NarrowIn).
+SQLRETURN NarrowTexts3(const CallDesc& desc, SQLHSTMT stmt, SQLCHAR* cat, SQLSMALLINT catLen,
+                       SQLCHAR* schema, SQLSMALLINT schemaLen, SQLCHAR* name,
+                       SQLSMALLINT nameLen) {
+  NarrowIn c(cat, catLen), s(schema, schemaLen), t(name, nameLen);
+  return CallODBC(&desc, stmt, c.text(), c.length(), s.text(), s.length(), t.text(),
+                  t.length());
+}
+
+SQLRETURN NarrowTexts4(const CallDesc& desc, SQLHSTMT stmt, SQLCHAR* cat, SQLSMALLINT catLen,
+                       SQLCHAR* schema, SQLSMALLINT schemaLen, SQLCHAR* name,
+                       SQLSMALLINT nameLen, SQLCHAR* fourth, SQLSMALLINT fourthLen) {
+  NarrowIn c(cat, catLen), s(schema, schemaLen), t(name, nameLen), k(fourth, fourthLen);
+  return CallODBC(&desc, stmt, c.text(), c.length(), s.text(), s.length(), t.text(),
+                  t.length(), k.text(), k.length());
+}
+
 }  // namespace
 
 QMR_EXPORT SQLRETURN SQL_API SQLTables(SQLHSTMT stmt, SQLCHAR* cat, SQLSMALLINT catLen,
                                        SQLCHAR* schema, SQLSMALLINT schemaLen, SQLCHAR* table,
                                        SQLSMALLINT tableLen, SQLCHAR* type, SQLSMALLINT typeLen) {
-  return CallODBC(&CD_Tables, stmt, cat, catLen, schema, schemaLen, table, tableLen, type,
-                  typeLen);
+  return NarrowTexts4(CD_Tables, stmt, cat, catLen, schema, schemaLen, table, tableLen, type,
+                      typeLen);
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLTablesW(SQLHSTMT stmt, SQLWCHAR* cat, SQLSMALLINT catLen,
@@ -52,8 +69,8 @@ QMR_EXPORT SQLRETURN SQL_API SQLColumns(SQLHSTMT stmt, SQLCHAR* cat, SQLSMALLINT
                                         SQLCHAR* schema, SQLSMALLINT schemaLen, SQLCHAR* table,
                                         SQLSMALLINT tableLen, SQLCHAR* column,
                                         SQLSMALLINT columnLen) {
-  return CallODBC(&CD_Columns, stmt, cat, catLen, schema, schemaLen, table, tableLen, column,
-                  columnLen);
+  return NarrowTexts4(CD_Columns, stmt, cat, catLen, schema, schemaLen, table, tableLen, column,
+                      columnLen);
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLColumnsW(SQLHSTMT stmt, SQLWCHAR* cat, SQLSMALLINT catLen,
@@ -68,8 +85,8 @@ QMR_EXPORT SQLRETURN SQL_API SQLColumnPrivileges(SQLHSTMT stmt, SQLCHAR* cat, SQ
                                                  SQLCHAR* schema, SQLSMALLINT schemaLen,
                                                  SQLCHAR* table, SQLSMALLINT tableLen,
                                                  SQLCHAR* column, SQLSMALLINT columnLen) {
-  return CallODBC(&CD_ColumnPrivileges, stmt, cat, catLen, schema, schemaLen, table, tableLen,
-                  column, columnLen);
+  return NarrowTexts4(CD_ColumnPrivileges, stmt, cat, catLen, schema, schemaLen, table,
+                      tableLen, column, columnLen);
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLColumnPrivilegesW(SQLHSTMT stmt, SQLWCHAR* cat,
@@ -84,7 +101,7 @@ QMR_EXPORT SQLRETURN SQL_API SQLColumnPrivilegesW(SQLHSTMT stmt, SQLWCHAR* cat,
 QMR_EXPORT SQLRETURN SQL_API SQLTablePrivileges(SQLHSTMT stmt, SQLCHAR* cat, SQLSMALLINT catLen,
                                                 SQLCHAR* schema, SQLSMALLINT schemaLen,
                                                 SQLCHAR* table, SQLSMALLINT tableLen) {
-  return CallODBC(&CD_TablePrivileges, stmt, cat, catLen, schema, schemaLen, table, tableLen);
+  return NarrowTexts3(CD_TablePrivileges, stmt, cat, catLen, schema, schemaLen, table, tableLen);
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLTablePrivilegesW(SQLHSTMT stmt, SQLWCHAR* cat, SQLSMALLINT catLen,
@@ -96,7 +113,7 @@ QMR_EXPORT SQLRETURN SQL_API SQLTablePrivilegesW(SQLHSTMT stmt, SQLWCHAR* cat, S
 QMR_EXPORT SQLRETURN SQL_API SQLPrimaryKeys(SQLHSTMT stmt, SQLCHAR* cat, SQLSMALLINT catLen,
                                             SQLCHAR* schema, SQLSMALLINT schemaLen,
                                             SQLCHAR* table, SQLSMALLINT tableLen) {
-  return CallODBC(&CD_PrimaryKeys, stmt, cat, catLen, schema, schemaLen, table, tableLen);
+  return NarrowTexts3(CD_PrimaryKeys, stmt, cat, catLen, schema, schemaLen, table, tableLen);
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLPrimaryKeysW(SQLHSTMT stmt, SQLWCHAR* cat, SQLSMALLINT catLen,
@@ -111,8 +128,10 @@ QMR_EXPORT SQLRETURN SQL_API SQLForeignKeys(SQLHSTMT stmt, SQLCHAR* pkCat, SQLSM
                                             SQLCHAR* fkCat, SQLSMALLINT fkCatLen,
                                             SQLCHAR* fkSchema, SQLSMALLINT fkSchemaLen,
                                             SQLCHAR* fkTable, SQLSMALLINT fkTableLen) {
-  return CallODBC(&CD_ForeignKeys, stmt, pkCat, pkCatLen, pkSchema, pkSchemaLen, pkTable,
-                  pkTableLen, fkCat, fkCatLen, fkSchema, fkSchemaLen, fkTable, fkTableLen);
+  NarrowIn a(pkCat, pkCatLen), b(pkSchema, pkSchemaLen), c(pkTable, pkTableLen);
+  NarrowIn d(fkCat, fkCatLen), e(fkSchema, fkSchemaLen), f(fkTable, fkTableLen);
+  return CallODBC(&CD_ForeignKeys, stmt, a.text(), a.length(), b.text(), b.length(), c.text(),
+                  c.length(), d.text(), d.length(), e.text(), e.length(), f.text(), f.length());
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLForeignKeysW(SQLHSTMT stmt, SQLWCHAR* pkCat, SQLSMALLINT pkCatLen,
@@ -132,8 +151,9 @@ QMR_EXPORT SQLRETURN SQL_API SQLStatistics(SQLHSTMT stmt, SQLCHAR* cat, SQLSMALL
                                            SQLCHAR* schema, SQLSMALLINT schemaLen,
                                            SQLCHAR* table, SQLSMALLINT tableLen,
                                            SQLUSMALLINT unique, SQLUSMALLINT accuracy) {
-  return CallODBC(&CD_Statistics, stmt, cat, catLen, schema, schemaLen, table, tableLen, unique,
-                  accuracy);
+  NarrowIn c(cat, catLen), s(schema, schemaLen), t(table, tableLen);
+  return CallODBC(&CD_Statistics, stmt, c.text(), c.length(), s.text(), s.length(), t.text(),
+                  t.length(), unique, accuracy);
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLStatisticsW(SQLHSTMT stmt, SQLWCHAR* cat, SQLSMALLINT catLen,
@@ -151,8 +171,9 @@ QMR_EXPORT SQLRETURN SQL_API SQLSpecialColumns(SQLHSTMT stmt, SQLUSMALLINT kind,
                                                SQLSMALLINT schemaLen, SQLCHAR* table,
                                                SQLSMALLINT tableLen, SQLUSMALLINT scope,
                                                SQLUSMALLINT nullable) {
-  return CallODBC(&CD_SpecialColumns, stmt, kind, cat, catLen, schema, schemaLen, table,
-                  tableLen, scope, nullable);
+  NarrowIn c(cat, catLen), s(schema, schemaLen), t(table, tableLen);
+  return CallODBC(&CD_SpecialColumns, stmt, kind, c.text(), c.length(), s.text(), s.length(),
+                  t.text(), t.length(), scope, nullable);
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLSpecialColumnsW(SQLHSTMT stmt, SQLUSMALLINT kind, SQLWCHAR* cat,
@@ -169,7 +190,7 @@ QMR_EXPORT SQLRETURN SQL_API SQLSpecialColumnsW(SQLHSTMT stmt, SQLUSMALLINT kind
 QMR_EXPORT SQLRETURN SQL_API SQLProcedures(SQLHSTMT stmt, SQLCHAR* cat, SQLSMALLINT catLen,
                                            SQLCHAR* schema, SQLSMALLINT schemaLen, SQLCHAR* proc,
                                            SQLSMALLINT procLen) {
-  return CallODBC(&CD_Procedures, stmt, cat, catLen, schema, schemaLen, proc, procLen);
+  return NarrowTexts3(CD_Procedures, stmt, cat, catLen, schema, schemaLen, proc, procLen);
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLProceduresW(SQLHSTMT stmt, SQLWCHAR* cat, SQLSMALLINT catLen,
@@ -182,8 +203,8 @@ QMR_EXPORT SQLRETURN SQL_API SQLProcedureColumns(SQLHSTMT stmt, SQLCHAR* cat, SQ
                                                  SQLCHAR* schema, SQLSMALLINT schemaLen,
                                                  SQLCHAR* proc, SQLSMALLINT procLen,
                                                  SQLCHAR* column, SQLSMALLINT columnLen) {
-  return CallODBC(&CD_ProcedureColumns, stmt, cat, catLen, schema, schemaLen, proc, procLen,
-                  column, columnLen);
+  return NarrowTexts4(CD_ProcedureColumns, stmt, cat, catLen, schema, schemaLen, proc, procLen,
+                      column, columnLen);
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLProcedureColumnsW(SQLHSTMT stmt, SQLWCHAR* cat,

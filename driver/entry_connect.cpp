@@ -48,7 +48,8 @@ QMR_EXPORT SQLRETURN SQL_API SQLDisconnect(SQLHDBC dbc) { return CallODBC(&CD_Di
 
 QMR_EXPORT SQLRETURN SQL_API SQLNativeSql(SQLHDBC dbc, SQLCHAR* in, SQLINTEGER inLen,
                                           SQLCHAR* out, SQLINTEGER outMax, SQLINTEGER* outLen) {
-  return CallODBC(&CD_NativeSql, dbc, in, inLen, out, outMax, outLen);
+  NarrowIn text(in, inLen);
+  return CallODBC(&CD_NativeSql, dbc, text.text(), text.length(), out, outMax, outLen);
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLNativeSqlW(SQLHDBC dbc, SQLWCHAR* in, SQLINTEGER inLen,

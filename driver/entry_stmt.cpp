@@ -7,7 +7,8 @@
 #include "util/errcodes.h"
 
 QMR_EXPORT SQLRETURN SQL_API SQLPrepare(SQLHSTMT stmt, SQLCHAR* sql, SQLINTEGER length) {
-  return CallODBC(&CD_Prepare, stmt, sql, length);
+  NarrowIn text(sql, length);
+  return CallODBC(&CD_Prepare, stmt, text.text(), text.length());
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLPrepareW(SQLHSTMT stmt, SQLWCHAR* sql, SQLINTEGER length) {
@@ -17,7 +18,8 @@ QMR_EXPORT SQLRETURN SQL_API SQLPrepareW(SQLHSTMT stmt, SQLWCHAR* sql, SQLINTEGE
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLExecDirect(SQLHSTMT stmt, SQLCHAR* sql, SQLINTEGER length) {
-  return CallODBC(&CD_ExecDirect, stmt, sql, length);
+  NarrowIn text(sql, length);
+  return CallODBC(&CD_ExecDirect, stmt, text.text(), text.length());
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLExecDirectW(SQLHSTMT stmt, SQLWCHAR* sql, SQLINTEGER length) {
@@ -59,7 +61,8 @@ QMR_EXPORT SQLRETURN SQL_API SQLGetCursorNameW(SQLHSTMT stmt, SQLWCHAR* name, SQ
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLSetCursorName(SQLHSTMT stmt, SQLCHAR* name, SQLSMALLINT length) {
-  return CallODBC(&CD_SetCursorName, stmt, name, length);
+  NarrowIn text(name, length);
+  return CallODBC(&CD_SetCursorName, stmt, text.text(), text.length());
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLSetCursorNameW(SQLHSTMT stmt, SQLWCHAR* name,

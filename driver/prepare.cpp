@@ -130,12 +130,7 @@ int Prepare_core(StmtHandle* stmt, const char* text) {
   SCR_CURSOR& cur = stmt->cursor;
   cur.cursorTypeRequested = cur.cursorType;
   cur.concurrencyRequested = cur.concurrency;
-  // The cursor library may have lowered what the statement cannot serve.
-  bool changed = false;
-  if (cur.cursorType != SQL_CURSOR_FORWARD_ONLY)
-    changed = ReadBackOption(stmt, ops, kReqCursorType, &cur.cursorType);
-  if (cur.concurrency != SQL_CONCUR_READ_ONLY)
-    changed = ReadBackOption(stmt, ops, kReqConcurrency, &cur.concurrency) || changed;
+  const bool changed = ReadBackCursorOptions(stmt);
 
   code = ops->DRV_DescribeCols(stmt->agentStmt, &stmt->paramCount, &stmt->paramDescs);
   stmt->diag.pending = static_cast<int32_t>(code);
@@ -163,6 +158,19 @@ int Prepare_core(StmtHandle* stmt, const char* text) {
   stmt->isSelect = BeginsWithSelect(text) ? 1 : 0;
   stmt->rowsFetched = 0;
   return changed ? 1 : 0;
+}
+
+bool ReadBackCursorOptions(StmtHandle* stmt) {
+  const DRV_OpTable* ops = OpsOf(stmt);
+  if (ops == nullptr) return false;
+  // The cursor library may have lowered what the statement cannot serve.
+  SCR_CURSOR& cur = stmt->cursor;
+  bool changed = false;
+  if (cur.cursorType != SQL_CURSOR_FORWARD_ONLY)
+    changed = ReadBackOption(stmt, ops, kReqCursorType, &cur.cursorType);
+  if (cur.concurrency != SQL_CONCUR_READ_ONLY)
+    changed = ReadBackOption(stmt, ops, kReqConcurrency, &cur.concurrency) || changed;
+  return changed;
 }
 
 DRV_Return DRV_PrepareOp(void* h, va_list args) {

@@ -16,6 +16,10 @@ constexpr uint32_t kReqConcurrency = 0x32030007;
 // unprepared).
 int Prepare_core(StmtHandle* stmt, const char* text);
 
+// Takes the cursor type and concurrency the statement runs with from the
+// agent; true when either differs from what the statement held.
+bool ReadBackCursorOptions(StmtHandle* stmt);
+
 // rc, or SQL_SUCCESS_WITH_INFO with 01S02 added when rc is a success: the
 // statement runs with a cursor other than the one asked for.
 DRV_Return ReportCursorChanged(StmtHandle* stmt, DRV_Return rc);

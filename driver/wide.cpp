@@ -22,6 +22,18 @@ WideIn::WideIn(const SQLWCHAR* text, int64_t length) {
 
 WideIn::~WideIn() { std::free(utf8_); }
 
+NarrowIn::NarrowIn(const SQLCHAR* text, int64_t length)
+    : text_(const_cast<SQLCHAR*>(text)), length_(static_cast<int>(length)) {
+  if (text == nullptr || (length < 0 && length != SQL_NTS)) return;
+  const char* s = reinterpret_cast<const char*>(text);
+  const int64_t n = length == SQL_NTS ? static_cast<int64_t>(std::strlen(s)) : length;
+  if (utf8_well_formed(s, n, Utf8Form::Standard)) return;
+  repaired_ = utf8_repaired(s, n, Utf8Form::Standard);
+  text_ = reinterpret_cast<SQLCHAR*>(&repaired_[0]);
+  length_ = repaired_.find('\0') == std::string::npos ? SQL_NTS
+                                                      : static_cast<int>(repaired_.size());
+}
+
 int32_t DRV_FirstRefusal(std::initializer_list<const WideIn*> args) {
   for (const WideIn* a : args)
     if (a->refusal() != 0) return a->refusal();

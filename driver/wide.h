@@ -4,6 +4,7 @@
 #define QMR_DRIVER_WIDE_H
 
 #include <cstdint>
+#include <string>
 
 #include "driver/api.h"
 #include "driver/dispatch.h"
@@ -39,6 +40,24 @@ class WideIn {
   char* utf8_ = nullptr;
   int length_ = SQL_NTS;
   int32_t refusal_ = 0;
+};
+
+// One 8-bit text argument from the application, UTF-8 read strictly: text
+// that is well-formed passes as it is; other text is passed as a copy with
+// every ill-formed sequence replaced by U+FFFD, so that neither the driver's
+// own decoders nor the Java VM's read it their own way. A null text or a
+// length the operation must refuse passes unchanged.
+class NarrowIn {
+ public:
+  NarrowIn(const SQLCHAR* text, int64_t length);
+  SQLCHAR* text() const { return text_; }
+  // As it came, or SQL_NTS for a repaired copy without a 0 byte in it.
+  int length() const { return length_; }
+
+ private:
+  std::string repaired_;
+  SQLCHAR* text_;
+  int length_;
 };
 
 // The first refusal among several arguments, or 0.

@@ -24,12 +24,12 @@ struct FreeDeleter {
 };
 
 bool ByKeys(const SCR_CURSOR& c) {
-  return c.cursorType == SQL_CURSOR_STATIC ||
-         (c.cursorType == SQL_CURSOR_KEYSET_DRIVEN && c.keysetSize == 0);
+  return c.cursorType == SQL_CURSOR_STATIC || c.cursorType == SQL_CURSOR_KEYSET_DRIVEN;
 }
 
 // The bookmarks of the bound arrays, 8 bytes each as SQLGetData and
-// SQL_ATTR_FETCH_BOOKMARK_PTR hand them out.
+// SQL_ATTR_FETCH_BOOKMARK_PTR hand them out (no more than a shorter buffer
+// holds).
 void ReadBookmarks(StmtHandle* stmt, const DescRec* rec) {
   SetPosState& st = stmt->setPos;
   st.bookmarks.resize(st.rows);
@@ -37,7 +37,8 @@ void ReadBookmarks(StmtHandle* stmt, const DescRec* rec) {
   for (uint32_t i = 0; i < st.rows; ++i) {
     const BIND_REC b = BIND_FromRec(stmt, 0, rec, offset, i);
     uint64_t v = 0;
-    std::memcpy(&v, b.data, sizeof v);
+    const int64_t room = b.bufferLength;
+    std::memcpy(&v, b.data, room >= 0 && room < 8 ? static_cast<size_t>(room) : sizeof v);
     st.bookmarks[i] = v;
   }
 }

@@ -4,49 +4,28 @@
 #include <cstring>
 
 #include "driver/rowset/convert_internal.h"
+#include "util/textconv.h"
 
 namespace conv {
 
 namespace {
 
-bool IsCont(unsigned char c) { return (c & 0xC0) == 0x80; }
-
 // One character of UTF-8 at s (avail bytes left): its UTF-16 units in u,
-// their count in *n; returns the bytes it takes (at least 1). Standard
-// sequences and the modified forms (C0 80 for U+0000, a surrogate as its own
-// 3-byte sequence) decode; anything else is one byte of U+FFFD.
+// their count in *n; returns the bytes it takes (at least 1). The text is the
+// driver's own, so modified UTF-8's forms (C0 80 for U+0000, a surrogate as
+// its own 3-byte sequence) decode too; an ill-formed sequence is one U+FFFD.
 int64_t DecodeUtf8(const unsigned char* s, int64_t avail, char16_t u[2], int* n) {
-  *n = 1;
-  const unsigned char c = s[0];
-  if (c < 0x80) {
-    u[0] = c;
-    return 1;
+  uint32_t cp = 0;
+  const int bytes = utf8_decode_one(s, avail, Utf8Form::Internal, &cp, nullptr);
+  if (cp >= 0x10000) {
+    u[0] = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+    u[1] = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    *n = 2;
+  } else {
+    u[0] = static_cast<char16_t>(cp);
+    *n = 1;
   }
-  if (c == 0xC0 && avail >= 2 && s[1] == 0x80) {
-    u[0] = 0;
-    return 2;
-  }
-  if (c >= 0xC2 && c <= 0xDF && avail >= 2 && IsCont(s[1])) {
-    u[0] = static_cast<char16_t>(((c & 0x1F) << 6) | (s[1] & 0x3F));
-    return 2;
-  }
-  if (c >= 0xE0 && c <= 0xEF && avail >= 3 && IsCont(s[1]) && IsCont(s[2]) &&
-      !(c == 0xE0 && s[1] < 0xA0)) {
-    u[0] = static_cast<char16_t>(((c & 0x0F) << 12) | ((s[1] & 0x3F) << 6) | (s[2] & 0x3F));
-    return 3;
-  }
-  if (c >= 0xF0 && c <= 0xF4 && avail >= 4 && IsCont(s[1]) && IsCont(s[2]) && IsCont(s[3])) {
-    const uint32_t cp = ((c & 0x07u) << 18) | ((s[1] & 0x3Fu) << 12) | ((s[2] & 0x3Fu) << 6) |
-                        (s[3] & 0x3Fu);
-    if (cp >= 0x10000 && cp <= 0x10FFFF) {
-      u[0] = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
-      u[1] = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-      *n = 2;
-      return 4;
-    }
-  }
-  u[0] = 0xFFFD;
-  return 1;
+  return bytes;
 }
 
 // One character of UTF-16 at s (avail units left) as standard UTF-8 into

@@ -150,7 +150,9 @@ SQLRETURN FromReal(double v, bool isFloat, const void* raw, int16_t cType, const
       return !negative && within(0, 0x1p64) ? Put(static_cast<uint64_t>(whole), t, cut)
                                             : range();
     case SQL_C_BIT:
-      return (v == 0 || v == 1) ? Put(static_cast<uint8_t>(v), t) : range();
+      // Between 0 and 2 the value is cut to 0 or 1 (01S07); below 0 or from
+      // 2 on it has no bit.
+      return !negative && within(0, 2) ? Put(static_cast<uint8_t>(whole), t, cut) : range();
     case SQL_C_FLOAT:
       if (std::isfinite(v) && (v > FLT_MAX || v < -FLT_MAX)) return range();
       return Put(static_cast<float>(v), t);

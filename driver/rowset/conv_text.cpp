@@ -141,8 +141,14 @@ SQLRETURN NumberFromText(const std::string& text, int16_t cType, const Target& t
     return rc >= 0;
   };
   switch (cType) {
-    case SQL_C_BIT:
+    case SQL_C_BIT: {
+      // Below 0 there is no bit, not even for a value that truncates to 0.
+      conv::DecimalDigits d;
+      if (conv::ParseDecimal(s, n, &d) && d.negative &&
+          d.digits.find_first_not_of('0') != std::string::npos)
+        return conv::Fail(t.pending, ERR_NUMERIC_RANGE);
       return small(0, 1) ? PutNumber(static_cast<uint8_t>(v), rc, t) : SQL_ERROR;
+    }
     case SQL_C_TINYINT:
     case SQL_C_STINYINT:
       return small(INT8_MIN, INT8_MAX) ? PutNumber(static_cast<int8_t>(v), rc, t) : SQL_ERROR;

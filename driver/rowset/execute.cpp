@@ -16,6 +16,7 @@
 #include "driver/desc.h"
 #include "driver/ops.h"
 #include "driver/params.h"
+#include "driver/prepare.h"
 #include "driver/rowset/paramset.h"
 #include "driver/rowset/rowbuf_cut.h"
 #include "driver/stmt.h"
@@ -299,6 +300,9 @@ DRV_Return Execute(StmtHandle* stmt) {
   if (outValues && stmt->diag.pending == ERR_OUTPUT_VALUES) stmt->diag.pending = 0;
   if (rc == SQL_ERROR || rc == SQL_NO_DATA) return rc;
   if (warning) {
+    // A result the statement was not expected to give may run under a
+    // cursor other than the one asked for (01S02 among the warnings).
+    ReadBackCursorOptions(stmt);
     // The warning is reported beside a truncation, never in its place.
     if (rc == SQL_SUCCESS_WITH_INFO) DIAG_AddCode(&stmt->diag, ERR_COMPLETED_WITH_WARNING);
     else stmt->diag.pending = ERR_COMPLETED_WITH_WARNING;

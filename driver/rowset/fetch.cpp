@@ -27,6 +27,17 @@ bool ForwardOnly(const StmtHandle* stmt) {
 
 bool RetrieveData(const StmtHandle* stmt) { return stmt->cursor.retrieveData != SQL_RD_OFF; }
 
+// Whether a bookmark can name a row: none does below row 1, nor past the
+// last once the cursor knows the whole result's count (a mixed cursor
+// knows its block's only). Cursors that take no bookmarks refuse the
+// orientation themselves.
+bool NamesRow(const SCR_CURSOR& c, const int64_t* bookmark) {
+  if (c.cursorType == SQL_CURSOR_FORWARD_ONLY || c.cursorType == SQL_CURSOR_DYNAMIC) return true;
+  if (bookmark == nullptr || *bookmark < 1) return false;
+  const bool whole = c.cursorType == SQL_CURSOR_STATIC || c.keysetSize == 0;
+  return !whole || c.rowCount < 0 || *bookmark <= c.rowCount;
+}
+
 // Keeps the first failure and otherwise the last warning of a row's columns.
 void Keep(SQLRETURN* result, SQLRETURN rc) {
   if (rc == SQL_SUCCESS || *result == SQL_ERROR) return;
@@ -131,8 +142,9 @@ BIND_REC BIND_FromRec(const StmtHandle* stmt, uint16_t n, const DescRec* rec, in
       dataStep = lengthStep = static_cast<int64_t>(r) * stmt->bindType;
     } else {
       // A fixed-size C type's elements lie at its own size whatever buffer
-      // length the application gave.
-      int64_t width = n == 0 ? 8 : TYPE_CSize(rec->conciseType);
+      // length the application gave; variable bookmarks are binary.
+      int64_t width = n == 0 && rec->conciseType != SQL_C_VARBOOKMARK
+                          ? 8 : TYPE_CSize(rec->conciseType);
       if (width <= 0) width = rec->octetLength;
       dataStep = static_cast<int64_t>(r) * width;
       lengthStep = static_cast<int64_t>(r) * static_cast<int64_t>(sizeof(SQLLEN));
@@ -241,8 +253,7 @@ SQLRETURN ExtendedFetchCore(StmtHandle* stmt, uint16_t orientation, int64_t row,
     return Fail(stmt, ERR_POSITIONED_PARAM_ARRAY);
   if (forwardOnly && orientation != SQL_FETCH_NEXT) return Fail(stmt, ERR_FETCH_TYPE_RANGE);
   const bool mixed = type == SQL_CURSOR_KEYSET_DRIVEN && stmt->cursor.keysetSize != 0;
-  if ((type == SQL_CURSOR_DYNAMIC || mixed) &&
-      (orientation == SQL_FETCH_BOOKMARK || orientation == SQL_FETCH_ABSOLUTE))
+  if (type == SQL_CURSOR_DYNAMIC && orientation == SQL_FETCH_BOOKMARK)
     return Fail(stmt, ERR_FETCH_TYPE_RANGE);
   if (mixed && stmt->cursor.keysetSize < stmt->cursor.rowsetSize)
     return Fail(stmt, ERR_ROW_RANGE);
@@ -311,9 +322,12 @@ SQLRETURN FetchCore(StmtHandle* stmt, uint16_t orientation, int64_t offset) {
   if (orientation == SQL_FETCH_BOOKMARK) {
     // Bookmarks are 8 bytes wide, as SQLGetData hands them out.
     const auto* bm = static_cast<const int64_t*>(stmt->fetchBookmarkPtr);
+    if (!NamesRow(stmt->cursor, bm)) return Fail(stmt, ERR_INVALID_BOOKMARK);
     row = (bm != nullptr ? *bm : 0) + offset;
+    stmt->cursor.bookmarkOffset = offset;
   }
   const SQLRETURN rc = ExtendedFetchCore(stmt, orientation, row, count, statuses);
+  stmt->cursor.bookmarkOffset = 0;
   if (forwardOnly && (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO))
     stmt->rowsFetched += *count;
   return rc;
@@ -335,6 +349,8 @@ DRV_Return DRV_ExtendedFetchOp(void* h, va_list args) {
   const auto row = static_cast<int64_t>(va_arg(args, SQLLEN));
   auto* rowCount = va_arg(args, SQLULEN*);
   auto* statuses = va_arg(args, SQLUSMALLINT*);
+  if (orientation == SQL_FETCH_BOOKMARK && !NamesRow(stmt->cursor, &row))
+    return Fail(stmt, ERR_INVALID_BOOKMARK);
   uint64_t count = 0;
   const SQLRETURN rc = ExtendedFetchCore(stmt, orientation, row, &count, statuses);
   if (rowCount != nullptr) *rowCount = count;

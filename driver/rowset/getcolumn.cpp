@@ -1,6 +1,7 @@
 // Column value retrieval.
 #include "driver/rowset/getcolumn.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -9,6 +10,7 @@
 #include "driver/ctypes.h"
 #include "driver/desc.h"
 #include "driver/rowset/convert.h"
+#include "driver/rowset/convert_internal.h"
 #include "driver/stmt.h"
 #include "driver/trace.h"
 #include "util/errcodes.h"
@@ -200,14 +202,57 @@ SQLRETURN Bookmark(StmtHandle* stmt, uint32_t row, const BIND_REC* b) {
   if (b->data == nullptr) return Fail(stmt, ERR_INVALID_ARGUMENT);
   uint64_t number = 0;
   if (int32_t code = STMT_RowNumber(stmt, row, &number)) return Fail(stmt, code);
-  std::memcpy(b->data, &number, sizeof number);
   if (b->indicator != nullptr) *b->indicator = 0;
-  if (b->length != nullptr) *b->length = sizeof number;
-  return SQL_SUCCESS;
+  if (b->cType == SQL_C_BOOKMARK) {
+    std::memcpy(b->data, &number, sizeof number);
+    if (b->length != nullptr) *b->length = sizeof number;
+    return SQL_SUCCESS;
+  }
+  // A variable bookmark is binary: as much as the buffer holds, the rest
+  // at the next call for the same row, then no more.
+  ColValueCache& c = stmt->fetch.cache;
+  const bool going = c.column == 0 && c.row == row + 1;
+  if (going && c.remaining <= 0) return SQL_NO_DATA;
+  const int64_t left = going ? c.remaining : static_cast<int64_t>(sizeof number);
+  const int64_t room = b->bufferLength > 0 ? b->bufferLength : 0;
+  const int64_t piece = std::min(left, room);
+  std::memcpy(b->data, reinterpret_cast<const unsigned char*>(&number) + (sizeof number - left),
+              static_cast<size_t>(piece));
+  if (b->length != nullptr) *b->length = left;
+  ColClearCache(&c);
+  c.row = row + 1;
+  c.cType = SQL_C_VARBOOKMARK;
+  c.remaining = left - piece;
+  if (c.remaining == 0) return SQL_SUCCESS;
+  stmt->diag.pending = ERR_TRUNCATED;
+  return SQL_SUCCESS_WITH_INFO;
 }
 
 SQLRETURN NewValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET_COL& col, COLSET* set,
                    bool outParams);
+
+// A BIGINT as SQL_C_BINARY is its 8-byte image, whatever form the row
+// buffer holds it in: read as SQL_C_SBIGINT into a value of the driver's
+// own, then copied as a binary image, which a shorter buffer refuses
+// (22003) instead of being overrun.
+SQLRETURN BigintImage(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET_COL& col, COLSET* set,
+                      bool outParams) {
+  int64_t value = 0;
+  int64_t length = 0;
+  int64_t indicator = 0;
+  BIND_REC v = *b;
+  v.cType = SQL_C_SBIGINT;
+  v.data = &value;
+  v.bufferLength = sizeof value;
+  v.length = &length;
+  v.indicator = b->indicator != nullptr ? &indicator : nullptr;
+  SQLRETURN rc = NewValue(stmt, row, &v, col, set, outParams);
+  if (b->indicator != nullptr) *b->indicator = indicator;
+  if (rc == SQL_ERROR || indicator == SQL_NULL_DATA) return rc;
+  const SQLRETURN put = conv::PutImage(
+      &value, sizeof value, conv::Target{b->data, b->bufferLength, b->length, &stmt->diag.pending});
+  return put != SQL_SUCCESS ? put : rc;
+}
 
 }  // namespace
 
@@ -438,7 +483,7 @@ SQLRETURN NewValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET_COL& col,
       cType = static_cast<int16_t>(TYPE_DefaultCType(sqlType, version));
     if (cType != SQL_C_DEFAULT && b->bufferLength == 0) b->bufferLength = TYPE_CSize(cType);
   } else if (cType == SQL_C_BINARY && sqlType == SQL_BIGINT) {
-    cType = SQL_C_SBIGINT;
+    return BigintImage(stmt, row, b, col, set, outParams);
   }
 
   ColClearCache(&c);

@@ -18,6 +18,7 @@
 #include "driver/desc.h"
 #include "driver/params.h"
 #include "util/errcodes.h"
+#include "util/textconv.h"
 
 namespace {
 
@@ -148,6 +149,21 @@ void PutDateTime(unsigned char* cell, uint32_t type, const SQL_TIMESTAMP_STRUCT&
   }
 }
 
+// 8-bit text from the application is UTF-8 read strictly: an ill-formed
+// sequence travels as U+FFFD (one per maximal ill-formed subpart), never as
+// bytes that the Java VM or the database would read their own way.
+bool NeedsRepair(const ParamBinding& b, const ParamValue& v) {
+  return b.cType == SQL_C_CHAR && v.data != nullptr &&
+         !utf8_well_formed(static_cast<const char*>(v.data), v.length, Utf8Form::Standard);
+}
+
+// The bytes a value takes in its cell once repaired.
+int64_t TextLength(const ParamBinding& b, const ParamValue& v) {
+  if (!NeedsRepair(b, v)) return v.length;
+  return static_cast<int64_t>(
+      utf8_repaired(static_cast<const char*>(v.data), v.length, Utf8Form::Standard).size());
+}
+
 // How one parameter travels, chosen from all its sets.
 struct ColumnPlan {
   uint32_t type = COLSET_VT_CHAR32;
@@ -200,7 +216,7 @@ int Plan(const ParamSource& src, const ParamBinding& b, uint64_t sets, ColumnPla
       if (src.Ignored(s)) continue;
       const ParamValue v = src.Value(b, s);
       if (v.kind == ParamValue::kNull || v.data == nullptr) continue;
-      longest = std::max<uint64_t>(longest, static_cast<uint64_t>(v.length));
+      longest = std::max<uint64_t>(longest, static_cast<uint64_t>(TextLength(b, v)));
       if (dateTime) {
         anyValue = true;
         SQL_TIMESTAMP_STRUCT ts{};
@@ -330,6 +346,12 @@ void Fill(const ParamBinding& b, const ColumnPlan& plan, const ParamValue& v, un
     }
   }
   const uint32_t room = width - 4;
+  if (plan.type == COLSET_VT_CHAR32 && NeedsRepair(b, v)) {
+    const std::string text =
+        utf8_repaired(static_cast<const char*>(v.data), v.length, Utf8Form::Standard);
+    PutPrefixed(cell, text.data(), static_cast<uint32_t>(std::min<uint64_t>(text.size(), room)));
+    return;
+  }
   const auto len = static_cast<uint32_t>(std::min<uint64_t>(n, room));
   if (plan.type == COLSET_VT_WCHAR32) PutWide(cell, bytes, len);
   else PutPrefixed(cell, bytes, len);
@@ -474,6 +496,8 @@ int ParamSetBuildFrom(const ParamSource& src, const ParamBinding* bindings, uint
       const ParamValue v = src.Value(b, s);
       if (v.kind == ParamValue::kBadLength) return ERR_INVALID_LENGTH;
       if (v.kind == ParamValue::kDefault) return ERR_DEFAULT_PARAM;
+      // A value announced by its length but given no place to read it from.
+      if (v.kind == ParamValue::kPresent && v.data == nullptr) return ERR_INVALID_ARGUMENT;
     }
   }
 

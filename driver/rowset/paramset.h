@@ -66,7 +66,8 @@ class ParamSource {
 // Builds the value set of every marker for the statement's parameter sets
 // into `set` (which must be empty) and the number of rows sent into *rows.
 // Returns 0 or an internal code: 16 memory, 25 a length ODBC does not define,
-// 49 a C type without conversion, 116 SQL_DEFAULT_PARAM.
+// 49 a C type without conversion, 116 SQL_DEFAULT_PARAM, 21 a value without
+// a data pointer that is neither NULL nor sent at execution.
 int ParamSetBuild(StmtHandle* stmt, const ParamBinding* bindings, uint16_t count, COLSET* set,
                   uint32_t* rows);
 

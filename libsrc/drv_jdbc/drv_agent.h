@@ -21,6 +21,7 @@ struct ConnectInfo;         // connection information block of the connect path
 struct DRV_OpTableRequest;  // request answered by DRV_GetOpTable
 struct ROWSTATUS;           // row-status object of the rowset code
 struct xid_t;               // X/Open transaction identifier
+struct JdbcStmt;            // an agent statement
 typedef struct xid_t XID;
 
 // The parameter binding handed over with DRV_BindCols (16 bytes).
@@ -32,6 +33,25 @@ struct JdbcColBind {
   uint16_t direction;  // 1 input, 2 input/output, 4 output
 };
 static_assert(sizeof(JdbcColBind) == 16, "bindings are 16-byte entries");
+
+// A parameter description that carries the parameter's name (slots 54 and
+// 65): the five fields of a binding, then the name or null.
+struct ParamDescNamed {
+  int32_t sqlType;
+  uint32_t unused;
+  uint32_t columnSize;
+  uint16_t decimalDigits;
+  uint16_t direction;
+  const char* name;
+};
+
+// One statement of a batch (slot 49): a null text runs the statement's own.
+struct DRV_BatchRecord {
+  const char* sql;
+  uint16_t count;
+  const JdbcColBind* descs;
+  COLSET* params;
+};
 
 // What DRV_GetError hands over: the texts "[Velkaro]message[SQLSTATE:xxxxx]"
 // in list order, the first record's native code, and per text whether its
@@ -115,7 +135,7 @@ typedef uint32_t (*DRV_GetCachedData_t)(uint32_t stmt, uint16_t column, uint16_t
                                         uint32_t largest, void* buf, uint32_t* length,
                                         uint32_t* type, int32_t* remaining);        // 48
 typedef uint32_t (*DRV_ExecBatch_t)(uint32_t stmt, uint16_t count, const void* batch,
-                                    uint16_t* done, uint32_t* results);             // 49
+                                    uint16_t* done, uint32_t** results);            // 49
 typedef uint32_t (*DRV_Spare_t)(uint32_t h);                                        // 50
 typedef uint32_t (*DRV_ColAttributes_t)(uint32_t stmt, uint16_t* count, uint16_t* nattrs,
                                         JdbcColDesc** descs, ATTR_ENTRY** attrs);   // 51
@@ -237,19 +257,46 @@ extern const DRV_OpTable DRV_JdbcOpTable;
 
 // Fills the record with type 2 and the JDBC table, then lets the cursor
 // library (SCR_Init) and the worker-thread proxy (PRX_Init) put their layers
-// in front. Returns 0.
+// in front. Returns 0. Defined by the topmost of those layers (the proxy),
+// since the agent itself knows nothing above it.
 int DRV_RegisterAgent(DRV_Agent* agent);
 
 // The layers' installers (the cursor library, the worker-thread proxy).
 int SCR_Init(DRV_Agent* agent);
 int PRX_Init(DRV_Agent* agent);
 
+// The agent's own part of the registration: type 2 and the JDBC table.
+void AGT_FillRecord(DRV_Agent* agent);
+// The chain the last registration built, once its layers are in front.
+void AGT_PublishOps(const DRV_OpTable* ops);
+
+// What the layers above lend the agent, each installed by its layer when it
+// is put in front; none installed: the agent does without.
+//
+// The column adjustment from the analysed select list: the agent's column
+// attributes call it for every result column when the statement asks for it.
+// Adjusts column `column` (1-based): the texts of desc named by mask and the
+// column's attribute entries (attrs[k * stride + column], k < count). 0.
+using AGT_ColumnAdjust = int (*)(JdbcStmt* stmt, uint32_t column, JdbcColDesc* desc,
+                                 uint16_t mask, uint16_t stride, uint16_t count,
+                                 ATTR_ENTRY* attrs);
+void AGT_SetColumnAdjust(AGT_ColumnAdjust adjust);
+AGT_ColumnAdjust AGT_GetColumnAdjust();
 // The agent's XA open (on 1) and close (on 0) tell the connection's worker
 // (JdbcConn::worker, the proxy's record; null when the connection has none)
 // whether the connection's XA side is open, which is when the proxy runs
-// the connection's statement operations on the worker thread. 0, or 21 for a
-// null worker. PRX_IsEnabled: whether it is on (0 for a null worker).
-int PRX_SetEnabled(void* worker, uint32_t on);
-uint32_t PRX_IsEnabled(const void* worker);
+// the connection's statement operations on the worker thread.
+using AGT_WorkerSwitch = int (*)(void* worker, uint32_t on);
+void AGT_SetWorkerSwitch(AGT_WorkerSwitch sw);
+void AGT_SwitchWorker(void* worker, uint32_t on);
+
+// The SQLGetInfo pass-through: asks the GetInfo slot of the record's table
+// for one SQLGetInfo type of an agent connection. Numeric types (8, 26, 28,
+// 43, 44, 72, 78, 79, 80, 82, 83, 93, 99) need a 4-byte buffer (21 for a
+// shorter one) and set *length to 4; text types (11, 17, 29, 47) are copied
+// whole, or cut to size bytes without a terminator with result 19. 27 for
+// any other type; the agent's non-zero result as it is.
+uint32_t SCR_AgentInfo(const DRV_Agent* agent, uint32_t conn, uint16_t type, void* value,
+                       int16_t size, uint16_t* length);
 
 #endif

@@ -98,7 +98,8 @@ bool DoubleOfDecimal(const std::string& t, double* out) {
 // The integer part of a decimal text (isDecimalNumber holds), exactly: the
 // digits before the point, shifted by the exponent. Through a double, an
 // integer beyond 2^53 would lose its last digits. false beyond 64 bits.
-bool IntegerPart(const std::string& t, int64_t* out) {
+// *dropped tells whether a non-zero digit was left behind the point.
+bool IntegerPart(const std::string& t, int64_t* out, bool* dropped) {
   size_t i = 0;
   bool negative = false;
   if (t[i] == '+' || t[i] == '-') negative = t[i++] == '-';
@@ -123,8 +124,12 @@ bool IntegerPart(const std::string& t, int64_t* out) {
       if (exponent < 100000) exponent = exponent * 10 + (t[i] - '0');
     if (negExp) exponent = -exponent;
   }
+  const int64_t whole = before + exponent;
+  *dropped = false;
+  for (size_t k = whole > 0 ? static_cast<size_t>(whole) : 0; k < digits.size(); ++k)
+    if (digits[k] != '0') *dropped = true;
   uint64_t magnitude = 0;
-  for (int64_t k = 0; k < before + exponent; ++k) {
+  for (int64_t k = 0; k < whole; ++k) {
     const auto at = static_cast<size_t>(k);
     if (at >= digits.size() && magnitude == 0) break;  // zeros times ten stay zero
     const uint64_t digit = at < digits.size() ? static_cast<uint64_t>(digits[at] - '0') : 0;
@@ -196,7 +201,9 @@ uint32_t integerOfText(const char* text, size_t len, int64_t* out) {
   const std::string t = decimalText(text, len);
   if (wholeInteger(t, out)) return 0;
   if (!isDecimalNumber(t)) return ERR_INVALID_CAST_VALUE;
-  return IntegerPart(t, out) ? 0u : uint32_t{ERR_NUMERIC_RANGE};
+  bool dropped = false;
+  if (!IntegerPart(t, out, &dropped)) return ERR_NUMERIC_RANGE;
+  return dropped ? uint32_t{ERR_RIGHT_TRUNCATION} : 0u;
 }
 
 bool parseDateTimeText(const char* text, int64_t length, JC_Timestamp* v) {

@@ -32,9 +32,10 @@ bool truncateToInt64(double d, int64_t* out);
 // beyond a double (a value too small for one becomes 0 or a subnormal).
 uint32_t numberOfText(const char* text, size_t len, double* out);
 
-// The integer a text stands for: a whole number exactly, one with a
-// fraction or an exponent truncated toward zero. 0, ERR_INVALID_CAST_VALUE, or
-// ERR_NUMERIC_RANGE beyond 64 bits.
+// The integer a text stands for, exactly ("1.0" and "12e1" are whole): 0,
+// ERR_INVALID_CAST_VALUE for no number, ERR_NUMERIC_RANGE beyond 64 bits,
+// ERR_RIGHT_TRUNCATION for a number with a fraction that is not 0 (an exact
+// numeric stores no value it would have to cut).
 uint32_t integerOfText(const char* text, size_t len, int64_t* out);
 
 // Reads a date, time or timestamp text into v (zeroed first): "yyyy-mm-dd"

@@ -395,7 +395,7 @@ class Setter {
     }
     int64_t n = 0;
     const uint32_t rc = SignedOf(v, &n, 1);
-    if (rc == ERR_INVALID_CAST_VALUE) return rc;
+    if (rc == ERR_INVALID_CAST_VALUE || rc == ERR_RIGHT_TRUNCATION) return rc;
     if (rc != 0 || n < -128 || n > 127) {
       log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "Byte value out of range [%d]",
                   static_cast<int>(std::max<int64_t>(std::min<int64_t>(n, INT32_MAX), INT32_MIN)));
@@ -411,7 +411,7 @@ class Setter {
     }
     int64_t n = 0;
     const uint32_t rc = SignedOf(v, &n, 2);
-    if (rc == ERR_INVALID_CAST_VALUE) return rc;
+    if (rc == ERR_INVALID_CAST_VALUE || rc == ERR_RIGHT_TRUNCATION) return rc;
     if (rc != 0 || n < -32768 || n > 32767) {
       log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "Short value out of range [%d]",
                   static_cast<int>(std::max<int64_t>(std::min<int64_t>(n, INT32_MAX), INT32_MIN)));
@@ -452,10 +452,12 @@ class Setter {
         const std::string t = DecimalText(v);
         int64_t n = 0;
         if (wholeInteger(t, &n)) return PreparedStatement::setLong(s_, ps_, ix_, n);
-        // Beyond 64 bits or with a fraction: the exact number, for the
-        // server to convert or refuse.
-        if (isDecimalNumber(t)) return PreparedStatement::setBigDecimal(s_, ps_, ix_, t.c_str());
-        return ERR_INVALID_CAST_VALUE;
+        const uint32_t rc = IntegerOfText(v, &n);
+        if (rc == 0) return PreparedStatement::setLong(s_, ps_, ix_, n);
+        // Beyond 64 bits: the exact number, for the server to convert or
+        // refuse.
+        if (rc == ERR_NUMERIC_RANGE) return PreparedStatement::setBigDecimal(s_, ps_, ix_, t.c_str());
+        return rc;
       }
     }
   }

@@ -32,6 +32,7 @@ struct AgentErrorEntry {
 };
 
 constexpr int AGT_ERROR_COUNT = 185;
+static_assert(AGT_ERROR_COUNT == ERR_CODE_LIMIT, "the agent's table holds every code");
 extern const std::array<AgentErrorEntry, AGT_ERROR_COUNT> AgentErrorTable;
 
 AgentError* errNewByIndex(int index);

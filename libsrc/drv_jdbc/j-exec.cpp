@@ -1,6 +1,8 @@
 // Prepare, execute and the further results of an agent statement.
 #include "drv_jdbc/j-exec.h"
 
+#include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -30,6 +32,28 @@ bool RunsAsPlainStatement(const JdbcStmt* s) {
          (s->textFlags & (STMT_TEXT_MARKERS | STMT_TEXT_PROCCALL)) == 0;
 }
 
+// The states a JDBC driver gives a statement it ended: its own timeout, or
+// the database's "query canceled" (PostgreSQL's answer to the cancel that
+// the driver's timer sends).
+bool EndedState(const char* state) {
+  return std::strncmp(state, "57014", 5) == 0 || std::strncmp(state, "HYT00", 5) == 0 ||
+         std::strncmp(state, "S1T00", 5) == 0;
+}
+
+// A failed execution that ran for the statement's whole query timeout and
+// was ended by it reports the timeout (S1T00, HYT00 to ODBC 3), whatever
+// state the JDBC driver chose; the database's text stays the message.
+uint32_t ReportTimeout(JdbcStmt* s, std::chrono::steady_clock::time_point started, uint32_t rc) {
+  if (rc == 0 || s->queryTimeout == 0) return rc;
+  if (std::chrono::steady_clock::now() - started < std::chrono::seconds(s->queryTimeout)) return rc;
+  AgentError* last = s->errors.head;
+  while (last != nullptr && last->next != nullptr) last = last->next;
+  if (last == nullptr || last->state == nullptr || !EndedState(last->state)) return rc;
+  std::memcpy(last->state, "S1T00", 6);
+  last->ownState = 1;
+  return ERR_TIMEOUT;
+}
+
 // One parameter set: execute, then take its result set or add its update
 // count.
 uint32_t ExecuteSet(JdbcStmt* s, uint32_t set) {
@@ -42,14 +66,15 @@ uint32_t ExecuteSet(JdbcStmt* s, uint32_t set) {
   }
   jobject rs = nullptr;
   uint32_t rc = 0;
+  const auto started = std::chrono::steady_clock::now();
   if (RunsAsPlainStatement(s) || !jblock::Execute(s, s->statement, &rs, &rc)) {
     uint8_t isResultSet = 0;
     rc = RunsAsPlainStatement(s) ? Statement::execute(s, s->statement, s->sql, &isResultSet)
                                  : PreparedStatement::execute(s, s->statement, &isResultSet);
-    if (rc != 0) return rc;
+    if (rc != 0) return ReportTimeout(s, started, rc);
     if ((rc = PreparedStatement::getResultSet(s, s->statement, &rs)) != 0) return rc;
   }
-  if (rc != 0) return rc;
+  if (rc != 0) return ReportTimeout(s, started, rc);
   jexec::KeepResultSet(s, rs);
   if (s->resultSet != nullptr) {
     if ((rc = jexec::DescribeExecuted(s)) != 0) return rc;
@@ -155,6 +180,13 @@ uint32_t DRV_Prepare(uint32_t stmt, const char* sql) {
   s->givesRows = JdbcStmt::kRowsUnknown;
 
   if (uint32_t rc = sqlStmtKind(s->conn, s, sql)) return rc;
+  // SQLNumParams answers in an SQLSMALLINT: a count it cannot hold is
+  // refused here rather than answered wrapped.
+  if (s->markerCount > INT16_MAX) {
+    errPostMsg(&s->errors, "Too many parameter markers: a statement may have at most 32767",
+               ERR_GENERAL);
+    return ERR_GENERAL;
+  }
   if (s->kind != STMT_KIND_SELECT && s->conn != nullptr && s->conn->readOnly != 0) {
     log_message(LOG_LEVEL_DEBUG, kSrc, __LINE__, "Non SELECT in r/o connection");
     return EXEC_READ_ONLY;

@@ -8,6 +8,7 @@
 
 #include "drv_jdbc/j-methods.h"
 #include "util/log.h"
+#include "util/textconv.h"
 #include "util/errcodes.h"
 
 bool gLogJavaCalls = false;
@@ -20,36 +21,36 @@ constexpr const char* kCharset = "UTF-8";
 
 jstring Charset(JNIEnv* env) { return env->NewStringUTF(kCharset); }
 
-// A 4-byte UTF-8 sequence becomes its surrogate pair, each half as its own
-// 3-byte sequence: the form the JNI UTF functions take.
+// The form the JNI UTF functions take: a character outside the basic plane
+// as its surrogate pair, each half its own 3-byte sequence; U+0000 as C0 80;
+// an ill-formed sequence (which the VM would read its own loose way) as
+// U+FFFD. The driver's text may already hold the modified forms.
 std::string ToModifiedUtf8(const char* text, size_t length) {
   std::string out;
   out.reserve(length + 8);
   const auto* p = reinterpret_cast<const unsigned char*>(text);
-  for (size_t i = 0; i < length;) {
-    unsigned char c = p[i];
-    if (c >= 0xF0 && c <= 0xF4 && i + 3 < length && (p[i + 1] & 0xC0) == 0x80 &&
-        (p[i + 2] & 0xC0) == 0x80 && (p[i + 3] & 0xC0) == 0x80) {
-      uint32_t cp = ((c & 0x07u) << 18) | ((p[i + 1] & 0x3Fu) << 12) |
-                    ((p[i + 2] & 0x3Fu) << 6) | (p[i + 3] & 0x3Fu);
-      if (cp >= 0x10000 && cp <= 0x10FFFF) {
-        cp -= 0x10000;
-        for (uint32_t unit : {0xD800u + (cp >> 10), 0xDC00u + (cp & 0x3FFu)}) {
-          out += static_cast<char>(0xE0 | (unit >> 12));
-          out += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
-          out += static_cast<char>(0x80 | (unit & 0x3F));
-        }
-        i += 4;
-        continue;
+  const auto n = static_cast<int64_t>(length);
+  for (int64_t i = 0; i < n;) {
+    if (p[i] == 0) {
+      out += "\xC0\x80";
+      ++i;
+      continue;
+    }
+    uint32_t cp = 0;
+    const int bytes = utf8_decode_one(p + i, n - i, Utf8Form::Internal, &cp, nullptr);
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      for (uint32_t unit : {0xD800u + (cp >> 10), 0xDC00u + (cp & 0x3FFu)}) {
+        out += static_cast<char>(0xE0 | (unit >> 12));
+        out += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (unit & 0x3F));
       }
-    }
-    if (c == 0) {  // an embedded NUL in the modified form
-      out += static_cast<char>(0xC0);
-      out += static_cast<char>(0x80);
+    } else if (cp == 0xFFFD) {
+      out += "\xEF\xBF\xBD";
     } else {
-      out += static_cast<char>(c);
+      out.append(text + i, static_cast<size_t>(bytes));
     }
-    ++i;
+    i += bytes;
   }
   return out;
 }
@@ -85,10 +86,21 @@ std::string ToStandardUtf8(const std::string& text) {
   return out;
 }
 
+// Whether the text is not yet in the JNI form: a 0 byte, a 4-byte sequence
+// or an ill-formed one.
 bool NeedsRewrite(const char* text, size_t length) {
-  for (size_t i = 0; i < length; ++i) {
-    auto c = static_cast<unsigned char>(text[i]);
-    if (c >= 0xF0 || c == 0) return true;
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  const auto n = static_cast<int64_t>(length);
+  for (int64_t i = 0; i < n;) {
+    if (p[i] != 0 && p[i] < 0x80) {
+      ++i;
+      continue;
+    }
+    if (p[i] == 0 || p[i] >= 0xF0) return true;
+    uint32_t cp = 0;
+    const int bytes = utf8_decode_one(p + i, n - i, Utf8Form::Internal, &cp, nullptr);
+    if (cp == 0xFFFD && !(bytes == 3 && p[i] == 0xEF)) return true;
+    i += bytes;
   }
   return false;
 }

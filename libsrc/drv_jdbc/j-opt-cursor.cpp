@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "drv_jdbc/cursor_lib.h"
+#include "drv_jdbc/drv_agent.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-opt.h"
 

@@ -91,12 +91,22 @@ std::atomic<const DRV_OpTable*> gRegisteredOps{nullptr};
 
 const DRV_OpTable* AGT_RegisteredOps() { return gRegisteredOps.load(); }
 
-int DRV_RegisterAgent(DRV_Agent* agent) {
-  if (agent == nullptr) return 0;
+void AGT_FillRecord(DRV_Agent* agent) {
   agent->ops = &DRV_JdbcOpTable;
   agent->agentType = DRV_AGENT_JDBC;
-  SCR_Init(agent);
-  PRX_Init(agent);
-  gRegisteredOps.store(agent->ops);
-  return 0;
+}
+
+void AGT_PublishOps(const DRV_OpTable* ops) { gRegisteredOps.store(ops); }
+
+namespace {
+std::atomic<AGT_ColumnAdjust> gColumnAdjust{nullptr};
+std::atomic<AGT_WorkerSwitch> gWorkerSwitch{nullptr};
+}  // namespace
+
+void AGT_SetColumnAdjust(AGT_ColumnAdjust adjust) { gColumnAdjust.store(adjust); }
+AGT_ColumnAdjust AGT_GetColumnAdjust() { return gColumnAdjust.load(); }
+
+void AGT_SetWorkerSwitch(AGT_WorkerSwitch sw) { gWorkerSwitch.store(sw); }
+void AGT_SwitchWorker(void* worker, uint32_t on) {
+  if (AGT_WorkerSwitch sw = gWorkerSwitch.load()) sw(worker, on);
 }

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <new>
 
-#include "drv_jdbc/cursor_lib.h"
+#include "drv_jdbc/drv_agent.h"
 #include "drv_jdbc/j-catalog.h"
 #include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-exec-block.h"
@@ -15,7 +15,6 @@
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-wrap.h"
-#include "util/copyout.h"
 #include "util/errcodes.h"
 
 const ColAttrTemplateEntry ColAttrTemplate[COL_ATTR_COUNT] = {
@@ -294,37 +293,6 @@ uint32_t DRV_CloseCursor(uint32_t stmt) {
   return 0;
 }
 
-uint32_t DRV_GetCursorName(uint32_t stmt, char* buf, uint16_t size, uint16_t* length) {
-  JdbcStmt* s = nullptr;
-  if (uint32_t rc = Enter(stmt, &s)) return rc;
-  // The application's own name is the name, whether or not anything ran,
-  // and whatever the JDBC driver reports for its result sets.
-  if (s->cursorName != nullptr && s->cursorName[0] != '\0')
-    return STR_CopyOutW(s->cursorName, buf, size, length) != 0 ? 19 : 0;
-  if ((s->flags & 0x02) == 0) return ERR_FUNCTION_SEQUENCE;
-  // Without a ResultSet (an update count is current) there is no name: the
-  // caller still gets a defined, empty answer.
-  if (length != nullptr) *length = 0;
-  if (buf != nullptr && size > 0) buf[0] = '\0';
-  if (s->resultSet == nullptr) return 0;
-  JC_LocalFrame frame(s->jniEnv, kFrame);
-  return ResultSet::getCursorName(s, s->resultSet, buf, size, length);
-}
-
-uint32_t DRV_SetCursorName(uint32_t stmt, const char* name) {
-  JdbcStmt* s = nullptr;
-  if (uint32_t rc = Enter(stmt, &s)) return rc;
-  // The name outlives the Java statement: the next prepare makes a new one,
-  // which gets it as well.
-  char* copy = strdup(name != nullptr ? name : "");
-  if (copy == nullptr) return ERR_NO_MEMORY;
-  std::free(s->cursorName);
-  s->cursorName = copy;
-  if (s->statement == nullptr) return 0;
-  JC_LocalFrame frame(s->jniEnv, kFrame);
-  return Statement::setCursorName(s, s->statement, s->cursorName);
-}
-
 uint32_t DRV_NumResultCols(uint32_t stmt, uint16_t* count, JdbcColDesc** descs) {
   if (count != nullptr) *count = 0;
   if (descs != nullptr) *descs = nullptr;
@@ -427,10 +395,10 @@ uint32_t DRV_ColAttributes(uint32_t stmt, uint16_t* count, uint16_t* nattrs, Jdb
       }
     }
   }
-  if (adjust) {
+  const AGT_ColumnAdjust adjustColumn = adjust ? AGT_GetColumnAdjust() : nullptr;
+  if (adjustColumn != nullptr) {
     for (uint16_t c = 1; c <= n; ++c) {
-      SCR_AdjustColDesc(s, c, &d[c - 1], 15, static_cast<uint16_t>(stride), COL_ATTR_COUNT,
-                        entries);
+      adjustColumn(s, c, &d[c - 1], 15, static_cast<uint16_t>(stride), COL_ATTR_COUNT, entries);
     }
   }
   uint16_t built = 0;

@@ -12,23 +12,6 @@ using namespace wrapimpl;
 
 namespace ResultSet {
 
-uint32_t getCursorName(JdbcStmt* s, jobject rs, char* buf, uint16_t size, uint16_t* length) {
-  if (length != nullptr) *length = 0;
-  jobject str = nullptr;
-  uint32_t rc = JC_CallObjectMethod(Env(s), rs, nullptr, "getCursorName", "()Ljava/lang/String;",
-                                    &str);
-  if (rc != 0) return Done(s, rc);
-  char* name = TextDup(Env(s), static_cast<jstring>(str), Utf(s));
-  if (name == nullptr) {
-    LogNoMemory();
-    return NoMemory(s);
-  }
-  // The full length goes out also when the name is cut.
-  int cut = STR_CopyOutW(name, buf, size, length);
-  std::free(name);
-  return cut != 0 ? 19 : 0;
-}
-
 uint32_t getString_5(JdbcStmt* s, jobject rs, int32_t column, char* buf, uint32_t size,
                      uint32_t* length) {
   JNIEnv* env = Env(s);

@@ -11,8 +11,6 @@ namespace ResultSet {
 // ones, by column index.
 using namespace ValueGetters;
 
-// Copy-out into the caller's buffer; 19 when the name was cut.
-uint32_t getCursorName(JdbcStmt* s, jobject rs, char* buf, uint16_t size, uint16_t* length);
 // The plain decimal text (toPlainString) of a BigDecimal value, else getString.
 uint32_t getString_5(JdbcStmt* s, jobject rs, int32_t column, char* buf, uint32_t size,
                      uint32_t* length);

@@ -260,7 +260,7 @@ int32_t DRV_XaOpen(uint32_t conn, uint32_t, const char*, int32_t, int64_t flags)
   if (XaOpen(c)) {
     // Whatever worker now serves the connection must know its XA side is
     // open (the proxy replaces the worker at every open).
-    PRX_SetEnabled(c->worker, 1);
+    AGT_SwitchWorker(c->worker, 1);
     return XAER_INVAL;
   }
   if (!Attach(c)) return XAER_INVAL;
@@ -277,7 +277,7 @@ int32_t DRV_XaOpen(uint32_t conn, uint32_t, const char*, int32_t, int64_t flags)
     return XAER_INVAL;
   }
   Replace(c, fresh);
-  PRX_SetEnabled(c->worker, 1);
+  AGT_SwitchWorker(c->worker, 1);
   return XA_OK;
 }
 
@@ -294,7 +294,7 @@ int32_t DRV_XaClose(uint32_t conn, const char*, int32_t, int64_t flags) {
     return XAER_INVAL;
   }
   Replace(c, fresh);
-  PRX_SetEnabled(c->worker, 0);
+  AGT_SwitchWorker(c->worker, 0);
   return XA_OK;
 }
 

@@ -1,17 +1,18 @@
 #include "platform/resstr.h"
 
 #include <cstring>
-#include <mutex>
 #include <utility>
 #include <vector>
+
+#include "platform/lock.h"
 
 namespace plat {
 
 namespace {
 
 struct Tables {
-  std::mutex m;
-  std::vector<std::pair<const StringEntry*, size_t>> list;
+  Mutex m;
+  std::vector<std::pair<const StringEntry*, size_t>> list GUARDED_BY(m);
 };
 
 Tables& tables() {
@@ -21,7 +22,7 @@ Tables& tables() {
 
 const char* find(unsigned id) {
   Tables& t = tables();
-  std::lock_guard<std::mutex> g(t.m);
+  Guard<Mutex> g(t.m);
   for (auto it = t.list.rbegin(); it != t.list.rend(); ++it)
     for (size_t i = 0; i < it->second; ++i)
       if (it->first[i].id == id) return it->first[i].text;
@@ -40,7 +41,7 @@ size_t utf8_cut(const char* s, size_t n, size_t full) {
 void register_string_table(const StringEntry* table, size_t count) {
   if (!table || count == 0) return;
   Tables& t = tables();
-  std::lock_guard<std::mutex> g(t.m);
+  Guard<Mutex> g(t.m);
   for (const auto& e : t.list)
     if (e.first == table) return;
   t.list.emplace_back(table, count);

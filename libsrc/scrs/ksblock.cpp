@@ -46,6 +46,14 @@ struct BlockPlan {
 // block is cut out of what came back.
 BlockPlan Plan(uint16_t orientation, int32_t offset, uint32_t k, uint32_t held) {
   BlockPlan p{orientation, 0, k, 0, k};
+  if (orientation == SQL_FETCH_ABSOLUTE) {
+    // Counted from the start: the keys before the row are read and left;
+    // from the end: the row is the offset-th read backwards.
+    const uint32_t n = offset < 0 ? static_cast<uint32_t>(-static_cast<int64_t>(offset))
+                                  : static_cast<uint32_t>(offset);
+    if (offset > 0) return {SQL_FETCH_FIRST, 0, n - 1 + k, n - 1, k};
+    return {SQL_FETCH_LAST, 0, n, n > k ? n - k : 0, std::min(n, k)};
+  }
   if (orientation != SQL_FETCH_RELATIVE) return p;
   if (offset == 0) {
     // The block again, from its first key on.
@@ -117,7 +125,7 @@ std::vector<SCR_PARAMDESC> SeekDescs(const SCR_ANALYSIS& a, const SCR_BUILT& see
 
 // The seek query for the plan, its parameters and where they fall among
 // the application's.
-int SeekQuery(SCR_CURSOR* cur, const BlockPlan& plan, const KS_KEYSET& ks, SCR_BUILT* out,
+int SeekQuery(SCR_CURSOR* cur, const BlockPlan& plan, const COLSET* bound, SCR_BUILT* out,
               COLSET** params, KS_PLACE* place) {
   SCR_ANALYSIS& a = *cur->analysis;
   *params = nullptr;
@@ -136,18 +144,18 @@ int SeekQuery(SCR_CURSOR* cur, const BlockPlan& plan, const KS_KEYSET& ks, SCR_B
   const bool seeks = plan.orientation == SQL_FETCH_NEXT || plan.orientation == SQL_FETCH_PRIOR;
   if (seeks) {
     // Without a block there is nothing to seek from.
-    if (ks.bound == nullptr || ks.bound->rows_held < 2) return ERR_GENERAL;
+    if (bound == nullptr || bound->rows_held < 2) return ERR_GENERAL;
     const uint16_t row = (plan.orientation == SQL_FETCH_NEXT) != (plan.mode == 1 || plan.mode == 3);
     std::vector<bool> nullBound;
-    for (uint16_t c = static_cast<uint16_t>(a.ks.keys.size()); c < ks.bound->cols_used; ++c)
-      nullBound.push_back(ks.bound->cols[c].ind[row] == COLSET_IND_NULL);
+    for (uint16_t c = static_cast<uint16_t>(a.ks.keys.size()); c < bound->cols_used; ++c)
+      nullBound.push_back(bound->cols[c].ind[row] == COLSET_IND_NULL);
     KS_ANALYSED s;
     if (int rc = KS_Analyse(a, sel.text, &s)) return rc;
     if (int rc = KS_BuildSeekWhere(&s.info, a.ks, a.orderBy, a.idents, plan.orientation, plan.mode,
                                    NullCollation(cur), nullBound, out, a.sortColumns))
       return rc;
     place->libAt = out->appBefore + (place->dropFrom <= out->appBefore ? place->dropped : 0);
-    if (int rc = KS_SeekParams(ks.bound, *out, params)) return rc;
+    if (int rc = KS_SeekParams(bound, *out, params)) return rc;
   }
   if (plan.orientation == SQL_FETCH_PRIOR || plan.orientation == SQL_FETCH_LAST) {
     // Read backwards from the bound (or the end): the order reversed.
@@ -200,6 +208,31 @@ int Slice(const BlockPlan& plan, COLSET* read, COLSET** out) {
     }
   }
   return 0;
+}
+
+// The reads by key that follow a block read split their keys by the
+// agent's limits.
+void AskLimits(SCR_CURSOR* cur) {
+  SCR_ANALYSIS& a = *cur->analysis;
+  if (a.markerLimit == 0) {
+    a.paramOps = KS_AskAgent(cur, kReqParamOps);
+    a.markerLimit = KS_AskAgent(cur, kReqMarkerLimit);
+  }
+}
+
+// Makes `block` (new-made, taken over) the current block of k places.
+int Install(SCR_CURSOR* cur, KS_KEYSET* ks, COLSET* block, uint32_t k) {
+  KS_Close(ks);
+  COLSET* rows = nullptr;
+  const int copied = ColSetCreate(&rows, block);
+  Adopt(&ks->window, block);
+  if (copied != 0) return copied;
+  ks->blockRows = rows;
+  ks->windowFirst = 0;
+  ks->rowCount = ks->window.rows_held;
+  ks->status.assign(std::max(k, ks->rowCount), SQL_ROW_NOROW);
+  std::fill(ks->status.begin(), ks->status.begin() + ks->rowCount, SQL_ROW_SUCCESS);
+  return scs_p_KeysetBounds(cur, &ks->bound);
 }
 
 }  // namespace
@@ -276,23 +309,24 @@ int KS_FetchKeyBlock(SCR_CURSOR* cur, uint16_t orientation, int32_t offset) {
   if (cur == nullptr || cur->analysis == nullptr) return ERR_GENERAL;
   KS_KEYSET* ks = KS_Keyset(cur);
   if (ks == nullptr) return ERR_NO_MEMORY;
-  SCR_ANALYSIS& a = *cur->analysis;
-  // The reads by key that follow split their keys by the agent's limits.
-  if (a.markerLimit == 0) {
-    a.paramOps = KS_AskAgent(cur, kReqParamOps);
-    a.markerLimit = KS_AskAgent(cur, kReqMarkerLimit);
-  }
+  AskLimits(cur);
   const uint32_t k = KS_BlockSize(cur);
+  if (orientation == SQL_FETCH_ABSOLUTE && offset == 0) return ERR_NO_DATA_FOUND;
   const BlockPlan plan = Plan(orientation, offset, k, ks->rowCount);
   SCR_BUILT seek;
   COLSET* seekParams = nullptr;
   KS_PLACE place;
-  if (int rc = SeekQuery(cur, plan, *ks, &seek, &seekParams, &place)) {
+  if (int rc = SeekQuery(cur, plan, ks->bound, &seek, &seekParams, &place)) {
     ColSetDestroy(seekParams);
     return rc;
   }
   COLSET read{};
   int rc = RunSeek(cur, seek, place, seekParams, plan.read, &read);
+  // An absolute row the result does not reach: nothing moves.
+  if (rc == 0 && orientation == SQL_FETCH_ABSOLUTE && read.rows_held < plan.read) {
+    if (offset < 0) rc = ERR_FETCH_BEFORE_START;
+    else if (read.rows_held <= plan.sliceFrom) rc = ERR_NO_DATA_FOUND;
+  }
   COLSET* block = nullptr;
   if (rc == 0) rc = Slice(plan, &read, &block);
   ColSetFreeColumns(&read);
@@ -300,11 +334,50 @@ int KS_FetchKeyBlock(SCR_CURSOR* cur, uint16_t orientation, int32_t offset) {
   // Nothing there: the block held stays, so that the cursor can still move
   // back from where it stands.
   if (block == nullptr) return ERR_NO_DATA_FOUND;
-  KS_Close(ks);
-  Adopt(&ks->window, block);
-  ks->windowFirst = 0;
-  ks->rowCount = ks->window.rows_held;
-  ks->status.assign(k, SQL_ROW_NOROW);
-  std::fill(ks->status.begin(), ks->status.begin() + std::min(k, ks->rowCount), SQL_ROW_SUCCESS);
-  return scs_p_KeysetBounds(cur, &ks->bound);
+  return Install(cur, ks, block, k);
+}
+
+int KS_ReadKeys(SCR_CURSOR* cur, uint16_t orientation, const COLSET* from, uint32_t at,
+                uint32_t want, COLSET* out) {
+  if (cur == nullptr || cur->analysis == nullptr || out == nullptr) return ERR_GENERAL;
+  if (want == 0) return 0;
+  AskLimits(cur);
+  // The row to seek from stands as both bounds: the seek looks past it.
+  COLSET* bound = nullptr;
+  const bool seeks = orientation == SQL_FETCH_NEXT || orientation == SQL_FETCH_PRIOR;
+  if (seeks) {
+    if (from == nullptr || at >= from->rows_held) return ERR_GENERAL;
+    COLSET* src = const_cast<COLSET*>(from);
+    int rc = ColSetAlloc(&bound, from, 2);
+    if (rc == 0) rc = ColSetCopyRows(bound, src, 0, at, 0);
+    if (rc == 0) rc = ColSetCopyRows(bound, src, 1, at, 0);
+    if (rc != 0) {
+      ColSetDestroy(bound);
+      return rc;
+    }
+  }
+  const BlockPlan plan{orientation, 0, want, 0, want};
+  SCR_BUILT seek;
+  COLSET* seekParams = nullptr;
+  KS_PLACE place;
+  int rc = SeekQuery(cur, plan, bound, &seek, &seekParams, &place);
+  ColSetDestroy(bound);
+  if (rc != 0) {
+    ColSetDestroy(seekParams);
+    return rc;
+  }
+  return RunSeek(cur, seek, place, seekParams, want, out);
+}
+
+int KS_SetBlock(SCR_CURSOR* cur, COLSET* rows) {
+  if (cur == nullptr || cur->analysis == nullptr || rows == nullptr) {
+    ColSetDestroy(rows);
+    return ERR_GENERAL;
+  }
+  KS_KEYSET* ks = KS_Keyset(cur);
+  if (ks == nullptr) {
+    ColSetDestroy(rows);
+    return ERR_NO_MEMORY;
+  }
+  return Install(cur, ks, rows, KS_BlockSize(cur));
 }

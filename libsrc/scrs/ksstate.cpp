@@ -12,6 +12,7 @@ KS_KEYSET::KS_KEYSET() {
 
 KS_KEYSET::~KS_KEYSET() {
   KS_Close(this);
+  KS_DropMarks(this);
   ColSetDestroy(values);
   DSC_Close(&valuesCache);
   ColSetFreeColumns(&window);
@@ -26,4 +27,13 @@ void KS_Close(KS_KEYSET* ks) {
   ks->status.clear();
   ColSetDestroy(ks->bound);
   ks->bound = nullptr;
+  ColSetDestroy(ks->blockRows);
+  ks->blockRows = nullptr;
+}
+
+void KS_DropMarks(KS_KEYSET* ks) {
+  if (ks == nullptr) return;
+  ColSetDestroy(ks->marks);
+  ks->marks = nullptr;
+  ks->markOf.clear();
 }

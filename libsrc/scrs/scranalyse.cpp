@@ -10,7 +10,7 @@
 #include <cstring>
 #include <new>
 
-#include "drv_jdbc/cursor_lib.h"
+#include "drv_jdbc/drv_agent.h"
 #include "drv_jdbc/j-error.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-serv.h"
@@ -123,14 +123,29 @@ int AllocPrivate(SCR_CURSOR* cur) {
   return 0;
 }
 
+// Cursor options are for results. A statement that is not a SELECT runs as
+// asked; only one whose result the agent describes already is lowered to
+// the static, read-only cursor it can scroll as (one that shows a result
+// only when it runs is lowered then, `SCR_Execute`).
+int NotSelect(SCR_CURSOR* cur) {
+  cur->analysis->flags = SCR_NOT_SELECT;
+  uint16_t n = 0;
+  JdbcColDesc* descs = nullptr;
+  const uint32_t rc = SCR_Agent().DRV_NumResultCols(cur->stmtHandle, &n, &descs);
+  // Parameter descriptions of a call ("*I", "*O" ...) are no result.
+  const bool result = rc == 0 && n > 0 && descs != nullptr && descs[0].name[0] != '*';
+  ColDescFree(descs, n);
+  return result ? scs_p_ChangeCursorType(cur) : 0;
+}
+
 // A SELECT the analyser cannot read is served as a static, read-only
 // cursor, never left keyset-driven; the agent's own preparation or
-// execution judges the text. Another text keeps the analyser's answer.
-int Unparsed(SCR_CURSOR* cur, const SCR_SQLINFO& info, const char* text, int code) {
+// execution judges the text, and judges any other text too.
+int Unparsed(SCR_CURSOR* cur, const SCR_SQLINFO& info, const char* text) {
   log_message(LOG_LEVEL_DEBUG, kSrc, __LINE__, "SCR_AnalyseSQL failed: %s", text);
   log_message(LOG_LEVEL_DEBUG, kSrc, __LINE__, "%s", info.errmsg != nullptr ? info.errmsg : "");
   log_message(LOG_LEVEL_DEBUG, kSrc, __LINE__, "%s", info.result != nullptr ? info.result : "");
-  return BeginsWithSelect(text) ? scs_p_ChangeCursorType(cur) : code;
+  return BeginsWithSelect(text) ? scs_p_ChangeCursorType(cur) : NotSelect(cur);
 }
 
 int TablesOf(SCR_CURSOR* cur, SCR_SQLINFO* info) {
@@ -326,19 +341,21 @@ int scs_p_AnalyseStmt(SCR_CURSOR* cur, const char* text) {
   SCR_SQLINFO info;
   SCR_InitSQLInfo(&info);
   int rc = SCR_AnalyseSQL(&info, a.text.c_str(), 0, a.idents.noQualifier);
+  uint32_t kind = info.kind;
   if (rc != 0) {
-    rc = Unparsed(cur, info, a.text.c_str(), rc);
+    rc = Unparsed(cur, info, a.text.c_str());
+    kind = SCR_KIND_OTHER;
   } else if (info.kind == SCR_KIND_SELECT) {
     rc = AnalyseSelect(cur, &info);
   } else if (info.kind == SCR_KIND_POS_DELETE || info.kind == SCR_KIND_POS_UPDATE) {
     rc = SCR_ConcurrencyError(cur);
+  } else if (info.kind == SCR_KIND_OTHER || info.kind == SCR_KIND_CALL) {
+    // A procedure call or a statement the library does not know may give
+    // a result.
+    rc = NotSelect(cur);
   } else {
     a.flags = SCR_NOT_SELECT;
-    // A procedure call or a statement the library does not know scrolls
-    // only as the static result the agent gives.
-    if (info.kind == SCR_KIND_OTHER || info.kind == SCR_KIND_CALL) rc = scs_p_ChangeCursorType(cur);
   }
-  const uint32_t kind = info.kind;
   SCR_FreeSQLInfo(&info);
   if (rc != 0) MovePrivateErrors(cur);
   cur->kind = rc == 0 ? static_cast<int32_t>(kind) : SCR_KIND_NOT_ANALYSED;

@@ -11,8 +11,10 @@
 #define QMR_SCRS_SCRANALYSIS_H
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "scrs/dsc.h"
@@ -86,6 +88,9 @@ struct KS_KEYSET {
   uint32_t rowCount = 0;          // keys in the keyset (or the block)
   std::vector<uint16_t> status;   // SQL_ROW_* per keyset row (block: per window row)
   COLSET* bound = nullptr;        // first and last key of a block: the seek parameters
+  // A block's keys with the sort values they were read with, so that a
+  // seek can start from any of them.
+  COLSET* blockRows = nullptr;
   int32_t scrollState = 0;        // a mixed cursor's block state (KS_BLOCK_*)
 
   // Optimistic-concurrency values of the current rowset (or, for a static
@@ -96,7 +101,21 @@ struct KS_KEYSET {
   int32_t valuesWindow = DSC_NO_WINDOW;
   uint16_t valuesFlags = 0;
   uint32_t rowsetInBlock = 0;     // a mixed cursor's rowset: its first row in the block (0-based)
+  // A static cursor under values concurrency compares with its rows as it
+  // read them, except where its own updates changed them: those rows' kept
+  // values as read again after the update, by cache row. When its keys are
+  // not among its columns, the values cache holds them: the values row of
+  // each cache row (-1 where no row can be told for it).
+  std::map<uint32_t, SCR_ColSetPtr> ownRows;
+  std::vector<int32_t> valuesRowOf;
+  // A mixed cursor's bookmarks: bookmark n names row n - 1, a key with its
+  // sort values; kept across block moves until the result goes.
+  COLSET* marks = nullptr;
+  std::unordered_map<std::string, uint32_t> markOf;  // key text -> bookmark
 };
+
+// Drops a mixed cursor's bookmarks.
+void KS_DropMarks(KS_KEYSET* ks);
 
 // Drops the keys, statuses and bound row; the key cache is closed.
 void KS_Close(KS_KEYSET* ks);
@@ -304,9 +323,23 @@ uint32_t SCR_MarkerCount(const std::string& text);
 
 // --- keyset fill, block fetch and key re-read --------------------------
 // Reads a block of keys with the seek query and makes it the current
-// window (SQL_FETCH_NEXT, FIRST, LAST, PRIOR or RELATIVE with offset).
-// 0, ERR_NO_DATA_FOUND when no key came back, or a code.
+// window (SQL_FETCH_NEXT, FIRST, LAST, PRIOR, RELATIVE with offset, or
+// ABSOLUTE: the block that starts at row offset, counted from the end when
+// negative). 0, ERR_NO_DATA_FOUND when no key came back (or none at an
+// absolute row past the end), ERR_FETCH_BEFORE_START when a negative
+// absolute row lies before the first, or a code.
 int KS_FetchKeyBlock(SCR_CURSOR* cur, uint16_t orientation, int32_t offset);
+
+// Reads up to `want` keys with their sort values into *out (empty), nearest
+// first: those after (SQL_FETCH_NEXT) or before (SQL_FETCH_PRIOR) row `at`
+// of `from` (a block's rows), or from the start (SQL_FETCH_FIRST) or the
+// end (SQL_FETCH_LAST) of the result.
+int KS_ReadKeys(SCR_CURSOR* cur, uint16_t orientation, const COLSET* from, uint32_t at,
+                uint32_t want, COLSET* out);
+
+// Makes `rows` (keys with their sort values, in result order; taken over)
+// the current block.
+int KS_SetBlock(SCR_CURSOR* cur, COLSET* rows);
 
 // *out := a new two-row set: the first and last key of the current block.
 int scs_p_KeysetBounds(SCR_CURSOR* cur, COLSET** out);
@@ -375,8 +408,6 @@ bool SCR_ExecuteCurrentOf(SCR_CURSOR* cur, COLSET* params, uint16_t count,
 bool SCR_KeepCurrentOfParams(SCR_CURSOR* cur, COLSET* params);
 bool SCR_KeepCurrentOfBinds(SCR_CURSOR* cur, uint16_t count, const JdbcColBind* binds);
 void SCR_CurrentOfFree(SCR_CURSOR* cur);
-// The agent's cursor name, or one made for an emulated cursor that has none.
-extern "C" uint32_t SCR_GetCursorName(uint32_t stmt, char* buf, uint16_t size, uint16_t* length);
 
 // Update, delete or fetch of the keyset rows the bookmarks name (1-based).
 int SCR_BulkOpDispatch(SCR_CURSOR* cur, uint16_t op, const uint64_t* bookmarks, uint32_t rows,
@@ -393,6 +424,20 @@ int scs_p_FetchStaticByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint
 // comes back empty with SQL_ROW_DELETED.
 int scs_p_FetchKeysetByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint32_t rows,
                                 uint16_t* statuses, ROWSTATUS** out);
+// The same for a mixed cursor, whose bookmarks name keys; its block and
+// rowset stay as they were.
+int scs_p_FetchMixedByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint32_t rows,
+                               uint16_t* statuses, ROWSTATUS** out);
+
+// --- mixed cursor bookmarks (scrmixedmark.cpp) -------------------------
+// *out := the bookmark of row n (0-based) of a mixed cursor's rowset.
+int scs_p_MixedBookmark(const SCR_CURSOR* cur, uint32_t n, uint32_t* out);
+// Makes the block start at the key bookmark `mark` names: 0,
+// ERR_NO_DATA_FOUND for a bookmark that names none, or a code.
+int scs_p_MixedMarkBlock(SCR_CURSOR* cur, uint64_t mark);
+// The row of the current block that holds the key bookmark `mark` names,
+// or -1.
+int64_t scs_p_MixedMarkRow(const SCR_CURSOR* cur, uint64_t mark);
 
 // --- prepare (scranalyse.cpp) ------------------------------------------
 void SCR_AnalysisFree(SCR_CURSOR* cur);
@@ -401,5 +446,10 @@ int SCR_KeysetError(const SCR_CURSOR* cur);
 // 87 join, 88 GROUP BY, 89 UNION, 103 scalar aggregate, else 0: a result
 // that cannot be changed by key.
 int SCR_ConcurrencyError(const SCR_CURSOR* cur);
+
+// The column adjustment from the analysed select list, lent to the agent
+// (AGT_SetColumnAdjust) for its column attributes.
+int SCR_AdjustColDesc(JdbcStmt* stmt, uint32_t column, JdbcColDesc* desc, uint16_t mask,
+                      uint16_t stride, uint16_t count, ATTR_ENTRY* attrs);
 
 #endif

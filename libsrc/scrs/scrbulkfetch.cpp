@@ -4,6 +4,9 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include "drv_jdbc/j-error.h"
+#include "drv_jdbc/j-handles.h"
+#include "drv_jdbc/j-records.h"
 #include "scrs/colset_ops.h"
 #include "scrs/scranalysis.h"
 #include "scrs/scrcursor.h"
@@ -25,6 +28,22 @@ int Place(ROWSTATUS* rs, const COLSET* one, uint32_t j, uint32_t* found) {
   return 0;
 }
 
+bool NamesNoRow(const SCR_CURSOR* cur, uint64_t b) {
+  return b < 1 || b > static_cast<uint64_t>(cur->rowCount);
+}
+
+// The rows' answer: all fetched, or some not; a bookmark that names no row
+// says so beside the row's error.
+int Outcome(SCR_CURSOR* cur, uint32_t rows, uint32_t found, bool invalid) {
+  if (found == rows) return 0;
+  JdbcStmt* s = AGT_Stmt(cur->stmtHandle);
+  if (invalid && s != nullptr) {
+    errPostIndex(&s->errors, ERR_ROW_ERROR);
+    errAppend(&s->errors, errNewByIndex(ERR_INVALID_BOOKMARK));
+  }
+  return ERR_ROW_ERROR;
+}
+
 }  // namespace
 
 int scs_p_FetchStaticByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint32_t rows,
@@ -37,10 +56,14 @@ int scs_p_FetchStaticByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint
   const int32_t position = ss->position;
   COLSET* one = nullptr;
   uint32_t found = 0;
+  bool invalid = false;
   int rc = 0;
   for (uint32_t j = 0; rc == 0 && j < rows; ++j) {
     const uint64_t b = bookmarks[j];
-    if (b < 1 || b > static_cast<uint64_t>(cur->rowCount)) continue;
+    if (NamesNoRow(cur, b)) {
+      invalid = true;
+      continue;
+    }
     rc = SS_Fetch(ss, static_cast<int32_t>(b - 1), 1, &one);
     if (rc != 0 || one->rows_held == 0) continue;
     rc = Place(rs, one, j, &found);
@@ -57,7 +80,7 @@ int scs_p_FetchStaticByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint
   }
   cur->affectedRows = static_cast<int32_t>(found);
   *out = rs;
-  return found == rows ? 0 : ERR_ROW_ERROR;
+  return Outcome(cur, rows, found, invalid);
 }
 
 int scs_p_FetchKeysetByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint32_t rows,
@@ -71,10 +94,14 @@ int scs_p_FetchKeysetByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint
   cur->rowsetSize = 1;
   ROWSTATUS* one = nullptr;
   uint32_t found = 0;
+  bool invalid = false;
   int rc = 0;
   for (uint32_t j = 0; rc == 0 && j < rows; ++j) {
     const uint64_t b = bookmarks[j];
-    if (b < 1 || b > static_cast<uint64_t>(cur->rowCount)) continue;
+    if (NamesNoRow(cur, b)) {
+      invalid = true;
+      continue;
+    }
     RowStatusFree(&one);
     rc = RowStatusCreate(&one, 1);
     if (rc == 0) rc = scs_p_FetchKeyset(cur, one, static_cast<int32_t>(b));
@@ -87,6 +114,54 @@ int scs_p_FetchKeysetByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint
   cur->rowsetSize = size;
   cur->rowsetStart = start;
   cur->position = position;
+  if (rc != 0) {
+    RowStatusFree(&rs);
+    return rc;
+  }
+  cur->affectedRows = static_cast<int32_t>(found);
+  *out = rs;
+  return Outcome(cur, rows, found, invalid);
+}
+
+int scs_p_FetchMixedByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint32_t rows,
+                               uint16_t* statuses, ROWSTATUS** out) {
+  KS_KEYSET* ks = cur->analysis != nullptr ? cur->analysis->keyset.get() : nullptr;
+  if (ks == nullptr || ks->blockRows == nullptr || ks->marks == nullptr)
+    return ERR_INVALID_CURSOR_STATE;
+  // Each row is read as a block of its one key; the cursor's block comes
+  // back afterwards, with its rowset where it was.
+  COLSET* saved = nullptr;
+  if (int rc = ColSetCreate(&saved, ks->blockRows)) return rc;
+  const uint32_t size = cur->rowsetSize, inBlock = ks->rowsetInBlock;
+  const int32_t state = ks->scrollState, position = cur->position;
+  ROWSTATUS* rs = nullptr;
+  int rc = RowStatusCreate(&rs, rows);
+  cur->rowsetSize = 1;
+  ROWSTATUS* one = nullptr;
+  uint32_t found = 0;
+  for (uint32_t j = 0; rc == 0 && j < rows; ++j) {
+    const uint64_t b = bookmarks[j];
+    if (b < 1 || b > ks->marks->rows_held) continue;
+    COLSET* key = nullptr;
+    rc = ColSetAlloc(&key, ks->marks, 1);
+    if (rc == 0) rc = ColSetCopyRows(key, ks->marks, 0, static_cast<uint32_t>(b - 1), 0);
+    if (rc == 0) rc = KS_SetBlock(cur, key);
+    else ColSetDestroy(key);
+    RowStatusFree(&one);
+    if (rc == 0) rc = RowStatusCreate(&one, 1);
+    if (rc == 0) rc = scs_p_FetchKeyset(cur, one, 1);
+    if (rc == 0) rc = Place(rs, one->rows, j, &found);
+    if (rc != 0) break;
+    statuses[j] = SCR_GetRowStatusAt(one, 1);
+    SCR_SetRowStatusAt(rs, j + 1, statuses[j]);
+  }
+  RowStatusFree(&one);
+  cur->rowsetSize = size;
+  const int back = KS_SetBlock(cur, saved);
+  ks->rowsetInBlock = inBlock;
+  ks->scrollState = state;
+  cur->position = position;
+  if (rc == 0) rc = back;
   if (rc != 0) {
     RowStatusFree(&rs);
     return rc;

@@ -6,7 +6,6 @@
 #include <sqlext.h>
 
 #include <cctype>
-#include <cstdio>
 #include <new>
 #include <string>
 #include <vector>
@@ -80,38 +79,14 @@ bool Split(const char* sql, SCR_CURRENTOF* out) {
 
 }  // namespace
 
-uint32_t SCR_GetCursorName(uint32_t stmt, char* buf, uint16_t size, uint16_t* length) {
-  uint16_t got = 0;
-  const uint32_t rc = SCR_Agent().DRV_GetCursorName(stmt, buf, size, &got);
-  if (length != nullptr) *length = got;
-  JdbcStmt* s = nullptr;
-  SCR_CURSOR* cur = SCR_StmtCursor(stmt, &s);
-  if ((rc == 0 && got > 0) || rc == ERR_TRUNCATED || cur == nullptr ||
-      cur->cursorType == SQL_CURSOR_FORWARD_ONLY)
-    return rc;
-  // The data source has no cursor behind an emulated one to name (some
-  // JDBC drivers refuse to name even their own): the name a positioned
-  // statement can use is made here.
-  errClear(&s->errors);
-  char made[32];
-  const int n = std::snprintf(made, sizeof made, "SQL_CUR%08X", static_cast<unsigned>(stmt));
-  if (length != nullptr) *length = static_cast<uint16_t>(n);
-  if (buf == nullptr || size == 0) return 0;
-  std::snprintf(buf, size, "%s", made);
-  return static_cast<uint16_t>(n) >= size ? ERR_TRUNCATED : 0;
-}
-
 namespace {
 
 // The name another statement's cursor answers to: its own, or the one
-// generated for its result.
+// made for it.
 std::string NameOf(uint32_t h) {
-  if (JdbcStmt* s = AGT_Stmt(h)) {
-    if (s->cursorName != nullptr && s->cursorName[0] != '\0') return s->cursorName;
-  }
   char buf[256] = {0};
   uint16_t len = 0;
-  if (SCR_GetCursorName(h, buf, sizeof buf, &len) != 0) return std::string();
+  if (SCR_Agent().DRV_GetCursorName(h, buf, sizeof buf, &len) != 0) return std::string();
   return buf;
 }
 
@@ -205,6 +180,13 @@ bool SCR_ExecuteCurrentOf(SCR_CURSOR* cur, COLSET* params, uint16_t count,
   SCR_CURSOR* target = Target(cur, *q, &any);
   if (target == nullptr) {
     *rc = any ? ERR_INVALID_CURSOR_STATE : ERR_INVALID_CURSOR_NAME;
+    return true;
+  }
+  // Rows of a read-only result are never changed by key: the concurrency
+  // that allows it must be asked for before the cursor's statement runs.
+  if (target->concurrency == SQL_CONCUR_READ_ONLY &&
+      (target->flags & SCR_FLAG_THROUGH_LIBRARY) != 0) {
+    *rc = ERR_READ_ONLY_CURSOR;
     return true;
   }
   SCR_CURRENTROW row;

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include "drv_jdbc/drv_agent.h"
+#include "scrs/scranalysis.h"
 #include "util/errcodes.h"
 
 int SCR_CursorStateInit(SCR_CURSOR* cur, uint32_t stmt, uint32_t conn, DRV_Agent* agent,
@@ -89,6 +91,20 @@ int SCR_GetRowNumber(const SCR_CURSOR* cur, uint32_t n, uint32_t* out) {
 int SCR_GetRowNumberFwd(const SCR_CURSOR* cur, uint32_t n, uint32_t* out) {
   if (out == nullptr) return ERR_INVALID_ARGUMENT;
   *out = 0;
+  const bool mixed = cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN && cur->keysetSize != 0;
+  if (mixed) {
+    if (n >= cur->rowsetSize) return ERR_INVALID_ARGUMENT;
+    if (NoCurrentRowset(cur)) return ERR_INVALID_CURSOR_STATE;
+    if (cur->analysis != nullptr) return scs_p_MixedBookmark(cur, n, out);
+    // The core's cursor state asks the library's, which holds the keys.
+    const DRV_OpTable* ops = cur->agent != nullptr ? cur->agent->ops : nullptr;
+    if (ops == nullptr || ops->DRV_GetInfo == nullptr) return ERR_NOT_CAPABLE;
+    uint32_t v = n;
+    uint16_t len = 0;
+    const uint32_t rc = ops->DRV_GetInfo(cur->stmtHandle, SCR_REQ_MIXED_BOOKMARK, &v, sizeof v, &len);
+    if (rc == 0) *out = v;
+    return static_cast<int>(rc);
+  }
   if (!Numbered(cur)) return 0;
   if (n >= cur->rowsetSize) return ERR_INVALID_ARGUMENT;
   if (NoCurrentRowset(cur)) return ERR_INVALID_CURSOR_STATE;

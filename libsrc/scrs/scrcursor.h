@@ -19,6 +19,7 @@ struct DRV_Agent;
 struct SS_CURSOR;
 struct SCR_ANALYSIS;
 struct SCR_CURRENTOF;
+struct SCR_LONGDATA;
 
 // Cursor-state flags.
 enum : uint16_t {
@@ -55,6 +56,10 @@ constexpr int32_t SCR_POS_AFTER_END = -3;
 // Statement kinds of the analysis.
 constexpr int32_t SCR_KIND_NOT_ANALYSED = -1;
 
+// Statement information request the library answers: the bookmark of a
+// mixed cursor's rowset row (u32, 0-based, in the value; the bookmark out).
+constexpr uint32_t SCR_REQ_MIXED_BOOKMARK = 0x320100B0u;
+
 struct SCR_CURSOR {
   uint32_t rowsetSize;
   uint32_t keysetSize;
@@ -78,6 +83,9 @@ struct SCR_CURSOR {
   ROWSTATUS* rowStatus;
   uint32_t fetchDirections;  // SQL_FETCH_DIRECTION of the agent, 0 until asked
   uint32_t prevRowsetSize;   // the rowset size the previous fetch used
+  // The FetchOffset of a SQL_FETCH_BOOKMARK fetch, which the row handed to
+  // SCR_ScrollFetch includes: a mixed cursor's bookmark is no row number.
+  int64_t bookmarkOffset = 0;
   // Fetch through slot 41 (the connection serves dynamic and mixed
   // cursors) rather than slot 36.
   uint32_t fetchScrollSlot;
@@ -89,6 +97,7 @@ struct SCR_CURSOR {
   RVC_LINK rvcLink;          // a dynamic cursor's tie to the row-version table
   SCR_ANALYSIS* analysis;    // of a scrollable SELECT; null until one is analysed
   SCR_CURRENTOF* currentOf;  // a positioned statement naming an emulated cursor
+  SCR_LONGDATA* longData;    // long values handed out in pieces; null until first used
 };
 
 // Defaults: rowset size 1, row count unknown, forward-only, read-only,

@@ -12,6 +12,7 @@
 #include "scrs/rvc.h"
 #include "scrs/scrframe.h"
 #include "scrs/scrhooks.h"
+#include "scrs/scrvalues.h"
 #include "util/errcodes.h"
 #include "util/log.h"
 
@@ -45,7 +46,7 @@ struct Split {
 
 // The rows of the block's keys, group by group, on the private refetch
 // statement: the application's statement keeps its text and its result.
-int ReadByKeys(SCR_CURSOR* cur, const KS_KEYSET& ks, const Split& split, COLSET* rows) {
+int ReadByKeys(SCR_CURSOR* cur, const COLSET& keySet, const Split& split, COLSET* rows) {
   SCR_ANALYSIS& a = *cur->analysis;
   SCR_BUILT text;
   if (int rc = RefetchText(cur, split.per, &text)) return rc;
@@ -61,7 +62,7 @@ int ReadByKeys(SCR_CURSOR* cur, const KS_KEYSET& ks, const Split& split, COLSET*
   for (uint32_t g = 0; rc == 0 && g < split.blocks; ++g) {
     const uint32_t n = g + 1 == split.blocks ? split.last : split.per;
     COLSET *keys = nullptr, *params = nullptr;
-    rc = static_cast<uint32_t>(SCR_RowToParams(&ks.window, g * split.per, split.per, n, &keys,
+    rc = static_cast<uint32_t>(SCR_RowToParams(&keySet, g * split.per, split.per, n, &keys,
                                                a.paramOps != 0, false, nullptr));
     if (rc == 0) rc = static_cast<uint32_t>(KS_SpliceParams(cur, place, keys, &params));
     if (rc == 0) rc = KS_RunPrepared(cur, stmt, params, binds);
@@ -73,18 +74,28 @@ int ReadByKeys(SCR_CURSOR* cur, const KS_KEYSET& ks, const Split& split, COLSET*
 
 // Whether the rows read are exactly the block's; each is put at its key
 // and the keys behind the application's columns are cut off again.
+// Each row read put at its key among the first `count` rows of keySet, and
+// the keys behind the application's columns cut off again.
+int PutAtKeys(SCR_CURSOR* cur, const COLSET& keySet, uint32_t count, COLSET* rows,
+              std::vector<bool>* found) {
+  const auto nkeys = static_cast<uint16_t>(cur->analysis->ks.keys.size());
+  if (rows->cols_used <= nkeys) return ERR_GENERAL;
+  const auto appCols = static_cast<uint16_t>(rows->cols_used - nkeys);
+  std::vector<uint16_t> keyCols;
+  for (uint16_t k = 0; k < nkeys; ++k) keyCols.push_back(static_cast<uint16_t>(appCols + k));
+  if (int rc = SCR_MatchRowsToKeys(&keySet, 0, count, keyCols, rows, found)) return rc;
+  for (uint16_t k = 0; k < nkeys; ++k) {
+    if (int rc = ColSetRemoveColumn(rows, appCols)) return rc;
+  }
+  return 0;
+}
+
 int Agrees(SCR_CURSOR* cur, const KS_KEYSET& ks, COLSET* rows, bool* agrees) {
   *agrees = false;
   const auto nkeys = static_cast<uint16_t>(cur->analysis->ks.keys.size());
   if (rows->rows_held != ks.rowCount || rows->cols_used <= nkeys) return 0;
-  const auto appCols = static_cast<uint16_t>(rows->cols_used - nkeys);
-  std::vector<uint16_t> keyCols;
-  for (uint16_t k = 0; k < nkeys; ++k) keyCols.push_back(static_cast<uint16_t>(appCols + k));
   std::vector<bool> found;
-  if (int rc = SCR_MatchRowsToKeys(&ks.window, 0, ks.rowCount, keyCols, rows, &found)) return rc;
-  for (uint16_t k = 0; k < nkeys; ++k) {
-    if (int rc = ColSetRemoveColumn(rows, appCols)) return rc;
-  }
+  if (int rc = PutAtKeys(cur, ks.window, ks.rowCount, rows, &found)) return rc;
   *agrees = std::all_of(found.begin(), found.end(), [](bool f) { return f; });
   return 0;
 }
@@ -153,7 +164,7 @@ int scs_p_FetchDynamicBlock(SCR_CURSOR* cur, uint16_t orientation, int32_t offse
                      static_cast<uint32_t>(a.ks.keys.size()), &split.blocks, &split.last,
                      &split.per);
     if (split.blocks == 0) return ERR_GENERAL;
-    if (int rc = ReadByKeys(cur, *ks, split, rs->rows)) return rc;
+    if (int rc = ReadByKeys(cur, ks->window, split, rs->rows)) return rc;
     if (int rc = Agrees(cur, *ks, rs->rows, &agrees)) return rc;
   }
   if (!agrees) {
@@ -227,7 +238,62 @@ int scs_p_FetchDynamic(SCR_CURSOR* cur, int32_t offset, uint16_t orientation, RO
         return 0;
       }
       return RelativeBack(cur, offset, prevStart, prevKeys, rs);
+    case SQL_FETCH_ABSOLUTE:
+      rc = Block(cur, orientation, offset, rs);
+      if (rc == ERR_NO_DATA_FOUND) return AfterEnd(cur);
+      // From the end, further back than the result reaches: the first
+      // rowset when the move is no longer than a rowset.
+      if (rc == ERR_FETCH_BEFORE_START) {
+        if (-static_cast<int64_t>(offset) > size) return BeforeStart(cur);
+        rc = Block(cur, SQL_FETCH_FIRST, 0, rs);
+        if (rc == ERR_NO_DATA_FOUND) return BeforeStart(cur);
+      }
+      if (rc != 0) return rc;
+      cur->rowsetStart = Fetched(rs) >= size ? -1 : kPartialAtEnd;
+      return 0;
     default:
       return ERR_FETCH_TYPE_RANGE;
   }
+}
+
+int scs_p_DynamicOwnVersions(SCR_CURSOR* cur, const std::vector<uint32_t>& at) {
+  SCR_ANALYSIS* a = cur->analysis;
+  KS_KEYSET* ks = a != nullptr ? a->keyset.get() : nullptr;
+  if (a == nullptr || a->rowVersion == 0 || cur->rvcLink.list == nullptr || at.empty()) return 0;
+  if (ks == nullptr) return ERR_GENERAL;
+  const auto n = static_cast<uint32_t>(at.size());
+  COLSET* picked = nullptr;
+  int rc = ColSetAlloc(&picked, &ks->window, n);
+  for (uint32_t j = 0; rc == 0 && j < n; ++j)
+    rc = at[j] < ks->window.rows_held ? ColSetCopyRows(picked, &ks->window, j, at[j], 0)
+                                      : ERR_GENERAL;
+  // The rows as the next fetch reads them, so that it finds their versions
+  // unchanged.
+  Split split;
+  SCR_RowsetBlocks(n, a->markerLimit, KS_AppParamCount(cur),
+                   static_cast<uint32_t>(a->ks.keys.size()), &split.blocks, &split.last,
+                   &split.per);
+  if (rc == 0 && split.blocks == 0) rc = ERR_GENERAL;
+  COLSET rows{};
+  std::vector<bool> found;
+  if (rc == 0) rc = ReadByKeys(cur, *picked, split, &rows);
+  if (a->refetchStmt != 0 && cur->concurrency != SQL_CONCUR_LOCK)
+    SCR_Agent().DRV_CloseCursor(a->refetchStmt);
+  if (rc == 0) rc = PutAtKeys(cur, *picked, n, &rows, &found);
+  std::vector<unsigned char> keyVersions(size_t{n} * RVC_DIGEST_SIZE),
+      rowVersions(size_t{n} * RVC_DIGEST_SIZE);
+  // Only rows found again take a new version; a row gone keeps its old one.
+  std::vector<uint16_t> statuses(n, SQL_ROW_SUCCESS);
+  for (uint32_t j = 0; rc == 0 && j < n; ++j) {
+    if (!found[j]) continue;
+    rc = RVC_RowVersion(picked, j, &keyVersions[size_t{j} * RVC_DIGEST_SIZE]);
+    if (rc == 0) rc = RVC_RowVersion(&rows, j, &rowVersions[size_t{j} * RVC_DIGEST_SIZE]);
+    statuses[j] = SQL_ROW_UPDATED;
+  }
+  if (rc == 0)
+    rc = RVC_UpdateVersion(&cur->rvcLink, keyVersions.data(), rowVersions.data(),
+                           statuses.data(), n);
+  ColSetFreeColumns(&rows);
+  ColSetDestroy(picked);
+  return rc;
 }

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <limits>
 
-#include "drv_jdbc/cursor_lib.h"
 #include "drv_jdbc/drv_agent.h"
 #include "scrs/scrlock.h"
 #include "util/errcodes.h"
@@ -167,7 +166,6 @@ int SCR_ScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t offset, uint3
     const bool fromEnd = pos == SCR_POS_AFTER_END;
     const bool fromStart = pos == SCR_POS_BEFORE_START;
     if ((fromEnd && offset < 0) || (fromStart && offset >= 1)) {
-      if (dynamicLike) return ERR_FETCH_TYPE_RANGE;
       orientation = SQL_FETCH_ABSOLUTE;
     } else if (fromEnd || fromStart) {
       // Further out from either end, or standing still there: no rowset.
@@ -175,16 +173,28 @@ int SCR_ScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t offset, uint3
       return ERR_NO_DATA_FOUND;
     }
   }
-  if (orientation == SQL_FETCH_BOOKMARK) {
-    if (dynamicLike) return ERR_FETCH_TYPE_RANGE;
+  if (orientation == SQL_FETCH_BOOKMARK && dynamicLike) {
+    // A mixed cursor's bookmark names a key, not a row number: the rowset
+    // at the key is read, then moved from by the fetch offset.
+    if (type == SQL_CURSOR_DYNAMIC) return ERR_FETCH_TYPE_RANGE;
+    const int64_t move = cur->bookmarkOffset, mark = offset - move;
+    if (mark < 1) return NoRowset(cur, SCR_POS_BEFORE_START, fetched);
+    offset = mark;
+    if (move != 0) {
+      const int rc = AgentScrollFetch(cur, orientation, mark, fetched);
+      if (rc == ERR_NO_DATA_FOUND) return NoRowset(cur, SCR_POS_AFTER_END, fetched);
+      if (rc != 0) return rc;
+      cur->position = 1;
+      orientation = SQL_FETCH_RELATIVE;
+      offset = move;
+    }
+  } else if (orientation == SQL_FETCH_BOOKMARK) {
     // A bookmark moved before row 1 leaves the cursor before the start.
     if (offset < 1) return NoRowset(cur, SCR_POS_BEFORE_START, fetched);
     orientation = SQL_FETCH_ABSOLUTE;
   }
-  if (orientation == SQL_FETCH_ABSOLUTE) {
-    if (dynamicLike) return ERR_FETCH_TYPE_RANGE;
-    if (offset == 0) return NoRowset(cur, SCR_POS_BEFORE_START, fetched);
-  }
+  if (orientation == SQL_FETCH_ABSOLUTE && offset == 0)
+    return NoRowset(cur, SCR_POS_BEFORE_START, fetched);
 
   int64_t start = 0;
   bool beforeFirst = false;

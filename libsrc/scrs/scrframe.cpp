@@ -8,9 +8,10 @@
 #include <cstring>
 #include <new>
 
-#include "drv_jdbc/cursor_lib.h"
+#include "drv_jdbc/drv_agent.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-serv.h"
+#include "scrs/scranalysis.h"
 #include "scrs/scrcursor.h"
 #include "scrs/scrlock.h"
 #include "util/copyout.h"
@@ -77,8 +78,7 @@ uint32_t ScrollText(uint32_t conn, void* value, uint16_t size, uint16_t* length)
 // The information answers that describe what the library serves, and only
 // that: static cursors with every orientation and bookmarks; keyset-driven
 // and mixed cursors the same, seeing others' updates and deletions on
-// refetch; dynamic cursors without absolute positions or bookmarks, seeing
-// additions too. Every kind takes read-only, lock and values concurrency
+// refetch; dynamic cursors without bookmarks, seeing additions too. Every kind takes read-only, lock and values concurrency
 // (a statement that cannot be served so is lowered when prepared) and
 // changes its rows through SQLSetPos, and by bookmark where it has them. The
 // cursor type an application asks for is negotiated against the scroll
@@ -99,7 +99,7 @@ bool LibraryAnswer(uint32_t conn, uint16_t type, uint32_t* value) {
       *value = kScrolls | kSetPos | kBulk;
       return true;
     case SQL_DYNAMIC_CURSOR_ATTRIBUTES1:
-      *value = SQL_CA1_NEXT | SQL_CA1_RELATIVE | kSetPos;
+      *value = SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE | kSetPos;
       return true;
     case SQL_STATIC_CURSOR_ATTRIBUTES2:
       *value = kConcurrency | SQL_CA2_MAX_ROWS_SELECT;
@@ -114,6 +114,14 @@ bool LibraryAnswer(uint32_t conn, uint16_t type, uint32_t* value) {
     case SQL_BOOKMARK_PERSISTENCE:
       *value = SQL_BP_SCROLL;
       return true;
+    case SQL_POSITIONED_STATEMENTS: {
+      // The library runs WHERE CURRENT OF by key on the cursors it serves,
+      // whatever the data source says of its own cursors.
+      uint32_t agent = 0;
+      if (AskInt(conn, INFO_ODBC_INT | type, &agent) != 0) agent = 0;
+      *value = agent | SQL_PS_POSITIONED_DELETE | SQL_PS_POSITIONED_UPDATE;
+      return true;
+    }
     case SQL_SCROLL_OPTIONS:
     case SQL_FETCH_DIRECTION: {
       // What the agent offers, narrowed to what the library serves.
@@ -150,6 +158,15 @@ uint32_t ConnRequest(uint32_t h, uint32_t request, void* value, uint16_t size, u
 uint32_t StmtRequest(uint32_t h, uint32_t request, void* value, uint16_t size, uint16_t* length) {
   SCR_CURSOR* cur = SCR_StmtCursor(h);
   if (cur == nullptr) return ERR_INVALID_ARGUMENT;
+  if (request == SCR_REQ_MIXED_BOOKMARK) {
+    uint32_t n = 0, mark = 0;
+    if (value == nullptr || size < sizeof n) return ERR_INVALID_ARGUMENT;
+    std::memcpy(&n, value, sizeof n);
+    if (int rc = scs_p_MixedBookmark(cur, n, &mark)) return static_cast<uint32_t>(rc);
+    std::memcpy(value, &mark, sizeof mark);
+    if (length != nullptr) *length = sizeof mark;
+    return 0;
+  }
   // After a positioned change the count is the change's, whatever the
   // cursor's kind; before one, a cached result counts its rows.
   if (request == kReqRowCount && cur->cursorType != SQL_CURSOR_FORWARD_ONLY &&
@@ -168,26 +185,6 @@ int FreeKeyColumns(void* value, const void*, void*) {
   ARR_Free(&arr, nullptr);
   return 0;
 }
-
-// The byte length of the longest prefix of `text` within `room` bytes that
-// ends on a character boundary.
-size_t CutAtCharacter(const char* text, size_t room) {
-  size_t n = room;
-  while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-  return n;
-}
-
-bool IsIntegerType(uint16_t t) {
-  switch (t) {
-    case 8: case 26: case 28: case 43: case 44: case 72: case 78: case 79:
-    case 80: case 82: case 83: case 93: case 99:
-      return true;
-    default:
-      return false;
-  }
-}
-
-bool IsTextType(uint16_t t) { return t == 11 || t == 17 || t == 29 || t == 47; }
 
 }  // namespace
 
@@ -216,43 +213,6 @@ extern "C" uint32_t SCR_GetInfo(uint32_t h, uint32_t request, void* value, uint1
     default:
       return SCR_Agent().DRV_GetInfo(h, request, value, size, length);
   }
-}
-
-uint32_t SCR_AgentInfo(const DRV_Agent* agent, uint32_t conn, uint16_t type, void* value,
-                       int16_t size, uint16_t* length) {
-  if (agent == nullptr || agent->ops == nullptr || agent->ops->DRV_GetInfo == nullptr)
-    return ERR_INVALID_ARGUMENT;
-  if (IsIntegerType(type)) {
-    uint32_t answer = 0;
-    uint16_t got = 0;
-    const uint32_t rc = agent->ops->DRV_GetInfo(conn, INFO_ODBC_INT | type, &answer, 4, &got);
-    if (rc != 0) return rc;
-    if (size >= 0 && size < 4) return ERR_INVALID_ARGUMENT;
-    if (value != nullptr) std::memcpy(value, &answer, sizeof answer);
-    if (length != nullptr) *length = 4;
-    return 0;
-  }
-  if (!IsTextType(type)) return ERR_OPTION_RANGE;
-  char text[256] = {};
-  uint16_t got = 0;
-  const uint32_t rc = agent->ops->DRV_GetInfo(conn, INFO_ODBC_TEXT | type, text, sizeof text, &got);
-  if (rc != 0) return rc;
-  text[sizeof text - 1] = '\0';
-  const size_t len = std::strlen(text);
-  const size_t room = size > 0 ? static_cast<size_t>(size) : 0;
-  if (length != nullptr) *length = static_cast<uint16_t>(len);
-  if (len < room) {
-    if (value != nullptr) std::memcpy(value, text, len + 1);
-    return 0;
-  }
-  // Cut within the caller's buffer, terminator included, and never inside
-  // a character.
-  if (value != nullptr && room > 0) {
-    const size_t keep = CutAtCharacter(text, room - 1);
-    std::memcpy(value, text, keep);
-    static_cast<char*>(value)[keep] = '\0';
-  }
-  return ERR_TRUNCATED;
 }
 
 extern "C" uint32_t SCR_Connect(uint32_t env, ConnectInfo* info, uint32_t* conn) {

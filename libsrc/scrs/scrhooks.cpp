@@ -8,9 +8,11 @@
 #include <algorithm>
 #include <new>
 
+#include "drv_jdbc/j-error.h"
 #include "drv_jdbc/j-handles.h"
 #include "scrs/colset_ops.h"
 #include "scrs/ksblock.h"
+#include "scrs/scrcombined.h"
 #include "scrs/scranalysis.h"
 #include "scrs/scrframe.h"
 #include "scrs/scrhooks.h"
@@ -33,6 +35,7 @@ void DropResult(SCR_CURSOR* cur) {
   scs_p_StaticClose(cur);
   if (cur->analysis != nullptr && cur->analysis->keyset) {
     KS_Close(cur->analysis->keyset.get());
+    KS_DropMarks(cur->analysis->keyset.get());
     cur->analysis->keyset->scrollState = KS_BLOCK_NONE;
   }
   cur->flags &= static_cast<uint16_t>(~SCR_FLAG_RESULT_CACHED);
@@ -76,15 +79,30 @@ int BeforeExecute(SCR_CURSOR* cur, const char* text, const GivenParams& given = 
   KeepGivenParams(cur, given);
   // A static cursor with lock or values concurrency reads its result at the
   // first fetch, its values or locks with it.
-  if (cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN && cur->keysetSize == 0)
+  if (cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN && cur->keysetSize == 0 &&
+      cur->kind == static_cast<int32_t>(SCR_KIND_SELECT))
     return KS_GetKeySet_KSD(cur);
   return 0;
 }
 
+// A statement other than a SELECT that gave a result after all (a call, a
+// text the analyser does not know) has no keys to read its rows by: the
+// result is served as a static, read-only cursor, and the application is
+// told so as it would have been at preparation.
+uint32_t LowerForResult(SCR_CURSOR* cur, JdbcStmt* s, uint32_t rc) {
+  if (cur->cursorType == SQL_CURSOR_FORWARD_ONLY || StaticReadOnly(cur) ||
+      cur->kind == static_cast<int32_t>(SCR_KIND_SELECT) || (s->flags & STMT_RESULT_SET) == 0)
+    return rc;
+  if (int lowered = scs_p_ChangeCursorType(cur)) return static_cast<uint32_t>(lowered);
+  errPostIndex(&s->errors, ERR_VALUE_CHANGED);
+  return rc == 0 ? ERR_COMPLETED_WITH_WARNING : rc;
+}
+
 // After the agent executed: a static read-only result is read whole into
 // the cache. The agent's warning or pending output values stay the answer.
-uint32_t AfterExecute(SCR_CURSOR* cur, const JdbcStmt* s, uint32_t rc) {
+uint32_t AfterExecute(SCR_CURSOR* cur, JdbcStmt* s, uint32_t rc) {
   if (rc != 0 && rc != ERR_COMPLETED_WITH_WARNING && rc != ERR_OUTPUT_VALUES) return rc;
+  rc = LowerForResult(cur, s, rc);
   if (StaticReadOnly(cur) && (s->flags & STMT_RESULT_SET) != 0) {
     if (int fill = scs_p_StaticFill(cur)) return static_cast<uint32_t>(fill);
   }
@@ -172,6 +190,7 @@ void SCR_StmtRelease(SCR_CURSOR* cur) {
     RVC_Unregister(&cur->rvcLink);
   }
   RowStatusFree(&cur->rowStatus);
+  SCR_LongDataFree(cur);
   SCR_CurrentOfFree(cur);
   SCR_AnalysisFree(cur);
   scs_p_StaticFree(cur);
@@ -378,21 +397,6 @@ uint32_t SCR_SetPos(uint32_t, int32_t, uint16_t, uint16_t, uint16_t**, uint32_t*
 uint32_t SCR_BulkOperations(uint32_t, uint16_t, const uint64_t*, uint32_t, COLSET*, uint16_t*,
                             uint16_t, uint16_t**, uint32_t*, ROWSTATUS**);
 
-// In scrpending.cpp.
-uint32_t SCR_ExecDescribe(uint32_t, const char*, COLSET*, uint16_t, const void*, uint32_t,
-                          uint16_t*, JdbcColDesc**, void*, void*, int32_t*);
-uint32_t SCR_AllocPrepare(uint32_t, const char*, uint32_t, uint32_t, uint32_t*);
-uint32_t SCR_FetchDescribe(uint32_t, uint16_t*, void**, void*);
-uint32_t SCR_FetchScrollRow(uint32_t, ROWSTATUS**, int32_t, uint32_t*, uint32_t*, uint16_t);
-uint32_t SCR_GetCachedData(uint32_t, uint16_t, uint16_t, uint32_t, void*, uint32_t*, uint32_t*,
-                           int32_t*);
-uint32_t SCR_ExecBatch(uint32_t, uint16_t, const void*, uint16_t*, uint32_t*);
-uint32_t SCR_ExecDescribeAttr(uint32_t, const char*, COLSET*, uint16_t, const void*, uint32_t,
-                              uint16_t*, JdbcColDesc**, void*, void*, int32_t*, uint16_t*,
-                              ATTR_ENTRY**);
-uint32_t SCR_Execute2(uint32_t, const char*, COLSET*, uint16_t, const void*);
-uint32_t SCR_BindColsEx(uint32_t, uint16_t, const void*);
-
 }  // extern "C"
 
 void SCR_InstallHooks(DRV_OpTable* t) {
@@ -402,7 +406,6 @@ void SCR_InstallHooks(DRV_OpTable* t) {
   t->DRV_AllocStmt = SCR_AllocStmt;
   t->DRV_FreeStmt = SCR_FreeStmt;
   t->DRV_Prepare = SCR_Prepare;
-  t->DRV_GetCursorName = SCR_GetCursorName;
   t->DRV_SetParams = SCR_SetParams;
   t->DRV_Execute = SCR_Execute;
   t->DRV_BindCols = SCR_BindCols;

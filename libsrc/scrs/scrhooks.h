@@ -1,6 +1,6 @@
 // What the cursor library's hooks share among themselves: the statement
-// state's life, the static cursor and the services that later parts of the
-// library fill (their placeholders are in scrpending.cpp).
+// state's life, the static cursor, and the keyset, mixed and dynamic
+// fetches.
 #ifndef QMR_SCRS_SCRHOOKS_H
 #define QMR_SCRS_SCRHOOKS_H
 
@@ -45,7 +45,6 @@ void KS_KeepAppBinds(SCR_CURSOR* cur, uint16_t count, const JdbcColBind* binds);
 // registers again before it runs (SCR_FLAG_RVC_RENEW). 0 or the code of
 // the registration.
 int SCR_RenewRowVersions(SCR_CURSOR* cur);
-// Served by later parts of the library; until then "Driver not capable".
 int KS_GetKeySet_KSD(SCR_CURSOR* cur);
 int scs_p_FetchKeyset(SCR_CURSOR* cur, ROWSTATUS* rows, int32_t start);
 int scs_p_FetchMixed(SCR_CURSOR* cur, int32_t start, uint16_t orientation, ROWSTATUS* rows);

@@ -19,6 +19,7 @@
 #include "scrs/scranalysis.h"
 #include "scrs/scrcursor.h"
 #include "scrs/scrframe.h"
+#include "scrs/scrvalues.h"
 #include "scrs/ss.h"
 #include "util/errcodes.h"
 #include "util/log.h"
@@ -133,37 +134,24 @@ int64_t KeyRow(Change* c, uint32_t k) {
   return w >= 0 && w < ks->window.rows_held ? w : -1;
 }
 
-// The kept values of keyset row k (rowset row i): a static cursor keeps
-// every row's in its values cache, the others the current rowset's.
-const COLSET* ValueRows(Change* c, uint32_t k, uint32_t i, int64_t* row) {
+// The kept values of rowset row i: the current rowset's.
+const COLSET* ValueRows(Change* c, uint32_t i, int64_t* row) {
   KS_KEYSET* ks = c->ks;
   *row = -1;
-  if (ks == nullptr || ks->values == nullptr) return nullptr;
-  int64_t r = i;
-  // Values kept as the rows were fetched are the rowset's own.
-  if (c->cur->cursorType == SQL_CURSOR_STATIC && c->a->valuesMode != 2) {
-    if (ks->valuesCache.state == DSC_ON_DISK &&
-        DSC_EnsureWindow(&ks->valuesCache, k, 1, &ks->valuesWindow, ks->values) != 0)
-      return nullptr;
-    r = static_cast<int64_t>(k) - (ks->valuesWindow > 0 ? ks->valuesWindow : 0);
-  }
-  if (r < 0 || r >= ks->values->rows_held) return nullptr;
-  *row = r;
+  if (ks == nullptr || ks->values == nullptr || i >= ks->values->rows_held) return nullptr;
+  *row = i;
   return ks->values;
 }
 
 // A static cursor keeps no key window: the keys of its row k are read from
-// the values kept for it, or else from its cached row.
-int StaticKeys(Change* c, uint32_t k, uint32_t i, COLSET** out) {
+// its cached row (under values concurrency, scs_p_StaticKeptRow).
+int StaticKeys(Change* c, uint32_t k, COLSET** out) {
   const SCR_ANALYSIS& a = *c->a;
-  const bool kept = c->compare && a.valuesMode != 2;
-  const std::vector<SCR_COLDESC>& cols = kept ? a.tableCols : a.selectCols;
+  const std::vector<SCR_COLDESC>& cols = a.selectCols;
   SCR_ColSetPtr cached;
-  int64_t r = 0;
+  const int64_t r = 0;
   const COLSET* src = nullptr;
-  if (kept) {
-    src = ValueRows(c, k, i, &r);
-  } else if (SS_CURSOR* ss = c->cur->staticCursor) {
+  if (SS_CURSOR* ss = c->cur->staticCursor) {
     const int32_t position = ss->position;
     COLSET* one = nullptr;
     if (SS_Fetch(ss, static_cast<int32_t>(k), 1, &one) == 0) src = one;
@@ -189,9 +177,9 @@ int StaticKeys(Change* c, uint32_t k, uint32_t i, COLSET** out) {
   return rc;
 }
 
-// The key values of keyset row k (rowset row i) as parameters.
-int KeyParams(Change* c, uint32_t k, uint32_t i, COLSET** out) {
-  if (c->cur->cursorType == SQL_CURSOR_STATIC) return StaticKeys(c, k, i, out);
+// The key values of keyset row k as parameters.
+int KeyParams(Change* c, uint32_t k, COLSET** out) {
+  if (c->cur->cursorType == SQL_CURSOR_STATIC) return StaticKeys(c, k, out);
   const int64_t w = KeyRow(c, k);
   if (w < 0) return ERR_GENERAL;
   return SCR_RowToParams(&c->ks->window, static_cast<uint32_t>(w), 1, 1, out, false, false,
@@ -204,8 +192,15 @@ int RowParams(Change* c, uint32_t k, uint32_t i, SCR_ColSetPtr* out,
               std::vector<SCR_PARAMDESC>* descs, std::vector<std::string>* compare,
               std::vector<uint8_t>* isNull) {
   SCR_ANALYSIS& a = *c->a;
+  // A static cursor compares with its rows as it read them.
+  SCR_KEPTROW own;
+  const bool staticKept = c->compare && c->cur->cursorType == SQL_CURSOR_STATIC;
+  if (staticKept) {
+    if (int rc = scs_p_StaticKeptRow(c->cur, k, &own)) return rc;
+  }
   COLSET* raw = nullptr;
-  if (int rc = KeyParams(c, k, i, &raw)) return rc;
+  if (staticKept) raw = own.keys.release();
+  else if (int rc = KeyParams(c, k, &raw)) return rc;
   SCR_ColSetPtr params(raw);
   for (const SCR_COLDESC& key : a.ks.keys) {
     SCR_PARAMDESC p{};
@@ -213,11 +208,13 @@ int RowParams(Change* c, uint32_t k, uint32_t i, SCR_ColSetPtr* out,
     descs->push_back(p);
   }
   if (c->compare) {
-    int64_t vr = -1;
-    const COLSET* kept = ValueRows(c, k, i, &vr);
+    int64_t vr = 0;
+    const COLSET* kept = staticKept ? own.values.get() : ValueRows(c, i, &vr);
     // The values query reads every column of the table; values kept as
     // fetched are the select list's.
-    const std::vector<SCR_COLDESC>& cols = a.valuesMode == 2 ? a.selectCols : a.tableCols;
+    const std::vector<SCR_COLDESC>& cols = staticKept          ? own.cols
+                                           : a.valuesMode == 2 ? a.selectCols
+                                                               : a.tableCols;
     if (kept == nullptr || kept->cols_used != cols.size()) return ERR_GENERAL;
     COLSET* vp = nullptr;
     if (int rc = SCR_RowToParams(kept, static_cast<uint32_t>(vr), 1, 1, &vp, false, false, isNull))
@@ -340,14 +337,11 @@ int Prepared(SCR_CURSOR* cur, uint16_t op, SCR_ColSetPtr values,
 // The kept values follow the cursor's own updates: a second change of a
 // row before the next fetch must not take the first for someone else's.
 void KeepOwnUpdates(Change* c, uint32_t i0, uint32_t n, const uint16_t* statuses) {
-  if (!c->compare || c->op != SQL_UPDATE) return;
+  if (c->op != SQL_UPDATE) return;
   std::vector<uint32_t> rows;
   for (uint32_t j = 0; j < n; ++j)
     if (statuses[j] == SQL_ROW_UPDATED) rows.push_back(i0 + j + 1);
-  if (rows.empty()) return;
-  if (scs_p_RefreshOptConcRows(c->cur, rows.data(), static_cast<uint32_t>(rows.size())) != 0)
-    log_message(LOG_LEVEL_ERROR, "sc_s", __LINE__,
-                "SCR_PosOpDispatch: the values of updated rows could not be read again");
+  scs_p_OwnRowsUpdated(c->cur, rows);
 }
 
 uint16_t* NewStatuses(uint32_t n) {
@@ -409,15 +403,15 @@ int SCR_BulkOpDispatch(SCR_CURSOR* cur, uint16_t op, const uint64_t* bookmarks, 
     if (fetched == nullptr) return ERR_GENERAL;
     std::unique_ptr<uint16_t, FreeDeleter> out(NewStatuses(rows));
     if (out == nullptr) return ERR_NO_MEMORY;
-    // A static read-only cursor has every row in its cache; the others
-    // read theirs by key.
-    const bool cached = cur->cursorType == SQL_CURSOR_STATIC &&
-                        cur->concurrency == SQL_CONCUR_READ_ONLY;
-    const bool keyset = cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN && cur->keysetSize == 0;
+    // A static cursor has every row in its cache (its values and locks
+    // were taken with them); the others read theirs by key.
+    const bool cached = cur->cursorType == SQL_CURSOR_STATIC;
+    const bool keyset = cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN;
     const int rc =
         cached   ? scs_p_FetchStaticByBookmark(cur, bookmarks, rows, out.get(), fetched)
-        : keyset ? scs_p_FetchKeysetByBookmark(cur, bookmarks, rows, out.get(), fetched)
-                 : ERR_NOT_CAPABLE;
+        : !keyset ? ERR_NOT_CAPABLE
+        : cur->keysetSize == 0 ? scs_p_FetchKeysetByBookmark(cur, bookmarks, rows, out.get(), fetched)
+                               : scs_p_FetchMixedByBookmark(cur, bookmarks, rows, out.get(), fetched);
     *count = rows;
     *statuses = out.release();
     return rc;
@@ -428,19 +422,25 @@ int SCR_BulkOpDispatch(SCR_CURSOR* cur, uint16_t op, const uint64_t* bookmarks, 
   int rc = Prepared(cur, change, std::move(values), std::move(columns), &c);
   // Bookmarks name keyset rows; whether one can be reached by key is the
   // key window's matter, and a row it does not hold is that row's error.
-  if (rc == 0 && (cur->cursorType == SQL_CURSOR_DYNAMIC || cur->keysetSize != 0))
-    rc = ERR_BULK_NOT_SUPPORTED;
+  // A mixed cursor's bookmarks name keys, reached in its current block.
+  const bool mixed = cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN && cur->keysetSize != 0;
+  if (rc == 0 && cur->cursorType == SQL_CURSOR_DYNAMIC) rc = ERR_BULK_NOT_SUPPORTED;
   std::unique_ptr<uint16_t, FreeDeleter> out(NewStatuses(rows));
   if (out == nullptr) rc = rc != 0 ? rc : ERR_NO_MEMORY;
   uint32_t changed = 0;
-  const uint32_t base = static_cast<uint32_t>(std::max(cur->rowsetStart, 1) - 1);
+  const uint32_t base = mixed && c.ks != nullptr
+                            ? c.ks->rowsetInBlock
+                            : static_cast<uint32_t>(std::max(cur->rowsetStart, 1) - 1);
+  // The rowset fetched, whatever the array size the operation came with.
+  const uint32_t held = c.ks != nullptr && c.ks->values != nullptr ? c.ks->values->rows_held : 0;
   for (uint32_t j = 0; rc == 0 && j < rows; ++j) {
-    const uint64_t b = bookmarks[j];
+    const int64_t inBlock = mixed ? scs_p_MixedMarkRow(cur, bookmarks[j]) : 0;
+    const uint64_t b = !mixed ? bookmarks[j] : static_cast<uint64_t>(inBlock + 1);
     uint16_t st = SQL_ROW_ERROR;
     // The kept values are the rowset's: a bookmark outside it has none.
     const bool reachable = b >= 1 && b <= static_cast<uint64_t>(INT32_MAX) &&
                            (!c.compare || cur->cursorType == SQL_CURSOR_STATIC ||
-                            (b - 1 >= base && b - 1 < base + cur->rowsetSize));
+                            (b - 1 >= base && b - 1 < base + held));
     // Update values are the bound arrays' row j, whatever the bookmark.
     if (reachable)
       st = ChangeRow(&c, static_cast<uint32_t>(b - 1), j,
@@ -498,6 +498,9 @@ int SCR_CurrentRowKeys(SCR_CURSOR* cur, uint16_t op, SCR_CURRENTROW* out) {
 void SCR_CurrentRowChanged(SCR_CURSOR* cur, uint32_t k, uint16_t status) {
   KS_KEYSET* ks = cur->analysis != nullptr ? cur->analysis->keyset.get() : nullptr;
   if (ks != nullptr && k < ks->status.size()) ks->status[k] = status;
+  // The current row is the one SQL_POSITION stands on.
+  if (status == SQL_ROW_UPDATED && cur->position >= 1)
+    scs_p_OwnRowsUpdated(cur, {static_cast<uint32_t>(cur->position)});
 }
 
 extern "C" {

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "drv_jdbc/cursor_lib.h"
+#include "drv_jdbc/drv_agent.h"
 #include "drv_jdbc/j-records.h"
 #include "scrs/scranalysis.h"
 #include "scrs/scrcursor.h"

@@ -1,28 +1,34 @@
 // A static cursor with lock or values concurrency: its rows are read once
-// like any static result, and then either their values are kept for the
-// comparisons of later positioned changes, or every row is locked. Both
-// are read by statements of their own, so the cursor's rows come in key
-// order: row n of the cache, of the values and of the keys is one row.
+// like any static result, in key order, and then either every row is
+// locked, or, under values concurrency, a positioned change compares with
+// the row as the cursor read it (or as its own update left it). The rows
+// shown are the values kept: values read by a second query would be those
+// of a later moment, and a change another user made in between would be
+// overwritten unseen.
 #include <sql.h>
 #include <sqlext.h>
 
+#include <algorithm>
+#include <cstring>
+#include <functional>
 #include <new>
+#include <numeric>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "drv_jdbc/drv_agent.h"
 #include "scrs/colset_ops.h"
+#include "scrs/ksblock.h"
 #include "scrs/ksrun.h"
 #include "scrs/scranalysis.h"
 #include "scrs/scrcursor.h"
 #include "scrs/scrframe.h"
 #include "scrs/scrvalues.h"
+#include "scrs/ss.h"
 #include "util/errcodes.h"
-#include "util/log.h"
 
 namespace {
-
-constexpr const char* kSrc = "ss";
 
 bool ChangeableStatic(const SCR_CURSOR* cur) {
   return cur->cursorType == SQL_CURSOR_STATIC && cur->concurrency != SQL_CONCUR_READ_ONLY &&
@@ -62,6 +68,187 @@ int LockAll(SCR_CURSOR* cur) {
   return rc;
 }
 
+bool SameColumn(const SCR_COLDESC& x, const SCR_COLDESC& y) {
+  return std::strcmp(x.name, y.name) == 0 && std::strcmp(x.table, y.table) == 0 &&
+         std::strcmp(x.owner, y.owner) == 0;
+}
+
+bool LongType(int16_t t) {
+  return t == SQL_LONGVARCHAR || t == SQL_LONGVARBINARY || t == SQL_WLONGVARCHAR;
+}
+
+// The columns a change compares: the result's columns of the changed
+// table, long ones left out (a data source compares no long values), each
+// with its place among the result's columns and among the table's, which
+// the values query reads.
+struct Compared {
+  std::vector<uint16_t> result, table;
+};
+
+Compared ComparedColumns(const SCR_ANALYSIS& a) {
+  Compared c;
+  if (a.ks.keys.empty() || !a.selectList) return c;
+  const SCR_COLDESC& key = a.ks.keys.front();
+  for (size_t s = 0; s < a.selectCols.size(); ++s) {
+    const SCR_COLDESC& col = a.selectCols[s];
+    if (col.kind != SCR_COL_COLUMN || LongType(col.sqlType) ||
+        std::strcmp(col.table, key.table) != 0 || std::strcmp(col.owner, key.owner) != 0)
+      continue;
+    size_t t = 0;
+    while (t < a.tableCols.size() && !SameColumn(a.tableCols[t], col)) ++t;
+    if (t == a.tableCols.size()) continue;
+    c.result.push_back(static_cast<uint16_t>(s));
+    c.table.push_back(static_cast<uint16_t>(t));
+  }
+  return c;
+}
+
+// Where each key column sits among the result's columns; false when one
+// is not among them.
+bool VisibleKeys(const SCR_ANALYSIS& a, std::vector<uint16_t>* out) {
+  out->clear();
+  if (!a.selectList || a.ks.keys.empty()) return false;
+  for (const SCR_COLDESC& key : a.ks.keys) {
+    size_t s = 0;
+    while (s < a.selectCols.size() &&
+           (a.selectCols[s].kind != SCR_COL_COLUMN || !SameColumn(a.selectCols[s], key)))
+      ++s;
+    if (s == a.selectCols.size()) return false;
+    out->push_back(static_cast<uint16_t>(s));
+  }
+  return true;
+}
+
+// Columns of a set, sharing its storage: read through, never freed.
+class ColumnView {
+ public:
+  ColumnView(const COLSET* src, const std::vector<uint16_t>& cols) {
+    for (uint16_t c : cols) {
+      if (c >= src->cols_used) return;
+      cols_.push_back(src->cols[c]);
+    }
+    set_.cols = cols_.data();
+    set_.col_capacity = set_.cols_used = static_cast<uint16_t>(cols_.size());
+    set_.row_capacity = src->row_capacity;
+    set_.rows_held = src->rows_held;
+    whole_ = true;
+  }
+  ColumnView(const ColumnView&) = delete;
+  ColumnView& operator=(const ColumnView&) = delete;
+  // Null when a column is not in the set.
+  const COLSET* get() const { return whole_ ? &set_ : nullptr; }
+
+ private:
+  std::vector<COLSET_COL> cols_;
+  COLSET set_{};
+  bool whole_ = false;
+};
+
+// A new one-row set of row r of the view's columns.
+int CopyRow(const ColumnView& view, uint32_t r, SCR_ColSetPtr* out) {
+  const COLSET* src = view.get();
+  if (src == nullptr || r >= src->rows_held) return ERR_GENERAL;
+  COLSET* one = nullptr;
+  int rc = ColSetAlloc(&one, src, 1);
+  if (rc == 0) rc = ColSetCopyRows(one, const_cast<COLSET*>(src), 0, r, 0);
+  out->reset(one);
+  if (rc != 0) out->reset();
+  return rc;
+}
+
+// Cache rows from..from+n-1 as the cursor read them; the position of a
+// continuing fetch stays.
+int CachedRows(SCR_CURSOR* cur, uint32_t from, uint32_t n, SCR_ColSetPtr* out) {
+  SS_CURSOR* ss = cur->staticCursor;
+  if (ss == nullptr) return ERR_GENERAL;
+  const int32_t position = ss->position;
+  COLSET* rows = nullptr;
+  const int rc = SS_Fetch(ss, static_cast<int32_t>(from), n, &rows);
+  ss->position = position;
+  out->reset(rows);
+  if (rc == 0 && (rows == nullptr || rows->rows_held == 0)) return ERR_GENERAL;
+  return rc;
+}
+
+uint64_t Digest(const COLSET* set, const std::vector<uint16_t>& cols, uint32_t row) {
+  return std::hash<std::string>{}(scs_p_KeyText(set, cols, row));
+}
+
+constexpr uint32_t kChunk = 256;
+
+// The compared values of every cache row, and of every values row, each
+// row as one digest.
+int CacheDigests(SCR_CURSOR* cur, const std::vector<uint16_t>& cols, std::vector<uint64_t>* out) {
+  const auto count = static_cast<uint32_t>(std::max(cur->rowCount, 0));
+  for (uint32_t from = 0; from < count; from += kChunk) {
+    SCR_ColSetPtr rows;
+    if (int rc = CachedRows(cur, from, std::min(kChunk, count - from), &rows)) return rc;
+    for (uint32_t r = 0; r < rows->rows_held; ++r) out->push_back(Digest(rows.get(), cols, r));
+  }
+  return 0;
+}
+
+int ValuesDigests(KS_KEYSET* ks, const std::vector<uint16_t>& cols, std::vector<uint64_t>* out) {
+  const uint32_t count = ks->valuesCache.row_count;
+  for (uint32_t from = 0; from < count; from += kChunk) {
+    const uint32_t n = std::min(kChunk, count - from);
+    if (int rc = DSC_EnsureWindow(&ks->valuesCache, from, n, &ks->valuesWindow, ks->values))
+      return rc;
+    const int64_t base = static_cast<int64_t>(from) - std::max(ks->valuesWindow, 0);
+    if (base < 0 || base + n > ks->values->rows_held) return ERR_GENERAL;
+    for (uint32_t r = 0; r < n; ++r)
+      out->push_back(Digest(ks->values, cols, static_cast<uint32_t>(base + r)));
+  }
+  return 0;
+}
+
+// The values row of each cache row. When every row reads alike, row for
+// row; otherwise a row is tied only to the one values row that reads like
+// it, where no other row of either reads so, and in order. A row the
+// cursor cannot tell apart from another by what it shows has no key and
+// its changes answer a conflict: the key of its neighbour would change
+// the wrong row.
+std::vector<int32_t> Align(const std::vector<uint64_t>& seen, const std::vector<uint64_t>& now) {
+  std::vector<int32_t> at(seen.size(), -1);
+  if (seen == now) {
+    std::iota(at.begin(), at.end(), 0);
+    return at;
+  }
+  struct Place {
+    uint32_t count = 0;
+    int32_t row = -1;
+  };
+  std::unordered_map<uint64_t, Place> before, after;
+  for (size_t i = 0; i < seen.size(); ++i) ++before[seen[i]].count;
+  for (size_t j = 0; j < now.size(); ++j) {
+    Place& p = after[now[j]];
+    ++p.count;
+    p.row = static_cast<int32_t>(j);
+  }
+  int32_t last = -1;
+  for (size_t i = 0; i < seen.size(); ++i) {
+    const auto it = after.find(seen[i]);
+    if (it == after.end() || it->second.count != 1 || before[seen[i]].count != 1 ||
+        it->second.row <= last)
+      continue;
+    at[i] = last = it->second.row;
+  }
+  return at;
+}
+
+// A cursor whose keys are not among its columns reads them with the
+// values query and ties each of its rows to the values row that reads
+// like it.
+int KeysApart(SCR_CURSOR* cur, KS_KEYSET* ks) {
+  if (int rc = scs_p_GetOptConcColVals(cur, nullptr, 0, 0, 0, 0)) return rc;
+  const Compared c = ComparedColumns(*cur->analysis);
+  std::vector<uint64_t> seen, now;
+  if (int rc = CacheDigests(cur, c.result, &seen)) return rc;
+  if (int rc = ValuesDigests(ks, c.table, &now)) return rc;
+  ks->valuesRowOf = Align(seen, now);
+  return 0;
+}
+
 }  // namespace
 
 int scs_p_StaticConcurText(SCR_CURSOR* cur) {
@@ -91,15 +278,14 @@ int scs_p_StaticConcurrency(SCR_CURSOR* cur) {
   SCR_ANALYSIS* a = cur->analysis;
   if (a == nullptr || !a->concurrencyPending) return 0;
   if (ChangeableStatic(cur)) {
-    if (cur->concurrency == SQL_CONCUR_VALUES && a->valuesMode != 2) {
-      if (int rc = scs_p_GetOptConcColVals(cur, nullptr, 0, 0, 0, 0)) return rc;
-      // Values read apart from the rows are theirs only row for row: rows
-      // another user added or removed between the two reads would give a
-      // row the values of another.
-      if (static_cast<int64_t>(a->keyset->valuesCache.row_count) != cur->rowCount) {
-        log_message(LOG_LEVEL_ERROR, kSrc, __LINE__,
-                    "scs_p_StaticConcurrency: values and rows of the result differ");
-        return ERR_KEYSET_UPDATES;
+    if (cur->concurrency == SQL_CONCUR_VALUES) {
+      KS_KEYSET* ks = KS_Keyset(cur);
+      if (ks == nullptr) return ERR_NO_MEMORY;
+      ks->ownRows.clear();
+      ks->valuesRowOf.clear();
+      std::vector<uint16_t> keys;
+      if (!VisibleKeys(*a, &keys)) {
+        if (int rc = KeysApart(cur, ks)) return rc;
       }
     }
     if (cur->concurrency == SQL_CONCUR_LOCK && a->lockByUpdate != 0) {
@@ -120,4 +306,55 @@ uint16_t scs_p_StaticRowStatus(SCR_CURSOR* cur, uint32_t row) {
   uint16_t& s = ks->status[row];
   if (s == SQL_ROW_UPDATED || s == SQL_ROW_ERROR) s = SQL_ROW_SUCCESS;
   return s;
+}
+
+int scs_p_StaticKeptRow(SCR_CURSOR* cur, uint32_t k, SCR_KEPTROW* out) {
+  SCR_ANALYSIS* a = cur->analysis;
+  KS_KEYSET* ks = a != nullptr ? a->keyset.get() : nullptr;
+  if (ks == nullptr || static_cast<int64_t>(k) >= cur->rowCount) return ERR_GENERAL;
+  const Compared c = ComparedColumns(*a);
+  out->cols.clear();
+  for (uint16_t s : c.result) out->cols.push_back(a->selectCols[s]);
+  SCR_ColSetPtr row;
+  if (int rc = CachedRows(cur, k, 1, &row)) return rc;
+  std::vector<uint16_t> keyCols;
+  COLSET* keys = nullptr;
+  int rc = 0;
+  if (VisibleKeys(*a, &keyCols)) {
+    ColumnView view(row.get(), keyCols);
+    rc = view.get() != nullptr ? SCR_RowToParams(view.get(), 0, 1, 1, &keys, false, false, nullptr)
+                               : ERR_GENERAL;
+  } else {
+    const int32_t j = k < ks->valuesRowOf.size() ? ks->valuesRowOf[k] : -1;
+    if (j < 0 || !scs_p_KeyColumns(*a, &keyCols) || ks->values == nullptr) return ERR_GENERAL;
+    rc = DSC_EnsureWindow(&ks->valuesCache, static_cast<uint32_t>(j), 1, &ks->valuesWindow,
+                          ks->values);
+    const int64_t r = static_cast<int64_t>(j) - std::max(ks->valuesWindow, 0);
+    ColumnView view(ks->values, keyCols);
+    if (rc == 0 && (view.get() == nullptr || r < 0 || r >= ks->values->rows_held))
+      rc = ERR_GENERAL;
+    if (rc == 0)
+      rc = SCR_RowToParams(view.get(), static_cast<uint32_t>(r), 1, 1, &keys, false, false,
+                           nullptr);
+  }
+  out->keys.reset(keys);
+  if (rc != 0) return rc;
+  const auto own = ks->ownRows.find(k);
+  if (own != ks->ownRows.end()) {
+    COLSET* copy = nullptr;
+    rc = ColSetCreate(&copy, own->second.get());
+    out->values.reset(copy);
+    return rc;
+  }
+  return CopyRow(ColumnView(row.get(), c.result), 0, &out->values);
+}
+
+int scs_p_StaticOwnRow(SCR_CURSOR* cur, uint32_t k, const COLSET* fresh, uint32_t r) {
+  SCR_ANALYSIS* a = cur->analysis;
+  KS_KEYSET* ks = a != nullptr ? a->keyset.get() : nullptr;
+  if (ks == nullptr) return ERR_GENERAL;
+  SCR_ColSetPtr kept;
+  if (int rc = CopyRow(ColumnView(fresh, ComparedColumns(*a).table), r, &kept)) return rc;
+  ks->ownRows[k] = std::move(kept);
+  return 0;
 }

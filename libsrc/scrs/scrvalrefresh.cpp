@@ -1,11 +1,12 @@
 // After a positioned update the rows it changed hold new values: those are
 // read again by key, so that the next positioned change through the
 // cursor compares with what the cursor itself wrote, not with what it
-// fetched before.
+// fetched before; and a dynamic cursor's row versions follow them.
 #include <sql.h>
 #include <sqlext.h>
 
 #include <algorithm>
+#include <numeric>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -84,7 +85,46 @@ int ReadByKey(SCR_CURSOR* cur, const COLSET* keys, const std::vector<uint16_t>& 
   return static_cast<int>(run);
 }
 
+// A static cursor's rows are read again one by one, by the keys its own
+// rows give, and what each finds is kept beside its cache row: the rows it
+// read stay as they were.
+int RefreshStatic(SCR_CURSOR* cur, const uint32_t* rows, uint32_t count) {
+  const SCR_ANALYSIS& a = *cur->analysis;
+  if (cur->rowsetStart < 1) return ERR_GENERAL;
+  std::vector<uint16_t> keyCols(a.ks.keys.size());
+  std::iota(keyCols.begin(), keyCols.end(), 0);
+  int rc = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (rows[i] < 1) return ERR_GENERAL;
+    const auto k = static_cast<uint32_t>(cur->rowsetStart - 1) + rows[i] - 1;
+    SCR_KEPTROW kept;
+    COLSET fresh{};
+    int r = scs_p_StaticKeptRow(cur, k, &kept);
+    if (r == 0) r = ReadByKey(cur, kept.keys.get(), keyCols, &fresh);
+    // A row gone keeps what it had: its next change finds no row anyway.
+    if (r == 0 && fresh.rows_held == 1) r = scs_p_StaticOwnRow(cur, k, &fresh, 0);
+    ColSetFreeColumns(&fresh);
+    if (r != 0) rc = r;
+  }
+  return rc;
+}
+
 }  // namespace
+
+void scs_p_OwnRowsUpdated(SCR_CURSOR* cur, const std::vector<uint32_t>& rows) {
+  if (cur == nullptr || cur->analysis == nullptr || rows.empty()) return;
+  const auto count = static_cast<uint32_t>(rows.size());
+  if (cur->concurrency == SQL_CONCUR_VALUES && scs_p_RefreshOptConcRows(cur, rows.data(), count))
+    log_message(LOG_LEVEL_ERROR, kSrc, __LINE__,
+                "scs_p_OwnRowsUpdated: the values of updated rows could not be read again");
+  if (cur->cursorType != SQL_CURSOR_DYNAMIC) return;
+  // A dynamic cursor's rowset is its block.
+  std::vector<uint32_t> at;
+  for (uint32_t r : rows) at.push_back(r - 1);
+  if (scs_p_DynamicOwnVersions(cur, at) != 0)
+    log_message(LOG_LEVEL_ERROR, kSrc, __LINE__,
+                "scs_p_OwnRowsUpdated: the versions of updated rows could not be stored");
+}
 
 int scs_p_RefreshOptConcRows(SCR_CURSOR* cur, const uint32_t* rows, uint32_t count) {
   if (cur == nullptr || cur->analysis == nullptr || (rows == nullptr && count > 0))
@@ -92,36 +132,33 @@ int scs_p_RefreshOptConcRows(SCR_CURSOR* cur, const uint32_t* rows, uint32_t cou
   SCR_ANALYSIS& a = *cur->analysis;
   KS_KEYSET* ks = a.keyset.get();
   // Mode 2 keeps the rows as fetched, which the next fetch brings anew.
-  if (count == 0 || cur->concurrency != SQL_CONCUR_VALUES || a.valuesMode == 2 ||
-      ks == nullptr || ks->values == nullptr)
+  if (count == 0 || cur->concurrency != SQL_CONCUR_VALUES || a.valuesMode == 2 || ks == nullptr)
     return 0;
+  if (cur->cursorType == SQL_CURSOR_STATIC) return RefreshStatic(cur, rows, count);
+  if (ks->values == nullptr) return 0;
   std::vector<uint16_t> cols, keyCols(a.ks.keys.size());
   for (size_t k = 0; k < keyCols.size(); ++k) keyCols[k] = static_cast<uint16_t>(k);
   // Dynamic and mixed rowsets have no row numbers: their keys sit in the
   // current block, a dynamic rowset being the whole block.
   const bool block = cur->cursorType == SQL_CURSOR_DYNAMIC || cur->keysetSize != 0;
   if (!scs_p_KeyColumns(a, &cols) || (!block && cur->rowsetStart < 1)) return ERR_GENERAL;
-  const bool isStatic = cur->cursorType == SQL_CURSOR_STATIC;
-  // Where each listed row's values sit, and where its key is.
-  const int64_t valuesBase =
-      isStatic ? cur->rowsetStart - 1 - static_cast<int64_t>(std::max(ks->valuesWindow, 0)) : 0;
+  // Where each listed row's key is.
   const int64_t rowsetKey = !block ? cur->rowsetStart - 1
                             : cur->cursorType == SQL_CURSOR_DYNAMIC ? 0
                                                                     : ks->rowsetInBlock;
   const int64_t keyBase = rowsetKey - std::max<int64_t>(ks->windowFirst, 0);
   std::vector<uint32_t> at, keyAt;
   for (uint32_t i = 0; i < count; ++i) {
-    const int64_t v = valuesBase + rows[i] - 1, k = keyBase + rows[i] - 1;
-    if (rows[i] < 1 || v < 0 || v >= ks->values->rows_held) return ERR_GENERAL;
-    if (!isStatic && (k < 0 || k >= ks->window.rows_held)) return ERR_GENERAL;
+    const int64_t v = static_cast<int64_t>(rows[i]) - 1, k = keyBase + rows[i] - 1;
+    if (rows[i] < 1 || v >= ks->values->rows_held) return ERR_GENERAL;
+    if (k < 0 || k >= ks->window.rows_held) return ERR_GENERAL;
     at.push_back(static_cast<uint32_t>(v));
     keyAt.push_back(static_cast<uint32_t>(k));
   }
-  // A static cursor's keys are among its values; the others' in the window.
   COLSET* keys = nullptr;
   COLSET fresh{};
-  int rc = isStatic ? PickRows(ks->values, at, &keys) : PickRows(&ks->window, keyAt, &keys);
-  const std::vector<uint16_t>& keysAt = isStatic ? cols : keyCols;
+  int rc = PickRows(&ks->window, keyAt, &keys);
+  const std::vector<uint16_t>& keysAt = keyCols;
   if (rc == 0) rc = ReadByKey(cur, keys, keysAt, &fresh);
   // Each listed row takes the fresh values of its own key; a row gone
   // keeps what it had.

@@ -41,6 +41,31 @@ const char* scs_p_ExecText(const SCR_CURSOR* cur);
 // unless it holds the locks. 0 or a code.
 int scs_p_StaticConcurrency(SCR_CURSOR* cur);
 
+// What addresses cache row k of a static cursor under values concurrency:
+// its key values and the values a change compares with, one row each, and
+// the columns of those values. The values are the row as the cursor read
+// it, or as its own update left it. 0, or 15 when the row cannot be told.
+struct SCR_KEPTROW {
+  SCR_ColSetPtr keys;
+  SCR_ColSetPtr values;
+  std::vector<SCR_COLDESC> cols;
+};
+int scs_p_StaticKeptRow(SCR_CURSOR* cur, uint32_t k, SCR_KEPTROW* out);
+
+// Keeps row r of `fresh` (every column of the table, as the values query
+// reads them) as the values cache row k is compared with from now on.
+int scs_p_StaticOwnRow(SCR_CURSOR* cur, uint32_t k, const COLSET* fresh, uint32_t r);
+
+// After the cursor's own update of rowset rows `rows` (1-based): the kept
+// values follow what it wrote, and a dynamic cursor with row versions
+// records the rows' new versions, so that neither the next change nor the
+// next fetch takes the cursor's own update for another user's.
+void scs_p_OwnRowsUpdated(SCR_CURSOR* cur, const std::vector<uint32_t>& rows);
+
+// Stores the versions of block rows `at` (0-based) of a dynamic cursor as
+// its next fetch will read them. 0 or a code.
+int scs_p_DynamicOwnVersions(SCR_CURSOR* cur, const std::vector<uint32_t>& at);
+
 // The status of cache row `row` of a static cursor: what a positioned
 // operation left there, where an update or an error reads as success from
 // the next fetch on.

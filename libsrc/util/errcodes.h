@@ -11,4 +11,19 @@
 #include "util/errcodes.inc"
 #undef QMR_ERR
 
+namespace errcodes_detail {
+constexpr int32_t HighestCode() {
+  int32_t high = 0;
+#define QMR_ERR(code, name, state, message) high = (code) > high ? (code) : high;
+#include "util/errcodes.inc"
+#undef QMR_ERR
+  return high;
+}
+}  // namespace errcodes_detail
+
+// The size of every table built from the list (codes 0 .. the highest), so
+// that the driver's and the agent's tables are checked against it when
+// they are compiled.
+inline constexpr int32_t ERR_CODE_LIMIT = errcodes_detail::HighestCode() + 1;
+
 #endif

@@ -103,71 +103,44 @@ Result encode16(const char16_t* s, int64_t lim, char* dst, int64_t cap, bool sta
 // ---- UTF-8 side ----
 
 struct Decoded {
-  bool ok = false;  // false: end of text or a byte that cannot continue it
+  bool ok = false;  // false: the end of the text, or a sequence the count cuts
   int bytes = 0;
   int units = 0;
   char16_t u[2] = {0, 0};
 };
 
-// One UTF-8 sequence at s[i].  In a counted text a sequence that would run
-// past the count is not taken.  For text up to its terminator no byte after a
-// 0 is ever read: a 0 fails the continuation test.
-Decoded decode_seq(const unsigned char* s, int64_t i, int64_t lim) {
+// One character at s[i] (see utf8_decode_one): an ill-formed sequence is
+// one U+FFFD. In a counted text a sequence that the count cuts is not taken
+// (the rest may follow in the next piece); for text up to its terminator no
+// byte after a 0 is ever read, since a 0 continues no sequence.
+Decoded decode_seq(const unsigned char* s, int64_t i, int64_t lim, Utf8Form form) {
   Decoded d;
   if (lim >= 0 && i >= lim) return d;
-  unsigned char b0 = s[i];
-  if (lim < 0 && b0 == 0) return d;
-  if (b0 < 0x80) {
-    d.ok = true;
-    d.bytes = d.units = 1;
-    d.u[0] = b0;
-    return d;
-  }
-  int n;
-  uint32_t v;
-  if ((b0 & 0xE0) == 0xC0) {
-    n = 2;
-    v = b0 & 0x1F;
-  } else if ((b0 & 0xF0) == 0xE0) {
-    n = 3;
-    v = b0 & 0x0F;
-  } else if ((b0 & 0xF8) == 0xF0) {
-    n = 4;
-    v = b0 & 0x07;
-  } else {
-    return d;  // stray continuation byte or 11111xxx
-  }
-  if (lim >= 0 && lim - i < n) return d;
-  for (int k = 1; k < n; ++k) {
-    unsigned char b = s[i + k];
-    if ((b & 0xC0) != 0x80) return d;
-    v = (v << 6) | (b & 0x3F);
-  }
-  // Overlong forms would let one character hide behind another; only C0 80,
-  // JNI's form of U+0000, is accepted.
-  if ((n == 2 && v < 0x80 && v != 0) || (n == 3 && v < 0x800) ||
-      (n == 4 && (v < 0x10000 || v > 0x10FFFF)))
-    return d;
+  if (lim < 0 && s[i] == 0) return d;
+  const int64_t avail = lim < 0 ? INT64_MAX : lim - i;
+  uint32_t cp = 0;
+  bool cut = false;
+  d.bytes = utf8_decode_one(s + i, avail, form, &cp, &cut);
+  if (cut && lim >= 0) return Decoded{};
   d.ok = true;
-  d.bytes = n;
-  if (n == 4) {
-    v -= 0x10000;
+  if (cp >= 0x10000) {
+    cp -= 0x10000;
     d.units = 2;
-    d.u[0] = char16_t(0xD800 + (v >> 10));
-    d.u[1] = char16_t(0xDC00 + (v & 0x3FF));
+    d.u[0] = char16_t(0xD800 + (cp >> 10));
+    d.u[1] = char16_t(0xDC00 + (cp & 0x3FF));
   } else {
     d.units = 1;
-    d.u[0] = char16_t(v);
+    d.u[0] = char16_t(cp);
   }
   return d;
 }
 
 // One character: a sequence, or the two three-byte sequences of a pair in
 // the internal form, which must stay together.
-Decoded decode_char(const unsigned char* s, int64_t i, int64_t lim) {
-  Decoded d = decode_seq(s, i, lim);
+Decoded decode_char(const unsigned char* s, int64_t i, int64_t lim, Utf8Form form) {
+  Decoded d = decode_seq(s, i, lim, form);
   if (d.ok && d.units == 1 && is_high(d.u[0])) {
-    Decoded lo = decode_seq(s, i + d.bytes, lim);
+    Decoded lo = decode_seq(s, i + d.bytes, lim, form);
     if (lo.ok && lo.units == 1 && is_low(lo.u[0])) {
       d.bytes += lo.bytes;
       d.units = 2;
@@ -177,12 +150,13 @@ Decoded decode_char(const unsigned char* s, int64_t i, int64_t lim) {
   return d;
 }
 
-// UTF-8 (either form) to UTF-16; dst may be null to count.
-Result decode8(const char* src, int64_t lim, char16_t* dst, int64_t cap) {
+// UTF-8 to UTF-16; dst may be null to count.
+Result decode8(const char* src, int64_t lim, char16_t* dst, int64_t cap,
+               Utf8Form form = Utf8Form::Internal) {
   const auto* s = reinterpret_cast<const unsigned char*>(src);
   Result r;
   for (;;) {
-    Decoded d = decode_char(s, r.in, lim);
+    Decoded d = decode_char(s, r.in, lim, form);
     if (!d.ok) break;
     if (d.units > cap - r.out) {
       r.cut = true;
@@ -221,13 +195,14 @@ char* dup_encode16(const char16_t* src, int64_t lim, bool standard) {
   return out;
 }
 
-char16_t* dup_decode8(const char* src, int64_t lim, bool zeroed) {
+char16_t* dup_decode8(const char* src, int64_t lim, bool zeroed,
+                      Utf8Form form = Utf8Form::Internal) {
   if (!src) return nullptr;
-  int64_t n = decode8(src, lim, nullptr, kUnbounded).out;
+  int64_t n = decode8(src, lim, nullptr, kUnbounded, form).out;
   size_t bytes = (static_cast<size_t>(n) + 1) * sizeof(char16_t);
   auto* out = static_cast<char16_t*>(zeroed ? std::calloc(1, bytes) : std::malloc(bytes));
   if (!out) return nullptr;
-  decode8(src, lim, out, n);
+  decode8(src, lim, out, n, form);
   out[n] = 0;
   return out;
 }
@@ -246,7 +221,7 @@ char* map_case(char* text, int64_t size, const uint32_t* table, size_t count) {
   out.reserve(static_cast<size_t>(n));
   int64_t keep = 0;  // end of the last character that fits in size - 1
   for (int64_t i = 0; i < n;) {
-    Decoded d = decode_char(s, i, n);
+    Decoded d = decode_char(s, i, n, Utf8Form::Internal);
     if (!d.ok) {
       d.bytes = 1;  // not UTF-8: kept as it is
     } else if (d.units == 1 && !is_surrogate(d.u[0])) {
@@ -269,6 +244,93 @@ char* map_case(char* text, int64_t size, const uint32_t* table, size_t count) {
 }
 
 }  // namespace
+
+// ---- One character of UTF-8 ----
+
+namespace {
+
+// Where a well-formed sequence may go after its first byte: its length and
+// the range of its second byte (the ranges of the Unicode standard's table
+// of well-formed byte sequences). 0 for a byte that starts none.
+struct Lead {
+  int length;
+  unsigned char lo, hi;
+};
+
+Lead LeadOf(unsigned char b, Utf8Form form) {
+  const bool internal = form == Utf8Form::Internal;
+  if (b >= 0xC2 && b <= 0xDF) return {2, 0x80, 0xBF};
+  if (b == 0xC0 && internal) return {2, 0x80, 0x80};  // modified UTF-8's U+0000
+  if (b == 0xE0) return {3, 0xA0, 0xBF};
+  if ((b >= 0xE1 && b <= 0xEC) || b == 0xEE || b == 0xEF) return {3, 0x80, 0xBF};
+  // The surrogates (ED A0-BF): internal text only.
+  if (b == 0xED) return {3, 0x80, static_cast<unsigned char>(internal ? 0xBF : 0x9F)};
+  if (b == 0xF0) return {4, 0x90, 0xBF};
+  if (b >= 0xF1 && b <= 0xF3) return {4, 0x80, 0xBF};
+  if (b == 0xF4) return {4, 0x80, 0x8F};
+  return {0, 0, 0};
+}
+
+}  // namespace
+
+int utf8_decode_one(const unsigned char* s, int64_t avail, Utf8Form form, uint32_t* cp,
+                    bool* cut) {
+  if (cut) *cut = false;
+  const unsigned char b0 = s[0];
+  if (b0 < 0x80) {
+    *cp = b0;
+    return 1;
+  }
+  *cp = 0xFFFD;
+  const Lead lead = LeadOf(b0, form);
+  if (lead.length == 0) return 1;
+  uint32_t v = b0 & (lead.length == 2 ? 0x1Fu : lead.length == 3 ? 0x0Fu : 0x07u);
+  for (int k = 1; k < lead.length; ++k) {
+    if (k >= avail) {
+      if (cut) *cut = true;
+      return k;
+    }
+    const unsigned char b = s[k];
+    const unsigned char lo = k == 1 ? lead.lo : 0x80;
+    const unsigned char hi = k == 1 ? lead.hi : 0xBF;
+    if (b < lo || b > hi) return k;
+    v = (v << 6) | (b & 0x3Fu);
+  }
+  *cp = v;
+  return lead.length;
+}
+
+bool utf8_well_formed(const char* src, int64_t length, Utf8Form form) {
+  const auto* s = reinterpret_cast<const unsigned char*>(src);
+  for (int64_t i = 0; i < length;) {
+    if (s[i] < 0x80) {
+      ++i;
+      continue;
+    }
+    uint32_t cp = 0;
+    const int n = utf8_decode_one(s + i, length - i, form, &cp, nullptr);
+    if (cp == 0xFFFD && !(n == 3 && s[i] == 0xEF && s[i + 1] == 0xBF && s[i + 2] == 0xBD))
+      return false;
+    i += n;
+  }
+  return true;
+}
+
+std::string utf8_repaired(const char* src, int64_t length, Utf8Form form) {
+  const auto* s = reinterpret_cast<const unsigned char*>(src);
+  std::string out;
+  out.reserve(static_cast<size_t>(length) + 8);
+  for (int64_t i = 0; i < length;) {
+    uint32_t cp = 0;
+    const int n = utf8_decode_one(s + i, length - i, form, &cp, nullptr);
+    if (cp == 0xFFFD)
+      out.append("\xEF\xBF\xBD");
+    else
+      out.append(src + i, static_cast<size_t>(n));
+    i += n;
+  }
+  return out;
+}
 
 // ---- Counting ----
 
@@ -409,7 +471,7 @@ char* mb_to_utf8_buf(char* dst, const char* src, int64_t size) {
   const auto* s = reinterpret_cast<const unsigned char*>(src);
   int64_t in = 0, out = 0;
   for (;;) {
-    Decoded d = decode_char(s, in, kToTerminator);
+    Decoded d = decode_char(s, in, kToTerminator, Utf8Form::Standard);
     if (!d.ok) break;
     int64_t need = 0;
     for (int j = 0; j < d.units; ++j) need += utf8_size_of_unit(d.u[j]);
@@ -430,15 +492,18 @@ char* wide_to_mb_dup(const char16_t* src, int64_t count) {
 char* wide_to_mb_dupn(const char16_t* src) { return dup_encode16(src, kToTerminator, true); }
 
 char16_t* mb_to_wide_dup(const char* src, int64_t count) {
-  return dup_decode8(src, limit_of(count), true);
+  return dup_decode8(src, limit_of(count), true, Utf8Form::Standard);
 }
 
 int mb_to_wide_buf64(const char* src, char16_t* dst, int64_t size_bytes, int64_t* len_bytes) {
   if (!src) return -1;
-  store64(len_bytes, utf8_to_utf16_len(src, SQL_NTS) * int64_t(sizeof(char16_t)));
+  const int64_t units = decode8(src, kToTerminator, nullptr, kUnbounded, Utf8Form::Standard).out;
+  store64(len_bytes, units * int64_t(sizeof(char16_t)));
   if (!dst) return 0;
   return buffer_rule(true, dst, size_bytes / int64_t(sizeof(char16_t)), nullptr,
-                     [&](char16_t* d, int64_t cap) { return decode8(src, kToTerminator, d, cap); });
+                     [&](char16_t* d, int64_t cap) {
+                       return decode8(src, kToTerminator, d, cap, Utf8Form::Standard);
+                     });
 }
 
 int mb_to_wide_buf(const char* src, char16_t* dst, int64_t size_bytes, int16_t* len_bytes) {
@@ -448,10 +513,21 @@ int mb_to_wide_buf(const char* src, char16_t* dst, int64_t size_bytes, int16_t* 
   return rc;
 }
 
-char16_t* mb_to_wide_cpy(char16_t* dst, const char* src) { return utf8_to_utf16_cpy(dst, src); }
+char16_t* mb_to_wide_cpy(char16_t* dst, const char* src) {
+  if (dst && src) {
+    int64_t n = decode8(src, kToTerminator, dst, kUnbounded, Utf8Form::Standard).out;
+    dst[n] = 0;
+  }
+  return dst;
+}
 
 char16_t* mb_to_wide_copy(char16_t* dst, const char* src, int64_t size) {
-  return utf8_to_utf16_copy(dst, src, size);
+  if (dst && src) {
+    buffer_rule(true, dst, size, nullptr, [&](char16_t* d, int64_t cap) {
+      return decode8(src, kToTerminator, d, cap, Utf8Form::Standard);
+    });
+  }
+  return dst;
 }
 
 char* wide_to_mb_copy(char* dst, const char16_t* src, int64_t size) {

@@ -2,15 +2,21 @@
 //
 // Inside the driver text is UTF-8 in the form JNI expects ("modified UTF-8"):
 // every UTF-16 unit is encoded on its own, so a surrogate pair becomes two
-// three-byte sequences.  Decoding accepts that form and standard UTF-8 alike:
-// a four-byte sequence becomes a surrogate pair.  Decoding stops at the first
-// byte that cannot continue the text (a stray continuation byte, a lead byte
-// 11111xxx, a bad following byte, an overlong form other than C0 80, a value
-// above U+10FFFF); what was converted before it is kept.
+// three-byte sequences.  Decoding that text accepts this form and standard
+// UTF-8 alike: a four-byte sequence becomes a surrogate pair.
 //
 // The "code page" of the application side (mb_*, wide_to_mb_*) is standard
 // UTF-8: those routines encode a surrogate pair as one four-byte sequence and
-// a lone surrogate as U+FFFD.  Decoding is the same as above.
+// a lone surrogate as U+FFFD, and decode strictly (no C0 80, no encoded
+// surrogate).
+//
+// Every decoder reads one character at a time with utf8_decode_one: an
+// ill-formed sequence (a stray continuation byte, a byte that starts no
+// sequence, an overlong form, an encoded value above U+10FFFF, a sequence
+// broken off) becomes one U+FFFD per maximal ill-formed subpart, the Unicode
+// standard's recommended practice, and never takes a well-formed character
+// that follows it.  A counted conversion stops before a sequence that its
+// count cuts (the rest may come with the next piece).
 //
 // Units are char16_t.  Counts are 64-bit; SQL_NTS (-3) means "up to the
 // terminator"; any other negative count counts as 0.  In a counted text a 0
@@ -33,10 +39,34 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #ifndef SQL_NTS
 #define SQL_NTS (-3)
 #endif
+
+// ---- One character of UTF-8 --------------------------------------------------
+
+// How a UTF-8 text is read.  Standard: UTF-8 as the Unicode standard defines
+// it, for text from outside the driver (the application's).  Internal: the
+// driver's own and JNI's text, which may also hold modified UTF-8's forms (C0
+// 80 for U+0000, a surrogate as its own three-byte sequence).
+enum class Utf8Form { Standard, Internal };
+
+// The character at s (avail >= 1 bytes may be read; the first byte that
+// cannot continue a sequence ends the read, so a 0 terminator is never read
+// past): its code point in *cp (a surrogate's own value for the internal
+// form's three-byte surrogate) and the bytes it takes.  An ill-formed
+// sequence gives U+FFFD and takes its maximal subpart: the longest start of a
+// well-formed sequence found there, at least one byte.  *cut (may be null)
+// tells that the sequence was well-formed as far as avail let it be read.
+int utf8_decode_one(const unsigned char* s, int64_t avail, Utf8Form form, uint32_t* cp,
+                    bool* cut);
+// Whether `length` bytes are well-formed in the form.
+bool utf8_well_formed(const char* src, int64_t length, Utf8Form form);
+// The text with every maximal ill-formed subpart replaced by U+FFFD (EF BF
+// BD); well-formed text comes back as it was.
+std::string utf8_repaired(const char* src, int64_t length, Utf8Form form);
 
 // ---- Counting -------------------------------------------------------------
 
@@ -46,7 +76,7 @@ int64_t utf16_to_utf8_len(const char16_t* src, int64_t count);
 // The same in the application's standard UTF-8 (pairs joined).
 int64_t wide_to_mb_len(const char16_t* src, int64_t count);
 // UTF-16 units the UTF-8 text decodes to (2 for a four-byte sequence), up to
-// its end, its count or the first invalid byte; a null text gives 0.
+// its end or its count; a null text gives 0.
 int64_t utf8_to_utf16_len(const char* src, int64_t count);
 
 // ---- UTF-16 to internal UTF-8 ---------------------------------------------
@@ -70,12 +100,11 @@ int utf16_to_utf8_buf64(const char16_t* src, char* dst, int64_t size, int64_t* l
 
 // ---- UTF-8 to UTF-16 ------------------------------------------------------
 
-// Converts up to the terminator, an invalid byte or max_units; writes no
-// terminator.  Returns the units written.
+// Converts up to the terminator or max_units; writes no terminator.
+// Returns the units written.
 int64_t utf8_to_utf16(const char* src, char16_t* dst, int64_t max_units);
 // The same over count bytes (SQL_NTS allowed); also stops before a sequence
-// that would run past the count.  Stores the bytes consumed, also when it
-// stops at invalid input.
+// that would run past the count.  Stores the bytes consumed.
 int64_t utf8_to_utf16_n(const char* src, int64_t count, char16_t* dst, int64_t max_units,
                         int16_t* bytes_used);
 int64_t utf8_to_utf16_n64(const char* src, int64_t count, char16_t* dst, int64_t max_units,

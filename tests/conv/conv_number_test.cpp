@@ -224,7 +224,10 @@ TEST(DoubleSource, IntegerTargetsUseExclusiveUpperBounds) {
        false},
       {1.0, SQL_C_BIT, true, 1, false},
       {0.0, SQL_C_BIT, true, 0, false},
-      {0.5, SQL_C_BIT, false, 0, false},
+      {0.5, SQL_C_BIT, true, 0, true},
+      {1.75, SQL_C_BIT, true, 1, true},
+      {2.0, SQL_C_BIT, false, 0, false},
+      {-0.25, SQL_C_BIT, false, 0, false},
       {HUGE_VAL, SQL_C_SBIGINT, false, 0, false},
       {-HUGE_VAL, SQL_C_LONG, false, 0, false},
   };

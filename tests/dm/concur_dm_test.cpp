@@ -100,6 +100,44 @@ TEST_P(AnyConcurDm, LockAndValuesScrollLikeReadOnly) {
   for (const std::string& table : {t, n}) Exec("DROP TABLE " + table);
 }
 
+// Statements that return no rows run under every cursor type and
+// concurrency, prepared or direct, and leave the options as set. Each count
+// proves the steps before it: the last DELETE finds the updated row and
+// both copies, and CREATE finds the table dropped.
+TEST_P(AnyConcurDm, NoRowsStatementsRunUnderAnyCursor) {
+  const std::string t = "ccd_" + qmr_test::Lower(GetParam());
+  const std::pair<std::string, SQLLEN> steps[] = {
+      {"CREATE TABLE " + t + " (id INTEGER PRIMARY KEY, i INTEGER)", -1},
+      {"INSERT INTO " + t + " VALUES (1, 5)", 1}, {"UPDATE " + t + " SET i = 6", 1},
+      {"INSERT INTO " + t + " SELECT id + 1, i FROM " + t, 1},
+      {"INSERT INTO " + t + " SELECT id + 2, CAST(i AS INTEGER) FROM " + t, 2},
+      {"DELETE FROM " + t + " WHERE i = 6", 4}, {"DROP TABLE " + t, -1}};
+  Exec("DROP TABLE " + t);
+  for (SQLULEN type : {SQL_CURSOR_STATIC, SQL_CURSOR_KEYSET_DRIVEN, SQL_CURSOR_DYNAMIC})
+    for (SQLULEN conc : {SQL_CONCUR_READ_ONLY, SQL_CONCUR_LOCK, SQL_CONCUR_VALUES})
+      for (bool direct : {true, false}) {
+        SQLHSTMT h = nullptr;
+        SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &h);
+        SQLSetStmtAttr(h, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)type, 0);
+        SQLSetStmtAttr(h, SQL_ATTR_CONCURRENCY, (SQLPOINTER)conc, 0);
+        SCOPED_TRACE(std::to_string(type * 10 + conc) + (direct ? " direct" : " prepared"));
+        for (const auto& [sql, want] : steps) {
+          auto* text = (SQLCHAR*)sql.c_str();
+          SQLRETURN rc = direct ? SQLExecDirect(h, text, SQL_NTS) : SQLPrepare(h, text, SQL_NTS);
+          if (!direct && rc == SQL_SUCCESS) rc = SQLExecute(h);
+          EXPECT_EQ(SQL_SUCCESS, rc) << sql << Diag(SQL_HANDLE_STMT, h);
+          SQLLEN count = -7;
+          SQLRowCount(h, &count);
+          EXPECT_EQ(want, count) << sql;
+        }
+        SQLULEN served[2] = {};
+        SQLGetStmtAttr(h, SQL_ATTR_CURSOR_TYPE, &served[0], 0, nullptr);
+        SQLGetStmtAttr(h, SQL_ATTR_CONCURRENCY, &served[1], 0, nullptr);
+        EXPECT_EQ(type * 10 + conc, served[0] * 10 + served[1]);
+        SQLFreeHandle(SQL_HANDLE_STMT, h);
+      }
+}
+
 std::string Name(const ::testing::TestParamInfo<std::string>& i) { return i.param; }
 
 INSTANTIATE_TEST_SUITE_P(AnyBackend, AnyConcurDm, ::testing::ValuesIn(qmr_test::TestDsns()), Name);

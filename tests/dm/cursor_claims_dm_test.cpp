@@ -1,12 +1,14 @@
-// What SQLGetInfo claims of each cursor kind holds: every fetch orientation
-// and every concurrency its attributes name works on a keyed table, on
-// every backend and in both builds. Applications (and the Driver Manager's
-// own cursor library) choose their cursors from these answers.
+// What SQLGetInfo claims of each cursor kind holds: every fetch orientation,
+// concurrency, SQLSetPos and SQLBulkOperations operation its attributes
+// name, and the positioned statements, work on a keyed table, on every
+// backend and in both builds, for static, keyset-driven, mixed and dynamic
+// cursors. Applications (and the Driver Manager's own cursor library)
+// choose their cursors from these answers.
 #include <gtest/gtest.h>
 #include <sql.h>
 #include <sqlext.h>
 
-#include <algorithm>
+#include <cstdio>
 #include <string>
 
 #include "tests/support/dm_session.h"
@@ -29,21 +31,30 @@ class AnyCursorClaimsDm : public qmr_test::DmTest {
     EXPECT_EQ(SQL_SUCCESS, SQLGetInfo(dbc_, type, &v, sizeof v, nullptr)) << type;
     return v;
   }
-  // A fresh statement of the cursor kind, prepared and executed; false when
-  // the driver did not keep the type or concurrency asked for.
+  void Fill() {
+    MustExec("DELETE FROM " + table_);
+    for (int i = 1; i <= 10; ++i)
+      MustExec("INSERT INTO " + table_ + " VALUES (" + std::to_string(i) + ", 'r')");
+  }
+  // A fresh statement of the cursor kind over the ten rows, prepared and
+  // executed; false when the driver did not keep the type or concurrency.
   bool Open(SQLULEN type, SQLULEN keyset, SQLULEN concurrency, bool bookmarks) {
-    SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
-    EXPECT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
+    for (int fresh = 0; fresh < 2; ++fresh) {
+      SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+      EXPECT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
+      if (fresh == 0) Fill();
+    }
     SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)type, 0);
     SQLSetStmtAttr(stmt_, SQL_ATTR_KEYSET_SIZE, (SQLPOINTER)keyset, 0);
     SQLSetStmtAttr(stmt_, SQL_ATTR_CONCURRENCY, (SQLPOINTER)concurrency, 0);
-    SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)3, 0);
+    Rows(3);
     if (bookmarks) {
       SQLSetStmtAttr(stmt_, SQL_ATTR_USE_BOOKMARKS, (SQLPOINTER)SQL_UB_VARIABLE, 0);
       EXPECT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 0, SQL_C_VARBOOKMARK, marks_, sizeof marks_[0],
                                         nullptr));
     }
     EXPECT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, ids_, 0, nullptr));
+    EXPECT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 2, SQL_C_CHAR, v_, sizeof v_[0], vlen_));
     const SQLRETURN rc =
         SQLPrepare(stmt_, Text("SELECT id, v FROM " + table_ + " ORDER BY id"), SQL_NTS);
     EXPECT_EQ(SQL_SUCCESS, rc) << type << "/" << concurrency << Diag(SQL_HANDLE_STMT, stmt_);
@@ -53,24 +64,39 @@ class AnyCursorClaimsDm : public qmr_test::DmTest {
     EXPECT_EQ(SQL_SUCCESS, SQLExecute(stmt_)) << Diag(SQL_HANDLE_STMT, stmt_);
     return rc == SQL_SUCCESS && gotType == type && gotConcurrency == concurrency;
   }
-  // The first id of the rowset an orientation reaches.
+  void Rows(SQLULEN n) { SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)n, 0); }
+  // The first id of the rowset an orientation reaches; 0 for no rowset.
   int FirstId(SQLSMALLINT orientation, SQLLEN offset) {
     const SQLRETURN rc = SQLFetchScroll(stmt_, orientation, offset);
-    EXPECT_TRUE(SQL_SUCCEEDED(rc)) << orientation << Diag(SQL_HANDLE_STMT, stmt_);
-    return SQL_SUCCEEDED(rc) ? ids_[0] : -1;
+    EXPECT_TRUE(SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA)
+        << orientation << " " << offset << Diag(SQL_HANDLE_STMT, stmt_);
+    return SQL_SUCCEEDED(rc) ? ids_[0] : rc == SQL_NO_DATA ? 0 : -1;
   }
-  // The table's ids in order, read by a forward-only statement.
-  std::string Ids() {
+  SQLRETURN Bulk(SQLUSMALLINT op, SQLBIGINT mark) {
+    Rows(1);
+    marks_[0] = mark;
+    const SQLRETURN rc = SQLBulkOperations(stmt_, op);
+    Rows(3);
+    return rc;
+  }
+  void SetValue(int row, const char* v) {
+    std::snprintf((char*)v_[row], sizeof v_[row], "%s", v);
+    vlen_[row] = SQL_NTS;
+  }
+  // The table's rows in order ("id,v;..."), read by a forward-only statement.
+  std::string Contents() {
     std::string out;
     SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
     EXPECT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
-    EXPECT_EQ(SQL_SUCCESS, Exec("SELECT id FROM " + table_ + " ORDER BY id"));
+    EXPECT_EQ(SQL_SUCCESS, Exec("SELECT id, v FROM " + table_ + " ORDER BY id"));
     for (const qmr_test::Row& row : qmr_test::FetchRows(stmt_))
-      out += (out.empty() ? "" : ",") + row[0].text;
+      out += (out.empty() ? "" : ";") + row[0].text + "," + row[1].text;
     return out;
   }
   std::string table_;
   SQLINTEGER ids_[3] = {};
+  SQLCHAR v_[3][11] = {};
+  SQLLEN vlen_[3] = {};
   SQLBIGINT marks_[3] = {};
 };
 
@@ -78,10 +104,11 @@ TEST_P(AnyCursorClaimsDm, WhatEachCursorKindClaimsWorks) {
   table_ = "claims_" + qmr_test::Lower(GetParam());
   Exec("DROP TABLE " + table_);
   MustExec("CREATE TABLE " + table_ + " (id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(10))");
-  for (int i = 1; i <= 10; ++i)
-    MustExec("INSERT INTO " + table_ + " VALUES (" + std::to_string(i) + ", 'r')");
 
-  const SQLUINTEGER scroll = Info(SQL_SCROLL_OPTIONS);
+  const SQLUINTEGER scroll = Info(SQL_SCROLL_OPTIONS), posOps = Info(SQL_POS_OPERATIONS);
+  const SQLUINTEGER positioned = Info(SQL_POSITIONED_STATEMENTS);
+  EXPECT_EQ(SQL_POS_POSITION | SQL_POS_REFRESH | SQL_POS_UPDATE | SQL_POS_DELETE | SQL_POS_ADD,
+            posOps);
   struct Kind {
     SQLULEN type, keyset;
     SQLUINTEGER option;
@@ -92,8 +119,7 @@ TEST_P(AnyCursorClaimsDm, WhatEachCursorKindClaimsWorks) {
       {SQL_CURSOR_KEYSET_DRIVEN, 0, SQL_SO_KEYSET_DRIVEN, SQL_KEYSET_CURSOR_ATTRIBUTES1,
        SQL_KEYSET_CURSOR_ATTRIBUTES2},
       // A mixed cursor is a keyset-driven one with a keyset smaller than
-      // its result: it answers to the same attributes but, having no row
-      // numbers, refuses absolute and bookmark positions (below).
+      // its result: the keyset attributes are its claims too.
       {SQL_CURSOR_KEYSET_DRIVEN, 4, SQL_SO_MIXED, SQL_KEYSET_CURSOR_ATTRIBUTES1,
        SQL_KEYSET_CURSOR_ATTRIBUTES2},
       {SQL_CURSOR_DYNAMIC, 0, SQL_SO_DYNAMIC, SQL_DYNAMIC_CURSOR_ATTRIBUTES1,
@@ -106,64 +132,114 @@ TEST_P(AnyCursorClaimsDm, WhatEachCursorKindClaimsWorks) {
                        {SQL_CA2_LOCK_CONCURRENCY, SQL_CONCUR_LOCK},
                        {SQL_CA2_OPT_VALUES_CONCURRENCY, SQL_CONCUR_VALUES}};
   for (const Kind& k : kinds) {
-    const std::string what = std::to_string(k.type) + "/" + std::to_string(k.keyset);
-    ASSERT_NE(0u, scroll & k.option) << what;
+    ASSERT_NE(0u, scroll & k.option) << k.option;
     const SQLUINTEGER a1 = Info(k.attrs1), a2 = Info(k.attrs2);
+    const auto has = [a1](SQLUINTEGER bit) { return (a1 & bit) != 0; };
     for (const auto& c : concurrencies) {
       if ((a2 & c.bit) == 0) continue;
-      ASSERT_TRUE(Open(k.type, k.keyset, c.concurrency, false)) << what << "/" << c.concurrency;
+      const std::string what = std::to_string(k.option) + "/" + std::to_string(c.concurrency);
+      ASSERT_TRUE(Open(k.type, k.keyset, c.concurrency, has(SQL_CA1_BOOKMARK))) << what;
       EXPECT_EQ(1, FirstId(SQL_FETCH_NEXT, 0)) << what;
       for (const auto& op : {std::pair<SQLUINTEGER, SQLUSMALLINT>{SQL_CA1_POS_POSITION, SQL_POSITION},
                              {SQL_CA1_POS_REFRESH, SQL_REFRESH}}) {
-        if ((a1 & op.first) == 0) continue;
+        if (!has(op.first)) continue;
         EXPECT_EQ(SQL_SUCCESS, SQLSetPos(stmt_, 2, op.second, SQL_LOCK_NO_CHANGE))
             << what << Diag(SQL_HANDLE_STMT, stmt_);
         EXPECT_EQ(2, ids_[1]) << what;
       }
-      if ((a1 & SQL_CA1_RELATIVE) != 0) {
-        EXPECT_EQ(8, FirstId(SQL_FETCH_LAST, 0)) << what;
-        EXPECT_EQ(5, FirstId(SQL_FETCH_PRIOR, 0)) << what;
-        EXPECT_EQ(7, FirstId(SQL_FETCH_RELATIVE, 2)) << what;
-        EXPECT_EQ(1, FirstId(SQL_FETCH_FIRST, 0)) << what;
+      // Each move: the first id it reaches (0: none) when its bit is claimed.
+      const struct {
+        SQLUINTEGER bit;
+        SQLSMALLINT orientation;
+        SQLLEN offset;
+        int first;
+      } moves[] = {{SQL_CA1_RELATIVE, SQL_FETCH_LAST, 0, 8},
+                   {SQL_CA1_RELATIVE, SQL_FETCH_PRIOR, 0, 5},
+                   {SQL_CA1_RELATIVE, SQL_FETCH_RELATIVE, 2, 7},
+                   {SQL_CA1_RELATIVE, SQL_FETCH_RELATIVE, 4, 0},
+                   {SQL_CA1_RELATIVE, SQL_FETCH_RELATIVE, -2, 9},
+                   {SQL_CA1_RELATIVE, SQL_FETCH_RELATIVE, -8, 1},
+                   {SQL_CA1_RELATIVE, SQL_FETCH_PRIOR, 0, 0},
+                   {SQL_CA1_RELATIVE, SQL_FETCH_RELATIVE, 3, 3},
+                   {SQL_CA1_RELATIVE, SQL_FETCH_FIRST, 0, 1},
+                   {SQL_CA1_ABSOLUTE, SQL_FETCH_ABSOLUTE, 6, 6},
+                   {SQL_CA1_ABSOLUTE, SQL_FETCH_ABSOLUTE, -2, 9},
+                   {SQL_CA1_ABSOLUTE, SQL_FETCH_ABSOLUTE, 11, 0},
+                   {SQL_CA1_ABSOLUTE, SQL_FETCH_ABSOLUTE, 4, 4}};
+      for (const auto& m : moves) {
+        if (has(m.bit)) {
+          EXPECT_EQ(m.first, FirstId(m.orientation, m.offset))
+              << what << " " << m.orientation << " " << m.offset;
+        }
       }
-      if (k.keyset != 0) {
-        EXPECT_EQ(SQL_ERROR, SQLFetchScroll(stmt_, SQL_FETCH_ABSOLUTE, 6)) << what;
-        EXPECT_EQ("HY106", qmr_test::State(SQL_HANDLE_STMT, stmt_)) << what;
-      } else if ((a1 & SQL_CA1_ABSOLUTE) != 0) {
-        EXPECT_EQ(6, FirstId(SQL_FETCH_ABSOLUTE, 6)) << what;
-        EXPECT_EQ(9, FirstId(SQL_FETCH_ABSOLUTE, -2)) << what;
+      const SQLBIGINT mark4 = marks_[0], mark5 = marks_[1];
+      if (has(SQL_CA1_BOOKMARK)) {
+        EXPECT_EQ(1, FirstId(SQL_FETCH_FIRST, 0)) << what;
+        ASSERT_EQ(SQL_SUCCESS,
+                  SQLSetStmtAttr(stmt_, SQL_ATTR_FETCH_BOOKMARK_PTR, (SQLPOINTER)&mark4, 0));
+        EXPECT_EQ(5, FirstId(SQL_FETCH_BOOKMARK, 1)) << what;
+        EXPECT_EQ(4, FirstId(SQL_FETCH_BOOKMARK, 0)) << what;
+      }
+      if (has(SQL_CA1_BULK_FETCH_BY_BOOKMARK)) {
+        EXPECT_EQ(1, FirstId(SQL_FETCH_FIRST, 0)) << what;
+        EXPECT_EQ(SQL_SUCCESS, Bulk(SQL_FETCH_BY_BOOKMARK, mark5))
+            << what << Diag(SQL_HANDLE_STMT, stmt_);
+        EXPECT_EQ(5, ids_[0]) << what;
+      }
+      if (c.concurrency == SQL_CONCUR_READ_ONLY) continue;
+      // Changes, each where its bit is claimed; the table shows which came.
+      std::string expect;
+      const bool bulk = has(SQL_CA1_BULK_UPDATE_BY_BOOKMARK) && has(SQL_CA1_BULK_DELETE_BY_BOOKMARK);
+      if (bulk) {
+        EXPECT_EQ(4, FirstId(SQL_FETCH_ABSOLUTE, 4)) << what;
+        SetValue(0, "b");
+        EXPECT_EQ(SQL_SUCCESS, Bulk(SQL_UPDATE_BY_BOOKMARK, mark4))
+            << what << Diag(SQL_HANDLE_STMT, stmt_);
+        EXPECT_EQ(SQL_SUCCESS, Bulk(SQL_DELETE_BY_BOOKMARK, mark5))
+            << what << Diag(SQL_HANDLE_STMT, stmt_);
+      }
+      EXPECT_EQ(1, FirstId(SQL_FETCH_FIRST, 0)) << what;
+      ASSERT_TRUE(has(SQL_CA1_POS_UPDATE) && has(SQL_CA1_POS_DELETE)) << what;
+      SetValue(1, "u");
+      EXPECT_EQ(SQL_SUCCESS, SQLSetPos(stmt_, 2, SQL_UPDATE, SQL_LOCK_NO_CHANGE))
+          << what << Diag(SQL_HANDLE_STMT, stmt_);
+      EXPECT_EQ(SQL_SUCCESS, SQLSetPos(stmt_, 3, SQL_DELETE, SQL_LOCK_NO_CHANGE))
+          << what << Diag(SQL_HANDLE_STMT, stmt_);
+      if ((positioned & SQL_PS_POSITIONED_UPDATE) != 0) {
+        ASSERT_EQ(SQL_SUCCESS, SQLSetPos(stmt_, 1, SQL_POSITION, SQL_LOCK_NO_CHANGE));
+        SQLCHAR name[64] = {0};
+        ASSERT_EQ(SQL_SUCCESS, SQLGetCursorName(stmt_, name, sizeof name, nullptr));
+        SQLHSTMT u = nullptr;
+        ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &u));
+        EXPECT_EQ(SQL_SUCCESS,
+                  SQLExecDirect(u, Text("UPDATE " + table_ + " SET v = 'c' WHERE CURRENT OF " +
+                                        (const char*)name),
+                                SQL_NTS))
+            << what << Diag(SQL_HANDLE_STMT, u);
+        SQLFreeHandle(SQL_HANDLE_STMT, u);
+      }
+      if (has(SQL_CA1_BULK_ADD)) {
+        for (int i = 0; i < 3; ++i) {
+          ids_[i] = 101 + i;
+          SetValue(i, "a");
+        }
+        EXPECT_EQ(SQL_SUCCESS, SQLBulkOperations(stmt_, SQL_ADD))
+            << what << Diag(SQL_HANDLE_STMT, stmt_);
       }
       SQLCloseCursor(stmt_);
+      for (int id = 1; id <= 10; ++id) {
+        const char* v = id == 1 && (positioned & SQL_PS_POSITIONED_UPDATE) != 0 ? "c"
+                        : id == 2                                                 ? "u"
+                        : id == 4 && bulk                                         ? "b"
+                                                                                  : "r";
+        if (id != 3 && !(id == 5 && bulk)) expect += std::to_string(id) + "," + v + ";";
+      }
+      if (has(SQL_CA1_BULK_ADD)) expect += "101,a;102,a;103,a;";
+      expect.pop_back();
+      EXPECT_EQ(expect, Contents()) << what;
     }
-    if ((a1 & SQL_CA1_BOOKMARK) == 0 || k.keyset != 0) continue;
-    ASSERT_TRUE(Open(k.type, k.keyset, SQL_CONCUR_READ_ONLY, true)) << what;
-    EXPECT_EQ(4, FirstId(SQL_FETCH_ABSOLUTE, 4)) << what;
-    const SQLBIGINT mark = marks_[0];
-    EXPECT_EQ(1, FirstId(SQL_FETCH_FIRST, 0)) << what;
-    ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_FETCH_BOOKMARK_PTR, (SQLPOINTER)&mark, 0));
-    EXPECT_EQ(5, FirstId(SQL_FETCH_BOOKMARK, 1)) << what;
-    if ((a1 & SQL_CA1_BULK_FETCH_BY_BOOKMARK) != 0) {
-      marks_[0] = mark;
-      ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)1, 0));
-      EXPECT_EQ(SQL_SUCCESS, SQLBulkOperations(stmt_, SQL_FETCH_BY_BOOKMARK))
-          << what << Diag(SQL_HANDLE_STMT, stmt_);
-      EXPECT_EQ(4, ids_[0]) << what;
-    }
-    SQLCloseCursor(stmt_);
   }
-  // Bulk changes on a static cursor, which its attributes claim as well.
-  ASSERT_NE(0u, Info(SQL_STATIC_CURSOR_ATTRIBUTES1) & SQL_CA1_BULK_ADD);
-  ASSERT_TRUE(Open(SQL_CURSOR_STATIC, 0, SQL_CONCUR_VALUES, true));
-  EXPECT_EQ(1, FirstId(SQL_FETCH_FIRST, 0));
-  const SQLINTEGER added[3] = {101, 102, 103};
-  std::copy(added, added + 3, ids_);
-  EXPECT_EQ(SQL_SUCCESS, SQLBulkOperations(stmt_, SQL_ADD)) << Diag(SQL_HANDLE_STMT, stmt_);
-  EXPECT_EQ(4, FirstId(SQL_FETCH_ABSOLUTE, 4));
-  EXPECT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)1, 0));
-  EXPECT_EQ(SQL_SUCCESS, SQLBulkOperations(stmt_, SQL_DELETE_BY_BOOKMARK))
-      << Diag(SQL_HANDLE_STMT, stmt_);
-  SQLCloseCursor(stmt_);
-  EXPECT_EQ("1,2,3,5,6,7,8,9,10,101,102,103", Ids());
+  EXPECT_NE(0u, positioned & SQL_PS_POSITIONED_DELETE);
 }
 
 std::string Name(const ::testing::TestParamInfo<std::string>& i) { return i.param; }

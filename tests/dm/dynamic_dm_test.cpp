@@ -153,7 +153,8 @@ TEST_P(AnyDynamicDm, SeesOtherConnectionsRows) {
 }
 
 // With the row-version table (DynCursSensitivity HIGH) a row that another
-// connection changed comes back SQL_ROW_UPDATED once, then as unchanged.
+// connection changed comes back SQL_ROW_UPDATED once, then as unchanged; a
+// row the cursor changed itself does not.
 TEST_P(AnyDynamicDm, RowVersionsShowChangedRows) {
   const std::string t = T("dyv_");
   Exec("DROP TABLE QMRRVC");
@@ -184,6 +185,82 @@ TEST_P(AnyDynamicDm, RowVersionsShowChangedRows) {
   other.MustExec("UPDATE " + t + " SET v = 'again' WHERE id = 30");
   EXPECT_EQ((std::vector<int>{10, 20, 30}), Fetch(SQL_FETCH_FIRST));
   EXPECT_EQ((std::vector<uint16_t>{SQL_ROW_SUCCESS, SQL_ROW_SUCCESS, SQL_ROW_UPDATED}), Statuses());
+  // The cursor's own update, by SQLSetPos or by a positioned statement, is
+  // its row's version: only another connection's change shows.
+  ASSERT_NO_FATAL_FAILURE(Scrolling(SQL_CURSOR_DYNAMIC, 0,
+                                    "SELECT id, v FROM " + t + " ORDER BY id", SQL_CONCUR_VALUES));
+  char vs[kRowset][21] = {};
+  SQLLEN vInd[kRowset] = {};
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 2, SQL_C_CHAR, vs, sizeof vs[0], vInd));
+  SQLCHAR name[64] = {0};
+  ASSERT_EQ(SQL_SUCCESS, SQLGetCursorName(stmt_, name, sizeof name, nullptr));
+  for (const char* mine : {"set", "current"}) {
+    EXPECT_EQ((std::vector<int>{10, 20, 30}), Fetch(SQL_FETCH_FIRST));
+    std::snprintf(vs[0], sizeof vs[0], "%s", mine);
+    vInd[0] = SQL_NTS;
+    SQLHSTMT u = nullptr;
+    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &u));
+    const std::string current =
+        "UPDATE " + t + " SET v = 'current' WHERE CURRENT OF " + (const char*)name;
+    EXPECT_EQ(SQL_SUCCESS, *mine == 's' ? SQLSetPos(stmt_, 1, SQL_UPDATE, SQL_LOCK_NO_CHANGE)
+                                        : SQLExecDirect(u, Text(current), SQL_NTS))
+        << Diag(SQL_HANDLE_STMT, *mine == 's' ? stmt_ : u);
+    SQLFreeHandle(SQL_HANDLE_STMT, u);
+    other.MustExec("UPDATE " + t + " SET v = '" + mine + "' WHERE id = 30");
+    EXPECT_EQ((std::vector<int>{10, 20, 30}), Fetch(SQL_FETCH_FIRST));
+    EXPECT_EQ((std::vector<uint16_t>{SQL_ROW_SUCCESS, SQL_ROW_SUCCESS, SQL_ROW_UPDATED}),
+              Statuses()) << mine;
+    EXPECT_EQ(mine, std::string(vs[0]));
+  }
+}
+
+// A mixed cursor whose block moves past a row another connection deleted
+// keeps the place of every key it holds: the deleted row shows as deleted
+// where it stood, the next rowset begins with the next live row, and a
+// positioned statement reaches the row the cursor shows.
+TEST_P(AnyDynamicDm, MixedCursorLosesNoRowToADeletion) {
+  const std::string t = T("dym_");
+  const struct {
+    SQLSMALLINT first, second, move;
+    int gone;
+    std::vector<int> before, after;
+    SQLUSMALLINT row;  // positioned on, 1-based
+  } cases[] = {
+      {SQL_FETCH_NEXT, SQL_FETCH_NEXT, SQL_FETCH_NEXT, 60, {40, 50, 60}, {70, 80, 90}, 1},
+      {SQL_FETCH_LAST, SQL_FETCH_PRIOR, SQL_FETCH_PRIOR, 50, {50, 60, 70}, {20, 30, 40}, 3},
+  };
+  for (const auto& c : cases) {
+    Make(t, 10);
+    qmr_test::DmSession other;
+    ASSERT_TRUE(other.Open(GetParam()));
+    ASSERT_NO_FATAL_FAILURE(Scrolling(SQL_CURSOR_KEYSET_DRIVEN, 4,
+                                      "SELECT id, v FROM " + t + " ORDER BY id", SQL_CONCUR_VALUES));
+    ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)3, 0));
+    Fetch(c.first);
+    EXPECT_EQ(c.before, Fetch(c.second)) << c.move;
+    other.MustExec("DELETE FROM " + t + " WHERE id = " + std::to_string(c.gone));
+    EXPECT_EQ(c.before, Fetch(SQL_FETCH_RELATIVE, 0)) << c.move;
+    const auto at = std::find(c.before.begin(), c.before.end(), c.gone) - c.before.begin();
+    EXPECT_EQ(SQL_ROW_DELETED, statuses_[at]) << c.move;
+    EXPECT_EQ(c.after, Fetch(c.move)) << c.move;
+    EXPECT_EQ(std::vector<uint16_t>(3, SQL_ROW_SUCCESS), Statuses()) << c.move;
+    ASSERT_EQ(SQL_SUCCESS, SQLSetPos(stmt_, c.row, SQL_POSITION, SQL_LOCK_NO_CHANGE))
+        << Diag(SQL_HANDLE_STMT, stmt_);
+    SQLCHAR name[64] = {0};
+    ASSERT_EQ(SQL_SUCCESS, SQLGetCursorName(stmt_, name, sizeof name, nullptr));
+    SQLHSTMT u = nullptr;
+    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &u));
+    EXPECT_EQ(SQL_SUCCESS, SQLExecDirect(u, Text("UPDATE " + t + " SET v = 'here' WHERE CURRENT OF " +
+                                                 (const char*)name),
+                                         SQL_NTS))
+        << Diag(SQL_HANDLE_STMT, u);
+    SQLFreeHandle(SQL_HANDLE_STMT, u);
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
+    EXPECT_EQ(std::vector<int>{c.after[c.row - 1]},
+              ForwardIds("SELECT id FROM " + t + " WHERE v = 'here'"))
+        << c.move;
+  }
 }
 
 std::string Name(const ::testing::TestParamInfo<std::string>& i) { return i.param; }

@@ -1,7 +1,8 @@
 // Parameter values converted on their way to the database, end to end
 // through the Driver Manager: character text into numeric and date-time
 // parameters is checked (a text that is no number, no date or a date the
-// calendar lacks is refused, never guessed or rolled over), binary bytes for
+// calendar lacks is refused, never guessed or rolled over; a fraction an
+// exact numeric would cut is refused too), binary bytes for
 // a character parameter are its characters, GUIDs travel as their text, and
 // the processed count of a parameter array sent at execution covers every
 // set. Every value is read back with a query of its own. "AnyBackend": on
@@ -131,10 +132,17 @@ TEST_P(AnyParamConvDm, TextForNumbersIsCheckedNeverGuessed) {
       {"i", SQL_INTEGER, " 42 ", "", "42"},
       {"i", SQL_INTEGER, "+7", "", "7"},
       {"i", SQL_INTEGER, "1e3", "", "1000"},
-      {"i", SQL_INTEGER, "-12.7", "", "-12"},  // the fraction goes, as ODBC truncates
+      // An exact numeric stores no value it would have to cut.
+      {"i", SQL_INTEGER, "1.5", "22001", ""},
+      {"i", SQL_INTEGER, "-12.7", "22001", ""},
+      {"i", SQL_INTEGER, "15e-1", "22001", ""},
+      {"i", SQL_INTEGER, "2.000", "", "2"},
       {"si", SQL_SMALLINT, "x1", "22018", ""},
       {"si", SQL_SMALLINT, "40000", "22003", ""},
+      {"si", SQL_SMALLINT, "3.25", "22001", ""},
       {"bi", SQL_BIGINT, "12abc", "22018", ""},
+      {"bi", SQL_BIGINT, "1.5", "22001", ""},
+      {"bi", SQL_BIGINT, "-7.0", "", "-7"},
       {"bi", SQL_BIGINT, " -9223372036854775808", "", "-9223372036854775808"},
       {"d", SQL_DOUBLE, "abc", "22018", ""},
       {"d", SQL_DOUBLE, "", "22018", ""},

@@ -390,6 +390,109 @@ TEST_P(AnySetPosDm, ValuesConcurrencyLeavesChangedRows) {
   EXPECT_EQ("1,new1,10;2,other,21;3,new3,", Contents(t));
 }
 
+// A static cursor under values concurrency compares with its rows as it
+// read them at execution: a change another connection made before the first
+// fetch is a conflict (its value stays), while rows another connection or
+// the cursor itself added or removed meanwhile leave every other row
+// changeable, with the keys shown or not, and the cursor goes on.
+TEST_P(AnySetPosDm, StaticValuesCompareWithTheRowsRead) {
+  const std::string t = T("sps_");
+  const std::string shown = "SELECT v, id FROM " + t + " ORDER BY id",
+                    hidden = "SELECT v FROM " + t + " ORDER BY id";
+  const struct {
+    const std::string& sql;
+    std::string between;  // another connection's statement; empty: the cursor's SQL_ADD
+    SQLRETURN rc;
+    SQLUSMALLINT status;
+    const char* table;
+  } cases[] = {
+      {shown, "UPDATE " + t + " SET v = 'other' WHERE id = 2", SQL_SUCCESS_WITH_INFO,
+       SQL_ROW_ERROR, "1,v1;2,other;3,next;4,v4"},
+      {shown, "INSERT INTO " + t + " VALUES (0, 'v0')", SQL_SUCCESS, SQL_ROW_UPDATED,
+       "0,v0;1,v1;2,mine;3,next;4,v4"},
+      {shown, "DELETE FROM " + t + " WHERE id = 1", SQL_SUCCESS, SQL_ROW_UPDATED,
+       "2,mine;3,next;4,v4"},
+      {shown, "", SQL_SUCCESS, SQL_ROW_UPDATED, "1,v1;2,mine;3,next;4,v4;11,a11;12,a12"},
+      {hidden, "INSERT INTO " + t + " VALUES (0, 'v0')", SQL_SUCCESS, SQL_ROW_UPDATED,
+       "0,v0;1,v1;2,mine;3,next;4,v4"},
+      {hidden, "UPDATE " + t + " SET v = 'other' WHERE id = 2", SQL_SUCCESS_WITH_INFO,
+       SQL_ROW_ERROR, "1,v1;2,other;3,next;4,v4"},
+  };
+  qmr_test::DmSession other;
+  other.UseEnv(env_);
+  ASSERT_TRUE(other.ConnectDsn(GetParam()));
+  for (const auto& c : cases) {
+    const std::string what = c.sql + " / " + c.between;
+    Make(t, "id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(10)",
+         {"1, 'v1'", "2, 'v2'", "3, 'v3'", "4, 'v4'"});
+    SQLHSTMT h = Cursor(SQL_CURSOR_STATIC, SQL_CONCUR_VALUES, 2);
+    SQLINTEGER ids[2] = {11, 12};
+    SQLLEN vInd[2] = {SQL_NTS, SQL_NTS}, idInd[2] = {0, 0};
+    char vs[2][11] = {"a11", "a12"};
+    SQLUSMALLINT status[2];
+    ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(h, SQL_ATTR_ROW_STATUS_PTR, status, 0));
+    ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 1, SQL_C_CHAR, vs, sizeof vs[0], vInd));
+    if (&c.sql == &shown) {
+      ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 2, SQL_C_SLONG, ids, 0, idInd));
+    }
+    ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(h, Text(c.sql), SQL_NTS)) << Diag(SQL_HANDLE_STMT, h);
+    if (c.between.empty()) {
+      EXPECT_EQ(SQL_SUCCESS, SQLBulkOperations(h, SQL_ADD)) << what << Diag(SQL_HANDLE_STMT, h);
+    } else {
+      other.MustExec(c.between);
+    }
+    ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(h, SQL_FETCH_FIRST, 0))
+        << what << Diag(SQL_HANDLE_STMT, h);
+    EXPECT_EQ("v2", std::string(vs[1])) << what;
+    std::snprintf(vs[1], sizeof vs[1], "mine");
+    vInd[1] = SQL_NTS;
+    EXPECT_EQ(c.rc, SQLSetPos(h, 2, SQL_UPDATE, SQL_LOCK_NO_CHANGE))
+        << what << Diag(SQL_HANDLE_STMT, h);
+    EXPECT_EQ(c.rc == SQL_SUCCESS ? "" : "01001", State(SQL_HANDLE_STMT, h)) << what;
+    EXPECT_EQ(c.status, status[1]) << what;
+    ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(h, SQL_FETCH_NEXT, 0))
+        << what << Diag(SQL_HANDLE_STMT, h);
+    EXPECT_EQ("v3", std::string(vs[0])) << what;
+    std::snprintf(vs[0], sizeof vs[0], "next");
+    vInd[0] = SQL_NTS;
+    EXPECT_EQ(SQL_SUCCESS, SQLSetPos(h, 1, SQL_UPDATE, SQL_LOCK_NO_CHANGE))
+        << what << Diag(SQL_HANDLE_STMT, h);
+    SQLFreeHandle(SQL_HANDLE_STMT, h);
+    EXPECT_EQ(c.table, Contents(t)) << what;
+  }
+}
+
+// A static result too large for memory, without its keys among its
+// columns: a row changed through the cursor is changed again after its
+// window was read back from disk, compared with what the first change wrote.
+TEST_P(AnySetPosDm, StaticValuesFollowOwnUpdatesOnDisk) {
+  const std::string t = T("spb_");
+  Make(t, "id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(10)", {});
+  std::vector<SQLINTEGER> all(5200);
+  for (size_t i = 0; i < all.size(); ++i) all[i] = static_cast<SQLINTEGER>(i + 1);
+  SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)all.size(), 0);
+  SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, all.data(), 0, 0);
+  MustExec("INSERT INTO " + t + " VALUES (?, 'v')");
+  SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
+  SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)1, 0);
+  SQLHSTMT h = Cursor(SQL_CURSOR_STATIC, SQL_CONCUR_VALUES, 1);
+  char v[11] = "";
+  SQLLEN vInd = SQL_NTS;
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 1, SQL_C_CHAR, v, sizeof v, &vInd));
+  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(h, Text("SELECT v FROM " + t + " WHERE id = 5150 OR id < "
+                                               "5100 ORDER BY id"), SQL_NTS))
+      << Diag(SQL_HANDLE_STMT, h);
+  for (const char* next : {"first", "second"}) {
+    ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(h, SQL_FETCH_FIRST, 0)) << Diag(SQL_HANDLE_STMT, h);
+    ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(h, SQL_FETCH_LAST, 0)) << Diag(SQL_HANDLE_STMT, h);
+    std::snprintf(v, sizeof v, "%s", next);
+    vInd = SQL_NTS;
+    EXPECT_EQ(SQL_SUCCESS, SQLSetPos(h, 1, SQL_UPDATE, SQL_LOCK_NO_CHANGE)) << next;
+  }
+  SQLFreeHandle(SQL_HANDLE_STMT, h);
+  EXPECT_EQ("5150,second", Contents("(SELECT * FROM " + t + " WHERE id = 5150) x"));
+}
+
 // Every kind of cursor changes the rows of its current rowset by key: the
 // first row of the second rowset is the third of the table (a static cursor
 // takes the keys from its own rows, a dynamic or mixed one from its block).
@@ -465,6 +568,11 @@ TEST_P(AnySetPosDm, WhereCurrentOfChangesTheCurrentRow) {
        1, SQL_ROW_SUCCESS, "1,v1;2,new;3,v3"},
       {SQL_CURSOR_STATIC, SQL_CONCUR_VALUES, "cur_s", "UPDATE %s SET v = ?", true,
        SQL_SUCCESS_WITH_INFO, 0, SQL_ROW_SUCCESS, "1,v1;2,other;3,v3"},
+      // Read-only cursors are refused, saying why.
+      {SQL_CURSOR_STATIC, SQL_CONCUR_READ_ONLY, "", "DELETE FROM %s", false, SQL_ERROR, -1,
+       SQL_ROW_SUCCESS, "1,v1;2,v2;3,v3"},
+      {SQL_CURSOR_KEYSET_DRIVEN, SQL_CONCUR_READ_ONLY, "", "UPDATE %s SET v = ?", false,
+       SQL_ERROR, -1, SQL_ROW_SUCCESS, "1,v1;2,v2;3,v3"},
   };
   for (const auto& c : cases) {
     Make(t, "id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(10)", {"1, 'v1'", "2, 'v2'", "3, 'v3'"});
@@ -499,10 +607,12 @@ TEST_P(AnySetPosDm, WhereCurrentOfChangesTheCurrentRow) {
                                             0, value, 0, &valueInd));
     EXPECT_EQ(c.rc, SQLExecDirect(u, Text(text), SQL_NTS)) << text << Diag(SQL_HANDLE_STMT, u);
     if (c.rc != SQL_SUCCESS) {
-      EXPECT_EQ("01001", State(SQL_HANDLE_STMT, u)) << text;
+      const std::string diag = Diag(SQL_HANDLE_STMT, u);
+      EXPECT_EQ(c.rc == SQL_ERROR ? "24000" : "01001", diag.substr(0, 5)) << text;
+      EXPECT_EQ(c.rc == SQL_ERROR, diag.find("SQL_ATTR_CONCURRENCY") != std::string::npos) << diag;
     }
     SQLLEN count = -1;
-    EXPECT_EQ(SQL_SUCCESS, SQLRowCount(u, &count));
+    EXPECT_EQ(c.rc == SQL_ERROR ? SQL_ERROR : SQL_SUCCESS, SQLRowCount(u, &count));
     EXPECT_EQ(c.count, count) << text;
     SQLFreeHandle(SQL_HANDLE_STMT, u);
     ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(h, SQL_FETCH_FIRST, 0)) << Diag(SQL_HANDLE_STMT, h);

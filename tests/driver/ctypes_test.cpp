@@ -1,4 +1,4 @@
-// Default C types, C type sizes, the copy-out family and hex digits.
+// The copy-out family and hex digits.
 #include <gtest/gtest.h>
 #include <sql.h>
 #include <sqlext.h>
@@ -10,35 +10,6 @@
 #include "driver/ctypes.h"
 
 namespace {
-
-TEST(CTypes, DefaultCTypeDependsOnTheOdbcVersion) {
-  EXPECT_EQ(SQL_C_CHAR, TYPE_DefaultCType(SQL_BIGINT, 2));
-  EXPECT_EQ(SQL_C_SBIGINT, TYPE_DefaultCType(SQL_BIGINT, 3));
-  EXPECT_EQ(SQL_C_TYPE_TIMESTAMP, TYPE_DefaultCType(SQL_TIMESTAMP, 3));
-  EXPECT_EQ(SQL_C_TIMESTAMP, TYPE_DefaultCType(SQL_TIMESTAMP, 2));
-  EXPECT_EQ(SQL_C_DATE, TYPE_DefaultCType(SQL_DATE, 2));
-  EXPECT_EQ(SQL_C_TYPE_TIME, TYPE_DefaultCType(SQL_TIME, 3));
-  EXPECT_EQ(SQL_C_TYPE_DATE, TYPE_DefaultCType(SQL_TYPE_DATE, 2));
-  EXPECT_EQ(SQL_C_CHAR, TYPE_DefaultCType(SQL_DECIMAL, 3));
-  EXPECT_EQ(SQL_C_CHAR, TYPE_DefaultCType(SQL_GUID, 3));
-  EXPECT_EQ(SQL_C_WCHAR, TYPE_DefaultCType(SQL_WLONGVARCHAR, 3));
-  EXPECT_EQ(SQL_C_DOUBLE, TYPE_DefaultCType(SQL_FLOAT, 3));
-  EXPECT_EQ(SQL_C_FLOAT, TYPE_DefaultCType(SQL_REAL, 3));
-  EXPECT_EQ(SQL_C_BINARY, TYPE_DefaultCType(SQL_LONGVARBINARY, 3));
-  EXPECT_EQ(1234, TYPE_DefaultCType(1234, 3));
-}
-
-TEST(CTypes, FixedSizes) {
-  EXPECT_EQ(1, TYPE_CSize(SQL_C_UTINYINT));
-  EXPECT_EQ(2, TYPE_CSize(SQL_C_SSHORT));
-  EXPECT_EQ(4, TYPE_CSize(SQL_C_FLOAT));
-  EXPECT_EQ(8, TYPE_CSize(SQL_C_UBIGINT));
-  EXPECT_EQ(6, TYPE_CSize(SQL_C_TYPE_TIME));
-  EXPECT_EQ(16, TYPE_CSize(SQL_C_GUID));
-  EXPECT_EQ(19, TYPE_CSize(SQL_C_NUMERIC));
-  EXPECT_EQ(0, TYPE_CSize(SQL_C_CHAR));
-  EXPECT_EQ(0, TYPE_CSize(SQL_C_WCHAR));
-}
 
 TEST(CopyOut, BytesTruncationAndRoom) {
   const char text[] = "0123456789";

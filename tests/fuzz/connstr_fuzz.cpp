@@ -4,7 +4,8 @@
 // crash": the UTF-16 conversion loses nothing; the pairs, written back out
 // the way the driver writes a completed string, split to the same pairs;
 // the keyword table holds the last value of each of its keywords; numeric
-// values read like strtoll saturated at 32 bits.
+// values read like strtoll saturated at 32 bits. The strict reading of
+// 8-bit text is checked against standard UTF-8's own encoding.
 #include <strings.h>
 
 #include <cerrno>
@@ -104,6 +105,36 @@ void CheckWide(const uint8_t* data, size_t size) {
   CheckText(utf8);
 }
 
+// The strict reading of 8-bit text: a character read is one whose standard
+// encoding is exactly the bytes taken; an ill-formed subpart holds only
+// continuation bytes after its first, so it never takes the next character's
+// start; NarrowIn passes well-formed text untouched and repairs the rest.
+void CheckStrict(const uint8_t* data, size_t size) {
+  const auto n = static_cast<int64_t>(size);
+  for (int64_t i = 0, k = 0; i < n; i += k) {
+    uint32_t cp = 0;
+    k = utf8_decode_one(data + i, n - i, Utf8Form::Standard, &cp, nullptr);
+    char16_t unit[2] = {};
+    const int units = cp >= 0x10000 ? 2 : 1;
+    unit[0] = static_cast<char16_t>(units == 2 ? 0xD800 + ((cp - 0x10000) >> 10) : cp);
+    unit[1] = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    char* enc = wide_to_mb_dup(unit, units);
+    const bool same = enc != nullptr && wide_to_mb_len(unit, units) == k &&
+                      std::memcmp(enc, data + i, static_cast<size_t>(k)) == 0;
+    std::free(enc);
+    if (!same && cp != 0xFFFD) Fail("character read from another's bytes", "", "");
+    for (int j = 1; !same && j < k; ++j)
+      if ((data[i + j] & 0xC0) != 0x80) Fail("ill-formed subpart took a lead byte", "", "");
+  }
+  NarrowIn in(reinterpret_cast<const SQLCHAR*>(data), n);
+  const char* out = reinterpret_cast<const char*>(in.text());
+  const int64_t len = in.length() == SQL_NTS ? static_cast<int64_t>(std::strlen(out)) : in.length();
+  const bool untouched = out == reinterpret_cast<const char*>(data);
+  if (untouched != utf8_well_formed(reinterpret_cast<const char*>(data), n, Utf8Form::Standard) ||
+      !utf8_well_formed(out, len, Utf8Form::Standard))
+    Fail("text passed or repaired wrongly", "", "");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -112,5 +143,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
   CheckText(text.c_str());
   CheckWide(data, size);
+  CheckStrict(data, size);
   return 0;
 }

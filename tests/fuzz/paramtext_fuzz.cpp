@@ -158,6 +158,8 @@ void AgentInteger(const std::string& text) {
   }
   if (!fits || got != want)
     Fail("integer differs from the text's integer part", text, std::to_string(got));
+  if (rc != (ref.dropped ? uint32_t{ERR_RIGHT_TRUNCATION} : 0u))
+    Fail("fraction cut reported wrongly", text, std::to_string(rc));
 }
 
 bool RealDate(const JC_Timestamp& ts) {

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-handles.h"
@@ -106,7 +107,10 @@ TEST_F(StmtTest, CursorNamesBeforeAndAfterAResult) {
   ASSERT_EQ(Ops().DRV_AllocStmt(conn_, &stmt), 0u);
   char buf[64] = "junk";
   uint16_t len = 99;
-  EXPECT_EQ(Ops().DRV_GetCursorName(stmt, buf, sizeof buf, &len), 22u);  // never executed
+  // Named from allocation on, before anything ran.
+  EXPECT_EQ(Ops().DRV_GetCursorName(stmt, buf, sizeof buf, &len), 0u);
+  EXPECT_EQ(std::string(buf, 7), "SQL_CUR");
+  EXPECT_EQ(len, std::strlen(buf));
   // No Java statement yet: the name is kept for the one the prepare makes,
   // and it is the name read back.
   EXPECT_EQ(Ops().DRV_SetCursorName(stmt, "early"), 0u);

@@ -75,26 +75,29 @@ TEST(DateTimeText, CountedTextIsNotReadPastItsLength) {
 TEST(IntegerText, IntegerPartIsExactBeyondADouble) {
   // A fraction or an exponent must not send the digits through a double:
   // beyond 2^53 it would change the last ones, and a fraction next to a
-  // type's bound would round the value over it.
+  // type's bound would round the value over it. A fraction that is not 0
+  // is reported as cut.
   const struct {
     const char* text;
     uint32_t rc;
     int64_t value;
   } rows[] = {
       {"9007199254740993e0", 0, 9007199254740993},
-      {"9007199254740993.5", 0, 9007199254740993},
-      {" 2147483647.9999999999 ", 0, 2147483647},
-      {"-9223372036854775808.9", 0, INT64_MIN},
+      {"9007199254740993.5", ERR_RIGHT_TRUNCATION, 9007199254740993},
+      {" 2147483647.9999999999 ", ERR_RIGHT_TRUNCATION, 2147483647},
+      {"-9223372036854775808.9", ERR_RIGHT_TRUNCATION, INT64_MIN},
       {"922337203685477580.7e1", 0, INT64_MAX},
       {"9223372036854775808e0", ERR_NUMERIC_RANGE, 0},
       {"0e999999", 0, 0},
-      {"-12e-1", 0, -1},
+      {"-12e-1", ERR_RIGHT_TRUNCATION, -1},
+      {"12.000", 0, 12},
+      {"120e-1", 0, 12},
       {"1e", ERR_INVALID_CAST_VALUE, 0},
   };
   for (const auto& row : rows) {
     int64_t v = 0;
     EXPECT_EQ(integerOfText(row.text, std::strlen(row.text), &v), row.rc) << row.text;
-    if (row.rc == 0) {
+    if (row.rc == 0 || row.rc == ERR_RIGHT_TRUNCATION) {
       EXPECT_EQ(v, row.value) << row.text;
     }
   }

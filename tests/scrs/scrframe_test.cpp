@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "drv_jdbc/cursor_lib.h"
+#include "drv_jdbc/drv_agent.h"
 #include "scrs/scrcursor.h"
 
 namespace {

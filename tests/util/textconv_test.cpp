@@ -133,24 +133,44 @@ TEST(TextConvCount, Utf8ToUtf16NStopsBeforeTheCountOrCapacity) {
 
 // ---- Invalid UTF-8 ------------------------------------------------------------
 
-TEST(TextConvInvalid, ConversionStopsAtTheBadByte) {
-  char16_t buf[16] = {};
+// Between "x" and "y": the application's text read strictly, the driver's
+// own with modified UTF-8's forms too; one U+FFFD per maximal ill-formed
+// subpart, and the "y" always survives.
+TEST(TextConvInvalid, IllFormedSequencesBecomeOneReplacementEachSubpart) {
+  const char16_t R = 0xFFFD;
+  const struct {
+    const char* bytes;
+    std::u16string standard, internal;
+  } rows[] = {
+      {"\x80", {R}, {R}}, {"\xC3(", {R, u'('}, {R, u'('}}, {"\xFF", {R}, {R}},
+      {"\xF8\x88\x80\x80\x80", {R, R, R, R, R}, {R, R, R, R, R}},
+      {"\xC0\xAF", {R, R}, {R, R}}, {"\xE0\x80\xAF", {R, R, R}, {R, R, R}},
+      {"\xF4\x90\x80\x80", {R, R, R, R}, {R, R, R, R}}, {"\xF0\x9F\x98", {R}, {R}},
+      {"\xE2\x82\xE2\x82\xAC", {R, 0x20AC}, {R, 0x20AC}}, {"\xC0\x80", {R, R}, {0}},
+      {"\xED\xA0\x80", {R, R, R}, {0xD800}},
+      {"\xED\xA0\xBD\xED\xB8\x80", {R, R, R, R, R, R}, {0xD83D, 0xDE00}},
+      {"\xF0\x9F\x98\x80", {0xD83D, 0xDE00}, {0xD83D, 0xDE00}}};
+  // The first n units of a converted text, which is freed.
+  auto units = [](char16_t* p, size_t n) {
+    std::u16string u(p, n);
+    std::free(p);
+    return u;
+  };
+  for (const auto& row : rows) {
+    const std::string text = std::string("x") + row.bytes + "y";
+    const std::u16string standard = u"x" + row.standard + u"y";
+    EXPECT_EQ(units(mb_to_wide_dup(text.c_str(), SQL_NTS), standard.size()), standard) << text;
+    EXPECT_EQ(units(utf8_to_utf16_dup(text.c_str()), row.internal.size() + 2),
+              u"x" + row.internal + u"y") << text;
+    // The repaired text is the strict reading, written back.
+    const std::string fixed = utf8_repaired(text.data(), int64_t(text.size()), Utf8Form::Standard);
+    EXPECT_EQ(units(utf8_to_utf16_dup(fixed.c_str()), standard.size() + 1), standard + u'\0');
+  }
+  // A counted conversion stops before a sequence its count cuts.
+  char16_t buf[4];
   int16_t used = -1;
-  // A continuation byte in the middle.
-  EXPECT_EQ(utf8_to_utf16("ab\x80" "cd", buf, 16), 2);
-  EXPECT_EQ(utf8_to_utf16_len("ab\x80" "cd", SQL_NTS), 2);
-  // A lead byte whose follower is not 10xxxxxx: bytes used are still stored.
-  EXPECT_EQ(utf8_to_utf16_n("a\xC3(b", SQL_NTS, buf, 16, &used), 1);
+  EXPECT_EQ(utf8_to_utf16_n("x\xE2\x82\xAC", 3, buf, 4, &used), 1);
   EXPECT_EQ(used, 1);
-  // Lead bytes 11111xxx.
-  EXPECT_EQ(utf8_to_utf16("x\xF8\x88\x80\x80\x80", buf, 16), 1);
-  // Beyond U+10FFFF, and overlong forms.
-  EXPECT_EQ(utf8_to_utf16("x\xF4\x90\x80\x80", buf, 16), 1);
-  EXPECT_EQ(utf8_to_utf16("x\xC0\xAF", buf, 16), 1);
-  EXPECT_EQ(utf8_to_utf16("x\xE0\x80\xAF", buf, 16), 1);
-  EXPECT_EQ(utf8_to_utf16("x\xF0\x80\x80\xAF", buf, 16), 1);
-  // A sequence cut by the terminator.
-  EXPECT_EQ(utf8_to_utf16("x\xE2\x82", buf, 16), 1);
 }
 
 TEST(TextConvInvalid, JniFormOfNulIsAccepted) {
@@ -164,8 +184,8 @@ TEST(TextConvInvalid, OutputFormReportsWhatTheConversionGives) {
   char16_t buf[8];
   int16_t len = -1;
   EXPECT_EQ(utf8_to_utf16_out("ab\xFF" "cdef", buf, 8, &len), 0);
-  EXPECT_EQ(len, 2);
-  EXPECT_EQ(std::u16string(buf), u"ab");
+  EXPECT_EQ(len, 7);
+  EXPECT_EQ(std::u16string(buf), u"ab\xFFFD" u"cdef");
 }
 
 // ---- Buffer rule and the W output form --------------------------------------------

@@ -13,7 +13,7 @@
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-records.h"
 #include "util/xa.h"
-#include "xa/proxy.h"
+#include "xa/proxy/proxy.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "xa/worker.h"
+#include "xa/proxy/worker.h"
 
 #include <exception>
 

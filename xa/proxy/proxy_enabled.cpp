@@ -2,7 +2,7 @@
 // what links the agent without the proxy's table (tests that stand in for
 // the layers) takes only this.
 #include "util/errcodes.h"
-#include "xa/proxy.h"
+#include "xa/proxy/proxy.h"
 
 int PRX_SetEnabled(void* worker, uint32_t on) {
   if (worker == nullptr) return ERR_INVALID_ARGUMENT;

@@ -1,7 +1,8 @@
 // The worker-thread proxy: the layer in front of the cursor library's table
 // that runs a connection's agent work on the connection's worker thread
-// while its XA side is open. PRX_Init (the installer), PRX_SetEnabled and
-// PRX_IsEnabled are declared with the agent's table (drv_jdbc/drv_agent.h).
+// while its XA side is open. PRX_Init (the installer) is declared with the
+// agent's table (drv_jdbc/drv_agent.h); it lends the agent PRX_SetEnabled
+// as the agent's worker switch.
 #ifndef QMR_XA_PROXY_H
 #define QMR_XA_PROXY_H
 
@@ -24,5 +25,12 @@ struct PRX_WORKER {
 // The table the proxy forwards to (the one registered before it), null
 // before the first installation.
 const DRV_OpTable* PRX_SavedTable();
+
+// Whether the connection's XA side is open (on 1, off 0), which is when the
+// proxy runs the connection's statement operations on the worker thread. 0,
+// or 21 for a null worker. PRX_IsEnabled: whether it is on (0 for a null
+// worker).
+int PRX_SetEnabled(void* worker, uint32_t on);
+uint32_t PRX_IsEnabled(const void* worker);
 
 #endif

@@ -1,4 +1,4 @@
-#include "xa/proxy.h"
+#include "xa/proxy/proxy.h"
 
 #include <type_traits>
 
@@ -6,7 +6,7 @@
 #include "drv_jdbc/j-records.h"
 #include "util/log.h"
 #include "util/xa.h"
-#include "xa/worker.h"
+#include "xa/proxy/worker.h"
 
 namespace {
 
@@ -200,5 +200,6 @@ int PRX_Init(DRV_Agent* agent) {
   if (agent == nullptr || agent->agentType == 0 || agent->ops == nullptr) return ERR_NOT_CAPABLE;
   static const DRV_OpTable* const proxy = Install(agent->ops);
   if (agent->ops == Saved()) agent->ops = proxy;
+  AGT_SetWorkerSwitch(PRX_SetEnabled);
   return 0;
 }

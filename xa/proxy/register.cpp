@@ -1,0 +1,13 @@
+// The agent's registration with its layers in front: the cursor library,
+// then the worker-thread proxy. It lives with the topmost of them, so that
+// the agent below knows nothing of either.
+#include "drv_jdbc/drv_agent.h"
+
+int DRV_RegisterAgent(DRV_Agent* agent) {
+  if (agent == nullptr) return 0;
+  AGT_FillRecord(agent);
+  SCR_Init(agent);
+  PRX_Init(agent);
+  AGT_PublishOps(agent->ops);
+  return 0;
+}
