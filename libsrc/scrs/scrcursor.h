@@ -56,10 +56,6 @@ constexpr int32_t SCR_POS_AFTER_END = -3;
 // Statement kinds of the analysis.
 constexpr int32_t SCR_KIND_NOT_ANALYSED = -1;
 
-// Statement information request the library answers: the bookmark of a
-// mixed cursor's rowset row (u32, 0-based, in the value; the bookmark out).
-constexpr uint32_t SCR_REQ_MIXED_BOOKMARK = 0x320100B0u;
-
 struct SCR_CURSOR {
   uint32_t rowsetSize;
   uint32_t keysetSize;
