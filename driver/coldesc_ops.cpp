@@ -380,8 +380,12 @@ DRV_Return DRV_ColAttributeOp(void* h, va_list args) {
     case SQL_COLUMN_NULLABLE:
     case SQL_DESC_NULLABLE:
       return ColAttribute_core(stmt, icol, SQL_COLUMN_NULLABLE, text, size, length, number, width);
-    case 2: case 3: case 4: case 5: case 6: case 8: case 9: case 10: case 11: case 12: case 13:
-    case 14: case 15: case 16: case 17: case 18: case kFieldRowVersion: case kFieldDriver1053:
+    case SQL_COLUMN_TYPE: case SQL_COLUMN_LENGTH: case SQL_COLUMN_PRECISION:
+    case SQL_COLUMN_SCALE: case SQL_COLUMN_DISPLAY_SIZE: case SQL_COLUMN_UNSIGNED:
+    case SQL_COLUMN_MONEY: case SQL_COLUMN_UPDATABLE: case SQL_COLUMN_AUTO_INCREMENT:
+    case SQL_COLUMN_CASE_SENSITIVE: case SQL_COLUMN_SEARCHABLE: case SQL_COLUMN_TYPE_NAME:
+    case SQL_COLUMN_TABLE_NAME: case SQL_COLUMN_OWNER_NAME: case SQL_COLUMN_QUALIFIER_NAME:
+    case SQL_COLUMN_LABEL: case kFieldRowVersion: case kFieldDriver1053:
       return ColAttribute_core(stmt, icol, field, text, size, length, number, width);
     default:
       break;

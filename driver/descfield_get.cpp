@@ -278,7 +278,7 @@ bool colAttr(StmtHandle* stmt, int field, uint16_t col, uint32_t* u32, void** te
 int typeInfoText(const Out& o, StmtHandle* stmt, uint16_t column, int type) {
   char buf[kTypeInfoBuffer + 1] = "";
   int64_t got = 0;
-  if (inRange(type, 101, 113)) type = SQL_INTERVAL;
+  if (isInterval(type)) type = SQL_INTERVAL;
   ConnHandle* conn = stmt != nullptr ? stmt->conn : DESC_Conn(o.desc);
   if (conn != nullptr) {
     const DRV_Return rc = TypeInfoLookup(conn, column, static_cast<int16_t>(type), buf,
@@ -319,7 +319,8 @@ int fromDescription(const Out& o, int field, const JdbcColDesc* d, uint16_t col,
     case SQL_DESC_UNSIGNED:
       return o.u16(signedNumeric(t) ? SQL_FALSE : SQL_TRUE);
     case SQL_DESC_FIXED_PREC_SCALE: {
-      const bool fixed = (t == 2 || t == 3 || t == 4 || t == 5 || t == -5 || t == -6) &&
+      const bool fixed = (inRange(t, SQL_NUMERIC, SQL_SMALLINT) || t == SQL_BIGINT ||
+                          t == SQL_TINYINT) &&
                          d->scale != 0;
       return o.u16(fixed ? SQL_TRUE : SQL_FALSE);
     }
@@ -348,8 +349,9 @@ int fromDescription(const Out& o, int field, const JdbcColDesc* d, uint16_t col,
       return o.u32(colAttr(stmt, field, col, &extra, nullptr) ? extra : 0);
     case SQL_DESC_SEARCHABLE:
       if (colAttr(stmt, field, col, &extra, nullptr)) return o.u16(extra);
-      if (t == -9 || t == -8 || t == 1 || t == 12) return o.u16(SQL_PRED_SEARCHABLE);
-      if (inRange(t, -4, -2)) return o.u16(SQL_PRED_NONE);
+      if (t == SQL_WVARCHAR || t == SQL_WCHAR || t == SQL_CHAR || t == SQL_VARCHAR)
+        return o.u16(SQL_PRED_SEARCHABLE);
+      if (inRange(t, SQL_LONGVARBINARY, SQL_BINARY)) return o.u16(SQL_PRED_NONE);
       return o.u16(SQL_PRED_BASIC);
     case SQL_DESC_TABLE_NAME:
     case SQL_DESC_BASE_TABLE_NAME:
