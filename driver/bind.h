@@ -11,9 +11,9 @@
 
 #include "driver/handles.h"
 
-// SQLBindCol: 0 or an internal code (25 negative length, 43 no bookmark
-// support, 18 a C type that does not exist or does not suit the bookmark
-// column, 16 memory).
+// SQLBindCol: 0 or an internal code (ERR_INVALID_LENGTH negative length,
+// ERR_NOT_CAPABLE no bookmark support, ERR_C_TYPE_RANGE a C type that does
+// not exist or does not suit the bookmark column, ERR_NO_MEMORY).
 int32_t STMT_BindCol(StmtHandle* stmt, uint16_t column, int16_t cType, void* value,
                      int64_t bufferLength, int64_t* length);
 // Removes every binding (SQLFreeStmt SQL_UNBIND): the ARD keeps no record

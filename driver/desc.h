@@ -17,10 +17,10 @@
 
 // New descriptor with its record 0. An implicit one (kind 1-4, owned by
 // stmt) also becomes the statement's descriptor of its kind. Null when
-// memory runs out, with code 16 on the owner.
+// memory runs out, with ERR_NO_MEMORY on the owner.
 DescHandle* DESC_Alloc(uint16_t kind, uint16_t allocType, StmtHandle* stmt, ConnHandle* conn);
 // Gives the descriptor its number in the descriptor table; 0 or the table's
-// code (16, 131).
+// code (ERR_NO_MEMORY, ERR_HANDLE_LIMIT).
 int DESC_Register(DescHandle* desc);
 // Frees a descriptor: statements using an explicit one get their implicit
 // ARD/APD back (re-applied); its number leaves the table before the record

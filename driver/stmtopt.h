@@ -6,7 +6,7 @@
 // descriptors (driver/desc.h says which field holds which attribute).
 //
 // Results are ODBC return codes; a failure leaves the reason as the
-// statement's pending code, a changed value pending code 75 (01S02) with
+// statement's pending code, a changed value ERR_VALUE_CHANGED (01S02) with
 // SQL_SUCCESS_WITH_INFO.
 #ifndef QMR_DRIVER_STMTOPT_H
 #define QMR_DRIVER_STMTOPT_H

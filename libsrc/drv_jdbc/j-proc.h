@@ -14,8 +14,9 @@
 
 #include "drv_jdbc/j-records.h"
 
-// Fills set (emptied first) with the statement's output parameters. 0; 15
-// for a value type code without a getter (logged); 16; the code of a failed
+// Fills set (emptied first) with the statement's output parameters. 0;
+// ERR_GENERAL for a value type code without a getter (logged); ERR_NO_MEMORY;
+// the code of a failed
 // Java getter (the walk ends there).
 uint32_t fetchCallProc(JdbcStmt* s, COLSET* set);
 

@@ -85,9 +85,10 @@ struct InfoAnswer {
 bool odbcInfoAnswer(JdbcConn* c, uint16_t type, InfoAnswer* a);
 
 extern "C" {
-// Agent slot 0. 0 answered; 21 the handle is not one of the scope's table
-// (or the integer buffer is shorter than 4 bytes); 15 the thread could not
-// be attached to the VM; 1 not a request this agent answers; otherwise the
+// Agent slot 0. 0 answered; ERR_INVALID_ARGUMENT the handle is not one of
+// the scope's table (or the integer buffer is shorter than 4 bytes);
+// ERR_GENERAL the thread could not be attached to the VM; ERR_NOT_SUPPORTED
+// not a request this agent answers; otherwise the
 // code of a failed JDBC call, whose diagnostic is on the handle's list.
 uint32_t DRV_GetInfo(uint32_t h, uint32_t request, void* value, uint16_t size, uint16_t* length);
 }

@@ -30,9 +30,10 @@ enum : uint16_t {
 
 // Keeps a copy of text (leading white space skipped, {fn null()} forms
 // blanked) as the statement's original text, scans it and sets the kind,
-// the marker count and the text flags (procedure call included). 0; 68
-// when an escape clause is still open at the end (the copy is kept all the
-// same); 21 for a null text or statement. The connection is not read today (kept for the callers' shape).
+// the marker count and the text flags (procedure call included). 0;
+// ERR_SYNTAX_OR_ACCESS when an escape clause is still open at the end (the
+// copy is kept all the same); ERR_INVALID_ARGUMENT for a null text or
+// statement. The connection is not read today (kept for the callers' shape).
 uint32_t sqlStmtKind(const JdbcConn* conn, JdbcStmt* info, const char* text);
 
 // One scan of a text, changing it in place: each {fn null()} form (also

@@ -61,7 +61,7 @@ uint32_t TextInto(JNIEnv* env, jstring str, uint32_t utf, char* buf, uint32_t si
                   uint32_t* length);
 // The same into UTF-16 units (never a split surrogate pair).
 uint32_t TextIntoW(JNIEnv* env, jstring str, char16_t* buf, uint32_t size, uint32_t* length);
-// Long-value records; 16 when the buffer cannot be allocated. Release str.
+// Long-value records; ERR_NO_MEMORY when the buffer cannot be allocated. Release str.
 uint32_t TextLong(JNIEnv* env, jstring str, uint32_t utf, JC_LongValue* value);
 uint32_t TextLongW(JNIEnv* env, jstring str, JC_LongValue* value);
 // Bytes of a byte[]; releases arr.

@@ -104,7 +104,8 @@ void SCR_InitSQLInfo(SCR_SQLINFO* info);
 void SCR_FreeSQLInfo(SCR_SQLINFO* info);
 
 // Parses text into info. parseOnly 0 runs the analysis passes of a SELECT;
-// noQualifier is passed on to SCR_TablesGet. 0, 68, 15 or 16.
+// noQualifier is passed on to SCR_TablesGet. 0,
+// ERR_SYNTAX_OR_ACCESS, ERR_GENERAL or ERR_NO_MEMORY.
 int SCR_AnalyseSQL(SCR_SQLINFO* info, const char* text, uint32_t parseOnly, uint32_t noQualifier);
 
 // Appends one SCR_TABLEREF per table reference of the outer query.

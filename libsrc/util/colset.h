@@ -103,9 +103,9 @@ void ColSetColumnFree(COLSET_COL* col, uint32_t rows);
 void ColSetFreeColumns(COLSET* set);
 
 // Storage for rows rows in every used column, the storage held before being
-// freed first. 16 without any allocation when cols_used exceeds
-// col_capacity; 16 when memory runs out, with no used column left holding
-// storage and row_capacity 0. For 0 rows only the old storage goes.
+// freed first. ERR_NO_MEMORY without any allocation when cols_used
+// exceeds col_capacity; ERR_NO_MEMORY when memory runs out, with no used
+// column left holding storage and row_capacity 0. For 0 rows only the old storage goes.
 int ColSetSetRows(COLSET* set, uint32_t rows);
 
 // Element size in bytes of value type code for the declared length
@@ -186,7 +186,8 @@ inline const char* ColDescText(const JdbcColDesc* d, unsigned which) {
 }
 
 // Stores a copy of text (or null) as owned text which, freeing the old one.
-// 0, 16 when the copy cannot be made (the old text stays), 21 for a bad index.
+// 0, ERR_NO_MEMORY when the copy cannot be made (the old text stays),
+// ERR_INVALID_ARGUMENT for a bad index.
 int ColDescSetText(JdbcColDesc* d, unsigned which, const char* text);
 
 // Stores text (or null) as the description's name: its first 40 characters

@@ -73,7 +73,8 @@ int HT_Init(HANDLE_TABLE* table, uint32_t tag);
 int HT_EnableLock(HANDLE_TABLE* table);
 
 // Registers object in the lowest free slot, growing the table when none is
-// free. *handle is 0 unless the result is 0. 0, 16, 21 or 131.
+// free. *handle is 0 unless the result is 0. 0,
+// ERR_NO_MEMORY, ERR_INVALID_ARGUMENT or ERR_HANDLE_LIMIT.
 int HT_Alloc(HANDLE_TABLE* table, uint32_t* handle, void* object);
 
 // The object registered under handle, or null: for a null table, a number

@@ -19,7 +19,7 @@ struct ROWSTATUS {
 // 16 (memory) or ColSetInit's code. *slot is left alone on failure.
 int RowStatusCreate(ROWSTATUS** slot, int64_t n);
 // (Re)sizes an object for n rows: every status SQL_ROW_NOROW, an empty row
-// buffer. 0, 15 or 16 (the object then holds no arrays).
+// buffer. 0, ERR_GENERAL or ERR_NO_MEMORY (the object then holds no arrays).
 int RowStatusInit(ROWSTATUS* rs, int64_t n);
 // Frees the object's arrays; null is ignored.
 void RowStatusClear(ROWSTATUS* rs);
