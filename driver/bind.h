@@ -23,7 +23,8 @@ void BIND_UnbindAll(StmtHandle* stmt);
 // arrays; both pointers end up null.
 void BIND_FreeRowBuffers(void*** values, uint32_t count, int64_t** lengths);
 // Fresh zeroed per-row buffers for every bound column, for the larger of the
-// rowset size and `row` rows (the positioned operation's row): 0 or 16.
+// rowset size and `row` rows (the positioned operation's row): 0 or
+// ERR_NO_MEMORY.
 int32_t BIND_AllocExt(StmtHandle* stmt, uint32_t row);
 // The per-row buffers of a column, or null when it has none.
 BindRowBuffers* BIND_RowBuffers(StmtHandle* stmt, uint16_t column);

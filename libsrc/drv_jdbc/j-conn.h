@@ -38,9 +38,9 @@ struct DsPropList {
 DsPropList* JC_ParseProps(const char* text);
 void JC_FreeProps(DsPropList* list);
 
-// Calls "set<Name>" on the data source for each property, trying the
-// parameter types String, int, boolean and none in that order. 0, 15 (no
-// setter, or a setter threw: posted on the connection) or 16.
+// Calls "set<Name>" on the data source for each property, trying the parameter
+// types String, int, boolean and none in that order. 0, ERR_GENERAL (no setter,
+// or a setter threw: posted on the connection) or ERR_NO_MEMORY.
 uint32_t JC_SetDataSourceProp(JdbcConn* c, jclass cls, jobject ds, const DsPropList* props);
 
 // The two ways to open the connection, and the choice between them by the

@@ -39,13 +39,13 @@ bool paramSetSkipped(const JdbcStmt* s, uint32_t set);
 
 // Gives every marker its default description: "*B" for a procedure call
 // (every parameter may carry a value back), else unnamed; VARCHAR(255)
-// delivered as NUL-terminated text. 0 or 16.
+// delivered as NUL-terminated text. 0 or ERR_NO_MEMORY.
 uint32_t defaultParamDescs(JdbcStmt* s);
 
-// Describes the parameters of a prepared statement before its first
-// execute, from the probe queries that the SQL analyser builds for it. 0
-// whether or not anything could be described (a marker nothing describes
-// keeps its default); ERR_FUNCTION_SEQUENCE when not prepared. A probe that fails leaves no
+// Describes the parameters of a prepared statement before its first execute,
+// from the probe queries that the SQL analyser builds for it. 0 whether or not
+// anything could be described (a marker nothing describes keeps its default);
+// ERR_FUNCTION_SEQUENCE when not prepared. A probe that fails leaves no
 // diagnostic and no change to the application's transaction.
 uint32_t describeParams(JdbcStmt* s);
 

@@ -40,7 +40,7 @@ uint32_t sqlStmtKind(const JdbcConn* conn, JdbcStmt* info, const char* text);
 // {fn()} and {fn (null)}, any case, with white space and parentheses up to
 // its '}') is overwritten with "null" and blanks, so the text keeps its
 // length. With info, its text flags and kind are cleared first and the
-// marker count and flag 0x2 are set from the scan. 0 or 68.
+// marker count and flag 0x2 are set from the scan. 0 or ERR_SYNTAX_OR_ACCESS.
 uint32_t translateEscapes(char* text, JdbcStmt* info);
 
 // What the scan does with the body of a closed escape clause (without its

@@ -50,7 +50,7 @@ jobject JC_NewXAXid(JNIEnv* env, jclass xidClass, const XID& xid);
 
 // Reads any javax.transaction.xa.Xid, whatever its class (a JDBC driver's
 // recover answers its own), into *out. Each length is capped at 64 bytes; a
-// null array reads as empty. 0, or 15 with the exception pending.
+// null array reads as empty. 0, or ERR_GENERAL with the exception pending.
 uint32_t JC_ReadXid(JNIEnv* env, jobject xid, XID* out);
 
 // The XAResource calls on the connection's resource. A Java exception is

@@ -240,14 +240,15 @@ int scs_p_SelListAddKeysnXpandWC(SCR_CURSOR* cur, SCR_SQLINFO* info,
                                  const std::vector<SCR_COLDESC>& unexpanded, bool* rewritten);
 int scs_p_OrderByGet(SCR_CURSOR* cur, SCR_SQLINFO* info);
 void scs_p_MarkOrderedKeys(SCR_CURSOR* cur);
-// Lowers the cursor to static read-only; 0 or 43.
+// Lowers the cursor to static read-only; 0 or ERR_NOT_CAPABLE.
 int scs_p_ChangeCursorType(SCR_CURSOR* cur);
 
-// Ties the ORDER BY items to the key columns (a key's mark is the first
-// item naming it; items take the type of the column they name) and sets the
-// sort column count: up to the item naming the last key when every key is
-// named, else the items naming no key plus the keys. 0, ERR_GROUP_BY_RESULT,
-// ERR_UNION_RESULT or ERR_GENERAL for an item whose column is not found. (scrsortcols.cpp)
+// Ties the ORDER BY items to the key columns (a key's mark is the first item
+// naming it; items take the type of the column they name) and sets the sort
+// column count: up to the item naming the last key when every key is named,
+// else the items naming no key plus the keys. 0, ERR_GROUP_BY_RESULT,
+// ERR_UNION_RESULT or ERR_GENERAL for an item whose column is not found.
+// (scrsortcols.cpp)
 int SCR_MatchKeyColumns(SCR_CURSOR* cur);
 
 // The ORDER BY item names the column: the same name and, where the item
@@ -261,7 +262,7 @@ bool SCR_OrdersByColumnsOnly(const SCR_ANALYSIS& a);
 // --- keyset (ks.cpp, ksbuild.cpp) --------------------------------------
 int KS_GetKeyColDescs(SCR_CURSOR* cur);
 // The edits of the application's text. Each takes the analysed statement
-// (SCR_AnalyseSQL, 0 or 15 for a missing part).
+// (SCR_AnalyseSQL, 0 or SCR_SQL_MISSING for a missing part).
 int KS_BuildKeySelect(SCR_SQLINFO* info, const KS_CURSOR& ks, const SCR_IDENTS& id,
                       SCR_BUILT* out);
 // The values query of the optimistic-concurrency cache: the statement
@@ -281,7 +282,7 @@ int KS_BuildSeekSelect(SCR_SQLINFO* info, const KS_CURSOR& ks,
 // (SQL_FETCH_PRIOR) the bound key row in the sort order. Mode 1 and 3 take
 // the other bound row, 2 and 3 include the bound row itself. nullCollation
 // is SQL_NULL_COLLATION's answer; nullBound[r] says whether the bound value
-// of the r-th ORDER BY item that is no key is NULL. 0 or 15.
+// of the r-th ORDER BY item that is no key is NULL. 0 or ERR_GENERAL.
 int KS_BuildSeekWhere(SCR_SQLINFO* info, const KS_CURSOR& ks,
                       const std::vector<SCR_ORDERITEM>& order, const SCR_IDENTS& id,
                       uint16_t orientation, uint16_t mode, uint32_t nullCollation,
@@ -300,8 +301,8 @@ int SCR_SpliceAtMark(const std::string& before, const char* after, const std::st
 // last row taken repeats. Text elements shrink to their value (NUL-terminated
 // forms; fixed forms with `trim`) and fixed text gains a terminator with
 // `terminate`. With leftOut, a column NULL in any of the rows is left out
-// and marked 1 there. 0, 15 (bad arguments, first row past the source's
-// rows, groups < rows) or 16.
+// and marked 1 there. 0, ERR_GENERAL (bad arguments, first row past the
+// source's rows, groups < rows) or ERR_NO_MEMORY.
 int SCR_RowToParams(const COLSET* src, uint32_t first, uint32_t groups, uint32_t rows,
                     COLSET** out, bool terminate, bool trim, std::vector<uint8_t>* leftOut);
 
@@ -371,7 +372,8 @@ int scs_p_RefreshOptConcRows(SCR_CURSOR* cur, const uint32_t* rows, uint32_t cou
 // 0 or the agent's code.
 int SCR_LoadResultCols(SCR_CURSOR* cur);
 // *out := the description of result column n (1-based): 0, ERR_INVALID_COLUMN
-// for 0 or a number above the count, ERR_INVALID_ARGUMENT without an output, or the loader's code.
+// for 0 or a number above the count, ERR_INVALID_ARGUMENT without an output,
+// or the loader's code.
 int SCR_GetBoundColumn(SCR_CURSOR* cur, uint16_t n, const JdbcColDesc** out);
 
 // The text of a change by key on the first table: SQL_UPDATE sets
