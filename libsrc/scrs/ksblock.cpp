@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "drv_jdbc/j-serv.h"
+#include "drv_jdbc/agent_codes.h"
 #include "scrs/colset_ops.h"
 #include "scrs/ksrun.h"
 #include "scrs/scrframe.h"
@@ -20,8 +20,6 @@
 
 namespace {
 
-constexpr uint32_t kReqParamOps = 0x22010004u;
-constexpr uint32_t kReqMarkerLimit = 0x22010009u;
 
 // Replaces *to by the columns of a new-made set, which is then freed.
 void Adopt(COLSET* to, COLSET* from) {
@@ -215,8 +213,8 @@ int Slice(const BlockPlan& plan, COLSET* read, COLSET** out) {
 void AskLimits(SCR_CURSOR* cur) {
   SCR_ANALYSIS& a = *cur->analysis;
   if (a.markerLimit == 0) {
-    a.paramOps = KS_AskAgent(cur, kReqParamOps);
-    a.markerLimit = KS_AskAgent(cur, kReqMarkerLimit);
+    a.paramOps = KS_AskAgent(cur, INFO_PARAM_OPS);
+    a.markerLimit = KS_AskAgent(cur, INFO_MARKER_LIMIT);
   }
 }
 
