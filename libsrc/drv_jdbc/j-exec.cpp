@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-desc.h"
 #include "drv_jdbc/j-exec-block.h"
 #include "drv_jdbc/j-handles.h"
@@ -14,6 +13,7 @@
 #include "drv_jdbc/j-opt.h"
 #include "drv_jdbc/j-sql.h"
 #include "drv_jdbc/j-stmt.h"
+#include "drv_jdbc/j-vm.h"
 #include "drv_jdbc/j-wrap.h"
 #include "util/log.h"
 

@@ -3,7 +3,6 @@
 
 #include "drv_jdbc/drv_agent.h"
 #include "drv_jdbc/j-catalog.h"
-#include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-conn.h"
 #include "drv_jdbc/j-error.h"
 #include "drv_jdbc/j-exec.h"
@@ -11,6 +10,7 @@
 #include "drv_jdbc/j-opt.h"
 #include "drv_jdbc/j-serv.h"
 #include "drv_jdbc/j-stmt.h"
+#include "drv_jdbc/j-vm.h"
 #include "drv_jdbc/j-xa.h"
 
 const DRV_OpTable DRV_JdbcOpTable = {

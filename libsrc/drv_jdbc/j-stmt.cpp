@@ -9,11 +9,11 @@
 
 #include "drv_jdbc/drv_agent.h"
 #include "drv_jdbc/j-catalog.h"
-#include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-exec-block.h"
 #include "drv_jdbc/j-exec.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-jni.h"
+#include "drv_jdbc/j-vm.h"
 #include "drv_jdbc/j-wrap.h"
 #include "util/errcodes.h"
 

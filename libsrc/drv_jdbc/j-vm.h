@@ -2,8 +2,8 @@
 // one (libjvm.so is found and loaded at run time, never linked and never
 // unloaded), the two support classes the agent carries, the class loader
 // over the JDBC driver's archives, and attaching the calling threads.
-#ifndef QMR_DRV_JDBC_J_COMMON_H
-#define QMR_DRV_JDBC_J_COMMON_H
+#ifndef QMR_DRV_JDBC_J_VM_H
+#define QMR_DRV_JDBC_J_VM_H
 
 #include <jni.h>
 

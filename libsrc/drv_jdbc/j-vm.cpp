@@ -1,5 +1,5 @@
 // The agent's Java VM, its threads and its class loading.
-#include "drv_jdbc/j-common.h"
+#include "drv_jdbc/j-vm.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
