@@ -20,6 +20,7 @@
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-methods.h"
 #include "drv_jdbc/j-serv.h"
+#include "drv_jdbc/j-start.h"
 #include "drv_jdbc/j-stmt.h"
 #include "drv_jdbc/j-vm.h"
 #include "drv_jdbc/j-wrap.h"

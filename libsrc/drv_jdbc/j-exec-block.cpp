@@ -9,9 +9,9 @@
 #include <new>
 #include <vector>
 
+#include "drv_jdbc/j-classload.h"
 #include "drv_jdbc/j-getvalue.h"
 #include "drv_jdbc/j-jni.h"
-#include "drv_jdbc/j-vm.h"
 #include "drv_jdbc/j-wrap-types.h"
 #include "platform/lock.h"
 #include "util/log.h"

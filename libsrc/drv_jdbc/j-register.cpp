@@ -9,8 +9,8 @@
 #include "drv_jdbc/j-nativesql.h"
 #include "drv_jdbc/j-opt.h"
 #include "drv_jdbc/j-serv.h"
+#include "drv_jdbc/j-start.h"
 #include "drv_jdbc/j-stmt.h"
-#include "drv_jdbc/j-vm.h"
 #include "drv_jdbc/j-xa.h"
 
 const DRV_OpTable DRV_JdbcOpTable = {

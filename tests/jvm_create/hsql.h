@@ -10,6 +10,7 @@
 
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-jni.h"
+#include "drv_jdbc/j-start.h"
 #include "drv_jdbc/j-vm.h"
 #include "drv_jdbc/j-wrap.h"
 

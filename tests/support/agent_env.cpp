@@ -7,6 +7,7 @@
 
 #include "drv_jdbc/j-conninfo.h"
 #include "drv_jdbc/j-handles.h"
+#include "drv_jdbc/j-start.h"
 #include "drv_jdbc/j-vm.h"
 
 namespace agent_test {
