@@ -125,13 +125,9 @@ uint32_t RunFurtherSets(JdbcStmt* s) {
 namespace jexec {
 
 uint32_t Enter(uint32_t h, JdbcStmt** out) {
-  JdbcStmt* s = AGT_Stmt(h);
-  if (s == nullptr) return ERR_INVALID_ARGUMENT;
-  JNIEnv* env = attachJVM();
-  if (env == nullptr) return ERR_GENERAL;
-  s->jniEnv = env;
-  if (s->conn != nullptr) s->conn->jniEnv = env;
-  *out = s;
+  if (uint32_t rc = enterStmt(h, out)) return rc;
+  JdbcStmt* s = *out;
+  if (s->conn != nullptr) s->conn->jniEnv = s->jniEnv;
   return 0;
 }
 
