@@ -4,10 +4,10 @@
 // reports as cancelled.
 #include <mutex>
 
-#include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-exec.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-jni.h"
+#include "drv_jdbc/j-vm.h"
 
 namespace {
 

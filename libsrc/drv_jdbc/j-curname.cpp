@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-error.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-records.h"
 #include "drv_jdbc/j-stmt.h"
+#include "drv_jdbc/j-vm.h"
 #include "drv_jdbc/j-wrap.h"
 #include "util/copyout.h"
 #include "util/errcodes.h"

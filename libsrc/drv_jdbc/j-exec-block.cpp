@@ -9,7 +9,7 @@
 #include <new>
 #include <vector>
 
-#include "drv_jdbc/j-common.h"
+#include "drv_jdbc/j-classload.h"
 #include "drv_jdbc/j-getvalue.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-wrap-types.h"

@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-exec-block.h"
 #include "drv_jdbc/j-exec.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-sql.h"
+#include "drv_jdbc/j-vm.h"
 #include "drv_jdbc/j-wrap.h"
 #include "util/errcodes.h"
 

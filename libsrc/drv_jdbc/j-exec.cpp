@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-desc.h"
 #include "drv_jdbc/j-exec-block.h"
 #include "drv_jdbc/j-handles.h"
@@ -14,6 +13,7 @@
 #include "drv_jdbc/j-opt.h"
 #include "drv_jdbc/j-sql.h"
 #include "drv_jdbc/j-stmt.h"
+#include "drv_jdbc/j-vm.h"
 #include "drv_jdbc/j-wrap.h"
 #include "util/log.h"
 
@@ -125,13 +125,9 @@ uint32_t RunFurtherSets(JdbcStmt* s) {
 namespace jexec {
 
 uint32_t Enter(uint32_t h, JdbcStmt** out) {
-  JdbcStmt* s = AGT_Stmt(h);
-  if (s == nullptr) return ERR_INVALID_ARGUMENT;
-  JNIEnv* env = attachJVM();
-  if (env == nullptr) return ERR_GENERAL;
-  s->jniEnv = env;
-  if (s->conn != nullptr) s->conn->jniEnv = env;
-  *out = s;
+  if (uint32_t rc = enterStmt(h, out)) return rc;
+  JdbcStmt* s = *out;
+  if (s->conn != nullptr) s->conn->jniEnv = s->jniEnv;
   return 0;
 }
 

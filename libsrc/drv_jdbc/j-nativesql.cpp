@@ -6,10 +6,10 @@
 #include <cstring>
 #include <memory>
 
-#include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-records.h"
+#include "drv_jdbc/j-vm.h"
 #include "drv_jdbc/j-wrap-conn.h"
 #include "util/copyout.h"
 #include "util/errcodes.h"

@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-desc.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-opt.h"
 #include "drv_jdbc/j-serv.h"
+#include "drv_jdbc/j-vm.h"
 #include "drv_jdbc/j-wrap.h"
 
 namespace {

@@ -3,13 +3,13 @@
 
 #include "drv_jdbc/drv_agent.h"
 #include "drv_jdbc/j-catalog.h"
-#include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-conn.h"
 #include "drv_jdbc/j-error.h"
 #include "drv_jdbc/j-exec.h"
 #include "drv_jdbc/j-nativesql.h"
 #include "drv_jdbc/j-opt.h"
 #include "drv_jdbc/j-serv.h"
+#include "drv_jdbc/j-start.h"
 #include "drv_jdbc/j-stmt.h"
 #include "drv_jdbc/j-xa.h"
 

@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <cstring>
 
-#include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-serv.h"
+#include "drv_jdbc/j-vm.h"
 #include "drv_jdbc/j-wrap.h"
 #include "util/copyout.h"
 #include "util/errcodes.h"

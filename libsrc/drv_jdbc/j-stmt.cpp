@@ -9,11 +9,11 @@
 
 #include "drv_jdbc/drv_agent.h"
 #include "drv_jdbc/j-catalog.h"
-#include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-exec-block.h"
 #include "drv_jdbc/j-exec.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-jni.h"
+#include "drv_jdbc/j-vm.h"
 #include "drv_jdbc/j-wrap.h"
 #include "util/errcodes.h"
 
@@ -48,18 +48,6 @@ void FreeColSet(COLSET** set) {
   ColSetFreeColumns(*set);
   delete *set;
   *set = nullptr;
-}
-
-// The statement of a handle, with the calling thread attached: 21 for a
-// handle the agent does not hold, 15 when the thread cannot be attached.
-uint32_t Enter(uint32_t h, JdbcStmt** out) {
-  JdbcStmt* s = AGT_Stmt(h);
-  if (s == nullptr) return ERR_INVALID_ARGUMENT;
-  JNIEnv* env = attachJVM();
-  if (env == nullptr) return ERR_GENERAL;
-  s->jniEnv = env;
-  *out = s;
-  return 0;
 }
 
 bool IsCharType(int32_t t) {
@@ -173,6 +161,16 @@ void FreeEntries(ATTR_ENTRY* entries, size_t n) {
 
 }  // namespace
 
+uint32_t enterStmt(uint32_t h, JdbcStmt** out) {
+  JdbcStmt* s = AGT_Stmt(h);
+  if (s == nullptr) return ERR_INVALID_ARGUMENT;
+  JNIEnv* env = attachJVM();
+  if (env == nullptr) return ERR_GENERAL;
+  s->jniEnv = env;
+  *out = s;
+  return 0;
+}
+
 void resetStmtResult(JdbcStmt* s) {
   s->flags &= static_cast<uint16_t>(~kResultBits);
   s->rowPosition = -1;
@@ -275,7 +273,7 @@ uint32_t DRV_AllocStmt(uint32_t conn, uint32_t* stmt) {
 
 uint32_t DRV_FreeStmt(uint32_t stmt) {
   JdbcStmt* s = nullptr;
-  if (uint32_t rc = Enter(stmt, &s)) return rc;
+  if (uint32_t rc = enterStmt(stmt, &s)) return rc;
   {
     JC_LocalFrame frame(s->jniEnv, kFrame);
     closeStmtObjects(s);
@@ -287,7 +285,7 @@ uint32_t DRV_FreeStmt(uint32_t stmt) {
 
 uint32_t DRV_CloseCursor(uint32_t stmt) {
   JdbcStmt* s = nullptr;
-  if (uint32_t rc = Enter(stmt, &s)) return rc;
+  if (uint32_t rc = enterStmt(stmt, &s)) return rc;
   JC_LocalFrame frame(s->jniEnv, kFrame);
   resetStmtResult(s);
   return 0;
@@ -298,7 +296,7 @@ uint32_t DRV_NumResultCols(uint32_t stmt, uint16_t* count, JdbcColDesc** descs) 
   if (descs != nullptr) *descs = nullptr;
   JdbcStmt* s = nullptr;
   if (count == nullptr) return ERR_INVALID_ARGUMENT;
-  if (uint32_t rc = Enter(stmt, &s)) return rc;
+  if (uint32_t rc = enterStmt(stmt, &s)) return rc;
   JC_LocalFrame frame(s->jniEnv, kFrame);
   // A statement prepared and not yet run is described when first asked: an
   // execute that follows at once (SQLExecDirect) describes its own result.

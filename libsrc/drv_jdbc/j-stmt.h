@@ -24,6 +24,11 @@ struct ColAttrTemplateEntry {
 constexpr int COL_ATTR_COUNT = 10;
 extern const ColAttrTemplateEntry ColAttrTemplate[COL_ATTR_COUNT];
 
+// The statement of a handle, with the calling thread attached and its JNI
+// environment kept on the record: ERR_INVALID_ARGUMENT for a handle the
+// agent does not hold, ERR_GENERAL when the thread cannot be attached.
+uint32_t enterStmt(uint32_t h, JdbcStmt** out);
+
 // Closes the current result: the ResultSet and its metadata go, the row
 // position and counters start again. The Java statement stays.
 void resetStmtResult(JdbcStmt* s);

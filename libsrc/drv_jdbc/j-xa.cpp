@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-conn.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-methods.h"
 #include "drv_jdbc/j-records.h"
+#include "drv_jdbc/j-vm.h"
 #include "drv_jdbc/j-wrap.h"
 #include "drv_jdbc/j-xa-java.h"
 #include "util/errcodes.h"

@@ -7,10 +7,10 @@
 #include <cstring>
 #include <sstream>
 
-#include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-conninfo.h"
 #include "drv_jdbc/j-exec-block.h"
 #include "drv_jdbc/j-handles.h"
+#include "drv_jdbc/j-vm.h"
 
 namespace jblock_test {
 

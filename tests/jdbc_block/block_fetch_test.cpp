@@ -7,8 +7,8 @@
 #include <string>
 
 #include "block_env.h"
-#include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-exec-block.h"
+#include "drv_jdbc/j-vm.h"
 
 namespace {
 

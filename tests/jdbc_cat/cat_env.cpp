@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-stmt.h"
+#include "drv_jdbc/j-vm.h"
 
 namespace jcat_test {
 

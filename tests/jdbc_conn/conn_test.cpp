@@ -6,8 +6,8 @@
 #include <atomic>
 #include <thread>
 
-#include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-handles.h"
+#include "drv_jdbc/j-vm.h"
 #include "drv_jdbc/j-wrap.h"
 #include "jvm_fixture.h"
 

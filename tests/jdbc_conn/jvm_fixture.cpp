@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-jni.h"
+#include "drv_jdbc/j-vm.h"
 #include "drv_jdbc/j-wrap.h"
 
 namespace jtest {

@@ -7,11 +7,11 @@
 #include <string>
 #include <unistd.h>
 
-#include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-conn.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-initsql.h"
 #include "drv_jdbc/j-jni.h"
+#include "drv_jdbc/j-vm.h"
 #include "jvm_fixture.h"
 
 using namespace jtest;

@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-conninfo.h"
 #include "drv_jdbc/j-handles.h"
+#include "drv_jdbc/j-vm.h"
 
 namespace jexec_test {
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "drv_jdbc/j-common.h"
+#include "drv_jdbc/j-vm.h"
 
 namespace jinfo {
 

@@ -8,9 +8,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-jni.h"
+#include "drv_jdbc/j-start.h"
+#include "drv_jdbc/j-vm.h"
 #include "drv_jdbc/j-wrap.h"
 
 // The VM options every test VM runs with; set before the first DRV_Init.

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "hsql.h"
+#include "drv_jdbc/j-classload.h"
 #include "drv_jdbc/j-handles.h"
 
 namespace {

@@ -7,9 +7,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-jni.h"
+#include "drv_jdbc/j-start.h"
+#include "drv_jdbc/j-vm.h"
 
 namespace {
 

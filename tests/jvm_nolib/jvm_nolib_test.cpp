@@ -9,10 +9,12 @@
 #include <cstring>
 #include <string>
 
-#include "drv_jdbc/j-common.h"
+#include "drv_jdbc/j-classload.h"
 #include "drv_jdbc/j-error.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-jni.h"
+#include "drv_jdbc/j-start.h"
+#include "drv_jdbc/j-vm.h"
 
 namespace {
 

@@ -5,9 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-conninfo.h"
 #include "drv_jdbc/j-handles.h"
+#include "drv_jdbc/j-start.h"
+#include "drv_jdbc/j-vm.h"
 
 namespace agent_test {
 

@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "drv_jdbc/j-common.h"
+#include "drv_jdbc/j-vm.h"
 #include "platform/waitable.h"
 #include "util/log.h"
 

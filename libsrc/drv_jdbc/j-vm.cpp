@@ -1,5 +1,6 @@
-// The agent's Java VM, its threads and its class loading.
-#include "drv_jdbc/j-common.h"
+// The agent's Java VM: libjvm.so found and loaded, the VM joined or
+// created with its options, and the threads attached.
+#include "drv_jdbc/j-vm.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -13,20 +14,13 @@
 #include <mutex>
 #include <new>
 
-#include "drv_jdbc/j-classbytes.h"
-#include "drv_jdbc/j-handles.h"
-#include "drv_jdbc/j-jni.h"
+#include "util/errcodes.h"
 #include "util/log.h"
 
 JavaVM* gJavaVM = nullptr;
 JNIEnv* gJNIEnv = nullptr;
-uint32_t gJvmRefCount = 0;
-uint32_t gAgentEnvHandle = 0;
 HASH_TABLE* gEnvList = nullptr;
 plat::Mutex gEnvListLock;
-plat::RecursiveMutex gAgentMutex;
-
-const char DefaultJarList[] = "ifxjdbc.jar:ifxjdbcx.jar:ifxlang.jar:ifxlsupp.jar";
 
 #define AGT_LOG(...) log_message(LOG_LEVEL_ERROR, __FILE__, __LINE__, __VA_ARGS__)
 
@@ -44,10 +38,6 @@ bool gFallbacks GUARDED_BY(gStateLock) = true;
 // its unload hook runs, and calls may still arrive from exit handlers.
 std::string& gLastVmError GUARDED_BY(gStateLock) = *new std::string;
 
-// An environment record whose DRV_Init failed: it carries the cause until
-// DRV_Term or the next DRV_Init frees it.
-JdbcEnv* gFailedEnv GUARDED_BY(gAgentMutex) = nullptr;
-uint32_t gFailedEnvHandle GUARDED_BY(gAgentMutex) = 0;
 
 // What the VM prints while it is being created (a refused option, a bad
 // heap size) is kept for the diagnostic instead of reaching the
@@ -230,112 +220,9 @@ JNIEnv* AttachCurrent() {
   return env;
 }
 
-// Defines a support class from its bytes with the system class loader, so
-// that it sees what the class path offers (javax.transaction.xa is not
-// visible to a class without a loader on Java 9 and later).
-jclass DefineSupportClass(JNIEnv* env, const char* name, const unsigned char* bytes,
-                          unsigned int size) {
-  jobject loader = nullptr;
-  jclass clsLoader = env->FindClass("java/lang/ClassLoader");
-  if (clsLoader != nullptr) {
-    jmethodID sys =
-        env->GetStaticMethodID(clsLoader, "getSystemClassLoader", "()Ljava/lang/ClassLoader;");
-    if (sys != nullptr) loader = env->CallStaticObjectMethod(clsLoader, sys);
-    if (env->ExceptionCheck()) {
-      env->ExceptionClear();
-      loader = nullptr;
-    }
-    env->DeleteLocalRef(clsLoader);
-  }
-  env->ExceptionClear();
-  jclass cls = env->DefineClass(name, loader, reinterpret_cast<const jbyte*>(bytes),
-                                static_cast<jsize>(size));
-  JC_DeleteLocal(env, loader);
-  if (env->ExceptionCheck()) {
-    env->ExceptionClear();
-    JC_DeleteLocal(env, cls);
-    return nullptr;
-  }
-  return cls;
-}
-
-jclass FindOrDefine(JNIEnv* env, const char* name, const unsigned char* bytes,
-                    unsigned int size) {
-  jclass cls = env->FindClass(name);
-  if (cls != nullptr && !env->ExceptionCheck()) return cls;
-  env->ExceptionClear();
-  JC_DeleteLocal(env, cls);
-  return DefineSupportClass(env, name, bytes, size);
-}
-
-void FreeEnvRecord(JdbcEnv* e) {
-  if (e == nullptr) return;
-  errClear(&e->errors);
-  delete e;
-}
-
-// Gives up a failed first DRV_Init, leaving the cause on the environment
-// record (which the caller reads through DRV_GetError on *env).
-uint32_t FailInit(JdbcEnv* e, uint32_t h, uint32_t* env, const std::string& cause,
-                  uint32_t code) REQUIRES(gAgentMutex) {
-  {
-    plat::Guard<plat::RecursiveMutex> g(e->cs);
-    errPostMsg(&e->errors, cause.c_str(), static_cast<int>(code));
-  }
-  gFailedEnv = e;
-  gFailedEnvHandle = h;
-  *env = h;
-  plat::Guard<plat::Mutex> g(gEnvListLock);
-  hash_destroy(gEnvList);
-  gEnvList = nullptr;
-  return code;
-}
-
-void DropFailedEnv() REQUIRES(gAgentMutex) {
-  if (gFailedEnv == nullptr) return;
-  HT_Free(&gAgentEnvTable, gFailedEnvHandle);
-  FreeEnvRecord(gFailedEnv);
-  gFailedEnv = nullptr;
-  gFailedEnvHandle = 0;
-}
-
-// Joins the VM the process runs, else creates one. 0, or 15 with *cause.
-uint32_t JoinOrCreate(std::string* cause) {
-  if (gJavaVM != nullptr) return 0;  // created or joined before: the VM stays
-  std::string why;
-  if (!LoadJvm(&why)) {
-    AGT_LOG("%s", why.c_str());
-    SetLastVmError(why);
-    *cause = why;
-    return ERR_GENERAL;
-  }
-  JavaVM* vms[2] = {nullptr, nullptr};
-  jsize count = 0;
-  if (GetCreatedEntry()(vms, 2, &count) == JNI_OK && count > 0 && vms[0] != nullptr) {
-    gJavaVM = vms[0];
-    return 0;
-  }
-  int rc = createJVM();
-  if (rc < 0) {
-    char text[200];
-    std::snprintf(text, sizeof text, "Can't create Java VM [%d|%s]", rc, JC_JniErrorText(rc));
-    AGT_LOG("%s", text);
-    std::string last = JC_LastVmError();
-    *cause = last.empty() ? text : std::string(text) + ": " + last;
-    return ERR_GENERAL;
-  }
-  return 0;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
-
-std::string JC_ArchiveDir(const char* const* texts) {
-  std::string dir = texts != nullptr && texts[0] != nullptr ? texts[0] : "";
-  if (!dir.empty() && dir.back() != '/') dir += '/';
-  return dir;
-}
 
 void JC_SetJvmFallbacks(bool on) {
   plat::Guard<plat::Mutex> g(gStateLock);
@@ -461,226 +348,34 @@ void detachJVM() {
     AGT_LOG("Can't detach JVM from current thread");
 }
 
-uint32_t JC_GetXAXidClass(JNIEnv* env, jclass* out) {
-  if (out == nullptr) return ERR_GENERAL;
-  *out = nullptr;
-  if (env == nullptr) return ERR_GENERAL;
-  jclass cls = FindOrDefine(env, "quillmar/support/XAXid", XAXidClassBytes, XAXidClassSize);
-  if (cls == nullptr) return ERR_GENERAL;
-  *out = cls;
-  return 0;
+bool JC_AttachedByAgent(JNIEnv* env) {
+  uintptr_t value = 0;
+  return EnvListHolds(env, &value) && value == 1;
 }
 
-uint32_t JC_GetRowBlockClass(JNIEnv* env, jclass* out) {
-  if (out == nullptr) return ERR_GENERAL;
-  *out = nullptr;
-  if (env == nullptr) return ERR_GENERAL;
-  jclass cls = FindOrDefine(env, "quillmar/support/QMRRowBlock", QMRRowBlockClassBytes,
-                            QMRRowBlockClassSize);
-  if (cls == nullptr) return ERR_GENERAL;
-  *out = cls;
-  return 0;
-}
-
-std::string JC_ArchivePaths(const std::string& dir) {
-  std::string out;
-  std::string list(DefaultJarList);
-  size_t start = 0;
-  while (start <= list.size()) {
-    size_t end = list.find(':', start);
-    if (end == std::string::npos) end = list.size();
-    std::string name = list.substr(start, end - start);
-    start = end + 1;
-    if (name.empty()) continue;
-    if (!out.empty()) out += ';';
-    out += dir + name;
+uint32_t JC_JoinOrCreateVm(std::string* cause) {
+  if (gJavaVM != nullptr) return 0;  // created or joined before: the VM stays
+  std::string why;
+  if (!LoadJvm(&why)) {
+    AGT_LOG("%s", why.c_str());
+    SetLastVmError(why);
+    *cause = why;
+    return ERR_GENERAL;
   }
-  return out;
-}
-
-jobject JC_CreateClassLoader(JNIEnv* env, const char* paths) {
-  if (env == nullptr || paths == nullptr) return nullptr;
-  jclass loaderCls = FindOrDefine(env, "quillmar/support/QMRClassLoader",
-                                  QMRClassLoaderClassBytes, QMRClassLoaderClassSize);
-  if (loaderCls == nullptr) {
-    AGT_LOG("Can't create QMRClassLoader");
-    env->ExceptionClear();
-    return nullptr;
-  }
-  std::vector<std::string> elems;
-  std::string all(paths);
-  size_t start = 0;
-  while (start <= all.size()) {
-    size_t end = all.find(';', start);
-    if (end == std::string::npos) end = all.size();
-    if (end > start) elems.push_back(all.substr(start, end - start));
-    start = end + 1;
-  }
-  jobject loader = nullptr;
-  jclass urlCls = nullptr;
-  jobjectArray urls = nullptr;
-  if (elems.empty()) goto done;
-  urlCls = env->FindClass("java/net/URL");
-  if (urlCls == nullptr) {
-    AGT_LOG("Can't find java.net.URL");
-    goto done;
-  }
-  urls = env->NewObjectArray(static_cast<jsize>(elems.size()), urlCls, nullptr);
-  if (urls == nullptr) {
-    AGT_LOG("Can't create Array of java.net.URL");
-    goto done;
-  }
-  for (size_t i = 0; i < elems.size(); ++i) {
-    std::string spec = "file:" + elems[i].substr(0, 1016);
-    jstring s = JC_NewString(env, spec.c_str(), 0);
-    if (s == nullptr) goto done;
-    jobject url = JC_NewObject(env, "java/net/URL", "(Ljava/lang/String;)V", s);
-    env->DeleteLocalRef(s);
-    if (url == nullptr) goto done;
-    env->SetObjectArrayElement(urls, static_cast<jsize>(i), url);
-    env->DeleteLocalRef(url);
-    if (env->ExceptionCheck()) goto done;
-  }
-  {
-    jmethodID ctor = env->GetMethodID(loaderCls, "<init>", "([Ljava/net/URL;)V");
-    if (ctor != nullptr) loader = env->NewObject(loaderCls, ctor, urls);
-  }
-done:
-  if (env->ExceptionCheck()) {
-    env->ExceptionClear();
-    JC_DeleteLocal(env, loader);
-    loader = nullptr;
-  }
-  JC_DeleteLocal(env, urls);
-  JC_DeleteLocal(env, urlCls);
-  JC_DeleteLocal(env, loaderCls);
-  return loader;
-}
-
-// ---------------------------------------------------------------------------
-// Slots 3 and 4. Both hold gAgentMutex throughout, so a DRV_Init and a
-// DRV_Term never interleave.
-
-extern "C" uint32_t DRV_Init(const char* const* texts, uint32_t* env) {
-  if (env == nullptr) return ERR_INVALID_ARGUMENT;
-  plat::Guard<plat::RecursiveMutex> guard(gAgentMutex);
-
-  if (gJvmRefCount != 0) {
-    if (attachJVM() == nullptr) return ERR_GENERAL;
-    ++gJvmRefCount;  // only once the call has succeeded
-    *env = gAgentEnvHandle;
+  JavaVM* vms[2] = {nullptr, nullptr};
+  jsize count = 0;
+  if (GetCreatedEntry()(vms, 2, &count) == JNI_OK && count > 0 && vms[0] != nullptr) {
+    gJavaVM = vms[0];
     return 0;
   }
-
-  *env = 0;
-  DropFailedEnv();
-  if (AGT_InitTables() != 0) return ERR_GENERAL;
-  bool listMade;
-  {
-    plat::Guard<plat::Mutex> g(gEnvListLock);
-    hash_destroy(gEnvList);
-    gEnvList = hash_create(1024, 8);
-    listMade = gEnvList != nullptr;
+  int rc = createJVM();
+  if (rc < 0) {
+    char text[200];
+    std::snprintf(text, sizeof text, "Can't create Java VM [%d|%s]", rc, JC_JniErrorText(rc));
+    AGT_LOG("%s", text);
+    std::string last = JC_LastVmError();
+    *cause = last.empty() ? text : std::string(text) + ": " + last;
+    return ERR_GENERAL;
   }
-  if (!listMade) {
-    AGT_LOG("Can't create environment list");
-    AGT_DoneTables();
-    return ERR_NO_MEMORY;
-  }
-  auto* e = new (std::nothrow) JdbcEnv;
-  uint32_t h = 0;
-  if (e == nullptr || HT_Alloc(&gAgentEnvTable, &h, e) != 0) {
-    delete e;
-    plat::Guard<plat::Mutex> g(gEnvListLock);
-    hash_destroy(gEnvList);
-    gEnvList = nullptr;
-    AGT_DoneTables();
-    return ERR_NO_MEMORY;
-  }
-
-  std::string cause;
-  if (JoinOrCreate(&cause) != 0) return FailInit(e, h, env, cause, ERR_GENERAL);
-
-  JNIEnv* jenv = nullptr;
-  jint r = gJavaVM->GetEnv(reinterpret_cast<void**>(&jenv), AGT_JNI_VERSION);
-  if (r == JNI_EVERSION) {
-    AGT_LOG("Can't attach JVM to current thread");
-    return FailInit(e, h, env, "Can't attach JVM to current thread", ERR_GENERAL);
-  }
-  if (r != JNI_OK || jenv == nullptr) jenv = AttachCurrent();
-  if (jenv == nullptr)
-    return FailInit(e, h, env, "Can't attach JVM to current thread", ERR_GENERAL);
-  gJNIEnv = jenv;
-
-  {
-    JC_LocalFrame frame(jenv, 64);
-    jclass xid = nullptr;
-    if (JC_GetXAXidClass(jenv, &xid) != 0) {
-      AGT_LOG("Can't load XID class");
-      return FailInit(e, h, env, "Can't load XID class", ERR_GENERAL);
-    }
-    e->xaXidClass = static_cast<jclass>(jenv->NewGlobalRef(xid));
-    jenv->DeleteLocalRef(xid);
-
-    std::string paths = JC_ArchivePaths(JC_ArchiveDir(texts));
-    jobject loader = JC_CreateClassLoader(jenv, paths.c_str());
-    if (loader == nullptr) {
-      AGT_LOG("Can't create  ClassLoader");
-      jenv->DeleteGlobalRef(e->xaXidClass);
-      e->xaXidClass = nullptr;
-      return FailInit(e, h, env, "Can't create  ClassLoader", ERR_GENERAL);
-    }
-    e->classLoader = jenv->NewGlobalRef(loader);
-    jenv->DeleteLocalRef(loader);
-  }
-
-  e->jniEnv = jenv;
-  gAgentEnvHandle = h;
-  *env = h;
-  gJvmRefCount = 1;
-  return 0;
-}
-
-extern "C" uint32_t DRV_Term(uint32_t h) {
-  JdbcEnv* e = AGT_Env(h);
-  if (e == nullptr) return ERR_INVALID_ARGUMENT;
-  plat::Guard<plat::RecursiveMutex> guard(gAgentMutex);
-  if (gJvmRefCount == 0) {
-    // Only the record of a failed DRV_Init is held while not initialised.
-    if (e != gFailedEnv || h != gFailedEnvHandle) return ERR_INVALID_ARGUMENT;
-    DropFailedEnv();
-    AGT_DoneTables();
-    return 0;
-  }
-  if (h != gAgentEnvHandle) return ERR_INVALID_ARGUMENT;
-  if (--gJvmRefCount > 0) return 0;
-
-  HT_Free(&gAgentEnvTable, h);
-  AGT_DoneTables();
-  {
-    plat::Guard<plat::RecursiveMutex> g(e->cs);
-    errClear(&e->errors);
-    JNIEnv* jenv = nullptr;
-    if (gJavaVM != nullptr &&
-        gJavaVM->GetEnv(reinterpret_cast<void**>(&jenv), AGT_JNI_VERSION) == JNI_OK &&
-        jenv != nullptr) {
-      if (e->xaXidClass != nullptr) jenv->DeleteGlobalRef(e->xaXidClass);
-      if (e->classLoader != nullptr) jenv->DeleteGlobalRef(e->classLoader);
-      e->xaXidClass = nullptr;
-      e->classLoader = nullptr;
-      // Only a thread the agent attached goes; the thread that created the
-      // VM stays with it.
-      uintptr_t value = 0;
-      if (EnvListHolds(jenv, &value) && value == 1) {
-        if (gJavaVM->DetachCurrentThread() != JNI_OK)
-          AGT_LOG("Can't detach JVM from current thread");
-      }
-    }
-    plat::Guard<plat::Mutex> gl(gEnvListLock);
-    hash_destroy(gEnvList);
-    gEnvList = nullptr;
-  }
-  delete e;
-  gAgentEnvHandle = 0;
   return 0;
 }
