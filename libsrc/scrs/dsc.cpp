@@ -1,5 +1,6 @@
 #include "scrs/dsc.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cinttypes>
@@ -194,14 +195,24 @@ FILE* DSC_CreateTempFile(uint32_t* counter) {
 }
 
 int DSC_ReadWindow(DSC* cache, COLSET* rows, uint32_t first) {
-  if (cache == nullptr || rows == nullptr || cache->state != DSC_ON_DISK) return ERR_GENERAL;
-  // The shape written is the shape expected back: a damaged description
-  // then fails instead of sizing the window.
-  if (int rc = CopyShape(rows, &cache->shape)) return rc;
-  if (!RF_TransferWindow(RF_READ, cache->data, cache->index, rows, first, cache->window_size)) {
+  if (cache == nullptr) return ERR_GENERAL;
+  return DSC_ReadRows(cache, rows, first, cache->window_size);
+}
+
+int DSC_ReadRows(DSC* cache, COLSET* rows, uint32_t first, uint32_t n) {
+  if (cache == nullptr || rows == nullptr || cache->state != DSC_ON_DISK ||
+      first >= cache->row_count) {
+    return ERR_GENERAL;
+  }
+  n = std::min(n, cache->row_count - first);
+  // The rows take the shape that was written, kept in memory: nothing read
+  // back from the files sizes them.
+  if (int rc = ColSetAlloc(&rows, &cache->shape, n)) return rc;
+  if (!RF_ReadRows(cache->data, cache->index, rows, first, n, cache->row_count)) {
     ColSetFreeColumns(rows);
     return ERR_GENERAL;
   }
+  rows->rows_held = n;
   return 0;
 }
 

@@ -70,6 +70,12 @@ FILE* DSC_CreateTempFile(uint32_t* counter);
 // last row, or a file failure (`rows` is then empty).
 int DSC_ReadWindow(DSC* cache, COLSET* rows, uint32_t first);
 
+// Reads cache rows first..first+n-1 (as far as the cache has them) into
+// `rows`, reshaped to the cache's columns: only those rows are read, found
+// through the index. ERR_GENERAL for a cache not on disk, first past the
+// last row, or a file failure (`rows` is then empty).
+int DSC_ReadRows(DSC* cache, COLSET* rows, uint32_t first, uint32_t n);
+
 // Makes sure `rows` holds cache rows first..first+n-1 (as far as the cache
 // has them). A cache in memory holds all its rows at window start 0 and is
 // never reloaded. On disk, a window that does not hold them, or a request

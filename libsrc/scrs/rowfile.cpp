@@ -1,9 +1,13 @@
 #include "scrs/rowfile.h"
 
+#include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace {
@@ -32,8 +36,16 @@ uint64_t GetLE(const unsigned char* b, int n) {
   return v;
 }
 
+// Rows read by index come in reads of about this many bytes (a single row
+// may need more): a large window is not held twice over in memory.
+constexpr uint64_t kReadBytes = uint64_t{1} << 20;
+
 bool Seek(RF_STREAM* s, uint64_t off) {
   if (s->direction == RF_READ && off > s->end) return false;
+  if (s->mem != nullptr) {
+    s->pos = off;
+    return true;
+  }
   if (fseeko(s->file, static_cast<off_t>(off), SEEK_SET) != 0) return false;
   s->pos = off;
   return true;
@@ -53,6 +65,9 @@ bool Bytes(RF_STREAM* s, void* p, uint64_t n) {
   if (n == 0) return true;
   if (s->direction == RF_WRITE) {
     if (fwrite(p, 1, n, s->file) != n) return false;
+  } else if (s->mem != nullptr) {
+    if (n > s->end - s->pos) return false;
+    std::memcpy(p, s->mem + s->pos, n);
   } else {
     if (n > s->end - s->pos || fread(p, 1, n, s->file) != n) return false;
   }
@@ -202,7 +217,9 @@ bool ShapeOk(uint32_t type, uint32_t width) {
 }
 
 bool StreamOk(const RF_STREAM* s) {
-  return s != nullptr && s->file != nullptr && (s->direction == RF_WRITE || s->direction == RF_READ);
+  if (s == nullptr) return false;
+  if (s->mem != nullptr) return s->direction == RF_READ;
+  return s->file != nullptr && (s->direction == RF_WRITE || s->direction == RF_READ);
 }
 
 bool ColumnsOk(const COLSET* set) {
@@ -296,6 +313,70 @@ bool WriteRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* inde
   return fflush(s->file) == 0 && fflush(index) == 0;
 }
 
+bool PRead(FILE* f, void* p, uint64_t n, uint64_t off) {
+  auto* b = static_cast<unsigned char*>(p);
+  while (n > 0) {
+    const ssize_t got = pread(fileno(f), b, n, static_cast<off_t>(off));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    b += got;
+    n -= static_cast<uint64_t>(got);
+    off += static_cast<uint64_t>(got);
+  }
+  return true;
+}
+
+// Where rows first..first+n-1 start, and where the last one ends: n + 1
+// offsets, each row at least its indicator words long, all among the rows.
+bool RowBounds(FILE* data, FILE* index, uint32_t cols, uint32_t first, uint32_t n, uint32_t total,
+               std::vector<uint64_t>* at) {
+  struct stat st {};
+  if (fstat(fileno(data), &st) != 0) return false;
+  const uint64_t size = static_cast<uint64_t>(st.st_size);
+  const bool to_end = uint64_t{first} + n == total;
+  std::vector<unsigned char> raw((n + (to_end ? 0 : 1)) * RF_INDEX_BYTES);
+  if (!PRead(index, raw.data(), raw.size(), uint64_t{first} * RF_INDEX_BYTES)) return false;
+  at->resize(uint64_t{n} + 1);
+  for (uint64_t i = 0; i * RF_INDEX_BYTES < raw.size(); ++i)
+    (*at)[i] = GetLE(&raw[i * RF_INDEX_BYTES], RF_INDEX_BYTES);
+  if (to_end) (*at)[n] = size;
+  if ((*at)[0] < RF_HEADER_BYTES + RF_COLDESC_BYTES * cols || (*at)[n] > size) return false;
+  for (uint32_t r = 0; r < n; ++r) {
+    if ((*at)[r + 1] < (*at)[r] || (*at)[r + 1] - (*at)[r] < 4 * uint64_t{cols}) return false;
+  }
+  return true;
+}
+
+bool ReadByIndex(FILE* data, FILE* index, COLSET* set, uint32_t first, uint32_t n, uint32_t total) {
+  if (n == 0) return true;
+  if (uint64_t{first} + n > total) return false;
+  // What the streams still buffer must reach the files before they are
+  // read around the buffers.
+  if (fflush(data) != 0 || fflush(index) != 0) return false;
+  std::vector<uint64_t> at;
+  if (!RowBounds(data, index, set->cols_used, first, n, total, &at)) return false;
+  std::vector<unsigned char> buf;
+  for (uint32_t r = 0; r < n;) {
+    uint32_t e = r + 1;
+    while (e < n && at[e + 1] - at[r] <= kReadBytes) ++e;
+    const uint64_t bytes = at[e] - at[r];
+    try {
+      buf.resize(bytes);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    if (!PRead(data, buf.data(), bytes, at[r])) return false;
+    RF_STREAM s{RF_READ, nullptr, 0, bytes, buf.data()};
+    for (const uint64_t base = at[r]; r < e; ++r) {
+      for (uint16_t c = 0; c < set->cols_used; ++c) {
+        if (!RF_TransferCell(&s, &set->cols[c], r)) return false;
+      }
+      if (s.pos != at[r + 1] - base) return false;
+    }
+  }
+  return true;
+}
+
 bool ReadWindow(RF_STREAM* s, FILE* index, COLSET* set, uint32_t first, uint32_t most) {
   std::vector<COLSET_COL> expect;
   if (set->cols != nullptr && set->cols_used > 0 && set->cols_used <= set->col_capacity) {
@@ -312,7 +393,7 @@ bool ReadWindow(RF_STREAM* s, FILE* index, COLSET* set, uint32_t first, uint32_t
   for (uint16_t c = 0; c < cols; ++c) {
     if (!Desc(s, &set->cols[c], n, expect.empty() ? nullptr : &expect[c])) return false;
   }
-  if (!ReadRows(s, set, first, n, index)) return false;
+  if (!ReadByIndex(s->file, index, set, first, n, rows)) return false;
   set->rows_held = n;
   return true;
 }
@@ -363,6 +444,11 @@ int RF_TransferRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE*
     return StorageFor(set, n) && ReadRows(s, set, first, n, index) ? 1 : 0;
   }
   return StorageFor(set, set->rows_held) && WriteRows(s, set, first, n, index, earlier) ? 1 : 0;
+}
+
+int RF_ReadRows(FILE* data, FILE* index, COLSET* set, uint32_t first, uint32_t n, uint32_t total) {
+  if (data == nullptr || index == nullptr || !ColumnsOk(set) || !StorageFor(set, n)) return 0;
+  return ReadByIndex(data, index, set, first, n, total) ? 1 : 0;
 }
 
 int RF_TransferColDesc(RF_STREAM* s, COLSET_COL* col, uint32_t rows) {

@@ -46,6 +46,31 @@ int CopyOut(COLSET* window, uint32_t rel, uint32_t m, COLSET** out) {
   return rc;
 }
 
+// Rows first..first+m-1 of a result on disk. A pass that goes on from the
+// last rowset reads a window ahead and is served from it; any other rowset
+// is read on its own, at the cost of its own rows only.
+int FromDisk(SS_CURSOR* ss, uint32_t first, uint32_t m, COLSET** out) {
+  uint32_t rel = 0;
+  const bool held = WindowRow(ss, first, &rel) && ss->rows->rows_held - rel >= m;
+  if (!held && first == static_cast<uint32_t>(ss->position)) {
+    ss->window_start = SS_NO_WINDOW;
+    if (int rc = DSC_ReadRows(&ss->cache, ss->rows, first, std::max(ss->cache.window_size, m)))
+      return rc;
+    ss->window_start = static_cast<int32_t>(first);
+    rel = 0;
+  } else if (!held) {
+    const bool made = *out == nullptr;
+    if (made && EmptyOut(out) != 0) return ERR_NO_MEMORY;
+    const int rc = DSC_ReadRows(&ss->cache, *out, first, m);
+    if (rc != 0 && made) {
+      ColSetDestroy(*out);
+      *out = nullptr;
+    }
+    return rc;
+  }
+  return CopyOut(ss->rows, rel, m, out);
+}
+
 }  // namespace
 
 int SS_Open(SS_CURSOR** field) {
@@ -106,11 +131,15 @@ int SS_Fetch(SS_CURSOR* ss, int32_t start, uint32_t n, COLSET** out) {
     ss->position = SS_AT_END;
     return EmptyOut(out);
   }
-  if (int rc = DSC_EnsureWindow(&ss->cache, first, n, &ss->window_start, ss->rows)) return rc;
-  uint32_t rel = 0;
-  if (!WindowRow(ss, first, &rel)) return ERR_GENERAL;
-  const uint32_t m = std::min(n, ss->rows->rows_held - rel);
-  if (int rc = CopyOut(ss->rows, rel, m, out)) return rc;
+  const uint32_t m = std::min(n, ss->cache.row_count - first);
+  if (ss->cache.state == DSC_ON_DISK) {
+    if (int rc = FromDisk(ss, first, m, out)) return rc;
+  } else {
+    // In memory every row is held from row 0 on.
+    ss->window_start = 0;
+    if (first + m > ss->rows->rows_held) return ERR_GENERAL;
+    if (int rc = CopyOut(ss->rows, first, m, out)) return rc;
+  }
   // first + m never passes the row count, which the fill keeps within i32.
   ss->position = continuing && m < n ? SS_AT_END : static_cast<int32_t>(first + m);
   return 0;

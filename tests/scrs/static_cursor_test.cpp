@@ -112,10 +112,14 @@ TEST_F(StaticCursor, ServesRowsetsFromMemoryOrWindows) {
       {4999, 4990, 10, 9, DSC_CLOSED, 0, 5000},
       {5000, 1000, 3000, 3000, DSC_CLOSED, 0, 5000},  // more than half the window, in memory
       {5000, 4000, 2000, 1000, DSC_CLOSED, 0, 5000},  // past row 5000, in memory
-      {12000, 7000, 10, 10, DSC_ON_DISK, 4505, 5000},
-      {12000, 11995, 10, 5, DSC_ON_DISK, 9500, 5000},
-      {5001, 5000, 10, 1, DSC_ON_DISK, 2505, 5000},
-      {12000, 100, 3000, 3000, DSC_ON_DISK, 0, 6000},  // the window grows, and stays grown
+      // On disk a rowset away from the position is read alone, no window.
+      {12000, 7000, 10, 10, DSC_ON_DISK, -1, 5000},
+      {12000, 11995, 10, 5, DSC_ON_DISK, -1, 5000},
+      {5001, 5000, 10, 1, DSC_ON_DISK, -1, 5000},
+      {12000, 100, 3000, 3000, DSC_ON_DISK, -1, 5000},
+      // A pass from the position reads a window ahead, at least the rowset.
+      {12000, 0, 10, 10, DSC_ON_DISK, 0, 5000},
+      {12000, 0, 7000, 7000, DSC_ON_DISK, 0, 5000},
   };
   for (const WindowCase& c : kCases) {
     SCOPED_TRACE(std::to_string(c.rows) + " rows from " + std::to_string(c.start));
