@@ -64,12 +64,13 @@ bool SeekEnd(FILE* f, uint64_t* end) {
 bool Bytes(RF_STREAM* s, void* p, uint64_t n) {
   if (n == 0) return true;
   if (s->direction == RF_WRITE) {
-    if (fwrite(p, 1, n, s->file) != n) return false;
+    // A file belongs to one cache, used by one call at a time.
+    if (fwrite_unlocked(p, 1, n, s->file) != n) return false;
   } else if (s->mem != nullptr) {
     if (n > s->end - s->pos) return false;
     std::memcpy(p, s->mem + s->pos, n);
   } else {
-    if (n > s->end - s->pos || fread(p, 1, n, s->file) != n) return false;
+    if (n > s->end - s->pos || fread_unlocked(p, 1, n, s->file) != n) return false;
   }
   s->pos += n;
   return true;
@@ -291,6 +292,19 @@ bool ReadRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* index
   return true;
 }
 
+// Rows first..first+n-1 at the stream's place, each with its index entry.
+bool PutRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* index) {
+  for (uint32_t r = first; r < first + n; ++r) {
+    unsigned char b[RF_INDEX_BYTES];
+    PutLE(b, s->pos, RF_INDEX_BYTES);
+    for (uint16_t c = 0; c < set->cols_used; ++c) {
+      if (!RF_TransferCell(s, &set->cols[c], r)) return false;
+    }
+    if (fwrite_unlocked(b, 1, sizeof b, index) != sizeof b) return false;
+  }
+  return true;
+}
+
 bool WriteRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* index, uint32_t earlier) {
   if (uint64_t{first} + n > set->rows_held || uint64_t{earlier} + n > UINT32_MAX) return false;
   uint64_t index_end = 0;
@@ -298,14 +312,7 @@ bool WriteRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* inde
   uint64_t end = 0;
   if (!SeekEnd(s->file, &end)) return false;
   s->pos = end;
-  for (uint32_t r = first; r < first + n; ++r) {
-    unsigned char b[RF_INDEX_BYTES];
-    PutLE(b, s->pos, RF_INDEX_BYTES);
-    for (uint16_t c = 0; c < set->cols_used; ++c) {
-      if (!RF_TransferCell(s, &set->cols[c], r)) return false;
-    }
-    if (fwrite(b, 1, sizeof b, index) != sizeof b) return false;
-  }
+  if (!PutRows(s, set, first, n, index)) return false;
   uint32_t cols = set->cols_used;
   uint32_t total = earlier + n;
   if (!Header(s, &cols, &total)) return false;
@@ -449,6 +456,36 @@ int RF_TransferRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE*
 int RF_ReadRows(FILE* data, FILE* index, COLSET* set, uint32_t first, uint32_t n, uint32_t total) {
   if (data == nullptr || index == nullptr || !ColumnsOk(set) || !StorageFor(set, n)) return 0;
   return ReadByIndex(data, index, set, first, n, total) ? 1 : 0;
+}
+
+int RF_BeginFile(RF_STREAM* s, FILE* data, FILE* index, const COLSET* shape) {
+  if (index == nullptr || !ColumnsOk(shape) || !RF_StreamInit(s, RF_WRITE, data)) return 0;
+  uint64_t end = 0;
+  if (!SeekEnd(data, &end) || end != 0 || !SeekEnd(index, &end) || end != 0) return 0;
+  if (!Seek(s, 0)) return 0;
+  uint32_t cols = shape->cols_used;
+  uint32_t rows = 0;
+  if (!Header(s, &cols, &rows)) return 0;
+  for (uint16_t c = 0; c < shape->cols_used; ++c) {
+    COLSET_COL col = shape->cols[c];
+    if (!Desc(s, &col, 0, nullptr)) return 0;
+  }
+  return 1;
+}
+
+int RF_WriteRows(RF_STREAM* s, COLSET* set, FILE* index) {
+  if (!StreamOk(s) || s->direction != RF_WRITE || index == nullptr || !ColumnsOk(set) ||
+      !StorageFor(set, set->rows_held)) {
+    return 0;
+  }
+  return PutRows(s, set, 0, set->rows_held, index) ? 1 : 0;
+}
+
+int RF_EndFile(RF_STREAM* s, FILE* index, uint32_t cols, uint32_t rows) {
+  if (!StreamOk(s) || s->direction != RF_WRITE || index == nullptr) return 0;
+  if (!Header(s, &cols, &rows)) return 0;
+  // Buffered writes fail late (a full disk): surface that here, not at close.
+  return fflush(s->file) == 0 && fflush(index) == 0 ? 1 : 0;
 }
 
 int RF_TransferColDesc(RF_STREAM* s, COLSET_COL* col, uint32_t rows) {

@@ -110,6 +110,16 @@ int RF_TransferRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE*
 // row fails the call.
 int RF_ReadRows(FILE* data, FILE* index, COLSET* set, uint32_t first, uint32_t n, uint32_t total);
 
+// Writing a file from start to end as rows come: RF_BeginFile writes the
+// header (no rows yet) and the set's column descriptions to empty files and
+// readies the stream; RF_WriteRows appends every row of a set with the
+// file's columns, each with its index entry; RF_EndFile writes the row
+// count into the header and flushes both files. Between them nothing is
+// sought or read back: the streams' buffers gather the writes.
+int RF_BeginFile(RF_STREAM* s, FILE* data, FILE* index, const COLSET* shape);
+int RF_WriteRows(RF_STREAM* s, COLSET* set, FILE* index);
+int RF_EndFile(RF_STREAM* s, FILE* index, uint32_t cols, uint32_t rows);
+
 // Moves one column description. Write: type and width. Read: type and
 // width, checked against the type (long types take width 16), then storage
 // for `rows` rows (ColSetColumnAlloc).

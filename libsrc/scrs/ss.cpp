@@ -111,11 +111,13 @@ int SS_GetRsltSet(SS_CURSOR* ss, const DRV_Agent* agent, uint32_t stmt, uint32_t
   if (ss == nullptr || ss->rows == nullptr) return ERR_GENERAL;
   SS_Close(ss);
   uint32_t total = 0;
-  if (int rc = DSC_Fill(&ss->cache, agent, stmt, ss->rows, &total)) {
+  // The first rows stay in memory as the first window: a pass over the
+  // result starts without reading back what was just written.
+  if (int rc = DSC_Fill(&ss->cache, agent, stmt, ss->rows, &total, true)) {
     log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "SS_GetRsltSet: Could not fill dataset cache");
     return rc;
   }
-  if (ss->cache.state == DSC_ON_DISK) ss->window_start = SS_NO_WINDOW;
+  if (ss->cache.state == DSC_ON_DISK && ss->rows->rows_held == 0) ss->window_start = SS_NO_WINDOW;
   if (count != nullptr) *count = total;
   return 0;
 }
