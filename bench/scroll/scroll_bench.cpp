@@ -12,8 +12,8 @@
 // characters) read row by row with SQLFetch and SQLGetData, beside the same
 // read forward-only. Every read is checked against the rows it must bring.
 // Each case runs in a process of its own, so that its memory figure is its
-// own and one case's VM heap does not weigh on the next, and reads
-// everything once untimed before the timed reads.
+// own and one case's VM heap does not weigh on the next, reads everything
+// once untimed, then takes the medians of QMR_BENCH_ROUNDS rounds (3).
 //   scroll_bench [rows ...]
 //   scroll_bench --case hsqldb|PORT rows   (one case; the child process)
 #include <sys/resource.h>
@@ -220,35 +220,49 @@ int Case(const std::string& where, long rows) {
     SQLFreeHandle(SQL_HANDLE_STMT, st);
     TextRead(dbc, cursor, &warm);
   }
-  SQLHSTMT st = NewStmt(dbc, SQL_CURSOR_STATIC);
-  const Pass s = ForwardPass(st, &buf, rows);
-  bool ok = s.ok && warm;
-  const double randomUs = RandomFetches(st, &buf, rows, &ok);
-  SQLFreeHandle(SQL_HANDLE_STMT, st);
-  st = NewStmt(dbc, SQL_CURSOR_FORWARD_ONLY);
-  const Pass f = ForwardPass(st, &buf, rows);
-  ok = ok && f.ok;
-  SQLFreeHandle(SQL_HANDLE_STMT, st);
-  const double textStatic = TextRead(dbc, SQL_CURSOR_STATIC, &ok);
-  const double textForward = TextRead(dbc, SQL_CURSOR_FORWARD_ONLY, &ok);
+  // Then rounds of static and forward-only reads one after the other, so
+  // that a busy machine weighs on both alike; the medians count.
+  bool ok = warm;
+  double randomUs = 0;
+  std::vector<double> sExec, sPass, sTotal, fPass, fTotal, textStatic, textForward;
+  const int rounds = bench::Rounds();
+  for (int r = 0; r < rounds; ++r) {
+    SQLHSTMT st = NewStmt(dbc, SQL_CURSOR_STATIC);
+    const Pass s = ForwardPass(st, &buf, rows);
+    if (r == rounds - 1) randomUs = RandomFetches(st, &buf, rows, &ok);
+    SQLFreeHandle(SQL_HANDLE_STMT, st);
+    st = NewStmt(dbc, SQL_CURSOR_FORWARD_ONLY);
+    const Pass f = ForwardPass(st, &buf, rows);
+    SQLFreeHandle(SQL_HANDLE_STMT, st);
+    ok = ok && s.ok && f.ok;
+    sExec.push_back(s.execute);
+    sPass.push_back(s.pass);
+    sTotal.push_back(s.execute + s.pass);
+    fPass.push_back(f.pass);
+    fTotal.push_back(f.execute + f.pass);
+    textStatic.push_back(TextRead(dbc, SQL_CURSOR_STATIC, &ok));
+    textForward.push_back(TextRead(dbc, SQL_CURSOR_FORWARD_ONLY, &ok));
+  }
   SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_COMMIT);
   SQLDisconnect(dbc);
   SQLFreeHandle(SQL_HANDLE_DBC, dbc);
   SQLFreeHandle(SQL_HANDLE_ENV, env);
 
-  std::printf("%s, %ld rows\n", pg ? "PostgreSQL" : "HSQLDB in memory", rows);
-  std::printf("  %-46s %10.3f s\n", "static: execute (result read into the cache)", s.execute);
+  using bench::Median;
+  std::printf("%s, %ld rows (medians of %d rounds)\n", pg ? "PostgreSQL" : "HSQLDB in memory",
+              rows, rounds);
+  std::printf("  %-46s %10.3f s\n", "static: execute (result read into the cache)",
+              Median(sExec));
   std::printf("  %-46s %10.1f us a fetch\n", "static: ABSOLUTE at random, rowset 10", randomUs);
-  std::printf("  %-46s %10.0f rows/s\n", "static: forward pass, rowset 100",
-              s.pass > 0 ? s.rows / s.pass : 0.0);
+  std::printf("  %-46s %10.0f rows/s\n", "static: forward pass, rowset 100", rows / Median(sPass));
   std::printf("  %-46s %10.0f rows/s\n", "forward-only: forward pass, rowset 100",
-              f.pass > 0 ? f.rows / f.pass : 0.0);
+              rows / Median(fPass));
   std::printf("  %-46s %10.3f s  forward-only %.3f s  ratio %.2f\n",
-              "static: execute + forward pass", s.execute + s.pass, f.execute + f.pass,
-              (s.execute + s.pass) / (f.execute + f.pass));
+              "static: execute + forward pass", Median(sTotal), Median(fTotal),
+              Median(sTotal) / Median(fTotal));
   std::printf("  %-46s %10.3f s  forward-only %.3f s  ratio %.2f\n",
-              "20,000 rows (id, text 200) by SQLGetData", textStatic, textForward,
-              textStatic / textForward);
+              "20,000 rows (id, text 200) by SQLGetData", Median(textStatic), Median(textForward),
+              Median(textStatic) / Median(textForward));
   std::printf("  peak RSS %ld MB (%ld MB before the first cursor was opened)\n", PeakRssMb(),
               rssBefore);
   std::printf("  rows %s\n\n", ok ? "as expected" : "WRONG");

@@ -208,6 +208,19 @@ bool Value(RF_STREAM* s, const COLSET_COL* col, unsigned char* e) {
   }
 }
 
+// One cell of a column whose shape and storage the caller checked.
+bool Cell(RF_STREAM* s, COLSET_COL* col, uint32_t row) {
+  uint16_t& ind = col->ind[row];
+  uint32_t w = static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(ind)));
+  if (!Word(s, &w)) return false;
+  if (s->direction == RF_READ) {
+    if (w != static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(w)))) return false;
+    ind = static_cast<uint16_t>(w);
+  }
+  if (!HasValue(ind)) return true;
+  return Value(s, col, col->data + static_cast<size_t>(row) * col->elem_size);
+}
+
 // A column shape the coder can move: a known type in an element of the
 // type's size (exactly, for the numeric and date forms and the long ones).
 bool ShapeOk(uint32_t type, uint32_t width) {
@@ -298,7 +311,7 @@ bool PutRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* index)
     unsigned char b[RF_INDEX_BYTES];
     PutLE(b, s->pos, RF_INDEX_BYTES);
     for (uint16_t c = 0; c < set->cols_used; ++c) {
-      if (!RF_TransferCell(s, &set->cols[c], r)) return false;
+      if (!Cell(s, &set->cols[c], r)) return false;
     }
     if (fwrite_unlocked(b, 1, sizeof b, index) != sizeof b) return false;
   }
@@ -376,7 +389,7 @@ bool ReadByIndex(FILE* data, FILE* index, COLSET* set, uint32_t first, uint32_t 
     RF_STREAM s{RF_READ, nullptr, 0, bytes, buf.data()};
     for (const uint64_t base = at[r]; r < e; ++r) {
       for (uint16_t c = 0; c < set->cols_used; ++c) {
-        if (!RF_TransferCell(&s, &set->cols[c], r)) return false;
+        if (!Cell(&s, &set->cols[c], r)) return false;
       }
       if (s.pos != at[r + 1] - base) return false;
     }
@@ -433,15 +446,7 @@ int RF_TransferCell(RF_STREAM* s, COLSET_COL* col, uint32_t row) {
       !ShapeOk(col->type, col->elem_size)) {
     return 0;
   }
-  uint16_t& ind = col->ind[row];
-  uint32_t w = static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(ind)));
-  if (!Word(s, &w)) return 0;
-  if (s->direction == RF_READ) {
-    if (w != static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(w)))) return 0;
-    ind = static_cast<uint16_t>(w);
-  }
-  if (!HasValue(ind)) return 1;
-  return Value(s, col, col->data + static_cast<size_t>(row) * col->elem_size) ? 1 : 0;
+  return Cell(s, col, row) ? 1 : 0;
 }
 
 int RF_TransferRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* index,

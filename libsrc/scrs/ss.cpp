@@ -1,6 +1,7 @@
 #include "scrs/ss.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "scrs/colset_ops.h"
@@ -29,11 +30,30 @@ int EmptyOut(COLSET** out) {
   return 0;
 }
 
+bool HasLong(const COLSET* set) {
+  for (uint16_t c = 0; c < set->cols_used; ++c) {
+    const uint32_t t = set->cols[c].type;
+    if (t == COLSET_VT_LONGCHAR || t == COLSET_VT_LONGBINARY || t == COLSET_VT_LONGWCHAR) return true;
+  }
+  return false;
+}
+
 // Rows rel..rel+m-1 of the window into *out (values copied, long values
 // duplicated).
 int CopyOut(COLSET* window, uint32_t rel, uint32_t m, COLSET** out) {
   const bool made = *out == nullptr;
   int rc = ColSetAlloc(out, window, m);
+  if (rc == 0 && !HasLong(window)) {
+    // Nothing out of line: each column's rows are one block of bytes.
+    for (uint16_t c = 0; c < window->cols_used; ++c) {
+      const COLSET_COL& from = window->cols[c];
+      COLSET_COL& to = (*out)->cols[c];
+      std::memcpy(to.data, from.data + size_t{rel} * from.elem_size, size_t{m} * from.elem_size);
+      std::memcpy(to.ind, from.ind + rel, sizeof(uint16_t) * m);
+    }
+    (*out)->rows_held = m;
+    return 0;
+  }
   for (uint32_t i = 0; rc == 0 && i < m; ++i) rc = ColSetCopyRows(*out, window, i, rel + i, 0);
   if (rc != 0 && *out != nullptr) {
     if (made) {
