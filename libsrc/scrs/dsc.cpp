@@ -89,13 +89,15 @@ bool IsLong(uint32_t type) {
 }
 
 // Room for `want` rows in every column, the rows held moved over (their
-// long values with them). The capacity at least doubles, so that gathering
-// a result batch by batch (one row at a time for long columns) copies each
-// row a bounded number of times.
+// long values with them). The capacity doubles, so that gathering a result
+// batch by batch (one row at a time for long columns) copies each row a
+// bounded number of times, but never past the most rows memory holds
+// before the result goes to the files.
 int Reserve(COLSET* set, uint32_t want) {
   if (set->row_capacity >= want) return 0;
-  const uint32_t cap = static_cast<uint32_t>(
-      std::min<uint64_t>(UINT32_MAX, std::max<uint64_t>(want, 2 * uint64_t{set->row_capacity})));
+  constexpr uint64_t kMost = uint64_t{DSC_MEMORY_ROWS} + DSC_FETCH_ROWS;
+  const uint64_t doubled = std::min(2 * uint64_t{set->row_capacity}, kMost);
+  const auto cap = static_cast<uint32_t>(std::max<uint64_t>(want, doubled));
   std::vector<COLSET_COL> fresh(set->cols_used);
   for (uint16_t c = 0; c < set->cols_used; ++c) {
     fresh[c] = COLSET_COL{set->cols[c].type, set->cols[c].elem_size, nullptr, nullptr};

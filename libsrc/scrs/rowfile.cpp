@@ -64,8 +64,12 @@ bool SeekEnd(FILE* f, uint64_t* end) {
 bool Bytes(RF_STREAM* s, void* p, uint64_t n) {
   if (n == 0) return true;
   if (s->direction == RF_WRITE) {
-    // A file belongs to one cache, used by one call at a time.
-    if (fwrite_unlocked(p, 1, n, s->file) != n) return false;
+    if (s->sink != nullptr) {
+      const auto* b = static_cast<const unsigned char*>(p);
+      s->sink->insert(s->sink->end(), b, b + n);
+    } else if (fwrite_unlocked(p, 1, n, s->file) != n) {  // one cache, one call at a time
+      return false;
+    }
   } else if (s->mem != nullptr) {
     if (n > s->end - s->pos) return false;
     std::memcpy(p, s->mem + s->pos, n);
@@ -305,16 +309,29 @@ bool ReadRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* index
   return true;
 }
 
-// Rows first..first+n-1 at the stream's place, each with its index entry.
+// Rows first..first+n-1 at the stream's place, each with its index entry:
+// coded in memory, then written in one piece each.
 bool PutRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* index) {
-  for (uint32_t r = first; r < first + n; ++r) {
-    unsigned char b[RF_INDEX_BYTES];
-    PutLE(b, s->pos, RF_INDEX_BYTES);
-    for (uint16_t c = 0; c < set->cols_used; ++c) {
-      if (!Cell(s, &set->cols[c], r)) return false;
+  std::vector<unsigned char> rows;
+  std::vector<unsigned char> entries(size_t{n} * RF_INDEX_BYTES);
+  RF_STREAM m = *s;
+  m.sink = &rows;
+  try {
+    rows.reserve(size_t{n} * 16 * set->cols_used);
+    for (uint32_t r = 0; r < n; ++r) {
+      PutLE(&entries[size_t{r} * RF_INDEX_BYTES], m.pos, RF_INDEX_BYTES);
+      for (uint16_t c = 0; c < set->cols_used; ++c) {
+        if (!Cell(&m, &set->cols[c], first + r)) return false;
+      }
     }
-    if (fwrite_unlocked(b, 1, sizeof b, index) != sizeof b) return false;
+  } catch (const std::bad_alloc&) {
+    return false;
   }
+  if (fwrite_unlocked(rows.data(), 1, rows.size(), s->file) != rows.size() ||
+      fwrite_unlocked(entries.data(), 1, entries.size(), index) != entries.size()) {
+    return false;
+  }
+  s->pos = m.pos;
   return true;
 }
 

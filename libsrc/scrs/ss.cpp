@@ -33,7 +33,8 @@ int EmptyOut(COLSET** out) {
 bool HasLong(const COLSET* set) {
   for (uint16_t c = 0; c < set->cols_used; ++c) {
     const uint32_t t = set->cols[c].type;
-    if (t == COLSET_VT_LONGCHAR || t == COLSET_VT_LONGBINARY || t == COLSET_VT_LONGWCHAR) return true;
+    if (t == COLSET_VT_LONGCHAR || t == COLSET_VT_LONGBINARY || t == COLSET_VT_LONGWCHAR)
+      return true;
   }
   return false;
 }
