@@ -46,9 +46,9 @@ std::string PgFillSql(long rows) {
 
 // The text table: id k and a text of kTextChars characters ending in k.
 std::string TextFillSql(bool pg) {
-  const std::string from = pg ? " FROM generate_series(1, " + std::to_string(kTextRows) + ") AS t(x)"
-                              : " FROM UNNEST(SEQUENCE_ARRAY(1, " + std::to_string(kTextRows) +
-                                    ", 1)) AS t(x)";
+  const std::string n = std::to_string(kTextRows);
+  const std::string from = pg ? " FROM generate_series(1, " + n + ") AS t(x)"
+                              : " FROM UNNEST(SEQUENCE_ARRAY(1, " + n + ", 1)) AS t(x)";
   return "INSERT INTO bench_text SELECT x, LPAD(CAST(x AS VARCHAR(10)), " +
          std::to_string(kTextChars) + ", 'abcdefghij')" + from;
 }

@@ -533,15 +533,22 @@ TEST_P(ScrollDm, RandomFetchesOfLongValuesMatchTheForwardRead) {
     std::mt19937 random(static_cast<unsigned>(c.rows));
     std::uniform_int_distribution<int> pick(1, c.rows);
     SQLLEN at = 0;
+    const SQLSMALLINT kTurns[] = {SQL_FETCH_ABSOLUTE, SQL_FETCH_RELATIVE, SQL_FETCH_BOOKMARK,
+                                  SQL_FETCH_NEXT};
     for (int i = 0; i < 120; ++i) {
-      // The target row comes first; each orientation is asked to reach it.
-      const SQLLEN target = pick(random);
-      const SQLSMALLINT orientation =
-          i == 0 || i % 3 == 0 ? SQL_FETCH_ABSOLUTE
-                               : (i % 3 == 1 ? SQL_FETCH_RELATIVE : SQL_FETCH_BOOKMARK);
-      const SQLLEN offset = orientation == SQL_FETCH_ABSOLUTE   ? target
-                            : orientation == SQL_FETCH_RELATIVE ? target - at
-                                                                : target - static_cast<SQLLEN>(bookmark);
+      // The target row comes first; each orientation is asked to reach it,
+      // NEXT (a pass going on from a jump) when it can.
+      SQLLEN target = pick(random);
+      SQLSMALLINT orientation = kTurns[i % 4];
+      if (orientation == SQL_FETCH_NEXT && at + static_cast<SQLLEN>(c.rowset) <= c.rows)
+        target = at + static_cast<SQLLEN>(c.rowset);
+      else if (orientation == SQL_FETCH_NEXT)
+        orientation = SQL_FETCH_ABSOLUTE;
+      const SQLLEN from = orientation == SQL_FETCH_ABSOLUTE   ? 0
+                          : orientation == SQL_FETCH_RELATIVE ? at
+                          : orientation == SQL_FETCH_NEXT     ? target
+                                                              : static_cast<SQLLEN>(bookmark);
+      const SQLLEN offset = target - from;
       const std::string where = config + ", fetch " + std::to_string(i) + " to row " +
                                 std::to_string(target);
       ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(stmt_, orientation, offset))
