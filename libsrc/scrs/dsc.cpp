@@ -1,11 +1,14 @@
 #include "scrs/dsc.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <cinttypes>
 #include <cstdint>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "platform/procinfo.h"
 #include "platform/tempdir.h"
@@ -72,51 +75,131 @@ int CopyShape(COLSET* set, const COLSET* from) {
   return 0;
 }
 
-// Moves the rows held so far into the files: a new row file the first
-// time, appended after that. The rows set is empty afterwards.
-int Spill(DSC* cache, COLSET* rows) {
-  if (cache->state != DSC_ON_DISK) {
-    if (cache->state != DSC_FILES_OPEN && dsc_Open(cache) != 0) return ERR_GENERAL;
-    if (!RF_TransferWindow(RF_WRITE, cache->data, cache->index, rows, 0, 0)) return ERR_GENERAL;
-    if (int rc = CopyShape(&cache->shape, rows)) return rc;
-    cache->state = DSC_ON_DISK;
-  } else if (!RF_AppendRows(cache->data, cache->index, rows)) {
-    return ERR_GENERAL;
+bool SameShape(const COLSET* a, const COLSET* b) {
+  if (a->cols_used != b->cols_used) return false;
+  for (uint16_t c = 0; c < a->cols_used; ++c) {
+    if (a->cols[c].type != b->cols[c].type || a->cols[c].elem_size != b->cols[c].elem_size)
+      return false;
   }
-  ColSetFreeColumns(rows);
+  return true;
+}
+
+bool IsLong(uint32_t type) {
+  return type == COLSET_VT_LONGCHAR || type == COLSET_VT_LONGBINARY || type == COLSET_VT_LONGWCHAR;
+}
+
+// Room for `want` rows in every column, the rows held moved over (their
+// long values with them). The capacity doubles, so that gathering a result
+// batch by batch (one row at a time for long columns) copies each row a
+// bounded number of times, but never past the most rows memory holds
+// before the result goes to the files.
+int Reserve(COLSET* set, uint32_t want) {
+  if (set->row_capacity >= want) return 0;
+  constexpr uint64_t kMost = uint64_t{DSC_MEMORY_ROWS} + DSC_FETCH_ROWS;
+  const uint64_t doubled = std::min(2 * uint64_t{set->row_capacity}, kMost);
+  const auto cap = static_cast<uint32_t>(std::max<uint64_t>(want, doubled));
+  std::vector<COLSET_COL> fresh(set->cols_used);
+  for (uint16_t c = 0; c < set->cols_used; ++c) {
+    fresh[c] = COLSET_COL{set->cols[c].type, set->cols[c].elem_size, nullptr, nullptr};
+    if (ColSetColumnAlloc(&fresh[c], cap) != 0) {
+      for (uint16_t k = 0; k < c; ++k) ColSetColumnFree(&fresh[k], 0);
+      return ERR_NO_MEMORY;
+    }
+  }
+  for (uint16_t c = 0; c < set->cols_used; ++c) {
+    COLSET_COL& old = set->cols[c];
+    std::memcpy(fresh[c].data, old.data, size_t{set->rows_held} * old.elem_size);
+    std::memcpy(fresh[c].ind, old.ind, sizeof(uint16_t) * set->rows_held);
+    ColSetColumnFree(&old, 0);  // the long values now belong to the fresh column
+    old = fresh[c];
+  }
+  set->row_capacity = cap;
   return 0;
 }
 
-// One batch from the agent: straight into an empty rows set, else into a
-// set of its own that is then appended. *got = the rows the agent gave.
-int FetchBatch(DRV_Fetch_t fetch, uint32_t stmt, COLSET* rows, uint32_t* got) {
-  *got = 0;
-  if (rows->cols_used == 0 || rows->row_capacity == 0) {
-    const int rc = static_cast<int>(fetch(stmt, DSC_FETCH_ROWS, rows));
-    if (rc == 0) *got = rows->rows_held;
-    return rc;
+// Moves the batch's rows behind the rows gathered in memory.
+int Gather(COLSET* rows, COLSET* batch) {
+  if (!SameShape(rows, batch)) return ERR_GENERAL;
+  const uint32_t held = rows->rows_held;
+  const uint32_t n = batch->rows_held;
+  if (uint64_t{held} + n > UINT32_MAX) return ERR_GENERAL;
+  if (int rc = Reserve(rows, held + n)) return rc;
+  for (uint16_t c = 0; c < rows->cols_used; ++c) {
+    COLSET_COL& to = rows->cols[c];
+    COLSET_COL& from = batch->cols[c];
+    std::memcpy(to.data + size_t{held} * to.elem_size, from.data, size_t{n} * to.elem_size);
+    std::memcpy(to.ind + held, from.ind, sizeof(uint16_t) * n);
+    if (IsLong(from.type)) {
+      // Handed over: the batch must not free them.
+      for (uint32_t r = 0; r < n; ++r) {
+        COLSET_LONG l;
+        std::memcpy(&l, from.data + size_t{r} * sizeof l, sizeof l);
+        l.value = nullptr;
+        std::memcpy(from.data + size_t{r} * sizeof l, &l, sizeof l);
+      }
+    }
   }
-  COLSET batch;
-  int rc = static_cast<int>(fetch(stmt, DSC_FETCH_ROWS, &batch));
-  if (rc == 0 && batch.rows_held > 0) {
-    *got = batch.rows_held;
-    rc = ColSetAppendRows(rows, &batch);
-  }
-  ColSetFreeColumns(&batch);
-  return rc;
+  rows->rows_held = held + n;
+  return 0;
 }
 
-int FillLoop(DSC* cache, DRV_Fetch_t fetch, uint32_t stmt, COLSET* rows, uint64_t* total) {
+// The fill's way into the files.
+struct Writer {
+  DSC* cache;
+  RF_STREAM out{};
+};
+
+// The result outgrew memory: the files start with the rows gathered so far,
+// which stay in `rows` as the first window when keep is set.
+int StartFiles(Writer* w, COLSET* rows, bool keep) {
+  DSC* cache = w->cache;
+  if (cache->state != DSC_FILES_OPEN && dsc_Open(cache) != 0) return ERR_GENERAL;
+  if (!RF_BeginFile(&w->out, cache->data, cache->index, rows)) return ERR_GENERAL;
+  if (int rc = CopyShape(&cache->shape, rows)) return rc;
+  if (!RF_WriteRows(&w->out, rows, cache->index)) return ERR_GENERAL;
+  cache->state = DSC_ON_DISK;
+  if (!keep) ColSetFreeColumns(rows);
+  return 0;
+}
+
+int WriteBatch(Writer* w, COLSET* batch) {
+  if (!SameShape(batch, &w->cache->shape)) return ERR_GENERAL;
+  return RF_WriteRows(&w->out, batch, w->cache->index) ? 0 : ERR_GENERAL;
+}
+
+// Batches from the agent as they come: gathered in memory up to the
+// memory limit, then appended to the files one by one.
+int FillLoop(DSC* cache, DRV_Fetch_t fetch, uint32_t stmt, COLSET* rows, bool keep,
+             uint64_t* total) {
+  Writer w{cache};
+  COLSET batch;
+  int rc = 0;
   for (;;) {
-    uint32_t got = 0;
-    if (int rc = FetchBatch(fetch, stmt, rows, &got)) return rc;
-    if (cache->state == DSC_ON_DISK || rows->rows_held > DSC_MEMORY_ROWS) {
-      if (int rc = Spill(cache, rows)) return rc;
-    }
+    const bool straight = cache->state != DSC_ON_DISK && rows->cols_used == 0;
+    COLSET* into = straight ? rows : &batch;
+    rc = static_cast<int>(fetch(stmt, DSC_FETCH_ROWS, into));
+    const uint32_t got = into->cols_used == 0 ? 0 : into->rows_held;
+    if (rc != 0 || got == 0) break;
     *total += got;
-    if (*total > kMostRows) return ERR_GENERAL;
-    if (got == 0) return 0;
+    if (*total > kMostRows) {
+      rc = ERR_GENERAL;
+      break;
+    }
+    if (cache->state == DSC_ON_DISK) {
+      rc = WriteBatch(&w, &batch);
+    } else {
+      if (!straight) rc = Gather(rows, &batch);
+      if (rc == 0 && rows->rows_held > DSC_MEMORY_ROWS) rc = StartFiles(&w, rows, keep);
+    }
+    ColSetFreeColumns(&batch);
+    if (rc != 0) break;
   }
+  ColSetFreeColumns(&batch);
+  if (rc == 0 && cache->state == DSC_ON_DISK &&
+      !RF_EndFile(&w.out, cache->index, cache->shape.cols_used, static_cast<uint32_t>(*total))) {
+    rc = ERR_GENERAL;
+  }
+  return rc;
 }
 
 }  // namespace
@@ -139,7 +222,8 @@ void DSC_Close(DSC* cache) {
   cache->state = DSC_CLOSED;
 }
 
-int DSC_Fill(DSC* cache, const DRV_Agent* agent, uint32_t stmt, COLSET* rows, uint32_t* count) {
+int DSC_Fill(DSC* cache, const DRV_Agent* agent, uint32_t stmt, COLSET* rows, uint32_t* count,
+             bool keep_first) {
   if (count != nullptr) *count = 0;
   if (cache == nullptr || rows == nullptr) return ERR_GENERAL;
   // A refill starts from fresh files: rows appended behind an earlier
@@ -150,7 +234,7 @@ int DSC_Fill(DSC* cache, const DRV_Agent* agent, uint32_t stmt, COLSET* rows, ui
     return ERR_GENERAL;
   }
   uint64_t total = 0;
-  if (int rc = FillLoop(cache, agent->ops->DRV_Fetch, stmt, rows, &total)) {
+  if (int rc = FillLoop(cache, agent->ops->DRV_Fetch, stmt, rows, keep_first, &total)) {
     // Half a result is of no use to a cursor; keep nothing of it.
     ColSetFreeColumns(rows);
     DSC_Close(cache);
@@ -194,14 +278,24 @@ FILE* DSC_CreateTempFile(uint32_t* counter) {
 }
 
 int DSC_ReadWindow(DSC* cache, COLSET* rows, uint32_t first) {
-  if (cache == nullptr || rows == nullptr || cache->state != DSC_ON_DISK) return ERR_GENERAL;
-  // The shape written is the shape expected back: a damaged description
-  // then fails instead of sizing the window.
-  if (int rc = CopyShape(rows, &cache->shape)) return rc;
-  if (!RF_TransferWindow(RF_READ, cache->data, cache->index, rows, first, cache->window_size)) {
+  if (cache == nullptr) return ERR_GENERAL;
+  return DSC_ReadRows(cache, rows, first, cache->window_size);
+}
+
+int DSC_ReadRows(DSC* cache, COLSET* rows, uint32_t first, uint32_t n) {
+  if (cache == nullptr || rows == nullptr || cache->state != DSC_ON_DISK ||
+      first >= cache->row_count) {
+    return ERR_GENERAL;
+  }
+  n = std::min(n, cache->row_count - first);
+  // The rows take the shape that was written, kept in memory: nothing read
+  // back from the files sizes them.
+  if (int rc = ColSetAlloc(&rows, &cache->shape, n)) return rc;
+  if (!RF_ReadRows(cache->data, cache->index, rows, first, n, cache->row_count)) {
     ColSetFreeColumns(rows);
     return ERR_GENERAL;
   }
+  rows->rows_held = n;
   return 0;
 }
 

@@ -49,10 +49,13 @@ void DSC_Close(DSC* cache);
 // DSC_FETCH_ROWS rows at a time, until a fetch gives no rows. The cache is
 // closed and `rows` emptied first. A result of at most DSC_MEMORY_ROWS rows
 // is left in `rows` (state DSC_CLOSED); a larger one is written to the
-// files (state DSC_ON_DISK) and `rows` left empty. *count (when not null)
-// gets the number of rows. On any failure everything made here is freed:
-// `rows` is empty, the files are closed, *count is 0.
-int DSC_Fill(DSC* cache, const DRV_Agent* agent, uint32_t stmt, COLSET* rows, uint32_t* count);
+// files (state DSC_ON_DISK) as it comes, and `rows` left empty, or with
+// keep_first holding the first rows (a window from row 0, at least
+// DSC_MEMORY_ROWS rows). *count (when not null) gets the number of rows.
+// On any failure everything made here is freed: `rows` is empty, the files
+// are closed, *count is 0.
+int DSC_Fill(DSC* cache, const DRV_Agent* agent, uint32_t stmt, COLSET* rows, uint32_t* count,
+             bool keep_first = false);
 
 // Creates both temporary files: state DSC_FILES_OPEN, 0; ERR_GENERAL (and
 // no file open) when either cannot be made.
@@ -69,6 +72,12 @@ FILE* DSC_CreateTempFile(uint32_t* counter);
 // files into `rows`. ERR_GENERAL for a cache not on disk, first past the
 // last row, or a file failure (`rows` is then empty).
 int DSC_ReadWindow(DSC* cache, COLSET* rows, uint32_t first);
+
+// Reads cache rows first..first+n-1 (as far as the cache has them) into
+// `rows`, reshaped to the cache's columns: only those rows are read, found
+// through the index. ERR_GENERAL for a cache not on disk, first past the
+// last row, or a file failure (`rows` is then empty).
+int DSC_ReadRows(DSC* cache, COLSET* rows, uint32_t first, uint32_t n);
 
 // Makes sure `rows` holds cache rows first..first+n-1 (as far as the cache
 // has them). A cache in memory holds all its rows at window start 0 and is

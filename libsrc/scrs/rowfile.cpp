@@ -1,9 +1,13 @@
 #include "scrs/rowfile.h"
 
+#include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace {
@@ -32,8 +36,16 @@ uint64_t GetLE(const unsigned char* b, int n) {
   return v;
 }
 
+// Rows read by index come in reads of about this many bytes (a single row
+// may need more): a large window is not held twice over in memory.
+constexpr uint64_t kReadBytes = uint64_t{1} << 20;
+
 bool Seek(RF_STREAM* s, uint64_t off) {
   if (s->direction == RF_READ && off > s->end) return false;
+  if (s->mem != nullptr) {
+    s->pos = off;
+    return true;
+  }
   if (fseeko(s->file, static_cast<off_t>(off), SEEK_SET) != 0) return false;
   s->pos = off;
   return true;
@@ -52,9 +64,17 @@ bool SeekEnd(FILE* f, uint64_t* end) {
 bool Bytes(RF_STREAM* s, void* p, uint64_t n) {
   if (n == 0) return true;
   if (s->direction == RF_WRITE) {
-    if (fwrite(p, 1, n, s->file) != n) return false;
+    if (s->sink != nullptr) {
+      const auto* b = static_cast<const unsigned char*>(p);
+      s->sink->insert(s->sink->end(), b, b + n);
+    } else if (fwrite_unlocked(p, 1, n, s->file) != n) {  // one cache, one call at a time
+      return false;
+    }
+  } else if (s->mem != nullptr) {
+    if (n > s->end - s->pos) return false;
+    std::memcpy(p, s->mem + s->pos, n);
   } else {
-    if (n > s->end - s->pos || fread(p, 1, n, s->file) != n) return false;
+    if (n > s->end - s->pos || fread_unlocked(p, 1, n, s->file) != n) return false;
   }
   s->pos += n;
   return true;
@@ -192,6 +212,19 @@ bool Value(RF_STREAM* s, const COLSET_COL* col, unsigned char* e) {
   }
 }
 
+// One cell of a column whose shape and storage the caller checked.
+bool Cell(RF_STREAM* s, COLSET_COL* col, uint32_t row) {
+  uint16_t& ind = col->ind[row];
+  uint32_t w = static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(ind)));
+  if (!Word(s, &w)) return false;
+  if (s->direction == RF_READ) {
+    if (w != static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(w)))) return false;
+    ind = static_cast<uint16_t>(w);
+  }
+  if (!HasValue(ind)) return true;
+  return Value(s, col, col->data + static_cast<size_t>(row) * col->elem_size);
+}
+
 // A column shape the coder can move: a known type in an element of the
 // type's size (exactly, for the numeric and date forms and the long ones).
 bool ShapeOk(uint32_t type, uint32_t width) {
@@ -202,7 +235,9 @@ bool ShapeOk(uint32_t type, uint32_t width) {
 }
 
 bool StreamOk(const RF_STREAM* s) {
-  return s != nullptr && s->file != nullptr && (s->direction == RF_WRITE || s->direction == RF_READ);
+  if (s == nullptr) return false;
+  if (s->mem != nullptr) return s->direction == RF_READ;
+  return s->file != nullptr && (s->direction == RF_WRITE || s->direction == RF_READ);
 }
 
 bool ColumnsOk(const COLSET* set) {
@@ -274,6 +309,32 @@ bool ReadRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* index
   return true;
 }
 
+// Rows first..first+n-1 at the stream's place, each with its index entry:
+// coded in memory, then written in one piece each.
+bool PutRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* index) {
+  std::vector<unsigned char> rows;
+  std::vector<unsigned char> entries(size_t{n} * RF_INDEX_BYTES);
+  RF_STREAM m = *s;
+  m.sink = &rows;
+  try {
+    rows.reserve(size_t{n} * 16 * set->cols_used);
+    for (uint32_t r = 0; r < n; ++r) {
+      PutLE(&entries[size_t{r} * RF_INDEX_BYTES], m.pos, RF_INDEX_BYTES);
+      for (uint16_t c = 0; c < set->cols_used; ++c) {
+        if (!Cell(&m, &set->cols[c], first + r)) return false;
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  if (fwrite_unlocked(rows.data(), 1, rows.size(), s->file) != rows.size() ||
+      fwrite_unlocked(entries.data(), 1, entries.size(), index) != entries.size()) {
+    return false;
+  }
+  s->pos = m.pos;
+  return true;
+}
+
 bool WriteRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* index, uint32_t earlier) {
   if (uint64_t{first} + n > set->rows_held || uint64_t{earlier} + n > UINT32_MAX) return false;
   uint64_t index_end = 0;
@@ -281,19 +342,76 @@ bool WriteRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* inde
   uint64_t end = 0;
   if (!SeekEnd(s->file, &end)) return false;
   s->pos = end;
-  for (uint32_t r = first; r < first + n; ++r) {
-    unsigned char b[RF_INDEX_BYTES];
-    PutLE(b, s->pos, RF_INDEX_BYTES);
-    for (uint16_t c = 0; c < set->cols_used; ++c) {
-      if (!RF_TransferCell(s, &set->cols[c], r)) return false;
-    }
-    if (fwrite(b, 1, sizeof b, index) != sizeof b) return false;
-  }
+  if (!PutRows(s, set, first, n, index)) return false;
   uint32_t cols = set->cols_used;
   uint32_t total = earlier + n;
   if (!Header(s, &cols, &total)) return false;
   // Buffered writes fail late (a full disk): surface that here, not at close.
   return fflush(s->file) == 0 && fflush(index) == 0;
+}
+
+bool PRead(FILE* f, void* p, uint64_t n, uint64_t off) {
+  auto* b = static_cast<unsigned char*>(p);
+  while (n > 0) {
+    const ssize_t got = pread(fileno(f), b, n, static_cast<off_t>(off));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    b += got;
+    n -= static_cast<uint64_t>(got);
+    off += static_cast<uint64_t>(got);
+  }
+  return true;
+}
+
+// Where rows first..first+n-1 start, and where the last one ends: n + 1
+// offsets, each row at least its indicator words long, all among the rows.
+bool RowBounds(FILE* data, FILE* index, uint32_t cols, uint32_t first, uint32_t n, uint32_t total,
+               std::vector<uint64_t>* at) {
+  struct stat st {};
+  if (fstat(fileno(data), &st) != 0) return false;
+  const uint64_t size = static_cast<uint64_t>(st.st_size);
+  const bool to_end = uint64_t{first} + n == total;
+  std::vector<unsigned char> raw((n + (to_end ? 0 : 1)) * RF_INDEX_BYTES);
+  if (!PRead(index, raw.data(), raw.size(), uint64_t{first} * RF_INDEX_BYTES)) return false;
+  at->resize(uint64_t{n} + 1);
+  for (uint64_t i = 0; i * RF_INDEX_BYTES < raw.size(); ++i)
+    (*at)[i] = GetLE(&raw[i * RF_INDEX_BYTES], RF_INDEX_BYTES);
+  if (to_end) (*at)[n] = size;
+  if ((*at)[0] < RF_HEADER_BYTES + RF_COLDESC_BYTES * cols || (*at)[n] > size) return false;
+  for (uint32_t r = 0; r < n; ++r) {
+    if ((*at)[r + 1] < (*at)[r] || (*at)[r + 1] - (*at)[r] < 4 * uint64_t{cols}) return false;
+  }
+  return true;
+}
+
+bool ReadByIndex(FILE* data, FILE* index, COLSET* set, uint32_t first, uint32_t n, uint32_t total) {
+  if (n == 0) return true;
+  if (uint64_t{first} + n > total) return false;
+  // What the streams still buffer must reach the files before they are
+  // read around the buffers.
+  if (fflush(data) != 0 || fflush(index) != 0) return false;
+  std::vector<uint64_t> at;
+  if (!RowBounds(data, index, set->cols_used, first, n, total, &at)) return false;
+  std::vector<unsigned char> buf;
+  for (uint32_t r = 0; r < n;) {
+    uint32_t e = r + 1;
+    while (e < n && at[e + 1] - at[r] <= kReadBytes) ++e;
+    const uint64_t bytes = at[e] - at[r];
+    try {
+      buf.resize(bytes);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    if (!PRead(data, buf.data(), bytes, at[r])) return false;
+    RF_STREAM s{RF_READ, nullptr, 0, bytes, buf.data()};
+    for (const uint64_t base = at[r]; r < e; ++r) {
+      for (uint16_t c = 0; c < set->cols_used; ++c) {
+        if (!Cell(&s, &set->cols[c], r)) return false;
+      }
+      if (s.pos != at[r + 1] - base) return false;
+    }
+  }
+  return true;
 }
 
 bool ReadWindow(RF_STREAM* s, FILE* index, COLSET* set, uint32_t first, uint32_t most) {
@@ -312,7 +430,7 @@ bool ReadWindow(RF_STREAM* s, FILE* index, COLSET* set, uint32_t first, uint32_t
   for (uint16_t c = 0; c < cols; ++c) {
     if (!Desc(s, &set->cols[c], n, expect.empty() ? nullptr : &expect[c])) return false;
   }
-  if (!ReadRows(s, set, first, n, index)) return false;
+  if (!ReadByIndex(s->file, index, set, first, n, rows)) return false;
   set->rows_held = n;
   return true;
 }
@@ -345,15 +463,7 @@ int RF_TransferCell(RF_STREAM* s, COLSET_COL* col, uint32_t row) {
       !ShapeOk(col->type, col->elem_size)) {
     return 0;
   }
-  uint16_t& ind = col->ind[row];
-  uint32_t w = static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(ind)));
-  if (!Word(s, &w)) return 0;
-  if (s->direction == RF_READ) {
-    if (w != static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(w)))) return 0;
-    ind = static_cast<uint16_t>(w);
-  }
-  if (!HasValue(ind)) return 1;
-  return Value(s, col, col->data + static_cast<size_t>(row) * col->elem_size) ? 1 : 0;
+  return Cell(s, col, row) ? 1 : 0;
 }
 
 int RF_TransferRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* index,
@@ -363,6 +473,41 @@ int RF_TransferRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE*
     return StorageFor(set, n) && ReadRows(s, set, first, n, index) ? 1 : 0;
   }
   return StorageFor(set, set->rows_held) && WriteRows(s, set, first, n, index, earlier) ? 1 : 0;
+}
+
+int RF_ReadRows(FILE* data, FILE* index, COLSET* set, uint32_t first, uint32_t n, uint32_t total) {
+  if (data == nullptr || index == nullptr || !ColumnsOk(set) || !StorageFor(set, n)) return 0;
+  return ReadByIndex(data, index, set, first, n, total) ? 1 : 0;
+}
+
+int RF_BeginFile(RF_STREAM* s, FILE* data, FILE* index, const COLSET* shape) {
+  if (index == nullptr || !ColumnsOk(shape) || !RF_StreamInit(s, RF_WRITE, data)) return 0;
+  uint64_t end = 0;
+  if (!SeekEnd(data, &end) || end != 0 || !SeekEnd(index, &end) || end != 0) return 0;
+  if (!Seek(s, 0)) return 0;
+  uint32_t cols = shape->cols_used;
+  uint32_t rows = 0;
+  if (!Header(s, &cols, &rows)) return 0;
+  for (uint16_t c = 0; c < shape->cols_used; ++c) {
+    COLSET_COL col = shape->cols[c];
+    if (!Desc(s, &col, 0, nullptr)) return 0;
+  }
+  return 1;
+}
+
+int RF_WriteRows(RF_STREAM* s, COLSET* set, FILE* index) {
+  if (!StreamOk(s) || s->direction != RF_WRITE || index == nullptr || !ColumnsOk(set) ||
+      !StorageFor(set, set->rows_held)) {
+    return 0;
+  }
+  return PutRows(s, set, 0, set->rows_held, index) ? 1 : 0;
+}
+
+int RF_EndFile(RF_STREAM* s, FILE* index, uint32_t cols, uint32_t rows) {
+  if (!StreamOk(s) || s->direction != RF_WRITE || index == nullptr) return 0;
+  if (!Header(s, &cols, &rows)) return 0;
+  // Buffered writes fail late (a full disk): surface that here, not at close.
+  return fflush(s->file) == 0 && fflush(index) == 0 ? 1 : 0;
 }
 
 int RF_TransferColDesc(RF_STREAM* s, COLSET_COL* col, uint32_t rows) {

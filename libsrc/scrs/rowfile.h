@@ -56,6 +56,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "util/colset.h"
 
@@ -74,11 +75,16 @@ constexpr uint64_t RF_INDEX_BYTES = 8;
 // RF_WRITE and RF_READ fails every transfer. pos and end are kept by the
 // transfers (the stream's offset and, on read, the file's size); set them
 // with RF_StreamInit.
+// A read stream may instead run over bytes already in memory (mem, with
+// end their count and pos counted from mem), and a write stream gather its
+// bytes in sink; neither then touches the file.
 struct RF_STREAM {
   uint32_t direction;
   FILE* file;
   uint64_t pos;
   uint64_t end;
+  const unsigned char* mem = nullptr;
+  std::vector<unsigned char>* sink = nullptr;
 };
 
 // Sets up a stream on the data file: pos 0 and, for reading, end = the
@@ -97,6 +103,25 @@ int RF_TransferCell(RF_STREAM* s, COLSET_COL* col, uint32_t row);
 // the set's column count and row count n + earlier.
 int RF_TransferRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* index,
                     uint32_t earlier);
+
+// Reads file rows first..first+n-1 into set rows 0..n-1, which must have
+// the file's columns and storage for n rows; `total` is the file's row
+// count as its writer knows it. Only those rows' bytes are read: the index
+// gives where they start and end, and they come in as few reads as their
+// size allows, without going through the streams' buffers. Every row must
+// take exactly the bytes its index entries give it, so a damaged index or
+// row fails the call.
+int RF_ReadRows(FILE* data, FILE* index, COLSET* set, uint32_t first, uint32_t n, uint32_t total);
+
+// Writing a file from start to end as rows come: RF_BeginFile writes the
+// header (no rows yet) and the set's column descriptions to empty files and
+// readies the stream; RF_WriteRows appends every row of a set with the
+// file's columns, each with its index entry; RF_EndFile writes the row
+// count into the header and flushes both files. Between them nothing is
+// sought or read back: the streams' buffers gather the writes.
+int RF_BeginFile(RF_STREAM* s, FILE* data, FILE* index, const COLSET* shape);
+int RF_WriteRows(RF_STREAM* s, COLSET* set, FILE* index);
+int RF_EndFile(RF_STREAM* s, FILE* index, uint32_t cols, uint32_t rows);
 
 // Moves one column description. Write: type and width. Read: type and
 // width, checked against the type (long types take width 16), then storage

@@ -1,6 +1,7 @@
 #include "scrs/ss.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "scrs/colset_ops.h"
@@ -29,11 +30,31 @@ int EmptyOut(COLSET** out) {
   return 0;
 }
 
+bool HasLong(const COLSET* set) {
+  for (uint16_t c = 0; c < set->cols_used; ++c) {
+    const uint32_t t = set->cols[c].type;
+    if (t == COLSET_VT_LONGCHAR || t == COLSET_VT_LONGBINARY || t == COLSET_VT_LONGWCHAR)
+      return true;
+  }
+  return false;
+}
+
 // Rows rel..rel+m-1 of the window into *out (values copied, long values
 // duplicated).
 int CopyOut(COLSET* window, uint32_t rel, uint32_t m, COLSET** out) {
   const bool made = *out == nullptr;
   int rc = ColSetAlloc(out, window, m);
+  if (rc == 0 && !HasLong(window)) {
+    // Nothing out of line: each column's rows are one block of bytes.
+    for (uint16_t c = 0; c < window->cols_used; ++c) {
+      const COLSET_COL& from = window->cols[c];
+      COLSET_COL& to = (*out)->cols[c];
+      std::memcpy(to.data, from.data + size_t{rel} * from.elem_size, size_t{m} * from.elem_size);
+      std::memcpy(to.ind, from.ind + rel, sizeof(uint16_t) * m);
+    }
+    (*out)->rows_held = m;
+    return 0;
+  }
   for (uint32_t i = 0; rc == 0 && i < m; ++i) rc = ColSetCopyRows(*out, window, i, rel + i, 0);
   if (rc != 0 && *out != nullptr) {
     if (made) {
@@ -44,6 +65,31 @@ int CopyOut(COLSET* window, uint32_t rel, uint32_t m, COLSET** out) {
     }
   }
   return rc;
+}
+
+// Rows first..first+m-1 of a result on disk. A pass that goes on from the
+// last rowset reads a window ahead and is served from it; any other rowset
+// is read on its own, at the cost of its own rows only.
+int FromDisk(SS_CURSOR* ss, uint32_t first, uint32_t m, COLSET** out) {
+  uint32_t rel = 0;
+  const bool held = WindowRow(ss, first, &rel) && ss->rows->rows_held - rel >= m;
+  if (!held && first == static_cast<uint32_t>(ss->position)) {
+    ss->window_start = SS_NO_WINDOW;
+    if (int rc = DSC_ReadRows(&ss->cache, ss->rows, first, std::max(ss->cache.window_size, m)))
+      return rc;
+    ss->window_start = static_cast<int32_t>(first);
+    rel = 0;
+  } else if (!held) {
+    const bool made = *out == nullptr;
+    if (made && EmptyOut(out) != 0) return ERR_NO_MEMORY;
+    const int rc = DSC_ReadRows(&ss->cache, *out, first, m);
+    if (rc != 0 && made) {
+      ColSetDestroy(*out);
+      *out = nullptr;
+    }
+    return rc;
+  }
+  return CopyOut(ss->rows, rel, m, out);
 }
 
 }  // namespace
@@ -86,11 +132,13 @@ int SS_GetRsltSet(SS_CURSOR* ss, const DRV_Agent* agent, uint32_t stmt, uint32_t
   if (ss == nullptr || ss->rows == nullptr) return ERR_GENERAL;
   SS_Close(ss);
   uint32_t total = 0;
-  if (int rc = DSC_Fill(&ss->cache, agent, stmt, ss->rows, &total)) {
+  // The first rows stay in memory as the first window: a pass over the
+  // result starts without reading back what was just written.
+  if (int rc = DSC_Fill(&ss->cache, agent, stmt, ss->rows, &total, true)) {
     log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "SS_GetRsltSet: Could not fill dataset cache");
     return rc;
   }
-  if (ss->cache.state == DSC_ON_DISK) ss->window_start = SS_NO_WINDOW;
+  if (ss->cache.state == DSC_ON_DISK && ss->rows->rows_held == 0) ss->window_start = SS_NO_WINDOW;
   if (count != nullptr) *count = total;
   return 0;
 }
@@ -106,11 +154,15 @@ int SS_Fetch(SS_CURSOR* ss, int32_t start, uint32_t n, COLSET** out) {
     ss->position = SS_AT_END;
     return EmptyOut(out);
   }
-  if (int rc = DSC_EnsureWindow(&ss->cache, first, n, &ss->window_start, ss->rows)) return rc;
-  uint32_t rel = 0;
-  if (!WindowRow(ss, first, &rel)) return ERR_GENERAL;
-  const uint32_t m = std::min(n, ss->rows->rows_held - rel);
-  if (int rc = CopyOut(ss->rows, rel, m, out)) return rc;
+  const uint32_t m = std::min(n, ss->cache.row_count - first);
+  if (ss->cache.state == DSC_ON_DISK) {
+    if (int rc = FromDisk(ss, first, m, out)) return rc;
+  } else {
+    // In memory every row is held from row 0 on.
+    ss->window_start = 0;
+    if (first + m > ss->rows->rows_held) return ERR_GENERAL;
+    if (int rc = CopyOut(ss->rows, first, m, out)) return rc;
+  }
   // first + m never passes the row count, which the fill keeps within i32.
   ss->position = continuing && m < n ? SS_AT_END : static_cast<int32_t>(first + m);
   return 0;

@@ -17,7 +17,7 @@ constexpr int32_t SS_AT_END = -2;     // position: a continuing fetch reached th
 constexpr int32_t SS_CONTINUE = -1;   // SS_Fetch start: go on from the position
 
 struct SS_CURSOR {
-  COLSET* rows;          // the rows in memory, or the window read back from disk
+  COLSET* rows;          // the rows in memory, or a window of the rows on disk
   int32_t window_start;  // cache row held in rows' row 0, or SS_NO_WINDOW
   int32_t position;      // next row of a continuing fetch, or SS_AT_END
   DSC cache;
@@ -37,7 +37,7 @@ void SS_Free(SS_CURSOR** field);
 
 // Reads the agent statement's whole result into the cursor (DSC_Fill) and
 // stores its row count in *count (when not null). A result on disk starts
-// with no window loaded.
+// with its first rows in memory as the window from row 0.
 int SS_GetRsltSet(SS_CURSOR* ss, const DRV_Agent* agent, uint32_t stmt, uint32_t* count);
 
 // Hands out up to n rows from row `start` (SS_CONTINUE: from the position)

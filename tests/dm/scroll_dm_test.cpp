@@ -17,6 +17,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -464,6 +465,110 @@ TEST_P(ScrollDm, TemporaryFilesLeaveNothingBehind) {
   ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, &id, 0, &ind));
   ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(stmt_, SQL_FETCH_LAST, 0)) << Diag(SQL_HANDLE_STMT, stmt_);
   EXPECT_EQ(kRows, id);
+}
+
+bool Same(const qmr_test::Cell& want, SQLLEN ind, const char* text) {
+  return want.null == (ind == SQL_NULL_DATA) && (want.null || want.text == text);
+}
+
+// Long texts (NULL every fifth row) behind the scroll table's columns, on
+// results that stay in memory and that spill to the cache's files: random
+// ABSOLUTE, RELATIVE and BOOKMARK fetches bring the forward read's rows,
+// with the long column bound or read by SQLGetData.
+TEST_P(ScrollDm, RandomFetchesOfLongValuesMatchTheForwardRead) {
+  struct Case {
+    int rows;
+    SQLULEN rowset;
+    bool bindLong;
+  };
+  const Case cases[] = {{3000, 5, true}, {7000, 5, true}, {7000, 1, false}};
+  // Each database's long text that is not a LOB: HSQLDB's CLOBs, written
+  // in numbers, meet its checkpoint thread in a deadlock of its own.
+  const qmr_test::Db db = qmr_test::DbOf(GetParam());
+  const char* longType = db == qmr_test::Db::Pg      ? "TEXT"
+                         : db == qmr_test::Db::Hsql  ? "LONGVARCHAR"
+                         : db == qmr_test::Db::Derby ? "LONG VARCHAR"
+                                                     : "CLOB";
+  for (const Case& c : cases) {
+    const std::string config = std::to_string(c.rows) + " rows, rowset " + std::to_string(c.rowset);
+    Fill(c.rows);
+    MustExec("ALTER TABLE " + table_ + " ADD COLUMN lt " + longType);
+    // Lengths up to 1500 characters, so that rows differ in size.
+    std::vector<SQLINTEGER> ids(c.rows);
+    std::vector<char> text(c.rows * 1600);
+    std::vector<SQLLEN> len(c.rows, SQL_NTS);
+    for (int k = 1; k <= c.rows; ++k) {
+      ids[k - 1] = k;
+      const std::string t = std::string((k * 37) % 1500, 'a' + k % 26) + std::to_string(k);
+      std::snprintf(&text[(k - 1) * 1600], 1600, "%s", t.c_str());
+      if (k % 5 == 2) len[k - 1] = SQL_NULL_DATA;
+    }
+    Fresh();
+    ASSERT_EQ(SQL_SUCCESS, Attr(SQL_ATTR_PARAMSET_SIZE, c.rows));
+    ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_LONGVARCHAR,
+                                            1600, 0, text.data(), 1600, len.data()));
+    ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0,
+                                            0, ids.data(), 0, nullptr));
+    ASSERT_EQ(SQL_SUCCESS, Run("UPDATE " + table_ + " SET lt = ? WHERE id = ?"))
+        << config << Diag(SQL_HANDLE_STMT, stmt_);
+    const std::string select = "SELECT id, v, lt FROM " + table_ + " ORDER BY id";
+    Fresh();
+    ASSERT_EQ(SQL_SUCCESS, Run(select)) << Diag(SQL_HANDLE_STMT, stmt_);
+    const std::vector<qmr_test::Row> ref = qmr_test::FetchRows(stmt_);
+    ASSERT_EQ(static_cast<size_t>(c.rows), ref.size()) << config;
+    Fresh();
+    Static();
+    ASSERT_EQ(SQL_SUCCESS, Attr(SQL_ATTR_USE_BOOKMARKS, SQL_UB_VARIABLE));
+    ASSERT_EQ(SQL_SUCCESS, Attr(SQL_ATTR_ROW_ARRAY_SIZE, c.rowset));
+    SQLULEN fetched = 0, bookmark = 0;
+    ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0));
+    ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_FETCH_BOOKMARK_PTR, &bookmark, 0));
+    Binding b(stmt_, c.rowset, false);
+    std::vector<char> lt(c.rowset * 2048);
+    std::vector<SQLLEN> ltInd(c.rowset);
+    if (c.bindLong) {
+      ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 3, SQL_C_CHAR, lt.data(), 2048, ltInd.data()));
+    }
+    ASSERT_EQ(SQL_SUCCESS, Run(select)) << config << Diag(SQL_HANDLE_STMT, stmt_);
+    std::mt19937 random(static_cast<unsigned>(c.rows));
+    std::uniform_int_distribution<int> pick(1, c.rows);
+    SQLLEN at = 0;
+    const SQLSMALLINT kTurns[] = {SQL_FETCH_ABSOLUTE, SQL_FETCH_RELATIVE, SQL_FETCH_BOOKMARK,
+                                  SQL_FETCH_NEXT};
+    for (int i = 0; i < 120; ++i) {
+      // The target row comes first; each orientation is asked to reach it,
+      // NEXT (a pass going on from a jump) when it can.
+      SQLLEN target = pick(random);
+      SQLSMALLINT orientation = kTurns[i % 4];
+      if (orientation == SQL_FETCH_NEXT && at + static_cast<SQLLEN>(c.rowset) <= c.rows)
+        target = at + static_cast<SQLLEN>(c.rowset);
+      else if (orientation == SQL_FETCH_NEXT)
+        orientation = SQL_FETCH_ABSOLUTE;
+      const SQLLEN from = orientation == SQL_FETCH_ABSOLUTE   ? 0
+                          : orientation == SQL_FETCH_RELATIVE ? at
+                          : orientation == SQL_FETCH_NEXT     ? target
+                                                              : static_cast<SQLLEN>(bookmark);
+      const SQLLEN offset = target - from;
+      const std::string where = config + ", fetch " + std::to_string(i) + " to row " +
+                                std::to_string(target);
+      ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(stmt_, orientation, offset))
+          << where << Diag(SQL_HANDLE_STMT, stmt_);
+      at = target;
+      ASSERT_EQ(std::min<SQLULEN>(c.rowset, c.rows - target + 1), fetched) << where;
+      for (SQLULEN r = 0; r < fetched; ++r) {
+        const qmr_test::Row& want = ref[target - 1 + r];
+        const RowWise got = b.Read(r);
+        ASSERT_EQ(want[0].text, std::to_string(got.id)) << where << " row " << r;
+        ASSERT_TRUE(Same(want[1], got.vInd, got.v)) << where << " row " << r;
+        if (!c.bindLong) {
+          ASSERT_EQ(SQL_SUCCESS, SQLGetData(stmt_, 3, SQL_C_CHAR, lt.data(), 2048, ltInd.data()))
+              << where << Diag(SQL_HANDLE_STMT, stmt_);
+        }
+        ASSERT_TRUE(Same(want[2], ltInd[r], &lt[r * 2048])) << where << " row " << r;
+      }
+      if (i == 0) bookmark = b.Read(0).bm;
+    }
+  }
 }
 
 std::string Name(const ::testing::TestParamInfo<std::string>& i) { return i.param; }
