@@ -7,12 +7,16 @@
 #include <random>
 #include <string>
 
+#include "drv_jdbc/j-error.h"
+#include "drv_jdbc/j-handles.h"
+#include "drv_jdbc/j-records.h"
 #include "platform/procinfo.h"
 #include "platform/tempdir.h"
 #include "scrs/colset_ops.h"
 #include "scrs/rowfile.h"
 #include "util/errcodes.h"
 #include "util/log.h"
+#include "util/utalloc.h"
 
 namespace {
 
@@ -106,12 +110,27 @@ int FetchBatch(DRV_Fetch_t fetch, uint32_t stmt, COLSET* rows, uint32_t* got) {
   return rc;
 }
 
+// The cache's files failed (the folder missing, not writable, full): the
+// statement's diagnostic says where and why, which "general error" alone
+// would leave the user to guess.
+void PostFileFailure(uint32_t stmt, int err) {
+  const std::string text = "Cannot use a temporary file of the cursor in " + plat::temp_dir() +
+                           ": " + util_strerror(err != 0 ? err : EIO) +
+                           " (set TMPDIR to a writable folder with room for the result)";
+  log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "%s", text.c_str());
+  if (JdbcStmt* s = AGT_Stmt(stmt)) errPostMsg(&s->errors, text.c_str(), ERR_GENERAL);
+}
+
 int FillLoop(DSC* cache, DRV_Fetch_t fetch, uint32_t stmt, COLSET* rows, uint64_t* total) {
   for (;;) {
     uint32_t got = 0;
     if (int rc = FetchBatch(fetch, stmt, rows, &got)) return rc;
     if (cache->state == DSC_ON_DISK || rows->rows_held > DSC_MEMORY_ROWS) {
-      if (int rc = Spill(cache, rows)) return rc;
+      errno = 0;
+      if (int rc = Spill(cache, rows)) {
+        if (rc == ERR_GENERAL) PostFileFailure(stmt, errno);
+        return rc;
+      }
     }
     *total += got;
     if (*total > kMostRows) return ERR_GENERAL;
