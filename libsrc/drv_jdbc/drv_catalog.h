@@ -49,7 +49,7 @@ inline bool DRV_IsStandardTypeName(int16_t type, const char* name) {
       {4, "INTEGER"}, {5, "SMALLINT"},  {6, "FLOAT"},        {7, "REAL"},      {8, "DOUBLE"},
       {-5, "BIGINT"}, {-6, "TINYINT"},  {91, "DATE"},        {92, "TIME"},     {93, "TIMESTAMP"},
       {-2, "BINARY"}, {-3, "VARBINARY"}, {-4, "LONGVARBINARY"}, {-1, "CLOB"},
-      {-4, "BLOB"},   {-1, "TEXT"}};
+      {-1, "CHARACTER LARGE OBJECT"}, {-4, "BLOB"}, {-4, "BINARY LARGE OBJECT"}, {-1, "TEXT"}};
   if (name == nullptr) return false;
   for (const Standard& s : kNames)
     if (s.type == type && strcasecmp(s.name, name) == 0) return true;

@@ -12,7 +12,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -27,45 +26,41 @@ struct ChildRun {
   std::string err;               // its standard error, whole
 };
 
-std::string Slurp(const std::string& path) {
-  std::ifstream f(path);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
+std::string Slurp(int fd) {
+  std::string text;
+  char buf[4096];
+  lseek(fd, 0, SEEK_SET);
+  for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;) text.append(buf, static_cast<size_t>(n));
+  close(fd);
+  return text;
 }
 
-ChildRun RunChild(const std::vector<std::string>& steps) {
+// The child's output in unlinked files; its environment without this
+// process's trace, so that its log has nowhere to go.
+ChildRun RunChild(std::vector<std::string> args) {
   ChildRun run;
-  char outPath[] = "/tmp/qmr-connect-out-XXXXXX";
-  char errPath[] = "/tmp/qmr-connect-err-XXXXXX";
-  const int outFd = mkstemp(outPath);
-  const int errFd = mkstemp(errPath);
-  if (outFd < 0 || errFd < 0) return run;
+  char outPath[] = "/tmp/qmr-connect-XXXXXX", errPath[] = "/tmp/qmr-connect-XXXXXX";
+  const int outFd = mkstemp(outPath), errFd = mkstemp(errPath);
+  unlink(outPath);
+  unlink(errPath);
   posix_spawn_file_actions_t fa;
   posix_spawn_file_actions_init(&fa);
   posix_spawn_file_actions_adddup2(&fa, outFd, 1);
   posix_spawn_file_actions_adddup2(&fa, errFd, 2);
-  std::string child = QMR_CONNECT_CHILD;
-  std::vector<char*> argv{&child[0]};
-  std::vector<std::string> args = steps;
+  args.insert(args.begin(), QMR_CONNECT_CHILD);
+  std::vector<char*> argv, env;
   for (std::string& a : args) argv.push_back(&a[0]);
   argv.push_back(nullptr);
-  // Without this process's trace: the child's log has nowhere to go.
-  std::vector<char*> env;
   for (char** e = environ; *e != nullptr; ++e)
     if (std::string(*e).rfind("QMR_DEBUGFILE=", 0) != 0) env.push_back(*e);
   env.push_back(nullptr);
   pid_t pid = 0;
-  if (posix_spawn(&pid, child.c_str(), &fa, nullptr, argv.data(), env.data()) == 0)
+  if (posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), env.data()) == 0)
     waitpid(pid, &run.status, 0);
   posix_spawn_file_actions_destroy(&fa);
-  close(outFd);
-  close(errFd);
-  std::istringstream lines(Slurp(outPath));
+  std::istringstream lines(Slurp(outFd));
   for (std::string l; std::getline(lines, l);) run.out.push_back(l);
-  run.err = Slurp(errPath);
-  unlink(outPath);
-  unlink(errPath);
+  run.err = Slurp(errFd);
   return run;
 }
 
