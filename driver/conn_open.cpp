@@ -197,8 +197,11 @@ void ConnOpen(ConnHandle* conn, int mode, JdbcConnSettings* settings) {
   const uint32_t init = ops->DRV_Init != nullptr ? ops->DRV_Init(request, &conn->agentEnv)
                                                  : ERR_NOT_CAPABLE;
   if (init != 0) {
-    if (conn->agentEnv != 0) CONN_PullErrors(conn);
-    Fail(conn, "Unable to allocate server handle");
+    // The cause alone when the agent told it: an application that shows one
+    // record (and a Driver Manager that turns a failed connect's records
+    // round) must read the cause, not the driver's summary.
+    const int pulled = conn->agentEnv != 0 ? CONN_PullErrors(conn) : 0;
+    if (pulled == 0) Fail(conn, "Unable to allocate server handle");
     Term(conn);
     return;
   }
@@ -241,10 +244,11 @@ void ConnOpen(ConnHandle* conn, int mode, JdbcConnSettings* settings) {
   if (rc != 0) {
     conn->diag.pending = static_cast<int32_t>(rc);
     TRC_Printf("ConnOpen: %s", "Unable to allocate connection handle");
-    // The database's own messages first, then the driver's.
-    if (conn->agentConn != 0) DRV_PullErrors(conn, nullptr);
-    CONN_PullErrors(conn);
-    CONN_AddError(conn, "Unable to allocate connection handle", 0);
+    // The database's own messages are the diagnostics; the driver's summary
+    // only stands in when there are none.
+    int pulled = conn->agentConn != 0 ? DRV_PullErrors(conn, nullptr) : 0;
+    pulled += CONN_PullErrors(conn);
+    if (pulled == 0) CONN_AddError(conn, "Unable to allocate connection handle", 0);
     Term(conn);
     return;
   }

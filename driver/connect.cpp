@@ -213,6 +213,12 @@ DRV_Return DRV_ProcessConnStr(ConnHandle* conn, const ConnectRequest& r) {
     conn->diag.pending = ERR_INVALID_LENGTH;
     return SQL_ERROR;
   }
+  // Without a window there is nothing to show a dialog on: a call that must
+  // prompt is refused before anything is read.
+  if (r.window == nullptr && r.completion == SQL_DRIVER_PROMPT) {
+    conn->diag.pending = ERR_OPTION_RANGE;
+    return SQL_ERROR;
+  }
   std::string input;
   if (r.in != nullptr && r.inLength != 0) {
     input = r.inLength == SQL_NTS ? std::string(r.in)
@@ -237,11 +243,14 @@ DRV_Return DRV_ProcessConnStr(ConnHandle* conn, const ConnectRequest& r) {
     driver = DSN_GetDriverName(r.mode);
   }
 
+  // Completion asks only with a window to ask on; without one it connects
+  // with what it was given, as NOPROMPT does, and the database's own error
+  // says what was missing.
   bool prompt = false;
   switch (r.completion) {
     case SQL_DRIVER_COMPLETE:
     case SQL_DRIVER_COMPLETE_REQUIRED:
-      prompt = NeedsLogin(kKwUID) || NeedsLogin(kKwPWD);
+      prompt = r.window != nullptr && (NeedsLogin(kKwUID) || NeedsLogin(kKwPWD));
       break;
     case SQL_DRIVER_PROMPT:
       prompt = true;

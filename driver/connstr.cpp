@@ -171,7 +171,9 @@ int CS_Find(const char* keyword) {
 void CS_ParseInto(const char* text) {
   for (CS_Pair& pair : CS_Split(text)) {
     const int row = CS_Find(pair.keyword.c_str());
-    if (row < 0) {
+    // A keyword given again keeps its first value, as ODBC's rule for
+    // connection strings has it.
+    if (row < 0 || ConnStrKeywords[row].supplied != 0) {
       CS_Wipe(pair.value);
       continue;
     }

@@ -87,7 +87,7 @@ struct CS_Pair {
 std::vector<CS_Pair> CS_Split(const char* text);
 
 // Puts the pairs of a string into the table: a keyword of the table takes
-// the value and is marked supplied (a later pair of the same keyword wins);
+// the value and is marked supplied (the first pair of a keyword counts);
 // other keywords are ignored.
 void CS_ParseInto(const char* text) REQUIRES(DRV_ConnectLock());
 

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cassert>
+#include <chrono>
 #include <cinttypes>
 #include <condition_variable>
 #include <cstdio>
@@ -36,6 +37,7 @@ struct Hooks {
   bool refuse = false;
   int32_t refuseCode = 0;
   const DRV_Post* post = nullptr;
+  bool cancel = false;  // SQLCancel's own dispatch (CallODBCCancel)
 };
 
 void traceCall(const CallDesc* d, const char* label, uint64_t handle, va_list args,
@@ -104,21 +106,46 @@ struct Claim {
   bool noSerialise = false;
 };
 
+// A statement call waiting for its turn is counted on the statement, so
+// that SQLCancel can end it before it runs; other handles wait uncounted.
+void noteWaiting(StmtHandle* s, bool waiting) REQUIRES(DRV_CallLock()) {
+  if (waiting) {
+    ++s->callsWaiting;
+  } else if (s->callsWaiting > 0) {
+    --s->callsWaiting;
+  }
+}
+template <class Rec>
+void noteWaiting(Rec*, bool) {}
+
+// Whether SQLCancel asked a waiting call of the statement to end unrun (the
+// request is taken).
+bool takeCancel(StmtHandle* s) REQUIRES(DRV_CallLock()) {
+  const bool asked = s->cancelWaiting;
+  s->cancelWaiting = false;
+  return asked;
+}
+template <class Rec>
+bool takeCancel(Rec*) {
+  return false;
+}
+
 // Looks the handle up and marks its connection busy with it. Threads that
 // share a connection are served one call at a time: a call arriving while
-// another thread's call runs on the connection waits for it, looking the
-// handle up again afterwards since it may have gone meanwhile. A second call
-// on the very statement or descriptor that runs answers still-executing, and
-// a call from the thread that is itself inside a call of the connection is
-// refused (waiting would never end); a refusal's diagnostic goes on the
-// handle called.
+// another thread's call runs on the connection waits for it (also a call on
+// the very handle that runs), looking the handle up again afterwards since
+// it may have gone meanwhile. SQLCancel's own dispatch (`cancel`) answers
+// still-executing where the statement runs instead; a call from the thread
+// that is itself inside a call of the connection is refused (waiting would
+// never end). A refusal's diagnostic goes on the handle called.
 template <class Rec, class Lookup, class ConnOf>
-Claim<Rec> claim(uint64_t number, Lookup lookup, ConnOf connOf) {
+Claim<Rec> claim(uint64_t number, Lookup lookup, ConnOf connOf, bool cancel) {
   const uint64_t me = plat::thread_id();
   DRV_CallHold g(DRV_CallLock());
   // Waiting below lets go of one level of the call lock: a call dispatched
   // from inside another hold of it would wait for ever.
   DRV_CallLock().AssertHeldOnce();
+  Rec* waited = nullptr;  // the record counted as waiting, until it wakes
   for (;;) {
     Claim<Rec> c;
     if (gInitialised.load() == 0) {
@@ -131,11 +158,21 @@ Claim<Rec> claim(uint64_t number, Lookup lookup, ConnOf connOf) {
       c.refusal = kInvalidHandle;
       return c;
     }
+    if (waited != nullptr && waited == c.rec) {
+      noteWaiting(c.rec, false);
+      if (takeCancel(c.rec)) {
+        c.rec->diag.pending = ERR_CANCELLED;
+        c.refusal = kError;
+        return c;
+      }
+    }
+    waited = nullptr;
     ConnHandle* conn = c.conn;
     if (conn->busy == nullptr) {
       conn->busy = c.rec;
       conn->busyThread = me;
       conn->cancelled = nullptr;
+      ++conn->callSerial;
       c.noSerialise = gNoSerialise.load() != 0;
       return c;
     }
@@ -144,9 +181,13 @@ Claim<Rec> claim(uint64_t number, Lookup lookup, ConnOf connOf) {
       c.refusal = kError;
       return c;
     }
-    if (conn->busy == static_cast<void*>(c.rec) && static_cast<void*>(c.rec) != conn) {
+    if (cancel && conn->busy == static_cast<void*>(c.rec) && static_cast<void*>(c.rec) != conn) {
       c.refusal = kStillExecuting;
       return c;
+    }
+    if (!cancel) {
+      noteWaiting(c.rec, true);
+      waited = c.rec;
     }
     DRV_WaitCallEnd(g);
   }
@@ -187,7 +228,7 @@ DRV_Return dispatchConn(const CallDesc* d, const Hooks& h, va_list args) {
   const uint64_t number = DRV_HandleNumber(va_arg(args, void*));
   traceCall(d, "hDbc", number, args, !h.refuse);
   const Claim<ConnHandle> c =
-      claim<ConnHandle>(number, DRV_LookupConn, [](ConnHandle* x) { return x; });
+      claim<ConnHandle>(number, DRV_LookupConn, [](ConnHandle* x) { return x; }, h.cancel);
   if (c.refusal != 0) return c.refusal;
   ConnHandle* conn = c.conn;
   if (d->flagB) DIAG_Clear(&conn->diag);
@@ -213,7 +254,7 @@ DRV_Return dispatchChild(const CallDesc* d, const Hooks& h, va_list args, const 
                          Lookup lookup, ConnOf connOf) {
   const uint64_t number = DRV_HandleNumber(va_arg(args, void*));
   traceCall(d, label, number, args, !h.refuse);
-  const Claim<Rec> c = claim<Rec>(number, lookup, connOf);
+  const Claim<Rec> c = claim<Rec>(number, lookup, connOf, h.cancel);
   if (c.refusal != 0) return c.refusal;
   Rec* rec = c.rec;
   ConnHandle* conn = c.conn;
@@ -301,6 +342,13 @@ void DRV_WaitCallEnd(DRV_CallHold& callLock) {
   --gCallWaiters;
 }
 
+void DRV_WaitCallEndFor(DRV_CallHold& callLock, unsigned ms) {
+  DRV_CallLock().AssertHeldOnce();
+  ++gCallWaiters;
+  callEnded().wait_for(callLock, std::chrono::milliseconds(ms));
+  --gCallWaiters;
+}
+
 DRV_Return CallODBC(const CallDesc* desc, ...) {
   va_list args;
   va_start(args, desc);
@@ -322,6 +370,22 @@ DRV_Return CallODBCPost(const CallDesc* desc, const DRV_Post* post, ...) {
 DRV_Return CallODBCRefuse(const CallDesc* desc, int32_t code, void* handle) {
   return refuseVa(desc, code, handle);
 }
+
+namespace {
+
+DRV_Return cancelVa(const CallDesc* d, ...) {
+  Hooks h;
+  h.cancel = true;
+  va_list args;
+  va_start(args, d);
+  DRV_Return rc = dispatch(d, h, args);
+  va_end(args);
+  return rc;
+}
+
+}  // namespace
+
+DRV_Return CallODBCCancel(const CallDesc* desc, void* handle) { return cancelVa(desc, handle); }
 
 int DRV_InitCalls() {
   if (gInitialised.load() != 0) return 0;

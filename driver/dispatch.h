@@ -79,10 +79,22 @@ using DRV_CallHold = plat::UniqueLock<plat::RecursiveMutex>;
 // connection ends; the lock is released meanwhile, so whatever the caller
 // looked up must be looked up again.
 void DRV_WaitCallEnd(DRV_CallHold& callLock) REQUIRES(DRV_CallLock());
+// The same, giving up after `ms` milliseconds.
+void DRV_WaitCallEndFor(DRV_CallHold& callLock, unsigned ms) REQUIRES(DRV_CallLock());
 
 // Runs one call. Arguments as for the ODBC function (after the wrapper's
-// conversions); for handle kinds 2 to 5 the first is the handle.
+// conversions); for handle kinds 2 to 5 the first is the handle. A call on
+// a handle whose connection runs another thread's call waits for its turn,
+// also when that call runs on the very same handle: a synchronous call
+// never answers SQL_STILL_EXECUTING. A statement call that SQLCancel met
+// waiting for its turn ends unrun with HY008.
 DRV_Return CallODBC(const CallDesc* desc, ...);
+
+// SQLCancel's dispatch of a statement no other thread runs: as CallODBC,
+// except that it answers SQL_STILL_EXECUTING when it finds another thread's
+// call running on the statement (SQLCancel then stops that call) and does
+// not count as a call waiting for its turn. Takes the handle only.
+DRV_Return CallODBCCancel(const CallDesc* desc, void* handle);
 
 // Work a wrapper needs done after the operation while the call still holds
 // the handle (busy mark and locks): converting a text result, say. `diag` is

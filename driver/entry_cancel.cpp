@@ -3,6 +3,8 @@
 // takes only the call lock, never the connection's call lock, which the
 // running call holds.
 #include <cinttypes>
+#include <system_error>
+#include <thread>
 
 #include "driver/api.h"
 #include "driver/diag.h"
@@ -17,10 +19,24 @@ namespace {
 
 using CallHold = DRV_CallHold;
 
+// A call of the statement waiting for its turn on the connection: it ends
+// unrun, cancelled, when its turn comes.
+bool CancelWaiting(StmtHandle* stmt) REQUIRES(DRV_CallLock()) {
+  if (stmt == nullptr || stmt->callsWaiting == 0) return false;
+  stmt->cancelWaiting = true;
+  if (TRC_Active()) TRC_Printf("SQLCancel: a waiting call of hStmt=%08" PRIX32 " ends", stmt->handle);
+  return true;
+}
+
 // A statement no other thread is running: its result is closed, and the
-// application learns so from 01S05.
+// application learns so from 01S05; a call that queued behind this one is
+// what is cancelled instead.
 DRV_Return DRV_CancelIdleOp(void* h, va_list) {
   auto* stmt = static_cast<StmtHandle*>(h);
+  {
+    plat::Guard<plat::RecursiveMutex> g(DRV_CallLock());
+    if (CancelWaiting(stmt)) return SQL_SUCCESS;
+  }
   stmt->needData = 0;
   STMT_Close(stmt);
   stmt->diag.pending = ERR_CANCEL_CLOSED;
@@ -44,6 +60,37 @@ SQLRETURN Declined(CallHold& g, uint64_t number, StmtHandle* stmt, int32_t code)
   return SQL_ERROR;
 }
 
+// How long a cancelled call is given to end before the request goes again.
+constexpr unsigned kCancelRepeatMs = 20;
+
+// Whether the call SQLCancel asked to stop (the `call`-th of the
+// connection, on this statement) still runs.
+bool StillCancelling(uint64_t number, StmtHandle* stmt, uint64_t call) REQUIRES(DRV_CallLock()) {
+  if (!DRV_CallsReady() || DRV_LookupStmt(number) != stmt) return false;
+  const ConnHandle* conn = stmt->conn;
+  return conn->busy == stmt && conn->callSerial == call && conn->cancelled == stmt;
+}
+
+// A JDBC driver drops a cancel of a statement that has not reached the
+// database yet, and the call then runs its full time: the request goes
+// again, from a thread of its own (SQLCancel returns at once), until the
+// call ends. The call lock is held around each request, so the call cannot
+// end, nor the statement go, meanwhile.
+void RepeatCancel(uint64_t number, StmtHandle* stmt, uint64_t call) {
+  try {
+    std::thread([number, stmt, call] {
+      CallHold g(DRV_CallLock());
+      for (;;) {
+        DRV_WaitCallEndFor(g, kCancelRepeatMs);
+        if (!StillCancelling(number, stmt, call)) return;
+        if (stmt->agent->ops->DRV_Cancel(stmt->agentStmt) != 0) return;
+      }
+    }).detach();
+  } catch (const std::system_error&) {
+    // No thread to be had: the first request stands alone.
+  }
+}
+
 // Another thread runs a call on the statement: the agent is asked to stop
 // it, and the dispatcher reports that call's failure as cancelled.
 SQLRETURN CancelRunning(CallHold& g, uint64_t number, StmtHandle* stmt)
@@ -56,6 +103,7 @@ SQLRETURN CancelRunning(CallHold& g, uint64_t number, StmtHandle* stmt)
       agent->ops->DRV_Cancel != nullptr) {
     conn->cancelled = stmt;
     code = agent->ops->DRV_Cancel(stmt->agentStmt);
+    if (code == 0) RepeatCancel(number, stmt, conn->callSerial);
   }
   SQLRETURN rc = SQL_SUCCESS;
   if (code != 0) {
@@ -75,10 +123,11 @@ QMR_EXPORT SQLRETURN SQL_API SQLCancel(SQLHSTMT handle) {
     CallHold g(DRV_CallLock());
     StmtHandle* stmt = DRV_LookupStmt(number);
     if (RunningElsewhere(stmt)) return CancelRunning(g, number, stmt);
+    if (CancelWaiting(stmt)) return SQL_SUCCESS;
     g.unlock();
     // Idle (or unknown: the dispatcher says so) goes through the dispatcher,
     // waiting behind calls on other statements of the connection.
-    const SQLRETURN rc = CallODBC(&CD_Cancel, handle);
+    const SQLRETURN rc = CallODBCCancel(&CD_Cancel, handle);
     // Another thread started a call on it meanwhile: that call is cancelled.
     if (rc != SQL_STILL_EXECUTING) return rc;
   }

@@ -142,6 +142,9 @@ struct ConnHandle {
   // The busy object once SQLCancel asked its running call to stop; the
   // call's failure is then reported as cancelled. Under the call lock.
   void* cancelled GUARDED_BY(DRV_CallLock()) = nullptr;
+  // Counts the calls claimed on the connection: a waiter tells by it whether
+  // the call it watches is still the one running.
+  uint64_t callSerial GUARDED_BY(DRV_CallLock()) = 0;
 
   // Capabilities the agent reported at connect.
   uint32_t cn_needbind = 0;
@@ -266,6 +269,11 @@ struct StmtHandle {
   uint64_t maxRows = 0;
   uint32_t bindType = 0;
   uint32_t noScan = 0;
+
+  // Calls on this statement waiting for their turn on the connection, and
+  // whether SQLCancel asked the next of them to end unrun (HY008).
+  uint32_t callsWaiting GUARDED_BY(DRV_CallLock()) = 0;
+  bool cancelWaiting GUARDED_BY(DRV_CallLock()) = false;
 
   uint32_t connWord = 0;  // the connection's stmtWord at allocation
   uint16_t flags = 0;

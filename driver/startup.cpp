@@ -54,17 +54,11 @@ void traceSinkEmit(LOG_SINK*, int, const char* text) { TRC_WriteLine(TRC_MODE_OD
 
 void logMessageBox(const char* line) { log_message(LOG_LEVEL_ERROR, __FILE__, __LINE__, "%s", line); }
 
-// Without a trace file the log would write every line, debugging lines
-// included, into the application's standard error; only failures belong there.
-LOG_SINK* gStderrSink = nullptr;
-
 void closeLogSink() {
-  for (LOG_SINK** sink : {&gTraceSink, &gStderrSink}) {
-    if (*sink == nullptr) continue;
-    log_close_sink(*sink);
-    std::free(*sink);
-    *sink = nullptr;
-  }
+  if (gTraceSink == nullptr) return;
+  log_close_sink(gTraceSink);
+  std::free(gTraceSink);
+  gTraceSink = nullptr;
 }
 
 }  // namespace
@@ -98,12 +92,9 @@ void DRV_ErrorBox(const char* text, unsigned style) {
 }
 
 void DRV_OpenLogSinks() {
-  if (kLogLevel < 0 || gTraceSink != nullptr) return;
-  if (!TRC_Active()) {
-    if (gStderrSink == nullptr)
-      gStderrSink = log_open_stream_noclose(stderr, LOG_LEVEL_ERROR, 0xFFFFFFFFu, 0);
-    return;
-  }
+  // Without a trace file the log goes nowhere: the application's standard
+  // error is not the driver's to write on.
+  if (kLogLevel < 0 || gTraceSink != nullptr || !TRC_Active()) return;
   gTraceSink = log_sink_new(traceSinkEmit, nullptr, kLogLevel, 0xFFFFFFFFu,
                             LOG_OPT_DAYHEADER | LOG_OPT_TIME);
 }

@@ -35,7 +35,9 @@ struct DRV_CatalogArgs {
 // and date codes). A server may list several rows for one type (HSQLDB
 // NVARCHAR before VARCHAR, PostgreSQL its identifier type "name"); the row
 // under the standard name is the one that names a column of that type. BIT
-// is left out: ODBC describes BOOLEAN columns as BIT too.
+// is left out: ODBC describes BOOLEAN columns as BIT too. The large object
+// types go by their standard names too; unbounded text has none in the
+// standard, TEXT is the one servers give it.
 inline bool DRV_IsStandardTypeName(int16_t type, const char* name) {
   struct Standard {
     int16_t type;
@@ -46,10 +48,11 @@ inline bool DRV_IsStandardTypeName(int16_t type, const char* name) {
       {1, "CHAR"},    {12, "VARCHAR"},  {-1, "LONGVARCHAR"}, {2, "NUMERIC"},   {3, "DECIMAL"},
       {4, "INTEGER"}, {5, "SMALLINT"},  {6, "FLOAT"},        {7, "REAL"},      {8, "DOUBLE"},
       {-5, "BIGINT"}, {-6, "TINYINT"},  {91, "DATE"},        {92, "TIME"},     {93, "TIMESTAMP"},
-      {-2, "BINARY"}, {-3, "VARBINARY"}, {-4, "LONGVARBINARY"}};
+      {-2, "BINARY"}, {-3, "VARBINARY"}, {-4, "LONGVARBINARY"}, {-1, "CLOB"},
+      {-1, "CHARACTER LARGE OBJECT"}, {-4, "BLOB"}, {-4, "BINARY LARGE OBJECT"}, {-1, "TEXT"}};
   if (name == nullptr) return false;
   for (const Standard& s : kNames)
-    if (s.type == type) return strcasecmp(s.name, name) == 0;
+    if (s.type == type && strcasecmp(s.name, name) == 0) return true;
   return false;
 }
 

@@ -259,11 +259,12 @@ uint32_t catTypeInfoRowHook(JdbcStmt* s, COLSET* set) {
   rules.typeInfo = true;
   for (uint32_t r = 0; r < set->rows_held; ++r) {
     const CatCell type = At(set, 2, r), name = At(set, 1, r), sqlType = At(set, 16, r),
-                  sub = At(set, 17, r);
+                  sub = At(set, 17, r), size = At(set, 3, r);
     MarkAbsent(sqlType, CAT_NO_VALUE16);
     CatTypeFields f;
     f.dataType = &type;
     f.typeName = &name;
+    f.sizeFact = &size;
     f.sqlDataType = &sqlType;
     f.datetimeSub = &sub;
     catFixType(f, rules);

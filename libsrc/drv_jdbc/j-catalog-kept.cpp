@@ -40,6 +40,7 @@ CatKeptRows* KeptOf(const JdbcStmt* s) { return static_cast<CatKeptRows*>(s->kep
 
 CatKeptRows::Key KeyAt(const COLSET& set, uint32_t column, uint32_t r) {
   CatKeptRows::Key k;
+
   if (column == 0 || column > set.cols_used) return k;
   const COLSET_COL& col = set.cols[column - 1];
   if (col.ind[r] == COLSET_IND_NULL) return k;
@@ -60,7 +61,8 @@ CatKeptRows::Key KeyAt(const COLSET& set, uint32_t column, uint32_t r) {
   return k;
 }
 
-void Keep(const COLSET& set, uint32_t r, const std::vector<uint16_t>& keys, CatKeptRows* k) {
+void Keep(const COLSET& set, uint32_t r, const std::vector<uint16_t>& keys, CatRowRank rank,
+          CatKeptRows* k) {
   CatKeptRows::Row row;
   for (uint16_t c = 0; c < set.cols_used; ++c) {
     const COLSET_COL& col = set.cols[c];
@@ -69,12 +71,13 @@ void Keep(const COLSET& set, uint32_t r, const std::vector<uint16_t>& keys, CatK
     row.ind.push_back(col.ind[r]);
   }
   for (uint16_t column : keys) row.keys.push_back(KeyAt(set, column, r));
+  if (rank != nullptr) row.keys.push_back(CatKeptRows::Key{true, rank(set, r), {}});
   k->rows.push_back(std::move(row));
 }
 
 }  // namespace
 
-uint32_t catKeepRows(uint32_t stmt, const std::vector<uint16_t>& keys) {
+uint32_t catKeepRows(uint32_t stmt, const std::vector<uint16_t>& keys, CatRowRank rank) {
   JdbcStmt* s = AGT_Stmt(stmt);
   if (s == nullptr) return ERR_INVALID_ARGUMENT;
   auto kept = std::make_shared<CatKeptRows>();
@@ -83,7 +86,7 @@ uint32_t catKeepRows(uint32_t stmt, const std::vector<uint16_t>& keys) {
     COLSET set;
     rc = DRV_Fetch(stmt, kBlock, &set);
     const uint32_t held = rc == 0 ? set.rows_held : 0;
-    for (uint32_t r = 0; r < held; ++r) Keep(set, r, keys, kept.get());
+    for (uint32_t r = 0; r < held; ++r) Keep(set, r, keys, rank, kept.get());
     ColSetFreeColumns(&set);
     if (rc != 0 || held == 0 || (s->flags & STMT_NO_MORE_ROWS) != 0) break;
   }

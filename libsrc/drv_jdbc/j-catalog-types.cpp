@@ -13,7 +13,7 @@ namespace {
 
 // SQL types of the ODBC side.
 enum : int32_t {
-  kWLongVarchar = -10, kWVarchar = -9, kWChar = -8, kBit = -7, kBigint = -5,
+  kGuid = -11, kWLongVarchar = -10, kWVarchar = -9, kWChar = -8, kBit = -7, kBigint = -5,
   kLongVarbinary = -4, kBinary = -2, kLongVarchar = -1, kChar = 1, kDecimal = 3,
   kVarchar = 12, kDate = 9, kTime = 10, kTimestamp = 11, kDatetime = 9,
 };
@@ -30,8 +30,15 @@ struct TypeRule {
   bool unboundedSize = false;  // COLUMN_SIZE := the size of unbounded text
   bool bufferFromSize = false;
   bool decimalName = false;
+  bool guidSize = false;  // COLUMN_SIZE := the characters of a GUID's text
   int32_t datetimeSub = -1;
 };
+
+// Characters of a GUID as text (8-4-4-4-12 hexadecimal digits).
+constexpr int32_t kGuidChars = 36;
+
+// PostgreSQL's uuid, which its JDBC driver files as OTHER.
+bool IsGuid(int32_t jdbc, const char* name) { return jdbc == 1111 && strcasecmp(name, "uuid") == 0; }
 
 // What a row says besides its JDBC type.
 struct RowFacts {
@@ -44,15 +51,25 @@ constexpr int32_t kUnboundedSize = 0x7FFFFFFF;
 
 bool ShortText(int32_t jdbc) { return jdbc == 1 || jdbc == 12 || jdbc == -9 || jdbc == -15; }
 
+int32_t WideTextOf(int32_t narrow) {
+  switch (narrow) {
+    case kChar: return kWChar;
+    case kVarchar: return kWVarchar;
+    case kLongVarchar: return kWLongVarchar;
+    default: return narrow;
+  }
+}
+
 // The JDBC type a row is rewritten as. A column of text without a useful
 // bound is long text (an application sizes a VARCHAR's buffer by its column
-// size); so is the type information's row of PostgreSQL's text, filed by
-// its JDBC driver as VARCHAR of no size, as ODBC applications look for the
-// unbounded text type under LONGVARCHAR.
+// size); so is the type information's row of a varying text type of no size
+// (PostgreSQL's text and name, filed by its JDBC driver as VARCHAR), as a
+// column of such a type is described as long text and ODBC applications
+// look for the unbounded text type under LONGVARCHAR.
 int32_t EffectiveJdbcType(int32_t jdbc, const CatTypeRules& r, const RowFacts& f) {
   if (!ShortText(jdbc)) return jdbc;
-  const bool unbounded = r.typeInfo ? strcasecmp(f.name, "text") == 0 && f.size <= 0
-                                    : unboundedText(f.size);
+  const bool varying = jdbc == 12 || jdbc == -9;
+  const bool unbounded = r.typeInfo ? varying && f.size == 0 : unboundedText(f.size);
   if (!unbounded) return jdbc;
   return jdbc == -9 || jdbc == -15 ? -16 : -1;
 }
@@ -70,11 +87,15 @@ void AsText(TypeRule* t, const CatTypeRules& r, bool sized) {
 TypeRule RuleFor(int32_t jdbcType, const CatTypeRules& r, const RowFacts& f) {
   const bool wide = r.wide != 0;
   const bool toVarchar = r.longVarcharToVarchar >= 0;
-  const int32_t jdbc = EffectiveJdbcType(jdbcType, r, f);
+  const int32_t jdbc = IsGuid(jdbcType, f.name) ? kGuid : EffectiveJdbcType(jdbcType, r, f);
   const bool sized = f.size > 0 && !unboundedText(f.size);
   TypeRule t;
   t.odbc = jdbc;
   switch (jdbc) {
+    case kGuid:
+      t.guidSize = true;
+      t.setSqlType = true;
+      break;
     case -155: t.odbc = kVarchar; t.sqlType = kVarchar; t.copyOctets = true; break;
     case -150: t.odbc = kBinary; t.sqlType = kBinary; t.copyOctets = true; break;
     case -16:
@@ -116,11 +137,15 @@ TypeRule RuleFor(int32_t jdbcType, const CatTypeRules& r, const RowFacts& f) {
       break;
     case -4: case -3: case -2: t.copyOctets = true; break;
     case -1: case 1: case 12:
+      // A wide connection describes its text columns in the wide forms;
+      // its catalog says the same of them.
       if (toVarchar) {
         t.odbc = kVarchar;
         t.sizeRule = true;
       }
+      if (wide) t.odbc = WideTextOf(t.odbc);
       t.copyOctets = true;
+      if (wide) t.setSqlType = true;
       break;
     case 2:
       if (r.jet != 0) {
@@ -143,7 +168,9 @@ TypeRule RuleFor(int32_t jdbcType, const CatTypeRules& r, const RowFacts& f) {
     case 16: t.odbc = kBit; t.sqlType = kBit; break;
     case 70: t.odbc = kVarchar; t.sqlType = kVarchar; break;
     case 1111:
-      if (f.unsized || (!r.typeInfo && unboundedText(f.size)))
+      // The type information has no size of such a type to go by, and a
+      // column of it is described as long text unless its size bounds it.
+      if (r.typeInfo ? f.size == 0 : (f.unsized || unboundedText(f.size)))
         t.odbc = wide ? kWLongVarchar : kLongVarchar;
       else
         t.odbc = wide ? kWVarchar : kVarchar;
@@ -161,16 +188,14 @@ TypeRule RuleFor(int32_t jdbcType, const CatTypeRules& r, const RowFacts& f) {
     case 2003:  // ARRAY
     case 2006:  // REF
       // Delivered as their text, whose length their size does not bound.
-      if (r.typeInfo) t.odbc = 0;
-      else AsText(&t, r, false);
+      AsText(&t, r, false);
       break;
     default:
       // ROWID, the types with a time zone and whatever a driver has of its
       // own are delivered as their text too. The type information lists
-      // them under no ODBC type: an application looking for the server's
-      // text types must not find them there.
-      if (r.typeInfo) t.odbc = 0;
-      else AsText(&t, r, sized);
+      // them where their columns are described, behind the server's own
+      // text types (its order puts types under standard names first).
+      AsText(&t, r, sized);
       break;
   }
   return t;
@@ -256,7 +281,8 @@ void catFixType(const CatTypeFields& f, const CatTypeRules& r) {
 
   RowFacts facts;
   facts.unsized = f.columnSize != nullptr && !f.columnSize->IsNull() && f.columnSize->Int() == 0;
-  facts.size = f.columnSize != nullptr && !f.columnSize->IsNull() ? f.columnSize->Int() : -1;
+  const CatCell* sizeCell = f.sizeFact != nullptr ? f.sizeFact : f.columnSize;
+  facts.size = sizeCell != nullptr && !sizeCell->IsNull() ? sizeCell->Int() : -1;
   const std::string name = f.typeName != nullptr ? f.typeName->Ascii() : std::string();
   facts.name = name.c_str();
   const TypeRule t = RuleFor(f.dataType->Int(), r, facts);
@@ -266,6 +292,9 @@ void catFixType(const CatTypeFields& f, const CatTypeRules& r) {
   if (t.sizeRule && f.columnSize != nullptr)
     f.columnSize->SetInt(r.longVarcharToVarchar == 0 ? kUnlimitedVarchar : r.longVarcharToVarchar);
   if (t.unboundedSize && f.columnSize != nullptr) f.columnSize->SetInt(kUnboundedSize);
+  if (t.guidSize && f.columnSize != nullptr) f.columnSize->SetInt(kGuidChars);
+  if (t.guidSize && f.bufferLength != nullptr) f.bufferLength->SetInt(kGuidChars);
+  if (t.guidSize && f.decimalDigits != nullptr) f.decimalDigits->SetNull(true);
   DatetimeSizes(f, t.odbc);
   if (t.bufferFromSize && f.bufferLength != nullptr && f.columnSize != nullptr &&
       !f.columnSize->IsNull() &&
@@ -304,7 +333,7 @@ CatTypeRules catTypeRulesOf(const JdbcStmt* s) {
   return r;
 }
 
-bool catTypeInfoWanted(const JdbcStmt* s, int32_t jdbcType, const char* typeName) {
+bool catTypeInfoWanted(const JdbcStmt* s, int32_t jdbcType, const char* typeName, int64_t size) {
   if (s->requestedType == 0) return true;
   // The row is compared in the form it will be reported in; the date and
   // time codes of both ODBC versions ask for the same rows, and a narrow
@@ -313,6 +342,7 @@ bool catTypeInfoWanted(const JdbcStmt* s, int32_t jdbcType, const char* typeName
   auto dateForm = [](int32_t t) { return t >= 91 && t <= 93 ? t - 82 : t; };
   RowFacts f;
   f.name = typeName != nullptr ? typeName : "";
+  f.size = size;
   CatTypeRules r = catTypeRulesOf(s);
   r.typeInfo = true;
   const int32_t reported = RuleFor(jdbcType, r, f).odbc;
@@ -349,7 +379,9 @@ void TypeInfoSizes(const CatCell& type, const CatCell& size, const CatCell& minS
                    const CatCell& maxScale) {
   const int32_t odbc = type.Int();
   const int32_t base = DatetimeBase(odbc);
-  if (base == 10) {
+  if (odbc == kGuid) {
+    size.SetInt(kGuidChars);
+  } else if (base == 10) {
     size.SetInt(base);
   } else if (base != 0) {
     const int32_t s = LargestFraction(size, maxScale, base, base == 19 ? 9 : 0);

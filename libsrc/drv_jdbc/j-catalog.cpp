@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "drv_jdbc/drv_catalog.h"
 #include "drv_jdbc/j-catalog.h"
 #include "drv_jdbc/j-exec.h"
 #include "drv_jdbc/j-jni.h"
@@ -278,6 +279,20 @@ std::vector<std::string> catSplitTypes(const char* types) {
   return out;
 }
 
+// How closely a type information row maps its DATA_TYPE (lower first): a
+// type with a usable size before one without (an application takes the
+// first type that fits), and the type under the standard name before the
+// server's special ones (PostgreSQL's text before its identifier type).
+int TypeInfoRank(const COLSET& set, uint32_t row) {
+  if (set.cols_used < 3) return 0;
+  const CatCell name{const_cast<COLSET_COL*>(&set.cols[0]), row};
+  const CatCell type{const_cast<COLSET_COL*>(&set.cols[1]), row};
+  const CatCell size{const_cast<COLSET_COL*>(&set.cols[2]), row};
+  const bool sized = !size.IsNull() && size.Int() > 0;
+  const bool standard = DRV_IsStandardTypeName(catTypeKey(type.Int()), name.Ascii().c_str());
+  return (sized ? 0 : 2) + (standard ? 0 : 1);
+}
+
 extern "C" {
 
 uint32_t DRV_DDTables(uint32_t stmt, const void* p) {
@@ -435,8 +450,8 @@ uint32_t DRV_DDGetTypeInfo(uint32_t stmt, int16_t sqlType) {
         s->fetchColLimit = 18;
         s->rowHook = catTypeInfoRowHook;
       });
-  // By DATA_TYPE.
-  return rc != 0 ? rc : catKeepRows(stmt, {2});
+  // By DATA_TYPE, then by how closely each type maps.
+  return rc != 0 ? rc : catKeepRows(stmt, {2}, TypeInfoRank);
 }
 
 }  // extern "C"

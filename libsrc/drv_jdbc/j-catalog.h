@@ -75,6 +75,9 @@ struct CatTypeFields {
   const CatCell* datetimeSub = nullptr;
   const CatCell* octetLength = nullptr;
   const CatCell* decimalDigits = nullptr;
+  // Read for what it says of the type, never rewritten (the type
+  // information's COLUMN_SIZE, whose rewrite comes after).
+  const CatCell* sizeFact = nullptr;
 };
 struct CatTypeRules {
   uint32_t jet = 0;
@@ -106,7 +109,9 @@ int16_t catTypeKey(int32_t sqlType);
 // Whether a getTypeInfo row of JDBC type jdbcType and name typeName answers
 // the statement's requested type: compared with the type the row will
 // report (wide flag, JET, PLCHR2VCHR and the ODBC version applied).
-bool catTypeInfoWanted(const JdbcStmt* s, int32_t jdbcType, const char* typeName = "");
+// `size` is the row's COLUMN_SIZE, -1 when it has none.
+bool catTypeInfoWanted(const JdbcStmt* s, int32_t jdbcType, const char* typeName = "",
+                       int64_t size = -1);
 
 // The rest of a type information row after catFixType: a wide connection's
 // text rows under the narrow type asked for, and date, time and long types
@@ -132,8 +137,10 @@ uint32_t catColumnsBaseType(JdbcStmt* s, jobject rs, COLSET* set, uint32_t row);
 // result whole (through DRV_Fetch: rewritten, filtered and with the
 // connection's settings applied), sorts it stably by the 1-based columns of
 // `keys` (NULL first) and keeps it on the statement for DRV_Fetch; 0 or the
-// code of the failed fetch.
-uint32_t catKeepRows(uint32_t stmt, const std::vector<uint16_t>& keys);
+// code of the failed fetch. `rank`, when given, orders rows equal in the
+// keys (lower first).
+using CatRowRank = int (*)(const COLSET& set, uint32_t row);
+uint32_t catKeepRows(uint32_t stmt, const std::vector<uint16_t>& keys, CatRowRank rank = nullptr);
 // DRV_Fetch of a statement holding kept rows: the next `rows` of them.
 uint32_t catFetchKept(JdbcStmt* s, uint16_t rows, COLSET* set);
 

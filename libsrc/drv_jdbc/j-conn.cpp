@@ -74,6 +74,20 @@ uint32_t NoMemory(JdbcConn* c) {
   return ERR_NO_MEMORY;
 }
 
+// The JDBC driver refused the connect: its exception becomes the record.
+// One that names no SQLSTATE of its own (a network failure that reached the
+// driver as a plain exception) reads as a connection that could not be made,
+// with the driver's own text.
+uint32_t ConnectRefused(JdbcConn* c) {
+  CheckException(c->jniEnv, c->utf8, &c->errors);
+  for (AgentError* r = c->errors.head; r != nullptr; r = r->next) {
+    if (r->state != nullptr && (std::strcmp(r->state, "S1000") == 0 || std::strcmp(r->state, "HY000") == 0))
+      std::memcpy(r->state, "08001", 6);
+  }
+  CONN_LOG("Can't connect to DBMS...");
+  return ERR_CANNOT_CONNECT;
+}
+
 // Closes a pooled or XA connection and drops the reference; a failure is
 // posted on the connection.
 void CloseAndDrop(JdbcConn* c, jobject* ref) {
@@ -351,11 +365,8 @@ uint32_t DriverManager_getConnection(JdbcConn* c, jobject* out, const char* clas
     return NoMemory(c);
   }
   jobject conn = nullptr;
-  if (JC_CallObjectMethod(env, driver, nullptr, "connect", kConnectSig, &conn, jurl, props) != 0) {
-    CheckException(env, c->utf8, &c->errors);
-    CONN_LOG("Can't connect to DBMS...");
-    return ERR_CANNOT_CONNECT;
-  }
+  if (JC_CallObjectMethod(env, driver, nullptr, "connect", kConnectSig, &conn, jurl, props) != 0)
+    return ConnectRefused(c);
   if (conn == nullptr) {
     // The driver does not take URLs of this form.
     CONN_LOG("Can't connect to DBMS...");
@@ -435,11 +446,7 @@ uint32_t DataSource_getConnection(JdbcConn* c, jobject* out, int kind, const cha
       }
     }
   }
-  if (rc != 0) {
-    CheckException(env, c->utf8, &c->errors);
-    CONN_LOG("Can't connect to DBMS...");
-    return ERR_CANNOT_CONNECT;
-  }
+  if (rc != 0) return ConnectRefused(c);
   if (conn == nullptr) {
     CONN_LOG("Can't connect to DBMS...");
     errPostIndex(&c->errors, ERR_CANNOT_CONNECT);

@@ -1,5 +1,7 @@
 // Result-column descriptions from ResultSetMetaData: the SQL type, sizes and
 // row-buffer shape of every column.
+#include <strings.h>
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -15,6 +17,9 @@ constexpr int64_t kLongWideDisplay = 0x3FFFFFFD;  // WLONGVARCHAR
 // An 8-bit character column holds its text in UTF-8 (the system's 8-bit
 // character set here): up to three bytes for each UTF-16 unit of the value.
 constexpr int64_t kBytesPerChar = 3;
+constexpr int32_t kJdbcOther = 1111;
+constexpr int32_t kSqlGuid = -11;
+constexpr int64_t kGuidChars = 36;  // 8-4-4-4-12 hexadecimal digits
 
 uint32_t ToU32(int64_t v) {
   if (v < 0) return 0;
@@ -87,7 +92,7 @@ int32_t sqlTypeOfJava(int32_t javaType, int32_t precision, uint32_t wide, int32_
 bool unboundedText(int64_t size) { return size >= EXEC_UNBOUNDED_TEXT; }
 
 void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDesc* d) {
-  int32_t type = sqlTypeOfJava(f.javaType, f.precision, r.wide, f.displaySize);
+  int32_t type = f.guid ? kSqlGuid : sqlTypeOfJava(f.javaType, f.precision, r.wide, f.displaySize);
   // Text without a useful bound (PostgreSQL's text, json, uuid; H2's
   // VARCHAR) is long text: an application sizes a VARCHAR's buffer by its
   // column size, and a long column's by what it means to read.
@@ -221,6 +226,13 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
         elem = p * kBytesPerChar + 1;
       }
       break;
+    case kSqlGuid:
+      // Delivered as its text.
+      p = display = kGuidChars;
+      scale = 0;
+      code = COLSET_VT_NTS;
+      elem = kGuidChars + 1;
+      break;
     case 4:
       p = 10;
       display = 11;
@@ -302,6 +314,15 @@ uint32_t ReadColumnShape(JdbcStmt* s, jobject md, int32_t col, ColumnFacts* f, c
   if (rc == 0 && ResultSetMetaData::getPrecision(s, md, col, &f->precision) != 0) {
     errClear(&s->errors);
     f->precision = 0;
+  }
+  if (rc == 0 && f->javaType == kJdbcOther) {
+    // PostgreSQL's uuid comes as OTHER; only its name tells it is a GUID.
+    char* name = nullptr;
+    if (ResultSetMetaData::getColumnTypeName(s, md, col, &name) == 0)
+      f->guid = name != nullptr && strcasecmp(name, "uuid") == 0;
+    else
+      errClear(&s->errors);
+    std::free(name);
   }
   if (rc == 0) rc = ResultSetMetaData::getColumnLabel(s, md, col, label);
   return rc;

@@ -149,7 +149,17 @@ extern "C" uint32_t DRV_Fetch(uint32_t stmt, uint16_t rows, COLSET* set) {
       uint32_t nameLength = 0;
       if ((rc = ResultSet::getShort(s, rs, 2, &type)) != 0) break;
       if ((rc = ResultSet::getString(s, rs, 1, name, sizeof name, &nameLength)) != 0) break;
-      if (!catTypeInfoWanted(s, type, name)) continue;  // the next row goes into the same slot
+      // The size, where the result has one, tells text without a bound.
+      int32_t size = -1;
+      uint8_t noSize = 0;
+      if (ResultSet::getInt(s, rs, 3, &size) != 0 || ResultSet::wasNull(s, rs, &noSize) != 0) {
+        errClear(&s->errors);
+        size = -1;
+      } else if (noSize != 0) {
+        size = -1;
+      }
+      // The next row goes into the same slot.
+      if (!catTypeInfoWanted(s, type, name, size)) continue;
     }
     for (uint32_t c = 0; c < perRow && rc == 0; ++c) {
       COLSET_COL& col = set->cols[s->singleTarget >= 0 ? static_cast<uint32_t>(s->singleTarget) : c];

@@ -53,7 +53,7 @@ bool SameRules(const DescribeRules& a, const DescribeRules& b) {
 
 bool SameFacts(const ColumnFacts& a, const ColumnFacts& b) {
   return a.javaType == b.javaType && a.precision == b.precision && a.scale == b.scale &&
-         a.displaySize == b.displaySize;
+         a.displaySize == b.displaySize && a.guid == b.guid;
 }
 
 uint32_t SchemaEpoch(const JdbcStmt* s) { return s->conn != nullptr ? s->conn->schemaEpoch : 0; }

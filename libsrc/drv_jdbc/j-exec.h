@@ -36,6 +36,7 @@ struct ColumnFacts {
   int32_t precision = 0;
   int32_t scale = 0;
   int32_t displaySize = 0;
+  bool guid = false;  // a type the JDBC driver files as OTHER that holds GUIDs (uuid)
 };
 struct DescribeRules {
   uint32_t wide = 0;         // the statement's UTF-8 mode: wide character types

@@ -131,4 +131,8 @@ uint32_t getColumnName(JdbcStmt* s, jobject md, int32_t column, char** name) {
   return TextOf(s, md, "getColumnName", column, name);
 }
 
+uint32_t getColumnTypeName(JdbcStmt* s, jobject md, int32_t column, char** name) {
+  return TextOf(s, md, "getColumnTypeName", column, name);
+}
+
 }  // namespace ResultSetMetaData

@@ -1,7 +1,6 @@
 #include "platform/msgbox.h"
 
 #include <atomic>
-#include <cstdio>
 #include <string>
 
 namespace plat {
@@ -20,8 +19,6 @@ int message_box(intptr_t owner, const char* text, const char* caption, unsigned 
     line += ": ";
   }
   line += text ? text : "";
-  std::fprintf(stderr, "%s\n", line.c_str());
-  std::fflush(stderr);
   if (auto logger = g_logger.load()) logger(line.c_str());
   return kIdOk;
 }

@@ -1,5 +1,6 @@
-// The message box stand-in: there is no desktop to show a box on, so the
-// text goes to standard error and to the log.
+// The message box stand-in: there is no desktop to show a box on, and the
+// application's standard error is not the library's to write on, so the
+// text goes to the log alone.
 #ifndef QMR_PLATFORM_MSGBOX_H
 #define QMR_PLATFORM_MSGBOX_H
 
@@ -13,8 +14,8 @@ constexpr unsigned kMbIconExclamation = 0x30;
 constexpr int kIdOk = 1;
 
 // owner 0 suppresses the box: nothing is shown and the result is 0.
-// Otherwise one line "caption: text" goes to standard error and to the log
-// hook (which logs it at level 3), and the result is kIdOk.
+// Otherwise one line "caption: text" goes to the log hook (which logs it at
+// level 3), and the result is kIdOk.
 int message_box(intptr_t owner, const char* text, const char* caption, unsigned style);
 
 // The log lives above this layer, so it installs itself here. Null removes

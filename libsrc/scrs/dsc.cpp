@@ -10,12 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "drv_jdbc/j-error.h"
+#include "drv_jdbc/j-handles.h"
+#include "drv_jdbc/j-records.h"
 #include "platform/procinfo.h"
 #include "platform/tempdir.h"
 #include "scrs/colset_ops.h"
 #include "scrs/rowfile.h"
 #include "util/errcodes.h"
 #include "util/log.h"
+#include "util/utalloc.h"
 
 namespace {
 
@@ -167,6 +171,17 @@ int WriteBatch(Writer* w, COLSET* batch) {
   return RF_WriteRows(&w->out, batch, w->cache->index) ? 0 : ERR_GENERAL;
 }
 
+// The cache's files failed (the folder missing, not writable, full): the
+// statement's diagnostic says where and why, which "general error" alone
+// would leave the user to guess.
+void PostFileFailure(uint32_t stmt, int err) {
+  const std::string text = "Cannot use a temporary file of the cursor in " + plat::temp_dir() +
+                           ": " + util_strerror(err) +
+                           " (set TMPDIR to a writable folder with room for the result)";
+  log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "%s", text.c_str());
+  if (JdbcStmt* s = AGT_Stmt(stmt)) errPostMsg(&s->errors, text.c_str(), ERR_GENERAL);
+}
+
 // Batches from the agent as they come: gathered in memory up to the
 // memory limit, then appended to the files one by one.
 int FillLoop(DSC* cache, DRV_Fetch_t fetch, uint32_t stmt, COLSET* rows, bool keep,
@@ -185,12 +200,14 @@ int FillLoop(DSC* cache, DRV_Fetch_t fetch, uint32_t stmt, COLSET* rows, bool ke
       rc = ERR_GENERAL;
       break;
     }
+    errno = 0;
     if (cache->state == DSC_ON_DISK) {
       rc = WriteBatch(&w, &batch);
     } else {
       if (!straight) rc = Gather(rows, &batch);
       if (rc == 0 && rows->rows_held > DSC_MEMORY_ROWS) rc = StartFiles(&w, rows, keep);
     }
+    if (rc == ERR_GENERAL && errno != 0) PostFileFailure(stmt, errno);
     ColSetFreeColumns(&batch);
     if (rc != 0) break;
   }

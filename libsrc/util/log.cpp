@@ -298,20 +298,11 @@ void unlink_sink(LOG_SINK* s) {
 int log_vwrite(int level, const char* file, int line, uint32_t category,
                const char* fmt, va_list ap) {
   const int saved_errno = errno;
-  ExpandedFormat expanded(fmt, file, line, saved_errno);
   plat::Guard<plat::RecursiveMutex> guard(list_lock());
-
-  if (!list_initialised()) {
-    Line out;
-    va_list copy;
-    va_copy(copy, ap);
-    out.finish(expanded.get(), copy);
-    va_end(copy);
-    std::fputs(out.data(), stderr);
-    std::fflush(stderr);
-    errno = saved_errno;
-    return 0;
-  }
+  // Before any sink is made the line goes nowhere: a library's log is where
+  // its settings send it, never the application's standard error.
+  if (!list_initialised()) return 0;
+  ExpandedFormat expanded(fmt, file, line, saved_errno);
 
   level = clamp_level(level);
   const time_t now = std::time(nullptr);

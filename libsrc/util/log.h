@@ -1,6 +1,6 @@
 // Leveled log: one finished line per call, handed to every sink whose filter
-// takes the level and category. Before the first sink is made, lines go to
-// standard error without a prefix; after that only sinks receive them.
+// takes the level and category. Before the first sink is made, lines go
+// nowhere: only sinks receive them.
 #ifndef QMR_UTIL_LOG_H
 #define QMR_UTIL_LOG_H
 

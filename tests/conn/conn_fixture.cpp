@@ -168,7 +168,9 @@ SQLRETURN ConnTest::DriverConnect(const std::string& in, std::string* out,
                                   SQLUSMALLINT completion) {
   SQLCHAR buf[4096] = "";
   SQLSMALLINT len = 0;
-  SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, buf, sizeof buf,
+  // A window to prompt on whenever the completion may prompt.
+  SQLHWND window = completion == SQL_DRIVER_NOPROMPT ? nullptr : reinterpret_cast<SQLHWND>(buf);
+  SQLRETURN rc = SQLDriverConnect(dbc_, window, (SQLCHAR*)in.c_str(), SQL_NTS, buf, sizeof buf,
                                   &len, completion);
   if (out != nullptr) *out = reinterpret_cast<char*>(buf);
   return rc;

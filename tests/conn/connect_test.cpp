@@ -44,14 +44,14 @@ TEST_F(ConnTest, TheMakersArchiveDirectoryReachesTheAgentsInit) {
   EXPECT_EQ(LastInitDir(), "/opt/qmr-jars/");
 }
 
-TEST_F(ConnTest, TheStringOverridesTheDataSourceAndTheLaterKeywordWins) {
+TEST_F(ConnTest, TheStringOverridesTheDataSourceAndTheFirstKeywordCounts) {
   std::string out;
   ASSERT_EQ(SQL_SUCCESS,
             DriverConnect("DSN=Full;UID=carol;MAXROWS=7;uid=dave;FBS=123;READONLY=no", &out));
-  EXPECT_EQ(LastConnect().user, "dave");
+  EXPECT_EQ(LastConnect().user, "carol");
   EXPECT_EQ(LastConnect().settings.maxRows, 7);
   EXPECT_EQ(LastConnect().readOnly, 0u);
-  EXPECT_EQ(out, "DSN=Full;UID=dave;PWD=secret1;FBS=123");
+  EXPECT_EQ(out, "DSN=Full;UID=carol;PWD=secret1;FBS=123");
 }
 
 TEST_F(ConnTest, LastUserStandsInForAMissingUid) {
@@ -203,12 +203,12 @@ TEST_F(ConnTest, AFailedConnectGivesTheAgentsMessagesFirstAndStaysReusable) {
   // The agent's failed connect leaves its messages on the environment handle.
   fake.PostError(qmrtest::FakeAgent::kEnvBase + 1, {"Login failed", "28000", 4, false});
   ASSERT_EQ(SQL_ERROR, DriverConnect("DSN=Full"));
+  // The cause alone: no summary of the driver's that an application
+  // showing one record would read instead.
   const std::vector<std::string> d = Diags();
-  ASSERT_EQ(d.size(), 2u);
+  ASSERT_EQ(d.size(), 1u);
   EXPECT_EQ(d[0].substr(0, 6), "28000|");
   EXPECT_NE(d[0].find("Login failed"), std::string::npos);
-  EXPECT_NE(d[1].find("Unable to allocate connection handle"), std::string::npos);
-  EXPECT_EQ(d[1].substr(0, 5), "HY000");
   EXPECT_EQ(Conn()->state, kConnAllocated);
   EXPECT_EQ(fake.CallCount(4), 1);  // the agent environment went again
   // The same handle connects afterwards.
@@ -219,9 +219,8 @@ TEST_F(ConnTest, AFailedInitTellsItsCause) {
   FailNextInit("libjvm.so not found");
   ASSERT_EQ(SQL_ERROR, DriverConnect("DSN=Full"));
   const std::vector<std::string> d = Diags();
-  ASSERT_EQ(d.size(), 2u);
+  ASSERT_EQ(d.size(), 1u);
   EXPECT_NE(d[0].find("libjvm.so not found"), std::string::npos);
-  EXPECT_NE(d[1].find("Unable to allocate server handle"), std::string::npos);
   EXPECT_EQ(fake.CallCount(4), 1);
   EXPECT_EQ(fake.CallCount(5), 0);
 }

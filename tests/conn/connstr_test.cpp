@@ -53,9 +53,9 @@ TEST(ConnStrBrace, OnlyValuesThatNeedItAreBraced) {
   }
 }
 
-TEST(ConnStrTable, KeywordsIgnoreCaseLaterWinsUnknownIgnored) {
+TEST(ConnStrTable, KeywordsIgnoreCaseFirstCountsUnknownIgnored) {
   CS_ParseInto("dsn=one;Uid=u;DSN=two;BOGUS=x;pwd=");
-  EXPECT_EQ(ConnStrKeywords[kKwDSN].value, "two");
+  EXPECT_EQ(ConnStrKeywords[kKwDSN].value, "one");
   EXPECT_EQ(ConnStrKeywords[kKwUID].value, "u");
   EXPECT_TRUE(ConnStrKeywords[kKwPWD].present);
   EXPECT_EQ(ConnStrKeywords[kKwPWD].supplied, 1u);

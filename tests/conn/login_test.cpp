@@ -92,8 +92,9 @@ TEST_F(LoginTest, TheUnicodeEntryPointPassesItsModeLetter) {
   setenv("QMR_TEST_LOGIN_RESULT", "1", 1);
   setenv("QMR_TEST_LOGIN_STRING", "DSN=Full", 1);
   SQLSMALLINT len = 0;
-  ASSERT_EQ(SQL_SUCCESS, SQLDriverConnectW(dbc_, nullptr, (SQLWCHAR*)u"DSN=Sparse", SQL_NTS,
-                                           nullptr, 0, &len, SQL_DRIVER_COMPLETE));
+  ASSERT_EQ(SQL_SUCCESS, SQLDriverConnectW(dbc_, reinterpret_cast<SQLHWND>(&len),
+                                           (SQLWCHAR*)u"DSN=Sparse", SQL_NTS, nullptr, 0, &len,
+                                           SQL_DRIVER_COMPLETE));
   ASSERT_FALSE(Calls().empty());
   EXPECT_EQ(Calls()[0], "login driver=[Fake Driver] in=[DSN=Sparse] mode=W");
 }
@@ -106,6 +107,34 @@ TEST_F(LoginTest, TheLibraryIsFoundByItsName) {
   EXPECT_EQ(Calls().size(), 2u);
 }
 #endif
+
+TEST_F(LoginTest, WithoutAWindowNothingIsAsked) {
+  // The dialog would confirm: only its absence from the log shows it was not
+  // asked. PROMPT cannot be served at all; completion connects as given.
+  setenv("QMR_TEST_LOGIN_RESULT", "1", 1);
+  setenv("QMR_TEST_LOGIN_STRING", "DSN=Full", 1);
+  const struct {
+    SQLUSMALLINT completion;
+    SQLRETURN rc;
+    const char* state;
+  } rows[] = {{SQL_DRIVER_PROMPT, SQL_ERROR, "HY092"},
+              {SQL_DRIVER_COMPLETE, SQL_SUCCESS, ""},
+              {SQL_DRIVER_COMPLETE_REQUIRED, SQL_SUCCESS, ""}};
+  for (const auto& row : rows) {
+    SQLCHAR in[] = "DSN=Sparse";
+    EXPECT_EQ(row.rc, SQLDriverConnect(dbc_, nullptr, in, SQL_NTS, nullptr, 0, nullptr,
+                                       row.completion))
+        << row.completion;
+    if (*row.state != '\0') {
+      ASSERT_FALSE(Diags().empty()) << row.completion;
+      EXPECT_EQ(Diags()[0].substr(0, 5), row.state) << row.completion;
+    } else {
+      EXPECT_EQ(LastConnect().user, "sparse") << row.completion;
+      Disconnect();
+    }
+    EXPECT_TRUE(Calls().empty()) << row.completion;
+  }
+}
 
 TEST_F(LoginTest, AMissingLibraryIsAnErrorThatSaysSo) {
   LOGIN_SetLibraryName("libqmr-no-such-dialog.so");

@@ -237,7 +237,7 @@ TEST_P(CatOptDm, LongVarcharPatchInColumnsAndTypeInfo) {
     for (const char* col : {"ch", "v"}) {
       SCOPED_TRACE(col);
       const auto r = ColumnRow(c, col);
-      EXPECT_EQ("12", r[4].text);   // DATA_TYPE
+      EXPECT_EQ(SQL_VARCHAR, Narrow(std::stoi(r[4].text)));  // DATA_TYPE
       EXPECT_EQ("4000", r[6].text); // COLUMN_SIZE
     }
     // The server's CHAR types are listed as VARCHAR, and a row of a type
@@ -250,13 +250,13 @@ TEST_P(CatOptDm, LongVarcharPatchInColumnsAndTypeInfo) {
     Conn c(env_, With("PLCHR2VCHR=0"));
     ASSERT_TRUE(c.ok());
     const auto r = ColumnRow(c, "v");
-    EXPECT_EQ("12", r[4].text);
+    EXPECT_EQ(SQL_VARCHAR, Narrow(std::stoi(r[4].text)));
     EXPECT_EQ("1073741823", r[6].text);
   }
   Conn c(env_, "DSN=" + dsn_);
   ASSERT_TRUE(c.ok());
   const auto ch = ColumnRow(c, "ch");
-  EXPECT_EQ("1", ch[4].text);
+  EXPECT_EQ(SQL_CHAR, Narrow(std::stoi(ch[4].text)));
   EXPECT_EQ("5", ch[6].text);
   EXPECT_EQ("20", ColumnRow(c, "v")[6].text);
   const auto chars = TypeRows(c, SQL_CHAR);

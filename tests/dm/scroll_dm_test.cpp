@@ -571,6 +571,35 @@ TEST_P(ScrollDm, RandomFetchesOfLongValuesMatchTheForwardRead) {
   }
 }
 
+// A folder the cache cannot use fails the statement with a message that
+// names the folder and the system's reason; a usable one works again.
+TEST_P(ScrollDm, AnUnusableTemporaryFolderIsNamedWithItsReason) {
+  Fill(kRows);
+  TempDir dir;
+  ASSERT_FALSE(dir.path().empty());
+  const std::string plain = dir.path() + "/plain";
+  std::fclose(std::fopen(plain.c_str(), "w"));
+  const struct {
+    std::string folder;
+    const char* reason;
+  } rows[] = {{dir.path() + "/missing", "No such file or directory"},
+              {plain, "Not a directory"}};
+  for (const auto& row : rows) {
+    setenv("TMPDIR", row.folder.c_str(), 1);
+    Fresh();
+    Static();
+    EXPECT_EQ(SQL_ERROR, Run(Select())) << row.folder;
+    const std::string diag = Diag(SQL_HANDLE_STMT, stmt_);
+    EXPECT_NE(diag.find(row.folder + ": " + row.reason), std::string::npos) << diag;
+  }
+  setenv("TMPDIR", dir.path().c_str(), 1);
+  unlink(plain.c_str());
+  Fresh();
+  Static();
+  EXPECT_EQ(SQL_SUCCESS, Run(Select())) << Diag(SQL_HANDLE_STMT, stmt_);
+  Fresh();
+}
+
 std::string Name(const ::testing::TestParamInfo<std::string>& i) { return i.param; }
 
 INSTANTIATE_TEST_SUITE_P(AnyBackend, ScrollDm, ::testing::ValuesIn(qmr_test::TestDsns()), Name);

@@ -63,6 +63,7 @@ struct Described {
   SQLSMALLINT type = 0;
   SQLULEN size = 0;
   SQLSMALLINT digits = 0;
+  std::string typeName;  // SQLColumns' TYPE_NAME
 };
 
 Described Describe(SQLHSTMT s, SQLUSMALLINT col) {
@@ -131,8 +132,23 @@ class TypesDm : public qmr_test::DmTest {
     d.type = static_cast<SQLSMALLINT>(Number(stmt_, 5));
     d.size = static_cast<SQLULEN>(Number(stmt_, 7));
     d.digits = static_cast<SQLSMALLINT>(Number(stmt_, 9));
+    d.typeName = Text(stmt_, 6);
     SQLFreeStmt(stmt_, SQL_CLOSE);
     return d;
+  }
+
+  // Every row SQLGetTypeInfo gives for a type: name and COLUMN_SIZE.
+  std::vector<std::pair<std::string, SQLLEN>> TypeRows(SQLSMALLINT type) {
+    std::vector<std::pair<std::string, SQLLEN>> rows;
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+    EXPECT_EQ(SQL_SUCCESS, SQLGetTypeInfo(stmt_, type)) << Diag(SQL_HANDLE_STMT, stmt_);
+    while (SQLFetch(stmt_) == SQL_SUCCESS) {
+      const std::string name = Text(stmt_, 1);
+      EXPECT_EQ(type, Number(stmt_, 2)) << name;
+      rows.emplace_back(name, Number(stmt_, 3));
+    }
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+    return rows;
   }
 
   std::vector<std::string> tables_;
@@ -258,30 +274,35 @@ struct Column {
   const char* value;
   SQLSMALLINT type;  // narrow form
   const char* text;
+  // Listed by SQLGetTypeInfo under the type it is described as (a type
+  // whose columns change type with their size is listed under one).
+  bool listed = false;
 };
 
 const Column kPgColumns[] = {
-    {"tx", "text", "'t'", SQL_LONGVARCHAR, "t"},
+    {"tx", "text", "'t'", SQL_LONGVARCHAR, "t", true},
     {"vc", "varchar", "'v'", SQL_LONGVARCHAR, "v"},
-    {"js", "json", "'{\"a\":1}'", SQL_LONGVARCHAR, "{\"a\":1}"},
-    {"uu", "uuid", "'6ecd8c99-4036-403d-bf84-cf8400f67836'", SQL_LONGVARCHAR,
-     "6ecd8c99-4036-403d-bf84-cf8400f67836"},
-    {"ta", "text[]", "ARRAY['a','b c']", SQL_LONGVARCHAR, "{a,\"b c\"}"},
-    {"ia", "int[]", "ARRAY[1,2]", SQL_LONGVARCHAR, "{1,2}"},
+    {"js", "json", "'{\"a\":1}'", SQL_LONGVARCHAR, "{\"a\":1}", true},
+    {"uu", "uuid", "'6ecd8c99-4036-403d-bf84-cf8400f67836'", SQL_GUID,
+     "6ecd8c99-4036-403d-bf84-cf8400f67836", true},
+    {"nm", "name", "'n'", SQL_LONGVARCHAR, "n", true},
+    {"xm", "xml", "'<a/>'", SQL_LONGVARCHAR, "<a/>", true},
+    {"ta", "text[]", "ARRAY['a','b c']", SQL_LONGVARCHAR, "{a,\"b c\"}", true},
+    {"ia", "int[]", "ARRAY[1,2]", SQL_LONGVARCHAR, "{1,2}", true},
     {"b5", "bit(5)", "B'10101'", SQL_VARCHAR, "10101"},
     {"vb", "varbit", "B'101'", SQL_LONGVARCHAR, "101"},
     {"vb8", "varbit(8)", "B'11'", SQL_VARCHAR, "11"},
     {"dm", "qmr_amount", "12.5", SQL_NUMERIC, "12.50"},
-    {"bo", "boolean", "true", SQL_BIT, "1"},
-    {"v10", "varchar(10)", "'v10'", SQL_VARCHAR, "v10"},
+    {"bo", "boolean", "true", SQL_BIT, "1", true},
+    {"v10", "varchar(10)", "'v10'", SQL_VARCHAR, "v10", true},
 };
 const Column kHsqlColumns[] = {
     {"lv", "LONGVARCHAR", "'x'", SQL_LONGVARCHAR, "x"},
     {"ia", "INTEGER ARRAY", "ARRAY[1,2]", SQL_LONGVARCHAR, "ARRAY[1,2]"},
     {"b5", "BIT(5)", "B'10101'", SQL_VARCHAR, "10101"},
     {"bv", "BIT VARYING(8)", "B'101'", SQL_VARCHAR, "101"},
-    {"b1", "BIT(1)", "B'1'", SQL_BIT, "1"},
-    {"v10", "VARCHAR(10)", "'v10'", SQL_VARCHAR, "v10"},
+    {"b1", "BIT(1)", "B'1'", SQL_BIT, "1", true},
+    {"v10", "VARCHAR(10)", "'v10'", SQL_VARCHAR, "v10", true},
 };
 
 TEST_P(TypesDm, EveryColumnHasAnOdbcTypeAndReadsAsText) {
@@ -304,6 +325,7 @@ TEST_P(TypesDm, EveryColumnHasAnOdbcTypeAndReadsAsText) {
   Create(table, ddl);
   MustExec("INSERT INTO " + table + " VALUES (" + values + ")");
 
+  std::vector<SQLSMALLINT> described(cols.size());
   for (SQLULEN cursor : {SQLULEN{SQL_CURSOR_FORWARD_ONLY}, SQLULEN{SQL_CURSOR_STATIC}}) {
     SCOPED_TRACE(cursor);
     SQLFreeStmt(stmt_, SQL_CLOSE);
@@ -313,6 +335,11 @@ TEST_P(TypesDm, EveryColumnHasAnOdbcTypeAndReadsAsText) {
     for (SQLUSMALLINT i = 1; i <= cols.size(); ++i) {
       const Described d = Describe(stmt_, i);
       EXPECT_EQ(cols[i - 1].type, Narrow(d.type)) << cols[i - 1].ddl;
+      SQLLEN concise = 0;
+      EXPECT_EQ(SQL_SUCCESS, SQLColAttribute(stmt_, i, SQL_DESC_CONCISE_TYPE, nullptr, 0, nullptr,
+                                             &concise));
+      EXPECT_EQ(d.type, concise) << cols[i - 1].ddl;
+      described[i - 1] = d.type;
       // A buffer of the described size is one an application can have.
       if (cols[i - 1].type == SQL_VARCHAR) {
         EXPECT_LT(d.size, 16777216u) << cols[i - 1].ddl;
@@ -325,10 +352,47 @@ TEST_P(TypesDm, EveryColumnHasAnOdbcTypeAndReadsAsText) {
   SQLFreeStmt(stmt_, SQL_CLOSE);
   SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, reinterpret_cast<SQLPOINTER>(SQL_CURSOR_FORWARD_ONLY),
                  0);
-  for (const Column& c : cols) {
-    SCOPED_TRACE(c.ddl);
-    // SQLColumns gives the type the result is described with, never 0.
-    EXPECT_EQ(c.type, Narrow(CatalogColumn(table, c.name).type));
+  for (size_t i = 0; i < cols.size(); ++i) {
+    SCOPED_TRACE(cols[i].ddl);
+    // SQLColumns gives the type the result is described with, wide where
+    // it is wide; the type information lists the column's type under it.
+    const Described cat = CatalogColumn(table, cols[i].name);
+    EXPECT_EQ(described[i], cat.type);
+    bool listed = false;
+    for (const auto& row : TypeRows(cat.type))
+      listed = listed || qmr_test::Lower(row.first) == qmr_test::Lower(cat.typeName);
+    EXPECT_TRUE(listed || !cols[i].listed) << cat.typeName;
+  }
+  // Within a type the types with a usable size come first, the server's
+  // general one leading.
+  for (SQLSMALLINT t : {described[0], SQLSMALLINT{SQL_VARCHAR}, SQLSMALLINT{SQL_CHAR}}) {
+    const auto rows = TypeRows(t);
+    ASSERT_FALSE(rows.empty()) << t;
+    bool unsized = false;
+    for (const auto& row : rows) {
+      EXPECT_FALSE(unsized && row.second > 0) << t << " " << row.first;
+      unsized = unsized || row.second <= 0;
+    }
+    if (pg && t == described[0]) {
+      EXPECT_EQ("text", rows[0].first);
+    }
+    if (pg && t == SQL_VARCHAR) {
+      EXPECT_EQ("varchar", rows[0].first);
+    }
+  }
+  if (pg) {
+    // A GUID reads as its text and as SQLGUID.
+    MustExec("SELECT uu FROM " + table);
+    ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
+    SQLGUID g{};
+    SQLLEN ind = 0;
+    ASSERT_EQ(SQL_SUCCESS, SQLGetData(stmt_, 1, SQL_C_GUID, &g, sizeof g, &ind))
+        << Diag(SQL_HANDLE_STMT, stmt_);
+    EXPECT_EQ(static_cast<SQLLEN>(sizeof g), ind);
+    EXPECT_EQ(0x6ecd8c99u, g.Data1);
+    EXPECT_EQ(0x4036, g.Data2);
+    EXPECT_EQ(0x36, g.Data4[7]);
+    SQLFreeStmt(stmt_, SQL_CLOSE);
   }
   if (pg) {
     Exec("DROP TABLE " + table);

@@ -52,10 +52,10 @@ TEST_F(Concurrency, CallsOnABusyConnectionWaitTheirTurnOtherConnectionProceeds) 
   SQLHSTMT a = NewStmt(dbc1), b = NewStmt(dbc1), other = NewStmt(dbc2);
   auto running = StartBlockedClose(a);
 
-  // The very statement that runs: still executing, nothing else happens.
-  EXPECT_EQ(SQL_STILL_EXECUTING, SQLFreeStmt(a, SQL_CLOSE));
-  // A sibling statement, the connection itself and a descriptor of the
-  // sibling wait for the running call instead of failing.
+  // A synchronous call never answers still-executing: a second call on the
+  // very statement that runs waits, as a sibling statement, the connection
+  // itself and a descriptor of the sibling do.
+  auto same = std::async(std::launch::async, [a] { return SQLFreeStmt(a, SQL_CLOSE); });
   auto sibling = std::async(std::launch::async, [b] { return SQLFreeStmt(b, SQL_CLOSE); });
   auto connCall = std::async(std::launch::async,
                              [this] { return SQLEndTran(SQL_HANDLE_DBC, dbc1, SQL_COMMIT); });
@@ -64,6 +64,7 @@ TEST_F(Concurrency, CallsOnABusyConnectionWaitTheirTurnOtherConnectionProceeds) 
     SQLSMALLINT count = -1;
     return SQLGetDescField(ardOfB, 0, SQL_DESC_COUNT, &count, 0, nullptr);
   });
+  EXPECT_TRUE(Waiting(same));
   EXPECT_TRUE(Waiting(sibling));
   EXPECT_TRUE(Waiting(connCall));
   EXPECT_TRUE(Waiting(descCall));
@@ -78,6 +79,7 @@ TEST_F(Concurrency, CallsOnABusyConnectionWaitTheirTurnOtherConnectionProceeds) 
 
   fake.Release(kCloseCursorSlot);
   EXPECT_EQ(SQL_SUCCESS, running.get());
+  EXPECT_EQ(SQL_SUCCESS, same.get());
   EXPECT_EQ(SQL_SUCCESS, sibling.get());
   EXPECT_EQ(SQL_SUCCESS, connCall.get());
   EXPECT_EQ(SQL_SUCCESS, descCall.get());
@@ -93,18 +95,11 @@ TEST_F(Concurrency, WaitingCallOfAHandleFreedMeanwhileFindsItGone) {
   ASSERT_TRUE(Waiting(useB));
   fake.Release(kCloseCursorSlot);
   EXPECT_EQ(SQL_SUCCESS, running.get());
-  // Whichever of the two went first, the other one met a live handle, the
-  // first still running on it (still executing), or a gone one: never a
-  // freed record.
+  // Whichever of the two went first, the other one met a live handle (after
+  // waiting for the first) or a gone one: never a freed record.
   const SQLRETURN freed = freeB.get(), used = useB.get();
-  if (freed == SQL_STILL_EXECUTING) {
-    EXPECT_EQ(SQL_SUCCESS, used);
-    EXPECT_EQ(SQL_SUCCESS, SQLFreeHandle(SQL_HANDLE_STMT, b));
-  } else {
-    EXPECT_EQ(SQL_SUCCESS, freed);
-    EXPECT_TRUE(used == SQL_SUCCESS || used == SQL_STILL_EXECUTING || used == SQL_INVALID_HANDLE)
-        << used;
-  }
+  EXPECT_EQ(SQL_SUCCESS, freed);
+  EXPECT_TRUE(used == SQL_SUCCESS || used == SQL_INVALID_HANDLE) << used;
   EXPECT_EQ(SQL_INVALID_HANDLE, SQLFreeStmt(b, SQL_CLOSE));
 }
 
@@ -134,7 +129,9 @@ TEST_P(CancelRunning, ReportsWhatHappened) {
   if (c.cancelAnswer == 0) {
     ASSERT_EQ(std::future_status::ready, cancel.wait_for(5s));
     EXPECT_EQ(c.cancelRc, cancel.get());
-    EXPECT_EQ(1, fake.CallCount(53));
+    // Asked again while the call runs (a JDBC driver drops a cancel that
+    // comes before the statement reaches the database).
+    EXPECT_GE(fake.CallCount(53), 1);
   }
   fake.Release(kCloseCursorSlot);
   EXPECT_EQ(c.runningRc, running.get());
@@ -156,6 +153,20 @@ INSTANTIATE_TEST_SUITE_P(
         CancelCase{"DeclinedCallFailed", 134, 15, SQL_ERROR, "HY018", SQL_ERROR},
         CancelCase{"DeclinedCallSucceeded", 134, 0, SQL_ERROR, "HY018", SQL_SUCCESS}),
     [](const ::testing::TestParamInfo<CancelCase>& i) { return std::string(i.param.name); });
+
+TEST_F(Concurrency, CancelOfACallWaitingForItsTurnEndsItUnrun) {
+  SQLHSTMT a = NewStmt(dbc1), b = NewStmt(dbc1);
+  auto running = StartBlockedClose(a);
+  auto waiting = std::async(std::launch::async, [b] { return SQLFreeStmt(b, SQL_CLOSE); });
+  ASSERT_TRUE(Waiting(waiting));
+  EXPECT_EQ(SQL_SUCCESS, SQLCancel(b));
+  fake.Release(kCloseCursorSlot);
+  EXPECT_EQ(SQL_SUCCESS, running.get());
+  EXPECT_EQ(SQL_ERROR, waiting.get());
+  EXPECT_EQ("HY008", State(SQL_HANDLE_STMT, b));
+  EXPECT_EQ(1, fake.CallCount(kCloseCursorSlot));  // only a's close reached the agent
+  EXPECT_EQ(0, fake.CallCount(53));
+}
 
 TEST_F(Concurrency, CancelOfAnIdleSiblingWaitsThenClosesIt) {
   SQLHSTMT a = NewStmt(dbc1), b = NewStmt(dbc1);

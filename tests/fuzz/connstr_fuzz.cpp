@@ -59,13 +59,13 @@ void CheckTable(const std::string& text) {
   CS_ParseInto(text.c_str());
   for (int row = 0; row < kConnStrKeywordCount; ++row) {
     const ConnStrKeyword& k = ConnStrKeywords[row];
-    const CS_Pair* last = nullptr;
+    const CS_Pair* first = nullptr;
     for (const CS_Pair& p : pairs)
-      if (CS_Find(p.keyword.c_str()) == row) last = &p;
-    if ((last != nullptr) != k.present || k.supplied != (last != nullptr ? 1u : 0u))
+      if (first == nullptr && CS_Find(p.keyword.c_str()) == row) first = &p;
+    if ((first != nullptr) != k.present || k.supplied != (first != nullptr ? 1u : 0u))
       Fail("keyword marked wrongly", k.keyword, text);
-    if (last != nullptr && last->value != k.value)
-      Fail("keyword lost its last value", last->value, k.value);
+    if (first != nullptr && first->value != k.value)
+      Fail("keyword lost its first value", first->value, k.value);
   }
   CS_Clear();
 }

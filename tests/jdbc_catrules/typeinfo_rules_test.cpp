@@ -100,7 +100,8 @@ TEST(CatTypeInfoWanted, ComparesTheReportedType) {
       {1, 0, -1, 3, 12, -9, true},     // wide: NVARCHAR answers VARCHAR too
       {1, 0, -1, 3, 12, 1111, true},   // wide: OTHER, a WVARCHAR, answers VARCHAR too
       {1, 0, -1, 3, -1, 2005, true},   // wide: CLOB answers LONGVARCHAR
-      {1, 0, -1, 3, -9, 12, false},    // a narrow row never answers a wide request
+      {1, 0, -1, 3, -9, 12, true},     // wide: VARCHAR reported as WVARCHAR
+      {1, 0, -1, 3, -8, 4, false},     // a row of another type never answers
       {1, 0, -1, 3, 9, 2003, false},   // nor a row of no ODBC type any other
       {0, 0, -1, 3, 12, 1111, true},
       {0, 0, -1, 3, 9, 91, true},      // either date code asks for the date rows

@@ -14,10 +14,12 @@
 namespace {
 
 // Death tests re-run the test binary, so the child starts with a log that has
-// never had a sink (its output then reaches standard error).
+// never had a sink (its lines then go nowhere): the child that must show its
+// last line gives the log a sink on standard error first.
 class AllocDeathTest : public ::testing::Test {
  protected:
   void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+  static void ToStderr() { log_open_stream_noclose(stderr, 7, 0xFFFFFFFFu, 0); }
 };
 
 TEST(Alloc, RequestForNothingGivesDistinctZeroByte) {
@@ -94,19 +96,28 @@ TEST(Alloc, CopyToEndPointsAtNul) {
 }
 
 TEST_F(AllocDeathTest, ImpossibleSizeEndsProcessWithStatusOne) {
-  EXPECT_EXIT(s_alloc(1, UINT64_MAX), ::testing::ExitedWithCode(1),
-              "^s_alloc: out of memory\n$");
+  EXPECT_EXIT(
+      {
+        ToStderr();
+        s_alloc(1, UINT64_MAX);
+      },
+      ::testing::ExitedWithCode(1), "^s_alloc: out of memory\n$");
 }
 
 TEST_F(AllocDeathTest, OverflowingProductCountsAsExhaustion) {
   // 2^33 x 2^33 wraps to 0 in 64 bits; it must not become a tiny block.
-  EXPECT_EXIT(s_alloc(uint64_t{1} << 33, uint64_t{1} << 33), ::testing::ExitedWithCode(1),
-              "s_alloc: out of memory");
+  EXPECT_EXIT(
+      {
+        ToStderr();
+        s_alloc(uint64_t{1} << 33, uint64_t{1} << 33);
+      },
+      ::testing::ExitedWithCode(1), "s_alloc: out of memory");
 }
 
 TEST_F(AllocDeathTest, ReallocExhaustionNamesItself) {
   EXPECT_EXIT(
       {
+        ToStderr();
         void* p = s_alloc(1, 1);
         s_realloc(p, UINT64_MAX - 7);
       },

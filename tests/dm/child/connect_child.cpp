@@ -1,0 +1,74 @@
+// A process that connects as its arguments say and prints what each connect
+// answered on standard output, so that a test can read its standard error
+// alone:
+//   qmr_connect_child STEP...
+//   STEP is  C,<dsn>,<user>,<password>          SQLConnect
+//        or  D,<completion>,<connection string> SQLDriverConnect, null window
+// For each step one line "rc=<n>", then one line "<SQLSTATE>|<message>" per
+// diagnostic record of the connection, in record order.
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> Split(const std::string& s, size_t parts) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  while (out.size() + 1 < parts) {
+    const size_t comma = s.find(',', start);
+    if (comma == std::string::npos) break;
+    out.push_back(s.substr(start, comma - start));
+    start = comma + 1;
+  }
+  out.push_back(s.substr(start));
+  return out;
+}
+
+SQLCHAR* Text(std::string& s) { return reinterpret_cast<SQLCHAR*>(&s[0]); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  SQLHENV env = nullptr;
+  SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
+  SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  for (int i = 1; i < argc; ++i) {
+    const std::string step = argv[i];
+    SQLHDBC dbc = nullptr;
+    SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
+    SQLRETURN rc = SQL_ERROR;
+    if (step.rfind("C,", 0) == 0) {
+      std::vector<std::string> f = Split(step, 4);
+      if (f.size() != 4) return 2;
+      rc = SQLConnect(dbc, Text(f[1]), SQL_NTS, Text(f[2]), SQL_NTS, Text(f[3]), SQL_NTS);
+    } else if (step.rfind("D,", 0) == 0) {
+      std::vector<std::string> f = Split(step, 3);
+      if (f.size() != 3) return 2;
+      SQLCHAR out[1024];
+      SQLSMALLINT len = 0;
+      rc = SQLDriverConnect(dbc, nullptr, Text(f[2]), SQL_NTS, out, sizeof out, &len,
+                            static_cast<SQLUSMALLINT>(std::atoi(f[1].c_str())));
+    } else {
+      return 2;
+    }
+    std::printf("rc=%d\n", static_cast<int>(rc));
+    for (SQLSMALLINT rec = 1;; ++rec) {
+      SQLCHAR state[6] = {};
+      SQLCHAR msg[1024] = {};
+      SQLINTEGER native = 0;
+      SQLSMALLINT len = 0;
+      if (!SQL_SUCCEEDED(SQLGetDiagRec(SQL_HANDLE_DBC, dbc, rec, state, &native, msg, sizeof msg, &len)))
+        break;
+      std::printf("%s|%s\n", reinterpret_cast<char*>(state), reinterpret_cast<char*>(msg));
+    }
+    if (SQL_SUCCEEDED(rc)) SQLDisconnect(dbc);
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+  }
+  SQLFreeHandle(SQL_HANDLE_ENV, env);
+  return 0;
+}
