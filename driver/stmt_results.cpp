@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "driver/agent_fail.h"
 #include "driver/coldesc.h"
 #include "driver/desc.h"
 #include "driver/ops.h"
@@ -20,11 +21,6 @@ namespace {
 
 const DRV_OpTable* OpsOf(const StmtHandle* stmt) {
   return stmt->agent != nullptr ? stmt->agent->ops : nullptr;
-}
-
-DRV_Return AgentFail(StmtHandle* stmt, uint32_t code) {
-  STMT_PullErrors(stmt);
-  return Fail(stmt, static_cast<int32_t>(code));
 }
 
 uint32_t NextResult(StmtHandle* stmt) {

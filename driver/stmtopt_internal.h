@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "driver/agent_fail.h"
 #include "driver/handles.h"
 #include "driver/stmt.h"
 #include "util/errcodes.h"
@@ -46,11 +47,6 @@ inline uint32_t AgentGet(StmtHandle* stmt, uint32_t request, uint32_t* value) {
 // The agent's messages (a JDBC call that failed says why) join the
 // statement's list.
 inline void PullAgentErrors(StmtHandle* stmt) { STMT_PullErrors(stmt); }
-
-inline DRV_Return AgentFail(StmtHandle* stmt, uint32_t code) {
-  PullAgentErrors(stmt);
-  return Fail(stmt, static_cast<int32_t>(code));
-}
 
 inline DRV_Return Changed(StmtHandle* stmt) {
   stmt->diag.pending = ERR_VALUE_CHANGED;
