@@ -18,6 +18,7 @@
 #include "driver/stmt.h"
 #include "driver/trace.h"
 #include "drv_jdbc/drv_catalog.h"
+#include "util/owners.h"
 #include "util/strutil.h"
 #include "util/errcodes.h"
 
@@ -249,9 +250,9 @@ DRV_Return DRV_TablesOp(void* h, va_list args) {
   if (a[3].text != nullptr) {
     char* raw = nullptr;
     str_nts_dup(&raw, a[3].text, a[3].length);
-    if (raw == nullptr) return Fail(stmt, ERR_NO_MEMORY);
-    types = TBL_QuoteTypes(raw, (flags & kConnIncludeViews) != 0);
-    std::free(raw);
+    const UniqueFree<char> list(raw);
+    if (list == nullptr) return Fail(stmt, ERR_NO_MEMORY);
+    types = TBL_QuoteTypes(list.get(), (flags & kConnIncludeViews) != 0);
     if ((flags & kConnIncludeAll) != 0) types.clear();
     block.extra = t.AddRaw(types);
   } else if ((flags & kConnIncludeAll) != 0) {

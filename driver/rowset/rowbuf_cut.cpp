@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "scrs/colset_ops.h"
+#include "util/owners.h"
 #include "util/textconv.h"
 #include "util/errcodes.h"
 
@@ -119,25 +120,22 @@ int NarrowColumn(COLSET* set, COLSET_COL& col) {
     }
 
     if (t == COLSET_VT_LONGWCHAR) {
-      std::vector<char*> values(rows, nullptr);
+      std::vector<UniqueFree<char>> values(rows);
       for (uint32_t r = 0; r < rows; ++r) {
         if (!HoldsValue(col.ind[r])) continue;
         COLSET_LONG l;
         std::memcpy(&l, At(col, r), sizeof l);
         if (l.value == nullptr) continue;
-        values[r] = static_cast<char*>(std::malloc(text[r].size() + 1));
-        if (values[r] == nullptr) {
-          for (char* v : values) std::free(v);
-          return ERR_NO_MEMORY;
-        }
-        std::memcpy(values[r], text[r].c_str(), text[r].size() + 1);
+        values[r].reset(static_cast<char*>(std::malloc(text[r].size() + 1)));
+        if (values[r] == nullptr) return ERR_NO_MEMORY;
+        std::memcpy(values[r].get(), text[r].c_str(), text[r].size() + 1);
       }
       for (uint32_t r = 0; r < rows; ++r) {
         if (values[r] == nullptr) continue;
         COLSET_LONG l;
         std::memcpy(&l, At(col, r), sizeof l);
         std::free(l.value);
-        l.value = values[r];
+        l.value = values[r].release();
         l.length = static_cast<uint32_t>(text[r].size());
         std::memcpy(At(col, r), &l, sizeof l);
       }

@@ -26,7 +26,8 @@ using ColSetPtr = std::unique_ptr<COLSET, ColSetDeleter>;
 struct FreeDeleter {
   void operator()(void* p) const { std::free(p); }
 };
-// A block from malloc, calloc, realloc or strdup (or s_alloc).
+// A block from malloc, calloc, realloc or strdup (or s_alloc); T[] for an
+// array read by index.
 template <typename T>
 using UniqueFree = std::unique_ptr<T, FreeDeleter>;
 
