@@ -58,10 +58,10 @@ class Texts {
       failed_ = true;
       return "";
     }
-    owned_.emplace_back(p, &std::free);
+    owned_.emplace_back(p);
     return p;
   }
-  std::vector<std::unique_ptr<char, decltype(&std::free)>> owned_;
+  std::vector<UniqueFree<char>> owned_;
   bool failed_ = false;
 };
 

@@ -14,6 +14,7 @@
 #include "driver/rowset/execute.h"
 #include "driver/stmt.h"
 #include "driver/trace.h"
+#include "util/owners.h"
 #include "util/strutil.h"
 #include "util/errcodes.h"
 
@@ -98,7 +99,7 @@ int PrepareText(StmtHandle* stmt, va_list args) {
     stmt->diag.pending = ERR_NO_MEMORY;
     return -1;
   }
-  std::unique_ptr<char, decltype(&std::free)> owned(copy, &std::free);
+  UniqueFree<char> owned(copy);
   if (TRC_Active()) TRC_Printf("  [%s]", TRC_Mask(copy).c_str());
   return Prepare_core(stmt, copy);
 }

@@ -14,6 +14,7 @@
 #include "driver/rowset/execute.h"
 #include "driver/stmt.h"
 #include "driver/trace.h"
+#include "util/owners.h"
 #include "util/strutil.h"
 #include "util/errcodes.h"
 
@@ -61,7 +62,7 @@ DRV_Return DRV_SetCursorNameOp(void* h, va_list args) {
   char* copy = nullptr;
   str_nts_dup(&copy, name, length);
   if (copy == nullptr) return Fail(stmt, ERR_NO_MEMORY);
-  std::unique_ptr<char, decltype(&std::free)> owned(copy, &std::free);
+  UniqueFree<char> owned(copy);
   if (TRC_Active()) TRC_Printf("SetCursorName [%s]", copy);
   const DRV_OpTable* ops = OpsOf(stmt);
   if (ops == nullptr || ops->DRV_SetCursorName == nullptr) return Fail(stmt, ERR_NOT_CAPABLE);

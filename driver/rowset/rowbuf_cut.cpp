@@ -55,8 +55,7 @@ bool IsLow(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 std::string ToUtf8(const unsigned char* p, size_t count) {
   std::u16string units(count, u'\0');
   if (count > 0) std::memcpy(&units[0], p, count * sizeof(char16_t));
-  std::unique_ptr<char, decltype(&std::free)> mb(
-      wide_to_mb_dup(units.data(), static_cast<int64_t>(count)), &std::free);
+  UniqueFree<char> mb(wide_to_mb_dup(units.data(), static_cast<int64_t>(count)));
   if (mb == nullptr) throw std::bad_alloc();
   // A 0 unit inside a counted value is text like any other.
   return std::string(mb.get(), static_cast<size_t>(wide_to_mb_len(units.data(), static_cast<int64_t>(count))));
