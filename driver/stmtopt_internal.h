@@ -44,10 +44,6 @@ inline uint32_t AgentGet(StmtHandle* stmt, uint32_t request, uint32_t* value) {
   return code;
 }
 
-// The agent's messages (a JDBC call that failed says why) join the
-// statement's list.
-inline void PullAgentErrors(StmtHandle* stmt) { STMT_PullErrors(stmt); }
-
 inline DRV_Return Changed(StmtHandle* stmt) {
   stmt->diag.pending = ERR_VALUE_CHANGED;
   return SQL_SUCCESS_WITH_INFO;
