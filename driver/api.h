@@ -17,7 +17,6 @@ QMR_EXPORT int LibMain(void* module);
 QMR_EXPORT int WEP(int code);
 QMR_EXPORT int GetSetupDatabase(char* buffer, int size);
 QMR_EXPORT int GetSetupRegistry(char* buffer, int size);
-QMR_EXPORT int32_t GetXaSwitch(uint32_t flags, void** xaSwitch);
 
 static_assert(sizeof(SQLWCHAR) == 2, "UTF-16 units at the ODBC boundary");
 static_assert(sizeof(SQLLEN) == 8, "64-bit ODBC");

@@ -31,9 +31,9 @@ inline BIND_Args BIND_ReadArgs(va_list args) {
   return a;
 }
 
-// SQLBindCol: 0 or an internal code (25 negative length, 43 no bookmark
-// support, 18 a C type that does not exist or does not suit the bookmark
-// column, 16 memory).
+// SQLBindCol: 0 or an internal code (ERR_INVALID_LENGTH negative length,
+// ERR_NOT_CAPABLE no bookmark support, ERR_C_TYPE_RANGE a C type that does
+// not exist or does not suit the bookmark column, ERR_NO_MEMORY).
 int32_t STMT_BindCol(StmtHandle* stmt, uint16_t column, int16_t cType, void* value,
                      int64_t bufferLength, int64_t* length);
 // Removes every binding (SQLFreeStmt SQL_UNBIND): the ARD keeps no record
@@ -43,7 +43,8 @@ void BIND_UnbindAll(StmtHandle* stmt);
 // arrays; both pointers end up null.
 void BIND_FreeRowBuffers(void*** values, uint32_t count, int64_t** lengths);
 // Fresh zeroed per-row buffers for every bound column, for the larger of the
-// rowset size and `row` rows (the positioned operation's row): 0 or 16.
+// rowset size and `row` rows (the positioned operation's row): 0 or
+// ERR_NO_MEMORY.
 int32_t BIND_AllocExt(StmtHandle* stmt, uint32_t row);
 // The per-row buffers of a column, or null when it has none.
 BindRowBuffers* BIND_RowBuffers(StmtHandle* stmt, uint16_t column);

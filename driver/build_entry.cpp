@@ -1,9 +1,13 @@
 // The part of the driver that differs between the two builds (compiled once
 // per library with QMR_UNICODE set): the driver's description and file
 // name, and the hooks that run when the library is loaded and unloaded.
+// The top of each library: the one place that sees both the core and the
+// distributed-transaction layer above it.
 #include <dlfcn.h>
 
 #include "driver/startup.h"
+#include "driver/xa_layer.h"
+#include "xa/rd_dispenser.h"
 
 #ifndef QMR_UNICODE
 #error "QMR_UNICODE must be 0 or 1"
@@ -33,7 +37,10 @@ void* moduleBase() {
   return nullptr;
 }
 
-__attribute__((constructor)) void driverLoaded() { DRV_DllMain(moduleBase(), 1); }
+__attribute__((constructor)) void driverLoaded() {
+  DRV_SetXaLayer(XA_CoreLayer());
+  DRV_DllMain(moduleBase(), 1);
+}
 
 // The latest point of the process: exit() runs the application's exit
 // handlers (also those registered before the library was loaded, which may

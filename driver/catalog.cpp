@@ -17,6 +17,7 @@
 #include "driver/prepare.h"
 #include "driver/stmt.h"
 #include "driver/trace.h"
+#include "drv_jdbc/agent_codes.h"
 #include "drv_jdbc/drv_catalog.h"
 #include "util/owners.h"
 #include "util/strutil.h"
@@ -156,8 +157,8 @@ DRV_Return CatalogCursorOptions(StmtHandle* stmt) {
   if (cur.cursorType == SQL_CURSOR_FORWARD_ONLY || ops == nullptr || ops->DRV_GetInfo == nullptr)
     return SQL_SUCCESS;
   bool changed = false;
-  for (auto [request, field] : {std::pair{kReqCursorType, &cur.cursorType},
-                                std::pair{kReqConcurrency, &cur.concurrency}}) {
+  for (auto [request, field] : {std::pair{OPT_CURSOR_TYPE, &cur.cursorType},
+                                std::pair{OPT_CONCURRENCY, &cur.concurrency}}) {
     uint32_t answer = 0;
     uint16_t length = 0;
     if (ops->DRV_GetInfo(stmt->agentStmt, request, &answer, sizeof answer, &length) != 0) continue;

@@ -20,7 +20,7 @@ constexpr uint32_t kDefaultFetchRows = 60;
 JdbcColDesc* STMT_GetColInfo(StmtHandle* stmt);
 
 // Result column n (1-based), or for n = 0 the bookmark column when bookmarks
-// are on. Null with pending code 17 (S1002) for a column that does not exist,
+// are on. Null with pending code ERR_INVALID_COLUMN for a column that does not exist,
 // or with the describing failure's code. The bookmark record is static:
 // callers never free what this returns.
 const JdbcColDesc* STMT_GetCol(StmtHandle* stmt, uint32_t n);

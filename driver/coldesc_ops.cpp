@@ -52,33 +52,36 @@ int32_t TypeFor(const StmtHandle* stmt, int32_t type) {
 int64_t LengthOf(const JdbcColDesc* d) {
   const int64_t size = d->precision;
   switch (d->sql_type) {
-    case -11: case 11: case 93: return 16;
-    case -10: case -9: case -8: return 2 * size;
-    case -7: case -6: return 1;
-    case -5: return 20;
-    case -4: case -3: case -2: case -1: case 1: case 12: return size;
-    case 2: case 3: return size + 2;
-    case 4: case 7: return 4;
-    case 5: return 2;
-    case 6: case 8: return 8;
-    case 9: case 10: case 91: case 92: return 6;
+    case SQL_GUID: case SQL_TIMESTAMP: case SQL_TYPE_TIMESTAMP: return 16;
+    case SQL_WLONGVARCHAR: case SQL_WVARCHAR: case SQL_WCHAR: return 2 * size;
+    case SQL_BIT: case SQL_TINYINT: return 1;
+    case SQL_BIGINT: return 20;
+    case SQL_LONGVARBINARY: case SQL_VARBINARY: case SQL_BINARY:
+    case SQL_LONGVARCHAR: case SQL_CHAR: case SQL_VARCHAR: return size;
+    case SQL_NUMERIC: case SQL_DECIMAL: return size + 2;
+    case SQL_INTEGER: case SQL_REAL: return 4;
+    case SQL_SMALLINT: return 2;
+    case SQL_FLOAT: case SQL_DOUBLE: return 8;
+    case SQL_DATE: case SQL_TIME: case SQL_TYPE_DATE: case SQL_TYPE_TIME: return 6;
     default:
-      if (d->sql_type >= 101 && d->sql_type <= 113) return 28;
+      if (d->sql_type >= SQL_INTERVAL_YEAR && d->sql_type <= SQL_INTERVAL_MINUTE_TO_SECOND)
+        return 28;
       return SQL_NO_TOTAL;
   }
 }
 
 int64_t SearchableOf(const JdbcColDesc* d) {
   switch (d->sql_type) {
-    case -10: case -1: return SQL_PRED_CHAR;
-    case -9: case -8: case 1: case 12: return SQL_SEARCHABLE;
-    case -4: case -3: case -2: return SQL_PRED_NONE;
+    case SQL_WLONGVARCHAR: case SQL_LONGVARCHAR: return SQL_PRED_CHAR;
+    case SQL_WVARCHAR: case SQL_WCHAR: case SQL_CHAR: case SQL_VARCHAR: return SQL_SEARCHABLE;
+    case SQL_LONGVARBINARY: case SQL_VARBINARY: case SQL_BINARY: return SQL_PRED_NONE;
     default: return SQL_PRED_BASIC;
   }
 }
 
 bool IsNumericType(int32_t t) {
-  return t == -7 || t == -6 || t == -5 || (t >= 2 && t <= 8);
+  return t == SQL_BIT || t == SQL_TINYINT || t == SQL_BIGINT ||
+         (t >= SQL_NUMERIC && t <= SQL_DOUBLE);
 }
 
 // 1 for an unsigned value, and for a column that is not numeric at all.
@@ -377,8 +380,12 @@ DRV_Return DRV_ColAttributeOp(void* h, va_list args) {
     case SQL_COLUMN_NULLABLE:
     case SQL_DESC_NULLABLE:
       return ColAttribute_core(stmt, icol, SQL_COLUMN_NULLABLE, text, size, length, number, width);
-    case 2: case 3: case 4: case 5: case 6: case 8: case 9: case 10: case 11: case 12: case 13:
-    case 14: case 15: case 16: case 17: case 18: case kFieldRowVersion: case kFieldDriver1053:
+    case SQL_COLUMN_TYPE: case SQL_COLUMN_LENGTH: case SQL_COLUMN_PRECISION:
+    case SQL_COLUMN_SCALE: case SQL_COLUMN_DISPLAY_SIZE: case SQL_COLUMN_UNSIGNED:
+    case SQL_COLUMN_MONEY: case SQL_COLUMN_UPDATABLE: case SQL_COLUMN_AUTO_INCREMENT:
+    case SQL_COLUMN_CASE_SENSITIVE: case SQL_COLUMN_SEARCHABLE: case SQL_COLUMN_TYPE_NAME:
+    case SQL_COLUMN_TABLE_NAME: case SQL_COLUMN_OWNER_NAME: case SQL_COLUMN_QUALIFIER_NAME:
+    case SQL_COLUMN_LABEL: case kFieldRowVersion: case kFieldDriver1053:
       return ColAttribute_core(stmt, icol, field, text, size, length, number, width);
     default:
       break;

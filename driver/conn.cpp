@@ -12,8 +12,8 @@
 #include "driver/dispatch.h"
 #include "driver/ops.h"
 #include "driver/stmt.h"
+#include "driver/xa_layer.h"
 #include "util/errcodes.h"
-#include "xa/rd_dispenser.h"
 
 namespace {
 
@@ -97,7 +97,7 @@ void CONN_FreeConnectTexts(ConnHandle* conn) {
 }
 
 void CONN_ReleaseDtc(ConnHandle* conn) {
-  if (conn->dtcResource != nullptr) RD_Release(conn->dtcResource);
+  if (conn->dtcResource != nullptr) DRV_GetXaLayer().release(conn->dtcResource);
   conn->dtcResource = nullptr;
   conn->dtcEnlisted = 0;
 }

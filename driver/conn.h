@@ -11,7 +11,7 @@
 
 struct JdbcConnSettings;
 
-// New record linked into the environment; null (code 16 on the environment)
+// New record linked into the environment; null (ERR_NO_MEMORY on the environment)
 // when memory runs out.
 ConnHandle* CONN_Alloc(EnvHandle* env);
 // Information-answer caches back to "not set".

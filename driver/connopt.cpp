@@ -12,9 +12,10 @@
 #include "driver/agent_fail.h"
 #include "driver/conn.h"
 #include "driver/connopt_text.h"
-#include "driver/stmtopt.h"
-#include "xa/rd_dispenser.h"
 #include "driver/startup.h"
+#include "driver/stmtopt.h"
+#include "driver/xa_layer.h"
+#include "drv_jdbc/agent_codes.h"
 #include "util/errcodes.h"
 
 namespace {
@@ -78,7 +79,7 @@ DRV_Return SetAccessMode(ConnHandle* c, uint64_t value) {
   // flag alike: the two never disagree.
   const uint32_t readOnly = value != SQL_MODE_READ_WRITE ? 1 : 0;
   if (Connected(c)) {
-    const DRV_Return rc = SetAgentNumber(c, kOptAccessMode, readOnly);
+    const DRV_Return rc = SetAgentNumber(c, OPT_ACCESS_MODE, readOnly);
     if (rc == SQL_ERROR) return rc;
   }
   c->flags = static_cast<uint16_t>(readOnly != 0 ? (c->flags | kConnReadOnly)
@@ -90,7 +91,7 @@ DRV_Return SetAccessMode(ConnHandle* c, uint64_t value) {
 DRV_Return SetAutoCommit(ConnHandle* c, uint64_t value) {
   const uint32_t on = value != SQL_AUTOCOMMIT_OFF ? 1 : 0;
   if (Connected(c)) {
-    const DRV_Return rc = SetAgentNumber(c, kOptAutoCommit, on);
+    const DRV_Return rc = SetAgentNumber(c, OPT_AUTOCOMMIT, on);
     if (rc == SQL_ERROR) return rc;
   }
   c->flags = static_cast<uint16_t>(on != 0 ? (c->flags | kConnAutoCommit)
@@ -113,7 +114,7 @@ DRV_Return SetCatalog(ConnHandle* c, uint64_t value, int mode) {
     return SQL_SUCCESS;
   }
   if (CursorOpen(c)) return Fail(c, ERR_INVALID_CURSOR_STATE);
-  const uint32_t agentCode = AgentSet(c, kOptCurrentCatalog, const_cast<char*>(name.c_str()));
+  const uint32_t agentCode = AgentSet(c, OPT_CURRENT_CATALOG, const_cast<char*>(name.c_str()));
   if (agentCode != 0) return AgentFail(c, agentCode);
   c->currentCatalog = name;
   c->wantCatalog = true;
@@ -144,7 +145,7 @@ bool AgentTextOption(uint16_t o) { return o == 1212 || o == 1214 || o == 1254; }
 DRV_Return SetDriverNumber(ConnHandle* c, uint16_t option, uint64_t value) {
   if (!Connected(c)) return SQL_SUCCESS;
   uint32_t v = static_cast<uint32_t>(value);
-  const uint32_t code = AgentSet(c, kOptNumericBase | option, &v);
+  const uint32_t code = AgentSet(c, OPT_CONN_INT | option, &v);
   if (code == 0) return SQL_SUCCESS;
   if (code == ERR_VALUE_CHANGED) {
     c->diag.pending = ERR_VALUE_CHANGED;
@@ -162,7 +163,7 @@ DRV_Return SetDriverText(ConnHandle* c, uint16_t option, uint64_t value, int mod
                     &code)) {
     return Fail(c, code);
   }
-  const uint32_t agentCode = AgentSet(c, kOptTextBase | option, const_cast<char*>(text.c_str()));
+  const uint32_t agentCode = AgentSet(c, OPT_CONN_TEXT | option, const_cast<char*>(text.c_str()));
   if (agentCode == 0) return SQL_SUCCESS;
   if (agentCode == ERR_NOT_CAPABLE) {
     DRV_PullErrors(c, nullptr);
@@ -182,22 +183,23 @@ DRV_Return Enlist(ConnHandle* c, uint64_t value) {
   }
   // An enlistment whose coordinator went down is over: the connection may
   // enlist in a new transaction.
-  if (c->dtcEnlisted != 0 && !RD_Lost(c->dtcResource)) return SQL_SUCCESS;
-  if (XA_Startup() != 0) return Fail(c, ERR_ENLIST_FAILED);
+  const DRV_XaLayer& xa = DRV_GetXaLayer();
+  if (c->dtcEnlisted != 0 && !xa.lost(c->dtcResource)) return SQL_SUCCESS;
+  if (xa.startup() != 0) return Fail(c, ERR_ENLIST_FAILED);
   CONN_ReleaseDtc(c);
   // The dispenser opens its own connection to the same data source.
   std::string text = "DSN=" + c->dsn + ";UID=" + c->uid + ";PWD=" + c->pwd + ";";
-  void* resource = RD_Create(transaction, c->agentEnv, c->agentConn, &c->agent, &c->xaData,
+  void* resource = xa.create(transaction, c->agentEnv, c->agentConn, &c->agent, &c->xaData,
                              &c->callLock, text.c_str());
   // The password leaves no copy behind.
   std::fill(text.begin(), text.end(), '\0');
   if (resource == nullptr) return Fail(c, ERR_ENLIST_FAILED);
-  if (RD_Connect(resource) == 0 && RD_Enlist(resource) == 0) {
+  if (xa.connect(resource) == 0 && xa.enlist(resource) == 0) {
     c->dtcResource = resource;
     c->dtcEnlisted = 1;
     return SQL_SUCCESS;
   }
-  RD_Release(resource);
+  xa.release(resource);
   return Fail(c, ERR_ENLIST_FAILED);
 }
 
@@ -205,7 +207,7 @@ DRV_Return SetFailoverCallback(ConnHandle* c, uint64_t value) {
   if (!Connected(c)) return Fail(c, ERR_FUNCTION_SEQUENCE);
   if (c->capFailover == 0) return Fail(c, ERR_NOT_CAPABLE);
   uint32_t on = value != 0 ? 1 : 0;
-  const uint32_t code = AgentSet(c, kOptFailover, &on);
+  const uint32_t code = AgentSet(c, OPT_FAILOVER, &on);
   if (code != 0) return AgentFail(c, code);
   c->failoverCallback = reinterpret_cast<DRV_FailoverCallback>(value);
   return SQL_SUCCESS;
@@ -235,7 +237,7 @@ DRV_Return CONN_OptionText(ConnHandle* c, uint16_t option, std::string* out) {
     case SQL_CURRENT_QUALIFIER: {
       if (!Connected(c) || c->agentConn == 0) return SQL_SUCCESS;
       char buf[kAgentTextRoom] = {};
-      const uint32_t code = AgentGet(c, kInfoCurrentCatalog, buf, sizeof buf);
+      const uint32_t code = AgentGet(c, INFO_CURRENT_CATALOG, buf, sizeof buf);
       if (code == ERR_NOT_SUPPORTED) return Fail(c, ERR_OPTION_RANGE);
       if (code != 0) return AgentFail(c, code);
       buf[sizeof buf - 1] = '\0';
@@ -276,7 +278,7 @@ DRV_Return CONN_SetOption(ConnHandle* c, uint16_t option, uint64_t value, int mo
       return SQL_SUCCESS;
     case SQL_TXN_ISOLATION:
       if (Connected(c)) {
-        const DRV_Return rc = SetAgentNumber(c, kOptTxnIsolation, static_cast<uint32_t>(value));
+        const DRV_Return rc = SetAgentNumber(c, OPT_TXN_ISOLATION, static_cast<uint32_t>(value));
         if (rc == SQL_ERROR) return rc;
       }
       c->isolation = static_cast<uint32_t>(value);
@@ -347,14 +349,14 @@ DRV_Return CONN_GetOption(ConnHandle* c, uint16_t option, void* value, int mode)
     if (!Connected(c)) return SQL_SUCCESS;
     if (AgentTextOption(option)) {
       char buf[kAgentTextRoom] = {};
-      const uint32_t code = AgentGet(c, kOptTextBase | option, buf, sizeof buf);
+      const uint32_t code = AgentGet(c, OPT_CONN_TEXT | option, buf, sizeof buf);
       if (code == ERR_NOT_SUPPORTED) return Fail(c, ERR_OPTION_RANGE);
       if (code != 0) return AgentFail(c, code);
       buf[sizeof buf - 1] = '\0';
       return PutOption2Text(c, buf, value, mode);
     }
     uint32_t v = 0;
-    const uint32_t code = AgentGet(c, kOptNumericBase | option, &v, sizeof v);
+    const uint32_t code = AgentGet(c, OPT_CONN_INT | option, &v, sizeof v);
     if (code == ERR_NOT_SUPPORTED) return Fail(c, ERR_OPTION_RANGE);
     if (code != 0) return AgentFail(c, code);
     return Put32(value, v);
@@ -370,7 +372,7 @@ int32_t CONN_ApplyPendingOptions(ConnHandle* c) {
   if (!Connected(c)) return ERR_NOT_CONNECTED;
   if (c->wantAutoCommit >= 0) {
     uint32_t on = static_cast<uint32_t>(c->wantAutoCommit);
-    const uint32_t code = AgentSet(c, kOptAutoCommit, &on);
+    const uint32_t code = AgentSet(c, OPT_AUTOCOMMIT, &on);
     if (code != 0 && code != ERR_VALUE_CHANGED) {
       DRV_PullErrors(c, nullptr);
       return static_cast<int32_t>(code);
@@ -381,7 +383,7 @@ int32_t CONN_ApplyPendingOptions(ConnHandle* c) {
   if (c->wantAccessMode >= 0) {
     // Read-only from the data source stays (see CONN_PrepareConnectFlags).
     uint32_t readOnly = (c->wantAccessMode == 1 || (c->flags & kConnReadOnly) != 0) ? 1 : 0;
-    const uint32_t code = AgentSet(c, kOptAccessMode, &readOnly);
+    const uint32_t code = AgentSet(c, OPT_ACCESS_MODE, &readOnly);
     if (code != 0 && code != ERR_VALUE_CHANGED) {
       DRV_PullErrors(c, nullptr);
       return static_cast<int32_t>(code);
@@ -390,7 +392,7 @@ int32_t CONN_ApplyPendingOptions(ConnHandle* c) {
   }
   if (c->wantCatalog && !c->currentCatalog.empty()) {
     const uint32_t code =
-        AgentSet(c, kOptCurrentCatalog, const_cast<char*>(c->currentCatalog.c_str()));
+        AgentSet(c, OPT_CURRENT_CATALOG, const_cast<char*>(c->currentCatalog.c_str()));
     if (code != 0 && code != ERR_VALUE_CHANGED) {
       DRV_PullErrors(c, nullptr);
       return static_cast<int32_t>(code);

@@ -4,8 +4,8 @@
 // driver/ops.h; this header holds what other modules of the core call.
 //
 // Values only the database side knows travel to the agent as option or
-// information request codes: 0x22030000 | option for numbers, 0x21030000 |
-// option for text.
+// information request codes: OPT_CONN_INT | option for numbers,
+// OPT_CONN_TEXT | option for text.
 #ifndef QMR_DRIVER_CONNOPT_H
 #define QMR_DRIVER_CONNOPT_H
 
@@ -14,16 +14,11 @@
 
 #include "driver/dispatch.h"
 #include "driver/handles.h"
+#include "drv_jdbc/agent_codes.h"
 
-// Agent request codes of the options the core itself sends.
-constexpr uint32_t kOptAutoCommit = 0x22030000u;
-constexpr uint32_t kOptAccessMode = 0x22030001u;
-constexpr uint32_t kOptTxnIsolation = 0x2203006Cu;
-constexpr uint32_t kOptCurrentCatalog = 0x2103006Du;
-constexpr uint32_t kOptFailover = 0x22030500u;
-constexpr uint32_t kInfoCurrentCatalog = 0x2101000Du;
-constexpr uint32_t kOptNumericBase = 0x22030000u;  // | driver-specific option
-constexpr uint32_t kOptTextBase = 0x21030000u;     // | driver-specific option
+// Old names that driver/conn_open.cpp still uses.
+constexpr uint32_t kOptAutoCommit = OPT_AUTOCOMMIT;
+constexpr uint32_t kOptTxnIsolation = OPT_TXN_ISOLATION;
 
 // The application's access-mode choice, put into the flags word after the
 // connect path has set the flags from the data source's settings and before

@@ -10,11 +10,11 @@
 #include "driver/connopt.h"
 #include "driver/connopt_text.h"
 #include "driver/ops.h"
+#include "drv_jdbc/agent_codes.h"
 #include "util/errcodes.h"
 
 namespace {
 
-constexpr uint32_t kInfoConnClosed = 0x22010019u;  // 1: the JDBC connection is closed
 
 // Attributes the ODBC 2 setter takes as they are.
 bool PassedToSetOption(int32_t a) {
@@ -67,7 +67,7 @@ void NoteClosedByAgent(ConnHandle* c) {
   if (c->state != kConnConnected || ops == nullptr || ops->DRV_GetInfo == nullptr) return;
   uint32_t closed = 0;
   uint16_t length = 0;
-  if (ops->DRV_GetInfo(c->agentConn, kInfoConnClosed, &closed, sizeof closed, &length) == 0 &&
+  if (ops->DRV_GetInfo(c->agentConn, INFO_CONN_CLOSED, &closed, sizeof closed, &length) == 0 &&
       closed == 1) {
     c->linkLost = true;
   }

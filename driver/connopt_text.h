@@ -15,8 +15,8 @@ enum class TextIn {
 
 // Reads the application's text at `value`: `length` in bytes, or SQL_NTS
 // for a terminated text; mode 'W' reads UTF-16 (length / 2 units). False
-// (and *code set) for a negative length other than SQL_NTS (25) or when
-// memory runs out (16). A null value gives an empty text.
+// (and *code set) for a negative length other than SQL_NTS (ERR_INVALID_LENGTH)
+// or when memory runs out (ERR_NO_MEMORY). A null value gives an empty text.
 bool OPT_ReadText(const void* value, int64_t length, int mode, TextIn form, std::string* out,
                   int32_t* code);
 

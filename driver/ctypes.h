@@ -1,7 +1,8 @@
 // C types and the copy of values into application buffers. The copy routines
 // post nothing themselves: they leave an internal code in the caller's
-// variable (19 truncated, 58 truncation not allowed, 25 bad buffer length)
-// and return 1 (truncated), 0 (complete) or -1 (error).
+// variable (ERR_TRUNCATED, ERR_NUMERIC_RANGE when truncation is not allowed,
+// ERR_INVALID_LENGTH for a bad buffer length) and return 1 (truncated), 0
+// (complete) or -1 (error).
 #ifndef QMR_DRIVER_CTYPES_H
 #define QMR_DRIVER_CTYPES_H
 
@@ -18,8 +19,9 @@ int32_t TYPE_CSize(int16_t cType);
 //   available  how much is available from here on (for the remainder test)
 //   total      the length to report; 0 = report `length`; SQL_NO_TOTAL allowed
 //   terminate  write a terminator behind the copied data
-//   allowCut   truncation allowed (else code 58 and -1)
-//   dst, dstSize  the application's buffer; a negative size is refused (25)
+//   allowCut   truncation allowed (else ERR_NUMERIC_RANGE and -1)
+//   dst, dstSize  the application's buffer; a negative size is refused
+//                 (ERR_INVALID_LENGTH)
 //   lenOut     where the length goes (may be null)
 //   code       the caller's internal-code variable
 

@@ -17,10 +17,10 @@
 
 // New descriptor with its record 0. An implicit one (kind 1-4, owned by
 // stmt) also becomes the statement's descriptor of its kind. Null when
-// memory runs out, with code 16 on the owner.
+// memory runs out, with ERR_NO_MEMORY on the owner.
 DescHandle* DESC_Alloc(uint16_t kind, uint16_t allocType, StmtHandle* stmt, ConnHandle* conn);
 // Gives the descriptor its number in the descriptor table; 0 or the table's
-// code (16, 131).
+// code (ERR_NO_MEMORY, ERR_HANDLE_LIMIT).
 int DESC_Register(DescHandle* desc);
 // Frees a descriptor: statements using an explicit one get their implicit
 // ARD/APD back (re-applied); its number leaves the table before the record
@@ -33,8 +33,8 @@ void DESC_FreeExplicitOf(ConnHandle* conn);
 int DESC_Count(const DescHandle* desc);
 // Record n, or null when there is none.
 DescRec* DESC_GetRec(DescHandle* desc, int n);
-// Appends records with the kind's defaults until there are n above record
-// 0 and the count field says so; 0 or 16 (the records added so far stay).
+// Appends records with the kind's defaults until there are n above record 0 and
+// the count field says so; 0 or ERR_NO_MEMORY (the records added so far stay).
 int DESC_Grow(DescHandle* desc, int n);
 // Frees every record above record n (n >= 0).
 void DESC_Truncate(DescHandle* desc, int n);
@@ -45,7 +45,7 @@ void DESC_RecClear(DescRec* rec);
 void DESC_RecInit(const DescHandle* desc, DescRec* rec);
 
 // Re-applies an ARD (APD) to its statement after it became current: the
-// header values the statement keeps beside the descriptor. 0 or 15.
+// header values the statement keeps beside the descriptor. 0 or ERR_GENERAL.
 int DESC_RebindCols(StmtHandle* stmt, DescHandle* ard);
 int DESC_RebindParams(StmtHandle* stmt, DescHandle* apd);
 

@@ -63,8 +63,9 @@ bool inRange(int t, int lo, int hi) { return t >= lo && t <= hi; }
 
 // Types a record may hold with nothing else derived.
 bool plainType(int t) {
-  return inRange(t, -28, -25) || inRange(t, -18, -15) || inRange(t, -7, -2) || t == 4 ||
-         t == 5 || t == 8 || t == SQL_C_DEFAULT;
+  return inRange(t, SQL_C_UTINYINT, SQL_C_SBIGINT) || inRange(t, SQL_C_ULONG, SQL_C_SSHORT) ||
+         inRange(t, SQL_BIT, SQL_BINARY) || t == SQL_INTEGER || t == SQL_SMALLINT ||
+         t == SQL_DOUBLE || t == SQL_C_DEFAULT;
 }
 
 void setPrecision(DescRec* rec, int p) { rec->precision = static_cast<int16_t>(p); }
@@ -162,10 +163,13 @@ int setHeader(StmtHandle* stmt, bool app, bool withStmt, DescHandle* desc, int f
 // Type rules.
 
 bool DESC_IsCharType(int t) {
-  return t == -10 || t == -9 || t == -8 || t == -1 || t == 1 || t == 12;
+  return t == SQL_WLONGVARCHAR || t == SQL_WVARCHAR || t == SQL_WCHAR || t == SQL_LONGVARCHAR ||
+         t == SQL_CHAR || t == SQL_VARCHAR;
 }
 
-bool DESC_IsCharOrBinaryType(int t) { return DESC_IsCharType(t) || inRange(t, -4, -2); }
+bool DESC_IsCharOrBinaryType(int t) {
+  return DESC_IsCharType(t) || inRange(t, SQL_LONGVARBINARY, SQL_BINARY);
+}
 
 bool DESC_DeriveFromType(DescRec* rec, int16_t type) {
   const int t = type;
@@ -231,19 +235,19 @@ bool DESC_DeriveFromConcise(DescRec* rec, int16_t concise) {
     rec->type = concise;
     rec->dtCode = 0;
     setPrecision(rec, c == SQL_FLOAT ? 53 : 24);
-  } else if (c == 9 || c == 91 || c == 10 || c == 92) {
+  } else if (c == SQL_DATE || c == SQL_TYPE_DATE || c == SQL_TIME || c == SQL_TYPE_TIME) {
     rec->type = SQL_DATETIME;
-    rec->dtCode = (c == 9 || c == 91) ? 1 : 2;
+    rec->dtCode = (c == SQL_DATE || c == SQL_TYPE_DATE) ? SQL_CODE_DATE : SQL_CODE_TIME;
     setPrecision(rec, 0);
-  } else if (c == 11 || c == 93) {
+  } else if (c == SQL_TIMESTAMP || c == SQL_TYPE_TIMESTAMP) {
     rec->type = SQL_DATETIME;
-    rec->dtCode = 3;
+    rec->dtCode = SQL_CODE_TIMESTAMP;
     setPrecision(rec, 6);
   } else if (c == SQL_C_DEFAULT) {
     rec->type = concise;
-  } else if (inRange(c, 101, 113)) {
+  } else if (inRange(c, SQL_INTERVAL_YEAR, SQL_INTERVAL_MINUTE_TO_SECOND)) {
     rec->type = SQL_INTERVAL;
-    rec->dtCode = static_cast<int16_t>(c - 100);
+    rec->dtCode = static_cast<int16_t>(c - SQL_INTERVAL_YEAR + SQL_CODE_YEAR);
     rec->dtPrecision = 2;
     if (intervalWithSeconds(rec->dtCode)) setPrecision(rec, 6);
   } else if (plainType(c)) {

@@ -38,10 +38,11 @@ int DESC_SetFieldImpl(StmtHandle* stmt, bool app, bool row, bool withStmt, DescH
 void DESC_PutU16(void* value, int64_t* length, uint16_t v);
 void DESC_PutU32(void* value, int64_t* length, uint32_t v);
 void DESC_PutU64(void* value, int64_t* length, uint64_t v);
-// A pointer: the buffer must take 8 bytes (or be SQL_IS_POINTER); else code
-// 21 on the descriptor and -1.
+// A pointer: the buffer must take 8 bytes (or be SQL_IS_POINTER); else
+// ERR_INVALID_ARGUMENT on the descriptor and -1.
 int DESC_PutPtr(DescHandle* desc, void* value, int64_t size, int64_t* length, const void* v);
-// Text (null: empty): 0, or 1 with code 19 on the descriptor when cut.
+// Text (null: empty): 0, or 1 with ERR_TRUNCATED on the descriptor when
+// cut.
 int DESC_PutText(DescHandle* desc, void* value, int64_t size, int64_t* length, const char* text);
 int DESC_PutTextW(DescHandle* desc, void* value, int64_t size, int64_t* length, const char* text);
 

@@ -34,73 +34,90 @@ bool isApp(const DescHandle* d) {
 // ---------------------------------------------------------------------------
 // Answers by SQL type.
 
+bool isInterval(int t) { return inRange(t, SQL_INTERVAL_YEAR, SQL_INTERVAL_MINUTE_TO_SECOND); }
+
+// The C types of the sized integers: signed and unsigned, 8 and 64 bits.
+bool isTinyOrBigC(int t) { return inRange(t, SQL_C_UTINYINT, SQL_C_SBIGINT); }
+// The C types of the sized integers: signed and unsigned, 32 and 16 bits.
+bool isLongOrShortC(int t) { return inRange(t, SQL_C_ULONG, SQL_C_SSHORT); }
+// NUMERIC to DOUBLE: the numeric SQL types of ODBC's core.
+bool isCoreNumeric(int t) { return inRange(t, SQL_NUMERIC, SQL_DOUBLE); }
+
 int verboseOf(int t) {
-  if (t == 9 || t == 10 || t == 11 || inRange(t, 91, 93)) return SQL_DATETIME;
-  if (inRange(t, 101, 113)) return SQL_INTERVAL;
+  if (t == SQL_DATE || t == SQL_TIME || t == SQL_TIMESTAMP ||
+      inRange(t, SQL_TYPE_DATE, SQL_TYPE_TIMESTAMP))
+    return SQL_DATETIME;
+  if (isInterval(t)) return SQL_INTERVAL;
   return t;
 }
 
 int dtCodeOf(int t) {
-  if (t == 9 || t == 91) return 1;
-  if (t == 10 || t == 92) return 2;
-  if (t == 11 || t == 93) return 3;
-  if (inRange(t, 101, 113)) return t - 100;
+  if (t == SQL_DATE || t == SQL_TYPE_DATE) return SQL_CODE_DATE;
+  if (t == SQL_TIME || t == SQL_TYPE_TIME) return SQL_CODE_TIME;
+  if (t == SQL_TIMESTAMP || t == SQL_TYPE_TIMESTAMP) return SQL_CODE_TIMESTAMP;
+  if (isInterval(t)) return t - SQL_INTERVAL_YEAR + SQL_CODE_YEAR;
   return 0;
 }
 
 bool exactNumeric(int t) {
-  return inRange(t, -28, -25) || inRange(t, -18, -15) || t == -6 || t == -5 || inRange(t, 2, 5);
+  return isTinyOrBigC(t) || isLongOrShortC(t) || t == SQL_TINYINT || t == SQL_BIGINT ||
+         inRange(t, SQL_NUMERIC, SQL_SMALLINT);
 }
 
 int radixOf(int t) {
   if (exactNumeric(t)) return 10;
-  if (inRange(t, 6, 8)) return 2;
+  if (inRange(t, SQL_FLOAT, SQL_DOUBLE)) return 2;
   return 0;
 }
 
 // Signed numeric SQL types; JDBC describes no unsigned ones.
-bool signedNumeric(int t) { return t == -6 || t == -5 || inRange(t, 2, 8); }
+bool signedNumeric(int t) { return t == SQL_TINYINT || t == SQL_BIGINT || isCoreNumeric(t); }
 
 int64_t octetOf(int t, int64_t len) {
   switch (t) {
     // Bytes of the value in its binary form: a BIT and the 64-bit integers
     // take 1 and 8 (20 is the length of a BIGINT's text, not its octets).
-    case -28: case -26: case -7: case -6:
+    case SQL_C_UTINYINT: case SQL_C_STINYINT: case SQL_BIT: case SQL_TINYINT:
       return 1;
-    case -27: case -25: case -5:
+    case SQL_C_UBIGINT: case SQL_C_SBIGINT: case SQL_BIGINT:
       return 8;
-    case -18: case -16: case 4: case 7:
+    case SQL_C_ULONG: case SQL_C_SLONG: case SQL_INTEGER: case SQL_REAL:
       return 4;
-    case -17: case -15: case 5:
+    case SQL_C_USHORT: case SQL_C_SSHORT: case SQL_SMALLINT:
       return 2;
-    case -10: case -9: case -8:
+    case SQL_WLONGVARCHAR: case SQL_WVARCHAR: case SQL_WCHAR:
       return 2 * len;
-    case -4: case -3: case -2: case -1: case 1: case 12:
+    case SQL_LONGVARBINARY: case SQL_VARBINARY: case SQL_BINARY:
+    case SQL_LONGVARCHAR: case SQL_CHAR: case SQL_VARCHAR:
       return len;
-    case 2: case 3:
+    case SQL_NUMERIC: case SQL_DECIMAL:
       return len + 2;
-    case 6: case 8:
+    case SQL_FLOAT: case SQL_DOUBLE:
       return 8;
-    case 9: case 10: case 91: case 92:
+    case SQL_DATE: case SQL_TIME: case SQL_TYPE_DATE: case SQL_TYPE_TIME:
       return 6;
-    case 11: case 93:
+    case SQL_TIMESTAMP: case SQL_TYPE_TIMESTAMP:
       return 16;
     default:
-      return inRange(t, 101, 113) ? 34 : 0;
+      return isInterval(t) ? 34 : 0;
   }
 }
 
 uint64_t lengthOf(int t, uint64_t len) {
-  const bool listed = inRange(t, -28, -25) || inRange(t, -18, -15) || t == -9 || t == -8 ||
-                      inRange(t, -7, -5) || t == -3 || t == -2 || inRange(t, 1, 12) ||
-                      inRange(t, 91, 93) || inRange(t, 101, 113);
+  const bool listed = isTinyOrBigC(t) || isLongOrShortC(t) || t == SQL_WVARCHAR ||
+                      t == SQL_WCHAR || inRange(t, SQL_BIGINT, SQL_BIT) || t == SQL_VARBINARY ||
+                      t == SQL_BINARY || inRange(t, SQL_CHAR, SQL_VARCHAR) ||
+                      inRange(t, SQL_TYPE_DATE, SQL_TYPE_TIMESTAMP) || isInterval(t);
   return listed ? len : 0;
 }
 
 int precisionOf(int t, int64_t len, int scale) {
-  if (inRange(t, -28, -25) || inRange(t, -18, -15) || t == -6 || t == -5 || inRange(t, 2, 8))
+  if (isTinyOrBigC(t) || isLongOrShortC(t) || t == SQL_TINYINT || t == SQL_BIGINT ||
+      isCoreNumeric(t))
     return static_cast<int>(len);
-  if (t == 10 || t == 11 || t == 92 || t == 93 || t == 106) return scale;
+  if (t == SQL_TIME || t == SQL_TIMESTAMP || t == SQL_TYPE_TIME || t == SQL_TYPE_TIMESTAMP ||
+      t == SQL_INTERVAL_SECOND)
+    return scale;
   return 0;
 }
 
@@ -261,7 +278,7 @@ bool colAttr(StmtHandle* stmt, int field, uint16_t col, uint32_t* u32, void** te
 int typeInfoText(const Out& o, StmtHandle* stmt, uint16_t column, int type) {
   char buf[kTypeInfoBuffer + 1] = "";
   int64_t got = 0;
-  if (inRange(type, 101, 113)) type = SQL_INTERVAL;
+  if (isInterval(type)) type = SQL_INTERVAL;
   ConnHandle* conn = stmt != nullptr ? stmt->conn : DESC_Conn(o.desc);
   if (conn != nullptr) {
     const DRV_Return rc = TypeInfoLookup(conn, column, static_cast<int16_t>(type), buf,
@@ -302,7 +319,8 @@ int fromDescription(const Out& o, int field, const JdbcColDesc* d, uint16_t col,
     case SQL_DESC_UNSIGNED:
       return o.u16(signedNumeric(t) ? SQL_FALSE : SQL_TRUE);
     case SQL_DESC_FIXED_PREC_SCALE: {
-      const bool fixed = (t == 2 || t == 3 || t == 4 || t == 5 || t == -5 || t == -6) &&
+      const bool fixed = (inRange(t, SQL_NUMERIC, SQL_SMALLINT) || t == SQL_BIGINT ||
+                          t == SQL_TINYINT) &&
                          d->scale != 0;
       return o.u16(fixed ? SQL_TRUE : SQL_FALSE);
     }
@@ -331,8 +349,9 @@ int fromDescription(const Out& o, int field, const JdbcColDesc* d, uint16_t col,
       return o.u32(colAttr(stmt, field, col, &extra, nullptr) ? extra : 0);
     case SQL_DESC_SEARCHABLE:
       if (colAttr(stmt, field, col, &extra, nullptr)) return o.u16(extra);
-      if (t == -9 || t == -8 || t == 1 || t == 12) return o.u16(SQL_PRED_SEARCHABLE);
-      if (inRange(t, -4, -2)) return o.u16(SQL_PRED_NONE);
+      if (t == SQL_WVARCHAR || t == SQL_WCHAR || t == SQL_CHAR || t == SQL_VARCHAR)
+        return o.u16(SQL_PRED_SEARCHABLE);
+      if (inRange(t, SQL_LONGVARBINARY, SQL_BINARY)) return o.u16(SQL_PRED_NONE);
       return o.u16(SQL_PRED_BASIC);
     case SQL_DESC_TABLE_NAME:
     case SQL_DESC_BASE_TABLE_NAME:

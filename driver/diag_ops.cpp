@@ -9,6 +9,7 @@
 #include "driver/diag.h"
 #include "driver/dispatch.h"
 #include "driver/handles.h"
+#include "drv_jdbc/agent_codes.h"
 #include "util/copyout.h"
 #include "util/textconv.h"
 #include "util/errcodes.h"
@@ -239,7 +240,7 @@ DRV_Return HeaderField(const Target& t, int id, void* value, int size, SQLSMALLI
       }
       int32_t n = 0;
       uint16_t got = 0;
-      uint32_t rc = a->ops->DRV_GetInfo(t.stmt->agentStmt, 0x32010000u, &n, sizeof n, &got);
+      uint32_t rc = a->ops->DRV_GetInfo(t.stmt->agentStmt, INFO_ROW_COUNT, &n, sizeof n, &got);
       if (rc != 0) {
         t.diag->pending = static_cast<int32_t>(rc);
         return SQL_ERROR;

@@ -17,7 +17,7 @@
 #include "driver/info_cache.h"
 #include "driver/rowset/fetch_state.h"
 #include "drv_jdbc/drv_agent.h"
-#include "scrs/scrcursor.h"
+#include "scrs/scrcore.h"
 #include "util/colset.h"
 #include "util/hash.h"
 #include "platform/lock.h"

@@ -13,6 +13,7 @@
 #include "driver/conn.h"
 #include "driver/connopt_text.h"
 #include "driver/ops.h"
+#include "drv_jdbc/agent_codes.h"
 #include "util/errcodes.h"
 
 namespace {
@@ -72,7 +73,7 @@ DRV_Return AgentNumber(const Call& k, InfoForm form, int slot) {
     v = static_cast<uint32_t>(cache.ints[slot]);
   }
   if (!cached) {
-    const uint32_t code = AskAgent(k.conn, kInfoAgentNumber | k.type, &v, sizeof v);
+    const uint32_t code = AskAgent(k.conn, INFO_ODBC_INT | k.type, &v, sizeof v);
     if (code != 0) return AgentFail(k.conn, code);
     if (form == InfoForm::Short) {
       cache.shorts[slot] = static_cast<int16_t>(v);
@@ -93,7 +94,7 @@ DRV_Return AgentText(const Call& k, int slot) {
   const bool keep = k.type != SQL_DATABASE_NAME;
   if (keep && entry != nullptr) return PutText(k, *entry);
   char buf[kAgentTextRoom] = {};
-  const uint32_t code = AskAgent(k.conn, kInfoAgentText | k.type, buf, sizeof buf);
+  const uint32_t code = AskAgent(k.conn, INFO_ODBC_TEXT | k.type, buf, sizeof buf);
   if (code != 0) return AgentFail(k.conn, code);
   buf[sizeof buf - 1] = '\0';
   std::string text(buf);

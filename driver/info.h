@@ -27,8 +27,4 @@ InfoForm INFO_Form(uint16_t type, int* slot);
 // connection's value-type table; mode 'W' adds the wide character types.
 uint32_t INFO_ConvertMask(const ConnHandle* conn, uint16_t type, int mode);
 
-// Request codes of the agent's SQLGetInfo answers.
-constexpr uint32_t kInfoAgentNumber = 0x22040000u;  // | type
-constexpr uint32_t kInfoAgentText = 0x21040000u;    // | type
-
 #endif

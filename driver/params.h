@@ -18,9 +18,11 @@ constexpr int kParamMaxNumber = 1024;
 
 // Binds parameter `number` from the arguments of SQLBindParameter (also used
 // by SQLSetParam): both descriptors grow to the number as needed. 0, or the
-// internal code (also left as the statement's pending code): 21 no value and
-// no indicator for an input parameter, 28 number out of range, 29 negative
-// digits for a time type, 49 C type not accepted, 16 memory.
+// internal code (also left as the statement's pending code):
+// ERR_INVALID_ARGUMENT no value and no indicator for an input parameter,
+// ERR_INVALID_PARAM_NUMBER number out of range, ERR_INVALID_SCALE negative
+// digits for a time type, ERR_RESTRICTED_TYPE C type not accepted,
+// ERR_NO_MEMORY.
 int PAR_Bind(StmtHandle* stmt, int number, int16_t paramType, int16_t cType, int16_t sqlType,
              uint64_t columnSize, int16_t digits, void* value, int64_t bufferLength,
              int64_t* lengthPtr, int64_t* indicatorPtr);
@@ -37,8 +39,8 @@ int STMT_SetParamSet(StmtHandle* stmt, uint64_t size, uint64_t* processed);
 // and execution (SQLDescribeParam and reads of the IPD).
 void STMT_DescribeParams(StmtHandle* stmt);
 // Description of parameter n (1-based), asking the agent for fresh ones
-// once between preparation and execution; null with code 28 on the
-// statement for a number without a description.
+// once between preparation and execution; null with
+// ERR_INVALID_PARAM_NUMBER on the statement for a number without a description.
 const JdbcColDesc* STMT_GetParamDesc(StmtHandle* stmt, int n);
 
 // The verbose C type of a binding (SQL_C_DEFAULT resolved by the

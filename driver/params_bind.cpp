@@ -12,11 +12,11 @@
 #include "driver/descfield.h"
 #include "driver/ops.h"
 #include "driver/trace.h"
+#include "drv_jdbc/agent_codes.h"
 #include "util/errcodes.h"
 
 namespace {
 
-constexpr uint32_t kReqDescribeParams = 0x3203000f;
 constexpr int32_t kUndescribedType = -9999;
 
 uint32_t OdbcVersion(const StmtHandle* stmt) {
@@ -111,7 +111,8 @@ int PAR_Bind(StmtHandle* stmt, int number, int16_t paramType, int16_t cType, int
   if (number < 1 || number > kParamMaxNumber) return FailCode(stmt, ERR_INVALID_PARAM_NUMBER);
   if (cType == SQL_C_DEFAULT) {
     const uint32_t version = OdbcVersion(stmt);
-    if (version < 3 && (sqlType == -10 || sqlType == -9 || sqlType == -8))
+    if (version < 3 &&
+        (sqlType == SQL_WLONGVARCHAR || sqlType == SQL_WVARCHAR || sqlType == SQL_WCHAR))
       cType = SQL_C_CHAR;
     else
       cType = static_cast<int16_t>(TYPE_DefaultCType(sqlType, version));
@@ -179,7 +180,7 @@ void STMT_DescribeParams(StmtHandle* stmt) {
   const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
   uint32_t one = 1;
   if (ops != nullptr && ops->DRV_SetOption != nullptr && ops->DRV_DescribeCols != nullptr &&
-      ops->DRV_SetOption(stmt->agentStmt, kReqDescribeParams, &one) == 0) {
+      ops->DRV_SetOption(stmt->agentStmt, OPT_DESCRIBE_PARAMS, &one) == 0) {
     uint16_t count = 0;
     JdbcColDesc* fresh = nullptr;
     if (ops->DRV_DescribeCols(stmt->agentStmt, &count, &fresh) == 0) {

@@ -14,6 +14,7 @@
 #include "driver/rowset/execute.h"
 #include "driver/stmt.h"
 #include "driver/trace.h"
+#include "drv_jdbc/agent_codes.h"
 #include "util/owners.h"
 #include "util/strutil.h"
 #include "util/errcodes.h"
@@ -31,9 +32,9 @@ void ResendCursorOptions(StmtHandle* stmt, const DRV_OpTable* ops) {
   if ((cur.flags & SCR_FLAG_OPTIONS_CHANGED) == 0) return;
   if (ops->DRV_SetOption != nullptr) {
     uint32_t type = cur.cursorTypeRequested;
-    if (ops->DRV_SetOption(stmt->agentStmt, kReqCursorType, &type) == 0) cur.cursorType = type;
+    if (ops->DRV_SetOption(stmt->agentStmt, OPT_CURSOR_TYPE, &type) == 0) cur.cursorType = type;
     uint32_t concurrency = cur.concurrencyRequested;
-    if (ops->DRV_SetOption(stmt->agentStmt, kReqConcurrency, &concurrency) == 0)
+    if (ops->DRV_SetOption(stmt->agentStmt, OPT_CONCURRENCY, &concurrency) == 0)
       cur.concurrency = concurrency;
   }
   cur.flags &= static_cast<uint16_t>(~SCR_FLAG_OPTIONS_CHANGED);
@@ -168,9 +169,9 @@ bool ReadBackCursorOptions(StmtHandle* stmt) {
   SCR_CURSOR& cur = stmt->cursor;
   bool changed = false;
   if (cur.cursorType != SQL_CURSOR_FORWARD_ONLY)
-    changed = ReadBackOption(stmt, ops, kReqCursorType, &cur.cursorType);
+    changed = ReadBackOption(stmt, ops, OPT_CURSOR_TYPE, &cur.cursorType);
   if (cur.concurrency != SQL_CONCUR_READ_ONLY)
-    changed = ReadBackOption(stmt, ops, kReqConcurrency, &cur.concurrency) || changed;
+    changed = ReadBackOption(stmt, ops, OPT_CONCURRENCY, &cur.concurrency) || changed;
   return changed;
 }
 

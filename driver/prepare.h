@@ -6,10 +6,6 @@
 #include "driver/dispatch.h"
 #include "driver/handles.h"
 
-// Agent requests for the statement's cursor type and concurrency.
-constexpr uint32_t kReqCursorType = 0x32030006;
-constexpr uint32_t kReqConcurrency = 0x32030007;
-
 // Closes whatever the statement held and prepares the NUL-terminated UTF-8
 // text on the agent side: 0, 1 when the cursor type or concurrency came back
 // changed, or -1 with the pending code set (the statement is then left

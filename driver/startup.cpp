@@ -10,10 +10,8 @@
 #include "driver/api.h"
 #include "driver/dispatch.h"
 #include "driver/dsn.h"
-#include "xa/rd_dispenser.h"
-#include "xa/xa_switch.h"
-#include "xa/xa_trace.h"
 #include "driver/trace.h"
+#include "driver/xa_layer.h"
 #include "platform/msgbox.h"
 #include "platform/registry.h"
 #include "platform/resstr.h"
@@ -29,8 +27,6 @@ DRV_Agent gAgent{};
 LOG_SINK* gTraceSink = nullptr;
 
 constexpr int kLogLevel = LOG_LEVEL_DEBUG;  // the build's log level
-constexpr int32_t kEFail = static_cast<int32_t>(0x80004005u);
-constexpr int32_t kEPointer = static_cast<int32_t>(0x80004003u);
 
 const plat::StringEntry kCoreStrings[] = {
     {kResCaption, "Quillmar ODBC"},
@@ -143,7 +139,7 @@ void DRV_ProcessDetach() {
   closeLogSink();
   TRC_Close(TRC_MODE_ODBC);
   DRV_ForgetJarDir();
-  XA_Shutdown();
+  DRV_GetXaLayer().shutdown();
   g_drvAttached = 0;
 }
 
@@ -157,11 +153,6 @@ int DRV_DllMain(void* module, unsigned reason) {
     default:
       return 1;
   }
-}
-
-void XA_Shutdown() {
-  XA_Cleanup();
-  XA_End();
 }
 
 int REG_ReadValue(const char* subkey, const char* name, const char* dflt, char* buf, int size) {
@@ -206,12 +197,4 @@ QMR_EXPORT int GetSetupRegistry(char* buffer, int size) {
   plat::load_string(kResDescription, description, sizeof description);
   std::snprintf(buffer, static_cast<size_t>(size), "SOFTWARE\\Quillmar Software\\%s", description);
   return 1;
-}
-
-QMR_EXPORT int32_t GetXaSwitch(uint32_t, void** out) {
-  if (XA_Startup() != 0) return kEFail;
-  RD_Trace("GetXaSwitch()\n");
-  if (out == nullptr) return RD_TraceHResult(kEPointer);
-  *out = XA_SwitchRecord();
-  return RD_TraceHResult(0);
 }

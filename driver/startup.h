@@ -55,7 +55,4 @@ void DRV_OpenLogSinks();
 // is missing or not text.
 int REG_ReadValue(const char* subkey, const char* name, const char* dflt, char* buf, int size);
 
-// Shuts the XA switch and the transaction dispenser down.
-void XA_Shutdown();
-
 #endif

@@ -2,11 +2,8 @@
 #include <sql.h>
 
 #include "driver/ops.h"
+#include "drv_jdbc/agent_codes.h"
 #include "util/errcodes.h"
-
-namespace {
-constexpr uint32_t kReqRowCount = 0x32010000;
-}  // namespace
 
 DRV_Return DRV_RowCountOp(void* h, va_list args) {
   auto* stmt = static_cast<StmtHandle*>(h);
@@ -15,7 +12,7 @@ DRV_Return DRV_RowCountOp(void* h, va_list args) {
   int32_t count = 0;
   uint16_t length = 0;
   const uint32_t code = ops != nullptr && ops->DRV_GetInfo != nullptr
-                            ? ops->DRV_GetInfo(stmt->agentStmt, kReqRowCount, &count, sizeof count, &length)
+                            ? ops->DRV_GetInfo(stmt->agentStmt, INFO_ROW_COUNT, &count, sizeof count, &length)
                             : ERR_NOT_CAPABLE;
   if (code != 0) {
     stmt->diag.pending = static_cast<int32_t>(code);

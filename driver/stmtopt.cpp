@@ -11,6 +11,7 @@
 #include "driver/ops.h"
 #include "driver/stmt.h"
 #include "driver/stmtopt_internal.h"
+#include "drv_jdbc/agent_codes.h"
 #include "util/errcodes.h"
 
 namespace {
@@ -38,7 +39,7 @@ uint32_t Clamp32(uint64_t v) { return v > UINT32_MAX ? UINT32_MAX : static_cast<
 template <class T>
 DRV_Return ChangedByAgent(StmtHandle* stmt, uint16_t option, T* stored) {
   uint32_t v = 0;
-  if (AgentGet(stmt, kStmtOptionBase | option, &v) == 0) *stored = static_cast<T>(v);
+  if (AgentGet(stmt, OPT_STMT_INT | option, &v) == 0) *stored = static_cast<T>(v);
   return Changed(stmt);
 }
 
@@ -46,7 +47,7 @@ DRV_Return SetQueryTimeout(StmtHandle* stmt, uint64_t value) {
   // Negative seconds mean none; more than a Java int can hold is the most it can.
   const int64_t asked = static_cast<int64_t>(value);
   uint32_t v = asked < 0 ? 0 : (asked > INT32_MAX ? INT32_MAX : static_cast<uint32_t>(asked));
-  const uint32_t code = AgentSet(stmt, kStmtOptionBase | SQL_QUERY_TIMEOUT, &v);
+  const uint32_t code = AgentSet(stmt, OPT_STMT_INT | SQL_QUERY_TIMEOUT, &v);
   if (code == 0) {
     stmt->queryTimeout = v;
     return asked > INT32_MAX ? Changed(stmt) : SQL_SUCCESS;
@@ -62,7 +63,7 @@ DRV_Return SetQueryTimeout(StmtHandle* stmt, uint64_t value) {
 
 DRV_Return SetMaxRows(StmtHandle* stmt, uint64_t value) {
   uint32_t v = Clamp32(value);
-  const uint32_t code = AgentSet(stmt, kStmtOptionBase | SQL_MAX_ROWS, &v);
+  const uint32_t code = AgentSet(stmt, OPT_STMT_INT | SQL_MAX_ROWS, &v);
   if (code == 0) {
     stmt->maxRows = value;
     return SQL_SUCCESS;
@@ -81,7 +82,7 @@ DRV_Return SetMaxLength(StmtHandle* stmt, uint64_t value) {
   const bool raised = value > 0 && value < kMinMaxLength;
   const uint64_t wanted = raised ? kMinMaxLength : value;
   uint32_t v = Clamp32(wanted);
-  const uint32_t code = AgentSet(stmt, kStmtOptionBase | SQL_MAX_LENGTH, &v);
+  const uint32_t code = AgentSet(stmt, OPT_STMT_INT | SQL_MAX_LENGTH, &v);
   if (code == ERR_VALUE_CHANGED) return ChangedByAgent(stmt, SQL_MAX_LENGTH, &stmt->maxLength);
   if (code != 0) return AgentFail(stmt, code);
   stmt->maxLength = wanted;
@@ -100,7 +101,7 @@ DRV_Return SetCursorOption(StmtHandle* stmt, uint16_t option, uint64_t value) {
     default: stored = &cur.option1; break;  // SQL_SIMULATE_CURSOR
   }
   uint32_t v = Clamp32(value);
-  const uint32_t code = AgentSet(stmt, kStmtOptionBase | option, &v);
+  const uint32_t code = AgentSet(stmt, OPT_STMT_INT | option, &v);
   DRV_Return rc = SQL_SUCCESS;
   if (code == 0) {
     *stored = v;
@@ -141,21 +142,21 @@ DRV_Return SetRowsetSize(StmtHandle* stmt, uint64_t value) {
                         stmt->rowIndex < stmt->rows.rows_held;
   if (midBlock) return Changed(stmt);
   uint32_t v = size;
-  const uint32_t code = AgentSet(stmt, kStmtOptionBase | SQL_ROWSET_SIZE, &v);
+  const uint32_t code = AgentSet(stmt, OPT_STMT_INT | SQL_ROWSET_SIZE, &v);
   if (code == 0) {
     NoteRowsetSize(stmt, size);
     return SQL_SUCCESS;
   }
   if (code != ERR_VALUE_CHANGED) return AgentFail(stmt, code);
   uint32_t chosen = size;
-  if (AgentGet(stmt, kStmtOptionBase | SQL_ROWSET_SIZE, &chosen) != 0 || chosen == 0) chosen = size;
+  if (AgentGet(stmt, OPT_STMT_INT | SQL_ROWSET_SIZE, &chosen) != 0 || chosen == 0) chosen = size;
   NoteRowsetSize(stmt, chosen);
   return Changed(stmt);
 }
 
 DRV_Return SetRetrieveData(StmtHandle* stmt, uint64_t value) {
   uint32_t v = Clamp32(value);
-  const uint32_t code = AgentSet(stmt, kStmtOptionBase | SQL_RETRIEVE_DATA, &v);
+  const uint32_t code = AgentSet(stmt, OPT_STMT_INT | SQL_RETRIEVE_DATA, &v);
   if (code != 0 && code != ERR_VALUE_CHANGED) {
     STMT_PullErrors(stmt);
     return Fail(stmt, ERR_OPTION_RANGE);
@@ -169,7 +170,7 @@ DRV_Return SetRetrieveData(StmtHandle* stmt, uint64_t value) {
 DRV_Return SetStoredDriverOption(StmtHandle* stmt, uint16_t option, uint64_t value,
                                  uint32_t* stored) {
   uint32_t v = Clamp32(value);
-  const uint32_t code = AgentSet(stmt, kStmtOptionBase | option, &v);
+  const uint32_t code = AgentSet(stmt, OPT_STMT_INT | option, &v);
   if (code == 0) {
     *stored = v;
     return SQL_SUCCESS;
@@ -185,10 +186,10 @@ DRV_Return SetAgentOnlyOption(StmtHandle* stmt, uint16_t option, uint64_t value)
     // The value is a text.
     const char* text = reinterpret_cast<const char*>(static_cast<uintptr_t>(value));
     if (text == nullptr) return Fail(stmt, ERR_INVALID_ARGUMENT);
-    code = AgentSet(stmt, kStmtTextOptionBase | option, const_cast<char*>(text));
+    code = AgentSet(stmt, OPT_STMT_TEXT | option, const_cast<char*>(text));
   } else {
     uint32_t v = Clamp32(value);
-    code = AgentSet(stmt, kStmtOptionBase | option, &v);
+    code = AgentSet(stmt, OPT_STMT_INT | option, &v);
   }
   if (code == 0) return SQL_SUCCESS;
   if (code == ERR_NOT_CAPABLE) return Fail(stmt, ERR_OPTION_RANGE);
@@ -228,7 +229,7 @@ bool Option2IsWide(uint16_t option) {
 }
 
 DRV_Return GetAgentValue(StmtHandle* stmt, uint16_t option, uint32_t* v) {
-  const uint32_t code = AgentGet(stmt, kStmtOptionBase | option, v);
+  const uint32_t code = AgentGet(stmt, OPT_STMT_INT | option, v);
   if (code == 0) return SQL_SUCCESS;
   STMT_PullErrors(stmt);
   return Fail(stmt, ERR_OPTION_RANGE);
@@ -244,7 +245,7 @@ DRV_Return STMT_SetOption(StmtHandle* stmt, uint16_t option, uint64_t value) {
       return SetMaxRows(stmt, value);
     case SQL_NOSCAN: {
       uint32_t v = value != 0 ? 1 : 0;
-      const uint32_t code = AgentSet(stmt, kStmtOptionBase | SQL_NOSCAN, &v);
+      const uint32_t code = AgentSet(stmt, OPT_STMT_INT | SQL_NOSCAN, &v);
       if (code != 0) return AgentFail(stmt, code);
       stmt->noScan = v;
       return SQL_SUCCESS;
@@ -343,7 +344,7 @@ DRV_Return STMT_GetOption(StmtHandle* stmt, uint16_t option, void* value, bool w
   if (option == 1226) {
     // A text, copied whole as ODBC 2 answers text options.
     char buf[kAgentTextRoom] = {};
-    const uint32_t code = AgentGetRaw(stmt, kStmtTextOptionBase | option, buf, sizeof buf);
+    const uint32_t code = AgentGetRaw(stmt, OPT_STMT_TEXT | option, buf, sizeof buf);
     if (code == ERR_NOT_SUPPORTED) return Fail(stmt, ERR_OPTION_RANGE);
     if (code != 0) return AgentFail(stmt, code);
     buf[sizeof buf - 1] = '\0';
@@ -351,7 +352,7 @@ DRV_Return STMT_GetOption(StmtHandle* stmt, uint16_t option, void* value, bool w
     return SQL_SUCCESS;
   }
   uint32_t v = 0;
-  const uint32_t code = AgentGet(stmt, kStmtOptionBase | option, &v);
+  const uint32_t code = AgentGet(stmt, OPT_STMT_INT | option, &v);
   if (code == ERR_NOT_SUPPORTED) return Fail(stmt, ERR_OPTION_RANGE);
   if (code != 0) return AgentFail(stmt, code);
   return Put32(value, v);

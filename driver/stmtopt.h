@@ -1,11 +1,12 @@
 // Statement options (ODBC 2) and attributes (ODBC 3). Options that change
 // how the database side runs a statement go to the agent (slot 1, request
-// 0x32030000 | option) and are read back from it (slot 0) when it chose
+// OPT_STMT_INT | option; driver option 1226 travels as text, OPT_STMT_TEXT |
+// option) and are read back from it (slot 0) when it chose
 // another value; the rest live in the statement, its cursor state or its
 // descriptors (driver/desc.h says which field holds which attribute).
 //
 // Results are ODBC return codes; a failure leaves the reason as the
-// statement's pending code, a changed value pending code 75 (01S02) with
+// statement's pending code, a changed value ERR_VALUE_CHANGED (01S02) with
 // SQL_SUCCESS_WITH_INFO.
 #ifndef QMR_DRIVER_STMTOPT_H
 #define QMR_DRIVER_STMTOPT_H
@@ -14,11 +15,6 @@
 
 #include "driver/dispatch.h"
 #include "driver/handles.h"
-
-// Agent request of a statement option.
-constexpr uint32_t kStmtOptionBase = 0x32030000u;
-// Agent request of driver option 1226, which travels as text.
-constexpr uint32_t kStmtTextOptionBase = 0x31030000u;
 
 // Sets one ODBC 2 statement option (the value as SQLSetStmtOption passes it).
 DRV_Return STMT_SetOption(StmtHandle* stmt, uint16_t option, uint64_t value);

@@ -16,8 +16,8 @@ int16_t CONN_Transact(ConnHandle* conn, uint16_t completionType);
 // diagnostics are read); returns the result the application gets.
 int16_t DRV_NotifyFailover(ConnHandle* conn, uint32_t kind, int16_t rc);
 
-// 183 when a record reads "Failover completed.", 184 for "Failover
-// aborted.", else 0.
+// ERR_FAILOVER_DONE when a record reads "Failover completed.",
+// ERR_FAILOVER_ABORTED for "Failover aborted.", else 0.
 int32_t ERR_FindFailover(const ErrRec* first);
 
 #endif

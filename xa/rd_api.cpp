@@ -135,6 +135,17 @@ bool RD_Lost(void* resource) {
   return d != nullptr && d->Lost();
 }
 
+void XA_Shutdown() {
+  XA_Cleanup();
+  XA_End();
+}
+
+const DRV_XaLayer* XA_CoreLayer() {
+  static constexpr DRV_XaLayer kLayer = {XA_Startup, XA_Shutdown, RD_Create, RD_Connect,
+                                         RD_Enlist,  RD_Release,  RD_Lost};
+  return &kLayer;
+}
+
 void RD_ReleaseAll() {
   std::vector<COdbcResourceDispenser*> all;
   {

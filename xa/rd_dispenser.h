@@ -1,20 +1,26 @@
 // Enlistment of a connection in a coordinator's transaction: what the
-// driver core calls. A dispenser is made per enlistment and held by the
-// connection; the coordinator drives the two-phase commit through its
-// callback object.
+// driver core reaches through the layer table (driver/xa_layer.h). A
+// dispenser is made per enlistment and held by the connection; the
+// coordinator drives the two-phase commit through its callback object.
 #ifndef QMR_XA_RD_DISPENSER_H
 #define QMR_XA_RD_DISPENSER_H
 
 #include <cstdint>
 
+#include "driver/xa_layer.h"
 #include "drv_jdbc/drv_agent.h"
 #include "platform/lock.h"
+
+// This layer's table for the core, which the driver library installs.
+const DRV_XaLayer* XA_CoreLayer();
 
 // Starts the subsystem once (task allocator, traces, the switch): 0, or -1
 // when it cannot run (the next call tries again).
 int XA_Startup();
 // At process detach: every dispenser released, the subsystem stopped.
 void XA_Cleanup();
+// At process detach: the dispensers and then the switch shut down.
+void XA_Shutdown();
 
 // The dispenser of one enlistment (one reference, the connection's), or
 // null. xaData and callLock are the connection's own; connectText is the

@@ -7,6 +7,7 @@
 #include "driver/api.h"
 #include "driver/handles.h"
 #include "driver/trace.h"
+#include "xa/rd_dispenser.h"
 #include "xa/xa_conn.h"
 #include "xa/xa_trace.h"
 
@@ -200,6 +201,14 @@ void XA_End() {
 QMR_EXPORT xa_switch_t* qmr_xa_switch() {
   XA_InitSwitch();
   return Filled();
+}
+
+QMR_EXPORT int32_t GetXaSwitch(uint32_t, void** out) {
+  if (XA_Startup() != 0) return E_FAIL;
+  RD_Trace("GetXaSwitch()\n");
+  if (out == nullptr) return RD_TraceHResult(E_POINTER);
+  *out = XA_SwitchRecord();
+  return RD_TraceHResult(S_OK);
 }
 
 QMR_EXPORT SQLRETURN SQLGetXaEnv(SQLHENV* out) {

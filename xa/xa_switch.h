@@ -15,8 +15,14 @@
 #include <cstdint>
 #include <string>
 
+#include "driver/api.h"
 #include "drv_jdbc/drv_agent.h"
 #include "util/xa.h"
+
+// The switch for the coordinator's recovery: 0 with *xaSwitch the process's
+// switch record, E_FAIL when the transaction code cannot start, E_POINTER
+// without xaSwitch.
+QMR_EXPORT int32_t GetXaSwitch(uint32_t flags, void** xaSwitch);
 
 // The longest open string and data source name the switch takes.
 constexpr size_t kXaInfoMax = 255;

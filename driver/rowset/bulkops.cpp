@@ -11,6 +11,7 @@
 #include "driver/rowset/fetch.h"
 #include "driver/rowset/setpos.h"
 #include "driver/stmt.h"
+#include "scrs/scrcore.h"
 #include "util/errcodes.h"
 #include "util/rowstatus.h"
 

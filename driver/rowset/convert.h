@@ -94,11 +94,13 @@ int CharToNumber64(const char* text, int64_t length, int64_t minimum, uint64_t m
                    uint64_t* value, int32_t* pending);
 // A floating-point number: an optional leading '$', ',' group separators
 // ignored, sign, digits, point, exponent. NaN and infinity texts are not
-// numbers (59); a magnitude beyond a double's range is 58.
+// numbers (ERR_ASSIGNMENT); a magnitude beyond a double's range is
+// ERR_NUMERIC_RANGE.
 int CharToDecimal(const char* text, int64_t length, double* value, int32_t* pending);
 // A decimal number (sign, digits, point, exponent) into SQL_NUMERIC_STRUCT
 // with the given scale; precision 0 means the digits the text has. More
-// integer digits than the precision, or a value beyond 128 bits: 58.
+// integer digits than the precision, or a value beyond 128 bits:
+// ERR_NUMERIC_RANGE.
 int CharToNumeric(const char* text, int64_t length, SQL_NUMERIC_STRUCT* out, int16_t scale,
                   uint16_t precision, int32_t* pending);
 // "xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx" (surrounding blanks allowed): other
@@ -131,7 +133,7 @@ SQLRETURN ConvertINTEGER(uint32_t value, int isSigned, int16_t cType, void* buff
 // fraction was dropped); SQL_C_FLOAT refuses a finite double beyond a float's
 // range. NaN and the infinities reach SQL_C_FLOAT, SQL_C_DOUBLE, the binary
 // image and text ("NaN", "Infinity", "-Infinity"); every other target
-// refuses them (58).
+// refuses them (ERR_NUMERIC_RANGE).
 SQLRETURN ConvertFLOAT(float value, int16_t cType, void* buffer, int64_t bufferLength,
                        int64_t* lengthPtr, int32_t* pending, int16_t scale, uint16_t precision);
 SQLRETURN ConvertDOUBLE(double value, int16_t cType, void* buffer, int64_t bufferLength,

@@ -104,7 +104,7 @@ struct DecimalDigits {
 bool ParseDecimal(const char* text, int64_t length, DecimalDigits* out);
 // Builds the structure with the given scale; precision 0 uses the larger of
 // `defaultPrecision` and the digits the value needs. 0, 1 (01S07, a non-zero
-// digit dropped) or -1 with 58 in *pending.
+// digit dropped) or -1 with ERR_NUMERIC_RANGE in *pending.
 int DigitsToNumeric(const DecimalDigits& d, int16_t scale, uint16_t precision,
                     uint16_t defaultPrecision, SQL_NUMERIC_STRUCT* out, int32_t* pending);
 

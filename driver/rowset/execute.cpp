@@ -20,14 +20,12 @@
 #include "driver/rowset/paramset.h"
 #include "driver/rowset/rowbuf_cut.h"
 #include "driver/stmt.h"
+#include "drv_jdbc/agent_codes.h"
 #include "util/errcodes.h"
 
 namespace {
 
-constexpr uint32_t kReqSetsDone = 0x32010001;  // parameter sets run before a failure
-constexpr uint32_t kReqRowCount = 0x32010000;  // an agent without the above: the failing set
 constexpr uint32_t kNoRowCount = 0xFFFFFFFFu;  // the row count of a statement that has none
-constexpr uint32_t kReqSetsOneByOne = 0x32030030;  // the next execute: no batch of its sets
 
 // Parameter kind of a marker from its agent-side name; "*U" follows the
 // binding's direction.
@@ -182,10 +180,10 @@ bool ReturnsRows(StmtHandle* stmt) {
 bool FailedSet(const StmtHandle* stmt, const DRV_OpTable* ops, uint32_t* set) {
   if (ops->DRV_GetInfo == nullptr) return false;
   uint16_t len = 0;
-  if (ops->DRV_GetInfo(stmt->agentStmt, kReqSetsDone, set, sizeof *set, &len) == 0) return true;
+  if (ops->DRV_GetInfo(stmt->agentStmt, INFO_SETS_DONE, set, sizeof *set, &len) == 0) return true;
   // The row count stands for the failing set, but only a statement with
   // one has it.
-  return ops->DRV_GetInfo(stmt->agentStmt, kReqRowCount, set, sizeof *set, &len) == 0 &&
+  return ops->DRV_GetInfo(stmt->agentStmt, INFO_ROW_COUNT, set, sizeof *set, &len) == 0 &&
          *set != kNoRowCount;
 }
 
@@ -257,7 +255,7 @@ DRV_Return Execute(StmtHandle* stmt) {
   // Values that came at execution keep the sets' one-by-one path.
   if (!stmt->daeValues.empty() && ops->DRV_SetOption != nullptr) {
     uint32_t one = 1;
-    ops->DRV_SetOption(stmt->agentStmt, kReqSetsOneByOne, &one);
+    ops->DRV_SetOption(stmt->agentStmt, OPT_SETS_ONE_BY_ONE, &one);
   }
   const uint32_t code = SendAndExecute(stmt, ops, &owner, binds);
   stmt->diag.pending = static_cast<int32_t>(code);

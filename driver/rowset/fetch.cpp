@@ -11,7 +11,7 @@
 #include "driver/desc.h"
 #include "driver/ops.h"
 #include "driver/stmt.h"
-#include "scrs/scrfetch.h"
+#include "scrs/scrcore.h"
 #include "util/rowstatus.h"
 #include "util/errcodes.h"
 

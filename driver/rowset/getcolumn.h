@@ -37,7 +37,7 @@ struct BIND_REC {
 SQLRETURN GetColumn(StmtHandle* stmt, uint32_t row, BIND_REC* bind, COLSET* set);
 
 // Next piece of a value the agent delivers on demand (agent slot 40): 0,
-// 82 when nothing more comes, or the agent's code (its messages pulled).
+// ERR_NO_DATA_FOUND when nothing more comes, or the agent's code (its messages pulled).
 int32_t ColFetchValue(StmtHandle* stmt, int64_t pieceLength, int16_t cType);
 // Frees a value the cache owns.
 void ColFreeValue(ColValueCache* cache);

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "scrs/colset_ops.h"
+#include "scrs/scrcore.h"
 #include "util/owners.h"
 #include "util/textconv.h"
 #include "util/errcodes.h"

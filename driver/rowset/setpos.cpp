@@ -20,7 +20,7 @@
 #include "driver/rowset/paramset.h"
 #include "driver/rowset/rowbuf_cut.h"
 #include "driver/stmt.h"
-#include "scrs/colset_ops.h"
+#include "scrs/scrcore.h"
 #include "util/errcodes.h"
 #include "util/rowstatus.h"
 

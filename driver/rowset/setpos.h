@@ -48,7 +48,8 @@ int SetPosValues(StmtHandle* stmt, const std::vector<uint16_t>& columns, bool ho
 // and *list a copy of the change's columns (null when it names none).
 int SetPosHandOver(StmtHandle* stmt, COLSET* values, UniqueFree<uint16_t>* list);
 // The columns a change writes: bound, not column 0, not read-only, not
-// SQL_COLUMN_IGNORE in the first row addressed. 0, 15 or 16.
+// SQL_COLUMN_IGNORE in the first row addressed. 0, ERR_GENERAL or
+// ERR_NO_MEMORY.
 int SetPosColumns(StmtHandle* stmt, std::vector<uint16_t>* out);
 // Asks for the first value that comes at execution (SQL_NEED_DATA, the
 // need-data step `step`), or sends the change at once.

@@ -10,7 +10,7 @@
 // Column `column` (1-based) of the server's type-information row for
 // sqlType, as 8-bit text into buffer/size; *length gets its length or
 // SQL_NULL_DATA. SQL_SUCCESS, SQL_SUCCESS_WITH_INFO (cut), SQL_NO_DATA (no
-// row for the type) or SQL_ERROR (pending code 52 on the connection when it
+// row for the type) or SQL_ERROR (ERR_NOT_CONNECTED on the connection when it
 // is not open; the agent's failure otherwise).
 DRV_Return TypeInfoLookup(ConnHandle* conn, uint16_t column, int16_t sqlType, char* buffer,
                           int64_t size, int64_t* length);

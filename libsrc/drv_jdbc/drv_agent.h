@@ -291,11 +291,12 @@ void AGT_SetWorkerSwitch(AGT_WorkerSwitch sw);
 void AGT_SwitchWorker(void* worker, uint32_t on);
 
 // The SQLGetInfo pass-through: asks the GetInfo slot of the record's table
-// for one SQLGetInfo type of an agent connection. Numeric types (8, 26, 28,
-// 43, 44, 72, 78, 79, 80, 82, 83, 93, 99) need a 4-byte buffer (21 for a
-// shorter one) and set *length to 4; text types (11, 17, 29, 47) are copied
-// whole, or cut to size bytes without a terminator with result 19. 27 for
-// any other type; the agent's non-zero result as it is.
+// for one SQLGetInfo type of an agent connection. The numeric types it
+// passes (IsIntegerType in j-agentinfo.cpp) need a 4-byte buffer
+// (ERR_INVALID_ARGUMENT for a shorter one) and set *length to 4; the text
+// types (IsTextType) are copied whole, or cut to size bytes without a
+// terminator with ERR_TRUNCATED. ERR_OPTION_RANGE for any other type; the
+// agent's non-zero result as it is.
 uint32_t SCR_AgentInfo(const DRV_Agent* agent, uint32_t conn, uint16_t type, void* value,
                        int16_t size, uint16_t* length);
 

@@ -1,9 +1,11 @@
 // The SQLGetInfo pass-through every layer uses to ask an agent connection
 // one ODBC information type through a record's table.
+#include <sqlext.h>
+
 #include <cstring>
 
 #include "drv_jdbc/drv_agent.h"
-#include "drv_jdbc/j-serv.h"
+#include "drv_jdbc/agent_codes.h"
 #include "util/errcodes.h"
 
 namespace {
@@ -18,15 +20,29 @@ size_t CutAtCharacter(const char* text, size_t room) {
 
 bool IsIntegerType(uint16_t t) {
   switch (t) {
-    case 8: case 26: case 28: case 43: case 44: case 72: case 78: case 79:
-    case 80: case 82: case 83: case 93: case 99:
+    case SQL_FETCH_DIRECTION:
+    case SQL_DEFAULT_TXN_ISOLATION:
+    case SQL_IDENTIFIER_CASE:
+    case SQL_SCROLL_CONCURRENCY:
+    case SQL_SCROLL_OPTIONS:
+    case SQL_TXN_ISOLATION_OPTION:
+    case SQL_LOCK_TYPES:
+    case SQL_POS_OPERATIONS:
+    case SQL_POSITIONED_STATEMENTS:
+    case SQL_BOOKMARK_PERSISTENCE:
+    case SQL_STATIC_SENSITIVITY:
+    case SQL_QUOTED_IDENTIFIER_CASE:
+    case SQL_MAX_COLUMNS_IN_ORDER_BY:
       return true;
     default:
       return false;
   }
 }
 
-bool IsTextType(uint16_t t) { return t == 11 || t == 17 || t == 29 || t == 47; }
+bool IsTextType(uint16_t t) {
+  return t == SQL_ROW_UPDATES || t == SQL_DBMS_NAME || t == SQL_IDENTIFIER_QUOTE_CHAR ||
+         t == SQL_USER_NAME;
+}
 
 }  // namespace
 

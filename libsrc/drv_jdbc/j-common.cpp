@@ -4,7 +4,10 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -45,6 +48,44 @@ std::string& gLastVmError GUARDED_BY(gStateLock) = *new std::string;
 // DRV_Term or the next DRV_Init frees it.
 JdbcEnv* gFailedEnv GUARDED_BY(gAgentMutex) = nullptr;
 uint32_t gFailedEnvHandle GUARDED_BY(gAgentMutex) = 0;
+
+// What the VM prints while it is being created (a refused option, a bad
+// heap size) is kept for the diagnostic instead of reaching the
+// application's stderr; later output goes where the VM would have sent it.
+plat::Mutex gVmTextLock;
+bool gVmCapturing GUARDED_BY(gVmTextLock) = false;
+std::string& gVmText GUARDED_BY(gVmTextLock) = *new std::string;
+
+jint JNICALL VmPrint(FILE* fp, const char* format, va_list args) {
+  {
+    plat::Guard<plat::Mutex> g(gVmTextLock);
+    if (gVmCapturing) {
+      char text[512];
+      const int n = std::vsnprintf(text, sizeof text, format, args);
+      if (n > 0 && gVmText.size() < 4096) gVmText += text;
+      return n;
+    }
+  }
+  return std::vfprintf(fp, format, args);
+}
+
+void CaptureVmText(bool on) {
+  plat::Guard<plat::Mutex> g(gVmTextLock);
+  gVmCapturing = on;
+  if (on) gVmText.clear();
+}
+
+// The VM's own words on its failed start, on one line.
+std::string CapturedVmText() {
+  plat::Guard<plat::Mutex> g(gVmTextLock);
+  std::string out;
+  for (char c : gVmText) {
+    if (c == '\n' || c == '\r') c = ' ';
+    if (c != ' ' || (!out.empty() && out.back() != ' ')) out += c;
+  }
+  while (!out.empty() && out.back() == ' ') out.pop_back();
+  return out;
+}
 
 void SetLastVmError(const std::string& text) {
   plat::Guard<plat::Mutex> g(gStateLock);
@@ -357,30 +398,49 @@ int createJVM() {
   opts.push_back("-Djava.class.path=.");
   const char* env = std::getenv("QMR_JVM_OPTS");
   try {
-    for (std::string& o : JC_SplitJvmOptions(env)) opts.push_back(std::move(o));
+    std::vector<std::string> given = JC_SplitJvmOptions(env);
+    // The serial collector unless the user picks one: an embedded VM's heap
+    // is small, and the default collector let it grow to several times
+    // what a long-running connect-and-fetch loop needs.
+    const bool collectorGiven = std::any_of(given.begin(), given.end(), [](const std::string& o) {
+      return o.rfind("-XX:+Use", 0) == 0 && o.size() > 2 && o.compare(o.size() - 2, 2, "GC") == 0;
+    });
+    if (!collectorGiven) opts.push_back("-XX:+UseSerialGC");
+    for (std::string& o : given) opts.push_back(std::move(o));
   } catch (const std::bad_alloc&) {
     return -4;
   }
-  std::vector<JavaVMOption> jopts(opts.size());
+  // The print hook first: the VM takes it up as it reads its options, and
+  // words about an option before it would go straight to stderr.
+  std::vector<JavaVMOption> jopts(opts.size() + 1);
+  jopts[0].optionString = const_cast<char*>("vfprintf");
+  jopts[0].extraInfo = reinterpret_cast<void*>(&VmPrint);
   for (size_t i = 0; i < opts.size(); ++i) {
-    jopts[i].optionString = const_cast<char*>(opts[i].c_str());
-    jopts[i].extraInfo = nullptr;
+    jopts[i + 1].optionString = const_cast<char*>(opts[i].c_str());
+    jopts[i + 1].extraInfo = nullptr;
   }
   JavaVMInitArgs args{};
   args.version = AGT_JNI_VERSION;
   args.nOptions = static_cast<jint>(jopts.size());
   args.options = jopts.data();
-  args.ignoreUnrecognized = JNI_TRUE;
+  // A misspelt option would otherwise be dropped without a word, and the
+  // VM run with settings its user never chose.
+  args.ignoreUnrecognized = JNI_FALSE;
   JavaVM* vm = nullptr;
   JNIEnv* jenv = nullptr;
+  CaptureVmText(true);
   jint rc = CreateEntry()(&vm, reinterpret_cast<void**>(&jenv), &args);
+  CaptureVmText(false);
   if (rc == JNI_OK) {
     gJavaVM = vm;
     gJNIEnv = jenv;
     EnvListAdd(jenv, 2);
   } else {
-    SetLastVmError(std::string("JNI_CreateJavaVM answered ") + std::to_string(rc) + " (" +
-                   JC_JniErrorText(rc) + ")");
+    std::string why = std::string("JNI_CreateJavaVM answered ") + std::to_string(rc) + " (" +
+                      JC_JniErrorText(rc) + ")";
+    const std::string said = CapturedVmText();
+    if (!said.empty()) why += "; the VM refused its options (QMR_JVM_OPTS): " + said;
+    SetLastVmError(why);
   }
   return rc;
 }

@@ -64,8 +64,8 @@ const char* JC_JniErrorText(jint code);
 // The cause of the last failure to find or create the VM (empty if none).
 std::string JC_LastVmError();
 
-// The XAXid class (defined from the carried bytes with the system class
-// loader when the VM does not have it). 0 with a local reference, or 15.
+// The XAXid class (defined from the carried bytes with the system class loader
+// when the VM does not have it). 0 with a local reference, or ERR_GENERAL.
 uint32_t JC_GetXAXidClass(JNIEnv* env, jclass* out);
 // The QMRRowBlock class (the block reader of result rows), the same way.
 uint32_t JC_GetRowBlockClass(JNIEnv* env, jclass* out);

@@ -38,16 +38,16 @@ struct DsPropList {
 DsPropList* JC_ParseProps(const char* text);
 void JC_FreeProps(DsPropList* list);
 
-// Calls "set<Name>" on the data source for each property, trying the
-// parameter types String, int, boolean and none in that order. 0, 15 (no
-// setter, or a setter threw: posted on the connection) or 16.
+// Calls "set<Name>" on the data source for each property, trying the parameter
+// types String, int, boolean and none in that order. 0, ERR_GENERAL (no setter,
+// or a setter threw: posted on the connection) or ERR_NO_MEMORY.
 uint32_t JC_SetDataSourceProp(JdbcConn* c, jclass cls, jobject ds, const DsPropList* props);
 
 // The two ways to open the connection, and the choice between them by the
 // kind of the class (Driver, DataSource, ConnectionPoolDataSource,
-// XADataSource). *out receives a local reference. 0, 3 (class not found),
-// 15, 16 or 50 (the connect itself failed; a Java exception is posted on
-// the connection).
+// XADataSource). *out receives a local reference. 0, ERR_DRIVER_NOT_LOADED
+// (class not found), ERR_GENERAL, ERR_NO_MEMORY or ERR_CANNOT_CONNECT (the
+// connect itself failed; a Java exception is posted on the connection).
 namespace agent_connect {
 enum { DS_KIND_DRIVER = 1, DS_KIND_DATASOURCE = 2, DS_KIND_POOLED = 3, DS_KIND_XA = 4 };
 uint32_t _getConnection(JdbcConn* c, jobject* out, char* className, char* text,
@@ -56,7 +56,8 @@ uint32_t DriverManager_getConnection(JdbcConn* c, jobject* out, const char* clas
                                      const char* url, const char* user, const char* password);
 // A new instance of a data-source class (loaded through the connection's
 // class loader) with its properties set from the "name=value;..." text:
-// local references in *cls and *ds. 0, 3, 15 or 16.
+// local references in *cls and *ds. 0, ERR_DRIVER_NOT_LOADED, ERR_GENERAL or
+// ERR_NO_MEMORY.
 uint32_t NewDataSource(JdbcConn* c, const char* className, const char* text, jclass* cls,
                        jobject* ds);
 // kind: DS_KIND_DATASOURCE, DS_KIND_POOLED or DS_KIND_XA.

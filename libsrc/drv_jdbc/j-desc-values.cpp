@@ -594,16 +594,19 @@ bool paramSetSkipped(const JdbcStmt* s, uint32_t set) {
 
 uint32_t setJavaParams(JdbcStmt* s, uint32_t set) {
   if (s == nullptr) return ERR_INVALID_ARGUMENT;
-  if (s->statement != nullptr) {
+  const COLSET* values = s->params;
+  const bool call = (s->flags & STMT_PREPARE_CALL) != 0;
+  // Values left from the last execute go, unless each marker gets one
+  // again below (a procedure call's output registrations go every time).
+  const bool everyMarkerSet = !call && values != nullptr && values->cols_used >= s->markerCount;
+  if (s->statement != nullptr && !everyMarkerSet) {
     if (uint32_t rc = PreparedStatement::clearParameters(s, s->statement)) return rc;
   }
-  const COLSET* values = s->params;
   if (values == nullptr || s->statement == nullptr) {
     s->flags &= static_cast<uint16_t>(~STMT_VALUES_PENDING);
     return 0;
   }
   if (set >= values->row_capacity) return ERR_INVALID_ARGUMENT;  // no such row in the value set
-  const bool call = (s->flags & STMT_PREPARE_CALL) != 0;
   for (uint16_t i = 0; i < values->cols_used; ++i) {
     const COLSET_COL& col = values->cols[i];
     int32_t sqlType = 1;

@@ -26,10 +26,11 @@ enum : uint16_t {
 // Sends parameter set `set` of the held value set to the Java statement.
 // Parameters without a binding go as SQL_CHAR input. Output-only
 // parameters of a procedure call are registered, never given a value.
-// 0; 43 for a value type or SQL type without a setter; 58 for a value out
-// of range; 121 for a text that is no number, 119 for one that is no date
-// or time, 60 for a date or time that the calendar does not have; the code
-// of a failed Java call. The first failure ends the set.
+// 0; ERR_NOT_CAPABLE for a value type or SQL type without a setter;
+// ERR_NUMERIC_RANGE for a value out of range; ERR_INVALID_CAST_VALUE for a
+// text that is no number, ERR_DATETIME_FORMAT for one that is no date or
+// time, ERR_DATE_OVERFLOW for a date or time that the calendar does not
+// have; the code of a failed Java call. The first failure ends the set.
 uint32_t setJavaParams(JdbcStmt* s, uint32_t set);
 
 // Whether parameter set `set` is to be left out (a row marked to be
@@ -38,13 +39,13 @@ bool paramSetSkipped(const JdbcStmt* s, uint32_t set);
 
 // Gives every marker its default description: "*B" for a procedure call
 // (every parameter may carry a value back), else unnamed; VARCHAR(255)
-// delivered as NUL-terminated text. 0 or 16.
+// delivered as NUL-terminated text. 0 or ERR_NO_MEMORY.
 uint32_t defaultParamDescs(JdbcStmt* s);
 
-// Describes the parameters of a prepared statement before its first
-// execute, from the probe queries that the SQL analyser builds for it. 0
-// whether or not anything could be described (a marker nothing describes
-// keeps its default); 22 when not prepared. A probe that fails leaves no
+// Describes the parameters of a prepared statement before its first execute,
+// from the probe queries that the SQL analyser builds for it. 0 whether or not
+// anything could be described (a marker nothing describes keeps its default);
+// ERR_FUNCTION_SEQUENCE when not prepared. A probe that fails leaves no
 // diagnostic and no change to the application's transaction.
 uint32_t describeParams(JdbcStmt* s);
 

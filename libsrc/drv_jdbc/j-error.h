@@ -46,7 +46,7 @@ void errPostMsg(ErrorList* list, const char* message, int index);
 void errPostState(uint32_t* rc, const char* state, char* message, int32_t native,
                   ErrorList* list);
 // The lowest table index whose SQLSTATE equals the first five characters of
-// state (entries 0..183), or 15 when none does.
+// state (entries 0..183), or ERR_GENERAL when none does.
 uint32_t errCodeForState(const char* state);
 
 extern "C" uint32_t DRV_GetError(uint32_t h, DRV_ErrorBatch* batch);

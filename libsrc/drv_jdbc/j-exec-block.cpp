@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "drv_jdbc/j-common.h"
@@ -53,7 +54,11 @@ uint32_t Length(int64_t length) { return length < 0 ? 0 : static_cast<uint32_t>(
 struct BlockClass {
   jclass cls = nullptr;  // global reference
   jmethodID ctor = nullptr;
+  jmethodID reshape = nullptr;
   jmethodID fill = nullptr;
+  jmethodID labels = nullptr;     // static
+  jmethodID sameShape = nullptr;  // static
+  jmethodID execute = nullptr;    // static
   jfieldID fixed = nullptr;
   jfieldID nulls = nullptr;
   jfieldID bytes = nullptr;
@@ -80,7 +85,15 @@ const BlockClass* Class(JNIEnv* env) {
   }
   BlockClass c;
   c.ctor = env->GetMethodID(local, "<init>", "([II)V");
+  c.reshape = env->GetMethodID(local, "reshape", "([II)V");
   c.fill = env->GetMethodID(local, "fill", "(Ljava/sql/ResultSet;I)I");
+  c.labels = env->GetStaticMethodID(local, "labels",
+                                    "(Ljava/sql/ResultSetMetaData;)[Ljava/lang/String;");
+  c.sameShape = env->GetStaticMethodID(
+      local, "sameShape",
+      "(Ljava/sql/ResultSet;[I[Ljava/lang/String;)Ljava/sql/ResultSetMetaData;");
+  c.execute = env->GetStaticMethodID(local, "execute",
+                                     "(Ljava/sql/PreparedStatement;)Ljava/sql/ResultSet;");
   c.fixed = env->GetFieldID(local, "fixed", "[J");
   c.nulls = env->GetFieldID(local, "nulls", "[B");
   c.bytes = env->GetFieldID(local, "bytes", "[B");
@@ -89,7 +102,8 @@ const BlockClass* Class(JNIEnv* env) {
   c.charCount = env->GetFieldID(local, "charCount", "I");
   c.atEnd = env->GetFieldID(local, "atEnd", "Z");
   c.failure = env->GetFieldID(local, "failure", "Ljava/lang/Throwable;");
-  const bool complete = !env->ExceptionCheck() && c.ctor && c.fill && c.fixed && c.nulls &&
+  const bool complete = !env->ExceptionCheck() && c.ctor && c.reshape && c.fill && c.labels &&
+                        c.sameShape && c.execute && c.fixed && c.nulls &&
                         c.bytes && c.chars && c.byteCount && c.charCount && c.atEnd &&
                         c.failure;
   env->ExceptionClear();
@@ -105,8 +119,8 @@ const BlockClass* Class(JNIEnv* env) {
   return &found;
 }
 
-// Copies the used part of a primitive array field; false on a failure
-// (an exception may be pending).
+// Copies the used part of a primitive array field; false when the array is
+// shorter than the count said (the region copy, checked first, cannot throw).
 template <class T, class A>
 bool CopyArray(JNIEnv* env, jobject obj, jfieldID field, jsize count, std::vector<T>* out,
                void (JNIEnv::*get)(A, jsize, jsize, T*)) {
@@ -117,10 +131,102 @@ bool CopyArray(JNIEnv* env, jobject obj, jfieldID field, jsize count, std::vecto
   bool ok = env->GetArrayLength(arr) >= count;
   if (ok) (env->*get)(arr, 0, count, out->data());
   env->DeleteLocalRef(arr);
-  return ok && !env->ExceptionCheck();
+  return ok;
 }
 
 }  // namespace
+}  // namespace jblock
+
+// A statement's block and the native copies of its arrays, kept from fetch
+// to fetch and from one execute to the next: a lookup run thousands of times
+// allocates neither Java objects nor native buffers once it has fetched.
+struct JdbcRowBlock {
+  jobject block = nullptr;  // global: the QMRRowBlock
+  std::vector<jint> kinds;  // what block is shaped for
+  std::vector<jint> wanted;
+  std::vector<jlong> fixed;
+  std::vector<jbyte> nulls;
+  std::vector<jbyte> bytes;
+  std::vector<jchar> chars;
+};
+
+namespace jblock {
+
+void Release(JdbcStmt* s) {
+  JdbcRowBlock* b = s->rowBlock;
+  if (b == nullptr) return;
+  if (b->block != nullptr && s->jniEnv != nullptr) s->jniEnv->DeleteGlobalRef(b->block);
+  delete b;
+  s->rowBlock = nullptr;
+}
+
+namespace {
+
+// The statement's block shaped for b->wanted and rows rows; null with an
+// exception pending (or none when memory for the native side ran out).
+jobject ShapedBlock(JNIEnv* env, const BlockClass& k, JdbcRowBlock* b, uint32_t rows) {
+  if (b->block != nullptr && b->kinds == b->wanted) return b->block;
+  const auto cols = static_cast<jsize>(b->wanted.size());
+  jintArray jkinds = env->NewIntArray(cols);
+  if (jkinds == nullptr) return nullptr;
+  if (cols != 0) env->SetIntArrayRegion(jkinds, 0, cols, b->wanted.data());
+  if (b->block != nullptr) {
+    env->CallVoidMethod(b->block, k.reshape, jkinds, static_cast<jint>(rows));
+  } else {
+    jobject local = env->NewObject(k.cls, k.ctor, jkinds, static_cast<jint>(rows));
+    if (local != nullptr && !env->ExceptionCheck()) b->block = env->NewGlobalRef(local);
+    JC_DeleteLocal(env, local);
+  }
+  env->DeleteLocalRef(jkinds);
+  if (b->block == nullptr || env->ExceptionCheck()) return nullptr;
+  b->kinds = b->wanted;
+  return b->block;
+}
+
+}  // namespace
+
+jobject KeepLabels(JNIEnv* env, jobject md) {
+  const BlockClass* k = Class(env);
+  if (k == nullptr || md == nullptr) return nullptr;
+  jobject local = env->CallStaticObjectMethod(k->cls, k->labels, md);
+  if (env->ExceptionCheck()) {
+    env->ExceptionClear();  // nothing kept: the next execute describes again
+    return nullptr;
+  }
+  jobject global = local != nullptr ? env->NewGlobalRef(local) : nullptr;
+  JC_DeleteLocal(env, local);
+  return global;
+}
+
+jobject SameShape(JNIEnv* env, jobject rs, jobject facts, jobject labels) {
+  const BlockClass* k = Class(env);
+  if (k == nullptr || rs == nullptr || facts == nullptr || labels == nullptr) return nullptr;
+  // sameShape answers null for whatever the metadata throws.
+  jobject md = env->CallStaticObjectMethod(k->cls, k->sameShape, rs, facts, labels);
+  if (env->ExceptionCheck()) {
+    env->ExceptionClear();
+    JC_DeleteLocal(env, md);
+    return nullptr;
+  }
+  return md;
+}
+
+bool Execute(JdbcStmt* s, jobject ps, jobject* rs, uint32_t* rc) {
+  *rs = nullptr;
+  *rc = 0;
+  JNIEnv* env = s->jniEnv;
+  const BlockClass* k = env != nullptr ? Class(env) : nullptr;
+  if (k == nullptr || ps == nullptr) return false;
+  jobject got = env->CallStaticObjectMethod(k->cls, k->execute, ps);
+  if (env->ExceptionCheck()) {
+    JC_DeleteLocal(env, got);
+    *rc = CheckException(env, s->wide, &s->errors);
+    if (*rc == 0) *rc = ERR_GENERAL;
+    return true;
+  }
+  *rs = got;
+  return true;
+}
 
 void SetEnabled(bool on) { gEnabled = on; }
 bool Enabled() { return gEnabled; }
@@ -345,8 +451,12 @@ void PutFixed(int32_t kind, unsigned char* e, const int64_t* v) {
 uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set) {
   if (!Enabled() || s == nullptr || set == nullptr || s->jniEnv == nullptr) return kNotTaken;
   JNIEnv* env = s->jniEnv;
+  if (s->rowBlock == nullptr && (s->rowBlock = new (std::nothrow) JdbcRowBlock) == nullptr)
+    return kNotTaken;
+  JdbcRowBlock* b = s->rowBlock;
   const uint32_t cols = set->cols_used;
-  std::vector<jint> kinds(cols);
+  std::vector<jint>& kinds = b->wanted;
+  kinds.resize(cols);
   uint32_t slotsPerRow = 0;
   for (uint32_t c = 0; c < cols; ++c) {
     const int16_t sqlType = s->cols != nullptr && c < s->colCount ? s->cols[c].sql_type : 0;
@@ -363,33 +473,26 @@ uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set) {
     return 0;
   }
   const auto fail = [&]() { return CheckException(env, s->wide, &s->errors); };
-  jintArray jkinds = env->NewIntArray(static_cast<jsize>(cols));
-  if (jkinds == nullptr) {
+  jobject block = ShapedBlock(env, *k, b, rows);
+  if (block == nullptr) {
     const uint32_t rc = fail();
     return rc != 0 ? rc : ERR_GENERAL;
   }
-  if (cols != 0) env->SetIntArrayRegion(jkinds, 0, static_cast<jsize>(cols), kinds.data());
-  jobject block = env->NewObject(k->cls, k->ctor, jkinds, static_cast<jint>(rows));
-  env->DeleteLocalRef(jkinds);
-  if (block == nullptr || env->ExceptionCheck()) {
-    JC_DeleteLocal(env, block);
-    const uint32_t rc = fail();
-    return rc != 0 ? rc : ERR_GENERAL;
-  }
+  // fill catches what the result set throws; only the VM's own failures
+  // (memory, stack) come out of the call.
   const jint got = env->CallIntMethod(block, k->fill, rs, static_cast<jint>(rows));
   ++gBlocks;
   if (env->ExceptionCheck()) {
-    env->DeleteLocalRef(block);
     const uint32_t rc = fail();
     return rc != 0 ? rc : ERR_GENERAL;
   }
   const auto done = static_cast<uint32_t>(std::clamp<jint>(got, 0, static_cast<jint>(rows)));
   const jint byteCount = env->GetIntField(block, k->byteCount);
   const jint charCount = env->GetIntField(block, k->charCount);
-  std::vector<jlong> fixed;
-  std::vector<jbyte> nulls;
-  std::vector<jbyte> bytes;
-  std::vector<jchar> chars;
+  std::vector<jlong>& fixed = b->fixed;
+  std::vector<jbyte>& nulls = b->nulls;
+  std::vector<jbyte>& bytes = b->bytes;
+  std::vector<jchar>& chars = b->chars;
   bool ok = CopyArray(env, block, k->fixed, static_cast<jsize>(done * slotsPerRow), &fixed,
                       &JNIEnv::GetLongArrayRegion) &&
             CopyArray(env, block, k->nulls, static_cast<jsize>(done * cols), &nulls,
@@ -400,11 +503,10 @@ uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set) {
                       &JNIEnv::GetCharArrayRegion);
   const bool atEnd = env->GetBooleanField(block, k->atEnd) != JNI_FALSE;
   jobject failure = env->GetObjectField(block, k->failure);
-  env->DeleteLocalRef(block);
   if (!ok) {
     JC_DeleteLocal(env, failure);
-    const uint32_t rc = fail();
-    return rc != 0 ? rc : ERR_GENERAL;
+    log_message(LOG_LEVEL_ERROR, __FILE__, __LINE__, "QMRRowBlock arrays are shorter than said");
+    return ERR_GENERAL;
   }
 
   // The values, row after row, as the support class laid them out.

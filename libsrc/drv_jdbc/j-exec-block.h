@@ -56,6 +56,25 @@ constexpr uint32_t kNotTaken = 0xFFFFFFFFu;
 // would post it. kNotTaken when a column has no block form or the support
 // class is not available.
 uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set);
+// Gives up the block a statement keeps between fetches (s->rowBlock).
+void Release(JdbcStmt* s);
+
+// A kept result description compared in one call into Java instead of six
+// and five a column. KeepLabels: a global reference to the labels of md's
+// columns, null (nothing pending) when they cannot be read. SameShape: the
+// metadata of result set rs (a local reference) when it answers facts
+// (type, precision, scale, display size a column) and labels; null (nothing
+// pending) when it does not, cannot be read, or the support class is not
+// available.
+jobject KeepLabels(JNIEnv* env, jobject md);
+jobject SameShape(JNIEnv* env, jobject rs, jobject facts, jobject labels);
+
+// Executes the prepared statement ps of s and gives its result set (a local
+// reference, null for an update count) in one call into Java. False when
+// the support class is not available: nothing ran. Otherwise true, with
+// *rc 0 or the failure's code (posted on s as the value-by-value calls
+// would post it).
+bool Execute(JdbcStmt* s, jobject ps, jobject* rs, uint32_t* rc);
 
 // The block reader is on unless turned off here (for comparisons) or by
 // QMR_BLOCK_FETCH=0 in the environment at load.

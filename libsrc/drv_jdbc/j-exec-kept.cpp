@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "drv_jdbc/j-common.h"
+#include "drv_jdbc/j-exec-block.h"
 #include "drv_jdbc/j-exec.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-sql.h"
@@ -31,6 +32,10 @@ struct KeptDesc {
   uint16_t count = 0;
   bool haveAttrs = false;
   std::vector<ATTR_ENTRY> attrs;  // texts owned
+  // The shapes again for the Java side's comparison (global references,
+  // given up by DropKeptDesc): four ints a column, and the labels.
+  jobject javaFacts = nullptr;
+  jobject javaLabels = nullptr;
 
   ~KeptDesc() {
     ColDescFree(cols, count);
@@ -99,6 +104,30 @@ uint32_t SameShape(JdbcStmt* s, jobject md, const KeptDesc& k, bool* same) {
   return 0;
 }
 
+// The Java side's copy of k's shapes; without it the shapes are compared
+// here.
+void KeepForJava(JNIEnv* env, jobject md, KeptDesc* k) {
+  const auto n = static_cast<jsize>(4 * k->shapes.size());
+  std::vector<jint> facts;
+  facts.reserve(static_cast<size_t>(n));
+  for (const jexec::ColumnShape& c : k->shapes) {
+    facts.insert(facts.end(), {c.facts.javaType, c.facts.precision, c.facts.scale,
+                               c.facts.displaySize});
+  }
+  jobject labels = jblock::KeepLabels(env, md);
+  if (labels == nullptr) return;
+  jintArray local = env->NewIntArray(n);
+  if (local == nullptr || env->ExceptionCheck()) {
+    env->ExceptionClear();
+    env->DeleteGlobalRef(labels);
+    return;
+  }
+  if (n != 0) env->SetIntArrayRegion(local, 0, n, facts.data());
+  k->javaFacts = env->NewGlobalRef(local);
+  env->DeleteLocalRef(local);
+  k->javaLabels = labels;
+}
+
 // The kept description becomes the current one.
 uint32_t UseKept(JdbcStmt* s, jobject md, const KeptDesc& k) {
   JdbcColDesc* cols = CopyCols(k.cols, k.count);
@@ -124,9 +153,11 @@ uint32_t DescribeAndKeep(JdbcStmt* s, jobject md) {
   }
   k->rules = describeRulesOf(s);
   k->schemaEpoch = SchemaEpoch(s);
+  KeepForJava(s->jniEnv, md, k);
   k->count = s->cols != nullptr ? s->colCount : 0;
   if (k->count > 0 && (k->cols = CopyCols(s->cols, k->count)) == nullptr) {
-    delete k;
+    s->keptDesc = k;
+    jexec::DropKeptDesc(s);
     return 0;  // described all the same; only nothing is kept
   }
   s->keptDesc = k;
@@ -144,14 +175,23 @@ uint32_t DescribeExecuted(JdbcStmt* s) {
     DropKeptDesc(s);
     return buildColDescs(s, 'E');
   }
+  KeptDesc* k = s->keptDesc;
+  const bool trusted = k != nullptr && k->schemaEpoch == SchemaEpoch(s) &&
+                       SameRules(k->rules, describeRulesOf(s));
+  // With the Java side's copy of the shapes, one call reads the metadata
+  // and compares it; a shape that differs is read again below.
+  const bool javaCompared = trusted && k->javaFacts != nullptr;
+  if (javaCompared) {
+    jobject md = jblock::SameShape(s->jniEnv, s->resultSet, k->javaFacts, k->javaLabels);
+    if (md != nullptr) return UseKept(s, md, *k);
+  }
   jobject md = nullptr;
   if (uint32_t rc = ResultSet::getMetaData(s, s->resultSet, &md)) return rc;
   if (md == nullptr) {
     DropKeptDesc(s);
     return 0;
   }
-  KeptDesc* k = s->keptDesc;
-  if (k != nullptr && k->schemaEpoch == SchemaEpoch(s) && SameRules(k->rules, describeRulesOf(s))) {
+  if (trusted && !javaCompared) {
     bool same = false;
     if (uint32_t rc = SameShape(s, md, *k, &same)) return rc;
     if (same) return UseKept(s, md, *k);
@@ -161,7 +201,12 @@ uint32_t DescribeExecuted(JdbcStmt* s) {
 }
 
 void DropKeptDesc(JdbcStmt* s) {
-  delete s->keptDesc;
+  KeptDesc* k = s->keptDesc;
+  if (k != nullptr && s->jniEnv != nullptr) {
+    if (k->javaFacts != nullptr) s->jniEnv->DeleteGlobalRef(k->javaFacts);
+    if (k->javaLabels != nullptr) s->jniEnv->DeleteGlobalRef(k->javaLabels);
+  }
+  delete k;
   s->keptDesc = nullptr;
   s->colsKept = 0;
 }

@@ -8,6 +8,7 @@
 
 #include "drv_jdbc/j-common.h"
 #include "drv_jdbc/j-desc.h"
+#include "drv_jdbc/j-exec-block.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-opt.h"
@@ -63,14 +64,17 @@ uint32_t ExecuteSet(JdbcStmt* s, uint32_t set) {
     }
     if (uint32_t rc = setJavaParams(s, set)) return rc;
   }
-  uint8_t isResultSet = 0;
-  const auto started = std::chrono::steady_clock::now();
-  uint32_t rc = RunsAsPlainStatement(s)
-                    ? Statement::execute(s, s->statement, s->sql, &isResultSet)
-                    : PreparedStatement::execute(s, s->statement, &isResultSet);
-  if (rc != 0) return ReportTimeout(s, started, rc);
   jobject rs = nullptr;
-  if ((rc = PreparedStatement::getResultSet(s, s->statement, &rs)) != 0) return rc;
+  uint32_t rc = 0;
+  const auto started = std::chrono::steady_clock::now();
+  if (RunsAsPlainStatement(s) || !jblock::Execute(s, s->statement, &rs, &rc)) {
+    uint8_t isResultSet = 0;
+    rc = RunsAsPlainStatement(s) ? Statement::execute(s, s->statement, s->sql, &isResultSet)
+                                 : PreparedStatement::execute(s, s->statement, &isResultSet);
+    if (rc != 0) return ReportTimeout(s, started, rc);
+    if ((rc = PreparedStatement::getResultSet(s, s->statement, &rs)) != 0) return rc;
+  }
+  if (rc != 0) return ReportTimeout(s, started, rc);
   jexec::KeepResultSet(s, rs);
   if (s->resultSet != nullptr) {
     if ((rc = jexec::DescribeExecuted(s)) != 0) return rc;

@@ -1,6 +1,6 @@
-// The agent's three handle tables and the handle check every agent
-// operation starts with: a number the agent does not hold gives 21 at once,
-// before any other work and without posting anything.
+// The agent's three handle tables and the handle check every agent operation
+// starts with: a number the agent does not hold gives ERR_INVALID_ARGUMENT at
+// once, before any other work and without posting anything.
 #ifndef QMR_DRV_JDBC_J_HANDLES_H
 #define QMR_DRV_JDBC_J_HANDLES_H
 
@@ -18,8 +18,8 @@ extern HANDLE_TABLE gAgentEnvTable;
 extern HANDLE_TABLE gAgentConnTable;
 extern HANDLE_TABLE gAgentStmtTable;
 
-// Creates the three tables (each with its own lock). 0 or 16; on failure
-// none is left behind. Called by the first DRV_Init.
+// Creates the three tables (each with its own lock). 0 or ERR_NO_MEMORY; on
+// failure none is left behind. Called by the first DRV_Init.
 int AGT_InitTables();
 // Destroys them. Called by the last DRV_Term.
 void AGT_DoneTables();

@@ -77,7 +77,7 @@ uint32_t JC_ThrowNPE(JNIEnv* env, const char* what, const char* method);
 // Turns the pending exception into a diagnostic on target (any record that
 // begins with an ErrorList: JdbcConn; or an ErrorList itself). 0 when none
 // is pending or it is an SQLWarning (dropped); else the agent table index of
-// its SQLSTATE, or 15. Leaves no exception pending.
+// its SQLSTATE, or ERR_GENERAL. Leaves no exception pending.
 uint32_t CheckException(JNIEnv* env, uint32_t utf, ErrorList* target);
 
 // Debug-level (7) tracing of the Java calls; off at start.

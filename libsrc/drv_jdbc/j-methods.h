@@ -56,12 +56,13 @@ jmethodID JM_Id(JNIEnv* env, JM_Method m);
 // The method's name, for traces.
 const char* JM_Name(JM_Method m);
 
-// Calls of named methods under the failure rule of j-jni.h: 0, or 15 with
-// the Java exception left pending.
+// Calls of named methods under the failure rule of j-jni.h: 0, or ERR_GENERAL
+// with the Java exception left pending.
 uint32_t JM_CallObject(JNIEnv* env, jobject obj, JM_Method m, jobject* result, ...);
 uint32_t JM_CallBoolean(JNIEnv* env, jobject obj, JM_Method m, uint8_t* result, ...);
 uint32_t JM_CallInt(JNIEnv* env, jobject obj, JM_Method m, int32_t* result, ...);
-// (m is a JM_Method; an enum cannot be the last named argument of a variadic call.)
+// (m is a JM_Method; an enum cannot be the last named argument of a variadic
+// call.)
 uint32_t JM_CallVoid(JNIEnv* env, jobject obj, unsigned m, ...);
 
 // Named instance fields, resolved once like the named methods.

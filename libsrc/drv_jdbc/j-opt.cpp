@@ -21,20 +21,20 @@ uint32_t U32(const void* value) { return *static_cast<const uint32_t*>(value); }
 
 uint32_t ConnOption(JdbcConn* c, uint32_t request, void* value) {
   switch (request) {
-    case 0x22030000:  // auto-commit
+    case OPT_AUTOCOMMIT:
       return Connection::setAutoCommit(c, c->connection, U32(value) != 0);
-    case 0x22030001:  // access mode: applied by the statements of the connection
+    case OPT_ACCESS_MODE:  // applied by the statements of the connection
       c->readOnly = U32(value) != 0 ? 1 : 0;
       return 0;
-    case 0x2203006C:  // transaction isolation: the SQL_TXN_ bits are JDBC's levels
+    case OPT_TXN_ISOLATION:  // the SQL_TXN_ bits are JDBC's levels
       return Connection::setTransactionIsolation(c, c->connection,
                                                  static_cast<int32_t>(U32(value)));
-    case 0x2103006D:  // current catalog
+    case OPT_CURRENT_CATALOG:
       return Connection::setCatalog(c, c->connection, static_cast<const char*>(value));
-    case 0x2201000C:  // the application's ODBC version
+    case OPT_ODBC_VERSION:
       c->odbcVersion = U32(value);
       return 0;
-    case 0x22010016:  // multiple active statements emulated
+    case OPT_MULTIPLE_ACTIVE:
       c->multipleActiveStmts = U32(value);
       return 0;
     default:
@@ -110,7 +110,7 @@ uint32_t SetRowsetSize(JdbcStmt* s, uint32_t size) {
 uint32_t StmtOption(JdbcStmt* s, uint32_t request, void* value) {
   const uint32_t v = U32(value);
   switch (request) {
-    case 0x32030000: {  // query timeout: kept for the Java statements made later
+    case OPT_QUERY_TIMEOUT: {  // kept for the Java statements made later
       if (s->statement != nullptr) {
         const uint32_t rc = Statement::setQueryTimeout(s, s->statement, static_cast<int32_t>(v));
         if (rc != 0) return rc;
@@ -118,22 +118,22 @@ uint32_t StmtOption(JdbcStmt* s, uint32_t request, void* value) {
       s->queryTimeout = v;
       return 0;
     }
-    case 0x32030001: return SetMaxRows(s, v);
-    case 0x32030002: s->noScan = v != 0 ? 1 : 0; return 0;
-    case 0x32030003: s->maxLength = v; return 0;
-    case 0x32030006: return SetCursorType(s, v);
-    case 0x32030007: return SetConcurrency(s, v);
-    case 0x32030008: return SetKeysetSize(s, v);
-    case 0x32030009: return SetRowsetSize(s, v);
-    case 0x3203000A: s->simulateCursor = v; return 0;
-    case 0x3203000B: s->retrieveData = v; return 0;
-    case 0x3203000C: s->useBookmarks = v; return 0;
-    case 0x3203000F:  // describe the parameters now
+    case OPT_MAX_ROWS: return SetMaxRows(s, v);
+    case OPT_NOSCAN: s->noScan = v != 0 ? 1 : 0; return 0;
+    case OPT_MAX_LENGTH: s->maxLength = v; return 0;
+    case OPT_CURSOR_TYPE: return SetCursorType(s, v);
+    case OPT_CONCURRENCY: return SetConcurrency(s, v);
+    case OPT_KEYSET_SIZE: return SetKeysetSize(s, v);
+    case OPT_ROWSET_SIZE: return SetRowsetSize(s, v);
+    case OPT_SIMULATE_CURSOR: s->simulateCursor = v; return 0;
+    case OPT_RETRIEVE_DATA: s->retrieveData = v; return 0;
+    case OPT_USE_BOOKMARKS: s->useBookmarks = v; return 0;
+    case OPT_DESCRIBE_PARAMS:
       return v != 0 && s->paramsDescribed == 0 ? describeParams(s) : 0;
-    case 0x32030030:  // the next execute's parameter sets one by one, never as a batch
+    case OPT_SETS_ONE_BY_ONE:  // the next execute's parameter sets one by one, never as a batch
       s->setsOneByOne = v != 0 ? 1 : 0;
       return 0;
-    case 0x3203041A:
+    case OPT_DRIVER_1050:
       if (v != 1 && v != 2) return ERR_INVALID_ARGUMENT;
       s->option1050 = v;
       return 0;

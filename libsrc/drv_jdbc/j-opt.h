@@ -6,13 +6,14 @@
 // types (slot 23) and the DYN_CURS_SENSITIVITY setting's helpers.
 //
 // An option request code has the layout of an information request (see
-// j-serv.h); the value is passed by pointer: a u32 for form 2, a
+// agent_codes.h); the value is passed by pointer: a u32 for form 2, a
 // NUL-terminated text for form 1.
 //
-// Results: 0 done; 75 done with a changed value, which is stored and which
-// the caller reads back through DRV_GetInfo (the core reports "01S02"); 43
-// not supported; 21 unknown handle, a null value, or a bad value of option
-// 1050; 15 the thread cannot be attached; or the code of a failed JDBC call
+// Results: 0 done; ERR_VALUE_CHANGED done with a changed value, which is
+// stored and which the caller reads back through DRV_GetInfo (the core
+// reports "01S02"); ERR_NOT_CAPABLE not supported; ERR_INVALID_ARGUMENT
+// unknown handle, a null value, or a bad value of option 1050; ERR_GENERAL
+// the thread cannot be attached; or the code of a failed JDBC call
 // (its diagnostic posted on the handle, the stored value left unchanged).
 #ifndef QMR_DRV_JDBC_J_OPT_H
 #define QMR_DRV_JDBC_J_OPT_H
@@ -57,7 +58,8 @@ extern const CursorOptionRule CursorOptionRules[];
 const CursorOptionRule* findCursorRule(uint32_t option);
 
 // Walks *value down the rule's fallback list until the mask holds its bit.
-// 0 unchanged; 75 changed (the new value in *value); 43 no supported value
+// 0 unchanged; ERR_VALUE_CHANGED changed (the new value in *value);
+// ERR_NOT_CAPABLE no supported value
 // (*value left as given).
 uint32_t negotiateCursorValue(const CursorOptionRule& rule, uint32_t mask, uint32_t* value);
 

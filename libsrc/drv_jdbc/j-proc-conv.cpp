@@ -2,6 +2,8 @@
 // a parameter is read with the getter of the type it was registered with
 // (PostgreSQL's does); when the application wants the value in another
 // form, the object is read and converted here instead.
+#include <sqlext.h>
+
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -200,8 +202,10 @@ jstring TextOfObject(JNIEnv* env, jobject o, uint32_t* rc) {
 
 bool procReadsWithGetString(int32_t sqlType) {
   switch (sqlType) {
-    case 1: case 12: case -1: case -8: case -9: case -10: case -11:  // character, GUID
-    case -2: case -3: case -4:                                        // binary
+    case SQL_CHAR: case SQL_VARCHAR: case SQL_LONGVARCHAR:
+    case SQL_WCHAR: case SQL_WVARCHAR: case SQL_WLONGVARCHAR:
+    case SQL_GUID:
+    case SQL_BINARY: case SQL_VARBINARY: case SQL_LONGVARBINARY:
       return true;
     default:
       return false;

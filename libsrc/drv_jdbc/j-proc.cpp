@@ -89,7 +89,7 @@ bool HoldsValue(uint16_t ind) {
 }
 
 // Turns a column of a bounded form into its out-of-line form, every row's
-// value copied whole. 0 or 16 (the column is then unchanged).
+// value copied whole. 0 or ERR_NO_MEMORY (the column is then unchanged).
 uint32_t ToLongColumn(COLSET_COL* col, uint32_t rows) {
   const uint32_t code = LongCodeOf(col->type);
   if (code == 0) return ERR_GENERAL;

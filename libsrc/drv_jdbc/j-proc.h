@@ -14,14 +14,15 @@
 
 #include "drv_jdbc/j-records.h"
 
-// Fills set (emptied first) with the statement's output parameters. 0; 15
-// for a value type code without a getter (logged); 16; the code of a failed
+// Fills set (emptied first) with the statement's output parameters. 0;
+// ERR_GENERAL for a value type code without a getter (logged); ERR_NO_MEMORY;
+// the code of a failed
 // Java getter (the walk ends there).
 uint32_t fetchCallProc(JdbcStmt* s, COLSET* set);
 
 // Shapes dst like the value set src and copies its values, out-of-line ones
-// into buffers of dst's own. 0 or 16 (dst is then empty). A null src leaves
-// dst empty.
+// into buffers of dst's own. 0 or ERR_NO_MEMORY (dst is then empty). A null src
+// leaves dst empty.
 uint32_t allocCallProcBuffers(COLSET* dst, const COLSET* src);
 
 // Shared by the procedure sources: output values read with getObject.
@@ -34,14 +35,14 @@ bool procReadsWithGetString(int32_t sqlType);
 // Whether the typed getter of value type code suits a parameter registered
 // with this ODBC SQL type (codes read otherwise always suit).
 bool procGetterFits(uint32_t code, int32_t sqlType);
-// The value of parameter ix as text, out of line (UTF-16 when wide). 0, 16
-// or a Java failure's code.
+// The value of parameter ix as text, out of line (UTF-16 when wide). 0,
+// ERR_NO_MEMORY or a Java failure's code.
 uint32_t procObjectTextLong(JdbcStmt* s, jobject cs, int32_t ix, bool wide, COLSET_LONG* v);
-// The value of parameter ix converted into an element of a number or
-// date-time code: a Number, Boolean or number text for the numbers, a
-// java.sql.Timestamp, Date or Time for the date-times (the parts asked for
-// must be there). A NULL leaves the element zero. 0, 15 with a diagnostic
-// posted, or a Java failure's code.
+// The value of parameter ix converted into an element of a number or date-time
+// code: a Number, Boolean or number text for the numbers, a java.sql.Timestamp,
+// Date or Time for the date-times (the parts asked for must be there). A NULL
+// leaves the element zero. 0, ERR_GENERAL with a diagnostic posted, or a Java
+// failure's code.
 uint32_t procObjectValue(JdbcStmt* s, jobject cs, int32_t ix, uint32_t code, unsigned char* e,
                          uint32_t size);
 

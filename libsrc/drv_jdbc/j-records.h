@@ -175,6 +175,7 @@ struct JdbcStmt {
   uint8_t colsKept = 0;
 
   COLSET* rows = nullptr;       // fetched rows, owned
+  struct JdbcRowBlock* rowBlock = nullptr;  // the block reader's kept block, owned
   uint16_t colCount = 0;
   JdbcColDesc* cols = nullptr;  // result columns, owned
   uint16_t paramDescCount = 0;

@@ -21,27 +21,27 @@ constexpr jint kFrame = 64;
 // Requests answered from the connection alone (scope 2, group 0x01).
 bool CapabilityAnswer(JdbcConn* c, uint32_t code, InfoAnswer* a) {
   switch (code) {
-    case 0x22010001: a->Int(0x2AFFFF); return true;
-    case 0x22010002:  // parameters must be bound
-    case 0x22010003:  // more results
-    case 0x22010004:  // parameter operations
-    case 0x22010006:  // scrollable cursors
-    case 0x22010007:
-    case 0x2201000E:  // execute in two steps
-    case 0x22010018:  // second flag of the worker thread
+    case INFO_AGENT_FEATURES: a->Int(0x2AFFFF); return true;
+    case INFO_NEEDS_BINDING:
+    case INFO_MORE_RESULTS:
+    case INFO_PARAM_OPS:
+    case INFO_SCROLL_CURSORS:
+    case INFO_LOCK_BY_UPDATE:
+    case INFO_EXECUTE_TWO_STEPS:
+    case INFO_WORKER_NO_STOP:
       a->Int(1);
       return true;
-    case 0x22010005:  // deferred fetch of output parameters
-    case 0x2201000A:  // ODBC 2 data at execution
-    case 0x22010017:  // first flag of the worker thread
+    case INFO_OUT_DEFER_FETCH:
+    case INFO_V2_DATA_AT_EXEC:
+    case INFO_KEEP_WORKER:
       a->Int(0);
       return true;
-    case 0x22010008:  // dynamic and mixed cursors
+    case INFO_DYN_MIXED_CURSORS:
       c->dynCursorsEnabled = 1;
       a->Int(1);
       return true;
-    case 0x22010009: a->Int(255); return true;  // most parameter markers
-    case 0x2201000B: a->Int(c->settings.dynCursSensitivity == 1 ? 1 : 0); return true;
+    case INFO_MARKER_LIMIT: a->Int(255); return true;
+    case INFO_ROW_VERSIONS: a->Int(c->settings.dynCursSensitivity == 1 ? 1 : 0); return true;
     case INFO_CAPABILITY_MASK: a->Int(capabilityMask(c)); return true;
     case INFO_CONN_CLOSED: {
       // Connection.isClosed asks the JDBC driver's own state, not the
@@ -55,8 +55,8 @@ bool CapabilityAnswer(JdbcConn* c, uint32_t code, InfoAnswer* a) {
       a->Int(closed != 0 ? 1 : 0);
       return true;
     }
-    case 0x22010013: a->Int(c->utf8 != 0 ? 1 : 0); return true;
-    case 0x2101000D:
+    case INFO_WIDE_TEXT: a->Int(c->utf8 != 0 ? 1 : 0); return true;
+    case INFO_CURRENT_CATALOG:
       // The current catalog. A driver that cannot tell has none: the empty
       // text, and its failure is not the caller's concern.
       if (Connection::getCatalog(c, c->connection, a->buf, sizeof a->buf) != 0) {
@@ -73,16 +73,16 @@ bool CapabilityAnswer(JdbcConn* c, uint32_t code, InfoAnswer* a) {
 // Option values read back (scope 2, group 0x03).
 bool OptionAnswer(JdbcConn* c, uint32_t code, InfoAnswer* a) {
   switch (code) {
-    case 0x22030000: {
+    case OPT_AUTOCOMMIT: {
       uint8_t on = 0;
       a->rc = Connection::getAutoCommit(c, c->connection, &on);
       a->Int(on != 0 ? 1 : 0);
       return true;
     }
-    case 0x22030001:
+    case OPT_ACCESS_MODE:
       a->Int(c->readOnly != 0 ? 1 : 0);
       return true;
-    case 0x2203006C: {
+    case OPT_TXN_ISOLATION: {
       // The JDBC isolation constants are the ODBC SQL_TXN_ bits.
       int32_t level = 0;
       a->rc = Connection::getTransactionIsolation(c, c->connection, &level);
@@ -97,13 +97,13 @@ bool OptionAnswer(JdbcConn* c, uint32_t code, InfoAnswer* a) {
 // Statement requests (scope 3).
 bool StatementAnswer(JdbcStmt* s, uint32_t code, InfoAnswer* a) {
   switch (code) {
-    case 0x32010000:  // rows affected, for INSERT, UPDATE and DELETE only
+    case INFO_ROW_COUNT:  // rows affected, for INSERT, UPDATE and DELETE only
       a->Int(s->kind == 2 ? s->rowCount : 0xFFFFFFFFu);
       return true;
-    case 0x32010001:  // parameter sets the last execute ran (before a failure: its index)
+    case INFO_SETS_DONE:  // parameter sets the last execute ran (before a failure: its index)
       a->Int(s->executedSets);
       return true;
-    case 0x32030000:
+    case OPT_QUERY_TIMEOUT:
       if (s->statement != nullptr) {
         int32_t seconds = 0;
         a->rc = Statement::getQueryTimeout(s, s->statement, &seconds);
@@ -113,21 +113,21 @@ bool StatementAnswer(JdbcStmt* s, uint32_t code, InfoAnswer* a) {
         a->Int(s->queryTimeout);
       }
       return true;
-    case 0x32030001: a->Int(s->maxRows); return true;
-    case 0x32030002: a->Int(s->noScan != 0 ? 1 : 0); return true;
-    case 0x32030003: a->Int(s->maxLength); return true;
-    case 0x32030006: a->Int(s->cursorType); return true;
-    case 0x32030007: a->Int(s->concurrency); return true;
-    case 0x32030008: a->Int(static_cast<uint32_t>(s->keysetSize)); return true;
-    case 0x32030009: a->Int(static_cast<uint32_t>(s->rowsetSize)); return true;
-    case 0x3203000A: a->Int(s->simulateCursor); return true;
-    case 0x3203000B: a->Int(s->retrieveData); return true;
-    case 0x3203000C: a->Int(s->useBookmarks); return true;
-    case 0x3203000D:  // bookmark
-    case 0x3203000E:  // row number
+    case OPT_MAX_ROWS: a->Int(s->maxRows); return true;
+    case OPT_NOSCAN: a->Int(s->noScan != 0 ? 1 : 0); return true;
+    case OPT_MAX_LENGTH: a->Int(s->maxLength); return true;
+    case OPT_CURSOR_TYPE: a->Int(s->cursorType); return true;
+    case OPT_CONCURRENCY: a->Int(s->concurrency); return true;
+    case OPT_KEYSET_SIZE: a->Int(static_cast<uint32_t>(s->keysetSize)); return true;
+    case OPT_ROWSET_SIZE: a->Int(static_cast<uint32_t>(s->rowsetSize)); return true;
+    case OPT_SIMULATE_CURSOR: a->Int(s->simulateCursor); return true;
+    case OPT_RETRIEVE_DATA: a->Int(s->retrieveData); return true;
+    case OPT_USE_BOOKMARKS: a->Int(s->useBookmarks); return true;
+    case OPT_GET_BOOKMARK:
+    case OPT_ROW_NUMBER:
       a->Int(0);
       return true;
-    case 0x32030419: {
+    case OPT_LAST_SERIAL: {
       // The last serial value is a bonus of one server's driver; without it
       // the answer is 0, and nothing is reported.
       int32_t serial = 0;
@@ -138,7 +138,7 @@ bool StatementAnswer(JdbcStmt* s, uint32_t code, InfoAnswer* a) {
       a->Int(static_cast<uint32_t>(serial));
       return true;
     }
-    case 0x3203041A: a->Int(s->option1050); return true;
+    case OPT_DRIVER_1050: a->Int(s->option1050); return true;
     default:
       return false;
   }
@@ -170,7 +170,7 @@ bool IntBufferTooSmall(uint32_t request, const void* value, uint16_t size) {
 
 uint32_t EnvInfo(uint32_t h, uint32_t request, void* value, uint16_t size, uint16_t* length) {
   if (AGT_Env(h) == nullptr) return ERR_INVALID_ARGUMENT;
-  if (request != 0x11010000) return ERR_NOT_SUPPORTED;
+  if (request != INFO_AGENT_KIND) return ERR_NOT_SUPPORTED;
   InfoAnswer a;
   a.Text("jdbc");
   return Deliver(a, INFO_FORM_TEXT, value, size, length);

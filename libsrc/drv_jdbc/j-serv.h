@@ -1,42 +1,18 @@
 // The agent's information answers (agent slot 0): capability questions of
 // the driver core and the layers in front of the agent, connection and
 // statement option values read back, and every SQLGetInfo type the core
-// forwards.
-//
-// A request is a 32-bit code: scope in bits 28-31 (1 environment, 2
-// connection, 3 statement: which handle table the handle is looked up in),
-// form in bits 24-27 (1 text, 2 32-bit integer), group in bits 16-23 (0x01
-// capabilities, 0x03 options, 0x04 SQLGetInfo types) and the item in bits
-// 0-15. Text answers are copied out with their NUL (cut to size - 1 bytes
-// without a warning); integer answers are four bytes, and the length out
-// then reads 4.
+// forwards (the codes: drv_jdbc/agent_codes.h). Text answers are copied
+// out with their NUL (cut to size - 1 bytes without a warning); integer
+// answers are four bytes, and the length out then reads 4.
 #ifndef QMR_DRV_JDBC_J_SERV_H
 #define QMR_DRV_JDBC_J_SERV_H
 
 #include <cstdint>
 #include <string>
 
+#include "drv_jdbc/agent_codes.h"
 #include "drv_jdbc/j-records.h"
 #include "util/hash.h"
-
-// Parts of a request code.
-constexpr uint32_t INFO_SCOPE_MASK = 0xF0000000u;
-constexpr uint32_t INFO_SCOPE_ENV = 0x10000000u;
-constexpr uint32_t INFO_SCOPE_CONN = 0x20000000u;
-constexpr uint32_t INFO_SCOPE_STMT = 0x30000000u;
-constexpr uint32_t INFO_FORM_MASK = 0x0F000000u;
-constexpr uint32_t INFO_FORM_TEXT = 0x01000000u;
-constexpr uint32_t INFO_FORM_INT = 0x02000000u;
-constexpr uint32_t INFO_GROUP_MASK = 0x00FF0000u;
-constexpr uint32_t INFO_GROUP_CAPS = 0x00010000u;
-constexpr uint32_t INFO_GROUP_OPTIONS = 0x00030000u;
-constexpr uint32_t INFO_GROUP_ODBC = 0x00040000u;
-
-// Requests with a meaning outside this module.
-constexpr uint32_t INFO_CAPABILITY_MASK = 0x22010011u;  // the connection's capability bits
-constexpr uint32_t INFO_CONN_CLOSED = 0x22010019u;      // 1: the JDBC connection is closed
-constexpr uint32_t INFO_ODBC_INT = 0x22040000u;         // | SQLGetInfo type: numeric answer
-constexpr uint32_t INFO_ODBC_TEXT = 0x21040000u;        // | SQLGetInfo type: text answer
 
 // Room for a text answer read from the JDBC driver.
 constexpr uint32_t INFO_TEXT_MAX = 4096;
@@ -109,9 +85,10 @@ struct InfoAnswer {
 bool odbcInfoAnswer(JdbcConn* c, uint16_t type, InfoAnswer* a);
 
 extern "C" {
-// Agent slot 0. 0 answered; 21 the handle is not one of the scope's table
-// (or the integer buffer is shorter than 4 bytes); 15 the thread could not
-// be attached to the VM; 1 not a request this agent answers; otherwise the
+// Agent slot 0. 0 answered; ERR_INVALID_ARGUMENT the handle is not one of
+// the scope's table (or the integer buffer is shorter than 4 bytes);
+// ERR_GENERAL the thread could not be attached to the VM; ERR_NOT_SUPPORTED
+// not a request this agent answers; otherwise the
 // code of a failed JDBC call, whose diagnostic is on the handle's list.
 uint32_t DRV_GetInfo(uint32_t h, uint32_t request, void* value, uint16_t size, uint16_t* length);
 }

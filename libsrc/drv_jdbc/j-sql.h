@@ -30,16 +30,17 @@ enum : uint16_t {
 
 // Keeps a copy of text (leading white space skipped, {fn null()} forms
 // blanked) as the statement's original text, scans it and sets the kind,
-// the marker count and the text flags (procedure call included). 0; 68
-// when an escape clause is still open at the end (the copy is kept all the
-// same); 21 for a null text or statement. The connection is not read today (kept for the callers' shape).
+// the marker count and the text flags (procedure call included). 0;
+// ERR_SYNTAX_OR_ACCESS when an escape clause is still open at the end (the
+// copy is kept all the same); ERR_INVALID_ARGUMENT for a null text or
+// statement. The connection is not read today (kept for the callers' shape).
 uint32_t sqlStmtKind(const JdbcConn* conn, JdbcStmt* info, const char* text);
 
 // One scan of a text, changing it in place: each {fn null()} form (also
 // {fn()} and {fn (null)}, any case, with white space and parentheses up to
 // its '}') is overwritten with "null" and blanks, so the text keeps its
 // length. With info, its text flags and kind are cleared first and the
-// marker count and flag 0x2 are set from the scan. 0 or 68.
+// marker count and flag 0x2 are set from the scan. 0 or ERR_SYNTAX_OR_ACCESS.
 uint32_t translateEscapes(char* text, JdbcStmt* info);
 
 // What the scan does with the body of a closed escape clause (without its

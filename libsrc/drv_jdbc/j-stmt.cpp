@@ -10,6 +10,7 @@
 #include "drv_jdbc/drv_agent.h"
 #include "drv_jdbc/j-catalog.h"
 #include "drv_jdbc/j-common.h"
+#include "drv_jdbc/j-exec-block.h"
 #include "drv_jdbc/j-exec.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-jni.h"
@@ -221,6 +222,7 @@ void freeStmtRec(JdbcStmt* s) {
     if (it != c->stmts.end()) c->stmts.erase(it);
   }
   FreeColSet(&s->rows);
+  jblock::Release(s);
   FreeColSet(&s->params);
   std::free(s->fetchValue);
   std::free(s->sql);

@@ -26,8 +26,8 @@ uint32_t setAutoCommit(JdbcConn* c, jobject conn, bool on);
 uint32_t setReadOnly(JdbcConn* c, jobject conn, bool on);
 uint32_t setCatalog(JdbcConn* c, jobject conn, const char* catalog);
 uint32_t setTransactionIsolation(JdbcConn* c, jobject conn, int32_t level);
-// *out: a malloc copy of the answer (empty text for null); 16 when the copy
-// cannot be made.
+// *out: a malloc copy of the answer (empty text for null); ERR_NO_MEMORY
+// when the copy cannot be made.
 uint32_t nativeSQL(JdbcConn* c, jobject conn, const char* sql, char** out);
 
 }  // namespace Connection

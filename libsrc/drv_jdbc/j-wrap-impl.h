@@ -56,12 +56,14 @@ jstring TextArg(O* o, const char* text, int64_t length = -1) {
 }
 
 // Copies a Java string into buf (at most size - 1 bytes, never a split UTF-8
-// sequence, and a NUL); releases str. utf selects the text mode. 0 or 15.
+// sequence, and a NUL); releases str. utf selects the text mode. 0 or
+// ERR_GENERAL.
 uint32_t TextInto(JNIEnv* env, jstring str, uint32_t utf, char* buf, uint32_t size,
                   uint32_t* length);
 // The same into UTF-16 units (never a split surrogate pair).
 uint32_t TextIntoW(JNIEnv* env, jstring str, char16_t* buf, uint32_t size, uint32_t* length);
-// Long-value records; 16 when the buffer cannot be allocated. Release str.
+// Long-value records; ERR_NO_MEMORY when the buffer cannot be allocated.
+// Release str.
 uint32_t TextLong(JNIEnv* env, jstring str, uint32_t utf, JC_LongValue* value);
 uint32_t TextLongW(JNIEnv* env, jstring str, JC_LongValue* value);
 // Bytes of a byte[]; releases arr.
@@ -70,8 +72,8 @@ uint32_t BytesLong(JNIEnv* env, jbyteArray arr, JC_LongValue* value);
 // A malloc copy of the string (empty text for null); releases str. Null when
 // the copy cannot be made.
 char* TextDup(JNIEnv* env, jstring str, uint32_t utf);
-// TextDup into *out (dropped when out is null). 0, or 16 after logging when
-// the copy cannot be made.
+// TextDup into *out (dropped when out is null). 0, or ERR_NO_MEMORY after
+// logging when the copy cannot be made.
 uint32_t TextOut(JNIEnv* env, jstring str, uint32_t utf, char** out);
 
 // Reads the java.util.Date accessors of a Date, Time or Timestamp object.

@@ -1,6 +1,7 @@
 // Wrappers of java.sql.Statement and PreparedStatement.
 #include "drv_jdbc/j-wrap-stmt.h"
 
+#include "drv_jdbc/j-methods.h"
 #include "drv_jdbc/j-wrap-impl.h"
 #include "util/errcodes.h"
 
@@ -130,9 +131,17 @@ jbyteArray NewBytes(JNIEnv* env, const void* bytes, size_t length) {
 }  // namespace
 
 uint32_t clearParameters(JdbcStmt* s, jobject ps) {
-  if (JC_CallVoidMethod(Env(s), ps, nullptr, "clearParameters", "()V") != 0 &&
-      Env(s) != nullptr)
-    Env(s)->ExceptionClear();
+  JNIEnv* env = Env(s);
+  if (env == nullptr || ps == nullptr) return 0;
+  // A plain Statement has no such method: looking it up would fail and
+  // throw on every statement freed.
+  jclass prepared = JM_SystemClass(env, "java/sql/PreparedStatement");
+  if (prepared == nullptr) {
+    env->ExceptionClear();
+    return 0;
+  }
+  if (!env->IsInstanceOf(ps, prepared)) return 0;
+  if (JC_CallVoidMethod(env, ps, nullptr, "clearParameters", "()V") != 0) env->ExceptionClear();
   return 0;
 }
 

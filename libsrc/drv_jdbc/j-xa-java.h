@@ -30,7 +30,8 @@ namespace XADataSource {
 // loader) with its properties set from the "name=value;..." text, asks it
 // for an XA connection (with user and password when either is non-empty),
 // then that connection for its java.sql.Connection and its XAResource.
-// 0, or 3, 15, 16 or 50 with the cause posted; on failure nothing stays open.
+// 0, or ERR_DRIVER_NOT_LOADED, ERR_GENERAL, ERR_NO_MEMORY or ERR_CANNOT_CONNECT
+// with the cause posted; on failure nothing stays open.
 uint32_t getXAConnection(JdbcConn* c, const char* className, const char* text, const char* user,
                          const char* password, JC_XaObjects* out);
 
@@ -49,7 +50,7 @@ jobject JC_NewXAXid(JNIEnv* env, jclass xidClass, const XID& xid);
 
 // Reads any javax.transaction.xa.Xid, whatever its class (a JDBC driver's
 // recover answers its own), into *out. Each length is capped at 64 bytes; a
-// null array reads as empty. 0, or 15 with the exception pending.
+// null array reads as empty. 0, or ERR_GENERAL with the exception pending.
 uint32_t JC_ReadXid(JNIEnv* env, jobject xid, XID* out);
 
 // The XAResource calls on the connection's resource. A Java exception is

@@ -7,9 +7,9 @@
 // (types 15, 16, 26) owns its out-of-line value; the operations here keep it
 // so: a value is either duplicated or handed over, never shared.
 //
-// Results are internal codes: 0; ERR_GENERAL (15, general error) for bad
+// Results are internal codes: 0; ERR_GENERAL for bad
 // arguments or shapes that do not match, always before anything changed;
-// ERR_NO_MEMORY (16). An operation that builds a new set frees it again
+// ERR_NO_MEMORY. An operation that builds a new set frees it again
 // on failure; one that works in place may leave the columns it already
 // handled changed.
 //

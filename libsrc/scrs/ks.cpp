@@ -95,8 +95,8 @@ SCR_COLDESC KeyOf(const SCR_TABLE& t, const std::string& name) {
   return d;
 }
 
-// Appends the key columns of one table by one catalog step: 0, 84 when it
-// names none, else the failure.
+// Appends the key columns of one table by one catalog step: 0,
+// ERR_NO_KEY_COLUMNS when it names none, else the failure.
 int TableKeys(SCR_CURSOR* cur, const Step& step, const SCR_TABLE& t,
               std::vector<SCR_COLDESC>* keys) {
   DRV_CatalogArgs a;

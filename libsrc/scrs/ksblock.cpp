@@ -13,7 +13,7 @@
 #include <new>
 #include <utility>
 
-#include "drv_jdbc/j-serv.h"
+#include "drv_jdbc/agent_codes.h"
 #include "scrs/colset_ops.h"
 #include "scrs/ksrun.h"
 #include "scrs/scrframe.h"
@@ -21,8 +21,6 @@
 
 namespace {
 
-constexpr uint32_t kReqParamOps = 0x22010004u;
-constexpr uint32_t kReqMarkerLimit = 0x22010009u;
 
 // How a block read goes: which way the seek looks from which bound key,
 // how many keys it reads, and which of them make the new block.
@@ -203,8 +201,8 @@ int Slice(const BlockPlan& plan, COLSET* read, ColSetPtr* out) {
 void AskLimits(SCR_CURSOR* cur) {
   SCR_ANALYSIS& a = *cur->analysis;
   if (a.markerLimit == 0) {
-    a.paramOps = KS_AskAgent(cur, kReqParamOps);
-    a.markerLimit = KS_AskAgent(cur, kReqMarkerLimit);
+    a.paramOps = KS_AskAgent(cur, INFO_PARAM_OPS);
+    a.markerLimit = KS_AskAgent(cur, INFO_MARKER_LIMIT);
   }
 }
 

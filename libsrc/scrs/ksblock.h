@@ -42,7 +42,7 @@ enum : int32_t {
 // `keys` by their key values: keyCols[k] is the column of `rows` that holds
 // key column k. A key whose row is missing gets an empty row and
 // found[i] false. With keyCols empty the rows keep their order and count
-// as found while they last. 0, 15 or 16.
+// as found while they last. 0, ERR_GENERAL or ERR_NO_MEMORY.
 int SCR_MatchRowsToKeys(const COLSET* keys, uint32_t first, uint32_t count,
                         const std::vector<uint16_t>& keyCols, COLSET* rows,
                         std::vector<bool>* found);

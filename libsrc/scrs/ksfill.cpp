@@ -8,6 +8,7 @@
 #include <climits>
 #include <new>
 
+#include "drv_jdbc/agent_codes.h"
 #include "scrs/colset_ops.h"
 #include "scrs/ksrun.h"
 #include "scrs/scranalysis.h"
@@ -19,8 +20,6 @@
 namespace {
 
 constexpr const char* kSrc = "ks";
-constexpr uint32_t kReqParamOps = 0x22010004u;
-constexpr uint32_t kReqMarkerLimit = 0x22010009u;
 
 // The application's statement in key order with the key columns as its
 // select list; *place says which of the application's markers it keeps.
@@ -68,8 +67,8 @@ int KS_GetKeySet_KSD(SCR_CURSOR* cur) {
   SCR_ANALYSIS* a = cur->analysis;
   // Only an analysed statement with key columns has a keyset to read.
   if (a == nullptr || a->ks.keys.empty()) return ERR_NOT_CAPABLE;
-  a->paramOps = KS_AskAgent(cur, kReqParamOps);
-  a->markerLimit = KS_AskAgent(cur, kReqMarkerLimit);
+  a->paramOps = KS_AskAgent(cur, INFO_PARAM_OPS);
+  a->markerLimit = KS_AskAgent(cur, INFO_MARKER_LIMIT);
   cur->flags &= static_cast<uint16_t>(~(SCR_FLAG_KEY_ORDER | SCR_FLAG_REFETCH_READY));
   if (!a->keyset) {
     a->keyset.reset(new (std::nothrow) KS_KEYSET());

@@ -36,7 +36,7 @@ int KS_Analyse(const SCR_ANALYSIS& a, const std::string& text, KS_ANALYSED* out)
 
 // *out := a new one-row set: the application's kept values (when it gave
 // any) placed around `lib` (taken over; may be null). *out stays null when
-// there is no value at all. 0, 15 (too many values) or 16.
+// there is no value at all. 0, ERR_GENERAL (too many values) or ERR_NO_MEMORY.
 int KS_SpliceParams(const SCR_CURSOR* cur, const KS_PLACE& place, COLSET* lib, COLSET** out);
 
 // The descriptions of the same markers, for agents that need them.

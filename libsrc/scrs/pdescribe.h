@@ -50,8 +50,9 @@ struct PD_RECORD {
 void PD_Init(PD_RECORD* rec, const PD_QUOTING& quoting);
 void PD_Free(PD_RECORD* rec);
 // Builds the probes of one statement text. 0 (whatever could be described:
-// a marker no probe column names keeps its own description); 68 when the
-// text does not parse, 16 when memory runs out; no probe then.
+// a marker no probe column names keeps its own description);
+// SCR_SQL_SYNTAX when the text does not parse, SCR_SQL_NOMEM when memory
+// runs out; no probe then.
 int PD_Describe(PD_RECORD* rec, const char* sql);
 
 namespace pd {

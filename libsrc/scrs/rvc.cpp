@@ -1,5 +1,6 @@
 // The row-version table QMRRVC: secondary connections, the statements on
 // the table and the row digests.
+#include "drv_jdbc/agent_codes.h"
 #include "scrs/rvc.h"
 
 #include <sql.h>
@@ -45,7 +46,6 @@ struct RVC_LIST {
 namespace {
 
 constexpr const char* kSrc = "sc_s";
-constexpr uint32_t kReqRowCount = 0x32010000u;
 constexpr uint32_t kHandleDigits = 8;
 
 // Values always go as parameters; the texts hold no value of their own.
@@ -141,7 +141,7 @@ uint32_t Prepare(const RVC_LINK* link, const char* sql) {
 uint32_t AffectedRows(const RVC_LINK* link, uint32_t* count) {
   uint16_t length = 0;
   *count = 0;
-  return Ops(link).DRV_GetInfo(link->secondaryStmt, kReqRowCount, count, sizeof *count, &length);
+  return Ops(link).DRV_GetInfo(link->secondaryStmt, INFO_ROW_COUNT, count, sizeof *count, &length);
 }
 
 // Takes the list's entry of a secondary statement out when its last link

@@ -47,8 +47,8 @@ struct RVC_LINK {
 
 // Opens the cursor's secondary connection and statement (through the
 // agent's own table in `agent`, never the library's hooks) and fills the
-// link. A link still registered is released first. 0; 15 when the cursor's
-// connection is not one the library opened; 16; or the agent's code of the
+// link. A link still registered is released first. 0; ERR_GENERAL when the
+// cursor's connection is not one the library opened; ERR_NO_MEMORY; or the agent's code of the
 // failing connect or allocation, with nothing linked.
 int RVC_Register(RVC_LINK* link, const DRV_Agent* agent, uint32_t conn, uint32_t stmt,
                  uint32_t needsBinding);
@@ -82,8 +82,8 @@ int RVC_UpdateVersion(RVC_LINK* link, const unsigned char* keyVersions,
 // The version of one row (0-based) of a set: MD5 over its values in column
 // order, each framed by whether it is NULL and its length, so that values
 // moving between columns, or NULL turning into empty, change the version.
-// Long columns (types 15, 16, 26) take no part. 0, 15 for a row outside the
-// set, 16.
+// Long columns (types 15, 16, 26) take no part. 0, ERR_GENERAL for a row
+// outside the set, ERR_NO_MEMORY.
 int RVC_RowVersion(const COLSET* set, uint32_t row, unsigned char out[RVC_DIGEST_SIZE]);
 
 // Upper-case hexadecimal text of bytes, high nibble first, NUL-terminated:

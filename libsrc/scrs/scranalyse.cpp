@@ -13,7 +13,7 @@
 #include "drv_jdbc/drv_agent.h"
 #include "drv_jdbc/j-error.h"
 #include "drv_jdbc/j-handles.h"
-#include "drv_jdbc/j-serv.h"
+#include "drv_jdbc/agent_codes.h"
 #include "drv_jdbc/j-records.h"
 #include "scrs/ksrun.h"
 #include "scrs/scranalysis.h"
@@ -27,11 +27,6 @@
 namespace {
 
 constexpr const char* kSrc = "sc_s";
-constexpr uint32_t kOptCursorType = 0x32030006u;
-constexpr uint32_t kOptConcurrency = 0x32030007u;
-constexpr uint32_t kReqNeedsBinding = 0x22010002u;
-constexpr uint32_t kReqLockByUpdate = 0x22010007u;
-constexpr uint32_t kReqRowVersion = 0x2201000Bu;
 constexpr uint16_t kAdjustFromAnalysis = 0x1000;
 
 // A dynamic cursor records the versions of its rows in the row-version
@@ -91,10 +86,10 @@ void RestoreOptions(SCR_CURSOR* cur) {
   cur->flags &= static_cast<uint16_t>(~SCR_FLAG_OPTIONS_CHANGED);
   uint32_t type = cur->cursorTypeRequested, conc = cur->concurrencyRequested;
   if (cur->cursorType == SQL_CURSOR_STATIC &&
-      SCR_Agent().DRV_SetOption(cur->stmtHandle, kOptCursorType, &type) == 0)
+      SCR_Agent().DRV_SetOption(cur->stmtHandle, OPT_CURSOR_TYPE, &type) == 0)
     cur->cursorType = type;
   if (cur->concurrency == SQL_CONCUR_READ_ONLY &&
-      SCR_Agent().DRV_SetOption(cur->stmtHandle, kOptConcurrency, &conc) == 0)
+      SCR_Agent().DRV_SetOption(cur->stmtHandle, OPT_CONCURRENCY, &conc) == 0)
     cur->concurrency = conc;
 }
 
@@ -306,7 +301,7 @@ int SCR_RenewRowVersions(SCR_CURSOR* cur) {
   if ((cur->flags & SCR_FLAG_RVC_RENEW) == 0) return 0;
   const SCR_ANALYSIS* a = cur->analysis;
   if (a != nullptr && a->valuesStmt != 0 && cur->cursorType == SQL_CURSOR_DYNAMIC &&
-      AskInt(cur->connHandle, kReqRowVersion) != 0) {
+      AskInt(cur->connHandle, INFO_ROW_VERSIONS) != 0) {
     if (int rc = RegisterRowVersions(cur)) return rc;
   }
   cur->flags &= static_cast<uint16_t>(~SCR_FLAG_RVC_RENEW);
@@ -325,9 +320,9 @@ int scs_p_AnalyseStmt(SCR_CURSOR* cur, const char* text) {
   }
   SCR_ANALYSIS& a = *cur->analysis;
   a.held = true;
-  a.needsBinding = AskInt(cur->connHandle, kReqNeedsBinding);
-  a.lockByUpdate = AskInt(cur->connHandle, kReqLockByUpdate);
-  a.rowVersion = AskInt(cur->connHandle, kReqRowVersion);
+  a.needsBinding = AskInt(cur->connHandle, INFO_NEEDS_BINDING);
+  a.lockByUpdate = AskInt(cur->connHandle, INFO_LOCK_BY_UPDATE);
+  a.rowVersion = AskInt(cur->connHandle, INFO_ROW_VERSIONS);
   LoadIdents(cur->connHandle, &a.idents);
   if (int rc = AllocPrivate(cur)) return rc;
   // The rows an earlier execution of this cursor left in the row-version

@@ -211,10 +211,11 @@ bool SCR_CellInt(const COLSET* set, uint16_t col, uint32_t row, int64_t* out);
 bool SCR_SetName(char* field, const std::string& text);
 
 // --- tables and columns (scrtables.cpp) --------------------------------
-// Resolves each table through the catalog; 0, 10, 97 or the agent's code.
+// Resolves each table through the catalog; 0, ERR_TABLE_NOT_FOUND,
+// ERR_DUPLICATE_TABLE_NAME or the agent's code.
 int scs_p_GetTblDescs(SCR_CURSOR* cur, std::vector<SCR_TABLE>* tables);
-// Appends the columns of the tables (first..first+count) to out; 0, 15 or
-// the agent's code.
+// Appends the columns of the tables (first..first+count) to out; 0,
+// ERR_GENERAL or the agent's code.
 int scs_p_GetTblColDescs(SCR_CURSOR* cur, const std::vector<SCR_TABLE>& tables, size_t first,
                          size_t count, bool skipLong, std::vector<SCR_COLDESC>* out);
 // Runs a catalog operation on the auxiliary statement and reads its whole
@@ -234,14 +235,15 @@ int scs_p_SelListAddKeysnXpandWC(SCR_CURSOR* cur, SCR_SQLINFO* info,
                                  const std::vector<SCR_COLDESC>& unexpanded, bool* rewritten);
 int scs_p_OrderByGet(SCR_CURSOR* cur, SCR_SQLINFO* info);
 void scs_p_MarkOrderedKeys(SCR_CURSOR* cur);
-// Lowers the cursor to static read-only; 0 or 43.
+// Lowers the cursor to static read-only; 0 or ERR_NOT_CAPABLE.
 int scs_p_ChangeCursorType(SCR_CURSOR* cur);
 
-// Ties the ORDER BY items to the key columns (a key's mark is the first
-// item naming it; items take the type of the column they name) and sets the
-// sort column count: up to the item naming the last key when every key is
-// named, else the items naming no key plus the keys. 0, 88, 89 or 15 for an
-// item whose column is not found. (scrsortcols.cpp)
+// Ties the ORDER BY items to the key columns (a key's mark is the first item
+// naming it; items take the type of the column they name) and sets the sort
+// column count: up to the item naming the last key when every key is named,
+// else the items naming no key plus the keys. 0, ERR_GROUP_BY_RESULT,
+// ERR_UNION_RESULT or ERR_GENERAL for an item whose column is not found.
+// (scrsortcols.cpp)
 int SCR_MatchKeyColumns(SCR_CURSOR* cur);
 
 // The ORDER BY item names the column: the same name and, where the item
@@ -255,7 +257,7 @@ bool SCR_OrdersByColumnsOnly(const SCR_ANALYSIS& a);
 // --- keyset (ks.cpp, ksbuild.cpp) --------------------------------------
 int KS_GetKeyColDescs(SCR_CURSOR* cur);
 // The edits of the application's text. Each takes the analysed statement
-// (SCR_AnalyseSQL, 0 or 15 for a missing part).
+// (SCR_AnalyseSQL, 0 or SCR_SQL_MISSING for a missing part).
 int KS_BuildKeySelect(SCR_SQLINFO* info, const KS_CURSOR& ks, const SCR_IDENTS& id,
                       SCR_BUILT* out);
 // The values query of the optimistic-concurrency cache: the statement
@@ -275,7 +277,7 @@ int KS_BuildSeekSelect(SCR_SQLINFO* info, const KS_CURSOR& ks,
 // (SQL_FETCH_PRIOR) the bound key row in the sort order. Mode 1 and 3 take
 // the other bound row, 2 and 3 include the bound row itself. nullCollation
 // is SQL_NULL_COLLATION's answer; nullBound[r] says whether the bound value
-// of the r-th ORDER BY item that is no key is NULL. 0 or 15.
+// of the r-th ORDER BY item that is no key is NULL. 0 or ERR_GENERAL.
 int KS_BuildSeekWhere(SCR_SQLINFO* info, const KS_CURSOR& ks,
                       const std::vector<SCR_ORDERITEM>& order, const SCR_IDENTS& id,
                       uint16_t orientation, uint16_t mode, uint32_t nullCollation,
@@ -294,14 +296,14 @@ int SCR_SpliceAtMark(const std::string& before, const char* after, const std::st
 // last row taken repeats. Text elements shrink to their value (NUL-terminated
 // forms; fixed forms with `trim`) and fixed text gains a terminator with
 // `terminate`. With leftOut, a column NULL in any of the rows is left out
-// and marked 1 there. 0, 15 (bad arguments, first row past the source's
-// rows, groups < rows) or 16.
+// and marked 1 there. 0, ERR_GENERAL (bad arguments, first row past the
+// source's rows, groups < rows) or ERR_NO_MEMORY.
 int SCR_RowToParams(const COLSET* src, uint32_t first, uint32_t groups, uint32_t rows,
                     COLSET** out, bool terminate, bool trim, std::vector<uint8_t>* leftOut);
 
 // The parameters of a seek query: for each of its markers the value its
 // boundCols entry names in the bound row it names. *out is null for a
-// query without markers. 0, 15 or 16.
+// query without markers. 0, ERR_GENERAL or ERR_NO_MEMORY.
 int KS_SeekParams(const COLSET* bound, const SCR_BUILT& seek, COLSET** out);
 
 // --- row locks (scrlockrows.cpp) ---------------------------------------
@@ -309,7 +311,8 @@ int KS_SeekParams(const COLSET* bound, const SCR_BUILT& seek, COLSET** out);
 // key rows held are left) whose status is SQL_ROW_SUCCESS or
 // SQL_ROW_UPDATED by updating their key columns to their own values on the
 // auxiliary statement. `keys` holds the key values, one column per key
-// column. 0; 81 when a row could not be locked; 15 or the agent's code.
+// column. 0; ERR_ROW_ERROR when a row could not be locked; ERR_GENERAL or the
+// agent's code.
 int scs_p_LockRows(SCR_CURSOR* cur, const COLSET* keys, const uint16_t* status, uint32_t first,
                    uint32_t count);
 
@@ -363,15 +366,16 @@ int scs_p_RefreshOptConcRows(SCR_CURSOR* cur, const uint32_t* rows, uint32_t cou
 // Loads the result column descriptions of the cursor's statement once;
 // 0 or the agent's code.
 int SCR_LoadResultCols(SCR_CURSOR* cur);
-// *out := the description of result column n (1-based): 0, 17 for 0 or a
-// number above the count, 21 without an output, or the loader's code.
+// *out := the description of result column n (1-based): 0, ERR_INVALID_COLUMN
+// for 0 or a number above the count, ERR_INVALID_ARGUMENT without an output,
+// or the loader's code.
 int SCR_GetBoundColumn(SCR_CURSOR* cur, uint16_t n, const JdbcColDesc** out);
 
 // The text of a change by key on the first table: SQL_UPDATE sets
 // `columns`, SQL_DELETE deletes, SQL_ADD inserts `columns`. For update and
 // delete, every key column is compared with a marker; under values
 // concurrency each of `compare` follows, " IS NULL" where `isNull` says so.
-// 15 when a name cannot be written or there is no table or key.
+// ERR_GENERAL when a name cannot be written or there is no table or key.
 int SCR_PosText(const SCR_ANALYSIS& a, uint16_t op, const std::vector<std::string>& columns,
                 const std::vector<std::string>& compare, const std::vector<uint8_t>& isNull,
                 std::string* out);
@@ -412,7 +416,7 @@ int SCR_BulkOpDispatch(SCR_CURSOR* cur, uint16_t op, const uint64_t* bookmarks, 
 // The rows of a static cursor's cache that the bookmarks name, in their
 // order; a bookmark naming no row leaves an empty row with status
 // SQL_ROW_NOROW in the fetched rows and SQL_ROW_ERROR in `statuses`.
-// 0, 81 when some bookmark named no row, or a code.
+// 0, ERR_ROW_ERROR when some bookmark named no row, or a code.
 int scs_p_FetchStaticByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint32_t rows,
                                 uint16_t* statuses, ROWSTATUS** out);
 // The same by key from a keyset cursor's keyset; a row deleted meanwhile
@@ -436,7 +440,8 @@ int64_t scs_p_MixedMarkRow(const SCR_CURSOR* cur, uint64_t mark);
 
 // --- prepare (scranalyse.cpp) ------------------------------------------
 void SCR_AnalysisFree(SCR_CURSOR* cur);
-// 90 for a statement that is not a SELECT, 88 GROUP BY, 89 UNION, else 0.
+// ERR_NOT_SELECT_RESULT for a statement that is not a SELECT,
+// ERR_GROUP_BY_RESULT for GROUP BY, ERR_UNION_RESULT for UNION, else 0.
 int SCR_KeysetError(const SCR_CURSOR* cur);
 // 87 join, 88 GROUP BY, 89 UNION, 103 scalar aggregate, else 0: a result
 // that cannot be changed by key.

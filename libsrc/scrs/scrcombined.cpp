@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "drv_jdbc/agent_codes.h"
 #include "drv_jdbc/j-error.h"
 #include "drv_jdbc/j-handles.h"
 #include "scrs/scranalysis.h"
@@ -25,16 +26,12 @@
 
 namespace {
 
-constexpr uint32_t kReqRowCount = 0x32010000u;
-constexpr uint32_t kOptCursorType = 0x32030006u;
-constexpr uint32_t kOptConcurrency = 0x32030007u;
-constexpr uint32_t kOptRowsetSize = 0x32030009u;
 
 // The row count of the statement's last execution; an unknown count is 0.
 uint32_t AffectedRows(uint32_t stmt, uint32_t* rows) {
   int32_t count = 0;
   uint16_t len = 0;
-  const uint32_t rc = SCR_GetInfo(stmt, kReqRowCount, &count, sizeof count, &len);
+  const uint32_t rc = SCR_GetInfo(stmt, INFO_ROW_COUNT, &count, sizeof count, &len);
   *rows = rc == 0 && count > 0 ? static_cast<uint32_t>(count) : 0;
   return rc;
 }
@@ -43,10 +40,10 @@ uint32_t AffectedRows(uint32_t stmt, uint32_t* rows) {
 // changed it says so and the value in force is read back.
 uint32_t SetRowsetSize(uint32_t stmt, uint32_t* rowset) {
   if (SCR_Agent().DRV_SetOption == nullptr) return ERR_NOT_CAPABLE;
-  const uint32_t rc = SCR_Agent().DRV_SetOption(stmt, kOptRowsetSize, rowset);
+  const uint32_t rc = SCR_Agent().DRV_SetOption(stmt, OPT_ROWSET_SIZE, rowset);
   if (rc != ERR_VALUE_CHANGED) return rc;
   uint16_t len = 0;
-  return SCR_GetInfo(stmt, kOptRowsetSize, rowset, sizeof *rowset, &len);
+  return SCR_GetInfo(stmt, OPT_ROWSET_SIZE, rowset, sizeof *rowset, &len);
 }
 
 // Text, values and descriptions, each when given, then the execute.
@@ -182,8 +179,8 @@ uint32_t SCR_AllocPrepare(uint32_t conn, const char* sql, uint32_t concurrency,
   if (uint32_t rc = SCR_AllocStmt(conn, &stmt)) return rc;
   uint32_t rc = 0;
   if (cursorType != 0) {
-    rc = SCR_Agent().DRV_SetOption(stmt, kOptCursorType, &cursorType);
-    if (rc == 0) rc = SCR_Agent().DRV_SetOption(stmt, kOptConcurrency, &concurrency);
+    rc = SCR_Agent().DRV_SetOption(stmt, OPT_CURSOR_TYPE, &cursorType);
+    if (rc == 0) rc = SCR_Agent().DRV_SetOption(stmt, OPT_CONCURRENCY, &concurrency);
     if (rc != 0) {
       SCR_FreeStmt(stmt);
       return rc;

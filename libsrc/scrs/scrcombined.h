@@ -18,9 +18,9 @@ uint32_t SCR_ExecDescribeCore(uint32_t stmt, const char* sql, COLSET* params, ui
                               JdbcColDesc** cols, void* out3, void* out4, int32_t* rowCount,
                               uint16_t* nattrs, ATTR_ENTRY** attrs);
 
-// Moves every long value of the rowset over 60000 bytes into `longs`
-// (shaped like the rowset; other columns get indicators only), leaving
-// length 0 and the deferred indicator behind. 0, or 16 with `longs` empty.
+// Moves every long value of the rowset over 60000 bytes into `longs` (shaped
+// like the rowset; other columns get indicators only), leaving length 0 and the
+// deferred indicator behind. 0, or ERR_NO_MEMORY with `longs` empty.
 int SCR_SplitLongValues(COLSET* rows, COLSET* longs);
 // Forgets the long values of the last rowset and the one being handed out.
 void SCR_LongDataReset(SCR_CURSOR* cur);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "drv_jdbc/agent_codes.h"
 #include "drv_jdbc/j-error.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-records.h"
@@ -32,7 +33,6 @@ struct SCR_CURRENTOF {
 
 namespace {
 
-constexpr uint32_t kReqRowCount = 0x32010000u;
 
 std::string Upper(const std::string& s) {
   std::string u = s;
@@ -216,7 +216,7 @@ bool SCR_ExecuteCurrentOf(SCR_CURSOR* cur, COLSET* params, uint16_t count,
   if (*rc != 0 && *rc != ERR_COMPLETED_WITH_WARNING) return true;
   int32_t affected = 0;
   uint16_t length = 0;
-  if (ops.DRV_GetInfo(stmt, kReqRowCount, &affected, sizeof affected, &length) != 0) return true;
+  if (ops.DRV_GetInfo(stmt, INFO_ROW_COUNT, &affected, sizeof affected, &length) != 0) return true;
   // A row someone else changed since the fetch no longer holds the kept
   // values and is left alone, as SQLSetPos leaves it.
   const uint16_t status = affected < 1 ? SQL_ROW_ERROR

@@ -1,4 +1,5 @@
 // Cursor state records: defaults, position and row numbers.
+#include "drv_jdbc/agent_codes.h"
 #include "scrs/scrcursor.h"
 
 #include <sql.h>
@@ -101,7 +102,7 @@ int SCR_GetRowNumberFwd(const SCR_CURSOR* cur, uint32_t n, uint32_t* out) {
     if (ops == nullptr || ops->DRV_GetInfo == nullptr) return ERR_NOT_CAPABLE;
     uint32_t v = n;
     uint16_t len = 0;
-    const uint32_t rc = ops->DRV_GetInfo(cur->stmtHandle, SCR_REQ_MIXED_BOOKMARK, &v, sizeof v, &len);
+    const uint32_t rc = ops->DRV_GetInfo(cur->stmtHandle, INFO_MIXED_BOOKMARK, &v, sizeof v, &len);
     if (rc == 0) *out = v;
     return static_cast<int>(rc);
   }

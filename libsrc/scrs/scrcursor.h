@@ -56,10 +56,6 @@ constexpr int32_t SCR_POS_AFTER_END = -3;
 // Statement kinds of the analysis.
 constexpr int32_t SCR_KIND_NOT_ANALYSED = -1;
 
-// Statement information request the library answers: the bookmark of a
-// mixed cursor's rowset row (u32, 0-based, in the value; the bookmark out).
-constexpr uint32_t SCR_REQ_MIXED_BOOKMARK = 0x320100B0u;
-
 struct SCR_CURSOR {
   uint32_t rowsetSize;
   uint32_t keysetSize;
@@ -119,8 +115,10 @@ void SCR_ResetRowPos(SCR_CURSOR* cur);
 void SCR_StmtReset(SCR_CURSOR* cur);
 
 // The absolute row number of row n (0-based) of the current rowset.
-// 21 for no output or n outside the rowset, 64 without a current rowset,
-// 41 for a row in error, 43 for cursors whose rows have no number.
+// ERR_INVALID_ARGUMENT for no output or n outside the rowset,
+// ERR_INVALID_CURSOR_STATE without a current rowset,
+// ERR_INVALID_CURSOR_POSITION for a row in error, ERR_NOT_CAPABLE for cursors
+// whose rows have no number.
 int SCR_GetRowNumber(const SCR_CURSOR* cur, uint32_t n, uint32_t* out);
 // The same, answering 0 with number 0 for forward-only, dynamic and mixed
 // cursors.

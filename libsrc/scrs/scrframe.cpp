@@ -10,7 +10,7 @@
 
 #include "drv_jdbc/drv_agent.h"
 #include "drv_jdbc/j-handles.h"
-#include "drv_jdbc/j-serv.h"
+#include "drv_jdbc/agent_codes.h"
 #include "scrs/scranalysis.h"
 #include "scrs/scrcursor.h"
 #include "scrs/scrlock.h"
@@ -24,8 +24,6 @@ DRV_OpTable SCR_OpTable{};
 
 namespace {
 
-constexpr uint32_t kReqScrollText = 0x21010010u;
-constexpr uint32_t kReqRowCount = 0x32010000u;
 
 uint32_t AskInt(uint32_t h, uint32_t request, uint32_t* value) {
   uint16_t length = 0;
@@ -41,9 +39,9 @@ bool AnsweredNonZero(uint32_t h, uint32_t request) {
 // The scroll capability text: which cursor services the agent offers.
 uint32_t ScrollText(uint32_t conn, void* value, uint16_t size, uint16_t* length) {
   uint32_t three = 3;
-  SCR_Agent().DRV_SetOption(conn, 0x2201000Cu, &three);
+  SCR_Agent().DRV_SetOption(conn, OPT_ODBC_VERSION, &three);
   uint32_t unused = 0;
-  AskInt(conn, 0x22010012u, &unused);
+  AskInt(conn, INFO_BEFORE_SCROLL, &unused);
   uint32_t mask = 0;
   int f[12] = {};
   if (AskInt(conn, INFO_CAPABILITY_MASK, &mask) == 0) {
@@ -56,18 +54,18 @@ uint32_t ScrollText(uint32_t conn, void* value, uint16_t size, uint16_t* length)
     f[10] = (mask & 0x2000) != 0;
     f[11] = (mask & 0x4000) != 0;
   } else {
-    f[0] = AnsweredNonZero(conn, 0x22010006u);
-    f[1] = AnsweredNonZero(conn, 0x2201000Eu);
-    f[2] = AnsweredNonZero(conn, 0x22010004u);
-    f[3] = AnsweredNonZero(conn, 0x22010008u);
-    f[4] = AnsweredNonZero(conn, 0x22010005u);
+    f[0] = AnsweredNonZero(conn, INFO_SCROLL_CURSORS);
+    f[1] = AnsweredNonZero(conn, INFO_EXECUTE_TWO_STEPS);
+    f[2] = AnsweredNonZero(conn, INFO_PARAM_OPS);
+    f[3] = AnsweredNonZero(conn, INFO_DYN_MIXED_CURSORS);
+    f[4] = AnsweredNonZero(conn, INFO_OUT_DEFER_FETCH);
   }
   f[5] = 1;
   uint32_t commit = 0;
   f[6] = AskInt(conn, INFO_ODBC_INT | SQL_CURSOR_COMMIT_BEHAVIOR, &commit) == 0
              ? static_cast<int>(commit) : 0;
-  f[7] = AnsweredNonZero(conn, 0x22010014u);
-  f[8] = AnsweredNonZero(conn, 0x22010015u);
+  f[7] = AnsweredNonZero(conn, INFO_SCROLL_FLAG_7);
+  f[8] = AnsweredNonZero(conn, INFO_SCROLL_FLAG_8);
   char text[64];
   std::snprintf(text, sizeof text, "%03d.%03d:%d%d%d%d%d%d%d%d%d%d%d%d", 1, 5, f[0], f[1], f[2],
                 f[3], f[4], f[5], f[6], f[7], f[8], f[9], f[10], f[11]);
@@ -144,7 +142,7 @@ bool LibraryAnswer(uint32_t conn, uint16_t type, uint32_t* value) {
 
 uint32_t ConnRequest(uint32_t h, uint32_t request, void* value, uint16_t size, uint16_t* length) {
   if (AGT_Conn(h) == nullptr) return ERR_INVALID_ARGUMENT;
-  if (request == kReqScrollText) return ScrollText(h, value, size, length);
+  if (request == INFO_SCROLL_TEXT) return ScrollText(h, value, size, length);
   uint32_t answer = 0;
   if ((request & 0xFFFF0000u) == INFO_ODBC_INT &&
       LibraryAnswer(h, static_cast<uint16_t>(request & 0xFFFF), &answer)) {
@@ -158,7 +156,7 @@ uint32_t ConnRequest(uint32_t h, uint32_t request, void* value, uint16_t size, u
 uint32_t StmtRequest(uint32_t h, uint32_t request, void* value, uint16_t size, uint16_t* length) {
   SCR_CURSOR* cur = SCR_StmtCursor(h);
   if (cur == nullptr) return ERR_INVALID_ARGUMENT;
-  if (request == SCR_REQ_MIXED_BOOKMARK) {
+  if (request == INFO_MIXED_BOOKMARK) {
     uint32_t n = 0, mark = 0;
     if (value == nullptr || size < sizeof n) return ERR_INVALID_ARGUMENT;
     std::memcpy(&n, value, sizeof n);
@@ -169,7 +167,7 @@ uint32_t StmtRequest(uint32_t h, uint32_t request, void* value, uint16_t size, u
   }
   // After a positioned change the count is the change's, whatever the
   // cursor's kind; before one, a cached result counts its rows.
-  if (request == kReqRowCount && cur->cursorType != SQL_CURSOR_FORWARD_ONLY &&
+  if (request == INFO_ROW_COUNT && cur->cursorType != SQL_CURSOR_FORWARD_ONLY &&
       (cur->affectedRows != -1 || (cur->flags & SCR_FLAG_RESULT_CACHED) != 0)) {
     const int32_t count = cur->affectedRows != -1 ? cur->affectedRows : cur->rowCount;
     if (length != nullptr) *length = 4;

@@ -11,8 +11,8 @@
 
 struct JdbcStmt;
 
-// The agent-side state of a new statement; 0 or 16. SCR_StmtRelease frees
-// what it holds (the record itself stays with its holder).
+// The agent-side state of a new statement; 0 or ERR_NO_MEMORY. SCR_StmtRelease
+// frees what it holds (the record itself stays with its holder).
 int SCR_StmtInit(SCR_CURSOR* cur, uint32_t stmt, uint32_t conn, JdbcStmt* owner);
 void SCR_StmtRelease(SCR_CURSOR* cur);
 

@@ -8,6 +8,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include "drv_jdbc/agent_codes.h"
 #include "drv_jdbc/drv_agent.h"
 #include "scrs/colset_ops.h"
 #include "scrs/scranalysis.h"
@@ -19,7 +20,6 @@
 namespace {
 
 constexpr const char* kSrc = "sc_s";
-constexpr uint32_t kReqRowCount = 0x32010000u;
 
 // "UPDATE t SET k1 = ?, ... WHERE k1 = ? AND ...": the key columns set to
 // themselves. False when a name cannot be written.
@@ -75,7 +75,7 @@ uint32_t LockOne(SCR_CURSOR* cur, const COLSET* keys, uint32_t row,
   if (uint32_t rc = ops.DRV_Execute(stmt)) return rc;
   uint32_t affected = 0;
   uint16_t length = 0;
-  if (uint32_t rc = ops.DRV_GetInfo(stmt, kReqRowCount, &affected, sizeof affected, &length))
+  if (uint32_t rc = ops.DRV_GetInfo(stmt, INFO_ROW_COUNT, &affected, sizeof affected, &length))
     return rc;
   return affected >= 1 ? 0 : ERR_ROW_ERROR;
 }

@@ -12,6 +12,7 @@
 #include <memory>
 #include <new>
 
+#include "drv_jdbc/agent_codes.h"
 #include "drv_jdbc/j-error.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-records.h"
@@ -27,7 +28,6 @@
 
 namespace {
 
-constexpr uint32_t kReqRowCount = 0x32010000u;
 
 // One change: the statement text prepared last and what every row binds.
 struct Change {
@@ -96,7 +96,7 @@ int64_t Run(Change* c, COLSET* params, const std::vector<JdbcColBind>& binds) {
   if (rc == 0) rc = ops.DRV_Execute(Stmt(*c));
   int32_t affected = 0;
   uint16_t length = 0;
-  if (rc == 0) rc = ops.DRV_GetInfo(Stmt(*c), kReqRowCount, &affected, sizeof affected, &length);
+  if (rc == 0) rc = ops.DRV_GetInfo(Stmt(*c), INFO_ROW_COUNT, &affected, sizeof affected, &length);
   if (rc != 0) {
     c->lastError = rc;
     return -1;

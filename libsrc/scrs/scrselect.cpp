@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "drv_jdbc/agent_codes.h"
 #include "drv_jdbc/drv_agent.h"
 #include "drv_jdbc/j-records.h"
 #include "scrs/scranalysis.h"
@@ -19,8 +20,6 @@
 namespace {
 
 constexpr const char* kSrc = "sc_s";
-constexpr uint32_t kOptCursorType = 0x32030006u;
-constexpr uint32_t kOptConcurrency = 0x32030007u;
 
 template <typename T>
 int TakeArray(GROW_ARRAY* arr, std::vector<T>* out) {
@@ -215,7 +214,7 @@ int scs_p_ChangeCursorType(SCR_CURSOR* cur) {
   cur->cursorTypeRequested = cur->cursorType;
   cur->concurrencyRequested = cur->concurrency;
   if (cur->cursorType != SQL_CURSOR_FORWARD_ONLY && cur->cursorType != SQL_CURSOR_STATIC) {
-    if (SetOption(cur, kOptCursorType, SQL_CURSOR_STATIC) != 0) {
+    if (SetOption(cur, OPT_CURSOR_TYPE, SQL_CURSOR_STATIC) != 0) {
       log_message(LOG_LEVEL_DEBUG, kSrc, __LINE__,
                   "scs_p_ChangeCursorType: Couldn't switch to static cursor");
       return ERR_NOT_CAPABLE;
@@ -226,7 +225,7 @@ int scs_p_ChangeCursorType(SCR_CURSOR* cur) {
     cur->flags |= SCR_FLAG_OPTIONS_CHANGED;
   }
   if (cur->concurrency != SQL_CONCUR_READ_ONLY) {
-    if (SetOption(cur, kOptConcurrency, SQL_CONCUR_READ_ONLY) != 0) {
+    if (SetOption(cur, OPT_CONCURRENCY, SQL_CONCUR_READ_ONLY) != 0) {
       log_message(LOG_LEVEL_DEBUG, kSrc, __LINE__,
                   "scs_p_ChangeCursorType: Couldn't switch to read-only concurrency");
       return ERR_NOT_CAPABLE;

@@ -184,7 +184,10 @@ void SCR_ParamDescFromCol(const SCR_COLDESC& col, SCR_PARAMDESC* out) {
     case SQL_SMALLINT: out->cType = SQL_C_SHORT; break;
     case SQL_FLOAT: case SQL_DOUBLE: out->cType = SQL_C_DOUBLE; break;
     case SQL_REAL: out->cType = SQL_C_FLOAT; break;
-    case 9: case 10: case 11: case 91: case 92: case 93: out->cType = col.sqlType; break;
+    case SQL_DATE: case SQL_TIME: case SQL_TIMESTAMP:
+    case SQL_TYPE_DATE: case SQL_TYPE_TIME: case SQL_TYPE_TIMESTAMP:
+      out->cType = col.sqlType;
+      break;
     default: out->cType = SQL_C_CHAR; break;
   }
 }

@@ -41,10 +41,10 @@ const char* scs_p_ExecText(const SCR_CURSOR* cur);
 // unless it holds the locks. 0 or a code.
 int scs_p_StaticConcurrency(SCR_CURSOR* cur);
 
-// What addresses cache row k of a static cursor under values concurrency:
-// its key values and the values a change compares with, one row each, and
-// the columns of those values. The values are the row as the cursor read
-// it, or as its own update left it. 0, or 15 when the row cannot be told.
+// What addresses cache row k of a static cursor under values concurrency: its
+// key values and the values a change compares with, one row each, and the
+// columns of those values. The values are the row as the cursor read it, or as
+// its own update left it. 0, or ERR_GENERAL when the row cannot be told.
 struct SCR_KEPTROW {
   ColSetPtr keys;
   ColSetPtr values;

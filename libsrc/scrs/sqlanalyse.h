@@ -104,7 +104,8 @@ void SCR_InitSQLInfo(SCR_SQLINFO* info);
 void SCR_FreeSQLInfo(SCR_SQLINFO* info);
 
 // Parses text into info. parseOnly 0 runs the analysis passes of a SELECT;
-// noQualifier is passed on to SCR_TablesGet. 0, 68, 15 or 16.
+// noQualifier is passed on to SCR_TablesGet. 0, SCR_SQL_SYNTAX,
+// SCR_SQL_MISSING or SCR_SQL_NOMEM.
 int SCR_AnalyseSQL(SCR_SQLINFO* info, const char* text, uint32_t parseOnly, uint32_t noQualifier);
 
 // Appends one SCR_TABLEREF per table reference of the outer query.
@@ -124,8 +125,8 @@ int SCR_OrderByKeys(SCR_SQLINFO* info);
 int SCR_ReplaceSelectList(SCR_SQLINFO* info);
 int SCR_AppendWhere(SCR_SQLINFO* info);
 int SCR_AppendCondition(SCR_SQLINFO* info);
-// Column, table and owner of a column reference's text into the record's
-// name fields (alias and qualifier emptied). 0, or 15 when a part does not
+// Column, table and owner of a column reference's text into the record's name
+// fields (alias and qualifier emptied). 0, or SCR_SQL_MISSING when a part does not
 // fit its field (the record is then unchanged).
 int SCR_SplitColumnName(PT_NODE* node, SCR_COLDESC* col);
 

@@ -176,7 +176,51 @@ int ColSetSetRows(COLSET* set, uint32_t rows) {
   return 0;
 }
 
+namespace {
+
+// Whether set already has storage for exactly these columns and rows.
+bool BuiltAlike(const JdbcColDesc* descs, uint16_t count, uint32_t rows, const COLSET* set) {
+  if (set->cols == nullptr || count == 0 || rows == 0 || set->col_capacity != count ||
+      set->cols_used != count || set->row_capacity != rows)
+    return false;
+  for (uint16_t c = 0; c < count; ++c) {
+    const COLSET_COL& col = set->cols[c];
+    if (col.data == nullptr || col.ind == nullptr || col.type != descs[c].value_type ||
+        col.elem_size != ColSetTypeSize(descs[c].value_type, descs[c].elem_len))
+      return false;
+  }
+  return true;
+}
+
+// The storage of a set built alike, as a new build leaves it: long values
+// freed, data zeroed, every indicator null.
+void Clear(COLSET* set) {
+  for (uint16_t c = 0; c < set->cols_used; ++c) {
+    COLSET_COL& col = set->cols[c];
+    unsigned char* data = col.data;
+    if (is_long_type(col.type) && col.elem_size >= sizeof(COLSET_LONG)) {
+      for (uint32_t r = 0; r < set->row_capacity; ++r) {
+        COLSET_LONG elem;
+        std::memcpy(&elem, data + static_cast<size_t>(r) * col.elem_size, sizeof elem);
+        std::free(elem.value);
+      }
+    }
+    std::memset(data, 0, static_cast<size_t>(set->row_capacity) * col.elem_size + 1);
+    for (uint32_t r = 0; r < set->row_capacity; ++r) col.ind[r] = COLSET_IND_NULL;
+  }
+  set->rows_held = 0;
+}
+
+}  // namespace
+
 int ColSetBuild(const JdbcColDesc* descs, uint16_t count, uint32_t rows, COLSET* set) {
+  // A fetch after a fetch of the same shape: the storage is cleared, not
+  // given back and asked for again (a block of rows would fault its pages
+  // in anew each time).
+  if (BuiltAlike(descs, count, rows, set)) {
+    Clear(set);
+    return 0;
+  }
   int rc = ColSetInit(set, count);
   if (rc != 0) return rc;
   for (uint16_t c = 0; c < count; ++c) {

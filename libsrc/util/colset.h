@@ -84,14 +84,14 @@ struct COLSET {
 
 // Empties the set (a set that already holds columns has them freed first, so
 // it must be zeroed or valid) and gives it ncols zeroed columns (no array for
-// 0), no rows and none in use. 0 or 16 (the set is then empty).
+// 0), no rows and none in use. 0 or ERR_NO_MEMORY (the set is then empty).
 int ColSetInit(COLSET* set, uint16_t ncols);
 
 // Gives a column whose type and elem_size are set storage for rows rows: the
-// data zeroed, every indicator COLSET_IND_NULL. For 0 rows both pointers
-// become null. Any storage the column held before is not freed. 0 or 16
-// (both pointers null; also, without asking the allocator, when the data
-// would exceed 1 TiB or elem_size is COLSET_SIZE_TOO_LARGE).
+// data zeroed, every indicator COLSET_IND_NULL. For 0 rows both pointers become
+// null. Any storage the column held before is not freed. 0 or ERR_NO_MEMORY
+// (both pointers null; also, without asking the allocator, when the data would
+// exceed 1 TiB or elem_size is COLSET_SIZE_TOO_LARGE).
 int ColSetColumnAlloc(COLSET_COL* col, uint32_t rows);
 
 // Frees the column's storage, first the out-of-line values of the long types
@@ -103,9 +103,9 @@ void ColSetColumnFree(COLSET_COL* col, uint32_t rows);
 void ColSetFreeColumns(COLSET* set);
 
 // Storage for rows rows in every used column, the storage held before being
-// freed first. 16 without any allocation when cols_used exceeds
-// col_capacity; 16 when memory runs out, with no used column left holding
-// storage and row_capacity 0. For 0 rows only the old storage goes.
+// freed first. ERR_NO_MEMORY without any allocation when cols_used exceeds
+// col_capacity; ERR_NO_MEMORY when memory runs out, with no used column left
+// holding storage and row_capacity 0. For 0 rows only the old storage goes.
 int ColSetSetRows(COLSET* set, uint32_t rows);
 
 // Element size in bytes of value type code for the declared length
@@ -132,7 +132,7 @@ struct JdbcColDesc;
 
 // Shapes the set after count descriptions for rows rows: each column's type
 // is the description's value_type, its size ColSetTypeSize(value_type,
-// elem_len). 0 or 16.
+// elem_len). 0 or ERR_NO_MEMORY.
 int ColSetBuild(const JdbcColDesc* descs, uint16_t count, uint32_t rows, COLSET* set);
 
 // ---------------------------------------------------------------------------
@@ -186,12 +186,13 @@ inline const char* ColDescText(const JdbcColDesc* d, unsigned which) {
 }
 
 // Stores a copy of text (or null) as owned text which, freeing the old one.
-// 0, 16 when the copy cannot be made (the old text stays), 21 for a bad index.
+// 0, ERR_NO_MEMORY when the copy cannot be made (the old text stays),
+// ERR_INVALID_ARGUMENT for a bad index.
 int ColDescSetText(JdbcColDesc* d, unsigned which, const char* text);
 
 // Stores text (or null) as the description's name: its first 40 characters
 // inline (never cutting a UTF-8 sequence) and a copy of the whole as the
-// label. 0 or 16 (the name is set, the label left unchanged).
+// label. 0 or ERR_NO_MEMORY (the name is set, the label left unchanged).
 int ColDescSetName(JdbcColDesc* d, const char* text);
 
 // count zeroed records (at least one), or null when memory runs out.

@@ -113,7 +113,8 @@ ATTR_ENTRY* ATTR_EntryCopy(ATTR_ENTRY* dest, const ATTR_ENTRY* source, int mode)
 // kept only when there is no default yet or its value differs from it.
 // *out_count and *out are cleared first; with entries kept, *out is a new
 // malloc'd array (free it with ATTR_EntryRelease on each and free()). 0, or
-// 16 when memory runs out (the outs stay cleared), or 21 for a null out.
+// ERR_NO_MEMORY when memory runs out (the outs stay cleared), or
+// ERR_INVALID_ARGUMENT for a null out.
 int LST_Build(uint16_t n, const ATTR_ENTRY* entries, uint16_t* out_count, ATTR_ENTRY** out,
               int mode);
 

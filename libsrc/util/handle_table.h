@@ -64,16 +64,17 @@ constexpr uint32_t HT_MAX_SLOTS = 65530;
 constexpr int HT_OK = 0;
 
 // Resets the table (HT_Done) and gives it 5 free slots and the tag. The lock
-// stays off. 0 or 16; on 16 the table stays all zero.
+// stays off. 0 or ERR_NO_MEMORY; on ERR_NO_MEMORY the table stays all zero.
 int HT_Init(HANDLE_TABLE* table, uint32_t tag);
 
 // Gives the table its own lock; from then on HT_Alloc, HT_Lookup and HT_Free
-// are atomic with respect to each other. Call before the table is shared.
-// 0, 16 (no memory for the lock) or 21 (null table).
+// are atomic with respect to each other. Call before the table is shared. 0,
+// ERR_NO_MEMORY (no memory for the lock) or ERR_INVALID_ARGUMENT (null table).
 int HT_EnableLock(HANDLE_TABLE* table);
 
 // Registers object in the lowest free slot, growing the table when none is
-// free. *handle is 0 unless the result is 0. 0, 16, 21 or 131.
+// free. *handle is 0 unless the result is 0. 0,
+// ERR_NO_MEMORY, ERR_INVALID_ARGUMENT or ERR_HANDLE_LIMIT.
 int HT_Alloc(HANDLE_TABLE* table, uint32_t* handle, void* object);
 
 // The object registered under handle, or null: for a null table, a number

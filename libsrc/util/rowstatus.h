@@ -15,11 +15,11 @@ struct ROWSTATUS {
   uint32_t count = 0;
 };
 
-// A new object for n rows stored in *slot: 0, 15 (no slot, n not above 0),
-// 16 (memory) or ColSetInit's code. *slot is left alone on failure.
+// A new object for n rows stored in *slot: 0, ERR_GENERAL (no slot, n not above
+// 0), 16 (memory) or ColSetInit's code. *slot is left alone on failure.
 int RowStatusCreate(ROWSTATUS** slot, int64_t n);
 // (Re)sizes an object for n rows: every status SQL_ROW_NOROW, an empty row
-// buffer. 0, 15 or 16 (the object then holds no arrays).
+// buffer. 0, ERR_GENERAL or ERR_NO_MEMORY (the object then holds no arrays).
 int RowStatusInit(ROWSTATUS* rs, int64_t n);
 // Frees the object's arrays; null is ignored.
 void RowStatusClear(ROWSTATUS* rs);

@@ -31,7 +31,7 @@ struct Seen {
 };
 Seen& LastConnect();
 
-// DRV_Init of the next connect fails with code 15 and leaves an environment
+// DRV_Init of the next connect fails with ERR_GENERAL and leaves an environment
 // handle with this message on it (empty: DRV_Init succeeds).
 void FailNextInit(const std::string& message);
 // The archive directory the last DRV_Init was handed ("<null>": none).

@@ -2,13 +2,12 @@
 // Unicode connect whose agent confirms that it took the wide connect text
 // keeps wide values.
 #include "conn/conn_fixture.h"
+#include "drv_jdbc/agent_codes.h"
 
 #include <sqlucode.h>
 
 namespace conntest {
 namespace {
-
-constexpr uint32_t kTakesWideText = 0x22010013u;
 
 SQLRETURN ConnectW(SQLHDBC dbc) {
   const char16_t in[] = u"DSN=Full";
@@ -16,13 +15,13 @@ SQLRETURN ConnectW(SQLHDBC dbc) {
 }
 
 TEST_F(ConnTest, AConfirmingAgentGetsWideText) {
-  fake.SetInfo(kTakesWideText, 1);
+  fake.SetInfo(INFO_WIDE_TEXT, 1);
   ASSERT_EQ(SQL_SUCCESS, ConnectW(dbc_));
   EXPECT_EQ(0u, Conn()->cn_narrowText);
 }
 
 TEST_F(ConnTest, AnAgentThatDeniesOrRefusesTheQuestionGetsEightBitText) {
-  fake.SetInfo(kTakesWideText, 0);
+  fake.SetInfo(INFO_WIDE_TEXT, 0);
   ASSERT_EQ(SQL_SUCCESS, ConnectW(dbc_));
   EXPECT_EQ(1u, Conn()->cn_narrowText);
   Disconnect();
@@ -35,15 +34,15 @@ TEST_F(ConnTest, AnAgentThatDeniesOrRefusesTheQuestionGetsEightBitText) {
 // The Unicode build's 8-bit entry point opens a Unicode connection too, and
 // every connect asks again.
 TEST_F(ConnTest, AnEightBitConnectOfTheUnicodeBuildAsksAsWellAndEveryConnectDecidesAgain) {
-  fake.SetInfo(kTakesWideText, 0);
+  fake.SetInfo(INFO_WIDE_TEXT, 0);
   ASSERT_EQ(SQL_SUCCESS, ConnectW(dbc_));
   ASSERT_EQ(1u, Conn()->cn_narrowText);
   Disconnect();
-  fake.SetInfo(kTakesWideText, 1);
+  fake.SetInfo(INFO_WIDE_TEXT, 1);
   ASSERT_EQ(SQL_SUCCESS, DriverConnect("DSN=Full"));
   EXPECT_EQ(0u, Conn()->cn_narrowText);
   Disconnect();
-  fake.SetInfo(kTakesWideText, 0);
+  fake.SetInfo(INFO_WIDE_TEXT, 0);
   ASSERT_EQ(SQL_SUCCESS, DriverConnect("DSN=Full"));
   EXPECT_EQ(1u, Conn()->cn_narrowText);
 }

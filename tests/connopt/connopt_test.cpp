@@ -57,7 +57,7 @@ TEST_F(Choices, AutoCommitOffBeforeConnectingHoldsAfterTheConnect) {
 
   ConnectLikeTheConnectPath(false, true);
   EXPECT_EQ(0, applied);
-  const auto sent = SentWith(kOptAutoCommit);
+  const auto sent = SentWith(OPT_AUTOCOMMIT);
   ASSERT_EQ(1u, sent.size());
   EXPECT_EQ(0u, sent[0].number);
   EXPECT_EQ(SQL_AUTOCOMMIT_OFF, GetU32(dbc, SQL_ATTR_AUTOCOMMIT));
@@ -65,16 +65,16 @@ TEST_F(Choices, AutoCommitOffBeforeConnectingHoldsAfterTheConnect) {
 
 TEST_F(Choices, AutoCommitOffAfterConnectingReachesTheAgentAtOnce) {
   ConnectLikeTheConnectPath(false, true);
-  EXPECT_TRUE(SentWith(kOptAutoCommit).empty()) << "no choice made, nothing re-applied";
+  EXPECT_TRUE(SentWith(OPT_AUTOCOMMIT).empty()) << "no choice made, nothing re-applied";
   ASSERT_EQ(SQL_SUCCESS, SQLSetConnectOption(dbc, SQL_AUTOCOMMIT, SQL_AUTOCOMMIT_OFF));
-  auto sent = SentWith(kOptAutoCommit);
+  auto sent = SentWith(OPT_AUTOCOMMIT);
   ASSERT_EQ(1u, sent.size());
   EXPECT_EQ(0u, sent[0].number);
   EXPECT_EQ(SQL_AUTOCOMMIT_OFF, GetU32(dbc, SQL_ATTR_AUTOCOMMIT));
 
   // A value other than 0 means on.
   ASSERT_EQ(SQL_SUCCESS, SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, Num(7), 0));
-  sent = SentWith(kOptAutoCommit);
+  sent = SentWith(OPT_AUTOCOMMIT);
   ASSERT_EQ(2u, sent.size());
   EXPECT_EQ(1u, sent[1].number);
   EXPECT_EQ(SQL_AUTOCOMMIT_ON, GetU32(dbc, SQL_ATTR_AUTOCOMMIT));
@@ -83,7 +83,7 @@ TEST_F(Choices, AutoCommitOffAfterConnectingReachesTheAgentAtOnce) {
   ASSERT_EQ(SQL_SUCCESS, SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, Num(SQL_AUTOCOMMIT_OFF), 0));
   Conn()->state = kConnAllocated;
   ConnectLikeTheConnectPath(false, true);
-  sent = SentWith(kOptAutoCommit);
+  sent = SentWith(OPT_AUTOCOMMIT);
   ASSERT_EQ(4u, sent.size());
   EXPECT_EQ(0u, sent[3].number);
   EXPECT_EQ(SQL_AUTOCOMMIT_OFF, GetU32(dbc, SQL_ATTR_AUTOCOMMIT));
@@ -120,11 +120,11 @@ TEST_F(Choices, ReadOnlyBeforeConnectingIsInForceAfterTheConnect) {
   ConnectLikeTheConnectPath(false, true);
   EXPECT_TRUE(readOnlyAtConnect) << "the agent opens the Java connection read-only";
   EXPECT_EQ(0, applied);
-  const auto sent = SentWith(kOptAccessMode);
+  const auto sent = SentWith(OPT_ACCESS_MODE);
   ASSERT_EQ(1u, sent.size());
   EXPECT_EQ(1u, sent[0].number);
   EXPECT_EQ(SQL_MODE_READ_ONLY, GetU32(dbc, SQL_ATTR_ACCESS_MODE));
-  EXPECT_TRUE(SentWith(kOptAutoCommit).empty());
+  EXPECT_TRUE(SentWith(OPT_AUTOCOMMIT).empty());
 }
 
 TEST_F(Choices, ReadWriteChoiceDoesNotLiftTheDataSourcesReadOnly) {
@@ -132,7 +132,7 @@ TEST_F(Choices, ReadWriteChoiceDoesNotLiftTheDataSourcesReadOnly) {
             SQLSetConnectAttr(dbc, SQL_ATTR_ACCESS_MODE, Num(SQL_MODE_READ_WRITE), 0));
   ConnectLikeTheConnectPath(true, true);
   EXPECT_TRUE(readOnlyAtConnect);
-  const auto sent = SentWith(kOptAccessMode);
+  const auto sent = SentWith(OPT_ACCESS_MODE);
   ASSERT_EQ(1u, sent.size());
   EXPECT_EQ(1u, sent[0].number);
   EXPECT_EQ(SQL_MODE_READ_ONLY, GetU32(dbc, SQL_ATTR_ACCESS_MODE));
@@ -140,13 +140,13 @@ TEST_F(Choices, ReadWriteChoiceDoesNotLiftTheDataSourcesReadOnly) {
   ASSERT_EQ(SQL_SUCCESS,
             SQLSetConnectAttr(dbc, SQL_ATTR_ACCESS_MODE, Num(SQL_MODE_READ_WRITE), 0));
   EXPECT_EQ(SQL_MODE_READ_WRITE, GetU32(dbc, SQL_ATTR_ACCESS_MODE));
-  EXPECT_EQ(0u, SentWith(kOptAccessMode).back().number);
+  EXPECT_EQ(0u, SentWith(OPT_ACCESS_MODE).back().number);
 }
 
 TEST_F(Choices, OutOfRangeAccessModeIsReadOnlyForAgentAndFlagAlike) {
   Connect();
   ASSERT_EQ(SQL_SUCCESS, SQLSetConnectOption(dbc, SQL_ACCESS_MODE, 5));
-  EXPECT_EQ(1u, SentWith(kOptAccessMode).back().number);
+  EXPECT_EQ(1u, SentWith(OPT_ACCESS_MODE).back().number);
   EXPECT_EQ(SQL_MODE_READ_ONLY, GetU32(dbc, SQL_ATTR_ACCESS_MODE));
 }
 
@@ -154,9 +154,9 @@ TEST_F(Choices, CatalogChosenBeforeConnectingIsSetAtConnect) {
   const char name[] = "SALESX";
   ASSERT_EQ(SQL_SUCCESS, SQLSetConnectAttr(dbc, SQL_ATTR_CURRENT_CATALOG,
                                            const_cast<char*>(name), 5));  // counted: "SALES"
-  EXPECT_TRUE(SentWith(kOptCurrentCatalog).empty());
+  EXPECT_TRUE(SentWith(OPT_CURRENT_CATALOG).empty());
   ConnectLikeTheConnectPath(false, true);
-  const auto sent = SentWith(kOptCurrentCatalog);
+  const auto sent = SentWith(OPT_CURRENT_CATALOG);
   ASSERT_EQ(1u, sent.size());
   EXPECT_EQ("SALES", sent[0].text);
 }
@@ -188,8 +188,8 @@ TEST_F(Options, StoredValuesAndFixedAnswers) {
   EXPECT_TRUE(Sent().empty()) << "isolation waits for the connect";
   Connect();
   ASSERT_EQ(SQL_SUCCESS, SQLSetConnectAttr(dbc, SQL_ATTR_TXN_ISOLATION, Num(2), 0));
-  ASSERT_EQ(1u, SentWith(kOptTxnIsolation).size());
-  EXPECT_EQ(2u, SentWith(kOptTxnIsolation)[0].number);
+  ASSERT_EQ(1u, SentWith(OPT_TXN_ISOLATION).size());
+  EXPECT_EQ(2u, SentWith(OPT_TXN_ISOLATION)[0].number);
   EXPECT_EQ(2u, GetU32(dbc, SQL_ATTR_TXN_ISOLATION));
 }
 
@@ -257,7 +257,7 @@ TEST_F(Options, DriverSpecificOptionsGoToTheAgentOnlyWhileConnected) {
 
   Connect();
   EXPECT_EQ(SQL_SUCCESS, SQLSetConnectOption(dbc, 1203, 42));
-  const auto sent = SentWith(kOptNumericBase | 1203);
+  const auto sent = SentWith(OPT_CONN_INT | 1203);
   ASSERT_EQ(1u, sent.size());
   EXPECT_EQ(42u, sent[0].number);
 
@@ -265,7 +265,7 @@ TEST_F(Options, DriverSpecificOptionsGoToTheAgentOnlyWhileConnected) {
   EXPECT_EQ(SQL_ERROR, SQLSetConnectOption(dbc, 1204, 1));
   EXPECT_EQ("HY092", State(SQL_HANDLE_DBC, dbc));
 
-  fake.SetInfo(kOptNumericBase | 1203, 42);
+  fake.SetInfo(OPT_CONN_INT | 1203, 42);
   EXPECT_EQ(SQL_SUCCESS, SQLGetConnectOption(dbc, 1203, &v));
   EXPECT_EQ(42u, v);
   fake.PushResult(0, 1);  // the agent does not answer the code
@@ -275,8 +275,8 @@ TEST_F(Options, DriverSpecificOptionsGoToTheAgentOnlyWhileConnected) {
   // Text options travel as UTF-8 from the W entry point.
   const char16_t text[] = u"gr\u00fcn";
   EXPECT_EQ(SQL_SUCCESS, SQLSetConnectOptionW(dbc, 1212, reinterpret_cast<SQLULEN>(text)));
-  ASSERT_EQ(1u, SentWith(kOptTextBase | 1212).size());
-  EXPECT_EQ("gr\xc3\xbcn", SentWith(kOptTextBase | 1212)[0].text);
+  ASSERT_EQ(1u, SentWith(OPT_CONN_TEXT | 1212).size());
+  EXPECT_EQ("gr\xc3\xbcn", SentWith(OPT_CONN_TEXT | 1212)[0].text);
   // The attribute form does not reach them.
   EXPECT_EQ(SQL_ERROR, SQLSetConnectAttr(dbc, 1203, Num(1), 0));
   EXPECT_EQ("HY092", State(SQL_HANDLE_DBC, dbc));
@@ -289,11 +289,11 @@ TEST_F(Options, CatalogCannotChangeUnderAnOpenCursor) {
   EXPECT_EQ(SQL_ERROR, SQLSetConnectAttr(dbc, SQL_ATTR_CURRENT_CATALOG,
                                          const_cast<char*>("other"), SQL_NTS));
   EXPECT_EQ(64, Conn()->diag.pending);  // "24000"
-  EXPECT_TRUE(SentWith(kOptCurrentCatalog).empty());
+  EXPECT_TRUE(SentWith(OPT_CURRENT_CATALOG).empty());
   Stmt(stmt)->flags &= static_cast<uint16_t>(~kStmtFlagCursorOpen);
   EXPECT_EQ(SQL_SUCCESS, SQLSetConnectAttr(dbc, SQL_ATTR_CURRENT_CATALOG,
                                            const_cast<char*>("other"), SQL_NTS));
-  ASSERT_EQ(1u, SentWith(kOptCurrentCatalog).size());
+  ASSERT_EQ(1u, SentWith(OPT_CURRENT_CATALOG).size());
 }
 
 TEST_F(Options, FailoverNeedsAConnectionAndTheCapability) {
@@ -304,8 +304,8 @@ TEST_F(Options, FailoverNeedsAConnectionAndTheCapability) {
   EXPECT_EQ("HYC00", State(SQL_HANDLE_DBC, dbc));
   c->capFailover = 1;
   EXPECT_EQ(SQL_SUCCESS, SQLSetConnectOption(dbc, 1280, 0x10));
-  ASSERT_EQ(1u, SentWith(kOptFailover).size());
-  EXPECT_EQ(1u, SentWith(kOptFailover)[0].number);
+  ASSERT_EQ(1u, SentWith(OPT_FAILOVER).size());
+  EXPECT_EQ(1u, SentWith(OPT_FAILOVER)[0].number);
   EXPECT_EQ(reinterpret_cast<DRV_FailoverCallback>(0x10), c->failoverCallback);
   EXPECT_EQ(SQL_SUCCESS, SQLSetConnectOption(dbc, 1281, 0x20));
   EXPECT_EQ(reinterpret_cast<void*>(0x20), c->failoverContext);
@@ -363,7 +363,7 @@ class TextAttributes : public OptionTest {
 
 TEST_F(TextAttributes, CatalogIsCutToTheBufferWithWarningAndFullLength) {
   Connect();
-  SetText(kInfoCurrentCatalog, "SALES_DATABASE");
+  SetText(INFO_CURRENT_CATALOG, "SALES_DATABASE");
   char buf[12];
   std::memset(buf, '#', sizeof buf);
   SQLINTEGER len = SQL_NTS;  // an SQL_NTS left in the variable is overwritten
@@ -392,7 +392,7 @@ TEST_F(TextAttributes, CatalogIsCutToTheBufferWithWarningAndFullLength) {
 TEST_F(TextAttributes, OdbcTwoTextAnswersStayWithinTheirFixedRoom) {
   Connect();
   const std::string longName(600, 'c');
-  SetText(kInfoCurrentCatalog, longName);
+  SetText(INFO_CURRENT_CATALOG, longName);
   char buf[SQL_MAX_OPTION_STRING_LENGTH + 16];
   std::memset(buf, '#', sizeof buf);
   EXPECT_EQ(SQL_SUCCESS_WITH_INFO, SQLGetConnectOption(dbc, SQL_CURRENT_QUALIFIER, buf));

@@ -8,6 +8,7 @@
 
 #include "driver/conn.h"
 #include "driver/info.h"
+#include "drv_jdbc/agent_codes.h"
 #include "drv_jdbc/j-opt.h"
 #include "option_fixture.h"
 
@@ -137,10 +138,10 @@ TEST_F(Info, CoreAnswersNeedNoConnection) {
 
 TEST_F(Info, SameAnswersThroughBothWidthsAndOneAgentCallEach) {
   Connect();
-  fake.SetInfo(kInfoAgentNumber | SQL_NUMERIC_FUNCTIONS, 0x00ABCDEF);
-  fake.SetInfo(kInfoAgentNumber | SQL_MAX_COLUMN_NAME_LEN, 128);
-  SetText(kInfoAgentText | SQL_IDENTIFIER_QUOTE_CHAR, "\"");
-  SetText(kInfoAgentText | SQL_DBMS_NAME, "Base de donn\xc3\xa9" "es");
+  fake.SetInfo(INFO_ODBC_INT | SQL_NUMERIC_FUNCTIONS, 0x00ABCDEF);
+  fake.SetInfo(INFO_ODBC_INT | SQL_MAX_COLUMN_NAME_LEN, 128);
+  SetText(INFO_ODBC_TEXT | SQL_IDENTIFIER_QUOTE_CHAR, "\"");
+  SetText(INFO_ODBC_TEXT | SQL_DBMS_NAME, "Base de donn\xc3\xa9" "es");
 
   SQLUINTEGER a = 0, w = 0;
   Int(SQL_NUMERIC_FUNCTIONS, &a, &w);
@@ -169,7 +170,7 @@ TEST_F(Info, SameAnswersThroughBothWidthsAndOneAgentCallEach) {
 
 TEST_F(Info, ResetConnectionAsksAgain) {
   ConnHandle* c = Connect();
-  fake.SetInfo(kInfoAgentNumber | SQL_TXN_CAPABLE, SQL_TC_ALL);
+  fake.SetInfo(INFO_ODBC_INT | SQL_TXN_CAPABLE, SQL_TC_ALL);
   SQLUSMALLINT v = 0;
   ASSERT_EQ(SQL_SUCCESS, SQLGetInfo(dbc, SQL_TXN_CAPABLE, &v, 0, nullptr));
   ASSERT_EQ(SQL_SUCCESS, SQLGetInfo(dbc, SQL_TXN_CAPABLE, &v, 0, nullptr));
@@ -182,16 +183,16 @@ TEST_F(Info, ResetConnectionAsksAgain) {
 
 TEST_F(Info, DatabaseNameIsAskedEveryTime) {
   Connect();
-  SetText(kInfoAgentText | SQL_DATABASE_NAME, "one");
+  SetText(INFO_ODBC_TEXT | SQL_DATABASE_NAME, "one");
   EXPECT_EQ("one", Text(SQL_DATABASE_NAME));
-  SetText(kInfoAgentText | SQL_DATABASE_NAME, "two");
+  SetText(INFO_ODBC_TEXT | SQL_DATABASE_NAME, "two");
   EXPECT_EQ("two", Text(SQL_DATABASE_NAME));
   EXPECT_EQ(2, fake.CallCount(kGetInfoSlot));
 }
 
 TEST_F(Info, OdbcTwoAndThreeOuterJoinNumbersShareTheirAnswer) {
   Connect();
-  fake.SetInfo(kInfoAgentNumber | SQL_OJ_CAPABILITIES, 0x7F);
+  fake.SetInfo(INFO_ODBC_INT | SQL_OJ_CAPABILITIES, 0x7F);
   SQLUINTEGER v = 0;
   ASSERT_EQ(SQL_SUCCESS, SQLGetInfo(dbc, SQL_OJ_CAPABILITIES, &v, 0, nullptr));
   v = 0;
@@ -203,7 +204,7 @@ TEST_F(Info, OdbcTwoAndThreeOuterJoinNumbersShareTheirAnswer) {
 TEST_F(Info, CutTextsWarnAndReportTheirFullLength) {
   Connect();
   const std::string keywords = "BLOB,CLOB,SERIAL,SYNONYM";
-  SetText(kInfoAgentText | SQL_KEYWORDS, keywords);
+  SetText(INFO_ODBC_TEXT | SQL_KEYWORDS, keywords);
   char16_t wide[8];
   std::memset(wide, 0x23, sizeof wide);
   SQLSMALLINT len = 0;
@@ -234,19 +235,19 @@ TEST_F(Info, WidthOfNumericAnswersFollowsOdbc) {
   // Handles are SQLULEN: all eight bytes are written.
   uint64_t handle = ~0ull;
   SQLSMALLINT len = 0;
-  fake.SetInfo(kInfoAgentNumber | SQL_DRIVER_HDBC, 0);
+  fake.SetInfo(INFO_ODBC_INT | SQL_DRIVER_HDBC, 0);
   ASSERT_EQ(SQL_SUCCESS, SQLGetInfo(dbc, SQL_DRIVER_HDBC, &handle, 0, &len));
   EXPECT_EQ(0u, handle);
   EXPECT_EQ(8, len);
   // SQL_MAX_ASYNC_CONCURRENT_STATEMENTS is an SQLUINTEGER.
   uint32_t n = ~0u;
-  fake.SetInfo(kInfoAgentNumber | SQL_MAX_ASYNC_CONCURRENT_STATEMENTS, 0);
+  fake.SetInfo(INFO_ODBC_INT | SQL_MAX_ASYNC_CONCURRENT_STATEMENTS, 0);
   ASSERT_EQ(SQL_SUCCESS, SQLGetInfo(dbc, SQL_MAX_ASYNC_CONCURRENT_STATEMENTS, &n, 0, &len));
   EXPECT_EQ(0u, n);
   EXPECT_EQ(4, len);
   // A 16-bit answer leaves the bytes behind it alone.
   uint16_t pair[2] = {0xFFFF, 0xFFFF};
-  fake.SetInfo(kInfoAgentNumber | SQL_CURSOR_COMMIT_BEHAVIOR, SQL_CB_PRESERVE);
+  fake.SetInfo(INFO_ODBC_INT | SQL_CURSOR_COMMIT_BEHAVIOR, SQL_CB_PRESERVE);
   ASSERT_EQ(SQL_SUCCESS, SQLGetInfo(dbc, SQL_CURSOR_COMMIT_BEHAVIOR, pair, 0, &len));
   EXPECT_EQ(SQL_CB_PRESERVE, pair[0]);
   EXPECT_EQ(0xFFFF, pair[1]);
@@ -271,7 +272,7 @@ TEST_F(Info, UnknownAndUnansweredTypes) {
   fake.PushResult(kGetInfoSlot, 1);
   EXPECT_EQ(SQL_ERROR, SQLGetInfo(dbc, SQL_MAX_ROW_SIZE, &v, 0, nullptr));
   EXPECT_EQ("IM001", State(SQL_HANDLE_DBC, dbc));
-  fake.SetInfo(kInfoAgentNumber | SQL_MAX_ROW_SIZE, 8000);
+  fake.SetInfo(INFO_ODBC_INT | SQL_MAX_ROW_SIZE, 8000);
   EXPECT_EQ(SQL_SUCCESS, SQLGetInfo(dbc, SQL_MAX_ROW_SIZE, &v, 0, nullptr));
   EXPECT_EQ(8000u, v);
   // What the agent posted on not answering reaches the application too.
@@ -348,7 +349,7 @@ TEST_F(Convert, AgentAnswersWhenItSaysSoAndIsAskedOnce) {
   ConnHandle* c = Connect();
   GiveTable(c);
   c->cap0x200 = 1;
-  fake.SetInfo(kInfoAgentNumber | SQL_CONVERT_DATE, 0x1);
+  fake.SetInfo(INFO_ODBC_INT | SQL_CONVERT_DATE, 0x1);
   EXPECT_EQ(0x1u, Mask(SQL_CONVERT_DATE, false));
   EXPECT_EQ(0x1u, Mask(SQL_CONVERT_DATE, true));
   EXPECT_EQ(1, fake.CallCount(kGetInfoSlot));

@@ -10,6 +10,7 @@
 #include "driver/diag.h"
 #include "driver/dispatch.h"
 #include "driver/handles.h"
+#include "drv_jdbc/agent_codes.h"
 #include "support/fake_agent.h"
 
 namespace {
@@ -152,7 +153,7 @@ TEST(GetDiagFieldOp, HeaderFields) {
   fake.Register(&agent);
   h.stmt.agent = &agent;
   h.stmt.agentStmt = 5;
-  fake.SetInfo(0x32010000u, static_cast<uint32_t>(-1));
+  fake.SetInfo(INFO_ROW_COUNT, static_cast<uint32_t>(-1));
   EXPECT_EQ(SQL_SUCCESS,
             Call(DRV_GetDiagFieldStmtOp, &h.stmt, 0, SQL_DIAG_ROW_COUNT, &rows, 0, &len, 'A'));
   EXPECT_EQ(-1, rows);  // sign-extended to 64 bits

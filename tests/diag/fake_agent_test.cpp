@@ -3,6 +3,7 @@
 
 #include <thread>
 
+#include "drv_jdbc/agent_codes.h"
 #include "support/fake_agent.h"
 
 namespace {
@@ -50,10 +51,10 @@ TEST(FakeAgent, ServesErrorsAndInfo) {
   DRV_FreeErrorBatch(&b);
   ASSERT_EQ(0u, fake.table()->DRV_GetError(7, &b));
   EXPECT_EQ(0u, b.list.count);
-  fake.SetInfo(0x22010011, 0x349F);
+  fake.SetInfo(INFO_CAPABILITY_MASK, 0x349F);
   uint32_t v = 0;
   uint16_t len = 0;
-  ASSERT_EQ(0u, fake.table()->DRV_GetInfo(1, 0x22010011, &v, sizeof v, &len));
+  ASSERT_EQ(0u, fake.table()->DRV_GetInfo(1, INFO_CAPABILITY_MASK, &v, sizeof v, &len));
   EXPECT_EQ(0x349Fu, v);
   EXPECT_EQ(4, len);
 }

@@ -57,6 +57,18 @@ if(QMR_ODBC_LIB AND TARGET xbifxu AND TARGET xbifx)
   add_test(NAME dm_tests COMMAND dm_tests)
   set_tests_properties(dm_tests PROPERTIES LABELS jvm ENVIRONMENT "${QMR_ODBC_ENV}"
     TIMEOUT 300)
+
+  # A VM option the VM refuses: a process of its own, since its VM never starts.
+  add_executable(dm_vmopts_tests ${CMAKE_CURRENT_LIST_DIR}/../dm_vmopts/vmopts_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/../support/dm_session.cpp)
+  target_link_libraries(dm_vmopts_tests PRIVATE ${QMR_ODBC_LIB} GTest::gtest GTest::gtest_main)
+  target_include_directories(dm_vmopts_tests PRIVATE ${QMR_ODBC_INCLUDE_DIR} ${CMAKE_SOURCE_DIR})
+  add_dependencies(dm_vmopts_tests xbifxu xbifx)
+  add_test(NAME dm_vmopts_tests COMMAND dm_vmopts_tests)
+  set(vmopts_env ${QMR_ODBC_ENV})
+  list(FILTER vmopts_env EXCLUDE REGEX "^QMR_JVM_OPTS=")
+  set_tests_properties(dm_vmopts_tests PROPERTIES LABELS jvm TIMEOUT 120 ENVIRONMENT
+    "${vmopts_env};QMR_JVM_OPTS=-Djava.class.path=${QMR_HSQLDB_JAR} -Xss2m -Xbogus")
 endif()
 
 # Python applications (pyodbc), isql and iusql. The system's python3 is the

@@ -42,7 +42,7 @@ struct FetchScript {
   std::vector<std::vector<FVal>> rows;
   size_t next = 0;                  // next row DRV_Fetch delivers
   std::vector<uint16_t> asked;      // rows each DRV_Fetch was asked for
-  int failAtCall = -1;              // DRV_Fetch call (0-based) that fails with 15
+  int failAtCall = -1;              // DRV_Fetch call (0-based) that fails with ERR_GENERAL
 };
 
 class FetchTest : public CoreTest {

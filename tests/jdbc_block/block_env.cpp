@@ -62,9 +62,14 @@ bool FetchShot::operator==(const FetchShot& o) const {
 
 std::vector<FetchShot> FetchAll(uint32_t conn, const std::string& sql, uint16_t rows, bool block,
                                 uint32_t wide, int limit) {
+  Stmt s(conn);
+  return FetchAllOn(s, sql, rows, block, wide, limit);
+}
+
+std::vector<FetchShot> FetchAllOn(const Stmt& s, const std::string& sql, uint16_t rows,
+                                  bool block, uint32_t wide, int limit) {
   jblock::SetEnabled(block);
   std::vector<FetchShot> out;
-  Stmt s(conn);
   s.rec()->wide = wide;
   const uint32_t run = s.Run(sql);
   EXPECT_EQ(run, 0u) << sql << ": " << ::testing::PrintToString(Errors(s.h()));

@@ -223,6 +223,32 @@ TEST_F(BlockFetchTest, ValuesLandWhereTheyBelong) {
   EXPECT_STREQ(reinterpret_cast<const char*>(s.elements[8].data() + deWidth), "-0.02");
 }
 
+// One statement keeps its block from one prepare to the next: columns of
+// other kinds, more and fewer slots, more rows than the block had room for.
+TEST_F(BlockFetchTest, AKeptBlockServesTheNextPrepareWithOtherColumns) {
+  const struct {
+    const char* sql;
+    uint16_t rows;
+    uint32_t wide;
+  } kRuns[] = {
+      {"SELECT id, vc FROM alltypes ORDER BY id", 7, 0},
+      {"SELECT ts, de, bo, vb, dt, id FROM alltypes ORDER BY id", 60, 1},
+      {"SELECT nu, bi, ch FROM alltypes ORDER BY id", 3, 0},
+      {kAll, 150, 1},
+      {"SELECT vc FROM alltypes ORDER BY id DESC", 60, 0},
+  };
+  Stmt kept(conn_);
+  for (const auto& run : kRuns) {
+    const auto reused = FetchAllOn(kept, run.sql, run.rows, true, run.wide);
+    const auto plain = FetchAll(conn_, run.sql, run.rows, false, run.wide);
+    ASSERT_EQ(reused.size(), plain.size()) << run.sql;
+    for (size_t i = 0; i < reused.size(); ++i)
+      EXPECT_TRUE(reused[i] == plain[i]) << run.sql << " fetch " << i << "\nblock: "
+                                         << Describe(reused[i]) << "\nvalue by value: "
+                                         << Describe(plain[i]);
+  }
+}
+
 TEST_F(BlockFetchTest, LongValuesAreReadValueByValue) {
   ExpectSame("SELECT id, c, b, lv FROM longs ORDER BY id", 60, 0, false);
   ExpectSame("SELECT id, c, b, lv FROM longs ORDER BY id", 60, 1, false);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cat_env.h"
+#include "drv_jdbc/agent_codes.h"
 #include "drv_jdbc/j-catalog.h"
 #include "drv_jdbc/j-handles.h"
 
@@ -18,7 +19,7 @@ using namespace jcat_test;
 
 namespace {
 
-constexpr uint32_t kSearchEscape = 0x21040000 + 14;  // SQL_SEARCH_PATTERN_ESCAPE
+constexpr uint32_t kSearchEscape = INFO_ODBC_TEXT | SQL_SEARCH_PATTERN_ESCAPE;
 
 std::vector<std::string> ProcedureDdl(const std::string& backend) {
   if (backend == "HSQLDB")

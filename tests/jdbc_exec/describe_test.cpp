@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "drv_jdbc/agent_codes.h"
 #include "drv_jdbc/j-exec.h"
 #include "drv_jdbc/j-wrap-types.h"
 #include "exec_env.h"
@@ -13,8 +14,6 @@
 using namespace jexec_test;
 
 namespace {
-
-constexpr uint32_t kOdbcVersion = 0x2201000C;
 
 class DescribeTest : public ::testing::Test {
  protected:
@@ -37,7 +36,7 @@ class DescribeTest : public ::testing::Test {
   void DescribeAs(uint32_t version) {
     conn_ = Connect("describe");
     ASSERT_NE(conn_, 0u);
-    ASSERT_EQ(Ops().DRV_SetOption(conn_, kOdbcVersion, &version), 0u);
+    ASSERT_EQ(Ops().DRV_SetOption(conn_, OPT_ODBC_VERSION, &version), 0u);
     stmt_ = std::make_unique<Stmt>(conn_);
     ASSERT_EQ(stmt_->Prepare("SELECT * FROM types"), 0u) << ::testing::PrintToString(
         Errors(stmt_->h()));

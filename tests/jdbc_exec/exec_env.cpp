@@ -1,3 +1,4 @@
+#include "drv_jdbc/agent_codes.h"
 #include "exec_env.h"
 
 #include <gtest/gtest.h>
@@ -82,7 +83,7 @@ std::string Rows::Prefixed(uint16_t col, uint32_t row) const {
 uint32_t RowCount(uint32_t stmt) {
   uint32_t v = 0xDEADBEEF;
   uint16_t len = 0;
-  EXPECT_EQ(Ops().DRV_GetInfo(stmt, 0x32010000, &v, sizeof v, &len), 0u);
+  EXPECT_EQ(Ops().DRV_GetInfo(stmt, INFO_ROW_COUNT, &v, sizeof v, &len), 0u);
   return v;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "drv_jdbc/agent_codes.h"
 #include "drv_jdbc/drv_agent.h"
 #include "drv_jdbc/j-records.h"
 #include "tests/support/agent_env.h"
@@ -50,7 +51,7 @@ struct Rows {
   std::string Prefixed(uint16_t col, uint32_t row) const;  // code 23
 };
 
-// The agent's row count of a statement's last execute (request 0x32010000).
+// The agent's row count of a statement's last execute (request INFO_ROW_COUNT).
 uint32_t RowCount(uint32_t stmt);
 
 }  // namespace jexec_test

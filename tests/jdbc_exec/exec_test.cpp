@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "drv_jdbc/agent_codes.h"
 #include "drv_jdbc/j-exec.h"
 #include "drv_jdbc/j-sql.h"
 #include "exec_env.h"
@@ -15,9 +16,6 @@
 using namespace jexec_test;
 
 namespace {
-
-constexpr uint32_t kAccessMode = 0x22030001;
-constexpr uint32_t kMaxRows = 0x32030001;
 
 class ExecTest : public ::testing::Test {
  protected:
@@ -106,12 +104,12 @@ TEST_F(ExecTest, MaxRowsCutsTheFetch) {
   // A limit of 10 with 7 rows fetched: a fetch of 5 delivers 3 (the Java
   // statement was created without a limit, so the cut is the agent's).
   uint32_t limit = 10;
-  ASSERT_EQ(Ops().DRV_SetOption(s.h(), kMaxRows, &limit), 0u);
+  ASSERT_EQ(Ops().DRV_SetOption(s.h(), OPT_MAX_ROWS, &limit), 0u);
   ASSERT_EQ(Ops().DRV_Fetch(s.h(), 5, &r.set), 0u);
   ASSERT_EQ(r.set.rows_held, 3u);
   EXPECT_EQ(r.Int(0, 2), 10);
   limit = 9;
-  ASSERT_EQ(Ops().DRV_SetOption(s.h(), kMaxRows, &limit), 0u);
+  ASSERT_EQ(Ops().DRV_SetOption(s.h(), OPT_MAX_ROWS, &limit), 0u);
   ASSERT_EQ(Ops().DRV_Fetch(s.h(), 5, &r.set), 0u);
   EXPECT_EQ(r.set.rows_held, 0u);
 }
@@ -119,7 +117,7 @@ TEST_F(ExecTest, MaxRowsCutsTheFetch) {
 TEST_F(ExecTest, MaxRowsSetBeforePrepare) {
   Stmt s(conn_);
   uint32_t limit = 4;
-  ASSERT_EQ(Ops().DRV_SetOption(s.h(), kMaxRows, &limit), 0u);
+  ASSERT_EQ(Ops().DRV_SetOption(s.h(), OPT_MAX_ROWS, &limit), 0u);
   ASSERT_EQ(s.Run("SELECT n FROM nums ORDER BY n"), 0u);
   Rows r;
   ASSERT_EQ(Ops().DRV_Fetch(s.h(), 3, &r.set), 0u);
@@ -199,7 +197,7 @@ TEST_F(ExecTest, OtherKindWithAResultIsDescribedAtExecute) {
 
 TEST_F(ExecTest, ReadOnlyConnectionRefusesAllButSelect) {
   uint32_t on = 1;
-  ASSERT_EQ(Ops().DRV_SetOption(conn_, kAccessMode, &on), 0u);
+  ASSERT_EQ(Ops().DRV_SetOption(conn_, OPT_ACCESS_MODE, &on), 0u);
   Stmt s(conn_);
   EXPECT_EQ(s.Prepare("INSERT INTO nums VALUES (11, 'eleven')"), EXEC_READ_ONLY);
   EXPECT_EQ(s.rec()->statement, nullptr);  // refused before any Java statement
@@ -208,7 +206,7 @@ TEST_F(ExecTest, ReadOnlyConnectionRefusesAllButSelect) {
   EXPECT_EQ(s.Prepare("CREATE TABLE ro (a INTEGER)"), EXEC_READ_ONLY);
   EXPECT_EQ(s.Run("SELECT n FROM nums"), 0u);
   on = 0;
-  ASSERT_EQ(Ops().DRV_SetOption(conn_, kAccessMode, &on), 0u);
+  ASSERT_EQ(Ops().DRV_SetOption(conn_, OPT_ACCESS_MODE, &on), 0u);
   EXPECT_EQ(Count("nums"), 10);
 }
 

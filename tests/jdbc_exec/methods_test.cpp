@@ -1,6 +1,6 @@
 // Classes and method IDs are looked up once: a connection, a prepared query
 // and a parameter array done a second time ask the VM for no method ID and
-// no class at all.
+// no class at all, nor does a plain statement run and freed again.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -39,6 +39,18 @@ void QueryAndFetch() {
   Ops().DRV_Disconnect(c);
 }
 
+// A text without markers runs on a plain Statement, which has no
+// clearParameters to look up when it is freed.
+void PlainStatement() {
+  const uint32_t c = Connect("methods");
+  ASSERT_NE(c, 0u);
+  {
+    Stmt s(c);
+    ASSERT_EQ(s.Run("VALUES (1)"), 0u) << ::testing::PrintToString(Errors(s.h()));
+  }
+  Ops().DRV_Disconnect(c);
+}
+
 TEST(MethodCache, WorkDoneAgainLooksNothingUp) {
   const uint32_t c = Connect("methods");
   ASSERT_NE(c, 0u);
@@ -46,7 +58,8 @@ TEST(MethodCache, WorkDoneAgainLooksNothingUp) {
            "INSERT INTO methods_t VALUES (1, 'one'), (2, 'two')"});
   Ops().DRV_Disconnect(c);
   for (const Work& w : {Work{"connect and disconnect", ConnectDisconnect},
-                        Work{"query, fetch and a failing query", QueryAndFetch}}) {
+                        Work{"query, fetch and a failing query", QueryAndFetch},
+                        Work{"a plain statement run and freed", PlainStatement}}) {
     w.run();
     const JM_Counts before = JM_GetCounts();
     w.run();

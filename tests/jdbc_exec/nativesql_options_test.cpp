@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "drv_jdbc/agent_codes.h"
 #include "drv_jdbc/j-nativesql.h"
 #include "exec_env.h"
 
@@ -56,13 +57,13 @@ TEST_F(AgentNativeSql, RefusesWhatItDoesNotHold) {
 TEST_F(AgentNativeSql, QueryTimeoutSetBeforePrepareReachesTheJavaStatement) {
   Stmt s(conn_);
   uint32_t seconds = 17;
-  ASSERT_EQ(Ops().DRV_SetOption(s.h(), 0x32030000, &seconds), 0u);
+  ASSERT_EQ(Ops().DRV_SetOption(s.h(), OPT_QUERY_TIMEOUT, &seconds), 0u);
   ASSERT_EQ(s.Run("SELECT 1 FROM (VALUES(0))"), 0u) << ::testing::PrintToString(Errors(s.h()));
   ASSERT_NE(s.rec()->statement, nullptr);
   // With a Java statement in place the answer is Statement.getQueryTimeout.
   uint32_t got = 0;
   uint16_t len = 0;
-  ASSERT_EQ(Ops().DRV_GetInfo(s.h(), 0x32030000, &got, sizeof got, &len), 0u);
+  ASSERT_EQ(Ops().DRV_GetInfo(s.h(), OPT_QUERY_TIMEOUT, &got, sizeof got, &len), 0u);
   EXPECT_EQ(got, 17u);
 }
 

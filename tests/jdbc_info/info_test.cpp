@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "drv_jdbc/agent_codes.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-serv.h"
 #include "jvm_env.h"
@@ -60,7 +61,7 @@ TEST_F(Info, TransactionsAndIsolation) {
   // A numeric type asked as text: the empty text.
   EXPECT_EQ(InfoText(conn_, Text(SQL_TXN_CAPABLE), &rc), "");
   EXPECT_EQ(rc, 0u);
-  EXPECT_EQ(InfoInt(conn_, 0x2203006C, &rc), static_cast<uint32_t>(SQL_TXN_READ_COMMITTED));
+  EXPECT_EQ(InfoInt(conn_, OPT_TXN_ISOLATION, &rc), static_cast<uint32_t>(SQL_TXN_READ_COMMITTED));
   EXPECT_EQ(rc, 0u);
 }
 
@@ -103,17 +104,17 @@ TEST_F(Info, CapabilityMaskEnablesDynamicCursors) {
   EXPECT_EQ(InfoInt(conn_, INFO_CAPABILITY_MASK, &rc), 0x359Fu);
   EXPECT_EQ(rc, 0u);
   EXPECT_EQ(c->dynCursorsEnabled, 1u);
-  EXPECT_EQ(InfoInt(conn_, 0x2201000B, &rc), 0u);  // sensitivity LOW
-  EXPECT_EQ(InfoInt(conn_, 0x22010013, &rc), 0u);  // no UTF-8 marker
-  EXPECT_EQ(InfoInt(conn_, 0x22030000, &rc), 1u);  // auto-commit on
+  EXPECT_EQ(InfoInt(conn_, INFO_ROW_VERSIONS, &rc), 0u);  // sensitivity LOW
+  EXPECT_EQ(InfoInt(conn_, INFO_WIDE_TEXT, &rc), 0u);  // no UTF-8 marker
+  EXPECT_EQ(InfoInt(conn_, OPT_AUTOCOMMIT, &rc), 1u);  // on
 }
 
 TEST_F(Info, CurrentCatalogAndEnvironment) {
   uint32_t rc = 0;
-  EXPECT_EQ(InfoText(conn_, 0x2101000D, &rc), "PUBLIC");
+  EXPECT_EQ(InfoText(conn_, INFO_CURRENT_CATALOG, &rc), "PUBLIC");
   EXPECT_EQ(rc, 0u);
   EXPECT_EQ(InfoText(conn_, Text(SQL_DATABASE_NAME), &rc), "PUBLIC");
-  EXPECT_EQ(InfoText(Env(), 0x11010000, &rc), "jdbc");
+  EXPECT_EQ(InfoText(Env(), INFO_AGENT_KIND, &rc), "jdbc");
   EXPECT_EQ(rc, 0u);
   EXPECT_EQ(InfoText(Env(), 0x11010001, &rc), "");
   EXPECT_EQ(rc, 1u);
@@ -122,7 +123,7 @@ TEST_F(Info, CurrentCatalogAndEnvironment) {
 TEST_F(Info, RequestsNotAnswered) {
   uint32_t rc = 0;
   for (uint32_t request : {Int(SQL_DM_VER), Int(999), Int(0xFFFF), 0x22050000u, 0x23040011u,
-                           0x22010012u, 0x2201000Du, 0x2203006Du, 0x40000000u}) {
+                           INFO_BEFORE_SCROLL, 0x2201000Du, 0x2203006Du, 0x40000000u}) {
     InfoInt(conn_, request, &rc);
     EXPECT_EQ(rc, 1u) << std::hex << request;
   }
@@ -135,9 +136,9 @@ TEST_F(Info, BadHandlesAndBuffers) {
   // A statement handle in a connection request, and the other way round.
   InfoInt(stmt, Int(SQL_DBMS_NAME), &rc);
   EXPECT_EQ(rc, 21u);
-  InfoInt(conn_, 0x32010000, &rc);
+  InfoInt(conn_, INFO_ROW_COUNT, &rc);
   EXPECT_EQ(rc, 21u);
-  InfoText(conn_, 0x11010000, &rc);
+  InfoText(conn_, INFO_AGENT_KIND, &rc);
   EXPECT_EQ(rc, 21u);
   // An integer answer needs four bytes.
   uint16_t small = 0;
@@ -154,7 +155,7 @@ TEST_F(Info, BadHandlesAndBuffers) {
   EXPECT_STREQ(buf, "HSQL");
   EXPECT_EQ(len, 4u);
   EXPECT_EQ(Ops().DRV_FreeStmt(stmt), 0u);
-  InfoInt(stmt, 0x32010000, &rc);
+  InfoInt(stmt, INFO_ROW_COUNT, &rc);
   EXPECT_EQ(rc, 21u);
 }
 
@@ -162,20 +163,21 @@ TEST_F(Info, StatementAnswers) {
   uint32_t stmt = 0;
   ASSERT_EQ(Ops().DRV_AllocStmt(conn_, &stmt), 0u);
   uint32_t rc = 0;
-  EXPECT_EQ(InfoInt(stmt, 0x32010000, &rc), 0xFFFFFFFFu);  // not an INSERT/UPDATE/DELETE
+  EXPECT_EQ(InfoInt(stmt, INFO_ROW_COUNT, &rc), 0xFFFFFFFFu);  // not an INSERT/UPDATE/DELETE
   EXPECT_EQ(rc, 0u);
   JdbcStmt* s = AGT_Stmt(stmt);
   ASSERT_NE(s, nullptr);
   s->kind = 2;
   s->rowCount = 3;
-  EXPECT_EQ(InfoInt(stmt, 0x32010000, &rc), 3u);
-  EXPECT_EQ(InfoInt(stmt, 0x32030000, &rc), 0u);  // query timeout
-  EXPECT_EQ(InfoInt(stmt, 0x32030009, &rc), 1u);  // rowset size
-  EXPECT_EQ(InfoInt(stmt, 0x32030007, &rc), static_cast<uint32_t>(SQL_CONCUR_READ_ONLY));
-  EXPECT_EQ(InfoInt(stmt, 0x3203000E, &rc), 0u);
-  EXPECT_EQ(InfoInt(stmt, 0x32030419, &rc), 0u);  // no serial without the server's driver
+  EXPECT_EQ(InfoInt(stmt, INFO_ROW_COUNT, &rc), 3u);
+  EXPECT_EQ(InfoInt(stmt, OPT_QUERY_TIMEOUT, &rc), 0u);
+  EXPECT_EQ(InfoInt(stmt, OPT_ROWSET_SIZE, &rc), 1u);
+  EXPECT_EQ(InfoInt(stmt, OPT_CONCURRENCY, &rc), static_cast<uint32_t>(SQL_CONCUR_READ_ONLY));
+  EXPECT_EQ(InfoInt(stmt, OPT_ROW_NUMBER, &rc), 0u);
+  EXPECT_EQ(InfoInt(stmt, OPT_LAST_SERIAL, &rc), 0u);  // no serial without the server's driver
   EXPECT_EQ(rc, 0u);
-  for (uint32_t request : {0x32030004u, 0x32030005u, 0x32030010u, 0x31030000u, 0x3203041Cu}) {
+  for (uint32_t request :
+       {0x32030004u, 0x32030005u, 0x32030010u, 0x31030000u, OPT_STMT_INT | 1052}) {
     InfoInt(stmt, request, &rc);
     EXPECT_EQ(rc, 1u) << std::hex << request;
   }
@@ -272,15 +274,15 @@ TEST(InfoSettings, ConnectionStringSettingsShapeTheAnswers) {
   EXPECT_EQ(rc, 0u);
   EXPECT_EQ(InfoInt(conn, INFO_CAPABILITY_MASK, &rc), 0x349Fu);
   EXPECT_EQ(InfoInt(conn, Int(SQL_SCROLL_OPTIONS), &rc), 17u);
-  EXPECT_EQ(InfoInt(conn, 0x2201000B, &rc), 0u);
-  EXPECT_EQ(InfoInt(conn, 0x22030000, &rc), 0u);  // NOAC: auto-commit off
+  EXPECT_EQ(InfoInt(conn, INFO_ROW_VERSIONS, &rc), 0u);
+  EXPECT_EQ(InfoInt(conn, OPT_AUTOCOMMIT, &rc), 0u);  // NOAC: auto-commit off
   EXPECT_EQ(Ops().DRV_Disconnect(conn), 0u);
 
   JdbcConnSettings high;
   high.dynCursSensitivity = 1;
   const uint32_t conn2 = Connect("settings2", high);
   ASSERT_NE(conn2, 0u);
-  EXPECT_EQ(InfoInt(conn2, 0x2201000B, &rc), 1u);
+  EXPECT_EQ(InfoInt(conn2, INFO_ROW_VERSIONS, &rc), 1u);
   EXPECT_EQ(InfoInt(conn2, Int(SQL_SCROLL_OPTIONS), &rc), 31u);
   EXPECT_EQ(InfoText(conn2, Text(SQL_SEARCH_PATTERN_ESCAPE), &rc), "\\");
   EXPECT_EQ(Ops().DRV_Disconnect(conn2), 0u);

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "drv_jdbc/agent_codes.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-opt.h"
@@ -17,7 +18,7 @@ using namespace jinfo;
 
 namespace {
 
-constexpr uint32_t StmtOpt(uint16_t option) { return 0x32030000u | option; }
+constexpr uint32_t StmtOpt(uint16_t option) { return OPT_STMT_INT | option; }
 
 // One connection (with chosen settings) and a statement on it.
 class Options : public ::testing::Test {
@@ -59,40 +60,40 @@ class Options : public ::testing::Test {
 TEST_F(Options, ConnectionOptionsReachTheConnection) {
   Open("opt-conn");
   uint32_t rc = 0;
-  EXPECT_EQ(SetInt(conn_, 0x22030000, 0), 0u);
-  EXPECT_EQ(InfoInt(conn_, 0x22030000, &rc), 0u);
-  EXPECT_EQ(SetInt(conn_, 0x22030000, 1), 0u);
-  EXPECT_EQ(InfoInt(conn_, 0x22030000, &rc), 1u);
+  EXPECT_EQ(SetInt(conn_, OPT_AUTOCOMMIT, 0), 0u);
+  EXPECT_EQ(InfoInt(conn_, OPT_AUTOCOMMIT, &rc), 0u);
+  EXPECT_EQ(SetInt(conn_, OPT_AUTOCOMMIT, 1), 0u);
+  EXPECT_EQ(InfoInt(conn_, OPT_AUTOCOMMIT, &rc), 1u);
 
-  EXPECT_EQ(SetInt(conn_, 0x2203006C, SQL_TXN_SERIALIZABLE), 0u);
-  EXPECT_EQ(InfoInt(conn_, 0x2203006C, &rc), static_cast<uint32_t>(SQL_TXN_SERIALIZABLE));
+  EXPECT_EQ(SetInt(conn_, OPT_TXN_ISOLATION, SQL_TXN_SERIALIZABLE), 0u);
+  EXPECT_EQ(InfoInt(conn_, OPT_TXN_ISOLATION, &rc), static_cast<uint32_t>(SQL_TXN_SERIALIZABLE));
 
-  EXPECT_EQ(SetInt(conn_, 0x22030001, 5), 0u);
-  EXPECT_EQ(InfoInt(conn_, 0x22030001, &rc), 1u);
-  EXPECT_EQ(SetInt(conn_, 0x22030001, 0), 0u);
-  EXPECT_EQ(InfoInt(conn_, 0x22030001, &rc), 0u);
+  EXPECT_EQ(SetInt(conn_, OPT_ACCESS_MODE, 5), 0u);
+  EXPECT_EQ(InfoInt(conn_, OPT_ACCESS_MODE, &rc), 1u);
+  EXPECT_EQ(SetInt(conn_, OPT_ACCESS_MODE, 0), 0u);
+  EXPECT_EQ(InfoInt(conn_, OPT_ACCESS_MODE, &rc), 0u);
 
   char catalog[] = "PUBLIC";
-  EXPECT_EQ(Ops().DRV_SetOption(conn_, 0x2103006D, catalog), 0u);
+  EXPECT_EQ(Ops().DRV_SetOption(conn_, OPT_CURRENT_CATALOG, catalog), 0u);
   char missing[] = "NO_SUCH_CATALOG";
-  const uint32_t bad = Ops().DRV_SetOption(conn_, 0x2103006D, missing);
+  const uint32_t bad = Ops().DRV_SetOption(conn_, OPT_CURRENT_CATALOG, missing);
   EXPECT_NE(bad, 0u);
   EXPECT_FALSE(Errors(conn_).empty());
-  EXPECT_EQ(InfoText(conn_, 0x2101000D, &rc), "PUBLIC");
+  EXPECT_EQ(InfoText(conn_, INFO_CURRENT_CATALOG, &rc), "PUBLIC");
 
-  EXPECT_EQ(SetInt(conn_, 0x2201000C, 3), 0u);
+  EXPECT_EQ(SetInt(conn_, OPT_ODBC_VERSION, 3), 0u);
   EXPECT_EQ(AGT_Conn(conn_)->odbcVersion, 3u);
 
   // Emulated multiple active statements: no limit to report.
-  EXPECT_EQ(SetInt(conn_, 0x22010016, 1), 0u);
+  EXPECT_EQ(SetInt(conn_, OPT_MULTIPLE_ACTIVE, 1), 0u);
   EXPECT_EQ(InfoInt(conn_, INFO_ODBC_INT | SQL_MAX_CONCURRENT_ACTIVITIES, &rc), 0u);
   EXPECT_EQ(rc, 0u);
 
-  EXPECT_EQ(SetInt(conn_, 0x2201000F, 1), 43u);
-  EXPECT_EQ(SetInt(conn_, 0x22030500, 1), 43u);
+  EXPECT_EQ(SetInt(conn_, OPT_CONNECT_FLAG_20, 1), 43u);
+  EXPECT_EQ(SetInt(conn_, OPT_FAILOVER, 1), 43u);
   EXPECT_EQ(SetInt(Env(), 0x12030000, 1), 43u);
-  EXPECT_EQ(SetInt(stmt_, 0x22030000, 1), 21u);
-  EXPECT_EQ(Ops().DRV_SetOption(conn_, 0x22030000, nullptr), 21u);
+  EXPECT_EQ(SetInt(stmt_, OPT_AUTOCOMMIT, 1), 21u);
+  EXPECT_EQ(Ops().DRV_SetOption(conn_, OPT_AUTOCOMMIT, nullptr), 21u);
   EXPECT_EQ(SetInt(conn_, 0x42030000, 1), 1u);
 }
 

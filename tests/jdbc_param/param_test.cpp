@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "drv_jdbc/agent_codes.h"
 #include "drv_jdbc/j-desc.h"
 #include "drv_jdbc/j-exec.h"
 #include "jdbc_exec/exec_env.h"
@@ -415,7 +416,7 @@ TEST_F(ParamTest, DefaultDescriptionsAndDescribeOnRequest) {
   ColDescFree(d, n);
   // Asking describes each marker by the column it is inserted into.
   uint32_t on = 1;
-  EXPECT_EQ(Ops().DRV_SetOption(s.h(), 0x3203000F, &on), 0u);
+  EXPECT_EQ(Ops().DRV_SetOption(s.h(), OPT_DESCRIBE_PARAMS, &on), 0u);
   EXPECT_EQ(s.rec()->paramDescs[0].sql_type, 4);
   EXPECT_EQ(s.rec()->paramDescs[1].sql_type, 12);
   EXPECT_EQ(s.rec()->paramDescs[1].precision, 200u);

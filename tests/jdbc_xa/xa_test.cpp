@@ -12,6 +12,7 @@
 #include <tuple>
 #include <vector>
 
+#include "drv_jdbc/agent_codes.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-wrap.h"
 #include "tests/support/agent_env.h"
@@ -238,8 +239,8 @@ JavaSettings SettingsOf(uint32_t h) {
 // Auto-commit off, isolation serializable: not what a new connection has.
 void Change(uint32_t h) {
   uint32_t off = 0, serializable = 8;
-  ASSERT_EQ(Ops().DRV_SetOption(h, 0x22030000, &off), 0u);
-  ASSERT_EQ(Ops().DRV_SetOption(h, 0x2203006C, &serializable), 0u);
+  ASSERT_EQ(Ops().DRV_SetOption(h, OPT_AUTOCOMMIT, &off), 0u);
+  ASSERT_EQ(Ops().DRV_SetOption(h, OPT_TXN_ISOLATION, &serializable), 0u);
 }
 
 TEST_P(Xa, OpenAndCloseCarryTheSettingsOver) {

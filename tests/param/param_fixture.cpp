@@ -1,4 +1,5 @@
 // The scripted statement slots of the parameter tests.
+#include "drv_jdbc/agent_codes.h"
 #include "param/param_fixture.h"
 
 #include <cstdlib>
@@ -89,7 +90,7 @@ uint32_t PrepareExecute(uint32_t h, const char*, COLSET* set, uint16_t count,
 uint32_t GetInfo(uint32_t h, uint32_t request, void* value, uint16_t, uint16_t* length) {
   const int32_t rc = EnterCurrent(0, h);
   if (rc != 0) return static_cast<uint32_t>(rc);
-  if (request != 0x32010000) return 43;
+  if (request != INFO_ROW_COUNT) return 43;
   std::memcpy(value, &ParamTest::script->lastSetAnswer, 4);
   if (length != nullptr) *length = 4;
   return 0;

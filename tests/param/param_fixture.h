@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "driver/core_fixture.h"
+#include "drv_jdbc/agent_codes.h"
 
 namespace qmrtest {
 
@@ -24,7 +25,7 @@ struct ParamScript {
   int handOvers = 0;                     // executions that carried descriptions
   int executions = 0;
   uint32_t executeAnswer = 0;            // answer of the execution
-  uint32_t lastSetAnswer = 0;            // answer to 0x32010000
+  uint32_t lastSetAnswer = 0;            // answer to INFO_ROW_COUNT
   // Output row: value set copied, then these cells of row 0 replaced.
   struct Out { uint16_t column; std::string bytes; bool isNull; };
   std::vector<Out> outputs;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "drv_jdbc/agent_codes.h"
 #include "drv_jdbc/j-error.h"
 #include "drv_jdbc/j-handles.h"
 #include "scrs/colset_ops.h"
@@ -71,15 +72,15 @@ uint32_t PrepareExecute(uint32_t stmt, const char* sql, COLSET* params, uint16_t
 uint32_t SetOption(uint32_t stmt, uint32_t option, void* value) {
   JdbcStmt* s = AGT_Stmt(stmt);
   const uint32_t v = *static_cast<uint32_t*>(value);
-  if (option == 0x32030006u) s->cursorType = v;
-  if (option == 0x32030007u) s->concurrency = v;
-  if (option == 0x32030009u) s->rowsetSize = static_cast<int32_t>(v > 4 ? 4 : v);
-  return option == 0x32030009u && v > 4 ? ERR_VALUE_CHANGED : 0;
+  if (option == OPT_CURSOR_TYPE) s->cursorType = v;
+  if (option == OPT_CONCURRENCY) s->concurrency = v;
+  if (option == OPT_ROWSET_SIZE) s->rowsetSize = static_cast<int32_t>(v > 4 ? 4 : v);
+  return option == OPT_ROWSET_SIZE && v > 4 ? ERR_VALUE_CHANGED : 0;
 }
 uint32_t GetInfo(uint32_t stmt, uint32_t request, void* value, uint16_t, uint16_t* len) {
   uint32_t v = 0;
-  if (request == 0x32010000u) v = g.rowCount;
-  if (request == 0x32030009u) v = static_cast<uint32_t>(AGT_Stmt(stmt)->rowsetSize);
+  if (request == INFO_ROW_COUNT) v = g.rowCount;
+  if (request == OPT_ROWSET_SIZE) v = static_cast<uint32_t>(AGT_Stmt(stmt)->rowsetSize);
   std::memcpy(value, &v, 4);
   *len = 4;
   return 0;

@@ -311,7 +311,7 @@ TEST(RowToParams, GroupsTakeRowsWithinTheWindow) {
 
 // Row locks: each lockable row of the range (not deleted, not past the
 // keys held) is updated to its own key, SET values then the condition's;
-// a row the update does not reach ends the locking with 81.
+// a row the update does not reach ends the locking with ERR_ROW_ERROR.
 struct {
   std::string text;
   std::vector<int32_t> locked;     // per execution: the key, -1 when SET and WHERE differ

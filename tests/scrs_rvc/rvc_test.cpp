@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "drv_jdbc/agent_codes.h"
 #include "scrs/rvc.h"
 #include "scrs/scranalysis.h"
 #include "scrs/scrcursor.h"
@@ -268,8 +269,8 @@ TEST_P(RowVersions, StaticCursorKeepsTheValuesItRead) {
   const DRV_OpTable& lib = Library();
   uint32_t h = 0, type = SQL_CURSOR_STATIC, conc = SQL_CONCUR_VALUES, rowset = 2;
   ASSERT_EQ(lib.DRV_AllocStmt(app_, &h), 0u);
-  for (auto [option, value] : {std::pair{0x32030006u, &type}, {0x32030007u, &conc},
-                               {0x32030009u, &rowset}})
+  for (auto [option, value] : {std::pair{OPT_CURSOR_TYPE, &type}, {OPT_CONCURRENCY, &conc},
+                               {OPT_ROWSET_SIZE, &rowset}})
     ASSERT_EQ(lib.DRV_SetOption(h, option, value), 0u);
   ASSERT_EQ(lib.DRV_Prepare(h, "SELECT B FROM RVC_T"), 0u) << ::testing::PrintToString(Errors(h));
   ASSERT_EQ(lib.DRV_Execute(h), 0u) << ::testing::PrintToString(Errors(h));

@@ -4,6 +4,7 @@
 #include <sqlext.h>
 
 #include "driver/coldesc.h"
+#include "drv_jdbc/agent_codes.h"
 #include "stmt/stmt_fixture.h"
 
 namespace qmrtest {
@@ -133,8 +134,8 @@ TEST_F(PrepareExec, LoweredCursorTypeIsAskedForAgainBeforeTheNextPreparation) {
   EXPECT_NE(0, s->cursor.flags & SCR_FLAG_OPTIONS_CHANGED);
   ASSERT_EQ(SQL_SUCCESS_WITH_INFO, Prepare(h, "select 2"));
   ASSERT_EQ(2u, scriptData.setOptions.size());
-  EXPECT_EQ(0x32030006u, scriptData.setOptions[0]);
-  EXPECT_EQ(0x32030007u, scriptData.setOptions[1]);
+  EXPECT_EQ(OPT_CURSOR_TYPE, scriptData.setOptions[0]);
+  EXPECT_EQ(OPT_CONCURRENCY, scriptData.setOptions[1]);
   // The re-sent type was accepted, and the agent again answered forward-only.
   EXPECT_EQ(uint32_t{SQL_CURSOR_FORWARD_ONLY}, s->cursor.cursorType);
 }

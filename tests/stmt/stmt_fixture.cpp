@@ -1,4 +1,5 @@
 // The scripted statement slots.
+#include "drv_jdbc/agent_codes.h"
 #include "stmt/stmt_fixture.h"
 
 #include <cstdlib>
@@ -39,9 +40,9 @@ uint32_t GetInfo(uint32_t h, uint32_t request, void* value, uint16_t size, uint1
   if (rc != 0) return static_cast<uint32_t>(rc);
   uint32_t v = 0;
   switch (request) {
-    case 0x32010000: v = static_cast<uint32_t>(StmtTest::script->rowCount); break;
-    case 0x32030006: v = StmtTest::script->cursorTypeAnswer; break;
-    case 0x32030007: v = StmtTest::script->concurrencyAnswer; break;
+    case INFO_ROW_COUNT: v = static_cast<uint32_t>(StmtTest::script->rowCount); break;
+    case OPT_CURSOR_TYPE: v = StmtTest::script->cursorTypeAnswer; break;
+    case OPT_CONCURRENCY: v = StmtTest::script->concurrencyAnswer; break;
     default: return 43;
   }
   if (value != nullptr && size >= sizeof v) std::memcpy(value, &v, sizeof v);

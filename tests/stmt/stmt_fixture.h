@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "driver/core_fixture.h"
+#include "drv_jdbc/agent_codes.h"
 
 namespace qmrtest {
 
@@ -37,9 +38,9 @@ struct StmtScript {
   std::vector<uint32_t> setOptions;      // requests DRV_SetOption received
   std::vector<uint32_t> infoRequests;    // requests DRV_GetInfo received
   std::vector<uint16_t> fetchRows;       // row counts DRV_Fetch was asked for
-  int32_t rowCount = -1;                 // answer to 0x32010000
-  uint32_t cursorTypeAnswer = 0;         // answer to 0x32030006
-  uint32_t concurrencyAnswer = 1;        // answer to 0x32030007
+  int32_t rowCount = -1;                 // answer to INFO_ROW_COUNT
+  uint32_t cursorTypeAnswer = 0;         // answer to OPT_CURSOR_TYPE
+  uint32_t concurrencyAnswer = 1;        // answer to OPT_CONCURRENCY
   int describeCalls = 0;                 // DRV_NumResultCols and DRV_ColAttributes
 };
 

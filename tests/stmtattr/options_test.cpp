@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "driver/desc.h"
+#include "drv_jdbc/agent_codes.h"
 #include "stmtattr/stmtattr_fixture.h"
 
 namespace qmrtest {
@@ -71,10 +72,10 @@ TEST_F(StmtOptions, NumericAttributesAreWrittenAsFullSqlulen) {
   EXPECT_EQ(1u, Attr64(SQL_ATTR_SIMULATE_CURSOR));
 
   // The values the agent runs the statement with.
-  EXPECT_EQ(30, Sent(0x32030000));
-  EXPECT_EQ(1000, Sent(0x32030001));
-  EXPECT_EQ(10000, Sent(0x32030003));
-  EXPECT_EQ(20, Sent(0x32030009));
+  EXPECT_EQ(30, Sent(OPT_QUERY_TIMEOUT));
+  EXPECT_EQ(1000, Sent(OPT_MAX_ROWS));
+  EXPECT_EQ(10000, Sent(OPT_MAX_LENGTH));
+  EXPECT_EQ(20, Sent(OPT_ROWSET_SIZE));
   // The descriptors hold the header attributes.
   StmtHandle* s = S();
   EXPECT_EQ(20u, s->ard->arraySize);
@@ -143,28 +144,28 @@ TEST_F(StmtOptions, AgentChangesAreReadBackAndReported) {
   EXPECT_EQ(0u, Attr64(SQL_ATTR_MAX_LENGTH));
   // A negative timeout is none; a zero rowset one row.
   EXPECT_EQ(SQL_SUCCESS, SQLSetStmtOption(stmt, SQL_QUERY_TIMEOUT, static_cast<SQLULEN>(-5)));
-  EXPECT_EQ(0, Sent(0x32030000));
+  EXPECT_EQ(0, Sent(OPT_QUERY_TIMEOUT));
   EXPECT_EQ(SQL_SUCCESS, SQLSetStmtOption(stmt, SQL_ROWSET_SIZE, 0));
-  EXPECT_EQ(1, Sent(0x32030009));
+  EXPECT_EQ(1, Sent(OPT_ROWSET_SIZE));
   // The agent keeps a smaller rowset: that size is the statement's now, the
   // one before it is remembered.
-  agent.setResult[0x32030009] = 75;
-  agent.keepInstead[0x32030009] = 100;
+  agent.setResult[OPT_ROWSET_SIZE] = 75;
+  agent.keepInstead[OPT_ROWSET_SIZE] = 100;
   EXPECT_EQ(SQL_SUCCESS_WITH_INFO, SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, Num(500), 0));
   EXPECT_EQ("01S02", StmtState());
   EXPECT_EQ(100u, Attr64(SQL_ATTR_ROW_ARRAY_SIZE));
   EXPECT_EQ(1u, S()->cursor.prevRowsetSize);
   EXPECT_NE(0, S()->cursor.flags & SCR_FLAG_ROWSET_CHANGED);
   // A scrollable cursor the agent cannot give stays forward-only.
-  agent.setResult[0x32030006] = 75;
-  agent.keepInstead[0x32030006] = SQL_CURSOR_FORWARD_ONLY;
+  agent.setResult[OPT_CURSOR_TYPE] = 75;
+  agent.keepInstead[OPT_CURSOR_TYPE] = SQL_CURSOR_FORWARD_ONLY;
   EXPECT_EQ(SQL_SUCCESS_WITH_INFO,
             SQLSetStmtAttr(stmt, SQL_ATTR_CURSOR_SCROLLABLE, Num(SQL_SCROLLABLE), 0));
   EXPECT_EQ("01S02", StmtState());
-  EXPECT_EQ(uint64_t{SQL_CURSOR_KEYSET_DRIVEN}, static_cast<uint64_t>(Sent(0x32030006)));
+  EXPECT_EQ(uint64_t{SQL_CURSOR_KEYSET_DRIVEN}, static_cast<uint64_t>(Sent(OPT_CURSOR_TYPE)));
   EXPECT_EQ(uint64_t{SQL_CURSOR_FORWARD_ONLY}, Attr64(SQL_ATTR_CURSOR_TYPE));
   // The agent gives a static cursor for keyset-driven: scrollable, no news.
-  agent.keepInstead[0x32030006] = SQL_CURSOR_STATIC;
+  agent.keepInstead[OPT_CURSOR_TYPE] = SQL_CURSOR_STATIC;
   EXPECT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt, SQL_ATTR_CURSOR_SCROLLABLE, Num(SQL_SCROLLABLE), 0));
   EXPECT_EQ("", StmtState());
   // Parameters are never described by themselves.
@@ -178,7 +179,7 @@ TEST_F(StmtOptions, MaxLengthWithoutTheCapabilityStaysZero) {
   EXPECT_EQ(SQL_SUCCESS_WITH_INFO, SQLSetStmtOption(stmt, SQL_MAX_LENGTH, 100));
   EXPECT_EQ("01S02", StmtState());
   EXPECT_EQ(0u, Attr64(SQL_ATTR_MAX_LENGTH));
-  EXPECT_EQ(-1, Sent(0x32030003)) << "nothing for the agent to do";
+  EXPECT_EQ(-1, Sent(OPT_MAX_LENGTH)) << "nothing for the agent to do";
 }
 
 TEST_F(StmtOptions, RefusalsCarryTheirStatesAndLeaveNothingBehind) {
@@ -197,19 +198,19 @@ TEST_F(StmtOptions, RefusalsCarryTheirStatesAndLeaveNothingBehind) {
   EXPECT_EQ(SQL_ERROR, SQLSetStmtAttr(stmt, SQL_ATTR_CURSOR_SENSITIVITY, Num(7), 0));
   EXPECT_EQ("HY024", StmtState());
   // The agent cannot take a cursor type at all.
-  agent.setResult[0x32030006] = 43;
+  agent.setResult[OPT_CURSOR_TYPE] = 43;
   EXPECT_EQ(SQL_ERROR, SQLSetStmtOption(stmt, SQL_CURSOR_TYPE, SQL_CURSOR_DYNAMIC));
   EXPECT_EQ("HY092", StmtState());
   EXPECT_EQ(uint64_t{SQL_CURSOR_FORWARD_ONLY}, Attr64(SQL_ATTR_CURSOR_TYPE));
   // A driver option the agent refuses is an error, and it stores nothing ...
-  agent.setResult[0x3203041C] = 43;
+  agent.setResult[OPT_STMT_INT | 1052] = 43;
   EXPECT_EQ(SQL_ERROR, SQLSetStmtOption(stmt, 1052, 5));
   EXPECT_EQ("HY092", StmtState());
   uint32_t v32 = 99;
   EXPECT_EQ(SQL_SUCCESS, SQLGetStmtOption(stmt, 1052, &v32));
   EXPECT_EQ(0u, v32);
   // ... and when taken, the success carries no diagnostic at all.
-  agent.setResult[0x3203041C] = 0;
+  agent.setResult[OPT_STMT_INT | 1052] = 0;
   EXPECT_EQ(SQL_SUCCESS, SQLSetStmtOption(stmt, 1052, 5));
   SQLCHAR state[6];
   SQLINTEGER native = 0;
@@ -219,7 +220,7 @@ TEST_F(StmtOptions, RefusalsCarryTheirStatesAndLeaveNothingBehind) {
   EXPECT_EQ(SQL_SUCCESS, SQLGetStmtOption(stmt, 1052, &v32));
   EXPECT_EQ(5u, v32);
   // The agent-only driver options: refused by the JDBC agent.
-  agent.setResult[0x320304C9] = 43;
+  agent.setResult[OPT_STMT_INT | 1225] = 43;
   EXPECT_EQ(SQL_ERROR, SQLSetStmtOption(stmt, 1225, 1));
   EXPECT_EQ("HY092", StmtState());
   // Bookmarks and row numbers need a result.
@@ -238,7 +239,7 @@ TEST_F(StmtOptions, GettersWithoutABufferAskNobody) {
   EXPECT_EQ(SQL_SUCCESS, SQLGetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0, nullptr));
   EXPECT_TRUE(agent.gets.empty());
   // An agent that cannot answer its own value: the getter says so.
-  agent.getResult[0x32030001] = 15;
+  agent.getResult[OPT_MAX_ROWS] = 15;
   uint64_t v = 0;
   EXPECT_EQ(SQL_ERROR, SQLGetStmtAttr(stmt, SQL_ATTR_MAX_ROWS, &v, 0, nullptr));
   EXPECT_EQ("HY092", State(SQL_HANDLE_STMT, stmt));
@@ -304,7 +305,7 @@ TEST_F(StmtOptions, ConnectionDefaultsReachExistingAndNewStatements) {
   SQLHSTMT before = NewStmt(dbc2);
   agent.sets.clear();
   ASSERT_EQ(SQL_SUCCESS, SQLSetConnectOption(dbc2, SQL_QUERY_TIMEOUT, 11));
-  EXPECT_EQ(11, Sent(0x32030000)) << "the existing statement's agent statement";
+  EXPECT_EQ(11, Sent(OPT_QUERY_TIMEOUT)) << "the existing statement's agent statement";
   SQLHSTMT after = NewStmt(dbc2);
   uint32_t v = 0;
   ASSERT_EQ(SQL_SUCCESS, SQLGetStmtOption(after, SQL_QUERY_TIMEOUT, &v));
@@ -313,14 +314,14 @@ TEST_F(StmtOptions, ConnectionDefaultsReachExistingAndNewStatements) {
   EXPECT_EQ(11u, v);
   // The new statement's agent statement was told as well.
   EXPECT_EQ(2, std::count_if(agent.sets.begin(), agent.sets.end(), [](const auto& p) {
-              return p.first == 0x32030000u && p.second == 11u;
+              return p.first == OPT_QUERY_TIMEOUT && p.second == 11u;
             }));
   SQLUINTEGER t = 0;
   ASSERT_EQ(SQL_SUCCESS, SQLGetConnectAttr(dbc2, SQL_QUERY_TIMEOUT, &t, 0, nullptr));
   EXPECT_EQ(11u, t);
   // A statement that refuses the value: the connection reports it; the
   // statement keeps no diagnostic of a call it was not asked.
-  agent.setResult[0x32030002] = 15;
+  agent.setResult[OPT_NOSCAN] = 15;
   EXPECT_EQ(SQL_ERROR, SQLSetConnectOption(dbc2, SQL_NOSCAN, 1));
   EXPECT_EQ("S1000", State(SQL_HANDLE_DBC, dbc2));
   EXPECT_EQ("", State(SQL_HANDLE_STMT, after));

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "drv_jdbc/agent_codes.h"
 #include "stmtattr/stmtattr_fixture.h"
 
 namespace qmrtest {
@@ -132,15 +133,15 @@ TEST_F(Results, NativeSqlFailuresAreErrors) {
 }
 
 TEST_F(Results, RowCountIsSignExtendedAndFailuresAreErrors) {
-  agent.held[0x32010000] = 0xFFFFFFFFu;
+  agent.held[INFO_ROW_COUNT] = 0xFFFFFFFFu;
   SQLLEN n = 0;
   ASSERT_EQ(SQL_SUCCESS, SQLRowCount(stmt, &n));
   EXPECT_EQ(-1, n);
-  agent.held[0x32010000] = 3;
+  agent.held[INFO_ROW_COUNT] = 3;
   ASSERT_EQ(SQL_SUCCESS, SQLRowCount(stmt, &n));
   EXPECT_EQ(3, n);
   EXPECT_EQ(SQL_SUCCESS, SQLRowCount(stmt, nullptr));
-  agent.getResult[0x32010000] = 15;
+  agent.getResult[INFO_ROW_COUNT] = 15;
   n = 42;
   fake.PostError(S()->agentStmt, {"gone", "HY000", 7, false});
   EXPECT_EQ(SQL_ERROR, SQLRowCount(stmt, &n));

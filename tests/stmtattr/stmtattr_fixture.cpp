@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "drv_jdbc/agent_codes.h"
 #include "util/copyout.h"
 
 namespace qmrtest {
@@ -26,7 +27,8 @@ uint32_t GetInfo(uint32_t h, uint32_t request, void* value, uint16_t size, uint1
 uint32_t SetOption(uint32_t h, uint32_t request, void* value) {
   if (const int32_t rc = EnterCurrent(1, h)) return static_cast<uint32_t>(rc);
   AgentScript* a = StmtAttrTest::script;
-  const bool text = (request & 0xFF000000u) == 0x31000000u;
+  const bool text =
+      (request & (INFO_SCOPE_MASK | INFO_FORM_MASK)) == (INFO_SCOPE_STMT | INFO_FORM_TEXT);
   uint32_t v = 0;
   if (!text && value != nullptr) std::memcpy(&v, value, sizeof v);
   a->sets.emplace_back(request, v);

@@ -19,7 +19,7 @@ namespace qmrtest {
 
 struct AgentScript {
   // DRV_SetOption: every request with the value it carried (text options:
-  // 0); a scripted result per request; for result 75 the value the agent
+  // 0); a scripted result per request; for ERR_VALUE_CHANGED the value the agent
   // keeps instead (else the one it was given).
   std::vector<std::pair<uint32_t, uint32_t>> sets;
   std::map<uint32_t, uint32_t> setResult;

@@ -95,7 +95,8 @@ class FakeAgent {
   std::map<uint32_t, uint32_t> counters_;
 };
 
-// Enter on the fake agent now registered; 21 when there is none.
+// Enter on the fake agent now registered; ERR_INVALID_ARGUMENT when there
+// is none.
 inline int32_t EnterCurrent(int slot, uint32_t handle) {
   FakeAgent* f = FakeAgent::Current();
   return f != nullptr ? f->Enter(slot, handle) : 21;

@@ -1,3 +1,4 @@
+#include "drv_jdbc/agent_codes.h"
 #include "xa/proxy/proxy.h"
 
 #include <type_traits>
@@ -10,7 +11,6 @@
 
 namespace {
 
-constexpr uint32_t kInfoKeepWorker = 0x22010017;
 
 // Both are written once, by the first installation, before any record
 // points at the proxy's table; a magic static orders that for every reader.
@@ -110,7 +110,7 @@ PRX_WORKER* WorkerForOpen(JdbcConn* c, uint32_t h, uint32_t useThread) {
   }
   auto* w = new PRX_WORKER;
   w->useThread = useThread != 0 ? 1 : 0;
-  w->keep = had ? keep : (AgentSays(h, kInfoKeepWorker) ? 1 : 0);
+  w->keep = had ? keep : (AgentSays(h, INFO_KEEP_WORKER) ? 1 : 0);
   if (w->useThread != 0 && (w->thread = WRK_Thread::Start()) == nullptr) {
     log_message(3, "xa", __LINE__, "XA open: the worker thread could not be started");
     delete w;

@@ -27,9 +27,9 @@ struct PRX_WORKER {
 const DRV_OpTable* PRX_SavedTable();
 
 // Whether the connection's XA side is open (on 1, off 0), which is when the
-// proxy runs the connection's statement operations on the worker thread. 0,
-// or 21 for a null worker. PRX_IsEnabled: whether it is on (0 for a null
-// worker).
+// proxy runs the connection's statement operations on the worker thread. 0, or
+// ERR_INVALID_ARGUMENT for a null worker. PRX_IsEnabled: whether it is on (0
+// for a null worker).
 int PRX_SetEnabled(void* worker, uint32_t on);
 uint32_t PRX_IsEnabled(const void* worker);
 

@@ -2,7 +2,9 @@ package quillmar.support;
 
 import java.math.BigDecimal;
 import java.nio.charset.StandardCharsets;
+import java.sql.PreparedStatement;
 import java.sql.ResultSet;
+import java.sql.ResultSetMetaData;
 import java.sql.SQLException;
 import java.sql.SQLWarning;
 import java.util.TimeZone;
@@ -53,11 +55,13 @@ public final class QMRRowBlock {
     // java.util.Date's cut-over from the Julian to the Gregorian calendar.
     private static final long GREGORIAN_CUTOVER = -12219292800000L;
 
-    private final int[] kinds;
-    private final int slotsPerRow;
+    private int[] kinds;
+    private int slotsPerRow;
 
-    public final long[] fixed;
-    public final byte[] nulls;
+    // Grown, never shrunk: a statement keeps its block from fetch to fetch
+    // and from one execute to the next.
+    public long[] fixed;
+    public byte[] nulls;
     public byte[] bytes = new byte[256];
     public char[] chars = new char[128];
     public int byteCount;
@@ -88,14 +92,96 @@ public final class QMRRowBlock {
     }
 
     public QMRRowBlock(int[] kinds, int capacity) {
+        fixed = new long[1];
+        nulls = new byte[1];
+        reshape(kinds, capacity);
+    }
+
+    /** The block takes other columns; the arrays stay when they are big enough. */
+    public void reshape(int[] kinds, int capacity) {
         this.kinds = kinds.clone();
         int n = 0;
         for (int k : kinds) {
             n += slots(k);
         }
         slotsPerRow = n;
-        fixed = new long[Math.max(1, n * capacity)];
-        nulls = new byte[Math.max(1, kinds.length * capacity)];
+        room(capacity);
+    }
+
+    private void room(int capacity) {
+        if (fixed.length < slotsPerRow * capacity) {
+            fixed = new long[slotsPerRow * capacity];
+        }
+        if (nulls.length < kinds.length * capacity) {
+            nulls = new byte[kinds.length * capacity];
+        }
+    }
+
+    /**
+     * Executes ps and gives its result set, null for an update count: one
+     * call from native code instead of two.
+     */
+    public static ResultSet execute(PreparedStatement ps) throws SQLException {
+        ps.execute();
+        return ps.getResultSet();
+    }
+
+    /**
+     * The labels of md's columns ("" for none), kept with a description so
+     * that {@link #sameShape} can compare them without native copies.
+     */
+    public static String[] labels(ResultSetMetaData md) throws SQLException {
+        String[] out = new String[md.getColumnCount()];
+        for (int i = 0; i < out.length; ++i) {
+            String label = md.getColumnLabel(i + 1);
+            out[i] = label == null ? "" : label;
+        }
+        return out;
+    }
+
+    /**
+     * The metadata of rs when it answers what a kept description was made
+     * from, else null: for each column its type, precision, scale and
+     * display size (four ints a column in facts) and its label, read as a
+     * description reads them (a precision or scale the driver cannot give
+     * counts as 0). Any other failure answers null: the description is then
+     * read afresh, which reports it.
+     */
+    public static ResultSetMetaData sameShape(ResultSet rs, int[] facts, String[] labels) {
+        try {
+            ResultSetMetaData md = rs.getMetaData();
+            int n = md == null ? -1 : md.getColumnCount();
+            if (n != labels.length || facts.length != 4 * n) {
+                return null;
+            }
+            for (int i = 0; i < n; ++i) {
+                int c = i + 1;
+                if (md.getColumnType(c) != facts[4 * i]
+                        || md.getColumnDisplaySize(c) != facts[4 * i + 3]) {
+                    return null;
+                }
+                int scale;
+                try {
+                    scale = md.getScale(c);
+                } catch (Exception e) {
+                    scale = 0;
+                }
+                int precision;
+                try {
+                    precision = md.getPrecision(c);
+                } catch (Exception e) {
+                    precision = 0;
+                }
+                String label = md.getColumnLabel(c);
+                if (precision != facts[4 * i + 1] || scale != facts[4 * i + 2]
+                        || !labels[i].equals(label == null ? "" : label)) {
+                    return null;
+                }
+            }
+            return md;
+        } catch (Exception e) {
+            return null;
+        }
     }
 
     /**
@@ -104,6 +190,7 @@ public final class QMRRowBlock {
      * thrown by next() ends the rows.
      */
     public int fill(ResultSet rs, int max) {
+        room(max);
         rows = 0;
         byteCount = 0;
         charCount = 0;

@@ -1,0 +1,165 @@
+# The layers of the product point down only. From the bottom floor up:
+#   platform < util < the SQL analyser < the agent < the cursor library
+#   < the worker proxy < the core < the XA switch and dispenser
+# and above them all each driver library's own build_entry.cpp. Checked on
+# the source tree and on the built static libraries:
+# - a file includes no file of a higher floor;
+# - the core (and what stands above it) includes from the cursor library
+#   its one door, scrs/scrcore.h, and nothing else;
+# - no library references a symbol that only a library of a higher floor
+#   defines.
+# Run with -DSOURCE_DIR=<tree> -DNM=<nm> -DSQLAN=<stems of the analyser's
+# files, comma-separated> -DLIBS=<floor>=<library.a>,... (floors as below).
+cmake_policy(VERSION 3.20)
+set(floors platform util sqlan agent scrs proxy core switch library)
+set(door libsrc/scrs/scrcore.h)
+list(FIND floors core core_level)
+set(failures "")
+
+# The floor of a product file (relative to SOURCE_DIR), or "" for none.
+function(floor_of rel out)
+  set(floor "")
+  get_filename_component(stem "${rel}" NAME_WE)
+  if(rel MATCHES "^libsrc/platform/")
+    set(floor platform)
+  elseif(rel MATCHES "^libsrc/util/")
+    set(floor util)
+  elseif(rel MATCHES "^libsrc/scrs/" AND stem IN_LIST sqlan_stems)
+    set(floor sqlan)
+  elseif(rel MATCHES "^libsrc/drv_jdbc/")
+    set(floor agent)
+  elseif(rel MATCHES "^libsrc/scrs/")
+    set(floor scrs)
+  elseif(rel MATCHES "^xa/proxy/")
+    set(floor proxy)
+  elseif(rel STREQUAL "driver/build_entry.cpp")
+    set(floor library)
+  elseif(rel MATCHES "^driver/")
+    set(floor core)
+  elseif(rel MATCHES "^xa/")
+    set(floor switch)
+  endif()
+  set(${out} "${floor}" PARENT_SCOPE)
+endfunction()
+
+# What an include names: a file of the tree under libsrc/, the root or the
+# including file's folder; "" for anything else (system headers).
+function(resolve_include name dir out)
+  set(found "")
+  foreach(base "libsrc/" "" "${dir}/")
+    if(EXISTS "${SOURCE_DIR}/${base}${name}" AND NOT IS_DIRECTORY "${SOURCE_DIR}/${base}${name}")
+      set(found "${base}${name}")
+      break()
+    endif()
+  endforeach()
+  set(${out} "${found}" PARENT_SCOPE)
+endfunction()
+
+string(REPLACE "," ";" sqlan_stems "${SQLAN}")
+if(NOT sqlan_stems)
+  message(FATAL_ERROR "no analyser files given (-DSQLAN)")
+endif()
+
+file(GLOB_RECURSE sources RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/libsrc/*" "${SOURCE_DIR}/driver/*"
+  "${SOURCE_DIR}/xa/*")
+list(FILTER sources INCLUDE REGEX "\\.(h|cpp|y|l)$")
+foreach(rel IN LISTS sources)
+  floor_of("${rel}" from)
+  if(from STREQUAL "")
+    continue()
+  endif()
+  list(FIND floors ${from} from_level)
+  get_filename_component(dir "${rel}" DIRECTORY)
+  file(STRINGS "${SOURCE_DIR}/${rel}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
+  foreach(line IN LISTS lines)
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*[<\"]([^>\"]*)[>\"].*" "\\1" name "${line}")
+    resolve_include("${name}" "${dir}" target)
+    floor_of("${target}" to)
+    if(to STREQUAL "")
+      continue()
+    endif()
+    list(FIND floors ${to} to_level)
+    if(to_level GREATER from_level)
+      string(APPEND failures "${rel} (${from}) includes ${target} (${to})\n")
+    elseif(target MATCHES "^libsrc/scrs/" AND NOT target STREQUAL door
+           AND from_level GREATER_EQUAL core_level)
+      string(APPEND failures "${rel} (${from}) includes ${target}, not the door ${door}\n")
+    endif()
+  endforeach()
+endforeach()
+
+# Symbols: nm's posix format, one "<archive>[<member>]: <name> <type> ..."
+# line per symbol, names left mangled (they are plain identifiers). The
+# lowest floor that defines a name is kept in def_<name>.
+function(nm_lines lib options out)
+  execute_process(COMMAND "${NM}" -A --format=posix ${options} "${lib}"
+    OUTPUT_VARIABLE text RESULT_VARIABLE rc ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${NM} failed on ${lib}: ${err}")
+  endif()
+  # Brackets would keep CMake from splitting the list.
+  string(REPLACE "[" "(" text "${text}")
+  string(REPLACE "]" ")" text "${text}")
+  string(REGEX MATCHALL "[^\n]+" lines "${text}")
+  set(${out} "${lines}" PARENT_SCOPE)
+endfunction()
+
+string(REPLACE "," ";" libs "${LIBS}")
+set(checked "")
+foreach(floor IN LISTS floors)
+  foreach(entry IN LISTS libs)
+    if(NOT entry MATCHES "^${floor}=(.*)$")
+      continue()
+    endif()
+    set(lib "${CMAKE_MATCH_1}")
+    list(APPEND checked "${floor}=${lib}")
+    nm_lines("${lib}" "--defined-only;--extern-only" defined)
+    foreach(line IN LISTS defined)
+      if(line MATCHES "^[^ ]+ ([^ ]+) [A-Za-z]")
+        # Arguments are expanded before the match: test the name apart.
+        set(name "${CMAKE_MATCH_1}")
+        if(NOT DEFINED "def_${name}")
+          set("def_${name}" ${floor})
+        endif()
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+list(LENGTH checked nchecked)
+list(LENGTH libs nlibs)
+if(NOT nchecked EQUAL nlibs)
+  message(FATAL_ERROR "libraries of no known floor among: ${LIBS}")
+endif()
+
+find_program(CXXFILT c++filt)
+foreach(entry IN LISTS checked)
+  string(REGEX MATCH "^([^=]+)=(.*)$" _ "${entry}")
+  set(floor "${CMAKE_MATCH_1}")
+  set(lib "${CMAKE_MATCH_2}")
+  list(FIND floors ${floor} level)
+  nm_lines("${lib}" "--undefined-only" undefined)
+  foreach(line IN LISTS undefined)
+    if(NOT line MATCHES "^([^ ]+): ([^ ]+) U")
+      continue()
+    endif()
+    set(member "${CMAKE_MATCH_1}")
+    set(name "${CMAKE_MATCH_2}")
+    if(NOT DEFINED "def_${name}")
+      continue()
+    endif()
+    set(owner "${def_${name}}")
+    list(FIND floors ${owner} owner_level)
+    if(owner_level GREATER level)
+      if(CXXFILT)
+        execute_process(COMMAND "${CXXFILT}" "${name}" OUTPUT_VARIABLE name
+          OUTPUT_STRIP_TRAILING_WHITESPACE)
+      endif()
+      get_filename_component(member "${member}" NAME)
+      string(APPEND failures "${member} (${floor}) references ${name}, defined by ${owner}\n")
+    endif()
+  endforeach()
+endforeach()
+
+if(failures)
+  message(FATAL_ERROR "a layer points up:\n${failures}")
+endif()
