@@ -7,9 +7,29 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <cstdarg>
 #include <cstdint>
 
 #include "driver/handles.h"
+
+// The arguments SQLBindCol and SQLGetData share, read in their order from a
+// call's argument list.
+struct BIND_Args {
+  uint16_t column;
+  int16_t cType;
+  void* value;
+  int64_t size;
+  SQLLEN* length;
+};
+inline BIND_Args BIND_ReadArgs(va_list args) {
+  BIND_Args a{};
+  a.column = static_cast<uint16_t>(va_arg(args, int));
+  a.cType = static_cast<int16_t>(va_arg(args, int));
+  a.value = va_arg(args, SQLPOINTER);
+  a.size = static_cast<int64_t>(va_arg(args, SQLLEN));
+  a.length = va_arg(args, SQLLEN*);
+  return a;
+}
 
 // SQLBindCol: 0 or an internal code (ERR_INVALID_LENGTH negative length,
 // ERR_NOT_CAPABLE no bookmark support, ERR_C_TYPE_RANGE a C type that does

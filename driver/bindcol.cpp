@@ -140,12 +140,8 @@ int32_t STMT_BindCol(StmtHandle* stmt, uint16_t column, int16_t cType, void* val
 
 DRV_Return DRV_BindColOp(void* h, va_list args) {
   auto* stmt = static_cast<StmtHandle*>(h);
-  const auto column = static_cast<uint16_t>(va_arg(args, int));
-  const auto cType = static_cast<int16_t>(va_arg(args, int));
-  void* value = va_arg(args, SQLPOINTER);
-  const auto size = static_cast<int64_t>(va_arg(args, SQLLEN));
-  auto* length = va_arg(args, SQLLEN*);
-  const int32_t code = STMT_BindCol(stmt, column, cType, value, size, length);
+  const BIND_Args a = BIND_ReadArgs(args);
+  const int32_t code = STMT_BindCol(stmt, a.column, a.cType, a.value, a.size, a.length);
   if (code != 0) {
     stmt->diag.pending = code;
     return SQL_ERROR;

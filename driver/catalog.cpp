@@ -19,6 +19,7 @@
 #include "driver/trace.h"
 #include "drv_jdbc/agent_codes.h"
 #include "drv_jdbc/drv_catalog.h"
+#include "util/owners.h"
 #include "util/strutil.h"
 #include "util/errcodes.h"
 
@@ -58,10 +59,10 @@ class Texts {
       failed_ = true;
       return "";
     }
-    owned_.emplace_back(p, &std::free);
+    owned_.emplace_back(p);
     return p;
   }
-  std::vector<std::unique_ptr<char, decltype(&std::free)>> owned_;
+  std::vector<UniqueFree<char>> owned_;
   bool failed_ = false;
 };
 
@@ -250,9 +251,9 @@ DRV_Return DRV_TablesOp(void* h, va_list args) {
   if (a[3].text != nullptr) {
     char* raw = nullptr;
     str_nts_dup(&raw, a[3].text, a[3].length);
-    if (raw == nullptr) return Fail(stmt, ERR_NO_MEMORY);
-    types = TBL_QuoteTypes(raw, (flags & kConnIncludeViews) != 0);
-    std::free(raw);
+    const UniqueFree<char> list(raw);
+    if (list == nullptr) return Fail(stmt, ERR_NO_MEMORY);
+    types = TBL_QuoteTypes(list.get(), (flags & kConnIncludeViews) != 0);
     if ((flags & kConnIncludeAll) != 0) types.clear();
     block.extra = t.AddRaw(types);
   } else if ((flags & kConnIncludeAll) != 0) {

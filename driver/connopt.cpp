@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "driver/agent_fail.h"
 #include "driver/conn.h"
 #include "driver/connopt_text.h"
 #include "driver/startup.h"
@@ -32,13 +33,6 @@ constexpr uint16_t kOptAppName = 1051;
 bool Connected(const ConnHandle* c) { return c->state == kConnConnected; }
 
 bool Odbc3(const ConnHandle* c) { return c->env != nullptr && c->env->odbcVersion >= 3; }
-
-// The agent's code as the call's result: its messages come along.
-DRV_Return AgentFail(ConnHandle* c, uint32_t code) {
-  c->diag.pending = static_cast<int32_t>(code);
-  DRV_PullErrors(c, nullptr);
-  return SQL_ERROR;
-}
 
 uint32_t AgentSet(ConnHandle* c, uint32_t request, void* value) {
   const DRV_OpTable* ops = c->agent.ops;

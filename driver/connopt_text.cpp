@@ -8,12 +8,9 @@
 #include "driver/dispatch.h"
 #include "util/textconv.h"
 #include "util/errcodes.h"
+#include "util/owners.h"
 
 namespace {
-
-struct FreeDeleter {
-  void operator()(void* p) const { std::free(p); }
-};
 
 // Bytes of `text` that fit in `room` bytes without splitting a character.
 size_t Utf8Cut(const std::string& text, size_t room) {
@@ -44,8 +41,8 @@ bool OPT_ReadText(const void* value, int64_t length, int mode, TextIn form, std:
   }
   const auto* wide = static_cast<const char16_t*>(value);
   const int64_t units = length == SQL_NTS ? SQL_NTS : length / 2;
-  std::unique_ptr<char, FreeDeleter> utf8(form == TextIn::Agent ? utf16_to_utf8_dupn(wide, units)
-                                                                : wide_to_mb_dup(wide, units));
+  UniqueFree<char> utf8(form == TextIn::Agent ? utf16_to_utf8_dupn(wide, units)
+                                              : wide_to_mb_dup(wide, units));
   if (utf8 == nullptr) {
     *code = ERR_NO_MEMORY;
     return false;

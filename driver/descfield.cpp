@@ -13,6 +13,7 @@
 #include "driver/stmtopt.h"
 #include "driver/trace.h"
 #include "util/copyout.h"
+#include "util/owners.h"
 #include "util/textconv.h"
 #include "util/errcodes.h"
 
@@ -82,10 +83,10 @@ int storeName(DescHandle* desc, DescRec* rec, void* value, int64_t length, int w
   try {
     if (width == 'W') {
       const auto* w = static_cast<const char16_t*>(value);
-      char* utf8 = utf16_to_utf8_dupn(w, length == SQL_NTS ? SQL_NTS : length / 2);
+      const int64_t units = length == SQL_NTS ? SQL_NTS : length / 2;
+      const UniqueFree<char> utf8(utf16_to_utf8_dupn(w, units));
       if (utf8 == nullptr) return Fail(desc, ERR_NO_MEMORY);
-      name = utf8;
-      std::free(utf8);
+      name = utf8.get();
     } else {
       const char* s = static_cast<const char*>(value);
       name = length == SQL_NTS ? std::string(s) : std::string(s, static_cast<size_t>(length));

@@ -8,6 +8,7 @@
 #include "driver/connstr.h"
 #include "driver/odbcinst.h"
 #include "platform/registry.h"
+#include "util/owners.h"
 #include "util/textconv.h"
 
 namespace {
@@ -25,21 +26,15 @@ constexpr int kLargestRead = 1 << 16;
 
 std::u16string Wide(const std::string& s) {
   std::u16string out;
-  char16_t* w = utf8_to_utf16_dup(s.c_str());
-  if (w != nullptr) {
-    out = w;
-    std::free(w);
-  }
+  const UniqueFree<char16_t> w(utf8_to_utf16_dup(s.c_str()));
+  if (w != nullptr) out = w.get();
   return out;
 }
 
 std::string Narrow(const char16_t* w) {
   std::string out;
-  char* s = utf16_to_utf8_dup(w);
-  if (s != nullptr) {
-    out = s;
-    std::free(s);
-  }
+  const UniqueFree<char> s(utf16_to_utf8_dup(w));
+  if (s != nullptr) out = s.get();
   return out;
 }
 

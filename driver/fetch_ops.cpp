@@ -51,14 +51,10 @@ DRV_Return DRV_FetchOp(void* h, va_list) {
 
 DRV_Return DRV_GetDataOp(void* h, va_list args) {
   auto* stmt = static_cast<StmtHandle*>(h);
-  const auto column = static_cast<uint16_t>(va_arg(args, int));
-  const auto cType = static_cast<int16_t>(va_arg(args, int));
-  void* value = va_arg(args, SQLPOINTER);
-  const auto size = static_cast<int64_t>(va_arg(args, SQLLEN));
-  auto* length = va_arg(args, SQLLEN*);
+  const BIND_Args a = BIND_ReadArgs(args);
   // SQL_GETDATA_EXTENSIONS leaves out SQL_GD_BOUND: a bound column's value
   // belongs to the fetch, and reading it here would find it consumed.
-  if (stmt->state == kStmtPrepared && DESC_FindRec(column, stmt) != nullptr)
+  if (stmt->state == kStmtPrepared && DESC_FindRec(a.column, stmt) != nullptr)
     return Fail(stmt, ERR_INVALID_COLUMN);
-  return STMT_GetData(stmt, column, cType, value, size, length);
+  return STMT_GetData(stmt, a.column, a.cType, a.value, a.size, a.length);
 }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "driver/agent_fail.h"
 #include "driver/conn.h"
 #include "driver/connopt_text.h"
 #include "driver/ops.h"
@@ -50,13 +51,6 @@ DRV_Return PutText(const Call& k, const std::string& text) {
 bool IsConvertType(uint16_t t) {
   return (t >= SQL_CONVERT_BIGINT && t <= SQL_CONVERT_LONGVARBINARY) || t == SQL_CONVERT_WCHAR ||
          t == SQL_CONVERT_WLONGVARCHAR || t == SQL_CONVERT_WVARCHAR;
-}
-
-// The agent's failure becomes the call's, with its messages.
-DRV_Return AgentFail(ConnHandle* c, uint32_t code) {
-  c->diag.pending = static_cast<int32_t>(code);
-  if (code != ERR_NOT_SUPPORTED) DRV_PullErrors(c, nullptr);
-  return SQL_ERROR;
 }
 
 uint32_t AskAgent(ConnHandle* c, uint32_t request, void* buf, uint16_t size) {

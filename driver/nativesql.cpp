@@ -10,6 +10,7 @@
 
 #include "driver/conn.h"
 #include "driver/ops.h"
+#include "util/owners.h"
 #include "util/strutil.h"
 #include "util/errcodes.h"
 
@@ -30,7 +31,7 @@ DRV_Return DRV_NativeSqlOp(void* h, va_list args) {
   char* copy = nullptr;
   str_nts_dup(&copy, in, inLength);
   if (copy == nullptr) return Fail(conn, ERR_NO_MEMORY);
-  std::unique_ptr<char, decltype(&std::free)> owned(copy, &std::free);
+  UniqueFree<char> owned(copy);
 
   const uint32_t room = out == nullptr ? 0 : static_cast<uint32_t>(outMax);
   if (out != nullptr && room > 0) out[0] = '\0';

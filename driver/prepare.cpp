@@ -15,6 +15,7 @@
 #include "driver/stmt.h"
 #include "driver/trace.h"
 #include "drv_jdbc/agent_codes.h"
+#include "util/owners.h"
 #include "util/strutil.h"
 #include "util/errcodes.h"
 
@@ -99,7 +100,7 @@ int PrepareText(StmtHandle* stmt, va_list args) {
     stmt->diag.pending = ERR_NO_MEMORY;
     return -1;
   }
-  std::unique_ptr<char, decltype(&std::free)> owned(copy, &std::free);
+  UniqueFree<char> owned(copy);
   if (TRC_Active()) TRC_Printf("  [%s]", TRC_Mask(copy).c_str());
   return Prepare_core(stmt, copy);
 }

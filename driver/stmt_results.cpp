@@ -7,12 +7,14 @@
 #include <cstdlib>
 #include <memory>
 
+#include "driver/agent_fail.h"
 #include "driver/coldesc.h"
 #include "driver/desc.h"
 #include "driver/ops.h"
 #include "driver/rowset/execute.h"
 #include "driver/stmt.h"
 #include "driver/trace.h"
+#include "util/owners.h"
 #include "util/strutil.h"
 #include "util/errcodes.h"
 
@@ -20,11 +22,6 @@ namespace {
 
 const DRV_OpTable* OpsOf(const StmtHandle* stmt) {
   return stmt->agent != nullptr ? stmt->agent->ops : nullptr;
-}
-
-DRV_Return AgentFail(StmtHandle* stmt, uint32_t code) {
-  STMT_PullErrors(stmt);
-  return Fail(stmt, static_cast<int32_t>(code));
 }
 
 uint32_t NextResult(StmtHandle* stmt) {
@@ -65,7 +62,7 @@ DRV_Return DRV_SetCursorNameOp(void* h, va_list args) {
   char* copy = nullptr;
   str_nts_dup(&copy, name, length);
   if (copy == nullptr) return Fail(stmt, ERR_NO_MEMORY);
-  std::unique_ptr<char, decltype(&std::free)> owned(copy, &std::free);
+  UniqueFree<char> owned(copy);
   if (TRC_Active()) TRC_Printf("SetCursorName [%s]", copy);
   const DRV_OpTable* ops = OpsOf(stmt);
   if (ops == nullptr || ops->DRV_SetCursorName == nullptr) return Fail(stmt, ERR_NOT_CAPABLE);

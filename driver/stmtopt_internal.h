@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "driver/agent_fail.h"
 #include "driver/handles.h"
 #include "driver/stmt.h"
 #include "util/errcodes.h"
@@ -41,15 +42,6 @@ inline uint32_t AgentGet(StmtHandle* stmt, uint32_t request, uint32_t* value) {
   const uint32_t code = AgentGetRaw(stmt, request, &v, sizeof v);
   if (code == 0) *value = v;
   return code;
-}
-
-// The agent's messages (a JDBC call that failed says why) join the
-// statement's list.
-inline void PullAgentErrors(StmtHandle* stmt) { STMT_PullErrors(stmt); }
-
-inline DRV_Return AgentFail(StmtHandle* stmt, uint32_t code) {
-  PullAgentErrors(stmt);
-  return Fail(stmt, static_cast<int32_t>(code));
 }
 
 inline DRV_Return Changed(StmtHandle* stmt) {

@@ -3,14 +3,12 @@
 #include <sql.h>
 #include <sqlext.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 
 #include "driver/bind.h"
 #include "driver/ops.h"
 #include "driver/rowset/fetch.h"
-#include "driver/rowset/rowbuf_cut.h"
 #include "driver/rowset/setpos.h"
 #include "driver/stmt.h"
 #include "scrs/scrcore.h"
@@ -18,10 +16,6 @@
 #include "util/rowstatus.h"
 
 namespace {
-
-struct FreeDeleter {
-  void operator()(void* p) const { std::free(p); }
-};
 
 bool ByKeys(const SCR_CURSOR& c) {
   return c.cursorType == SQL_CURSOR_STATIC || c.cursorType == SQL_CURSOR_KEYSET_DRIVEN;
@@ -69,30 +63,22 @@ SQLRETURN InstallFetched(StmtHandle* stmt, ROWSTATUS* fetched) {
 
 SQLRETURN BulkSend(StmtHandle* stmt) {
   SetPosState& st = stmt->setPos;
-  COLSET* values = nullptr;
-  uint16_t* list = nullptr;
-  const auto ncols = static_cast<uint16_t>(st.columns.size());
-  if (st.op == SQL_UPDATE_BY_BOOKMARK) {
+  ColSetPtr values;
+  UniqueFree<uint16_t> list;
+  const bool update = st.op == SQL_UPDATE_BY_BOOKMARK;
+  if (update) {
     int rc = SetPosValues(stmt, st.columns, false, &values);
-    if (rc == 0 && stmt->conn->cn_narrowText != 0) rc = RB_NarrowWideCols(values);
-    if (rc == 0) {
-      list = static_cast<uint16_t*>(std::malloc(ncols * sizeof(uint16_t)));
-      if (list == nullptr) rc = ERR_NO_MEMORY;
-      else std::memcpy(list, st.columns.data(), ncols * sizeof(uint16_t));
-    }
-    if (rc != 0) {
-      ColSetDestroy(values);
-      return Fail(stmt, rc);
-    }
+    if (rc == 0) rc = SetPosHandOver(stmt, values.get(), &list);
+    if (rc != 0) return Fail(stmt, rc);
   }
+  const auto ncols = static_cast<uint16_t>(update ? st.columns.size() : 0);
   uint16_t* raw = nullptr;
   uint32_t n = 0;
   ROWSTATUS* fetched = nullptr;
   const uint32_t code = stmt->agent->ops->DRV_BulkOperations(
-      stmt->agentStmt, st.op, st.bookmarks.data(), st.rows, values, list,
-      st.op == SQL_UPDATE_BY_BOOKMARK ? ncols : 0, &raw, &n,
-      st.op == SQL_FETCH_BY_BOOKMARK ? &fetched : nullptr);
-  std::unique_ptr<uint16_t, FreeDeleter> statuses(raw);
+      stmt->agentStmt, st.op, st.bookmarks.data(), st.rows, values.release(), list.release(),
+      ncols, &raw, &n, st.op == SQL_FETCH_BY_BOOKMARK ? &fetched : nullptr);
+  UniqueFree<uint16_t> statuses(raw);
   SQLRETURN rc = SetPosResult(stmt, code);
   if (st.op == SQL_FETCH_BY_BOOKMARK && fetched != nullptr) {
     // The transfer's failure, or its warning over plain success, wins.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "scrs/scrcore.h"
+#include "util/owners.h"
 #include "util/textconv.h"
 #include "util/errcodes.h"
 
@@ -54,8 +55,7 @@ bool IsLow(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 std::string ToUtf8(const unsigned char* p, size_t count) {
   std::u16string units(count, u'\0');
   if (count > 0) std::memcpy(&units[0], p, count * sizeof(char16_t));
-  std::unique_ptr<char, decltype(&std::free)> mb(
-      wide_to_mb_dup(units.data(), static_cast<int64_t>(count)), &std::free);
+  UniqueFree<char> mb(wide_to_mb_dup(units.data(), static_cast<int64_t>(count)));
   if (mb == nullptr) throw std::bad_alloc();
   // A 0 unit inside a counted value is text like any other.
   return std::string(mb.get(), static_cast<size_t>(wide_to_mb_len(units.data(), static_cast<int64_t>(count))));
@@ -119,25 +119,22 @@ int NarrowColumn(COLSET* set, COLSET_COL& col) {
     }
 
     if (t == COLSET_VT_LONGWCHAR) {
-      std::vector<char*> values(rows, nullptr);
+      std::vector<UniqueFree<char>> values(rows);
       for (uint32_t r = 0; r < rows; ++r) {
         if (!HoldsValue(col.ind[r])) continue;
         COLSET_LONG l;
         std::memcpy(&l, At(col, r), sizeof l);
         if (l.value == nullptr) continue;
-        values[r] = static_cast<char*>(std::malloc(text[r].size() + 1));
-        if (values[r] == nullptr) {
-          for (char* v : values) std::free(v);
-          return ERR_NO_MEMORY;
-        }
-        std::memcpy(values[r], text[r].c_str(), text[r].size() + 1);
+        values[r].reset(static_cast<char*>(std::malloc(text[r].size() + 1)));
+        if (values[r] == nullptr) return ERR_NO_MEMORY;
+        std::memcpy(values[r].get(), text[r].c_str(), text[r].size() + 1);
       }
       for (uint32_t r = 0; r < rows; ++r) {
         if (values[r] == nullptr) continue;
         COLSET_LONG l;
         std::memcpy(&l, At(col, r), sizeof l);
         std::free(l.value);
-        l.value = values[r];
+        l.value = values[r].release();
         l.length = static_cast<uint32_t>(text[r].size());
         std::memcpy(At(col, r), &l, sizeof l);
       }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "driver/bind.h"
@@ -24,15 +25,6 @@
 #include "util/rowstatus.h"
 
 namespace {
-
-struct FreeDeleter {
-  void operator()(void* p) const { std::free(p); }
-};
-
-struct ColSetDeleter {
-  void operator()(COLSET* s) const { ColSetDestroy(s); }
-};
-using ColSetOwner = std::unique_ptr<COLSET, ColSetDeleter>;
 
 uint32_t RowsetSize(const StmtHandle* stmt) {
   return stmt->cursor.rowsetSize > 0 ? stmt->cursor.rowsetSize : 1;
@@ -123,8 +115,8 @@ class RowValues : public ParamSource {
 };
 
 // SQL_DELETE sends no values, only which rows to leave alone.
-int SkipFlags(StmtHandle* stmt, COLSET** out) {
-  ColSetOwner set(new (std::nothrow) COLSET());
+int SkipFlags(StmtHandle* stmt, ColSetPtr* out) {
+  ColSetPtr set(new (std::nothrow) COLSET());
   if (set == nullptr || ColSetInit(set.get(), 1) != 0) return ERR_NO_MEMORY;
   set->cols[0].type = COLSET_VT_BIT;
   set->cols[0].elem_size = 1;
@@ -134,7 +126,7 @@ int SkipFlags(StmtHandle* stmt, COLSET** out) {
   for (uint32_t i = 0; i < st.rows; ++i)
     if (st.skip[i] != 0) set->cols[0].ind[i] = COLSET_IND_SKIP;
   set->rows_held = st.rows;
-  *out = set.release();
+  *out = std::move(set);
   return 0;
 }
 
@@ -185,26 +177,19 @@ int32_t AgentRow(const SetPosState& st) { return st.row == 0 ? -2 : static_cast<
 // the agent's whatever it answers.
 SQLRETURN SetPosSend(StmtHandle* stmt) {
   SetPosState& st = stmt->setPos;
-  COLSET* values = nullptr;
+  ColSetPtr values;
   int rc = st.op == SQL_DELETE ? SkipFlags(stmt, &values)
                                : SetPosValues(stmt, st.columns, true, &values);
-  if (rc == 0 && stmt->conn->cn_narrowText != 0) rc = RB_NarrowWideCols(values);
-  uint16_t* list = nullptr;
+  UniqueFree<uint16_t> list;
+  if (rc == 0) rc = SetPosHandOver(stmt, values.get(), &list);
+  if (rc != 0) return Fail(stmt, rc);
   const auto ncols = static_cast<uint16_t>(st.columns.size());
-  if (rc == 0 && ncols > 0) {
-    list = static_cast<uint16_t*>(std::malloc(ncols * sizeof(uint16_t)));
-    if (list == nullptr) rc = ERR_NO_MEMORY;
-    else std::memcpy(list, st.columns.data(), ncols * sizeof(uint16_t));
-  }
-  if (rc != 0) {
-    ColSetDestroy(values);
-    return Fail(stmt, rc);
-  }
   uint16_t* raw = nullptr;
   uint32_t n = 0;
-  const uint32_t code = stmt->agent->ops->DRV_SetPos(stmt->agentStmt, AgentRow(st), st.op, 0,
-                                                     &raw, &n, values, list, ncols);
-  std::unique_ptr<uint16_t, FreeDeleter> statuses(raw);
+  const uint32_t code =
+      stmt->agent->ops->DRV_SetPos(stmt->agentStmt, AgentRow(st), st.op, 0, &raw, &n,
+                                   values.release(), list.release(), ncols);
+  UniqueFree<uint16_t> statuses(raw);
   WriteStatuses(stmt, statuses.get(), n);
   return SetPosResult(stmt, code);
 }
@@ -242,8 +227,8 @@ int SetPosColumns(StmtHandle* stmt, std::vector<uint16_t>* out) {
 }
 
 int SetPosValues(StmtHandle* stmt, const std::vector<uint16_t>& columns, bool honourOps,
-                 COLSET** out) {
-  *out = nullptr;
+                 ColSetPtr* out) {
+  out->reset();
   std::vector<ParamBinding> bindings(columns.size());
   for (size_t i = 0; i < columns.size(); ++i) {
     ParamBinding& b = bindings[i];
@@ -257,13 +242,26 @@ int SetPosValues(StmtHandle* stmt, const std::vector<uint16_t>& columns, bool ho
     b.sqlType = static_cast<int16_t>(d->sql_type);
     b.elementSize = IsVariable(b.cType) ? 0 : TYPE_CSize(b.cType);
   }
-  ColSetOwner set(new (std::nothrow) COLSET());
+  ColSetPtr set(new (std::nothrow) COLSET());
   if (set == nullptr) return ERR_NO_MEMORY;
   uint32_t rows = 0;
   if (int rc = ParamSetBuildFrom(RowValues(stmt, honourOps), bindings.data(),
                                  static_cast<uint16_t>(bindings.size()), set.get(), &rows, true))
     return rc;
-  *out = set.release();
+  *out = std::move(set);
+  return 0;
+}
+
+int SetPosHandOver(StmtHandle* stmt, COLSET* values, UniqueFree<uint16_t>* list) {
+  if (stmt->conn->cn_narrowText != 0)
+    if (int rc = RB_NarrowWideCols(values)) return rc;
+  const std::vector<uint16_t>& columns = stmt->setPos.columns;
+  list->reset();
+  if (columns.empty()) return 0;
+  const size_t bytes = columns.size() * sizeof(uint16_t);
+  list->reset(static_cast<uint16_t*>(std::malloc(bytes)));
+  if (*list == nullptr) return ERR_NO_MEMORY;
+  std::memcpy(list->get(), columns.data(), bytes);
   return 0;
 }
 

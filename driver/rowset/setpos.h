@@ -10,8 +10,10 @@
 #include <sqlext.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "driver/handles.h"
+#include "util/owners.h"
 
 // Need-data steps of a positioned change (StmtHandle::needData).
 constexpr uint16_t kNeedSetPos = 2;
@@ -40,7 +42,11 @@ bool SetPosNextDae(StmtHandle* stmt);
 // Builds the row set of new values of the rows first..first+rows-1 for the
 // listed columns; ignored rows keep their place, marked to be skipped.
 int SetPosValues(StmtHandle* stmt, const std::vector<uint16_t>& columns, bool honourOps,
-                 COLSET** out);
+                 ColSetPtr* out);
+// Readies a change's values for the agent, which takes over both the set
+// and the list: wide text narrowed when the connection wants 8-bit text,
+// and *list a copy of the change's columns (null when it names none).
+int SetPosHandOver(StmtHandle* stmt, COLSET* values, UniqueFree<uint16_t>* list);
 // The columns a change writes: bound, not column 0, not read-only, not
 // SQL_COLUMN_IGNORE in the first row addressed. 0, ERR_GENERAL or
 // ERR_NO_MEMORY.

@@ -8,6 +8,7 @@
 
 #include "drv_jdbc/j-handles.h"
 #include "util/errrows.h"
+#include "util/owners.h"
 
 namespace {
 
@@ -142,13 +143,9 @@ uint32_t HandOver(ErrorList* list, DRV_ErrorBatch* batch) {
   if (list->head == nullptr) return 0;
   uint32_t n = 0;
   for (AgentError* r = list->head; r != nullptr; r = r->next) ++n;
-  auto** texts = static_cast<char**>(std::calloc(n, sizeof(char*)));
-  auto* own = static_cast<uint8_t*>(std::calloc(n, 1));
-  if (texts == nullptr || own == nullptr) {
-    std::free(texts);
-    std::free(own);
-    return ERR_NO_MEMORY;
-  }
+  UniqueFree<char*[]> texts(static_cast<char**>(std::calloc(n, sizeof(char*))));
+  UniqueFree<uint8_t[]> own(static_cast<uint8_t*>(std::calloc(n, 1)));
+  if (texts == nullptr || own == nullptr) return ERR_NO_MEMORY;
   uint32_t i = 0;
   for (AgentError* r = list->head; r != nullptr; r = r->next, ++i) {
     own[i] = r->ownState;
@@ -158,8 +155,6 @@ uint32_t HandOver(ErrorList* list, DRV_ErrorBatch* batch) {
     char* t = static_cast<char*>(std::malloc(static_cast<size_t>(len) + 1));
     if (t == nullptr) {
       for (uint32_t k = 0; k < i; ++k) std::free(texts[k]);
-      std::free(texts);
-      std::free(own);
       return ERR_NO_MEMORY;  // the list stays as it is
     }
     std::snprintf(t, static_cast<size_t>(len) + 1, "[Velkaro]%s[SQLSTATE:%s]", r->message,
@@ -168,8 +163,8 @@ uint32_t HandOver(ErrorList* list, DRV_ErrorBatch* batch) {
   }
   batch->list.native = static_cast<uint32_t>(list->head->native);
   batch->list.count = n;
-  batch->list.texts = texts;
-  batch->ownState = own;
+  batch->list.texts = texts.release();
+  batch->ownState = own.release();
   errClear(list);
   return 0;
 }

@@ -13,6 +13,7 @@
 #include "drv_jdbc/j-wrap-conn.h"
 #include "util/copyout.h"
 #include "util/errcodes.h"
+#include "util/owners.h"
 
 namespace {
 constexpr jint kFrame = 64;
@@ -30,7 +31,7 @@ extern "C" uint32_t DRV_NativeSql(uint32_t conn, const char* sql, char* out, uin
   char* answer = nullptr;
   const uint32_t rc = Connection::nativeSQL(c, c->connection, sql, &answer);
   if (rc != 0) return rc;
-  std::unique_ptr<char, decltype(&std::free)> owned(answer, &std::free);
+  UniqueFree<char> owned(answer);
   // The full length goes out also when the text is cut, so that the caller
   // can size its buffer; no buffer at all asks for the length only.
   const size_t whole = std::strlen(answer);

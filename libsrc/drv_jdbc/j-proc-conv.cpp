@@ -14,6 +14,7 @@
 #include "drv_jdbc/j-methods.h"
 #include "drv_jdbc/j-proc.h"
 #include "drv_jdbc/j-wrap-impl.h"
+#include "util/owners.h"
 
 namespace {
 
@@ -111,8 +112,7 @@ uint32_t NumberFromObject(JdbcStmt* s, JNIEnv* env, jobject o, uint32_t code, un
   jobject str = nullptr;
   if (uint32_t rc = JC_CallObjectMethod(env, o, nullptr, "toString", "()Ljava/lang/String;", &str))
     return rc;
-  std::unique_ptr<char, decltype(&std::free)> text(
-      wrapimpl::TextDup(env, static_cast<jstring>(str), 0), &std::free);
+  UniqueFree<char> text(wrapimpl::TextDup(env, static_cast<jstring>(str), 0));
   if (text == nullptr) return wrapimpl::NoMemory(s);
   std::string t(text.get());
   const size_t b = t.find_first_not_of(" \t\r\n");

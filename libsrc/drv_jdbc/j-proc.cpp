@@ -10,6 +10,7 @@
 #include "drv_jdbc/j-getvalue.h"
 #include "drv_jdbc/j-wrap.h"
 #include "util/log.h"
+#include "util/owners.h"
 
 namespace {
 
@@ -183,7 +184,7 @@ uint32_t FillBounded(JdbcStmt* s, jobject cs, int32_t ix, int32_t sqlType, COLSE
     rc = CallableStatement::getStringLongW(s, cs, ix, &v);
   else
     rc = CallableStatement::getStringLong(s, cs, ix, &v);
-  std::unique_ptr<void, decltype(&std::free)> owned(v.value, &std::free);
+  UniqueFree<void> owned(v.value);
   if (rc != 0) return rc;
   if (PutBounded(code, col->data, col->elem_size, v)) return 0;
   if ((rc = ToLongColumn(col, rows)) != 0) {

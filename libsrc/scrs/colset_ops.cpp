@@ -149,12 +149,6 @@ int ResizeLong(COLSET* set, COLSET_COL& col, uint32_t len) {
 
 }  // namespace
 
-void ColSetDestroy(COLSET* set) {
-  if (set == nullptr) return;
-  ColSetFreeColumns(set);
-  delete set;
-}
-
 int ColSetInsertRow(COLSET* set, uint32_t n) {
   if (!SetOk(set) || set->cols_used == 0 || !StorageOk(set)) return ERR_GENERAL;
   if (n > set->rows_held || set->rows_held >= set->row_capacity) return ERR_GENERAL;
@@ -208,22 +202,15 @@ int ColSetCompareRow(const COLSET* a, uint32_t i, const COLSET* b, uint32_t j, i
 
 int ColSetCreate(COLSET** out, const COLSET* src) {
   if (out == nullptr || !SetOk(src) || !StorageOk(src)) return ERR_GENERAL;
-  auto* set = new (std::nothrow) COLSET();
-  if (set == nullptr) return ERR_NO_MEMORY;
-  if (ColSetInit(set, src->col_capacity) != 0) {
-    ColSetDestroy(set);
-    return ERR_NO_MEMORY;
-  }
+  ColSetPtr set(new (std::nothrow) COLSET());
+  if (set == nullptr || ColSetInit(set.get(), src->col_capacity) != 0) return ERR_NO_MEMORY;
   if (src->row_capacity > 0 && src->cols_used > 0) {
     set->cols_used = src->cols_used;
     for (uint16_t c = 0; c < src->cols_used; ++c) {
       set->cols[c].type = src->cols[c].type;
       set->cols[c].elem_size = src->cols[c].elem_size;
     }
-    if (ColSetSetRows(set, src->row_capacity) != 0) {
-      ColSetDestroy(set);
-      return ERR_NO_MEMORY;
-    }
+    if (ColSetSetRows(set.get(), src->row_capacity) != 0) return ERR_NO_MEMORY;
     set->rows_held = src->rows_held;
     const uint32_t rows = src->row_capacity;
     for (uint16_t c = 0; c < src->cols_used; ++c) {
@@ -237,15 +224,12 @@ int ColSetCreate(COLSET** out, const COLSET* src) {
       for (uint32_t r = 0; r < rows; ++r) {
         const COLSET_LONG l = GetLong(from, r);
         void* copy = nullptr;
-        if (!DupLong(from.type, l, &copy)) {
-          ColSetDestroy(set);
-          return ERR_NO_MEMORY;
-        }
+        if (!DupLong(from.type, l, &copy)) return ERR_NO_MEMORY;
         PutLong(to, r, COLSET_LONG{l.length, copy});
       }
     }
   }
-  *out = set;
+  *out = set.release();
   return 0;
 }
 
@@ -386,18 +370,45 @@ int ColSetReverseRows(COLSET** pset) {
   if (pset == nullptr || !SetOk(*pset) || !StorageOk(*pset)) return ERR_GENERAL;
   COLSET* old = *pset;
   if (old->cols_used == 0) return 0;
-  COLSET* fresh = nullptr;
+  ColSetPtr fresh;
   int rc = ColSetAlloc(&fresh, old, old->row_capacity);
   for (uint32_t k = 0; rc == 0 && k < old->rows_held; ++k) {
-    rc = ColSetCopyRows(fresh, old, k, old->rows_held - 1 - k, 0);
+    rc = ColSetCopyRows(fresh.get(), old, k, old->rows_held - 1 - k, 0);
   }
-  if (rc != 0) {
-    ColSetDestroy(fresh);
-    return rc;
-  }
+  if (rc != 0) return rc;
   ColSetDestroy(old);
-  *pset = fresh;
+  *pset = fresh.release();
   return 0;
+}
+
+int ColSetCreate(ColSetPtr* out, const COLSET* src) {
+  COLSET* made = nullptr;
+  const int rc = ColSetCreate(&made, src);
+  if (rc == 0) out->reset(made);
+  return rc;
+}
+
+int ColSetAlloc(ColSetPtr* set, const COLSET* tmpl, uint32_t rows) {
+  COLSET* raw = set->release();
+  const int rc = ColSetAlloc(&raw, tmpl, rows);
+  set->reset(raw);
+  return rc;
+}
+
+int ColSetReverseRows(ColSetPtr* set) {
+  COLSET* raw = set->get();
+  const int rc = ColSetReverseRows(&raw);
+  if (rc == 0 && raw != set->get()) {
+    set->release();  // the old set is gone already
+    set->reset(raw);
+  }
+  return rc;
+}
+
+void ColSetAdopt(COLSET* to, ColSetPtr from) {
+  ColSetFreeColumns(to);
+  *to = *from;
+  *from = COLSET{};
 }
 
 int ColSetRemoveColumn(COLSET* set, uint16_t n) {

@@ -22,9 +22,7 @@
 
 #include "util/colset.h"
 #include "util/errcodes.h"
-
-// Frees the set's columns and the record (new-allocated). Null is ignored.
-void ColSetDestroy(COLSET* set);
+#include "util/owners.h"
 
 // Inserts a NULL row at n (n at most the row count): the rows from n on move
 // down one place. 15 for a null set, one without columns, n past the row
@@ -65,6 +63,14 @@ int ColSetAlloc(COLSET** set, const COLSET* tmpl, uint32_t rows);
 // Replaces *set by a copy whose rows are in reverse order; the old set is
 // destroyed. On failure *set is unchanged.
 int ColSetReverseRows(COLSET** set);
+
+// The three above for a set held by an owner, with the same results.
+int ColSetCreate(ColSetPtr* out, const COLSET* src);
+int ColSetAlloc(ColSetPtr* set, const COLSET* tmpl, uint32_t rows);
+int ColSetReverseRows(ColSetPtr* set);
+
+// Replaces to's columns by those of `from`, whose record is then freed.
+void ColSetAdopt(COLSET* to, ColSetPtr from);
 
 // Frees column n (its long values included) and moves the later columns
 // down by one; the column capacity stays.

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <new>
+#include <utility>
 
 #include "drv_jdbc/agent_codes.h"
 #include "scrs/colset_ops.h"
@@ -20,14 +21,6 @@
 
 namespace {
 
-
-// Replaces *to by the columns of a new-made set, which is then freed.
-void Adopt(COLSET* to, COLSET* from) {
-  ColSetFreeColumns(to);
-  *to = *from;
-  *from = COLSET{};
-  ColSetDestroy(from);
-}
 
 // How a block read goes: which way the seek looks from which bound key,
 // how many keys it reads, and which of them make the new block.
@@ -124,9 +117,9 @@ std::vector<SCR_PARAMDESC> SeekDescs(const SCR_ANALYSIS& a, const SCR_BUILT& see
 // The seek query for the plan, its parameters and where they fall among
 // the application's.
 int SeekQuery(SCR_CURSOR* cur, const BlockPlan& plan, const COLSET* bound, SCR_BUILT* out,
-              COLSET** params, KS_PLACE* place) {
+              ColSetPtr* params, KS_PLACE* place) {
   SCR_ANALYSIS& a = *cur->analysis;
-  *params = nullptr;
+  params->reset();
   KS_ANALYSED ordered;
   std::string orderedText;
   if (int rc = SCR_KeyOrdered(cur, &ordered, &orderedText)) return rc;
@@ -153,7 +146,10 @@ int SeekQuery(SCR_CURSOR* cur, const BlockPlan& plan, const COLSET* bound, SCR_B
                                    NullCollation(cur), nullBound, out, a.sortColumns))
       return rc;
     place->libAt = out->appBefore + (place->dropFrom <= out->appBefore ? place->dropped : 0);
-    if (int rc = KS_SeekParams(bound, *out, params)) return rc;
+    COLSET* made = nullptr;
+    const int rc = KS_SeekParams(bound, *out, &made);
+    params->reset(made);
+    if (rc != 0) return rc;
   }
   if (plan.orientation == SQL_FETCH_PRIOR || plan.orientation == SQL_FETCH_LAST) {
     // Read backwards from the bound (or the end): the order reversed.
@@ -166,18 +162,17 @@ int SeekQuery(SCR_CURSOR* cur, const BlockPlan& plan, const COLSET* bound, SCR_B
 }
 
 // Runs the seek on the auxiliary statement and reads its keys into *read.
-int RunSeek(SCR_CURSOR* cur, const SCR_BUILT& seek, const KS_PLACE& place, COLSET* seekParams,
+int RunSeek(SCR_CURSOR* cur, const SCR_BUILT& seek, const KS_PLACE& place, ColSetPtr seekParams,
             uint32_t want, COLSET* read) {
   SCR_ANALYSIS& a = *cur->analysis;
   const uint32_t stmt = a.auxStmt;
-  COLSET* params = nullptr;
-  uint32_t rc = static_cast<uint32_t>(KS_SpliceParams(cur, place, seekParams, &params));
-  if (rc == 0) {
-    rc = SCR_Agent().DRV_Prepare(stmt, seek.text.c_str());
-    if (rc != 0) ColSetDestroy(params);
-  }
+  COLSET* spliced = nullptr;
+  uint32_t rc = static_cast<uint32_t>(KS_SpliceParams(cur, place, seekParams.release(), &spliced));
+  ColSetPtr params(spliced);
+  if (rc == 0) rc = SCR_Agent().DRV_Prepare(stmt, seek.text.c_str());
   if (rc == 0)
-    rc = KS_RunPrepared(cur, stmt, params, KS_SpliceBinds(cur, place, SeekDescs(a, seek)));
+    rc = KS_RunPrepared(cur, stmt, params.release(),
+                        KS_SpliceBinds(cur, place, SeekDescs(a, seek)));
   if (rc == 0) rc = static_cast<uint32_t>(SCR_FetchUpTo(stmt, want, read));
   if (rc != 0) KS_MoveErrors(cur, stmt);
   SCR_Agent().DRV_CloseCursor(stmt);
@@ -185,26 +180,19 @@ int RunSeek(SCR_CURSOR* cur, const SCR_BUILT& seek, const KS_PLACE& place, COLSE
 }
 
 // The keys the plan keeps of those read, in ascending order.
-int Slice(const BlockPlan& plan, COLSET* read, COLSET** out) {
-  *out = nullptr;
+int Slice(const BlockPlan& plan, COLSET* read, ColSetPtr* out) {
+  out->reset();
   const uint32_t from = std::min(plan.sliceFrom, read->rows_held);
   const uint32_t n = std::min(plan.sliceCount, read->rows_held - from);
   if (n == 0) return 0;
-  if (int rc = ColSetAlloc(out, read, n)) return rc;
-  for (uint32_t i = 0; i < n; ++i) {
-    if (int rc = ColSetCopyRows(*out, read, i, from + i, 1)) {
-      ColSetDestroy(*out);
-      *out = nullptr;
-      return rc;
-    }
-  }
+  ColSetPtr slice;
+  if (int rc = ColSetAlloc(&slice, read, n)) return rc;
+  for (uint32_t i = 0; i < n; ++i)
+    if (int rc = ColSetCopyRows(slice.get(), read, i, from + i, 1)) return rc;
   if (plan.orientation == SQL_FETCH_PRIOR || plan.orientation == SQL_FETCH_LAST) {
-    if (int rc = ColSetReverseRows(out)) {
-      ColSetDestroy(*out);
-      *out = nullptr;
-      return rc;
-    }
+    if (int rc = ColSetReverseRows(&slice)) return rc;
   }
+  *out = std::move(slice);
   return 0;
 }
 
@@ -218,12 +206,12 @@ void AskLimits(SCR_CURSOR* cur) {
   }
 }
 
-// Makes `block` (new-made, taken over) the current block of k places.
-int Install(SCR_CURSOR* cur, KS_KEYSET* ks, COLSET* block, uint32_t k) {
+// Makes `block` (new-made) the current block of k places.
+int Install(SCR_CURSOR* cur, KS_KEYSET* ks, ColSetPtr block, uint32_t k) {
   KS_Close(ks);
   COLSET* rows = nullptr;
-  const int copied = ColSetCreate(&rows, block);
-  Adopt(&ks->window, block);
+  const int copied = ColSetCreate(&rows, block.get());
+  ColSetAdopt(&ks->window, std::move(block));
   if (copied != 0) return copied;
   ks->blockRows = rows;
   ks->windowFirst = 0;
@@ -283,23 +271,16 @@ int scs_p_KeysetBounds(SCR_CURSOR* cur, COLSET** out) {
   *out = nullptr;
   KS_KEYSET* ks = cur->analysis->keyset.get();
   if (ks == nullptr || ks->window.rows_held == 0) return ERR_NO_DATA_FOUND;
-  COLSET* bound = nullptr;
+  ColSetPtr bound;
   int rc = ColSetAlloc(&bound, &ks->window, 2);
-  if (rc == 0) rc = ColSetCopyRows(bound, &ks->window, 0, 0, 0);
-  if (rc == 0) rc = ColSetCopyRows(bound, &ks->window, 1, ks->window.rows_held - 1, 0);
-  if (rc != 0) {
-    ColSetDestroy(bound);
-    return rc;
-  }
+  if (rc == 0) rc = ColSetCopyRows(bound.get(), &ks->window, 0, 0, 0);
+  if (rc == 0) rc = ColSetCopyRows(bound.get(), &ks->window, 1, ks->window.rows_held - 1, 0);
   // The window keeps the keys alone: the rowset is read back by them.
   const uint16_t nkeys = static_cast<uint16_t>(cur->analysis->ks.keys.size());
   while (rc == 0 && ks->window.cols_used > nkeys)
     rc = ColSetRemoveColumn(&ks->window, static_cast<uint16_t>(ks->window.cols_used - 1));
-  if (rc != 0) {
-    ColSetDestroy(bound);
-    return rc;
-  }
-  *out = bound;
+  if (rc != 0) return rc;
+  *out = bound.release();
   return 0;
 }
 
@@ -312,27 +293,24 @@ int KS_FetchKeyBlock(SCR_CURSOR* cur, uint16_t orientation, int32_t offset) {
   if (orientation == SQL_FETCH_ABSOLUTE && offset == 0) return ERR_NO_DATA_FOUND;
   const BlockPlan plan = Plan(orientation, offset, k, ks->rowCount);
   SCR_BUILT seek;
-  COLSET* seekParams = nullptr;
+  ColSetPtr seekParams;
   KS_PLACE place;
-  if (int rc = SeekQuery(cur, plan, ks->bound, &seek, &seekParams, &place)) {
-    ColSetDestroy(seekParams);
-    return rc;
-  }
+  if (int rc = SeekQuery(cur, plan, ks->bound, &seek, &seekParams, &place)) return rc;
   COLSET read{};
-  int rc = RunSeek(cur, seek, place, seekParams, plan.read, &read);
+  int rc = RunSeek(cur, seek, place, std::move(seekParams), plan.read, &read);
   // An absolute row the result does not reach: nothing moves.
   if (rc == 0 && orientation == SQL_FETCH_ABSOLUTE && read.rows_held < plan.read) {
     if (offset < 0) rc = ERR_FETCH_BEFORE_START;
     else if (read.rows_held <= plan.sliceFrom) rc = ERR_NO_DATA_FOUND;
   }
-  COLSET* block = nullptr;
+  ColSetPtr block;
   if (rc == 0) rc = Slice(plan, &read, &block);
   ColSetFreeColumns(&read);
   if (rc != 0) return rc;
   // Nothing there: the block held stays, so that the cursor can still move
   // back from where it stands.
   if (block == nullptr) return ERR_NO_DATA_FOUND;
-  return Install(cur, ks, block, k);
+  return Install(cur, ks, std::move(block), k);
 }
 
 int KS_ReadKeys(SCR_CURSOR* cur, uint16_t orientation, const COLSET* from, uint32_t at,
@@ -341,41 +319,29 @@ int KS_ReadKeys(SCR_CURSOR* cur, uint16_t orientation, const COLSET* from, uint3
   if (want == 0) return 0;
   AskLimits(cur);
   // The row to seek from stands as both bounds: the seek looks past it.
-  COLSET* bound = nullptr;
+  ColSetPtr bound;
   const bool seeks = orientation == SQL_FETCH_NEXT || orientation == SQL_FETCH_PRIOR;
   if (seeks) {
     if (from == nullptr || at >= from->rows_held) return ERR_GENERAL;
     COLSET* src = const_cast<COLSET*>(from);
     int rc = ColSetAlloc(&bound, from, 2);
-    if (rc == 0) rc = ColSetCopyRows(bound, src, 0, at, 0);
-    if (rc == 0) rc = ColSetCopyRows(bound, src, 1, at, 0);
-    if (rc != 0) {
-      ColSetDestroy(bound);
-      return rc;
-    }
+    if (rc == 0) rc = ColSetCopyRows(bound.get(), src, 0, at, 0);
+    if (rc == 0) rc = ColSetCopyRows(bound.get(), src, 1, at, 0);
+    if (rc != 0) return rc;
   }
   const BlockPlan plan{orientation, 0, want, 0, want};
   SCR_BUILT seek;
-  COLSET* seekParams = nullptr;
+  ColSetPtr seekParams;
   KS_PLACE place;
-  int rc = SeekQuery(cur, plan, bound, &seek, &seekParams, &place);
-  ColSetDestroy(bound);
-  if (rc != 0) {
-    ColSetDestroy(seekParams);
-    return rc;
-  }
-  return RunSeek(cur, seek, place, seekParams, want, out);
+  if (int rc = SeekQuery(cur, plan, bound.get(), &seek, &seekParams, &place)) return rc;
+  bound.reset();
+  return RunSeek(cur, seek, place, std::move(seekParams), want, out);
 }
 
 int KS_SetBlock(SCR_CURSOR* cur, COLSET* rows) {
-  if (cur == nullptr || cur->analysis == nullptr || rows == nullptr) {
-    ColSetDestroy(rows);
-    return ERR_GENERAL;
-  }
+  ColSetPtr block(rows);
+  if (cur == nullptr || cur->analysis == nullptr || block == nullptr) return ERR_GENERAL;
   KS_KEYSET* ks = KS_Keyset(cur);
-  if (ks == nullptr) {
-    ColSetDestroy(rows);
-    return ERR_NO_MEMORY;
-  }
-  return Install(cur, ks, rows, KS_BlockSize(cur));
+  if (ks == nullptr) return ERR_NO_MEMORY;
+  return Install(cur, ks, std::move(block), KS_BlockSize(cur));
 }

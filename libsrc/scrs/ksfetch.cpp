@@ -12,6 +12,7 @@
 #include <numeric>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "drv_jdbc/j-handles.h"
@@ -63,7 +64,7 @@ int PrepareRefetch(SCR_CURSOR* cur, uint32_t groups) {
 // The rows of keyset rows first..first+n-1 (window rows from wFirst on),
 // in blocks of `size` keys, appended to *got in the order they come.
 int Refetch(SCR_CURSOR* cur, uint32_t wFirst, uint32_t n, uint32_t size, COLSET* got,
-            COLSET** onlyBlock) {
+            ColSetPtr* onlyBlock) {
   SCR_ANALYSIS& a = *cur->analysis;
   KS_KEYSET& ks = *a.keyset;
   KS_PLACE place;
@@ -73,15 +74,16 @@ int Refetch(SCR_CURSOR* cur, uint32_t wFirst, uint32_t n, uint32_t size, COLSET*
   const uint32_t blocks = (n + size - 1) / size;
   uint32_t rc = 0;
   for (uint32_t b = 0; rc == 0 && b < blocks; ++b) {
-    COLSET *keyParams = nullptr, *params = nullptr;
+    COLSET *keys = nullptr, *params = nullptr;
     rc = static_cast<uint32_t>(SCR_RowToParams(&ks.window, wFirst + b * size, size,
-                                               std::min(size, n - b * size), &keyParams,
+                                               std::min(size, n - b * size), &keys,
                                                a.paramOps != 0, false, nullptr));
+    ColSetPtr keyParams(keys);
     // The values cache reuses the parameters of a rowset read in one block.
     if (rc == 0 && blocks == 1 && cur->concurrency == SQL_CONCUR_VALUES)
-      rc = static_cast<uint32_t>(ColSetCreate(onlyBlock, keyParams));
-    if (rc == 0) rc = static_cast<uint32_t>(KS_SpliceParams(cur, place, keyParams, &params));
-    else ColSetDestroy(keyParams);
+      rc = static_cast<uint32_t>(ColSetCreate(onlyBlock, keyParams.get()));
+    if (rc == 0)
+      rc = static_cast<uint32_t>(KS_SpliceParams(cur, place, keyParams.release(), &params));
     if (rc == 0) rc = KS_RunPrepared(cur, stmt, params, binds);
     if (rc == 0) rc = KS_FetchAll(stmt, got);
     // Under lock concurrency the result stays open so that its locks hold.
@@ -92,18 +94,16 @@ int Refetch(SCR_CURSOR* cur, uint32_t wFirst, uint32_t n, uint32_t size, COLSET*
 }
 
 // Row locks or concurrency values of the rowset just read.
-int AfterRefetch(SCR_CURSOR* cur, uint32_t t, uint32_t n, uint32_t size, COLSET* onlyBlock) {
+int AfterRefetch(SCR_CURSOR* cur, uint32_t t, uint32_t n, uint32_t size, ColSetPtr onlyBlock) {
   SCR_ANALYSIS& a = *cur->analysis;
   KS_KEYSET& ks = *a.keyset;
-  if (SCR_ConcurrencyError(cur) != 0) {
-    ColSetDestroy(onlyBlock);
-    return 0;
-  }
+  if (SCR_ConcurrencyError(cur) != 0) return 0;
   if (cur->concurrency == SQL_CONCUR_VALUES) {
     const uint32_t blocks = (n + size - 1) / size;
-    return scs_p_GetOptConcColVals(cur, onlyBlock, t, blocks, size, n - (blocks - 1) * size);
+    return scs_p_GetOptConcColVals(cur, onlyBlock.release(), t, blocks, size,
+                                   n - (blocks - 1) * size);
   }
-  ColSetDestroy(onlyBlock);
+  onlyBlock.reset();
   if (cur->concurrency == SQL_CONCUR_LOCK && a.lockByUpdate != 0) {
     const uint32_t w = static_cast<uint32_t>(ks.windowFirst);
     return scs_p_LockRows(cur, &ks.window, ks.status.data() + w, t - w, n);
@@ -120,11 +120,11 @@ int ConfirmGone(SCR_CURSOR* cur, const std::vector<uint32_t>& missing, uint32_t 
   int rc = ColSetAlloc(&keys, &ks.window, static_cast<uint32_t>(missing.size()));
   for (size_t k = 0; rc == 0 && k < missing.size(); ++k)
     rc = ColSetCopyRows(keys, &ks.window, static_cast<uint32_t>(k), w0 + missing[k], 0);
-  SCR_ColSetPtr keysHeld(keys);
+  ColSetPtr keysHeld(keys);
   if (rc != 0) return rc;
   COLSET* back = nullptr;
   rc = KS_ReadKeysByKey(cur, keys, 0, &back);
-  SCR_ColSetPtr backHeld(back);
+  ColSetPtr backHeld(back);
   if (rc != 0) return rc;
   const auto nkeys = static_cast<uint16_t>(keys->cols_used);
   std::unordered_map<std::string, bool> still;
@@ -177,7 +177,7 @@ int SCR_MarkDeletedRows(SCR_CURSOR* cur, COLSET* rows, uint32_t first) {
   std::unordered_map<std::string, uint32_t> came;
   for (uint32_t j = 0; rows->cols_used != 0 && j < rows->rows_held; ++j)
     came.emplace(KeyOf(rows, appCols, nkeys, j), j);
-  SCR_ColSetPtr out(new (std::nothrow) COLSET());
+  ColSetPtr out(new (std::nothrow) COLSET());
   if (!out) return ERR_NO_MEMORY;
   if (int rc = ColSetBuild(s->cols, s->colCount, n, out.get())) return rc;
   out->rows_held = n;
@@ -235,18 +235,13 @@ int scs_p_FetchKeyset(SCR_CURSOR* cur, ROWSTATUS* rs, int32_t row) {
   if ((cur->flags & SCR_FLAG_REFETCH_READY) == 0 || a->refetchGroups != size) {
     if (int rc = PrepareRefetch(cur, size)) return rc;
   }
-  SCR_ColSetPtr got(new (std::nothrow) COLSET());
+  ColSetPtr got(new (std::nothrow) COLSET());
   if (!got) return ERR_NO_MEMORY;
-  COLSET* onlyBlock = nullptr;
-  if (int rc = Refetch(cur, first - static_cast<uint32_t>(w), n, size, got.get(), &onlyBlock)) {
-    ColSetDestroy(onlyBlock);
+  ColSetPtr onlyBlock;
+  if (int rc = Refetch(cur, first - static_cast<uint32_t>(w), n, size, got.get(), &onlyBlock))
     return rc;
-  }
-  if (int rc = SCR_MarkDeletedRows(cur, got.get(), first)) {
-    ColSetDestroy(onlyBlock);
-    return rc;
-  }
-  if (int rc = AfterRefetch(cur, first, n, size, onlyBlock)) return rc;
+  if (int rc = SCR_MarkDeletedRows(cur, got.get(), first)) return rc;
+  if (int rc = AfterRefetch(cur, first, n, size, std::move(onlyBlock))) return rc;
   ColSetFreeColumns(rs->rows);
   *rs->rows = *got;
   *got = COLSET{};

@@ -3,6 +3,7 @@
 // gives them now, which is not the order the keys were read in when a row
 // moved since: each row goes to its key by value, never by position.
 #include <new>
+#include <utility>
 
 #include "scrs/colset_ops.h"
 #include "scrs/ksblock.h"
@@ -22,14 +23,6 @@ struct ColumnView {
     set.rows_held = src->rows_held;
   }
 };
-
-// Replaces *to by the columns of a new-made set, which is then freed.
-void Adopt(COLSET* to, COLSET* from) {
-  ColSetFreeColumns(to);
-  *to = *from;
-  *from = COLSET{};
-  ColSetDestroy(from);
-}
 
 }  // namespace
 
@@ -69,18 +62,15 @@ int SCR_MatchRowsToKeys(const COLSET* keys, uint32_t first, uint32_t count,
       }
     }
   }
-  COLSET* out = nullptr;
+  ColSetPtr out;
   if (int rc = ColSetAlloc(&out, rows, count)) return rc;
   int rc = 0;
   for (uint32_t i = 0; rc == 0 && i < count; ++i) {
     (*found)[i] = from[i] >= 0;
-    rc = from[i] >= 0 ? ColSetCopyRows(out, rows, i, static_cast<uint32_t>(from[i]), 1)
-                      : ColSetInsertRow(out, i);
+    rc = from[i] >= 0 ? ColSetCopyRows(out.get(), rows, i, static_cast<uint32_t>(from[i]), 1)
+                      : ColSetInsertRow(out.get(), i);
   }
-  if (rc != 0) {
-    ColSetDestroy(out);
-    return rc;
-  }
-  Adopt(rows, out);
+  if (rc != 0) return rc;
+  ColSetAdopt(rows, std::move(out));
   return 0;
 }

@@ -117,11 +117,9 @@ int SCR_RowToParams(const COLSET* src, uint32_t first, uint32_t groups, uint32_t
     if (!omit[c]) used.push_back(c);
   const size_t total = size_t{groups} * used.size();
   if (total > UINT16_MAX) return ERR_GENERAL;
-  auto* set = new (std::nothrow) COLSET;
-  if (set == nullptr || ColSetInit(set, static_cast<uint16_t>(total)) != 0) {
-    delete set;
+  ColSetPtr set(new (std::nothrow) COLSET);
+  if (set == nullptr || ColSetInit(set.get(), static_cast<uint16_t>(total)) != 0)
     return ERR_NO_MEMORY;
-  }
   set->cols_used = static_cast<uint16_t>(total);
   size_t k = 0;
   for (uint32_t g = 0; g < groups; ++g) {
@@ -132,17 +130,14 @@ int SCR_RowToParams(const COLSET* src, uint32_t first, uint32_t groups, uint32_t
       d.elem_size = ParamSize(s, take[g], terminate, trim);
     }
   }
-  int rc = total == 0 ? 0 : ColSetSetRows(set, 1);
+  int rc = total == 0 ? 0 : ColSetSetRows(set.get(), 1);
   k = 0;
   for (uint32_t g = 0; rc == 0 && g < groups; ++g)
     for (size_t i = 0; rc == 0 && i < used.size(); ++i)
       rc = CopyValue(src->cols[used[i]], take[g], terminate, &set->cols[k++]);
-  if (rc != 0) {
-    ColSetDestroy(set);
-    return rc;
-  }
+  if (rc != 0) return rc;
   set->rows_held = 1;
-  *out = set;
+  *out = set.release();
   return 0;
 }
 

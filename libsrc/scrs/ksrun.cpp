@@ -7,6 +7,7 @@
 #include <sqlext.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "drv_jdbc/j-error.h"
 #include "drv_jdbc/j-handles.h"
@@ -26,8 +27,8 @@ constexpr JdbcColBind kUndescribed{SQL_VARCHAR, 0, 255, 0, 1};
 
 // A one-row copy of the application's values of the listed markers (null
 // when none is listed).
-int AppSlice(const COLSET* app, const std::vector<uint32_t>& which, COLSET** out) {
-  *out = nullptr;
+int AppSlice(const COLSET* app, const std::vector<uint32_t>& which, ColSetPtr* out) {
+  out->reset();
   if (which.empty()) return 0;
   // A view of the columns; the values are copied out of it, never freed
   // through it.
@@ -38,7 +39,10 @@ int AppSlice(const COLSET* app, const std::vector<uint32_t>& which, COLSET** out
   view.col_capacity = view.cols_used = static_cast<uint16_t>(cols.size());
   view.row_capacity = app->row_capacity;
   view.rows_held = app->rows_held;
-  return SCR_RowToParams(&view, 0, 1, 1, out, false, false, nullptr);
+  COLSET* made = nullptr;
+  const int rc = SCR_RowToParams(&view, 0, 1, 1, &made, false, false, nullptr);
+  out->reset(made);
+  return rc;
 }
 
 bool Dropped(const KS_PLACE& place, uint32_t i) {
@@ -46,15 +50,13 @@ bool Dropped(const KS_PLACE& place, uint32_t i) {
 }
 
 // b's columns in front of a's; either may be null. The result is *a.
-int Join(COLSET** a, COLSET* b) {
+int Join(ColSetPtr* a, ColSetPtr b) {
   if (b == nullptr) return 0;
   if (*a == nullptr) {
-    *a = b;
+    *a = std::move(b);
     return 0;
   }
-  const int rc = ColSetMerge(*a, b);
-  ColSetDestroy(b);
-  return rc;
+  return ColSetMerge(a->get(), b.get());
 }
 
 }  // namespace
@@ -101,28 +103,19 @@ void KS_KeepAppBinds(SCR_CURSOR* cur, uint16_t count, const JdbcColBind* binds) 
 
 int KS_SpliceParams(const SCR_CURSOR* cur, const KS_PLACE& place, COLSET* lib, COLSET** out) {
   *out = nullptr;
+  ColSetPtr libHeld(lib);
   const uint32_t n = KS_AppParamCount(cur);
   std::vector<uint32_t> head, tail;
   for (uint32_t i = 0; i < n; ++i)
     if (!Dropped(place, i)) (i < place.libAt ? head : tail).push_back(i);
   const COLSET* app = n > 0 ? cur->analysis->appParams.get() : nullptr;
-  COLSET *first = nullptr, *last = nullptr;
+  ColSetPtr first, set;
   int rc = app != nullptr ? AppSlice(app, head, &first) : 0;
-  if (rc == 0 && app != nullptr) rc = AppSlice(app, tail, &last);
-  if (rc != 0) {
-    ColSetDestroy(first);
-    ColSetDestroy(lib);
-    return rc;
-  }
-  COLSET* set = last;
-  rc = Join(&set, lib);
-  if (rc == 0) rc = Join(&set, first);
-  else ColSetDestroy(first);
-  if (rc != 0) {
-    ColSetDestroy(set);
-    return rc;
-  }
-  *out = set;
+  if (rc == 0 && app != nullptr) rc = AppSlice(app, tail, &set);
+  if (rc == 0) rc = Join(&set, std::move(libHeld));
+  if (rc == 0) rc = Join(&set, std::move(first));
+  if (rc != 0) return rc;
+  *out = set.release();
   return 0;
 }
 

@@ -3,8 +3,6 @@
 #include "scrs/colset_ops.h"
 #include "scrs/scranalysis.h"
 
-void SCR_ColSetFree::operator()(COLSET* set) const { ColSetDestroy(set); }
-
 KS_KEYSET::KS_KEYSET() {
   DSC_Init(&cache);
   DSC_Init(&valuesCache);

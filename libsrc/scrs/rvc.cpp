@@ -93,23 +93,16 @@ void MoveEnvErrors(JdbcEnv* env, uint32_t stmt) {
 // One row of text parameters, in marker order: a new set that the agent
 // takes over with DRV_SetParams.
 COLSET* NewParams(std::initializer_list<const std::string*> values) {
-  auto* set = new (std::nothrow) COLSET();
-  if (set == nullptr) return nullptr;
+  ColSetPtr set(new (std::nothrow) COLSET());
   const auto n = static_cast<uint16_t>(values.size());
-  if (ColSetInit(set, n) != 0) {
-    delete set;
-    return nullptr;
-  }
+  if (set == nullptr || ColSetInit(set.get(), n) != 0) return nullptr;
   uint16_t c = 0;
   for (const std::string* v : values) {
     const uint32_t width = ColSetTypeSize(COLSET_VT_CHAR16, static_cast<uint32_t>(v->size()) + 1);
     set->cols[c++] = COLSET_COL{COLSET_VT_CHAR16, width, nullptr, nullptr};
   }
   set->cols_used = n;
-  if (ColSetSetRows(set, 1) != 0) {
-    ColSetDestroy(set);
-    return nullptr;
-  }
+  if (ColSetSetRows(set.get(), 1) != 0) return nullptr;
   c = 0;
   for (const std::string* v : values) {
     COLSET_COL& col = set->cols[c++];
@@ -119,7 +112,7 @@ COLSET* NewParams(std::initializer_list<const std::string*> values) {
     col.ind[0] = 0;
   }
   set->rows_held = 1;
-  return set;
+  return set.release();
 }
 
 // Hands one parameter row (with its types when the agent needs them) to the

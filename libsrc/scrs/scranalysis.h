@@ -20,6 +20,7 @@
 #include "scrs/dsc.h"
 #include "scrs/sqlanalyse.h"
 #include "util/colset.h"
+#include "util/owners.h"
 #include "util/rowstatus.h"
 
 struct SCR_CURSOR;
@@ -31,12 +32,6 @@ struct SCR_ColDescFree {
   void operator()(JdbcColDesc* descs) const;
 };
 using SCR_ColDescPtr = std::unique_ptr<JdbcColDesc, SCR_ColDescFree>;
-
-// A set made with new (ColSetCreate and its kin), freed with ColSetDestroy.
-struct SCR_ColSetFree {
-  void operator()(COLSET* set) const;
-};
-using SCR_ColSetPtr = std::unique_ptr<COLSET, SCR_ColSetFree>;
 
 // How the data source writes and stores names.
 struct SCR_IDENTS {
@@ -106,7 +101,7 @@ struct KS_KEYSET {
   // values as read again after the update, by cache row. When its keys are
   // not among its columns, the values cache holds them: the values row of
   // each cache row (-1 where no row can be told for it).
-  std::map<uint32_t, SCR_ColSetPtr> ownRows;
+  std::map<uint32_t, ColSetPtr> ownRows;
   std::vector<int32_t> valuesRowOf;
   // A mixed cursor's bookmarks: bookmark n names row n - 1, a key with its
   // sort values; kept across block moves until the result goes.
@@ -158,7 +153,7 @@ struct SCR_ANALYSIS {
   // The application's parameter values, kept by the set-parameters hook so
   // that generated statements can send them behind their own (a copy each
   // time: the agent takes over what it is given).
-  SCR_ColSetPtr appParams;
+  ColSetPtr appParams;
   std::unique_ptr<KS_KEYSET> keyset;
   // The application's parameter descriptions, sent with its values; and
   // whether the values came for the execution under way (an execution
@@ -389,12 +384,12 @@ int SCR_PosText(const SCR_ANALYSIS& a, uint16_t op, const std::vector<std::strin
 // rows): SQL_POSITION does nothing, SQL_UPDATE / SQL_DELETE / SQL_ADD run
 // their statements row by row. Takes over values and columns.
 int SCR_PosOpDispatch(SCR_CURSOR* cur, int32_t row, uint16_t op, uint16_t** statuses,
-                      uint32_t* count, SCR_ColSetPtr values, std::vector<uint16_t> columns);
+                      uint32_t* count, ColSetPtr values, std::vector<uint16_t> columns);
 // What addresses a cursor's current row in a statement of another handle:
 // the key condition (" WHERE ..."), its parameters and their descriptions.
 struct SCR_CURRENTROW {
   std::string where;
-  SCR_ColSetPtr params;
+  ColSetPtr params;
   std::vector<SCR_PARAMDESC> descs;
   uint32_t keysetRow = 0;
   bool needsBinding = false;
@@ -415,7 +410,7 @@ void SCR_CurrentOfFree(SCR_CURSOR* cur);
 
 // Update, delete or fetch of the keyset rows the bookmarks name (1-based).
 int SCR_BulkOpDispatch(SCR_CURSOR* cur, uint16_t op, const uint64_t* bookmarks, uint32_t rows,
-                       SCR_ColSetPtr values, std::vector<uint16_t> columns,
+                       ColSetPtr values, std::vector<uint16_t> columns,
                        uint16_t** statuses, uint32_t* count, ROWSTATUS** fetched);
 
 // The rows of a static cursor's cache that the bookmarks name, in their

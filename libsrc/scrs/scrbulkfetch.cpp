@@ -142,11 +142,10 @@ int scs_p_FetchMixedByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint3
   for (uint32_t j = 0; rc == 0 && j < rows; ++j) {
     const uint64_t b = bookmarks[j];
     if (b < 1 || b > ks->marks->rows_held) continue;
-    COLSET* key = nullptr;
+    ColSetPtr key;
     rc = ColSetAlloc(&key, ks->marks, 1);
-    if (rc == 0) rc = ColSetCopyRows(key, ks->marks, 0, static_cast<uint32_t>(b - 1), 0);
-    if (rc == 0) rc = KS_SetBlock(cur, key);
-    else ColSetDestroy(key);
+    if (rc == 0) rc = ColSetCopyRows(key.get(), ks->marks, 0, static_cast<uint32_t>(b - 1), 0);
+    if (rc == 0) rc = KS_SetBlock(cur, key.release());
     RowStatusFree(&one);
     if (rc == 0) rc = RowStatusCreate(&one, 1);
     if (rc == 0) rc = scs_p_FetchKeyset(cur, one, 1);

@@ -27,7 +27,7 @@ struct SCR_CURRENTOF {
   std::string name;      // the cursor named, without quotes
   bool quoted = false;
   std::string prepared;  // the text the agent holds
-  SCR_ColSetPtr params;  // the application's values given before execute
+  ColSetPtr params;  // the application's values given before execute
   std::vector<JdbcColBind> binds;  // and their descriptions
 };
 
@@ -175,7 +175,7 @@ bool SCR_ExecuteCurrentOf(SCR_CURSOR* cur, COLSET* params, uint16_t count,
     count = static_cast<uint16_t>(q->binds.size());
     binds = q->binds.data();
   }
-  SCR_ColSetPtr app(params != nullptr ? params : q->params.release());
+  ColSetPtr app(params != nullptr ? params : q->params.release());
   bool any = false;
   SCR_CURSOR* target = Target(cur, *q, &any);
   if (target == nullptr) {

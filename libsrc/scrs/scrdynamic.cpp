@@ -262,10 +262,10 @@ int scs_p_DynamicOwnVersions(SCR_CURSOR* cur, const std::vector<uint32_t>& at) {
   if (a == nullptr || a->rowVersion == 0 || cur->rvcLink.list == nullptr || at.empty()) return 0;
   if (ks == nullptr) return ERR_GENERAL;
   const auto n = static_cast<uint32_t>(at.size());
-  COLSET* picked = nullptr;
+  ColSetPtr picked;
   int rc = ColSetAlloc(&picked, &ks->window, n);
   for (uint32_t j = 0; rc == 0 && j < n; ++j)
-    rc = at[j] < ks->window.rows_held ? ColSetCopyRows(picked, &ks->window, j, at[j], 0)
+    rc = at[j] < ks->window.rows_held ? ColSetCopyRows(picked.get(), &ks->window, j, at[j], 0)
                                       : ERR_GENERAL;
   // The rows as the next fetch reads them, so that it finds their versions
   // unchanged.
@@ -286,7 +286,7 @@ int scs_p_DynamicOwnVersions(SCR_CURSOR* cur, const std::vector<uint32_t>& at) {
   std::vector<uint16_t> statuses(n, SQL_ROW_SUCCESS);
   for (uint32_t j = 0; rc == 0 && j < n; ++j) {
     if (!found[j]) continue;
-    rc = RVC_RowVersion(picked, j, &keyVersions[size_t{j} * RVC_DIGEST_SIZE]);
+    rc = RVC_RowVersion(picked.get(), j, &keyVersions[size_t{j} * RVC_DIGEST_SIZE]);
     if (rc == 0) rc = RVC_RowVersion(&rows, j, &rowVersions[size_t{j} * RVC_DIGEST_SIZE]);
     statuses[j] = SQL_ROW_UPDATED;
   }
@@ -294,6 +294,5 @@ int scs_p_DynamicOwnVersions(SCR_CURSOR* cur, const std::vector<uint32_t>& at) {
     rc = RVC_UpdateVersion(&cur->rvcLink, keyVersions.data(), rowVersions.data(),
                            statuses.data(), n);
   ColSetFreeColumns(&rows);
-  ColSetDestroy(picked);
   return rc;
 }

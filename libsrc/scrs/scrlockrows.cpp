@@ -48,13 +48,14 @@ bool LockText(const SCR_ANALYSIS& a, std::string* out) {
 // One row's parameters: its key values for the SET list, then again for
 // the condition.
 uint32_t LockParams(const COLSET* keys, uint32_t row, COLSET** out) {
-  COLSET* where = nullptr;
-  int rc = SCR_RowToParams(keys, row, 1, 1, out, false, false, nullptr);
-  if (rc == 0) rc = SCR_RowToParams(keys, row, 1, 1, &where, false, false, nullptr);
-  if (rc == 0) rc = ColSetMerge(where, *out);
-  ColSetDestroy(*out);
-  *out = rc == 0 ? where : nullptr;
-  if (rc != 0) ColSetDestroy(where);
+  *out = nullptr;
+  COLSET *setList = nullptr, *condition = nullptr;
+  int rc = SCR_RowToParams(keys, row, 1, 1, &setList, false, false, nullptr);
+  ColSetPtr front(setList);
+  if (rc == 0) rc = SCR_RowToParams(keys, row, 1, 1, &condition, false, false, nullptr);
+  ColSetPtr back(condition);
+  if (rc == 0) rc = ColSetMerge(back.get(), front.get());
+  if (rc == 0) *out = back.release();
   return static_cast<uint32_t>(rc);
 }
 

@@ -69,17 +69,14 @@ int Forward(SCR_CURSOR* cur, KS_KEYSET* ks, int64_t t, Move* m) {
                        static_cast<uint32_t>(want), &read);
   const int64_t added = std::max<int64_t>(0, int64_t{read.rows_held} - skip);
   if (rc == 0 && keep + added == 0) rc = ERR_NO_DATA_FOUND;
-  COLSET* block = nullptr;
+  ColSetPtr block;
   if (rc == 0) rc = ColSetAlloc(&block, held, static_cast<uint32_t>(keep + added));
-  if (rc == 0) rc = Put(block, 0, held, std::min(t, k), keep, false, 0);
-  if (rc == 0) rc = Put(block, static_cast<uint32_t>(keep), &read, skip, added, false, 1);
+  if (rc == 0) rc = Put(block.get(), 0, held, std::min(t, k), keep, false, 0);
+  if (rc == 0) rc = Put(block.get(), static_cast<uint32_t>(keep), &read, skip, added, false, 1);
   const bool end = int64_t{read.rows_held} < want;
   ColSetFreeColumns(&read);
-  if (rc != 0) {
-    ColSetDestroy(block);
-    return rc;
-  }
-  if ((rc = KS_SetBlock(cur, block)) != 0) return rc;
+  if (rc != 0) return rc;
+  if ((rc = KS_SetBlock(cur, block.release())) != 0) return rc;
   *m = {end ? KS_BLOCK_END_FULL : KS_BLOCK_ANYWHERE, 0};
   return 0;
 }
@@ -98,16 +95,13 @@ int Backward(SCR_CURSOR* cur, KS_KEYSET* ks, int64_t t, Move* m, int64_t* before
   // Read backwards: the new first key is the n-th read.
   const int64_t taken = std::min(n, kset);
   const int64_t keep = std::clamp<int64_t>(t + kset, 0, k);
-  COLSET* block = nullptr;
+  ColSetPtr block;
   if (rc == 0) rc = ColSetAlloc(&block, held, static_cast<uint32_t>(taken + keep));
-  if (rc == 0) rc = Put(block, 0, &read, n - 1, taken, true, 1);
-  if (rc == 0) rc = Put(block, static_cast<uint32_t>(taken), held, 0, keep, false, 0);
+  if (rc == 0) rc = Put(block.get(), 0, &read, n - 1, taken, true, 1);
+  if (rc == 0) rc = Put(block.get(), static_cast<uint32_t>(taken), held, 0, keep, false, 0);
   ColSetFreeColumns(&read);
-  if (rc != 0) {
-    ColSetDestroy(block);
-    return rc;
-  }
-  if ((rc = KS_SetBlock(cur, block)) != 0) return rc;
+  if (rc != 0) return rc;
+  if ((rc = KS_SetBlock(cur, block.release())) != 0) return rc;
   *m = {KS_BLOCK_ANYWHERE, 0};
   return 0;
 }

@@ -39,16 +39,12 @@ int scs_p_MixedBookmark(const SCR_CURSOR* cur, uint32_t n, uint32_t* out) {
     *out = it->second;
     return 0;
   }
-  COLSET* one = nullptr;
+  ColSetPtr one;
   int rc = ColSetAlloc(&one, ks->blockRows, 1);
-  if (rc == 0) rc = ColSetCopyRows(one, ks->blockRows, 0, row, 0);
-  if (rc == 0 && ks->marks != nullptr) rc = ColSetAppendRows(ks->marks, one);
-  if (rc != 0) {
-    ColSetDestroy(one);
-    return rc;
-  }
-  if (ks->marks == nullptr) ks->marks = one;
-  else ColSetDestroy(one);
+  if (rc == 0) rc = ColSetCopyRows(one.get(), ks->blockRows, 0, row, 0);
+  if (rc == 0 && ks->marks != nullptr) rc = ColSetAppendRows(ks->marks, one.get());
+  if (rc != 0) return rc;
+  if (ks->marks == nullptr) ks->marks = one.release();
   *out = ks->marks->rows_held;
   ks->markOf.emplace(key, *out);
   return 0;
@@ -75,15 +71,12 @@ int scs_p_MixedMarkBlock(SCR_CURSOR* cur, uint64_t mark) {
   // place at the head of the block.
   COLSET read{};
   int rc = KS_ReadKeys(cur, SQL_FETCH_NEXT, ks->marks, at, KS_BlockSize(cur) - 1, &read);
-  COLSET* block = nullptr;
+  ColSetPtr block;
   if (rc == 0) rc = ColSetAlloc(&block, ks->marks, 1 + read.rows_held);
-  if (rc == 0) rc = ColSetCopyRows(block, ks->marks, 0, at, 0);
+  if (rc == 0) rc = ColSetCopyRows(block.get(), ks->marks, 0, at, 0);
   for (uint32_t i = 0; rc == 0 && i < read.rows_held; ++i)
-    rc = ColSetCopyRows(block, &read, 1 + i, i, 1);
+    rc = ColSetCopyRows(block.get(), &read, 1 + i, i, 1);
   ColSetFreeColumns(&read);
-  if (rc != 0) {
-    ColSetDestroy(block);
-    return rc;
-  }
-  return KS_SetBlock(cur, block);
+  if (rc != 0) return rc;
+  return KS_SetBlock(cur, block.release());
 }

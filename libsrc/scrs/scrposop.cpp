@@ -24,13 +24,10 @@
 #include "scrs/ss.h"
 #include "util/errcodes.h"
 #include "util/log.h"
+#include "util/owners.h"
 
 namespace {
 
-
-struct FreeDeleter {
-  void operator()(void* p) const { std::free(p); }
-};
 
 // One change: the statement text prepared last and what every row binds.
 struct Change {
@@ -38,7 +35,7 @@ struct Change {
   SCR_ANALYSIS* a;
   KS_KEYSET* ks;
   uint16_t op;  // SQL_UPDATE, SQL_DELETE, SQL_ADD
-  SCR_ColSetPtr values;
+  ColSetPtr values;
   std::vector<uint16_t> columns;
   std::vector<std::string> names;          // of the columns
   std::vector<SCR_PARAMDESC> columnDescs;  // of the columns
@@ -108,7 +105,7 @@ int64_t Run(Change* c, COLSET* params, const std::vector<JdbcColBind>& binds) {
 }
 
 // Puts `front`'s columns before `back`'s: the result is in *back.
-int Join(SCR_ColSetPtr* back, SCR_ColSetPtr front) {
+int Join(ColSetPtr* back, ColSetPtr front) {
   if (front == nullptr || front->cols_used == 0) return 0;
   if (*back == nullptr || (*back)->cols_used == 0) {
     *back = std::move(front);
@@ -148,7 +145,7 @@ const COLSET* ValueRows(Change* c, uint32_t i, int64_t* row) {
 int StaticKeys(Change* c, uint32_t k, COLSET** out) {
   const SCR_ANALYSIS& a = *c->a;
   const std::vector<SCR_COLDESC>& cols = a.selectCols;
-  SCR_ColSetPtr cached;
+  ColSetPtr cached;
   const int64_t r = 0;
   const COLSET* src = nullptr;
   if (SS_CURSOR* ss = c->cur->staticCursor) {
@@ -188,7 +185,7 @@ int KeyParams(Change* c, uint32_t k, COLSET** out) {
 
 // The parameters that address keyset row k (rowset row i): its keys, then
 // under values concurrency its kept values; `descs` gets theirs.
-int RowParams(Change* c, uint32_t k, uint32_t i, SCR_ColSetPtr* out,
+int RowParams(Change* c, uint32_t k, uint32_t i, ColSetPtr* out,
               std::vector<SCR_PARAMDESC>* descs, std::vector<std::string>* compare,
               std::vector<uint8_t>* isNull) {
   SCR_ANALYSIS& a = *c->a;
@@ -201,7 +198,7 @@ int RowParams(Change* c, uint32_t k, uint32_t i, SCR_ColSetPtr* out,
   COLSET* raw = nullptr;
   if (staticKept) raw = own.keys.release();
   else if (int rc = KeyParams(c, k, &raw)) return rc;
-  SCR_ColSetPtr params(raw);
+  ColSetPtr params(raw);
   for (const SCR_COLDESC& key : a.ks.keys) {
     SCR_PARAMDESC p{};
     SCR_ParamDescFromCol(key, &p);
@@ -219,7 +216,7 @@ int RowParams(Change* c, uint32_t k, uint32_t i, SCR_ColSetPtr* out,
     COLSET* vp = nullptr;
     if (int rc = SCR_RowToParams(kept, static_cast<uint32_t>(vr), 1, 1, &vp, false, false, isNull))
       return rc;
-    SCR_ColSetPtr kv(vp);
+    ColSetPtr kv(vp);
     for (size_t col = 0; col < cols.size(); ++col) {
       compare->push_back(cols[col].name);
       if ((*isNull)[col] != 0) continue;
@@ -240,7 +237,7 @@ int RowParams(Change* c, uint32_t k, uint32_t i, SCR_ColSetPtr* out,
 // row takes.
 uint16_t ChangeRow(Change* c, uint32_t k, uint32_t next, uint32_t i) {
   SCR_ANALYSIS& a = *c->a;
-  SCR_ColSetPtr params;
+  ColSetPtr params;
   // Parameter order: new values, keys, kept values.
   std::vector<SCR_PARAMDESC> descs = c->columnDescs;
   std::vector<std::string> compare;
@@ -250,7 +247,7 @@ uint16_t ChangeRow(Change* c, uint32_t k, uint32_t next, uint32_t i) {
     COLSET* nv = nullptr;
     if (SCR_RowToParams(c->values.get(), next, 1, 1, &nv, false, false, nullptr) != 0)
       return SQL_ROW_ERROR;
-    if (Join(&params, SCR_ColSetPtr(nv)) != 0) return SQL_ROW_ERROR;
+    if (Join(&params, ColSetPtr(nv)) != 0) return SQL_ROW_ERROR;
   }
   std::string text;
   if (SCR_PosText(a, c->op, c->names, compare, isNull, &text) != 0) return SQL_ROW_ERROR;
@@ -311,7 +308,7 @@ int Outcome(const Change& c, uint32_t addressed, uint32_t changed) {
   return changed == 0 ? ERR_NO_ROWS_CHANGED : ERR_SEVERAL_ROWS_CHANGED;
 }
 
-int Prepared(SCR_CURSOR* cur, uint16_t op, SCR_ColSetPtr values,
+int Prepared(SCR_CURSOR* cur, uint16_t op, ColSetPtr values,
              std::vector<uint16_t> columns, Change* c) {
   c->cur = cur;
   c->a = cur->analysis;
@@ -354,7 +351,7 @@ uint16_t* NewStatuses(uint32_t n) {
 }  // namespace
 
 int SCR_PosOpDispatch(SCR_CURSOR* cur, int32_t row, uint16_t op, uint16_t** statuses,
-                      uint32_t* count, SCR_ColSetPtr values, std::vector<uint16_t> columns) {
+                      uint32_t* count, ColSetPtr values, std::vector<uint16_t> columns) {
   if (op == SQL_REFRESH) return ERR_NOT_CAPABLE;
   if (op != SQL_UPDATE && op != SQL_DELETE && op != SQL_ADD) return 0;
   if (statuses == nullptr || count == nullptr || values == nullptr ||
@@ -371,7 +368,7 @@ int SCR_PosOpDispatch(SCR_CURSOR* cur, int32_t row, uint16_t op, uint16_t** stat
   const uint32_t first =
       !block ? static_cast<uint32_t>(std::max(cur->rowsetStart, 1) - 1)
       : cur->cursorType == SQL_CURSOR_DYNAMIC || c.ks == nullptr ? 0 : c.ks->rowsetInBlock;
-  std::unique_ptr<uint16_t, FreeDeleter> out(NewStatuses(n));
+  UniqueFree<uint16_t> out(NewStatuses(n));
   if (out == nullptr) rc = ERR_NO_MEMORY;
   uint32_t addressed = 0, changed = 0;
   for (uint32_t j = 0; rc == 0 && j < n; ++j) {
@@ -396,12 +393,12 @@ int SCR_PosOpDispatch(SCR_CURSOR* cur, int32_t row, uint16_t op, uint16_t** stat
 }
 
 int SCR_BulkOpDispatch(SCR_CURSOR* cur, uint16_t op, const uint64_t* bookmarks, uint32_t rows,
-                       SCR_ColSetPtr values, std::vector<uint16_t> columns,
+                       ColSetPtr values, std::vector<uint16_t> columns,
                        uint16_t** statuses, uint32_t* count, ROWSTATUS** fetched) {
   if (bookmarks == nullptr || statuses == nullptr || count == nullptr) return ERR_GENERAL;
   if (op == SQL_FETCH_BY_BOOKMARK) {
     if (fetched == nullptr) return ERR_GENERAL;
-    std::unique_ptr<uint16_t, FreeDeleter> out(NewStatuses(rows));
+    UniqueFree<uint16_t> out(NewStatuses(rows));
     if (out == nullptr) return ERR_NO_MEMORY;
     // A static cursor has every row in its cache (its values and locks
     // were taken with them); the others read theirs by key.
@@ -425,7 +422,7 @@ int SCR_BulkOpDispatch(SCR_CURSOR* cur, uint16_t op, const uint64_t* bookmarks, 
   // A mixed cursor's bookmarks name keys, reached in its current block.
   const bool mixed = cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN && cur->keysetSize != 0;
   if (rc == 0 && cur->cursorType == SQL_CURSOR_DYNAMIC) rc = ERR_BULK_NOT_SUPPORTED;
-  std::unique_ptr<uint16_t, FreeDeleter> out(NewStatuses(rows));
+  UniqueFree<uint16_t> out(NewStatuses(rows));
   if (out == nullptr) rc = rc != 0 ? rc : ERR_NO_MEMORY;
   uint32_t changed = 0;
   const uint32_t base = mixed && c.ks != nullptr
@@ -508,8 +505,8 @@ extern "C" {
 uint32_t SCR_SetPos(uint32_t stmt, int32_t row, uint16_t op, uint16_t, uint16_t** statuses,
                     uint32_t* count, COLSET* params, uint16_t* list, uint16_t nlist) {
   // The values and the column list are this call's from here on.
-  SCR_ColSetPtr values(params);
-  std::unique_ptr<uint16_t, FreeDeleter> owned(list);
+  ColSetPtr values(params);
+  UniqueFree<uint16_t> owned(list);
   std::vector<uint16_t> columns(list, list + (list != nullptr ? nlist : 0));
   JdbcStmt* s = nullptr;
   SCR_CURSOR* cur = SCR_StmtCursor(stmt, &s);
@@ -529,8 +526,8 @@ uint32_t SCR_SetPos(uint32_t stmt, int32_t row, uint16_t op, uint16_t, uint16_t*
 uint32_t SCR_BulkOperations(uint32_t stmt, uint16_t op, const uint64_t* bookmarks, uint32_t rows,
                             COLSET* params, uint16_t* list, uint16_t nlist, uint16_t** statuses,
                             uint32_t* count, ROWSTATUS** fetched) {
-  SCR_ColSetPtr values(params);
-  std::unique_ptr<uint16_t, FreeDeleter> owned(list);
+  ColSetPtr values(params);
+  UniqueFree<uint16_t> owned(list);
   std::vector<uint16_t> columns(list, list + (list != nullptr ? nlist : 0));
   JdbcStmt* s = nullptr;
   SCR_CURSOR* cur = SCR_StmtCursor(stmt, &s);

@@ -145,7 +145,7 @@ class ColumnView {
 };
 
 // A new one-row set of row r of the view's columns.
-int CopyRow(const ColumnView& view, uint32_t r, SCR_ColSetPtr* out) {
+int CopyRow(const ColumnView& view, uint32_t r, ColSetPtr* out) {
   const COLSET* src = view.get();
   if (src == nullptr || r >= src->rows_held) return ERR_GENERAL;
   COLSET* one = nullptr;
@@ -158,7 +158,7 @@ int CopyRow(const ColumnView& view, uint32_t r, SCR_ColSetPtr* out) {
 
 // Cache rows from..from+n-1 as the cursor read them; the position of a
 // continuing fetch stays.
-int CachedRows(SCR_CURSOR* cur, uint32_t from, uint32_t n, SCR_ColSetPtr* out) {
+int CachedRows(SCR_CURSOR* cur, uint32_t from, uint32_t n, ColSetPtr* out) {
   SS_CURSOR* ss = cur->staticCursor;
   if (ss == nullptr) return ERR_GENERAL;
   const int32_t position = ss->position;
@@ -181,7 +181,7 @@ constexpr uint32_t kChunk = 256;
 int CacheDigests(SCR_CURSOR* cur, const std::vector<uint16_t>& cols, std::vector<uint64_t>* out) {
   const auto count = static_cast<uint32_t>(std::max(cur->rowCount, 0));
   for (uint32_t from = 0; from < count; from += kChunk) {
-    SCR_ColSetPtr rows;
+    ColSetPtr rows;
     if (int rc = CachedRows(cur, from, std::min(kChunk, count - from), &rows)) return rc;
     for (uint32_t r = 0; r < rows->rows_held; ++r) out->push_back(Digest(rows.get(), cols, r));
   }
@@ -315,7 +315,7 @@ int scs_p_StaticKeptRow(SCR_CURSOR* cur, uint32_t k, SCR_KEPTROW* out) {
   const Compared c = ComparedColumns(*a);
   out->cols.clear();
   for (uint16_t s : c.result) out->cols.push_back(a->selectCols[s]);
-  SCR_ColSetPtr row;
+  ColSetPtr row;
   if (int rc = CachedRows(cur, k, 1, &row)) return rc;
   std::vector<uint16_t> keyCols;
   COLSET* keys = nullptr;
@@ -353,7 +353,7 @@ int scs_p_StaticOwnRow(SCR_CURSOR* cur, uint32_t k, const COLSET* fresh, uint32_
   SCR_ANALYSIS* a = cur->analysis;
   KS_KEYSET* ks = a != nullptr ? a->keyset.get() : nullptr;
   if (ks == nullptr) return ERR_GENERAL;
-  SCR_ColSetPtr kept;
+  ColSetPtr kept;
   if (int rc = CopyRow(ColumnView(fresh, ComparedColumns(*a).table), r, &kept)) return rc;
   ks->ownRows[k] = std::move(kept);
   return 0;

@@ -9,6 +9,7 @@
 #include <numeric>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "drv_jdbc/drv_agent.h"
@@ -26,35 +27,30 @@ namespace {
 constexpr const char* kSrc = "sc_s";
 
 // Rows `at` of src copied into a new set, in that order.
-int PickRows(COLSET* src, const std::vector<uint32_t>& at, COLSET** out) {
-  *out = nullptr;
-  int rc = ColSetAlloc(out, src, static_cast<uint32_t>(at.size()));
+int PickRows(COLSET* src, const std::vector<uint32_t>& at, ColSetPtr* out) {
+  out->reset();
+  ColSetPtr picked;
+  int rc = ColSetAlloc(&picked, src, static_cast<uint32_t>(at.size()));
   for (size_t i = 0; rc == 0 && i < at.size(); ++i)
-    rc = ColSetCopyRows(*out, src, static_cast<uint32_t>(i), at[i], 0);
-  if (rc != 0) {
-    ColSetDestroy(*out);
-    *out = nullptr;
-  }
+    rc = ColSetCopyRows(picked.get(), src, static_cast<uint32_t>(i), at[i], 0);
+  if (rc == 0) *out = std::move(picked);
   return rc;
 }
 
 // A new set of the listed columns of src, in that order.
-int Project(const COLSET* src, const std::vector<uint16_t>& cols, COLSET** out) {
-  *out = nullptr;
+int Project(const COLSET* src, const std::vector<uint16_t>& cols, ColSetPtr* out) {
+  out->reset();
+  ColSetPtr projected;
   int rc = 0;
   for (size_t j = cols.size(); rc == 0 && j-- > 0;) {
-    COLSET* one = nullptr;
+    ColSetPtr one;
     rc = ColSetCreate(&one, src);
     for (uint16_t c = rc == 0 ? one->cols_used : 0; rc == 0 && c-- > 0;)
-      if (c != cols[j]) rc = ColSetRemoveColumn(one, c);
-    if (rc == 0 && *out != nullptr) rc = ColSetMerge(*out, one);
-    if (rc == 0 && *out == nullptr) std::swap(*out, one);
-    ColSetDestroy(one);
+      if (c != cols[j]) rc = ColSetRemoveColumn(one.get(), c);
+    if (rc == 0 && projected != nullptr) rc = ColSetMerge(projected.get(), one.get());
+    if (rc == 0 && projected == nullptr) projected = std::move(one);
   }
-  if (rc != 0) {
-    ColSetDestroy(*out);
-    *out = nullptr;
-  }
+  if (rc == 0) *out = std::move(projected);
   return rc;
 }
 
@@ -67,12 +63,14 @@ int ReadByKey(SCR_CURSOR* cur, const COLSET* keys, const std::vector<uint16_t>& 
   SCR_BUILT built;
   // The values statement holds another query from here on.
   a.keyset->valuesFlags = 0;
-  COLSET *only = nullptr, *keyParams = nullptr, *params = nullptr;
+  ColSetPtr only;
+  COLSET *keyParams = nullptr, *params = nullptr;
   int rc = scs_p_ValuesQuery(cur, n, &built);
   if (rc == 0) rc = static_cast<int>(SCR_Agent().DRV_Prepare(a.valuesStmt, built.text.c_str()));
   if (rc == 0) rc = Project(keys, cols, &only);
-  if (rc == 0) rc = SCR_RowToParams(only, 0, n, n, &keyParams, a.paramOps != 0, false, nullptr);
-  ColSetDestroy(only);
+  if (rc == 0)
+    rc = SCR_RowToParams(only.get(), 0, n, n, &keyParams, a.paramOps != 0, false, nullptr);
+  only.reset();
   KS_PLACE place;
   place.libAt = built.appBefore;
   if (rc == 0) rc = KS_SpliceParams(cur, place, keyParams, &params);
@@ -155,23 +153,22 @@ int scs_p_RefreshOptConcRows(SCR_CURSOR* cur, const uint32_t* rows, uint32_t cou
     at.push_back(static_cast<uint32_t>(v));
     keyAt.push_back(static_cast<uint32_t>(k));
   }
-  COLSET* keys = nullptr;
+  ColSetPtr keys;
   COLSET fresh{};
   int rc = PickRows(&ks->window, keyAt, &keys);
   const std::vector<uint16_t>& keysAt = keyCols;
-  if (rc == 0) rc = ReadByKey(cur, keys, keysAt, &fresh);
+  if (rc == 0) rc = ReadByKey(cur, keys.get(), keysAt, &fresh);
   // Each listed row takes the fresh values of its own key; a row gone
   // keeps what it had.
   std::unordered_map<std::string, uint32_t> came;
   for (uint32_t j = 0; rc == 0 && fresh.cols_used > 0 && j < fresh.rows_held; ++j)
     came.emplace(scs_p_KeyText(&fresh, cols, j), j);
   for (uint32_t i = 0; rc == 0 && i < count; ++i) {
-    const auto it = came.find(scs_p_KeyText(keys, keysAt, i));
+    const auto it = came.find(scs_p_KeyText(keys.get(), keysAt, i));
     if (it != came.end() && ColSetCopyRows(ks->values, &fresh, at[i], it->second, 0) != 0)
       log_message(LOG_LEVEL_ERROR, kSrc, __LINE__,
                   "scs_p_RefreshOptConcRows: Could not keep the values of row %u", rows[i]);
   }
-  ColSetDestroy(keys);
   ColSetFreeColumns(&fresh);
   return rc;
 }

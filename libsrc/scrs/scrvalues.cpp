@@ -11,6 +11,7 @@
 #include <new>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "drv_jdbc/drv_agent.h"
@@ -32,13 +33,10 @@ int ValuesSet(KS_KEYSET* ks) {
     ColSetFreeColumns(ks->values);
     return 0;
   }
-  ks->values = new (std::nothrow) COLSET();
-  if (ks->values == nullptr) return ERR_NO_MEMORY;
-  if (int rc = ColSetInit(ks->values, 0)) {
-    ColSetDestroy(ks->values);
-    ks->values = nullptr;
-    return rc;
-  }
+  ColSetPtr values(new (std::nothrow) COLSET());
+  if (values == nullptr) return ERR_NO_MEMORY;
+  if (int rc = ColSetInit(values.get(), 0)) return rc;
+  ks->values = values.release();
   return 0;
 }
 
@@ -72,29 +70,21 @@ int PlaceByKey(const SCR_ANALYSIS& a, const KS_KEYSET& ks, uint32_t from, uint32
   for (uint32_t j = 0; j < got->rows_held; ++j) came.emplace(scs_p_KeyText(got, cols, j), j);
   std::vector<uint16_t> keyCols(a.ks.keys.size());
   for (size_t k = 0; k < keyCols.size(); ++k) keyCols[k] = static_cast<uint16_t>(k);
-  COLSET* placed = nullptr;
+  ColSetPtr placed;
   int rc = ColSetAlloc(&placed, got, n);
   for (uint32_t i = 0; rc == 0 && i < n; ++i) {
     const auto it = came.find(scs_p_KeyText(&ks.window, keyCols, from + i));
-    rc = it != came.end() ? ColSetCopyRows(placed, got, i, it->second, 0)
-                          : ColSetInsertRow(placed, i);
+    rc = it != came.end() ? ColSetCopyRows(placed.get(), got, i, it->second, 0)
+                          : ColSetInsertRow(placed.get(), i);
   }
-  if (rc == 0) {
-    ColSetFreeColumns(out);
-    *out = *placed;
-    *placed = COLSET{};
-  }
-  ColSetDestroy(placed);
+  if (rc == 0) ColSetAdopt(out, std::move(placed));
   return rc;
 }
 
-int KeyedValues(SCR_CURSOR* cur, KS_KEYSET* ks, COLSET* keyParams, uint32_t first,
+int KeyedValues(SCR_CURSOR* cur, KS_KEYSET* ks, ColSetPtr ready, uint32_t first,
                 uint32_t blocks, uint32_t blockSize, uint32_t lastBlock) {
   SCR_ANALYSIS& a = *cur->analysis;
-  if (ks->windowFirst < 0 || first < static_cast<uint32_t>(ks->windowFirst)) {
-    ColSetDestroy(keyParams);
-    return ERR_GENERAL;
-  }
+  if (ks->windowFirst < 0 || first < static_cast<uint32_t>(ks->windowFirst)) return ERR_GENERAL;
   const uint32_t rel = first - static_cast<uint32_t>(ks->windowFirst);
   KS_PLACE place;
   place.libAt = a.valuesAppBefore;
@@ -103,21 +93,19 @@ int KeyedValues(SCR_CURSOR* cur, KS_KEYSET* ks, COLSET* keyParams, uint32_t firs
   uint32_t rc = 0;
   for (uint32_t b = 0; rc == 0 && b < blocks; ++b) {
     const uint32_t k = b + 1 == blocks ? lastBlock : blockSize;
-    COLSET *keys = keyParams, *params = nullptr;
-    keyParams = nullptr;
+    ColSetPtr keys = std::move(ready);
+    COLSET* params = nullptr;
     if (keys == nullptr || blocks > 1) {
-      ColSetDestroy(keys);
-      keys = nullptr;
+      COLSET* made = nullptr;
       rc = static_cast<uint32_t>(SCR_RowToParams(&ks->window, rel + blockSize * b, blockSize, k,
-                                                 &keys, a.paramOps != 0, false, nullptr));
+                                                 &made, a.paramOps != 0, false, nullptr));
+      keys.reset(made);
     }
-    if (rc == 0) rc = static_cast<uint32_t>(KS_SpliceParams(cur, place, keys, &params));
-    else ColSetDestroy(keys);
+    if (rc == 0) rc = static_cast<uint32_t>(KS_SpliceParams(cur, place, keys.release(), &params));
     if (rc == 0) rc = KS_RunPrepared(cur, a.valuesStmt, params, binds);
     if (rc == 0) rc = KS_FetchAll(a.valuesStmt, &got);
     SCR_Agent().DRV_CloseCursor(a.valuesStmt);
   }
-  ColSetDestroy(keyParams);
   const uint32_t held = ks->window.rows_held > rel ? ks->window.rows_held - rel : 0;
   const uint32_t n = std::min(blocks == 0 ? 0 : (blocks - 1) * blockSize + lastBlock, held);
   if (rc == 0 && got.cols_used > 0 && n > 0)
@@ -186,10 +174,8 @@ int scs_p_ValuesQuery(SCR_CURSOR* cur, uint32_t groups, SCR_BUILT* out) {
 
 int scs_p_GetOptConcColVals(SCR_CURSOR* cur, COLSET* keyParams, uint32_t first, uint32_t blocks,
                             uint32_t blockSize, uint32_t lastBlock) {
-  if (cur == nullptr || cur->analysis == nullptr) {
-    ColSetDestroy(keyParams);
-    return ERR_GENERAL;
-  }
+  ColSetPtr ready(keyParams);
+  if (cur == nullptr || cur->analysis == nullptr) return ERR_GENERAL;
   SCR_ANALYSIS& a = *cur->analysis;
   if (!a.keyset) a.keyset.reset(new (std::nothrow) KS_KEYSET());
   KS_KEYSET* ks = a.keyset.get();
@@ -210,13 +196,10 @@ int scs_p_GetOptConcColVals(SCR_CURSOR* cur, COLSET* keyParams, uint32_t first, 
       ks->valuesFlags |= SCR_VALUES_PREPARED;
     }
   }
-  if (rc != 0) {
-    ColSetDestroy(keyParams);
-    return rc;
-  }
+  if (rc != 0) return rc;
   if (cur->cursorType != SQL_CURSOR_STATIC)
-    return KeyedValues(cur, ks, keyParams, first, blocks, blockSize, lastBlock);
+    return KeyedValues(cur, ks, std::move(ready), first, blocks, blockSize, lastBlock);
   COLSET* params = nullptr;
-  if (int r = KS_SpliceParams(cur, KS_PLACE{}, keyParams, &params)) return r;
+  if (int r = KS_SpliceParams(cur, KS_PLACE{}, ready.release(), &params)) return r;
   return StaticValues(cur, ks, params);
 }

@@ -46,8 +46,8 @@ int scs_p_StaticConcurrency(SCR_CURSOR* cur);
 // columns of those values. The values are the row as the cursor read it, or as
 // its own update left it. 0, or ERR_GENERAL when the row cannot be told.
 struct SCR_KEPTROW {
-  SCR_ColSetPtr keys;
-  SCR_ColSetPtr values;
+  ColSetPtr keys;
+  ColSetPtr values;
   std::vector<SCR_COLDESC> cols;
 };
 int scs_p_StaticKeptRow(SCR_CURSOR* cur, uint32_t k, SCR_KEPTROW* out);

@@ -275,6 +275,12 @@ TEST_F(Info, UnknownAndUnansweredTypes) {
   fake.SetInfo(INFO_ODBC_INT | SQL_MAX_ROW_SIZE, 8000);
   EXPECT_EQ(SQL_SUCCESS, SQLGetInfo(dbc, SQL_MAX_ROW_SIZE, &v, 0, nullptr));
   EXPECT_EQ(8000u, v);
+  // What the agent posted on not answering reaches the application too.
+  fake.PushResult(kGetInfoSlot, 1);
+  fake.PostError(c->agentConn, {"item not kept", "HY000", 3, false});
+  EXPECT_EQ(SQL_ERROR, SQLGetInfo(dbc, SQL_MAX_STATEMENT_LEN, &v, 0, nullptr));
+  EXPECT_NE(std::string::npos, (Message(SQL_HANDLE_DBC, dbc, 1) + Message(SQL_HANDLE_DBC, dbc, 2))
+                                   .find("item not kept"));
 
   // A JDBC failure brings its message.
   fake.PushResult(kGetInfoSlot, 15);

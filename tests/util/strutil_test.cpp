@@ -1,4 +1,5 @@
 #include "util/strutil.h"
+#include "util/owners.h"
 
 #include <gtest/gtest.h>
 
@@ -11,10 +12,7 @@
 
 namespace {
 
-struct FreeDeleter {
-  void operator()(void* p) const { std::free(p); }
-};
-using CStr = std::unique_ptr<char, FreeDeleter>;
+using CStr = UniqueFree<char>;
 
 CStr nts_dup(const char* text, int64_t len) {
   char* out = reinterpret_cast<char*>(1);
