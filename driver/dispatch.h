@@ -68,10 +68,13 @@ extern HANDLE_TABLE gDescTable;
 // rules are REQUIRES where a function needs one held, never EXCLUDES. The
 // order, outermost first: a connection's call lock (handles.h), the
 // serialising lock, the call lock, a handle table's lock. The call lock is
-// never held while a connection's call lock is waited for.
-plat::RecursiveMutex& DRV_CallLock();     // handle lookups, busy marks, env calls
+// never held while a connection's call lock is waited for. The annotations
+// (here and in handles.h) state the first three for the analysis.
+plat::RecursiveMutex& DRV_CallLock()  // handle lookups, busy marks, env calls
+    RETURN_CAPABILITY(lock_order::callLock);
 plat::RecursiveMutex& DRV_ConnectLock();  // held around a whole connect
-plat::RecursiveMutex& DRV_SerialLock();   // serialises all calls while in use
+plat::RecursiveMutex& DRV_SerialLock()    // serialises all calls while in use
+    RETURN_CAPABILITY(lock_order::serialLock);
 
 using DRV_CallHold = plat::UniqueLock<plat::RecursiveMutex>;
 

@@ -34,9 +34,17 @@ struct StmtHandle;
 struct DescHandle;
 struct AgentValueType;  // drv_jdbc/j-opt.h
 
+// Names the analysis gives the dispatcher's process-wide locks, so that
+// their order (driver/dispatch.h) can be written down. Only declared: used
+// in annotations alone, they never need an object.
+namespace lock_order {
+extern plat::RecursiveMutex serialLock;
+extern plat::RecursiveMutex callLock ACQUIRED_AFTER(serialLock);
+}  // namespace lock_order
+
 // The dispatcher's process-wide call lock (driver/dispatch.h), which guards
 // every connection's busy mark.
-plat::RecursiveMutex& DRV_CallLock();
+plat::RecursiveMutex& DRV_CallLock() RETURN_CAPABILITY(lock_order::callLock);
 
 // ---------------------------------------------------------------------------
 // Environment.
@@ -208,7 +216,7 @@ struct ConnHandle {
   // The call lock the dispatcher holds around every operation on this
   // connection. A gate, so that the transaction coordinator's thread may
   // release a hold taken on another thread.
-  plat::Gate callLock;
+  plat::Gate callLock ACQUIRED_BEFORE(lock_order::serialLock);
 };
 
 // ---------------------------------------------------------------------------

@@ -2,7 +2,6 @@
 // executing. JDBC drivers take Statement.cancel() from any thread; the
 // executing call then fails with the driver's exception, which the core
 // reports as cancelled.
-#include <mutex>
 
 #include "drv_jdbc/j-exec.h"
 #include "drv_jdbc/j-handles.h"
@@ -19,11 +18,11 @@ constexpr jint kFrame = 8;
 // when there is no Java statement (yet); *found tells whether the handle was
 // still there.
 jobject HoldStatement(JNIEnv* env, uint32_t h, bool* found) {
-  std::lock_guard<std::mutex> g(AGT_StatementRefLock());
+  plat::Guard<plat::Mutex> g(AGT_StatementRefLock());
   JdbcStmt* s = AGT_Stmt(h);
   *found = s != nullptr;
-  if (s == nullptr || s->statement == nullptr) return nullptr;
-  return env->NewGlobalRef(s->statement);
+  if (s == nullptr || s->statement.Shared() == nullptr) return nullptr;
+  return env->NewGlobalRef(s->statement.Shared());
 }
 
 }  // namespace

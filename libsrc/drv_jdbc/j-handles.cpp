@@ -37,13 +37,13 @@ bool AGT_TablesReady() {
   return gAgentEnvTable.slots != nullptr;
 }
 
-std::mutex& AGT_StatementRefLock() {
-  static auto* lock = new std::mutex;
+plat::Mutex& AGT_StatementRefLock() {
+  static auto* lock = new plat::Mutex;
   return *lock;
 }
 
 void AGT_FreeStmtHandle(uint32_t h) {
-  std::lock_guard<std::mutex> g(AGT_StatementRefLock());
+  plat::Guard<plat::Mutex> g(AGT_StatementRefLock());
   HT_Free(&gAgentStmtTable, h);
 }
 

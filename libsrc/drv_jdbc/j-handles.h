@@ -29,7 +29,7 @@ bool AGT_TablesReady();
 // it. This lock guards what it reads: a statement's Java statement reference
 // (replaced or deleted only under it) and the statement's handle (freed
 // only under it, so a record found under the lock stays while it is held).
-std::mutex& AGT_StatementRefLock();
+plat::Mutex& AGT_StatementRefLock();
 // Frees a statement's handle under that lock; the record is the caller's to
 // free afterwards.
 void AGT_FreeStmtHandle(uint32_t h);

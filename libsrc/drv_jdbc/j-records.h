@@ -140,6 +140,30 @@ enum : uint16_t {
 // The hook a catalog result runs after each fetch that delivered rows.
 typedef uint32_t (*JdbcRowHook)(struct JdbcStmt* stmt, COLSET* set);
 
+// The lock DRV_Cancel shares with a statement's own thread (j-handles.h).
+plat::Mutex& AGT_StatementRefLock();
+
+// A statement's Java statement, a global reference. DRV_Cancel reads it from
+// another thread, so the statement's own thread replaces or deletes it only
+// under AGT_StatementRefLock() and the other thread reads it only under that
+// lock. The own thread reads it without the lock: nothing else writes it.
+class JdbcStmtRef {
+ public:
+  // The statement's own thread's read.
+  operator jobject() const { return ref_; }
+  // Another thread's read.
+  jobject Shared() const REQUIRES(AGT_StatementRefLock()) { return ref_; }
+  // Deletes the reference held (when there is an env to delete it with) and
+  // keeps a new global reference to obj, or none when obj is null.
+  void Replace(JNIEnv* env, jobject obj) REQUIRES(AGT_StatementRefLock()) {
+    if (ref_ != nullptr && env != nullptr) env->DeleteGlobalRef(ref_);
+    ref_ = obj != nullptr ? env->NewGlobalRef(obj) : nullptr;
+  }
+
+ private:
+  jobject ref_ = nullptr;
+};
+
 // An agent statement.
 struct JdbcStmt {
   JdbcConn* conn = nullptr;  // first: the owning connection
@@ -164,7 +188,7 @@ struct JdbcStmt {
   uint32_t stmtDefault = 0;    // from the connection at allocation
   uint32_t wide = 0;           // describe character columns with the wide types
   jobject* connRef = nullptr;  // &conn->connection
-  jobject statement = nullptr;  // global: Statement / PreparedStatement / CallableStatement
+  JdbcStmtRef statement;  // Statement / PreparedStatement / CallableStatement
   jobject rsMetaData = nullptr;  // global: the current ResultSetMetaData
   jobject resultSet = nullptr;   // global: the current ResultSet, null for an update count
   JNIEnv* jniEnv = nullptr;      // of the thread now calling

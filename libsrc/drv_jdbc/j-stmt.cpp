@@ -202,8 +202,8 @@ void closeStmtObjects(JdbcStmt* s) {
   if (s->statement != nullptr) {
     PreparedStatement::clearParameters(s, s->statement);
     Statement::close(s, s->statement);
-    std::lock_guard<std::mutex> g(AGT_StatementRefLock());
-    DeleteGlobal(s->jniEnv, &s->statement);
+    plat::Guard<plat::Mutex> g(AGT_StatementRefLock());
+    s->statement.Replace(s->jniEnv, nullptr);
   }
   if (s->paramSet != nullptr) {
     REC_FreePair(s->paramSet);

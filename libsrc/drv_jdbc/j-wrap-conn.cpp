@@ -1,8 +1,6 @@
 // Wrappers of java.sql.Connection.
 #include "drv_jdbc/j-wrap-conn.h"
 
-#include <mutex>
-
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-wrap-impl.h"
 #include "util/log.h"
@@ -17,9 +15,8 @@ namespace {
 void KeepStatement(JdbcStmt* s, jobject obj) {
   JNIEnv* env = Env(s);
   {
-    std::lock_guard<std::mutex> g(AGT_StatementRefLock());
-    if (s->statement != nullptr) env->DeleteGlobalRef(s->statement);
-    s->statement = obj != nullptr ? env->NewGlobalRef(obj) : nullptr;
+    plat::Guard<plat::Mutex> g(AGT_StatementRefLock());
+    s->statement.Replace(env, obj);
   }
   JC_DeleteLocal(env, obj);
 }

@@ -13,6 +13,10 @@
 //   ASSERT_CAPABILITY(lock)  checks at run time (debug builds) that the caller
 //                            holds it; the analysis takes it as held after
 //   RETURN_CAPABILITY(lock)  the function returns that lock
+//   ACQUIRED_AFTER(lock...)  the order: this lock is taken only after those
+//   ACQUIRED_BEFORE(lock...) (and before these); checked where one function
+//                            takes both (or asserts one held), not against
+//                            a lock its caller holds by REQUIRES
 //   NO_THREAD_SAFETY_ANALYSIS  not checked; every use says why
 #ifndef QMR_PLATFORM_THREAD_ANNOTATIONS_H
 #define QMR_PLATFORM_THREAD_ANNOTATIONS_H
@@ -34,6 +38,8 @@
 #define TRY_ACQUIRE(...) QMR_TSA(try_acquire_capability(__VA_ARGS__))
 #define ASSERT_CAPABILITY(x) QMR_TSA(assert_capability(x))
 #define RETURN_CAPABILITY(x) QMR_TSA(lock_returned(x))
+#define ACQUIRED_AFTER(...) QMR_TSA(acquired_after(__VA_ARGS__))
+#define ACQUIRED_BEFORE(...) QMR_TSA(acquired_before(__VA_ARGS__))
 #define NO_THREAD_SAFETY_ANALYSIS QMR_TSA(no_thread_safety_analysis)
 
 #endif
