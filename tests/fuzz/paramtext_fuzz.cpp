@@ -296,17 +296,20 @@ void CoreInteger(const std::string& text, const Target& t, const Outcome& o) {
   const std::string s = Trim(text, " \t\n\r\f\v");
   Decimal ref;
   const bool isNumber = RefDecimal(s, &ref);
+  // A bit is out of range below 0 even when the whole part is 0: only
+  // values from 0 up to 2 cut to a bit.
+  const bool belowZeroBit = t.type == SQL_C_BIT && ref.negative && (ref.whole != 0 || ref.dropped);
   if (!Ok(o)) {
     if (o.pending == 59 && isNumber) Fail("number text refused as no number", text, "");
     __int128 v = 0;
-    if (o.pending == 58 && isNumber && InRange(ref, t.lo, t.hi, &v))
+    if (o.pending == 58 && isNumber && !belowZeroBit && InRange(ref, t.lo, t.hi, &v))
       Fail("integer in range refused", text, Str(v));
     if (o.pending != 58 && o.pending != 59)
       Fail("unexpected refusal", text, std::to_string(o.pending));
     return;
   }
   __int128 want = 0;
-  if (!isNumber || !InRange(ref, t.lo, t.hi, &want))
+  if (!isNumber || belowZeroBit || !InRange(ref, t.lo, t.hi, &want))
     Fail("text accepted as an integer", text, Str(IntegerOf(o, t)));
   if (IntegerOf(o, t) != want)
     Fail("integer differs from the text's integer part", text, Str(IntegerOf(o, t)));
