@@ -7,7 +7,9 @@
 QMR_EXPORT SQLRETURN SQL_API SQLConnect(SQLHDBC dbc, SQLCHAR* dsn, SQLSMALLINT dsnLen,
                                         SQLCHAR* uid, SQLSMALLINT uidLen, SQLCHAR* pwd,
                                         SQLSMALLINT pwdLen) {
-  return CallODBC(&CD_Connect, dbc, dsn, dsnLen, uid, uidLen, pwd, pwdLen, kWidthAnsi);
+  NarrowIn d(dsn, dsnLen), u(uid, uidLen), p(pwd, pwdLen);
+  return CallODBC(&CD_Connect, dbc, d.text(), d.length(), u.text(), u.length(), p.text(),
+                  p.length(), kWidthAnsi);
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLConnectW(SQLHDBC dbc, SQLWCHAR* dsn, SQLSMALLINT dsnLen,
@@ -23,8 +25,9 @@ QMR_EXPORT SQLRETURN SQL_API SQLDriverConnect(SQLHDBC dbc, SQLHWND hwnd, SQLCHAR
                                               SQLSMALLINT inLen, SQLCHAR* out,
                                               SQLSMALLINT outMax, SQLSMALLINT* outLen,
                                               SQLUSMALLINT completion) {
-  return CallODBC(&CD_DriverConnect, dbc, hwnd, in, inLen, out, outMax, outLen, completion,
-                  kWidthAnsi);
+  NarrowIn text(in, inLen);
+  return CallODBC(&CD_DriverConnect, dbc, hwnd, text.text(), text.length(), out, outMax, outLen,
+                  completion, kWidthAnsi);
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLDriverConnectW(SQLHDBC dbc, SQLHWND hwnd, SQLWCHAR* in,
