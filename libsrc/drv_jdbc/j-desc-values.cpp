@@ -43,7 +43,7 @@ struct Value {
   uint64_t u = 0;    // Unsigned
   double d = 0;      // Double
   JC_Timestamp ts{};
-  uint32_t dtCode = 0;  // DateTime: 11, 12 or 13
+  uint32_t dtCode = 0;  // DateTime: COLSET_VT_DATE, _TIME or _TIMESTAMP
 };
 
 template <class T>
@@ -85,7 +85,7 @@ size_t PrefixedLen(const unsigned char* e, size_t size, size_t unit = 1) {
   return std::min(n, (size - sizeof(L)) / unit);
 }
 
-// Reduces the value of a column at row `row`. 0 or 43.
+// Reduces the value of a column at row `row`. 0 or ERR_NOT_CAPABLE.
 uint32_t Reduce(const COLSET_COL& col, uint32_t row, Value* v) {
   const size_t size = col.elem_size;
   const unsigned char* e = col.data + static_cast<size_t>(row) * size;
@@ -135,7 +135,7 @@ uint32_t Reduce(const COLSET_COL& col, uint32_t row, Value* v) {
     case COLSET_VT_DATE: {
       const auto d = Read<JC_Date>(e);
       v->cls = VClass::DateTime;
-      v->dtCode = 11;
+      v->dtCode = COLSET_VT_DATE;
       v->ts.year = d.year;
       v->ts.month = d.month;
       v->ts.day = d.day;
@@ -144,7 +144,7 @@ uint32_t Reduce(const COLSET_COL& col, uint32_t row, Value* v) {
     case COLSET_VT_TIME: {
       const auto t = Read<JC_Time>(e);
       v->cls = VClass::DateTime;
-      v->dtCode = 12;
+      v->dtCode = COLSET_VT_TIME;
       v->ts.hour = t.hour;
       v->ts.minute = t.minute;
       v->ts.second = t.second;
@@ -152,7 +152,7 @@ uint32_t Reduce(const COLSET_COL& col, uint32_t row, Value* v) {
     }
     case COLSET_VT_TIMESTAMP:
       v->cls = VClass::DateTime;
-      v->dtCode = 13;
+      v->dtCode = COLSET_VT_TIMESTAMP;
       v->ts = Read<JC_Timestamp>(e);
       return 0;
     case COLSET_VT_BINARY:
