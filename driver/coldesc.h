@@ -27,7 +27,8 @@ const JdbcColDesc* STMT_GetCol(StmtHandle* stmt, uint32_t n);
 
 // The result's column count for the implementation row descriptor: 0 with
 // *count set (0 for a result without columns), or -1 with the pending code
-// set (22 before the statement is prepared, or the agent's).
+// set (ERR_FUNCTION_SEQUENCE before the statement is prepared, or the
+// agent's).
 int STMT_ResultColCount(StmtHandle* stmt, uint16_t* count);
 
 // Frees the result description (texts, array, count) and the extra column

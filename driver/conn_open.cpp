@@ -14,17 +14,12 @@
 #include "driver/dsn.h"
 #include "driver/startup.h"
 #include "driver/trace.h"
+#include "drv_jdbc/agent_codes.h"
 #include "drv_jdbc/j-conninfo.h"
 #include "drv_jdbc/j-opt.h"
 #include "util/errcodes.h"
 
 namespace {
-
-constexpr uint32_t kInfoCapabilities = 0x22010011u;
-constexpr uint32_t kInfoWideText = 0x22010013u;
-constexpr uint32_t kOptFlag0x20 = 0x2201000Fu;
-constexpr uint32_t kOptMase = 0x22010016u;
-constexpr uint32_t kOptOdbcVersion = 0x2201000Cu;
 
 std::atomic<int (*)(DRV_Agent*)> gRegistrar{nullptr};
 
@@ -75,7 +70,7 @@ void ReadCapabilities(ConnHandle* conn) {
   conn->cap0x200 = conn->cap0x400 = conn->cap0x800 = conn->cap0x1000 = 0;
   conn->capFailover = conn->capDtc = 0;
   uint32_t mask = 0;
-  if (AskInt(conn, kInfoCapabilities, &mask)) {
+  if (AskInt(conn, INFO_CAPABILITY_MASK, &mask)) {
     conn->cn_needbind = (mask & 0x1) != 0;
     conn->cn_hasMoreRes = (mask & 0x2) != 0;
     conn->cn_hasParamOp = (mask & 0x4) != 0;
@@ -100,11 +95,14 @@ void ReadCapabilities(ConnHandle* conn) {
       uint32_t request;
       uint32_t ConnHandle::*flag;
     } const asks[] = {
-        {0x22010002u, &ConnHandle::cn_needbind},     {0x22010003u, &ConnHandle::cn_hasMoreRes},
-        {0x22010004u, &ConnHandle::cn_hasParamOp},   {0x22010006u, &ConnHandle::cn_hasScrlCurs},
-        {0x22010008u, &ConnHandle::cn_hasDynMixCurs}, {0x2201000Au, &ConnHandle::cn_hasV2DAE},
-        {0x22010005u, &ConnHandle::cn_spOutDeferFetch},
-        {0x2201000Eu, &ConnHandle::cn_hasExecute2},
+        {INFO_NEEDS_BINDING, &ConnHandle::cn_needbind},
+        {INFO_MORE_RESULTS, &ConnHandle::cn_hasMoreRes},
+        {INFO_PARAM_OPS, &ConnHandle::cn_hasParamOp},
+        {INFO_SCROLL_CURSORS, &ConnHandle::cn_hasScrlCurs},
+        {INFO_DYN_MIXED_CURSORS, &ConnHandle::cn_hasDynMixCurs},
+        {INFO_V2_DATA_AT_EXEC, &ConnHandle::cn_hasV2DAE},
+        {INFO_OUT_DEFER_FETCH, &ConnHandle::cn_spOutDeferFetch},
+        {INFO_EXECUTE_TWO_STEPS, &ConnHandle::cn_hasExecute2},
     };
     for (const auto& a : asks) {
       uint32_t v = 0;
@@ -112,7 +110,7 @@ void ReadCapabilities(ConnHandle* conn) {
     }
     conn->flags &= static_cast<uint16_t>(~kConnAutoCommit);
     uint32_t ac = 0;
-    if (AskInt(conn, kOptAutoCommit, &ac) && ac != 0) conn->flags |= kConnAutoCommit;
+    if (AskInt(conn, OPT_AUTOCOMMIT, &ac) && ac != 0) conn->flags |= kConnAutoCommit;
   }
   if (TRC_Active()) {
     TRC_Printf("cn_needbind=%d", static_cast<int>(conn->cn_needbind));
@@ -129,19 +127,19 @@ void ReadCapabilities(ConnHandle* conn) {
 
 void SetConnectOptions(ConnHandle* conn) {
   uint32_t one = 1;
-  if ((conn->flags & kConnOpt0x20) != 0) SetOpt(conn, kOptFlag0x20, &one);
-  if ((conn->flags & kConnMase) != 0) SetOpt(conn, kOptMase, &one);
+  if ((conn->flags & kConnOpt0x20) != 0) SetOpt(conn, OPT_CONNECT_FLAG_20, &one);
+  if ((conn->flags & kConnMase) != 0) SetOpt(conn, OPT_MULTIPLE_ACTIVE, &one);
   bool isolationSet = false;
   if (conn->isolation != 0) {
     uint32_t iso = conn->isolation;
-    isolationSet = SetOpt(conn, kOptTxnIsolation, &iso) == 0;
+    isolationSet = SetOpt(conn, OPT_TXN_ISOLATION, &iso) == 0;
   }
   if (!isolationSet) {
     uint32_t iso = 0;
-    if (AskInt(conn, kOptTxnIsolation, &iso) && iso != 0) conn->isolation = iso;
+    if (AskInt(conn, OPT_TXN_ISOLATION, &iso) && iso != 0) conn->isolation = iso;
   }
   uint32_t version = conn->env != nullptr ? conn->env->odbcVersion : 2;
-  SetOpt(conn, kOptOdbcVersion, &version);
+  SetOpt(conn, OPT_ODBC_VERSION, &version);
 }
 
 }  // namespace
@@ -260,8 +258,9 @@ void ConnOpen(ConnHandle* conn, int mode, JdbcConnSettings* settings) {
     // Only an agent that confirms it took the wide text of the connect gets
     // wide values; one that refuses the question, or answers anything but 1,
     // gets 8-bit text.
-    const bool asked = o->DRV_GetInfo != nullptr &&
-                       o->DRV_GetInfo(conn->agentConn, kInfoWideText, &answer, sizeof answer, &len) == 0;
+    const bool asked =
+        o->DRV_GetInfo != nullptr &&
+        o->DRV_GetInfo(conn->agentConn, INFO_WIDE_TEXT, &answer, sizeof answer, &len) == 0;
     conn->cn_narrowText = asked && answer == 1 ? 0 : 1;
   }
 

@@ -16,10 +16,6 @@
 #include "driver/handles.h"
 #include "drv_jdbc/agent_codes.h"
 
-// Old names that driver/conn_open.cpp still uses.
-constexpr uint32_t kOptAutoCommit = OPT_AUTOCOMMIT;
-constexpr uint32_t kOptTxnIsolation = OPT_TXN_ISOLATION;
-
 // The application's access-mode choice, put into the flags word after the
 // connect path has set the flags from the data source's settings and before
 // ConnOpen builds the agent's connect record from them: the agent opens the

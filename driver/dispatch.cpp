@@ -1,6 +1,8 @@
 // CallODBC and the process-wide dispatcher state.
 #include "driver/dispatch.h"
 
+#include <sql.h>
+
 #include <atomic>
 #include <cassert>
 #include <chrono>
@@ -20,10 +22,6 @@ HANDLE_TABLE gStmtTable;
 HANDLE_TABLE gDescTable;
 
 namespace {
-
-constexpr DRV_Return kError = -1;
-constexpr DRV_Return kInvalidHandle = -2;
-constexpr DRV_Return kStillExecuting = 2;
 
 std::atomic<uint32_t> gInitialised{0};
 std::atomic<uint32_t> gNoSerialise{0};
@@ -66,7 +64,7 @@ DRV_Return runOp(const CallDesc* d, const Hooks& h, void* record, DiagArea* diag
   DRV_Return rc;
   if (h.refuse) {
     if (diag != nullptr) diag->pending = h.refuseCode;
-    rc = kError;
+    rc = SQL_ERROR;
   } else {
     rc = d->op(record, args);
   }
@@ -149,20 +147,20 @@ Claim<Rec> claim(uint64_t number, Lookup lookup, ConnOf connOf, bool cancel) {
   for (;;) {
     Claim<Rec> c;
     if (gInitialised.load() == 0) {
-      c.refusal = kError;
+      c.refusal = SQL_ERROR;
       return c;
     }
     c.rec = lookup(number);
     c.conn = c.rec != nullptr ? connOf(c.rec) : nullptr;
     if (c.conn == nullptr) {
-      c.refusal = kInvalidHandle;
+      c.refusal = SQL_INVALID_HANDLE;
       return c;
     }
     if (waited != nullptr && waited == c.rec) {
       noteWaiting(c.rec, false);
       if (takeCancel(c.rec)) {
         c.rec->diag.pending = ERR_CANCELLED;
-        c.refusal = kError;
+        c.refusal = SQL_ERROR;
         return c;
       }
     }
@@ -178,11 +176,11 @@ Claim<Rec> claim(uint64_t number, Lookup lookup, ConnOf connOf, bool cancel) {
     }
     if (conn->busyThread == me) {
       c.rec->diag.pending = ERR_FUNCTION_SEQUENCE;
-      c.refusal = kError;
+      c.refusal = SQL_ERROR;
       return c;
     }
     if (cancel && conn->busy == static_cast<void*>(c.rec) && static_cast<void*>(c.rec) != conn) {
-      c.refusal = kStillExecuting;
+      c.refusal = SQL_STILL_EXECUTING;
       return c;
     }
     if (!cancel) {
@@ -204,7 +202,7 @@ void endCall(ConnHandle* conn, void* rec, DiagArea* diag, DRV_Return rc) {
     // guarded by the call lock, but that the mark is this call's is a rule
     // of the claim.
     assert(conn->busyThread == plat::thread_id());
-    if (rc == kError && diag != nullptr && conn->cancelled == rec)
+    if (rc == SQL_ERROR && diag != nullptr && conn->cancelled == rec)
       DIAG_PutFirst(diag, ERR_CANCELLED);
     conn->busy = nullptr;
     conn->busyThread = 0;
@@ -219,7 +217,7 @@ DRV_Return dispatchEnv(const CallDesc* d, const Hooks& h, va_list args) {
   traceCall(d, "hEnv", number, args, !h.refuse);
   CallGuard g(DRV_CallLock());
   EnvHandle* env = DRV_LookupEnv(number);
-  if (env == nullptr) return kInvalidHandle;
+  if (env == nullptr) return SQL_INVALID_HANDLE;
   if (d->flagB) DIAG_Clear(&env->diag);
   return runOp(d, h, env, &env->diag, args);
 }
@@ -265,7 +263,7 @@ DRV_Return dispatchChild(const CallDesc* d, const Hooks& h, va_list args, const 
   if (rc != 0 && conn->failoverCallback != nullptr && d->flagB)
     rc = DRV_NotifyFailover(conn, d->kind, rc);
   DiagArea* diag = nullptr;
-  if (rc == kError) {
+  if (rc == SQL_ERROR) {
     CallGuard g(DRV_CallLock());
     if (lookup(number) == rec) diag = &rec->diag;
   }
@@ -274,7 +272,7 @@ DRV_Return dispatchChild(const CallDesc* d, const Hooks& h, va_list args, const 
 }
 
 DRV_Return dispatch(const CallDesc* d, const Hooks& h, va_list args) {
-  if (gInitialised.load() == 0) return kError;
+  if (gInitialised.load() == 0) return SQL_ERROR;
   DRV_Return rc;
   switch (d->kind) {
     case kCallNoHandle: {
@@ -299,7 +297,7 @@ DRV_Return dispatch(const CallDesc* d, const Hooks& h, va_list args) {
       break;
     default:
       if (TRC_Active()) TRC_Printf("CallODBC: internal error");
-      return kError;
+      return SQL_ERROR;
   }
   if (TRC_Active())
     TRC_Printf("[%" PRIX64 "] SQL%s: returning SQL_%s", plat::thread_id(), d->name,
@@ -455,13 +453,13 @@ DescHandle* DRV_LookupDesc(uint64_t handle) {
 
 const char* DRV_ReturnName(int rc) {
   switch (rc) {
-    case -2: return "INVALID_HANDLE";
-    case -1: return "ERROR";
-    case 0: return "SUCCESS";
-    case 1: return "SUCCESS_WITH_INFO";
-    case 2: return "STILL_EXECUTING";
-    case 99: return "NEED_DATA";
-    case 100: return "NO_DATA_FOUND";
+    case SQL_INVALID_HANDLE: return "INVALID_HANDLE";
+    case SQL_ERROR: return "ERROR";
+    case SQL_SUCCESS: return "SUCCESS";
+    case SQL_SUCCESS_WITH_INFO: return "SUCCESS_WITH_INFO";
+    case SQL_STILL_EXECUTING: return "STILL_EXECUTING";
+    case SQL_NEED_DATA: return "NEED_DATA";
+    case SQL_NO_DATA: return "NO_DATA_FOUND";
     default: return "UNKNOWN_ERROR";
   }
 }

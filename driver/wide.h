@@ -29,8 +29,9 @@ class WideIn {
   WideIn(const WideIn&) = delete;
   WideIn& operator=(const WideIn&) = delete;
 
-  // 0, or the internal code that refuses the call: 25 for a negative length
-  // other than SQL_NTS (checked before any conversion), 16 for no memory.
+  // 0, or the internal code that refuses the call: ERR_INVALID_LENGTH for a
+  // negative length other than SQL_NTS (checked before any conversion),
+  // ERR_NO_MEMORY for no memory.
   int32_t refusal() const { return refusal_; }
   SQLCHAR* text() const { return reinterpret_cast<SQLCHAR*>(utf8_); }
   // SQL_NTS for a converted text; a null text keeps the length it came with.

@@ -2,6 +2,9 @@
 // block of a catalog result (the type rewrite they apply is in
 // j-catalog-types.cpp). A hook never touches a column the row buffer does
 // not have.
+#include <sql.h>
+#include <sqlext.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -223,10 +226,10 @@ namespace {
 void DecimalIntegerSize(const CatCell& type, const CatCell& size) {
   if (type.IsNull() || size.IsNull()) return;
   switch (type.Int()) {
-    case -6: size.SetInt(3); break;
-    case 5: size.SetInt(5); break;
-    case 4: size.SetInt(10); break;
-    case -5: size.SetInt(19); break;
+    case SQL_TINYINT: size.SetInt(3); break;
+    case SQL_SMALLINT: size.SetInt(5); break;
+    case SQL_INTEGER: size.SetInt(10); break;
+    case SQL_BIGINT: size.SetInt(19); break;
     default: break;
   }
 }

@@ -1,6 +1,9 @@
 // The type rewrite of catalog rows: JDBC type codes, sizes and scales into
 // ODBC's terms, for SQLColumns, SQLProcedureColumns, SQLSpecialColumns and
 // SQLGetTypeInfo alike.
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlucode.h>
 #include <strings.h>
 
 #include <algorithm>
@@ -8,15 +11,9 @@
 
 #include "drv_jdbc/j-catalog.h"
 #include "drv_jdbc/j-exec.h"
+#include "drv_jdbc/j-sqltypes.h"
 
 namespace {
-
-// SQL types of the ODBC side.
-enum : int32_t {
-  kGuid = -11, kWLongVarchar = -10, kWVarchar = -9, kWChar = -8, kBit = -7, kBigint = -5,
-  kLongVarbinary = -4, kBinary = -2, kLongVarchar = -1, kChar = 1, kDecimal = 3,
-  kVarchar = 12, kDate = 9, kTime = 10, kTimestamp = 11, kDatetime = 9,
-};
 
 constexpr int32_t kUnlimitedVarchar = 1073741823;
 
@@ -38,7 +35,9 @@ struct TypeRule {
 constexpr int32_t kGuidChars = 36;
 
 // PostgreSQL's uuid, which its JDBC driver files as OTHER.
-bool IsGuid(int32_t jdbc, const char* name) { return jdbc == 1111 && strcasecmp(name, "uuid") == 0; }
+bool IsGuid(int32_t jdbc, const char* name) {
+  return jdbc == JDBC_OTHER && strcasecmp(name, "uuid") == 0;
+}
 
 // What a row says besides its JDBC type.
 struct RowFacts {
@@ -49,13 +48,15 @@ struct RowFacts {
 
 constexpr int32_t kUnboundedSize = 0x7FFFFFFF;
 
-bool ShortText(int32_t jdbc) { return jdbc == 1 || jdbc == 12 || jdbc == -9 || jdbc == -15; }
+bool ShortText(int32_t jdbc) {
+  return jdbc == JDBC_CHAR || jdbc == JDBC_VARCHAR || jdbc == JDBC_NVARCHAR || jdbc == JDBC_NCHAR;
+}
 
 int32_t WideTextOf(int32_t narrow) {
   switch (narrow) {
-    case kChar: return kWChar;
-    case kVarchar: return kWVarchar;
-    case kLongVarchar: return kWLongVarchar;
+    case SQL_CHAR: return SQL_WCHAR;
+    case SQL_VARCHAR: return SQL_WVARCHAR;
+    case SQL_LONGVARCHAR: return SQL_WLONGVARCHAR;
     default: return narrow;
   }
 }
@@ -68,17 +69,20 @@ int32_t WideTextOf(int32_t narrow) {
 // look for the unbounded text type under LONGVARCHAR.
 int32_t EffectiveJdbcType(int32_t jdbc, const CatTypeRules& r, const RowFacts& f) {
   if (!ShortText(jdbc)) return jdbc;
-  const bool varying = jdbc == 12 || jdbc == -9;
+  const bool varying = jdbc == JDBC_VARCHAR || jdbc == JDBC_NVARCHAR;
   const bool unbounded = r.typeInfo ? varying && f.size == 0 : unboundedText(f.size);
   if (!unbounded) return jdbc;
-  return jdbc == -9 || jdbc == -15 ? -16 : -1;
+  return jdbc == JDBC_NVARCHAR || jdbc == JDBC_NCHAR ? JDBC_LONGNVARCHAR : JDBC_LONGVARCHAR;
 }
 
 // Text for a type ODBC has none of: long text where the size says nothing
 // about the length of the text, else text as long as the size.
 void AsText(TypeRule* t, const CatTypeRules& r, bool sized) {
   const bool wide = r.wide != 0;
-  t->odbc = sized ? (wide ? kWVarchar : kVarchar) : (wide ? kWLongVarchar : kLongVarchar);
+  if (sized)
+    t->odbc = wide ? SQL_WVARCHAR : SQL_VARCHAR;
+  else
+    t->odbc = wide ? SQL_WLONGVARCHAR : SQL_LONGVARCHAR;
   t->unboundedSize = !sized;
   t->copyOctets = sized;
   t->setSqlType = true;
@@ -87,37 +91,51 @@ void AsText(TypeRule* t, const CatTypeRules& r, bool sized) {
 TypeRule RuleFor(int32_t jdbcType, const CatTypeRules& r, const RowFacts& f) {
   const bool wide = r.wide != 0;
   const bool toVarchar = r.longVarcharToVarchar >= 0;
-  const int32_t jdbc = IsGuid(jdbcType, f.name) ? kGuid : EffectiveJdbcType(jdbcType, r, f);
+  const int32_t jdbc = IsGuid(jdbcType, f.name) ? SQL_GUID : EffectiveJdbcType(jdbcType, r, f);
   const bool sized = f.size > 0 && !unboundedText(f.size);
   TypeRule t;
   t.odbc = jdbc;
   switch (jdbc) {
-    case kGuid:
+    case SQL_GUID:
       t.guidSize = true;
       t.setSqlType = true;
       break;
-    case -155: t.odbc = kVarchar; t.sqlType = kVarchar; t.copyOctets = true; break;
-    case -150: t.odbc = kBinary; t.sqlType = kBinary; t.copyOctets = true; break;
-    case -16:
+    case JDBC_X_DATETIMEOFFSET:
+      t.odbc = t.sqlType = SQL_VARCHAR;
+      t.copyOctets = true;
+      break;
+    case JDBC_X_VARIANT:
+      t.odbc = t.sqlType = SQL_BINARY;
+      t.copyOctets = true;
+      break;
+    case JDBC_LONGNVARCHAR:
       if (toVarchar) {
-        t.odbc = wide ? kWVarchar : kVarchar;
+        t.odbc = wide ? SQL_WVARCHAR : SQL_VARCHAR;
         t.sizeRule = true;
       } else {
-        t.odbc = wide ? kWLongVarchar : kLongVarchar;
+        t.odbc = wide ? SQL_WLONGVARCHAR : SQL_LONGVARCHAR;
       }
       t.copyOctets = true;
       t.setSqlType = true;
       break;
-    case -15: t.odbc = wide ? kWChar : kChar; t.copyOctets = true; t.setSqlType = true; break;
-    case -10:
+    case JDBC_NCHAR:
+      t.odbc = wide ? SQL_WCHAR : SQL_CHAR;
+      t.copyOctets = true;
+      t.setSqlType = true;
+      break;
+    case SQL_WLONGVARCHAR:
       if (toVarchar) {
-        t.odbc = kWVarchar;
+        t.odbc = SQL_WVARCHAR;
         t.sizeRule = true;
       }
       t.copyOctets = true;
       break;
-    case -9: t.odbc = wide ? kWVarchar : kVarchar; t.copyOctets = true; t.setSqlType = true; break;
-    case -7:
+    case JDBC_NVARCHAR:
+      t.odbc = wide ? SQL_WVARCHAR : SQL_VARCHAR;
+      t.copyOctets = true;
+      t.setSqlType = true;
+      break;
+    case JDBC_BIT:
       // A string of several bits (PostgreSQL's bit(5)) is text, not a truth
       // value; the type information's BIT rows stay the server's.
       if (!r.typeInfo && f.size > 1) {
@@ -126,67 +144,97 @@ TypeRule RuleFor(int32_t jdbcType, const CatTypeRules& r, const RowFacts& f) {
       }
       t.setSqlType = true;
       break;
-    case -6: case 4: case 5: case 6: case 7: t.setSqlType = true; break;
-    case -5:
+    case JDBC_TINYINT:
+    case JDBC_INTEGER:
+    case JDBC_SMALLINT:
+    case JDBC_FLOAT:
+    case JDBC_REAL:
+      t.setSqlType = true;
+      break;
+    case JDBC_BIGINT:
       if (r.jet != 0) {
-        t.odbc = kDecimal;
+        t.odbc = SQL_DECIMAL;
         t.decimalName = true;
       }
       t.bufferFromSize = true;
       t.setSqlType = true;
       break;
-    case -4: case -3: case -2: t.copyOctets = true; break;
-    case -1: case 1: case 12:
+    case JDBC_LONGVARBINARY:
+    case JDBC_VARBINARY:
+    case JDBC_BINARY:
+      t.copyOctets = true;
+      break;
+    case JDBC_LONGVARCHAR:
+    case JDBC_CHAR:
+    case JDBC_VARCHAR:
       // A wide connection describes its text columns in the wide forms;
       // its catalog says the same of them.
       if (toVarchar) {
-        t.odbc = kVarchar;
+        t.odbc = SQL_VARCHAR;
         t.sizeRule = true;
       }
       if (wide) t.odbc = WideTextOf(t.odbc);
       t.copyOctets = true;
       if (wide) t.setSqlType = true;
       break;
-    case 2:
+    case JDBC_NUMERIC:
       if (r.jet != 0) {
-        t.odbc = kDecimal;
+        t.odbc = SQL_DECIMAL;
         t.decimalName = true;
         t.copyOctets = true;
       }
       t.bufferFromSize = true;
       t.setSqlType = true;
       break;
-    case 3: t.bufferFromSize = true; t.sqlType = kDecimal; t.copyOctets = true; break;
-    case 8: t.setSqlType = true; break;
-    case 9: case 91:
-      t.odbc = r.odbcVersion >= 3 ? 91 : kDate; t.sqlType = kDatetime; t.datetimeSub = 1; break;
-    case 10: case 92:
-      t.odbc = r.odbcVersion >= 3 ? 92 : kTime; t.sqlType = kDatetime; t.datetimeSub = 2; break;
-    case 11: case 93:
-      t.odbc = r.odbcVersion >= 3 ? 93 : kTimestamp; t.sqlType = kDatetime; t.datetimeSub = 3;
+    case JDBC_DECIMAL:
+      t.bufferFromSize = true;
+      t.sqlType = SQL_DECIMAL;
+      t.copyOctets = true;
       break;
-    case 16: t.odbc = kBit; t.sqlType = kBit; break;
-    case 70: t.odbc = kVarchar; t.sqlType = kVarchar; break;
-    case 1111:
+    case JDBC_DOUBLE: t.setSqlType = true; break;
+    // A driver may give ODBC 2's date and time codes too.
+    case SQL_DATE:
+    case JDBC_DATE:
+      t.odbc = r.odbcVersion >= 3 ? SQL_TYPE_DATE : SQL_DATE;
+      t.sqlType = SQL_DATETIME;
+      t.datetimeSub = SQL_CODE_DATE;
+      break;
+    case SQL_TIME:
+    case JDBC_TIME:
+      t.odbc = r.odbcVersion >= 3 ? SQL_TYPE_TIME : SQL_TIME;
+      t.sqlType = SQL_DATETIME;
+      t.datetimeSub = SQL_CODE_TIME;
+      break;
+    case SQL_TIMESTAMP:
+    case JDBC_TIMESTAMP:
+      t.odbc = r.odbcVersion >= 3 ? SQL_TYPE_TIMESTAMP : SQL_TIMESTAMP;
+      t.sqlType = SQL_DATETIME;
+      t.datetimeSub = SQL_CODE_TIMESTAMP;
+      break;
+    case JDBC_BOOLEAN: t.odbc = t.sqlType = SQL_BIT; break;
+    case JDBC_DATALINK: t.odbc = t.sqlType = SQL_VARCHAR; break;
+    case JDBC_OTHER:
       // The type information has no size of such a type to go by, and a
       // column of it is described as long text unless its size bounds it.
       if (r.typeInfo ? f.size == 0 : (f.unsized || unboundedText(f.size)))
-        t.odbc = wide ? kWLongVarchar : kLongVarchar;
+        t.odbc = wide ? SQL_WLONGVARCHAR : SQL_LONGVARCHAR;
       else
-        t.odbc = wide ? kWVarchar : kVarchar;
+        t.odbc = wide ? SQL_WVARCHAR : SQL_VARCHAR;
       t.copyOctets = true;
       t.setSqlType = true;
       break;
-    case 2004: t.odbc = kLongVarbinary; t.sqlType = kLongVarbinary; break;
-    case 2005: case 2009: case 2011:
-      t.odbc = wide ? kWLongVarchar : kLongVarchar;
+    case JDBC_BLOB: t.odbc = t.sqlType = SQL_LONGVARBINARY; break;
+    case JDBC_CLOB:
+    case JDBC_SQLXML:
+    case JDBC_NCLOB:
+      t.odbc = wide ? SQL_WLONGVARCHAR : SQL_LONGVARCHAR;
       t.setSqlType = true;
       break;
-    case 2000:  // JAVA_OBJECT
-    case 2001:  // DISTINCT without its base type
-    case 2002:  // STRUCT
-    case 2003:  // ARRAY
-    case 2006:  // REF
+    case JDBC_JAVA_OBJECT:
+    case JDBC_DISTINCT:  // without its base type
+    case JDBC_STRUCT:
+    case JDBC_ARRAY:
+    case JDBC_REF:
       // Delivered as their text, whose length their size does not bound.
       AsText(&t, r, false);
       break;
@@ -216,9 +264,9 @@ int32_t FractionDigits(const CatCell* digits, const CatCell* size, int32_t base)
 // other types.
 int32_t DatetimeBase(int32_t odbc) {
   switch (odbc) {
-    case 9: case 91: return 10;
-    case 10: case 92: return 8;
-    case 11: case 93: return 19;
+    case SQL_DATE: case SQL_TYPE_DATE: return 10;
+    case SQL_TIME: case SQL_TYPE_TIME: return 8;
+    case SQL_TIMESTAMP: case SQL_TYPE_TIMESTAMP: return 19;
     default: return 0;
   }
 }
@@ -242,9 +290,9 @@ void DatetimeSizes(const CatTypeFields& f, int32_t odbc) {
 // column for long text finds none otherwise.
 int32_t WideFormOf(int32_t narrow) {
   switch (narrow) {
-    case kChar: return kWChar;
-    case kVarchar: return kWVarchar;
-    case kLongVarchar: return kWLongVarchar;
+    case SQL_CHAR: return SQL_WCHAR;
+    case SQL_VARCHAR: return SQL_WVARCHAR;
+    case SQL_LONGVARCHAR: return SQL_WLONGVARCHAR;
     default: return 0;
   }
 }
@@ -259,12 +307,12 @@ int32_t catOdbcType(int32_t jdbcType, const CatTypeRules& r, bool unsized) {
 
 int16_t catTypeKey(int32_t sqlType) {
   switch (sqlType) {
-    case kDate: return 91;
-    case kTime: return 92;
-    case kTimestamp: return 93;
-    case kWChar: return kChar;
-    case kWVarchar: return kVarchar;
-    case kWLongVarchar: return kLongVarchar;
+    case SQL_DATE: return 91;
+    case SQL_TIME: return 92;
+    case SQL_TIMESTAMP: return 93;
+    case SQL_WCHAR: return SQL_CHAR;
+    case SQL_WVARCHAR: return SQL_VARCHAR;
+    case SQL_WLONGVARCHAR: return SQL_LONGVARCHAR;
     default: return static_cast<int16_t>(sqlType);
   }
 }
@@ -339,7 +387,9 @@ bool catTypeInfoWanted(const JdbcStmt* s, int32_t jdbcType, const char* typeName
   // time codes of both ODBC versions ask for the same rows, and a narrow
   // text type the rows of its wide form on a wide connection (never the
   // other way round).
-  auto dateForm = [](int32_t t) { return t >= 91 && t <= 93 ? t - 82 : t; };
+  auto dateForm = [](int32_t t) {
+    return t >= SQL_TYPE_DATE && t <= SQL_TYPE_TIMESTAMP ? t - (SQL_TYPE_DATE - SQL_DATE) : t;
+  };
   RowFacts f;
   f.name = typeName != nullptr ? typeName : "";
   f.size = size;
@@ -379,7 +429,7 @@ void TypeInfoSizes(const CatCell& type, const CatCell& size, const CatCell& minS
                    const CatCell& maxScale) {
   const int32_t odbc = type.Int();
   const int32_t base = DatetimeBase(odbc);
-  if (odbc == kGuid) {
+  if (odbc == SQL_GUID) {
     size.SetInt(kGuidChars);
   } else if (base == 10) {
     size.SetInt(base);
@@ -388,7 +438,7 @@ void TypeInfoSizes(const CatCell& type, const CatCell& size, const CatCell& minS
     size.SetInt(s > 0 ? base + 1 + s : base);
     minScale.SetInt(0);
     maxScale.SetInt(s);
-  } else if ((odbc == kLongVarchar || odbc == kWLongVarchar || odbc == kLongVarbinary) &&
+  } else if ((odbc == SQL_LONGVARCHAR || odbc == SQL_WLONGVARCHAR || odbc == SQL_LONGVARBINARY) &&
              (size.IsNull() || size.Int() <= 0)) {
     size.SetInt(kUnboundedSize);
   }

@@ -67,7 +67,7 @@ jclass FindClassQuiet(JNIEnv* env, const char* name) {
   return cls;
 }
 
-// Logs and posts an allocation failure on the connection: 16.
+// Logs and posts an allocation failure on the connection: ERR_NO_MEMORY.
 uint32_t NoMemory(JdbcConn* c) {
   CONN_LOG("%s", kNoMemory);
   errPostMsg(&c->errors, kNoMemory, ERR_NO_MEMORY);
@@ -676,7 +676,8 @@ void freeConnRec(JdbcConn* c) {
 
 namespace {
 
-// The connection of a handle with its thread attached: 0, 21 or 15.
+// The connection of a handle with its thread attached: 0,
+// ERR_INVALID_ARGUMENT or ERR_GENERAL.
 uint32_t Enter(uint32_t h, JdbcConn** out) {
   JdbcConn* c = AGT_Conn(h);
   if (c == nullptr) return ERR_INVALID_ARGUMENT;

@@ -1,5 +1,9 @@
 // Parameter values to Java: reading one row-buffer value, reducing it to its
 // class and calling the PreparedStatement setter its SQL type asks for.
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlucode.h>
+
 #include <cerrno>
 #include <cstdint>
 #include <charconv>
@@ -9,6 +13,7 @@
 #include <string>
 
 #include "drv_jdbc/j-desc.h"
+#include "drv_jdbc/j-sqltypes.h"
 #include "drv_jdbc/j-wrap.h"
 #include "util/log.h"
 #include "util/textconv.h"
@@ -38,7 +43,7 @@ struct Value {
   uint64_t u = 0;    // Unsigned
   double d = 0;      // Double
   JC_Timestamp ts{};
-  uint32_t dtCode = 0;  // DateTime: 11, 12 or 13
+  uint32_t dtCode = 0;  // DateTime: COLSET_VT_DATE, _TIME or _TIMESTAMP
 };
 
 template <class T>
@@ -80,7 +85,7 @@ size_t PrefixedLen(const unsigned char* e, size_t size, size_t unit = 1) {
   return std::min(n, (size - sizeof(L)) / unit);
 }
 
-// Reduces the value of a column at row `row`. 0 or 43.
+// Reduces the value of a column at row `row`. 0 or ERR_NOT_CAPABLE.
 uint32_t Reduce(const COLSET_COL& col, uint32_t row, Value* v) {
   const size_t size = col.elem_size;
   const unsigned char* e = col.data + static_cast<size_t>(row) * size;
@@ -130,7 +135,7 @@ uint32_t Reduce(const COLSET_COL& col, uint32_t row, Value* v) {
     case COLSET_VT_DATE: {
       const auto d = Read<JC_Date>(e);
       v->cls = VClass::DateTime;
-      v->dtCode = 11;
+      v->dtCode = COLSET_VT_DATE;
       v->ts.year = d.year;
       v->ts.month = d.month;
       v->ts.day = d.day;
@@ -139,7 +144,7 @@ uint32_t Reduce(const COLSET_COL& col, uint32_t row, Value* v) {
     case COLSET_VT_TIME: {
       const auto t = Read<JC_Time>(e);
       v->cls = VClass::DateTime;
-      v->dtCode = 12;
+      v->dtCode = COLSET_VT_TIME;
       v->ts.hour = t.hour;
       v->ts.minute = t.minute;
       v->ts.second = t.second;
@@ -147,7 +152,7 @@ uint32_t Reduce(const COLSET_COL& col, uint32_t row, Value* v) {
     }
     case COLSET_VT_TIMESTAMP:
       v->cls = VClass::DateTime;
-      v->dtCode = 13;
+      v->dtCode = COLSET_VT_TIMESTAMP;
       v->ts = Read<JC_Timestamp>(e);
       return 0;
     case COLSET_VT_BINARY:
@@ -240,8 +245,8 @@ std::string DecimalText(const Value& v) { return decimalText(v.bytes, v.len); }
 uint32_t NumberOfText(const Value& v, double* out) { return numberOfText(v.bytes, v.len, out); }
 uint32_t IntegerOfText(const Value& v, int64_t* out) { return integerOfText(v.bytes, v.len, out); }
 
-bool IsDateSql(int32_t t) { return t == 9 || t == 91; }
-bool IsTimeSql(int32_t t) { return t == 10 || t == 92; }
+bool IsDateSql(int32_t t) { return t == SQL_DATE || t == SQL_TYPE_DATE; }
+bool IsTimeSql(int32_t t) { return t == SQL_TIME || t == SQL_TYPE_TIME; }
 
 bool HasNoDate(const JC_Timestamp& ts) { return ts.year == 0 && ts.month == 0 && ts.day == 0; }
 
@@ -260,13 +265,13 @@ void SetToday(JC_Timestamp* ts) {
 // have other numbers in java.sql.Types.
 int32_t JdbcTypeOf(int32_t odbc) {
   switch (odbc) {
-    case 9: return 91;
-    case 10: return 92;
-    case 11: return 93;
-    case -8: return 1;     // SQL_WCHAR (-8 is ROWID in java.sql.Types)
-    case -9: return 12;    // SQL_WVARCHAR
-    case -10: return -1;   // SQL_WLONGVARCHAR
-    case -11: return 1;    // SQL_GUID, sent as its text
+    case SQL_DATE: return JDBC_DATE;
+    case SQL_TIME: return JDBC_TIME;
+    case SQL_TIMESTAMP: return JDBC_TIMESTAMP;
+    case SQL_WCHAR: return JDBC_CHAR;  // -8 is ROWID in java.sql.Types
+    case SQL_WVARCHAR: return JDBC_VARCHAR;
+    case SQL_WLONGVARCHAR: return JDBC_LONGVARCHAR;
+    case SQL_GUID: return JDBC_CHAR;  // sent as its text
     default: return odbc;
   }
 }
@@ -278,44 +283,44 @@ class Setter {
   uint32_t Set(int32_t sqlType, const Value& v) {
     if (v.cls == VClass::DateTime) return SetDateTime(sqlType, v);
     switch (sqlType) {
-      case -10:
-      case -1:
+      case SQL_WLONGVARCHAR:
+      case SQL_LONGVARCHAR:
         return Chars(v, /*stream=*/true);
-      case -11:
+      case SQL_GUID:
         return Guid(v);
-      case -9:
-      case -8:
-      case 1:
-      case 12:
+      case SQL_WVARCHAR:
+      case SQL_WCHAR:
+      case SQL_CHAR:
+      case SQL_VARCHAR:
         return Chars(v, /*stream=*/false);
-      case -5:
+      case SQL_BIGINT:
         return BigInt(v);
-      case -7:
+      case SQL_BIT:
         return PreparedStatement::setBoolean(s_, ps_, ix_, Truth(v));
-      case -6:
+      case SQL_TINYINT:
         return TinyInt(v);
-      case -4:
-      case -3:
-      case -2:
-        return Bytes(v, sqlType == -4);
-      case 2:
-      case 3:
+      case SQL_LONGVARBINARY:
+      case SQL_VARBINARY:
+      case SQL_BINARY:
+        return Bytes(v, sqlType == SQL_LONGVARBINARY);
+      case SQL_NUMERIC:
+      case SQL_DECIMAL:
         return Numeric(v);
-      case 4:
+      case SQL_INTEGER:
         return Integer(v);
-      case 5:
+      case SQL_SMALLINT:
         return SmallInt(v);
-      case 6:  // FLOAT has double precision in ODBC and JDBC alike
-      case 8:
+      case SQL_FLOAT:  // FLOAT has double precision in ODBC and JDBC alike
+      case SQL_DOUBLE:
         return Double(v);
-      case 7:
+      case SQL_REAL:
         return Real(v);
-      case 9:
-      case 91:
-      case 10:
-      case 92:
-      case 11:
-      case 93:
+      case SQL_DATE:
+      case SQL_TYPE_DATE:
+      case SQL_TIME:
+      case SQL_TYPE_TIME:
+      case SQL_TIMESTAMP:
+      case SQL_TYPE_TIMESTAMP:
         return ParsedDateTime(sqlType, v);
       default:
         return ERR_NOT_CAPABLE;
@@ -535,10 +540,10 @@ class Setter {
 
   uint32_t SendDateTime(int32_t sqlType, const JC_Timestamp* ts) {
     switch (sqlType) {
-      case 9:
-      case 91: return PreparedStatement::setDate(s_, ps_, ix_, ts);
-      case 10:
-      case 92: return PreparedStatement::setTime(s_, ps_, ix_, ts);
+      case SQL_DATE:
+      case SQL_TYPE_DATE: return PreparedStatement::setDate(s_, ps_, ix_, ts);
+      case SQL_TIME:
+      case SQL_TYPE_TIME: return PreparedStatement::setTime(s_, ps_, ix_, ts);
       default: return PreparedStatement::setTimestamp(s_, ps_, ix_, ts);
     }
   }
@@ -561,7 +566,12 @@ class Setter {
 
   uint32_t SetDateTime(int32_t sqlType, const Value& v) {
     switch (sqlType) {
-      case 9: case 91: case 10: case 92: case 11: case 93:
+      case SQL_DATE:
+      case SQL_TYPE_DATE:
+      case SQL_TIME:
+      case SQL_TYPE_TIME:
+      case SQL_TIMESTAMP:
+      case SQL_TYPE_TIMESTAMP:
         return SendChecked(sqlType, v.ts);
       default:
         return ERR_NOT_CAPABLE;

@@ -1,6 +1,9 @@
 // The block reader of result rows: the native side of QMRRowBlock.
 #include "drv_jdbc/j-exec-block.h"
 
+#include <sql.h>
+#include <sqlext.h>
+
 #include <algorithm>
 #include <atomic>
 #include <charconv>
@@ -258,13 +261,13 @@ int32_t KindOf(uint32_t valueType, uint32_t elemSize, int16_t sqlType) {
       // Numbers come over as numbers; character columns with getString
       // alone, which is what the value-by-value read ends in for them.
       switch (sqlType) {
-        case -5:
+        case SQL_BIGINT:
           return kBigint;
-        case 2:
-        case 3:
+        case SQL_NUMERIC:
+        case SQL_DECIMAL:
           return kDecimal;
-        case 1:
-        case 12:
+        case SQL_CHAR:
+        case SQL_VARCHAR:
           return kText;
         default:
           return kPlain;

@@ -1,11 +1,15 @@
 // Result-column descriptions from ResultSetMetaData: the SQL type, sizes and
 // row-buffer shape of every column.
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlucode.h>
 #include <strings.h>
 
 #include <algorithm>
 #include <cstdlib>
 
 #include "drv_jdbc/j-exec.h"
+#include "drv_jdbc/j-sqltypes.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-sql.h"
 #include "drv_jdbc/j-wrap.h"
@@ -17,8 +21,6 @@ constexpr int64_t kLongWideDisplay = 0x3FFFFFFD;  // WLONGVARCHAR
 // An 8-bit character column holds its text in UTF-8 (the system's 8-bit
 // character set here): up to three bytes for each UTF-16 unit of the value.
 constexpr int64_t kBytesPerChar = 3;
-constexpr int32_t kJdbcOther = 1111;
-constexpr int32_t kSqlGuid = -11;
 constexpr int64_t kGuidChars = 36;  // 8-4-4-4-12 hexadecimal digits
 
 uint32_t ToU32(int64_t v) {
@@ -43,42 +45,69 @@ DescribeRules describeRulesOf(const JdbcStmt* s) {
 }
 
 int32_t sqlTypeOfJava(int32_t javaType, int32_t precision, uint32_t wide, int32_t displaySize) {
-  const int32_t longText = wide ? -10 : -1;
-  const int32_t text = wide ? -9 : 12;
+  const int32_t longText = wide ? SQL_WLONGVARCHAR : SQL_LONGVARCHAR;
+  const int32_t text = wide ? SQL_WVARCHAR : SQL_VARCHAR;
   switch (javaType) {
-    case 2004:  // BLOB
-      return -4;
-    case 2005:  // CLOB
-    case 2009:  // SQLXML
-    case 2011:  // NCLOB
-    case -16:   // LONGNVARCHAR
-    case -1:
+    case JDBC_BLOB:
+      return SQL_LONGVARBINARY;
+    case JDBC_CLOB:
+    case JDBC_SQLXML:
+    case JDBC_NCLOB:
+    case JDBC_LONGNVARCHAR:
+    case JDBC_LONGVARCHAR:
       return longText;
-    case -155:  // DATETIMEOFFSET of some drivers
-    case 70:    // DATALINK
-      return 12;
-    case -150:
-      return -2;
-    case -15:  // NCHAR
-    case 1:
-      return wide ? -8 : 1;
-    case -9:  // NVARCHAR
-    case 12:
+    case JDBC_X_DATETIMEOFFSET:
+    case JDBC_DATALINK:
+      return SQL_VARCHAR;
+    case JDBC_X_VARIANT:
+      return SQL_BINARY;
+    case JDBC_NCHAR:
+    case JDBC_CHAR:
+      return wide ? SQL_WCHAR : SQL_CHAR;
+    case JDBC_NVARCHAR:
+    case JDBC_VARCHAR:
       return text;
-    case 16:  // BOOLEAN
-      return -7;
-    case -7:
+    case JDBC_BOOLEAN:
+      return SQL_BIT;
+    case JDBC_BIT:
       // A string of several bits (PostgreSQL's bit(n), HSQLDB's BIT(n)) is
       // no truth value: its text keeps every bit.
-      return precision > 1 ? text : -7;
-    case -6: case -5: case -4: case -3: case -2: case 2: case 3: case 4: case 5: case 6: case 7:
-    case 8: case 91: case 92: case 93:
-      return javaType;
-    case 2000:  // JAVA_OBJECT
-    case 2001:  // DISTINCT
-    case 2002:  // STRUCT
-    case 2003:  // ARRAY
-    case 2006:  // REF
+      return precision > 1 ? text : SQL_BIT;
+    case JDBC_TINYINT:
+      return SQL_TINYINT;
+    case JDBC_BIGINT:
+      return SQL_BIGINT;
+    case JDBC_LONGVARBINARY:
+      return SQL_LONGVARBINARY;
+    case JDBC_VARBINARY:
+      return SQL_VARBINARY;
+    case JDBC_BINARY:
+      return SQL_BINARY;
+    case JDBC_NUMERIC:
+      return SQL_NUMERIC;
+    case JDBC_DECIMAL:
+      return SQL_DECIMAL;
+    case JDBC_INTEGER:
+      return SQL_INTEGER;
+    case JDBC_SMALLINT:
+      return SQL_SMALLINT;
+    case JDBC_FLOAT:
+      return SQL_FLOAT;
+    case JDBC_REAL:
+      return SQL_REAL;
+    case JDBC_DOUBLE:
+      return SQL_DOUBLE;
+    case JDBC_DATE:
+      return SQL_TYPE_DATE;
+    case JDBC_TIME:
+      return SQL_TYPE_TIME;
+    case JDBC_TIMESTAMP:
+      return SQL_TYPE_TIMESTAMP;
+    case JDBC_JAVA_OBJECT:
+    case JDBC_DISTINCT:
+    case JDBC_STRUCT:
+    case JDBC_ARRAY:
+    case JDBC_REF:
       // No ODBC type holds these, and their size says nothing about the
       // length of their text.
       return longText;
@@ -92,13 +121,14 @@ int32_t sqlTypeOfJava(int32_t javaType, int32_t precision, uint32_t wide, int32_
 bool unboundedText(int64_t size) { return size >= EXEC_UNBOUNDED_TEXT; }
 
 void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDesc* d) {
-  int32_t type = f.guid ? kSqlGuid : sqlTypeOfJava(f.javaType, f.precision, r.wide, f.displaySize);
+  int32_t type = f.guid ? SQL_GUID : sqlTypeOfJava(f.javaType, f.precision, r.wide, f.displaySize);
   // Text without a useful bound (PostgreSQL's text, json, uuid; H2's
   // VARCHAR) is long text: an application sizes a VARCHAR's buffer by its
   // column size, and a long column's by what it means to read.
-  const bool shortText = type == 1 || type == 12 || type == -8 || type == -9;
+  const bool shortText =
+      type == SQL_CHAR || type == SQL_VARCHAR || type == SQL_WCHAR || type == SQL_WVARCHAR;
   if (shortText && unboundedText(std::max<int64_t>(f.precision, f.displaySize)))
-    type = r.wide ? -10 : -1;
+    type = r.wide ? SQL_WLONGVARCHAR : SQL_LONGVARCHAR;
   int32_t described = type;
   int32_t delivered = type;
   int64_t p = f.precision;
@@ -128,17 +158,17 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
   };
 
   switch (type) {
-    case -10:
+    case SQL_WLONGVARCHAR:
       display = kLongWideDisplay;
       if (r.longVarcharToVarchar >= 0) {
-        delivered = -9;
+        delivered = SQL_WVARCHAR;
         display = longDisplay();
       }
       code = COLSET_VT_LONGWCHAR;
       p = display;
       break;
-    case -9:
-    case -8:
+    case SQL_WVARCHAR:
+    case SQL_WCHAR:
       charSizing();
       if (p > EXEC_INLINE_LIMIT) {
         code = COLSET_VT_LONGWCHAR;
@@ -149,28 +179,28 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
       break;
     // The integer and floating types have the column sizes ODBC fixes for
     // them, whatever precision the database reports (some count bits).
-    case -7:
+    case SQL_BIT:
       p = 1;
       display = 3;
       code = COLSET_VT_BIT;
       elem = 1;
       break;
-    case -6:  // delivered as a 16-bit value
+    case SQL_TINYINT:  // delivered as a 16-bit value
       p = 3;
       display = 4;
       code = COLSET_VT_SMALLINT;
       elem = 2;
       break;
-    case -5:
+    case SQL_BIGINT:
       // Nineteen digits and a sign.
       p = 19;
       display = 20;
       elem = std::max<int64_t>(p + 3, static_cast<int64_t>(f.displaySize) + 1);
-      if (r.jet != 0) delivered = 3;
+      if (r.jet != 0) delivered = SQL_DECIMAL;
       code = COLSET_VT_NTS;
       break;
-    case 2:
-    case 3:
+    case SQL_NUMERIC:
+    case SQL_DECIMAL:
       if (p > 0 || (p < 0 && r.negPrecFix == 0)) {
         display = std::max<int64_t>(p + 2, 0);
         // Room for the sign, the point, the digits and a leading zero (when
@@ -178,27 +208,27 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
         elem = std::max<int64_t>(p + 3, static_cast<int64_t>(f.displaySize) + 1);
         if (p < 0) p = 0;
       } else {
-        p = type == -5 ? f.displaySize : f.displaySize - 2;
+        p = type == SQL_BIGINT ? f.displaySize : f.displaySize - 2;
         if (p < 0) p = 0;
         display = std::max<int64_t>(f.displaySize, 0);
         elem = display + 1;
       }
-      if (r.jet != 0 && (type == -5 || type == 2)) delivered = 3;
+      if (r.jet != 0 && (type == SQL_BIGINT || type == SQL_NUMERIC)) delivered = SQL_DECIMAL;
       code = COLSET_VT_NTS;
       break;
-    case -4:
+    case SQL_LONGVARBINARY:
       display = kLongDisplay;
       p = display;
       code = COLSET_VT_LONGBINARY;
       break;
-    case -3:
-    case -2: {
+    case SQL_VARBINARY:
+    case SQL_BINARY: {
       const int64_t b = std::max<int64_t>(binarySize(), 0);
       display = 2 * b;
       p = b;
       if (b > EXEC_INLINE_LIMIT) {
         code = COLSET_VT_LONGBINARY;
-      } else if (type == -3) {
+      } else if (type == SQL_VARBINARY) {
         code = COLSET_VT_BINARY32;
         elem = b + 4;
       } else {
@@ -207,17 +237,17 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
       }
       break;
     }
-    case -1:
+    case SQL_LONGVARCHAR:
       display = kLongDisplay;
       if (r.longVarcharToVarchar >= 0) {
-        delivered = 12;
+        delivered = SQL_VARCHAR;
         display = longDisplay();
       }
       p = display;
       code = COLSET_VT_LONGCHAR;
       break;
-    case 1:
-    case 12:
+    case SQL_CHAR:
+    case SQL_VARCHAR:
       charSizing();
       if (p > EXEC_INLINE_LIMIT) {
         code = COLSET_VT_LONGCHAR;
@@ -226,63 +256,63 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
         elem = p * kBytesPerChar + 1;
       }
       break;
-    case kSqlGuid:
+    case SQL_GUID:
       // Delivered as its text.
       p = display = kGuidChars;
       scale = 0;
       code = COLSET_VT_NTS;
       elem = kGuidChars + 1;
       break;
-    case 4:
+    case SQL_INTEGER:
       p = 10;
       display = 11;
       code = COLSET_VT_INTEGER;
       elem = 4;
       break;
-    case 5:
+    case SQL_SMALLINT:
       p = 5;
       display = 6;
       code = COLSET_VT_SMALLINT;
       elem = 2;
       break;
-    case 6:
-    case 8:
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
       p = 15;
       display = 22;
       code = COLSET_VT_DOUBLE;
       elem = 8;
       break;
-    case 7:
+    case SQL_REAL:
       p = 7;
       display = 13;
       code = COLSET_VT_REAL;
       elem = 4;
       break;
-    case 9:
-    case 91:
+    case SQL_DATE:
+    case SQL_TYPE_DATE:
       display = 10;
       p = 10;
       code = COLSET_VT_DATE;
       elem = 6;
-      described = delivered = r.odbcVersion == 3 ? 91 : 9;
+      described = delivered = r.odbcVersion == 3 ? SQL_TYPE_DATE : SQL_DATE;
       break;
-    case 10:
-    case 92:
+    case SQL_TIME:
+    case SQL_TYPE_TIME:
       display = scale >= 1 ? scale + 9 : 8;
       if (scale < 1) scale = 0;
       p = display;
       code = COLSET_VT_TIME;
       elem = 6;
-      described = delivered = r.odbcVersion == 3 ? 92 : 10;
+      described = delivered = r.odbcVersion == 3 ? SQL_TYPE_TIME : SQL_TIME;
       break;
-    case 11:
-    case 93:
+    case SQL_TIMESTAMP:
+    case SQL_TYPE_TIMESTAMP:
       display = scale >= 1 ? scale + 20 : 19;
       if (scale < 1) scale = 0;
       p = display;
       code = COLSET_VT_TIMESTAMP;
       elem = 16;
-      described = delivered = r.odbcVersion == 3 ? 93 : 11;
+      described = delivered = r.odbcVersion == 3 ? SQL_TYPE_TIMESTAMP : SQL_TIMESTAMP;
       break;
     default:
       // Anything else travels as text as long as its precision, or its
@@ -315,7 +345,7 @@ uint32_t ReadColumnShape(JdbcStmt* s, jobject md, int32_t col, ColumnFacts* f, c
     errClear(&s->errors);
     f->precision = 0;
   }
-  if (rc == 0 && f->javaType == kJdbcOther) {
+  if (rc == 0 && f->javaType == JDBC_OTHER) {
     // PostgreSQL's uuid comes as OTHER; only its name tells it is a GUID.
     char* name = nullptr;
     if (ResultSetMetaData::getColumnTypeName(s, md, col, &name) == 0)

@@ -1,5 +1,8 @@
 // Fetching rows of the current ResultSet into a row buffer, one getter per
 // column chosen by the column's value type code.
+#include <sql.h>
+#include <sqlucode.h>
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -78,7 +81,8 @@ uint32_t FillElement(JdbcStmt* s, jobject rs, int32_t jc, uint32_t code, unsigne
 // Long columns, and any column whose values are kept out of line (a very
 // wide VARCHAR too), are fetched one row at a time.
 bool IsLong(const JdbcColDesc& d) {
-  return d.sql_type == -4 || d.sql_type == -1 || d.sql_type == -10 ||
+  return d.sql_type == SQL_LONGVARBINARY || d.sql_type == SQL_LONGVARCHAR ||
+         d.sql_type == SQL_WLONGVARCHAR ||
          d.value_type == COLSET_VT_LONGCHAR || d.value_type == COLSET_VT_LONGBINARY ||
          d.value_type == COLSET_VT_LONGWCHAR;
 }

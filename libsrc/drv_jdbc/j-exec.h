@@ -93,7 +93,7 @@ namespace jexec {
 constexpr int kFrame = 256;
 
 // The statement of a handle with its thread attached and its JNI
-// environment refreshed: 0, 21 or 15.
+// environment refreshed: 0, ERR_INVALID_ARGUMENT or ERR_GENERAL.
 uint32_t Enter(uint32_t h, JdbcStmt** out);
 
 // Frees the column descriptions and clears flag 0x0080.

@@ -4,9 +4,9 @@
 // codes, element sizes and rows), input values copied over and row 0 of
 // every input/output and output parameter overwritten with what the
 // procedure returned. A text or byte output longer than its element turns
-// that column into its out-of-line form (15, 16 or 26, every row copied), so
-// that the value arrives whole and a cut made for the application reports
-// the full length.
+// that column into its out-of-line form (COLSET_VT_LONGCHAR, _LONGBINARY or
+// _LONGWCHAR, every row copied), so that the value arrives whole and a cut
+// made for the application reports the full length.
 #ifndef QMR_DRV_JDBC_J_PROC_H
 #define QMR_DRV_JDBC_J_PROC_H
 

@@ -1,6 +1,10 @@
 // Agent statement records.
 #include "drv_jdbc/j-stmt.h"
 
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlucode.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -51,9 +55,12 @@ void FreeColSet(COLSET** set) {
 }
 
 bool IsCharType(int32_t t) {
-  return t == -10 || t == -9 || t == -8 || t == -1 || t == 1 || t == 12;
+  return t == SQL_WLONGVARCHAR || t == SQL_WVARCHAR || t == SQL_WCHAR || t == SQL_LONGVARCHAR ||
+         t == SQL_CHAR || t == SQL_VARCHAR;
 }
-bool IsSearchableType(int32_t t) { return t != -2 && t != -3 && t != -4; }
+bool IsSearchableType(int32_t t) {
+  return t != SQL_BINARY && t != SQL_VARBINARY && t != SQL_LONGVARBINARY;
+}
 
 const JdbcTypeEntry* ServerType(const JdbcStmt* s, int32_t sqlType) {
   if (s->conn == nullptr || s->conn->typeTable == nullptr) return nullptr;
@@ -124,7 +131,8 @@ uint32_t FillEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e) {
       } else {
         searchable = b != 0;
       }
-      e->value.u32 = !searchable ? 0 : ((d->sql_type == -1 || d->sql_type == -10) ? 1 : 3);
+      const bool longText = d->sql_type == SQL_LONGVARCHAR || d->sql_type == SQL_WLONGVARCHAR;
+      e->value.u32 = !searchable ? SQL_PRED_NONE : (longText ? SQL_PRED_CHAR : SQL_SEARCHABLE);
       break;
     }
     case 14: {

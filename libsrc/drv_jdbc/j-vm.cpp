@@ -236,15 +236,15 @@ std::string JC_LastVmError() {
 
 const char* JC_JniErrorText(jint code) {
   switch (code) {
-    case -2:
+    case JNI_EDETACHED:
       return "thread detached from the VM";
-    case -3:
+    case JNI_EVERSION:
       return "JNI version error";
-    case -4:
+    case JNI_ENOMEM:
       return "not enough memory";
-    case -5:
+    case JNI_EEXIST:
       return "VM already created";
-    case -6:
+    case JNI_EINVAL:
       return "invalid arguments";
     default:
       return "unknown error";

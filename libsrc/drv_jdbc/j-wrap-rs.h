@@ -34,7 +34,7 @@ uint32_t isSearchable(JdbcStmt* s, jobject md, int32_t column, uint8_t* value);
 // Into a name buffer of COLDESC_NAME_CHARS characters and a NUL (cut at a
 // character boundary).
 uint32_t getColumnLabel(JdbcStmt* s, jobject md, int32_t column, char* name);
-// A malloc copy (empty text for null), or 16.
+// A malloc copy (empty text for null), or ERR_NO_MEMORY.
 uint32_t getColumnLabel(JdbcStmt* s, jobject md, int32_t column, char** label);
 uint32_t getColumnName(JdbcStmt* s, jobject md, int32_t column, char** name);
 uint32_t getColumnTypeName(JdbcStmt* s, jobject md, int32_t column, char** name);

@@ -9,6 +9,7 @@
 #include "conn/conn_fixture.h"
 #include "driver/conn.h"
 #include "driver/trace.h"
+#include "drv_jdbc/j-serv.h"
 
 namespace conntest {
 namespace {
@@ -226,7 +227,7 @@ TEST_F(ConnTest, AFailedInitTellsItsCause) {
 }
 
 TEST_F(ConnTest, CapabilitiesFromTheAgentsMask) {
-  fake.SetInfo(0x22010011u, 0x349Fu | 0x100u);
+  fake.SetInfo(INFO_CAPABILITY_MASK, AGT_CAPABILITIES | AGT_CAP_AUTOCOMMIT);
   ASSERT_EQ(SQL_SUCCESS, DriverConnect("DSN=Full"));
   ConnHandle* c = Conn();
   EXPECT_EQ(c->cn_needbind, 1u);
@@ -238,7 +239,7 @@ TEST_F(ConnTest, CapabilitiesFromTheAgentsMask) {
   EXPECT_EQ(c->capFailover, 0u);
   EXPECT_NE(c->flags & kConnAutoCommit, 0);
   Disconnect();
-  fake.SetInfo(0x22010011u, 0x349Fu);
+  fake.SetInfo(INFO_CAPABILITY_MASK, AGT_CAPABILITIES);
   ASSERT_EQ(SQL_SUCCESS, DriverConnect("DSN=Full"));
   EXPECT_EQ(Conn()->flags & kConnAutoCommit, 0);
 }

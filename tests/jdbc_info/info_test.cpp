@@ -177,7 +177,8 @@ TEST_F(Info, StatementAnswers) {
   EXPECT_EQ(InfoInt(stmt, OPT_LAST_SERIAL, &rc), 0u);  // no serial without the server's driver
   EXPECT_EQ(rc, 0u);
   for (uint32_t request :
-       {0x32030004u, 0x32030005u, 0x32030010u, 0x31030000u, OPT_STMT_INT | 1052}) {
+       {OPT_STMT_INT | SQL_ASYNC_ENABLE, OPT_STMT_INT | SQL_BIND_TYPE,
+        OPT_STMT_INT | SQL_ATTR_FETCH_BOOKMARK_PTR, OPT_STMT_TEXT, OPT_STMT_INT | 1052}) {
     InfoInt(stmt, request, &rc);
     EXPECT_EQ(rc, 1u) << std::hex << request;
   }
