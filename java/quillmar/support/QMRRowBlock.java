@@ -397,7 +397,9 @@ public final class QMRRowBlock {
                     BigDecimal d = (BigDecimal) o;
                     int scale = d.scale();
                     if (scale >= 0 && scale <= MAX_SCALE && d.precision() <= 18) {
-                        fixed[slot] = d.unscaledValue().longValue();
+                        // The unscaled value without the BigInteger that
+                        // unscaledValue builds for each value.
+                        fixed[slot] = d.scaleByPowerOfTen(scale).longValue();
                         fixed[slot + 1] = scale;
                         break;
                     }
