@@ -62,6 +62,7 @@ class BlockFetchTest : public ::testing::Test {
           "  ELSE TIMESTAMP '2020-02-28 23:59:00.123456789' + x SECOND END,"
           " CASE WHEN MOD(x, 10) = 5 THEN NULL ELSE 'c' || MOD(x, 1000) END,"
           " CASE WHEN MOD(x, 11) = 6 THEN NULL WHEN MOD(x, 3) = 0 THEN ''"
+          "  WHEN MOD(x, 7) = 4 THEN 'r' || x || ' \xC3\xA9'"
           "  ELSE 'r' || x || ' \xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80' END,"
           " CASE WHEN MOD(x, 4) = 0 THEN NULL ELSE X'DEADBEEF' END,"
           " CASE WHEN MOD(x, 5) = 2 THEN NULL WHEN MOD(x, 2) = 0 THEN X'00' ELSE X'0001FF' END"

@@ -308,7 +308,7 @@ public final class QMRRowBlock {
 
     /** A value that travels as text where a number would. */
     private void numberText(String s, int slot) {
-        fixed[slot] = putBytes(text(s));
+        fixed[slot] = putText(s);
         fixed[slot + 1] = AS_TEXT;
     }
 
@@ -397,7 +397,9 @@ public final class QMRRowBlock {
                     BigDecimal d = (BigDecimal) o;
                     int scale = d.scale();
                     if (scale >= 0 && scale <= MAX_SCALE && d.precision() <= 18) {
-                        fixed[slot] = d.unscaledValue().longValue();
+                        // The unscaled value without the BigInteger that
+                        // unscaledValue builds for each value.
+                        fixed[slot] = d.scaleByPowerOfTen(scale).longValue();
                         fixed[slot + 1] = scale;
                         break;
                     }
@@ -406,7 +408,7 @@ public final class QMRRowBlock {
                 break;
             }
             case TEXT:
-                fixed[slot] = putBytes(text(rs.getString(col)));
+                fixed[slot] = putText(rs.getString(col));
                 break;
             case PLAIN: {
                 Object o = rs.getObject(col);
@@ -418,7 +420,7 @@ public final class QMRRowBlock {
                 } else {
                     s = rs.getString(col);
                 }
-                fixed[slot] = putBytes(text(s));
+                fixed[slot] = putText(s);
                 break;
             }
             case WTEXT:
@@ -432,8 +434,28 @@ public final class QMRRowBlock {
         }
     }
 
-    private static byte[] text(String s) {
-        return s == null ? null : s.getBytes(StandardCharsets.UTF_8);
+    /**
+     * s as UTF-8 in {@link #bytes}; its length, -1 for null. Text that is
+     * all ASCII, most of what a result holds, is its own UTF-8 and is
+     * written in place instead of through an encoded copy for each value.
+     */
+    private int putText(String s) {
+        if (s == null) {
+            return -1;
+        }
+        int n = s.length();
+        if (bytes.length - byteCount < n) {
+            bytes = java.util.Arrays.copyOf(bytes, grow(bytes.length, byteCount + n));
+        }
+        for (int i = 0; i < n; ++i) {
+            char ch = s.charAt(i);
+            if (ch >= 0x80) {
+                return putBytes(s.getBytes(StandardCharsets.UTF_8));
+            }
+            bytes[byteCount + i] = (byte) ch;
+        }
+        byteCount += n;
+        return n;
     }
 
     private int putBytes(byte[] b) {
