@@ -23,12 +23,6 @@ namespace {
 
 constexpr const char* kSrc = "libsrc/drv_jdbc/j-desc";
 constexpr double kFloatMax = 3.4028234663852886e38;
-// java.sql.Types of binary data.
-constexpr int32_t kJdbcBinary = -2;
-constexpr int32_t kJdbcVarBinary = -3;
-constexpr int32_t kJdbcLongVarBinary = -4;
-constexpr int32_t kJdbcBlob = 2004;
-constexpr int32_t kJdbcOther = 1111;
 
 // The class a row-buffer value is reduced to before its setter is chosen.
 enum class VClass { Text, Signed, Unsigned, Double, DateTime, Binary, Wide };
@@ -332,7 +326,7 @@ class Setter {
   // (PostgreSQL's uuid) refuses a string and takes the text untyped.
   uint32_t Guid(const Value& v) {
     int32_t t = 0;
-    if (IsTextual(v) && PreparedStatement::getParameterType(s_, ps_, ix_, &t) && t == kJdbcOther)
+    if (IsTextual(v) && PreparedStatement::getParameterType(s_, ps_, ix_, &t) && t == JDBC_OTHER)
       return PreparedStatement::setOther(s_, ps_, ix_, v.bytes, static_cast<int64_t>(v.len));
     return Chars(v, /*stream=*/false);
   }
@@ -341,7 +335,7 @@ class Setter {
   bool MarkerIsBinary() {
     int32_t t = 0;
     if (!PreparedStatement::getParameterType(s_, ps_, ix_, &t)) return false;
-    return t == kJdbcBinary || t == kJdbcVarBinary || t == kJdbcLongVarBinary || t == kJdbcBlob;
+    return t == JDBC_BINARY || t == JDBC_VARBINARY || t == JDBC_LONGVARBINARY || t == JDBC_BLOB;
   }
 
   // Binary bytes for a character parameter are its characters, as ODBC

@@ -2,6 +2,7 @@
 #include "drv_jdbc/j-wrap-stmt.h"
 
 #include "drv_jdbc/j-methods.h"
+#include "drv_jdbc/j-sqltypes.h"
 #include "drv_jdbc/j-wrap-impl.h"
 #include "util/errcodes.h"
 
@@ -110,8 +111,6 @@ namespace PreparedStatement {
 
 namespace {
 
-constexpr jint kJdbcOther = 1111;  // java.sql.Types.OTHER
-
 // A setter of one value; J is the JNI type the variadic call carries.
 template <class J>
 uint32_t SetValue(JdbcStmt* s, jobject ps, const char* name, const char* sig, int32_t index,
@@ -210,7 +209,7 @@ uint32_t setOther(JdbcStmt* s, jobject ps, int32_t index, const char* text, int6
   jstring str = TextArg(s, text, length);
   if (str == nullptr) return ERR_GENERAL;
   uint32_t rc = JC_CallVoidMethod(Env(s), ps, nullptr, "setObject", "(ILjava/lang/Object;I)V",
-                                  static_cast<jint>(index), str, static_cast<jint>(kJdbcOther));
+                                  static_cast<jint>(index), str, static_cast<jint>(JDBC_OTHER));
   JC_DeleteLocal(Env(s), str);
   return Done(s, rc);
 }
