@@ -525,10 +525,10 @@ int RF_ReadRows(FILE* data, FILE* index, COLSET* set, uint32_t first, uint32_t n
 int RF_ReadRowsDeferred(FILE* data, FILE* index, COLSET* set, uint32_t first, uint32_t n,
                         uint32_t total, RF_RAWROWS* raw) {
   if (raw == nullptr) return 0;
-  *raw = RF_RAWROWS{};
+  raw->clear();
   if (data == nullptr || index == nullptr || !ColumnsOk(set) || !StorageFor(set, n)) return 0;
   if (ReadByIndex(data, index, set, first, n, total, raw)) return 1;
-  *raw = RF_RAWROWS{};
+  raw->clear();
   return 0;
 }
 

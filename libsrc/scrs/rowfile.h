@@ -121,6 +121,12 @@ struct RF_RAWROWS {
   std::vector<unsigned char> bytes;
   std::vector<uint64_t> cells;
   uint16_t cols = 0;
+  // Empties the rows; the storage stays for the next read.
+  void clear() {
+    bytes.clear();
+    cells.clear();
+    cols = 0;
+  }
 };
 
 // RF_ReadRows with every long value left undecoded: a long cell that holds

@@ -107,7 +107,7 @@ int FromDisk(SS_CURSOR* ss, uint32_t first, uint32_t m, COLSET** out, bool defer
 void ForgetDeferred(SS_CURSOR* ss) {
   ss->deferred_first = -1;
   ss->deferred_rows = 0;
-  ss->deferred_raw = RF_RAWROWS{};
+  ss->deferred_raw.clear();
 }
 
 int Fetch(SS_CURSOR* ss, int32_t start, uint32_t n, COLSET** out, bool defer) {
@@ -175,6 +175,7 @@ int SS_Open(SS_CURSOR** field) {
 void SS_Close(SS_CURSOR* ss) {
   if (ss == nullptr) return;
   ForgetDeferred(ss);
+  ss->deferred_raw = RF_RAWROWS{};  // the storage kept from rowset to rowset
   ColSetFreeColumns(ss->rows);
   DSC_Close(&ss->cache);
   ss->position = 0;
