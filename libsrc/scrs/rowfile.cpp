@@ -327,13 +327,34 @@ bool ReadRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* index
 
 // Rows first..first+n-1 at the stream's place, each with its index entry:
 // coded in memory, then written in one piece each.
+// At least the bytes rows first..first+n-1 take coded: a cell is an
+// indicator word and a value of at most twice its element and a word (a
+// long value: its bytes and a word), so the coding never grows the buffer.
+uint64_t CodedBound(const COLSET* set, uint32_t first, uint32_t n) {
+  uint64_t bytes = 0;
+  for (uint16_t c = 0; c < set->cols_used; ++c) {
+    const COLSET_COL& col = set->cols[c];
+    if (!IsLong(col.type)) {
+      bytes += uint64_t{n} * (8 + 2 * uint64_t{col.elem_size});
+      continue;
+    }
+    const uint64_t unit = col.type == COLSET_VT_LONGWCHAR ? 2 : 1;
+    for (uint32_t r = first; r < first + n; ++r) {
+      COLSET_LONG l;
+      std::memcpy(&l, col.data + size_t{r} * sizeof l, sizeof l);
+      bytes += 8 + (HasValue(col.ind[r]) ? l.length * unit : 0);
+    }
+  }
+  return bytes;
+}
+
 bool PutRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* index) {
   std::vector<unsigned char> rows;
   std::vector<unsigned char> entries(size_t{n} * RF_INDEX_BYTES);
   RF_STREAM m = *s;
   m.sink = &rows;
   try {
-    rows.reserve(size_t{n} * 16 * set->cols_used);
+    rows.reserve(CodedBound(set, first, n));
     for (uint32_t r = 0; r < n; ++r) {
       PutLE(&entries[size_t{r} * RF_INDEX_BYTES], m.pos, RF_INDEX_BYTES);
       for (uint16_t c = 0; c < set->cols_used; ++c) {
