@@ -10,7 +10,11 @@
 //   - the peak resident memory of the process that ran the case;
 // then a static cursor over 20,000 rows of (integer, long text of 200
 // characters) read row by row with SQLFetch and SQLGetData, beside the same
-// read forward-only. Every read is checked against the rows it must bring.
+// read forward-only; and 50,000 rows of (integer, long text of 2,000
+// characters) with only the integer bound: execute + a forward pass with a
+// rowset of 100 beside forward-only, and random ABSOLUTE fetches, where a
+// text nobody asks for should cost nothing. Every read is checked against
+// the rows it must bring.
 // Each case runs in a process of its own, so that its memory figure is its
 // own and one case's VM heap does not weigh on the next, reads everything
 // once untimed, then takes the medians of QMR_BENCH_ROUNDS rounds (3).
@@ -36,6 +40,8 @@ constexpr SQLULEN kRandomRowset = 10;
 constexpr SQLULEN kForwardRowset = 100;
 constexpr long kTextRows = 20000;
 constexpr int kTextChars = 200;
+constexpr long kLongRows = 50000;
+constexpr int kLongChars = 2000;
 
 std::string PgFillSql(long rows) {
   return "INSERT INTO bench SELECT x, CAST(x AS BIGINT) * 1000003, 'row number ' || x,"
@@ -44,13 +50,13 @@ std::string PgFillSql(long rows) {
          " FROM generate_series(1, " + std::to_string(rows) + ") AS t(x)";
 }
 
-// The text table: id k and a text of kTextChars characters ending in k.
-std::string TextFillSql(bool pg) {
-  const std::string n = std::to_string(kTextRows);
+// A text table: id k and a text of `chars` characters ending in k.
+std::string TextFillSql(bool pg, const char* table, long rows, int chars) {
+  const std::string n = std::to_string(rows);
   const std::string from = pg ? " FROM generate_series(1, " + n + ") AS t(x)"
                               : " FROM UNNEST(SEQUENCE_ARRAY(1, " + n + ", 1)) AS t(x)";
-  return "INSERT INTO bench_text SELECT x, LPAD(CAST(x AS VARCHAR(10)), " +
-         std::to_string(kTextChars) + ", 'abcdefghij')" + from;
+  return std::string("INSERT INTO ") + table + " SELECT x, LPAD(CAST(x AS VARCHAR(10)), " +
+         std::to_string(chars) + ", 'abcdefghij')" + from;
 }
 
 long PeakRssMb() {
@@ -171,20 +177,64 @@ double TextRead(SQLHDBC dbc, SQLULEN cursor, bool* ok) {
   return secs;
 }
 
+// The long-text table with only its id bound: execute and a forward pass
+// with a rowset of 100 (seconds, into *total), then, for a static cursor,
+// random ABSOLUTE fetches with a rowset of 10 (microseconds a fetch).
+double LongTextPass(SQLHDBC dbc, SQLULEN cursor, bool* ok, double* total) {
+  SQLHSTMT st = NewStmt(dbc, cursor);
+  std::vector<SQLINTEGER> id(kForwardRowset);
+  std::vector<SQLLEN> ind(kForwardRowset);
+  SQLULEN fetched = 0;
+  CheckSt(SQLBindCol(st, 1, SQL_C_SLONG, id.data(), 0, ind.data()), "SQLBindCol", st);
+  SetRowset(st, kForwardRowset, &fetched);
+  const char* select = "SELECT id, t FROM bench_long ORDER BY id";
+  const auto t0 = std::chrono::steady_clock::now();
+  CheckSt(SQLExecDirect(st, (SQLCHAR*)select, SQL_NTS), "SQLExecDirect long", st);
+  long n = 0;
+  SQLRETURN rc;
+  while (SQL_SUCCEEDED(rc = SQLFetchScroll(st, SQL_FETCH_NEXT, 0))) {
+    for (SQLULEN r = 0; r < fetched; ++r) *ok = *ok && id[r] == n + 1 + long(r);
+    n += static_cast<long>(fetched);
+  }
+  *total = Since(t0);
+  if (rc != SQL_NO_DATA) bench::Fail("SQLFetchScroll long", SQL_HANDLE_STMT, st);
+  *ok = *ok && n == kLongRows;
+  double us = 0;
+  if (cursor == SQL_CURSOR_STATIC) {
+    SetRowset(st, kRandomRowset, &fetched);
+    std::mt19937_64 random(20261210);
+    std::uniform_int_distribution<long> pick(1, kLongRows);
+    const int fetches = kRandomFetches / 10;
+    const auto t1 = std::chrono::steady_clock::now();
+    for (int k = 0; k < fetches; ++k) {
+      const long at = pick(random);
+      CheckSt(SQLFetchScroll(st, SQL_FETCH_ABSOLUTE, at), "SQLFetchScroll ABSOLUTE long", st);
+      *ok = *ok && id[0] == at;
+    }
+    us = Since(t1) * 1e6 / fetches;
+  }
+  SQLFreeHandle(SQL_HANDLE_STMT, st);
+  return us;
+}
+
 void Fill(SQLHDBC dbc, bool pg, long rows) {
   bench::Exec(dbc, "DROP TABLE bench", true);
   bench::Exec(dbc, "DROP TABLE bench_text", true);
+  bench::Exec(dbc, "DROP TABLE bench_long", true);
   if (pg) {
     bench::Exec(dbc, "CREATE TABLE bench (i INTEGER, b BIGINT, v VARCHAR(30), d DOUBLE PRECISION,"
                      " n DECIMAL(12,2), dt DATE, ts TIMESTAMP)");
     bench::Exec(dbc, PgFillSql(rows));
     bench::Exec(dbc, "CREATE TABLE bench_text (id INTEGER, t TEXT)");
+    bench::Exec(dbc, "CREATE TABLE bench_long (id INTEGER, t TEXT)");
   } else {
     bench::Exec(dbc, bench::kTableCreate);
     bench::Exec(dbc, bench::TableFillSql(rows));
     bench::Exec(dbc, "CREATE TABLE bench_text (id INTEGER, t LONGVARCHAR)");
+    bench::Exec(dbc, "CREATE TABLE bench_long (id INTEGER, t LONGVARCHAR)");
   }
-  bench::Exec(dbc, TextFillSql(pg));
+  bench::Exec(dbc, TextFillSql(pg, "bench_text", kTextRows, kTextChars));
+  bench::Exec(dbc, TextFillSql(pg, "bench_long", kLongRows, kLongChars));
   if (pg) bench::Exec(dbc, "ANALYZE");
 }
 
@@ -219,12 +269,15 @@ int Case(const std::string& where, long rows) {
     warm = ForwardPass(st, &buf, rows).ok && warm;
     SQLFreeHandle(SQL_HANDLE_STMT, st);
     TextRead(dbc, cursor, &warm);
+    double unused = 0;
+    LongTextPass(dbc, cursor, &warm, &unused);
   }
   // Then rounds of static and forward-only reads one after the other, so
   // that a busy machine weighs on both alike; the medians count.
   bool ok = warm;
-  double randomUs = 0;
+  double randomUs = 0, longRandomUs = 0;
   std::vector<double> sExec, sPass, sTotal, fPass, fTotal, textStatic, textForward;
+  std::vector<double> longStatic, longForward;
   const int rounds = bench::Rounds();
   for (int r = 0; r < rounds; ++r) {
     SQLHSTMT st = NewStmt(dbc, SQL_CURSOR_STATIC);
@@ -242,6 +295,12 @@ int Case(const std::string& where, long rows) {
     fTotal.push_back(f.execute + f.pass);
     textStatic.push_back(TextRead(dbc, SQL_CURSOR_STATIC, &ok));
     textForward.push_back(TextRead(dbc, SQL_CURSOR_FORWARD_ONLY, &ok));
+    double total = 0;
+    const double us = LongTextPass(dbc, SQL_CURSOR_STATIC, &ok, &total);
+    if (r == rounds - 1) longRandomUs = us;
+    longStatic.push_back(total);
+    LongTextPass(dbc, SQL_CURSOR_FORWARD_ONLY, &ok, &total);
+    longForward.push_back(total);
   }
   SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_COMMIT);
   SQLDisconnect(dbc);
@@ -263,6 +322,11 @@ int Case(const std::string& where, long rows) {
   std::printf("  %-46s %10.3f s  forward-only %.3f s  ratio %.2f\n",
               "20,000 rows (id, text 200) by SQLGetData", Median(textStatic), Median(textForward),
               Median(textStatic) / Median(textForward));
+  std::printf("  %-46s %10.3f s  forward-only %.3f s  ratio %.2f\n",
+              "50,000 (id, text 2,000), id bound: exec + pass", Median(longStatic),
+              Median(longForward), Median(longStatic) / Median(longForward));
+  std::printf("  %-46s %10.1f us a fetch\n", "  the same: ABSOLUTE at random, rowset 10",
+              longRandomUs);
   std::printf("  peak RSS %ld MB (%ld MB before the first cursor was opened)\n", PeakRssMb(),
               rssBefore);
   std::printf("  rows %s\n\n", ok ? "as expected" : "WRONG");

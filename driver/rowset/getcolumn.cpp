@@ -510,6 +510,12 @@ SQLRETURN NewValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET_COL& col,
   if (ind == COLSET_IND_NULL) return NullValue(stmt, b, cType);
   if (ind == COLSET_IND_DEFERRED) {
     const int64_t piece = PieceLength(stmt, b, cType);
+    // The value is read from its start, whatever was read of it before.
+    const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
+    if (ops != nullptr && ops->DRV_GetData != nullptr) {
+      ops->DRV_GetData(stmt->agentStmt, c.column, static_cast<uint16_t>(c.row), cType, nullptr,
+                       nullptr, nullptr, nullptr);
+    }
     int32_t code = ColFetchValue(stmt, piece, cType);
     if (code == 0) code = ColTopUpValue(stmt, piece, PieceNeed(b, cType), cType);
     if (code == ERR_NO_DATA_FOUND) {

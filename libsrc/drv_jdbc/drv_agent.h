@@ -110,6 +110,9 @@ typedef uint32_t (*DRV_SetPos_t)(uint32_t stmt, int32_t row, uint16_t op, uint16
                                  uint16_t* columns, uint16_t ncolumns);             // 37
 typedef uint32_t (*DRV_ParamData_t)(uint32_t stmt, void* a, void* b, void* c, void* d);  // 38
 typedef uint32_t (*DRV_PutData_t)(uint32_t stmt, const void* data, int64_t length);  // 39
+// Slot 40 hands out the next piece of a value the agent kept back; a call
+// with a null value pointer (and null outputs) starts the cell over, so
+// that the next call delivers it from its first byte again.
 typedef uint32_t (*DRV_GetData_t)(uint32_t stmt, uint16_t column, uint16_t row, int16_t ctype,
                                   void** value, uint32_t* delivered, uint32_t* type,
                                   uint32_t* total);                                 // 40

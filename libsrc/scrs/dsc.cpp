@@ -316,6 +316,31 @@ int DSC_ReadRows(DSC* cache, COLSET* rows, uint32_t first, uint32_t n) {
   return 0;
 }
 
+int DSC_ReadRowsDeferred(DSC* cache, COLSET* rows, uint32_t first, uint32_t n, RF_RAWROWS* raw) {
+  if (cache == nullptr || rows == nullptr || raw == nullptr || cache->state != DSC_ON_DISK ||
+      first >= cache->row_count) {
+    return ERR_GENERAL;
+  }
+  n = std::min(n, cache->row_count - first);
+  if (int rc = ColSetAlloc(&rows, &cache->shape, n)) return rc;
+  if (!RF_ReadRowsDeferred(cache->data, cache->index, rows, first, n, cache->row_count, raw)) {
+    ColSetFreeColumns(rows);
+    return ERR_GENERAL;
+  }
+  rows->rows_held = n;
+  return 0;
+}
+
+int DSC_ReadLong(DSC* cache, uint32_t row, uint16_t col, COLSET_LONG* out) {
+  if (cache == nullptr || out == nullptr || col >= cache->shape.cols_used) return ERR_GENERAL;
+  COLSET one;
+  RF_RAWROWS raw;
+  int rc = DSC_ReadRowsDeferred(cache, &one, row, 1, &raw);
+  if (rc == 0 && !RF_LongFromRaw(&raw, 0, col, cache->shape.cols[col].type, out)) rc = ERR_GENERAL;
+  ColSetFreeColumns(&one);
+  return rc;
+}
+
 int DSC_EnsureWindow(DSC* cache, uint32_t first, uint32_t n, int32_t* window_start, COLSET* rows) {
   if (cache == nullptr || window_start == nullptr || rows == nullptr) return ERR_GENERAL;
   if (cache->state != DSC_ON_DISK) {

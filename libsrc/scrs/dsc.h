@@ -16,6 +16,7 @@
 #include <cstdio>
 
 #include "drv_jdbc/drv_agent.h"
+#include "scrs/rowfile.h"
 #include "util/colset.h"
 
 enum : uint32_t {
@@ -78,6 +79,17 @@ int DSC_ReadWindow(DSC* cache, COLSET* rows, uint32_t first);
 // through the index. ERR_GENERAL for a cache not on disk, first past the
 // last row, or a file failure (`rows` is then empty).
 int DSC_ReadRows(DSC* cache, COLSET* rows, uint32_t first, uint32_t n);
+
+// DSC_ReadRows with the long values left in the files: their cells come
+// out COLSET_IND_DEFERRED, and the rows' bytes go to *raw, from which
+// RF_LongFromRaw decodes one value when it is asked for.
+int DSC_ReadRowsDeferred(DSC* cache, COLSET* rows, uint32_t first, uint32_t n, RF_RAWROWS* raw);
+
+// The long value of column col of cache row `row`, read from the files
+// into *out (a new buffer the caller frees). ERR_GENERAL for a cache not on
+// disk, a row past the last, a column that is not long or holds no value,
+// or a file failure.
+int DSC_ReadLong(DSC* cache, uint32_t row, uint16_t col, COLSET_LONG* out);
 
 // Makes sure `rows` holds cache rows first..first+n-1 (as far as the cache
 // has them). A cache in memory holds all its rows at window start 0 and is

@@ -212,8 +212,19 @@ bool Value(RF_STREAM* s, const COLSET_COL* col, unsigned char* e) {
   }
 }
 
-// One cell of a column whose shape and storage the caller checked.
-bool Cell(RF_STREAM* s, COLSET_COL* col, uint32_t row) {
+// Passes over a long value being read, its length word checked against
+// what the stream has left.
+bool SkipLong(RF_STREAM* s, uint32_t type) {
+  uint32_t len = 0;
+  if (!Word(s, &len)) return false;
+  const uint64_t bytes = uint64_t{len} * (type == COLSET_VT_LONGWCHAR ? 2 : 1);
+  return bytes <= s->end - s->pos && Seek(s, s->pos + bytes);
+}
+
+// One cell of a column whose shape and storage the caller checked. With
+// *at given, a long value being read is left where it is: the cell is
+// marked deferred and *at gets the offset of its length word.
+bool Cell(RF_STREAM* s, COLSET_COL* col, uint32_t row, uint64_t* at = nullptr) {
   uint16_t& ind = col->ind[row];
   uint32_t w = static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(ind)));
   if (!Word(s, &w)) return false;
@@ -222,6 +233,11 @@ bool Cell(RF_STREAM* s, COLSET_COL* col, uint32_t row) {
     ind = static_cast<uint16_t>(w);
   }
   if (!HasValue(ind)) return true;
+  if (at != nullptr && s->direction == RF_READ && IsLong(col->type)) {
+    *at = s->pos;
+    ind = COLSET_IND_DEFERRED;
+    return SkipLong(s, col->type);
+  }
   return Value(s, col, col->data + static_cast<size_t>(row) * col->elem_size);
 }
 
@@ -311,13 +327,34 @@ bool ReadRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* index
 
 // Rows first..first+n-1 at the stream's place, each with its index entry:
 // coded in memory, then written in one piece each.
+// At least the bytes rows first..first+n-1 take coded: a cell is an
+// indicator word and a value of at most twice its element and a word (a
+// long value: its bytes and a word), so the coding never grows the buffer.
+uint64_t CodedBound(const COLSET* set, uint32_t first, uint32_t n) {
+  uint64_t bytes = 0;
+  for (uint16_t c = 0; c < set->cols_used; ++c) {
+    const COLSET_COL& col = set->cols[c];
+    if (!IsLong(col.type)) {
+      bytes += uint64_t{n} * (8 + 2 * uint64_t{col.elem_size});
+      continue;
+    }
+    const uint64_t unit = col.type == COLSET_VT_LONGWCHAR ? 2 : 1;
+    for (uint32_t r = first; r < first + n; ++r) {
+      COLSET_LONG l;
+      std::memcpy(&l, col.data + size_t{r} * sizeof l, sizeof l);
+      bytes += 8 + (HasValue(col.ind[r]) ? l.length * unit : 0);
+    }
+  }
+  return bytes;
+}
+
 bool PutRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* index) {
   std::vector<unsigned char> rows;
   std::vector<unsigned char> entries(size_t{n} * RF_INDEX_BYTES);
   RF_STREAM m = *s;
   m.sink = &rows;
   try {
-    rows.reserve(size_t{n} * 16 * set->cols_used);
+    rows.reserve(CodedBound(set, first, n));
     for (uint32_t r = 0; r < n; ++r) {
       PutLE(&entries[size_t{r} * RF_INDEX_BYTES], m.pos, RF_INDEX_BYTES);
       for (uint16_t c = 0; c < set->cols_used; ++c) {
@@ -384,7 +421,32 @@ bool RowBounds(FILE* data, FILE* index, uint32_t cols, uint32_t first, uint32_t 
   return true;
 }
 
-bool ReadByIndex(FILE* data, FILE* index, COLSET* set, uint32_t first, uint32_t n, uint32_t total) {
+// Rows first..first+n-1 with their long values left in the files: read in
+// one piece and kept in *raw, each long cell's place noted.
+bool ReadDeferred(FILE* data, const std::vector<uint64_t>& at, COLSET* set, uint32_t n,
+                  RF_RAWROWS* raw) {
+  const uint64_t bytes = at[n] - at[0];
+  const uint16_t cols = set->cols_used;
+  try {
+    raw->bytes.resize(bytes);
+    raw->cells.assign(uint64_t{n} * cols, RF_NO_CELL);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  raw->cols = cols;
+  if (!PRead(data, raw->bytes.data(), bytes, at[0])) return false;
+  RF_STREAM s{RF_READ, nullptr, 0, bytes, raw->bytes.data()};
+  for (uint32_t r = 0; r < n; ++r) {
+    for (uint16_t c = 0; c < cols; ++c) {
+      if (!Cell(&s, &set->cols[c], r, &raw->cells[uint64_t{r} * cols + c])) return false;
+    }
+    if (s.pos != at[r + 1] - at[0]) return false;
+  }
+  return true;
+}
+
+bool ReadByIndex(FILE* data, FILE* index, COLSET* set, uint32_t first, uint32_t n, uint32_t total,
+                 RF_RAWROWS* raw = nullptr) {
   if (n == 0) return true;
   if (uint64_t{first} + n > total) return false;
   // What the streams still buffer must reach the files before they are
@@ -392,6 +454,7 @@ bool ReadByIndex(FILE* data, FILE* index, COLSET* set, uint32_t first, uint32_t 
   if (fflush(data) != 0 || fflush(index) != 0) return false;
   std::vector<uint64_t> at;
   if (!RowBounds(data, index, set->cols_used, first, n, total, &at)) return false;
+  if (raw != nullptr) return ReadDeferred(data, at, set, n, raw);
   std::vector<unsigned char> buf;
   for (uint32_t r = 0; r < n;) {
     uint32_t e = r + 1;
@@ -478,6 +541,28 @@ int RF_TransferRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE*
 int RF_ReadRows(FILE* data, FILE* index, COLSET* set, uint32_t first, uint32_t n, uint32_t total) {
   if (data == nullptr || index == nullptr || !ColumnsOk(set) || !StorageFor(set, n)) return 0;
   return ReadByIndex(data, index, set, first, n, total) ? 1 : 0;
+}
+
+int RF_ReadRowsDeferred(FILE* data, FILE* index, COLSET* set, uint32_t first, uint32_t n,
+                        uint32_t total, RF_RAWROWS* raw) {
+  if (raw == nullptr) return 0;
+  raw->clear();
+  if (data == nullptr || index == nullptr || !ColumnsOk(set) || !StorageFor(set, n)) return 0;
+  if (ReadByIndex(data, index, set, first, n, total, raw)) return 1;
+  raw->clear();
+  return 0;
+}
+
+int RF_LongFromRaw(const RF_RAWROWS* raw, uint32_t row, uint16_t col, uint32_t type,
+                   COLSET_LONG* out) {
+  if (raw == nullptr || out == nullptr || !IsLong(type) || col >= raw->cols) return 0;
+  const uint64_t k = uint64_t{row} * raw->cols + col;
+  if (k >= raw->cells.size() || raw->cells[k] == RF_NO_CELL) return 0;
+  RF_STREAM s{RF_READ, nullptr, raw->cells[k], raw->bytes.size(), raw->bytes.data()};
+  unsigned char e[sizeof(COLSET_LONG)] = {};
+  if (s.pos > s.end || !Long(&s, e, type)) return 0;
+  std::memcpy(out, e, sizeof *out);
+  return 1;
 }
 
 int RF_BeginFile(RF_STREAM* s, FILE* data, FILE* index, const COLSET* shape) {

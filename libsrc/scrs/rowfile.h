@@ -113,6 +113,36 @@ int RF_TransferRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE*
 // row fails the call.
 int RF_ReadRows(FILE* data, FILE* index, COLSET* set, uint32_t first, uint32_t n, uint32_t total);
 
+// The bytes of rows read with their long values left in them, and where
+// each long cell's length word lies among them (cells[row * cols + col];
+// RF_NO_CELL for a cell that is no long value).
+constexpr uint64_t RF_NO_CELL = UINT64_MAX;
+struct RF_RAWROWS {
+  std::vector<unsigned char> bytes;
+  std::vector<uint64_t> cells;
+  uint16_t cols = 0;
+  // Empties the rows; the storage stays for the next read.
+  void clear() {
+    bytes.clear();
+    cells.clear();
+    cols = 0;
+  }
+};
+
+// RF_ReadRows with every long value left undecoded: a long cell that holds
+// a value comes out COLSET_IND_DEFERRED with an empty element, and the rows'
+// bytes go to *raw (replaced; emptied on failure) for RF_LongFromRaw. The
+// rows are read in one piece.
+int RF_ReadRowsDeferred(FILE* data, FILE* index, COLSET* set, uint32_t first, uint32_t n,
+                        uint32_t total, RF_RAWROWS* raw);
+
+// The long value of column col (of long type `type`) of row `row` of raw
+// rows: *out gets its length and a new buffer, zero-terminated as
+// RF_TransferCell makes it, that the caller frees. 0 when that cell holds
+// no deferred value or its bytes do not add up.
+int RF_LongFromRaw(const RF_RAWROWS* raw, uint32_t row, uint16_t col, uint32_t type,
+                   COLSET_LONG* out);
+
 // Writing a file from start to end as rows come: RF_BeginFile writes the
 // header (no rows yet) and the set's column descriptions to empty files and
 // readies the stream; RF_WriteRows appends every row of a set with the

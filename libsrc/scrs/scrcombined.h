@@ -50,6 +50,13 @@ uint32_t SCR_FetchDescribe(uint32_t stmt, uint16_t* count, void** types, void* r
 uint32_t SCR_FetchScrollRow(uint32_t, ROWSTATUS**, int32_t, uint32_t*, uint32_t*, uint16_t);
 uint32_t SCR_GetCachedData(uint32_t stmt, uint16_t column, uint16_t row, uint32_t largest,
                            void* buf, uint32_t* length, uint32_t* type, int32_t* remaining);
+// A value the current rowset left deferred: a static read-only cursor's
+// long value read whole from its cache (the first call after the cell is
+// started afresh hands it all out, later calls nothing); any other
+// statement's from the agent. A call without a value pointer starts the
+// cell afresh.
+uint32_t SCR_GetData(uint32_t stmt, uint16_t column, uint16_t row, int16_t ctype, void** value,
+                     uint32_t* delivered, uint32_t* type, uint32_t* total);
 uint32_t SCR_ExecBatch(uint32_t stmt, uint16_t count, const void* batch, uint16_t* done,
                        uint32_t** results);
 uint32_t SCR_Execute2(uint32_t stmt, const char* sql, COLSET* params, uint16_t count,

@@ -94,6 +94,9 @@ struct SCR_CURSOR {
   SCR_ANALYSIS* analysis;    // of a scrollable SELECT; null until one is analysed
   SCR_CURRENTOF* currentOf;  // a positioned statement naming an emulated cursor
   SCR_LONGDATA* longData;    // long values handed out in pieces; null until first used
+  // The deferred long value SCR_GetData handed out whole since the cell was
+  // last read afresh: (column << 16) | row, 0 none.
+  uint32_t longHanded = 0;
 };
 
 // Defaults: rowset size 1, row count unknown, forward-only, read-only,

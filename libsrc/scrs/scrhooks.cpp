@@ -433,6 +433,7 @@ void SCR_InstallHooks(DRV_OpTable* t) {
   t->DRV_FetchDescribe = SCR_FetchDescribe;
   t->DRV_FetchScrollRow = SCR_FetchScrollRow;
   t->DRV_GetCachedData = SCR_GetCachedData;
+  t->DRV_GetData = SCR_GetData;
   t->DRV_ExecBatch = SCR_ExecBatch;
   t->DRV_ExecDescribeAttr = SCR_ExecDescribeAttr;
   t->DRV_Execute2 = SCR_Execute2;

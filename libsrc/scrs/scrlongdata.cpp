@@ -1,7 +1,9 @@
 // Long values of a scrolled rowset handed out in pieces: a fetch that keeps
 // the rowset small moves every long value past a size limit out of it into
 // the cursor's long set, and the cached-data call hands such a value out a
-// piece at a time, each piece in a buffer the caller frees.
+// piece at a time, each piece in a buffer the caller frees. A static
+// read-only cursor leaves its rowsets' long values in its cache, and the
+// get-data call reads one when it is asked for.
 #include <sql.h>
 #include <sqlext.h>
 
@@ -13,6 +15,7 @@
 #include "scrs/scrcombined.h"
 #include "scrs/scrcursor.h"
 #include "scrs/scrframe.h"
+#include "scrs/ss.h"
 #include "util/errcodes.h"
 
 // The long value being handed out and the values moved out of the last
@@ -35,8 +38,8 @@ bool IsLong(uint32_t type) {
          type == COLSET_VT_LONGWCHAR;
 }
 
-uint32_t ByteLength(uint32_t type, const COLSET_LONG& v) {
-  return type == COLSET_VT_LONGWCHAR ? v.length * 2 : v.length;
+uint64_t ByteLength(uint32_t type, const COLSET_LONG& v) {
+  return type == COLSET_VT_LONGWCHAR ? uint64_t{v.length} * 2 : v.length;
 }
 
 // The long set shaped like the rowset: storage only where values can move.
@@ -109,6 +112,11 @@ uint32_t SCR_FetchScrollRow(uint32_t stmt, ROWSTATUS** out, int32_t start, uint3
   SCR_LongDataReset(cur);
   if (uint32_t rc = SCR_FetchScroll(stmt, out, start, fetched, count, orientation)) return rc;
   if (*out == nullptr || (*out)->rows == nullptr) return 0;
+  // Only values past the limit leave the rowset: the others come in it.
+  SS_CURSOR* ss = cur->staticCursor;
+  if (ss != nullptr && ss->deferred_first >= 0) {
+    if (int rc = SS_FillDeferred(ss, (*out)->rows)) return static_cast<uint32_t>(rc);
+  }
   return static_cast<uint32_t>(SCR_SplitLongValues((*out)->rows, &data->set));
 }
 
@@ -140,7 +148,7 @@ uint32_t SCR_GetCachedData(uint32_t stmt, uint16_t column, uint16_t row, uint32_
     data->column = column;
     data->row = row;
     data->offset = 0;
-    data->remaining = ByteLength(col.type, value);
+    data->remaining = static_cast<uint32_t>(ByteLength(col.type, value));
   }
   *remaining = static_cast<int32_t>(data->remaining);
   *type = col.type == COLSET_VT_LONGCHAR    ? COLSET_VT_CHAR
@@ -156,6 +164,52 @@ uint32_t SCR_GetCachedData(uint32_t stmt, uint16_t column, uint16_t row, uint32_
   data->remaining -= n;
   *piece = copy;
   *length = n;
+  return 0;
+}
+
+uint32_t SCR_GetData(uint32_t stmt, uint16_t column, uint16_t row, int16_t ctype, void** value,
+                     uint32_t* delivered, uint32_t* type, uint32_t* total) {
+  SCR_CURSOR* cur = SCR_StmtCursor(stmt);
+  if (cur == nullptr) return ERR_INVALID_ARGUMENT;
+  SS_CURSOR* ss = cur->staticCursor;
+  if (ss == nullptr || ss->deferred_first < 0) {
+    // Nothing of ours is deferred: a value the agent kept back is its own.
+    if (SCR_Agent().DRV_GetData != nullptr)
+      return SCR_Agent().DRV_GetData(stmt, column, row, ctype, value, delivered, type, total);
+    return value == nullptr ? 0 : ERR_NOT_CAPABLE;
+  }
+  if (value == nullptr) {
+    cur->longHanded = 0;
+    return 0;
+  }
+  if (delivered == nullptr || type == nullptr || total == nullptr || column < 1 || row < 1)
+    return ERR_INVALID_ARGUMENT;
+  *value = nullptr;
+  *delivered = *total = 0;
+  const uint32_t from = SS_ColumnType(ss, static_cast<uint16_t>(column - 1));
+  if (!IsLong(from)) return ERR_INVALID_ARGUMENT;
+  *type = from == COLSET_VT_LONGCHAR    ? COLSET_VT_CHAR
+          : from == COLSET_VT_LONGWCHAR ? COLSET_VT_WCHAR
+                                        : COLSET_VT_BINARY;
+  // The whole value goes out at the first call; the core keeps what the
+  // application's buffer did not take, and the next call finds no more.
+  const uint32_t cell = (uint32_t{column} << 16) | row;
+  if (cur->longHanded == cell) return 0;
+  COLSET_LONG v{};
+  if (int rc = SS_GetLong(ss, row - 1u, static_cast<uint16_t>(column - 1), &v))
+    return static_cast<uint32_t>(rc);
+  const uint64_t bytes = ByteLength(from, v);
+  if (bytes >= UINT32_MAX) {
+    std::free(v.value);
+    return ERR_GENERAL;
+  }
+  cur->longHanded = cell;
+  if (bytes == 0) {
+    std::free(v.value);
+    return 0;
+  }
+  *value = v.value;
+  *delivered = *total = static_cast<uint32_t>(bytes);
   return 0;
 }
 

@@ -113,8 +113,13 @@ int scs_p_FetchStatic(SCR_CURSOR* cur, ROWSTATUS* rs, int32_t row) {
     return ERR_FETCH_BEYOND_END;
   }
   cur->rowsetStart = static_cast<int32_t>(first + 1);
-  if (int rc = SS_Fetch(cur->staticCursor, static_cast<int32_t>(first), cur->rowsetSize,
-                        &rs->rows))
+  // Read-only, a long value stays in the cache until it is read or bound
+  // (SCR_GetData); the other concurrencies compare the values they hold.
+  // The agent's interface numbers the rows of a rowset in 16 bits.
+  const bool defer = cur->concurrency == SQL_CONCUR_READ_ONLY && cur->rowsetSize <= UINT16_MAX;
+  const int32_t at = static_cast<int32_t>(first);
+  if (int rc = defer ? SS_FetchDeferred(cur->staticCursor, at, cur->rowsetSize, &rs->rows)
+                     : SS_Fetch(cur->staticCursor, at, cur->rowsetSize, &rs->rows))
     return rc;
   MarkRows(cur, rs, static_cast<uint32_t>(first));
   return RowsetValues(cur, rs, static_cast<uint32_t>(first));

@@ -1,6 +1,7 @@
 #include "scrs/ss.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -30,27 +31,37 @@ int EmptyOut(COLSET** out) {
   return 0;
 }
 
+bool IsLong(uint32_t t) {
+  return t == COLSET_VT_LONGCHAR || t == COLSET_VT_LONGBINARY || t == COLSET_VT_LONGWCHAR;
+}
+
 bool HasLong(const COLSET* set) {
   for (uint16_t c = 0; c < set->cols_used; ++c) {
-    const uint32_t t = set->cols[c].type;
-    if (t == COLSET_VT_LONGCHAR || t == COLSET_VT_LONGBINARY || t == COLSET_VT_LONGWCHAR)
-      return true;
+    if (IsLong(set->cols[c].type)) return true;
   }
   return false;
 }
 
 // Rows rel..rel+m-1 of the window into *out (values copied, long values
-// duplicated).
-int CopyOut(COLSET* window, uint32_t rel, uint32_t m, COLSET** out) {
+// duplicated, or with defer left in the window as deferred cells).
+int CopyOut(COLSET* window, uint32_t rel, uint32_t m, COLSET** out, bool defer) {
   const bool made = *out == nullptr;
   int rc = ColSetAlloc(out, window, m);
-  if (rc == 0 && !HasLong(window)) {
-    // Nothing out of line: each column's rows are one block of bytes.
+  if (rc == 0 && (defer || !HasLong(window))) {
+    // Nothing out of line is copied: each column's rows are one block of
+    // bytes, and a long column's elements stay empty.
     for (uint16_t c = 0; c < window->cols_used; ++c) {
       const COLSET_COL& from = window->cols[c];
       COLSET_COL& to = (*out)->cols[c];
-      std::memcpy(to.data, from.data + size_t{rel} * from.elem_size, size_t{m} * from.elem_size);
-      std::memcpy(to.ind, from.ind + rel, sizeof(uint16_t) * m);
+      if (!IsLong(from.type)) {
+        std::memcpy(to.data, from.data + size_t{rel} * from.elem_size, size_t{m} * from.elem_size);
+        std::memcpy(to.ind, from.ind + rel, sizeof(uint16_t) * m);
+        continue;
+      }
+      for (uint32_t i = 0; i < m; ++i) {
+        const uint16_t ind = from.ind[rel + i];
+        to.ind[i] = ind < COLSET_IND_SKIP ? COLSET_IND_DEFERRED : ind;
+      }
     }
     (*out)->rows_held = m;
     return 0;
@@ -70,7 +81,7 @@ int CopyOut(COLSET* window, uint32_t rel, uint32_t m, COLSET** out) {
 // Rows first..first+m-1 of a result on disk. A pass that goes on from the
 // last rowset reads a window ahead and is served from it; any other rowset
 // is read on its own, at the cost of its own rows only.
-int FromDisk(SS_CURSOR* ss, uint32_t first, uint32_t m, COLSET** out) {
+int FromDisk(SS_CURSOR* ss, uint32_t first, uint32_t m, COLSET** out, bool defer) {
   uint32_t rel = 0;
   const bool held = WindowRow(ss, first, &rel) && ss->rows->rows_held - rel >= m;
   if (!held && first == static_cast<uint32_t>(ss->position)) {
@@ -82,14 +93,64 @@ int FromDisk(SS_CURSOR* ss, uint32_t first, uint32_t m, COLSET** out) {
   } else if (!held) {
     const bool made = *out == nullptr;
     if (made && EmptyOut(out) != 0) return ERR_NO_MEMORY;
-    const int rc = DSC_ReadRows(&ss->cache, *out, first, m);
+    const int rc = defer ? DSC_ReadRowsDeferred(&ss->cache, *out, first, m, &ss->deferred_raw)
+                         : DSC_ReadRows(&ss->cache, *out, first, m);
     if (rc != 0 && made) {
       ColSetDestroy(*out);
       *out = nullptr;
     }
     return rc;
   }
-  return CopyOut(ss->rows, rel, m, out);
+  return CopyOut(ss->rows, rel, m, out, defer);
+}
+
+void ForgetDeferred(SS_CURSOR* ss) {
+  ss->deferred_first = -1;
+  ss->deferred_rows = 0;
+  ss->deferred_raw.clear();
+}
+
+int Fetch(SS_CURSOR* ss, int32_t start, uint32_t n, COLSET** out, bool defer) {
+  if (ss == nullptr || ss->rows == nullptr || out == nullptr || start < SS_CONTINUE) {
+    return ERR_GENERAL;
+  }
+  const bool continuing = start == SS_CONTINUE;
+  if (n == 0 || (continuing && ss->position == SS_AT_END)) return EmptyOut(out);
+  const uint32_t first = static_cast<uint32_t>(continuing ? ss->position : start);
+  if (first >= ss->cache.row_count) {
+    ss->position = SS_AT_END;
+    return EmptyOut(out);
+  }
+  const uint32_t m = std::min(n, ss->cache.row_count - first);
+  if (ss->cache.state == DSC_ON_DISK) {
+    if (int rc = FromDisk(ss, first, m, out, defer)) return rc;
+  } else {
+    // In memory every row is held from row 0 on.
+    ss->window_start = 0;
+    if (first + m > ss->rows->rows_held) return ERR_GENERAL;
+    if (int rc = CopyOut(ss->rows, first, m, out, defer)) return rc;
+  }
+  // first + m never passes the row count, which the fill keeps within i32.
+  ss->position = continuing && m < n ? SS_AT_END : static_cast<int32_t>(first + m);
+  if (defer) {
+    ss->deferred_first = static_cast<int32_t>(first);
+    ss->deferred_rows = m;
+  }
+  return 0;
+}
+
+// A new buffer holding a copy of a long value, zero-terminated.
+int Duplicate(const COLSET_COL& col, uint32_t row, COLSET_LONG* out) {
+  COLSET_LONG v;
+  std::memcpy(&v, col.data + size_t{row} * sizeof v, sizeof v);
+  const uint64_t bytes = uint64_t{v.length} * (col.type == COLSET_VT_LONGWCHAR ? 2 : 1);
+  if (bytes > 0 && v.value == nullptr) return ERR_GENERAL;
+  auto* p = static_cast<unsigned char*>(std::malloc(bytes + 2));
+  if (p == nullptr) return ERR_NO_MEMORY;
+  if (bytes > 0) std::memcpy(p, v.value, bytes);
+  p[bytes] = p[bytes + 1] = 0;
+  *out = COLSET_LONG{v.length, p};
+  return 0;
 }
 
 }  // namespace
@@ -113,6 +174,8 @@ int SS_Open(SS_CURSOR** field) {
 
 void SS_Close(SS_CURSOR* ss) {
   if (ss == nullptr) return;
+  ForgetDeferred(ss);
+  ss->deferred_raw = RF_RAWROWS{};  // the storage kept from rowset to rowset
   ColSetFreeColumns(ss->rows);
   DSC_Close(&ss->cache);
   ss->position = 0;
@@ -144,26 +207,57 @@ int SS_GetRsltSet(SS_CURSOR* ss, const DRV_Agent* agent, uint32_t stmt, uint32_t
 }
 
 int SS_Fetch(SS_CURSOR* ss, int32_t start, uint32_t n, COLSET** out) {
-  if (ss == nullptr || ss->rows == nullptr || out == nullptr || start < SS_CONTINUE) {
+  return Fetch(ss, start, n, out, false);
+}
+
+int SS_FetchDeferred(SS_CURSOR* ss, int32_t start, uint32_t n, COLSET** out) {
+  if (ss == nullptr) return ERR_GENERAL;
+  ForgetDeferred(ss);
+  const int rc = Fetch(ss, start, n, out, true);
+  if (rc != 0) ForgetDeferred(ss);
+  return rc;
+}
+
+int SS_GetLong(SS_CURSOR* ss, uint32_t i, uint16_t col, COLSET_LONG* out) {
+  if (ss == nullptr || ss->rows == nullptr || out == nullptr || ss->deferred_first < 0 ||
+      i >= ss->deferred_rows) {
     return ERR_GENERAL;
   }
-  const bool continuing = start == SS_CONTINUE;
-  if (n == 0 || (continuing && ss->position == SS_AT_END)) return EmptyOut(out);
-  const uint32_t first = static_cast<uint32_t>(continuing ? ss->position : start);
-  if (first >= ss->cache.row_count) {
-    ss->position = SS_AT_END;
-    return EmptyOut(out);
+  const bool on_disk = ss->cache.state == DSC_ON_DISK;
+  const COLSET& shape = on_disk ? ss->cache.shape : *ss->rows;
+  if (col >= shape.cols_used || !IsLong(shape.cols[col].type)) return ERR_GENERAL;
+  if (!ss->deferred_raw.bytes.empty()) {
+    return RF_LongFromRaw(&ss->deferred_raw, i, col, shape.cols[col].type, out) ? 0 : ERR_GENERAL;
   }
-  const uint32_t m = std::min(n, ss->cache.row_count - first);
-  if (ss->cache.state == DSC_ON_DISK) {
-    if (int rc = FromDisk(ss, first, m, out)) return rc;
-  } else {
-    // In memory every row is held from row 0 on.
-    ss->window_start = 0;
-    if (first + m > ss->rows->rows_held) return ERR_GENERAL;
-    if (int rc = CopyOut(ss->rows, first, m, out)) return rc;
+  const uint32_t row = static_cast<uint32_t>(ss->deferred_first) + i;
+  uint32_t rel = 0;
+  if (WindowRow(ss, row, &rel)) {
+    const COLSET_COL& c = ss->rows->cols[col];
+    if (c.ind[rel] >= COLSET_IND_SKIP) return ERR_GENERAL;
+    return Duplicate(c, rel, out);
   }
-  // first + m never passes the row count, which the fill keeps within i32.
-  ss->position = continuing && m < n ? SS_AT_END : static_cast<int32_t>(first + m);
+  // The window moved on since the rowset was served from it.
+  return on_disk ? DSC_ReadLong(&ss->cache, row, col, out) : ERR_GENERAL;
+}
+
+int SS_FillDeferred(SS_CURSOR* ss, COLSET* rows) {
+  if (ss == nullptr || rows == nullptr) return ERR_GENERAL;
+  for (uint16_t c = 0; c < rows->cols_used; ++c) {
+    COLSET_COL& col = rows->cols[c];
+    if (!IsLong(col.type)) continue;
+    for (uint32_t i = 0; i < rows->rows_held; ++i) {
+      if (col.ind[i] != COLSET_IND_DEFERRED) continue;
+      COLSET_LONG v{};
+      if (int rc = SS_GetLong(ss, i, c, &v)) return rc;
+      std::memcpy(col.data + size_t{i} * sizeof v, &v, sizeof v);
+      col.ind[i] = 0;
+    }
+  }
   return 0;
+}
+
+uint32_t SS_ColumnType(const SS_CURSOR* ss, uint16_t col) {
+  if (ss == nullptr || ss->rows == nullptr) return 0;
+  const COLSET& shape = ss->cache.state == DSC_ON_DISK ? ss->cache.shape : *ss->rows;
+  return col < shape.cols_used ? shape.cols[col].type : 0;
 }

@@ -21,6 +21,12 @@ struct SS_CURSOR {
   int32_t window_start;  // cache row held in rows' row 0, or SS_NO_WINDOW
   int32_t position;      // next row of a continuing fetch, or SS_AT_END
   DSC cache;
+  // The last rowset SS_FetchDeferred handed out: its first cache row (-1
+  // none) and row count, and its bytes when it was read from the files
+  // (empty when it came from the rows in memory).
+  int32_t deferred_first = -1;
+  uint32_t deferred_rows = 0;
+  RF_RAWROWS deferred_raw;
 };
 
 // *field := a new cursor: position 0, window start 0, cache initialised,
@@ -50,5 +56,27 @@ int SS_GetRsltSet(SS_CURSOR* ss, const DRV_Agent* agent, uint32_t stmt, uint32_t
 // With n 0 or at the end, *out has no columns. ERR_GENERAL for a null
 // cursor or out, or a start below -1.
 int SS_Fetch(SS_CURSOR* ss, int32_t start, uint32_t n, COLSET** out);
+
+// SS_Fetch with the long values left in the cache: every long cell that
+// holds a value comes out COLSET_IND_DEFERRED with an empty element (NULL
+// stays NULL), and the rowset is remembered for SS_GetLong until the next
+// SS_FetchDeferred or SS_Close. A rowset read from the files reads its
+// rows' bytes once and decodes no long value.
+int SS_FetchDeferred(SS_CURSOR* ss, int32_t start, uint32_t n, COLSET** out);
+
+// The long value of column col of row i (both from 0) of the rowset
+// SS_FetchDeferred handed out last: *out gets its length (characters for
+// wide text) and a new buffer, zero-terminated, that the caller frees.
+// ERR_GENERAL when there is no such rowset or row, the column is not long,
+// the cell holds no value, or the files fail; ERR_NO_MEMORY.
+int SS_GetLong(SS_CURSOR* ss, uint32_t i, uint16_t col, COLSET_LONG* out);
+
+// Puts the values of the deferred long cells of `rows`, the rowset
+// SS_FetchDeferred handed out last, back into it. 0 or SS_GetLong's code.
+int SS_FillDeferred(SS_CURSOR* ss, COLSET* rows);
+
+// The value type of the cached result's column col (from 0); 0 when there
+// is no such column.
+uint32_t SS_ColumnType(const SS_CURSOR* ss, uint16_t col);
 
 #endif

@@ -212,6 +212,43 @@ class ScrollDm : public ::testing::TestWithParam<std::string>, public qmr_test::
     return SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS);
   }
 
+  std::string LongSelect() const { return "SELECT id, v, lt FROM " + table_ + " ORDER BY id"; }
+  // The table of Fill(n) with a long text lt behind (lengths up to 1500
+  // characters, NULL every fifth row); the forward read of LongSelect().
+  std::vector<qmr_test::Row> FillLong(int n) {
+    Fill(n);
+    // Each database's long text that is not a LOB: HSQLDB's CLOBs, written
+    // in numbers, meet its checkpoint thread in a deadlock of its own.
+    const qmr_test::Db db = qmr_test::DbOf(GetParam());
+    const char* longType = db == qmr_test::Db::Pg      ? "TEXT"
+                           : db == qmr_test::Db::Hsql  ? "LONGVARCHAR"
+                           : db == qmr_test::Db::Derby ? "LONG VARCHAR"
+                                                       : "CLOB";
+    MustExec("ALTER TABLE " + table_ + " ADD COLUMN lt " + longType);
+    std::vector<SQLINTEGER> ids(n);
+    std::vector<char> text(n * 1600);
+    std::vector<SQLLEN> len(n, SQL_NTS);
+    for (int k = 1; k <= n; ++k) {
+      ids[k - 1] = k;
+      const std::string t = std::string((k * 37) % 1500, 'a' + k % 26) + std::to_string(k);
+      std::snprintf(&text[(k - 1) * 1600], 1600, "%s", t.c_str());
+      if (k % 5 == 2) len[k - 1] = SQL_NULL_DATA;
+    }
+    Fresh();
+    EXPECT_EQ(SQL_SUCCESS, Attr(SQL_ATTR_PARAMSET_SIZE, n));
+    EXPECT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_LONGVARCHAR,
+                                            1600, 0, text.data(), 1600, len.data()));
+    EXPECT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0,
+                                            0, ids.data(), 0, nullptr));
+    EXPECT_EQ(SQL_SUCCESS, Run("UPDATE " + table_ + " SET lt = ? WHERE id = ?"))
+        << Diag(SQL_HANDLE_STMT, stmt_);
+    Fresh();
+    EXPECT_EQ(SQL_SUCCESS, Run(LongSelect())) << Diag(SQL_HANDLE_STMT, stmt_);
+    std::vector<qmr_test::Row> ref = qmr_test::FetchRows(stmt_);
+    Fresh();
+    return ref;
+  }
+
   std::string table_;
 };
 
@@ -482,40 +519,11 @@ TEST_P(ScrollDm, RandomFetchesOfLongValuesMatchTheForwardRead) {
     bool bindLong;
   };
   const Case cases[] = {{3000, 5, true}, {7000, 5, true}, {7000, 1, false}};
-  // Each database's long text that is not a LOB: HSQLDB's CLOBs, written
-  // in numbers, meet its checkpoint thread in a deadlock of its own.
-  const qmr_test::Db db = qmr_test::DbOf(GetParam());
-  const char* longType = db == qmr_test::Db::Pg      ? "TEXT"
-                         : db == qmr_test::Db::Hsql  ? "LONGVARCHAR"
-                         : db == qmr_test::Db::Derby ? "LONG VARCHAR"
-                                                     : "CLOB";
   for (const Case& c : cases) {
     const std::string config = std::to_string(c.rows) + " rows, rowset " + std::to_string(c.rowset);
-    Fill(c.rows);
-    MustExec("ALTER TABLE " + table_ + " ADD COLUMN lt " + longType);
-    // Lengths up to 1500 characters, so that rows differ in size.
-    std::vector<SQLINTEGER> ids(c.rows);
-    std::vector<char> text(c.rows * 1600);
-    std::vector<SQLLEN> len(c.rows, SQL_NTS);
-    for (int k = 1; k <= c.rows; ++k) {
-      ids[k - 1] = k;
-      const std::string t = std::string((k * 37) % 1500, 'a' + k % 26) + std::to_string(k);
-      std::snprintf(&text[(k - 1) * 1600], 1600, "%s", t.c_str());
-      if (k % 5 == 2) len[k - 1] = SQL_NULL_DATA;
-    }
-    Fresh();
-    ASSERT_EQ(SQL_SUCCESS, Attr(SQL_ATTR_PARAMSET_SIZE, c.rows));
-    ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_LONGVARCHAR,
-                                            1600, 0, text.data(), 1600, len.data()));
-    ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0,
-                                            0, ids.data(), 0, nullptr));
-    ASSERT_EQ(SQL_SUCCESS, Run("UPDATE " + table_ + " SET lt = ? WHERE id = ?"))
-        << config << Diag(SQL_HANDLE_STMT, stmt_);
-    const std::string select = "SELECT id, v, lt FROM " + table_ + " ORDER BY id";
-    Fresh();
-    ASSERT_EQ(SQL_SUCCESS, Run(select)) << Diag(SQL_HANDLE_STMT, stmt_);
-    const std::vector<qmr_test::Row> ref = qmr_test::FetchRows(stmt_);
+    const std::vector<qmr_test::Row> ref = FillLong(c.rows);
     ASSERT_EQ(static_cast<size_t>(c.rows), ref.size()) << config;
+    const std::string select = LongSelect();
     Fresh();
     Static();
     ASSERT_EQ(SQL_SUCCESS, Attr(SQL_ATTR_USE_BOOKMARKS, SQL_UB_VARIABLE));
@@ -567,6 +575,87 @@ TEST_P(ScrollDm, RandomFetchesOfLongValuesMatchTheForwardRead) {
         ASSERT_TRUE(Same(want[2], ltInd[r], &lt[r * 2048])) << where << " row " << r;
       }
       if (i == 0) bookmark = b.Read(0).bm;
+    }
+  }
+}
+
+// The long text of the current row read by SQLGetData in pieces of `piece`
+// bytes until SQL_NO_DATA; "<NULL>" for NULL, "<rc>" for a failure.
+std::string ReadLong(SQLHSTMT st, SQLLEN piece) {
+  std::string all;
+  std::vector<char> buf(piece);
+  SQLLEN ind = 0;
+  SQLRETURN rc;
+  while ((rc = SQLGetData(st, 3, SQL_C_CHAR, buf.data(), piece, &ind)) != SQL_NO_DATA) {
+    if (!SQL_SUCCEEDED(rc)) return "<" + std::to_string(rc) + ">";
+    if (ind == SQL_NULL_DATA) return all.empty() ? "<NULL>" : "<NULL after text>";
+    all += buf.data();
+    if (all.size() > 4000) return "<endless>";
+  }
+  return all;
+}
+
+// What leaving long values in the cache until they are asked for must not
+// break: a long text read in pieces and then whole again (after another
+// column), after SQL_POSITION to other rows of the rowset and back, while
+// bound (filled at the fetch, refused to SQLGetData, readable once unbound),
+// and after jumps between a spilled result's windows and back.
+TEST_P(ScrollDm, LongValuesReadAgainAfterPositioningAndJumps) {
+  struct Step {
+    SQLSMALLINT orientation;  // 0: the same rowset
+    SQLLEN offset;
+    SQLSETPOSIROW row;  // positioned by SQL_POSITION
+  };
+  // Rowsets of 5: from the first window, from the files alone, a pass that
+  // loads a window, a jump back before it, and one into it again.
+  const Step steps[] = {{SQL_FETCH_ABSOLUTE, 2, 1},     {0, 0, 3},
+                        {0, 0, 1},                      {SQL_FETCH_ABSOLUTE, -1000, 2},
+                        {SQL_FETCH_NEXT, 0, 5},         {SQL_FETCH_ABSOLUTE, 3, 4},
+                        {SQL_FETCH_ABSOLUTE, -990, 1},  {SQL_FETCH_PRIOR, 0, 2}};
+  for (int rows : {3000, 7000}) {
+    const std::vector<qmr_test::Row> ref = FillLong(rows);
+    ASSERT_EQ(static_cast<size_t>(rows), ref.size());
+    for (bool bound : {false, true}) {
+      Fresh();
+      Static();
+      ASSERT_EQ(SQL_SUCCESS, Attr(SQL_ATTR_ROW_ARRAY_SIZE, 5));
+      SQLINTEGER id[5];
+      SQLLEN idInd[5], ltInd[5];
+      std::vector<char> lt(5 * 2048);
+      ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, id, 0, idInd));
+      if (bound) {
+        ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 3, SQL_C_CHAR, lt.data(), 2048, ltInd));
+      }
+      ASSERT_EQ(SQL_SUCCESS, Run(LongSelect())) << Diag(SQL_HANDLE_STMT, stmt_);
+      for (const Step& s : steps) {
+        const std::string where = std::to_string(rows) + " rows, " + (bound ? "bound" : "unbound") +
+                                  ", step to " + std::to_string(s.offset) + " row " +
+                                  std::to_string(s.row);
+        if (s.orientation != 0) {
+          ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(stmt_, s.orientation, s.offset))
+              << where << Diag(SQL_HANDLE_STMT, stmt_);
+        }
+        ASSERT_EQ(SQL_SUCCESS, SQLSetPos(stmt_, s.row, SQL_POSITION, SQL_LOCK_NO_CHANGE)) << where;
+        const qmr_test::Cell& want = ref[id[s.row - 1] - 1][2];
+        const std::string text = want.null ? "<NULL>" : want.text;
+        if (bound) {
+          ASSERT_TRUE(Same(want, ltInd[s.row - 1], &lt[(s.row - 1) * 2048])) << where;
+          char b[8];
+          SQLLEN ind = 0;
+          EXPECT_EQ(SQL_ERROR, SQLGetData(stmt_, 3, SQL_C_CHAR, b, sizeof b, &ind)) << where;
+          continue;
+        }
+        EXPECT_EQ(text, ReadLong(stmt_, 100)) << where;
+        char v[24];
+        SQLLEN vInd = 0;
+        ASSERT_EQ(SQL_SUCCESS, SQLGetData(stmt_, 2, SQL_C_CHAR, v, sizeof v, &vInd)) << where;
+        EXPECT_EQ(text, ReadLong(stmt_, 2048)) << where << " (read again)";
+      }
+      if (!bound) continue;
+      // Unbound, the rowset's long text is read whole again.
+      ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 3, SQL_C_CHAR, nullptr, 0, nullptr));
+      const qmr_test::Cell& want = ref[id[1] - 1][2];
+      EXPECT_EQ(want.null ? "<NULL>" : want.text, ReadLong(stmt_, 2048));
     }
   }
 }

@@ -214,4 +214,43 @@ TEST(RowFile, DamagedFilesFailCleanly) {
   }
 }
 
+// Rows read with their long values left in the file: the cell says
+// deferred, the value comes whole from the kept bytes later, and a length
+// that reaches past its row (narrow or wide) or a cut file fails the read.
+TEST(RowFile, DeferredLongValuesComeFromTheKeptBytes) {
+  const Damage kDamage[] = {{"intact", false, 0, 1},
+                            {"truncated", false, 0, 0},
+                            {"narrow length past the row", false, 20, 0x80000005u},
+                            {"wide length past the row", false, 20, 3u}};
+  for (const Damage& d : kDamage) {
+    SCOPED_TRACE(d.what);
+    Files f;
+    COLSET s, r;
+    MakeCell(&s, COLSET_VT_LONGWCHAR, 16, "e9004100");
+    ASSERT_EQ(1, RF_TransferWindow(RF_WRITE, f.data, f.index, &s, 0, 0));
+    fflush(f.data);
+    if (d.word == 0) {
+      ASSERT_EQ(0, ftruncate(fileno(f.data), static_cast<off_t>(FileHex(f.data).size() / 2 - 3)));
+    } else if (d.at != 0) {
+      ASSERT_EQ(4, pwrite(fileno(f.data), &d.word, 4, d.at));
+    }
+    MakeSet(&r, {{COLSET_VT_LONGWCHAR, 16}}, 2);
+    RF_RAWROWS raw;
+    const bool intact = d.word == 1;
+    ASSERT_EQ(intact ? 1 : 0, RF_ReadRowsDeferred(f.data, f.index, &r, 0, 2, 2, &raw));
+    COLSET_LONG v{};
+    if (intact) {
+      EXPECT_EQ(COLSET_IND_DEFERRED, r.cols[0].ind[0]);
+      EXPECT_EQ(COLSET_IND_NULL, r.cols[0].ind[1]);
+      ASSERT_EQ(1, RF_LongFromRaw(&raw, 0, 0, COLSET_VT_LONGWCHAR, &v));
+      EXPECT_EQ(2u, v.length);
+      EXPECT_EQ("e9004100", Hex(static_cast<unsigned char*>(v.value), 4));
+      std::free(v.value);
+    }
+    EXPECT_EQ(0, RF_LongFromRaw(&raw, 1, 0, COLSET_VT_LONGWCHAR, &v));
+    ColSetFreeColumns(&s);
+    ColSetFreeColumns(&r);
+  }
+}
+
 }  // namespace

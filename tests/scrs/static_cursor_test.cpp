@@ -162,6 +162,29 @@ TEST_F(StaticCursor, ContinuingFetchStopsAtTheEnd) {
   ExpectRows(15, 5);
 }
 
+// A rowset handed out with its long values deferred, from a window that
+// later fetches move away: the values then come from the files.
+TEST_F(StaticCursor, DeferredLongValuesAreFoundAfterTheWindowMoved) {
+  ASSERT_EQ(0, Fill(12000, nullptr));
+  ASSERT_EQ(0, SS_Fetch(ss_, 7000, 10, &out_));
+  ASSERT_EQ(0, SS_FetchDeferred(ss_, 7010, 10, &out_));
+  EXPECT_EQ(7010, ss_->window_start);
+  EXPECT_EQ(COLSET_IND_DEFERRED, out_->cols[1].ind[0]);
+  COLSET* other = nullptr;
+  ASSERT_EQ(0, SS_Fetch(ss_, 2000, 1, &other));
+  ASSERT_EQ(0, SS_Fetch(ss_, 2001, 1, &other));
+  ColSetDestroy(other);
+  EXPECT_EQ(2001, ss_->window_start);
+  COLSET_LONG v{};
+  for (uint32_t i = 0; i < 10; ++i) {
+    ASSERT_EQ(0, SS_GetLong(ss_, i, 1, &v));
+    EXPECT_EQ("r" + std::to_string(7010 + i), std::string(static_cast<char*>(v.value), v.length));
+    std::free(v.value);
+  }
+  EXPECT_EQ(ERR_GENERAL, SS_GetLong(ss_, 10, 1, &v));
+  EXPECT_EQ(ERR_GENERAL, SS_GetLong(ss_, 0, 0, &v));
+}
+
 TEST_F(StaticCursor, FillFailingHalfWayKeepsNothing) {
   const int fds = Entries("/proc/self/fd");
   for (int i = 0; i < 40; ++i) fake_.PushResult(19, 0);  // 8000 rows, then a failure
