@@ -128,6 +128,103 @@ int64_t BIND_Offset(const StmtHandle* stmt) {
   return ard != nullptr && ard->bindOffset != nullptr ? *ard->bindOffset : 0;
 }
 
+namespace {
+
+// How far apart the rows of a bound column's buffers lie: the row size of
+// row-wise binding, else the C type's own size (whatever buffer length the
+// application gave, for a fixed-size type; variable bookmarks are binary).
+void BindSteps(const StmtHandle* stmt, uint16_t n, const DescRec* rec, int64_t* dataStep,
+               int64_t* lengthStep) {
+  if (stmt->bindType != SQL_BIND_BY_COLUMN) {
+    *dataStep = *lengthStep = static_cast<int64_t>(stmt->bindType);
+    return;
+  }
+  int64_t width = n == 0 && rec->conciseType != SQL_C_VARBOOKMARK ? 8 : TYPE_CSize(rec->conciseType);
+  if (width <= 0) width = rec->octetLength;
+  *dataStep = width;
+  *lengthStep = static_cast<int64_t>(sizeof(SQLLEN));
+}
+
+// A bound column of one transfer, worked out once instead of for every
+// value: its binding at row 0 and the steps to row r, and, where its plain
+// values may skip GetColumn's checks, the row-buffer column and the
+// resolved C type GetColumn would convert them to.
+struct BoundColumn {
+  const DescRec* rec = nullptr;  // null: not bound
+  BIND_REC first;
+  int64_t dataStep = 0;
+  int64_t lengthStep = 0;
+  const COLSET_COL* col = nullptr;  // null: every value through GetColumn
+  int16_t cType = 0;
+  int16_t scale = 0;
+  uint16_t precision = 0;
+  uint16_t decimalDigits = 0;
+
+  BIND_REC At(uint32_t r) const {
+    BIND_REC b = first;
+    if (r > 0) {
+      b.data = Moved(b.data, static_cast<int64_t>(r) * dataStep);
+      b.length = Moved(b.length, static_cast<int64_t>(r) * lengthStep);
+      b.indicator = Moved(b.indicator, static_cast<int64_t>(r) * lengthStep);
+    }
+    return b;
+  }
+};
+
+// Transfers take their plans from a fixed array: wider bindings go value by
+// value through GetColumn alone.
+constexpr int kMaxPlanned = 64;
+
+void PlanColumn(StmtHandle* stmt, uint16_t n, DescRec* rec, int64_t offset, const COLSET* set,
+                BoundColumn* p) {
+  *p = BoundColumn{};
+  p->rec = rec;
+  if (rec == nullptr) return;
+  p->first = BIND_FromRec(stmt, n, rec, offset, 0);
+  BindSteps(stmt, n, rec, &p->dataStep, &p->lengthStep);
+  // What GetColumn resolves for each value: its checks (output values, the
+  // column's range, its description) and C types it turns into others stay
+  // with it.
+  if (n == 0 || set == nullptr || n > set->cols_used || stmt->cols == nullptr ||
+      n > stmt->colCount || stmt->diag.pending == ERR_OUTPUT_VALUES)
+    return;
+  const JdbcColDesc& desc = stmt->cols[n - 1];
+  const int16_t cType = rec->conciseType;
+  if (cType == SQL_C_DEFAULT || cType == SQL_ARD_TYPE ||
+      (cType == SQL_C_BINARY && desc.sql_type == SQL_BIGINT))
+    return;
+  if (cType == SQL_C_NUMERIC) {
+    p->precision = static_cast<uint16_t>(rec->precision);
+    p->scale = rec->scale;
+  }
+  p->cType = cType;
+  p->decimalDigits = desc.scale;
+  p->col = &set->cols[n - 1];
+}
+
+// Row r of column n into its binding, as GetColumn would: a value held in
+// the row buffer straight to its conversion, anything else (NULL, deferred,
+// a binding GetColumn must look at) through GetColumn.
+SQLRETURN Transfer(StmtHandle* stmt, const BoundColumn& p, BIND_REC* b, uint32_t r,
+                   COLSET* set) {
+  const COLSET_COL* col = p.col;
+  if (col == nullptr || r >= set->rows_held || col->ind == nullptr || col->ind[r] != 0 ||
+      b->data == nullptr)
+    return GetColumn(stmt, r, b, set);
+  if (b->indicator != nullptr) *b->indicator = 0;
+  ColValueCache& c = stmt->fetch.cache;
+  ColClearCache(&c);
+  c.column = b->column;
+  c.row = r + 1;
+  c.cType = p.cType;
+  const SQLRETURN rc =
+      GetInlineValue(stmt, r, b, *col, p.cType, p.scale, p.precision, p.decimalDigits);
+  if (rc == SQL_ERROR) ColClearCache(&c);
+  return rc;
+}
+
+}  // namespace
+
 BIND_REC BIND_FromRec(const StmtHandle* stmt, uint16_t n, const DescRec* rec, int64_t offset,
                       uint32_t r) {
   BIND_REC b;
@@ -138,17 +235,9 @@ BIND_REC BIND_FromRec(const StmtHandle* stmt, uint16_t n, const DescRec* rec, in
   int64_t dataStep = 0;
   int64_t lengthStep = 0;
   if (r > 0) {
-    if (stmt->bindType != SQL_BIND_BY_COLUMN) {
-      dataStep = lengthStep = static_cast<int64_t>(r) * stmt->bindType;
-    } else {
-      // A fixed-size C type's elements lie at its own size whatever buffer
-      // length the application gave; variable bookmarks are binary.
-      int64_t width = n == 0 && rec->conciseType != SQL_C_VARBOOKMARK
-                          ? 8 : TYPE_CSize(rec->conciseType);
-      if (width <= 0) width = rec->octetLength;
-      dataStep = static_cast<int64_t>(r) * width;
-      lengthStep = static_cast<int64_t>(r) * static_cast<int64_t>(sizeof(SQLLEN));
-    }
+    BindSteps(stmt, n, rec, &dataStep, &lengthStep);
+    dataStep *= r;
+    lengthStep *= r;
   }
   b.data = Moved(rec->data, offset + dataStep);
   b.length = Moved(rec->octetLengthPtr, offset + lengthStep);
@@ -180,9 +269,11 @@ SQLRETURN FetchRowToBindings(StmtHandle* stmt) {
     for (int n = 1; n <= count && result != SQL_ERROR; ++n) {
       DescRec* rec = DESC_FindRec(n, stmt);
       if (rec == nullptr) continue;
-      BIND_REC b = BIND_FromRec(stmt, static_cast<uint16_t>(n), rec, offset, 0);
+      BoundColumn p;
+      PlanColumn(stmt, static_cast<uint16_t>(n), rec, offset, &stmt->rows, &p);
+      BIND_REC b = p.first;
       if (b.length != nullptr && *b.length == kDataAtFetch) continue;
-      Keep(&result, GetColumn(stmt, stmt->rowIndex, &b, &stmt->rows));
+      Keep(&result, Transfer(stmt, p, &b, stmt->rowIndex, &stmt->rows));
     }
   }
   if (status != nullptr && result == SQL_ERROR) status[0] = SQL_ROW_ERROR;
@@ -200,6 +291,13 @@ SQLRETURN RowsetToBindings(StmtHandle* stmt, uint16_t* statuses, uint32_t row, i
   const uint16_t* ops = stmt->ard != nullptr ? stmt->ard->arrayStatus : nullptr;
   const int count = stmt->ard != nullptr ? DESC_Count(stmt->ard) : 0;
 
+  BoundColumn plans[kMaxPlanned + 1];
+  const bool planned = count <= kMaxPlanned;
+  for (int n = 0; planned && n <= count; ++n)
+    PlanColumn(stmt, static_cast<uint16_t>(n), DESC_FindRec(n, stmt), offset, rs->rows,
+               &plans[n]);
+
+  BoundColumn one;  // a column of a binding too wide for the plans
   SQLRETURN result = SQL_SUCCESS;
   uint32_t withStatus = 0;
   uint32_t errorRows = 0;
@@ -222,14 +320,17 @@ SQLRETURN RowsetToBindings(StmtHandle* stmt, uint16_t* statuses, uint32_t row, i
     }
     const bool onlyBookmarks = st == SQL_ROW_DELETED || !RetrieveData(stmt);
     for (int n = 0; n <= count && result != SQL_ERROR; ++n) {
-      DescRec* rec = DESC_FindRec(n, stmt);
+      if (!planned) PlanColumn(stmt, static_cast<uint16_t>(n), DESC_FindRec(n, stmt), offset,
+                               nullptr, &one);
+      const BoundColumn& p = planned ? plans[n] : one;
+      const DescRec* rec = p.rec;
       if (rec == nullptr || (n == 0 && mode == kRowsetByBookmark)) continue;
       if (onlyBookmarks && rec->conciseType != SQL_C_BOOKMARK &&
           rec->conciseType != SQL_C_VARBOOKMARK)
         continue;
-      BIND_REC b = BIND_FromRec(stmt, static_cast<uint16_t>(n), rec, offset, r);
+      BIND_REC b = p.At(r);
       if (b.length != nullptr && *b.length == kDataAtFetch) continue;
-      const SQLRETURN rc = GetColumn(stmt, r, &b, rs->rows);
+      const SQLRETURN rc = Transfer(stmt, p, &b, r, rs->rows);
       Keep(&result, rc);
       if (rc == SQL_ERROR && statuses != nullptr) statuses[r] = SQL_ROW_ERROR;
     }
