@@ -175,16 +175,13 @@ struct BoundColumn {
 // value through GetColumn alone.
 constexpr int kMaxPlanned = 64;
 
-void PlanColumn(StmtHandle* stmt, uint16_t n, DescRec* rec, int64_t offset, const COLSET* set,
-                BoundColumn* p) {
-  *p = BoundColumn{};
-  p->rec = rec;
-  if (rec == nullptr) return;
-  p->first = BIND_FromRec(stmt, n, rec, offset, 0);
-  BindSteps(stmt, n, rec, &p->dataStep, &p->lengthStep);
-  // What GetColumn resolves for each value: its checks (output values, the
-  // column's range, its description) and C types it turns into others stay
-  // with it.
+// Where plain values of column n may skip GetColumn's checks: p->col and
+// the C type, scale and precision GetColumn would resolve for each value.
+// Its checks (output values, the column's range, its description) and the
+// C types it turns into others stay with it (p->col null).
+void PlanConversion(const StmtHandle* stmt, uint16_t n, const DescRec* rec, const COLSET* set,
+                    BoundColumn* p) {
+  p->col = nullptr;
   if (n == 0 || set == nullptr || n > set->cols_used || stmt->cols == nullptr ||
       n > stmt->colCount || stmt->diag.pending == ERR_OUTPUT_VALUES)
     return;
@@ -193,13 +190,21 @@ void PlanColumn(StmtHandle* stmt, uint16_t n, DescRec* rec, int64_t offset, cons
   if (cType == SQL_C_DEFAULT || cType == SQL_ARD_TYPE ||
       (cType == SQL_C_BINARY && desc.sql_type == SQL_BIGINT))
     return;
-  if (cType == SQL_C_NUMERIC) {
-    p->precision = static_cast<uint16_t>(rec->precision);
-    p->scale = rec->scale;
-  }
+  p->precision = cType == SQL_C_NUMERIC ? static_cast<uint16_t>(rec->precision) : 0;
+  p->scale = cType == SQL_C_NUMERIC ? rec->scale : 0;
   p->cType = cType;
   p->decimalDigits = desc.scale;
   p->col = &set->cols[n - 1];
+}
+
+void PlanColumn(StmtHandle* stmt, uint16_t n, DescRec* rec, int64_t offset, const COLSET* set,
+                BoundColumn* p) {
+  p->rec = rec;
+  p->col = nullptr;
+  if (rec == nullptr) return;
+  p->first = BIND_FromRec(stmt, n, rec, offset, 0);
+  BindSteps(stmt, n, rec, &p->dataStep, &p->lengthStep);
+  PlanConversion(stmt, n, rec, set, p);
 }
 
 // Row r of column n into its binding, as GetColumn would: a value held in
@@ -266,11 +271,13 @@ SQLRETURN FetchRowToBindings(StmtHandle* stmt) {
   SQLRETURN result = SQL_SUCCESS;
   if (RetrieveData(stmt) && stmt->ard != nullptr) {
     const int count = DESC_Count(stmt->ard);
+    BoundColumn p;  // row 0 only: no steps
     for (int n = 1; n <= count && result != SQL_ERROR; ++n) {
       DescRec* rec = DESC_FindRec(n, stmt);
       if (rec == nullptr) continue;
-      BoundColumn p;
-      PlanColumn(stmt, static_cast<uint16_t>(n), rec, offset, &stmt->rows, &p);
+      p.rec = rec;
+      p.first = BIND_FromRec(stmt, static_cast<uint16_t>(n), rec, offset, 0);
+      PlanConversion(stmt, static_cast<uint16_t>(n), rec, &stmt->rows, &p);
       BIND_REC b = p.first;
       if (b.length != nullptr && *b.length == kDataAtFetch) continue;
       Keep(&result, Transfer(stmt, p, &b, stmt->rowIndex, &stmt->rows));
