@@ -11,6 +11,7 @@
 #include "driver/desc.h"
 #include "driver/ops.h"
 #include "driver/stmt.h"
+#include "driver/trace.h"
 #include "scrs/scrcore.h"
 #include "util/rowstatus.h"
 #include "util/errcodes.h"
@@ -207,6 +208,22 @@ void PlanColumn(StmtHandle* stmt, uint16_t n, DescRec* rec, int64_t offset, cons
   PlanConversion(stmt, n, rec, set, p);
 }
 
+// A BIGINT travels in the row buffer as the decimal text of the agent's
+// long. Its plain form (a sign and 1 to 18 digits, which every long but the
+// largest takes) is read here as the text converter reads it, without its
+// copy of the text and its checks for blanks, points, exponents and range;
+// false for anything else.
+bool PlainDigits(const unsigned char* e, uint32_t width, int64_t* value, int64_t* length) {
+  uint32_t i = e[0] == '-' ? 1 : 0;
+  const uint32_t first = i;
+  int64_t v = 0;
+  while (i < width && i - first < 18 && e[i] >= '0' && e[i] <= '9') v = v * 10 + (e[i++] - '0');
+  if (i == first || i >= width || e[i] != '\0') return false;
+  *value = first != 0 ? -v : v;
+  *length = i;
+  return true;
+}
+
 // Row r of column n into its binding, as GetColumn would: a value held in
 // the row buffer straight to its conversion, anything else (NULL, deferred,
 // a binding GetColumn must look at) through GetColumn.
@@ -222,6 +239,19 @@ SQLRETURN Transfer(StmtHandle* stmt, const BoundColumn& p, BIND_REC* b, uint32_t
   c.column = b->column;
   c.row = r + 1;
   c.cType = p.cType;
+  int64_t v = 0;
+  int64_t textLength = 0;
+  if (col->type == COLSET_VT_NTS && p.cType == SQL_C_SBIGINT && !TRC_Active() &&
+      col->elem_size > 0 &&
+      PlainDigits(col->data + static_cast<size_t>(r) * col->elem_size, col->elem_size, &v,
+                  &textLength)) {
+    // The cache as the text converter leaves it.
+    c.type = col->type;
+    c.total = textLength;
+    std::memcpy(b->data, &v, sizeof v);
+    if (b->length != nullptr) *b->length = sizeof v;
+    return SQL_SUCCESS;
+  }
   const SQLRETURN rc =
       GetInlineValue(stmt, r, b, *col, p.cType, p.scale, p.precision, p.decimalDigits);
   if (rc == SQL_ERROR) ColClearCache(&c);
