@@ -98,6 +98,8 @@ void PutFixed(int32_t kind, unsigned char* e, const int64_t* slots);
 constexpr int64_t kMaxScale = 1000;
 constexpr size_t kNumberRoom = kMaxScale + 24;
 size_t PlainNumber(int64_t unscaled, int64_t scale, char* out);
+// The length of that text.
+size_t PlainNumberLength(int64_t unscaled, int64_t scale);
 
 }  // namespace jblock
 
