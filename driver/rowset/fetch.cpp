@@ -1,6 +1,8 @@
 // Fetch, fetch-scroll and extended fetch into bound columns.
 #include "driver/rowset/fetch.h"
 
+#include <algorithm>
+#include <cinttypes>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -9,6 +11,7 @@
 #include "driver/coldesc.h"
 #include "driver/ctypes.h"
 #include "driver/desc.h"
+#include "driver/rowset/convert.h"
 #include "driver/ops.h"
 #include "driver/stmt.h"
 #include "driver/trace.h"
@@ -224,6 +227,59 @@ bool PlainDigits(const unsigned char* e, uint32_t width, int64_t* value, int64_t
   return true;
 }
 
+// A DECIMAL travels as its plain text. Into an SQL_C_NUMERIC target of a
+// set precision whose scale is the text's own (the usual binding of a
+// DECIMAL column), a text of a sign, digits, a point and exactly `scale`
+// digits (18 digits at most, so nothing is cut and no range is passed) is
+// the struct the text converter builds; false for anything else.
+bool PlainNumeric(const unsigned char* e, uint32_t width, int16_t scale, uint16_t precision,
+                  SQL_NUMERIC_STRUCT* out, int64_t* length) {
+  if (precision == 0 || scale < 0) return false;
+  uint32_t i = e[0] == '-' ? 1 : 0;
+  const bool negative = i != 0;
+  uint64_t v = 0;
+  int whole = 0;
+  int fraction = -1;  // no point yet
+  bool leadingZero = true;
+  for (; i < width && e[i] != '\0'; ++i) {
+    if (e[i] == '.' && fraction < 0 && whole > 0) {
+      fraction = 0;
+      continue;
+    }
+    if (e[i] < '0' || e[i] > '9' || whole + (fraction > 0 ? fraction : 0) >= 18) return false;
+    v = v * 10 + static_cast<unsigned>(e[i] - '0');
+    if (fraction >= 0) {
+      ++fraction;
+    } else {
+      // Integer digits as the converter counts them: none for a lone 0.
+      if (!(leadingZero && e[i] == '0')) leadingZero = false;
+      ++whole;
+    }
+  }
+  if (i >= width || whole == 0 || fraction == 0 || (fraction < 0 ? 0 : fraction) != scale)
+    return false;
+  const int intDigits = v == 0 || leadingZero ? 0 : whole;
+  if (intDigits > precision) return false;
+  SQL_NUMERIC_STRUCT n{};
+  n.precision = static_cast<SQLCHAR>(precision);
+  n.scale = static_cast<SQLSCHAR>(scale);
+  n.sign = negative && v != 0 ? 0 : 1;
+  for (int k = 0; k < SQL_MAX_NUMERIC_LEN; ++k, v >>= 8) n.val[k] = static_cast<SQLCHAR>(v & 0xFF);
+  *out = n;
+  *length = i;
+  return true;
+}
+
+// The lines the text converter traces for a number it reads from text.
+void TraceNumberText(const BIND_REC* b, int16_t cType, const char* parser,
+                     const unsigned char* text, int64_t length) {
+  if (!TRC_Active()) return;
+  TRC_Printf("ConvertCHAR: retBufferLength(%" PRId64 ") to %s", b->bufferLength,
+             CvtTraceType(cType));
+  TRC_Printf("%s: %.*s", parser, static_cast<int>(std::min<int64_t>(length, 256)),
+             reinterpret_cast<const char*>(text));
+}
+
 // Row r of column n into its binding, as GetColumn would: a value held in
 // the row buffer straight to its conversion, anything else (NULL, deferred,
 // a binding GetColumn must look at) through GetColumn.
@@ -241,15 +297,25 @@ SQLRETURN Transfer(StmtHandle* stmt, const BoundColumn& p, BIND_REC* b, uint32_t
   c.cType = p.cType;
   int64_t v = 0;
   int64_t textLength = 0;
-  if (col->type == COLSET_VT_NTS && p.cType == SQL_C_SBIGINT && !TRC_Active() &&
-      col->elem_size > 0 &&
-      PlainDigits(col->data + static_cast<size_t>(r) * col->elem_size, col->elem_size, &v,
-                  &textLength)) {
+  const unsigned char* e = col->data + static_cast<size_t>(r) * col->elem_size;
+  if (col->type == COLSET_VT_NTS && p.cType == SQL_C_SBIGINT && col->elem_size > 0 &&
+      PlainDigits(e, col->elem_size, &v, &textLength)) {
+    TraceNumberText(b, p.cType, "CharToNumber64", e, textLength);
     // The cache as the text converter leaves it.
     c.type = col->type;
     c.total = textLength;
     std::memcpy(b->data, &v, sizeof v);
     if (b->length != nullptr) *b->length = sizeof v;
+    return SQL_SUCCESS;
+  }
+  SQL_NUMERIC_STRUCT num;
+  if (col->type == COLSET_VT_NTS && p.cType == SQL_C_NUMERIC && col->elem_size > 0 &&
+      PlainNumeric(e, col->elem_size, p.scale, p.precision, &num, &textLength)) {
+    TraceNumberText(b, p.cType, "CharToNumeric", e, textLength);
+    c.type = col->type;
+    c.total = textLength;
+    std::memcpy(b->data, &num, sizeof num);
+    if (b->length != nullptr) *b->length = sizeof num;
     return SQL_SUCCESS;
   }
   const SQLRETURN rc =
