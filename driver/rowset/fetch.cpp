@@ -270,6 +270,41 @@ bool PlainNumeric(const unsigned char* e, uint32_t width, int16_t scale, uint16_
   return true;
 }
 
+// Text held NUL-terminated (8-bit or UTF-16) that is all ASCII and fits an
+// SQL_C_CHAR buffer with its terminator is copied byte for byte: what the
+// text converters write for it, without their passes to measure, convert
+// and cut it. *bytes gets the source's length as the row buffer counts it;
+// false (nothing written) for anything else.
+bool PlainAscii(const COLSET_COL& col, const unsigned char* e, const BIND_REC* b,
+                int64_t* bytes) {
+  if (b->bufferLength <= 0) return false;
+  const auto room = static_cast<uint64_t>(b->bufferLength - 1);
+  auto* out = static_cast<unsigned char*>(b->data);
+  uint64_t n = 0;
+  if (col.type == COLSET_VT_NTS) {
+    while (n < col.elem_size && e[n] != 0) {
+      if (e[n] >= 0x80 || n >= room) return false;
+      ++n;
+    }
+    std::memcpy(out, e, n);
+    *bytes = static_cast<int64_t>(n);
+  } else {  // COLSET_VT_WNTS
+    char16_t u = 0;
+    while (2 * n + 1 < col.elem_size && (std::memcpy(&u, e + 2 * n, sizeof u), u != 0)) {
+      if (u >= 0x80 || n >= room) return false;
+      ++n;
+    }
+    for (uint64_t i = 0; i < n; ++i) {
+      std::memcpy(&u, e + 2 * i, sizeof u);
+      out[i] = static_cast<unsigned char>(u);
+    }
+    *bytes = static_cast<int64_t>(2 * n);
+  }
+  out[n] = '\0';
+  if (b->length != nullptr) *b->length = static_cast<int64_t>(n);
+  return true;
+}
+
 // The lines the text converter traces for a number it reads from text.
 void TraceNumberText(const BIND_REC* b, int16_t cType, const char* parser,
                      const unsigned char* text, int64_t length) {
@@ -306,6 +341,16 @@ SQLRETURN Transfer(StmtHandle* stmt, const BoundColumn& p, BIND_REC* b, uint32_t
     c.total = textLength;
     std::memcpy(b->data, &v, sizeof v);
     if (b->length != nullptr) *b->length = sizeof v;
+    return SQL_SUCCESS;
+  }
+  if (p.cType == SQL_C_CHAR && (col->type == COLSET_VT_NTS || col->type == COLSET_VT_WNTS) &&
+      PlainAscii(*col, e, b, &textLength)) {
+    if (TRC_Active())
+      TRC_Printf("%s: retBufferLength(%" PRId64 ") to %s",
+                 col->type == COLSET_VT_NTS ? "ConvertCHAR" : "ConvertWCHAR", b->bufferLength,
+                 CvtTraceType(p.cType));
+    c.type = col->type;
+    c.total = textLength;
     return SQL_SUCCESS;
   }
   SQL_NUMERIC_STRUCT num;

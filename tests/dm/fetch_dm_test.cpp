@@ -258,29 +258,34 @@ TEST_P(FetchDm, RowsetsOfHundredRowsColumnAndRowWise) {
 }
 
 // BIGINT and DECIMAL values reach bound integer and SQL_C_NUMERIC targets
-// exactly, one row a fetch and in rowsets: the limits (19 digits), 18
-// digits, zero and negative zero, values below 1, the precision's edge.
-TEST_P(FetchDm, BoundBigintsAndDecimalsKeepEveryDigit) {
+// exactly, and text its SQL_C_CHAR buffer of 6 bytes, one row a fetch and in
+// rowsets: the limits (19 digits), 18 digits, zero and negative zero, values
+// below 1, the precision's edge; text that fills the buffer, one byte too
+// long, empty, not ASCII.
+TEST_P(FetchDm, BoundNumbersAndTextKeepEveryDigitAndByte) {
   const struct {
     const char* bi;
     int64_t want;
     const char* de;  // DECIMAL(12,2)
     bool negative;
     uint64_t unscaled;
+    const char* tx;  // VARCHAR(10): the value, then what the buffer gets
+    const char* got;
   } kRows[] = {
-      {"-9223372036854775808", INT64_MIN, "-9999999999.99", true, 999999999999u},
-      {"9223372036854775807", INT64_MAX, "9999999999.99", false, 999999999999u},
-      {"999999999999999999", 999999999999999999, "0.01", false, 1},
-      {"-100000000000000000", -100000000000000000, "-0.01", true, 1},
-      {"0", 0, "-0.00", false, 0},
-      {"-1", -1, "12.30", false, 1230},
-      {"1000003", 1000003, nullptr, false, 0},
+      {"-9223372036854775808", INT64_MIN, "-9999999999.99", true, 999999999999u, "abcde", "abcde"},
+      {"9223372036854775807", INT64_MAX, "9999999999.99", false, 999999999999u, "abcdef", "abcde"},
+      {"999999999999999999", 999999999999999999, "0.01", false, 1, "", ""},
+      {"-100000000000000000", -100000000000000000, "-0.01", true, 1, "\xC3\xA4" "b", "\xC3\xA4" "b"},
+      {"0", 0, "-0.00", false, 0, "x", "x"},
+      {"-1", -1, "12.30", false, 1230, "\xC3\xA4\xC3\xA4\xC3\xA4", "\xC3\xA4\xC3\xA4"},
+      {"1000003", 1000003, nullptr, false, 0, nullptr, nullptr},
   };
   Exec("DROP TABLE IF EXISTS BN");
-  Exec("CREATE TABLE BN (K INTEGER, BI BIGINT, DE DECIMAL(12,2))");
+  Exec("CREATE TABLE BN (K INTEGER, BI BIGINT, DE DECIMAL(12,2), TX VARCHAR(10))");
   for (size_t k = 0; k < std::size(kRows); ++k)
     Exec("INSERT INTO BN VALUES (" + std::to_string(k) + ", " + kRows[k].bi + ", " +
-         (kRows[k].de != nullptr ? kRows[k].de : "NULL") + ")");
+         (kRows[k].de != nullptr ? kRows[k].de : "NULL") + ", " +
+         (kRows[k].tx != nullptr ? "'" + std::string(kRows[k].tx) + "'" : "NULL") + ")");
   for (SQLULEN rowset : {1u, 4u}) {
     SCOPED_TRACE(rowset);
     ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(stmt_, SQL_UNBIND));
@@ -289,8 +294,10 @@ TEST_P(FetchDm, BoundBigintsAndDecimalsKeepEveryDigit) {
     ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0));
     std::vector<SQLBIGINT> bi(rowset);
     std::vector<SQL_NUMERIC_STRUCT> de(rowset);
-    std::vector<SQLLEN> biInd(rowset), deInd(rowset);
+    std::vector<char> tx(rowset * 6);
+    std::vector<SQLLEN> biInd(rowset), deInd(rowset), txInd(rowset);
     ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SBIGINT, bi.data(), 0, biInd.data()));
+    ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 3, SQL_C_CHAR, tx.data(), 6, txInd.data()));
     SQLHDESC ard = nullptr;
     ASSERT_EQ(SQL_SUCCESS, SQLGetStmtAttr(stmt_, SQL_ATTR_APP_ROW_DESC, &ard, 0, nullptr));
     ASSERT_EQ(SQL_SUCCESS, SQLSetDescField(ard, 2, SQL_DESC_TYPE, (SQLPOINTER)SQL_C_NUMERIC, 0));
@@ -299,7 +306,7 @@ TEST_P(FetchDm, BoundBigintsAndDecimalsKeepEveryDigit) {
     ASSERT_EQ(SQL_SUCCESS, SQLSetDescField(ard, 2, SQL_DESC_INDICATOR_PTR, deInd.data(), 0));
     ASSERT_EQ(SQL_SUCCESS, SQLSetDescField(ard, 2, SQL_DESC_OCTET_LENGTH_PTR, deInd.data(), 0));
     ASSERT_EQ(SQL_SUCCESS, SQLSetDescField(ard, 2, SQL_DESC_DATA_PTR, de.data(), 0));
-    Exec("SELECT BI, DE FROM BN ORDER BY K");
+    Exec("SELECT BI, DE, TX FROM BN ORDER BY K");
     size_t k = 0;
     while (SQL_SUCCEEDED(SQLFetch(stmt_))) {
       for (SQLULEN r = 0; r < fetched; ++r, ++k) {
@@ -309,8 +316,11 @@ TEST_P(FetchDm, BoundBigintsAndDecimalsKeepEveryDigit) {
         EXPECT_EQ(biInd[r], 8) << want.bi;
         if (want.de == nullptr) {
           EXPECT_EQ(deInd[r], SQL_NULL_DATA);
+          EXPECT_EQ(txInd[r], SQL_NULL_DATA);
           continue;
         }
+        EXPECT_EQ(std::string(&tx[r * 6]), want.got) << want.tx;
+        EXPECT_EQ(txInd[r], static_cast<SQLLEN>(std::strlen(want.tx))) << want.tx;
         uint64_t unscaled = 0;
         for (int b = SQL_MAX_NUMERIC_LEN - 1; b >= 0; --b) unscaled = unscaled * 256 + de[r].val[b];
         EXPECT_EQ(unscaled, want.unscaled) << want.de;
