@@ -315,17 +315,21 @@ uint64_t Magnitude(int64_t v) {
 
 size_t PlainNumberLength(int64_t unscaled, int64_t scale) {
   scale = std::clamp<int64_t>(scale, 0, kMaxScale);
+  const uint64_t m = Magnitude(unscaled);
   int64_t digits = 1;
-  for (uint64_t m = Magnitude(unscaled); m >= 10; m /= 10) ++digits;
+  for (uint64_t bound = 10; digits < 20 && m >= bound; bound *= 10) ++digits;
   // A leading "0" when every digit lies after the point.
   const int64_t whole = std::max<int64_t>(digits - scale, 1);
   return static_cast<size_t>((unscaled < 0 ? 1 : 0) + whole + (scale > 0 ? 1 + scale : 0));
 }
 
 size_t PlainNumber(int64_t unscaled, int64_t scale, char* out) {
+  return PlainNumberAt(unscaled, scale, PlainNumberLength(unscaled, scale), out);
+}
+
+size_t PlainNumberAt(int64_t unscaled, int64_t scale, size_t length, char* out) {
   // Written from the end, digit by digit: the fraction (zeros where the
   // digits run out), the point, the whole part.
-  const size_t length = PlainNumberLength(unscaled, scale);
   scale = std::clamp<int64_t>(scale, 0, kMaxScale);
   uint64_t m = Magnitude(unscaled);
   char* q = out + length;
@@ -546,12 +550,12 @@ uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set) {
           if (len > 0) byteAt += static_cast<size_t>(len);
         } else if (isNull) {  // the getter's 0 stands for no value: no text
           PutText(col.type, e, col.elem_size, "", -1);
-        } else if (col.type == COLSET_VT_NTS &&
-                   PlainNumberLength(slot[0], slot[1]) < col.elem_size) {
-          e[PlainNumber(slot[0], slot[1], reinterpret_cast<char*>(e))] = '\0';
+        } else if (const size_t n = PlainNumberLength(slot[0], slot[1]);
+                   col.type == COLSET_VT_NTS && n < col.elem_size) {
+          e[PlainNumberAt(slot[0], slot[1], n, reinterpret_cast<char*>(e))] = '\0';
         } else {
           char text[kNumberRoom];
-          const size_t n = PlainNumber(slot[0], slot[1], text);
+          PlainNumberAt(slot[0], slot[1], n, text);
           PutText(col.type, e, col.elem_size, text, static_cast<int64_t>(n));
         }
       } else if (kind == kText || kind == kPlain || kind == kBinary) {
