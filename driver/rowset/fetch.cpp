@@ -153,16 +153,20 @@ void BindSteps(const StmtHandle* stmt, uint16_t n, const DescRec* rec, int64_t* 
 // value: its binding at row 0 and the steps to row r, and, where its plain
 // values may skip GetColumn's checks, the row-buffer column and the
 // resolved C type GetColumn would convert them to.
-struct BoundColumn {
-  const DescRec* rec = nullptr;  // null: not bound
-  BIND_REC first;
-  int64_t dataStep = 0;
-  int64_t lengthStep = 0;
+struct Conversion {
   const COLSET_COL* col = nullptr;  // null: every value through GetColumn
   int16_t cType = 0;
   int16_t scale = 0;
   uint16_t precision = 0;
   uint16_t decimalDigits = 0;
+};
+
+struct BoundColumn {
+  const DescRec* rec = nullptr;  // null: not bound
+  BIND_REC first;
+  int64_t dataStep = 0;
+  int64_t lengthStep = 0;
+  Conversion conv;
 
   BIND_REC At(uint32_t r) const {
     BIND_REC b = first;
@@ -184,7 +188,7 @@ constexpr int kMaxPlanned = 64;
 // Its checks (output values, the column's range, its description) and the
 // C types it turns into others stay with it (p->col null).
 void PlanConversion(const StmtHandle* stmt, uint16_t n, const DescRec* rec, const COLSET* set,
-                    BoundColumn* p) {
+                    Conversion* p) {
   p->col = nullptr;
   if (n == 0 || set == nullptr || n > set->cols_used || stmt->cols == nullptr ||
       n > stmt->colCount || stmt->diag.pending == ERR_OUTPUT_VALUES)
@@ -204,11 +208,11 @@ void PlanConversion(const StmtHandle* stmt, uint16_t n, const DescRec* rec, cons
 void PlanColumn(StmtHandle* stmt, uint16_t n, DescRec* rec, int64_t offset, const COLSET* set,
                 BoundColumn* p) {
   p->rec = rec;
-  p->col = nullptr;
+  p->conv.col = nullptr;
   if (rec == nullptr) return;
   p->first = BIND_FromRec(stmt, n, rec, offset, 0);
   BindSteps(stmt, n, rec, &p->dataStep, &p->lengthStep);
-  PlanConversion(stmt, n, rec, set, p);
+  PlanConversion(stmt, n, rec, set, &p->conv);
 }
 
 // A BIGINT travels in the row buffer as the decimal text of the agent's
@@ -318,7 +322,7 @@ void TraceNumberText(const BIND_REC* b, int16_t cType, const char* parser,
 // Row r of column n into its binding, as GetColumn would: a value held in
 // the row buffer straight to its conversion, anything else (NULL, deferred,
 // a binding GetColumn must look at) through GetColumn.
-SQLRETURN Transfer(StmtHandle* stmt, const BoundColumn& p, BIND_REC* b, uint32_t r,
+SQLRETURN Transfer(StmtHandle* stmt, const Conversion& p, BIND_REC* b, uint32_t r,
                    COLSET* set) {
   const COLSET_COL* col = p.col;
   if (col == nullptr || r >= set->rows_held || col->ind == nullptr || col->ind[r] != 0 ||
@@ -412,16 +416,14 @@ SQLRETURN FetchRowToBindings(StmtHandle* stmt) {
   SQLRETURN result = SQL_SUCCESS;
   if (RetrieveData(stmt) && stmt->ard != nullptr) {
     const int count = DESC_Count(stmt->ard);
-    BoundColumn p;  // row 0 only: no steps
+    Conversion cv;
     for (int n = 1; n <= count && result != SQL_ERROR; ++n) {
       DescRec* rec = DESC_FindRec(n, stmt);
       if (rec == nullptr) continue;
-      p.rec = rec;
-      p.first = BIND_FromRec(stmt, static_cast<uint16_t>(n), rec, offset, 0);
-      PlanConversion(stmt, static_cast<uint16_t>(n), rec, &stmt->rows, &p);
-      BIND_REC b = p.first;
+      BIND_REC b = BIND_FromRec(stmt, static_cast<uint16_t>(n), rec, offset, 0);
       if (b.length != nullptr && *b.length == kDataAtFetch) continue;
-      Keep(&result, Transfer(stmt, p, &b, stmt->rowIndex, &stmt->rows));
+      PlanConversion(stmt, static_cast<uint16_t>(n), rec, &stmt->rows, &cv);
+      Keep(&result, Transfer(stmt, cv, &b, stmt->rowIndex, &stmt->rows));
     }
   }
   if (status != nullptr && result == SQL_ERROR) status[0] = SQL_ROW_ERROR;
@@ -478,7 +480,7 @@ SQLRETURN RowsetToBindings(StmtHandle* stmt, uint16_t* statuses, uint32_t row, i
         continue;
       BIND_REC b = p.At(r);
       if (b.length != nullptr && *b.length == kDataAtFetch) continue;
-      const SQLRETURN rc = Transfer(stmt, p, &b, r, rs->rows);
+      const SQLRETURN rc = Transfer(stmt, p.conv, &b, r, rs->rows);
       Keep(&result, rc);
       if (rc == SQL_ERROR && statuses != nullptr) statuses[r] = SQL_ROW_ERROR;
     }
