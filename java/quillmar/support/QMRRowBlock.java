@@ -1,5 +1,8 @@
 package quillmar.support;
 
+import java.lang.invoke.MethodHandle;
+import java.lang.invoke.MethodHandles;
+import java.lang.invoke.MethodType;
 import java.lang.reflect.Method;
 import java.math.BigDecimal;
 import java.nio.charset.StandardCharsets;
@@ -44,9 +47,10 @@ import java.util.TimeZone;
  * Gregorian cut-over, the era's year before year 1) without building a
  * calendar date for each value. Where the driver's getter is known to
  * build its instant from the stored fields as a wall time of a zone the
- * block can learn (HSQLDB's session zone), the fields come through the
- * java.time getters and the instant is computed here, which skips the two
- * calendars the getter goes through (see {@link #instantOf}).
+ * block can learn (HSQLDB's session zone), the stored value is read as
+ * HSQLDB holds it (through java.time where that cannot be reached) and the
+ * instant computed here, which skips the calendars the getter goes through
+ * (see {@link #readWall} and {@link #instantOf}).
  * BIGINT and DECIMAL values travel as an
  * unscaled number and a scale that native code writes as the plain text a
  * per-value read gives; a value that does not fit travels as that text.
@@ -110,6 +114,15 @@ public final class QMRRowBlock {
     private int wallAt;
     /** The default zone has the session zone's rules: fields are the wall time. */
     private boolean sameZone;
+    /** HSQLDB's stored values and their fields (see storedHandles). */
+    private Class<?> storedOwner;
+    private MethodHandle columnValue;
+    private Class<?> timestampData;
+    private Class<?> timeData;
+    private MethodHandle stampSeconds;
+    private MethodHandle stampNanos;
+    private MethodHandle timeSeconds;
+    private MethodHandle timeNanos;
     /** HSQLDB's connection.getSession() and session.getCalendar(), looked up once. */
     private Class<?> sessionOwner;
     private Method getSession;
@@ -384,6 +397,9 @@ public final class QMRRowBlock {
         TimeZone session = sessionZone(rs);
         if (session != null && fresh) {
             local = localColumns(rs);
+            if (local != null) {
+                storedHandles(rs);
+            }
         }
         if (session != null && local != null) {
             useWalls(session);
@@ -555,54 +571,146 @@ public final class QMRRowBlock {
         return wall - wallOffset[k];
     }
 
-    private boolean localDate(LocalDate v, int slot) {
-        long utc = instantOf(v.toEpochDay() * DAY);
+    /**
+     * A date, time or timestamp of HSQLDB from its stored value (or, where
+     * that cannot be reached, through java.time), as its getter would give
+     * it; false when the getter must read it (nothing is written then).
+     */
+    private boolean readWall(ResultSet rs, int kind, int col, int slot) throws SQLException {
+        if (columnValue != null) {
+            Object o = storedValue(rs, col);
+            if (o == null) {
+                blank(kind, slot);
+                return true;
+            }
+            try {
+                if (kind == TIME && timeData.isInstance(o)) {
+                    int seconds = (int) timeSeconds.invokeExact(o) % 86400;
+                    return wallValue(TIME, (seconds < 0 ? seconds + 86400 : seconds) * 1000L,
+                                     (int) timeNanos.invokeExact(o), slot);
+                }
+                if (kind != TIME && timestampData.isInstance(o)) {
+                    long seconds = (long) stampSeconds.invokeExact(o);
+                    return kind == DATE
+                            ? wallValue(DATE, Math.floorDiv(seconds, 86400L) * DAY, 0, slot)
+                            : wallValue(TIMESTAMP, seconds * 1000, (int) stampNanos.invokeExact(o),
+                                        slot);
+                }
+            } catch (RuntimeException | Error e) {
+                throw e;
+            } catch (Throwable t) {
+                throw new SQLException(t);
+            }
+            return false;
+        }
+        switch (kind) {
+            case DATE: {
+                LocalDate v = rs.getObject(col, LocalDate.class);
+                if (v == null) {
+                    blank(DATE, slot);
+                    return true;
+                }
+                return wallValue(DATE, v.toEpochDay() * DAY, 0, slot);
+            }
+            case TIME: {
+                LocalTime v = rs.getObject(col, LocalTime.class);
+                if (v == null) {
+                    blank(TIME, slot);
+                    return true;
+                }
+                return wallValue(TIME, v.toSecondOfDay() * 1000L, v.getNano(), slot);
+            }
+            default: {
+                LocalDateTime v = rs.getObject(col, LocalDateTime.class);
+                if (v == null) {
+                    blank(TIMESTAMP, slot);
+                    return true;
+                }
+                return wallValue(TIMESTAMP, v.toEpochSecond(ZoneOffset.UTC) * 1000, v.getNano(),
+                                 slot);
+            }
+        }
+    }
+
+    /** HSQLDB's stored value of col in the current row (wasNull follows it). */
+    private Object storedValue(ResultSet rs, int col) throws SQLException {
+        try {
+            return (Object) columnValue.invokeExact(rs, col);
+        } catch (SQLException | RuntimeException | Error e) {
+            throw e;
+        } catch (Throwable t) {
+            throw new SQLException(t);
+        }
+    }
+
+    /**
+     * The fields of a value whose stored fields are wall (milliseconds since
+     * 1970 read in UTC, whole seconds): the getter's instant is the wall time
+     * less the session zone's offset, its fields that instant's in the
+     * default zone, which are the wall time's own where both zones have the
+     * same rules. A time's instant carries the milliseconds of its
+     * nanoseconds. False when the wall table does not answer.
+     */
+    private boolean wallValue(int kind, long wall, int nanos, int slot) {
+        long utc = instantOf(wall);
         if (utc == NO_INSTANT) {
             return false;
         }
+        boolean date = kind != TIME;
+        boolean time = kind != DATE;
         if (sameZone) {
-            fixed[slot] = v.getYear();
-            fixed[slot + 1] = v.getMonthValue();
-            fixed[slot + 2] = v.getDayOfMonth();
+            // From 1900 on: the Gregorian calendar.
+            if (date) {
+                gregorian(Math.floorDiv(wall, DAY), slot);
+            }
+            if (time) {
+                long ms = Math.floorMod(wall, DAY);
+                int at = date ? slot + 3 : slot;
+                fixed[at] = ms / 3600000;
+                fixed[at + 1] = ms / 60000 % 60;
+                fixed[at + 2] = ms / 1000 % 60;
+            }
         } else {
-            fields(utc, slot, true, false);
+            fields(kind == TIME ? utc + nanos / 1000000 : utc, slot, date, time);
+        }
+        if (kind == TIMESTAMP) {
+            fixed[slot + 6] = nanos;
         }
         return true;
     }
 
-    private boolean localTime(LocalTime v, int slot) {
-        long utc = instantOf(v.toSecondOfDay() * 1000L);
-        if (utc == NO_INSTANT) {
-            return false;
+    /**
+     * HSQLDB's own reading of a column's stored value and the fields of its
+     * date and time values, looked up once for a result set class; none
+     * (columnValue null) where they cannot be reached.
+     */
+    private void storedHandles(ResultSet rs) {
+        Class<?> c = rs.getClass();
+        if (c == storedOwner) {
+            return;
         }
-        if (sameZone) {
-            fixed[slot] = v.getHour();
-            fixed[slot + 1] = v.getMinute();
-            fixed[slot + 2] = v.getSecond();
-        } else {
-            // The getter's instant carries the milliseconds of the nanoseconds.
-            fields(utc + v.getNano() / 1000000, slot, false, true);
+        storedOwner = c;
+        columnValue = null;
+        try {
+            Method m = c.getDeclaredMethod("getColumnValue", int.class);
+            m.setAccessible(true);
+            MethodHandles.Lookup lookup = MethodHandles.lookup();
+            ClassLoader loader = c.getClassLoader();
+            Class<?> stamp = Class.forName("org.hsqldb.types.TimestampData", false, loader);
+            Class<?> time = Class.forName("org.hsqldb.types.TimeData", false, loader);
+            MethodType ofLong = MethodType.methodType(long.class, Object.class);
+            MethodType ofInt = MethodType.methodType(int.class, Object.class);
+            stampSeconds = lookup.unreflect(stamp.getMethod("getSeconds")).asType(ofLong);
+            stampNanos = lookup.unreflect(stamp.getMethod("getNanos")).asType(ofInt);
+            timeSeconds = lookup.unreflect(time.getMethod("getSeconds")).asType(ofInt);
+            timeNanos = lookup.unreflect(time.getMethod("getNanos")).asType(ofInt);
+            timestampData = stamp;
+            timeData = time;
+            columnValue = lookup.unreflect(m).asType(
+                    MethodType.methodType(Object.class, ResultSet.class, int.class));
+        } catch (Throwable t) {
+            columnValue = null;
         }
-        return true;
-    }
-
-    private boolean localTimestamp(LocalDateTime v, int slot) {
-        long utc = instantOf(v.toEpochSecond(ZoneOffset.UTC) * 1000);
-        if (utc == NO_INSTANT) {
-            return false;
-        }
-        if (sameZone) {
-            fixed[slot] = v.getYear();
-            fixed[slot + 1] = v.getMonthValue();
-            fixed[slot + 2] = v.getDayOfMonth();
-            fixed[slot + 3] = v.getHour();
-            fixed[slot + 4] = v.getMinute();
-            fixed[slot + 5] = v.getSecond();
-        } else {
-            fields(utc, slot, true, true);
-        }
-        fixed[slot + 6] = v.getNano();
-        return true;
     }
 
     /** A value that travels as text where a number would. */
@@ -644,15 +752,8 @@ public final class QMRRowBlock {
                 fixed[slot] = Double.doubleToRawLongBits(rs.getDouble(col));
                 break;
             case DATE: {
-                if (local != null && local[col - 1]) {
-                    LocalDate v = rs.getObject(col, LocalDate.class);
-                    if (v == null) {
-                        blank(DATE, slot);
-                        break;
-                    }
-                    if (localDate(v, slot)) {
-                        break;
-                    }
+                if (local != null && local[col - 1] && readWall(rs, DATE, col, slot)) {
+                    break;
                 }
                 java.sql.Date d = rs.getDate(col);
                 if (d == null) {
@@ -663,15 +764,8 @@ public final class QMRRowBlock {
                 break;
             }
             case TIME: {
-                if (local != null && local[col - 1]) {
-                    LocalTime v = rs.getObject(col, LocalTime.class);
-                    if (v == null) {
-                        blank(TIME, slot);
-                        break;
-                    }
-                    if (localTime(v, slot)) {
-                        break;
-                    }
+                if (local != null && local[col - 1] && readWall(rs, TIME, col, slot)) {
+                    break;
                 }
                 java.sql.Time t = rs.getTime(col);
                 if (t == null) {
@@ -682,15 +776,8 @@ public final class QMRRowBlock {
                 break;
             }
             case TIMESTAMP: {
-                if (local != null && local[col - 1]) {
-                    LocalDateTime v = rs.getObject(col, LocalDateTime.class);
-                    if (v == null) {
-                        blank(TIMESTAMP, slot);
-                        break;
-                    }
-                    if (localTimestamp(v, slot)) {
-                        break;
-                    }
+                if (local != null && local[col - 1] && readWall(rs, TIMESTAMP, col, slot)) {
+                    break;
                 }
                 java.sql.Timestamp t = rs.getTimestamp(col);
                 if (t == null) {
