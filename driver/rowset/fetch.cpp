@@ -309,6 +309,46 @@ bool PlainAscii(const COLSET_COL& col, const unsigned char* e, const BIND_REC* b
   return true;
 }
 
+// A value the row buffer holds in the binding's own C type is copied, with
+// the length and the trace line its converter gives. False for any other
+// pair (and for a double while tracing: its line spells the value).
+bool OwnType(const COLSET_COL& col, const Conversion& p, const unsigned char* e,
+             const BIND_REC* b) {
+  size_t size = 0;
+  const char* traced = nullptr;  // the converter's entry line
+  switch (col.type) {
+    case COLSET_VT_INTEGER:
+      if (p.cType == SQL_C_SLONG || p.cType == SQL_C_LONG) size = 4;
+      break;
+    case COLSET_VT_DOUBLE:
+      if (p.cType == SQL_C_DOUBLE && !TRC_Active()) size = 8;
+      break;
+    case COLSET_VT_DATE:
+      if (p.cType == SQL_C_TYPE_DATE || p.cType == SQL_C_DATE) size = 6, traced = "ConvertDATE";
+      break;
+    case COLSET_VT_TIME:
+      if (p.cType == SQL_C_TYPE_TIME || p.cType == SQL_C_TIME) size = 6, traced = "ConvertTIME";
+      break;
+    case COLSET_VT_TIMESTAMP:
+      if (p.cType == SQL_C_TYPE_TIMESTAMP || p.cType == SQL_C_TIMESTAMP) size = 16;
+      break;
+    default:
+      break;
+  }
+  if (size == 0 || col.elem_size < size) return false;
+  if (TRC_Active()) {
+    if (col.type == COLSET_VT_TIMESTAMP)
+      TRC_Printf("ConvertTIMESTAMP: precision,scale (%" PRId64 ",%u) to %s", b->bufferLength,
+                 static_cast<unsigned>(p.decimalDigits), CvtTraceType(p.cType));
+    else if (traced != nullptr)
+      TRC_Printf("%s: retBufferLength(%" PRId64 ") to %s", traced, b->bufferLength,
+                 CvtTraceType(p.cType));
+  }
+  std::memcpy(b->data, e, size);
+  if (b->length != nullptr) *b->length = static_cast<int64_t>(size);
+  return true;
+}
+
 // The lines the text converter traces for a number it reads from text.
 void TraceNumberText(const BIND_REC* b, int16_t cType, const char* parser,
                      const unsigned char* text, int64_t length) {
@@ -337,6 +377,10 @@ SQLRETURN Transfer(StmtHandle* stmt, const Conversion& p, BIND_REC* b, uint32_t 
   int64_t v = 0;
   int64_t textLength = 0;
   const unsigned char* e = col->data + static_cast<size_t>(r) * col->elem_size;
+  if (OwnType(*col, p, e, b)) {
+    c.type = col->type;  // as the conversion leaves the cache
+    return SQL_SUCCESS;
+  }
   if (col->type == COLSET_VT_NTS && p.cType == SQL_C_SBIGINT && col->elem_size > 0 &&
       PlainDigits(e, col->elem_size, &v, &textLength)) {
     TraceNumberText(b, p.cType, "CharToNumber64", e, textLength);
