@@ -3,6 +3,7 @@ package quillmar.support;
 import java.lang.invoke.MethodHandle;
 import java.lang.invoke.MethodHandles;
 import java.lang.invoke.MethodType;
+import java.lang.ref.WeakReference;
 import java.lang.reflect.Method;
 import java.math.BigDecimal;
 import java.nio.charset.StandardCharsets;
@@ -101,8 +102,11 @@ public final class QMRRowBlock {
     private TimeZone zone;
 
     // Dates, times and timestamps read through java.time (see instantOf).
-    /** The result set the choices below were made for. */
-    private ResultSet localFor;
+    /**
+     * The result set the choices below were made for, held weakly: a block
+     * kept by an idle statement must not keep a finished result's rows.
+     */
+    private WeakReference<ResultSet> localFor;
     /** Per column: read through java.time; null when no column is. */
     private boolean[] local;
     /** The session zone's wall-time table (see wallTable). */
@@ -379,9 +383,9 @@ public final class QMRRowBlock {
      * its getter.
      */
     private void chooseLocal(ResultSet rs) {
-        boolean fresh = rs != localFor;
+        boolean fresh = localFor == null || localFor.get() != rs;
         if (fresh) {
-            localFor = rs;
+            localFor = new WeakReference<ResultSet>(rs);
             local = null;
             boolean any = false;
             for (int k : kinds) {
