@@ -401,6 +401,8 @@ double PeakRss(const std::string& port, const std::string& jvmOpts, long* rows) 
 // The PostgreSQL part, when a throw-away server starts; true when it ran
 // well or could not run at all.
 bool PostgresPart(long rows) {
+  if (const char* off = std::getenv("QMR_BENCH_PG"); off != nullptr && std::string(off) == "0")
+    return true;
   // Where the server's data directory goes; two runs at once need two.
   const char* own = std::getenv("QMR_BENCH_PG_DIR");
   const std::string dir = own != nullptr ? own : std::string(QMR_BENCH_DIR) + "/pg";

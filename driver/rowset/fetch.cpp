@@ -1,6 +1,8 @@
 // Fetch, fetch-scroll and extended fetch into bound columns.
 #include "driver/rowset/fetch.h"
 
+#include <algorithm>
+#include <cinttypes>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -9,8 +11,10 @@
 #include "driver/coldesc.h"
 #include "driver/ctypes.h"
 #include "driver/desc.h"
+#include "driver/rowset/convert.h"
 #include "driver/ops.h"
 #include "driver/stmt.h"
+#include "driver/trace.h"
 #include "scrs/scrcore.h"
 #include "util/rowstatus.h"
 #include "util/errcodes.h"
@@ -128,6 +132,293 @@ int64_t BIND_Offset(const StmtHandle* stmt) {
   return ard != nullptr && ard->bindOffset != nullptr ? *ard->bindOffset : 0;
 }
 
+namespace {
+
+// How far apart the rows of a bound column's buffers lie: the row size of
+// row-wise binding, else the C type's own size (whatever buffer length the
+// application gave, for a fixed-size type; variable bookmarks are binary).
+void BindSteps(const StmtHandle* stmt, uint16_t n, const DescRec* rec, int64_t* dataStep,
+               int64_t* lengthStep) {
+  if (stmt->bindType != SQL_BIND_BY_COLUMN) {
+    *dataStep = *lengthStep = static_cast<int64_t>(stmt->bindType);
+    return;
+  }
+  int64_t width = n == 0 && rec->conciseType != SQL_C_VARBOOKMARK ? 8 : TYPE_CSize(rec->conciseType);
+  if (width <= 0) width = rec->octetLength;
+  *dataStep = width;
+  *lengthStep = static_cast<int64_t>(sizeof(SQLLEN));
+}
+
+// A bound column of one transfer, worked out once instead of for every
+// value: its binding at row 0 and the steps to row r, and, where its plain
+// values may skip GetColumn's checks, the row-buffer column and the
+// resolved C type GetColumn would convert them to.
+struct Conversion {
+  const COLSET_COL* col = nullptr;  // null: every value through GetColumn
+  int16_t cType = 0;
+  int16_t scale = 0;
+  uint16_t precision = 0;
+  uint16_t decimalDigits = 0;
+};
+
+struct BoundColumn {
+  const DescRec* rec = nullptr;  // null: not bound
+  BIND_REC first;
+  int64_t dataStep = 0;
+  int64_t lengthStep = 0;
+  Conversion conv;
+
+  BIND_REC At(uint32_t r) const {
+    BIND_REC b = first;
+    if (r > 0) {
+      b.data = Moved(b.data, static_cast<int64_t>(r) * dataStep);
+      b.length = Moved(b.length, static_cast<int64_t>(r) * lengthStep);
+      b.indicator = Moved(b.indicator, static_cast<int64_t>(r) * lengthStep);
+    }
+    return b;
+  }
+};
+
+// Transfers take their plans from a fixed array: wider bindings go value by
+// value through GetColumn alone.
+constexpr int kMaxPlanned = 64;
+
+// Where plain values of column n may skip GetColumn's checks: p->col and
+// the C type, scale and precision GetColumn would resolve for each value.
+// Its checks (output values, the column's range, its description) and the
+// C types it turns into others stay with it (p->col null).
+void PlanConversion(const StmtHandle* stmt, uint16_t n, const DescRec* rec, const COLSET* set,
+                    Conversion* p) {
+  p->col = nullptr;
+  if (n == 0 || set == nullptr || n > set->cols_used || stmt->cols == nullptr ||
+      n > stmt->colCount || stmt->diag.pending == ERR_OUTPUT_VALUES)
+    return;
+  const JdbcColDesc& desc = stmt->cols[n - 1];
+  const int16_t cType = rec->conciseType;
+  if (cType == SQL_C_DEFAULT || cType == SQL_ARD_TYPE ||
+      (cType == SQL_C_BINARY && desc.sql_type == SQL_BIGINT))
+    return;
+  p->precision = cType == SQL_C_NUMERIC ? static_cast<uint16_t>(rec->precision) : 0;
+  p->scale = cType == SQL_C_NUMERIC ? rec->scale : 0;
+  p->cType = cType;
+  p->decimalDigits = desc.scale;
+  p->col = &set->cols[n - 1];
+}
+
+void PlanColumn(StmtHandle* stmt, uint16_t n, DescRec* rec, int64_t offset, const COLSET* set,
+                BoundColumn* p) {
+  p->rec = rec;
+  p->conv.col = nullptr;
+  if (rec == nullptr) return;
+  p->first = BIND_FromRec(stmt, n, rec, offset, 0);
+  BindSteps(stmt, n, rec, &p->dataStep, &p->lengthStep);
+  PlanConversion(stmt, n, rec, set, &p->conv);
+}
+
+// A BIGINT travels in the row buffer as the decimal text of the agent's
+// long. Its plain form (a sign and 1 to 18 digits, which every long but the
+// largest takes) is read here as the text converter reads it, without its
+// copy of the text and its checks for blanks, points, exponents and range;
+// false for anything else.
+bool PlainDigits(const unsigned char* e, uint32_t width, int64_t* value, int64_t* length) {
+  uint32_t i = e[0] == '-' ? 1 : 0;
+  const uint32_t first = i;
+  int64_t v = 0;
+  while (i < width && i - first < 18 && e[i] >= '0' && e[i] <= '9') v = v * 10 + (e[i++] - '0');
+  if (i == first || i >= width || e[i] != '\0') return false;
+  *value = first != 0 ? -v : v;
+  *length = i;
+  return true;
+}
+
+// A DECIMAL travels as its plain text. Into an SQL_C_NUMERIC target of a
+// set precision whose scale is the text's own (the usual binding of a
+// DECIMAL column), a text of a sign, digits, a point and exactly `scale`
+// digits (18 digits at most, so nothing is cut and no range is passed) is
+// the struct the text converter builds; false for anything else.
+bool PlainNumeric(const unsigned char* e, uint32_t width, int16_t scale, uint16_t precision,
+                  SQL_NUMERIC_STRUCT* out, int64_t* length) {
+  if (precision == 0 || scale < 0) return false;
+  uint32_t i = e[0] == '-' ? 1 : 0;
+  const bool negative = i != 0;
+  uint64_t v = 0;
+  int whole = 0;
+  int fraction = -1;  // no point yet
+  bool leadingZero = true;
+  for (; i < width && e[i] != '\0'; ++i) {
+    if (e[i] == '.' && fraction < 0 && whole > 0) {
+      fraction = 0;
+      continue;
+    }
+    if (e[i] < '0' || e[i] > '9' || whole + (fraction > 0 ? fraction : 0) >= 18) return false;
+    v = v * 10 + static_cast<unsigned>(e[i] - '0');
+    if (fraction >= 0) {
+      ++fraction;
+    } else {
+      // Integer digits as the converter counts them: none for a lone 0.
+      if (!(leadingZero && e[i] == '0')) leadingZero = false;
+      ++whole;
+    }
+  }
+  if (i >= width || whole == 0 || fraction == 0 || (fraction < 0 ? 0 : fraction) != scale)
+    return false;
+  const int intDigits = v == 0 || leadingZero ? 0 : whole;
+  if (intDigits > precision) return false;
+  SQL_NUMERIC_STRUCT n{};
+  n.precision = static_cast<SQLCHAR>(precision);
+  n.scale = static_cast<SQLSCHAR>(scale);
+  n.sign = negative && v != 0 ? 0 : 1;
+  for (int k = 0; k < SQL_MAX_NUMERIC_LEN; ++k, v >>= 8) n.val[k] = static_cast<SQLCHAR>(v & 0xFF);
+  *out = n;
+  *length = i;
+  return true;
+}
+
+// Text held NUL-terminated (8-bit or UTF-16) that is all ASCII and fits an
+// SQL_C_CHAR buffer with its terminator is copied byte for byte: what the
+// text converters write for it, without their passes to measure, convert
+// and cut it. *bytes gets the source's length as the row buffer counts it;
+// false (nothing written) for anything else.
+bool PlainAscii(const COLSET_COL& col, const unsigned char* e, const BIND_REC* b,
+                int64_t* bytes) {
+  if (b->bufferLength <= 0) return false;
+  const auto room = static_cast<uint64_t>(b->bufferLength - 1);
+  auto* out = static_cast<unsigned char*>(b->data);
+  uint64_t n = 0;
+  if (col.type == COLSET_VT_NTS) {
+    while (n < col.elem_size && e[n] != 0) {
+      if (e[n] >= 0x80 || n >= room) return false;
+      ++n;
+    }
+    std::memcpy(out, e, n);
+    *bytes = static_cast<int64_t>(n);
+  } else {  // COLSET_VT_WNTS
+    char16_t u = 0;
+    while (2 * n + 1 < col.elem_size && (std::memcpy(&u, e + 2 * n, sizeof u), u != 0)) {
+      if (u >= 0x80 || n >= room) return false;
+      ++n;
+    }
+    for (uint64_t i = 0; i < n; ++i) {
+      std::memcpy(&u, e + 2 * i, sizeof u);
+      out[i] = static_cast<unsigned char>(u);
+    }
+    *bytes = static_cast<int64_t>(2 * n);
+  }
+  out[n] = '\0';
+  if (b->length != nullptr) *b->length = static_cast<int64_t>(n);
+  return true;
+}
+
+// A value the row buffer holds in the binding's own C type is copied, with
+// the length and the trace line its converter gives. False for any other
+// pair (and for a double while tracing: its line spells the value).
+bool OwnType(const COLSET_COL& col, const Conversion& p, const unsigned char* e,
+             const BIND_REC* b) {
+  size_t size = 0;
+  const char* traced = nullptr;  // the converter's entry line
+  switch (col.type) {
+    case COLSET_VT_INTEGER:
+      if (p.cType == SQL_C_SLONG || p.cType == SQL_C_LONG) size = 4;
+      break;
+    case COLSET_VT_DOUBLE:
+      if (p.cType == SQL_C_DOUBLE && !TRC_Active()) size = 8;
+      break;
+    case COLSET_VT_DATE:
+      if (p.cType == SQL_C_TYPE_DATE || p.cType == SQL_C_DATE) size = 6, traced = "ConvertDATE";
+      break;
+    case COLSET_VT_TIME:
+      if (p.cType == SQL_C_TYPE_TIME || p.cType == SQL_C_TIME) size = 6, traced = "ConvertTIME";
+      break;
+    case COLSET_VT_TIMESTAMP:
+      if (p.cType == SQL_C_TYPE_TIMESTAMP || p.cType == SQL_C_TIMESTAMP) size = 16;
+      break;
+    default:
+      break;
+  }
+  if (size == 0 || col.elem_size < size) return false;
+  if (TRC_Active()) {
+    if (col.type == COLSET_VT_TIMESTAMP)
+      TRC_Printf("ConvertTIMESTAMP: precision,scale (%" PRId64 ",%u) to %s", b->bufferLength,
+                 static_cast<unsigned>(p.decimalDigits), CvtTraceType(p.cType));
+    else if (traced != nullptr)
+      TRC_Printf("%s: retBufferLength(%" PRId64 ") to %s", traced, b->bufferLength,
+                 CvtTraceType(p.cType));
+  }
+  std::memcpy(b->data, e, size);
+  if (b->length != nullptr) *b->length = static_cast<int64_t>(size);
+  return true;
+}
+
+// The lines the text converter traces for a number it reads from text.
+void TraceNumberText(const BIND_REC* b, int16_t cType, const char* parser,
+                     const unsigned char* text, int64_t length) {
+  if (!TRC_Active()) return;
+  TRC_Printf("ConvertCHAR: retBufferLength(%" PRId64 ") to %s", b->bufferLength,
+             CvtTraceType(cType));
+  TRC_Printf("%s: %.*s", parser, static_cast<int>(std::min<int64_t>(length, 256)),
+             reinterpret_cast<const char*>(text));
+}
+
+// Row r of column n into its binding, as GetColumn would: a value held in
+// the row buffer straight to its conversion, anything else (NULL, deferred,
+// a binding GetColumn must look at) through GetColumn.
+SQLRETURN Transfer(StmtHandle* stmt, const Conversion& p, BIND_REC* b, uint32_t r,
+                   COLSET* set) {
+  const COLSET_COL* col = p.col;
+  if (col == nullptr || r >= set->rows_held || col->ind == nullptr || col->ind[r] != 0 ||
+      b->data == nullptr)
+    return GetColumn(stmt, r, b, set);
+  if (b->indicator != nullptr) *b->indicator = 0;
+  ColValueCache& c = stmt->fetch.cache;
+  ColClearCache(&c);
+  c.column = b->column;
+  c.row = r + 1;
+  c.cType = p.cType;
+  int64_t v = 0;
+  int64_t textLength = 0;
+  const unsigned char* e = col->data + static_cast<size_t>(r) * col->elem_size;
+  if (OwnType(*col, p, e, b)) {
+    c.type = col->type;  // as the conversion leaves the cache
+    return SQL_SUCCESS;
+  }
+  if (col->type == COLSET_VT_NTS && p.cType == SQL_C_SBIGINT && col->elem_size > 0 &&
+      PlainDigits(e, col->elem_size, &v, &textLength)) {
+    TraceNumberText(b, p.cType, "CharToNumber64", e, textLength);
+    // The cache as the text converter leaves it.
+    c.type = col->type;
+    c.total = textLength;
+    std::memcpy(b->data, &v, sizeof v);
+    if (b->length != nullptr) *b->length = sizeof v;
+    return SQL_SUCCESS;
+  }
+  if (p.cType == SQL_C_CHAR && (col->type == COLSET_VT_NTS || col->type == COLSET_VT_WNTS) &&
+      PlainAscii(*col, e, b, &textLength)) {
+    if (TRC_Active())
+      TRC_Printf("%s: retBufferLength(%" PRId64 ") to %s",
+                 col->type == COLSET_VT_NTS ? "ConvertCHAR" : "ConvertWCHAR", b->bufferLength,
+                 CvtTraceType(p.cType));
+    c.type = col->type;
+    c.total = textLength;
+    return SQL_SUCCESS;
+  }
+  SQL_NUMERIC_STRUCT num;
+  if (col->type == COLSET_VT_NTS && p.cType == SQL_C_NUMERIC && col->elem_size > 0 &&
+      PlainNumeric(e, col->elem_size, p.scale, p.precision, &num, &textLength)) {
+    TraceNumberText(b, p.cType, "CharToNumeric", e, textLength);
+    c.type = col->type;
+    c.total = textLength;
+    std::memcpy(b->data, &num, sizeof num);
+    if (b->length != nullptr) *b->length = sizeof num;
+    return SQL_SUCCESS;
+  }
+  const SQLRETURN rc =
+      GetInlineValue(stmt, r, b, *col, p.cType, p.scale, p.precision, p.decimalDigits);
+  if (rc == SQL_ERROR) ColClearCache(&c);
+  return rc;
+}
+
+}  // namespace
+
 BIND_REC BIND_FromRec(const StmtHandle* stmt, uint16_t n, const DescRec* rec, int64_t offset,
                       uint32_t r) {
   BIND_REC b;
@@ -138,17 +429,9 @@ BIND_REC BIND_FromRec(const StmtHandle* stmt, uint16_t n, const DescRec* rec, in
   int64_t dataStep = 0;
   int64_t lengthStep = 0;
   if (r > 0) {
-    if (stmt->bindType != SQL_BIND_BY_COLUMN) {
-      dataStep = lengthStep = static_cast<int64_t>(r) * stmt->bindType;
-    } else {
-      // A fixed-size C type's elements lie at its own size whatever buffer
-      // length the application gave; variable bookmarks are binary.
-      int64_t width = n == 0 && rec->conciseType != SQL_C_VARBOOKMARK
-                          ? 8 : TYPE_CSize(rec->conciseType);
-      if (width <= 0) width = rec->octetLength;
-      dataStep = static_cast<int64_t>(r) * width;
-      lengthStep = static_cast<int64_t>(r) * static_cast<int64_t>(sizeof(SQLLEN));
-    }
+    BindSteps(stmt, n, rec, &dataStep, &lengthStep);
+    dataStep *= r;
+    lengthStep *= r;
   }
   b.data = Moved(rec->data, offset + dataStep);
   b.length = Moved(rec->octetLengthPtr, offset + lengthStep);
@@ -177,12 +460,14 @@ SQLRETURN FetchRowToBindings(StmtHandle* stmt) {
   SQLRETURN result = SQL_SUCCESS;
   if (RetrieveData(stmt) && stmt->ard != nullptr) {
     const int count = DESC_Count(stmt->ard);
+    Conversion cv;
     for (int n = 1; n <= count && result != SQL_ERROR; ++n) {
       DescRec* rec = DESC_FindRec(n, stmt);
       if (rec == nullptr) continue;
       BIND_REC b = BIND_FromRec(stmt, static_cast<uint16_t>(n), rec, offset, 0);
       if (b.length != nullptr && *b.length == kDataAtFetch) continue;
-      Keep(&result, GetColumn(stmt, stmt->rowIndex, &b, &stmt->rows));
+      PlanConversion(stmt, static_cast<uint16_t>(n), rec, &stmt->rows, &cv);
+      Keep(&result, Transfer(stmt, cv, &b, stmt->rowIndex, &stmt->rows));
     }
   }
   if (status != nullptr && result == SQL_ERROR) status[0] = SQL_ROW_ERROR;
@@ -200,6 +485,13 @@ SQLRETURN RowsetToBindings(StmtHandle* stmt, uint16_t* statuses, uint32_t row, i
   const uint16_t* ops = stmt->ard != nullptr ? stmt->ard->arrayStatus : nullptr;
   const int count = stmt->ard != nullptr ? DESC_Count(stmt->ard) : 0;
 
+  BoundColumn plans[kMaxPlanned + 1];
+  const bool planned = count <= kMaxPlanned;
+  for (int n = 0; planned && n <= count; ++n)
+    PlanColumn(stmt, static_cast<uint16_t>(n), DESC_FindRec(n, stmt), offset, rs->rows,
+               &plans[n]);
+
+  BoundColumn one;  // a column of a binding too wide for the plans
   SQLRETURN result = SQL_SUCCESS;
   uint32_t withStatus = 0;
   uint32_t errorRows = 0;
@@ -222,14 +514,17 @@ SQLRETURN RowsetToBindings(StmtHandle* stmt, uint16_t* statuses, uint32_t row, i
     }
     const bool onlyBookmarks = st == SQL_ROW_DELETED || !RetrieveData(stmt);
     for (int n = 0; n <= count && result != SQL_ERROR; ++n) {
-      DescRec* rec = DESC_FindRec(n, stmt);
+      if (!planned) PlanColumn(stmt, static_cast<uint16_t>(n), DESC_FindRec(n, stmt), offset,
+                               nullptr, &one);
+      const BoundColumn& p = planned ? plans[n] : one;
+      const DescRec* rec = p.rec;
       if (rec == nullptr || (n == 0 && mode == kRowsetByBookmark)) continue;
       if (onlyBookmarks && rec->conciseType != SQL_C_BOOKMARK &&
           rec->conciseType != SQL_C_VARBOOKMARK)
         continue;
-      BIND_REC b = BIND_FromRec(stmt, static_cast<uint16_t>(n), rec, offset, r);
+      BIND_REC b = p.At(r);
       if (b.length != nullptr && *b.length == kDataAtFetch) continue;
-      const SQLRETURN rc = GetColumn(stmt, r, &b, rs->rows);
+      const SQLRETURN rc = Transfer(stmt, p.conv, &b, r, rs->rows);
       Keep(&result, rc);
       if (rc == SQL_ERROR && statuses != nullptr) statuses[r] = SQL_ROW_ERROR;
     }

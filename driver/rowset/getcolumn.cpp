@@ -534,6 +534,16 @@ SQLRETURN NewValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET_COL& col,
 
   c.type = col.type;
   if (b->data == nullptr) return Fail(stmt, ERR_INVALID_ARGUMENT);
+  return GetInlineValue(stmt, row, b, col, cType, scale, precision, decimalDigits);
+}
+
+}  // namespace
+
+SQLRETURN GetInlineValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, const COLSET_COL& col,
+                         int16_t cType, int16_t scale, uint16_t precision,
+                         uint16_t decimalDigits) {
+  ColValueCache& c = stmt->fetch.cache;
+  c.type = col.type;
   const unsigned char* e = col.data + static_cast<size_t>(row) * col.elem_size;
   int32_t* pending = &stmt->diag.pending;
   void* buf = b->data;
@@ -580,5 +590,3 @@ SQLRETURN NewValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET_COL& col,
   return ConvertPiece(stmt, b, cType, s.kind, s.value, s.length, s.length, scale, precision,
                       false);
 }
-
-}  // namespace

@@ -36,6 +36,17 @@ struct BIND_REC {
 // the same column and row (the statement's ColValueCache).
 SQLRETURN GetColumn(StmtHandle* stmt, uint32_t row, BIND_REC* bind, COLSET* set);
 
+// The part of GetColumn after a new value's checks: the value held in the
+// row buffer's element (neither NULL nor deferred) of `row` converted into
+// bind->data as cType (already resolved from SQL_C_DEFAULT or SQL_ARD_TYPE;
+// scale and precision those of an SQL_C_NUMERIC target, decimalDigits the
+// column's). The caller has cleared the cache and named the column and row
+// in it, as GetColumn does; the bound-column transfer of a rowset calls
+// this directly for the plain values of a column it worked out once.
+SQLRETURN GetInlineValue(StmtHandle* stmt, uint32_t row, BIND_REC* bind, const COLSET_COL& col,
+                         int16_t cType, int16_t scale, uint16_t precision,
+                         uint16_t decimalDigits);
+
 // Next piece of a value the agent delivers on demand (agent slot 40): 0,
 // ERR_NO_DATA_FOUND when nothing more comes, or the agent's code (its messages pulled).
 int32_t ColFetchValue(StmtHandle* stmt, int64_t pieceLength, int16_t cType);

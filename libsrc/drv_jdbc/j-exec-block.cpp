@@ -305,28 +305,42 @@ uint32_t SlotsOf(int32_t kind) {
   }
 }
 
-size_t PlainNumber(int64_t unscaled, int64_t scale, char* out) {
-  char digits[24];
-  const uint64_t magnitude =
-      unscaled < 0 ? uint64_t{0} - static_cast<uint64_t>(unscaled) : static_cast<uint64_t>(unscaled);
-  const auto len = static_cast<int64_t>(std::to_chars(digits, digits + sizeof digits, magnitude).ptr - digits);
+namespace {
+
+uint64_t Magnitude(int64_t v) {
+  return v < 0 ? uint64_t{0} - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+}
+
+}  // namespace
+
+size_t PlainNumberLength(int64_t unscaled, int64_t scale) {
   scale = std::clamp<int64_t>(scale, 0, kMaxScale);
-  char* p = out;
-  if (unscaled < 0) *p++ = '-';
-  const int64_t point = len - scale;  // digits before the point
-  if (scale == 0) {
-    p = std::copy(digits, digits + len, p);
-  } else if (point > 0) {
-    p = std::copy(digits, digits + point, p);
-    *p++ = '.';
-    p = std::copy(digits + point, digits + len, p);
-  } else {
-    *p++ = '0';
-    *p++ = '.';
-    p = std::fill_n(p, -point, '0');
-    p = std::copy(digits, digits + len, p);
-  }
-  return static_cast<size_t>(p - out);
+  const uint64_t m = Magnitude(unscaled);
+  int64_t digits = 1;
+  for (uint64_t bound = 10; digits < 20 && m >= bound; bound *= 10) ++digits;
+  // A leading "0" when every digit lies after the point.
+  const int64_t whole = std::max<int64_t>(digits - scale, 1);
+  return static_cast<size_t>((unscaled < 0 ? 1 : 0) + whole + (scale > 0 ? 1 + scale : 0));
+}
+
+size_t PlainNumber(int64_t unscaled, int64_t scale, char* out) {
+  return PlainNumberAt(unscaled, scale, PlainNumberLength(unscaled, scale), out);
+}
+
+size_t PlainNumberAt(int64_t unscaled, int64_t scale, size_t length, char* out) {
+  // Written from the end, digit by digit: the fraction (zeros where the
+  // digits run out), the point, the whole part.
+  scale = std::clamp<int64_t>(scale, 0, kMaxScale);
+  uint64_t m = Magnitude(unscaled);
+  char* q = out + length;
+  for (int64_t i = 0; i < scale; ++i, m /= 10) *--q = static_cast<char>('0' + m % 10);
+  if (scale > 0) *--q = '.';
+  do {
+    *--q = static_cast<char>('0' + m % 10);
+    m /= 10;
+  } while (q > out + (unscaled < 0 ? 1 : 0));
+  if (unscaled < 0) *--q = '-';
+  return length;
 }
 
 void PutText(uint32_t valueType, unsigned char* e, uint32_t size, const char* text,
@@ -536,9 +550,12 @@ uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set) {
           if (len > 0) byteAt += static_cast<size_t>(len);
         } else if (isNull) {  // the getter's 0 stands for no value: no text
           PutText(col.type, e, col.elem_size, "", -1);
+        } else if (const size_t n = PlainNumberLength(slot[0], slot[1]);
+                   col.type == COLSET_VT_NTS && n < col.elem_size) {
+          e[PlainNumberAt(slot[0], slot[1], n, reinterpret_cast<char*>(e))] = '\0';
         } else {
           char text[kNumberRoom];
-          const size_t n = PlainNumber(slot[0], slot[1], text);
+          PlainNumberAt(slot[0], slot[1], n, text);
           PutText(col.type, e, col.elem_size, text, static_cast<int64_t>(n));
         }
       } else if (kind == kText || kind == kPlain || kind == kBinary) {

@@ -98,6 +98,9 @@ void PutFixed(int32_t kind, unsigned char* e, const int64_t* slots);
 constexpr int64_t kMaxScale = 1000;
 constexpr size_t kNumberRoom = kMaxScale + 24;
 size_t PlainNumber(int64_t unscaled, int64_t scale, char* out);
+// The length of that text, and the text written knowing it.
+size_t PlainNumberLength(int64_t unscaled, int64_t scale);
+size_t PlainNumberAt(int64_t unscaled, int64_t scale, size_t length, char* out);
 
 }  // namespace jblock
 

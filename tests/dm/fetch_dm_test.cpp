@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -254,6 +255,87 @@ TEST_P(FetchDm, RowsetsOfHundredRowsColumnAndRowWise) {
   EXPECT_EQ(6, rows[98].nameInd);  // n, a two-byte letter, three digits
   EXPECT_EQ(SQL_ERROR, SQLFetchScroll(stmt_, SQL_FETCH_PRIOR, 0));
   Exec("DROP TABLE R100");
+}
+
+// BIGINT and DECIMAL values reach bound integer and SQL_C_NUMERIC targets
+// exactly, and text its SQL_C_CHAR buffer of 6 bytes, one row a fetch and in
+// rowsets: the limits (19 digits), 18 digits, zero and negative zero, values
+// below 1, the precision's edge; text that fills the buffer, one byte too
+// long, empty, not ASCII.
+TEST_P(FetchDm, BoundNumbersAndTextKeepEveryDigitAndByte) {
+  const struct {
+    const char* bi;
+    int64_t want;
+    const char* de;  // DECIMAL(12,2)
+    bool negative;
+    uint64_t unscaled;
+    const char* tx;  // VARCHAR(10): the value, then what the buffer gets
+    const char* got;
+  } kRows[] = {
+      {"-9223372036854775808", INT64_MIN, "-9999999999.99", true, 999999999999u, "abcde", "abcde"},
+      {"9223372036854775807", INT64_MAX, "9999999999.99", false, 999999999999u, "abcdef", "abcde"},
+      {"999999999999999999", 999999999999999999, "0.01", false, 1, "", ""},
+      {"-100000000000000000", -100000000000000000, "-0.01", true, 1, "\xC3\xA4" "b", "\xC3\xA4" "b"},
+      {"0", 0, "-0.00", false, 0, "x", "x"},
+      {"-1", -1, "12.30", false, 1230, "\xC3\xA4\xC3\xA4\xC3\xA4", "\xC3\xA4\xC3\xA4"},
+      {"1000003", 1000003, nullptr, false, 0, nullptr, nullptr},
+  };
+  Exec("DROP TABLE IF EXISTS BN");
+  Exec("CREATE TABLE BN (K INTEGER, BI BIGINT, DE DECIMAL(12,2), TX VARCHAR(10))");
+  for (size_t k = 0; k < std::size(kRows); ++k)
+    Exec("INSERT INTO BN VALUES (" + std::to_string(k) + ", " + kRows[k].bi + ", " +
+         (kRows[k].de != nullptr ? kRows[k].de : "NULL") + ", " +
+         (kRows[k].tx != nullptr ? "'" + std::string(kRows[k].tx) + "'" : "NULL") + ")");
+  for (SQLULEN rowset : {1u, 4u}) {
+    SCOPED_TRACE(rowset);
+    ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(stmt_, SQL_UNBIND));
+    ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)rowset, 0));
+    SQLULEN fetched = 0;
+    ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0));
+    std::vector<SQLBIGINT> bi(rowset);
+    std::vector<SQL_NUMERIC_STRUCT> de(rowset);
+    std::vector<char> tx(rowset * 6);
+    std::vector<SQLLEN> biInd(rowset), deInd(rowset), txInd(rowset);
+    ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SBIGINT, bi.data(), 0, biInd.data()));
+    ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 3, SQL_C_CHAR, tx.data(), 6, txInd.data()));
+    SQLHDESC ard = nullptr;
+    ASSERT_EQ(SQL_SUCCESS, SQLGetStmtAttr(stmt_, SQL_ATTR_APP_ROW_DESC, &ard, 0, nullptr));
+    ASSERT_EQ(SQL_SUCCESS, SQLSetDescField(ard, 2, SQL_DESC_TYPE, (SQLPOINTER)SQL_C_NUMERIC, 0));
+    ASSERT_EQ(SQL_SUCCESS, SQLSetDescField(ard, 2, SQL_DESC_PRECISION, (SQLPOINTER)12, 0));
+    ASSERT_EQ(SQL_SUCCESS, SQLSetDescField(ard, 2, SQL_DESC_SCALE, (SQLPOINTER)2, 0));
+    ASSERT_EQ(SQL_SUCCESS, SQLSetDescField(ard, 2, SQL_DESC_INDICATOR_PTR, deInd.data(), 0));
+    ASSERT_EQ(SQL_SUCCESS, SQLSetDescField(ard, 2, SQL_DESC_OCTET_LENGTH_PTR, deInd.data(), 0));
+    ASSERT_EQ(SQL_SUCCESS, SQLSetDescField(ard, 2, SQL_DESC_DATA_PTR, de.data(), 0));
+    Exec("SELECT BI, DE, TX FROM BN ORDER BY K");
+    size_t k = 0;
+    while (SQL_SUCCEEDED(SQLFetch(stmt_))) {
+      for (SQLULEN r = 0; r < fetched; ++r, ++k) {
+        ASSERT_LT(k, std::size(kRows));
+        const auto& want = kRows[k];
+        EXPECT_EQ(bi[r], want.want) << want.bi;
+        EXPECT_EQ(biInd[r], 8) << want.bi;
+        if (want.de == nullptr) {
+          EXPECT_EQ(deInd[r], SQL_NULL_DATA);
+          EXPECT_EQ(txInd[r], SQL_NULL_DATA);
+          continue;
+        }
+        EXPECT_EQ(std::string(&tx[r * 6]), want.got) << want.tx;
+        EXPECT_EQ(txInd[r], static_cast<SQLLEN>(std::strlen(want.tx))) << want.tx;
+        uint64_t unscaled = 0;
+        for (int b = SQL_MAX_NUMERIC_LEN - 1; b >= 0; --b) unscaled = unscaled * 256 + de[r].val[b];
+        EXPECT_EQ(unscaled, want.unscaled) << want.de;
+        EXPECT_EQ(de[r].sign, want.negative ? 0 : 1) << want.de;
+        EXPECT_EQ(de[r].precision, 12) << want.de;
+        EXPECT_EQ(de[r].scale, 2) << want.de;
+        EXPECT_EQ(deInd[r], static_cast<SQLLEN>(sizeof(SQL_NUMERIC_STRUCT))) << want.de;
+      }
+    }
+    EXPECT_EQ(k, std::size(kRows));
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+  }
+  ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(stmt_, SQL_UNBIND));
+  SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)1, 0);
+  Exec("DROP TABLE BN");
 }
 
 INSTANTIATE_TEST_SUITE_P(Backend, FetchDm, ::testing::ValuesIn(qmr_test::TestDsns()));

@@ -105,11 +105,12 @@ class BlockFetchTest : public ::testing::Test {
   }
 
   // Both ways, the block reader used (and only) where expected.
-  static void ExpectSame(const std::string& sql, uint16_t rows, uint32_t wide, bool blockUsed) {
+  static void ExpectSame(const std::string& sql, uint16_t rows, uint32_t wide, bool blockUsed,
+                         uint32_t conn = conn_) {
     const uint64_t before = jblock::BlocksRead();
-    const auto block = FetchAll(conn_, sql, rows, true, wide);
+    const auto block = FetchAll(conn, sql, rows, true, wide);
     const uint64_t used = jblock::BlocksRead() - before;
-    const auto plain = FetchAll(conn_, sql, rows, false, wide);
+    const auto plain = FetchAll(conn, sql, rows, false, wide);
     EXPECT_EQ(jblock::BlocksRead() - before, used);  // off means off
     if (blockUsed)
       EXPECT_GT(used, 0u);
@@ -177,6 +178,37 @@ TEST_F(BlockFetchTest, EdgeValuesMatchInEveryZone) {
   for (const auto& t : kTexts)
     EXPECT_EQ(text(t.col, t.row), t.want) << "column " << t.col << " row " << t.row;
   EXPECT_EQ(s.indicators[4][10], COLSET_IND_NULL);
+}
+
+// HSQLDB's getters take the stored fields as a wall time of the session's
+// zone (the default zone at connect, or SET TIME ZONE's): sessions in zones
+// with daylight saving, where the edges hold a wall time in a gap and one
+// in an overlap, read in other zones.
+TEST_F(BlockFetchTest, EdgeValuesMatchWhateverTheSessionZone) {
+  const char* sql = "SELECT id, dt, tm, ts FROM edges ORDER BY id";
+  const struct {
+    const char* connectZone;
+    const char* setZone;  // a SET TIME ZONE after connect, or null
+  } kSessions[] = {
+      {"Europe/Amsterdam", nullptr},
+      {"America/St_Johns", nullptr},
+      {"Europe/Amsterdam", "SET TIME ZONE INTERVAL '+05:30' HOUR TO MINUTE"},
+  };
+  for (const auto& session : kSessions) {
+    SCOPED_TRACE(std::string("session ") + session.connectZone +
+                 (session.setZone != nullptr ? session.setZone : ""));
+    SetDefaultZone(session.connectZone);
+    const uint32_t conn = ConnectHsqldb("blockfetch");
+    ASSERT_NE(conn, 0u);
+    if (session.setZone != nullptr) Exec(conn, {session.setZone});
+    for (const char* zone : {session.connectZone, "UTC", "Asia/Kolkata", "America/Los_Angeles"}) {
+      SCOPED_TRACE(zone);
+      SetDefaultZone(zone);
+      ExpectSame(sql, 4, 0, true, conn);
+    }
+    Ops().DRV_Disconnect(conn);
+  }
+  SetDefaultZone("UTC");
 }
 
 TEST_F(BlockFetchTest, BlockSizesThatDoNotDivideTheRows) {

@@ -1,12 +1,31 @@
 package quillmar.support;
 
+import java.lang.invoke.MethodHandle;
+import java.lang.invoke.MethodHandles;
+import java.lang.invoke.MethodType;
+import java.lang.ref.WeakReference;
+import java.lang.reflect.Method;
 import java.math.BigDecimal;
 import java.nio.charset.StandardCharsets;
+import java.sql.Connection;
 import java.sql.PreparedStatement;
 import java.sql.ResultSet;
 import java.sql.ResultSetMetaData;
 import java.sql.SQLException;
 import java.sql.SQLWarning;
+import java.sql.Statement;
+import java.sql.Types;
+import java.time.Instant;
+import java.time.LocalDate;
+import java.time.LocalDateTime;
+import java.time.LocalTime;
+import java.time.ZoneOffset;
+import java.time.zone.ZoneOffsetTransition;
+import java.time.zone.ZoneRules;
+import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.Calendar;
+import java.util.GregorianCalendar;
 import java.util.TimeZone;
 
 /**
@@ -27,7 +46,13 @@ import java.util.TimeZone;
  * instant the getter returns exactly as java.util.Date's deprecated field
  * getters compute them (the default zone, the Julian calendar before the
  * Gregorian cut-over, the era's year before year 1) without building a
- * calendar date for each value. BIGINT and DECIMAL values travel as an
+ * calendar date for each value. Where the driver's getter is known to
+ * build its instant from the stored fields as a wall time of a zone the
+ * block can learn (HSQLDB's session zone), the stored value is read as
+ * HSQLDB holds it (through java.time where that cannot be reached) and the
+ * instant computed here, which skips the calendars the getter goes through
+ * (see {@link #readWall} and {@link #instantOf}).
+ * BIGINT and DECIMAL values travel as an
  * unscaled number and a scale that native code writes as the plain text a
  * per-value read gives; a value that does not fit travels as that text.
  */
@@ -76,6 +101,47 @@ public final class QMRRowBlock {
     /** The default zone while a block is read. */
     private TimeZone zone;
 
+    // Dates, times and timestamps read through java.time (see instantOf).
+    /**
+     * The result set the choices below were made for, held weakly: a block
+     * kept by an idle statement must not keep a finished result's rows.
+     */
+    private WeakReference<ResultSet> localFor;
+    /** Per column: read through java.time; null when no column is. */
+    private boolean[] local;
+    /** The session zone's wall-time table (see wallTable). */
+    private Object[] walls;
+    private long[] wallLo;
+    private long[] wallHi;
+    private int[] wallOffset;
+    /** The interval of the wall table the last value fell in. */
+    private int wallAt;
+    /** The default zone has the session zone's rules: fields are the wall time. */
+    private boolean sameZone;
+    /** HSQLDB's stored values and their fields (see storedHandles). */
+    private Class<?> storedOwner;
+    private MethodHandle columnValue;
+    private Class<?> timestampData;
+    private Class<?> timeData;
+    private MethodHandle stampSeconds;
+    private MethodHandle stampNanos;
+    private MethodHandle timeSeconds;
+    private MethodHandle timeNanos;
+    /** HSQLDB's connection.getSession() and session.getCalendar(), looked up once. */
+    private Class<?> sessionOwner;
+    private Method getSession;
+    private Method getCalendar;
+
+    /** What instantOf answers for a wall time the table does not cover. */
+    private static final long NO_INSTANT = Long.MIN_VALUE;
+    // The table covers walls from 1900 to 2038, where the zone data of
+    // java.time and of TimeZone agree; no offset exceeds 18 hours.
+    private static final long TABLE_FROM = -2208988800000L;
+    private static final long TABLE_TO = 2145916800000L;
+    private static final long MAX_OFFSET = 18 * 3600000L;
+    /** The last zone's table, shared by every block. */
+    private static volatile Object[] lastWalls;
+
     public static int slots(int kind) {
         switch (kind) {
             case DATE:
@@ -100,6 +166,8 @@ public final class QMRRowBlock {
     /** The block takes other columns; the arrays stay when they are big enough. */
     public void reshape(int[] kinds, int capacity) {
         this.kinds = kinds.clone();
+        localFor = null;
+        local = null;
         int n = 0;
         for (int k : kinds) {
             n += slots(k);
@@ -198,6 +266,7 @@ public final class QMRRowBlock {
         failure = null;
         zone = TimeZone.getDefault();
         try {
+            chooseLocal(rs);
             while (rows < max) {
                 boolean more;
                 try {
@@ -306,6 +375,348 @@ public final class QMRRowBlock {
         fixed[slot + 2] = e - (153 * m + 2) / 5 + 1;
     }
 
+    /**
+     * Decides once per result set which date, time and timestamp columns
+     * are read through java.time: those of HSQLDB's plain DATE, TIME and
+     * TIMESTAMP types, whose getters take the stored fields as a wall time
+     * of the session's zone. Anything unexpected leaves every column to
+     * its getter.
+     */
+    private void chooseLocal(ResultSet rs) {
+        boolean fresh = localFor == null || localFor.get() != rs;
+        if (fresh) {
+            localFor = new WeakReference<ResultSet>(rs);
+            local = null;
+            boolean any = false;
+            for (int k : kinds) {
+                any |= k == DATE || k == TIME || k == TIMESTAMP;
+            }
+            if (!any) {
+                return;
+            }
+        } else if (local == null) {
+            return;
+        }
+        // The session zone may have moved (SET TIME ZONE) since the last block.
+        TimeZone session = sessionZone(rs);
+        if (session != null && fresh) {
+            local = localColumns(rs);
+            if (local != null) {
+                storedHandles(rs);
+            }
+        }
+        if (session != null && local != null) {
+            useWalls(session);
+        }
+        if (session == null || wallLo == null) {
+            local = null;
+            return;
+        }
+        sameZone = zone.hasSameRules(session);
+    }
+
+    private boolean[] localColumns(ResultSet rs) {
+        try {
+            ResultSetMetaData md = rs.getMetaData();
+            boolean[] out = new boolean[kinds.length];
+            boolean any = false;
+            for (int c = 0; c < kinds.length; ++c) {
+                int type = kinds[c] == DATE ? Types.DATE : kinds[c] == TIME ? Types.TIME
+                        : kinds[c] == TIMESTAMP ? Types.TIMESTAMP : Integer.MIN_VALUE;
+                out[c] = type != Integer.MIN_VALUE && md.getColumnType(c + 1) == type;
+                any |= out[c];
+            }
+            return any ? out : null;
+        } catch (Exception e) {
+            return null;
+        }
+    }
+
+    /** The zone HSQLDB's getters of rs take wall times in; null for another driver. */
+    private TimeZone sessionZone(ResultSet rs) {
+        try {
+            if (!rs.getClass().getName().equals("org.hsqldb.jdbc.JDBCResultSet")) {
+                return null;
+            }
+            Statement st = rs.getStatement();
+            Connection c = st == null ? null : st.getConnection();
+            if (c == null) {
+                return null;
+            }
+            if (c.getClass() != sessionOwner) {
+                getSession = c.getClass().getMethod("getSession");
+                getCalendar = getSession.getReturnType().getMethod("getCalendar");
+                sessionOwner = c.getClass();
+            }
+            Object session = getSession.invoke(c);
+            Object cal = session == null ? null : getCalendar.invoke(session);
+            return cal instanceof GregorianCalendar ? ((Calendar) cal).getTimeZone() : null;
+        } catch (Exception e) {
+            sessionOwner = null;
+            return null;
+        }
+    }
+
+    private void useWalls(TimeZone session) {
+        Object[] t = walls;
+        if (t == null || (t[0] != session && !sameRules((TimeZone) t[0], session))) {
+            t = lastWalls;
+            if (t == null || !sameRules((TimeZone) t[0], session)) {
+                t = wallTable(session);
+                lastWalls = t;
+            }
+        }
+        if (t != walls) {
+            walls = t;
+            wallLo = (long[]) t[1];
+            wallHi = (long[]) t[2];
+            wallOffset = (int[]) t[3];
+            wallAt = 0;
+        }
+    }
+
+    private static boolean sameRules(TimeZone a, TimeZone b) {
+        return a.getID().equals(b.getID()) && a.hasSameRules(b);
+    }
+
+    /**
+     * The table of zone's wall times that have exactly one instant: wall
+     * times from lo[k] up to hi[k] are the instant plus offset[k]. A wall
+     * time in a gap or an overlap falls outside every interval, and is
+     * left to the driver's getter with its calendar. The intervals come
+     * from java.time's rules; every offset is checked against the zone
+     * itself and every interval's ends against a calendar, and a zone that
+     * fails a check gets no table (null arrays).
+     */
+    private static Object[] wallTable(TimeZone zone) {
+        TimeZone z = (TimeZone) zone.clone();
+        Object[] none = {z, null, null, null};
+        ArrayList<Long> at = new ArrayList<Long>();
+        ArrayList<Integer> offsets = new ArrayList<Integer>();
+        try {
+            ZoneRules rules = z.toZoneId().getRules();
+            int offset = z.getOffset(TABLE_FROM);
+            offsets.add(offset);
+            Instant from = Instant.ofEpochMilli(TABLE_FROM);
+            for (;;) {
+                ZoneOffsetTransition t = rules.nextTransition(from);
+                if (t == null || t.toEpochSecond() * 1000 >= TABLE_TO) {
+                    break;
+                }
+                from = t.getInstant();
+                int after = t.getOffsetAfter().getTotalSeconds() * 1000;
+                if (after != offset) {
+                    at.add(t.toEpochSecond() * 1000);
+                    offsets.add(after);
+                    offset = after;
+                }
+            }
+        } catch (RuntimeException e) {
+            return none;
+        }
+        int n = offsets.size();
+        long[] lo = new long[n];
+        long[] hi = new long[n];
+        int[] off = new int[n];
+        GregorianCalendar cal = new GregorianCalendar(z);
+        int used = 0;
+        for (int k = 0; k < n; ++k) {
+            long start = k == 0 ? TABLE_FROM : at.get(k - 1);
+            long end = k == n - 1 ? TABLE_TO : at.get(k);
+            int o = offsets.get(k);
+            if (z.getOffset(start) != o || z.getOffset(end - 1) != o) {
+                return none;
+            }
+            long wallFrom = k == 0 ? start + MAX_OFFSET : start + Math.max(o, offsets.get(k - 1));
+            long wallTo = k == n - 1 ? end - MAX_OFFSET : end + Math.min(o, offsets.get(k + 1));
+            if (wallFrom >= wallTo) {
+                continue;
+            }
+            // A calendar set to either end gives the instant the table does.
+            if (calendarInstant(cal, wallFrom) != wallFrom - o
+                    || calendarInstant(cal, wallTo - 1000) != wallTo - 1000 - o) {
+                return none;
+            }
+            lo[used] = wallFrom;
+            hi[used] = wallTo;
+            off[used] = o;
+            ++used;
+        }
+        return new Object[] {z, Arrays.copyOf(lo, used), Arrays.copyOf(hi, used),
+                             Arrays.copyOf(off, used)};
+    }
+
+    /** The instant a lenient calendar gives for a wall time (1900 on, whole seconds). */
+    private static long calendarInstant(GregorianCalendar cal, long wall) {
+        LocalDateTime f = LocalDateTime.ofEpochSecond(Math.floorDiv(wall, 1000), 0, ZoneOffset.UTC);
+        cal.clear();
+        cal.set(f.getYear(), f.getMonthValue() - 1, f.getDayOfMonth(), f.getHour(), f.getMinute(),
+                f.getSecond());
+        return cal.getTimeInMillis();
+    }
+
+    /**
+     * The instant HSQLDB's getters give for a wall time of the session
+     * zone (the stored fields as milliseconds since 1970 in UTC), or
+     * NO_INSTANT when the table does not answer it.
+     */
+    private long instantOf(long wall) {
+        int k = wallAt;
+        if (k >= wallLo.length || wall < wallLo[k] || wall >= wallHi[k]) {
+            k = Arrays.binarySearch(wallLo, wall);
+            if (k < 0) {
+                k = -k - 2;
+            }
+            if (k < 0 || wall >= wallHi[k]) {
+                return NO_INSTANT;
+            }
+            wallAt = k;
+        }
+        return wall - wallOffset[k];
+    }
+
+    /**
+     * A date, time or timestamp of HSQLDB from its stored value (or, where
+     * that cannot be reached, through java.time), as its getter would give
+     * it; false when the getter must read it (nothing is written then).
+     */
+    private boolean readWall(ResultSet rs, int kind, int col, int slot) throws SQLException {
+        if (columnValue != null) {
+            Object o = storedValue(rs, col);
+            if (o == null) {
+                blank(kind, slot);
+                return true;
+            }
+            try {
+                if (kind == TIME && timeData.isInstance(o)) {
+                    int seconds = (int) timeSeconds.invokeExact(o) % 86400;
+                    return wallValue(TIME, (seconds < 0 ? seconds + 86400 : seconds) * 1000L,
+                                     (int) timeNanos.invokeExact(o), slot);
+                }
+                if (kind != TIME && timestampData.isInstance(o)) {
+                    long seconds = (long) stampSeconds.invokeExact(o);
+                    return kind == DATE
+                            ? wallValue(DATE, Math.floorDiv(seconds, 86400L) * DAY, 0, slot)
+                            : wallValue(TIMESTAMP, seconds * 1000, (int) stampNanos.invokeExact(o),
+                                        slot);
+                }
+            } catch (RuntimeException | Error e) {
+                throw e;
+            } catch (Throwable t) {
+                throw new SQLException(t);
+            }
+            return false;
+        }
+        switch (kind) {
+            case DATE: {
+                LocalDate v = rs.getObject(col, LocalDate.class);
+                if (v == null) {
+                    blank(DATE, slot);
+                    return true;
+                }
+                return wallValue(DATE, v.toEpochDay() * DAY, 0, slot);
+            }
+            case TIME: {
+                LocalTime v = rs.getObject(col, LocalTime.class);
+                if (v == null) {
+                    blank(TIME, slot);
+                    return true;
+                }
+                return wallValue(TIME, v.toSecondOfDay() * 1000L, v.getNano(), slot);
+            }
+            default: {
+                LocalDateTime v = rs.getObject(col, LocalDateTime.class);
+                if (v == null) {
+                    blank(TIMESTAMP, slot);
+                    return true;
+                }
+                return wallValue(TIMESTAMP, v.toEpochSecond(ZoneOffset.UTC) * 1000, v.getNano(),
+                                 slot);
+            }
+        }
+    }
+
+    /** HSQLDB's stored value of col in the current row (wasNull follows it). */
+    private Object storedValue(ResultSet rs, int col) throws SQLException {
+        try {
+            return (Object) columnValue.invokeExact(rs, col);
+        } catch (SQLException | RuntimeException | Error e) {
+            throw e;
+        } catch (Throwable t) {
+            throw new SQLException(t);
+        }
+    }
+
+    /**
+     * The fields of a value whose stored fields are wall (milliseconds since
+     * 1970 read in UTC, whole seconds): the getter's instant is the wall time
+     * less the session zone's offset, its fields that instant's in the
+     * default zone, which are the wall time's own where both zones have the
+     * same rules. A time's instant carries the milliseconds of its
+     * nanoseconds. False when the wall table does not answer.
+     */
+    private boolean wallValue(int kind, long wall, int nanos, int slot) {
+        long utc = instantOf(wall);
+        if (utc == NO_INSTANT) {
+            return false;
+        }
+        boolean date = kind != TIME;
+        boolean time = kind != DATE;
+        if (sameZone) {
+            // From 1900 on: the Gregorian calendar.
+            if (date) {
+                gregorian(Math.floorDiv(wall, DAY), slot);
+            }
+            if (time) {
+                long ms = Math.floorMod(wall, DAY);
+                int at = date ? slot + 3 : slot;
+                fixed[at] = ms / 3600000;
+                fixed[at + 1] = ms / 60000 % 60;
+                fixed[at + 2] = ms / 1000 % 60;
+            }
+        } else {
+            fields(kind == TIME ? utc + nanos / 1000000 : utc, slot, date, time);
+        }
+        if (kind == TIMESTAMP) {
+            fixed[slot + 6] = nanos;
+        }
+        return true;
+    }
+
+    /**
+     * HSQLDB's own reading of a column's stored value and the fields of its
+     * date and time values, looked up once for a result set class; none
+     * (columnValue null) where they cannot be reached.
+     */
+    private void storedHandles(ResultSet rs) {
+        Class<?> c = rs.getClass();
+        if (c == storedOwner) {
+            return;
+        }
+        storedOwner = c;
+        columnValue = null;
+        try {
+            Method m = c.getDeclaredMethod("getColumnValue", int.class);
+            m.setAccessible(true);
+            MethodHandles.Lookup lookup = MethodHandles.lookup();
+            ClassLoader loader = c.getClassLoader();
+            Class<?> stamp = Class.forName("org.hsqldb.types.TimestampData", false, loader);
+            Class<?> time = Class.forName("org.hsqldb.types.TimeData", false, loader);
+            MethodType ofLong = MethodType.methodType(long.class, Object.class);
+            MethodType ofInt = MethodType.methodType(int.class, Object.class);
+            stampSeconds = lookup.unreflect(stamp.getMethod("getSeconds")).asType(ofLong);
+            stampNanos = lookup.unreflect(stamp.getMethod("getNanos")).asType(ofInt);
+            timeSeconds = lookup.unreflect(time.getMethod("getSeconds")).asType(ofInt);
+            timeNanos = lookup.unreflect(time.getMethod("getNanos")).asType(ofInt);
+            timestampData = stamp;
+            timeData = time;
+            columnValue = lookup.unreflect(m).asType(
+                    MethodType.methodType(Object.class, ResultSet.class, int.class));
+        } catch (Throwable t) {
+            columnValue = null;
+        }
+    }
+
     /** A value that travels as text where a number would. */
     private void numberText(String s, int slot) {
         fixed[slot] = putText(s);
@@ -345,6 +756,9 @@ public final class QMRRowBlock {
                 fixed[slot] = Double.doubleToRawLongBits(rs.getDouble(col));
                 break;
             case DATE: {
+                if (local != null && local[col - 1] && readWall(rs, DATE, col, slot)) {
+                    break;
+                }
                 java.sql.Date d = rs.getDate(col);
                 if (d == null) {
                     blank(DATE, slot);
@@ -354,6 +768,9 @@ public final class QMRRowBlock {
                 break;
             }
             case TIME: {
+                if (local != null && local[col - 1] && readWall(rs, TIME, col, slot)) {
+                    break;
+                }
                 java.sql.Time t = rs.getTime(col);
                 if (t == null) {
                     blank(TIME, slot);
@@ -363,6 +780,9 @@ public final class QMRRowBlock {
                 break;
             }
             case TIMESTAMP: {
+                if (local != null && local[col - 1] && readWall(rs, TIMESTAMP, col, slot)) {
+                    break;
+                }
                 java.sql.Timestamp t = rs.getTimestamp(col);
                 if (t == null) {
                     blank(TIMESTAMP, slot);
