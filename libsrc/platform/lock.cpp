@@ -21,15 +21,24 @@ void Gate::release_one() {
   if (--depth_ == 0) {
     owner_ = 0;
     hold_ = 0;
-    cv_.notify_one();
+    // Every call takes and ends a hold: the signal's own cost is spent only
+    // when a thread waits.
+    if (waiters_ > 0) cv_.notify_one();
   }
 }
 
-void Gate::lock() {
+void Gate::lock() { lock_hold(); }
+
+Gate::Hold Gate::lock_hold() {
   std::unique_lock<std::mutex> g(m_);
   const uint64_t me = self();
-  if (depth_ == 0 || owner_ != me) cv_.wait(g, [this] { return depth_ == 0; });
+  if (depth_ > 0 && owner_ != me) {
+    ++waiters_;
+    cv_.wait(g, [this] { return depth_ == 0; });
+    --waiters_;
+  }
   take(me);
+  return hold_;
 }
 
 bool Gate::try_lock() {
