@@ -392,8 +392,11 @@ int DRV_InitCalls() {
   // Only the low 16 bits of a table tag count: these give tags 1 to 4.
   HANDLE_TABLE* tables[] = {&gEnvTable, &gConnTable, &gStmtTable, &gDescTable};
   const uint32_t tags[] = {0x0DBC0001, 0x0DBC0002, 0x0DBC0003, 0x0DBC0004};
+  // The tables take no lock of their own: every lookup, allocation and
+  // release of a number happens under the call lock already, and a lock per
+  // table would be a second one on every call.
   for (int i = 0; i < 4; ++i) {
-    if (HT_Init(tables[i], tags[i]) != 0 || HT_EnableLock(tables[i]) != 0) {
+    if (HT_Init(tables[i], tags[i]) != 0) {
       for (HANDLE_TABLE* t : tables) HT_Done(t);
       return -1;
     }

@@ -6,7 +6,10 @@ namespace plat {
 
 uint64_t Gate::self() {
   static std::atomic<uint64_t> next{1};
-  thread_local const uint64_t me = next.fetch_add(1, std::memory_order_relaxed);
+  // Zero-initialised rather than dynamically: every call into the driver
+  // asks, and a dynamic thread-local pays its initialisation check each time.
+  thread_local uint64_t me = 0;
+  if (me == 0) me = next.fetch_add(1, std::memory_order_relaxed);
   return me;
 }
 
@@ -56,7 +59,9 @@ void Gate::unlock() {
 
 void Gate::unlock(Hold hold) {
   std::lock_guard<std::mutex> g(m_);
-  if (depth_ > 0 && hold != 0 && hold_ == hold && owner_ == self()) release_one();
+  // A hold is its taker's alone (numbers are never reused), so the current
+  // hold being the named one makes the caller its owner.
+  if (depth_ > 0 && hold != 0 && hold_ == hold) release_one();
 }
 
 Gate::Hold Gate::hold() const {

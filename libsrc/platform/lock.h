@@ -107,7 +107,8 @@ class CAPABILITY("gate") Gate {
   // Lets go of one level of the caller's own hold; nothing when the caller
   // does not hold the gate.
   void unlock() RELEASE();
-  // The same, only while the named hold lasts.
+  // Lets go of one level of the named hold while it lasts; the caller is
+  // the thread that took it (as Guard is).
   void unlock(Hold hold) RELEASE();
   // The caller's hold, 0 when the caller does not hold the gate.
   Hold hold() const;
