@@ -247,14 +247,6 @@ int DoubleToNumeric(double value, SQL_NUMERIC_STRUCT* out, int16_t scale, uint16
   return NumericFrom(value, false, out, scale, precision, pending);
 }
 
-int FormatDoubleG(char* buffer, double value, int digits) {
-  const auto r = std::to_chars(buffer, buffer + 31, value, std::chars_format::general, digits);
-  auto n = static_cast<int>(r.ptr - buffer);
-  if (n > 0 && buffer[n - 1] == '.') --n;
-  buffer[n] = '\0';
-  return n;
-}
-
 void TrimTrailingPoint(char* text) {
   const size_t n = std::strlen(text);
   if (n > 0 && text[n - 1] == '.') text[n - 1] = '\0';
