@@ -72,15 +72,25 @@ DRV_Return runOp(const CallDesc* d, const Hooks& h, void* record, DiagArea* diag
   return rc;
 }
 
-// Runs an operation on a connection, statement or descriptor once the busy
-// mark is set: the connection's call lock, then the serialising lock unless
-// the process decided it needs none.
-DRV_Return runLocked(ConnHandle* conn, bool noSerialise, const CallDesc* d, const Hooks& h,
-                     void* record, DiagArea* diag, va_list args) {
-  plat::Guard<plat::Gate> callHold(conn->callLock);
+// The serialising lock around an operation unless the process decided it
+// needs none.
+DRV_Return runSerialised(bool noSerialise, const CallDesc* d, const Hooks& h, void* record,
+                         DiagArea* diag, va_list args) {
   if (noSerialise) return runOp(d, h, record, diag, args);
   CallGuard serial(DRV_SerialLock());
   return runOp(d, h, record, diag, args);
+}
+
+// Runs an operation on a connection, statement or descriptor once the busy
+// mark is set: under the connection's call lock once another thread may
+// take it too (before that the busy mark is all it would add), then the
+// serialising lock.
+DRV_Return runLocked(ConnHandle* conn, bool noSerialise, const CallDesc* d, const Hooks& h,
+                     void* record, DiagArea* diag, va_list args) {
+  if (!conn->callLockShared.load(std::memory_order_acquire))
+    return runSerialised(noSerialise, d, h, record, diag, args);
+  plat::Guard<plat::Gate> callHold(conn->callLock);
+  return runSerialised(noSerialise, d, h, record, diag, args);
 }
 
 // Signalled whenever a connection's call ends; waited on with the call lock.
