@@ -187,6 +187,10 @@ DRV_Return Enlist(ConnHandle* c, uint64_t value) {
   if (c->dtcEnlisted != 0 && !xa.lost(c->dtcResource)) return SQL_SUCCESS;
   if (xa.startup() != 0) return Fail(c, ERR_ENLIST_FAILED);
   CONN_ReleaseDtc(c);
+  // From here the coordinator may take the call lock: this call holds it
+  // too, as every later call on the connection will.
+  c->callLockShared.store(true, std::memory_order_release);
+  plat::Guard<plat::Gate> hold(c->callLock);
   // The dispenser opens its own connection to the same data source.
   std::string text = "DSN=" + c->dsn + ";UID=" + c->uid + ";PWD=" + c->pwd + ";";
   void* resource = xa.create(transaction, c->agentEnv, c->agentConn, &c->agent, &c->xaData,

@@ -19,7 +19,7 @@ void ERR_FreeList(ErrRec* first) {
 
 void DIAG_Clear(DiagArea* d) {
   if (d == nullptr) return;
-  ERR_FreeList(d->head);
+  if (d->head != nullptr) ERR_FreeList(d->head);
   d->head = nullptr;
   d->tail = nullptr;
   d->count = 0;

@@ -72,15 +72,25 @@ DRV_Return runOp(const CallDesc* d, const Hooks& h, void* record, DiagArea* diag
   return rc;
 }
 
-// Runs an operation on a connection, statement or descriptor once the busy
-// mark is set: the connection's call lock, then the serialising lock unless
-// the process decided it needs none.
-DRV_Return runLocked(ConnHandle* conn, bool noSerialise, const CallDesc* d, const Hooks& h,
-                     void* record, DiagArea* diag, va_list args) {
-  plat::Guard<plat::Gate> callHold(conn->callLock);
+// The serialising lock around an operation unless the process decided it
+// needs none.
+DRV_Return runSerialised(bool noSerialise, const CallDesc* d, const Hooks& h, void* record,
+                         DiagArea* diag, va_list args) {
   if (noSerialise) return runOp(d, h, record, diag, args);
   CallGuard serial(DRV_SerialLock());
   return runOp(d, h, record, diag, args);
+}
+
+// Runs an operation on a connection, statement or descriptor once the busy
+// mark is set: under the connection's call lock once another thread may
+// take it too (before that the busy mark is all it would add), then the
+// serialising lock.
+DRV_Return runLocked(ConnHandle* conn, bool noSerialise, const CallDesc* d, const Hooks& h,
+                     void* record, DiagArea* diag, va_list args) {
+  if (!conn->callLockShared.load(std::memory_order_acquire))
+    return runSerialised(noSerialise, d, h, record, diag, args);
+  plat::Guard<plat::Gate> callHold(conn->callLock);
+  return runSerialised(noSerialise, d, h, record, diag, args);
 }
 
 // Signalled whenever a connection's call ends; waited on with the call lock.
@@ -392,8 +402,11 @@ int DRV_InitCalls() {
   // Only the low 16 bits of a table tag count: these give tags 1 to 4.
   HANDLE_TABLE* tables[] = {&gEnvTable, &gConnTable, &gStmtTable, &gDescTable};
   const uint32_t tags[] = {0x0DBC0001, 0x0DBC0002, 0x0DBC0003, 0x0DBC0004};
+  // The tables take no lock of their own: every lookup, allocation and
+  // release of a number happens under the call lock already, and a lock per
+  // table would be a second one on every call.
   for (int i = 0; i < 4; ++i) {
-    if (HT_Init(tables[i], tags[i]) != 0 || HT_EnableLock(tables[i]) != 0) {
+    if (HT_Init(tables[i], tags[i]) != 0) {
       for (HANDLE_TABLE* t : tables) HT_Done(t);
       return -1;
     }

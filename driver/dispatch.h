@@ -57,7 +57,8 @@ constexpr uint32_t kConnTableTag = 2;
 constexpr uint32_t kStmtTableTag = 3;
 constexpr uint32_t kDescTableTag = 4;
 
-// The four handle tables (each with its own lock once initialised).
+// The four handle tables, used only under the call lock (they have no lock
+// of their own).
 extern HANDLE_TABLE gEnvTable;
 extern HANDLE_TABLE gConnTable;
 extern HANDLE_TABLE gStmtTable;

@@ -8,6 +8,7 @@
 #ifndef QMR_DRIVER_HANDLES_H
 #define QMR_DRIVER_HANDLES_H
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -217,6 +218,11 @@ struct ConnHandle {
   // connection. A gate, so that the transaction coordinator's thread may
   // release a hold taken on another thread.
   plat::Gate callLock ACQUIRED_BEFORE(lock_order::serialLock);
+  // Set (for good) before anything other than the dispatcher may take the
+  // call lock: the enlistment handing it to the coordinator, the XA switch
+  // opening the connection. Until then the busy mark alone keeps calls
+  // apart, and the dispatcher leaves the gate alone.
+  std::atomic<bool> callLockShared{false};
 };
 
 // ---------------------------------------------------------------------------

@@ -112,6 +112,9 @@ XA_CONN* XA_ConnOpen(const char* xaInfo) {
     XA_ConnFree(xc);
     return nullptr;
   }
+  // The switch's calls take the connection's call lock from the manager's
+  // threads; the dispatcher takes it from now on too.
+  xc->conn->callLockShared.store(true, std::memory_order_release);
   return xc;
 }
 

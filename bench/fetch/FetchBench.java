@@ -5,7 +5,8 @@
 // Plain JDBC at its fastest: typed getters (dates and timestamps through
 // getObject with the java.time classes, which skips the calendar that
 // getDate and getTimestamp go through), and for the text pass getString with
-// the texts read by hand as the C++ side reads them with strtoll and sscanf.
+// the texts read by hand as the C++ side reads them: numbers parsed, dates
+// and timestamps read by position.
 // A warm-up round, then the best of two.
 //   java -cp JAR:DIR FetchBench URL USER SELECT_SQL [SETUP_SQL ...]
 // Prints one line per way of reading: "jdbc-<way> <rows> <seconds> <checksum>".

@@ -293,8 +293,12 @@ SQLRETURN CopyWideToUtf8(const char16_t* src, int64_t units, int64_t totalUnits,
                          const Target& t, int64_t* consumed, TextCarry* carry) {
   Store(consumed, 0);
   if (t.bufferLength < 0) return Fail(t.pending, ERR_INVALID_LENGTH);
-  Store(t.lengthPtr,
-        WithCarry(ConvertedLength(units, totalUnits, Utf8BytesOf(src, units)), CarryBytes(carry)));
+  // Text is mostly ASCII: only what follows its ASCII head is measured
+  // character by character.
+  int64_t ascii = 0;
+  while (ascii < units && src[ascii] < 0x80) ++ascii;
+  const int64_t bytes = ascii + Utf8BytesOf(src + ascii, units - ascii);
+  Store(t.lengthPtr, WithCarry(ConvertedLength(units, totalUnits, bytes), CarryBytes(carry)));
   if (t.bufferLength == 0 || t.buffer == nullptr) return Info(t.pending, ERR_TRUNCATED);
   auto* out = static_cast<unsigned char*>(t.buffer);
   const int64_t room = t.bufferLength - 1;
@@ -327,10 +331,10 @@ SQLRETURN CopyWide(const char16_t* src, int64_t units, int64_t totalUnits, const
   return Done(Unfinished(in, units, carry) || MoreFollows(units, totalUnits), t.pending);
 }
 
-SQLRETURN PutAsciiText(const std::string& text, int16_t cType, Cut cut, const Target& t) {
-  const auto n = static_cast<int64_t>(text.size());
-  if (cType == SQL_C_WCHAR) return CopyUtf8ToWide(text.data(), n, n, cut, t, nullptr, nullptr);
-  return CopyBytes(text.data(), n, n, true, cut, t, nullptr);
+SQLRETURN PutAsciiText(const char* text, int64_t length, int16_t cType, Cut cut,
+                       const Target& t) {
+  if (cType == SQL_C_WCHAR) return CopyUtf8ToWide(text, length, length, cut, t, nullptr, nullptr);
+  return CopyBytes(text, length, length, true, cut, t, nullptr);
 }
 
 int64_t AsciiRoom(int16_t cType, int64_t bufferLength) {

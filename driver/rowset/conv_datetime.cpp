@@ -30,21 +30,25 @@ void Digits(char* p, unsigned v, int width) {
   }
 }
 
-std::string DateText(int16_t y, unsigned m, unsigned d) {
-  char buf[10] = {0, 0, 0, 0, '-', 0, 0, '-', 0, 0};
-  Digits(buf, static_cast<unsigned>(Year(y)), 4);
-  Digits(buf + 5, Field(m), 2);
-  Digits(buf + 8, Field(d), 2);
-  return std::string(buf, sizeof buf);
+// "yyyy-mm-dd" into p (10 bytes).
+void DateText(char* p, int16_t y, unsigned m, unsigned d) {
+  Digits(p, static_cast<unsigned>(Year(y)), 4);
+  p[4] = '-';
+  Digits(p + 5, Field(m), 2);
+  p[7] = '-';
+  Digits(p + 8, Field(d), 2);
 }
+constexpr int64_t kDateText = 10;
 
-std::string TimeText(unsigned h, unsigned m, unsigned s) {
-  char buf[8] = {0, 0, ':', 0, 0, ':', 0, 0};
-  Digits(buf, Field(h), 2);
-  Digits(buf + 3, Field(m), 2);
-  Digits(buf + 6, Field(s), 2);
-  return std::string(buf, sizeof buf);
+// "hh:mm:ss" into p (8 bytes).
+void TimeText(char* p, unsigned h, unsigned m, unsigned s) {
+  Digits(p, Field(h), 2);
+  p[2] = ':';
+  Digits(p + 3, Field(m), 2);
+  p[5] = ':';
+  Digits(p + 6, Field(s), 2);
 }
+constexpr int64_t kTimeText = 8;
 
 template <class T>
 SQLRETURN Put(const T& v, const Target& t, int32_t info = 0) {
@@ -82,9 +86,11 @@ SQLRETURN ConvertDATE(const SQL_DATE_STRUCT* value, int16_t cType, void* buffer,
                       int64_t bufferLength, int64_t* lengthPtr, int32_t* pending) {
   TraceEntry("ConvertDATE", bufferLength, cType);
   const Target t{buffer, bufferLength, lengthPtr, pending};
-  if (IsText(cType))
-    return conv::PutAsciiText(DateText(value->year, value->month, value->day), cType,
-                              Cut::Refused, t);
+  if (IsText(cType)) {
+    char text[kDateText];
+    DateText(text, value->year, value->month, value->day);
+    return conv::PutAsciiText(text, kDateText, cType, Cut::Refused, t);
+  }
   SQL_TIMESTAMP_STRUCT ts{};
   ts.year = value->year;
   ts.month = value->month;
@@ -96,9 +102,11 @@ SQLRETURN ConvertTIME(const SQL_TIME_STRUCT* value, int16_t cType, void* buffer,
                       int64_t bufferLength, int64_t* lengthPtr, int32_t* pending) {
   TraceEntry("ConvertTIME", bufferLength, cType);
   const Target t{buffer, bufferLength, lengthPtr, pending};
-  if (IsText(cType))
-    return conv::PutAsciiText(TimeText(value->hour, value->minute, value->second), cType,
-                              Cut::Refused, t);
+  if (IsText(cType)) {
+    char text[kTimeText];
+    TimeText(text, value->hour, value->minute, value->second);
+    return conv::PutAsciiText(text, kTimeText, cType, Cut::Refused, t);
+  }
   SQL_TIMESTAMP_STRUCT ts{};
   ts.hour = value->hour;
   ts.minute = value->minute;
@@ -114,25 +122,31 @@ SQLRETURN ConvertTIMESTAMP(const SQL_TIMESTAMP_STRUCT* value, int16_t cType, voi
                static_cast<unsigned>(decimalDigits), CvtTraceType(cType));
   const Target t{buffer, bufferLength, lengthPtr, pending};
   if (IsText(cType)) {
-    std::string text = DateText(value->year, value->month, value->day) + " " +
-                       TimeText(value->hour, value->minute, value->second);
+    // "yyyy-mm-dd hh:mm:ss.fffffffff"
+    char text[kTimestampWhole + 10];
+    DateText(text, value->year, value->month, value->day);
+    text[kDateText] = ' ';
+    TimeText(text + kDateText + 1, value->hour, value->minute, value->second);
     // Nine digits, trailing zeros stripped back to the column's digits; a
     // non-zero digit is never dropped, whatever the column says.
     const uint32_t fraction = value->fraction > 999999999u ? 999999999u : value->fraction;
-    char digits[9];
+    char* digits = text + kTimestampWhole + 1;
     Digits(digits, fraction, 9);
-    size_t keep = decimalDigits > 9 ? 9 : decimalDigits;
-    size_t n = 9;
+    const int64_t keep = decimalDigits > 9 ? 9 : decimalDigits;
+    int64_t n = 9;
     while (n > keep && digits[n - 1] == '0') --n;
-    if (n > 0) text += "." + std::string(digits, n);
-    if (TRC_Active()) TRC_Printf("ConvertTIMESTAMP temBuf string = %s", text.c_str());
+    text[kTimestampWhole] = '.';
+    const int64_t length = n > 0 ? kTimestampWhole + 1 + n : kTimestampWhole;
+    if (TRC_Active())
+      TRC_Printf("ConvertTIMESTAMP temBuf string = %.*s", static_cast<int>(length), text);
     const int64_t room = conv::AsciiRoom(cType, bufferLength);
-    if (bufferLength <= 0 || buffer == nullptr || static_cast<int64_t>(text.size()) <= room)
-      return conv::PutAsciiText(text, cType, Cut::Refused, t);
+    if (bufferLength <= 0 || buffer == nullptr || length <= room)
+      return conv::PutAsciiText(text, length, cType, Cut::Refused, t);
     if (room < kTimestampWhole) return conv::Fail(pending, ERR_NUMERIC_RANGE);
     // Cut inside the fraction only; never leave a bare point.
     const int64_t shown = room == kTimestampWhole + 1 ? kTimestampWhole : room;
-    return conv::PutShortened(text, text.substr(0, static_cast<size_t>(shown)), cType, t);
+    return conv::PutShortened(std::string(text, static_cast<size_t>(length)),
+                              std::string(text, static_cast<size_t>(shown)), cType, t);
   }
   switch (cType) {
     case SQL_C_BINARY:

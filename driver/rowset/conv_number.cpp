@@ -20,12 +20,6 @@ SQLRETURN Put(T v, const Target& t, int32_t info = 0) {
   return conv::PutFixed(&v, sizeof v, t, info);
 }
 
-std::string IntegerText(int64_t v) {
-  char buf[24];
-  const auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
-}
-
 // An integer value (already widened by its signedness) of a source that is
 // `bytes` wide and whose raw bytes are `raw`.
 SQLRETURN FromInteger(int64_t v, const void* raw, int bytes, uint16_t defaultPrecision,
@@ -59,9 +53,12 @@ SQLRETURN FromInteger(int64_t v, const void* raw, int bytes, uint16_t defaultPre
     case SQL_C_DOUBLE:
       return Put(static_cast<double>(v), t);
     case SQL_C_CHAR:
-    case SQL_C_WCHAR:
+    case SQL_C_WCHAR: {
       // Dropping digits of a whole number would change its value.
-      return conv::PutAsciiText(IntegerText(v), cType, Cut::Refused, t);
+      char text[24];
+      const auto r = std::to_chars(text, text + sizeof text, v);
+      return conv::PutAsciiText(text, r.ptr - text, cType, Cut::Refused, t);
+    }
     case SQL_C_BINARY:
       return conv::PutImage(raw, bytes, t);
     case SQL_C_NUMERIC: {
@@ -162,11 +159,12 @@ SQLRETURN FromReal(double v, bool isFloat, const void* raw, int16_t cType, const
     case SQL_C_WCHAR: {
       if (!std::isfinite(v)) return conv::PutAsciiText(NonFiniteText(v), cType, Cut::Refused, t);
       const int digits = isFloat ? 8 : 17;
-      const std::string full = GText(v, digits);
+      char text[64];
+      const int64_t length = FormatDoubleG(text, v, digits);
       const int64_t room = conv::AsciiRoom(cType, t.bufferLength);
-      if (t.bufferLength <= 0 || t.buffer == nullptr ||
-          static_cast<int64_t>(full.size()) <= room)
-        return conv::PutAsciiText(full, cType, Cut::Refused, t);
+      if (t.bufferLength <= 0 || t.buffer == nullptr || length <= room)
+        return conv::PutAsciiText(text, length, cType, Cut::Refused, t);
+      const std::string full(text, static_cast<size_t>(length));
       // Fewer significant digits, rounded, as long as the magnitude survives.
       for (int p = digits - 1; p >= 1; --p) {
         const std::string shorter = GText(v, p);
@@ -247,14 +245,6 @@ int DoubleToNumeric(double value, SQL_NUMERIC_STRUCT* out, int16_t scale, uint16
                     int32_t* pending) {
   if (TRC_Active()) TRC_Printf("DoubleToNumeric: %e", value);
   return NumericFrom(value, false, out, scale, precision, pending);
-}
-
-int FormatDoubleG(char* buffer, double value, int digits) {
-  const auto r = std::to_chars(buffer, buffer + 31, value, std::chars_format::general, digits);
-  const auto n = static_cast<int>(r.ptr - buffer);
-  buffer[n] = '\0';
-  TrimTrailingPoint(buffer);
-  return static_cast<int>(std::strlen(buffer));
 }
 
 void TrimTrailingPoint(char* text) {

@@ -75,7 +75,11 @@ SQLRETURN CopyWide(const char16_t* src, int64_t units, int64_t totalUnits, const
 
 // ASCII text produced by a converter (a number, a date) into an SQL_C_CHAR
 // or SQL_C_WCHAR target.
-SQLRETURN PutAsciiText(const std::string& text, int16_t cType, Cut cut, const Target& t);
+SQLRETURN PutAsciiText(const char* text, int64_t length, int16_t cType, Cut cut,
+                       const Target& t);
+inline SQLRETURN PutAsciiText(const std::string& text, int16_t cType, Cut cut, const Target& t) {
+  return PutAsciiText(text.data(), static_cast<int64_t>(text.size()), cType, cut, t);
+}
 // Characters of ASCII text that fit the target with the terminator.
 int64_t AsciiRoom(int16_t cType, int64_t bufferLength);
 // A shortened form `shown` of ASCII text `full` (which did not fit): writes

@@ -6,7 +6,10 @@ namespace plat {
 
 uint64_t Gate::self() {
   static std::atomic<uint64_t> next{1};
-  thread_local const uint64_t me = next.fetch_add(1, std::memory_order_relaxed);
+  // Zero-initialised rather than dynamically: every call into the driver
+  // asks, and a dynamic thread-local pays its initialisation check each time.
+  thread_local uint64_t me = 0;
+  if (me == 0) me = next.fetch_add(1, std::memory_order_relaxed);
   return me;
 }
 
@@ -21,15 +24,24 @@ void Gate::release_one() {
   if (--depth_ == 0) {
     owner_ = 0;
     hold_ = 0;
-    cv_.notify_one();
+    // Every call takes and ends a hold: the signal's own cost is spent only
+    // when a thread waits.
+    if (waiters_ > 0) cv_.notify_one();
   }
 }
 
-void Gate::lock() {
+void Gate::lock() { lock_hold(); }
+
+Gate::Hold Gate::lock_hold() {
   std::unique_lock<std::mutex> g(m_);
   const uint64_t me = self();
-  if (depth_ == 0 || owner_ != me) cv_.wait(g, [this] { return depth_ == 0; });
+  if (depth_ > 0 && owner_ != me) {
+    ++waiters_;
+    cv_.wait(g, [this] { return depth_ == 0; });
+    --waiters_;
+  }
   take(me);
+  return hold_;
 }
 
 bool Gate::try_lock() {
@@ -47,7 +59,9 @@ void Gate::unlock() {
 
 void Gate::unlock(Hold hold) {
   std::lock_guard<std::mutex> g(m_);
-  if (depth_ > 0 && hold != 0 && hold_ == hold && owner_ == self()) release_one();
+  // A hold is its taker's alone (numbers are never reused), so the current
+  // hold being the named one makes the caller its owner.
+  if (depth_ > 0 && hold != 0 && hold_ == hold) release_one();
 }
 
 Gate::Hold Gate::hold() const {

@@ -100,11 +100,15 @@ class CAPABILITY("gate") Gate {
   using Hold = uint64_t;  // 0: no hold
 
   void lock() ACQUIRE();
+  // lock(), answering the caller's hold: what Guard remembers, taken under
+  // the one acquisition instead of a second.
+  Hold lock_hold() ACQUIRE();
   bool try_lock() TRY_ACQUIRE(true);
   // Lets go of one level of the caller's own hold; nothing when the caller
   // does not hold the gate.
   void unlock() RELEASE();
-  // The same, only while the named hold lasts.
+  // Lets go of one level of the named hold while it lasts; the caller is
+  // the thread that took it (as Guard is).
   void unlock(Hold hold) RELEASE();
   // The caller's hold, 0 when the caller does not hold the gate.
   Hold hold() const;
@@ -128,6 +132,7 @@ class CAPABILITY("gate") Gate {
   std::condition_variable cv_;
   uint64_t owner_ = 0;
   unsigned depth_ = 0;
+  unsigned waiters_ = 0;  // threads in lock() waiting for the gate to be free
   Hold hold_ = 0;      // the current hold while depth_ > 0
   Hold lastHold_ = 0;  // the last hold begun
 };
@@ -151,17 +156,14 @@ class SCOPED_CAPABILITY Guard {
 template <>
 class SCOPED_CAPABILITY Guard<Gate> {
  public:
-  explicit Guard(Gate& gate) ACQUIRE(gate) : gate_(gate) {
-    gate_.lock();
-    hold_ = gate_.hold();
-  }
+  explicit Guard(Gate& gate) ACQUIRE(gate) : gate_(gate), hold_(gate_.lock_hold()) {}
   ~Guard() RELEASE() { gate_.unlock(hold_); }
   Guard(const Guard&) = delete;
   Guard& operator=(const Guard&) = delete;
 
  private:
   Gate& gate_;
-  Gate::Hold hold_ = 0;
+  Gate::Hold hold_;
 };
 
 // A holder that can let go and take the lock again within its scope, as a
