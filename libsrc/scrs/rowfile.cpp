@@ -2,9 +2,12 @@
 
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -81,7 +84,9 @@ template <uint32_t D>
 RF_STEP bool Bytes(RF_STREAM* s, void* p, uint64_t n) {
   if (n == 0) return true;
   if (D == RF_WRITE) {
-    if (s->put != nullptr) {
+    if (s->put != nullptr && s->pieces != nullptr && n >= RF_PIECE_BYTES) {
+      s->pieces->push_back(RF_PIECE{s->put, p, n});
+    } else if (s->put != nullptr) {
       if (n > static_cast<uint64_t>(s->put_end - s->put)) return false;
       std::memcpy(s->put, p, n);
       s->put += n;
@@ -360,8 +365,6 @@ bool ReadRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* index
   return true;
 }
 
-// Rows first..first+n-1 at the stream's place, each with its index entry:
-// coded in memory, then written in one piece each.
 // At least the bytes rows first..first+n-1 take coded: a cell is an
 // indicator word and a value of at most twice its element and a word (a
 // long value: its bytes and a word), so the coding never grows the buffer.
@@ -383,27 +386,63 @@ uint64_t CodedBound(const COLSET* set, uint32_t first, uint32_t n) {
   return bytes;
 }
 
+// Writes all of iov to the file's descriptor at its offset, as many
+// pieces a call as the system takes.
+bool WriteAll(int fd, std::vector<iovec>* iov) {
+  size_t at = 0;
+  while (at < iov->size()) {
+    const int count = static_cast<int>(std::min<size_t>(iov->size() - at, IOV_MAX));
+    const ssize_t put = writev(fd, iov->data() + at, count);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    // A short write leaves the rest of its pieces for the next call.
+    auto left = static_cast<size_t>(put);
+    while (at < iov->size() && left >= (*iov)[at].iov_len) left -= (*iov)[at++].iov_len;
+    if (left > 0) {
+      (*iov)[at].iov_base = static_cast<char*>((*iov)[at].iov_base) + left;
+      (*iov)[at].iov_len -= left;
+    }
+  }
+  return true;
+}
+
+// Rows first..first+n-1 at the stream's place, each with its index entry.
+// They are coded in memory, except that a long run of bytes (a long value)
+// is written from where it lies, and go to the file in one gathered write.
 bool PutRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* index) {
   std::unique_ptr<unsigned char[]> rows;
   std::vector<unsigned char> entries;
+  std::vector<RF_PIECE> pieces;
+  std::vector<iovec> iov;
   const uint64_t bound = CodedBound(set, first, n);
+  RF_STREAM m = *s;
   try {
     rows.reset(new unsigned char[bound]);  // no need to clear what the coding writes over
     entries.resize(size_t{n} * RF_INDEX_BYTES);
+    m.put = rows.get();
+    m.put_end = rows.get() + bound;
+    m.pieces = &pieces;
+    for (uint32_t r = 0; r < n; ++r) {
+      PutLE(&entries[size_t{r} * RF_INDEX_BYTES], m.pos, RF_INDEX_BYTES);
+      for (uint16_t c = 0; c < set->cols_used; ++c) {
+        if (!Cell<RF_WRITE>(&m, &set->cols[c], first + r)) return false;
+      }
+    }
+    iov.reserve(2 * pieces.size() + 1);
+    unsigned char* from = rows.get();
+    for (const RF_PIECE& p : pieces) {
+      if (p.before > from) iov.push_back(iovec{from, static_cast<size_t>(p.before - from)});
+      iov.push_back(iovec{const_cast<void*>(p.bytes), static_cast<size_t>(p.n)});
+      from = const_cast<unsigned char*>(p.before);
+    }
+    if (m.put > from) iov.push_back(iovec{from, static_cast<size_t>(m.put - from)});
   } catch (const std::bad_alloc&) {
     return false;
   }
-  RF_STREAM m = *s;
-  m.put = rows.get();
-  m.put_end = rows.get() + bound;
-  for (uint32_t r = 0; r < n; ++r) {
-    PutLE(&entries[size_t{r} * RF_INDEX_BYTES], m.pos, RF_INDEX_BYTES);
-    for (uint16_t c = 0; c < set->cols_used; ++c) {
-      if (!Cell<RF_WRITE>(&m, &set->cols[c], first + r)) return false;
-    }
-  }
-  const auto bytes = static_cast<size_t>(m.put - rows.get());
-  if (fwrite_unlocked(rows.get(), 1, bytes, s->file) != bytes ||
+  // The stream's buffer holds what came before these rows (the header at
+  // least): it goes first, then the rows straight to the descriptor, where
+  // the stream's next write or seek carries on.
+  if (fflush(s->file) != 0 || !WriteAll(fileno(s->file), &iov) ||
       fwrite_unlocked(entries.data(), 1, entries.size(), index) != entries.size()) {
     return false;
   }

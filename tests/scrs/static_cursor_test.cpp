@@ -23,6 +23,11 @@ namespace {
 uint32_t g_left = 0;  // rows the scripted result still has
 int32_t g_next = 0;
 uint32_t g_most = UINT32_MAX;  // rows a fetch gives at most (the agent gives long values one by one)
+bool g_wide = false;           // two rows in three carry a text of over a kilobyte
+
+std::string Text(int32_t row) {
+  return "r" + std::to_string(row) + (g_wide && row % 3 != 0 ? std::string(1500, 'x') : "");
+}
 
 // The agent's fetch: what the fake agent scripts for slot 19, then rows of
 // an INTEGER (the row number) and a long text ("r<number>").
@@ -36,7 +41,7 @@ uint32_t Fetch(uint32_t stmt, uint16_t want, COLSET* set) {
   set->cols_used = 2;
   if (ColSetSetRows(set, n) != 0) return ERR_NO_MEMORY;
   for (uint32_t r = 0; r < n; ++r, ++g_next) {
-    const std::string text = "r" + std::to_string(g_next);
+    const std::string text = Text(g_next);
     COLSET_LONG l{static_cast<uint32_t>(text.size()), strdup(text.c_str())};
     std::memcpy(set->cols[0].data + 4 * r, &g_next, 4);
     std::memcpy(set->cols[1].data + sizeof l * r, &l, sizeof l);
@@ -75,6 +80,7 @@ class StaticCursor : public ::testing::Test {
     rmdir(dir_.c_str());
     unsetenv("TMPDIR");
     g_most = UINT32_MAX;
+    g_wide = false;
   }
   int Fill(uint32_t rows, uint32_t* count) {
     g_left = rows;
@@ -92,7 +98,8 @@ class StaticCursor : public ::testing::Test {
       COLSET_LONG l;
       std::memcpy(&l, out_->cols[1].data + sizeof l * i, sizeof l);
       ASSERT_EQ(static_cast<int32_t>(from + i), v) << "row " << i;
-      ASSERT_EQ("r" + std::to_string(from + i), std::string(static_cast<char*>(l.value), l.length));
+      ASSERT_EQ(Text(static_cast<int32_t>(from + i)),
+                std::string(static_cast<char*>(l.value), l.length));
     }
   }
 
@@ -205,13 +212,17 @@ TEST_F(StaticCursor, FillFailingHalfWayKeepsNothing) {
 }
 
 // Rows that come one at a time, as long values do, reach the files in
-// their order.
+// their order, short texts and long ones alike.
 TEST_F(StaticCursor, RowByRowFetchesKeepTheirOrderInTheFiles) {
   g_most = 1;
-  ASSERT_EQ(0, Fill(12000, nullptr));
-  for (uint32_t from : {4990u, 5000u, 7333u, 11990u}) {
-    ASSERT_EQ(0, SS_Fetch(ss_, static_cast<int32_t>(from), 10, &out_));
-    ExpectRows(from, 10);
+  for (bool wide : {false, true}) {
+    SCOPED_TRACE(wide ? "wide" : "short");
+    g_wide = wide;
+    ASSERT_EQ(0, Fill(12000, nullptr));
+    for (uint32_t from : {4990u, 5000u, 7333u, 11990u}) {
+      ASSERT_EQ(0, SS_Fetch(ss_, static_cast<int32_t>(from), 10, &out_));
+      ExpectRows(from, 10);
+    }
   }
 }
 
