@@ -59,6 +59,10 @@ class DscWriter {
 
   RF_STREAM* out_;  // used by the writing thread alone while it runs
   FILE* index_;
+  // Guards the queue and the outcome between the fill's thread and the
+  // writer's. A leaf: nothing else is taken while it is held (the fill's
+  // thread may hold the connection's call lock when it takes it; the
+  // writer's thread holds nothing else).
   plat::Mutex mu_;
   std::condition_variable_any changed_;  // a job queued or done, a failure, the end
   std::deque<Job> queue_ GUARDED_BY(mu_);
