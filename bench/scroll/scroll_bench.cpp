@@ -19,7 +19,9 @@
 // own and one case's VM heap does not weigh on the next, reads everything
 // once untimed, then takes the medians of QMR_BENCH_ROUNDS rounds (3).
 //   scroll_bench [rows ...]
-//   scroll_bench --case hsqldb|PORT rows   (one case; the child process)
+//   scroll_bench --case hsqldb|PORT rows [main|text|long]
+//                                    (one case, the child process; the last
+//                                    word runs one read alone, to profile it)
 #include <sys/resource.h>
 
 #include <cstring>
@@ -178,9 +180,10 @@ double TextRead(SQLHDBC dbc, SQLULEN cursor, bool* ok) {
 }
 
 // The long-text table with only its id bound: execute and a forward pass
-// with a rowset of 100 (seconds, into *total), then, for a static cursor,
+// with a rowset of 100 (seconds, into *total; the execute alone into *exec),
+// then, for a static cursor,
 // random ABSOLUTE fetches with a rowset of 10 (microseconds a fetch).
-double LongTextPass(SQLHDBC dbc, SQLULEN cursor, bool* ok, double* total) {
+double LongTextPass(SQLHDBC dbc, SQLULEN cursor, bool* ok, double* total, double* exec) {
   SQLHSTMT st = NewStmt(dbc, cursor);
   std::vector<SQLINTEGER> id(kForwardRowset);
   std::vector<SQLLEN> ind(kForwardRowset);
@@ -190,6 +193,7 @@ double LongTextPass(SQLHDBC dbc, SQLULEN cursor, bool* ok, double* total) {
   const char* select = "SELECT id, t FROM bench_long ORDER BY id";
   const auto t0 = std::chrono::steady_clock::now();
   CheckSt(SQLExecDirect(st, (SQLCHAR*)select, SQL_NTS), "SQLExecDirect long", st);
+  *exec = Since(t0);
   long n = 0;
   SQLRETURN rc;
   while (SQL_SUCCEEDED(rc = SQLFetchScroll(st, SQL_FETCH_NEXT, 0))) {
@@ -239,7 +243,8 @@ void Fill(SQLHDBC dbc, bool pg, long rows) {
 }
 
 // One case in this process: prints its figures; 0 when every row was right.
-int Case(const std::string& where, long rows) {
+// `only` names one read to run alone ("main", "text", "long"); empty runs all.
+int Case(const std::string& where, long rows, const std::string& only) {
   const bool pg = where != "hsqldb";
   SQLHENV env = nullptr;
   SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
@@ -263,44 +268,56 @@ int Case(const std::string& where, long rows) {
   // One untimed round of every read first: the VM compiles the code that
   // reads a result as it goes, and the first read would otherwise pay for
   // the rest.
+  const bool doMain = only.empty() || only == "main";
+  const bool doText = only.empty() || only == "text";
+  const bool doLong = only.empty() || only == "long";
   bool warm = true;
   for (SQLULEN cursor : {SQL_CURSOR_STATIC, SQL_CURSOR_FORWARD_ONLY}) {
-    SQLHSTMT st = NewStmt(dbc, cursor);
-    warm = ForwardPass(st, &buf, rows).ok && warm;
-    SQLFreeHandle(SQL_HANDLE_STMT, st);
-    TextRead(dbc, cursor, &warm);
-    double unused = 0;
-    LongTextPass(dbc, cursor, &warm, &unused);
+    if (doMain) {
+      SQLHSTMT st = NewStmt(dbc, cursor);
+      warm = ForwardPass(st, &buf, rows).ok && warm;
+      SQLFreeHandle(SQL_HANDLE_STMT, st);
+    }
+    if (doText) TextRead(dbc, cursor, &warm);
+    double unused = 0, unusedExec = 0;
+    if (doLong) LongTextPass(dbc, cursor, &warm, &unused, &unusedExec);
   }
   // Then rounds of static and forward-only reads one after the other, so
   // that a busy machine weighs on both alike; the medians count.
   bool ok = warm;
   double randomUs = 0, longRandomUs = 0;
   std::vector<double> sExec, sPass, sTotal, fPass, fTotal, textStatic, textForward;
-  std::vector<double> longStatic, longForward;
+  std::vector<double> longStatic, longExec, longForward;
   const int rounds = bench::Rounds();
   for (int r = 0; r < rounds; ++r) {
-    SQLHSTMT st = NewStmt(dbc, SQL_CURSOR_STATIC);
-    const Pass s = ForwardPass(st, &buf, rows);
-    if (r == rounds - 1) randomUs = RandomFetches(st, &buf, rows, &ok);
-    SQLFreeHandle(SQL_HANDLE_STMT, st);
-    st = NewStmt(dbc, SQL_CURSOR_FORWARD_ONLY);
-    const Pass f = ForwardPass(st, &buf, rows);
-    SQLFreeHandle(SQL_HANDLE_STMT, st);
-    ok = ok && s.ok && f.ok;
-    sExec.push_back(s.execute);
-    sPass.push_back(s.pass);
-    sTotal.push_back(s.execute + s.pass);
-    fPass.push_back(f.pass);
-    fTotal.push_back(f.execute + f.pass);
-    textStatic.push_back(TextRead(dbc, SQL_CURSOR_STATIC, &ok));
-    textForward.push_back(TextRead(dbc, SQL_CURSOR_FORWARD_ONLY, &ok));
-    double total = 0;
-    const double us = LongTextPass(dbc, SQL_CURSOR_STATIC, &ok, &total);
-    if (r == rounds - 1) longRandomUs = us;
-    longStatic.push_back(total);
-    LongTextPass(dbc, SQL_CURSOR_FORWARD_ONLY, &ok, &total);
-    longForward.push_back(total);
+    if (doMain) {
+      SQLHSTMT st = NewStmt(dbc, SQL_CURSOR_STATIC);
+      const Pass s = ForwardPass(st, &buf, rows);
+      if (r == rounds - 1) randomUs = RandomFetches(st, &buf, rows, &ok);
+      SQLFreeHandle(SQL_HANDLE_STMT, st);
+      st = NewStmt(dbc, SQL_CURSOR_FORWARD_ONLY);
+      const Pass f = ForwardPass(st, &buf, rows);
+      SQLFreeHandle(SQL_HANDLE_STMT, st);
+      ok = ok && s.ok && f.ok;
+      sExec.push_back(s.execute);
+      sPass.push_back(s.pass);
+      sTotal.push_back(s.execute + s.pass);
+      fPass.push_back(f.pass);
+      fTotal.push_back(f.execute + f.pass);
+    }
+    if (doText) {
+      textStatic.push_back(TextRead(dbc, SQL_CURSOR_STATIC, &ok));
+      textForward.push_back(TextRead(dbc, SQL_CURSOR_FORWARD_ONLY, &ok));
+    }
+    if (doLong) {
+      double total = 0, exec = 0;
+      const double us = LongTextPass(dbc, SQL_CURSOR_STATIC, &ok, &total, &exec);
+      if (r == rounds - 1) longRandomUs = us;
+      longStatic.push_back(total);
+      longExec.push_back(exec);
+      LongTextPass(dbc, SQL_CURSOR_FORWARD_ONLY, &ok, &total, &exec);
+      longForward.push_back(total);
+    }
   }
   SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_COMMIT);
   SQLDisconnect(dbc);
@@ -310,23 +327,31 @@ int Case(const std::string& where, long rows) {
   using bench::Median;
   std::printf("%s, %ld rows (medians of %d rounds)\n", pg ? "PostgreSQL" : "HSQLDB in memory",
               rows, rounds);
-  std::printf("  %-46s %10.3f s\n", "static: execute (result read into the cache)",
-              Median(sExec));
-  std::printf("  %-46s %10.1f us a fetch\n", "static: ABSOLUTE at random, rowset 10", randomUs);
-  std::printf("  %-46s %10.0f rows/s\n", "static: forward pass, rowset 100", rows / Median(sPass));
-  std::printf("  %-46s %10.0f rows/s\n", "forward-only: forward pass, rowset 100",
-              rows / Median(fPass));
-  std::printf("  %-46s %10.3f s  forward-only %.3f s  ratio %.2f\n",
-              "static: execute + forward pass", Median(sTotal), Median(fTotal),
-              Median(sTotal) / Median(fTotal));
-  std::printf("  %-46s %10.3f s  forward-only %.3f s  ratio %.2f\n",
-              "20,000 rows (id, text 200) by SQLGetData", Median(textStatic), Median(textForward),
-              Median(textStatic) / Median(textForward));
-  std::printf("  %-46s %10.3f s  forward-only %.3f s  ratio %.2f\n",
-              "50,000 (id, text 2,000), id bound: exec + pass", Median(longStatic),
-              Median(longForward), Median(longStatic) / Median(longForward));
-  std::printf("  %-46s %10.1f us a fetch\n", "  the same: ABSOLUTE at random, rowset 10",
-              longRandomUs);
+  if (doMain) {
+    std::printf("  %-46s %10.3f s\n", "static: execute (result read into the cache)",
+                Median(sExec));
+    std::printf("  %-46s %10.1f us a fetch\n", "static: ABSOLUTE at random, rowset 10", randomUs);
+    std::printf("  %-46s %10.0f rows/s\n", "static: forward pass, rowset 100",
+                rows / Median(sPass));
+    std::printf("  %-46s %10.0f rows/s\n", "forward-only: forward pass, rowset 100",
+                rows / Median(fPass));
+    std::printf("  %-46s %10.3f s  forward-only %.3f s  ratio %.2f\n",
+                "static: execute + forward pass", Median(sTotal), Median(fTotal),
+                Median(sTotal) / Median(fTotal));
+  }
+  if (doText) {
+    std::printf("  %-46s %10.3f s  forward-only %.3f s  ratio %.2f\n",
+                "20,000 rows (id, text 200) by SQLGetData", Median(textStatic),
+                Median(textForward), Median(textStatic) / Median(textForward));
+  }
+  if (doLong) {
+    std::printf("  %-46s %10.3f s  forward-only %.3f s  ratio %.2f\n",
+                "50,000 (id, text 2,000), id bound: exec + pass", Median(longStatic),
+                Median(longForward), Median(longStatic) / Median(longForward));
+    std::printf("  %-46s %10.3f s\n", "  the same: static execute alone", Median(longExec));
+    std::printf("  %-46s %10.1f us a fetch\n", "  the same: ABSOLUTE at random, rowset 10",
+                longRandomUs);
+  }
   std::printf("  peak RSS %ld MB (%ld MB before the first cursor was opened)\n", PeakRssMb(),
               rssBefore);
   std::printf("  rows %s\n\n", ok ? "as expected" : "WRONG");
@@ -338,7 +363,8 @@ int Case(const std::string& where, long rows) {
 
 int main(int argc, char** argv) {
   bench::SetUp(kJvmOpts);
-  if (argc > 3 && std::strcmp(argv[1], "--case") == 0) return Case(argv[2], std::atol(argv[3]));
+  if (argc > 3 && std::strcmp(argv[1], "--case") == 0)
+    return Case(argv[2], std::atol(argv[3]), argc > 4 ? argv[4] : "");
   std::vector<long> sizes;
   for (int a = 1; a < argc; ++a) sizes.push_back(std::atol(argv[a]));
   if (sizes.empty()) sizes = {100000, 1000000};

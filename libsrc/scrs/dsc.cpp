@@ -6,6 +6,8 @@
 #include <cstring>
 #include <cinttypes>
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
@@ -16,6 +18,7 @@
 #include "platform/procinfo.h"
 #include "platform/tempdir.h"
 #include "scrs/colset_ops.h"
+#include "scrs/dscwriter.h"
 #include "scrs/rowfile.h"
 #include "util/errcodes.h"
 #include "util/log.h"
@@ -147,28 +150,41 @@ int Gather(COLSET* rows, COLSET* batch) {
   return 0;
 }
 
-// The fill's way into the files.
+// The fill's way into the files: the writer codes and writes the rows on
+// its own thread once the files are started.
 struct Writer {
   DSC* cache;
   RF_STREAM out{};
+  std::unique_ptr<DscWriter> rows{};
+  // Rows waiting for a batch's worth: an agent that gives long values row
+  // by row would otherwise hand the writer a row at a time.
+  COLSET pending{};
+  ~Writer() { ColSetFreeColumns(&pending); }
 };
 
 // The result outgrew memory: the files start with the rows gathered so far,
-// which stay in `rows` as the first window when keep is set.
+// which stay in `rows` as the first window when keep is set (the writer
+// only reads them, and the fill leaves them alone until the writer ends).
 int StartFiles(Writer* w, COLSET* rows, bool keep) {
   DSC* cache = w->cache;
   if (cache->state != DSC_FILES_OPEN && dsc_Open(cache) != 0) return ERR_GENERAL;
   if (!RF_BeginFile(&w->out, cache->data, cache->index, rows)) return ERR_GENERAL;
   if (int rc = CopyShape(&cache->shape, rows)) return rc;
-  if (!RF_WriteRows(&w->out, rows, cache->index)) return ERR_GENERAL;
+  w->rows.reset(new (std::nothrow) DscWriter(&w->out, cache->index));
+  if (w->rows == nullptr) return ERR_NO_MEMORY;
   cache->state = DSC_ON_DISK;
-  if (!keep) ColSetFreeColumns(rows);
-  return 0;
+  return w->rows->Put(rows, !keep);
 }
 
 int WriteBatch(Writer* w, COLSET* batch) {
   if (!SameShape(batch, &w->cache->shape)) return ERR_GENERAL;
-  return RF_WriteRows(&w->out, batch, w->cache->index) ? 0 : ERR_GENERAL;
+  if (w->pending.cols_used == 0) {
+    w->pending = *batch;
+    *batch = COLSET{};
+  } else if (int rc = Gather(&w->pending, batch)) {
+    return rc;
+  }
+  return w->pending.rows_held < DSC_FETCH_ROWS ? 0 : w->rows->Put(&w->pending, true);
 }
 
 // The cache's files failed (the folder missing, not writable, full): the
@@ -182,8 +198,15 @@ void PostFileFailure(uint32_t stmt, int err) {
   if (JdbcStmt* s = AGT_Stmt(stmt)) errPostMsg(&s->errors, text.c_str(), ERR_GENERAL);
 }
 
+// The errno of a failed file operation: the writer's, else the fill's own.
+int FileError(const Writer& w) {
+  const int err = w.rows != nullptr ? w.rows->Failure() : 0;
+  return err != 0 ? err : errno;
+}
+
 // Batches from the agent as they come: gathered in memory up to the
-// memory limit, then appended to the files one by one.
+// memory limit, then handed to the writer one by one while the next is
+// fetched.
 int FillLoop(DSC* cache, DRV_Fetch_t fetch, uint32_t stmt, COLSET* rows, bool keep,
              uint64_t* total) {
   Writer w{cache};
@@ -207,11 +230,19 @@ int FillLoop(DSC* cache, DRV_Fetch_t fetch, uint32_t stmt, COLSET* rows, bool ke
       if (!straight) rc = Gather(rows, &batch);
       if (rc == 0 && rows->rows_held > DSC_MEMORY_ROWS) rc = StartFiles(&w, rows, keep);
     }
-    if (rc == ERR_GENERAL && errno != 0) PostFileFailure(stmt, errno);
+    if (rc == ERR_GENERAL && FileError(w) != 0) PostFileFailure(stmt, FileError(w));
     ColSetFreeColumns(&batch);
     if (rc != 0) break;
   }
   ColSetFreeColumns(&batch);
+  if (w.rows != nullptr && rc == 0) {
+    errno = 0;
+    if (w.pending.rows_held > 0) rc = w.rows->Put(&w.pending, true);
+    if (rc == 0) rc = w.rows->Finish();
+    if (rc != 0 && FileError(w) != 0) PostFileFailure(stmt, FileError(w));
+  }
+  // A failed fill drops what still waits to be written.
+  w.rows.reset();
   if (rc == 0 && cache->state == DSC_ON_DISK &&
       !RF_EndFile(&w.out, cache->index, cache->shape.cols_used, static_cast<uint32_t>(*total))) {
     rc = ERR_GENERAL;

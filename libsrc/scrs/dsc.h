@@ -6,7 +6,9 @@
 // Rows of the cache count from 0. A window start is the cache row held in
 // row 0 of the row set; -1 says that no window is loaded.
 //
-// A cache belongs to one statement and takes no locks. Results are internal
+// A cache belongs to one statement and takes no locks of its own; while a
+// fill writes the files, a writer thread (scrs/dscwriter.h) codes and writes
+// the rows, and it has ended when DSC_Fill returns. Results are internal
 // codes: 0, ERR_GENERAL for missing records, a closed cache, a read past the
 // last row and any file failure, ERR_NO_MEMORY, or the agent's own code.
 #ifndef QMR_SCRS_DSC_H
@@ -52,7 +54,9 @@ void DSC_Close(DSC* cache);
 // is left in `rows` (state DSC_CLOSED); a larger one is written to the
 // files (state DSC_ON_DISK) as it comes, and `rows` left empty, or with
 // keep_first holding the first rows (a window from row 0, at least
-// DSC_MEMORY_ROWS rows). *count (when not null) gets the number of rows.
+// DSC_MEMORY_ROWS rows); rows go to the files a batch (DSC_FETCH_ROWS rows)
+// at a time while the agent fetches the next. *count (when not null) gets
+// the number of rows.
 // On any failure everything made here is freed: `rows` is empty, the files
 // are closed, *count is 0.
 int DSC_Fill(DSC* cache, const DRV_Agent* agent, uint32_t stmt, COLSET* rows, uint32_t* count,

@@ -2,15 +2,24 @@
 
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
 namespace {
+
+// The coder's small steps run for every cell: inlined, a step's size is a
+// constant the copies are made for. The coder is one text for both
+// directions, compiled once for each, so a direction test costs nothing.
+#define RF_STEP inline __attribute__((always_inline))
 
 bool IsLong(uint32_t type) {
   return type == COLSET_VT_LONGCHAR || type == COLSET_VT_LONGBINARY || type == COLSET_VT_LONGWCHAR;
@@ -24,15 +33,25 @@ bool IsExactSize(uint32_t type) {
 
 // The marks that stand for a value held elsewhere (or none): their cells
 // carry no value bytes.
-bool HasValue(uint16_t ind) { return ind < COLSET_IND_SKIP; }
+RF_STEP bool HasValue(uint16_t ind) { return ind < COLSET_IND_SKIP; }
 
-void PutLE(unsigned char* b, uint64_t v, int n) {
+// n bytes (at most 8) of a little-endian number. On a little-endian host
+// that is a copy, whose constant size the compiler turns into one move.
+RF_STEP void PutLE(unsigned char* b, uint64_t v, int n) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  std::memcpy(b, &v, static_cast<size_t>(n));
+#else
   for (int i = 0; i < n; ++i) b[i] = static_cast<unsigned char>(v >> (8 * i));
+#endif
 }
 
-uint64_t GetLE(const unsigned char* b, int n) {
+RF_STEP uint64_t GetLE(const unsigned char* b, int n) {
   uint64_t v = 0;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  std::memcpy(&v, b, static_cast<size_t>(n));
+#else
   for (int i = 0; i < n; ++i) v |= uint64_t{b[i]} << (8 * i);
+#endif
   return v;
 }
 
@@ -61,12 +80,16 @@ bool SeekEnd(FILE* f, uint64_t* end) {
 
 // Moves n bytes between p and the file; a read never asks for more than the
 // file has left.
-bool Bytes(RF_STREAM* s, void* p, uint64_t n) {
+template <uint32_t D>
+RF_STEP bool Bytes(RF_STREAM* s, void* p, uint64_t n) {
   if (n == 0) return true;
-  if (s->direction == RF_WRITE) {
-    if (s->sink != nullptr) {
-      const auto* b = static_cast<const unsigned char*>(p);
-      s->sink->insert(s->sink->end(), b, b + n);
+  if (D == RF_WRITE) {
+    if (s->put != nullptr && s->pieces != nullptr && n >= RF_PIECE_BYTES) {
+      s->pieces->push_back(RF_PIECE{s->put, p, n});
+    } else if (s->put != nullptr) {
+      if (n > static_cast<uint64_t>(s->put_end - s->put)) return false;
+      std::memcpy(s->put, p, n);
+      s->put += n;
     } else if (fwrite_unlocked(p, 1, n, s->file) != n) {  // one cache, one call at a time
       return false;
     }
@@ -80,25 +103,27 @@ bool Bytes(RF_STREAM* s, void* p, uint64_t n) {
   return true;
 }
 
-bool Word(RF_STREAM* s, uint32_t* v) {
+template <uint32_t D>
+RF_STEP bool Word(RF_STREAM* s, uint32_t* v) {
   unsigned char b[4];
-  if (s->direction == RF_WRITE) PutLE(b, *v, 4);
-  if (!Bytes(s, b, 4)) return false;
-  if (s->direction == RF_READ) *v = static_cast<uint32_t>(GetLE(b, 4));
+  if (D == RF_WRITE) PutLE(b, *v, 4);
+  if (!Bytes<D>(s, b, 4)) return false;
+  if (D == RF_READ) *v = static_cast<uint32_t>(GetLE(b, 4));
   return true;
 }
 
 // A field of `size` bytes (1, 2 or 4) at p, as a word. A word read back
 // must be what widening could have made of such a field.
-bool Field(RF_STREAM* s, unsigned char* p, int size, bool is_signed) {
+template <uint32_t D>
+RF_STEP bool Field(RF_STREAM* s, unsigned char* p, int size, bool is_signed) {
   uint32_t w = 0;
-  if (s->direction == RF_WRITE) {
+  if (D == RF_WRITE) {
     const uint64_t raw = GetLE(p, size);
     w = static_cast<uint32_t>(raw);
     if (is_signed && size < 4 && (raw >> (8 * size - 1)) != 0) w |= ~0u << (8 * size);
   }
-  if (!Word(s, &w)) return false;
-  if (s->direction == RF_READ) {
+  if (!Word<D>(s, &w)) return false;
+  if (D == RF_READ) {
     if (size < 4) {
       const uint32_t high = w >> (8 * size);
       const bool negative = is_signed && ((w >> (8 * size - 1)) & 1) != 0;
@@ -109,44 +134,47 @@ bool Field(RF_STREAM* s, unsigned char* p, int size, bool is_signed) {
   return true;
 }
 
-bool Eight(RF_STREAM* s, unsigned char* p) {
+template <uint32_t D>
+RF_STEP bool Eight(RF_STREAM* s, unsigned char* p) {
   unsigned char b[8];
-  if (s->direction == RF_WRITE) PutLE(b, GetLE(p, 8), 8);
-  if (!Bytes(s, b, 8)) return false;
-  if (s->direction == RF_READ) PutLE(p, GetLE(b, 8), 8);
+  if (D == RF_WRITE) PutLE(b, GetLE(p, 8), 8);
+  if (!Bytes<D>(s, b, 8)) return false;
+  if (D == RF_READ) PutLE(p, GetLE(b, 8), 8);
   return true;
 }
 
 // A value behind a prefix of `prefix` bytes holding its length in units of
 // `unit` bytes; the value must fit in the element's width.
-bool Prefixed(RF_STREAM* s, unsigned char* e, uint32_t width, int prefix, int unit) {
-  uint32_t len = s->direction == RF_WRITE ? static_cast<uint32_t>(GetLE(e, prefix)) : 0;
-  if (!Word(s, &len)) return false;
+template <uint32_t D>
+RF_STEP bool Prefixed(RF_STREAM* s, unsigned char* e, uint32_t width, int prefix, int unit) {
+  uint32_t len = D == RF_WRITE ? static_cast<uint32_t>(GetLE(e, prefix)) : 0;
+  if (!Word<D>(s, &len)) return false;
   if (prefix < 4 && (len >> (8 * prefix)) != 0) return false;
   const uint64_t bytes = uint64_t{len} * unit;
   if (bytes > width - static_cast<uint32_t>(prefix)) return false;
-  if (s->direction == RF_READ) PutLE(e, len, prefix);
-  return Bytes(s, e + prefix, bytes);
+  if (D == RF_READ) PutLE(e, len, prefix);
+  return Bytes<D>(s, e + prefix, bytes);
 }
 
 // An out-of-line value: a length word, then the bytes. A value read gets a
 // new buffer with two zero bytes behind it, so text readers find an end.
+template <uint32_t D>
 bool Long(RF_STREAM* s, unsigned char* e, uint32_t type) {
   const uint64_t unit = type == COLSET_VT_LONGWCHAR ? 2 : 1;
   COLSET_LONG l;
   std::memcpy(&l, e, sizeof l);
-  if (s->direction == RF_WRITE) {
+  if (D == RF_WRITE) {
     if (l.length != 0 && l.value == nullptr) return false;
-    return Word(s, &l.length) && Bytes(s, l.value, l.length * unit);
+    return Word<D>(s, &l.length) && Bytes<D>(s, l.value, l.length * unit);
   }
   uint32_t len = 0;
-  if (!Word(s, &len)) return false;
+  if (!Word<D>(s, &len)) return false;
   const uint64_t bytes = len * unit;
   if (bytes > s->end - s->pos) return false;
   auto* p = static_cast<unsigned char*>(std::malloc(bytes + 2));
   if (p == nullptr) return false;
   p[bytes] = p[bytes + 1] = 0;
-  if (!Bytes(s, p, bytes)) {
+  if (!Bytes<D>(s, p, bytes)) {
     std::free(p);
     return false;
   }
@@ -156,6 +184,7 @@ bool Long(RF_STREAM* s, unsigned char* e, uint32_t type) {
   return true;
 }
 
+template <uint32_t D>
 bool Value(RF_STREAM* s, const COLSET_COL* col, unsigned char* e) {
   const uint32_t w = col->elem_size;
   switch (col->type) {
@@ -166,47 +195,47 @@ bool Value(RF_STREAM* s, const COLSET_COL* col, unsigned char* e) {
     case COLSET_VT_NTS:
     case COLSET_VT_WCHAR:
     case COLSET_VT_WNTS:
-      return Bytes(s, e, w);
+      return Bytes<D>(s, e, w);
     case COLSET_VT_BIT:
     case COLSET_VT_UTINYINT:
-      return Field(s, e, 1, false);
+      return Field<D>(s, e, 1, false);
     case COLSET_VT_TINYINT:
-      return Field(s, e, 1, true);
+      return Field<D>(s, e, 1, true);
     case COLSET_VT_SMALLINT:
-      return Field(s, e, 2, true);
+      return Field<D>(s, e, 2, true);
     case COLSET_VT_USMALLINT:
-      return Field(s, e, 2, false);
+      return Field<D>(s, e, 2, false);
     case COLSET_VT_INTEGER:
     case COLSET_VT_UINTEGER:
     case COLSET_VT_REAL:
-      return Field(s, e, 4, false);
+      return Field<D>(s, e, 4, false);
     case COLSET_VT_DOUBLE:
-      return Eight(s, e);
+      return Eight<D>(s, e);
     case COLSET_VT_DATE:
-      return Field(s, e, 2, true) && Field(s, e + 2, 2, false) && Field(s, e + 4, 2, false);
+      return Field<D>(s, e, 2, true) && Field<D>(s, e + 2, 2, false) && Field<D>(s, e + 4, 2, false);
     case COLSET_VT_TIME:
-      return Field(s, e, 2, false) && Field(s, e + 2, 2, false) && Field(s, e + 4, 2, false);
+      return Field<D>(s, e, 2, false) && Field<D>(s, e + 2, 2, false) && Field<D>(s, e + 4, 2, false);
     case COLSET_VT_TIMESTAMP:
-      if (!Field(s, e, 2, true)) return false;
+      if (!Field<D>(s, e, 2, true)) return false;
       for (int f = 1; f < 6; ++f) {
-        if (!Field(s, e + 2 * f, 2, false)) return false;
+        if (!Field<D>(s, e + 2 * f, 2, false)) return false;
       }
-      return Field(s, e + 12, 4, false);
+      return Field<D>(s, e + 12, 4, false);
     case COLSET_VT_LONGCHAR:
     case COLSET_VT_LONGBINARY:
     case COLSET_VT_LONGWCHAR:
-      return Long(s, e, col->type);
+      return Long<D>(s, e, col->type);
     case COLSET_VT_CHAR8:
     case COLSET_VT_BINARY8:
-      return Prefixed(s, e, w, 1, 1);
+      return Prefixed<D>(s, e, w, 1, 1);
     case COLSET_VT_CHAR16:
     case COLSET_VT_BINARY16:
-      return Prefixed(s, e, w, 2, 1);
+      return Prefixed<D>(s, e, w, 2, 1);
     case COLSET_VT_CHAR32:
     case COLSET_VT_BINARY32:
-      return Prefixed(s, e, w, 4, 1);
+      return Prefixed<D>(s, e, w, 4, 1);
     case COLSET_VT_WCHAR32:
-      return Prefixed(s, e, w, 4, 2);
+      return Prefixed<D>(s, e, w, 4, 2);
     default:
       return false;
   }
@@ -214,9 +243,10 @@ bool Value(RF_STREAM* s, const COLSET_COL* col, unsigned char* e) {
 
 // Passes over a long value being read, its length word checked against
 // what the stream has left.
+template <uint32_t D>
 bool SkipLong(RF_STREAM* s, uint32_t type) {
   uint32_t len = 0;
-  if (!Word(s, &len)) return false;
+  if (!Word<D>(s, &len)) return false;
   const uint64_t bytes = uint64_t{len} * (type == COLSET_VT_LONGWCHAR ? 2 : 1);
   return bytes <= s->end - s->pos && Seek(s, s->pos + bytes);
 }
@@ -224,21 +254,31 @@ bool SkipLong(RF_STREAM* s, uint32_t type) {
 // One cell of a column whose shape and storage the caller checked. With
 // *at given, a long value being read is left where it is: the cell is
 // marked deferred and *at gets the offset of its length word.
+template <uint32_t D>
 bool Cell(RF_STREAM* s, COLSET_COL* col, uint32_t row, uint64_t* at = nullptr) {
   uint16_t& ind = col->ind[row];
   uint32_t w = static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(ind)));
-  if (!Word(s, &w)) return false;
-  if (s->direction == RF_READ) {
+  if (!Word<D>(s, &w)) return false;
+  if (D == RF_READ) {
     if (w != static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(w)))) return false;
     ind = static_cast<uint16_t>(w);
   }
   if (!HasValue(ind)) return true;
-  if (at != nullptr && s->direction == RF_READ && IsLong(col->type)) {
+  if (at != nullptr && D == RF_READ && IsLong(col->type)) {
     *at = s->pos;
     ind = COLSET_IND_DEFERRED;
-    return SkipLong(s, col->type);
+    return SkipLong<D>(s, col->type);
   }
-  return Value(s, col, col->data + static_cast<size_t>(row) * col->elem_size);
+  return Value<D>(s, col, col->data + static_cast<size_t>(row) * col->elem_size);
+}
+
+// The coder for a direction known only when running.
+bool AnyWord(RF_STREAM* s, uint32_t* v) {
+  return s->direction == RF_WRITE ? Word<RF_WRITE>(s, v) : Word<RF_READ>(s, v);
+}
+
+bool AnyCell(RF_STREAM* s, COLSET_COL* col, uint32_t row) {
+  return s->direction == RF_WRITE ? Cell<RF_WRITE>(s, col, row) : Cell<RF_READ>(s, col, row);
 }
 
 // A column shape the coder can move: a known type in an element of the
@@ -282,7 +322,7 @@ bool StorageFor(const COLSET* set, uint64_t rows) {
 bool Desc(RF_STREAM* s, COLSET_COL* col, uint32_t rows, const COLSET_COL* expect) {
   uint32_t type = col->type;
   uint32_t width = col->elem_size;
-  if (!Word(s, &type) || !Word(s, &width)) return false;
+  if (!AnyWord(s, &type) || !AnyWord(s, &width)) return false;
   if (s->direction == RF_WRITE) return true;
   if (!ShapeOk(type, width)) return false;
   if (expect != nullptr && (expect->type != type || expect->elem_size != width)) return false;
@@ -292,7 +332,7 @@ bool Desc(RF_STREAM* s, COLSET_COL* col, uint32_t rows, const COLSET_COL* expect
 }
 
 bool Header(RF_STREAM* s, uint32_t* cols, uint32_t* rows) {
-  if (!Seek(s, 0) || !Word(s, cols) || !Word(s, rows)) return false;
+  if (!Seek(s, 0) || !AnyWord(s, cols) || !AnyWord(s, rows)) return false;
   if (s->direction == RF_WRITE) return true;
   if (*cols == 0 || *cols > UINT16_MAX) return false;
   // Every row holds at least an indicator word per column, so the file's
@@ -325,8 +365,6 @@ bool ReadRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* index
   return true;
 }
 
-// Rows first..first+n-1 at the stream's place, each with its index entry:
-// coded in memory, then written in one piece each.
 // At least the bytes rows first..first+n-1 take coded: a cell is an
 // indicator word and a value of at most twice its element and a word (a
 // long value: its bytes and a word), so the coding never grows the buffer.
@@ -348,23 +386,63 @@ uint64_t CodedBound(const COLSET* set, uint32_t first, uint32_t n) {
   return bytes;
 }
 
+// Writes all of iov to the file's descriptor at its offset, as many
+// pieces a call as the system takes.
+bool WriteAll(int fd, std::vector<iovec>* iov) {
+  size_t at = 0;
+  while (at < iov->size()) {
+    const int count = static_cast<int>(std::min<size_t>(iov->size() - at, IOV_MAX));
+    const ssize_t put = writev(fd, iov->data() + at, count);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    // A short write leaves the rest of its pieces for the next call.
+    auto left = static_cast<size_t>(put);
+    while (at < iov->size() && left >= (*iov)[at].iov_len) left -= (*iov)[at++].iov_len;
+    if (left > 0) {
+      (*iov)[at].iov_base = static_cast<char*>((*iov)[at].iov_base) + left;
+      (*iov)[at].iov_len -= left;
+    }
+  }
+  return true;
+}
+
+// Rows first..first+n-1 at the stream's place, each with its index entry.
+// They are coded in memory, except that a long run of bytes (a long value)
+// is written from where it lies, and go to the file in one gathered write.
 bool PutRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* index) {
-  std::vector<unsigned char> rows;
-  std::vector<unsigned char> entries(size_t{n} * RF_INDEX_BYTES);
+  std::unique_ptr<unsigned char[]> rows;
+  std::vector<unsigned char> entries;
+  std::vector<RF_PIECE> pieces;
+  std::vector<iovec> iov;
+  const uint64_t bound = CodedBound(set, first, n);
   RF_STREAM m = *s;
-  m.sink = &rows;
   try {
-    rows.reserve(CodedBound(set, first, n));
+    rows.reset(new unsigned char[bound]);  // no need to clear what the coding writes over
+    entries.resize(size_t{n} * RF_INDEX_BYTES);
+    m.put = rows.get();
+    m.put_end = rows.get() + bound;
+    m.pieces = &pieces;
     for (uint32_t r = 0; r < n; ++r) {
       PutLE(&entries[size_t{r} * RF_INDEX_BYTES], m.pos, RF_INDEX_BYTES);
       for (uint16_t c = 0; c < set->cols_used; ++c) {
-        if (!Cell(&m, &set->cols[c], first + r)) return false;
+        if (!Cell<RF_WRITE>(&m, &set->cols[c], first + r)) return false;
       }
     }
+    iov.reserve(2 * pieces.size() + 1);
+    unsigned char* from = rows.get();
+    for (const RF_PIECE& p : pieces) {
+      if (p.before > from) iov.push_back(iovec{from, static_cast<size_t>(p.before - from)});
+      iov.push_back(iovec{const_cast<void*>(p.bytes), static_cast<size_t>(p.n)});
+      from = const_cast<unsigned char*>(p.before);
+    }
+    if (m.put > from) iov.push_back(iovec{from, static_cast<size_t>(m.put - from)});
   } catch (const std::bad_alloc&) {
     return false;
   }
-  if (fwrite_unlocked(rows.data(), 1, rows.size(), s->file) != rows.size() ||
+  // The stream's buffer holds what came before these rows (the header at
+  // least): it goes first, then the rows straight to the descriptor, where
+  // the stream's next write or seek carries on.
+  if (fflush(s->file) != 0 || !WriteAll(fileno(s->file), &iov) ||
       fwrite_unlocked(entries.data(), 1, entries.size(), index) != entries.size()) {
     return false;
   }
@@ -438,7 +516,7 @@ bool ReadDeferred(FILE* data, const std::vector<uint64_t>& at, COLSET* set, uint
   RF_STREAM s{RF_READ, nullptr, 0, bytes, raw->bytes.data()};
   for (uint32_t r = 0; r < n; ++r) {
     for (uint16_t c = 0; c < cols; ++c) {
-      if (!Cell(&s, &set->cols[c], r, &raw->cells[uint64_t{r} * cols + c])) return false;
+      if (!Cell<RF_READ>(&s, &set->cols[c], r, &raw->cells[uint64_t{r} * cols + c])) return false;
     }
     if (s.pos != at[r + 1] - at[0]) return false;
   }
@@ -469,7 +547,7 @@ bool ReadByIndex(FILE* data, FILE* index, COLSET* set, uint32_t first, uint32_t 
     RF_STREAM s{RF_READ, nullptr, 0, bytes, buf.data()};
     for (const uint64_t base = at[r]; r < e; ++r) {
       for (uint16_t c = 0; c < set->cols_used; ++c) {
-        if (!Cell(&s, &set->cols[c], r)) return false;
+        if (!Cell<RF_READ>(&s, &set->cols[c], r)) return false;
       }
       if (s.pos != at[r + 1] - base) return false;
     }
@@ -526,7 +604,7 @@ int RF_TransferCell(RF_STREAM* s, COLSET_COL* col, uint32_t row) {
       !ShapeOk(col->type, col->elem_size)) {
     return 0;
   }
-  return Cell(s, col, row) ? 1 : 0;
+  return AnyCell(s, col, row) ? 1 : 0;
 }
 
 int RF_TransferRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* index,
@@ -560,7 +638,7 @@ int RF_LongFromRaw(const RF_RAWROWS* raw, uint32_t row, uint16_t col, uint32_t t
   if (k >= raw->cells.size() || raw->cells[k] == RF_NO_CELL) return 0;
   RF_STREAM s{RF_READ, nullptr, raw->cells[k], raw->bytes.size(), raw->bytes.data()};
   unsigned char e[sizeof(COLSET_LONG)] = {};
-  if (s.pos > s.end || !Long(&s, e, type)) return 0;
+  if (s.pos > s.end || !Long<RF_READ>(&s, e, type)) return 0;
   std::memcpy(out, e, sizeof *out);
   return 1;
 }
@@ -623,7 +701,7 @@ int RF_AppendRows(FILE* data, FILE* index, COLSET* set) {
   for (uint16_t c = 0; c < set->cols_used; ++c) {
     uint32_t type = 0;
     uint32_t width = 0;
-    if (!Word(&s, &type) || !Word(&s, &width)) return 0;
+    if (!AnyWord(&s, &type) || !AnyWord(&s, &width)) return 0;
     if (type != set->cols[c].type || width != set->cols[c].elem_size) return 0;
   }
   if (!RF_StreamInit(&s, RF_WRITE, data)) return 0;

@@ -76,15 +76,27 @@ constexpr uint64_t RF_INDEX_BYTES = 8;
 // transfers (the stream's offset and, on read, the file's size); set them
 // with RF_StreamInit.
 // A read stream may instead run over bytes already in memory (mem, with
-// end their count and pos counted from mem), and a write stream gather its
-// bytes in sink; neither then touches the file.
+// end their count and pos counted from mem), and a write stream put its
+// bytes into memory from put on (a transfer that would pass put_end
+// fails); neither then touches the file. Such a write stream with pieces
+// copies no run of RF_PIECE_BYTES or more: the run is noted in *pieces
+// with the place in memory it belongs before, and stays where it is
+// until the caller writes it.
+constexpr uint64_t RF_PIECE_BYTES = 1024;
+struct RF_PIECE {
+  const unsigned char* before;  // the put position the run belongs at
+  const void* bytes;
+  uint64_t n;
+};
 struct RF_STREAM {
   uint32_t direction;
   FILE* file;
   uint64_t pos;
   uint64_t end;
   const unsigned char* mem = nullptr;
-  std::vector<unsigned char>* sink = nullptr;
+  unsigned char* put = nullptr;
+  unsigned char* put_end = nullptr;
+  std::vector<RF_PIECE>* pieces = nullptr;
 };
 
 // Sets up a stream on the data file: pos 0 and, for reading, end = the

@@ -111,6 +111,9 @@ const CellCase kCells[] = {
     {24, 4, "41004200", "41004200"}, {25, 4, "41000000", "41000000"},
     {26, 16, "e9004100", "02000000e9004100"}, {26, 16, "", "00000000"},
     {27, 8, "0100000041000000", "010000004100"},
+    // Long values of a kilobyte and more are written from where they lie.
+    {15, 16, std::string(2 * 1100, '7'), "4c040000" + std::string(2 * 1100, '7')},
+    {26, 16, std::string(4 * 600, 'a'), "58020000" + std::string(4 * 600, 'a')},
 };
 
 TEST(RowFile, EveryTypeHasItsImageAndComesBack) {

@@ -4,10 +4,12 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -20,12 +22,18 @@ namespace {
 
 uint32_t g_left = 0;  // rows the scripted result still has
 int32_t g_next = 0;
+uint32_t g_most = UINT32_MAX;  // rows a fetch gives at most (the agent gives long values one by one)
+bool g_wide = false;           // two rows in three carry a text of over a kilobyte
+
+std::string Text(int32_t row) {
+  return "r" + std::to_string(row) + (g_wide && row % 3 != 0 ? std::string(1500, 'x') : "");
+}
 
 // The agent's fetch: what the fake agent scripts for slot 19, then rows of
 // an INTEGER (the row number) and a long text ("r<number>").
 uint32_t Fetch(uint32_t stmt, uint16_t want, COLSET* set) {
   if (int32_t rc = qmrtest::EnterCurrent(19, stmt)) return static_cast<uint32_t>(rc);
-  const uint32_t n = std::min<uint32_t>(want, g_left);
+  const uint32_t n = std::min({uint32_t{want}, g_left, g_most});
   if (ColSetInit(set, n ? 2 : 0) != 0) return ERR_NO_MEMORY;
   if (n == 0) return 0;
   set->cols[0] = COLSET_COL{COLSET_VT_INTEGER, 4, nullptr, nullptr};
@@ -33,7 +41,7 @@ uint32_t Fetch(uint32_t stmt, uint16_t want, COLSET* set) {
   set->cols_used = 2;
   if (ColSetSetRows(set, n) != 0) return ERR_NO_MEMORY;
   for (uint32_t r = 0; r < n; ++r, ++g_next) {
-    const std::string text = "r" + std::to_string(g_next);
+    const std::string text = Text(g_next);
     COLSET_LONG l{static_cast<uint32_t>(text.size()), strdup(text.c_str())};
     std::memcpy(set->cols[0].data + 4 * r, &g_next, 4);
     std::memcpy(set->cols[1].data + sizeof l * r, &l, sizeof l);
@@ -71,6 +79,8 @@ class StaticCursor : public ::testing::Test {
     EXPECT_EQ(0, Entries(dir_));
     rmdir(dir_.c_str());
     unsetenv("TMPDIR");
+    g_most = UINT32_MAX;
+    g_wide = false;
   }
   int Fill(uint32_t rows, uint32_t* count) {
     g_left = rows;
@@ -88,7 +98,8 @@ class StaticCursor : public ::testing::Test {
       COLSET_LONG l;
       std::memcpy(&l, out_->cols[1].data + sizeof l * i, sizeof l);
       ASSERT_EQ(static_cast<int32_t>(from + i), v) << "row " << i;
-      ASSERT_EQ("r" + std::to_string(from + i), std::string(static_cast<char*>(l.value), l.length));
+      ASSERT_EQ(Text(static_cast<int32_t>(from + i)),
+                std::string(static_cast<char*>(l.value), l.length));
     }
   }
 
@@ -198,6 +209,46 @@ TEST_F(StaticCursor, FillFailingHalfWayKeepsNothing) {
   EXPECT_EQ(nullptr, ss_->rows->cols);
   EXPECT_EQ(fds, Entries("/proc/self/fd"));
   EXPECT_EQ(0, Entries(dir_));
+}
+
+// Rows that come one at a time, as long values do, reach the files in
+// their order, short texts and long ones alike.
+TEST_F(StaticCursor, RowByRowFetchesKeepTheirOrderInTheFiles) {
+  g_most = 1;
+  for (bool wide : {false, true}) {
+    SCOPED_TRACE(wide ? "wide" : "short");
+    g_wide = wide;
+    ASSERT_EQ(0, Fill(12000, nullptr));
+    for (uint32_t from : {4990u, 5000u, 7333u, 11990u}) {
+      ASSERT_EQ(0, SS_Fetch(ss_, static_cast<int32_t>(from), 10, &out_));
+      ExpectRows(from, 10);
+    }
+  }
+}
+
+// A write failing once the rows go to the files (here the file size limit)
+// fails the fill cleanly, and the next fill starts afresh.
+TEST_F(StaticCursor, FillWhoseWritesFailKeepsNothing) {
+  const int fds = Entries("/proc/self/fd");
+  rlimit old{};
+  ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &old));
+  const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = 64 * 1024;
+  ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
+  uint32_t count = 99;
+  const int rc = Fill(50000, &count);
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldSignal);
+  EXPECT_EQ(ERR_GENERAL, rc);
+  EXPECT_EQ(0u, count);
+  EXPECT_EQ(DSC_CLOSED, ss_->cache.state);
+  EXPECT_EQ(nullptr, ss_->rows->cols);
+  EXPECT_EQ(fds, Entries("/proc/self/fd"));
+  ASSERT_EQ(0, Fill(12000, &count));
+  EXPECT_EQ(12000u, count);
+  ASSERT_EQ(0, SS_Fetch(ss_, 11000, 10, &out_));
+  ExpectRows(11000, 10);
 }
 
 }  // namespace
