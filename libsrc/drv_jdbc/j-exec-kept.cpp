@@ -128,16 +128,21 @@ void KeepForJava(JNIEnv* env, jobject md, KeptDesc* k) {
   k->javaLabels = labels;
 }
 
-// The kept description becomes the current one.
+// The kept description becomes the current one. The current one is often
+// the kept one already (colsKept: a copy of it, left from the last execute),
+// and is then left as it is.
 uint32_t UseKept(JdbcStmt* s, jobject md, const KeptDesc& k) {
-  JdbcColDesc* cols = CopyCols(k.cols, k.count);
+  const bool current = s->colsKept != 0 && s->cols != nullptr && s->colCount == k.count;
+  JdbcColDesc* cols = current ? s->cols : CopyCols(k.cols, k.count);
   if (cols == nullptr) return ERR_NO_MEMORY;
   JNIEnv* env = s->jniEnv;
   if (s->rsMetaData != nullptr) env->DeleteGlobalRef(s->rsMetaData);
   s->rsMetaData = env->NewGlobalRef(md);
-  jexec::FreeColDescs(s);
-  s->cols = cols;
-  s->colCount = k.count;
+  if (!current) {
+    jexec::FreeColDescs(s);
+    s->cols = cols;
+    s->colCount = k.count;
+  }
   s->flags |= STMT_COLS_DESCRIBED;
   s->colsKept = 1;
   return 0;

@@ -305,12 +305,13 @@ uint32_t DRV_NumResultCols(uint32_t stmt, uint16_t* count, JdbcColDesc** descs) 
   JdbcStmt* s = nullptr;
   if (count == nullptr) return ERR_INVALID_ARGUMENT;
   if (uint32_t rc = enterStmt(stmt, &s)) return rc;
-  JC_LocalFrame frame(s->jniEnv, kFrame);
   // A statement prepared and not yet run is described when first asked: an
   // execute that follows at once (SQLExecDirect) describes its own result.
+  // Only that calls Java; an executed statement's description is at hand.
   if ((s->flags & STMT_DESCRIBE_PENDING) != 0) {
     s->flags &= static_cast<uint16_t>(~STMT_DESCRIBE_PENDING);
     if ((s->flags & STMT_EXECUTED) == 0) {
+      JC_LocalFrame frame(s->jniEnv, kFrame);
       if (uint32_t rc = buildColDescs(s, 'P')) return rc;
     }
   }
