@@ -723,12 +723,6 @@ uint32_t DRV_Connect(uint32_t envh, ConnectInfo* info, uint32_t* out) {
   }
   c->odbcVersion = 2;
   c->readOnly = c->readOnlyInitial = info->readOnly;
-  c->scalarFns = buildScalarFnTable();
-  if (c->scalarFns == nullptr) {
-    PostOnEnv(envRec, kNoMemory, ERR_NO_MEMORY);
-    freeConnRec(c);
-    return ERR_NO_MEMORY;
-  }
   JNIEnv* env = attachJVM();
   if (env == nullptr) {
     PostOnEnv(envRec, "Can't attach JVM to current thread", ERR_GENERAL);
