@@ -161,6 +161,17 @@ uint32_t FillEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e) {
   return 0;
 }
 
+// The result's metadata, which a description taken from the kept one left
+// unread; 0 or the code of its failure.
+uint32_t KeepMetaData(JdbcStmt* s) {
+  if (s->rsMetaData != nullptr || s->resultSet == nullptr || s->catalogKind != 0) return 0;
+  jobject md = nullptr;
+  if (uint32_t rc = ResultSet::getMetaData(s, s->resultSet, &md)) return rc;
+  if (md != nullptr) s->rsMetaData = s->jniEnv->NewGlobalRef(md);
+  JC_DeleteLocal(s->jniEnv, md);
+  return 0;
+}
+
 void FreeEntries(ATTR_ENTRY* entries, size_t n) {
   if (entries == nullptr) return;
   for (size_t i = 0; i < n; ++i) ATTR_EntryRelease(&entries[i]);
@@ -379,6 +390,10 @@ uint32_t DRV_ColAttributes(uint32_t stmt, uint16_t* count, uint16_t* nattrs, Jdb
     return 0;
   }
   JC_LocalFrame frame(s->jniEnv, kFrame);
+  if (uint32_t rc = KeepMetaData(s)) {
+    ColDescFree(d, n);
+    return rc;
+  }
   const size_t stride = static_cast<size_t>(n) + 1;
   const size_t total = stride * COL_ATTR_COUNT;
   auto* entries = static_cast<ATTR_ENTRY*>(std::calloc(total, sizeof(ATTR_ENTRY)));
