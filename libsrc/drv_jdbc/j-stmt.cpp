@@ -219,7 +219,9 @@ void closeStmtObjects(JdbcStmt* s) {
   std::free(s->closeBuffer);
   s->closeBuffer = nullptr;
   if (s->statement != nullptr) {
-    PreparedStatement::clearParameters(s, s->statement);
+    // Only a statement with markers has values to let go of first.
+    if (s->markerCount > 0 || s->paramCount > 0)
+      PreparedStatement::clearParameters(s, s->statement);
     Statement::close(s, s->statement);
     plat::Guard<plat::Mutex> g(AGT_StatementRefLock());
     s->statement.Replace(s->jniEnv, nullptr);
