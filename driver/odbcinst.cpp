@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <unordered_map>
 
 #include "driver/startup.h"
 #include "platform/lock.h"
@@ -30,6 +31,10 @@ plat::Mutex gLock;
 void* gModule GUARDED_BY(gLock) = nullptr;
 // Never destroyed: nothing of the library runs at exit.
 std::string& gName GUARDED_BY(gLock) = *new std::string(kDefaultName);
+// The functions found in gModule by name: every connect reads a dozen
+// values, and a symbol search per value cost more than the read.
+std::unordered_map<std::string, void*>& gProcs GUARDED_BY(gLock) =
+    *new std::unordered_map<std::string, void*>();
 
 std::string LoadedPath(void* module) {
   struct link_map* map = nullptr;
@@ -73,6 +78,10 @@ void* INST_GetProc(const char* name) {
   {
     plat::Guard<plat::Mutex> g(gLock);
     module = gModule;
+    if (module != nullptr) {
+      auto it = gProcs.find(name);
+      if (it != gProcs.end()) return it->second;
+    }
   }
   if (module == nullptr) {
     module = INST_LoadInstaller();
@@ -86,6 +95,10 @@ void* INST_GetProc(const char* name) {
     if (gModule == nullptr) gModule = module;
   }
   void* fn = dlsym(module, name);
+  if (fn != nullptr) {
+    plat::Guard<plat::Mutex> g(gLock);
+    if (gModule == module) gProcs.emplace(name, fn);
+  }
   if (fn == nullptr) {
     const std::string text = "The program " + ProgramPath() +
                              ", or one of its DLLs attempted to call the function " + name +
@@ -100,6 +113,7 @@ void INST_SetLibraryName(const char* name) {
   plat::Guard<plat::Mutex> g(gLock);
   gName = name != nullptr ? name : kDefaultName;
   gModule = nullptr;  // never unloaded: a caller may still hold one of its functions
+  gProcs.clear();
 }
 
 std::string INST_LibraryName() {

@@ -723,12 +723,6 @@ uint32_t DRV_Connect(uint32_t envh, ConnectInfo* info, uint32_t* out) {
   }
   c->odbcVersion = 2;
   c->readOnly = c->readOnlyInitial = info->readOnly;
-  c->scalarFns = buildScalarFnTable();
-  if (c->scalarFns == nullptr) {
-    PostOnEnv(envRec, kNoMemory, ERR_NO_MEMORY);
-    freeConnRec(c);
-    return ERR_NO_MEMORY;
-  }
   JNIEnv* env = attachJVM();
   if (env == nullptr) {
     PostOnEnv(envRec, "Can't attach JVM to current thread", ERR_GENERAL);
@@ -784,10 +778,10 @@ uint32_t DRV_Connect(uint32_t envh, ConnectInfo* info, uint32_t* out) {
     c->streamParams = 1;
     c->connFlag3 = 1;
     c->stmtDefault = 0;
-    std::string product(4096, '\0');
-    if (DatabaseMetaData::getStringByName(c, c->metaData, "getDatabaseProductName", &product[0],
-                                          4096) == 0 &&
-        stristr(product.c_str(), "teradata") != nullptr) {
+    char product[1024] = {};  // a product name is a few words: no heap block a connect
+    if (DatabaseMetaData::getStringByName(c, c->metaData, "getDatabaseProductName", product,
+                                          sizeof product) == 0 &&
+        stristr(product, "teradata") != nullptr) {
       c->teradata = 1;
     }
     errClear(&c->errors);  // a failed product-name question does not fail the connect

@@ -56,6 +56,11 @@ bool SameFacts(const ColumnFacts& a, const ColumnFacts& b) {
          a.displaySize == b.displaySize && a.guid == b.guid;
 }
 
+void DeleteRef(JNIEnv* env, jobject* ref) {
+  if (*ref != nullptr) env->DeleteGlobalRef(*ref);
+  *ref = nullptr;
+}
+
 uint32_t SchemaEpoch(const JdbcStmt* s) { return s->conn != nullptr ? s->conn->schemaEpoch : 0; }
 
 // A deep copy of n descriptions (their texts too); null when memory runs out.
@@ -128,16 +133,20 @@ void KeepForJava(JNIEnv* env, jobject md, KeptDesc* k) {
   k->javaLabels = labels;
 }
 
-// The kept description becomes the current one.
-uint32_t UseKept(JdbcStmt* s, jobject md, const KeptDesc& k) {
-  JdbcColDesc* cols = CopyCols(k.cols, k.count);
+// The kept description becomes the current one. The current one is often
+// the kept one already (colsKept: a copy of it, left from the last execute),
+// and is then left as it is. The metadata object is not kept: only column
+// attributes not kept with the description read it, and they fetch it.
+uint32_t UseKept(JdbcStmt* s, const KeptDesc& k) {
+  const bool current = s->colsKept != 0 && s->cols != nullptr && s->colCount == k.count;
+  JdbcColDesc* cols = current ? s->cols : CopyCols(k.cols, k.count);
   if (cols == nullptr) return ERR_NO_MEMORY;
-  JNIEnv* env = s->jniEnv;
-  if (s->rsMetaData != nullptr) env->DeleteGlobalRef(s->rsMetaData);
-  s->rsMetaData = env->NewGlobalRef(md);
-  jexec::FreeColDescs(s);
-  s->cols = cols;
-  s->colCount = k.count;
+  DeleteRef(s->jniEnv, &s->rsMetaData);
+  if (!current) {
+    jexec::FreeColDescs(s);
+    s->cols = cols;
+    s->colCount = k.count;
+  }
   s->flags |= STMT_COLS_DESCRIBED;
   s->colsKept = 1;
   return 0;
@@ -183,7 +192,7 @@ uint32_t DescribeExecuted(JdbcStmt* s) {
   const bool javaCompared = trusted && k->javaFacts != nullptr;
   if (javaCompared) {
     jobject md = jblock::SameShape(s->jniEnv, s->resultSet, k->javaFacts, k->javaLabels);
-    if (md != nullptr) return UseKept(s, md, *k);
+    if (md != nullptr) return UseKept(s, *k);
   }
   jobject md = nullptr;
   if (uint32_t rc = ResultSet::getMetaData(s, s->resultSet, &md)) return rc;
@@ -194,7 +203,7 @@ uint32_t DescribeExecuted(JdbcStmt* s) {
   if (trusted && !javaCompared) {
     bool same = false;
     if (uint32_t rc = SameShape(s, md, *k, &same)) return rc;
-    if (same) return UseKept(s, md, *k);
+    if (same) return UseKept(s, *k);
   }
   DropKeptDesc(s);
   return DescribeAndKeep(s, md);

@@ -30,6 +30,21 @@ enum JM_Method : uint16_t {
   JM_PstmtAddBatch,
   JM_PstmtGetMetaData,
   JM_RsmdGetColumnCount,
+  // What a prepared statement runs on every execute: its setters, the
+  // execute and its result, the result's close.
+  JM_PstmtSetNull,
+  JM_PstmtSetBoolean,
+  JM_PstmtSetByte,
+  JM_PstmtSetShort,
+  JM_PstmtSetInt,
+  JM_PstmtSetLong,
+  JM_PstmtSetFloat,
+  JM_PstmtSetDouble,
+  JM_PstmtSetString,
+  JM_PstmtExecute,
+  JM_StmtGetResultSet,
+  JM_StmtGetUpdateCount,
+  JM_RsClose,
   // Distributed transactions: the XA data source, its connections and
   // resources, and the transaction identifiers of any JDBC driver.
   JM_XadsGetXAConnection,

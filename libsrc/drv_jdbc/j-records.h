@@ -72,7 +72,7 @@ struct JdbcConn {
   uint32_t readOnlyInitial = 0;    // as connected
   JNIEnv* jniEnv = nullptr;        // of the thread now calling
 
-  HASH_TABLE* scalarFns = nullptr;  // name -> 1-based row of the scalar-function table
+  HASH_TABLE* scalarFns = nullptr;  // name -> 1-based row of the scalar-function table (first use)
   HASH_TABLE* typeTable = nullptr;  // SQL type (2-byte key) -> JdbcTypeEntry*
 
   uint32_t describeAtPrepare = 0;  // set to 1 at connect; cleared when a describe fails

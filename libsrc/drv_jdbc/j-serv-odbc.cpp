@@ -127,8 +127,15 @@ int32_t ConvertSource(uint16_t type) {
   }
 }
 
-// A function list of the JDBC driver as a mask of the category's bits.
+// A function list of the JDBC driver as a mask of the category's bits. The
+// name table is made on the first such question, not at every connect.
 void FunctionList(JdbcConn* c, InfoAnswer* a, const char* method, uint32_t category) {
+  if (c->scalarFns == nullptr && (c->scalarFns = buildScalarFnTable()) == nullptr) {
+    errPostMsg(&c->errors, "Memory allocation failure", ERR_NO_MEMORY);
+    a->rc = ERR_NO_MEMORY;
+    a->Int(0);
+    return;
+  }
   a->rc = DatabaseMetaData::getStringByName(c, c->metaData, method, a->buf, sizeof a->buf);
   a->Int(a->rc == 0 ? parseFunctionList(a->buf, c->scalarFns, category) : 0);
 }

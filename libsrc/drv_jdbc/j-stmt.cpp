@@ -161,6 +161,17 @@ uint32_t FillEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e) {
   return 0;
 }
 
+// The result's metadata, which a description taken from the kept one left
+// unread; 0 or the code of its failure.
+uint32_t KeepMetaData(JdbcStmt* s) {
+  if (s->rsMetaData != nullptr || s->resultSet == nullptr || s->catalogKind != 0) return 0;
+  jobject md = nullptr;
+  if (uint32_t rc = ResultSet::getMetaData(s, s->resultSet, &md)) return rc;
+  if (md != nullptr) s->rsMetaData = s->jniEnv->NewGlobalRef(md);
+  JC_DeleteLocal(s->jniEnv, md);
+  return 0;
+}
+
 void FreeEntries(ATTR_ENTRY* entries, size_t n) {
   if (entries == nullptr) return;
   for (size_t i = 0; i < n; ++i) ATTR_EntryRelease(&entries[i]);
@@ -208,7 +219,9 @@ void closeStmtObjects(JdbcStmt* s) {
   std::free(s->closeBuffer);
   s->closeBuffer = nullptr;
   if (s->statement != nullptr) {
-    PreparedStatement::clearParameters(s, s->statement);
+    // Only a statement with markers has values to let go of first.
+    if (s->markerCount > 0 || s->paramCount > 0)
+      PreparedStatement::clearParameters(s, s->statement);
     Statement::close(s, s->statement);
     plat::Guard<plat::Mutex> g(AGT_StatementRefLock());
     s->statement.Replace(s->jniEnv, nullptr);
@@ -305,12 +318,13 @@ uint32_t DRV_NumResultCols(uint32_t stmt, uint16_t* count, JdbcColDesc** descs) 
   JdbcStmt* s = nullptr;
   if (count == nullptr) return ERR_INVALID_ARGUMENT;
   if (uint32_t rc = enterStmt(stmt, &s)) return rc;
-  JC_LocalFrame frame(s->jniEnv, kFrame);
   // A statement prepared and not yet run is described when first asked: an
   // execute that follows at once (SQLExecDirect) describes its own result.
+  // Only that calls Java; an executed statement's description is at hand.
   if ((s->flags & STMT_DESCRIBE_PENDING) != 0) {
     s->flags &= static_cast<uint16_t>(~STMT_DESCRIBE_PENDING);
     if ((s->flags & STMT_EXECUTED) == 0) {
+      JC_LocalFrame frame(s->jniEnv, kFrame);
       if (uint32_t rc = buildColDescs(s, 'P')) return rc;
     }
   }
@@ -378,6 +392,10 @@ uint32_t DRV_ColAttributes(uint32_t stmt, uint16_t* count, uint16_t* nattrs, Jdb
     return 0;
   }
   JC_LocalFrame frame(s->jniEnv, kFrame);
+  if (uint32_t rc = KeepMetaData(s)) {
+    ColDescFree(d, n);
+    return rc;
+  }
   const size_t stride = static_cast<size_t>(n) + 1;
   const size_t total = stride * COL_ATTR_COUNT;
   auto* entries = static_cast<ATTR_ENTRY*>(std::calloc(total, sizeof(ATTR_ENTRY)));

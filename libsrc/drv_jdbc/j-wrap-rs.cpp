@@ -43,7 +43,7 @@ uint32_t getMetaData(JdbcStmt* s, jobject rs, jobject* md) {
 }
 
 uint32_t close(JdbcStmt* s, jobject rs) {
-  return Done(s, JC_CallVoidMethod(Env(s), rs, nullptr, "close", "()V"));
+  return Done(s, JM_CallVoid(Env(s), rs, JM_RsClose));
 }
 
 uint32_t next(JdbcStmt* s, jobject rs, uint8_t* more) {

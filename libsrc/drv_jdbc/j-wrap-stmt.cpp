@@ -50,7 +50,7 @@ uint32_t getMoreResults(JdbcStmt* s, jobject stmt, uint8_t* more) {
 }
 
 uint32_t getUpdateCount(JdbcStmt* s, jobject stmt, int32_t* count) {
-  return Done(s, JC_CallIntMethod(Env(s), stmt, nullptr, "getUpdateCount", "()I", count));
+  return Done(s, JM_CallInt(Env(s), stmt, JM_StmtGetUpdateCount, count));
 }
 
 uint32_t setCursorName(JdbcStmt* s, jobject stmt, const char* name) {
@@ -111,12 +111,12 @@ namespace PreparedStatement {
 
 namespace {
 
-// A setter of one value; J is the JNI type the variadic call carries.
+// A setter of one value; J is the JNI type the variadic call carries. The
+// setters run for every marker of every execute: their IDs are resolved once
+// on the interface, so a call costs no check of the object's class.
 template <class J>
-uint32_t SetValue(JdbcStmt* s, jobject ps, const char* name, const char* sig, int32_t index,
-                  J value) {
-  return Done(s, JC_CallVoidMethod(Env(s), ps, nullptr, name, sig, static_cast<jint>(index),
-                                   value));
+uint32_t SetValue(JdbcStmt* s, jobject ps, JM_Method setter, int32_t index, J value) {
+  return Done(s, JM_CallVoid(Env(s), ps, setter, static_cast<jint>(index), value));
 }
 
 // A Java byte[] holding the bytes; null when it cannot be made.
@@ -171,16 +171,15 @@ bool getParameterType(JdbcStmt* s, jobject ps, int32_t index, int32_t* type) {
 }
 
 uint32_t execute(JdbcStmt* s, jobject ps, uint8_t* isResultSet) {
-  return Done(s, JC_CallBooleanMethod(Env(s), ps, nullptr, "execute", "()Z", isResultSet));
+  return Done(s, JM_CallBoolean(Env(s), ps, JM_PstmtExecute, isResultSet));
 }
 
 uint32_t getResultSet(JdbcStmt* s, jobject ps, jobject* rs) {
-  return Done(s, JC_CallObjectMethod(Env(s), ps, nullptr, "getResultSet",
-                                     "()Ljava/sql/ResultSet;", rs));
+  return Done(s, JM_CallObject(Env(s), ps, JM_StmtGetResultSet, rs));
 }
 
 uint32_t setNull(JdbcStmt* s, jobject ps, int32_t index, int32_t sqlType) {
-  return SetValue(s, ps, "setNull", "(II)V", index, static_cast<jint>(sqlType));
+  return SetValue(s, ps, JM_PstmtSetNull, index, static_cast<jint>(sqlType));
 }
 
 uint32_t setObject(JdbcStmt* s, jobject ps, int32_t index, jobject value, int32_t sqlType) {
@@ -217,8 +216,7 @@ uint32_t setOther(JdbcStmt* s, jobject ps, int32_t index, const char* text, int6
 uint32_t setString(JdbcStmt* s, jobject ps, int32_t index, const char* text, int64_t length) {
   jstring str = TextArg(s, text, length);
   if (str == nullptr) return ERR_GENERAL;
-  uint32_t rc = JC_CallVoidMethod(Env(s), ps, nullptr, "setString", "(ILjava/lang/String;)V",
-                                  static_cast<jint>(index), str);
+  uint32_t rc = JM_CallVoid(Env(s), ps, JM_PstmtSetString, static_cast<jint>(index), str);
   JC_DeleteLocal(Env(s), str);
   return Done(s, rc);
 }
@@ -301,33 +299,33 @@ uint32_t setBinaryStream(JdbcStmt* s, jobject ps, int32_t index, const void* byt
 }
 
 uint32_t setBoolean(JdbcStmt* s, jobject ps, int32_t index, bool value) {
-  return SetValue(s, ps, "setBoolean", "(IZ)V", index,
+  return SetValue(s, ps, JM_PstmtSetBoolean, index,
                   static_cast<jboolean>(value ? JNI_TRUE : JNI_FALSE));
 }
 
 uint32_t setByte(JdbcStmt* s, jobject ps, int32_t index, int8_t value) {
-  return SetValue(s, ps, "setByte", "(IB)V", index, static_cast<jbyte>(value));
+  return SetValue(s, ps, JM_PstmtSetByte, index, static_cast<jbyte>(value));
 }
 
 uint32_t setShort(JdbcStmt* s, jobject ps, int32_t index, int16_t value) {
-  return SetValue(s, ps, "setShort", "(IS)V", index, static_cast<jshort>(value));
+  return SetValue(s, ps, JM_PstmtSetShort, index, static_cast<jshort>(value));
 }
 
 uint32_t setInt(JdbcStmt* s, jobject ps, int32_t index, int32_t value) {
-  return SetValue(s, ps, "setInt", "(II)V", index, static_cast<jint>(value));
+  return SetValue(s, ps, JM_PstmtSetInt, index, static_cast<jint>(value));
 }
 
 uint32_t setLong(JdbcStmt* s, jobject ps, int32_t index, int64_t value) {
-  return SetValue(s, ps, "setLong", "(IJ)V", index, static_cast<jlong>(value));
+  return SetValue(s, ps, JM_PstmtSetLong, index, static_cast<jlong>(value));
 }
 
 uint32_t setFloat(JdbcStmt* s, jobject ps, int32_t index, float value) {
   // A float travels through the variadic call as a double.
-  return SetValue(s, ps, "setFloat", "(IF)V", index, static_cast<double>(value));
+  return SetValue(s, ps, JM_PstmtSetFloat, index, static_cast<double>(value));
 }
 
 uint32_t setDouble(JdbcStmt* s, jobject ps, int32_t index, double value) {
-  return SetValue(s, ps, "setDouble", "(ID)V", index, value);
+  return SetValue(s, ps, JM_PstmtSetDouble, index, value);
 }
 
 namespace {

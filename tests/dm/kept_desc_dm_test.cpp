@@ -7,6 +7,7 @@
 #include <sqlext.h>
 
 #include <string>
+#include <vector>
 
 #include "tests/support/dm_session.h"
 #include "tests/support/dsns.h"
@@ -122,6 +123,40 @@ TEST_P(KeptDescription, ParameterBoundWithAnotherTypeChangesTheResultType) {
   RunAndDescribe(stmt_, 1, &asText);
   EXPECT_NE(SQL_INTEGER, asText.type);
   EXPECT_EQ("forty-two", asText.value);
+}
+
+// A keyset cursor's columns are described afresh at every execute, from the
+// result's metadata, while the columns themselves come from the kept
+// description: the attributes read from the metadata stay right.
+TEST_P(KeptDescription, ScrollingStatementKeepsItsMetadataAttributes) {
+  Exec("DROP TABLE kd_attr");
+  MustExec("CREATE TABLE kd_attr (k INTEGER PRIMARY KEY, v VARCHAR(10))");
+  MustExec("INSERT INTO kd_attr VALUES (1, 'one')");
+  SQLHSTMT st = nullptr;
+  ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &st));
+  ASSERT_TRUE(SQL_SUCCEEDED(
+      SQLSetStmtAttr(st, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)SQL_CURSOR_KEYSET_DRIVEN, 0)))
+      << Diag(SQL_HANDLE_STMT, st);
+  ASSERT_EQ(SQL_SUCCESS, SQLPrepare(st, (SQLCHAR*)"SELECT k, v FROM kd_attr", SQL_NTS));
+  const SQLUSMALLINT fields[] = {SQL_DESC_CASE_SENSITIVE, SQL_DESC_UPDATABLE,
+                                 SQL_DESC_AUTO_UNIQUE_VALUE, SQL_DESC_SEARCHABLE};
+  std::vector<SQLLEN> first;
+  for (int run = 0; run < 3; ++run) {
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLExecute(st))) << Diag(SQL_HANDLE_STMT, st);
+    std::vector<SQLLEN> now;
+    for (SQLUSMALLINT field : fields) {
+      SQLLEN value = -1;
+      ASSERT_TRUE(SQL_SUCCEEDED(SQLColAttribute(st, 2, field, nullptr, 0, nullptr, &value)))
+          << Diag(SQL_HANDLE_STMT, st);
+      now.push_back(value);
+    }
+    if (run == 0) first = now;
+    EXPECT_EQ(first, now) << "execute " << run + 1;
+    ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(st, SQL_CLOSE));
+  }
+  EXPECT_EQ(SQL_TRUE, first[0]) << "a VARCHAR column is case sensitive";
+  SQLFreeHandle(SQL_HANDLE_STMT, st);
+  Exec("DROP TABLE kd_attr");
 }
 
 INSTANTIATE_TEST_SUITE_P(Backend, KeptDescription, ::testing::ValuesIn(qmr_test::TestDsns()),
