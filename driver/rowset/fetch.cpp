@@ -274,6 +274,18 @@ bool PlainNumeric(const unsigned char* e, uint32_t width, int16_t scale, uint16_
   return true;
 }
 
+// No byte of the n at e has its high bit set; eight at a time.
+bool AllAscii(const unsigned char* e, uint64_t n) {
+  uint64_t high = 0;
+  uint64_t i = 0;
+  for (uint64_t word = 0; i + sizeof word <= n; i += sizeof word) {
+    std::memcpy(&word, e + i, sizeof word);
+    high |= word;
+  }
+  for (; i < n; ++i) high |= e[i];
+  return (high & 0x8080808080808080ULL) == 0;
+}
+
 // Text held NUL-terminated (8-bit or UTF-16) that is all ASCII and fits an
 // SQL_C_CHAR buffer with its terminator is copied byte for byte: what the
 // text converters write for it, without their passes to measure, convert
@@ -286,13 +298,19 @@ bool PlainAscii(const COLSET_COL& col, const unsigned char* e, const BIND_REC* b
   auto* out = static_cast<unsigned char*>(b->data);
   uint64_t n = 0;
   if (col.type == COLSET_VT_NTS) {
-    while (n < col.elem_size && e[n] != 0) {
-      if (e[n] >= 0x80 || n >= room) return false;
-      ++n;
-    }
+    const void* nul = std::memchr(e, 0, col.elem_size);
+    n = nul != nullptr ? static_cast<uint64_t>(static_cast<const unsigned char*>(nul) - e)
+                       : col.elem_size;
+    if (n > room || !AllAscii(e, n)) return false;
     std::memcpy(out, e, n);
     *bytes = static_cast<int64_t>(n);
   } else {  // COLSET_VT_WNTS
+    // Four units at a time while none is NUL or beyond ASCII.
+    for (uint64_t w = 0; 2 * n + sizeof w <= col.elem_size && n + 4 <= room; n += 4) {
+      std::memcpy(&w, e + 2 * n, sizeof w);
+      const uint64_t nul = (w - 0x0001000100010001ULL) & ~w & 0x8000800080008000ULL;
+      if (nul != 0 || (w & 0xFF80FF80FF80FF80ULL) != 0) break;
+    }
     char16_t u = 0;
     while (2 * n + 1 < col.elem_size && (std::memcpy(&u, e + 2 * n, sizeof u), u != 0)) {
       if (u >= 0x80 || n >= room) return false;
