@@ -159,6 +159,7 @@ struct Conversion {
   int16_t scale = 0;
   uint16_t precision = 0;
   uint16_t decimalDigits = 0;
+  uint8_t ownSize = 0;  // bytes of a value held in the binding's own C type; 0: none
 };
 
 struct BoundColumn {
@@ -183,6 +184,33 @@ struct BoundColumn {
 // value through GetColumn alone.
 constexpr int kMaxPlanned = 64;
 
+// Bytes of a value the row buffer holds already in C type cType (an
+// INTEGER as SQL_C_SLONG, a DATE as SQL_C_TYPE_DATE ...); 0 for any other
+// pair and for an element too narrow for it.
+uint8_t OwnSize(const COLSET_COL& col, int16_t cType) {
+  uint8_t size = 0;
+  switch (col.type) {
+    case COLSET_VT_INTEGER:
+      if (cType == SQL_C_SLONG || cType == SQL_C_LONG) size = 4;
+      break;
+    case COLSET_VT_DOUBLE:
+      if (cType == SQL_C_DOUBLE) size = 8;
+      break;
+    case COLSET_VT_DATE:
+      if (cType == SQL_C_TYPE_DATE || cType == SQL_C_DATE) size = 6;
+      break;
+    case COLSET_VT_TIME:
+      if (cType == SQL_C_TYPE_TIME || cType == SQL_C_TIME) size = 6;
+      break;
+    case COLSET_VT_TIMESTAMP:
+      if (cType == SQL_C_TYPE_TIMESTAMP || cType == SQL_C_TIMESTAMP) size = 16;
+      break;
+    default:
+      break;
+  }
+  return col.elem_size < size ? 0 : size;
+}
+
 // Where plain values of column n may skip GetColumn's checks: p->col and
 // the C type, scale and precision GetColumn would resolve for each value.
 // Its checks (output values, the column's range, its description) and the
@@ -190,6 +218,7 @@ constexpr int kMaxPlanned = 64;
 void PlanConversion(const StmtHandle* stmt, uint16_t n, const DescRec* rec, const COLSET* set,
                     Conversion* p) {
   p->col = nullptr;
+  p->ownSize = 0;
   if (n == 0 || set == nullptr || n > set->cols_used || stmt->cols == nullptr ||
       n > stmt->colCount || stmt->diag.pending == ERR_OUTPUT_VALUES)
     return;
@@ -203,12 +232,14 @@ void PlanConversion(const StmtHandle* stmt, uint16_t n, const DescRec* rec, cons
   p->cType = cType;
   p->decimalDigits = desc.scale;
   p->col = &set->cols[n - 1];
+  p->ownSize = OwnSize(*p->col, cType);
 }
 
 void PlanColumn(StmtHandle* stmt, uint16_t n, DescRec* rec, int64_t offset, const COLSET* set,
                 BoundColumn* p) {
   p->rec = rec;
   p->conv.col = nullptr;
+  p->conv.ownSize = 0;
   if (rec == nullptr) return;
   p->first = BIND_FromRec(stmt, n, rec, offset, 0);
   BindSteps(stmt, n, rec, &p->dataStep, &p->lengthStep);
@@ -332,28 +363,11 @@ bool PlainAscii(const COLSET_COL& col, const unsigned char* e, const BIND_REC* b
 // pair (and for a double while tracing: its line spells the value).
 bool OwnType(const COLSET_COL& col, const Conversion& p, const unsigned char* e,
              const BIND_REC* b) {
-  size_t size = 0;
-  const char* traced = nullptr;  // the converter's entry line
-  switch (col.type) {
-    case COLSET_VT_INTEGER:
-      if (p.cType == SQL_C_SLONG || p.cType == SQL_C_LONG) size = 4;
-      break;
-    case COLSET_VT_DOUBLE:
-      if (p.cType == SQL_C_DOUBLE && !TRC_Active()) size = 8;
-      break;
-    case COLSET_VT_DATE:
-      if (p.cType == SQL_C_TYPE_DATE || p.cType == SQL_C_DATE) size = 6, traced = "ConvertDATE";
-      break;
-    case COLSET_VT_TIME:
-      if (p.cType == SQL_C_TYPE_TIME || p.cType == SQL_C_TIME) size = 6, traced = "ConvertTIME";
-      break;
-    case COLSET_VT_TIMESTAMP:
-      if (p.cType == SQL_C_TYPE_TIMESTAMP || p.cType == SQL_C_TIMESTAMP) size = 16;
-      break;
-    default:
-      break;
-  }
-  if (size == 0 || col.elem_size < size) return false;
+  const size_t size = p.ownSize;
+  if (size == 0 || (col.type == COLSET_VT_DOUBLE && TRC_Active())) return false;
+  const char* traced = col.type == COLSET_VT_DATE   ? "ConvertDATE"
+                       : col.type == COLSET_VT_TIME ? "ConvertTIME"
+                                                    : nullptr;  // the converter's entry line
   if (TRC_Active()) {
     if (col.type == COLSET_VT_TIMESTAMP)
       TRC_Printf("ConvertTIMESTAMP: precision,scale (%" PRId64 ",%u) to %s", b->bufferLength,
@@ -375,6 +389,27 @@ void TraceNumberText(const BIND_REC* b, int16_t cType, const char* parser,
              CvtTraceType(cType));
   TRC_Printf("%s: %.*s", parser, static_cast<int>(std::min<int64_t>(length, 256)),
              reinterpret_cast<const char*>(text));
+}
+
+// What Transfer does for a value held in the binding's own C type, small
+// enough to sit in the loops over a block's values; false (nothing done)
+// for any other value and while tracing.
+inline bool TransferOwn(StmtHandle* stmt, const Conversion& p, const BIND_REC& b, uint32_t r,
+                        const COLSET* set) {
+  const COLSET_COL* col = p.col;
+  if (p.ownSize == 0 || r >= set->rows_held || col->ind == nullptr || col->ind[r] != 0 ||
+      b.data == nullptr || TRC_Active())
+    return false;
+  if (b.indicator != nullptr) *b.indicator = 0;
+  ColValueCache& c = stmt->fetch.cache;  // as the conversion leaves it
+  ColClearCache(&c);
+  c.column = b.column;
+  c.row = r + 1;
+  c.cType = p.cType;
+  c.type = col->type;
+  std::memcpy(b.data, col->data + static_cast<size_t>(r) * col->elem_size, p.ownSize);
+  if (b.length != nullptr) *b.length = p.ownSize;
+  return true;
 }
 
 // Row r of column n into its binding, as GetColumn would: a value held in
@@ -485,6 +520,7 @@ SQLRETURN FetchRowToBindings(StmtHandle* stmt) {
       BIND_REC b = BIND_FromRec(stmt, static_cast<uint16_t>(n), rec, offset, 0);
       if (b.length != nullptr && *b.length == kDataAtFetch) continue;
       PlanConversion(stmt, static_cast<uint16_t>(n), rec, &stmt->rows, &cv);
+      if (TransferOwn(stmt, cv, b, stmt->rowIndex, &stmt->rows)) continue;
       Keep(&result, Transfer(stmt, cv, &b, stmt->rowIndex, &stmt->rows));
     }
   }
@@ -542,6 +578,7 @@ SQLRETURN RowsetToBindings(StmtHandle* stmt, uint16_t* statuses, uint32_t row, i
         continue;
       BIND_REC b = p.At(r);
       if (b.length != nullptr && *b.length == kDataAtFetch) continue;
+      if (TransferOwn(stmt, p.conv, b, r, rs->rows)) continue;
       const SQLRETURN rc = Transfer(stmt, p.conv, &b, r, rs->rows);
       Keep(&result, rc);
       if (rc == SQL_ERROR && statuses != nullptr) statuses[r] = SQL_ROW_ERROR;
