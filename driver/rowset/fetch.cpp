@@ -407,7 +407,21 @@ inline bool TransferOwn(StmtHandle* stmt, const Conversion& p, const BIND_REC& b
   c.row = r + 1;
   c.cType = p.cType;
   c.type = col->type;
-  std::memcpy(b.data, col->data + static_cast<size_t>(r) * col->elem_size, p.ownSize);
+  const unsigned char* e = col->data + static_cast<size_t>(r) * col->elem_size;
+  switch (p.ownSize) {  // copies of a known size, not a call
+    case 4:
+      std::memcpy(b.data, e, 4);
+      break;
+    case 6:
+      std::memcpy(b.data, e, 6);
+      break;
+    case 8:
+      std::memcpy(b.data, e, 8);
+      break;
+    default:
+      std::memcpy(b.data, e, 16);
+      break;
+  }
   if (b.length != nullptr) *b.length = p.ownSize;
   return true;
 }
