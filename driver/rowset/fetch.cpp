@@ -159,6 +159,7 @@ struct Conversion {
   int16_t scale = 0;
   uint16_t precision = 0;
   uint16_t decimalDigits = 0;
+  uint8_t ownSize = 0;  // bytes of a value held in the binding's own C type; 0: none
 };
 
 struct BoundColumn {
@@ -183,6 +184,33 @@ struct BoundColumn {
 // value through GetColumn alone.
 constexpr int kMaxPlanned = 64;
 
+// Bytes of a value the row buffer holds already in C type cType (an
+// INTEGER as SQL_C_SLONG, a DATE as SQL_C_TYPE_DATE ...); 0 for any other
+// pair and for an element too narrow for it.
+uint8_t OwnSize(const COLSET_COL& col, int16_t cType) {
+  uint8_t size = 0;
+  switch (col.type) {
+    case COLSET_VT_INTEGER:
+      if (cType == SQL_C_SLONG || cType == SQL_C_LONG) size = 4;
+      break;
+    case COLSET_VT_DOUBLE:
+      if (cType == SQL_C_DOUBLE) size = 8;
+      break;
+    case COLSET_VT_DATE:
+      if (cType == SQL_C_TYPE_DATE || cType == SQL_C_DATE) size = 6;
+      break;
+    case COLSET_VT_TIME:
+      if (cType == SQL_C_TYPE_TIME || cType == SQL_C_TIME) size = 6;
+      break;
+    case COLSET_VT_TIMESTAMP:
+      if (cType == SQL_C_TYPE_TIMESTAMP || cType == SQL_C_TIMESTAMP) size = 16;
+      break;
+    default:
+      break;
+  }
+  return col.elem_size < size ? 0 : size;
+}
+
 // Where plain values of column n may skip GetColumn's checks: p->col and
 // the C type, scale and precision GetColumn would resolve for each value.
 // Its checks (output values, the column's range, its description) and the
@@ -190,6 +218,7 @@ constexpr int kMaxPlanned = 64;
 void PlanConversion(const StmtHandle* stmt, uint16_t n, const DescRec* rec, const COLSET* set,
                     Conversion* p) {
   p->col = nullptr;
+  p->ownSize = 0;
   if (n == 0 || set == nullptr || n > set->cols_used || stmt->cols == nullptr ||
       n > stmt->colCount || stmt->diag.pending == ERR_OUTPUT_VALUES)
     return;
@@ -203,12 +232,14 @@ void PlanConversion(const StmtHandle* stmt, uint16_t n, const DescRec* rec, cons
   p->cType = cType;
   p->decimalDigits = desc.scale;
   p->col = &set->cols[n - 1];
+  p->ownSize = OwnSize(*p->col, cType);
 }
 
 void PlanColumn(StmtHandle* stmt, uint16_t n, DescRec* rec, int64_t offset, const COLSET* set,
                 BoundColumn* p) {
   p->rec = rec;
   p->conv.col = nullptr;
+  p->conv.ownSize = 0;
   if (rec == nullptr) return;
   p->first = BIND_FromRec(stmt, n, rec, offset, 0);
   BindSteps(stmt, n, rec, &p->dataStep, &p->lengthStep);
@@ -274,6 +305,18 @@ bool PlainNumeric(const unsigned char* e, uint32_t width, int16_t scale, uint16_
   return true;
 }
 
+// No byte of the n at e has its high bit set; eight at a time.
+bool AllAscii(const unsigned char* e, uint64_t n) {
+  uint64_t high = 0;
+  uint64_t i = 0;
+  for (uint64_t word = 0; i + sizeof word <= n; i += sizeof word) {
+    std::memcpy(&word, e + i, sizeof word);
+    high |= word;
+  }
+  for (; i < n; ++i) high |= e[i];
+  return (high & 0x8080808080808080ULL) == 0;
+}
+
 // Text held NUL-terminated (8-bit or UTF-16) that is all ASCII and fits an
 // SQL_C_CHAR buffer with its terminator is copied byte for byte: what the
 // text converters write for it, without their passes to measure, convert
@@ -286,13 +329,19 @@ bool PlainAscii(const COLSET_COL& col, const unsigned char* e, const BIND_REC* b
   auto* out = static_cast<unsigned char*>(b->data);
   uint64_t n = 0;
   if (col.type == COLSET_VT_NTS) {
-    while (n < col.elem_size && e[n] != 0) {
-      if (e[n] >= 0x80 || n >= room) return false;
-      ++n;
-    }
+    const void* nul = std::memchr(e, 0, col.elem_size);
+    n = nul != nullptr ? static_cast<uint64_t>(static_cast<const unsigned char*>(nul) - e)
+                       : col.elem_size;
+    if (n > room || !AllAscii(e, n)) return false;
     std::memcpy(out, e, n);
     *bytes = static_cast<int64_t>(n);
   } else {  // COLSET_VT_WNTS
+    // Four units at a time while none is NUL or beyond ASCII.
+    for (uint64_t w = 0; 2 * n + sizeof w <= col.elem_size && n + 4 <= room; n += 4) {
+      std::memcpy(&w, e + 2 * n, sizeof w);
+      const uint64_t nul = (w - 0x0001000100010001ULL) & ~w & 0x8000800080008000ULL;
+      if (nul != 0 || (w & 0xFF80FF80FF80FF80ULL) != 0) break;
+    }
     char16_t u = 0;
     while (2 * n + 1 < col.elem_size && (std::memcpy(&u, e + 2 * n, sizeof u), u != 0)) {
       if (u >= 0x80 || n >= room) return false;
@@ -314,28 +363,11 @@ bool PlainAscii(const COLSET_COL& col, const unsigned char* e, const BIND_REC* b
 // pair (and for a double while tracing: its line spells the value).
 bool OwnType(const COLSET_COL& col, const Conversion& p, const unsigned char* e,
              const BIND_REC* b) {
-  size_t size = 0;
-  const char* traced = nullptr;  // the converter's entry line
-  switch (col.type) {
-    case COLSET_VT_INTEGER:
-      if (p.cType == SQL_C_SLONG || p.cType == SQL_C_LONG) size = 4;
-      break;
-    case COLSET_VT_DOUBLE:
-      if (p.cType == SQL_C_DOUBLE && !TRC_Active()) size = 8;
-      break;
-    case COLSET_VT_DATE:
-      if (p.cType == SQL_C_TYPE_DATE || p.cType == SQL_C_DATE) size = 6, traced = "ConvertDATE";
-      break;
-    case COLSET_VT_TIME:
-      if (p.cType == SQL_C_TYPE_TIME || p.cType == SQL_C_TIME) size = 6, traced = "ConvertTIME";
-      break;
-    case COLSET_VT_TIMESTAMP:
-      if (p.cType == SQL_C_TYPE_TIMESTAMP || p.cType == SQL_C_TIMESTAMP) size = 16;
-      break;
-    default:
-      break;
-  }
-  if (size == 0 || col.elem_size < size) return false;
+  const size_t size = p.ownSize;
+  if (size == 0 || (col.type == COLSET_VT_DOUBLE && TRC_Active())) return false;
+  const char* traced = col.type == COLSET_VT_DATE   ? "ConvertDATE"
+                       : col.type == COLSET_VT_TIME ? "ConvertTIME"
+                                                    : nullptr;  // the converter's entry line
   if (TRC_Active()) {
     if (col.type == COLSET_VT_TIMESTAMP)
       TRC_Printf("ConvertTIMESTAMP: precision,scale (%" PRId64 ",%u) to %s", b->bufferLength,
@@ -357,6 +389,41 @@ void TraceNumberText(const BIND_REC* b, int16_t cType, const char* parser,
              CvtTraceType(cType));
   TRC_Printf("%s: %.*s", parser, static_cast<int>(std::min<int64_t>(length, 256)),
              reinterpret_cast<const char*>(text));
+}
+
+// What Transfer does for a value held in the binding's own C type, small
+// enough to sit in the loops over a block's values; false (nothing done)
+// for any other value and while tracing.
+inline bool TransferOwn(StmtHandle* stmt, const Conversion& p, const BIND_REC& b, uint32_t r,
+                        const COLSET* set) {
+  const COLSET_COL* col = p.col;
+  if (p.ownSize == 0 || r >= set->rows_held || col->ind == nullptr || col->ind[r] != 0 ||
+      b.data == nullptr || TRC_Active())
+    return false;
+  if (b.indicator != nullptr) *b.indicator = 0;
+  ColValueCache& c = stmt->fetch.cache;  // as the conversion leaves it
+  ColClearCache(&c);
+  c.column = b.column;
+  c.row = r + 1;
+  c.cType = p.cType;
+  c.type = col->type;
+  const unsigned char* e = col->data + static_cast<size_t>(r) * col->elem_size;
+  switch (p.ownSize) {  // copies of a known size, not a call
+    case 4:
+      std::memcpy(b.data, e, 4);
+      break;
+    case 6:
+      std::memcpy(b.data, e, 6);
+      break;
+    case 8:
+      std::memcpy(b.data, e, 8);
+      break;
+    default:
+      std::memcpy(b.data, e, 16);
+      break;
+  }
+  if (b.length != nullptr) *b.length = p.ownSize;
+  return true;
 }
 
 // Row r of column n into its binding, as GetColumn would: a value held in
@@ -467,6 +534,7 @@ SQLRETURN FetchRowToBindings(StmtHandle* stmt) {
       BIND_REC b = BIND_FromRec(stmt, static_cast<uint16_t>(n), rec, offset, 0);
       if (b.length != nullptr && *b.length == kDataAtFetch) continue;
       PlanConversion(stmt, static_cast<uint16_t>(n), rec, &stmt->rows, &cv);
+      if (TransferOwn(stmt, cv, b, stmt->rowIndex, &stmt->rows)) continue;
       Keep(&result, Transfer(stmt, cv, &b, stmt->rowIndex, &stmt->rows));
     }
   }
@@ -524,6 +592,7 @@ SQLRETURN RowsetToBindings(StmtHandle* stmt, uint16_t* statuses, uint32_t row, i
         continue;
       BIND_REC b = p.At(r);
       if (b.length != nullptr && *b.length == kDataAtFetch) continue;
+      if (TransferOwn(stmt, p.conv, b, r, rs->rows)) continue;
       const SQLRETURN rc = Transfer(stmt, p.conv, &b, r, rs->rows);
       Keep(&result, rc);
       if (rc == SQL_ERROR && statuses != nullptr) statuses[r] = SQL_ROW_ERROR;

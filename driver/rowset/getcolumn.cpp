@@ -272,16 +272,6 @@ void ColFreeValue(ColValueCache* cache) {
   cache->owned = false;
 }
 
-void ColClearCache(ColValueCache* cache) {
-  ColFreeValue(cache);
-  cache->column = 0;
-  cache->row = 0;
-  cache->value = nullptr;
-  cache->remaining = 0;
-  cache->total = 0;
-  cache->carry.count = 0;
-}
-
 void ClearTarget(const BIND_REC* b, int16_t cType) {
   if (b->data == nullptr) return;
   size_t n = 0;

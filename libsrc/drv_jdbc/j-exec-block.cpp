@@ -327,19 +327,51 @@ size_t PlainNumber(int64_t unscaled, int64_t scale, char* out) {
   return PlainNumberAt(unscaled, scale, PlainNumberLength(unscaled, scale), out);
 }
 
+namespace {
+
+// "00" "01" ... "99": two digits a division.
+struct DigitPairs {
+  char text[200];
+  constexpr DigitPairs() : text() {
+    for (int i = 0; i < 100; ++i) {
+      text[2 * i] = static_cast<char>('0' + i / 10);
+      text[2 * i + 1] = static_cast<char>('0' + i % 10);
+    }
+  }
+};
+constexpr DigitPairs kPairs;
+
+}  // namespace
+
 size_t PlainNumberAt(int64_t unscaled, int64_t scale, size_t length, char* out) {
-  // Written from the end, digit by digit: the fraction (zeros where the
-  // digits run out), the point, the whole part.
+  // The digits first, from the end, with zeros before them so that one
+  // stands before the point; then the sign, the whole part, the point and
+  // the fraction.
   scale = std::clamp<int64_t>(scale, 0, kMaxScale);
   uint64_t m = Magnitude(unscaled);
-  char* q = out + length;
-  for (int64_t i = 0; i < scale; ++i, m /= 10) *--q = static_cast<char>('0' + m % 10);
-  if (scale > 0) *--q = '.';
-  do {
-    *--q = static_cast<char>('0' + m % 10);
-    m /= 10;
-  } while (q > out + (unscaled < 0 ? 1 : 0));
-  if (unscaled < 0) *--q = '-';
+  char digits[kNumberRoom];
+  char* const end = digits + sizeof digits;
+  char* q = end;
+  for (; m >= 100; m /= 100) {
+    q -= 2;
+    std::memcpy(q, kPairs.text + 2 * (m % 100), 2);
+  }
+  if (m >= 10) {
+    q -= 2;
+    std::memcpy(q, kPairs.text + 2 * m, 2);
+  } else {
+    *--q = static_cast<char>('0' + m);
+  }
+  for (char* lowest = end - (scale + 1); q > lowest;) *--q = '0';
+  const auto whole = static_cast<size_t>(end - q - scale);
+  char* o = out;
+  if (unscaled < 0) *o++ = '-';
+  std::memcpy(o, q, whole);
+  o += whole;
+  if (scale > 0) {
+    *o++ = '.';
+    std::memcpy(o, end - scale, static_cast<size_t>(scale));
+  }
   return length;
 }
 

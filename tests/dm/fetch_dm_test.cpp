@@ -338,6 +338,50 @@ TEST_P(FetchDm, BoundNumbersAndTextKeepEveryDigitAndByte) {
   Exec("DROP TABLE BN");
 }
 
+// ASCII text bound as SQL_C_CHAR goes over whole only when it fits with its
+// terminator: lengths either side of buffers of 4, 5, 8 and 9 bytes, one row
+// a fetch and in rowsets, and nothing written past the last row's buffer.
+TEST_P(FetchDm, AsciiTextIsCutExactlyAtTheBufferEdge) {
+  const std::string kText = "abcdefghij";
+  Exec("DROP TABLE IF EXISTS AE");
+  Exec("CREATE TABLE AE (K INTEGER, TX VARCHAR(10))");
+  for (size_t n = 2; n <= kText.size(); ++n)
+    Exec("INSERT INTO AE VALUES (" + std::to_string(n) + ", '" + kText.substr(0, n) + "')");
+  for (SQLLEN width : {4, 5, 8, 9}) {
+    for (SQLULEN rowset : {1u, 3u}) {
+      SCOPED_TRACE("width " + std::to_string(width) + ", rowset " + std::to_string(rowset));
+      ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(stmt_, SQL_UNBIND));
+      ASSERT_EQ(SQL_SUCCESS,
+                SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)rowset, 0));
+      SQLULEN fetched = 0;
+      ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0));
+      std::vector<char> tx(rowset * width + 1, '#');  // the last byte stays '#'
+      std::vector<SQLLEN> ind(rowset);
+      ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_CHAR, tx.data(), width, ind.data()));
+      Exec("SELECT TX FROM AE ORDER BY K");
+      size_t n = 2;
+      SQLRETURN rc;
+      while (SQL_SUCCEEDED(rc = SQLFetch(stmt_))) {
+        bool cut = false;
+        for (SQLULEN r = 0; r < fetched; ++r, ++n) {
+          cut = cut || static_cast<SQLLEN>(n) >= width;
+          const size_t kept = std::min(n, static_cast<size_t>(width - 1));
+          EXPECT_EQ(std::string(&tx[r * width], kept + 1), kText.substr(0, kept) + '\0') << n;
+          EXPECT_EQ(ind[r], static_cast<SQLLEN>(n)) << n;
+        }
+        EXPECT_EQ(rc, cut ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS) << n;
+        EXPECT_EQ(tx.back(), '#');
+      }
+      EXPECT_EQ(n, kText.size() + 1);
+      SQLFreeStmt(stmt_, SQL_CLOSE);
+    }
+  }
+  ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(stmt_, SQL_UNBIND));
+  SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)1, 0);
+  SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+  Exec("DROP TABLE AE");
+}
+
 INSTANTIATE_TEST_SUITE_P(Backend, FetchDm, ::testing::ValuesIn(qmr_test::TestDsns()));
 
 }  // namespace
