@@ -391,6 +391,20 @@ void TraceNumberText(const BIND_REC* b, int16_t cType, const char* parser,
              reinterpret_cast<const char*>(text));
 }
 
+// Puts a number read from the row buffer's text into the binding and leaves
+// the cache, trace and length as the text converter would.
+template <class T>
+SQLRETURN PutNumberFromText(const BIND_REC* b, ColValueCache& c, uint32_t colType, int16_t cType,
+                            const char* parser, const unsigned char* text, int64_t textLength,
+                            const T& value) {
+  TraceNumberText(b, cType, parser, text, textLength);
+  c.type = colType;
+  c.total = textLength;
+  std::memcpy(b->data, &value, sizeof value);
+  if (b->length != nullptr) *b->length = sizeof value;
+  return SQL_SUCCESS;
+}
+
 // What Transfer does for a value held in the binding's own C type, small
 // enough to sit in the loops over a block's values; false (nothing done)
 // for any other value and while tracing.
@@ -449,15 +463,8 @@ SQLRETURN Transfer(StmtHandle* stmt, const Conversion& p, BIND_REC* b, uint32_t 
     return SQL_SUCCESS;
   }
   if (col->type == COLSET_VT_NTS && p.cType == SQL_C_SBIGINT && col->elem_size > 0 &&
-      PlainDigits(e, col->elem_size, &v, &textLength)) {
-    TraceNumberText(b, p.cType, "CharToNumber64", e, textLength);
-    // The cache as the text converter leaves it.
-    c.type = col->type;
-    c.total = textLength;
-    std::memcpy(b->data, &v, sizeof v);
-    if (b->length != nullptr) *b->length = sizeof v;
-    return SQL_SUCCESS;
-  }
+      PlainDigits(e, col->elem_size, &v, &textLength))
+    return PutNumberFromText(b, c, col->type, p.cType, "CharToNumber64", e, textLength, v);
   if (p.cType == SQL_C_CHAR && (col->type == COLSET_VT_NTS || col->type == COLSET_VT_WNTS) &&
       PlainAscii(*col, e, b, &textLength)) {
     if (TRC_Active())
@@ -470,14 +477,8 @@ SQLRETURN Transfer(StmtHandle* stmt, const Conversion& p, BIND_REC* b, uint32_t 
   }
   SQL_NUMERIC_STRUCT num;
   if (col->type == COLSET_VT_NTS && p.cType == SQL_C_NUMERIC && col->elem_size > 0 &&
-      PlainNumeric(e, col->elem_size, p.scale, p.precision, &num, &textLength)) {
-    TraceNumberText(b, p.cType, "CharToNumeric", e, textLength);
-    c.type = col->type;
-    c.total = textLength;
-    std::memcpy(b->data, &num, sizeof num);
-    if (b->length != nullptr) *b->length = sizeof num;
-    return SQL_SUCCESS;
-  }
+      PlainNumeric(e, col->elem_size, p.scale, p.precision, &num, &textLength))
+    return PutNumberFromText(b, c, col->type, p.cType, "CharToNumeric", e, textLength, num);
   const SQLRETURN rc =
       GetInlineValue(stmt, r, b, *col, p.cType, p.scale, p.precision, p.decimalDigits);
   if (rc == SQL_ERROR) ColClearCache(&c);
