@@ -128,11 +128,9 @@ SQLRETURN PutNumber(T v, int rc, const Target& t) {
 }
 
 // The targets that take a number read from text; `ok` false for any other.
-SQLRETURN NumberFromText(const std::string& text, int16_t cType, const Target& t,
+SQLRETURN NumberFromText(const char* s, int64_t n, int16_t cType, const Target& t,
                          int16_t scale, uint16_t precision, bool* handled) {
   *handled = true;
-  const char* s = text.data();
-  const auto n = static_cast<int64_t>(text.size());
   int64_t v = 0;
   int rc = 0;
   auto small = [&](int64_t lo, int64_t hi) {
@@ -365,9 +363,7 @@ SQLRETURN ConvertCHAR(const char* text, int64_t length, int64_t total, int16_t c
       break;
   }
   bool handled = false;
-  const SQLRETURN rc =
-      NumberFromText(std::string(text, static_cast<size_t>(length)), cType, t, scale, precision,
-                     &handled);
+  const SQLRETURN rc = NumberFromText(text, length, cType, t, scale, precision, &handled);
   if (!handled) return conv::Fail(pending, ERR_RESTRICTED_TYPE);
   if (rc != SQL_ERROR) Consumed(consumed, length);
   return rc;
@@ -401,7 +397,9 @@ SQLRETURN ConvertWCHAR(const char16_t* text, int64_t length, int64_t total, int1
       break;
   }
   bool handled = false;
-  rc = NumberFromText(conv::WideToUtf8(text, units), cType, t, scale, precision, &handled);
+  const std::string narrow = conv::WideToUtf8(text, units);
+  rc = NumberFromText(narrow.data(), static_cast<int64_t>(narrow.size()), cType, t, scale,
+                      precision, &handled);
   if (!handled) return conv::Fail(pending, ERR_RESTRICTED_TYPE);
   if (rc != SQL_ERROR) Consumed(consumed, length);
   return rc;
