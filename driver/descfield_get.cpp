@@ -329,6 +329,11 @@ int fromDescription(const Out& o, int field, const JdbcColDesc* d, uint16_t col,
       if (colAttr(stmt, field, col, &extra, nullptr)) return o.u32(extra);
       return o.u32(DESC_IsCharType(t) ? SQL_TRUE : SQL_FALSE);
     case SQL_DESC_TYPE_NAME:
+      // A result column's own type name, where the agent gives one: the
+      // server's type table names the SQL type, not the column's type.
+      if (ird && colAttr(stmt, field, col, nullptr, &extraText) && extraText != nullptr &&
+          static_cast<const char*>(extraText)[0] != '\0')
+        return o.text(static_cast<const char*>(extraText));
       return typeInfoText(o, stmt, 1, t);
     case SQL_DESC_LOCAL_TYPE_NAME:
       return o.text("");

@@ -160,8 +160,8 @@ namespace {
 
 // Where the typed fields of one catalog row sit (1-based ODBC columns).
 struct TypedColumns {
-  uint32_t dataType, typeName, columnSize, bufferLength, decimalDigits, sqlDataType, datetimeSub,
-      octetLength;
+  uint32_t dataType, typeName, columnSize, bufferLength, decimalDigits, radix, sqlDataType,
+      datetimeSub, octetLength;
 };
 
 // The rewrite of a row of SQLColumns or SQLProcedureColumns, whose NULL
@@ -171,10 +171,13 @@ void FixTypedRow(COLSET* set, uint32_t r, const TypedColumns& c, const CatTypeRu
   const CatCell type = At(set, c.dataType, r), name = At(set, c.typeName, r),
                 size = At(set, c.columnSize, r), buffer = At(set, c.bufferLength, r),
                 digits = At(set, c.decimalDigits, r), sqlType = At(set, c.sqlDataType, r),
-                sub = At(set, c.datetimeSub, r), octets = At(set, c.octetLength, r);
+                sub = At(set, c.datetimeSub, r), octets = At(set, c.octetLength, r),
+                radix = At(set, c.radix, r);
   MarkAbsent(buffer, CAT_NO_VALUE32);
   MarkAbsent(sqlType, CAT_NO_VALUE16);
-  catFixType({&type, &name, &size, &buffer, &sqlType, &sub, &octets, &digits}, rules);
+  CatTypeFields f{&type, &name, &size, &buffer, &sqlType, &sub, &octets, &digits};
+  f.radix = &radix;
+  catFixType(f, rules);
   NullIfMarker(buffer, CAT_NO_VALUE32);
   SqlTypeNullness(sqlType, type);
   NullIfMarker(sub, CAT_NO_VALUE16);
@@ -188,7 +191,7 @@ constexpr int32_t kReturnValue = 5;  // COLUMN_TYPE of a function's result
 uint32_t catColumnsRowHook(JdbcStmt* s, COLSET* set) {
   if (!Usable(set, 18)) return 0;
   const CatTypeRules rules = catTypeRulesOf(s);
-  for (uint32_t r = 0; r < set->rows_held; ++r) FixTypedRow(set, r, {5, 6, 7, 8, 9, 14, 15, 16}, rules);
+  for (uint32_t r = 0; r < set->rows_held; ++r) FixTypedRow(set, r, {5, 6, 7, 8, 9, 10, 14, 15, 16}, rules);
   return 0;
 }
 
@@ -213,7 +216,7 @@ uint32_t catProcColumnsRowHook(JdbcStmt* s, COLSET* set) {
     const bool isReturn = !At(set, 5, r).IsNull() && At(set, 5, r).Int() == kReturnValue;
     const uint32_t counted = isReturn ? 0 : ++s->procOrdinal;
     if (read < 18 || ordinal.IsNull()) ordinal.SetInt(static_cast<int32_t>(counted));
-    FixTypedRow(set, r, {6, 7, 8, 9, 10, 15, 16, 17}, rules);
+    FixTypedRow(set, r, {6, 7, 8, 9, 10, 11, 15, 16, 17}, rules);
   }
   return 0;
 }
@@ -264,6 +267,7 @@ uint32_t catTypeInfoRowHook(JdbcStmt* s, COLSET* set) {
     const CatCell type = At(set, 2, r), name = At(set, 1, r), sqlType = At(set, 16, r),
                   sub = At(set, 17, r), size = At(set, 3, r);
     MarkAbsent(sqlType, CAT_NO_VALUE16);
+    const int32_t jdbcType = type.Int();
     CatTypeFields f;
     f.dataType = &type;
     f.typeName = &name;
@@ -272,6 +276,7 @@ uint32_t catTypeInfoRowHook(JdbcStmt* s, COLSET* set) {
     f.datetimeSub = &sub;
     catFixType(f, rules);
     catFixTypeInfoRow(s, type, sqlType, At(set, 3, r), At(set, 14, r), At(set, 15, r));
+    catFillTypeInfoGaps(jdbcType, type, At(set, 3, r), At(set, 6, r));
     SqlTypeNullness(sqlType, type);
     NullIfMarker(sub, CAT_NO_VALUE16);
   }

@@ -297,6 +297,64 @@ int32_t WideFormOf(int32_t narrow) {
   }
 }
 
+bool TextType(int32_t odbc) {
+  switch (odbc) {
+    case SQL_CHAR: case SQL_VARCHAR: case SQL_LONGVARCHAR:
+    case SQL_WCHAR: case SQL_WVARCHAR: case SQL_WLONGVARCHAR:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool WideTextType(int32_t odbc) {
+  return odbc == SQL_WCHAR || odbc == SQL_WVARCHAR || odbc == SQL_WLONGVARCHAR;
+}
+
+bool BinaryType(int32_t odbc) {
+  return odbc == SQL_BINARY || odbc == SQL_VARBINARY || odbc == SQL_LONGVARBINARY;
+}
+
+// The bytes of a value of a fixed-size type as its C default type holds
+// it; 0 for the others.
+int32_t FixedOctets(int32_t odbc) {
+  switch (odbc) {
+    case SQL_BIT: case SQL_TINYINT: return 1;
+    case SQL_SMALLINT: return 2;
+    case SQL_INTEGER: case SQL_REAL: return 4;
+    case SQL_FLOAT: case SQL_DOUBLE: return 8;
+    default: return 0;
+  }
+}
+
+bool Absent(const CatCell* c) { return c->IsNull() || c->Holds(CAT_NO_VALUE32); }
+
+// The column facts ODBC defines for every type where the JDBC driver leaves
+// them out (BUFFER_LENGTH, which JDBC does not use), counts them otherwise
+// (the octets of text delivered in UTF-16) or gives them for a type they do
+// not apply to (DECIMAL_DIGITS and NUM_PREC_RADIX of text, binary data and
+// dates, which ODBC wants NULL).
+void OdbcColumnFacts(const CatTypeFields& f, int32_t odbc) {
+  const bool text = TextType(odbc), binary = BinaryType(odbc);
+  const bool sized = f.columnSize != nullptr && !f.columnSize->IsNull() && f.columnSize->Int() > 0;
+  const int64_t size = sized ? f.columnSize->Int() : 0;
+  if (text && WideTextType(odbc) && sized && f.octetLength != nullptr)
+    f.octetLength->SetInt(static_cast<int32_t>(std::min<int64_t>(2 * size, kUnboundedSize)));
+  if (f.bufferLength != nullptr && Absent(f.bufferLength)) {
+    int32_t octets = FixedOctets(odbc);
+    if (text && f.octetLength != nullptr && !Absent(f.octetLength))
+      octets = f.octetLength->Int();
+    else if ((text || binary) && sized)
+      octets = static_cast<int32_t>(size);
+    if (octets > 0) f.bufferLength->SetInt(octets);
+  }
+  const bool datetime = DatetimeBase(odbc) != 0;
+  const bool notNumber = text || binary || odbc == SQL_GUID;
+  if (f.decimalDigits != nullptr && (notNumber || DatetimeBase(odbc) == 10))
+    f.decimalDigits->SetNull(true);
+  if (f.radix != nullptr && (notNumber || datetime)) f.radix->SetNull(true);
+}
+
 }  // namespace
 
 int32_t catOdbcType(int32_t jdbcType, const CatTypeRules& r, bool unsized) {
@@ -368,6 +426,7 @@ void catFixType(const CatTypeFields& f, const CatTypeRules& r) {
     else if (gaveOctets)
       f.octetLength->SetInt(jdbcOctets);
   }
+  if (!r.typeInfo) OdbcColumnFacts(f, t.odbc);
 }
 
 CatTypeRules catTypeRulesOf(const JdbcStmt* s) {
@@ -450,4 +509,37 @@ void catFixTypeInfoRow(const JdbcStmt* s, const CatCell& type, const CatCell& sq
                        const CatCell& size, const CatCell& minScale, const CatCell& maxScale) {
   AsRequested(s, type, sqlType);
   TypeInfoSizes(type, size, minScale, maxScale);
+}
+
+void catFillTypeInfoGaps(int32_t jdbcType, const CatCell& type, const CatCell& size,
+                         const CatCell& createParams) {
+  const int32_t odbc = type.Int();
+  // The column sizes a result column of the type is described with.
+  int32_t fixed = 0;
+  switch (odbc) {
+    case SQL_BIT: fixed = 1; break;
+    case SQL_TINYINT: fixed = 3; break;
+    case SQL_SMALLINT: fixed = 5; break;
+    case SQL_INTEGER: fixed = 10; break;
+    case SQL_BIGINT: fixed = 19; break;
+    case SQL_REAL: fixed = 7; break;
+    case SQL_FLOAT: case SQL_DOUBLE: fixed = 15; break;
+    default: break;
+  }
+  const bool unsized = size.IsNull() || size.Int() <= 0;
+  if (fixed != 0 && unsized) size.SetInt(fixed);
+  // Binary data of no stated bound (PostgreSQL's bytea) holds as much as
+  // long data does.
+  if (unsized && (odbc == SQL_BINARY || odbc == SQL_VARBINARY)) size.SetInt(kUnboundedSize);
+  // Only the types that take these in their own right: PostgreSQL's
+  // interval is delivered as text but takes no length.
+  if (!createParams.IsNull() || (!ShortText(jdbcType) && jdbcType != JDBC_NUMERIC &&
+                                 jdbcType != JDBC_DECIMAL))
+    return;
+  switch (odbc) {
+    case SQL_CHAR: case SQL_WCHAR: createParams.SetText("length"); break;
+    case SQL_VARCHAR: case SQL_WVARCHAR: createParams.SetText("max length"); break;
+    case SQL_DECIMAL: case SQL_NUMERIC: createParams.SetText("precision,scale"); break;
+    default: break;
+  }
 }

@@ -78,6 +78,7 @@ struct CatTypeFields {
   // Read for what it says of the type, never rewritten (the type
   // information's COLUMN_SIZE, whose rewrite comes after).
   const CatCell* sizeFact = nullptr;
+  const CatCell* radix = nullptr;  // NUM_PREC_RADIX
 };
 struct CatTypeRules {
   uint32_t jet = 0;
@@ -119,6 +120,13 @@ bool catTypeInfoWanted(const JdbcStmt* s, int32_t jdbcType, const char* typeName
 // MAXIMUM_SCALE.
 void catFixTypeInfoRow(const JdbcStmt* s, const CatCell& type, const CatCell& sqlType,
                        const CatCell& size, const CatCell& minScale, const CatCell& maxScale);
+
+// What ODBC defines of a type information row where the JDBC driver gives
+// nothing: COLUMN_SIZE of a type of fixed size, CREATE_PARAMS of the
+// character and exact numeric types. `type` holds the row's ODBC type,
+// `jdbcType` the JDBC type it was rewritten from.
+void catFillTypeInfoGaps(int32_t jdbcType, const CatCell& type, const CatCell& size,
+                         const CatCell& createParams);
 
 // The row hooks DRV_Fetch runs after each block of a catalog result.
 uint32_t catColumnsRowHook(JdbcStmt* s, COLSET* set);

@@ -358,6 +358,33 @@ uint32_t ReadColumnShape(JdbcStmt* s, jobject md, int32_t col, ColumnFacts* f, c
   return rc;
 }
 
+namespace {
+
+// The table a column comes from and its schema, as the driver names them
+// (an expression's column has none). A driver that cannot tell leaves them
+// out; only memory running out fails.
+uint32_t ReadColumnSource(JdbcStmt* s, jobject md, int32_t col, JdbcColDesc* d) {
+  using Reader = uint32_t (*)(JdbcStmt*, jobject, int32_t, char**);
+  const struct {
+    Reader read;
+    unsigned which;
+  } sources[] = {{ResultSetMetaData::getTableName, COLDESC_TABLE},
+                 {ResultSetMetaData::getSchemaName, COLDESC_SCHEMA}};
+  for (const auto& src : sources) {
+    char* name = nullptr;
+    if (src.read(s, md, col, &name) != 0) {
+      errClear(&s->errors);
+      continue;
+    }
+    const int rc = name != nullptr && name[0] != '\0' ? ColDescSetText(d, src.which, name) : 0;
+    std::free(name);
+    if (rc != 0) return ERR_NO_MEMORY;
+  }
+  return 0;
+}
+
+}  // namespace
+
 uint32_t DescribeFrom(JdbcStmt* s, jobject md, char mode, std::vector<ColumnShape>* shapes) {
   JNIEnv* env = s->jniEnv;
   if (s->rsMetaData != nullptr) env->DeleteGlobalRef(s->rsMetaData);
@@ -390,6 +417,7 @@ uint32_t DescribeFrom(JdbcStmt* s, jobject md, char mode, std::vector<ColumnShap
       writable = 0;
     }
     if (rc == 0 && ColDescSetName(&descs[i], label) != 0) rc = ERR_NO_MEMORY;
+    if (rc == 0) rc = ReadColumnSource(s, md, col, &descs[i]);
     if (rc == 0 && shapes != nullptr) shapes->push_back(ColumnShape{f, label});
     std::free(label);
     if (rc != 0) {

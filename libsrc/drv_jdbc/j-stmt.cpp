@@ -74,6 +74,25 @@ uint32_t SetText(ATTR_ENTRY* e, const char* text) {
   return e->value.text != nullptr ? 0 : ERR_NO_MEMORY;
 }
 
+// The type name of column c: the database's own name for the column's type
+// (varchar, interval), as its catalog gives it; the server type table's
+// name for the column's SQL type where the driver names none (catalog
+// results, a driver that cannot tell).
+uint32_t TypeNameEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e) {
+  if (s->rsMetaData != nullptr && s->catalogKind == 0) {
+    char* name = nullptr;
+    if (ResultSetMetaData::getColumnTypeName(s, s->rsMetaData, c, &name) != 0) {
+      errClear(&s->errors);
+    } else if (name != nullptr && name[0] != '\0') {
+      e->value.text = name;
+      return 0;
+    }
+    std::free(name);
+  }
+  const JdbcTypeEntry* t = ServerType(s, d->sql_type);
+  return SetText(e, t != nullptr ? t->typeName : "");
+}
+
 // Fills the value of one attribute entry of column c (1-based).
 uint32_t FillEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e) {
   const int code = e->field < 0 ? -e->field : e->field;
@@ -135,10 +154,8 @@ uint32_t FillEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e) {
       e->value.u32 = !searchable ? SQL_PRED_NONE : (longText ? SQL_PRED_CHAR : SQL_SEARCHABLE);
       break;
     }
-    case 14: {
-      const JdbcTypeEntry* t = ServerType(s, d->sql_type);
-      return SetText(e, t != nullptr ? t->typeName : "");
-    }
+    case 14:
+      return TypeNameEntry(s, c, d, e);
     case 27: {
       const JdbcTypeEntry* t = ServerType(s, d->sql_type);
       return SetText(e, t != nullptr ? t->literalPrefix : "");

@@ -135,4 +135,12 @@ uint32_t getColumnTypeName(JdbcStmt* s, jobject md, int32_t column, char** name)
   return TextOf(s, md, "getColumnTypeName", column, name);
 }
 
+uint32_t getTableName(JdbcStmt* s, jobject md, int32_t column, char** name) {
+  return TextOf(s, md, "getTableName", column, name);
+}
+
+uint32_t getSchemaName(JdbcStmt* s, jobject md, int32_t column, char** name) {
+  return TextOf(s, md, "getSchemaName", column, name);
+}
+
 }  // namespace ResultSetMetaData

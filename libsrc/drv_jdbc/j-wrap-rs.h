@@ -38,6 +38,8 @@ uint32_t getColumnLabel(JdbcStmt* s, jobject md, int32_t column, char* name);
 uint32_t getColumnLabel(JdbcStmt* s, jobject md, int32_t column, char** label);
 uint32_t getColumnName(JdbcStmt* s, jobject md, int32_t column, char** name);
 uint32_t getColumnTypeName(JdbcStmt* s, jobject md, int32_t column, char** name);
+uint32_t getTableName(JdbcStmt* s, jobject md, int32_t column, char** name);
+uint32_t getSchemaName(JdbcStmt* s, jobject md, int32_t column, char** name);
 uint32_t isReadOnly(JdbcStmt* s, jobject md, int32_t column, uint8_t* value);
 uint32_t isWritable(JdbcStmt* s, jobject md, int32_t column, uint8_t* value);
 

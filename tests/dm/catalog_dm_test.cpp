@@ -368,6 +368,38 @@ TEST_P(CatalogDm, ColumnsOfTheParentTable) {
   EXPECT_EQ(rows[3][15], kNull);  // no octet length for a number
 }
 
+TEST_P(CatalogDm, ColumnsCarryWhatOdbcDefinesForTheirTypes) {
+  // BUFFER_LENGTH for every type (the bytes of its C default type, text's
+  // octet length); DECIMAL_DIGITS and NUM_PREC_RADIX only for numbers and
+  // times; the octets of text delivered in UTF-16 count two bytes a
+  // character.
+  const std::string table = Id("PARENT");
+  ASSERT_EQ(SQL_SUCCESS, SQLColumns(H(), nullptr, 0, S(Schema().c_str()), SQL_NTS,
+                                    S(table.c_str()), SQL_NTS, nullptr, 0))
+      << c_->Diag();
+  const std::vector<Row> rows = c_->Rows();
+  ASSERT_EQ(rows.size(), 4u);
+  struct Want {
+    const char* column;
+    const char* buffer;  // null: the text's octet length
+    bool digits, radix;  // given, not NULL
+  };
+  const Want want[] = {{"ID", "4", true, true},
+                       {"NAME", nullptr, false, false},
+                       {"BORN", "6", false, false},
+                       {"QTY", "2", true, true}};
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const Row& r = rows[i];
+    const Want& w = want[i];
+    SCOPED_TRACE(w.column);
+    EXPECT_EQ(r[3], Up(w.column));
+    EXPECT_EQ(r[7], w.buffer != nullptr ? w.buffer : r[15]);
+    EXPECT_EQ(r[8] != kNull, w.digits) << r[8];
+    EXPECT_EQ(r[9] != kNull, w.radix) << r[9];
+  }
+  if (wide_) { EXPECT_EQ(rows[1][15], "80"); }  // VARCHAR(40)
+}
+
 TEST_P(CatalogDm, StatisticsListTheUniqueIndex) {
   const std::string table = Id("CHILD");
   ASSERT_EQ(SQL_SUCCESS, SQLStatistics(H(), nullptr, 0, S(Schema().c_str()), SQL_NTS,
@@ -592,6 +624,42 @@ TEST_P(CatalogDm, TypeInformationForOdbc3) {
       EXPECT_EQ(r[16], a.subcode) << r[0];
     }
     if (a.type == SQL_TYPE_DATE) { EXPECT_EQ(rows[0][15], "9"); }
+  }
+}
+
+TEST_P(CatalogDm, TypeInformationFillsWhatTheDriverLeavesOut) {
+  // Every fixed-size type has its size, and the character and exact numeric
+  // types their creation parameters (Perl DBI builds column types from
+  // them).
+  ASSERT_EQ(SQL_SUCCESS, SQLGetTypeInfo(H(), SQL_ALL_TYPES)) << c_->Diag();
+  const std::vector<Row> all = c_->Rows();
+  const std::set<int> fixed = {SQL_BIT, SQL_SMALLINT, SQL_INTEGER, SQL_BIGINT, SQL_DOUBLE};
+  const std::set<std::string> sized = {"CHAR", "VARCHAR", "DECIMAL", "NUMERIC", "CHARACTER",
+                                       "BPCHAR"};
+  for (const Row& r : all) {
+    SCOPED_TRACE(r[0]);
+    if (fixed.count(std::stoi(r[1])) != 0) { EXPECT_NE(r[2], "0"); }
+    std::string upper = r[0];
+    for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    if (sized.count(upper) != 0) { EXPECT_NE(r[5], kNull); }
+  }
+  if (db_ != Db::Pg) return;
+  // PostgreSQL's JDBC driver gives none of these.
+  struct Want {
+    const char* name;
+    const char* size;
+    const char* params;
+  };
+  const Want want[] = {{"int4", "10", kNull},          {"int8", "19", kNull},
+                       {"int2", "5", kNull},           {"float8", "15", kNull},
+                       {"bool", "1", kNull},           {"text", "2147483647", kNull},
+                       {"varchar", nullptr, "max length"}, {"bpchar", nullptr, "length"},
+                       {"numeric", nullptr, "precision,scale"}, {"interval", nullptr, kNull}};
+  for (const Want& w : want) {
+    const Row* r = Find(all, 0, w.name);
+    ASSERT_NE(r, nullptr) << w.name;
+    if (w.size != nullptr) { EXPECT_EQ((*r)[2], w.size) << w.name; }
+    EXPECT_EQ((*r)[5], w.params) << w.name;
   }
 }
 
