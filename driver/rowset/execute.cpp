@@ -238,13 +238,14 @@ DRV_Return Execute(StmtHandle* stmt) {
 
   ParamSetOwner owner;
   uint32_t rowsSent = 0;
+  bool cut = false;
   if (n > 0) {
     owner.set = new (std::nothrow) COLSET();
     if (owner.set == nullptr) {
       stmt->diag.pending = ERR_NO_MEMORY;
       return SQL_ERROR;
     }
-    int rc = ParamSetBuild(stmt, bindings.data(), n, owner.set, &rowsSent);
+    int rc = ParamSetBuild(stmt, bindings.data(), n, owner.set, &rowsSent, &cut);
     if (rc == 0 && narrow) rc = RB_NarrowWideCols(owner.set);
     if (rc != 0) {
       stmt->diag.pending = rc;
@@ -297,6 +298,11 @@ DRV_Return Execute(StmtHandle* stmt) {
   }
   if (outValues && stmt->diag.pending == ERR_OUTPUT_VALUES) stmt->diag.pending = 0;
   if (rc == SQL_ERROR || rc == SQL_NO_DATA) return rc;
+  if (cut) {
+    if (rc == SQL_SUCCESS_WITH_INFO) DIAG_AddCode(&stmt->diag, ERR_FRACTIONAL_TRUNCATION);
+    else stmt->diag.pending = ERR_FRACTIONAL_TRUNCATION;
+    rc = SQL_SUCCESS_WITH_INFO;
+  }
   if (warning) {
     // A result the statement was not expected to give may run under a
     // cursor other than the one asked for (01S02 among the warnings).
