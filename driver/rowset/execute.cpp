@@ -166,16 +166,6 @@ bool HasOutputBindings(const StmtHandle* stmt, uint16_t n) {
   return false;
 }
 
-// Whether the current result has columns. A description that fails here
-// leaves the execution's own outcome: the call that needs the columns asks
-// again and reports it.
-bool ReturnsRows(StmtHandle* stmt) {
-  const int32_t pending = stmt->diag.pending;
-  const bool rows = STMT_GetColInfo(stmt) != nullptr;
-  stmt->diag.pending = pending;
-  return rows;
-}
-
 // Which sent parameter set failed, when the agent can tell.
 bool FailedSet(const StmtHandle* stmt, const DRV_OpTable* ops, uint32_t* set) {
   if (ops->DRV_GetInfo == nullptr) return false;
@@ -282,11 +272,10 @@ DRV_Return Execute(StmtHandle* stmt) {
     // values, then answers with the warning.
   }
 
-  // A parameter array whose sets give rows gives one result per set: the
-  // first set's now, the others' through SQLMoreResults, which counts them.
-  const uint64_t sets = stmt->apd != nullptr ? stmt->apd->arraySize : 1;
-  const bool setByResult = sets > 1 && (stmt->isSelect != 0 || ReturnsRows(stmt));
-  SetProcessed(stmt, setByResult ? 1 : rowsSent);
+  // Every set sent counts as processed, also where each gives its own
+  // result (the first now, the others through SQLMoreResults): the count
+  // agrees with the status array.
+  SetProcessed(stmt, rowsSent);
   SetStatuses(stmt, rowsSent, false, warning ? SQL_PARAM_SUCCESS_WITH_INFO : SQL_PARAM_SUCCESS);
   MarkExecuted(stmt);
   const bool outValues = code == static_cast<uint32_t>(ERR_OUTPUT_VALUES);
