@@ -390,6 +390,21 @@ TEST_P(BackendParamDm, DataAtExecutionInPiecesAndNull) {
   EXPECT_EQ(0, std::memcmp(buf.data(), "\x01\x02", 2));
 }
 
+// Nothing follows a NULL sent at execution (another NULL the Driver Manager
+// refuses itself).
+TEST_P(BackendParamDm, APieceAfterANullIsHY020) {
+  SQLLEN dae = SQL_LEN_DATA_AT_EXEC(0);
+  SQLPOINTER token = nullptr;
+  Recreate(Table("nulldae"), "v VARCHAR(9)");
+  SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 9, 0, &dae, 0, &dae);
+  ASSERT_EQ(SQL_NEED_DATA, Exec("INSERT INTO " + Table("nulldae") + " VALUES (?)"));
+  ASSERT_EQ(SQL_NEED_DATA, SQLParamData(stmt_, &token));
+  ASSERT_EQ(SQL_SUCCESS, SQLPutData(stmt_, nullptr, SQL_NULL_DATA));
+  EXPECT_EQ(SQL_ERROR, SQLPutData(stmt_, const_cast<char*>("x"), 1));
+  EXPECT_EQ("HY020", State(SQL_HANDLE_STMT, stmt_));
+  SQLCancel(stmt_);
+}
+
 // An SQL_NTS value without its terminator ends with its buffer, here at a
 // page the process may not read.
 TEST_P(BackendParamDm, AnUnterminatedValueIsNeverReadBeyondItsBuffer) {
