@@ -341,6 +341,24 @@ TEST_P(AnyParamConvDm, ProcessedCountCoversEverySetSentAtExecution) {
   EXPECT_EQ("set 0", Scalar("SELECT c FROM " + table + " WHERE id = 1"));
 }
 
+// Qt binds every NULL as binary; it is stored into a column of any type,
+// with the markers described first and without.
+TEST_P(AnyParamConvDm, ANullBoundAsBinaryFitsAnyColumn) {
+  const std::string table = Table("nullbin");
+  Recreate(table, std::string("i INTEGER, v ") + (db() == Db::Pg ? "TEXT" : "VARCHAR(10)"));
+  SQLLEN null = SQL_NULL_DATA;
+  for (const bool described : {false, true}) {
+    FreshStmt();
+    for (SQLUSMALLINT p = 1; p <= 2; ++p)
+      SQLBindParameter(stmt_, p, SQL_PARAM_INPUT, SQL_C_BINARY, SQL_VARBINARY, 10, 0, 0, 0, &null);
+    SQLPrepare(stmt_, Text("INSERT INTO " + table + " VALUES (?, ?)"), SQL_NTS);
+    SQLSMALLINT type = 0;
+    if (described) SQLDescribeParam(stmt_, 2, &type, nullptr, nullptr, nullptr);
+    EXPECT_EQ(SQL_SUCCESS, SQLExecute(stmt_)) << described << Diag(SQL_HANDLE_STMT, stmt_);
+  }
+  EXPECT_EQ("2", Scalar("SELECT COUNT(*) FROM " + table + " WHERE i IS NULL AND v IS NULL"));
+}
+
 std::string Name(const ::testing::TestParamInfo<std::string>& info) { return info.param; }
 
 INSTANTIATE_TEST_SUITE_P(AnyBackend, AnyParamConvDm, ::testing::ValuesIn(qmr_test::TestDsns()),
