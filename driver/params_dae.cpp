@@ -80,11 +80,13 @@ DRV_Return ParamsDataStep(StmtHandle* stmt, void** token) {
   return SQL_NEED_DATA;
 }
 
-// Appends one piece to the value being gathered.
+// Appends one piece to the value being gathered. A NULL is the whole
+// value: nothing may follow it (HY020).
 int AppendParam(StmtHandle* stmt, const void* data, int64_t length) {
+  ParamDaeValue* v = DaeSlot(stmt, stmt->daePrevParam, stmt->daeCurrentSet);
+  if (v == nullptr) return ERR_FUNCTION_SEQUENCE;
+  if (v->isNull) return ERR_NULL_CONCATENATION;
   if (length == SQL_NULL_DATA) {
-    ParamDaeValue* v = DaeSlot(stmt, stmt->daePrevParam, stmt->daeCurrentSet);
-    if (v == nullptr) return ERR_FUNCTION_SEQUENCE;
     std::string().swap(v->bytes);
     v->isNull = true;
     return 0;
@@ -99,11 +101,8 @@ int AppendParam(StmtHandle* stmt, const void* data, int64_t length) {
   } else if (length == SQL_NTS) {
     length = PAR_NtsLength(b.cType, data);
   }
-  ParamDaeValue* v = DaeSlot(stmt, stmt->daePrevParam, stmt->daeCurrentSet);
-  if (v == nullptr) return ERR_FUNCTION_SEQUENCE;
   if (length == 0) return 0;
-  if (b.elementSize > 0 || v->isNull) std::string().swap(v->bytes);
-  v->isNull = false;
+  if (b.elementSize > 0) std::string().swap(v->bytes);
   v->bytes.append(static_cast<const char*>(data), static_cast<size_t>(length));
   return 0;
 }

@@ -104,12 +104,5 @@ DRV_Return DRV_MoreResultsOp(void* h, va_list) {
   // A result without columns (an update count) describes as none.
   const JdbcColDesc* cols = STMT_GetColInfo(stmt);
   if (cols == nullptr && stmt->diag.pending != 0) return SQL_ERROR;
-  // One more parameter set of a statement run with a parameter array has its
-  // rows now.
-  DescHandle* ipd = stmt->ipd;
-  if (ipd != nullptr && ipd->rowsProcessed != nullptr && (stmt->isSelect != 0 || cols != nullptr)) {
-    const uint64_t sets = stmt->apd != nullptr ? stmt->apd->arraySize : 1;
-    if (*ipd->rowsProcessed < sets) ++*ipd->rowsProcessed;
-  }
   return SQL_SUCCESS;
 }

@@ -85,6 +85,13 @@ std::string ShortestText(double v, bool isFloat) {
   return std::string(buf, r.ptr);
 }
 
+// The sign and the digits before the point or the exponent.
+int64_t WholePart(const char* text, int64_t length) {
+  int64_t n = text[0] == '-' ? 1 : 0;
+  while (n < length && text[n] >= '0' && text[n] <= '9') ++n;
+  return n;
+}
+
 std::string GText(double v, int digits) {
   char buf[64];
   const int n = FormatDoubleG(buf, v, digits);
@@ -158,20 +165,17 @@ SQLRETURN FromReal(double v, bool isFloat, const void* raw, int16_t cType, const
     case SQL_C_CHAR:
     case SQL_C_WCHAR: {
       if (!std::isfinite(v)) return conv::PutAsciiText(NonFiniteText(v), cType, Cut::Refused, t);
-      const int digits = isFloat ? 8 : 17;
       char text[64];
-      const int64_t length = FormatDoubleG(text, v, digits);
+      const int64_t length = FormatDoubleG(text, v, isFloat ? 8 : 17);
+      // A cut keeps the leading part of the one text whose length is
+      // reported, so that an application reading that length never meets
+      // bytes the driver did not write; it may drop fraction and exponent
+      // digits, never the whole part (ODBC's 22003).
       const int64_t room = conv::AsciiRoom(cType, t.bufferLength);
-      if (t.bufferLength <= 0 || t.buffer == nullptr || length <= room)
-        return conv::PutAsciiText(text, length, cType, Cut::Refused, t);
-      const std::string full(text, static_cast<size_t>(length));
-      // Fewer significant digits, rounded, as long as the magnitude survives.
-      for (int p = digits - 1; p >= 1; --p) {
-        const std::string shorter = GText(v, p);
-        if (static_cast<int64_t>(shorter.size()) <= room)
-          return conv::PutShortened(full, shorter, cType, t);
-      }
-      return range();
+      if (t.bufferLength > 0 && t.buffer != nullptr && length > room &&
+          room < WholePart(text, length))
+        return range();
+      return conv::PutAsciiText(text, length, cType, Cut::Allowed, t);
     }
     case SQL_C_BINARY:
       return conv::PutImage(raw, isFloat ? 4 : 8, t);

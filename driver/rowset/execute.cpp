@@ -166,16 +166,6 @@ bool HasOutputBindings(const StmtHandle* stmt, uint16_t n) {
   return false;
 }
 
-// Whether the current result has columns. A description that fails here
-// leaves the execution's own outcome: the call that needs the columns asks
-// again and reports it.
-bool ReturnsRows(StmtHandle* stmt) {
-  const int32_t pending = stmt->diag.pending;
-  const bool rows = STMT_GetColInfo(stmt) != nullptr;
-  stmt->diag.pending = pending;
-  return rows;
-}
-
 // Which sent parameter set failed, when the agent can tell.
 bool FailedSet(const StmtHandle* stmt, const DRV_OpTable* ops, uint32_t* set) {
   if (ops->DRV_GetInfo == nullptr) return false;
@@ -238,13 +228,14 @@ DRV_Return Execute(StmtHandle* stmt) {
 
   ParamSetOwner owner;
   uint32_t rowsSent = 0;
+  bool cut = false;
   if (n > 0) {
     owner.set = new (std::nothrow) COLSET();
     if (owner.set == nullptr) {
       stmt->diag.pending = ERR_NO_MEMORY;
       return SQL_ERROR;
     }
-    int rc = ParamSetBuild(stmt, bindings.data(), n, owner.set, &rowsSent);
+    int rc = ParamSetBuild(stmt, bindings.data(), n, owner.set, &rowsSent, &cut);
     if (rc == 0 && narrow) rc = RB_NarrowWideCols(owner.set);
     if (rc != 0) {
       stmt->diag.pending = rc;
@@ -281,11 +272,10 @@ DRV_Return Execute(StmtHandle* stmt) {
     // values, then answers with the warning.
   }
 
-  // A parameter array whose sets give rows gives one result per set: the
-  // first set's now, the others' through SQLMoreResults, which counts them.
-  const uint64_t sets = stmt->apd != nullptr ? stmt->apd->arraySize : 1;
-  const bool setByResult = sets > 1 && (stmt->isSelect != 0 || ReturnsRows(stmt));
-  SetProcessed(stmt, setByResult ? 1 : rowsSent);
+  // Every set sent counts as processed, also where each gives its own
+  // result (the first now, the others through SQLMoreResults): the count
+  // agrees with the status array.
+  SetProcessed(stmt, rowsSent);
   SetStatuses(stmt, rowsSent, false, warning ? SQL_PARAM_SUCCESS_WITH_INFO : SQL_PARAM_SUCCESS);
   MarkExecuted(stmt);
   const bool outValues = code == static_cast<uint32_t>(ERR_OUTPUT_VALUES);
@@ -297,6 +287,11 @@ DRV_Return Execute(StmtHandle* stmt) {
   }
   if (outValues && stmt->diag.pending == ERR_OUTPUT_VALUES) stmt->diag.pending = 0;
   if (rc == SQL_ERROR || rc == SQL_NO_DATA) return rc;
+  if (cut) {
+    if (rc == SQL_SUCCESS_WITH_INFO) DIAG_AddCode(&stmt->diag, ERR_FRACTIONAL_TRUNCATION);
+    else stmt->diag.pending = ERR_FRACTIONAL_TRUNCATION;
+    rc = SQL_SUCCESS_WITH_INFO;
+  }
   if (warning) {
     // A result the statement was not expected to give may run under a
     // cursor other than the one asked for (01S02 among the warnings).

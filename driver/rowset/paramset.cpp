@@ -17,6 +17,7 @@
 #include "driver/ctypes.h"
 #include "driver/desc.h"
 #include "driver/params.h"
+#include "driver/rowset/convert_internal.h"
 #include "util/errcodes.h"
 #include "util/textconv.h"
 
@@ -172,7 +173,21 @@ struct ColumnPlan {
   bool escapesTyped = false;   // every value is a date-time escape: sent as the structure
   bool escapesAsText = false;  // escapes among other text: rewritten as ISO text
   bool dateTimeAsText = false;  // a date-time structure for a character parameter
+  bool bitOfText = false;       // character data for an SQL_BIT input: sent as the bit
 };
+
+// Character data for a boolean input is judged here, as ODBC converts it,
+// before anything is sent: a JDBC setter would take any text as false.
+bool ReadsBit(const ParamBinding& b) {
+  return (b.cType == SQL_C_CHAR || b.cType == SQL_C_WCHAR) && b.sqlType == SQL_BIT &&
+         b.direction == SQL_PARAM_INPUT;
+}
+
+int BitOf(const ParamBinding& b, const ParamValue& v, uint8_t* bit) {
+  if (b.cType == SQL_C_CHAR) return ParamBitOfText(static_cast<const char*>(v.data), v.length, bit);
+  const std::string text = conv::WideToUtf8(static_cast<const char16_t*>(v.data), v.length / 2);
+  return ParamBitOfText(text.data(), static_cast<int64_t>(text.size()), bit);
+}
 
 int Plan(const ParamSource& src, const ParamBinding& b, uint64_t sets, ColumnPlan* plan) {
   const int16_t c = b.cType;
@@ -205,6 +220,11 @@ int Plan(const ParamSource& src, const ParamBinding& b, uint64_t sets, ColumnPla
     case SQL_C_NUMERIC: plan->length = kNumericTextMax; return 0;
     case SQL_C_CHAR: case SQL_C_WCHAR: case SQL_C_BINARY: break;
     default: return ERR_RESTRICTED_TYPE;
+  }
+  if (ReadsBit(b)) {
+    plan->type = COLSET_VT_BIT;
+    plan->bitOfText = true;
+    return 0;
   }
   // The variable C types: as wide as the longest value sent (and, for a
   // value that comes back, as the buffer that takes it).
@@ -263,6 +283,12 @@ void Fill(const ParamBinding& b, const ColumnPlan& plan, const ParamValue& v, un
           uint32_t width) {
   const auto* bytes = static_cast<const unsigned char*>(v.data);
   const uint64_t n = static_cast<uint64_t>(v.length);
+  if (plan.bitOfText) {
+    uint8_t bit = 0;
+    BitOf(b, v, &bit);  // judged before the set was built
+    *cell = bit;
+    return;
+  }
   switch (b.cType) {
     case SQL_C_SBIGINT:
     case SQL_C_UBIGINT: {
@@ -357,6 +383,25 @@ void Fill(const ParamBinding& b, const ColumnPlan& plan, const ParamValue& v, un
   else PutPrefixed(cell, bytes, len);
 }
 
+// A terminated value's length in bytes. A text that fills its whole buffer
+// (a positive BufferLength) ends there: nothing beyond the buffer is read.
+int64_t NtsLength(int16_t cType, const void* data, int64_t bufferLength) {
+  if (bufferLength <= 0) return PAR_NtsLength(cType, data);
+  if (cType != SQL_C_WCHAR) {
+    const void* nul = std::memchr(data, 0, static_cast<size_t>(bufferLength));
+    return nul != nullptr ? static_cast<const char*>(nul) - static_cast<const char*>(data)
+                          : bufferLength;
+  }
+  const auto* w = static_cast<const unsigned char*>(data);
+  int64_t units = 0;
+  for (const int64_t room = bufferLength / 2; units < room; ++units) {
+    char16_t u;
+    std::memcpy(&u, w + 2 * units, sizeof u);
+    if (u == 0) break;
+  }
+  return units * 2;
+}
+
 }  // namespace
 
 bool ParamResolve(const StmtHandle* stmt, int number, ParamBinding* out) {
@@ -440,14 +485,7 @@ ParamValue ParamValueAt(const StmtHandle* stmt, const ParamBinding& b, uint64_t 
     v.length = len;
   } else if (len == SQL_NTS) {
     if (v.data == nullptr) return v;
-    if (b.cType == SQL_C_WCHAR) {
-      const auto* w = static_cast<const char16_t*>(v.data);
-      int64_t units = 0;
-      while (w[units] != 0) ++units;
-      v.length = units * 2;
-    } else {
-      v.length = static_cast<int64_t>(std::strlen(static_cast<const char*>(v.data)));
-    }
+    v.length = NtsLength(b.cType, v.data, b.apd->octetLength);
   } else {
     v.kind = ParamValue::kBadLength;
     v.length = len;
@@ -474,13 +512,14 @@ class StmtParams : public ParamSource {
 }  // namespace
 
 int ParamSetBuild(StmtHandle* stmt, const ParamBinding* bindings, uint16_t count, COLSET* set,
-                  uint32_t* rows) {
-  return ParamSetBuildFrom(StmtParams(stmt), bindings, count, set, rows, false);
+                  uint32_t* rows, bool* cut) {
+  return ParamSetBuildFrom(StmtParams(stmt), bindings, count, set, rows, false, cut);
 }
 
 int ParamSetBuildFrom(const ParamSource& src, const ParamBinding* bindings, uint16_t count,
-                      COLSET* set, uint32_t* rows, bool keepIgnored) {
+                      COLSET* set, uint32_t* rows, bool keepIgnored, bool* cut) {
   *rows = 0;
+  if (cut != nullptr) *cut = false;
   const uint64_t sets = src.Sets();
   uint64_t sent = 0;
   for (uint64_t s = 0; s < sets; ++s)
@@ -498,6 +537,13 @@ int ParamSetBuildFrom(const ParamSource& src, const ParamBinding* bindings, uint
       if (v.kind == ParamValue::kDefault) return ERR_DEFAULT_PARAM;
       // A value announced by its length but given no place to read it from.
       if (v.kind == ParamValue::kPresent && v.data == nullptr) return ERR_INVALID_ARGUMENT;
+      uint8_t bit = 0;
+      const int judged = v.kind == ParamValue::kPresent && ReadsBit(b) ? BitOf(b, v, &bit) : 0;
+      if (judged == ERR_FRACTIONAL_TRUNCATION) {
+        if (cut != nullptr) *cut = true;
+      } else if (judged != 0) {
+        return judged;
+      }
     }
   }
 

@@ -68,13 +68,16 @@ class ParamSource {
 // Returns 0 or an internal code: 16 memory, 25 a length ODBC does not define,
 // 49 a C type without conversion, 116 SQL_DEFAULT_PARAM, 21 a value without
 // a data pointer that is neither NULL nor sent at execution.
+// *cut (when given) tells whether a value lost a fraction on the way
+// (01S07, a text for an SQL_BIT parameter); 22003 and 22018 for such a text
+// fail the build before anything is allocated.
 int ParamSetBuild(StmtHandle* stmt, const ParamBinding* bindings, uint16_t count, COLSET* set,
-                  uint32_t* rows);
+                  uint32_t* rows, bool* cut = nullptr);
 
 // The same over any source. With keepIgnored an ignored set keeps its row,
 // every indicator COLSET_IND_SKIP, so that rows keep their numbers.
 int ParamSetBuildFrom(const ParamSource& src, const ParamBinding* bindings, uint16_t count,
-                      COLSET* set, uint32_t* rows, bool keepIgnored);
+                      COLSET* set, uint32_t* rows, bool keepIgnored, bool* cut = nullptr);
 
 // ---- Per-value converters (exposed for their tests) -----------------------
 
@@ -82,6 +85,12 @@ int ParamSetBuildFrom(const ParamSource& src, const ParamBinding* bindings, uint
 // bytes: the kind (91, 92, 93) and the parts; 0 when the text is no such
 // escape. The fraction is in nanoseconds.
 int ParamParseDateTimeEscape(const char* text, int64_t length, SQL_TIMESTAMP_STRUCT* out);
+// Character data for a bit: "0", "1", true/false, t/f in any case, and
+// other numbers as ODBC cuts them. 0, ERR_FRACTIONAL_TRUNCATION (a number
+// between 0 and 2 other than 1, cut to 0 or 1), ERR_NUMERIC_RANGE (below 0,
+// from 2 on) or ERR_INVALID_CAST_VALUE (no number).
+int ParamBitOfText(const char* text, int64_t length, uint8_t* bit);
+
 // The same over UTF-16 text (`length` in bytes).
 int ParamParseDateTimeEscapeW(const char16_t* text, int64_t length, SQL_TIMESTAMP_STRUCT* out);
 // The exact decimal text of SQL_NUMERIC_STRUCT (sign, digits, point by the

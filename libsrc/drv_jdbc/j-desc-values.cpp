@@ -270,6 +270,32 @@ int32_t JdbcTypeOf(int32_t odbc) {
   }
 }
 
+bool IsBinarySql(int32_t t) { return t == SQL_BINARY || t == SQL_VARBINARY || t == SQL_LONGVARBINARY; }
+
+// A marker's type as the statement's analysis described it; false where
+// the analysis did not (its default description).
+bool AnalysedType(const JdbcStmt* s, uint16_t i, int32_t* type) {
+  constexpr int16_t kUndescribed = -9999;
+  if (s->paramsDescribed == 0 || s->paramDescs == nullptr || i >= s->paramDescCount ||
+      s->paramDescs[i].sql_type == kUndescribed)
+    return false;
+  *type = s->paramDescs[i].sql_type;
+  return true;
+}
+
+// The JDBC type a NULL goes with. A null bound as binary data (Qt binds
+// every null so) would reach the database as a binary null, which a server
+// that types strictly (PostgreSQL) refuses for a column of any other type:
+// it goes with the marker's own type, the analysis's or else the JDBC
+// driver's, and as binary only where neither is known.
+int32_t NullType(JdbcStmt* s, uint16_t i, int32_t sqlType) {
+  if (!IsBinarySql(sqlType)) return JdbcTypeOf(sqlType);
+  int32_t t = 0;
+  if (AnalysedType(s, i, &t)) return JdbcTypeOf(t);
+  if (PreparedStatement::getParameterType(s, s->statement, i + 1, &t) && t != JDBC_NULL) return t;
+  return JdbcTypeOf(sqlType);
+}
+
 class Setter {
  public:
   Setter(JdbcStmt* s, int32_t index) : s_(s), ps_(s->statement), ix_(index) {}
@@ -625,7 +651,7 @@ uint32_t setJavaParams(JdbcStmt* s, uint32_t set) {
     if (outOnly) {
       // An output-only parameter takes no value: the procedure gives one.
     } else if (col.ind == nullptr || col.ind[set] == COLSET_IND_NULL) {
-      rc = PreparedStatement::setNull(s, s->statement, index, JdbcTypeOf(sqlType));
+      rc = PreparedStatement::setNull(s, s->statement, index, NullType(s, i, sqlType));
     } else if (col.ind[set] == COLSET_IND_DAE) {
       // The agent never asks for values during the execute.
       rc = ERR_NOT_CAPABLE;

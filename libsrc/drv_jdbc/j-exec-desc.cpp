@@ -278,13 +278,13 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
     case SQL_FLOAT:
     case SQL_DOUBLE:
       p = 15;
-      display = 22;
+      display = 24;
       code = COLSET_VT_DOUBLE;
       elem = 8;
       break;
     case SQL_REAL:
       p = 7;
-      display = 13;
+      display = 14;
       code = COLSET_VT_REAL;
       elem = 4;
       break;

@@ -290,7 +290,7 @@ TEST(FloatSource, BoundsAreCheckedOnTheExactValue) {
   ExpectRange(Flt(-1.0f, SQL_C_USHORT), "-1");
 }
 
-TEST(DoubleSource, TextHasSeventeenDigitsAndShortensOnlyByRounding) {
+TEST(DoubleSource, TextHasSeventeenDigitsAndIsCutToItsLeadingPart) {
   Out o = Dbl(0.1, SQL_C_CHAR);
   EXPECT_EQ(Text(o), "0.10000000000000001");
   EXPECT_EQ(o.length, 19);
@@ -302,12 +302,12 @@ TEST(DoubleSource, TextHasSeventeenDigitsAndShortensOnlyByRounding) {
   o = Dbl(third, SQL_C_CHAR, 8);
   EXPECT_EQ(o.rc, SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(o.code, 19);
-  EXPECT_EQ(Text(o), "333333");
+  EXPECT_EQ(Text(o), "333333.");
   EXPECT_EQ(o.length, 18) << "the length of the full text";
   o = Dbl(2.0 / 3, SQL_C_CHAR, 8);
-  EXPECT_EQ(Text(o), "0.66667") << "rounded, not cut";
+  EXPECT_EQ(Text(o), "0.66666") << "the text reported, cut";
   o = Dbl(third, SQL_C_CHAR, 4);
-  EXPECT_EQ(o.rc, SQL_ERROR) << "no form of the magnitude fits";
+  EXPECT_EQ(o.rc, SQL_ERROR) << "the whole part does not fit";
   EXPECT_EQ(o.code, 58);
   o = Dbl(2.5, SQL_C_WCHAR);
   EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(o.buf)), u"2.5");

@@ -7,6 +7,8 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -196,6 +198,59 @@ TEST_P(GetDataDm, NaNAndInfinitiesReachTheTargetsThatHoldThem) {
     }
   }
   if (!qmr_test::OnPostgres()) Exec("SET DATABASE SQL DOUBLE NAN TRUE");
+}
+
+// DOUBLE and REAL texts at their longest, read and bound into every buffer
+// length: each fits its display size; a cut one is the head of the text whose
+// length is reported (no NUL in it), or 22003 when not even its whole part fits.
+TEST_P(GetDataDm, FloatingTextFitsItsDisplaySizeAndIsCutAsReported) {
+  Exec("DROP TABLE GDFLT");
+  MustExec("CREATE TABLE GDFLT (d DOUBLE PRECISION, r REAL)");
+  double d[] = {DBL_MAX, DBL_MIN, -1.2345678901234567e-300, -4.9406564584124654e-324};
+  float r[] = {FLT_MAX, FLT_MIN, -1.2345678e-30f, -1.4e-45f};
+  SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)4, 0);
+  SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 0, 0, d, 0, nullptr);
+  SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_FLOAT, SQL_REAL, 0, 0, r, 0, nullptr);
+  MustExec("INSERT INTO GDFLT VALUES (?, ?)");
+  SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)1, 0);
+  std::vector<std::string> full;  // row by row, column by column
+  for (ExecText("SELECT d, r FROM GDFLT"); SQLFetch(stmt_) == SQL_SUCCESS;)
+    for (SQLUSMALLINT c = 1; c <= 2; ++c) {
+      char buf[64];
+      SQLLEN display = 0, ind = 0;
+      SQLColAttribute(stmt_, c, SQL_DESC_DISPLAY_SIZE, nullptr, 0, nullptr, &display);
+      ASSERT_EQ(SQL_SUCCESS, SQLGetData(stmt_, c, SQL_C_CHAR, buf, sizeof buf, &ind));
+      EXPECT_LE(ind, display) << buf;
+      full.emplace_back(buf, static_cast<size_t>(ind));
+    }
+  for (const SQLSMALLINT cType : {SQL_C_CHAR, SQL_C_WCHAR})
+    for (SQLLEN size = 1; size <= 30; ++size)
+      for (SQLUSMALLINT col = 1; col <= 4; ++col) {  // 3 and 4 are bound
+        const size_t unit = cType == SQL_C_WCHAR ? 2 : 1, room = std::max<SQLLEN>(size / unit, 1) - 1;
+        char16_t buf[32];
+        SQLLEN ind = 0;
+        ExecText("SELECT d, r, d, r FROM GDFLT");
+        if (col > 2) SQLBindCol(stmt_, col, cType, buf, size, &ind);
+        for (size_t k = (col - 1) % 2; k < full.size(); k += 2) {
+          std::memset(buf, 0xEE, sizeof buf);
+          SQLRETURN rc = SQLFetch(stmt_);
+          if (col <= 2) rc = SQLGetData(stmt_, col, cType, buf, size, &ind);
+          std::string got;  // up to the first terminator
+          for (size_t i = 0; i <= room && (unit == 2 ? buf[i] : ((char*)buf)[i]) != 0; ++i)
+            got += unit == 2 ? static_cast<char>(buf[i]) : ((char*)buf)[i];
+          SCOPED_TRACE(full[k] + " into " + std::to_string(size) + ", column " +
+                       std::to_string(col) + ", C type " + std::to_string(cType));
+          EXPECT_EQ(rc == SQL_ERROR ? "22003" : full[k].size() <= room ? "" : "01004",
+                    rc == SQL_SUCCESS ? "" : State(SQL_HANDLE_STMT, stmt_));
+          if (rc == SQL_ERROR) {
+            EXPECT_LT(room, full[k].find_first_of(".e", 1));
+            continue;
+          }
+          EXPECT_EQ(static_cast<SQLLEN>(full[k].size() * unit), ind);
+          EXPECT_EQ(full[k].substr(0, room), got);
+        }
+        SQLFreeStmt(stmt_, SQL_UNBIND);
+      }
 }
 
 INSTANTIATE_TEST_SUITE_P(Backend, GetDataDm, ::testing::ValuesIn(qmr_test::TestDsns()));

@@ -18,6 +18,9 @@
 #include <string>
 #include <vector>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include "tests/support/dm_session.h"
 #include "tests/support/dsns.h"
 
@@ -385,6 +388,42 @@ TEST_P(BackendParamDm, DataAtExecutionInPiecesAndNull) {
   ASSERT_TRUE(SQL_SUCCEEDED(SQLGetData(stmt_, 2, SQL_C_BINARY, buf.data(), buf.size(), &ind)));
   ASSERT_EQ(2, ind);
   EXPECT_EQ(0, std::memcmp(buf.data(), "\x01\x02", 2));
+}
+
+// Nothing follows a NULL sent at execution (another NULL the Driver Manager
+// refuses itself).
+TEST_P(BackendParamDm, APieceAfterANullIsHY020) {
+  SQLLEN dae = SQL_LEN_DATA_AT_EXEC(0);
+  SQLPOINTER token = nullptr;
+  Recreate(Table("nulldae"), "v VARCHAR(9)");
+  SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 9, 0, &dae, 0, &dae);
+  ASSERT_EQ(SQL_NEED_DATA, Exec("INSERT INTO " + Table("nulldae") + " VALUES (?)"));
+  ASSERT_EQ(SQL_NEED_DATA, SQLParamData(stmt_, &token));
+  ASSERT_EQ(SQL_SUCCESS, SQLPutData(stmt_, nullptr, SQL_NULL_DATA));
+  EXPECT_EQ(SQL_ERROR, SQLPutData(stmt_, const_cast<char*>("x"), 1));
+  EXPECT_EQ("HY020", State(SQL_HANDLE_STMT, stmt_));
+  SQLCancel(stmt_);
+}
+
+// An SQL_NTS value without its terminator ends with its buffer, here at a
+// page the process may not read.
+TEST_P(BackendParamDm, AnUnterminatedValueIsNeverReadBeyondItsBuffer) {
+  const std::string t = Table("guard");
+  Recreate(t, "v VARCHAR(10)");
+  const long page = sysconf(_SC_PAGESIZE);
+  auto* map = static_cast<char*>(mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE,
+                                      MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+  ASSERT_EQ(0, mprotect(map + page, page, PROT_NONE));
+  for (const SQLSMALLINT cType : {SQL_C_CHAR, SQL_C_WCHAR}) {
+    const SQLLEN bytes = cType == SQL_C_WCHAR ? 12 : 6;
+    std::memcpy(map + page - bytes, cType == SQL_C_WCHAR ? (const void*)u"abcdef" : "abcdef", bytes);
+    SQLLEN nts = SQL_NTS;
+    SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, cType, SQL_VARCHAR, 10, 0, map + page - bytes,
+                     bytes, &nts);
+    EXPECT_EQ(SQL_SUCCESS, Exec("INSERT INTO " + t + " VALUES (?)")) << cType;
+  }
+  munmap(map, 2 * page);
+  EXPECT_EQ("2", Scalar("SELECT COUNT(*) FROM " + t + " WHERE v = 'abcdef'"));
 }
 
 // ---------------------------------------------------------------------------

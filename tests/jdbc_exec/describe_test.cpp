@@ -76,7 +76,7 @@ TEST_F(DescribeTest, Odbc3Types) {
   Expect(2, "S", 5, 5, 6, 4, 2);
   Expect(3, "D", 3, 12, 14, 17, 15);
   EXPECT_EQ(cols_[3].scale, 2);
-  Expect(4, "F", 8, 15, 22, 10, 8);
+  Expect(4, "F", 8, 15, 24, 10, 8);
   Expect(5, "V", 12, 20, 20, 17, 61);
   Expect(6, "C", 1, 10, 10, 17, 31);
   Expect(7, "DT", 91, 10, 10, 11, 6);

@@ -42,9 +42,9 @@ TEST(ColumnType, FixedSizeTypes) {
   Expect(Describe(4, 10, 0, 11), {4, 4, 10, 11, 5, 4}, "INTEGER in digits");
   Expect(Describe(5, 16, 0, 6), {5, 5, 5, 6, 4, 2}, "SMALLINT");
   Expect(Describe(-6, 8, 0, 4), {-6, -6, 3, 4, 4, 2}, "TINYINT as 16 bits");
-  Expect(Describe(8, 64, 0, 23), {8, 8, 15, 22, 10, 8}, "DOUBLE");
-  Expect(Describe(6, 64, 0, 23), {6, 6, 15, 22, 10, 8}, "FLOAT");
-  Expect(Describe(7, 24, 0, 13), {7, 7, 7, 13, 9, 4}, "REAL");
+  Expect(Describe(8, 64, 0, 23), {8, 8, 15, 24, 10, 8}, "DOUBLE");
+  Expect(Describe(6, 64, 0, 23), {6, 6, 15, 24, 10, 8}, "FLOAT");
+  Expect(Describe(7, 24, 0, 13), {7, 7, 7, 14, 9, 4}, "REAL");
   Expect(Describe(16, 0, 0, 5), {-7, -7, 1, 3, 2, 1}, "BOOLEAN without precision");
   Expect(Describe(-7, 1, 0, 1), {-7, -7, 1, 3, 2, 1}, "BIT");
 }
