@@ -707,7 +707,7 @@ uint32_t DRV_Connect(uint32_t envh, ConnectInfo* info, uint32_t* out) {
   if (envRec == nullptr || info == nullptr || out == nullptr) return ERR_INVALID_ARGUMENT;
   *out = 0;
   std::string signalsLost;
-  if (!JC_VmSignalsIntact(&signalsLost)) {
+  if (!JC_VmSignalsIntact(&signalsLost, true)) {
     PostOnEnv(envRec, signalsLost.c_str(), ERR_VM_SIGNALS_REPLACED);
     return ERR_VM_SIGNALS_REPLACED;
   }

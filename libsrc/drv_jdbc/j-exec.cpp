@@ -231,7 +231,7 @@ uint32_t DRV_Execute(uint32_t stmt) {
   JdbcStmt* s = nullptr;
   if (uint32_t rc = jexec::Enter(stmt, &s)) return rc;
   std::string signalsLost;
-  if (!JC_VmSignalsIntact(&signalsLost)) {
+  if (!JC_VmSignalsIntact(&signalsLost, false)) {
     errPostMsg(&s->errors, signalsLost.c_str(), ERR_VM_SIGNALS_REPLACED);
     return ERR_VM_SIGNALS_REPLACED;
   }

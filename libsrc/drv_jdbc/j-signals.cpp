@@ -50,8 +50,12 @@ void JC_NoteVmSignals() {
   for (size_t i = 0; i < kCount; ++i) gNoted[i].store(plat::signal_handler_of(kVmSignals[i]));
 }
 
-bool JC_VmSignalsIntact(std::string* why) {
-  for (size_t i = 0; i < kCount; ++i) {
+bool JC_VmSignalsIntact(std::string* why, bool everySignal) {
+  // A query is a system call: the execute path asks for SIGSEGV alone, the
+  // one every safepoint poll and implicit null check raises and the one
+  // hosts install handlers for; a connect asks for all of them.
+  const size_t count = everySignal ? kCount : 1;
+  for (size_t i = 0; i < count; ++i) {
     const uintptr_t noted = gNoted[i].load(std::memory_order_relaxed);
     if (noted <= 1 || plat::signal_handler_of(kVmSignals[i]) == noted) continue;
     *why = std::string("The application replaced the Java VM's handler for ") +

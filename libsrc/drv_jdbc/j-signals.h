@@ -15,8 +15,9 @@
 // later is chained behind the VM's and does no harm.
 void JC_NoteVmSignals();
 
-// True while every noted handler is still in place (a few sigaction
-// queries, no allocation). False with *why the diagnostic's text.
-bool JC_VmSignalsIntact(std::string* why);
+// True while the noted handlers are still in place: every one of them, or
+// SIGSEGV's alone (one sigaction query, no allocation). False with *why the
+// diagnostic's text.
+bool JC_VmSignalsIntact(std::string* why, bool everySignal);
 
 #endif
