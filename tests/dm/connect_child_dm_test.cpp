@@ -37,7 +37,7 @@ std::string Slurp(int fd) {
 
 // The child's output in unlinked files; its environment without this
 // process's trace, so that its log has nowhere to go.
-ChildRun RunChild(std::vector<std::string> args) {
+ChildRun RunChild(std::vector<std::string> args, const std::string& extraEnv = "") {
   ChildRun run;
   char outPath[] = "/tmp/qmr-connect-XXXXXX", errPath[] = "/tmp/qmr-connect-XXXXXX";
   const int outFd = mkstemp(outPath), errFd = mkstemp(errPath);
@@ -53,6 +53,8 @@ ChildRun RunChild(std::vector<std::string> args) {
   argv.push_back(nullptr);
   for (char** e = environ; *e != nullptr; ++e)
     if (std::string(*e).rfind("QMR_DEBUGFILE=", 0) != 0) env.push_back(*e);
+  std::string extra = extraEnv;
+  if (!extra.empty()) env.push_back(&extra[0]);
   env.push_back(nullptr);
   pid_t pid = 0;
   if (posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), env.data()) == 0)
@@ -62,6 +64,17 @@ ChildRun RunChild(std::vector<std::string> args) {
   for (std::string l; std::getline(lines, l);) run.out.push_back(l);
   run.err = Slurp(errFd);
   return run;
+}
+
+// The judged step's block: its "rc=" line and the records after it (lines
+// the VM itself may print are passed over).
+std::vector<std::string> LastBlock(const ChildRun& run) {
+  std::vector<std::string> block;
+  for (const std::string& l : run.out) {
+    if (l.rfind("rc=", 0) == 0) block.clear();
+    if (l.rfind("rc=", 0) == 0 || l.find('|') == 5) block.push_back(l);
+  }
+  return block;
 }
 
 struct Case {
@@ -127,6 +140,59 @@ TEST(ConnectChild, CauseFirstRulesOfTheStringAndNothingOnStderr) {
       EXPECT_EQ(all.find("Unable to allocate"), std::string::npos) << c.what << "\n" << all;
     }
     EXPECT_EQ(run.err, "") << c.what;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A host that installs its own SIGSEGV handler after the VM started (a
+// crash reporter, a test framework) would receive the VM's own faults: the
+// next connect or execute says so, and names the chaining library to
+// preload; with that library preloaded the same program runs on.
+struct SignalCase {
+  const char* what;
+  std::vector<std::string> steps;  // the last one is judged
+  bool chained;                    // run with LD_PRELOAD of the library named
+  int rc;
+};
+
+const SignalCase kSignalCases[] = {
+    {"handler kept, ANSI", {"O,QmrHsqlA", "X,VALUES 1"}, false, SQL_SUCCESS},
+    {"handler kept, Unicode", {"O,QmrHsqlU", "X,VALUES 1"}, false, SQL_SUCCESS},
+    {"replaced, execute, ANSI", {"O,QmrHsqlA", "S", "X,VALUES 1"}, false, SQL_ERROR},
+    {"replaced, execute, Unicode", {"O,QmrHsqlU", "S", "X,VALUES 1"}, false, SQL_ERROR},
+    {"replaced, connect, ANSI", {"O,QmrHsqlA", "S", "C,QmrHsqlA,,"}, false, SQL_ERROR},
+    {"replaced, connect, Unicode", {"O,QmrHsqlU", "S", "C,QmrHsqlU,,"}, false, SQL_ERROR},
+    {"chained, execute, ANSI", {"O,QmrHsqlA", "S", "X,VALUES 1"}, true, SQL_SUCCESS},
+    {"chained, connect, Unicode", {"O,QmrHsqlU", "S", "C,QmrHsqlU,,"}, true, SQL_SUCCESS},
+};
+
+TEST(ConnectChild, ReplacedVmSignalHandlerFailsTheCallUntilChained) {
+  ASSERT_NE(std::getenv("ODBCSYSINI"), nullptr) << "run through ctest";
+  std::string chaining;  // the library the refusals name
+  for (const SignalCase& c : kSignalCases) {
+    if (c.chained) {
+      ASSERT_FALSE(chaining.empty()) << c.what << ": no refusal named the library";
+    }
+    const ChildRun run = RunChild(c.steps, c.chained ? "LD_PRELOAD=" + chaining : "");
+    ASSERT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) << c.what << run.err;
+    const std::vector<std::string> block = LastBlock(run);
+    ASSERT_FALSE(block.empty()) << c.what;
+    std::string all;
+    for (const std::string& l : block) all += l + "\n";
+    EXPECT_EQ(block[0], "rc=" + std::to_string(c.rc)) << c.what << "\n" << all;
+    if (c.rc == SQL_SUCCESS) continue;
+    ASSERT_GE(block.size(), 2u) << c.what;
+    EXPECT_EQ(block[1].substr(0, 6), "HY000|") << c.what << "\n" << all;
+    EXPECT_NE(block[1].find("handler for SIGSEGV"), std::string::npos) << c.what << "\n" << all;
+    const size_t at = block[1].find("LD_PRELOAD=");
+    ASSERT_NE(at, std::string::npos) << c.what << "\n" << all;
+    const std::string lib = block[1].substr(at + 11, block[1].find_first_of(" ,;", at) - at - 11);
+    EXPECT_EQ(access(lib.c_str(), R_OK), 0) << c.what << ": " << lib;
+    EXPECT_EQ(lib.substr(lib.rfind('/') + 1), "libjsig.so") << c.what;
+    chaining = lib;
   }
 }
 

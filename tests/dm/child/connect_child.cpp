@@ -4,8 +4,15 @@
 //   qmr_connect_child STEP...
 //   STEP is  C,<dsn>,<user>,<password>          SQLConnect
 //        or  D,<completion>,<connection string> SQLDriverConnect, null window
+//        or  O,<dsn>     SQLConnect on the one connection kept open to the end
+//        or  X,<sql>     SQLExecDirect on the kept connection
+//        or  S           a SIGSEGV handler of the program's own, as a crash
+//                        reporter installs it: it passes each signal on to
+//                        the handler it replaced (prints nothing)
 // For each step one line "rc=<n>", then one line "<SQLSTATE>|<message>" per
-// diagnostic record of the connection, in record order.
+// diagnostic record of the connection (of the statement for X), in record
+// order.
+#include <signal.h>
 #include <sql.h>
 #include <sqlext.h>
 
@@ -31,14 +38,76 @@ std::vector<std::string> Split(const std::string& s, size_t parts) {
 
 SQLCHAR* Text(std::string& s) { return reinterpret_cast<SQLCHAR*>(&s[0]); }
 
+void PrintDiag(SQLSMALLINT type, SQLHANDLE h) {
+  for (SQLSMALLINT rec = 1;; ++rec) {
+    SQLCHAR state[6] = {};
+    SQLCHAR msg[1024] = {};
+    SQLINTEGER native = 0;
+    SQLSMALLINT len = 0;
+    if (!SQL_SUCCEEDED(SQLGetDiagRec(type, h, rec, state, &native, msg, sizeof msg, &len))) break;
+    std::printf("%s|%s\n", reinterpret_cast<char*>(state), reinterpret_cast<char*>(msg));
+  }
+  std::fflush(stdout);
+}
+
+struct sigaction gReplaced;
+
+void PassOn(int sig, siginfo_t* info, void* context) {
+  if ((gReplaced.sa_flags & SA_SIGINFO) != 0) {
+    gReplaced.sa_sigaction(sig, info, context);
+  } else if (gReplaced.sa_handler != SIG_DFL && gReplaced.sa_handler != SIG_IGN) {
+    gReplaced.sa_handler(sig);
+  } else {
+    signal(sig, SIG_DFL);
+    raise(sig);
+  }
+}
+
+void ReplaceSegvHandler() {
+  struct sigaction mine {};
+  mine.sa_sigaction = PassOn;
+  mine.sa_flags = SA_SIGINFO;
+  sigemptyset(&mine.sa_mask);
+  sigaction(SIGSEGV, &mine, &gReplaced);
+}
+
+// The steps on the connection kept open (O, X, S); false for another step.
+bool KeptStep(SQLHENV env, SQLHDBC* kept, std::string step) {
+  if (step == "S") {
+    ReplaceSegvHandler();
+    return true;
+  }
+  if (step.rfind("O,", 0) == 0) {
+    std::string dsn = step.substr(2);
+    SQLAllocHandle(SQL_HANDLE_DBC, env, kept);
+    const SQLRETURN rc = SQLConnect(*kept, Text(dsn), SQL_NTS, nullptr, 0, nullptr, 0);
+    std::printf("rc=%d\n", static_cast<int>(rc));
+    PrintDiag(SQL_HANDLE_DBC, *kept);
+    return true;
+  }
+  if (step.rfind("X,", 0) == 0) {
+    std::string sql = step.substr(2);
+    SQLHSTMT stmt = nullptr;
+    SQLAllocHandle(SQL_HANDLE_STMT, *kept, &stmt);
+    const SQLRETURN rc = SQLExecDirect(stmt, Text(sql), SQL_NTS);
+    std::printf("rc=%d\n", static_cast<int>(rc));
+    PrintDiag(SQL_HANDLE_STMT, stmt);
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   SQLHENV env = nullptr;
   SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
   SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  SQLHDBC kept = nullptr;
   for (int i = 1; i < argc; ++i) {
     const std::string step = argv[i];
+    if (KeptStep(env, &kept, step)) continue;
     SQLHDBC dbc = nullptr;
     SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
     SQLRETURN rc = SQL_ERROR;
@@ -57,17 +126,13 @@ int main(int argc, char** argv) {
       return 2;
     }
     std::printf("rc=%d\n", static_cast<int>(rc));
-    for (SQLSMALLINT rec = 1;; ++rec) {
-      SQLCHAR state[6] = {};
-      SQLCHAR msg[1024] = {};
-      SQLINTEGER native = 0;
-      SQLSMALLINT len = 0;
-      if (!SQL_SUCCEEDED(SQLGetDiagRec(SQL_HANDLE_DBC, dbc, rec, state, &native, msg, sizeof msg, &len)))
-        break;
-      std::printf("%s|%s\n", reinterpret_cast<char*>(state), reinterpret_cast<char*>(msg));
-    }
+    PrintDiag(SQL_HANDLE_DBC, dbc);
     if (SQL_SUCCEEDED(rc)) SQLDisconnect(dbc);
     SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+  }
+  if (kept != nullptr) {
+    SQLDisconnect(kept);
+    SQLFreeHandle(SQL_HANDLE_DBC, kept);
   }
   SQLFreeHandle(SQL_HANDLE_ENV, env);
   return 0;
