@@ -66,13 +66,19 @@ ChildRun RunChild(std::vector<std::string> args, const std::string& extraEnv = "
   return run;
 }
 
-// The judged step's block: its "rc=" line and the records after it (lines
-// the VM itself may print are passed over).
+// The judged step's block: its "rc=" line and the records after it. What
+// the VM prints on the same stream (-Xcheck:jni's word on a changed signal
+// handler) is passed over, also where it ran into one of the child's lines.
 std::vector<std::string> LastBlock(const ChildRun& run) {
   std::vector<std::string> block;
   for (const std::string& l : run.out) {
-    if (l.rfind("rc=", 0) == 0) block.clear();
-    if (l.rfind("rc=", 0) == 0 || l.find('|') == 5) block.push_back(l);
+    const size_t rc = l.find("rc=");
+    const size_t rec = l.find("|[");
+    if (rc != std::string::npos && (rc == 0 || l[rc - 1] == ' ')) {
+      block.assign(1, l.substr(rc));
+    } else if (rec != std::string::npos && rec >= 5) {
+      block.push_back(l.substr(rec - 5));
+    }
   }
   return block;
 }
