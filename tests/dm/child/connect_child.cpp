@@ -4,17 +4,14 @@
 //   qmr_connect_child STEP...
 //   STEP is  C,<dsn>,<user>,<password>          SQLConnect
 //        or  D,<completion>,<connection string> SQLDriverConnect, null window
-//        or  O,<dsn>     SQLConnect on the one connection kept open to the end
-//        or  X,<sql>     SQLExecDirect on the kept connection
-//        or  S           a SIGSEGV handler of the program's own, as a crash
-//                        reporter installs it: it passes each signal on to
-//                        the handler it replaced (prints nothing)
+//   or O,<dsn> (SQLConnect, kept open), X,<sql> (SQLExecDirect on it), S (a
+//   SIGSEGV handler passing signals on to the one it replaced; no line)
 // For each step one line "rc=<n>", then one line "<SQLSTATE>|<message>" per
-// diagnostic record of the connection (of the statement for X), in record
-// order.
+// diagnostic record of the connection, in record order.
 #include <signal.h>
 #include <sql.h>
 #include <sqlext.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -53,49 +50,8 @@ void PrintDiag(SQLSMALLINT type, SQLHANDLE h) {
 struct sigaction gReplaced;
 
 void PassOn(int sig, siginfo_t* info, void* context) {
-  if ((gReplaced.sa_flags & SA_SIGINFO) != 0) {
-    gReplaced.sa_sigaction(sig, info, context);
-  } else if (gReplaced.sa_handler != SIG_DFL && gReplaced.sa_handler != SIG_IGN) {
-    gReplaced.sa_handler(sig);
-  } else {
-    signal(sig, SIG_DFL);
-    raise(sig);
-  }
-}
-
-void ReplaceSegvHandler() {
-  struct sigaction mine {};
-  mine.sa_sigaction = PassOn;
-  mine.sa_flags = SA_SIGINFO;
-  sigemptyset(&mine.sa_mask);
-  sigaction(SIGSEGV, &mine, &gReplaced);
-}
-
-// The steps on the connection kept open (O, X, S); false for another step.
-bool KeptStep(SQLHENV env, SQLHDBC* kept, std::string step) {
-  if (step == "S") {
-    ReplaceSegvHandler();
-    return true;
-  }
-  if (step.rfind("O,", 0) == 0) {
-    std::string dsn = step.substr(2);
-    SQLAllocHandle(SQL_HANDLE_DBC, env, kept);
-    const SQLRETURN rc = SQLConnect(*kept, Text(dsn), SQL_NTS, nullptr, 0, nullptr, 0);
-    std::printf("rc=%d\n", static_cast<int>(rc));
-    PrintDiag(SQL_HANDLE_DBC, *kept);
-    return true;
-  }
-  if (step.rfind("X,", 0) == 0) {
-    std::string sql = step.substr(2);
-    SQLHSTMT stmt = nullptr;
-    SQLAllocHandle(SQL_HANDLE_STMT, *kept, &stmt);
-    const SQLRETURN rc = SQLExecDirect(stmt, Text(sql), SQL_NTS);
-    std::printf("rc=%d\n", static_cast<int>(rc));
-    PrintDiag(SQL_HANDLE_STMT, stmt);
-    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
-    return true;
-  }
-  return false;
+  if ((gReplaced.sa_flags & SA_SIGINFO) != 0) return gReplaced.sa_sigaction(sig, info, context);
+  _exit(128 + sig);
 }
 
 }  // namespace
@@ -106,8 +62,24 @@ int main(int argc, char** argv) {
   SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
   SQLHDBC kept = nullptr;
   for (int i = 1; i < argc; ++i) {
-    const std::string step = argv[i];
-    if (KeptStep(env, &kept, step)) continue;
+    std::string step = argv[i];
+    if (step == "S") {
+      struct sigaction mine {};
+      mine.sa_sigaction = PassOn;
+      mine.sa_flags = SA_SIGINFO;
+      sigaction(SIGSEGV, &mine, &gReplaced);
+      continue;
+    }
+    if (step.rfind("X,", 0) == 0) {
+      std::string sql = step.substr(2);
+      SQLHSTMT stmt = nullptr;
+      SQLAllocHandle(SQL_HANDLE_STMT, kept, &stmt);
+      std::printf("rc=%d\n", static_cast<int>(SQLExecDirect(stmt, Text(sql), SQL_NTS)));
+      PrintDiag(SQL_HANDLE_STMT, stmt);
+      continue;
+    }
+    const bool keep = step.rfind("O,", 0) == 0;
+    if (keep) step = "C," + step.substr(2) + ",,";
     SQLHDBC dbc = nullptr;
     SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
     SQLRETURN rc = SQL_ERROR;
@@ -127,12 +99,12 @@ int main(int argc, char** argv) {
     }
     std::printf("rc=%d\n", static_cast<int>(rc));
     PrintDiag(SQL_HANDLE_DBC, dbc);
+    if (keep) {
+      kept = dbc;
+      continue;
+    }
     if (SQL_SUCCEEDED(rc)) SQLDisconnect(dbc);
     SQLFreeHandle(SQL_HANDLE_DBC, dbc);
-  }
-  if (kept != nullptr) {
-    SQLDisconnect(kept);
-    SQLFreeHandle(SQL_HANDLE_DBC, kept);
   }
   SQLFreeHandle(SQL_HANDLE_ENV, env);
   return 0;
