@@ -66,6 +66,7 @@ DRV_Return freeConn(ConnHandle* conn) {
 int pullInto(ConnHandle* conn, StmtHandle* stmt, uint32_t agentHandle) {
   DiagArea* area = stmt != nullptr ? &stmt->diag : &conn->diag;
   const int n = DRV_PullErrorBatch(conn->agent.ops, agentHandle, area);
+  if (n > 0) CONN_MaskSecrets(conn, area);
   CONN_NoteLinkState(conn, area);
   return n;
 }

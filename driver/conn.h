@@ -55,6 +55,10 @@ bool CONN_ReadyForChild(ConnHandle* conn, SQLHANDLE* out);
 int CONN_PullErrors(ConnHandle* conn);
 int DRV_PullErrors(ConnHandle* conn, StmtHandle* stmt);
 
+// Hides in every record of area each password the connection was given
+// (PWD, and those of its JDBC URL), wherever a message quotes one.
+void CONN_MaskSecrets(const ConnHandle* conn, DiagArea* area);
+
 // Marks the connection lost when the area reports a communication failure:
 // SQL_ATTR_CONNECTION_DEAD answers from this until the next connect.
 void CONN_NoteLinkState(ConnHandle* conn, const DiagArea* area);

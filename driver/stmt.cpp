@@ -201,7 +201,10 @@ void STMT_Free(StmtHandle* stmt) {
 int STMT_PullErrors(StmtHandle* stmt) {
   const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
   int pulled = DRV_PullErrorBatch(ops, stmt->agentStmt, &stmt->diag);
-  if (stmt->conn != nullptr) pulled += DRV_PullErrors(stmt->conn, stmt);
+  if (stmt->conn != nullptr) {
+    if (pulled > 0) CONN_MaskSecrets(stmt->conn, &stmt->diag);
+    pulled += DRV_PullErrors(stmt->conn, stmt);
+  }
   return pulled > 0 ? 1 : 0;
 }
 

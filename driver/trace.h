@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 enum : uint32_t { TRC_MODE_ODBC = 0, TRC_MODE_XA = 1, TRC_MODE_TPL = 2 };
 
@@ -55,5 +56,7 @@ std::string TRC_ExpandName(const char* name, uint32_t mode);
 std::string TRC_Mask(const char* text);
 // The same in place: each character of such a value becomes '*'.
 void TRC_MaskInPlace(char* text);
+// The values the mask would hide, in the order they stand in the text.
+std::vector<std::string> TRC_SecretValues(const char* text);
 
 #endif

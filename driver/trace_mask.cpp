@@ -117,6 +117,13 @@ std::string TRC_Mask(const char* text) {
   return out;
 }
 
+std::vector<std::string> TRC_SecretValues(const char* text) {
+  std::vector<std::string> out;
+  if (text == nullptr) return out;
+  for (const Span& s : Secrets(text)) out.emplace_back(text + s.begin, s.end - s.begin);
+  return out;
+}
+
 void TRC_MaskInPlace(char* text) {
   if (text == nullptr) return;
   for (const Span& s : Secrets(text)) std::memset(text + s.begin, '*', s.end - s.begin);

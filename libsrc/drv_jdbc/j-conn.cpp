@@ -20,6 +20,7 @@
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-methods.h"
 #include "drv_jdbc/j-serv.h"
+#include "drv_jdbc/j-signals.h"
 #include "drv_jdbc/j-start.h"
 #include "drv_jdbc/j-stmt.h"
 #include "drv_jdbc/j-vm.h"
@@ -705,6 +706,11 @@ uint32_t DRV_Connect(uint32_t envh, ConnectInfo* info, uint32_t* out) {
   JdbcEnv* envRec = AGT_Env(envh);
   if (envRec == nullptr || info == nullptr || out == nullptr) return ERR_INVALID_ARGUMENT;
   *out = 0;
+  std::string signalsLost;
+  if (!JC_VmSignalsIntact(&signalsLost, true)) {
+    PostOnEnv(envRec, signalsLost.c_str(), ERR_VM_SIGNALS_REPLACED);
+    return ERR_VM_SIGNALS_REPLACED;
+  }
   auto* c = new (std::nothrow) JdbcConn{};
   if (c == nullptr) {
     PostOnEnv(envRec, kNoMemory, ERR_NO_MEMORY);

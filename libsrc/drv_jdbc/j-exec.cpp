@@ -11,6 +11,7 @@
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-opt.h"
+#include "drv_jdbc/j-signals.h"
 #include "drv_jdbc/j-sql.h"
 #include "drv_jdbc/j-stmt.h"
 #include "drv_jdbc/j-vm.h"
@@ -229,6 +230,11 @@ uint32_t DRV_SetParams(uint32_t stmt, COLSET* params) {
 uint32_t DRV_Execute(uint32_t stmt) {
   JdbcStmt* s = nullptr;
   if (uint32_t rc = jexec::Enter(stmt, &s)) return rc;
+  std::string signalsLost;
+  if (!JC_VmSignalsIntact(&signalsLost, false)) {
+    errPostMsg(&s->errors, signalsLost.c_str(), ERR_VM_SIGNALS_REPLACED);
+    return ERR_VM_SIGNALS_REPLACED;
+  }
   JC_LocalFrame frame(s->jniEnv, jexec::kFrame);
   if ((s->flags & STMT_PREPARED) == 0) {
     log_message(LOG_LEVEL_WARNING, kSrc, __LINE__, "execute without prior prepare");

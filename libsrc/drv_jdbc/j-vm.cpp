@@ -14,6 +14,8 @@
 #include <mutex>
 #include <new>
 
+#include "drv_jdbc/j-signals.h"
+#include "platform/dynlib.h"
 #include "util/errcodes.h"
 #include "util/log.h"
 
@@ -229,6 +231,10 @@ void JC_SetJvmFallbacks(bool on) {
   gFallbacks = on;
 }
 
+std::string JC_JvmLibraryPath() {
+  return plat::module_path_of(reinterpret_cast<const void*>(GetCreatedEntry()));
+}
+
 std::string JC_LastVmError() {
   plat::Guard<plat::Mutex> g(gStateLock);
   return gLastVmError;
@@ -366,6 +372,7 @@ uint32_t JC_JoinOrCreateVm(std::string* cause) {
   jsize count = 0;
   if (GetCreatedEntry()(vms, 2, &count) == JNI_OK && count > 0 && vms[0] != nullptr) {
     gJavaVM = vms[0];
+    JC_NoteVmSignals();
     return 0;
   }
   int rc = createJVM();
@@ -377,5 +384,6 @@ uint32_t JC_JoinOrCreateVm(std::string* cause) {
     *cause = last.empty() ? text : std::string(text) + ": " + last;
     return ERR_GENERAL;
   }
+  JC_NoteVmSignals();
   return 0;
 }

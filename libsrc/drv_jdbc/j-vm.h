@@ -54,6 +54,9 @@ const char* JC_JniErrorText(jint code);
 // The cause of the last failure to find or create the VM (empty if none).
 std::string JC_LastVmError();
 
+// The file of the libjvm.so the agent uses ("" before it found one).
+std::string JC_JvmLibraryPath();
+
 // Where libjvm.so is looked for when the process runs no VM. Tests turn the
 // fallbacks (the Debian default JDK, the java on PATH) off, so that only
 // $JAVA_HOME is tried.

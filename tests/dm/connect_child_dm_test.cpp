@@ -37,7 +37,7 @@ std::string Slurp(int fd) {
 
 // The child's output in unlinked files; its environment without this
 // process's trace, so that its log has nowhere to go.
-ChildRun RunChild(std::vector<std::string> args) {
+ChildRun RunChild(std::vector<std::string> args, const std::string& extraEnv = "") {
   ChildRun run;
   char outPath[] = "/tmp/qmr-connect-XXXXXX", errPath[] = "/tmp/qmr-connect-XXXXXX";
   const int outFd = mkstemp(outPath), errFd = mkstemp(errPath);
@@ -53,6 +53,8 @@ ChildRun RunChild(std::vector<std::string> args) {
   argv.push_back(nullptr);
   for (char** e = environ; *e != nullptr; ++e)
     if (std::string(*e).rfind("QMR_DEBUGFILE=", 0) != 0) env.push_back(*e);
+  std::string extra = extraEnv;
+  if (!extra.empty()) env.push_back(&extra[0]);
   env.push_back(nullptr);
   pid_t pid = 0;
   if (posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), env.data()) == 0)
@@ -62,6 +64,17 @@ ChildRun RunChild(std::vector<std::string> args) {
   for (std::string l; std::getline(lines, l);) run.out.push_back(l);
   run.err = Slurp(errFd);
   return run;
+}
+
+// The judged step's "rc=" line and records, past what -Xcheck:jni prints.
+std::vector<std::string> LastBlock(const ChildRun& run) {
+  std::vector<std::string> block;
+  for (const std::string& l : run.out) {
+    const size_t rc = l.find("rc="), rec = l.find("|[");
+    if (rc != std::string::npos && (rc == 0 || l[rc - 1] == ' ')) block.assign(1, l.substr(rc));
+    else if (rec != std::string::npos && rec >= 5) block.push_back(l.substr(rec - 5));
+  }
+  return block;
 }
 
 struct Case {
@@ -127,6 +140,45 @@ TEST(ConnectChild, CauseFirstRulesOfTheStringAndNothingOnStderr) {
       EXPECT_EQ(all.find("Unable to allocate"), std::string::npos) << c.what << "\n" << all;
     }
     EXPECT_EQ(run.err, "") << c.what;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A host that installs its own SIGSEGV handler after the VM started (a crash
+// reporter) would receive the VM's own faults: the next execute or connect
+// says so and names the chaining library; with it preloaded both go on.
+TEST(ConnectChild, ReplacedVmSignalHandlerFailsTheCallUntilChained) {
+  const struct {
+    const char* what;
+    std::vector<std::string> steps;  // the last one is judged
+    bool chained;                    // LD_PRELOAD of the library named before
+    int rc;
+  } rows[] = {
+      {"kept, Unicode", {"O,QmrHsqlU", "X,VALUES 1"}, false, SQL_SUCCESS},
+      {"execute, ANSI", {"O,QmrHsqlA", "S", "X,VALUES 1"}, false, SQL_ERROR},
+      {"execute, Unicode", {"O,QmrHsqlU", "S", "X,VALUES 1"}, false, SQL_ERROR},
+      {"connect, ANSI", {"O,QmrHsqlA", "S", "C,QmrHsqlA,,"}, false, SQL_ERROR},
+      {"chained execute, Unicode", {"O,QmrHsqlU", "S", "X,VALUES 1"}, true, SQL_SUCCESS},
+      {"chained connect, ANSI", {"O,QmrHsqlA", "S", "C,QmrHsqlA,,"}, true, SQL_SUCCESS},
+  };
+  std::string lib;
+  for (const auto& r : rows) {
+    const ChildRun run = RunChild(r.steps, r.chained ? "LD_PRELOAD=" + lib : "");
+    ASSERT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) << r.what << run.err;
+    const std::vector<std::string> b = LastBlock(run);
+    ASSERT_FALSE(b.empty()) << r.what;
+    EXPECT_EQ(b[0], "rc=" + std::to_string(r.rc)) << r.what << (b.size() > 1 ? b[1] : "");
+    if (r.rc == SQL_SUCCESS) continue;
+    ASSERT_EQ(b.size(), 2u) << r.what;
+    const size_t at = b[1].find("LD_PRELOAD=");
+    EXPECT_TRUE(b[1].rfind("HY000|", 0) == 0 && b[1].find("handler for SIGSEGV") != std::string::npos)
+        << b[1];
+    ASSERT_NE(at, std::string::npos) << r.what << b[1];
+    lib = b[1].substr(at + 11);
+    EXPECT_EQ(access(lib.c_str(), R_OK), 0) << r.what << lib;
   }
 }
 

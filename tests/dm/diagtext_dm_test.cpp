@@ -68,6 +68,30 @@ TEST_P(DiagTextDm, AMessageKeepsItsNonAsciiCharacters) {
   EXPECT_EQ(std::string::npos, m.narrow.find_first_of("\r\n")) << m.narrow;
 }
 
+// A refused connect may quote the URL, and applications log what they read:
+// no password the connection was given (PWD, or one in the URL in the forms
+// URLs carry it) comes back in clear.
+TEST_P(DiagTextDm, ARefusedUrlKeepsItsPasswordsOutOfTheMessage) {
+  const bool pg = qmr_test::DbOf(GetParam()) == qmr_test::Db::Pg;
+  const std::vector<std::string> urls =
+      pg ? std::vector<std::string>{"jdbc:postgresql://h:notaport/q?password=Url5ecret&x=PwdS3cret",
+                                    "jdbc:postgresql://a:Url5ecret@h:notaport/q",
+                                    "jdbc:postgresql://h:notaport/q?password=Url%35ecret"}
+         : std::vector<std::string>{"jdbc:nosuch:mem:x;user=SA;password=Url5ecret;x=PwdS3cret"};
+  for (const std::string& url : urls) {
+    SQLHDBC dbc = nullptr;
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc)));
+    std::string in = "DSN=" + GetParam() + ";URL={" + url + "};PWD=PwdS3cret";
+    EXPECT_EQ(SQL_ERROR, SQLDriverConnect(dbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0,
+                                          nullptr, SQL_DRIVER_NOPROMPT)) << url;
+    const std::string diag = Diag(SQL_HANDLE_DBC, dbc);
+    for (const char* secret : {"Url5ecret", "Url%35ecret", "PwdS3cret"})
+      EXPECT_EQ(diag.find(secret), std::string::npos) << url << ": " << diag;
+    EXPECT_NE(diag.find("********"), std::string::npos) << url << ": " << diag;  // still quoted
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+  }
+}
+
 // An application that connects and calls through the wide functions reads
 // UTF-16 from the Unicode build. (Where an application connects through the
 // 8-bit functions, the Driver Manager reads diagnostics through them and

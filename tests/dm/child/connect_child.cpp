@@ -4,10 +4,14 @@
 //   qmr_connect_child STEP...
 //   STEP is  C,<dsn>,<user>,<password>          SQLConnect
 //        or  D,<completion>,<connection string> SQLDriverConnect, null window
+//   or O,<dsn> (SQLConnect, kept open), X,<sql> (SQLExecDirect on it), S (a
+//   SIGSEGV handler passing signals on to the one it replaced; no line)
 // For each step one line "rc=<n>", then one line "<SQLSTATE>|<message>" per
 // diagnostic record of the connection, in record order.
+#include <signal.h>
 #include <sql.h>
 #include <sqlext.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -31,14 +35,51 @@ std::vector<std::string> Split(const std::string& s, size_t parts) {
 
 SQLCHAR* Text(std::string& s) { return reinterpret_cast<SQLCHAR*>(&s[0]); }
 
+void PrintDiag(SQLSMALLINT type, SQLHANDLE h) {
+  for (SQLSMALLINT rec = 1;; ++rec) {
+    SQLCHAR state[6] = {};
+    SQLCHAR msg[1024] = {};
+    SQLINTEGER native = 0;
+    SQLSMALLINT len = 0;
+    if (!SQL_SUCCEEDED(SQLGetDiagRec(type, h, rec, state, &native, msg, sizeof msg, &len))) break;
+    std::printf("%s|%s\n", reinterpret_cast<char*>(state), reinterpret_cast<char*>(msg));
+  }
+  std::fflush(stdout);
+}
+
+struct sigaction gReplaced;
+
+void PassOn(int sig, siginfo_t* info, void* context) {
+  if ((gReplaced.sa_flags & SA_SIGINFO) != 0) return gReplaced.sa_sigaction(sig, info, context);
+  _exit(128 + sig);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   SQLHENV env = nullptr;
   SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
   SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  SQLHDBC kept = nullptr;
   for (int i = 1; i < argc; ++i) {
-    const std::string step = argv[i];
+    std::string step = argv[i];
+    if (step == "S") {
+      struct sigaction mine {};
+      mine.sa_sigaction = PassOn;
+      mine.sa_flags = SA_SIGINFO;
+      sigaction(SIGSEGV, &mine, &gReplaced);
+      continue;
+    }
+    if (step.rfind("X,", 0) == 0) {
+      std::string sql = step.substr(2);
+      SQLHSTMT stmt = nullptr;
+      SQLAllocHandle(SQL_HANDLE_STMT, kept, &stmt);
+      std::printf("rc=%d\n", static_cast<int>(SQLExecDirect(stmt, Text(sql), SQL_NTS)));
+      PrintDiag(SQL_HANDLE_STMT, stmt);
+      continue;
+    }
+    const bool keep = step.rfind("O,", 0) == 0;
+    if (keep) step = "C," + step.substr(2) + ",,";
     SQLHDBC dbc = nullptr;
     SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
     SQLRETURN rc = SQL_ERROR;
@@ -57,14 +98,10 @@ int main(int argc, char** argv) {
       return 2;
     }
     std::printf("rc=%d\n", static_cast<int>(rc));
-    for (SQLSMALLINT rec = 1;; ++rec) {
-      SQLCHAR state[6] = {};
-      SQLCHAR msg[1024] = {};
-      SQLINTEGER native = 0;
-      SQLSMALLINT len = 0;
-      if (!SQL_SUCCEEDED(SQLGetDiagRec(SQL_HANDLE_DBC, dbc, rec, state, &native, msg, sizeof msg, &len)))
-        break;
-      std::printf("%s|%s\n", reinterpret_cast<char*>(state), reinterpret_cast<char*>(msg));
+    PrintDiag(SQL_HANDLE_DBC, dbc);
+    if (keep) {
+      kept = dbc;
+      continue;
     }
     if (SQL_SUCCEEDED(rc)) SQLDisconnect(dbc);
     SQLFreeHandle(SQL_HANDLE_DBC, dbc);
