@@ -147,15 +147,10 @@ TEST_P(AnyDescribeParamDm, SemicolonsAndCommentsLeaveTheDescriptions) {
   const std::string select = "SELECT i FROM " + t + " WHERE i = ? AND num > ?";
   const std::string del = "DELETE FROM " + t + " WHERE big = ?";
   const std::vector<std::pair<std::string, std::string>> forms = {
-      {insert + ";", insert},
-      {insert + " -- note ?", insert},
-      {"/* c ? */ " + insert, insert},
+      {insert + ";", insert}, {insert + " -- note ?", insert}, {"/* c ? */ " + insert, insert},
       {"INSERT INTO " + t + " /* c */ (i, name) VALUES (?, ? /* ? */)", insert},
-      {"-- note\n" + select + " ;", select},
-      {select + ";", select},
-      {del + " ;", del},
-      {del + ";\n-- done", del},
-  };
+      {"-- note\n" + select + " ;", select}, {select + ";", select}, {del + " ;", del},
+      {del + ";\n-- done", del}};
   for (const auto& f : forms) {
     SCOPED_TRACE(f.first);
     const std::vector<Described> plain = Params(f.second);

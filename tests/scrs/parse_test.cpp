@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "scrs/sqlanalyse.h"
-#include "util/sqllex.h"
 
 namespace {
 
@@ -19,10 +18,9 @@ struct Analysed {
   bool hasTree;
 };
 
-Analysed analyse(const std::string& sql, uint32_t parseOnly = 1, uint32_t forms = 0) {
+Analysed analyse(const std::string& sql, uint32_t parseOnly = 1) {
   SCR_SQLINFO info;
   SCR_InitSQLInfo(&info);
-  info.forms = forms;
   Analysed a;
   a.rc = SCR_AnalyseSQL(&info, sql.c_str(), parseOnly, 1);
   a.kind = info.kind;
@@ -171,48 +169,6 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"select a from t where b in (select c from u where ;)", "syntax error", "select c from u where ;^"},
         ErrorCase{"select * from {oj a LEFT OUTER JOIN b ON a.x = b.x WHERE y}", "syntax error",
                   "select * from {oj a LEFT OUTER JOIN b ON a.x = b.x WHERE^"}));
-
-// Comments are white space and semicolons that end the text are dropped;
-// the PostgreSQL forms are strings only where the source has them. A null
-// text: the parse fails.
-struct FormsCase {
-  const char* sql;
-  uint32_t forms;
-  const char* text;
-};
-
-class LexicalFormsTest : public ::testing::TestWithParam<FormsCase> {};
-
-TEST_P(LexicalFormsTest, CommentsAndSourceLiterals) {
-  const FormsCase& c = GetParam();
-  Analysed a = analyse(c.sql, 1, c.forms);
-  if (c.text == nullptr) {
-    EXPECT_EQ(68, a.rc) << c.sql;
-    return;
-  }
-  ASSERT_EQ(0, a.rc) << c.sql << " -> " << a.errMsg << " at " << a.errText;
-  EXPECT_EQ(c.text, a.text) << c.sql;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Forms, LexicalFormsTest,
-    ::testing::Values(
-        FormsCase{"insert into t (i) values (?);", 0, "INSERT INTO t ( i ) VALUES ( ? )"},
-        FormsCase{"/* c */ insert into t (i) /* ? */ values (?) ; ; ", 0,
-                  "INSERT INTO t ( i ) VALUES ( ? )"},
-        FormsCase{"-- ?\nselect i from t where i = ? -- note ?", 0,
-                  "SELECT  i FROM t WHERE i = ?     "},
-        FormsCase{"delete from t where i--x\n= ?;", 0, "DELETE FROM t WHERE i = ?"},
-        FormsCase{"select a from t; select b from t", 0, nullptr},
-        FormsCase{"select a from t /* open", 0, nullptr},
-        FormsCase{"select $$ ? $$, $q$ it's $$ $q$ from t", SQLLEX_POSTGRESQL,
-                  "SELECT  $$ ? $$, $q$ it's $$ $q$ FROM t      "},
-        FormsCase{"select $$ ? $$ from t", 0, nullptr},
-        FormsCase{"select E'it\\'s ?', ? from t", SQLLEX_POSTGRESQL,
-                  "SELECT  E'it\\'s ?', ? FROM t      "},
-        FormsCase{"select E'a', e from t", 0, nullptr},
-        FormsCase{"select a from t /* x /* ? */ ? */", SQLLEX_POSTGRESQL,
-                  "SELECT  a FROM t      "}));
 
 TEST(ParseLimitsTest, DeepNestingFailsCleanly) {
   std::string sql = "select a from t where ";
