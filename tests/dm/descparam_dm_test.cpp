@@ -151,7 +151,10 @@ TEST_P(AnyDescribeParamDm, SemicolonsAndCommentsLeaveTheDescriptions) {
       {"INSERT INTO " + t + " /* c */ (i, name) VALUES (?, ? /* ? */)", insert},
       {"-- note\n" + select + " ;", select}, {select + ";", select}, {del + " ;", del},
       {del + ";\n-- done", del}};
+  // Derby itself refuses a semicolon at the end of a statement.
+  const bool semicolons = qmr_test::DbOf(GetParam()) != qmr_test::Db::Derby;
   for (const auto& f : forms) {
+    if (!semicolons && f.first.find(';') != std::string::npos) continue;
     SCOPED_TRACE(f.first);
     const std::vector<Described> plain = Params(f.second);
     ASSERT_FALSE(plain.empty());
