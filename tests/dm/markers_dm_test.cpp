@@ -41,8 +41,11 @@ TEST_P(AnyMarkersDm, QuotingHidesMarkers) {
   Exec("DROP TABLE " + one);
   MustExec("CREATE TABLE " + one + " (k INTEGER)");
   MustExec("INSERT INTO " + one + " VALUES (1)");
+  // Derby's own parser refuses the comment row's text at prepare.
+  const bool derby = qmr_test::DbOf(GetParam()) == qmr_test::Db::Derby;
   for (const MarkerCase& c : kCases) {
-    if (c.pgOnly && !pg) continue;
+    if ((c.pgOnly && !pg) || (derby && std::string(c.sql).find("/*") != std::string::npos))
+      continue;
     std::string sql = c.sql;
     sql.replace(sql.find(" one"), 4, " " + one);
     SCOPED_TRACE(sql);
