@@ -28,6 +28,7 @@
 #include "platform/lock.h"
 #include "platform/thread_annotations.h"
 #include "util/log.h"
+#include "util/sqllex.h"
 #include "util/strutil.h"
 #include "util/utalloc.h"
 #include "util/errcodes.h"
@@ -786,9 +787,10 @@ uint32_t DRV_Connect(uint32_t envh, ConnectInfo* info, uint32_t* out) {
     c->stmtDefault = 0;
     char product[1024] = {};  // a product name is a few words: no heap block a connect
     if (DatabaseMetaData::getStringByName(c, c->metaData, "getDatabaseProductName", product,
-                                          sizeof product) == 0 &&
-        stristr(product, "teradata") != nullptr) {
-      c->teradata = 1;
+                                          sizeof product) == 0) {
+      if (stristr(product, "teradata") != nullptr) c->teradata = 1;
+      // Its quoting decides which '?' of a text are markers.
+      if (stristr(product, "postgresql") != nullptr) c->sqlForms = SQLLEX_POSTGRESQL;
     }
     errClear(&c->errors);  // a failed product-name question does not fail the connect
     uint32_t h = 0;

@@ -46,6 +46,7 @@ PD_QUOTING ProbeQuoting(JdbcConn* c) {
   failed |= DatabaseMetaData::getBooleanByName(c, c->metaData, "storesLowerCaseIdentifiers",
                                                &lower) != 0;
   q.identCase = upper != 0 ? PD_CASE_UPPER : lower != 0 ? PD_CASE_LOWER : PD_CASE_AS_IS;
+  q.forms = c->sqlForms;
   if (failed) errClear(&c->errors);  // the questions were ours, not the application's
   return q;
 }

@@ -11,6 +11,7 @@
 #include "util/log.h"
 #include "util/utalloc.h"
 #include "util/errcodes.h"
+#include "util/sqllex.h"
 
 namespace {
 
@@ -108,7 +109,7 @@ void translateEscapeBody(const std::string& body, bool commentForm) {
               name.c_str());
 }
 
-uint32_t translateEscapes(char* text, JdbcStmt* info) {
+uint32_t translateEscapes(char* text, JdbcStmt* info, uint32_t forms) {
   if (info != nullptr) {
     info->textFlags = 0;
     info->kind = 0;
@@ -120,29 +121,17 @@ uint32_t translateEscapes(char* text, JdbcStmt* info) {
   };
   std::vector<Open> open;
   uint32_t markers = 0;
-  char quote = 0;
+  const size_t n = std::strlen(text);
   size_t i = 0;
-  while (text[i] != '\0') {
+  while (i < n) {
     const char c = text[i];
-    if (quote != 0) {
-      if (c == quote) {
-        if (text[i + 1] == quote) {
-          i += 2;
-          continue;
-        }
-        quote = 0;
-      }
-      ++i;
-      continue;
-    }
-    if (c == '-' && text[i + 1] == '-') {
-      if (text[i + 2] == '*' && text[i + 3] == '(') {
+    if (c == '-' && text[i + 1] == '-' && text[i + 2] == '*') {
+      if (text[i + 3] == '(') {
         open.push_back({kCommentEscape, i + 4});
         i += 4;
         continue;
       }
-      if (text[i + 2] == '*' && text[i + 3] == ')' && !open.empty() &&
-          open.back().kind == kCommentEscape) {
+      if (text[i + 3] == ')' && !open.empty() && open.back().kind == kCommentEscape) {
         const std::string body(text + open.back().bodyStart, text + i);
         open.pop_back();
         translateEscapeBody(body, true);
@@ -150,20 +139,16 @@ uint32_t translateEscapes(char* text, JdbcStmt* info) {
         continue;
       }
     }
-    if ((c == '-' && text[i + 1] == '-') || (c == '/' && text[i + 1] == '*')) {
-      i = static_cast<size_t>(SkipComment(text + i) - text);
+    if (const size_t skip = sqllex_QuotedLength(text, n, i, forms)) {
+      i += skip;
       continue;
     }
     switch (c) {
-      case '\'':
-      case '"':
-        quote = c;
-        break;
       case '{':
-        if (const size_t n = NullFormLength(text + i)) {
+        if (const size_t len = NullFormLength(text + i)) {
           std::memcpy(text + i, "null", 4);
-          std::memset(text + i + 4, ' ', n - 4);
-          i += n;
+          std::memset(text + i + 4, ' ', len - 4);
+          i += len;
           continue;
         }
         open.push_back({kBraceEscape, i + 1});
@@ -218,12 +203,13 @@ bool sqlIsProcedureCall(const char* text) {
   return IsKeyword(p, "procedure");
 }
 
-uint32_t sqlStmtKind(const JdbcConn*, JdbcStmt* info, const char* text) {
+uint32_t sqlStmtKind(const JdbcConn* conn, JdbcStmt* info, const char* text) {
   if (info == nullptr || text == nullptr) return ERR_INVALID_ARGUMENT;
   std::free(info->sql);
   info->sql = s_strdup(SkipSpace(text));
   info->markerCount = 0;
-  if (uint32_t rc = translateEscapes(info->sql, info)) return rc;
+  const uint32_t forms = conn != nullptr ? conn->sqlForms : SQLLEX_STANDARD;
+  if (uint32_t rc = translateEscapes(info->sql, info, forms)) return rc;
   info->kind = sqlKindOf(info->sql);
   if (sqlIsProcedureCall(info->sql)) info->textFlags |= STMT_TEXT_PROCCALL;
   return 0;

@@ -4,9 +4,9 @@
 // translates them itself; the scan only blanks out {fn null()} forms, checks
 // that every escape clause is closed and logs the scalar functions it meets.
 //
-// Lexical rules of the scan: text in '...' or "..." literals (a doubled quote
-// stays inside) and in comments (-- to the end of the line, /* ... */) is
-// never code. Escape clauses are {...} or the comment form --*( ... --*),
+// Lexical rules of the scan: literals, quoted names and comments, as the
+// source reads them (util/sqllex.h: on PostgreSQL also $$...$$ and E'...'),
+// are never code. Escape clauses are {...} or the comment form --*( ... --*),
 // and nest. Markers count everywhere outside literals and comments, also
 // inside escape clauses ({call p(?, ?)} has two): every one of them is a
 // parameter of the JDBC statement.
@@ -20,6 +20,7 @@
 
 #include "drv_jdbc/j-records.h"
 #include "util/errcodes.h"
+#include "util/sqllex.h"
 
 // Statement kinds (JdbcStmt::kind).
 enum : uint16_t {
@@ -33,15 +34,17 @@ enum : uint16_t {
 // the marker count and the text flags (procedure call included). 0;
 // ERR_SYNTAX_OR_ACCESS when an escape clause is still open at the end (the
 // copy is kept all the same); ERR_INVALID_ARGUMENT for a null text or
-// statement. The connection is not read today (kept for the callers' shape).
+// statement. The connection (may be null) says which lexical forms the
+// source knows.
 uint32_t sqlStmtKind(const JdbcConn* conn, JdbcStmt* info, const char* text);
 
 // One scan of a text, changing it in place: each {fn null()} form (also
 // {fn()} and {fn (null)}, any case, with white space and parentheses up to
 // its '}') is overwritten with "null" and blanks, so the text keeps its
 // length. With info, its text flags and kind are cleared first and the
-// marker count and flag 0x2 are set from the scan. 0 or ERR_SYNTAX_OR_ACCESS.
-uint32_t translateEscapes(char* text, JdbcStmt* info);
+// marker count and flag 0x2 are set from the scan. forms: the source's
+// lexical forms (SQLLEX_*). 0 or ERR_SYNTAX_OR_ACCESS.
+uint32_t translateEscapes(char* text, JdbcStmt* info, uint32_t forms = SQLLEX_STANDARD);
 
 // What the scan does with the body of a closed escape clause (without its
 // braces or comment markers): a scalar-function escape other than CONVERT is

@@ -11,6 +11,7 @@
 
 #include "scrs/scranalysis.h"
 #include "util/errcodes.h"
+#include "util/sqllex.h"
 
 namespace {
 
@@ -23,22 +24,18 @@ std::string RootText(const SCR_SQLINFO* info) {
 
 // Markers of the text before `end`, outside literals, quoted names and
 // comments: the application's parameters that come before the new text.
+// The texts are the analyser's, which reads the standard forms and `names`.
 uint32_t MarkersBefore(const std::string& text, size_t end) {
   uint32_t n = 0;
-  for (size_t i = 0; i < end && i < text.size(); ++i) {
+  const size_t size = text.size();
+  for (size_t i = 0; i < end && i < size; ++i) {
     const char c = text[i];
-    if (c == '\'' || c == '"' || c == '`') {
+    if (c == '`') {
       const size_t close = text.find(c, i + 1);
       if (close == std::string::npos) break;
-      i = close;  // a doubled quote closes and reopens: the same count
-    } else if (c == '-' && i + 1 < text.size() && text[i + 1] == '-') {
-      const size_t eol = text.find('\n', i);
-      if (eol == std::string::npos) break;
-      i = eol;
-    } else if (c == '/' && i + 1 < text.size() && text[i + 1] == '*') {
-      const size_t close = text.find("*/", i + 2);
-      if (close == std::string::npos) break;
-      i = close + 1;
+      i = close;
+    } else if (const size_t skip = sqllex_QuotedLength(text.data(), size, i, SQLLEX_STANDARD)) {
+      i += skip - 1;
     } else if (c == '?') {
       ++n;
     }

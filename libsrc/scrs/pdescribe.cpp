@@ -318,6 +318,7 @@ void PD_Free(PD_RECORD* rec) {
 
 int PD_Describe(PD_RECORD* rec, const char* sql) {
   PD_Free(rec);
+  rec->info.forms = rec->quoting.forms;
   const int rc = SCR_AnalyseSQL(&rec->info, sql, 1, 1);
   if (rc != SCR_SQL_OK || rec->info.tree == nullptr) {
     PD_Free(rec);

@@ -29,6 +29,7 @@ enum : uint32_t {
 struct PD_QUOTING {
   std::string quote;
   uint32_t identCase = PD_CASE_AS_IS;
+  uint32_t forms = 0;  // how the source quotes literals (SQLLEX_*, util/sqllex.h)
 };
 
 // One probe and, for each of its result columns, the 0-based marker (in the

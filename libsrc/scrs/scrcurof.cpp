@@ -20,6 +20,7 @@
 #include "scrs/scrframe.h"
 #include "scrs/sqlanalyse.h"
 #include "util/errcodes.h"
+#include "util/sqllex.h"
 
 struct SCR_CURRENTOF {
   uint16_t op;           // SQL_UPDATE or SQL_DELETE
@@ -56,7 +57,18 @@ bool Split(const char* sql, SCR_CURRENTOF* out) {
   SCR_FreeSQLInfo(&info);
   if (rc != 0 || (kind != SCR_KIND_POS_UPDATE && kind != SCR_KIND_POS_DELETE)) return false;
   out->op = kind == SCR_KIND_POS_UPDATE ? SQL_UPDATE : SQL_DELETE;
-  const std::string text = sql;
+  // Comments, which the analysis passed over, become blanks: neither the
+  // head nor the cursor name takes one along.
+  std::string text = sql;
+  for (size_t i = 0; i < text.size();) {
+    const size_t n = sqllex_QuotedLength(text.data(), text.size(), i, SQLLEX_STANDARD);
+    if (n == 0) {
+      ++i;
+      continue;
+    }
+    if (text[i] == '-' || text[i] == '/') text.replace(i, n, n, ' ');
+    i += n;
+  }
   const std::string up = Upper(text);
   const size_t current = up.rfind("CURRENT");
   const size_t of = current == std::string::npos ? current : up.find("OF", current + 7);

@@ -257,7 +257,7 @@ int SCR_AnalyseSQL(SCR_SQLINFO* info, const char* text, uint32_t parseOnly, uint
 
   std::string errText, errMsg;
   PT_NODE* root = nullptr;
-  int rc = SCR_ParseText(info->text, &root, &errText, &errMsg);
+  int rc = SCR_ParseText(info->text, &root, &errText, &errMsg, info->forms);
   info->tree = root;
   if (!errText.empty() || !errMsg.empty()) {
     info->result = s_strdup(errText.c_str());

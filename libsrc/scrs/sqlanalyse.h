@@ -51,6 +51,9 @@ struct SCR_SQLINFO {
   PT_NODE* tree;   // parse tree (null after a failed parse)
   uint32_t kind;   // SCR_KIND_NONE when cleared, 0 during a parse
   uint16_t flags;
+  // The source's lexical forms (SQLLEX_*, util/sqllex.h): set by the holder
+  // before SCR_AnalyseSQL; 0 from SCR_InitSQLInfo, kept by SCR_FreeSQLInfo.
+  uint32_t forms;
 };
 
 // One table reference; four owned strings (SCR_FreeTableItem frees them).

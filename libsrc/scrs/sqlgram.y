@@ -86,10 +86,16 @@ static void scsql_error(scrs::ScParse* ctx, const char* msg) { ctx->error(msg); 
 
 /* ---- statements ---- */
 
+/* Semicolons that end the text are not part of the statement. */
 sql
-  : dml_statement                       { ctx->root = $1; }
+  : dml_statement end_opt               { ctx->root = $1; }
   | other_statement                     { ctx->root = $1; }
   | call_statement                      { ctx->root = $1; }
+  ;
+
+end_opt
+  : %empty
+  | end_opt ';'
   ;
 
 dml_statement

@@ -153,13 +153,15 @@ PT_NODE* mkCountStar(ScParse*, const char* name) {
 
 }  // namespace scrs
 
-int SCR_ParseText(const char* text, PT_NODE** root, std::string* errText, std::string* errMsg) {
+int SCR_ParseText(const char* text, PT_NODE** root, std::string* errText, std::string* errMsg,
+                  uint32_t forms) {
   *root = nullptr;
   if (!text) text = "";
   plat::Guard<plat::Mutex> hold(scr_ParseMutex);
   scrs::ScParse p;
   p.pos = text;
   p.end = text + std::strlen(text);
+  p.forms = forms;
   if (scsql_lex_init_extra(&p, &p.scanner) != 0) {
     p.error("memory exhausted");
     if (errText) *errText = p.errText;

@@ -5,6 +5,7 @@
 #define QMR_SCRS_SQLPARSE_H
 
 #include <cstddef>
+#include <cstdint>
 #include <set>
 #include <string>
 
@@ -37,6 +38,7 @@ struct ScParse {
   bool lexError = false;     // a scanning failure: the parse fails whatever follows
   bool prevName = false;     // the previous match was a name (IDENT)
   bool curName = false;
+  uint32_t forms = 0;        // the source's lexical forms (SQLLEX_*, util/sqllex.h)
 
   const char* intern(const char* text, size_t len, bool exactCase);
   void error(const char* msg);
@@ -50,8 +52,9 @@ size_t SCR_SQLInput(ScParse* p, char* buf, size_t n);
 // Result of a parse: 0 success, 1 syntax (or scanning) error, 2 memory
 // exhausted. On success *root receives the tree; on failure *root is null and
 // every node built is freed. errText/errMsg (may be null) get the error.
-// Takes scr_ParseMutex, which is not recursive.
-int SCR_ParseText(const char* text, PT_NODE** root, std::string* errText, std::string* errMsg)
-    EXCLUDES(scr_ParseMutex);
+// forms: the source's lexical forms (SQLLEX_*). Takes scr_ParseMutex, which
+// is not recursive.
+int SCR_ParseText(const char* text, PT_NODE** root, std::string* errText, std::string* errMsg,
+                  uint32_t forms = 0) EXCLUDES(scr_ParseMutex);
 
 #endif

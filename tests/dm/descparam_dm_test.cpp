@@ -9,6 +9,7 @@
 #include <sqlext.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/dm_session.h"
@@ -75,6 +76,15 @@ class AnyDescribeParamDm : public qmr_test::DmTest {
       EXPECT_EQ(columns[i - 1] ? Column(table, columns[i - 1]) : kDefault, Param(i)) << i;
     EXPECT_EQ("", Diag(SQL_HANDLE_STMT, stmt_));
   }
+  // Prepared, every marker's description in order.
+  std::vector<Described> Params(const std::string& sql) {
+    std::vector<Described> out;
+    EXPECT_EQ(SQL_SUCCESS, SQLPrepare(stmt_, Text(sql), SQL_NTS)) << Diag(SQL_HANDLE_STMT, stmt_);
+    SQLSMALLINT n = 0;
+    EXPECT_EQ(SQL_SUCCESS, SQLNumParams(stmt_, &n));
+    for (SQLUSMALLINT i = 1; i <= n; ++i) out.push_back(Param(i));
+    return out;
+  }
   void BindInt(SQLUSMALLINT n, SQLINTEGER* v) {
     ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, n, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0,
                                             0, v, 0, nullptr));
@@ -127,6 +137,31 @@ TEST_P(AnyDescribeParamDm, NamesThatNeedQuotingAreQuotedInTheProbes) {
                 {"\"a\"\"b\"", "\"Mixed Col\""});
   ExpectMarkers("SELECT * FROM " + q + " WHERE \"Mixed Col\" = ? AND \"a\"\"b\" <> ?", q,
                 {"\"Mixed Col\"", "\"a\"\"b\""});
+}
+
+// Semicolons that end a text and comments of either form are not part of
+// the statement: its markers are described as without them.
+TEST_P(AnyDescribeParamDm, SemicolonsAndCommentsLeaveTheDescriptions) {
+  const std::string t = Table();
+  const std::string insert = "INSERT INTO " + t + " (i, name) VALUES (?, ?)";
+  const std::string select = "SELECT i FROM " + t + " WHERE i = ? AND num > ?";
+  const std::string del = "DELETE FROM " + t + " WHERE big = ?";
+  const std::vector<std::pair<std::string, std::string>> forms = {
+      {insert + ";", insert}, {insert + " -- note ?", insert}, {"/* c ? */ " + insert, insert},
+      {"INSERT INTO " + t + " /* c */ (i, name) VALUES (?, ? /* ? */)", insert},
+      {"-- note\n" + select + " ;", select}, {select + ";", select}, {del + " ;", del},
+      {del + ";\n-- done", del}};
+  // Derby itself refuses a semicolon at the end of a statement.
+  const bool semicolons = qmr_test::DbOf(GetParam()) != qmr_test::Db::Derby;
+  for (const auto& f : forms) {
+    if (!semicolons && f.first.find(';') != std::string::npos) continue;
+    SCOPED_TRACE(f.first);
+    const std::vector<Described> plain = Params(f.second);
+    ASSERT_FALSE(plain.empty());
+    EXPECT_FALSE(plain[0] == kDefault) << "the plain form is described";
+    EXPECT_EQ(plain, Params(f.first));
+    EXPECT_EQ("", Diag(SQL_HANDLE_STMT, stmt_));
+  }
 }
 
 // A text the analyser cannot read and a statement whose result (a row

@@ -574,7 +574,9 @@ TEST_P(AnySetPosDm, WhereCurrentOfChangesTheCurrentRow) {
       {SQL_CURSOR_KEYSET_DRIVEN, SQL_CONCUR_READ_ONLY, "", "UPDATE %s SET v = ?", false,
        SQL_ERROR, -1, SQL_ROW_SUCCESS, "1,v1;2,v2;3,v3"},
   };
+  bool commented = false;  // every second text ends in a comment, which is not the name's
   for (const auto& c : cases) {
+    commented = !commented;
     Make(t, "id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(10)", {"1, 'v1'", "2, 'v2'", "3, 'v3'"});
     SQLHSTMT h = Cursor(c.type, c.concurrency, 3);
     SQLUSMALLINT status[3];
@@ -598,7 +600,8 @@ TEST_P(AnySetPosDm, WhereCurrentOfChangesTheCurrentRow) {
     }
     char sql[200];
     std::snprintf(sql, sizeof sql, c.head, t.c_str());
-    const std::string text = std::string(sql) + " WHERE CURRENT OF " + (const char*)name;
+    const std::string text = std::string(sql) + " WHERE CURRENT OF " + (const char*)name +
+                             (commented ? " -- the current row" : "");
     SQLHSTMT u = nullptr;
     ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &u));
     char value[] = "new";

@@ -4,7 +4,8 @@
 // markers, the statement kind and the procedure-call test. Beyond "no
 // crash": the scan keeps the text's length and changes nothing but the
 // blanked forms; a second scan of its result finds the same; a comment or
-// blanks put in front change neither the kind nor the call test.
+// blanks put in front change neither the kind nor the call test. The first
+// byte's second bit picks PostgreSQL's lexical forms.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -27,10 +28,10 @@ struct Scan {
   uint32_t flags;
 };
 
-Scan Run(const std::string& in) {
+Scan Run(const std::string& in, uint32_t forms) {
   JdbcStmt s;
   Scan r{in, 0, 0, 0};
-  r.rc = translateEscapes(&r.text[0], &s);
+  r.rc = translateEscapes(&r.text[0], &s, forms);
   r.markers = s.markerCount;
   r.flags = s.textFlags;
   return r;
@@ -65,7 +66,8 @@ void CheckPrefixesKeepKind(const std::string& text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text = std::string(reinterpret_cast<const char*>(data), size).c_str();
-  const Scan first = Run(text);
+  const uint32_t forms = size > 0 && (data[0] & 2) != 0 ? SQLLEX_POSTGRESQL : SQLLEX_STANDARD;
+  const Scan first = Run(text, forms);
   if (first.text.size() != text.size() || std::strlen(first.text.c_str()) != text.size())
     Fail("scan changed the length", text, first.text);
   if (first.rc != 0 && first.rc != ERR_SYNTAX_OR_ACCESS) Fail("unknown result", text, first.text);
@@ -73,14 +75,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A second scan finds what the first found. (Its text may differ: a
   // {fn null()} nested in the head of another {fn ...} becomes "null", and
   // the outer clause then reads as a null form itself.)
-  const Scan second = Run(first.text);
+  const Scan second = Run(first.text, forms);
   if (second.rc != first.rc || second.markers != first.markers || second.flags != first.flags)
     Fail("second scan differs", first.text, second.text);
   CheckOnlyNullFormsChanged(first.text, second.text);
   CheckPrefixesKeepKind(text);
 
   JdbcStmt s;
-  const uint32_t rc = sqlStmtKind(nullptr, &s, text.c_str());
+  JdbcConn conn;
+  conn.sqlForms = forms;
+  const uint32_t rc = sqlStmtKind(&conn, &s, text.c_str());
   // The statement keeps the text from its first non-blank on, scanned.
   const std::string kept = s.sql != nullptr ? s.sql : "";
   std::free(s.sql);

@@ -2,7 +2,8 @@
 // for the statements it understands, the text it regenerates must analyse
 // again to the same kind and the same text. The parameter describer's probes
 // of any text must each be one SELECT without markers or UNION ending in
-// "WHERE 1=0 ", and name only markers the text has.
+// "WHERE 1=0 ", and name only markers the text has. The first byte's second
+// bit picks PostgreSQL's lexical forms.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 
 #include "scrs/pdescribe.h"
 #include "scrs/sqlanalyse.h"
+#include "util/sqllex.h"
 
 namespace {
 
@@ -33,8 +35,9 @@ bool isDml(uint32_t kind) {
   std::abort();
 }
 
-void checkProbes(const std::string& text, bool quoted) {
+void checkProbes(const std::string& text, bool quoted, uint32_t forms) {
   PD_QUOTING q;
+  q.forms = forms;
   q.quote = quoted ? "\"" : "";
   q.identCase = PD_CASE_UPPER;
   PD_RECORD rec;
@@ -54,6 +57,7 @@ void checkProbes(const std::string& text, bool quoted) {
         fail("probe is not one plain SELECT", text, p.text);
       SCR_SQLINFO info;
       SCR_InitSQLInfo(&info);
+      info.forms = forms;
       if (SCR_AnalyseSQL(&info, p.text.c_str(), 0, 1) != 0 || (info.flags & SCR_SQL_UNION) != 0)
         fail("probe does not analyse as one SELECT", text, p.text);
       SCR_FreeSQLInfo(&info);
@@ -69,13 +73,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
   text = text.c_str();  // the analyser takes NUL-terminated text
 
+  const uint32_t forms = size > 0 && (data[0] & 2) != 0 ? SQLLEX_POSTGRESQL : 0;
   SCR_SQLINFO first;
   SCR_InitSQLInfo(&first);
+  first.forms = forms;
   int rc = SCR_AnalyseSQL(&first, text.c_str(), 0, 1);
   if (rc == 0 && isDml(first.kind)) {
     std::string regenerated = first.tree->text;
     SCR_SQLINFO second;
     SCR_InitSQLInfo(&second);
+    second.forms = forms;
     int rc2 = SCR_AnalyseSQL(&second, regenerated.c_str(), 0, 1);
     if (rc2 != 0) fail("regenerated text does not analyse", regenerated, second.errmsg ? second.errmsg : "");
     if (second.kind != first.kind) fail("kind changed", regenerated, second.tree->text);
@@ -84,6 +91,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SCR_FreeSQLInfo(&second);
   }
   SCR_FreeSQLInfo(&first);
-  checkProbes(text, size > 0 && (data[0] & 1) != 0);
+  checkProbes(text, size > 0 && (data[0] & 1) != 0, forms);
   return 0;
 }

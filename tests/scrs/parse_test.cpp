@@ -158,7 +158,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ErrorCase{"select a from t join u on t.x = u.x", "syntax error", "select a from t join^"},
         ErrorCase{"insert into t values (1+2)", "syntax error", "insert into t values (1+^"},
-        ErrorCase{"select * from t;", "syntax error", "select * from t;^"},
+        ErrorCase{"select * from t; x", "syntax error", "select * from t; x^"},
         ErrorCase{"select a from t where x = 1 )", "syntax error", "select a from t where x = 1 )^"},
         // Characters the scanner does not know fail the statement.
         ErrorCase{"select # from t", "Unexpected character.", "select #^"},
@@ -198,7 +198,7 @@ TEST(ParseLimitsTest, LongListsKeepEveryItem) {
 }
 
 TEST(ParseLimitsTest, LongScannedTextInTheErrorText) {
-  std::string sql = "select " + std::string(30000, 'x') + " from t;";
+  std::string sql = "select " + std::string(30000, 'x') + " from t; t";
   Analysed a = analyse(sql);
   EXPECT_EQ(68, a.rc);
   EXPECT_EQ(sql + "^", a.errText) << "the scanned-text buffer grows";

@@ -1,0 +1,2 @@
+INSERT INTO t VALUES (?) -- ? {
+; /* { ? */

@@ -1,0 +1,1 @@
+SELECT $$ ? {fn null()} $$, E'it\'s ?', $t$ {d '2020-01-01'} $t$, ? FROM t

@@ -1,0 +1,1 @@
+/* c */ INSERT INTO t (i) VALUES (?); -- note ?

@@ -1,0 +1,1 @@
+SELECT $q$ ? $q$, E'a\'b', ? FROM t /* /* ? */ */;

@@ -1,0 +1,1 @@
+select case--  ca{e when a > 0 th																													en 2 dS fr
