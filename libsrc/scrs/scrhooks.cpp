@@ -367,9 +367,12 @@ uint32_t SCR_FetchScroll(uint32_t stmt, ROWSTATUS** out, int32_t start, uint32_t
   cur->affectedRows = -1;
   *fetched = 0;
   ROWSTATUS* rs = nullptr;
+  cur->flags &= static_cast<uint16_t>(~SCR_FLAG_FIRST_STANDS_IN);
   uint32_t rc = static_cast<uint32_t>(RowStatusCreate(&rs, cur->rowsetSize));
   if (rc == 0) rc = FetchByKind(stmt, cur, rs, start, orientation);
   *count = static_cast<uint32_t>(cur->rowCount);
+  const bool standsIn = rc == 0 && (cur->flags & SCR_FLAG_FIRST_STANDS_IN) != 0;
+  cur->flags &= static_cast<uint16_t>(~SCR_FLAG_FIRST_STANDS_IN);
   if (rc != 0) {
     RowStatusFree(&rs);
     return rc;
@@ -383,7 +386,7 @@ uint32_t SCR_FetchScroll(uint32_t stmt, ROWSTATUS** out, int32_t start, uint32_t
   RowStatusFree(out);
   *out = rs;
   SCR_SetRowPos(cur, 1);
-  return 0;
+  return standsIn ? ERR_FETCH_BEFORE_FIRST_ROWSET : 0;
 }
 
 uint32_t SCR_ExtendedFetch(uint32_t stmt, ROWSTATUS** out, int32_t start, uint32_t* fetched,
