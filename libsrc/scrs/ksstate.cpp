@@ -27,6 +27,15 @@ void KS_Close(KS_KEYSET* ks) {
   ks->bound = nullptr;
   ColSetDestroy(ks->blockRows);
   ks->blockRows = nullptr;
+  KS_DropAhead(ks);
+}
+
+void KS_DropAhead(KS_KEYSET* ks) {
+  if (ks == nullptr) return;
+  ks->ahead.reset();
+  ks->aheadKeys.reset();
+  ks->aheadFirst = ks->aheadNext = 0;
+  ks->nextRow = UINT32_MAX;
 }
 
 void KS_DropMarks(KS_KEYSET* ks) {
