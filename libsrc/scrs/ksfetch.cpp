@@ -30,9 +30,10 @@ namespace {
 
 constexpr const char* kSrc = "sc_s";
 const char kMark[] = SCR_SQL_MARK;
-// Keys read by one statement when the application reads a few rows at a
-// time forward: a statement a row would cost more than the rows.
-constexpr uint32_t kAheadRows = 64;
+// Keys read ahead by one read when the application reads a few rows at a
+// time forward, at first and at most: a statement a row would cost more
+// than the rows.
+constexpr uint32_t kAheadRows = 64, kAheadMost = 512;
 
 // The key values of a row (columns from..from+count-1) as one comparable
 // string, as the values cache compares them.
@@ -278,14 +279,17 @@ int scs_p_FetchKeyset(SCR_CURSOR* cur, ROWSTATUS* rs, int32_t row) {
     return took;
   }
   const bool ahead = ReadsAhead(cur, *ks, first);
+  const uint32_t spanWas = ks->aheadSpan;
   KS_DropAhead(ks);
-  const uint32_t span = ahead ? std::min(kAheadRows, ks->rowCount - first) : n;
+  ks->aheadSpan = ahead ? spanWas : 0;
+  const uint32_t span =
+      ahead ? std::min(KS_AheadSpan(ks, kAheadRows, kAheadMost), ks->rowCount - first) : n;
   if (int rc = DSC_EnsureWindow(&ks->cache, first, span, &ks->windowFirst, &ks->window)) return rc;
   // Every key of the rowset must be in the window before any is read.
   const int64_t w = ks->windowFirst;
   if (w < 0 || t < w || t + span > w + ks->window.rows_held) return ERR_GENERAL;
   uint32_t blocks = 0, last = 0, size = 0;
-  SCR_RowsetBlocks(ahead ? kAheadRows : std::max(cur->rowsetSize, 1u), a->markerLimit,
+  SCR_RowsetBlocks(ahead ? ks->aheadSpan : std::max(cur->rowsetSize, 1u), a->markerLimit,
                    KS_AppParamCount(cur), static_cast<uint32_t>(a->ks.keys.size()), &blocks,
                    &last, &size);
   if (blocks == 0) {

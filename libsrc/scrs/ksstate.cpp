@@ -1,5 +1,7 @@
 // The keys and values a keyset, mixed or dynamic cursor keeps between
 // fetches.
+#include <algorithm>
+
 #include "scrs/colset_ops.h"
 #include "scrs/scranalysis.h"
 
@@ -36,6 +38,12 @@ void KS_DropAhead(KS_KEYSET* ks) {
   ks->aheadKeys.reset();
   ks->aheadFirst = ks->aheadNext = 0;
   ks->nextRow = UINT32_MAX;
+  ks->aheadSpan = 0;
+}
+
+uint32_t KS_AheadSpan(KS_KEYSET* ks, uint32_t least, uint32_t most) {
+  ks->aheadSpan = std::clamp(ks->aheadSpan * 2, least, most);
+  return ks->aheadSpan;
 }
 
 void KS_DropMarks(KS_KEYSET* ks) {

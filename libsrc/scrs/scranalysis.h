@@ -115,10 +115,15 @@ struct KS_KEYSET {
   ColSetPtr ahead, aheadKeys;
   uint32_t aheadFirst = 0, aheadNext = 0;
   uint32_t nextRow = UINT32_MAX;
+  uint32_t aheadSpan = 0;  // keys of the last read ahead: each one reads twice as many
 };
 
 // Forgets the rows read ahead: a change the cursor makes leaves them old.
 void KS_DropAhead(KS_KEYSET* ks);
+// The keys the next read ahead takes: twice the last, from least to most,
+// so that a long forward read sends few statements and a short one reads
+// little it does not need.
+uint32_t KS_AheadSpan(KS_KEYSET* ks, uint32_t least, uint32_t most);
 
 // Drops a mixed cursor's bookmarks.
 void KS_DropMarks(KS_KEYSET* ks);

@@ -162,9 +162,9 @@ int RelativeBack(SCR_CURSOR* cur, int32_t offset, int32_t prevStart, uint32_t pr
   return FirstInstead(cur, rs);
 }
 
-// Keys read by one seek, and their rows by one statement, when the
-// application reads a few rows at a time forward.
-constexpr uint32_t kAheadRows = 64;
+// Keys read by one seek, and their rows read by key, when the application
+// reads a few rows at a time forward: at first and at most.
+constexpr uint32_t kAheadRows = 64, kAheadMost = 512;
 // KS_KEYSET::nextRow of a dynamic cursor whose last fetch went forward.
 constexpr uint32_t kForward = 0;
 
@@ -193,11 +193,12 @@ bool TakeAhead(SCR_CURSOR* cur, KS_KEYSET* ks, ROWSTATUS* rs, int* rc) {
   if (*rc != 0) return true;
   // A new block forgets what was read ahead: it is kept aside meanwhile.
   ColSetPtr rows = std::move(ks->ahead), keys = std::move(ks->aheadKeys);
-  const uint32_t next = ks->aheadNext + r;
+  const uint32_t next = ks->aheadNext + r, span = ks->aheadSpan;
   if ((*rc = KS_SetBlock(cur, block.release())) != 0) return true;
   ks->ahead = std::move(rows);
   ks->aheadKeys = std::move(keys);
   ks->aheadNext = next;
+  ks->aheadSpan = span;
   ColSetFreeColumns(rs->rows);
   *rs->rows = *out;
   *out = COLSET{};
@@ -213,8 +214,9 @@ int ReadAhead(SCR_CURSOR* cur, KS_KEYSET* ks, ROWSTATUS* rs, bool* read) {
   *read = false;
   SCR_ANALYSIS& a = *cur->analysis;
   COLSET sorted{};
-  int rc = KS_ReadKeys(cur, SQL_FETCH_NEXT, ks->blockRows, ks->blockRows->rows_held - 1,
-                       kAheadRows, &sorted);
+  const uint32_t span = KS_AheadSpan(ks, kAheadRows, kAheadMost);
+  int rc = KS_ReadKeys(cur, SQL_FETCH_NEXT, ks->blockRows, ks->blockRows->rows_held - 1, span,
+                       &sorted);
   const uint32_t n = rc == 0 ? sorted.rows_held : 0;
   if (rc == 0 && n == 0) rc = ERR_NO_DATA_FOUND;
   ColSetPtr keys;
