@@ -10,16 +10,18 @@
 //   - the peak resident memory of the process that ran the case;
 // then a static cursor over 20,000 rows of (integer, long text of 200
 // characters) read row by row with SQLFetch and SQLGetData, beside the same
-// read forward-only; and 50,000 rows of (integer, long text of 2,000
+// read forward-only; 50,000 rows of (integer, long text of 2,000
 // characters) with only the integer bound: execute + a forward pass with a
 // rowset of 100 beside forward-only, and random ABSOLUTE fetches, where a
-// text nobody asks for should cost nothing. Every read is checked against
-// the rows it must bring.
+// text nobody asks for should cost nothing; and 20,000 rows of a table
+// with a primary key read one row at a time (SQLFetch, SQLGetData, as PHP
+// reads) through keyset-driven and dynamic cursors beside forward-only.
+// Every read is checked against the rows it must bring.
 // Each case runs in a process of its own, so that its memory figure is its
 // own and one case's VM heap does not weigh on the next, reads everything
 // once untimed, then takes the medians of QMR_BENCH_ROUNDS rounds (3).
 //   scroll_bench [rows ...]
-//   scroll_bench --case hsqldb|PORT rows [main|text|long]
+//   scroll_bench --case hsqldb|PORT rows [main|text|long|keyed]
 //                                    (one case, the child process; the last
 //                                    word runs one read alone, to profile it)
 #include <sys/resource.h>
@@ -44,6 +46,7 @@ constexpr long kTextRows = 20000;
 constexpr int kTextChars = 200;
 constexpr long kLongRows = 50000;
 constexpr int kLongChars = 2000;
+constexpr long kKeyedRows = 20000;
 
 std::string PgFillSql(long rows) {
   return "INSERT INTO bench SELECT x, CAST(x AS BIGINT) * 1000003, 'row number ' || x,"
@@ -221,6 +224,34 @@ double LongTextPass(SQLHDBC dbc, SQLULEN cursor, bool* ok, double* total, double
   return us;
 }
 
+// Execute and read the keyed table row by row with SQLFetch and
+// SQLGetData; seconds.
+double KeyedRead(SQLHDBC dbc, SQLULEN cursor, bool* ok) {
+  SQLHSTMT st = NewStmt(dbc, cursor);
+  SQLULEN type = 0;
+  CheckSt(SQLGetStmtAttr(st, SQL_ATTR_CURSOR_TYPE, &type, 0, nullptr), "SQL_ATTR_CURSOR_TYPE", st);
+  *ok = *ok && type == cursor;
+  const char* select = "SELECT id, t FROM bench_keyed ORDER BY id";
+  const auto t0 = std::chrono::steady_clock::now();
+  CheckSt(SQLExecDirect(st, (SQLCHAR*)select, SQL_NTS), "SQLExecDirect keyed", st);
+  long n = 0;
+  SQLRETURN rc;
+  while ((rc = SQLFetch(st)) == SQL_SUCCESS) {
+    SQLINTEGER id = 0;
+    char t[32];
+    SQLLEN idInd = 0, tInd = 0;
+    CheckSt(SQLGetData(st, 1, SQL_C_SLONG, &id, 0, &idInd), "SQLGetData id", st);
+    CheckSt(SQLGetData(st, 2, SQL_C_CHAR, t, sizeof t, &tInd), "SQLGetData t", st);
+    ++n;
+    *ok = *ok && id == n && std::atol(t + 4) == n;
+  }
+  const double secs = Since(t0);
+  if (rc != SQL_NO_DATA) bench::Fail("SQLFetch keyed", SQL_HANDLE_STMT, st);
+  *ok = *ok && n == kKeyedRows;
+  SQLFreeHandle(SQL_HANDLE_STMT, st);
+  return secs;
+}
+
 void Fill(SQLHDBC dbc, bool pg, long rows) {
   bench::Exec(dbc, "DROP TABLE bench", true);
   bench::Exec(dbc, "DROP TABLE bench_text", true);
@@ -239,6 +270,13 @@ void Fill(SQLHDBC dbc, bool pg, long rows) {
   }
   bench::Exec(dbc, TextFillSql(pg, "bench_text", kTextRows, kTextChars));
   bench::Exec(dbc, TextFillSql(pg, "bench_long", kLongRows, kLongChars));
+  bench::Exec(dbc, "DROP TABLE bench_keyed", true);
+  bench::Exec(dbc, "CREATE TABLE bench_keyed (id INTEGER NOT NULL PRIMARY KEY, t VARCHAR(30))");
+  const std::string keyed = std::to_string(kKeyedRows);
+  bench::Exec(dbc, pg ? "INSERT INTO bench_keyed SELECT x, 'row ' || x FROM generate_series(1, " +
+                            keyed + ") AS t(x)"
+                      : "INSERT INTO bench_keyed SELECT x, 'row ' || x FROM UNNEST(SEQUENCE_ARRAY(1, " +
+                            keyed + ", 1)) AS t(x)");
   if (pg) bench::Exec(dbc, "ANALYZE");
 }
 
@@ -271,7 +309,12 @@ int Case(const std::string& where, long rows, const std::string& only) {
   const bool doMain = only.empty() || only == "main";
   const bool doText = only.empty() || only == "text";
   const bool doLong = only.empty() || only == "long";
+  const bool doKeyed = only.empty() || only == "keyed";
+  const SQLULEN kKeyedCursors[] = {SQL_CURSOR_FORWARD_ONLY, SQL_CURSOR_KEYSET_DRIVEN,
+                                   SQL_CURSOR_DYNAMIC};
   bool warm = true;
+  for (SQLULEN cursor : kKeyedCursors)
+    if (doKeyed) KeyedRead(dbc, cursor, &warm);
   for (SQLULEN cursor : {SQL_CURSOR_STATIC, SQL_CURSOR_FORWARD_ONLY}) {
     if (doMain) {
       SQLHSTMT st = NewStmt(dbc, cursor);
@@ -288,6 +331,7 @@ int Case(const std::string& where, long rows, const std::string& only) {
   double randomUs = 0, longRandomUs = 0;
   std::vector<double> sExec, sPass, sTotal, fPass, fTotal, textStatic, textForward;
   std::vector<double> longStatic, longExec, longForward;
+  std::vector<double> keyed[3];
   const int rounds = bench::Rounds();
   for (int r = 0; r < rounds; ++r) {
     if (doMain) {
@@ -318,6 +362,7 @@ int Case(const std::string& where, long rows, const std::string& only) {
       LongTextPass(dbc, SQL_CURSOR_FORWARD_ONLY, &ok, &total, &exec);
       longForward.push_back(total);
     }
+    for (int c = 0; doKeyed && c < 3; ++c) keyed[c].push_back(KeyedRead(dbc, kKeyedCursors[c], &ok));
   }
   SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_COMMIT);
   SQLDisconnect(dbc);
@@ -351,6 +396,13 @@ int Case(const std::string& where, long rows, const std::string& only) {
     std::printf("  %-46s %10.3f s\n", "  the same: static execute alone", Median(longExec));
     std::printf("  %-46s %10.1f us a fetch\n", "  the same: ABSOLUTE at random, rowset 10",
                 longRandomUs);
+  }
+  if (doKeyed) {
+    for (int c = 1; c < 3; ++c)
+      std::printf("  %-46s %10.3f s  forward-only %.3f s  ratio %.2f\n",
+                  c == 1 ? "20,000 keyed rows one at a time: keyset"
+                         : "20,000 keyed rows one at a time: dynamic",
+                  Median(keyed[c]), Median(keyed[0]), Median(keyed[c]) / Median(keyed[0]));
   }
   std::printf("  peak RSS %ld MB (%ld MB before the first cursor was opened)\n", PeakRssMb(),
               rssBefore);

@@ -161,6 +161,13 @@ int SeekQuery(SCR_CURSOR* cur, const BlockPlan& plan, const COLSET* bound, SCR_B
   return 0;
 }
 
+// A bound on the rows the agent's statement asks the data source for
+// (0: none). Without it a JDBC driver may read every key that follows the
+// seek at the execute, when the block needs a few.
+void BoundRows(uint32_t stmt, uint32_t rows) {
+  if (SCR_Agent().DRV_SetOption != nullptr) SCR_Agent().DRV_SetOption(stmt, OPT_MAX_ROWS, &rows);
+}
+
 // Runs the seek on the auxiliary statement and reads its keys into *read.
 int RunSeek(SCR_CURSOR* cur, const SCR_BUILT& seek, const KS_PLACE& place, ColSetPtr seekParams,
             uint32_t want, COLSET* read) {
@@ -169,6 +176,9 @@ int RunSeek(SCR_CURSOR* cur, const SCR_BUILT& seek, const KS_PLACE& place, ColSe
   COLSET* spliced = nullptr;
   uint32_t rc = static_cast<uint32_t>(KS_SpliceParams(cur, place, seekParams.release(), &spliced));
   ColSetPtr params(spliced);
+  // The auxiliary statement serves reads of the whole result too: the bound
+  // lasts for this seek alone.
+  BoundRows(stmt, want);
   if (rc == 0) rc = SCR_Agent().DRV_Prepare(stmt, seek.text.c_str());
   if (rc == 0)
     rc = KS_RunPrepared(cur, stmt, params.release(),
@@ -176,6 +186,7 @@ int RunSeek(SCR_CURSOR* cur, const SCR_BUILT& seek, const KS_PLACE& place, ColSe
   if (rc == 0) rc = static_cast<uint32_t>(SCR_FetchUpTo(stmt, want, read));
   if (rc != 0) KS_MoveErrors(cur, stmt);
   SCR_Agent().DRV_CloseCursor(stmt);
+  BoundRows(stmt, 0);
   return static_cast<int>(rc);
 }
 

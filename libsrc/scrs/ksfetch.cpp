@@ -30,6 +30,10 @@ namespace {
 
 constexpr const char* kSrc = "sc_s";
 const char kMark[] = SCR_SQL_MARK;
+// Keys read ahead by one read when the application reads a few rows at a
+// time forward, at first and at most: a statement a row would cost more
+// than the rows.
+constexpr uint32_t kAheadRows = 64, kAheadMost = 512;
 
 // The key values of a row (columns from..from+count-1) as one comparable
 // string, as the values cache compares them.
@@ -137,6 +141,55 @@ int ConfirmGone(SCR_CURSOR* cur, const std::vector<uint32_t>& missing, uint32_t 
   return 0;
 }
 
+// Whether the rowset at keyset row `first` is read with the rows that
+// follow it: the application reads forward from the rowset before, in
+// rowsets far smaller than a block, and no lock or kept value ties a row
+// to the moment it was read.
+bool ReadsAhead(const SCR_CURSOR* cur, const KS_KEYSET& ks, uint32_t first) {
+  return cur->concurrency == SQL_CONCUR_READ_ONLY && cur->rowsetSize * 4 <= kAheadRows &&
+         first == ks.nextRow;
+}
+
+// The rowset of keyset rows first..first+n-1 taken from the rows read
+// ahead when they hold it.
+bool TakeAhead(KS_KEYSET* ks, uint32_t first, uint32_t n, ROWSTATUS* rs, int* rc) {
+  COLSET* ahead = ks->ahead.get();
+  if (ahead == nullptr || first != ks->aheadFirst || n > ahead->rows_held - ks->aheadNext)
+    return false;
+  ColSetPtr out;
+  *rc = ColSetAlloc(&out, ahead, n);
+  for (uint32_t i = 0; *rc == 0 && i < n; ++i)
+    *rc = ColSetCopyRows(out.get(), ahead, i, ks->aheadNext + i, 1);
+  if (*rc != 0) return true;
+  ks->aheadNext += n;
+  ks->aheadFirst += n;
+  ColSetFreeColumns(rs->rows);
+  *rs->rows = *out;
+  *out = COLSET{};
+  for (uint32_t i = 0; i < n; ++i) SCR_SetRowStatusAt(rs, i + 1, ks->status[first + i]);
+  return true;
+}
+
+// Rows n.. of `got` (keyset rows first + n..) become the rows read ahead;
+// the first n stay.
+int KeepAhead(KS_KEYSET* ks, COLSET* got, uint32_t first, uint32_t n) {
+  if (got->rows_held <= n) return 0;
+  ColSetPtr head, rest;
+  int rc = ColSetAlloc(&head, got, n);
+  for (uint32_t i = 0; rc == 0 && i < n; ++i) rc = ColSetCopyRows(head.get(), got, i, i, 1);
+  if (rc == 0) rc = ColSetAlloc(&rest, got, got->rows_held - n);
+  for (uint32_t i = n; rc == 0 && i < got->rows_held; ++i)
+    rc = ColSetCopyRows(rest.get(), got, i - n, i, 1);
+  if (rc != 0) return rc;
+  ColSetFreeColumns(got);
+  *got = *head;
+  *head = COLSET{};
+  ks->ahead = std::move(rest);
+  ks->aheadFirst = first + n;
+  ks->aheadNext = 0;
+  return 0;
+}
+
 }  // namespace
 
 // The application's select list with the key columns behind it: the
@@ -160,7 +213,7 @@ int KS_WithKeys(const SCR_ANALYSIS& a, SCR_BUILT* out) {
   return SCR_SpliceAtMark(before, after.c_str(), list, out);
 }
 
-int SCR_MarkDeletedRows(SCR_CURSOR* cur, COLSET* rows, uint32_t first) {
+int SCR_MarkDeletedRows(SCR_CURSOR* cur, COLSET* rows, uint32_t first, uint32_t count) {
   SCR_ANALYSIS* a = cur->analysis;
   KS_KEYSET* ks = a != nullptr ? a->keyset.get() : nullptr;
   JdbcStmt* s = a != nullptr ? AGT_Stmt(a->refetchStmt) : nullptr;
@@ -170,8 +223,7 @@ int SCR_MarkDeletedRows(SCR_CURSOR* cur, COLSET* rows, uint32_t first) {
     return ERR_GENERAL;
   const uint32_t w0 = first - static_cast<uint32_t>(ks->windowFirst);
   if (w0 >= ks->window.rows_held || first >= ks->rowCount) return ERR_GENERAL;
-  const uint32_t n = std::min({std::max(cur->rowsetSize, 1u), ks->window.rows_held - w0,
-                               ks->rowCount - first});
+  const uint32_t n = std::min({count, ks->window.rows_held - w0, ks->rowCount - first});
   const auto appCols = static_cast<uint16_t>(s->colCount - nkeys);
   if (rows->cols_used != 0 && rows->cols_used != s->colCount) return ERR_GENERAL;
   std::unordered_map<std::string, uint32_t> came;
@@ -221,13 +273,25 @@ int scs_p_FetchKeyset(SCR_CURSOR* cur, ROWSTATUS* rs, int32_t row) {
   const auto first = static_cast<uint32_t>(t);
   const uint32_t n = std::min<uint32_t>(std::max(cur->rowsetSize, 1u), ks->rowCount - first);
   cur->rowsetStart = static_cast<int32_t>(first + 1);
-  if (int rc = DSC_EnsureWindow(&ks->cache, first, n, &ks->windowFirst, &ks->window)) return rc;
+  int took = 0;
+  if (TakeAhead(ks, first, n, rs, &took)) {
+    if (took == 0) ks->nextRow = first + n;
+    return took;
+  }
+  const bool ahead = ReadsAhead(cur, *ks, first);
+  const uint32_t spanWas = ks->aheadSpan;
+  KS_DropAhead(ks);
+  ks->aheadSpan = ahead ? spanWas : 0;
+  const uint32_t span =
+      ahead ? std::min(KS_AheadSpan(ks, kAheadRows, kAheadMost), ks->rowCount - first) : n;
+  if (int rc = DSC_EnsureWindow(&ks->cache, first, span, &ks->windowFirst, &ks->window)) return rc;
   // Every key of the rowset must be in the window before any is read.
   const int64_t w = ks->windowFirst;
-  if (w < 0 || t < w || t + n > w + ks->window.rows_held) return ERR_GENERAL;
+  if (w < 0 || t < w || t + span > w + ks->window.rows_held) return ERR_GENERAL;
   uint32_t blocks = 0, last = 0, size = 0;
-  SCR_RowsetBlocks(std::max(cur->rowsetSize, 1u), a->markerLimit, KS_AppParamCount(cur),
-                   static_cast<uint32_t>(a->ks.keys.size()), &blocks, &last, &size);
+  SCR_RowsetBlocks(ahead ? ks->aheadSpan : std::max(cur->rowsetSize, 1u), a->markerLimit,
+                   KS_AppParamCount(cur), static_cast<uint32_t>(a->ks.keys.size()), &blocks,
+                   &last, &size);
   if (blocks == 0) {
     log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "scs_p_FetchKeyset: no room for a key marker");
     return ERR_GENERAL;
@@ -238,10 +302,12 @@ int scs_p_FetchKeyset(SCR_CURSOR* cur, ROWSTATUS* rs, int32_t row) {
   ColSetPtr got(new (std::nothrow) COLSET());
   if (!got) return ERR_NO_MEMORY;
   ColSetPtr onlyBlock;
-  if (int rc = Refetch(cur, first - static_cast<uint32_t>(w), n, size, got.get(), &onlyBlock))
+  if (int rc = Refetch(cur, first - static_cast<uint32_t>(w), span, size, got.get(), &onlyBlock))
     return rc;
-  if (int rc = SCR_MarkDeletedRows(cur, got.get(), first)) return rc;
+  if (int rc = SCR_MarkDeletedRows(cur, got.get(), first, span)) return rc;
   if (int rc = AfterRefetch(cur, first, n, size, std::move(onlyBlock))) return rc;
+  if (int rc = KeepAhead(ks, got.get(), first, n)) return rc;
+  ks->nextRow = first + n;
   ColSetFreeColumns(rs->rows);
   *rs->rows = *got;
   *got = COLSET{};

@@ -1,5 +1,7 @@
 // The keys and values a keyset, mixed or dynamic cursor keeps between
 // fetches.
+#include <algorithm>
+
 #include "scrs/colset_ops.h"
 #include "scrs/scranalysis.h"
 
@@ -27,6 +29,21 @@ void KS_Close(KS_KEYSET* ks) {
   ks->bound = nullptr;
   ColSetDestroy(ks->blockRows);
   ks->blockRows = nullptr;
+  KS_DropAhead(ks);
+}
+
+void KS_DropAhead(KS_KEYSET* ks) {
+  if (ks == nullptr) return;
+  ks->ahead.reset();
+  ks->aheadKeys.reset();
+  ks->aheadFirst = ks->aheadNext = 0;
+  ks->nextRow = UINT32_MAX;
+  ks->aheadSpan = 0;
+}
+
+uint32_t KS_AheadSpan(KS_KEYSET* ks, uint32_t least, uint32_t most) {
+  ks->aheadSpan = std::clamp(ks->aheadSpan * 2, least, most);
+  return ks->aheadSpan;
 }
 
 void KS_DropMarks(KS_KEYSET* ks) {

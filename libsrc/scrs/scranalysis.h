@@ -107,7 +107,23 @@ struct KS_KEYSET {
   // sort values; kept across block moves until the result goes.
   COLSET* marks = nullptr;
   std::unordered_map<std::string, uint32_t> markOf;  // key text -> bookmark
+
+  // Rows read by key ahead of a cursor read forward a few rows at a time,
+  // each handed out once and in order: the rows of keyset rows
+  // aheadFirst.. (a dynamic cursor: of the keys in aheadKeys, which follow
+  // its block). nextRow: the keyset row after the last rowset read.
+  ColSetPtr ahead, aheadKeys;
+  uint32_t aheadFirst = 0, aheadNext = 0;
+  uint32_t nextRow = UINT32_MAX;
+  uint32_t aheadSpan = 0;  // keys of the last read ahead: each one reads twice as many
 };
+
+// Forgets the rows read ahead: a change the cursor makes leaves them old.
+void KS_DropAhead(KS_KEYSET* ks);
+// The keys the next read ahead takes: twice the last, from least to most,
+// so that a long forward read sends few statements and a short one reads
+// little it does not need.
+uint32_t KS_AheadSpan(KS_KEYSET* ks, uint32_t least, uint32_t most);
 
 // Drops a mixed cursor's bookmarks.
 void KS_DropMarks(KS_KEYSET* ks);
@@ -346,9 +362,10 @@ int scs_p_KeysetBounds(SCR_CURSOR* cur, COLSET** out);
 // *out is made first and handed out even on failure, holding what was read.
 int KS_ReadKeysByKey(SCR_CURSOR* cur, const COLSET* keys, uint32_t first, COLSET** out);
 
-// Inserts an empty row into `rows` for each key of the rowset (keyset rows
-// first.., 0-based) that no longer exists, and marks it SQL_ROW_DELETED.
-int SCR_MarkDeletedRows(SCR_CURSOR* cur, COLSET* rows, uint32_t first);
+// Inserts an empty row into `rows` for each key of keyset rows
+// first..first+count-1 (0-based) that no longer exists, and marks it
+// SQL_ROW_DELETED.
+int SCR_MarkDeletedRows(SCR_CURSOR* cur, COLSET* rows, uint32_t first, uint32_t count);
 
 // --- optimistic-concurrency values -------------------------------------
 // Reads the values of the rowset from keyset row `first` (0-based) in
@@ -432,7 +449,7 @@ int scs_p_FetchMixedByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint3
 // *out := the bookmark of row n (0-based) of a mixed cursor's rowset.
 int scs_p_MixedBookmark(const SCR_CURSOR* cur, uint32_t n, uint32_t* out);
 // Makes the block start at the key bookmark `mark` names: 0,
-// ERR_NO_DATA_FOUND for a bookmark that names none, or a code.
+// ERR_INVALID_BOOKMARK for a bookmark that names none, or a code.
 int scs_p_MixedMarkBlock(SCR_CURSOR* cur, uint64_t mark);
 // The row of the current block that holds the key bookmark `mark` names,
 // or -1.

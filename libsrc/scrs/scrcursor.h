@@ -41,6 +41,10 @@ enum : uint16_t {
   SCR_FLAG_RELOAD_BLOCK = 0x0100,
   // The cursor was closed since the last execute.
   SCR_FLAG_CLOSED = 0x0400,
+  // The rowset a dynamic or mixed cursor just fetched is the first one,
+  // standing in for one that would have begun before row 1: the fetch
+  // answers ERR_FETCH_BEFORE_FIRST_ROWSET with the rowset.
+  SCR_FLAG_FIRST_STANDS_IN = 0x1000,
   // The requested cursor type and concurrency still have to be handed to
   // the agent before the next preparation.
   SCR_FLAG_OPTIONS_CHANGED = 0x0800,

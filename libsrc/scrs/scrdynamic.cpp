@@ -6,6 +6,8 @@
 #include <sqlext.h>
 
 #include <algorithm>
+#include <string>
+#include <utility>
 
 #include "scrs/colset_ops.h"
 #include "scrs/ksblock.h"
@@ -126,20 +128,160 @@ int AfterEnd(SCR_CURSOR* cur) {
   return ERR_FETCH_BEYOND_END;
 }
 
-// A move back that came short has run into the start: the first rowset,
-// unless the rowset before was the short one at the end and all that lies
-// from the new place to the end came back.
+// The first key of the block held, as text; "" without one.
+std::string FirstKey(const SCR_CURSOR* cur) {
+  const KS_KEYSET* ks = cur->analysis->keyset.get();
+  if (ks == nullptr || ks->window.rows_held == 0) return "";
+  std::vector<uint16_t> cols(cur->analysis->ks.keys.size());
+  for (size_t k = 0; k < cols.size(); ++k) cols[k] = static_cast<uint16_t>(k);
+  return scs_p_KeyText(&ks->window, cols, 0);
+}
+
+// The first rowset in place of one that would begin before row 1.
+int FirstInstead(SCR_CURSOR* cur, ROWSTATUS* rs) {
+  if (int rc = Block(cur, SQL_FETCH_FIRST, 0, rs))
+    return rc == ERR_NO_DATA_FOUND ? BeforeStart(cur) : rc;
+  cur->rowsetStart = -1;
+  cur->flags |= SCR_FLAG_FIRST_STANDS_IN;
+  return 0;
+}
+
+// A move back that came short has run into the start: the first rowset
+// when the move is no longer than a rowset, else nothing; unless the
+// rowset before was the short one at the end and all that lies from the
+// new place to the end came back.
 int RelativeBack(SCR_CURSOR* cur, int32_t offset, int32_t prevStart, uint32_t prevKeys,
-                 ROWSTATUS* rs) {
+                 const std::string& prevFirst, ROWSTATUS* rs) {
   const uint64_t back = static_cast<uint64_t>(-static_cast<int64_t>(offset));
   if (prevStart == kPartialAtEnd && Fetched(rs) >= prevKeys + back) {
     cur->rowsetStart = kPartialAtEnd;
     return 0;
   }
-  if (int rc = Block(cur, SQL_FETCH_FIRST, 0, rs))
-    return rc == ERR_NO_DATA_FOUND ? BeforeStart(cur) : rc;
-  cur->rowsetStart = -1;
-  return 0;
+  // From the first rowset nothing lies before.
+  if (back > cur->rowsetSize || FirstKey(cur) == prevFirst) return BeforeStart(cur);
+  return FirstInstead(cur, rs);
+}
+
+// Keys read by one seek, and their rows read by key, when the application
+// reads a few rows at a time forward: at first and at most.
+constexpr uint32_t kAheadRows = 64, kAheadMost = 512;
+// KS_KEYSET::nextRow of a dynamic cursor whose last fetch went forward.
+constexpr uint32_t kForward = 0;
+
+bool ReadsAhead(const SCR_CURSOR* cur, const KS_KEYSET* ks) {
+  return ks != nullptr && ks->blockRows != nullptr && ks->nextRow == kForward &&
+         cur->concurrency == SQL_CONCUR_READ_ONLY && cur->analysis->rowVersion == 0 &&
+         cur->rowsetSize * 4 <= kAheadRows;
+}
+
+// Rows `from`..`from`+n-1 of src into a new set.
+int Rows(COLSET* src, uint32_t from, uint32_t n, int move, ColSetPtr* out) {
+  int rc = ColSetAlloc(out, src, n);
+  for (uint32_t i = 0; rc == 0 && i < n; ++i)
+    rc = ColSetCopyRows(out->get(), src, i, from + i, move);
+  return rc;
+}
+
+// The next rowset from the rows read ahead, when they hold a whole one:
+// its keys become the block, as a block read would have made them.
+bool TakeAhead(SCR_CURSOR* cur, KS_KEYSET* ks, ROWSTATUS* rs, int* rc) {
+  const uint32_t r = KS_BlockSize(cur);
+  if (!ks->ahead || !ks->aheadKeys || ks->ahead->rows_held < ks->aheadNext + r) return false;
+  ColSetPtr block, out;
+  *rc = Rows(ks->aheadKeys.get(), ks->aheadNext, r, 0, &block);
+  if (*rc == 0) *rc = Rows(ks->ahead.get(), ks->aheadNext, r, 1, &out);
+  if (*rc != 0) return true;
+  // A new block forgets what was read ahead: it is kept aside meanwhile.
+  ColSetPtr rows = std::move(ks->ahead), keys = std::move(ks->aheadKeys);
+  const uint32_t next = ks->aheadNext + r, span = ks->aheadSpan;
+  if ((*rc = KS_SetBlock(cur, block.release())) != 0) return true;
+  ks->ahead = std::move(rows);
+  ks->aheadKeys = std::move(keys);
+  ks->aheadNext = next;
+  ks->aheadSpan = span;
+  ColSetFreeColumns(rs->rows);
+  *rs->rows = *out;
+  *out = COLSET{};
+  *rc = SetStatuses(cur, ks, rs);
+  return true;
+}
+
+// The keys after the block and their rows, a block of kAheadRows at a
+// time: the first rowset of them is fetched, the rest kept for the next
+// fetches. ERR_NO_DATA_FOUND past the end; a key whose row went meanwhile
+// gives up (*read false) and the block is read as usual.
+int ReadAhead(SCR_CURSOR* cur, KS_KEYSET* ks, ROWSTATUS* rs, bool* read) {
+  *read = false;
+  SCR_ANALYSIS& a = *cur->analysis;
+  COLSET sorted{};
+  const uint32_t span = KS_AheadSpan(ks, kAheadRows, kAheadMost);
+  int rc = KS_ReadKeys(cur, SQL_FETCH_NEXT, ks->blockRows, ks->blockRows->rows_held - 1, span,
+                       &sorted);
+  const uint32_t n = rc == 0 ? sorted.rows_held : 0;
+  if (rc == 0 && n == 0) rc = ERR_NO_DATA_FOUND;
+  ColSetPtr keys;
+  if (rc == 0) rc = ColSetCreate(&keys, &sorted);
+  // The seek brings the sort values behind the keys; the rows are read by
+  // the keys alone.
+  const auto nkeys = static_cast<uint16_t>(a.ks.keys.size());
+  while (rc == 0 && keys->cols_used > nkeys)
+    rc = ColSetRemoveColumn(keys.get(), static_cast<uint16_t>(keys->cols_used - 1));
+  Split split;
+  if (rc == 0)
+    SCR_RowsetBlocks(n, a.markerLimit, KS_AppParamCount(cur), nkeys, &split.blocks, &split.last,
+                     &split.per);
+  if (rc == 0 && split.blocks == 0) rc = ERR_GENERAL;
+  COLSET rows{};
+  std::vector<bool> found;
+  if (rc == 0) rc = ReadByKeys(cur, *keys, split, &rows);
+  if (a.refetchStmt != 0) SCR_Agent().DRV_CloseCursor(a.refetchStmt);
+  if (rc == 0 && rows.rows_held == n) rc = PutAtKeys(cur, *keys, n, &rows, &found);
+  const bool whole = found.size() == n &&
+                     std::all_of(found.begin(), found.end(), [](bool f) { return f; });
+  if (rc == 0 && whole) {
+    ColSetPtr rowsHeld, sortedHeld;
+    rc = Rows(&rows, 0, n, 1, &rowsHeld);
+    if (rc == 0) rc = Rows(&sorted, 0, n, 0, &sortedHeld);
+    if (rc == 0) {
+      ks->ahead = std::move(rowsHeld);
+      ks->aheadKeys = std::move(sortedHeld);
+      ks->aheadNext = 0;
+      *read = true;
+    }
+  }
+  ColSetFreeColumns(&rows);
+  ColSetFreeColumns(&sorted);
+  if (rc != 0 || !*read) return rc;
+  // Fewer keys than a rowset are the end: the rowset is what there is.
+  if (n < KS_BlockSize(cur)) {
+    ColSetPtr block, out;
+    rc = Rows(ks->aheadKeys.get(), 0, n, 0, &block);
+    if (rc == 0) rc = Rows(ks->ahead.get(), 0, n, 1, &out);
+    if (rc == 0) rc = KS_SetBlock(cur, block.release());
+    if (rc != 0) return rc;
+    ColSetFreeColumns(rs->rows);
+    *rs->rows = *out;
+    *out = COLSET{};
+    return SetStatuses(cur, ks, rs);
+  }
+  int took = 0;
+  if (!TakeAhead(cur, ks, rs, &took)) return ERR_GENERAL;
+  return took;
+}
+
+// NEXT: from the rows read ahead, or a read ahead when the cursor goes
+// forward in small rowsets, else one block fetch.
+int Next(SCR_CURSOR* cur, ROWSTATUS* rs) {
+  KS_KEYSET* ks = cur->analysis->keyset.get();
+  int rc = 0;
+  if (ks != nullptr && TakeAhead(cur, ks, rs, &rc)) return rc;
+  if (ReadsAhead(cur, ks)) {
+    bool read = false;
+    rc = ReadAhead(cur, ks, rs, &read);
+    if (rc != 0 || read) return rc;
+  }
+  if (ks != nullptr) KS_DropAhead(ks);
+  return Block(cur, SQL_FETCH_NEXT, 0, rs);
 }
 
 }  // namespace
@@ -192,6 +334,8 @@ int scs_p_FetchDynamic(SCR_CURSOR* cur, int32_t offset, uint16_t orientation, RO
   const int32_t prevStart = cur->rowsetStart;
   const KS_KEYSET* held = cur->analysis->keyset.get();
   const uint32_t prevKeys = held != nullptr ? held->rowCount : 0;
+  const std::string prevFirst =
+      orientation == SQL_FETCH_RELATIVE && offset < 0 ? FirstKey(cur) : std::string();
   const uint32_t size = cur->rowsetSize;
   // Without a block there is nowhere to move from: the cursor starts over.
   if (held == nullptr || held->bound == nullptr) {
@@ -200,13 +344,16 @@ int scs_p_FetchDynamic(SCR_CURSOR* cur, int32_t offset, uint16_t orientation, RO
     else if (orientation == SQL_FETCH_PRIOR || orientation == SQL_FETCH_RELATIVE)
       return BeforeStart(cur);
   }
+  // Rows read ahead serve only a cursor that keeps going forward.
+  if (orientation != SQL_FETCH_NEXT) KS_DropAhead(cur->analysis->keyset.get());
   int rc = 0;
   switch (orientation) {
     case SQL_FETCH_NEXT:
-      rc = Block(cur, orientation, 0, rs);
+      rc = Next(cur, rs);
       if (rc == ERR_NO_DATA_FOUND) return AfterEnd(cur);
       if (rc != 0) return rc;
       cur->rowsetStart = Fetched(rs) >= size ? -1 : kPartialAtEnd;
+      cur->analysis->keyset->nextRow = kForward;
       return 0;
     case SQL_FETCH_FIRST:
     case SQL_FETCH_LAST:
@@ -215,6 +362,7 @@ int scs_p_FetchDynamic(SCR_CURSOR* cur, int32_t offset, uint16_t orientation, RO
       if (rc != 0) return rc;
       cur->rowsetStart = -1;
       if (Fetched(rs) < size) cur->rowCount = static_cast<int32_t>(Fetched(rs));
+      if (orientation == SQL_FETCH_FIRST) cur->analysis->keyset->nextRow = kForward;
       return 0;
     case SQL_FETCH_PRIOR:
       rc = Block(cur, orientation, 0, rs);
@@ -223,8 +371,7 @@ int scs_p_FetchDynamic(SCR_CURSOR* cur, int32_t offset, uint16_t orientation, RO
       cur->rowsetStart = -1;
       if (Fetched(rs) >= size) return 0;
       // Fewer rows than a rowset before this one: the first rowset.
-      rc = Block(cur, SQL_FETCH_FIRST, 0, rs);
-      return rc == ERR_NO_DATA_FOUND ? BeforeStart(cur) : rc;
+      return FirstInstead(cur, rs);
     case SQL_FETCH_RELATIVE:
       rc = Block(cur, orientation, offset, rs);
       if (rc == ERR_NO_DATA_FOUND) return offset < 0 ? BeforeStart(cur) : AfterEnd(cur);
@@ -237,7 +384,7 @@ int scs_p_FetchDynamic(SCR_CURSOR* cur, int32_t offset, uint16_t orientation, RO
         cur->rowsetStart = kPartialAtEnd;
         return 0;
       }
-      return RelativeBack(cur, offset, prevStart, prevKeys, rs);
+      return RelativeBack(cur, offset, prevStart, prevKeys, prevFirst, rs);
     case SQL_FETCH_ABSOLUTE:
       rc = Block(cur, orientation, offset, rs);
       if (rc == ERR_NO_DATA_FOUND) return AfterEnd(cur);

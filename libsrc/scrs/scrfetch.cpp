@@ -162,6 +162,11 @@ int SCR_ScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t offset, uint3
   const int32_t pos = cur->position;
   if (orientation == SQL_FETCH_NEXT && pos == SCR_POS_BEFORE_START) orientation = SQL_FETCH_FIRST;
   if (orientation == SQL_FETCH_PRIOR && pos == SCR_POS_AFTER_END) orientation = SQL_FETCH_LAST;
+  // Off an end the cursor stands there, whatever rows a dynamic or mixed
+  // cursor's block still holds: nothing lies further out.
+  if ((orientation == SQL_FETCH_PRIOR && pos == SCR_POS_BEFORE_START) ||
+      (orientation == SQL_FETCH_NEXT && pos == SCR_POS_AFTER_END))
+    return NoRowset(cur, pos, fetched);
   if (orientation == SQL_FETCH_RELATIVE) {
     const bool fromEnd = pos == SCR_POS_AFTER_END;
     const bool fromStart = pos == SCR_POS_BEFORE_START;
@@ -232,6 +237,9 @@ int SCR_ScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t offset, uint3
   cur->flags &= static_cast<uint16_t>(~SCR_FLAG_ROWSET_CHANGED);
   const int rc = AgentScrollFetch(cur, orientation, start, fetched);
   switch (rc) {
+    case ERR_FETCH_BEFORE_FIRST_ROWSET:  // a dynamic or mixed cursor's first rowset
+      beforeFirst = true;
+      [[fallthrough]];
     case 0:
       cur->position = 1;
       cur->rowsetStart = dynamicLike ? -1 : static_cast<int32_t>(FetchedStart(cur, start));

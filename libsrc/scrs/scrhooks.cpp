@@ -367,9 +367,12 @@ uint32_t SCR_FetchScroll(uint32_t stmt, ROWSTATUS** out, int32_t start, uint32_t
   cur->affectedRows = -1;
   *fetched = 0;
   ROWSTATUS* rs = nullptr;
+  cur->flags &= static_cast<uint16_t>(~SCR_FLAG_FIRST_STANDS_IN);
   uint32_t rc = static_cast<uint32_t>(RowStatusCreate(&rs, cur->rowsetSize));
   if (rc == 0) rc = FetchByKind(stmt, cur, rs, start, orientation);
   *count = static_cast<uint32_t>(cur->rowCount);
+  const bool standsIn = rc == 0 && (cur->flags & SCR_FLAG_FIRST_STANDS_IN) != 0;
+  cur->flags &= static_cast<uint16_t>(~SCR_FLAG_FIRST_STANDS_IN);
   if (rc != 0) {
     RowStatusFree(&rs);
     return rc;
@@ -383,7 +386,7 @@ uint32_t SCR_FetchScroll(uint32_t stmt, ROWSTATUS** out, int32_t start, uint32_t
   RowStatusFree(out);
   *out = rs;
   SCR_SetRowPos(cur, 1);
-  return 0;
+  return standsIn ? ERR_FETCH_BEFORE_FIRST_ROWSET : 0;
 }
 
 uint32_t SCR_ExtendedFetch(uint32_t stmt, ROWSTATUS** out, int32_t start, uint32_t* fetched,
@@ -396,6 +399,28 @@ uint32_t SCR_SetPos(uint32_t, int32_t, uint16_t, uint16_t, uint16_t**, uint32_t*
                     uint16_t*, uint16_t);
 uint32_t SCR_BulkOperations(uint32_t, uint16_t, const uint64_t*, uint32_t, COLSET*, uint16_t*,
                             uint16_t, uint16_t**, uint32_t*, ROWSTATUS**);
+
+// A change the cursor makes to its rows, or a row read again, leaves the
+// rows read ahead old.
+static void DropAhead(uint32_t stmt) {
+  SCR_CURSOR* cur = SCR_StmtCursor(stmt);
+  if (cur != nullptr && cur->analysis != nullptr) KS_DropAhead(cur->analysis->keyset.get());
+}
+
+static uint32_t SetPosHook(uint32_t stmt, int32_t row, uint16_t op, uint16_t lock,
+                           uint16_t** statuses, uint32_t* count, COLSET* params, uint16_t* list,
+                           uint16_t nlist) {
+  DropAhead(stmt);
+  return SCR_SetPos(stmt, row, op, lock, statuses, count, params, list, nlist);
+}
+
+static uint32_t BulkHook(uint32_t stmt, uint16_t op, const uint64_t* bookmarks, uint32_t rows,
+                         COLSET* params, uint16_t* list, uint16_t nlist, uint16_t** statuses,
+                         uint32_t* count, ROWSTATUS** fetched) {
+  DropAhead(stmt);
+  return SCR_BulkOperations(stmt, op, bookmarks, rows, params, list, nlist, statuses, count,
+                            fetched);
+}
 
 }  // extern "C"
 
@@ -424,9 +449,9 @@ void SCR_InstallHooks(DRV_OpTable* t) {
   t->DRV_DDTables = Catalog<34>;
   t->DRV_DDGetTypeInfo = SCR_GetTypeInfo;
   t->DRV_ExtendedFetch = SCR_ExtendedFetch;
-  t->DRV_SetPos = SCR_SetPos;
+  t->DRV_SetPos = SetPosHook;
   t->DRV_FetchScroll = SCR_FetchScroll;
-  t->DRV_BulkOperations = SCR_BulkOperations;
+  t->DRV_BulkOperations = BulkHook;
   t->DRV_PrepareExecute = SCR_PrepareExecute;
   t->DRV_ExecDescribe = SCR_ExecDescribe;
   t->DRV_AllocPrepare = SCR_AllocPrepare;

@@ -40,6 +40,12 @@ int First(SCR_CURSOR* cur, Move* m) {
   return 0;
 }
 
+// The first rowset in place of one that would begin before row 1.
+int FirstInstead(SCR_CURSOR* cur, Move* m) {
+  cur->flags |= SCR_FLAG_FIRST_STANDS_IN;
+  return First(cur, m);
+}
+
 // Rows of `src` into the new block at `at`: n of them from `from` on, or
 // backwards from `from` when `back`.
 int Put(COLSET* block, uint32_t at, COLSET* src, int64_t from, int64_t n, bool back, int move) {
@@ -114,6 +120,7 @@ int Back(SCR_CURSOR* cur, KS_KEYSET* ks, int64_t s, int64_t t, int64_t back, Mov
   const int64_t r = cur->rowsetSize;
   if (ks->scrollState == KS_BLOCK_AT_START && t < 0) {
     if (s == 0 || back > r) return BeforeStart(cur);
+    cur->flags |= SCR_FLAG_FIRST_STANDS_IN;
     *m = {KS_BLOCK_AT_START, 0};
     return 0;
   }
@@ -121,7 +128,7 @@ int Back(SCR_CURSOR* cur, KS_KEYSET* ks, int64_t s, int64_t t, int64_t back, Mov
   const int rc = Backward(cur, ks, t, m, &before);
   if (rc != ERR_FETCH_BEFORE_START) return rc;
   if (before + s == 0 || back > r) return BeforeStart(cur);
-  return First(cur, m);
+  return FirstInstead(cur, m);
 }
 
 // The block that starts at an absolute row (from the end when negative).

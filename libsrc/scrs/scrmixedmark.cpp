@@ -64,8 +64,9 @@ int64_t scs_p_MixedMarkRow(const SCR_CURSOR* cur, uint64_t mark) {
 
 int scs_p_MixedMarkBlock(SCR_CURSOR* cur, uint64_t mark) {
   KS_KEYSET* ks = Keys(cur);
+  // A bookmark the cursor never handed out names no row.
   if (ks == nullptr || ks->marks == nullptr || mark < 1 || mark > ks->marks->rows_held)
-    return ERR_NO_DATA_FOUND;
+    return ERR_INVALID_BOOKMARK;
   const uint32_t at = static_cast<uint32_t>(mark - 1);
   // The key itself, then those after it: a row deleted since keeps its
   // place at the head of the block.

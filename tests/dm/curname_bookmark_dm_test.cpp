@@ -179,6 +179,34 @@ TEST_P(AnyNameMarkDm, BookmarksThatNameNoRow) {
   }
 }
 
+// A mixed cursor's bookmarks name the keys it handed them out for: one it
+// never handed out, past its last row, names no row either (HY111), while
+// a good one moved past an end is no row.
+TEST_P(AnyNameMarkDm, MixedBookmarksPastTheLastRow) {
+  Open(SQL_CURSOR_KEYSET_DRIVEN);
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_KEYSET_SIZE, (SQLPOINTER)3, 0));
+  Run();
+  ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0));
+  SQLULEN good = 0;
+  ASSERT_EQ(SQL_SUCCESS, SQLGetData(stmt_, 0, SQL_C_VARBOOKMARK, &good, 8, nullptr));
+  const struct {
+    SQLULEN mark;
+    SQLLEN offset;
+    SQLRETURN rc;
+    int id;  // of the row fetched
+  } rows[] = {{good, 0, SQL_SUCCESS, 2},   {6, 0, SQL_ERROR, 0},      {99, -97, SQL_ERROR, 0},
+              {good + 1, 0, SQL_ERROR, 0}, {good, 10, SQL_NO_DATA, 0}, {good, 1, SQL_SUCCESS, 3}};
+  for (const auto& r : rows) {
+    SQLULEN mark = r.mark;
+    SQLSetStmtAttr(stmt_, SQL_ATTR_FETCH_BOOKMARK_PTR, &mark, 0);
+    ids_[0] = 0;
+    EXPECT_EQ(r.rc, SQLFetchScroll(stmt_, SQL_FETCH_BOOKMARK, r.offset)) << r.mark << " " << r.offset;
+    EXPECT_EQ(r.rc == SQL_ERROR ? "HY111" : "", State(SQL_HANDLE_STMT, stmt_)) << r.mark;
+    EXPECT_EQ(r.id, ids_[0]) << r.mark << " " << r.offset;
+  }
+}
+
 std::string Dsn(const ::testing::TestParamInfo<std::string>& info) { return info.param; }
 INSTANTIATE_TEST_SUITE_P(AnyBackend, AnyNameMarkDm, ::testing::ValuesIn(qmr_test::TestDsns()),
                          Dsn);

@@ -1,6 +1,6 @@
 // Dynamic and mixed cursors through the Driver Manager on every backend and
-// both builds: a walk over a few hundred rows in both directions compared
-// with a forward-only read, rows that another connection inserts, deletes
+// both builds: a walk over a few hundred rows in both directions and random
+// walks off both ends compared with a forward-only read, rows that another connection inserts, deletes
 // and changes, and the row-version table that tells changed rows apart.
 #include <gtest/gtest.h>
 #include <sql.h>
@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -132,6 +134,111 @@ TEST_P(AnyDynamicDm, WalksTheWholeResult) {
                 Fetch(s.orientation, s.offset))
           << "keyset " << k.keyset << " concurrency " << k.concurrency << ", " << s.orientation
           << " " << s.offset;
+    }
+  }
+}
+
+// ODBC's SQLFetchScroll table for a result of n rows and a fixed rowset:
+// the first row of the next rowset (0: no data) and whether it comes with
+// 01S06. A fetch that leaves the result stands before the start or after
+// the end, and the next one moves from there.
+class PositionModel {
+ public:
+  PositionModel(long n, long r) : n_(n), r_(r) {}
+  long Fetch(SQLSMALLINT o, long k, bool* warn) {
+    *warn = false;
+    switch (o) {
+      case SQL_FETCH_NEXT:
+        return at_ == kBefore ? To(1) : at_ == kAfter || at_ + r_ > n_ ? To(kAfter) : To(at_ + r_);
+      case SQL_FETCH_FIRST:
+        return To(1);
+      case SQL_FETCH_LAST:
+        return To(std::max(1L, n_ - r_ + 1));
+      case SQL_FETCH_PRIOR:
+        if (at_ == kAfter) return Fetch(SQL_FETCH_LAST, 0, warn);
+        return Back(at_ == kBefore ? 0 : at_ - r_, r_, warn);
+      case SQL_FETCH_RELATIVE:
+        if ((at_ == kBefore && k > 0) || (at_ == kAfter && k < 0))
+          return Fetch(SQL_FETCH_ABSOLUTE, k, warn);
+        if (at_ == kBefore || at_ == kAfter) return at_ == kBefore ? To(kBefore) : To(kAfter);
+        if (at_ + k > n_) return To(kAfter);
+        return at_ + k >= 1 ? To(at_ + k) : Back(at_ + k, -k, warn);
+      case SQL_FETCH_ABSOLUTE:
+        if (k > n_) return To(kAfter);
+        if (k > 0) return To(k);
+        if (k == 0) return To(kBefore);
+        // Counted from the end past row 1: the first rowset while the
+        // rowset reaches row 1, as static cursors answer.
+        return -k <= n_ ? To(n_ + k + 1) : -k > r_ ? To(kBefore) : To(1);
+    }
+    return 0;
+  }
+
+ private:
+  static constexpr long kBefore = 0, kAfter = -1;
+  long To(long at) {
+    at_ = at;
+    return at > 0 ? at : 0;
+  }
+  // A move back by `back` rows to row `to`: before row 1, the first rowset
+  // with a warning while the move is no longer than a rowset and the
+  // rowset was not the first already.
+  long Back(long to, long back, bool* warn) {
+    if (to >= 1) return To(to);
+    if (at_ == kBefore || at_ == 1 || back > r_) return To(kBefore);
+    *warn = true;
+    return To(1);
+  }
+  long n_, r_, at_ = kBefore;
+};
+
+// Random walks over a table nobody changes, running off both ends, on a
+// dynamic cursor and on a mixed one whose keyset is smaller than the
+// result: every fetch brings the rows the forward read has there, or
+// SQL_NO_DATA where ODBC's table leaves the result.
+TEST_P(AnyDynamicDm, RandomWalksMatchTheForwardRead) {
+  const std::string t = T("dyr_");
+  constexpr long kRows = 40;
+  Make(t, kRows);
+  const std::string sql = "SELECT id, v FROM " + t + " ORDER BY id";
+  const std::vector<int> all = ForwardIds(sql);
+  ASSERT_EQ(static_cast<size_t>(kRows), all.size());
+  const SQLSMALLINT kMoves[] = {SQL_FETCH_NEXT,     SQL_FETCH_PRIOR,    SQL_FETCH_RELATIVE,
+                                SQL_FETCH_ABSOLUTE, SQL_FETCH_RELATIVE, SQL_FETCH_NEXT,
+                                SQL_FETCH_PRIOR,    SQL_FETCH_FIRST,    SQL_FETCH_LAST};
+  for (SQLULEN type : {SQL_CURSOR_DYNAMIC, SQL_CURSOR_KEYSET_DRIVEN}) {
+    for (SQLULEN rowset : {1, 2, 7}) {
+      const SQLULEN keyset = type == SQL_CURSOR_DYNAMIC ? 0 : 10;
+      ASSERT_NO_FATAL_FAILURE(Scrolling(type, keyset, sql));
+      ASSERT_EQ(SQL_SUCCESS,
+                SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)rowset, 0));
+      PositionModel model(kRows, static_cast<long>(rowset));
+      std::mt19937 random(static_cast<unsigned>(rowset * 7 + type));
+      std::uniform_int_distribution<long> far(-kRows - 12, kRows + 12), near(-9, 9);
+      std::uniform_int_distribution<size_t> move(0, std::size(kMoves) - 1);
+      std::string path;
+      for (int i = 0; i < 520; ++i) {
+        const SQLSMALLINT o = kMoves[move(random)];
+        const long k = o == SQL_FETCH_ABSOLUTE || (o == SQL_FETCH_RELATIVE && i % 2 == 0)
+                           ? far(random) : o == SQL_FETCH_RELATIVE ? near(random) : 0;
+        path += " " + std::to_string(o) + ":" + std::to_string(k);
+        bool warn = false;
+        const long first = model.Fetch(o, k, &warn);
+        const std::string where = "type " + std::to_string(type) + " rowset " +
+                                  std::to_string(rowset) + " after" + path.substr(
+                                      path.size() > 120 ? path.size() - 120 : 0);
+        const SQLRETURN rc = SQLFetchScroll(stmt_, o, k);
+        if (first == 0) {
+          ASSERT_EQ(SQL_NO_DATA, rc) << where << Diag(SQL_HANDLE_STMT, stmt_);
+          continue;
+        }
+        ASSERT_EQ(warn ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS, rc)
+            << where << Diag(SQL_HANDLE_STMT, stmt_);
+        const auto end = std::min<long>(kRows, first - 1 + static_cast<long>(rowset));
+        ASSERT_EQ(std::vector<int>(all.begin() + first - 1, all.begin() + end),
+                  std::vector<int>(ids_, ids_ + fetched_))
+            << where;
+      }
     }
   }
 }
