@@ -391,6 +391,7 @@ int SCR_PosOpDispatch(SCR_CURSOR* cur, int32_t row, uint16_t op, uint16_t** stat
   UniqueFree<uint16_t> out(NewStatuses(n));
   if (out == nullptr) rc = ERR_NO_MEMORY;
   uint32_t addressed = 0, changed = 0;
+  if (rc == 0 && op == SQL_ADD) scs_p_AddedBegin(cur, n);
   for (uint32_t j = 0; rc == 0 && j < n; ++j) {
     if (Skipped(c.values.get(), j)) continue;
     ++addressed;
@@ -398,6 +399,7 @@ int SCR_PosOpDispatch(SCR_CURSOR* cur, int32_t row, uint16_t op, uint16_t** stat
     const uint16_t st = op == SQL_ADD ? InsertRow(&c, j) : ChangeRow(&c, first + i, j, i);
     out.get()[j] = st;
     if (st != SQL_ROW_ERROR) ++changed;
+    if (st == SQL_ROW_ADDED) scs_p_AddedRow(cur, c.values.get(), c.names, j);
     const uint32_t k = first + i;
     if (op != SQL_ADD && c.ks != nullptr && k < c.ks->status.size()) c.ks->status[k] = st;
   }
