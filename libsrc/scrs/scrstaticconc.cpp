@@ -204,10 +204,13 @@ int ValuesDigests(KS_KEYSET* ks, const std::vector<uint16_t>& cols, std::vector<
 
 // The values row of each cache row. When every row reads alike, row for
 // row; otherwise a row is tied only to the one values row that reads like
-// it, where no other row of either reads so, and in order. A row the
+// it, where no other row of either reads so, and in order. A row read
+// alike nowhere was changed since (a change of it is a conflict); one the
 // cursor cannot tell apart from another by what it shows has no key, and
 // a change of it says so: the key of its neighbour would change the wrong
 // row.
+constexpr int32_t kUntold = -2;  // read alike elsewhere, but not told which
+
 std::vector<int32_t> Align(const std::vector<uint64_t>& seen, const std::vector<uint64_t>& now) {
   std::vector<int32_t> at(seen.size(), -1);
   if (seen == now) {
@@ -228,9 +231,12 @@ std::vector<int32_t> Align(const std::vector<uint64_t>& seen, const std::vector<
   int32_t last = -1;
   for (size_t i = 0; i < seen.size(); ++i) {
     const auto it = after.find(seen[i]);
-    if (it == after.end() || it->second.count != 1 || before[seen[i]].count != 1 ||
-        it->second.row <= last)
+    // A row read nowhere alike was changed since: its change is a conflict.
+    if (it == after.end()) continue;
+    if (it->second.count != 1 || before[seen[i]].count != 1 || it->second.row <= last) {
+      at[i] = kUntold;
       continue;
+    }
     at[i] = last = it->second.row;
   }
   return at;
@@ -328,7 +334,8 @@ int RowKeys(SCR_CURSOR* cur, uint32_t k, const COLSET* row, COLSET** keys) {
   if (ks == nullptr || !scs_p_KeyColumns(*a, &keyCols) || ks->values == nullptr)
     return ERR_GENERAL;
   const int32_t j = k < ks->valuesRowOf.size() ? ks->valuesRowOf[k] : -1;
-  if (j < 0) return ERR_ROW_NOT_TIED;
+  if (j == kUntold) return ERR_ROW_NOT_TIED;
+  if (j < 0) return ERR_GENERAL;
   int rc = DSC_EnsureWindow(&ks->valuesCache, static_cast<uint32_t>(j), 1, &ks->valuesWindow,
                             ks->values);
   const int64_t r = static_cast<int64_t>(j) - std::max(ks->valuesWindow, 0);
