@@ -202,17 +202,21 @@ SQLRETURN Bookmark(StmtHandle* stmt, uint32_t row, const BIND_REC* b) {
   if (b->data == nullptr) return Fail(stmt, ERR_INVALID_ARGUMENT);
   uint64_t number = 0;
   if (int32_t code = STMT_RowNumber(stmt, row, &number)) return Fail(stmt, code);
+  // A bookmark read once is read to its end: the next call for the same
+  // row finds no more, as for any fixed-length value. A variable bookmark
+  // is binary: as much as the buffer holds, the rest at the next call.
+  ColValueCache& c = stmt->fetch.cache;
+  const bool going = c.column == 0 && c.row == row + 1;
+  if (going && (c.remaining <= 0 || b->cType != c.cType)) return SQL_NO_DATA;
   if (b->indicator != nullptr) *b->indicator = 0;
   if (b->cType == SQL_C_BOOKMARK) {
     std::memcpy(b->data, &number, sizeof number);
     if (b->length != nullptr) *b->length = sizeof number;
+    ColClearCache(&c);
+    c.row = row + 1;
+    c.cType = SQL_C_BOOKMARK;
     return SQL_SUCCESS;
   }
-  // A variable bookmark is binary: as much as the buffer holds, the rest
-  // at the next call for the same row, then no more.
-  ColValueCache& c = stmt->fetch.cache;
-  const bool going = c.column == 0 && c.row == row + 1;
-  if (going && c.remaining <= 0) return SQL_NO_DATA;
   const int64_t left = going ? c.remaining : static_cast<int64_t>(sizeof number);
   const int64_t room = b->bufferLength > 0 ? b->bufferLength : 0;
   const int64_t piece = std::min(left, room);

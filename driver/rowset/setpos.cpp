@@ -20,6 +20,7 @@
 #include "driver/rowset/paramset.h"
 #include "driver/rowset/rowbuf_cut.h"
 #include "driver/stmt.h"
+#include "drv_jdbc/agent_codes.h"
 #include "scrs/scrcore.h"
 #include "util/errcodes.h"
 #include "util/rowstatus.h"
@@ -171,6 +172,32 @@ void WriteStatuses(StmtHandle* stmt, const uint16_t* statuses, uint32_t n) {
   }
 }
 
+// SQLBulkOperations(SQL_ADD) hands back the bookmarks of the rows it added
+// in the bound column 0, each as ReadBookmarks reads it back; 0, which
+// names no row, for a row that got none.
+void AddedBookmarks(StmtHandle* stmt, const uint16_t* statuses, uint32_t n) {
+  const SetPosState& st = stmt->setPos;
+  const DescRec* rec = stmt->useBookmarks != SQL_UB_OFF ? SetPosBound(stmt, 0) : nullptr;
+  if (rec == nullptr) return;
+  const int64_t offset = BIND_Offset(stmt);
+  for (uint32_t i = 0; i < st.rows; ++i) {
+    if (st.skip[i] != 0) continue;
+    uint32_t mark = i;
+    uint16_t len = 0;
+    if (statuses == nullptr || i >= n || statuses[i] != SQL_ROW_ADDED ||
+        stmt->agent->ops->DRV_GetInfo(stmt->agentStmt, INFO_ADDED_BOOKMARK, &mark, sizeof mark,
+                                      &len) != 0)
+      mark = 0;
+    const BIND_REC b = BIND_FromRec(stmt, 0, rec, offset, st.first + i);
+    if (b.data == nullptr) continue;
+    const uint64_t v = mark;
+    const int64_t room = b.bufferLength;
+    std::memcpy(b.data, &v, room >= 0 && room < 8 ? static_cast<size_t>(room) : sizeof v);
+    if (b.indicator != nullptr) *b.indicator = 0;
+    if (b.length != nullptr) *b.length = sizeof v;
+  }
+}
+
 int32_t AgentRow(const SetPosState& st) { return st.row == 0 ? -2 : static_cast<int32_t>(st.row); }
 
 // Sends the change to the agent; the value set and the column list become
@@ -191,6 +218,7 @@ SQLRETURN SetPosSend(StmtHandle* stmt) {
                                    values.release(), list.release(), ncols);
   UniqueFree<uint16_t> statuses(raw);
   WriteStatuses(stmt, statuses.get(), n);
+  if (st.bulk && st.op == SQL_ADD) AddedBookmarks(stmt, statuses.get(), n);
   return SetPosResult(stmt, code);
 }
 
@@ -293,11 +321,13 @@ void SetPosReset(StmtHandle* stmt) {
 
 namespace {
 
-SQLRETURN Run(StmtHandle* stmt, uint64_t row, uint16_t op, uint32_t first, uint32_t rows) {
+SQLRETURN Run(StmtHandle* stmt, uint64_t row, uint16_t op, uint32_t first, uint32_t rows,
+              bool bulk = false) {
   SetPosReset(stmt);
   SetPosState& st = stmt->setPos;
   st.row = row;
   st.op = op;
+  st.bulk = bulk;
   st.first = first;
   st.rows = rows;
   st.daeRow = first;
@@ -364,7 +394,9 @@ SQLRETURN SetPosSendOrAsk(StmtHandle* stmt, uint16_t step) {
   return step == kNeedBulk ? BulkSend(stmt) : SetPosSend(stmt);
 }
 
-SQLRETURN SetPosAdd(StmtHandle* stmt, uint32_t rows) { return Run(stmt, 0, SQL_ADD, 0, rows); }
+SQLRETURN SetPosAdd(StmtHandle* stmt, uint32_t rows) {
+  return Run(stmt, 0, SQL_ADD, 0, rows, true);
+}
 
 SQLRETURN SetPosParamData(StmtHandle* stmt, void** token) {
   SetPosState& st = stmt->setPos;

@@ -78,6 +78,9 @@ constexpr uint32_t INFO_SETS_DONE = 0x32010001u;  // parameter sets the last exe
 // A mixed cursor's bookmark of a rowset row (0-based row in the value, its
 // bookmark out), answered by the cursor library.
 constexpr uint32_t INFO_MIXED_BOOKMARK = 0x320100B0u;
+// The bookmark of row n (0-based in the value, its bookmark out; 0 for
+// none) of the last SQL_ADD, answered by the cursor library.
+constexpr uint32_t INFO_ADDED_BOOKMARK = 0x320100B1u;
 
 // Statement options: the base | the ODBC statement option, and the ones
 // beyond ODBC's.

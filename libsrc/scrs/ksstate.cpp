@@ -25,6 +25,10 @@ void KS_Close(KS_KEYSET* ks) {
   ks->windowFirst = DSC_NO_WINDOW;
   ks->rowCount = 0;
   ks->status.clear();
+  ks->fetchedDigests.clear();
+  ks->added.clear();
+  ks->addedBase = 0;
+  ks->addedMarks.clear();
   ColSetDestroy(ks->bound);
   ks->bound = nullptr;
   ColSetDestroy(ks->blockRows);

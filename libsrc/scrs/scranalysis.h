@@ -103,6 +103,15 @@ struct KS_KEYSET {
   // each cache row (-1 where no row can be told for it).
   std::map<uint32_t, ColSetPtr> ownRows;
   std::vector<int32_t> valuesRowOf;
+  // A keyset cursor (keyset size 0) under values concurrency: each row as
+  // it was last fetched, one digest by keyset row (0: never fetched), so
+  // that a change by bookmark of a row the rowset has left still compares.
+  std::vector<uint64_t> fetchedDigests;
+  // Rows the cursor added whose keys it was given: bookmark addedBase + 1 + i
+  // names the key row added[i]; addedMarks are the last SQL_ADD's, by row.
+  std::vector<ColSetPtr> added;
+  uint32_t addedBase = 0;
+  std::vector<uint32_t> addedMarks;
   // A mixed cursor's bookmarks: bookmark n names row n - 1, a key with its
   // sort values; kept across block moves until the result goes.
   COLSET* marks = nullptr;
@@ -444,6 +453,19 @@ int scs_p_FetchKeysetByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint
 // rowset stay as they were.
 int scs_p_FetchMixedByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint32_t rows,
                                uint16_t* statuses, ROWSTATUS** out);
+
+// --- bookmarks of added rows (scraddmarks.cpp) -------------------------
+// Before an SQL_ADD of `rows` rows: none has a bookmark yet.
+void scs_p_AddedBegin(SCR_CURSOR* cur, uint32_t rows);
+// Row j of `values` (columns `names`) was added: it gets a bookmark when
+// its key was among the values and the cursor names rows by key.
+void scs_p_AddedRow(SCR_CURSOR* cur, const COLSET* values, const std::vector<std::string>& names,
+                    uint32_t j);
+// The bookmark of row j of the last SQL_ADD, 0 when it has none.
+uint32_t scs_p_AddedMark(const SCR_CURSOR* cur, uint32_t j);
+// The added row `mark` names, read by its key and appended to *row: 0,
+// ERR_NO_DATA_FOUND when the bookmark names no added row, or a code.
+int scs_p_FetchAdded(SCR_CURSOR* cur, uint64_t mark, COLSET* row);
 
 // --- mixed cursor bookmarks (scrmixedmark.cpp) -------------------------
 // *out := the bookmark of row n (0-based) of a mixed cursor's rowset.

@@ -4,6 +4,9 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <algorithm>
+#include <new>
+
 #include "drv_jdbc/j-error.h"
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-records.h"
@@ -25,6 +28,24 @@ int Place(ROWSTATUS* rs, const COLSET* one, uint32_t j, uint32_t* found) {
   }
   if (int rc = ColSetCopyRows(rs->rows, const_cast<COLSET*>(one), j, 0, 1)) return rc;
   ++*found;
+  return 0;
+}
+
+// A bookmark past the result may name a row the cursor added: read by its
+// key into row j, or SQL_ROW_DELETED when it is gone. ERR_NO_DATA_FOUND
+// when the bookmark names no added row.
+int AddedInto(SCR_CURSOR* cur, uint64_t b, ROWSTATUS* rs, uint32_t j, uint32_t* found,
+              uint16_t* status) {
+  if (b <= static_cast<uint64_t>(std::max(cur->rowCount, 0))) return ERR_NO_DATA_FOUND;
+  ColSetPtr row(new (std::nothrow) COLSET());
+  if (row == nullptr) return ERR_NO_MEMORY;
+  if (int rc = scs_p_FetchAdded(cur, b, row.get())) return rc;
+  *status = SQL_ROW_DELETED;
+  if (row->rows_held > 0) {
+    if (int rc = Place(rs, row.get(), j, found)) return rc;
+    *status = SQL_ROW_SUCCESS;
+  }
+  SCR_SetRowStatusAt(rs, j + 1, *status);
   return 0;
 }
 
@@ -60,6 +81,11 @@ int scs_p_FetchStaticByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint
   int rc = 0;
   for (uint32_t j = 0; rc == 0 && j < rows; ++j) {
     const uint64_t b = bookmarks[j];
+    const int added = AddedInto(cur, b, rs, j, &found, &statuses[j]);
+    if (added != ERR_NO_DATA_FOUND) {
+      rc = added;
+      continue;
+    }
     if (NamesNoRow(cur, b)) {
       invalid = true;
       continue;
@@ -98,6 +124,11 @@ int scs_p_FetchKeysetByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint
   int rc = 0;
   for (uint32_t j = 0; rc == 0 && j < rows; ++j) {
     const uint64_t b = bookmarks[j];
+    const int added = AddedInto(cur, b, rs, j, &found, &statuses[j]);
+    if (added != ERR_NO_DATA_FOUND) {
+      rc = added;
+      continue;
+    }
     if (NamesNoRow(cur, b)) {
       invalid = true;
       continue;

@@ -165,6 +165,15 @@ uint32_t StmtRequest(uint32_t h, uint32_t request, void* value, uint16_t size, u
     if (length != nullptr) *length = sizeof mark;
     return 0;
   }
+  if (request == INFO_ADDED_BOOKMARK) {
+    uint32_t n = 0;
+    if (value == nullptr || size < sizeof n) return ERR_INVALID_ARGUMENT;
+    std::memcpy(&n, value, sizeof n);
+    const uint32_t mark = scs_p_AddedMark(cur, n);
+    std::memcpy(value, &mark, sizeof mark);
+    if (length != nullptr) *length = sizeof mark;
+    return 0;
+  }
   // After a positioned change the count is the change's, whatever the
   // cursor's kind; before one, a cached result counts its rows.
   if (request == INFO_ROW_COUNT && cur->cursorType != SQL_CURSOR_FORWARD_ONLY &&

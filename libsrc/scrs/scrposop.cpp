@@ -40,6 +40,7 @@ struct Change {
   std::vector<std::string> names;          // of the columns
   std::vector<SCR_PARAMDESC> columnDescs;  // of the columns
   bool compare = false;                    // values concurrency
+  const COLSET* kept = nullptr;            // row 0: the kept values, read by key
   std::string prepared;                    // text the statement holds
   uint32_t lastError = 0;                  // the agent's last failing code
 };
@@ -140,43 +141,10 @@ const COLSET* ValueRows(Change* c, uint32_t i, int64_t* row) {
   return ks->values;
 }
 
-// A static cursor keeps no key window: the keys of its row k are read from
-// its cached row (under values concurrency, scs_p_StaticKeptRow).
-int StaticKeys(Change* c, uint32_t k, COLSET** out) {
-  const SCR_ANALYSIS& a = *c->a;
-  const std::vector<SCR_COLDESC>& cols = a.selectCols;
-  ColSetPtr cached;
-  const int64_t r = 0;
-  const COLSET* src = nullptr;
-  if (SS_CURSOR* ss = c->cur->staticCursor) {
-    const int32_t position = ss->position;
-    COLSET* one = nullptr;
-    if (SS_Fetch(ss, static_cast<int32_t>(k), 1, &one) == 0) src = one;
-    cached.reset(one);
-    ss->position = position;
-  }
-  if (src == nullptr || src->rows_held <= r) return ERR_GENERAL;
-  // A view of the key columns; their values are copied out, never freed here.
-  std::vector<COLSET_COL> keyCols;
-  for (const SCR_COLDESC& key : a.ks.keys) {
-    size_t n = 0;
-    while (n < cols.size() && std::strcmp(cols[n].name, key.name) != 0) ++n;
-    if (n >= cols.size() || n >= src->cols_used) return ERR_GENERAL;
-    keyCols.push_back(src->cols[n]);
-  }
-  COLSET view;
-  view.cols = keyCols.data();
-  view.col_capacity = view.cols_used = static_cast<uint16_t>(keyCols.size());
-  view.row_capacity = src->row_capacity;
-  view.rows_held = src->rows_held;
-  const int rc = SCR_RowToParams(&view, static_cast<uint32_t>(r), 1, 1, out, false, false, nullptr);
-  view.cols = nullptr;
-  return rc;
-}
-
 // The key values of keyset row k as parameters.
 int KeyParams(Change* c, uint32_t k, COLSET** out) {
-  if (c->cur->cursorType == SQL_CURSOR_STATIC) return StaticKeys(c, k, out);
+  // A static cursor keeps no key window: its row k gives its keys.
+  if (c->cur->cursorType == SQL_CURSOR_STATIC) return scs_p_StaticRowKeys(c->cur, k, out);
   const int64_t w = KeyRow(c, k);
   if (w < 0) return ERR_GENERAL;
   return SCR_RowToParams(&c->ks->window, static_cast<uint32_t>(w), 1, 1, out, false, false,
@@ -206,7 +174,9 @@ int RowParams(Change* c, uint32_t k, uint32_t i, ColSetPtr* out,
   }
   if (c->compare) {
     int64_t vr = 0;
-    const COLSET* kept = staticKept ? own.values.get() : ValueRows(c, i, &vr);
+    const COLSET* kept = staticKept    ? own.values.get()
+                         : c->kept != nullptr ? c->kept
+                                              : ValueRows(c, i, &vr);
     // The values query reads every column of the table; values kept as
     // fetched are the select list's.
     const std::vector<SCR_COLDESC>& cols = staticKept          ? own.cols
@@ -232,6 +202,14 @@ int RowParams(Change* c, uint32_t k, uint32_t i, ColSetPtr* out,
   return 0;
 }
 
+// A row that fails for a reason of the cursor's own, not the data
+// source's: the reason goes beside the row's error.
+uint16_t Explained(Change* c, int code) {
+  if (JdbcStmt* aux = AGT_Stmt(c->a->auxStmt)) errPostIndex(&aux->errors, code);
+  c->lastError = static_cast<uint32_t>(code);
+  return SQL_ROW_ERROR;
+}
+
 // Changes keyset row k, whose new values (update) are row `next` of the
 // values and whose kept values are those of rowset row i. The status the
 // row takes.
@@ -242,7 +220,8 @@ uint16_t ChangeRow(Change* c, uint32_t k, uint32_t next, uint32_t i) {
   std::vector<SCR_PARAMDESC> descs = c->columnDescs;
   std::vector<std::string> compare;
   std::vector<uint8_t> isNull;
-  if (RowParams(c, k, i, &params, &descs, &compare, &isNull) != 0) return SQL_ROW_ERROR;
+  if (int rc = RowParams(c, k, i, &params, &descs, &compare, &isNull))
+    return rc == ERR_ROW_NOT_TIED ? Explained(c, rc) : SQL_ROW_ERROR;
   if (c->op == SQL_UPDATE) {
     COLSET* nv = nullptr;
     if (SCR_RowToParams(c->values.get(), next, 1, 1, &nv, false, false, nullptr) != 0)
@@ -341,6 +320,47 @@ void KeepOwnUpdates(Change* c, uint32_t i0, uint32_t n, const uint16_t* statuses
   scs_p_OwnRowsUpdated(c->cur, rows);
 }
 
+// The keyset row a bookmark names (a mixed cursor's: its row in the
+// current block), or -1 when it names none the cursor can reach.
+int64_t KeysetRowOf(Change* c, uint64_t mark) {
+  const SCR_CURSOR* cur = c->cur;
+  if (cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN && cur->keysetSize != 0) {
+    const int64_t inBlock = scs_p_MixedMarkRow(cur, mark);
+    if (inBlock < 0) Explained(c, ERR_OUTSIDE_KEY_BLOCK);
+    return inBlock;
+  }
+  return mark >= 1 && mark <= static_cast<uint64_t>(INT32_MAX) ? static_cast<int64_t>(mark - 1)
+                                                              : -1;
+}
+
+// Changes keyset row k by bookmark (update values: row `next`). Under
+// values concurrency the kept values of a row of the current rowset
+// (first.., `held` rows) are beside the rowset; a keyset cursor's row
+// elsewhere is read again by key and must still read as it was fetched.
+uint16_t ChangeByBookmark(Change* c, uint32_t k, uint32_t next, uint32_t first, uint32_t held) {
+  const SCR_CURSOR* cur = c->cur;
+  if (!c->compare || cur->cursorType == SQL_CURSOR_STATIC) return ChangeRow(c, k, next, 0);
+  if (k >= first && k - first < held) return ChangeRow(c, k, next, k - first);
+  // A mixed cursor keeps no values of the rows of its block outside the rowset.
+  if (cur->keysetSize != 0) return Explained(c, ERR_BOOKMARK_OUTSIDE_ROWSET);
+  const int64_t w = KeyRow(c, k);
+  if (w < 0) return SQL_ROW_ERROR;
+  ColSetPtr key;
+  if (ColSetAlloc(&key, &c->ks->window, 1) != 0 ||
+      ColSetCopyRows(key.get(), &c->ks->window, 0, static_cast<uint32_t>(w), 0) != 0)
+    return SQL_ROW_ERROR;
+  ColSetPtr kept;
+  const int rc = scs_p_KeptByKey(c->cur, key.get(), k, &kept);
+  if (rc != 0) {
+    if (rc != ERR_NO_ROWS_CHANGED) c->lastError = static_cast<uint32_t>(rc);
+    return SQL_ROW_ERROR;
+  }
+  c->kept = kept.get();
+  const uint16_t st = ChangeRow(c, k, next, 0);
+  c->kept = nullptr;
+  return st;
+}
+
 uint16_t* NewStatuses(uint32_t n) {
   auto* s = static_cast<uint16_t*>(std::malloc(std::max<uint32_t>(n, 1) * sizeof(uint16_t)));
   if (s != nullptr)
@@ -371,6 +391,7 @@ int SCR_PosOpDispatch(SCR_CURSOR* cur, int32_t row, uint16_t op, uint16_t** stat
   UniqueFree<uint16_t> out(NewStatuses(n));
   if (out == nullptr) rc = ERR_NO_MEMORY;
   uint32_t addressed = 0, changed = 0;
+  if (rc == 0 && op == SQL_ADD) scs_p_AddedBegin(cur, n);
   for (uint32_t j = 0; rc == 0 && j < n; ++j) {
     if (Skipped(c.values.get(), j)) continue;
     ++addressed;
@@ -378,6 +399,7 @@ int SCR_PosOpDispatch(SCR_CURSOR* cur, int32_t row, uint16_t op, uint16_t** stat
     const uint16_t st = op == SQL_ADD ? InsertRow(&c, j) : ChangeRow(&c, first + i, j, i);
     out.get()[j] = st;
     if (st != SQL_ROW_ERROR) ++changed;
+    if (st == SQL_ROW_ADDED) scs_p_AddedRow(cur, c.values.get(), c.names, j);
     const uint32_t k = first + i;
     if (op != SQL_ADD && c.ks != nullptr && k < c.ks->status.size()) c.ks->status[k] = st;
   }
@@ -417,38 +439,32 @@ int SCR_BulkOpDispatch(SCR_CURSOR* cur, uint16_t op, const uint64_t* bookmarks, 
   if (change == SQL_UPDATE && (values == nullptr || values->rows_held < rows)) return ERR_GENERAL;
   Change c{};
   int rc = Prepared(cur, change, std::move(values), std::move(columns), &c);
-  // Bookmarks name keyset rows; whether one can be reached by key is the
-  // key window's matter, and a row it does not hold is that row's error.
-  // A mixed cursor's bookmarks name keys, reached in its current block.
-  const bool mixed = cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN && cur->keysetSize != 0;
   if (rc == 0 && cur->cursorType == SQL_CURSOR_DYNAMIC) rc = ERR_BULK_NOT_SUPPORTED;
   UniqueFree<uint16_t> out(NewStatuses(rows));
   if (out == nullptr) rc = rc != 0 ? rc : ERR_NO_MEMORY;
-  uint32_t changed = 0;
+  // The current rowset: its first keyset row (a mixed cursor's, in its
+  // block) and the rows fetched, whatever the array size the operation
+  // came with.
+  const bool mixed = cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN && cur->keysetSize != 0;
   const uint32_t base = mixed && c.ks != nullptr
                             ? c.ks->rowsetInBlock
                             : static_cast<uint32_t>(std::max(cur->rowsetStart, 1) - 1);
-  // The rowset fetched, whatever the array size the operation came with.
   const uint32_t held = c.ks != nullptr && c.ks->values != nullptr ? c.ks->values->rows_held : 0;
+  uint32_t changed = 0;
+  std::vector<uint32_t> updated;
   for (uint32_t j = 0; rc == 0 && j < rows; ++j) {
-    const int64_t inBlock = mixed ? scs_p_MixedMarkRow(cur, bookmarks[j]) : 0;
-    const uint64_t b = !mixed ? bookmarks[j] : static_cast<uint64_t>(inBlock + 1);
-    uint16_t st = SQL_ROW_ERROR;
-    // The kept values are the rowset's: a bookmark outside it has none.
-    const bool reachable = b >= 1 && b <= static_cast<uint64_t>(INT32_MAX) &&
-                           (!c.compare || cur->cursorType == SQL_CURSOR_STATIC ||
-                            (b - 1 >= base && b - 1 < base + held));
+    const int64_t k = KeysetRowOf(&c, bookmarks[j]);
     // Update values are the bound arrays' row j, whatever the bookmark.
-    if (reachable)
-      st = ChangeRow(&c, static_cast<uint32_t>(b - 1), j,
-                     c.compare && cur->cursorType != SQL_CURSOR_STATIC
-                         ? static_cast<uint32_t>(b - 1 - base)
-                         : 0);
+    const uint16_t st = k >= 0 ? ChangeByBookmark(&c, static_cast<uint32_t>(k), j, base, held)
+                               : SQL_ROW_ERROR;
     out.get()[j] = st;
     if (st != SQL_ROW_ERROR) ++changed;
-    if (reachable && c.ks != nullptr && b - 1 < c.ks->status.size()) c.ks->status[b - 1] = st;
+    if (st == SQL_ROW_UPDATED) updated.push_back(static_cast<uint32_t>(k));
+    if (k >= 0 && c.ks != nullptr && static_cast<uint64_t>(k) < c.ks->status.size())
+      c.ks->status[static_cast<size_t>(k)] = st;
   }
   if (rc == 0) {
+    scs_p_OwnBookmarksUpdated(cur, updated, base, held);
     rc = Outcome(c, rows, changed);
     cur->affectedRows = static_cast<int32_t>(changed);
   }

@@ -204,10 +204,13 @@ int ValuesDigests(KS_KEYSET* ks, const std::vector<uint16_t>& cols, std::vector<
 
 // The values row of each cache row. When every row reads alike, row for
 // row; otherwise a row is tied only to the one values row that reads like
-// it, where no other row of either reads so, and in order. A row the
-// cursor cannot tell apart from another by what it shows has no key and
-// its changes answer a conflict: the key of its neighbour would change
-// the wrong row.
+// it, where no other row of either reads so, and in order. A row read
+// alike nowhere was changed since (a change of it is a conflict); one the
+// cursor cannot tell apart from another by what it shows has no key, and
+// a change of it says so: the key of its neighbour would change the wrong
+// row.
+constexpr int32_t kUntold = -2;  // read alike elsewhere, but not told which
+
 std::vector<int32_t> Align(const std::vector<uint64_t>& seen, const std::vector<uint64_t>& now) {
   std::vector<int32_t> at(seen.size(), -1);
   if (seen == now) {
@@ -228,9 +231,12 @@ std::vector<int32_t> Align(const std::vector<uint64_t>& seen, const std::vector<
   int32_t last = -1;
   for (size_t i = 0; i < seen.size(); ++i) {
     const auto it = after.find(seen[i]);
-    if (it == after.end() || it->second.count != 1 || before[seen[i]].count != 1 ||
-        it->second.row <= last)
+    // A row read nowhere alike was changed since: its change is a conflict.
+    if (it == after.end()) continue;
+    if (it->second.count != 1 || before[seen[i]].count != 1 || it->second.row <= last) {
+      at[i] = kUntold;
       continue;
+    }
     at[i] = last = it->second.row;
   }
   return at;
@@ -278,18 +284,22 @@ int scs_p_StaticConcurrency(SCR_CURSOR* cur) {
   SCR_ANALYSIS* a = cur->analysis;
   if (a == nullptr || !a->concurrencyPending) return 0;
   if (ChangeableStatic(cur)) {
-    if (cur->concurrency == SQL_CONCUR_VALUES) {
-      KS_KEYSET* ks = KS_Keyset(cur);
+    std::vector<uint16_t> keys;
+    const bool apart = !VisibleKeys(*a, &keys);
+    KS_KEYSET* ks = nullptr;
+    if (cur->concurrency == SQL_CONCUR_VALUES || apart) {
+      ks = KS_Keyset(cur);
       if (ks == nullptr) return ERR_NO_MEMORY;
       ks->ownRows.clear();
       ks->valuesRowOf.clear();
-      std::vector<uint16_t> keys;
-      if (!VisibleKeys(*a, &keys)) {
-        if (int rc = KeysApart(cur, ks)) return rc;
-      }
     }
     if (cur->concurrency == SQL_CONCUR_LOCK && a->lockByUpdate != 0) {
       if (int rc = LockAll(cur)) return rc;
+    }
+    // Under either concurrency a change needs each row's key; the rows are
+    // locked by now, so the values read for the tie are the rows shown.
+    if (apart) {
+      if (int rc = KeysApart(cur, ks)) return rc;
     }
   }
   // The locks of " FOR UPDATE" last as long as the agent's cursor; a
@@ -308,6 +318,44 @@ uint16_t scs_p_StaticRowStatus(SCR_CURSOR* cur, uint32_t row) {
   return s;
 }
 
+namespace {
+
+// The key of cache row k, whose cached row is `row`: from the row itself,
+// or from the values row tied to it.
+int RowKeys(SCR_CURSOR* cur, uint32_t k, const COLSET* row, COLSET** keys) {
+  SCR_ANALYSIS* a = cur->analysis;
+  std::vector<uint16_t> keyCols;
+  if (VisibleKeys(*a, &keyCols)) {
+    ColumnView view(row, keyCols);
+    return view.get() != nullptr ? SCR_RowToParams(view.get(), 0, 1, 1, keys, false, false, nullptr)
+                                 : ERR_GENERAL;
+  }
+  KS_KEYSET* ks = a->keyset.get();
+  if (ks == nullptr || !scs_p_KeyColumns(*a, &keyCols) || ks->values == nullptr)
+    return ERR_GENERAL;
+  const int32_t j = k < ks->valuesRowOf.size() ? ks->valuesRowOf[k] : -1;
+  if (j == kUntold) return ERR_ROW_NOT_TIED;
+  if (j < 0) return ERR_GENERAL;
+  int rc = DSC_EnsureWindow(&ks->valuesCache, static_cast<uint32_t>(j), 1, &ks->valuesWindow,
+                            ks->values);
+  const int64_t r = static_cast<int64_t>(j) - std::max(ks->valuesWindow, 0);
+  ColumnView view(ks->values, keyCols);
+  if (rc == 0 && (view.get() == nullptr || r < 0 || r >= ks->values->rows_held)) rc = ERR_GENERAL;
+  if (rc == 0)
+    rc = SCR_RowToParams(view.get(), static_cast<uint32_t>(r), 1, 1, keys, false, false, nullptr);
+  return rc;
+}
+
+}  // namespace
+
+int scs_p_StaticRowKeys(SCR_CURSOR* cur, uint32_t k, COLSET** keys) {
+  *keys = nullptr;
+  if (cur->analysis == nullptr || static_cast<int64_t>(k) >= cur->rowCount) return ERR_GENERAL;
+  ColSetPtr row;
+  if (int rc = CachedRows(cur, k, 1, &row)) return rc;
+  return RowKeys(cur, k, row.get(), keys);
+}
+
 int scs_p_StaticKeptRow(SCR_CURSOR* cur, uint32_t k, SCR_KEPTROW* out) {
   SCR_ANALYSIS* a = cur->analysis;
   KS_KEYSET* ks = a != nullptr ? a->keyset.get() : nullptr;
@@ -317,26 +365,8 @@ int scs_p_StaticKeptRow(SCR_CURSOR* cur, uint32_t k, SCR_KEPTROW* out) {
   for (uint16_t s : c.result) out->cols.push_back(a->selectCols[s]);
   ColSetPtr row;
   if (int rc = CachedRows(cur, k, 1, &row)) return rc;
-  std::vector<uint16_t> keyCols;
   COLSET* keys = nullptr;
-  int rc = 0;
-  if (VisibleKeys(*a, &keyCols)) {
-    ColumnView view(row.get(), keyCols);
-    rc = view.get() != nullptr ? SCR_RowToParams(view.get(), 0, 1, 1, &keys, false, false, nullptr)
-                               : ERR_GENERAL;
-  } else {
-    const int32_t j = k < ks->valuesRowOf.size() ? ks->valuesRowOf[k] : -1;
-    if (j < 0 || !scs_p_KeyColumns(*a, &keyCols) || ks->values == nullptr) return ERR_GENERAL;
-    rc = DSC_EnsureWindow(&ks->valuesCache, static_cast<uint32_t>(j), 1, &ks->valuesWindow,
-                          ks->values);
-    const int64_t r = static_cast<int64_t>(j) - std::max(ks->valuesWindow, 0);
-    ColumnView view(ks->values, keyCols);
-    if (rc == 0 && (view.get() == nullptr || r < 0 || r >= ks->values->rows_held))
-      rc = ERR_GENERAL;
-    if (rc == 0)
-      rc = SCR_RowToParams(view.get(), static_cast<uint32_t>(r), 1, 1, &keys, false, false,
-                           nullptr);
-  }
+  int rc = RowKeys(cur, k, row.get(), &keys);
   out->keys.reset(keys);
   if (rc != 0) return rc;
   const auto own = ks->ownRows.find(k);

@@ -83,18 +83,15 @@ int ReadByKey(SCR_CURSOR* cur, const COLSET* keys, const std::vector<uint16_t>& 
   return static_cast<int>(run);
 }
 
-// A static cursor's rows are read again one by one, by the keys its own
-// rows give, and what each finds is kept beside its cache row: the rows it
-// read stay as they were.
-int RefreshStatic(SCR_CURSOR* cur, const uint32_t* rows, uint32_t count) {
+// A static cursor's cache rows are read again one by one, by the keys its
+// own rows give, and what each finds is kept beside its cache row: the
+// rows it read stay as they were.
+int RefreshStatic(SCR_CURSOR* cur, const std::vector<uint32_t>& cacheRows) {
   const SCR_ANALYSIS& a = *cur->analysis;
-  if (cur->rowsetStart < 1) return ERR_GENERAL;
   std::vector<uint16_t> keyCols(a.ks.keys.size());
   std::iota(keyCols.begin(), keyCols.end(), 0);
   int rc = 0;
-  for (uint32_t i = 0; i < count; ++i) {
-    if (rows[i] < 1) return ERR_GENERAL;
-    const auto k = static_cast<uint32_t>(cur->rowsetStart - 1) + rows[i] - 1;
+  for (const uint32_t k : cacheRows) {
     SCR_KEPTROW kept;
     COLSET fresh{};
     int r = scs_p_StaticKeptRow(cur, k, &kept);
@@ -108,6 +105,55 @@ int RefreshStatic(SCR_CURSOR* cur, const uint32_t* rows, uint32_t count) {
 }
 
 }  // namespace
+
+int scs_p_ReadValuesByKey(SCR_CURSOR* cur, const COLSET* keys, COLSET* fresh) {
+  if (cur == nullptr || cur->analysis == nullptr || !cur->analysis->keyset || keys == nullptr)
+    return ERR_GENERAL;
+  std::vector<uint16_t> cols(keys->cols_used);
+  std::iota(cols.begin(), cols.end(), 0);
+  return ReadByKey(cur, keys, cols, fresh);
+}
+
+void scs_p_OwnBookmarksUpdated(SCR_CURSOR* cur, const std::vector<uint32_t>& rows, uint32_t first,
+                               uint32_t held) {
+  if (cur == nullptr || cur->analysis == nullptr || rows.empty() ||
+      cur->concurrency != SQL_CONCUR_VALUES || cur->analysis->valuesMode == 2)
+    return;
+  KS_KEYSET* ks = cur->analysis->keyset.get();
+  int rc = 0;
+  if (cur->cursorType == SQL_CURSOR_STATIC) {
+    rc = RefreshStatic(cur, rows);
+  } else if (ks != nullptr) {
+    // Rows of the rowset keep their values beside it; a keyset cursor's
+    // others only their digest, read again by key. Keys on disk are read
+    // in first, the rowset's before its rows.
+    const bool onDisk = cur->keysetSize == 0 && ks->cache.state == DSC_ON_DISK;
+    std::vector<uint32_t> inRowset, others;
+    for (const uint32_t k : rows) {
+      if (k >= first && k - first < held) inRowset.push_back(k - first + 1);
+      else if (cur->keysetSize == 0) others.push_back(k);
+    }
+    if (!inRowset.empty() && onDisk)
+      rc = DSC_EnsureWindow(&ks->cache, first, held, &ks->windowFirst, &ks->window);
+    if (!inRowset.empty() && rc == 0)
+      rc = scs_p_RefreshOptConcRows(cur, inRowset.data(), static_cast<uint32_t>(inRowset.size()));
+    for (const uint32_t k : others) {
+      int r = onDisk ? DSC_EnsureWindow(&ks->cache, k, 1, &ks->windowFirst, &ks->window) : 0;
+      const int64_t w = static_cast<int64_t>(k) - std::max<int64_t>(ks->windowFirst, 0);
+      if (r == 0 && (ks->windowFirst < 0 || w < 0 || w >= ks->window.rows_held)) r = ERR_GENERAL;
+      ColSetPtr key;
+      COLSET fresh{};
+      if (r == 0) r = PickRows(&ks->window, {static_cast<uint32_t>(w)}, &key);
+      if (r == 0) r = scs_p_ReadValuesByKey(cur, key.get(), &fresh);
+      if (r == 0 && fresh.rows_held == 1) scs_p_KeepFetched(cur, k, &fresh, 0);
+      ColSetFreeColumns(&fresh);
+      if (r != 0) rc = r;
+    }
+  }
+  if (rc != 0)
+    log_message(LOG_LEVEL_ERROR, kSrc, __LINE__,
+                "scs_p_OwnBookmarksUpdated: the values of updated rows could not be read again");
+}
 
 void scs_p_OwnRowsUpdated(SCR_CURSOR* cur, const std::vector<uint32_t>& rows) {
   if (cur == nullptr || cur->analysis == nullptr || rows.empty()) return;
@@ -132,7 +178,15 @@ int scs_p_RefreshOptConcRows(SCR_CURSOR* cur, const uint32_t* rows, uint32_t cou
   // Mode 2 keeps the rows as fetched, which the next fetch brings anew.
   if (count == 0 || cur->concurrency != SQL_CONCUR_VALUES || a.valuesMode == 2 || ks == nullptr)
     return 0;
-  if (cur->cursorType == SQL_CURSOR_STATIC) return RefreshStatic(cur, rows, count);
+  if (cur->cursorType == SQL_CURSOR_STATIC) {
+    if (cur->rowsetStart < 1) return ERR_GENERAL;
+    std::vector<uint32_t> cacheRows;
+    for (uint32_t i = 0; i < count; ++i) {
+      if (rows[i] < 1) return ERR_GENERAL;
+      cacheRows.push_back(static_cast<uint32_t>(cur->rowsetStart - 1) + rows[i] - 1);
+    }
+    return RefreshStatic(cur, cacheRows);
+  }
   if (ks->values == nullptr) return 0;
   std::vector<uint16_t> cols, keyCols(a.ks.keys.size());
   for (size_t k = 0; k < keyCols.size(); ++k) keyCols[k] = static_cast<uint16_t>(k);
@@ -165,9 +219,12 @@ int scs_p_RefreshOptConcRows(SCR_CURSOR* cur, const uint32_t* rows, uint32_t cou
     came.emplace(scs_p_KeyText(&fresh, cols, j), j);
   for (uint32_t i = 0; rc == 0 && i < count; ++i) {
     const auto it = came.find(scs_p_KeyText(keys.get(), keysAt, i));
-    if (it != came.end() && ColSetCopyRows(ks->values, &fresh, at[i], it->second, 0) != 0)
+    if (it == came.end()) continue;
+    if (ColSetCopyRows(ks->values, &fresh, at[i], it->second, 0) != 0)
       log_message(LOG_LEVEL_ERROR, kSrc, __LINE__,
                   "scs_p_RefreshOptConcRows: Could not keep the values of row %u", rows[i]);
+    else if (!block)
+      scs_p_KeepFetched(cur, static_cast<uint32_t>(rowsetKey) + rows[i] - 1, ks->values, at[i]);
   }
   ColSetFreeColumns(&fresh);
   return rc;

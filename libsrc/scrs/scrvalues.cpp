@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <new>
+#include <numeric>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -115,7 +117,46 @@ int KeyedValues(SCR_CURSOR* cur, KS_KEYSET* ks, ColSetPtr ready, uint32_t first,
   return static_cast<int>(rc);
 }
 
+bool KeepsFetched(const SCR_CURSOR* cur) {
+  return cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN && cur->keysetSize == 0 &&
+         cur->concurrency == SQL_CONCUR_VALUES && cur->analysis != nullptr &&
+         cur->analysis->valuesMode != 2;
+}
+
+uint64_t RowDigest(const COLSET* set, uint32_t r) {
+  std::vector<uint16_t> cols(set->cols_used);
+  std::iota(cols.begin(), cols.end(), 0);
+  const uint64_t d = std::hash<std::string>{}(scs_p_KeyText(set, cols, r));
+  return d != 0 ? d : 1;
+}
+
 }  // namespace
+
+void scs_p_KeepFetched(SCR_CURSOR* cur, uint32_t k, const COLSET* values, uint32_t r) {
+  KS_KEYSET* ks = cur->analysis != nullptr ? cur->analysis->keyset.get() : nullptr;
+  if (ks == nullptr || !KeepsFetched(cur) || values == nullptr || r >= values->rows_held) return;
+  try {
+    if (ks->fetchedDigests.size() <= k) ks->fetchedDigests.resize(size_t{k} + 1, 0);
+  } catch (const std::bad_alloc&) {
+    return;  // the row reads as never fetched: a later change compares with it as it stands
+  }
+  ks->fetchedDigests[k] = RowDigest(values, r);
+}
+
+int scs_p_KeptByKey(SCR_CURSOR* cur, const COLSET* key, uint32_t k, ColSetPtr* kept) {
+  KS_KEYSET* ks = cur->analysis != nullptr ? cur->analysis->keyset.get() : nullptr;
+  if (ks == nullptr || key == nullptr) return ERR_GENERAL;
+  ColSetPtr fresh(new (std::nothrow) COLSET());
+  if (fresh == nullptr) return ERR_NO_MEMORY;
+  if (int rc = scs_p_ReadValuesByKey(cur, key, fresh.get())) return rc;
+  if (fresh->rows_held != 1) return ERR_NO_ROWS_CHANGED;
+  // A row never fetched has nothing to compare with: the change compares
+  // with the row as it stands.
+  const uint64_t was = k < ks->fetchedDigests.size() ? ks->fetchedDigests[k] : 0;
+  if (was != 0 && was != RowDigest(fresh.get(), 0)) return ERR_NO_ROWS_CHANGED;
+  *kept = std::move(fresh);
+  return 0;
+}
 
 bool scs_p_KeyColumns(const SCR_ANALYSIS& a, std::vector<uint16_t>* out) {
   out->clear();
@@ -197,8 +238,12 @@ int scs_p_GetOptConcColVals(SCR_CURSOR* cur, COLSET* keyParams, uint32_t first, 
     }
   }
   if (rc != 0) return rc;
-  if (cur->cursorType != SQL_CURSOR_STATIC)
-    return KeyedValues(cur, ks, std::move(ready), first, blocks, blockSize, lastBlock);
+  if (cur->cursorType != SQL_CURSOR_STATIC) {
+    rc = KeyedValues(cur, ks, std::move(ready), first, blocks, blockSize, lastBlock);
+    for (uint32_t i = 0; rc == 0 && i < ks->values->rows_held; ++i)
+      scs_p_KeepFetched(cur, first + i, ks->values, i);
+    return rc;
+  }
   COLSET* params = nullptr;
   if (int r = KS_SpliceParams(cur, KS_PLACE{}, ready.release(), &params)) return r;
   return StaticValues(cur, ks, params);

@@ -41,10 +41,15 @@ const char* scs_p_ExecText(const SCR_CURSOR* cur);
 // unless it holds the locks. 0 or a code.
 int scs_p_StaticConcurrency(SCR_CURSOR* cur);
 
+// The key values of cache row k of a static cursor whose rows can be
+// changed by key, as one row of parameters. 0, ERR_ROW_NOT_TIED when the
+// cursor cannot tell which row of the table it is, or another code.
+int scs_p_StaticRowKeys(SCR_CURSOR* cur, uint32_t k, COLSET** keys);
+
 // What addresses cache row k of a static cursor under values concurrency: its
 // key values and the values a change compares with, one row each, and the
 // columns of those values. The values are the row as the cursor read it, or as
-// its own update left it. 0, or ERR_GENERAL when the row cannot be told.
+// its own update left it. 0, ERR_ROW_NOT_TIED or another code.
 struct SCR_KEPTROW {
   ColSetPtr keys;
   ColSetPtr values;
@@ -61,6 +66,29 @@ int scs_p_StaticOwnRow(SCR_CURSOR* cur, uint32_t k, const COLSET* fresh, uint32_
 // records the rows' new versions, so that neither the next change nor the
 // next fetch takes the cursor's own update for another user's.
 void scs_p_OwnRowsUpdated(SCR_CURSOR* cur, const std::vector<uint32_t>& rows);
+
+// The values query's rows (every column of the table) of the keys that are
+// the rows of `keys`, read afresh into *fresh. 0 or a code.
+int scs_p_ReadValuesByKey(SCR_CURSOR* cur, const COLSET* keys, COLSET* fresh);
+
+// A keyset cursor (keyset size 0) under values concurrency keeps a digest
+// of every row it fetched. Row r of `values` (as the values query reads
+// rows) is keyset row k as last fetched.
+void scs_p_KeepFetched(SCR_CURSOR* cur, uint32_t k, const COLSET* values, uint32_t r);
+
+// The values to compare with for a change by bookmark of keyset row k,
+// outside the current rowset, whose key is row 0 of `key`: the row read
+// again by key, when it still reads as the cursor last fetched it. 0 with
+// one row in *kept; ERR_NO_ROWS_CHANGED when another user changed or
+// removed it since (a conflict); or another code.
+int scs_p_KeptByKey(SCR_CURSOR* cur, const COLSET* key, uint32_t k, ColSetPtr* kept);
+
+// After the cursor's own change by bookmark of keyset rows `rows` (0-based;
+// a mixed cursor's rows of its block, a static cursor's cache rows): the
+// kept values follow what it wrote, as after a positioned update. `first`
+// is the row of the current rowset's first row, `held` its rows.
+void scs_p_OwnBookmarksUpdated(SCR_CURSOR* cur, const std::vector<uint32_t>& rows,
+                               uint32_t first, uint32_t held);
 
 // Stores the versions of block rows `at` (0-based) of a dynamic cursor as
 // its next fetch will read them. 0 or a code.
