@@ -113,7 +113,7 @@ struct DrvError {
   const char* message;
 };
 
-constexpr int kDrvErrorCount = 185;  // codes 0 .. 184
+constexpr int kDrvErrorCount = 186;  // codes 0 .. 185
 static_assert(kDrvErrorCount == ERR_CODE_LIMIT, "the driver's table holds every code");
 extern const std::array<DrvError, kDrvErrorCount> DrvErrorTable;
 
