@@ -242,154 +242,100 @@ TEST_P(AnyCursorClaimsDm, WhatEachCursorKindClaimsWorks) {
   EXPECT_NE(0u, positioned & SQL_PS_POSITIONED_DELETE);
 }
 
-// What a cursor sees of its own changes once it comes back to them, against
-// its ATTRIBUTES2 answer: an added row reached (ADDITIONS), a deleted row
-// gone without a hole (DELETIONS), an updated row's new value (UPDATES). A
-// bit not claimed is shown not to hold. (A mixed cursor is keyset-driven
-// within its key block and dynamic beyond it: neither answer fits it.)
-// Where the answer claims SQL_ATTR_MAX_ROWS for SELECT, it stops the result.
+// What a cursor sees of its own changes when it comes back, against its
+// ATTRIBUTES2 answer, claimed or not: the row it added, the row it deleted
+// gone without a hole, its update. (A mixed cursor is keyset-driven in its
+// key block and dynamic beyond it: neither answer fits it.)
 TEST_P(AnyCursorClaimsDm, SensitivityBitsSayWhatTheCursorSeesOfItsOwnChanges) {
   table_ = "sense_" + qmr_test::Lower(GetParam());
   Exec("DROP TABLE " + table_);
   MustExec("CREATE TABLE " + table_ + " (id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(10))");
-  const struct {
-    const char* name;
-    SQLULEN type, keyset;
-    SQLUSMALLINT attrs2;
-  } kinds[] = {{"static", SQL_CURSOR_STATIC, 0, SQL_STATIC_CURSOR_ATTRIBUTES2},
-               {"keyset", SQL_CURSOR_KEYSET_DRIVEN, 0, SQL_KEYSET_CURSOR_ATTRIBUTES2},
-               {"dynamic", SQL_CURSOR_DYNAMIC, 0, SQL_DYNAMIC_CURSOR_ATTRIBUTES2}};
-  for (const auto& k : kinds) {
-    const SQLUINTEGER a2 = Info(k.attrs2);
-    ASSERT_TRUE(Open(k.type, k.keyset, SQL_CONCUR_VALUES, false)) << k.name;
+  for (const auto& k : {std::pair<SQLULEN, SQLUSMALLINT>{SQL_CURSOR_STATIC, SQL_STATIC_CURSOR_ATTRIBUTES2},
+                        {SQL_CURSOR_KEYSET_DRIVEN, SQL_KEYSET_CURSOR_ATTRIBUTES2},
+                        {SQL_CURSOR_DYNAMIC, SQL_DYNAMIC_CURSOR_ATTRIBUTES2}}) {
+    const SQLUINTEGER a2 = Info(k.second);
+    ASSERT_TRUE(Open(k.first, 0, SQL_CONCUR_VALUES, false)) << k.first;
     SQLUSMALLINT status[3] = {};
     SQLULEN fetched = 0;
     SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, status, 0);
     SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
-    // Rows 2, 3, 4: update 2, delete 3, add 101 from the third row's buffers.
-    ASSERT_EQ(2, FirstId(SQL_FETCH_ABSOLUTE, 2)) << k.name;
+    // Rows 2, 3, 4: 2 updated, 3 deleted, 101 added from the third's buffers.
+    ASSERT_EQ(2, FirstId(SQL_FETCH_ABSOLUTE, 2)) << k.first;
     SetValue(0, "u");
-    EXPECT_EQ(SQL_SUCCESS, SQLSetPos(stmt_, 1, SQL_UPDATE, SQL_LOCK_NO_CHANGE))
-        << k.name << Diag(SQL_HANDLE_STMT, stmt_);
-    EXPECT_EQ(SQL_SUCCESS, SQLSetPos(stmt_, 2, SQL_DELETE, SQL_LOCK_NO_CHANGE))
-        << k.name << Diag(SQL_HANDLE_STMT, stmt_);
     ids_[2] = 101;
     SetValue(2, "a");
-    EXPECT_EQ(SQL_SUCCESS, SQLSetPos(stmt_, 3, SQL_ADD, SQL_LOCK_NO_CHANGE))
-        << k.name << Diag(SQL_HANDLE_STMT, stmt_);
-    // The whole result again from its start: "id,v" a row, "-" a hole.
-    std::string seen = ";";
-    for (SQLSMALLINT o = SQL_FETCH_FIRST; SQL_SUCCEEDED(SQLFetchScroll(stmt_, o, 0));
-         o = SQL_FETCH_NEXT) {
+    for (SQLUSMALLINT op : {SQL_UPDATE, SQL_DELETE, SQL_ADD})
+      EXPECT_EQ(SQL_SUCCESS, SQLSetPos(stmt_, op == SQL_UPDATE ? 1 : op == SQL_DELETE ? 2 : 3, op,
+                                       SQL_LOCK_NO_CHANGE)) << k.first << Diag(SQL_HANDLE_STMT, stmt_);
+    std::string seen = ";";  // "id,v;" a row, "-;" a hole
+    for (SQLSMALLINT o = SQL_FETCH_FIRST; SQL_SUCCEEDED(SQLFetchScroll(stmt_, o, 0)); o = SQL_FETCH_NEXT)
       for (SQLULEN r = 0; r < fetched; ++r)
         seen += status[r] == SQL_ROW_DELETED ? std::string("-;")
-                : std::to_string(ids_[r]) + "," + std::string((char*)v_[r]) + ";";
-    }
+                : std::to_string(ids_[r]) + "," + (char*)v_[r] + ";";
     SQLCloseCursor(stmt_);
-    if ((a2 & SQL_CA2_MAX_ROWS_SELECT) != 0) {
-      SQLSetStmtAttr(stmt_, SQL_ATTR_MAX_ROWS, (SQLPOINTER)4, 0);
-      ASSERT_EQ(SQL_SUCCESS, SQLExecute(stmt_)) << k.name << Diag(SQL_HANDLE_STMT, stmt_);
-      SQLULEN rows = 0;
-      for (SQLSMALLINT o = SQL_FETCH_FIRST; SQL_SUCCEEDED(SQLFetchScroll(stmt_, o, 0));
-           o = SQL_FETCH_NEXT)
-        rows += fetched;
-      EXPECT_EQ(4u, rows) << k.name;
-      SQLCloseCursor(stmt_);
-    }
-    SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
-    SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
-    const bool added = seen.find(";101,a;") != std::string::npos;
     const bool removed = seen.find(";3,") == std::string::npos && seen.find('-') == std::string::npos;
-    const bool updated = seen.find(";2,u;") != std::string::npos;
-    EXPECT_EQ((a2 & SQL_CA2_SENSITIVITY_ADDITIONS) != 0, added) << k.name << ": " << seen;
-    EXPECT_EQ((a2 & SQL_CA2_SENSITIVITY_DELETIONS) != 0, removed) << k.name << ": " << seen;
-    EXPECT_EQ((a2 & SQL_CA2_SENSITIVITY_UPDATES) != 0, updated) << k.name << ": " << seen;
+    EXPECT_EQ((a2 & SQL_CA2_SENSITIVITY_ADDITIONS) != 0, seen.find(";101,a;") != std::string::npos)
+        << k.first << seen;
+    EXPECT_EQ((a2 & SQL_CA2_SENSITIVITY_DELETIONS) != 0, removed) << k.first << seen;
+    EXPECT_EQ((a2 & SQL_CA2_SENSITIVITY_UPDATES) != 0, seen.find(";2,u;") != std::string::npos)
+        << k.first << seen;
+    if ((a2 & SQL_CA2_MAX_ROWS_SELECT) == 0) continue;
+    SQLSetStmtAttr(stmt_, SQL_ATTR_MAX_ROWS, (SQLPOINTER)4, 0);
+    ASSERT_EQ(SQL_SUCCESS, SQLExecute(stmt_)) << k.first << Diag(SQL_HANDLE_STMT, stmt_);
+    SQLULEN n = 0;
+    for (SQLSMALLINT o = SQL_FETCH_FIRST; SQL_SUCCEEDED(SQLFetchScroll(stmt_, o, 0)); o = SQL_FETCH_NEXT)
+      n += fetched;
+    EXPECT_EQ(4u, n) << k.first;
   }
 }
 
-// A forward-only cursor's claims, each exercised: it fetches forward, keeps
-// the concurrencies it claims, stops at SQL_ATTR_MAX_ROWS, answers the row
-// count, takes SQL_SC_NON_UNIQUE; and named with SQLSetCursorName it takes
-// positioned UPDATE and DELETE on the row it stands on, by its key.
+// A forward-only cursor claims only what it is shown to do here, and named
+// with SQLSetCursorName takes positioned UPDATE and DELETE on the row it
+// stands on, by its key, where its concurrency and its SELECT allow.
 TEST_P(AnyCursorClaimsDm, ForwardOnlyClaimsHoldAndItsNameTakesPositionedChanges) {
   table_ = "fwd_" + qmr_test::Lower(GetParam());
   Exec("DROP TABLE " + table_);
   MustExec("CREATE TABLE " + table_ + " (id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(10))");
-  const SQLUINTEGER a1 = Info(SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES1);
   const SQLUINTEGER a2 = Info(SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES2);
-  EXPECT_EQ(0u, a1 & ~static_cast<SQLUINTEGER>(SQL_CA1_NEXT)) << "a claim not exercised here";
-  EXPECT_EQ(0u, a2 & ~static_cast<SQLUINTEGER>(SQL_CA2_READ_ONLY_CONCURRENCY |
-                                                SQL_CA2_LOCK_CONCURRENCY | SQL_CA2_MAX_ROWS_SELECT |
-                                                SQL_CA2_CRC_EXACT | SQL_CA2_SIMULATE_NON_UNIQUE))
-      << "a claim not exercised here";
-  // A cursor that keeps its own position claims nothing of its own changes.
-  EXPECT_EQ(0u, a2 & static_cast<SQLUINTEGER>(SQL_CA2_SENSITIVITY_ADDITIONS |
-                                              SQL_CA2_SENSITIVITY_DELETIONS |
-                                              SQL_CA2_SENSITIVITY_UPDATES))
-      << "a claim not exercised here";
+  EXPECT_EQ(0u, (Info(SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES1) & ~SQL_CA1_NEXT) |
+                    (a2 & ~(SQL_CA2_READ_ONLY_CONCURRENCY | SQL_CA2_LOCK_CONCURRENCY |
+                            SQL_CA2_MAX_ROWS_SELECT)))
+      << "a claim this test does not exercise";
   const struct {
-    const char* select;  // the named cursor's
+    const char* select;  // "%t" the table
     SQLULEN concurrency;
     const char* state;  // of the positioned statements; "" when they run
-  } rows[] = {
-      {"SELECT id, v FROM %t ORDER BY id", SQL_CONCUR_LOCK, ""},
-      {"SELECT * FROM %t ORDER BY id", SQL_CONCUR_LOCK, ""},
-      {"SELECT id, v FROM %t ORDER BY id", SQL_CONCUR_READ_ONLY, "24000"},
-      {"SELECT v, id FROM %t WHERE id > 0 ORDER BY id", SQL_CONCUR_LOCK, ""},
-      {"SELECT v FROM %t ORDER BY id", SQL_CONCUR_LOCK, "IM940"},
-      {"SELECT a.id, a.v FROM %t a, %t b WHERE a.id = b.id", SQL_CONCUR_LOCK, "IM912"},
-  };
+  } rows[] = {{"SELECT id, v FROM %t ORDER BY id", SQL_CONCUR_LOCK, ""},
+              {"SELECT v, id FROM %t WHERE id > 0 ORDER BY id", SQL_CONCUR_LOCK, ""},
+              {"SELECT id, v FROM %t ORDER BY id", SQL_CONCUR_READ_ONLY, "24000"},
+              {"SELECT v FROM %t ORDER BY id", SQL_CONCUR_LOCK, "IM940"},
+              {"SELECT a.id, a.v FROM %t a, %t b WHERE a.id = b.id", SQL_CONCUR_LOCK, "IM912"}};
   for (const auto& row : rows) {
     std::string select = row.select;
-    for (size_t at = select.find("%t"); at != std::string::npos; at = select.find("%t"))
-      select.replace(at, 2, table_);
-    const bool bit = row.concurrency == SQL_CONCUR_LOCK ? (a2 & SQL_CA2_LOCK_CONCURRENCY) != 0
-                                                         : (a2 & SQL_CA2_READ_ONLY_CONCURRENCY) != 0;
-    if (!bit) continue;
+    for (size_t at; (at = select.find("%t")) != std::string::npos;) select.replace(at, 2, table_);
     ASSERT_TRUE(Open(SQL_CURSOR_FORWARD_ONLY, 0, row.concurrency, false)) << select;
     SQLFreeStmt(stmt_, SQL_CLOSE);
     SQLFreeStmt(stmt_, SQL_UNBIND);
     Rows(1);
     const SQLULEN most = (a2 & SQL_CA2_MAX_ROWS_SELECT) != 0 ? 6 : 10;
     SQLSetStmtAttr(stmt_, SQL_ATTR_MAX_ROWS, (SQLPOINTER)most, 0);
-    if ((a2 & SQL_CA2_SIMULATE_NON_UNIQUE) != 0) {
-      EXPECT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_SIMULATE_CURSOR,
-                                            (SQLPOINTER)SQL_SC_NON_UNIQUE, 0));
-    }
     ASSERT_EQ(SQL_SUCCESS, SQLSetCursorName(stmt_, Text("fwd_cursor"), SQL_NTS));
-    ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, Text(select), SQL_NTS))
-        << select << Diag(SQL_HANDLE_STMT, stmt_);
-    if ((a2 & SQL_CA2_CRC_EXACT) != 0) {
-      SQLLEN count = -1;
-      EXPECT_EQ(SQL_SUCCESS, SQLGetDiagField(SQL_HANDLE_STMT, stmt_, 0, SQL_DIAG_CURSOR_ROW_COUNT,
-                                             &count, 0, nullptr));
-      EXPECT_EQ(static_cast<SQLLEN>(most), count) << select;
-    }
+    ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, Text(select), SQL_NTS)) << select;
     SQLHSTMT u = nullptr;
     ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &u));
-    // Row 2 updated, row 3 deleted, each as the cursor stands on it.
-    int fetched = 0;
-    for (const char* change : {"UPDATE %t SET v = 'p' WHERE CURRENT OF fwd_cursor",
-                               "DELETE FROM %t WHERE CURRENT OF fwd_cursor"}) {
-      std::string sql = change;
-      sql.replace(sql.find("%t"), 2, table_);
-      while (fetched < (sql[0] == 'U' ? 2 : 3) && SQL_SUCCEEDED(SQLFetch(stmt_))) ++fetched;
-      const SQLRETURN rc = SQLExecDirect(u, Text(sql), SQL_NTS);
-      if (*row.state == '\0') {
-        EXPECT_EQ(SQL_SUCCESS, rc) << select << " " << sql << Diag(SQL_HANDLE_STMT, u);
-      } else {
-        EXPECT_EQ(SQL_ERROR, rc) << select << " " << sql;
-        EXPECT_EQ(row.state, qmr_test::State(SQL_HANDLE_STMT, u)) << select << " " << sql;
-      }
+    SQLULEN fetched = 0;  // row 2 updated, row 3 deleted, as the cursor stands on each
+    for (const std::string& head : {"UPDATE " + table_ + " SET v = 'p'", "DELETE FROM " + table_}) {
+      while (fetched < (head[0] == 'U' ? 2u : 3u) && SQL_SUCCEEDED(SQLFetch(stmt_))) ++fetched;
+      const SQLRETURN rc = SQLExecDirect(u, Text(head + " WHERE CURRENT OF fwd_cursor"), SQL_NTS);
+      EXPECT_EQ(row.state, SQL_SUCCEEDED(rc) ? std::string() : qmr_test::State(SQL_HANDLE_STMT, u))
+          << select << " " << head << Diag(SQL_HANDLE_STMT, u);
     }
     SQLFreeHandle(SQL_HANDLE_STMT, u);
     while (SQL_SUCCEEDED(SQLFetch(stmt_))) ++fetched;
-    EXPECT_EQ(static_cast<int>(most), fetched) << select;
-    SQLCloseCursor(stmt_);
-    SQLSetStmtAttr(stmt_, SQL_ATTR_MAX_ROWS, (SQLPOINTER)0, 0);
-    const std::string all = "1,r;2,r;3,r;4,r;5,r;6,r;7,r;8,r;9,r;10,r";
-    EXPECT_EQ(*row.state == '\0' ? "1,r;2,p;4,r;5,r;6,r;7,r;8,r;9,r;10,r" : all, Contents())
-        << select;
+    EXPECT_EQ(most, fetched) << select;
+    EXPECT_EQ(*row.state == '\0' ? "1,r;2,p;4,r;5,r;6,r;7,r;8,r;9,r;10,r"
+                                 : "1,r;2,r;3,r;4,r;5,r;6,r;7,r;8,r;9,r;10,r",
+              Contents()) << select;
   }
 }
 
