@@ -113,7 +113,7 @@ struct DrvError {
   const char* message;
 };
 
-constexpr int kDrvErrorCount = 187;  // codes 0 .. 186
+constexpr int kDrvErrorCount = 188;  // codes 0 .. 187
 static_assert(kDrvErrorCount == ERR_CODE_LIMIT, "the driver's table holds every code");
 extern const std::array<DrvError, kDrvErrorCount> DrvErrorTable;
 

@@ -182,8 +182,13 @@ bool ConstantAnswer(uint16_t type, InfoAnswer* a) {
       return true;
     case SQL_DYNAMIC_CURSOR_ATTRIBUTES1: a->Int(0x1E45); return true;
     case SQL_DYNAMIC_CURSOR_ATTRIBUTES2: a->Int(0x60FB); return true;
-    case SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES1: a->Int(0x1E41); return true;
-    case SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES2: a->Int(0x5083); return true;
+    // Forward-only cursors fetch forward, and SQLSetPos does not move them;
+    // no exact row count is known before the end, and SQL_ATTR_SIMULATE_CURSOR
+    // is not taken.
+    case SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES1: a->Int(SQL_CA1_NEXT); return true;
+    case SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES2:
+      a->Int(SQL_CA2_READ_ONLY_CONCURRENCY | SQL_CA2_LOCK_CONCURRENCY | SQL_CA2_MAX_ROWS_SELECT);
+      return true;
     case SQL_INDEX_KEYWORDS:
     case SQL_INFO_SCHEMA_VIEWS:
       a->Int(0);

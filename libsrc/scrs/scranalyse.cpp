@@ -245,6 +245,25 @@ int AnalyseSelect(SCR_CURSOR* cur, SCR_SQLINFO* info) {
   return scs_p_StaticConcurText(cur);
 }
 
+// A forward-only cursor's SELECT takes positioned statements by key when
+// it reads one table's rows, each once, with the table's key among them.
+int ForwardSelect(SCR_CURSOR* cur, SCR_SQLINFO* info) {
+  SCR_ANALYSIS& a = *cur->analysis;
+  a.flags = info->flags;
+  if (int rc = SCR_ConcurrencyError(cur)) return rc;
+  if (RowsWithoutKeys(info)) return ERR_FORWARD_NOT_POSITIONABLE;
+  if (int rc = TablesOf(cur, info)) return rc;
+  if (a.tables.size() != 1) return ERR_FORWARD_NOT_POSITIONABLE;
+  if (int rc = scs_p_GetTblDescs(cur, &a.tables)) return rc;
+  if (int rc = scs_p_GetTblColDescs(cur, a.tables, 0, a.tables.size(), false, &a.tableCols))
+    return rc;
+  if (int rc = KS_GetKeyColDescs(cur)) return rc;
+  std::vector<SCR_COLDESC> unexpanded;
+  if (int rc = scs_p_SelectColsGet(cur, info, &a.selectCols, &unexpanded)) return rc;
+  scs_p_SelectColComplete(cur);
+  return scs_p_ForwardKeyColumns(&a);
+}
+
 // The data source's naming rules.
 void LoadIdents(uint32_t conn, SCR_IDENTS* id) {
   id->quote = AskText(conn, SQL_IDENTIFIER_QUOTE_CHAR);
@@ -355,4 +374,39 @@ int scs_p_AnalyseStmt(SCR_CURSOR* cur, const char* text) {
   if (rc != 0) MovePrivateErrors(cur);
   cur->kind = rc == 0 ? static_cast<int32_t>(kind) : SCR_KIND_NOT_ANALYSED;
   return rc;
+}
+
+void scs_p_AnalyseForward(SCR_CURSOR* cur, const char* text) {
+  const JdbcStmt* s = AGT_Stmt(cur->stmtHandle);
+  const bool named = s != nullptr && s->cursorName != nullptr && s->cursorName[0] != '\0';
+  const std::string sql = text != nullptr ? text : "";
+  if (cur->analysis != nullptr && cur->analysis->held) {
+    // The same text reads the same way; the rows are the new result's.
+    if (named && cur->analysis->text == sql) return;
+    ReleaseResults(cur->analysis);
+  }
+  // Without the application's name no positioned statement reaches it.
+  if (!named) return;
+  if (cur->analysis == nullptr) {
+    cur->analysis = new (std::nothrow) SCR_ANALYSIS();
+    if (cur->analysis == nullptr) return;
+  }
+  SCR_ANALYSIS& a = *cur->analysis;
+  a.held = true;
+  a.text = sql;
+  a.needsBinding = AskInt(cur->connHandle, INFO_NEEDS_BINDING);
+  LoadIdents(cur->connHandle, &a.idents);
+  int rc = AllocPrivate(cur);
+  SCR_SQLINFO info;
+  SCR_InitSQLInfo(&info);
+  if (rc == 0 && (SCR_AnalyseSQL(&info, a.text.c_str(), 0, a.idents.noQualifier) != 0 ||
+                  info.kind != SCR_KIND_SELECT))
+    rc = ERR_FORWARD_NOT_POSITIONABLE;
+  if (rc == 0) rc = ForwardSelect(cur, &info);
+  SCR_FreeSQLInfo(&info);
+  a.forward.refusal = rc;
+  // What the catalog said while the SELECT was read is no matter of the
+  // cursor's own statement.
+  for (uint32_t h : {a.auxStmt, a.valuesStmt})
+    if (JdbcStmt* aux = AGT_Stmt(h)) errClear(&aux->errors);
 }

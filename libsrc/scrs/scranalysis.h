@@ -156,6 +156,16 @@ struct SCR_BUILT {
 };
 
 // The analysis of one statement, held by its cursor state.
+// What positioned statements naming a forward-only cursor need: why its
+// SELECT cannot take them (0 when it can), the result columns (0-based)
+// that hold the table's key, and the key values of the row the cursor
+// stands on (null when it stands on none).
+struct SCR_FORWARD {
+  int refusal = 0;
+  std::vector<uint16_t> keyCols;
+  ColSetPtr row;
+};
+
 struct SCR_ANALYSIS {
   uint32_t auxStmt = 0;     // private agent statement: catalog calls, positioned operations
   uint32_t valuesStmt = 0;  // private agent statement: values queries
@@ -208,6 +218,7 @@ struct SCR_ANALYSIS {
   int32_t nullCollation = -1;  // SQL_NULL_COLLATION, -1 until asked
   // The result's column descriptions (SCR_LoadResultCols), loaded once.
   SCR_ColDescPtr resultCols;
+  SCR_FORWARD forward;
 };
 
 constexpr uint16_t SCR_NOT_SELECT = 0x0200;
@@ -422,6 +433,21 @@ struct SCR_CURRENTROW {
 };
 // 0, or 64 when the cursor has no current row that can be changed.
 int SCR_CurrentRowKeys(SCR_CURSOR* cur, uint16_t op, SCR_CURRENTROW* out);
+// --- positioned statements on forward-only cursors (scrfwdpos.cpp) -----
+// Reads the SELECT of a forward-only cursor the application named, for
+// the positioned statements that may name it; never fails the execution
+// (in scranalyse.cpp).
+void scs_p_AnalyseForward(SCR_CURSOR* cur, const char* text);
+// The result columns of the key; ERR_FORWARD_NOT_POSITIONABLE when the
+// select list lacks one.
+int scs_p_ForwardKeyColumns(SCR_ANALYSIS* a);
+// True when the cursor keeps the key of the row it stands on.
+bool scs_p_ForwardKeeps(const SCR_CURSOR* cur);
+// The key of row r of `rows` becomes the cursor's current row; none when
+// `rows` is null or holds no row r.
+void scs_p_ForwardKeep(SCR_CURSOR* cur, const COLSET* rows, uint32_t r);
+// SCR_CurrentRowKeys for a forward-only cursor.
+int scs_p_ForwardRowKeys(SCR_CURSOR* cur, SCR_CURRENTROW* out);
 // The status keyset row k shows at its next fetch.
 void SCR_CurrentRowChanged(SCR_CURSOR* cur, uint32_t k, uint16_t status);
 // Positioned statements naming an emulated cursor run by key. True when

@@ -1,5 +1,5 @@
-// Positioned UPDATE and DELETE (WHERE CURRENT OF) naming a cursor the
-// library emulates: the data source never sees that cursor, so the
+// Positioned UPDATE and DELETE (WHERE CURRENT OF) naming a cursor of the
+// library's statements: the data source never sees that cursor, so the
 // statement is run by the current row's key instead, with the
 // application's values first and the key's after them.
 #include <sql.h>
@@ -120,8 +120,8 @@ SCR_CURSOR* Target(const SCR_CURSOR* cur, const SCR_CURRENTOF& q, bool* any) {
   for (uint32_t h : handles) {
     if (h == cur->stmtHandle || !Names(q, NameOf(h))) continue;
     *any = true;
-    SCR_CURSOR* other = SCR_StmtCursor(h);
-    if (other != nullptr && other->cursorType != SQL_CURSOR_FORWARD_ONLY) return other;
+    // Forward-only cursors too: the data source knows none by these names.
+    if (SCR_CURSOR* other = SCR_StmtCursor(h)) return other;
   }
   return nullptr;
 }
@@ -151,7 +151,7 @@ bool SCR_PrepareCurrentOf(SCR_CURSOR* cur, const char* sql, uint32_t* rc) {
   if (q == nullptr) return false;
   bool any = false;
   SCR_CURSOR* target = Split(sql, q) ? Target(cur, *q, &any) : nullptr;
-  // A forward-only cursor of the JDBC driver is the data source's own.
+  // A name no statement of the library answers to is the data source's.
   if (target == nullptr && (any || q->name.empty())) {
     delete q;
     return false;

@@ -75,8 +75,9 @@ uint32_t ScrollText(uint32_t conn, void* value, uint16_t size, uint16_t* length)
 
 // The information answers that describe what the library serves, and only
 // that: static cursors with every orientation and bookmarks; keyset-driven
-// and mixed cursors the same, seeing others' updates and deletions on
-// refetch; dynamic cursors without bookmarks, seeing additions too. Every kind takes read-only, lock and values concurrency
+// and mixed cursors the same, seeing updates on refetch (a deleted row
+// stays, as a hole); dynamic cursors without bookmarks, seeing additions
+// and deletions too. Every kind takes read-only, lock and values concurrency
 // (a statement that cannot be served so is lowered when prepared) and
 // changes its rows through SQLSetPos, and by bookmark where it has them. The
 // cursor type an application asks for is negotiated against the scroll
@@ -103,7 +104,7 @@ bool LibraryAnswer(uint32_t conn, uint16_t type, uint32_t* value) {
       *value = kConcurrency | SQL_CA2_MAX_ROWS_SELECT;
       return true;
     case SQL_KEYSET_CURSOR_ATTRIBUTES2:
-      *value = kConcurrency | SQL_CA2_SENSITIVITY_DELETIONS | SQL_CA2_SENSITIVITY_UPDATES;
+      *value = kConcurrency | SQL_CA2_SENSITIVITY_UPDATES;
       return true;
     case SQL_DYNAMIC_CURSOR_ATTRIBUTES2:
       *value = kConcurrency | SQL_CA2_SENSITIVITY_ADDITIONS | SQL_CA2_SENSITIVITY_DELETIONS |

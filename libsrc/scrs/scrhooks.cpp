@@ -38,6 +38,7 @@ void DropResult(SCR_CURSOR* cur) {
     KS_DropMarks(cur->analysis->keyset.get());
     cur->analysis->keyset->scrollState = KS_BLOCK_NONE;
   }
+  if (cur->analysis != nullptr) cur->analysis->forward.row.reset();
   cur->flags &= static_cast<uint16_t>(~SCR_FLAG_RESULT_CACHED);
   SCR_ResetRowPos(cur);
 }
@@ -71,7 +72,10 @@ int BeforeExecute(SCR_CURSOR* cur, const char* text, const GivenParams& given = 
   cur->flags |= SCR_FLAG_THROUGH_LIBRARY;
   cur->flags &= static_cast<uint16_t>(~SCR_FLAG_CLOSED);
   DropResult(cur);
-  if (cur->cursorType == SQL_CURSOR_FORWARD_ONLY) return 0;
+  if (cur->cursorType == SQL_CURSOR_FORWARD_ONLY) {
+    scs_p_AnalyseForward(cur, text);
+    return 0;
+  }
   if (cur->kind == SCR_KIND_NOT_ANALYSED) {
     if (int rc = scs_p_AnalyseStmt(cur, text)) return rc;
   }
@@ -129,6 +133,8 @@ uint32_t FetchForward(uint32_t stmt, SCR_CURSOR* cur, ROWSTATUS* rs) {
     got += n;
   }
   for (uint32_t r = 1; rc == 0 && r <= got; ++r) SCR_SetRowStatusAt(rs, r, SQL_ROW_SUCCESS);
+  // A positioned statement changes the rowset's first row.
+  if (scs_p_ForwardKeeps(cur)) scs_p_ForwardKeep(cur, rc == 0 ? rs->rows : nullptr, 0);
   return rc;
 }
 
@@ -317,6 +323,13 @@ uint32_t SCR_PrepareExecute(uint32_t stmt, const char* sql, COLSET* params, uint
 uint32_t SCR_Fetch(uint32_t stmt, uint16_t n, COLSET* set) {
   SCR_CURSOR* cur = SCR_StmtCursor(stmt);
   if (cur == nullptr) return ERR_INVALID_ARGUMENT;
+  if (n > 0 && scs_p_ForwardKeeps(cur)) {
+    // One row at a time: the row the application reads is the last one
+    // handed over, and a positioned statement changes that one.
+    const uint32_t rc = SCR_Agent().DRV_Fetch(stmt, 1, set);
+    scs_p_ForwardKeep(cur, rc == 0 ? set : nullptr, 0);
+    return rc;
+  }
   if (cur->cursorType != SQL_CURSOR_STATIC || n == 0) return SCR_Agent().DRV_Fetch(stmt, n, set);
   if (set == nullptr) return ERR_INVALID_ARGUMENT;
   COLSET* out = set;

@@ -475,6 +475,7 @@ int SCR_BulkOpDispatch(SCR_CURSOR* cur, uint16_t op, const uint64_t* bookmarks, 
 }
 
 int SCR_CurrentRowKeys(SCR_CURSOR* cur, uint16_t op, SCR_CURRENTROW* out) {
+  if (cur->cursorType == SQL_CURSOR_FORWARD_ONLY) return scs_p_ForwardRowKeys(cur, out);
   Change c{};
   c.cur = cur;
   c.a = cur->analysis;
@@ -509,6 +510,8 @@ int SCR_CurrentRowKeys(SCR_CURSOR* cur, uint16_t op, SCR_CURRENTROW* out) {
 }
 
 void SCR_CurrentRowChanged(SCR_CURSOR* cur, uint32_t k, uint16_t status) {
+  // A forward-only cursor keeps neither statuses nor values of its rows.
+  if (cur->cursorType == SQL_CURSOR_FORWARD_ONLY) return;
   KS_KEYSET* ks = cur->analysis != nullptr ? cur->analysis->keyset.get() : nullptr;
   if (ks != nullptr && k < ks->status.size()) ks->status[k] = status;
   // The current row is the one SQL_POSITION stands on.

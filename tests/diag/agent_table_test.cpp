@@ -41,7 +41,8 @@ TEST(AgentErrorTable, StateSearchFindsLowestIndex) {
   EXPECT_EQ(19u, errCodeForState("01004"));  // 19 before 109
   EXPECT_EQ(71u, errCodeForState("42000"));  // 71 before 165
   EXPECT_EQ(184u, errCodeForState("IM501"));
-  EXPECT_EQ(15u, errCodeForState("IM935"));  // the last entry is not searched
+  EXPECT_EQ(186u, errCodeForState("IM935"));
+  EXPECT_EQ(15u, errCodeForState("IM940"));  // the last entry is not searched
 }
 
 struct List {

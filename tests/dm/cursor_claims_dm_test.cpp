@@ -242,6 +242,103 @@ TEST_P(AnyCursorClaimsDm, WhatEachCursorKindClaimsWorks) {
   EXPECT_NE(0u, positioned & SQL_PS_POSITIONED_DELETE);
 }
 
+// What a cursor sees of its own changes when it comes back, against its
+// ATTRIBUTES2 answer, claimed or not: the row it added, the row it deleted
+// gone without a hole, its update. (A mixed cursor is keyset-driven in its
+// key block and dynamic beyond it: neither answer fits it.)
+TEST_P(AnyCursorClaimsDm, SensitivityBitsSayWhatTheCursorSeesOfItsOwnChanges) {
+  table_ = "sense_" + qmr_test::Lower(GetParam());
+  Exec("DROP TABLE " + table_);
+  MustExec("CREATE TABLE " + table_ + " (id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(10))");
+  for (const auto& k : {std::pair<SQLULEN, SQLUSMALLINT>{SQL_CURSOR_STATIC, SQL_STATIC_CURSOR_ATTRIBUTES2},
+                        {SQL_CURSOR_KEYSET_DRIVEN, SQL_KEYSET_CURSOR_ATTRIBUTES2},
+                        {SQL_CURSOR_DYNAMIC, SQL_DYNAMIC_CURSOR_ATTRIBUTES2}}) {
+    const SQLUINTEGER a2 = Info(k.second);
+    ASSERT_TRUE(Open(k.first, 0, SQL_CONCUR_VALUES, false)) << k.first;
+    SQLUSMALLINT status[3] = {};
+    SQLULEN fetched = 0;
+    SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, status, 0);
+    SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
+    // Rows 2, 3, 4: 2 updated, 3 deleted, 101 added from the third's buffers.
+    ASSERT_EQ(2, FirstId(SQL_FETCH_ABSOLUTE, 2)) << k.first;
+    SetValue(0, "u");
+    ids_[2] = 101;
+    SetValue(2, "a");
+    for (SQLUSMALLINT op : {SQL_UPDATE, SQL_DELETE, SQL_ADD})
+      EXPECT_EQ(SQL_SUCCESS, SQLSetPos(stmt_, op == SQL_UPDATE ? 1 : op == SQL_DELETE ? 2 : 3, op,
+                                       SQL_LOCK_NO_CHANGE)) << k.first << Diag(SQL_HANDLE_STMT, stmt_);
+    std::string seen = ";";  // "id,v;" a row, "-;" a hole
+    for (SQLSMALLINT o = SQL_FETCH_FIRST; SQL_SUCCEEDED(SQLFetchScroll(stmt_, o, 0)); o = SQL_FETCH_NEXT)
+      for (SQLULEN r = 0; r < fetched; ++r)
+        seen += status[r] == SQL_ROW_DELETED ? std::string("-;")
+                : std::to_string(ids_[r]) + "," + (char*)v_[r] + ";";
+    SQLCloseCursor(stmt_);
+    const bool removed = seen.find(";3,") == std::string::npos && seen.find('-') == std::string::npos;
+    EXPECT_EQ((a2 & SQL_CA2_SENSITIVITY_ADDITIONS) != 0, seen.find(";101,a;") != std::string::npos)
+        << k.first << seen;
+    EXPECT_EQ((a2 & SQL_CA2_SENSITIVITY_DELETIONS) != 0, removed) << k.first << seen;
+    EXPECT_EQ((a2 & SQL_CA2_SENSITIVITY_UPDATES) != 0, seen.find(";2,u;") != std::string::npos)
+        << k.first << seen;
+    if ((a2 & SQL_CA2_MAX_ROWS_SELECT) == 0) continue;
+    SQLSetStmtAttr(stmt_, SQL_ATTR_MAX_ROWS, (SQLPOINTER)4, 0);
+    ASSERT_EQ(SQL_SUCCESS, SQLExecute(stmt_)) << k.first << Diag(SQL_HANDLE_STMT, stmt_);
+    SQLULEN n = 0;
+    for (SQLSMALLINT o = SQL_FETCH_FIRST; SQL_SUCCEEDED(SQLFetchScroll(stmt_, o, 0)); o = SQL_FETCH_NEXT)
+      n += fetched;
+    EXPECT_EQ(4u, n) << k.first;
+  }
+}
+
+// A forward-only cursor claims only what it is shown to do here, and named
+// with SQLSetCursorName takes positioned UPDATE and DELETE on the row it
+// stands on, by its key, where its concurrency and its SELECT allow.
+TEST_P(AnyCursorClaimsDm, ForwardOnlyClaimsHoldAndItsNameTakesPositionedChanges) {
+  table_ = "fwd_" + qmr_test::Lower(GetParam());
+  Exec("DROP TABLE " + table_);
+  MustExec("CREATE TABLE " + table_ + " (id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(10))");
+  const SQLUINTEGER a2 = Info(SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES2);
+  EXPECT_EQ(0u, (Info(SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES1) & ~SQL_CA1_NEXT) |
+                    (a2 & ~(SQL_CA2_READ_ONLY_CONCURRENCY | SQL_CA2_LOCK_CONCURRENCY |
+                            SQL_CA2_MAX_ROWS_SELECT)))
+      << "a claim this test does not exercise";
+  const struct {
+    const char* select;  // "%t" the table
+    SQLULEN concurrency;
+    const char* state;  // of the positioned statements; "" when they run
+  } rows[] = {{"SELECT id, v FROM %t ORDER BY id", SQL_CONCUR_LOCK, ""},
+              {"SELECT v, id FROM %t WHERE id > 0 ORDER BY id", SQL_CONCUR_LOCK, ""},
+              {"SELECT id, v FROM %t ORDER BY id", SQL_CONCUR_READ_ONLY, "24000"},
+              {"SELECT v FROM %t ORDER BY id", SQL_CONCUR_LOCK, "IM940"},
+              {"SELECT a.id, a.v FROM %t a, %t b WHERE a.id = b.id", SQL_CONCUR_LOCK, "IM912"}};
+  for (const auto& row : rows) {
+    std::string select = row.select;
+    for (size_t at; (at = select.find("%t")) != std::string::npos;) select.replace(at, 2, table_);
+    ASSERT_TRUE(Open(SQL_CURSOR_FORWARD_ONLY, 0, row.concurrency, false)) << select;
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+    SQLFreeStmt(stmt_, SQL_UNBIND);
+    Rows(1);
+    const SQLULEN most = (a2 & SQL_CA2_MAX_ROWS_SELECT) != 0 ? 6 : 10;
+    SQLSetStmtAttr(stmt_, SQL_ATTR_MAX_ROWS, (SQLPOINTER)most, 0);
+    ASSERT_EQ(SQL_SUCCESS, SQLSetCursorName(stmt_, Text("fwd_cursor"), SQL_NTS));
+    ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, Text(select), SQL_NTS)) << select;
+    SQLHSTMT u = nullptr;
+    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &u));
+    SQLULEN fetched = 0;  // row 2 updated, row 3 deleted, as the cursor stands on each
+    for (const std::string& head : {"UPDATE " + table_ + " SET v = 'p'", "DELETE FROM " + table_}) {
+      while (fetched < (head[0] == 'U' ? 2u : 3u) && SQL_SUCCEEDED(SQLFetch(stmt_))) ++fetched;
+      const SQLRETURN rc = SQLExecDirect(u, Text(head + " WHERE CURRENT OF fwd_cursor"), SQL_NTS);
+      EXPECT_EQ(row.state, SQL_SUCCEEDED(rc) ? std::string() : qmr_test::State(SQL_HANDLE_STMT, u))
+          << select << " " << head << Diag(SQL_HANDLE_STMT, u);
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, u);
+    while (SQL_SUCCEEDED(SQLFetch(stmt_))) ++fetched;
+    EXPECT_EQ(most, fetched) << select;
+    EXPECT_EQ(*row.state == '\0' ? "1,r;2,p;4,r;5,r;6,r;7,r;8,r;9,r;10,r"
+                                 : "1,r;2,r;3,r;4,r;5,r;6,r;7,r;8,r;9,r;10,r",
+              Contents()) << select;
+  }
+}
+
 std::string Name(const ::testing::TestParamInfo<std::string>& i) { return i.param; }
 
 INSTANTIATE_TEST_SUITE_P(AnyBackend, AnyCursorClaimsDm, ::testing::ValuesIn(qmr_test::TestDsns()),
