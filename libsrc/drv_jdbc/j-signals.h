@@ -16,8 +16,8 @@
 void JC_NoteVmSignals();
 
 // True while the noted handlers are still in place: every one of them, or
-// SIGSEGV's alone (one sigaction query, no allocation). False with *why the
-// diagnostic's text.
+// SIGSEGV's alone (one sigaction query, no allocation, made at most once
+// every few milliseconds). False with *why the diagnostic's text.
 bool JC_VmSignalsIntact(std::string* why, bool everySignal);
 
 #endif

@@ -5,7 +5,8 @@
 //   STEP is  C,<dsn>,<user>,<password>          SQLConnect
 //        or  D,<completion>,<connection string> SQLDriverConnect, null window
 //   or O,<dsn> (SQLConnect, kept open), X,<sql> (SQLExecDirect on it), S (a
-//   SIGSEGV handler passing signals on to the one it replaced; no line)
+//   SIGSEGV handler passing signals on to the one it replaced, then a tenth
+//   of a second's pause; no line)
 // For each step one line "rc=<n>", then one line "<SQLSTATE>|<message>" per
 // diagnostic record of the connection, in record order.
 #include <signal.h>
@@ -68,6 +69,7 @@ int main(int argc, char** argv) {
       mine.sa_sigaction = PassOn;
       mine.sa_flags = SA_SIGINFO;
       sigaction(SIGSEGV, &mine, &gReplaced);
+      usleep(100000);  // past the interval in which executes ask only once
       continue;
     }
     if (step.rfind("X,", 0) == 0) {
