@@ -83,9 +83,18 @@ class PgServer {
   int port_ = 0;
 };
 
+// The VM options both sides run with: the driver's VM and the JDBC side's
+// own. The collector is named, since the driver picks the serial one when
+// none is given and the JDBC side's VM would take its default otherwise.
+constexpr const char* kVmOptions = "-Xmx2g -XX:+UseSerialGC";
+
+inline void PrintVmOptions(const char* jvmOpts = kVmOptions) {
+  std::printf("VM options on both sides: %s -Duser.timezone=UTC\n", jvmOpts);
+}
+
 // The build's private configuration and the VM's class path (both archives);
 // a caller's own settings win.
-inline void SetUp(const char* jvmOpts = "-Xmx2g") {
+inline void SetUp(const char* jvmOpts = kVmOptions) {
   setenv("ODBCSYSINI", QMR_ODBC_DIR, 0);
   setenv("ODBCINI", QMR_ODBC_DIR "/odbc.ini", 0);
   const std::string opts = std::string("-Djava.class.path=" QMR_HSQLDB_JAR ":" QMR_PG_JAR " ") +
@@ -110,7 +119,7 @@ inline std::vector<Backend> Backends(const PgServer& pg, const std::string& hsql
 
 // Runs JdbcBench.java with the arguments and reads its "name value" lines.
 inline std::map<std::string, double> RunJdbc(const std::vector<std::string>& args,
-                                             const char* jvmOpts = "-Xmx2g") {
+                                             const char* jvmOpts = kVmOptions) {
   auto quote = [](const std::string& s) {
     std::string q = "'";
     for (char c : s) q += (c == '\'') ? std::string("'\\''") : std::string(1, c);

@@ -38,7 +38,8 @@ double StatementCycles(SQLHDBC dbc, int count) {
     Check(SQLExecDirect(st, (SQLCHAR*)kCycleSql, SQL_NTS), "SQLExecDirect", SQL_HANDLE_STMT, st);
     SQLFreeHandle(SQL_HANDLE_STMT, st);
   };
-  for (int i = 0; i < count / 10; ++i) cycle();
+  // A second of cycles to warm up, as the JDBC side does.
+  for (const auto w0 = std::chrono::steady_clock::now(); bench::Since(w0) < 1.0;) cycle();
   const auto t0 = std::chrono::steady_clock::now();
   for (int i = 0; i < count; ++i) cycle();
   return bench::Since(t0) * 1e6 / count;
@@ -158,6 +159,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   bench::SetUp();
+  bench::PrintVmOptions();
   bench::PgServer pg;
   std::printf("connect benchmark: the first connect of a process, then %d connect +"
               " disconnect\n", count);

@@ -17,9 +17,11 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <dlfcn.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -44,7 +46,9 @@ std::string PgFillSql(long rows) {
          " FROM generate_series(1, " + std::to_string(rows) + ") AS t(x)";
 }
 const std::string kSelect = "SELECT i, b, v, d, n, dt, ts FROM bench";
-const char* kJvmOpts = "-Xmx4g -Duser.timezone=UTC";
+// Both sides' VM options; the collector is named, since the driver picks the
+// serial one when none is given and the JDBC side's VM would take its default.
+const char* kJvmOpts = "-Xmx4g -XX:+UseSerialGC -Duser.timezone=UTC";
 const char* kPgJar = "/usr/share/java/postgresql.jar";
 constexpr SQLULEN kBlockRows = 1000;
 
@@ -253,6 +257,65 @@ Result Blocks(SQLHDBC dbc) {
   return r;
 }
 
+// The driver's own cost of one SQLGetData, the Driver Manager left out: the
+// driver's statement handle is called through the driver library's own
+// entry points, reading the columns of one fetched row over and over (the
+// driver reads columns in any order), so that no fetch weighs in. The least
+// of a few passes, so that a busy moment weighs less.
+struct CallCost {
+  double textNs = 0;  // the seven columns as SQL_C_CHAR, per call
+  double intNs = 0;   // the two integer columns as SQL_C_SLONG, per call
+};
+
+CallCost DriverGetDataCost(SQLHDBC dbc, long calls) {
+  using FetchFn = SQLRETURN (*)(SQLHSTMT);
+  using GetDataFn = SQLRETURN (*)(SQLHSTMT, SQLUSMALLINT, SQLSMALLINT, SQLPOINTER, SQLLEN,
+                                  SQLLEN*);
+  CallCost cost;
+  void* lib = dlopen("libxbifxu.so", RTLD_NOW | RTLD_NOLOAD);
+  auto fetch = lib != nullptr ? reinterpret_cast<FetchFn>(dlsym(lib, "SQLFetch")) : nullptr;
+  auto getData = lib != nullptr ? reinterpret_cast<GetDataFn>(dlsym(lib, "SQLGetData")) : nullptr;
+  if (fetch == nullptr || getData == nullptr) {
+    std::printf("  driver's own SQLGetData cost: the driver library was not found\n");
+    return cost;
+  }
+  SQLHSTMT st = nullptr;
+  Check(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st), "SQLAllocHandle", SQL_HANDLE_DBC, dbc);
+  SQLHSTMT own = st;
+  Check(SQLGetInfo(dbc, SQL_DRIVER_HSTMT, &own, sizeof own, nullptr), "SQLGetInfo",
+        SQL_HANDLE_DBC, dbc);
+  Check(SQLExecDirect(st, (SQLCHAR*)kSelect.c_str(), SQL_NTS), "SQLExecDirect", SQL_HANDLE_STMT,
+        st);
+  Check(fetch(own), "SQLFetch", SQL_HANDLE_STMT, st);
+  // ns a call over `calls` calls cycling through columns 1..`cols`.
+  auto perCall = [&](SQLUSMALLINT cols, SQLSMALLINT type) {
+    char buf[64];
+    SQLLEN ind = 0;
+    double best = 1e9;
+    for (int pass = 0; pass < 5; ++pass) {
+      const auto t0 = std::chrono::steady_clock::now();
+      for (long k = 0; k < calls; ++k) {
+        const auto c = static_cast<SQLUSMALLINT>(1 + k % cols);
+        const SQLRETURN rc = getData(own, c, type, buf, sizeof buf, &ind);
+        if (rc != SQL_SUCCESS) {
+          std::printf("  driver's own SQLGetData: column %u answered %d\n", c, rc);
+          return 0.0;
+        }
+      }
+      best = std::min(best, Since(t0) * 1e9 / static_cast<double>(calls));
+    }
+    return best;
+  };
+  cost.textNs = perCall(7, SQL_C_CHAR);
+  cost.intNs = perCall(2, SQL_C_SLONG);
+  SQLFreeHandle(SQL_HANDLE_STMT, st);
+  std::printf("  driver's own cost per SQLGetData (Driver Manager left out, best of 5 x %ld):\n"
+              "    seven columns as SQL_C_CHAR   %6.1f ns a call (goal: under 60)\n"
+              "    two integers as SQL_C_SLONG   %6.1f ns a call\n",
+              calls, cost.textNs, cost.intNs);
+  return cost;
+}
+
 // Runs FetchBench.java and reads its "jdbc-<way> rows seconds checksum" lines.
 std::string Quote(const std::string& s) {
   std::string q = "'";
@@ -370,14 +433,16 @@ void AutoCommitOff(SQLHDBC dbc) {
         "SQLSetConnectAttr", SQL_HANDLE_DBC, dbc);
 }
 
-// The child of the memory figure: every row of the table, forward only, in
-// blocks of 1000 with auto-commit off; prints the rows and the peak RSS.
-int MemoryChild(const std::string& port) {
+// The child of the memory figures: every row of the table, forward only, in
+// blocks of 1000, with auto-commit off (the rows stream) or on (the JDBC
+// driver holds the whole result); prints the rows, the seconds and the peak
+// RSS.
+int MemoryChild(const std::string& port, bool autoCommit) {
   SQLHENV env = nullptr;
   SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
   SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, (SQLPOINTER)SQL_OV_ODBC3, 0);
   SQLHDBC dbc = Connect(env, PgConnStr(port));
-  AutoCommitOff(dbc);
+  if (!autoCommit) AutoCommitOff(dbc);
   const Result r = Blocks(dbc);
   struct rusage ru {};
   getrusage(RUSAGE_SELF, &ru);
@@ -386,24 +451,61 @@ int MemoryChild(const std::string& port) {
   return 0;
 }
 
-// Runs the memory child with the given VM options; its peak RSS in MB, or -1.
-double PeakRss(const std::string& port, const std::string& jvmOpts, long* rows) {
+// Runs the memory child with the given VM options; its peak RSS in MB, or -1,
+// and its seconds.
+double PeakRss(const std::string& port, const std::string& jvmOpts, bool autoCommit, long* rows,
+               double* seconds) {
   std::string cmd = "QMR_JVM_OPTS=" + Quote(jvmOpts) + " /proc/" + std::to_string(getpid()) +
-                    "/exe --memory " + port + " 2>&1";
+                    "/exe " + (autoCommit ? "--memory-autocommit " : "--memory ") + port + " 2>&1";
   FILE* p = popen(cmd.c_str(), "r");
   if (p == nullptr) return -1;
   char line[1024];
   double mb = -1;
   while (std::fgets(line, sizeof line, p) != nullptr) {
-    double secs = 0;
     long kb = 0;
-    if (std::sscanf(line, "memory %ld %lf %ld", rows, &secs, &kb) == 3)
+    if (std::sscanf(line, "memory %ld %lf %ld", rows, seconds, &kb) == 3)
       mb = kb / 1024.0;
     else
       std::fputs(line, stdout);  // a failure's diagnostics
   }
   pclose(p);
   return mb;
+}
+
+// Peak RSS and speed of a process that reads every row forward only in
+// blocks (driver, VM and JDBC driver together), each in a child process of
+// its own: with auto-commit off the rows stream, with it on pgjdbc holds the
+// whole result, and how the VM's heap is laid out decides what promoting it
+// costs. The VM options beside the driver's own defaults (QMR_BENCH_HEAP_OPTS,
+// '|' between choices, replaces the list).
+bool MemoryFigures(const std::string& port, long rows) {
+  std::vector<std::string> choices = {"", "-Xmx256m"};
+  if (const char* own = std::getenv("QMR_BENCH_HEAP_OPTS")) {
+    choices = {""};
+    std::string list = own;
+    for (size_t at = 0; at <= list.size();) {
+      const size_t bar = std::min(list.find('|', at), list.size());
+      if (bar > at) choices.push_back(list.substr(at, bar - at));
+      at = bar + 1;
+    }
+  }
+  std::printf("\n  %ld rows forward only in blocks of 1000, a process each"
+              " (driver, VM, JDBC driver):\n", rows);
+  std::printf("    %-13s %-40s %8s %8s\n", "auto-commit", "VM options", "peak RSS", "seconds");
+  const std::string base = std::string("-Djava.class.path=") + kPgJar + " -Duser.timezone=UTC ";
+  bool ok = true;
+  for (bool autoCommit : {false, true}) {
+    for (const std::string& heap : choices) {
+      long got = 0;
+      double secs = 0;
+      const double mb = PeakRss(port, base + heap, autoCommit, &got, &secs);
+      std::printf("    %-13s %-40s %5.0f MB %8.2f%s\n", autoCommit ? "on" : "off",
+                  heap.empty() ? "the driver's defaults" : heap.c_str(), mb, secs,
+                  got == rows ? "" : "  (rows missing)");
+      ok = ok && mb > 0 && got == rows;
+    }
+  }
+  return ok;
 }
 
 // The PostgreSQL part, when a throw-away server starts; true when it ran
@@ -453,16 +555,7 @@ bool PostgresPart(long rows) {
                 " fetch size 1000 on both sides\n", port, rows);
     ok = Report(w, jdbc, rows);
 
-    std::printf("\n  peak RSS, %ld rows forward only, auto-commit off (driver, VM, JDBC driver):\n",
-                rows);
-    const std::string base = std::string("-Djava.class.path=") + kPgJar + " -Duser.timezone=UTC";
-    for (const char* heap : {"", " -Xmx256m"}) {
-      long got = 0;
-      const double mb = PeakRss(port, base + heap, &got);
-      std::printf("    %-24s %8.0f MB  (%ld rows)\n", *heap ? "heap -Xmx256m" : "default heap", mb,
-                  got);
-      ok = ok && mb > 0 && got == rows;
-    }
+    ok = MemoryFigures(port, rows) && ok;
   }
   std::system(("sh " + Quote(script) + " stop " + Quote(dir) + " >/dev/null").c_str());
   return ok;
@@ -474,8 +567,16 @@ int main(int argc, char** argv) {
   // The private configuration of the build; a caller's own settings win.
   setenv("ODBCSYSINI", QMR_ODBC_DIR, 0);
   setenv("ODBCINI", QMR_ODBC_DIR "/odbc.ini", 0);
-  if (argc > 2 && std::strcmp(argv[1], "--memory") == 0) return MemoryChild(argv[2]);
-  const long rows = argc > 1 ? std::atol(argv[1]) : 1000000;
+  if (argc > 2 && std::strcmp(argv[1], "--memory") == 0) return MemoryChild(argv[2], false);
+  if (argc > 2 && std::strcmp(argv[1], "--memory-autocommit") == 0)
+    return MemoryChild(argv[2], true);
+  // --cost: the driver's own SQLGetData cost alone, over a small table.
+  const bool costOnly = argc > 1 && std::strcmp(argv[1], "--cost") == 0;
+  if (costOnly) {
+    --argc;
+    ++argv;
+  }
+  const long rows = argc > 1 ? std::atol(argv[1]) : costOnly ? 1000 : 1000000;
   setenv("QMR_JVM_OPTS",
          (std::string("-Djava.class.path=" QMR_HSQLDB_JAR ":") + kPgJar + " " + kJvmOpts).c_str(),
          0);
@@ -488,11 +589,18 @@ int main(int argc, char** argv) {
                         "URL=jdbc:hsqldb:mem:fetchbench;UID=SA;PWD=");
   std::printf("fetch benchmark: %ld rows of (INTEGER, BIGINT, VARCHAR(30), DOUBLE,"
               " DECIMAL(12,2), DATE, TIMESTAMP), HSQLDB in memory\n", rows);
+  std::printf("VM options on both sides: %s\n", kJvmOpts);
   std::printf("filling the table through the driver ...\n");
   std::fflush(stdout);
   Run(dbc, kCreate);
   Run(dbc, FillSql(rows));
+  if (costOnly) {
+    DriverGetDataCost(dbc, 700000);
+    SQLDisconnect(dbc);
+    return 0;
+  }
   const Ways w = RunDriver(dbc);
+  DriverGetDataCost(dbc, 700000);
   SQLDisconnect(dbc);
   SQLFreeHandle(SQL_HANDLE_DBC, dbc);
   SQLFreeHandle(SQL_HANDLE_ENV, env);

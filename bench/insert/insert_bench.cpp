@@ -107,6 +107,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   bench::SetUp();
+  bench::PrintVmOptions();
   bench::PgServer pg;
   SQLHENV env = nullptr;
   SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);

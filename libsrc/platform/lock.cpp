@@ -1,8 +1,88 @@
 #include "platform/lock.h"
 
+#include <linux/membarrier.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <chrono>
 
 namespace plat {
+
+namespace {
+
+// Whether this process may use the kernel's expedited process-wide memory
+// barrier; asked once.
+bool AsymmetricBarrierAvailable() {
+  static const bool ok =
+      syscall(SYS_membarrier, MEMBARRIER_CMD_REGISTER_PRIVATE_EXPEDITED, 0, 0) == 0;
+  return ok;
+}
+
+// A barrier on every running thread of the process, so that the owner of a
+// biased lock needs none of its own. A child of fork() may have lost the
+// registration; its threads are gone with it, and the fence is enough then.
+void HeavyBarrier(bool asymmetric) {
+  if (asymmetric && syscall(SYS_membarrier, MEMBARRIER_CMD_PRIVATE_EXPEDITED, 0, 0) == 0) return;
+  std::atomic_thread_fence(std::memory_order_seq_cst);
+}
+
+}  // namespace
+
+RecursiveMutex::RecursiveMutex(BiasedTag)
+    : biasable_(true), asymmetric_(AsymmetricBarrierAvailable()) {}
+
+void RecursiveMutex::lockSlow(std::thread::id me) {
+  std::thread::id none{};
+  if (biasedTo_.load(std::memory_order_relaxed) == none &&
+      biasedTo_.compare_exchange_strong(none, me) && enterBiased()) {
+    beginHold(me, true);
+    return;
+  }
+  // The owner itself finds the bias revoked and holds nothing biased.
+  if (biasedTo_.load(std::memory_order_relaxed) != me) revoke(true);
+  m_.lock();
+  beginHold(me, false);
+}
+
+bool RecursiveMutex::tryLockBiasable() {
+  const std::thread::id me = std::this_thread::get_id();
+  if (owner_.load(std::memory_order_relaxed) == me) {
+    ++depth_;
+    return true;
+  }
+  std::thread::id none{};
+  if (biasedTo_.load(std::memory_order_relaxed) == none)
+    biasedTo_.compare_exchange_strong(none, me);
+  if (biasedTo_.load(std::memory_order_relaxed) == me) {
+    if (enterBiased()) {
+      beginHold(me, true);
+      return true;
+    }
+  } else if (!revoke(false)) {
+    return false;
+  }
+  if (!m_.try_lock()) return false;
+  beginHold(me, false);
+  return true;
+}
+
+bool RecursiveMutex::revoke(bool wait) {
+  if (revokeDone_.load(std::memory_order_acquire)) return true;
+  revoked_.store(true, std::memory_order_relaxed);
+  // Every revoker passes the barrier itself: one that only saw another's
+  // revocation cannot know the owner saw it too.
+  HeavyBarrier(asymmetric_);
+  for (unsigned spins = 0; inBiasedHold_.load(std::memory_order_acquire); ++spins) {
+    if (!wait) return false;
+    if (spins < 64)
+      std::this_thread::yield();
+    else
+      std::this_thread::sleep_for(std::chrono::microseconds(50));
+  }
+  revokeDone_.store(true, std::memory_order_release);
+  return true;
+}
 
 uint64_t Gate::self() {
   static std::atomic<uint64_t> next{1};

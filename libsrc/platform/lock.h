@@ -48,18 +48,46 @@ class CAPABILITY("mutex") Mutex {
 // A lock that its owner may take again; each lock() needs its unlock().
 // The analysis knows no depth: a function that takes the lock while its
 // caller may hold it already declares neither REQUIRES nor EXCLUDES.
+//
+// A biased lock (constructed with kBiased) belongs to the first thread that
+// takes it for as long as no other thread asks for it: that thread takes
+// and releases it with plain stores, no atomic read-modify-write and no
+// mutex, which is what a lock taken on every call of a single-threaded
+// application should cost. The first other thread that wants it revokes
+// the bias for good: it waits until the owner's current hold (if any) ends,
+// and from then on every thread takes the mutex. The owner and the revoker
+// meet as in Dekker's algorithm: the owner marks its hold and then reads
+// the revocation, the revoker writes the revocation and then reads the
+// mark. The owner's half costs only a compiler barrier where the kernel
+// offers a process-wide barrier (membarrier) for the revoker's half, else a
+// full fence.
 class CAPABILITY("mutex") RecursiveMutex {
  public:
+  struct BiasedTag {};
+  static constexpr BiasedTag kBiased{};
+
+  RecursiveMutex() = default;
+  explicit RecursiveMutex(BiasedTag);
+
   void lock() ACQUIRE() {
+    if (biasable_) {
+      lockBiasable();
+      return;
+    }
     m_.lock();
     if (depth_++ == 0) owner_.store(std::this_thread::get_id(), std::memory_order_relaxed);
   }
   bool try_lock() TRY_ACQUIRE(true) {
+    if (biasable_) return tryLockBiasable();
     if (!m_.try_lock()) return false;
     if (depth_++ == 0) owner_.store(std::this_thread::get_id(), std::memory_order_relaxed);
     return true;
   }
   void unlock() RELEASE() {
+    if (biasable_) {
+      unlockBiasable();
+      return;
+    }
     if (--depth_ == 0) owner_.store(std::thread::id(), std::memory_order_relaxed);
     m_.unlock();
   }
@@ -74,11 +102,68 @@ class CAPABILITY("mutex") RecursiveMutex {
     assert(owner_.load(std::memory_order_relaxed) == std::this_thread::get_id() &&
            depth_ == 1);
   }
+  // Whether the bias has been revoked (for tests): every thread takes the
+  // mutex now.
+  bool biasRevoked() const { return revokeDone_.load(std::memory_order_acquire); }
 
  private:
+  // A biasable lock's halves. The holder's own state (depth_, biasedHold_)
+  // is read only by a thread that found itself in owner_.
+  void lockBiasable() {
+    const std::thread::id me = std::this_thread::get_id();
+    if (owner_.load(std::memory_order_relaxed) == me) {
+      ++depth_;
+      return;
+    }
+    if (biasedTo_.load(std::memory_order_relaxed) == me && enterBiased()) {
+      beginHold(me, true);
+      return;
+    }
+    lockSlow(me);
+  }
+  bool tryLockBiasable();
+  void unlockBiasable() {
+    if (--depth_ > 0) return;
+    owner_.store(std::thread::id(), std::memory_order_relaxed);
+    if (biasedHold_) {
+      biasedHold_ = false;
+      inBiasedHold_.store(false, std::memory_order_release);
+      return;
+    }
+    m_.unlock();
+  }
+  // The owner's half of the meeting: true when its hold may begin biased.
+  bool enterBiased() {
+    if (revoked_.load(std::memory_order_relaxed)) return false;
+    inBiasedHold_.store(true, std::memory_order_relaxed);
+    if (asymmetric_)
+      std::atomic_signal_fence(std::memory_order_seq_cst);
+    else
+      std::atomic_thread_fence(std::memory_order_seq_cst);
+    if (!revoked_.load(std::memory_order_relaxed)) return true;
+    inBiasedHold_.store(false, std::memory_order_release);
+    return false;
+  }
+  void beginHold(std::thread::id me, bool biased) {
+    owner_.store(me, std::memory_order_relaxed);
+    depth_ = 1;
+    biasedHold_ = biased;
+  }
+  void lockSlow(std::thread::id me);
+  // The revoker's half: true once no biased hold can run any more; with
+  // `wait` false it gives up instead of waiting for the owner's hold.
+  bool revoke(bool wait);
+
   std::recursive_mutex m_;
   unsigned depth_ = 0;  // written by the holder only
   std::atomic<std::thread::id> owner_{};
+  const bool biasable_ = false;
+  bool asymmetric_ = false;  // the revoker's barrier is the process-wide one
+  bool biasedHold_ = false;  // the holder's current hold is a biased one
+  std::atomic<std::thread::id> biasedTo_{};
+  std::atomic<bool> inBiasedHold_{false};
+  std::atomic<bool> revoked_{false};
+  std::atomic<bool> revokeDone_{false};
 };
 
 // A recursive lock built from a mutex, a condition variable and an owner, so

@@ -60,6 +60,54 @@ TEST(RecursiveMutexTest, OwnerRelocksAndOthersWaitForTheLastUnlock) {
   }));
 }
 
+TEST(BiasedRecursiveMutexTest, AnotherThreadWaitsForTheOwnersBiasedHold) {
+  plat::RecursiveMutex m(plat::RecursiveMutex::kBiased);
+  m.lock();
+  m.lock();
+  m.unlock();
+  EXPECT_FALSE(on_other_thread([&] { return m.try_lock(); }));
+  std::atomic<bool> got{false};
+  std::thread other([&] {
+    m.lock();
+    got = true;
+    m.unlock();
+  });
+  std::this_thread::sleep_for(50ms);
+  EXPECT_FALSE(got.load());
+  m.unlock();
+  other.join();
+  EXPECT_TRUE(got.load());
+  EXPECT_TRUE(m.biasRevoked());
+  // Revoked for good: the first owner now excludes the other thread too.
+  m.lock();
+  EXPECT_FALSE(on_other_thread([&] { return m.try_lock(); }));
+  m.unlock();
+}
+
+// The revocation lands while the owner takes and releases the lock in a
+// tight loop; a hold the revoker did not wait for loses increments.
+TEST(BiasedRecursiveMutexTest, CountsStayExactAcrossTheRevocation) {
+  for (int round = 0; round < 20; ++round) {
+    plat::RecursiveMutex m(plat::RecursiveMutex::kBiased);
+    long counter = 0;
+    std::atomic<bool> ownerStarted{false};
+    auto work = [&] {
+      for (int i = 0; i < 200000; ++i) {
+        plat::Guard<plat::RecursiveMutex> g(m);
+        ++counter;
+        if (i == 100) ownerStarted = true;
+      }
+    };
+    std::thread owner(work);
+    while (!ownerStarted.load()) std::this_thread::yield();
+    std::thread other(work);
+    owner.join();
+    other.join();
+    EXPECT_EQ(counter, 400000) << "round " << round;
+    EXPECT_TRUE(m.biasRevoked()) << "round " << round;
+  }
+}
+
 TEST(GateTest, RecursionDepthIsReleasedLevelByLevel) {
   plat::Gate g;
   EXPECT_FALSE(g.held());
