@@ -1,11 +1,12 @@
 # Entry points for people and CI. Every target installs what is missing first.
 BUILD      ?= build
 ASAN_BUILD ?= build/asan
+TSAN_BUILD ?= build/tsan
 TSA_BUILD  ?= build/tsa
 JOBS       ?= $(shell nproc)
 CTEST_ARGS ?= --output-on-failure -j $(JOBS)
 
-.PHONY: all deps build build-asan check check-main check-asan check-tsa check-fuzz check-pg fuzz demo bench clean
+.PHONY: all deps build build-asan build-tsan check check-main check-asan check-tsan check-tsa check-fuzz check-pg fuzz demo bench clean
 
 all: build
 
@@ -34,6 +35,18 @@ check-asan: build-asan
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest $(CTEST_ARGS) -L nojvm
 
+# The same tests again under ThreadSanitizer: a data race or a lock-order
+# inversion fails the run.
+$(TSAN_BUILD)/CMakeCache.txt: | deps
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQMR_SANITIZE_THREAD=ON
+
+build-tsan: deps $(TSAN_BUILD)/CMakeCache.txt
+	cmake --build $(TSAN_BUILD) -j $(JOBS)
+
+check-tsan: build-tsan
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  ctest $(CTEST_ARGS) -L nojvm
+
 # The lock rules: the product built with clang's thread-safety analysis,
 # whose findings are errors (compiling is the check), and a test that the
 # analysis still rejects a lock rule broken on purpose.
@@ -56,7 +69,7 @@ fuzz: deps
 check-fuzz: deps
 	FUZZ_SECONDS=30 ./scripts/fuzz.sh
 
-check: check-tsa check-main check-asan check-fuzz
+check: check-tsa check-main check-asan check-tsan check-fuzz
 
 # The first thing to run: builds both drivers, registers them in a private
 # unixODBC configuration under $(BUILD)/odbc and shows isql on HSQLDB.

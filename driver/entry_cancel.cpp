@@ -3,8 +3,7 @@
 // takes only the call lock, never the connection's call lock, which the
 // running call holds.
 #include <cinttypes>
-#include <system_error>
-#include <thread>
+#include <new>
 
 #include "driver/api.h"
 #include "driver/diag.h"
@@ -13,6 +12,7 @@
 #include "driver/stmt.h"
 #include "driver/trace.h"
 #include "platform/procinfo.h"
+#include "platform/thread.h"
 #include "util/errcodes.h"
 
 namespace {
@@ -76,19 +76,32 @@ bool StillCancelling(uint64_t number, StmtHandle* stmt, uint64_t call) REQUIRES(
 // again, from a thread of its own (SQLCancel returns at once), until the
 // call ends. The call lock is held around each request, so the call cannot
 // end, nor the statement go, meanwhile.
-void RepeatCancel(uint64_t number, StmtHandle* stmt, uint64_t call) {
-  try {
-    std::thread([number, stmt, call] {
-      CallHold g(DRV_CallLock());
-      for (;;) {
-        DRV_WaitCallEndFor(g, kCancelRepeatMs);
-        if (!StillCancelling(number, stmt, call)) return;
-        if (stmt->agent->ops->DRV_Cancel(stmt->agentStmt) != 0) return;
-      }
-    }).detach();
-  } catch (const std::system_error&) {
-    // No thread to be had: the first request stands alone.
+struct CancelRepeat {
+  uint64_t number;
+  StmtHandle* stmt;
+  uint64_t call;
+};
+
+uint32_t RepeatCancelThread(void* arg) {
+  const CancelRepeat r = *static_cast<CancelRepeat*>(arg);
+  delete static_cast<CancelRepeat*>(arg);
+  CallHold g(DRV_CallLock());
+  for (;;) {
+    DRV_WaitCallEndFor(g, kCancelRepeatMs);
+    if (!StillCancelling(r.number, r.stmt, r.call)) return 0;
+    if (r.stmt->agent->ops->DRV_Cancel(r.stmt->agentStmt) != 0) return 0;
   }
+}
+
+void RepeatCancel(uint64_t number, StmtHandle* stmt, uint64_t call) {
+  auto* r = new (std::nothrow) CancelRepeat{number, stmt, call};
+  if (r == nullptr) return;  // the first request stands alone
+  plat::Thread* t = plat::Thread::start(&RepeatCancelThread, r);
+  if (t == nullptr) {
+    delete r;  // no thread to be had: the first request stands alone
+    return;
+  }
+  t->close();
 }
 
 // Another thread runs a call on the statement: the agent is asked to stop

@@ -5,13 +5,13 @@
 namespace plat {
 
 void Event::set() {
-  std::lock_guard<std::mutex> g(family::mutex());
+  Guard<Mutex> g(family::mutex());
   set_ = true;
   family::cond().notify_all();
 }
 
 void Event::reset() {
-  std::lock_guard<std::mutex> g(family::mutex());
+  Guard<Mutex> g(family::mutex());
   set_ = false;
 }
 

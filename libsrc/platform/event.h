@@ -19,10 +19,10 @@ class Event final : public Waitable {
   bool wait(int64_t timeout_ms = kInfinite) { return wait_one(this, timeout_ms); }
 
  private:
-  bool signalled_locked() const override { return set_; }
-  void consume_locked() override { set_ = false; }
+  bool signalled_locked() const override REQUIRES(family::mutex()) { return set_; }
+  void consume_locked() override REQUIRES(family::mutex()) { set_ = false; }
 
-  bool set_;
+  bool set_ GUARDED_BY(family::mutex());
 };
 
 }  // namespace plat

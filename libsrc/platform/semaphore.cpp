@@ -10,7 +10,7 @@ Semaphore::Semaphore(uint32_t initial, uint32_t maximum)
 }
 
 bool Semaphore::release(uint32_t n) {
-  std::lock_guard<std::mutex> g(family::mutex());
+  Guard<Mutex> g(family::mutex());
   if (n > max_ - count_) return false;
   count_ += n;
   if (n) family::cond().notify_all();
@@ -18,7 +18,7 @@ bool Semaphore::release(uint32_t n) {
 }
 
 uint32_t Semaphore::count() const {
-  std::lock_guard<std::mutex> g(family::mutex());
+  Guard<Mutex> g(family::mutex());
   return count_;
 }
 

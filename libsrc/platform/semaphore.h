@@ -22,10 +22,10 @@ class Semaphore final : public Waitable {
   uint32_t count() const;
 
  private:
-  bool signalled_locked() const override { return count_ > 0; }
-  void consume_locked() override { --count_; }
+  bool signalled_locked() const override REQUIRES(family::mutex()) { return count_ > 0; }
+  void consume_locked() override REQUIRES(family::mutex()) { --count_; }
 
-  uint32_t count_;
+  uint32_t count_ GUARDED_BY(family::mutex());
   const uint32_t max_;
 };
 

@@ -34,8 +34,8 @@ Thread* Thread::start(Func func, void* arg) {
   }
   // The id is the kernel's, known only inside the thread; callers expect it
   // as soon as start() returns.
-  std::unique_lock<std::mutex> g(family::mutex());
-  family::cond().wait(g, [t] { return t->tid_ != 0; });
+  UniqueLock<Mutex> g(family::mutex());
+  while (t->tid_ == 0) family::cond().wait(g);
   return t;
 }
 
@@ -53,7 +53,7 @@ struct EndMark {
 
 void ThreadEnd::mark(Thread* t, bool returned, uint32_t code) {
   {
-    std::lock_guard<std::mutex> g(family::mutex());
+    Guard<Mutex> g(family::mutex());
     if (!t->override_code_) t->exit_code_ = returned ? code : 0;
     t->ended_ = true;
     family::cond().notify_all();
@@ -66,7 +66,7 @@ void* Thread::trampoline(void* self) {
   Thread* t = static_cast<Thread*>(self);
   t_current = t;
   {
-    std::lock_guard<std::mutex> g(family::mutex());
+    Guard<Mutex> g(family::mutex());
     t->tid_ = static_cast<uint32_t>(syscall(SYS_gettid));
     family::cond().notify_all();
   }
@@ -96,12 +96,12 @@ void Thread::unref() {
 void Thread::close() { unref(); }
 
 bool Thread::running() const {
-  std::lock_guard<std::mutex> g(family::mutex());
+  Guard<Mutex> g(family::mutex());
   return !ended_;
 }
 
 uint32_t Thread::exit_code() const {
-  std::lock_guard<std::mutex> g(family::mutex());
+  Guard<Mutex> g(family::mutex());
   return ended_ ? exit_code_ : kStillActive;
 }
 
@@ -115,7 +115,7 @@ bool Thread::request_stop() { return request_stop_impl(false, 0); }
 bool Thread::request_stop(uint32_t exit_code) { return request_stop_impl(true, exit_code); }
 
 bool Thread::request_stop_impl(bool override_code, uint32_t code) {
-  std::lock_guard<std::mutex> g(family::mutex());
+  Guard<Mutex> g(family::mutex());
   if (ended_) return false;
   stop_ = true;
   if (override_code) {
@@ -128,7 +128,7 @@ bool Thread::request_stop_impl(bool override_code, uint32_t code) {
 }
 
 bool Thread::stop_requested() const {
-  std::lock_guard<std::mutex> g(family::mutex());
+  Guard<Mutex> g(family::mutex());
   return stop_;
 }
 

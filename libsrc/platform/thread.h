@@ -41,8 +41,9 @@ class Thread final : public Waitable {
   // Gives up the caller's hold; the thread runs on undisturbed.
   void close();
 
-  // The kernel's id of the thread (stable once start() returned).
-  uint32_t id() const { return tid_; }
+  // The kernel's id of the thread. Written once, under the family's lock,
+  // before start() returns, and never again: read without the lock.
+  uint32_t id() const NO_THREAD_SAFETY_ANALYSIS { return tid_; }
   bool running() const;
   // The function's result once ended, kStillActive before.
   uint32_t exit_code() const;
@@ -64,20 +65,19 @@ class Thread final : public Waitable {
   void unref();
   bool request_stop_impl(bool override_code, uint32_t code);
 
-  bool signalled_locked() const override { return ended_; }
-  void consume_locked() override {}
+  bool signalled_locked() const override REQUIRES(family::mutex()) { return ended_; }
+  void consume_locked() override REQUIRES(family::mutex()) {}
 
   friend struct WaitAccess;
   friend struct ThreadEnd;
 
   Func func_;
   void* arg_;
-  // Guarded by the waitable family's mutex.
-  uint32_t tid_ = 0;
-  bool ended_ = false;
-  bool stop_ = false;
-  bool override_code_ = false;
-  uint32_t exit_code_ = kStillActive;
+  uint32_t tid_ GUARDED_BY(family::mutex()) = 0;
+  bool ended_ GUARDED_BY(family::mutex()) = false;
+  bool stop_ GUARDED_BY(family::mutex()) = false;
+  bool override_code_ GUARDED_BY(family::mutex()) = false;
+  uint32_t exit_code_ GUARDED_BY(family::mutex()) = kStillActive;
   // The creator's hold and the running thread's hold.
   std::atomic<int> refs_{2};
 };

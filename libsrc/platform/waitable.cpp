@@ -9,22 +9,24 @@ namespace plat {
 
 namespace family {
 
-std::mutex& mutex() {
-  static std::mutex* m = new std::mutex;
+Mutex& mutex() {
+  static Mutex* m = new Mutex;
   return *m;
 }
 
-std::condition_variable& cond() {
-  static std::condition_variable* c = new std::condition_variable;
+std::condition_variable_any& cond() {
+  static std::condition_variable_any* c = new std::condition_variable_any;
   return *c;
 }
 
 }  // namespace family
 
 struct WaitAccess {
-  static bool signalled(const Waitable* w) { return w->signalled_locked(); }
-  static void consume(Waitable* w) { w->consume_locked(); }
-  static bool interrupted() {
+  static bool signalled(const Waitable* w) REQUIRES(family::mutex()) {
+    return w->signalled_locked();
+  }
+  static void consume(Waitable* w) REQUIRES(family::mutex()) { w->consume_locked(); }
+  static bool interrupted() REQUIRES(family::mutex()) {
     const Thread* me = Thread::current();
     return me && me->stop_;
   }
@@ -47,7 +49,7 @@ template <class TryTake>
 int wait_loop(int64_t timeout_ms, TryTake try_take) {
   const bool timed = timeout_ms >= 0;
   const auto deadline = Clock::now() + std::chrono::milliseconds(timed ? timeout_ms : 0);
-  std::unique_lock<std::mutex> g(family::mutex());
+  UniqueLock<Mutex> g(family::mutex());
   for (;;) {
     if (WaitAccess::interrupted()) return kWaitFailed;
     const int r = try_take();
@@ -69,6 +71,8 @@ int wait_any(Waitable* const* objects, size_t n, int64_t timeout_ms) {
   if (n == 0) return kWaitEmpty;
   if (!valid_set(objects, n)) return kWaitFailed;
   return wait_loop(timeout_ms, [&]() -> int {
+    // The analysis sees a lambda apart from the loop that holds the lock.
+    family::mutex().AssertHeld();
     for (size_t i = 0; i < n; ++i) {
       if (WaitAccess::signalled(objects[i])) {
         WaitAccess::consume(objects[i]);
@@ -86,6 +90,7 @@ int wait_all(Waitable* const* objects, size_t n, int64_t timeout_ms) {
     for (size_t j = i + 1; j < n; ++j)
       if (objects[i] == objects[j]) return kWaitFailed;
   return wait_loop(timeout_ms, [&]() -> int {
+    family::mutex().AssertHeld();
     for (size_t i = 0; i < n; ++i)
       if (!WaitAccess::signalled(objects[i])) return -1;
     for (size_t i = 0; i < n; ++i) WaitAccess::consume(objects[i]);

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/lock.h"
+
 namespace plat {
 
 // Results of the wait functions besides an index (0 for the first object).
@@ -20,6 +22,13 @@ constexpr int64_t kInfinite = -1;
 // Most objects one wait may cover.
 constexpr size_t kMaxWaitObjects = 64;
 
+namespace family {
+// The one lock of the family: every object's state is guarded by it.
+// Created on first use and never destroyed, so threads still running while
+// the process exits never meet a destroyed lock.
+Mutex& mutex();
+}  // namespace family
+
 class Waitable {
  public:
   Waitable() = default;
@@ -30,10 +39,9 @@ class Waitable {
   virtual ~Waitable() = default;
 
  private:
-  // Both are called with the family's mutex held.
-  virtual bool signalled_locked() const = 0;
+  virtual bool signalled_locked() const REQUIRES(family::mutex()) = 0;
   // Takes what one successful wait takes (an event's signal, a semaphore unit).
-  virtual void consume_locked() = 0;
+  virtual void consume_locked() REQUIRES(family::mutex()) = 0;
 
   friend struct WaitAccess;
 };

@@ -1,25 +1,38 @@
 #include "scrs/dscwriter.h"
 
 #include <cerrno>
+#include <chrono>
 #include <new>
-#include <system_error>
+#include <thread>
 
-#include "platform/thread.h"
 #include "util/errcodes.h"
 
 DscWriter::DscWriter(RF_STREAM* out, FILE* index) : out_(out), index_(index) {
-  try {
-    thread_ = std::thread([this] { Run(); });
-  } catch (const std::system_error&) {
-    // No thread to be had: Put writes on the caller's thread.
-  }
+  // No thread to be had leaves it null: Put writes on the caller's thread.
+  thread_ = plat::Thread::start(&DscWriter::RunThread, this);
+}
+
+uint32_t DscWriter::RunThread(void* self) {
+  static_cast<DscWriter*>(self)->Run();
+  return 0;
+}
+
+// Waits for the writer's end whatever happens to the caller: a join gives
+// up at once on a thread asked to stop (a worker thread being shut down),
+// but the writer uses the files and this object until it ends.
+void DscWriter::Join() {
+  if (thread_ == nullptr) return;
+  while (!thread_->join() && thread_->running())
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  thread_->close();
+  thread_ = nullptr;
 }
 
 DscWriter::~DscWriter() { Stop(); }
 
 int DscWriter::Put(COLSET* set, bool own) {
   Job job{own ? *set : COLSET{}, own ? nullptr : set};
-  if (!thread_.joinable()) {
+  if (thread_ == nullptr) {
     {
       plat::Guard<plat::Mutex> g(mu_);
       if (failed_) return ERR_GENERAL;
@@ -55,7 +68,7 @@ int DscWriter::Finish() {
     ending_ = true;
   }
   changed_.notify_all();
-  if (thread_.joinable()) thread_.join();
+  Join();
   plat::Guard<plat::Mutex> g(mu_);
   return failed_ ? ERR_GENERAL : 0;
 }
@@ -113,7 +126,7 @@ void DscWriter::Stop() {
     dropped.swap(queue_);
   }
   changed_.notify_all();
-  if (thread_.joinable()) thread_.join();
+  Join();
   for (Job& j : dropped) {
     if (j.lent == nullptr) ColSetFreeColumns(&j.set);
   }

@@ -13,9 +13,9 @@
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
-#include <thread>
 
 #include "platform/lock.h"
+#include "platform/thread.h"
 #include "platform/thread_annotations.h"
 #include "scrs/rowfile.h"
 #include "util/colset.h"
@@ -51,7 +51,9 @@ class DscWriter {
     COLSET* lent;     // not owned: the caller's set
   };
 
+  static uint32_t RunThread(void* self);
   void Run() EXCLUDES(mu_);
+  void Join();
   // Codes and writes one set; frees it when owned. Sets *err to the errno
   // of a failure.
   bool Write(Job* job, int* err);
@@ -69,7 +71,7 @@ class DscWriter {
   bool ending_ GUARDED_BY(mu_) = false;   // no more jobs: the thread ends when the queue is empty
   bool failed_ GUARDED_BY(mu_) = false;
   int error_ GUARDED_BY(mu_) = 0;
-  std::thread thread_;
+  plat::Thread* thread_ = nullptr;  // null: writes happen on the caller's thread
 };
 
 #endif

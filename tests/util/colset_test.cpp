@@ -250,7 +250,6 @@ TEST(ColSet, BuildShapesColumnsFromDescriptions) {
 }
 
 TEST(ColDesc, LayoutFlagsAndOwnedTexts) {
-  EXPECT_EQ(sizeof(JdbcColDesc), 112u);
   EXPECT_EQ(offsetof(JdbcColDesc, name), 0u);
 
   JdbcColDesc* d = ColDescAlloc(0);  // at least one record
