@@ -51,7 +51,9 @@ uint64_t PAR_ColumnSize(const DescRec* ipd);
 int16_t PAR_DecimalDigits(const DescRec* ipd);
 
 // The byte length of a NUL-terminated value of C type c (SQL_C_WCHAR
-// counts UTF-16 units), for a value given as SQL_NTS.
-int64_t PAR_NtsLength(int16_t c, const void* data);
+// counts UTF-16 units), for a value given as SQL_NTS. With a positive
+// bufferLength a text that fills its whole buffer ends there: nothing
+// beyond the buffer is read.
+int64_t PAR_NtsLength(int16_t c, const void* data, int64_t bufferLength = 0);
 
 #endif

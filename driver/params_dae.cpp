@@ -16,11 +16,26 @@
 #include "driver/rowset/setpos.h"
 #include "util/errcodes.h"
 
-int64_t PAR_NtsLength(int16_t c, const void* data) {
-  if (c != SQL_C_WCHAR) return static_cast<int64_t>(std::strlen(static_cast<const char*>(data)));
-  const auto* w = static_cast<const char16_t*>(data);
+int64_t PAR_NtsLength(int16_t c, const void* data, int64_t bufferLength) {
+  if (bufferLength <= 0) {
+    if (c != SQL_C_WCHAR) return static_cast<int64_t>(std::strlen(static_cast<const char*>(data)));
+    const auto* w = static_cast<const char16_t*>(data);
+    int64_t units = 0;
+    while (w[units] != 0) ++units;
+    return units * 2;
+  }
+  if (c != SQL_C_WCHAR) {
+    const void* nul = std::memchr(data, 0, static_cast<size_t>(bufferLength));
+    return nul != nullptr ? static_cast<const char*>(nul) - static_cast<const char*>(data)
+                          : bufferLength;
+  }
+  const auto* w = static_cast<const unsigned char*>(data);
   int64_t units = 0;
-  while (w[units] != 0) ++units;
+  for (const int64_t room = bufferLength / 2; units < room; ++units) {
+    char16_t u;
+    std::memcpy(&u, w + 2 * units, sizeof u);
+    if (u == 0) break;
+  }
   return units * 2;
 }
 

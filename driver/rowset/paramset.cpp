@@ -383,25 +383,6 @@ void Fill(const ParamBinding& b, const ColumnPlan& plan, const ParamValue& v, un
   else PutPrefixed(cell, bytes, len);
 }
 
-// A terminated value's length in bytes. A text that fills its whole buffer
-// (a positive BufferLength) ends there: nothing beyond the buffer is read.
-int64_t NtsLength(int16_t cType, const void* data, int64_t bufferLength) {
-  if (bufferLength <= 0) return PAR_NtsLength(cType, data);
-  if (cType != SQL_C_WCHAR) {
-    const void* nul = std::memchr(data, 0, static_cast<size_t>(bufferLength));
-    return nul != nullptr ? static_cast<const char*>(nul) - static_cast<const char*>(data)
-                          : bufferLength;
-  }
-  const auto* w = static_cast<const unsigned char*>(data);
-  int64_t units = 0;
-  for (const int64_t room = bufferLength / 2; units < room; ++units) {
-    char16_t u;
-    std::memcpy(&u, w + 2 * units, sizeof u);
-    if (u == 0) break;
-  }
-  return units * 2;
-}
-
 }  // namespace
 
 bool ParamResolve(const StmtHandle* stmt, int number, ParamBinding* out) {
@@ -485,7 +466,7 @@ ParamValue ParamValueAt(const StmtHandle* stmt, const ParamBinding& b, uint64_t 
     v.length = len;
   } else if (len == SQL_NTS) {
     if (v.data == nullptr) return v;
-    v.length = NtsLength(b.cType, v.data, b.apd->octetLength);
+    v.length = PAR_NtsLength(b.cType, v.data, b.apd->octetLength);
   } else {
     v.kind = ParamValue::kBadLength;
     v.length = len;

@@ -38,6 +38,7 @@ struct Cell {
   const void* data = nullptr;
   int64_t length = SQL_NTS;
   int64_t indicator = 0;
+  int64_t bufferLength = 0;  // the bound buffer's, where the binding gives one
 };
 
 Cell CellAt(StmtHandle* stmt, uint16_t column, uint32_t row) {
@@ -46,6 +47,7 @@ Cell CellAt(StmtHandle* stmt, uint16_t column, uint32_t row) {
   if (rec == nullptr) return c;
   const BIND_REC b = BIND_FromRec(stmt, column, rec, BIND_Offset(stmt), row);
   c.data = b.data;
+  c.bufferLength = rec->octetLength;
   if (!IsVariable(rec->conciseType)) c.length = TYPE_CSize(rec->conciseType);
   if (b.length != nullptr) c.length = *b.length;
   if (b.indicator != nullptr) c.indicator = *b.indicator;
@@ -93,14 +95,7 @@ class RowValues : public ParamSource {
     } else if (c.length >= 0) {
       v.length = c.length;
     } else if (c.length == SQL_NTS) {
-      if (b.cType == SQL_C_WCHAR) {
-        const auto* w = static_cast<const char16_t*>(c.data);
-        int64_t units = 0;
-        while (w[units] != 0) ++units;
-        v.length = units * 2;
-      } else {
-        v.length = static_cast<int64_t>(std::strlen(static_cast<const char*>(c.data)));
-      }
+      v.length = PAR_NtsLength(b.cType, c.data, c.bufferLength);
     } else {
       // SQL_COLUMN_IGNORE in a row after the first is refused too: one
       // statement writes the same columns in every row.
