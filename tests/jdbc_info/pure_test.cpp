@@ -81,8 +81,8 @@ TEST(FunctionList, EveryRowIsFoundInItsOwnCategory) {
     EXPECT_EQ(Parse(r->name, t.get(), r->category), r->bit) << r->name;
     EXPECT_NE(r->bit, 0u) << r->name;
   }
-  // A name listed twice is found as its last row.
-  uintptr_t last = 0, row = 0;
+  // A name listed twice is found as its last row (rows count from 1).
+  uintptr_t last = 0, row = 1;
   for (const ScalarFnRow* r = ScalarFunctionNames; r->name != nullptr; ++r, ++row)
     if (std::strcmp(r->name, "USERNAME") == 0) last = row;
   ASSERT_NE(last, 0u);
