@@ -120,6 +120,13 @@ uint32_t ReadColumnShape(JdbcStmt* s, jobject md, int32_t col, ColumnFacts* f, c
 // mode 'P' a failed column count is not an error: the connection stops
 // describing at prepare.
 uint32_t DescribeFrom(JdbcStmt* s, jobject md, char mode, std::vector<ColumnShape>* shapes);
+// The first try of DescribeFrom: every column's metadata in one Java call.
+// False, with nothing described and nothing posted, when that call fails:
+// the column-by-column read then meets the failure and reports it.
+bool DescribeInOneCall(JdbcStmt* s, jobject md, std::vector<ColumnShape>* shapes);
+// The type, sizes, nullability and updatability of a column read into d.
+void FinishColumn(const ColumnFacts& f, const DescribeRules& rules, int32_t nullable,
+                  bool readOnly, bool writable, JdbcColDesc* d);
 
 // The description of a prepared statement's result kept across its
 // executions (j-exec-kept.cpp). Describes the result the execute just
