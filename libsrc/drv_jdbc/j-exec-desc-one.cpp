@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "drv_jdbc/j-classload.h"
@@ -27,6 +28,7 @@ constexpr jint kGuid = 4;
 struct DescribeClass {
   jclass cls = nullptr;  // global reference
   jmethodID describe = nullptr;
+  jmethodID attributes = nullptr;
 };
 
 const DescribeClass* Class(JNIEnv* env) {
@@ -45,8 +47,11 @@ const DescribeClass* Class(JNIEnv* env) {
   }
   jmethodID m = env->GetStaticMethodID(local, "describe",
                                        "(Ljava/sql/ResultSetMetaData;)[Ljava/lang/Object;");
+  jmethodID a = env->GetStaticMethodID(local, "attributes",
+                                       "(Ljava/sql/ResultSetMetaData;I)[Ljava/lang/Object;");
   env->ExceptionClear();
-  if (m != nullptr) found = DescribeClass{static_cast<jclass>(env->NewGlobalRef(local)), m};
+  if (m != nullptr && a != nullptr)
+    found = DescribeClass{static_cast<jclass>(env->NewGlobalRef(local)), m, a};
   env->DeleteLocalRef(local);
   if (found.cls == nullptr) return nullptr;
   state = 1;
@@ -139,6 +144,40 @@ bool DescribeInOneCall(JdbcStmt* s, jobject md, std::vector<ColumnShape>* shapes
   JC_DeleteLocal(env, ints);
   JC_DeleteLocal(env, answer);
   return done;
+}
+
+ColumnAnswers ReadColumnAnswers(JdbcStmt* s, jobject md, uint16_t n) {
+  ColumnAnswers out;
+  JNIEnv* env = s->jniEnv;
+  const DescribeClass* k = env != nullptr ? Class(env) : nullptr;
+  if (k == nullptr || md == nullptr || n == 0) return out;
+  auto answer = static_cast<jobjectArray>(
+      env->CallStaticObjectMethod(k->cls, k->attributes, md, static_cast<jint>(n)));
+  if (env->ExceptionCheck() || answer == nullptr) {
+    env->ExceptionClear();
+    JC_DeleteLocal(env, answer);
+    return out;
+  }
+  auto ints = static_cast<jintArray>(env->GetObjectArrayElement(answer, 0));
+  auto names = static_cast<jobjectArray>(env->GetObjectArrayElement(answer, 1));
+  const auto want = static_cast<jsize>(ColumnAnswers::kAnswerInts * n);
+  bool ok = !env->ExceptionCheck() && ints != nullptr && names != nullptr &&
+            env->GetArrayLength(ints) == want && env->GetArrayLength(names) == n;
+  std::vector<int32_t> v(ok ? static_cast<size_t>(want) : 0);
+  if (ok) env->GetIntArrayRegion(ints, 0, want, reinterpret_cast<jint*>(v.data()));
+  for (jsize i = 0; ok && i < n; ++i) {
+    char* name = TextAt(env, names, i, s->wide);
+    ok = name != nullptr;
+    if (ok) out.typeNames.emplace_back(name);
+    std::free(name);
+  }
+  env->ExceptionClear();
+  JC_DeleteLocal(env, names);
+  JC_DeleteLocal(env, ints);
+  JC_DeleteLocal(env, answer);
+  if (ok) out.ints = std::move(v);
+  else out.typeNames.clear();
+  return out;
 }
 
 }  // namespace jexec

@@ -57,6 +57,29 @@ public final class QMRDescribe {
         return new Object[] {ints, texts};
     }
 
+    /** Ints a column of {@link #attributes}: writable, read-only, auto-increment, case-sensitive, searchable (1 or 0). */
+    public static final int ATTRIBUTE_INTS = 5;
+
+    /**
+     * For the first n columns of md, what their attributes ask of it: the
+     * ints (ATTRIBUTE_INTS a column) and the type names.
+     */
+    public static Object[] attributes(ResultSetMetaData md, int n) throws SQLException {
+        int[] ints = new int[ATTRIBUTE_INTS * n];
+        String[] names = new String[n];
+        for (int i = 0; i < n; ++i) {
+            int c = i + 1;
+            int at = ATTRIBUTE_INTS * i;
+            ints[at] = md.isWritable(c) ? 1 : 0;
+            ints[at + 1] = md.isReadOnly(c) ? 1 : 0;
+            ints[at + 2] = md.isAutoIncrement(c) ? 1 : 0;
+            ints[at + 3] = md.isCaseSensitive(c) ? 1 : 0;
+            ints[at + 4] = md.isSearchable(c) ? 1 : 0;
+            names[i] = md.getColumnTypeName(c);
+        }
+        return new Object[] {ints, names};
+    }
+
     /** "uuid" in any case of its ASCII letters, as a C string comparison finds it. */
     private static boolean isUuid(String name) {
         if (name == null || name.length() != 4) {
