@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/bench.h"
+#include "common/javacalls.h"
 
 namespace {
 
@@ -55,9 +56,30 @@ long Lookups(SQLHSTMT st, SQLINTEGER* key, SQLCHAR* value, SQLLEN* len, long n) 
   return sum;
 }
 
-// Microseconds a lookup, and the checksum of the values read.
+// Java calls the driver makes for one SQLExecDirect of a 7-column SELECT
+// of one row, with its fetch and its free: the whole statement's life.
+double CallsPerWideSelect(SQLHDBC dbc, const std::string& table, int count) {
+  const std::string sql = "SELECT k, v, k + 1, v, k + 2, v, k + 3 FROM " + table + " WHERE k = 1";
+  const uint64_t before = bench::javacalls::Count();
+  for (int i = 0; i < count; ++i) {
+    SQLHSTMT st = nullptr;
+    Check(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st), "SQLAllocHandle", SQL_HANDLE_DBC, dbc);
+    Check(SQLExecDirect(st, (SQLCHAR*)sql.c_str(), SQL_NTS), "SQLExecDirect", SQL_HANDLE_STMT, st);
+    if (SQLFetch(st) != SQL_SUCCESS) bench::Fail("SQLFetch", SQL_HANDLE_STMT, st);
+    SQLFreeHandle(SQL_HANDLE_STMT, st);
+  }
+  return static_cast<double>(bench::javacalls::Count() - before) / count;
+}
+
+struct Calls {
+  double lookup = -1;      // Java calls per lookup (execute, fetch, close)
+  double wideSelect = -1;  // per 7-column SELECT's allocate, execute, fetch, free
+};
+
+// Microseconds a lookup, and the checksum of the values read; the Java
+// calls counted after the timed passes into *calls.
 std::pair<double, long> DriverLookup(SQLHENV env, const bench::Backend& b,
-                                     const std::string& table, long lookups) {
+                                     const std::string& table, long lookups, Calls* calls) {
   SQLHDBC dbc = nullptr;
   Check(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc), "SQLAllocHandle", SQL_HANDLE_ENV, env);
   bench::Connect(dbc, b);
@@ -83,6 +105,12 @@ std::pair<double, long> DriverLookup(SQLHENV env, const bench::Backend& b,
     const auto t0 = std::chrono::steady_clock::now();
     sum = Lookups(st, &key, value, &len, lookups);
     secs = std::min(secs, bench::Since(t0));
+  }
+  if (bench::javacalls::Start()) {
+    const uint64_t before = bench::javacalls::Count();
+    Lookups(st, &key, value, &len, 1000);
+    calls->lookup = static_cast<double>(bench::javacalls::Count() - before) / 1000;
+    calls->wideSelect = CallsPerWideSelect(dbc, table, 1000);
   }
   SQLFreeHandle(SQL_HANDLE_STMT, st);
   bench::Exec(dbc, "DROP TABLE " + table);
@@ -110,8 +138,9 @@ int main(int argc, char** argv) {
   for (const bench::Backend& b : bench::Backends(pg, "lookupbench")) {
     std::fflush(stdout);
     std::vector<double> driver, jdbc;
+    Calls calls;
     for (int r = 0; r < bench::Rounds(); ++r) {
-      const auto d = DriverLookup(env, b, "bench_look_odbc", lookups);
+      const auto d = DriverLookup(env, b, "bench_look_odbc", lookups, &calls);
       auto j = bench::RunJdbc({"lookup", b.url, b.user, "bench_look_jdbc", std::to_string(kRows),
                                std::to_string(lookups)});
       driver.push_back(d.first);
@@ -123,6 +152,11 @@ int main(int argc, char** argv) {
     }
     std::printf("%s\n", b.name.c_str());
     bench::Print("latency of one lookup", driver, jdbc, "us");
+    if (calls.lookup >= 0)
+      std::printf("  Java calls: %.1f a lookup, %.1f a 7-column SELECT (allocate, execute, "
+                  "fetch, free)\n", calls.lookup, calls.wideSelect);
+    else
+      std::printf("  Java calls: not counted (no JVMTI)\n");
   }
   SQLFreeHandle(SQL_HANDLE_ENV, env);
   return status;

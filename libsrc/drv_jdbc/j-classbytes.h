@@ -9,5 +9,7 @@ extern const unsigned char QMRClassLoaderClassBytes[];
 extern const unsigned int QMRClassLoaderClassSize;
 extern const unsigned char QMRRowBlockClassBytes[];
 extern const unsigned int QMRRowBlockClassSize;
+extern const unsigned char QMRDescribeClassBytes[];
+extern const unsigned int QMRDescribeClassSize;
 
 #endif

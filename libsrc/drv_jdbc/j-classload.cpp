@@ -83,6 +83,17 @@ uint32_t JC_GetRowBlockClass(JNIEnv* env, jclass* out) {
   return 0;
 }
 
+uint32_t JC_GetDescribeClass(JNIEnv* env, jclass* out) {
+  if (out == nullptr) return ERR_GENERAL;
+  *out = nullptr;
+  if (env == nullptr) return ERR_GENERAL;
+  jclass cls = FindOrDefine(env, "quillmar/support/QMRDescribe", QMRDescribeClassBytes,
+                            QMRDescribeClassSize);
+  if (cls == nullptr) return ERR_GENERAL;
+  *out = cls;
+  return 0;
+}
+
 std::string JC_ArchivePaths(const std::string& dir) {
   std::string out;
   std::string list(DefaultJarList);

@@ -25,6 +25,8 @@ std::string JC_ArchivePaths(const std::string& dir);
 uint32_t JC_GetXAXidClass(JNIEnv* env, jclass* out);
 // The QMRRowBlock class (the block reader of result rows), the same way.
 uint32_t JC_GetRowBlockClass(JNIEnv* env, jclass* out);
+// The QMRDescribe class (a result's column metadata in one call), the same way.
+uint32_t JC_GetDescribeClass(JNIEnv* env, jclass* out);
 // A new QMRClassLoader over the non-empty ';'-separated archive paths, as a
 // local reference, or null.
 jobject JC_CreateClassLoader(JNIEnv* env, const char* paths);

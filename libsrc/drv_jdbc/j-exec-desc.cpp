@@ -385,11 +385,21 @@ uint32_t ReadColumnSource(JdbcStmt* s, jobject md, int32_t col, JdbcColDesc* d) 
 
 }  // namespace
 
+void FinishColumn(const ColumnFacts& f, const DescribeRules& rules, int32_t nullable,
+                  bool readOnly, bool writable, JdbcColDesc* d) {
+  describeColumnType(f, rules, d);
+  d->flags = static_cast<uint32_t>(nullable) & COLDESC_NULLABLE_MASK;
+  ColDescSetUpdatable(d, readOnly   ? COLDESC_UPDATE_READONLY
+                         : writable ? COLDESC_UPDATE_WRITABLE
+                                    : COLDESC_UPDATE_UNKNOWN);
+}
+
 uint32_t DescribeFrom(JdbcStmt* s, jobject md, char mode, std::vector<ColumnShape>* shapes) {
   JNIEnv* env = s->jniEnv;
   if (s->rsMetaData != nullptr) env->DeleteGlobalRef(s->rsMetaData);
   s->rsMetaData = env->NewGlobalRef(md);
   jexec::FreeColDescs(s);
+  if (DescribeInOneCall(s, md, shapes)) return 0;
   int32_t n = 0;
   if (uint32_t rc = ResultSetMetaData::getColumnCount(s, md, &n)) {
     if (mode != 'P') return rc;
@@ -424,11 +434,7 @@ uint32_t DescribeFrom(JdbcStmt* s, jobject md, char mode, std::vector<ColumnShap
       ColDescFree(descs, count);
       return rc;
     }
-    describeColumnType(f, rules, &descs[i]);
-    descs[i].flags = static_cast<uint32_t>(nullable) & COLDESC_NULLABLE_MASK;
-    ColDescSetUpdatable(&descs[i], readOnly ? COLDESC_UPDATE_READONLY
-                                   : writable ? COLDESC_UPDATE_WRITABLE
-                                              : COLDESC_UPDATE_UNKNOWN);
+    FinishColumn(f, rules, nullable, readOnly != 0, writable != 0, &descs[i]);
   }
   s->cols = descs;
   s->colCount = count;

@@ -120,6 +120,25 @@ uint32_t ReadColumnShape(JdbcStmt* s, jobject md, int32_t col, ColumnFacts* f, c
 // mode 'P' a failed column count is not an error: the connection stops
 // describing at prepare.
 uint32_t DescribeFrom(JdbcStmt* s, jobject md, char mode, std::vector<ColumnShape>* shapes);
+// The first try of DescribeFrom: every column's metadata in one Java call.
+// False, with nothing described and nothing posted, when that call fails:
+// the column-by-column read then meets the failure and reports it.
+bool DescribeInOneCall(JdbcStmt* s, jobject md, std::vector<ColumnShape>* shapes);
+// What the attributes of the first n columns of md ask of the metadata,
+// read in one Java call: per column writable, read-only, auto-increment,
+// case-sensitive and searchable, and the type name. Empty when that call
+// fails (nothing posted): the attributes then ask column by column.
+struct ColumnAnswers {
+  std::vector<int32_t> ints;  // kAnswerInts a column
+  std::vector<std::string> typeNames;
+  static constexpr size_t kAnswerInts = 5;
+  bool Has() const { return !ints.empty(); }
+  bool At(int col, size_t which) const { return ints[(col - 1) * kAnswerInts + which] != 0; }
+};
+ColumnAnswers ReadColumnAnswers(JdbcStmt* s, jobject md, uint16_t n);
+// The type, sizes, nullability and updatability of a column read into d.
+void FinishColumn(const ColumnFacts& f, const DescribeRules& rules, int32_t nullable,
+                  bool readOnly, bool writable, JdbcColDesc* d);
 
 // The description of a prepared statement's result kept across its
 // executions (j-exec-kept.cpp). Describes the result the execute just

@@ -78,8 +78,12 @@ uint32_t SetText(ATTR_ENTRY* e, const char* text) {
 // (varchar, interval), as its catalog gives it; the server type table's
 // name for the column's SQL type where the driver names none (catalog
 // results, a driver that cannot tell).
-uint32_t TypeNameEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e) {
-  if (s->rsMetaData != nullptr && s->catalogKind == 0) {
+uint32_t TypeNameEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e,
+                       const jexec::ColumnAnswers& got) {
+  if (s->rsMetaData != nullptr && s->catalogKind == 0 && got.Has()) {
+    const std::string& name = got.typeNames[static_cast<size_t>(c - 1)];
+    if (!name.empty()) return SetText(e, name.c_str());
+  } else if (s->rsMetaData != nullptr && s->catalogKind == 0) {
     char* name = nullptr;
     if (ResultSetMetaData::getColumnTypeName(s, s->rsMetaData, c, &name) != 0) {
       errClear(&s->errors);
@@ -93,11 +97,14 @@ uint32_t TypeNameEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e) 
   return SetText(e, t != nullptr ? t->typeName : "");
 }
 
-// Fills the value of one attribute entry of column c (1-based).
-uint32_t FillEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e) {
+// Fills the value of one attribute entry of column c (1-based); what got
+// holds is not asked of the metadata again.
+uint32_t FillEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e,
+                   const jexec::ColumnAnswers& got) {
   const int code = e->field < 0 ? -e->field : e->field;
   const bool catalog = s->catalogKind != 0;
   const jobject md = s->rsMetaData;
+  const bool asked = md != nullptr && !catalog && got.Has();
   uint8_t b = 0;
   uint32_t rc = 0;
   switch (code) {
@@ -106,6 +113,9 @@ uint32_t FillEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e) {
         e->value.u32 = 2;
       } else if (catalog) {
         e->value.u32 = 0;
+      } else if (asked) {
+        const bool writable = got.At(c, 0);
+        e->value.u32 = (!writable && !got.At(c, 1)) ? 2 : (writable ? 1 : 0);
       } else {
         uint8_t writable = 0;
         if (ResultSetMetaData::isWritable(s, md, c, &writable) != 0) {
@@ -121,6 +131,8 @@ uint32_t FillEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e) {
     case 11:  // auto increment
       if (md == nullptr || catalog) {
         e->value.u32 = 0;
+      } else if (asked) {
+        e->value.u32 = got.At(c, 2) ? 1 : 0;
       } else {
         if ((rc = ResultSetMetaData::isAutoIncrement(s, md, c, &b)) != 0) return rc;
         e->value.u32 = b ? 1 : 0;
@@ -131,6 +143,8 @@ uint32_t FillEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e) {
         e->value.u32 = 0;
       } else if (catalog) {
         e->value.u32 = IsCharType(d->sql_type) ? 1 : 0;
+      } else if (asked) {
+        e->value.u32 = got.At(c, 3) ? 1 : 0;
       } else {
         if ((rc = ResultSetMetaData::isCaseSensitive(s, md, c, &b)) != 0) return rc;
         e->value.u32 = b ? 1 : 0;
@@ -144,6 +158,8 @@ uint32_t FillEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e) {
       bool searchable;
       if (catalog) {
         searchable = IsSearchableType(d->sql_type);
+      } else if (asked) {
+        searchable = got.At(c, 4);
       } else if (ResultSetMetaData::isSearchable(s, md, c, &b) != 0) {
         errClear(&s->errors);
         searchable = IsSearchableType(d->sql_type);
@@ -155,7 +171,7 @@ uint32_t FillEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e) {
       break;
     }
     case 14:
-      return TypeNameEntry(s, c, d, e);
+      return TypeNameEntry(s, c, d, e, got);
     case 27: {
       const JdbcTypeEntry* t = ServerType(s, d->sql_type);
       return SetText(e, t != nullptr ? t->literalPrefix : "");
@@ -420,6 +436,9 @@ uint32_t DRV_ColAttributes(uint32_t stmt, uint16_t* count, uint16_t* nattrs, Jdb
     ColDescFree(d, n);
     return ERR_NO_MEMORY;
   }
+  const jexec::ColumnAnswers got = s->catalogKind == 0 && s->rsMetaData != nullptr
+                                      ? jexec::ReadColumnAnswers(s, s->rsMetaData, n)
+                                      : jexec::ColumnAnswers{};
   for (int t = 0; t < COL_ATTR_COUNT; ++t) {
     for (size_t c = 0; c <= n; ++c) {
       ATTR_ENTRY* e = &entries[t * stride + c];
@@ -429,7 +448,7 @@ uint32_t DRV_ColAttributes(uint32_t stmt, uint16_t* count, uint16_t* nattrs, Jdb
       if (e->kind == ATTR_KIND_INT) e->value.u32 = ColAttrTemplate[t].value;
       if (c == 0) continue;
       e->column = static_cast<uint16_t>(c);
-      if (uint32_t rc = FillEntry(s, static_cast<int>(c), &d[c - 1], e)) {
+      if (uint32_t rc = FillEntry(s, static_cast<int>(c), &d[c - 1], e, got)) {
         FreeEntries(entries, total);
         ColDescFree(d, n);
         return rc;

@@ -1,0 +1,99 @@
+package quillmar.support;
+
+import java.sql.ResultSetMetaData;
+import java.sql.SQLException;
+import java.sql.Types;
+
+/**
+ * Reads what a description of a result's columns takes from its metadata in
+ * one call from native code instead of ten or more a column. The getters
+ * run in the order, and with the arguments, of the column-by-column read.
+ * Whatever one of them throws leaves this call: native code then reads
+ * column by column, which reports the failure or stands in for the value
+ * exactly as before.
+ */
+public final class QMRDescribe {
+    /** Ints a column: type, display size, scale, precision, nullable, flags. */
+    public static final int INTS = 6;
+    /** Texts a column: label, table, schema. */
+    public static final int TEXTS = 3;
+    public static final int READ_ONLY = 1;
+    public static final int WRITABLE = 2;
+    /** An OTHER column whose type name says it holds GUIDs (uuid). */
+    public static final int GUID = 4;
+    /** The most columns a description holds. */
+    private static final int MAX_COLUMNS = 0xFFFF;
+
+    private QMRDescribe() {}
+
+    /** The ints (INTS a column) and the texts (TEXTS a column) of md's columns. */
+    public static Object[] describe(ResultSetMetaData md) throws SQLException {
+        int n = Math.min(Math.max(md.getColumnCount(), 0), MAX_COLUMNS);
+        int[] ints = new int[INTS * n];
+        String[] texts = new String[TEXTS * n];
+        for (int i = 0; i < n; ++i) {
+            int c = i + 1;
+            int type = md.getColumnType(c);
+            ints[INTS * i] = type;
+            ints[INTS * i + 1] = md.getColumnDisplaySize(c);
+            ints[INTS * i + 2] = md.getScale(c);
+            ints[INTS * i + 3] = md.getPrecision(c);
+            int flags = 0;
+            if (type == Types.OTHER && isUuid(md.getColumnTypeName(c))) {
+                flags |= GUID;
+            }
+            texts[TEXTS * i] = md.getColumnLabel(c);
+            ints[INTS * i + 4] = md.isNullable(c);
+            if (md.isReadOnly(c)) {
+                flags |= READ_ONLY;
+            }
+            if (md.isWritable(c)) {
+                flags |= WRITABLE;
+            }
+            ints[INTS * i + 5] = flags;
+            texts[TEXTS * i + 1] = md.getTableName(c);
+            texts[TEXTS * i + 2] = md.getSchemaName(c);
+        }
+        return new Object[] {ints, texts};
+    }
+
+    /** Ints a column of {@link #attributes}: writable, read-only, auto-increment, case-sensitive, searchable (1 or 0). */
+    public static final int ATTRIBUTE_INTS = 5;
+
+    /**
+     * For the first n columns of md, what their attributes ask of it: the
+     * ints (ATTRIBUTE_INTS a column) and the type names.
+     */
+    public static Object[] attributes(ResultSetMetaData md, int n) throws SQLException {
+        int[] ints = new int[ATTRIBUTE_INTS * n];
+        String[] names = new String[n];
+        for (int i = 0; i < n; ++i) {
+            int c = i + 1;
+            int at = ATTRIBUTE_INTS * i;
+            ints[at] = md.isWritable(c) ? 1 : 0;
+            ints[at + 1] = md.isReadOnly(c) ? 1 : 0;
+            ints[at + 2] = md.isAutoIncrement(c) ? 1 : 0;
+            ints[at + 3] = md.isCaseSensitive(c) ? 1 : 0;
+            ints[at + 4] = md.isSearchable(c) ? 1 : 0;
+            names[i] = md.getColumnTypeName(c);
+        }
+        return new Object[] {ints, names};
+    }
+
+    /** "uuid" in any case of its ASCII letters, as a C string comparison finds it. */
+    private static boolean isUuid(String name) {
+        if (name == null || name.length() != 4) {
+            return false;
+        }
+        for (int i = 0; i < 4; ++i) {
+            char ch = name.charAt(i);
+            if (ch >= 'A' && ch <= 'Z') {
+                ch = (char) (ch + ('a' - 'A'));
+            }
+            if (ch != "uuid".charAt(i)) {
+                return false;
+            }
+        }
+        return true;
+    }
+}

@@ -1,0 +1,183 @@
+// A result's column descriptions read in one Java call (QMRDescribe): the
+// same getters the column-by-column read makes, ten or more a column, run
+// on the Java side, their answers brought back in two arrays.
+#include <jni.h>
+
+#include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "drv_jdbc/j-classload.h"
+#include "drv_jdbc/j-exec.h"
+#include "drv_jdbc/j-jni.h"
+#include "platform/lock.h"
+#include "util/log.h"
+
+namespace {
+
+using jexec::ColumnShape;
+
+// QMRDescribe's layout: keep in step with the Java class.
+constexpr jsize kInts = 6;   // type, display size, scale, precision, nullable, flags
+constexpr jsize kTexts = 3;  // label, table, schema
+constexpr jint kReadOnly = 1;
+constexpr jint kWritable = 2;
+constexpr jint kGuid = 4;
+
+struct DescribeClass {
+  jclass cls = nullptr;  // global reference
+  jmethodID describe = nullptr;
+  jmethodID attributes = nullptr;
+};
+
+const DescribeClass* Class(JNIEnv* env) {
+  static plat::Mutex lock;
+  static DescribeClass found;
+  static int state = 0;  // 0 not looked up, 1 found, 2 not available
+  plat::Guard<plat::Mutex> g(lock);
+  if (state != 0) return state == 1 ? &found : nullptr;
+  state = 2;
+  jclass local = nullptr;
+  if (JC_GetDescribeClass(env, &local) != 0 || local == nullptr) {
+    env->ExceptionClear();
+    log_message(LOG_LEVEL_WARNING, __FILE__, __LINE__,
+                "Can't define QMRDescribe class; columns are described one by one");
+    return nullptr;
+  }
+  jmethodID m = env->GetStaticMethodID(local, "describe",
+                                       "(Ljava/sql/ResultSetMetaData;)[Ljava/lang/Object;");
+  jmethodID a = env->GetStaticMethodID(local, "attributes",
+                                       "(Ljava/sql/ResultSetMetaData;I)[Ljava/lang/Object;");
+  env->ExceptionClear();
+  if (m != nullptr && a != nullptr)
+    found = DescribeClass{static_cast<jclass>(env->NewGlobalRef(local)), m, a};
+  env->DeleteLocalRef(local);
+  if (found.cls == nullptr) return nullptr;
+  state = 1;
+  return &found;
+}
+
+// A malloc copy of texts[i] (empty text for null); null when it cannot be
+// made.
+char* TextAt(JNIEnv* env, jobjectArray texts, jsize i, uint32_t utf) {
+  auto str = static_cast<jstring>(env->GetObjectArrayElement(texts, i));
+  if (env->ExceptionCheck()) return nullptr;
+  char* copy = str != nullptr ? JC_GetTextCopy(env, str, utf)
+                              : static_cast<char*>(std::calloc(1, 1));
+  JC_DeleteLocal(env, str);
+  return copy;
+}
+
+// The name, table and schema of column i into d. False when a text cannot
+// be copied.
+bool SetTexts(JNIEnv* env, jobjectArray texts, jsize i, uint32_t utf, JdbcColDesc* d,
+              std::string* label) {
+  char* t[kTexts] = {};
+  bool ok = true;
+  for (jsize k = 0; k < kTexts && ok; ++k) ok = (t[k] = TextAt(env, texts, kTexts * i + k, utf));
+  if (ok) ok = ColDescSetName(d, t[0]) == 0;
+  if (ok && label != nullptr) *label = t[0];
+  if (ok && t[1][0] != '\0') ok = ColDescSetText(d, COLDESC_TABLE, t[1]) == 0;
+  if (ok && t[2][0] != '\0') ok = ColDescSetText(d, COLDESC_SCHEMA, t[2]) == 0;
+  for (char* text : t) std::free(text);
+  return ok;
+}
+
+// The descriptions of the answer's columns; false (nothing kept) when the
+// arrays do not have the layout or a text cannot be copied.
+bool Fill(JdbcStmt* s, jintArray ints, jobjectArray texts, std::vector<ColumnShape>* shapes) {
+  JNIEnv* env = s->jniEnv;
+  const jsize n = env->GetArrayLength(ints) / kInts;
+  if (env->GetArrayLength(ints) != kInts * n || env->GetArrayLength(texts) != kTexts * n)
+    return false;
+  if (n == 0) return true;
+  std::vector<jint> v(static_cast<size_t>(kInts * n));
+  env->GetIntArrayRegion(ints, 0, kInts * n, v.data());
+  JdbcColDesc* descs = ColDescAlloc(static_cast<uint16_t>(n));
+  if (descs == nullptr) return false;
+  const DescribeRules rules = describeRulesOf(s);
+  std::vector<ColumnShape> got(static_cast<size_t>(n));
+  for (jsize i = 0; i < n; ++i) {
+    const jint* c = &v[static_cast<size_t>(kInts * i)];
+    ColumnFacts& f = got[static_cast<size_t>(i)].facts;
+    f.javaType = c[0];
+    f.displaySize = c[1];
+    f.scale = c[2];
+    f.precision = c[3];
+    f.guid = (c[5] & kGuid) != 0;
+    if (!SetTexts(env, texts, i, s->wide, &descs[i], &got[static_cast<size_t>(i)].label)) {
+      ColDescFree(descs, static_cast<uint16_t>(n));
+      return false;
+    }
+    jexec::FinishColumn(f, rules, c[4], (c[5] & kReadOnly) != 0, (c[5] & kWritable) != 0,
+                        &descs[i]);
+  }
+  if (shapes != nullptr) shapes->insert(shapes->end(), got.begin(), got.end());
+  s->cols = descs;
+  s->colCount = static_cast<uint16_t>(n);
+  s->flags |= STMT_COLS_DESCRIBED;
+  return true;
+}
+
+}  // namespace
+
+namespace jexec {
+
+bool DescribeInOneCall(JdbcStmt* s, jobject md, std::vector<ColumnShape>* shapes) {
+  JNIEnv* env = s->jniEnv;
+  const DescribeClass* k = env != nullptr ? Class(env) : nullptr;
+  if (k == nullptr) return false;
+  auto answer = static_cast<jobjectArray>(env->CallStaticObjectMethod(k->cls, k->describe, md));
+  if (env->ExceptionCheck() || answer == nullptr) {
+    // The column-by-column read meets the same failure and reports it.
+    env->ExceptionClear();
+    JC_DeleteLocal(env, answer);
+    return false;
+  }
+  auto ints = static_cast<jintArray>(env->GetObjectArrayElement(answer, 0));
+  auto texts = static_cast<jobjectArray>(env->GetObjectArrayElement(answer, 1));
+  const bool done = !env->ExceptionCheck() && ints != nullptr && texts != nullptr &&
+                    Fill(s, ints, texts, shapes);
+  env->ExceptionClear();
+  JC_DeleteLocal(env, texts);
+  JC_DeleteLocal(env, ints);
+  JC_DeleteLocal(env, answer);
+  return done;
+}
+
+ColumnAnswers ReadColumnAnswers(JdbcStmt* s, jobject md, uint16_t n) {
+  ColumnAnswers out;
+  JNIEnv* env = s->jniEnv;
+  const DescribeClass* k = env != nullptr ? Class(env) : nullptr;
+  if (k == nullptr || md == nullptr || n == 0) return out;
+  auto answer = static_cast<jobjectArray>(
+      env->CallStaticObjectMethod(k->cls, k->attributes, md, static_cast<jint>(n)));
+  if (env->ExceptionCheck() || answer == nullptr) {
+    env->ExceptionClear();
+    JC_DeleteLocal(env, answer);
+    return out;
+  }
+  auto ints = static_cast<jintArray>(env->GetObjectArrayElement(answer, 0));
+  auto names = static_cast<jobjectArray>(env->GetObjectArrayElement(answer, 1));
+  const auto want = static_cast<jsize>(ColumnAnswers::kAnswerInts * n);
+  bool ok = !env->ExceptionCheck() && ints != nullptr && names != nullptr &&
+            env->GetArrayLength(ints) == want && env->GetArrayLength(names) == n;
+  std::vector<int32_t> v(ok ? static_cast<size_t>(want) : 0);
+  if (ok) env->GetIntArrayRegion(ints, 0, want, reinterpret_cast<jint*>(v.data()));
+  for (jsize i = 0; ok && i < n; ++i) {
+    char* name = TextAt(env, names, i, s->wide);
+    ok = name != nullptr;
+    if (ok) out.typeNames.emplace_back(name);
+    std::free(name);
+  }
+  env->ExceptionClear();
+  JC_DeleteLocal(env, names);
+  JC_DeleteLocal(env, ints);
+  JC_DeleteLocal(env, answer);
+  if (ok) out.ints = std::move(v);
+  else out.typeNames.clear();
+  return out;
+}
+
+}  // namespace jexec
