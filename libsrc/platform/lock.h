@@ -60,7 +60,7 @@ class CAPABILITY("mutex") Mutex {
 // the revocation, the revoker writes the revocation and then reads the
 // mark. The owner's half costs only a compiler barrier where the kernel
 // offers a process-wide barrier (membarrier) for the revoker's half, else a
-// full fence.
+// sequentially consistent store and load.
 class CAPABILITY("mutex") RecursiveMutex {
  public:
   struct BiasedTag {};
@@ -133,14 +133,18 @@ class CAPABILITY("mutex") RecursiveMutex {
     m_.unlock();
   }
   // The owner's half of the meeting: true when its hold may begin biased.
+  // Without the process-wide barrier the mark and the read are sequentially
+  // consistent, which orders them against the revoker's own pair.
   bool enterBiased() {
     if (revoked_.load(std::memory_order_relaxed)) return false;
-    inBiasedHold_.store(true, std::memory_order_relaxed);
-    if (asymmetric_)
+    if (asymmetric_) {
+      inBiasedHold_.store(true, std::memory_order_relaxed);
       std::atomic_signal_fence(std::memory_order_seq_cst);
-    else
-      std::atomic_thread_fence(std::memory_order_seq_cst);
-    if (!revoked_.load(std::memory_order_relaxed)) return true;
+    } else {
+      inBiasedHold_.store(true, std::memory_order_seq_cst);
+    }
+    if (!revoked_.load(asymmetric_ ? std::memory_order_relaxed : std::memory_order_seq_cst))
+      return true;
     inBiasedHold_.store(false, std::memory_order_release);
     return false;
   }
