@@ -461,16 +461,17 @@ double PeakRss(const std::string& port, const std::string& jvmOpts, bool autoCom
   if (p == nullptr) return -1;
   char line[1024];
   double mb = -1;
+  std::string failure;  // the child's diagnostics, shown unless it only ran out of heap
   while (std::fgets(line, sizeof line, p) != nullptr) {
     long kb = 0;
     if (std::sscanf(line, "memory %ld %lf %ld", rows, seconds, &kb) == 3)
       mb = kb / 1024.0;
-    else if (std::strstr(line, "OutOfMemoryError") != nullptr)
-      *outOfHeap = true;
     else
-      std::fputs(line, stdout);  // a failure's diagnostics
+      failure += line;
   }
   pclose(p);
+  *outOfHeap = failure.find("OutOfMemoryError") != std::string::npos;
+  if (!(autoCommit && *outOfHeap)) std::fputs(failure.c_str(), stdout);
   return mb;
 }
 
