@@ -16,17 +16,6 @@ namespace {
 
 using Nodes = std::vector<PT_NODE*>;
 
-// Node types of the analyser's tree read here.
-enum : uint32_t {
-  kAssign = 4, kSetList = 5, kBetween = 6, kColName = 10, kColRef = 11, kCompare = 14,
-  kMarker = 20, kIn = 26, kInsert = 28, kLike = 31, kColList = 45, kHaving = 48,
-  kUnion = 52, kWhereOpt = 54, kPredicate = 59, kQuantified = 66, kFunction = 67,
-  kCondition = 68, kSearchedCase = 69, kQuery = 72, kSelectList = 73, kSelectItem = 75,
-  kAggregate = 76, kSimpleCase = 77, kSubquery = 85, kTail = 86, kTableName = 88,
-  kFromList = 90, kUnionClause = 94, kValue = 98, kValueList = 99, kSource = 100,
-  kWhere = 101, kFnEscape = 39,
-};
-
 PT_NODE* ChildOfType(PT_NODE* n, uint32_t type) {
   for (PT_NODE* c = n != nullptr ? n->child : nullptr; c != nullptr; c = c->next)
     if (c->type == type) return c;
@@ -38,8 +27,8 @@ PT_NODE* ChildOfType(PT_NODE* n, uint32_t type) {
 // other side, and a subquery describes its own markers.
 bool Opaque(uint32_t type) {
   switch (type) {
-    case kSubquery: case kFunction: case kAggregate: case kFnEscape: case kSimpleCase:
-    case kSearchedCase:
+    case SQLN_SUBQUERY: case SQLN_FUNCTION_CALL: case SQLN_AGGREGATE: case SQLN_FUNCTION_ESCAPE:
+    case SQLN_SIMPLE_CASE: case SQLN_SEARCHED_CASE:
       return true;
     default:
       return false;
@@ -64,7 +53,7 @@ Nodes Collect(PT_NODE* n, uint32_t type, bool skipOpaque, uint32_t skip = 0) {
   return out;
 }
 
-bool HasMarker(PT_NODE* n) { return !Collect(n, kMarker, false).empty(); }
+bool HasMarker(PT_NODE* n) { return !Collect(n, SQLN_PARAM_MARKER, false).empty(); }
 
 // The items of one FROM list: each describes the markers given with it.
 struct Scope {
@@ -77,7 +66,7 @@ struct Scope {
 class Builder {
  public:
   explicit Builder(PD_RECORD* r) : rec_(r) {
-    for (PT_NODE* m : Collect(r->info.tree, kMarker, false)) {
+    for (PT_NODE* m : Collect(r->info.tree, SQLN_PARAM_MARKER, false)) {
       const auto at = static_cast<int32_t>(index_.size());
       index_[m] = at;
     }
@@ -86,7 +75,7 @@ class Builder {
 
   void Statement(PT_NODE* root) {
     switch (root->type) {
-      case SCR_KIND_SELECT: Queue(ChildOfType(root, kQuery)); break;
+      case SCR_KIND_SELECT: Queue(ChildOfType(root, SQLN_QUERY)); break;
       case SCR_KIND_DELETE: Delete(root); break;
       case SCR_KIND_INSERT: Insert(root); break;
       case SCR_KIND_UPDATE: case SCR_KIND_POS_UPDATE: Update(root); break;
@@ -118,17 +107,19 @@ class Builder {
   // Every marker directly in `operand` is described by `by`.
   void Describe(PT_NODE* by, PT_NODE* operand, Scope* scope) {
     if (by == nullptr || scope == nullptr) return;
-    for (PT_NODE* m : Collect(operand, kMarker, true)) scope->items.emplace_back(by, index_[m]);
+    for (PT_NODE* m : Collect(operand, SQLN_PARAM_MARKER, true))
+      scope->items.emplace_back(by, index_[m]);
   }
 
   // A subquery's first select item describes what is compared with the
   // subquery, in the subquery's own scope.
   void DescribeBySubquery(PT_NODE* sub, PT_NODE* operand) {
-    PT_NODE* list = ChildOfType(sub, kSelectList);
+    PT_NODE* list = ChildOfType(sub, SQLN_SELECT_LIST);
     PT_NODE* item = list != nullptr ? list->child : nullptr;
-    while (item != nullptr && item->type == kSelectList) item = item->child;  // nested long list
-    if (item == nullptr || item->type != kSelectItem || item->child == nullptr) return;
-    Describe(item->child, operand, &ScopeOf(ChildOfType(sub, kFromList)));
+    while (item != nullptr && item->type == SQLN_SELECT_LIST)
+      item = item->child;  // nested long list
+    if (item == nullptr || item->type != SQLN_SELECT_ITEM || item->child == nullptr) return;
+    Describe(item->child, operand, &ScopeOf(ChildOfType(sub, SQLN_TABLE_LIST)));
   }
 
   void Predicate(PT_NODE* pred, Scope* scope) {
@@ -138,35 +129,35 @@ class Builder {
     PT_NODE* c = b != nullptr ? b->next : nullptr;
     if (a == nullptr || b == nullptr) return;
     switch (form->type) {
-      case kCompare:  // a, operator, c
+      case SQLN_COMPARISON:  // a, operator, c
         if (c == nullptr) return;
         if (!HasMarker(a)) Describe(a, c, scope);
         else if (!HasMarker(c)) Describe(c, a, scope);
         return;
-      case kBetween: {
+      case SQLN_BETWEEN: {
         if (c == nullptr) return;
         PT_NODE* by = !HasMarker(a) ? a : !HasMarker(b) ? b : !HasMarker(c) ? c : nullptr;
         for (PT_NODE* op : {a, b, c})
           if (op != by) Describe(by, op, scope);
         return;
       }
-      case kLike:  // operand, pattern
+      case SQLN_LIKE:  // operand, pattern
         if (!HasMarker(a)) Describe(a, b, scope);
         else if (!HasMarker(b)) Describe(b, a, scope);
         return;
-      case kIn:  // operand, subquery or value list
-        if (b->type == kSubquery) {
+      case SQLN_IN:  // operand, subquery or value list
+        if (b->type == SQLN_SUBQUERY) {
           DescribeBySubquery(b, a);
         } else if (!HasMarker(a)) {
           Describe(a, b, scope);
         } else {
-          for (PT_NODE* v : Collect(b, kValue, false))
+          for (PT_NODE* v : Collect(b, SQLN_VALUE, false))
             if (!HasMarker(v)) return Describe(v, a, scope);
         }
         return;
-      case kQuantified: {  // operand, operator, quantifier, subquery
+      case SQLN_QUANTIFIED_COMPARISON: {  // operand, operator, quantifier, subquery
         PT_NODE* sub = c != nullptr ? c->next : nullptr;
-        if (sub != nullptr && sub->type == kSubquery) DescribeBySubquery(sub, a);
+        if (sub != nullptr && sub->type == SQLN_SUBQUERY) DescribeBySubquery(sub, a);
         return;
       }
       default:
@@ -178,39 +169,40 @@ class Builder {
   void Condition(PT_NODE* cond, Scope* scope) {
     if (cond == nullptr) return;
     if (scope != nullptr)
-      for (PT_NODE* p : Collect(cond, kPredicate, false, kSubquery)) Predicate(p, scope);
-    for (PT_NODE* sub : Collect(cond, kSubquery, false, kSubquery))
+      for (PT_NODE* p : Collect(cond, SQLN_PREDICATE, false, SQLN_SUBQUERY)) Predicate(p, scope);
+    for (PT_NODE* sub : Collect(cond, SQLN_SUBQUERY, false, SQLN_SUBQUERY))
       if (sub != cond) Queue(sub);
   }
 
   // The condition of a WHERE holder (empty or WHERE clause).
   static PT_NODE* WhereCondition(PT_NODE* whereOpt) {
-    return ChildOfType(ChildOfType(whereOpt, kWhere), kCondition);
+    return ChildOfType(ChildOfType(whereOpt, SQLN_WHERE), SQLN_CONDITION);
   }
 
-  // A query block (72) or a subquery (85): its FROM list is its scope.
+  // A query block or a subquery: its FROM list is its scope.
   void Block(PT_NODE* q) {
-    PT_NODE* parts = q->type == kQuery ? ChildOfType(q, kTail) : q;
+    PT_NODE* parts = q->type == SQLN_QUERY ? ChildOfType(q, SQLN_QUERY_TAIL) : q;
     if (parts == nullptr) return;
-    PT_NODE* from = ChildOfType(parts, kFromList);
+    PT_NODE* from = ChildOfType(parts, SQLN_TABLE_LIST);
     Scope* scope = from != nullptr ? &ScopeOf(from) : nullptr;
-    Condition(WhereCondition(ChildOfType(parts, kWhereOpt)), scope);
-    Condition(ChildOfType(ChildOfType(parts, kHaving), kCondition), scope);
-    Condition(ChildOfType(q, kSelectList), nullptr);
-    if (PT_NODE* u = ChildOfType(ChildOfType(parts, kUnion), kUnionClause))
-      Queue(ChildOfType(u, kQuery));
+    Condition(WhereCondition(ChildOfType(parts, SQLN_WHERE_OPT)), scope);
+    Condition(ChildOfType(ChildOfType(parts, SQLN_HAVING_OPT), SQLN_CONDITION), scope);
+    Condition(ChildOfType(q, SQLN_SELECT_LIST), nullptr);
+    if (PT_NODE* u = ChildOfType(ChildOfType(parts, SQLN_UNION_OPT), SQLN_UNION))
+      Queue(ChildOfType(u, SQLN_QUERY));
   }
 
   void Delete(PT_NODE* root) {
-    PT_NODE* table = ChildOfType(root, kTableName);
-    if (table != nullptr) Condition(WhereCondition(ChildOfType(root, kWhereOpt)), &ScopeOf(table));
+    PT_NODE* table = ChildOfType(root, SQLN_TABLE_NAME);
+    if (table != nullptr)
+      Condition(WhereCondition(ChildOfType(root, SQLN_WHERE_OPT)), &ScopeOf(table));
   }
 
   void Update(PT_NODE* root) {
-    PT_NODE* table = ChildOfType(root, kTableName);
+    PT_NODE* table = ChildOfType(root, SQLN_TABLE_NAME);
     if (table == nullptr) return;
     Scope& scope = ScopeOf(table);
-    scope.extra = ChildOfType(root, kFromList);
+    scope.extra = ChildOfType(root, SQLN_TABLE_LIST);
     // Beside a FROM list the target's columns are named by the target, when
     // its name can qualify a column (table or owner.table).
     const bool qualifies = table->nchild == 1 ||
@@ -218,24 +210,25 @@ class Builder {
     if (scope.extra != nullptr && qualifies &&
         !pd::ItemText(table, rec_->quoting, "", false, &scope.qualifier))
       scope.qualifier.clear();
-    for (PT_NODE* set : Collect(ChildOfType(root, kSetList), kAssign, false, kSubquery)) {
+    for (PT_NODE* set :
+         Collect(ChildOfType(root, SQLN_ASSIGNMENT_LIST), SQLN_ASSIGNMENT, false, SQLN_SUBQUERY)) {
       PT_NODE* column = set->child;
-      if (column != nullptr && column->type == kColName && column->next != nullptr)
+      if (column != nullptr && column->type == SQLN_COLUMN_NAME && column->next != nullptr)
         Describe(column, column->next, &scope);
-      for (PT_NODE* sub : Collect(set, kSubquery, false, kSubquery)) Queue(sub);
+      for (PT_NODE* sub : Collect(set, SQLN_SUBQUERY, false, SQLN_SUBQUERY)) Queue(sub);
     }
-    Condition(WhereCondition(ChildOfType(root, kWhereOpt)), &scope);
+    Condition(WhereCondition(ChildOfType(root, SQLN_WHERE_OPT)), &scope);
   }
 
   void Insert(PT_NODE* root) {
-    PT_NODE* table = ChildOfType(root, kTableName);
-    PT_NODE* source = ChildOfType(ChildOfType(root, kSource), kValueList);
-    PT_NODE* query = ChildOfType(ChildOfType(root, kSource), kQuery);
+    PT_NODE* table = ChildOfType(root, SQLN_TABLE_NAME);
+    PT_NODE* source = ChildOfType(ChildOfType(root, SQLN_INSERT_SOURCE), SQLN_VALUE_LIST);
+    PT_NODE* query = ChildOfType(ChildOfType(root, SQLN_INSERT_SOURCE), SQLN_QUERY);
     if (table == nullptr || (source == nullptr && query == nullptr)) return;
-    Nodes values = source != nullptr
-                       ? Collect(source, kValue, false)
-                       : Collect(ChildOfType(query, kSelectList), kSelectItem, false, kSubquery);
-    Nodes columns = Collect(ChildOfType(root, kColList), kColRef, false);
+    Nodes values = source != nullptr ? Collect(source, SQLN_VALUE, false)
+                                     : Collect(ChildOfType(query, SQLN_SELECT_LIST),
+                                               SQLN_SELECT_ITEM, false, SQLN_SUBQUERY);
+    Nodes columns = Collect(ChildOfType(root, SQLN_INSERT_COLUMNS_OPT), SQLN_COLUMN_REF, false);
     if (columns.empty()) {
       AllColumns(table, values);
     } else {
@@ -254,7 +247,7 @@ class Builder {
     if (!pd::ItemText(table, rec_->quoting, "", false, &from)) return;
     bool any = false;
     for (PT_NODE* v : values) {
-      Nodes ms = Collect(v, kMarker, true);
+      Nodes ms = Collect(v, SQLN_PARAM_MARKER, true);
       probe.markers.push_back(ms.size() == 1 ? index_[ms[0]] : -1);
       any = any || ms.size() == 1;
     }

@@ -51,7 +51,9 @@ bool IsStringLiteral(const char* s) {
 
 bool IsIdentLeaf(uint32_t type) {
   switch (type) {
-    case 9: case 10: case 15: case 16: case 57: case 63: case 87: case 88:
+    case SQLN_COLUMN_ALIAS: case SQLN_COLUMN_NAME: case SQLN_CORRELATION_NAME:
+    case SQLN_CURSOR_NAME: case SQLN_OWNER_NAME: case SQLN_QUALIFIER: case SQLN_TABLE_IDENT:
+    case SQLN_TABLE_NAME:
       return true;
     default:
       return false;
@@ -67,49 +69,49 @@ struct Emitter {
   bool Leaf(const PT_NODE* n, bool qualify) {
     const char* t = n->text != nullptr ? n->text : "";
     if (IsIdentLeaf(n->type)) {
-      if (n->type == 10 && qualify && !qualifier.empty()) out += qualifier + ".";
+      if (n->type == SQLN_COLUMN_NAME && qualify && !qualifier.empty()) out += qualifier + ".";
       return pd::QuoteName(t, q, &out);
     }
     switch (n->type) {
-      case 20:  // a marker: a probe runs without values
-      case 21:  // an escape character clause
-      case 64:  // database and server of a remote name
+      case SQLN_PARAM_MARKER:  // a probe runs without values
+      case SQLN_ESCAPE_CLAUSE:
+      case SQLN_REMOTE_PART:
         return false;
-      case 1: case 25:  // function names: only plain words, never quoted
+      case SQLN_AGGREGATE_NAME: case SQLN_FUNCTION_NAME:  // only plain words, never quoted
         if (!IsPlainWord(t)) return false;
         out += t;
         return true;
-      case 13:
+      case SQLN_COMPARISON_OP:
         if (!OnlyChars(t, "<>=") || std::strlen(t) > 2) return false;
         out += t;
         return true;
-      case 36: out += "{"; return true;
-      case 37: out += "}"; return true;
-      case 76:  // NAME (*)
+      case SQLN_ESCAPE_OPEN: out += "{"; return true;
+      case SQLN_ESCAPE_CLOSE: out += "}"; return true;
+      case SQLN_AGGREGATE:  // NAME (*)
         if (unwrap) {
           out += "1";
           return true;
         }
         break;
-      case 95:
+      case SQLN_INTEGER:
         if (*t == '\0' || !OnlyChars(t, "0123456789")) return false;
         out += t;
         return true;
-      case 7:
+      case SQLN_HEX_LITERAL:
         if (!OnlyChars(t, "0123456789abcdefABCDEFxX")) return false;
         out += t;
         return true;
-      case 17: case 92: case 93:  // d '...', t '...', ts '...'
+      case SQLN_DATE_LITERAL: case SQLN_TIME_LITERAL: case SQLN_TIMESTAMP_LITERAL:
         if (!OnlyChars(t, "dtsDTS0123456789 '-:.\t")) return false;
         out += t;
         return true;
-      case 32: case 58:
+      case SQLN_LITERAL: case SQLN_LIKE_PATTERN:
         if (*t == '\'') {
           if (!IsStringLiteral(t)) return false;
           out += t;
           return true;
         }
-        if (n->type == 32) {
+        if (n->type == SQLN_LITERAL) {
           if (*t == '\0' || !OnlyChars(t, "0123456789.eE+-")) return false;
           out += t;
           return true;
@@ -147,7 +149,7 @@ struct Emitter {
 
   bool Template(const PT_NODE* n, int depth, bool qualify) {
     // A qualified column reference carries its own qualifier.
-    if (n->type == 11 && n->nchild > 1) qualify = false;
+    if (n->type == SQLN_COLUMN_REF && n->nchild > 1) qualify = false;
     const unsigned char* t = reinterpret_cast<const unsigned char*>(n->tmpl);
     while (*t != 0) {
       if (*t != SQLT_ESC) {
@@ -165,7 +167,7 @@ struct Emitter {
   bool Node(const PT_NODE* n, int depth, bool qualify) {
     if (depth > kMaxDepth) return false;
     if (n->tmpl == nullptr) return Leaf(n, qualify);
-    if (n->type == 76 && unwrap) return Aggregate(n, depth);
+    if (n->type == SQLN_AGGREGATE && unwrap) return Aggregate(n, depth);
     return Template(n, depth, qualify);
   }
 };

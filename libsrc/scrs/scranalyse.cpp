@@ -185,7 +185,7 @@ int SelectList(SCR_CURSOR* cur, SCR_SQLINFO* info) {
 // rows together and a scalar aggregate makes one row of many.
 bool RowsWithoutKeys(const SCR_SQLINFO* info) {
   if ((info->flags & SCR_SQL_AGGREGATE) != 0) return true;
-  const PT_NODE* quantifier = PT_Find(info->tree, 42);
+  const PT_NODE* quantifier = PT_Find(info->tree, SQLN_SET_QUANTIFIER);
   return quantifier != nullptr && quantifier->text != nullptr &&
          std::strcmp(quantifier->text, "DISTINCT") == 0;
 }

@@ -23,10 +23,10 @@ PT_NODE* childOfType(PT_NODE* node, uint32_t type) {
 
 PT_NODE* outerQuery(const SCR_SQLINFO* info) {
   if (!info || !info->tree || info->tree->type != SCR_KIND_SELECT) return nullptr;
-  return childOfType(info->tree, 72);
+  return childOfType(info->tree, SQLN_QUERY);
 }
 
-PT_NODE* queryTail(PT_NODE* query) { return childOfType(query, 86); }
+PT_NODE* queryTail(PT_NODE* query) { return childOfType(query, SQLN_QUERY_TAIL); }
 
 bool present(const PT_NODE* holder) { return holder && holder->tmpl && holder->nchild > 0; }
 
@@ -39,12 +39,12 @@ PT_NODE* orderByHolder(const SCR_SQLINFO* info) {
   while (q) {
     PT_NODE* tail = queryTail(q);
     if (!tail) return nullptr;
-    holder = childOfType(tail, 50);
-    PT_NODE* u = childOfType(tail, 52);
+    holder = childOfType(tail, SQLN_ORDER_BY_OPT);
+    PT_NODE* u = childOfType(tail, SQLN_UNION_OPT);
     if (!present(u)) break;
-    q = childOfType(childOfType(u, 94), 72);
+    q = childOfType(childOfType(u, SQLN_UNION), SQLN_QUERY);
   }
-  PT_NODE* stmtLevel = childOfType(info ? info->tree : nullptr, 50);
+  PT_NODE* stmtLevel = childOfType(info ? info->tree : nullptr, SQLN_ORDER_BY_OPT);
   if (!present(holder) && present(stmtLevel)) return stmtLevel;
   return holder;
 }
@@ -196,8 +196,8 @@ void splitTableName(const std::string& name, std::string* qual, std::string* own
 }
 
 int tableItemGet(PT_NODE* ref, GROW_ARRAY* tables, uint32_t noQualifier) {
-  PT_NODE* corr = childOfType(ref, 15);
-  PT_NODE* name = childOfType(ref, 88);
+  PT_NODE* corr = childOfType(ref, SQLN_CORRELATION_NAME);
+  PT_NODE* name = childOfType(ref, SQLN_TABLE_NAME);
   if (!name || !name->text) return SCR_SQL_MISSING;
   std::string qual, owner, table;
   splitTableName(name->text, &qual, &owner, &table);
@@ -220,12 +220,12 @@ int tableItemGet(PT_NODE* ref, GROW_ARRAY* tables, uint32_t noQualifier) {
 PT_NODE* plainColumnRef(PT_NODE* item) {
   static const char kPlain[] = "\xFF\x01\x01";
   PT_NODE* n = item->child;
-  const uint32_t chain[] = {23, 91, 24, 60};
+  const uint32_t chain[] = {SQLN_EXPRESSION, SQLN_TERM, SQLN_FACTOR, SQLN_PRIMARY};
   for (uint32_t type : chain) {
     if (!n || n->type != type || n->nchild != 1 || !n->tmpl || std::strcmp(n->tmpl, kPlain) != 0) return nullptr;
     n = n->child;
   }
-  return (n && n->type == 11) ? n : nullptr;
+  return (n && n->type == SQLN_COLUMN_REF) ? n : nullptr;
 }
 
 }  // namespace
@@ -270,13 +270,14 @@ int SCR_AnalyseSQL(SCR_SQLINFO* info, const char* text, uint32_t parseOnly, uint
   if (parseOnly || info->kind != SCR_KIND_SELECT) return SCR_SQL_OK;
 
   if ((rc = orderByFlag(info)) != 0) return rc;
-  if ((rc = holderFlag(info, 47, SCR_SQL_GROUPBY)) != 0) return rc;
-  if ((rc = holderFlag(info, 52, SCR_SQL_UNION)) != 0) return rc;
+  if ((rc = holderFlag(info, SQLN_GROUP_BY_OPT, SCR_SQL_GROUPBY)) != 0) return rc;
+  if ((rc = holderFlag(info, SQLN_UNION_OPT, SCR_SQL_UNION)) != 0) return rc;
   if ((rc = tableCountFlag(info, noQualifier)) != 0) return rc;
   // Aggregates of the query itself and of its ORDER BY; those of sub-selects
   // say nothing about the rows of this one.
-  setFlag(info, SCR_SQL_AGGREGATE, findOutside(outerQuery(info), 76, 85) != nullptr);
-  setFlag(info, SCR_SQL_OUTERJOIN, PT_Find(info->tree, 56) != nullptr);
+  setFlag(info, SCR_SQL_AGGREGATE,
+          findOutside(outerQuery(info), SQLN_AGGREGATE, SQLN_SUBQUERY) != nullptr);
+  setFlag(info, SCR_SQL_OUTERJOIN, PT_Find(info->tree, SQLN_OUTER_JOIN_SIDE) != nullptr);
   return SCR_SQL_OK;
 }
 
@@ -294,9 +295,9 @@ int SCR_TablesGet(SCR_SQLINFO* info, GROW_ARRAY* tables, uint32_t noQualifier) {
   if (!tables) return SCR_SQL_MISSING;
   PT_NODE* tail = queryTail(outerQuery(info));
   if (!tail) return SCR_SQL_MISSING;
-  PT_NODE* list = childOfType(tail, 90);
+  PT_NODE* list = childOfType(tail, SQLN_TABLE_LIST);
   if (!list) return SCR_SQL_OK;  // no FROM clause
-  std::vector<PT_NODE*> refs = collectBelow(list, 46, UINT32_MAX);
+  std::vector<PT_NODE*> refs = collectBelow(list, SQLN_TABLE_REF, UINT32_MAX);
   if (refs.empty()) return SCR_SQL_MISSING;
   for (PT_NODE* ref : refs) {
     int rc = tableItemGet(ref, tables, noQualifier);
@@ -335,7 +336,7 @@ int SCR_SplitColumnName(PT_NODE* node, SCR_COLDESC* col) {
 
 int SCR_ExpandSelectList(SCR_SQLINFO* info, GROW_ARRAY* columns) {
   if (!columns) return SCR_SQL_MISSING;
-  PT_NODE* list = childOfType(outerQuery(info), 73);
+  PT_NODE* list = childOfType(outerQuery(info), SQLN_SELECT_LIST);
   if (!list) return SCR_SQL_MISSING;
   if (list->nchild == 0 && list->text && std::strcmp(list->text, "*") == 0) {
     SCR_COLDESC col{};
@@ -344,16 +345,16 @@ int SCR_ExpandSelectList(SCR_SQLINFO* info, GROW_ARRAY* columns) {
   }
   // Sub-selects in the list have select items of their own; they are not
   // columns of this result.
-  std::vector<PT_NODE*> items = collectBelow(list, 75, 85);
+  std::vector<PT_NODE*> items = collectBelow(list, SQLN_SELECT_ITEM, SQLN_SUBQUERY);
   if (items.empty()) return SCR_SQL_MISSING;
   for (PT_NODE* item : items) {
     SCR_COLDESC col{};
     PT_NODE* first = item->child;
-    if (first && first->type == 88) {
+    if (first && first->type == SQLN_TABLE_NAME) {
       if (!copyField(col.table, SCR_NAME_SIZE, first->text)) return SCR_SQL_MISSING;
       col.kind = SCR_COL_TABLE_ALL;
     } else {
-      if (!first || first->type != 23) return SCR_SQL_MISSING;
+      if (!first || first->type != SQLN_EXPRESSION) return SCR_SQL_MISSING;
       if (!copyField(col.name, SCR_NAME_SIZE, item->text)) return SCR_SQL_MISSING;
       col.kind = SCR_COL_EXPR;
       if (PT_NODE* ref = plainColumnRef(item)) {
@@ -370,18 +371,18 @@ int SCR_ResolveOrderBy(SCR_SQLINFO* info, GROW_ARRAY* items) {
   if (!items) return SCR_SQL_MISSING;
   PT_NODE* holder = orderByHolder(info);
   if (!holder) return SCR_SQL_MISSING;
-  std::vector<PT_NODE*> list = collectBelow(holder, 80, 85);
+  std::vector<PT_NODE*> list = collectBelow(holder, SQLN_ORDER_ITEM, SQLN_SUBQUERY);
   if (list.empty()) return SCR_SQL_MISSING;
   for (PT_NODE* n : list) {
     SCR_ORDERITEM item{};
-    PT_NODE* dir = childOfType(n, 44);
+    PT_NODE* dir = childOfType(n, SQLN_DIRECTION_OPT);
     if (!dir) return SCR_SQL_MISSING;
     item.descending = (dir->text && std::strstr(dir->text, "DESC")) ? 1 : 0;
-    if (PT_NODE* pos = childOfType(n, 95)) {
+    if (PT_NODE* pos = childOfType(n, SQLN_INTEGER)) {
       if (!parsePosition(pos->text, &item.position)) return SCR_SQL_MISSING;
       info->flags |= SCR_SQL_ORDERBY_POS;
     } else {
-      PT_NODE* ref = childOfType(n, 11);
+      PT_NODE* ref = childOfType(n, SQLN_COLUMN_REF);
       if (!ref || !copyField(item.text, SCR_ITEMTEXT_SIZE, ref->text)) return SCR_SQL_MISSING;
       SCR_COLDESC col{};
       if (SCR_SplitColumnName(ref, &col) != 0) return SCR_SQL_MISSING;
@@ -397,9 +398,9 @@ int SCR_ResolveOrderBy(SCR_SQLINFO* info, GROW_ARRAY* items) {
 int SCR_SelectColumns(SCR_SQLINFO* info, GROW_ARRAY* items) {
   if (!items) return SCR_SQL_MISSING;
   if (items->count == 0) return SCR_SQL_OK;
-  PT_NODE* clause = childOfType(orderByHolder(info), 55);
+  PT_NODE* clause = childOfType(orderByHolder(info), SQLN_ORDER_BY);
   if (!clause) return SCR_SQL_MISSING;
-  for (PT_NODE* n : collectBelow(clause, 95, 85)) {
+  for (PT_NODE* n : collectBelow(clause, SQLN_INTEGER, SQLN_SUBQUERY)) {
     uint8_t pos = 0;
     if (!parsePosition(n->text, &pos)) return SCR_SQL_MISSING;
     const SCR_ORDERITEM* match = nullptr;
@@ -417,9 +418,9 @@ int SCR_SelectColumns(SCR_SQLINFO* info, GROW_ARRAY* items) {
 int SCR_OrderByKeys(SCR_SQLINFO* info) {
   PT_NODE* holder = orderByHolder(info);
   if (!holder) return SCR_SQL_MISSING;
-  std::vector<PT_NODE*> list = collectBelow(holder, 80, 85);
+  std::vector<PT_NODE*> list = collectBelow(holder, SQLN_ORDER_ITEM, SQLN_SUBQUERY);
   for (PT_NODE* n : list) {
-    PT_NODE* dir = childOfType(n, 44);
+    PT_NODE* dir = childOfType(n, SQLN_DIRECTION_OPT);
     if (!dir) return SCR_SQL_MISSING;
     bool desc = dir->text && std::strstr(dir->text, "DESC");
     if (!PT_SetText(dir, desc ? "" : "DESC")) return SCR_SQL_NOMEM;
@@ -431,7 +432,7 @@ int SCR_OrderByKeys(SCR_SQLINFO* info) {
 
 int SCR_ReplaceSelectList(SCR_SQLINFO* info) {
   if (!info || !info->tree) return SCR_SQL_MISSING;
-  PT_NODE* list = childOfType(outerQuery(info), 73);
+  PT_NODE* list = childOfType(outerQuery(info), SQLN_SELECT_LIST);
   if (!list) return SCR_SQL_MISSING;
   if (!PT_SetText(list, SCR_SQL_MARK)) return SCR_SQL_NOMEM;
   PT_SetTemplate(list, nullptr);
@@ -441,11 +442,11 @@ int SCR_ReplaceSelectList(SCR_SQLINFO* info) {
 }
 
 int SCR_AppendWhere(SCR_SQLINFO* info) {
-  PT_NODE* holder = tailPart(info, 54);
+  PT_NODE* holder = tailPart(info, SQLN_WHERE_OPT);
   if (!holder) return SCR_SQL_MISSING;
   if (present(holder)) {
     info->flags |= SCR_SQL_WHERE;
-    PT_NODE* where = childOfType(holder, 101);
+    PT_NODE* where = childOfType(holder, SQLN_WHERE);
     if (!where) return SCR_SQL_MISSING;
     if (!PT_SetTemplate(where, SCR_TPL("WHERE " SCR_SQL_MARK " AND ($1)"))) return SCR_SQL_NOMEM;
   } else {
@@ -460,7 +461,7 @@ int SCR_AppendCondition(SCR_SQLINFO* info) {
   if (rc) return rc;
   PT_NODE* holder = orderByHolder(info);
   if (info->flags & SCR_SQL_ORDERBY) {
-    PT_NODE* clause = childOfType(holder, 55);
+    PT_NODE* clause = childOfType(holder, SQLN_ORDER_BY);
     if (!clause || !clause->tmpl) return SCR_SQL_MISSING;
     std::string t = std::string(clause->tmpl) + SCR_SQL_MARK;
     if (!PT_SetTemplate(clause, t.c_str())) return SCR_SQL_NOMEM;

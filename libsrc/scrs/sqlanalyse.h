@@ -9,19 +9,20 @@
 #include <cstdint>
 
 #include "scrs/ptree.h"
+#include "scrs/sqlnodes.h"
 #include "util/garray.h"
 
 // Statement kinds (the root node's type).
 enum : uint32_t {
   SCR_KIND_NONE = 0xFFFFFFFFu,  // record cleared
-  SCR_KIND_OTHER = 0,
-  SCR_KIND_POS_DELETE = 18,
-  SCR_KIND_DELETE = 19,
-  SCR_KIND_INSERT = 28,
-  SCR_KIND_CALL = 61,
-  SCR_KIND_SELECT = 74,
-  SCR_KIND_POS_UPDATE = 96,
-  SCR_KIND_UPDATE = 97,
+  SCR_KIND_OTHER = SQLN_OTHER_STATEMENT,
+  SCR_KIND_POS_DELETE = SQLN_POSITIONED_DELETE,
+  SCR_KIND_DELETE = SQLN_SEARCHED_DELETE,
+  SCR_KIND_INSERT = SQLN_INSERT,
+  SCR_KIND_CALL = SQLN_CALL,
+  SCR_KIND_SELECT = SQLN_SELECT,
+  SCR_KIND_POS_UPDATE = SQLN_POSITIONED_UPDATE,
+  SCR_KIND_UPDATE = SQLN_SEARCHED_UPDATE,
 };
 
 // Analysis flags.

@@ -103,460 +103,523 @@ dml_statement
   | insert_statement | positioned_update | searched_update
   ;
 
-other_statement : OTHERSTMT             { $$ = L(0, ""); CHECK($$); } ;
-call_statement  : CALLESC               { $$ = L(61, ""); CHECK($$); } ;
+other_statement : OTHERSTMT             { $$ = L(SQLN_OTHER_STATEMENT, ""); CHECK($$); } ;
+call_statement  : CALLESC               { $$ = L(SQLN_CALL, ""); CHECK($$); } ;
 
 positioned_delete
   : DELETE FROM table_name WHERE CURRENT OF cursor_name
-      { $$ = N(18, T("DELETE FROM $1 WHERE CURRENT OF $2"), $3, $7); CHECK($$); }
+      { $$ = N(SQLN_POSITIONED_DELETE, T("DELETE FROM $1 WHERE CURRENT OF $2"), $3, $7);
+        CHECK($$); }
   ;
 searched_delete
-  : DELETE FROM table_name where_opt    { $$ = N(19, T("DELETE FROM $1 $2"), $3, $4); CHECK($$); }
+  : DELETE FROM table_name where_opt
+      { $$ = N(SQLN_SEARCHED_DELETE, T("DELETE FROM $1 $2"), $3, $4); CHECK($$); }
   ;
 insert_statement
   : INSERT INTO table_name insert_columns_opt insert_source
-      { $$ = N(28, T("INSERT INTO $1 $2 $3"), $3, $4, $5); CHECK($$); }
+      { $$ = N(SQLN_INSERT, T("INSERT INTO $1 $2 $3"), $3, $4, $5); CHECK($$); }
   ;
 insert_source
-  : VALUES '(' value_list ')'           { $$ = N(100, T("VALUES ( $1 )"), $3); CHECK($$); }
-  | query_spec                          { $$ = N(100, T("$1"), $1); CHECK($$); }
+  : VALUES '(' value_list ')'
+      { $$ = N(SQLN_INSERT_SOURCE, T("VALUES ( $1 )"), $3); CHECK($$); }
+  | query_spec                          { $$ = N(SQLN_INSERT_SOURCE, T("$1"), $1); CHECK($$); }
   ;
 insert_columns_opt
-  : %empty                              { $$ = L(45, ""); CHECK($$); }
-  | '(' column_list ')'                 { $$ = N(45, T("( $1 )"), $2); CHECK($$); }
+  : %empty                              { $$ = L(SQLN_INSERT_COLUMNS_OPT, ""); CHECK($$); }
+  | '(' column_list ')'
+      { $$ = N(SQLN_INSERT_COLUMNS_OPT, T("( $1 )"), $2); CHECK($$); }
   ;
 positioned_update
   : UPDATE table_name SET assignment_list WHERE CURRENT OF cursor_name
-      { $$ = N(96, T("UPDATE $1 SET $2 WHERE CURRENT OF $3"), $2, $4, $8); CHECK($$); }
+      { $$ = N(SQLN_POSITIONED_UPDATE, T("UPDATE $1 SET $2 WHERE CURRENT OF $3"), $2, $4, $8);
+        CHECK($$); }
   ;
 searched_update
   : UPDATE table_name FROM table_list SET assignment_list where_opt
-      { $$ = N(97, T("UPDATE $1 FROM $2 SET $3 $4"), $2, $4, $6, $7); CHECK($$); }
+      { $$ = N(SQLN_SEARCHED_UPDATE, T("UPDATE $1 FROM $2 SET $3 $4"), $2, $4, $6, $7); CHECK($$); }
   | UPDATE table_name SET assignment_list FROM table_list where_opt
-      { $$ = N(97, T("UPDATE $1 SET $2 FROM $3 $4"), $2, $4, $6, $7); CHECK($$); }
+      { $$ = N(SQLN_SEARCHED_UPDATE, T("UPDATE $1 SET $2 FROM $3 $4"), $2, $4, $6, $7); CHECK($$); }
   | UPDATE table_name SET assignment_list where_opt
-      { $$ = N(97, T("UPDATE $1 SET $2 $3"), $2, $4, $5); CHECK($$); }
+      { $$ = N(SQLN_SEARCHED_UPDATE, T("UPDATE $1 SET $2 $3"), $2, $4, $5); CHECK($$); }
   ;
 assignment_list
-  : assignment                          { $$ = N(5, T("$1"), $1); CHECK($$); }
-  | assignment_list ',' assignment      { $$ = scrs::appendToList(ctx, $1, $3, 5); CHECK($$); }
+  : assignment                          { $$ = N(SQLN_ASSIGNMENT_LIST, T("$1"), $1); CHECK($$); }
+  | assignment_list ',' assignment
+      { $$ = scrs::appendToList(ctx, $1, $3, SQLN_ASSIGNMENT_LIST); CHECK($$); }
   ;
 /* The operator is kept as written: "SET a < 1" is not silently an assignment. */
 assignment
-  : column_name COMPARISON expression   { $$ = scrs::mkOpNode(ctx, 4, $2, $1, $3); CHECK($$); }
-  | column_name COMPARISON NULL         { $$ = scrs::mkOpNode(ctx, 4, $2, $1, nullptr); CHECK($$); }
+  : column_name COMPARISON expression
+      { $$ = scrs::mkOpNode(ctx, SQLN_ASSIGNMENT, $2, $1, $3); CHECK($$); }
+  | column_name COMPARISON NULL
+      { $$ = scrs::mkOpNode(ctx, SQLN_ASSIGNMENT, $2, $1, nullptr); CHECK($$); }
   ;
 select_statement
-  : query_spec order_by_opt             { $$ = N(74, T("$1 $2"), $1, $2); CHECK($$); }
+  : query_spec order_by_opt             { $$ = N(SQLN_SELECT, T("$1 $2"), $1, $2); CHECK($$); }
   ;
 
 /* ---- query (SELECT ... FROM ...) ---- */
 
 query_spec
   : SELECT select_prefix select_list query_tail
-      { $$ = N(72, T("SELECT $1 $2 $3"), $2, $3, $4); CHECK($$); }
+      { $$ = N(SQLN_QUERY, T("SELECT $1 $2 $3"), $2, $3, $4); CHECK($$); }
   ;
 set_quantifier
-  : %empty                              { $$ = L(42, ""); CHECK($$); }
-  | ALL                                 { $$ = L(42, "ALL"); CHECK($$); }
-  | DISTINCT                            { $$ = L(42, "DISTINCT"); CHECK($$); }
+  : %empty                              { $$ = L(SQLN_SET_QUANTIFIER, ""); CHECK($$); }
+  | ALL                                 { $$ = L(SQLN_SET_QUANTIFIER, "ALL"); CHECK($$); }
+  | DISTINCT                            { $$ = L(SQLN_SET_QUANTIFIER, "DISTINCT"); CHECK($$); }
   ;
 select_prefix
-  : set_quantifier                      { $$ = N(53, T("$1"), $1); CHECK($$); }
+  : set_quantifier                      { $$ = N(SQLN_SELECT_PREFIX, T("$1"), $1); CHECK($$); }
   | set_quantifier TOP integer percent_opt ties_opt
-      { $$ = N(53, T("$1 TOP $2 $3 $4"), $1, $3, $4, $5); CHECK($$); }
+      { $$ = N(SQLN_SELECT_PREFIX, T("$1 TOP $2 $3 $4"), $1, $3, $4, $5); CHECK($$); }
   | set_quantifier TOP integer ',' integer percent_opt ties_opt
-      { $$ = N(53, T("$1 TOP $2,$3 $4 $5"), $1, $3, $5, $6, $7); CHECK($$); }
+      { $$ = N(SQLN_SELECT_PREFIX, T("$1 TOP $2,$3 $4 $5"), $1, $3, $5, $6, $7); CHECK($$); }
   | set_quantifier TOP '(' expression ')' percent_opt ties_opt
-      { $$ = N(53, T("$1 TOP ($2) $3 $4"), $1, $4, $6, $7); CHECK($$); }
+      { $$ = N(SQLN_SELECT_PREFIX, T("$1 TOP ($2) $3 $4"), $1, $4, $6, $7); CHECK($$); }
   | set_quantifier TOP '(' expression ',' expression ')' percent_opt ties_opt
-      { $$ = N(53, T("$1 TOP ($2, $3) $4 $5"), $1, $4, $6, $8, $9); CHECK($$); }
+      { $$ = N(SQLN_SELECT_PREFIX, T("$1 TOP ($2, $3) $4 $5"), $1, $4, $6, $8, $9); CHECK($$); }
   ;
 percent_opt
-  : %empty                              { $$ = L(53, ""); CHECK($$); }
-  | PERCENT                             { $$ = L(53, "PERCENT"); CHECK($$); }
+  : %empty                              { $$ = L(SQLN_SELECT_PREFIX, ""); CHECK($$); }
+  | PERCENT                             { $$ = L(SQLN_SELECT_PREFIX, "PERCENT"); CHECK($$); }
   ;
 ties_opt
-  : %empty                              { $$ = L(53, ""); CHECK($$); }
-  | WITH TIES                           { $$ = L(53, "WITH TIES"); CHECK($$); }
+  : %empty                              { $$ = L(SQLN_SELECT_PREFIX, ""); CHECK($$); }
+  | WITH TIES                           { $$ = L(SQLN_SELECT_PREFIX, "WITH TIES"); CHECK($$); }
   ;
 select_list
-  : select_item                         { $$ = N(73, T("$1"), $1); CHECK($$); }
-  | select_list ',' select_item         { $$ = scrs::appendToList(ctx, $1, $3, 73); CHECK($$); }
-  | '*'                                 { $$ = L(73, "*"); CHECK($$); }
+  : select_item                         { $$ = N(SQLN_SELECT_LIST, T("$1"), $1); CHECK($$); }
+  | select_list ',' select_item
+      { $$ = scrs::appendToList(ctx, $1, $3, SQLN_SELECT_LIST); CHECK($$); }
+  | '*'                                 { $$ = L(SQLN_SELECT_LIST, "*"); CHECK($$); }
   ;
 select_item
-  : expression                          { $$ = N(75, T("$1"), $1); CHECK($$); }
-  | expression as_opt column_alias      { $$ = N(75, T("$1 $2 $3"), $1, $2, $3); CHECK($$); }
-  | star_name                           { $$ = N(75, T("$1.*"), $1); CHECK($$); }
+  : expression                          { $$ = N(SQLN_SELECT_ITEM, T("$1"), $1); CHECK($$); }
+  | expression as_opt column_alias
+      { $$ = N(SQLN_SELECT_ITEM, T("$1 $2 $3"), $1, $2, $3); CHECK($$); }
+  | star_name                           { $$ = N(SQLN_SELECT_ITEM, T("$1.*"), $1); CHECK($$); }
   ;
 /* An all-columns item of one table (t.*, own.t.*, db:own.t.* ...): the
    table's name. */
 star_name
   : IDENT '.' '*'
-      { PT_NODE *t; t = L(87, $1); $$ = N(88, T("$1"), t); CHECK($$); }
+      { PT_NODE *t; t = L(SQLN_TABLE_IDENT, $1); $$ = N(SQLN_TABLE_NAME, T("$1"), t); CHECK($$); }
   | IDENT '.' IDENT '.' '*'
-      { PT_NODE *o, *t; o = L(57, $1); t = L(87, $3); $$ = N(88, T("$1.$2"), o, t); CHECK($$); }
+      { PT_NODE *o, *t; o = L(SQLN_OWNER_NAME, $1); t = L(SQLN_TABLE_IDENT, $3);
+        $$ = N(SQLN_TABLE_NAME, T("$1.$2"), o, t); CHECK($$); }
   | IDENT '.' IDENT '.' IDENT '.' '*'
-      { PT_NODE *d, *o, *t; d = L(63, $1); o = L(57, $3); t = L(87, $5);
-        $$ = N(88, T("$1.$2.$3"), d, o, t); CHECK($$); }
+      { PT_NODE *d, *o, *t; d = L(SQLN_QUALIFIER, $1); o = L(SQLN_OWNER_NAME, $3);
+        t = L(SQLN_TABLE_IDENT, $5); $$ = N(SQLN_TABLE_NAME, T("$1.$2.$3"), d, o, t); CHECK($$); }
   | IDENT '.' '.' IDENT '.' '*'
-      { PT_NODE *d, *t; d = L(63, $1); t = L(88, $4); $$ = N(88, T("$1..$2"), d, t); CHECK($$); }
+      { PT_NODE *d, *t; d = L(SQLN_QUALIFIER, $1); t = L(SQLN_TABLE_NAME, $4);
+        $$ = N(SQLN_TABLE_NAME, T("$1..$2"), d, t); CHECK($$); }
   | IDENT ':' IDENT '.' '*'
-      { PT_NODE *d, *t; d = L(63, $1); t = L(88, $3); $$ = N(88, T("$1:$2"), d, t); CHECK($$); }
+      { PT_NODE *d, *t; d = L(SQLN_QUALIFIER, $1); t = L(SQLN_TABLE_NAME, $3);
+        $$ = N(SQLN_TABLE_NAME, T("$1:$2"), d, t); CHECK($$); }
   | IDENT ':' IDENT '.' IDENT '.' '*'
-      { PT_NODE *d, *o, *t; d = L(63, $1); o = L(57, $3); t = L(87, $5);
-        $$ = N(88, T("$1:$2.$3"), d, o, t); CHECK($$); }
+      { PT_NODE *d, *o, *t; d = L(SQLN_QUALIFIER, $1); o = L(SQLN_OWNER_NAME, $3);
+        t = L(SQLN_TABLE_IDENT, $5); $$ = N(SQLN_TABLE_NAME, T("$1:$2.$3"), d, o, t); CHECK($$); }
   | IDENT '@' IDENT ':' IDENT '.' IDENT '.' '*'
-      { PT_NODE *db, *sv, *d, *o, *t; db = L(64, $1); sv = L(64, $3); d = N(63, T("$1@$2"), db, sv);
-        o = L(57, $5); t = L(87, $7); $$ = N(88, T("$1:$2.$3"), d, o, t); CHECK($$); }
+      { PT_NODE *db, *sv, *d, *o, *t; db = L(SQLN_REMOTE_PART, $1); sv = L(SQLN_REMOTE_PART, $3);
+        d = N(SQLN_QUALIFIER, T("$1@$2"), db, sv); o = L(SQLN_OWNER_NAME, $5);
+        t = L(SQLN_TABLE_IDENT, $7); $$ = N(SQLN_TABLE_NAME, T("$1:$2.$3"), d, o, t); CHECK($$); }
   | IDENT '@' IDENT ':' IDENT '.' '*'
-      { PT_NODE *db, *sv, *d, *t; db = L(64, $1); sv = L(64, $3); d = N(63, T("$1@$2"), db, sv);
-        t = L(87, $5); $$ = N(88, T("$1:$2"), d, t); CHECK($$); }
+      { PT_NODE *db, *sv, *d, *t; db = L(SQLN_REMOTE_PART, $1); sv = L(SQLN_REMOTE_PART, $3);
+        d = N(SQLN_QUALIFIER, T("$1@$2"), db, sv); t = L(SQLN_TABLE_IDENT, $5);
+        $$ = N(SQLN_TABLE_NAME, T("$1:$2"), d, t); CHECK($$); }
   ;
 as_opt
-  : %empty                              { $$ = L(43, ""); CHECK($$); }
-  | AS                                  { $$ = L(43, "AS"); CHECK($$); }
+  : %empty                              { $$ = L(SQLN_AS_OPT, ""); CHECK($$); }
+  | AS                                  { $$ = L(SQLN_AS_OPT, "AS"); CHECK($$); }
   ;
 query_tail
   : FROM table_list where_opt group_by_opt having_opt union_opt order_by_opt
-      { $$ = N(86, T("FROM $1 $2 $3 $4 $5 $6"), $2, $3, $4, $5, $6, $7); CHECK($$); }
+      { $$ = N(SQLN_QUERY_TAIL, T("FROM $1 $2 $3 $4 $5 $6"), $2, $3, $4, $5, $6, $7); CHECK($$); }
   | where_opt group_by_opt having_opt union_opt order_by_opt
-      { $$ = N(86, T("$1 $2 $3 $4 $5"), $1, $2, $3, $4, $5); CHECK($$); }
+      { $$ = N(SQLN_QUERY_TAIL, T("$1 $2 $3 $4 $5"), $1, $2, $3, $4, $5); CHECK($$); }
   ;
 where_opt
-  : %empty                              { $$ = L(54, ""); CHECK($$); }
-  | where_clause                        { $$ = N(54, T("$1"), $1); CHECK($$); }
+  : %empty                              { $$ = L(SQLN_WHERE_OPT, ""); CHECK($$); }
+  | where_clause                        { $$ = N(SQLN_WHERE_OPT, T("$1"), $1); CHECK($$); }
   ;
-where_clause : WHERE condition          { $$ = N(101, T("WHERE $1"), $2); CHECK($$); } ;
+where_clause : WHERE condition          { $$ = N(SQLN_WHERE, T("WHERE $1"), $2); CHECK($$); } ;
 group_by_opt
-  : %empty                              { $$ = L(47, ""); CHECK($$); }
-  | GROUP BY column_list                { $$ = N(47, T("GROUP BY $1"), $3); CHECK($$); }
+  : %empty                              { $$ = L(SQLN_GROUP_BY_OPT, ""); CHECK($$); }
+  | GROUP BY column_list
+      { $$ = N(SQLN_GROUP_BY_OPT, T("GROUP BY $1"), $3); CHECK($$); }
   ;
 column_list
-  : column_ref                          { $$ = N(12, T("$1"), $1); CHECK($$); }
-  | column_list ',' column_ref          { $$ = scrs::appendToList(ctx, $1, $3, 12); CHECK($$); }
+  : column_ref                          { $$ = N(SQLN_COLUMN_LIST, T("$1"), $1); CHECK($$); }
+  | column_list ',' column_ref
+      { $$ = scrs::appendToList(ctx, $1, $3, SQLN_COLUMN_LIST); CHECK($$); }
   ;
 having_opt
-  : %empty                              { $$ = L(48, ""); CHECK($$); }
-  | HAVING condition                    { $$ = N(48, T("HAVING $1"), $2); CHECK($$); }
+  : %empty                              { $$ = L(SQLN_HAVING_OPT, ""); CHECK($$); }
+  | HAVING condition                    { $$ = N(SQLN_HAVING_OPT, T("HAVING $1"), $2); CHECK($$); }
   ;
 union_opt
-  : %empty                              { $$ = L(52, ""); CHECK($$); }
-  | union_clause                        { $$ = N(52, T("$1"), $1); CHECK($$); }
+  : %empty                              { $$ = L(SQLN_UNION_OPT, ""); CHECK($$); }
+  | union_clause                        { $$ = N(SQLN_UNION_OPT, T("$1"), $1); CHECK($$); }
   ;
 union_clause
-  : UNION query_spec                    { $$ = N(94, T("UNION $1"), $2); CHECK($$); }
-  | UNION ALL query_spec                { $$ = N(94, T("UNION ALL $1"), $3); CHECK($$); }
+  : UNION query_spec                    { $$ = N(SQLN_UNION, T("UNION $1"), $2); CHECK($$); }
+  | UNION ALL query_spec                { $$ = N(SQLN_UNION, T("UNION ALL $1"), $3); CHECK($$); }
   ;
 order_by_opt
-  : %empty                              { $$ = L(50, ""); CHECK($$); }
-  | order_by_clause                     { $$ = N(50, T("$1"), $1); CHECK($$); }
+  : %empty                              { $$ = L(SQLN_ORDER_BY_OPT, ""); CHECK($$); }
+  | order_by_clause                     { $$ = N(SQLN_ORDER_BY_OPT, T("$1"), $1); CHECK($$); }
   ;
-order_by_clause : ORDER BY order_item_list  { $$ = N(55, T("ORDER BY $1"), $3); CHECK($$); } ;
+order_by_clause
+  : ORDER BY order_item_list            { $$ = N(SQLN_ORDER_BY, T("ORDER BY $1"), $3); CHECK($$); }
+  ;
 order_item_list
-  : order_item                          { $$ = N(81, T("$1"), $1); CHECK($$); }
-  | order_item_list ',' order_item      { $$ = scrs::appendToList(ctx, $1, $3, 81); CHECK($$); }
+  : order_item                          { $$ = N(SQLN_ORDER_ITEM_LIST, T("$1"), $1); CHECK($$); }
+  | order_item_list ',' order_item
+      { $$ = scrs::appendToList(ctx, $1, $3, SQLN_ORDER_ITEM_LIST); CHECK($$); }
   ;
 order_item
-  : integer direction_opt               { $$ = N(80, T("$1 $2"), $1, $2); CHECK($$); }
-  | column_ref direction_opt            { $$ = N(80, T("$1 $2"), $1, $2); CHECK($$); }
+  : integer direction_opt               { $$ = N(SQLN_ORDER_ITEM, T("$1 $2"), $1, $2); CHECK($$); }
+  | column_ref direction_opt            { $$ = N(SQLN_ORDER_ITEM, T("$1 $2"), $1, $2); CHECK($$); }
   ;
 direction_opt
-  : %empty                              { $$ = L(44, ""); CHECK($$); }
-  | ASC                                 { $$ = L(44, "ASC"); CHECK($$); }
-  | DESC                                { $$ = L(44, "DESC"); CHECK($$); }
+  : %empty                              { $$ = L(SQLN_DIRECTION_OPT, ""); CHECK($$); }
+  | ASC                                 { $$ = L(SQLN_DIRECTION_OPT, "ASC"); CHECK($$); }
+  | DESC                                { $$ = L(SQLN_DIRECTION_OPT, "DESC"); CHECK($$); }
   ;
 
 /* ---- tables ---- */
 
 table_list
-  : table_item                          { $$ = N(90, T("$1"), $1); CHECK($$); }
-  | table_list ',' table_item           { $$ = scrs::appendToList(ctx, $1, $3, 90); CHECK($$); }
+  : table_item                          { $$ = N(SQLN_TABLE_LIST, T("$1"), $1); CHECK($$); }
+  | table_list ',' table_item
+      { $$ = scrs::appendToList(ctx, $1, $3, SQLN_TABLE_LIST); CHECK($$); }
   ;
 table_item
-  : table_ref                           { $$ = N(89, T("$1"), $1); CHECK($$); }
-  | outer_join_escape                   { $$ = N(89, T("$1"), $1); CHECK($$); }
-  | derived_table                       { $$ = N(89, T("$1"), $1); CHECK($$); }
+  : table_ref                           { $$ = N(SQLN_TABLE_ITEM, T("$1"), $1); CHECK($$); }
+  | outer_join_escape                   { $$ = N(SQLN_TABLE_ITEM, T("$1"), $1); CHECK($$); }
+  | derived_table                       { $$ = N(SQLN_TABLE_ITEM, T("$1"), $1); CHECK($$); }
   ;
 table_ref
-  : table_name                          { $$ = N(46, T("$1"), $1); CHECK($$); }
-  | table_name as_opt correlation_name  { $$ = N(46, T("$1 $2 $3"), $1, $2, $3); CHECK($$); }
+  : table_name                          { $$ = N(SQLN_TABLE_REF, T("$1"), $1); CHECK($$); }
+  | table_name as_opt correlation_name
+      { $$ = N(SQLN_TABLE_REF, T("$1 $2 $3"), $1, $2, $3); CHECK($$); }
   ;
 derived_table
-  : joined_table                        { $$ = N(29, T("$1"), $1); CHECK($$); }
+  : joined_table                        { $$ = N(SQLN_DERIVED_TABLE, T("$1"), $1); CHECK($$); }
   /* An ORDER BY after a derived table's name orders the enclosing query, so
      the derived table's own ORDER BY holder stays empty. */
   | '(' query_spec ')' as_opt correlation_name
-      { PT_NODE* o = L(50, ""); $$ = N(29, T("( $1 ) $2 $3 $4"), $2, $4, $5, o); CHECK($$); }
-  | '(' derived_table ')'               { $$ = N(29, T("( $1 )"), $2); CHECK($$); }
+      { PT_NODE* o = L(SQLN_ORDER_BY_OPT, "");
+        $$ = N(SQLN_DERIVED_TABLE, T("( $1 ) $2 $3 $4"), $2, $4, $5, o); CHECK($$); }
+  | '(' derived_table ')'               { $$ = N(SQLN_DERIVED_TABLE, T("( $1 )"), $2); CHECK($$); }
   ;
 joined_table
   : table_item join_kind JOIN table_item ON condition
-      { $$ = N(62, T("$1 $2 JOIN $3 ON $4"), $1, $2, $4, $6); CHECK($$); }
+      { $$ = N(SQLN_JOINED_TABLE, T("$1 $2 JOIN $3 ON $4"), $1, $2, $4, $6); CHECK($$); }
   ;
 join_kind
-  : INNER                               { PT_NODE* k; k = L(27, "INNER"); $$ = N(30, T("$1"), k); CHECK($$); }
-  | join_side outer_opt                 { $$ = N(30, T("$1 $2"), $1, $2); CHECK($$); }
+  : INNER
+      { PT_NODE* k; k = L(SQLN_INNER, "INNER"); $$ = N(SQLN_JOIN_KIND, T("$1"), k); CHECK($$); }
+  | join_side outer_opt                 { $$ = N(SQLN_JOIN_KIND, T("$1 $2"), $1, $2); CHECK($$); }
   ;
 join_side
-  : LEFT                                { $$ = L(56, "LEFT"); CHECK($$); }
-  | RIGHT                               { $$ = L(56, "RIGHT"); CHECK($$); }
-  | FULL                                { $$ = L(56, "FULL"); CHECK($$); }
+  : LEFT                                { $$ = L(SQLN_OUTER_JOIN_SIDE, "LEFT"); CHECK($$); }
+  | RIGHT                               { $$ = L(SQLN_OUTER_JOIN_SIDE, "RIGHT"); CHECK($$); }
+  | FULL                                { $$ = L(SQLN_OUTER_JOIN_SIDE, "FULL"); CHECK($$); }
   ;
 outer_opt
-  : %empty                              { $$ = L(51, ""); CHECK($$); }
-  | OUTER                               { $$ = L(51, "OUTER"); CHECK($$); }
+  : %empty                              { $$ = L(SQLN_OUTER_OPT, ""); CHECK($$); }
+  | OUTER                               { $$ = L(SQLN_OUTER_OPT, "OUTER"); CHECK($$); }
   ;
 table_name
   : IDENT
-      { PT_NODE* t; t = L(87, $1); $$ = N(88, T("$1"), t); CHECK($$); }
+      { PT_NODE* t; t = L(SQLN_TABLE_IDENT, $1); $$ = N(SQLN_TABLE_NAME, T("$1"), t); CHECK($$); }
   | IDENT '.' IDENT
-      { PT_NODE *d, *t; d = L(63, $1); t = L(87, $3); $$ = N(88, T("$1.$2"), d, t); CHECK($$); }
+      { PT_NODE *d, *t; d = L(SQLN_QUALIFIER, $1); t = L(SQLN_TABLE_IDENT, $3);
+        $$ = N(SQLN_TABLE_NAME, T("$1.$2"), d, t); CHECK($$); }
   | IDENT '.' '.' IDENT
-      { PT_NODE *d, *t; d = L(63, $1); t = L(87, $4); $$ = N(88, T("$1..$2"), d, t); CHECK($$); }
+      { PT_NODE *d, *t; d = L(SQLN_QUALIFIER, $1); t = L(SQLN_TABLE_IDENT, $4);
+        $$ = N(SQLN_TABLE_NAME, T("$1..$2"), d, t); CHECK($$); }
   | IDENT '.' IDENT '.' IDENT
-      { PT_NODE *d, *o, *t; d = L(63, $1); o = L(57, $3); t = L(87, $5);
-        $$ = N(88, T("$1.$2.$3"), d, o, t); CHECK($$); }
+      { PT_NODE *d, *o, *t; d = L(SQLN_QUALIFIER, $1); o = L(SQLN_OWNER_NAME, $3);
+        t = L(SQLN_TABLE_IDENT, $5); $$ = N(SQLN_TABLE_NAME, T("$1.$2.$3"), d, o, t); CHECK($$); }
   | IDENT '@' IDENT
-      { PT_NODE *t, *d; t = L(87, $1); d = L(63, $3); $$ = N(88, T("$1@$2"), t, d); CHECK($$); }
+      { PT_NODE *t, *d; t = L(SQLN_TABLE_IDENT, $1); d = L(SQLN_QUALIFIER, $3);
+        $$ = N(SQLN_TABLE_NAME, T("$1@$2"), t, d); CHECK($$); }
   | IDENT '.' IDENT '@' IDENT
-      { PT_NODE *o, *t, *d; o = L(57, $1); t = L(87, $3); d = L(63, $5);
-        $$ = N(88, T("$1.$2@$3"), o, t, d); CHECK($$); }
+      { PT_NODE *o, *t, *d; o = L(SQLN_OWNER_NAME, $1); t = L(SQLN_TABLE_IDENT, $3);
+        d = L(SQLN_QUALIFIER, $5); $$ = N(SQLN_TABLE_NAME, T("$1.$2@$3"), o, t, d); CHECK($$); }
   | IDENT ':' IDENT
-      { PT_NODE *d, *t; d = L(63, $1); t = L(87, $3); $$ = N(88, T("$1:$2"), d, t); CHECK($$); }
+      { PT_NODE *d, *t; d = L(SQLN_QUALIFIER, $1); t = L(SQLN_TABLE_IDENT, $3);
+        $$ = N(SQLN_TABLE_NAME, T("$1:$2"), d, t); CHECK($$); }
   | IDENT '@' IDENT ':' IDENT
-      { PT_NODE *db, *sv, *d, *t; db = L(64, $1); sv = L(64, $3); d = N(63, T("$1@$2"), db, sv);
-        t = L(87, $5); $$ = N(88, T("$1:$2"), d, t); CHECK($$); }
+      { PT_NODE *db, *sv, *d, *t; db = L(SQLN_REMOTE_PART, $1); sv = L(SQLN_REMOTE_PART, $3);
+        d = N(SQLN_QUALIFIER, T("$1@$2"), db, sv); t = L(SQLN_TABLE_IDENT, $5);
+        $$ = N(SQLN_TABLE_NAME, T("$1:$2"), d, t); CHECK($$); }
   | IDENT ':' IDENT '.' IDENT
-      { PT_NODE *d, *o, *t; d = L(63, $1); o = L(57, $3); t = L(87, $5);
-        $$ = N(88, T("$1:$2.$3"), d, o, t); CHECK($$); }
+      { PT_NODE *d, *o, *t; d = L(SQLN_QUALIFIER, $1); o = L(SQLN_OWNER_NAME, $3);
+        t = L(SQLN_TABLE_IDENT, $5); $$ = N(SQLN_TABLE_NAME, T("$1:$2.$3"), d, o, t); CHECK($$); }
   | IDENT '@' IDENT ':' IDENT '.' IDENT
-      { PT_NODE *db, *sv, *d, *o, *t; db = L(64, $1); sv = L(64, $3); d = N(63, T("$1@$2"), db, sv);
-        o = L(57, $5); t = L(87, $7); $$ = N(88, T("$1:$2.$3"), d, o, t); CHECK($$); }
+      { PT_NODE *db, *sv, *d, *o, *t; db = L(SQLN_REMOTE_PART, $1); sv = L(SQLN_REMOTE_PART, $3);
+        d = N(SQLN_QUALIFIER, T("$1@$2"), db, sv); o = L(SQLN_OWNER_NAME, $5);
+        t = L(SQLN_TABLE_IDENT, $7); $$ = N(SQLN_TABLE_NAME, T("$1:$2.$3"), d, o, t); CHECK($$); }
   ;
-correlation_name : IDENT                { $$ = L(15, $1); CHECK($$); } ;
-cursor_name      : IDENT                { $$ = L(16, $1); CHECK($$); } ;
+correlation_name : IDENT                { $$ = L(SQLN_CORRELATION_NAME, $1); CHECK($$); } ;
+cursor_name      : IDENT                { $$ = L(SQLN_CURSOR_NAME, $1); CHECK($$); } ;
 
 column_ref
-  : column_name                         { $$ = N(11, T("$1"), $1); CHECK($$); }
+  : column_name                         { $$ = N(SQLN_COLUMN_REF, T("$1"), $1); CHECK($$); }
   | IDENT '.' IDENT
-      { PT_NODE *t, *c; t = L(87, $1); c = L(10, $3); $$ = N(11, T("$1.$2"), t, c); CHECK($$); }
+      { PT_NODE *t, *c; t = L(SQLN_TABLE_IDENT, $1); c = L(SQLN_COLUMN_NAME, $3);
+        $$ = N(SQLN_COLUMN_REF, T("$1.$2"), t, c); CHECK($$); }
   | IDENT '.' IDENT '.' IDENT
-      { PT_NODE *o, *t, *c; o = L(57, $1); t = L(87, $3); c = L(10, $5);
-        $$ = N(11, T("$1.$2.$3"), o, t, c); CHECK($$); }
+      { PT_NODE *o, *t, *c; o = L(SQLN_OWNER_NAME, $1); t = L(SQLN_TABLE_IDENT, $3);
+        c = L(SQLN_COLUMN_NAME, $5); $$ = N(SQLN_COLUMN_REF, T("$1.$2.$3"), o, t, c); CHECK($$); }
   ;
-column_name  : IDENT                    { $$ = L(10, $1); CHECK($$); } ;
-column_alias : IDENT                    { $$ = L(9, $1); CHECK($$); } ;
+column_name  : IDENT                    { $$ = L(SQLN_COLUMN_NAME, $1); CHECK($$); } ;
+column_alias : IDENT                    { $$ = L(SQLN_COLUMN_ALIAS, $1); CHECK($$); } ;
 
 /* ---- conditions ---- */
 
 condition
-  : %empty                              { $$ = L(68, ""); CHECK($$); }
-  | condition OR condition              { $$ = N(68, T("$1 OR $2"), $1, $3); CHECK($$); }
-  | condition AND condition             { $$ = N(68, T("$1 AND $2"), $1, $3); CHECK($$); }
-  | NOT condition                       { $$ = N(68, T("NOT $1"), $2); CHECK($$); }
-  | '(' condition ')'                   { $$ = N(68, T("( $1 )"), $2); CHECK($$); }
-  | predicate                           { $$ = N(68, T("$1"), $1); CHECK($$); }
+  : %empty                              { $$ = L(SQLN_CONDITION, ""); CHECK($$); }
+  | condition OR condition
+      { $$ = N(SQLN_CONDITION, T("$1 OR $2"), $1, $3); CHECK($$); }
+  | condition AND condition
+      { $$ = N(SQLN_CONDITION, T("$1 AND $2"), $1, $3); CHECK($$); }
+  | NOT condition                       { $$ = N(SQLN_CONDITION, T("NOT $1"), $2); CHECK($$); }
+  | '(' condition ')'                   { $$ = N(SQLN_CONDITION, T("( $1 )"), $2); CHECK($$); }
+  | predicate                           { $$ = N(SQLN_CONDITION, T("$1"), $1); CHECK($$); }
   ;
 predicate
-  : comparison                          { $$ = N(59, T("$1"), $1); CHECK($$); }
-  | between                             { $$ = N(59, T("$1"), $1); CHECK($$); }
-  | like                                { $$ = N(59, T("$1"), $1); CHECK($$); }
-  | null_test                           { $$ = N(59, T("$1"), $1); CHECK($$); }
-  | in_predicate                        { $$ = N(59, T("$1"), $1); CHECK($$); }
-  | quantified_comparison               { $$ = N(59, T("$1"), $1); CHECK($$); }
-  | exists                              { $$ = N(59, T("$1"), $1); CHECK($$); }
-  | old_join_predicate                  { $$ = N(59, T("$1"), $1); CHECK($$); }
+  : comparison                          { $$ = N(SQLN_PREDICATE, T("$1"), $1); CHECK($$); }
+  | between                             { $$ = N(SQLN_PREDICATE, T("$1"), $1); CHECK($$); }
+  | like                                { $$ = N(SQLN_PREDICATE, T("$1"), $1); CHECK($$); }
+  | null_test                           { $$ = N(SQLN_PREDICATE, T("$1"), $1); CHECK($$); }
+  | in_predicate                        { $$ = N(SQLN_PREDICATE, T("$1"), $1); CHECK($$); }
+  | quantified_comparison               { $$ = N(SQLN_PREDICATE, T("$1"), $1); CHECK($$); }
+  | exists                              { $$ = N(SQLN_PREDICATE, T("$1"), $1); CHECK($$); }
+  | old_join_predicate                  { $$ = N(SQLN_PREDICATE, T("$1"), $1); CHECK($$); }
   ;
 old_join_predicate
   : column_ref OLDJOIN column_ref
-      { PT_NODE* op; op = L(56, $2); $$ = N(84, T("$1 $2 $3"), $1, op, $3); CHECK($$); }
+      { PT_NODE* op; op = L(SQLN_OUTER_JOIN_SIDE, $2);
+        $$ = N(SQLN_OLD_JOIN, T("$1 $2 $3"), $1, op, $3); CHECK($$); }
   ;
 comparison
   : expression COMPARISON expression
-      { PT_NODE* op; op = L(13, $2); $$ = N(14, T("$1 $2 $3"), $1, op, $3); CHECK($$); }
+      { PT_NODE* op; op = L(SQLN_COMPARISON_OP, $2);
+        $$ = N(SQLN_COMPARISON, T("$1 $2 $3"), $1, op, $3); CHECK($$); }
   ;
 between
   : expression BETWEEN expression AND expression
-      { $$ = N(6, T("$1 BETWEEN $2 AND $3"), $1, $3, $5); CHECK($$); }
+      { $$ = N(SQLN_BETWEEN, T("$1 BETWEEN $2 AND $3"), $1, $3, $5); CHECK($$); }
   | expression NOT BETWEEN expression AND expression
-      { $$ = N(6, T("$1 NOT BETWEEN $2 AND $3"), $1, $4, $6); CHECK($$); }
+      { $$ = N(SQLN_BETWEEN, T("$1 NOT BETWEEN $2 AND $3"), $1, $4, $6); CHECK($$); }
   ;
 like
   : expression LIKE like_pattern like_escape_opt
-      { $$ = N(31, T("$1 LIKE $2 $3"), $1, $3, $4); CHECK($$); }
+      { $$ = N(SQLN_LIKE, T("$1 LIKE $2 $3"), $1, $3, $4); CHECK($$); }
   | expression NOT LIKE like_pattern like_escape_opt
-      { $$ = N(31, T("$1 NOT LIKE $2 $3"), $1, $4, $5); CHECK($$); }
+      { $$ = N(SQLN_LIKE, T("$1 NOT LIKE $2 $3"), $1, $4, $5); CHECK($$); }
   ;
 like_pattern
-  : PARAM                               { PT_NODE* q; q = L(20, "?"); $$ = N(58, T("$1"), q); CHECK($$); }
-  | STRING                              { $$ = L(58, $1); CHECK($$); }
-  | USER                                { $$ = L(58, "USER"); CHECK($$); }
+  : PARAM
+      { PT_NODE* q; q = L(SQLN_PARAM_MARKER, "?"); $$ = N(SQLN_LIKE_PATTERN, T("$1"), q);
+        CHECK($$); }
+  | STRING                              { $$ = L(SQLN_LIKE_PATTERN, $1); CHECK($$); }
+  | USER                                { $$ = L(SQLN_LIKE_PATTERN, "USER"); CHECK($$); }
   ;
 like_escape_opt
-  : %empty                              { $$ = L(49, ""); CHECK($$); }
-  | ESCAPECLAUSE                        { PT_NODE* e; e = L(21, $1); $$ = N(49, T("$1"), e); CHECK($$); }
+  : %empty                              { $$ = L(SQLN_LIKE_ESCAPE_OPT, ""); CHECK($$); }
+  | ESCAPECLAUSE
+      { PT_NODE* e; e = L(SQLN_ESCAPE_CLAUSE, $1); $$ = N(SQLN_LIKE_ESCAPE_OPT, T("$1"), e);
+        CHECK($$); }
   | esc_open ESCAPECLAUSE esc_close
-      { PT_NODE* e; e = L(21, $2);
-        $$ = N(49, T("$1 $2 $3"), $1, e, $3); CHECK($$); }
+      { PT_NODE* e; e = L(SQLN_ESCAPE_CLAUSE, $2);
+        $$ = N(SQLN_LIKE_ESCAPE_OPT, T("$1 $2 $3"), $1, e, $3); CHECK($$); }
   ;
 null_test
-  : column_ref IS NULL                  { $$ = N(33, T("$1 IS NULL"), $1); CHECK($$); }
-  | value IS NULL                       { $$ = N(33, T("$1 IS NULL"), $1); CHECK($$); }
-  | column_ref IS NOT NULL              { $$ = N(33, T("$1 IS NOT NULL"), $1); CHECK($$); }
-  | value IS NOT NULL                   { $$ = N(33, T("$1 IS NOT NULL"), $1); CHECK($$); }
+  : column_ref IS NULL                  { $$ = N(SQLN_NULL_TEST, T("$1 IS NULL"), $1); CHECK($$); }
+  | value IS NULL                       { $$ = N(SQLN_NULL_TEST, T("$1 IS NULL"), $1); CHECK($$); }
+  | column_ref IS NOT NULL
+      { $$ = N(SQLN_NULL_TEST, T("$1 IS NOT NULL"), $1); CHECK($$); }
+  | value IS NOT NULL
+      { $$ = N(SQLN_NULL_TEST, T("$1 IS NOT NULL"), $1); CHECK($$); }
   ;
 in_predicate
-  : expression IN subquery              { $$ = N(26, T("$1 IN $2"), $1, $3); CHECK($$); }
-  | expression NOT IN subquery          { $$ = N(26, T("$1 NOT IN $2"), $1, $4); CHECK($$); }
-  | expression IN '(' value_list ')'    { $$ = N(26, T("$1 IN ( $2 )"), $1, $4); CHECK($$); }
-  | expression NOT IN '(' value_list ')'  { $$ = N(26, T("$1 NOT IN ( $2 )"), $1, $5); CHECK($$); }
+  : expression IN subquery              { $$ = N(SQLN_IN, T("$1 IN $2"), $1, $3); CHECK($$); }
+  | expression NOT IN subquery          { $$ = N(SQLN_IN, T("$1 NOT IN $2"), $1, $4); CHECK($$); }
+  | expression IN '(' value_list ')'    { $$ = N(SQLN_IN, T("$1 IN ( $2 )"), $1, $4); CHECK($$); }
+  | expression NOT IN '(' value_list ')'
+      { $$ = N(SQLN_IN, T("$1 NOT IN ( $2 )"), $1, $5); CHECK($$); }
   ;
 value_list
-  : value                               { $$ = N(99, T("$1"), $1); CHECK($$); }
-  | value_list ',' value                { $$ = scrs::appendToList(ctx, $1, $3, 99); CHECK($$); }
+  : value                               { $$ = N(SQLN_VALUE_LIST, T("$1"), $1); CHECK($$); }
+  | value_list ',' value
+      { $$ = scrs::appendToList(ctx, $1, $3, SQLN_VALUE_LIST); CHECK($$); }
   ;
 value
-  : PARAM                               { PT_NODE* q; q = L(20, "?"); $$ = N(98, T("$1"), q); CHECK($$); }
-  | literal                             { $$ = N(98, T("$1"), $1); CHECK($$); }
-  | USER                                { $$ = L(98, "USER"); CHECK($$); }
+  : PARAM
+      { PT_NODE* q; q = L(SQLN_PARAM_MARKER, "?"); $$ = N(SQLN_VALUE, T("$1"), q); CHECK($$); }
+  | literal                             { $$ = N(SQLN_VALUE, T("$1"), $1); CHECK($$); }
+  | USER                                { $$ = L(SQLN_VALUE, "USER"); CHECK($$); }
   ;
 quantified_comparison
   : expression COMPARISON quantifier subquery
-      { PT_NODE* op; op = L(13, $2); $$ = N(66, T("$1 $2 $3 $4"), $1, op, $3, $4); CHECK($$); }
+      { PT_NODE* op; op = L(SQLN_COMPARISON_OP, $2);
+        $$ = N(SQLN_QUANTIFIED_COMPARISON, T("$1 $2 $3 $4"), $1, op, $3, $4); CHECK($$); }
   ;
 quantifier
-  : ANY                                 { $$ = L(2, "ANY"); CHECK($$); }
-  | ALL                                 { $$ = L(2, "ALL"); CHECK($$); }
+  : ANY                                 { $$ = L(SQLN_QUANTIFIER, "ANY"); CHECK($$); }
+  | ALL                                 { $$ = L(SQLN_QUANTIFIER, "ALL"); CHECK($$); }
   ;
-exists : EXISTS subquery                { $$ = N(22, T("EXISTS $1"), $2); CHECK($$); } ;
+exists : EXISTS subquery                { $$ = N(SQLN_EXISTS, T("EXISTS $1"), $2); CHECK($$); } ;
 subquery
   : '(' SELECT set_quantifier select_list FROM table_list where_opt group_by_opt having_opt ')'
-      { $$ = N(85, T("( SELECT $1 $2 FROM $3 $4 $5 $6 )"), $3, $4, $6, $7, $8, $9); CHECK($$); }
+      { $$ = N(SQLN_SUBQUERY, T("( SELECT $1 $2 FROM $3 $4 $5 $6 )"), $3, $4, $6, $7, $8, $9);
+        CHECK($$); }
   ;
 
 /* ---- expressions ---- */
 
 expression
-  : term                                { $$ = N(23, T("$1"), $1); CHECK($$); }
-  | expression CONCAT term              { $$ = N(23, T("$1 || $2"), $1, $3); CHECK($$); }
-  | expression '+' term                 { $$ = N(23, T("$1 + $2"), $1, $3); CHECK($$); }
-  | expression '-' term                 { $$ = N(23, T("$1 - $2"), $1, $3); CHECK($$); }
-  | simple_case                         { $$ = N(23, T("$1"), $1); CHECK($$); }
-  | searched_case                       { $$ = N(23, T("$1"), $1); CHECK($$); }
+  : term                                { $$ = N(SQLN_EXPRESSION, T("$1"), $1); CHECK($$); }
+  | expression CONCAT term
+      { $$ = N(SQLN_EXPRESSION, T("$1 || $2"), $1, $3); CHECK($$); }
+  | expression '+' term
+      { $$ = N(SQLN_EXPRESSION, T("$1 + $2"), $1, $3); CHECK($$); }
+  | expression '-' term
+      { $$ = N(SQLN_EXPRESSION, T("$1 - $2"), $1, $3); CHECK($$); }
+  | simple_case                         { $$ = N(SQLN_EXPRESSION, T("$1"), $1); CHECK($$); }
+  | searched_case                       { $$ = N(SQLN_EXPRESSION, T("$1"), $1); CHECK($$); }
   ;
 term
-  : factor                              { $$ = N(91, T("$1"), $1); CHECK($$); }
-  | term '*' factor                     { $$ = N(91, T("$1 * $2"), $1, $3); CHECK($$); }
-  | term '/' factor                     { $$ = N(91, T("$1 / $2"), $1, $3); CHECK($$); }
+  : factor                              { $$ = N(SQLN_TERM, T("$1"), $1); CHECK($$); }
+  | term '*' factor                     { $$ = N(SQLN_TERM, T("$1 * $2"), $1, $3); CHECK($$); }
+  | term '/' factor                     { $$ = N(SQLN_TERM, T("$1 / $2"), $1, $3); CHECK($$); }
   ;
 factor
-  : primary                             { $$ = N(24, T("$1"), $1); CHECK($$); }
-  | '+' primary                         { $$ = N(24, T("+$1"), $2); CHECK($$); }
-  | '-' primary                         { $$ = N(24, T("-$1"), $2); CHECK($$); }
+  : primary                             { $$ = N(SQLN_FACTOR, T("$1"), $1); CHECK($$); }
+  | '+' primary                         { $$ = N(SQLN_FACTOR, T("+$1"), $2); CHECK($$); }
+  | '-' primary                         { $$ = N(SQLN_FACTOR, T("-$1"), $2); CHECK($$); }
   ;
 primary
-  : column_ref                          { $$ = N(60, T("$1"), $1); CHECK($$); }
-  | PARAM                               { PT_NODE* q; q = L(20, "?"); $$ = N(60, T("$1"), q); CHECK($$); }
-  | literal                             { $$ = N(60, T("$1"), $1); CHECK($$); }
-  | function_escape                     { $$ = N(60, T("$1"), $1); CHECK($$); }
-  | function_call                       { $$ = N(60, T("$1"), $1); CHECK($$); }
-  | aggregate_call                      { $$ = N(60, T("$1"), $1); CHECK($$); }
-  | subquery                            { $$ = N(60, T("$1"), $1); CHECK($$); }
-  | USER                                { $$ = L(60, "USER"); CHECK($$); }
-  | '(' expression ')'                  { $$ = N(60, T("( $1 )"), $2); CHECK($$); }
+  : column_ref                          { $$ = N(SQLN_PRIMARY, T("$1"), $1); CHECK($$); }
+  | PARAM
+      { PT_NODE* q; q = L(SQLN_PARAM_MARKER, "?"); $$ = N(SQLN_PRIMARY, T("$1"), q); CHECK($$); }
+  | literal                             { $$ = N(SQLN_PRIMARY, T("$1"), $1); CHECK($$); }
+  | function_escape                     { $$ = N(SQLN_PRIMARY, T("$1"), $1); CHECK($$); }
+  | function_call                       { $$ = N(SQLN_PRIMARY, T("$1"), $1); CHECK($$); }
+  | aggregate_call                      { $$ = N(SQLN_PRIMARY, T("$1"), $1); CHECK($$); }
+  | subquery                            { $$ = N(SQLN_PRIMARY, T("$1"), $1); CHECK($$); }
+  | USER                                { $$ = L(SQLN_PRIMARY, "USER"); CHECK($$); }
+  | '(' expression ')'                  { $$ = N(SQLN_PRIMARY, T("( $1 )"), $2); CHECK($$); }
   ;
 /* The function's name is kept as written: only COUNT counts rows. */
 aggregate_call
   : AGGREGATE '(' '*' ')'               { $$ = scrs::mkCountStar(ctx, $1); CHECK($$); }
   | AGGREGATE '(' DISTINCT column_ref ')'
-      { PT_NODE* f; f = L(1, $1);
-        $$ = N(76, T("$1( DISTINCT $2 )"), f, $4); CHECK($$); }
+      { PT_NODE* f; f = L(SQLN_AGGREGATE_NAME, $1);
+        $$ = N(SQLN_AGGREGATE, T("$1( DISTINCT $2 )"), f, $4); CHECK($$); }
   | AGGREGATE '(' expression ')'
-      { PT_NODE* f; f = L(1, $1);
-        $$ = N(76, T("$1( $2 )"), f, $3); CHECK($$); }
+      { PT_NODE* f; f = L(SQLN_AGGREGATE_NAME, $1);
+        $$ = N(SQLN_AGGREGATE, T("$1( $2 )"), f, $3); CHECK($$); }
   ;
 literal
-  : STRING                              { $$ = L(32, $1); CHECK($$); }
-  | DECNUM                              { $$ = L(32, $1); CHECK($$); }
-  | REALNUM                             { $$ = L(32, $1); CHECK($$); }
-  | INTNUM                              { PT_NODE* i; i = L(95, $1); $$ = N(32, T("$1"), i); CHECK($$); }
-  | HEXNUM                              { $$ = L(7, $1); CHECK($$); }
-  | datetime_escape                     { $$ = N(32, T("$1"), $1); CHECK($$); }
+  : STRING                              { $$ = L(SQLN_LITERAL, $1); CHECK($$); }
+  | DECNUM                              { $$ = L(SQLN_LITERAL, $1); CHECK($$); }
+  | REALNUM                             { $$ = L(SQLN_LITERAL, $1); CHECK($$); }
+  | INTNUM
+      { PT_NODE* i; i = L(SQLN_INTEGER, $1); $$ = N(SQLN_LITERAL, T("$1"), i); CHECK($$); }
+  | HEXNUM                              { $$ = L(SQLN_HEX_LITERAL, $1); CHECK($$); }
+  | datetime_escape                     { $$ = N(SQLN_LITERAL, T("$1"), $1); CHECK($$); }
   ;
-integer : INTNUM                        { $$ = L(95, $1); CHECK($$); } ;
+integer : INTNUM                        { $$ = L(SQLN_INTEGER, $1); CHECK($$); } ;
 
 simple_case
-  : CASE expression simple_when_list END  { $$ = N(77, T("CASE $1 $2 END"), $2, $3); CHECK($$); }
+  : CASE expression simple_when_list END
+      { $$ = N(SQLN_SIMPLE_CASE, T("CASE $1 $2 END"), $2, $3); CHECK($$); }
   ;
 simple_when_list
-  : simple_when                         { $$ = N(78, T("$1"), $1); CHECK($$); }
-  | simple_when_list simple_when        { $$ = N(78, T("$1 $2"), $1, $2); CHECK($$); }
+  : simple_when                         { $$ = N(SQLN_SIMPLE_WHEN_LIST, T("$1"), $1); CHECK($$); }
+  | simple_when_list simple_when
+      { $$ = N(SQLN_SIMPLE_WHEN_LIST, T("$1 $2"), $1, $2); CHECK($$); }
   ;
 simple_when
-  : WHEN expression THEN expression     { $$ = N(79, T("WHEN $1 THEN $2"), $2, $4); CHECK($$); }
-  | ELSE expression                     { $$ = N(79, T("ELSE $1"), $2); CHECK($$); }
+  : WHEN expression THEN expression
+      { $$ = N(SQLN_SIMPLE_WHEN, T("WHEN $1 THEN $2"), $2, $4); CHECK($$); }
+  | ELSE expression                     { $$ = N(SQLN_SIMPLE_WHEN, T("ELSE $1"), $2); CHECK($$); }
   ;
 searched_case
-  : CASE searched_when_list END         { $$ = N(69, T("CASE $1 END"), $2); CHECK($$); }
+  : CASE searched_when_list END
+      { $$ = N(SQLN_SEARCHED_CASE, T("CASE $1 END"), $2); CHECK($$); }
   ;
 searched_when_list
-  : searched_when                       { $$ = N(70, T("$1"), $1); CHECK($$); }
-  | searched_when_list searched_when    { $$ = N(70, T("$1 $2"), $1, $2); CHECK($$); }
+  : searched_when                       { $$ = N(SQLN_SEARCHED_WHEN_LIST, T("$1"), $1); CHECK($$); }
+  | searched_when_list searched_when
+      { $$ = N(SQLN_SEARCHED_WHEN_LIST, T("$1 $2"), $1, $2); CHECK($$); }
   ;
 searched_when
-  : WHEN condition THEN expression      { $$ = N(71, T("WHEN $1 THEN $2"), $2, $4); CHECK($$); }
-  | ELSE expression                     { $$ = N(71, T("ELSE $1"), $2); CHECK($$); }
+  : WHEN condition THEN expression
+      { $$ = N(SQLN_SEARCHED_WHEN, T("WHEN $1 THEN $2"), $2, $4); CHECK($$); }
+  | ELSE expression                     { $$ = N(SQLN_SEARCHED_WHEN, T("ELSE $1"), $2); CHECK($$); }
   ;
 
 /* ---- ODBC escape clauses ---- */
 
 esc_open
-  : ESCOPEN                             { $$ = L(36, "{"); CHECK($$); }
-  | VENDOROPEN                          { $$ = L(36, " --(* VENDOR(Microsoft), PRODUCT(ODBC) "); CHECK($$); }
+  : ESCOPEN                             { $$ = L(SQLN_ESCAPE_OPEN, "{"); CHECK($$); }
+  | VENDOROPEN
+      { $$ = L(SQLN_ESCAPE_OPEN, " --(* VENDOR(Microsoft), PRODUCT(ODBC) "); CHECK($$); }
   ;
 esc_close
-  : ESCCLOSE                            { $$ = L(37, "}"); CHECK($$); }
-  | VENDORCLOSE                         { $$ = L(37, " *)--"); CHECK($$); }
+  : ESCCLOSE                            { $$ = L(SQLN_ESCAPE_CLOSE, "}"); CHECK($$); }
+  | VENDORCLOSE                         { $$ = L(SQLN_ESCAPE_CLOSE, " *)--"); CHECK($$); }
   ;
 datetime_escape
-  : date_escape                         { $$ = N(35, T("$1"), $1); CHECK($$); }
-  | time_escape                         { $$ = N(35, T("$1"), $1); CHECK($$); }
-  | timestamp_escape                    { $$ = N(35, T("$1"), $1); CHECK($$); }
+  : date_escape                         { $$ = N(SQLN_DATETIME_ESCAPE, T("$1"), $1); CHECK($$); }
+  | time_escape                         { $$ = N(SQLN_DATETIME_ESCAPE, T("$1"), $1); CHECK($$); }
+  | timestamp_escape                    { $$ = N(SQLN_DATETIME_ESCAPE, T("$1"), $1); CHECK($$); }
   ;
 date_escape
   : esc_open DATELIT esc_close
-      { PT_NODE* l; l = L(17, $2);
-        $$ = N(34, T("$1 $2 $3"), $1, l, $3); CHECK($$); }
+      { PT_NODE* l; l = L(SQLN_DATE_LITERAL, $2);
+        $$ = N(SQLN_DATE_ESCAPE, T("$1 $2 $3"), $1, l, $3); CHECK($$); }
   ;
 time_escape
   : esc_open TIMELIT esc_close
-      { PT_NODE* l; l = L(92, $2);
-        $$ = N(40, T("$1 $2 $3"), $1, l, $3); CHECK($$); }
+      { PT_NODE* l; l = L(SQLN_TIME_LITERAL, $2);
+        $$ = N(SQLN_TIME_ESCAPE, T("$1 $2 $3"), $1, l, $3); CHECK($$); }
   ;
 timestamp_escape
   : esc_open TSLIT esc_close
-      { PT_NODE* l; l = L(93, $2);
-        $$ = N(41, T("$1 $2 $3"), $1, l, $3); CHECK($$); }
+      { PT_NODE* l; l = L(SQLN_TIMESTAMP_LITERAL, $2);
+        $$ = N(SQLN_TIMESTAMP_ESCAPE, T("$1 $2 $3"), $1, l, $3); CHECK($$); }
   ;
 outer_join_escape
-  : esc_open OJ joined_table esc_close  { $$ = N(38, T("$1 oj $2 $3"), $1, $3, $4); CHECK($$); }
+  : esc_open OJ joined_table esc_close
+      { $$ = N(SQLN_OUTER_JOIN_ESCAPE, T("$1 oj $2 $3"), $1, $3, $4); CHECK($$); }
   ;
 function_escape
-  : esc_open FN function_call esc_close { $$ = N(39, T("$1 fn $2 $3"), $1, $3, $4); CHECK($$); }
+  : esc_open FN function_call esc_close
+      { $$ = N(SQLN_FUNCTION_ESCAPE, T("$1 fn $2 $3"), $1, $3, $4); CHECK($$); }
   ;
 function_call
   : IDENT '(' argument_list ')'
-      { PT_NODE* f; f = L(25, $1);
-        $$ = N(67, T("$1( $2 )"), f, $3); CHECK($$); }
+      { PT_NODE* f; f = L(SQLN_FUNCTION_NAME, $1);
+        $$ = N(SQLN_FUNCTION_CALL, T("$1( $2 )"), f, $3); CHECK($$); }
   ;
 argument_list
-  : %empty                              { $$ = L(3, ""); CHECK($$); }
-  | expression                          { $$ = N(3, T("$1"), $1); CHECK($$); }
-  | expression ',' argument_list        { $$ = N(3, T("$1, $2"), $1, $3); CHECK($$); }
-  | expression FROM expression          { $$ = N(3, T("$1 FROM $2"), $1, $3); CHECK($$); }
-  | expression IN expression            { $$ = N(3, T("$1 IN $2"), $1, $3); CHECK($$); }
+  : %empty                              { $$ = L(SQLN_ARGUMENT_LIST, ""); CHECK($$); }
+  | expression                          { $$ = N(SQLN_ARGUMENT_LIST, T("$1"), $1); CHECK($$); }
+  | expression ',' argument_list
+      { $$ = N(SQLN_ARGUMENT_LIST, T("$1, $2"), $1, $3); CHECK($$); }
+  | expression FROM expression
+      { $$ = N(SQLN_ARGUMENT_LIST, T("$1 FROM $2"), $1, $3); CHECK($$); }
+  | expression IN expression
+      { $$ = N(SQLN_ARGUMENT_LIST, T("$1 IN $2"), $1, $3); CHECK($$); }
   ;
 
 %%

@@ -141,14 +141,14 @@ PT_NODE* mkOpNode(ScParse* p, uint32_t type, const char* op, PT_NODE* col, PT_NO
 
 PT_NODE* mkCountStar(ScParse*, const char* name) {
   if (!name) return nullptr;
-  if (strcasecmp(name, "COUNT") == 0) return PT_NewLeaf(76, "COUNT (*)");
+  if (strcasecmp(name, "COUNT") == 0) return PT_NewLeaf(SQLN_AGGREGATE, "COUNT (*)");
   std::string t;
   try {
     t = std::string(name) + " (*)";
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
-  return PT_NewLeaf(76, t.c_str());
+  return PT_NewLeaf(SQLN_AGGREGATE, t.c_str());
 }
 
 }  // namespace scrs

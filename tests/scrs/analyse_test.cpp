@@ -49,23 +49,23 @@ TEST_P(FlagsTest, Analyses) {
 INSTANTIATE_TEST_SUITE_P(
     Statements, FlagsTest,
     ::testing::Values(
-        FlagCase{"  select a from t order by 2 desc", 74, 0x0004},
-        FlagCase{"select a from t1, t2 where t1.k = t2.k", 74, 0x0020},
-        FlagCase{"select a from t1 left outer join t2 on t1.k = t2.k", 74, 0x0120},
-        FlagCase{"select a from t1, t2 where t1.k *= t2.k", 74, 0x0120},
-        FlagCase{"select count(*) from t group by a", 74, 0x0088},
-        FlagCase{"select a from t union select b from u", 74, 0x0010},
-        FlagCase{"select a from t union select b from u order by 1", 74, 0x0014},
-        FlagCase{"insert into t values (?)", 28, 0},
-        FlagCase{"select 1", 74, 0},
+        FlagCase{"  select a from t order by 2 desc", SCR_KIND_SELECT, 0x0004},
+        FlagCase{"select a from t1, t2 where t1.k = t2.k", SCR_KIND_SELECT, 0x0020},
+        FlagCase{"select a from t1 left outer join t2 on t1.k = t2.k", SCR_KIND_SELECT, 0x0120},
+        FlagCase{"select a from t1, t2 where t1.k *= t2.k", SCR_KIND_SELECT, 0x0120},
+        FlagCase{"select count(*) from t group by a", SCR_KIND_SELECT, 0x0088},
+        FlagCase{"select a from t union select b from u", SCR_KIND_SELECT, 0x0010},
+        FlagCase{"select a from t union select b from u order by 1", SCR_KIND_SELECT, 0x0014},
+        FlagCase{"insert into t values (?)", SCR_KIND_INSERT, 0},
+        FlagCase{"select 1", SCR_KIND_SELECT, 0},
         // Sub-selects and derived tables do not lend the outer query their
         // clauses or aggregates.
-        FlagCase{"select a from t where b = (select max(b) from u)", 74, 0},
-        FlagCase{"select a from t where exists (select b from u group by b)", 74, 0},
-        FlagCase{"select * from (select a from t order by a) x", 74, 0},
-        FlagCase{"select top ((select count(*) from u)) a from t", 74, 0},
-        FlagCase{"select a from (select b from u) x, t order by a", 74, 0x0024},
-        FlagCase{"select max(a) from t order by 1", 74, 0x0084}));
+        FlagCase{"select a from t where b = (select max(b) from u)", SCR_KIND_SELECT, 0},
+        FlagCase{"select a from t where exists (select b from u group by b)", SCR_KIND_SELECT, 0},
+        FlagCase{"select * from (select a from t order by a) x", SCR_KIND_SELECT, 0},
+        FlagCase{"select top ((select count(*) from u)) a from t", SCR_KIND_SELECT, 0},
+        FlagCase{"select a from (select b from u) x, t order by a", SCR_KIND_SELECT, 0x0024},
+        FlagCase{"select max(a) from t order by 1", SCR_KIND_SELECT, 0x0084}));
 
 TEST(AnalyseTest, ParseOnlyAndOtherKindsSkipThePasses) {
   Info p("select a from t1, t2 order by a", 1);
@@ -73,7 +73,7 @@ TEST(AnalyseTest, ParseOnlyAndOtherKindsSkipThePasses) {
   EXPECT_EQ(0, p.info.flags);
   Info other("grant all on t to u");
   EXPECT_EQ(0, other.rc);
-  EXPECT_EQ(0u, other.info.kind);
+  EXPECT_EQ(SCR_KIND_OTHER, other.info.kind);
   EXPECT_STREQ("grant all on t to u", other.info.text);
   Info lead(" \t\r\n\v\fselect a from t");
   EXPECT_STREQ("select a from t", lead.info.text) << "leading white space is not kept";
@@ -342,7 +342,7 @@ TEST(EditTest, MissingPartsAndNullRecords) {
 
 TEST(SplitColumnNameTest, Parts) {
   SCR_COLDESC c{};
-  PT_NODE* n = PT_NewLeaf(11, "o.t.c");
+  PT_NODE* n = PT_NewLeaf(SQLN_COLUMN_REF, "o.t.c");
   EXPECT_EQ(0, SCR_SplitColumnName(n, &c));
   EXPECT_STREQ("o", c.owner);
   EXPECT_STREQ("t", c.table);
