@@ -13,12 +13,9 @@
 #include "util/copyout.h"
 #include "util/textconv.h"
 #include "util/errcodes.h"
+#include "util/odbc_own.h"
 
 namespace {
-
-// Extra column attributes the agent may answer beside the descriptions.
-constexpr uint16_t kFieldRowVersion = 35;
-constexpr uint16_t kFieldDriver1053 = 1053;
 
 bool IsParamColumn(const JdbcColDesc& d) {
   return d.name[0] == '*' &&
@@ -258,8 +255,8 @@ DRV_Return ColAttribute_core(StmtHandle* stmt, uint16_t icol, uint16_t field, vo
       break;
     case SQL_COLUMN_AUTO_INCREMENT:
     case SQL_COLUMN_CASE_SENSITIVE:
-    case kFieldRowVersion:
-    case kFieldDriver1053:
+    case SQL_DESC_ROWVER:
+    case QMR_DESC_KEY_COLUMN:
       answer = ExtraAttr(stmt, field, icol, &extra) ? extra : 0;
       break;
     case SQL_COLUMN_SEARCHABLE:
@@ -346,11 +343,11 @@ DRV_Return DRV_ColAttributeOp(void* h, va_list args) {
         if (number != nullptr) *number = 8;
         return SQL_SUCCESS;
       case SQL_DESC_COUNT: case SQL_DESC_LENGTH: case SQL_DESC_PRECISION: case SQL_DESC_SCALE:
-      case SQL_DESC_NULLABLE: case SQL_DESC_UNNAMED: case kFieldDriver1053:
+      case SQL_DESC_NULLABLE: case SQL_DESC_UNNAMED: case QMR_DESC_KEY_COLUMN:
       case SQL_DESC_CONCISE_TYPE: case SQL_DESC_DISPLAY_SIZE: case SQL_DESC_UNSIGNED:
       case SQL_DESC_FIXED_PREC_SCALE: case SQL_DESC_UPDATABLE: case SQL_DESC_AUTO_UNIQUE_VALUE:
       case SQL_DESC_CASE_SENSITIVE: case SQL_DESC_SEARCHABLE: case SQL_DESC_NUM_PREC_RADIX:
-      case kFieldRowVersion:
+      case SQL_DESC_ROWVER:
         if (number != nullptr) *number = 0;
         return SQL_SUCCESS;
       case SQL_DESC_NAME: case SQL_DESC_TYPE_NAME: case SQL_DESC_TABLE_NAME:
@@ -385,7 +382,7 @@ DRV_Return DRV_ColAttributeOp(void* h, va_list args) {
     case SQL_COLUMN_MONEY: case SQL_COLUMN_UPDATABLE: case SQL_COLUMN_AUTO_INCREMENT:
     case SQL_COLUMN_CASE_SENSITIVE: case SQL_COLUMN_SEARCHABLE: case SQL_COLUMN_TYPE_NAME:
     case SQL_COLUMN_TABLE_NAME: case SQL_COLUMN_OWNER_NAME: case SQL_COLUMN_QUALIFIER_NAME:
-    case SQL_COLUMN_LABEL: case kFieldRowVersion: case kFieldDriver1053:
+    case SQL_COLUMN_LABEL: case SQL_DESC_ROWVER: case QMR_DESC_KEY_COLUMN:
       return ColAttribute_core(stmt, icol, field, text, size, length, number, width);
     default:
       break;

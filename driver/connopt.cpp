@@ -17,6 +17,7 @@
 #include "driver/xa_layer.h"
 #include "drv_jdbc/agent_codes.h"
 #include "util/errcodes.h"
+#include "util/odbc_own.h"
 
 namespace {
 
@@ -26,9 +27,6 @@ constexpr int64_t kOption2TextRoom = SQL_MAX_OPTION_STRING_LENGTH;
 // Room for a text the agent answers.
 constexpr uint16_t kAgentTextRoom = 4096;
 
-constexpr uint16_t kOptFailoverCallback = 1280;
-constexpr uint16_t kOptFailoverContext = 1281;
-constexpr uint16_t kOptAppName = 1051;
 
 bool Connected(const ConnHandle* c) { return c->state == kConnConnected; }
 
@@ -292,14 +290,14 @@ DRV_Return CONN_SetOption(ConnHandle* c, uint16_t option, uint64_t value, int mo
     case SQL_QUIET_MODE:
       DRV_SetMessageBoxOwner(static_cast<intptr_t>(value));
       return SQL_SUCCESS;
-    case kOptAppName:
+    case QMR_CONN_OPTION_APP_NAME:
       if (Connected(c)) return Fail(c, ERR_FUNCTION_SEQUENCE);
       return SetStoredText(c, value, mode, &c->appName, nullptr);
     case SQL_ATTR_ENLIST_IN_DTC:
       return Enlist(c, value);
-    case kOptFailoverCallback:
+    case QMR_CONN_OPTION_FAILOVER_CALLBACK:
       return SetFailoverCallback(c, value);
-    case kOptFailoverContext:
+    case QMR_CONN_OPTION_FAILOVER_CONTEXT:
       if (!Connected(c)) return Fail(c, ERR_FUNCTION_SEQUENCE);
       if (c->capFailover == 0) return Fail(c, ERR_NOT_CAPABLE);
       c->failoverContext = reinterpret_cast<void*>(value);

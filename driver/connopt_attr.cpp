@@ -12,21 +12,26 @@
 #include "driver/ops.h"
 #include "drv_jdbc/agent_codes.h"
 #include "util/errcodes.h"
+#include "util/odbc_own.h"
 
 namespace {
 
 
 // Attributes the ODBC 2 setter takes as they are.
 bool PassedToSetOption(int32_t a) {
-  return (a >= 0 && a <= 3) || (a >= 5 && a <= 8) || (a >= 10 && a <= 12) || a == 14 ||
-         (a >= 101 && a <= 108) || (a >= 110 && a <= 112) || a == 1051 ||
-         a == SQL_ATTR_ENLIST_IN_DTC || a == 1280 || a == 1281;
+  return (a >= SQL_QUERY_TIMEOUT && a <= SQL_MAX_LENGTH) ||
+         (a >= SQL_BIND_TYPE && a <= SQL_KEYSET_SIZE) ||
+         (a >= SQL_SIMULATE_CURSOR && a <= SQL_USE_BOOKMARKS) || a == SQL_ROW_NUMBER ||
+         (a >= SQL_ACCESS_MODE && a <= SQL_TXN_ISOLATION) ||
+         (a >= SQL_ODBC_CURSORS && a <= SQL_PACKET_SIZE) || a == QMR_CONN_OPTION_APP_NAME ||
+         a == SQL_ATTR_ENLIST_IN_DTC || a == QMR_CONN_OPTION_FAILOVER_CALLBACK ||
+         a == QMR_CONN_OPTION_FAILOVER_CONTEXT;
 }
 
 // Attributes whose value is a text the application passes with a length.
 bool TextAttribute(int32_t a) {
   return a == SQL_ATTR_TRACEFILE || a == SQL_ATTR_TRANSLATE_LIB ||
-         a == SQL_ATTR_CURRENT_CATALOG || a == 1051;
+         a == SQL_ATTR_CURRENT_CATALOG || a == QMR_CONN_OPTION_APP_NAME;
 }
 
 DRV_Return SetAttr(ConnHandle* c, int32_t attribute, void* value, int32_t length, int mode) {
@@ -81,7 +86,7 @@ DRV_Return Put32(void* value, uint32_t v) {
 DRV_Return GetAttr(ConnHandle* c, int32_t attribute, void* value, int32_t size, int32_t* length,
                    int mode) {
   switch (attribute) {
-    case 0:  // SQL_QUERY_TIMEOUT as a connection default (ODBC 2 only)
+    case SQL_QUERY_TIMEOUT:  // as a connection default (ODBC 2 only)
       if (c->env != nullptr && c->env->odbcVersion >= 3) return Fail(c, ERR_NOT_SUPPORTED);
       return Put32(value, c->stmtDefaults.queryTimeout);
     case SQL_ATTR_ASYNC_ENABLE:
@@ -111,8 +116,9 @@ DRV_Return GetAttr(ConnHandle* c, int32_t attribute, void* value, int32_t size, 
     default:
       break;
   }
-  if (attribute == 1 || (attribute >= 101 && attribute <= 104) || attribute == 107 ||
-      attribute == 108 || (attribute >= 110 && attribute <= 112)) {
+  if (attribute == SQL_MAX_ROWS || (attribute >= SQL_ACCESS_MODE && attribute <= SQL_OPT_TRACE) ||
+      attribute == SQL_TRANSLATE_OPTION || attribute == SQL_TXN_ISOLATION ||
+      (attribute >= SQL_ODBC_CURSORS && attribute <= SQL_PACKET_SIZE)) {
     return CONN_GetOption(c, static_cast<uint16_t>(attribute), value, mode);
   }
   return Fail(c, ERR_OPTION_RANGE);

@@ -17,11 +17,11 @@ constexpr int64_t kNameBuffer = 255;
 
 DRV_Return toReturn(int rc) {
   switch (rc) {
-    case 0:
+    case SQL_SUCCESS:
       return SQL_SUCCESS;
-    case 1:
+    case SQL_SUCCESS_WITH_INFO:
       return SQL_SUCCESS_WITH_INFO;
-    case 100:
+    case SQL_NO_DATA:
       return SQL_NO_DATA;
     default:
       return SQL_ERROR;
@@ -68,7 +68,7 @@ int copyField(DescHandle* src, DescHandle* dst, int record, int16_t field, Width
                          'A');
       break;
   }
-  if (rc < 0 || rc == 100) {
+  if (rc < 0 || rc == SQL_NO_DATA) {
     dst->diag.pending = src->diag.pending != 0 ? src->diag.pending : ERR_INVALID_DESC_INDEX;
     src->diag.pending = 0;
     return -1;
@@ -81,7 +81,7 @@ int copyName(DescHandle* src, DescHandle* dst, int record) {
   int64_t got = 0;
   const int rc = DESC_GetField(src, static_cast<uint16_t>(record), SQL_DESC_NAME, name,
                                kNameBuffer, &got, 'A');
-  if (rc < 0 || rc == 100) {
+  if (rc < 0 || rc == SQL_NO_DATA) {
     dst->diag.pending = src->diag.pending != 0 ? src->diag.pending : ERR_INVALID_DESC_INDEX;
     src->diag.pending = 0;
     return -1;

@@ -72,7 +72,10 @@ void setPrecision(DescRec* rec, int p) { rec->precision = static_cast<int16_t>(p
 
 // An interval code with seconds (day to second, hour to second, minute to
 // second, second).
-bool intervalWithSeconds(int code) { return code == 6 || code == 10 || code == 12 || code == 13; }
+bool intervalWithSeconds(int code) {
+  return code == SQL_CODE_SECOND || code == SQL_CODE_DAY_TO_SECOND ||
+         code == SQL_CODE_HOUR_TO_SECOND || code == SQL_CODE_MINUTE_TO_SECOND;
+}
 
 intptr_t asInt(void* value) { return reinterpret_cast<intptr_t>(value); }
 
@@ -189,24 +192,24 @@ bool DESC_DeriveFromType(DescRec* rec, int16_t type) {
     setPrecision(rec, 24);
   } else if (t == SQL_DATETIME) {
     switch (rec->dtCode) {
-      case 1:
-        rec->conciseType = 91;
+      case SQL_CODE_DATE:
+        rec->conciseType = SQL_TYPE_DATE;
         setPrecision(rec, 0);
         break;
-      case 2:
-        rec->conciseType = 92;
+      case SQL_CODE_TIME:
+        rec->conciseType = SQL_TYPE_TIME;
         setPrecision(rec, 0);
         break;
-      case 3:
-        rec->conciseType = 93;
+      case SQL_CODE_TIMESTAMP:
+        rec->conciseType = SQL_TYPE_TIMESTAMP;
         setPrecision(rec, 6);
         break;
       default:
         break;
     }
   } else if (t == SQL_INTERVAL) {
-    if (inRange(rec->dtCode, 1, 13)) {
-      rec->conciseType = static_cast<int16_t>(rec->dtCode + 100);
+    if (inRange(rec->dtCode, SQL_CODE_YEAR, SQL_CODE_MINUTE_TO_SECOND)) {
+      rec->conciseType = static_cast<int16_t>(rec->dtCode - SQL_CODE_YEAR + SQL_INTERVAL_YEAR);
       rec->dtPrecision = 2;
       if (intervalWithSeconds(rec->dtCode)) setPrecision(rec, 6);
     }
@@ -441,10 +444,11 @@ int DESC_SetFieldImpl(StmtHandle* stmt, bool app, bool row, bool withStmt, DescH
     case SQL_DESC_DATETIME_INTERVAL_CODE:
       if (v == 0) return 0;
       rec->dtCode = static_cast<int16_t>(v);
-      if (rec->type == SQL_DATETIME && inRange(rec->dtCode, 1, 3))
-        rec->conciseType = static_cast<int16_t>(rec->dtCode + 90);
-      else if (rec->type == SQL_INTERVAL && inRange(rec->dtCode, 1, 13))
-        rec->conciseType = static_cast<int16_t>(rec->dtCode + 100);
+      if (rec->type == SQL_DATETIME && inRange(rec->dtCode, SQL_CODE_DATE, SQL_CODE_TIMESTAMP))
+        rec->conciseType = static_cast<int16_t>(rec->dtCode - SQL_CODE_DATE + SQL_TYPE_DATE);
+      else if (rec->type == SQL_INTERVAL &&
+               inRange(rec->dtCode, SQL_CODE_YEAR, SQL_CODE_MINUTE_TO_SECOND))
+        rec->conciseType = static_cast<int16_t>(rec->dtCode - SQL_CODE_YEAR + SQL_INTERVAL_YEAR);
       return 0;
     case SQL_DESC_OCTET_LENGTH_PTR:
       rec->octetLengthPtr = static_cast<int64_t*>(value);

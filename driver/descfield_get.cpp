@@ -15,14 +15,10 @@
 #include "driver/trace.h"
 #include "util/copyout.h"
 #include "util/errcodes.h"
+#include "util/odbc_own.h"
 
 namespace {
 
-constexpr int kNoData = 100;
-
-constexpr int16_t kFieldRowVersion = 35;
-constexpr int16_t kFieldDriver1053 = 1053;
-constexpr int16_t kFieldDriver1055 = 1055;
 constexpr int64_t kTypeInfoBuffer = 255;
 
 bool inRange(int t, int lo, int hi) { return t >= lo && t <= hi; }
@@ -163,7 +159,7 @@ bool irdOnly(int f) {
     case SQL_DESC_SEARCHABLE: case SQL_DESC_TABLE_NAME: case SQL_DESC_SCHEMA_NAME:
     case SQL_DESC_CATALOG_NAME: case SQL_DESC_LABEL: case SQL_DESC_BASE_COLUMN_NAME:
     case SQL_DESC_BASE_TABLE_NAME: case SQL_DESC_LITERAL_PREFIX: case SQL_DESC_LITERAL_SUFFIX:
-    case kFieldRowVersion: case kFieldDriver1053:
+    case SQL_DESC_ROWVER: case QMR_DESC_KEY_COLUMN:
       return true;
     default:
       return false;
@@ -368,16 +364,16 @@ int fromDescription(const Out& o, int field, const JdbcColDesc* d, uint16_t col,
     case SQL_DESC_LABEL:
       return o.text(fullName(d));
     case SQL_DESC_BASE_COLUMN_NAME:
-      if (colAttr(stmt, kFieldDriver1055, col, &extra, nullptr) && extra == 1) return o.text("");
+      if (colAttr(stmt, QMR_DESC_EXPRESSION, col, &extra, nullptr) && extra == 1) return o.text("");
       return o.text(fullName(d));
     case SQL_DESC_LITERAL_PREFIX:
     case SQL_DESC_LITERAL_SUFFIX:
       if (colAttr(stmt, field, col, nullptr, &extraText) && extraText != nullptr)
         return o.text(static_cast<const char*>(extraText));
       return typeInfoText(o, stmt, field == SQL_DESC_LITERAL_PREFIX ? 4 : 5, t);
-    case kFieldRowVersion:
+    case SQL_DESC_ROWVER:
       return o.u16(colAttr(stmt, field, col, &extra, nullptr) ? extra : 0);
-    case kFieldDriver1053:
+    case QMR_DESC_KEY_COLUMN:
       return o.u32(colAttr(stmt, field, col, &extra, nullptr) ? extra : 0);
     default:
       return o.fail(ERR_NOT_SUPPORTED);
@@ -403,7 +399,7 @@ int bookmarkField(const Out& o, int field) {
     case SQL_DESC_DATETIME_INTERVAL_CODE:
     case SQL_DESC_NULLABLE:
     case SQL_DESC_UPDATABLE:
-    case kFieldRowVersion:
+    case SQL_DESC_ROWVER:
     case SQL_DESC_UNNAMED:
     case SQL_DESC_SEARCHABLE:
     case SQL_DESC_FIXED_PREC_SCALE:
@@ -411,7 +407,7 @@ int bookmarkField(const Out& o, int field) {
     case SQL_DESC_AUTO_UNIQUE_VALUE:
     case SQL_DESC_NUM_PREC_RADIX:
     case SQL_DESC_DATETIME_INTERVAL_PRECISION:
-    case kFieldDriver1053:
+    case QMR_DESC_KEY_COLUMN:
       return o.u32(0);
     case SQL_DESC_UNSIGNED:
       return o.u16(SQL_TRUE);
@@ -523,7 +519,7 @@ int DESC_GetField(DescHandle* desc, uint16_t record, int16_t field, void* value,
   if (desc->kind == kDescIRD) {
     uint16_t n = 0;
     if (irdCount(o, stmt, &n) != 0) return -1;
-    if (record > n) return kNoData;
+    if (record > n) return SQL_NO_DATA;
     if (record == 0) return bookmarkField(o, field);
     const int32_t before = stmt->diag.pending;
     stmt->diag.pending = 0;
@@ -533,7 +529,7 @@ int DESC_GetField(DescHandle* desc, uint16_t record, int16_t field, void* value,
     return fromDescription(o, field, d, record, true);
   }
 
-  if (record > DESC_Count(desc)) return kNoData;
+  if (record > DESC_Count(desc)) return SQL_NO_DATA;
   if (desc->kind == kDescIPD && stmt != nullptr) STMT_DescribeParams(stmt);
   if (desc->kind == kDescIPD && stmt != nullptr && stmt->paramDescs != nullptr &&
       record <= stmt->paramCount) {

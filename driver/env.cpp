@@ -11,6 +11,7 @@
 #include "driver/ops.h"
 #include "driver/trace.h"
 #include "util/errcodes.h"
+#include "util/odbc_own.h"
 
 namespace {
 
@@ -162,7 +163,7 @@ DRV_Return DRV_GetEnvAttrOp(void* h, va_list args) {
     case SQL_ATTR_CP_MATCH:
       *value = static_cast<SQLINTEGER>(env->cpMatch);
       break;
-    case 1056:  // driver-specific: always 2
+    case QMR_ENV_ATTR_1056:
       *value = 2;
       break;
     case SQL_ATTR_OUTPUT_NTS:

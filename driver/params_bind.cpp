@@ -40,7 +40,11 @@ bool AcceptedCType(int c) {
   }
 }
 
-bool IsTimeType(int t) { return t == 92 || t == 93 || t == 106 || t == 110 || t == 112 || t == 113; }
+bool IsTimeType(int t) {
+  return t == SQL_TYPE_TIME || t == SQL_TYPE_TIMESTAMP || t == SQL_INTERVAL_SECOND ||
+         t == SQL_INTERVAL_DAY_TO_SECOND || t == SQL_INTERVAL_HOUR_TO_SECOND ||
+         t == SQL_INTERVAL_MINUTE_TO_SECOND;
+}
 
 // Concise type with the verbose type and datetime code that follow from it;
 // types the descriptor rules do not know keep both as given.
@@ -54,9 +58,12 @@ void SetConcise(DescRec* rec, int16_t concise) {
 // Column size and digits where the SQL type keeps them in the IPD record.
 void SetSizes(DescRec* ipd, int16_t sqlType, uint64_t columnSize, int16_t digits) {
   const int t = sqlType;
-  const bool lengthType = t == -11 || (t >= -10 && t <= -8) || (t >= -4 && t <= -1) || t == 1 ||
-                          t == 12 || t == 91 || (t >= 101 && t <= 105) ||
-                          (t >= 107 && t <= 109) || t == 111;
+  const bool lengthType =
+      t == SQL_GUID || (t >= SQL_WLONGVARCHAR && t <= SQL_WCHAR) ||
+      (t >= SQL_LONGVARBINARY && t <= SQL_LONGVARCHAR) || t == SQL_CHAR || t == SQL_VARCHAR ||
+      t == SQL_TYPE_DATE || (t >= SQL_INTERVAL_YEAR && t <= SQL_INTERVAL_MINUTE) ||
+      (t >= SQL_INTERVAL_YEAR_TO_MONTH && t <= SQL_INTERVAL_DAY_TO_MINUTE) ||
+      t == SQL_INTERVAL_HOUR_TO_MINUTE;
   if (lengthType) {
     ipd->length = columnSize;
   } else if (t == SQL_NUMERIC || t == SQL_DECIMAL) {

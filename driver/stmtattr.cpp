@@ -11,6 +11,7 @@
 #include "driver/stmtopt_internal.h"
 #include "platform/lock.h"
 #include "util/errcodes.h"
+#include "util/odbc_own.h"
 
 namespace {
 
@@ -18,7 +19,9 @@ using namespace stmtopt;
 
 // Attributes that are ODBC 2 statement options under the same number.
 bool IsOption(int32_t a) {
-  return (a >= 0 && a <= 4) || (a >= 6 && a <= 12) || a == 14 || a == 1052 || a == 1054;
+  return (a >= SQL_QUERY_TIMEOUT && a <= SQL_ASYNC_ENABLE) ||
+         (a >= SQL_CURSOR_TYPE && a <= SQL_USE_BOOKMARKS) || a == SQL_ROW_NUMBER ||
+         a == QMR_STMT_OPTION_1052 || a == QMR_STMT_OPTION_1054;
 }
 
 uintptr_t AsNumber(void* value) { return reinterpret_cast<uintptr_t>(value); }

@@ -13,6 +13,7 @@
 #include "driver/stmtopt_internal.h"
 #include "drv_jdbc/agent_codes.h"
 #include "util/errcodes.h"
+#include "util/odbc_own.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ constexpr uint64_t kMinMaxLength = 8192;
 // Driver options the agent alone knows; none is stored here.
 bool AgentOnlyOption(uint16_t o) {
   switch (o) {
-    case 1225: case 1226: case 1227: case 1228: case 1229: case 1250: case 1251:
+    case 1225: case QMR_STMT_OPTION_TEXT: case 1227: case 1228: case 1229: case 1250: case 1251:
     case 1260: case 1261: case 1264: case 1265: case 1268: case 1276: case 1277:
     case 1278:
       return true;
@@ -182,7 +183,7 @@ DRV_Return SetStoredDriverOption(StmtHandle* stmt, uint16_t option, uint64_t val
 
 DRV_Return SetAgentOnlyOption(StmtHandle* stmt, uint16_t option, uint64_t value) {
   uint32_t code;
-  if (option == 1226) {
+  if (option == QMR_STMT_OPTION_TEXT) {
     // The value is a text.
     const char* text = reinterpret_cast<const char*>(static_cast<uintptr_t>(value));
     if (text == nullptr) return Fail(stmt, ERR_INVALID_ARGUMENT);
@@ -272,11 +273,11 @@ DRV_Return STMT_SetOption(StmtHandle* stmt, uint16_t option, uint64_t value) {
     case SQL_USE_BOOKMARKS:
       stmt->useBookmarks = value != 0 ? 1 : 0;
       return SQL_SUCCESS;
-    case 1050:
+    case QMR_STMT_OPTION_1050:
       return SetStoredDriverOption(stmt, option, value, &stmt->option1050);
-    case 1052:
+    case QMR_STMT_OPTION_1052:
       return SetStoredDriverOption(stmt, option, value, &stmt->option1052);
-    case 1054:
+    case QMR_STMT_OPTION_1054:
       return SetStoredDriverOption(stmt, option, value, &stmt->option1054);
     default:
       if (AgentOnlyOption(option)) return SetAgentOnlyOption(stmt, option, value);
@@ -331,17 +332,17 @@ DRV_Return STMT_GetOption(StmtHandle* stmt, uint16_t option, void* value, bool w
       return CurrentRowNumber(stmt, value, w);
     case SQL_ATTR_PARAMSET_SIZE:
       return PutOption(value, stmt->apd != nullptr ? stmt->apd->arraySize : 1, w);
-    case 1050:
+    case QMR_STMT_OPTION_1050:
       return Put32(value, stmt->option1050);
-    case 1052:
+    case QMR_STMT_OPTION_1052:
       return Put32(value, stmt->option1052);
-    case 1054:
+    case QMR_STMT_OPTION_1054:
       return Put32(value, stmt->option1054);
     default:
       break;
   }
   if (!AgentOnlyOption(option)) return Fail(stmt, ERR_OPTION_RANGE);
-  if (option == 1226) {
+  if (option == QMR_STMT_OPTION_TEXT) {
     // A text, copied whole as ODBC 2 answers text options.
     char buf[kAgentTextRoom] = {};
     const uint32_t code = AgentGetRaw(stmt, OPT_STMT_TEXT | option, buf, sizeof buf);

@@ -1,6 +1,6 @@
 // Statement options (ODBC 2) and attributes (ODBC 3). Options that change
 // how the database side runs a statement go to the agent (slot 1, request
-// OPT_STMT_INT | option; driver option 1226 travels as text, OPT_STMT_TEXT |
+// OPT_STMT_INT | option; QMR_STMT_OPTION_TEXT travels as text, OPT_STMT_TEXT |
 // option) and are read back from it (slot 0) when it chose
 // another value; the rest live in the statement, its cursor state or its
 // descriptors (driver/desc.h says which field holds which attribute).

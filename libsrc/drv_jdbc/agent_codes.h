@@ -17,6 +17,8 @@
 
 #include <cstdint>
 
+#include "util/odbc_own.h"
+
 // Parts of a code.
 constexpr uint32_t INFO_SCOPE_MASK = 0xF0000000u;
 constexpr uint32_t INFO_SCOPE_ENV = 0x10000000u;
@@ -102,7 +104,7 @@ constexpr uint32_t OPT_ROW_NUMBER = OPT_STMT_INT | SQL_ROW_NUMBER;
 constexpr uint32_t OPT_DESCRIBE_PARAMS = OPT_STMT_INT | SQL_ATTR_ENABLE_AUTO_IPD;
 constexpr uint32_t OPT_SETS_ONE_BY_ONE = 0x32030030u;  // the next execute: no batch of its sets
 constexpr uint32_t OPT_LAST_SERIAL = OPT_STMT_INT | 1049;  // the last serial value
-constexpr uint32_t OPT_DRIVER_1050 = OPT_STMT_INT | 1050;  // driver option 1050
+constexpr uint32_t OPT_DRIVER_1050 = OPT_STMT_INT | QMR_STMT_OPTION_1050;
 
 // SQLGetInfo types the agent answers: the base | the type.
 constexpr uint32_t INFO_ODBC_INT = 0x22040000u;   // numeric answer

@@ -13,6 +13,7 @@
 #include "drv_jdbc/j-getvalue.h"
 #include "drv_jdbc/j-methods.h"
 #include "drv_jdbc/j-proc.h"
+#include "drv_jdbc/j-sqltypes.h"
 #include "drv_jdbc/j-wrap-impl.h"
 #include "util/owners.h"
 
@@ -36,18 +37,18 @@ bool IsA(JNIEnv* env, jobject o, const char* cls) {
 // that are not read by a typed getter.
 int32_t GetterJdbcType(uint32_t code) {
   switch (code) {
-    case COLSET_VT_BIT: return -7;
-    case COLSET_VT_TINYINT: return -6;
+    case COLSET_VT_BIT: return JDBC_BIT;
+    case COLSET_VT_TINYINT: return JDBC_TINYINT;
     case COLSET_VT_SMALLINT:
-    case COLSET_VT_UTINYINT: return 5;
+    case COLSET_VT_UTINYINT: return JDBC_SMALLINT;
     case COLSET_VT_INTEGER:
-    case COLSET_VT_USMALLINT: return 4;
-    case COLSET_VT_UINTEGER: return -5;
-    case COLSET_VT_REAL: return 7;
-    case COLSET_VT_DOUBLE: return 8;
-    case COLSET_VT_DATE: return 91;
-    case COLSET_VT_TIME: return 92;
-    case COLSET_VT_TIMESTAMP: return 93;
+    case COLSET_VT_USMALLINT: return JDBC_INTEGER;
+    case COLSET_VT_UINTEGER: return JDBC_BIGINT;
+    case COLSET_VT_REAL: return JDBC_REAL;
+    case COLSET_VT_DOUBLE: return JDBC_DOUBLE;
+    case COLSET_VT_DATE: return JDBC_DATE;
+    case COLSET_VT_TIME: return JDBC_TIME;
+    case COLSET_VT_TIMESTAMP: return JDBC_TIMESTAMP;
     default: return 0;
   }
 }
@@ -56,9 +57,9 @@ int32_t GetterJdbcType(uint32_t code) {
 // numbers differ (the ODBC 2 date-time codes).
 int32_t RegisteredJdbcType(int32_t odbc) {
   switch (odbc) {
-    case 9: return 91;
-    case 10: return 92;
-    case 11: return 93;
+    case SQL_DATE: return JDBC_DATE;
+    case SQL_TIME: return JDBC_TIME;
+    case SQL_TIMESTAMP: return JDBC_TIMESTAMP;
     default: return odbc;
   }
 }
@@ -216,7 +217,7 @@ bool procGetterFits(uint32_t code, int32_t sqlType) {
   const int32_t getter = GetterJdbcType(code);
   if (getter == 0) return true;
   const int32_t registered = RegisteredJdbcType(sqlType);
-  return registered == getter || (code == COLSET_VT_BIT && registered == 16);  // BOOLEAN
+  return registered == getter || (code == COLSET_VT_BIT && registered == JDBC_BOOLEAN);
 }
 
 uint32_t procObjectTextLong(JdbcStmt* s, jobject cs, int32_t ix, bool wide, COLSET_LONG* v) {

@@ -13,6 +13,10 @@
 
 namespace {
 
+// SQL_OJ_CAPABILITIES under its number before ODBC 3, which ODBC 2
+// applications still ask.
+constexpr uint16_t kOjCapabilitiesOdbc2 = 65003;
+
 // The file name of the library the agent is linked into (xbifxu or xbifx).
 const char* DriverFileName() {
   // Never destroyed: calls may still arrive from exit handlers after the
@@ -515,7 +519,7 @@ bool odbcInfoAnswer(JdbcConn* c, uint16_t type, InfoAnswer* a) {
     case SQL_LIKE_ESCAPE_CLAUSE: m.YesNo("supportsLikeEscapeClause"); return true;
     case SQL_CATALOG_LOCATION: m.Choice("isCatalogAtStart", SQL_CL_START, SQL_CL_END); return true;
     case SQL_OJ_CAPABILITIES:
-    case 65003:  // its ODBC 2 number
+    case kOjCapabilitiesOdbc2:
       m.First({{"supportsFullOuterJoins", 0x3F}, {"supportsLimitedOuterJoins", 0x33}}, 0);
       return true;
     case SQL_SQL_CONFORMANCE:

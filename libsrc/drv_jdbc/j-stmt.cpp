@@ -20,18 +20,19 @@
 #include "drv_jdbc/j-vm.h"
 #include "drv_jdbc/j-wrap.h"
 #include "util/errcodes.h"
+#include "util/odbc_own.h"
 
 const ColAttrTemplateEntry ColAttrTemplate[COL_ATTR_COUNT] = {
-    {11, ATTR_KIND_INT, 0},    // auto increment
-    {12, ATTR_KIND_INT, 0},    // case sensitive
-    {-13, ATTR_KIND_INT, 0},   // searchable
-    {10, ATTR_KIND_INT, 2},    // updatable
-    {14, ATTR_KIND_TEXT, 0},   // type name
-    {27, ATTR_KIND_TEXT, 0},   // literal prefix
-    {28, ATTR_KIND_TEXT, 0},   // literal suffix
-    {1053, ATTR_KIND_INT, 0},
-    {35, ATTR_KIND_INT, 0},    // row version
-    {1055, ATTR_KIND_INT, 0},
+    {SQL_DESC_AUTO_UNIQUE_VALUE, ATTR_KIND_INT, 0},
+    {SQL_DESC_CASE_SENSITIVE, ATTR_KIND_INT, 0},
+    {-SQL_DESC_SEARCHABLE, ATTR_KIND_INT, 0},
+    {SQL_DESC_UPDATABLE, ATTR_KIND_INT, SQL_ATTR_READWRITE_UNKNOWN},
+    {SQL_DESC_TYPE_NAME, ATTR_KIND_TEXT, 0},
+    {SQL_DESC_LITERAL_PREFIX, ATTR_KIND_TEXT, 0},
+    {SQL_DESC_LITERAL_SUFFIX, ATTR_KIND_TEXT, 0},
+    {QMR_DESC_KEY_COLUMN, ATTR_KIND_INT, 0},
+    {SQL_DESC_ROWVER, ATTR_KIND_INT, 0},
+    {QMR_DESC_EXPRESSION, ATTR_KIND_INT, 0},
 };
 
 namespace {
@@ -108,14 +109,16 @@ uint32_t FillEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e,
   uint8_t b = 0;
   uint32_t rc = 0;
   switch (code) {
-    case 10: {  // updatable
+    case SQL_DESC_UPDATABLE: {
       if (md == nullptr) {
-        e->value.u32 = 2;
+        e->value.u32 = SQL_ATTR_READWRITE_UNKNOWN;
       } else if (catalog) {
-        e->value.u32 = 0;
+        e->value.u32 = SQL_ATTR_READONLY;
       } else if (asked) {
         const bool writable = got.At(c, 0);
-        e->value.u32 = (!writable && !got.At(c, 1)) ? 2 : (writable ? 1 : 0);
+        e->value.u32 = (!writable && !got.At(c, 1))
+                           ? SQL_ATTR_READWRITE_UNKNOWN
+                           : (writable ? SQL_ATTR_WRITE : SQL_ATTR_READONLY);
       } else {
         uint8_t writable = 0;
         if (ResultSetMetaData::isWritable(s, md, c, &writable) != 0) {
@@ -124,11 +127,12 @@ uint32_t FillEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e,
         }
         uint8_t readOnly = 0;
         if ((rc = ResultSetMetaData::isReadOnly(s, md, c, &readOnly)) != 0) return rc;
-        e->value.u32 = (!writable && !readOnly) ? 2 : (writable ? 1 : 0);
+        e->value.u32 = (!writable && !readOnly) ? SQL_ATTR_READWRITE_UNKNOWN
+                                                : (writable ? SQL_ATTR_WRITE : SQL_ATTR_READONLY);
       }
       break;
     }
-    case 11:  // auto increment
+    case SQL_DESC_AUTO_UNIQUE_VALUE:
       if (md == nullptr || catalog) {
         e->value.u32 = 0;
       } else if (asked) {
@@ -138,7 +142,7 @@ uint32_t FillEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e,
         e->value.u32 = b ? 1 : 0;
       }
       break;
-    case 12:  // case sensitive
+    case SQL_DESC_CASE_SENSITIVE:
       if (md == nullptr) {
         e->value.u32 = 0;
       } else if (catalog) {
@@ -150,7 +154,7 @@ uint32_t FillEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e,
         e->value.u32 = b ? 1 : 0;
       }
       break;
-    case 13: {  // searchable
+    case SQL_DESC_SEARCHABLE: {
       if (md == nullptr) {
         e->value.u32 = 0;
         break;
@@ -170,21 +174,21 @@ uint32_t FillEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e,
       e->value.u32 = !searchable ? SQL_PRED_NONE : (longText ? SQL_PRED_CHAR : SQL_SEARCHABLE);
       break;
     }
-    case 14:
+    case SQL_DESC_TYPE_NAME:
       return TypeNameEntry(s, c, d, e, got);
-    case 27: {
+    case SQL_DESC_LITERAL_PREFIX: {
       const JdbcTypeEntry* t = ServerType(s, d->sql_type);
       return SetText(e, t != nullptr ? t->literalPrefix : "");
     }
-    case 28: {
+    case SQL_DESC_LITERAL_SUFFIX: {
       const JdbcTypeEntry* t = ServerType(s, d->sql_type);
       return SetText(e, t != nullptr ? t->literalSuffix : "");
     }
-    case 35:
+    case SQL_DESC_ROWVER:
       e->value.u32 = 0;
       break;
-    case 1053:
-    case 1055:
+    case QMR_DESC_KEY_COLUMN:
+    case QMR_DESC_EXPRESSION:
       e->field = static_cast<int16_t>(-code);  // asked of the cursor library, not answered here
       e->value.u32 = 0;
       break;

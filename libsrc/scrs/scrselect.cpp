@@ -16,6 +16,7 @@
 #include "util/errcodes.h"
 #include "util/garray.h"
 #include "util/log.h"
+#include "util/odbc_own.h"
 
 namespace {
 
@@ -260,12 +261,12 @@ int SCR_AdjustColDesc(JdbcStmt* stmt, uint32_t column, JdbcColDesc* desc, uint16
   for (const SCR_COLDESC& k : a->ks.keys) key = key || SameColumn(k, item);
   for (uint16_t i = 0; i < count; ++i) {
     ATTR_ENTRY& e = attrs[static_cast<size_t>(i) * stride + column];
-    if (e.field == -1053) {
+    if (e.field == -QMR_DESC_KEY_COLUMN) {
       e.value.u32 = key ? 1 : 0;
-      e.field = 1053;
-    } else if (e.field == -1055) {
+      e.field = QMR_DESC_KEY_COLUMN;
+    } else if (e.field == -QMR_DESC_EXPRESSION) {
       e.value.u32 = item.kind == SCR_COL_EXPR ? 1 : 0;
-      e.field = 1055;
+      e.field = QMR_DESC_EXPRESSION;
     }
   }
   return 0;
