@@ -6,6 +6,7 @@
 #include <string>
 
 #include "driver/rowset/convert.h"
+#include "util/errcodes.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ TEST(BinaryToHex, CharTargets) {
   EXPECT_EQ(o.consumed, 2);
   o = Bin(kTwo, SQL_C_CHAR, 4);
   EXPECT_EQ(o.rc, SQL_SUCCESS_WITH_INFO);
-  EXPECT_EQ(o.code, 19);
+  EXPECT_EQ(o.code, ERR_TRUNCATED);
   EXPECT_EQ(Text(o), "01");
   EXPECT_EQ(o.consumed, 1);
   EXPECT_EQ(o.length, 4);
@@ -54,7 +55,7 @@ TEST(BinaryToHex, CharTargets) {
   o = Bin(kTwo, SQL_C_CHAR, 0);
   EXPECT_EQ(o.rc, SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(o.buf[0], 0xEE) << "no terminator in a buffer of 0";
-  EXPECT_EQ(Bin(kTwo, SQL_C_CHAR, -2).code, 25);
+  EXPECT_EQ(Bin(kTwo, SQL_C_CHAR, -2).code, ERR_INVALID_LENGTH);
   EXPECT_EQ(Bin(std::string("\x00\xff\x10", 3), SQL_C_CHAR).length, 6);
   EXPECT_EQ(Text(Bin(std::string("\x00\xff\x10", 3), SQL_C_CHAR)), "00FF10");
 }
@@ -124,7 +125,7 @@ TEST(BinaryOther, RestrictedTypes) {
   for (int16_t t : {SQL_C_LONG, SQL_C_DOUBLE, SQL_C_GUID, SQL_C_TYPE_DATE, SQL_C_NUMERIC}) {
     const Out o = Bin(kTwo, t);
     EXPECT_EQ(o.rc, SQL_ERROR);
-    EXPECT_EQ(o.code, 49) << CvtTraceType(t);
+    EXPECT_EQ(o.code, ERR_RESTRICTED_TYPE) << CvtTraceType(t);
   }
 }
 

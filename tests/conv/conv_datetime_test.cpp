@@ -7,6 +7,7 @@
 #include <string>
 
 #include "driver/rowset/convert.h"
+#include "util/errcodes.h"
 
 namespace {
 
@@ -65,7 +66,7 @@ TEST(DateSource, TextIsWholeOrAnError) {
   EXPECT_EQ(o.length, 10);
   o = Date(kLeap, SQL_C_CHAR, 10);
   EXPECT_EQ(o.rc, SQL_ERROR);
-  EXPECT_EQ(o.code, 58) << "a date is never cut";
+  EXPECT_EQ(o.code, ERR_NUMERIC_RANGE) << "a date is never cut";
   o = Date(kLeap, SQL_C_CHAR, 0);
   EXPECT_EQ(o.rc, SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(o.length, 10);
@@ -73,7 +74,7 @@ TEST(DateSource, TextIsWholeOrAnError) {
   o = Date(kLeap, SQL_C_WCHAR, 22);
   EXPECT_EQ(WText(o), u"2024-02-29");
   EXPECT_EQ(o.length, 20);
-  EXPECT_EQ(Date(kLeap, SQL_C_WCHAR, 20).code, 58);
+  EXPECT_EQ(Date(kLeap, SQL_C_WCHAR, 20).code, ERR_NUMERIC_RANGE);
 }
 
 TEST(DateSource, FieldsAreCappedToTheirTextWidth) {
@@ -94,20 +95,20 @@ TEST(DateSource, Structures) {
   EXPECT_EQ(ts.day, 29);
   EXPECT_EQ(ts.hour + ts.minute + ts.second, 0);
   EXPECT_EQ(ts.fraction, 0u);
-  EXPECT_EQ(Date(kLeap, SQL_C_TIME).code, 49);
-  EXPECT_EQ(Date(kLeap, SQL_C_TYPE_TIME).code, 49);
-  EXPECT_EQ(Date(kLeap, SQL_C_LONG).code, 49);
+  EXPECT_EQ(Date(kLeap, SQL_C_TIME).code, ERR_RESTRICTED_TYPE);
+  EXPECT_EQ(Date(kLeap, SQL_C_TYPE_TIME).code, ERR_RESTRICTED_TYPE);
+  EXPECT_EQ(Date(kLeap, SQL_C_LONG).code, ERR_RESTRICTED_TYPE);
   o = Date(kLeap, SQL_C_BINARY, 6);
   EXPECT_EQ(o.length, 6);
   EXPECT_EQ(As<SQL_DATE_STRUCT>(o).month, 2);
-  EXPECT_EQ(Date(kLeap, SQL_C_BINARY, 4).code, 58) << "no partial structure image";
+  EXPECT_EQ(Date(kLeap, SQL_C_BINARY, 4).code, ERR_NUMERIC_RANGE) << "no partial structure image";
 }
 
 TEST(TimeSource, TextAndStructures) {
   Out o = Time(kTime, SQL_C_CHAR, 9);
   EXPECT_EQ(Text(o), "13:05:09");
   EXPECT_EQ(o.length, 8);
-  EXPECT_EQ(Time(kTime, SQL_C_CHAR, 8).code, 58);
+  EXPECT_EQ(Time(kTime, SQL_C_CHAR, 8).code, ERR_NUMERIC_RANGE);
   EXPECT_EQ(Text(Time({100, 7, 200}, SQL_C_CHAR)), "99:07:99");
   o = Time(kTime, SQL_C_TYPE_TIMESTAMP);
   const auto ts = As<SQL_TIMESTAMP_STRUCT>(o);
@@ -117,7 +118,7 @@ TEST(TimeSource, TextAndStructures) {
   EXPECT_EQ(ts.hour, 13);
   EXPECT_EQ(ts.second, 9);
   EXPECT_EQ(Time(kTime, SQL_C_TIME).length, 6);
-  EXPECT_EQ(Time(kTime, SQL_C_DATE).code, 49);
+  EXPECT_EQ(Time(kTime, SQL_C_DATE).code, ERR_RESTRICTED_TYPE);
   EXPECT_EQ(Time(kTime, SQL_C_BINARY, 6).rc, SQL_SUCCESS);
 }
 
@@ -151,7 +152,7 @@ TEST(TimestampSource, FractionTrimmedToTheColumnDigits) {
 TEST(TimestampSource, OnlyFractionDigitsMayBeCut) {
   Out o = Stamp(Ts(123456789), SQL_C_CHAR, 9, 25);
   EXPECT_EQ(o.rc, SQL_SUCCESS_WITH_INFO);
-  EXPECT_EQ(o.code, 19);
+  EXPECT_EQ(o.code, ERR_TRUNCATED);
   EXPECT_EQ(Text(o), "2024-01-02 03:04:05.1234");
   EXPECT_EQ(o.length, 29);
   o = Stamp(Ts(123456789), SQL_C_CHAR, 9, 21);
@@ -161,9 +162,9 @@ TEST(TimestampSource, OnlyFractionDigitsMayBeCut) {
   EXPECT_EQ(Text(o), "2024-01-02 03:04:05");
   o = Stamp(Ts(123456789), SQL_C_CHAR, 9, 19);
   EXPECT_EQ(o.rc, SQL_ERROR);
-  EXPECT_EQ(o.code, 58);
+  EXPECT_EQ(o.code, ERR_NUMERIC_RANGE);
   o = Stamp(Ts(0), SQL_C_CHAR, 0, 19);
-  EXPECT_EQ(o.code, 58);
+  EXPECT_EQ(o.code, ERR_NUMERIC_RANGE);
   o = Stamp(Ts(123456789), SQL_C_WCHAR, 9, 2 * 25);
   EXPECT_EQ(WText(o), u"2024-01-02 03:04:05.1234");
   EXPECT_EQ(o.length, 58);
@@ -175,20 +176,20 @@ TEST(TimestampSource, DroppedFieldsAreReported) {
   EXPECT_EQ(As<SQL_DATE_STRUCT>(o).day, 2);
   o = Stamp(Ts(0, 3), SQL_C_DATE, 0);
   EXPECT_EQ(o.rc, SQL_SUCCESS_WITH_INFO);
-  EXPECT_EQ(o.code, 104);
+  EXPECT_EQ(o.code, ERR_FRACTIONAL_TRUNCATION);
   EXPECT_EQ(o.length, 6);
   o = Stamp(Ts(0), SQL_C_TYPE_TIME, 0);
   EXPECT_EQ(o.rc, SQL_SUCCESS);
   EXPECT_EQ(As<SQL_TIME_STRUCT>(o).hour, 3);
   o = Stamp(Ts(5), SQL_C_TIME, 0);
   EXPECT_EQ(o.rc, SQL_SUCCESS_WITH_INFO);
-  EXPECT_EQ(o.code, 104);
+  EXPECT_EQ(o.code, ERR_FRACTIONAL_TRUNCATION);
   o = Stamp(Ts(777), SQL_C_TYPE_TIMESTAMP, 0);
   EXPECT_EQ(As<SQL_TIMESTAMP_STRUCT>(o).fraction, 777u);
   EXPECT_EQ(o.length, 16);
   EXPECT_EQ(Stamp(Ts(0), SQL_C_BINARY, 0, 16).length, 16);
-  EXPECT_EQ(Stamp(Ts(0), SQL_C_BINARY, 0, 15).code, 58);
-  EXPECT_EQ(Stamp(Ts(0), SQL_C_DOUBLE, 0).code, 49);
+  EXPECT_EQ(Stamp(Ts(0), SQL_C_BINARY, 0, 15).code, ERR_NUMERIC_RANGE);
+  EXPECT_EQ(Stamp(Ts(0), SQL_C_DOUBLE, 0).code, ERR_RESTRICTED_TYPE);
 }
 
 }  // namespace

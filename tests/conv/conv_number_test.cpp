@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "driver/rowset/convert.h"
+#include "util/errcodes.h"
 
 namespace {
 
@@ -70,7 +71,7 @@ std::string Text(const Out& o) { return reinterpret_cast<const char*>(o.buf); }
 
 void ExpectRange(const Out& o, const std::string& what) {
   EXPECT_EQ(o.rc, SQL_ERROR) << what;
-  EXPECT_EQ(o.code, 58) << what;
+  EXPECT_EQ(o.code, ERR_NUMERIC_RANGE) << what;
   EXPECT_EQ(o.buf[0], 0xEE) << what << ": target left unwritten";
 }
 
@@ -124,7 +125,7 @@ TEST(IntegerSource, TextIsWholeOrRefused) {
   EXPECT_EQ(o.length, 4);
   o = Int(static_cast<uint32_t>(-123), 1, SQL_C_CHAR, 4);
   EXPECT_EQ(o.rc, SQL_ERROR) << "digits of a whole number are never cut";
-  EXPECT_EQ(o.code, 58);
+  EXPECT_EQ(o.code, ERR_NUMERIC_RANGE);
   o = Int(4294967295u, 0, SQL_C_CHAR, 0);
   EXPECT_EQ(o.rc, SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(o.length, 10);
@@ -150,8 +151,8 @@ TEST(IntegerSource, FloatingTargetsAndOthers) {
   EXPECT_DOUBLE_EQ(As<double>(Int(4294967295u, 0, SQL_C_DOUBLE)), 4294967295.0);
   EXPECT_FLOAT_EQ(As<float>(Short(0xFFFF, 1, SQL_C_FLOAT)), -1.0f);
   Out o = Int(1, 0, SQL_C_TYPE_DATE);
-  EXPECT_EQ(o.code, 49);
-  EXPECT_EQ(Byte(1, 0, SQL_C_GUID).code, 49);
+  EXPECT_EQ(o.code, ERR_RESTRICTED_TYPE);
+  EXPECT_EQ(Byte(1, 0, SQL_C_GUID).code, ERR_RESTRICTED_TYPE);
 }
 
 TEST(IntegerSource, NumericIsExactAndSized) {
@@ -243,7 +244,7 @@ TEST(DoubleSource, IntegerTargetsUseExclusiveUpperBounds) {
     }
     EXPECT_EQ(o.rc, c.fraction ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS) << what;
     if (c.fraction) {
-      EXPECT_EQ(o.code, 104) << what;
+      EXPECT_EQ(o.code, ERR_FRACTIONAL_TRUNCATION) << what;
     }
     EXPECT_EQ(ReadInt(o, c.t), c.expect) << what;
   }
@@ -301,14 +302,14 @@ TEST(DoubleSource, TextHasSeventeenDigitsAndIsCutToItsLeadingPart) {
   const double third = 1e6 / 3;  // 333333.33333333331
   o = Dbl(third, SQL_C_CHAR, 8);
   EXPECT_EQ(o.rc, SQL_SUCCESS_WITH_INFO);
-  EXPECT_EQ(o.code, 19);
+  EXPECT_EQ(o.code, ERR_TRUNCATED);
   EXPECT_EQ(Text(o), "333333.");
   EXPECT_EQ(o.length, 18) << "the length of the full text";
   o = Dbl(2.0 / 3, SQL_C_CHAR, 8);
   EXPECT_EQ(Text(o), "0.66666") << "the text reported, cut";
   o = Dbl(third, SQL_C_CHAR, 4);
   EXPECT_EQ(o.rc, SQL_ERROR) << "the whole part does not fit";
-  EXPECT_EQ(o.code, 58);
+  EXPECT_EQ(o.code, ERR_NUMERIC_RANGE);
   o = Dbl(2.5, SQL_C_WCHAR);
   EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(o.buf)), u"2.5");
   EXPECT_EQ(o.length, 6);
@@ -324,7 +325,7 @@ TEST(DoubleSource, BinaryIsTheValueBytes) {
   ExpectRange(Dbl(1.5, SQL_C_BINARY, 4), "4-byte buffer");
   o = Flt(1.5f, SQL_C_BINARY, 4);
   EXPECT_FLOAT_EQ(As<float>(o), 1.5f);
-  EXPECT_EQ(Dbl(1.0, SQL_C_GUID).code, 49);
+  EXPECT_EQ(Dbl(1.0, SQL_C_GUID).code, ERR_RESTRICTED_TYPE);
 }
 
 TEST(DoubleToNumericStruct, ExactDecimalOfTheValue) {
@@ -334,7 +335,7 @@ TEST(DoubleToNumericStruct, ExactDecimalOfTheValue) {
   const unsigned char expect[6] = {0, 0, 0, 0, 1, 0};
   EXPECT_EQ(std::memcmp(n.val, expect, 6), 0);
   EXPECT_EQ(DoubleToNumeric(12.345, &n, 2, 0, &code), 1);
-  EXPECT_EQ(code, 104);
+  EXPECT_EQ(code, ERR_FRACTIONAL_TRUNCATION);
   EXPECT_EQ(ValueOf(n), U128{1234});
   EXPECT_EQ(n.scale, 2);
   code = kNone;
@@ -347,7 +348,7 @@ TEST(DoubleToNumericStruct, ExactDecimalOfTheValue) {
   EXPECT_EQ(ValueOf(n), static_cast<U128>(100000000000ULL) * 1000000000ULL);
   EXPECT_EQ(n.precision, 21);
   EXPECT_EQ(DoubleToNumeric(HUGE_VAL, &n, 0, 0, &code), -1);
-  EXPECT_EQ(code, 58);
+  EXPECT_EQ(code, ERR_NUMERIC_RANGE);
   EXPECT_EQ(DoubleToNumeric(1e39, &n, 0, 0, &code), -1) << "beyond 128 bits";
   Out o = Dbl(123.0, SQL_C_NUMERIC, 64, 0, 2);
   ExpectRange(o, "3 integer digits, precision 2");

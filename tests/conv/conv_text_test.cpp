@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "driver/rowset/convert.h"
+#include "util/errcodes.h"
 
 namespace {
 
@@ -86,7 +87,7 @@ TEST(TextToInteger, TextThatIsNotANumberIsAFormatError) {
     for (int16_t t : kIntegerTypes) {
       const Out o = Char(text, t);
       EXPECT_EQ(o.rc, SQL_ERROR) << text << " " << CvtTraceType(t);
-      EXPECT_EQ(o.code, 59) << text << " " << CvtTraceType(t);
+      EXPECT_EQ(o.code, ERR_ASSIGNMENT) << text << " " << CvtTraceType(t);
       EXPECT_EQ(o.buf[0], 0xEE) << "target left unwritten";
     }
   }
@@ -146,20 +147,20 @@ TEST(TextToInteger, RangeOfEachTargetIsExact) {
       EXPECT_EQ(IntOf(o, c.cType), c.value) << c.text << " " << CvtTraceType(c.cType);
     } else {
       EXPECT_EQ(o.rc, SQL_ERROR) << c.text << " " << CvtTraceType(c.cType);
-      EXPECT_EQ(o.code, 58) << c.text << " " << CvtTraceType(c.cType);
+      EXPECT_EQ(o.code, ERR_NUMERIC_RANGE) << c.text << " " << CvtTraceType(c.cType);
     }
   }
 }
 
 TEST(TextToInteger, NonNumericTextToBitIsAFormatErrorNotARangeError) {
-  EXPECT_EQ(Char("x", SQL_C_BIT).code, 59);
-  EXPECT_EQ(Char("2", SQL_C_BIT).code, 58);
+  EXPECT_EQ(Char("x", SQL_C_BIT).code, ERR_ASSIGNMENT);
+  EXPECT_EQ(Char("2", SQL_C_BIT).code, ERR_NUMERIC_RANGE);
 }
 
 TEST(TextToInteger, FractionalDigitsAreDroppedWithAWarningOnlyWhenNotZero) {
   Out o = Char("12.7", SQL_C_LONG);
   EXPECT_EQ(o.rc, SQL_SUCCESS_WITH_INFO);
-  EXPECT_EQ(o.code, 104);
+  EXPECT_EQ(o.code, ERR_FRACTIONAL_TRUNCATION);
   EXPECT_EQ(As<int32_t>(o), 12);
   o = Char("-3.9", SQL_C_SHORT);
   EXPECT_EQ(o.rc, SQL_SUCCESS_WITH_INFO);
@@ -194,13 +195,13 @@ TEST(TextToFloating, RefusesNonNumbersAndValuesBeyondTheTarget) {
     for (int16_t t : {SQL_C_DOUBLE, SQL_C_FLOAT}) {
       const Out o = Char(text, t);
       EXPECT_EQ(o.rc, SQL_ERROR) << text;
-      EXPECT_EQ(o.code, 59) << text;
+      EXPECT_EQ(o.code, ERR_ASSIGNMENT) << text;
     }
   }
-  EXPECT_EQ(Char("1e400", SQL_C_DOUBLE).code, 58);
-  EXPECT_EQ(Char("-1e400", SQL_C_DOUBLE).code, 58);
-  EXPECT_EQ(Char("1e39", SQL_C_FLOAT).code, 58);
-  EXPECT_EQ(Char("-1e39", SQL_C_FLOAT).code, 58);
+  EXPECT_EQ(Char("1e400", SQL_C_DOUBLE).code, ERR_NUMERIC_RANGE);
+  EXPECT_EQ(Char("-1e400", SQL_C_DOUBLE).code, ERR_NUMERIC_RANGE);
+  EXPECT_EQ(Char("1e39", SQL_C_FLOAT).code, ERR_NUMERIC_RANGE);
+  EXPECT_EQ(Char("-1e39", SQL_C_FLOAT).code, ERR_NUMERIC_RANGE);
   EXPECT_EQ(Char("3e38", SQL_C_FLOAT).rc, SQL_SUCCESS);
 }
 
@@ -232,7 +233,7 @@ uint64_t Low64(const SQL_NUMERIC_STRUCT& n) {
 TEST(TextToNumeric, ScaleCutsOrPadsTheFraction) {
   Out o = Char("123.456", SQL_C_NUMERIC, 64, 2, 6);
   EXPECT_EQ(o.rc, SQL_SUCCESS_WITH_INFO);
-  EXPECT_EQ(o.code, 104);
+  EXPECT_EQ(o.code, ERR_FRACTIONAL_TRUNCATION);
   EXPECT_EQ(Low64(NumOf(o)), 12345u);
   EXPECT_EQ(NumOf(o).scale, 2);
   EXPECT_EQ(NumOf(o).precision, 6);
@@ -261,11 +262,11 @@ TEST(TextToNumeric, RejectsNonDigitsAndTooManyIntegerDigits) {
   for (const char* text : {"12a", "1.2.3", "", " ", "-", "abc", "1-2", "$5", "1,000"}) {
     const Out o = Char(text, SQL_C_NUMERIC, 64, 2, 10);
     EXPECT_EQ(o.rc, SQL_ERROR) << text;
-    EXPECT_EQ(o.code, 59) << text;
+    EXPECT_EQ(o.code, ERR_ASSIGNMENT) << text;
     EXPECT_EQ(o.buf[0], 0xEE) << text;
   }
   Out o = Char("12345", SQL_C_NUMERIC, 64, 0, 4);
-  EXPECT_EQ(o.code, 58);
+  EXPECT_EQ(o.code, ERR_NUMERIC_RANGE);
   o = Char("1234", SQL_C_NUMERIC, 64, 0, 4);
   EXPECT_EQ(o.rc, SQL_SUCCESS);
 }
@@ -275,7 +276,7 @@ TEST(TextToNumeric, UsesAll128Bits) {
   ASSERT_EQ(o.rc, SQL_SUCCESS);
   for (unsigned char b : NumOf(o).val) EXPECT_EQ(b, 0xFF);
   o = Char("340282366920938463463374607431768211456", SQL_C_NUMERIC);
-  EXPECT_EQ(o.code, 58);
+  EXPECT_EQ(o.code, ERR_NUMERIC_RANGE);
   o = Char("18446744073709551616", SQL_C_NUMERIC);  // 2^64
   ASSERT_EQ(o.rc, SQL_SUCCESS);
   EXPECT_EQ(Low64(NumOf(o)), 0u);
@@ -293,20 +294,20 @@ TEST(TextToGuid, ReadsTheCanonicalFormOnly) {
   EXPECT_EQ(std::memcmp(g.Data4, d4, 8), 0);
   EXPECT_EQ(o.length, 16);
   EXPECT_EQ(Char(" 12345678-9abc-DEF0-0102-030405060708  ", SQL_C_GUID).rc, SQL_SUCCESS);
-  EXPECT_EQ(Char("12345678-9abc-DEF0-0102-03040506070", SQL_C_GUID).code, 62);
-  EXPECT_EQ(Char("12345678 9abc-DEF0-0102-030405060708", SQL_C_GUID).code, 59);
-  EXPECT_EQ(Char("1234567g-9abc-DEF0-0102-030405060708", SQL_C_GUID).code, 59);
-  EXPECT_EQ(Wide(u"12345678-9abc-DEF0-0102-030405060708", SQL_C_GUID).code, 49);
+  EXPECT_EQ(Char("12345678-9abc-DEF0-0102-03040506070", SQL_C_GUID).code, ERR_STRING_LENGTH_MISMATCH);
+  EXPECT_EQ(Char("12345678 9abc-DEF0-0102-030405060708", SQL_C_GUID).code, ERR_ASSIGNMENT);
+  EXPECT_EQ(Char("1234567g-9abc-DEF0-0102-030405060708", SQL_C_GUID).code, ERR_ASSIGNMENT);
+  EXPECT_EQ(Wide(u"12345678-9abc-DEF0-0102-030405060708", SQL_C_GUID).code, ERR_RESTRICTED_TYPE);
 }
 
 TEST(TextToOther, DatesAreNotCapableAndUnknownTypesRestricted) {
   for (int16_t t : {SQL_C_DATE, SQL_C_TIME, SQL_C_TIMESTAMP, SQL_C_TYPE_DATE, SQL_C_TYPE_TIME,
                     SQL_C_TYPE_TIMESTAMP}) {
-    EXPECT_EQ(Char("2024-01-01", t).code, 43);
-    EXPECT_EQ(Wide(u"2024-01-01", t).code, 43);
+    EXPECT_EQ(Char("2024-01-01", t).code, ERR_NOT_CAPABLE);
+    EXPECT_EQ(Wide(u"2024-01-01", t).code, ERR_NOT_CAPABLE);
   }
-  EXPECT_EQ(Char("1", SQL_C_INTERVAL_DAY).code, 49);
-  EXPECT_EQ(Wide(u"1", 12345).code, 49);
+  EXPECT_EQ(Char("1", SQL_C_INTERVAL_DAY).code, ERR_RESTRICTED_TYPE);
+  EXPECT_EQ(Wide(u"1", 12345).code, ERR_RESTRICTED_TYPE);
 }
 
 TEST(TextCopy, TenCharactersInFourBytePiecesAsSQLGetDataSeesThem) {
@@ -369,7 +370,7 @@ TEST(TextCopy, Utf8IntoCharNeverSplitsASequence) {
 TEST(TextCopy, Utf8IntoWideCountsSourceBytesConsumed) {
   Out o = Char(kMixed, SQL_C_WCHAR, 8);  // room for 3 units and the terminator
   EXPECT_EQ(o.rc, SQL_SUCCESS_WITH_INFO);
-  EXPECT_EQ(o.code, 19);
+  EXPECT_EQ(o.code, ERR_TRUNCATED);
   EXPECT_EQ(o.length, 12) << "6 UTF-16 units";
   EXPECT_EQ(o.consumed, 6) << "a, é and € are 1 + 2 + 3 bytes";
   EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(o.buf)), u"a\u00E9\u20AC");
@@ -448,7 +449,7 @@ TEST(TextCopy, BufferLengthsAtTheEdges) {
   EXPECT_EQ(o.length, 10);
   o = Char("hello", SQL_C_CHAR, -1);
   EXPECT_EQ(o.rc, SQL_ERROR);
-  EXPECT_EQ(o.code, 25);
+  EXPECT_EQ(o.code, ERR_INVALID_LENGTH);
   o = Char("", SQL_C_CHAR, 4);
   EXPECT_EQ(o.rc, SQL_SUCCESS);
   EXPECT_EQ(o.length, 0);
@@ -480,8 +481,8 @@ TEST(WideToNumber, ParsesLikeTheNarrowForms) {
   EXPECT_EQ(As<int32_t>(o), 42);
   EXPECT_EQ(o.consumed, 8);
   EXPECT_DOUBLE_EQ(As<double>(Wide(u"12.5", SQL_C_DOUBLE)), 12.5);
-  EXPECT_EQ(Wide(u"4\u00B2", SQL_C_LONG).code, 59);
-  EXPECT_EQ(Wide(u"70000", SQL_C_SHORT).code, 58);
+  EXPECT_EQ(Wide(u"4\u00B2", SQL_C_LONG).code, ERR_ASSIGNMENT);
+  EXPECT_EQ(Wide(u"70000", SQL_C_SHORT).code, ERR_NUMERIC_RANGE);
   int64_t v = 0;
   int32_t code = kNone;
   EXPECT_EQ(WCharToNumber(u"-17", 3, -100, 100, &v, &code), 0);
@@ -491,7 +492,7 @@ TEST(WideToNumber, ParsesLikeTheNarrowForms) {
   EXPECT_EQ(u, UINT64_MAX);
   double d = 0;
   EXPECT_EQ(WCharToDecimal(u"nan", 3, &d, &code), -1);
-  EXPECT_EQ(code, 59);
+  EXPECT_EQ(code, ERR_ASSIGNMENT);
   SQL_NUMERIC_STRUCT n{};
   EXPECT_EQ(WCharToNumeric(u"9.99", 4, &n, 1, 0, &code), 1);
   EXPECT_EQ(Low64(n), 99u);

@@ -77,21 +77,21 @@ TEST(AgentErrorList, PostStateDerivesCodeAndCleansMessage) {
   uint32_t rc = 0;
   char m1[] = "tab\there\nline\x80\xff end";
   errPostState(&rc, "42S02", m1, -206, &a.l);
-  EXPECT_EQ(10u, rc);
+  EXPECT_EQ(ERR_TABLE_NOT_FOUND, rc);
   EXPECT_STREQ("tab here line\x80\xff end", a.l.head->message);
   EXPECT_EQ(-206, a.l.head->native);
   EXPECT_EQ(0, a.l.head->ownState);
   rc = 0;
   char m2[] = "x";
   errPostState(&rc, "HY000", m2, 0, &a.l);
-  EXPECT_EQ(15u, rc);
+  EXPECT_EQ(ERR_GENERAL, rc);
   rc = 0;
   errPostState(&rc, "", m2, 0, &a.l);
-  EXPECT_EQ(15u, rc);
+  EXPECT_EQ(ERR_GENERAL, rc);
   EXPECT_STREQ("S1000", a.l.head->state);
   rc = 16;
   errPostState(&rc, "42S02", m2, 0, &a.l);
-  EXPECT_EQ(16u, rc);
+  EXPECT_EQ(ERR_NO_MEMORY, rc);
   EXPECT_EQ(1, a.Count());
 }
 
@@ -158,22 +158,22 @@ TEST_F(AgentHandles, GetErrorOnEveryKindAndUnknownHandles) {
   ASSERT_EQ(0u, DRV_GetError(envH, &b));
   ASSERT_EQ(1u, b.list.count);
   DRV_FreeErrorBatch(&b);
-  EXPECT_EQ(21u, DRV_GetError(0x12345678u, &b));
-  EXPECT_EQ(21u, DRV_GetError(stmtH, nullptr));
+  EXPECT_EQ(ERR_INVALID_ARGUMENT, DRV_GetError(0x12345678u, &b));
+  EXPECT_EQ(ERR_INVALID_ARGUMENT, DRV_GetError(stmtH, nullptr));
 }
 
 TEST_F(AgentHandles, WrongKindOrFreedHandleGives21) {
   const DRV_OpTable& t = DRV_JdbcOpTable;
   // A statement handle given to a connection slot, and the other way round.
-  EXPECT_EQ(21u, t.DRV_Commit(stmtH));
-  EXPECT_EQ(21u, t.DRV_Execute(connH));
-  EXPECT_EQ(21u, t.DRV_Term(connH));
-  EXPECT_EQ(43u, t.DRV_UnusedStmtOp(stmtH));  // held: the unused slot is not capable
+  EXPECT_EQ(ERR_INVALID_ARGUMENT, t.DRV_Commit(stmtH));
+  EXPECT_EQ(ERR_INVALID_ARGUMENT, t.DRV_Execute(connH));
+  EXPECT_EQ(ERR_INVALID_ARGUMENT, t.DRV_Term(connH));
+  EXPECT_EQ(ERR_NOT_CAPABLE, t.DRV_UnusedStmtOp(stmtH));  // held: the unused slot is not capable
   HT_Free(&gAgentStmtTable, stmtH);
   for (uint32_t rc : {t.DRV_Execute(stmtH), t.DRV_Prepare(stmtH, "select 1"),
                       t.DRV_FreeStmt(stmtH), t.DRV_Cancel(stmtH),
                       t.DRV_UnusedStmtOp(stmtH), t.DRV_CloseCursor(stmtH)})
-    EXPECT_EQ(21u, rc);
+    EXPECT_EQ(ERR_INVALID_ARGUMENT, rc);
   EXPECT_EQ(-5, t.DRV_XaStart(stmtH, nullptr, 0, 0));
   // Nothing was posted by the failed checks.
   EXPECT_EQ(nullptr, conn.errors.head);

@@ -22,11 +22,11 @@ TEST(FakeAgent, RecordsCallsAndAnswersScript) {
   EXPECT_EQ(FakeAgent::kEnvBase + 1, env);
   EXPECT_EQ(FakeAgent::kStmtBase + 1, stmt);
   fake.PushResult(11, 68);
-  EXPECT_EQ(68u, a.ops->DRV_Prepare(stmt, "selec 1"));
+  EXPECT_EQ(ERR_SYNTAX_OR_ACCESS, a.ops->DRV_Prepare(stmt, "selec 1"));
   EXPECT_EQ(0u, a.ops->DRV_Prepare(stmt, "select 1"));
   fake.SetResult(13, 43);
-  EXPECT_EQ(43u, a.ops->DRV_Execute(stmt));
-  EXPECT_EQ(43u, a.ops->DRV_Execute(stmt));
+  EXPECT_EQ(ERR_NOT_CAPABLE, a.ops->DRV_Execute(stmt));
+  EXPECT_EQ(ERR_NOT_CAPABLE, a.ops->DRV_Execute(stmt));
   EXPECT_EQ(-3, [&] { fake.SetResult(64, -3); return a.ops->DRV_XaStart(conn, nullptr, 1, 0); }());
   auto calls = fake.Calls();
   ASSERT_EQ(8u, calls.size());

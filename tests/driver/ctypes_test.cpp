@@ -8,6 +8,7 @@
 #include <string>
 
 #include "driver/ctypes.h"
+#include "util/errcodes.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ TEST(CopyOut, BytesTruncationAndRoom) {
   int64_t len = 0;
   int32_t code = 0;
   EXPECT_EQ(1, DATA_CopyOut(text, 10, 10, 0, true, true, buf, 10, &len, &code));
-  EXPECT_EQ(19, code);
+  EXPECT_EQ(ERR_TRUNCATED, code);
   EXPECT_STREQ("012345678", buf);
   EXPECT_EQ(10, len);
 
@@ -44,7 +45,7 @@ TEST(CopyOut, BytesTruncationAndRoom) {
   // Truncation not allowed.
   code = 0;
   EXPECT_EQ(-1, DATA_CopyOut(text, 8, 8, 0, false, false, buf, 4, &len, &code));
-  EXPECT_EQ(58, code);
+  EXPECT_EQ(ERR_NUMERIC_RANGE, code);
 }
 
 TEST(CopyOut, NegativeSizeIsRefusedEverywhere) {
@@ -54,17 +55,17 @@ TEST(CopyOut, NegativeSizeIsRefusedEverywhere) {
   int64_t len = 77;
   int32_t code = 0;
   EXPECT_EQ(-1, DATA_CopyOut("ab", 2, 2, 0, true, true, buf, -1, &len, &code));
-  EXPECT_EQ(25, code);
+  EXPECT_EQ(ERR_INVALID_LENGTH, code);
   EXPECT_EQ(77, len);
   code = 0;
   EXPECT_EQ(-1, DATA_CopyOutA(wide, 2, 2, 0, true, true, buf, -5, &len, &code));
-  EXPECT_EQ(25, code);
+  EXPECT_EQ(ERR_INVALID_LENGTH, code);
   code = 0;
   EXPECT_EQ(-1, DATA_CopyOutW("ab", 2, 2, 0, true, true, wbuf, -2, &len, &code));
-  EXPECT_EQ(25, code);
+  EXPECT_EQ(ERR_INVALID_LENGTH, code);
   code = 0;
   EXPECT_EQ(-1, DATA_CopyOutWide(wide, 4, 4, 0, true, true, wbuf, -8, &len, &code));
-  EXPECT_EQ(25, code);
+  EXPECT_EQ(ERR_INVALID_LENGTH, code);
 }
 
 TEST(CopyOut, Utf8ToUtf16) {
@@ -85,7 +86,7 @@ TEST(CopyOut, Utf8ToUtf16) {
   buf[0] = u'Q';
   EXPECT_EQ(1, DATA_CopyOutW("abc", 3, 3, 0, true, true, buf, 1, &len, &code));
   EXPECT_EQ(u'Q', buf[0]);
-  EXPECT_EQ(19, code);
+  EXPECT_EQ(ERR_TRUNCATED, code);
 }
 
 TEST(CopyOut, Utf16ToUtf8NeverSplitsACharacter) {

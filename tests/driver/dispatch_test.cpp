@@ -248,9 +248,9 @@ TEST_F(Dispatch, FailoverNoticeCallsTheCallback) {
 TEST(FailoverSearch, FindsTheFirstFailoverText) {
   ErrRec second{nullptr, const_cast<char*>("[Velkaro]Failover aborted. now"), 0, 0, 0};
   ErrRec first{&second, const_cast<char*>("[Velkaro]first"), 0, 0, 0};
-  EXPECT_EQ(184, ERR_FindFailover(&first));
+  EXPECT_EQ(ERR_FAILOVER_ABORTED, ERR_FindFailover(&first));
   ErrRec done{nullptr, const_cast<char*>("x Failover completed. y"), 0, 0, 0};
-  EXPECT_EQ(183, ERR_FindFailover(&done));
+  EXPECT_EQ(ERR_FAILOVER_DONE, ERR_FindFailover(&done));
   EXPECT_EQ(0, ERR_FindFailover(nullptr));
 }
 

@@ -516,8 +516,8 @@ TEST_P(CatalogTest, ClosingForgetsTheCatalogSettings) {
 
 TEST_P(CatalogTest, UnknownStatementIsRefused) {
   const DRV_CatalogArgs a = Args("CAT_CHILD");
-  EXPECT_EQ(Ops().DRV_DDTables(0x12345, &a), 21u);
-  EXPECT_EQ(Ops().DRV_DDGetTypeInfo(0x12345, 0), 21u);
+  EXPECT_EQ(Ops().DRV_DDTables(0x12345, &a), ERR_INVALID_ARGUMENT);
+  EXPECT_EQ(Ops().DRV_DDGetTypeInfo(0x12345, 0), ERR_INVALID_ARGUMENT);
 }
 
 TEST_P(CatalogTest, ServerTypeTableAnswersEveryFormOfAType) {

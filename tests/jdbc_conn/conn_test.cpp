@@ -43,8 +43,8 @@ TEST(AgentConnect, DriverWithUrlOpensAndCloses) {
   EXPECT_EQ(QueryInt(conn, "SELECT a FROM t1"), 5);
   EXPECT_EQ(Ops().DRV_Disconnect(conn), 0u);
   EXPECT_EQ(AGT_Conn(conn), nullptr);
-  EXPECT_EQ(Ops().DRV_Commit(conn), 21u);
-  EXPECT_EQ(Ops().DRV_Disconnect(conn), 21u);
+  EXPECT_EQ(Ops().DRV_Commit(conn), ERR_INVALID_ARGUMENT);
+  EXPECT_EQ(Ops().DRV_Disconnect(conn), ERR_INVALID_ARGUMENT);
 }
 
 TEST(AgentConnect, UnicodeMarkerSetsUtf8Mode) {
@@ -103,7 +103,7 @@ TEST(AgentConnectFailure, BadUrlLeavesJavaDiagnosticOnEnvironment) {
   r.url = "jdbc:hsqldb:mem:nosuchdb;ifexists=true";
   r.user = "SA";
   uint32_t conn = 77;
-  EXPECT_EQ(Connect(r, &conn), 50u);
+  EXPECT_EQ(Connect(r, &conn), ERR_CANNOT_CONNECT);
   EXPECT_EQ(conn, 0u);
   std::vector<std::string> errs = Errors(Env());
   ASSERT_EQ(errs.size(), 1u);
@@ -122,7 +122,7 @@ TEST(AgentConnectFailure, JavaSqlStateReachesTheEnvironment) {
   ASSERT_EQ(Connect(r, &conn), 0u);  // creates the database with SA and no password
   r.password = "wrong";
   uint32_t second = 0;
-  EXPECT_EQ(Connect(r, &second), 50u);
+  EXPECT_EQ(Connect(r, &second), ERR_CANNOT_CONNECT);
   std::vector<std::string> errs = Errors(Env());
   ASSERT_EQ(errs.size(), 1u);
   EXPECT_EQ(errs[0], "[Velkaro]invalid authorization specification: SA[SQLSTATE:28000]");
@@ -135,7 +135,7 @@ TEST(AgentConnectFailure, UrlTheDriverDoesNotTakeIsReported) {
   r.driverClass = "org.hsqldb.jdbc.JDBCDriver";
   r.url = "jdbc:other:x";
   uint32_t conn = 0;
-  EXPECT_EQ(Connect(r, &conn), 50u);
+  EXPECT_EQ(Connect(r, &conn), ERR_CANNOT_CONNECT);
   std::vector<std::string> errs = Errors(Env());
   EXPECT_TRUE(Contains(errs, "[SQLSTATE:08001]")) << ::testing::PrintToString(errs);
 }
@@ -145,7 +145,7 @@ TEST(AgentConnectFailure, UnknownClassGives3) {
   r.driverClass = "no.such.Driver";
   r.url = "x";
   uint32_t conn = 0;
-  EXPECT_EQ(Connect(r, &conn), 3u);
+  EXPECT_EQ(Connect(r, &conn), ERR_DRIVER_NOT_LOADED);
   EXPECT_EQ(conn, 0u);
   // Named as the application wrote it, with where class and archive are given.
   const std::vector<std::string> errs = Errors(Env());
@@ -157,7 +157,7 @@ TEST(AgentConnectFailure, ClassOfNoKnownKindFailsAtTheMetadataCall) {
   Request r;
   r.driverClass = "java.lang.Object";
   uint32_t conn = 0;
-  EXPECT_EQ(Connect(r, &conn), 15u);
+  EXPECT_EQ(Connect(r, &conn), ERR_GENERAL);
   EXPECT_TRUE(Contains(Errors(Env()), "NullPointerException"));
 }
 
@@ -166,7 +166,7 @@ TEST(AgentConnectFailure, MissingSetterNamesTheMethod) {
   r.driverClass = "org.hsqldb.jdbc.JDBCDataSource";
   r.url = "url=jdbc:hsqldb:mem:x";  // setters are case-sensitive: seturl does not exist
   uint32_t conn = 0;
-  EXPECT_EQ(Connect(r, &conn), 15u);
+  EXPECT_EQ(Connect(r, &conn), ERR_GENERAL);
   EXPECT_TRUE(Contains(Errors(Env()), "Can't find method[seturl] in DataSource"));
 }
 
@@ -175,11 +175,11 @@ TEST(AgentConnect, WrongHandleKindsGive21) {
   ASSERT_EQ(ConnectMem("kinds", &conn), 0u);
   uint32_t stmt = 0;
   ASSERT_EQ(Ops().DRV_AllocStmt(conn, &stmt), 0u);
-  EXPECT_EQ(Ops().DRV_Commit(stmt), 21u);
-  EXPECT_EQ(Ops().DRV_Rollback(Env()), 21u);
-  EXPECT_EQ(Ops().DRV_Disconnect(stmt), 21u);
+  EXPECT_EQ(Ops().DRV_Commit(stmt), ERR_INVALID_ARGUMENT);
+  EXPECT_EQ(Ops().DRV_Rollback(Env()), ERR_INVALID_ARGUMENT);
+  EXPECT_EQ(Ops().DRV_Disconnect(stmt), ERR_INVALID_ARGUMENT);
   uint32_t out = 9;
-  EXPECT_EQ(Ops().DRV_Connect(conn, nullptr, &out), 21u);
+  EXPECT_EQ(Ops().DRV_Connect(conn, nullptr, &out), ERR_INVALID_ARGUMENT);
   EXPECT_EQ(Ops().DRV_Disconnect(conn), 0u);
 }
 
@@ -260,7 +260,7 @@ TEST(AgentEnvErrors, ReadersAndWritersShareTheEnvironmentLock) {
   r.driverClass = "no.such.Driver";
   for (int i = 0; i < 300; ++i) {
     uint32_t conn = 0;
-    EXPECT_EQ(Connect(r, &conn), 3u);
+    EXPECT_EQ(Connect(r, &conn), ERR_DRIVER_NOT_LOADED);
   }
   done = true;
   reader.join();

@@ -37,7 +37,7 @@ TEST_F(AgentNativeSql, TranslatesAndCutsWithTheWholeLength) {
   const std::string whole = out;
   char small[8];
   uint32_t cutLen = 0;
-  EXPECT_EQ(Ops().DRV_NativeSql(conn_, sql, small, sizeof small, &cutLen), 19u);
+  EXPECT_EQ(Ops().DRV_NativeSql(conn_, sql, small, sizeof small, &cutLen), ERR_TRUNCATED);
   EXPECT_EQ(whole.substr(0, 7), small);
   EXPECT_EQ(whole.size(), cutLen);
   // The length alone, without a buffer.
@@ -49,9 +49,9 @@ TEST_F(AgentNativeSql, TranslatesAndCutsWithTheWholeLength) {
 TEST_F(AgentNativeSql, RefusesWhatItDoesNotHold) {
   char out[16];
   uint32_t len = 9;
-  EXPECT_EQ(Ops().DRV_NativeSql(0x12345678u, "x", out, sizeof out, &len), 21u);
+  EXPECT_EQ(Ops().DRV_NativeSql(0x12345678u, "x", out, sizeof out, &len), ERR_INVALID_ARGUMENT);
   EXPECT_EQ(len, 0u);
-  EXPECT_EQ(Ops().DRV_NativeSql(conn_, nullptr, out, sizeof out, &len), 21u);
+  EXPECT_EQ(Ops().DRV_NativeSql(conn_, nullptr, out, sizeof out, &len), ERR_INVALID_ARGUMENT);
 }
 
 TEST_F(AgentNativeSql, QueryTimeoutSetBeforePrepareReachesTheJavaStatement) {

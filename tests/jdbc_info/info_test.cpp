@@ -117,7 +117,7 @@ TEST_F(Info, CurrentCatalogAndEnvironment) {
   EXPECT_EQ(InfoText(Env(), INFO_AGENT_KIND, &rc), "jdbc");
   EXPECT_EQ(rc, 0u);
   EXPECT_EQ(InfoText(Env(), 0x11010001, &rc), "");
-  EXPECT_EQ(rc, 1u);
+  EXPECT_EQ(rc, ERR_NOT_SUPPORTED);
 }
 
 TEST_F(Info, RequestsNotAnswered) {
@@ -125,7 +125,7 @@ TEST_F(Info, RequestsNotAnswered) {
   for (uint32_t request : {Int(SQL_DM_VER), Int(999), Int(0xFFFF), 0x22050000u, 0x23040011u,
                            INFO_BEFORE_SCROLL, 0x2201000Du, 0x2203006Du, 0x40000000u}) {
     InfoInt(conn_, request, &rc);
-    EXPECT_EQ(rc, 1u) << std::hex << request;
+    EXPECT_EQ(rc, ERR_NOT_SUPPORTED) << std::hex << request;
   }
 }
 
@@ -135,15 +135,15 @@ TEST_F(Info, BadHandlesAndBuffers) {
   uint32_t rc = 0;
   // A statement handle in a connection request, and the other way round.
   InfoInt(stmt, Int(SQL_DBMS_NAME), &rc);
-  EXPECT_EQ(rc, 21u);
+  EXPECT_EQ(rc, ERR_INVALID_ARGUMENT);
   InfoInt(conn_, INFO_ROW_COUNT, &rc);
-  EXPECT_EQ(rc, 21u);
+  EXPECT_EQ(rc, ERR_INVALID_ARGUMENT);
   InfoText(conn_, INFO_AGENT_KIND, &rc);
-  EXPECT_EQ(rc, 21u);
+  EXPECT_EQ(rc, ERR_INVALID_ARGUMENT);
   // An integer answer needs four bytes.
   uint16_t small = 0;
   uint16_t len = 0;
-  EXPECT_EQ(Ops().DRV_GetInfo(conn_, Int(SQL_IDENTIFIER_CASE), &small, sizeof small, &len), 21u);
+  EXPECT_EQ(Ops().DRV_GetInfo(conn_, Int(SQL_IDENTIFIER_CASE), &small, sizeof small, &len), ERR_INVALID_ARGUMENT);
   EXPECT_EQ(small, 0u);
   // Null buffers: the length alone, or nothing.
   EXPECT_EQ(Ops().DRV_GetInfo(conn_, Int(SQL_IDENTIFIER_CASE), nullptr, 0, &len), 0u);
@@ -156,7 +156,7 @@ TEST_F(Info, BadHandlesAndBuffers) {
   EXPECT_EQ(len, 4u);
   EXPECT_EQ(Ops().DRV_FreeStmt(stmt), 0u);
   InfoInt(stmt, INFO_ROW_COUNT, &rc);
-  EXPECT_EQ(rc, 21u);
+  EXPECT_EQ(rc, ERR_INVALID_ARGUMENT);
 }
 
 TEST_F(Info, StatementAnswers) {
@@ -180,7 +180,7 @@ TEST_F(Info, StatementAnswers) {
        {OPT_STMT_INT | SQL_ASYNC_ENABLE, OPT_STMT_INT | SQL_BIND_TYPE,
         OPT_STMT_INT | SQL_ATTR_FETCH_BOOKMARK_PTR, OPT_STMT_TEXT, OPT_STMT_INT | 1052}) {
     InfoInt(stmt, request, &rc);
-    EXPECT_EQ(rc, 1u) << std::hex << request;
+    EXPECT_EQ(rc, ERR_NOT_SUPPORTED) << std::hex << request;
   }
   EXPECT_EQ(Ops().DRV_FreeStmt(stmt), 0u);
 }
@@ -244,7 +244,7 @@ TEST_F(BrokenMeta, AnswersOfOneCallReportTheFailure) {
   uint16_t len = 0;
   rc = Ops().DRV_GetInfo(conn_, Text(SQL_DBMS_VER), buf, sizeof buf, &len);
   EXPECT_NE(rc, 0u);
-  EXPECT_NE(rc, 1u);
+  EXPECT_NE(rc, ERR_NOT_SUPPORTED);
   EXPECT_STREQ(buf, "untouched");
   const auto errors = Errors(conn_);
   ASSERT_FALSE(errors.empty());

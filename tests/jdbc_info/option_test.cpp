@@ -89,17 +89,17 @@ TEST_F(Options, ConnectionOptionsReachTheConnection) {
   EXPECT_EQ(InfoInt(conn_, INFO_ODBC_INT | SQL_MAX_CONCURRENT_ACTIVITIES, &rc), 0u);
   EXPECT_EQ(rc, 0u);
 
-  EXPECT_EQ(SetInt(conn_, OPT_CONNECT_FLAG_20, 1), 43u);
-  EXPECT_EQ(SetInt(conn_, OPT_FAILOVER, 1), 43u);
-  EXPECT_EQ(SetInt(Env(), 0x12030000, 1), 43u);
-  EXPECT_EQ(SetInt(stmt_, OPT_AUTOCOMMIT, 1), 21u);
-  EXPECT_EQ(Ops().DRV_SetOption(conn_, OPT_AUTOCOMMIT, nullptr), 21u);
-  EXPECT_EQ(SetInt(conn_, 0x42030000, 1), 1u);
+  EXPECT_EQ(SetInt(conn_, OPT_CONNECT_FLAG_20, 1), ERR_NOT_CAPABLE);
+  EXPECT_EQ(SetInt(conn_, OPT_FAILOVER, 1), ERR_NOT_CAPABLE);
+  EXPECT_EQ(SetInt(Env(), 0x12030000, 1), ERR_NOT_CAPABLE);
+  EXPECT_EQ(SetInt(stmt_, OPT_AUTOCOMMIT, 1), ERR_INVALID_ARGUMENT);
+  EXPECT_EQ(Ops().DRV_SetOption(conn_, OPT_AUTOCOMMIT, nullptr), ERR_INVALID_ARGUMENT);
+  EXPECT_EQ(SetInt(conn_, 0x42030000, 1), ERR_NOT_SUPPORTED);
 }
 
 TEST_F(Options, CursorTypeIsKeysetUntilDynamicCursorsAreEnabled) {
   Open("opt-cursor");
-  EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_CURSOR_TYPE), SQL_CURSOR_DYNAMIC), 75u);
+  EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_CURSOR_TYPE), SQL_CURSOR_DYNAMIC), ERR_VALUE_CHANGED);
   EXPECT_EQ(Get(SQL_CURSOR_TYPE), static_cast<uint32_t>(SQL_CURSOR_KEYSET_DRIVEN));
   EXPECT_NE(s_->changedOptions & OPT_CHANGED_CURSOR_TYPE, 0);
   AskCapabilities();
@@ -107,7 +107,7 @@ TEST_F(Options, CursorTypeIsKeysetUntilDynamicCursorsAreEnabled) {
   EXPECT_EQ(Get(SQL_CURSOR_TYPE), static_cast<uint32_t>(SQL_CURSOR_DYNAMIC));
   EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_CURSOR_TYPE), SQL_CURSOR_STATIC), 0u);
   EXPECT_EQ(Get(SQL_CURSOR_TYPE), static_cast<uint32_t>(SQL_CURSOR_STATIC));
-  EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_CURSOR_TYPE), 7), 43u);
+  EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_CURSOR_TYPE), 7), ERR_NOT_CAPABLE);
   EXPECT_EQ(Get(SQL_CURSOR_TYPE), static_cast<uint32_t>(SQL_CURSOR_STATIC));
 }
 
@@ -116,9 +116,9 @@ TEST_F(Options, CursorTypeDowngradesWhenDynamicCursorsAreDisabled) {
   set.dynCursSensitivity = 2;
   Open("opt-disabled", set);
   AskCapabilities();
-  EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_CURSOR_TYPE), SQL_CURSOR_DYNAMIC), 75u);
+  EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_CURSOR_TYPE), SQL_CURSOR_DYNAMIC), ERR_VALUE_CHANGED);
   EXPECT_EQ(Get(SQL_CURSOR_TYPE), static_cast<uint32_t>(SQL_CURSOR_STATIC));
-  EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_CURSOR_TYPE), SQL_CURSOR_KEYSET_DRIVEN), 75u);
+  EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_CURSOR_TYPE), SQL_CURSOR_KEYSET_DRIVEN), ERR_VALUE_CHANGED);
   EXPECT_EQ(Get(SQL_CURSOR_TYPE), static_cast<uint32_t>(SQL_CURSOR_STATIC));
   EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_CURSOR_TYPE), SQL_CURSOR_FORWARD_ONLY), 0u);
   EXPECT_EQ(Get(SQL_CURSOR_TYPE), static_cast<uint32_t>(SQL_CURSOR_FORWARD_ONLY));
@@ -126,11 +126,11 @@ TEST_F(Options, CursorTypeDowngradesWhenDynamicCursorsAreDisabled) {
 
 TEST_F(Options, ConcurrencyNegotiation) {
   Open("opt-concur");
-  EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_CONCURRENCY), SQL_CONCUR_ROWVER), 75u);
+  EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_CONCURRENCY), SQL_CONCUR_ROWVER), ERR_VALUE_CHANGED);
   EXPECT_EQ(Get(SQL_CONCURRENCY), static_cast<uint32_t>(SQL_CONCUR_VALUES));
   EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_CONCURRENCY), SQL_CONCUR_LOCK), 0u);
   EXPECT_EQ(Get(SQL_CONCURRENCY), static_cast<uint32_t>(SQL_CONCUR_LOCK));
-  EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_CONCURRENCY), 9), 43u);
+  EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_CONCURRENCY), 9), ERR_NOT_CAPABLE);
   EXPECT_EQ(Get(SQL_CONCURRENCY), static_cast<uint32_t>(SQL_CONCUR_LOCK));
   EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_CONCURRENCY), SQL_CONCUR_READ_ONLY), 0u);
   EXPECT_EQ(Get(SQL_CONCURRENCY), static_cast<uint32_t>(SQL_CONCUR_READ_ONLY));
@@ -141,35 +141,35 @@ TEST_F(Options, NegotiationAsksThroughTheRegisteredChain) {
   DRV_Agent rec{};
   EXPECT_EQ(DRV_RegisterAgent(&rec), 0);
   EXPECT_EQ(AGT_RegisteredOps(), rec.ops);
-  EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_CONCURRENCY), SQL_CONCUR_ROWVER), 75u);
+  EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_CONCURRENCY), SQL_CONCUR_ROWVER), ERR_VALUE_CHANGED);
   EXPECT_EQ(Get(SQL_CONCURRENCY), static_cast<uint32_t>(SQL_CONCUR_VALUES));
 }
 
 TEST_F(Options, KeysetSizeNeedsDynamicCursorsAndIsCapped) {
   Open("opt-keyset");
-  EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_KEYSET_SIZE), 10), 75u);
+  EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_KEYSET_SIZE), 10), ERR_VALUE_CHANGED);
   EXPECT_EQ(Get(SQL_KEYSET_SIZE), 0u);  // nothing stored
   EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_KEYSET_SIZE), 0), 0u);
   AskCapabilities();
   EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_KEYSET_SIZE), 300), 0u);
   EXPECT_EQ(Get(SQL_KEYSET_SIZE), 300u);
   EXPECT_NE(s_->changedOptions & OPT_CHANGED_KEYSET, 0);
-  EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_KEYSET_SIZE), 10000), 75u);
+  EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_KEYSET_SIZE), 10000), ERR_VALUE_CHANGED);
   EXPECT_EQ(Get(SQL_KEYSET_SIZE), 5000u);
   EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_KEYSET_SIZE), 5000), 0u);
   // Sizes are unsigned: "minus one" is a huge keyset, not a small one.
-  EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_KEYSET_SIZE), 0xFFFFFFFFu), 75u);
+  EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_KEYSET_SIZE), 0xFFFFFFFFu), ERR_VALUE_CHANGED);
   EXPECT_EQ(Get(SQL_KEYSET_SIZE), 5000u);
 }
 
 TEST_F(Options, RowsetSizeCappedWithoutNrssl) {
   Open("opt-rowset");
   s_->fetchState = 0x3F;
-  EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_ROWSET_SIZE), 500), 75u);
+  EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_ROWSET_SIZE), 500), ERR_VALUE_CHANGED);
   EXPECT_EQ(Get(SQL_ROWSET_SIZE), 100u);
   EXPECT_EQ(s_->fetchState, 0x0F);
   EXPECT_NE(s_->changedOptions & OPT_CHANGED_ROWSET, 0);
-  EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_ROWSET_SIZE), 0xFFFFFFFFu), 75u);
+  EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_ROWSET_SIZE), 0xFFFFFFFFu), ERR_VALUE_CHANGED);
   EXPECT_EQ(Get(SQL_ROWSET_SIZE), 100u);
   EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_ROWSET_SIZE), 100), 0u);
   EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_ROWSET_SIZE), 20), 0u);
@@ -189,15 +189,15 @@ TEST_F(Options, MaxRowsClampedByTheConnectionString) {
   set.maxRows = 1000;
   Open("opt-maxrows", set);
   // No Java statement yet: the clamp is stored for it.
-  EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_MAX_ROWS), 0), 75u);
+  EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_MAX_ROWS), 0), ERR_VALUE_CHANGED);
   EXPECT_EQ(Get(SQL_MAX_ROWS), 1000u);
   EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_MAX_ROWS), 10), 0u);
   EXPECT_EQ(Get(SQL_MAX_ROWS), 10u);
-  EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_MAX_ROWS), 5000), 75u);
+  EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_MAX_ROWS), 5000), ERR_VALUE_CHANGED);
   EXPECT_EQ(Get(SQL_MAX_ROWS), 1000u);
 
   CreateJavaStatement();
-  EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_MAX_ROWS), 0), 75u);
+  EXPECT_EQ(SetInt(stmt_, StmtOpt(SQL_MAX_ROWS), 0), ERR_VALUE_CHANGED);
   int32_t javaMax = -1;
   JNIEnv* env = Jni();
   ASSERT_EQ(JC_CallIntMethod(env, s_->statement, nullptr, "getMaxRows", "()I", &javaMax), 0u);
@@ -256,14 +256,14 @@ TEST_F(Options, StoredStatementOptions) {
 
   EXPECT_EQ(SetInt(stmt_, StmtOpt(1050), 2), 0u);
   EXPECT_EQ(Get(1050), 2u);
-  EXPECT_EQ(SetInt(stmt_, StmtOpt(1050), 3), 21u);
+  EXPECT_EQ(SetInt(stmt_, StmtOpt(1050), 3), ERR_INVALID_ARGUMENT);
   EXPECT_EQ(Get(1050), 2u);
 
   for (uint16_t option : {4, 5, 13, 14, 1052, 1054, 1225}) {
-    EXPECT_EQ(SetInt(stmt_, StmtOpt(option), 1), 43u) << option;
+    EXPECT_EQ(SetInt(stmt_, StmtOpt(option), 1), ERR_NOT_CAPABLE) << option;
   }
-  EXPECT_EQ(Ops().DRV_SetOption(stmt_, StmtOpt(SQL_NOSCAN), nullptr), 21u);
-  EXPECT_EQ(SetInt(conn_, StmtOpt(SQL_NOSCAN), 1), 21u);
+  EXPECT_EQ(Ops().DRV_SetOption(stmt_, StmtOpt(SQL_NOSCAN), nullptr), ERR_INVALID_ARGUMENT);
+  EXPECT_EQ(SetInt(conn_, StmtOpt(SQL_NOSCAN), 1), ERR_INVALID_ARGUMENT);
 }
 
 TEST_F(Options, ValueTypeTable) {
@@ -273,10 +273,10 @@ TEST_F(Options, ValueTypeTable) {
   EXPECT_EQ(req.count, 9u);
   EXPECT_EQ(req.table, AgentValueTypes);
   DRV_OpTableRequest other{2, 0, nullptr};
-  EXPECT_EQ(Ops().DRV_GetOpTable(conn_, &other), 43u);
+  EXPECT_EQ(Ops().DRV_GetOpTable(conn_, &other), ERR_NOT_CAPABLE);
   EXPECT_EQ(other.table, nullptr);
-  EXPECT_EQ(Ops().DRV_GetOpTable(conn_, nullptr), 21u);
-  EXPECT_EQ(Ops().DRV_GetOpTable(stmt_, &req), 21u);
+  EXPECT_EQ(Ops().DRV_GetOpTable(conn_, nullptr), ERR_INVALID_ARGUMENT);
+  EXPECT_EQ(Ops().DRV_GetOpTable(stmt_, &req), ERR_INVALID_ARGUMENT);
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ TEST_F(Exceptions, TableNotFoundStateBecomesCode10) {
   ASSERT_EQ(0u, Exec("CREATE PROCEDURE GONE() BEGIN ATOMIC "
                      "SIGNAL SQLSTATE '42S02' SET MESSAGE_TEXT = 'Table T9 is gone'; END"))
       << First(conn.errors);
-  EXPECT_EQ(10u, Exec("CALL GONE()")) << First(conn.errors);
+  EXPECT_EQ(ERR_TABLE_NOT_FOUND, Exec("CALL GONE()")) << First(conn.errors);
   ASSERT_NE(nullptr, conn.errors.head);
   EXPECT_STREQ("42S02", conn.errors.head->state);
   EXPECT_NE(nullptr, std::strstr(conn.errors.head->message, "Table T9 is gone"));
@@ -21,7 +21,7 @@ TEST_F(Exceptions, TableNotFoundStateBecomesCode10) {
 }
 
 TEST_F(Exceptions, MissingTableKeepsTheDatabaseStateAndCode) {
-  EXPECT_EQ(15u, Exec("SELECT * FROM NO_SUCH_TABLE"));
+  EXPECT_EQ(ERR_GENERAL, Exec("SELECT * FROM NO_SUCH_TABLE"));
   EXPECT_EQ("42501|-5501|user lacks privilege or object not found: NO_SUCH_TABLE",
             First(conn.errors));
 }
@@ -34,7 +34,7 @@ TEST_F(Exceptions, MessagesKeepNonAsciiTextAsStandardUtf8InBothModes) {
   for (uint32_t utf : {0u, 1u}) {
     conn.utf8 = utf;
     errClear(&conn.errors);
-    EXPECT_EQ(15u, Exec(sql.c_str()));
+    EXPECT_EQ(ERR_GENERAL, Exec(sql.c_str()));
     ASSERT_NE(nullptr, conn.errors.head);
     EXPECT_NE(nullptr, std::strstr(conn.errors.head->message, name.c_str()))
         << "mode " << utf << ": " << conn.errors.head->message;
@@ -46,14 +46,14 @@ TEST_F(Exceptions, SyntaxErrorKeepsTheDatabaseState) {
   EXPECT_NE(0u, rc);
   ASSERT_NE(nullptr, conn.errors.head);
   EXPECT_STREQ("42581", conn.errors.head->state);  // HSQLDB's own: no table entry
-  EXPECT_EQ(15u, rc);
+  EXPECT_EQ(ERR_GENERAL, rc);
 }
 
 TEST_F(Exceptions, NonSqlThrowableGivesS1000WithItsText) {
   // A method the object does not have: NoSuchMethodError, not an SQLException.
   int32_t n = 0;
   jobject notMetaData = env->NewStringUTF("x");
-  EXPECT_EQ(15u, ResultSetMetaData::getColumnCount(&stmt, notMetaData, &n));
+  EXPECT_EQ(ERR_GENERAL, ResultSetMetaData::getColumnCount(&stmt, notMetaData, &n));
   ASSERT_NE(nullptr, stmt.errors.head);
   EXPECT_STREQ("S1000", stmt.errors.head->state);
   EXPECT_EQ(0, stmt.errors.head->native);
@@ -64,14 +64,14 @@ TEST_F(Exceptions, NonSqlThrowableGivesS1000WithItsText) {
   // A runtime exception thrown by the Java code itself.
   jobject list = JC_NewObject(env, "java/util/ArrayList", "()V");
   jobject got = nullptr;
-  EXPECT_EQ(15u, JC_CallObjectMethod(env, list, nullptr, "get", "(I)Ljava/lang/Object;", &got, 3));
+  EXPECT_EQ(ERR_GENERAL, JC_CallObjectMethod(env, list, nullptr, "get", "(I)Ljava/lang/Object;", &got, 3));
   EXPECT_TRUE(env->ExceptionCheck());  // left pending for the caller's check
   EXPECT_EQ(15u, CheckException(env, 1, &conn.errors));
   EXPECT_NE(nullptr, std::strstr(First(conn.errors).c_str(), "IndexOutOfBoundsException"));
 }
 
 TEST_F(Exceptions, NullObjectPostsTheNullPointerText) {
-  EXPECT_EQ(15u, Connection::commit(&conn, nullptr));
+  EXPECT_EQ(ERR_GENERAL, Connection::commit(&conn, nullptr));
   ASSERT_NE(nullptr, conn.errors.head);
   EXPECT_STREQ("S1000", conn.errors.head->state);
   EXPECT_NE(nullptr, std::strstr(conn.errors.head->message,
@@ -101,8 +101,8 @@ TEST_F(Exceptions, KeepFlagCollectsAndStateIsCutToFive) {
   conn.errors.keep = 1;
   uint32_t rc = CheckException(env, 1, &conn.errors);
   EXPECT_EQ("08S01|77|first", First(conn.errors));
-  EXPECT_NE(15u, rc);  // 08S01 has its own entry
-  EXPECT_EQ(15u, Connection::commit(&conn, nullptr));
+  EXPECT_NE(ERR_GENERAL, rc);  // 08S01 has its own entry
+  EXPECT_EQ(ERR_GENERAL, Connection::commit(&conn, nullptr));
   int n = 0;
   for (AgentError* r = conn.errors.head; r != nullptr; r = r->next) ++n;
   EXPECT_EQ(2, n);

@@ -83,7 +83,7 @@ TEST(AnalyseTest, InitAndFreeClearTheRecord) {
   SCR_SQLINFO info;
   SCR_InitSQLInfo(&info);
   EXPECT_EQ(SCR_KIND_NONE, info.kind);
-  ASSERT_EQ(68, SCR_AnalyseSQL(&info, "select (", 0, 0));
+  ASSERT_EQ(SCR_SQL_SYNTAX, SCR_AnalyseSQL(&info, "select (", 0, 0));
   EXPECT_EQ(0u, info.kind);
   ASSERT_EQ(0, SCR_AnalyseSQL(&info, "select a from t order by a", 0, 0)) << "a record can be reused";
   EXPECT_EQ(nullptr, info.result) << "no error text after a good parse";
@@ -192,11 +192,11 @@ TEST(SelectListTest, NamesLongerThanTheirFieldAreRefused) {
   ASSERT_EQ(1u, cols.size());
   EXPECT_EQ(fits, cols[0].name);
   selectList("select " + tooLong + " from t", &rc);
-  EXPECT_EQ(15, rc);
+  EXPECT_EQ(SCR_SQL_MISSING, rc);
   selectList("select " + tooLong + ".c from t", &rc);
-  EXPECT_EQ(15, rc);
+  EXPECT_EQ(SCR_SQL_MISSING, rc);
   selectList("select a + " + fits + " from t", &rc);
-  EXPECT_EQ(15, rc) << "an expression too long for the name field";
+  EXPECT_EQ(SCR_SQL_MISSING, rc) << "an expression too long for the name field";
 }
 
 struct Order {
@@ -239,7 +239,7 @@ TEST(OrderByTest, PositionsAndColumns) {
 
   Info d("select * from (select a from t order by a desc) x");
   orderBy(d, &rc);
-  EXPECT_EQ(15, rc) << "the derived table's ORDER BY is not the statement's";
+  EXPECT_EQ(SCR_SQL_MISSING, rc) << "the derived table's ORDER BY is not the statement's";
 }
 
 TEST(OrderByTest, PositionsOutsideOneTo255AreRefused) {
@@ -251,7 +251,7 @@ TEST(OrderByTest, PositionsOutsideOneTo255AreRefused) {
                           "select a from t order by 99999999999999999999"}) {
     Info i(sql);
     orderBy(i, &rc);
-    EXPECT_EQ(15, rc) << sql;
+    EXPECT_EQ(SCR_SQL_MISSING, rc) << sql;
   }
 }
 
@@ -271,9 +271,9 @@ TEST(OrderByTest, SelectColumnsReplacesPositions) {
   arr = ARR_New(sizeof(SCR_ORDERITEM));
   ASSERT_EQ(0, SCR_ResolveOrderBy(&missing.info, arr));
   static_cast<SCR_ORDERITEM*>(ARR_Item(arr, 0))->position = 1;
-  EXPECT_EQ(15, SCR_SelectColumns(&missing.info, arr)) << "no item with that position";
+  EXPECT_EQ(SCR_SQL_MISSING, SCR_SelectColumns(&missing.info, arr)) << "no item with that position";
   ARR_Free(&arr, nullptr);
-  EXPECT_EQ(15, SCR_SelectColumns(&missing.info, nullptr));
+  EXPECT_EQ(SCR_SQL_MISSING, SCR_SelectColumns(&missing.info, nullptr));
   (void)rc;
 }
 
@@ -284,7 +284,7 @@ TEST(OrderByTest, OrderByKeysReversesEveryItem) {
   ASSERT_EQ(0, SCR_OrderByKeys(&i.info));
   EXPECT_EQ("SELECT  a FROM t     ORDER BY a , b DESC ", i.text());
   Info none("select a from t");
-  EXPECT_EQ(15, SCR_OrderByKeys(&none.info));
+  EXPECT_EQ(SCR_SQL_MISSING, SCR_OrderByKeys(&none.info));
 }
 
 struct EditCase {
@@ -330,13 +330,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(EditTest, MissingPartsAndNullRecords) {
   Info ins("insert into t values (1)");
-  EXPECT_EQ(15, SCR_ReplaceSelectList(&ins.info));
-  EXPECT_EQ(15, SCR_AppendWhere(&ins.info));
-  EXPECT_EQ(15, SCR_AppendCondition(&ins.info));
-  EXPECT_EQ(15, SCR_ReplaceSelectList(nullptr));
+  EXPECT_EQ(SCR_SQL_MISSING, SCR_ReplaceSelectList(&ins.info));
+  EXPECT_EQ(SCR_SQL_MISSING, SCR_AppendWhere(&ins.info));
+  EXPECT_EQ(SCR_SQL_MISSING, SCR_AppendCondition(&ins.info));
+  EXPECT_EQ(SCR_SQL_MISSING, SCR_ReplaceSelectList(nullptr));
   GROW_ARRAY* arr = ARR_New(sizeof(SCR_TABLEREF));
-  EXPECT_EQ(15, SCR_TablesGet(&ins.info, arr, 0));
-  EXPECT_EQ(15, SCR_TablesGet(nullptr, arr, 0));
+  EXPECT_EQ(SCR_SQL_MISSING, SCR_TablesGet(&ins.info, arr, 0));
+  EXPECT_EQ(SCR_SQL_MISSING, SCR_TablesGet(nullptr, arr, 0));
   ARR_Free(&arr, SCR_FreeTableItem);
 }
 
@@ -353,7 +353,7 @@ TEST(SplitColumnNameTest, Parts) {
   EXPECT_STREQ("", c.table);
   EXPECT_STREQ("c", c.name);
   PT_SetText(n, ("t." + std::string(600, 'c')).c_str());
-  EXPECT_EQ(15, SCR_SplitColumnName(n, &c));
+  EXPECT_EQ(SCR_SQL_MISSING, SCR_SplitColumnName(n, &c));
   EXPECT_STREQ("c", c.name) << "a refused name leaves the record as it was";
   PT_Free(&n, PT_FreeNode);
 }

@@ -146,7 +146,7 @@ class ParseErrorTest : public ::testing::TestWithParam<ErrorCase> {};
 TEST_P(ParseErrorTest, FailsWithItsMessage) {
   const ErrorCase& c = GetParam();
   Analysed a = analyse(c.sql, 0);
-  EXPECT_EQ(68, a.rc) << c.sql;
+  EXPECT_EQ(SCR_SQL_SYNTAX, a.rc) << c.sql;
   EXPECT_EQ(0u, a.kind) << "the kind stays 0 after a failed parse";
   EXPECT_FALSE(a.hasTree) << "every node built by a failed parse is freed";
   EXPECT_EQ(c.msg, a.errMsg) << c.sql;
@@ -176,7 +176,7 @@ TEST(ParseLimitsTest, DeepNestingFailsCleanly) {
   sql += "a = 1";
   for (int i = 0; i < 20000; ++i) sql += ")";
   Analysed a = analyse(sql);
-  EXPECT_EQ(68, a.rc);
+  EXPECT_EQ(SCR_SQL_SYNTAX, a.rc);
   EXPECT_EQ("memory exhausted", a.errMsg);
   EXPECT_FALSE(a.hasTree);
 }
@@ -200,7 +200,7 @@ TEST(ParseLimitsTest, LongListsKeepEveryItem) {
 TEST(ParseLimitsTest, LongScannedTextInTheErrorText) {
   std::string sql = "select " + std::string(30000, 'x') + " from t; t";
   Analysed a = analyse(sql);
-  EXPECT_EQ(68, a.rc);
+  EXPECT_EQ(SCR_SQL_SYNTAX, a.rc);
   EXPECT_EQ(sql + "^", a.errText) << "the scanned-text buffer grows";
 }
 

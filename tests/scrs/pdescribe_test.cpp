@@ -98,7 +98,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ProbeRecord, UnparsableTextLeavesNoProbe) {
   PD_RECORD rec;
   PD_Init(&rec, PD_QUOTING{});
-  EXPECT_EQ(68, PD_Describe(&rec, "SELECT a FROM WHERE ?"));
+  EXPECT_EQ(SCR_SQL_SYNTAX, PD_Describe(&rec, "SELECT a FROM WHERE ?"));
   EXPECT_TRUE(rec.probes.empty());
   EXPECT_EQ(0u, rec.markerCount);
   ASSERT_EQ(0, PD_Describe(&rec, "INSERT INTO t VALUES (?, 'x', ?)"));

@@ -274,7 +274,7 @@ TEST(ColDesc, LayoutFlagsAndOwnedTexts) {
   EXPECT_STREQ(ColDescText(d, COLDESC_SCHEMA), "informix");
   EXPECT_EQ(ColDescText(d, COLDESC_CATALOG), nullptr);
   EXPECT_EQ(ColDescText(d, 4), nullptr);
-  EXPECT_EQ(ColDescSetText(d, 4, "x"), 21);
+  EXPECT_EQ(ColDescSetText(d, 4, "x"), ERR_INVALID_ARGUMENT);
   ColDescFree(d, 1);
   ColDescFree(nullptr, 5);
 }

@@ -140,7 +140,7 @@ TEST_F(HandleTableTest, FullTableRefusesWith131AndStaysUsable) {
   EXPECT_EQ(table_.capacity, 65530);
   EXPECT_EQ(table_.free_count, 0);
   h = 0x1234;
-  EXPECT_EQ(HT_Alloc(&table_, &h, &g_objects[0]), 131);
+  EXPECT_EQ(HT_Alloc(&table_, &h, &g_objects[0]), ERR_HANDLE_LIMIT);
   EXPECT_EQ(h, 0u);
   EXPECT_EQ(table_.capacity, 65530);
   EXPECT_EQ(HT_Lookup(&table_, 0xCCCC0000u | 65529u), reinterpret_cast<void*>(uintptr_t{65530}));
@@ -148,7 +148,7 @@ TEST_F(HandleTableTest, FullTableRefusesWith131AndStaysUsable) {
   HT_Free(&table_, 0xCCCC0000u | 40000u);
   ASSERT_EQ(HT_Alloc(&table_, &h, &g_objects[0]), 0);
   EXPECT_EQ(h, 0xCCCC0000u | 40000u);
-  EXPECT_EQ(HT_Alloc(&table_, &h, &g_objects[0]), 131);
+  EXPECT_EQ(HT_Alloc(&table_, &h, &g_objects[0]), ERR_HANDLE_LIMIT);
 }
 
 TEST_F(HandleTableTest, DoneReturnsToAllZeroAndInitResets) {
@@ -173,11 +173,11 @@ TEST_F(HandleTableTest, DoneReturnsToAllZeroAndInitResets) {
   EXPECT_EQ(table_.lock, nullptr);
   // An uninitialised table refuses to allocate and resolves nothing.
   h = 7;
-  EXPECT_EQ(HT_Alloc(&table_, &h, &g_objects[0]), 21);
+  EXPECT_EQ(HT_Alloc(&table_, &h, &g_objects[0]), ERR_INVALID_ARGUMENT);
   EXPECT_EQ(h, 0u);
   EXPECT_EQ(HT_Lookup(&table_, 0x00040000u), nullptr);
   HT_Free(&table_, 0x00040000u);
-  EXPECT_EQ(HT_Alloc(nullptr, &h, &g_objects[0]), 21);
+  EXPECT_EQ(HT_Alloc(nullptr, &h, &g_objects[0]), ERR_INVALID_ARGUMENT);
 }
 
 TEST_F(HandleTableTest, ConcurrentAllocFreeKeepsCountsConsistent) {
