@@ -107,7 +107,7 @@ void BIND_UnbindAll(StmtHandle* stmt) {
 
 int32_t STMT_BindCol(StmtHandle* stmt, uint16_t column, int16_t cType, void* value,
                      int64_t bufferLength, int64_t* length) {
-  stmt->diag.pending = 0;
+  ClearPending(stmt);
   if (bufferLength < 0) return ERR_INVALID_LENGTH;
   if (bufferLength == 0 && column != 0 && cType != SQL_C_DEFAULT) bufferLength = TYPE_CSize(cType);
   if (column == 0) {
@@ -142,9 +142,6 @@ DRV_Return DRV_BindColOp(void* h, va_list args) {
   auto* stmt = static_cast<StmtHandle*>(h);
   const BIND_Args a = BIND_ReadArgs(args);
   const int32_t code = STMT_BindCol(stmt, a.column, a.cType, a.value, a.size, a.length);
-  if (code != 0) {
-    stmt->diag.pending = code;
-    return SQL_ERROR;
-  }
+  if (code != 0) return Fail(stmt, code);
   return SQL_SUCCESS;
 }

@@ -12,6 +12,7 @@
 #include <memory>
 #include <utility>
 
+#include "driver/agent_fail.h"
 #include "driver/coldesc.h"
 #include "driver/ops.h"
 #include "driver/prepare.h"
@@ -169,8 +170,7 @@ DRV_Return CatalogCursorOptions(StmtHandle* stmt) {
   }
   if (!changed) return SQL_SUCCESS;
   cur.flags |= SCR_FLAG_OPTIONS_CHANGED;
-  stmt->diag.pending = ERR_VALUE_CHANGED;
-  return SQL_SUCCESS_WITH_INFO;
+  return Warn(stmt, ERR_VALUE_CHANGED);
 }
 
 }  // namespace
@@ -178,7 +178,7 @@ DRV_Return CatalogCursorOptions(StmtHandle* stmt) {
 bool CAT_Begin(StmtHandle* stmt) {
   STMT_Close(stmt);
   if (stmt->state != kStmtAllocated) {
-    stmt->diag.pending = ERR_FUNCTION_SEQUENCE;
+    Fail(stmt, ERR_FUNCTION_SEQUENCE);
     return false;
   }
   STMT_FreeColInfo(stmt);
@@ -186,11 +186,9 @@ bool CAT_Begin(StmtHandle* stmt) {
 }
 
 DRV_Return CAT_Settle(StmtHandle* stmt, uint32_t code) {
-  stmt->diag.pending = static_cast<int32_t>(code);
-  if (code != 0) {
-    STMT_PullErrors(stmt);
-    return SQL_ERROR;
-  }
+  if (code != 0) return AgentFail(stmt, code);
+  // What closing the earlier cursor left pending does not fail the call.
+  ClearPending(stmt);
   stmt->state = kStmtPrepared;
   stmt->flags |= kStmtFlagCursorOpen;
   stmt->rowsFetched = 0;

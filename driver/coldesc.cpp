@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "driver/agent_fail.h"
 #include "driver/stmt.h"
 #include "util/errcodes.h"
 
@@ -110,8 +111,7 @@ JdbcColDesc* STMT_GetColInfo(StmtHandle* stmt) {
                : ERR_NOT_CAPABLE;
   }
   if (code != 0) {
-    stmt->diag.pending = static_cast<int32_t>(code);
-    STMT_PullErrors(stmt);
+    AgentFail(stmt, code);
     return nullptr;
   }
   if (cols == nullptr || count == 0) {
@@ -129,7 +129,7 @@ JdbcColDesc* STMT_GetColInfo(StmtHandle* stmt) {
 const JdbcColDesc* STMT_GetCol(StmtHandle* stmt, uint32_t n) {
   if (n == 0) {
     if (stmt->useBookmarks == 0) {
-      stmt->diag.pending = ERR_INVALID_COLUMN;
+      Fail(stmt, ERR_INVALID_COLUMN);
       return nullptr;
     }
     return &BookmarkDesc();
@@ -137,7 +137,7 @@ const JdbcColDesc* STMT_GetCol(StmtHandle* stmt, uint32_t n) {
   JdbcColDesc* cols = STMT_GetColInfo(stmt);
   if (cols == nullptr && stmt->diag.pending != 0) return nullptr;
   if (cols == nullptr || n > stmt->colCount) {
-    stmt->diag.pending = ERR_INVALID_COLUMN;
+    Fail(stmt, ERR_INVALID_COLUMN);
     return nullptr;
   }
   return &cols[n - 1];
@@ -145,10 +145,7 @@ const JdbcColDesc* STMT_GetCol(StmtHandle* stmt, uint32_t n) {
 
 int STMT_ResultColCount(StmtHandle* stmt, uint16_t* count) {
   *count = 0;
-  if (stmt->state != kStmtPrepared) {
-    stmt->diag.pending = ERR_FUNCTION_SEQUENCE;
-    return -1;
-  }
+  if (stmt->state != kStmtPrepared) return Fail(stmt, ERR_FUNCTION_SEQUENCE);
   if (STMT_GetColInfo(stmt) == nullptr && stmt->diag.pending != 0) return -1;
   *count = stmt->colCount;
   return 0;

@@ -112,10 +112,7 @@ DRV_Return TextOut(StmtHandle* stmt, const char* text, void* buf, int64_t size, 
     cut = STR_CopyOutW(text, static_cast<char*>(buf), size, &bytes);
     if (len != nullptr) *len = static_cast<SQLSMALLINT>(bytes > 32767 ? 32767 : bytes);
   }
-  if (cut != 0 && buf != nullptr) {
-    stmt->diag.pending = ERR_TRUNCATED;
-    return SQL_SUCCESS_WITH_INFO;
-  }
+  if (cut != 0 && buf != nullptr) return Warn(stmt, ERR_TRUNCATED);
   return SQL_SUCCESS;
 }
 
@@ -124,15 +121,9 @@ DRV_Return TextOut(StmtHandle* stmt, const char* text, void* buf, int64_t size, 
 DRV_Return IrdField(StmtHandle* stmt, uint16_t column, int16_t field, void* value, int64_t size,
                     int64_t* length, int width) {
   DescHandle* ird = stmt->ird;
-  if (ird == nullptr) {
-    stmt->diag.pending = ERR_GENERAL;
-    return SQL_ERROR;
-  }
+  if (ird == nullptr) return Fail(stmt, ERR_GENERAL);
   const int rc = DESC_GetField(ird, column, field, value, size, length, width);
-  if (rc == -1 && ird->diag.pending != 0) {
-    stmt->diag.pending = ird->diag.pending;
-    ird->diag.pending = 0;
-  }
+  if (rc == -1 && ird->diag.pending != 0) Fail(stmt, TakePending(ird));
   return static_cast<DRV_Return>(rc);
 }
 
@@ -143,7 +134,7 @@ DRV_Return IrdField(StmtHandle* stmt, uint16_t column, int16_t field, void* valu
 const JdbcColDesc* DescribedCol(StmtHandle* stmt, uint16_t icol) {
   const JdbcColDesc* d = STMT_GetCol(stmt, icol);
   if (d == nullptr && icol != 0 && stmt->diag.pending == ERR_INVALID_COLUMN && stmt->colCount == 0)
-    stmt->diag.pending = OdbcVersion(stmt) >= 3 ? ERR_NOT_CURSOR_SPEC : ERR_INVALID_CURSOR_STATE;
+    Fail(stmt, OdbcVersion(stmt) >= 3 ? ERR_NOT_CURSOR_SPEC : ERR_INVALID_CURSOR_STATE);
   return d;
 }
 
@@ -155,11 +146,11 @@ void SetLength(SQLSMALLINT* out, int64_t n) {
 // length that is not negative. On false the failure is pending.
 bool ReadyToDescribe(StmtHandle* stmt, int64_t size) {
   if (stmt->state != kStmtPrepared) {
-    stmt->diag.pending = ERR_FUNCTION_SEQUENCE;
+    Fail(stmt, ERR_FUNCTION_SEQUENCE);
     return false;
   }
   if (size < 0) {
-    stmt->diag.pending = ERR_INVALID_LENGTH;
+    Fail(stmt, ERR_INVALID_LENGTH);
     return false;
   }
   return true;
@@ -286,10 +277,7 @@ DRV_Return ColAttribute_core(StmtHandle* stmt, uint16_t icol, uint16_t field, vo
 DRV_Return DRV_NumResultColsOp(void* h, va_list args) {
   auto* stmt = static_cast<StmtHandle*>(h);
   auto* out = va_arg(args, SQLSMALLINT*);
-  if (stmt->state != kStmtPrepared) {
-    stmt->diag.pending = ERR_FUNCTION_SEQUENCE;
-    return SQL_ERROR;
-  }
+  if (stmt->state != kStmtPrepared) return Fail(stmt, ERR_FUNCTION_SEQUENCE);
   if (out == nullptr) return SQL_SUCCESS;
   const JdbcColDesc* cols = STMT_GetColInfo(stmt);
   if (cols == nullptr) {
@@ -440,8 +428,7 @@ DRV_Return DRV_ColAttributeOp(void* h, va_list args) {
     }
     default:
       if (TRC_Active()) TRC_Printf("SQLColAttribute - unknown field identifier\n");
-      stmt->diag.pending = ERR_DESC_TYPE_RANGE;
-      return SQL_ERROR;
+      return Fail(stmt, ERR_DESC_TYPE_RANGE);
   }
   SetLength(length, got);
   return rc;

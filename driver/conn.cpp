@@ -33,10 +33,7 @@ void unlinkFromEnv(ConnHandle* conn) {
 
 DRV_Return allocConn(EnvHandle* env, va_list args) {
   auto* out = va_arg(args, SQLHANDLE*);
-  if (out == nullptr) {
-    env->diag.pending = ERR_INVALID_ARGUMENT;
-    return SQL_ERROR;
-  }
+  if (out == nullptr) return Fail(env, ERR_INVALID_ARGUMENT);
   *out = SQL_NULL_HANDLE;
   ConnHandle* conn = CONN_Alloc(env);
   if (conn == nullptr) return SQL_ERROR;
@@ -45,8 +42,7 @@ DRV_Return allocConn(EnvHandle* env, va_list args) {
   if (rc != 0) {
     unlinkFromEnv(conn);
     delete conn;
-    env->diag.pending = rc;
-    return SQL_ERROR;
+    return Fail(env, rc);
   }
   conn->handle = number;
   *out = DRV_HandleValue(number);
@@ -55,10 +51,7 @@ DRV_Return allocConn(EnvHandle* env, va_list args) {
 
 DRV_Return freeConn(ConnHandle* conn) {
   const int32_t code = ConnClose(conn);
-  if (code != 0) {
-    conn->diag.pending = code;
-    return SQL_ERROR;
-  }
+  if (code != 0) return Fail(conn, code);
   CONN_Free(conn);
   return SQL_SUCCESS;
 }
@@ -76,7 +69,7 @@ int pullInto(ConnHandle* conn, StmtHandle* stmt, uint32_t agentHandle) {
 ConnHandle* CONN_Alloc(EnvHandle* env) {
   auto* conn = new (std::nothrow) ConnHandle();
   if (conn == nullptr) {
-    env->diag.pending = ERR_NO_MEMORY;
+    Fail(env, ERR_NO_MEMORY);
     return nullptr;
   }
   conn->env = env;
@@ -157,12 +150,12 @@ void CONN_Free(ConnHandle* conn) {
 
 bool CONN_ReadyForChild(ConnHandle* conn, SQLHANDLE* out) {
   if (out == nullptr) {
-    conn->diag.pending = ERR_INVALID_ARGUMENT;
+    Fail(conn, ERR_INVALID_ARGUMENT);
     return false;
   }
   *out = SQL_NULL_HANDLE;
   if (conn->state != kConnConnected) {
-    conn->diag.pending = ERR_NOT_CONNECTED;
+    Fail(conn, ERR_NOT_CONNECTED);
     return false;
   }
   return true;
@@ -210,13 +203,10 @@ DRV_Return DRV_FreeHandleDbcOp(void* h, va_list) {
 
 DRV_Return DRV_DisconnectOp(void* h, va_list) {
   auto* conn = static_cast<ConnHandle*>(h);
-  if (conn->state != kConnConnected) {
-    conn->diag.pending = ERR_NOT_CONNECTED;
-    return SQL_ERROR;
-  }
+  if (conn->state != kConnConnected) return Fail(conn, ERR_NOT_CONNECTED);
   const int32_t code = ConnClose(conn);
-  if (code != 0) conn->diag.pending = code;
-  return code == 0 && conn->state == kConnAllocated ? SQL_SUCCESS : SQL_ERROR;
+  if (code != 0) return Fail(conn, code);
+  return conn->state == kConnAllocated ? SQL_SUCCESS : SQL_ERROR;
 }
 
 DRV_Return DRV_AllocHandleDescOp(void* h, va_list args) {
@@ -228,8 +218,7 @@ DRV_Return DRV_AllocHandleDescOp(void* h, va_list args) {
   const int rc = DESC_Register(desc);
   if (rc != 0) {
     DESC_Free(desc);
-    conn->diag.pending = rc;
-    return SQL_ERROR;
+    return Fail(conn, rc);
   }
   *out = DRV_HandleValue(desc->handle);
   return SQL_SUCCESS;

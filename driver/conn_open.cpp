@@ -23,7 +23,9 @@ namespace {
 
 std::atomic<int (*)(DRV_Agent*)> gRegistrar{nullptr};
 
-void Fail(ConnHandle* conn, const char* text) {
+// The driver's own message for a connect the agent could not tell the cause
+// of; the pending code stays the rejection.
+void AddFailureText(ConnHandle* conn, const char* text) {
   TRC_Printf("ConnOpen: %s", text);
   CONN_AddError(conn, text, 0);
 }
@@ -167,17 +169,18 @@ uint32_t GetOpTable(ConnHandle* conn) {
 
 void ConnOpen(ConnHandle* conn, int mode, JdbcConnSettings* settings) {
   if (conn->state != kConnAllocated) {
-    conn->diag.pending = ERR_FUNCTION_SEQUENCE;
+    Fail(conn, ERR_FUNCTION_SEQUENCE);
     return;
   }
   conn->agentEnv = 0;
   conn->agentConn = 0;
-  conn->diag.pending = ERR_CONNECTION_REJECTED;
+  // Rejected, until the connection is made.
+  Fail(conn, ERR_CONNECTION_REJECTED);
 
   int (*registrar)(DRV_Agent*) = gRegistrar.load();
   if (registrar == nullptr) registrar = DRV_RegisterAgent;
   if (registrar(&conn->agent) != 0 || conn->agent.ops == nullptr) {
-    Fail(conn, "Unable to initialize driver");
+    AddFailureText(conn, "Unable to initialize driver");
     return;
   }
   DRV_NoteConnFlag(&conn->agent);
@@ -199,7 +202,7 @@ void ConnOpen(ConnHandle* conn, int mode, JdbcConnSettings* settings) {
     // record (and a Driver Manager that turns a failed connect's records
     // round) must read the cause, not the driver's summary.
     const int pulled = conn->agentEnv != 0 ? CONN_PullErrors(conn) : 0;
-    if (pulled == 0) Fail(conn, "Unable to allocate server handle");
+    if (pulled == 0) AddFailureText(conn, "Unable to allocate server handle");
     Term(conn);
     return;
   }
@@ -240,7 +243,7 @@ void ConnOpen(ConnHandle* conn, int mode, JdbcConnSettings* settings) {
                           ? ops->DRV_Connect(conn->agentEnv, &info, &conn->agentConn)
                           : ERR_NOT_CAPABLE;
   if (rc != 0) {
-    conn->diag.pending = static_cast<int32_t>(rc);
+    Fail(conn, static_cast<int32_t>(rc));
     TRC_Printf("ConnOpen: %s", "Unable to allocate connection handle");
     // The database's own messages are the diagnostics; the driver's summary
     // only stands in when there are none.
@@ -266,7 +269,7 @@ void ConnOpen(ConnHandle* conn, int mode, JdbcConnSettings* settings) {
 
   conn->state = kConnConnected;
   conn->linkLost = false;
-  conn->diag.pending = 0;
+  ClearPending(conn);  // the rejection presumed so far
   conn->opTableKind = 1;
   GetOpTable(conn);
   ReadCapabilities(conn);
@@ -277,7 +280,7 @@ void ConnOpen(ConnHandle* conn, int mode, JdbcConnSettings* settings) {
   const int32_t applied = CONN_ApplyPendingOptions(conn);
   if (applied != 0) {
     ConnClose(conn);
-    conn->diag.pending = applied;
+    Fail(conn, applied);
     if (conn->state == kConnConnected) {
       // The agent refused to let go; the connection stays as it is.
       return;

@@ -201,24 +201,12 @@ std::string DRV_CompletedConnStr(const ConnHandle* conn) {
 }
 
 DRV_Return DRV_ProcessConnStr(ConnHandle* conn, const ConnectRequest& r) {
-  if (conn->state == kConnConnected) {
-    conn->diag.pending = ERR_CONNECTION_IN_USE;
-    return SQL_ERROR;
-  }
-  if (r.inLength < 0 && r.inLength != SQL_NTS) {
-    conn->diag.pending = ERR_INVALID_LENGTH;
-    return SQL_ERROR;
-  }
-  if (r.out != nullptr && r.outSize < 0) {
-    conn->diag.pending = ERR_INVALID_LENGTH;
-    return SQL_ERROR;
-  }
+  if (conn->state == kConnConnected) return Fail(conn, ERR_CONNECTION_IN_USE);
+  if (r.inLength < 0 && r.inLength != SQL_NTS) return Fail(conn, ERR_INVALID_LENGTH);
+  if (r.out != nullptr && r.outSize < 0) return Fail(conn, ERR_INVALID_LENGTH);
   // Without a window there is nothing to show a dialog on: a call that must
   // prompt is refused before anything is read.
-  if (r.window == nullptr && r.completion == SQL_DRIVER_PROMPT) {
-    conn->diag.pending = ERR_OPTION_RANGE;
-    return SQL_ERROR;
-  }
+  if (r.window == nullptr && r.completion == SQL_DRIVER_PROMPT) return Fail(conn, ERR_OPTION_RANGE);
   std::string input;
   if (r.in != nullptr && r.inLength != 0) {
     input = r.inLength == SQL_NTS ? std::string(r.in)
@@ -273,9 +261,8 @@ DRV_Return DRV_ProcessConnStr(ConnHandle* conn, const ConnectRequest& r) {
       CS_Clear();
       CS_Wipe(input);
       CONN_AddError(conn, why.c_str(), 0);
-      conn->diag.pending = ERR_GENERAL;
       conn->flags &= static_cast<uint16_t>(~kConnNoPrompt);
-      return SQL_ERROR;
+      return Fail(conn, ERR_GENERAL);
     }
     if (outcome == LoginOutcome::Cancelled) {
       CS_Clear();
@@ -343,16 +330,10 @@ DRV_Return DRV_ConnectOp(void* h, va_list args) {
     lengths[i] = static_cast<int16_t>(va_arg(args, int));
   }
   const int mode = va_arg(args, int);
-  if (conn->state == kConnConnected) {
-    conn->diag.pending = ERR_CONNECTION_IN_USE;
-    return SQL_ERROR;
-  }
+  if (conn->state == kConnConnected) return Fail(conn, ERR_CONNECTION_IN_USE);
   std::string values[3];
   for (int i = 0; i < 3; ++i) {
-    if (lengths[i] < 0 && lengths[i] != SQL_NTS) {
-      conn->diag.pending = ERR_INVALID_LENGTH;
-      return SQL_ERROR;
-    }
+    if (lengths[i] < 0 && lengths[i] != SQL_NTS) return Fail(conn, ERR_INVALID_LENGTH);
     if (texts[i] == nullptr) continue;
     values[i] = lengths[i] == SQL_NTS ? std::string(texts[i])
                                       : std::string(texts[i], static_cast<size_t>(lengths[i]));

@@ -50,10 +50,7 @@ uint32_t AgentGet(ConnHandle* c, uint32_t request, void* buf, uint16_t size) {
 DRV_Return SetAgentNumber(ConnHandle* c, uint32_t request, uint32_t value) {
   const uint32_t code = AgentSet(c, request, &value);
   if (code == 0) return SQL_SUCCESS;
-  if (code == ERR_VALUE_CHANGED) {
-    c->diag.pending = ERR_VALUE_CHANGED;
-    return SQL_SUCCESS_WITH_INFO;
-  }
+  if (code == ERR_VALUE_CHANGED) return Warn(c, ERR_VALUE_CHANGED);
   return AgentFail(c, code);
 }
 
@@ -145,10 +142,7 @@ DRV_Return SetDriverNumber(ConnHandle* c, uint16_t option, uint64_t value) {
   uint32_t v = static_cast<uint32_t>(value);
   const uint32_t code = AgentSet(c, OPT_CONN_INT | option, &v);
   if (code == 0) return SQL_SUCCESS;
-  if (code == ERR_VALUE_CHANGED) {
-    c->diag.pending = ERR_VALUE_CHANGED;
-    return SQL_SUCCESS_WITH_INFO;
-  }
+  if (code == ERR_VALUE_CHANGED) return Warn(c, ERR_VALUE_CHANGED);
   if (code == ERR_NOT_CAPABLE) return Fail(c, ERR_OPTION_RANGE);
   return AgentFail(c, code);
 }
@@ -163,10 +157,7 @@ DRV_Return SetDriverText(ConnHandle* c, uint16_t option, uint64_t value, int mod
   }
   const uint32_t agentCode = AgentSet(c, OPT_CONN_TEXT | option, const_cast<char*>(text.c_str()));
   if (agentCode == 0) return SQL_SUCCESS;
-  if (agentCode == ERR_NOT_CAPABLE) {
-    DRV_PullErrors(c, nullptr);
-    return Fail(c, ERR_OPTION_RANGE);
-  }
+  if (agentCode == ERR_NOT_CAPABLE) return AgentFail(c, ERR_OPTION_RANGE);
   return AgentFail(c, agentCode);
 }
 
@@ -221,8 +212,7 @@ DRV_Return SetFailoverCallback(ConnHandle* c, uint64_t value) {
 // An ODBC 2 text answer: at most kOption2TextRoom bytes with the terminator.
 DRV_Return PutOption2Text(ConnHandle* c, const std::string& text, void* value, int mode) {
   if (OPT_WriteText(text, value, kOption2TextRoom, mode, nullptr) == 0) return SQL_SUCCESS;
-  c->diag.pending = ERR_TRUNCATED;
-  return SQL_SUCCESS_WITH_INFO;
+  return Warn(c, ERR_TRUNCATED);
 }
 
 }  // namespace

@@ -107,8 +107,7 @@ DRV_Return GetAttr(ConnHandle* c, int32_t attribute, void* value, int32_t size, 
       const int cut = OPT_WriteText(text, value, size, mode, &full);
       if (length != nullptr) *length = static_cast<int32_t>(full > INT32_MAX ? INT32_MAX : full);
       if (cut == 0) return SQL_SUCCESS;
-      c->diag.pending = ERR_TRUNCATED;
-      return SQL_SUCCESS_WITH_INFO;
+      return Warn(c, ERR_TRUNCATED);
     }
     case SQL_ATTR_CONNECTION_TIMEOUT:
     case SQL_ATTR_METADATA_ID:

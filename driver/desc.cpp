@@ -61,9 +61,9 @@ DescHandle* DESC_Alloc(uint16_t kind, uint16_t allocType, StmtHandle* stmt, Conn
   if (!placed) {
     delete desc;
     if (stmt != nullptr)
-      stmt->diag.pending = ERR_NO_MEMORY;
+      Fail(stmt, ERR_NO_MEMORY);
     else if (conn != nullptr)
-      conn->diag.pending = ERR_NO_MEMORY;
+      Fail(conn, ERR_NO_MEMORY);
     return nullptr;
   }
   desc->kind = kind;
@@ -223,10 +223,7 @@ int DESC_RebindParams(StmtHandle* stmt, DescHandle* apd) {
   DescHandle* ipd = stmt->ipd;
   if (ipd != nullptr && DESC_Count(apd) > DESC_Count(ipd)) {
     const int rc = DESC_Grow(ipd, DESC_Count(apd));
-    if (rc != 0) {
-      stmt->diag.pending = rc;
-      return rc;
-    }
+    if (rc != 0) return FailCode(stmt, rc);
   }
   return 0;
 }
@@ -244,10 +241,7 @@ DescRec* DESC_FindRec(int n, StmtHandle* stmt) {
 
 DRV_Return DRV_FreeHandleDescOp(void* h, va_list) {
   auto* desc = static_cast<DescHandle*>(h);
-  if (desc->allocType == kDescAllocAuto) {
-    desc->diag.pending = ERR_AUTO_DESC;
-    return SQL_ERROR;
-  }
+  if (desc->allocType == kDescAllocAuto) return Fail(desc, ERR_AUTO_DESC);
   DESC_Free(desc);
   return SQL_SUCCESS;
 }

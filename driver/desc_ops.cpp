@@ -39,6 +39,12 @@ bool isRow(const DescHandle* d) { return d->kind == kDescARD || d->kind == kDesc
 
 enum class Width { U16, U32, U64, Ptr };
 
+// A field the source could not give fails the copy on the target.
+int failCopy(DescHandle* src, DescHandle* dst) {
+  const int32_t code = TakePending(src);
+  return Fail(dst, code != 0 ? code : ERR_INVALID_DESC_INDEX);
+}
+
 int copyField(DescHandle* src, DescHandle* dst, int record, int16_t field, Width w) {
   int64_t got = 0;
   void* value = nullptr;
@@ -68,11 +74,7 @@ int copyField(DescHandle* src, DescHandle* dst, int record, int16_t field, Width
                          'A');
       break;
   }
-  if (rc < 0 || rc == SQL_NO_DATA) {
-    dst->diag.pending = src->diag.pending != 0 ? src->diag.pending : ERR_INVALID_DESC_INDEX;
-    src->diag.pending = 0;
-    return -1;
-  }
+  if (rc < 0 || rc == SQL_NO_DATA) return failCopy(src, dst);
   return DESC_SetField(dst, static_cast<int16_t>(record), field, value, 0, 'A');
 }
 
@@ -81,12 +83,8 @@ int copyName(DescHandle* src, DescHandle* dst, int record) {
   int64_t got = 0;
   const int rc = DESC_GetField(src, static_cast<uint16_t>(record), SQL_DESC_NAME, name,
                                kNameBuffer, &got, 'A');
-  if (rc < 0 || rc == SQL_NO_DATA) {
-    dst->diag.pending = src->diag.pending != 0 ? src->diag.pending : ERR_INVALID_DESC_INDEX;
-    src->diag.pending = 0;
-    return -1;
-  }
-  src->diag.pending = 0;  // a cut name is copied as cut
+  if (rc < 0 || rc == SQL_NO_DATA) return failCopy(src, dst);
+  ClearPending(src);  // a cut name is copied as cut
   return DESC_SetField(dst, static_cast<int16_t>(record), SQL_DESC_NAME, name, SQL_NTS, 'A');
 }
 

@@ -116,11 +116,11 @@ int setHeader(StmtHandle* stmt, bool app, bool withStmt, DescHandle* desc, int f
         // One rowset size however it is set: the agent and the fetch hear
         // of it as they do of the statement attribute, and the descriptor
         // keeps the size the statement ends up with.
-        const int32_t before = stmt->diag.pending;
+        // The outcome is the descriptor's; the statement keeps its pending code.
+        PendingAside aside(&stmt->diag);
         const DRV_Return rc = STMT_SetOption(stmt, SQL_ROWSET_SIZE, static_cast<uint64_t>(v));
-        const int32_t code = stmt->diag.pending;
-        stmt->diag.pending = before;
-        if (rc == SQL_ERROR) return Fail(desc, code != 0 ? code : ERR_INVALID_ARGUMENT);
+        if (rc == SQL_ERROR)
+          return Fail(desc, aside.left() != 0 ? aside.left() : ERR_INVALID_ARGUMENT);
         desc->arraySize = stmt->cursor.rowsetSize;
       }
       return 0;
@@ -300,8 +300,7 @@ int DESC_PutText(DescHandle* desc, void* value, int64_t size, int64_t* length, c
     return 0;
   }
   if (size > 0) STR_CopyOut(text, static_cast<char*>(value), size, nullptr);
-  desc->diag.pending = ERR_TRUNCATED;
-  return 1;
+  return Warn(desc, ERR_TRUNCATED);
 }
 
 int DESC_PutTextW(DescHandle* desc, void* value, int64_t size, int64_t* length, const char* text) {
@@ -312,10 +311,7 @@ int DESC_PutTextW(DescHandle* desc, void* value, int64_t size, int64_t* length, 
                                      size > 0 ? size / 2 : 0, &units);
   if (length != nullptr) *length = units * 2;
   if (value == nullptr) return 0;
-  if (rc != 0) {
-    desc->diag.pending = ERR_TRUNCATED;
-    return 1;
-  }
+  if (rc != 0) return Warn(desc, ERR_TRUNCATED);
   return 0;
 }
 

@@ -144,10 +144,7 @@ struct Out {
     return width == 'W' ? DESC_PutTextW(desc, value, size, length, t)
                         : DESC_PutText(desc, value, size, length, t);
   }
-  int fail(int32_t code) const {
-    desc->diag.pending = code;
-    return -1;
-  }
+  int fail(int32_t code) const { return Fail(desc, code); }
 };
 
 // ---------------------------------------------------------------------------
@@ -193,22 +190,28 @@ bool commonField(int f) {
 }
 
 // The statement's answers about its result put their failure codes on the
-// statement; the descriptor's caller reads them on the descriptor.
-int takeStmtFailure(const Out& o, StmtHandle* stmt, int32_t before) {
-  o.desc->diag.pending = stmt->diag.pending != 0 ? stmt->diag.pending : ERR_GENERAL;
-  stmt->diag.pending = before;
-  return -1;
+// statement; the descriptor's caller reads them on the descriptor, and the
+// statement keeps what it had pending (the answers run with it set aside).
+int32_t stmtFailure(const PendingAside& aside) {
+  return aside.left() != 0 ? aside.left() : ERR_GENERAL;
 }
 
 // Result columns of the IRD's statement: 0, or -1 with the code on the
 // descriptor (S1010 before the statement is prepared).
 int irdCount(const Out& o, StmtHandle* stmt, uint16_t* n) {
   if (stmt == nullptr) return o.fail(ERR_GENERAL);
-  const int32_t before = stmt->diag.pending;
-  stmt->diag.pending = 0;
-  if (STMT_ResultColCount(stmt, n) != 0) return takeStmtFailure(o, stmt, before);
-  stmt->diag.pending = before;
+  PendingAside aside(&stmt->diag);
+  if (STMT_ResultColCount(stmt, n) != 0) return o.fail(stmtFailure(aside));
   return 0;
+}
+
+// Column `record` of the IRD's statement, or null with the code on the
+// descriptor.
+const JdbcColDesc* irdColumn(const Out& o, StmtHandle* stmt, uint32_t record) {
+  PendingAside aside(&stmt->diag);
+  const JdbcColDesc* d = STMT_GetCol(stmt, record);
+  if (d == nullptr) o.fail(stmtFailure(aside));
+  return d;
 }
 
 // ---------------------------------------------------------------------------
@@ -521,11 +524,8 @@ int DESC_GetField(DescHandle* desc, uint16_t record, int16_t field, void* value,
     if (irdCount(o, stmt, &n) != 0) return -1;
     if (record > n) return SQL_NO_DATA;
     if (record == 0) return bookmarkField(o, field);
-    const int32_t before = stmt->diag.pending;
-    stmt->diag.pending = 0;
-    const JdbcColDesc* d = STMT_GetCol(stmt, record);
-    if (d == nullptr) return takeStmtFailure(o, stmt, before);
-    stmt->diag.pending = before;
+    const JdbcColDesc* d = irdColumn(o, stmt, record);
+    if (d == nullptr) return -1;
     return fromDescription(o, field, d, record, true);
   }
 

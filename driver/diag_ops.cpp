@@ -234,17 +234,12 @@ DRV_Return HeaderField(const Target& t, int id, void* value, int size, SQLSMALLI
       if (t.stmt == nullptr) return SQL_ERROR;
       if (value == nullptr) return SQL_SUCCESS;
       const DRV_Agent* a = t.stmt->agent;
-      if (a == nullptr || a->ops == nullptr || a->ops->DRV_GetInfo == nullptr) {
-        t.diag->pending = ERR_FUNCTION_SEQUENCE;
-        return SQL_ERROR;
-      }
+      if (a == nullptr || a->ops == nullptr || a->ops->DRV_GetInfo == nullptr)
+        return Fail(t.stmt, ERR_FUNCTION_SEQUENCE);
       int32_t n = 0;
       uint16_t got = 0;
       uint32_t rc = a->ops->DRV_GetInfo(t.stmt->agentStmt, INFO_ROW_COUNT, &n, sizeof n, &got);
-      if (rc != 0) {
-        t.diag->pending = static_cast<int32_t>(rc);
-        return SQL_ERROR;
-      }
+      if (rc != 0) return Fail(t.stmt, static_cast<int32_t>(rc));
       *static_cast<SQLLEN*>(value) = n;
       return SQL_SUCCESS;
     }

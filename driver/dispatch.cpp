@@ -169,8 +169,7 @@ Claim<Rec> claim(uint64_t number, Lookup lookup, ConnOf connOf, bool cancel) {
     if (waited != nullptr && waited == c.rec) {
       noteWaiting(c.rec, false);
       if (takeCancel(c.rec)) {
-        c.rec->diag.pending = ERR_CANCELLED;
-        c.refusal = SQL_ERROR;
+        c.refusal = Fail(c.rec, ERR_CANCELLED);
         return c;
       }
     }
@@ -185,8 +184,7 @@ Claim<Rec> claim(uint64_t number, Lookup lookup, ConnOf connOf, bool cancel) {
       return c;
     }
     if (conn->busyThread == me) {
-      c.rec->diag.pending = ERR_FUNCTION_SEQUENCE;
-      c.refusal = SQL_ERROR;
+      c.refusal = Fail(c.rec, ERR_FUNCTION_SEQUENCE);
       return c;
     }
     if (cancel && conn->busy == static_cast<void*>(c.rec) && static_cast<void*>(c.rec) != conn) {

@@ -39,8 +39,7 @@ DRV_Return DRV_CancelIdleOp(void* h, va_list) {
   }
   stmt->needData = 0;
   STMT_Close(stmt);
-  stmt->diag.pending = ERR_CANCEL_CLOSED;
-  return SQL_SUCCESS_WITH_INFO;
+  return Warn(stmt, ERR_CANCEL_CLOSED);
 }
 
 const CallDesc CD_Cancel = {"Cancel", "", 0, 1, kCallStmt, DRV_CancelIdleOp};

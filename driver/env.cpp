@@ -58,10 +58,7 @@ DRV_Return allocEnv(va_list args, uint32_t version, const char* failText) {
 // The dispatcher holds the call lock around environment calls.
 DRV_Return freeEnv(EnvHandle* env) {
   DRV_CallLock().AssertHeld();
-  if (ENV_AnyConnBusy(env)) {
-    env->diag.pending = ERR_FUNCTION_SEQUENCE;
-    return SQL_ERROR;
-  }
+  if (ENV_AnyConnBusy(env)) return Fail(env, ERR_FUNCTION_SEQUENCE);
   ENV_Close(env);
   ENV_Free(env);
   return SQL_SUCCESS;

@@ -427,4 +427,61 @@ inline int16_t Fail(Handle* handle, int32_t code) {
   return -1;  // SQL_ERROR
 }
 
+// Fails a step whose caller decides the call's return value from the code
+// itself; the code is pending as with Fail.
+template <class Handle>
+inline int32_t FailCode(Handle* handle, int32_t code) {
+  Fail(handle, code);
+  return code;
+}
+
+// Fails the call with the cause a deeper step left pending, or with `code`
+// when that step named none.
+template <class Handle>
+inline int16_t FailUnlessPending(Handle* handle, int32_t code) {
+  if (handle->diag.pending != 0) return -1;  // SQL_ERROR
+  return Fail(handle, code);
+}
+
+// The call succeeds with a warning: the code is reported as its diagnostic.
+template <class Handle>
+inline int16_t Warn(Handle* handle, int32_t code) {
+  handle->diag.pending = code;
+  return 1;  // SQL_SUCCESS_WITH_INFO
+}
+
+// Drops the code a step left pending: a warning that is no news to the
+// application, a code used as a signal between steps, or a start afresh.
+template <class Handle>
+inline void ClearPending(Handle* handle) {
+  handle->diag.pending = 0;
+}
+
+// Hands over the code pending on a handle, which then no longer reports it:
+// a failure met on one handle that the call reports on another.
+template <class Handle>
+inline int32_t TakePending(Handle* handle) {
+  const int32_t code = handle->diag.pending;
+  ClearPending(handle);
+  return code;
+}
+
+// Sets aside a handle's pending code while a step runs whose own code is
+// read apart from it (and reported elsewhere, or dropped); the code set
+// aside is pending again at the end of the scope.
+class PendingAside {
+ public:
+  explicit PendingAside(DiagArea* diag) : diag_(diag), kept_(diag->pending) { diag_->pending = 0; }
+  ~PendingAside() { diag_->pending = kept_; }
+  PendingAside(const PendingAside&) = delete;
+  PendingAside& operator=(const PendingAside&) = delete;
+
+  // The code the step left pending (0: none).
+  int32_t left() const { return diag_->pending; }
+
+ private:
+  DiagArea* diag_;
+  int32_t kept_;
+};
+
 #endif

@@ -44,8 +44,7 @@ DRV_Return PutText(const Call& k, const std::string& text) {
   const int cut = OPT_WriteText(text, k.value, k.size, k.mode, &full);
   if (k.length != nullptr) *k.length = static_cast<SQLSMALLINT>(full > 32767 ? 32767 : full);
   if (cut == 0) return SQL_SUCCESS;
-  k.conn->diag.pending = ERR_TRUNCATED;
-  return SQL_SUCCESS_WITH_INFO;
+  return Warn(k.conn, ERR_TRUNCATED);
 }
 
 bool IsConvertType(uint16_t t) {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "driver/agent_fail.h"
 #include "driver/conn.h"
 #include "driver/ops.h"
 #include "util/owners.h"
@@ -37,12 +38,8 @@ DRV_Return DRV_NativeSqlOp(void* h, va_list args) {
   if (out != nullptr && room > 0) out[0] = '\0';
   uint32_t length = 0;
   const uint32_t code = ops->DRV_NativeSql(conn->agentConn, copy, out, room, &length);
-  if (code != 0 && code != static_cast<uint32_t>(ERR_TRUNCATED)) {
-    DRV_PullErrors(conn, nullptr);
-    return Fail(conn, static_cast<int32_t>(code));
-  }
+  if (code != 0 && code != static_cast<uint32_t>(ERR_TRUNCATED)) return AgentFail(conn, code);
   if (outLength != nullptr) *outLength = static_cast<SQLINTEGER>(std::min<uint32_t>(length, INT32_MAX));
   if (code == 0) return SQL_SUCCESS;
-  conn->diag.pending = ERR_TRUNCATED;
-  return SQL_SUCCESS_WITH_INFO;
+  return Warn(conn, ERR_TRUNCATED);
 }

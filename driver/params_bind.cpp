@@ -77,13 +77,6 @@ void SetSizes(DescRec* ipd, int16_t sqlType, uint64_t columnSize, int16_t digits
   }
 }
 
-// Records the code and hands it on, for steps whose caller decides the
-// return value from the first failing step.
-int FailCode(StmtHandle* stmt, int32_t code) {
-  stmt->diag.pending = code;
-  return code;
-}
-
 DRV_Return Result(const StmtHandle* stmt) { return stmt->diag.pending != 0 ? SQL_ERROR : SQL_SUCCESS; }
 
 }  // namespace
@@ -111,7 +104,7 @@ int16_t PAR_DecimalDigits(const DescRec* ipd) {
 int PAR_Bind(StmtHandle* stmt, int number, int16_t paramType, int16_t cType, int16_t sqlType,
              uint64_t columnSize, int16_t digits, void* value, int64_t bufferLength,
              int64_t* lengthPtr, int64_t* indicatorPtr) {
-  stmt->diag.pending = 0;
+  ClearPending(stmt);  // the callers read the outcome from the pending code
   if (value == nullptr && indicatorPtr == nullptr && paramType != SQL_PARAM_OUTPUT)
     return FailCode(stmt, ERR_INVALID_ARGUMENT);
   if (digits < 0 && IsTimeType(sqlType)) return FailCode(stmt, ERR_INVALID_SCALE);
@@ -203,14 +196,14 @@ void STMT_DescribeParams(StmtHandle* stmt) {
 
 const JdbcColDesc* STMT_GetParamDesc(StmtHandle* stmt, int n) {
   if (n < 1 || n > stmt->paramCount) {
-    stmt->diag.pending = ERR_INVALID_PARAM_NUMBER;
+    Fail(stmt, ERR_INVALID_PARAM_NUMBER);
     return nullptr;
   }
   STMT_DescribeParams(stmt);
   // The fresh descriptions may be fewer than those the number was checked
   // against.
   if (n > stmt->paramCount || stmt->paramDescs == nullptr) {
-    stmt->diag.pending = ERR_INVALID_PARAM_NUMBER;
+    Fail(stmt, ERR_INVALID_PARAM_NUMBER);
     return nullptr;
   }
   return &stmt->paramDescs[n - 1];
@@ -241,7 +234,7 @@ DRV_Return DRV_SetParamOp(void* h, va_list args) {
   const auto digits = static_cast<int16_t>(va_arg(args, int));
   void* value = va_arg(args, void*);
   auto* indicator = va_arg(args, int64_t*);
-  stmt->diag.pending = 0;
+  ClearPending(stmt);
   if (value == nullptr && indicator == nullptr) return Fail(stmt, ERR_INVALID_ARGUMENT);
   if (digits < 0) return Fail(stmt, ERR_INVALID_SCALE);
   if (cType == SQL_C_DEFAULT)

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "driver/agent_fail.h"
 #include "driver/coldesc.h"
 #include "driver/ops.h"
 #include "driver/rowset/execute.h"
@@ -90,16 +91,10 @@ bool BeginsWithSelect(const char* text) {
 int PrepareText(StmtHandle* stmt, va_list args) {
   const auto* text = va_arg(args, const char*);
   const int length = va_arg(args, int);
-  if (text == nullptr || (length < 0 && length != SQL_NTS)) {
-    stmt->diag.pending = ERR_INVALID_LENGTH;
-    return -1;
-  }
+  if (text == nullptr || (length < 0 && length != SQL_NTS)) return Fail(stmt, ERR_INVALID_LENGTH);
   char* copy = nullptr;
   str_nts_dup(&copy, text, length);
-  if (copy == nullptr) {
-    stmt->diag.pending = ERR_NO_MEMORY;
-    return -1;
-  }
+  if (copy == nullptr) return Fail(stmt, ERR_NO_MEMORY);
   UniqueFree<char> owned(copy);
   if (TRC_Active()) TRC_Printf("  [%s]", TRC_Mask(copy).c_str());
   return Prepare_core(stmt, copy);
@@ -116,18 +111,12 @@ int Prepare_core(StmtHandle* stmt, const char* text) {
   stmt->flags &= static_cast<uint16_t>(~kStmtFlagPrepared);
 
   const DRV_OpTable* ops = OpsOf(stmt);
-  if (ops == nullptr || ops->DRV_Prepare == nullptr || ops->DRV_DescribeCols == nullptr) {
-    stmt->diag.pending = ERR_NOT_CAPABLE;
-    return -1;
-  }
+  if (ops == nullptr || ops->DRV_Prepare == nullptr || ops->DRV_DescribeCols == nullptr)
+    return Fail(stmt, ERR_NOT_CAPABLE);
   ResendCursorOptions(stmt, ops);
 
   uint32_t code = ops->DRV_Prepare(stmt->agentStmt, text);
-  if (code != 0) {
-    STMT_PullErrors(stmt);
-    stmt->diag.pending = static_cast<int32_t>(code);
-    return -1;
-  }
+  if (code != 0) return AgentFail(stmt, code);
 
   SCR_CURSOR& cur = stmt->cursor;
   cur.cursorTypeRequested = cur.cursorType;
@@ -135,16 +124,18 @@ int Prepare_core(StmtHandle* stmt, const char* text) {
   const bool changed = ReadBackCursorOptions(stmt);
 
   code = ops->DRV_DescribeCols(stmt->agentStmt, &stmt->paramCount, &stmt->paramDescs);
-  stmt->diag.pending = static_cast<int32_t>(code);
   if (code != 0) {
     // Whatever the agent handed over with its refusal is not kept.
     ColDescFree(stmt->paramDescs, stmt->paramCount);
     stmt->paramDescs = nullptr;
     stmt->paramCount = 0;
-    STMT_PullErrors(stmt);
+    const int failed = AgentFail(stmt, code);
     if (ops->DRV_CloseCursor != nullptr) ops->DRV_CloseCursor(stmt->agentStmt);
-    return -1;
+    return failed;
   }
+  // The callers read the outcome from the pending code: a failure to close
+  // the earlier cursor does not fail the new preparation.
+  ClearPending(stmt);
   if (stmt->paramDescs == nullptr) stmt->paramCount = 0;
   CountParamKinds(stmt);
 
@@ -179,10 +170,7 @@ DRV_Return DRV_PrepareOp(void* h, va_list args) {
   auto* stmt = static_cast<StmtHandle*>(h);
   const int rc = PrepareText(stmt, args);
   if (stmt->diag.pending != 0) return SQL_ERROR;
-  if (rc == 1) {
-    stmt->diag.pending = ERR_VALUE_CHANGED;
-    return SQL_SUCCESS_WITH_INFO;
-  }
+  if (rc == 1) return Warn(stmt, ERR_VALUE_CHANGED);
   return SQL_SUCCESS;
 }
 
@@ -207,10 +195,8 @@ DRV_Return DRV_ExecDirectOp(void* h, va_list args) {
 
 DRV_Return ReportCursorChanged(StmtHandle* stmt, DRV_Return rc) {
   if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) return rc;
-  if (rc == SQL_SUCCESS && stmt->diag.pending == 0 && DIAG_Count(&stmt->diag) == 0) {
-    stmt->diag.pending = ERR_VALUE_CHANGED;
-  } else {
-    DIAG_AddCode(&stmt->diag, ERR_VALUE_CHANGED);
-  }
+  if (rc == SQL_SUCCESS && stmt->diag.pending == 0 && DIAG_Count(&stmt->diag) == 0)
+    return Warn(stmt, ERR_VALUE_CHANGED);
+  DIAG_AddCode(&stmt->diag, ERR_VALUE_CHANGED);
   return SQL_SUCCESS_WITH_INFO;
 }

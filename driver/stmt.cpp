@@ -6,6 +6,7 @@
 
 #include <new>
 
+#include "driver/agent_fail.h"
 #include "driver/bind.h"
 #include "driver/coldesc.h"
 #include "driver/conn.h"
@@ -55,8 +56,7 @@ DRV_Return allocStmt(ConnHandle* conn, va_list args) {
   }
   if (rc != 0) {
     STMT_Free(stmt);
-    conn->diag.pending = rc;
-    return SQL_ERROR;
+    return Fail(conn, rc);
   }
   stmt->handle = number;
   *out = DRV_HandleValue(number);
@@ -74,7 +74,7 @@ DRV_Return dropStmt(StmtHandle* stmt) {
 StmtHandle* STMT_Alloc(ConnHandle* conn) {
   auto* stmt = new (std::nothrow) StmtHandle();
   if (stmt == nullptr) {
-    conn->diag.pending = ERR_NO_MEMORY;
+    Fail(conn, ERR_NO_MEMORY);
     return nullptr;
   }
   const DRV_OpTable* ops = conn->agent.ops;
@@ -85,7 +85,7 @@ StmtHandle* STMT_Alloc(ConnHandle* conn) {
   if (code != 0) {
     if (TRC_Active()) TRC_Printf("Unable to allocate statement handle");
     delete stmt;
-    conn->diag.pending = static_cast<int32_t>(code);
+    Fail(conn, static_cast<int32_t>(code));
     return nullptr;
   }
   stmt->conn = conn;
@@ -101,7 +101,7 @@ StmtHandle* STMT_Alloc(ConnHandle* conn) {
   stmt->cursor.fetchScrollSlot = conn->cn_hasDynMixCurs;
   if (cursorCode != 0) {
     STMT_Free(stmt);
-    conn->diag.pending = cursorCode;
+    Fail(conn, cursorCode);
     return nullptr;
   }
 
@@ -112,7 +112,7 @@ StmtHandle* STMT_Alloc(ConnHandle* conn) {
     if (rc != 0) {
       // Undo everything, the agent's statement and the list link included.
       STMT_Free(stmt);
-      conn->diag.pending = rc;
+      Fail(conn, rc);
       return nullptr;
     }
   }
@@ -130,21 +130,14 @@ void STMT_CloseCursor(StmtHandle* stmt) {
 }
 
 int STMT_Reexecute(StmtHandle* stmt) {
-  if (STMT_GetColInfo(stmt) == nullptr) {
-    if (stmt->diag.pending == 0) stmt->diag.pending = ERR_INVALID_CURSOR_STATE;
-    return -1;
-  }
+  if (STMT_GetColInfo(stmt) == nullptr) return FailUnlessPending(stmt, ERR_INVALID_CURSOR_STATE);
   STMT_CloseCursor(stmt);
   const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
   const uint32_t rows = stmt->rowsPerBlock > 0xFFFF ? 0xFFFF : stmt->rowsPerBlock;
   const uint32_t code = ops != nullptr && ops->DRV_Fetch != nullptr
                             ? ops->DRV_Fetch(stmt->agentStmt, static_cast<uint16_t>(rows), &stmt->rows)
                             : ERR_NOT_CAPABLE;
-  if (code != 0) {
-    stmt->diag.pending = static_cast<int32_t>(code);
-    STMT_PullErrors(stmt);
-    return -1;
-  }
+  if (code != 0) return AgentFail(stmt, code);
   return 0;
 }
 
@@ -157,10 +150,8 @@ void STMT_Close(StmtHandle* stmt) {
     const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
     if (ops != nullptr && ops->DRV_CloseCursor != nullptr) {
       const uint32_t code = ops->DRV_CloseCursor(stmt->agentStmt);
-      if (code != 0) {
-        stmt->diag.pending = static_cast<int32_t>(code);
-        STMT_PullErrors(stmt);
-      }
+      // The failure stays pending: the caller decides whether it fails its call.
+      if (code != 0) AgentFail(stmt, code);
     }
     stmt->state = kStmtAllocated;
     stmt->flags &= static_cast<uint16_t>(~kStmtFlagCursorOpen);
@@ -249,8 +240,7 @@ DRV_Return DRV_FreeStmtOp(void* h, va_list args) {
       PAR_ResetAll(stmt);
       break;
     default:
-      stmt->diag.pending = ERR_OPTION_RANGE;
-      return SQL_ERROR;
+      return Fail(stmt, ERR_OPTION_RANGE);
   }
   return stmt->diag.pending != 0 ? SQL_ERROR : SQL_SUCCESS;
 }
@@ -259,10 +249,8 @@ DRV_Return DRV_CloseCursorOp(void* h, va_list) {
   auto* stmt = static_cast<StmtHandle*>(h);
   // An execution leaves the flag behind whether or not it gave a result
   // set; one without result columns (DDL, DML) has no cursor to close.
-  if ((stmt->flags & kStmtFlagCursorOpen) == 0 || STMT_GetColInfo(stmt) == nullptr) {
-    if (stmt->diag.pending == 0) stmt->diag.pending = ERR_INVALID_CURSOR_STATE;
-    return SQL_ERROR;
-  }
+  if ((stmt->flags & kStmtFlagCursorOpen) == 0 || STMT_GetColInfo(stmt) == nullptr)
+    return FailUnlessPending(stmt, ERR_INVALID_CURSOR_STATE);
   STMT_Close(stmt);
   return stmt->diag.pending != 0 ? SQL_ERROR : SQL_SUCCESS;
 }

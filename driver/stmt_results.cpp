@@ -49,8 +49,7 @@ DRV_Return DRV_GetCursorNameOp(void* h, va_list args) {
   if (code != 0 && code != static_cast<uint32_t>(ERR_TRUNCATED)) return AgentFail(stmt, code);
   if (length != nullptr) *length = static_cast<SQLSMALLINT>(got > 0x7FFF ? 0x7FFF : got);
   if (code == 0) return SQL_SUCCESS;
-  stmt->diag.pending = ERR_TRUNCATED;
-  return SQL_SUCCESS_WITH_INFO;
+  return Warn(stmt, ERR_TRUNCATED);
 }
 
 DRV_Return DRV_SetCursorNameOp(void* h, va_list args) {
@@ -74,10 +73,7 @@ DRV_Return DRV_SetCursorNameOp(void* h, va_list args) {
 DRV_Return DRV_MoreResultsOp(void* h, va_list) {
   auto* stmt = static_cast<StmtHandle*>(h);
   if (stmt->state != kStmtPrepared) return SQL_NO_DATA;
-  if (stmt->conn == nullptr || stmt->conn->cn_hasMoreRes == 0) {
-    stmt->diag.pending = 0;
-    return SQL_NO_DATA;
-  }
+  if (stmt->conn == nullptr || stmt->conn->cn_hasMoreRes == 0) return SQL_NO_DATA;
   // The current result goes, whatever follows.
   STMT_CloseCursor(stmt);
   STMT_FreeResultCols(stmt);
@@ -86,19 +82,14 @@ DRV_Return DRV_MoreResultsOp(void* h, va_list) {
   stmt->rowsFetched = 0;
 
   uint32_t code = NextResult(stmt);
-  stmt->diag.pending = static_cast<int32_t>(code);
   if (code == ERR_OUTPUT_VALUES) {
     if (stmt->outParams + stmt->inOutParams > 0) {
       const DRV_Return rc = ReturnOutParams(stmt);
       if (rc != SQL_SUCCESS) return rc;
     }
     code = NextResult(stmt);
-    stmt->diag.pending = static_cast<int32_t>(code);
   }
-  if (code == ERR_NO_MORE_RESULTS) {
-    stmt->diag.pending = 0;
-    return SQL_NO_DATA;
-  }
+  if (code == ERR_NO_MORE_RESULTS) return SQL_NO_DATA;
   if (code != 0) return AgentFail(stmt, code);
 
   // A result without columns (an update count) describes as none.

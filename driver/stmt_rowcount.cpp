@@ -14,10 +14,7 @@ DRV_Return DRV_RowCountOp(void* h, va_list args) {
   const uint32_t code = ops != nullptr && ops->DRV_GetInfo != nullptr
                             ? ops->DRV_GetInfo(stmt->agentStmt, INFO_ROW_COUNT, &count, sizeof count, &length)
                             : ERR_NOT_CAPABLE;
-  if (code != 0) {
-    stmt->diag.pending = static_cast<int32_t>(code);
-    return SQL_ERROR;
-  }
+  if (code != 0) return Fail(stmt, static_cast<int32_t>(code));
   // The agent answers a signed 32-bit count; -1 stays -1 in 64 bits.
   if (out != nullptr) *out = count;
   return SQL_SUCCESS;

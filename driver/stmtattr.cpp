@@ -38,7 +38,8 @@ DRV_Return SetDescField(StmtHandle* stmt, DescHandle* desc, int16_t field, void*
   if (desc == nullptr) return Fail(stmt, ERR_NOT_CAPABLE);
   if (DESC_SetField(desc, 0, field, value, 0, kWidthAnsi) == 0) return SQL_SUCCESS;
   TakeDiag(stmt, desc);
-  if (stmt->diag.pending == 0 && stmt->diag.count == 0) stmt->diag.pending = ERR_INVALID_ATTR_VALUE;
+  // The descriptor's diagnostics say why; a refusal without any gets one.
+  if (stmt->diag.pending == 0 && stmt->diag.count == 0) return Fail(stmt, ERR_INVALID_ATTR_VALUE);
   return SQL_ERROR;
 }
 
@@ -56,6 +57,7 @@ DRV_Return SetRowArraySize(StmtHandle* stmt, void* value) {
         stmt, stmt->ard, SQL_DESC_ARRAY_SIZE,
         reinterpret_cast<void*>(static_cast<uintptr_t>(stmt->cursor.rowsetSize)));
     if (d != SQL_SUCCESS) return d;
+    // What the rowset size answered (a lowered size's 01S02) stays the call's.
     stmt->diag.pending = pending;
   }
   return rc;
@@ -69,7 +71,7 @@ DRV_Return SetScrollable(StmtHandle* stmt, uintptr_t v) {
   if (rc != SQL_SUCCESS_WITH_INFO) return rc;
   // The agent chose another type: only staying forward-only is news.
   if (stmt->cursor.cursorType == SQL_CURSOR_FORWARD_ONLY) return rc;
-  stmt->diag.pending = 0;
+  ClearPending(stmt);
   return SQL_SUCCESS;
 }
 
@@ -82,7 +84,7 @@ DRV_Return SetSensitivity(StmtHandle* stmt, uintptr_t v) {
       if (rc != SQL_SUCCESS) return rc;
       rc = STMT_SetOption(stmt, SQL_CURSOR_TYPE, SQL_CURSOR_STATIC);
       if (rc == SQL_SUCCESS_WITH_INFO) {
-        stmt->diag.pending = 0;
+        ClearPending(stmt);
         return SQL_SUCCESS;
       }
       return rc;
@@ -92,7 +94,7 @@ DRV_Return SetSensitivity(StmtHandle* stmt, uintptr_t v) {
       const DRV_Return rc = STMT_SetOption(stmt, SQL_CONCURRENCY, SQL_CONCUR_VALUES);
       if (rc != SQL_SUCCESS_WITH_INFO) return rc;
       if (stmt->cursor.concurrency == SQL_CONCUR_READ_ONLY) return rc;
-      stmt->diag.pending = 0;
+      ClearPending(stmt);
       return SQL_SUCCESS;
     }
     default:

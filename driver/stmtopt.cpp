@@ -109,8 +109,7 @@ DRV_Return SetCursorOption(StmtHandle* stmt, uint16_t option, uint64_t value) {
   } else if (code == ERR_VALUE_CHANGED) {
     rc = ChangedByAgent(stmt, option, stored);
   } else {
-    STMT_PullErrors(stmt);
-    return Fail(stmt, ERR_OPTION_RANGE);
+    return AgentFail(stmt, ERR_OPTION_RANGE);
   }
   // What the application asked for is what preparation asks for again
   // when the agent lowered it for one statement.
@@ -159,8 +158,7 @@ DRV_Return SetRetrieveData(StmtHandle* stmt, uint64_t value) {
   uint32_t v = Clamp32(value);
   const uint32_t code = AgentSet(stmt, OPT_STMT_INT | SQL_RETRIEVE_DATA, &v);
   if (code != 0 && code != ERR_VALUE_CHANGED) {
-    STMT_PullErrors(stmt);
-    return Fail(stmt, ERR_OPTION_RANGE);
+    return AgentFail(stmt, ERR_OPTION_RANGE);
   }
   stmt->cursor.retrieveData = v;
   return code == ERR_VALUE_CHANGED ? Changed(stmt) : SQL_SUCCESS;
@@ -177,8 +175,7 @@ DRV_Return SetStoredDriverOption(StmtHandle* stmt, uint16_t option, uint64_t val
     return SQL_SUCCESS;
   }
   if (code == ERR_VALUE_CHANGED) return ChangedByAgent(stmt, option, stored);
-  STMT_PullErrors(stmt);
-  return Fail(stmt, ERR_OPTION_RANGE);
+  return AgentFail(stmt, ERR_OPTION_RANGE);
 }
 
 DRV_Return SetAgentOnlyOption(StmtHandle* stmt, uint16_t option, uint64_t value) {
@@ -232,8 +229,7 @@ bool Option2IsWide(uint16_t option) {
 DRV_Return GetAgentValue(StmtHandle* stmt, uint16_t option, uint32_t* v) {
   const uint32_t code = AgentGet(stmt, OPT_STMT_INT | option, v);
   if (code == 0) return SQL_SUCCESS;
-  STMT_PullErrors(stmt);
-  return Fail(stmt, ERR_OPTION_RANGE);
+  return AgentFail(stmt, ERR_OPTION_RANGE);
 }
 
 }  // namespace

@@ -76,10 +76,7 @@ void STMT_ApplyConnDefaults(StmtHandle* stmt) {
 }
 
 DRV_Return CONN_SetStmtDefault(ConnHandle* conn, uint16_t option, uint64_t value) {
-  if (!StoreDefault(&conn->stmtDefaults, option, value)) {
-    conn->diag.pending = ERR_OPTION_RANGE;
-    return SQL_ERROR;
-  }
+  if (!StoreDefault(&conn->stmtDefaults, option, value)) return Fail(conn, ERR_OPTION_RANGE);
   for (StmtHandle* s = conn->firstStmt; s != nullptr; s = s->next) {
     // The statement's own diagnostics (of its last call) stay as they are;
     // what this call produces is the connection's, the handle the

@@ -44,10 +44,7 @@ inline uint32_t AgentGet(StmtHandle* stmt, uint32_t request, uint32_t* value) {
   return code;
 }
 
-inline DRV_Return Changed(StmtHandle* stmt) {
-  stmt->diag.pending = ERR_VALUE_CHANGED;
-  return SQL_SUCCESS_WITH_INFO;
-}
+inline DRV_Return Changed(StmtHandle* stmt) { return Warn(stmt, ERR_VALUE_CHANGED); }
 
 inline DRV_Return Put32(void* value, uint32_t v) {
   if (value != nullptr) std::memcpy(value, &v, sizeof v);

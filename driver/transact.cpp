@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "driver/agent_fail.h"
 #include "driver/conn.h"
 #include "driver/dispatch.h"
 #include "driver/ops.h"
@@ -14,14 +15,9 @@
 
 int16_t CONN_Transact(ConnHandle* conn, uint16_t completionType) {
   if (TRC_Active()) TRC_Printf("%s", completionType != 0 ? "[Rollback]" : "[Commit]");
-  if (conn->state != kConnConnected) {
-    conn->diag.pending = ERR_NOT_CONNECTED;
-    return SQL_ERROR;
-  }
-  if (completionType != SQL_COMMIT && completionType != SQL_ROLLBACK) {
-    conn->diag.pending = ERR_TRANSACTION_OPCODE;
-    return SQL_ERROR;
-  }
+  if (conn->state != kConnConnected) return Fail(conn, ERR_NOT_CONNECTED);
+  if (completionType != SQL_COMMIT && completionType != SQL_ROLLBACK)
+    return Fail(conn, ERR_TRANSACTION_OPCODE);
   // In auto-commit mode every statement has already ended its own
   // transaction: there is nothing to commit or roll back, and a JDBC driver
   // may refuse the call (PostgreSQL's does), which applications that commit
@@ -32,11 +28,7 @@ int16_t CONN_Transact(ConnHandle* conn, uint16_t completionType) {
                   ? (ops != nullptr ? ops->DRV_Rollback : nullptr)
                   : (ops != nullptr ? ops->DRV_Commit : nullptr);
   const uint32_t code = slot != nullptr ? slot(conn->agentConn) : ERR_NOT_CAPABLE;
-  conn->diag.pending = static_cast<int32_t>(code);
-  if (code != 0) {
-    DRV_PullErrors(conn, nullptr);
-    return SQL_ERROR;
-  }
+  if (code != 0) return AgentFail(conn, code);
   return SQL_SUCCESS;
 }
 
@@ -52,22 +44,18 @@ DRV_Return DRV_TransactEnvOp(void* h, va_list args) {
   auto* env = static_cast<EnvHandle*>(h);
   const int type = va_arg(args, int);
   for (ConnHandle* c = env->firstConn; c != nullptr; c = c->next) {
-    if (c->busy != nullptr) {
-      env->diag.pending = ERR_FUNCTION_SEQUENCE;
-      return SQL_ERROR;
-    }
+    if (c->busy != nullptr) return Fail(env, ERR_FUNCTION_SEQUENCE);
   }
   bool failed = false;
   for (ConnHandle* c = env->firstConn; c != nullptr; c = c->next) {
     // A connection that is not connected has no transaction to end.
     if (c->state != kConnConnected) continue;
-    const int32_t kept = c->diag.pending;
-    c->diag.pending = 0;
+    // The failure is the environment's; the connection keeps what it had.
+    PendingAside aside(&c->diag);
     if (CONN_Transact(c, static_cast<uint16_t>(type)) == SQL_ERROR) {
-      env->diag.pending = c->diag.pending;
+      Fail(env, aside.left());
       failed = true;
     }
-    c->diag.pending = kept;
   }
   return failed ? SQL_ERROR : SQL_SUCCESS;
 }
@@ -75,13 +63,11 @@ DRV_Return DRV_TransactEnvOp(void* h, va_list args) {
 // Transactions end on environments and connections only; a statement or
 // descriptor handle learns that its handle type was wrong.
 DRV_Return DRV_EndTranStmtOp(void* h, va_list) {
-  static_cast<StmtHandle*>(h)->diag.pending = ERR_OPTION_RANGE;
-  return SQL_ERROR;
+  return Fail(static_cast<StmtHandle*>(h), ERR_OPTION_RANGE);
 }
 
 DRV_Return DRV_EndTranDescOp(void* h, va_list) {
-  static_cast<DescHandle*>(h)->diag.pending = ERR_OPTION_RANGE;
-  return SQL_ERROR;
+  return Fail(static_cast<DescHandle*>(h), ERR_OPTION_RANGE);
 }
 
 int32_t ERR_FindFailover(const ErrRec* first) {

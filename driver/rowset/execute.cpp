@@ -177,32 +177,29 @@ bool FailedSet(const StmtHandle* stmt, const DRV_OpTable* ops, uint32_t* set) {
          *set != kNoRowCount;
 }
 
+// A warning of the execution: pending when the call does not warn yet, a
+// record behind the earlier warning when it does.
+DRV_Return AddWarning(StmtHandle* stmt, DRV_Return rc, int32_t code) {
+  if (rc != SQL_SUCCESS_WITH_INFO) return Warn(stmt, code);
+  DIAG_AddCode(&stmt->diag, code);
+  return rc;
+}
+
 DRV_Return Execute(StmtHandle* stmt) {
-  if ((stmt->flags & kStmtFlagPrepared) == 0) {
-    stmt->diag.pending = ERR_FUNCTION_SEQUENCE;
-    return SQL_ERROR;
-  }
+  if ((stmt->flags & kStmtFlagPrepared) == 0) return Fail(stmt, ERR_FUNCTION_SEQUENCE);
   const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
-  if (ops == nullptr) {
-    stmt->diag.pending = ERR_NOT_CAPABLE;
-    return SQL_ERROR;
-  }
+  if (ops == nullptr) return Fail(stmt, ERR_NOT_CAPABLE);
   const uint16_t bound = BoundCount(stmt);
   const uint16_t n = stmt->paramCount < bound ? stmt->paramCount : bound;
   for (uint16_t i = 0; i < n; ++i) {
     const DescRec* a = DESC_RecAt(i + 1, stmt);
-    if (a == nullptr || (a->data == nullptr && a->octetLengthPtr == nullptr)) {
-      stmt->diag.pending = ERR_WRONG_PARAM_COUNT;
-      return SQL_ERROR;
-    }
+    if (a == nullptr || (a->data == nullptr && a->octetLengthPtr == nullptr))
+      return Fail(stmt, ERR_WRONG_PARAM_COUNT);
   }
   stmt->needData = 0;
   stmt->cursorChangedPending = false;
   if (stmt->paramRecount != 0) RecountParamKinds(stmt);
-  if (n < stmt->paramCount) {
-    stmt->diag.pending = ERR_WRONG_PARAM_COUNT;
-    return SQL_ERROR;
-  }
+  if (n < stmt->paramCount) return Fail(stmt, ERR_WRONG_PARAM_COUNT);
 
   // One value column and one description per marker, in marker order: the
   // agent pairs them by position.
@@ -231,16 +228,10 @@ DRV_Return Execute(StmtHandle* stmt) {
   bool cut = false;
   if (n > 0) {
     owner.set = new (std::nothrow) COLSET();
-    if (owner.set == nullptr) {
-      stmt->diag.pending = ERR_NO_MEMORY;
-      return SQL_ERROR;
-    }
+    if (owner.set == nullptr) return Fail(stmt, ERR_NO_MEMORY);
     int rc = ParamSetBuild(stmt, bindings.data(), n, owner.set, &rowsSent, &cut);
     if (rc == 0 && narrow) rc = RB_NarrowWideCols(owner.set);
-    if (rc != 0) {
-      stmt->diag.pending = rc;
-      return SQL_ERROR;
-    }
+    if (rc != 0) return Fail(stmt, rc);
   }
 
   // Values that came at execution keep the sets' one-by-one path.
@@ -249,6 +240,8 @@ DRV_Return Execute(StmtHandle* stmt) {
     ops->DRV_SetOption(stmt->agentStmt, OPT_SETS_ONE_BY_ONE, &one);
   }
   const uint32_t code = SendAndExecute(stmt, ops, &owner, binds);
+  // The agent's answer is pending whatever it is: none, a failure, a warning
+  // the execution goes on with, or output values waiting to be read.
   stmt->diag.pending = static_cast<int32_t>(code);
   ParamValuesFree(stmt);
 
@@ -285,21 +278,15 @@ DRV_Return Execute(StmtHandle* stmt) {
   } else if (HasOutputBindings(stmt, n)) {
     rc = ReturnOutParams(stmt);
   }
-  if (outValues && stmt->diag.pending == ERR_OUTPUT_VALUES) stmt->diag.pending = 0;
+  if (outValues && stmt->diag.pending == ERR_OUTPUT_VALUES) ClearPending(stmt);
   if (rc == SQL_ERROR || rc == SQL_NO_DATA) return rc;
-  if (cut) {
-    if (rc == SQL_SUCCESS_WITH_INFO) DIAG_AddCode(&stmt->diag, ERR_FRACTIONAL_TRUNCATION);
-    else stmt->diag.pending = ERR_FRACTIONAL_TRUNCATION;
-    rc = SQL_SUCCESS_WITH_INFO;
-  }
+  if (cut) rc = AddWarning(stmt, rc, ERR_FRACTIONAL_TRUNCATION);
   if (warning) {
     // A result the statement was not expected to give may run under a
     // cursor other than the one asked for (01S02 among the warnings).
     ReadBackCursorOptions(stmt);
     // The warning is reported beside a truncation, never in its place.
-    if (rc == SQL_SUCCESS_WITH_INFO) DIAG_AddCode(&stmt->diag, ERR_COMPLETED_WITH_WARNING);
-    else stmt->diag.pending = ERR_COMPLETED_WITH_WARNING;
-    return SQL_SUCCESS_WITH_INFO;
+    return AddWarning(stmt, rc, ERR_COMPLETED_WITH_WARNING);
   }
   return rc;
 }
@@ -331,10 +318,7 @@ int ParamsNeedData(StmtHandle* stmt) {
 }
 
 DRV_Return ExecuteCore(StmtHandle* stmt) {
-  if (stmt->needData != 0) {
-    stmt->diag.pending = ERR_FUNCTION_SEQUENCE;
-    return SQL_ERROR;
-  }
+  if (stmt->needData != 0) return Fail(stmt, ERR_FUNCTION_SEQUENCE);
   // Values gathered for an earlier execution are not this one's.
   stmt->daeValues.clear();
   stmt->daeParam = 0;
@@ -352,8 +336,7 @@ DRV_Return ExecuteWithParams(StmtHandle* stmt) {
   try {
     return Execute(stmt);
   } catch (const std::bad_alloc&) {
-    stmt->diag.pending = ERR_NO_MEMORY;
-    return SQL_ERROR;
+    return Fail(stmt, ERR_NO_MEMORY);
   }
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 
+#include "driver/agent_fail.h"
 #include "driver/coldesc.h"
 #include "driver/ctypes.h"
 #include "driver/desc.h"
@@ -578,7 +579,7 @@ SQLRETURN RowsetToBindings(StmtHandle* stmt, uint16_t* statuses, uint32_t row, i
     if (st == SQL_ROW_ERROR) {
       ++errorRows;
       if (result == SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
-      stmt->diag.pending = ERR_GENERAL;
+      Warn(stmt, ERR_GENERAL);  // the call fails only when every row did
       continue;
     }
     const bool onlyBookmarks = st == SQL_ROW_DELETED || !RetrieveData(stmt);
@@ -631,10 +632,7 @@ SQLRETURN ExtendedFetchCore(StmtHandle* stmt, uint16_t orientation, int64_t row,
     return SQL_NO_DATA;
   }
   if (stmt->state != kStmtPrepared) return Fail(stmt, ERR_INVALID_CURSOR_STATE);
-  if (STMT_GetColInfo(stmt) == nullptr) {
-    if (stmt->diag.pending == 0) stmt->diag.pending = ERR_INVALID_CURSOR_STATE;
-    return SQL_ERROR;
-  }
+  if (STMT_GetColInfo(stmt) == nullptr) return FailUnlessPending(stmt, ERR_INVALID_CURSOR_STATE);
   uint32_t count = 0;
   int code = 0;
   if (forwardOnly && stmt->rowIndex < stmt->rows.rows_held) {
@@ -649,10 +647,8 @@ SQLRETURN ExtendedFetchCore(StmtHandle* stmt, uint16_t orientation, int64_t row,
       for (uint32_t r = 0; r < stmt->cursor.rowsetSize; ++r) statuses[r] = SQL_ROW_NOROW;
     return SQL_NO_DATA;
   }
-  if (code != 0 && code != ERR_FETCH_BEFORE_FIRST_ROWSET) {
-    STMT_PullErrors(stmt);
-    return Fail(stmt, code);
-  }
+  if (code != 0 && code != ERR_FETCH_BEFORE_FIRST_ROWSET)
+    return AgentFail(stmt, static_cast<uint32_t>(code));
   // A forward-only cursor counts its rows here: its rowset follows the rows
   // delivered so far.
   if (forwardOnly) stmt->cursor.rowsetStart = static_cast<int32_t>(stmt->rowsFetched + 1);
@@ -660,7 +656,7 @@ SQLRETURN ExtendedFetchCore(StmtHandle* stmt, uint16_t orientation, int64_t row,
   const SQLRETURN rc = RowsetToBindings(stmt, statuses, 0, kRowsetPlain);
   if (code == 0 || rc == SQL_ERROR) return rc;
   // The first rowset stands in for one that began before it.
-  if (stmt->diag.pending == 0) stmt->diag.pending = ERR_FETCH_BEFORE_FIRST_ROWSET;
+  if (stmt->diag.pending == 0) return Warn(stmt, ERR_FETCH_BEFORE_FIRST_ROWSET);
   return SQL_SUCCESS_WITH_INFO;
 }
 

@@ -228,8 +228,7 @@ SQLRETURN Bookmark(StmtHandle* stmt, uint32_t row, const BIND_REC* b) {
   c.cType = SQL_C_VARBOOKMARK;
   c.remaining = left - piece;
   if (c.remaining == 0) return SQL_SUCCESS;
-  stmt->diag.pending = ERR_TRUNCATED;
-  return SQL_SUCCESS_WITH_INFO;
+  return Warn(stmt, ERR_TRUNCATED);
 }
 
 SQLRETURN NewValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET_COL& col, COLSET* set,
@@ -397,7 +396,7 @@ int32_t ColTopUpValue(StmtHandle* stmt, int64_t pieceLength, int64_t need, int16
 SQLRETURN GetColumn(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET* set) {
   bool outParams = false;
   if (stmt->diag.pending == ERR_OUTPUT_VALUES) {
-    stmt->diag.pending = 0;
+    ClearPending(stmt);
     outParams = true;
   }
   const uint32_t ncols = set != nullptr ? set->cols_used : 0;

@@ -4,6 +4,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include "driver/agent_fail.h"
 #include "driver/ctypes.h"
 #include "driver/desc.h"
 #include "driver/params.h"
@@ -27,11 +28,7 @@ DRV_Return ReturnOutParams(StmtHandle* stmt) {
   const uint32_t code = ops != nullptr && ops->DRV_Fetch != nullptr
                             ? ops->DRV_Fetch(stmt->agentStmt, 0, &stmt->rows)
                             : ERR_NOT_CAPABLE;
-  if (code != 0) {
-    stmt->diag.pending = static_cast<int32_t>(code);
-    STMT_PullErrors(stmt);
-    return SQL_ERROR;
-  }
+  if (code != 0) return AgentFail(stmt, code);
   stmt->rowIndex = 0;
   stmt->fetchColumn = 0;
   const int64_t offset = ParamBindOffset(stmt);
@@ -57,22 +54,20 @@ DRV_Return ReturnOutParams(StmtHandle* stmt) {
     bind.data = At(b.apd->data, offset);
     bind.length = reinterpret_cast<int64_t*>(At(b.apd->octetLengthPtr, offset));
     bind.indicator = reinterpret_cast<int64_t*>(At(b.apd->indicator, offset));
-    // Output-parameter mode of GetColumn.
+    // Output-parameter mode of GetColumn, which reads it from the pending code.
     stmt->diag.pending = ERR_OUTPUT_VALUES;
     const SQLRETURN rc = GetColumn(stmt, 0, &bind, &stmt->rows);
     if (rc == SQL_SUCCESS_WITH_INFO) {
       // Each warning keeps its own record: the next value's conversion
       // starts from the output-parameter code again.
-      const int32_t warn = stmt->diag.pending != 0 && stmt->diag.pending != ERR_OUTPUT_VALUES
-                               ? stmt->diag.pending
-                               : ERR_TRUNCATED;
-      stmt->diag.pending = 0;
+      const int32_t left = TakePending(stmt);
+      const int32_t warn = left != 0 && left != ERR_OUTPUT_VALUES ? left : ERR_TRUNCATED;
       DIAG_AddCode(&stmt->diag, warn);
       warned = true;
     } else if (rc != SQL_SUCCESS) {
       return rc;
     }
   }
-  stmt->diag.pending = 0;
+  ClearPending(stmt);  // the output-values code is spent
   return warned ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS;
 }

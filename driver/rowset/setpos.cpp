@@ -290,12 +290,13 @@ int SetPosHandOver(StmtHandle* stmt, COLSET* values, UniqueFree<uint16_t>* list)
 
 SQLRETURN SetPosResult(StmtHandle* stmt, uint32_t code) {
   if (code == 0) return SQL_SUCCESS;
-  if (STMT_PullErrors(stmt) == 0) stmt->diag.pending = static_cast<int32_t>(code);
+  // The agent's messages tell what happened; the code stands in for none.
+  const bool told = STMT_PullErrors(stmt) != 0;
   // Rows that were not changed, changed more than once or failed among
   // others are warnings: the statuses say which.
   if (code == ERR_NO_ROWS_CHANGED || code == ERR_SEVERAL_ROWS_CHANGED || code == ERR_ROW_ERROR)
-    return SQL_SUCCESS_WITH_INFO;
-  return SQL_ERROR;
+    return told ? SQL_SUCCESS_WITH_INFO : Warn(stmt, static_cast<int32_t>(code));
+  return told ? SQL_ERROR : Fail(stmt, static_cast<int32_t>(code));
 }
 
 bool SetPosNextDae(StmtHandle* stmt) {

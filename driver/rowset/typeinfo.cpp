@@ -114,10 +114,7 @@ DRV_Return DRV_GetTypeInfoOp(void* h, va_list args) {
 DRV_Return TypeInfoLookup(ConnHandle* conn, uint16_t column, int16_t sqlType, char* buffer,
                           int64_t size, int64_t* length) {
   if (conn == nullptr) return SQL_ERROR;
-  if (conn->state != kConnConnected) {
-    conn->diag.pending = ERR_NOT_CONNECTED;
-    return SQL_ERROR;
-  }
+  if (conn->state != kConnConnected) return Fail(conn, ERR_NOT_CONNECTED);
   StmtHandle* stmt = STMT_Alloc(conn);
   if (stmt == nullptr) return SQL_ERROR;
   // A wide text type in a description is the connection's way of
