@@ -140,6 +140,7 @@ class ConvPathsDm : public qmr_test::DmTest {
 };
 
 TEST_P(ConvPathsDm, GetDataAndBoundColumnsAgreeForEveryTypePair) {
+  if (qmr_test::OnPostgres()) GTEST_SKIP() << "the table is HSQLDB's kinds of value";
   SQLFreeStmt(stmt_, SQL_CLOSE);
   Run("DROP TABLE IF EXISTS CPATHS");
   Run(kTable);
