@@ -195,11 +195,24 @@ bool Unfinished(int64_t in, int64_t length, const TextCarry* carry) {
 // The ASCII characters at the start of a text, as Fill would copy them
 // (one byte each), without decoding them one by one: moves *in and *written
 // on by what it copied into out (room bytes).
+// Eight bytes at a time while none has its high bit set (8-bit text) or
+// four units while none is beyond ASCII (UTF-16), then one by one.
 template <class Unit>
 void AsciiRun(const Unit* src, int64_t length, unsigned char* out, int64_t room, int64_t* in,
               int64_t* written) {
   const int64_t n = length < room ? length : room;
   int64_t i = 0;
+  constexpr int64_t kStep = 8 / sizeof(Unit);
+  constexpr uint64_t kHigh = sizeof(Unit) == 1 ? 0x8080808080808080ULL : 0xFF80FF80FF80FF80ULL;
+  for (uint64_t w = 0; i + kStep <= n; i += kStep) {
+    std::memcpy(&w, src + i, sizeof w);
+    if ((w & kHigh) != 0) break;
+    if constexpr (sizeof(Unit) == 1) {
+      std::memcpy(out + i, &w, sizeof w);
+    } else {
+      for (int64_t k = 0; k < kStep; ++k, w >>= 16) out[i + k] = static_cast<unsigned char>(w);
+    }
+  }
   while (i < n && static_cast<uint32_t>(src[i]) < 0x80) {
     out[i] = static_cast<unsigned char>(src[i]);
     ++i;
@@ -296,6 +309,10 @@ SQLRETURN CopyWideToUtf8(const char16_t* src, int64_t units, int64_t totalUnits,
   // Text is mostly ASCII: only what follows its ASCII head is measured
   // character by character.
   int64_t ascii = 0;
+  for (uint64_t w = 0; ascii + 4 <= units; ascii += 4) {
+    std::memcpy(&w, src + ascii, sizeof w);
+    if ((w & 0xFF80FF80FF80FF80ULL) != 0) break;
+  }
   while (ascii < units && src[ascii] < 0x80) ++ascii;
   const int64_t bytes = ascii + Utf8BytesOf(src + ascii, units - ascii);
   Store(t.lengthPtr, WithCarry(ConvertedLength(units, totalUnits, bytes), CarryBytes(carry)));

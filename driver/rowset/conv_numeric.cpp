@@ -61,6 +61,46 @@ bool ParseDecimal(const char* text, int64_t length, DecimalDigits* out) {
   return true;
 }
 
+bool PlainToNumeric(const char* text, int64_t length, int16_t scale, uint16_t precision,
+                    SQL_NUMERIC_STRUCT* out) {
+  if (scale < 0 || scale > 18 || length <= 0) return false;
+  int64_t i = text[0] == '-' ? 1 : 0;
+  const bool negative = i == 1;
+  uint64_t v = 0;
+  int seen = 0;         // digits on either side of the point
+  int significant = 0;  // digits from the first that is not 0
+  int whole = 0;        // of those, the ones before the point
+  int fraction = -1;    // digits after the point; -1 before a point
+  for (; i < length; ++i) {
+    const char c = text[i];
+    if (c == '.' && fraction < 0) {
+      fraction = 0;
+      continue;
+    }
+    if (!IsDigit(c)) return false;
+    ++seen;
+    if (fraction >= 0) ++fraction;
+    if (v == 0 && c == '0') continue;
+    if (++significant > 18) return false;
+    v = v * 10 + static_cast<unsigned>(c - '0');
+    if (fraction < 0) ++whole;
+  }
+  // A bare point and cut fraction digits are the general path's.
+  if (seen == 0 || fraction == 0 || fraction > scale) return false;
+  if (precision > 0 && whole > precision) return false;
+  const int pad = scale - (fraction < 0 ? 0 : fraction);
+  if (significant + pad > 18) return false;
+  const int digits = v == 0 ? 1 : significant + pad;
+  for (int k = 0; k < pad; ++k) v *= 10;
+  SQL_NUMERIC_STRUCT n{};
+  n.precision = static_cast<SQLCHAR>(precision > 0 ? precision : digits);
+  n.scale = static_cast<SQLSCHAR>(scale);
+  n.sign = negative && v != 0 ? 0 : 1;
+  for (int k = 0; k < SQL_MAX_NUMERIC_LEN; ++k, v >>= 8) n.val[k] = static_cast<SQLCHAR>(v & 0xFF);
+  *out = n;
+  return true;
+}
+
 int DigitsToNumeric(const DecimalDigits& d, int16_t scale, uint16_t precision,
                     uint16_t defaultPrecision, SQL_NUMERIC_STRUCT* out, int32_t* pending) {
   const bool zero = d.digits.find_first_not_of('0') == std::string::npos;

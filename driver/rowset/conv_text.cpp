@@ -256,6 +256,7 @@ int CharToDecimal(const char* text, int64_t length, double* value, int32_t* pend
 
 int CharToNumeric(const char* text, int64_t length, SQL_NUMERIC_STRUCT* out, int16_t scale,
                   uint16_t precision, int32_t* pending) {
+  if (conv::PlainToNumeric(text, length, scale, precision, out)) return 0;
   conv::DecimalDigits d;
   if (!conv::ParseDecimal(text, length, &d)) {
     *pending = ERR_ASSIGNMENT;

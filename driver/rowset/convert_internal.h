@@ -106,6 +106,14 @@ struct DecimalDigits {
 // Parses [blanks][sign]digits[.digits][(e|E)[sign]digits][blanks] (digits on
 // at least one side of the point); false when the text is not that.
 bool ParseDecimal(const char* text, int64_t length, DecimalDigits* out);
+// The form DECIMAL values have in the row buffer, [-]digits[.digits] with
+// no more fraction digits than the scale (0 to 18) and at most 18 digits
+// once scaled, straight into the structure without the digit strings: what
+// DigitsToNumeric builds for it with a default precision of 0. False for
+// any other text and for more integer digits than the precision, which the
+// general path reads (or refuses).
+bool PlainToNumeric(const char* text, int64_t length, int16_t scale, uint16_t precision,
+                    SQL_NUMERIC_STRUCT* out);
 // Builds the structure with the given scale; precision 0 uses the larger of
 // `defaultPrecision` and the digits the value needs. 0, 1 (01S07, a non-zero
 // digit dropped) or -1 with ERR_NUMERIC_RANGE in *pending.

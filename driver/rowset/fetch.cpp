@@ -1,8 +1,6 @@
 // Fetch, fetch-scroll and extended fetch into bound columns.
 #include "driver/rowset/fetch.h"
 
-#include <algorithm>
-#include <cinttypes>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -161,6 +159,7 @@ struct Conversion {
   uint16_t precision = 0;
   uint16_t decimalDigits = 0;
   uint8_t ownSize = 0;  // bytes of a value held in the binding's own C type; 0: none
+  bool fixedFromText = false;  // NUL-terminated text into a fixed-size target
 };
 
 struct BoundColumn {
@@ -234,6 +233,8 @@ void PlanConversion(const StmtHandle* stmt, uint16_t n, const DescRec* rec, cons
   p->decimalDigits = desc.scale;
   p->col = &set->cols[n - 1];
   p->ownSize = OwnSize(*p->col, cType);
+  p->fixedFromText = p->col->type == COLSET_VT_NTS && p->col->elem_size > 0 &&
+                     cType != SQL_C_CHAR && cType != SQL_C_WCHAR && cType != SQL_C_BINARY;
 }
 
 void PlanColumn(StmtHandle* stmt, uint16_t n, DescRec* rec, int64_t offset, const COLSET* set,
@@ -245,165 +246,6 @@ void PlanColumn(StmtHandle* stmt, uint16_t n, DescRec* rec, int64_t offset, cons
   p->first = BIND_FromRec(stmt, n, rec, offset, 0);
   BindSteps(stmt, n, rec, &p->dataStep, &p->lengthStep);
   PlanConversion(stmt, n, rec, set, &p->conv);
-}
-
-// A BIGINT travels in the row buffer as the decimal text of the agent's
-// long. Its plain form (a sign and 1 to 18 digits, which every long but the
-// largest takes) is read here as the text converter reads it, without its
-// copy of the text and its checks for blanks, points, exponents and range;
-// false for anything else.
-bool PlainDigits(const unsigned char* e, uint32_t width, int64_t* value, int64_t* length) {
-  uint32_t i = e[0] == '-' ? 1 : 0;
-  const uint32_t first = i;
-  int64_t v = 0;
-  while (i < width && i - first < 18 && e[i] >= '0' && e[i] <= '9') v = v * 10 + (e[i++] - '0');
-  if (i == first || i >= width || e[i] != '\0') return false;
-  *value = first != 0 ? -v : v;
-  *length = i;
-  return true;
-}
-
-// A DECIMAL travels as its plain text. Into an SQL_C_NUMERIC target of a
-// set precision whose scale is the text's own (the usual binding of a
-// DECIMAL column), a text of a sign, digits, a point and exactly `scale`
-// digits (18 digits at most, so nothing is cut and no range is passed) is
-// the struct the text converter builds; false for anything else.
-bool PlainNumeric(const unsigned char* e, uint32_t width, int16_t scale, uint16_t precision,
-                  SQL_NUMERIC_STRUCT* out, int64_t* length) {
-  if (precision == 0 || scale < 0) return false;
-  uint32_t i = e[0] == '-' ? 1 : 0;
-  const bool negative = i != 0;
-  uint64_t v = 0;
-  int whole = 0;
-  int fraction = -1;  // no point yet
-  bool leadingZero = true;
-  for (; i < width && e[i] != '\0'; ++i) {
-    if (e[i] == '.' && fraction < 0 && whole > 0) {
-      fraction = 0;
-      continue;
-    }
-    if (e[i] < '0' || e[i] > '9' || whole + (fraction > 0 ? fraction : 0) >= 18) return false;
-    v = v * 10 + static_cast<unsigned>(e[i] - '0');
-    if (fraction >= 0) {
-      ++fraction;
-    } else {
-      // Integer digits as the converter counts them: none for a lone 0.
-      if (!(leadingZero && e[i] == '0')) leadingZero = false;
-      ++whole;
-    }
-  }
-  if (i >= width || whole == 0 || fraction == 0 || (fraction < 0 ? 0 : fraction) != scale)
-    return false;
-  const int intDigits = v == 0 || leadingZero ? 0 : whole;
-  if (intDigits > precision) return false;
-  SQL_NUMERIC_STRUCT n{};
-  n.precision = static_cast<SQLCHAR>(precision);
-  n.scale = static_cast<SQLSCHAR>(scale);
-  n.sign = negative && v != 0 ? 0 : 1;
-  for (int k = 0; k < SQL_MAX_NUMERIC_LEN; ++k, v >>= 8) n.val[k] = static_cast<SQLCHAR>(v & 0xFF);
-  *out = n;
-  *length = i;
-  return true;
-}
-
-// No byte of the n at e has its high bit set; eight at a time.
-bool AllAscii(const unsigned char* e, uint64_t n) {
-  uint64_t high = 0;
-  uint64_t i = 0;
-  for (uint64_t word = 0; i + sizeof word <= n; i += sizeof word) {
-    std::memcpy(&word, e + i, sizeof word);
-    high |= word;
-  }
-  for (; i < n; ++i) high |= e[i];
-  return (high & 0x8080808080808080ULL) == 0;
-}
-
-// Text held NUL-terminated (8-bit or UTF-16) that is all ASCII and fits an
-// SQL_C_CHAR buffer with its terminator is copied byte for byte: what the
-// text converters write for it, without their passes to measure, convert
-// and cut it. *bytes gets the source's length as the row buffer counts it;
-// false (nothing written) for anything else.
-bool PlainAscii(const COLSET_COL& col, const unsigned char* e, const BIND_REC* b,
-                int64_t* bytes) {
-  if (b->bufferLength <= 0) return false;
-  const auto room = static_cast<uint64_t>(b->bufferLength - 1);
-  auto* out = static_cast<unsigned char*>(b->data);
-  uint64_t n = 0;
-  if (col.type == COLSET_VT_NTS) {
-    const void* nul = std::memchr(e, 0, col.elem_size);
-    n = nul != nullptr ? static_cast<uint64_t>(static_cast<const unsigned char*>(nul) - e)
-                       : col.elem_size;
-    if (n > room || !AllAscii(e, n)) return false;
-    std::memcpy(out, e, n);
-    *bytes = static_cast<int64_t>(n);
-  } else {  // COLSET_VT_WNTS
-    // Four units at a time while none is NUL or beyond ASCII.
-    for (uint64_t w = 0; 2 * n + sizeof w <= col.elem_size && n + 4 <= room; n += 4) {
-      std::memcpy(&w, e + 2 * n, sizeof w);
-      const uint64_t nul = (w - 0x0001000100010001ULL) & ~w & 0x8000800080008000ULL;
-      if (nul != 0 || (w & 0xFF80FF80FF80FF80ULL) != 0) break;
-    }
-    char16_t u = 0;
-    while (2 * n + 1 < col.elem_size && (std::memcpy(&u, e + 2 * n, sizeof u), u != 0)) {
-      if (u >= 0x80 || n >= room) return false;
-      ++n;
-    }
-    for (uint64_t i = 0; i < n; ++i) {
-      std::memcpy(&u, e + 2 * i, sizeof u);
-      out[i] = static_cast<unsigned char>(u);
-    }
-    *bytes = static_cast<int64_t>(2 * n);
-  }
-  out[n] = '\0';
-  if (b->length != nullptr) *b->length = static_cast<int64_t>(n);
-  return true;
-}
-
-// A value the row buffer holds in the binding's own C type is copied, with
-// the length and the trace line its converter gives. False for any other
-// pair (and for a double while tracing: its line spells the value).
-bool OwnType(const COLSET_COL& col, const Conversion& p, const unsigned char* e,
-             const BIND_REC* b) {
-  const size_t size = p.ownSize;
-  if (size == 0 || (col.type == COLSET_VT_DOUBLE && TRC_Active())) return false;
-  const char* traced = col.type == COLSET_VT_DATE   ? "ConvertDATE"
-                       : col.type == COLSET_VT_TIME ? "ConvertTIME"
-                                                    : nullptr;  // the converter's entry line
-  if (TRC_Active()) {
-    if (col.type == COLSET_VT_TIMESTAMP)
-      TRC_Printf("ConvertTIMESTAMP: precision,scale (%" PRId64 ",%u) to %s", b->bufferLength,
-                 static_cast<unsigned>(p.decimalDigits), CvtTraceType(p.cType));
-    else if (traced != nullptr)
-      TRC_Printf("%s: retBufferLength(%" PRId64 ") to %s", traced, b->bufferLength,
-                 CvtTraceType(p.cType));
-  }
-  std::memcpy(b->data, e, size);
-  if (b->length != nullptr) *b->length = static_cast<int64_t>(size);
-  return true;
-}
-
-// The lines the text converter traces for a number it reads from text.
-void TraceNumberText(const BIND_REC* b, int16_t cType, const char* parser,
-                     const unsigned char* text, int64_t length) {
-  if (!TRC_Active()) return;
-  TRC_Printf("ConvertCHAR: retBufferLength(%" PRId64 ") to %s", b->bufferLength,
-             CvtTraceType(cType));
-  TRC_Printf("%s: %.*s", parser, static_cast<int>(std::min<int64_t>(length, 256)),
-             reinterpret_cast<const char*>(text));
-}
-
-// Puts a number read from the row buffer's text into the binding and leaves
-// the cache, trace and length as the text converter would.
-template <class T>
-SQLRETURN PutNumberFromText(const BIND_REC* b, ColValueCache& c, uint32_t colType, int16_t cType,
-                            const char* parser, const unsigned char* text, int64_t textLength,
-                            const T& value) {
-  TraceNumberText(b, cType, parser, text, textLength);
-  c.type = colType;
-  c.total = textLength;
-  std::memcpy(b->data, &value, sizeof value);
-  if (b->length != nullptr) *b->length = sizeof value;
-  return SQL_SUCCESS;
 }
 
 // What Transfer does for a value held in the binding's own C type, small
@@ -441,6 +283,21 @@ inline bool TransferOwn(StmtHandle* stmt, const Conversion& p, const BIND_REC& b
   return true;
 }
 
+// Text the row buffer holds NUL-terminated into a fixed-size target (a
+// BIGINT or a DECIMAL into a number): measured here and handed straight to
+// the text converter, past GetInlineValue's location of the value and its
+// accounting for pieces, which a fixed-size target never leaves.
+SQLRETURN FixedFromText(StmtHandle* stmt, const Conversion& p, const BIND_REC* b,
+                        const unsigned char* e) {
+  const char* text = reinterpret_cast<const char*>(e);
+  const auto n = static_cast<int64_t>(strnlen(text, p.col->elem_size));
+  ColValueCache& c = stmt->fetch.cache;
+  c.type = p.col->type;
+  c.total = n;
+  return ConvertCHAR(text, n, n, p.cType, b->data, b->bufferLength, b->length,
+                     &stmt->diag.pending, p.scale, p.precision);
+}
+
 // Row r of column n into its binding, as GetColumn would: a value held in
 // the row buffer straight to its conversion, anything else (NULL, deferred,
 // a binding GetColumn must look at) through GetColumn.
@@ -456,32 +313,10 @@ SQLRETURN Transfer(StmtHandle* stmt, const Conversion& p, BIND_REC* b, uint32_t 
   c.column = b->column;
   c.row = r + 1;
   c.cType = p.cType;
-  int64_t v = 0;
-  int64_t textLength = 0;
-  const unsigned char* e = col->data + static_cast<size_t>(r) * col->elem_size;
-  if (OwnType(*col, p, e, b)) {
-    c.type = col->type;  // as the conversion leaves the cache
-    return SQL_SUCCESS;
-  }
-  if (col->type == COLSET_VT_NTS && p.cType == SQL_C_SBIGINT && col->elem_size > 0 &&
-      PlainDigits(e, col->elem_size, &v, &textLength))
-    return PutNumberFromText(b, c, col->type, p.cType, "CharToNumber64", e, textLength, v);
-  if (p.cType == SQL_C_CHAR && (col->type == COLSET_VT_NTS || col->type == COLSET_VT_WNTS) &&
-      PlainAscii(*col, e, b, &textLength)) {
-    if (TRC_Active())
-      TRC_Printf("%s: retBufferLength(%" PRId64 ") to %s",
-                 col->type == COLSET_VT_NTS ? "ConvertCHAR" : "ConvertWCHAR", b->bufferLength,
-                 CvtTraceType(p.cType));
-    c.type = col->type;
-    c.total = textLength;
-    return SQL_SUCCESS;
-  }
-  SQL_NUMERIC_STRUCT num;
-  if (col->type == COLSET_VT_NTS && p.cType == SQL_C_NUMERIC && col->elem_size > 0 &&
-      PlainNumeric(e, col->elem_size, p.scale, p.precision, &num, &textLength))
-    return PutNumberFromText(b, c, col->type, p.cType, "CharToNumeric", e, textLength, num);
   const SQLRETURN rc =
-      GetInlineValue(stmt, r, b, *col, p.cType, p.scale, p.precision, p.decimalDigits);
+      p.fixedFromText
+          ? FixedFromText(stmt, p, b, col->data + static_cast<size_t>(r) * col->elem_size)
+          : GetInlineValue(stmt, r, b, *col, p.cType, p.scale, p.precision, p.decimalDigits);
   if (rc == SQL_ERROR) ColClearCache(&c);
   return rc;
 }

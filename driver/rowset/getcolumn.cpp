@@ -87,7 +87,12 @@ Source Locate(uint32_t type, const unsigned char* e, uint32_t width) {
       s.length = static_cast<int64_t>(strnlen(reinterpret_cast<const char*>(e), width));
       break;
     case COLSET_VT_WNTS: {
+      // Four units at a time while none is NUL.
       int64_t n = 0;
+      for (uint64_t w = 0; 2 * n + 8 <= width; n += 4) {
+        std::memcpy(&w, e + 2 * n, sizeof w);
+        if (((w - 0x0001000100010001ULL) & ~w & 0x8000800080008000ULL) != 0) break;
+      }
       while (2 * n + 1 < width && ReadAt<char16_t>(e + 2 * n) != 0) ++n;
       s.value = e;
       s.length = 2 * n;
