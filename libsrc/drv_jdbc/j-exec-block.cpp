@@ -12,11 +12,11 @@
 #include <new>
 #include <vector>
 
+#include "drv_jdbc/j-carried.h"
 #include "drv_jdbc/j-classload.h"
 #include "drv_jdbc/j-getvalue.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-wrap-types.h"
-#include "platform/lock.h"
 #include "util/log.h"
 
 namespace jblock {
@@ -72,55 +72,34 @@ struct BlockClass {
   jfieldID failure = nullptr;
 };
 
-const BlockClass* Class(JNIEnv* env) {
-  static plat::Mutex lock;
-  static BlockClass found;
-  static int state = 0;  // 0 not looked up, 1 found, 2 not available
-  plat::Guard<plat::Mutex> g(lock);
-  if (state != 0) return state == 1 ? &found : nullptr;
-  state = 2;
-  jclass local = nullptr;
-  if (JC_GetRowBlockClass(env, &local) != 0 || local == nullptr) {
-    env->ExceptionClear();
-    log_message(LOG_LEVEL_WARNING, __FILE__, __LINE__,
-                "Can't define QMRRowBlock class; rows are read value by value");
-    return nullptr;
-  }
-  BlockClass c;
-  c.ctor = env->GetMethodID(local, "<init>", "([II)V");
-  c.reshape = env->GetMethodID(local, "reshape", "([II)V");
-  c.fill = env->GetMethodID(local, "fill", "(Ljava/sql/ResultSet;I)I");
-  c.labels = env->GetStaticMethodID(local, "labels",
-                                    "(Ljava/sql/ResultSetMetaData;)[Ljava/lang/String;");
-  c.sameShape = env->GetStaticMethodID(
+bool Resolve(JNIEnv* env, jclass local, BlockClass* c) {
+  c->ctor = env->GetMethodID(local, "<init>", "([II)V");
+  c->reshape = env->GetMethodID(local, "reshape", "([II)V");
+  c->fill = env->GetMethodID(local, "fill", "(Ljava/sql/ResultSet;I)I");
+  c->labels = env->GetStaticMethodID(local, "labels",
+                                     "(Ljava/sql/ResultSetMetaData;)[Ljava/lang/String;");
+  c->sameShape = env->GetStaticMethodID(
       local, "sameShape",
       "(Ljava/sql/ResultSet;[I[Ljava/lang/String;)Ljava/sql/ResultSetMetaData;");
-  c.execute = env->GetStaticMethodID(local, "execute",
-                                     "(Ljava/sql/PreparedStatement;)Ljava/sql/ResultSet;");
-  c.fixed = env->GetFieldID(local, "fixed", "[J");
-  c.nulls = env->GetFieldID(local, "nulls", "[B");
-  c.bytes = env->GetFieldID(local, "bytes", "[B");
-  c.chars = env->GetFieldID(local, "chars", "[C");
-  c.byteCount = env->GetFieldID(local, "byteCount", "I");
-  c.charCount = env->GetFieldID(local, "charCount", "I");
-  c.atEnd = env->GetFieldID(local, "atEnd", "Z");
-  c.failure = env->GetFieldID(local, "failure", "Ljava/lang/Throwable;");
-  const bool complete = !env->ExceptionCheck() && c.ctor && c.reshape && c.fill && c.labels &&
-                        c.sameShape && c.execute && c.fixed && c.nulls &&
-                        c.bytes && c.chars && c.byteCount && c.charCount && c.atEnd &&
-                        c.failure;
-  env->ExceptionClear();
-  if (complete) c.cls = static_cast<jclass>(env->NewGlobalRef(local));
-  env->DeleteLocalRef(local);
-  if (c.cls == nullptr) {
-    log_message(LOG_LEVEL_WARNING, __FILE__, __LINE__,
-                "QMRRowBlock class is incomplete; rows are read value by value");
-    return nullptr;
-  }
-  found = c;
-  state = 1;
-  return &found;
+  c->execute = env->GetStaticMethodID(local, "execute",
+                                      "(Ljava/sql/PreparedStatement;)Ljava/sql/ResultSet;");
+  c->fixed = env->GetFieldID(local, "fixed", "[J");
+  c->nulls = env->GetFieldID(local, "nulls", "[B");
+  c->bytes = env->GetFieldID(local, "bytes", "[B");
+  c->chars = env->GetFieldID(local, "chars", "[C");
+  c->byteCount = env->GetFieldID(local, "byteCount", "I");
+  c->charCount = env->GetFieldID(local, "charCount", "I");
+  c->atEnd = env->GetFieldID(local, "atEnd", "Z");
+  c->failure = env->GetFieldID(local, "failure", "Ljava/lang/Throwable;");
+  return c->ctor && c->reshape && c->fill && c->labels && c->sameShape && c->execute &&
+         c->fixed && c->nulls && c->bytes && c->chars && c->byteCount && c->charCount &&
+         c->atEnd && c->failure;
 }
+
+CarriedClass<BlockClass> gClass("QMRRowBlock", "rows are read value by value",
+                                &JC_GetRowBlockClass, &Resolve);
+
+const BlockClass* Class(JNIEnv* env) { return gClass.Get(env); }
 
 // Copies the used part of a primitive array field; false when the array is
 // shorter than the count said (the region copy, checked first, cannot throw).
