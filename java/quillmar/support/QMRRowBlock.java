@@ -200,13 +200,101 @@ public final class QMRRowBlock {
         }
     }
 
+    // Setters of run, one a parameter in setters (index << 4 | setter).
+    public static final int SET_NULL = 0;     // the value is the JDBC type
+    public static final int SET_BOOLEAN = 1;
+    public static final int SET_BYTE = 2;
+    public static final int SET_SHORT = 3;
+    public static final int SET_INT = 4;
+    public static final int SET_LONG = 5;
+    public static final int SET_FLOAT = 6;    // the float's bits
+    public static final int SET_DOUBLE = 7;   // the double's bits
+    public static final int SET_STRING = 8;   // the text in texts
+    // Where run stopped, in stage: a setter or the execute threw.
+    public static final int SETTING = 0;
+    public static final int EXECUTING = 1;
+    public static final int RAN = 2;
+    // What run found, in answer.
+    public static final int SAME_SHAPE = 1;
+    public static final int OTHER_SHAPE = 2;
+    /** The first block of the result was read (rows, atEnd, failure and the arrays hold it). */
+    public static final int READ = 4;
+
+    public int stage;
+    public int answer;
+
     /**
-     * Executes ps and gives its result set, null for an update count: one
-     * call from native code instead of two.
+     * What a prepared statement's execute makes in several calls from
+     * native code, in one: the parameters set (with the setters and values
+     * the value-by-value calls use, in their order; a warning a setter
+     * throws is dropped as there), the execute, its result set (null for an
+     * update count), and when facts is given the comparison with a kept
+     * description (see sameShape) and, where it holds and max is positive,
+     * the first block of up to max rows read ahead (see fill). What a
+     * setter, the execute or getResultSet throws leaves the call, with
+     * stage telling which.
      */
-    public static ResultSet execute(PreparedStatement ps) throws SQLException {
+    public ResultSet run(PreparedStatement ps, int[] setters, long[] values, Object[] texts,
+                         int params, int[] facts, String[] labels, int max) throws SQLException {
+        answer = 0;
+        stage = SETTING;
+        for (int i = 0; i < params; ++i) {
+            try {
+                set(ps, setters[i] >>> 4, setters[i] & 15, values[i], texts[i]);
+            } catch (SQLWarning w) {
+                // dropped, as the value-by-value setter's is
+            } finally {
+                texts[i] = null;
+            }
+        }
+        stage = EXECUTING;
         ps.execute();
-        return ps.getResultSet();
+        ResultSet rs = ps.getResultSet();
+        stage = RAN;
+        if (rs != null && facts != null) {
+            ResultSetMetaData md = sameShape(rs, facts, labels);
+            answer = md == null ? OTHER_SHAPE : SAME_SHAPE;
+            if (md != null && max > 0) {
+                fill(rs, max);
+                answer |= READ;
+            }
+        }
+        return rs;
+    }
+
+    private static void set(PreparedStatement ps, int index, int setter, long v, Object text)
+            throws SQLException {
+        switch (setter) {
+            case SET_NULL:
+                ps.setNull(index, (int) v);
+                break;
+            case SET_BOOLEAN:
+                ps.setBoolean(index, v != 0);
+                break;
+            case SET_BYTE:
+                ps.setByte(index, (byte) v);
+                break;
+            case SET_SHORT:
+                ps.setShort(index, (short) v);
+                break;
+            case SET_INT:
+                ps.setInt(index, (int) v);
+                break;
+            case SET_LONG:
+                ps.setLong(index, v);
+                break;
+            case SET_FLOAT:
+                ps.setFloat(index, Float.intBitsToFloat((int) v));
+                break;
+            case SET_DOUBLE:
+                ps.setDouble(index, Double.longBitsToDouble(v));
+                break;
+            case SET_STRING:
+                ps.setString(index, (String) text);
+                break;
+            default:
+                throw new IllegalArgumentException("setter " + setter);
+        }
     }
 
     /**
