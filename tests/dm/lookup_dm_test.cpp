@@ -5,7 +5,7 @@
 // fetch that fails; through results that fit the first fetch and ones that
 // do not, none, a row limit set before the execute or after it, a NULL
 // parameter, and a row that fails (at the execute on HSQLDB, after the rows
-// before it on Derby).
+// before it on Derby, where these rows are read value by value).
 #include <gtest/gtest.h>
 #include <sql.h>
 #include <sqlext.h>
@@ -126,7 +126,8 @@ TEST_P(LookupDm, AnExecuteAgainSeesWhatAFirstExecuteSees) {
       {-9, 1, "4", 0, 0},     {-9, 1, "201", 0, 0},  {-9, 1, "2", 0, 0},
       {-9, 3, "5", 0, 0},     {-9, 1, nullptr, 0, 0}, {-9, 1, "11", 2, 0},
       {-9, 1, "9", 0, 0},     {-9, 1, "9", 0, 3},    {-9, 1, "41", 0, 0},
-      {30, 20, "41", 0, 0},   {-9, 8, "9", 0, 0},
+      {-9, 1, "41", 2, 10},
+      {22, 20, "41", 0, 0},   {-9, 8, "9", 0, 0},
   };
   SQLHSTMT again = nullptr;
   ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &again)));
