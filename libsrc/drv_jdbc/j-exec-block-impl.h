@@ -24,6 +24,7 @@ struct BlockClass {
   jmethodID run = nullptr;
   jmethodID labels = nullptr;     // static
   jmethodID sameShape = nullptr;  // static
+  jmethodID execute = nullptr;    // static
   jfieldID fixed = nullptr;
   jfieldID nulls = nullptr;
   jfieldID bytes = nullptr;

@@ -63,6 +63,8 @@ bool Resolve(JNIEnv* env, jclass local, BlockClass* c) {
   c->sameShape = env->GetStaticMethodID(
       local, "sameShape",
       "(Ljava/sql/ResultSet;[I[Ljava/lang/String;)Ljava/sql/ResultSetMetaData;");
+  c->execute = env->GetStaticMethodID(local, "execute",
+                                      "(Ljava/sql/PreparedStatement;)Ljava/sql/ResultSet;");
   c->run = env->GetMethodID(local, "run",
                             "(Ljava/sql/PreparedStatement;[I[J[Ljava/lang/Object;I[I"
                             "[Ljava/lang/String;I)Ljava/sql/ResultSet;");
@@ -77,8 +79,8 @@ bool Resolve(JNIEnv* env, jclass local, BlockClass* c) {
   c->failure = env->GetFieldID(local, "failure", "Ljava/lang/Throwable;");
   c->stage = env->GetFieldID(local, "stage", "I");
   c->answer = env->GetFieldID(local, "answer", "I");
-  return c->ctor && c->reshape && c->fill && c->run && c->labels && c->sameShape &&
-         c->fixed && c->nulls && c->bytes && c->chars && c->byteCount &&
+  return c->ctor && c->reshape && c->fill && c->run && c->execute && c->labels &&
+         c->sameShape && c->fixed && c->nulls && c->bytes && c->chars && c->byteCount &&
          c->charCount && c->rows && c->atEnd && c->failure && c->stage && c->answer;
 }
 

@@ -157,14 +157,27 @@ bool Run(JdbcStmt* s, jobject ps, jobject* rs, uint32_t* rc, RunAnswer* answer) 
   uint32_t slotsPerRow = 0;
   if (jexec::KeptForJava(s, &facts, &labels, &cols, &count))
     rows = AheadRows(s, b, cols, count, &slotsPerRow);
-  jobject block = nullptr;
+  const auto params = static_cast<jint>(b->record.setters.size());
+  if (rows == 0 && params == 0 && facts == nullptr && b->block == nullptr) {
+    // A statement's first execute with nothing recorded: no block yet, and
+    // the fetch makes it for the result's columns.
+    *rs = env->CallStaticObjectMethod(k->cls, k->execute, ps);
+    answer->executed = true;
+    if (env->ExceptionCheck()) {
+      JC_DeleteLocal(env, *rs);
+      *rs = nullptr;
+      *rc = CheckException(env, s->wide, &s->errors);
+      if (*rc == 0) *rc = ERR_GENERAL;
+    }
+    return true;
+  }
+  jobject block = b->block;
   if (rows != 0) {
     block = ShapedBlock(env, *k, b, rows);
-  } else if ((block = b->block) == nullptr) {
+  } else if (block == nullptr) {
     b->wanted.clear();
     block = ShapedBlock(env, *k, b, 0);
   }
-  const auto params = static_cast<jint>(b->record.setters.size());
   if (block == nullptr || !PassRecord(env, b)) {
     env->ExceptionClear();
     return Unrun(s, ps, rc);

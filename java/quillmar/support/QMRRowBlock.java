@@ -224,6 +224,16 @@ public final class QMRRowBlock {
     public int answer;
 
     /**
+     * Executes ps and gives its result set, null for an update count: one
+     * call from native code instead of two, for a statement with nothing to
+     * set, compare or read ahead (which needs no block).
+     */
+    public static ResultSet execute(PreparedStatement ps) throws SQLException {
+        ps.execute();
+        return ps.getResultSet();
+    }
+
+    /**
      * What a prepared statement's execute makes in several calls from
      * native code, in one: the parameters set (with the setters and values
      * the value-by-value calls use, in their order; a warning a setter
