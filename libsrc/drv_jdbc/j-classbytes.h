@@ -9,6 +9,10 @@ extern const unsigned char QMRClassLoaderClassBytes[];
 extern const unsigned int QMRClassLoaderClassSize;
 extern const unsigned char QMRRowBlockClassBytes[];
 extern const unsigned int QMRRowBlockClassSize;
+extern const unsigned char QMRShortcutClassBytes[];
+extern const unsigned int QMRShortcutClassSize;
+extern const unsigned char QMRHsqldbShortcutClassBytes[];
+extern const unsigned int QMRHsqldbShortcutClassSize;
 extern const unsigned char QMRDescribeClassBytes[];
 extern const unsigned int QMRDescribeClassSize;
 

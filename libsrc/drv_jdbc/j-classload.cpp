@@ -76,6 +76,23 @@ uint32_t JC_GetRowBlockClass(JNIEnv* env, jclass* out) {
   if (out == nullptr) return ERR_GENERAL;
   *out = nullptr;
   if (env == nullptr) return ERR_GENERAL;
+  // The shortcuts the block reader names come first: the system class loader
+  // finds a class defined from bytes only once it is defined, and a reader
+  // that could not resolve them would fail every fetch instead of none.
+  const struct {
+    const char* name;
+    const unsigned char* bytes;
+    unsigned int size;
+  } kNamed[] = {
+      {"quillmar/support/QMRShortcut", QMRShortcutClassBytes, QMRShortcutClassSize},
+      {"quillmar/support/QMRHsqldbShortcut", QMRHsqldbShortcutClassBytes,
+       QMRHsqldbShortcutClassSize},
+  };
+  for (const auto& named : kNamed) {
+    jclass dep = FindOrDefine(env, named.name, named.bytes, named.size);
+    if (dep == nullptr) return ERR_GENERAL;
+    env->DeleteLocalRef(dep);
+  }
   jclass cls = FindOrDefine(env, "quillmar/support/QMRRowBlock", QMRRowBlockClassBytes,
                             QMRRowBlockClassSize);
   if (cls == nullptr) return ERR_GENERAL;

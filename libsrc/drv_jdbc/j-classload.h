@@ -23,7 +23,8 @@ std::string JC_ArchivePaths(const std::string& dir);
 // The XAXid class (defined from the carried bytes with the system class loader
 // when the VM does not have it). 0 with a local reference, or ERR_GENERAL.
 uint32_t JC_GetXAXidClass(JNIEnv* env, jclass* out);
-// The QMRRowBlock class (the block reader of result rows), the same way.
+// The QMRRowBlock class (the block reader of result rows), the same way,
+// with the driver shortcuts it names (QMRShortcut and its implementations).
 uint32_t JC_GetRowBlockClass(JNIEnv* env, jclass* out);
 // The QMRDescribe class (a result's column metadata in one call), the same way.
 uint32_t JC_GetDescribeClass(JNIEnv* env, jclass* out);

@@ -12,11 +12,12 @@
 #include <new>
 #include <vector>
 
+#include "drv_jdbc/j-carried.h"
 #include "drv_jdbc/j-classload.h"
+#include "drv_jdbc/j-exec-block-impl.h"
 #include "drv_jdbc/j-getvalue.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-wrap-types.h"
-#include "platform/lock.h"
 #include "util/log.h"
 
 namespace jblock {
@@ -53,74 +54,38 @@ uint32_t CutUtf16(const char16_t* text, uint32_t length, uint32_t max) {
 
 uint32_t Length(int64_t length) { return length < 0 ? 0 : static_cast<uint32_t>(length); }
 
-// The support class and its members, looked up once per process.
-struct BlockClass {
-  jclass cls = nullptr;  // global reference
-  jmethodID ctor = nullptr;
-  jmethodID reshape = nullptr;
-  jmethodID fill = nullptr;
-  jmethodID labels = nullptr;     // static
-  jmethodID sameShape = nullptr;  // static
-  jmethodID execute = nullptr;    // static
-  jfieldID fixed = nullptr;
-  jfieldID nulls = nullptr;
-  jfieldID bytes = nullptr;
-  jfieldID chars = nullptr;
-  jfieldID byteCount = nullptr;
-  jfieldID charCount = nullptr;
-  jfieldID atEnd = nullptr;
-  jfieldID failure = nullptr;
-};
-
-const BlockClass* Class(JNIEnv* env) {
-  static plat::Mutex lock;
-  static BlockClass found;
-  static int state = 0;  // 0 not looked up, 1 found, 2 not available
-  plat::Guard<plat::Mutex> g(lock);
-  if (state != 0) return state == 1 ? &found : nullptr;
-  state = 2;
-  jclass local = nullptr;
-  if (JC_GetRowBlockClass(env, &local) != 0 || local == nullptr) {
-    env->ExceptionClear();
-    log_message(LOG_LEVEL_WARNING, __FILE__, __LINE__,
-                "Can't define QMRRowBlock class; rows are read value by value");
-    return nullptr;
-  }
-  BlockClass c;
-  c.ctor = env->GetMethodID(local, "<init>", "([II)V");
-  c.reshape = env->GetMethodID(local, "reshape", "([II)V");
-  c.fill = env->GetMethodID(local, "fill", "(Ljava/sql/ResultSet;I)I");
-  c.labels = env->GetStaticMethodID(local, "labels",
-                                    "(Ljava/sql/ResultSetMetaData;)[Ljava/lang/String;");
-  c.sameShape = env->GetStaticMethodID(
+bool Resolve(JNIEnv* env, jclass local, BlockClass* c) {
+  c->ctor = env->GetMethodID(local, "<init>", "([II)V");
+  c->reshape = env->GetMethodID(local, "reshape", "([II)V");
+  c->fill = env->GetMethodID(local, "fill", "(Ljava/sql/ResultSet;I)I");
+  c->labels = env->GetStaticMethodID(local, "labels",
+                                     "(Ljava/sql/ResultSetMetaData;)[Ljava/lang/String;");
+  c->sameShape = env->GetStaticMethodID(
       local, "sameShape",
       "(Ljava/sql/ResultSet;[I[Ljava/lang/String;)Ljava/sql/ResultSetMetaData;");
-  c.execute = env->GetStaticMethodID(local, "execute",
-                                     "(Ljava/sql/PreparedStatement;)Ljava/sql/ResultSet;");
-  c.fixed = env->GetFieldID(local, "fixed", "[J");
-  c.nulls = env->GetFieldID(local, "nulls", "[B");
-  c.bytes = env->GetFieldID(local, "bytes", "[B");
-  c.chars = env->GetFieldID(local, "chars", "[C");
-  c.byteCount = env->GetFieldID(local, "byteCount", "I");
-  c.charCount = env->GetFieldID(local, "charCount", "I");
-  c.atEnd = env->GetFieldID(local, "atEnd", "Z");
-  c.failure = env->GetFieldID(local, "failure", "Ljava/lang/Throwable;");
-  const bool complete = !env->ExceptionCheck() && c.ctor && c.reshape && c.fill && c.labels &&
-                        c.sameShape && c.execute && c.fixed && c.nulls &&
-                        c.bytes && c.chars && c.byteCount && c.charCount && c.atEnd &&
-                        c.failure;
-  env->ExceptionClear();
-  if (complete) c.cls = static_cast<jclass>(env->NewGlobalRef(local));
-  env->DeleteLocalRef(local);
-  if (c.cls == nullptr) {
-    log_message(LOG_LEVEL_WARNING, __FILE__, __LINE__,
-                "QMRRowBlock class is incomplete; rows are read value by value");
-    return nullptr;
-  }
-  found = c;
-  state = 1;
-  return &found;
+  c->execute = env->GetStaticMethodID(local, "execute",
+                                      "(Ljava/sql/PreparedStatement;)Ljava/sql/ResultSet;");
+  c->run = env->GetMethodID(local, "run",
+                            "(Ljava/sql/PreparedStatement;[I[J[Ljava/lang/Object;I[I"
+                            "[Ljava/lang/String;I)Ljava/sql/ResultSet;");
+  c->fixed = env->GetFieldID(local, "fixed", "[J");
+  c->nulls = env->GetFieldID(local, "nulls", "[B");
+  c->bytes = env->GetFieldID(local, "bytes", "[B");
+  c->chars = env->GetFieldID(local, "chars", "[C");
+  c->byteCount = env->GetFieldID(local, "byteCount", "I");
+  c->charCount = env->GetFieldID(local, "charCount", "I");
+  c->rows = env->GetFieldID(local, "rows", "I");
+  c->atEnd = env->GetFieldID(local, "atEnd", "Z");
+  c->failure = env->GetFieldID(local, "failure", "Ljava/lang/Throwable;");
+  c->stage = env->GetFieldID(local, "stage", "I");
+  c->answer = env->GetFieldID(local, "answer", "I");
+  return c->ctor && c->reshape && c->fill && c->run && c->execute && c->labels &&
+         c->sameShape && c->fixed && c->nulls && c->bytes && c->chars && c->byteCount &&
+         c->charCount && c->rows && c->atEnd && c->failure && c->stage && c->answer;
 }
+
+CarriedClass<BlockClass> gClass("QMRRowBlock", "rows are read value by value",
+                                &JC_GetRowBlockClass, &Resolve);
 
 // Copies the used part of a primitive array field; false when the array is
 // shorter than the count said (the region copy, checked first, cannot throw).
@@ -138,35 +103,32 @@ bool CopyArray(JNIEnv* env, jobject obj, jfieldID field, jsize count, std::vecto
 }
 
 }  // namespace
-}  // namespace jblock
 
-// A statement's block and the native copies of its arrays, kept from fetch
-// to fetch and from one execute to the next: a lookup run thousands of times
-// allocates neither Java objects nor native buffers once it has fetched.
-struct JdbcRowBlock {
-  jobject block = nullptr;  // global: the QMRRowBlock
-  std::vector<jint> kinds;  // what block is shaped for
-  std::vector<jint> wanted;
-  std::vector<jlong> fixed;
-  std::vector<jbyte> nulls;
-  std::vector<jbyte> bytes;
-  std::vector<jchar> chars;
-};
-
-namespace jblock {
+const BlockClass* Class(JNIEnv* env) { return gClass.Get(env); }
 
 void Release(JdbcStmt* s) {
   JdbcRowBlock* b = s->rowBlock;
   if (b == nullptr) return;
-  if (b->block != nullptr && s->jniEnv != nullptr) s->jniEnv->DeleteGlobalRef(b->block);
-  delete b;
+  JNIEnv* env = s->jniEnv;
+  DropAhead(env, b);
+  for (jobject* ref : {&b->block, &b->setters, &b->values, &b->texts}) {
+    if (*ref != nullptr && env != nullptr) env->DeleteGlobalRef(*ref);
+  }
+  delete b;  // a record is empty between calls: its local references went with their frame
   s->rowBlock = nullptr;
+  s->paramRecord = nullptr;
 }
 
-namespace {
+void DropAhead(JNIEnv* env, JdbcRowBlock* b) {
+  JdbcRowBlock::Ahead& a = b->ahead;
+  if (a.failure != nullptr && env != nullptr) env->DeleteGlobalRef(a.failure);
+  a = JdbcRowBlock::Ahead{};
+}
 
-// The statement's block shaped for b->wanted and rows rows; null with an
-// exception pending (or none when memory for the native side ran out).
+void DropAhead(JdbcStmt* s) {
+  if (s->rowBlock != nullptr) DropAhead(s->jniEnv, s->rowBlock);
+}
+
 jobject ShapedBlock(JNIEnv* env, const BlockClass& k, JdbcRowBlock* b, uint32_t rows) {
   if (b->block != nullptr && b->kinds == b->wanted) return b->block;
   const auto cols = static_cast<jsize>(b->wanted.size());
@@ -186,7 +148,31 @@ jobject ShapedBlock(JNIEnv* env, const BlockClass& k, JdbcRowBlock* b, uint32_t 
   return b->block;
 }
 
-}  // namespace
+bool TakeBlock(JNIEnv* env, const BlockClass& k, JdbcRowBlock* b, jint got, uint32_t max,
+               uint32_t slotsPerRow, Taken* t) {
+  jobject block = b->block;
+  const auto cols = static_cast<uint32_t>(b->kinds.size());
+  t->rows = static_cast<uint32_t>(std::clamp<jint>(got, 0, static_cast<jint>(max)));
+  const jint byteCount = env->GetIntField(block, k.byteCount);
+  const jint charCount = env->GetIntField(block, k.charCount);
+  const bool ok =
+      CopyArray(env, block, k.fixed, static_cast<jsize>(t->rows * slotsPerRow), &b->fixed,
+                &JNIEnv::GetLongArrayRegion) &&
+      CopyArray(env, block, k.nulls, static_cast<jsize>(t->rows * cols), &b->nulls,
+                &JNIEnv::GetByteArrayRegion) &&
+      CopyArray(env, block, k.bytes, std::max<jint>(byteCount, 0), &b->bytes,
+                &JNIEnv::GetByteArrayRegion) &&
+      CopyArray(env, block, k.chars, std::max<jint>(charCount, 0), &b->chars,
+                &JNIEnv::GetCharArrayRegion);
+  t->atEnd = env->GetBooleanField(block, k.atEnd) != JNI_FALSE;
+  t->failure = env->GetObjectField(block, k.failure);
+  if (!ok) {
+    JC_DeleteLocal(env, t->failure);
+    t->failure = nullptr;
+    log_message(LOG_LEVEL_ERROR, __FILE__, __LINE__, "QMRRowBlock arrays are shorter than said");
+  }
+  return ok;
+}
 
 jobject KeepLabels(JNIEnv* env, jobject md) {
   const BlockClass* k = Class(env);
@@ -214,26 +200,10 @@ jobject SameShape(JNIEnv* env, jobject rs, jobject facts, jobject labels) {
   return md;
 }
 
-bool Execute(JdbcStmt* s, jobject ps, jobject* rs, uint32_t* rc) {
-  *rs = nullptr;
-  *rc = 0;
-  JNIEnv* env = s->jniEnv;
-  const BlockClass* k = env != nullptr ? Class(env) : nullptr;
-  if (k == nullptr || ps == nullptr) return false;
-  jobject got = env->CallStaticObjectMethod(k->cls, k->execute, ps);
-  if (env->ExceptionCheck()) {
-    JC_DeleteLocal(env, got);
-    *rc = CheckException(env, s->wide, &s->errors);
-    if (*rc == 0) *rc = ERR_GENERAL;
-    return true;
-  }
-  *rs = got;
-  return true;
-}
-
 void SetEnabled(bool on) { gEnabled = on; }
 bool Enabled() { return gEnabled; }
 uint64_t BlocksRead() { return gBlocks; }
+void CountBlock() { ++gBlocks; }
 
 int32_t KindOf(uint32_t valueType, uint32_t elemSize, int16_t sqlType) {
   switch (valueType) {
@@ -497,86 +467,45 @@ void PutFixed(int32_t kind, unsigned char* e, const int64_t* v) {
   }
 }
 
-uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set) {
-  if (!Enabled() || s == nullptr || set == nullptr || s->jniEnv == nullptr) return kNotTaken;
-  JNIEnv* env = s->jniEnv;
-  if (s->rowBlock == nullptr && (s->rowBlock = new (std::nothrow) JdbcRowBlock) == nullptr)
-    return kNotTaken;
-  JdbcRowBlock* b = s->rowBlock;
-  const uint32_t cols = set->cols_used;
-  std::vector<jint>& kinds = b->wanted;
-  kinds.resize(cols);
-  uint32_t slotsPerRow = 0;
-  for (uint32_t c = 0; c < cols; ++c) {
-    const int16_t sqlType = s->cols != nullptr && c < s->colCount ? s->cols[c].sql_type : 0;
-    kinds[c] = KindOf(set->cols[c].type, set->cols[c].elem_size, sqlType);
-    if (kinds[c] < 0) return kNotTaken;
-    slotsPerRow += SlotsOf(kinds[c]);
+bool KindsOf(const JdbcColDesc* descs, uint16_t count, std::vector<jint>* kinds,
+             uint32_t* slotsPerRow) {
+  kinds->resize(count);
+  *slotsPerRow = 0;
+  for (uint16_t c = 0; c < count; ++c) {
+    const JdbcColDesc& d = descs[c];
+    (*kinds)[c] = KindOf(d.value_type, ColSetTypeSize(d.value_type, d.elem_len), d.sql_type);
+    if ((*kinds)[c] < 0) return false;
+    *slotsPerRow += SlotsOf((*kinds)[c]);
   }
-  const BlockClass* k = Class(env);
-  if (k == nullptr) return kNotTaken;
+  return true;
+}
 
-  s->rowCount = 0;
-  if (rs == nullptr) {
-    s->flags |= STMT_NO_MORE_ROWS;
-    return 0;
-  }
-  const auto fail = [&]() { return CheckException(env, s->wide, &s->errors); };
-  jobject block = ShapedBlock(env, *k, b, rows);
-  if (block == nullptr) {
-    const uint32_t rc = fail();
-    return rc != 0 ? rc : ERR_GENERAL;
-  }
-  // fill catches what the result set throws; only the VM's own failures
-  // (memory, stack) come out of the call.
-  const jint got = env->CallIntMethod(block, k->fill, rs, static_cast<jint>(rows));
-  ++gBlocks;
-  if (env->ExceptionCheck()) {
-    const uint32_t rc = fail();
-    return rc != 0 ? rc : ERR_GENERAL;
-  }
-  const auto done = static_cast<uint32_t>(std::clamp<jint>(got, 0, static_cast<jint>(rows)));
-  const jint byteCount = env->GetIntField(block, k->byteCount);
-  const jint charCount = env->GetIntField(block, k->charCount);
-  std::vector<jlong>& fixed = b->fixed;
-  std::vector<jbyte>& nulls = b->nulls;
-  std::vector<jbyte>& bytes = b->bytes;
-  std::vector<jchar>& chars = b->chars;
-  bool ok = CopyArray(env, block, k->fixed, static_cast<jsize>(done * slotsPerRow), &fixed,
-                      &JNIEnv::GetLongArrayRegion) &&
-            CopyArray(env, block, k->nulls, static_cast<jsize>(done * cols), &nulls,
-                      &JNIEnv::GetByteArrayRegion) &&
-            CopyArray(env, block, k->bytes, std::max<jint>(byteCount, 0), &bytes,
-                      &JNIEnv::GetByteArrayRegion) &&
-            CopyArray(env, block, k->chars, std::max<jint>(charCount, 0), &chars,
-                      &JNIEnv::GetCharArrayRegion);
-  const bool atEnd = env->GetBooleanField(block, k->atEnd) != JNI_FALSE;
-  jobject failure = env->GetObjectField(block, k->failure);
-  if (!ok) {
-    JC_DeleteLocal(env, failure);
-    log_message(LOG_LEVEL_ERROR, __FILE__, __LINE__, "QMRRowBlock arrays are shorter than said");
-    return ERR_GENERAL;
-  }
+namespace {
 
-  // The values, row after row, as the support class laid them out.
-  size_t byteAt = 0;
-  size_t charAt = 0;
-  const auto* byteData = reinterpret_cast<const unsigned char*>(bytes.data());
-  const auto* charData = reinterpret_cast<const char16_t*>(chars.data());
-  for (uint32_t r = 0; r < done && ok; ++r) {
-    const int64_t* slot = fixed.data() + static_cast<size_t>(r) * slotsPerRow;
+// Writes rows from .. from + count of the block's copies into the row buffer
+// from row `to` on, at following the texts and bytes from row to row. False
+// when the lengths do not add up: nothing is read past what came over.
+bool Deliver(const JdbcRowBlock& b, uint32_t slotsPerRow, uint32_t from, uint32_t count,
+             Cursor* at, COLSET* set, uint32_t to) {
+  const std::vector<jint>& kinds = b.kinds;
+  const auto cols = static_cast<uint32_t>(kinds.size());
+  const auto* byteData = reinterpret_cast<const unsigned char*>(b.bytes.data());
+  const auto* charData = reinterpret_cast<const char16_t*>(b.chars.data());
+  size_t byteAt = at->byteAt;
+  size_t charAt = at->charAt;
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint32_t r = from + i;
+    const uint32_t row = to + i;
+    const int64_t* slot = b.fixed.data() + static_cast<size_t>(r) * slotsPerRow;
     for (uint32_t c = 0; c < cols; ++c) {
       COLSET_COL& col = set->cols[c];
-      unsigned char* e = col.data + static_cast<size_t>(r) * col.elem_size;
+      unsigned char* e = col.data + static_cast<size_t>(row) * col.elem_size;
       const int32_t kind = kinds[c];
-      const bool isNull = nulls[static_cast<size_t>(r) * cols + c] != 0;
+      const bool isNull = b.nulls[static_cast<size_t>(r) * cols + c] != 0;
       if (kind == kBigint || kind == kDecimal) {
         const int64_t len = slot[0];
         if (slot[1] == kNumberAsText) {
-          if (len > 0 && byteAt + static_cast<size_t>(len) > bytes.size()) {
-            ok = false;
-            break;
-          }
+          if (len > 0 && byteAt + static_cast<size_t>(len) > b.bytes.size()) return false;
           PutText(col.type, e, col.elem_size, reinterpret_cast<const char*>(byteData + byteAt),
                   len);
           if (len > 0) byteAt += static_cast<size_t>(len);
@@ -592,10 +521,7 @@ uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set) {
         }
       } else if (kind == kText || kind == kPlain || kind == kBinary) {
         const int64_t len = slot[0];
-        if (len > 0 && byteAt + static_cast<size_t>(len) > bytes.size()) {
-          ok = false;
-          break;
-        }
+        if (len > 0 && byteAt + static_cast<size_t>(len) > b.bytes.size()) return false;
         const unsigned char* v = byteData + byteAt;
         if (kind == kBinary)
           PutBytes(col.type, e, col.elem_size, v, len);
@@ -604,32 +530,141 @@ uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set) {
         if (len > 0) byteAt += static_cast<size_t>(len);
       } else if (kind == kWideText) {
         const int64_t len = slot[0];
-        if (len > 0 && charAt + static_cast<size_t>(len) > chars.size()) {
-          ok = false;
-          break;
-        }
+        if (len > 0 && charAt + static_cast<size_t>(len) > b.chars.size()) return false;
         PutWide(col.type, e, col.elem_size, charData + charAt, len);
         if (len > 0) charAt += static_cast<size_t>(len);
       } else {
         PutFixed(kind, e, slot);
       }
       slot += SlotsOf(kind);
-      col.ind[r] = isNull ? COLSET_IND_NULL : 0;
+      col.ind[row] = isNull ? COLSET_IND_NULL : 0;
     }
   }
-  if (!ok) {  // lengths that do not add up: never read past what came over
-    JC_DeleteLocal(env, failure);
-    log_message(LOG_LEVEL_ERROR, __FILE__, __LINE__, "QMRRowBlock lengths do not match");
-    return ERR_GENERAL;
-  }
-  s->rowCount = done;
-  if (failure != nullptr) {
-    env->Throw(static_cast<jthrowable>(failure));
+  at->byteAt = byteAt;
+  at->charAt = charAt;
+  return true;
+}
+
+uint32_t Mismatch() {
+  log_message(LOG_LEVEL_ERROR, __FILE__, __LINE__, "QMRRowBlock lengths do not match");
+  return ERR_GENERAL;
+}
+
+// Posts the failure (a reference the caller gives up) that ended a block's
+// rows, as the value-by-value read would post it.
+uint32_t PostFailure(JdbcStmt* s, jobject failure, bool global) {
+  JNIEnv* env = s->jniEnv;
+  env->Throw(static_cast<jthrowable>(failure));
+  if (global)
+    env->DeleteGlobalRef(failure);
+  else
     env->DeleteLocalRef(failure);
-    return fail();
+  return CheckException(env, s->wide, &s->errors);
+}
+
+// Hands out the rows the execute read ahead, as many as the fetch asks
+// for; *done counts them. kNotTaken when every one went and the fetch asks
+// for more, which are then read as usual.
+uint32_t FromAhead(JdbcStmt* s, JdbcRowBlock* b, uint32_t rows, uint32_t slotsPerRow,
+                   COLSET* set, uint32_t* done) {
+  JdbcRowBlock::Ahead& a = b->ahead;
+  if (a.broken || b->wanted != b->kinds || a.slotsPerRow != slotsPerRow) {
+    DropAhead(s->jniEnv, b);
+    return Mismatch();
   }
-  if (atEnd) s->flags |= STMT_NO_MORE_ROWS;
+  const uint32_t take = std::min(rows, a.rows - a.next);
+  if (!Deliver(*b, slotsPerRow, a.next, take, &a.at, set, 0)) {
+    DropAhead(s->jniEnv, b);
+    return Mismatch();
+  }
+  a.next += take;
+  *done = take;
+  s->rowCount = take;
+  if (a.next < a.rows) return 0;
+  jobject failure = a.failure;
+  a.failure = nullptr;
+  const bool atEnd = a.atEnd;
+  DropAhead(s->jniEnv, b);
+  if (failure != nullptr) return PostFailure(s, failure, true);
+  if (atEnd) {
+    s->flags |= STMT_NO_MORE_ROWS;
+    return 0;
+  }
+  return take == rows ? 0 : kNotTaken;
+}
+
+// Reads the rest of the fetch's rows (after the done rows already handed
+// out) in one call into Java.
+uint32_t ReadBlock(JdbcStmt* s, const BlockClass& k, JdbcRowBlock* b, jobject rs,
+                   uint32_t rows, uint32_t done, uint32_t slotsPerRow, COLSET* set) {
+  JNIEnv* env = s->jniEnv;
+  const auto fail = [&]() {
+    const uint32_t rc = CheckException(env, s->wide, &s->errors);
+    return rc != 0 ? rc : ERR_GENERAL;
+  };
+  const uint32_t want = rows - done;
+  jobject block = ShapedBlock(env, k, b, want);
+  if (block == nullptr) return fail();
+  // fill catches what the result set throws; only the VM's own failures
+  // (memory, stack) come out of the call.
+  const jint got = env->CallIntMethod(block, k.fill, rs, static_cast<jint>(want));
+  ++gBlocks;
+  if (env->ExceptionCheck()) return fail();
+  Taken t;
+  if (!TakeBlock(env, k, b, got, want, slotsPerRow, &t)) return ERR_GENERAL;
+  Cursor at;
+  if (!Deliver(*b, slotsPerRow, 0, t.rows, &at, set, done)) {
+    JC_DeleteLocal(env, t.failure);
+    return Mismatch();
+  }
+  s->rowCount = done + t.rows;
+  if (t.failure != nullptr) return PostFailure(s, t.failure, false);
+  if (t.atEnd) s->flags |= STMT_NO_MORE_ROWS;
   return 0;
+}
+
+}  // namespace
+
+uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set) {
+  if (s == nullptr || set == nullptr || s->jniEnv == nullptr) return kNotTaken;
+  // Rows read ahead are handed out whatever the switch says now.
+  const bool ahead = s->rowBlock != nullptr && s->rowBlock->ahead.valid;
+  if (!ahead && !Enabled()) return kNotTaken;
+  JNIEnv* env = s->jniEnv;
+  if (s->rowBlock == nullptr && (s->rowBlock = new (std::nothrow) JdbcRowBlock) == nullptr)
+    return kNotTaken;
+  JdbcRowBlock* b = s->rowBlock;
+  const uint32_t cols = set->cols_used;
+  std::vector<jint>& kinds = b->wanted;
+  kinds.resize(cols);
+  uint32_t slotsPerRow = 0;
+  for (uint32_t c = 0; c < cols; ++c) {
+    const int16_t sqlType = s->cols != nullptr && c < s->colCount ? s->cols[c].sql_type : 0;
+    kinds[c] = KindOf(set->cols[c].type, set->cols[c].elem_size, sqlType);
+    if (kinds[c] < 0) {
+      if (!ahead) return kNotTaken;
+      DropAhead(env, b);
+      return Mismatch();
+    }
+    slotsPerRow += SlotsOf(kinds[c]);
+  }
+  const BlockClass* k = Class(env);
+  if (k == nullptr) return kNotTaken;
+
+  const bool first = s->rowsFetched == 0;
+  s->rowCount = 0;
+  if (rs == nullptr) {
+    s->flags |= STMT_NO_MORE_ROWS;
+    return 0;
+  }
+  uint32_t done = 0;
+  uint32_t rc = ahead ? FromAhead(s, b, rows, slotsPerRow, set, &done) : kNotTaken;
+  if (rc == kNotTaken) rc = ReadBlock(s, *k, b, rs, rows, done, slotsPerRow, set);
+  if (first) {
+    b->lastRows = rows;
+    b->lastEnded = rc == 0 && (s->flags & STMT_NO_MORE_ROWS) != 0;
+  }
+  return rc;
 }
 
 }  // namespace jblock

@@ -9,9 +9,21 @@
 #include <jni.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "drv_jdbc/j-records.h"
 #include "util/colset.h"
+
+// The plain parameter setters (null, boolean to double, string) of one
+// execute, recorded instead of called while s->paramRecord points here, for
+// jblock::Run to call in the same Java call as the execute. Any other setter
+// first has the record applied the usual way, and ends the recording.
+struct JdbcParamRecord {
+  std::vector<jint> setters;   // index << 4 | QMRRowBlock's SET_* code
+  std::vector<jlong> values;   // the value's bits, the JDBC type for a null
+  std::vector<jobject> texts;  // local references, null but for strings
+  size_t strings = 0;
+};
 
 namespace jblock {
 
@@ -69,12 +81,35 @@ void Release(JdbcStmt* s);
 jobject KeepLabels(JNIEnv* env, jobject md);
 jobject SameShape(JNIEnv* env, jobject rs, jobject facts, jobject labels);
 
+// The execute of a prepared statement in one call into Java, with the setters
+// recorded for it (SetParams): the setters, the execute and its result set,
+// and when the statement keeps its result's description, the comparison
+// with it and, where the statement's last result came whole in its first
+// fetch, that many rows read ahead for the fetch. The answers stay those of
+// the separate calls: a setter's failure as setJavaParams gives it, the
+// execute's as the execute and getResultSet give it, a row's failure at the
+// fetch that reaches it.
+struct RunAnswer {
+  bool executed = false;    // the failure, if any, is the execute's (not a setter's)
+  bool sameShape = false;   // the kept description describes the result
+  bool otherShape = false;  // it was compared and does not
+};
+// Whether Run can take the execute of s, a prepared statement (the support
+// class is there).
+bool CanRun(const JdbcStmt* s);
+// setJavaParams for parameter set `set`, the plain setters recorded when
+// record is set (never for a procedure call). 0 or the failure setJavaParams gives (the record applied
+// first, so that an earlier setter's failure comes first).
+uint32_t SetParams(JdbcStmt* s, uint32_t set, bool record);
 // Executes the prepared statement ps of s and gives its result set (a local
-// reference, null for an update count) in one call into Java. False when
-// the support class is not available: nothing ran. Otherwise true, with
-// *rc 0 or the failure's code (posted on s as the value-by-value calls
-// would post it).
-bool Execute(JdbcStmt* s, jobject ps, jobject* rs, uint32_t* rc);
+// reference, null for an update count), with what was recorded and the kept
+// description. *rc is 0 or the failure's code (posted on s as the
+// value-by-value calls would post it). False when the support class is not
+// available: the record is applied and nothing ran, unless applying it
+// failed (true then, with its code in *rc).
+bool Run(JdbcStmt* s, jobject ps, jobject* rs, uint32_t* rc, RunAnswer* answer);
+// Forgets the rows an execute read ahead: the result they came from goes.
+void DropAhead(JdbcStmt* s);
 
 // The block reader is on unless turned off here (for comparisons) or by
 // QMR_BLOCK_FETCH=0 in the environment at load.

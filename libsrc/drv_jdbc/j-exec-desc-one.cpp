@@ -8,10 +8,10 @@
 #include <utility>
 #include <vector>
 
+#include "drv_jdbc/j-carried.h"
 #include "drv_jdbc/j-classload.h"
 #include "drv_jdbc/j-exec.h"
 #include "drv_jdbc/j-jni.h"
-#include "platform/lock.h"
 #include "util/log.h"
 
 namespace {
@@ -31,32 +31,18 @@ struct DescribeClass {
   jmethodID attributes = nullptr;
 };
 
-const DescribeClass* Class(JNIEnv* env) {
-  static plat::Mutex lock;
-  static DescribeClass found;
-  static int state = 0;  // 0 not looked up, 1 found, 2 not available
-  plat::Guard<plat::Mutex> g(lock);
-  if (state != 0) return state == 1 ? &found : nullptr;
-  state = 2;
-  jclass local = nullptr;
-  if (JC_GetDescribeClass(env, &local) != 0 || local == nullptr) {
-    env->ExceptionClear();
-    log_message(LOG_LEVEL_WARNING, __FILE__, __LINE__,
-                "Can't define QMRDescribe class; columns are described one by one");
-    return nullptr;
-  }
-  jmethodID m = env->GetStaticMethodID(local, "describe",
+bool Resolve(JNIEnv* env, jclass local, DescribeClass* c) {
+  c->describe = env->GetStaticMethodID(local, "describe",
                                        "(Ljava/sql/ResultSetMetaData;)[Ljava/lang/Object;");
-  jmethodID a = env->GetStaticMethodID(local, "attributes",
-                                       "(Ljava/sql/ResultSetMetaData;I)[Ljava/lang/Object;");
-  env->ExceptionClear();
-  if (m != nullptr && a != nullptr)
-    found = DescribeClass{static_cast<jclass>(env->NewGlobalRef(local)), m, a};
-  env->DeleteLocalRef(local);
-  if (found.cls == nullptr) return nullptr;
-  state = 1;
-  return &found;
+  c->attributes = env->GetStaticMethodID(local, "attributes",
+                                         "(Ljava/sql/ResultSetMetaData;I)[Ljava/lang/Object;");
+  return c->describe != nullptr && c->attributes != nullptr;
 }
+
+CarriedClass<DescribeClass> gClass("QMRDescribe", "columns are described one by one",
+                                   &JC_GetDescribeClass, &Resolve);
+
+const DescribeClass* Class(JNIEnv* env) { return gClass.Get(env); }
 
 // A malloc copy of texts[i] (empty text for null); null when it cannot be
 // made.

@@ -78,16 +78,15 @@ uint32_t FillElement(JdbcStmt* s, jobject rs, int32_t jc, uint32_t code, unsigne
   }
 }
 
-// Long columns, and any column whose values are kept out of line (a very
-// wide VARCHAR too), are fetched one row at a time.
-bool IsLong(const JdbcColDesc& d) {
+}  // namespace
+
+// A very wide VARCHAR is kept out of line too.
+bool jexec::IsLongColumn(const JdbcColDesc& d) {
   return d.sql_type == SQL_LONGVARBINARY || d.sql_type == SQL_LONGVARCHAR ||
          d.sql_type == SQL_WLONGVARCHAR ||
          d.value_type == COLSET_VT_LONGCHAR || d.value_type == COLSET_VT_LONGBINARY ||
          d.value_type == COLSET_VT_LONGWCHAR;
 }
-
-}  // namespace
 
 extern "C" uint32_t DRV_Fetch(uint32_t stmt, uint16_t rows, COLSET* set) {
   JdbcStmt* s = nullptr;
@@ -109,7 +108,7 @@ extern "C" uint32_t DRV_Fetch(uint32_t stmt, uint16_t rows, COLSET* set) {
   }
   if (n == 0 || (s->flags & STMT_NO_MORE_ROWS) != 0) return static_cast<uint32_t>(ColSetInit(set, 0));
   for (uint16_t c = 0; c < s->colCount && s->cols != nullptr; ++c) {
-    if (IsLong(s->cols[c])) n = 1;
+    if (jexec::IsLongColumn(s->cols[c])) n = 1;
   }
   if (int rc = ColSetBuild(s->cols, s->cols != nullptr ? s->colCount : 0, n, set)) {
     return static_cast<uint32_t>(rc);

@@ -88,6 +88,13 @@ bool Keepable(const JdbcStmt* s) {
          s->catalogKind == 0 && s->kind != STMT_KIND_OTHER;
 }
 
+// Whether k may describe the next result: it was made under the schema and
+// the description rules that hold now.
+bool Trusted(const JdbcStmt* s, const KeptDesc* k) {
+  return k != nullptr && k->schemaEpoch == SchemaEpoch(s) &&
+         SameRules(k->rules, describeRulesOf(s));
+}
+
 // Whether metadata md describes the shape k was made from: the column count
 // and every column's facts and label. 0 with *same set, or a failure code.
 uint32_t SameShape(JdbcStmt* s, jobject md, const KeptDesc& k, bool* same) {
@@ -178,19 +185,31 @@ uint32_t DescribeAndKeep(JdbcStmt* s, jobject md) {
 
 namespace jexec {
 
-uint32_t DescribeExecuted(JdbcStmt* s) {
+bool KeptForJava(const JdbcStmt* s, jobject* facts, jobject* labels, const JdbcColDesc** cols,
+                 uint16_t* count) {
+  const KeptDesc* k = s->keptDesc;
+  if (!Keepable(s) || !Trusted(s, k) || k->javaFacts == nullptr) return false;
+  *facts = k->javaFacts;
+  *labels = k->javaLabels;
+  *cols = k->cols;
+  *count = k->cols != nullptr ? k->count : 0;
+  return true;
+}
+
+uint32_t DescribeExecuted(JdbcStmt* s, ShapeAnswer javaAnswer) {
   if (s->resultSet == nullptr) return 0;
   if (!Keepable(s)) {
     DropKeptDesc(s);
     return buildColDescs(s, 'E');
   }
   KeptDesc* k = s->keptDesc;
-  const bool trusted = k != nullptr && k->schemaEpoch == SchemaEpoch(s) &&
-                       SameRules(k->rules, describeRulesOf(s));
+  const bool trusted = Trusted(s, k);
   // With the Java side's copy of the shapes, one call reads the metadata
-  // and compares it; a shape that differs is read again below.
+  // and compares it (the execute's own, or one here); a shape that differs
+  // is read again below.
   const bool javaCompared = trusted && k->javaFacts != nullptr;
-  if (javaCompared) {
+  if (javaCompared && javaAnswer == ShapeAnswer::kSame) return UseKept(s, *k);
+  if (javaCompared && javaAnswer == ShapeAnswer::kNotAsked) {
     jobject md = jblock::SameShape(s->jniEnv, s->resultSet, k->javaFacts, k->javaLabels);
     if (md != nullptr) return UseKept(s, *k);
   }

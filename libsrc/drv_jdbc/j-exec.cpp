@@ -58,27 +58,34 @@ uint32_t ReportTimeout(JdbcStmt* s, std::chrono::steady_clock::time_point starte
 // One parameter set: execute, then take its result set or add its update
 // count.
 uint32_t ExecuteSet(JdbcStmt* s, uint32_t set) {
+  const bool plain = RunsAsPlainStatement(s);
+  const bool run = !plain && jblock::CanRun(s);
   if (jexec::HasParams(s)) {
     if (paramSetSkipped(s, set)) {
       ++s->executedSets;
       return 0;
     }
-    if (uint32_t rc = setJavaParams(s, set)) return rc;
+    if (uint32_t rc = jblock::SetParams(s, set, run)) return rc;
   }
   jobject rs = nullptr;
   uint32_t rc = 0;
+  jblock::RunAnswer ran;
   const auto started = std::chrono::steady_clock::now();
-  if (RunsAsPlainStatement(s) || !jblock::Execute(s, s->statement, &rs, &rc)) {
+  if (!run || !jblock::Run(s, s->statement, &rs, &rc, &ran)) {
     uint8_t isResultSet = 0;
-    rc = RunsAsPlainStatement(s) ? Statement::execute(s, s->statement, s->sql, &isResultSet)
-                                 : PreparedStatement::execute(s, s->statement, &isResultSet);
+    rc = plain ? Statement::execute(s, s->statement, s->sql, &isResultSet)
+               : PreparedStatement::execute(s, s->statement, &isResultSet);
     if (rc != 0) return ReportTimeout(s, started, rc);
     if ((rc = PreparedStatement::getResultSet(s, s->statement, &rs)) != 0) return rc;
+  } else if (rc != 0) {
+    return ran.executed ? ReportTimeout(s, started, rc) : rc;
   }
-  if (rc != 0) return ReportTimeout(s, started, rc);
   jexec::KeepResultSet(s, rs);
   if (s->resultSet != nullptr) {
-    if ((rc = jexec::DescribeExecuted(s)) != 0) return rc;
+    const auto shape = ran.sameShape    ? jexec::ShapeAnswer::kSame
+                       : ran.otherShape ? jexec::ShapeAnswer::kOther
+                                        : jexec::ShapeAnswer::kNotAsked;
+    if ((rc = jexec::DescribeExecuted(s, shape)) != 0) return rc;
     s->flags |= STMT_EXECUTED | STMT_RESULT_SET;
   } else {
     int32_t count = -1;
@@ -302,6 +309,7 @@ uint32_t DRV_MoreResults(uint32_t stmt) {
   }
   uint8_t more = 0;
   int32_t count = -1;
+  jblock::DropAhead(s);  // the move closes the result they came from
   if (uint32_t rc = Statement::getMoreResults(s, s->statement, &more)) return rc;
   if (uint32_t rc = Statement::getUpdateCount(s, s->statement, &count)) return rc;
   if (!more && count == -1) {

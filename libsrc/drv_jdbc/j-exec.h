@@ -136,6 +136,9 @@ struct ColumnAnswers {
   bool At(int col, size_t which) const { return ints[(col - 1) * kAnswerInts + which] != 0; }
 };
 ColumnAnswers ReadColumnAnswers(JdbcStmt* s, jobject md, uint16_t n);
+// Long columns, and any column whose values are kept out of line, are
+// fetched one row at a time.
+bool IsLongColumn(const JdbcColDesc& d);
 // The type, sizes, nullability and updatability of a column read into d.
 void FinishColumn(const ColumnFacts& f, const DescribeRules& rules, int32_t nullable,
                   bool readOnly, bool writable, JdbcColDesc* d);
@@ -143,8 +146,17 @@ void FinishColumn(const ColumnFacts& f, const DescribeRules& rules, int32_t null
 // The description of a prepared statement's result kept across its
 // executions (j-exec-kept.cpp). Describes the result the execute just
 // opened: from the kept description when the result has the shape it was
-// made from, else afresh (and kept for the next execute).
-uint32_t DescribeExecuted(JdbcStmt* s);
+// made from, else afresh (and kept for the next execute). javaAnswer is
+// what the execute's own call into Java found comparing the result with
+// KeptForJava's facts (kNotAsked: compare here).
+enum class ShapeAnswer { kNotAsked, kSame, kOther };
+uint32_t DescribeExecuted(JdbcStmt* s, ShapeAnswer javaAnswer = ShapeAnswer::kNotAsked);
+// When the next execute's result may be described from the kept
+// description: the Java side's copy of its shapes (global references of the
+// kept description) and its columns. False when it is not to be trusted or
+// has no Java copy.
+bool KeptForJava(const JdbcStmt* s, jobject* facts, jobject* labels, const JdbcColDesc** cols,
+                 uint16_t* count);
 // Forgets the kept description (at a prepare and when the statement goes).
 void DropKeptDesc(JdbcStmt* s);
 // The column attributes of the current result when they were kept with its

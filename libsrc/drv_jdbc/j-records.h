@@ -201,6 +201,7 @@ struct JdbcStmt {
 
   COLSET* rows = nullptr;       // fetched rows, owned
   struct JdbcRowBlock* rowBlock = nullptr;  // the block reader's kept block, owned
+  struct JdbcParamRecord* paramRecord = nullptr;  // while set, plain setters are recorded (jblock)
   uint16_t colCount = 0;
   JdbcColDesc* cols = nullptr;  // result columns, owned
   uint16_t paramDescCount = 0;

@@ -235,6 +235,7 @@ void resetStmtResult(JdbcStmt* s) {
   s->rowsFetched = 0;
   std::free(s->resultBuffer);
   s->resultBuffer = nullptr;
+  jblock::DropAhead(s);
   if (s->resultSet != nullptr) {
     ResultSet::close(s, s->resultSet);
     DeleteGlobal(s->jniEnv, &s->resultSet);

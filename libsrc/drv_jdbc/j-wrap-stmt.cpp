@@ -1,6 +1,9 @@
 // Wrappers of java.sql.Statement and PreparedStatement.
 #include "drv_jdbc/j-wrap-stmt.h"
 
+#include <cstring>
+
+#include "drv_jdbc/j-exec-block.h"
 #include "drv_jdbc/j-methods.h"
 #include "drv_jdbc/j-sqltypes.h"
 #include "drv_jdbc/j-wrap-impl.h"
@@ -119,6 +122,44 @@ uint32_t SetValue(JdbcStmt* s, jobject ps, JM_Method setter, int32_t index, J va
   return Done(s, JM_CallVoid(Env(s), ps, setter, static_cast<jint>(index), value));
 }
 
+// QMRRowBlock's codes of the plain setters, and the methods they stand for.
+enum Recorded : jint {
+  kSetNull, kSetBoolean, kSetByte, kSetShort, kSetInt, kSetLong, kSetFloat, kSetDouble,
+  kSetString
+};
+constexpr JM_Method kRecordedMethod[] = {
+    JM_PstmtSetNull, JM_PstmtSetBoolean, JM_PstmtSetByte,   JM_PstmtSetShort, JM_PstmtSetInt,
+    JM_PstmtSetLong, JM_PstmtSetFloat,   JM_PstmtSetDouble, JM_PstmtSetString};
+// Local references a record holds at most; beyond, the setters run as usual.
+constexpr size_t kRecordedStrings = 64;
+
+bool Recording(const JdbcStmt* s) { return s != nullptr && s->paramRecord != nullptr; }
+
+// Adds a plain setter to the statement's record (text: a local reference
+// the record takes over).
+void Record(JdbcStmt* s, Recorded setter, int32_t index, jlong value, jobject text = nullptr) {
+  JdbcParamRecord* r = s->paramRecord;
+  r->setters.push_back(index << 4 | setter);
+  r->values.push_back(value);
+  r->texts.push_back(text);
+  if (text != nullptr) ++r->strings;
+}
+
+template <class J>
+uint32_t SetPlain(JdbcStmt* s, jobject ps, Recorded setter, int32_t index, jlong bits,
+                  J value) {
+  if (Recording(s)) {
+    Record(s, setter, index, bits);
+    return 0;
+  }
+  return SetValue(s, ps, kRecordedMethod[setter], index, value);
+}
+
+// Every setter but the plain ones first has the record applied, in order.
+uint32_t Unrecord(JdbcStmt* s, jobject ps) {
+  return s != nullptr && s->paramRecord != nullptr ? applyRecorded(s, ps) : 0;
+}
+
 // A Java byte[] holding the bytes; null when it cannot be made.
 jbyteArray NewBytes(JNIEnv* env, const void* bytes, size_t length) {
   jbyteArray arr = env->NewByteArray(static_cast<jsize>(length));
@@ -179,16 +220,58 @@ uint32_t getResultSet(JdbcStmt* s, jobject ps, jobject* rs) {
 }
 
 uint32_t setNull(JdbcStmt* s, jobject ps, int32_t index, int32_t sqlType) {
-  return SetValue(s, ps, JM_PstmtSetNull, index, static_cast<jint>(sqlType));
+  return SetPlain(s, ps, kSetNull, index, sqlType, static_cast<jint>(sqlType));
+}
+
+uint32_t applyRecorded(JdbcStmt* s, jobject ps) {
+  JdbcParamRecord* r = s->paramRecord;
+  if (r == nullptr) return 0;
+  s->paramRecord = nullptr;
+  JNIEnv* env = Env(s);
+  uint32_t rc = 0;
+  for (size_t i = 0; i < r->setters.size(); ++i) {
+    const auto setter = static_cast<Recorded>(r->setters[i] & 15);
+    const int32_t index = r->setters[i] >> 4;
+    const jlong v = r->values[i];
+    if (rc != 0) {
+    } else if (setter == kSetString) {
+      rc = Done(s, JM_CallVoid(env, ps, JM_PstmtSetString, static_cast<jint>(index), r->texts[i]));
+    } else if (setter == kSetFloat) {
+      const auto bits = static_cast<uint32_t>(v);
+      float f;
+      std::memcpy(&f, &bits, sizeof f);
+      rc = SetValue(s, ps, JM_PstmtSetFloat, index, static_cast<double>(f));
+    } else if (setter == kSetDouble) {
+      const auto bits = static_cast<uint64_t>(v);
+      double d;
+      std::memcpy(&d, &bits, sizeof d);
+      rc = SetValue(s, ps, JM_PstmtSetDouble, index, d);
+    } else if (setter == kSetLong) {
+      rc = SetValue(s, ps, JM_PstmtSetLong, index, v);
+    } else if (setter == kSetBoolean) {
+      rc = SetValue(s, ps, JM_PstmtSetBoolean, index,
+                    static_cast<jboolean>(v != 0 ? JNI_TRUE : JNI_FALSE));
+    } else {  // null, byte, short and int travel as a jint through the call
+      rc = SetValue(s, ps, kRecordedMethod[setter], index, static_cast<jint>(v));
+    }
+    JC_DeleteLocal(env, r->texts[i]);
+  }
+  r->setters.clear();
+  r->values.clear();
+  r->texts.clear();
+  r->strings = 0;
+  return rc;
 }
 
 uint32_t setObject(JdbcStmt* s, jobject ps, int32_t index, jobject value, int32_t sqlType) {
+  if (uint32_t rc = Unrecord(s, ps)) return rc;
   return Done(s, JC_CallVoidMethod(Env(s), ps, nullptr, "setObject", "(ILjava/lang/Object;I)V",
                                    static_cast<jint>(index), value, static_cast<jint>(sqlType)));
 }
 
 uint32_t setBigDecimal(JdbcStmt* s, jobject ps, int32_t index, const char* text,
                        int64_t length) {
+  if (uint32_t rc = Unrecord(s, ps)) return rc;
   JNIEnv* env = Env(s);
   // Decimal text is ASCII: the byte form serves whatever the text mode.
   if (text == nullptr) text = "";
@@ -205,6 +288,7 @@ uint32_t setBigDecimal(JdbcStmt* s, jobject ps, int32_t index, const char* text,
 }
 
 uint32_t setOther(JdbcStmt* s, jobject ps, int32_t index, const char* text, int64_t length) {
+  if (uint32_t rc = Unrecord(s, ps)) return rc;
   jstring str = TextArg(s, text, length);
   if (str == nullptr) return ERR_GENERAL;
   uint32_t rc = JC_CallVoidMethod(Env(s), ps, nullptr, "setObject", "(ILjava/lang/Object;I)V",
@@ -216,6 +300,18 @@ uint32_t setOther(JdbcStmt* s, jobject ps, int32_t index, const char* text, int6
 uint32_t setString(JdbcStmt* s, jobject ps, int32_t index, const char* text, int64_t length) {
   jstring str = TextArg(s, text, length);
   if (str == nullptr) return ERR_GENERAL;
+  if (Recording(s)) {
+    if (s->paramRecord->strings < kRecordedStrings) {
+      Record(s, kSetString, index, 0, str);
+      return 0;
+    }
+    // Local references kept no further: the record runs now, and this
+    // setter after it as usual.
+    if (uint32_t rc = applyRecorded(s, ps)) {
+      JC_DeleteLocal(Env(s), str);
+      return rc;
+    }
+  }
   uint32_t rc = JM_CallVoid(Env(s), ps, JM_PstmtSetString, static_cast<jint>(index), str);
   JC_DeleteLocal(Env(s), str);
   return Done(s, rc);
@@ -271,6 +367,7 @@ uint32_t SetStream(JdbcStmt* s, jobject ps, int32_t index, jobject value, jint l
 
 uint32_t setCharacterStream(JdbcStmt* s, jobject ps, int32_t index, const char* text,
                             int64_t length) {
+  if (uint32_t rc = Unrecord(s, ps)) return rc;
   JdbcConn* c = s != nullptr ? s->conn : nullptr;
   if (c == nullptr || c->streamParams == 0) return setString(s, ps, index, text, length);
   jstring str = TextArg(s, text, length);
@@ -279,6 +376,7 @@ uint32_t setCharacterStream(JdbcStmt* s, jobject ps, int32_t index, const char* 
 }
 
 uint32_t setBytes(JdbcStmt* s, jobject ps, int32_t index, const void* bytes, size_t length) {
+  if (uint32_t rc = Unrecord(s, ps)) return rc;
   JNIEnv* env = Env(s);
   if (env == nullptr) return Done(s, JC_ThrowNPE(env, "env", "setBytes"));
   jbyteArray arr = NewBytes(env, bytes, length);
@@ -291,6 +389,7 @@ uint32_t setBytes(JdbcStmt* s, jobject ps, int32_t index, const void* bytes, siz
 
 uint32_t setBinaryStream(JdbcStmt* s, jobject ps, int32_t index, const void* bytes,
                          size_t length) {
+  if (uint32_t rc = Unrecord(s, ps)) return rc;
   JdbcConn* c = s != nullptr ? s->conn : nullptr;
   if (c == nullptr || c->streamParams == 0) return setBytes(s, ps, index, bytes, length);
   jbyteArray arr = NewBytes(Env(s), bytes, length);
@@ -299,33 +398,37 @@ uint32_t setBinaryStream(JdbcStmt* s, jobject ps, int32_t index, const void* byt
 }
 
 uint32_t setBoolean(JdbcStmt* s, jobject ps, int32_t index, bool value) {
-  return SetValue(s, ps, JM_PstmtSetBoolean, index,
+  return SetPlain(s, ps, kSetBoolean, index, value ? 1 : 0,
                   static_cast<jboolean>(value ? JNI_TRUE : JNI_FALSE));
 }
 
 uint32_t setByte(JdbcStmt* s, jobject ps, int32_t index, int8_t value) {
-  return SetValue(s, ps, JM_PstmtSetByte, index, static_cast<jbyte>(value));
+  return SetPlain(s, ps, kSetByte, index, value, static_cast<jbyte>(value));
 }
 
 uint32_t setShort(JdbcStmt* s, jobject ps, int32_t index, int16_t value) {
-  return SetValue(s, ps, JM_PstmtSetShort, index, static_cast<jshort>(value));
+  return SetPlain(s, ps, kSetShort, index, value, static_cast<jshort>(value));
 }
 
 uint32_t setInt(JdbcStmt* s, jobject ps, int32_t index, int32_t value) {
-  return SetValue(s, ps, JM_PstmtSetInt, index, static_cast<jint>(value));
+  return SetPlain(s, ps, kSetInt, index, value, static_cast<jint>(value));
 }
 
 uint32_t setLong(JdbcStmt* s, jobject ps, int32_t index, int64_t value) {
-  return SetValue(s, ps, JM_PstmtSetLong, index, static_cast<jlong>(value));
+  return SetPlain(s, ps, kSetLong, index, value, static_cast<jlong>(value));
 }
 
 uint32_t setFloat(JdbcStmt* s, jobject ps, int32_t index, float value) {
+  uint32_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
   // A float travels through the variadic call as a double.
-  return SetValue(s, ps, JM_PstmtSetFloat, index, static_cast<double>(value));
+  return SetPlain(s, ps, kSetFloat, index, bits, static_cast<double>(value));
 }
 
 uint32_t setDouble(JdbcStmt* s, jobject ps, int32_t index, double value) {
-  return SetValue(s, ps, JM_PstmtSetDouble, index, value);
+  int64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return SetPlain(s, ps, kSetDouble, index, bits, value);
 }
 
 namespace {
@@ -333,6 +436,7 @@ namespace {
 uint32_t SetDateTime(JdbcStmt* s, jobject ps, int32_t index, const JC_Timestamp* v,
                      jobject (*make)(JNIEnv*, const JC_Timestamp*), const char* name,
                      const char* sig) {
+  if (uint32_t rc = Unrecord(s, ps)) return rc;
   JNIEnv* env = Env(s);
   if (env == nullptr || v == nullptr) return Done(s, JC_ThrowNPE(env, env ? "obj" : "env", name));
   jobject value = make(env, v);

@@ -41,6 +41,12 @@ bool getParameterType(JdbcStmt* s, jobject ps, int32_t index, int32_t* type);
 uint32_t execute(JdbcStmt* s, jobject ps, uint8_t* isResultSet);
 uint32_t getResultSet(JdbcStmt* s, jobject ps, jobject* rs);
 uint32_t setNull(JdbcStmt* s, jobject ps, int32_t index, int32_t sqlType);
+// While s->paramRecord is set (jblock::SetParams), setNull, setBoolean to
+// setDouble and setString add to the record instead of calling Java; every
+// other setter first applies the record. applyRecorded runs the recorded
+// setters in order as they would have run, ends the recording and gives the
+// first failure.
+uint32_t applyRecorded(JdbcStmt* s, jobject ps);
 uint32_t setObject(JdbcStmt* s, jobject ps, int32_t index, jobject value, int32_t sqlType);
 // Counted texts and bytes (length < 0: NUL-terminated text).
 uint32_t setBigDecimal(JdbcStmt* s, jobject ps, int32_t index, const char* text,

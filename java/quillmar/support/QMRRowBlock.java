@@ -1,30 +1,20 @@
 package quillmar.support;
 
-import java.lang.invoke.MethodHandle;
-import java.lang.invoke.MethodHandles;
-import java.lang.invoke.MethodType;
 import java.lang.ref.WeakReference;
-import java.lang.reflect.Method;
 import java.math.BigDecimal;
 import java.nio.charset.StandardCharsets;
-import java.sql.Connection;
 import java.sql.PreparedStatement;
 import java.sql.ResultSet;
 import java.sql.ResultSetMetaData;
 import java.sql.SQLException;
 import java.sql.SQLWarning;
-import java.sql.Statement;
-import java.sql.Types;
 import java.time.Instant;
-import java.time.LocalDate;
 import java.time.LocalDateTime;
-import java.time.LocalTime;
 import java.time.ZoneOffset;
 import java.time.zone.ZoneOffsetTransition;
 import java.time.zone.ZoneRules;
 import java.util.ArrayList;
 import java.util.Arrays;
-import java.util.Calendar;
 import java.util.GregorianCalendar;
 import java.util.TimeZone;
 
@@ -46,12 +36,11 @@ import java.util.TimeZone;
  * instant the getter returns exactly as java.util.Date's deprecated field
  * getters compute them (the default zone, the Julian calendar before the
  * Gregorian cut-over, the era's year before year 1) without building a
- * calendar date for each value. Where the driver's getter is known to
- * build its instant from the stored fields as a wall time of a zone the
- * block can learn (HSQLDB's session zone), the stored value is read as
- * HSQLDB holds it (through java.time where that cannot be reached) and the
- * instant computed here, which skips the calendars the getter goes through
- * (see {@link #readWall} and {@link #instantOf}).
+ * calendar date for each value. Where a driver's shortcut ({@link
+ * QMRShortcut}) knows its getter builds the instant from the stored fields
+ * as a wall time of a zone it can name, the shortcut reads those fields and
+ * the instant is computed here, which skips the calendars the getter goes
+ * through (see {@link #readWall} and {@link #instantOf}).
  * BIGINT and DECIMAL values travel as an
  * unscaled number and a scale that native code writes as the plain text a
  * per-value read gives; a value that does not fit travels as that text.
@@ -107,8 +96,14 @@ public final class QMRRowBlock {
      * kept by an idle statement must not keep a finished result's rows.
      */
     private WeakReference<ResultSet> localFor;
-    /** Per column: read through java.time; null when no column is. */
+    /** Per column: read through the shortcut; null when no column is. */
     private boolean[] local;
+    /** The shortcut of the result set's driver; null: every value through its getter. */
+    private QMRShortcut shortcut;
+    private Class<?> shortcutOwner;
+    private final int[] wallNanos = new int[1];
+    /** A shortcut read a value in this block. */
+    private boolean shortcutRead;
     /** The session zone's wall-time table (see wallTable). */
     private Object[] walls;
     private long[] wallLo;
@@ -118,19 +113,17 @@ public final class QMRRowBlock {
     private int wallAt;
     /** The default zone has the session zone's rules: fields are the wall time. */
     private boolean sameZone;
-    /** HSQLDB's stored values and their fields (see storedHandles). */
-    private Class<?> storedOwner;
-    private MethodHandle columnValue;
-    private Class<?> timestampData;
-    private Class<?> timeData;
-    private MethodHandle stampSeconds;
-    private MethodHandle stampNanos;
-    private MethodHandle timeSeconds;
-    private MethodHandle timeNanos;
-    /** HSQLDB's connection.getSession() and session.getCalendar(), looked up once. */
-    private Class<?> sessionOwner;
-    private Method getSession;
-    private Method getCalendar;
+
+    /**
+     * Off (-Dquillmar.block.shortcuts=off, or set here by a test), every
+     * value is read through its getter: what a driver whose shortcut no
+     * longer fits gets, so that both ways can be compared.
+     */
+    static volatile boolean shortcuts = !"off".equals(property("quillmar.block.shortcuts"));
+    /** Blocks in which a shortcut read a value (for tests). */
+    static volatile long shortcutBlocks;
+    /** The last result set class and its shortcut, shared by every block. */
+    private static volatile Object[] lastShortcut;
 
     /** What instantOf answers for a wall time the table does not cover. */
     private static final long NO_INSTANT = Long.MIN_VALUE;
@@ -141,6 +134,28 @@ public final class QMRRowBlock {
     private static final long MAX_OFFSET = 18 * 3600000L;
     /** The last zone's table, shared by every block. */
     private static volatile Object[] lastWalls;
+
+    private static String property(String name) {
+        try {
+            return System.getProperty(name);
+        } catch (RuntimeException e) {
+            return null;
+        }
+    }
+
+    /** The shortcut for the result sets of class c, chosen once per class. */
+    private QMRShortcut shortcutOf(Class<?> c) {
+        if (c == shortcutOwner) {
+            return shortcut;
+        }
+        Object[] last = lastShortcut;
+        if (last == null || last[0] != c) {
+            last = new Object[] {c, QMRShortcut.of(c)};
+            lastShortcut = last;
+        }
+        shortcutOwner = c;
+        return (QMRShortcut) last[1];
+    }
 
     public static int slots(int kind) {
         switch (kind) {
@@ -185,13 +200,111 @@ public final class QMRRowBlock {
         }
     }
 
+    // Setters of run, one a parameter in setters (index << 4 | setter).
+    public static final int SET_NULL = 0;     // the value is the JDBC type
+    public static final int SET_BOOLEAN = 1;
+    public static final int SET_BYTE = 2;
+    public static final int SET_SHORT = 3;
+    public static final int SET_INT = 4;
+    public static final int SET_LONG = 5;
+    public static final int SET_FLOAT = 6;    // the float's bits
+    public static final int SET_DOUBLE = 7;   // the double's bits
+    public static final int SET_STRING = 8;   // the text in texts
+    // Where run stopped, in stage: a setter or the execute threw.
+    public static final int SETTING = 0;
+    public static final int EXECUTING = 1;
+    public static final int RAN = 2;
+    // What run found, in answer.
+    public static final int SAME_SHAPE = 1;
+    public static final int OTHER_SHAPE = 2;
+    /** The first block of the result was read (rows, atEnd, failure and the arrays hold it). */
+    public static final int READ = 4;
+
+    public int stage;
+    public int answer;
+
     /**
      * Executes ps and gives its result set, null for an update count: one
-     * call from native code instead of two.
+     * call from native code instead of two, for a statement with nothing to
+     * set, compare or read ahead (which needs no block).
      */
     public static ResultSet execute(PreparedStatement ps) throws SQLException {
         ps.execute();
         return ps.getResultSet();
+    }
+
+    /**
+     * What a prepared statement's execute makes in several calls from
+     * native code, in one: the parameters set (with the setters and values
+     * the value-by-value calls use, in their order; a warning a setter
+     * throws is dropped as there), the execute, its result set (null for an
+     * update count), and when facts is given the comparison with a kept
+     * description (see sameShape) and, where it holds and max is positive,
+     * the first block of up to max rows read ahead (see fill). What a
+     * setter, the execute or getResultSet throws leaves the call, with
+     * stage telling which.
+     */
+    public ResultSet run(PreparedStatement ps, int[] setters, long[] values, Object[] texts,
+                         int params, int[] facts, String[] labels, int max) throws SQLException {
+        answer = 0;
+        stage = SETTING;
+        for (int i = 0; i < params; ++i) {
+            try {
+                set(ps, setters[i] >>> 4, setters[i] & 15, values[i], texts[i]);
+            } catch (SQLWarning w) {
+                // dropped, as the value-by-value setter's is
+            } finally {
+                texts[i] = null;
+            }
+        }
+        stage = EXECUTING;
+        ps.execute();
+        ResultSet rs = ps.getResultSet();
+        stage = RAN;
+        if (rs != null && facts != null) {
+            ResultSetMetaData md = sameShape(rs, facts, labels);
+            answer = md == null ? OTHER_SHAPE : SAME_SHAPE;
+            if (md != null && max > 0) {
+                fill(rs, max);
+                answer |= READ;
+            }
+        }
+        return rs;
+    }
+
+    private static void set(PreparedStatement ps, int index, int setter, long v, Object text)
+            throws SQLException {
+        switch (setter) {
+            case SET_NULL:
+                ps.setNull(index, (int) v);
+                break;
+            case SET_BOOLEAN:
+                ps.setBoolean(index, v != 0);
+                break;
+            case SET_BYTE:
+                ps.setByte(index, (byte) v);
+                break;
+            case SET_SHORT:
+                ps.setShort(index, (short) v);
+                break;
+            case SET_INT:
+                ps.setInt(index, (int) v);
+                break;
+            case SET_LONG:
+                ps.setLong(index, v);
+                break;
+            case SET_FLOAT:
+                ps.setFloat(index, Float.intBitsToFloat((int) v));
+                break;
+            case SET_DOUBLE:
+                ps.setDouble(index, Double.longBitsToDouble(v));
+                break;
+            case SET_STRING:
+                ps.setString(index, (String) text);
+                break;
+            default:
+                throw new IllegalArgumentException("setter " + setter);
+        }
     }
 
     /**
@@ -264,6 +377,7 @@ public final class QMRRowBlock {
         charCount = 0;
         atEnd = false;
         failure = null;
+        shortcutRead = false;
         zone = TimeZone.getDefault();
         try {
             chooseLocal(rs);
@@ -299,6 +413,9 @@ public final class QMRRowBlock {
             }
         } catch (Throwable t) {
             failure = t;
+        }
+        if (shortcutRead) {
+            ++shortcutBlocks;
         }
         return rows;
     }
@@ -377,10 +494,8 @@ public final class QMRRowBlock {
 
     /**
      * Decides once per result set which date, time and timestamp columns
-     * are read through java.time: those of HSQLDB's plain DATE, TIME and
-     * TIMESTAMP types, whose getters take the stored fields as a wall time
-     * of the session's zone. Anything unexpected leaves every column to
-     * its getter.
+     * its driver's shortcut reads (see {@link QMRShortcut}). Anything
+     * unexpected leaves every column to its getter.
      */
     private void chooseLocal(ResultSet rs) {
         boolean fresh = localFor == null || localFor.get() != rs;
@@ -391,19 +506,20 @@ public final class QMRRowBlock {
             for (int k : kinds) {
                 any |= k == DATE || k == TIME || k == TIMESTAMP;
             }
-            if (!any) {
+            if (!any || !shortcuts) {
+                return;
+            }
+            shortcut = shortcutOf(rs.getClass());
+            if (shortcut == null) {
                 return;
             }
         } else if (local == null) {
             return;
         }
         // The session zone may have moved (SET TIME ZONE) since the last block.
-        TimeZone session = sessionZone(rs);
+        TimeZone session = shortcut.wallZone(rs);
         if (session != null && fresh) {
-            local = localColumns(rs);
-            if (local != null) {
-                storedHandles(rs);
-            }
+            local = shortcut.wallColumns(rs, kinds);
         }
         if (session != null && local != null) {
             useWalls(session);
@@ -413,48 +529,6 @@ public final class QMRRowBlock {
             return;
         }
         sameZone = zone.hasSameRules(session);
-    }
-
-    private boolean[] localColumns(ResultSet rs) {
-        try {
-            ResultSetMetaData md = rs.getMetaData();
-            boolean[] out = new boolean[kinds.length];
-            boolean any = false;
-            for (int c = 0; c < kinds.length; ++c) {
-                int type = kinds[c] == DATE ? Types.DATE : kinds[c] == TIME ? Types.TIME
-                        : kinds[c] == TIMESTAMP ? Types.TIMESTAMP : Integer.MIN_VALUE;
-                out[c] = type != Integer.MIN_VALUE && md.getColumnType(c + 1) == type;
-                any |= out[c];
-            }
-            return any ? out : null;
-        } catch (Exception e) {
-            return null;
-        }
-    }
-
-    /** The zone HSQLDB's getters of rs take wall times in; null for another driver. */
-    private TimeZone sessionZone(ResultSet rs) {
-        try {
-            if (!rs.getClass().getName().equals("org.hsqldb.jdbc.JDBCResultSet")) {
-                return null;
-            }
-            Statement st = rs.getStatement();
-            Connection c = st == null ? null : st.getConnection();
-            if (c == null) {
-                return null;
-            }
-            if (c.getClass() != sessionOwner) {
-                getSession = c.getClass().getMethod("getSession");
-                getCalendar = getSession.getReturnType().getMethod("getCalendar");
-                sessionOwner = c.getClass();
-            }
-            Object session = getSession.invoke(c);
-            Object cal = session == null ? null : getCalendar.invoke(session);
-            return cal instanceof GregorianCalendar ? ((Calendar) cal).getTimeZone() : null;
-        } catch (Exception e) {
-            sessionOwner = null;
-            return null;
-        }
     }
 
     private void useWalls(TimeZone session) {
@@ -576,75 +650,21 @@ public final class QMRRowBlock {
     }
 
     /**
-     * A date, time or timestamp of HSQLDB from its stored value (or, where
-     * that cannot be reached, through java.time), as its getter would give
-     * it; false when the getter must read it (nothing is written then).
+     * A date, time or timestamp from the shortcut's stored wall time, as
+     * its getter would give it; false when the getter must read it
+     * (nothing is written then).
      */
     private boolean readWall(ResultSet rs, int kind, int col, int slot) throws SQLException {
-        if (columnValue != null) {
-            Object o = storedValue(rs, col);
-            if (o == null) {
-                blank(kind, slot);
-                return true;
-            }
-            try {
-                if (kind == TIME && timeData.isInstance(o)) {
-                    int seconds = (int) timeSeconds.invokeExact(o) % 86400;
-                    return wallValue(TIME, (seconds < 0 ? seconds + 86400 : seconds) * 1000L,
-                                     (int) timeNanos.invokeExact(o), slot);
-                }
-                if (kind != TIME && timestampData.isInstance(o)) {
-                    long seconds = (long) stampSeconds.invokeExact(o);
-                    return kind == DATE
-                            ? wallValue(DATE, Math.floorDiv(seconds, 86400L) * DAY, 0, slot)
-                            : wallValue(TIMESTAMP, seconds * 1000, (int) stampNanos.invokeExact(o),
-                                        slot);
-                }
-            } catch (RuntimeException | Error e) {
-                throw e;
-            } catch (Throwable t) {
-                throw new SQLException(t);
-            }
+        long wall = shortcut.wall(rs, kind, col, wallNanos);
+        if (wall == QMRShortcut.GETTER) {
             return false;
         }
-        switch (kind) {
-            case DATE: {
-                LocalDate v = rs.getObject(col, LocalDate.class);
-                if (v == null) {
-                    blank(DATE, slot);
-                    return true;
-                }
-                return wallValue(DATE, v.toEpochDay() * DAY, 0, slot);
-            }
-            case TIME: {
-                LocalTime v = rs.getObject(col, LocalTime.class);
-                if (v == null) {
-                    blank(TIME, slot);
-                    return true;
-                }
-                return wallValue(TIME, v.toSecondOfDay() * 1000L, v.getNano(), slot);
-            }
-            default: {
-                LocalDateTime v = rs.getObject(col, LocalDateTime.class);
-                if (v == null) {
-                    blank(TIMESTAMP, slot);
-                    return true;
-                }
-                return wallValue(TIMESTAMP, v.toEpochSecond(ZoneOffset.UTC) * 1000, v.getNano(),
-                                 slot);
-            }
+        shortcutRead = true;
+        if (wall == QMRShortcut.NULL) {
+            blank(kind, slot);
+            return true;
         }
-    }
-
-    /** HSQLDB's stored value of col in the current row (wasNull follows it). */
-    private Object storedValue(ResultSet rs, int col) throws SQLException {
-        try {
-            return (Object) columnValue.invokeExact(rs, col);
-        } catch (SQLException | RuntimeException | Error e) {
-            throw e;
-        } catch (Throwable t) {
-            throw new SQLException(t);
-        }
+        return wallValue(kind, wall, wallNanos[0], slot);
     }
 
     /**
@@ -681,40 +701,6 @@ public final class QMRRowBlock {
             fixed[slot + 6] = nanos;
         }
         return true;
-    }
-
-    /**
-     * HSQLDB's own reading of a column's stored value and the fields of its
-     * date and time values, looked up once for a result set class; none
-     * (columnValue null) where they cannot be reached.
-     */
-    private void storedHandles(ResultSet rs) {
-        Class<?> c = rs.getClass();
-        if (c == storedOwner) {
-            return;
-        }
-        storedOwner = c;
-        columnValue = null;
-        try {
-            Method m = c.getDeclaredMethod("getColumnValue", int.class);
-            m.setAccessible(true);
-            MethodHandles.Lookup lookup = MethodHandles.lookup();
-            ClassLoader loader = c.getClassLoader();
-            Class<?> stamp = Class.forName("org.hsqldb.types.TimestampData", false, loader);
-            Class<?> time = Class.forName("org.hsqldb.types.TimeData", false, loader);
-            MethodType ofLong = MethodType.methodType(long.class, Object.class);
-            MethodType ofInt = MethodType.methodType(int.class, Object.class);
-            stampSeconds = lookup.unreflect(stamp.getMethod("getSeconds")).asType(ofLong);
-            stampNanos = lookup.unreflect(stamp.getMethod("getNanos")).asType(ofInt);
-            timeSeconds = lookup.unreflect(time.getMethod("getSeconds")).asType(ofInt);
-            timeNanos = lookup.unreflect(time.getMethod("getNanos")).asType(ofInt);
-            timestampData = stamp;
-            timeData = time;
-            columnValue = lookup.unreflect(m).asType(
-                    MethodType.methodType(Object.class, ResultSet.class, int.class));
-        } catch (Throwable t) {
-            columnValue = null;
-        }
     }
 
     /** A value that travels as text where a number would. */

@@ -1,0 +1,189 @@
+package quillmar.support;
+
+import java.lang.invoke.MethodHandle;
+import java.lang.invoke.MethodHandles;
+import java.lang.invoke.MethodType;
+import java.lang.reflect.Method;
+import java.sql.Connection;
+import java.sql.ResultSet;
+import java.sql.ResultSetMetaData;
+import java.sql.SQLException;
+import java.sql.Statement;
+import java.sql.Types;
+import java.time.LocalDate;
+import java.time.LocalDateTime;
+import java.time.LocalTime;
+import java.time.ZoneOffset;
+import java.util.Calendar;
+import java.util.GregorianCalendar;
+import java.util.TimeZone;
+
+/**
+ * HSQLDB's getters of plain DATE, TIME and TIMESTAMP columns take the
+ * stored fields as a wall time of the session's zone. Its result set's own
+ * reading of a stored value (a private method) gives those fields without
+ * the calendars; where that method cannot be reached, java.time reads
+ * them. Made once per result set class; shared by every block and thread,
+ * so nothing in it changes after it is made but the volatile session
+ * lookup.
+ */
+final class QMRHsqldbShortcut implements QMRShortcut {
+    private static final long DAY = 86400000L;
+
+    /** The stored value's reader and its date and time classes; null where they cannot be reached. */
+    private final MethodHandle columnValue;
+    private final Class<?> timestampData;
+    private final Class<?> timeData;
+    private final MethodHandle stampSeconds;
+    private final MethodHandle stampNanos;
+    private final MethodHandle timeSeconds;
+    private final MethodHandle timeNanos;
+
+    /** The connection class, its getSession() and the session's getCalendar(). */
+    private volatile Object[] sessionMethods;
+
+    QMRHsqldbShortcut(Class<?> c) {
+        MethodHandle value = null;
+        Class<?> stamp = null;
+        Class<?> time = null;
+        MethodHandle[] fields = new MethodHandle[4];
+        try {
+            Method m = c.getDeclaredMethod("getColumnValue", int.class);
+            m.setAccessible(true);
+            MethodHandles.Lookup lookup = MethodHandles.lookup();
+            ClassLoader loader = c.getClassLoader();
+            stamp = Class.forName("org.hsqldb.types.TimestampData", false, loader);
+            time = Class.forName("org.hsqldb.types.TimeData", false, loader);
+            MethodType ofLong = MethodType.methodType(long.class, Object.class);
+            MethodType ofInt = MethodType.methodType(int.class, Object.class);
+            fields[0] = lookup.unreflect(stamp.getMethod("getSeconds")).asType(ofLong);
+            fields[1] = lookup.unreflect(stamp.getMethod("getNanos")).asType(ofInt);
+            fields[2] = lookup.unreflect(time.getMethod("getSeconds")).asType(ofInt);
+            fields[3] = lookup.unreflect(time.getMethod("getNanos")).asType(ofInt);
+            value = lookup.unreflect(m).asType(
+                    MethodType.methodType(Object.class, ResultSet.class, int.class));
+        } catch (Throwable t) {
+            value = null;
+        }
+        columnValue = value;
+        timestampData = stamp;
+        timeData = time;
+        stampSeconds = fields[0];
+        stampNanos = fields[1];
+        timeSeconds = fields[2];
+        timeNanos = fields[3];
+    }
+
+    @Override
+    public TimeZone wallZone(ResultSet rs) {
+        try {
+            Statement st = rs.getStatement();
+            Connection c = st == null ? null : st.getConnection();
+            if (c == null) {
+                return null;
+            }
+            Object[] m = sessionMethods;
+            if (m == null || m[0] != c.getClass()) {
+                Method getSession = c.getClass().getMethod("getSession");
+                Method getCalendar = getSession.getReturnType().getMethod("getCalendar");
+                m = new Object[] {c.getClass(), getSession, getCalendar};
+                sessionMethods = m;
+            }
+            Object session = ((Method) m[1]).invoke(c);
+            Object cal = session == null ? null : ((Method) m[2]).invoke(session);
+            return cal instanceof GregorianCalendar ? ((Calendar) cal).getTimeZone() : null;
+        } catch (Exception e) {
+            sessionMethods = null;
+            return null;
+        }
+    }
+
+    @Override
+    public boolean[] wallColumns(ResultSet rs, int[] kinds) {
+        try {
+            ResultSetMetaData md = rs.getMetaData();
+            boolean[] out = new boolean[kinds.length];
+            boolean any = false;
+            for (int c = 0; c < kinds.length; ++c) {
+                int type = kinds[c] == QMRRowBlock.DATE ? Types.DATE
+                        : kinds[c] == QMRRowBlock.TIME ? Types.TIME
+                        : kinds[c] == QMRRowBlock.TIMESTAMP ? Types.TIMESTAMP : Integer.MIN_VALUE;
+                out[c] = type != Integer.MIN_VALUE && md.getColumnType(c + 1) == type;
+                any |= out[c];
+            }
+            return any ? out : null;
+        } catch (Exception e) {
+            return null;
+        }
+    }
+
+    @Override
+    public long wall(ResultSet rs, int kind, int col, int[] nanos) throws SQLException {
+        if (columnValue == null) {
+            return throughJavaTime(rs, kind, col, nanos);
+        }
+        Object o = storedValue(rs, col);
+        if (o == null) {
+            return NULL;
+        }
+        try {
+            if (kind == QMRRowBlock.TIME && timeData.isInstance(o)) {
+                int seconds = (int) timeSeconds.invokeExact(o) % 86400;
+                nanos[0] = (int) timeNanos.invokeExact(o);
+                return (seconds < 0 ? seconds + 86400 : seconds) * 1000L;
+            }
+            if (kind != QMRRowBlock.TIME && timestampData.isInstance(o)) {
+                long seconds = (long) stampSeconds.invokeExact(o);
+                if (kind == QMRRowBlock.DATE) {
+                    nanos[0] = 0;
+                    return Math.floorDiv(seconds, 86400L) * DAY;
+                }
+                nanos[0] = (int) stampNanos.invokeExact(o);
+                return seconds * 1000;
+            }
+        } catch (RuntimeException | Error e) {
+            throw e;
+        } catch (Throwable t) {
+            throw new SQLException(t);
+        }
+        return GETTER;
+    }
+
+    /** The stored value of col in the current row (wasNull follows it). */
+    private Object storedValue(ResultSet rs, int col) throws SQLException {
+        try {
+            return (Object) columnValue.invokeExact(rs, col);
+        } catch (SQLException | RuntimeException | Error e) {
+            throw e;
+        } catch (Throwable t) {
+            throw new SQLException(t);
+        }
+    }
+
+    private static long throughJavaTime(ResultSet rs, int kind, int col, int[] nanos)
+            throws SQLException {
+        switch (kind) {
+            case QMRRowBlock.DATE: {
+                LocalDate v = rs.getObject(col, LocalDate.class);
+                nanos[0] = 0;
+                return v == null ? NULL : v.toEpochDay() * DAY;
+            }
+            case QMRRowBlock.TIME: {
+                LocalTime v = rs.getObject(col, LocalTime.class);
+                if (v == null) {
+                    return NULL;
+                }
+                nanos[0] = v.getNano();
+                return v.toSecondOfDay() * 1000L;
+            }
+            default: {
+                LocalDateTime v = rs.getObject(col, LocalDateTime.class);
+                if (v == null) {
+                    return NULL;
+                }
+                nanos[0] = v.getNano();
+                return v.toEpochSecond(ZoneOffset.UTC) * 1000;
+            }
+        }
+    }
+}

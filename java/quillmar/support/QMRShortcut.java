@@ -1,0 +1,50 @@
+package quillmar.support;
+
+import java.sql.ResultSet;
+import java.sql.SQLException;
+import java.util.TimeZone;
+
+/**
+ * What the block reader may know of one JDBC driver beyond the JDBC
+ * interfaces: that its date, time and timestamp getters build their values
+ * from stored fields taken as a wall time of a zone it can name, and how to
+ * read those fields without the calendars the getters go through. A driver
+ * with no shortcut ({@link #of} answers null) has every value read by its
+ * getter, and so has every value a shortcut does not answer: a shortcut that
+ * no longer fits its driver costs speed, never data.
+ */
+interface QMRShortcut {
+    /** Answer of {@link #wall}: the getter reads the value. */
+    long GETTER = Long.MIN_VALUE;
+    /** Answer of {@link #wall}: the value is null. */
+    long NULL = Long.MIN_VALUE + 1;
+
+    /**
+     * The zone whose wall times the getters of rs take the stored fields
+     * as; null when it cannot be told now (the getters then read).
+     */
+    TimeZone wallZone(ResultSet rs);
+
+    /**
+     * For each column of rs, read as the kind kinds gives it (the block's
+     * kinds), whether {@link #wall} reads it; null when it reads none.
+     */
+    boolean[] wallColumns(ResultSet rs, int[] kinds);
+
+    /**
+     * The value of column col of the current row as its stored wall time:
+     * milliseconds since 1970 read in UTC, whole seconds (a date at its
+     * midnight, a time on 1970-01-01), with its nanoseconds in nanos[0];
+     * {@link #NULL}; or {@link #GETTER}. wasNull follows it as it follows
+     * the getter.
+     */
+    long wall(ResultSet rs, int kind, int col, int[] nanos) throws SQLException;
+
+    /** The shortcut for the result sets of class c; null for a driver without one. */
+    static QMRShortcut of(Class<?> c) {
+        if (c.getName().equals("org.hsqldb.jdbc.JDBCResultSet")) {
+            return new QMRHsqldbShortcut(c);
+        }
+        return null;
+    }
+}
