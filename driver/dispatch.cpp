@@ -63,6 +63,7 @@ DRV_Return runOp(const CallDesc* d, const Hooks& h, void* record, DiagArea* diag
                  va_list args) {
   DRV_Return rc;
   if (h.refuse) {
+    // The record may be of any kind here; its area is all the dispatcher has.
     if (diag != nullptr) diag->pending = h.refuseCode;
     rc = SQL_ERROR;
   } else {
