@@ -195,6 +195,15 @@ public final class QMRRowBlock {
     }
 
     /**
+     * Runs sql on st and gives its result set, null for an update count:
+     * one call from native code instead of two.
+     */
+    public static ResultSet execute(Statement st, String sql) throws SQLException {
+        st.execute(sql);
+        return st.getResultSet();
+    }
+
+    /**
      * The labels of md's columns ("" for none), kept with a description so
      * that {@link #sameShape} can compare them without native copies.
      */
