@@ -94,15 +94,20 @@ int PrepareText(StmtHandle* stmt, va_list args) {
     stmt->diag.pending = ERR_INVALID_LENGTH;
     return -1;
   }
+  // A text that ends itself is used as it is; one with a length is copied
+  // to end it.
   char* copy = nullptr;
-  str_nts_dup(&copy, text, length);
-  if (copy == nullptr) {
-    stmt->diag.pending = ERR_NO_MEMORY;
-    return -1;
+  if (length != SQL_NTS) {
+    str_nts_dup(&copy, text, length);
+    if (copy == nullptr) {
+      stmt->diag.pending = ERR_NO_MEMORY;
+      return -1;
+    }
   }
   UniqueFree<char> owned(copy);
-  if (TRC_Active()) TRC_Printf("  [%s]", TRC_Mask(copy).c_str());
-  return Prepare_core(stmt, copy);
+  const char* sql = copy != nullptr ? copy : text;
+  if (TRC_Active()) TRC_Printf("  [%s]", TRC_Mask(sql).c_str());
+  return Prepare_core(stmt, sql);
 }
 
 }  // namespace
