@@ -2,6 +2,8 @@
 // taken, in one call into Java through the QMRRowBlock support class.
 #include <jni.h>
 
+#include <atomic>
+
 #include "drv_jdbc/j-classload.h"
 #include "drv_jdbc/j-exec.h"
 #include "drv_jdbc/j-jni.h"
@@ -18,8 +20,12 @@ struct DirectCall {
 };
 
 // Looked up once per process; null when the class or its method is missing
-// (the caller then makes the two calls itself).
+// (the caller then makes the two calls itself). Once found, the answer is
+// read without the lock: every execute asks.
+std::atomic<const DirectCall*> gFound{nullptr};
+
 const DirectCall* Call(JNIEnv* env) {
+  if (const DirectCall* k = gFound.load(std::memory_order_acquire)) return k;
   static plat::Mutex lock;
   static DirectCall found;
   static int state = 0;  // 0 not looked up, 1 found, 2 not available
@@ -43,6 +49,7 @@ const DirectCall* Call(JNIEnv* env) {
   JC_DeleteLocal(env, local);
   if (found.cls == nullptr) return nullptr;
   state = 1;
+  gFound.store(&found, std::memory_order_release);
   return &found;
 }
 
