@@ -52,9 +52,8 @@ bool MentionsCurrent(const char* sql) {
   static const char kWord[] = "CURRENT";
   for (const char* p = sql; *p != '\0'; ++p) {
     size_t i = 0;
-    while (kWord[i] != '\0' &&
-           std::toupper(static_cast<unsigned char>(p[i])) == static_cast<unsigned char>(kWord[i]))
-      ++i;
+    // The word is all letters: a letter's case is its 0x20 bit.
+    while (kWord[i] != '\0' && (p[i] == kWord[i] || p[i] == (kWord[i] | 0x20))) ++i;
     if (kWord[i] == '\0') return true;
   }
   return false;
