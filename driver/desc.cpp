@@ -28,6 +28,20 @@ void forEachSlot(HANDLE_TABLE* table, Fn fn) {
 
 DescRec* newRecord() { return new (std::nothrow) DescRec(); }
 
+// Record 0, the bookmark record, is made when a record is first asked for:
+// most statements never touch their descriptors' records at all.
+bool ensureRecord0(DescHandle* desc) {
+  if (!desc->recs.empty()) return true;
+  std::unique_ptr<DescRec> rec0(newRecord());
+  if (rec0 == nullptr) return false;
+  try {
+    desc->recs.push_back(std::move(rec0));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 const char* DESC_KindName(const DescHandle* desc) {
@@ -49,17 +63,7 @@ const char* DESC_KindName(const DescHandle* desc) {
 
 DescHandle* DESC_Alloc(uint16_t kind, uint16_t allocType, StmtHandle* stmt, ConnHandle* conn) {
   auto* desc = new (std::nothrow) DescHandle();
-  std::unique_ptr<DescRec> rec0(desc != nullptr ? newRecord() : nullptr);
-  bool placed = false;
-  if (rec0 != nullptr) {
-    try {
-      desc->recs.push_back(std::move(rec0));
-      placed = true;
-    } catch (const std::bad_alloc&) {
-    }
-  }
-  if (!placed) {
-    delete desc;
+  if (desc == nullptr) {
     if (stmt != nullptr)
       Fail(stmt, ERR_NO_MEMORY);
     else if (conn != nullptr)
@@ -152,7 +156,8 @@ int DESC_Count(const DescHandle* desc) {
 }
 
 DescRec* DESC_GetRec(DescHandle* desc, int n) {
-  if (n < 0 || static_cast<size_t>(n) >= desc->recs.size()) return nullptr;
+  if (n < 0 || (n == 0 && !ensureRecord0(desc))) return nullptr;
+  if (static_cast<size_t>(n) >= desc->recs.size()) return nullptr;
   return desc->recs[static_cast<size_t>(n)].get();
 }
 
@@ -175,6 +180,7 @@ void DESC_RecInit(const DescHandle* desc, DescRec* rec) {
 }
 
 int DESC_Grow(DescHandle* desc, int n) {
+  if (DESC_Count(desc) < n && !ensureRecord0(desc)) return ERR_NO_MEMORY;
   while (DESC_Count(desc) < n) {
     DescRec* rec = newRecord();
     if (rec == nullptr) return ERR_NO_MEMORY;

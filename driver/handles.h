@@ -408,8 +408,8 @@ struct DescHandle {
   // pointer (the statement attributes are these fields).
   uint64_t* rowsProcessed = nullptr;
 
-  // Records 0 (the bookmark record, always present) to count; each record
-  // keeps its address for its whole life.
+  // Records 0 (the bookmark record, made when a record is first asked
+  // for) to count; each record keeps its address for its whole life.
   std::vector<std::unique_ptr<DescRec>> recs;
 };
 

@@ -92,12 +92,17 @@ int PrepareText(StmtHandle* stmt, va_list args) {
   const auto* text = va_arg(args, const char*);
   const int length = va_arg(args, int);
   if (text == nullptr || (length < 0 && length != SQL_NTS)) return Fail(stmt, ERR_INVALID_LENGTH);
+  // A text that ends itself is used as it is; one with a length is copied
+  // to end it.
   char* copy = nullptr;
-  str_nts_dup(&copy, text, length);
-  if (copy == nullptr) return Fail(stmt, ERR_NO_MEMORY);
+  if (length != SQL_NTS) {
+    str_nts_dup(&copy, text, length);
+    if (copy == nullptr) return Fail(stmt, ERR_NO_MEMORY);
+  }
   UniqueFree<char> owned(copy);
-  if (TRC_Active()) TRC_Printf("  [%s]", TRC_Mask(copy).c_str());
-  return Prepare_core(stmt, copy);
+  const char* sql = copy != nullptr ? copy : text;
+  if (TRC_Active()) TRC_Printf("  [%s]", TRC_Mask(sql).c_str());
+  return Prepare_core(stmt, sql);
 }
 
 }  // namespace

@@ -63,8 +63,30 @@ DRV_Return allocStmt(ConnHandle* conn, va_list args) {
   return SQL_SUCCESS;
 }
 
+// Closes the open result; agentToo false leaves the agent's cursor to the
+// agent's release of the statement, which closes it along with the rest.
+void closeResult(StmtHandle* stmt, bool agentToo) {
+  stmt->needData = 0;
+  stmt->cursorChangedPending = false;
+  SCR_ResetRowPos(&stmt->cursor);
+  if (stmt->state == kStmtPrepared) {
+    STMT_CloseCursor(stmt);
+    const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
+    if (agentToo && ops != nullptr && ops->DRV_CloseCursor != nullptr) {
+      const uint32_t code = ops->DRV_CloseCursor(stmt->agentStmt);
+      // The failure stays pending: the caller decides whether it fails its call.
+      if (code != 0) AgentFail(stmt, code);
+    }
+    stmt->state = kStmtAllocated;
+    stmt->flags &= static_cast<uint16_t>(~kStmtFlagCursorOpen);
+  }
+  STMT_FreeColAttrs(stmt);
+}
+
+// The statement goes whatever its cursor's close would report, so the
+// close is not asked of the agent on its own.
 DRV_Return dropStmt(StmtHandle* stmt) {
-  STMT_Close(stmt);
+  closeResult(stmt, false);
   STMT_Free(stmt);
   return SQL_SUCCESS;
 }
@@ -141,23 +163,7 @@ int STMT_Reexecute(StmtHandle* stmt) {
   return 0;
 }
 
-void STMT_Close(StmtHandle* stmt) {
-  stmt->needData = 0;
-  stmt->cursorChangedPending = false;
-  SCR_ResetRowPos(&stmt->cursor);
-  if (stmt->state == kStmtPrepared) {
-    STMT_CloseCursor(stmt);
-    const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
-    if (ops != nullptr && ops->DRV_CloseCursor != nullptr) {
-      const uint32_t code = ops->DRV_CloseCursor(stmt->agentStmt);
-      // The failure stays pending: the caller decides whether it fails its call.
-      if (code != 0) AgentFail(stmt, code);
-    }
-    stmt->state = kStmtAllocated;
-    stmt->flags &= static_cast<uint16_t>(~kStmtFlagCursorOpen);
-  }
-  STMT_FreeColAttrs(stmt);
-}
+void STMT_Close(StmtHandle* stmt) { closeResult(stmt, true); }
 
 void STMT_Unregister(StmtHandle* stmt) {
   CallGuard g(DRV_CallLock());

@@ -6,7 +6,7 @@
 // process's first. Milliseconds a connect. Then the statement cycle: 10,000
 // times a statement allocated, run with SQLExecDirect and freed (JDBC:
 // createStatement, execute, close) on one open connection, microseconds a
-// cycle. Last the peak resident memory of a process that connects, fetches
+// cycle, and the Java calls the driver makes in a cycle. Last the peak resident memory of a process that connects, fetches
 // 10,000 rows and disconnects 200 times with the VM's default heap.
 //   connect_bench [count]
 #include <sys/resource.h>
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common/bench.h"
+#include "common/javacalls.h"
 
 namespace {
 
@@ -45,6 +46,20 @@ double StatementCycles(SQLHDBC dbc, int count) {
   return bench::Since(t0) * 1e6 / count;
 }
 
+// Java calls the driver makes in one cycle (the counter starts after the
+// timed cycles, so they run without it); -1 when it cannot count.
+double JavaCallsACycle(SQLHDBC dbc) {
+  if (!bench::javacalls::Start()) return -1;
+  const uint64_t before = bench::javacalls::Count();
+  for (int i = 0; i < 1000; ++i) {
+    SQLHSTMT st = nullptr;
+    Check(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st), "SQLAllocHandle", SQL_HANDLE_DBC, dbc);
+    Check(SQLExecDirect(st, (SQLCHAR*)kCycleSql, SQL_NTS), "SQLExecDirect", SQL_HANDLE_STMT, st);
+    SQLFreeHandle(SQL_HANDLE_STMT, st);
+  }
+  return static_cast<double>(bench::javacalls::Count() - before) / 1000;
+}
+
 // In a child: prints "first later cycle" (milliseconds, milliseconds,
 // microseconds) to the pipe.
 void DriverSide(const bench::Backend& b, int count, int fd) {
@@ -72,11 +87,12 @@ void DriverSide(const bench::Backend& b, int count, int fd) {
   }
   const double later = bench::Since(t0) * 1e3 / count;
   const double cycle = StatementCycles(keep, kCycles);
+  const double calls = JavaCallsACycle(keep);
   SQLDisconnect(keep);
   SQLFreeHandle(SQL_HANDLE_DBC, keep);
   SQLFreeHandle(SQL_HANDLE_DBC, dbc);
   SQLFreeHandle(SQL_HANDLE_ENV, env);
-  dprintf(fd, "%f %f %f\n", first, later, cycle);
+  dprintf(fd, "%f %f %f %f\n", first, later, cycle, calls);
 }
 
 // In a child: 200 times connect, fetch 10,000 rows (a column of each kind
@@ -145,9 +161,9 @@ std::string InChild(Side side) {
 }
 
 bool DriverFigures(const bench::Backend& b, int count, double* first, double* later,
-                   double* cycle) {
+                   double* cycle, double* calls) {
   const std::string out = InChild([&](int fd) { DriverSide(b, count, fd); });
-  return std::sscanf(out.c_str(), "%lf %lf %lf", first, later, cycle) == 3;
+  return std::sscanf(out.c_str(), "%lf %lf %lf %lf", first, later, cycle, calls) == 4;
 }
 
 }  // namespace
@@ -166,9 +182,10 @@ int main(int argc, char** argv) {
   int status = 0;
   for (const bench::Backend& b : bench::Backends(pg, "connectbench")) {
     std::vector<double> first, later, cycles, jdbcFirst, jdbcLater, jdbcCycles;
+    double calls = -1;
     for (int r = 0; r < bench::Rounds(); ++r) {
       double f = 0, l = 0, c = 0;
-      if (!DriverFigures(b, count, &f, &l, &c)) {
+      if (!DriverFigures(b, count, &f, &l, &c, &calls)) {
         std::printf("%s: the driver side failed\n", b.name.c_str());
         status = 1;
         break;
@@ -186,6 +203,7 @@ int main(int argc, char** argv) {
     bench::Print("first connect (driver: VM start included)", first, jdbcFirst, "ms");
     bench::Print("later connect + disconnect", later, jdbcLater, "ms");
     bench::Print("statement alloc + SQLExecDirect + free", cycles, jdbcCycles, "us");
+    if (calls >= 0) std::printf("  %-40s driver %10.1f\n", "  Java calls a cycle", calls);
     double mb = 0;
     const std::string rss = InChild([&](int fd) { RssSide(b, fd); });
     if (std::sscanf(rss.c_str(), "%lf", &mb) == 1)

@@ -96,6 +96,7 @@ extern "C" uint32_t DRV_Fetch(uint32_t stmt, uint16_t rows, COLSET* set) {
   s->rowCount = 0;
   if ((s->flags & STMT_EXECUTED) == 0) return ERR_FUNCTION_SEQUENCE;
   if (s->keptRows != nullptr) return catFetchKept(s, rows, set);
+  if (uint32_t rc = jexec::DescribeLate(s)) return rc;
   if ((s->flags & STMT_PREPARE_CALL) != 0 && rows == 0) {
     const uint32_t rc = fetchCallProc(s, set);
     s->flags |= STMT_NO_MORE_ROWS;

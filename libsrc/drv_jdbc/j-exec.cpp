@@ -71,21 +71,26 @@ uint32_t ExecuteSet(JdbcStmt* s, uint32_t set) {
   uint32_t rc = 0;
   jblock::RunAnswer ran;
   const auto started = std::chrono::steady_clock::now();
-  if (!run || !jblock::Run(s, s->statement, &rs, &rc, &ran)) {
+  const bool oneCall = plain ? jexec::RunDirect(s, s->statement, &rs, &rc)
+                             : run && jblock::Run(s, s->statement, &rs, &rc, &ran);
+  if (!oneCall) {
     uint8_t isResultSet = 0;
     rc = plain ? Statement::execute(s, s->statement, s->sql, &isResultSet)
                : PreparedStatement::execute(s, s->statement, &isResultSet);
     if (rc != 0) return ReportTimeout(s, started, rc);
     if ((rc = PreparedStatement::getResultSet(s, s->statement, &rs)) != 0) return rc;
   } else if (rc != 0) {
-    return ran.executed ? ReportTimeout(s, started, rc) : rc;
+    return plain || ran.executed ? ReportTimeout(s, started, rc) : rc;
   }
   jexec::KeepResultSet(s, rs);
   if (s->resultSet != nullptr) {
     const auto shape = ran.sameShape    ? jexec::ShapeAnswer::kSame
                        : ran.otherShape ? jexec::ShapeAnswer::kOther
                                         : jexec::ShapeAnswer::kNotAsked;
-    if ((rc = jexec::DescribeExecuted(s, shape)) != 0) return rc;
+    if (plain)
+      jexec::DescribeWhenAsked(s);
+    else if ((rc = jexec::DescribeExecuted(s, shape)) != 0)
+      return rc;
     s->flags |= STMT_EXECUTED | STMT_RESULT_SET;
   } else {
     int32_t count = -1;
@@ -144,7 +149,23 @@ void FreeColDescs(JdbcStmt* s) {
   s->cols = nullptr;
   s->colCount = 0;
   s->colsKept = 0;
+  s->describeLate = 0;
   s->flags &= static_cast<uint16_t>(~STMT_COLS_DESCRIBED);
+}
+
+void DescribeWhenAsked(JdbcStmt* s) {
+  DropKeptDesc(s);
+  FreeColDescs(s);
+  s->describeLate = 1;
+}
+
+uint32_t DescribeLate(JdbcStmt* s) {
+  if (s->describeLate == 0) return 0;
+  const uint32_t rc = buildColDescs(s, 'E');
+  // A description that failed half-way is dropped whole.
+  if (rc != 0) FreeColDescs(s);
+  s->describeLate = rc != 0 ? 1 : 0;
+  return rc;
 }
 
 void KeepResultSet(JdbcStmt* s, jobject rs) {

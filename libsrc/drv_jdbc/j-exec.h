@@ -98,6 +98,18 @@ uint32_t Enter(uint32_t h, JdbcStmt** out);
 
 // Frees the column descriptions and clears flag 0x0080.
 void FreeColDescs(JdbcStmt* s);
+// The result of a statement executed directly is described only when its
+// columns are first asked for (counted, described or fetched): an
+// application that runs a statement and frees it unread pays for no
+// metadata. DescribeLate describes such a result (0 when there is none to
+// describe); a failure leaves it to be described at the next ask.
+void DescribeWhenAsked(JdbcStmt* s);
+uint32_t DescribeLate(JdbcStmt* s);
+// Runs s's text on st, its plain Java statement, and gives the result set
+// (a local reference, null for an update count) in one call into Java.
+// False when that call is not available: nothing ran. Otherwise true, with
+// *rc 0 or the failure's code (posted on s).
+bool RunDirect(JdbcStmt* s, jobject st, jobject* rs, uint32_t* rc);
 // Keeps rs (a local reference, or null) as the statement's result set,
 // releasing the one held before.
 void KeepResultSet(JdbcStmt* s, jobject rs);

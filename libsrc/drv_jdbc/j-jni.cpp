@@ -86,6 +86,15 @@ std::string ToStandardUtf8(const std::string& text) {
   return out;
 }
 
+// Whether every byte is a 7-bit character other than 0: such a text reads
+// the same as UTF-8 and in the JNI form, so no Java decoder is needed.
+bool SevenBit(const char* text, size_t length) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  for (size_t i = 0; i < length; ++i)
+    if (p[i] == 0 || p[i] >= 0x80) return false;
+  return true;
+}
+
 // Whether the text is not yet in the JNI form: a 0 byte, a 4-byte sequence
 // or an ill-formed one.
 bool NeedsRewrite(const char* text, size_t length) {
@@ -229,6 +238,7 @@ jstring JC_NewStringN(JNIEnv* env, const char* text, size_t length, uint32_t utf
     std::string m = ToModifiedUtf8(text, length);
     return env->NewStringUTF(m.c_str());
   }
+  if (SevenBit(text, length)) return env->NewStringUTF(std::string(text, length).c_str());
   jbyteArray bytes = env->NewByteArray(static_cast<jsize>(length));
   if (bytes == nullptr) return nullptr;
   env->SetByteArrayRegion(bytes, 0, static_cast<jsize>(length),
@@ -244,7 +254,9 @@ jstring JC_NewStringN(JNIEnv* env, const char* text, size_t length, uint32_t utf
 
 jstring JC_NewString(JNIEnv* env, const char* text, uint32_t utf) {
   if (text == nullptr) return nullptr;
-  return JC_NewStringN(env, text, std::strlen(text), utf);
+  const size_t length = std::strlen(text);
+  if (env != nullptr && !utf && SevenBit(text, length)) return env->NewStringUTF(text);
+  return JC_NewStringN(env, text, length, utf);
 }
 
 // ---------------------------------------------------------------------------

@@ -198,6 +198,9 @@ struct JdbcStmt {
   // next execute (j-exec-kept.cpp), owned; colsKept: the current cols are it.
   struct KeptDesc* keptDesc = nullptr;
   uint8_t colsKept = 0;
+  // The current result was opened by a statement executed directly and is
+  // not described yet: its first reader describes it (jexec::DescribeLate).
+  uint8_t describeLate = 0;
 
   COLSET* rows = nullptr;       // fetched rows, owned
   struct JdbcRowBlock* rowBlock = nullptr;  // the block reader's kept block, owned

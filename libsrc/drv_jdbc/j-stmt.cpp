@@ -215,6 +215,26 @@ void FreeEntries(ATTR_ENTRY* entries, size_t n) {
   std::free(entries);
 }
 
+// Lets go of the current result; closeJava false leaves the Java result set
+// to the close of its statement, which closes it (JDBC's rule).
+void dropResult(JdbcStmt* s, bool closeJava) {
+  s->flags &= static_cast<uint16_t>(~kResultBits);
+  s->rowPosition = -1;
+  s->executedSets = 0;
+  s->rowCount = 0;
+  s->rowsFetched = 0;
+  s->describeLate = 0;
+  std::free(s->resultBuffer);
+  s->resultBuffer = nullptr;
+  jblock::DropAhead(s);
+  if (s->resultSet != nullptr) {
+    if (closeJava) ResultSet::close(s, s->resultSet);
+    DeleteGlobal(s->jniEnv, &s->resultSet);
+  }
+  DeleteGlobal(s->jniEnv, &s->rsMetaData);
+  catClearStmt(s);
+}
+
 }  // namespace
 
 uint32_t enterStmt(uint32_t h, JdbcStmt** out) {
@@ -227,25 +247,12 @@ uint32_t enterStmt(uint32_t h, JdbcStmt** out) {
   return 0;
 }
 
-void resetStmtResult(JdbcStmt* s) {
-  s->flags &= static_cast<uint16_t>(~kResultBits);
-  s->rowPosition = -1;
-  s->executedSets = 0;
-  s->rowCount = 0;
-  s->rowsFetched = 0;
-  std::free(s->resultBuffer);
-  s->resultBuffer = nullptr;
-  jblock::DropAhead(s);
-  if (s->resultSet != nullptr) {
-    ResultSet::close(s, s->resultSet);
-    DeleteGlobal(s->jniEnv, &s->resultSet);
-  }
-  DeleteGlobal(s->jniEnv, &s->rsMetaData);
-  catClearStmt(s);
-}
+void resetStmtResult(JdbcStmt* s) { dropResult(s, true); }
 
 void closeStmtObjects(JdbcStmt* s) {
-  resetStmtResult(s);
+  // A result set held with a statement is that statement's (a catalog
+  // result has none), and goes with its close below.
+  dropResult(s, s->statement == nullptr);
   s->flags = static_cast<uint16_t>((s->flags & ~kExecBits) | kObjectsClosed);
   jexec::DropKeptDesc(s);
   ColDescFree(s->cols, s->colCount);
@@ -305,7 +312,6 @@ uint32_t DRV_AllocStmt(uint32_t conn, uint32_t* stmt) {
   c->jniEnv = env;
   auto* s = new (std::nothrow) JdbcStmt{};
   if (s == nullptr) return ERR_NO_MEMORY;
-  JC_LocalFrame frame(env, kFrame);
   s->conn = c;
   s->wide = c->utf8;
   s->connRef = &c->connection;
@@ -365,6 +371,10 @@ uint32_t DRV_NumResultCols(uint32_t stmt, uint16_t* count, JdbcColDesc** descs) 
       JC_LocalFrame frame(s->jniEnv, kFrame);
       if (uint32_t rc = buildColDescs(s, 'P')) return rc;
     }
+  }
+  if (s->describeLate != 0) {
+    JC_LocalFrame frame(s->jniEnv, kFrame);
+    if (uint32_t rc = jexec::DescribeLate(s)) return rc;
   }
   // No description yet (nothing prepared, or a statement without a result):
   // count 0 and no array.

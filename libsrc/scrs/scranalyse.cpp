@@ -379,7 +379,7 @@ int scs_p_AnalyseStmt(SCR_CURSOR* cur, const char* text) {
 void scs_p_AnalyseForward(SCR_CURSOR* cur, const char* text) {
   const JdbcStmt* s = AGT_Stmt(cur->stmtHandle);
   const bool named = s != nullptr && s->cursorName != nullptr && s->cursorName[0] != '\0';
-  const std::string sql = text != nullptr ? text : "";
+  const char* sql = text != nullptr ? text : "";
   if (cur->analysis != nullptr && cur->analysis->held) {
     // The same text reads the same way; the rows are the new result's.
     if (named && cur->analysis->text == sql) return;

@@ -46,10 +46,21 @@ size_t SkipBack(const std::string& s, size_t end) {
   return end;
 }
 
+// Whether the word CURRENT appears in the text, in any case. Every prepared
+// text passes here; only a rare one is worth more.
+bool MentionsCurrent(const char* sql) {
+  static const char kWord[] = "CURRENT";
+  for (const char* p = sql; *p != '\0'; ++p) {
+    size_t i = 0;
+    // The word is all letters: a letter's case is its 0x20 bit.
+    while (kWord[i] != '\0' && (p[i] == kWord[i] || p[i] == (kWord[i] | 0x20))) ++i;
+    if (kWord[i] == '\0') return true;
+  }
+  return false;
+}
+
 // The head and cursor name of a positioned statement; false for any other.
 bool Split(const char* sql, SCR_CURRENTOF* out) {
-  // Every prepared text passes here; only a rare one is worth parsing.
-  if (Upper(sql).find("CURRENT") == std::string::npos) return false;
   SCR_SQLINFO info;
   SCR_InitSQLInfo(&info);
   const int rc = SCR_AnalyseSQL(&info, sql, 0, 0);
@@ -146,7 +157,7 @@ void SCR_CurrentOfFree(SCR_CURSOR* cur) {
 
 bool SCR_PrepareCurrentOf(SCR_CURSOR* cur, const char* sql, uint32_t* rc) {
   SCR_CurrentOfFree(cur);
-  if (sql == nullptr) return false;
+  if (sql == nullptr || !MentionsCurrent(sql)) return false;
   auto* q = new (std::nothrow) SCR_CURRENTOF();
   if (q == nullptr) return false;
   bool any = false;

@@ -185,8 +185,7 @@ uint32_t Catalog(uint32_t stmt, const void* args) {
 }  // namespace
 
 int SCR_StmtInit(SCR_CURSOR* cur, uint32_t stmt, uint32_t conn, JdbcStmt* owner) {
-  SCR_CursorStateInit(cur, stmt, conn, &SCR_SavedAgent, owner);
-  return scs_p_StaticOpen(cur);
+  return SCR_CursorStateInit(cur, stmt, conn, &SCR_SavedAgent, owner);
 }
 
 void SCR_StmtRelease(SCR_CURSOR* cur) {

@@ -16,8 +16,8 @@ struct JdbcStmt;
 int SCR_StmtInit(SCR_CURSOR* cur, uint32_t stmt, uint32_t conn, JdbcStmt* owner);
 void SCR_StmtRelease(SCR_CURSOR* cur);
 
-// The static cursor: made with the statement, emptied whenever a new
-// result replaces the old one.
+// The static cursor: made when a result is first read into it (most
+// statements never are), emptied whenever a new result replaces the old one.
 int scs_p_StaticOpen(SCR_CURSOR* cur);
 void scs_p_StaticClose(SCR_CURSOR* cur);
 void scs_p_StaticFree(SCR_CURSOR* cur);

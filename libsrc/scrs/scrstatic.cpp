@@ -68,7 +68,9 @@ int64_t SCR_FirstCacheRow(int32_t row, int64_t count, int64_t size) {
   return first < 0 && -static_cast<int64_t>(row) <= size ? 0 : first;
 }
 
-int scs_p_StaticOpen(SCR_CURSOR* cur) { return SS_Open(&cur->staticCursor); }
+int scs_p_StaticOpen(SCR_CURSOR* cur) {
+  return cur->staticCursor != nullptr ? 0 : SS_Open(&cur->staticCursor);
+}
 
 void scs_p_StaticClose(SCR_CURSOR* cur) {
   SS_Close(cur->staticCursor);
@@ -86,7 +88,7 @@ void scs_p_StaticFree(SCR_CURSOR* cur) { SS_Free(&cur->staticCursor); }
 
 int scs_p_StaticFill(SCR_CURSOR* cur) {
   if ((cur->flags & SCR_FLAG_RESULT_CACHED) != 0) return 0;
-  if (cur->staticCursor == nullptr) return ERR_GENERAL;
+  if (int rc = scs_p_StaticOpen(cur)) return rc;
   uint32_t count = 0;
   const int rc = SS_GetRsltSet(cur->staticCursor, &SCR_SavedAgent, cur->stmtHandle, &count);
   if (rc != 0) {

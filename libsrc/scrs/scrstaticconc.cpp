@@ -24,6 +24,7 @@
 #include "scrs/scranalysis.h"
 #include "scrs/scrcursor.h"
 #include "scrs/scrframe.h"
+#include "scrs/scrhooks.h"
 #include "scrs/scrvalues.h"
 #include "scrs/ss.h"
 #include "util/errcodes.h"
@@ -159,8 +160,8 @@ int CopyRow(const ColumnView& view, uint32_t r, ColSetPtr* out) {
 // Cache rows from..from+n-1 as the cursor read them; the position of a
 // continuing fetch stays.
 int CachedRows(SCR_CURSOR* cur, uint32_t from, uint32_t n, ColSetPtr* out) {
+  if (int rc = scs_p_StaticOpen(cur)) return rc;
   SS_CURSOR* ss = cur->staticCursor;
-  if (ss == nullptr) return ERR_GENERAL;
   const int32_t position = ss->position;
   COLSET* rows = nullptr;
   const int rc = SS_Fetch(ss, static_cast<int32_t>(from), n, &rows);

@@ -182,15 +182,17 @@ TEST_F(ExecTest, ExecutingAgainRunsAgain) {
   EXPECT_EQ(Count("again"), 3);
 }
 
-TEST_F(ExecTest, OtherKindWithAResultIsDescribedAtExecute) {
+// Its result is described by the first fetch, not by the execute.
+TEST_F(ExecTest, OtherKindWithAResultIsDescribedWhenFetched) {
   Stmt s(conn_);
   ASSERT_EQ(s.Prepare("VALUES (1, 'x'), (2, 'y')"), 0u);
   EXPECT_EQ(s.rec()->kind, STMT_KIND_OTHER);
   EXPECT_EQ(s.rec()->colCount, 0u);
   ASSERT_EQ(s.Execute(), 0u) << ::testing::PrintToString(Errors(s.h()));
-  EXPECT_EQ(s.rec()->colCount, 2u);
+  EXPECT_EQ(s.rec()->colCount, 0u);
   Rows r;
   ASSERT_EQ(Ops().DRV_Fetch(s.h(), 5, &r.set), 0u);
+  EXPECT_EQ(s.rec()->colCount, 2u);
   ASSERT_EQ(r.set.rows_held, 2u);
   EXPECT_EQ(r.Int(0, 1), 2);
 }
