@@ -2,14 +2,12 @@
 // taken, in one call into Java through the QMRRowBlock support class.
 #include <jni.h>
 
-#include <atomic>
-
+#include "drv_jdbc/j-carried.h"
 #include "drv_jdbc/j-classload.h"
 #include "drv_jdbc/j-exec.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-wrap-impl.h"
 #include "drv_jdbc/j-wrap.h"
-#include "platform/lock.h"
 #include "util/errcodes.h"
 
 namespace {
@@ -19,39 +17,16 @@ struct DirectCall {
   jmethodID run = nullptr;
 };
 
-// Looked up once per process; null when the class or its method is missing
-// (the caller then makes the two calls itself). Once found, the answer is
-// read without the lock: every execute asks.
-std::atomic<const DirectCall*> gFound{nullptr};
-
-const DirectCall* Call(JNIEnv* env) {
-  if (const DirectCall* k = gFound.load(std::memory_order_acquire)) return k;
-  static plat::Mutex lock;
-  static DirectCall found;
-  static int state = 0;  // 0 not looked up, 1 found, 2 not available
-  plat::Guard<plat::Mutex> g(lock);
-  if (state != 0) return state == 1 ? &found : nullptr;
-  state = 2;
-  jclass local = nullptr;
-  if (JC_GetRowBlockClass(env, &local) != 0 || local == nullptr) {
-    env->ExceptionClear();
-    return nullptr;
-  }
-  jmethodID run = env->GetStaticMethodID(
-      local, "execute", "(Ljava/sql/Statement;Ljava/lang/String;)Ljava/sql/ResultSet;");
-  if (run == nullptr || env->ExceptionCheck()) {
-    env->ExceptionClear();
-    JC_DeleteLocal(env, local);
-    return nullptr;
-  }
-  found.cls = static_cast<jclass>(env->NewGlobalRef(local));
-  found.run = run;
-  JC_DeleteLocal(env, local);
-  if (found.cls == nullptr) return nullptr;
-  state = 1;
-  gFound.store(&found, std::memory_order_release);
-  return &found;
+bool Resolve(JNIEnv* env, jclass local, DirectCall* c) {
+  c->run = env->GetStaticMethodID(local, "execute",
+                                  "(Ljava/sql/Statement;Ljava/lang/String;)Ljava/sql/ResultSet;");
+  return c->run != nullptr;
 }
+
+CarriedClass<DirectCall> gClass("QMRRowBlock", "a statement runs in two calls", &JC_GetRowBlockClass,
+                                &Resolve);
+
+const DirectCall* Call(JNIEnv* env) { return gClass.Get(env); }
 
 }  // namespace
 
