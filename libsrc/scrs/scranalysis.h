@@ -337,6 +337,12 @@ int SCR_SpliceAtMark(const std::string& before, const char* after, const std::st
 int SCR_RowToParams(const COLSET* src, uint32_t first, uint32_t groups, uint32_t rows,
                     COLSET** out, bool terminate, bool trim, std::vector<uint8_t>* leftOut);
 
+// *out := a new one-row set of the values of columns `cols` (in that order)
+// of src's row `row`, as SCR_RowToParams makes them. ERR_GENERAL for a
+// column or row the source does not hold, or ERR_NO_MEMORY.
+int SCR_ColumnsToParams(const COLSET* src, const std::vector<uint16_t>& cols, uint32_t row,
+                        COLSET** out, bool terminate = false);
+
 // The parameters of a seek query: for each of its markers the value its
 // boundCols entry names in the bound row it names. *out is null for a
 // query without markers. 0, ERR_GENERAL or ERR_NO_MEMORY.
