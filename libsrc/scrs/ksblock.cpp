@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <new>
+#include <string>
 #include <utility>
 
 #include "drv_jdbc/agent_codes.h"
@@ -30,6 +31,7 @@ struct BlockPlan {
   uint32_t read;         // keys asked for
   uint32_t sliceFrom = 0;
   uint32_t sliceCount;  // keys kept, from sliceFrom, as read (before a reversal)
+  bool rows = false;     // the application's columns come in front of the keys
 };
 
 // A relative move by `offset` keys from the block's first key: the seek
@@ -124,8 +126,14 @@ int SeekQuery(SCR_CURSOR* cur, const BlockPlan& plan, const COLSET* bound, SCR_B
   std::string orderedText;
   if (int rc = SCR_KeyOrdered(cur, &ordered, &orderedText)) return rc;
   SCR_BUILT sel;
-  if (int rc = KS_BuildSeekSelect(&ordered.info, a.ks, a.orderBy, a.idents, &sel, a.sortColumns))
+  if (plan.rows) {
+    std::string list;
+    if (int rc = KS_SeekList(a.ks, a.orderBy, a.idents, a.sortColumns, &list, nullptr)) return rc;
+    if (int rc = KS_ListBehind(a, orderedText, ", " + list, &sel)) return rc;
+  } else if (int rc = KS_BuildSeekSelect(&ordered.info, a.ks, a.orderBy, a.idents, &sel,
+                                         a.sortColumns)) {
     return rc;
+  }
   // The markers of the select list went with it.
   const uint32_t had = SCR_MarkerCount(orderedText), kept = SCR_MarkerCount(sel.text);
   place->dropFrom = sel.appBefore;
@@ -324,8 +332,11 @@ int KS_FetchKeyBlock(SCR_CURSOR* cur, uint16_t orientation, int32_t offset) {
   return Install(cur, ks, std::move(block), k);
 }
 
-int KS_ReadKeys(SCR_CURSOR* cur, uint16_t orientation, const COLSET* from, uint32_t at,
-                uint32_t want, COLSET* out) {
+namespace {
+
+// KS_ReadKeys, the application's columns in front of the keys with `rows`.
+int ReadSeek(SCR_CURSOR* cur, uint16_t orientation, const COLSET* from, uint32_t at,
+             uint32_t want, bool rows, COLSET* out) {
   if (cur == nullptr || cur->analysis == nullptr || out == nullptr) return ERR_GENERAL;
   if (want == 0) return 0;
   AskLimits(cur);
@@ -340,13 +351,34 @@ int KS_ReadKeys(SCR_CURSOR* cur, uint16_t orientation, const COLSET* from, uint3
     if (rc == 0) rc = ColSetCopyRows(bound.get(), src, 1, at, 0);
     if (rc != 0) return rc;
   }
-  const BlockPlan plan{orientation, 0, want, 0, want};
+  BlockPlan plan{orientation, 0, want, 0, want};
+  plan.rows = rows;
   SCR_BUILT seek;
   ColSetPtr seekParams;
   KS_PLACE place;
   if (int rc = SeekQuery(cur, plan, bound.get(), &seek, &seekParams, &place)) return rc;
   bound.reset();
   return RunSeek(cur, seek, place, std::move(seekParams), want, out);
+}
+
+}  // namespace
+
+int KS_ReadKeys(SCR_CURSOR* cur, uint16_t orientation, const COLSET* from, uint32_t at,
+                uint32_t want, COLSET* out) {
+  return ReadSeek(cur, orientation, from, at, want, false, out);
+}
+
+int KS_ReadRowsAfter(SCR_CURSOR* cur, const COLSET* from, uint32_t at, uint32_t want, COLSET* out,
+                     uint16_t* appCols) {
+  if (cur == nullptr || cur->analysis == nullptr || appCols == nullptr) return ERR_GENERAL;
+  const SCR_ANALYSIS& a = *cur->analysis;
+  uint16_t seekCols = 0;
+  std::string list;
+  if (int rc = KS_SeekList(a.ks, a.orderBy, a.idents, a.sortColumns, &list, &seekCols)) return rc;
+  if (int rc = ReadSeek(cur, SQL_FETCH_NEXT, from, at, want, true, out)) return rc;
+  if (out->rows_held > 0 && out->cols_used <= seekCols) return ERR_GENERAL;
+  *appCols = static_cast<uint16_t>(out->rows_held > 0 ? out->cols_used - seekCols : 0);
+  return 0;
 }
 
 int KS_SetBlock(SCR_CURSOR* cur, COLSET* rows) {

@@ -216,15 +216,27 @@ std::string Operator(uint16_t orientation, uint16_t mode, bool desc) {
 
 }  // namespace
 
+int KS_SeekList(const KS_CURSOR& ks, const std::vector<SCR_ORDERITEM>& order,
+                const SCR_IDENTS& id, uint16_t sortColumns, std::string* out, uint16_t* count) {
+  out->clear();
+  if (!KeyList(ks, id, out)) return ERR_GENERAL;
+  std::vector<SeekCol> cols;
+  if (!SeekColumns(ks, order, id, sortColumns, &cols)) return ERR_GENERAL;
+  uint16_t n = static_cast<uint16_t>(ks.keys.size());
+  for (const SeekCol& c : cols) {
+    if (c.key) continue;
+    *out += ", " + c.text;
+    ++n;
+  }
+  if (count != nullptr) *count = n;
+  return 0;
+}
+
 int KS_BuildSeekSelect(SCR_SQLINFO* info, const KS_CURSOR& ks,
                        const std::vector<SCR_ORDERITEM>& order, const SCR_IDENTS& id,
                        SCR_BUILT* out, uint16_t sortColumns) {
   std::string list;
-  if (!KeyList(ks, id, &list)) return ERR_GENERAL;
-  std::vector<SeekCol> cols;
-  if (!SeekColumns(ks, order, id, sortColumns, &cols)) return ERR_GENERAL;
-  for (const SeekCol& c : cols)
-    if (!c.key) list += ", " + c.text;
+  if (int rc = KS_SeekList(ks, order, id, sortColumns, &list, nullptr)) return rc;
   return Edit(info, SCR_ReplaceSelectList, list, out);
 }
 

@@ -192,12 +192,10 @@ int KeepAhead(KS_KEYSET* ks, COLSET* got, uint32_t first, uint32_t n) {
 
 }  // namespace
 
-// The application's select list with the key columns behind it: the
-// refetch carries the keys whether or not the application selects them, and
-// they are cut off again before the rowset is handed on.
-int KS_WithKeys(const SCR_ANALYSIS& a, SCR_BUILT* out) {
+int KS_ListBehind(const SCR_ANALYSIS& a, const std::string& text, const std::string& extra,
+                  SCR_BUILT* out) {
   KS_ANALYSED app;
-  if (int rc = KS_Analyse(a, a.text, &app)) return rc;
+  if (int rc = KS_Analyse(a, text, &app)) return rc;
   const std::string before = app.info.tree->text != nullptr ? app.info.tree->text : "";
   if (int rc = SCR_ReplaceSelectList(&app.info)) return rc;
   const std::string after = app.info.tree->text != nullptr ? app.info.tree->text : "";
@@ -205,12 +203,20 @@ int KS_WithKeys(const SCR_ANALYSIS& a, SCR_BUILT* out) {
   while (same < before.size() && same < after.size() && before[same] == after[same]) ++same;
   const size_t at = after.find(kMark, same >= 2 ? same - 2 : 0, 3);
   if (at == std::string::npos || after.size() - at - 3 > before.size() - at) return ERR_GENERAL;
-  std::string list = before.substr(at, before.size() - (after.size() - 3));
+  const std::string list = before.substr(at, before.size() - (after.size() - 3));
+  return SCR_SpliceAtMark(before, after.c_str(), list + extra, out);
+}
+
+// The application's select list with the key columns behind it: the
+// refetch carries the keys whether or not the application selects them, and
+// they are cut off again before the rowset is handed on.
+int KS_WithKeys(const SCR_ANALYSIS& a, SCR_BUILT* out) {
+  std::string keys;
   for (const SCR_COLDESC& k : a.ks.keys) {
-    list += ", ";
-    if (!SCR_QualifiedColName(a.ks.tableCount, k, a.idents, &list)) return ERR_GENERAL;
+    keys += ", ";
+    if (!SCR_QualifiedColName(a.ks.tableCount, k, a.idents, &keys)) return ERR_GENERAL;
   }
-  return SCR_SpliceAtMark(before, after.c_str(), list, out);
+  return KS_ListBehind(a, a.text, keys, out);
 }
 
 int SCR_MarkDeletedRows(SCR_CURSOR* cur, COLSET* rows, uint32_t first, uint32_t count) {

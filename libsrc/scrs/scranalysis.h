@@ -309,6 +309,10 @@ int KS_BuildOrderBy(SCR_SQLINFO* info, const KS_CURSOR& ks, const SCR_IDENTS& id
 int KS_BuildSeekSelect(SCR_SQLINFO* info, const KS_CURSOR& ks,
                        const std::vector<SCR_ORDERITEM>& order, const SCR_IDENTS& id,
                        SCR_BUILT* out, uint16_t sortColumns = 0);
+// The seek SELECT's list alone (keys, then the ORDER BY items that are no
+// key) and, when count is given, how many columns it names.
+int KS_SeekList(const KS_CURSOR& ks, const std::vector<SCR_ORDERITEM>& order,
+                const SCR_IDENTS& id, uint16_t sortColumns, std::string* out, uint16_t* count);
 // The condition that selects the rows after (SQL_FETCH_NEXT) or before
 // (SQL_FETCH_PRIOR) the bound key row in the sort order. Mode 1 and 3 take
 // the other bound row, 2 and 3 include the bound row itself. nullCollation
@@ -369,6 +373,11 @@ uint32_t SCR_MarkerCount(const std::string& text);
 // absolute row past the end), ERR_FETCH_BEFORE_START when a negative
 // absolute row lies before the first, or a code.
 int KS_FetchKeyBlock(SCR_CURSOR* cur, uint16_t orientation, int32_t offset);
+
+// KS_ReadKeys forward from row `at` of `from` with the application's
+// columns in front of each key: *appCols says how many they are.
+int KS_ReadRowsAfter(SCR_CURSOR* cur, const COLSET* from, uint32_t at, uint32_t want, COLSET* out,
+                     uint16_t* appCols);
 
 // Reads up to `want` keys with their sort values into *out (empty), nearest
 // first: those after (SQL_FETCH_NEXT) or before (SQL_FETCH_PRIOR) row `at`
