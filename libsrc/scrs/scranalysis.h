@@ -153,6 +153,9 @@ struct SCR_BUILT {
   // and which of the block's two bound rows (0 first, 1 last) is meant.
   std::vector<uint16_t> boundCols;
   uint16_t boundRow = 0;
+  // Key ranges: the first lowerMarkers of boundCols take the first bound
+  // row, the others the last.
+  uint32_t lowerMarkers = 0;
 };
 
 // The analysis of one statement, held by its cursor state.
@@ -313,6 +316,16 @@ int KS_BuildSeekSelect(SCR_SQLINFO* info, const KS_CURSOR& ks,
 // key) and, when count is given, how many columns it names.
 int KS_SeekList(const KS_CURSOR& ks, const std::vector<SCR_ORDERITEM>& order,
                 const SCR_IDENTS& id, uint16_t sortColumns, std::string* out, uint16_t* count);
+// Whether the result's order is the order of its keys alone: every column
+// the seeks follow is a key, and the ORDER BY could take every key.
+bool KS_OrderedByKeys(const KS_CURSOR& ks, const std::vector<SCR_ORDERITEM>& order,
+                      const SCR_IDENTS& id, uint16_t sortColumns);
+// For a result in key order (KS_OrderedByKeys): the condition that keeps
+// the rows from the first bound row to the last, both included. 0 or
+// ERR_GENERAL.
+int KS_BuildKeyRange(SCR_SQLINFO* info, const KS_CURSOR& ks,
+                     const std::vector<SCR_ORDERITEM>& order, const SCR_IDENTS& id,
+                     uint16_t sortColumns, SCR_BUILT* out);
 // The condition that selects the rows after (SQL_FETCH_NEXT) or before
 // (SQL_FETCH_PRIOR) the bound key row in the sort order. Mode 1 and 3 take
 // the other bound row, 2 and 3 include the bound row itself. nullCollation
