@@ -203,6 +203,10 @@ struct SCR_ANALYSIS {
   uint32_t refetchStmt = 0;
   SCR_BUILT refetch;            // its text and where its markers fall
   uint32_t refetchGroups = 0;   // keys per refetch statement it was built for
+  // The seek a dynamic cursor reads rows ahead with, while the refetch
+  // statement holds it prepared for aheadSeekRows rows.
+  SCR_BUILT aheadSeek;
+  uint32_t aheadSeekRows = 0;
   uint32_t paramOps = 0;        // the agent takes terminated text parameters
   uint32_t markerLimit = 0;     // most parameter markers of one statement
   // The text the agent statement was prepared with when the library

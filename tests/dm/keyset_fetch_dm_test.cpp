@@ -242,7 +242,7 @@ std::vector<std::vector<std::string>> RowByRow(SQLHSTMT h) {
   return rows;
 }
 
-// 300 rows read one at a time, which reads them a block ahead, after
+// 1,100 rows read one at a time, which reads them a block ahead, after
 // another connection deleted rows, changed one, moved one to another key
 // and put one between two keys: a keyset-driven cursor shows each key of
 // its keyset in its place, deleted where its row went, with the row's
@@ -253,7 +253,7 @@ TEST_P(KeysetFetchDm, RowByRowReadsAheadOverOthersChanges) {
   const std::string t = Make("ksr_",
                              "a INTEGER NOT NULL, b INTEGER NOT NULL, v VARCHAR(12), "
                              "PRIMARY KEY (a, b)");
-  for (int k = 0; k < 300; ++k)
+  for (int k = 0; k < 1100; ++k)
     MustExec("INSERT INTO " + t + " VALUES (" + std::to_string(k / 7) + ", " +
              std::to_string(k * 10) +
              (k % 9 == 4 ? ", NULL)" : ", 'v" + std::to_string(k * 37 % 300 + 100) + "')"));
@@ -282,7 +282,7 @@ TEST_P(KeysetFetchDm, RowByRowReadsAheadOverOthersChanges) {
         << sql << Diag(SQL_HANDLE_STMT, h);
     const std::string b = std::to_string(10 * i);
     for (const std::string& c :
-         {"DELETE FROM " + t + " WHERE b IN (100 + " + b + ", 1500 + " + b + ", 2900 + " + b + ")",
+         {"DELETE FROM " + t + " WHERE b IN (100 + " + b + ", 2900 + " + b + ", 10000 + " + b + ")",
           "INSERT INTO " + t + " VALUES (5, 355 + " + b + ", 'new')",
           "UPDATE " + t + " SET v = 'changed' WHERE b = 2000 + " + b,
           "UPDATE " + t + " SET b = b + 1 WHERE b = 700 + " + b})
