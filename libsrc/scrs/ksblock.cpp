@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <new>
+#include <string>
 #include <utility>
 
 #include "drv_jdbc/agent_codes.h"
@@ -30,6 +31,7 @@ struct BlockPlan {
   uint32_t read;         // keys asked for
   uint32_t sliceFrom = 0;
   uint32_t sliceCount;  // keys kept, from sliceFrom, as read (before a reversal)
+  bool rows = false;     // the application's columns come in front of the keys
 };
 
 // A relative move by `offset` keys from the block's first key: the seek
@@ -124,8 +126,14 @@ int SeekQuery(SCR_CURSOR* cur, const BlockPlan& plan, const COLSET* bound, SCR_B
   std::string orderedText;
   if (int rc = SCR_KeyOrdered(cur, &ordered, &orderedText)) return rc;
   SCR_BUILT sel;
-  if (int rc = KS_BuildSeekSelect(&ordered.info, a.ks, a.orderBy, a.idents, &sel, a.sortColumns))
+  if (plan.rows) {
+    std::string list;
+    if (int rc = KS_SeekList(a.ks, a.orderBy, a.idents, a.sortColumns, &list, nullptr)) return rc;
+    if (int rc = KS_ListBehind(a, orderedText, ", " + list, &sel)) return rc;
+  } else if (int rc = KS_BuildSeekSelect(&ordered.info, a.ks, a.orderBy, a.idents, &sel,
+                                         a.sortColumns)) {
     return rc;
+  }
   // The markers of the select list went with it.
   const uint32_t had = SCR_MarkerCount(orderedText), kept = SCR_MarkerCount(sel.text);
   place->dropFrom = sel.appBefore;
@@ -347,6 +355,88 @@ int KS_ReadKeys(SCR_CURSOR* cur, uint16_t orientation, const COLSET* from, uint3
   if (int rc = SeekQuery(cur, plan, bound.get(), &seek, &seekParams, &place)) return rc;
   bound.reset();
   return RunSeek(cur, seek, place, std::move(seekParams), want, out);
+}
+
+namespace {
+
+// SCR_ANALYSIS::refetchGroups while the refetch statement holds the seek
+// that reads rows ahead.
+constexpr uint32_t kAheadSeek = UINT32_MAX - 1;
+
+// The seek that reads `want` rows after the bound row with the
+// application's columns, built and prepared on the refetch statement
+// unless it is there already: a cursor read forward sends the same text
+// block after block. A NULL sort value changes the text, which then serves
+// this seek alone.
+int PrepareAheadSeek(SCR_CURSOR* cur, const COLSET* bound, uint32_t want, uint32_t stmt) {
+  SCR_ANALYSIS& a = *cur->analysis;
+  bool nulls = false;
+  for (uint16_t c = static_cast<uint16_t>(a.ks.keys.size()); c < bound->cols_used; ++c)
+    nulls = nulls || bound->cols[c].ind[0] == COLSET_IND_NULL;
+  if ((cur->flags & SCR_FLAG_REFETCH_READY) != 0 && a.refetchGroups == kAheadSeek &&
+      a.aheadSeekRows == want && !nulls)
+    return 0;
+  cur->flags &= static_cast<uint16_t>(~SCR_FLAG_REFETCH_READY);
+  BlockPlan plan{SQL_FETCH_NEXT, 0, want, 0, want};
+  plan.rows = true;
+  ColSetPtr unused;
+  KS_PLACE place;
+  if (int rc = SeekQuery(cur, plan, bound, &a.aheadSeek, &unused, &place)) return rc;
+  // The application's select list stays whole: no marker of it is left out.
+  if (place.dropped != 0) return ERR_GENERAL;
+  // The Java statement keeps the bound it was prepared with; the agent's
+  // statement forgets it, so that the refetch statement's other texts read
+  // every row.
+  BoundRows(stmt, want);
+  const uint32_t rc = SCR_Agent().DRV_Prepare(stmt, a.aheadSeek.text.c_str());
+  BoundRows(stmt, 0);
+  if (rc != 0) {
+    KS_MoveErrors(cur, stmt);
+    return static_cast<int>(rc);
+  }
+  a.refetchGroups = kAheadSeek;
+  a.aheadSeekRows = want;
+  if (!nulls) cur->flags |= SCR_FLAG_REFETCH_READY;
+  return 0;
+}
+
+}  // namespace
+
+int KS_ReadRowsAfter(SCR_CURSOR* cur, const COLSET* from, uint32_t at, uint32_t want, COLSET* out,
+                     uint16_t* appCols) {
+  if (cur == nullptr || cur->analysis == nullptr || appCols == nullptr || out == nullptr ||
+      from == nullptr || at >= from->rows_held || want == 0)
+    return ERR_GENERAL;
+  SCR_ANALYSIS& a = *cur->analysis;
+  uint16_t seekCols = 0;
+  std::string list;
+  if (int rc = KS_SeekList(a.ks, a.orderBy, a.idents, a.sortColumns, &list, &seekCols)) return rc;
+  AskLimits(cur);
+  // The row to seek from stands as both bounds: the seek looks past it.
+  ColSetPtr bound;
+  COLSET* src = const_cast<COLSET*>(from);
+  int rc = ColSetAlloc(&bound, from, 2);
+  if (rc == 0) rc = ColSetCopyRows(bound.get(), src, 0, at, 0);
+  if (rc == 0) rc = ColSetCopyRows(bound.get(), src, 1, at, 0);
+  const uint32_t stmt = KS_RefetchStmt(cur);
+  if (rc == 0 && stmt == 0) rc = ERR_GENERAL;
+  if (rc == 0) rc = PrepareAheadSeek(cur, bound.get(), want, stmt);
+  if (rc != 0) return rc;
+  KS_PLACE place;
+  place.libAt = a.aheadSeek.appBefore;
+  COLSET *values = nullptr, *params = nullptr;
+  rc = KS_SeekParams(bound.get(), a.aheadSeek, &values);
+  if (rc == 0) rc = KS_SpliceParams(cur, place, values, &params);
+  uint32_t run = static_cast<uint32_t>(rc);
+  if (run == 0)
+    run = KS_RunPrepared(cur, stmt, params, KS_SpliceBinds(cur, place, SeekDescs(a, a.aheadSeek)));
+  if (run == 0) run = static_cast<uint32_t>(SCR_FetchUpTo(stmt, want, out));
+  if (run != 0) KS_MoveErrors(cur, stmt);
+  SCR_Agent().DRV_CloseCursor(stmt);
+  if (run != 0) return static_cast<int>(run);
+  if (out->rows_held > 0 && out->cols_used <= seekCols) return ERR_GENERAL;
+  *appCols = static_cast<uint16_t>(out->rows_held > 0 ? out->cols_used - seekCols : 0);
+  return 0;
 }
 
 int KS_SetBlock(SCR_CURSOR* cur, COLSET* rows) {

@@ -206,43 +206,31 @@ bool OrNull(uint16_t orientation, bool desc, uint32_t collation) {
   return orientation == SQL_FETCH_PRIOR ? !v : v;
 }
 
-std::string Operator(uint16_t orientation, uint16_t mode, bool desc) {
+std::string Operator(uint16_t orientation, bool inclusive, bool desc) {
   bool greater = !desc;
   if (orientation == SQL_FETCH_PRIOR) greater = !greater;
   std::string op = greater ? ">" : "<";
-  if (mode == 2 || mode == 3) op += "=";
+  if (inclusive) op += "=";
   return op;
 }
 
-}  // namespace
-
-int KS_BuildSeekSelect(SCR_SQLINFO* info, const KS_CURSOR& ks,
-                       const std::vector<SCR_ORDERITEM>& order, const SCR_IDENTS& id,
-                       SCR_BUILT* out, uint16_t sortColumns) {
-  std::string list;
-  if (!KeyList(ks, id, &list)) return ERR_GENERAL;
-  std::vector<SeekCol> cols;
-  if (!SeekColumns(ks, order, id, sortColumns, &cols)) return ERR_GENERAL;
-  for (const SeekCol& c : cols)
-    if (!c.key) list += ", " + c.text;
-  return Edit(info, SCR_ReplaceSelectList, list, out);
-}
-
-int KS_BuildSeekWhere(SCR_SQLINFO* info, const KS_CURSOR& ks,
-                      const std::vector<SCR_ORDERITEM>& order, const SCR_IDENTS& id,
-                      uint16_t orientation, uint16_t mode, uint32_t nullCollation,
-                      const std::vector<bool>& nullBound, SCR_BUILT* out, uint16_t sortColumns) {
-  if (orientation != SQL_FETCH_NEXT && orientation != SQL_FETCH_PRIOR) return ERR_GENERAL;
-  if (info == nullptr || info->tree == nullptr || out == nullptr) return ERR_GENERAL;
-  std::vector<SeekCol> cols;
-  if (!SeekColumns(ks, order, id, sortColumns, &cols) || cols.empty()) return ERR_GENERAL;
+// The rows after (NEXT) or before (PRIOR) the bound row in the order of
+// `cols`, as a condition and the bound columns its markers take. The terms
+// that inclusiveTerm picks (by their place and their count) take the bound
+// value itself as well (>=, <=).
+struct SeekCond {
+  std::string text;
+  std::vector<uint16_t> params;
+};
+SeekCond SeekCondition(const std::vector<SeekCol>& cols, uint16_t orientation,
+                       bool (*inclusiveTerm)(size_t, size_t), uint32_t nullCollation,
+                       const std::vector<bool>& nullBound) {
   auto state = [&](const SeekCol& c) {
     const bool isNull = c.nullRank >= 0 && static_cast<size_t>(c.nullRank) < nullBound.size() &&
                         nullBound[static_cast<size_t>(c.nullRank)];
     return isNull ? NullState(orientation, c.descending, nullCollation) : 0;
   };
-  std::string cond;
-  std::vector<uint16_t> params;
+  SeekCond out;
   for (size_t i = 0; i < cols.size(); ++i) {
     const SeekCol& last = cols[i];
     const int s = state(last);
@@ -263,22 +251,102 @@ int KS_BuildSeekWhere(SCR_SQLINFO* info, const KS_CURSOR& ks,
     } else {
       const bool orNull = !last.key && OrNull(orientation, last.descending, nullCollation);
       if (orNull) term += "(";
-      term += last.text + " " + Operator(orientation, mode, last.descending) + " ? ";
+      term += last.text + " " +
+              Operator(orientation, inclusiveTerm(i, cols.size()), last.descending) + " ? ";
       if (orNull) term += "OR " + last.text + " IS NULL) ";
       termParams.push_back(last.bound);
     }
     // Only present terms are joined, so an absent last term leaves no
     // dangling OR.
-    cond += (cond.empty() ? "" : " OR ") + term;
-    params.insert(params.end(), termParams.begin(), termParams.end());
+    out.text += (out.text.empty() ? "" : " OR ") + term;
+    out.params.insert(out.params.end(), termParams.begin(), termParams.end());
   }
-  if (cond.empty()) cond = "1 = 0 ";
+  if (out.text.empty()) out.text = "1 = 0 ";
+  return out;
+}
+
+bool EveryTerm(size_t, size_t) { return true; }
+bool NoTerm(size_t, size_t) { return false; }
+bool LastTerm(size_t i, size_t n) { return i + 1 == n; }
+
+// Puts `cond` into the statement's WHERE (joined to its own condition).
+int AppendCondition(SCR_SQLINFO* info, std::string cond, SCR_BUILT* out) {
   const std::string before = RootText(info);
   if (int rc = SCR_AppendWhere(info)) return rc;
   cond = "( " + cond + ")";
   if ((info->flags & SCR_SQL_WHERE) == 0) cond = " WHERE " + cond;
-  if (int rc = SCR_SpliceAtMark(before, info->tree->text, cond, out)) return rc;
-  out->boundCols = params;
+  return SCR_SpliceAtMark(before, info->tree->text, cond, out);
+}
+
+}  // namespace
+
+int KS_SeekList(const KS_CURSOR& ks, const std::vector<SCR_ORDERITEM>& order,
+                const SCR_IDENTS& id, uint16_t sortColumns, std::string* out, uint16_t* count) {
+  out->clear();
+  if (!KeyList(ks, id, out)) return ERR_GENERAL;
+  std::vector<SeekCol> cols;
+  if (!SeekColumns(ks, order, id, sortColumns, &cols)) return ERR_GENERAL;
+  uint16_t n = static_cast<uint16_t>(ks.keys.size());
+  for (const SeekCol& c : cols) {
+    if (c.key) continue;
+    *out += ", " + c.text;
+    ++n;
+  }
+  if (count != nullptr) *count = n;
+  return 0;
+}
+
+bool KS_OrderedByKeys(const KS_CURSOR& ks, const std::vector<SCR_ORDERITEM>& order,
+                      const SCR_IDENTS& id, uint16_t sortColumns) {
+  // Keys the ORDER BY could not take leave rows of equal items in no order.
+  size_t unnamed = 0;
+  for (const SCR_COLDESC& k : ks.keys) unnamed += k.mark == 0 ? 1 : 0;
+  if (id.maxOrderBy != 0 && order.size() + unnamed > id.maxOrderBy) return false;
+  std::vector<SeekCol> cols;
+  return SeekColumns(ks, order, id, sortColumns, &cols) && !cols.empty() &&
+         std::all_of(cols.begin(), cols.end(), [](const SeekCol& c) { return c.key; });
+}
+
+int KS_BuildKeyRange(SCR_SQLINFO* info, const KS_CURSOR& ks,
+                     const std::vector<SCR_ORDERITEM>& order, const SCR_IDENTS& id,
+                     uint16_t sortColumns, SCR_BUILT* out) {
+  if (info == nullptr || info->tree == nullptr || out == nullptr) return ERR_GENERAL;
+  std::vector<SeekCol> cols;
+  if (!SeekColumns(ks, order, id, sortColumns, &cols) || cols.empty()) return ERR_GENERAL;
+  for (const SeekCol& c : cols)
+    if (!c.key) return ERR_GENERAL;
+  // From the first key on and up to the last, each included.
+  const SeekCond from = SeekCondition(cols, SQL_FETCH_NEXT, LastTerm, 0, {});
+  const SeekCond to = SeekCondition(cols, SQL_FETCH_PRIOR, LastTerm, 0, {});
+  if (int rc = AppendCondition(info, "( " + from.text + ") AND ( " + to.text + ")", out))
+    return rc;
+  out->boundCols = from.params;
+  out->boundCols.insert(out->boundCols.end(), to.params.begin(), to.params.end());
+  out->lowerMarkers = static_cast<uint32_t>(from.params.size());
+  return 0;
+}
+
+int KS_BuildSeekSelect(SCR_SQLINFO* info, const KS_CURSOR& ks,
+                       const std::vector<SCR_ORDERITEM>& order, const SCR_IDENTS& id,
+                       SCR_BUILT* out, uint16_t sortColumns) {
+  std::string list;
+  if (int rc = KS_SeekList(ks, order, id, sortColumns, &list, nullptr)) return rc;
+  return Edit(info, SCR_ReplaceSelectList, list, out);
+}
+
+int KS_BuildSeekWhere(SCR_SQLINFO* info, const KS_CURSOR& ks,
+                      const std::vector<SCR_ORDERITEM>& order, const SCR_IDENTS& id,
+                      uint16_t orientation, uint16_t mode, uint32_t nullCollation,
+                      const std::vector<bool>& nullBound, SCR_BUILT* out, uint16_t sortColumns) {
+  if (orientation != SQL_FETCH_NEXT && orientation != SQL_FETCH_PRIOR) return ERR_GENERAL;
+  if (info == nullptr || info->tree == nullptr || out == nullptr) return ERR_GENERAL;
+  std::vector<SeekCol> cols;
+  if (!SeekColumns(ks, order, id, sortColumns, &cols) || cols.empty()) return ERR_GENERAL;
+  const bool inclusive = mode == 2 || mode == 3;
+  const SeekCond cond =
+      SeekCondition(cols, orientation, inclusive ? EveryTerm : NoTerm, nullCollation, nullBound);
+  if (int rc = AppendCondition(info, cond.text, out)) return rc;
+  out->boundCols = cond.params;
   out->boundRow = static_cast<uint16_t>((orientation == SQL_FETCH_NEXT) != (mode == 1 || mode == 3));
   return 0;
 }

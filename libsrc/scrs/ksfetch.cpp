@@ -7,6 +7,7 @@
 #include <sqlext.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <new>
 #include <numeric>
@@ -34,6 +35,8 @@ const char kMark[] = SCR_SQL_MARK;
 // time forward, at first and at most: a statement a row would cost more
 // than the rows.
 constexpr uint32_t kAheadRows = 64, kAheadMost = 512;
+// SCR_ANALYSIS::refetchGroups of a refetch built for a range of keys.
+constexpr uint32_t kRangeRefetch = UINT32_MAX;
 
 // The key values of a row (columns from..from+count-1) as one comparable
 // string, as the values cache compares them.
@@ -43,7 +46,8 @@ std::string KeyOf(const COLSET* set, uint16_t from, uint16_t count, uint32_t row
   return scs_p_KeyText(set, cols, row);
 }
 
-// Builds and prepares the refetch statement for `groups` keys.
+// Builds and prepares the refetch statement for `groups` keys, or for the
+// keys from a first to a last (kRangeRefetch).
 int PrepareRefetch(SCR_CURSOR* cur, uint32_t groups) {
   SCR_ANALYSIS& a = *cur->analysis;
   cur->flags &= static_cast<uint16_t>(~SCR_FLAG_REFETCH_READY);
@@ -51,7 +55,11 @@ int PrepareRefetch(SCR_CURSOR* cur, uint32_t groups) {
   if (int rc = KS_WithKeys(a, &sel)) return rc;
   KS_ANALYSED an;
   if (int rc = KS_Analyse(a, sel.text, &an)) return rc;
-  if (int rc = KS_BuildKeyWhere(&an.info, a.ks, a.idents, groups, &a.refetch)) return rc;
+  if (int rc = groups == kRangeRefetch
+                   ? KS_BuildKeyRange(&an.info, a.ks, a.orderBy, a.idents, a.sortColumns,
+                                      &a.refetch)
+                   : KS_BuildKeyWhere(&an.info, a.ks, a.idents, groups, &a.refetch))
+    return rc;
   // Where the data source takes no FOR UPDATE, the rows are locked by
   // updating them after the refetch instead.
   if (cur->concurrency == SQL_CONCUR_LOCK && a.lockByUpdate == 0) a.refetch.text += " FOR UPDATE";
@@ -95,6 +103,58 @@ int Refetch(SCR_CURSOR* cur, uint32_t wFirst, uint32_t n, uint32_t size, COLSET*
   }
   if (rc != 0) KS_MoveErrors(cur, stmt);
   return static_cast<int>(rc);
+}
+
+// Whether the keys of window rows w..w+n-1 are refetched as the range from
+// the first to the last: in a result in key order no other key of the
+// keyset lies between them, and a row that came into the range since (or a
+// row whose key changed into it) is left out by its key as a key the block
+// does not hold. A NULL key would fall out of the range: those go by key.
+bool ByRange(const SCR_CURSOR* cur, const KS_KEYSET& ks, uint32_t w, uint32_t n) {
+  const SCR_ANALYSIS& a = *cur->analysis;
+  if (!KS_OrderedByKeys(a.ks, a.orderBy, a.idents, a.sortColumns)) return false;
+  const auto nkeys = static_cast<uint16_t>(a.ks.keys.size());
+  if (ks.window.cols_used != nkeys || w + n > ks.window.rows_held) return false;
+  for (uint16_t c = 0; c < nkeys; ++c) {
+    const uint16_t* ind = ks.window.cols[c].ind;
+    if (std::find(ind + w, ind + w + n, COLSET_IND_NULL) != ind + w + n) return false;
+  }
+  return true;
+}
+
+// The rows of the keys of window rows w..w+n-1 and of any other key between
+// them, by the range refetch, appended to *got.
+int RefetchRange(SCR_CURSOR* cur, uint32_t w, uint32_t n, COLSET* got) {
+  SCR_ANALYSIS& a = *cur->analysis;
+  KS_KEYSET& ks = *a.keyset;
+  const std::vector<uint16_t>& cols = a.refetch.boundCols;
+  const auto split =
+      static_cast<std::ptrdiff_t>(std::min<size_t>(a.refetch.lowerMarkers, cols.size()));
+  const std::vector<uint16_t> from(cols.begin(), cols.begin() + split),
+      to(cols.begin() + split, cols.end());
+  std::vector<SCR_PARAMDESC> descs;
+  for (uint16_t c : cols) {
+    SCR_PARAMDESC p{};
+    SCR_ParamDescFromCol(a.ks.keys[c], &p);
+    if (a.needsBinding != 0) descs.push_back(p);
+  }
+  KS_PLACE place;
+  place.libAt = a.refetch.appBefore;
+  COLSET *lo = nullptr, *hi = nullptr, *params = nullptr;
+  int rc = SCR_ColumnsToParams(&ks.window, from, w, &lo, a.paramOps != 0);
+  ColSetPtr loHeld(lo);
+  if (rc == 0) rc = SCR_ColumnsToParams(&ks.window, to, w + n - 1, &hi, a.paramOps != 0);
+  ColSetPtr hiHeld(hi);
+  // The first key's values go first, as their markers do.
+  if (rc == 0) rc = ColSetMerge(hi, lo);
+  if (rc == 0) rc = KS_SpliceParams(cur, place, hiHeld.release(), &params);
+  const uint32_t stmt = a.refetchStmt;
+  uint32_t run = static_cast<uint32_t>(rc);
+  if (run == 0) run = KS_RunPrepared(cur, stmt, params, KS_SpliceBinds(cur, place, descs));
+  if (run == 0) run = KS_FetchAll(stmt, got);
+  SCR_Agent().DRV_CloseCursor(stmt);
+  if (run != 0) KS_MoveErrors(cur, stmt);
+  return static_cast<int>(run);
 }
 
 // Row locks or concurrency values of the rowset just read.
@@ -192,12 +252,10 @@ int KeepAhead(KS_KEYSET* ks, COLSET* got, uint32_t first, uint32_t n) {
 
 }  // namespace
 
-// The application's select list with the key columns behind it: the
-// refetch carries the keys whether or not the application selects them, and
-// they are cut off again before the rowset is handed on.
-int KS_WithKeys(const SCR_ANALYSIS& a, SCR_BUILT* out) {
+int KS_ListBehind(const SCR_ANALYSIS& a, const std::string& text, const std::string& extra,
+                  SCR_BUILT* out) {
   KS_ANALYSED app;
-  if (int rc = KS_Analyse(a, a.text, &app)) return rc;
+  if (int rc = KS_Analyse(a, text, &app)) return rc;
   const std::string before = app.info.tree->text != nullptr ? app.info.tree->text : "";
   if (int rc = SCR_ReplaceSelectList(&app.info)) return rc;
   const std::string after = app.info.tree->text != nullptr ? app.info.tree->text : "";
@@ -205,12 +263,20 @@ int KS_WithKeys(const SCR_ANALYSIS& a, SCR_BUILT* out) {
   while (same < before.size() && same < after.size() && before[same] == after[same]) ++same;
   const size_t at = after.find(kMark, same >= 2 ? same - 2 : 0, 3);
   if (at == std::string::npos || after.size() - at - 3 > before.size() - at) return ERR_GENERAL;
-  std::string list = before.substr(at, before.size() - (after.size() - 3));
+  const std::string list = before.substr(at, before.size() - (after.size() - 3));
+  return SCR_SpliceAtMark(before, after.c_str(), list + extra, out);
+}
+
+// The application's select list with the key columns behind it: the
+// refetch carries the keys whether or not the application selects them, and
+// they are cut off again before the rowset is handed on.
+int KS_WithKeys(const SCR_ANALYSIS& a, SCR_BUILT* out) {
+  std::string keys;
   for (const SCR_COLDESC& k : a.ks.keys) {
-    list += ", ";
-    if (!SCR_QualifiedColName(a.ks.tableCount, k, a.idents, &list)) return ERR_GENERAL;
+    keys += ", ";
+    if (!SCR_QualifiedColName(a.ks.tableCount, k, a.idents, &keys)) return ERR_GENERAL;
   }
-  return SCR_SpliceAtMark(before, after.c_str(), list, out);
+  return KS_ListBehind(a, a.text, keys, out);
 }
 
 int SCR_MarkDeletedRows(SCR_CURSOR* cur, COLSET* rows, uint32_t first, uint32_t count) {
@@ -296,13 +362,17 @@ int scs_p_FetchKeyset(SCR_CURSOR* cur, ROWSTATUS* rs, int32_t row) {
     log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "scs_p_FetchKeyset: no room for a key marker");
     return ERR_GENERAL;
   }
-  if ((cur->flags & SCR_FLAG_REFETCH_READY) == 0 || a->refetchGroups != size) {
-    if (int rc = PrepareRefetch(cur, size)) return rc;
+  const uint32_t wFirst = first - static_cast<uint32_t>(w);
+  const bool range = ahead && ByRange(cur, *ks, wFirst, span);
+  const uint32_t groups = range ? kRangeRefetch : size;
+  if ((cur->flags & SCR_FLAG_REFETCH_READY) == 0 || a->refetchGroups != groups) {
+    if (int rc = PrepareRefetch(cur, groups)) return rc;
   }
   ColSetPtr got(new (std::nothrow) COLSET());
   if (!got) return ERR_NO_MEMORY;
   ColSetPtr onlyBlock;
-  if (int rc = Refetch(cur, first - static_cast<uint32_t>(w), span, size, got.get(), &onlyBlock))
+  if (int rc = range ? RefetchRange(cur, wFirst, span, got.get())
+                     : Refetch(cur, wFirst, span, size, got.get(), &onlyBlock))
     return rc;
   if (int rc = SCR_MarkDeletedRows(cur, got.get(), first, span)) return rc;
   if (int rc = AfterRefetch(cur, first, n, size, std::move(onlyBlock))) return rc;

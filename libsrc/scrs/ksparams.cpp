@@ -141,22 +141,30 @@ int SCR_RowToParams(const COLSET* src, uint32_t first, uint32_t groups, uint32_t
   return 0;
 }
 
+int SCR_ColumnsToParams(const COLSET* src, const std::vector<uint16_t>& cols, uint32_t row,
+                        COLSET** out, bool terminate) {
+  if (out == nullptr) return ERR_GENERAL;
+  *out = nullptr;
+  if (src == nullptr || src->cols == nullptr) return ERR_GENERAL;
+  // A view of the chosen columns; the values are copied out of it, never
+  // freed through it.
+  std::vector<COLSET_COL> picked;
+  for (uint16_t c : cols) {
+    if (c >= src->cols_used) return ERR_GENERAL;
+    picked.push_back(src->cols[c]);
+  }
+  COLSET view;
+  view.cols = picked.data();
+  view.col_capacity = view.cols_used = static_cast<uint16_t>(picked.size());
+  view.row_capacity = src->row_capacity;
+  view.rows_held = src->rows_held;
+  return SCR_RowToParams(&view, row, 1, 1, out, terminate, false, nullptr);
+}
+
 int KS_SeekParams(const COLSET* bound, const SCR_BUILT& seek, COLSET** out) {
   if (out == nullptr || bound == nullptr) return ERR_GENERAL;
   *out = nullptr;
   if (seek.boundCols.empty()) return 0;
   if (seek.boundRow >= bound->rows_held) return ERR_GENERAL;
-  // A view of the bound row's columns in marker order; the values are
-  // copied out of it, never freed through it.
-  std::vector<COLSET_COL> cols;
-  for (uint16_t c : seek.boundCols) {
-    if (c >= bound->cols_used) return ERR_GENERAL;
-    cols.push_back(bound->cols[c]);
-  }
-  COLSET view;
-  view.cols = cols.data();
-  view.col_capacity = view.cols_used = static_cast<uint16_t>(cols.size());
-  view.row_capacity = bound->row_capacity;
-  view.rows_held = bound->rows_held;
-  return SCR_RowToParams(&view, seek.boundRow, 1, 1, out, false, false, nullptr);
+  return SCR_ColumnsToParams(bound, seek.boundCols, seek.boundRow, out);
 }

@@ -27,20 +27,11 @@ constexpr JdbcColBind kUndescribed{SQL_VARCHAR, 0, 255, 0, 1};
 
 // A one-row copy of the application's values of the listed markers (null
 // when none is listed).
-int AppSlice(const COLSET* app, const std::vector<uint32_t>& which, ColSetPtr* out) {
+int AppSlice(const COLSET* app, const std::vector<uint16_t>& which, ColSetPtr* out) {
   out->reset();
   if (which.empty()) return 0;
-  // A view of the columns; the values are copied out of it, never freed
-  // through it.
-  std::vector<COLSET_COL> cols;
-  for (uint32_t i : which) cols.push_back(app->cols[i]);
-  COLSET view;
-  view.cols = cols.data();
-  view.col_capacity = view.cols_used = static_cast<uint16_t>(cols.size());
-  view.row_capacity = app->row_capacity;
-  view.rows_held = app->rows_held;
   COLSET* made = nullptr;
-  const int rc = SCR_RowToParams(&view, 0, 1, 1, &made, false, false, nullptr);
+  const int rc = SCR_ColumnsToParams(app, which, 0, &made);
   out->reset(made);
   return rc;
 }
@@ -105,9 +96,9 @@ int KS_SpliceParams(const SCR_CURSOR* cur, const KS_PLACE& place, COLSET* lib, C
   *out = nullptr;
   ColSetPtr libHeld(lib);
   const uint32_t n = KS_AppParamCount(cur);
-  std::vector<uint32_t> head, tail;
+  std::vector<uint16_t> head, tail;
   for (uint32_t i = 0; i < n; ++i)
-    if (!Dropped(place, i)) (i < place.libAt ? head : tail).push_back(i);
+    if (!Dropped(place, i)) (i < place.libAt ? head : tail).push_back(static_cast<uint16_t>(i));
   const COLSET* app = n > 0 ? cur->analysis->appParams.get() : nullptr;
   ColSetPtr first, set;
   int rc = app != nullptr ? AppSlice(app, head, &first) : 0;

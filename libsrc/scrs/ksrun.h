@@ -5,6 +5,7 @@
 #define QMR_SCRS_KSRUN_H
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "drv_jdbc/drv_agent.h"
@@ -71,6 +72,10 @@ uint32_t KS_RefetchStmt(SCR_CURSOR* cur);
 // list: rows read by key carry their keys, so each can be put at its key
 // and the keys cut off again (ksfetch.cpp).
 int KS_WithKeys(const SCR_ANALYSIS& a, SCR_BUILT* out);
+// A text of the cursor's statement with `extra` (", column ...") behind its
+// select list.
+int KS_ListBehind(const SCR_ANALYSIS& a, const std::string& text, const std::string& extra,
+                  SCR_BUILT* out);
 
 // An agent request's numeric answer for the cursor's connection; 0 when
 // the agent does not answer it.

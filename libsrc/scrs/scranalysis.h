@@ -153,6 +153,9 @@ struct SCR_BUILT {
   // and which of the block's two bound rows (0 first, 1 last) is meant.
   std::vector<uint16_t> boundCols;
   uint16_t boundRow = 0;
+  // Key ranges: the first lowerMarkers of boundCols take the first bound
+  // row, the others the last.
+  uint32_t lowerMarkers = 0;
 };
 
 // The analysis of one statement, held by its cursor state.
@@ -200,6 +203,10 @@ struct SCR_ANALYSIS {
   uint32_t refetchStmt = 0;
   SCR_BUILT refetch;            // its text and where its markers fall
   uint32_t refetchGroups = 0;   // keys per refetch statement it was built for
+  // The seek a dynamic cursor reads rows ahead with, while the refetch
+  // statement holds it prepared for aheadSeekRows rows.
+  SCR_BUILT aheadSeek;
+  uint32_t aheadSeekRows = 0;
   uint32_t paramOps = 0;        // the agent takes terminated text parameters
   uint32_t markerLimit = 0;     // most parameter markers of one statement
   // The text the agent statement was prepared with when the library
@@ -309,6 +316,20 @@ int KS_BuildOrderBy(SCR_SQLINFO* info, const KS_CURSOR& ks, const SCR_IDENTS& id
 int KS_BuildSeekSelect(SCR_SQLINFO* info, const KS_CURSOR& ks,
                        const std::vector<SCR_ORDERITEM>& order, const SCR_IDENTS& id,
                        SCR_BUILT* out, uint16_t sortColumns = 0);
+// The seek SELECT's list alone (keys, then the ORDER BY items that are no
+// key) and, when count is given, how many columns it names.
+int KS_SeekList(const KS_CURSOR& ks, const std::vector<SCR_ORDERITEM>& order,
+                const SCR_IDENTS& id, uint16_t sortColumns, std::string* out, uint16_t* count);
+// Whether the result's order is the order of its keys alone: every column
+// the seeks follow is a key, and the ORDER BY could take every key.
+bool KS_OrderedByKeys(const KS_CURSOR& ks, const std::vector<SCR_ORDERITEM>& order,
+                      const SCR_IDENTS& id, uint16_t sortColumns);
+// For a result in key order (KS_OrderedByKeys): the condition that keeps
+// the rows from the first bound row to the last, both included. 0 or
+// ERR_GENERAL.
+int KS_BuildKeyRange(SCR_SQLINFO* info, const KS_CURSOR& ks,
+                     const std::vector<SCR_ORDERITEM>& order, const SCR_IDENTS& id,
+                     uint16_t sortColumns, SCR_BUILT* out);
 // The condition that selects the rows after (SQL_FETCH_NEXT) or before
 // (SQL_FETCH_PRIOR) the bound key row in the sort order. Mode 1 and 3 take
 // the other bound row, 2 and 3 include the bound row itself. nullCollation
@@ -337,6 +358,12 @@ int SCR_SpliceAtMark(const std::string& before, const char* after, const std::st
 int SCR_RowToParams(const COLSET* src, uint32_t first, uint32_t groups, uint32_t rows,
                     COLSET** out, bool terminate, bool trim, std::vector<uint8_t>* leftOut);
 
+// *out := a new one-row set of the values of columns `cols` (in that order)
+// of src's row `row`, as SCR_RowToParams makes them. ERR_GENERAL for a
+// column or row the source does not hold, or ERR_NO_MEMORY.
+int SCR_ColumnsToParams(const COLSET* src, const std::vector<uint16_t>& cols, uint32_t row,
+                        COLSET** out, bool terminate = false);
+
 // The parameters of a seek query: for each of its markers the value its
 // boundCols entry names in the bound row it names. *out is null for a
 // query without markers. 0, ERR_GENERAL or ERR_NO_MEMORY.
@@ -363,6 +390,11 @@ uint32_t SCR_MarkerCount(const std::string& text);
 // absolute row past the end), ERR_FETCH_BEFORE_START when a negative
 // absolute row lies before the first, or a code.
 int KS_FetchKeyBlock(SCR_CURSOR* cur, uint16_t orientation, int32_t offset);
+
+// KS_ReadKeys forward from row `at` of `from` with the application's
+// columns in front of each key: *appCols says how many they are.
+int KS_ReadRowsAfter(SCR_CURSOR* cur, const COLSET* from, uint32_t at, uint32_t want, COLSET* out,
+                     uint16_t* appCols);
 
 // Reads up to `want` keys with their sort values into *out (empty), nearest
 // first: those after (SQL_FETCH_NEXT) or before (SQL_FETCH_PRIOR) row `at`

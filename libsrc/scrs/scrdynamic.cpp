@@ -2,10 +2,13 @@
 // the seek query for every rowset, and the rowset read by those keys. The
 // keys and the rows are read by two statements, so others may change the
 // table in between; the rowset is taken only when every key found its row.
+// A cursor read forward a few rows at a time reads the rows ahead of it
+// with their keys by one seek instead.
 #include <sql.h>
 #include <sqlext.h>
 
 #include <algorithm>
+#include <new>
 #include <string>
 #include <utility>
 
@@ -206,52 +209,36 @@ bool TakeAhead(SCR_CURSOR* cur, KS_KEYSET* ks, ROWSTATUS* rs, int* rc) {
   return true;
 }
 
-// The keys after the block and their rows, a block of kAheadRows at a
-// time: the first rowset of them is fetched, the rest kept for the next
-// fetches. ERR_NO_DATA_FOUND past the end; a key whose row went meanwhile
-// gives up (*read false) and the block is read as usual.
-int ReadAhead(SCR_CURSOR* cur, KS_KEYSET* ks, ROWSTATUS* rs, bool* read) {
-  *read = false;
-  SCR_ANALYSIS& a = *cur->analysis;
-  COLSET sorted{};
+// Columns from..cols_used-1 of *rows moved into *out (new-made), in order.
+int SplitColumns(COLSET* rows, uint16_t from, ColSetPtr* out) {
+  if (from == 0 || from >= rows->cols_used) return ERR_GENERAL;
+  if (int rc = ColSetCreate(out, rows)) return rc;
+  for (uint16_t c = 0; c < from; ++c)
+    if (int rc = ColSetRemoveColumn(out->get(), 0)) return rc;
+  while (rows->cols_used > from)
+    if (int rc = ColSetRemoveColumn(rows, static_cast<uint16_t>(rows->cols_used - 1))) return rc;
+  return 0;
+}
+
+// The rows after the block, read with their keys and sort values by one
+// seek (kAheadRows of them at first, twice as many each time after): the
+// first rowset of them is fetched, the rest kept for the next fetches.
+// ERR_NO_DATA_FOUND past the end.
+int ReadAhead(SCR_CURSOR* cur, KS_KEYSET* ks, ROWSTATUS* rs) {
   const uint32_t span = KS_AheadSpan(ks, kAheadRows, kAheadMost);
-  int rc = KS_ReadKeys(cur, SQL_FETCH_NEXT, ks->blockRows, ks->blockRows->rows_held - 1, span,
-                       &sorted);
-  const uint32_t n = rc == 0 ? sorted.rows_held : 0;
+  ColSetPtr rows(new (std::nothrow) COLSET());
+  if (!rows) return ERR_NO_MEMORY;
+  uint16_t appCols = 0;
+  int rc = KS_ReadRowsAfter(cur, ks->blockRows, ks->blockRows->rows_held - 1, span, rows.get(),
+                            &appCols);
+  const uint32_t n = rc == 0 ? rows->rows_held : 0;
   if (rc == 0 && n == 0) rc = ERR_NO_DATA_FOUND;
   ColSetPtr keys;
-  if (rc == 0) rc = ColSetCreate(&keys, &sorted);
-  // The seek brings the sort values behind the keys; the rows are read by
-  // the keys alone.
-  const auto nkeys = static_cast<uint16_t>(a.ks.keys.size());
-  while (rc == 0 && keys->cols_used > nkeys)
-    rc = ColSetRemoveColumn(keys.get(), static_cast<uint16_t>(keys->cols_used - 1));
-  Split split;
-  if (rc == 0)
-    SCR_RowsetBlocks(n, a.markerLimit, KS_AppParamCount(cur), nkeys, &split.blocks, &split.last,
-                     &split.per);
-  if (rc == 0 && split.blocks == 0) rc = ERR_GENERAL;
-  COLSET rows{};
-  std::vector<bool> found;
-  if (rc == 0) rc = ReadByKeys(cur, *keys, split, &rows);
-  if (a.refetchStmt != 0) SCR_Agent().DRV_CloseCursor(a.refetchStmt);
-  if (rc == 0 && rows.rows_held == n) rc = PutAtKeys(cur, *keys, n, &rows, &found);
-  const bool whole = found.size() == n &&
-                     std::all_of(found.begin(), found.end(), [](bool f) { return f; });
-  if (rc == 0 && whole) {
-    ColSetPtr rowsHeld, sortedHeld;
-    rc = Rows(&rows, 0, n, 1, &rowsHeld);
-    if (rc == 0) rc = Rows(&sorted, 0, n, 0, &sortedHeld);
-    if (rc == 0) {
-      ks->ahead = std::move(rowsHeld);
-      ks->aheadKeys = std::move(sortedHeld);
-      ks->aheadNext = 0;
-      *read = true;
-    }
-  }
-  ColSetFreeColumns(&rows);
-  ColSetFreeColumns(&sorted);
-  if (rc != 0 || !*read) return rc;
+  if (rc == 0) rc = SplitColumns(rows.get(), appCols, &keys);
+  if (rc != 0) return rc;
+  ks->ahead = std::move(rows);
+  ks->aheadKeys = std::move(keys);
+  ks->aheadNext = 0;
   // Fewer keys than a rowset are the end: the rowset is what there is.
   if (n < KS_BlockSize(cur)) {
     ColSetPtr block, out;
@@ -275,11 +262,7 @@ int Next(SCR_CURSOR* cur, ROWSTATUS* rs) {
   KS_KEYSET* ks = cur->analysis->keyset.get();
   int rc = 0;
   if (ks != nullptr && TakeAhead(cur, ks, rs, &rc)) return rc;
-  if (ReadsAhead(cur, ks)) {
-    bool read = false;
-    rc = ReadAhead(cur, ks, rs, &read);
-    if (rc != 0 || read) return rc;
-  }
+  if (ReadsAhead(cur, ks)) return ReadAhead(cur, ks, rs);
   if (ks != nullptr) KS_DropAhead(ks);
   return Block(cur, SQL_FETCH_NEXT, 0, rs);
 }

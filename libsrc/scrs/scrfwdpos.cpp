@@ -40,20 +40,8 @@ void scs_p_ForwardKeep(SCR_CURSOR* cur, const COLSET* rows, uint32_t r) {
   SCR_FORWARD& f = cur->analysis->forward;
   f.row.reset();
   if (rows == nullptr || r >= rows->rows_held) return;
-  // A view of the key columns; their values are copied out, never freed here.
-  std::vector<COLSET_COL> keyCols;
-  for (uint16_t n : f.keyCols) {
-    if (n >= rows->cols_used) return;
-    keyCols.push_back(rows->cols[n]);
-  }
-  COLSET view;
-  view.cols = keyCols.data();
-  view.col_capacity = view.cols_used = static_cast<uint16_t>(keyCols.size());
-  view.row_capacity = rows->row_capacity;
-  view.rows_held = rows->rows_held;
   COLSET* keys = nullptr;
-  if (SCR_RowToParams(&view, r, 1, 1, &keys, false, false, nullptr) == 0) f.row.reset(keys);
-  view.cols = nullptr;
+  if (SCR_ColumnsToParams(rows, f.keyCols, r, &keys) == 0) f.row.reset(keys);
 }
 
 int scs_p_ForwardRowKeys(SCR_CURSOR* cur, SCR_CURRENTROW* out) {
