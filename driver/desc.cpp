@@ -4,6 +4,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <cassert>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -152,6 +153,8 @@ int DESC_Count(const DescHandle* desc) {
 }
 
 DescRec* DESC_GetRec(DescHandle* desc, int n) {
+  // Record 0 is there from the allocation to the free.
+  assert(!desc->recs.empty());
   if (n < 0 || static_cast<size_t>(n) >= desc->recs.size()) return nullptr;
   return desc->recs[static_cast<size_t>(n)].get();
 }
