@@ -177,7 +177,11 @@ DRV_Return Enlist(ConnHandle* c, uint64_t value) {
   if (xa.startup() != 0) return Fail(c, ERR_ENLIST_FAILED);
   CONN_ReleaseDtc(c);
   // From here the coordinator may take the call lock: this call holds it
-  // too, as every later call on the connection will.
+  // too, as every later call on the connection will. On a first
+  // enlistment the dispatcher took no gate for this call (it was not
+  // shared yet), so it is taken here
+  // under the serialising lock, against the order; no other thread takes
+  // it before the enlistment made below exists, so this take never waits.
   c->callLockShared.store(true, std::memory_order_release);
   plat::Guard<plat::Gate> hold(c->callLock);
   // The dispenser opens its own connection to the same data source.

@@ -18,10 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/lock.h"
-
-// Held around a whole connect (declared with the dispatcher's other locks).
-plat::RecursiveMutex& DRV_ConnectLock();
+#include "driver/lock_order.h"
 
 // One row of the keyword table.
 struct ConnStrKeyword {

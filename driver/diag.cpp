@@ -1,6 +1,7 @@
 // Message lists of the handles and the reading of one diagnostic.
 #include "driver/diag.h"
 
+#include <cassert>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -113,6 +114,8 @@ char* DIAG_Pop(DiagArea* d, int32_t* native) {
   ErrRec* r = d->head;
   d->head = r->next;
   if (d->head == nullptr) d->tail = nullptr;
+  // Every record in the list was counted when it joined.
+  assert(d->count > 0);
   d->count--;
   char* text = r->text;
   if (text == nullptr) {
@@ -198,6 +201,7 @@ bool DIAG_Read(DiagArea* d, uint32_t odbcVersion, int mode, DiagText* out) {
       rec = d->head;
       d->head = rec->next;
       if (d->head == nullptr) d->tail = nullptr;
+      assert(d->count > 0);
       d->count--;
       popped = *rec;
       std::free(rec);

@@ -177,6 +177,8 @@ Claim<Rec> claim(uint64_t number, Lookup lookup, ConnOf connOf, bool cancel) {
     waited = nullptr;
     ConnHandle* conn = c.conn;
     if (conn->busy == nullptr) {
+      // The mark and its thread are set and cleared together.
+      assert(conn->busyThread == 0);
       conn->busy = c.rec;
       conn->busyThread = me;
       conn->cancelled = nullptr;
@@ -211,6 +213,7 @@ void endCall(ConnHandle* conn, void* rec, DiagArea* diag, DRV_Return rc) {
     // guarded by the call lock, but that the mark is this call's is a rule
     // of the claim.
     assert(conn->busyThread == plat::thread_id());
+    assert(conn->busy == rec);
     if (rc == SQL_ERROR && diag != nullptr && conn->cancelled == rec)
       DIAG_PutFirst(diag, ERR_CANCELLED);
     conn->busy = nullptr;

@@ -68,12 +68,15 @@ extern HANDLE_TABLE gDescTable;
 // with process exit find them intact. All three are recursive, so their
 // rules are REQUIRES where a function needs one held, never EXCLUDES. The
 // order, outermost first: a connection's call lock (handles.h), the
-// serialising lock, the call lock, a handle table's lock. The call lock is
-// never held while a connection's call lock is waited for. The annotations
-// (here and in handles.h) state the first three for the analysis.
+// serialising lock, the connect lock, the call lock, a handle table's lock.
+// The call lock is never held while a connection's call lock is waited for.
+// The annotations (driver/lock_order.h and handles.h) state the first four
+// for the analysis; a handle table's lock is the innermost of all
+// (util/handle_table.h).
 plat::RecursiveMutex& DRV_CallLock()  // handle lookups, busy marks, env calls
     RETURN_CAPABILITY(lock_order::callLock);
-plat::RecursiveMutex& DRV_ConnectLock();  // held around a whole connect
+plat::RecursiveMutex& DRV_ConnectLock()  // held around a whole connect
+    RETURN_CAPABILITY(lock_order::connectLock);
 plat::RecursiveMutex& DRV_SerialLock()    // serialises all calls while in use
     RETURN_CAPABILITY(lock_order::serialLock);
 

@@ -16,6 +16,7 @@
 
 #include "driver/diag.h"
 #include "driver/info_cache.h"
+#include "driver/lock_order.h"
 #include "driver/rowset/fetch_state.h"
 #include "drv_jdbc/drv_agent.h"
 #include "scrs/scrcore.h"
@@ -34,18 +35,6 @@ struct ConnHandle;
 struct StmtHandle;
 struct DescHandle;
 struct AgentValueType;  // drv_jdbc/j-opt.h
-
-// Names the analysis gives the dispatcher's process-wide locks, so that
-// their order (driver/dispatch.h) can be written down. Only declared: used
-// in annotations alone, they never need an object.
-namespace lock_order {
-extern plat::RecursiveMutex serialLock;
-extern plat::RecursiveMutex callLock ACQUIRED_AFTER(serialLock);
-}  // namespace lock_order
-
-// The dispatcher's process-wide call lock (driver/dispatch.h), which guards
-// every connection's busy mark.
-plat::RecursiveMutex& DRV_CallLock() RETURN_CAPABILITY(lock_order::callLock);
 
 // ---------------------------------------------------------------------------
 // Environment.

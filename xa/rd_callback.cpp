@@ -3,6 +3,7 @@
 // interface before it returns (TMDown excepted). Once the connection has let
 // go of the dispenser, every call answers a failure and touches nothing of
 // the connection.
+#include <cassert>
 #include <chrono>
 #include <thread>
 
@@ -45,6 +46,7 @@ ITransactionEnlistmentAsync* COdbcResourceDispenser::Enlistment() {
 
 HRESULT COdbcResourceDispenser::Prepare() {
   plat::Guard<plat::Mutex> g(lock_);
+  assert(HoldMatchesState());
   // The branch is ended and prepared under the connection's call lock, so
   // that no application call runs on a branch in doubt.
   if (!TakeCallLock()) return E_FAIL;
@@ -65,6 +67,7 @@ HRESULT COdbcResourceDispenser::Prepare() {
 
 HRESULT COdbcResourceDispenser::Commit() {
   plat::Guard<plat::Mutex> g(lock_);
+  assert(HoldMatchesState());
   if (callLock_ == nullptr) return E_FAIL;
   const int32_t rc = OnBranch(&DRV_OpTable::DRV_XaCommit, TMNOFLAGS);
   if (rc == XA_RETRY) return E_FAIL;  // still prepared, the lock kept
@@ -75,6 +78,7 @@ HRESULT COdbcResourceDispenser::Commit() {
 
 HRESULT COdbcResourceDispenser::Abort() {
   plat::Guard<plat::Mutex> g(lock_);
+  assert(HoldMatchesState());
   if (callLock_ == nullptr) return E_FAIL;
   int32_t rc = XA_OK;
   if (state_ == kStarted) {
@@ -92,6 +96,7 @@ HRESULT COdbcResourceDispenser::Abort() {
 // switch. The connection is let go and the enlistment marked lost.
 HRESULT COdbcResourceDispenser::CoordinatorDown() {
   plat::Guard<plat::Mutex> g(lock_);
+  assert(HoldMatchesState());
   if (callLock_ == nullptr) return E_FAIL;
   if (state_ == kPrepared) {
     LeaveCallLock();

@@ -3,6 +3,7 @@
 // go of it.
 #include "xa/rd_object.h"
 
+#include <cassert>
 #include <cinttypes>
 #include <cstring>
 #include <mutex>
@@ -185,6 +186,7 @@ void COdbcResourceDispenser::UndoOnConnection() {
 
 void COdbcResourceDispenser::Detach() {
   plat::Guard<plat::Mutex> g(lock_);
+  assert(HoldMatchesState());
   UndoOnConnection();
   callLock_ = nullptr;
   agent_ = nullptr;

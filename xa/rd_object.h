@@ -5,11 +5,13 @@
 #include <atomic>
 #include <string>
 
+#include "driver/lock_order.h"
 #include "drv_jdbc/drv_agent.h"
 #include "platform/lock.h"
 #include "platform/thread_annotations.h"
 #include "util/xa.h"
 #include "xa/dtc.h"
+#include "xa/rd_list.h"
 
 class COdbcResourceDispenser;
 
@@ -78,10 +80,24 @@ class COdbcResourceDispenser final : public IOdbcResourceDispenser {
   bool TakeCallLock() REQUIRES(lock_);
   void LeaveCallLock() REQUIRES(lock_);
   void UndoOnConnection() REQUIRES(lock_);
+  // While the connection holds the dispenser, the branch is prepared
+  // exactly when the dispenser holds the connection's call lock.
+  bool HoldMatchesState() const REQUIRES(lock_) {
+    return callLock_ == nullptr || (state_ == kPrepared) == (hold_ != 0);
+  }
 
   const uint32_t kind_ = 1;
   std::atomic<uint32_t> refs_{0};
-  plat::Mutex lock_;  // taken after the connection's call lock, never before
+  // Taken after the connection's call lock (the application's calls that
+  // enlist, and closing the connection, which detaches the dispenser) and
+  // after the dispatcher's call lock (freeing an environment closes its
+  // connections under it); before the list's lock, and before the
+  // agent's locks (the XA verbs run under it). The coordinator's prepare
+  // takes the connection's call lock under it, against this order, but
+  // only by try_lock, letting go of it between tries (TakeCallLock), so
+  // the two never wait for each other.
+  plat::Mutex lock_ ACQUIRED_AFTER(lock_order::callLock)
+      ACQUIRED_BEFORE(lock_order::enlistmentListLock);
   CImpITransactionResourceAsync* callback_;
   void** xaData_ GUARDED_BY(lock_);
   plat::Gate* callLock_ GUARDED_BY(lock_);  // null once the connection let go

@@ -18,7 +18,7 @@ namespace {
 // Guards the shared environment and its user count. Made with the process,
 // never re-created; taken with no other lock of the transaction code held
 // (the driver's own locks are taken inside it by the environment calls).
-plat::Mutex gEnvLock;
+plat::Mutex gEnvLock ACQUIRED_BEFORE(lock_order::callLock);
 SQLHENV gSharedEnv GUARDED_BY(gEnvLock) = nullptr;
 uint32_t gEnvUsers GUARDED_BY(gEnvLock) = 0;
 

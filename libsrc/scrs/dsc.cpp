@@ -1,6 +1,7 @@
 #include "scrs/dsc.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -56,6 +57,22 @@ std::string TempName(uint32_t counter) {
   std::string path = plat::temp_dir();
   if (path != "/") path += '/';
   return path + name;
+}
+
+// The state says which files are open: none when closed, both otherwise;
+// rows on disk have a shape to be read back with.
+[[maybe_unused]] bool StateHolds(const DSC* cache) {
+  const bool files = cache->data != nullptr && cache->index != nullptr;
+  switch (cache->state) {
+    case DSC_CLOSED:
+      return cache->data == nullptr && cache->index == nullptr;
+    case DSC_FILES_OPEN:
+      return files;
+    case DSC_ON_DISK:
+      return files && cache->shape.cols_used > 0;
+    default:
+      return false;
+  }
 }
 
 void CloseFiles(DSC* cache) {
@@ -290,6 +307,13 @@ int DSC_Fill(DSC* cache, const DRV_Agent* agent, uint32_t stmt, COLSET* rows, ui
   }
   cache->row_count = static_cast<uint32_t>(total);
   if (count != nullptr) *count = cache->row_count;
+  // A result goes to the files only once it outgrew memory, and one kept in
+  // memory is all in `rows`.
+  assert(StateHolds(cache));
+  assert(cache->state == DSC_ON_DISK
+             ? total > DSC_MEMORY_ROWS
+             : cache->state == DSC_CLOSED && total <= DSC_MEMORY_ROWS &&
+                   (rows->cols_used == 0 ? 0 : rows->rows_held) == total);
   return 0;
 }
 
@@ -335,6 +359,7 @@ int DSC_ReadRows(DSC* cache, COLSET* rows, uint32_t first, uint32_t n) {
       first >= cache->row_count) {
     return ERR_GENERAL;
   }
+  assert(StateHolds(cache));
   n = std::min(n, cache->row_count - first);
   // The rows take the shape that was written, kept in memory: nothing read
   // back from the files sizes them.
@@ -352,6 +377,7 @@ int DSC_ReadRowsDeferred(DSC* cache, COLSET* rows, uint32_t first, uint32_t n, R
       first >= cache->row_count) {
     return ERR_GENERAL;
   }
+  assert(StateHolds(cache));
   n = std::min(n, cache->row_count - first);
   if (int rc = ColSetAlloc(&rows, &cache->shape, n)) return rc;
   if (!RF_ReadRowsDeferred(cache->data, cache->index, rows, first, n, cache->row_count, raw)) {
@@ -398,5 +424,8 @@ int DSC_EnsureWindow(DSC* cache, uint32_t first, uint32_t n, int32_t* window_sta
   *window_start = DSC_NO_WINDOW;
   if (int rc = DSC_ReadWindow(cache, rows, static_cast<uint32_t>(from))) return rc;
   *window_start = static_cast<int32_t>(from);
+  // The window loaded holds every row asked that the cache has.
+  assert(first >= from && std::min<uint64_t>(first + uint64_t{n}, cache->row_count) <=
+                              static_cast<uint64_t>(from) + rows->rows_held);
   return 0;
 }

@@ -1,5 +1,6 @@
 #include "scrs/dscwriter.h"
 
+#include <cassert>
 #include <cerrno>
 #include <chrono>
 #include <new>
@@ -22,6 +23,8 @@ uint32_t DscWriter::RunThread(void* self) {
 // but the writer uses the files and this object until it ends.
 void DscWriter::Join() {
   if (thread_ == nullptr) return;
+  // The writing thread would wait for its own end.
+  assert(writer_.load(std::memory_order_relaxed) != std::this_thread::get_id());
   while (!thread_->join() && thread_->running())
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   thread_->close();
@@ -79,6 +82,7 @@ int DscWriter::Failure() {
 }
 
 void DscWriter::Run() {
+  writer_.store(std::this_thread::get_id(), std::memory_order_relaxed);
   plat::Thread::name_here("qmr-cachewrite");
   for (;;) {
     Job job{};
@@ -109,7 +113,15 @@ void DscWriter::Run() {
   }
 }
 
+bool DscWriter::OnFileSide() const {
+  const std::thread::id writer = writer_.load(std::memory_order_relaxed);
+  if (writer != std::thread::id()) return writer == std::this_thread::get_id();
+  // No writing thread has run yet: the caller's, unless one was started.
+  return thread_ == nullptr;
+}
+
 bool DscWriter::Write(Job* job, int* err) {
+  assert(OnFileSide());
   COLSET* set = job->lent != nullptr ? job->lent : &job->set;
   errno = 0;
   const bool ok = RF_WriteRows(out_, set, index_) != 0;

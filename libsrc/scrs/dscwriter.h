@@ -10,9 +10,11 @@
 #ifndef QMR_SCRS_DSCWRITER_H
 #define QMR_SCRS_DSCWRITER_H
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
+#include <thread>
 
 #include "platform/lock.h"
 #include "platform/thread.h"
@@ -58,6 +60,9 @@ class DscWriter {
   // of a failure.
   bool Write(Job* job, int* err);
   void Stop() EXCLUDES(mu_);
+  // Whether the calling thread may use the files now: the writing thread
+  // once it runs, the caller's when there is none.
+  bool OnFileSide() const;
 
   RF_STREAM* out_;  // used by the writing thread alone while it runs
   FILE* index_;
@@ -72,6 +77,9 @@ class DscWriter {
   bool failed_ GUARDED_BY(mu_) = false;
   int error_ GUARDED_BY(mu_) = 0;
   plat::Thread* thread_ = nullptr;  // null: writes happen on the caller's thread
+  // The writing thread, which names itself first thing (only the writing
+  // thread reads its own id here, so no lock).
+  std::atomic<std::thread::id> writer_{};
 };
 
 #endif

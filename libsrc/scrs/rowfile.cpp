@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cassert>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -100,6 +101,8 @@ RF_STEP bool Bytes(RF_STREAM* s, void* p, uint64_t n) {
     if (n > s->end - s->pos || fread_unlocked(p, 1, n, s->file) != n) return false;
   }
   s->pos += n;
+  // A read never passes the end it was given.
+  assert(D == RF_WRITE || s->pos <= s->end);
   return true;
 }
 
@@ -386,6 +389,12 @@ uint64_t CodedBound(const COLSET* set, uint32_t first, uint32_t n) {
   return bytes;
 }
 
+[[maybe_unused]] uint64_t IovBytes(const std::vector<iovec>& iov) {
+  uint64_t n = 0;
+  for (const iovec& v : iov) n += v.iov_len;
+  return n;
+}
+
 // Writes all of iov to the file's descriptor at its offset, as many
 // pieces a call as the system takes.
 bool WriteAll(int fd, std::vector<iovec>* iov) {
@@ -436,6 +445,10 @@ bool PutRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* index)
       from = const_cast<unsigned char*>(p.before);
     }
     if (m.put > from) iov.push_back(iovec{from, static_cast<size_t>(m.put - from)});
+    // The index entries count the bytes the stream moved on by: they must
+    // be the bytes that go to the file, or every later row is read from
+    // the wrong place.
+    assert(m.pos - s->pos == IovBytes(iov));
   } catch (const std::bad_alloc&) {
     return false;
   }

@@ -6,6 +6,7 @@
 #include <sqlext.h>
 
 #include <algorithm>
+#include <cassert>
 
 #include "drv_jdbc/drv_agent.h"
 #include "scrs/scranalysis.h"
@@ -82,6 +83,7 @@ bool Numbered(const SCR_CURSOR* cur) {
 }  // namespace
 
 int SCR_GetRowNumber(const SCR_CURSOR* cur, uint32_t n, uint32_t* out) {
+  assert(SCR_PositionHolds(cur));
   if (out == nullptr || n >= cur->rowsetSize) return ERR_INVALID_ARGUMENT;
   *out = 0;
   if (NoCurrentRowset(cur)) return ERR_INVALID_CURSOR_STATE;
@@ -90,6 +92,7 @@ int SCR_GetRowNumber(const SCR_CURSOR* cur, uint32_t n, uint32_t* out) {
 }
 
 int SCR_GetRowNumberFwd(const SCR_CURSOR* cur, uint32_t n, uint32_t* out) {
+  assert(SCR_PositionHolds(cur));
   if (out == nullptr) return ERR_INVALID_ARGUMENT;
   *out = 0;
   const bool mixed = cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN && cur->keysetSize != 0;

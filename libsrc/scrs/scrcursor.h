@@ -103,6 +103,14 @@ struct SCR_CURSOR {
   uint32_t longHanded = 0;
 };
 
+// Where a cursor may stand: before the first row, after the last, lost, or
+// on a row of the current rowset. Debug builds check it where the position
+// is used and where a fetch moved it.
+inline bool SCR_PositionHolds(const SCR_CURSOR* cur) {
+  return cur->position >= 1 || cur->position == SCR_POS_BEFORE_START ||
+         cur->position == SCR_POS_LOST || cur->position == SCR_POS_AFTER_END;
+}
+
 // Defaults: rowset size 1, row count unknown, forward-only, read-only,
 // retrieve data on, before the first row. Returns 0.
 int SCR_CursorStateInit(SCR_CURSOR* cur, uint32_t stmt, uint32_t conn, DRV_Agent* agent,

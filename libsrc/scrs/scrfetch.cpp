@@ -6,6 +6,7 @@
 #include <sqlext.h>
 
 #include <algorithm>
+#include <cassert>
 #include <limits>
 
 #include "drv_jdbc/drv_agent.h"
@@ -83,6 +84,8 @@ int NoRowset(SCR_CURSOR* cur, int32_t position, uint32_t* fetched) {
   return ERR_NO_DATA_FOUND;
 }
 
+int ScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t offset, uint32_t* fetched);
+
 }  // namespace
 
 int SCR_ClassifyRow(int64_t current, int64_t target, uint32_t rowsetSize, int64_t rowCount) {
@@ -145,6 +148,20 @@ int SCR_ComputeStartRow(uint16_t orientation, int64_t offset, int64_t rowsetStar
 }
 
 int SCR_ScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t offset, uint32_t* fetched) {
+  // A rowset of no rows would never move a NEXT on.
+  assert(SCR_PositionHolds(cur) && cur->rowsetSize >= 1);
+  const int rc = ScrollFetch(cur, orientation, offset, fetched);
+  assert(SCR_PositionHolds(cur));
+  // A rowset made current puts the cursor on its first row and holds no
+  // more rows than the rowset size; no rowset, no rows.
+  assert(rc != 0 || (cur->position == 1 && *fetched <= cur->rowsetSize));
+  assert(rc != ERR_NO_DATA_FOUND || *fetched == 0);
+  return rc;
+}
+
+namespace {
+
+int ScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t offset, uint32_t* fetched) {
   *fetched = 0;
   RowStatusFree(&cur->rowStatus);
   if ((cur->flags & SCR_FLAG_ROWSET_CHANGED) == 0) cur->prevRowsetSize = cur->rowsetSize;
@@ -253,3 +270,5 @@ int SCR_ScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t offset, uint3
       return rc;
   }
 }
+
+}  // namespace

@@ -1,6 +1,8 @@
 #include "scrs/ss.h"
 
 #include <algorithm>
+#include <cassert>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -131,6 +133,7 @@ int Fetch(SS_CURSOR* ss, int32_t start, uint32_t n, COLSET** out, bool defer) {
     if (int rc = CopyOut(ss->rows, first, m, out, defer)) return rc;
   }
   // first + m never passes the row count, which the fill keeps within i32.
+  assert(ss->cache.row_count <= INT32_MAX);
   ss->position = continuing && m < n ? SS_AT_END : static_cast<int32_t>(first + m);
   if (defer) {
     ss->deferred_first = static_cast<int32_t>(first);

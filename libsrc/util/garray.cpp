@@ -1,5 +1,6 @@
 #include "util/garray.h"
 
+#include <cassert>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -60,6 +61,7 @@ int ARR_Grow(GROW_ARRAY* a) {
 int ARR_Append(GROW_ARRAY* a, const void* item) {
   if (a == nullptr || item == nullptr) return 0;
   const size_t size = static_cast<size_t>(a->item_size);
+  assert(a->count <= a->capacity && a->items != nullptr);
   if (a->count < a->capacity) {
     std::memmove(ARR_Item(a, a->count), item, size);
     ++a->count;

@@ -3,6 +3,7 @@
 #ifndef QMR_UTIL_GARRAY_H
 #define QMR_UTIL_GARRAY_H
 
+#include <cassert>
 #include <cstdint>
 
 struct GROW_ARRAY {
@@ -33,8 +34,10 @@ int ARR_AppendAll(GROW_ARRAY* dst, const GROW_ARRAY* src);
 // array or an index not below the count, else 1.
 int ARR_Remove(GROW_ARRAY* a, uint32_t index, ARR_REMOVE_FN callback);
 
-// Address of item i (no bounds check).
+// Address of item i: within the block, though not necessarily in use
+// (checked in debug builds only).
 inline void* ARR_Item(const GROW_ARRAY* a, uint32_t i) {
+  assert(i < a->capacity);
   return static_cast<char*>(a->items) + static_cast<uint64_t>(i) * a->item_size;
 }
 

@@ -1,6 +1,7 @@
 #include "util/handle_table.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -30,6 +31,14 @@ bool reserve_slots(HANDLE_TABLE* table, uint32_t needed) REQUIRES(table->lock) {
   for (uint32_t i = table->slots_allocated; i < want; ++i) table->slots[i] = HT_SLOT{0, nullptr};
   table->slots_allocated = want;
   return true;
+}
+
+// What every operation leaves behind: the counts stay within the slots
+// that exist. (That no slot below first_free is free would cost a pass over
+// the table each time; HT_Alloc's search relies on it.)
+[[maybe_unused]] bool counts_hold(const HANDLE_TABLE* table) REQUIRES(table->lock) {
+  return table->free_count <= table->capacity && table->first_free <= table->capacity &&
+         table->capacity <= table->slots_allocated && table->slots_allocated <= HT_MAX_SLOTS;
 }
 
 }  // namespace
@@ -87,7 +96,8 @@ int HT_Alloc(HANDLE_TABLE* table, uint32_t* handle, void* object) {
     }
   }
   if (index == table->capacity) {
-    // No free slot (or the free count was wrong): grow by five.
+    // No free slot: the free count says so too, or a slot was lost.
+    assert(table->free_count == 0);
     const uint32_t grown = static_cast<uint32_t>(table->capacity) + HT_GROW_BY;
     if (grown > HT_MAX_SLOTS) return ERR_HANDLE_LIMIT;
     if (!reserve_slots(table, grown)) return ERR_NO_MEMORY;
@@ -100,6 +110,7 @@ int HT_Alloc(HANDLE_TABLE* table, uint32_t* handle, void* object) {
   table->free_count = static_cast<uint16_t>(table->free_count - 1);
   table->first_free = index + 1;
   *handle = (static_cast<uint32_t>(slot_tag(table)) << 16) | index;
+  assert(counts_hold(table));
   return HT_OK;
 }
 
@@ -124,6 +135,7 @@ void HT_Free(HANDLE_TABLE* table, uint64_t handle) {
   table->slots[index] = HT_SLOT{0, nullptr};
   table->free_count = static_cast<uint16_t>(table->free_count + 1);
   table->first_free = std::min(table->first_free, index);
+  assert(counts_hold(table));
 }
 
 void HT_Done(HANDLE_TABLE* table) {

@@ -41,6 +41,13 @@ struct HANDLE_TABLE {
   uint32_t first_free GUARDED_BY(lock) = 0;
 };
 
+// A table's lock is the innermost lock of the process: it is taken last,
+// under whatever lock the caller holds (the agent frees a statement's
+// number under its statement-reference lock), and nothing is taken while
+// it is held. The functions below take it and call out to nothing but the
+// allocator; a caller that holds it (through HT_Guard) must not call them,
+// as the lock is not recursive.
+//
 // Holds a table's lock for a scope when the table has one. The analysis
 // cannot see a lock taken only sometimes: it takes the table's lock as held
 // inside the scope, which is true once the table is shared.
@@ -65,7 +72,7 @@ constexpr int HT_OK = 0;
 
 // Resets the table (HT_Done) and gives it 5 free slots and the tag. The lock
 // stays off. 0 or ERR_NO_MEMORY; on ERR_NO_MEMORY the table stays all zero.
-int HT_Init(HANDLE_TABLE* table, uint32_t tag);
+int HT_Init(HANDLE_TABLE* table, uint32_t tag) EXCLUDES(table->lock);
 
 // Gives the table its own lock; from then on HT_Alloc, HT_Lookup and HT_Free
 // are atomic with respect to each other. Call before the table is shared. 0,
@@ -75,17 +82,17 @@ int HT_EnableLock(HANDLE_TABLE* table);
 // Registers object in the lowest free slot, growing the table when none is
 // free. *handle is 0 unless the result is 0. 0,
 // ERR_NO_MEMORY, ERR_INVALID_ARGUMENT or ERR_HANDLE_LIMIT.
-int HT_Alloc(HANDLE_TABLE* table, uint32_t* handle, void* object);
+int HT_Alloc(HANDLE_TABLE* table, uint32_t* handle, void* object) EXCLUDES(table->lock);
 
 // The object registered under handle, or null: for a null table, a number
 // with bits above the low 32 set, a slot beyond the capacity, a free slot or
 // a slot of another table. The object is not protected once this returns.
-void* HT_Lookup(HANDLE_TABLE* table, uint64_t handle);
+void* HT_Lookup(HANDLE_TABLE* table, uint64_t handle) EXCLUDES(table->lock);
 
 // Clears the slot when handle names it; any other number is ignored.
-void HT_Free(HANDLE_TABLE* table, uint64_t handle);
+void HT_Free(HANDLE_TABLE* table, uint64_t handle) EXCLUDES(table->lock);
 
 // Frees the slot array and the lock and zeroes the record.
-void HT_Done(HANDLE_TABLE* table);
+void HT_Done(HANDLE_TABLE* table) EXCLUDES(table->lock);
 
 #endif

@@ -1,5 +1,6 @@
 #include "util/hash.h"
 
+#include <cassert>
 #include <cinttypes>
 #include <cstdlib>
 #include <cstring>
@@ -40,6 +41,7 @@ uint32_t fixed_hash(const unsigned char* k, uint32_t n) {
 
 uint32_t hash_index(const HASH_TABLE* t, const void* key) {
   if (t == nullptr || key == nullptr) return 0;
+  assert(t->nbuckets >= 1);
   if (t->keylen != 0)
     return fixed_hash(static_cast<const unsigned char*>(key), t->keylen) % t->nbuckets;
   const uint32_t h = string_hash(static_cast<const char*>(key));
@@ -126,6 +128,8 @@ void hash_link(HASH_TABLE* t, HASH_ENTRY* entry, void* key_copy, void* value) {
   entry->next = t->buckets[b];
   t->buckets[b] = entry;
   ++t->entries;
+  // Every non-empty bucket's last entry is no collision.
+  assert(t->colls < t->entries);
 }
 
 HASH_ENTRY* hash_unlink(HASH_TABLE* t, const void* key) {
@@ -136,8 +140,10 @@ HASH_ENTRY* hash_unlink(HASH_TABLE* t, const void* key) {
     if (!key_equal(t, e->key, key)) continue;
     *link = e->next;
     e->next = nullptr;
+    assert(t->entries > 0);
     --t->entries;
     if (t->buckets[b] != nullptr) --t->colls;
+    assert(t->colls <= t->entries);
     return e;
   }
   return nullptr;

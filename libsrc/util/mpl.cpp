@@ -1,5 +1,6 @@
 #include "util/mpl.h"
 
+#include <cassert>
 #include <cstdlib>
 #include <cstring>
 
@@ -31,6 +32,15 @@ size_t room(const MPL_POOL* p) { return p->block ? static_cast<size_t>(p->limit 
 bool holds(const MPL_BLOCK* b, const void* ptr) {
   const auto v = reinterpret_cast<uintptr_t>(ptr);
   return v > reinterpret_cast<uintptr_t>(b) && v <= reinterpret_cast<uintptr_t>(b->end);
+}
+
+// The growing object lies in the current block's data area: its start,
+// then the fill pointer, then the limit, which is the block's end. An
+// empty pool has none of them.
+[[maybe_unused]] bool in_order(MPL_POOL* p) {
+  if (p->block == nullptr) return p->start == nullptr && p->fill == nullptr && p->limit == nullptr;
+  return data_area(p->block) <= p->start && p->start <= p->fill && p->fill <= p->limit &&
+         p->limit == p->block->end;
 }
 
 }  // namespace
@@ -80,6 +90,7 @@ void mpl_newchunk(MPL_POOL* pool, size_t need) {
   pool->limit = nb->end;
   pool->start = area;
   pool->fill = area + size;
+  assert(in_order(pool));
 }
 
 char* mpl_grow_copy(MPL_POOL* pool, const void* data, size_t n) {
@@ -87,6 +98,7 @@ char* mpl_grow_copy(MPL_POOL* pool, const void* data, size_t n) {
   char* at = pool->fill;
   if (n > 0) std::memcpy(at, data, n);
   pool->fill += n;
+  assert(in_order(pool));
   return at;
 }
 
@@ -94,6 +106,7 @@ char* mpl_blank(MPL_POOL* pool, size_t n) {
   if (room(pool) <= n) mpl_newchunk(pool, n);
   char* at = pool->fill;
   pool->fill = align_up(at + n);
+  assert(in_order(pool));
   return at;
 }
 
@@ -141,4 +154,6 @@ void mpl_free_to(MPL_POOL* pool, void* ptr) {
   pool->block = b;
   pool->limit = b->end;
   pool->start = pool->fill = static_cast<char*>(ptr);
+  // A pointer into a block's header is none the pool handed out.
+  assert(in_order(pool));
 }

@@ -1,5 +1,6 @@
 #include "xa/proxy/worker.h"
 
+#include <cassert>
 #include <exception>
 
 #include "drv_jdbc/j-vm.h"
@@ -43,6 +44,8 @@ void WRK_Thread::Stop(WRK_Thread* w) {
 }
 
 bool WRK_Thread::Run(Task task, void* arg) {
+  // The worker would wait for itself: its own work runs in place.
+  assert(plat::Thread::current() != thread_);
   plat::Guard<plat::Mutex> g(callers_);
   if (!thread_->running()) return false;
   Posted p{task, arg, false};
@@ -57,6 +60,8 @@ bool WRK_Thread::Run(Task task, void* arg) {
 
 bool WRK_Thread::RunPosted() {
   Posted* p = posted_;
+  // full_ is set only with a task posted.
+  assert(p != nullptr && plat::Thread::current() == thread_);
   WakeCaller wake{done_};
   // Only the C++ failures are caught: a thread being ended (pthread_exit)
   // unwinds through here and must go on, waking the caller on its way.
