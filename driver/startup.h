@@ -19,7 +19,7 @@ enum : unsigned {
   kResPlatform = 208,
 };
 
-// Per build (driver/build_entry.cpp): the two strings that differ.
+// Per build (shlib/build_entry.cpp): the two strings that differ.
 const char* DRV_BuildDescription();
 const char* DRV_BuildFileName();
 // True in the Unicode build. Its 8-bit entry points take UTF-8 text, and a

@@ -2,7 +2,7 @@
 // switch and the enlistment with a coordinator, under xa/). That layer links
 // the core, so the core cannot name it: the layer lends its operations
 // through this table, installed by the driver library when it is loaded
-// (driver/build_entry.cpp). Until one is installed, as in a program that
+// (shlib/build_entry.cpp). Until one is installed, as in a program that
 // links the core alone, the layer is absent: a connection cannot enlist and
 // detach has nothing to stop.
 #ifndef QMR_DRIVER_XA_LAYER_H

@@ -13,7 +13,7 @@
 #include "drv_jdbc/j-desc-text.h"
 #include "drv_jdbc/j-records.h"
 #include "drv_jdbc/j-wrap-types.h"
-#include "scrs/pdescribe.h"
+#include "sqlan/pdescribe.h"
 #include "util/errcodes.h"
 
 // Parameter directions of a binding.

@@ -11,7 +11,7 @@
 #include "scrs/colset_ops.h"
 #include "scrs/scranalysis.h"
 #include "scrs/scrcursor.h"
-#include "scrs/scrlock.h"
+#include "sqlan/scrlock.h"
 #include "util/errcodes.h"
 #include "util/garray.h"
 #include "util/hash.h"

@@ -22,7 +22,7 @@
 #include "platform/random.h"
 #include "scrs/colset_ops.h"
 #include "scrs/scrframe.h"
-#include "scrs/scrlock.h"
+#include "sqlan/scrlock.h"
 #include "util/errcodes.h"
 #include "util/log.h"
 #include "util/md5.h"

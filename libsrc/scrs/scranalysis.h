@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "scrs/dsc.h"
-#include "scrs/sqlanalyse.h"
+#include "sqlan/sqlanalyse.h"
 #include "util/colset.h"
 #include "util/owners.h"
 #include "util/rowstatus.h"

@@ -18,7 +18,7 @@
 #include "scrs/scranalysis.h"
 #include "scrs/scrcursor.h"
 #include "scrs/scrframe.h"
-#include "scrs/sqlanalyse.h"
+#include "sqlan/sqlanalyse.h"
 #include "util/errcodes.h"
 #include "util/sqllex.h"
 

@@ -10,7 +10,7 @@
 #include <limits>
 
 #include "drv_jdbc/drv_agent.h"
-#include "scrs/scrlock.h"
+#include "sqlan/scrlock.h"
 #include "util/errcodes.h"
 
 namespace {

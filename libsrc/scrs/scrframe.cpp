@@ -13,7 +13,7 @@
 #include "drv_jdbc/agent_codes.h"
 #include "scrs/scranalysis.h"
 #include "scrs/scrcursor.h"
-#include "scrs/scrlock.h"
+#include "sqlan/scrlock.h"
 #include "util/copyout.h"
 #include "util/errcodes.h"
 #include "util/garray.h"

@@ -1,6 +1,6 @@
 // Parameter description by SQL parse: which column or expression describes
 // each marker, gathered per FROM list into probe queries.
-#include "scrs/pdescribe.h"
+#include "sqlan/pdescribe.h"
 
 #include <cstring>
 #include <deque>
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "scrs/sqlanalyse.h"
-#include "scrs/sqltmpl.h"
+#include "sqlan/sqlanalyse.h"
+#include "sqlan/sqltmpl.h"
 
 namespace {
 

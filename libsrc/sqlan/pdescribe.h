@@ -7,14 +7,14 @@
 // Every name and literal in a probe is rebuilt from the parse tree and
 // quoted afresh, never copied from the application's text, so a probe is a
 // SELECT that returns no rows whatever the statement held.
-#ifndef QMR_SCRS_PDESCRIBE_H
-#define QMR_SCRS_PDESCRIBE_H
+#ifndef QMR_SQLAN_PDESCRIBE_H
+#define QMR_SQLAN_PDESCRIBE_H
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "scrs/sqlanalyse.h"
+#include "sqlan/sqlanalyse.h"
 
 // How the data source stores names written without quotes.
 enum : uint32_t {

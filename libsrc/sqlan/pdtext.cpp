@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "scrs/pdescribe.h"
-#include "scrs/sqltmpl.h"
+#include "sqlan/pdescribe.h"
+#include "sqlan/sqltmpl.h"
 
 namespace {
 

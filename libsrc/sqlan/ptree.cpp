@@ -1,4 +1,4 @@
-#include "scrs/ptree.h"
+#include "sqlan/ptree.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -6,8 +6,8 @@
 #include <new>
 #include <vector>
 
-#include "scrs/scrlock.h"
-#include "scrs/sqltmpl.h"
+#include "sqlan/scrlock.h"
+#include "sqlan/sqltmpl.h"
 #include "util/mpl.h"
 
 namespace {

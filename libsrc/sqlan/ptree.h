@@ -1,7 +1,7 @@
 // Parse tree of the SQL analyser: nodes with owned text and, for interior
 // nodes, a template that rebuilds the node's text from its children's.
-#ifndef QMR_SCRS_PTREE_H
-#define QMR_SCRS_PTREE_H
+#ifndef QMR_SQLAN_PTREE_H
+#define QMR_SQLAN_PTREE_H
 
 #include <cstdint>
 #include <initializer_list>

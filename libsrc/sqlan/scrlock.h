@@ -1,8 +1,8 @@
 // Process-wide locks of the cursor library's SQL analyser. They are built at
 // static-initialisation time and never destroyed, so every caller can take
 // them whatever the order of start-up.
-#ifndef QMR_SCRS_SCRLOCK_H
-#define QMR_SCRS_SCRLOCK_H
+#ifndef QMR_SQLAN_SCRLOCK_H
+#define QMR_SQLAN_SCRLOCK_H
 
 #include "platform/lock.h"
 

@@ -1,4 +1,4 @@
-#include "scrs/sqlanalyse.h"
+#include "sqlan/sqlanalyse.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "scrs/sqlparse.h"
-#include "scrs/sqltmpl.h"
+#include "sqlan/sqlparse.h"
+#include "sqlan/sqltmpl.h"
 #include "util/utalloc.h"
 
 namespace {

@@ -3,13 +3,13 @@
 // SELECT, sums it up in analysis flags. Around it: the queries (tables,
 // select items, ORDER BY items) and the edits that put SCR_SQL_MARK where the
 // keyset and positioned-statement builders insert text of their own.
-#ifndef QMR_SCRS_SQLANALYSE_H
-#define QMR_SCRS_SQLANALYSE_H
+#ifndef QMR_SQLAN_SQLANALYSE_H
+#define QMR_SQLAN_SQLANALYSE_H
 
 #include <cstdint>
 
-#include "scrs/ptree.h"
-#include "scrs/sqlnodes.h"
+#include "sqlan/ptree.h"
+#include "sqlan/sqlnodes.h"
 #include "util/garray.h"
 
 // Statement kinds (the root node's type).

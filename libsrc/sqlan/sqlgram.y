@@ -19,7 +19,7 @@
 %expect 2
 
 %code requires {
-#include "scrs/ptree.h"
+#include "sqlan/ptree.h"
 namespace scrs { struct ScParse; }
 }
 
@@ -29,9 +29,9 @@ namespace scrs { struct ScParse; }
 }
 
 %code {
-#include "scrs/sqlparse.h"
-#include "scrs/sqltmpl.h"
-#include "scrs/sqlnodes.h"
+#include "sqlan/sqlparse.h"
+#include "sqlan/sqltmpl.h"
+#include "sqlan/sqlnodes.h"
 
 #define lexScanner (ctx->scanner)
 int scsql_lex(SCSQL_STYPE* yylval, void* yyscanner);

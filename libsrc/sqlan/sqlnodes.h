@@ -1,14 +1,14 @@
 // Node types of the SQL analyser's parse tree, and the node builders of the
 // parser's actions.
-#ifndef QMR_SCRS_SQLNODES_H
-#define QMR_SCRS_SQLNODES_H
+#ifndef QMR_SQLAN_SQLNODES_H
+#define QMR_SQLAN_SQLNODES_H
 
 #include <cstdint>
 
-#include "scrs/ptree.h"
+#include "sqlan/ptree.h"
 
 // What a node is: the grammar rule that built it. A root's type is the
-// statement's kind (SCR_KIND_*, scrs/sqlanalyse.h). Numbers missing here are
+// statement's kind (SCR_KIND_*, sqlan/sqlanalyse.h). Numbers missing here are
 // built by no rule.
 enum SqlNodeType : uint32_t {
   SQLN_OTHER_STATEMENT = 0,       // a statement the analyser does not take apart (its root)

@@ -1,4 +1,4 @@
-#include "scrs/sqlparse.h"
+#include "sqlan/sqlparse.h"
 
 #include <strings.h>
 
@@ -7,9 +7,9 @@
 #include <new>
 #include <string>
 
-#include "scrs/scrlock.h"
-#include "scrs/sqlnodes.h"
-#include "scrs/sqltmpl.h"
+#include "sqlan/scrlock.h"
+#include "sqlan/sqlnodes.h"
+#include "sqlan/sqltmpl.h"
 #include "sqlgram.h"
 
 // The generated scanner's life cycle (its header is not generated).

@@ -1,16 +1,16 @@
 // The SQL analyser's scanner and parser: one parse of one statement into a
 // parse tree. The state of a parse lives in an ScParse object; callers still
 // hold scr_ParseMutex around a parse (SCR_ParseText does).
-#ifndef QMR_SCRS_SQLPARSE_H
-#define QMR_SCRS_SQLPARSE_H
+#ifndef QMR_SQLAN_SQLPARSE_H
+#define QMR_SQLAN_SQLPARSE_H
 
 #include <cstddef>
 #include <cstdint>
 #include <set>
 #include <string>
 
-#include "scrs/ptree.h"
-#include "scrs/scrlock.h"
+#include "sqlan/ptree.h"
+#include "sqlan/scrlock.h"
 
 namespace scrs {
 

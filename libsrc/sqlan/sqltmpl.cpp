@@ -1,4 +1,4 @@
-#include "scrs/sqltmpl.h"
+#include "sqlan/sqltmpl.h"
 
 #include <cstring>
 

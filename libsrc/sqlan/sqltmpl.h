@@ -2,8 +2,8 @@
 // (argument insertion, conditional blocks tested on catalog search patterns).
 // Also a compile-time converter so that templates can be written readably as
 // "SELECT $1 $2" in the sources.
-#ifndef QMR_SCRS_SQLTMPL_H
-#define QMR_SCRS_SQLTMPL_H
+#ifndef QMR_SQLAN_SQLTMPL_H
+#define QMR_SQLAN_SQLTMPL_H
 
 #include <cstddef>
 #include <cstdint>

@@ -10,8 +10,8 @@
 #include <cstring>
 #include <string>
 
-#include "scrs/pdescribe.h"
-#include "scrs/sqlanalyse.h"
+#include "sqlan/pdescribe.h"
+#include "sqlan/sqlanalyse.h"
 #include "util/sqllex.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "scrs/sqlanalyse.h"
+#include "sqlan/sqlanalyse.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "scrs/sqlanalyse.h"
+#include "sqlan/sqlanalyse.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "scrs/pdescribe.h"
+#include "sqlan/pdescribe.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "scrs/ptree.h"
-#include "scrs/sqltmpl.h"
+#include "sqlan/ptree.h"
+#include "sqlan/sqltmpl.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "scrs/sqltmpl.h"
+#include "sqlan/sqltmpl.h"
 
 namespace {
 
