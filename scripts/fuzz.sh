@@ -15,15 +15,8 @@ if [ ! -f "$BUILD/CMakeCache.txt" ]; then
   CC=clang CXX=clang++ cmake -S "$ROOT/tests/fuzz" -B "$BUILD" -DCMAKE_BUILD_TYPE=Debug >/dev/null
 fi
 
-binary_of() {
-  case "$1" in
-    sql) echo scrs_fuzz ;;
-    *) echo "$1_fuzz" ;;
-  esac
-}
-
 for t in $TARGETS; do
-  cmake --build "$BUILD" -j "$JOBS" --target "$(binary_of "$t")"
+  cmake --build "$BUILD" -j "$JOBS" --target "${t}_fuzz"
 done
 
 # The corpus grows in the build tree; the seeds in the source tree stay as
@@ -36,7 +29,7 @@ for t in $TARGETS; do
   (cd "$BUILD" &&
    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-     "./$(binary_of "$t")" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 \
+     "./${t}_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 \
        -artifact_prefix="$BUILD/artifacts/$t/" -print_final_stats=1 \
        "$BUILD/corpus/$t" "$ROOT/tests/fuzz/seeds/$t")
 done

@@ -10,7 +10,7 @@
 namespace {
 
 std::set<std::string> MapNames(const std::string& map) {
-  std::ifstream in(std::string(QMR_SOURCE_DIR) + "/driver/" + map);
+  std::ifstream in(std::string(QMR_SOURCE_DIR) + "/shlib/" + map);
   std::set<std::string> names;
   std::string line;
   bool global = false;
