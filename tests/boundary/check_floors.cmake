@@ -1,88 +1,114 @@
 # The layers of the product point down only. From the bottom floor up:
 #   platform < util < the SQL analyser < the agent < the cursor library
 #   < the worker proxy < the core < the XA switch and dispenser
-# and above them all each driver library's own build_entry.cpp. Checked on
-# the source tree and on the built static libraries:
-# - a file includes no file of a higher floor;
+#   < the top of the two driver libraries
+# and each floor is a folder (the table below). Checked on the source tree
+# and on the built static libraries:
+# - a file includes no file of a higher floor, however the include is
+#   written (from the include paths or relative, "../scrs/x.h") and
+#   whatever the including file is (an .inc as much as a .cpp);
 # - the core (and what stands above it) includes from the cursor library
 #   its one door, scrs/scrcore.h, and nothing else;
 # - no library references a symbol that only a library of a higher floor
-#   defines.
-# Run with -DSOURCE_DIR=<tree> -DNM=<nm> -DSQLAN=<stems of the analyser's
-# files, comma-separated> -DLIBS=<floor>=<library.a>,... (floors as below).
+#   defines;
+# - every folder under libsrc/ has its floor in the table.
+# Run with -DSOURCE_DIR=<tree> -DNM=<nm> -DLIBS=<floor>=<library.a>,...
+# (floors as below).
 cmake_policy(VERSION 3.20)
 set(floors platform util sqlan agent scrs proxy core switch library)
+# Folder=floor; a file stands on the floor of the deepest folder holding it
+# (xa/proxy under xa).
+set(folder_floors
+  libsrc/platform=platform
+  libsrc/util=util
+  libsrc/sqlan=sqlan
+  libsrc/drv_jdbc=agent
+  libsrc/scrs=scrs
+  xa/proxy=proxy
+  driver=core
+  xa=switch
+  shlib=library)
 set(door libsrc/scrs/scrcore.h)
 list(FIND floors core core_level)
 set(failures "")
 
-# The floor of a product file (relative to SOURCE_DIR), or "" for none.
+# The floor of a file (relative to SOURCE_DIR), or "" for one outside the
+# product's folders.
 function(floor_of rel out)
   set(floor "")
-  get_filename_component(stem "${rel}" NAME_WE)
-  if(rel MATCHES "^libsrc/platform/")
-    set(floor platform)
-  elseif(rel MATCHES "^libsrc/util/")
-    set(floor util)
-  elseif(rel MATCHES "^libsrc/scrs/" AND stem IN_LIST sqlan_stems)
-    set(floor sqlan)
-  elseif(rel MATCHES "^libsrc/drv_jdbc/")
-    set(floor agent)
-  elseif(rel MATCHES "^libsrc/scrs/")
-    set(floor scrs)
-  elseif(rel MATCHES "^xa/proxy/")
-    set(floor proxy)
-  elseif(rel STREQUAL "shlib/build_entry.cpp")
-    set(floor library)
-  elseif(rel MATCHES "^driver/")
-    set(floor core)
-  elseif(rel MATCHES "^xa/")
-    set(floor switch)
-  endif()
+  set(depth 0)
+  foreach(entry IN LISTS folder_floors)
+    string(REGEX MATCH "^([^=]+)=(.*)$" _ "${entry}")
+    set(folder "${CMAKE_MATCH_1}")
+    set(its_floor "${CMAKE_MATCH_2}")
+    string(LENGTH "${folder}" length)
+    string(FIND "${rel}" "${folder}/" at)
+    if(at EQUAL 0 AND length GREATER depth)
+      set(floor "${its_floor}")
+      set(depth ${length})
+    endif()
+  endforeach()
   set(${out} "${floor}" PARENT_SCOPE)
 endfunction()
 
-# What an include names: a file of the tree under libsrc/, the root or the
-# including file's folder; "" for anything else (system headers).
-function(resolve_include name dir out)
+# The file of the tree an include names, as the compiler finds it: a quoted
+# name first beside the including file, then under libsrc/ and the root (the
+# include paths); "" for anything else (system and generated headers).
+function(resolve_include form name dir out)
   set(found "")
-  foreach(base "libsrc/" "" "${dir}/")
-    if(EXISTS "${SOURCE_DIR}/${base}${name}" AND NOT IS_DIRECTORY "${SOURCE_DIR}/${base}${name}")
-      set(found "${base}${name}")
-      break()
-    endif()
-  endforeach()
+  set(first "libsrc/")
+  if(form STREQUAL "\"")
+    set(first "${dir}/")
+  endif()
+  if(NOT IS_ABSOLUTE "${name}")
+    foreach(base "${first}" "libsrc/" "")
+      set(path "${base}${name}")
+      cmake_path(NORMAL_PATH path)
+      if(NOT path MATCHES "^\\.\\./" AND EXISTS "${SOURCE_DIR}/${path}"
+         AND NOT IS_DIRECTORY "${SOURCE_DIR}/${path}")
+        set(found "${path}")
+        break()
+      endif()
+    endforeach()
+  endif()
   set(${out} "${found}" PARENT_SCOPE)
 endfunction()
 
-string(REPLACE "," ";" sqlan_stems "${SQLAN}")
-if(NOT sqlan_stems)
-  message(FATAL_ERROR "no analyser files given (-DSQLAN)")
-endif()
+file(GLOB libsrc_dirs LIST_DIRECTORIES true RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/libsrc/*")
+foreach(folder IN LISTS libsrc_dirs)
+  floor_of("${folder}/" floor)
+  if(IS_DIRECTORY "${SOURCE_DIR}/${folder}" AND floor STREQUAL "")
+    string(APPEND failures "${folder} has no floor in the table\n")
+  endif()
+endforeach()
 
-file(GLOB_RECURSE sources RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/libsrc/*" "${SOURCE_DIR}/driver/*"
-  "${SOURCE_DIR}/xa/*")
-list(FILTER sources INCLUDE REGEX "\\.(h|cpp|y|l)$")
+# Every file of the product's folders but their build files.
+set(sources "")
+foreach(entry IN LISTS folder_floors)
+  string(REGEX REPLACE "=.*" "" folder "${entry}")
+  file(GLOB_RECURSE found RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/${folder}/*")
+  list(APPEND sources ${found})
+endforeach()
+list(REMOVE_DUPLICATES sources)
+list(FILTER sources EXCLUDE REGEX "(^|/)CMakeLists\\.txt$|\\.(cmake|map)$")
 foreach(rel IN LISTS sources)
   floor_of("${rel}" from)
-  if(from STREQUAL "")
-    continue()
-  endif()
   list(FIND floors ${from} from_level)
   get_filename_component(dir "${rel}" DIRECTORY)
   file(STRINGS "${SOURCE_DIR}/${rel}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
   foreach(line IN LISTS lines)
-    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*[<\"]([^>\"]*)[>\"].*" "\\1" name "${line}")
-    resolve_include("${name}" "${dir}" target)
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*([<\"])([^>\"]*)[>\"].*" "\\1;\\2" include "${line}")
+    list(GET include 0 form)
+    list(GET include 1 name)
+    resolve_include("${form}" "${name}" "${dir}" target)
     floor_of("${target}" to)
     if(to STREQUAL "")
       continue()
     endif()
     list(FIND floors ${to} to_level)
     if(to_level GREATER from_level)
-      string(APPEND failures "${rel} (${from}) includes ${target} (${to})\n")
-    elseif(target MATCHES "^libsrc/scrs/" AND NOT target STREQUAL door
-           AND from_level GREATER_EQUAL core_level)
+      string(APPEND failures "${rel} (${from}) includes ${target} (${to}): ${line}\n")
+    elseif(to STREQUAL "scrs" AND NOT target STREQUAL door AND from_level GREATER_EQUAL core_level)
       string(APPEND failures "${rel} (${from}) includes ${target}, not the door ${door}\n")
     endif()
   endforeach()
