@@ -1,4 +1,5 @@
-// Process-wide locks of the cursor library's SQL analyser. They are built at
+// Process-wide locks of the SQL analyser and of the cursor library above it
+// (the row-version lists, the fetch-direction question). They are built at
 // static-initialisation time and never destroyed, so every caller can take
 // them whatever the order of start-up.
 #ifndef QMR_SQLAN_SCRLOCK_H

@@ -1,4 +1,4 @@
-/* Grammar of the cursor library's SQL analyser. Every production builds one
+/* Grammar of the SQL analyser. Every production builds one
    parse-tree node whose template, once the tree's texts are regenerated,
    gives the statement's normalised text. Templates are written readably
    ("$n" is the text of child n) and turned into template bytes by the
