@@ -10,7 +10,7 @@
 #include <limits>
 
 #include "drv_jdbc/drv_agent.h"
-#include "sqlan/scrlock.h"
+#include "scrs/cursorlock.h"
 #include "util/errcodes.h"
 
 namespace {

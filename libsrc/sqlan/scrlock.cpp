@@ -4,5 +4,3 @@
 // on any thread at any time after start-up.
 plat::Mutex scr_ParseMutex;
 plat::RecursiveMutex scr_TextLock;
-plat::RecursiveMutex scr_RvcLock;
-plat::Mutex scr_InfoLock;

@@ -1,0 +1,16 @@
+// The cursor library's process-wide locks: made when the library is loaded
+// (constant initialisation) and never torn down, so any caller may take
+// them, whatever the order of start-up.
+#ifndef QMR_SCRS_CURSORLOCK_H
+#define QMR_SCRS_CURSORLOCK_H
+
+#include "platform/lock.h"
+
+// Guards the per-environment lists of connections (SCR_CONNENTRY) and the
+// row-version lists; no other lock is taken while it is held.
+extern plat::RecursiveMutex scr_RvcLock;
+// Held around the one question a cursor asks the agent for its fetch
+// directions, so statements of one connection do not ask it at once.
+extern plat::Mutex scr_InfoLock;
+
+#endif
