@@ -65,7 +65,7 @@ bool inRange(int t, int lo, int hi) { return t >= lo && t <= hi; }
 bool plainType(int t) {
   return inRange(t, SQL_C_UTINYINT, SQL_C_SBIGINT) || inRange(t, SQL_C_ULONG, SQL_C_SSHORT) ||
          inRange(t, SQL_BIT, SQL_BINARY) || t == SQL_INTEGER || t == SQL_SMALLINT ||
-         t == SQL_DOUBLE || t == SQL_C_DEFAULT;
+         t == SQL_DOUBLE || t == SQL_GUID || t == SQL_C_DEFAULT;
 }
 
 void setPrecision(DescRec* rec, int p) { rec->precision = static_cast<int16_t>(p); }

@@ -1,6 +1,7 @@
 // SQLRowCount: the agent counts the rows its last execution touched.
 #include <sql.h>
 
+#include "driver/agent_fail.h"
 #include "driver/ops.h"
 #include "drv_jdbc/agent_codes.h"
 #include "util/errcodes.h"
@@ -11,10 +12,11 @@ DRV_Return DRV_RowCountOp(void* h, va_list args) {
   const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
   int32_t count = 0;
   uint16_t length = 0;
-  const uint32_t code = ops != nullptr && ops->DRV_GetInfo != nullptr
-                            ? ops->DRV_GetInfo(stmt->agentStmt, INFO_ROW_COUNT, &count, sizeof count, &length)
-                            : ERR_NOT_CAPABLE;
-  if (code != 0) return Fail(stmt, static_cast<int32_t>(code));
+  if (ops == nullptr || ops->DRV_GetInfo == nullptr) return Fail(stmt, ERR_NOT_CAPABLE);
+  // A count the JDBC driver refused to give comes with its reason.
+  const uint32_t code =
+      ops->DRV_GetInfo(stmt->agentStmt, INFO_ROW_COUNT, &count, sizeof count, &length);
+  if (code != 0) return AgentFail(stmt, code);
   // The agent answers a signed 32-bit count; -1 stays -1 in 64 bits.
   if (out != nullptr) *out = count;
   return SQL_SUCCESS;
