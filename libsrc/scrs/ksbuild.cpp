@@ -231,21 +231,37 @@ SeekCond SeekCondition(const std::vector<SeekCol>& cols, uint16_t orientation,
     return isNull ? NullState(orientation, c.descending, nullCollation) : 0;
   };
   SeekCond out;
+  // Columns before the i-th equal to the bound row's.
+  auto prefix = [&](size_t i, std::vector<uint16_t>* params) {
+    std::string text;
+    for (size_t j = 0; j < i; ++j) {
+      text += cols[j].text;
+      if (state(cols[j]) != 0) {
+        text += " IS NULL AND ";
+      } else {
+        text += " = ? AND ";
+        params->push_back(cols[j].bound);
+      }
+    }
+    return text;
+  };
+  auto join = [&out](const std::string& term, const std::vector<uint16_t>& params) {
+    // Only present terms are joined, so an absent term leaves no dangling OR.
+    out.text += (out.text.empty() ? "" : " OR ") + term;
+    out.params.insert(out.params.end(), params.begin(), params.end());
+  };
   for (size_t i = 0; i < cols.size(); ++i) {
     const SeekCol& last = cols[i];
     const int s = state(last);
-    if (s == 1) continue;  // nothing lies beyond a NULL here: no term
-    std::string term;
-    std::vector<uint16_t> termParams;
-    for (size_t j = 0; j < i; ++j) {
-      term += cols[j].text;
-      if (state(cols[j]) != 0) {
-        term += " IS NULL AND ";
-      } else {
-        term += " = ? AND ";
-        termParams.push_back(cols[j].bound);
-      }
+    if (s != 0 && inclusiveTerm(i, cols.size())) {
+      // The bound row itself, NULL where it is: no operator takes it.
+      std::vector<uint16_t> termParams;
+      const std::string term = prefix(i, &termParams) + last.text + " IS NULL ";
+      join(term, termParams);
     }
+    if (s == 1) continue;  // nothing lies beyond a NULL here: no term
+    std::vector<uint16_t> termParams;
+    std::string term = prefix(i, &termParams);
     if (s == 2) {
       term += last.text + " IS NOT NULL ";
     } else {
@@ -256,16 +272,12 @@ SeekCond SeekCondition(const std::vector<SeekCol>& cols, uint16_t orientation,
       if (orNull) term += "OR " + last.text + " IS NULL) ";
       termParams.push_back(last.bound);
     }
-    // Only present terms are joined, so an absent last term leaves no
-    // dangling OR.
-    out.text += (out.text.empty() ? "" : " OR ") + term;
-    out.params.insert(out.params.end(), termParams.begin(), termParams.end());
+    join(term, termParams);
   }
   if (out.text.empty()) out.text = "1 = 0 ";
   return out;
 }
 
-bool EveryTerm(size_t, size_t) { return true; }
 bool NoTerm(size_t, size_t) { return false; }
 bool LastTerm(size_t i, size_t n) { return i + 1 == n; }
 
@@ -343,8 +355,11 @@ int KS_BuildSeekWhere(SCR_SQLINFO* info, const KS_CURSOR& ks,
   std::vector<SeekCol> cols;
   if (!SeekColumns(ks, order, id, sortColumns, &cols) || cols.empty()) return ERR_GENERAL;
   const bool inclusive = mode == 2 || mode == 3;
+  // Only the term that matches the whole bound row takes it in: on an
+  // earlier column, >= would also take the rows that tie there but lie on
+  // the other side of the bound row.
   const SeekCond cond =
-      SeekCondition(cols, orientation, inclusive ? EveryTerm : NoTerm, nullCollation, nullBound);
+      SeekCondition(cols, orientation, inclusive ? LastTerm : NoTerm, nullCollation, nullBound);
   if (int rc = AppendCondition(info, cond.text, out)) return rc;
   out->boundCols = cond.params;
   out->boundRow = static_cast<uint16_t>((orientation == SQL_FETCH_NEXT) != (mode == 1 || mode == 3));

@@ -200,13 +200,23 @@ TEST_P(AnyDynamicDm, RandomWalksMatchTheForwardRead) {
   const std::string t = T("dyr_");
   constexpr long kRows = 40;
   Make(t, kRows);
-  const std::string sql = "SELECT id, v FROM " + t + " ORDER BY id";
-  const std::vector<int> all = ForwardIds(sql);
-  ASSERT_EQ(static_cast<size_t>(kRows), all.size());
+  // A second order seeks on a column of repeated values before the key.
+  MustExec("ALTER TABLE " + t + " ADD COLUMN g INTEGER");
+  MustExec("UPDATE " + t + " SET g = MOD(id, 70)");
   const SQLSMALLINT kMoves[] = {SQL_FETCH_NEXT,     SQL_FETCH_PRIOR,    SQL_FETCH_RELATIVE,
                                 SQL_FETCH_ABSOLUTE, SQL_FETCH_RELATIVE, SQL_FETCH_NEXT,
                                 SQL_FETCH_PRIOR,    SQL_FETCH_FIRST,    SQL_FETCH_LAST};
+  const char* const kOrders[] = {" ORDER BY id", " ORDER BY g, id"};
+  std::vector<std::vector<int>> forward;
+  for (const char* order : kOrders) {
+    forward.push_back(ForwardIds("SELECT id, v FROM " + t + order));
+    ASSERT_EQ(static_cast<size_t>(kRows), forward.back().size());
+  }
+  for (size_t w = 0; w < std::size(kOrders); ++w)
   for (SQLULEN type : {SQL_CURSOR_DYNAMIC, SQL_CURSOR_KEYSET_DRIVEN}) {
+    const char* order = kOrders[w];
+    const std::string sql = "SELECT id, v FROM " + t + order;
+    const std::vector<int>& all = forward[w];
     for (SQLULEN rowset : {1, 2, 7}) {
       const SQLULEN keyset = type == SQL_CURSOR_DYNAMIC ? 0 : 10;
       ASSERT_NO_FATAL_FAILURE(Scrolling(type, keyset, sql));
@@ -224,7 +234,7 @@ TEST_P(AnyDynamicDm, RandomWalksMatchTheForwardRead) {
         path += " " + std::to_string(o) + ":" + std::to_string(k);
         bool warn = false;
         const long first = model.Fetch(o, k, &warn);
-        const std::string where = "type " + std::to_string(type) + " rowset " +
+        const std::string where = order + std::string(" type ") + std::to_string(type) + " rowset " +
                                   std::to_string(rowset) + " after" + path.substr(
                                       path.size() > 120 ? path.size() - 120 : 0);
         const SQLRETURN rc = SQLFetchScroll(stmt_, o, k);
