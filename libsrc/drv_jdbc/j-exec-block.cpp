@@ -129,6 +129,14 @@ void DropAhead(JdbcStmt* s) {
   if (s->rowBlock != nullptr) DropAhead(s->jniEnv, s->rowBlock);
 }
 
+uint32_t RowsLeft(const JdbcStmt* s, uint32_t rows) {
+  const JdbcRowBlock* b = s->rowBlock;
+  if (b == nullptr) return rows;
+  const JdbcRowBlock::Ahead& a = b->ahead;
+  if (!a.valid || a.broken || !a.atEnd || a.failure != nullptr || a.next > a.rows) return rows;
+  return std::max<uint32_t>(1, std::min(rows, a.rows - a.next));
+}
+
 jobject ShapedBlock(JNIEnv* env, const BlockClass& k, JdbcRowBlock* b, uint32_t rows) {
   if (b->block != nullptr && b->kinds == b->wanted) return b->block;
   const auto cols = static_cast<jsize>(b->wanted.size());

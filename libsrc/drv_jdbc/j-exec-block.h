@@ -110,6 +110,10 @@ uint32_t SetParams(JdbcStmt* s, uint32_t set, bool record);
 bool Run(JdbcStmt* s, jobject ps, jobject* rs, uint32_t* rc, RunAnswer* answer);
 // Forgets the rows an execute read ahead: the result they came from goes.
 void DropAhead(JdbcStmt* s);
+// The rows a fetch of up to rows rows can hand out when the execute read
+// the whole result ahead (at least 1, so that the fetch still finds the
+// end); rows otherwise.
+uint32_t RowsLeft(const JdbcStmt* s, uint32_t rows);
 
 // The block reader is on unless turned off here (for comparisons) or by
 // QMR_BLOCK_FETCH=0 in the environment at load.

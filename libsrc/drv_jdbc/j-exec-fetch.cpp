@@ -111,7 +111,10 @@ extern "C" uint32_t DRV_Fetch(uint32_t stmt, uint16_t rows, COLSET* set) {
   for (uint16_t c = 0; c < s->colCount && s->cols != nullptr; ++c) {
     if (jexec::IsLongColumn(s->cols[c])) n = 1;
   }
-  if (int rc = ColSetBuild(s->cols, s->cols != nullptr ? s->colCount : 0, n, set)) {
+  // A lookup's execute read its whole result ahead: a buffer for the block
+  // the fetch asks for would be made, zeroed and freed for one row.
+  const uint32_t room = jblock::RowsLeft(s, n);
+  if (int rc = ColSetBuild(s->cols, s->cols != nullptr ? s->colCount : 0, room, set)) {
     return static_cast<uint32_t>(rc);
   }
   if (s->singleTarget >= 0 && static_cast<uint32_t>(s->singleTarget) >= set->cols_used) {
@@ -133,7 +136,7 @@ extern "C" uint32_t DRV_Fetch(uint32_t stmt, uint16_t rows, COLSET* set) {
     block = rc != jblock::kNotTaken;
     if (!block) rc = 0;
   }
-  while (!block && i < n) {
+  while (!block && i < room) {
     jobject rs = s->resultSet;
     if (rs == nullptr ||
         (s->catalogKind == kCatalogStatistics && conn != nullptr &&
