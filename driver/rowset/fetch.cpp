@@ -285,6 +285,8 @@ SQLRETURN FixedFromText(StmtHandle* stmt, const Conversion& p, const BIND_REC* b
   ColValueCache& c = stmt->fetch.cache;
   c.type = p.col->type;
   c.total = n;
+  if (ConvertPlainNumber(text, n, p.cType, b->data, b->length, p.scale, p.precision))
+    return SQL_SUCCESS;
   return ConvertCHAR(text, n, n, p.cType, b->data, b->bufferLength, b->length,
                      &stmt->diag.pending, p.scale, p.precision);
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "driver/rowset/convert.h"
+#include "driver/rowset/convert_internal.h"
 #include "util/errcodes.h"
 
 namespace {
@@ -281,6 +282,50 @@ TEST(TextToNumeric, UsesAll128Bits) {
   ASSERT_EQ(o.rc, SQL_SUCCESS);
   EXPECT_EQ(Low64(NumOf(o)), 0u);
   EXPECT_EQ(NumOf(o).val[8], 1);
+}
+
+// The plain reader the bound fetch takes for DECIMAL text answers exactly
+// what the general parse builds, for every scale and precision, and leaves
+// to it what it does not read; the canonical forms it must read.
+TEST(TextToNumeric, PlainTextReadsAsTheGeneralParse) {
+  const struct {
+    const char* text;
+    bool plain;  // read by the plain reader at scale 2, precision 12
+  } kTexts[] = {
+      {"0", true}, {"-0", true}, {"0.00", true}, {"-0.00", true}, {"0.05", true},
+      {"-0.05", true}, {"12.30", true}, {"12.3", true}, {"100.05", true}, {"007.50", true},
+      {".5", true}, {"-9999999999.99", true}, {"1234567890.12", true}, {"5.", false},
+      {".", false}, {"-", false}, {"", false}, {"1.2.3", false}, {"+5", false}, {"12a", false},
+      {" 1", false}, {"0.123", false}, {"12345678901.23", true},
+      {"999999999999999999", false}, {"99999999999999999.9", false},
+      {"0.000000000000000001", false}, {"9999999999999999999", false},
+  };
+  const struct {
+    int16_t scale;
+    uint16_t precision;
+  } kTargets[] = {{2, 12}, {0, 0}, {1, 0}, {4, 0}, {18, 0}, {2, 10}, {3, 30}};
+  for (const auto& t : kTexts) {
+    const auto n = static_cast<int64_t>(std::strlen(t.text));
+    for (const auto& g : kTargets) {
+      SQL_NUMERIC_STRUCT plain{};
+      int64_t length = -1;
+      const bool read =
+          ConvertPlainNumber(t.text, n, SQL_C_NUMERIC, &plain, &length, g.scale, g.precision);
+      if (g.scale == 2 && g.precision == 12) {
+        EXPECT_EQ(read, t.plain) << t.text;
+      }
+      if (!read) continue;
+      EXPECT_EQ(length, static_cast<int64_t>(sizeof plain)) << t.text;
+      conv::DecimalDigits d;
+      ASSERT_TRUE(conv::ParseDecimal(t.text, n, &d)) << t.text;
+      SQL_NUMERIC_STRUCT general{};
+      int32_t pending = 0;
+      ASSERT_EQ(conv::DigitsToNumeric(d, g.scale, g.precision, 0, &general, &pending), 0)
+          << t.text << " scale " << g.scale;
+      EXPECT_EQ(std::memcmp(&plain, &general, sizeof plain), 0)
+          << t.text << " scale " << g.scale << " precision " << g.precision;
+    }
+  }
 }
 
 TEST(TextToGuid, ReadsTheCanonicalFormOnly) {
