@@ -57,6 +57,14 @@ SQLRETURN CopyBytes(const char* src, int64_t length, int64_t total, bool termina
 // carry for the next piece, and the length reported counts the carry too.
 // consumed counts the source taken, a character in the carry included.
 
+// Text (UTF-8 bytes or UTF-16 units) that is all ASCII and fits an 8-bit
+// buffer with its NUL, copied whole in one pass: what CopyUtf8 and
+// CopyWideToUtf8 write for it and the length they report. False for any
+// other text; what it wrote by then, the copies write too.
+bool CopyAsciiWhole(const char* src, int64_t length, void* buffer, int64_t bufferLength,
+                    int64_t* lengthPtr);
+bool CopyAsciiWhole(const char16_t* src, int64_t units, void* buffer, int64_t bufferLength,
+                    int64_t* lengthPtr);
 // UTF-8 text into an 8-bit buffer with a NUL; consumed counts source bytes.
 SQLRETURN CopyUtf8(const char* src, int64_t length, int64_t total, const Target& t,
                    int64_t* consumed, TextCarry* carry);
