@@ -98,12 +98,16 @@ bool PlainToNumeric(const char* text, int64_t length, int16_t scale, uint16_t pr
   if (significant + pad > 18) return false;
   const int digits = v == 0 ? 1 : significant + pad;
   for (int k = 0; k < pad; ++k) v *= 10;
-  SQL_NUMERIC_STRUCT n{};
-  n.precision = static_cast<SQLCHAR>(precision > 0 ? precision : digits);
-  n.scale = static_cast<SQLSCHAR>(scale);
-  n.sign = negative && v != 0 ? 0 : 1;
-  for (int k = 0; k < SQL_MAX_NUMERIC_LEN; ++k, v >>= 8) n.val[k] = static_cast<SQLCHAR>(v & 0xFF);
-  *out = n;
+  // Written field by field, the value as whole words: a struct built in
+  // byte stores and then copied whole stalls the copy on each of them.
+  out->precision = static_cast<SQLCHAR>(precision > 0 ? precision : digits);
+  out->scale = static_cast<SQLSCHAR>(scale);
+  out->sign = negative && v != 0 ? 0 : 1;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  v = __builtin_bswap64(v);  // the value is little-endian
+#endif
+  std::memcpy(out->val, &v, sizeof v);
+  std::memset(out->val + sizeof v, 0, SQL_MAX_NUMERIC_LEN - sizeof v);
   return true;
 }
 

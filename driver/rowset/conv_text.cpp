@@ -353,10 +353,12 @@ bool ConvertPlainNumber(const char* text, int64_t length, int16_t cType, void* b
     return true;
   }
   if (cType == SQL_C_NUMERIC) {
-    SQL_NUMERIC_STRUCT n;
-    if (!conv::PlainToNumeric(text, length, scale, precision, &n)) return false;
-    std::memcpy(buffer, &n, sizeof n);
-    if (lengthPtr != nullptr) *lengthPtr = sizeof n;
+    // Straight into the buffer (the struct is bytes only): nothing is
+    // written unless the text is read.
+    if (!conv::PlainToNumeric(text, length, scale, precision,
+                              static_cast<SQL_NUMERIC_STRUCT*>(buffer)))
+      return false;
+    if (lengthPtr != nullptr) *lengthPtr = sizeof(SQL_NUMERIC_STRUCT);
     return true;
   }
   return false;

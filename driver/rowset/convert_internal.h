@@ -119,7 +119,7 @@ bool ParseDecimal(const char* text, int64_t length, DecimalDigits* out);
 // once scaled, straight into the structure without the digit strings: what
 // DigitsToNumeric builds for it with a default precision of 0. False for
 // any other text and for more integer digits than the precision, which the
-// general path reads (or refuses).
+// general path reads (or refuses); *out is written only when it answers true.
 bool PlainToNumeric(const char* text, int64_t length, int16_t scale, uint16_t precision,
                     SQL_NUMERIC_STRUCT* out);
 // Builds the structure with the given scale; precision 0 uses the larger of
