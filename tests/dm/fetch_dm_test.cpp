@@ -391,60 +391,50 @@ TEST_P(FetchDm, BindingsChangedBetweenRowFetchesTakeEffect) {
     char text[12] = "#";
     SQLLEN ind = -7, otherInd = -7, textInd = -7;
   };
+  using Change = void (*)(SQLHSTMT, Bound*);
   const struct {
     const char* name;
-    void (*change)(SQLHSTMT, Bound*);
-    SQLBIGINT bi, other;  // what the two number buffers hold after row 2
-    const char* text;     // and the text buffer
+    Change change;
+    SQLBIGINT bi, other;  // what the buffers hold after row 2
+    const char* text;
     SQLLEN ind, otherInd, textInd;
   } kChanges[] = {
       {"same", [](SQLHSTMT, Bound*) {}, 2000006, -7, "row 2", 8, -7, 5},
-      {"another buffer",
-       [](SQLHSTMT st, Bound* b) { SQLBindCol(st, 2, SQL_C_SBIGINT, &b->other, 0, &b->otherInd); },
+      {"another buffer", [](SQLHSTMT st, Bound* b) {
+         SQLBindCol(st, 2, SQL_C_SBIGINT, &b->other, 0, &b->otherInd); },
        1000003, 2000006, "row 2", 8, 8, 5},
-      {"another indicator",
-       [](SQLHSTMT st, Bound* b) { SQLBindCol(st, 2, SQL_C_SBIGINT, &b->bi, 0, &b->otherInd); },
+      {"another indicator", [](SQLHSTMT st, Bound* b) {
+         SQLBindCol(st, 2, SQL_C_SBIGINT, &b->bi, 0, &b->otherInd); },
        2000006, -7, "row 2", 8, 8, 5},
-      {"as text",
-       [](SQLHSTMT st, Bound* b) {
+      {"as text", [](SQLHSTMT st, Bound* b) {
          SQLBindCol(st, 3, SQL_C_CHAR, nullptr, 0, nullptr);
-         SQLBindCol(st, 2, SQL_C_CHAR, b->text, sizeof b->text, &b->textInd);
-       },
+         SQLBindCol(st, 2, SQL_C_CHAR, b->text, sizeof b->text, &b->textInd); },
        1000003, -7, "2000006", 8, -7, 7},
-      {"shorter text buffer",
-       [](SQLHSTMT st, Bound* b) { SQLBindCol(st, 3, SQL_C_CHAR, b->text, 4, &b->textInd); },
-       2000006, -7, "row", 8, -7, 5},
-      {"unbound",
-       [](SQLHSTMT st, Bound*) { SQLBindCol(st, 2, SQL_C_SBIGINT, nullptr, 0, nullptr); },
-       1000003, -7, "row 2", 8, -7, 5},
-      {"all unbound", [](SQLHSTMT st, Bound*) { SQLFreeStmt(st, SQL_UNBIND); }, 1000003, -7, "#",
-       8, -7, -7},
+      {"shorter text buffer", [](SQLHSTMT st, Bound* b) {
+         SQLBindCol(st, 3, SQL_C_CHAR, b->text, 4, &b->textInd); }, 2000006, -7, "row", 8, -7, 5},
+      {"unbound", [](SQLHSTMT st, Bound*) {
+         SQLBindCol(st, 2, SQL_C_SBIGINT, nullptr, 0, nullptr); }, 1000003, -7, "row 2", 8, -7, 5},
+      {"all unbound", [](SQLHSTMT st, Bound*) { SQLFreeStmt(st, SQL_UNBIND); },
+       1000003, -7, "#", 8, -7, -7},
   };
   Exec("DROP TABLE IF EXISTS RB");
   Exec("CREATE TABLE RB (K INTEGER, BI BIGINT, TX VARCHAR(10))");
-  Exec("INSERT INTO RB VALUES (1, 1000003, 'row 1')");
-  Exec("INSERT INTO RB VALUES (2, 2000006, 'row 2')");
+  Exec("INSERT INTO RB VALUES (1, 1000003, 'row 1'), (2, 2000006, 'row 2')");
   for (const auto& c : kChanges) {
-    SCOPED_TRACE(c.name);
     Bound b;
     ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(stmt_, SQL_UNBIND));
     ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 2, SQL_C_SBIGINT, &b.bi, 0, &b.ind));
     ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 3, SQL_C_CHAR, b.text, sizeof b.text, &b.textInd));
     Exec("SELECT K, BI, TX FROM RB ORDER BY K");
     ASSERT_TRUE(SQL_SUCCEEDED(SQLFetch(stmt_))) << Diag(SQL_HANDLE_STMT, stmt_);
-    EXPECT_EQ(b.bi, 1000003);
-    EXPECT_STREQ(b.text, "row 1");
-    b.text[0] = '#';
-    b.text[1] = '\0';
+    EXPECT_EQ(std::string(b.text) + std::to_string(b.bi), "row 11000003") << c.name;
+    std::strcpy(b.text, "#");
     b.textInd = -7;
     c.change(stmt_, &b);
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLFetch(stmt_))) << Diag(SQL_HANDLE_STMT, stmt_);
-    EXPECT_EQ(b.bi, c.bi);
-    EXPECT_EQ(b.other, c.other);
-    EXPECT_STREQ(b.text, c.text);
-    EXPECT_EQ(b.ind, c.ind);
-    EXPECT_EQ(b.otherInd, c.otherInd);
-    EXPECT_EQ(b.textInd, c.textInd);
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLFetch(stmt_))) << c.name << Diag(SQL_HANDLE_STMT, stmt_);
+    EXPECT_EQ(std::vector<SQLLEN>({b.bi, b.other, b.ind, b.otherInd, b.textInd}),
+              std::vector<SQLLEN>({c.bi, c.other, c.ind, c.otherInd, c.textInd})) << c.name;
+    EXPECT_STREQ(b.text, c.text) << c.name;
     SQLFreeStmt(stmt_, SQL_CLOSE);
   }
   ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(stmt_, SQL_UNBIND));
