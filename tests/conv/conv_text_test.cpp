@@ -285,10 +285,8 @@ TEST(TextToNumeric, UsesAll128Bits) {
   EXPECT_EQ(NumOf(o).val[8], 1);
 }
 
-// The plain reader the bound fetch takes for DECIMAL text answers exactly
-// what the general parse builds, for every scale and precision, and leaves
-// to it what it does not read; the canonical forms it must read (those
-// before "5.", at scale 2 and precision 12).
+// The bound fetch's plain DECIMAL reader builds what the general parse does,
+// and reads every canonical form (those before "5.", at scale 2, precision 12).
 TEST(TextToNumeric, PlainTextReadsAsTheGeneralParse) {
   const char* kTexts[] = {"0", "-0", "0.00", "-0.00", "0.05", "-0.05", "12.30", "12.3", "100.05",
                           "007.50", ".5", "-9999999999.99", "12345678901.23", "5.", ".", "-", "",

@@ -382,40 +382,36 @@ TEST_P(FetchDm, AsciiTextIsCutExactlyAtTheBufferEdge) {
   Exec("DROP TABLE AE");
 }
 
-// Bindings changed between two fetches of one row each, both rows within
-// one block of the row buffer: the second row lands where the bindings say
-// then, never where they said for the first.
+// Bindings changed between two row fetches within one block of the row
+// buffer: the second row lands where the bindings say then.
 TEST_P(FetchDm, BindingsChangedBetweenRowFetchesTakeEffect) {
   struct Bound {
-    SQLBIGINT bi = -7, other = -7;
+    SQLLEN bi = -7, other = -7, ind = -7, otherInd = -7, textInd = -7;
     char text[12] = "#";
-    SQLLEN ind = -7, otherInd = -7, textInd = -7;
   };
-  using Change = void (*)(SQLHSTMT, Bound*);
   const struct {
     const char* name;
-    Change change;
-    SQLBIGINT bi, other;  // what the buffers hold after row 2
+    void (*change)(SQLHSTMT, Bound*);
+    SQLLEN bi, other, ind, otherInd, textInd;  // what the buffers hold after row 2
     const char* text;
-    SQLLEN ind, otherInd, textInd;
   } kChanges[] = {
-      {"same", [](SQLHSTMT, Bound*) {}, 2000006, -7, "row 2", 8, -7, 5},
+      {"same", [](SQLHSTMT, Bound*) {}, 2000006, -7, 8, -7, 5, "row 2"},
       {"another buffer", [](SQLHSTMT st, Bound* b) {
          SQLBindCol(st, 2, SQL_C_SBIGINT, &b->other, 0, &b->otherInd); },
-       1000003, 2000006, "row 2", 8, 8, 5},
+       1000003, 2000006, 8, 8, 5, "row 2"},
       {"another indicator", [](SQLHSTMT st, Bound* b) {
          SQLBindCol(st, 2, SQL_C_SBIGINT, &b->bi, 0, &b->otherInd); },
-       2000006, -7, "row 2", 8, 8, 5},
+       2000006, -7, 8, 8, 5, "row 2"},
       {"as text", [](SQLHSTMT st, Bound* b) {
          SQLBindCol(st, 3, SQL_C_CHAR, nullptr, 0, nullptr);
          SQLBindCol(st, 2, SQL_C_CHAR, b->text, sizeof b->text, &b->textInd); },
-       1000003, -7, "2000006", 8, -7, 7},
+       1000003, -7, 8, -7, 7, "2000006"},
       {"shorter text buffer", [](SQLHSTMT st, Bound* b) {
-         SQLBindCol(st, 3, SQL_C_CHAR, b->text, 4, &b->textInd); }, 2000006, -7, "row", 8, -7, 5},
+         SQLBindCol(st, 3, SQL_C_CHAR, b->text, 4, &b->textInd); }, 2000006, -7, 8, -7, 5, "row"},
       {"unbound", [](SQLHSTMT st, Bound*) {
-         SQLBindCol(st, 2, SQL_C_SBIGINT, nullptr, 0, nullptr); }, 1000003, -7, "row 2", 8, -7, 5},
+         SQLBindCol(st, 2, SQL_C_SBIGINT, nullptr, 0, nullptr); }, 1000003, -7, 8, -7, 5, "row 2"},
       {"all unbound", [](SQLHSTMT st, Bound*) { SQLFreeStmt(st, SQL_UNBIND); },
-       1000003, -7, "#", 8, -7, -7},
+       1000003, -7, 8, -7, -7, "#"},
   };
   Exec("DROP TABLE IF EXISTS RB");
   Exec("CREATE TABLE RB (K INTEGER, BI BIGINT, TX VARCHAR(10))");
@@ -428,8 +424,7 @@ TEST_P(FetchDm, BindingsChangedBetweenRowFetchesTakeEffect) {
     Exec("SELECT K, BI, TX FROM RB ORDER BY K");
     ASSERT_TRUE(SQL_SUCCEEDED(SQLFetch(stmt_))) << Diag(SQL_HANDLE_STMT, stmt_);
     EXPECT_EQ(std::string(b.text) + std::to_string(b.bi), "row 11000003") << c.name;
-    std::strcpy(b.text, "#");
-    b.textInd = -7;
+    b.text[0] = '#', b.text[1] = '\0', b.textInd = -7;
     c.change(stmt_, &b);
     ASSERT_TRUE(SQL_SUCCEEDED(SQLFetch(stmt_))) << c.name << Diag(SQL_HANDLE_STMT, stmt_);
     EXPECT_EQ(std::vector<SQLLEN>({b.bi, b.other, b.ind, b.otherInd, b.textInd}),
@@ -437,7 +432,6 @@ TEST_P(FetchDm, BindingsChangedBetweenRowFetchesTakeEffect) {
     EXPECT_STREQ(b.text, c.text) << c.name;
     SQLFreeStmt(stmt_, SQL_CLOSE);
   }
-  ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(stmt_, SQL_UNBIND));
   Exec("DROP TABLE RB");
 }
 
