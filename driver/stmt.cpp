@@ -153,7 +153,15 @@ void STMT_CloseCursor(StmtHandle* stmt) {
 
 int STMT_Reexecute(StmtHandle* stmt) {
   if (STMT_GetColInfo(stmt) == nullptr) return FailUnlessPending(stmt, ERR_INVALID_CURSOR_STATE);
-  STMT_CloseCursor(stmt);
+  // As STMT_CloseCursor, but the columns' storage stays for the agent to
+  // fill again: a block of the same shape as the last (every block of a
+  // result but its last) is cleared where it lies instead of freed and
+  // allocated anew. The agent frees what does not fit the next block.
+  stmt->rows.rows_held = 0;
+  SCR_StmtReset(&stmt->cursor);
+  FETCH_Reset(&stmt->fetch);
+  stmt->fetchColumn = 0;
+  stmt->rowIndex = 0;
   const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
   const uint32_t rows = stmt->rowsPerBlock > 0xFFFF ? 0xFFFF : stmt->rowsPerBlock;
   const uint32_t code = ops != nullptr && ops->DRV_Fetch != nullptr

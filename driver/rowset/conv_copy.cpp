@@ -262,6 +262,35 @@ SQLRETURN CopyBytes(const char* src, int64_t length, int64_t total, bool termina
   return Done(truncated || MoreFollows(length, total), t.pending);
 }
 
+namespace {
+
+template <class Unit>
+bool CopyAsciiWhole(const Unit* src, int64_t units, void* buffer, int64_t bufferLength,
+                    int64_t* lengthPtr) {
+  if (buffer == nullptr || bufferLength <= units) return false;
+  auto* out = static_cast<unsigned char*>(buffer);
+  int64_t in = 0;
+  int64_t written = 0;
+  // What this writes before a unit beyond ASCII, the text copies write too.
+  AsciiRun(src, units, out, units, &in, &written);
+  if (in != units) return false;
+  out[units] = '\0';
+  Store(lengthPtr, units);
+  return true;
+}
+
+}  // namespace
+
+bool CopyAsciiWhole(const char* src, int64_t length, void* buffer, int64_t bufferLength,
+                    int64_t* lengthPtr) {
+  return CopyAsciiWhole<char>(src, length, buffer, bufferLength, lengthPtr);
+}
+
+bool CopyAsciiWhole(const char16_t* src, int64_t units, void* buffer, int64_t bufferLength,
+                    int64_t* lengthPtr) {
+  return CopyAsciiWhole<char16_t>(src, units, buffer, bufferLength, lengthPtr);
+}
+
 SQLRETURN CopyUtf8(const char* src, int64_t length, int64_t total, const Target& t,
                    int64_t* consumed, TextCarry* carry) {
   Store(consumed, 0);

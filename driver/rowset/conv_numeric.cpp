@@ -66,25 +66,31 @@ bool PlainToNumeric(const char* text, int64_t length, int16_t scale, uint16_t pr
   if (scale < 0 || scale > 18 || length <= 0) return false;
   int64_t i = text[0] == '-' ? 1 : 0;
   const bool negative = i == 1;
+  // The integer digits: leading zeros carry nothing, at most 18 others.
+  const int64_t first = i;
+  while (i < length && text[i] == '0') ++i;
+  const int64_t lead = i;
   uint64_t v = 0;
-  int seen = 0;         // digits on either side of the point
-  int significant = 0;  // digits from the first that is not 0
-  int whole = 0;        // of those, the ones before the point
-  int fraction = -1;    // digits after the point; -1 before a point
-  for (; i < length; ++i) {
-    const char c = text[i];
-    if (c == '.' && fraction < 0) {
-      fraction = 0;
-      continue;
-    }
-    if (!IsDigit(c)) return false;
-    ++seen;
-    if (fraction >= 0) ++fraction;
-    if (v == 0 && c == '0') continue;
-    if (++significant > 18) return false;
-    v = v * 10 + static_cast<unsigned>(c - '0');
-    if (fraction < 0) ++whole;
+  while (i < length && IsDigit(text[i])) v = v * 10 + static_cast<unsigned>(text[i++] - '0');
+  const int whole = static_cast<int>(i - lead);
+  if (whole > 18) return false;
+  int64_t seen = i - first;
+  int fraction = -1;  // digits after the point; -1 without a point
+  int significant = whole;
+  if (i < length && text[i] == '.') {
+    const int64_t from = ++i;
+    // Zeros after the point count as significant only after a digit that is not 0.
+    if (v == 0)
+      while (i < length && text[i] == '0') ++i;
+    const int64_t digitsFrom = i;
+    while (i < length && IsDigit(text[i]) && i - digitsFrom + significant < 19)
+      v = v * 10 + static_cast<unsigned>(text[i++] - '0');
+    significant += static_cast<int>(i - digitsFrom);
+    if (significant > 18) return false;
+    fraction = static_cast<int>(i - from);
+    seen += fraction;
   }
+  if (i != length) return false;
   // A bare point and cut fraction digits are the general path's.
   if (seen == 0 || fraction == 0 || fraction > scale) return false;
   if (precision > 0 && whole > precision) return false;
@@ -92,12 +98,16 @@ bool PlainToNumeric(const char* text, int64_t length, int16_t scale, uint16_t pr
   if (significant + pad > 18) return false;
   const int digits = v == 0 ? 1 : significant + pad;
   for (int k = 0; k < pad; ++k) v *= 10;
-  SQL_NUMERIC_STRUCT n{};
-  n.precision = static_cast<SQLCHAR>(precision > 0 ? precision : digits);
-  n.scale = static_cast<SQLSCHAR>(scale);
-  n.sign = negative && v != 0 ? 0 : 1;
-  for (int k = 0; k < SQL_MAX_NUMERIC_LEN; ++k, v >>= 8) n.val[k] = static_cast<SQLCHAR>(v & 0xFF);
-  *out = n;
+  // Written field by field, the value as whole words: a struct built in
+  // byte stores and then copied whole stalls the copy on each of them.
+  out->precision = static_cast<SQLCHAR>(precision > 0 ? precision : digits);
+  out->scale = static_cast<SQLSCHAR>(scale);
+  out->sign = negative && v != 0 ? 0 : 1;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  v = __builtin_bswap64(v);  // the value is little-endian
+#endif
+  std::memcpy(out->val, &v, sizeof v);
+  std::memset(out->val + sizeof v, 0, SQL_MAX_NUMERIC_LEN - sizeof v);
   return true;
 }
 

@@ -338,6 +338,32 @@ int WCharToNumeric(const char16_t* text, int64_t count, SQL_NUMERIC_STRUCT* out,
                        pending);
 }
 
+bool ConvertPlainNumber(const char* text, int64_t length, int16_t cType, void* buffer,
+                        int64_t* lengthPtr, int16_t scale, uint16_t precision) {
+  if (buffer == nullptr || TRC_Active()) return false;
+  if (cType == SQL_C_SBIGINT) {
+    bool negative = false;
+    uint64_t magnitude = 0;
+    uint64_t bits = 0;
+    if (!PlainInteger(text, length, &negative, &magnitude) ||
+        !InRange(negative, magnitude, INT64_MIN, INT64_MAX, &bits))
+      return false;
+    std::memcpy(buffer, &bits, sizeof bits);
+    if (lengthPtr != nullptr) *lengthPtr = sizeof bits;
+    return true;
+  }
+  if (cType == SQL_C_NUMERIC) {
+    // Straight into the buffer (the struct is bytes only): nothing is
+    // written unless the text is read.
+    if (!conv::PlainToNumeric(text, length, scale, precision,
+                              static_cast<SQL_NUMERIC_STRUCT*>(buffer)))
+      return false;
+    if (lengthPtr != nullptr) *lengthPtr = sizeof(SQL_NUMERIC_STRUCT);
+    return true;
+  }
+  return false;
+}
+
 SQLRETURN ConvertCHAR(const char* text, int64_t length, int64_t total, int16_t cType,
                       void* buffer, int64_t bufferLength, int64_t* lengthPtr, int32_t* pending,
                       int16_t scale, uint16_t precision, int64_t* consumed, TextCarry* carry) {

@@ -72,6 +72,15 @@ SQLRETURN ConvertCHAR(const char* text, int64_t length, int64_t total, int16_t c
                       void* buffer, int64_t bufferLength, int64_t* lengthPtr, int32_t* pending,
                       int16_t scale, uint16_t precision, int64_t* consumed = nullptr,
                       TextCarry* carry = nullptr);
+// Plain number text, the form BIGINT and DECIMAL values have in the row
+// buffer ([-]digits, [-]digits.digits), into an SQL_C_SBIGINT or
+// SQL_C_NUMERIC target: what ConvertCHAR writes for it, read by the
+// converters' own plain readers and copied straight in, without the general
+// parse and its dispatch. False, with nothing written, for any other text or
+// target and while tracing (ConvertCHAR's trace spells the value); the
+// caller then converts with ConvertCHAR.
+bool ConvertPlainNumber(const char* text, int64_t length, int16_t cType, void* buffer,
+                        int64_t* lengthPtr, int16_t scale, uint16_t precision);
 // UTF-16 text: `length`, `total` and `*consumed` in bytes (2 per unit).
 SQLRETURN ConvertWCHAR(const char16_t* text, int64_t length, int64_t total, int16_t cType,
                        void* buffer, int64_t bufferLength, int64_t* lengthPtr, int32_t* pending,

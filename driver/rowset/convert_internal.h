@@ -57,6 +57,14 @@ SQLRETURN CopyBytes(const char* src, int64_t length, int64_t total, bool termina
 // carry for the next piece, and the length reported counts the carry too.
 // consumed counts the source taken, a character in the carry included.
 
+// Text (UTF-8 bytes or UTF-16 units) that is all ASCII and fits an 8-bit
+// buffer with its NUL, copied whole in one pass: what CopyUtf8 and
+// CopyWideToUtf8 write for it and the length they report. False for any
+// other text; what it wrote by then, the copies write too.
+bool CopyAsciiWhole(const char* src, int64_t length, void* buffer, int64_t bufferLength,
+                    int64_t* lengthPtr);
+bool CopyAsciiWhole(const char16_t* src, int64_t units, void* buffer, int64_t bufferLength,
+                    int64_t* lengthPtr);
 // UTF-8 text into an 8-bit buffer with a NUL; consumed counts source bytes.
 SQLRETURN CopyUtf8(const char* src, int64_t length, int64_t total, const Target& t,
                    int64_t* consumed, TextCarry* carry);
@@ -111,7 +119,7 @@ bool ParseDecimal(const char* text, int64_t length, DecimalDigits* out);
 // once scaled, straight into the structure without the digit strings: what
 // DigitsToNumeric builds for it with a default precision of 0. False for
 // any other text and for more integer digits than the precision, which the
-// general path reads (or refuses).
+// general path reads (or refuses); *out is written only when it answers true.
 bool PlainToNumeric(const char* text, int64_t length, int16_t scale, uint16_t precision,
                     SQL_NUMERIC_STRUCT* out);
 // Builds the structure with the given scale; precision 0 uses the larger of

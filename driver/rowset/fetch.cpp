@@ -150,17 +150,8 @@ void BindSteps(const StmtHandle* stmt, uint16_t n, const DescRec* rec, int64_t* 
 
 // A bound column of one transfer, worked out once instead of for every
 // value: its binding at row 0 and the steps to row r, and, where its plain
-// values may skip GetColumn's checks, the row-buffer column and the
-// resolved C type GetColumn would convert them to.
-struct Conversion {
-  const COLSET_COL* col = nullptr;  // null: every value through GetColumn
-  int16_t cType = 0;
-  int16_t scale = 0;
-  uint16_t precision = 0;
-  uint16_t decimalDigits = 0;
-  uint8_t ownSize = 0;  // bytes of a value held in the binding's own C type; 0: none
-  bool fixedFromText = false;  // NUL-terminated text into a fixed-size target
-};
+// values may skip GetColumn's checks, their conversion.
+using Conversion = BoundConversion;
 
 struct BoundColumn {
   const DescRec* rec = nullptr;  // null: not bound
@@ -294,6 +285,8 @@ SQLRETURN FixedFromText(StmtHandle* stmt, const Conversion& p, const BIND_REC* b
   ColValueCache& c = stmt->fetch.cache;
   c.type = p.col->type;
   c.total = n;
+  if (ConvertPlainNumber(text, n, p.cType, b->data, b->length, p.scale, p.precision))
+    return SQL_SUCCESS;
   return ConvertCHAR(text, n, n, p.cType, b->data, b->bufferLength, b->length,
                      &stmt->diag.pending, p.scale, p.precision);
 }
@@ -343,6 +336,60 @@ BIND_REC BIND_FromRec(const StmtHandle* stmt, uint16_t n, const DescRec* rec, in
   return b;
 }
 
+namespace {
+
+// Whether the single-row plan still describes the statement's bindings and
+// row buffer (see BoundRowPlan).
+bool RowPlanHolds(const StmtHandle* stmt, const BoundRowPlan& plan) {
+  const DescHandle* ard = stmt->ard;
+  if (!plan.valid || plan.ard != ard || plan.cols != stmt->rows.cols ||
+      plan.colsUsed != stmt->rows.cols_used || plan.descs != stmt->cols ||
+      plan.descCount != stmt->colCount ||
+      plan.outputValues != (stmt->diag.pending == ERR_OUTPUT_VALUES) ||
+      plan.columns.size() != static_cast<size_t>(DESC_Count(ard)))
+    return false;
+  for (size_t k = 0; k < plan.columns.size(); ++k) {
+    const RowPlanColumn& c = plan.columns[k];
+    const DescRec* rec = ard->recs[k + 1].get();
+    if (rec != c.rec || rec->data != c.data || rec->conciseType != c.conciseType ||
+        rec->indicator != c.indicator || rec->octetLengthPtr != c.octetLengthPtr ||
+        rec->octetLength != c.octetLength || rec->precision != c.precision ||
+        rec->scale != c.scale)
+      return false;
+  }
+  return true;
+}
+
+void MakeRowPlan(StmtHandle* stmt, BoundRowPlan* plan) {
+  DescHandle* ard = stmt->ard;
+  const int count = DESC_Count(ard);
+  plan->columns.resize(static_cast<size_t>(count));
+  for (int n = 1; n <= count; ++n) {
+    const DescRec* rec = ard->recs[static_cast<size_t>(n)].get();
+    RowPlanColumn& c = plan->columns[static_cast<size_t>(n - 1)];
+    c.rec = rec;
+    c.data = rec->data;
+    c.indicator = rec->indicator;
+    c.octetLengthPtr = rec->octetLengthPtr;
+    c.octetLength = rec->octetLength;
+    c.conciseType = rec->conciseType;
+    c.precision = rec->precision;
+    c.scale = rec->scale;
+    c.conv = Conversion{};
+    if (rec->data != nullptr)
+      PlanConversion(stmt, static_cast<uint16_t>(n), rec, &stmt->rows, &c.conv);
+  }
+  plan->ard = ard;
+  plan->cols = stmt->rows.cols;
+  plan->colsUsed = stmt->rows.cols_used;
+  plan->descs = stmt->cols;
+  plan->descCount = stmt->colCount;
+  plan->outputValues = stmt->diag.pending == ERR_OUTPUT_VALUES;
+  plan->valid = true;
+}
+
+}  // namespace
+
 SQLRETURN FetchRowToBindings(StmtHandle* stmt) {
   SCR_StmtReset(&stmt->cursor);
   const int64_t offset = BIND_Offset(stmt);
@@ -363,16 +410,24 @@ SQLRETURN FetchRowToBindings(StmtHandle* stmt) {
 
   SQLRETURN result = SQL_SUCCESS;
   if (RetrieveData(stmt) && stmt->ard != nullptr) {
-    const int count = DESC_Count(stmt->ard);
-    Conversion cv;
-    for (int n = 1; n <= count && result != SQL_ERROR; ++n) {
-      DescRec* rec = DESC_FindRec(n, stmt);
-      if (rec == nullptr) continue;
-      BIND_REC b = BIND_FromRec(stmt, static_cast<uint16_t>(n), rec, offset, 0);
+    BoundRowPlan& plan = stmt->fetch.rowPlan;
+    if (!RowPlanHolds(stmt, plan)) MakeRowPlan(stmt, &plan);
+    const auto count = static_cast<uint16_t>(plan.columns.size());
+    for (uint16_t n = 1; n <= count && result != SQL_ERROR; ++n) {
+      const RowPlanColumn& c = plan.columns[n - 1u];
+      if (c.data == nullptr) continue;
+      // What BIND_FromRec makes of the record for row 0.
+      BIND_REC b;
+      b.column = n;
+      b.cType = c.conciseType;
+      b.decimalDigits = static_cast<uint16_t>(c.scale);
+      b.bufferLength = c.octetLength;
+      b.data = Moved(c.data, offset);
+      b.length = Moved(c.octetLengthPtr, offset);
+      b.indicator = Moved(c.indicator, offset);
       if (b.length != nullptr && *b.length == kDataAtFetch) continue;
-      PlanConversion(stmt, static_cast<uint16_t>(n), rec, &stmt->rows, &cv);
-      if (TransferOwn(stmt, cv, b, stmt->rowIndex, &stmt->rows)) continue;
-      Keep(&result, Transfer(stmt, cv, &b, stmt->rowIndex, &stmt->rows));
+      if (TransferOwn(stmt, c.conv, b, stmt->rowIndex, &stmt->rows)) continue;
+      Keep(&result, Transfer(stmt, c.conv, &b, stmt->rowIndex, &stmt->rows));
     }
   }
   if (status != nullptr && result == SQL_ERROR) status[0] = SQL_ROW_ERROR;

@@ -5,4 +5,5 @@
 
 void FETCH_Reset(FetchState* state) {
   ColClearCache(&state->cache);
+  state->rowPlan.valid = false;
 }

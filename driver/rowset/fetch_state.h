@@ -38,6 +38,51 @@ struct BindRowBuffers {
   int64_t* lengths = nullptr;
 };
 
+// How a bound column's plain values are converted, worked out once instead
+// of for every value: the row-buffer column and the resolved C type, scale
+// and precision GetColumn would convert them to (col null: every value
+// through GetColumn, which keeps its checks).
+struct BoundConversion {
+  const COLSET_COL* col = nullptr;
+  int16_t cType = 0;
+  int16_t scale = 0;
+  uint16_t precision = 0;
+  uint16_t decimalDigits = 0;
+  uint8_t ownSize = 0;  // bytes of a value held in the binding's own C type; 0: none
+  bool fixedFromText = false;  // NUL-terminated text into a fixed-size target
+};
+
+// One ARD record as the single-row plan saw it: the record and the fields
+// of it that the binding and its conversion follow from. A record that
+// differs in any of them (rebound between fetches) makes the plan anew.
+struct RowPlanColumn {
+  const void* rec = nullptr;  // the DescRec
+  void* data = nullptr;       // null: not bound
+  int64_t* indicator = nullptr;
+  int64_t* octetLengthPtr = nullptr;
+  int64_t octetLength = 0;
+  int16_t conciseType = 0;
+  int16_t precision = 0;
+  int16_t scale = 0;
+  BoundConversion conv;
+};
+
+// The bound columns of SQLFetch with a rowset of one, planned once for the
+// rows of a block of the row buffer rather than again for every row. It
+// holds while the row buffer keeps its columns (a refill goes through
+// FETCH_Reset, which drops it), the statement its ARD and description, and
+// every record the fields the plan was made from.
+struct BoundRowPlan {
+  bool valid = false;
+  bool outputValues = false;  // made while output values were pending
+  const void* ard = nullptr;
+  const void* descs = nullptr;  // the statement's column descriptions
+  uint16_t descCount = 0;
+  const COLSET_COL* cols = nullptr;
+  uint16_t colsUsed = 0;
+  std::vector<RowPlanColumn> columns;  // ARD records 1 .. count
+};
+
 struct FetchState {
   FetchState() = default;
   FetchState(const FetchState&) = delete;
@@ -50,6 +95,7 @@ struct FetchState {
   ColValueCache cache;
   // Per-row buffers of the bound columns, by column number.
   std::map<uint16_t, BindRowBuffers> rowBuffers;
+  BoundRowPlan rowPlan;
 };
 
 inline void FetchState::Release() {
@@ -72,6 +118,7 @@ inline void FetchState::Release() {
     std::free(b.lengths);
   }
   rowBuffers.clear();
+  rowPlan.valid = false;
 }
 
 // A positioned or bulk change between its first call and the last value
@@ -91,7 +138,8 @@ struct SetPosState {
   std::vector<uint64_t> bookmarks;  // a bulk operation's bookmarks
 };
 
-// Drops the value being read (the statement's row buffer was emptied).
+// Drops the value being read and the single-row plan (the statement's row
+// buffer was emptied).
 void FETCH_Reset(FetchState* state);
 
 #endif

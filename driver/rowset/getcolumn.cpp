@@ -585,6 +585,18 @@ SQLRETURN GetInlineValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, const COLS
   if (KindOf(col.type) == Source::Other) return Fail(stmt, ERR_RESTRICTED_TYPE);
   const Source s = Locate(col.type, e, col.elem_size);
   c.total = s.length;
+  // Text that is all ASCII and fits whole: the copy ConvertPiece would
+  // reach through the text converter, in one pass (its trace line aside).
+  if (cType == SQL_C_CHAR && !TRC_Active() &&
+      ((s.kind == Source::Text &&
+        conv::CopyAsciiWhole(static_cast<const char*>(s.value), s.length, buf, len, lp)) ||
+       (s.kind == Source::Wide &&
+        conv::CopyAsciiWhole(static_cast<const char16_t*>(s.value), s.length / 2, buf, len,
+                             lp)))) {
+    c.cType = cType;
+    c.remaining = 0;
+    return SQL_SUCCESS;
+  }
   return ConvertPiece(stmt, b, cType, s.kind, s.value, s.length, s.length, scale, precision,
                       false);
 }

@@ -4,10 +4,12 @@
 
 #include <clocale>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "driver/rowset/convert.h"
+#include "driver/rowset/convert_internal.h"
 #include "util/errcodes.h"
 
 namespace {
@@ -281,6 +283,36 @@ TEST(TextToNumeric, UsesAll128Bits) {
   ASSERT_EQ(o.rc, SQL_SUCCESS);
   EXPECT_EQ(Low64(NumOf(o)), 0u);
   EXPECT_EQ(NumOf(o).val[8], 1);
+}
+
+// The bound fetch's plain DECIMAL reader builds what the general parse does,
+// and reads every canonical form (those before "5.", at scale 2, precision 12).
+TEST(TextToNumeric, PlainTextReadsAsTheGeneralParse) {
+  const char* kTexts[] = {"0", "-0", "0.00", "-0.00", "0.05", "-0.05", "12.30", "12.3", "100.05",
+                          "007.50", ".5", "-9999999999.99", "12345678901.23", "5.", ".", "-", "",
+                          "1.2.3", "+5", "12a", " 1", "0.123", "999999999999999999",
+                          "99999999999999999.9", "0.000000000000000001", "9999999999999999999"};
+  const int16_t kScales[] = {2, 0, 1, 4, 18, 2, 3};
+  const uint16_t kPrecisions[] = {12, 0, 0, 0, 0, 10, 30};
+  bool canonical = true;
+  for (const char* text : kTexts) {
+    canonical = canonical && std::strcmp(text, "5.") != 0;
+    const auto n = static_cast<int64_t>(std::strlen(text));
+    for (size_t g = 0; g < std::size(kScales); ++g) {
+      SQL_NUMERIC_STRUCT plain{}, general{};
+      int64_t length = -1;
+      int32_t pending = 0;
+      conv::DecimalDigits d;
+      const bool read = ConvertPlainNumber(text, n, SQL_C_NUMERIC, &plain, &length, kScales[g],
+                                           kPrecisions[g]);
+      EXPECT_TRUE(g != 0 || read == canonical) << text;
+      if (!read) continue;
+      EXPECT_EQ(length, static_cast<int64_t>(sizeof plain)) << text;
+      ASSERT_TRUE(conv::ParseDecimal(text, n, &d)) << text;
+      ASSERT_EQ(conv::DigitsToNumeric(d, kScales[g], kPrecisions[g], 0, &general, &pending), 0);
+      EXPECT_EQ(std::memcmp(&plain, &general, sizeof plain), 0) << text << " at " << g;
+    }
+  }
 }
 
 TEST(TextToGuid, ReadsTheCanonicalFormOnly) {

@@ -382,6 +382,59 @@ TEST_P(FetchDm, AsciiTextIsCutExactlyAtTheBufferEdge) {
   Exec("DROP TABLE AE");
 }
 
+// Bindings changed between two row fetches within one block of the row
+// buffer: the second row lands where the bindings say then.
+TEST_P(FetchDm, BindingsChangedBetweenRowFetchesTakeEffect) {
+  struct Bound {
+    SQLLEN bi = -7, other = -7, ind = -7, otherInd = -7, textInd = -7;
+    char text[12] = "#";
+  };
+  const struct {
+    const char* name;
+    void (*change)(SQLHSTMT, Bound*);
+    SQLLEN bi, other, ind, otherInd, textInd;  // what the buffers hold after row 2
+    const char* text;
+  } kChanges[] = {
+      {"same", [](SQLHSTMT, Bound*) {}, 2000006, -7, 8, -7, 5, "row 2"},
+      {"another buffer", [](SQLHSTMT st, Bound* b) {
+         SQLBindCol(st, 2, SQL_C_SBIGINT, &b->other, 0, &b->otherInd); },
+       1000003, 2000006, 8, 8, 5, "row 2"},
+      {"another indicator", [](SQLHSTMT st, Bound* b) {
+         SQLBindCol(st, 2, SQL_C_SBIGINT, &b->bi, 0, &b->otherInd); },
+       2000006, -7, 8, 8, 5, "row 2"},
+      {"as text", [](SQLHSTMT st, Bound* b) {
+         SQLBindCol(st, 3, SQL_C_CHAR, nullptr, 0, nullptr);
+         SQLBindCol(st, 2, SQL_C_CHAR, b->text, sizeof b->text, &b->textInd); },
+       1000003, -7, 8, -7, 7, "2000006"},
+      {"shorter text buffer", [](SQLHSTMT st, Bound* b) {
+         SQLBindCol(st, 3, SQL_C_CHAR, b->text, 4, &b->textInd); }, 2000006, -7, 8, -7, 5, "row"},
+      {"unbound", [](SQLHSTMT st, Bound*) {
+         SQLBindCol(st, 2, SQL_C_SBIGINT, nullptr, 0, nullptr); }, 1000003, -7, 8, -7, 5, "row 2"},
+      {"all unbound", [](SQLHSTMT st, Bound*) { SQLFreeStmt(st, SQL_UNBIND); },
+       1000003, -7, 8, -7, -7, "#"},
+  };
+  Exec("DROP TABLE IF EXISTS RB");
+  Exec("CREATE TABLE RB (K INTEGER, BI BIGINT, TX VARCHAR(10))");
+  Exec("INSERT INTO RB VALUES (1, 1000003, 'row 1'), (2, 2000006, 'row 2')");
+  for (const auto& c : kChanges) {
+    Bound b;
+    ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(stmt_, SQL_UNBIND));
+    ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 2, SQL_C_SBIGINT, &b.bi, 0, &b.ind));
+    ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 3, SQL_C_CHAR, b.text, sizeof b.text, &b.textInd));
+    Exec("SELECT K, BI, TX FROM RB ORDER BY K");
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLFetch(stmt_))) << Diag(SQL_HANDLE_STMT, stmt_);
+    EXPECT_EQ(std::string(b.text) + std::to_string(b.bi), "row 11000003") << c.name;
+    b.text[0] = '#', b.text[1] = '\0', b.textInd = -7;
+    c.change(stmt_, &b);
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLFetch(stmt_))) << c.name << Diag(SQL_HANDLE_STMT, stmt_);
+    EXPECT_EQ(std::vector<SQLLEN>({b.bi, b.other, b.ind, b.otherInd, b.textInd}),
+              std::vector<SQLLEN>({c.bi, c.other, c.ind, c.otherInd, c.textInd})) << c.name;
+    EXPECT_STREQ(b.text, c.text) << c.name;
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+  }
+  Exec("DROP TABLE RB");
+}
+
 INSTANTIATE_TEST_SUITE_P(Backend, FetchDm, ::testing::ValuesIn(qmr_test::TestDsns()));
 
 }  // namespace
