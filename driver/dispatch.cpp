@@ -59,8 +59,8 @@ void traceCall(const CallDesc* d, const char* label, uint64_t handle, va_list ar
   }
 }
 
-DRV_Return runOp(const CallDesc* d, const Hooks& h, void* record, DiagArea* diag,
-                 va_list args) {
+inline DRV_Return runOp(const CallDesc* d, const Hooks& h, void* record, DiagArea* diag,
+                        va_list args) {
   DRV_Return rc;
   if (h.refuse) {
     // The record may be of any kind here; its area is all the dispatcher has.
