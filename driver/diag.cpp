@@ -18,15 +18,6 @@ void ERR_FreeList(ErrRec* first) {
   }
 }
 
-void DIAG_Clear(DiagArea* d) {
-  if (d == nullptr) return;
-  if (d->head != nullptr) ERR_FreeList(d->head);
-  d->head = nullptr;
-  d->tail = nullptr;
-  d->count = 0;
-  d->pending = 0;
-}
-
 namespace {
 
 // Records are malloc'd so that ERR_FreeList can release chains built anywhere.

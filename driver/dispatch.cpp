@@ -59,8 +59,8 @@ void traceCall(const CallDesc* d, const char* label, uint64_t handle, va_list ar
   }
 }
 
-DRV_Return runOp(const CallDesc* d, const Hooks& h, void* record, DiagArea* diag,
-                 va_list args) {
+inline DRV_Return runOp(const CallDesc* d, const Hooks& h, void* record, DiagArea* diag,
+                        va_list args) {
   DRV_Return rc;
   if (h.refuse) {
     // The record may be of any kind here; its area is all the dispatcher has.
@@ -86,12 +86,20 @@ DRV_Return runSerialised(bool noSerialise, const CallDesc* d, const Hooks& h, vo
 // mark is set: under the connection's call lock once another thread may
 // take it too (before that the busy mark is all it would add), then the
 // serialising lock.
-DRV_Return runLocked(ConnHandle* conn, bool noSerialise, const CallDesc* d, const Hooks& h,
-                     void* record, DiagArea* diag, va_list args) {
+DRV_Return runGated(ConnHandle* conn, bool noSerialise, const CallDesc* d, const Hooks& h,
+                    void* record, DiagArea* diag, va_list args) {
   if (!conn->callLockShared.load(std::memory_order_acquire))
     return runSerialised(noSerialise, d, h, record, diag, args);
   plat::Guard<plat::Gate> callHold(conn->callLock);
   return runSerialised(noSerialise, d, h, record, diag, args);
+}
+
+// The common case, neither lock to take, straight to the operation.
+inline DRV_Return runLocked(ConnHandle* conn, bool noSerialise, const CallDesc* d,
+                            const Hooks& h, void* record, DiagArea* diag, va_list args) {
+  if (noSerialise && !conn->callLockShared.load(std::memory_order_acquire))
+    return runOp(d, h, record, diag, args);
+  return runGated(conn, noSerialise, d, h, record, diag, args);
 }
 
 // Signalled whenever a connection's call ends; waited on with the call lock.
@@ -149,7 +157,7 @@ bool takeCancel(Rec*) {
 // never end). A refusal's diagnostic goes on the handle called.
 template <class Rec, class Lookup, class ConnOf>
 Claim<Rec> claim(uint64_t number, Lookup lookup, ConnOf connOf, bool cancel) {
-  const uint64_t me = plat::thread_id();
+  const uint64_t me = plat::thread_token();
   DRV_CallHold g(DRV_CallLock());
   // Waiting below lets go of one level of the call lock: a call dispatched
   // from inside another hold of it would wait for ever.
@@ -205,21 +213,28 @@ Claim<Rec> claim(uint64_t number, Lookup lookup, ConnOf connOf, bool cancel) {
 // Ends a call: a failure of a call that SQLCancel interrupted is reported as
 // cancelled, first among its diagnostics (`diag` is the called handle's, or
 // null when the handle is gone), then the connection is free for the next.
+// Answers whether a thread waits for a call's end, to be woken once the
+// call lock is let go.
+bool endCallLocked(ConnHandle* conn, void* rec, DiagArea* diag, DRV_Return rc)
+    REQUIRES(DRV_CallLock()) {
+  // Only the thread that set the busy mark clears it: the fields are
+  // guarded by the call lock, but that the mark is this call's is a rule
+  // of the claim.
+  assert(conn->busyThread == plat::thread_token());
+  assert(conn->busy == rec);
+  if (rc == SQL_ERROR && diag != nullptr && conn->cancelled == rec)
+    DIAG_PutFirst(diag, ERR_CANCELLED);
+  conn->busy = nullptr;
+  conn->busyThread = 0;
+  conn->cancelled = nullptr;
+  return gCallWaiters > 0;
+}
+
 void endCall(ConnHandle* conn, void* rec, DiagArea* diag, DRV_Return rc) {
   bool waiters = false;
   {
     CallGuard g(DRV_CallLock());
-    // Only the thread that set the busy mark clears it: the fields are
-    // guarded by the call lock, but that the mark is this call's is a rule
-    // of the claim.
-    assert(conn->busyThread == plat::thread_id());
-    assert(conn->busy == rec);
-    if (rc == SQL_ERROR && diag != nullptr && conn->cancelled == rec)
-      DIAG_PutFirst(diag, ERR_CANCELLED);
-    conn->busy = nullptr;
-    conn->busyThread = 0;
-    conn->cancelled = nullptr;
-    waiters = gCallWaiters > 0;
+    waiters = endCallLocked(conn, rec, diag, rc);
   }
   if (waiters) callEnded().notify_all();
 }
@@ -274,12 +289,15 @@ DRV_Return dispatchChild(const CallDesc* d, const Hooks& h, va_list args, const 
   // cannot be.
   if (rc != 0 && conn->failoverCallback != nullptr && d->flagB)
     rc = DRV_NotifyFailover(conn, d->kind, rc);
-  DiagArea* diag = nullptr;
-  if (rc == SQL_ERROR) {
+  // A failure's diagnostics go on the record only while it lives; looked
+  // up under the same hold that ends the call.
+  bool waiters = false;
+  {
     CallGuard g(DRV_CallLock());
-    if (lookup(number) == rec) diag = &rec->diag;
+    DiagArea* diag = rc == SQL_ERROR && lookup(number) == rec ? &rec->diag : nullptr;
+    waiters = endCallLocked(conn, rec, diag, rc);
   }
-  endCall(conn, rec, diag, rc);
+  if (waiters) callEnded().notify_all();
   return rc;
 }
 
@@ -329,13 +347,6 @@ DRV_Return refuseVa(const CallDesc* d, int32_t code, ...) {
 }
 
 }  // namespace
-
-plat::RecursiveMutex& DRV_CallLock() {
-  // Biased: every call takes it at least twice, and a single-threaded
-  // application should pay no atomic operation for that.
-  static auto* lock = new plat::RecursiveMutex(plat::RecursiveMutex::kBiased);
-  return *lock;
-}
 
 plat::RecursiveMutex& DRV_ConnectLock() {
   static auto* lock = new plat::RecursiveMutex;

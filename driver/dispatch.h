@@ -73,8 +73,14 @@ extern HANDLE_TABLE gDescTable;
 // The annotations (driver/lock_order.h and handles.h) state the first four
 // for the analysis; a handle table's lock is the innermost of all
 // (util/handle_table.h).
-plat::RecursiveMutex& DRV_CallLock()  // handle lookups, busy marks, env calls
-    RETURN_CAPABILITY(lock_order::callLock);
+// The call lock is biased: every call takes it twice, and a single-threaded
+// application should pay no atomic operation for that. Inline, so that a
+// call asks for it without a call of its own.
+inline plat::RecursiveMutex& DRV_CallLock()  // handle lookups, busy marks, env calls
+    RETURN_CAPABILITY(lock_order::callLock) {
+  static auto* lock = new plat::RecursiveMutex(plat::RecursiveMutex::kBiased);
+  return *lock;
+}
 plat::RecursiveMutex& DRV_ConnectLock()  // held around a whole connect
     RETURN_CAPABILITY(lock_order::connectLock);
 plat::RecursiveMutex& DRV_SerialLock()    // serialises all calls while in use

@@ -46,7 +46,7 @@ const CallDesc CD_Cancel = {"Cancel", "", 0, 1, kCallStmt, DRV_CancelIdleOp};
 
 bool RunningElsewhere(const StmtHandle* stmt) REQUIRES(DRV_CallLock()) {
   const ConnHandle* conn = stmt != nullptr ? stmt->conn : nullptr;
-  return conn != nullptr && conn->busy == stmt && conn->busyThread != plat::thread_id();
+  return conn != nullptr && conn->busy == stmt && conn->busyThread != plat::thread_token();
 }
 
 // The agent refused to stop the call: SQLCancel's record can go on the

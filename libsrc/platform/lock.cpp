@@ -41,6 +41,16 @@ void HeavyBarrier(bool asymmetric) {
 RecursiveMutex::RecursiveMutex(BiasedTag)
     : biasable_(true), asymmetric_(AsymmetricBarrierAvailable()) {}
 
+void RecursiveMutex::lockPlain() {
+  m_.lock();
+  if (depth_++ == 0) owner_.store(std::this_thread::get_id(), std::memory_order_relaxed);
+}
+
+void RecursiveMutex::unlockPlain() {
+  if (--depth_ == 0) owner_.store(std::thread::id(), std::memory_order_relaxed);
+  m_.unlock();
+}
+
 void RecursiveMutex::lockSlow(std::thread::id me) {
   std::thread::id none{};
   if (biasedTo_.load(std::memory_order_relaxed) == none &&

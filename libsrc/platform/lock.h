@@ -12,6 +12,9 @@
 
 #include "platform/thread_annotations.h"
 
+// What the call lock's owner runs on every call, kept in the caller.
+#define QMR_LOCK_INLINE inline __attribute__((always_inline))
+
 namespace plat {
 
 // A plain, non-recursive lock.
@@ -69,13 +72,14 @@ class CAPABILITY("mutex") RecursiveMutex {
   RecursiveMutex() = default;
   explicit RecursiveMutex(BiasedTag);
 
-  void lock() ACQUIRE() {
+  // A biased lock's own thread takes and releases it inline, with no call
+  // at all; every other way goes through a call.
+  QMR_LOCK_INLINE void lock() ACQUIRE() {
     if (biasable_) {
       lockBiasable();
       return;
     }
-    m_.lock();
-    if (depth_++ == 0) owner_.store(std::this_thread::get_id(), std::memory_order_relaxed);
+    lockPlain();
   }
   bool try_lock() TRY_ACQUIRE(true) {
     if (biasable_) return tryLockBiasable();
@@ -83,13 +87,12 @@ class CAPABILITY("mutex") RecursiveMutex {
     if (depth_++ == 0) owner_.store(std::this_thread::get_id(), std::memory_order_relaxed);
     return true;
   }
-  void unlock() RELEASE() {
+  QMR_LOCK_INLINE void unlock() RELEASE() {
     if (biasable_) {
       unlockBiasable();
       return;
     }
-    if (--depth_ == 0) owner_.store(std::thread::id(), std::memory_order_relaxed);
-    m_.unlock();
+    unlockPlain();
   }
   // As Mutex::AssertHeld.
   void AssertHeld() const ASSERT_CAPABILITY(this) {
@@ -109,7 +112,9 @@ class CAPABILITY("mutex") RecursiveMutex {
  private:
   // A biasable lock's halves. The holder's own state (depth_, biasedHold_)
   // is read only by a thread that found itself in owner_.
-  void lockBiasable() {
+  void lockPlain();
+  void unlockPlain();
+  QMR_LOCK_INLINE void lockBiasable() {
     const std::thread::id me = std::this_thread::get_id();
     if (owner_.load(std::memory_order_relaxed) == me) {
       ++depth_;
@@ -122,7 +127,7 @@ class CAPABILITY("mutex") RecursiveMutex {
     lockSlow(me);
   }
   bool tryLockBiasable();
-  void unlockBiasable() {
+  QMR_LOCK_INLINE void unlockBiasable() {
     if (--depth_ > 0) return;
     owner_.store(std::thread::id(), std::memory_order_relaxed);
     if (biasedHold_) {
@@ -135,7 +140,7 @@ class CAPABILITY("mutex") RecursiveMutex {
   // The owner's half of the meeting: true when its hold may begin biased.
   // Without the process-wide barrier the mark and the read are sequentially
   // consistent, which orders them against the revoker's own pair.
-  bool enterBiased() {
+  QMR_LOCK_INLINE bool enterBiased() {
     if (revoked_.load(std::memory_order_relaxed)) return false;
     if (asymmetric_) {
       inBiasedHold_.store(true, std::memory_order_relaxed);

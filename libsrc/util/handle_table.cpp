@@ -43,17 +43,6 @@ bool reserve_slots(HANDLE_TABLE* table, uint32_t needed) REQUIRES(table->lock) {
 
 }  // namespace
 
-// Not analysed: the lock is taken only when the table has one, which the
-// analysis cannot follow; it takes the whole scope as held instead.
-HT_Guard::HT_Guard(const HANDLE_TABLE* table) NO_THREAD_SAFETY_ANALYSIS
-    : lock_(table->lock_flag ? table->lock : nullptr) {
-  if (lock_) lock_->lock();
-}
-
-HT_Guard::~HT_Guard() NO_THREAD_SAFETY_ANALYSIS {
-  if (lock_) lock_->unlock();
-}
-
 int HT_Init(HANDLE_TABLE* table, uint32_t tag) {
   if (!table) return ERR_INVALID_ARGUMENT;
   HT_Done(table);
@@ -112,16 +101,6 @@ int HT_Alloc(HANDLE_TABLE* table, uint32_t* handle, void* object) {
   *handle = (static_cast<uint32_t>(slot_tag(table)) << 16) | index;
   assert(counts_hold(table));
   return HT_OK;
-}
-
-void* HT_Lookup(HANDLE_TABLE* table, uint64_t handle) {
-  if (!table || (handle >> 32) != 0) return nullptr;
-  const uint32_t index = static_cast<uint32_t>(handle & 0xFFFFu);
-  const uint16_t tag = static_cast<uint16_t>((handle >> 16) & 0xFFFFu);
-  if (tag == 0) return nullptr;
-  HT_Guard guard(table);
-  if (index >= table->capacity || table->slots[index].tag != tag) return nullptr;
-  return table->slots[index].object;
 }
 
 void HT_Free(HANDLE_TABLE* table, uint64_t handle) {
