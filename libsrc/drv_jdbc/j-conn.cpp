@@ -867,6 +867,11 @@ uint32_t DRV_Disconnect(uint32_t conn) {
 
 uint32_t DRV_Commit(uint32_t conn) { return EndTransaction(conn, Connection::commit); }
 
-uint32_t DRV_Rollback(uint32_t conn) { return EndTransaction(conn, Connection::rollback); }
+uint32_t DRV_Rollback(uint32_t conn) {
+  // A rollback may undo a change to the schema (PostgreSQL's DDL is
+  // transactional): what was read of the schema since is no longer sure.
+  if (JdbcConn* c = AGT_Conn(conn)) ++c->schemaEpoch;
+  return EndTransaction(conn, Connection::rollback);
+}
 
 }  // extern "C"

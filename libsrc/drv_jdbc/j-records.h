@@ -115,6 +115,9 @@ struct JdbcConn {
 
   // Touched by the layers in front of the agent.
   HASH_TABLE* keyColCache = nullptr;  // the cursor library's key-column cache
+  // The cursor library's catalog answers and the schemaEpoch they were
+  // read under (its own type, scrs/scrtables.cpp); freed at its disconnect.
+  void* scrCatalog = nullptr;
   void* worker = nullptr;             // the worker-thread proxy's PRX_WORKER
 };
 

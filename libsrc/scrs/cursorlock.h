@@ -6,8 +6,9 @@
 
 #include "platform/lock.h"
 
-// Guards the per-environment lists of connections (SCR_CONNENTRY) and the
-// row-version lists; no other lock is taken while it is held.
+// Guards the per-environment lists of connections (SCR_CONNENTRY), the
+// row-version lists and a connection's key-column and catalog caches; no
+// other lock is taken while it is held.
 extern plat::RecursiveMutex scr_RvcLock;
 // Held around the one question a cursor asks the agent for its fetch
 // directions, so statements of one connection do not ask it at once.

@@ -117,9 +117,9 @@ bool IsLong(uint32_t type) {
 // batch by batch (one row at a time for long columns) copies each row a
 // bounded number of times, but never past the most rows memory holds
 // before the result goes to the files.
-int Reserve(COLSET* set, uint32_t want) {
+int Reserve(COLSET* set, uint32_t want, uint32_t memoryRows) {
   if (set->row_capacity >= want) return 0;
-  constexpr uint64_t kMost = uint64_t{DSC_MEMORY_ROWS} + DSC_FETCH_ROWS;
+  const uint64_t kMost = uint64_t{memoryRows} + DSC_FETCH_ROWS;
   const uint64_t doubled = std::min(2 * uint64_t{set->row_capacity}, kMost);
   const auto cap = static_cast<uint32_t>(std::max<uint64_t>(want, doubled));
   std::vector<COLSET_COL> fresh(set->cols_used);
@@ -142,12 +142,12 @@ int Reserve(COLSET* set, uint32_t want) {
 }
 
 // Moves the batch's rows behind the rows gathered in memory.
-int Gather(COLSET* rows, COLSET* batch) {
+int Gather(COLSET* rows, COLSET* batch, uint32_t memoryRows = DSC_MEMORY_ROWS) {
   if (!SameShape(rows, batch)) return ERR_GENERAL;
   const uint32_t held = rows->rows_held;
   const uint32_t n = batch->rows_held;
   if (uint64_t{held} + n > UINT32_MAX) return ERR_GENERAL;
-  if (int rc = Reserve(rows, held + n)) return rc;
+  if (int rc = Reserve(rows, held + n, memoryRows)) return rc;
   for (uint16_t c = 0; c < rows->cols_used; ++c) {
     COLSET_COL& to = rows->cols[c];
     COLSET_COL& from = batch->cols[c];
@@ -224,6 +224,16 @@ int FileError(const Writer& w) {
 // Batches from the agent as they come: gathered in memory up to the
 // memory limit, then handed to the writer one by one while the next is
 // fetched.
+// The rows of this shape the cache keeps in memory.
+uint32_t MemoryRows(const DSC* cache, const COLSET* shape) {
+  uint64_t width = 0;
+  for (uint16_t c = 0; c < shape->cols_used; ++c) width += shape->cols[c].elem_size + 2;
+  if (cache->memory_bytes == 0 || width == 0) return cache->memory_rows;
+  return static_cast<uint32_t>(
+      std::min<uint64_t>(UINT32_MAX / 2, std::max<uint64_t>(cache->memory_rows,
+                                                            cache->memory_bytes / width)));
+}
+
 int FillLoop(DSC* cache, DRV_Fetch_t fetch, uint32_t stmt, COLSET* rows, bool keep,
              uint64_t* total) {
   Writer w{cache};
@@ -244,8 +254,9 @@ int FillLoop(DSC* cache, DRV_Fetch_t fetch, uint32_t stmt, COLSET* rows, bool ke
     if (cache->state == DSC_ON_DISK) {
       rc = WriteBatch(&w, &batch);
     } else {
-      if (!straight) rc = Gather(rows, &batch);
-      if (rc == 0 && rows->rows_held > DSC_MEMORY_ROWS) rc = StartFiles(&w, rows, keep);
+      const uint32_t memoryRows = MemoryRows(cache, rows);
+      if (!straight) rc = Gather(rows, &batch, memoryRows);
+      if (rc == 0 && rows->rows_held > memoryRows) rc = StartFiles(&w, rows, keep);
     }
     if (rc == ERR_GENERAL && FileError(w) != 0) PostFileFailure(stmt, FileError(w));
     ColSetFreeColumns(&batch);
@@ -275,6 +286,8 @@ void DSC_Init(DSC* cache) {
   cache->data = nullptr;
   cache->index = nullptr;
   cache->window_size = DSC_MEMORY_ROWS;
+  cache->memory_rows = DSC_MEMORY_ROWS;
+  cache->memory_bytes = 0;
   cache->row_count = 0;
   cache->shape = COLSET{};
 }
@@ -311,8 +324,8 @@ int DSC_Fill(DSC* cache, const DRV_Agent* agent, uint32_t stmt, COLSET* rows, ui
   // memory is all in `rows`.
   assert(StateHolds(cache));
   assert(cache->state == DSC_ON_DISK
-             ? total > DSC_MEMORY_ROWS
-             : cache->state == DSC_CLOSED && total <= DSC_MEMORY_ROWS &&
+             ? total > cache->memory_rows
+             : cache->state == DSC_CLOSED && total <= MemoryRows(cache, rows) &&
                    (rows->cols_used == 0 ? 0 : rows->rows_held) == total);
   return 0;
 }

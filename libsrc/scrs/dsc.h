@@ -36,25 +36,30 @@ struct DSC {
   FILE* data;            // row data file
   FILE* index;           // row index file
   uint32_t window_size;  // rows read back at a time: DSC_MEMORY_ROWS, or twice the largest request
+  // Rows a fill keeps in memory before it goes to the files: DSC_MEMORY_ROWS,
+  // or as many as memory_bytes holds of the result's rows when that is more.
+  uint32_t memory_rows;
+  uint64_t memory_bytes;
   uint32_t row_count;    // rows the last fill read, in memory or on disk
   COLSET shape;          // on disk: the rows' column types and widths (no storage)
 };
 
-// Readies a fresh (zeroed or closed) cache: closed, window DSC_MEMORY_ROWS.
+// Readies a fresh (zeroed or closed) cache: closed, window and memory
+// DSC_MEMORY_ROWS, no memory in bytes.
 void DSC_Init(DSC* cache);
 
 // Closes the files (their names were removed at creation, so nothing is
 // left behind), forgets the shape and the row count; state DSC_CLOSED.
-// The window size stays. Null is ignored.
+// The window size and the memory bounds stay. Null is ignored.
 void DSC_Close(DSC* cache);
 
 // Reads the whole result of the agent statement with the agent's DRV_Fetch,
 // DSC_FETCH_ROWS rows at a time, until a fetch gives no rows. The cache is
-// closed and `rows` emptied first. A result of at most DSC_MEMORY_ROWS rows
-// is left in `rows` (state DSC_CLOSED); a larger one is written to the
+// closed and `rows` emptied first. A result of at most the cache's memory
+// rows is left in `rows` (state DSC_CLOSED); a larger one is written to the
 // files (state DSC_ON_DISK) as it comes, and `rows` left empty, or with
 // keep_first holding the first rows (a window from row 0, at least
-// DSC_MEMORY_ROWS rows); rows go to the files a batch (DSC_FETCH_ROWS rows)
+// the memory rows); rows go to the files a batch (DSC_FETCH_ROWS rows)
 // at a time while the agent fetches the next. *count (when not null) gets
 // the number of rows.
 // On any failure everything made here is freed: `rows` is empty, the files

@@ -43,9 +43,10 @@ void CacheKey(const std::vector<SCR_TABLE>& tables, unsigned char key[16]) {
   MD5Final(key, &ctx);
 }
 
+// The key columns kept hold no longer than the catalog answers beside them.
 HASH_TABLE* CacheOf(const SCR_CURSOR* cur) {
   JdbcConn* c = AGT_Conn(cur->connHandle);
-  return c != nullptr ? c->keyColCache : nullptr;
+  return c != nullptr && SCR_SchemaCachesCurrent(c) ? c->keyColCache : nullptr;
 }
 
 bool CacheGet(const SCR_CURSOR* cur, const unsigned char key[16], std::vector<SCR_COLDESC>* out) {

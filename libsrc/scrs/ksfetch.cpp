@@ -46,6 +46,20 @@ std::string KeyOf(const COLSET* set, uint16_t from, uint16_t count, uint32_t row
   return scs_p_KeyText(set, cols, row);
 }
 
+// Whether row i of a and row j of b hold the same key, value for value and
+// byte for byte (different bytes that may still be one key are left to the
+// key texts).
+bool SameKey(const COLSET* a, uint32_t i, const COLSET* b, uint32_t j) {
+  if (a->cols_used != b->cols_used) return false;
+  for (uint16_t c = 0; c < a->cols_used; ++c) {
+    const COLSET_COL& x = a->cols[c];
+    const COLSET_COL& y = b->cols[c];
+    if (x.type != y.type || x.elem_size != y.elem_size || x.ind[i] != y.ind[j]) return false;
+  }
+  int equal = 0;
+  return ColSetCompareRow(a, i, b, j, &equal) == 0 && equal == 1;
+}
+
 // Builds and prepares the refetch statement for `groups` keys, or for the
 // keys from a first to a last (kRangeRefetch).
 int PrepareRefetch(SCR_CURSOR* cur, uint32_t groups) {
@@ -232,21 +246,22 @@ bool TakeAhead(KS_KEYSET* ks, uint32_t first, uint32_t n, ROWSTATUS* rs, int* rc
 
 // Rows n.. of `got` (keyset rows first + n..) become the rows read ahead;
 // the first n stay.
+// The whole of `got` is kept, the rows handed out counted off by aheadNext:
+// copying the rest into a set of its own would cost a copy of every row.
 int KeepAhead(KS_KEYSET* ks, COLSET* got, uint32_t first, uint32_t n) {
   if (got->rows_held <= n) return 0;
-  ColSetPtr head, rest;
+  ColSetPtr head;
   int rc = ColSetAlloc(&head, got, n);
   for (uint32_t i = 0; rc == 0 && i < n; ++i) rc = ColSetCopyRows(head.get(), got, i, i, 1);
-  if (rc == 0) rc = ColSetAlloc(&rest, got, got->rows_held - n);
-  for (uint32_t i = n; rc == 0 && i < got->rows_held; ++i)
-    rc = ColSetCopyRows(rest.get(), got, i - n, i, 1);
+  ColSetPtr rest(rc == 0 ? new (std::nothrow) COLSET() : nullptr);
+  if (rc == 0 && !rest) rc = ERR_NO_MEMORY;
   if (rc != 0) return rc;
-  ColSetFreeColumns(got);
+  *rest = *got;
   *got = *head;
   *head = COLSET{};
   ks->ahead = std::move(rest);
   ks->aheadFirst = first + n;
-  ks->aheadNext = 0;
+  ks->aheadNext = n;
   return 0;
 }
 
@@ -292,21 +307,41 @@ int SCR_MarkDeletedRows(SCR_CURSOR* cur, COLSET* rows, uint32_t first, uint32_t 
   const uint32_t n = std::min({count, ks->window.rows_held - w0, ks->rowCount - first});
   const auto appCols = static_cast<uint16_t>(s->colCount - nkeys);
   if (rows->cols_used != 0 && rows->cols_used != s->colCount) return ERR_GENERAL;
+  // The rows of a refetch by range come in key order, mostly one for each
+  // key in turn: each is tried at the next place before any key text is
+  // made, and the keys are looked up by their text only once one is not
+  // found there.
   std::unordered_map<std::string, uint32_t> came;
-  for (uint32_t j = 0; rows->cols_used != 0 && j < rows->rows_held; ++j)
-    came.emplace(KeyOf(rows, appCols, nkeys, j), j);
+  bool mapped = false;
+  COLSET keysOf = *rows;  // the key columns behind the application's, rows' storage
+  keysOf.cols = rows->cols_used != 0 ? rows->cols + appCols : nullptr;
+  keysOf.cols_used = nkeys;
+  keysOf.col_capacity = nkeys;
+  uint32_t next = 0;
   ColSetPtr out(new (std::nothrow) COLSET());
   if (!out) return ERR_NO_MEMORY;
   if (int rc = ColSetBuild(s->cols, s->colCount, n, out.get())) return rc;
   out->rows_held = n;
   std::vector<uint32_t> missing;
   for (uint32_t i = 0; i < n; ++i) {
-    const auto it = came.find(KeyOf(&ks->window, 0, nkeys, w0 + i));
-    if (it == came.end()) {
+    uint32_t at = UINT32_MAX;
+    if (!mapped && rows->cols_used != 0 && next < rows->rows_held &&
+        SameKey(&ks->window, w0 + i, &keysOf, next))
+      at = next++;
+    if (at == UINT32_MAX) {
+      if (!mapped) {
+        for (uint32_t j = 0; rows->cols_used != 0 && j < rows->rows_held; ++j)
+          came.emplace(KeyOf(rows, appCols, nkeys, j), j);
+        mapped = true;
+      }
+      const auto it = came.find(KeyOf(&ks->window, 0, nkeys, w0 + i));
+      if (it != came.end()) at = it->second;
+    }
+    if (at == UINT32_MAX) {
       missing.push_back(i);
       continue;
     }
-    if (int rc = ColSetCopyRows(out.get(), rows, i, it->second, 1)) return rc;
+    if (int rc = ColSetCopyRows(out.get(), rows, i, at, 1)) return rc;
     uint16_t& st = ks->status[first + i];
     if (st == SQL_ROW_ERROR || st == SQL_ROW_DELETED) st = SQL_ROW_SUCCESS;
   }

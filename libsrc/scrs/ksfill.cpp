@@ -20,6 +20,8 @@
 namespace {
 
 constexpr const char* kSrc = "ks";
+// The memory a keyset's keys may take before they go to the files.
+constexpr uint64_t kKeysetMemory = uint64_t{4} << 20;
 
 // The application's statement in key order with the key columns as its
 // select list; *place says which of the application's markers it keeps.
@@ -52,6 +54,9 @@ int FillKeys(SCR_CURSOR* cur, KS_KEYSET* ks, uint32_t* count) {
   if (rc == 0) rc = static_cast<uint32_t>(KS_SpliceParams(cur, place, nullptr, &params));
   if (rc == 0) rc = KS_RunPrepared(cur, stmt, params, KS_SpliceBinds(cur, place, {}));
   if (rc == 0) {
+    // Keys are narrow: a keyset of many rows stays in memory, where the
+    // fetches read it without a file between.
+    ks->cache.memory_bytes = kKeysetMemory;
     rc = static_cast<uint32_t>(DSC_Fill(&ks->cache, &SCR_SavedAgent, stmt, &ks->window, count));
     if (rc != 0)
       log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "KS_GetKeySet_KSD: Could not fill dataset cache");

@@ -24,6 +24,7 @@
 #include "util/rowstatus.h"
 
 struct SCR_CURSOR;
+struct JdbcConn;
 
 // A description array of the agent's (ColDescAlloc), freed with
 // ColDescFree for the count the deleter keeps.
@@ -262,8 +263,15 @@ int scs_p_GetTblDescs(SCR_CURSOR* cur, std::vector<SCR_TABLE>* tables);
 int scs_p_GetTblColDescs(SCR_CURSOR* cur, const std::vector<SCR_TABLE>& tables, size_t first,
                          size_t count, bool skipLong, std::vector<SCR_COLDESC>* out);
 // Runs a catalog operation on the auxiliary statement and reads its whole
-// result.
+// result, or copies the connection's kept answer to the same request.
 int SCR_CatalogRows(SCR_CURSOR* cur, int slot, const void* args, COLSET* rows);
+// Whether the connection's kept catalog answers and key columns may be
+// used: emptied first when its schema counter moved since they were read.
+// False when there is no memory for the cache.
+bool SCR_SchemaCachesCurrent(JdbcConn* c);
+void SCR_CatalogCacheFree(JdbcConn* c);
+// Empties the connection's key-column cache (scrframe.cpp).
+void SCR_KeyColCacheClear(JdbcConn* c);
 void SCR_ParamDescFromCol(const SCR_COLDESC& col, SCR_PARAMDESC* out);
 // Appends one description per column to the generated descriptions.
 void SCR_BindParams(SCR_CURSOR* cur, const std::vector<SCR_COLDESC>& cols);

@@ -185,14 +185,68 @@ int Rows(COLSET* src, uint32_t from, uint32_t n, int move, ColSetPtr* out) {
   return rc;
 }
 
+bool Alike(const COLSET* a, const COLSET* b, uint16_t cols) {
+  if (a->cols_used != cols || b->cols_used < cols) return false;
+  for (uint16_t c = 0; c < cols; ++c)
+    if (a->cols[c].type != b->cols[c].type || a->cols[c].elem_size != b->cols[c].elem_size)
+      return false;
+  return true;
+}
+
+// Rows from..from+n-1 of the first `cols` columns of src written over *to
+// from its first row on; to has room for them.
+int Overwrite(COLSET* to, COLSET* src, uint16_t cols, uint32_t from, uint32_t n) {
+  COLSET view = *src;  // the leading columns alone, the storage src's
+  view.cols_used = cols;
+  to->rows_held = 0;
+  for (uint32_t i = 0; i < n; ++i)
+    if (int rc = ColSetCopyRows(to, &view, i, from + i, 0)) return rc;
+  return 0;
+}
+
+// The rowset's keys written over the block held, as KS_SetBlock would
+// install them, where the block has room and holds nothing else: a cursor
+// read forward moves its block every rowset, and new storage each time
+// would cost more than the rows. False when the block must be made anew.
+bool MoveBlockInPlace(SCR_CURSOR* cur, KS_KEYSET* ks, uint32_t r, int* rc) {
+  const COLSET* keys = ks->aheadKeys.get();
+  const auto nkeys = static_cast<uint16_t>(cur->analysis->ks.keys.size());
+  if (ks->blockRows == nullptr || ks->bound == nullptr || ks->windowFirst != 0 ||
+      !ks->added.empty() || !ks->addedMarks.empty() || !ks->fetchedDigests.empty() ||
+      ks->blockRows->row_capacity < r || ks->window.row_capacity < r ||
+      ks->bound->row_capacity < 2 || !Alike(ks->blockRows, keys, keys->cols_used) ||
+      !Alike(ks->bound, keys, keys->cols_used) || !Alike(&ks->window, keys, nkeys))
+    return false;
+  COLSET* src = ks->aheadKeys.get();
+  const uint32_t from = ks->aheadNext;
+  *rc = Overwrite(ks->blockRows, src, src->cols_used, from, r);
+  if (*rc == 0) *rc = Overwrite(&ks->window, src, nkeys, from, r);
+  if (*rc == 0) *rc = Overwrite(ks->bound, src, src->cols_used, from, 1);
+  if (*rc == 0) *rc = ColSetCopyRows(ks->bound, src, 1, from + r - 1, 0);
+  if (*rc != 0) return true;
+  ks->rowCount = r;
+  ks->status.assign(r, SQL_ROW_SUCCESS);
+  return true;
+}
+
 // The next rowset from the rows read ahead, when they hold a whole one:
 // its keys become the block, as a block read would have made them.
 bool TakeAhead(SCR_CURSOR* cur, KS_KEYSET* ks, ROWSTATUS* rs, int* rc) {
   const uint32_t r = KS_BlockSize(cur);
   if (!ks->ahead || !ks->aheadKeys || ks->ahead->rows_held < ks->aheadNext + r) return false;
   ColSetPtr block, out;
+  *rc = Rows(ks->ahead.get(), ks->aheadNext, r, 1, &out);
+  if (*rc != 0) return true;
+  if (MoveBlockInPlace(cur, ks, r, rc)) {
+    if (*rc != 0) return true;
+    ks->aheadNext += r;
+    ColSetFreeColumns(rs->rows);
+    *rs->rows = *out;
+    *out = COLSET{};
+    *rc = SetStatuses(cur, ks, rs);
+    return true;
+  }
   *rc = Rows(ks->aheadKeys.get(), ks->aheadNext, r, 0, &block);
-  if (*rc == 0) *rc = Rows(ks->ahead.get(), ks->aheadNext, r, 1, &out);
   if (*rc != 0) return true;
   // A new block forgets what was read ahead: it is kept aside meanwhile.
   ColSetPtr rows = std::move(ks->ahead), keys = std::move(ks->aheadKeys);

@@ -196,6 +196,15 @@ int FreeKeyColumns(void* value, const void*, void*) {
 
 }  // namespace
 
+void SCR_KeyColCacheClear(JdbcConn* c) {
+  plat::Guard<plat::RecursiveMutex> g(scr_RvcLock);
+  if (c->keyColCache == nullptr) return;
+  hash_foreach(c->keyColCache, FreeKeyColumns, nullptr);
+  hash_destroy(c->keyColCache);
+  // Without memory for a new table the connection keeps no key columns.
+  c->keyColCache = hash_create(101, 16);
+}
+
 SCR_CURSOR* SCR_StmtCursor(uint32_t stmt, JdbcStmt** record) {
   JdbcStmt* s = AGT_Stmt(stmt);
   if (s == nullptr || s->scrCursor == nullptr) return nullptr;
@@ -277,6 +286,7 @@ extern "C" uint32_t SCR_Disconnect(uint32_t conn) {
     hash_destroy(c->keyColCache);
     c->keyColCache = nullptr;
   }
+  SCR_CatalogCacheFree(c);
   SCR_ReleaseConnStmts(c);
   return SCR_Agent().DRV_Disconnect(conn);
 }

@@ -3,10 +3,14 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <string>
+#include <unordered_map>
+
 #include "drv_jdbc/drv_catalog.h"
 #include "drv_jdbc/j-error.h"
 #include "drv_jdbc/j-handles.h"
 #include "scrs/colset_ops.h"
+#include "scrs/cursorlock.h"
 #include "scrs/scranalysis.h"
 #include "scrs/scrcursor.h"
 #include "scrs/scrframe.h"
@@ -24,6 +28,60 @@ constexpr uint16_t kColTable = 2, kColName = 3, kColType = 4, kColSize = 6, kCol
 constexpr uint16_t kColSchem = 1;
 
 const char* OrNull(const std::string& s) { return s.empty() ? nullptr : s.c_str(); }
+
+// The catalog answers the analysis read on a connection: every execute of a
+// keyset-driven or dynamic cursor is analysed, and each question is a query
+// of the data source's catalog that costs more than many rows. They hold
+// while the connection's schema counter stays where it was when they were
+// read: a statement that may change the schema, or a rollback, moves it.
+// Changes made through other connections are not seen, as the key columns
+// kept beside them never were.
+struct CatalogCache {
+  uint32_t epoch = 0;
+  std::unordered_map<std::string, ColSetPtr> answers;
+};
+
+CatalogCache* CacheOf(JdbcConn* c) { return static_cast<CatalogCache*>(c->scrCatalog); }
+
+// The request as a key: the slot, each text (absent and empty differ) and
+// the values.
+std::string RequestKey(int slot, const DRV_CatalogArgs& a) {
+  std::string k = std::to_string(slot);
+  for (const char* t : {a.catalog, a.schema, a.name, a.extra, a.fkCatalog, a.fkSchema, a.fkName}) {
+    if (t == nullptr) {
+      k += '\x01';
+      continue;
+    }
+    k += '\x02';
+    k += std::to_string(std::char_traits<char>::length(t));
+    k += ':';
+    k += t;
+  }
+  for (uint16_t v : a.value) k += ',' + std::to_string(v);
+  return k;
+}
+
+// *rows := a copy of the answer kept for the request; false when none is.
+bool CachedAnswer(SCR_CURSOR* cur, const std::string& key, COLSET* rows) {
+  plat::Guard<plat::RecursiveMutex> g(scr_RvcLock);
+  JdbcConn* c = AGT_Conn(cur->connHandle);
+  if (c == nullptr || !SCR_SchemaCachesCurrent(c)) return false;
+  const auto it = CacheOf(c)->answers.find(key);
+  COLSET* copy = nullptr;
+  if (it == CacheOf(c)->answers.end() || ColSetCreate(&copy, it->second.get()) != 0) return false;
+  *rows = *copy;
+  *copy = COLSET{};
+  delete copy;
+  return true;
+}
+
+void KeepAnswer(SCR_CURSOR* cur, const std::string& key, const COLSET* rows) {
+  plat::Guard<plat::RecursiveMutex> g(scr_RvcLock);
+  JdbcConn* c = AGT_Conn(cur->connHandle);
+  COLSET* copy = nullptr;
+  if (c == nullptr || !SCR_SchemaCachesCurrent(c) || ColSetCreate(&copy, rows) != 0) return;
+  CacheOf(c)->answers[key] = ColSetPtr(copy);
+}
 
 bool Is(const COLSET* rows, uint16_t col, uint32_t r, const std::string& want) {
   std::string got;
@@ -89,9 +147,34 @@ int ResolveOne(SCR_CURSOR* cur, SCR_TABLE* t) {
 
 }  // namespace
 
+bool SCR_SchemaCachesCurrent(JdbcConn* c) {
+  plat::Guard<plat::RecursiveMutex> g(scr_RvcLock);
+  if (c->scrCatalog == nullptr) {
+    auto* made = new (std::nothrow) CatalogCache();
+    if (made == nullptr) return false;
+    made->epoch = c->schemaEpoch;
+    c->scrCatalog = made;
+    return true;
+  }
+  CatalogCache* cache = CacheOf(c);
+  if (cache->epoch == c->schemaEpoch) return true;
+  cache->answers.clear();
+  SCR_KeyColCacheClear(c);
+  cache->epoch = c->schemaEpoch;
+  return true;
+}
+
+void SCR_CatalogCacheFree(JdbcConn* c) {
+  plat::Guard<plat::RecursiveMutex> g(scr_RvcLock);
+  delete CacheOf(c);
+  c->scrCatalog = nullptr;
+}
+
 int SCR_CatalogRows(SCR_CURSOR* cur, int slot, const void* args, COLSET* rows) {
   const auto op = reinterpret_cast<DRV_Catalog_t>(DRV_Slot(&SCR_Agent(), slot));
   if (op == nullptr) return ERR_NOT_CAPABLE;
+  const std::string key = RequestKey(slot, *static_cast<const DRV_CatalogArgs*>(args));
+  if (CachedAnswer(cur, key, rows)) return 0;
   const uint32_t stmt = cur->analysis->auxStmt;
   SCR_Agent().DRV_CloseCursor(stmt);
   if (uint32_t rc = op(stmt, args)) return static_cast<int>(rc);
@@ -108,6 +191,7 @@ int SCR_CatalogRows(SCR_CURSOR* cur, int slot, const void* args, COLSET* rows) {
   }
   SCR_Agent().DRV_CloseCursor(stmt);
   if (rc != 0) ColSetFreeColumns(rows);
+  else KeepAnswer(cur, key, rows);
   return static_cast<int>(rc);
 }
 
