@@ -34,8 +34,9 @@ const char* OrNull(const std::string& s) { return s.empty() ? nullptr : s.c_str(
 // of the data source's catalog that costs more than many rows. They hold
 // while the connection's schema counter stays where it was when they were
 // read: a statement that may change the schema, or a rollback, moves it.
-// Changes made through other connections are not seen, as the key columns
-// kept beside them never were.
+// Changes made through other connections move no counter of this one: a
+// kept list of a table's columns is checked against the table's own
+// description before it is used (TableColumns).
 struct CatalogCache {
   uint32_t epoch = 0;
   std::unordered_map<std::string, ColSetPtr> answers;
@@ -170,11 +171,15 @@ void SCR_CatalogCacheFree(JdbcConn* c) {
   c->scrCatalog = nullptr;
 }
 
-int SCR_CatalogRows(SCR_CURSOR* cur, int slot, const void* args, COLSET* rows) {
+namespace {
+
+// The catalog's answer, kept or asked now; *kept says which.
+int CatalogRows(SCR_CURSOR* cur, int slot, const void* args, COLSET* rows, bool* kept) {
   const auto op = reinterpret_cast<DRV_Catalog_t>(DRV_Slot(&SCR_Agent(), slot));
   if (op == nullptr) return ERR_NOT_CAPABLE;
   const std::string key = RequestKey(slot, *static_cast<const DRV_CatalogArgs*>(args));
-  if (CachedAnswer(cur, key, rows)) return 0;
+  *kept = CachedAnswer(cur, key, rows);
+  if (*kept) return 0;
   const uint32_t stmt = cur->analysis->auxStmt;
   SCR_Agent().DRV_CloseCursor(stmt);
   if (uint32_t rc = op(stmt, args)) return static_cast<int>(rc);
@@ -193,6 +198,77 @@ int SCR_CatalogRows(SCR_CURSOR* cur, int slot, const void* args, COLSET* rows) {
   if (rc != 0) ColSetFreeColumns(rows);
   else KeepAnswer(cur, key, rows);
   return static_cast<int>(rc);
+}
+
+std::string Quoted(const std::string& raw, const SCR_IDENTS& id) {
+  if (id.quote.empty()) return raw;
+  std::string out = id.quote;
+  for (char ch : raw) {
+    out += ch;
+    if (id.quote.size() == 1 && ch == id.quote[0]) out += ch;
+  }
+  return out + id.quote;
+}
+
+// Whether the columns a kept answer lists for a table are the ones the
+// table has now. A change made through another connection moves no counter
+// of this one, yet a table dropped and made again, or given or robbed of a
+// column, would otherwise be read with its old columns; describing the
+// table's columns costs far less than asking the catalog again.
+bool KeptShapeHolds(SCR_CURSOR* cur, const SCR_TABLE& t, const COLSET* rows) {
+  const SCR_IDENTS& id = cur->analysis->idents;
+  std::string text = "SELECT * FROM ";
+  if (!t.owner.empty()) text += Quoted(t.owner, id) + ".";
+  text += Quoted(t.table, id);
+  const uint32_t stmt = cur->analysis->auxStmt;
+  SCR_Agent().DRV_CloseCursor(stmt);
+  uint16_t n = 0;
+  JdbcColDesc* descs = nullptr;
+  if (SCR_Agent().DRV_Prepare(stmt, text.c_str()) != 0 ||
+      SCR_Agent().DRV_NumResultCols(stmt, &n, &descs) != 0) {
+    if (JdbcStmt* s = AGT_Stmt(stmt)) errClear(&s->errors);
+    return false;
+  }
+  const SCR_ColDescPtr held(descs, SCR_ColDescFree{n});
+  uint16_t at = 0;
+  for (uint32_t r = 0; r < rows->rows_held; ++r) {
+    if (!Is(rows, kColTable, r, t.table)) continue;
+    if (!t.owner.empty() && !Is(rows, kColSchem, r, t.owner)) continue;
+    if (at == n) return false;
+    const JdbcColDesc& d = descs[at++];
+    const char* label = ColDescText(&d, COLDESC_LABEL);
+    int64_t type = 0;
+    SCR_CellInt(rows, kColType, r, &type);
+    if (!Is(rows, kColName, r, label != nullptr ? label : d.name) || type != d.sql_type)
+      return false;
+  }
+  return at == n;
+}
+
+// The columns of a table as the catalog lists them; a kept answer that no
+// longer holds drops every kept answer of the connection, and the
+// descriptions the agent kept with them, and the catalog is asked again.
+int TableColumns(SCR_CURSOR* cur, const SCR_TABLE& t, const DRV_CatalogArgs& a, COLSET* rows) {
+  bool kept = false;
+  if (int rc = CatalogRows(cur, 26, &a, rows, &kept)) return rc;
+  if (!kept || KeptShapeHolds(cur, t, rows)) return 0;
+  ColSetFreeColumns(rows);
+  *rows = COLSET{};
+  log_message(LOG_LEVEL_DEBUG, kSrc, __LINE__, "Table %s changed since its columns were read.",
+              t.table.c_str());
+  if (JdbcConn* c = AGT_Conn(cur->connHandle)) {
+    plat::Guard<plat::RecursiveMutex> g(scr_RvcLock);
+    ++c->schemaEpoch;
+    SCR_SchemaCachesCurrent(c);
+  }
+  return CatalogRows(cur, 26, &a, rows, &kept);
+}
+
+}  // namespace
+
+int SCR_CatalogRows(SCR_CURSOR* cur, int slot, const void* args, COLSET* rows) {
+  bool kept = false;
+  return CatalogRows(cur, slot, args, rows, &kept);
 }
 
 int scs_p_GetTblDescs(SCR_CURSOR* cur, std::vector<SCR_TABLE>* tables) {
@@ -217,7 +293,7 @@ int scs_p_GetTblColDescs(SCR_CURSOR* cur, const std::vector<SCR_TABLE>& tables, 
     a.name = table.c_str();
     a.extra = "%";
     COLSET rows{};
-    if (int rc = SCR_CatalogRows(cur, 26, &a, &rows)) {
+    if (int rc = TableColumns(cur, t, a, &rows)) {
       log_message(LOG_LEVEL_ERROR, kSrc, __LINE__,
                   "scs_p_GetTblColDescs: DRV_DDColumns failed.");
       return rc;

@@ -73,6 +73,23 @@ class AnyKeysetDm : public qmr_test::DmTest {
     }
     return marks;
   }
+  // Every row of SELECT * through a cursor of the type, after the key
+  // marks of a keyset-driven one.
+  std::string RowsAs(const std::string& t, SQLULEN type) {
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+    EXPECT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
+    EXPECT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)type, 0));
+    const SQLRETURN rc = SQLExecDirect(stmt_, Text("SELECT * FROM " + t), SQL_NTS);
+    if (rc != SQL_SUCCESS) return "execute " + std::to_string(rc) + Diag(SQL_HANDLE_STMT, stmt_);
+    std::string got = type == SQL_CURSOR_DYNAMIC ? "" : "keys";
+    if (type != SQL_CURSOR_DYNAMIC)
+      for (int m : KeyMarks()) got += std::to_string(m);
+    for (const qmr_test::Row& row : qmr_test::FetchRows(stmt_)) {
+      got += " |";
+      for (const qmr_test::Cell& c : row) got += " " + (c.null ? std::string("-") : c.text);
+    }
+    return got;
+  }
   std::vector<std::string> made_;
 };
 
@@ -155,37 +172,21 @@ TEST_P(AnyKeysetDm, KeyColumnsOrStaticCursor) {
 // has, with its rows.
 TEST_P(AnyKeysetDm, TableShapeFollowsSchemaChanges) {
   const std::string t = T("kss_");
-  const auto rowsAs = [&](SQLULEN type) {
-    SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
-    EXPECT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
-    EXPECT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)type, 0));
-    std::string got;
-    const SQLRETURN rc = SQLExecDirect(stmt_, Text("SELECT * FROM " + t), SQL_NTS);
-    if (rc != SQL_SUCCESS) return "execute " + std::to_string(rc) + Diag(SQL_HANDLE_STMT, stmt_);
-    got = type == SQL_CURSOR_DYNAMIC ? "" : "keys";
-    if (type != SQL_CURSOR_DYNAMIC)
-      for (int m : KeyMarks()) got += std::to_string(m);
-    for (const qmr_test::Row& row : qmr_test::FetchRows(stmt_)) {
-      got += " |";
-      for (const qmr_test::Cell& c : row) got += " " + (c.null ? std::string("-") : c.text);
-    }
-    return got;
-  };
   Make(t, "id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(10)");
   MustExec("INSERT INTO " + t + " VALUES (1, 'a')");
-  EXPECT_EQ("keys10 | 1 a", rowsAs(SQL_CURSOR_KEYSET_DRIVEN));
-  EXPECT_EQ(" | 1 a", rowsAs(SQL_CURSOR_DYNAMIC));
+  EXPECT_EQ("keys10 | 1 a", RowsAs(t, SQL_CURSOR_KEYSET_DRIVEN));
+  EXPECT_EQ(" | 1 a", RowsAs(t, SQL_CURSOR_DYNAMIC));
   MustExec("DROP TABLE " + t);
   MustExec("CREATE TABLE " + t + " (v VARCHAR(10), k INTEGER NOT NULL PRIMARY KEY, w INTEGER)");
   MustExec("INSERT INTO " + t + " VALUES ('x', 7, 70)");
-  EXPECT_EQ("keys010 | x 7 70", rowsAs(SQL_CURSOR_KEYSET_DRIVEN));
-  EXPECT_EQ(" | x 7 70", rowsAs(SQL_CURSOR_DYNAMIC));
+  EXPECT_EQ("keys010 | x 7 70", RowsAs(t, SQL_CURSOR_KEYSET_DRIVEN));
+  EXPECT_EQ(" | x 7 70", RowsAs(t, SQL_CURSOR_DYNAMIC));
   // A column added in a transaction that is rolled back: where the data
   // source undoes it, the cursors read without it again.
   ASSERT_EQ(SQL_SUCCESS, SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT,
                                            (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0));
   MustExec("ALTER TABLE " + t + " ADD z INTEGER");
-  EXPECT_EQ("keys0100 | x 7 70 -", rowsAs(SQL_CURSOR_KEYSET_DRIVEN));
+  EXPECT_EQ("keys0100 | x 7 70 -", RowsAs(t, SQL_CURSOR_KEYSET_DRIVEN));
   ASSERT_EQ(SQL_SUCCESS, SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK));
   SQLSMALLINT cols = 0;
   ASSERT_EQ(SQL_SUCCESS, SQLFreeHandle(SQL_HANDLE_STMT, stmt_));
@@ -195,10 +196,31 @@ TEST_P(AnyKeysetDm, TableShapeFollowsSchemaChanges) {
   ASSERT_EQ(SQL_SUCCESS, SQLNumResultCols(stmt_, &cols));
   const std::string z = cols == 4 ? " -" : "";
   EXPECT_EQ((cols == 4 ? "keys0100" : "keys010") + std::string(" | x 7 70") + z,
-            rowsAs(SQL_CURSOR_KEYSET_DRIVEN));
-  EXPECT_EQ(" | x 7 70" + z, rowsAs(SQL_CURSOR_DYNAMIC));
+            RowsAs(t, SQL_CURSOR_KEYSET_DRIVEN));
+  EXPECT_EQ(" | x 7 70" + z, RowsAs(t, SQL_CURSOR_DYNAMIC));
   SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_COMMIT);
   SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_ON, 0);
+}
+
+// The same through another connection, which moves nothing this one
+// counts: a column added there, then the table dropped and made again with
+// other columns and another key.
+TEST_P(AnyKeysetDm, TableShapeFollowsOtherConnectionsChanges) {
+  const std::string t = T("kso_");
+  Make(t, "id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(10)");
+  MustExec("INSERT INTO " + t + " VALUES (1, 'a')");
+  EXPECT_EQ("keys10 | 1 a", RowsAs(t, SQL_CURSOR_KEYSET_DRIVEN));
+  EXPECT_EQ(" | 1 a", RowsAs(t, SQL_CURSOR_DYNAMIC));
+  qmr_test::DmSession other;
+  ASSERT_TRUE(other.Open(GetParam()));
+  other.MustExec("ALTER TABLE " + t + " ADD z INTEGER");
+  EXPECT_EQ("keys100 | 1 a -", RowsAs(t, SQL_CURSOR_KEYSET_DRIVEN));
+  EXPECT_EQ(" | 1 a -", RowsAs(t, SQL_CURSOR_DYNAMIC));
+  other.MustExec("DROP TABLE " + t);
+  other.MustExec("CREATE TABLE " + t + " (v VARCHAR(10), k INTEGER NOT NULL PRIMARY KEY, w INTEGER)");
+  other.MustExec("INSERT INTO " + t + " VALUES ('x', 7, 70)");
+  EXPECT_EQ("keys010 | x 7 70", RowsAs(t, SQL_CURSOR_KEYSET_DRIVEN));
+  EXPECT_EQ(" | x 7 70", RowsAs(t, SQL_CURSOR_DYNAMIC));
 }
 
 // What the library refuses when prepared: GROUP BY and UNION on a keyset
