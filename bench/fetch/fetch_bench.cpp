@@ -14,6 +14,8 @@
 // together), with the VM's default heap and with -Xmx256m.
 //   fetch_bench [rows]
 //   fetch_bench --memory PORT   (the child process of the memory figure)
+//   fetch_bench --only WAY [rows]   (one way of the driver on HSQLDB alone,
+//     text, bound or blocks: for profiling and paired comparisons)
 #include <sql.h>
 #include <sqlext.h>
 
@@ -84,6 +86,7 @@ struct Sum {
 struct Result {
   long rows = 0;
   double seconds = 0;
+  double cpuSeconds = 0;  // the calling thread's, which other processes inflate far less
   std::string sum;
   double RowsPerSecond() const { return seconds > 0 ? rows / seconds : 0; }
 };
@@ -94,6 +97,12 @@ using bench::Check;
 
 double Since(std::chrono::steady_clock::time_point t0) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+double ThreadCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
 // The number in text[from, to), as Integer.parseInt(text, from, to, 10).
@@ -110,6 +119,7 @@ Result GetDataAsText(SQLHDBC dbc) {
   Result r;
   Sum sum;
   auto t0 = std::chrono::steady_clock::now();
+  const double cpu0 = ThreadCpuSeconds();
   Check(SQLExecDirect(st, (SQLCHAR*)kSelect.c_str(), SQL_NTS), "SQLExecDirect", SQL_HANDLE_STMT,
         st);
   char col[7][64];
@@ -135,6 +145,7 @@ Result GetDataAsText(SQLHDBC dbc) {
   }
   if (rc != SQL_NO_DATA) Fail("SQLFetch", SQL_HANDLE_STMT, st);
   r.seconds = Since(t0);
+  r.cpuSeconds = ThreadCpuSeconds() - cpu0;
   r.sum = sum.Text();
   SQLFreeHandle(SQL_HANDLE_STMT, st);
   return r;
@@ -180,6 +191,7 @@ Result BoundNative(SQLHDBC dbc) {
   Result r;
   Sum sum;
   auto t0 = std::chrono::steady_clock::now();
+  const double cpu0 = ThreadCpuSeconds();
   Check(SQLExecDirect(st, (SQLCHAR*)kSelect.c_str(), SQL_NTS), "SQLExecDirect", SQL_HANDLE_STMT,
         st);
   SQLRETURN rc;
@@ -200,6 +212,7 @@ Result BoundNative(SQLHDBC dbc) {
   }
   if (rc != SQL_NO_DATA) Fail("SQLFetch", SQL_HANDLE_STMT, st);
   r.seconds = Since(t0);
+  r.cpuSeconds = ThreadCpuSeconds() - cpu0;
   r.sum = sum.Text();
   SQLFreeHandle(SQL_HANDLE_STMT, st);
   return r;
@@ -236,6 +249,7 @@ Result Blocks(SQLHDBC dbc) {
   Result r;
   Sum sum;
   auto t0 = std::chrono::steady_clock::now();
+  const double cpu0 = ThreadCpuSeconds();
   Check(SQLExecDirect(st, (SQLCHAR*)kSelect.c_str(), SQL_NTS), "SQLExecDirect", SQL_HANDLE_STMT,
         st);
   SQLRETURN rc;
@@ -257,6 +271,7 @@ Result Blocks(SQLHDBC dbc) {
   }
   if (rc != SQL_NO_DATA) Fail("SQLFetch", SQL_HANDLE_STMT, st);
   r.seconds = Since(t0);
+  r.cpuSeconds = ThreadCpuSeconds() - cpu0;
   r.sum = sum.Text();
   SQLFreeHandle(SQL_HANDLE_STMT, st);
   return r;
@@ -275,12 +290,6 @@ struct CallCost {
   double textCpuNs = 0;
   double intCpuNs = 0;
 };
-
-double ThreadCpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
 
 CallCost DriverGetDataCost(SQLHDBC dbc, long calls) {
   using FetchFn = SQLRETURN (*)(SQLHSTMT);
@@ -605,6 +614,19 @@ int main(int argc, char** argv) {
     --argc;
     ++argv;
   }
+  // --only WAY: that way alone, its warm-up and best of two rounds.
+  Result (*only)(SQLHDBC) = nullptr;
+  if (argc > 2 && std::strcmp(argv[1], "--only") == 0) {
+    const std::string way = argv[2];
+    only = way == "text" ? GetDataAsText : way == "bound" ? BoundNative
+         : way == "blocks" ? Blocks : nullptr;
+    if (only == nullptr) {
+      std::fprintf(stderr, "fetch_bench: --only text, bound or blocks\n");
+      return 2;
+    }
+    argc -= 2;
+    argv += 2;
+  }
   const long rows = argc > 1 ? std::atol(argv[1]) : costOnly ? 1000 : 1000000;
   setenv("QMR_JVM_OPTS",
          (std::string("-Djava.class.path=" QMR_HSQLDB_JAR ":") + kPgJar + " " + kJvmOpts).c_str(),
@@ -627,6 +649,19 @@ int main(int argc, char** argv) {
     DriverGetDataCost(dbc, 700000);
     SQLDisconnect(dbc);
     return 0;
+  }
+  if (only != nullptr) {
+    std::printf("reading ...\n");  // a profiler may attach from here on
+    std::fflush(stdout);
+    only(dbc);  // the warm-up round
+    Result r = only(dbc);
+    const Result again = only(dbc);
+    std::printf("  %s: %.3f and %.3f s, %.3f and %.3f s of the thread's CPU time\n", argv[0],
+                r.seconds, again.seconds, r.cpuSeconds, again.cpuSeconds);
+    if (again.sum != r.sum) r.rows = -1;
+    std::printf("  checksum %s\n", r.sum.c_str());
+    SQLDisconnect(dbc);
+    return r.rows == rows ? 0 : 1;
   }
   const Ways w = RunDriver(dbc);
   DriverGetDataCost(dbc, 700000);

@@ -7,6 +7,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
@@ -433,6 +434,29 @@ TEST_P(FetchDm, BindingsChangedBetweenRowFetchesTakeEffect) {
     SQLFreeStmt(stmt_, SQL_CLOSE);
   }
   Exec("DROP TABLE RB");
+}
+
+// BIGINT values on both sides of every power of ten keep their digits,
+// bound one row a fetch and read as text.
+TEST_P(FetchDm, BigintsAtEveryPowerOfTenKeepTheirDigits) {
+  std::vector<int64_t> values = {INT64_MIN, INT64_MAX};
+  for (int64_t ten = 1, k = 0; k <= 18; ++k, ten *= k <= 18 ? 10 : 1)
+    for (int64_t v : {ten - 1, ten, ten + 1}) values.insert(values.end(), {v, -v});
+  Exec("DROP TABLE IF EXISTS PT");
+  Exec("CREATE TABLE PT (K INTEGER, B BIGINT)");
+  for (size_t k = 0; k < values.size(); ++k)
+    Exec("INSERT INTO PT VALUES (" + std::to_string(k) + ", " + std::to_string(values[k]) + ")");
+  SQLBIGINT b = 0;
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SBIGINT, &b, 0, nullptr));
+  Exec("SELECT B, B FROM PT ORDER BY K");
+  size_t k = 0;
+  for (char text[24]; k < values.size() && SQL_SUCCEEDED(SQLFetch(stmt_)); ++k) {
+    EXPECT_EQ(b, values[k]);
+    ASSERT_EQ(SQL_SUCCESS, SQLGetData(stmt_, 2, SQL_C_CHAR, text, sizeof text, nullptr));
+    EXPECT_EQ(text, std::to_string(values[k]));
+  }
+  EXPECT_EQ(k, values.size());
+  Exec("DROP TABLE PT");
 }
 
 INSTANTIATE_TEST_SUITE_P(Backend, FetchDm, ::testing::ValuesIn(qmr_test::TestDsns()));
