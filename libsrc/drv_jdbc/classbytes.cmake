@@ -2,7 +2,7 @@
 # -DCLASS_DIR=<javac output> -DOUT=<generated .cpp>
 set(text "// Generated from java/quillmar/support at build time. Do not edit.\n")
 string(APPEND text "#include \"drv_jdbc/j-classbytes.h\"\n\n")
-foreach(name XAXid QMRClassLoader QMRRowBlock QMRShortcut QMRHsqldbShortcut QMRDescribe)
+foreach(name XAXid QMRClassLoader QMRRowBlock QMRShortcut QMRHsqldbShortcut QMRPgShortcut QMRDescribe)
   file(READ ${CLASS_DIR}/quillmar/support/${name}.class hex HEX)
   string(LENGTH "${hex}" hexlen)
   math(EXPR size "${hexlen} / 2")

@@ -13,6 +13,8 @@ extern const unsigned char QMRShortcutClassBytes[];
 extern const unsigned int QMRShortcutClassSize;
 extern const unsigned char QMRHsqldbShortcutClassBytes[];
 extern const unsigned int QMRHsqldbShortcutClassSize;
+extern const unsigned char QMRPgShortcutClassBytes[];
+extern const unsigned int QMRPgShortcutClassSize;
 extern const unsigned char QMRDescribeClassBytes[];
 extern const unsigned int QMRDescribeClassSize;
 

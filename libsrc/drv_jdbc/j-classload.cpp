@@ -87,6 +87,7 @@ uint32_t JC_GetRowBlockClass(JNIEnv* env, jclass* out) {
       {"quillmar/support/QMRShortcut", QMRShortcutClassBytes, QMRShortcutClassSize},
       {"quillmar/support/QMRHsqldbShortcut", QMRHsqldbShortcutClassBytes,
        QMRHsqldbShortcutClassSize},
+      {"quillmar/support/QMRPgShortcut", QMRPgShortcutClassBytes, QMRPgShortcutClassSize},
   };
   for (const auto& named : kNamed) {
     jclass dep = FindOrDefine(env, named.name, named.bytes, named.size);

@@ -451,4 +451,33 @@ TEST(BlockFetchPg, EdgeValuesMatchValueByValue) {
   Ops().DRV_Disconnect(conn);
 }
 
+// Plain dates and timestamps in the wall table's years skip PostgreSQL's
+// calendars; wall times the VM's zone skips or repeats, and the table's ends,
+// still read as the getters read them. UTC, the other tests' zone, comes last.
+TEST(BlockFetchPg, WallTimesPastTheCalendarsMatchTheGetters) {
+  if (std::getenv("QMR_PG_PORT_FILE") == nullptr)
+    GTEST_SKIP() << "runs as jdbc_block_tests_pg, on the fixture's server";
+  const uint32_t conn = ConnectPostgres();
+  Exec(conn, {"DROP TABLE IF EXISTS qmr_walls",
+              "CREATE TABLE qmr_walls (id SERIAL, dt DATE, ts TIMESTAMP)",
+              "INSERT INTO qmr_walls (dt, ts) VALUES ('1900-01-01', '1900-01-01 00:00:00'),"
+              " ('2000-02-29', '1937-07-01 00:00:00.5'), ('2021-03-28', '2021-03-28 02:30:00'),"
+              " ('2021-10-31', '2021-10-31 02:30:00'), ('2021-03-14', '2021-03-14 02:30:00.25'),"
+              " ('1994-12-31', '1994-12-31 12:00:00'), ('2038-12-31', '2037-12-31 23:59:59.9'),"
+              " ('1899-12-31', '2038-12-31 23:59:59'), (NULL, NULL)"});
+  for (const char* zone : {"Europe/Amsterdam", "America/St_Johns", "Pacific/Kiritimati", "UTC"}) {
+    SetDefaultZone(zone);
+    const jlong before = ShortcutBlocks();
+    const auto fast = FetchAll(conn, "SELECT id, dt, ts FROM qmr_walls ORDER BY id", 4, true);
+    EXPECT_GT(ShortcutBlocks(), before) << zone << ": no value was read past the getters";
+    const auto slow = FetchAll(conn, "SELECT id, dt, ts FROM qmr_walls ORDER BY id", 4, false);
+    ASSERT_EQ(fast.size(), slow.size()) << zone;
+    for (size_t i = 0; i < fast.size(); ++i)
+      EXPECT_TRUE(fast[i] == slow[i]) << zone << " fetch " << i << "\nblock: "
+                                      << Describe(fast[i]) << "\ngetters: " << Describe(slow[i]);
+  }
+  Exec(conn, {"DROP TABLE qmr_walls"});
+  Ops().DRV_Disconnect(conn);
+}
+
 }  // namespace

@@ -45,6 +45,9 @@ interface QMRShortcut {
         if (c.getName().equals("org.hsqldb.jdbc.JDBCResultSet")) {
             return new QMRHsqldbShortcut(c);
         }
+        if (c.getName().equals("org.postgresql.jdbc.PgResultSet")) {
+            return new QMRPgShortcut();
+        }
         return null;
     }
 }

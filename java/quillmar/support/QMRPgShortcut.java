@@ -1,0 +1,78 @@
+package quillmar.support;
+
+import java.sql.ResultSet;
+import java.sql.ResultSetMetaData;
+import java.sql.SQLException;
+import java.time.LocalDate;
+import java.time.LocalDateTime;
+import java.time.ZoneOffset;
+import java.util.TimeZone;
+
+/**
+ * PostgreSQL's driver builds the values of its getDate and getTimestamp
+ * (without a calendar) for plain date and timestamp columns from the stored
+ * fields taken as a wall time of the VM's default zone, through a calendar
+ * for each value. Its java.time getters give the same fields without one,
+ * from the text or binary form alike. Only the years the block reader's wall
+ * table covers are answered here: the rest (years BC, infinity, the far
+ * future) goes to the getters, which have their own ways with them.
+ * Stateless: shared by every block and thread.
+ */
+final class QMRPgShortcut implements QMRShortcut {
+    private static final long DAY = 86400000L;
+    // Beyond these years no wall table answers: the getter reads them.
+    private static final int FIRST_YEAR = 1900;
+    private static final int LAST_YEAR = 2038;
+
+    @Override
+    public TimeZone wallZone(ResultSet rs) {
+        return TimeZone.getDefault();
+    }
+
+    @Override
+    public boolean[] wallColumns(ResultSet rs, int[] kinds) {
+        try {
+            ResultSetMetaData md = rs.getMetaData();
+            boolean[] out = new boolean[kinds.length];
+            boolean any = false;
+            for (int c = 0; c < kinds.length; ++c) {
+                // The type's own name: a timestamp with a zone, a domain or
+                // an array is left to its getter.
+                String name = kinds[c] == QMRRowBlock.DATE ? "date"
+                        : kinds[c] == QMRRowBlock.TIMESTAMP ? "timestamp" : null;
+                out[c] = name != null && name.equals(md.getColumnTypeName(c + 1));
+                any |= out[c];
+            }
+            return any ? out : null;
+        } catch (Exception e) {
+            return null;
+        }
+    }
+
+    @Override
+    public long wall(ResultSet rs, int kind, int col, int[] nanos) throws SQLException {
+        if (kind == QMRRowBlock.DATE) {
+            LocalDate v = rs.getObject(col, LocalDate.class);
+            if (v == null) {
+                return NULL;
+            }
+            if (v.getYear() < FIRST_YEAR || v.getYear() > LAST_YEAR) {
+                return GETTER;
+            }
+            nanos[0] = 0;
+            return v.toEpochDay() * DAY;
+        }
+        if (kind == QMRRowBlock.TIMESTAMP) {
+            LocalDateTime v = rs.getObject(col, LocalDateTime.class);
+            if (v == null) {
+                return NULL;
+            }
+            if (v.getYear() < FIRST_YEAR || v.getYear() > LAST_YEAR) {
+                return GETTER;
+            }
+            nanos[0] = v.getNano();
+            return v.toEpochSecond(ZoneOffset.UTC) * 1000;
+        }
+        return GETTER;
+    }
+}
