@@ -80,7 +80,7 @@ void closeResult(StmtHandle* stmt, bool agentToo) {
     stmt->state = kStmtAllocated;
     stmt->flags &= static_cast<uint16_t>(~kStmtFlagCursorOpen);
   }
-  STMT_FreeColAttrs(stmt);
+  STMT_SetAsideColAttrs(stmt);
 }
 
 // The statement goes whatever its cursor's close would report, so the

@@ -243,7 +243,7 @@ DRV_Return Execute(StmtHandle* stmt) {
   // The agent's answer is pending whatever it is: none, a failure, a warning
   // the execution goes on with, or output values waiting to be read.
   stmt->diag.pending = static_cast<int32_t>(code);
-  ParamValuesFree(stmt);
+  STMT_KeepOrFreeResultCols(stmt, code == 0);
 
   const bool warning = code == static_cast<uint32_t>(ERR_COMPLETED_WITH_WARNING);
   if (code != 0 && code != static_cast<uint32_t>(ERR_OUTPUT_VALUES)) {
