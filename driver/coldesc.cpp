@@ -216,6 +216,7 @@ void STMT_FreeColAttrs(StmtHandle* stmt) {
 
 void STMT_FreeColInfo(StmtHandle* stmt) {
   STMT_CloseCursor(stmt);
+  ColSetFreeColumns(&stmt->rows);
   STMT_FreeResultCols(stmt);
   ColDescFree(stmt->paramDescs, stmt->paramCount);
   stmt->paramDescs = nullptr;
