@@ -7,6 +7,7 @@
 
 #include "driver/agent_fail.h"
 #include "driver/stmt.h"
+#include "drv_jdbc/agent_codes.h"
 #include "util/errcodes.h"
 
 namespace {
@@ -34,6 +35,24 @@ void FreeAgentAttrs(ATTR_ENTRY* attrs, uint16_t n) {
   if (attrs == nullptr) return;
   for (uint16_t i = 0; i < n; ++i) ATTR_EntryRelease(&attrs[i]);
   std::free(attrs);
+}
+
+void FreeClosedAttrs(StmtHandle* stmt) {
+  FreeAgentAttrs(stmt->closedAttrs, stmt->closedAttrCount);
+  stmt->closedAttrs = nullptr;
+  stmt->closedAttrCount = 0;
+}
+
+// The agent's number for the description it holds now; 0 when it gives none.
+uint32_t AgentColsGeneration(const StmtHandle* stmt) {
+  const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
+  if (ops == nullptr || ops->DRV_GetInfo == nullptr) return 0;
+  uint32_t v = 0;
+  uint16_t len = 0;
+  return ops->DRV_GetInfo(stmt->agentStmt, INFO_COLS_GENERATION, &v, sizeof v, &len) == 0 &&
+                 len == sizeof v
+             ? v
+             : 0;
 }
 
 // Rows per fetch block the connection asks for (FBS).
@@ -123,6 +142,8 @@ JdbcColDesc* STMT_GetColInfo(StmtHandle* stmt) {
   stmt->cols = cols;
   stmt->colCount = count;
   stmt->rowsPerBlock = STMT_RowsPerBlock(STMT_RowWidth(cols, count), FetchRows(conn));
+  FreeClosedAttrs(stmt);
+  stmt->colsGeneration = AgentColsGeneration(stmt);
   return cols;
 }
 
@@ -156,7 +177,35 @@ void STMT_FreeResultCols(StmtHandle* stmt) {
   stmt->cols = nullptr;
   stmt->colCount = 0;
   stmt->rowsPerBlock = 0;
+  stmt->colsGeneration = 0;
   STMT_FreeColAttrs(stmt);
+  FreeClosedAttrs(stmt);
+}
+
+void STMT_SetAsideColAttrs(StmtHandle* stmt) {
+  if (stmt->colsGeneration == 0 || stmt->cols == nullptr || stmt->colAttrs == nullptr) {
+    STMT_FreeColAttrs(stmt);
+    return;
+  }
+  FreeClosedAttrs(stmt);
+  stmt->closedAttrs = stmt->colAttrs;
+  stmt->closedAttrCount = stmt->colAttrCount;
+  stmt->colAttrs = nullptr;
+  stmt->colAttrCount = 0;
+}
+
+void STMT_KeepOrFreeResultCols(StmtHandle* stmt, bool executed) {
+  if (!executed || stmt->cols == nullptr || stmt->colsGeneration == 0 ||
+      AgentColsGeneration(stmt) != stmt->colsGeneration) {
+    STMT_FreeResultCols(stmt);
+    return;
+  }
+  if (stmt->closedAttrs == nullptr) return;
+  STMT_FreeColAttrs(stmt);
+  stmt->colAttrs = stmt->closedAttrs;
+  stmt->colAttrCount = stmt->closedAttrCount;
+  stmt->closedAttrs = nullptr;
+  stmt->closedAttrCount = 0;
 }
 
 void STMT_FreeColAttrs(StmtHandle* stmt) {
@@ -167,6 +216,7 @@ void STMT_FreeColAttrs(StmtHandle* stmt) {
 
 void STMT_FreeColInfo(StmtHandle* stmt) {
   STMT_CloseCursor(stmt);
+  ColSetFreeColumns(&stmt->rows);
   STMT_FreeResultCols(stmt);
   ColDescFree(stmt->paramDescs, stmt->paramCount);
   stmt->paramDescs = nullptr;

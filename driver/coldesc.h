@@ -39,6 +39,13 @@ void STMT_FreeResultCols(StmtHandle* stmt);
 void STMT_FreeColInfo(StmtHandle* stmt);
 // Frees the current result's column attributes.
 void STMT_FreeColAttrs(StmtHandle* stmt);
+// A close: the column attributes go out of sight, but are set aside while
+// the description stays and may serve the next execute.
+void STMT_SetAsideColAttrs(StmtHandle* stmt);
+// After an execute: the description stays, with its attributes, when the
+// execute succeeded and the agent still holds the description it was
+// copied from; otherwise it goes, to be asked for again.
+void STMT_KeepOrFreeResultCols(StmtHandle* stmt, bool executed);
 
 // Bytes one row takes in the row buffer (values and 16-bit indicators).
 uint64_t STMT_RowWidth(const JdbcColDesc* cols, uint16_t count);

@@ -322,6 +322,12 @@ struct StmtHandle {
   uint32_t rowsPerBlock = 0;         // rows one agent fetch asks for
   ATTR_ENTRY* colAttrs = nullptr;    // the agent's attribute list, owned (STMT_FreeColAttrs)
   uint16_t colAttrCount = 0;
+  // The agent's number for the description cols copies (0: none), and the
+  // attribute list a close set aside while cols stayed: an execute that
+  // leaves the agent's description as it was takes both up again.
+  uint32_t colsGeneration = 0;
+  ATTR_ENTRY* closedAttrs = nullptr;  // owned
+  uint16_t closedAttrCount = 0;
   uint32_t useBookmarks = 0;         // SQL_ATTR_USE_BOOKMARKS
 
   // Statement options and attributes kept by the core (driver/stmtopt.h).

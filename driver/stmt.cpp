@@ -80,7 +80,7 @@ void closeResult(StmtHandle* stmt, bool agentToo) {
     stmt->state = kStmtAllocated;
     stmt->flags &= static_cast<uint16_t>(~kStmtFlagCursorOpen);
   }
-  STMT_FreeColAttrs(stmt);
+  STMT_SetAsideColAttrs(stmt);
 }
 
 // The statement goes whatever its cursor's close would report, so the
@@ -143,8 +143,38 @@ StmtHandle* STMT_Alloc(ConnHandle* conn) {
   return stmt;
 }
 
+namespace {
+
+// The most bytes of row storage a closed cursor keeps for its statement's
+// next result: a prepared lookup's one-row block, not a block of rows.
+constexpr uint64_t kKeptBlockBytes = 4096;
+
+// Whether a closed cursor's row storage stays, empty, for the next fetch to
+// fill again when its shape fits (the agent rebuilds it otherwise): small,
+// and without long values, which own storage of their own.
+bool KeepsRowStorage(const COLSET& rows) {
+  if (rows.cols == nullptr || rows.cols_used == 0 || rows.cols_used != rows.col_capacity)
+    return false;
+  uint64_t bytes = 0;
+  for (uint16_t c = 0; c < rows.cols_used; ++c) {
+    const COLSET_COL& col = rows.cols[c];
+    if (col.type == COLSET_VT_LONGCHAR || col.type == COLSET_VT_LONGBINARY ||
+        col.type == COLSET_VT_LONGWCHAR)
+      return false;
+    bytes += static_cast<uint64_t>(rows.row_capacity) * (col.elem_size + sizeof(uint16_t));
+  }
+  return bytes <= kKeptBlockBytes;
+}
+
+}  // namespace
+
 void STMT_CloseCursor(StmtHandle* stmt) {
-  ColSetFreeColumns(&stmt->rows);
+  // A prepared lookup closes and fetches a one-row block each round: its
+  // storage stays rather than being freed and made again.
+  if (KeepsRowStorage(stmt->rows))
+    stmt->rows.rows_held = 0;
+  else
+    ColSetFreeColumns(&stmt->rows);
   SCR_StmtReset(&stmt->cursor);
   FETCH_Reset(&stmt->fetch);
   stmt->fetchColumn = 0;

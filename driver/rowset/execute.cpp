@@ -7,6 +7,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <array>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -74,9 +75,30 @@ struct ParamSetOwner {
   }
 };
 
+// One entry a marker for one execute: in place for the usual few markers,
+// so that a prepared statement run over and over does not allocate them.
+template <class T>
+class MarkerArray {
+ public:
+  explicit MarkerArray(uint16_t n) : n_(n) {
+    if (n > kInPlace) heap_.reset(new T[n]());
+  }
+  T* data() { return n_ > kInPlace ? heap_.get() : inPlace_.data(); }
+  const T* data() const { return n_ > kInPlace ? heap_.get() : inPlace_.data(); }
+  T& operator[](uint16_t i) { return data()[i]; }
+  uint16_t size() const { return n_; }
+
+ private:
+  static constexpr uint16_t kInPlace = 8;
+  // Value-initialised: descriptions are compared byte by byte (padding too).
+  std::array<T, kInPlace> inPlace_{};
+  std::unique_ptr<T[]> heap_;
+  uint16_t n_;
+};
+
 // Hands values and descriptions to the agent and executes; the agent's code.
 uint32_t SendAndExecute(StmtHandle* stmt, const DRV_OpTable* ops, ParamSetOwner* owner,
-                        const std::vector<JdbcColBind>& binds) {
+                        const MarkerArray<JdbcColBind>& binds) {
   const ConnHandle* conn = stmt->conn;
   const bool keepsSet = stmt->agent != nullptr && (stmt->agent->agentType & 0x01) == 0;
   const bool describe = (stmt->flags & (kStmtFlagNeedBind | kStmtFlagBindsPassed)) == kStmtFlagNeedBind;
@@ -95,7 +117,7 @@ uint32_t SendAndExecute(StmtHandle* stmt, const DRV_OpTable* ops, ParamSetOwner*
         : ops->DRV_PrepareExecute(stmt->agentStmt, nullptr, handOver(), 0, nullptr);
     if (describe) {
       stmt->flags |= kStmtFlagBindsPassed;
-      stmt->sentBinds = binds;
+      stmt->sentBinds.assign(binds.data(), binds.data() + n);
     }
     return code;
   }
@@ -107,7 +129,7 @@ uint32_t SendAndExecute(StmtHandle* stmt, const DRV_OpTable* ops, ParamSetOwner*
   if ((stmt->flags & kStmtFlagNeedBind) != 0 && n > 0 && ops->DRV_BindCols != nullptr) {
     const uint32_t code = ops->DRV_BindCols(stmt->agentStmt, n, binds.data());
     if (code != 0) return code;
-    stmt->sentBinds = binds;
+    stmt->sentBinds.assign(binds.data(), binds.data() + n);
   }
   SCR_ResetRowPos(&stmt->cursor);
   return ops->DRV_Execute != nullptr ? ops->DRV_Execute(stmt->agentStmt) : ERR_NOT_CAPABLE;
@@ -203,8 +225,8 @@ DRV_Return Execute(StmtHandle* stmt) {
 
   // One value column and one description per marker, in marker order: the
   // agent pairs them by position.
-  std::vector<ParamBinding> bindings(n);
-  std::vector<JdbcColBind> binds(n);
+  MarkerArray<ParamBinding> bindings(n);
+  MarkerArray<JdbcColBind> binds(n);
   for (uint16_t i = 0; i < n; ++i) {
     ParamResolve(stmt, i + 1, &bindings[i]);
     const ParamBinding& b = bindings[i];
@@ -243,7 +265,7 @@ DRV_Return Execute(StmtHandle* stmt) {
   // The agent's answer is pending whatever it is: none, a failure, a warning
   // the execution goes on with, or output values waiting to be read.
   stmt->diag.pending = static_cast<int32_t>(code);
-  ParamValuesFree(stmt);
+  STMT_KeepOrFreeResultCols(stmt, code == 0);
 
   const bool warning = code == static_cast<uint32_t>(ERR_COMPLETED_WITH_WARNING);
   if (code != 0 && code != static_cast<uint32_t>(ERR_OUTPUT_VALUES)) {

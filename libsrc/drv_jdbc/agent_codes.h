@@ -77,6 +77,10 @@ constexpr uint32_t OPT_FAILOVER = 0x22030500u;  // failover on or off
 // Statement state.
 constexpr uint32_t INFO_ROW_COUNT = 0x32010000u;  // rows the last execute changed
 constexpr uint32_t INFO_SETS_DONE = 0x32010001u;  // parameter sets the last execute ran
+// Which result description the statement holds: a number that changes
+// whenever the description does, so that a caller holding a copy made
+// under the same number still holds it; 0: no number to rely on.
+constexpr uint32_t INFO_COLS_GENERATION = 0x32010002u;
 // A mixed cursor's bookmark of a rowset row (0-based row in the value, its
 // bookmark out), answered by the cursor library.
 constexpr uint32_t INFO_MIXED_BOOKMARK = 0x320100B0u;

@@ -106,6 +106,7 @@ uint32_t catDescribe(JdbcStmt* s, uint32_t kind, jobject rs, uint32_t* javaColum
   if (cols == nullptr) return ERR_GENERAL;
   s->cols = cols;
   s->colCount = n;
+  stmtColsReplaced(s);
   s->catalogKind = kind;
   s->flags |= STMT_COLS_DESCRIBED | STMT_EXECUTED | STMT_RESULT_SET;
   *javaColumns = static_cast<uint32_t>(javaTypes.size());

@@ -12,6 +12,7 @@
 #include "drv_jdbc/j-classload.h"
 #include "drv_jdbc/j-exec.h"
 #include "drv_jdbc/j-jni.h"
+#include "drv_jdbc/j-stmt.h"
 #include "util/log.h"
 
 namespace {
@@ -102,6 +103,7 @@ bool Fill(JdbcStmt* s, jintArray ints, jobjectArray texts, std::vector<ColumnSha
   if (shapes != nullptr) shapes->insert(shapes->end(), got.begin(), got.end());
   s->cols = descs;
   s->colCount = static_cast<uint16_t>(n);
+  stmtColsReplaced(s);
   s->flags |= STMT_COLS_DESCRIBED;
   return true;
 }

@@ -12,6 +12,7 @@
 #include "drv_jdbc/j-sqltypes.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-sql.h"
+#include "drv_jdbc/j-stmt.h"
 #include "drv_jdbc/j-wrap.h"
 
 namespace {
@@ -438,6 +439,7 @@ uint32_t DescribeFrom(JdbcStmt* s, jobject md, char mode, std::vector<ColumnShap
   }
   s->cols = descs;
   s->colCount = count;
+  stmtColsReplaced(s);
   s->flags |= STMT_COLS_DESCRIBED;
   return 0;
 }

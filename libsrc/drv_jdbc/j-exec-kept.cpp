@@ -20,6 +20,7 @@
 #include "drv_jdbc/j-exec.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-sql.h"
+#include "drv_jdbc/j-stmt.h"
 #include "drv_jdbc/j-vm.h"
 #include "drv_jdbc/j-wrap.h"
 #include "util/errcodes.h"
@@ -153,6 +154,7 @@ uint32_t UseKept(JdbcStmt* s, const KeptDesc& k) {
     jexec::FreeColDescs(s);
     s->cols = cols;
     s->colCount = k.count;
+    stmtColsReplaced(s);
   }
   s->flags |= STMT_COLS_DESCRIBED;
   s->colsKept = 1;

@@ -148,6 +148,7 @@ void FreeColDescs(JdbcStmt* s) {
   ColDescFree(s->cols, s->colCount);
   s->cols = nullptr;
   s->colCount = 0;
+  stmtColsReplaced(s);
   s->colsKept = 0;
   s->describeLate = 0;
   s->flags &= static_cast<uint16_t>(~STMT_COLS_DESCRIBED);

@@ -210,6 +210,9 @@ struct JdbcStmt {
   struct JdbcParamRecord* paramRecord = nullptr;  // while set, plain setters are recorded (jblock)
   uint16_t colCount = 0;
   JdbcColDesc* cols = nullptr;  // result columns, owned
+  // Which description cols is (stmtColsReplaced): a copy the core made
+  // under the same number is that description still.
+  uint32_t colsGeneration = 0;
   uint16_t paramDescCount = 0;
   JdbcColDesc* paramDescs = nullptr;  // parameter descriptions, owned
 

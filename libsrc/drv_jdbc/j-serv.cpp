@@ -9,6 +9,7 @@
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-serv.h"
+#include "drv_jdbc/j-stmt.h"
 #include "drv_jdbc/j-vm.h"
 #include "drv_jdbc/j-wrap.h"
 #include "util/copyout.h"
@@ -208,6 +209,13 @@ uint32_t StmtInfo(uint32_t h, uint32_t request, void* value, uint16_t size, uint
   JdbcStmt* s = AGT_Stmt(h);
   if (s == nullptr) return ERR_INVALID_ARGUMENT;
   if (IntBufferTooSmall(request, value, size)) return ERR_INVALID_ARGUMENT;
+  if (request == INFO_COLS_GENERATION) {
+    // Asked after every execute: read off the record, without Java.
+    const uint32_t v = stmtColsGeneration(s);
+    if (length != nullptr) *length = sizeof v;
+    if (value != nullptr) std::memcpy(value, &v, sizeof v);
+    return 0;
+  }
   JNIEnv* env = attachJVM();
   if (env == nullptr) return ERR_GENERAL;
   s->jniEnv = env;

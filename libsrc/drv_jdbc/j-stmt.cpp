@@ -6,6 +6,7 @@
 #include <sqlucode.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -249,6 +250,20 @@ uint32_t enterStmt(uint32_t h, JdbcStmt** out) {
 
 void resetStmtResult(JdbcStmt* s) { dropResult(s, true); }
 
+void stmtColsReplaced(JdbcStmt* s) {
+  // Numbers come from one counter for all statements, so that no two
+  // descriptions a statement ever holds share one (0 is skipped: it says
+  // "none").
+  static std::atomic<uint32_t> last{0};
+  uint32_t next = last.fetch_add(1, std::memory_order_relaxed) + 1;
+  if (next == 0) next = last.fetch_add(1, std::memory_order_relaxed) + 1;
+  s->colsGeneration = next;
+}
+
+uint32_t stmtColsGeneration(const JdbcStmt* s) {
+  return (s->optionBits & kAdjustFromAnalysis) != 0 ? 0 : s->colsGeneration;
+}
+
 void closeStmtObjects(JdbcStmt* s) {
   // A result set held with a statement is that statement's (a catalog
   // result has none), and goes with its close below.
@@ -258,6 +273,7 @@ void closeStmtObjects(JdbcStmt* s) {
   ColDescFree(s->cols, s->colCount);
   s->cols = nullptr;
   s->colCount = 0;
+  stmtColsReplaced(s);
   ColDescFree(s->paramDescs, s->paramDescCount);
   s->paramDescs = nullptr;
   s->paramDescCount = 0;

@@ -35,6 +35,12 @@ void resetStmtResult(JdbcStmt* s);
 // resetStmtResult, then the Java statement, the descriptions and the
 // parameter set go too; the record stays reusable.
 void closeStmtObjects(JdbcStmt* s);
+// Every replacement or freeing of s->cols goes through here: the core keeps
+// its copy of a description across executes only while this number holds.
+void stmtColsReplaced(JdbcStmt* s);
+// INFO_COLS_GENERATION's answer: 0 where the copies handed out are adjusted
+// after the agent's description (and so cannot be told apart by it).
+uint32_t stmtColsGeneration(const JdbcStmt* s);
 // Frees a statement's record and everything it owns (its Java objects must
 // be closed already) and removes it from its connection's list; the caller
 // frees its handle.

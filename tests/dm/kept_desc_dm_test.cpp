@@ -159,6 +159,59 @@ TEST_P(KeptDescription, ScrollingStatementKeepsItsMetadataAttributes) {
   Exec("DROP TABLE kd_attr");
 }
 
+// What a lookup's execute shows: the bound value (or "null", or "none" for
+// no row) and column attributes the agent answers.
+std::string LookUp(SQLHSTMT st) {
+  char value[32] = "?";
+  SQLLEN len = 0;
+  std::string seen;
+  if (!SQL_SUCCEEDED(SQLBindCol(st, 1, SQL_C_CHAR, value, sizeof value, &len)) ||
+      !SQL_SUCCEEDED(SQLExecute(st)))
+    return "failed: " + Diag(SQL_HANDLE_STMT, st);
+  const SQLRETURN rc = SQLFetch(st);
+  seen = rc == SQL_NO_DATA ? "none" : len == SQL_NULL_DATA ? "null" : value;
+  for (SQLUSMALLINT field : {SQL_DESC_TYPE_NAME, SQL_DESC_CASE_SENSITIVE, SQL_DESC_SEARCHABLE,
+                             SQL_DESC_UPDATABLE, SQL_DESC_NULLABLE}) {
+    char text[64] = "";
+    SQLLEN number = -1;
+    SQLColAttribute(st, 1, field, text, sizeof text, nullptr, &number);
+    seen += std::string("|") + text + ":" + std::to_string(number);
+  }
+  SQLCloseCursor(st);
+  return seen;
+}
+
+// A lookup run again and again keeps its description and its row storage
+// between executes: each execute still sees its own row (or none, or a
+// NULL) and the attributes a statement executed once sees.
+TEST_P(KeptDescription, LookupAgainSeesWhatAFirstLookupSees) {
+  Exec("DROP TABLE kd_look");
+  MustExec("CREATE TABLE kd_look (k INTEGER PRIMARY KEY, v VARCHAR(20))");
+  MustExec("INSERT INTO kd_look VALUES (1, 'one')");
+  MustExec("INSERT INTO kd_look VALUES (2, NULL)");
+  MustExec("INSERT INTO kd_look VALUES (3, 'a longer value')");
+  const char* sql = "SELECT v FROM kd_look WHERE k = ?";
+  SQLINTEGER key = 0;
+  SQLHSTMT again = nullptr;
+  ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &again));
+  ASSERT_EQ(SQL_SUCCESS, SQLPrepare(again, (SQLCHAR*)sql, SQL_NTS));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(again, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0,
+                                          0, &key, 0, nullptr));
+  for (SQLINTEGER k : {1, 2, 1, 9, 3, 1, 2, 2, 9, 3}) {
+    key = k;
+    SQLHSTMT once = nullptr;
+    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &once));
+    ASSERT_EQ(SQL_SUCCESS, SQLPrepare(once, (SQLCHAR*)sql, SQL_NTS));
+    ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(once, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER,
+                                            0, 0, &key, 0, nullptr));
+    const std::string want = LookUp(once);
+    SQLFreeHandle(SQL_HANDLE_STMT, once);
+    EXPECT_EQ(want, LookUp(again)) << "key " << k;
+  }
+  SQLFreeHandle(SQL_HANDLE_STMT, again);
+  Exec("DROP TABLE kd_look");
+}
+
 INSTANTIATE_TEST_SUITE_P(Backend, KeptDescription, ::testing::ValuesIn(qmr_test::TestDsns()),
                          [](const ::testing::TestParamInfo<std::string>& p) { return p.param; });
 
