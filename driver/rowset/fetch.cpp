@@ -23,6 +23,8 @@ namespace {
 // A length that says the column is left for SQLGetData in a positioned
 // refresh; unixODBC has no name for it.
 constexpr int64_t kDataAtFetch = -6;
+// Rowsets up to this size fetch their unasked-for statuses into a local array.
+constexpr uint32_t kLocalStatuses = 32;
 
 bool ForwardOnly(const StmtHandle* stmt) {
   return stmt->cursor.cursorType == SQL_CURSOR_FORWARD_ONLY;
@@ -528,7 +530,12 @@ SQLRETURN ExtendedFetchCore(StmtHandle* stmt, uint16_t orientation, int64_t row,
   if (forwardOnly && stmt->rowIndex < stmt->rows.rows_held) {
     code = RowsetFromRowBuffer(stmt, &count);
   } else {
+    // The rowset is gone once the fetch starts, but the fetch may use its
+    // storage again for the next.
+    ROWSTATUS* last = stmt->cursor.rowStatus;
+    stmt->cursor.rowStatus = nullptr;
     STMT_CloseCursor(stmt);
+    stmt->cursor.rowStatus = last;
     code = SCR_ScrollFetch(&stmt->cursor, orientation, row, &count);
   }
   if (code == ERR_NO_DATA_FOUND) {
@@ -561,11 +568,13 @@ SQLRETURN FetchCore(StmtHandle* stmt, uint16_t orientation, int64_t offset) {
   uint64_t* count = ird != nullptr && ird->rowsProcessed != nullptr ? ird->rowsProcessed
                                                                      : &localCount;
   uint16_t* statuses = ird != nullptr ? ird->arrayStatus : nullptr;
+  // Statuses nobody asked for: a small rowset's on the stack, as most are.
+  uint16_t local[kLocalStatuses];
   std::unique_ptr<uint16_t[]> temporary;
-  if (statuses == nullptr) {
-    temporary.reset(new (std::nothrow) uint16_t[stmt->cursor.rowsetSize > 0
-                                                    ? stmt->cursor.rowsetSize
-                                                    : 1]);
+  if (statuses == nullptr && stmt->cursor.rowsetSize <= kLocalStatuses) {
+    statuses = local;
+  } else if (statuses == nullptr) {
+    temporary.reset(new (std::nothrow) uint16_t[stmt->cursor.rowsetSize]);
     if (temporary == nullptr) return Fail(stmt, ERR_NO_MEMORY);
     statuses = temporary.get();
   }

@@ -231,9 +231,7 @@ bool TakeAhead(KS_KEYSET* ks, uint32_t first, uint32_t n, ROWSTATUS* rs, int* rc
   if (ahead == nullptr || first != ks->aheadFirst || n > ahead->rows_held - ks->aheadNext)
     return false;
   ColSetPtr out;
-  *rc = ColSetAlloc(&out, ahead, n);
-  for (uint32_t i = 0; *rc == 0 && i < n; ++i)
-    *rc = ColSetCopyRows(out.get(), ahead, i, ks->aheadNext + i, 1);
+  *rc = KS_RowsetFrom(ks, ahead, ks->aheadNext, n, 1, &out);
   if (*rc != 0) return true;
   ks->aheadNext += n;
   ks->aheadFirst += n;
