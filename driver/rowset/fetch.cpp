@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <type_traits>
 
 #include "driver/agent_fail.h"
 #include "driver/coldesc.h"
@@ -447,11 +448,19 @@ SQLRETURN RowsetToBindings(StmtHandle* stmt, uint16_t* statuses, uint32_t row, i
   const uint16_t* ops = stmt->ard != nullptr ? stmt->ard->arrayStatus : nullptr;
   const int count = stmt->ard != nullptr ? DESC_Count(stmt->ard) : 0;
 
-  BoundColumn plans[kMaxPlanned + 1];
+  // Only the plans of the columns there are get made: a rowset of one row
+  // would otherwise pay for initialising every slot on each fetch.
+  union PlanSlot {
+    PlanSlot() {}
+    BoundColumn plan;
+  };
+  static_assert(std::is_trivially_destructible_v<BoundColumn>, "slots are never destroyed");
+  PlanSlot slots[kMaxPlanned + 1];
   const bool planned = count <= kMaxPlanned;
-  for (int n = 0; planned && n <= count; ++n)
-    PlanColumn(stmt, static_cast<uint16_t>(n), DESC_FindRec(n, stmt), offset, rs->rows,
-               &plans[n]);
+  for (int n = 0; planned && n <= count; ++n) {
+    BoundColumn* p = new (&slots[n].plan) BoundColumn();
+    PlanColumn(stmt, static_cast<uint16_t>(n), DESC_FindRec(n, stmt), offset, rs->rows, p);
+  }
 
   BoundColumn one;  // a column of a binding too wide for the plans
   SQLRETURN result = SQL_SUCCESS;
@@ -478,7 +487,7 @@ SQLRETURN RowsetToBindings(StmtHandle* stmt, uint16_t* statuses, uint32_t row, i
     for (int n = 0; n <= count && result != SQL_ERROR; ++n) {
       if (!planned) PlanColumn(stmt, static_cast<uint16_t>(n), DESC_FindRec(n, stmt), offset,
                                nullptr, &one);
-      const BoundColumn& p = planned ? plans[n] : one;
+      const BoundColumn& p = planned ? slots[n].plan : one;
       const DescRec* rec = p.rec;
       if (rec == nullptr || (n == 0 && mode == kRowsetByBookmark)) continue;
       if (onlyBookmarks && rec->conciseType != SQL_C_BOOKMARK &&
