@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <type_traits>
 
 #include "driver/agent_fail.h"
 #include "driver/coldesc.h"
@@ -23,6 +24,8 @@ namespace {
 // A length that says the column is left for SQLGetData in a positioned
 // refresh; unixODBC has no name for it.
 constexpr int64_t kDataAtFetch = -6;
+// Rowsets up to this size fetch their unasked-for statuses into a local array.
+constexpr uint32_t kLocalStatuses = 32;
 
 bool ForwardOnly(const StmtHandle* stmt) {
   return stmt->cursor.cursorType == SQL_CURSOR_FORWARD_ONLY;
@@ -445,11 +448,19 @@ SQLRETURN RowsetToBindings(StmtHandle* stmt, uint16_t* statuses, uint32_t row, i
   const uint16_t* ops = stmt->ard != nullptr ? stmt->ard->arrayStatus : nullptr;
   const int count = stmt->ard != nullptr ? DESC_Count(stmt->ard) : 0;
 
-  BoundColumn plans[kMaxPlanned + 1];
+  // Only the plans of the columns there are get made: a rowset of one row
+  // would otherwise pay for initialising every slot on each fetch.
+  union PlanSlot {
+    PlanSlot() {}
+    BoundColumn plan;
+  };
+  static_assert(std::is_trivially_destructible_v<BoundColumn>, "slots are never destroyed");
+  PlanSlot slots[kMaxPlanned + 1];
   const bool planned = count <= kMaxPlanned;
-  for (int n = 0; planned && n <= count; ++n)
-    PlanColumn(stmt, static_cast<uint16_t>(n), DESC_FindRec(n, stmt), offset, rs->rows,
-               &plans[n]);
+  for (int n = 0; planned && n <= count; ++n) {
+    BoundColumn* p = new (&slots[n].plan) BoundColumn();
+    PlanColumn(stmt, static_cast<uint16_t>(n), DESC_FindRec(n, stmt), offset, rs->rows, p);
+  }
 
   BoundColumn one;  // a column of a binding too wide for the plans
   SQLRETURN result = SQL_SUCCESS;
@@ -476,7 +487,7 @@ SQLRETURN RowsetToBindings(StmtHandle* stmt, uint16_t* statuses, uint32_t row, i
     for (int n = 0; n <= count && result != SQL_ERROR; ++n) {
       if (!planned) PlanColumn(stmt, static_cast<uint16_t>(n), DESC_FindRec(n, stmt), offset,
                                nullptr, &one);
-      const BoundColumn& p = planned ? plans[n] : one;
+      const BoundColumn& p = planned ? slots[n].plan : one;
       const DescRec* rec = p.rec;
       if (rec == nullptr || (n == 0 && mode == kRowsetByBookmark)) continue;
       if (onlyBookmarks && rec->conciseType != SQL_C_BOOKMARK &&
@@ -528,7 +539,12 @@ SQLRETURN ExtendedFetchCore(StmtHandle* stmt, uint16_t orientation, int64_t row,
   if (forwardOnly && stmt->rowIndex < stmt->rows.rows_held) {
     code = RowsetFromRowBuffer(stmt, &count);
   } else {
+    // The rowset is gone once the fetch starts, but the fetch may use its
+    // storage again for the next.
+    ROWSTATUS* last = stmt->cursor.rowStatus;
+    stmt->cursor.rowStatus = nullptr;
     STMT_CloseCursor(stmt);
+    stmt->cursor.rowStatus = last;
     code = SCR_ScrollFetch(&stmt->cursor, orientation, row, &count);
   }
   if (code == ERR_NO_DATA_FOUND) {
@@ -561,11 +577,13 @@ SQLRETURN FetchCore(StmtHandle* stmt, uint16_t orientation, int64_t offset) {
   uint64_t* count = ird != nullptr && ird->rowsProcessed != nullptr ? ird->rowsProcessed
                                                                      : &localCount;
   uint16_t* statuses = ird != nullptr ? ird->arrayStatus : nullptr;
+  // Statuses nobody asked for: a small rowset's on the stack, as most are.
+  uint16_t local[kLocalStatuses];
   std::unique_ptr<uint16_t[]> temporary;
-  if (statuses == nullptr) {
-    temporary.reset(new (std::nothrow) uint16_t[stmt->cursor.rowsetSize > 0
-                                                    ? stmt->cursor.rowsetSize
-                                                    : 1]);
+  if (statuses == nullptr && stmt->cursor.rowsetSize <= kLocalStatuses) {
+    statuses = local;
+  } else if (statuses == nullptr) {
+    temporary.reset(new (std::nothrow) uint16_t[stmt->cursor.rowsetSize]);
     if (temporary == nullptr) return Fail(stmt, ERR_NO_MEMORY);
     statuses = temporary.get();
   }

@@ -231,9 +231,7 @@ bool TakeAhead(KS_KEYSET* ks, uint32_t first, uint32_t n, ROWSTATUS* rs, int* rc
   if (ahead == nullptr || first != ks->aheadFirst || n > ahead->rows_held - ks->aheadNext)
     return false;
   ColSetPtr out;
-  *rc = ColSetAlloc(&out, ahead, n);
-  for (uint32_t i = 0; *rc == 0 && i < n; ++i)
-    *rc = ColSetCopyRows(out.get(), ahead, i, ks->aheadNext + i, 1);
+  *rc = KS_RowsetFrom(ks, ahead, ks->aheadNext, n, 1, &out);
   if (*rc != 0) return true;
   ks->aheadNext += n;
   ks->aheadFirst += n;
@@ -318,6 +316,22 @@ int SCR_MarkDeletedRows(SCR_CURSOR* cur, COLSET* rows, uint32_t first, uint32_t 
   keysOf.cols_used = nkeys;
   keysOf.col_capacity = nkeys;
   uint32_t next = 0;
+  // Most often every key found its row at its own place: the rows are the
+  // rowset as they came, with nothing to copy.
+  uint32_t inPlace = 0;
+  while (rows->cols_used != 0 && rows->rows_held == n && inPlace < n &&
+         SameKey(&ks->window, w0 + inPlace, &keysOf, inPlace))
+    ++inPlace;
+  if (n > 0 && inPlace == n) {
+    for (uint32_t i = 0; i < n; ++i) {
+      uint16_t& st = ks->status[first + i];
+      if (st == SQL_ROW_ERROR || st == SQL_ROW_DELETED) st = SQL_ROW_SUCCESS;
+    }
+    for (uint16_t k = 0; k < nkeys; ++k) {
+      if (int rc = ColSetRemoveColumn(rows, appCols)) return rc;
+    }
+    return 0;
+  }
   ColSetPtr out(new (std::nothrow) COLSET());
   if (!out) return ERR_NO_MEMORY;
   if (int rc = ColSetBuild(s->cols, s->colCount, n, out.get())) return rc;

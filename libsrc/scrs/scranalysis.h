@@ -126,10 +126,22 @@ struct KS_KEYSET {
   uint32_t aheadFirst = 0, aheadNext = 0;
   uint32_t nextRow = UINT32_MAX;
   uint32_t aheadSpan = 0;  // keys of the last read ahead: each one reads twice as many
+  // The storage of the rowset handed out last, given back by the next
+  // fetch: a rowset taken from the rows read ahead is copied into it
+  // rather than into storage made and freed for every row.
+  ColSetPtr spare;
 };
 
 // Forgets the rows read ahead: a change the cursor makes leaves them old.
 void KS_DropAhead(KS_KEYSET* ks);
+// Rows first..first+n-1 of src copied (moved when `move`) into *out: the
+// keyset's spare storage when it has the shape and the room, else new.
+int KS_RowsetFrom(KS_KEYSET* ks, COLSET* src, uint32_t first, uint32_t n, int move,
+                  ColSetPtr* out);
+// The columns of a rowset handed out before (emptied) kept as the keyset's
+// spare storage; freed when there is no keyset or a long column would keep
+// its values.
+void KS_KeepSpare(KS_KEYSET* ks, COLSET* rows);
 // The keys the next read ahead takes: twice the last, from least to most,
 // so that a long forward read sends few statements and a short one reads
 // little it does not need.

@@ -235,7 +235,7 @@ bool TakeAhead(SCR_CURSOR* cur, KS_KEYSET* ks, ROWSTATUS* rs, int* rc) {
   const uint32_t r = KS_BlockSize(cur);
   if (!ks->ahead || !ks->aheadKeys || ks->ahead->rows_held < ks->aheadNext + r) return false;
   ColSetPtr block, out;
-  *rc = Rows(ks->ahead.get(), ks->aheadNext, r, 1, &out);
+  *rc = KS_RowsetFrom(ks, ks->ahead.get(), ks->aheadNext, r, 1, &out);
   if (*rc != 0) return true;
   if (MoveBlockInPlace(cur, ks, r, rc)) {
     if (*rc != 0) return true;

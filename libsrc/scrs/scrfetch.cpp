@@ -53,11 +53,16 @@ uint32_t AskDirections(SCR_CURSOR* cur) {
   return cur->fetchDirections;
 }
 
-int AgentScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t start, uint32_t* fetched) {
+int AgentScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t start, uint32_t* fetched,
+                     ROWSTATUS** last) {
   const DRV_OpTable* ops = cur->agent != nullptr ? cur->agent->ops : nullptr;
   if (ops == nullptr) return ERR_NOT_CAPABLE;
   uint32_t count = static_cast<uint32_t>(cur->rowCount);
   uint32_t rc = ERR_NOT_CAPABLE;
+  // The last rowset goes to the fetch, which may use its storage again; one
+  // that failed leaves none, as before any fetch.
+  cur->rowStatus = *last;
+  *last = nullptr;
   if (cur->fetchScrollSlot != 0 && ops->DRV_FetchScroll != nullptr) {
     rc = ops->DRV_FetchScroll(cur->stmtHandle, &cur->rowStatus, AgentRow(start), fetched, &count,
                               orientation);
@@ -66,6 +71,7 @@ int AgentScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t start, uint3
                                 &count);
   }
   cur->rowCount = static_cast<int32_t>(count);
+  if (rc != 0 && rc != ERR_FETCH_BEFORE_FIRST_ROWSET) RowStatusFree(&cur->rowStatus);
   return static_cast<int>(rc);
 }
 
@@ -84,7 +90,8 @@ int NoRowset(SCR_CURSOR* cur, int32_t position, uint32_t* fetched) {
   return ERR_NO_DATA_FOUND;
 }
 
-int ScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t offset, uint32_t* fetched);
+int ScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t offset, uint32_t* fetched,
+                ROWSTATUS** last);
 
 }  // namespace
 
@@ -150,7 +157,12 @@ int SCR_ComputeStartRow(uint16_t orientation, int64_t offset, int64_t rowsetStar
 int SCR_ScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t offset, uint32_t* fetched) {
   // A rowset of no rows would never move a NEXT on.
   assert(SCR_PositionHolds(cur) && cur->rowsetSize >= 1);
-  const int rc = ScrollFetch(cur, orientation, offset, fetched);
+  // The rowset fetched last is gone whatever comes, but its storage may
+  // serve the next one.
+  ROWSTATUS* last = cur->rowStatus;
+  cur->rowStatus = nullptr;
+  const int rc = ScrollFetch(cur, orientation, offset, fetched, &last);
+  RowStatusFree(&last);
   assert(SCR_PositionHolds(cur));
   // A rowset made current puts the cursor on its first row and holds no
   // more rows than the rowset size; no rowset, no rows.
@@ -161,9 +173,9 @@ int SCR_ScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t offset, uint3
 
 namespace {
 
-int ScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t offset, uint32_t* fetched) {
+int ScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t offset, uint32_t* fetched,
+                ROWSTATUS** last) {
   *fetched = 0;
-  RowStatusFree(&cur->rowStatus);
   if ((cur->flags & SCR_FLAG_ROWSET_CHANGED) == 0) cur->prevRowsetSize = cur->rowsetSize;
   const uint32_t type = cur->cursorType;
   const bool dynamicLike = DynamicLike(cur);
@@ -203,7 +215,7 @@ int ScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t offset, uint32_t*
     if (mark < 1) return NoRowset(cur, SCR_POS_BEFORE_START, fetched);
     offset = mark;
     if (move != 0) {
-      const int rc = AgentScrollFetch(cur, orientation, mark, fetched);
+      const int rc = AgentScrollFetch(cur, orientation, mark, fetched, last);
       if (rc == ERR_NO_DATA_FOUND) return NoRowset(cur, SCR_POS_AFTER_END, fetched);
       if (rc != 0) return rc;
       cur->position = 1;
@@ -252,7 +264,7 @@ int ScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t offset, uint32_t*
   }
 
   cur->flags &= static_cast<uint16_t>(~SCR_FLAG_ROWSET_CHANGED);
-  const int rc = AgentScrollFetch(cur, orientation, start, fetched);
+  const int rc = AgentScrollFetch(cur, orientation, start, fetched, last);
   switch (rc) {
     case ERR_FETCH_BEFORE_FIRST_ROWSET:  // a dynamic or mixed cursor's first rowset
       beforeFirst = true;

@@ -378,9 +378,21 @@ uint32_t SCR_FetchScroll(uint32_t stmt, ROWSTATUS** out, int32_t start, uint32_t
     return ERR_INVALID_CURSOR_STATE;
   cur->affectedRows = -1;
   *fetched = 0;
-  ROWSTATUS* rs = nullptr;
+  // The rowset handed out last, when the caller gives it back, is used
+  // again: its record and statuses as they are, its values' storage kept
+  // by the keyset for the rows to come.
+  ROWSTATUS* rs = *out;
+  *out = nullptr;
   cur->flags &= static_cast<uint16_t>(~SCR_FLAG_FIRST_STANDS_IN);
-  uint32_t rc = static_cast<uint32_t>(RowStatusCreate(&rs, cur->rowsetSize));
+  uint32_t rc = 0;
+  if (rs != nullptr && rs->rows != nullptr && rs->statuses != nullptr &&
+      rs->count == cur->rowsetSize) {
+    std::fill(rs->statuses, rs->statuses + rs->count, static_cast<uint16_t>(SQL_ROW_NOROW));
+    KS_KeepSpare(cur->analysis != nullptr ? cur->analysis->keyset.get() : nullptr, rs->rows);
+  } else {
+    RowStatusFree(&rs);
+    rc = static_cast<uint32_t>(RowStatusCreate(&rs, cur->rowsetSize));
+  }
   if (rc == 0) rc = FetchByKind(stmt, cur, rs, start, orientation);
   *count = static_cast<uint32_t>(cur->rowCount);
   const bool standsIn = rc == 0 && (cur->flags & SCR_FLAG_FIRST_STANDS_IN) != 0;
