@@ -99,22 +99,11 @@ final class QMRHsqldbShortcut implements QMRShortcut {
     }
 
     @Override
-    public boolean[] wallColumns(ResultSet rs, int[] kinds) {
-        try {
-            ResultSetMetaData md = rs.getMetaData();
-            boolean[] out = new boolean[kinds.length];
-            boolean any = false;
-            for (int c = 0; c < kinds.length; ++c) {
-                int type = kinds[c] == QMRRowBlock.DATE ? Types.DATE
-                        : kinds[c] == QMRRowBlock.TIME ? Types.TIME
-                        : kinds[c] == QMRRowBlock.TIMESTAMP ? Types.TIMESTAMP : Integer.MIN_VALUE;
-                out[c] = type != Integer.MIN_VALUE && md.getColumnType(c + 1) == type;
-                any |= out[c];
-            }
-            return any ? out : null;
-        } catch (Exception e) {
-            return null;
-        }
+    public boolean readsColumn(ResultSetMetaData md, int kind, int col) throws SQLException {
+        int type = kind == QMRRowBlock.DATE ? Types.DATE
+                : kind == QMRRowBlock.TIME ? Types.TIME
+                : kind == QMRRowBlock.TIMESTAMP ? Types.TIMESTAMP : Integer.MIN_VALUE;
+        return type != Integer.MIN_VALUE && md.getColumnType(col) == type;
     }
 
     @Override

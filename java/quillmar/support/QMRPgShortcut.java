@@ -30,23 +30,12 @@ final class QMRPgShortcut implements QMRShortcut {
     }
 
     @Override
-    public boolean[] wallColumns(ResultSet rs, int[] kinds) {
-        try {
-            ResultSetMetaData md = rs.getMetaData();
-            boolean[] out = new boolean[kinds.length];
-            boolean any = false;
-            for (int c = 0; c < kinds.length; ++c) {
-                // The type's own name: a timestamp with a zone, a domain or
-                // an array is left to its getter.
-                String name = kinds[c] == QMRRowBlock.DATE ? "date"
-                        : kinds[c] == QMRRowBlock.TIMESTAMP ? "timestamp" : null;
-                out[c] = name != null && name.equals(md.getColumnTypeName(c + 1));
-                any |= out[c];
-            }
-            return any ? out : null;
-        } catch (Exception e) {
-            return null;
-        }
+    public boolean readsColumn(ResultSetMetaData md, int kind, int col) throws SQLException {
+        // The type's own name: a timestamp with a zone, a domain or an
+        // array is left to its getter.
+        String name = kind == QMRRowBlock.DATE ? "date"
+                : kind == QMRRowBlock.TIMESTAMP ? "timestamp" : null;
+        return name != null && name.equals(md.getColumnTypeName(col));
     }
 
     @Override

@@ -1,6 +1,7 @@
 package quillmar.support;
 
 import java.sql.ResultSet;
+import java.sql.ResultSetMetaData;
 import java.sql.SQLException;
 import java.util.TimeZone;
 
@@ -29,7 +30,23 @@ interface QMRShortcut {
      * For each column of rs, read as the kind kinds gives it (the block's
      * kinds), whether {@link #wall} reads it; null when it reads none.
      */
-    boolean[] wallColumns(ResultSet rs, int[] kinds);
+    default boolean[] wallColumns(ResultSet rs, int[] kinds) {
+        try {
+            ResultSetMetaData md = rs.getMetaData();
+            boolean[] out = new boolean[kinds.length];
+            boolean any = false;
+            for (int c = 0; c < kinds.length; ++c) {
+                out[c] = readsColumn(md, kinds[c], c + 1);
+                any |= out[c];
+            }
+            return any ? out : null;
+        } catch (Exception e) {
+            return null;
+        }
+    }
+
+    /** Whether {@link #wall} reads column col (1-based) of md, read as kind. */
+    boolean readsColumn(ResultSetMetaData md, int kind, int col) throws SQLException;
 
     /**
      * The value of column col of the current row as its stored wall time:
