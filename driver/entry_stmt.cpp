@@ -7,23 +7,25 @@
 #include "util/errcodes.h"
 
 QMR_EXPORT SQLRETURN SQL_API SQLPrepare(SQLHSTMT stmt, SQLCHAR* sql, SQLINTEGER length) {
-  NarrowIn text(sql, length);
+  NarrowIn text(sql, length, TextCheck::Refuse);
+  if (int32_t code = text.refusal()) return CallODBCRefuse(&CD_Prepare, code, stmt);
   return CallODBC(&CD_Prepare, stmt, text.text(), text.length());
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLPrepareW(SQLHSTMT stmt, SQLWCHAR* sql, SQLINTEGER length) {
-  WideIn text(sql, length);
+  WideIn text(sql, length, TextCheck::Refuse);
   if (int32_t code = text.refusal()) return CallODBCRefuse(&CD_PrepareW, code, stmt);
   return CallODBC(&CD_PrepareW, stmt, text.text(), text.length());
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLExecDirect(SQLHSTMT stmt, SQLCHAR* sql, SQLINTEGER length) {
-  NarrowIn text(sql, length);
+  NarrowIn text(sql, length, TextCheck::Refuse);
+  if (int32_t code = text.refusal()) return CallODBCRefuse(&CD_ExecDirect, code, stmt);
   return CallODBC(&CD_ExecDirect, stmt, text.text(), text.length());
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLExecDirectW(SQLHSTMT stmt, SQLWCHAR* sql, SQLINTEGER length) {
-  WideIn text(sql, length);
+  WideIn text(sql, length, TextCheck::Refuse);
   if (int32_t code = text.refusal()) return CallODBCRefuse(&CD_ExecDirectW, code, stmt);
   return CallODBC(&CD_ExecDirectW, stmt, text.text(), text.length());
 }

@@ -7,7 +7,7 @@
 #include "util/textconv.h"
 #include "util/errcodes.h"
 
-WideIn::WideIn(const SQLWCHAR* text, int64_t length) {
+WideIn::WideIn(const SQLWCHAR* text, int64_t length, TextCheck check) {
   if (text == nullptr) {
     length_ = static_cast<int>(length);
     return;
@@ -16,18 +16,27 @@ WideIn::WideIn(const SQLWCHAR* text, int64_t length) {
     refusal_ = ERR_INVALID_LENGTH;
     return;
   }
+  if (check == TextCheck::Refuse &&
+      !utf16_well_formed(reinterpret_cast<const char16_t*>(text), length)) {
+    refusal_ = ERR_NOT_IN_REPERTOIRE;
+    return;
+  }
   utf8_ = utf16_to_utf8_dupn(reinterpret_cast<const char16_t*>(text), length);
   if (utf8_ == nullptr) refusal_ = ERR_NO_MEMORY;
 }
 
 WideIn::~WideIn() { std::free(utf8_); }
 
-NarrowIn::NarrowIn(const SQLCHAR* text, int64_t length)
+NarrowIn::NarrowIn(const SQLCHAR* text, int64_t length, TextCheck check)
     : text_(const_cast<SQLCHAR*>(text)), length_(static_cast<int>(length)) {
   if (text == nullptr || (length < 0 && length != SQL_NTS)) return;
   const char* s = reinterpret_cast<const char*>(text);
   const int64_t n = length == SQL_NTS ? static_cast<int64_t>(std::strlen(s)) : length;
   if (utf8_well_formed(s, n, Utf8Form::Standard)) return;
+  if (check == TextCheck::Refuse) {
+    refusal_ = ERR_NOT_IN_REPERTOIRE;
+    return;
+  }
   repaired_ = utf8_repaired(s, n, Utf8Form::Standard);
   text_ = reinterpret_cast<SQLCHAR*>(&repaired_[0]);
   length_ = repaired_.find('\0') == std::string::npos ? SQL_NTS

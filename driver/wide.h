@@ -21,16 +21,23 @@ inline SQLINTEGER DRV_ClampInt(int64_t v) {
   return static_cast<SQLINTEGER>(v > INT32_MAX ? INT32_MAX : (v < INT32_MIN ? INT32_MIN : v));
 }
 
+// How an argument's text that is not well-formed is taken: repaired, for
+// names and patterns the driver only looks up; refused with 22021, for text
+// the database would store or run (a statement), which must not reach it
+// changed.
+enum class TextCheck { Repair, Refuse };
+
 // One UTF-16 text argument, converted to a NUL-terminated UTF-8 copy.
 class WideIn {
  public:
-  WideIn(const SQLWCHAR* text, int64_t length);
+  WideIn(const SQLWCHAR* text, int64_t length, TextCheck check = TextCheck::Repair);
   ~WideIn();
   WideIn(const WideIn&) = delete;
   WideIn& operator=(const WideIn&) = delete;
 
   // 0, or the internal code that refuses the call: ERR_INVALID_LENGTH for a
   // negative length other than SQL_NTS (checked before any conversion),
+  // ERR_NOT_IN_REPERTOIRE for a lone surrogate under TextCheck::Refuse,
   // ERR_NO_MEMORY for no memory.
   int32_t refusal() const { return refusal_; }
   SQLCHAR* text() const { return reinterpret_cast<SQLCHAR*>(utf8_); }
@@ -44,21 +51,25 @@ class WideIn {
 };
 
 // One 8-bit text argument from the application, UTF-8 read strictly: text
-// that is well-formed passes as it is; other text is passed as a copy with
-// every ill-formed sequence replaced by U+FFFD, so that neither the driver's
-// own decoders nor the Java VM's read it their own way. A null text or a
-// length the operation must refuse passes unchanged.
+// that is well-formed passes as it is; other text is refused
+// (TextCheck::Refuse) or passed as a copy with every ill-formed sequence
+// replaced by U+FFFD, so that neither the driver's own decoders nor the Java
+// VM's read it their own way. A null text or a length the operation must
+// refuse passes unchanged.
 class NarrowIn {
  public:
-  NarrowIn(const SQLCHAR* text, int64_t length);
+  NarrowIn(const SQLCHAR* text, int64_t length, TextCheck check = TextCheck::Repair);
   SQLCHAR* text() const { return text_; }
   // As it came, or SQL_NTS for a repaired copy without a 0 byte in it.
   int length() const { return length_; }
+  // 0, or ERR_NOT_IN_REPERTOIRE for ill-formed text under TextCheck::Refuse.
+  int32_t refusal() const { return refusal_; }
 
  private:
   std::string repaired_;
   SQLCHAR* text_;
   int length_;
+  int32_t refusal_ = 0;
 };
 
 // The first refusal among several arguments, or 0.

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <charconv>
 #include <cstdlib>
+#include <cmath>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -52,18 +53,20 @@ size_t BoundedLen(const unsigned char* e, size_t size) {
   return nul != nullptr ? static_cast<size_t>(static_cast<const unsigned char*>(nul) - e) : size;
 }
 
-// A wide value of `units` UTF-16 units (stopping at a 0 unit) as standard
-// UTF-8, so that either text mode of the string maker reads it whole.
-void SetWide(Value* v, const unsigned char* p, size_t units) {
+// A wide value of `units` UTF-16 units as standard UTF-8, so that either
+// text mode of the string maker reads it whole. Only the terminated forms
+// stop at a 0 unit; a counted value keeps every unit, U+0000 among them.
+void SetWide(Value* v, const unsigned char* p, size_t units, bool terminated) {
   std::u16string w(units, u'\0');
   if (units != 0) std::memcpy(&w[0], p, units * sizeof(char16_t));
-  const size_t n = w.find(u'\0');
+  const size_t n = terminated ? w.find(u'\0') : std::u16string::npos;
   if (n != std::u16string::npos) w.resize(n);
   v->cls = VClass::Wide;
   if (!w.empty()) {
-    char* u8 = wide_to_mb_dup(w.data(), static_cast<int64_t>(w.size()));
+    const auto count = static_cast<int64_t>(w.size());
+    char* u8 = wide_to_mb_dup(w.data(), count);
     if (u8 != nullptr) {
-      v->utf8 = u8;
+      v->utf8.assign(u8, static_cast<size_t>(wide_to_mb_len(w.data(), count)));
       std::free(u8);
     }
   }
@@ -179,21 +182,30 @@ uint32_t Reduce(const COLSET_COL& col, uint32_t row, Value* v) {
       return 0;
     case COLSET_VT_WCHAR:
     case COLSET_VT_WNTS:
-      SetWide(v, e, size / 2);
+      SetWide(v, e, size / 2, true);
       return 0;
     case COLSET_VT_LONGWCHAR: {
       const auto l = Read<COLSET_LONG>(e);
-      SetWide(v, static_cast<const unsigned char*>(l.value), l.value != nullptr ? l.length : 0);
+      SetWide(v, static_cast<const unsigned char*>(l.value), l.value != nullptr ? l.length : 0,
+              false);
       return 0;
     }
     case COLSET_VT_WCHAR32:
-      SetWide(v, e + 4, PrefixedLen<uint32_t>(e, size, 2));
+      SetWide(v, e + 4, PrefixedLen<uint32_t>(e, size, 2), false);
       return 0;
     default:
       log_message(LOG_LEVEL_WARNING, kSrc, __LINE__, "unknown bind type [%d] in parameters",
                   static_cast<int>(col.type));
       return ERR_NOT_CAPABLE;
   }
+}
+
+// A double for an integer column: a fraction is not cut without a word
+// (22001, as the same number in text or SQL_C_NUMERIC answers), and one
+// beyond 64 bits has no integer (22003).
+uint32_t DoubleAsSigned(double d, int64_t* out) {
+  if (std::isfinite(d) && std::trunc(d) != d) return ERR_RIGHT_TRUNCATION;
+  return truncateToInt64(d, out) ? 0u : uint32_t{ERR_NUMERIC_RANGE};
 }
 
 bool IsTextual(const Value& v) { return v.cls == VClass::Text || v.cls == VClass::Wide; }
@@ -403,7 +415,7 @@ class Setter {
   static uint32_t SignedOf(const Value& v, int64_t* out, size_t binaryBytes) {
     switch (v.cls) {
       case VClass::Signed: *out = v.i; return 0;
-      case VClass::Double: return truncateToInt64(v.d, out) ? 0u : uint32_t{ERR_NUMERIC_RANGE};
+      case VClass::Double: return DoubleAsSigned(v.d, out);
       case VClass::Binary:
         *out = binaryBytes == 1   ? BinaryAs<int8_t>(v)
                : binaryBytes == 2 ? BinaryAs<int16_t>(v)
@@ -468,7 +480,7 @@ class Setter {
         return PreparedStatement::setBigDecimal(s_, ps_, ix_, Decimal(v.u).c_str());
       case VClass::Double: {
         int64_t n = 0;
-        if (!truncateToInt64(v.d, &n)) return ERR_NUMERIC_RANGE;
+        if (uint32_t rc = DoubleAsSigned(v.d, &n)) return rc;
         return PreparedStatement::setLong(s_, ps_, ix_, n);
       }
       case VClass::Binary:

@@ -332,6 +332,18 @@ std::string utf8_repaired(const char* src, int64_t length, Utf8Form form) {
   return out;
 }
 
+bool utf16_well_formed(const char16_t* src, int64_t count) {
+  if (src == nullptr) return true;
+  for (int64_t i = 0; count == SQL_NTS ? src[i] != 0 : i < count; ++i) {
+    const char16_t u = src[i];
+    if (u < 0xD800 || u > 0xDFFF) continue;
+    const bool more = count == SQL_NTS ? src[i + 1] != 0 : i + 1 < count;
+    if (u >= 0xDC00 || !more || src[i + 1] < 0xDC00 || src[i + 1] > 0xDFFF) return false;
+    ++i;
+  }
+  return true;
+}
+
 // ---- Counting ----
 
 int64_t utf16_to_utf8_len(const char16_t* src, int64_t count) {

@@ -67,6 +67,9 @@ bool utf8_well_formed(const char* src, int64_t length, Utf8Form form);
 // The text with every maximal ill-formed subpart replaced by U+FFFD (EF BF
 // BD); well-formed text comes back as it was.
 std::string utf8_repaired(const char* src, int64_t length, Utf8Form form);
+// Whether `count` UTF-16 units (SQL_NTS: up to the terminator) hold no lone
+// surrogate: every high surrogate followed by a low one, and no low one alone.
+bool utf16_well_formed(const char16_t* src, int64_t count);
 
 // ---- Counting -------------------------------------------------------------
 

@@ -1,7 +1,6 @@
 // Values the Driver Manager hands on as they are and the driver must judge:
-// ill-formed UTF-8 in a literal and in an SQL_C_CHAR parameter (one U+FFFD
-// per maximal ill-formed subpart, what follows kept), more markers than
-// SQLNumParams counts, a parameter without a value pointer, a DOUBLE as a bit.
+// more markers than SQLNumParams counts, a parameter without a value
+// pointer, a DOUBLE as a bit.
 #include <gtest/gtest.h>
 #include <sql.h>
 #include <sqlext.h>
@@ -28,33 +27,6 @@ class ValuesDm : public qmr_test::DmTest {
     return SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS);
   }
 };
-
-TEST_P(ValuesDm, IllFormedUtf8BecomesOneReplacementEachSubpart) {
-  const char16_t R = 0xFFFD;
-  const std::pair<const char*, std::u16string> rows[] = {
-      {"\xC0\xAF", {R, R}}, {"\xE0\x80\xAF", {R, R, R}}, {"\xC0\x80", {R, R}},
-      {"\xED\xA0\x80", {R, R, R}}, {"\xED\xA0\xBD\xED\xB8\x80", {R, R, R, R, R, R}},
-      {"\xFF", {R}}, {"\xF4\x90\x80\x80", {R, R, R, R}}, {"\x80", {R}}, {"\xE2\x82", {R}},
-      {"\xE2\x82\xAC", {0x20AC}}, {"\xF0\x9F\x98\x80", {0xD83D, 0xDE00}}};
-  const std::string t = Fresh("id INTEGER, v VARCHAR(40)");
-  for (const auto& [bytes, units] : rows) {
-    std::string value = std::string("x") + bytes + "y";
-    SQLLEN len = static_cast<SQLLEN>(value.size());
-    SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 40, 0, &value[0], len, &len);
-    EXPECT_EQ(SQL_SUCCESS, Run("INSERT INTO " + t + " VALUES (1, '" + value + "'), (2, ?)"))
-        << Diag(SQL_HANDLE_STMT, stmt_);
-    SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
-    ASSERT_TRUE(SQL_SUCCEEDED(Run("SELECT v FROM " + t + " ORDER BY id")));
-    for (const char* route : {"literal", "parameter"}) {
-      char16_t got[64] = {};
-      EXPECT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
-      EXPECT_EQ(SQL_SUCCESS, SQLGetData(stmt_, 1, SQL_C_WCHAR, got, sizeof got, &len));
-      EXPECT_TRUE(std::u16string(got) == u"x" + units + u"y") << route << " " << value;
-    }
-    SQLFreeStmt(stmt_, SQL_CLOSE);
-    MustExec("DELETE FROM " + t);
-  }
-}
 
 TEST_P(ValuesDm, MarkersBeyondSqlSmallintFailThePrepare) {
   std::string sql = "SELECT ?";
