@@ -1,5 +1,6 @@
 // Decimal numbers as digit strings, and SQL_NUMERIC_STRUCT built from them
 // exactly (no floating point on the way).
+#include <algorithm>
 #include <cstring>
 
 #include "driver/rowset/convert_internal.h"
@@ -93,7 +94,8 @@ bool PlainToNumeric(const char* text, int64_t length, int16_t scale, uint16_t pr
   if (i != length) return false;
   // A bare point and cut fraction digits are the general path's.
   if (seen == 0 || fraction == 0 || fraction > scale) return false;
-  if (precision > 0 && whole > precision) return false;
+  // The precision holds the scale's digits too: what is left is the integer part's.
+  if (precision > 0 && whole > precision - scale) return false;
   const int pad = scale - (fraction < 0 ? 0 : fraction);
   if (significant + pad > 18) return false;
   const int digits = v == 0 ? 1 : significant + pad;
@@ -117,7 +119,8 @@ int DigitsToNumeric(const DecimalDigits& d, int16_t scale, uint16_t precision,
   const auto len = static_cast<int64_t>(d.digits.size());
   // Digits of the integer part.
   const int64_t intDigits = zero ? 0 : (len + d.exponent > 0 ? len + d.exponent : 0);
-  if (precision > 0 && intDigits > precision) {
+  // The precision counts the scale's digits as well as the integer part's.
+  if (precision > 0 && intDigits > precision - std::max<int64_t>(scale, 0)) {
     *pending = ERR_NUMERIC_RANGE;
     return -1;
   }

@@ -449,6 +449,21 @@ SQLRETURN GetColumn(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET* set) {
 
 namespace {
 
+// Whether the text of an exact number in row `row` has more whole digits
+// (with its sign) than a text buffer of bufferLength bytes holds beside its
+// terminator: ODBC's 22003, where only fraction digits may be cut (01004).
+bool WholeDigitsCut(const COLSET_COL& col, uint32_t row, int16_t cType, int64_t bufferLength) {
+  if (KindOf(col.type) != Source::Text || bufferLength <= 0) return false;
+  const Source s = Locate(col.type, col.data + static_cast<size_t>(row) * col.elem_size,
+                          col.elem_size);
+  const char* text = static_cast<const char*>(s.value);
+  int64_t whole = 0;
+  while (whole < s.length && text[whole] != '.' && text[whole] != 'E' && text[whole] != 'e')
+    ++whole;
+  const int64_t room = cType == SQL_C_WCHAR ? bufferLength / 2 - 1 : bufferLength - 1;
+  return whole > room;
+}
+
 SQLRETURN NewValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET_COL& col, COLSET* set,
                    bool outParams) {
   ColValueCache& c = stmt->fetch.cache;
@@ -532,10 +547,17 @@ SQLRETURN NewValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET_COL& col,
 
   c.type = col.type;
   if (b->data == nullptr) return Fail(stmt, ERR_INVALID_ARGUMENT);
+  if (ExactNumberAsText(sqlType, cType) && WholeDigitsCut(col, row, cType, b->bufferLength))
+    return Fail(stmt, ERR_NUMERIC_RANGE);
   return GetInlineValue(stmt, row, b, col, cType, scale, precision, decimalDigits);
 }
 
 }  // namespace
+
+bool ExactNumberAsText(int32_t sqlType, int16_t cType) {
+  return (cType == SQL_C_CHAR || cType == SQL_C_WCHAR) &&
+         (sqlType == SQL_BIGINT || sqlType == SQL_DECIMAL || sqlType == SQL_NUMERIC);
+}
 
 SQLRETURN GetInlineValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, const COLSET_COL& col,
                          int16_t cType, int16_t scale, uint16_t precision,

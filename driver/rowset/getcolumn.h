@@ -47,6 +47,11 @@ SQLRETURN GetInlineValue(StmtHandle* stmt, uint32_t row, BIND_REC* bind, const C
                          int16_t cType, int16_t scale, uint16_t precision,
                          uint16_t decimalDigits);
 
+// Whether a column of this SQL type is an exact number the row buffer may
+// hold as text (BIGINT, DECIMAL, NUMERIC) read into text: GetColumn then
+// makes sure no whole digit is cut.
+bool ExactNumberAsText(int32_t sqlType, int16_t cType);
+
 // Next piece of a value the agent delivers on demand (agent slot 40): 0,
 // ERR_NO_DATA_FOUND when nothing more comes, or the agent's code (its messages pulled).
 int32_t ColFetchValue(StmtHandle* stmt, int64_t pieceLength, int16_t cType);

@@ -150,19 +150,18 @@ void PutDateTime(unsigned char* cell, uint32_t type, const SQL_TIMESTAMP_STRUCT&
   }
 }
 
-// 8-bit text from the application is UTF-8 read strictly: an ill-formed
-// sequence travels as U+FFFD (one per maximal ill-formed subpart), never as
-// bytes that the Java VM or the database would read their own way.
-bool NeedsRepair(const ParamBinding& b, const ParamValue& v) {
-  return b.cType == SQL_C_CHAR && v.data != nullptr &&
-         !utf8_well_formed(static_cast<const char*>(v.data), v.length, Utf8Form::Standard);
-}
-
-// The bytes a value takes in its cell once repaired.
-int64_t TextLength(const ParamBinding& b, const ParamValue& v) {
-  if (!NeedsRepair(b, v)) return v.length;
-  return static_cast<int64_t>(
-      utf8_repaired(static_cast<const char*>(v.data), v.length, Utf8Form::Standard).size());
+// Text from the application is read strictly, 8-bit text as UTF-8 and wide
+// text as UTF-16: a value that is not well-formed is refused before anything
+// is sent, as the database refuses it, rather than stored changed. Hex digits
+// for a binary column are judged where they are read.
+bool Unrepresentable(const ParamBinding& b, const ParamValue& v) {
+  if (v.data == nullptr) return false;
+  if (b.cType == SQL_C_CHAR)
+    return !IsBinarySql(b.sqlType) &&
+           !utf8_well_formed(static_cast<const char*>(v.data), v.length, Utf8Form::Standard);
+  if (b.cType == SQL_C_WCHAR)
+    return !utf16_well_formed(static_cast<const char16_t*>(v.data), v.length / 2);
+  return false;
 }
 
 // How one parameter travels, chosen from all its sets.
@@ -173,17 +172,64 @@ struct ColumnPlan {
   bool escapesTyped = false;   // every value is a date-time escape: sent as the structure
   bool escapesAsText = false;  // escapes among other text: rewritten as ISO text
   bool dateTimeAsText = false;  // a date-time structure for a character parameter
-  bool bitOfText = false;       // character data for an SQL_BIT input: sent as the bit
+  bool bitOfText = false;       // text or a number for an SQL_BIT input: sent as the bit
 };
 
-// Character data for a boolean input is judged here, as ODBC converts it,
-// before anything is sent: a JDBC setter would take any text as false.
+bool IsNumberC(int16_t c) {
+  switch (c) {
+    case SQL_C_UTINYINT: case SQL_C_STINYINT: case SQL_C_TINYINT:
+    case SQL_C_USHORT: case SQL_C_SSHORT: case SQL_C_SHORT:
+    case SQL_C_ULONG: case SQL_C_SLONG: case SQL_C_LONG:
+    case SQL_C_SBIGINT: case SQL_C_UBIGINT:
+    case SQL_C_FLOAT: case SQL_C_DOUBLE: case SQL_C_NUMERIC:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Character data and numbers for a boolean input are judged here, as ODBC
+// converts them, before anything is sent: a JDBC setter would take any
+// text as false and any number but 0 as true.
 bool ReadsBit(const ParamBinding& b) {
-  return (b.cType == SQL_C_CHAR || b.cType == SQL_C_WCHAR) && b.sqlType == SQL_BIT &&
-         b.direction == SQL_PARAM_INPUT;
+  return (b.cType == SQL_C_CHAR || b.cType == SQL_C_WCHAR || IsNumberC(b.cType)) &&
+         b.sqlType == SQL_BIT && b.direction == SQL_PARAM_INPUT;
+}
+
+template <class T>
+T ReadValue(const ParamValue& v) {
+  T x{};
+  std::memcpy(&x, v.data, sizeof x);
+  return x;
+}
+
+// A number as a bit: 0 and 1 as they are, a fraction between 0 and 2 cut
+// (01S07), anything else out of range (22003).
+int BitOfNumber(const ParamBinding& b, const ParamValue& v, uint8_t* bit) {
+  double d = 0;
+  switch (b.cType) {
+    case SQL_C_UTINYINT: d = ReadValue<uint8_t>(v); break;
+    case SQL_C_STINYINT: case SQL_C_TINYINT: d = ReadValue<int8_t>(v); break;
+    case SQL_C_USHORT: d = ReadValue<uint16_t>(v); break;
+    case SQL_C_SSHORT: case SQL_C_SHORT: d = ReadValue<int16_t>(v); break;
+    case SQL_C_ULONG: d = ReadValue<uint32_t>(v); break;
+    case SQL_C_SLONG: case SQL_C_LONG: d = ReadValue<int32_t>(v); break;
+    case SQL_C_SBIGINT: d = static_cast<double>(ReadValue<int64_t>(v)); break;
+    case SQL_C_UBIGINT: d = static_cast<double>(ReadValue<uint64_t>(v)); break;
+    case SQL_C_FLOAT: d = ReadValue<float>(v); break;
+    case SQL_C_DOUBLE: d = ReadValue<double>(v); break;
+    default: {
+      const std::string t = ParamNumericText(ReadValue<SQL_NUMERIC_STRUCT>(v));
+      return ParamBitOfText(t.data(), static_cast<int64_t>(t.size()), bit);
+    }
+  }
+  if (!(d >= 0 && d < 2)) return ERR_NUMERIC_RANGE;
+  *bit = d >= 1 ? 1 : 0;
+  return d == 0 || d == 1 ? 0 : ERR_FRACTIONAL_TRUNCATION;
 }
 
 int BitOf(const ParamBinding& b, const ParamValue& v, uint8_t* bit) {
+  if (IsNumberC(b.cType)) return BitOfNumber(b, v, bit);
   if (b.cType == SQL_C_CHAR) return ParamBitOfText(static_cast<const char*>(v.data), v.length, bit);
   const std::string text = conv::WideToUtf8(static_cast<const char16_t*>(v.data), v.length / 2);
   return ParamBitOfText(text.data(), static_cast<int64_t>(text.size()), bit);
@@ -191,6 +237,11 @@ int BitOf(const ParamBinding& b, const ParamValue& v, uint8_t* bit) {
 
 int Plan(const ParamSource& src, const ParamBinding& b, uint64_t sets, ColumnPlan* plan) {
   const int16_t c = b.cType;
+  if (ReadsBit(b)) {
+    plan->type = COLSET_VT_BIT;
+    plan->bitOfText = true;
+    return 0;
+  }
   switch (c) {
     case SQL_C_UTINYINT: plan->type = COLSET_VT_UTINYINT; return 0;
     case SQL_C_STINYINT: case SQL_C_TINYINT: plan->type = COLSET_VT_TINYINT; return 0;
@@ -221,11 +272,6 @@ int Plan(const ParamSource& src, const ParamBinding& b, uint64_t sets, ColumnPla
     case SQL_C_CHAR: case SQL_C_WCHAR: case SQL_C_BINARY: break;
     default: return ERR_RESTRICTED_TYPE;
   }
-  if (ReadsBit(b)) {
-    plan->type = COLSET_VT_BIT;
-    plan->bitOfText = true;
-    return 0;
-  }
   // The variable C types: as wide as the longest value sent (and, for a
   // value that comes back, as the buffer that takes it).
   uint64_t longest = 0;
@@ -236,7 +282,7 @@ int Plan(const ParamSource& src, const ParamBinding& b, uint64_t sets, ColumnPla
       if (src.Ignored(s)) continue;
       const ParamValue v = src.Value(b, s);
       if (v.kind == ParamValue::kNull || v.data == nullptr) continue;
-      longest = std::max<uint64_t>(longest, static_cast<uint64_t>(TextLength(b, v)));
+      longest = std::max<uint64_t>(longest, static_cast<uint64_t>(v.length));
       if (dateTime) {
         anyValue = true;
         SQL_TIMESTAMP_STRUCT ts{};
@@ -372,12 +418,6 @@ void Fill(const ParamBinding& b, const ColumnPlan& plan, const ParamValue& v, un
     }
   }
   const uint32_t room = width - 4;
-  if (plan.type == COLSET_VT_CHAR32 && NeedsRepair(b, v)) {
-    const std::string text =
-        utf8_repaired(static_cast<const char*>(v.data), v.length, Utf8Form::Standard);
-    PutPrefixed(cell, text.data(), static_cast<uint32_t>(std::min<uint64_t>(text.size(), room)));
-    return;
-  }
   const auto len = static_cast<uint32_t>(std::min<uint64_t>(n, room));
   if (plan.type == COLSET_VT_WCHAR32) PutWide(cell, bytes, len);
   else PutPrefixed(cell, bytes, len);
@@ -518,6 +558,7 @@ int ParamSetBuildFrom(const ParamSource& src, const ParamBinding* bindings, uint
       if (v.kind == ParamValue::kDefault) return ERR_DEFAULT_PARAM;
       // A value announced by its length but given no place to read it from.
       if (v.kind == ParamValue::kPresent && v.data == nullptr) return ERR_INVALID_ARGUMENT;
+      if (v.kind == ParamValue::kPresent && Unrepresentable(b, v)) return ERR_NOT_IN_REPERTOIRE;
       uint8_t bit = 0;
       const int judged = v.kind == ParamValue::kPresent && ReadsBit(b) ? BitOf(b, v, &bit) : 0;
       if (judged == ERR_FRACTIONAL_TRUNCATION) {

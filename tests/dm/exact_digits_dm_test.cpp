@@ -1,0 +1,103 @@
+// Exact numbers never lose whole digits on the way out: a text buffer too
+// short for the integer part, or an SQL_C_NUMERIC whose precision leaves
+// too few digits beside its scale, answers 22003; only fraction digits may
+// be cut (01004).
+#include <gtest/gtest.h>
+#include <sql.h>
+#include <sqlext.h>
+
+#include <string>
+
+#include "tests/support/dm_session.h"
+#include "tests/support/dsns.h"
+
+namespace {
+
+using qmr_test::Diag;
+using qmr_test::State;
+
+class ExactDigitsDm : public qmr_test::DmTest {
+ protected:
+  std::string Fresh() {
+    const std::string t = "qxd_" + qmr_test::Lower(GetParam());
+    Exec("DROP TABLE " + t);
+    MustExec("CREATE TABLE " + t + " (b BIGINT, d DECIMAL(10,3))");
+    MustExec("INSERT INTO " + t + " VALUES (12345, 123.456)");
+    MustExec("INSERT INTO " + t + " VALUES (-9223372036854775808, -123.456)");
+    return t;
+  }
+};
+
+TEST_P(ExactDigitsDm, WholeDigitsAreNeverCutInText) {
+  const std::string t = Fresh();
+  const struct {
+    int row;
+    SQLUSMALLINT col;
+    SQLSMALLINT cType;
+    SQLLEN size;  // bytes
+    const char* state;
+    const char* text;  // what the buffer holds when the call succeeds
+  } rows[] = {
+      {1, 1, SQL_C_CHAR, 3, "22003", ""},      {1, 1, SQL_C_CHAR, 5, "22003", ""},
+      {1, 1, SQL_C_CHAR, 6, "", "12345"},      {1, 1, SQL_C_WCHAR, 10, "22003", ""},
+      {1, 1, SQL_C_WCHAR, 12, "", "12345"},    {1, 2, SQL_C_CHAR, 3, "22003", ""},
+      {1, 2, SQL_C_CHAR, 4, "01004", "123"},   {1, 2, SQL_C_CHAR, 6, "01004", "123.4"},
+      {1, 2, SQL_C_WCHAR, 6, "22003", ""},     {1, 2, SQL_C_WCHAR, 8, "01004", "123"},
+      {2, 1, SQL_C_CHAR, 20, "22003", ""},     {2, 1, SQL_C_CHAR, 21, "", "-9223372036854775808"},
+      {2, 2, SQL_C_CHAR, 4, "22003", ""},      {2, 2, SQL_C_CHAR, 5, "01004", "-123"},
+  };
+  for (const auto& r : rows) {
+    const std::string sql = "SELECT b, d FROM " + t + (r.row == 1 ? " WHERE b > 0" : " WHERE b < 0");
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS)));
+    ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
+    char buf[64] = {};
+    SQLLEN len = 0;
+    const SQLRETURN rc = SQLGetData(stmt_, r.col, r.cType, buf, r.size, &len);
+    const std::string what = std::to_string(r.row) + "/" + std::to_string(r.col) + " " +
+                             std::to_string(r.cType) + " in " + std::to_string(r.size);
+    EXPECT_EQ(r.state, rc == SQL_SUCCESS ? "" : State(SQL_HANDLE_STMT, stmt_)) << what;
+    if (SQL_SUCCEEDED(rc)) {
+      const std::string got = r.cType == SQL_C_CHAR
+                                  ? std::string(buf)
+                                  : qmr_test::Utf8(reinterpret_cast<const char16_t*>(buf),
+                                                   std::char_traits<char16_t>::length(
+                                                       reinterpret_cast<const char16_t*>(buf)));
+      EXPECT_EQ(r.text, got) << what;
+    }
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+  }
+}
+
+// The precision of an SQL_C_NUMERIC holds its scale's digits: at precision
+// 10 and scale 2 eight whole digits remain.
+TEST_P(ExactDigitsDm, NumericPrecisionCountsTheScale) {
+  const std::string t = Fresh();
+  const struct {
+    const char* value;
+    SQLSMALLINT precision, scale;
+    const char* state;
+  } rows[] = {{"2147483647", 10, 2, "22003"}, {"21474836.47", 10, 2, ""},
+              {"12345678", 10, 2, ""},        {"123456789", 10, 2, "22003"},
+              {"2147483647", 10, 0, ""},      {"0.5", 1, 1, ""}};
+  for (const auto& r : rows) {
+    const std::string sql = std::string("SELECT CAST(") + r.value + " AS DECIMAL(20,4)) FROM " +
+                            t + " WHERE b > 0";
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS)))
+        << Diag(SQL_HANDLE_STMT, stmt_);
+    SQLHDESC ard = nullptr;
+    SQLGetStmtAttr(stmt_, SQL_ATTR_APP_ROW_DESC, &ard, 0, nullptr);
+    SQL_NUMERIC_STRUCT n{};
+    ASSERT_EQ(SQL_SUCCESS, SQLSetDescField(ard, 1, SQL_DESC_TYPE, (SQLPOINTER)SQL_C_NUMERIC, 0));
+    SQLSetDescField(ard, 1, SQL_DESC_PRECISION, (SQLPOINTER)(SQLLEN)r.precision, 0);
+    SQLSetDescField(ard, 1, SQL_DESC_SCALE, (SQLPOINTER)(SQLLEN)r.scale, 0);
+    ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
+    const SQLRETURN rc = SQLGetData(stmt_, 1, SQL_ARD_TYPE, &n, sizeof n, nullptr);
+    EXPECT_EQ(r.state, rc == SQL_SUCCESS ? "" : State(SQL_HANDLE_STMT, stmt_)) << r.value;
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+    SQLFreeStmt(stmt_, SQL_UNBIND);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AnyBackend, ExactDigitsDm, ::testing::ValuesIn(qmr_test::TestDsns()));
+
+}  // namespace
