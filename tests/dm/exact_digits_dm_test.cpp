@@ -1,7 +1,9 @@
-// Exact numbers never lose whole digits on the way out: a text buffer too
-// short for the integer part, or an SQL_C_NUMERIC whose precision leaves
-// too few digits beside its scale, answers 22003; only fraction digits may
-// be cut (01004).
+// Numbers never lose digits without a word. On the way out a text buffer
+// too short for the integer part, or an SQL_C_NUMERIC whose precision
+// leaves too few digits beside its scale, answers 22003; only fraction
+// digits may be cut (01004). On the way in a number for a bit is 0 or 1
+// (a fraction between 0 and 2 cut with 01S07, else 22003) and a fraction
+// for an integer column is 22001, whatever the C type.
 #include <gtest/gtest.h>
 #include <sql.h>
 #include <sqlext.h>
@@ -95,6 +97,62 @@ TEST_P(ExactDigitsDm, NumericPrecisionCountsTheScale) {
     EXPECT_EQ(r.state, rc == SQL_SUCCESS ? "" : State(SQL_HANDLE_STMT, stmt_)) << r.value;
     SQLFreeStmt(stmt_, SQL_CLOSE);
     SQLFreeStmt(stmt_, SQL_UNBIND);
+  }
+}
+
+TEST_P(ExactDigitsDm, NumbersIntoBitsAndIntegersFollowOdbcsRules) {
+  const std::string t = "qxb_" + qmr_test::Lower(GetParam());
+  Exec("DROP TABLE " + t);
+  MustExec("CREATE TABLE " + t + " (k INTEGER, b BOOLEAN, i INTEGER)");
+  const struct {
+    SQLSMALLINT cType, sqlType;
+    double d;       // the value, also as SQLINTEGER and as text for SQL_C_NUMERIC's row
+    const char* state;
+    const char* stored;  // "" when nothing may be stored
+  } rows[] = {
+      {SQL_C_SLONG, SQL_BIT, 1, "", "1"},         {SQL_C_SLONG, SQL_BIT, 0, "", "0"},
+      {SQL_C_SLONG, SQL_BIT, 2, "22003", ""},     {SQL_C_SLONG, SQL_BIT, -1, "22003", ""},
+      {SQL_C_DOUBLE, SQL_BIT, 0.1, "01S07", "0"}, {SQL_C_DOUBLE, SQL_BIT, 1.5, "01S07", "1"},
+      {SQL_C_DOUBLE, SQL_BIT, 2, "22003", ""},    {SQL_C_NUMERIC, SQL_BIT, 2, "22003", ""},
+      {SQL_C_NUMERIC, SQL_BIT, 1, "", "1"},       {SQL_C_DOUBLE, SQL_INTEGER, -1.5, "22001", ""},
+      {SQL_C_DOUBLE, SQL_INTEGER, 0.1, "22001", ""}, {SQL_C_DOUBLE, SQL_INTEGER, 7, "", "7"},
+      {SQL_C_FLOAT, SQL_SMALLINT, 2.5, "22001", ""}, {SQL_C_DOUBLE, SQL_BIGINT, 0.5, "22001", ""},
+  };
+  int k = 0;
+  for (const auto& r : rows) {
+    ++k;
+    SQLINTEGER i = static_cast<SQLINTEGER>(r.d);
+    double d = r.d;
+    float f = static_cast<float>(r.d);
+    SQL_NUMERIC_STRUCT n{};
+    n.precision = 10;
+    n.sign = 1;
+    n.val[0] = static_cast<SQLCHAR>(r.d);
+    void* data = r.cType == SQL_C_SLONG    ? static_cast<void*>(&i)
+                 : r.cType == SQL_C_DOUBLE ? static_cast<void*>(&d)
+                 : r.cType == SQL_C_FLOAT  ? static_cast<void*>(&f)
+                                           : static_cast<void*>(&n);
+    SQLLEN ind = 0;
+    SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, r.cType, r.sqlType, 10, 0, data, 0, &ind);
+    const std::string sql = "INSERT INTO " + t + " (k, " + (r.sqlType == SQL_BIT ? "b" : "i") +
+                            ") VALUES (" + std::to_string(k) + ", ?)";
+    const SQLRETURN rc = SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS);
+    EXPECT_EQ(r.state, rc == SQL_SUCCESS ? "" : State(SQL_HANDLE_STMT, stmt_))
+        << k << ": " << r.d << " " << Diag(SQL_HANDLE_STMT, stmt_);
+    SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
+    MustExec("SELECT " + std::string(r.sqlType == SQL_BIT ? "b" : "i") + " FROM " + t +
+             " WHERE k = " + std::to_string(k));
+    const auto got = qmr_test::FetchRows(stmt_);
+    if (*r.stored == '\0') {
+      EXPECT_TRUE(got.empty()) << k << ": nothing stored";
+    } else if (!got.empty()) {
+      const std::string v = got[0][0].text;
+      // Booleans read back as 0/1 or as words, by database.
+      const std::string bit = v == "true" ? "1" : v == "false" ? "0" : v;
+      EXPECT_EQ(r.stored, bit) << k;
+    } else {
+      ADD_FAILURE() << k << ": no row stored";
+    }
   }
 }
 
