@@ -8,6 +8,7 @@
 #include "driver/connopt.h"
 #include "driver/startup.h"
 #include "option_fixture.h"
+#include "util/errcodes.h"
 
 namespace {
 
@@ -91,7 +92,7 @@ TEST_F(Choices, AutoCommitOffAfterConnectingReachesTheAgentAtOnce) {
 
 TEST_F(Choices, AgentRefusingAutoCommitKeepsTheFlagAndBringsItsMessage) {
   ConnHandle* c = Connect();
-  fake.PushResult(kSetOptionSlot, 15);
+  fake.PushResult(kSetOptionSlot, ERR_GENERAL);
   fake.PostError(c->agentConn, {"cannot switch", "HY000", 7, false});
   EXPECT_EQ(SQL_ERROR, SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, Num(SQL_AUTOCOMMIT_OFF), 0));
   EXPECT_NE(std::string::npos, Message(SQL_HANDLE_DBC, dbc).find("cannot switch"));
@@ -102,13 +103,13 @@ TEST_F(Choices, FailureToApplyAChoiceAtConnectIsReported) {
   ASSERT_EQ(SQL_SUCCESS, SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, Num(SQL_AUTOCOMMIT_OFF), 0));
   ConnHandle* c = Conn();
   Connect();
-  fake.PushResult(kSetOptionSlot, 15);
+  fake.PushResult(kSetOptionSlot, ERR_GENERAL);
   fake.PostError(c->agentConn, {"not now", "HY000", 3, false});
-  EXPECT_EQ(15, CONN_ApplyPendingOptions(c));
+  EXPECT_EQ(ERR_GENERAL, CONN_ApplyPendingOptions(c));
   EXPECT_EQ(1u, DIAG_Count(&c->diag));
   // Not connected: nothing to apply to.
   c->state = kConnAllocated;
-  EXPECT_EQ(52, CONN_ApplyPendingOptions(c));
+  EXPECT_EQ(ERR_NOT_CONNECTED, CONN_ApplyPendingOptions(c));
 }
 
 TEST_F(Choices, ReadOnlyBeforeConnectingIsInForceAfterTheConnect) {

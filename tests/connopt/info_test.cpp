@@ -11,6 +11,7 @@
 #include "drv_jdbc/agent_codes.h"
 #include "drv_jdbc/j-opt.h"
 #include "option_fixture.h"
+#include "util/errcodes.h"
 
 namespace {
 
@@ -283,7 +284,7 @@ TEST_F(Info, UnknownAndUnansweredTypes) {
                                    .find("item not kept"));
 
   // A JDBC failure brings its message.
-  fake.PushResult(kGetInfoSlot, 15);
+  fake.PushResult(kGetInfoSlot, ERR_GENERAL);
   fake.PostError(c->agentConn, {"metadata failed", "HY000", 12, false});
   char buf[32];
   EXPECT_EQ(SQL_ERROR, SQLGetInfo(dbc, SQL_USER_NAME, buf, sizeof buf, nullptr));
