@@ -242,9 +242,12 @@ TEST(TextToNumeric, ScaleCutsOrPadsTheFraction) {
   EXPECT_EQ(NumOf(o).sign, 1);
   EXPECT_EQ(o.length, 19);
 
-  o = Char("123.456", SQL_C_NUMERIC, 64, 4, 6);
+  o = Char("123.456", SQL_C_NUMERIC, 64, 4, 7);
   EXPECT_EQ(o.rc, SQL_SUCCESS);
   EXPECT_EQ(Low64(NumOf(o)), 1234560u);
+  // Precision 6 at scale 4 leaves two whole digits.
+  o = Char("123.456", SQL_C_NUMERIC, 64, 4, 6);
+  EXPECT_EQ(o.code, ERR_NUMERIC_RANGE);
 
   o = Char("  -12.5 ", SQL_C_NUMERIC, 64, 1, 0);
   EXPECT_EQ(o.rc, SQL_SUCCESS);
@@ -289,7 +292,7 @@ TEST(TextToNumeric, UsesAll128Bits) {
 // and reads every canonical form (those before "5.", at scale 2, precision 12).
 TEST(TextToNumeric, PlainTextReadsAsTheGeneralParse) {
   const char* kTexts[] = {"0", "-0", "0.00", "-0.00", "0.05", "-0.05", "12.30", "12.3", "100.05",
-                          "007.50", ".5", "-9999999999.99", "12345678901.23", "5.", ".", "-", "",
+                          "007.50", ".5", "-9999999999.99", "1234567890.12", "5.", ".", "-", "",
                           "1.2.3", "+5", "12a", " 1", "0.123", "999999999999999999",
                           "99999999999999999.9", "0.000000000000000001", "9999999999999999999"};
   const int16_t kScales[] = {2, 0, 1, 4, 18, 2, 3};
