@@ -165,8 +165,14 @@ SQLRETURN FromReal(double v, bool isFloat, const void* raw, int16_t cType, const
     case SQL_C_CHAR:
     case SQL_C_WCHAR: {
       if (!std::isfinite(v)) return conv::PutAsciiText(NonFiniteText(v), cType, Cut::Refused, t);
+      // The shortest text that reads back as the same value, as the
+      // databases and Java write it (at most 9 digits for a REAL, 17 for a
+      // double): a fixed count of digits would either lose a REAL's last
+      // digit or show a double's binary noise.
       char text[64];
-      const int64_t length = FormatDoubleG(text, v, isFloat ? 8 : 17);
+      const auto shortest = isFloat ? std::to_chars(text, text + sizeof text, static_cast<float>(v))
+                                    : std::to_chars(text, text + sizeof text, v);
+      const int64_t length = shortest.ptr - text;
       // A cut keeps the leading part of the one text whose length is
       // reported, so that an application reading that length never meets
       // bytes the driver did not write; it may drop fraction and exponent

@@ -3,6 +3,8 @@
 #include <cfloat>
 #include <charconv>
 #include <cinttypes>
+#include <cmath>
+#include <limits>
 #include <cstring>
 #include <string>
 
@@ -221,6 +223,20 @@ int CharToNumber64(const char* text, int64_t length, int64_t minimum, uint64_t m
   return ParseNumber64(text, length, minimum, maximum, value, pending);
 }
 
+namespace {
+
+// NaN or an infinity for its words (any case, trailing blanks allowed), else 0.
+double NonFinite(std::string t) {
+  while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.pop_back();
+  for (char& c : t) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  if (t == "nan") return std::numeric_limits<double>::quiet_NaN();
+  if (t == "infinity" || t == "+infinity" || t == "inf") return HUGE_VAL;
+  if (t == "-infinity" || t == "-inf") return -HUGE_VAL;
+  return 0;
+}
+
+}  // namespace
+
 int CharToDecimal(const char* text, int64_t length, double* value, int32_t* pending) {
   int64_t i = 0;
   while (i < length && (text[i] == ' ' || text[i] == '\t')) ++i;
@@ -229,6 +245,12 @@ int CharToDecimal(const char* text, int64_t length, double* value, int32_t* pend
   clean.reserve(static_cast<size_t>(length - i));
   for (; i < length; ++i)
     if (text[i] != ',') clean.push_back(text[i]);
+  // What is no number, spelt as Java and the databases spell it: a double
+  // holds it too.
+  if (const double special = NonFinite(clean); special != 0) {
+    *value = special;
+    return 0;
+  }
   conv::DecimalDigits d;
   if (!conv::ParseDecimal(clean.data(), static_cast<int64_t>(clean.size()), &d)) {
     *pending = ERR_ASSIGNMENT;

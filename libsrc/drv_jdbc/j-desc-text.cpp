@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include <locale.h>
 
@@ -193,6 +194,16 @@ bool truncateToInt64(double d, int64_t* out) {
 
 uint32_t numberOfText(const char* text, size_t len, double* out) {
   const std::string t = decimalText(text, len);
+  // NaN and the infinities, as Java and the databases spell them: a double
+  // holds them too.
+  std::string word;
+  for (char c : t) word += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  if (word == "nan" || word == "infinity" || word == "+infinity" || word == "-infinity") {
+    *out = word == "nan"         ? std::numeric_limits<double>::quiet_NaN()
+           : word[0] == '-'      ? -std::numeric_limits<double>::infinity()
+                                 : std::numeric_limits<double>::infinity();
+    return 0;
+  }
   if (!isDecimalNumber(t)) return ERR_INVALID_CAST_VALUE;
   return DoubleOfDecimal(t, out) ? 0u : uint32_t{ERR_NUMERIC_RANGE};
 }

@@ -220,9 +220,11 @@ std::string Decimal(uint64_t n) {
   const auto r = std::to_chars(buf, buf + sizeof buf, n);
   return std::string(buf, r.ptr);
 }
+// The shortest text that reads back as the same double: 16 digits would
+// send 0.1 + 0.2 as 0.3, and DBL_MAX as a number beyond any double.
 std::string Decimal(double d) {
   char buf[40];
-  const auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 16);
+  const auto r = std::to_chars(buf, buf + sizeof buf, d);
   return std::string(buf, r.ptr);
 }
 
@@ -534,7 +536,10 @@ class Setter {
       case VClass::Unsigned:
         return PreparedStatement::setLong(s_, ps_, ix_, static_cast<int64_t>(v.u));
       case VClass::Double:
-        return PreparedStatement::setDouble(s_, ps_, ix_, v.d);
+        // The double's own shortest decimal, as an exact number: a database
+        // casting the double to its decimal type keeps only 15 digits.
+        if (!std::isfinite(v.d)) return PreparedStatement::setDouble(s_, ps_, ix_, v.d);
+        return PreparedStatement::setBigDecimal(s_, ps_, ix_, Decimal(v.d).c_str());
       case VClass::Binary:
         return PreparedStatement::setBytes(s_, ps_, ix_, v.bytes, v.len);
       default: {

@@ -291,20 +291,22 @@ TEST(FloatSource, BoundsAreCheckedOnTheExactValue) {
   ExpectRange(Flt(-1.0f, SQL_C_USHORT), "-1");
 }
 
-TEST(DoubleSource, TextHasSeventeenDigitsAndIsCutToItsLeadingPart) {
+TEST(DoubleSource, TextIsTheShortestThatReadsBackAndIsCutToItsLeadingPart) {
   Out o = Dbl(0.1, SQL_C_CHAR);
-  EXPECT_EQ(Text(o), "0.10000000000000001");
-  EXPECT_EQ(o.length, 19);
+  EXPECT_EQ(Text(o), "0.1");
+  EXPECT_EQ(o.length, 3);
+  EXPECT_EQ(Text(Dbl(0.1 + 0.2, SQL_C_CHAR)), "0.30000000000000004");
+  EXPECT_EQ(Text(Flt(-103.217316f, SQL_C_CHAR)), "-103.217316") << "nine digits for a REAL";
   EXPECT_EQ(Text(Flt(0.1f, SQL_C_CHAR)), "0.1");
   EXPECT_EQ(Text(Flt(1.0f / 3.0f, SQL_C_CHAR)), "0.33333334");
   EXPECT_EQ(Text(Dbl(1e20, SQL_C_CHAR)), "1e+20");
   EXPECT_EQ(Text(Dbl(-2.0, SQL_C_CHAR)), "-2");
-  const double third = 1e6 / 3;  // 333333.33333333331
+  const double third = 1e6 / 3;  // 333333.3333333333
   o = Dbl(third, SQL_C_CHAR, 8);
   EXPECT_EQ(o.rc, SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(o.code, ERR_TRUNCATED);
   EXPECT_EQ(Text(o), "333333.");
-  EXPECT_EQ(o.length, 18) << "the length of the full text";
+  EXPECT_EQ(o.length, 17) << "the length of the full text";
   o = Dbl(2.0 / 3, SQL_C_CHAR, 8);
   EXPECT_EQ(Text(o), "0.66666") << "the text reported, cut";
   o = Dbl(third, SQL_C_CHAR, 4);

@@ -147,7 +147,7 @@ TEST_P(AnyParamConvDm, TextForNumbersIsCheckedNeverGuessed) {
       {"d", SQL_DOUBLE, "abc", "22018", ""},
       {"d", SQL_DOUBLE, "", "22018", ""},
       {"d", SQL_DOUBLE, "1.5x", "22018", ""},
-      {"d", SQL_DOUBLE, "nan", "22018", ""},
+      {"d", SQL_DOUBLE, "nano", "22018", ""},
       {"d", SQL_DOUBLE, "1e400", "22003", ""},
       {"d", SQL_DOUBLE, " -2.5e3 ", "", "-2500"},
       {"d", SQL_DOUBLE, ".5", "", "0.5"},

@@ -155,13 +155,14 @@ TEST_P(TextRefusalDm, AZeroCharacterIsKeptBothWays) {
                    const_cast<char16_t*>(wide.data()), wlen, &wlen);
   const std::string sql = "INSERT INTO " + t + " (id, v, l) VALUES (1, ?, ?)";
   const SQLRETURN rc = SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS);
+  const std::string outcome = Outcome(rc) + " " + Diag(SQL_HANDLE_STMT, stmt_);
   SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
   if (qmr_test::DbOf(GetParam()) == Db::Pg) {
     // PostgreSQL's text holds no U+0000: its own answer comes through.
-    EXPECT_EQ("22021", Outcome(rc)) << Diag(SQL_HANDLE_STMT, stmt_);
+    EXPECT_EQ("22021", outcome.substr(0, 5)) << outcome;
     return;
   }
-  ASSERT_EQ(SQL_SUCCESS, rc) << Diag(SQL_HANDLE_STMT, stmt_);
+  ASSERT_EQ(SQL_SUCCESS, rc) << outcome;
   // The database's own count of what was stored.
   MustExec("SELECT LENGTH(v), LENGTH(l) FROM " + t);
   const auto rows = qmr_test::FetchRows(stmt_);

@@ -3,11 +3,15 @@
 // leaves too few digits beside its scale, answers 22003; only fraction
 // digits may be cut (01004). On the way in a number for a bit is 0 or 1
 // (a fraction between 0 and 2 cut with 01S07, else 22003) and a fraction
-// for an integer column is 22001, whatever the C type.
+// for an integer column is 22001, whatever the C type. A float's text is
+// the shortest that reads back as the same value, both ways, and a double
+// for an exact column goes as that exact decimal.
 #include <gtest/gtest.h>
 #include <sql.h>
 #include <sqlext.h>
 
+#include <cfloat>
+#include <cmath>
 #include <string>
 
 #include "tests/support/dm_session.h"
@@ -15,10 +19,11 @@
 
 namespace {
 
+using qmr_test::Db;
 using qmr_test::Diag;
 using qmr_test::State;
 
-class ExactDigitsDm : public qmr_test::DmTest {
+class NumberRulesDm : public qmr_test::DmTest {
  protected:
   std::string Fresh() {
     const std::string t = "qxd_" + qmr_test::Lower(GetParam());
@@ -30,7 +35,7 @@ class ExactDigitsDm : public qmr_test::DmTest {
   }
 };
 
-TEST_P(ExactDigitsDm, WholeDigitsAreNeverCutInText) {
+TEST_P(NumberRulesDm, WholeDigitsAreNeverCutInText) {
   const std::string t = Fresh();
   const struct {
     int row;
@@ -72,7 +77,7 @@ TEST_P(ExactDigitsDm, WholeDigitsAreNeverCutInText) {
 
 // The precision of an SQL_C_NUMERIC holds its scale's digits: at precision
 // 10 and scale 2 eight whole digits remain.
-TEST_P(ExactDigitsDm, NumericPrecisionCountsTheScale) {
+TEST_P(NumberRulesDm, NumericPrecisionCountsTheScale) {
   const std::string t = Fresh();
   const struct {
     const char* value;
@@ -100,7 +105,7 @@ TEST_P(ExactDigitsDm, NumericPrecisionCountsTheScale) {
   }
 }
 
-TEST_P(ExactDigitsDm, NumbersIntoBitsAndIntegersFollowOdbcsRules) {
+TEST_P(NumberRulesDm, NumbersIntoBitsAndIntegersFollowOdbcsRules) {
   const std::string t = "qxb_" + qmr_test::Lower(GetParam());
   Exec("DROP TABLE " + t);
   MustExec("CREATE TABLE " + t + " (k INTEGER, b BOOLEAN, i INTEGER)");
@@ -156,6 +161,84 @@ TEST_P(ExactDigitsDm, NumbersIntoBitsAndIntegersFollowOdbcsRules) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(AnyBackend, ExactDigitsDm, ::testing::ValuesIn(qmr_test::TestDsns()));
+TEST_P(NumberRulesDm, FloatsTravelAsTheirShortestText) {
+  const std::string t = "qxf_" + qmr_test::Lower(GetParam());
+  Exec("DROP TABLE " + t);
+  MustExec("CREATE TABLE " + t + " (k INTEGER, d DOUBLE PRECISION, v VARCHAR(40), " +
+           "n DECIMAL(20,17), w DECIMAL(20,0))");
+  const struct {
+    double d;
+    SQLSMALLINT sqlType;  // the parameter's
+    const char* column;
+    const char* stored;   // the database's own text of what was stored
+  } rows[] = {
+      {0.1 + 0.2, SQL_DOUBLE, "d", "0.30000000000000004"},
+      {0.1, SQL_DOUBLE, "d", "0.1"},
+      {DBL_MAX, SQL_VARCHAR, "v", "1.7976931348623157e+308"},
+      {0.1 + 0.2, SQL_VARCHAR, "v", "0.30000000000000004"},
+      {9007199254740992.0, SQL_NUMERIC, "w", "9007199254740992"},
+      {0.30000000000000004, SQL_NUMERIC, "n", "0.30000000000000004"},
+  };
+  int k = 0;
+  for (const auto& r : rows) {
+    ++k;
+    double d = r.d;
+    SQLLEN ind = 0;
+    const char* column = r.column;
+    SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_DOUBLE, r.sqlType, 20, 17, &d, 0, &ind);
+    const std::string sql = "INSERT INTO " + t + " (k, " + column + ") VALUES (" +
+                            std::to_string(k) + ", ?)";
+    ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS))
+        << k << Diag(SQL_HANDLE_STMT, stmt_);
+    SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
+    // Read back as the driver's text of the column's own value.
+    MustExec("SELECT " + std::string(column) + " FROM " + t + " WHERE k = " + std::to_string(k));
+    const auto got = qmr_test::FetchRows(stmt_);
+    ASSERT_EQ(1u, got.size()) << k;
+    std::string text = got[0][0].text;
+    // DECIMAL(30,17) reads with its scale's zeros.
+    if (r.sqlType == SQL_NUMERIC && text.find('.') != std::string::npos) {
+      while (text.back() == '0') text.pop_back();
+      if (text.back() == '.') text.pop_back();
+    }
+    std::string want = r.stored;
+    if (r.sqlType == SQL_VARCHAR) {
+      // Each database reads the text back as a double of its own: the
+      // same value, whatever its spelling.
+      EXPECT_EQ(std::stod(want), std::stod(text)) << k << ": " << text;
+    } else {
+      EXPECT_EQ(want, text) << k;
+    }
+  }
+}
+
+// PostgreSQL's numeric holds NaN, and so do a double and its text.
+TEST_P(NumberRulesDm, NaNCrossesAsNaN) {
+  if (qmr_test::DbOf(GetParam()) != Db::Pg) GTEST_SKIP() << "a numeric NaN is PostgreSQL's";
+  const std::string t = "qxn_" + qmr_test::Lower(GetParam());
+  Exec("DROP TABLE " + t);
+  MustExec("CREATE TABLE " + t + " (n NUMERIC, d DOUBLE PRECISION)");
+  char nan[] = "NaN";
+  SQLLEN len = SQL_NTS;
+  SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_DOUBLE, 0, 0, nan, 0, &len);
+  const std::string ins = "INSERT INTO " + t + " VALUES ('NaN', ?)";
+  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, (SQLCHAR*)ins.c_str(), SQL_NTS))
+      << Diag(SQL_HANDLE_STMT, stmt_);
+  SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
+  const std::string sel = "SELECT n, d, n, d FROM " + t;
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLExecDirect(stmt_, (SQLCHAR*)sel.c_str(), SQL_NTS)));
+  ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
+  for (SQLUSMALLINT col : {1, 2}) {
+    double d = 0;
+    float f = 0;
+    EXPECT_EQ(SQL_SUCCESS, SQLGetData(stmt_, col, SQL_C_DOUBLE, &d, 0, nullptr))
+        << col << Diag(SQL_HANDLE_STMT, stmt_);
+    EXPECT_TRUE(std::isnan(d)) << col;
+    EXPECT_EQ(SQL_SUCCESS, SQLGetData(stmt_, col + 2, SQL_C_FLOAT, &f, 0, nullptr)) << col;
+    EXPECT_TRUE(std::isnan(f)) << col;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AnyBackend, NumberRulesDm, ::testing::ValuesIn(qmr_test::TestDsns()));
 
 }  // namespace
