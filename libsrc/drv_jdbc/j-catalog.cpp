@@ -72,6 +72,8 @@ void catResetStmt(JdbcStmt* s) {
   s->bindCount = 0;
   s->paramCount = 0;
   s->paramsDescribed = 0;
+  s->jdbcParamTypes.clear();
+  s->jdbcParamTypesAsked = false;
   s->markerCount = 0;
   s->flags = 0;
   catClearStmt(s);

@@ -284,7 +284,6 @@ int32_t JdbcTypeOf(int32_t odbc) {
   }
 }
 
-bool IsBinarySql(int32_t t) { return t == SQL_BINARY || t == SQL_VARBINARY || t == SQL_LONGVARBINARY; }
 
 // A marker's type as the statement's analysis described it; false where
 // the analysis did not (its default description).
@@ -297,16 +296,27 @@ bool AnalysedType(const JdbcStmt* s, uint16_t i, int32_t* type) {
   return true;
 }
 
-// The JDBC type a NULL goes with. A null bound as binary data (Qt binds
-// every null so) would reach the database as a binary null, which a server
-// that types strictly (PostgreSQL) refuses for a column of any other type:
-// it goes with the marker's own type, the analysis's or else the JDBC
-// driver's, and as binary only where neither is known.
+// The JDBC driver's type of marker i (0-based); false where it gives none.
+bool JdbcParamType(JdbcStmt* s, uint16_t i, int32_t* t) {
+  if (!s->jdbcParamTypesAsked) {
+    s->jdbcParamTypesAsked = true;
+    PreparedStatement::getParameterTypes(s, s->statement, s->markerCount, &s->jdbcParamTypes);
+  }
+  if (i >= s->jdbcParamTypes.size() || s->jdbcParamTypes[i] == JDBC_NULL) return false;
+  *t = s->jdbcParamTypes[i];
+  return true;
+}
+
+// The JDBC type a NULL goes with. A null goes with the type it was bound
+// with (Qt binds a boolean's null as an integer, others every null as
+// binary), which a server that types strictly (PostgreSQL, Derby) refuses
+// for a column of any other type: it goes with the column's type where the
+// analysis or the JDBC driver knows it, and with the bound type only where
+// neither does.
 int32_t NullType(JdbcStmt* s, uint16_t i, int32_t sqlType) {
-  if (!IsBinarySql(sqlType)) return JdbcTypeOf(sqlType);
   int32_t t = 0;
   if (AnalysedType(s, i, &t)) return JdbcTypeOf(t);
-  if (PreparedStatement::getParameterType(s, s->statement, i + 1, &t) && t != JDBC_NULL) return t;
+  if (JdbcParamType(s, i, &t)) return t;
   return JdbcTypeOf(sqlType);
 }
 
@@ -366,7 +376,7 @@ class Setter {
   // (PostgreSQL's uuid) refuses a string and takes the text untyped.
   uint32_t Guid(const Value& v) {
     int32_t t = 0;
-    if (IsTextual(v) && PreparedStatement::getParameterType(s_, ps_, ix_, &t) && t == JDBC_OTHER)
+    if (IsTextual(v) && JdbcParamType(s_, static_cast<uint16_t>(ix_ - 1), &t) && t == JDBC_OTHER)
       return PreparedStatement::setOther(s_, ps_, ix_, v.bytes, static_cast<int64_t>(v.len));
     return Chars(v, /*stream=*/false);
   }
@@ -374,7 +384,7 @@ class Setter {
   // Whether the database types the marker as binary data.
   bool MarkerIsBinary() {
     int32_t t = 0;
-    if (!PreparedStatement::getParameterType(s_, ps_, ix_, &t)) return false;
+    if (!JdbcParamType(s_, static_cast<uint16_t>(ix_ - 1), &t)) return false;
     return t == JDBC_BINARY || t == JDBC_VARBINARY || t == JDBC_LONGVARBINARY || t == JDBC_BLOB;
   }
 

@@ -203,6 +203,8 @@ uint32_t DRV_Prepare(uint32_t stmt, const char* sql) {
   s->requestedType = 0;
   s->paramCount = 0;
   s->paramsDescribed = 0;
+  s->jdbcParamTypes.clear();
+  s->jdbcParamTypesAsked = false;
   s->givesRows = JdbcStmt::kRowsUnknown;
 
   if (uint32_t rc = sqlStmtKind(s->conn, s, sql)) return rc;

@@ -215,6 +215,12 @@ struct JdbcStmt {
   uint32_t colsGeneration = 0;
   uint16_t paramDescCount = 0;
   JdbcColDesc* paramDescs = nullptr;  // parameter descriptions, owned
+  // The JDBC driver's java.sql.Types number of each marker (its
+  // ParameterMetaData, JDBC_NULL where it gives none): asked once per
+  // prepare, when a value first needs it, for a server that describes a
+  // statement (PostgreSQL) answers with a round trip.
+  std::vector<int32_t> jdbcParamTypes;
+  bool jdbcParamTypesAsked = false;
 
   uint32_t maxRows = 0;  // row limit, 0 = none
   void* fetchValue = nullptr;  // fetched-value buffer, owned

@@ -195,20 +195,26 @@ uint32_t getMetaData(JdbcStmt* s, jobject ps, jobject* md) {
   return 0;
 }
 
-bool getParameterType(JdbcStmt* s, jobject ps, int32_t index, int32_t* type) {
+void getParameterTypes(JdbcStmt* s, jobject ps, uint16_t count, std::vector<int32_t>* types) {
+  types->assign(count, JDBC_NULL);
   JNIEnv* env = Env(s);
-  if (env == nullptr || type == nullptr) return false;
+  if (env == nullptr || count == 0) return;
   jobject md = nullptr;
-  bool known = JC_CallObjectMethod(env, ps, nullptr, "getParameterMetaData",
-                                   "()Ljava/sql/ParameterMetaData;", &md) == 0 &&
-               md != nullptr;
-  if (known) {
-    known = JC_CallIntMethod(env, md, nullptr, "getParameterType", "(I)I", type,
-                             static_cast<jint>(index)) == 0;
+  if (JC_CallObjectMethod(env, ps, nullptr, "getParameterMetaData",
+                          "()Ljava/sql/ParameterMetaData;", &md) == 0 &&
+      md != nullptr) {
+    for (uint16_t i = 0; i < count; ++i) {
+      int32_t t = JDBC_NULL;
+      if (JC_CallIntMethod(env, md, nullptr, "getParameterType", "(I)I", &t,
+                           static_cast<jint>(i + 1)) != 0) {
+        if (env->ExceptionCheck()) env->ExceptionClear();
+        break;
+      }
+      (*types)[i] = t;
+    }
   }
   if (env->ExceptionCheck()) env->ExceptionClear();
   JC_DeleteLocal(env, md);
-  return known;
 }
 
 uint32_t execute(JdbcStmt* s, jobject ps, uint8_t* isResultSet) {

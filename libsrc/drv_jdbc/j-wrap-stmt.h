@@ -3,6 +3,7 @@
 #define QMR_DRV_JDBC_J_WRAP_STMT_H
 
 #include <cstddef>
+#include <vector>
 
 #include "drv_jdbc/j-wrap-get.h"
 #include "drv_jdbc/j-wrap-types.h"
@@ -34,9 +35,10 @@ namespace PreparedStatement {
 uint32_t clearParameters(JdbcStmt* s, jobject ps);
 uint32_t getMetaData(JdbcStmt* s, jobject ps, jobject* md);
 
-// The java.sql.Types number the database gives parameter `index`; false
-// when it gives none (its failure is cleared, not posted).
-bool getParameterType(JdbcStmt* s, jobject ps, int32_t index, int32_t* type);
+// The java.sql.Types number the database gives markers 1 to count, from
+// one ParameterMetaData: JDBC_NULL for each it gives no type (all of them
+// when it gives none; its failure is cleared, not posted).
+void getParameterTypes(JdbcStmt* s, jobject ps, uint16_t count, std::vector<int32_t>* types);
 
 uint32_t execute(JdbcStmt* s, jobject ps, uint8_t* isResultSet);
 uint32_t getResultSet(JdbcStmt* s, jobject ps, jobject* rs);
