@@ -1,5 +1,6 @@
 // Conversions from byte values: as they are, or as hexadecimal text.
 #include <cinttypes>
+#include <cstring>
 
 #include "driver/rowset/convert.h"
 #include "driver/rowset/convert_internal.h"
@@ -64,6 +65,19 @@ SQLRETURN ConvertBINARY(const void* bytes, int64_t length, int64_t total, int16_
     case SQL_C_WCHAR:
       return HexOut<char16_t>(src, length, total, buffer, bufferLength, lengthPtr, pending,
                               consumed);
+    case SQL_C_GUID: {
+      // A UUID's 16 bytes (HSQLDB's and H2's UUID type), in the order its
+      // text is written: the first three fields big-endian.
+      if (length != 16) return conv::Fail(pending, ERR_RESTRICTED_TYPE);
+      SQLGUID g{};
+      g.Data1 = static_cast<uint32_t>(src[0]) << 24 | static_cast<uint32_t>(src[1]) << 16 |
+                static_cast<uint32_t>(src[2]) << 8 | src[3];
+      g.Data2 = static_cast<uint16_t>(src[4] << 8 | src[5]);
+      g.Data3 = static_cast<uint16_t>(src[6] << 8 | src[7]);
+      std::memcpy(g.Data4, src + 8, 8);
+      Store(consumed, length);
+      return conv::PutFixed(&g, sizeof g, conv::Target{buffer, bufferLength, lengthPtr, pending});
+    }
     default:
       return conv::Fail(pending, ERR_RESTRICTED_TYPE);
   }

@@ -442,6 +442,15 @@ SQLRETURN ConvertWCHAR(const char16_t* text, int64_t length, int64_t total, int1
     case SQL_C_BINARY:
       return conv::CopyBytes(reinterpret_cast<const char*>(text), length, total, false,
                              Cut::Allowed, t, consumed);
+    case SQL_C_GUID: {
+      // As the 8-bit text converts.
+      const std::string narrow = conv::WideToUtf8(text, units);
+      SQLGUID g{};
+      if (CharToGuid(narrow.data(), static_cast<int64_t>(narrow.size()), &g, pending) < 0)
+        return SQL_ERROR;
+      Consumed(consumed, length);
+      return conv::PutFixed(&g, sizeof g, t);
+    }
     default:
       break;
   }

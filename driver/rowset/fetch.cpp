@@ -219,7 +219,7 @@ void PlanConversion(const StmtHandle* stmt, uint16_t n, const DescRec* rec, cons
   const JdbcColDesc& desc = stmt->cols[n - 1];
   const int16_t cType = rec->conciseType;
   if (cType == SQL_C_DEFAULT || cType == SQL_ARD_TYPE ||
-      (cType == SQL_C_BINARY && desc.sql_type == SQL_BIGINT) ||
+      (cType == SQL_C_BINARY && (desc.sql_type == SQL_BIGINT || desc.sql_type == SQL_GUID)) ||
       ExactNumberAsText(desc.sql_type, cType))
     return;
   p->precision = cType == SQL_C_NUMERIC ? static_cast<uint16_t>(rec->precision) : 0;

@@ -262,6 +262,27 @@ SQLRETURN BigintImage(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET_COL& c
   return put != SQL_SUCCESS ? put : rc;
 }
 
+// A GUID column (text in the row buffer) as SQL_C_BINARY: the 16 bytes of
+// its SQLGUID, as SQL_C_GUID reads it, not the bytes of its text.
+SQLRETURN GuidImage(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET_COL& col, COLSET* set,
+                    bool outParams) {
+  SQLGUID value{};
+  int64_t length = 0;
+  int64_t indicator = 0;
+  BIND_REC v = *b;
+  v.cType = SQL_C_GUID;
+  v.data = &value;
+  v.bufferLength = sizeof value;
+  v.length = &length;
+  v.indicator = b->indicator != nullptr ? &indicator : nullptr;
+  SQLRETURN rc = NewValue(stmt, row, &v, col, set, outParams);
+  if (b->indicator != nullptr) *b->indicator = indicator;
+  if (rc == SQL_ERROR || indicator == SQL_NULL_DATA) return rc;
+  const SQLRETURN put = conv::PutImage(
+      &value, sizeof value, conv::Target{b->data, b->bufferLength, b->length, &stmt->diag.pending});
+  return put != SQL_SUCCESS ? put : rc;
+}
+
 }  // namespace
 
 void ColFreeValue(ColValueCache* cache) {
@@ -497,6 +518,8 @@ SQLRETURN NewValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET_COL& col,
     if (cType != SQL_C_DEFAULT && b->bufferLength == 0) b->bufferLength = TYPE_CSize(cType);
   } else if (cType == SQL_C_BINARY && sqlType == SQL_BIGINT) {
     return BigintImage(stmt, row, b, col, set, outParams);
+  } else if (cType == SQL_C_BINARY && sqlType == SQL_GUID && KindOf(col.type) != Source::Bytes) {
+    return GuidImage(stmt, row, b, col, set, outParams);
   }
 
   ColClearCache(&c);

@@ -173,6 +173,7 @@ struct ColumnPlan {
   bool escapesAsText = false;  // escapes among other text: rewritten as ISO text
   bool dateTimeAsText = false;  // a date-time structure for a character parameter
   bool bitOfText = false;       // text or a number for an SQL_BIT input: sent as the bit
+  bool guidOfBytes = false;     // an SQLGUID's 16 bytes for an SQL_GUID input: sent as its text
 };
 
 bool IsNumberC(int16_t c) {
@@ -228,6 +229,12 @@ int BitOfNumber(const ParamBinding& b, const ParamValue& v, uint8_t* bit) {
   return d == 0 || d == 1 ? 0 : ERR_FRACTIONAL_TRUNCATION;
 }
 
+// The 16 bytes of an SQLGUID for a GUID input go as the GUID's text, as an
+// SQL_C_GUID does: as bytes they would reach the database as binary data.
+bool GuidOfBytes(const ParamBinding& b) {
+  return b.cType == SQL_C_BINARY && b.sqlType == SQL_GUID && b.direction == SQL_PARAM_INPUT;
+}
+
 int BitOf(const ParamBinding& b, const ParamValue& v, uint8_t* bit) {
   if (IsNumberC(b.cType)) return BitOfNumber(b, v, bit);
   if (b.cType == SQL_C_CHAR) return ParamBitOfText(static_cast<const char*>(v.data), v.length, bit);
@@ -240,6 +247,11 @@ int Plan(const ParamSource& src, const ParamBinding& b, uint64_t sets, ColumnPla
   if (ReadsBit(b)) {
     plan->type = COLSET_VT_BIT;
     plan->bitOfText = true;
+    return 0;
+  }
+  if (GuidOfBytes(b)) {
+    plan->guidOfBytes = true;
+    plan->length = kGuidTextLength;
     return 0;
   }
   switch (c) {
@@ -333,6 +345,13 @@ void Fill(const ParamBinding& b, const ColumnPlan& plan, const ParamValue& v, un
     uint8_t bit = 0;
     BitOf(b, v, &bit);  // judged before the set was built
     *cell = bit;
+    return;
+  }
+  if (plan.guidOfBytes) {
+    SQLGUID g{};
+    std::memcpy(&g, bytes, sizeof g);  // its length was checked before the set was built
+    const std::string t = ParamGuidText(g);
+    PutPrefixed(cell, t.data(), static_cast<uint32_t>(t.size()));
     return;
   }
   switch (b.cType) {
@@ -559,6 +578,8 @@ int ParamSetBuildFrom(const ParamSource& src, const ParamBinding* bindings, uint
       // A value announced by its length but given no place to read it from.
       if (v.kind == ParamValue::kPresent && v.data == nullptr) return ERR_INVALID_ARGUMENT;
       if (v.kind == ParamValue::kPresent && Unrepresentable(b, v)) return ERR_NOT_IN_REPERTOIRE;
+      if (v.kind == ParamValue::kPresent && GuidOfBytes(b) && v.length != sizeof(SQLGUID))
+        return ERR_INVALID_CAST_VALUE;
       uint8_t bit = 0;
       const int judged = v.kind == ParamValue::kPresent && ReadsBit(b) ? BitOf(b, v, &bit) : 0;
       if (judged == ERR_FRACTIONAL_TRUNCATION) {
