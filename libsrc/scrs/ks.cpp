@@ -96,10 +96,59 @@ SCR_COLDESC KeyOf(const SCR_TABLE& t, const std::string& name) {
   return d;
 }
 
+// Whether every column of the group is one that never holds NULL: rows
+// with NULL in a unique constraint repeat, so such a constraint names no
+// row.
+bool NoNulls(SCR_CURSOR* cur, const SCR_TABLE& t, const std::vector<SCR_COLDESC>& group,
+             int* rc) {
+  std::vector<std::string> nullable;
+  *rc = SCR_NullableColumns(cur, t, &nullable);
+  if (*rc != 0) return false;
+  for (const SCR_COLDESC& k : group)
+    for (const std::string& n : nullable)
+      if (n == k.name) return false;
+  return true;
+}
+
+// The candidate keys of one catalog answer: for the index step each unique
+// index, else the whole answer.
+std::vector<std::vector<SCR_COLDESC>> Candidates(const Step& step, const SCR_TABLE& t,
+                                                 const COLSET& rows, bool pseudoOnly) {
+  std::vector<std::vector<SCR_COLDESC>> out(1);
+  for (uint32_t r = 0; r < rows.rows_held; ++r) {
+    std::string name;
+    if (!SCR_CellText(&rows, step.nameCol, r, &name) || name.empty()) continue;
+    int64_t pseudo = 0;
+    if (pseudoOnly && (!SCR_CellInt(&rows, 7, r, &pseudo) || pseudo != SQL_PC_PSEUDO)) return {};
+    if (step.slot == 32) {
+      // A partial or non-unique row has no place here.
+      int64_t nonUnique = 0;
+      if (SCR_CellInt(&rows, 3, r, &nonUnique) && nonUnique != 0) continue;
+      // A row at position 1 starts the next index.
+      int64_t pos = 0;
+      if (!out.back().empty() && SCR_CellInt(&rows, 7, r, &pos) && pos == 1) out.emplace_back();
+    }
+    SCR_COLDESC d = KeyOf(t, name);
+    if (step.slot == 31) {
+      int64_t type = 0, size = 0, digits = 0;
+      SCR_CellInt(&rows, 2, r, &type);
+      SCR_CellInt(&rows, 4, r, &size);
+      if (type == SQL_NUMERIC || type == SQL_DECIMAL) SCR_CellInt(&rows, 6, r, &digits);
+      d.sqlType = static_cast<int16_t>(type);
+      d.columnSize = static_cast<uint32_t>(size);
+      d.decimalDigits = static_cast<uint16_t>(digits);
+    }
+    out.back().push_back(d);
+  }
+  return out;
+}
+
 // Appends the key columns of one table by one catalog step: 0,
-// ERR_NO_KEY_COLUMNS when it names none, else the failure.
+// ERR_NO_KEY_COLUMNS when it names none, else the failure. The best row
+// identifier and the unique indexes serve only where none of their
+// columns may hold NULL; a primary key never does.
 int TableKeys(SCR_CURSOR* cur, const Step& step, const SCR_TABLE& t,
-              std::vector<SCR_COLDESC>* keys) {
+              std::vector<SCR_COLDESC>* keys, bool fresh, bool pseudoOnly = false) {
   DRV_CatalogArgs a;
   a.catalog = t.qualifier.empty() ? nullptr : t.qualifier.c_str();
   a.schema = t.owner.c_str();
@@ -113,37 +162,23 @@ int TableKeys(SCR_CURSOR* cur, const Step& step, const SCR_TABLE& t,
     a.value[1] = SQL_ENSURE;
   }
   COLSET rows{};
-  if (int rc = SCR_CatalogRows(cur, step.slot, &a, &rows)) {
+  if (int rc = SCR_CatalogRows(cur, step.slot, &a, &rows, fresh)) {
     log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "%s: catalog call failed.", step.what);
     return rc;
   }
-  size_t added = 0;
-  for (uint32_t r = 0; r < rows.rows_held; ++r) {
-    std::string name;
-    if (!SCR_CellText(&rows, step.nameCol, r, &name) || name.empty()) continue;
-    if (step.slot == 32) {
-      // Only the first unique index: a later row at position 1 starts the next.
-      int64_t pos = 0;
-      if (added > 0 && SCR_CellInt(&rows, 7, r, &pos) && pos == 1) break;
-      // A partial or non-unique row has no place here.
-      int64_t nonUnique = 0;
-      if (SCR_CellInt(&rows, 3, r, &nonUnique) && nonUnique != 0) continue;
-    }
-    SCR_COLDESC d = KeyOf(t, name);
-    if (step.slot == 31) {
-      int64_t type = 0, size = 0, digits = 0;
-      SCR_CellInt(&rows, 2, r, &type);
-      SCR_CellInt(&rows, 4, r, &size);
-      if (type == SQL_NUMERIC || type == SQL_DECIMAL) SCR_CellInt(&rows, 6, r, &digits);
-      d.sqlType = static_cast<int16_t>(type);
-      d.columnSize = static_cast<uint32_t>(size);
-      d.decimalDigits = static_cast<uint16_t>(digits);
-    }
-    keys->push_back(d);
-    ++added;
-  }
+  const std::vector<std::vector<SCR_COLDESC>> groups = Candidates(step, t, rows, pseudoOnly);
   ColSetFreeColumns(&rows);
-  return added > 0 ? 0 : ERR_NO_KEY_COLUMNS;
+  for (const std::vector<SCR_COLDESC>& g : groups) {
+    if (g.empty()) continue;
+    int rc = 0;
+    if (step.slot != kPKeys.slot && !NoNulls(cur, t, g, &rc)) {
+      if (rc != 0) return rc;
+      continue;
+    }
+    keys->insert(keys->end(), g.begin(), g.end());
+    return 0;
+  }
+  return ERR_NO_KEY_COLUMNS;
 }
 
 bool SameNames(const std::vector<SCR_COLDESC>& a, const std::vector<SCR_COLDESC>& b) {
@@ -157,14 +192,18 @@ bool SameNames(const std::vector<SCR_COLDESC>& a, const std::vector<SCR_COLDESC>
 }
 
 // The best row identifier, checked against the primary key: HSQLDB names
-// only the first column of a composite primary key there, and a part of a
-// key would make distinct rows share one.
-int BestRowKeys(SCR_CURSOR* cur, const SCR_TABLE& t, std::vector<SCR_COLDESC>* keys) {
+// only the first column of a composite primary key or unique constraint
+// there, and a part of a key would make distinct rows share one. Without a
+// primary key it serves only as pseudo-columns; the unique-index step
+// knows whole column lists.
+int BestRowKeys(SCR_CURSOR* cur, const SCR_TABLE& t, std::vector<SCR_COLDESC>* keys,
+                bool fresh) {
   std::vector<SCR_COLDESC> best, primary;
-  if (int rc = TableKeys(cur, kSpCols, t, &best)) return rc;
-  const int pk = TableKeys(cur, kPKeys, t, &primary);
+  const int pk = TableKeys(cur, kPKeys, t, &primary, fresh);
   if (pk != 0 && pk != ERR_NO_KEY_COLUMNS && pk != ERR_NOT_CAPABLE) return pk;
-  const bool usePrimary = pk == 0 && !SameNames(best, primary);
+  const int rc = TableKeys(cur, kSpCols, t, &best, fresh, pk != 0);
+  if (rc != 0 && (pk != 0 || (rc != ERR_NO_KEY_COLUMNS && rc != ERR_NOT_CAPABLE))) return rc;
+  const bool usePrimary = pk == 0 && (rc != 0 || !SameNames(best, primary));
   keys->insert(keys->end(), usePrimary ? primary.begin() : best.begin(),
                usePrimary ? primary.end() : best.end());
   return 0;
@@ -172,13 +211,13 @@ int BestRowKeys(SCR_CURSOR* cur, const SCR_TABLE& t, std::vector<SCR_COLDESC>* k
 
 // One step over every table not yet resolved.
 int RunStep(SCR_CURSOR* cur, const Step& step, std::vector<bool>* resolved,
-            std::vector<SCR_COLDESC>* keys) {
+            std::vector<SCR_COLDESC>* keys, bool fresh) {
   const std::vector<SCR_TABLE>& tables = cur->analysis->tables;
   int result = 0;
   for (size_t i = 0; i < tables.size(); ++i) {
     if ((*resolved)[i]) continue;
-    const int rc = step.slot == kSpCols.slot ? BestRowKeys(cur, tables[i], keys)
-                                             : TableKeys(cur, step, tables[i], keys);
+    const int rc = step.slot == kSpCols.slot ? BestRowKeys(cur, tables[i], keys, fresh)
+                                             : TableKeys(cur, step, tables[i], keys, fresh);
     if (rc == 0) (*resolved)[i] = true;
     else if (rc != ERR_NO_KEY_COLUMNS) return rc;
     else result = ERR_NO_KEY_COLUMNS;
@@ -212,16 +251,51 @@ int CompleteTypes(SCR_CURSOR* cur, std::vector<SCR_COLDESC>* keys) {
   return 0;
 }
 
-int Discover(SCR_CURSOR* cur, std::vector<SCR_COLDESC>* keys) {
+int Discover(SCR_CURSOR* cur, std::vector<SCR_COLDESC>* keys, bool fresh) {
   std::vector<bool> resolved(cur->analysis->tables.size(), false);
-  int rc = RunStep(cur, kSpCols, &resolved, keys);
+  int rc = RunStep(cur, kSpCols, &resolved, keys, fresh);
   if (rc != 0 && rc != ERR_NO_KEY_COLUMNS && rc != ERR_NOT_CAPABLE) return rc;
   if (rc != 0) {
-    rc = RunStep(cur, kStats, &resolved, keys);
-    if (rc == ERR_NO_KEY_COLUMNS || rc == ERR_NOT_CAPABLE) rc = RunStep(cur, kPKeys, &resolved, keys);
+    rc = RunStep(cur, kStats, &resolved, keys, fresh);
+    if (rc == ERR_NO_KEY_COLUMNS || rc == ERR_NOT_CAPABLE)
+      rc = RunStep(cur, kPKeys, &resolved, keys, fresh);
     if (rc != 0) return rc;
   }
   return CompleteTypes(cur, keys);
+}
+
+bool SameKeys(const std::vector<SCR_COLDESC>& a, const std::vector<SCR_COLDESC>& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::strcmp(a[i].name, b[i].name) != 0 || std::strcmp(a[i].table, b[i].table) != 0 ||
+        std::strcmp(a[i].owner, b[i].owner) != 0 || a[i].sqlType != b[i].sqlType)
+      return false;
+  }
+  return true;
+}
+
+// The key columns: the kept ones while the catalog still names them. A
+// change made through another connection moves no counter of this one, and
+// another key over the same columns passes the check of the columns, so
+// the key is asked again and a different answer drops everything kept.
+int FindKeys(SCR_CURSOR* cur, const unsigned char key[16], std::vector<SCR_COLDESC>* found) {
+  std::vector<SCR_COLDESC> kept;
+  if (!CacheGet(cur, key, &kept)) {
+    if (int rc = Discover(cur, found, false)) return rc;
+    for (SCR_COLDESC& k : *found) k.mark = 0;
+    CachePut(cur, key, *found);
+    return 0;
+  }
+  const int rc = Discover(cur, found, true);
+  for (SCR_COLDESC& k : *found) k.mark = 0;
+  if (rc == 0 && SameKeys(*found, kept)) return 0;
+  log_message(LOG_LEVEL_DEBUG, kSrc, __LINE__, "The key of a table changed since it was read.");
+  SCR_SchemaChanged(cur);
+  found->clear();
+  if (int again = Discover(cur, found, false)) return again;
+  for (SCR_COLDESC& k : *found) k.mark = 0;
+  CachePut(cur, key, *found);
+  return 0;
 }
 
 }  // namespace
@@ -234,11 +308,7 @@ int KS_GetKeyColDescs(SCR_CURSOR* cur) {
   unsigned char key[16];
   CacheKey(a.tables, key);
   std::vector<SCR_COLDESC> found;
-  if (!CacheGet(cur, key, &found)) {
-    if (int rc = Discover(cur, &found)) return rc;
-    for (SCR_COLDESC& k : found) k.mark = 0;
-    CachePut(cur, key, found);
-  }
+  if (int rc = FindKeys(cur, key, &found)) return rc;
   // The cache is shared by statements that name the same tables under other
   // correlation names: each key takes this statement's.
   for (SCR_COLDESC& k : found) {

@@ -15,6 +15,8 @@
 #include <utility>
 
 #include "drv_jdbc/agent_codes.h"
+#include "drv_jdbc/j-error.h"
+#include "drv_jdbc/j-handles.h"
 #include "scrs/colset_ops.h"
 #include "scrs/ksrun.h"
 #include "scrs/scrframe.h"
@@ -87,6 +89,16 @@ uint32_t NullCollation(SCR_CURSOR* cur) {
     a.nullCollation = static_cast<int32_t>(v & 0xFFFF);
   }
   return static_cast<uint32_t>(a.nullCollation);
+}
+
+// Where a reversed order must say its NULLs go: a data source that sorts
+// them first (or last) whichever the direction would leave them where the
+// forward order has them, and not at its far end. Null when the reversal
+// moves them by itself.
+const char* ReversedNulls(uint32_t collation) {
+  if (collation == SQL_NC_START) return "NULLS LAST";
+  if (collation == SQL_NC_END) return "NULLS FIRST";
+  return nullptr;
 }
 
 // Descriptions of the seek parameters: each marker takes its key's or its
@@ -163,10 +175,18 @@ int SeekQuery(SCR_CURSOR* cur, const BlockPlan& plan, const COLSET* bound, SCR_B
     // Read backwards from the bound (or the end): the order reversed.
     KS_ANALYSED r;
     if (int rc = KS_Analyse(a, out->text, &r)) return rc;
-    if (int rc = SCR_OrderByKeys(&r.info)) return rc;
+    if (int rc = SCR_OrderByKeys(&r.info, ReversedNulls(NullCollation(cur)))) return rc;
     out->text = r.info.tree->text;
   }
   return 0;
+}
+
+// The seek's text bounded to `rows` rows where the data source takes a
+// row limit (or until it is known to refuse one): a JDBC row limit alone
+// leaves the plan to sort every row that follows the bound.
+std::string Bounded(const SCR_ANALYSIS& a, const std::string& text, uint32_t rows) {
+  if (a.seekLimit == 0 || rows == 0) return text;
+  return text + " FETCH FIRST " + std::to_string(rows) + " ROWS ONLY";
 }
 
 // A bound on the rows the agent's statement asks the data source for
@@ -176,25 +196,53 @@ void BoundRows(uint32_t stmt, uint32_t rows) {
   if (SCR_Agent().DRV_SetOption != nullptr) SCR_Agent().DRV_SetOption(stmt, OPT_MAX_ROWS, &rows);
 }
 
-// Runs the seek on the auxiliary statement and reads its keys into *read.
-int RunSeek(SCR_CURSOR* cur, const SCR_BUILT& seek, const KS_PLACE& place, ColSetPtr seekParams,
-            uint32_t want, COLSET* read) {
+// Runs one text of the seek on the auxiliary statement and reads its keys
+// into *read; the errors stay on the auxiliary statement.
+uint32_t RunSeekText(SCR_CURSOR* cur, const SCR_BUILT& seek, const std::string& text,
+                     const KS_PLACE& place, COLSET* seekParams, uint32_t want, COLSET* read) {
   SCR_ANALYSIS& a = *cur->analysis;
   const uint32_t stmt = a.auxStmt;
   COLSET* spliced = nullptr;
-  uint32_t rc = static_cast<uint32_t>(KS_SpliceParams(cur, place, seekParams.release(), &spliced));
+  uint32_t rc = static_cast<uint32_t>(KS_SpliceParams(cur, place, seekParams, &spliced));
   ColSetPtr params(spliced);
   // The auxiliary statement serves reads of the whole result too: the bound
   // lasts for this seek alone.
   BoundRows(stmt, want);
-  if (rc == 0) rc = SCR_Agent().DRV_Prepare(stmt, seek.text.c_str());
+  if (rc == 0) rc = SCR_Agent().DRV_Prepare(stmt, text.c_str());
   if (rc == 0)
     rc = KS_RunPrepared(cur, stmt, params.release(),
                         KS_SpliceBinds(cur, place, SeekDescs(a, seek)));
   if (rc == 0) rc = static_cast<uint32_t>(SCR_FetchUpTo(stmt, want, read));
-  if (rc != 0) KS_MoveErrors(cur, stmt);
   SCR_Agent().DRV_CloseCursor(stmt);
   BoundRows(stmt, 0);
+  return rc;
+}
+
+// Runs the seek and reads its keys into *read. The first seek of a
+// statement learns whether the data source takes the row limit: refused,
+// the seek runs again without it.
+int RunSeek(SCR_CURSOR* cur, const SCR_BUILT& seek, const KS_PLACE& place, ColSetPtr seekParams,
+            uint32_t want, COLSET* read) {
+  SCR_ANALYSIS& a = *cur->analysis;
+  const bool learning = a.seekLimit < 0;
+  ColSetPtr again;
+  if (learning && seekParams != nullptr) {
+    COLSET* copy = nullptr;
+    if (int rc = ColSetCreate(&copy, seekParams.get())) return rc;
+    again.reset(copy);
+  }
+  uint32_t rc = RunSeekText(cur, seek, Bounded(a, seek.text, want), place, seekParams.release(),
+                            want, read);
+  if (learning) {
+    a.seekLimit = rc == 0 ? 1 : 0;
+    if (rc != 0) {
+      if (JdbcStmt* aux = AGT_Stmt(a.auxStmt)) errClear(&aux->errors);
+      ColSetFreeColumns(read);
+      *read = COLSET{};
+      rc = RunSeekText(cur, seek, seek.text, place, again.release(), want, read);
+    }
+  }
+  if (rc != 0) KS_MoveErrors(cur, a.auxStmt);
   return static_cast<int>(rc);
 }
 
@@ -388,7 +436,8 @@ int PrepareAheadSeek(SCR_CURSOR* cur, const COLSET* bound, uint32_t want, uint32
   // statement forgets it, so that the refetch statement's other texts read
   // every row.
   BoundRows(stmt, want);
-  const uint32_t rc = SCR_Agent().DRV_Prepare(stmt, a.aheadSeek.text.c_str());
+  const std::string text = a.seekLimit == 1 ? Bounded(a, a.aheadSeek.text, want) : a.aheadSeek.text;
+  const uint32_t rc = SCR_Agent().DRV_Prepare(stmt, text.c_str());
   BoundRows(stmt, 0);
   if (rc != 0) {
     KS_MoveErrors(cur, stmt);

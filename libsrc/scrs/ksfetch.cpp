@@ -101,9 +101,9 @@ int Refetch(SCR_CURSOR* cur, uint32_t wFirst, uint32_t n, uint32_t size, COLSET*
   uint32_t rc = 0;
   for (uint32_t b = 0; rc == 0 && b < blocks; ++b) {
     COLSET *keys = nullptr, *params = nullptr;
-    rc = static_cast<uint32_t>(SCR_RowToParams(&ks.window, wFirst + b * size, size,
-                                               std::min(size, n - b * size), &keys,
-                                               a.paramOps != 0, false, nullptr));
+    rc = static_cast<uint32_t>(KS_KeyParams(&ks.window, wFirst + b * size, size,
+                                            std::min(size, n - b * size), &keys,
+                                            a.paramOps != 0));
     ColSetPtr keyParams(keys);
     // The values cache reuses the parameters of a rowset read in one block.
     if (rc == 0 && blocks == 1 && cur->concurrency == SQL_CONCUR_VALUES)

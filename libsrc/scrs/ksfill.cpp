@@ -130,9 +130,9 @@ int KS_ReadKeysByKey(SCR_CURSOR* cur, const COLSET* keys, uint32_t first, COLSET
   uint32_t rc = SCR_Agent().DRV_Prepare(stmt, where.text.c_str());
   for (uint32_t b = 0; rc == 0 && b < blocks; ++b) {
     COLSET *keyParams = nullptr, *params = nullptr;
-    rc = static_cast<uint32_t>(SCR_RowToParams(keys, first + b * size, size,
-                                               b + 1 == blocks ? last : size, &keyParams,
-                                               a->paramOps != 0, false, nullptr));
+    rc = static_cast<uint32_t>(KS_KeyParams(keys, first + b * size, size,
+                                            b + 1 == blocks ? last : size, &keyParams,
+                                            a->paramOps != 0));
     if (rc == 0) rc = static_cast<uint32_t>(KS_SpliceParams(cur, place, keyParams, &params));
     if (rc == 0) rc = KS_RunPrepared(cur, stmt, params, binds);
     if (rc == 0) rc = KS_FetchAll(stmt, *out);

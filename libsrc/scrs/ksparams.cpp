@@ -3,6 +3,7 @@
 // never shared with the key rows they came from, because the key window may
 // be refilled while the statement still holds its parameters.
 #include <algorithm>
+#include <cassert>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -105,11 +106,13 @@ int SCR_RowToParams(const COLSET* src, uint32_t first, uint32_t groups, uint32_t
     take[g] = first + r;
     if (r < rows - 1 && first + r < held - 1) ++r;
   }
+  // Values of one row compare NULL by IS NULL; a block of rows never leaves
+  // a column out, since its other rows need it.
+  assert(leftOut == nullptr || rows == 1);
   std::vector<uint8_t> omit(src->cols_used, 0);
   if (leftOut != nullptr) {
     for (uint16_t c = 0; c < src->cols_used; ++c)
-      for (uint32_t r = first; r < first + rows && r < held; ++r)
-        if (src->cols[c].ind[r] == COLSET_IND_NULL) omit[c] = 1;
+      if (src->cols[c].ind[first] == COLSET_IND_NULL) omit[c] = 1;
     *leftOut = omit;
   }
   std::vector<uint16_t> used;
@@ -139,6 +142,26 @@ int SCR_RowToParams(const COLSET* src, uint32_t first, uint32_t groups, uint32_t
   set->rows_held = 1;
   *out = set.release();
   return 0;
+}
+
+namespace {
+
+// Keys come from a primary key or a unique constraint of columns that hold
+// no NULL, so a key row never has one.
+[[maybe_unused]] bool NoNullKey(const COLSET* keys, uint32_t first, uint32_t rows) {
+  if (keys == nullptr || keys->cols == nullptr) return true;
+  for (uint16_t c = 0; c < keys->cols_used; ++c)
+    for (uint32_t r = first; r < first + rows && r < keys->rows_held; ++r)
+      if (keys->cols[c].ind[r] == COLSET_IND_NULL) return false;
+  return true;
+}
+
+}  // namespace
+
+int KS_KeyParams(const COLSET* keys, uint32_t first, uint32_t groups, uint32_t rows,
+                 COLSET** out, bool terminate) {
+  assert(NoNullKey(keys, first, rows));
+  return SCR_RowToParams(keys, first, groups, rows, out, terminate, false, nullptr);
 }
 
 int SCR_ColumnsToParams(const COLSET* src, const std::vector<uint16_t>& cols, uint32_t row,

@@ -173,6 +173,7 @@ int SelectList(SCR_CURSOR* cur, SCR_SQLINFO* info) {
     return rc;
   }
   if (rewritten) {
+    a.rewritten = true;
     if (uint32_t rc = SCR_Agent().DRV_Prepare(cur->stmtHandle, a.text.c_str()))
       return static_cast<int>(rc);
   }
@@ -351,6 +352,7 @@ int scs_p_AnalyseStmt(SCR_CURSOR* cur, const char* text) {
     if (int rc = RVC_DeleteCursor(&cur->rvcLink)) return rc;
   }
   a.text = text != nullptr ? text : "";
+  a.appText = a.text;
 
   SCR_SQLINFO info;
   SCR_InitSQLInfo(&info);
@@ -373,6 +375,71 @@ int scs_p_AnalyseStmt(SCR_CURSOR* cur, const char* text) {
   SCR_FreeSQLInfo(&info);
   if (rc != 0) MovePrivateErrors(cur);
   cur->kind = rc == 0 ? static_cast<int32_t>(kind) : SCR_KIND_NOT_ANALYSED;
+  return rc;
+}
+
+namespace {
+
+bool SameColumns(const std::vector<SCR_COLDESC>& a, const std::vector<SCR_COLDESC>& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::strcmp(a[i].name, b[i].name) != 0 || std::strcmp(a[i].table, b[i].table) != 0 ||
+        a[i].sqlType != b[i].sqlType || a[i].columnSize != b[i].columnSize)
+      return false;
+  }
+  return true;
+}
+
+// Whether the tables still have the columns and the key the analysis
+// found. Another connection's change moves no counter of this one, so an
+// execution after the first asks (mostly kept answers, each checked
+// against the table as it is).
+bool AnalysisHolds(SCR_CURSOR* cur) {
+  SCR_ANALYSIS& a = *cur->analysis;
+  std::vector<SCR_COLDESC> cols;
+  if (scs_p_GetTblColDescs(cur, a.tables, 0, a.tables.size(), false, &cols) != 0 ||
+      !SameColumns(cols, a.tableCols))
+    return false;
+  const std::vector<SCR_COLDESC> keys = a.ks.keys;  // with their ORDER BY marks
+  const uint8_t tableCount = a.ks.tableCount;
+  const bool same = KS_GetKeyColDescs(cur) == 0 && SameColumns(a.ks.keys, keys);
+  a.ks.keys = keys;
+  a.ks.tableCount = tableCount;
+  return same;
+}
+
+}  // namespace
+
+int scs_p_ReanalyseIfChanged(SCR_CURSOR* cur) {
+  SCR_ANALYSIS* a = cur->analysis;
+  if (a == nullptr || !a->held || cur->kind != static_cast<int32_t>(SCR_KIND_SELECT) ||
+      a->tables.empty() || a->ks.keys.empty())
+    return 0;
+  if (cur->cursorType != SQL_CURSOR_KEYSET_DRIVEN && cur->cursorType != SQL_CURSOR_DYNAMIC)
+    return 0;
+  // The first execution follows the analysis of its preparation.
+  if (!a->executed) {
+    a->executed = true;
+    return 0;
+  }
+  if (AnalysisHolds(cur)) return 0;
+  log_message(LOG_LEVEL_DEBUG, kSrc, __LINE__, "The tables changed since the statement was read.");
+  const std::string text = a->appText;
+  // The application's values and descriptions outlive the analysis.
+  ColSetPtr params = std::move(a->appParams);
+  std::vector<JdbcColBind> binds = std::move(a->appBinds);
+  const bool fresh = a->appParamsFresh;
+  if (a->rewritten) {
+    if (uint32_t rc = SCR_Agent().DRV_Prepare(cur->stmtHandle, text.c_str()))
+      return static_cast<int>(rc);
+  }
+  const int rc = scs_p_AnalyseStmt(cur, text.c_str());
+  if (cur->analysis != nullptr) {
+    cur->analysis->appParams = std::move(params);
+    cur->analysis->appBinds = std::move(binds);
+    cur->analysis->appParamsFresh = fresh;
+    cur->analysis->executed = true;
+  }
   return rc;
 }
 

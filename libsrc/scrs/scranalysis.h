@@ -236,9 +236,17 @@ struct SCR_ANALYSIS {
   // The result is read, its values or locks are still to be taken.
   bool concurrencyPending = false;
   int32_t nullCollation = -1;  // SQL_NULL_COLLATION, -1 until asked
+  // Whether the data source takes a seek's row limit in its text: -1 until
+  // the first seek tells.
+  int32_t seekLimit = -1;
   // The result's column descriptions (SCR_LoadResultCols), loaded once.
   SCR_ColDescPtr resultCols;
   SCR_FORWARD forward;
+  // The application's own text, the agent's statement holds another
+  // (wildcards written out), and the results were used by an execution.
+  std::string appText;
+  bool rewritten = false;
+  bool executed = false;
 };
 
 constexpr uint16_t SCR_NOT_SELECT = 0x0200;
@@ -275,13 +283,21 @@ int scs_p_GetTblDescs(SCR_CURSOR* cur, std::vector<SCR_TABLE>* tables);
 int scs_p_GetTblColDescs(SCR_CURSOR* cur, const std::vector<SCR_TABLE>& tables, size_t first,
                          size_t count, bool skipLong, std::vector<SCR_COLDESC>* out);
 // Runs a catalog operation on the auxiliary statement and reads its whole
-// result, or copies the connection's kept answer to the same request.
-int SCR_CatalogRows(SCR_CURSOR* cur, int slot, const void* args, COLSET* rows);
+// result, or copies the connection's kept answer to the same request
+// (never when `fresh`: the new answer is kept in its place).
+int SCR_CatalogRows(SCR_CURSOR* cur, int slot, const void* args, COLSET* rows,
+                    bool fresh = false);
+// The names of the table's columns that may hold NULL, as the catalog
+// lists them. 0 or the agent's code.
+int SCR_NullableColumns(SCR_CURSOR* cur, const SCR_TABLE& t, std::vector<std::string>* out);
 // Whether the connection's kept catalog answers and key columns may be
 // used: emptied first when its schema counter moved since they were read.
 // False when there is no memory for the cache.
 bool SCR_SchemaCachesCurrent(JdbcConn* c);
 void SCR_CatalogCacheFree(JdbcConn* c);
+// A table changed through another connection: the connection's kept
+// catalog answers and key columns go, as its own schema change drops them.
+void SCR_SchemaChanged(SCR_CURSOR* cur);
 // Empties the connection's key-column cache (scrframe.cpp).
 void SCR_KeyColCacheClear(JdbcConn* c);
 void SCR_ParamDescFromCol(const SCR_COLDESC& col, SCR_PARAMDESC* out);
@@ -372,11 +388,14 @@ int SCR_SpliceAtMark(const std::string& before, const char* after, const std::st
 // the groups outnumber `rows`, and at the last row the source holds, the
 // last row taken repeats. Text elements shrink to their value (NUL-terminated
 // forms; fixed forms with `trim`) and fixed text gains a terminator with
-// `terminate`. With leftOut, a column NULL in any of the rows is left out
-// and marked 1 there. 0, ERR_GENERAL (bad arguments, first row past the
+// `terminate`. With leftOut (one row only), a column NULL there is left
+// out and marked 1. 0, ERR_GENERAL (bad arguments, first row past the
 // source's rows, groups < rows) or ERR_NO_MEMORY.
 int SCR_RowToParams(const COLSET* src, uint32_t first, uint32_t groups, uint32_t rows,
                     COLSET** out, bool terminate, bool trim, std::vector<uint8_t>* leftOut);
+// SCR_RowToParams over key rows (none holds NULL) for a block read by key.
+int KS_KeyParams(const COLSET* keys, uint32_t first, uint32_t groups, uint32_t rows,
+                 COLSET** out, bool terminate);
 
 // *out := a new one-row set of the values of columns `cols` (in that order)
 // of src's row `row`, as SCR_RowToParams makes them. ERR_GENERAL for a

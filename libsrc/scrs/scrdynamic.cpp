@@ -67,8 +67,8 @@ int ReadByKeys(SCR_CURSOR* cur, const COLSET& keySet, const Split& split, COLSET
   for (uint32_t g = 0; rc == 0 && g < split.blocks; ++g) {
     const uint32_t n = g + 1 == split.blocks ? split.last : split.per;
     COLSET *keys = nullptr, *params = nullptr;
-    rc = static_cast<uint32_t>(SCR_RowToParams(&keySet, g * split.per, split.per, n, &keys,
-                                               a.paramOps != 0, false, nullptr));
+    rc = static_cast<uint32_t>(KS_KeyParams(&keySet, g * split.per, split.per, n, &keys,
+                                            a.paramOps != 0));
     if (rc == 0) rc = static_cast<uint32_t>(KS_SpliceParams(cur, place, keys, &params));
     if (rc == 0) rc = KS_RunPrepared(cur, stmt, params, binds);
     if (rc == 0) rc = static_cast<uint32_t>(SCR_FetchUpTo(stmt, n, rows));

@@ -79,6 +79,7 @@ int BeforeExecute(SCR_CURSOR* cur, const char* text, const GivenParams& given = 
   if (cur->kind == SCR_KIND_NOT_ANALYSED) {
     if (int rc = scs_p_AnalyseStmt(cur, text)) return rc;
   }
+  if (int rc = scs_p_ReanalyseIfChanged(cur)) return rc;
   if (int rc = SCR_RenewRowVersions(cur)) return rc;
   KeepGivenParams(cur, given);
   // A static cursor with lock or values concurrency reads its result at the

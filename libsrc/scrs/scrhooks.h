@@ -37,6 +37,10 @@ int scs_p_FetchStaticNext(SCR_CURSOR* cur, uint16_t n, COLSET** set);
 // Analyses a statement prepared for a keyset-driven or dynamic cursor, or
 // lowers its cursor to static read-only (scranalyse.cpp).
 int scs_p_AnalyseStmt(SCR_CURSOR* cur, const char* text);
+// An analysed SELECT executed again whose tables changed columns or key
+// since (through another connection as well) is analysed again from the
+// application's text. 0 or the analysis's code.
+int scs_p_ReanalyseIfChanged(SCR_CURSOR* cur);
 // The application's parameter values (null: none for this execution) and
 // descriptions, kept for the statements the library runs behind them.
 void KS_KeepAppParams(SCR_CURSOR* cur, const COLSET* params);

@@ -25,6 +25,7 @@ constexpr uint16_t kBlock = 10;
 // Catalog result columns (0-based).
 constexpr uint16_t kTabCat = 0, kTabSchem = 1, kTabName = 2;
 constexpr uint16_t kColTable = 2, kColName = 3, kColType = 4, kColSize = 6, kColDigits = 8;
+constexpr uint16_t kColNullable = 10;
 constexpr uint16_t kColSchem = 1;
 
 const char* OrNull(const std::string& s) { return s.empty() ? nullptr : s.c_str(); }
@@ -165,6 +166,14 @@ bool SCR_SchemaCachesCurrent(JdbcConn* c) {
   return true;
 }
 
+void SCR_SchemaChanged(SCR_CURSOR* cur) {
+  if (JdbcConn* c = AGT_Conn(cur->connHandle)) {
+    plat::Guard<plat::RecursiveMutex> g(scr_RvcLock);
+    ++c->schemaEpoch;
+    SCR_SchemaCachesCurrent(c);
+  }
+}
+
 void SCR_CatalogCacheFree(JdbcConn* c) {
   plat::Guard<plat::RecursiveMutex> g(scr_RvcLock);
   delete CacheOf(c);
@@ -173,12 +182,14 @@ void SCR_CatalogCacheFree(JdbcConn* c) {
 
 namespace {
 
-// The catalog's answer, kept or asked now; *kept says which.
-int CatalogRows(SCR_CURSOR* cur, int slot, const void* args, COLSET* rows, bool* kept) {
+// The catalog's answer, kept or asked now; *kept says which. A fresh answer
+// is asked whatever is kept, and replaces it.
+int CatalogRows(SCR_CURSOR* cur, int slot, const void* args, COLSET* rows, bool* kept,
+                bool fresh = false) {
   const auto op = reinterpret_cast<DRV_Catalog_t>(DRV_Slot(&SCR_Agent(), slot));
   if (op == nullptr) return ERR_NOT_CAPABLE;
   const std::string key = RequestKey(slot, *static_cast<const DRV_CatalogArgs*>(args));
-  *kept = CachedAnswer(cur, key, rows);
+  *kept = !fresh && CachedAnswer(cur, key, rows);
   if (*kept) return 0;
   const uint32_t stmt = cur->analysis->auxStmt;
   SCR_Agent().DRV_CloseCursor(stmt);
@@ -256,19 +267,15 @@ int TableColumns(SCR_CURSOR* cur, const SCR_TABLE& t, const DRV_CatalogArgs& a, 
   *rows = COLSET{};
   log_message(LOG_LEVEL_DEBUG, kSrc, __LINE__, "Table %s changed since its columns were read.",
               t.table.c_str());
-  if (JdbcConn* c = AGT_Conn(cur->connHandle)) {
-    plat::Guard<plat::RecursiveMutex> g(scr_RvcLock);
-    ++c->schemaEpoch;
-    SCR_SchemaCachesCurrent(c);
-  }
+  SCR_SchemaChanged(cur);
   return CatalogRows(cur, 26, &a, rows, &kept);
 }
 
 }  // namespace
 
-int SCR_CatalogRows(SCR_CURSOR* cur, int slot, const void* args, COLSET* rows) {
+int SCR_CatalogRows(SCR_CURSOR* cur, int slot, const void* args, COLSET* rows, bool fresh) {
   bool kept = false;
-  return CatalogRows(cur, slot, args, rows, &kept);
+  return CatalogRows(cur, slot, args, rows, &kept, fresh);
 }
 
 int scs_p_GetTblDescs(SCR_CURSOR* cur, std::vector<SCR_TABLE>* tables) {
@@ -279,21 +286,47 @@ int scs_p_GetTblDescs(SCR_CURSOR* cur, std::vector<SCR_TABLE>* tables) {
   return 0;
 }
 
+namespace {
+
+// The catalog's column rows of one table.
+int ColumnRows(SCR_CURSOR* cur, const SCR_TABLE& t, COLSET* rows) {
+  const SCR_IDENTS& id = cur->analysis->idents;
+  const std::string schema = t.owner.empty() ? "%" : SCR_PatternOf(t.owner, id);
+  const std::string table = SCR_PatternOf(t.table, id);
+  DRV_CatalogArgs a;
+  a.catalog = OrNull(t.qualifier);
+  a.schema = schema.c_str();
+  a.name = table.c_str();
+  a.extra = "%";
+  return TableColumns(cur, t, a, rows);
+}
+
+}  // namespace
+
+int SCR_NullableColumns(SCR_CURSOR* cur, const SCR_TABLE& t, std::vector<std::string>* out) {
+  if (cur == nullptr || cur->analysis == nullptr || out == nullptr) return ERR_GENERAL;
+  COLSET rows{};
+  if (int rc = ColumnRows(cur, t, &rows)) return rc;
+  for (uint32_t r = 0; r < rows.rows_held; ++r) {
+    if (!Is(&rows, kColTable, r, t.table)) continue;
+    if (!t.owner.empty() && !Is(&rows, kColSchem, r, t.owner)) continue;
+    // A column the catalog cannot vouch for counts as one that may hold NULL.
+    int64_t nullable = SQL_NULLABLE_UNKNOWN;
+    SCR_CellInt(&rows, kColNullable, r, &nullable);
+    std::string name;
+    if (nullable != SQL_NO_NULLS && SCR_CellText(&rows, kColName, r, &name)) out->push_back(name);
+  }
+  ColSetFreeColumns(&rows);
+  return 0;
+}
+
 int scs_p_GetTblColDescs(SCR_CURSOR* cur, const std::vector<SCR_TABLE>& tables, size_t first,
                          size_t count, bool skipLong, std::vector<SCR_COLDESC>* out) {
   if (cur == nullptr || cur->analysis == nullptr || out == nullptr) return ERR_GENERAL;
-  const SCR_IDENTS& id = cur->analysis->idents;
   for (size_t i = first; i < first + count && i < tables.size(); ++i) {
     const SCR_TABLE& t = tables[i];
-    const std::string schema = t.owner.empty() ? "%" : SCR_PatternOf(t.owner, id);
-    const std::string table = SCR_PatternOf(t.table, id);
-    DRV_CatalogArgs a;
-    a.catalog = OrNull(t.qualifier);
-    a.schema = schema.c_str();
-    a.name = table.c_str();
-    a.extra = "%";
     COLSET rows{};
-    if (int rc = TableColumns(cur, t, a, &rows)) {
+    if (int rc = ColumnRows(cur, t, &rows)) {
       log_message(LOG_LEVEL_ERROR, kSrc, __LINE__,
                   "scs_p_GetTblColDescs: DRV_DDColumns failed.");
       return rc;

@@ -415,7 +415,7 @@ int SCR_SelectColumns(SCR_SQLINFO* info, GROW_ARRAY* items) {
   return regenerate(info);
 }
 
-int SCR_OrderByKeys(SCR_SQLINFO* info) {
+int SCR_OrderByKeys(SCR_SQLINFO* info, const char* nulls) {
   PT_NODE* holder = orderByHolder(info);
   if (!holder) return SCR_SQL_MISSING;
   std::vector<PT_NODE*> list = collectBelow(holder, SQLN_ORDER_ITEM, SQLN_SUBQUERY);
@@ -423,7 +423,9 @@ int SCR_OrderByKeys(SCR_SQLINFO* info) {
     PT_NODE* dir = childOfType(n, SQLN_DIRECTION_OPT);
     if (!dir) return SCR_SQL_MISSING;
     bool desc = dir->text && std::strstr(dir->text, "DESC");
-    if (!PT_SetText(dir, desc ? "" : "DESC")) return SCR_SQL_NOMEM;
+    std::string text = desc ? "ASC" : "DESC";
+    if (nulls != nullptr) text = text + " " + nulls;
+    if (!PT_SetText(dir, desc && nulls == nullptr ? "" : text.c_str())) return SCR_SQL_NOMEM;
   }
   int rc = regenerate(info);
   if (rc) return rc;

@@ -123,8 +123,9 @@ int SCR_ResolveOrderBy(SCR_SQLINFO* info, GROW_ARRAY* items);
 // Replaces each ORDER BY position by the text of the SCR_ORDERITEM with that
 // position (items: GROW_ARRAY of SCR_ORDERITEM), then regenerates.
 int SCR_SelectColumns(SCR_SQLINFO* info, GROW_ARRAY* items);
-// Reverses the direction of every ORDER BY item.
-int SCR_OrderByKeys(SCR_SQLINFO* info);
+// Reverses the direction of every ORDER BY item; `nulls` (NULLS FIRST or
+// NULLS LAST), when given, follows each.
+int SCR_OrderByKeys(SCR_SQLINFO* info, const char* nulls = nullptr);
 // Edits that put SCR_SQL_MARK into the statement text.
 int SCR_ReplaceSelectList(SCR_SQLINFO* info);
 int SCR_AppendWhere(SCR_SQLINFO* info);

@@ -194,8 +194,11 @@ class PositionModel {
 
 // Random walks over a table nobody changes, running off both ends, on a
 // dynamic cursor and on a mixed one whose keyset is smaller than the
-// result: every fetch brings the rows the forward read has there, or
-// SQL_NO_DATA where ODBC's table leaves the result.
+// result (and, over a column holding NULLs, ascending and descending, on
+// keyset-driven and static cursors too): every fetch brings the rows the
+// forward read has there, or SQL_NO_DATA where ODBC's table leaves the
+// result. A backward read must find the NULLs where the forward read has
+// them, whichever end the data source sorts them to.
 TEST_P(AnyDynamicDm, RandomWalksMatchTheForwardRead) {
   const std::string t = T("dyr_");
   constexpr long kRows = 40;
@@ -203,22 +206,37 @@ TEST_P(AnyDynamicDm, RandomWalksMatchTheForwardRead) {
   // A second order seeks on a column of repeated values before the key.
   MustExec("ALTER TABLE " + t + " ADD COLUMN g INTEGER");
   MustExec("UPDATE " + t + " SET g = MOD(id, 70)");
+  MustExec("ALTER TABLE " + t + " ADD COLUMN n INTEGER");
+  MustExec("UPDATE " + t + " SET n = MOD(id, 7) WHERE MOD(id, 30) <> 0");
   const SQLSMALLINT kMoves[] = {SQL_FETCH_NEXT,     SQL_FETCH_PRIOR,    SQL_FETCH_RELATIVE,
                                 SQL_FETCH_ABSOLUTE, SQL_FETCH_RELATIVE, SQL_FETCH_NEXT,
                                 SQL_FETCH_PRIOR,    SQL_FETCH_FIRST,    SQL_FETCH_LAST};
-  const char* const kOrders[] = {" ORDER BY id", " ORDER BY g, id"};
+  const struct {
+    const char* order;
+    bool everyKind;
+  } kOrders[] = {{" ORDER BY id", false},
+                 {" ORDER BY g, id", false},
+                 {" ORDER BY n, id", true},
+                 {" ORDER BY n DESC, id DESC", true}};
   std::vector<std::vector<int>> forward;
-  for (const char* order : kOrders) {
-    forward.push_back(ForwardIds("SELECT id, v FROM " + t + order));
+  for (const auto& o : kOrders) {
+    forward.push_back(ForwardIds("SELECT id, v FROM " + t + o.order));
     ASSERT_EQ(static_cast<size_t>(kRows), forward.back().size());
   }
+  const struct {
+    SQLULEN type, keyset;
+  } kKinds[] = {{SQL_CURSOR_DYNAMIC, 0},
+                {SQL_CURSOR_KEYSET_DRIVEN, 10},
+                {SQL_CURSOR_KEYSET_DRIVEN, 0},
+                {SQL_CURSOR_STATIC, 0}};
   for (size_t w = 0; w < std::size(kOrders); ++w)
-  for (SQLULEN type : {SQL_CURSOR_DYNAMIC, SQL_CURSOR_KEYSET_DRIVEN}) {
-    const char* order = kOrders[w];
+  for (const auto& kind : kKinds) {
+    if (!kOrders[w].everyKind && kind.keyset == 0 && kind.type != SQL_CURSOR_DYNAMIC) continue;
+    const SQLULEN type = kind.type, keyset = kind.keyset;
+    const char* order = kOrders[w].order;
     const std::string sql = "SELECT id, v FROM " + t + order;
     const std::vector<int>& all = forward[w];
     for (SQLULEN rowset : {1, 2, 7}) {
-      const SQLULEN keyset = type == SQL_CURSOR_DYNAMIC ? 0 : 10;
       ASSERT_NO_FATAL_FAILURE(Scrolling(type, keyset, sql));
       ASSERT_EQ(SQL_SUCCESS,
                 SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)rowset, 0));
@@ -234,7 +252,8 @@ TEST_P(AnyDynamicDm, RandomWalksMatchTheForwardRead) {
         path += " " + std::to_string(o) + ":" + std::to_string(k);
         bool warn = false;
         const long first = model.Fetch(o, k, &warn);
-        const std::string where = order + std::string(" type ") + std::to_string(type) + " rowset " +
+        const std::string where = order + std::string(" type ") + std::to_string(type) +
+                                  " keyset " + std::to_string(keyset) + " rowset " +
                                   std::to_string(rowset) + " after" + path.substr(
                                       path.size() > 120 ? path.size() - 120 : 0);
         const SQLRETURN rc = SQLFetchScroll(stmt_, o, k);

@@ -111,6 +111,11 @@ TEST_P(AnyKeysetDm, KeyColumnsOrStaticCursor) {
       {"ksq_", "\"Id \"\"q\"\"\" INTEGER NOT NULL PRIMARY KEY, \"v x\" VARCHAR(10)", nullptr,
        {1, 0}},
       {"ksn_", "v VARCHAR(10), w INTEGER", nullptr, {}},
+      // Rows with NULL in a unique constraint or index repeat: no key.
+      {"ksnu_", "a INTEGER NOT NULL, b INTEGER, v VARCHAR(10), UNIQUE (a, b)", nullptr, {}},
+      {"ksni_", "v VARCHAR(10), u INTEGER", "CREATE UNIQUE INDEX %s_i ON %s (u)", {}},
+      {"ksuu_", "a INTEGER NOT NULL, b INTEGER NOT NULL, v VARCHAR(10), UNIQUE (a, b)", nullptr,
+       {1, 1, 0}},
   };
   for (const auto& s : shapes) {
     const std::string t = T(s.stem);
@@ -204,7 +209,8 @@ TEST_P(AnyKeysetDm, TableShapeFollowsSchemaChanges) {
 
 // The same through another connection, which moves nothing this one
 // counts: a column added there, then the table dropped and made again with
-// other columns and another key.
+// other columns and another key, then with the same columns and another
+// key.
 TEST_P(AnyKeysetDm, TableShapeFollowsOtherConnectionsChanges) {
   const std::string t = T("kso_");
   Make(t, "id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(10)");
@@ -221,6 +227,72 @@ TEST_P(AnyKeysetDm, TableShapeFollowsOtherConnectionsChanges) {
   other.MustExec("INSERT INTO " + t + " VALUES ('x', 7, 70)");
   EXPECT_EQ("keys010 | x 7 70", RowsAs(t, SQL_CURSOR_KEYSET_DRIVEN));
   EXPECT_EQ(" | x 7 70", RowsAs(t, SQL_CURSOR_DYNAMIC));
+  // The same columns under another key, by which the old key repeats.
+  other.MustExec("DROP TABLE " + t);
+  other.MustExec("CREATE TABLE " + t +
+                 " (v VARCHAR(10), k INTEGER NOT NULL, w INTEGER NOT NULL PRIMARY KEY)");
+  other.MustExec("INSERT INTO " + t + " VALUES ('x', 7, 70)");
+  other.MustExec("INSERT INTO " + t + " VALUES ('y', 7, 80)");
+  EXPECT_EQ("keys001 | x 7 70 | y 7 80", RowsAs(t, SQL_CURSOR_KEYSET_DRIVEN));
+  EXPECT_EQ(" | x 7 70 | y 7 80", RowsAs(t, SQL_CURSOR_DYNAMIC));
+}
+
+// A prepared SELECT * executed again after another connection changed its
+// table: a column added, one dropped, the table made again with the same
+// columns and another key under which the old key repeats. Keyset-driven,
+// mixed and dynamic cursors read the table as it is, by the key it has
+// now; a new statement marks that key.
+TEST_P(AnyKeysetDm, ReexecutionFollowsOtherConnectionsChanges) {
+  const struct {
+    SQLULEN type, keyset;
+  } kinds[] = {{SQL_CURSOR_KEYSET_DRIVEN, 0}, {SQL_CURSOR_KEYSET_DRIVEN, 1},
+               {SQL_CURSOR_DYNAMIC, 0}};
+  const struct {
+    std::vector<const char*> changes;  // "%s" the table
+    const char* rows;
+  } steps[] = {
+      {{}, " | 1 100 k-1 | 2 200 k-2"},
+      {{"ALTER TABLE %s ADD z INTEGER"}, " | 1 100 k-1 - | 2 200 k-2 -"},
+      {{"ALTER TABLE %s DROP COLUMN v"}, " | 1 100 - | 2 200 -"},
+      {{"DROP TABLE %s",
+        "CREATE TABLE %s (id INTEGER NOT NULL, g INTEGER NOT NULL PRIMARY KEY, z INTEGER)",
+        "INSERT INTO %s VALUES (1, 100, 5)", "INSERT INTO %s VALUES (1, 200, 6)"},
+       " | 1 100 5 | 1 200 6"},
+  };
+  const std::string t = T("ksr_");
+  qmr_test::DmSession other;
+  ASSERT_TRUE(other.Open(GetParam()));
+  for (const auto& k : kinds) {
+    const std::string kind = std::to_string(k.type) + "/" + std::to_string(k.keyset);
+    Make(t, "id INTEGER NOT NULL PRIMARY KEY, g INTEGER NOT NULL, v VARCHAR(10)");
+    MustExec("INSERT INTO " + t + " VALUES (1, 100, 'k-1')");
+    MustExec("INSERT INTO " + t + " VALUES (2, 200, 'k-2')");
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
+    SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)k.type, 0);
+    SQLSetStmtAttr(stmt_, SQL_ATTR_KEYSET_SIZE, (SQLPOINTER)k.keyset, 0);
+    ASSERT_EQ(SQL_SUCCESS, SQLPrepare(stmt_, Text("SELECT * FROM " + t + " ORDER BY g"), SQL_NTS))
+        << kind << Diag(SQL_HANDLE_STMT, stmt_);
+    for (const auto& step : steps) {
+      for (const char* change : step.changes) {
+        std::string sql = change;
+        sql.replace(sql.find("%s"), 2, t);
+        other.MustExec(sql);
+      }
+      const std::string where = kind + " after " + (step.changes.empty() ? "" : step.changes[0]);
+      ASSERT_TRUE(SQL_SUCCEEDED(SQLExecute(stmt_))) << where << Diag(SQL_HANDLE_STMT, stmt_);
+      EXPECT_EQ(k.type, Attr(SQL_ATTR_CURSOR_TYPE)) << where;
+      std::string got;
+      for (const qmr_test::Row& row : qmr_test::FetchRows(stmt_)) {
+        got += " |";
+        for (const qmr_test::Cell& c : row) got += " " + (c.null ? std::string("-") : c.text);
+      }
+      EXPECT_EQ(step.rows, got) << where;
+      SQLCloseCursor(stmt_);
+    }
+  }
+  EXPECT_EQ("keys010 | 1 100 5 | 1 200 6", RowsAs(t, SQL_CURSOR_KEYSET_DRIVEN));
+  EXPECT_EQ(" | 1 100 5 | 1 200 6", RowsAs(t, SQL_CURSOR_DYNAMIC));
 }
 
 // What the library refuses when prepared: GROUP BY and UNION on a keyset

@@ -278,7 +278,7 @@ TEST(RowToParams, GroupsTakeRowsWithinTheWindow) {
   } rows[] = {
       {0, 4, 2, false, false, false, 0, {0, 1, 1, 1}, 10}, {1, 1, 1, true, true, false, 0, {1}, 3},
       {1, 1, 1, true, false, false, 0, {1}, 2},        {0, 1, 1, false, true, false, 0, {0}, 11},
-      {2, 3, 3, false, false, false, 0, {2, 2, 2}, 10}, {1, 2, 2, false, false, true, 0, {1, 2}, 0},
+      {2, 3, 3, false, false, false, 0, {2, 2, 2}, 10}, {2, 1, 1, false, false, true, 0, {2}, 0},
       {3, 1, 1, false, false, false, ERR_GENERAL, {}, 0}, {0, 1, 2, false, false, false, ERR_GENERAL, {}, 0},
   };
   for (const auto& r : rows) {
