@@ -7,6 +7,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "drv_jdbc/j-catalog.h"
@@ -397,6 +398,42 @@ void OdbcColumnFacts(const CatTypeFields& f, int32_t odbc) {
   if (f.radix != nullptr && (notNumber || datetime)) f.radix->SetNull(true);
 }
 
+// H2 gives an interval column the digits of its leading field as its size;
+// the column is described, as the driver displays it, with the characters
+// of its literal (INTERVAL '-11 23:59:59.999999' DAY TO SECOND): each field
+// after the leading one takes three, a fraction its point and digits. 0 for
+// a name that is no interval with its fields.
+int32_t IntervalLiteralChars(const std::string& name, int32_t leading, int32_t fraction) {
+  static const std::string kFields[] = {"YEAR", "MONTH", "DAY", "HOUR", "MINUTE", "SECOND"};
+  constexpr size_t kPrefix = 9;  // "INTERVAL "
+  if (name.size() <= kPrefix || strncasecmp(name.c_str(), "INTERVAL ", kPrefix) != 0) return 0;
+  const std::string fields = name.substr(kPrefix);
+  const size_t to = fields.find(" TO ");
+  const std::string first = fields.substr(0, to);
+  const std::string last = to == std::string::npos ? first : fields.substr(to + 4);
+  const auto* end = std::end(kFields);
+  const auto* f = std::find(std::begin(kFields), end, first);
+  const auto* l = std::find(std::begin(kFields), end, last);
+  if (f == end || l == end || l < f) return 0;
+  const int32_t seconds = last == "SECOND" && fraction > 0 ? fraction + 1 : 0;
+  // INTERVAL '-...' fields: the words, the quotes, the sign and two blanks.
+  return static_cast<int32_t>(kPrefix + 4 + fields.size()) + leading +
+         3 * static_cast<int32_t>(l - f) + seconds;
+}
+
+// An interval column's size as its description gives it; its octets follow
+// from that size.
+void IntervalSize(const CatTypeFields& f, int32_t jdbcType, const std::string& name) {
+  if (jdbcType != JDBC_OTHER || f.columnSize == nullptr || f.columnSize->IsNull()) return;
+  const int32_t fraction =
+      f.decimalDigits != nullptr && !f.decimalDigits->IsNull() ? f.decimalDigits->Int() : 0;
+  const int32_t chars = IntervalLiteralChars(name, f.columnSize->Int(), fraction);
+  if (chars <= 0) return;
+  f.columnSize->SetInt(chars);
+  for (const CatCell* c : {f.bufferLength, f.octetLength})
+    if (c != nullptr) c->SetInt(static_cast<int32_t>(CAT_NO_VALUE32));
+}
+
 }  // namespace
 
 int32_t catOdbcType(int32_t jdbcType, const CatTypeRules& r, bool unsized) {
@@ -419,6 +456,8 @@ int16_t catTypeKey(int32_t sqlType) {
 
 void catFixType(const CatTypeFields& f, const CatTypeRules& r) {
   if (f.dataType == nullptr) return;
+  const std::string name = f.typeName != nullptr ? f.typeName->Ascii() : std::string();
+  if (!r.typeInfo) IntervalSize(f, f.dataType->Int(), name);
   // The JDBC driver's own octet length, for a text type whose buffer length
   // it leaves out (most do: JDBC does not use that column).
   const bool gaveOctets = f.octetLength != nullptr && !f.octetLength->IsNull() &&
@@ -431,7 +470,6 @@ void catFixType(const CatTypeFields& f, const CatTypeRules& r) {
   facts.unsized = f.columnSize != nullptr && !f.columnSize->IsNull() && f.columnSize->Int() == 0;
   const CatCell* sizeCell = f.sizeFact != nullptr ? f.sizeFact : f.columnSize;
   facts.size = sizeCell != nullptr && !sizeCell->IsNull() ? sizeCell->Int() : -1;
-  const std::string name = f.typeName != nullptr ? f.typeName->Ascii() : std::string();
   facts.name = name.c_str();
   const TypeRule t = RuleFor(f.dataType->Int(), r, facts);
 
