@@ -151,10 +151,9 @@ void catKeepNarrowTextRows(JdbcStmt* s) {
   }
   if (copies.empty()) return;
   k->rows.insert(k->rows.end(), copies.begin(), copies.end());
-  std::stable_sort(k->rows.begin(), k->rows.end(),
-                   [](const CatKeptRows::Row& a, const CatKeptRows::Row& b) {
-                     return a.keys < b.keys;
-                   });
+  std::stable_sort(
+      k->rows.begin(), k->rows.end(),
+      [](const CatKeptRows::Row& a, const CatKeptRows::Row& b) { return a.keys < b.keys; });
 }
 
 uint32_t catFetchKept(JdbcStmt* s, uint16_t rows, COLSET* set) {

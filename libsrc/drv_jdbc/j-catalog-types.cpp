@@ -99,9 +99,7 @@ TypeRule RuleFor(int32_t jdbcType, const CatTypeRules& r, const RowFacts& f) {
   TypeRule t;
   t.odbc = jdbc;
   switch (jdbc) {
-    case SQL_GUID:
-      t.guidSize = true;
-      break;
+    case SQL_GUID: t.guidSize = true; break;
     case JDBC_X_DATETIMEOFFSET:
       t.odbc = t.sqlType = SQL_VARCHAR;
       t.copyOctets = true;
@@ -143,8 +141,7 @@ TypeRule RuleFor(int32_t jdbcType, const CatTypeRules& r, const RowFacts& f) {
     case JDBC_INTEGER:
     case JDBC_SMALLINT:
     case JDBC_FLOAT:
-    case JDBC_REAL:
-      break;
+    case JDBC_REAL: break;
     case JDBC_BIGINT:
       if (r.jet != 0) {
         t.odbc = SQL_DECIMAL;
@@ -216,9 +213,7 @@ TypeRule RuleFor(int32_t jdbcType, const CatTypeRules& r, const RowFacts& f) {
     case JDBC_BLOB: t.odbc = t.sqlType = SQL_LONGVARBINARY; break;
     case JDBC_CLOB:
     case JDBC_SQLXML:
-    case JDBC_NCLOB:
-      t.odbc = wide ? SQL_WLONGVARCHAR : SQL_LONGVARCHAR;
-      break;
+    case JDBC_NCLOB: t.odbc = wide ? SQL_WLONGVARCHAR : SQL_LONGVARCHAR; break;
     case JDBC_JAVA_OBJECT:
     case JDBC_DISTINCT:  // without its base type
     case JDBC_STRUCT:
@@ -314,8 +309,8 @@ struct FixedNumber {
   bool exact;
 };
 constexpr FixedNumber kFixedNumbers[] = {
-    {SQL_BIT, 1, 1, false},     {SQL_TINYINT, 3, 1, true}, {SQL_SMALLINT, 5, 2, true},
-    {SQL_INTEGER, 10, 4, true}, {SQL_BIGINT, 19, 8, true}, {SQL_REAL, 7, 4, false},
+    {SQL_BIT, 1, 1, false},     {SQL_TINYINT, 3, 1, true},  {SQL_SMALLINT, 5, 2, true},
+    {SQL_INTEGER, 10, 4, true}, {SQL_BIGINT, 19, 8, true},  {SQL_REAL, 7, 4, false},
     {SQL_FLOAT, 15, 8, false},  {SQL_DOUBLE, 15, 8, false},
 };
 
@@ -658,4 +653,3 @@ void catTypeInfoFacts(int32_t jdbcType, const char* name, const CatTypeInfoCells
     c.maxScale->SetNull(true);
   }
 }
-
