@@ -11,6 +11,7 @@
 
 #include "drv_jdbc/j-catalog.h"
 #include "drv_jdbc/j-wrap.h"
+#include "util/sqllex.h"
 #include "util/textconv.h"
 
 // ---------------------------------------------------------------------------
@@ -186,6 +187,15 @@ void FixTypedRow(COLSET* set, uint32_t r, const TypedColumns& c, const CatTypeRu
 
 constexpr int32_t kReturnValue = 5;  // COLUMN_TYPE of a function's result
 
+// PostgreSQL's JDBC driver files the columns of a RETURNS TABLE function as
+// return values beside the one it names "returnValue" for a function of
+// one value; ODBC lists them as columns of the result set.
+void TableColumnsAsResult(const JdbcStmt* s, const CatCell& kind, const CatCell& name) {
+  if (s->conn == nullptr || (s->conn->sqlForms & SQLLEX_POSTGRESQL) == 0) return;
+  if (kind.IsNull() || kind.Int() != kReturnValue || name.Ascii() == "returnValue") return;
+  kind.SetInt(SQL_RESULT_COL);
+}
+
 }  // namespace
 
 uint32_t catColumnsRowHook(JdbcStmt* s, COLSET* set) {
@@ -205,6 +215,7 @@ uint32_t catProcColumnsRowHook(JdbcStmt* s, COLSET* set) {
     const CatCell nullable = At(set, 19, r), def = At(set, 14, r), ordinal = At(set, 18, r);
     if (read < 19 || nullable.IsNull()) nullable.SetText("");
     if (read < 14) def.SetNull(true);
+    TableColumnsAsResult(s, At(set, 5, r), At(set, 4, r));
     const std::string proc = NameAt(At(set, 3, r));
     if (s->lastProcName == nullptr || proc != s->lastProcName) {
       std::free(s->lastProcName);
@@ -221,24 +232,6 @@ uint32_t catProcColumnsRowHook(JdbcStmt* s, COLSET* set) {
   return 0;
 }
 
-namespace {
-
-// SQLSpecialColumns has no radix column, so a size must be ODBC's own
-// decimal one; some JDBC drivers give integer sizes in bits (32 for
-// INTEGER).
-void DecimalIntegerSize(const CatCell& type, const CatCell& size) {
-  if (type.IsNull() || size.IsNull()) return;
-  switch (type.Int()) {
-    case SQL_TINYINT: size.SetInt(3); break;
-    case SQL_SMALLINT: size.SetInt(5); break;
-    case SQL_INTEGER: size.SetInt(10); break;
-    case SQL_BIGINT: size.SetInt(19); break;
-    default: break;
-  }
-}
-
-}  // namespace
-
 uint32_t catSpecialColumnsRowHook(JdbcStmt* s, COLSET* set) {
   if (!Usable(set, 8)) return 0;
   const CatTypeRules rules = catTypeRulesOf(s);
@@ -254,7 +247,6 @@ uint32_t catSpecialColumnsRowHook(JdbcStmt* s, COLSET* set) {
     f.decimalDigits = &digits;
     catFixType(f, rules);
     NullIfMarker(buffer, CAT_NO_VALUE32);
-    DecimalIntegerSize(type, size);
   }
   return 0;
 }
@@ -268,6 +260,7 @@ uint32_t catTypeInfoRowHook(JdbcStmt* s, COLSET* set) {
                   sub = At(set, 17, r), size = At(set, 3, r);
     MarkAbsent(sqlType, CAT_NO_VALUE16);
     const int32_t jdbcType = type.Int();
+    const std::string typeName = name.Ascii();
     CatTypeFields f;
     f.dataType = &type;
     f.typeName = &name;
@@ -277,6 +270,12 @@ uint32_t catTypeInfoRowHook(JdbcStmt* s, COLSET* set) {
     catFixType(f, rules);
     catFixTypeInfoRow(s, type, sqlType, At(set, 3, r), At(set, 14, r), At(set, 15, r));
     catFillTypeInfoGaps(jdbcType, type, At(set, 3, r), At(set, 6, r));
+    if (Usable(set, 18)) {
+      const CatCell unsignedAttr = At(set, 10, r), minScale = At(set, 14, r),
+                    maxScale = At(set, 15, r), radix = At(set, 18, r);
+      catTypeInfoFacts(jdbcType, typeName.c_str(),
+                       {&type, &size, &unsignedAttr, &minScale, &maxScale, &radix});
+    }
     SqlTypeNullness(sqlType, type);
     NullIfMarker(sub, CAT_NO_VALUE16);
   }
@@ -287,6 +286,21 @@ namespace {
 
 constexpr int32_t kDistinct = 2001;
 constexpr int32_t kSourceDataType = 22;  // getColumns' SOURCE_DATA_TYPE
+
+// PostgreSQL's JDBC driver gives a domain over text the server's type
+// modifier as its size, the length and the four bytes of the value's
+// header; the octets, counted from that size, are made again from the
+// length.
+void DomainTextSize(const JdbcStmt* s, COLSET* set, uint32_t row, int16_t base) {
+  constexpr int32_t kHeader = 4;
+  if (s->conn == nullptr || (s->conn->sqlForms & SQLLEX_POSTGRESQL) == 0) return;
+  if (!Usable(set, 16) || (base != SQL_CHAR && base != SQL_VARCHAR)) return;
+  const CatCell size = At(set, 7, row);
+  if (size.IsNull() || size.Int() <= kHeader) return;
+  size.SetInt(size.Int() - kHeader);
+  At(set, 8, row).SetNull(true);
+  At(set, 16, row).SetNull(true);
+}
 
 }  // namespace
 
@@ -302,7 +316,10 @@ uint32_t catColumnsBaseType(JdbcStmt* s, jobject rs, COLSET* set, uint32_t row) 
     errClear(&s->errors);
     return 0;
   }
-  if (isNull == 0 && base != 0 && base != kDistinct) type.SetInt(base);
+  if (isNull == 0 && base != 0 && base != kDistinct) {
+    type.SetInt(base);
+    DomainTextSize(s, set, row, base);
+  }
   return 0;
 }
 

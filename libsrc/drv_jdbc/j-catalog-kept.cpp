@@ -3,6 +3,9 @@
 // keep the order JDBC asks for (HSQLDB lists tables and indexes in the order
 // they were made), and the type rewrite moves SQLGetTypeInfo's rows about
 // (BOOLEAN to BIT, BLOB to LONGVARBINARY, the ODBC 2 date codes).
+#include <sql.h>
+#include <sqlucode.h>
+
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -29,6 +32,7 @@ struct CatKeptRows {
     std::vector<uint16_t> ind;
   };
   std::vector<Row> rows;
+  std::vector<size_t> widths;  // of each column's element, as the rows hold them
   size_t next = 0;
 };
 
@@ -86,6 +90,8 @@ uint32_t catKeepRows(uint32_t stmt, const std::vector<uint16_t>& keys, CatRowRan
     COLSET set;
     rc = DRV_Fetch(stmt, kBlock, &set);
     const uint32_t held = rc == 0 ? set.rows_held : 0;
+    if (held > 0 && kept->widths.empty())
+      for (uint16_t c = 0; c < set.cols_used; ++c) kept->widths.push_back(set.cols[c].elem_size);
     for (uint32_t r = 0; r < held; ++r) Keep(set, r, keys, rank, kept.get());
     ColSetFreeColumns(&set);
     if (rc != 0 || held == 0 || (s->flags & STMT_NO_MORE_ROWS) != 0) break;
@@ -102,6 +108,52 @@ uint32_t catKeepRows(uint32_t stmt, const std::vector<uint16_t>& keys, CatRowRan
   s->rowsFetched = 0;
   s->rowCount = 0;
   return 0;
+}
+
+namespace {
+
+// The 16-bit value of column `column` (1-based) of a kept row, or null when
+// the rows have no such column of that width.
+unsigned char* SmallAt(CatKeptRows::Row& row, const std::vector<size_t>& widths, size_t column) {
+  if (column == 0 || column > widths.size() || widths[column - 1] != 2) return nullptr;
+  size_t at = 0;
+  for (size_t c = 0; c + 1 < column; ++c) at += widths[c];
+  return at + 2 <= row.bytes.size() ? row.bytes.data() + at : nullptr;
+}
+
+int16_t NarrowOf(int16_t wide) {
+  switch (wide) {
+    case SQL_WCHAR: return SQL_CHAR;
+    case SQL_WVARCHAR: return SQL_VARCHAR;
+    case SQL_WLONGVARCHAR: return SQL_LONGVARCHAR;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+void catKeepNarrowTextRows(JdbcStmt* s) {
+  CatKeptRows* k = KeptOf(s);
+  if (k == nullptr) return;
+  constexpr size_t kDataType = 2, kSqlDataType = 16;
+  std::vector<CatKeptRows::Row> copies;
+  for (CatKeptRows::Row& row : k->rows) {
+    unsigned char* type = SmallAt(row, k->widths, kDataType);
+    int16_t wide = 0;
+    if (type != nullptr) std::memcpy(&wide, type, 2);
+    const int16_t narrow = NarrowOf(wide);
+    if (narrow == 0 || row.keys.empty()) continue;
+    CatKeptRows::Row copy = row;
+    for (size_t column : {kDataType, kSqlDataType})
+      if (unsigned char* p = SmallAt(copy, k->widths, column)) std::memcpy(p, &narrow, 2);
+    copy.keys[0].num = narrow;
+    copies.push_back(std::move(copy));
+  }
+  if (copies.empty()) return;
+  k->rows.insert(k->rows.end(), copies.begin(), copies.end());
+  std::stable_sort(
+      k->rows.begin(), k->rows.end(),
+      [](const CatKeptRows::Row& a, const CatKeptRows::Row& b) { return a.keys < b.keys; });
 }
 
 uint32_t catFetchKept(JdbcStmt* s, uint16_t rows, COLSET* set) {

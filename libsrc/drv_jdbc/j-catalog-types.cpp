@@ -7,6 +7,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "drv_jdbc/j-catalog.h"
@@ -20,8 +21,7 @@ constexpr int32_t kUnlimitedVarchar = 1073741823;
 // What the rewrite does to a row of one JDBC type.
 struct TypeRule {
   int32_t odbc = 0;
-  bool setSqlType = false;  // SQL_DATA_TYPE := the new DATA_TYPE
-  int32_t sqlType = 0;      // ... or this value when non-zero
+  int32_t sqlType = 0;  // SQL_DATA_TYPE when it is not the new DATA_TYPE
   bool copyOctets = false;
   bool sizeRule = false;
   bool unboundedSize = false;  // COLUMN_SIZE := the size of unbounded text
@@ -33,6 +33,7 @@ struct TypeRule {
 
 // Characters of a GUID as text (8-4-4-4-12 hexadecimal digits).
 constexpr int32_t kGuidChars = 36;
+constexpr int32_t kGuidBytes = 16;
 
 // PostgreSQL's uuid, which its JDBC driver files as OTHER.
 bool IsGuid(int32_t jdbc, const char* name) {
@@ -70,7 +71,10 @@ int32_t WideTextOf(int32_t narrow) {
 int32_t EffectiveJdbcType(int32_t jdbc, const CatTypeRules& r, const RowFacts& f) {
   if (!ShortText(jdbc)) return jdbc;
   const bool varying = jdbc == JDBC_VARCHAR || jdbc == JDBC_NVARCHAR;
-  const bool unbounded = r.typeInfo ? varying && f.size == 0 : unboundedText(f.size);
+  // A parameter or row-version column of a varying type without a length
+  // (PostgreSQL's varchar, its tid) is as long as the server allows.
+  const bool unbounded =
+      r.typeInfo ? varying && f.size == 0 : unboundedText(f.size) || (varying && f.size < 0);
   if (!unbounded) return jdbc;
   return jdbc == JDBC_NVARCHAR || jdbc == JDBC_NCHAR ? JDBC_LONGNVARCHAR : JDBC_LONGVARCHAR;
 }
@@ -85,7 +89,6 @@ void AsText(TypeRule* t, const CatTypeRules& r, bool sized) {
     t->odbc = wide ? SQL_WLONGVARCHAR : SQL_LONGVARCHAR;
   t->unboundedSize = !sized;
   t->copyOctets = sized;
-  t->setSqlType = true;
 }
 
 TypeRule RuleFor(int32_t jdbcType, const CatTypeRules& r, const RowFacts& f) {
@@ -96,10 +99,7 @@ TypeRule RuleFor(int32_t jdbcType, const CatTypeRules& r, const RowFacts& f) {
   TypeRule t;
   t.odbc = jdbc;
   switch (jdbc) {
-    case SQL_GUID:
-      t.guidSize = true;
-      t.setSqlType = true;
-      break;
+    case SQL_GUID: t.guidSize = true; break;
     case JDBC_X_DATETIMEOFFSET:
       t.odbc = t.sqlType = SQL_VARCHAR;
       t.copyOctets = true;
@@ -116,12 +116,10 @@ TypeRule RuleFor(int32_t jdbcType, const CatTypeRules& r, const RowFacts& f) {
         t.odbc = wide ? SQL_WLONGVARCHAR : SQL_LONGVARCHAR;
       }
       t.copyOctets = true;
-      t.setSqlType = true;
       break;
     case JDBC_NCHAR:
       t.odbc = wide ? SQL_WCHAR : SQL_CHAR;
       t.copyOctets = true;
-      t.setSqlType = true;
       break;
     case SQL_WLONGVARCHAR:
       if (toVarchar) {
@@ -133,31 +131,23 @@ TypeRule RuleFor(int32_t jdbcType, const CatTypeRules& r, const RowFacts& f) {
     case JDBC_NVARCHAR:
       t.odbc = wide ? SQL_WVARCHAR : SQL_VARCHAR;
       t.copyOctets = true;
-      t.setSqlType = true;
       break;
     case JDBC_BIT:
       // A string of several bits (PostgreSQL's bit(5)) is text, not a truth
       // value; the type information's BIT rows stay the server's.
-      if (!r.typeInfo && f.size > 1) {
-        AsText(&t, r, true);
-        break;
-      }
-      t.setSqlType = true;
+      if (!r.typeInfo && f.size > 1) AsText(&t, r, true);
       break;
     case JDBC_TINYINT:
     case JDBC_INTEGER:
     case JDBC_SMALLINT:
     case JDBC_FLOAT:
-    case JDBC_REAL:
-      t.setSqlType = true;
-      break;
+    case JDBC_REAL: break;
     case JDBC_BIGINT:
       if (r.jet != 0) {
         t.odbc = SQL_DECIMAL;
         t.decimalName = true;
+        t.bufferFromSize = true;
       }
-      t.bufferFromSize = true;
-      t.setSqlType = true;
       break;
     case JDBC_LONGVARBINARY:
     case JDBC_VARBINARY:
@@ -175,7 +165,6 @@ TypeRule RuleFor(int32_t jdbcType, const CatTypeRules& r, const RowFacts& f) {
       }
       if (wide) t.odbc = WideTextOf(t.odbc);
       t.copyOctets = true;
-      if (wide) t.setSqlType = true;
       break;
     case JDBC_NUMERIC:
       if (r.jet != 0) {
@@ -184,14 +173,13 @@ TypeRule RuleFor(int32_t jdbcType, const CatTypeRules& r, const RowFacts& f) {
         t.copyOctets = true;
       }
       t.bufferFromSize = true;
-      t.setSqlType = true;
       break;
     case JDBC_DECIMAL:
       t.bufferFromSize = true;
       t.sqlType = SQL_DECIMAL;
       t.copyOctets = true;
       break;
-    case JDBC_DOUBLE: t.setSqlType = true; break;
+    case JDBC_DOUBLE: break;
     // A driver may give ODBC 2's date and time codes too.
     case SQL_DATE:
     case JDBC_DATE:
@@ -216,20 +204,16 @@ TypeRule RuleFor(int32_t jdbcType, const CatTypeRules& r, const RowFacts& f) {
     case JDBC_OTHER:
       // The type information has no size of such a type to go by, and a
       // column of it is described as long text unless its size bounds it.
-      if (r.typeInfo ? f.size == 0 : (f.unsized || unboundedText(f.size)))
+      if (r.typeInfo ? f.size == 0 : (f.size <= 0 || unboundedText(f.size)))
         t.odbc = wide ? SQL_WLONGVARCHAR : SQL_LONGVARCHAR;
       else
         t.odbc = wide ? SQL_WVARCHAR : SQL_VARCHAR;
       t.copyOctets = true;
-      t.setSqlType = true;
       break;
     case JDBC_BLOB: t.odbc = t.sqlType = SQL_LONGVARBINARY; break;
     case JDBC_CLOB:
     case JDBC_SQLXML:
-    case JDBC_NCLOB:
-      t.odbc = wide ? SQL_WLONGVARCHAR : SQL_LONGVARCHAR;
-      t.setSqlType = true;
-      break;
+    case JDBC_NCLOB: t.odbc = wide ? SQL_WLONGVARCHAR : SQL_LONGVARCHAR; break;
     case JDBC_JAVA_OBJECT:
     case JDBC_DISTINCT:  // without its base type
     case JDBC_STRUCT:
@@ -315,33 +299,87 @@ bool BinaryType(int32_t odbc) {
   return odbc == SQL_BINARY || odbc == SQL_VARBINARY || odbc == SQL_LONGVARBINARY;
 }
 
-// The bytes of a value of a fixed-size type as its C default type holds
-// it; 0 for the others.
-int32_t FixedOctets(int32_t odbc) {
-  switch (odbc) {
-    case SQL_BIT: case SQL_TINYINT: return 1;
-    case SQL_SMALLINT: return 2;
-    case SQL_INTEGER: case SQL_REAL: return 4;
-    case SQL_FLOAT: case SQL_DOUBLE: return 8;
-    default: return 0;
-  }
+// The sizes ODBC fixes for a number or truth value, whatever the server
+// counts (HSQLDB and H2 give bits, PostgreSQL a float's round-trip digits):
+// COLUMN_SIZE in decimal digits, the bytes of the C default type, and
+// whether DECIMAL_DIGITS applies (0 for the integers, NULL for a truth
+// value and the approximate types).
+struct FixedNumber {
+  int32_t odbc, size, octets;
+  bool exact;
+};
+constexpr FixedNumber kFixedNumbers[] = {
+    {SQL_BIT, 1, 1, false},     {SQL_TINYINT, 3, 1, true},  {SQL_SMALLINT, 5, 2, true},
+    {SQL_INTEGER, 10, 4, true}, {SQL_BIGINT, 19, 8, true},  {SQL_REAL, 7, 4, false},
+    {SQL_FLOAT, 15, 8, false},  {SQL_DOUBLE, 15, 8, false},
+};
+
+const FixedNumber* FixedNumberOf(int32_t odbc) {
+  for (const FixedNumber& n : kFixedNumbers)
+    if (n.odbc == odbc) return &n;
+  return nullptr;
 }
 
 bool Absent(const CatCell* c) { return c->IsNull() || c->Holds(CAT_NO_VALUE32); }
 
+void FixedNumberFacts(const CatTypeFields& f, const FixedNumber& n) {
+  if (f.columnSize != nullptr) f.columnSize->SetInt(n.size);
+  if (f.bufferLength != nullptr) f.bufferLength->SetInt(n.octets);
+  if (f.decimalDigits != nullptr) {
+    if (n.exact)
+      f.decimalDigits->SetInt(0);
+    else
+      f.decimalDigits->SetNull(true);
+  }
+  // The size counts decimal digits, so the radix says 10; a truth value
+  // has none.
+  if (f.radix != nullptr) {
+    if (n.odbc == SQL_BIT)
+      f.radix->SetNull(true);
+    else
+      f.radix->SetInt(10);
+  }
+}
+
+// The octets of a character or binary column where the JDBC driver leaves
+// them out or counts none (HSQLDB's types with a time zone): a binary
+// column's bytes are its size, text its characters in the delivered form.
+void ColumnOctets(const CatCell* octets, int32_t odbc, int64_t size) {
+  if (octets == nullptr || size <= 0) return;
+  const int64_t perChar = WideTextType(odbc) ? 2 : 1;
+  if (BinaryType(odbc) || perChar == 2)
+    octets->SetInt(static_cast<int32_t>(std::min<int64_t>(perChar * size, kUnboundedSize)));
+  else if (Absent(octets) || octets->Int() <= 0)
+    octets->SetInt(static_cast<int32_t>(size));
+}
+
+bool LongType(int32_t odbc) {
+  return odbc == SQL_LONGVARCHAR || odbc == SQL_WLONGVARCHAR || odbc == SQL_LONGVARBINARY;
+}
+
 // The column facts ODBC defines for every type where the JDBC driver leaves
 // them out (BUFFER_LENGTH, which JDBC does not use), counts them otherwise
-// (the octets of text delivered in UTF-16) or gives them for a type they do
-// not apply to (DECIMAL_DIGITS and NUM_PREC_RADIX of text, binary data and
-// dates, which ODBC wants NULL).
+// (the octets of text delivered in UTF-16, the sizes of numbers) or gives
+// them for a type they do not apply to (DECIMAL_DIGITS and NUM_PREC_RADIX
+// of text, binary data and dates, which ODBC wants NULL).
 void OdbcColumnFacts(const CatTypeFields& f, int32_t odbc) {
+  if (const FixedNumber* n = FixedNumberOf(odbc)) {
+    FixedNumberFacts(f, *n);
+    return;
+  }
   const bool text = TextType(odbc), binary = BinaryType(odbc);
+  // Long data and binary data of no stated size (PostgreSQL's bytea
+  // parameters) hold as much as long data does.
+  if ((LongType(odbc) || binary) && f.columnSize != nullptr && f.columnSize->IsNull())
+    f.columnSize->SetInt(kUnboundedSize);
   const bool sized = f.columnSize != nullptr && !f.columnSize->IsNull() && f.columnSize->Int() > 0;
   const int64_t size = sized ? f.columnSize->Int() : 0;
-  if (text && WideTextType(odbc) && sized && f.octetLength != nullptr)
-    f.octetLength->SetInt(static_cast<int32_t>(std::min<int64_t>(2 * size, kUnboundedSize)));
-  if (f.bufferLength != nullptr && Absent(f.bufferLength)) {
-    int32_t octets = FixedOctets(odbc);
+  if (text || binary)
+    ColumnOctets(f.octetLength, odbc, size);
+  else if (f.octetLength != nullptr)  // only character and binary data have octets
+    f.octetLength->SetInt(static_cast<int32_t>(CAT_NO_VALUE32));
+  if (f.bufferLength != nullptr && (binary ? sized : Absent(f.bufferLength))) {
+    int32_t octets = 0;
     if (text && f.octetLength != nullptr && !Absent(f.octetLength))
       octets = f.octetLength->Int();
     else if ((text || binary) && sized)
@@ -353,6 +391,42 @@ void OdbcColumnFacts(const CatTypeFields& f, int32_t odbc) {
   if (f.decimalDigits != nullptr && (notNumber || DatetimeBase(odbc) == 10))
     f.decimalDigits->SetNull(true);
   if (f.radix != nullptr && (notNumber || datetime)) f.radix->SetNull(true);
+}
+
+// H2 gives an interval column the digits of its leading field as its size;
+// the column is described, as the driver displays it, with the characters
+// of its literal (INTERVAL '-11 23:59:59.999999' DAY TO SECOND): each field
+// after the leading one takes three, a fraction its point and digits. 0 for
+// a name that is no interval with its fields.
+int32_t IntervalLiteralChars(const std::string& name, int32_t leading, int32_t fraction) {
+  static const std::string kFields[] = {"YEAR", "MONTH", "DAY", "HOUR", "MINUTE", "SECOND"};
+  constexpr size_t kPrefix = 9;  // "INTERVAL "
+  if (name.size() <= kPrefix || strncasecmp(name.c_str(), "INTERVAL ", kPrefix) != 0) return 0;
+  const std::string fields = name.substr(kPrefix);
+  const size_t to = fields.find(" TO ");
+  const std::string first = fields.substr(0, to);
+  const std::string last = to == std::string::npos ? first : fields.substr(to + 4);
+  const auto* end = std::end(kFields);
+  const auto* f = std::find(std::begin(kFields), end, first);
+  const auto* l = std::find(std::begin(kFields), end, last);
+  if (f == end || l == end || l < f) return 0;
+  const int32_t seconds = last == "SECOND" && fraction > 0 ? fraction + 1 : 0;
+  // INTERVAL '-...' fields: the words, the quotes, the sign and two blanks.
+  return static_cast<int32_t>(kPrefix + 4 + fields.size()) + leading +
+         3 * static_cast<int32_t>(l - f) + seconds;
+}
+
+// An interval column's size as its description gives it; its octets follow
+// from that size.
+void IntervalSize(const CatTypeFields& f, int32_t jdbcType, const std::string& name) {
+  if (jdbcType != JDBC_OTHER || f.columnSize == nullptr || f.columnSize->IsNull()) return;
+  const int32_t fraction =
+      f.decimalDigits != nullptr && !f.decimalDigits->IsNull() ? f.decimalDigits->Int() : 0;
+  const int32_t chars = IntervalLiteralChars(name, f.columnSize->Int(), fraction);
+  if (chars <= 0) return;
+  f.columnSize->SetInt(chars);
+  for (const CatCell* c : {f.bufferLength, f.octetLength})
+    if (c != nullptr) c->SetInt(static_cast<int32_t>(CAT_NO_VALUE32));
 }
 
 }  // namespace
@@ -377,6 +451,8 @@ int16_t catTypeKey(int32_t sqlType) {
 
 void catFixType(const CatTypeFields& f, const CatTypeRules& r) {
   if (f.dataType == nullptr) return;
+  const std::string name = f.typeName != nullptr ? f.typeName->Ascii() : std::string();
+  if (!r.typeInfo) IntervalSize(f, f.dataType->Int(), name);
   // The JDBC driver's own octet length, for a text type whose buffer length
   // it leaves out (most do: JDBC does not use that column).
   const bool gaveOctets = f.octetLength != nullptr && !f.octetLength->IsNull() &&
@@ -389,7 +465,6 @@ void catFixType(const CatTypeFields& f, const CatTypeRules& r) {
   facts.unsized = f.columnSize != nullptr && !f.columnSize->IsNull() && f.columnSize->Int() == 0;
   const CatCell* sizeCell = f.sizeFact != nullptr ? f.sizeFact : f.columnSize;
   facts.size = sizeCell != nullptr && !sizeCell->IsNull() ? sizeCell->Int() : -1;
-  const std::string name = f.typeName != nullptr ? f.typeName->Ascii() : std::string();
   facts.name = name.c_str();
   const TypeRule t = RuleFor(f.dataType->Int(), r, facts);
 
@@ -399,7 +474,8 @@ void catFixType(const CatTypeFields& f, const CatTypeRules& r) {
     f.columnSize->SetInt(r.longVarcharToVarchar == 0 ? kUnlimitedVarchar : r.longVarcharToVarchar);
   if (t.unboundedSize && f.columnSize != nullptr) f.columnSize->SetInt(kUnboundedSize);
   if (t.guidSize && f.columnSize != nullptr) f.columnSize->SetInt(kGuidChars);
-  if (t.guidSize && f.bufferLength != nullptr) f.bufferLength->SetInt(kGuidChars);
+  // Its buffer is SQL_C_GUID's structure.
+  if (t.guidSize && f.bufferLength != nullptr) f.bufferLength->SetInt(kGuidBytes);
   if (t.guidSize && f.decimalDigits != nullptr) f.decimalDigits->SetNull(true);
   DatetimeSizes(f, t.odbc);
   if (t.bufferFromSize && f.bufferLength != nullptr && f.columnSize != nullptr &&
@@ -407,17 +483,11 @@ void catFixType(const CatTypeFields& f, const CatTypeRules& r) {
       (f.bufferLength->IsNull() || f.bufferLength->Holds(CAT_NO_VALUE32))) {
     f.bufferLength->SetInt(f.columnSize->Int() + 2);
   }
-  if (f.sqlDataType != nullptr) {
-    if (t.setSqlType)
-      f.sqlDataType->SetInt(t.odbc);
-    else if (t.sqlType != 0)
-      f.sqlDataType->SetInt(t.sqlType);
-    else if (t.odbc != 0 && (f.sqlDataType->IsNull() || f.sqlDataType->Holds(CAT_NO_VALUE16) ||
-                             f.sqlDataType->Int() == 0))
-      // A type the rules give no SQL_DATA_TYPE of its own is not a datetime
-      // or interval type, so ODBC wants DATA_TYPE repeated there.
-      f.sqlDataType->SetInt(t.odbc);
-  }
+  // ODBC wants DATA_TYPE repeated in SQL_DATA_TYPE but for the datetime and
+  // interval types, whatever code of its own the JDBC driver put there
+  // (HSQLDB gives 60 for BINARY).
+  if (f.sqlDataType != nullptr && t.odbc != 0)
+    f.sqlDataType->SetInt(t.sqlType != 0 ? t.sqlType : t.odbc);
   if (t.datetimeSub >= 0 && f.datetimeSub != nullptr) f.datetimeSub->SetInt(t.datetimeSub);
   if (t.copyOctets && f.octetLength != nullptr) {
     if (f.bufferLength != nullptr && !f.bufferLength->IsNull() &&
@@ -541,5 +611,45 @@ void catFillTypeInfoGaps(int32_t jdbcType, const CatCell& type, const CatCell& s
     case SQL_VARCHAR: case SQL_WVARCHAR: createParams.SetText("max length"); break;
     case SQL_DECIMAL: case SQL_NUMERIC: createParams.SetText("precision,scale"); break;
     default: break;
+  }
+}
+
+namespace {
+
+// PostgreSQL's JDBC driver gives its interval type the seconds' digits as
+// its size; a column of the type is described with the characters of the
+// longest interval's text.
+constexpr int32_t kPgIntervalChars = 49;
+
+bool ExactNumber(int32_t odbc) {
+  const FixedNumber* n = FixedNumberOf(odbc);
+  return (n != nullptr && n->exact) || odbc == SQL_DECIMAL || odbc == SQL_NUMERIC;
+}
+
+}  // namespace
+
+void catTypeInfoFacts(int32_t jdbcType, const char* name, const CatTypeInfoCells& c) {
+  const int32_t odbc = c.type->Int();
+  const FixedNumber* n = FixedNumberOf(odbc);
+  if (n != nullptr) c.size->SetInt(n->size);
+  if ((odbc == SQL_CHAR || odbc == SQL_WCHAR) && !c.size->IsNull() && c.size->Int() <= 0)
+    c.size->SetInt(1);  // PostgreSQL's "char", one byte
+  if (jdbcType == JDBC_OTHER && strcasecmp(name, "interval") == 0) c.size->SetInt(kPgIntervalChars);
+  const bool exact = ExactNumber(odbc), approximate = n != nullptr && !n->exact && odbc != SQL_BIT;
+  // Sizes count decimal digits, as SQLColumns gives them.
+  if (exact || approximate)
+    c.radix->SetInt(10);
+  else
+    c.radix->SetNull(true);
+  // No server has an unsigned float (PostgreSQL's money is one).
+  if (approximate)
+    c.unsignedAttr->SetInt(0);
+  else if (!exact)
+    c.unsignedAttr->SetNull(true);
+  // A scale applies to exact numbers and to times with a fraction.
+  const int32_t base = DatetimeBase(odbc);
+  if (!exact && (base == 0 || base == 10)) {
+    c.minScale->SetNull(true);
+    c.maxScale->SetNull(true);
   }
 }

@@ -4,6 +4,7 @@
 // it with the function's ODBC column table and leave the fetch settings of
 // the function on the statement.
 #include <jni.h>
+#include <sql.h>
 
 #include <algorithm>
 #include <cctype>
@@ -15,6 +16,7 @@
 #include "drv_jdbc/drv_catalog.h"
 #include "drv_jdbc/j-catalog.h"
 #include "drv_jdbc/j-exec.h"
+#include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-methods.h"
 #include "drv_jdbc/j-stmt.h"
@@ -454,7 +456,11 @@ uint32_t DRV_DDGetTypeInfo(uint32_t stmt, int16_t sqlType) {
         s->rowHook = catTypeInfoRowHook;
       });
   // By DATA_TYPE, then by how closely each type maps.
-  return rc != 0 ? rc : catKeepRows(stmt, {2}, TypeInfoRank);
+  if (rc != 0) return rc;
+  if (uint32_t kept = catKeepRows(stmt, {2}, TypeInfoRank)) return kept;
+  JdbcStmt* s = AGT_Stmt(stmt);
+  if (s != nullptr && s->wide != 0 && sqlType == SQL_ALL_TYPES) catKeepNarrowTextRows(s);
+  return 0;
 }
 
 }  // extern "C"

@@ -128,6 +128,20 @@ void catFixTypeInfoRow(const JdbcStmt* s, const CatCell& type, const CatCell& sq
 void catFillTypeInfoGaps(int32_t jdbcType, const CatCell& type, const CatCell& size,
                          const CatCell& createParams);
 
+// What ODBC fixes of a type information row after the rewrite (`type` holds
+// its ODBC type): the size of a number or truth value in decimal digits,
+// NUM_PREC_RADIX 10 for numbers, and NUM_PREC_RADIX, UNSIGNED_ATTRIBUTE and
+// the scales NULL where they do not apply.
+struct CatTypeInfoCells {
+  const CatCell* type;
+  const CatCell* size;
+  const CatCell* unsignedAttr;
+  const CatCell* minScale;
+  const CatCell* maxScale;
+  const CatCell* radix;
+};
+void catTypeInfoFacts(int32_t jdbcType, const char* name, const CatTypeInfoCells& c);
+
 // The row hooks DRV_Fetch runs after each block of a catalog result.
 uint32_t catColumnsRowHook(JdbcStmt* s, COLSET* set);
 uint32_t catProcColumnsRowHook(JdbcStmt* s, COLSET* set);
@@ -149,6 +163,11 @@ uint32_t catColumnsBaseType(JdbcStmt* s, jobject rs, COLSET* set, uint32_t row);
 // keys (lower first).
 using CatRowRank = int (*)(const COLSET& set, uint32_t row);
 uint32_t catKeepRows(uint32_t stmt, const std::vector<uint16_t>& keys, CatRowRank rank = nullptr);
+// A wide connection's type information in full lists its text types under
+// the narrow codes too, as SQLGetTypeInfo of a narrow code finds them:
+// a copy of each kept wide text row with the narrow DATA_TYPE and
+// SQL_DATA_TYPE, in ODBC's order.
+void catKeepNarrowTextRows(JdbcStmt* s);
 // DRV_Fetch of a statement holding kept rows: the next `rows` of them.
 uint32_t catFetchKept(JdbcStmt* s, uint16_t rows, COLSET* set);
 

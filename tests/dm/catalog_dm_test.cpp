@@ -540,7 +540,8 @@ TEST_P(CatalogDm, ProceduresAndTheirParameters) {
   const char* varchar = wide_ ? "-9" : "12";
   switch (db_) {
     case Db::Hsql: want = {{"A", "1", "4"}, {"B", "4", varchar}}; break;
-    case Db::Pg: want = {{"a", "1", "4"}, {"b", "2", varchar}}; break;
+    // A varchar of no length is long text, as a column of it is.
+    case Db::Pg: want = {{"a", "1", "4"}, {"b", "2", wide_ ? "-10" : "-1"}}; break;
     case Db::Derby: want = {{"A", "1", "-5"}}; break;
     case Db::H2: want = {{"", "5", "4"}, {"P1", "1", "4"}}; break;
   }

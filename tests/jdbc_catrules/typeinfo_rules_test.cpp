@@ -251,7 +251,7 @@ TEST(CatColumnsRowHook, OctetLengthOfTextSurvivesAMissingBufferLength) {
       {12, -1, 160, 160},  // JDBC leaves BUFFER_LENGTH out: its octet length stays
       {12, 80, 160, 80},   // a buffer length given decides
       {1, -1, 20, 20},
-      {12, -1, -1, -1},    // nothing known: NULL
+      {12, -1, -1, 40},    // nothing given: the characters of the size
       {4, -1, 4, -1},      // numbers have no octet length
       {91, -1, 10, -1},
   };
