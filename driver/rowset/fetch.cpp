@@ -33,15 +33,13 @@ bool ForwardOnly(const StmtHandle* stmt) {
 
 bool RetrieveData(const StmtHandle* stmt) { return stmt->cursor.retrieveData != SQL_RD_OFF; }
 
-// Whether a bookmark can name a row: none does below row 1, nor past the
-// last once the cursor knows the whole result's count (a mixed cursor
-// knows its block's only). Cursors that take no bookmarks refuse the
-// orientation themselves.
+// Whether a bookmark can name a row: none does below row 1. One past the
+// result's last row may name a row the cursor added; the cursor library,
+// which knows them, answers for those. Cursors that take no bookmarks
+// refuse the orientation themselves.
 bool NamesRow(const SCR_CURSOR& c, const int64_t* bookmark) {
   if (c.cursorType == SQL_CURSOR_FORWARD_ONLY || c.cursorType == SQL_CURSOR_DYNAMIC) return true;
-  if (bookmark == nullptr || *bookmark < 1) return false;
-  const bool whole = c.cursorType == SQL_CURSOR_STATIC || c.keysetSize == 0;
-  return !whole || c.rowCount < 0 || *bookmark <= c.rowCount;
+  return bookmark != nullptr && *bookmark >= 1;
 }
 
 // Keeps the first failure and otherwise the last warning of a row's columns.

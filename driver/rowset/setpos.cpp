@@ -359,6 +359,26 @@ SQLRETURN Run(StmtHandle* stmt, uint64_t row, uint16_t op, uint32_t first, uint3
   }
 }
 
+// SQL_POSITION on a forward-only cursor moves inside the rowset fetched
+// last, so that SQLGetData reads any of its rows; nothing is asked of the
+// agent, which keeps no rowset of its own for such a cursor.
+SQLRETURN ForwardPosition(StmtHandle* stmt, uint64_t row) {
+  if (stmt->state != kStmtPrepared) return Fail(stmt, ERR_INVALID_CURSOR_STATE);
+  const ROWSTATUS* rs = stmt->cursor.rowStatus;
+  if (rs == nullptr) {
+    // A rowset of one row is the row read last.
+    if (stmt->rowIndex == 0 || stmt->rowIndex > stmt->rows.rows_held)
+      return Fail(stmt, ERR_INVALID_CURSOR_STATE);
+    return row <= 1 ? SQL_SUCCESS : Fail(stmt, ERR_ROW_RANGE);
+  }
+  if (stmt->cursor.position < 1) return Fail(stmt, ERR_INVALID_CURSOR_STATE);
+  const uint32_t held = rs->rows != nullptr ? rs->rows->rows_held : 0;
+  const uint64_t at = row == 0 ? 1 : row;
+  if (at > held) return Fail(stmt, ERR_ROW_RANGE);
+  stmt->cursor.position = static_cast<int32_t>(at);
+  return SQL_SUCCESS;
+}
+
 }  // namespace
 
 SQLRETURN SetPosCore(StmtHandle* stmt, uint64_t row, uint16_t op, uint16_t lock) {
@@ -366,8 +386,11 @@ SQLRETURN SetPosCore(StmtHandle* stmt, uint64_t row, uint16_t op, uint16_t lock)
   if (stmt->conn == nullptr || stmt->conn->cn_hasScrlCurs == 0)
     return Fail(stmt, ERR_NOT_SUPPORTED);
   if (stmt->needData != 0) return Fail(stmt, ERR_FUNCTION_SEQUENCE);
-  if (stmt->cursor.cursorType == SQL_CURSOR_FORWARD_ONLY)
-    return Fail(stmt, ERR_INVALID_CURSOR_POSITION);
+  if (stmt->cursor.cursorType == SQL_CURSOR_FORWARD_ONLY) {
+    if (op != SQL_POSITION) return Fail(stmt, ERR_INVALID_CURSOR_POSITION);
+    if (row > RowsetSize(stmt)) return Fail(stmt, ERR_ROW_RANGE);
+    return ForwardPosition(stmt, row);
+  }
   const bool change = op == SQL_UPDATE || op == SQL_DELETE || op == SQL_ADD;
   // ODBC refuses changes of a read-only cursor as an option out of range.
   if (change && stmt->cursor.concurrency == SQL_CONCUR_READ_ONLY)

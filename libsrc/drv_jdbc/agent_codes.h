@@ -87,6 +87,10 @@ constexpr uint32_t INFO_MIXED_BOOKMARK = 0x320100B0u;
 // The bookmark of row n (0-based in the value, its bookmark out; 0 for
 // none) of the last SQL_ADD, answered by the cursor library.
 constexpr uint32_t INFO_ADDED_BOOKMARK = 0x320100B1u;
+// Whether a bookmark past the rows of the result names a row the cursor
+// added (the bookmark, 8 bytes, in the value; 1 or 0 out, 4 bytes),
+// answered by the cursor library.
+constexpr uint32_t INFO_ADDED_ROW = 0x320100B2u;
 
 // Statement options: the base | the ODBC statement option, and the ones
 // beyond ODBC's.

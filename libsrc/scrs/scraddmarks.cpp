@@ -95,16 +95,24 @@ uint32_t scs_p_AddedMark(const SCR_CURSOR* cur, uint32_t j) {
   return ks != nullptr && j < ks->addedMarks.size() ? ks->addedMarks[j] : 0;
 }
 
+const COLSET* scs_p_AddedKey(const SCR_CURSOR* cur, uint64_t mark) {
+  const KS_KEYSET* ks = cur->analysis != nullptr ? cur->analysis->keyset.get() : nullptr;
+  // A bookmark of the result's own rows names them, whatever was added.
+  if (!AddsMarks(cur) || ks == nullptr || mark <= ks->addedBase ||
+      mark <= static_cast<uint64_t>(std::max(cur->rowCount, 0)) ||
+      mark - ks->addedBase > ks->added.size())
+    return nullptr;
+  return ks->added[static_cast<size_t>(mark - ks->addedBase - 1)].get();
+}
+
 int scs_p_FetchAdded(SCR_CURSOR* cur, uint64_t mark, COLSET* row) {
-  KS_KEYSET* ks = cur->analysis != nullptr ? cur->analysis->keyset.get() : nullptr;
-  if (ks == nullptr || mark <= ks->addedBase || mark - ks->addedBase > ks->added.size())
-    return ERR_NO_DATA_FOUND;
-  const COLSET* key = ks->added[static_cast<size_t>(mark - ks->addedBase - 1)].get();
+  const COLSET* key = scs_p_AddedKey(cur, mark);
+  if (key == nullptr) return ERR_NO_DATA_FOUND;
   SCR_ANALYSIS& a = *cur->analysis;
   SCR_BUILT keyed;
   int rc = KeyedText(cur, &keyed);
   // The values statement holds another query from here on.
-  ks->valuesFlags = 0;
+  a.keyset->valuesFlags = 0;
   if (rc == 0) rc = static_cast<int>(SCR_Agent().DRV_Prepare(a.valuesStmt, keyed.text.c_str()));
   COLSET *keyParams = nullptr, *params = nullptr;
   if (rc == 0)
@@ -116,6 +124,14 @@ int scs_p_FetchAdded(SCR_CURSOR* cur, uint64_t mark, COLSET* row) {
   if (run == 0)
     run = KS_RunPrepared(cur, a.valuesStmt, params, KS_SpliceBinds(cur, place, KS_KeyDescs(a, 1)));
   if (run == 0) run = KS_FetchAll(a.valuesStmt, row);
+  // A keyset cursor's text reads the keys behind the select list; its
+  // rows hand over the select list alone.
+  const auto keys = static_cast<uint16_t>(a.ks.keys.size());
+  if (run == 0 && cur->cursorType != SQL_CURSOR_STATIC && row->cols_used > keys) {
+    const auto appCols = static_cast<uint16_t>(row->cols_used - keys);
+    for (uint16_t k = 0; run == 0 && k < keys; ++k)
+      run = static_cast<uint32_t>(ColSetRemoveColumn(row, appCols));
+  }
   SCR_Agent().DRV_CloseCursor(a.valuesStmt);
   if (run != 0) KS_MoveErrors(cur, a.valuesStmt);
   return static_cast<int>(run);

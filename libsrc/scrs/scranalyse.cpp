@@ -358,6 +358,11 @@ int scs_p_AnalyseStmt(SCR_CURSOR* cur, const char* text) {
   SCR_InitSQLInfo(&info);
   int rc = SCR_AnalyseSQL(&info, a.text.c_str(), 0, a.idents.noQualifier);
   uint32_t kind = info.kind;
+  // The statements a scrolling cursor makes from the text would carry the
+  // application's FOR UPDATE into places it cannot stand: such a SELECT is
+  // served as one the library cannot take apart.
+  if (rc == 0 && kind == SCR_KIND_SELECT && (info.flags & SCR_SQL_FOR_UPDATE) != 0)
+    rc = SCR_SQL_SYNTAX;
   if (rc != 0) {
     rc = Unparsed(cur, info, a.text.c_str());
     kind = SCR_KIND_OTHER;

@@ -563,6 +563,13 @@ uint32_t scs_p_AddedMark(const SCR_CURSOR* cur, uint32_t j);
 // The added row `mark` names, read by its key and appended to *row: 0,
 // ERR_NO_DATA_FOUND when the bookmark names no added row, or a code.
 int scs_p_FetchAdded(SCR_CURSOR* cur, uint64_t mark, COLSET* row);
+// The key of the added row `mark` names (one row of the key columns), or
+// null when it names none.
+const COLSET* scs_p_AddedKey(const SCR_CURSOR* cur, uint64_t mark);
+// The rowset a bookmark fetch reaches at an added row: that row alone, or
+// an empty one with SQL_ROW_DELETED when it is gone. ERR_NO_DATA_FOUND
+// when the bookmark names no added row.
+int scs_p_FetchAddedRowset(SCR_CURSOR* cur, ROWSTATUS* rs, uint64_t mark);
 
 // --- mixed cursor bookmarks (scrmixedmark.cpp) -------------------------
 // *out := the bookmark of row n (0-based) of a mixed cursor's rowset.

@@ -32,10 +32,10 @@ int Place(ROWSTATUS* rs, const COLSET* one, uint32_t j, uint32_t* found) {
 }
 
 // A bookmark past the result may name a row the cursor added: read by its
-// key into row j, or SQL_ROW_DELETED when it is gone. ERR_NO_DATA_FOUND
-// when the bookmark names no added row.
+// key into row j, or SQL_ROW_DELETED when it is gone (counted in *gone).
+// ERR_NO_DATA_FOUND when the bookmark names no added row.
 int AddedInto(SCR_CURSOR* cur, uint64_t b, ROWSTATUS* rs, uint32_t j, uint32_t* found,
-              uint16_t* status) {
+              uint32_t* gone, uint16_t* status) {
   if (b <= static_cast<uint64_t>(std::max(cur->rowCount, 0))) return ERR_NO_DATA_FOUND;
   ColSetPtr row(new (std::nothrow) COLSET());
   if (row == nullptr) return ERR_NO_MEMORY;
@@ -44,6 +44,8 @@ int AddedInto(SCR_CURSOR* cur, uint64_t b, ROWSTATUS* rs, uint32_t j, uint32_t* 
   if (row->rows_held > 0) {
     if (int rc = Place(rs, row.get(), j, found)) return rc;
     *status = SQL_ROW_SUCCESS;
+  } else {
+    ++*gone;
   }
   SCR_SetRowStatusAt(rs, j + 1, *status);
   return 0;
@@ -67,6 +69,24 @@ int Outcome(SCR_CURSOR* cur, uint32_t rows, uint32_t found, bool invalid) {
 
 }  // namespace
 
+int scs_p_FetchAddedRowset(SCR_CURSOR* cur, ROWSTATUS* rs, uint64_t mark) {
+  if (rs == nullptr || scs_p_AddedKey(cur, mark) == nullptr) return ERR_NO_DATA_FOUND;
+  ColSetPtr row(new (std::nothrow) COLSET());
+  if (row == nullptr) return ERR_NO_MEMORY;
+  if (int rc = scs_p_FetchAdded(cur, mark, row.get())) return rc;
+  if (int rc = ColSetAlloc(&rs->rows, row.get(), rs->count)) return rc;
+  uint16_t status = SQL_ROW_DELETED;
+  if (row->rows_held > 0) {
+    if (int rc = ColSetCopyRows(rs->rows, row.get(), 0, 0, 1)) return rc;
+    status = SQL_ROW_SUCCESS;
+  }
+  // A row gone is there as a hole, as a keyset cursor shows one.
+  rs->rows->rows_held = 1;
+  SCR_SetRowStatusAt(rs, 1, status);
+  cur->rowsetStart = static_cast<int32_t>(mark);
+  return 0;
+}
+
 int scs_p_FetchStaticByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint32_t rows,
                                 uint16_t* statuses, ROWSTATUS** out) {
   SS_CURSOR* ss = cur->staticCursor;
@@ -76,12 +96,12 @@ int scs_p_FetchStaticByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint
   // A continuing fetch (SQLFetch of an ODBC 2 application) goes on where it was.
   const int32_t position = ss->position;
   COLSET* one = nullptr;
-  uint32_t found = 0;
+  uint32_t found = 0, gone = 0;
   bool invalid = false;
   int rc = 0;
   for (uint32_t j = 0; rc == 0 && j < rows; ++j) {
     const uint64_t b = bookmarks[j];
-    const int added = AddedInto(cur, b, rs, j, &found, &statuses[j]);
+    const int added = AddedInto(cur, b, rs, j, &found, &gone, &statuses[j]);
     if (added != ERR_NO_DATA_FOUND) {
       rc = added;
       continue;
@@ -106,7 +126,7 @@ int scs_p_FetchStaticByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint
   }
   cur->affectedRows = static_cast<int32_t>(found);
   *out = rs;
-  return Outcome(cur, rows, found, invalid);
+  return Outcome(cur, rows, found + gone, invalid);
 }
 
 int scs_p_FetchKeysetByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint32_t rows,
@@ -119,12 +139,12 @@ int scs_p_FetchKeysetByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint
   const int32_t start = cur->rowsetStart, position = cur->position;
   cur->rowsetSize = 1;
   ROWSTATUS* one = nullptr;
-  uint32_t found = 0;
+  uint32_t found = 0, gone = 0;
   bool invalid = false;
   int rc = 0;
   for (uint32_t j = 0; rc == 0 && j < rows; ++j) {
     const uint64_t b = bookmarks[j];
-    const int added = AddedInto(cur, b, rs, j, &found, &statuses[j]);
+    const int added = AddedInto(cur, b, rs, j, &found, &gone, &statuses[j]);
     if (added != ERR_NO_DATA_FOUND) {
       rc = added;
       continue;
@@ -151,7 +171,7 @@ int scs_p_FetchKeysetByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint
   }
   cur->affectedRows = static_cast<int32_t>(found);
   *out = rs;
-  return Outcome(cur, rows, found, invalid);
+  return Outcome(cur, rows, found + gone, invalid);
 }
 
 int scs_p_FetchMixedByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint32_t rows,

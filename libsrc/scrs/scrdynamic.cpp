@@ -431,6 +431,7 @@ int scs_p_FetchDynamic(SCR_CURSOR* cur, int32_t offset, uint16_t orientation, RO
         if (-static_cast<int64_t>(offset) > size) return BeforeStart(cur);
         rc = Block(cur, SQL_FETCH_FIRST, 0, rs);
         if (rc == ERR_NO_DATA_FOUND) return BeforeStart(cur);
+        if (rc == 0) cur->flags |= SCR_FLAG_FIRST_STANDS_IN;
       }
       if (rc != 0) return rc;
       cur->rowsetStart = Fetched(rs) >= size ? -1 : kPartialAtEnd;

@@ -7,9 +7,11 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstring>
 #include <limits>
 
 #include "drv_jdbc/drv_agent.h"
+#include "drv_jdbc/agent_codes.h"
 #include "scrs/cursorlock.h"
 #include "util/errcodes.h"
 
@@ -84,6 +86,34 @@ int64_t FetchedStart(const SCR_CURSOR* cur, int64_t start) {
   return std::max<int64_t>(first, 1);
 }
 
+bool Numbered(const SCR_CURSOR* cur) {
+  return !DynamicLike(cur) && cur->cursorType != SQL_CURSOR_FORWARD_ONLY;
+}
+
+// Whether a row the cursor added itself lies at that row number, past the
+// rows of the result it read (only a bookmark reaches it).
+bool AddedRowAt(const SCR_CURSOR* cur, int64_t row) {
+  if (!Numbered(cur) || cur->rowCount < 0 || row <= cur->rowCount) return false;
+  const DRV_OpTable* ops = cur->agent != nullptr ? cur->agent->ops : nullptr;
+  if (ops == nullptr || ops->DRV_GetInfo == nullptr) return false;
+  // The library that added the rows knows their bookmarks.
+  const auto mark = static_cast<uint64_t>(row);
+  unsigned char value[sizeof mark];
+  std::memcpy(value, &mark, sizeof mark);
+  if (ops->DRV_GetInfo(cur->stmtHandle, INFO_ADDED_ROW, value, sizeof value, nullptr) != 0)
+    return false;
+  uint32_t added = 0;
+  std::memcpy(&added, value, sizeof added);
+  return added != 0;
+}
+
+// A numbered cursor's bookmark names a row of the result, once its count is
+// known, or a row it added.
+bool NamesRow(const SCR_CURSOR* cur, int64_t mark) {
+  if (!Numbered(cur) || cur->rowCount < 0 || (mark >= 1 && mark <= cur->rowCount)) return true;
+  return AddedRowAt(cur, mark);
+}
+
 int NoRowset(SCR_CURSOR* cur, int32_t position, uint32_t* fetched) {
   SCR_SetRowPos(cur, position);
   *fetched = 0;
@@ -96,14 +126,14 @@ int ScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t offset, uint32_t*
 }  // namespace
 
 int SCR_ClassifyRow(int64_t current, int64_t target, uint32_t rowsetSize, int64_t rowCount) {
-  if (rowCount >= 0) {
-    if (target > rowCount) return SCR_TARGET_AFTER;
-    if (target > rowCount - static_cast<int64_t>(rowsetSize) + 1) return SCR_TARGET_REACHES_END;
-  } else if (target > current) {
-    return SCR_TARGET_UNKNOWN_AHEAD;
-  }
+  if (rowCount >= 0 && target > rowCount) return SCR_TARGET_AFTER;
+  if (rowCount < 0 && target > current) return SCR_TARGET_UNKNOWN_AHEAD;
+  // Before row 1 first: in a result shorter than the rowset a start before
+  // it also reaches past the last row.
   if (target <= 1 - static_cast<int64_t>(rowsetSize)) return SCR_TARGET_BEFORE;
   if (target < 1) return SCR_TARGET_REACHES_START;
+  if (rowCount >= 0 && target > rowCount - static_cast<int64_t>(rowsetSize) + 1)
+    return SCR_TARGET_REACHES_END;
   return SCR_TARGET_INSIDE;
 }
 
@@ -141,10 +171,10 @@ int SCR_ComputeStartRow(uint16_t orientation, int64_t offset, int64_t rowsetStar
         return SCR_TARGET_UNKNOWN_AHEAD;
       }
       *target = rowCount + offset + 1;
-      {
-        const int cls = SCR_ClassifyRow(current, *target, rowsetSize, rowCount);
-        return cls == SCR_TARGET_REACHES_START && -offset > size ? SCR_TARGET_BEFORE : cls;
-      }
+      // Past row 1 from the end: the first rowset while the offset is no
+      // longer than a rowset, whatever the result's length.
+      if (*target < 1) return -offset > size ? SCR_TARGET_BEFORE : SCR_TARGET_REACHES_START;
+      return SCR_ClassifyRow(current, *target, rowsetSize, rowCount);
     case SQL_FETCH_RELATIVE:
       *target = current + offset;
       return SCR_ClassifyRow(current, *target, rowsetSize, rowCount);
@@ -157,6 +187,11 @@ int SCR_ComputeStartRow(uint16_t orientation, int64_t offset, int64_t rowsetStar
 int SCR_ScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t offset, uint32_t* fetched) {
   // A rowset of no rows would never move a NEXT on.
   assert(SCR_PositionHolds(cur) && cur->rowsetSize >= 1);
+  // A bookmark that names no row leaves the rowset where it was.
+  if (orientation == SQL_FETCH_BOOKMARK && !NamesRow(cur, offset - cur->bookmarkOffset)) {
+    *fetched = 0;
+    return ERR_INVALID_BOOKMARK;
+  }
   // The rowset fetched last is gone whatever comes, but its storage may
   // serve the next one.
   ROWSTATUS* last = cur->rowStatus;
@@ -182,7 +217,7 @@ int ScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t offset, uint32_t*
   if (type == SQL_CURSOR_FORWARD_ONLY && orientation != SQL_FETCH_NEXT)
     return ERR_FETCH_TYPE_RANGE;
   if ((AskDirections(cur) & DirectionBit(orientation)) == 0) return ERR_FETCH_TYPE_RANGE;
-  const bool numbered = !dynamicLike && type != SQL_CURSOR_FORWARD_ONLY;
+  const bool numbered = Numbered(cur);
   if (cur->rowsetStart == -1 && numbered && orientation != SQL_FETCH_FIRST &&
       orientation != SQL_FETCH_LAST && orientation != SQL_FETCH_ABSOLUTE &&
       orientation != SQL_FETCH_BOOKMARK)
@@ -190,7 +225,10 @@ int ScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t offset, uint32_t*
 
   const int32_t pos = cur->position;
   if (orientation == SQL_FETCH_NEXT && pos == SCR_POS_BEFORE_START) orientation = SQL_FETCH_FIRST;
-  if (orientation == SQL_FETCH_PRIOR && pos == SCR_POS_AFTER_END) orientation = SQL_FETCH_LAST;
+  // From after the end of a result shorter than the rowset a PRIOR reaches
+  // before row 1: the first rowset comes with a warning.
+  const bool priorFromEnd = orientation == SQL_FETCH_PRIOR && pos == SCR_POS_AFTER_END;
+  if (priorFromEnd) orientation = SQL_FETCH_LAST;
   // Off an end the cursor stands there, whatever rows a dynamic or mixed
   // cursor's block still holds: nothing lies further out.
   if ((orientation == SQL_FETCH_PRIOR && pos == SCR_POS_BEFORE_START) ||
@@ -207,6 +245,7 @@ int ScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t offset, uint32_t*
       return ERR_NO_DATA_FOUND;
     }
   }
+  bool markMoved = false;
   if (orientation == SQL_FETCH_BOOKMARK && dynamicLike) {
     // A mixed cursor's bookmark names a key, not a row number: the rowset
     // at the key is read, then moved from by the fetch offset.
@@ -221,20 +260,24 @@ int ScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t offset, uint32_t*
       cur->position = 1;
       orientation = SQL_FETCH_RELATIVE;
       offset = move;
+      markMoved = true;
     }
   } else if (orientation == SQL_FETCH_BOOKMARK) {
     // A bookmark moved before row 1 leaves the cursor before the start.
     if (offset < 1) return NoRowset(cur, SCR_POS_BEFORE_START, fetched);
-    orientation = SQL_FETCH_ABSOLUTE;
+    if (!AddedRowAt(cur, offset)) orientation = SQL_FETCH_ABSOLUTE;
   }
   if (orientation == SQL_FETCH_ABSOLUTE && offset == 0)
     return NoRowset(cur, SCR_POS_BEFORE_START, fetched);
+  // Counted from the end past row 1 (the count may be learnt only by the
+  // fetch): the first rowset with a warning.
+  const bool fromEnd = orientation == SQL_FETCH_ABSOLUTE && offset < 0;
 
   int64_t start = 0;
   bool beforeFirst = false;
   if (type == SQL_CURSOR_FORWARD_ONLY) {
     start = pos == SCR_POS_BEFORE_START ? 1 : cur->rowsetStart + cur->prevRowsetSize;
-  } else if (dynamicLike) {
+  } else if (dynamicLike || orientation == SQL_FETCH_BOOKMARK) {
     start = offset;
   } else {
     int cls = SCR_ComputeStartRow(orientation, offset, cur->rowsetStart, cur->rowCount,
@@ -267,11 +310,19 @@ int ScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t offset, uint32_t*
   const int rc = AgentScrollFetch(cur, orientation, start, fetched, last);
   switch (rc) {
     case ERR_FETCH_BEFORE_FIRST_ROWSET:  // a dynamic or mixed cursor's first rowset
+      // A bookmark moved before row 1 names no rowset, however near.
+      if (markMoved) {
+        RowStatusFree(&cur->rowStatus);
+        return NoRowset(cur, SCR_POS_BEFORE_START, fetched);
+      }
       beforeFirst = true;
       [[fallthrough]];
     case 0:
       cur->position = 1;
       cur->rowsetStart = dynamicLike ? -1 : static_cast<int32_t>(FetchedStart(cur, start));
+      if (priorFromEnd && *fetched < cur->rowsetSize) beforeFirst = true;
+      if (fromEnd && !dynamicLike && cur->rowCount >= 0 && -offset > cur->rowCount)
+        beforeFirst = true;
       return beforeFirst ? ERR_FETCH_BEFORE_FIRST_ROWSET : 0;
     case ERR_FETCH_BEFORE_START:
       return NoRowset(cur, SCR_POS_BEFORE_START, fetched);

@@ -175,6 +175,15 @@ uint32_t StmtRequest(uint32_t h, uint32_t request, void* value, uint16_t size, u
     if (length != nullptr) *length = sizeof mark;
     return 0;
   }
+  if (request == INFO_ADDED_ROW) {
+    uint64_t mark = 0;
+    if (value == nullptr || size < sizeof mark) return ERR_INVALID_ARGUMENT;
+    std::memcpy(&mark, value, sizeof mark);
+    const uint32_t added = scs_p_AddedKey(cur, mark) != nullptr ? 1 : 0;
+    std::memcpy(value, &added, sizeof added);
+    if (length != nullptr) *length = sizeof added;
+    return 0;
+  }
   // After a positioned change the count is the change's, whatever the
   // cursor's kind; before one, a cached result counts its rows.
   if (request == INFO_ROW_COUNT && cur->cursorType != SQL_CURSOR_FORWARD_ONLY &&

@@ -145,8 +145,12 @@ uint32_t FetchByKind(uint32_t stmt, SCR_CURSOR* cur, ROWSTATUS* rs, int32_t star
     case SQL_CURSOR_FORWARD_ONLY:
       return FetchForward(stmt, cur, rs);
     case SQL_CURSOR_STATIC:
+      if (orientation == SQL_FETCH_BOOKMARK)
+        return static_cast<uint32_t>(scs_p_FetchAddedRowset(cur, rs, static_cast<uint32_t>(start)));
       return static_cast<uint32_t>(scs_p_FetchStatic(cur, rs, start));
     case SQL_CURSOR_KEYSET_DRIVEN:
+      if (cur->keysetSize == 0 && orientation == SQL_FETCH_BOOKMARK)
+        return static_cast<uint32_t>(scs_p_FetchAddedRowset(cur, rs, static_cast<uint32_t>(start)));
       if (cur->keysetSize == 0) return static_cast<uint32_t>(scs_p_FetchKeyset(cur, rs, start));
       if (orientation == 0) return ERR_NOT_CAPABLE;
       return static_cast<uint32_t>(scs_p_FetchMixed(cur, start, orientation, rs));

@@ -136,7 +136,7 @@ int Absolute(SCR_CURSOR* cur, KS_KEYSET* ks, int64_t row, Move* m) {
   const int64_t kset = KS_BlockSize(cur);
   const int rc = Load(cur, SQL_FETCH_ABSOLUTE, row);
   if (rc == ERR_FETCH_BEFORE_START)
-    return -row > int64_t{cur->rowsetSize} ? BeforeStart(cur) : First(cur, m);
+    return -row > int64_t{cur->rowsetSize} ? BeforeStart(cur) : FirstInstead(cur, m);
   if (rc != 0) return rc;
   const bool end = ks->rowCount < kset || (row < 0 && -row <= kset);
   *m = {row == 1 ? KS_BLOCK_AT_START : end ? KS_BLOCK_END_FULL : KS_BLOCK_ANYWHERE, 0};

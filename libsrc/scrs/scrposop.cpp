@@ -157,6 +157,19 @@ int RowParams(Change* c, uint32_t k, uint32_t i, ColSetPtr* out,
               std::vector<SCR_PARAMDESC>* descs, std::vector<std::string>* compare,
               std::vector<uint8_t>* isNull) {
   SCR_ANALYSIS& a = *c->a;
+  // A row the cursor added was never fetched: no values are kept to
+  // compare, and its key alone addresses it.
+  if (const COLSET* added = scs_p_AddedKey(c->cur, uint64_t{k} + 1)) {
+    COLSET* raw = nullptr;
+    if (int rc = SCR_RowToParams(added, 0, 1, 1, &raw, false, false, nullptr)) return rc;
+    out->reset(raw);
+    for (const SCR_COLDESC& key : a.ks.keys) {
+      SCR_PARAMDESC p{};
+      SCR_ParamDescFromCol(key, &p);
+      descs->push_back(p);
+    }
+    return 0;
+  }
   // A static cursor compares with its rows as it read them.
   SCR_KEPTROW own;
   const bool staticKept = c->compare && c->cur->cursorType == SQL_CURSOR_STATIC;
@@ -339,7 +352,9 @@ int64_t KeysetRowOf(Change* c, uint64_t mark) {
 // elsewhere is read again by key and must still read as it was fetched.
 uint16_t ChangeByBookmark(Change* c, uint32_t k, uint32_t next, uint32_t first, uint32_t held) {
   const SCR_CURSOR* cur = c->cur;
-  if (!c->compare || cur->cursorType == SQL_CURSOR_STATIC) return ChangeRow(c, k, next, 0);
+  if (!c->compare || cur->cursorType == SQL_CURSOR_STATIC ||
+      scs_p_AddedKey(cur, uint64_t{k} + 1) != nullptr)
+    return ChangeRow(c, k, next, 0);
   if (k >= first && k - first < held) return ChangeRow(c, k, next, k - first);
   // A mixed cursor keeps no values of the rows of its block outside the rowset.
   if (cur->keysetSize != 0) return Explained(c, ERR_BOOKMARK_OUTSIDE_ROWSET);
@@ -459,7 +474,9 @@ int SCR_BulkOpDispatch(SCR_CURSOR* cur, uint16_t op, const uint64_t* bookmarks, 
                                : SQL_ROW_ERROR;
     out.get()[j] = st;
     if (st != SQL_ROW_ERROR) ++changed;
-    if (st == SQL_ROW_UPDATED) updated.push_back(static_cast<uint32_t>(k));
+    // An added row keeps no values to follow.
+    if (st == SQL_ROW_UPDATED && scs_p_AddedKey(cur, bookmarks[j]) == nullptr)
+      updated.push_back(static_cast<uint32_t>(k));
     if (k >= 0 && c.ks != nullptr && static_cast<uint64_t>(k) < c.ks->status.size())
       c.ks->status[static_cast<size_t>(k)] = st;
   }

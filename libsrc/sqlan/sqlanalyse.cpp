@@ -278,6 +278,9 @@ int SCR_AnalyseSQL(SCR_SQLINFO* info, const char* text, uint32_t parseOnly, uint
   setFlag(info, SCR_SQL_AGGREGATE,
           findOutside(outerQuery(info), SQLN_AGGREGATE, SQLN_SUBQUERY) != nullptr);
   setFlag(info, SCR_SQL_OUTERJOIN, PT_Find(info->tree, SQLN_OUTER_JOIN_SIDE) != nullptr);
+  const PT_NODE* forUpdate = childOfType(info->tree, SQLN_FOR_UPDATE_OPT);
+  setFlag(info, SCR_SQL_FOR_UPDATE,
+          forUpdate != nullptr && forUpdate->text != nullptr && forUpdate->text[0] != '\0');
   return SCR_SQL_OK;
 }
 

@@ -35,6 +35,7 @@ enum : uint16_t {
   SCR_SQL_ORDERBY_POS = 0x0040,
   SCR_SQL_AGGREGATE = 0x0080,
   SCR_SQL_OUTERJOIN = 0x0100,
+  SCR_SQL_FOR_UPDATE = 0x0200,
 };
 
 // Result codes.

@@ -54,7 +54,7 @@ static void scsql_error(scrs::ScParse* ctx, const char* msg) { ctx->error(msg); 
 %token ALL AND ANY AS ASC BETWEEN BY CASE CURRENT DESC DISTINCT ELSE END EXISTS
 %token FN FROM GROUP HAVING IN INTO IS JOIN LIKE NOT NULL OF OJ ON OR OUTER
 %token PERCENT SET THEN TIES TOP UNION USER VALUES WHEN WHERE WITH
-%token ORDER FULL LEFT RIGHT INNER
+%token ORDER FULL LEFT RIGHT INNER FORUPDATE
 %token <str> AGGREGATE ESCAPECLAUSE DATELIT TIMELIT TSLIT IDENT STRING INTNUM DECNUM REALNUM HEXNUM
 %token <str> COMPARISON OLDJOIN
 %token CONCAT PARAM ESCOPEN ESCCLOSE VENDOROPEN VENDORCLOSE
@@ -78,7 +78,7 @@ static void scsql_error(scrs::ScParse* ctx, const char* msg) { ctx->error(msg); 
 %type <node> aggregate_call literal integer simple_case simple_when_list simple_when searched_case
 %type <node> searched_when_list searched_when datetime_escape date_escape time_escape
 %type <node> timestamp_escape outer_join_escape function_escape function_call argument_list
-%type <node> esc_open esc_close
+%type <node> esc_open esc_close for_update_opt
 
 %start sql
 
@@ -155,7 +155,16 @@ assignment
       { $$ = scrs::mkOpNode(ctx, SQLN_ASSIGNMENT, $2, $1, nullptr); CHECK($$); }
   ;
 select_statement
-  : query_spec order_by_opt             { $$ = N(SQLN_SELECT, T("$1 $2"), $1, $2); CHECK($$); }
+  : query_spec order_by_opt for_update_opt
+      { $$ = N(SQLN_SELECT, T("$1 $2$3"), $1, $2, $3); CHECK($$); }
+  ;
+/* The rows read are locked for a change; OF names columns (tables on
+   PostgreSQL), kept as written. Absent, it adds nothing to the text. */
+for_update_opt
+  : %empty                              { $$ = L(SQLN_FOR_UPDATE_OPT, ""); CHECK($$); }
+  | FORUPDATE                           { $$ = L(SQLN_FOR_UPDATE_OPT, " FOR UPDATE"); CHECK($$); }
+  | FORUPDATE OF column_list
+      { $$ = N(SQLN_FOR_UPDATE_OPT, T(" FOR UPDATE OF $1"), $3); CHECK($$); }
   ;
 
 /* ---- query (SELECT ... FROM ...) ---- */

@@ -115,6 +115,7 @@ enum SqlNodeType : uint32_t {
   SQLN_VALUE_LIST = 99,           // the values of an IN list or of INSERT ... VALUES
   SQLN_INSERT_SOURCE = 100,       // the VALUES list or the query of an INSERT
   SQLN_WHERE = 101,               // WHERE condition
+  SQLN_FOR_UPDATE_OPT = 102,      // FOR UPDATE [OF ...] of a SELECT, or empty
 };
 
 namespace scrs {

@@ -206,6 +206,39 @@ TEST_P(AnyBookmarkChangeDm, AddedRowsAreFetchedBackByTheirBookmarks) {
         << Diag(SQL_HANDLE_STMT, h);
     EXPECT_EQ("7,a7 8,a8", std::to_string(ids[0]) + "," + vs_[0] + " " + std::to_string(ids[1]) +
                                "," + vs_[1]);
+    // Every bookmark operation reaches an added row (7, 8) as the others.
+    const SQLLEN added[2] = {bm[0], bm[1]};
+    const struct {
+      SQLUSMALLINT op;
+      int rows[2];
+      const char* statuses;
+      const char* after;  // the rows read, or the table after a change
+    } steps[] = {{SQL_FETCH_BY_BOOKMARK, {2, 7}, "0,0", "2,v2 7,a7 "},
+                 {SQL_FETCH_BY_BOOKMARK, {8, 1}, "0,0", "8,a8 1,v1 "},
+                 {SQL_UPDATE_BY_BOOKMARK, {7, 3}, "2,2", "1,v1;2,v2;3,u3;7,u7;8,a8"},
+                 {SQL_DELETE_BY_BOOKMARK, {8, 1}, "1,1", "2,v2;3,u3;7,u7"},
+                 {SQL_FETCH_BY_BOOKMARK, {7, 8}, "0,1", "7,u7 "}};
+    for (const auto& st : steps) {
+      const bool fetch = st.op == SQL_FETCH_BY_BOOKMARK;
+      for (int r = 0; r < 2; ++r) {
+        bm[r] = st.rows[r] >= 7 ? added[st.rows[r] - 7] : st.rows[r];
+        bmInd[r] = sizeof bm[0];
+        ids[r] = fetch ? 0 : st.rows[r];
+        SetV(r, fetch ? "-" : ("u" + std::to_string(st.rows[r])).c_str());
+      }
+      EXPECT_EQ(SQL_SUCCESS, SQLBulkOperations(h, st.op)) << st.op << Diag(SQL_HANDLE_STMT, h);
+      EXPECT_EQ(st.statuses, Statuses(2)) << st.op;
+      std::string read;
+      for (int r = 0; r < 2; ++r)
+        if (status_[r] == SQL_ROW_SUCCESS) read += std::to_string(ids[r]) + "," + vs_[r] + " ";
+      EXPECT_EQ(st.after, fetch ? read : Contents()) << st.op;
+    }
+    // SQLFetchScroll by an added row's bookmark: a rowset of that row alone.
+    SQLULEN fetched = 0;
+    SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
+    SQLSetStmtAttr(h, SQL_ATTR_FETCH_BOOKMARK_PTR, const_cast<SQLLEN*>(added), 0);
+    EXPECT_EQ(SQL_SUCCESS, SQLFetchScroll(h, SQL_FETCH_BOOKMARK, 0)) << Diag(SQL_HANDLE_STMT, h);
+    EXPECT_EQ("1 7,u7", std::to_string(fetched) + " " + std::to_string(ids[0]) + "," + vs_[0]);
     SQLFreeHandle(SQL_HANDLE_STMT, h);
   }
 }

@@ -205,6 +205,18 @@ TEST_P(AnyNameMarkDm, MixedBookmarksPastTheLastRow) {
     EXPECT_EQ(r.rc == SQL_ERROR ? "HY111" : "", State(SQL_HANDLE_STMT, stmt_)) << r.mark;
     EXPECT_EQ(r.id, ids_[0]) << r.mark << " " << r.offset;
   }
+  // Rowsets of 3 from row 2's bookmark: one moved before row 1, however
+  // near, is no rowset.
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)3, 0));
+  SQLULEN mark = good;
+  SQLSetStmtAttr(stmt_, SQL_ATTR_FETCH_BOOKMARK_PTR, &mark, 0);
+  const struct { SQLLEN offset; int id; } moves[] = {{-1, 1}, {-2, 0}, {2, 4}, {-4, 0}, {-3, 0}};
+  for (const auto& m : moves) {
+    ids_[0] = 0;
+    EXPECT_EQ(m.id == 0 ? SQL_NO_DATA : SQL_SUCCESS, SQLFetchScroll(stmt_, SQL_FETCH_BOOKMARK, m.offset))
+        << m.offset;
+    EXPECT_EQ(m.id, ids_[0]) << m.offset;
+  }
 }
 
 std::string Dsn(const ::testing::TestParamInfo<std::string>& info) { return info.param; }

@@ -301,21 +301,32 @@ TEST_P(AnyCursorClaimsDm, ForwardOnlyClaimsHoldAndItsNameTakesPositionedChanges)
                     (a2 & ~(SQL_CA2_READ_ONLY_CONCURRENCY | SQL_CA2_LOCK_CONCURRENCY |
                             SQL_CA2_MAX_ROWS_SELECT)))
       << "a claim this test does not exercise";
+  // FOR UPDATE OF names columns on HSQLDB, tables on PostgreSQL.
+  const std::string of = qmr_test::DbOf(GetParam()) == qmr_test::Db::Pg ? "%t" : "v";
   const struct {
     const char* select;  // "%t" the table
     SQLULEN concurrency;
     const char* state;  // of the positioned statements; "" when they run
+    std::string before = "";  // run on the handle before it is named
   } rows[] = {{"SELECT id, v FROM %t ORDER BY id", SQL_CONCUR_LOCK, ""},
               {"SELECT v, id FROM %t WHERE id > 0 ORDER BY id", SQL_CONCUR_LOCK, ""},
               {"SELECT id, v FROM %t ORDER BY id", SQL_CONCUR_READ_ONLY, "24000"},
               {"SELECT v FROM %t ORDER BY id", SQL_CONCUR_LOCK, "IM940"},
-              {"SELECT a.id, a.v FROM %t a, %t b WHERE a.id = b.id", SQL_CONCUR_LOCK, "IM912"}};
+              {"SELECT a.id, a.v FROM %t a, %t b WHERE a.id = b.id", SQL_CONCUR_LOCK, "IM912"},
+              {"SELECT id, v FROM %t ORDER BY id", SQL_CONCUR_LOCK, "", "UPDATE %t SET v = 'r'"},
+              {"SELECT id, v FROM %t ORDER BY id FOR UPDATE", SQL_CONCUR_LOCK, ""},
+              {"SELECT id, v FROM %t ORDER BY id FOR UPDATE OF ", SQL_CONCUR_LOCK, "",
+               "UPDATE %t SET v = 'r'"}};
   for (const auto& row : rows) {
-    std::string select = row.select;
-    for (size_t at; (at = select.find("%t")) != std::string::npos;) select.replace(at, 2, table_);
+    std::string select = row.select, before = row.before;
+    if (select.back() == ' ') select += of;
+    for (std::string* sql : {&select, &before})
+      for (size_t at; (at = sql->find("%t")) != std::string::npos;) sql->replace(at, 2, table_);
     ASSERT_TRUE(Open(SQL_CURSOR_FORWARD_ONLY, 0, row.concurrency, false)) << select;
     SQLFreeStmt(stmt_, SQL_CLOSE);
     SQLFreeStmt(stmt_, SQL_UNBIND);
+    if (!before.empty()) MustExec(before);
+    SQLFreeStmt(stmt_, SQL_CLOSE);
     Rows(1);
     const SQLULEN most = (a2 & SQL_CA2_MAX_ROWS_SELECT) != 0 ? 6 : 10;
     SQLSetStmtAttr(stmt_, SQL_ATTR_MAX_ROWS, (SQLPOINTER)most, 0);

@@ -11,6 +11,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -251,6 +252,38 @@ TEST_P(GetDataDm, FloatingTextFitsItsDisplaySizeAndIsCutAsReported) {
         }
         SQLFreeStmt(stmt_, SQL_UNBIND);
       }
+}
+
+// SQL_GD_BLOCK: SQL_POSITION to each row of a forward-only block, in any
+// order, and SQLGetData reads that row; past the rows fetched (each list's
+// last), HY107.
+TEST_P(GetDataDm, EveryRowOfAForwardOnlyBlockAfterPositioning) {
+  Exec("DROP TABLE GDBLOCK");
+  ExecText(std::string("CREATE TABLE GDBLOCK (id INTEGER, lt ") +
+           (qmr_test::DbOf(GetParam()) == qmr_test::Db::Pg ? "TEXT)" : "LONGVARCHAR)"));
+  const auto text = [](int k) { return std::string(k * 300, static_cast<char>('a' + k)); };
+  for (int k = 1; k <= 7; ++k)
+    ExecText("INSERT INTO GDBLOCK VALUES (" + std::to_string(k) + ", '" + text(k) + "')");
+  SQLFreeStmt(stmt_, SQL_CLOSE);
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)3, 0));
+  ExecText("SELECT id, lt FROM GDBLOCK ORDER BY id");
+  const std::vector<SQLSETPOSIROW> blocks[] = {{3, 1, 2, 2, 4}, {2, 3, 1, 4}, {1, 2}};
+  for (size_t b = 0; b < std::size(blocks); ++b) {
+    ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_)) << b << Diag(SQL_HANDLE_STMT, stmt_);
+    for (SQLSETPOSIROW r : blocks[b]) {
+      const int k = static_cast<int>(b * 3 + r);
+      const SQLRETURN rc = SQLSetPos(stmt_, r, SQL_POSITION, SQL_LOCK_NO_CHANGE);
+      const bool out = r == blocks[b].back();
+      ASSERT_EQ(out ? "HY107" : "", rc == SQL_SUCCESS ? "" : State(SQL_HANDLE_STMT, stmt_)) << k;
+      if (out) continue;
+      SQLINTEGER id = 0;
+      std::vector<char> lt(4096);
+      SQLGetData(stmt_, 1, SQL_C_SLONG, &id, 0, nullptr);
+      SQLGetData(stmt_, 2, SQL_C_CHAR, lt.data(), 4096, nullptr);
+      EXPECT_EQ(std::to_string(k) + text(k), std::to_string(id) + lt.data());
+    }
+  }
+  Exec("DROP TABLE GDBLOCK");
 }
 
 INSTANTIATE_TEST_SUITE_P(Backend, GetDataDm, ::testing::ValuesIn(qmr_test::TestDsns()));

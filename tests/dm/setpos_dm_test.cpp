@@ -180,7 +180,7 @@ TEST_P(AnySetPosDm, PositionRefreshAndRefusals) {
   ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
   EXPECT_EQ(SQL_ERROR, SQLBulkOperations(stmt_, SQL_ADD));
   EXPECT_EQ("IM924", State(SQL_HANDLE_STMT, stmt_));
-  EXPECT_EQ(SQL_ERROR, SQLSetPos(stmt_, 1, SQL_POSITION, SQL_LOCK_NO_CHANGE));
+  EXPECT_EQ(SQL_ERROR, SQLSetPos(stmt_, 1, SQL_REFRESH, SQL_LOCK_NO_CHANGE));
   EXPECT_EQ("HY109", State(SQL_HANDLE_STMT, stmt_));
 }
 
