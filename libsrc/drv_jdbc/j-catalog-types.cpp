@@ -12,6 +12,7 @@
 #include "drv_jdbc/j-catalog.h"
 #include "drv_jdbc/j-exec.h"
 #include "drv_jdbc/j-sqltypes.h"
+#include "util/text_octets.h"
 
 namespace {
 
@@ -307,10 +308,6 @@ bool TextType(int32_t odbc) {
   }
 }
 
-bool WideTextType(int32_t odbc) {
-  return odbc == SQL_WCHAR || odbc == SQL_WVARCHAR || odbc == SQL_WLONGVARCHAR;
-}
-
 bool BinaryType(int32_t odbc) {
   return odbc == SQL_BINARY || odbc == SQL_VARBINARY || odbc == SQL_LONGVARBINARY;
 }
@@ -329,6 +326,14 @@ int32_t FixedOctets(int32_t odbc) {
 
 bool Absent(const CatCell* c) { return c->IsNull() || c->Holds(CAT_NO_VALUE32); }
 
+// A decimal column of no declared precision, sized as its result column is
+// described.
+void UnboundedNumeric(const CatTypeFields& f) {
+  f.columnSize->SetInt(EXEC_UNBOUNDED_NUMERIC_PRECISION);
+  if (f.decimalDigits != nullptr) f.decimalDigits->SetInt(EXEC_UNBOUNDED_NUMERIC_SCALE);
+  if (f.bufferLength != nullptr) f.bufferLength->SetInt(EXEC_UNBOUNDED_NUMERIC_PRECISION + 2);
+}
+
 // The column facts ODBC defines for every type where the JDBC driver leaves
 // them out (BUFFER_LENGTH, which JDBC does not use), counts them otherwise
 // (the octets of text delivered in UTF-16) or gives them for a type they do
@@ -338,8 +343,16 @@ void OdbcColumnFacts(const CatTypeFields& f, int32_t odbc) {
   const bool text = TextType(odbc), binary = BinaryType(odbc);
   const bool sized = f.columnSize != nullptr && !f.columnSize->IsNull() && f.columnSize->Int() > 0;
   const int64_t size = sized ? f.columnSize->Int() : 0;
-  if (text && WideTextType(odbc) && sized && f.octetLength != nullptr)
-    f.octetLength->SetInt(static_cast<int32_t>(std::min<int64_t>(2 * size, kUnboundedSize)));
+  // The octets the longest text takes, as the column's description answers.
+  if (text && sized) {
+    const auto octets = static_cast<int32_t>(TextOctetLength(size));
+    if (f.octetLength != nullptr) f.octetLength->SetInt(octets);
+    if (f.bufferLength != nullptr) f.bufferLength->SetInt(octets);
+  }
+  if ((odbc == SQL_NUMERIC || odbc == SQL_DECIMAL) && f.columnSize != nullptr &&
+      (f.columnSize->IsNull() || f.columnSize->Int() <= 0 ||
+       f.columnSize->Int() > EXEC_UNBOUNDED_NUMERIC_PRECISION))
+    UnboundedNumeric(f);
   if (f.bufferLength != nullptr && Absent(f.bufferLength)) {
     int32_t octets = FixedOctets(odbc);
     if (text && f.octetLength != nullptr && !Absent(f.octetLength))
