@@ -45,26 +45,11 @@ int32_t TypeFor(const StmtHandle* stmt, int32_t type) {
   }
 }
 
-// Bytes a value of the type takes when transferred in its default C type.
+// Bytes a value of the type takes when transferred in its default C type:
+// the descriptor's octet length.
 int64_t LengthOf(const JdbcColDesc* d) {
-  const int64_t size = d->precision;
-  switch (d->sql_type) {
-    case SQL_GUID: case SQL_TIMESTAMP: case SQL_TYPE_TIMESTAMP: return 16;
-    case SQL_WLONGVARCHAR: case SQL_WVARCHAR: case SQL_WCHAR: return 2 * size;
-    case SQL_BIT: case SQL_TINYINT: return 1;
-    case SQL_BIGINT: return 20;
-    case SQL_LONGVARBINARY: case SQL_VARBINARY: case SQL_BINARY:
-    case SQL_LONGVARCHAR: case SQL_CHAR: case SQL_VARCHAR: return size;
-    case SQL_NUMERIC: case SQL_DECIMAL: return size + 2;
-    case SQL_INTEGER: case SQL_REAL: return 4;
-    case SQL_SMALLINT: return 2;
-    case SQL_FLOAT: case SQL_DOUBLE: return 8;
-    case SQL_DATE: case SQL_TIME: case SQL_TYPE_DATE: case SQL_TYPE_TIME: return 6;
-    default:
-      if (d->sql_type >= SQL_INTERVAL_YEAR && d->sql_type <= SQL_INTERVAL_MINUTE_TO_SECOND)
-        return 28;
-      return SQL_NO_TOTAL;
-  }
+  const int64_t octets = DESC_OctetLength(d->sql_type, d->precision);
+  return octets != 0 ? octets : SQL_NO_TOTAL;
 }
 
 int64_t SearchableOf(const JdbcColDesc* d) {
@@ -251,7 +236,13 @@ DRV_Return ColAttribute_core(StmtHandle* stmt, uint16_t icol, uint16_t field, vo
       answer = ExtraAttr(stmt, field, icol, &extra) ? extra : 0;
       break;
     case SQL_COLUMN_SEARCHABLE:
-      answer = ExtraAttr(stmt, field, icol, &extra) ? static_cast<int64_t>(extra) : SearchableOf(d);
+      // As the type information says of the column's type, where it does.
+      if (ExtraAttr(stmt, field, icol, &extra)) {
+        answer = extra;
+      } else {
+        const int listed = DESC_TypeSearchable(stmt->conn, d->sql_type);
+        answer = listed >= 0 ? listed : SearchableOf(d);
+      }
       break;
     case SQL_COLUMN_TYPE_NAME: {
       if (text == nullptr) return SQL_SUCCESS;

@@ -17,6 +17,16 @@
 int DESC_GetField(DescHandle* desc, uint16_t record, int16_t field, void* value, int64_t size,
                   int64_t* length, int width);
 
+// SQL_DESC_OCTET_LENGTH of a described column or parameter of the SQL type
+// and length (characters, bytes or digits): the bytes its longest value
+// takes in its default C type, the text of both builds four bytes a
+// character; 0 for a type of no fixed transfer length.
+int64_t DESC_OctetLength(int sqlType, int64_t length);
+
+// SEARCHABLE of the server's type information for the SQL type, which a
+// result column of that type answers too; -1 when it gives none.
+int DESC_TypeSearchable(ConnHandle* conn, int sqlType);
+
 // Header fields (the record number does not matter for them).
 bool DESC_IsHeaderField(int field);
 

@@ -16,6 +16,7 @@
 #include "util/copyout.h"
 #include "util/errcodes.h"
 #include "util/odbc_own.h"
+#include "util/text_octets.h"
 
 namespace {
 
@@ -60,16 +61,19 @@ bool exactNumeric(int t) {
          inRange(t, SQL_NUMERIC, SQL_SMALLINT);
 }
 
+// The floating types are described in decimal digits (15 and 7), as the
+// catalog gives them, so their radix is 10 as well.
 int radixOf(int t) {
-  if (exactNumeric(t)) return 10;
-  if (inRange(t, SQL_FLOAT, SQL_DOUBLE)) return 2;
+  if (exactNumeric(t) || inRange(t, SQL_FLOAT, SQL_DOUBLE)) return 10;
   return 0;
 }
 
 // Signed numeric SQL types; JDBC describes no unsigned ones.
 bool signedNumeric(int t) { return t == SQL_TINYINT || t == SQL_BIGINT || isCoreNumeric(t); }
 
-int64_t octetOf(int t, int64_t len) {
+}  // namespace
+
+int64_t DESC_OctetLength(int t, int64_t len) {
   switch (t) {
     // Bytes of the value in its binary form: a BIT and the 64-bit integers
     // take 1 and 8 (20 is the length of a BIGINT's text, not its octets).
@@ -82,10 +86,12 @@ int64_t octetOf(int t, int64_t len) {
     case SQL_C_USHORT: case SQL_C_SSHORT: case SQL_SMALLINT:
       return 2;
     case SQL_WLONGVARCHAR: case SQL_WVARCHAR: case SQL_WCHAR:
-      return 2 * len;
-    case SQL_LONGVARBINARY: case SQL_VARBINARY: case SQL_BINARY:
     case SQL_LONGVARCHAR: case SQL_CHAR: case SQL_VARCHAR:
+      return TextOctetLength(len);
+    case SQL_LONGVARBINARY: case SQL_VARBINARY: case SQL_BINARY:
       return len;
+    case SQL_GUID:  // SQL_C_GUID
+      return sizeof(SQLGUID);
     case SQL_NUMERIC: case SQL_DECIMAL:
       return len + 2;
     case SQL_FLOAT: case SQL_DOUBLE:
@@ -95,14 +101,17 @@ int64_t octetOf(int t, int64_t len) {
     case SQL_TIMESTAMP: case SQL_TYPE_TIMESTAMP:
       return 16;
     default:
-      return isInterval(t) ? 34 : 0;
+      return isInterval(t) ? static_cast<int64_t>(sizeof(SQL_INTERVAL_STRUCT)) : 0;
   }
 }
 
+namespace {
+
+// SQL_DESC_LENGTH: the column size of every described SQL type (BIT,
+// TINYINT, BIGINT, the long types and GUID among them).
 uint64_t lengthOf(int t, uint64_t len) {
-  const bool listed = isTinyOrBigC(t) || isLongOrShortC(t) || t == SQL_WVARCHAR ||
-                      t == SQL_WCHAR || inRange(t, SQL_BIGINT, SQL_BIT) || t == SQL_VARBINARY ||
-                      t == SQL_BINARY || inRange(t, SQL_CHAR, SQL_VARCHAR) ||
+  const bool listed = isTinyOrBigC(t) || isLongOrShortC(t) ||
+                      (inRange(t, SQL_GUID, SQL_VARCHAR) && t != SQL_UNKNOWN_TYPE) ||
                       inRange(t, SQL_TYPE_DATE, SQL_TYPE_TIMESTAMP) || isInterval(t);
   return listed ? len : 0;
 }
@@ -273,6 +282,21 @@ bool colAttr(StmtHandle* stmt, int field, uint16_t col, uint32_t* u32, void** te
   return true;
 }
 
+}  // namespace
+
+int DESC_TypeSearchable(ConnHandle* conn, int type) {
+  char buf[16] = "";
+  int64_t got = 0;
+  if (conn == nullptr) return -1;
+  const DRV_Return rc = TypeInfoLookup(conn, 9, static_cast<int16_t>(type), buf, sizeof buf - 1,
+                                       &got);
+  if (rc != SQL_SUCCESS || got == SQL_NULL_DATA || buf[0] < '0' || buf[0] > '3' || buf[1] != '\0')
+    return -1;
+  return buf[0] - '0';
+}
+
+namespace {
+
 // A text of the server's type information; empty when there is none.
 int typeInfoText(const Out& o, StmtHandle* stmt, uint16_t column, int type) {
   char buf[kTypeInfoBuffer + 1] = "";
@@ -308,7 +332,7 @@ int fromDescription(const Out& o, int field, const JdbcColDesc* d, uint16_t col,
     case SQL_DESC_LENGTH:
       return o.u64(lengthOf(t, static_cast<uint64_t>(len)));
     case SQL_DESC_OCTET_LENGTH:
-      return o.u64(static_cast<uint64_t>(octetOf(t, len)));
+      return o.u64(static_cast<uint64_t>(DESC_OctetLength(t, len)));
     case SQL_DESC_PRECISION:
       return o.u16(precisionOf(t, len, d->scale));
     case SQL_DESC_SCALE:
@@ -351,12 +375,15 @@ int fromDescription(const Out& o, int field, const JdbcColDesc* d, uint16_t col,
     }
     case SQL_DESC_AUTO_UNIQUE_VALUE:
       return o.u32(colAttr(stmt, field, col, &extra, nullptr) ? extra : 0);
-    case SQL_DESC_SEARCHABLE:
+    case SQL_DESC_SEARCHABLE: {
       if (colAttr(stmt, field, col, &extra, nullptr)) return o.u16(extra);
+      const int listed = DESC_TypeSearchable(stmt != nullptr ? stmt->conn : nullptr, t);
+      if (listed >= 0) return o.u16(listed);
       if (t == SQL_WVARCHAR || t == SQL_WCHAR || t == SQL_CHAR || t == SQL_VARCHAR)
         return o.u16(SQL_PRED_SEARCHABLE);
       if (inRange(t, SQL_LONGVARBINARY, SQL_BINARY)) return o.u16(SQL_PRED_NONE);
       return o.u16(SQL_PRED_BASIC);
+    }
     case SQL_DESC_TABLE_NAME:
     case SQL_DESC_BASE_TABLE_NAME:
       return o.text(ColDescText(d, COLDESC_TABLE));
@@ -367,7 +394,10 @@ int fromDescription(const Out& o, int field, const JdbcColDesc* d, uint16_t col,
     case SQL_DESC_LABEL:
       return o.text(fullName(d));
     case SQL_DESC_BASE_COLUMN_NAME:
+      // The column's name in its table, not its label (`v AS vv` is `v`).
       if (colAttr(stmt, QMR_DESC_EXPRESSION, col, &extra, nullptr) && extra == 1) return o.text("");
+      if (ird && colAttr(stmt, field, col, nullptr, &extraText) && extraText != nullptr)
+        return o.text(static_cast<const char*>(extraText));
       return o.text(fullName(d));
     case SQL_DESC_LITERAL_PREFIX:
     case SQL_DESC_LITERAL_SUFFIX:

@@ -13,6 +13,7 @@
 #include "drv_jdbc/j-catalog.h"
 #include "drv_jdbc/j-exec.h"
 #include "drv_jdbc/j-sqltypes.h"
+#include "util/text_octets.h"
 
 namespace {
 
@@ -291,10 +292,6 @@ bool TextType(int32_t odbc) {
   }
 }
 
-bool WideTextType(int32_t odbc) {
-  return odbc == SQL_WCHAR || odbc == SQL_WVARCHAR || odbc == SQL_WLONGVARCHAR;
-}
-
 bool BinaryType(int32_t odbc) {
   return odbc == SQL_BINARY || odbc == SQL_VARBINARY || odbc == SQL_LONGVARBINARY;
 }
@@ -322,6 +319,14 @@ const FixedNumber* FixedNumberOf(int32_t odbc) {
 
 bool Absent(const CatCell* c) { return c->IsNull() || c->Holds(CAT_NO_VALUE32); }
 
+// A decimal column of no declared precision, sized as its result column is
+// described.
+void UnboundedNumeric(const CatTypeFields& f) {
+  f.columnSize->SetInt(EXEC_UNBOUNDED_NUMERIC_PRECISION);
+  if (f.decimalDigits != nullptr) f.decimalDigits->SetInt(EXEC_UNBOUNDED_NUMERIC_SCALE);
+  if (f.bufferLength != nullptr) f.bufferLength->SetInt(EXEC_UNBOUNDED_NUMERIC_PRECISION + 2);
+}
+
 void FixedNumberFacts(const CatTypeFields& f, const FixedNumber& n) {
   if (f.columnSize != nullptr) f.columnSize->SetInt(n.size);
   if (f.bufferLength != nullptr) f.bufferLength->SetInt(n.octets);
@@ -339,18 +344,6 @@ void FixedNumberFacts(const CatTypeFields& f, const FixedNumber& n) {
     else
       f.radix->SetInt(10);
   }
-}
-
-// The octets of a character or binary column where the JDBC driver leaves
-// them out or counts none (HSQLDB's types with a time zone): a binary
-// column's bytes are its size, text its characters in the delivered form.
-void ColumnOctets(const CatCell* octets, int32_t odbc, int64_t size) {
-  if (octets == nullptr || size <= 0) return;
-  const int64_t perChar = WideTextType(odbc) ? 2 : 1;
-  if (BinaryType(odbc) || perChar == 2)
-    octets->SetInt(static_cast<int32_t>(std::min<int64_t>(perChar * size, kUnboundedSize)));
-  else if (Absent(octets) || octets->Int() <= 0)
-    octets->SetInt(static_cast<int32_t>(size));
 }
 
 bool LongType(int32_t odbc) {
@@ -374,10 +367,22 @@ void OdbcColumnFacts(const CatTypeFields& f, int32_t odbc) {
     f.columnSize->SetInt(kUnboundedSize);
   const bool sized = f.columnSize != nullptr && !f.columnSize->IsNull() && f.columnSize->Int() > 0;
   const int64_t size = sized ? f.columnSize->Int() : 0;
-  if (text || binary)
-    ColumnOctets(f.octetLength, odbc, size);
-  else if (f.octetLength != nullptr)  // only character and binary data have octets
+  // The octets the longest text takes, as the column's description answers;
+  // a binary column's bytes are its size. Only character and binary data
+  // have octets.
+  if (text && sized) {
+    const auto octets = static_cast<int32_t>(TextOctetLength(size));
+    if (f.octetLength != nullptr) f.octetLength->SetInt(octets);
+    if (f.bufferLength != nullptr) f.bufferLength->SetInt(octets);
+  } else if (binary && sized && f.octetLength != nullptr) {
+    f.octetLength->SetInt(static_cast<int32_t>(std::min<int64_t>(size, kUnboundedSize)));
+  } else if (!text && !binary && f.octetLength != nullptr) {
     f.octetLength->SetInt(static_cast<int32_t>(CAT_NO_VALUE32));
+  }
+  if ((odbc == SQL_NUMERIC || odbc == SQL_DECIMAL) && f.columnSize != nullptr &&
+      (f.columnSize->IsNull() || f.columnSize->Int() <= 0 ||
+       f.columnSize->Int() > EXEC_UNBOUNDED_NUMERIC_PRECISION))
+    UnboundedNumeric(f);
   if (f.bufferLength != nullptr && (binary ? sized : Absent(f.bufferLength))) {
     int32_t octets = 0;
     if (text && f.octetLength != nullptr && !Absent(f.octetLength))

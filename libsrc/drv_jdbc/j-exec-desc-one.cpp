@@ -23,7 +23,6 @@ using jexec::ColumnShape;
 constexpr jsize kInts = 6;   // type, display size, scale, precision, nullable, flags
 constexpr jsize kTexts = 3;  // label, table, schema
 constexpr jint kReadOnly = 1;
-constexpr jint kWritable = 2;
 constexpr jint kGuid = 4;
 
 struct DescribeClass {
@@ -97,8 +96,7 @@ bool Fill(JdbcStmt* s, jintArray ints, jobjectArray texts, std::vector<ColumnSha
       ColDescFree(descs, static_cast<uint16_t>(n));
       return false;
     }
-    jexec::FinishColumn(f, rules, c[4], (c[5] & kReadOnly) != 0, (c[5] & kWritable) != 0,
-                        &descs[i]);
+    jexec::FinishColumn(f, rules, c[4], (c[5] & kReadOnly) != 0, &descs[i]);
   }
   if (shapes != nullptr) shapes->insert(shapes->end(), got.begin(), got.end());
   s->cols = descs;
@@ -148,9 +146,11 @@ ColumnAnswers ReadColumnAnswers(JdbcStmt* s, jobject md, uint16_t n) {
   }
   auto ints = static_cast<jintArray>(env->GetObjectArrayElement(answer, 0));
   auto names = static_cast<jobjectArray>(env->GetObjectArrayElement(answer, 1));
+  auto bases = static_cast<jobjectArray>(env->GetObjectArrayElement(answer, 2));
   const auto want = static_cast<jsize>(ColumnAnswers::kAnswerInts * n);
-  bool ok = !env->ExceptionCheck() && ints != nullptr && names != nullptr &&
-            env->GetArrayLength(ints) == want && env->GetArrayLength(names) == n;
+  bool ok = !env->ExceptionCheck() && ints != nullptr && names != nullptr && bases != nullptr &&
+            env->GetArrayLength(ints) == want && env->GetArrayLength(names) == n &&
+            env->GetArrayLength(bases) == n;
   std::vector<int32_t> v(ok ? static_cast<size_t>(want) : 0);
   if (ok) env->GetIntArrayRegion(ints, 0, want, reinterpret_cast<jint*>(v.data()));
   for (jsize i = 0; ok && i < n; ++i) {
@@ -158,13 +158,22 @@ ColumnAnswers ReadColumnAnswers(JdbcStmt* s, jobject md, uint16_t n) {
     ok = name != nullptr;
     if (ok) out.typeNames.emplace_back(name);
     std::free(name);
+    char* base = ok ? TextAt(env, bases, i, s->wide) : nullptr;
+    ok = base != nullptr;
+    if (ok) out.baseNames.emplace_back(base);
+    std::free(base);
   }
   env->ExceptionClear();
+  JC_DeleteLocal(env, bases);
   JC_DeleteLocal(env, names);
   JC_DeleteLocal(env, ints);
   JC_DeleteLocal(env, answer);
-  if (ok) out.ints = std::move(v);
-  else out.typeNames.clear();
+  if (ok) {
+    out.ints = std::move(v);
+  } else {
+    out.typeNames.clear();
+    out.baseNames.clear();
+  }
   return out;
 }
 

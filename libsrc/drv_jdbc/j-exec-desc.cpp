@@ -17,11 +17,15 @@
 
 namespace {
 
-constexpr int64_t kLongDisplay = 0x7FFFFFFB;      // LONGVARCHAR, LONGVARBINARY
-constexpr int64_t kLongWideDisplay = 0x3FFFFFFD;  // WLONGVARCHAR
-// An 8-bit character column holds its text in UTF-8 (the system's 8-bit
-// character set here): up to three bytes for each UTF-16 unit of the value.
-constexpr int64_t kBytesPerChar = 3;
+// Long data whose JDBC driver gives no bound: as much as a 32-bit length holds.
+constexpr int64_t kLongSize = 0x7FFFFFFF;
+constexpr int64_t kLongWideDisplay = 0x3FFFFFFD;  // WLONGVARCHAR as VARCHAR (PLCHR2VCHR 0)
+// The row buffer's room for one character of a column. A database that
+// counts code points (PostgreSQL) fills a column with characters outside
+// the BMP: two UTF-16 units each, and in the 8-bit row buffer three bytes
+// for each unit, as JNI's modified UTF-8 writes a surrogate.
+constexpr int64_t kRowUnitsPerChar = 2;
+constexpr int64_t kRowBytesPerChar = 6;
 constexpr int64_t kGuidChars = 36;  // 8-4-4-4-12 hexadecimal digits
 
 uint32_t ToU32(int64_t v) {
@@ -121,6 +125,10 @@ int32_t sqlTypeOfJava(int32_t javaType, int32_t precision, uint32_t wide, int32_
 
 bool unboundedText(int64_t size) { return size >= EXEC_UNBOUNDED_TEXT; }
 
+bool unboundedNumeric(int64_t precision, int64_t displaySize) {
+  return precision == 0 && displaySize > EXEC_UNBOUNDED_NUMERIC_PRECISION + 2;
+}
+
 void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDesc* d) {
   int32_t type = f.guid ? SQL_GUID : sqlTypeOfJava(f.javaType, f.precision, r.wide, f.displaySize);
   // Text without a useful bound (PostgreSQL's text, json, uuid; H2's
@@ -149,18 +157,31 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
     display = p;
     scale = 0;
   };
+  // The binary length is the precision (HSQLDB's UUID: 16 bytes, whose
+  // display size 36 is its text's); half the display size (two hexadecimal
+  // digits a byte) only where the driver gives no precision.
   auto binarySize = [&]() -> int64_t {
     const int64_t ds = f.displaySize;
     if (r.teradata != 0) return ds;
-    return p <= ds / 2 ? ds / 2 : p;
+    return p > 0 ? p : ds / 2;
   };
   auto longDisplay = [&]() -> int64_t {
     return r.longVarcharToVarchar >= 1 ? r.longVarcharToVarchar : kLongWideDisplay;
   };
+  // Long data is as long as its JDBC precision says (CLOB(1000), PostgreSQL's
+  // text), the size its catalog row gives too; a type whose size is no
+  // length (an ARRAY's) or none given is unbounded.
+  auto longSize = [&]() -> int64_t {
+    const bool sizeIsLength = f.javaType != JDBC_ARRAY && f.javaType != JDBC_STRUCT &&
+                              f.javaType != JDBC_JAVA_OBJECT && f.javaType != JDBC_DISTINCT &&
+                              f.javaType != JDBC_REF;
+    return sizeIsLength && f.precision > 0 ? std::min<int64_t>(f.precision, kLongSize)
+                                           : kLongSize;
+  };
 
   switch (type) {
     case SQL_WLONGVARCHAR:
-      display = kLongWideDisplay;
+      display = longSize();
       if (r.longVarcharToVarchar >= 0) {
         delivered = SQL_WVARCHAR;
         display = longDisplay();
@@ -175,20 +196,22 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
         code = COLSET_VT_LONGWCHAR;
       } else {
         code = COLSET_VT_WNTS;
-        elem = p + 1;
+        elem = p * kRowUnitsPerChar + 1;
       }
       break;
     // The integer and floating types have the column sizes ODBC fixes for
     // them, whatever precision the database reports (some count bits).
     case SQL_BIT:
       p = 1;
-      display = 3;
+      display = 1;
+      scale = 0;
       code = COLSET_VT_BIT;
       elem = 1;
       break;
     case SQL_TINYINT:  // delivered as a 16-bit value
       p = 3;
       display = 4;
+      scale = 0;
       code = COLSET_VT_SMALLINT;
       elem = 2;
       break;
@@ -196,6 +219,7 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
       // Nineteen digits and a sign.
       p = 19;
       display = 20;
+      scale = 0;
       elem = std::max<int64_t>(p + 3, static_cast<int64_t>(f.displaySize) + 1);
       if (r.jet != 0) delivered = SQL_DECIMAL;
       code = COLSET_VT_NTS;
@@ -208,6 +232,12 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
         // the scale equals the precision) besides the NUL.
         elem = std::max<int64_t>(p + 3, static_cast<int64_t>(f.displaySize) + 1);
         if (p < 0) p = 0;
+      } else if (unboundedNumeric(p, f.displaySize)) {
+        p = EXEC_UNBOUNDED_NUMERIC_PRECISION;
+        scale = EXEC_UNBOUNDED_NUMERIC_SCALE;
+        display = p + 2;
+        // The row buffer keeps room for all the text the database may write.
+        elem = static_cast<int64_t>(f.displaySize) + 1;
       } else {
         p = type == SQL_BIGINT ? f.displaySize : f.displaySize - 2;
         if (p < 0) p = 0;
@@ -218,7 +248,7 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
       code = COLSET_VT_NTS;
       break;
     case SQL_LONGVARBINARY:
-      display = kLongDisplay;
+      display = longSize();
       p = display;
       code = COLSET_VT_LONGBINARY;
       break;
@@ -239,7 +269,7 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
       break;
     }
     case SQL_LONGVARCHAR:
-      display = kLongDisplay;
+      display = longSize();
       if (r.longVarcharToVarchar >= 0) {
         delivered = SQL_VARCHAR;
         display = longDisplay();
@@ -254,7 +284,7 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
         code = COLSET_VT_LONGCHAR;
       } else {
         code = COLSET_VT_NTS;
-        elem = p * kBytesPerChar + 1;
+        elem = p * kRowBytesPerChar + 1;
       }
       break;
     case SQL_GUID:
@@ -267,25 +297,30 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
     case SQL_INTEGER:
       p = 10;
       display = 11;
+      scale = 0;
       code = COLSET_VT_INTEGER;
       elem = 4;
       break;
     case SQL_SMALLINT:
       p = 5;
       display = 6;
+      scale = 0;
       code = COLSET_VT_SMALLINT;
       elem = 2;
       break;
     case SQL_FLOAT:
     case SQL_DOUBLE:
+      // Decimal digits, as the catalog gives them; a float has no scale.
       p = 15;
       display = 24;
+      scale = 0;
       code = COLSET_VT_DOUBLE;
       elem = 8;
       break;
     case SQL_REAL:
       p = 7;
       display = 14;
+      scale = 0;
       code = COLSET_VT_REAL;
       elem = 4;
       break;
@@ -386,13 +421,18 @@ uint32_t ReadColumnSource(JdbcStmt* s, jobject md, int32_t col, JdbcColDesc* d) 
 
 }  // namespace
 
+uint32_t UpdatableOf(bool readOnly, bool fromTable) {
+  return readOnly || !fromTable ? SQL_ATTR_READONLY : SQL_ATTR_READWRITE_UNKNOWN;
+}
+
 void FinishColumn(const ColumnFacts& f, const DescribeRules& rules, int32_t nullable,
-                  bool readOnly, bool writable, JdbcColDesc* d) {
+                  bool readOnly, JdbcColDesc* d) {
   describeColumnType(f, rules, d);
   d->flags = static_cast<uint32_t>(nullable) & COLDESC_NULLABLE_MASK;
-  ColDescSetUpdatable(d, readOnly   ? COLDESC_UPDATE_READONLY
-                         : writable ? COLDESC_UPDATE_WRITABLE
-                                    : COLDESC_UPDATE_UNKNOWN);
+  const char* table = ColDescText(d, COLDESC_TABLE);
+  const bool fromTable = table != nullptr && table[0] != '\0';
+  // The description's code counts from 1 (0: not set).
+  ColDescSetUpdatable(d, UpdatableOf(readOnly, fromTable) + 1);
 }
 
 uint32_t DescribeFrom(JdbcStmt* s, jobject md, char mode, std::vector<ColumnShape>* shapes) {
@@ -418,15 +458,10 @@ uint32_t DescribeFrom(JdbcStmt* s, jobject md, char mode, std::vector<ColumnShap
     ColumnFacts f;
     int32_t nullable = 0;
     uint8_t readOnly = 0;
-    uint8_t writable = 0;
     char* label = nullptr;
     uint32_t rc = ReadColumnShape(s, md, col, &f, &label);
     if (rc == 0) rc = ResultSetMetaData::isNullable(s, md, col, &nullable);
     if (rc == 0) rc = ResultSetMetaData::isReadOnly(s, md, col, &readOnly);
-    if (rc == 0 && ResultSetMetaData::isWritable(s, md, col, &writable) != 0) {
-      errClear(&s->errors);
-      writable = 0;
-    }
     if (rc == 0 && ColDescSetName(&descs[i], label) != 0) rc = ERR_NO_MEMORY;
     if (rc == 0) rc = ReadColumnSource(s, md, col, &descs[i]);
     if (rc == 0 && shapes != nullptr) shapes->push_back(ColumnShape{f, label});
@@ -435,7 +470,7 @@ uint32_t DescribeFrom(JdbcStmt* s, jobject md, char mode, std::vector<ColumnShap
       ColDescFree(descs, count);
       return rc;
     }
-    FinishColumn(f, rules, nullable, readOnly != 0, writable != 0, &descs[i]);
+    FinishColumn(f, rules, nullable, readOnly != 0, &descs[i]);
   }
   s->cols = descs;
   s->colCount = count;

@@ -54,6 +54,15 @@ DescribeRules describeRulesOf(const JdbcStmt* s);
 constexpr int64_t EXEC_UNBOUNDED_TEXT = 16777216;
 bool unboundedText(int64_t size);
 
+// A decimal column of no declared precision (PostgreSQL's numeric, whose
+// JDBC driver gives precision 0 and a display size beyond any declared
+// one) is described in every call as the widest numeric the database
+// declares, half its digits after the point: an application that binds it
+// by its description keeps the fraction of what it holds.
+constexpr int32_t EXEC_UNBOUNDED_NUMERIC_PRECISION = 1000;
+constexpr int32_t EXEC_UNBOUNDED_NUMERIC_SCALE = 500;
+bool unboundedNumeric(int64_t precision, int64_t displaySize);
+
 // The SQL type a Java type is described with; every one is an ODBC type
 // (what ODBC has no type for is text). The display size tells whether a
 // type of the JDBC driver's own has a size at all.
@@ -138,11 +147,13 @@ uint32_t DescribeFrom(JdbcStmt* s, jobject md, char mode, std::vector<ColumnShap
 bool DescribeInOneCall(JdbcStmt* s, jobject md, std::vector<ColumnShape>* shapes);
 // What the attributes of the first n columns of md ask of the metadata,
 // read in one Java call: per column writable, read-only, auto-increment,
-// case-sensitive and searchable, and the type name. Empty when that call
-// fails (nothing posted): the attributes then ask column by column.
+// case-sensitive and searchable, the type name and the column's name in
+// its table. Empty when that call fails (nothing posted): the attributes
+// then ask column by column.
 struct ColumnAnswers {
   std::vector<int32_t> ints;  // kAnswerInts a column
   std::vector<std::string> typeNames;
+  std::vector<std::string> baseNames;
   static constexpr size_t kAnswerInts = 5;
   bool Has() const { return !ints.empty(); }
   bool At(int col, size_t which) const { return ints[(col - 1) * kAnswerInts + which] != 0; }
@@ -151,9 +162,15 @@ ColumnAnswers ReadColumnAnswers(JdbcStmt* s, jobject md, uint16_t n);
 // Long columns, and any column whose values are kept out of line, are
 // fetched one row at a time.
 bool IsLongColumn(const JdbcColDesc& d);
-// The type, sizes, nullability and updatability of a column read into d.
+// SQL_DESC_UPDATABLE of a result column: read-only where the JDBC driver
+// says so and for an expression's column (one of no table); otherwise
+// unknown, as JDBC's isWritable is no promise (H2 answers it for every
+// column).
+uint32_t UpdatableOf(bool readOnly, bool fromTable);
+// The type, sizes, nullability and updatability of a column read into d,
+// whose texts (its table) are set.
 void FinishColumn(const ColumnFacts& f, const DescribeRules& rules, int32_t nullable,
-                  bool readOnly, bool writable, JdbcColDesc* d);
+                  bool readOnly, JdbcColDesc* d);
 
 // The description of a prepared statement's result kept across its
 // executions (j-exec-kept.cpp). Describes the result the execute just

@@ -34,6 +34,7 @@ const ColAttrTemplateEntry ColAttrTemplate[COL_ATTR_COUNT] = {
     {QMR_DESC_KEY_COLUMN, ATTR_KIND_INT, 0},
     {SQL_DESC_ROWVER, ATTR_KIND_INT, 0},
     {QMR_DESC_EXPRESSION, ATTR_KIND_INT, 0},
+    {SQL_DESC_BASE_COLUMN_NAME, ATTR_KIND_TEXT, 0},
 };
 
 namespace {
@@ -99,6 +100,32 @@ uint32_t TypeNameEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e,
   return SetText(e, t != nullptr ? t->typeName : "");
 }
 
+// A result column of no table is an expression's (a driver names the table
+// of every column it can tell).
+bool FromTable(const JdbcColDesc* d) {
+  const char* table = ColDescText(d, COLDESC_TABLE);
+  return table != nullptr && table[0] != '\0';
+}
+
+// The name column c has in its table: empty for an expression's, the
+// label for a catalog result's own columns.
+uint32_t BaseNameEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e,
+                       const jexec::ColumnAnswers& got) {
+  const char* label = ColDescText(d, COLDESC_LABEL);
+  if (s->rsMetaData == nullptr || s->catalogKind != 0)
+    return SetText(e, label != nullptr && label[0] != '\0' ? label : d->name);
+  if (!FromTable(d)) return SetText(e, "");
+  if (got.Has()) return SetText(e, got.baseNames[static_cast<size_t>(c - 1)].c_str());
+  char* name = nullptr;
+  if (ResultSetMetaData::getColumnName(s, s->rsMetaData, c, &name) != 0) {
+    errClear(&s->errors);
+    return SetText(e, label);
+  }
+  const uint32_t rc = SetText(e, name);
+  std::free(name);
+  return rc;
+}
+
 // Fills the value of one attribute entry of column c (1-based); what got
 // holds is not asked of the metadata again.
 uint32_t FillEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e,
@@ -116,20 +143,11 @@ uint32_t FillEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e,
       } else if (catalog) {
         e->value.u32 = SQL_ATTR_READONLY;
       } else if (asked) {
-        const bool writable = got.At(c, 0);
-        e->value.u32 = (!writable && !got.At(c, 1))
-                           ? SQL_ATTR_READWRITE_UNKNOWN
-                           : (writable ? SQL_ATTR_WRITE : SQL_ATTR_READONLY);
+        e->value.u32 = jexec::UpdatableOf(got.At(c, 1), FromTable(d));
       } else {
-        uint8_t writable = 0;
-        if (ResultSetMetaData::isWritable(s, md, c, &writable) != 0) {
-          writable = 0;
-          errClear(&s->errors);
-        }
         uint8_t readOnly = 0;
         if ((rc = ResultSetMetaData::isReadOnly(s, md, c, &readOnly)) != 0) return rc;
-        e->value.u32 = (!writable && !readOnly) ? SQL_ATTR_READWRITE_UNKNOWN
-                                                : (writable ? SQL_ATTR_WRITE : SQL_ATTR_READONLY);
+        e->value.u32 = jexec::UpdatableOf(readOnly != 0, FromTable(d));
       }
       break;
     }
@@ -175,6 +193,8 @@ uint32_t FillEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e,
       e->value.u32 = !searchable ? SQL_PRED_NONE : (longText ? SQL_PRED_CHAR : SQL_SEARCHABLE);
       break;
     }
+    case SQL_DESC_BASE_COLUMN_NAME:
+      return BaseNameEntry(s, c, d, e, got);
     case SQL_DESC_TYPE_NAME:
       return TypeNameEntry(s, c, d, e, got);
     case SQL_DESC_LITERAL_PREFIX: {

@@ -21,7 +21,7 @@ struct ColAttrTemplateEntry {
   int16_t kind;  // ATTR_KIND_INT or ATTR_KIND_TEXT
   uint32_t value;
 };
-constexpr int COL_ATTR_COUNT = 10;
+constexpr int COL_ATTR_COUNT = 11;
 extern const ColAttrTemplateEntry ColAttrTemplate[COL_ATTR_COUNT];
 
 // The statement of a handle, with the calling thread attached and its JNI

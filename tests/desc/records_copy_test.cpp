@@ -225,9 +225,9 @@ TEST_F(DescIrd, ColumnAnswers) {
   EXPECT_EQ(SQL_PRED_SEARCHABLE, Small(ird, 2, SQL_DESC_SEARCHABLE));
   EXPECT_EQ(SQL_PRED_BASIC, Small(ird, 1, SQL_DESC_SEARCHABLE));
   EXPECT_EQ(SQL_ATTR_READWRITE_UNKNOWN, Small(ird, 1, SQL_DESC_UPDATABLE));
-  // Lengths in their full width: octets of wide text are doubled.
+  // Lengths in their full width: text takes four octets a character.
   EXPECT_EQ(4, Len(ird, 1, SQL_DESC_OCTET_LENGTH));
-  EXPECT_EQ(20, Len(ird, 3, SQL_DESC_OCTET_LENGTH));
+  EXPECT_EQ(40, Len(ird, 3, SQL_DESC_OCTET_LENGTH));
   EXPECT_EQ(14, Len(ird, 4, SQL_DESC_OCTET_LENGTH));
   EXPECT_EQ(14, Len(ird, 4, SQL_DESC_DISPLAY_SIZE));
   EXPECT_EQ(30, Len(ird, 2, SQL_DESC_LENGTH));

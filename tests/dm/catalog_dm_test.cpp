@@ -371,8 +371,7 @@ TEST_P(CatalogDm, ColumnsOfTheParentTable) {
 TEST_P(CatalogDm, ColumnsCarryWhatOdbcDefinesForTheirTypes) {
   // BUFFER_LENGTH for every type (the bytes of its C default type, text's
   // octet length); DECIMAL_DIGITS and NUM_PREC_RADIX only for numbers and
-  // times; the octets of text delivered in UTF-16 count two bytes a
-  // character.
+  // times; the octets of text count four bytes a character in both builds.
   const std::string table = Id("PARENT");
   ASSERT_EQ(SQL_SUCCESS, SQLColumns(H(), nullptr, 0, S(Schema().c_str()), SQL_NTS,
                                     S(table.c_str()), SQL_NTS, nullptr, 0))
@@ -397,7 +396,7 @@ TEST_P(CatalogDm, ColumnsCarryWhatOdbcDefinesForTheirTypes) {
     EXPECT_EQ(r[8] != kNull, w.digits) << r[8];
     EXPECT_EQ(r[9] != kNull, w.radix) << r[9];
   }
-  if (wide_) { EXPECT_EQ(rows[1][15], "80"); }  // VARCHAR(40)
+  EXPECT_EQ(rows[1][15], "160");  // VARCHAR(40)
 }
 
 TEST_P(CatalogDm, StatisticsListTheUniqueIndex) {

@@ -175,30 +175,31 @@ struct Column {
   SQLULEN size;
   SQLSMALLINT digits;
   SQLSMALLINT nullable;
-  SQLLEN octets;     // SQL_DESC_OCTET_LENGTH, 8-bit build
-  SQLLEN length2;    // SQL_COLUMN_LENGTH, 8-bit build
+  SQLLEN octets;     // SQL_DESC_OCTET_LENGTH, both builds
+  SQLLEN length2;    // SQL_COLUMN_LENGTH, both builds
   SQLLEN radix;
   SQLLEN isUnsigned;
   SQLLEN searchable;
 };
 
-constexpr SQLULEN kLong = 0x7FFFFFFB;       // the size of an unbounded long column
-constexpr SQLULEN kLongWide = 0x3FFFFFFD;   // in characters, for the wide one
+constexpr SQLULEN kLong = 1073741824;  // HSQLDB's CLOB and BLOB of no declared length
+constexpr SQLLEN kLongText = 0x7FFFFFFF;  // their octets: four a character, capped
 
 const Column kColumns[] = {
     {"I", SQL_INTEGER, 10, 0, SQL_NO_NULLS, 4, 4, 10, SQL_FALSE, SQL_PRED_BASIC},
-    {"BI", SQL_BIGINT, 19, 0, SQL_NULLABLE, 8, 20, 10, SQL_FALSE, SQL_PRED_BASIC},
+    {"BI", SQL_BIGINT, 19, 0, SQL_NULLABLE, 8, 8, 10, SQL_FALSE, SQL_PRED_BASIC},
     {"SI", SQL_SMALLINT, 5, 0, SQL_NULLABLE, 2, 2, 10, SQL_FALSE, SQL_PRED_BASIC},
     {"DE", SQL_DECIMAL, 12, 2, SQL_NULLABLE, 14, 14, 10, SQL_FALSE, SQL_PRED_BASIC},
-    {"DB", SQL_DOUBLE, 15, 0, SQL_NULLABLE, 8, 8, 2, SQL_FALSE, SQL_PRED_BASIC},
-    {"VC", SQL_VARCHAR, 20, 0, SQL_NULLABLE, 20, 20, 0, SQL_TRUE, SQL_SEARCHABLE},
-    {"CH", SQL_CHAR, 5, 0, SQL_NULLABLE, 5, 5, 0, SQL_TRUE, SQL_SEARCHABLE},
+    {"DB", SQL_DOUBLE, 15, 0, SQL_NULLABLE, 8, 8, 10, SQL_FALSE, SQL_PRED_BASIC},
+    {"VC", SQL_VARCHAR, 20, 0, SQL_NULLABLE, 80, 80, 0, SQL_TRUE, SQL_SEARCHABLE},
+    {"CH", SQL_CHAR, 5, 0, SQL_NULLABLE, 20, 20, 0, SQL_TRUE, SQL_SEARCHABLE},
     {"D", SQL_TYPE_DATE, 10, 0, SQL_NULLABLE, 6, 6, 0, SQL_TRUE, SQL_PRED_BASIC},
     {"T", SQL_TYPE_TIME, 8, 0, SQL_NULLABLE, 6, 6, 0, SQL_TRUE, SQL_PRED_BASIC},
     {"TS", SQL_TYPE_TIMESTAMP, 26, 6, SQL_NULLABLE, 16, 16, 0, SQL_TRUE, SQL_PRED_BASIC},
     {"B", SQL_BIT, 1, 0, SQL_NULLABLE, 1, 1, 0, SQL_TRUE, SQL_PRED_BASIC},
-    {"VB", SQL_VARBINARY, 16, 0, SQL_NULLABLE, 16, 16, 0, SQL_TRUE, SQL_PRED_NONE},
-    {"CL", SQL_LONGVARCHAR, kLong, 0, SQL_NULLABLE, kLong, kLong, 0, SQL_TRUE, SQL_PRED_CHAR},
+    // SEARCHABLE as HSQLDB's type information gives it for the type.
+    {"VB", SQL_VARBINARY, 16, 0, SQL_NULLABLE, 16, 16, 0, SQL_TRUE, SQL_SEARCHABLE},
+    {"CL", SQL_LONGVARCHAR, kLong, 0, SQL_NULLABLE, kLongText, kLongText, 0, SQL_TRUE, SQL_PRED_NONE},
     {"BL", SQL_LONGVARBINARY, kLong, 0, SQL_NULLABLE, kLong, kLong, 0, SQL_TRUE, SQL_PRED_NONE},
 };
 constexpr SQLUSMALLINT kColumnCount = sizeof kColumns / sizeof kColumns[0];
@@ -220,13 +221,9 @@ class DescribeDm : public StatementDm {
     Column c = kColumns[i - 1];
     if (Wide()) {
       switch (c.type) {
-        case SQL_VARCHAR: c.type = SQL_WVARCHAR; c.octets *= 2; c.length2 *= 2; break;
-        case SQL_CHAR: c.type = SQL_WCHAR; c.octets *= 2; c.length2 *= 2; break;
-        case SQL_LONGVARCHAR:
-          c.type = SQL_WLONGVARCHAR;
-          c.size = kLongWide;
-          c.octets = c.length2 = 2 * kLongWide;
-          break;
+        case SQL_VARCHAR: c.type = SQL_WVARCHAR; break;
+        case SQL_CHAR: c.type = SQL_WCHAR; break;
+        case SQL_LONGVARCHAR: c.type = SQL_WLONGVARCHAR; break;
         default: break;
       }
     }

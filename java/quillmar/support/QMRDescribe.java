@@ -1,5 +1,6 @@
 package quillmar.support;
 
+import java.lang.reflect.Method;
 import java.sql.ResultSetMetaData;
 import java.sql.SQLException;
 import java.sql.Types;
@@ -52,9 +53,28 @@ public final class QMRDescribe {
             }
             ints[INTS * i + 5] = flags;
             texts[TEXTS * i + 1] = md.getTableName(c);
-            texts[TEXTS * i + 2] = md.getSchemaName(c);
+            texts[TEXTS * i + 2] = orBase(md, md.getSchemaName(c), "getBaseSchemaName", c);
         }
         return new Object[] {ints, texts};
+    }
+
+    /**
+     * text, or where it is empty what md's driver answers to its own getter
+     * named base (PostgreSQL's driver answers getSchemaName with nothing and
+     * getBaseSchemaName with the schema of a table's column); text when md
+     * has no such getter or it fails.
+     */
+    private static String orBase(ResultSetMetaData md, String text, String base, int c) {
+        if (text != null && !text.isEmpty()) {
+            return text;
+        }
+        try {
+            Method m = md.getClass().getMethod(base, int.class);
+            Object got = m.invoke(md, c);
+            return got instanceof String ? (String) got : text;
+        } catch (ReflectiveOperationException | RuntimeException e) {
+            return text;
+        }
     }
 
     /** Ints a column of {@link #attributes}: writable, read-only, auto-increment, case-sensitive, searchable (1 or 0). */
@@ -62,11 +82,14 @@ public final class QMRDescribe {
 
     /**
      * For the first n columns of md, what their attributes ask of it: the
-     * ints (ATTRIBUTE_INTS a column) and the type names.
+     * ints (ATTRIBUTE_INTS a column), the type names and the names of the
+     * columns in their tables (not their labels: the driver's base column
+     * name where it has one, else getColumnName).
      */
     public static Object[] attributes(ResultSetMetaData md, int n) throws SQLException {
         int[] ints = new int[ATTRIBUTE_INTS * n];
         String[] names = new String[n];
+        String[] bases = new String[n];
         for (int i = 0; i < n; ++i) {
             int c = i + 1;
             int at = ATTRIBUTE_INTS * i;
@@ -76,8 +99,10 @@ public final class QMRDescribe {
             ints[at + 3] = md.isCaseSensitive(c) ? 1 : 0;
             ints[at + 4] = md.isSearchable(c) ? 1 : 0;
             names[i] = md.getColumnTypeName(c);
+            String base = orBase(md, "", "getBaseColumnName", c);
+            bases[i] = base != null && !base.isEmpty() ? base : md.getColumnName(c);
         }
-        return new Object[] {ints, names};
+        return new Object[] {ints, names, bases};
     }
 
     /** "uuid" in any case of its ASCII letters, as a C string comparison finds it. */
