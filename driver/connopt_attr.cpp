@@ -40,8 +40,13 @@ DRV_Return SetAttr(ConnHandle* c, int32_t attribute, void* value, int32_t length
     for (StmtHandle* s = c->firstStmt; s != nullptr; s = s->next) s->asyncEnable = c->asyncEnable;
     return SQL_SUCCESS;
   }
-  if (attribute == SQL_ATTR_CONNECTION_TIMEOUT || attribute == SQL_ATTR_AUTO_IPD ||
-      attribute == SQL_ATTR_METADATA_ID) {
+  // Catalog arguments are always patterns and literals: SQL_FALSE, the
+  // default, is the one value taken.
+  if (attribute == SQL_ATTR_METADATA_ID) {
+    if (reinterpret_cast<uintptr_t>(value) == SQL_FALSE) return SQL_SUCCESS;
+    return Fail(c, ERR_NOT_SUPPORTED);
+  }
+  if (attribute == SQL_ATTR_CONNECTION_TIMEOUT || attribute == SQL_ATTR_AUTO_IPD) {
     return Fail(c, ERR_NOT_SUPPORTED);
   }
   if (TextAttribute(attribute) && value != nullptr && length != SQL_NTS) {
@@ -109,8 +114,9 @@ DRV_Return GetAttr(ConnHandle* c, int32_t attribute, void* value, int32_t size, 
       if (cut == 0) return SQL_SUCCESS;
       return Warn(c, ERR_TRUNCATED);
     }
-    case SQL_ATTR_CONNECTION_TIMEOUT:
     case SQL_ATTR_METADATA_ID:
+      return Put32(value, SQL_FALSE);
+    case SQL_ATTR_CONNECTION_TIMEOUT:
       return Fail(c, ERR_NOT_SUPPORTED);
     default:
       break;

@@ -49,7 +49,7 @@ DRV_Return PutText(const Call& k, const std::string& text) {
 
 bool IsConvertType(uint16_t t) {
   return (t >= SQL_CONVERT_BIGINT && t <= SQL_CONVERT_LONGVARBINARY) || t == SQL_CONVERT_WCHAR ||
-         t == SQL_CONVERT_WLONGVARCHAR || t == SQL_CONVERT_WVARCHAR;
+         t == SQL_CONVERT_WLONGVARCHAR || t == SQL_CONVERT_WVARCHAR || t == SQL_CONVERT_GUID;
 }
 
 uint32_t AskAgent(ConnHandle* c, uint32_t request, void* buf, uint16_t size) {
@@ -101,6 +101,22 @@ DRV_Return AgentText(const Call& k, int slot) {
   return PutText(k, text);
 }
 
+// The SQL_CONVERT_ masks say what {fn CONVERT} does: a source whose JDBC
+// driver does not take it (PostgreSQL's) converts nothing. false with the
+// agent's failure pending when it cannot tell.
+bool TakesConvert(const Call& k, bool* takes) {
+  uint32_t functions = 0;
+  Call ask = k;
+  ask.type = SQL_CONVERT_FUNCTIONS;
+  ask.value = &functions;
+  ask.length = nullptr;
+  int slot = -1;
+  INFO_Form(SQL_CONVERT_FUNCTIONS, &slot);
+  if (AgentNumber(ask, InfoForm::Int, slot) != SQL_SUCCESS) return false;
+  *takes = (functions & SQL_FN_CVT_CONVERT) != 0;
+  return true;
+}
+
 DRV_Return GetInfo(const Call& k) {
   ConnHandle* c = k.conn;
   switch (k.type) {
@@ -121,7 +137,9 @@ DRV_Return GetInfo(const Call& k) {
     if (connected && c->cap0x200 != 0 && INFO_Form(k.type, &slot) == InfoForm::Int) {
       return AgentNumber(k, InfoForm::Int, slot);
     }
-    return PutNumber(k, INFO_ConvertMask(c, k.type, k.mode));
+    bool takes = true;
+    if (connected && !TakesConvert(k, &takes)) return SQL_ERROR;
+    return PutNumber(k, takes ? INFO_ConvertMask(c, k.type, k.mode) : 0u);
   }
   if (!connected) return Fail(c, ERR_NOT_CONNECTED);
   int slot = -1;

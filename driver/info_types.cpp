@@ -31,7 +31,7 @@ constexpr Range kIntTypes[] = {
     {3, 5},       {8, 8},       {26, 26},     {43, 44},     {48, 52},     {72, 72},
     {76, 76},     {78, 83},     {86, 86},     {91, 92},     {95, 96},     {102, 102},
     {104, 105},   {108, 110},   {112, 112},   {115, 115},   {117, 121},   {123, 124},
-    {127, 170},   {172, 172},   {10001, 10001}, {10021, 10022}, {53, 71},  {122, 122},
+    {127, 170},   {172, 173},   {10001, 10001}, {10021, 10022}, {53, 71},  {122, 122},
     {125, 126},
 };
 constexpr Range kTextTypes[] = {
@@ -130,6 +130,8 @@ uint32_t INFO_ConvertMask(const ConnHandle* c, uint16_t type, int mode) {
       break;
     case SQL_CONVERT_TIMESTAMP:
       mask = AgentHasType(c, SQL_TIMESTAMP, 0x800) ? 0x38301 : 0;
+      break;
+    case SQL_CONVERT_GUID:  // no escape names a GUID's conversions on every source
       break;
     default:
       mask = 0x73FF;

@@ -81,6 +81,7 @@ DRV_Return DRV_MoreResultsOp(void* h, va_list) {
   SCR_ResetRowPos(&stmt->cursor);
   stmt->rowsFetched = 0;
 
+  const uint64_t setsBefore = ParamSetsRun(stmt);
   uint32_t code = NextResult(stmt);
   if (code == ERR_OUTPUT_VALUES) {
     if (stmt->outParams + stmt->inOutParams > 0) {
@@ -90,7 +91,12 @@ DRV_Return DRV_MoreResultsOp(void* h, va_list) {
     code = NextResult(stmt);
   }
   if (code == ERR_NO_MORE_RESULTS) return SQL_NO_DATA;
-  if (code != 0) return AgentFail(stmt, code);
+  if (code != 0) {
+    const DRV_Return rc = AgentFail(stmt, code);
+    if (setsBefore > 0) ReportSetsRun(stmt, setsBefore, rc == SQL_ERROR);
+    return rc;
+  }
+  if (setsBefore > 0) ReportSetsRun(stmt, setsBefore, false);
 
   // A result without columns (an update count) describes as none.
   const JdbcColDesc* cols = STMT_GetColInfo(stmt);

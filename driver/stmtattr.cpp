@@ -205,7 +205,8 @@ DRV_Return STMT_SetAttr(StmtHandle* stmt, int32_t attribute, void* value, int32_
       return InstallAppDesc(stmt, value, true);
     case SQL_ATTR_APP_PARAM_DESC:
       return InstallAppDesc(stmt, value, false);
-    case SQL_ATTR_METADATA_ID:
+    case SQL_ATTR_METADATA_ID:  // the connection's rule: SQL_FALSE only
+      if (AsNumber(value) == SQL_FALSE) return SQL_SUCCESS;
       return Fail(stmt, ERR_NOT_CAPABLE);
     default:
       return Fail(stmt, ERR_OPTION_RANGE);
@@ -230,7 +231,7 @@ DRV_Return DRV_GetStmtAttrOp(void* h, va_list args) {
   if (IsOption(attribute)) {
     return STMT_GetOption(stmt, static_cast<uint16_t>(attribute), value, true);
   }
-  if (attribute == SQL_ATTR_METADATA_ID) return Fail(stmt, ERR_NOT_CAPABLE);
+  if (attribute == SQL_ATTR_METADATA_ID) return Put64(value, SQL_FALSE);
   if (value == nullptr) {
     switch (attribute) {
       case SQL_ATTR_APP_ROW_DESC:

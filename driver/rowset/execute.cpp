@@ -174,6 +174,20 @@ uint64_t AppSetOf(const StmtHandle* stmt, uint64_t sent) {
   return sent;
 }
 
+// Sent sets from..done-1 ran: each with okStatus, but for the last one when
+// failed. The statuses of the other sets stay.
+void SetStatusesOf(StmtHandle* stmt, uint64_t from, uint64_t done, bool failed,
+                   uint16_t okStatus) {
+  uint16_t* status = stmt->ipd != nullptr ? stmt->ipd->arrayStatus : nullptr;
+  if (status == nullptr || stmt->apd == nullptr) return;
+  const uint64_t sets = stmt->apd->arraySize;
+  for (uint64_t s = 0, k = 0; s < sets; ++s) {
+    if (ParamSetIgnored(stmt, s)) continue;
+    if (k >= from && k < done) status[s] = failed && k + 1 == done ? SQL_PARAM_ERROR : okStatus;
+    ++k;
+  }
+}
+
 void SetProcessed(StmtHandle* stmt, uint64_t count) {
   if (stmt->ipd != nullptr && stmt->ipd->rowsProcessed != nullptr) *stmt->ipd->rowsProcessed = count;
 }
@@ -197,6 +211,19 @@ bool FailedSet(const StmtHandle* stmt, const DRV_OpTable* ops, uint32_t* set) {
   // one has it.
   return ops->DRV_GetInfo(stmt->agentStmt, INFO_ROW_COUNT, set, sizeof *set, &len) == 0 &&
          *set != kNoRowCount;
+}
+
+// ODBC 3 answers a searched UPDATE or DELETE that changed no row with
+// SQL_NO_DATA; ODBC 2 knew no such answer.
+bool ChangedNothing(const StmtHandle* stmt, const DRV_OpTable* ops) {
+  const ConnHandle* conn = stmt->conn;
+  if (conn == nullptr || conn->env == nullptr || conn->env->odbcVersion < 3) return false;
+  if (ops->DRV_GetInfo == nullptr) return false;
+  uint32_t nothing = 0;
+  uint16_t len = 0;
+  return ops->DRV_GetInfo(stmt->agentStmt, INFO_CHANGED_NOTHING, &nothing, sizeof nothing, &len) ==
+             0 &&
+         nothing == 1;
 }
 
 // A warning of the execution: pending when the call does not warn yet, a
@@ -287,11 +314,13 @@ DRV_Return Execute(StmtHandle* stmt) {
     // values, then answers with the warning.
   }
 
-  // Every set sent counts as processed, also where each gives its own
-  // result (the first now, the others through SQLMoreResults): the count
-  // agrees with the status array.
-  SetProcessed(stmt, rowsSent);
-  SetStatuses(stmt, rowsSent, false, warning ? SQL_PARAM_SUCCESS_WITH_INFO : SQL_PARAM_SUCCESS);
+  // Sets that give their own results run one by one: the first now, the
+  // others as SQLMoreResults reaches them. Until then they are not
+  // processed, and their statuses say they were not used.
+  const uint64_t run = rowsSent > 1 ? ParamSetsRun(stmt) : 0;
+  const uint64_t processed = run > 0 && run < rowsSent ? run : rowsSent;
+  SetProcessed(stmt, processed);
+  SetStatuses(stmt, processed, false, warning ? SQL_PARAM_SUCCESS_WITH_INFO : SQL_PARAM_SUCCESS);
   MarkExecuted(stmt);
   const bool outValues = code == static_cast<uint32_t>(ERR_OUTPUT_VALUES);
   DRV_Return rc = SQL_SUCCESS;
@@ -302,6 +331,7 @@ DRV_Return Execute(StmtHandle* stmt) {
   }
   if (outValues && stmt->diag.pending == ERR_OUTPUT_VALUES) ClearPending(stmt);
   if (rc == SQL_ERROR || rc == SQL_NO_DATA) return rc;
+  if (rc == SQL_SUCCESS && !cut && !warning && ChangedNothing(stmt, ops)) return SQL_NO_DATA;
   if (cut) rc = AddWarning(stmt, rc, ERR_FRACTIONAL_TRUNCATION);
   if (warning) {
     // A result the statement was not expected to give may run under a
@@ -365,6 +395,24 @@ DRV_Return ExecuteWithParams(StmtHandle* stmt) {
 // No agent gathers values at execution itself, so both ways of executing
 // come to the same.
 DRV_Return ExecuteWithParamsAlt(StmtHandle* stmt) { return ExecuteWithParams(stmt); }
+
+uint64_t ParamSetsRun(const StmtHandle* stmt) {
+  if (stmt->apd == nullptr || stmt->apd->arraySize < 2 || stmt->paramCount == 0) return 0;
+  const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
+  if (ops == nullptr || ops->DRV_GetInfo == nullptr) return 0;
+  uint32_t done = 0;
+  uint16_t len = 0;
+  if (ops->DRV_GetInfo(stmt->agentStmt, INFO_SETS_DONE, &done, sizeof done, &len) != 0) return 0;
+  return done;
+}
+
+void ReportSetsRun(StmtHandle* stmt, uint64_t before, bool failed) {
+  const uint64_t done = ParamSetsRun(stmt);
+  if (done <= before) return;
+  SetProcessed(stmt, done);
+  SetStatusesOf(stmt, before, done, failed, SQL_PARAM_SUCCESS);
+  if (failed) DIAG_SetRowNumber(&stmt->diag, static_cast<int64_t>(AppSetOf(stmt, done - 1)) + 1);
+}
 
 void ParamValuesFree(StmtHandle* stmt) { STMT_FreeResultCols(stmt); }
 

@@ -22,6 +22,14 @@ int ParamsNeedData(StmtHandle* stmt);
 DRV_Return ExecuteWithParams(StmtHandle* stmt);
 // The same for agents that ask for data-at-execution values themselves.
 DRV_Return ExecuteWithParamsAlt(StmtHandle* stmt);
+// A parameter array whose sets give results one by one (a SELECT): the
+// sets the agent has run so far (SQLMoreResults runs the next ones), 0 when
+// the statement runs no such array or the agent cannot tell.
+uint64_t ParamSetsRun(const StmtHandle* stmt);
+// After SQLMoreResults ran the sets from `before` on: they count as
+// processed and succeeded, but for the last one when `failed`, which is
+// SQL_PARAM_ERROR and names its diagnostics' row.
+void ReportSetsRun(StmtHandle* stmt, uint64_t before, bool failed);
 // Drops the result description so that the next result is described anew.
 void ParamValuesFree(StmtHandle* stmt);
 // Fetches the output parameter values from the agent and converts them

@@ -81,6 +81,9 @@ constexpr uint32_t INFO_SETS_DONE = 0x32010001u;  // parameter sets the last exe
 // whenever the description does, so that a caller holding a copy made
 // under the same number still holds it; 0: no number to rely on.
 constexpr uint32_t INFO_COLS_GENERATION = 0x32010002u;
+// 1: the last execute ran a searched UPDATE or DELETE that changed no row
+// (its only result an update count of 0); else 0.
+constexpr uint32_t INFO_CHANGED_NOTHING = 0x32010003u;
 // A mixed cursor's bookmark of a rowset row (0-based row in the value, its
 // bookmark out), answered by the cursor library.
 constexpr uint32_t INFO_MIXED_BOOKMARK = 0x320100B0u;

@@ -93,9 +93,14 @@ uint32_t ExecuteSet(JdbcStmt* s, uint32_t set) {
       return rc;
     s->flags |= STMT_EXECUTED | STMT_RESULT_SET;
   } else {
+    // A result that is a count has no columns, whatever the prepared text
+    // was described as (the query of a batch that follows the count).
+    if (s->cols != nullptr) jexec::FreeColDescs(s);
     int32_t count = -1;
     if ((rc = Statement::getUpdateCount(s, s->statement, &count)) != 0) return rc;
     if (count > 0) s->rowCount += static_cast<uint32_t>(count);
+    if (count >= 0 && (s->textFlags & STMT_TEXT_NO_COUNT) == 0)
+      s->updateCount = (s->updateCount > 0 ? s->updateCount : 0) + count;
     s->flags |= STMT_EXECUTED | STMT_NO_MORE_ROWS;
   }
   ++s->executedSets;
@@ -124,13 +129,19 @@ uint32_t RunSets(JdbcStmt* s) {
 }
 
 // The results of the sets after the current one: the current result goes,
-// then the next sets run.
+// then the next sets run. A set that fails is done with all the same: its
+// failure is this result, and the next call goes on with the set after it.
 uint32_t RunFurtherSets(JdbcStmt* s) {
   const uint32_t done = s->executedSets;
   resetStmtResult(s);
   jexec::FreeColDescs(s);
   s->executedSets = done;
-  return RunSets(s);
+  const uint32_t rc = RunSets(s);
+  if (rc != 0 && rc != ERR_COMPLETED_WITH_WARNING) {
+    ++s->executedSets;
+    s->flags |= STMT_EXECUTED | STMT_NO_MORE_ROWS;
+  }
+  return rc;
 }
 
 }  // namespace
@@ -282,6 +293,7 @@ uint32_t DRV_Execute(uint32_t stmt) {
   s->flags &= static_cast<uint16_t>(~(STMT_OUT_REGISTERED | STMT_DESCRIBE_PENDING));
   s->executedSets = 0;
   s->rowCount = 0;
+  s->updateCount = -1;
   const bool oneByOne = s->setsOneByOne != 0;
   s->setsOneByOne = 0;
   if (jexec::BatchFits(s, oneByOne)) {
@@ -358,6 +370,7 @@ uint32_t DRV_MoreResults(uint32_t stmt) {
   }
   s->flags &= static_cast<uint16_t>(~STMT_RESULT_SET);
   s->rowsFetched = 0;
+  s->updateCount = more ? -1 : count;
   if (!more) {
     s->rowCount = static_cast<uint32_t>(count);
     s->flags |= STMT_NO_MORE_ROWS;

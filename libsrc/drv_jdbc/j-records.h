@@ -139,6 +139,8 @@ enum : uint16_t {
 enum : uint16_t {
   STMT_TEXT_MARKERS = 0x0002,
   STMT_TEXT_PROCCALL = 0x0004,
+  STMT_TEXT_SEARCHED_CHANGE = 0x0008,  // a searched UPDATE or DELETE (sqlIsSearchedChange)
+  STMT_TEXT_NO_COUNT = 0x0010,         // a definition or setting: its count is none (sqlStmtKind)
 };
 
 // The hook a catalog result runs after each fetch that delivered rows.
@@ -234,6 +236,9 @@ struct JdbcStmt {
   enum : uint8_t { kRowsUnknown, kRowsNone, kRowsGiven };
   uint8_t givesRows = kRowsUnknown;
   uint32_t rowCount = 0;     // update counts summed, or rows of the last fetch
+  // The current result's update count as the JDBC driver gives it (summed
+  // over the parameter sets that gave it); -1 for a result set or none.
+  int32_t updateCount = -1;
   uint32_t rowsFetched = 0;  // since the result set was opened
   int32_t rowPosition = -1;
   int32_t singleTarget = -1;     // row-buffer column for JDBC column 1 of a catalog result

@@ -127,6 +127,7 @@ int32_t ConvertSource(uint16_t type) {
     case SQL_CONVERT_WCHAR: return SQL_CHAR;
     case SQL_CONVERT_WLONGVARCHAR: return SQL_LONGVARCHAR;
     case SQL_CONVERT_WVARCHAR: return SQL_VARCHAR;
+    case SQL_CONVERT_GUID: return SQL_GUID;
     default: return 0;
   }
 }
@@ -156,7 +157,7 @@ bool ConstantAnswer(uint16_t type, InfoAnswer* a) {
       a->Int(0);
       return true;
     case SQL_DRIVER_NAME: a->Text(DriverFileName()); return true;
-    case SQL_DRIVER_VER: a->Text("1.1"); return true;
+    case SQL_DRIVER_VER: a->Text("01.01.0000"); return true;
     case SQL_FETCH_DIRECTION: a->Int(0xBF); return true;
     case SQL_ODBC_API_CONFORMANCE: a->Int(1); return true;
     case SQL_ODBC_VER: a->Text("03.50.0000"); return true;
@@ -224,9 +225,7 @@ bool ConstantAnswer(uint16_t type, InfoAnswer* a) {
     case SQL_XOPEN_CLI_YEAR: a->Text(""); return true;
     case SQL_CURSOR_SENSITIVITY: a->Int(0); return true;
     case SQL_DESCRIBE_PARAMETER: a->Text("Y"); return true;
-    case SQL_CATALOG_NAME: a->Text("Y"); return true;
     case SQL_COLLATION_SEQ: a->Text(""); return true;
-    case SQL_MAX_IDENTIFIER_LEN: a->Int(30); return true;
     case SQL_ASYNC_MODE: a->Int(2); return true;
     case SQL_MAX_ASYNC_CONCURRENT_STATEMENTS: a->Int(0); return true;
     default:
@@ -377,7 +376,18 @@ bool odbcInfoAnswer(JdbcConn* c, uint16_t type, InfoAnswer* a) {
         m.Text("getIdentifierQuoteString");
       }
       return true;
-    case SQL_MAX_COLUMN_NAME_LEN: m.Int("getMaxColumnNameLength"); return true;
+    case SQL_MAX_COLUMN_NAME_LEN:
+    case SQL_MAX_IDENTIFIER_LEN:  // a column's name is the identifier every source limits
+      m.Int("getMaxColumnNameLength");
+      return true;
+    case SQL_CATALOG_NAME: {
+      // A source with catalogs names them somewhere in its statements.
+      const bool named = m.Is("supportsCatalogsInDataManipulation") ||
+                         m.Is("supportsCatalogsInTableDefinitions") ||
+                         m.Is("supportsCatalogsInProcedureCalls");
+      a->Text(named ? "Y" : "N");
+      return true;
+    }
     case SQL_MAX_CURSOR_NAME_LEN: m.Int("getMaxCursorNameLength"); return true;
     case SQL_MAX_SCHEMA_NAME_LEN: {
       // Applications size buffers by it: a driver that cannot tell gets 255.

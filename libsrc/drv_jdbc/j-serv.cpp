@@ -98,8 +98,14 @@ bool OptionAnswer(JdbcConn* c, uint32_t code, InfoAnswer* a) {
 // Statement requests (scope 3).
 bool StatementAnswer(JdbcStmt* s, uint32_t code, InfoAnswer* a) {
   switch (code) {
-    case INFO_ROW_COUNT:  // rows affected, for INSERT, UPDATE and DELETE only
-      a->Int(s->kind == 2 ? s->rowCount : 0xFFFFFFFFu);
+    case INFO_ROW_COUNT:  // the current result's update count, whatever the statement's kind
+      a->Int(static_cast<uint32_t>(s->updateCount));
+      return true;
+    case INFO_CHANGED_NOTHING:
+      a->Int((s->textFlags & STMT_TEXT_SEARCHED_CHANGE) != 0 && s->resultSet == nullptr &&
+                     (s->flags & STMT_EXECUTED) != 0 && s->updateCount == 0
+                 ? 1
+                 : 0);
       return true;
     case INFO_SETS_DONE:  // parameter sets the last execute ran (before a failure: its index)
       a->Int(s->executedSets);

@@ -175,14 +175,131 @@ uint32_t translateEscapes(char* text, JdbcStmt* info, uint32_t forms) {
   return open.empty() ? 0 : ERR_SYNTAX_OR_ACCESS;
 }
 
-uint16_t sqlKindOf(const char* text) {
-  if (text == nullptr) return STMT_KIND_OTHER;
-  if (IsKeyword(SkipSpaceAndComments(text, true), "select")) return STMT_KIND_SELECT;
+namespace {
+
+bool IsChangeKeyword(const char* p) {
+  return IsKeyword(p, "insert") || IsKeyword(p, "delete") || IsKeyword(p, "update") ||
+         IsKeyword(p, "merge");
+}
+
+// Keywords that begin a statement that only reads and gives rows.
+bool IsQueryKeyword(const char* p) {
+  return IsKeyword(p, "select") || IsKeyword(p, "values") || IsKeyword(p, "table") ||
+         IsKeyword(p, "show");
+}
+
+// Calls f with each word of text that starts outside literals, quoted names
+// and comments, and with the parenthesis depth there; stops when f answers
+// true, and answers whether it did.
+template <class F>
+bool AnyWord(const char* text, uint32_t forms, F f) {
+  const size_t n = std::strlen(text);
+  int depth = 0;
+  for (size_t i = 0; i < n;) {
+    if (const size_t skip = sqllex_QuotedLength(text, n, i, forms)) {
+      i += skip;
+      continue;
+    }
+    const char c = text[i];
+    if (c == '(' || c == ')') {
+      depth += c == '(' ? 1 : -1;
+      ++i;
+      continue;
+    }
+    if (!IsNameChar(c)) {
+      ++i;
+      continue;
+    }
+    if (f(text + i, depth)) return true;
+    while (i < n && IsNameChar(text[i])) ++i;
+  }
+  return false;
+}
+
+bool ChangesData(const char* text, uint32_t forms) {
+  return AnyWord(text, forms, [](const char* w, int) { return IsChangeKeyword(w); });
+}
+
+// A WITH statement is what its main statement is: the first query or data
+// change keyword outside the parentheses of its common table expressions.
+// One that changes data anywhere (PostgreSQL lets a common table expression
+// delete) counts as a data change.
+uint16_t KindOfWith(const char* text, uint32_t forms) {
+  if (ChangesData(text, forms)) return STMT_KIND_DML;
+  const bool query = AnyWord(text, forms, [](const char* w, int depth) {
+    return depth == 0 && IsQueryKeyword(w);
+  });
+  return query ? STMT_KIND_SELECT : STMT_KIND_OTHER;
+}
+
+// The kind of one statement of a text.
+uint16_t KindOfOne(const char* text, uint32_t forms) {
+  const char* q = SkipSpaceAndComments(text, true);
+  if (IsQueryKeyword(q)) return STMT_KIND_SELECT;
+  if (IsKeyword(q, "with")) return KindOfWith(q, forms);
+  // EXPLAIN ANALYZE runs what it explains: one of a data change is no query.
+  if (IsKeyword(q, "explain")) return ChangesData(q, forms) ? STMT_KIND_OTHER : STMT_KIND_SELECT;
   const char* p = SkipSpaceAndComments(text, false);
   if (IsKeyword(p, "insert") || IsKeyword(p, "delete") || IsKeyword(p, "update")) {
     return STMT_KIND_DML;
   }
   return STMT_KIND_OTHER;
+}
+
+// Where the statement after the first ';' outside literals and comments
+// begins, or null when none follows.
+const char* NextStatement(const char* text, uint32_t forms) {
+  const size_t n = std::strlen(text);
+  for (size_t i = 0; i < n; ++i) {
+    if (const size_t skip = sqllex_QuotedLength(text, n, i, forms)) {
+      i += skip - 1;
+      continue;
+    }
+    if (text[i] != ';') continue;
+    const char* next = SkipSpaceAndComments(text + i + 1, false);
+    return *next != '\0' ? next : nullptr;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+uint16_t sqlKindOf(const char* text, uint32_t forms) {
+  if (text == nullptr) return STMT_KIND_OTHER;
+  // A text of several statements is a query only when each one is, and a
+  // data change when one changes data and none is of another kind.
+  uint16_t kind = KindOfOne(text, forms);
+  for (const char* p = NextStatement(text, forms); p != nullptr; p = NextStatement(p, forms)) {
+    const uint16_t next = KindOfOne(p, forms);
+    if (next == STMT_KIND_OTHER || kind == STMT_KIND_OTHER) {
+      kind = STMT_KIND_OTHER;
+    } else if (next != kind) {
+      kind = STMT_KIND_DML;
+    }
+  }
+  return kind;
+}
+
+bool sqlIsSearchedChange(const char* text, uint32_t forms) {
+  if (text == nullptr || NextStatement(text, forms) != nullptr) return false;
+  const char* p = SkipSpaceAndComments(text, false);
+  if (IsKeyword(p, "with")) {
+    const char* main = nullptr;
+    AnyWord(p, forms, [&main](const char* w, int depth) {
+      if (depth != 0 || (!IsQueryKeyword(w) && !IsChangeKeyword(w))) return false;
+      main = w;
+      return true;
+    });
+    if (main == nullptr) return false;
+    p = main;
+  }
+  if (!IsKeyword(p, "update") && !IsKeyword(p, "delete")) return false;
+  bool current = false;
+  return !AnyWord(p, forms, [&current](const char* w, int) {
+    if (current && IsKeyword(w, "of")) return true;
+    current = IsKeyword(w, "current");
+    return false;
+  });
 }
 
 bool sqlIsProcedureCall(const char* text) {
@@ -203,6 +320,19 @@ bool sqlIsProcedureCall(const char* text) {
   return IsKeyword(p, "procedure");
 }
 
+namespace {
+
+// A single statement that is neither a query, a data change, MERGE nor a
+// procedure call defines or sets something: the count a JDBC driver gives
+// it (0) counts no rows.
+bool CountsNoRows(const JdbcStmt* info, uint32_t forms) {
+  if (info->kind != STMT_KIND_OTHER || (info->textFlags & STMT_TEXT_PROCCALL) != 0) return false;
+  return !IsKeyword(SkipSpaceAndComments(info->sql, true), "merge") &&
+         NextStatement(info->sql, forms) == nullptr;
+}
+
+}  // namespace
+
 uint32_t sqlStmtKind(const JdbcConn* conn, JdbcStmt* info, const char* text) {
   if (info == nullptr || text == nullptr) return ERR_INVALID_ARGUMENT;
   std::free(info->sql);
@@ -210,7 +340,10 @@ uint32_t sqlStmtKind(const JdbcConn* conn, JdbcStmt* info, const char* text) {
   info->markerCount = 0;
   const uint32_t forms = conn != nullptr ? conn->sqlForms : SQLLEX_STANDARD;
   if (uint32_t rc = translateEscapes(info->sql, info, forms)) return rc;
-  info->kind = sqlKindOf(info->sql);
+  info->kind = sqlKindOf(info->sql, forms);
   if (sqlIsProcedureCall(info->sql)) info->textFlags |= STMT_TEXT_PROCCALL;
+  if (info->kind == STMT_KIND_DML && sqlIsSearchedChange(info->sql, forms))
+    info->textFlags |= STMT_TEXT_SEARCHED_CHANGE;
+  if (CountsNoRows(info, forms)) info->textFlags |= STMT_TEXT_NO_COUNT;
   return 0;
 }

@@ -24,14 +24,16 @@
 
 // Statement kinds (JdbcStmt::kind).
 enum : uint16_t {
-  STMT_KIND_SELECT = 1,
-  STMT_KIND_DML = 2,  // INSERT, UPDATE or DELETE
+  STMT_KIND_SELECT = 1,  // a query: it reads and gives rows (sqlKindOf)
+  STMT_KIND_DML = 2,     // INSERT, UPDATE or DELETE, or a WITH that changes data
   STMT_KIND_OTHER = 3,
 };
 
 // Keeps a copy of text (leading white space skipped, {fn null()} forms
 // blanked) as the statement's original text, scans it and sets the kind,
-// the marker count and the text flags (procedure call included). 0;
+// the marker count and the text flags (procedure call, searched change, and
+// no count for a single statement of kind other that is no MERGE and no
+// procedure call: a definition or setting). 0;
 // ERR_SYNTAX_OR_ACCESS when an escape clause is still open at the end (the
 // copy is kept all the same); ERR_INVALID_ARGUMENT for a null text or
 // statement. The connection (may be null) says which lexical forms the
@@ -52,14 +54,26 @@ uint32_t translateEscapes(char* text, JdbcStmt* info, uint32_t forms = SQLLEX_ST
 // clause, which may start with a "vendor(...), product(...)," prefix.
 void translateEscapeBody(const std::string& body, bool commentForm);
 
+// Whether a text is a searched UPDATE or DELETE: its statement (past the
+// common table expressions of a WITH) is one, and it changes no cursor's
+// current row (WHERE CURRENT OF), and no other statement follows it. forms
+// as for sqlKindOf.
+bool sqlIsSearchedChange(const char* text, uint32_t forms = SQLLEX_STANDARD);
+
 // Whether a text calls a procedure: {call ...}, {? = call ...}, CALL ...
 // or EXECUTE PROCEDURE ... (white space and comments before the keywords
 // skipped, any case). Such texts are prepared with prepareCall.
 bool sqlIsProcedureCall(const char* text);
 
-// The kind of a text (white space, comments and, for SELECT, opening
+// The kind of a text (white space, comments and, for a query, opening
 // parentheses before the keyword are skipped; a keyword ends at any
-// character that cannot continue a name).
-uint16_t sqlKindOf(const char* text);
+// character that cannot continue a name). Queries are the statements that
+// read and give rows: SELECT, VALUES, TABLE, SHOW, an EXPLAIN of no data
+// change, and a WITH whose main statement is one of these and that changes
+// no data; a WITH that changes data is a data change. A text of several
+// statements (separated by ';') is a query when each is one, a data change
+// when each is a query or a data change, else other. forms: the source's
+// lexical forms (SQLLEX_*), for the literals the scan reads past.
+uint16_t sqlKindOf(const char* text, uint32_t forms = SQLLEX_STANDARD);
 
 #endif

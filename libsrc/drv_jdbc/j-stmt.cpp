@@ -243,6 +243,7 @@ void dropResult(JdbcStmt* s, bool closeJava) {
   s->rowPosition = -1;
   s->executedSets = 0;
   s->rowCount = 0;
+  s->updateCount = -1;
   s->rowsFetched = 0;
   s->describeLate = 0;
   std::free(s->resultBuffer);

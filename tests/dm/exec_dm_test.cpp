@@ -156,7 +156,8 @@ TEST_P(ExecDm, ParameterArrayGivesOneResultPerSet) {
         << sql << "\n" << Diag(SQL_HANDLE_STMT, stmt_);
     const Results r = ReadAllResults(stmt_, &processed);
     EXPECT_EQ(c.results, r.sets);
-    EXPECT_EQ((std::vector<SQLULEN>{3, 3, 3}), r.processed) << "every set from the first on";
+    // Each set counts as processed once it has run, when its result comes.
+    EXPECT_EQ((std::vector<SQLULEN>{1, 2, 3}), r.processed);
     EXPECT_EQ(c.remaining, Scalar("SELECT COUNT(*) FROM " + t));
     SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)1, 0);
     SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMS_PROCESSED_PTR, nullptr, 0);
