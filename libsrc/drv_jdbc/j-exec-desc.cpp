@@ -319,7 +319,7 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
       break;
     case SQL_REAL:
       p = 7;
-      display = 14;
+      display = 15;  // the nine digits a REAL needs to read back, its sign, point and exponent
       scale = 0;
       code = COLSET_VT_REAL;
       elem = 4;
