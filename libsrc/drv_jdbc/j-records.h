@@ -74,6 +74,9 @@ struct JdbcConn {
 
   HASH_TABLE* scalarFns = nullptr;  // name -> 1-based row of the scalar-function table (first use)
   HASH_TABLE* typeTable = nullptr;  // SQL type (2-byte key) -> JdbcTypeEntry*
+  // The SQL_TIMEDATE_FUNCTIONS mask, asked when a statement first needs it.
+  uint32_t timeDateFns = 0;
+  bool timeDateFnsKnown = false;
 
   uint32_t describeAtPrepare = 0;  // set to 1 at connect; cleared when a describe fails
   // Counts the statements run on the connection that may change the schema
@@ -139,6 +142,7 @@ enum : uint16_t {
 enum : uint16_t {
   STMT_TEXT_MARKERS = 0x0002,
   STMT_TEXT_PROCCALL = 0x0004,
+  STMT_TEXT_TIMESTAMPDIFF = 0x0008,  // calls the scalar function {fn TIMESTAMPDIFF(...)}
 };
 
 // The hook a catalog result runs after each fetch that delivered rows.
