@@ -100,6 +100,10 @@ struct JdbcConn {
   // the connection first runs one (j-exec-batch.cpp).
   enum : uint8_t { kBatchUnknown, kBatchYes, kBatchNo };
   uint8_t paramBatch = kBatchUnknown;
+  // Whether the JDBC driver takes java.time values for date and time
+  // parameters: learnt from the first one set (j-wrap-stmt.cpp).
+  enum : uint8_t { kJavaTimeUnknown, kJavaTimeYes, kJavaTimeNo };
+  uint8_t javaTimeParams = kJavaTimeUnknown;
 
   // The recovery scan running between an XA recover with TMSTARTRSCAN and
   // one with TMENDRSCAN: the branches the resource reported, and the next
