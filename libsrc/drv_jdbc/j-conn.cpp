@@ -791,6 +791,10 @@ uint32_t DRV_Connect(uint32_t envh, ConnectInfo* info, uint32_t* out) {
       if (stristr(product, "teradata") != nullptr) c->teradata = 1;
       // Its quoting decides which '?' of a text are markers.
       if (stristr(product, "postgresql") != nullptr) c->sqlForms = SQLLEX_POSTGRESQL;
+      // HSQLDB's JDBC driver takes java.time values but moves them through
+      // the VM's zone (a wall time in its gap comes out an hour later); it
+      // reads a parameter's SQL text by its fields.
+      if (stristr(product, "hsql") != nullptr) c->javaTimeParams = JdbcConn::kJavaTimeNo;
     }
     errClear(&c->errors);  // a failed product-name question does not fail the connect
     uint32_t h = 0;

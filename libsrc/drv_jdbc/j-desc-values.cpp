@@ -258,6 +258,15 @@ bool IsTimeSql(int32_t t) { return t == SQL_TIME || t == SQL_TYPE_TIME; }
 
 bool HasNoDate(const JC_Timestamp& ts) { return ts.year == 0 && ts.month == 0 && ts.day == 0; }
 
+// Nanoseconds cut to `digits` fraction digits (a fraction beyond nine
+// digits, which no clock has, stays for the range check).
+uint32_t CutFraction(uint32_t nanos, uint16_t digits) {
+  if (digits >= 9 || nanos >= 1000000000u) return nanos;
+  uint32_t unit = 1;
+  for (uint16_t d = digits; d < 9; ++d) unit *= 10;
+  return nanos - nanos % unit;
+}
+
 // Today's date in the process's time zone, for a time sent as a timestamp.
 void SetToday(JC_Timestamp* ts) {
   const std::time_t now = std::time(nullptr);
@@ -585,30 +594,36 @@ class Setter {
                   : PreparedStatement::setBytes(s_, ps_, ix_, p, n);
   }
 
-  uint32_t SendDateTime(int32_t sqlType, const JC_Timestamp* ts) {
-    switch (sqlType) {
-      case SQL_DATE:
-      case SQL_TYPE_DATE: return PreparedStatement::setDate(s_, ps_, ix_, ts);
-      case SQL_TIME:
-      case SQL_TYPE_TIME: return PreparedStatement::setTime(s_, ps_, ix_, ts);
-      default: return PreparedStatement::setTimestamp(s_, ps_, ix_, ts);
-    }
+  // The fraction digits the parameter keeps (its DecimalDigits); all nine
+  // where it has no description.
+  uint16_t FractionDigits() const {
+    const auto i = static_cast<size_t>(ix_ - 1);
+    if (s_->binds == nullptr || i >= s_->bindCount) return 9;
+    return s_->binds[i].decimalDigits;
   }
 
   // Java's date and time classes roll impossible fields over into other
   // dates, so the fields the SQL type keeps are checked first. A date is
   // the one thing a DATE needs; a time sent as a timestamp is today's.
+  // The fraction is cut to the parameter's digits here, before a JDBC
+  // driver rounds it; a TIME drops none of it silently.
   uint32_t SendChecked(int32_t sqlType, JC_Timestamp ts) {
+    int32_t jdbcType = JDBC_TIMESTAMP;
+    const uint32_t fraction = ts.fraction;
+    ts.fraction = CutFraction(ts.fraction, FractionDigits());
     if (IsTimeSql(sqlType)) {
       if (!clockHasTime(ts)) return ERR_DATE_OVERFLOW;
+      if (ts.fraction != fraction) return ERR_DATE_OVERFLOW;
+      jdbcType = JDBC_TIME;
     } else if (IsDateSql(sqlType)) {
       if (HasNoDate(ts)) return ERR_DATETIME_FORMAT;
       if (!calendarHasDate(ts)) return ERR_DATE_OVERFLOW;
+      jdbcType = JDBC_DATE;
     } else {
       if (HasNoDate(ts)) SetToday(&ts);
       if (!calendarHasDate(ts) || !clockHasTime(ts)) return ERR_DATE_OVERFLOW;
     }
-    return SendDateTime(sqlType, &ts);
+    return PreparedStatement::setDateTimeFields(s_, ps_, ix_, &ts, jdbcType);
   }
 
   uint32_t SetDateTime(int32_t sqlType, const Value& v) {

@@ -1,6 +1,8 @@
 // Prepare, execute and the further results of an agent statement.
 #include "drv_jdbc/j-exec.h"
 
+#include <sqlext.h>
+
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -11,6 +13,7 @@
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-opt.h"
+#include "drv_jdbc/j-serv.h"
 #include "drv_jdbc/j-signals.h"
 #include "drv_jdbc/j-sql.h"
 #include "drv_jdbc/j-stmt.h"
@@ -219,6 +222,15 @@ uint32_t DRV_Prepare(uint32_t stmt, const char* sql) {
   s->givesRows = JdbcStmt::kRowsUnknown;
 
   if (uint32_t rc = sqlStmtKind(s->conn, s, sql)) return rc;
+  // A JDBC driver may expand an escape it does not claim into a wrong
+  // number (PostgreSQL's TIMESTAMPDIFF gives the seconds field of the
+  // difference): such a statement is refused.
+  if ((s->textFlags & STMT_TEXT_TIMESTAMPDIFF) != 0 &&
+      !claimsTimeDateFunction(s->conn, SQL_FN_TD_TIMESTAMPDIFF)) {
+    errPostMsg(&s->errors, "The scalar function TIMESTAMPDIFF is not supported by the data source",
+               ERR_NOT_CAPABLE);
+    return ERR_NOT_CAPABLE;
+  }
   // SQLNumParams answers in an SQLSMALLINT: a count it cannot hold is
   // refused here rather than answered wrapped.
   if (s->markerCount > INT16_MAX) {

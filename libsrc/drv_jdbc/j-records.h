@@ -74,6 +74,9 @@ struct JdbcConn {
 
   HASH_TABLE* scalarFns = nullptr;  // name -> 1-based row of the scalar-function table (first use)
   HASH_TABLE* typeTable = nullptr;  // SQL type (2-byte key) -> JdbcTypeEntry*
+  // The SQL_TIMEDATE_FUNCTIONS mask, asked when a statement first needs it.
+  uint32_t timeDateFns = 0;
+  bool timeDateFnsKnown = false;
 
   uint32_t describeAtPrepare = 0;  // set to 1 at connect; cleared when a describe fails
   // Counts the statements run on the connection that may change the schema
@@ -97,6 +100,10 @@ struct JdbcConn {
   // the connection first runs one (j-exec-batch.cpp).
   enum : uint8_t { kBatchUnknown, kBatchYes, kBatchNo };
   uint8_t paramBatch = kBatchUnknown;
+  // Whether the JDBC driver takes java.time values for date and time
+  // parameters: learnt from the first one set (j-wrap-stmt.cpp).
+  enum : uint8_t { kJavaTimeUnknown, kJavaTimeYes, kJavaTimeNo };
+  uint8_t javaTimeParams = kJavaTimeUnknown;
 
   // The recovery scan running between an XA recover with TMSTARTRSCAN and
   // one with TMENDRSCAN: the branches the resource reported, and the next
@@ -141,6 +148,7 @@ enum : uint16_t {
   STMT_TEXT_PROCCALL = 0x0004,
   STMT_TEXT_SEARCHED_CHANGE = 0x0008,  // a searched UPDATE or DELETE (sqlIsSearchedChange)
   STMT_TEXT_NO_COUNT = 0x0010,         // a definition or setting: its count is none (sqlStmtKind)
+  STMT_TEXT_TIMESTAMPDIFF = 0x0020,    // calls the scalar function {fn TIMESTAMPDIFF(...)}
 };
 
 // The hook a catalog result runs after each fetch that delivered rows.

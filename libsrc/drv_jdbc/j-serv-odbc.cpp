@@ -145,6 +145,22 @@ void FunctionList(JdbcConn* c, InfoAnswer* a, const char* method, uint32_t categ
   a->Int(a->rc == 0 ? parseFunctionList(a->buf, c->scalarFns, category) : 0);
 }
 
+}  // namespace
+
+bool claimsTimeDateFunction(JdbcConn* c, uint32_t bit) {
+  if (c == nullptr) return false;
+  if (!c->timeDateFnsKnown) {
+    InfoAnswer a;
+    FunctionList(c, &a, "getTimeDateFunctions", 4);
+    errClear(&c->errors);
+    c->timeDateFns = a.num;
+    c->timeDateFnsKnown = true;
+  }
+  return (c->timeDateFns & bit) != 0;
+}
+
+namespace {
+
 // Answers that need no Java. False when the type is not one of them.
 bool ConstantAnswer(uint16_t type, InfoAnswer* a) {
   switch (type) {

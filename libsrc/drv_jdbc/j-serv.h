@@ -44,6 +44,11 @@ HASH_TABLE* buildScalarFnTable();
 // "DATABASE" (the JDBC name) stands for DBNAME. 0 for a null list or table.
 uint32_t parseFunctionList(char* list, HASH_TABLE* names, uint32_t category);
 
+// Whether the JDBC driver names the time and date function of SQL_FN_TD_
+// bit `bit` in getTimeDateFunctions (the SQL_TIMEDATE_FUNCTIONS answer);
+// asked once a connection. A failed question claims nothing.
+bool claimsTimeDateFunction(JdbcConn* c, uint32_t bit);
+
 // SQL types asked for one SQL_CONVERT_ answer and the SQL_CVT_ bit of each.
 struct ConvertTarget {
   int32_t sqlType;

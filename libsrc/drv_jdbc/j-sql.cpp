@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "util/log.h"
@@ -89,22 +90,41 @@ size_t NullFormLength(const char* p) {
 
 }  // namespace
 
-void translateEscapeBody(const std::string& body, bool commentForm) {
+namespace {
+
+// The name of the scalar function an escape body calls ("fn name(...)",
+// or in the comment form after "vendor(...), product(...),"), "" when it
+// calls none.
+std::string EscapeFunction(const std::string& body, bool commentForm) {
   const char* p = SkipSpace(body.c_str());
   if (commentForm && StartsNoCase(p, "vendor")) {
     const char* comma = std::strchr(p, ',');
     if (comma != nullptr) comma = std::strchr(comma + 1, ',');
-    if (comma == nullptr) return;
+    if (comma == nullptr) return std::string();
     p = SkipSpace(comma + 1);
   }
-  if ((p[0] != 'f' && p[0] != 'F') || (p[1] != 'n' && p[1] != 'N') || !IsSpace(p[2])) return;
+  if ((p[0] != 'f' && p[0] != 'F') || (p[1] != 'n' && p[1] != 'N') || !IsSpace(p[2]))
+    return std::string();
   p = SkipSpace(p + 2);
   const char* end = p;
   while (*end != '\0' && (std::isalnum(static_cast<unsigned char>(*end)) != 0 || *end == '_')) {
     ++end;
   }
-  const std::string name(p, end);
-  if (strcasecmp(name.c_str(), "convert") == 0) return;
+  return std::string(p, end);
+}
+
+// Marks an escape whose function the agent must first see claimed.
+void NoteFunction(const std::string& body, bool commentForm, JdbcStmt* info) {
+  if (info != nullptr &&
+      strcasecmp(EscapeFunction(body, commentForm).c_str(), "timestampdiff") == 0)
+    info->textFlags |= STMT_TEXT_TIMESTAMPDIFF;
+}
+
+}  // namespace
+
+void translateEscapeBody(const std::string& body, bool commentForm) {
+  const std::string name = EscapeFunction(body, commentForm);
+  if (name.empty() || strcasecmp(name.c_str(), "convert") == 0) return;
   log_message(LOG_LEVEL_WARNING, kSrc, __LINE__, "unknown escape function %s called",
               name.c_str());
 }
@@ -135,6 +155,7 @@ uint32_t translateEscapes(char* text, JdbcStmt* info, uint32_t forms) {
         const std::string body(text + open.back().bodyStart, text + i);
         open.pop_back();
         translateEscapeBody(body, true);
+        NoteFunction(body, true, info);
         i += 4;
         continue;
       }
@@ -158,6 +179,7 @@ uint32_t translateEscapes(char* text, JdbcStmt* info, uint32_t forms) {
           const std::string body(text + open.back().bodyStart, text + i);
           open.pop_back();
           translateEscapeBody(body, false);
+          NoteFunction(body, false, info);
         }
         break;
       case '?':

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "drv_jdbc/j-methods.h"
+#include "drv_jdbc/j-sqltypes.h"
 #include "util/log.h"
 #include "util/errcodes.h"
 
@@ -259,6 +260,52 @@ jobject NewSqlTimestamp(JNIEnv* env, const JC_Timestamp* v) {
                    static_cast<jint>(v->day), static_cast<jint>(v->hour),
                    static_cast<jint>(v->minute), static_cast<jint>(v->second),
                    static_cast<jint>(v->fraction));
+}
+
+namespace {
+
+// One java.time factory: its class (kept for the life of the VM by
+// JM_SystemClass) and static method, looked up once.
+struct TimeFactory {
+  jclass cls = nullptr;
+  jmethodID of = nullptr;
+};
+
+TimeFactory FindFactory(JNIEnv* env, const char* cls, const char* sig) {
+  TimeFactory f;
+  f.cls = JM_SystemClass(env, cls);
+  if (f.cls != nullptr) f.of = env->GetStaticMethodID(f.cls, "of", sig);
+  return f;
+}
+
+const TimeFactory& LocalFactory(JNIEnv* env, int32_t jdbcType) {
+  static const TimeFactory date = FindFactory(env, "java/time/LocalDate", "(III)Ljava/time/LocalDate;");
+  static const TimeFactory time =
+      FindFactory(env, "java/time/LocalTime", "(IIII)Ljava/time/LocalTime;");
+  static const TimeFactory stamp = FindFactory(env, "java/time/LocalDateTime",
+                                               "(IIIIIII)Ljava/time/LocalDateTime;");
+  return jdbcType == JDBC_DATE ? date : jdbcType == JDBC_TIME ? time : stamp;
+}
+
+}  // namespace
+
+jobject NewLocalDateTime(JNIEnv* env, const JC_Timestamp* v, int32_t jdbcType) {
+  if (env == nullptr || v == nullptr) return nullptr;
+  const TimeFactory& f = LocalFactory(env, jdbcType);
+  if (f.of == nullptr) return nullptr;
+  const auto y = static_cast<jint>(v->year), mo = static_cast<jint>(v->month),
+             d = static_cast<jint>(v->day), h = static_cast<jint>(v->hour),
+             mi = static_cast<jint>(v->minute), s = static_cast<jint>(v->second),
+             n = static_cast<jint>(v->fraction);
+  jobject value = jdbcType == JDBC_DATE ? env->CallStaticObjectMethod(f.cls, f.of, y, mo, d)
+                  : jdbcType == JDBC_TIME
+                      ? env->CallStaticObjectMethod(f.cls, f.of, h, mi, s, n)
+                      : env->CallStaticObjectMethod(f.cls, f.of, y, mo, d, h, mi, s, n);
+  if (env->ExceptionCheck()) {
+    JC_DeleteLocal(env, value);
+    return nullptr;
+  }
+  return value;
 }
 
 }  // namespace wrapimpl

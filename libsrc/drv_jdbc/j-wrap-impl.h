@@ -88,6 +88,12 @@ jobject NewSqlDate(JNIEnv* env, const JC_Timestamp* v);
 jobject NewSqlTime(JNIEnv* env, const JC_Timestamp* v);
 jobject NewSqlTimestamp(JNIEnv* env, const JC_Timestamp* v);
 
+// A java.time LocalDate, LocalTime or LocalDateTime (by the JDBC type 91,
+// 92 or 93) of the record's fields: no zone and no calendar but ISO's.
+// Null with the exception pending when the VM has no such factory or
+// refuses the fields.
+jobject NewLocalDateTime(JNIEnv* env, const JC_Timestamp* v, int32_t jdbcType);
+
 // Resolves the shared getter shapes for CallableStatement and ResultSet.
 template <class Getter>
 uint32_t GetObjectThen(JdbcStmt* s, jobject obj, const char* name, const char* sig,

@@ -1,13 +1,16 @@
 // Wrappers of java.sql.Statement and PreparedStatement.
 #include "drv_jdbc/j-wrap-stmt.h"
 
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "drv_jdbc/j-exec-block.h"
 #include "drv_jdbc/j-methods.h"
 #include "drv_jdbc/j-sqltypes.h"
 #include "drv_jdbc/j-wrap-impl.h"
 #include "util/errcodes.h"
+#include "util/sqllex.h"
 
 using namespace wrapimpl;
 
@@ -465,6 +468,115 @@ uint32_t setTime(JdbcStmt* s, jobject ps, int32_t index, const JC_Timestamp* val
 uint32_t setTimestamp(JdbcStmt* s, jobject ps, int32_t index, const JC_Timestamp* value) {
   return SetDateTime(s, ps, index, value, NewSqlTimestamp, "setTimestamp",
                      "(ILjava/sql/Timestamp;)V");
+}
+
+namespace {
+
+// The value's SQL text, as a database reads a date, time or timestamp.
+std::string SqlText(const JC_Timestamp& v, int32_t jdbcType) {
+  char buf[48];
+  int n = 0;
+  if (jdbcType == JDBC_DATE) {
+    n = std::snprintf(buf, sizeof buf, "%04d-%02u-%02u", v.year, v.month, v.day);
+  } else {
+    if (jdbcType == JDBC_TIMESTAMP)
+      n = std::snprintf(buf, sizeof buf, "%04d-%02u-%02u ", v.year, v.month, v.day);
+    n += std::snprintf(buf + n, sizeof buf - static_cast<size_t>(n), "%02u:%02u:%02u", v.hour,
+                       v.minute, v.second);
+    if (v.fraction != 0) {
+      int end = n + std::snprintf(buf + n, sizeof buf - static_cast<size_t>(n), ".%09u",
+                                  static_cast<unsigned>(v.fraction));
+      while (buf[end - 1] == '0') --end;
+      n = end;
+    }
+  }
+  return std::string(buf, static_cast<size_t>(n));
+}
+
+// setObject with the java.time value: 0, the call's failure, or
+// ERR_NOT_CAPABLE (nothing pending) when the VM makes no such value. The
+// value's class names its SQL type (JDBC 4.2): pgjdbc reads a LocalDateTime
+// given with Types.TIMESTAMP through the VM's zone.
+uint32_t SetJavaTime(JdbcStmt* s, jobject ps, int32_t index, const JC_Timestamp* v,
+                     int32_t jdbcType) {
+  JNIEnv* env = Env(s);
+  jobject value = NewLocalDateTime(env, v, jdbcType);
+  if (value == nullptr) {
+    env->ExceptionClear();
+    return ERR_NOT_CAPABLE;
+  }
+  const uint32_t rc = JC_CallVoidMethod(env, ps, nullptr, "setObject", "(ILjava/lang/Object;)V",
+                                        static_cast<jint>(index), value);
+  env->DeleteLocalRef(value);
+  return rc;
+}
+
+// pgjdbc reads a LocalDateTime through the VM's zone (a wall time in its
+// gap moves an hour) and a string with Types.TIMESTAMP likewise; its own
+// typed object carries the text to the server as a timestamp. 0 when set,
+// else nothing is left pending.
+uint32_t SetPgTimestamp(JdbcStmt* s, jobject ps, int32_t index, const std::string& text) {
+  JNIEnv* env = Env(s);
+  jclass cls = JC_LoadClass(env, s->conn->classLoader, "org/postgresql/util/PGobject");
+  jobject value = nullptr;
+  uint32_t rc = ERR_NOT_CAPABLE;
+  if (cls != nullptr && !env->ExceptionCheck()) {
+    jmethodID ctor = env->GetMethodID(cls, "<init>", "()V");
+    if (ctor != nullptr) value = env->NewObject(cls, ctor);
+  }
+  jstring type = value != nullptr ? TextArg(s, "timestamp") : nullptr;
+  jstring str = type != nullptr ? TextArg(s, text.c_str(), static_cast<int64_t>(text.size())) : nullptr;
+  if (str != nullptr &&
+      JC_CallVoidMethod(env, value, cls, "setType", "(Ljava/lang/String;)V", type) == 0 &&
+      JC_CallVoidMethod(env, value, cls, "setValue", "(Ljava/lang/String;)V", str) == 0) {
+    rc = JC_CallVoidMethod(env, ps, nullptr, "setObject", "(ILjava/lang/Object;)V",
+                           static_cast<jint>(index), value);
+  }
+  if (rc != 0) env->ExceptionClear();
+  JC_DeleteLocal(env, str);
+  JC_DeleteLocal(env, type);
+  JC_DeleteLocal(env, value);
+  JC_DeleteLocal(env, cls);
+  return rc;
+}
+
+}  // namespace
+
+uint32_t setDateTimeFields(JdbcStmt* s, jobject ps, int32_t index, const JC_Timestamp* value,
+                           int32_t jdbcType) {
+  if (uint32_t rc = Unrecord(s, ps)) return rc;
+  JNIEnv* env = Env(s);
+  if (env == nullptr || value == nullptr || s->conn == nullptr)
+    return Done(s, JC_ThrowNPE(env, env ? "obj" : "env", "setDateTimeFields"));
+  JdbcConn* c = s->conn;
+  const std::string text = SqlText(*value, jdbcType);
+  if (jdbcType == JDBC_TIMESTAMP && (c->sqlForms & SQLLEX_POSTGRESQL) != 0 &&
+      SetPgTimestamp(s, ps, index, text) == 0)
+    return 0;
+  if (c->javaTimeParams != JdbcConn::kJavaTimeNo) {
+    const uint32_t rc = SetJavaTime(s, ps, index, value, jdbcType);
+    if (rc == 0) {
+      c->javaTimeParams = JdbcConn::kJavaTimeYes;
+      return 0;
+    }
+    // A driver that took java.time before refuses this value for a cause
+    // of its own; the first refusal says it takes none.
+    if (c->javaTimeParams == JdbcConn::kJavaTimeYes && rc != ERR_NOT_CAPABLE) return Done(s, rc);
+    env->ExceptionClear();
+    c->javaTimeParams = JdbcConn::kJavaTimeNo;
+  }
+  jstring str = TextArg(s, text.c_str(), static_cast<int64_t>(text.size()));
+  if (str != nullptr) {
+    const uint32_t rc = JM_CallVoid(env, ps, JM_PstmtSetString, static_cast<jint>(index), str);
+    JC_DeleteLocal(env, str);
+    if (rc == 0) return 0;
+  }
+  env->ExceptionClear();
+  switch (jdbcType) {
+    case JDBC_DATE: return setDate(s, ps, index, value);
+    case JDBC_TIME: return setTime(s, ps, index, value);
+    default: return setTimestamp(s, ps, index, value);
+  }
 }
 
 }  // namespace PreparedStatement

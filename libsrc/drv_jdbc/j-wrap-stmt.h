@@ -79,6 +79,11 @@ uint32_t setDouble(JdbcStmt* s, jobject ps, int32_t index, double value);
 uint32_t setDate(JdbcStmt* s, jobject ps, int32_t index, const JC_Timestamp* value);
 uint32_t setTime(JdbcStmt* s, jobject ps, int32_t index, const JC_Timestamp* value);
 uint32_t setTimestamp(JdbcStmt* s, jobject ps, int32_t index, const JC_Timestamp* value);
+// The value as its own fields, of JDBC type 91, 92 or 93: a java.time value
+// where the JDBC driver takes one, else its SQL text; the setters above only
+// where neither is taken.
+uint32_t setDateTimeFields(JdbcStmt* s, jobject ps, int32_t index, const JC_Timestamp* value,
+                           int32_t jdbcType);
 
 }  // namespace PreparedStatement
 

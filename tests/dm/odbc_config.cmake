@@ -63,6 +63,13 @@ if(QMR_ODBC_LIB AND TARGET xbifxu AND TARGET xbifx)
   add_test(NAME dm_tests COMMAND dm_tests)
   set_tests_properties(dm_tests PROPERTIES LABELS jvm ENVIRONMENT "${QMR_ODBC_ENV}"
     TIMEOUT 300)
+  # Date and time parameters once more with the VM in a zone with daylight
+  # saving, where an instant of the VM's zone would move them.
+  set(QMR_BERLIN_ENV ${QMR_ODBC_ENV})
+  list(TRANSFORM QMR_BERLIN_ENV REPLACE "-Duser.timezone=UTC" "-Duser.timezone=Europe/Berlin")
+  add_test(NAME dm_dates_write_berlin COMMAND dm_tests --gtest_filter=DatesWrite*)
+  set_tests_properties(dm_dates_write_berlin PROPERTIES LABELS jvm
+    ENVIRONMENT "${QMR_BERLIN_ENV}" TIMEOUT 300)
 
   # A VM option the VM refuses: a process of its own, since its VM never starts.
   add_executable(dm_vmopts_tests ${CMAKE_CURRENT_LIST_DIR}/../dm_vmopts/vmopts_test.cpp

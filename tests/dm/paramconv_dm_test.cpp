@@ -99,7 +99,10 @@ class ParamConvDm : public qmr_test::DmTest {
         ++id;
         const std::string what =
             std::string(wide ? "wide " : "") + c.column + " <- '" + c.text + "'";
-        const SQLSMALLINT digits = c.sqlType == SQL_NUMERIC ? 3 : 0;
+        // A timestamp keeps the fraction digits its parameter gives.
+        const SQLSMALLINT digits = c.sqlType == SQL_NUMERIC          ? 3
+                                   : c.sqlType == SQL_TYPE_TIMESTAMP ? 9
+                                                                     : 0;
         EXPECT_EQ(c.state, InsertText(table, c.column, id, c.sqlType, digits, c.text, wide))
             << what;
         const std::string where = " FROM " + table + " WHERE id = " + std::to_string(id);

@@ -74,7 +74,9 @@ class Values {
 };
 
 JdbcColBind Bind(int32_t sqlType, uint16_t direction = 1) {
-  return JdbcColBind{sqlType, 0, 0, 0, direction};
+  // A timestamp keeps the fraction digits its binding gives: all nine.
+  const uint16_t digits = sqlType == 93 || sqlType == 11 ? 9 : 0;
+  return JdbcColBind{sqlType, 0, 0, digits, direction};
 }
 
 class ParamTest : public ::testing::Test {

@@ -64,6 +64,11 @@ endif()
 if(TARGET dm_tests)
   add_test(NAME dm_tests_pg COMMAND dm_tests --gtest_filter=Backend*:AnyBackend*)
   qmr_pg_test(dm_tests_pg)
+  add_test(NAME dm_dates_write_berlin_pg COMMAND dm_tests --gtest_filter=DatesWrite*)
+  qmr_pg_test(dm_dates_write_berlin_pg)
+  set(berlin_pg_env ${QMR_PG_ENV})
+  list(TRANSFORM berlin_pg_env REPLACE "-Duser.timezone=UTC" "-Duser.timezone=Europe/Berlin")
+  set_tests_properties(dm_dates_write_berlin_pg PROPERTIES ENVIRONMENT "${berlin_pg_env}")
 endif()
 
 # Both make and drop the one row-version table QMRRVC on the shared server.
