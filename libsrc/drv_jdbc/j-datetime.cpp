@@ -137,9 +137,11 @@ uint32_t LocalFields(JNIEnv* env, jobject v, Kind kind, JC_Timestamp* out, bool*
   if (rc != 0) return rc;
   if (kind != kTime) {
     if (f[0] >= kJavaYearEnd || f[0] <= -kJavaYearEnd) {
+      // As the text's infinities are kept: the date part says no more.
       out->year = f[0] > 0 ? COLSET_YEAR_INFINITY : COLSET_YEAR_MINUS_INFINITY;
-      out->month = static_cast<uint16_t>(f[1]);
-      out->day = static_cast<uint16_t>(f[2]);
+      out->month = 1;
+      out->day = 1;
+      f[3] = f[4] = f[5] = f[6] = 0;
     } else {
       PutDate(f[0], f[1], f[2], out);
     }

@@ -97,11 +97,6 @@ bool ReadFields(JdbcStmt* s, jobject o, int32_t i, jdt::Kind kind, JC_Timestamp*
   *v = JC_Timestamp{0, 0, 0, 0, 0, 0, 0};
   JNIEnv* env = Env(s);
   bool isNull = false;
-  // A time's text holds what no java.time value does (PostgreSQL's 24:00:00,
-  // a timetz's own wall time, which its binary form gives moved): read
-  // first, java.time only for a text of another form.
-  if (kind == jdt::kTime && ReadText(s, o, i, kind, v, rc, &isNull)) return true;
-  if (kind == jdt::kTime && *rc != 0) return true;
   if (s->dateTimeAsText == 0) {
     jclass cls = JM_SystemClass(env, jdt::LocalClass(kind));
     jobject value = nullptr;

@@ -522,10 +522,9 @@ public final class QMRRowBlock {
     }
 
     /**
-     * The columns read from their text: a type that carries a zone or an
-     * offset (PostgreSQL's timetz and timestamptz among them), whose text is
-     * the value as the database writes it in the session's zone; null when
-     * there are none.
+     * The columns whose type carries a zone or an offset (PostgreSQL's
+     * timetz and timestamptz among them): their text is the value as the
+     * database writes it, in the session's zone; null when there are none.
      */
     private boolean[] zonedColumns(ResultSet rs) {
         try {
@@ -539,10 +538,8 @@ public final class QMRRowBlock {
                 }
                 int type = md.getColumnType(c + 1);
                 String name = md.getColumnTypeName(c + 1);
-                // PostgreSQL's time also, whose 24:00:00 only its text keeps.
                 out[c] = type == Types.TIME_WITH_TIMEZONE || type == Types.TIMESTAMP_WITH_TIMEZONE
-                        || "timetz".equals(name) || "timestamptz".equals(name)
-                        || "time".equals(name);
+                        || "timetz".equals(name) || "timestamptz".equals(name);
                 any |= out[c];
             }
             return any ? out : null;
@@ -758,9 +755,11 @@ public final class QMRRowBlock {
         if (d != null) {
             int y = d.getYear();
             if (y >= JAVA_YEAR_END || y <= -JAVA_YEAR_END) {
+                // As the text's infinities are kept: the date part says no more.
                 fixed[slot] = y > 0 ? YEAR_INFINITY : YEAR_MINUS_INFINITY;
-                fixed[slot + 1] = d.getMonthValue();
-                fixed[slot + 2] = d.getDayOfMonth();
+                fixed[slot + 1] = 1;
+                fixed[slot + 2] = 1;
+                t = t == null ? null : LocalTime.MIDNIGHT;
             } else {
                 putDate(y, d.getMonthValue(), d.getDayOfMonth(), slot);
             }
