@@ -114,10 +114,14 @@ bool ReadFields(JdbcStmt* s, jobject o, int32_t i, jdt::Kind kind, JC_Timestamp*
       if (ReadText(s, o, i, kind, &t, rc, &isNull) && *rc == 0 && !isNull) *v = t;
       return true;
     }
-    // Refused (Derby's driver, a zoned type): the text from now on.
     env->ExceptionClear();
+    // An output parameter's getString may be refused for its registered
+    // type: the java.sql getter reads it.
+    if (s->resultSet == nullptr || !env->IsSameObject(o, s->resultSet)) return false;
+    // Refused (Derby's driver, a zoned type): the text from now on.
     s->dateTimeAsText = 1;
   }
+  if (s->resultSet == nullptr || !env->IsSameObject(o, s->resultSet)) return false;
   return ReadText(s, o, i, kind, v, rc, &isNull);
 }
 
