@@ -231,7 +231,8 @@ bool DIAG_Read(DiagArea* d, uint32_t odbcVersion, int mode, DiagText* out) {
     ERR_DescribeCode(code, out->state, msg, sizeof msg);
     out->message.assign(kDiagDriverPrefix).append(msg);
     out->native = 0;
-    if (odbcVersion >= 3) ERR_MapSqlState3(out->state);
+    // A value no date or time structure holds is 22008 in both versions.
+    if (odbcVersion >= 3 && code != ERR_DATETIME_FIELD_OVERFLOW) ERR_MapSqlState3(out->state);
     found = true;
   }
   return found;

@@ -121,7 +121,7 @@ struct DrvError {
   const char* message;
 };
 
-constexpr int kDrvErrorCount = 188;  // codes 0 .. 187
+constexpr int kDrvErrorCount = 189;  // codes 0 .. 188
 static_assert(kDrvErrorCount == ERR_CODE_LIMIT, "the driver's table holds every code");
 extern const std::array<DrvError, kDrvErrorCount> DrvErrorTable;
 

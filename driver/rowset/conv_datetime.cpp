@@ -1,10 +1,12 @@
 // Conversions from dates, times and timestamps.
 #include <cinttypes>
+#include <ctime>
 #include <string>
 
 #include "driver/rowset/convert.h"
 #include "driver/rowset/convert_internal.h"
 #include "driver/trace.h"
+#include "util/colset.h"
 
 using conv::Cut;
 using conv::Target;
@@ -50,12 +52,61 @@ void TimeText(char* p, unsigned h, unsigned m, unsigned s) {
 }
 constexpr int64_t kTimeText = 8;
 
+// Whether a date's fields are a date ODBC's structures take: years 1 to
+// 9999 (a month of 0 marks a value beyond what the element holds).
+bool StructDate(int16_t y, unsigned m) { return y >= 1 && y <= 9999 && m != 0; }
+
+// The text of a date whose year the structures do not take, as the
+// database writes it: "infinity", the era marker after the whole value
+// ("0044-03-15 BC"), all the digits of a year after 9999. time is what
+// follows the date ("" for a date). False for a value beyond the element.
+bool SpecialDateText(int16_t y, unsigned m, unsigned d, const std::string& time,
+                     std::string* out) {
+  if (m == 0) return false;
+  if (y == COLSET_YEAR_INFINITY || y == COLSET_YEAR_MINUS_INFINITY) {
+    *out = y == COLSET_YEAR_INFINITY ? "infinity" : "-infinity";
+    return true;
+  }
+  const bool bc = y < 1;
+  std::string year = std::to_string(bc ? 1 - static_cast<int>(y) : static_cast<int>(y));
+  if (year.size() < 4) year.insert(0, 4 - year.size(), '0');
+  char md[6];
+  Digits(md, Field(m), 2);
+  Digits(md + 3, Field(d), 2);
+  md[2] = '-';
+  md[5] = '\0';
+  *out = year + "-" + md + time + (bc ? " BC" : "");
+  return true;
+}
+
+// Today in the process's own zone: the date ODBC gives a time read as a
+// timestamp.
+void Today(SQL_TIMESTAMP_STRUCT* ts) {
+  const std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  if (localtime_r(&now, &tm) == nullptr) return;
+  ts->year = static_cast<SQLSMALLINT>(tm.tm_year + 1900);
+  ts->month = static_cast<SQLUSMALLINT>(tm.tm_mon + 1);
+  ts->day = static_cast<SQLUSMALLINT>(tm.tm_mday);
+}
+
 template <class T>
 SQLRETURN Put(const T& v, const Target& t, int32_t info = 0) {
   return conv::PutFixed(&v, sizeof v, t, info);
 }
 
 bool IsText(int16_t cType) { return cType == SQL_C_CHAR || cType == SQL_C_WCHAR; }
+
+// The structure targets a date, time or timestamp converts to.
+bool IsStruct(int16_t cType) {
+  switch (cType) {
+    case SQL_C_DATE: case SQL_C_TYPE_DATE: case SQL_C_TIME: case SQL_C_TYPE_TIME:
+    case SQL_C_TIMESTAMP: case SQL_C_TYPE_TIMESTAMP:
+      return true;
+    default:
+      return false;
+  }
+}
 
 void TraceEntry(const char* name, int64_t bufferLength, int16_t cType) {
   if (TRC_Active())
@@ -86,11 +137,20 @@ SQLRETURN ConvertDATE(const SQL_DATE_STRUCT* value, int16_t cType, void* buffer,
                       int64_t bufferLength, int64_t* lengthPtr, int32_t* pending) {
   TraceEntry("ConvertDATE", bufferLength, cType);
   const Target t{buffer, bufferLength, lengthPtr, pending};
+  const bool plain = StructDate(value->year, value->month);
   if (IsText(cType)) {
+    if (!plain) {
+      std::string text;
+      if (!SpecialDateText(value->year, value->month, value->day, "", &text))
+        return conv::Fail(pending, ERR_DATETIME_FIELD_OVERFLOW);
+      return conv::PutAsciiText(text, cType, Cut::Refused, t);
+    }
     char text[kDateText];
     DateText(text, value->year, value->month, value->day);
     return conv::PutAsciiText(text, kDateText, cType, Cut::Refused, t);
   }
+  if (!plain && IsStruct(cType) && cType != SQL_C_TIME && cType != SQL_C_TYPE_TIME)
+    return conv::Fail(pending, ERR_DATETIME_FIELD_OVERFLOW);
   SQL_TIMESTAMP_STRUCT ts{};
   ts.year = value->year;
   ts.month = value->month;
@@ -107,7 +167,11 @@ SQLRETURN ConvertTIME(const SQL_TIME_STRUCT* value, int16_t cType, void* buffer,
     TimeText(text, value->hour, value->minute, value->second);
     return conv::PutAsciiText(text, kTimeText, cType, Cut::Refused, t);
   }
+  // 24:00:00, the end of a day, is no time of one.
+  if (value->hour > 23 && IsStruct(cType) && cType != SQL_C_DATE && cType != SQL_C_TYPE_DATE)
+    return conv::Fail(pending, ERR_DATETIME_FIELD_OVERFLOW);
   SQL_TIMESTAMP_STRUCT ts{};
+  if (cType == SQL_C_TIMESTAMP || cType == SQL_C_TYPE_TIMESTAMP) Today(&ts);
   ts.hour = value->hour;
   ts.minute = value->minute;
   ts.second = value->second;
@@ -137,6 +201,13 @@ SQLRETURN ConvertTIMESTAMP(const SQL_TIMESTAMP_STRUCT* value, int16_t cType, voi
     while (n > keep && digits[n - 1] == '0') --n;
     text[kTimestampWhole] = '.';
     const int64_t length = n > 0 ? kTimestampWhole + 1 + n : kTimestampWhole;
+    if (!StructDate(value->year, value->month)) {
+      std::string special;
+      const std::string time(text + kDateText, static_cast<size_t>(length - kDateText));
+      if (!SpecialDateText(value->year, value->month, value->day, time, &special))
+        return conv::Fail(pending, ERR_DATETIME_FIELD_OVERFLOW);
+      return conv::PutAsciiText(special, cType, Cut::Refused, t);
+    }
     if (TRC_Active())
       TRC_Printf("ConvertTIMESTAMP temBuf string = %.*s", static_cast<int>(length), text);
     const int64_t room = conv::AsciiRoom(cType, bufferLength);
@@ -148,6 +219,8 @@ SQLRETURN ConvertTIMESTAMP(const SQL_TIMESTAMP_STRUCT* value, int16_t cType, voi
     return conv::PutShortened(std::string(text, static_cast<size_t>(length)),
                               std::string(text, static_cast<size_t>(shown)), cType, t);
   }
+  if (IsStruct(cType) && (!StructDate(value->year, value->month) || value->hour > 23))
+    return conv::Fail(pending, ERR_DATETIME_FIELD_OVERFLOW);
   switch (cType) {
     case SQL_C_BINARY:
       return conv::PutImage(value, sizeof *value, t);

@@ -241,6 +241,29 @@ void PlanColumn(StmtHandle* stmt, uint16_t n, DescRec* rec, int64_t offset, cons
   PlanConversion(stmt, n, rec, set, &p->conv);
 }
 
+// Whether a date, time or timestamp element holds a value its own structure
+// takes (see COLSET_YEAR_*); any other element is not one.
+inline bool StructValue(uint32_t type, const unsigned char* e) {
+  uint16_t f[2];
+  switch (type) {
+    case COLSET_VT_DATE:
+    case COLSET_VT_TIMESTAMP: {
+      int16_t year;
+      std::memcpy(&year, e, 2);
+      std::memcpy(f, e + 2, 2);
+      if (year < 1 || year > 9999 || f[0] == 0) return false;
+      if (type == COLSET_VT_DATE) return true;
+      std::memcpy(f + 1, e + 6, 2);
+      return f[1] < 24;
+    }
+    case COLSET_VT_TIME:
+      std::memcpy(f, e, 2);
+      return f[0] < 24;
+    default:
+      return true;
+  }
+}
+
 // What Transfer does for a value held in the binding's own C type, small
 // enough to sit in the loops over a block's values; false (nothing done)
 // for any other value and while tracing.
@@ -250,6 +273,8 @@ inline bool TransferOwn(StmtHandle* stmt, const Conversion& p, const BIND_REC& b
   if (p.ownSize == 0 || r >= set->rows_held || col->ind == nullptr || col->ind[r] != 0 ||
       b.data == nullptr || TRC_Active())
     return false;
+  const unsigned char* e = col->data + static_cast<size_t>(r) * col->elem_size;
+  if (!StructValue(col->type, e)) return false;
   if (b.indicator != nullptr) *b.indicator = 0;
   ColValueCache& c = stmt->fetch.cache;  // as the conversion leaves it
   ColClearCache(&c);
@@ -257,7 +282,6 @@ inline bool TransferOwn(StmtHandle* stmt, const Conversion& p, const BIND_REC& b
   c.row = r + 1;
   c.cType = p.cType;
   c.type = col->type;
-  const unsigned char* e = col->data + static_cast<size_t>(r) * col->elem_size;
   switch (p.ownSize) {  // copies of a known size, not a call
     case 4:
       std::memcpy(b.data, e, 4);

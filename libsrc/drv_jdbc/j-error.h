@@ -31,7 +31,7 @@ struct AgentErrorEntry {
   const char* message;
 };
 
-constexpr int AGT_ERROR_COUNT = 188;
+constexpr int AGT_ERROR_COUNT = 189;
 static_assert(AGT_ERROR_COUNT == ERR_CODE_LIMIT, "the agent's table holds every code");
 extern const std::array<AgentErrorEntry, AGT_ERROR_COUNT> AgentErrorTable;
 

@@ -215,6 +215,10 @@ struct JdbcStmt {
   // not described yet: its first reader describes it (jexec::DescribeLate).
   uint8_t describeLate = 0;
 
+  // The JDBC driver refused a java.time getter: dates and times are read
+  // from their text.
+  uint8_t dateTimeAsText = 0;
+
   COLSET* rows = nullptr;       // fetched rows, owned
   struct JdbcRowBlock* rowBlock = nullptr;  // the block reader's kept block, owned
   struct JdbcParamRecord* paramRecord = nullptr;  // while set, plain setters are recorded (jblock)

@@ -3,6 +3,8 @@
 #include "drv_jdbc/j-wrap-get.h"
 #include "drv_jdbc/j-wrap-stmt.h"
 
+#include "drv_jdbc/j-datetime.h"
+#include "drv_jdbc/j-methods.h"
 #include "drv_jdbc/j-wrap-impl.h"
 
 using namespace wrapimpl;
@@ -73,17 +75,83 @@ uint32_t getBytesLong(JdbcStmt* s, jobject o, int32_t i, JC_LongValue* value) {
     return BytesLong(env, static_cast<jbyteArray>(v), value);
   });
 }
+namespace {
+
+// Value i as the database's text, parsed; false when there is none to parse
+// (the value is null then when *rc is 0 and *isNull is set).
+bool ReadText(JdbcStmt* s, jobject o, int32_t i, jdt::Kind kind, JC_Timestamp* v,
+              uint32_t* rc, bool* isNull) {
+  char text[80];
+  uint32_t len = 0;
+  *rc = getString(s, o, i, text, sizeof text, &len);
+  *isNull = *rc == 0 && len == 0;
+  if (*rc != 0 || len == 0) return *rc != 0 || *isNull;
+  return jdt::ParseText(text, len, kind, v);
+}
+
+// A date, time or timestamp as the database holds it: the fields of its
+// java.time value while the JDBC driver gives one, else of its text. False
+// where neither answers (the value is then for the java.sql getter).
+bool ReadFields(JdbcStmt* s, jobject o, int32_t i, jdt::Kind kind, JC_Timestamp* v,
+                uint32_t* rc) {
+  *v = JC_Timestamp{0, 0, 0, 0, 0, 0, 0};
+  JNIEnv* env = Env(s);
+  bool isNull = false;
+  if (s->dateTimeAsText == 0) {
+    jclass cls = JM_SystemClass(env, jdt::LocalClass(kind));
+    jobject value = nullptr;
+    if (cls != nullptr &&
+        JC_CallObjectMethod(env, o, nullptr, "getObject",
+                            "(ILjava/lang/Class;)Ljava/lang/Object;", &value,
+                            static_cast<jint>(i), cls) == 0) {
+      *rc = 0;
+      if (value == nullptr) return true;
+      bool endOfDay = false;
+      *rc = Done(s, jdt::LocalFields(env, value, kind, v, &endOfDay));
+      // LocalTime.MAX may be 24:00:00: the text says which.
+      if (*rc != 0 || !endOfDay) return true;
+      JC_Timestamp t{};
+      if (ReadText(s, o, i, kind, &t, rc, &isNull) && *rc == 0 && !isNull) *v = t;
+      return true;
+    }
+    env->ExceptionClear();
+    // An output parameter's getString may be refused for its registered
+    // type: the java.sql getter reads it.
+    if (s->resultSet == nullptr || !env->IsSameObject(o, s->resultSet)) return false;
+    // Refused (Derby's driver, a zoned type): the text from now on.
+    s->dateTimeAsText = 1;
+  }
+  if (s->resultSet == nullptr || !env->IsSameObject(o, s->resultSet)) return false;
+  return ReadText(s, o, i, kind, v, rc, &isNull);
+}
+
+}  // namespace
+
 uint32_t getDate(JdbcStmt* s, jobject o, int32_t i, JC_Date* value) {
+  JC_Timestamp v;
+  uint32_t rc = 0;
+  if (ReadFields(s, o, i, jdt::kDate, &v, &rc)) {
+    *value = JC_Date{v.year, v.month, v.day};
+    return rc;
+  }
   return GetObjectThen(s, o, "getDate", "(I)Ljava/sql/Date;", i,
-                       [&](JNIEnv* env, jobject v) { return DateParts(env, v, value); });
+                       [&](JNIEnv* env, jobject d) { return DateParts(env, d, value); });
 }
 uint32_t getTime(JdbcStmt* s, jobject o, int32_t i, JC_Time* value) {
+  JC_Timestamp v;
+  uint32_t rc = 0;
+  if (ReadFields(s, o, i, jdt::kTime, &v, &rc)) {
+    *value = JC_Time{v.hour, v.minute, v.second};
+    return rc;
+  }
   return GetObjectThen(s, o, "getTime", "(I)Ljava/sql/Time;", i,
-                       [&](JNIEnv* env, jobject v) { return TimeParts(env, v, value); });
+                       [&](JNIEnv* env, jobject t) { return TimeParts(env, t, value); });
 }
 uint32_t getTimestamp(JdbcStmt* s, jobject o, int32_t i, JC_Timestamp* value) {
+  uint32_t rc = 0;
+  if (ReadFields(s, o, i, jdt::kTimestamp, value, &rc)) return rc;
   return GetObjectThen(s, o, "getTimestamp", "(I)Ljava/sql/Timestamp;", i,
-                       [&](JNIEnv* env, jobject v) { return TimestampParts(env, v, value); });
+                       [&](JNIEnv* env, jobject t) { return TimestampParts(env, t, value); });
 }
 uint32_t wasNull(JdbcStmt* s, jobject o, uint8_t* v) {
   return Done(s, JC_CallBooleanMethod(Env(s), o, nullptr, "wasNull", "()Z", v));

@@ -48,6 +48,17 @@ enum : uint32_t {
   COLSET_VT_LAST = 27
 };
 
+// Dates and timestamps (11, 13) hold the years ODBC's structures take,
+// 1 to 9999, and beyond them what their text needs: years from
+// COLSET_YEAR_LOWEST to 0 are the years before Christ (0 is 1 BC), years
+// from 10000 to COLSET_YEAR_HIGHEST those after 9999, and the two ends the
+// database's infinities. A value beyond all of that has month 0, which no
+// C type takes. A time (12) or timestamp with hour 24 is the end of a day.
+constexpr int16_t COLSET_YEAR_INFINITY = 32767;
+constexpr int16_t COLSET_YEAR_MINUS_INFINITY = -32768;
+constexpr int16_t COLSET_YEAR_HIGHEST = 32766;
+constexpr int16_t COLSET_YEAR_LOWEST = -32766;
+
 // Element of the long types 15, 16 and 26: the column owns `value`
 // (allocated with malloc), which ColSetColumnFree releases.
 struct COLSET_LONG {

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "driver/rowset/convert.h"
+#include "util/colset.h"
 #include "util/errcodes.h"
 
 namespace {
@@ -77,10 +79,14 @@ TEST(DateSource, TextIsWholeOrAnError) {
   EXPECT_EQ(Date(kLeap, SQL_C_WCHAR, 20).code, ERR_NUMERIC_RANGE);
 }
 
-TEST(DateSource, FieldsAreCappedToTheirTextWidth) {
-  EXPECT_EQ(Text(Date({-5, 1, 1}, SQL_C_CHAR)), "0005-01-01");
-  EXPECT_EQ(Text(Date({12345, 1, 1}, SQL_C_CHAR)), "9999-01-01");
+TEST(DateSource, YearsBeyondTheStructuresKeepTheirText) {
+  EXPECT_EQ(Text(Date({-5, 1, 1}, SQL_C_CHAR)), "0006-01-01 BC");
+  EXPECT_EQ(Text(Date({12345, 1, 1}, SQL_C_CHAR)), "12345-01-01");
+  EXPECT_EQ(Text(Date({COLSET_YEAR_MINUS_INFINITY, 1, 1}, SQL_C_CHAR)), "-infinity");
   EXPECT_EQ(Text(Date({2000, 123, 7}, SQL_C_CHAR)), "2000-99-07");
+  EXPECT_EQ(Date({0, 3, 15}, SQL_C_TYPE_DATE).code, ERR_DATETIME_FIELD_OVERFLOW);
+  EXPECT_EQ(Date({10000, 1, 1}, SQL_C_TYPE_TIMESTAMP).code, ERR_DATETIME_FIELD_OVERFLOW);
+  EXPECT_EQ(Date({0, 0, 0}, SQL_C_CHAR).code, ERR_DATETIME_FIELD_OVERFLOW) << "beyond the element";
 }
 
 TEST(DateSource, Structures) {
@@ -110,12 +116,17 @@ TEST(TimeSource, TextAndStructures) {
   EXPECT_EQ(o.length, 8);
   EXPECT_EQ(Time(kTime, SQL_C_CHAR, 8).code, ERR_NUMERIC_RANGE);
   EXPECT_EQ(Text(Time({100, 7, 200}, SQL_C_CHAR)), "99:07:99");
+  const std::time_t now = std::time(nullptr);
+  std::tm today{};
+  localtime_r(&now, &today);
   o = Time(kTime, SQL_C_TYPE_TIMESTAMP);
   const auto ts = As<SQL_TIMESTAMP_STRUCT>(o);
-  EXPECT_EQ(ts.year, 0);
-  EXPECT_EQ(ts.month, 0);
-  EXPECT_EQ(ts.day, 0);
+  EXPECT_EQ(ts.year, today.tm_year + 1900);
+  EXPECT_EQ(ts.month, today.tm_mon + 1);
+  EXPECT_EQ(ts.day, today.tm_mday);
   EXPECT_EQ(ts.hour, 13);
+  EXPECT_EQ(Text(Time({24, 0, 0}, SQL_C_CHAR)), "24:00:00");
+  EXPECT_EQ(Time({24, 0, 0}, SQL_C_TYPE_TIME).code, ERR_DATETIME_FIELD_OVERFLOW);
   EXPECT_EQ(ts.second, 9);
   EXPECT_EQ(Time(kTime, SQL_C_TIME).length, 6);
   EXPECT_EQ(Time(kTime, SQL_C_DATE).code, ERR_RESTRICTED_TYPE);

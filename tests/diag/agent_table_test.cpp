@@ -42,7 +42,7 @@ TEST(AgentErrorTable, StateSearchFindsLowestIndex) {
   EXPECT_EQ(71u, errCodeForState("42000"));  // 71 before 165
   EXPECT_EQ(184u, errCodeForState("IM501"));
   EXPECT_EQ(186u, errCodeForState("IM935"));
-  EXPECT_EQ(15u, errCodeForState("IM940"));  // the last entry is not searched
+  EXPECT_EQ(187u, errCodeForState("IM940"));
 }
 
 struct List {

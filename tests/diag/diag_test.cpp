@@ -39,7 +39,7 @@ TEST(DrvErrorTable, CodesGiveStateAndMessage) {
 TEST(DrvErrorTable, CodesOutsideTheTableAreUndefined) {
   char state[6];
   char msg[256];
-  for (int code : {-1, 188, 78, 152}) {
+  for (int code : {-1, ERR_CODE_LIMIT, 78, 152}) {
     ERR_DescribeCode(code, state, msg, sizeof msg);
     EXPECT_STREQ("S1000", state) << code;
     EXPECT_EQ("Undefined errorcode (" + std::to_string(code) + ").\nPlease install a newer client.",

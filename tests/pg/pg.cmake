@@ -71,6 +71,17 @@ if(TARGET dm_tests)
   set_tests_properties(dm_dates_write_berlin_pg PROPERTIES ENVIRONMENT "${berlin_pg_env}")
 endif()
 
+# Dates and times on every backend with the VM (and the process) in a zone
+# with daylight saving; the other tests keep UTC.
+if(TARGET dm_tests)
+  set(QMR_BERLIN_ENV ${QMR_PG_ENV})
+  list(TRANSFORM QMR_BERLIN_ENV REPLACE "-Duser.timezone=UTC" "-Duser.timezone=Europe/Berlin")
+  list(APPEND QMR_BERLIN_ENV "TZ=Europe/Berlin")
+  add_test(NAME dm_dates_berlin COMMAND dm_tests --gtest_filter=DateRead*)
+  qmr_pg_test(dm_dates_berlin)
+  set_tests_properties(dm_dates_berlin PROPERTIES ENVIRONMENT "${QMR_BERLIN_ENV}")
+endif()
+
 # Both make and drop the one row-version table QMRRVC on the shared server.
 if(TARGET dm_tests AND TARGET scrs_rvc_tests)
   set_tests_properties(dm_tests_pg scrs_rvc_tests_pg PROPERTIES RESOURCE_LOCK qmrrvc_pg)

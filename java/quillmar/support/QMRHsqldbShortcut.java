@@ -4,31 +4,28 @@ import java.lang.invoke.MethodHandle;
 import java.lang.invoke.MethodHandles;
 import java.lang.invoke.MethodType;
 import java.lang.reflect.Method;
-import java.sql.Connection;
 import java.sql.ResultSet;
 import java.sql.ResultSetMetaData;
 import java.sql.SQLException;
-import java.sql.Statement;
 import java.sql.Types;
 import java.time.LocalDate;
 import java.time.LocalDateTime;
 import java.time.LocalTime;
 import java.time.ZoneOffset;
-import java.util.Calendar;
-import java.util.GregorianCalendar;
-import java.util.TimeZone;
 
 /**
- * HSQLDB's getters of plain DATE, TIME and TIMESTAMP columns take the
- * stored fields as a wall time of the session's zone. Its result set's own
- * reading of a stored value (a private method) gives those fields without
- * the calendars; where that method cannot be reached, java.time reads
- * them. Made once per result set class; shared by every block and thread,
- * so nothing in it changes after it is made but the volatile session
- * lookup.
+ * HSQLDB stores plain DATE, TIME and TIMESTAMP values as their wall
+ * time. Its result set's own reading of a stored value (a private method)
+ * gives those fields without a java.time object for each; where that method
+ * cannot be reached, java.time reads them. Made once per result set class;
+ * shared by every block and thread, so nothing in it changes after it is
+ * made.
  */
 final class QMRHsqldbShortcut implements QMRShortcut {
     private static final long DAY = 86400000L;
+    // HSQLDB's stored seconds before the Gregorian cut-over count by its
+    // calendar's Julian days: such values are left to java.time.
+    private static final long GREGORIAN_CUTOVER = -12219292800L;
 
     /** The stored value's reader and its date and time classes; null where they cannot be reached. */
     private final MethodHandle columnValue;
@@ -38,9 +35,6 @@ final class QMRHsqldbShortcut implements QMRShortcut {
     private final MethodHandle stampNanos;
     private final MethodHandle timeSeconds;
     private final MethodHandle timeNanos;
-
-    /** The connection class, its getSession() and the session's getCalendar(). */
-    private volatile Object[] sessionMethods;
 
     QMRHsqldbShortcut(Class<?> c) {
         MethodHandle value = null;
@@ -75,30 +69,6 @@ final class QMRHsqldbShortcut implements QMRShortcut {
     }
 
     @Override
-    public TimeZone wallZone(ResultSet rs) {
-        try {
-            Statement st = rs.getStatement();
-            Connection c = st == null ? null : st.getConnection();
-            if (c == null) {
-                return null;
-            }
-            Object[] m = sessionMethods;
-            if (m == null || m[0] != c.getClass()) {
-                Method getSession = c.getClass().getMethod("getSession");
-                Method getCalendar = getSession.getReturnType().getMethod("getCalendar");
-                m = new Object[] {c.getClass(), getSession, getCalendar};
-                sessionMethods = m;
-            }
-            Object session = ((Method) m[1]).invoke(c);
-            Object cal = session == null ? null : ((Method) m[2]).invoke(session);
-            return cal instanceof GregorianCalendar ? ((Calendar) cal).getTimeZone() : null;
-        } catch (Exception e) {
-            sessionMethods = null;
-            return null;
-        }
-    }
-
-    @Override
     public boolean readsColumn(ResultSetMetaData md, int kind, int col) throws SQLException {
         int type = kind == QMRRowBlock.DATE ? Types.DATE
                 : kind == QMRRowBlock.TIME ? Types.TIME
@@ -123,6 +93,9 @@ final class QMRHsqldbShortcut implements QMRShortcut {
             }
             if (kind != QMRRowBlock.TIME && timestampData.isInstance(o)) {
                 long seconds = (long) stampSeconds.invokeExact(o);
+                if (seconds < GREGORIAN_CUTOVER) {
+                    return GETTER;
+                }
                 if (kind == QMRRowBlock.DATE) {
                     nanos[0] = 0;
                     return Math.floorDiv(seconds, 86400L) * DAY;

@@ -6,28 +6,20 @@ import java.sql.SQLException;
 import java.time.LocalDate;
 import java.time.LocalDateTime;
 import java.time.ZoneOffset;
-import java.util.TimeZone;
 
 /**
  * PostgreSQL's driver builds the values of its getDate and getTimestamp
  * (without a calendar) for plain date and timestamp columns from the stored
  * fields taken as a wall time of the VM's default zone, through a calendar
- * for each value. Its java.time getters give the same fields without one,
- * from the text or binary form alike. Only the years the block reader's wall
- * table covers are answered here: the rest (years BC, infinity, the far
- * future) goes to the getters, which have their own ways with them.
- * Stateless: shared by every block and thread.
+ * for each value. Its java.time getters give the stored fields themselves,
+ * from the text or binary form alike. The infinities are left to the block's
+ * own java.time reader, which keeps them apart. Stateless: shared by every
+ * block and thread.
  */
 final class QMRPgShortcut implements QMRShortcut {
     private static final long DAY = 86400000L;
-    // Beyond these years no wall table answers: the getter reads them.
-    private static final int FIRST_YEAR = 1900;
-    private static final int LAST_YEAR = 2038;
-
-    @Override
-    public TimeZone wallZone(ResultSet rs) {
-        return TimeZone.getDefault();
-    }
+    // Beyond these years a wall time would not fit in milliseconds.
+    private static final int LAST_YEAR = 200000000;
 
     @Override
     public boolean readsColumn(ResultSetMetaData md, int kind, int col) throws SQLException {
@@ -45,7 +37,7 @@ final class QMRPgShortcut implements QMRShortcut {
             if (v == null) {
                 return NULL;
             }
-            if (v.getYear() < FIRST_YEAR || v.getYear() > LAST_YEAR) {
+            if (Math.abs(v.getYear()) > LAST_YEAR) {
                 return GETTER;
             }
             nanos[0] = 0;
@@ -56,7 +48,7 @@ final class QMRPgShortcut implements QMRShortcut {
             if (v == null) {
                 return NULL;
             }
-            if (v.getYear() < FIRST_YEAR || v.getYear() > LAST_YEAR) {
+            if (Math.abs(v.getYear()) > LAST_YEAR) {
                 return GETTER;
             }
             nanos[0] = v.getNano();

@@ -9,14 +9,10 @@ import java.sql.ResultSetMetaData;
 import java.sql.SQLException;
 import java.sql.SQLWarning;
 import java.sql.Statement;
-import java.time.Instant;
+import java.sql.Types;
+import java.time.LocalDate;
 import java.time.LocalDateTime;
-import java.time.ZoneOffset;
-import java.time.zone.ZoneOffsetTransition;
-import java.time.zone.ZoneRules;
-import java.util.ArrayList;
-import java.util.Arrays;
-import java.util.GregorianCalendar;
+import java.time.LocalTime;
 import java.util.TimeZone;
 
 /**
@@ -33,15 +29,16 @@ import java.util.TimeZone;
  * {@link #chars} (UTF-16 text). {@link #nulls} holds 1 for each null value,
  * by row then column.
  *
- * Dates, times and timestamps travel as their fields, computed from the
- * instant the getter returns exactly as java.util.Date's deprecated field
- * getters compute them (the default zone, the Julian calendar before the
- * Gregorian cut-over, the era's year before year 1) without building a
- * calendar date for each value. Where a driver's shortcut ({@link
- * QMRShortcut}) knows its getter builds the instant from the stored fields
- * as a wall time of a zone it can name, the shortcut reads those fields and
- * the instant is computed here, which skips the calendars the getter goes
- * through (see {@link #readWall} and {@link #instantOf}).
+ * Dates, times and timestamps travel as the fields the database holds,
+ * never through an instant of the VM's zone: read by a driver's shortcut
+ * ({@link QMRShortcut}) from its stored value, else from the java.time
+ * value of getObject, else from the database's text (see {@link
+ * #readLocal}). Years ODBC's structures do not take, the infinities and
+ * 24:00 travel as the native element holds them (COLSET_YEAR_* there).
+ * Only a driver that gives neither java.time values nor a text of the
+ * usual forms has its values computed from the java.sql getter's instant
+ * as java.util.Date's deprecated field getters compute them (the default
+ * zone, the Julian calendar before the Gregorian cut-over).
  * BIGINT and DECIMAL values travel as an
  * unscaled number and a scale that native code writes as the plain text a
  * per-value read gives; a value that does not fit travels as that text.
@@ -91,7 +88,6 @@ public final class QMRRowBlock {
     /** The default zone while a block is read. */
     private TimeZone zone;
 
-    // Dates, times and timestamps read through java.time (see instantOf).
     /**
      * The result set the choices below were made for, held weakly: a block
      * kept by an idle statement must not keep a finished result's rows.
@@ -99,21 +95,16 @@ public final class QMRRowBlock {
     private WeakReference<ResultSet> localFor;
     /** Per column: read through the shortcut; null when no column is. */
     private boolean[] local;
+    /** Per column: a type with a zone, read from its text; null when none is. */
+    private boolean[] zoned;
+    /** The driver refused a java.time getObject: the text from then on. */
+    private boolean localAsText;
     /** The shortcut of the result set's driver; null: every value through its getter. */
     private QMRShortcut shortcut;
     private Class<?> shortcutOwner;
     private final int[] wallNanos = new int[1];
     /** A shortcut read a value in this block. */
     private boolean shortcutRead;
-    /** The session zone's wall-time table (see wallTable). */
-    private Object[] walls;
-    private long[] wallLo;
-    private long[] wallHi;
-    private int[] wallOffset;
-    /** The interval of the wall table the last value fell in. */
-    private int wallAt;
-    /** The default zone has the session zone's rules: fields are the wall time. */
-    private boolean sameZone;
 
     /**
      * Off (-Dquillmar.block.shortcuts=off, or set here by a test), every
@@ -126,15 +117,13 @@ public final class QMRRowBlock {
     /** The last result set class and its shortcut, shared by every block. */
     private static volatile Object[] lastShortcut;
 
-    /** What instantOf answers for a wall time the table does not cover. */
-    private static final long NO_INSTANT = Long.MIN_VALUE;
-    // The table covers walls from 1900 to 2038, where the zone data of
-    // java.time and of TimeZone agree; no offset exceeds 18 hours.
-    private static final long TABLE_FROM = -2208988800000L;
-    private static final long TABLE_TO = 2145916800000L;
-    private static final long MAX_OFFSET = 18 * 3600000L;
-    /** The last zone's table, shared by every block. */
-    private static volatile Object[] lastWalls;
+    // The native element's years beyond ODBC's (util/colset.h).
+    private static final int YEAR_INFINITY = 32767;
+    private static final int YEAR_MINUS_INFINITY = -32768;
+    private static final int YEAR_HIGHEST = 32766;
+    private static final int YEAR_LOWEST = -32766;
+    // What java.time's MAX and MIN carry (PostgreSQL's infinities).
+    private static final int JAVA_YEAR_END = 999999999;
 
     private static String property(String name) {
         try {
@@ -504,165 +493,64 @@ public final class QMRRowBlock {
 
     /**
      * Decides once per result set which date, time and timestamp columns
-     * its driver's shortcut reads (see {@link QMRShortcut}). Anything
-     * unexpected leaves every column to its getter.
+     * its driver's shortcut reads (see {@link QMRShortcut}) and which hold
+     * a zone. Anything unexpected leaves the columns to java.time.
      */
     private void chooseLocal(ResultSet rs) {
-        boolean fresh = localFor == null || localFor.get() != rs;
-        if (fresh) {
-            localFor = new WeakReference<ResultSet>(rs);
-            local = null;
-            boolean any = false;
-            for (int k : kinds) {
-                any |= k == DATE || k == TIME || k == TIMESTAMP;
-            }
-            if (!any || !shortcuts) {
-                return;
-            }
-            shortcut = shortcutOf(rs.getClass());
-            if (shortcut == null) {
-                return;
-            }
-        } else if (local == null) {
+        if (localFor != null && localFor.get() == rs) {
             return;
         }
-        // The session zone may have moved (SET TIME ZONE) since the last block.
-        TimeZone session = shortcut.wallZone(rs);
-        if (session != null && fresh) {
+        localFor = new WeakReference<ResultSet>(rs);
+        local = null;
+        zoned = null;
+        localAsText = false;
+        boolean any = false;
+        for (int k : kinds) {
+            any |= k == DATE || k == TIME || k == TIMESTAMP;
+        }
+        if (!any) {
+            return;
+        }
+        zoned = zonedColumns(rs);
+        if (!shortcuts) {
+            return;
+        }
+        shortcut = shortcutOf(rs.getClass());
+        if (shortcut != null) {
             local = shortcut.wallColumns(rs, kinds);
         }
-        if (session != null && local != null) {
-            useWalls(session);
-        }
-        if (session == null || wallLo == null) {
-            local = null;
-            return;
-        }
-        sameZone = zone.hasSameRules(session);
-    }
-
-    private void useWalls(TimeZone session) {
-        Object[] t = walls;
-        if (t == null || (t[0] != session && !sameRules((TimeZone) t[0], session))) {
-            t = lastWalls;
-            if (t == null || !sameRules((TimeZone) t[0], session)) {
-                t = wallTable(session);
-                lastWalls = t;
-            }
-        }
-        if (t != walls) {
-            walls = t;
-            wallLo = (long[]) t[1];
-            wallHi = (long[]) t[2];
-            wallOffset = (int[]) t[3];
-            wallAt = 0;
-        }
-    }
-
-    private static boolean sameRules(TimeZone a, TimeZone b) {
-        return a.getID().equals(b.getID()) && a.hasSameRules(b);
     }
 
     /**
-     * The table of zone's wall times that have exactly one instant: wall
-     * times from lo[k] up to hi[k] are the instant plus offset[k]. A wall
-     * time in a gap or an overlap falls outside every interval, and is
-     * left to the driver's getter with its calendar. The intervals come
-     * from java.time's rules; every offset is checked against the zone
-     * itself and every interval's ends against a calendar, and a zone that
-     * fails a check gets no table (null arrays).
+     * The columns whose type carries a zone or an offset (PostgreSQL's
+     * timetz and timestamptz among them): their text is the value as the
+     * database writes it, in the session's zone; null when there are none.
      */
-    private static Object[] wallTable(TimeZone zone) {
-        TimeZone z = (TimeZone) zone.clone();
-        Object[] none = {z, null, null, null};
-        ArrayList<Long> at = new ArrayList<Long>();
-        ArrayList<Integer> offsets = new ArrayList<Integer>();
+    private boolean[] zonedColumns(ResultSet rs) {
         try {
-            ZoneRules rules = z.toZoneId().getRules();
-            int offset = z.getOffset(TABLE_FROM);
-            offsets.add(offset);
-            Instant from = Instant.ofEpochMilli(TABLE_FROM);
-            for (;;) {
-                ZoneOffsetTransition t = rules.nextTransition(from);
-                if (t == null || t.toEpochSecond() * 1000 >= TABLE_TO) {
-                    break;
+            ResultSetMetaData md = rs.getMetaData();
+            boolean[] out = new boolean[kinds.length];
+            boolean any = false;
+            for (int c = 0; c < kinds.length; ++c) {
+                int k = kinds[c];
+                if (k != DATE && k != TIME && k != TIMESTAMP) {
+                    continue;
                 }
-                from = t.getInstant();
-                int after = t.getOffsetAfter().getTotalSeconds() * 1000;
-                if (after != offset) {
-                    at.add(t.toEpochSecond() * 1000);
-                    offsets.add(after);
-                    offset = after;
-                }
+                int type = md.getColumnType(c + 1);
+                String name = md.getColumnTypeName(c + 1);
+                out[c] = type == Types.TIME_WITH_TIMEZONE || type == Types.TIMESTAMP_WITH_TIMEZONE
+                        || "timetz".equals(name) || "timestamptz".equals(name);
+                any |= out[c];
             }
-        } catch (RuntimeException e) {
-            return none;
+            return any ? out : null;
+        } catch (Exception e) {
+            return null;
         }
-        int n = offsets.size();
-        long[] lo = new long[n];
-        long[] hi = new long[n];
-        int[] off = new int[n];
-        GregorianCalendar cal = new GregorianCalendar(z);
-        int used = 0;
-        for (int k = 0; k < n; ++k) {
-            long start = k == 0 ? TABLE_FROM : at.get(k - 1);
-            long end = k == n - 1 ? TABLE_TO : at.get(k);
-            int o = offsets.get(k);
-            if (z.getOffset(start) != o || z.getOffset(end - 1) != o) {
-                return none;
-            }
-            long wallFrom = k == 0 ? start + MAX_OFFSET : start + Math.max(o, offsets.get(k - 1));
-            long wallTo = k == n - 1 ? end - MAX_OFFSET : end + Math.min(o, offsets.get(k + 1));
-            if (wallFrom >= wallTo) {
-                continue;
-            }
-            // A calendar set to either end gives the instant the table does.
-            if (calendarInstant(cal, wallFrom) != wallFrom - o
-                    || calendarInstant(cal, wallTo - 1000) != wallTo - 1000 - o) {
-                return none;
-            }
-            lo[used] = wallFrom;
-            hi[used] = wallTo;
-            off[used] = o;
-            ++used;
-        }
-        return new Object[] {z, Arrays.copyOf(lo, used), Arrays.copyOf(hi, used),
-                             Arrays.copyOf(off, used)};
-    }
-
-    /** The instant a lenient calendar gives for a wall time (1900 on, whole seconds). */
-    private static long calendarInstant(GregorianCalendar cal, long wall) {
-        LocalDateTime f = LocalDateTime.ofEpochSecond(Math.floorDiv(wall, 1000), 0, ZoneOffset.UTC);
-        cal.clear();
-        cal.set(f.getYear(), f.getMonthValue() - 1, f.getDayOfMonth(), f.getHour(), f.getMinute(),
-                f.getSecond());
-        return cal.getTimeInMillis();
     }
 
     /**
-     * The instant HSQLDB's getters give for a wall time of the session
-     * zone (the stored fields as milliseconds since 1970 in UTC), or
-     * NO_INSTANT when the table does not answer it.
-     */
-    private long instantOf(long wall) {
-        int k = wallAt;
-        if (k >= wallLo.length || wall < wallLo[k] || wall >= wallHi[k]) {
-            k = Arrays.binarySearch(wallLo, wall);
-            if (k < 0) {
-                k = -k - 2;
-            }
-            if (k < 0 || wall >= wallHi[k]) {
-                return NO_INSTANT;
-            }
-            wallAt = k;
-        }
-        return wall - wallOffset[k];
-    }
-
-    /**
-     * A date, time or timestamp from the shortcut's stored wall time, as
-     * its getter would give it; false when the getter must read it
-     * (nothing is written then).
+     * A date, time or timestamp from the shortcut's stored wall time; false
+     * when it leaves the value to the other readers (nothing is written then).
      */
     private boolean readWall(ResultSet rs, int kind, int col, int slot) throws SQLException {
         long wall = shortcut.wall(rs, kind, col, wallNanos);
@@ -674,43 +562,217 @@ public final class QMRRowBlock {
             blank(kind, slot);
             return true;
         }
-        return wallValue(kind, wall, wallNanos[0], slot);
+        if (kind != TIME) {
+            gregorian(Math.floorDiv(wall, DAY), slot);
+            putDate(fixed[slot], fixed[slot + 1], fixed[slot + 2], slot);
+        }
+        if (kind != DATE) {
+            long ms = Math.floorMod(wall, DAY);
+            int at = kind == TIMESTAMP ? slot + 3 : slot;
+            fixed[at] = ms / 3600000;
+            fixed[at + 1] = ms / 60000 % 60;
+            fixed[at + 2] = ms / 1000 % 60;
+        }
+        if (kind == TIMESTAMP) {
+            fixed[slot + 6] = wallNanos[0];
+        }
+        return true;
+    }
+
+    /** An astronomical year (0 is 1 BC) and its month and day as the native element takes them. */
+    private void putDate(long year, long month, long day, int slot) {
+        boolean fits = year >= YEAR_LOWEST && year <= YEAR_HIGHEST;
+        fixed[slot] = fits ? year : 0;
+        fixed[slot + 1] = fits ? month : 0;
+        fixed[slot + 2] = fits ? day : 0;
     }
 
     /**
-     * The fields of a value whose stored fields are wall (milliseconds since
-     * 1970 read in UTC, whole seconds): the getter's instant is the wall time
-     * less the session zone's offset, its fields that instant's in the
-     * default zone, which are the wall time's own where both zones have the
-     * same rules. A time's instant carries the milliseconds of its
-     * nanoseconds. False when the wall table does not answer.
+     * A date, time or timestamp as the database holds it: the java.time
+     * value while the driver gives one (a column with a zone aside), else
+     * the database's text. False when the text is of no form read here
+     * (the java.sql getter reads the value then).
      */
-    private boolean wallValue(int kind, long wall, int nanos, int slot) {
-        long utc = instantOf(wall);
-        if (utc == NO_INSTANT) {
+    private boolean readLocal(ResultSet rs, int kind, int col, int slot) throws SQLException {
+        if (!localAsText && (zoned == null || !zoned[col - 1])) {
+            Object v;
+            try {
+                Class<?> c = kind == DATE ? LocalDate.class
+                        : kind == TIME ? LocalTime.class : LocalDateTime.class;
+                v = rs.getObject(col, c);
+            } catch (SQLWarning w) {
+                throw w;
+            } catch (SQLException | RuntimeException | AbstractMethodError e) {
+                // Derby's driver takes no java.time class.
+                localAsText = true;
+                v = null;
+            }
+            if (!localAsText) {
+                if (v == null) {
+                    blank(kind, slot);
+                    return true;
+                }
+                // LocalTime.MAX may be 24:00:00: only the text tells.
+                if (!LocalTime.MAX.equals(v)) {
+                    localFields(v, slot);
+                    return true;
+                }
+            }
+        }
+        String text = rs.getString(col);
+        if (text == null) {
+            blank(kind, slot);
+            return true;
+        }
+        return parseText(text.trim(), kind, slot);
+    }
+
+    /**
+     * The fields of the database's text of a value: "2024-03-31",
+     * "0044-03-15 BC", "-0043-03-15", "infinity", "24:00:00",
+     * "12:34:56.123456+05:30" (a value with an offset keeps its own wall
+     * time), "2024-03-31 02:30:00.0". False for any other text. The native
+     * reader of a single value parses alike (j-datetime.cpp).
+     */
+    private boolean parseText(String s, int kind, int slot) {
+        if (kind != TIME) {
+            if (s.equalsIgnoreCase("infinity") || s.equalsIgnoreCase("+infinity")
+                    || s.equalsIgnoreCase("-infinity")) {
+                blank(kind, slot);
+                fixed[slot] = s.charAt(0) == '-' ? YEAR_MINUS_INFINITY : YEAR_INFINITY;
+                fixed[slot + 1] = 1;
+                fixed[slot + 2] = 1;
+                return true;
+            }
+            boolean bc = s.endsWith(" BC");
+            if (bc || s.endsWith(" AD")) {
+                s = s.substring(0, s.length() - 3);
+            }
+            int at = s.charAt(0) == '-' ? 1 : 0;
+            int dash = s.indexOf('-', at);
+            if (dash - at < 4 || s.length() < dash + 6 || s.charAt(dash + 3) != '-') {
+                return false;
+            }
+            long y = digits(s, at, dash);
+            long m = digits(s, dash + 1, dash + 3);
+            long d = digits(s, dash + 4, dash + 6);
+            if (y < 0 || m < 1 || m > 12 || d < 1 || d > 31 || (bc && (at == 1 || y == 0))) {
+                return false;
+            }
+            putDate(bc ? 1 - y : at == 1 ? -y : y, m, d, slot);
+            int rest = dash + 6;
+            if (kind == DATE || rest == s.length()) {
+                if (kind == TIMESTAMP) {
+                    for (int i = 3; i < 7; ++i) {
+                        fixed[slot + i] = 0;
+                    }
+                }
+                return rest == s.length();
+            }
+            if (s.charAt(rest) != ' ' && s.charAt(rest) != 'T') {
+                return false;
+            }
+            return parseTime(s, rest + 1, slot + 3, true);
+        }
+        return parseTime(s, 0, slot, false);
+    }
+
+    /** hh:mm[:ss[.f]] and an offset from at to the end; nanoseconds after them when nanos. */
+    private boolean parseTime(String s, int at, int slot, boolean nanos) {
+        int n = s.length();
+        if (n < at + 5 || s.charAt(at + 2) != ':') {
             return false;
         }
-        boolean date = kind != TIME;
-        boolean time = kind != DATE;
-        if (sameZone) {
-            // From 1900 on: the Gregorian calendar.
-            if (date) {
-                gregorian(Math.floorDiv(wall, DAY), slot);
-            }
-            if (time) {
-                long ms = Math.floorMod(wall, DAY);
-                int at = date ? slot + 3 : slot;
-                fixed[at] = ms / 3600000;
-                fixed[at + 1] = ms / 60000 % 60;
-                fixed[at + 2] = ms / 1000 % 60;
-            }
-        } else {
-            fields(kind == TIME ? utc + nanos / 1000000 : utc, slot, date, time);
+        long h = digits(s, at, at + 2);
+        long mi = digits(s, at + 3, at + 5);
+        long se = 0;
+        long ns = 0;
+        int p = at + 5;
+        if (p < n && s.charAt(p) == ':') {
+            se = digits(s, p + 1, p + 3);
+            p += 3;
         }
-        if (kind == TIMESTAMP) {
-            fixed[slot + 6] = nanos;
+        if (p < n && s.charAt(p) == '.') {
+            int q = ++p;
+            while (p < n && Character.isDigit(s.charAt(p))) {
+                ++p;
+            }
+            if (p == q) {
+                return false;
+            }
+            String f = (s.substring(q, Math.min(p, q + 9)) + "000000000").substring(0, 9);
+            ns = digits(f, 0, 9);
+        }
+        if (p < n && s.charAt(p) != 'Z' && s.charAt(p) != '+' && s.charAt(p) != '-') {
+            return false;
+        }
+        for (int i = p + 1; i < n; ++i) {
+            char c = s.charAt(i);
+            if (c != ':' && !Character.isDigit(c)) {
+                return false;
+            }
+        }
+        if (h < 0 || mi < 0 || se < 0 || h > 24 || mi > 59 || se > 60
+                || (h == 24 && (mi != 0 || se != 0 || ns != 0))) {
+            return false;
+        }
+        fixed[slot] = h;
+        fixed[slot + 1] = mi;
+        fixed[slot + 2] = se;
+        if (nanos) {
+            fixed[slot + 3] = ns;
         }
         return true;
+    }
+
+    /** The decimal number of s from from to to; -1 when it is not all digits or too short. */
+    private static long digits(String s, int from, int to) {
+        if (to > s.length() || from >= to) {
+            return -1;
+        }
+        long v = 0;
+        for (int i = from; i < to; ++i) {
+            char c = s.charAt(i);
+            if (c < '0' || c > '9') {
+                return -1;
+            }
+            v = v * 10 + (c - '0');
+        }
+        return v;
+    }
+
+    private void localFields(Object v, int slot) {
+        LocalDate d = null;
+        LocalTime t = null;
+        if (v instanceof LocalDateTime) {
+            d = ((LocalDateTime) v).toLocalDate();
+            t = ((LocalDateTime) v).toLocalTime();
+        } else if (v instanceof LocalDate) {
+            d = (LocalDate) v;
+        } else {
+            t = (LocalTime) v;
+        }
+        if (d != null) {
+            int y = d.getYear();
+            if (y >= JAVA_YEAR_END || y <= -JAVA_YEAR_END) {
+                // As the text's infinities are kept: the date part says no more.
+                fixed[slot] = y > 0 ? YEAR_INFINITY : YEAR_MINUS_INFINITY;
+                fixed[slot + 1] = 1;
+                fixed[slot + 2] = 1;
+                t = t == null ? null : LocalTime.MIDNIGHT;
+            } else {
+                putDate(y, d.getMonthValue(), d.getDayOfMonth(), slot);
+            }
+            slot += 3;
+        }
+        if (t != null) {
+            fixed[slot] = t.getHour();
+            fixed[slot + 1] = t.getMinute();
+            fixed[slot + 2] = t.getSecond();
+            if (d != null) {
+                fixed[slot + 3] = t.getNano();
+            }
+        }
     }
 
     /** A value that travels as text where a number would. */
@@ -752,7 +814,8 @@ public final class QMRRowBlock {
                 fixed[slot] = Double.doubleToRawLongBits(rs.getDouble(col));
                 break;
             case DATE: {
-                if (local != null && local[col - 1] && readWall(rs, DATE, col, slot)) {
+                if ((local != null && local[col - 1] && readWall(rs, DATE, col, slot))
+                        || readLocal(rs, DATE, col, slot)) {
                     break;
                 }
                 java.sql.Date d = rs.getDate(col);
@@ -764,7 +827,8 @@ public final class QMRRowBlock {
                 break;
             }
             case TIME: {
-                if (local != null && local[col - 1] && readWall(rs, TIME, col, slot)) {
+                if ((local != null && local[col - 1] && readWall(rs, TIME, col, slot))
+                        || readLocal(rs, TIME, col, slot)) {
                     break;
                 }
                 java.sql.Time t = rs.getTime(col);
@@ -776,7 +840,8 @@ public final class QMRRowBlock {
                 break;
             }
             case TIMESTAMP: {
-                if (local != null && local[col - 1] && readWall(rs, TIMESTAMP, col, slot)) {
+                if ((local != null && local[col - 1] && readWall(rs, TIMESTAMP, col, slot))
+                        || readLocal(rs, TIMESTAMP, col, slot)) {
                     break;
                 }
                 java.sql.Timestamp t = rs.getTimestamp(col);

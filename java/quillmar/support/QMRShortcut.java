@@ -3,28 +3,21 @@ package quillmar.support;
 import java.sql.ResultSet;
 import java.sql.ResultSetMetaData;
 import java.sql.SQLException;
-import java.util.TimeZone;
 
 /**
  * What the block reader may know of one JDBC driver beyond the JDBC
- * interfaces: that its date, time and timestamp getters build their values
- * from stored fields taken as a wall time of a zone it can name, and how to
- * read those fields without the calendars the getters go through. A driver
- * with no shortcut ({@link #of} answers null) has every value read by its
- * getter, and so has every value a shortcut does not answer: a shortcut that
- * no longer fits its driver costs speed, never data.
+ * interfaces: how to read the stored fields of its date, time and timestamp
+ * values (the wall time the database holds) faster than through a java.time
+ * object for each value. A driver with no shortcut ({@link #of} answers
+ * null) has every value read by the block's own readers, and so has every
+ * value a shortcut does not answer: a shortcut that no longer fits its
+ * driver costs speed, never data.
  */
 interface QMRShortcut {
     /** Answer of {@link #wall}: the getter reads the value. */
     long GETTER = Long.MIN_VALUE;
     /** Answer of {@link #wall}: the value is null. */
     long NULL = Long.MIN_VALUE + 1;
-
-    /**
-     * The zone whose wall times the getters of rs take the stored fields
-     * as; null when it cannot be told now (the getters then read).
-     */
-    TimeZone wallZone(ResultSet rs);
 
     /**
      * For each column of rs, read as the kind kinds gives it (the block's
