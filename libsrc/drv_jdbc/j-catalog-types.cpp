@@ -404,7 +404,7 @@ void OdbcColumnFacts(const CatTypeFields& f, int32_t odbc) {
 // after the leading one takes three, a fraction its point and digits. 0 for
 // a name that is no interval with its fields.
 int32_t IntervalLiteralChars(const std::string& name, int32_t leading, int32_t fraction) {
-  static const std::string kFields[] = {"YEAR", "MONTH", "DAY", "HOUR", "MINUTE", "SECOND"};
+  static constexpr const char* kFields[] = {"YEAR", "MONTH", "DAY", "HOUR", "MINUTE", "SECOND"};
   constexpr size_t kPrefix = 9;  // "INTERVAL "
   if (name.size() <= kPrefix || strncasecmp(name.c_str(), "INTERVAL ", kPrefix) != 0) return 0;
   const std::string fields = name.substr(kPrefix);

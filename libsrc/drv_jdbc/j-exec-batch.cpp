@@ -230,7 +230,7 @@ BatchResult RunSetsAsBatch(JdbcStmt* s, uint32_t* code) {
   // the row count, and its code with its diagnostic.
   s->executedSets = stopped ? added.stopSet : sets;
   s->rowCount = stopped ? added.stopSet : static_cast<uint32_t>(total);
-  s->updateCount = stopped ? -1 : static_cast<int32_t>(total);
+  s->updateCount = static_cast<int32_t>(s->rowCount);
   if (added.count > 0 || !stopped) s->flags |= STMT_EXECUTED | STMT_NO_MORE_ROWS;
   *code = added.stopCode;
   return BatchResult::kDone;

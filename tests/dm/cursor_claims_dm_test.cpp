@@ -320,6 +320,10 @@ TEST_P(AnyCursorClaimsDm, ForwardOnlyClaimsHoldAndItsNameTakesPositionedChanges)
   for (const auto& row : rows) {
     std::string select = row.select, before = row.before;
     if (select.back() == ' ') select += of;
+    // Derby takes FOR UPDATE only without ORDER BY; it reads a fresh table
+    // in the order it was filled.
+    if (qmr_test::DbOf(GetParam()) == qmr_test::Db::Derby && select.find("FOR UPDATE") != std::string::npos)
+      select.replace(select.find(" ORDER BY id"), 12, "");
     for (std::string* sql : {&select, &before})
       for (size_t at; (at = sql->find("%t")) != std::string::npos;) sql->replace(at, 2, table_);
     ASSERT_TRUE(Open(SQL_CURSOR_FORWARD_ONLY, 0, row.concurrency, false)) << select;

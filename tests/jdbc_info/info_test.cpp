@@ -163,12 +163,13 @@ TEST_F(Info, StatementAnswers) {
   uint32_t stmt = 0;
   ASSERT_EQ(Ops().DRV_AllocStmt(conn_, &stmt), 0u);
   uint32_t rc = 0;
-  EXPECT_EQ(InfoInt(stmt, INFO_ROW_COUNT, &rc), 0xFFFFFFFFu);  // not an INSERT/UPDATE/DELETE
+  EXPECT_EQ(InfoInt(stmt, INFO_ROW_COUNT, &rc), 0xFFFFFFFFu);  // nothing run: no count
   EXPECT_EQ(rc, 0u);
   JdbcStmt* s = AGT_Stmt(stmt);
   ASSERT_NE(s, nullptr);
-  s->kind = 2;
-  s->rowCount = 3;
+  // The current result's own count, whatever the statement's kind.
+  s->kind = 3;
+  s->updateCount = 3;
   EXPECT_EQ(InfoInt(stmt, INFO_ROW_COUNT, &rc), 3u);
   EXPECT_EQ(InfoInt(stmt, OPT_QUERY_TIMEOUT, &rc), 0u);
   EXPECT_EQ(InfoInt(stmt, OPT_ROWSET_SIZE, &rc), 1u);

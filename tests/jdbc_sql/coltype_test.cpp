@@ -44,7 +44,7 @@ TEST(ColumnType, FixedSizeTypes) {
   Expect(Describe(-6, 8, 0, 4), {-6, -6, 3, 4, 4, 2}, "TINYINT as 16 bits");
   Expect(Describe(8, 64, 0, 23), {8, 8, 15, 24, 10, 8}, "DOUBLE");
   Expect(Describe(6, 64, 0, 23), {6, 6, 15, 24, 10, 8}, "FLOAT");
-  Expect(Describe(7, 24, 0, 13), {7, 7, 7, 14, 9, 4}, "REAL");
+  Expect(Describe(7, 24, 0, 13), {7, 7, 7, 15, 9, 4}, "REAL");
   EXPECT_EQ(Describe(8, 17, 17, 25).scale, 0) << "a float has no scale";
   Expect(Describe(16, 0, 0, 5), {-7, -7, 1, 1, 2, 1}, "BOOLEAN without precision");
   Expect(Describe(-7, 1, 0, 1), {-7, -7, 1, 1, 2, 1}, "BIT");
