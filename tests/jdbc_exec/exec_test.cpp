@@ -182,13 +182,13 @@ TEST_F(ExecTest, ExecutingAgainRunsAgain) {
   EXPECT_EQ(Count("again"), 3);
 }
 
-// VALUES reads as a SELECT does: it is described before it runs.
-TEST_F(ExecTest, ValuesIsAQueryDescribedAtPrepare) {
+// VALUES reads as a SELECT does: it is a query, described by its execute.
+TEST_F(ExecTest, ValuesIsAQuery) {
   Stmt s(conn_);
   ASSERT_EQ(s.Prepare("VALUES (1, 'x'), (2, 'y')"), 0u);
   EXPECT_EQ(s.rec()->kind, STMT_KIND_SELECT);
-  EXPECT_EQ(s.rec()->colCount, 2u);
   ASSERT_EQ(s.Execute(), 0u) << ::testing::PrintToString(Errors(s.h()));
+  EXPECT_EQ(s.rec()->colCount, 2u);
   Rows r;
   ASSERT_EQ(Ops().DRV_Fetch(s.h(), 5, &r.set), 0u);
   EXPECT_EQ(s.rec()->colCount, 2u);
