@@ -10,18 +10,6 @@
 #include "util/errcodes.h"
 #include "util/owners.h"
 
-namespace {
-
-// Bytes of `text` that fit in `room` bytes without splitting a character.
-size_t Utf8Cut(const std::string& text, size_t room) {
-  if (room >= text.size()) return text.size();
-  size_t n = room;
-  while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-  return n;
-}
-
-}  // namespace
-
 bool OPT_ReadText(const void* value, int64_t length, int mode, TextIn form, std::string* out,
                   int32_t* code) {
   out->clear();
@@ -66,7 +54,7 @@ int OPT_WriteText(const std::string& text, void* buf, int64_t size, int mode, in
   if (full != nullptr) *full = static_cast<int64_t>(text.size());
   if (buf == nullptr) return 0;
   if (size <= 0) return text.empty() && size == 0 ? 0 : 1;
-  const size_t n = Utf8Cut(text, static_cast<size_t>(size - 1));
+  const size_t n = utf8_prefix_len(text.data(), text.size(), static_cast<size_t>(size - 1));
   std::memcpy(buf, text.data(), n);
   static_cast<char*>(buf)[n] = '\0';
   return n == text.size() ? 0 : 1;

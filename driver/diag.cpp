@@ -8,6 +8,7 @@
 #include <string>
 
 #include "driver/trace.h"
+#include "util/textconv.h"
 
 void ERR_FreeList(ErrRec* first) {
   while (first != nullptr) {
@@ -240,12 +241,7 @@ bool DIAG_Read(DiagArea* d, uint32_t odbcVersion, int mode, DiagText* out) {
 
 int DIAG_CopyText(const std::string& text, char* buf, int64_t size) {
   if (buf != nullptr && size > 0) {
-    size_t n = text.size();
-    if (static_cast<int64_t>(n) + 1 > size) {
-      n = static_cast<size_t>(size - 1);
-      // Never split a UTF-8 sequence: step back over continuation bytes.
-      while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-    }
+    const size_t n = utf8_prefix_len(text.data(), text.size(), static_cast<size_t>(size - 1));
     std::memcpy(buf, text.data(), n);
     buf[n] = '\0';
   }

@@ -65,11 +65,7 @@ std::string ToUtf8(const unsigned char* p, size_t count) {
 // start of a sequence without its continuation bytes. Text that is not UTF-8
 // is cut at max.
 size_t Utf8Cut(const unsigned char* p, size_t len, size_t max) {
-  if (len <= max) return len;
-  size_t n = max;
-  for (int back = 0; back < 3 && n > 0 && (p[n] & 0xC0) == 0x80; ++back) --n;
-  if ((p[n] & 0xC0) == 0x80) return max;
-  return n;
+  return utf8_prefix_len_bounded(reinterpret_cast<const char*>(p), len, max);
 }
 
 // Units of a UTF-16 text of count units kept when it is cut to max: a

@@ -7,16 +7,9 @@
 #include "drv_jdbc/drv_agent.h"
 #include "drv_jdbc/agent_codes.h"
 #include "util/errcodes.h"
+#include "util/textconv.h"
 
 namespace {
-
-// The byte length of the longest prefix of `text` within `room` bytes that
-// ends on a character boundary.
-size_t CutAtCharacter(const char* text, size_t room) {
-  size_t n = room;
-  while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-  return n;
-}
 
 bool IsIntegerType(uint16_t t) {
   switch (t) {
@@ -76,7 +69,7 @@ uint32_t SCR_AgentInfo(const DRV_Agent* agent, uint32_t conn, uint16_t type, voi
   // Cut within the caller's buffer, terminator included, and never inside
   // a character.
   if (value != nullptr && room > 0) {
-    const size_t keep = CutAtCharacter(text, room - 1);
+    const size_t keep = utf8_prefix_len(text, len, room - 1);
     std::memcpy(value, text, keep);
     static_cast<char*>(value)[keep] = '\0';
   }

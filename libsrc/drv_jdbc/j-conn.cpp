@@ -30,6 +30,7 @@
 #include "util/log.h"
 #include "util/sqllex.h"
 #include "util/strutil.h"
+#include "util/textconv.h"
 #include "util/utalloc.h"
 #include "util/errcodes.h"
 
@@ -169,8 +170,7 @@ bool CellInt(const COLSET_COL& col, uint32_t row, int32_t* out) {
 
 void CopyField(char* dst, size_t size, const std::string& src) {
   // Cut at the field's size without splitting a UTF-8 sequence.
-  size_t n = std::min(src.size(), size - 1);
-  while (n > 0 && n < src.size() && (static_cast<unsigned char>(src[n]) & 0xC0) == 0x80) --n;
+  const size_t n = utf8_prefix_len(src.data(), src.size(), size - 1);
   std::memcpy(dst, src.data(), n);
   dst[n] = '\0';
 }

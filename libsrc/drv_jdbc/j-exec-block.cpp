@@ -19,6 +19,7 @@
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-wrap-types.h"
 #include "util/log.h"
+#include "util/textconv.h"
 
 namespace jblock {
 
@@ -39,10 +40,7 @@ using jget::Put;
 // The longest prefix of at most max bytes that ends on a UTF-8 boundary
 // (the cut the text getters make).
 uint32_t CutUtf8(const char* text, uint32_t length, uint32_t max) {
-  if (length <= max) return length;
-  uint32_t n = max;
-  while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-  return n;
+  return static_cast<uint32_t>(utf8_prefix_len(text, length, max));
 }
 
 // At most max units, never half of a surrogate pair.

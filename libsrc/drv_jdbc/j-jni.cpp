@@ -444,11 +444,9 @@ void Decode(JNIEnv* env, jthrowable ex, uint32_t utf, char* state, int32_t* nati
     char* copy = JC_GetTextCopy(env, text, utf);
     env->ExceptionClear();
     if (copy != nullptr) {
-      size_t n = strnlen(copy, AGT_MESSAGE_MAX);
       // A long message is cut between characters.
-      if (copy[n] != '\0')
-        while (n > 0 && (static_cast<unsigned char>(copy[n]) & 0xC0) == 0x80) --n;
-      message->assign(copy, n);
+      const size_t n = strnlen(copy, AGT_MESSAGE_MAX + 1);
+      message->assign(copy, utf8_prefix_len(copy, n, AGT_MESSAGE_MAX));
       std::free(copy);
     }
     env->DeleteLocalRef(text);

@@ -4,12 +4,12 @@
 // form, the object is read and converted here instead.
 #include <sqlext.h>
 
-#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 
+#include "drv_jdbc/j-desc-text.h"
 #include "drv_jdbc/j-getvalue.h"
 #include "drv_jdbc/j-methods.h"
 #include "drv_jdbc/j-proc.h"
@@ -115,22 +115,16 @@ uint32_t NumberFromObject(JdbcStmt* s, JNIEnv* env, jobject o, uint32_t code, un
     return rc;
   UniqueFree<char> text(wrapimpl::TextDup(env, static_cast<jstring>(str), 0));
   if (text == nullptr) return wrapimpl::NoMemory(s);
-  std::string t(text.get());
-  const size_t b = t.find_first_not_of(" \t\r\n");
-  const size_t end = t.find_last_not_of(" \t\r\n");
-  if (b == std::string::npos) return Refuse(s, "Output parameter value is not a number");
-  const char* first = t.data() + b;
-  const char* last = t.data() + end + 1;
-  if (*first == '+') ++first;
+  const size_t len = std::strlen(text.get());
   if (floating) {
     double d = 0;
-    const auto r = std::from_chars(first, last, d);
-    if (r.ec != std::errc() || r.ptr != last) return Refuse(s, "Output parameter value is not a number");
+    if (numberOfText(text.get(), len, &d) != 0)
+      return Refuse(s, "Output parameter value is not a number");
     PutFloating(code, e, d);
   } else {
     int64_t v = 0;
-    const auto r = std::from_chars(first, last, v);
-    if (r.ec != std::errc() || r.ptr != last) return Refuse(s, "Output parameter value is not a number");
+    if (!wholeInteger(decimalText(text.get(), len), &v))
+      return Refuse(s, "Output parameter value is not a number");
     PutInteger(code, e, v);
   }
   return 0;

@@ -34,7 +34,7 @@ struct JdbcTypeEntry {
 
 // ---------------------------------------------------------------------------
 // The one agent environment. Its first word heads the cursor library's list
-// of connection entries.
+// of connection entries (kept, like rvcList, under that library's lock).
 struct JdbcEnv {
   void* scrConnList = nullptr;
   plat::RecursiveMutex cs;  // guards the error list against DRV_GetError
@@ -120,7 +120,8 @@ struct JdbcConn {
   // source offers no getConnection; closed at disconnect.
   jobject pooledConnection = nullptr;
 
-  // Touched by the layers in front of the agent.
+  // Touched by the layers in front of the agent; the cursor library's two
+  // under its own lock, through accessors that require it.
   HASH_TABLE* keyColCache = nullptr;  // the cursor library's key-column cache
   // The cursor library's catalog answers and the schemaEpoch they were
   // read under (its own type, scrs/scrtables.cpp); freed at its disconnect.

@@ -8,19 +8,12 @@
 #include "drv_jdbc/j-methods.h"
 #include "drv_jdbc/j-sqltypes.h"
 #include "util/log.h"
+#include "util/textconv.h"
 #include "util/errcodes.h"
 
 namespace wrapimpl {
 
 namespace {
-
-// The longest prefix of at most max bytes that ends on a UTF-8 boundary.
-uint32_t CutUtf8(const char* text, uint32_t length, uint32_t max) {
-  if (length <= max) return length;
-  uint32_t n = max;
-  while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-  return n;
-}
 
 void FreeLong(JC_LongValue* value) {
   std::free(value->value);
@@ -46,7 +39,7 @@ uint32_t TextInto(JNIEnv* env, jstring str, uint32_t utf, char* buf, uint32_t si
   }
   uint32_t n = 0;
   if (buf != nullptr && size > 0) {
-    n = CutUtf8(t.chars, t.length, size - 1);
+    n = static_cast<uint32_t>(utf8_prefix_len(t.chars, t.length, size - 1));
     if (n != 0) std::memcpy(buf, t.chars, n);
     buf[n] = '\0';
   }

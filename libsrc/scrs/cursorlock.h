@@ -14,4 +14,16 @@ extern plat::RecursiveMutex scr_RvcLock;
 // directions, so statements of one connection do not ask it at once.
 extern plat::Mutex scr_InfoLock;
 
+struct HASH_TABLE;
+struct JdbcConn;
+struct JdbcEnv;
+
+// The library's fields of the agent's records, which that layer cannot mark
+// with a lock it does not know: every use goes through these, so the
+// analysis sees scr_RvcLock held.
+HASH_TABLE*& SCR_KeyColumnsOf(JdbcConn* c) REQUIRES(scr_RvcLock);  // key-column cache
+void*& SCR_CatalogOf(JdbcConn* c) REQUIRES(scr_RvcLock);           // catalog cache
+void*& SCR_ConnListOf(JdbcEnv* e) REQUIRES(scr_RvcLock);           // SCR_CONNENTRY list
+void*& SCR_RvcListOf(JdbcEnv* e) REQUIRES(scr_RvcLock);            // row-version list
+
 #endif

@@ -44,9 +44,9 @@ void CacheKey(const std::vector<SCR_TABLE>& tables, unsigned char key[16]) {
 }
 
 // The key columns kept hold no longer than the catalog answers beside them.
-HASH_TABLE* CacheOf(const SCR_CURSOR* cur) {
+HASH_TABLE* CacheOf(const SCR_CURSOR* cur) REQUIRES(scr_RvcLock) {
   JdbcConn* c = AGT_Conn(cur->connHandle);
-  return c != nullptr && SCR_SchemaCachesCurrent(c) ? c->keyColCache : nullptr;
+  return c != nullptr && SCR_SchemaCachesCurrent(c) ? SCR_KeyColumnsOf(c) : nullptr;
 }
 
 bool CacheGet(const SCR_CURSOR* cur, const unsigned char key[16], std::vector<SCR_COLDESC>* out) {

@@ -31,8 +31,8 @@
 struct RVC_ENTRY {
   uint32_t conn;
   uint32_t stmt;
-  uint32_t refs;
-  RVC_ENTRY* next;
+  uint32_t refs GUARDED_BY(scr_RvcLock);
+  RVC_ENTRY* next GUARDED_BY(scr_RvcLock);
 };
 
 // The secondary connections of one agent environment (JdbcEnv::rvcList),
@@ -40,7 +40,7 @@ struct RVC_ENTRY {
 struct RVC_LIST {
   DRV_Agent agent;  // reaches the agent itself, not the library's hooks
   JdbcEnv* env;     // holds the list; outlives it
-  RVC_ENTRY* first;
+  RVC_ENTRY* first GUARDED_BY(scr_RvcLock);
 };
 
 namespace {
@@ -153,7 +153,7 @@ RVC_ENTRY* Release(RVC_LIST* list, uint32_t stmt) REQUIRES(scr_RvcLock) {
     if (--e->refs > 0) return nullptr;
     *p = e->next;
     if (list->first == nullptr) {
-      list->env->rvcList = nullptr;
+      SCR_RvcListOf(list->env) = nullptr;
       delete list;
     }
     return e;
@@ -163,10 +163,10 @@ RVC_ENTRY* Release(RVC_LIST* list, uint32_t stmt) REQUIRES(scr_RvcLock) {
 
 // Null when the environment's list cannot be made.
 RVC_LIST* Append(JdbcEnv* env, const DRV_Agent* agent, RVC_ENTRY* entry) REQUIRES(scr_RvcLock) {
-  auto* list = static_cast<RVC_LIST*>(env->rvcList);
+  auto* list = static_cast<RVC_LIST*>(SCR_RvcListOf(env));
   if (list == nullptr) {
     list = new (std::nothrow) RVC_LIST{*agent, env, entry};
-    env->rvcList = list;
+    SCR_RvcListOf(env) = list;
   } else {
     RVC_ENTRY** tail = &list->first;
     while (*tail != nullptr) tail = &(*tail)->next;
@@ -179,7 +179,7 @@ RVC_LIST* Append(JdbcEnv* env, const DRV_Agent* agent, RVC_ENTRY* entry) REQUIRE
 // null (*found tells why).
 ConnectInfo* ConnectInfoOf(JdbcEnv* env, uint32_t conn, bool* found) {
   plat::Guard<plat::RecursiveMutex> g(scr_RvcLock);
-  for (auto* e = static_cast<SCR_CONNENTRY*>(env->scrConnList); e != nullptr; e = e->next) {
+  for (auto* e = static_cast<SCR_CONNENTRY*>(SCR_ConnListOf(env)); e != nullptr; e = e->next) {
     if (e->conn != conn || e->info == nullptr) continue;
     *found = true;
     return SCR_CopyConnectInfo(e->info);

@@ -55,6 +55,41 @@ bool NamesNoRow(const SCR_CURSOR* cur, uint64_t b) {
   return b < 1 || b > static_cast<uint64_t>(cur->rowCount);
 }
 
+// Hands the fetched rows to the caller; false (and rs freed) when the walk
+// ended in an error.
+bool Handed(SCR_CURSOR* cur, int rc, ROWSTATUS* rs, uint32_t found, ROWSTATUS** out) {
+  if (rc != 0) {
+    RowStatusFree(&rs);
+    return false;
+  }
+  cur->affectedRows = static_cast<int32_t>(found);
+  *out = rs;
+  return true;
+}
+
+// Walks the bookmarks in the application's order: a row the cursor added is
+// read by its key, a bookmark that names no row is noted in *invalid, and
+// read(j, b) reads row b of the result into row j. The first error stops.
+template <typename Read>
+int EachBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint32_t rows, ROWSTATUS* rs,
+                 uint16_t* statuses, uint32_t* found, uint32_t* gone, bool* invalid, Read read) {
+  int rc = 0;
+  for (uint32_t j = 0; rc == 0 && j < rows; ++j) {
+    const uint64_t b = bookmarks[j];
+    const int added = AddedInto(cur, b, rs, j, found, gone, &statuses[j]);
+    if (added != ERR_NO_DATA_FOUND) {
+      rc = added;
+      continue;
+    }
+    if (NamesNoRow(cur, b)) {
+      *invalid = true;
+      continue;
+    }
+    rc = read(j, b);
+  }
+  return rc;
+}
+
 // The rows' answer: all fetched, or some not; a bookmark that names no row
 // says so beside the row's error.
 int Outcome(SCR_CURSOR* cur, uint32_t rows, uint32_t found, bool invalid) {
@@ -98,34 +133,20 @@ int scs_p_FetchStaticByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint
   COLSET* one = nullptr;
   uint32_t found = 0, gone = 0;
   bool invalid = false;
-  int rc = 0;
-  for (uint32_t j = 0; rc == 0 && j < rows; ++j) {
-    const uint64_t b = bookmarks[j];
-    const int added = AddedInto(cur, b, rs, j, &found, &gone, &statuses[j]);
-    if (added != ERR_NO_DATA_FOUND) {
-      rc = added;
-      continue;
-    }
-    if (NamesNoRow(cur, b)) {
-      invalid = true;
-      continue;
-    }
-    rc = SS_Fetch(ss, static_cast<int32_t>(b - 1), 1, &one);
-    if (rc != 0 || one->rows_held == 0) continue;
-    rc = Place(rs, one, j, &found);
-    if (rc == 0) {
+  const int rc = EachBookmark(cur, bookmarks, rows, rs, statuses, &found, &gone, &invalid,
+                              [&](uint32_t j, uint64_t b) {
+    int read = SS_Fetch(ss, static_cast<int32_t>(b - 1), 1, &one);
+    if (read != 0 || one->rows_held == 0) return read;
+    read = Place(rs, one, j, &found);
+    if (read == 0) {
       SCR_SetRowStatusAt(rs, j + 1, SQL_ROW_SUCCESS);
       statuses[j] = SQL_ROW_SUCCESS;
     }
-  }
+    return read;
+  });
   ColSetDestroy(one);
   ss->position = position;
-  if (rc != 0) {
-    RowStatusFree(&rs);
-    return rc;
-  }
-  cur->affectedRows = static_cast<int32_t>(found);
-  *out = rs;
+  if (!Handed(cur, rc, rs, found, out)) return rc;
   return Outcome(cur, rows, found + gone, invalid);
 }
 
@@ -141,36 +162,22 @@ int scs_p_FetchKeysetByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint
   ROWSTATUS* one = nullptr;
   uint32_t found = 0, gone = 0;
   bool invalid = false;
-  int rc = 0;
-  for (uint32_t j = 0; rc == 0 && j < rows; ++j) {
-    const uint64_t b = bookmarks[j];
-    const int added = AddedInto(cur, b, rs, j, &found, &gone, &statuses[j]);
-    if (added != ERR_NO_DATA_FOUND) {
-      rc = added;
-      continue;
-    }
-    if (NamesNoRow(cur, b)) {
-      invalid = true;
-      continue;
-    }
+  const int rc = EachBookmark(cur, bookmarks, rows, rs, statuses, &found, &gone, &invalid,
+                              [&](uint32_t j, uint64_t b) {
     RowStatusFree(&one);
-    rc = RowStatusCreate(&one, 1);
-    if (rc == 0) rc = scs_p_FetchKeyset(cur, one, static_cast<int32_t>(b));
-    if (rc == 0) rc = Place(rs, one->rows, j, &found);
-    if (rc != 0) break;
+    int read = RowStatusCreate(&one, 1);
+    if (read == 0) read = scs_p_FetchKeyset(cur, one, static_cast<int32_t>(b));
+    if (read == 0) read = Place(rs, one->rows, j, &found);
+    if (read != 0) return read;
     statuses[j] = SCR_GetRowStatusAt(one, 1);
     SCR_SetRowStatusAt(rs, j + 1, statuses[j]);
-  }
+    return 0;
+  });
   RowStatusFree(&one);
   cur->rowsetSize = size;
   cur->rowsetStart = start;
   cur->position = position;
-  if (rc != 0) {
-    RowStatusFree(&rs);
-    return rc;
-  }
-  cur->affectedRows = static_cast<int32_t>(found);
-  *out = rs;
+  if (!Handed(cur, rc, rs, found, out)) return rc;
   return Outcome(cur, rows, found + gone, invalid);
 }
 
@@ -212,11 +219,6 @@ int scs_p_FetchMixedByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint3
   ks->scrollState = state;
   cur->position = position;
   if (rc == 0) rc = back;
-  if (rc != 0) {
-    RowStatusFree(&rs);
-    return rc;
-  }
-  cur->affectedRows = static_cast<int32_t>(found);
-  *out = rs;
+  if (!Handed(cur, rc, rs, found, out)) return rc;
   return found == rows ? 0 : ERR_ROW_ERROR;
 }

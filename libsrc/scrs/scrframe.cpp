@@ -207,11 +207,12 @@ int FreeKeyColumns(void* value, const void*, void*) {
 
 void SCR_KeyColCacheClear(JdbcConn* c) {
   plat::Guard<plat::RecursiveMutex> g(scr_RvcLock);
-  if (c->keyColCache == nullptr) return;
-  hash_foreach(c->keyColCache, FreeKeyColumns, nullptr);
-  hash_destroy(c->keyColCache);
+  HASH_TABLE*& keys = SCR_KeyColumnsOf(c);
+  if (keys == nullptr) return;
+  hash_foreach(keys, FreeKeyColumns, nullptr);
+  hash_destroy(keys);
   // Without memory for a new table the connection keeps no key columns.
-  c->keyColCache = hash_create(101, 16);
+  keys = hash_create(101, 16);
 }
 
 SCR_CURSOR* SCR_StmtCursor(uint32_t stmt, JdbcStmt** record) {
@@ -265,12 +266,12 @@ extern "C" uint32_t SCR_Connect(uint32_t env, ConnectInfo* info, uint32_t* conn)
   }
   {
     plat::Guard<plat::RecursiveMutex> g(scr_RvcLock);
-    auto** tail = reinterpret_cast<SCR_CONNENTRY**>(&e->scrConnList);
+    auto** tail = reinterpret_cast<SCR_CONNENTRY**>(&SCR_ConnListOf(e));
     while (*tail != nullptr) tail = &(*tail)->next;
     *tail = entry;
+    SCR_KeyColumnsOf(c) = keys;
   }
   c->env = env;
-  c->keyColCache = keys;
   return 0;
 }
 
@@ -279,7 +280,7 @@ extern "C" uint32_t SCR_Disconnect(uint32_t conn) {
   if (c == nullptr) return ERR_INVALID_ARGUMENT;
   if (JdbcEnv* e = AGT_Env(c->env)) {
     plat::Guard<plat::RecursiveMutex> g(scr_RvcLock);
-    for (auto** p = reinterpret_cast<SCR_CONNENTRY**>(&e->scrConnList); *p != nullptr;
+    for (auto** p = reinterpret_cast<SCR_CONNENTRY**>(&SCR_ConnListOf(e)); *p != nullptr;
          p = &(*p)->next) {
       if ((*p)->conn == conn) {
         SCR_CONNENTRY* gone = *p;
@@ -290,10 +291,14 @@ extern "C" uint32_t SCR_Disconnect(uint32_t conn) {
       }
     }
   }
-  if (c->keyColCache != nullptr) {
-    hash_foreach(c->keyColCache, FreeKeyColumns, nullptr);
-    hash_destroy(c->keyColCache);
-    c->keyColCache = nullptr;
+  {
+    plat::Guard<plat::RecursiveMutex> g(scr_RvcLock);
+    HASH_TABLE*& keys = SCR_KeyColumnsOf(c);
+    if (keys != nullptr) {
+      hash_foreach(keys, FreeKeyColumns, nullptr);
+      hash_destroy(keys);
+      keys = nullptr;
+    }
   }
   SCR_CatalogCacheFree(c);
   SCR_ReleaseConnStmts(c);

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "drv_jdbc/drv_agent.h"
+#include "scrs/cursorlock.h"
 
 struct JdbcConn;
 struct JdbcStmt;
@@ -23,7 +24,7 @@ extern DRV_OpTable SCR_OpTable;
 // environment record's first word).
 struct SCR_CONNENTRY {
   uint32_t conn;
-  SCR_CONNENTRY* next;
+  SCR_CONNENTRY* next GUARDED_BY(scr_RvcLock);
   // A private copy of what the connection was opened with: the row-version
   // table opens its own connections like it.
   ConnectInfo* info;

@@ -43,7 +43,9 @@ struct CatalogCache {
   std::unordered_map<std::string, ColSetPtr> answers;
 };
 
-CatalogCache* CacheOf(JdbcConn* c) { return static_cast<CatalogCache*>(c->scrCatalog); }
+CatalogCache* CacheOf(JdbcConn* c) REQUIRES(scr_RvcLock) {
+  return static_cast<CatalogCache*>(SCR_CatalogOf(c));
+}
 
 // The request as a key: the slot, each text (absent and empty differ) and
 // the values.
@@ -151,11 +153,11 @@ int ResolveOne(SCR_CURSOR* cur, SCR_TABLE* t) {
 
 bool SCR_SchemaCachesCurrent(JdbcConn* c) {
   plat::Guard<plat::RecursiveMutex> g(scr_RvcLock);
-  if (c->scrCatalog == nullptr) {
+  if (SCR_CatalogOf(c) == nullptr) {
     auto* made = new (std::nothrow) CatalogCache();
     if (made == nullptr) return false;
     made->epoch = c->schemaEpoch;
-    c->scrCatalog = made;
+    SCR_CatalogOf(c) = made;
     return true;
   }
   CatalogCache* cache = CacheOf(c);
@@ -177,7 +179,7 @@ void SCR_SchemaChanged(SCR_CURSOR* cur) {
 void SCR_CatalogCacheFree(JdbcConn* c) {
   plat::Guard<plat::RecursiveMutex> g(scr_RvcLock);
   delete CacheOf(c);
-  c->scrCatalog = nullptr;
+  SCR_CatalogOf(c) = nullptr;
 }
 
 namespace {

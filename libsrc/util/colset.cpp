@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "util/errcodes.h"
+#include "util/textconv.h"
 
 namespace {
 
@@ -17,17 +18,6 @@ uint64_t round_up(uint64_t n, uint64_t to) { return (n + to - 1) / to * to; }
 
 bool is_long_type(uint32_t code) {
   return code == COLSET_VT_LONGCHAR || code == COLSET_VT_LONGBINARY || code == COLSET_VT_LONGWCHAR;
-}
-
-// Length of the UTF-8 text cut to at most max bytes without splitting a
-// sequence.
-size_t utf8_cut(const char* text, size_t max) {
-  size_t n = strnlen(text, max + 1);
-  if (n <= max) return n;
-  n = max;
-  for (int back = 0; back < 3 && n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80; ++back) --n;
-  if ((static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) n = max;  // not UTF-8: cut bytes
-  return n;
 }
 
 }  // namespace
@@ -245,7 +235,8 @@ int ColDescSetText(JdbcColDesc* d, unsigned which, const char* text) {
 
 int ColDescSetName(JdbcColDesc* d, const char* text) {
   const char* src = text ? text : "";
-  const size_t n = utf8_cut(src, COLDESC_NAME_CHARS);
+  const size_t n =
+      utf8_prefix_len_bounded(src, strnlen(src, COLDESC_NAME_CHARS + 1), COLDESC_NAME_CHARS);
   std::memcpy(d->name, src, n);
   d->name[n] = '\0';
   return ColDescSetText(d, COLDESC_LABEL, text);

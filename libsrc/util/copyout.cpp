@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "util/errcodes.h"
+#include "util/textconv.h"
 
 namespace {
 
@@ -20,10 +21,7 @@ size_t copy_cut(const char* text, size_t length, char* buf, int64_t size) {
     std::memcpy(buf, text, length + 1);
     return length;
   }
-  size_t n = static_cast<size_t>(size - 1);
-  const size_t limit = n;
-  for (int back = 0; back < 3 && n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80; ++back) --n;
-  if ((static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) n = limit;  // not UTF-8: cut bytes
+  const size_t n = utf8_prefix_len_bounded(text, length, static_cast<size_t>(size - 1));
   std::memcpy(buf, text, n);
   buf[n] = '\0';
   return n;

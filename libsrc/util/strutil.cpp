@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/procinfo.h"
+#include "util/textconv.h"
 
 namespace {
 
@@ -165,9 +166,7 @@ std::string process_name_from(const std::string& cmd) {
   size_t dot = name.rfind('.');
   if (dot != std::string::npos && dot > 0) name.erase(dot);
   if (name.size() > 254) {
-    size_t cut = 254;
-    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
-    name.resize(cut);
+    name.resize(utf8_prefix_len(name.data(), name.size(), 254));
   }
   for (char& c : name) c = static_cast<char>(fold(static_cast<unsigned char>(c)));
   return name.empty() ? "Unknown" : name;

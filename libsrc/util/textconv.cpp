@@ -316,6 +316,26 @@ bool utf8_well_formed(const char* src, int64_t length, Utf8Form form) {
   return true;
 }
 
+namespace {
+
+bool is_continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+}  // namespace
+
+size_t utf8_prefix_len(const char* text, size_t length, size_t max) {
+  if (length <= max) return length;
+  size_t n = max;
+  while (n > 0 && is_continuation(text[n])) --n;
+  return n;
+}
+
+size_t utf8_prefix_len_bounded(const char* text, size_t length, size_t max) {
+  if (length <= max) return length;
+  size_t n = max;
+  for (int back = 0; back < 3 && n > 0 && is_continuation(text[n]); ++back) --n;
+  return is_continuation(text[n]) ? max : n;
+}
+
 std::string utf8_repaired(const char* src, int64_t length, Utf8Form form) {
   const auto* s = reinterpret_cast<const unsigned char*>(src);
   std::string out;

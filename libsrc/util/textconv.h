@@ -71,6 +71,13 @@ std::string utf8_repaired(const char* src, int64_t length, Utf8Form form);
 // surrogate: every high surrogate followed by a low one, and no low one alone.
 bool utf16_well_formed(const char16_t* src, int64_t count);
 
+// Bytes of a UTF-8 text of `length` bytes kept when it is cut to at most max:
+// the cut steps back over continuation bytes so that no character is split.
+size_t utf8_prefix_len(const char* text, size_t length, size_t max);
+// The same stepping back over three continuation bytes at most: text that is
+// not UTF-8 at the cut is cut at max.
+size_t utf8_prefix_len_bounded(const char* text, size_t length, size_t max);
+
 // ---- Counting -------------------------------------------------------------
 
 // Bytes the UTF-16 text needs in internal UTF-8, without a terminator; a null

@@ -452,4 +452,24 @@ TEST(TextConvCase, OtherBytesKeptAsTheyAre) {
   EXPECT_EQ(utf8_toupper_buf(nullptr, 4), nullptr);
 }
 
+TEST(TextConvCut, NeverEndsInsideACharacter) {
+  // "a" U+00E9 U+20AC U+1F600: sequences of 1, 2, 3 and 4 bytes; then five
+  // stray continuation bytes, which only the bounded form gives up on.
+  const std::string text = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";
+  const std::string stray = "ab\x80\x80\x80\x80\x80";
+  struct Row {
+    const std::string* s;
+    size_t max, whole, bounded;
+  } rows[] = {
+      {&text, 20, 10, 10}, {&text, 10, 10, 10}, {&text, 9, 6, 6}, {&text, 7, 6, 6},
+      {&text, 6, 6, 6},    {&text, 5, 3, 3},    {&text, 2, 1, 1}, {&text, 0, 0, 0},
+      {&stray, 6, 1, 6},   {&stray, 4, 1, 1},
+  };
+  for (const Row& r : rows) {
+    EXPECT_EQ(utf8_prefix_len(r.s->data(), r.s->size(), r.max), r.whole) << "max " << r.max;
+    EXPECT_EQ(utf8_prefix_len_bounded(r.s->data(), r.s->size(), r.max), r.bounded)
+        << "max " << r.max;
+  }
+}
+
 }  // namespace
