@@ -239,38 +239,20 @@ SQLRETURN Bookmark(StmtHandle* stmt, uint32_t row, const BIND_REC* b) {
 SQLRETURN NewValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET_COL& col, COLSET* set,
                    bool outParams);
 
-// A BIGINT as SQL_C_BINARY is its 8-byte image, whatever form the row
-// buffer holds it in: read as SQL_C_SBIGINT into a value of the driver's
-// own, then copied as a binary image, which a shorter buffer refuses
-// (22003) instead of being overrun.
-SQLRETURN BigintImage(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET_COL& col, COLSET* set,
-                      bool outParams) {
-  int64_t value = 0;
+// A value read as SQL_C_BINARY through the C type whose structure is its
+// image: read as `via` into a value of the driver's own, then copied as a
+// binary image, which a shorter buffer refuses (22003) instead of being
+// overrun. A BIGINT is its 8 bytes whatever form the row buffer holds it
+// in; a GUID column (text in the row buffer) the 16 bytes of its SQLGUID,
+// not those of its text.
+template <class T>
+SQLRETURN ImageOf(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET_COL& col, COLSET* set,
+                  bool outParams, int16_t via) {
+  T value{};
   int64_t length = 0;
   int64_t indicator = 0;
   BIND_REC v = *b;
-  v.cType = SQL_C_SBIGINT;
-  v.data = &value;
-  v.bufferLength = sizeof value;
-  v.length = &length;
-  v.indicator = b->indicator != nullptr ? &indicator : nullptr;
-  SQLRETURN rc = NewValue(stmt, row, &v, col, set, outParams);
-  if (b->indicator != nullptr) *b->indicator = indicator;
-  if (rc == SQL_ERROR || indicator == SQL_NULL_DATA) return rc;
-  const SQLRETURN put = conv::PutImage(
-      &value, sizeof value, conv::Target{b->data, b->bufferLength, b->length, &stmt->diag.pending});
-  return put != SQL_SUCCESS ? put : rc;
-}
-
-// A GUID column (text in the row buffer) as SQL_C_BINARY: the 16 bytes of
-// its SQLGUID, as SQL_C_GUID reads it, not the bytes of its text.
-SQLRETURN GuidImage(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET_COL& col, COLSET* set,
-                    bool outParams) {
-  SQLGUID value{};
-  int64_t length = 0;
-  int64_t indicator = 0;
-  BIND_REC v = *b;
-  v.cType = SQL_C_GUID;
+  v.cType = via;
   v.data = &value;
   v.bufferLength = sizeof value;
   v.length = &length;
@@ -517,9 +499,9 @@ SQLRETURN NewValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET_COL& col,
       cType = static_cast<int16_t>(TYPE_DefaultCType(sqlType, version));
     if (cType != SQL_C_DEFAULT && b->bufferLength == 0) b->bufferLength = TYPE_CSize(cType);
   } else if (cType == SQL_C_BINARY && sqlType == SQL_BIGINT) {
-    return BigintImage(stmt, row, b, col, set, outParams);
+    return ImageOf<int64_t>(stmt, row, b, col, set, outParams, SQL_C_SBIGINT);
   } else if (cType == SQL_C_BINARY && sqlType == SQL_GUID && KindOf(col.type) != Source::Bytes) {
-    return GuidImage(stmt, row, b, col, set, outParams);
+    return ImageOf<SQLGUID>(stmt, row, b, col, set, outParams, SQL_C_GUID);
   }
 
   ColClearCache(&c);
