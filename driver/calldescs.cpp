@@ -265,3 +265,17 @@ const CallDesc* const DRV_CallDescs[] = {
     &CD_GetDiagRecWDesc,
 };
 const size_t DRV_CallDescCount = sizeof(DRV_CallDescs) / sizeof(DRV_CallDescs[0]);
+
+bool CD_Cancellable(const CallDesc* desc) {
+  static const DRV_Operation kAtDatabase[] = {
+      DRV_ExecuteOp,         DRV_ExecDirectOp,       DRV_FetchOp,          DRV_FetchScrollOp,
+      DRV_ExtendedFetchOp,   DRV_MoreResultsOp,      DRV_SetPosOp,         DRV_BulkOperationsOp,
+      DRV_ParamDataOp,       DRV_PutDataOp,          DRV_GetTypeInfoOp,    DRV_TablesOp,
+      DRV_ColumnsOp,         DRV_ColumnPrivilegesOp, DRV_TablePrivilegesOp, DRV_PrimaryKeysOp,
+      DRV_ForeignKeysOp,     DRV_StatisticsOp,       DRV_SpecialColumnsOp, DRV_ProceduresOp,
+      DRV_ProcedureColumnsOp,
+  };
+  for (DRV_Operation op : kAtDatabase)
+    if (desc->op == op) return true;
+  return false;
+}

@@ -6,6 +6,12 @@
 
 #include "driver/dispatch.h"
 
+// Whether a call of the descriptor starts or goes on with work at the
+// database that SQLCancel stops: an execute, a fetch, a catalog call, a
+// step of a need-data sequence. A cancel leaves every other call alone,
+// also one waiting for its turn on the connection.
+bool CD_Cancellable(const CallDesc* desc);
+
 extern const CallDesc CD_DriverConnect;
 extern const CallDesc CD_DriverConnectW;
 extern const CallDesc CD_Connect;

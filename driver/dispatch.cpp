@@ -9,7 +9,11 @@
 #include <cinttypes>
 #include <condition_variable>
 #include <cstdio>
+#include <exception>
+#include <new>
+#include <stdexcept>
 
+#include "driver/calldescs.h"
 #include "driver/env.h"
 #include "driver/trace.h"
 #include "driver/transact.h"
@@ -59,6 +63,25 @@ void traceCall(const CallDesc* d, const char* label, uint64_t handle, va_list ar
   }
 }
 
+// No C++ exception leaves an entry point: one an operation lets go of
+// fails its call. A container asked for more than it can hold was given a
+// length the driver cannot take.
+DRV_Return runGuarded(const CallDesc* d, void* record, DiagArea* diag, va_list args) {
+  int32_t code;
+  try {
+    return d->op(record, args);
+  } catch (const std::bad_alloc&) {
+    code = ERR_NO_MEMORY;
+  } catch (const std::length_error&) {
+    code = ERR_INVALID_LENGTH;
+  } catch (const std::exception&) {
+    code = ERR_GENERAL;
+  }
+  // The record may be of any kind here; its area is all the dispatcher has.
+  if (diag != nullptr) diag->pending = code;
+  return SQL_ERROR;
+}
+
 inline DRV_Return runOp(const CallDesc* d, const Hooks& h, void* record, DiagArea* diag,
                         va_list args) {
   DRV_Return rc;
@@ -67,7 +90,7 @@ inline DRV_Return runOp(const CallDesc* d, const Hooks& h, void* record, DiagAre
     if (diag != nullptr) diag->pending = h.refuseCode;
     rc = SQL_ERROR;
   } else {
-    rc = d->op(record, args);
+    rc = runGuarded(d, record, diag, args);
   }
   if (h.post != nullptr) rc = h.post->fn(h.post->ctx, record, diag, rc);
   return rc;
@@ -123,8 +146,9 @@ struct Claim {
   bool noSerialise = false;
 };
 
-// A statement call waiting for its turn is counted on the statement, so
-// that SQLCancel can end it before it runs; other handles wait uncounted.
+// A statement call waiting for its turn to work at the database is counted
+// on the statement, so that SQLCancel can end it before it runs; other calls
+// and handles wait uncounted.
 void noteWaiting(StmtHandle* s, bool waiting) REQUIRES(DRV_CallLock()) {
   if (waiting) {
     ++s->callsWaiting;
@@ -154,9 +178,11 @@ bool takeCancel(Rec*) {
 // it may have gone meanwhile. SQLCancel's own dispatch (`cancel`) answers
 // still-executing where the statement runs instead; a call from the thread
 // that is itself inside a call of the connection is refused (waiting would
-// never end). A refusal's diagnostic goes on the handle called.
+// never end). A refusal's diagnostic goes on the handle called. Only a
+// `cancellable` call (CD_Cancellable) waiting for its turn can be ended by
+// SQLCancel.
 template <class Rec, class Lookup, class ConnOf>
-Claim<Rec> claim(uint64_t number, Lookup lookup, ConnOf connOf, bool cancel) {
+Claim<Rec> claim(uint64_t number, Lookup lookup, ConnOf connOf, bool cancel, bool cancellable) {
   const uint64_t me = plat::thread_token();
   DRV_CallHold g(DRV_CallLock());
   // Waiting below lets go of one level of the call lock: a call dispatched
@@ -202,7 +228,7 @@ Claim<Rec> claim(uint64_t number, Lookup lookup, ConnOf connOf, bool cancel) {
       c.refusal = SQL_STILL_EXECUTING;
       return c;
     }
-    if (!cancel) {
+    if (!cancel && cancellable) {
       noteWaiting(c.rec, true);
       waited = c.rec;
     }
@@ -253,7 +279,7 @@ DRV_Return dispatchConn(const CallDesc* d, const Hooks& h, va_list args) {
   const uint64_t number = DRV_HandleNumber(va_arg(args, void*));
   traceCall(d, "hDbc", number, args, !h.refuse);
   const Claim<ConnHandle> c =
-      claim<ConnHandle>(number, DRV_LookupConn, [](ConnHandle* x) { return x; }, h.cancel);
+      claim<ConnHandle>(number, DRV_LookupConn, [](ConnHandle* x) { return x; }, h.cancel, false);
   if (c.refusal != 0) return c.refusal;
   ConnHandle* conn = c.conn;
   if (d->flagB) DIAG_Clear(&conn->diag);
@@ -279,7 +305,7 @@ DRV_Return dispatchChild(const CallDesc* d, const Hooks& h, va_list args, const 
                          Lookup lookup, ConnOf connOf) {
   const uint64_t number = DRV_HandleNumber(va_arg(args, void*));
   traceCall(d, label, number, args, !h.refuse);
-  const Claim<Rec> c = claim<Rec>(number, lookup, connOf, h.cancel);
+  const Claim<Rec> c = claim<Rec>(number, lookup, connOf, h.cancel, CD_Cancellable(d));
   if (c.refusal != 0) return c.refusal;
   Rec* rec = c.rec;
   ConnHandle* conn = c.conn;

@@ -99,8 +99,9 @@ void DRV_WaitCallEndFor(DRV_CallHold& callLock, unsigned ms) REQUIRES(DRV_CallLo
 // conversions); for handle kinds 2 to 5 the first is the handle. A call on
 // a handle whose connection runs another thread's call waits for its turn,
 // also when that call runs on the very same handle: a synchronous call
-// never answers SQL_STILL_EXECUTING. A statement call that SQLCancel met
-// waiting for its turn ends unrun with HY008.
+// never answers SQL_STILL_EXECUTING. A statement call that would work at
+// the database (CD_Cancellable) that SQLCancel met waiting for its turn ends
+// unrun with HY008; any other call runs when its turn comes.
 DRV_Return CallODBC(const CallDesc* desc, ...);
 
 // SQLCancel's dispatch of a statement no other thread runs: as CallODBC,

@@ -9,6 +9,7 @@
 #include "driver/diag.h"
 #include "driver/dispatch.h"
 #include "driver/handles.h"
+#include "driver/rowset/setpos.h"
 #include "driver/stmt.h"
 #include "driver/trace.h"
 #include "platform/procinfo.h"
@@ -28,26 +29,55 @@ bool CancelWaiting(StmtHandle* stmt) REQUIRES(DRV_CallLock()) {
   return true;
 }
 
-// A statement no other thread is running: its result is closed, and the
-// application learns so from 01S05; a call that queued behind this one is
-// what is cancelled instead.
+bool Odbc3(const StmtHandle* stmt) {
+  const ConnHandle* c = stmt->conn;
+  return c == nullptr || c->env == nullptr || c->env->odbcVersion >= 3;
+}
+
+// Ends a need-data sequence: the statement is back where it was before the
+// call that asked for data (a positioned change keeps its cursor).
+void EndNeedData(StmtHandle* stmt) {
+  const uint16_t step = stmt->needData;
+  stmt->needData = 0;
+  if (step == kNeedSetPos || step == kNeedBulk) {
+    SetPosReset(stmt);
+    return;
+  }
+  STMT_Close(stmt);
+}
+
+// A statement no other thread is running. A call that queued behind this
+// one to work at the database is what is cancelled; else a need-data
+// sequence ends. Otherwise nothing happens, as ODBC 3 has it; ODBC 2 defined
+// the cancel of an idle statement as closing its result, and its
+// applications learn so from 01S05.
 DRV_Return DRV_CancelIdleOp(void* h, va_list) {
   auto* stmt = static_cast<StmtHandle*>(h);
   {
     plat::Guard<plat::RecursiveMutex> g(DRV_CallLock());
     if (CancelWaiting(stmt)) return SQL_SUCCESS;
   }
+  if (Odbc3(stmt)) {
+    if (stmt->needData == 0) return SQL_SUCCESS;  // its records stay too
+    DIAG_Clear(&stmt->diag);
+    EndNeedData(stmt);
+    return SQL_SUCCESS;
+  }
+  DIAG_Clear(&stmt->diag);
   stmt->needData = 0;
   STMT_Close(stmt);
   return Warn(stmt, ERR_CANCEL_CLOSED);
 }
 
-const CallDesc CD_Cancel = {"Cancel", "", 0, 1, kCallStmt, DRV_CancelIdleOp};
+// The operation clears the statement's records itself, only where the
+// cancel has an effect.
+const CallDesc CD_Cancel = {"Cancel", "", 0, 0, kCallStmt, DRV_CancelIdleOp};
 
 bool RunningElsewhere(const StmtHandle* stmt) REQUIRES(DRV_CallLock()) {
   const ConnHandle* conn = stmt != nullptr ? stmt->conn : nullptr;
   return conn != nullptr && conn->busy == stmt && conn->busyThread != plat::thread_token();
 }
+
 
 // The agent refused to stop the call: SQLCancel's record can go on the
 // statement only once nothing runs on it, since the running call owns the

@@ -273,8 +273,9 @@ struct StmtHandle {
   uint32_t bindType = 0;
   uint32_t noScan = 0;
 
-  // Calls on this statement waiting for their turn on the connection, and
-  // whether SQLCancel asked the next of them to end unrun (HY008).
+  // Calls on this statement waiting for their turn on the connection that
+  // SQLCancel may end (CD_Cancellable), and whether SQLCancel asked the next
+  // of them to end unrun (HY008). Other calls wait uncounted and run.
   uint32_t callsWaiting GUARDED_BY(DRV_CallLock()) = 0;
   bool cancelWaiting GUARDED_BY(DRV_CallLock()) = false;
 

@@ -16,6 +16,11 @@
 // Highest parameter number a statement takes.
 constexpr int kParamMaxNumber = 1024;
 
+// The longest value, in bytes, a parameter or a column of a positioned
+// change takes: a Java array or string holds no more. A longer length is an
+// invalid length (HY090), never an allocation of its size.
+constexpr int64_t kParamMaxLength = 0x7FFFFFFF;
+
 // Binds parameter `number` from the arguments of SQLBindParameter (also used
 // by SQLSetParam): both descriptors grow to the number as needed. 0, or the
 // internal code (also left as the statement's pending code):

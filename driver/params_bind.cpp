@@ -40,6 +40,14 @@ bool AcceptedCType(int c) {
   }
 }
 
+// The ODBC SQL types (ODBC 2's date-time codes among them); the driver
+// defines no types of its own.
+bool KnownSqlType(int t) {
+  return (t >= SQL_GUID && t <= SQL_LONGVARCHAR) || (t >= SQL_CHAR && t <= SQL_VARCHAR) ||
+         (t >= SQL_TYPE_DATE && t <= SQL_TYPE_TIMESTAMP) ||
+         (t >= SQL_INTERVAL_YEAR && t <= SQL_INTERVAL_MINUTE_TO_SECOND);
+}
+
 bool IsTimeType(int t) {
   return t == SQL_TYPE_TIME || t == SQL_TYPE_TIMESTAMP || t == SQL_INTERVAL_SECOND ||
          t == SQL_INTERVAL_DAY_TO_SECOND || t == SQL_INTERVAL_HOUR_TO_SECOND ||
@@ -109,6 +117,7 @@ int PAR_Bind(StmtHandle* stmt, int number, int16_t paramType, int16_t cType, int
     return FailCode(stmt, ERR_INVALID_ARGUMENT);
   if (digits < 0 && IsTimeType(sqlType)) return FailCode(stmt, ERR_INVALID_SCALE);
   if (number < 1 || number > kParamMaxNumber) return FailCode(stmt, ERR_INVALID_PARAM_NUMBER);
+  if (!KnownSqlType(sqlType)) return FailCode(stmt, ERR_SQL_TYPE_RANGE);
   if (cType == SQL_C_DEFAULT) {
     const uint32_t version = OdbcVersion(stmt);
     if (version < 3 &&

@@ -107,6 +107,7 @@ int AppendParam(StmtHandle* stmt, const void* data, int64_t length) {
     return 0;
   }
   if (length < 0 && length != SQL_NTS) return ERR_INVALID_LENGTH;
+  if (length > kParamMaxLength - static_cast<int64_t>(v->bytes.size())) return ERR_INVALID_LENGTH;
   if (data == nullptr) return length == 0 ? 0 : ERR_INVALID_ARGUMENT;
   ParamBinding b;
   if (!ParamResolve(stmt, stmt->daePrevParam + 1, &b)) return ERR_FUNCTION_SEQUENCE;

@@ -521,7 +521,7 @@ ParamValue ParamValueAt(const StmtHandle* stmt, const ParamBinding& b, uint64_t 
     v.length = b.elementSize;
     return v;
   }
-  if (len >= 0) {
+  if (len >= 0 && len <= kParamMaxLength) {
     v.length = len;
   } else if (len == SQL_NTS) {
     if (v.data == nullptr) return v;

@@ -92,7 +92,7 @@ class RowValues : public ParamSource {
     v.data = c.data;
     if (b.elementSize > 0) {
       v.length = b.elementSize;
-    } else if (c.length >= 0) {
+    } else if (c.length >= 0 && c.length <= kParamMaxLength) {
       v.length = c.length;
     } else if (c.length == SQL_NTS) {
       v.length = PAR_NtsLength(b.cType, c.data, c.bufferLength);

@@ -45,13 +45,21 @@ jclass DefineSupportClass(JNIEnv* env, const char* name, const unsigned char* by
   return cls;
 }
 
-jclass FindOrDefine(JNIEnv* env, const char* name, const unsigned char* bytes,
-                    unsigned int size) {
+jclass FindQuiet(JNIEnv* env, const char* name) {
   jclass cls = env->FindClass(name);
   if (cls != nullptr && !env->ExceptionCheck()) return cls;
   env->ExceptionClear();
   JC_DeleteLocal(env, cls);
-  return DefineSupportClass(env, name, bytes, size);
+  return nullptr;
+}
+
+jclass FindOrDefine(JNIEnv* env, const char* name, const unsigned char* bytes,
+                    unsigned int size) {
+  if (jclass cls = FindQuiet(env, name)) return cls;
+  if (jclass cls = DefineSupportClass(env, name, bytes, size)) return cls;
+  // Defined meanwhile by the other build of the driver in the same VM: a
+  // second definition is refused.
+  return FindQuiet(env, name);
 }
 
 }  // namespace

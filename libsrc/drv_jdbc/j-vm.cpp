@@ -2,17 +2,25 @@
 // created with its options, and the threads attached.
 #include "drv_jdbc/j-vm.h"
 
+#include <dirent.h>
 #include <dlfcn.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdarg>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <thread>
 
 #include "drv_jdbc/j-signals.h"
 #include "platform/dynlib.h"
@@ -41,24 +49,54 @@ bool gFallbacks GUARDED_BY(gStateLock) = true;
 std::string& gLastVmError GUARDED_BY(gStateLock) = *new std::string;
 
 
-// What the VM prints while it is being created (a refused option, a bad
-// heap size) is kept for the diagnostic instead of reaching the
-// application's stderr; later output goes where the VM would have sent it.
+// What the VM prints never reaches the application's stdout or stderr: it
+// goes to the driver's log, a line at a time, and while the VM is being
+// created (a refused option, a bad heap size) it is also kept for the
+// diagnostic.
 plat::Mutex gVmTextLock;
 bool gVmCapturing GUARDED_BY(gVmTextLock) = false;
 std::string& gVmText GUARDED_BY(gVmTextLock) = *new std::string;
+std::string& gVmLine GUARDED_BY(gVmTextLock) = *new std::string;  // not yet logged
 
-jint JNICALL VmPrint(FILE* fp, const char* format, va_list args) {
+void LogVmLines(bool all) REQUIRES(gVmTextLock) {
+  for (size_t nl; (nl = gVmLine.find('\n')) != std::string::npos;) {
+    if (nl > 0) AGT_LOG("Java VM: %.*s", static_cast<int>(nl), gVmLine.c_str());
+    gVmLine.erase(0, nl + 1);
+  }
+  if ((all || gVmLine.size() > 1024) && !gVmLine.empty()) {
+    AGT_LOG("Java VM: %s", gVmLine.c_str());
+    gVmLine.clear();
+  }
+}
+
+jint JNICALL VmPrint(FILE*, const char* format, va_list args) {
+  char text[1024];
+  const int n = std::vsnprintf(text, sizeof text, format, args);
+  if (n <= 0) return n;
+  plat::Guard<plat::Mutex> g(gVmTextLock);
+  if (gVmCapturing && gVmText.size() < 4096) gVmText += text;
+  gVmLine += text;
+  LogVmLines(false);
+  return n;
+}
+
+// The VM ends the process (an option it takes but cannot live with: a heap
+// too small, an agent that is not there): its last words go to the log
+// before it does.
+void JNICALL VmExit(jint status) {
   {
     plat::Guard<plat::Mutex> g(gVmTextLock);
-    if (gVmCapturing) {
-      char text[512];
-      const int n = std::vsnprintf(text, sizeof text, format, args);
-      if (n > 0 && gVmText.size() < 4096) gVmText += text;
-      return n;
-    }
+    LogVmLines(true);
   }
-  return std::vfprintf(fp, format, args);
+  AGT_LOG("The Java VM ends the process with status %d", static_cast<int>(status));
+}
+
+void JNICALL VmAbort() {
+  {
+    plat::Guard<plat::Mutex> g(gVmTextLock);
+    LogVmLines(true);
+  }
+  AGT_LOG("The Java VM aborts the process");
 }
 
 void CaptureVmText(bool on) {
@@ -77,6 +115,95 @@ std::string CapturedVmText() {
   }
   while (!out.empty() && out.back() == ' ') out.pop_back();
   return out;
+}
+
+// Both builds of the driver may live in one process, each a library with
+// its own copy of this file's state, and a process gets one VM creation
+// (HotSpot cannot create a second after a failed one, and answers a VM
+// that is still being made to JNI_GetCreatedJavaVMs). What the two must
+// agree on is kept where both see it: abstract socket names of this
+// process, which go with the process whatever ends it: a socket name held
+// while a library looks for the VM or creates it, and a memory file kept
+// open for good with the answer of a creation that failed.
+class ProcessName {
+ public:
+  explicit ProcessName(const char* what) {
+    std::snprintf(name_, sizeof name_, "qmr-jvm-%s-%ld", what, static_cast<long>(getpid()));
+  }
+  ~ProcessName() { Release(); }
+  ProcessName(const ProcessName&) = delete;
+  ProcessName& operator=(const ProcessName&) = delete;
+
+  // 1 taken, 0 held by someone else in the process, -1 no such names to be
+  // had here (no sockets): the caller goes on without.
+  int TryTake() {
+    Release();
+    fd_ = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd_ < 0) return -1;
+    sockaddr_un a{};
+    a.sun_family = AF_UNIX;
+    const size_t n = std::strlen(name_);
+    std::memcpy(a.sun_path + 1, name_, n);  // a leading NUL: no file
+    const auto len = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + n);
+    if (bind(fd_, reinterpret_cast<sockaddr*>(&a), len) == 0) return 1;
+    const int err = errno;
+    Release();
+    return err == EADDRINUSE ? 0 : -1;
+  }
+  // Waits until the name is taken; false when names cannot be had.
+  bool Take() {
+    for (;;) {
+      const int r = TryTake();
+      if (r != 0) return r == 1;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+  void Release() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  char name_[64];
+  int fd_ = -1;
+};
+
+// The memory file's name: "/memfd:" and this in /proc/self/fd.
+std::string FailureFileName() { return "qmr-jvm-failure-" + std::to_string(getpid()); }
+
+// The answer of the process's failed creation, from either build; false
+// when none failed.
+bool FailedBefore(std::string* cause) {
+  const std::string link = "/memfd:" + FailureFileName();
+  DIR* dir = opendir("/proc/self/fd");
+  if (dir == nullptr) return false;
+  bool found = false;
+  while (dirent* e = readdir(dir)) {
+    char target[PATH_MAX];
+    const std::string path = std::string("/proc/self/fd/") + e->d_name;
+    const ssize_t n = readlink(path.c_str(), target, sizeof target - 1);
+    if (n <= 0) continue;
+    target[n] = '\0';
+    if (std::strncmp(target, link.c_str(), link.size()) != 0 ||
+        (target[link.size()] != '\0' && target[link.size()] != ' '))
+      continue;
+    const int fd = std::atoi(e->d_name);
+    char text[4096];
+    const ssize_t got = pread(fd, text, sizeof text, 0);
+    *cause = got > 0 ? std::string(text, static_cast<size_t>(got)) : "Can't create Java VM";
+    found = true;
+    break;
+  }
+  closedir(dir);
+  return found;
+}
+
+// Keeps the answer of a failed creation for every later connect of the
+// process. The file stays open until the process ends.
+void NoteFailure(const std::string& cause) {
+  const int fd = memfd_create(FailureFileName().c_str(), MFD_CLOEXEC);
+  if (fd < 0) return;
+  if (write(fd, cause.data(), cause.size()) != static_cast<ssize_t>(cause.size())) close(fd);
 }
 
 void SetLastVmError(const std::string& text) {
@@ -299,18 +426,30 @@ int createJVM() {
       return o.rfind("-XX:+Use", 0) == 0 && o.size() > 2 && o.compare(o.size() - 2, 2, "GC") == 0;
     });
     if (!collectorGiven) opts.push_back("-XX:+UseSerialGC");
+    // java.util.logging writes to stderr by default (pgjdbc's warnings on a
+    // refused connect, say): the embedded VM's logging goes nowhere unless
+    // its user configures it.
+    const bool loggingGiven = std::any_of(given.begin(), given.end(), [](const std::string& o) {
+      return o.rfind("-Djava.util.logging.config.", 0) == 0;
+    });
+    if (!loggingGiven) opts.push_back("-Djava.util.logging.config.file=/dev/null");
     for (std::string& o : given) opts.push_back(std::move(o));
   } catch (const std::bad_alloc&) {
     return -4;
   }
   // The print hook first: the VM takes it up as it reads its options, and
   // words about an option before it would go straight to stderr.
-  std::vector<JavaVMOption> jopts(opts.size() + 1);
+  constexpr size_t kHooks = 3;
+  std::vector<JavaVMOption> jopts(opts.size() + kHooks);
   jopts[0].optionString = const_cast<char*>("vfprintf");
   jopts[0].extraInfo = reinterpret_cast<void*>(&VmPrint);
+  jopts[1].optionString = const_cast<char*>("exit");
+  jopts[1].extraInfo = reinterpret_cast<void*>(&VmExit);
+  jopts[2].optionString = const_cast<char*>("abort");
+  jopts[2].extraInfo = reinterpret_cast<void*>(&VmAbort);
   for (size_t i = 0; i < opts.size(); ++i) {
-    jopts[i + 1].optionString = const_cast<char*>(opts[i].c_str());
-    jopts[i + 1].extraInfo = nullptr;
+    jopts[i + kHooks].optionString = const_cast<char*>(opts[i].c_str());
+    jopts[i + kHooks].extraInfo = nullptr;
   }
   JavaVMInitArgs args{};
   args.version = AGT_JNI_VERSION;
@@ -359,6 +498,28 @@ bool JC_AttachedByAgent(JNIEnv* env) {
   return EnvListHolds(env, &value) && value == 1;
 }
 
+namespace {
+
+bool JoinCreated() {
+  JavaVM* vms[2] = {nullptr, nullptr};
+  jsize count = 0;
+  if (GetCreatedEntry()(vms, 2, &count) != JNI_OK || count <= 0 || vms[0] == nullptr) return false;
+  gJavaVM = vms[0];
+  return true;
+}
+
+// A VM made meanwhile by someone who does not take the process's turn (the
+// application itself): it shows once its creation is through.
+bool JoinAfterExist() {
+  for (int i = 0; i < 1000; ++i) {
+    if (JoinCreated()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+}  // namespace
+
 uint32_t JC_JoinOrCreateVm(std::string* cause) {
   if (gJavaVM != nullptr) return 0;  // created or joined before: the VM stays
   std::string why;
@@ -368,20 +529,26 @@ uint32_t JC_JoinOrCreateVm(std::string* cause) {
     *cause = why;
     return ERR_GENERAL;
   }
-  JavaVM* vms[2] = {nullptr, nullptr};
-  jsize count = 0;
-  if (GetCreatedEntry()(vms, 2, &count) == JNI_OK && count > 0 && vms[0] != nullptr) {
-    gJavaVM = vms[0];
+  // Without the name, the join after "already created" is all there is.
+  ProcessName turn("create");
+  turn.Take();
+  if (FailedBefore(cause)) {
+    AGT_LOG("%s", cause->c_str());
+    return ERR_GENERAL;
+  }
+  if (JoinCreated()) {
     JC_NoteVmSignals();
     return 0;
   }
   int rc = createJVM();
+  if (rc == JNI_EEXIST && JoinAfterExist()) rc = JNI_OK;
   if (rc < 0) {
     char text[200];
     std::snprintf(text, sizeof text, "Can't create Java VM [%d|%s]", rc, JC_JniErrorText(rc));
     AGT_LOG("%s", text);
     std::string last = JC_LastVmError();
     *cause = last.empty() ? text : std::string(text) + ": " + last;
+    NoteFailure(*cause);
     return ERR_GENERAL;
   }
   JC_NoteVmSignals();

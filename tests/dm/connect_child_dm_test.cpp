@@ -36,7 +36,8 @@ std::string Slurp(int fd) {
 }
 
 // The child's output in unlinked files; its environment without this
-// process's trace, so that its log has nowhere to go.
+// process's trace, so that its log has nowhere to go, and with `extraEnv`
+// ("NAME=value") in place of this process's NAME.
 ChildRun RunChild(std::vector<std::string> args, const std::string& extraEnv = "") {
   ChildRun run;
   char outPath[] = "/tmp/qmr-connect-XXXXXX", errPath[] = "/tmp/qmr-connect-XXXXXX";
@@ -51,8 +52,11 @@ ChildRun RunChild(std::vector<std::string> args, const std::string& extraEnv = "
   std::vector<char*> argv, env;
   for (std::string& a : args) argv.push_back(&a[0]);
   argv.push_back(nullptr);
+  const std::string replaced = extraEnv.substr(0, extraEnv.find('=') + 1);
   for (char** e = environ; *e != nullptr; ++e)
-    if (std::string(*e).rfind("QMR_DEBUGFILE=", 0) != 0) env.push_back(*e);
+    if (std::string(*e).rfind("QMR_DEBUGFILE=", 0) != 0 &&
+        (replaced.empty() || std::string(*e).rfind(replaced, 0) != 0))
+      env.push_back(*e);
   std::string extra = extraEnv;
   if (!extra.empty()) env.push_back(&extra[0]);
   env.push_back(nullptr);
@@ -180,6 +184,82 @@ TEST(ConnectChild, ReplacedVmSignalHandlerFailsTheCallUntilChained) {
     lib = b[1].substr(at + 11);
     EXPECT_EQ(access(lib.c_str(), R_OK), 0) << r.what << lib;
   }
+}
+
+}  // namespace
+
+namespace {
+
+std::string JvmOpts(const std::string& more) {
+  const char* now = std::getenv("QMR_JVM_OPTS");
+  return "QMR_JVM_OPTS=" + std::string(now != nullptr ? now : "") + " " + more;
+}
+
+// The first record's line of each step, in order ("rc=" lines apart).
+std::vector<std::string> FirstRecords(const ChildRun& run) {
+  std::vector<std::string> firsts;
+  bool open = false;
+  for (const std::string& l : run.out) {
+    if (l.rfind("rc=", 0) == 0) {
+      open = true;
+    } else if (open) {
+      firsts.push_back(l);
+      open = false;
+    }
+  }
+  return firsts;
+}
+
+// One VM creation a process: both builds racing their first connects all
+// connect; after a failed creation every later connect, through either
+// build, answers that failure instead of creating the VM again (which ends
+// the process inside the VM).
+TEST(ConnectChild, OneVmCreationAProcess) {
+  const struct {
+    const char* what;
+    std::vector<std::string> steps;
+    std::string env;
+    int rc;  // of every connect
+  } rows[] = {
+      {"race", {"P,QmrHsqlU,QmrHsqlA,QmrHsqlU,QmrHsqlA,QmrHsqlA,QmrHsqlU"}, "", SQL_SUCCESS},
+      {"race again", {"P,QmrHsqlA,QmrHsqlU,QmrHsqlA,QmrHsqlU"}, "", SQL_SUCCESS},
+      {"failed, then both builds",
+       {"C,QmrHsqlU,,", "C,QmrHsqlU,,", "C,QmrHsqlA,,", "C,QmrHsqlA,,"}, JvmOpts("-Xss1k"),
+       SQL_ERROR},
+  };
+  for (const auto& r : rows) {
+    const ChildRun run = RunChild(r.steps, r.env);
+    ASSERT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0)
+        << r.what << " status " << run.status << "\n" << run.err;
+    int connects = 0;
+    for (const std::string& l : run.out) {
+      if (l.rfind("rc=", 0) != 0) continue;
+      ++connects;
+      EXPECT_EQ("rc=" + std::to_string(r.rc), l) << r.what;
+    }
+    EXPECT_GE(connects, 4) << r.what;
+    EXPECT_EQ("", run.err) << r.what;
+    if (r.rc == SQL_SUCCESS) continue;
+    const std::vector<std::string> firsts = FirstRecords(run);
+    ASSERT_EQ(4u, firsts.size()) << r.what;
+    EXPECT_NE(std::string::npos, firsts[0].find("stack size")) << firsts[0];
+    for (size_t i = 1; i < firsts.size(); ++i) EXPECT_EQ(firsts[0], firsts[i]) << r.what << i;
+  }
+}
+
+// pgjdbc logs a refused connect through java.util.logging, whose default
+// writes to stderr: the driver's VM keeps it off.
+TEST(ConnectChild, NothingOnStderrAfterARefusedPgjdbcConnect) {
+  const ChildRun run = RunChild(
+      {"D,0,DRIVER=Quillmar ANSI;JdbcDriver=org.postgresql.Driver;"
+       "URL=jdbc:postgresql://127.0.0.1:1/x;UID=u;PWD=p"},
+      JvmOpts("-Djava.class.path=/usr/share/java/postgresql.jar"));
+  ASSERT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) << run.err;
+  ASSERT_FALSE(run.out.empty());
+  EXPECT_EQ("rc=-1", run.out[0]);
+  ASSERT_GE(run.out.size(), 2u);
+  EXPECT_EQ("08001|", run.out[1].substr(0, 6)) << run.out[1];
+  EXPECT_EQ("", run.err);
 }
 
 }  // namespace

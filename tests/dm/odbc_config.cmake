@@ -55,7 +55,7 @@ if(QMR_ODBC_LIB AND TARGET xbifxu AND TARGET xbifx)
   target_compile_definitions(dm_tests PRIVATE QMR_SCROLL_CHILD="$<TARGET_FILE:qmr_scroll_child>")
   # A process whose connects the connect tests watch, standard error included.
   add_executable(qmr_connect_child ${CMAKE_CURRENT_LIST_DIR}/child/connect_child.cpp)
-  target_link_libraries(qmr_connect_child PRIVATE ${QMR_ODBC_LIB})
+  target_link_libraries(qmr_connect_child PRIVATE ${QMR_ODBC_LIB} Threads::Threads)
   target_include_directories(qmr_connect_child PRIVATE ${QMR_ODBC_INCLUDE_DIR})
   add_dependencies(dm_tests qmr_connect_child)
   target_compile_definitions(dm_tests PRIVATE QMR_CONNECT_CHILD="$<TARGET_FILE:qmr_connect_child>")

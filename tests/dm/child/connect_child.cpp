@@ -6,7 +6,9 @@
 //        or  D,<completion>,<connection string> SQLDriverConnect, null window
 //   or O,<dsn> (SQLConnect, kept open), X,<sql> (SQLExecDirect on it), S (a
 //   SIGSEGV handler passing signals on to the one it replaced, then a tenth
-//   of a second's pause; no line)
+//   of a second's pause; no line), P,<dsn>,<dsn>... (SQLConnect to each at
+//   once, a thread each, released together; one line "rc=<n>" each, in
+//   the order given)
 // For each step one line "rc=<n>", then one line "<SQLSTATE>|<message>" per
 // diagnostic record of the connection, in record order.
 #include <signal.h>
@@ -14,9 +16,11 @@
 #include <sqlext.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -48,6 +52,28 @@ void PrintDiag(SQLSMALLINT type, SQLHANDLE h) {
   std::fflush(stdout);
 }
 
+// The connects of a P step, each on its thread once all are ready.
+void Parallel(SQLHENV env, const std::vector<std::string>& dsns) {
+  std::vector<SQLRETURN> rcs(dsns.size(), SQL_ERROR);
+  std::atomic<size_t> ready{0};
+  std::vector<std::thread> threads;
+  for (size_t i = 0; i < dsns.size(); ++i) {
+    threads.emplace_back([&, i] {
+      SQLHDBC dbc = nullptr;
+      SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
+      std::string dsn = dsns[i];
+      ++ready;
+      while (ready < dsns.size()) std::this_thread::yield();
+      rcs[i] = SQLConnect(dbc, Text(dsn), SQL_NTS, nullptr, 0, nullptr, 0);
+      if (SQL_SUCCEEDED(rcs[i])) SQLDisconnect(dbc);
+      SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  for (SQLRETURN rc : rcs) std::printf("rc=%d\n", static_cast<int>(rc));
+  std::fflush(stdout);
+}
+
 struct sigaction gReplaced;
 
 void PassOn(int sig, siginfo_t* info, void* context) {
@@ -70,6 +96,16 @@ int main(int argc, char** argv) {
       mine.sa_flags = SA_SIGINFO;
       sigaction(SIGSEGV, &mine, &gReplaced);
       usleep(100000);  // past the interval in which executes ask only once
+      continue;
+    }
+    if (step.rfind("P,", 0) == 0) {
+      std::vector<std::string> dsns;
+      for (size_t at = 2, comma; at <= step.size(); at = comma + 1) {
+        comma = step.find(',', at);
+        if (comma == std::string::npos) comma = step.size();
+        dsns.push_back(step.substr(at, comma - at));
+      }
+      Parallel(env, dsns);
       continue;
     }
     if (step.rfind("X,", 0) == 0) {
