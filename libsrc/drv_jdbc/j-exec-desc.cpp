@@ -23,6 +23,8 @@ constexpr int64_t kLongWideDisplay = 0x3FFFFFFD;  // WLONGVARCHAR
 // character set here): up to three bytes for each UTF-16 unit of the value.
 constexpr int64_t kBytesPerChar = 3;
 constexpr int64_t kGuidChars = 36;  // 8-4-4-4-12 hexadecimal digits
+constexpr uint32_t kMoneyDigits = 19;
+constexpr uint16_t kMoneyScale = 2;
 
 uint32_t ToU32(int64_t v) {
   if (v < 0) return 0;
@@ -122,6 +124,17 @@ int32_t sqlTypeOfJava(int32_t javaType, int32_t precision, uint32_t wide, int32_
 bool unboundedText(int64_t size) { return size >= EXEC_UNBOUNDED_TEXT; }
 
 void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDesc* d) {
+  if (f.money) {
+    // An exact amount, however the JDBC driver files it: as many digits as
+    // a 64-bit count of cents, delivered as its decimal text.
+    d->sql_type = d->delivered_type = SQL_DECIMAL;
+    d->precision = kMoneyDigits;
+    d->scale = kMoneyScale;
+    d->display_size = kMoneyDigits + 2;
+    d->value_type = COLSET_VT_NTS;
+    d->elem_len = kMoneyDigits + 3;
+    return;
+  }
   int32_t type = f.guid ? SQL_GUID : sqlTypeOfJava(f.javaType, f.precision, r.wide, f.displaySize);
   // Text without a useful bound (PostgreSQL's text, json, uuid; H2's
   // VARCHAR) is long text: an application sizes a VARCHAR's buffer by its
@@ -355,8 +368,20 @@ uint32_t ReadColumnShape(JdbcStmt* s, jobject md, int32_t col, ColumnFacts* f, c
       errClear(&s->errors);
     std::free(name);
   }
+  if (rc == 0 && f->javaType == JDBC_DOUBLE && MoneyTyped(s)) {
+    char* name = nullptr;
+    if (ResultSetMetaData::getColumnTypeName(s, md, col, &name) == 0)
+      f->money = name != nullptr && strcasecmp(name, "money") == 0;
+    else
+      errClear(&s->errors);
+    std::free(name);
+  }
   if (rc == 0) rc = ResultSetMetaData::getColumnLabel(s, md, col, label);
   return rc;
+}
+
+bool MoneyTyped(const JdbcStmt* s) {
+  return s->conn != nullptr && (s->conn->sqlForms & SQLLEX_POSTGRESQL) != 0;
 }
 
 namespace {
@@ -393,6 +418,7 @@ void FinishColumn(const ColumnFacts& f, const DescribeRules& rules, int32_t null
   ColDescSetUpdatable(d, readOnly   ? COLDESC_UPDATE_READONLY
                          : writable ? COLDESC_UPDATE_WRITABLE
                                     : COLDESC_UPDATE_UNKNOWN);
+  if (f.money) d->flags |= EXEC_COLDESC_MONEY;
 }
 
 uint32_t DescribeFrom(JdbcStmt* s, jobject md, char mode, std::vector<ColumnShape>* shapes) {

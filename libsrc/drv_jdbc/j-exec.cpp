@@ -204,6 +204,7 @@ uint32_t DRV_Prepare(uint32_t stmt, const char* sql) {
   s->paramCount = 0;
   s->paramsDescribed = 0;
   s->givesRows = JdbcStmt::kRowsUnknown;
+  s->moneyParams.clear();
 
   if (uint32_t rc = sqlStmtKind(s->conn, s, sql)) return rc;
   // SQLNumParams answers in an SQLSMALLINT: a count it cannot hold is

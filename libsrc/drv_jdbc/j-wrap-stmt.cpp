@@ -1,6 +1,8 @@
 // Wrappers of java.sql.Statement and PreparedStatement.
 #include "drv_jdbc/j-wrap-stmt.h"
 
+#include <strings.h>
+
 #include <cstring>
 
 #include "drv_jdbc/j-exec-block.h"
@@ -209,6 +211,28 @@ bool getParameterType(JdbcStmt* s, jobject ps, int32_t index, int32_t* type) {
   if (env->ExceptionCheck()) env->ExceptionClear();
   JC_DeleteLocal(env, md);
   return known;
+}
+
+bool parameterTypeNamed(JdbcStmt* s, jobject ps, int32_t index, const char* name) {
+  JNIEnv* env = Env(s);
+  if (env == nullptr || name == nullptr) return false;
+  jobject md = nullptr;
+  jobject typeName = nullptr;
+  bool same = false;
+  if (JC_CallObjectMethod(env, ps, nullptr, "getParameterMetaData",
+                          "()Ljava/sql/ParameterMetaData;", &md) == 0 &&
+      md != nullptr &&
+      JC_CallObjectMethod(env, md, nullptr, "getParameterTypeName", "(I)Ljava/lang/String;",
+                          &typeName, static_cast<jint>(index)) == 0 &&
+      typeName != nullptr) {
+    const char* chars = env->GetStringUTFChars(static_cast<jstring>(typeName), nullptr);
+    same = chars != nullptr && strcasecmp(chars, name) == 0;
+    if (chars != nullptr) env->ReleaseStringUTFChars(static_cast<jstring>(typeName), chars);
+  }
+  if (env->ExceptionCheck()) env->ExceptionClear();
+  JC_DeleteLocal(env, typeName);
+  JC_DeleteLocal(env, md);
+  return same;
 }
 
 uint32_t execute(JdbcStmt* s, jobject ps, uint8_t* isResultSet) {

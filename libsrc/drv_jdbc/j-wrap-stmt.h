@@ -37,6 +37,9 @@ uint32_t getMetaData(JdbcStmt* s, jobject ps, jobject* md);
 // The java.sql.Types number the database gives parameter `index`; false
 // when it gives none (its failure is cleared, not posted).
 bool getParameterType(JdbcStmt* s, jobject ps, int32_t index, int32_t* type);
+// Whether the database names parameter `index`'s type `name` (in any case);
+// false when it names none (its failure is cleared, not posted).
+bool parameterTypeNamed(JdbcStmt* s, jobject ps, int32_t index, const char* name);
 
 uint32_t execute(JdbcStmt* s, jobject ps, uint8_t* isResultSet);
 uint32_t getResultSet(JdbcStmt* s, jobject ps, jobject* rs);
