@@ -7,16 +7,19 @@
 #include <cerrno>
 #include <cstdint>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <cmath>
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "drv_jdbc/j-desc.h"
 #include "drv_jdbc/j-sqltypes.h"
 #include "drv_jdbc/j-wrap.h"
 #include "util/log.h"
+#include "util/sqllex.h"
 #include "util/textconv.h"
 #include "util/errcodes.h"
 
@@ -24,6 +27,8 @@ namespace {
 
 constexpr const char* kSrc = "libsrc/drv_jdbc/j-desc";
 constexpr double kFloatMax = 3.4028234663852886e38;
+// Room for DBL_MAX's fixed text: 309 whole digits and a sign.
+constexpr size_t kFixedDoubleChars = 320;
 
 // The class a row-buffer value is reduced to before its setter is chosen.
 enum class VClass { Text, Signed, Unsigned, Double, DateTime, Binary, Wide };
@@ -293,6 +298,17 @@ int32_t JdbcTypeOf(int32_t odbc) {
   }
 }
 
+// The SQL types an amount is bound with: text and numbers.
+bool IsAmountSql(int32_t t) {
+  switch (t) {
+    case SQL_CHAR: case SQL_VARCHAR: case SQL_WCHAR: case SQL_WVARCHAR:
+    case SQL_NUMERIC: case SQL_DECIMAL: case SQL_DOUBLE: case SQL_FLOAT: case SQL_REAL:
+    case SQL_INTEGER: case SQL_SMALLINT: case SQL_BIGINT: case SQL_TINYINT:
+      return true;
+    default:
+      return false;
+  }
+}
 
 // A marker's type as the statement's analysis described it; false where
 // the analysis did not (its default description).
@@ -335,6 +351,7 @@ class Setter {
 
   uint32_t Set(int32_t sqlType, const Value& v) {
     if (v.cls == VClass::DateTime) return SetDateTime(sqlType, v);
+    if (v.cls != VClass::Binary && IsAmountSql(sqlType) && MarkerIsMoney()) return Money(v);
     switch (sqlType) {
       case SQL_WLONGVARCHAR:
       case SQL_LONGVARCHAR:
@@ -388,6 +405,42 @@ class Setter {
     if (IsTextual(v) && JdbcParamType(s_, static_cast<uint16_t>(ix_ - 1), &t) && t == JDBC_OTHER)
       return PreparedStatement::setOther(s_, ps_, ix_, v.bytes, static_cast<int64_t>(v.len));
     return Chars(v, /*stream=*/false);
+  }
+
+  // PostgreSQL's money refuses a double or a string and takes the amount's
+  // exact text untyped. The answer is kept: asking costs a round trip.
+  bool MarkerIsMoney() {
+    if (s_->conn == nullptr || (s_->conn->sqlForms & SQLLEX_POSTGRESQL) == 0 || ix_ < 1)
+      return false;
+    std::vector<int8_t>& known = s_->moneyParams;
+    const auto at = static_cast<size_t>(ix_ - 1);
+    if (known.size() <= at) known.resize(at + 1, -1);
+    if (known[at] < 0)
+      known[at] = PreparedStatement::parameterTypeNamed(s_, ps_, ix_, "money") ? 1 : 0;
+    return known[at] == 1;
+  }
+
+  uint32_t Money(const Value& v) {
+    std::string t;
+    switch (v.cls) {
+      case VClass::Signed: t = std::to_string(v.i); break;
+      case VClass::Unsigned: t = std::to_string(v.u); break;
+      case VClass::Double: {
+        // The shortest fixed text that reads back as the same double.
+        char buf[kFixedDoubleChars];
+        const auto r = std::to_chars(buf, buf + sizeof buf, v.d, std::chars_format::fixed);
+        if (r.ec != std::errc() || !std::isfinite(v.d)) return ERR_INVALID_CAST_VALUE;
+        t.assign(buf, r.ptr);
+        break;
+      }
+      default:
+        // Decimal text goes exact; any other (the database's own form of
+        // an amount) goes as it is, for the database to read.
+        t = DecimalText(v);
+        if (!isDecimalNumber(t)) t.assign(v.bytes, v.len);
+        break;
+    }
+    return PreparedStatement::setOther(s_, ps_, ix_, t.data(), static_cast<int64_t>(t.size()));
   }
 
   // Whether the database types the marker as binary data.

@@ -15,6 +15,7 @@
 #include "drv_jdbc/j-carried.h"
 #include "drv_jdbc/j-classload.h"
 #include "drv_jdbc/j-exec-block-impl.h"
+#include "drv_jdbc/j-exec.h"
 #include "drv_jdbc/j-getvalue.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-wrap-types.h"
@@ -494,6 +495,8 @@ bool KindsOf(const JdbcColDesc* descs, uint16_t count, std::vector<jint>* kinds,
   *slotsPerRow = 0;
   for (uint16_t c = 0; c < count; ++c) {
     const JdbcColDesc& d = descs[c];
+    // Money is read as its text and made exact value by value.
+    if ((d.flags & EXEC_COLDESC_MONEY) != 0) return false;
     (*kinds)[c] = KindOf(d.value_type, ColSetTypeSize(d.value_type, d.elem_len), d.sql_type);
     if ((*kinds)[c] < 0) return false;
     *slotsPerRow += SlotsOf((*kinds)[c]);
@@ -661,7 +664,9 @@ uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set) {
   uint32_t slotsPerRow = 0;
   for (uint32_t c = 0; c < cols; ++c) {
     const int16_t sqlType = s->cols != nullptr && c < s->colCount ? s->cols[c].sql_type : 0;
-    kinds[c] = KindOf(set->cols[c].type, set->cols[c].elem_size, sqlType);
+    const bool money = s->cols != nullptr && c < s->colCount &&
+                       (s->cols[c].flags & EXEC_COLDESC_MONEY) != 0;
+    kinds[c] = money ? -1 : KindOf(set->cols[c].type, set->cols[c].elem_size, sqlType);
     if (kinds[c] < 0) {
       if (!ahead) return kNotTaken;
       DropAhead(env, b);

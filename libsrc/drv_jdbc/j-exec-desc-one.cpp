@@ -24,6 +24,7 @@ constexpr jsize kInts = 6;   // type, display size, scale, precision, nullable, 
 constexpr jsize kTexts = 3;  // label, table, schema
 constexpr jint kReadOnly = 1;
 constexpr jint kGuid = 4;
+constexpr jint kMoney = 8;
 
 struct DescribeClass {
   jclass cls = nullptr;  // global reference
@@ -92,6 +93,7 @@ bool Fill(JdbcStmt* s, jintArray ints, jobjectArray texts, std::vector<ColumnSha
     f.scale = c[2];
     f.precision = c[3];
     f.guid = (c[5] & kGuid) != 0;
+    f.money = (c[5] & kMoney) != 0 && jexec::MoneyTyped(s);
     if (!SetTexts(env, texts, i, s->wide, &descs[i], &got[static_cast<size_t>(i)].label)) {
       ColDescFree(descs, static_cast<uint16_t>(n));
       return false;

@@ -27,6 +27,8 @@ constexpr int64_t kLongWideDisplay = 0x3FFFFFFD;  // WLONGVARCHAR as VARCHAR (PL
 constexpr int64_t kRowUnitsPerChar = 2;
 constexpr int64_t kRowBytesPerChar = 6;
 constexpr int64_t kGuidChars = 36;  // 8-4-4-4-12 hexadecimal digits
+constexpr uint32_t kMoneyDigits = 19;
+constexpr uint16_t kMoneyScale = 2;
 
 uint32_t ToU32(int64_t v) {
   if (v < 0) return 0;
@@ -130,6 +132,17 @@ bool unboundedNumeric(int64_t precision, int64_t displaySize) {
 }
 
 void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDesc* d) {
+  if (f.money) {
+    // An exact amount, however the JDBC driver files it: as many digits as
+    // a 64-bit count of cents, delivered as its decimal text.
+    d->sql_type = d->delivered_type = SQL_DECIMAL;
+    d->precision = kMoneyDigits;
+    d->scale = kMoneyScale;
+    d->display_size = kMoneyDigits + 2;
+    d->value_type = COLSET_VT_NTS;
+    d->elem_len = kMoneyDigits + 3;
+    return;
+  }
   int32_t type = f.guid ? SQL_GUID : sqlTypeOfJava(f.javaType, f.precision, r.wide, f.displaySize);
   // Text without a useful bound (PostgreSQL's text, json, uuid; H2's
   // VARCHAR) is long text: an application sizes a VARCHAR's buffer by its
@@ -390,8 +403,20 @@ uint32_t ReadColumnShape(JdbcStmt* s, jobject md, int32_t col, ColumnFacts* f, c
       errClear(&s->errors);
     std::free(name);
   }
+  if (rc == 0 && f->javaType == JDBC_DOUBLE && MoneyTyped(s)) {
+    char* name = nullptr;
+    if (ResultSetMetaData::getColumnTypeName(s, md, col, &name) == 0)
+      f->money = name != nullptr && strcasecmp(name, "money") == 0;
+    else
+      errClear(&s->errors);
+    std::free(name);
+  }
   if (rc == 0) rc = ResultSetMetaData::getColumnLabel(s, md, col, label);
   return rc;
+}
+
+bool MoneyTyped(const JdbcStmt* s) {
+  return s->conn != nullptr && (s->conn->sqlForms & SQLLEX_POSTGRESQL) != 0;
 }
 
 namespace {
@@ -433,6 +458,7 @@ void FinishColumn(const ColumnFacts& f, const DescribeRules& rules, int32_t null
   const bool fromTable = table != nullptr && table[0] != '\0';
   // The description's code counts from 1 (0: not set).
   ColDescSetUpdatable(d, UpdatableOf(readOnly, fromTable) + 1);
+  if (f.money) d->flags |= EXEC_COLDESC_MONEY;
 }
 
 uint32_t DescribeFrom(JdbcStmt* s, jobject md, char mode, std::vector<ColumnShape>* shapes) {

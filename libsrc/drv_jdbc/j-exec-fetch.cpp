@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "drv_jdbc/j-catalog.h"
@@ -28,10 +30,70 @@ constexpr uint32_t kCatalogColumns = 6;
 // A type name of the type information, as far as its rewrite reads it.
 constexpr size_t kTypeNameBytes = 129;
 
+// Money's text as an exact decimal: "$1,000.00" -> "1000.00", "-$5.25" and
+// "($5.25)" -> "-5.25". A currency sign may lead or trail, commas group the
+// whole digits, a point leads the fraction. Empty when text has another
+// form (another locale's): the caller keeps the database's text.
+std::string MoneyDecimal(std::string_view text) {
+  bool negative = false;
+  if (text.size() >= 2 && text.front() == '(' && text.back() == ')') {
+    negative = true;
+    text = text.substr(1, text.size() - 2);
+  }
+  auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+  auto isSign = [&](char c) { return !isDigit(c) && c != '.' && c != ',' && c != '('; };
+  size_t b = 0;
+  size_t e = text.size();
+  for (; b < e && isSign(text[b]); ++b) negative = negative || text[b] == '-';
+  for (; e > b && isSign(text[e - 1]); --e) negative = negative || text[e - 1] == '-';
+  std::string out = negative ? "-" : "";
+  size_t group = 0;  // whole digits since the last comma
+  bool grouped = false;
+  bool point = false;
+  bool digits = false;
+  for (size_t i = b; i < e; ++i) {
+    const char c = text[i];
+    if (isDigit(c)) {
+      out += c;
+      digits = true;
+      ++group;
+    } else if (c == ',' && !point && digits && group <= 3 && (!grouped || group == 3)) {
+      grouped = true;
+      group = 0;
+    } else if (c == '.' && !point && digits && (!grouped || group == 3)) {
+      point = true;
+      grouped = false;
+      out += c;
+    } else {
+      return {};
+    }
+  }
+  if (!digits || (grouped && group != 3)) return {};
+  return out;
+}
+
+// Money into NTS element e (size bytes): its text read, made an exact
+// decimal where it has the common form.
+uint32_t FillMoney(JdbcStmt* s, jobject rs, int32_t jc, unsigned char* e, uint32_t size) {
+  constexpr uint32_t kTextBytes = 256;
+  std::vector<char> tmp(kTextBytes);
+  uint32_t len = 0;
+  if (uint32_t rc = ResultSet::getString(s, rs, jc, tmp.data(), kTextBytes, &len)) return rc;
+  if (size == 0) return 0;
+  len = std::min(len, kTextBytes - 1);
+  std::string text = MoneyDecimal(std::string_view(tmp.data(), len));
+  if (text.empty()) text.assign(tmp.data(), len);
+  const size_t n = std::min<size_t>(text.size(), size - 1);
+  std::memcpy(e, text.data(), n);
+  e[n] = '\0';
+  return 0;
+}
+
 // Fills row element e (size bytes) of a column of value type code `code`
 // from column `jc` (1-based) of the result set.
 uint32_t FillElement(JdbcStmt* s, jobject rs, int32_t jc, uint32_t code, unsigned char* e,
-                     uint32_t size) {
+                     uint32_t size, bool money) {
+  if (money && code == COLSET_VT_NTS) return FillMoney(s, rs, jc, e, size);
   uint32_t rc = 0;
   uint32_t len = 0;
   switch (code) {
@@ -171,7 +233,9 @@ extern "C" uint32_t DRV_Fetch(uint32_t stmt, uint16_t rows, COLSET* set) {
     for (uint32_t c = 0; c < perRow && rc == 0; ++c) {
       COLSET_COL& col = set->cols[s->singleTarget >= 0 ? static_cast<uint32_t>(s->singleTarget) : c];
       unsigned char* e = col.data + static_cast<size_t>(i) * col.elem_size;
-      rc = FillElement(s, rs, static_cast<int32_t>(c + 1), col.type, e, col.elem_size);
+      const bool money = s->cols != nullptr && c < s->colCount &&
+                         (s->cols[c].flags & EXEC_COLDESC_MONEY) != 0;
+      rc = FillElement(s, rs, static_cast<int32_t>(c + 1), col.type, e, col.elem_size, money);
       uint8_t isNull = 0;
       if (rc == 0) rc = ResultSet::wasNull(s, rs, &isNull);
       if (rc == 0) col.ind[i] = isNull != 0 ? COLSET_IND_NULL : 0;

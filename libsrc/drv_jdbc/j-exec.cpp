@@ -220,6 +220,7 @@ uint32_t DRV_Prepare(uint32_t stmt, const char* sql) {
   s->jdbcParamTypes.clear();
   s->jdbcParamTypesAsked = false;
   s->givesRows = JdbcStmt::kRowsUnknown;
+  s->moneyParams.clear();
 
   if (uint32_t rc = sqlStmtKind(s->conn, s, sql)) return rc;
   // A JDBC driver may expand an escape it does not claim into a wrong

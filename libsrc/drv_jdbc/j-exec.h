@@ -37,7 +37,12 @@ struct ColumnFacts {
   int32_t scale = 0;
   int32_t displaySize = 0;
   bool guid = false;  // a type the JDBC driver files as OTHER that holds GUIDs (uuid)
+  bool money = false;  // PostgreSQL's money, which its JDBC driver files as DOUBLE
 };
+
+// Marks a description of PostgreSQL's money (above the COLDESC_* parts of
+// the flags): read as its text, made an exact decimal.
+constexpr uint32_t EXEC_COLDESC_MONEY = 0x100;
 struct DescribeRules {
   uint32_t wide = 0;         // the statement's UTF-8 mode: wide character types
   uint32_t odbcVersion = 2;  // 3 gives the ODBC 3 date and time types
@@ -135,6 +140,9 @@ struct ColumnShape {
 // The shape of column col of metadata md: its facts and (a malloc copy
 // into *label) its label. A driver that cannot give scale or precision
 // gives 0 for them.
+// Whether the statement's connection is to PostgreSQL, whose money its
+// JDBC driver reads as a double.
+bool MoneyTyped(const JdbcStmt* s);
 uint32_t ReadColumnShape(JdbcStmt* s, jobject md, int32_t col, ColumnFacts* f, char** label);
 // Describes the columns of metadata md (a local reference) onto the
 // statement, and when shapes is given, the shape of each column into it. In

@@ -192,6 +192,8 @@ struct JdbcStmt {
   COLSET* params = nullptr;  // parameter values handed over by DRV_SetParams, owned
   uint16_t paramCount = 0;   // parameters described
   uint32_t paramsDescribed = 0;
+  // Whether each marker is PostgreSQL's money: -1 not yet asked, 0 or 1.
+  std::vector<int8_t> moneyParams;
 
   // The block the scroll library reads.
   uint16_t optionBits = 0;       // bit 0x1000: adjust column attributes from the analysis

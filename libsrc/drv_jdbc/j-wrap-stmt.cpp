@@ -2,6 +2,7 @@
 #include "drv_jdbc/j-wrap-stmt.h"
 
 #include <cstdio>
+#include <strings.h>
 #include <cstring>
 #include <string>
 
@@ -218,6 +219,28 @@ void getParameterTypes(JdbcStmt* s, jobject ps, uint16_t count, std::vector<int3
   }
   if (env->ExceptionCheck()) env->ExceptionClear();
   JC_DeleteLocal(env, md);
+}
+
+bool parameterTypeNamed(JdbcStmt* s, jobject ps, int32_t index, const char* name) {
+  JNIEnv* env = Env(s);
+  if (env == nullptr || name == nullptr) return false;
+  jobject md = nullptr;
+  jobject typeName = nullptr;
+  bool same = false;
+  if (JC_CallObjectMethod(env, ps, nullptr, "getParameterMetaData",
+                          "()Ljava/sql/ParameterMetaData;", &md) == 0 &&
+      md != nullptr &&
+      JC_CallObjectMethod(env, md, nullptr, "getParameterTypeName", "(I)Ljava/lang/String;",
+                          &typeName, static_cast<jint>(index)) == 0 &&
+      typeName != nullptr) {
+    const char* chars = env->GetStringUTFChars(static_cast<jstring>(typeName), nullptr);
+    same = chars != nullptr && strcasecmp(chars, name) == 0;
+    if (chars != nullptr) env->ReleaseStringUTFChars(static_cast<jstring>(typeName), chars);
+  }
+  if (env->ExceptionCheck()) env->ExceptionClear();
+  JC_DeleteLocal(env, typeName);
+  JC_DeleteLocal(env, md);
+  return same;
 }
 
 uint32_t execute(JdbcStmt* s, jobject ps, uint8_t* isResultSet) {

@@ -39,6 +39,9 @@ uint32_t getMetaData(JdbcStmt* s, jobject ps, jobject* md);
 // one ParameterMetaData: JDBC_NULL for each it gives no type (all of them
 // when it gives none; its failure is cleared, not posted).
 void getParameterTypes(JdbcStmt* s, jobject ps, uint16_t count, std::vector<int32_t>* types);
+// Whether the database names parameter `index`'s type `name` (in any case);
+// false when it names none (its failure is cleared, not posted).
+bool parameterTypeNamed(JdbcStmt* s, jobject ps, int32_t index, const char* name);
 
 uint32_t execute(JdbcStmt* s, jobject ps, uint8_t* isResultSet);
 uint32_t getResultSet(JdbcStmt* s, jobject ps, jobject* rs);

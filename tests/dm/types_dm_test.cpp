@@ -10,6 +10,8 @@
 #include <sqlext.h>
 
 #include <cctype>
+#include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <iterator>
 #include <string>
@@ -402,6 +404,148 @@ TEST_P(TypesDm, EveryColumnHasAnOdbcTypeAndReadsAsText) {
 }
 
 std::string Name(const ::testing::TestParamInfo<std::string>& info) { return info.param; }
+
+// PostgreSQL's money, which its JDBC driver files as a double, is an exact
+// amount: described as a decimal, read and written exact in every C type,
+// compared with the database's own numeric text of it.
+const char* const kAmounts[] = {"0.00", "999.99", "1000.00", "1234567.89", "-5.25"};
+
+// The exact text of a numeric struct of up to 64 bits of digits.
+std::string NumericText(const SQL_NUMERIC_STRUCT& n) {
+  unsigned long long v = 0;
+  for (int i = 7; i >= 0; --i) v = (v << 8) | n.val[i];
+  std::string digits = std::to_string(v);
+  if (n.scale > 0) {
+    const size_t scale = static_cast<size_t>(n.scale);
+    if (digits.size() <= scale) digits.insert(0, scale + 1 - digits.size(), '0');
+    digits.insert(digits.size() - scale, ".");
+  }
+  return (n.sign == 0 ? "-" : "") + digits;
+}
+
+// The ARD's (or APD's) record rec of stmt as a numeric of precision 19,
+// scale 2 at p.
+void SetNumericRecord(SQLHSTMT stmt, SQLINTEGER which, SQLSMALLINT rec, SQL_NUMERIC_STRUCT* p,
+                      SQLLEN* ind) {
+  SQLHDESC desc = nullptr;
+  ASSERT_EQ(SQL_SUCCESS, SQLGetStmtAttr(stmt, which, &desc, 0, nullptr));
+  ASSERT_EQ(SQL_SUCCESS, SQLSetDescField(desc, rec, SQL_DESC_TYPE, (SQLPOINTER)SQL_C_NUMERIC, 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLSetDescField(desc, rec, SQL_DESC_PRECISION, (SQLPOINTER)19, 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLSetDescField(desc, rec, SQL_DESC_SCALE, (SQLPOINTER)2, 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLSetDescField(desc, rec, SQL_DESC_INDICATOR_PTR, ind, 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLSetDescField(desc, rec, SQL_DESC_OCTET_LENGTH_PTR, ind, 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLSetDescField(desc, rec, SQL_DESC_DATA_PTR, p, 0));
+}
+
+TEST_P(TypesDm, MoneyIsAnExactAmount) {
+  if (db() != Db::Pg) GTEST_SKIP() << "money is PostgreSQL's";
+  const std::string table = Table("qty_money");
+  Create(table, "id int, v money");
+  for (size_t i = 0; i < std::size(kAmounts); ++i)
+    MustExec("INSERT INTO " + table + " VALUES (" + std::to_string(i) + ", '" + kAmounts[i] +
+             "'::numeric::money)");
+  const std::string select = "SELECT v, v::numeric::text FROM " + table + " ORDER BY id";
+  MustExec(select);
+  const Described d = Describe(stmt_, 1);
+  EXPECT_EQ(SQL_DECIMAL, d.type);
+  EXPECT_EQ(19u, d.size);
+  EXPECT_EQ(2, d.digits);
+  char typeName[32] = "";
+  EXPECT_EQ(SQL_SUCCESS, SQLColAttribute(stmt_, 1, SQL_DESC_TYPE_NAME, typeName, sizeof typeName,
+                                         nullptr, nullptr));
+  EXPECT_STREQ("money", typeName);
+  // Value by value as text, as a double and as a numeric.
+  for (SQLSMALLINT c : {SQL_C_CHAR, SQL_C_DOUBLE, SQL_C_NUMERIC}) {
+    MustExec(select);
+    SQL_NUMERIC_STRUCT num{};
+    SQLLEN numInd = 0;
+    if (c == SQL_C_NUMERIC) SetNumericRecord(stmt_, SQL_ATTR_APP_ROW_DESC, 1, &num, &numInd);
+    for (size_t i = 0; i < std::size(kAmounts); ++i) {
+      SCOPED_TRACE(std::string(kAmounts[i]) + " as C type " + std::to_string(c));
+      ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_)) << Diag(SQL_HANDLE_STMT, stmt_);
+      // Columns in order: the amount, then the database's text of it.
+      std::string text;
+      double v = 0;
+      SQLLEN ind = 0;
+      if (c == SQL_C_CHAR) text = Text(stmt_, 1);
+      if (c == SQL_C_DOUBLE) {
+        EXPECT_EQ(SQL_SUCCESS, SQLGetData(stmt_, 1, SQL_C_DOUBLE, &v, 0, &ind))
+            << Diag(SQL_HANDLE_STMT, stmt_);
+      }
+      if (c == SQL_C_NUMERIC) text = NumericText(num);
+      const std::string want = Text(stmt_, 2);
+      if (c == SQL_C_DOUBLE) EXPECT_EQ(std::stod(want), v);
+      else EXPECT_EQ(want, text);
+    }
+    SQLFreeStmt(stmt_, SQL_UNBIND);
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+  }
+  // A bound block of every row.
+  constexpr SQLULEN kRows = std::size(kAmounts);
+  char got[kRows][32] = {}, want[kRows][32] = {};
+  SQLLEN gotInd[kRows] = {}, wantInd[kRows] = {};
+  SQLULEN fetched = 0;
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)kRows, 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0));
+  MustExec(select);
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_CHAR, got, sizeof got[0], gotInd));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 2, SQL_C_CHAR, want, sizeof want[0], wantInd));
+  ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_)) << Diag(SQL_HANDLE_STMT, stmt_);
+  ASSERT_EQ(kRows, fetched);
+  for (size_t i = 0; i < kRows; ++i) EXPECT_STREQ(want[i], got[i]) << kAmounts[i];
+  SQLFreeStmt(stmt_, SQL_UNBIND);
+  SQLFreeStmt(stmt_, SQL_CLOSE);
+  SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)1, 0);
+  SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+}
+
+TEST_P(TypesDm, MoneyIsWrittenExactFromEveryCType) {
+  if (db() != Db::Pg) GTEST_SKIP() << "money is PostgreSQL's";
+  const std::string table = Table("qty_money_w");
+  Create(table, "id int, v money");
+  int id = 0;
+  for (SQLSMALLINT c : {SQL_C_CHAR, SQL_C_DOUBLE, SQL_C_NUMERIC}) {
+    for (const char* amount : kAmounts) {
+      SCOPED_TRACE(std::string(amount) + " from C type " + std::to_string(c));
+      SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
+      ASSERT_EQ(SQL_SUCCESS,
+                SQLPrepare(stmt_, (SQLCHAR*)("INSERT INTO " + table + " VALUES (?, ?)").c_str(),
+                           SQL_NTS));
+      SQLINTEGER key = ++id;
+      char text[32] = "";
+      std::snprintf(text, sizeof text, "%s", amount);
+      double dbl = std::stod(amount);
+      SQL_NUMERIC_STRUCT num{};
+      long long cents = std::llabs(std::llround(dbl * 100));
+      for (int b = 0; b < 8; ++b) num.val[b] = static_cast<SQLCHAR>(cents >> (8 * b));
+      num.precision = 19;
+      num.scale = 2;
+      num.sign = dbl < 0 ? 0 : 1;
+      SQLLEN textInd = SQL_NTS, fixedInd = 0;
+      ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER,
+                                              0, 0, &key, 0, nullptr));
+      SQLRETURN rc = SQL_ERROR;
+      if (c == SQL_C_CHAR) {
+        rc = SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20, 0, text,
+                              sizeof text, &textInd);
+      } else if (c == SQL_C_DOUBLE) {
+        rc = SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 15, 0, &dbl, 0,
+                              &fixedInd);
+      } else {
+        rc = SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_NUMERIC, SQL_NUMERIC, 19, 2, &num,
+                              sizeof num, &fixedInd);
+        if (rc == SQL_SUCCESS) SetNumericRecord(stmt_, SQL_ATTR_APP_PARAM_DESC, 2, &num, &fixedInd);
+      }
+      ASSERT_EQ(SQL_SUCCESS, rc) << Diag(SQL_HANDLE_STMT, stmt_);
+      ASSERT_EQ(SQL_SUCCESS, SQLExecute(stmt_)) << Diag(SQL_HANDLE_STMT, stmt_);
+      SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
+      MustExec("SELECT v::numeric::text FROM " + table + " WHERE id = " + std::to_string(key));
+      ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_)) << Diag(SQL_HANDLE_STMT, stmt_);
+      EXPECT_EQ(amount, Text(stmt_, 1));
+      SQLFreeStmt(stmt_, SQL_CLOSE);
+    }
+  }
+}
 
 INSTANTIATE_TEST_SUITE_P(AnyBackend, AnyTypesDm, ::testing::ValuesIn(qmr_test::TestDsns()), Name);
 INSTANTIATE_TEST_SUITE_P(Backend, TypesDm, ::testing::ValuesIn(qmr_test::TestDsns()), Name);

@@ -22,6 +22,8 @@ public final class QMRDescribe {
     public static final int WRITABLE = 2;
     /** An OTHER column whose type name says it holds GUIDs (uuid). */
     public static final int GUID = 4;
+    /** A DOUBLE column whose type name is "money" (PostgreSQL's money). */
+    public static final int MONEY = 8;
     /** The most columns a description holds. */
     private static final int MAX_COLUMNS = 0xFFFF;
 
@@ -42,6 +44,8 @@ public final class QMRDescribe {
             int flags = 0;
             if (type == Types.OTHER && isUuid(md.getColumnTypeName(c))) {
                 flags |= GUID;
+            } else if (type == Types.DOUBLE && "money".equalsIgnoreCase(md.getColumnTypeName(c))) {
+                flags |= MONEY;
             }
             texts[TEXTS * i] = md.getColumnLabel(c);
             ints[INTS * i + 4] = md.isNullable(c);
