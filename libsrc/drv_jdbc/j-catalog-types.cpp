@@ -29,6 +29,7 @@ struct TypeRule {
   bool bufferFromSize = false;
   bool decimalName = false;
   bool guidSize = false;  // COLUMN_SIZE := the characters of a GUID's text
+  bool money = false;     // an exact amount, sized as its result column is described
   int32_t datetimeSub = -1;
 };
 
@@ -99,6 +100,13 @@ TypeRule RuleFor(int32_t jdbcType, const CatTypeRules& r, const RowFacts& f) {
   const bool sized = f.size > 0 && !unboundedText(f.size);
   TypeRule t;
   t.odbc = jdbc;
+  // PostgreSQL's money, which its JDBC driver files as a double: a result
+  // column of it is described as the exact amount it is.
+  if (jdbcType == JDBC_DOUBLE && strcasecmp(f.name, "money") == 0) {
+    t.odbc = SQL_DECIMAL;
+    t.money = true;
+    return t;
+  }
   switch (jdbc) {
     case SQL_GUID: t.guidSize = true; break;
     case JDBC_X_DATETIMEOFFSET:
@@ -319,6 +327,15 @@ const FixedNumber* FixedNumberOf(int32_t odbc) {
 
 bool Absent(const CatCell* c) { return c->IsNull() || c->Holds(CAT_NO_VALUE32); }
 
+// Money as its result column is described: 19 digits, 2 after the point.
+void MoneySizes(const CatTypeFields& f) {
+  constexpr int32_t kMoneyDigits = 19, kMoneyScale = 2;
+  if (f.columnSize != nullptr) f.columnSize->SetInt(kMoneyDigits);
+  if (f.decimalDigits != nullptr) f.decimalDigits->SetInt(kMoneyScale);
+  if (f.bufferLength != nullptr) f.bufferLength->SetInt(kMoneyDigits + 2);
+  if (f.radix != nullptr) f.radix->SetInt(10);
+}
+
 // A decimal column of no declared precision, sized as its result column is
 // described.
 void UnboundedNumeric(const CatTypeFields& f) {
@@ -482,6 +499,7 @@ void catFixType(const CatTypeFields& f, const CatTypeRules& r) {
   // Its buffer is SQL_C_GUID's structure.
   if (t.guidSize && f.bufferLength != nullptr) f.bufferLength->SetInt(kGuidBytes);
   if (t.guidSize && f.decimalDigits != nullptr) f.decimalDigits->SetNull(true);
+  if (t.money) MoneySizes(f);
   DatetimeSizes(f, t.odbc);
   if (t.bufferFromSize && f.bufferLength != nullptr && f.columnSize != nullptr &&
       !f.columnSize->IsNull() &&
