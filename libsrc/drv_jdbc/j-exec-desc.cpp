@@ -383,6 +383,23 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
 
 namespace jexec {
 
+namespace {
+
+// Whether the database names column col's type `want` (in any case); a
+// failure to tell is cleared and answers false.
+bool TypeNamed(JdbcStmt* s, jobject md, int32_t col, const char* want) {
+  char* name = nullptr;
+  bool same = false;
+  if (ResultSetMetaData::getColumnTypeName(s, md, col, &name) == 0)
+    same = name != nullptr && strcasecmp(name, want) == 0;
+  else
+    errClear(&s->errors);
+  std::free(name);
+  return same;
+}
+
+}  // namespace
+
 uint32_t ReadColumnShape(JdbcStmt* s, jobject md, int32_t col, ColumnFacts* f, char** label) {
   uint32_t rc = ResultSetMetaData::getColumnType(s, md, col, &f->javaType);
   if (rc == 0) rc = ResultSetMetaData::getColumnDisplaySize(s, md, col, &f->displaySize);
@@ -394,23 +411,11 @@ uint32_t ReadColumnShape(JdbcStmt* s, jobject md, int32_t col, ColumnFacts* f, c
     errClear(&s->errors);
     f->precision = 0;
   }
-  if (rc == 0 && f->javaType == JDBC_OTHER) {
-    // PostgreSQL's uuid comes as OTHER; only its name tells it is a GUID.
-    char* name = nullptr;
-    if (ResultSetMetaData::getColumnTypeName(s, md, col, &name) == 0)
-      f->guid = name != nullptr && strcasecmp(name, "uuid") == 0;
-    else
-      errClear(&s->errors);
-    std::free(name);
-  }
-  if (rc == 0 && f->javaType == JDBC_DOUBLE && MoneyTyped(s)) {
-    char* name = nullptr;
-    if (ResultSetMetaData::getColumnTypeName(s, md, col, &name) == 0)
-      f->money = name != nullptr && strcasecmp(name, "money") == 0;
-    else
-      errClear(&s->errors);
-    std::free(name);
-  }
+  // PostgreSQL's uuid comes as OTHER and its money as DOUBLE; only their
+  // names tell them apart.
+  if (rc == 0 && f->javaType == JDBC_OTHER) f->guid = TypeNamed(s, md, col, "uuid");
+  if (rc == 0 && f->javaType == JDBC_DOUBLE && MoneyTyped(s))
+    f->money = TypeNamed(s, md, col, "money");
   if (rc == 0) rc = ResultSetMetaData::getColumnLabel(s, md, col, label);
   return rc;
 }
