@@ -20,9 +20,9 @@
 #include "driver/trace.h"
 #include "drv_jdbc/agent_codes.h"
 #include "drv_jdbc/drv_catalog.h"
+#include "util/errcodes.h"
 #include "util/owners.h"
 #include "util/strutil.h"
-#include "util/errcodes.h"
 
 namespace {
 

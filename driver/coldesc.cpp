@@ -62,25 +62,33 @@ uint32_t FetchRows(const ConnHandle* conn) {
 
 uint64_t ValueWidth(const JdbcColDesc& d) {
   switch (d.value_type) {
-    case COLSET_VT_NONE: case COLSET_VT_BIT: case COLSET_VT_TINYINT: case COLSET_VT_UTINYINT:
-      return 1;
-    case COLSET_VT_SMALLINT: case COLSET_VT_USMALLINT:
-      return 2;
-    case COLSET_VT_INTEGER: case COLSET_VT_UINTEGER: case COLSET_VT_REAL:
-      return 4;
-    case COLSET_VT_DOUBLE:
-      return 8;
-    case COLSET_VT_DATE: case COLSET_VT_TIME:
-      return 6;
-    case COLSET_VT_TIMESTAMP: case COLSET_VT_LONGCHAR: case COLSET_VT_LONGBINARY:
-    case COLSET_VT_NTS: case COLSET_VT_CHAR8: case COLSET_VT_CHAR16: case COLSET_VT_CHAR32:
-    case COLSET_VT_BINARY8: case COLSET_VT_BINARY16: case COLSET_VT_BINARY32:
-    case COLSET_VT_WNTS: case COLSET_VT_LONGWCHAR: case COLSET_VT_WCHAR32:
-      return 16;
-    case COLSET_VT_WCHAR:
-      return 2 * static_cast<uint64_t>(d.elem_len);
-    default:
-      return d.elem_len;
+    case COLSET_VT_NONE:
+    case COLSET_VT_BIT:
+    case COLSET_VT_TINYINT:
+    case COLSET_VT_UTINYINT: return 1;
+    case COLSET_VT_SMALLINT:
+    case COLSET_VT_USMALLINT: return 2;
+    case COLSET_VT_INTEGER:
+    case COLSET_VT_UINTEGER:
+    case COLSET_VT_REAL: return 4;
+    case COLSET_VT_DOUBLE: return 8;
+    case COLSET_VT_DATE:
+    case COLSET_VT_TIME: return 6;
+    case COLSET_VT_TIMESTAMP:
+    case COLSET_VT_LONGCHAR:
+    case COLSET_VT_LONGBINARY:
+    case COLSET_VT_NTS:
+    case COLSET_VT_CHAR8:
+    case COLSET_VT_CHAR16:
+    case COLSET_VT_CHAR32:
+    case COLSET_VT_BINARY8:
+    case COLSET_VT_BINARY16:
+    case COLSET_VT_BINARY32:
+    case COLSET_VT_WNTS:
+    case COLSET_VT_LONGWCHAR:
+    case COLSET_VT_WCHAR32: return 16;
+    case COLSET_VT_WCHAR: return 2 * static_cast<uint64_t>(d.elem_len);
+    default: return d.elem_len;
   }
 }
 

@@ -11,9 +11,9 @@
 #include "driver/ops.h"
 #include "driver/trace.h"
 #include "util/copyout.h"
-#include "util/textconv.h"
 #include "util/errcodes.h"
 #include "util/odbc_own.h"
+#include "util/textconv.h"
 
 namespace {
 
@@ -54,9 +54,15 @@ int64_t LengthOf(const JdbcColDesc* d) {
 
 int64_t SearchableOf(const JdbcColDesc* d) {
   switch (d->sql_type) {
-    case SQL_WLONGVARCHAR: case SQL_LONGVARCHAR: return SQL_PRED_CHAR;
-    case SQL_WVARCHAR: case SQL_WCHAR: case SQL_CHAR: case SQL_VARCHAR: return SQL_SEARCHABLE;
-    case SQL_LONGVARBINARY: case SQL_VARBINARY: case SQL_BINARY: return SQL_PRED_NONE;
+    case SQL_WLONGVARCHAR:
+    case SQL_LONGVARCHAR: return SQL_PRED_CHAR;
+    case SQL_WVARCHAR:
+    case SQL_WCHAR:
+    case SQL_CHAR:
+    case SQL_VARCHAR: return SQL_SEARCHABLE;
+    case SQL_LONGVARBINARY:
+    case SQL_VARBINARY:
+    case SQL_BINARY: return SQL_PRED_NONE;
     default: return SQL_PRED_BASIC;
   }
 }
@@ -69,10 +75,11 @@ bool IsNumericType(int32_t t) {
 // 1 for an unsigned value, and for a column that is not numeric at all.
 int64_t UnsignedOf(const JdbcColDesc* d) {
   switch (d->value_type) {
-    case COLSET_VT_BIT: case COLSET_VT_UTINYINT: case COLSET_VT_USMALLINT: case COLSET_VT_UINTEGER:
-      return 1;
-    default:
-      return IsNumericType(d->sql_type) ? 0 : 1;
+    case COLSET_VT_BIT:
+    case COLSET_VT_UTINYINT:
+    case COLSET_VT_USMALLINT:
+    case COLSET_VT_UINTEGER: return 1;
+    default: return IsNumericType(d->sql_type) ? 0 : 1;
   }
 }
 
@@ -146,13 +153,19 @@ bool ReadyToDescribe(StmtHandle* stmt, int64_t size) {
 // kind among them.
 bool IsTextField(uint16_t field) {
   switch (field) {
-    case SQL_COLUMN_NAME: case SQL_DESC_NAME: case SQL_COLUMN_LABEL: case SQL_COLUMN_TYPE_NAME:
-    case SQL_COLUMN_TABLE_NAME: case SQL_COLUMN_OWNER_NAME: case SQL_COLUMN_QUALIFIER_NAME:
-    case SQL_DESC_BASE_COLUMN_NAME: case SQL_DESC_BASE_TABLE_NAME: case SQL_DESC_LITERAL_PREFIX:
-    case SQL_DESC_LITERAL_SUFFIX: case SQL_DESC_LOCAL_TYPE_NAME:
-      return true;
-    default:
-      return false;
+    case SQL_COLUMN_NAME:
+    case SQL_DESC_NAME:
+    case SQL_COLUMN_LABEL:
+    case SQL_COLUMN_TYPE_NAME:
+    case SQL_COLUMN_TABLE_NAME:
+    case SQL_COLUMN_OWNER_NAME:
+    case SQL_COLUMN_QUALIFIER_NAME:
+    case SQL_DESC_BASE_COLUMN_NAME:
+    case SQL_DESC_BASE_TABLE_NAME:
+    case SQL_DESC_LITERAL_PREFIX:
+    case SQL_DESC_LITERAL_SUFFIX:
+    case SQL_DESC_LOCAL_TYPE_NAME: return true;
+    default: return false;
   }
 }
 
@@ -200,29 +213,14 @@ DRV_Return ColAttribute_core(StmtHandle* stmt, uint16_t icol, uint16_t field, vo
   uint32_t extra = 0;
   switch (field) {
     case SQL_COLUMN_NAME:
-    case SQL_COLUMN_LABEL:
-      return TextOut(stmt, ColName(d), text, size, length, width);
-    case SQL_COLUMN_TYPE:
-      answer = TypeFor(stmt, d->sql_type);
-      break;
-    case SQL_COLUMN_LENGTH:
-      answer = LengthOf(d);
-      break;
-    case SQL_COLUMN_PRECISION:
-      answer = d->precision;
-      break;
-    case SQL_COLUMN_SCALE:
-      answer = d->scale;
-      break;
-    case SQL_COLUMN_DISPLAY_SIZE:
-      answer = d->display_size;
-      break;
-    case SQL_COLUMN_NULLABLE:
-      answer = ColDescNullable(d);
-      break;
-    case SQL_COLUMN_UNSIGNED:
-      answer = UnsignedOf(d);
-      break;
+    case SQL_COLUMN_LABEL: return TextOut(stmt, ColName(d), text, size, length, width);
+    case SQL_COLUMN_TYPE: answer = TypeFor(stmt, d->sql_type); break;
+    case SQL_COLUMN_LENGTH: answer = LengthOf(d); break;
+    case SQL_COLUMN_PRECISION: answer = d->precision; break;
+    case SQL_COLUMN_SCALE: answer = d->scale; break;
+    case SQL_COLUMN_DISPLAY_SIZE: answer = d->display_size; break;
+    case SQL_COLUMN_NULLABLE: answer = ColDescNullable(d); break;
+    case SQL_COLUMN_UNSIGNED: answer = UnsignedOf(d); break;
     case SQL_COLUMN_UPDATABLE:
       if (ExtraAttr(stmt, field, icol, &extra))
         answer = extra;
@@ -232,9 +230,7 @@ DRV_Return ColAttribute_core(StmtHandle* stmt, uint16_t icol, uint16_t field, vo
     case SQL_COLUMN_AUTO_INCREMENT:
     case SQL_COLUMN_CASE_SENSITIVE:
     case SQL_DESC_ROWVER:
-    case QMR_DESC_KEY_COLUMN:
-      answer = ExtraAttr(stmt, field, icol, &extra) ? extra : 0;
-      break;
+    case QMR_DESC_KEY_COLUMN: answer = ExtraAttr(stmt, field, icol, &extra) ? extra : 0; break;
     case SQL_COLUMN_SEARCHABLE:
       // As the type information says of the column's type, where it does.
       if (ExtraAttr(stmt, field, icol, &extra)) {
@@ -321,18 +317,36 @@ DRV_Return DRV_ColAttributeOp(void* h, va_list args) {
       case SQL_DESC_OCTET_LENGTH:
         if (number != nullptr) *number = 8;
         return SQL_SUCCESS;
-      case SQL_DESC_COUNT: case SQL_DESC_LENGTH: case SQL_DESC_PRECISION: case SQL_DESC_SCALE:
-      case SQL_DESC_NULLABLE: case SQL_DESC_UNNAMED: case QMR_DESC_KEY_COLUMN:
-      case SQL_DESC_CONCISE_TYPE: case SQL_DESC_DISPLAY_SIZE: case SQL_DESC_UNSIGNED:
-      case SQL_DESC_FIXED_PREC_SCALE: case SQL_DESC_UPDATABLE: case SQL_DESC_AUTO_UNIQUE_VALUE:
-      case SQL_DESC_CASE_SENSITIVE: case SQL_DESC_SEARCHABLE: case SQL_DESC_NUM_PREC_RADIX:
+      case SQL_DESC_COUNT:
+      case SQL_DESC_LENGTH:
+      case SQL_DESC_PRECISION:
+      case SQL_DESC_SCALE:
+      case SQL_DESC_NULLABLE:
+      case SQL_DESC_UNNAMED:
+      case QMR_DESC_KEY_COLUMN:
+      case SQL_DESC_CONCISE_TYPE:
+      case SQL_DESC_DISPLAY_SIZE:
+      case SQL_DESC_UNSIGNED:
+      case SQL_DESC_FIXED_PREC_SCALE:
+      case SQL_DESC_UPDATABLE:
+      case SQL_DESC_AUTO_UNIQUE_VALUE:
+      case SQL_DESC_CASE_SENSITIVE:
+      case SQL_DESC_SEARCHABLE:
+      case SQL_DESC_NUM_PREC_RADIX:
       case SQL_DESC_ROWVER:
         if (number != nullptr) *number = 0;
         return SQL_SUCCESS;
-      case SQL_DESC_NAME: case SQL_DESC_TYPE_NAME: case SQL_DESC_TABLE_NAME:
-      case SQL_DESC_SCHEMA_NAME: case SQL_DESC_CATALOG_NAME: case SQL_DESC_LABEL:
-      case SQL_DESC_BASE_COLUMN_NAME: case SQL_DESC_BASE_TABLE_NAME: case SQL_DESC_LITERAL_PREFIX:
-      case SQL_DESC_LITERAL_SUFFIX: case SQL_DESC_LOCAL_TYPE_NAME:
+      case SQL_DESC_NAME:
+      case SQL_DESC_TYPE_NAME:
+      case SQL_DESC_TABLE_NAME:
+      case SQL_DESC_SCHEMA_NAME:
+      case SQL_DESC_CATALOG_NAME:
+      case SQL_DESC_LABEL:
+      case SQL_DESC_BASE_COLUMN_NAME:
+      case SQL_DESC_BASE_TABLE_NAME:
+      case SQL_DESC_LITERAL_PREFIX:
+      case SQL_DESC_LITERAL_SUFFIX:
+      case SQL_DESC_LOCAL_TYPE_NAME:
         if (text != nullptr && size > 0) {
           if (width == kWidthWide && size >= 2)
             *static_cast<char16_t*>(text) = 0;
@@ -341,8 +355,7 @@ DRV_Return DRV_ColAttributeOp(void* h, va_list args) {
         }
         if (length != nullptr) *length = 0;
         return SQL_SUCCESS;
-      default:
-        break;
+      default: break;
     }
   }
 
@@ -356,30 +369,48 @@ DRV_Return DRV_ColAttributeOp(void* h, va_list args) {
     case SQL_COLUMN_NULLABLE:
     case SQL_DESC_NULLABLE:
       return ColAttribute_core(stmt, icol, SQL_COLUMN_NULLABLE, text, size, length, number, width);
-    case SQL_COLUMN_TYPE: case SQL_COLUMN_LENGTH: case SQL_COLUMN_PRECISION:
-    case SQL_COLUMN_SCALE: case SQL_COLUMN_DISPLAY_SIZE: case SQL_COLUMN_UNSIGNED:
-    case SQL_COLUMN_MONEY: case SQL_COLUMN_UPDATABLE: case SQL_COLUMN_AUTO_INCREMENT:
-    case SQL_COLUMN_CASE_SENSITIVE: case SQL_COLUMN_SEARCHABLE: case SQL_COLUMN_TYPE_NAME:
-    case SQL_COLUMN_TABLE_NAME: case SQL_COLUMN_OWNER_NAME: case SQL_COLUMN_QUALIFIER_NAME:
-    case SQL_COLUMN_LABEL: case SQL_DESC_ROWVER: case QMR_DESC_KEY_COLUMN:
+    case SQL_COLUMN_TYPE:
+    case SQL_COLUMN_LENGTH:
+    case SQL_COLUMN_PRECISION:
+    case SQL_COLUMN_SCALE:
+    case SQL_COLUMN_DISPLAY_SIZE:
+    case SQL_COLUMN_UNSIGNED:
+    case SQL_COLUMN_MONEY:
+    case SQL_COLUMN_UPDATABLE:
+    case SQL_COLUMN_AUTO_INCREMENT:
+    case SQL_COLUMN_CASE_SENSITIVE:
+    case SQL_COLUMN_SEARCHABLE:
+    case SQL_COLUMN_TYPE_NAME:
+    case SQL_COLUMN_TABLE_NAME:
+    case SQL_COLUMN_OWNER_NAME:
+    case SQL_COLUMN_QUALIFIER_NAME:
+    case SQL_COLUMN_LABEL:
+    case SQL_DESC_ROWVER:
+    case QMR_DESC_KEY_COLUMN:
       return ColAttribute_core(stmt, icol, field, text, size, length, number, width);
-    default:
-      break;
+    default: break;
   }
 
   // The rest comes from the implementation row descriptor, once the column
   // is known to exist: the descriptor answers a record beyond its count
   // with "no data", which is no answer for a column attribute.
   switch (field) {
-    case SQL_DESC_BASE_COLUMN_NAME: case SQL_DESC_BASE_TABLE_NAME: case SQL_DESC_LITERAL_PREFIX:
-    case SQL_DESC_LITERAL_SUFFIX: case SQL_DESC_LOCAL_TYPE_NAME: case SQL_DESC_NUM_PREC_RADIX:
-    case SQL_DESC_LENGTH: case SQL_DESC_OCTET_LENGTH: case SQL_DESC_TYPE: case SQL_DESC_PRECISION:
-    case SQL_DESC_SCALE: case SQL_DESC_UNNAMED:
+    case SQL_DESC_BASE_COLUMN_NAME:
+    case SQL_DESC_BASE_TABLE_NAME:
+    case SQL_DESC_LITERAL_PREFIX:
+    case SQL_DESC_LITERAL_SUFFIX:
+    case SQL_DESC_LOCAL_TYPE_NAME:
+    case SQL_DESC_NUM_PREC_RADIX:
+    case SQL_DESC_LENGTH:
+    case SQL_DESC_OCTET_LENGTH:
+    case SQL_DESC_TYPE:
+    case SQL_DESC_PRECISION:
+    case SQL_DESC_SCALE:
+    case SQL_DESC_UNNAMED:
       if (!ReadyToDescribe(stmt, CheckedSize(field, size))) return SQL_ERROR;
       if (DescribedCol(stmt, icol) == nullptr) return SQL_ERROR;
       break;
-    default:
-      break;
+    default: break;
   }
   int64_t got = 0;
   DRV_Return rc;

@@ -197,9 +197,7 @@ DRV_Return DRV_AllocHandleDbcOp(void* h, va_list args) {
 }
 
 DRV_Return DRV_FreeConnectOp(void* h, va_list) { return freeConn(static_cast<ConnHandle*>(h)); }
-DRV_Return DRV_FreeHandleDbcOp(void* h, va_list) {
-  return freeConn(static_cast<ConnHandle*>(h));
-}
+DRV_Return DRV_FreeHandleDbcOp(void* h, va_list) { return freeConn(static_cast<ConnHandle*>(h)); }
 
 DRV_Return DRV_DisconnectOp(void* h, va_list) {
   auto* conn = static_cast<ConnHandle*>(h);

@@ -195,8 +195,8 @@ void ConnOpen(ConnHandle* conn, int mode, JdbcConnSettings* settings) {
   static std::once_flag jarDirOnce;
   std::call_once(jarDirOnce, [] { DRV_FindJarDir(); });
   const char* request[2] = {DRV_JarDir().c_str(), nullptr};
-  const uint32_t init = ops->DRV_Init != nullptr ? ops->DRV_Init(request, &conn->agentEnv)
-                                                 : ERR_NOT_CAPABLE;
+  const uint32_t init =
+      ops->DRV_Init != nullptr ? ops->DRV_Init(request, &conn->agentEnv) : ERR_NOT_CAPABLE;
   if (init != 0) {
     // The cause alone when the agent told it: an application that shows one
     // record (and a Driver Manager that turns a failed connect's records

@@ -15,8 +15,8 @@
 #include "driver/trace.h"
 #include "drv_jdbc/j-conninfo.h"
 #include "drv_jdbc/j-opt.h"
-#include "util/strutil.h"
 #include "util/errcodes.h"
+#include "util/strutil.h"
 
 namespace {
 
@@ -25,9 +25,7 @@ using ConnectGuard = plat::Guard<plat::RecursiveMutex>;
 // The keyword table's rows; like everything that reads the table, under the
 // connect lock.
 ConnStrKeyword& Row(int row) REQUIRES(DRV_ConnectLock()) { return ConnStrKeywords[row]; }
-const std::string& Val(int row) REQUIRES(DRV_ConnectLock()) {
-  return ConnStrKeywords[row].value;
-}
+const std::string& Val(int row) REQUIRES(DRV_ConnectLock()) { return ConnStrKeywords[row].value; }
 bool Has(int row) REQUIRES(DRV_ConnectLock()) { return ConnStrKeywords[row].present; }
 bool True(int row) REQUIRES(DRV_ConnectLock()) { return Has(row) && CS_IsTrue(Val(row)); }
 const char* TF(int row) REQUIRES(DRV_ConnectLock()) { return True(row) ? "TRUE" : "FALSE"; }
@@ -115,8 +113,8 @@ void TraceTable(const char* received, const ConnHandle* conn) REQUIRES(DRV_Conne
   }
   TRC_Printf("cn_dbpath=[%s] cn_dbopts=[%s] cn_readonly=%d", conn->dbpath.c_str(),
              conn->dbopts.c_str(), (conn->flags & kConnReadOnly) != 0 ? 1 : 0);
-  TRC_Printf("cn_fetchSize=%d cn_dbhost=[%s] cn_svtype=[%s]",
-             static_cast<int>(conn->cn_fetchSize), conn->dbhost.c_str(), conn->svtype.c_str());
+  TRC_Printf("cn_fetchSize=%d cn_dbhost=[%s] cn_svtype=[%s]", static_cast<int>(conn->cn_fetchSize),
+             conn->dbhost.c_str(), conn->svtype.c_str());
 }
 
 bool NeedsLogin(int row) REQUIRES(DRV_ConnectLock()) {
@@ -224,8 +222,8 @@ DRV_Return DRV_ProcessConnStr(ConnHandle* conn, const ConnectRequest& r) {
     const size_t open = driver.find('{');
     if (open != std::string::npos) {
       const size_t close = driver.find('}', open + 1);
-      driver = driver.substr(open + 1, close == std::string::npos ? std::string::npos
-                                                                  : close - open - 1);
+      driver = driver.substr(open + 1,
+                             close == std::string::npos ? std::string::npos : close - open - 1);
     }
   } else {
     driver = DSN_GetDriverName(r.mode);
@@ -240,11 +238,8 @@ DRV_Return DRV_ProcessConnStr(ConnHandle* conn, const ConnectRequest& r) {
     case SQL_DRIVER_COMPLETE_REQUIRED:
       prompt = r.window != nullptr && (NeedsLogin(kKwUID) || NeedsLogin(kKwPWD));
       break;
-    case SQL_DRIVER_PROMPT:
-      prompt = true;
-      break;
-    default:
-      break;
+    case SQL_DRIVER_PROMPT: prompt = true; break;
+    default: break;
   }
   if (True(kKwNLB)) {
     conn->flags |= kConnNoPrompt;
@@ -345,10 +340,10 @@ DRV_Return DRV_ConnectOp(void* h, va_list args) {
   if (!values[2].empty()) request += ";PWD=" + CS_Brace(values[2]);
   TRC_Printf("DSN=%s;UID=%s;PWD=***", values[0].c_str(), values[1].c_str());
   CS_Wipe(values[2]);
-  const DRV_Return rc = DRV_CallDriverConnect(conn, static_cast<void*>(nullptr), request.c_str(),
-                                              static_cast<int>(SQL_NTS), static_cast<char*>(nullptr),
-                                              0, static_cast<SQLSMALLINT*>(nullptr),
-                                              static_cast<unsigned>(SQL_DRIVER_NOPROMPT), mode);
+  const DRV_Return rc = DRV_CallDriverConnect(
+      conn, static_cast<void*>(nullptr), request.c_str(), static_cast<int>(SQL_NTS),
+      static_cast<char*>(nullptr), 0, static_cast<SQLSMALLINT*>(nullptr),
+      static_cast<unsigned>(SQL_DRIVER_NOPROMPT), mode);
   CS_Wipe(request);
   return rc;
 }

@@ -23,11 +23,11 @@ struct ConnectRequest {
   void* window = nullptr;
   const char* in = nullptr;
   int inLength = SQL_NTS;
-  char* out = nullptr;        // may be null: only the length is returned
-  int outSize = 0;            // bytes
+  char* out = nullptr;  // may be null: only the length is returned
+  int outSize = 0;      // bytes
   SQLSMALLINT* outLength = nullptr;
   unsigned completion = SQL_DRIVER_NOPROMPT;
-  int mode = 'A';             // 'W': the request came through a UTF-16 entry point
+  int mode = 'A';  // 'W': the request came through a UTF-16 entry point
 };
 
 // 0 (SQL_SUCCESS), 1 (SQL_SUCCESS_WITH_INFO: the completed string was cut),

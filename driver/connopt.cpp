@@ -27,7 +27,6 @@ constexpr int64_t kOption2TextRoom = SQL_MAX_OPTION_STRING_LENGTH;
 // Room for a text the agent answers.
 constexpr uint16_t kAgentTextRoom = 4096;
 
-
 bool Connected(const ConnHandle* c) { return c->state == kConnConnected; }
 
 bool Odbc3(const ConnHandle* c) { return c->env != nullptr && c->env->odbcVersion >= 3; }
@@ -89,8 +88,8 @@ DRV_Return SetAutoCommit(ConnHandle* c, uint64_t value) {
     const DRV_Return rc = SetAgentNumber(c, OPT_AUTOCOMMIT, on);
     if (rc == SQL_ERROR) return rc;
   }
-  c->flags = static_cast<uint16_t>(on != 0 ? (c->flags | kConnAutoCommit)
-                                           : (c->flags & ~kConnAutoCommit));
+  c->flags =
+      static_cast<uint16_t>(on != 0 ? (c->flags | kConnAutoCommit) : (c->flags & ~kConnAutoCommit));
   c->wantAutoCommit = static_cast<int32_t>(on);
   return SQL_SUCCESS;
 }
@@ -224,8 +223,7 @@ DRV_Return PutOption2Text(ConnHandle* c, const std::string& text, void* value, i
 DRV_Return CONN_OptionText(ConnHandle* c, uint16_t option, std::string* out) {
   out->clear();
   switch (option) {
-    case SQL_OPT_TRACEFILE:
-      return SQL_SUCCESS;
+    case SQL_OPT_TRACEFILE: return SQL_SUCCESS;
     case SQL_TRANSLATE_DLL:
       if (!c->hasTranslateLib) return SQL_NO_DATA;
       *out = c->translateLib;
@@ -240,8 +238,7 @@ DRV_Return CONN_OptionText(ConnHandle* c, uint16_t option, std::string* out) {
       *out = buf;
       return SQL_SUCCESS;
     }
-    default:
-      return Fail(c, ERR_OPTION_RANGE);
+    default: return Fail(c, ERR_OPTION_RANGE);
   }
 }
 
@@ -253,20 +250,15 @@ DRV_Return CONN_SetOption(ConnHandle* c, uint16_t option, uint64_t value, int mo
   switch (option) {
     case SQL_ASYNC_ENABLE:
       if (Odbc3(c)) return Fail(c, ERR_NOT_SUPPORTED);
-      c->flags = static_cast<uint16_t>(value != 0 ? (c->flags | kConnAsync)
-                                                  : (c->flags & ~kConnAsync));
+      c->flags =
+          static_cast<uint16_t>(value != 0 ? (c->flags | kConnAsync) : (c->flags & ~kConnAsync));
       return SQL_SUCCESS;
-    case SQL_ACCESS_MODE:
-      return SetAccessMode(c, value);
-    case SQL_AUTOCOMMIT:
-      return SetAutoCommit(c, value);
-    case SQL_LOGIN_TIMEOUT:
-      c->loginTimeout = static_cast<uint32_t>(value);
-      return SQL_SUCCESS;
+    case SQL_ACCESS_MODE: return SetAccessMode(c, value);
+    case SQL_AUTOCOMMIT: return SetAutoCommit(c, value);
+    case SQL_LOGIN_TIMEOUT: c->loginTimeout = static_cast<uint32_t>(value); return SQL_SUCCESS;
     case SQL_OPT_TRACE:
     case SQL_OPT_TRACEFILE:
-    case SQL_PACKET_SIZE:
-      return SQL_SUCCESS;
+    case SQL_PACKET_SIZE: return SQL_SUCCESS;
     case SQL_TRANSLATE_DLL:
       return SetStoredText(c, value, mode, &c->translateLib, &c->hasTranslateLib);
     case SQL_TRANSLATE_OPTION:
@@ -279,25 +271,19 @@ DRV_Return CONN_SetOption(ConnHandle* c, uint16_t option, uint64_t value, int mo
       }
       c->isolation = static_cast<uint32_t>(value);
       return SQL_SUCCESS;
-    case SQL_CURRENT_QUALIFIER:
-      return SetCatalog(c, value, mode);
-    case SQL_QUIET_MODE:
-      DRV_SetMessageBoxOwner(static_cast<intptr_t>(value));
-      return SQL_SUCCESS;
+    case SQL_CURRENT_QUALIFIER: return SetCatalog(c, value, mode);
+    case SQL_QUIET_MODE: DRV_SetMessageBoxOwner(static_cast<intptr_t>(value)); return SQL_SUCCESS;
     case QMR_CONN_OPTION_APP_NAME:
       if (Connected(c)) return Fail(c, ERR_FUNCTION_SEQUENCE);
       return SetStoredText(c, value, mode, &c->appName, nullptr);
-    case SQL_ATTR_ENLIST_IN_DTC:
-      return Enlist(c, value);
-    case QMR_CONN_OPTION_FAILOVER_CALLBACK:
-      return SetFailoverCallback(c, value);
+    case SQL_ATTR_ENLIST_IN_DTC: return Enlist(c, value);
+    case QMR_CONN_OPTION_FAILOVER_CALLBACK: return SetFailoverCallback(c, value);
     case QMR_CONN_OPTION_FAILOVER_CONTEXT:
       if (!Connected(c)) return Fail(c, ERR_FUNCTION_SEQUENCE);
       if (c->capFailover == 0) return Fail(c, ERR_NOT_CAPABLE);
       c->failoverContext = reinterpret_cast<void*>(value);
       return SQL_SUCCESS;
-    default:
-      break;
+    default: break;
   }
   if (AgentNumberOption(option)) return SetDriverNumber(c, option, value);
   if (AgentTextOption(option)) return SetDriverText(c, option, value, mode);
@@ -306,23 +292,15 @@ DRV_Return CONN_SetOption(ConnHandle* c, uint16_t option, uint64_t value, int mo
 
 DRV_Return CONN_GetOption(ConnHandle* c, uint16_t option, void* value, int mode) {
   switch (option) {
-    case SQL_ASYNC_ENABLE:
-      return Put32(value, (c->flags & kConnAsync) != 0 ? 1 : 0);
-    case SQL_ACCESS_MODE:
-      return Put32(value, (c->flags & kConnReadOnly) != 0 ? 1 : 0);
-    case SQL_AUTOCOMMIT:
-      return Put32(value, (c->flags & kConnAutoCommit) != 0 ? 1 : 0);
-    case SQL_LOGIN_TIMEOUT:
-      return Put32(value, c->loginTimeout);
+    case SQL_ASYNC_ENABLE: return Put32(value, (c->flags & kConnAsync) != 0 ? 1 : 0);
+    case SQL_ACCESS_MODE: return Put32(value, (c->flags & kConnReadOnly) != 0 ? 1 : 0);
+    case SQL_AUTOCOMMIT: return Put32(value, (c->flags & kConnAutoCommit) != 0 ? 1 : 0);
+    case SQL_LOGIN_TIMEOUT: return Put32(value, c->loginTimeout);
     case SQL_OPT_TRACE:
-    case SQL_ODBC_CURSORS:
-      return Put32(value, 0);
-    case SQL_TRANSLATE_OPTION:
-      return Put32(value, c->translateOption);
-    case SQL_TXN_ISOLATION:
-      return Put32(value, c->isolation);
-    case SQL_PACKET_SIZE:
-      return Put32(value, 4096);
+    case SQL_ODBC_CURSORS: return Put32(value, 0);
+    case SQL_TRANSLATE_OPTION: return Put32(value, c->translateOption);
+    case SQL_TXN_ISOLATION: return Put32(value, c->isolation);
+    case SQL_PACKET_SIZE: return Put32(value, 4096);
     case SQL_QUIET_MODE: {
       const intptr_t owner = DRV_MessageBoxOwner();
       const uint64_t v = owner == -2 ? 0 : static_cast<uint64_t>(owner);
@@ -337,8 +315,7 @@ DRV_Return CONN_GetOption(ConnHandle* c, uint16_t option, void* value, int mode)
       if (rc != SQL_SUCCESS) return rc;
       return PutOption2Text(c, text, value, mode);
     }
-    default:
-      break;
+    default: break;
   }
   if (option >= 1201 && option <= 1262 && !(option >= 1220 && option <= 1251) && option != 1260 &&
       option != 1261) {

@@ -16,7 +16,6 @@
 
 namespace {
 
-
 // Attributes the ODBC 2 setter takes as they are.
 bool PassedToSetOption(int32_t a) {
   return (a >= SQL_QUERY_TIMEOUT && a <= SQL_MAX_LENGTH) ||
@@ -30,8 +29,8 @@ bool PassedToSetOption(int32_t a) {
 
 // Attributes whose value is a text the application passes with a length.
 bool TextAttribute(int32_t a) {
-  return a == SQL_ATTR_TRACEFILE || a == SQL_ATTR_TRANSLATE_LIB ||
-         a == SQL_ATTR_CURRENT_CATALOG || a == QMR_CONN_OPTION_APP_NAME;
+  return a == SQL_ATTR_TRACEFILE || a == SQL_ATTR_TRANSLATE_LIB || a == SQL_ATTR_CURRENT_CATALOG ||
+         a == QMR_CONN_OPTION_APP_NAME;
 }
 
 DRV_Return SetAttr(ConnHandle* c, int32_t attribute, void* value, int32_t length, int mode) {
@@ -94,13 +93,11 @@ DRV_Return GetAttr(ConnHandle* c, int32_t attribute, void* value, int32_t size, 
     case SQL_QUERY_TIMEOUT:  // as a connection default (ODBC 2 only)
       if (c->env != nullptr && c->env->odbcVersion >= 3) return Fail(c, ERR_NOT_SUPPORTED);
       return Put32(value, c->stmtDefaults.queryTimeout);
-    case SQL_ATTR_ASYNC_ENABLE:
-      return Put32(value, c->asyncEnable);
+    case SQL_ATTR_ASYNC_ENABLE: return Put32(value, c->asyncEnable);
     case SQL_ATTR_CONNECTION_DEAD:
       if (!c->linkLost) NoteClosedByAgent(c);
       return Put32(value, c->linkLost ? SQL_CD_TRUE : SQL_CD_FALSE);
-    case SQL_ATTR_AUTO_IPD:
-      return Put32(value, 0);
+    case SQL_ATTR_AUTO_IPD: return Put32(value, 0);
     case SQL_ATTR_TRACEFILE:
     case SQL_ATTR_TRANSLATE_LIB:
     case SQL_ATTR_CURRENT_CATALOG: {
@@ -114,12 +111,9 @@ DRV_Return GetAttr(ConnHandle* c, int32_t attribute, void* value, int32_t size, 
       if (cut == 0) return SQL_SUCCESS;
       return Warn(c, ERR_TRUNCATED);
     }
-    case SQL_ATTR_METADATA_ID:
-      return Put32(value, SQL_FALSE);
-    case SQL_ATTR_CONNECTION_TIMEOUT:
-      return Fail(c, ERR_NOT_SUPPORTED);
-    default:
-      break;
+    case SQL_ATTR_METADATA_ID: return Put32(value, SQL_FALSE);
+    case SQL_ATTR_CONNECTION_TIMEOUT: return Fail(c, ERR_NOT_SUPPORTED);
+    default: break;
   }
   if (attribute == SQL_MAX_ROWS || (attribute >= SQL_ACCESS_MODE && attribute <= SQL_OPT_TRACE) ||
       attribute == SQL_TRANSLATE_OPTION || attribute == SQL_TXN_ISOLATION ||

@@ -6,9 +6,9 @@
 #include <memory>
 
 #include "driver/dispatch.h"
-#include "util/textconv.h"
 #include "util/errcodes.h"
 #include "util/owners.h"
+#include "util/textconv.h"
 
 bool OPT_ReadText(const void* value, int64_t length, int mode, TextIn form, std::string* out,
                   int32_t* code) {

@@ -7,8 +7,8 @@
 
 #include <cstring>
 
-#include "util/textconv.h"
 #include "util/errcodes.h"
+#include "util/textconv.h"
 
 namespace {
 
@@ -105,39 +105,25 @@ int32_t TYPE_DefaultCType(int32_t sqlType, uint32_t odbcVersion) {
     case SQL_LONGVARCHAR:
     case SQL_NUMERIC:
     case SQL_DECIMAL:
-    case SQL_GUID:
-      return SQL_C_CHAR;
+    case SQL_GUID: return SQL_C_CHAR;
     case SQL_WCHAR:
     case SQL_WVARCHAR:
-    case SQL_WLONGVARCHAR:
-      return SQL_C_WCHAR;
-    case SQL_BIT:
-      return SQL_C_BIT;
-    case SQL_TINYINT:
-      return SQL_C_TINYINT;
-    case SQL_BIGINT:
-      return v3 ? SQL_C_SBIGINT : SQL_C_CHAR;
+    case SQL_WLONGVARCHAR: return SQL_C_WCHAR;
+    case SQL_BIT: return SQL_C_BIT;
+    case SQL_TINYINT: return SQL_C_TINYINT;
+    case SQL_BIGINT: return v3 ? SQL_C_SBIGINT : SQL_C_CHAR;
     case SQL_BINARY:
     case SQL_VARBINARY:
-    case SQL_LONGVARBINARY:
-      return SQL_C_BINARY;
-    case SQL_INTEGER:
-      return SQL_C_LONG;
-    case SQL_SMALLINT:
-      return SQL_C_SHORT;
+    case SQL_LONGVARBINARY: return SQL_C_BINARY;
+    case SQL_INTEGER: return SQL_C_LONG;
+    case SQL_SMALLINT: return SQL_C_SHORT;
     case SQL_FLOAT:
-    case SQL_DOUBLE:
-      return SQL_C_DOUBLE;
-    case SQL_REAL:
-      return SQL_C_FLOAT;
-    case SQL_DATE:
-      return v3 ? SQL_C_TYPE_DATE : SQL_C_DATE;
-    case SQL_TIME:
-      return v3 ? SQL_C_TYPE_TIME : SQL_C_TIME;
-    case SQL_TIMESTAMP:
-      return v3 ? SQL_C_TYPE_TIMESTAMP : SQL_C_TIMESTAMP;
-    default:
-      return sqlType;  // the datetime types 91-93 included
+    case SQL_DOUBLE: return SQL_C_DOUBLE;
+    case SQL_REAL: return SQL_C_FLOAT;
+    case SQL_DATE: return v3 ? SQL_C_TYPE_DATE : SQL_C_DATE;
+    case SQL_TIME: return v3 ? SQL_C_TYPE_TIME : SQL_C_TIME;
+    case SQL_TIMESTAMP: return v3 ? SQL_C_TYPE_TIMESTAMP : SQL_C_TIMESTAMP;
+    default: return sqlType;  // the datetime types 91-93 included
   }
 }
 
@@ -146,40 +132,31 @@ int32_t TYPE_CSize(int16_t cType) {
     case SQL_C_BIT:
     case SQL_C_TINYINT:
     case SQL_C_STINYINT:
-    case SQL_C_UTINYINT:
-      return 1;
+    case SQL_C_UTINYINT: return 1;
     case SQL_C_SHORT:
     case SQL_C_SSHORT:
-    case SQL_C_USHORT:
-      return 2;
+    case SQL_C_USHORT: return 2;
     case SQL_C_LONG:
     case SQL_C_SLONG:
     case SQL_C_ULONG:
-    case SQL_C_FLOAT:
-      return 4;
+    case SQL_C_FLOAT: return 4;
     case SQL_C_DOUBLE:
     case SQL_C_SBIGINT:
-    case SQL_C_UBIGINT:
-      return 8;
+    case SQL_C_UBIGINT: return 8;
     case SQL_C_DATE:
     case SQL_C_TIME:
     case SQL_C_TYPE_DATE:
-    case SQL_C_TYPE_TIME:
-      return 6;
+    case SQL_C_TYPE_TIME: return 6;
     case SQL_C_TIMESTAMP:
     case SQL_C_TYPE_TIMESTAMP:
-    case SQL_C_GUID:
-      return 16;
-    case SQL_C_NUMERIC:
-      return 19;
-    default:
-      return 0;
+    case SQL_C_GUID: return 16;
+    case SQL_C_NUMERIC: return 19;
+    default: return 0;
   }
 }
 
-int DATA_CopyOut(const void* src, int64_t length, int64_t available, int64_t total,
-                 bool terminate, bool allowCut, void* dst, int64_t dstSize, int64_t* lenOut,
-                 int32_t* code) {
+int DATA_CopyOut(const void* src, int64_t length, int64_t available, int64_t total, bool terminate,
+                 bool allowCut, void* dst, int64_t dstSize, int64_t* lenOut, int32_t* code) {
   if (dstSize < 0) {
     *code = ERR_INVALID_LENGTH;
     return -1;
@@ -218,9 +195,8 @@ int DATA_CopyOutA(const char16_t* src, int64_t length, int64_t available, int64_
   return result(code);
 }
 
-int DATA_CopyOutW(const char* src, int64_t length, int64_t available, int64_t total,
-                  bool terminate, bool allowCut, char16_t* dst, int64_t dstSize, int64_t* lenOut,
-                  int32_t* code) {
+int DATA_CopyOutW(const char* src, int64_t length, int64_t available, int64_t total, bool terminate,
+                  bool allowCut, char16_t* dst, int64_t dstSize, int64_t* lenOut, int32_t* code) {
   if (dstSize < 0) {
     *code = ERR_INVALID_LENGTH;
     return -1;
@@ -241,8 +217,8 @@ int DATA_CopyOutW(const char* src, int64_t length, int64_t available, int64_t to
 }
 
 int DATA_CopyOutWide(const char16_t* src, int64_t length, int64_t available, int64_t total,
-                     bool terminate, bool allowCut, char16_t* dst, int64_t dstSize,
-                     int64_t* lenOut, int32_t* code) {
+                     bool terminate, bool allowCut, char16_t* dst, int64_t dstSize, int64_t* lenOut,
+                     int32_t* code) {
   if (dstSize < 0) {
     *code = ERR_INVALID_LENGTH;
     return -1;

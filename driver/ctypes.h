@@ -26,9 +26,8 @@ int32_t TYPE_CSize(int16_t cType);
 //   code       the caller's internal-code variable
 
 // Bytes to bytes.
-int DATA_CopyOut(const void* src, int64_t length, int64_t available, int64_t total,
-                 bool terminate, bool allowCut, void* dst, int64_t dstSize, int64_t* lenOut,
-                 int32_t* code);
+int DATA_CopyOut(const void* src, int64_t length, int64_t available, int64_t total, bool terminate,
+                 bool allowCut, void* dst, int64_t dstSize, int64_t* lenOut, int32_t* code);
 // UTF-16 (length in units) to 8-bit text (UTF-8; size and length in bytes).
 // A cut never splits a character.
 int DATA_CopyOutA(const char16_t* src, int64_t length, int64_t available, int64_t total,
@@ -37,14 +36,13 @@ int DATA_CopyOutA(const char16_t* src, int64_t length, int64_t available, int64_
 // 8-bit text (UTF-8, length in bytes) to UTF-16; size and length out in
 // bytes. A buffer without room for a whole unit gets nothing, not even a
 // terminator.
-int DATA_CopyOutW(const char* src, int64_t length, int64_t available, int64_t total,
-                  bool terminate, bool allowCut, char16_t* dst, int64_t dstSize, int64_t* lenOut,
-                  int32_t* code);
+int DATA_CopyOutW(const char* src, int64_t length, int64_t available, int64_t total, bool terminate,
+                  bool allowCut, char16_t* dst, int64_t dstSize, int64_t* lenOut, int32_t* code);
 // UTF-16 to UTF-16; lengths and size in bytes. A cut never separates the two
 // halves of a surrogate pair.
 int DATA_CopyOutWide(const char16_t* src, int64_t length, int64_t available, int64_t total,
-                     bool terminate, bool allowCut, char16_t* dst, int64_t dstSize,
-                     int64_t* lenOut, int32_t* code);
+                     bool terminate, bool allowCut, char16_t* dst, int64_t dstSize, int64_t* lenOut,
+                     int32_t* code);
 
 // Value of a hexadecimal digit; 0 for any other character.
 int HEX_Digit(char c);

@@ -46,18 +46,12 @@ bool ensureRecord0(DescHandle* desc) {
 
 const char* DESC_KindName(const DescHandle* desc) {
   switch (desc->kind) {
-    case kDescIRD:
-      return "IRD";
-    case kDescARD:
-      return "ARD";
-    case kDescIPD:
-      return "IPD";
-    case kDescAPD:
-      return "APD";
-    case kDescExplicit:
-      return "USER";
-    default:
-      return "UNKNOWN_DESC";
+    case kDescIRD: return "IRD";
+    case kDescARD: return "ARD";
+    case kDescIPD: return "IPD";
+    case kDescAPD: return "APD";
+    case kDescExplicit: return "USER";
+    default: return "UNKNOWN_DESC";
   }
 }
 
@@ -76,20 +70,11 @@ DescHandle* DESC_Alloc(uint16_t kind, uint16_t allocType, StmtHandle* stmt, Conn
   desc->conn = stmt != nullptr ? nullptr : conn;
   if (stmt != nullptr) {
     switch (kind) {
-      case kDescARD:
-        stmt->implicitArd = stmt->ard = desc;
-        break;
-      case kDescAPD:
-        stmt->implicitApd = stmt->apd = desc;
-        break;
-      case kDescIRD:
-        stmt->ird = desc;
-        break;
-      case kDescIPD:
-        stmt->ipd = desc;
-        break;
-      default:
-        break;
+      case kDescARD: stmt->implicitArd = stmt->ard = desc; break;
+      case kDescAPD: stmt->implicitApd = stmt->apd = desc; break;
+      case kDescIRD: stmt->ird = desc; break;
+      case kDescIPD: stmt->ipd = desc; break;
+      default: break;
     }
   }
   return desc;
@@ -171,11 +156,8 @@ void DESC_RecInit(const DescHandle* desc, DescRec* rec) {
       rec->indicator = nullptr;
       rec->octetLengthPtr = nullptr;
       break;
-    case kDescIPD:
-      rec->paramType = SQL_PARAM_INPUT;
-      break;
-    default:
-      break;
+    case kDescIPD: rec->paramType = SQL_PARAM_INPUT; break;
+    default: break;
   }
 }
 

@@ -17,14 +17,10 @@ constexpr int64_t kNameBuffer = 255;
 
 DRV_Return toReturn(int rc) {
   switch (rc) {
-    case SQL_SUCCESS:
-      return SQL_SUCCESS;
-    case SQL_SUCCESS_WITH_INFO:
-      return SQL_SUCCESS_WITH_INFO;
-    case SQL_NO_DATA:
-      return SQL_NO_DATA;
-    default:
-      return SQL_ERROR;
+    case SQL_SUCCESS: return SQL_SUCCESS;
+    case SQL_SUCCESS_WITH_INFO: return SQL_SUCCESS_WITH_INFO;
+    case SQL_NO_DATA: return SQL_NO_DATA;
+    default: return SQL_ERROR;
   }
 }
 
@@ -70,8 +66,8 @@ int copyField(DescHandle* src, DescHandle* dst, int record, int16_t field, Width
     }
     case Width::Ptr:
     default:
-      rc = DESC_GetField(src, static_cast<uint16_t>(record), field, &value, sizeof value, &got,
-                         'A');
+      rc =
+          DESC_GetField(src, static_cast<uint16_t>(record), field, &value, sizeof value, &got, 'A');
       break;
   }
   if (rc < 0 || rc == SQL_NO_DATA) return failCopy(src, dst);
@@ -81,8 +77,8 @@ int copyField(DescHandle* src, DescHandle* dst, int record, int16_t field, Width
 int copyName(DescHandle* src, DescHandle* dst, int record) {
   char name[kNameBuffer + 1] = "";
   int64_t got = 0;
-  const int rc = DESC_GetField(src, static_cast<uint16_t>(record), SQL_DESC_NAME, name,
-                               kNameBuffer, &got, 'A');
+  const int rc = DESC_GetField(src, static_cast<uint16_t>(record), SQL_DESC_NAME, name, kNameBuffer,
+                               &got, 'A');
   if (rc < 0 || rc == SQL_NO_DATA) return failCopy(src, dst);
   ClearPending(src);  // a cut name is copied as cut
   return DESC_SetField(dst, static_cast<int16_t>(record), SQL_DESC_NAME, name, SQL_NTS, 'A');
@@ -102,8 +98,7 @@ int copyDesc(DescHandle* src, DescHandle* dst) {
     if (copyField(src, dst, 0, SQL_DESC_BIND_TYPE, Width::U32) != 0) return -1;
   }
   if (copyField(src, dst, 0, SQL_DESC_COUNT, Width::U16) != 0) return -1;
-  if (!srcApp && !dstApp &&
-      copyField(src, dst, 0, SQL_DESC_ROWS_PROCESSED_PTR, Width::Ptr) != 0)
+  if (!srcApp && !dstApp && copyField(src, dst, 0, SQL_DESC_ROWS_PROCESSED_PTR, Width::Ptr) != 0)
     return -1;
 
   // Records.
@@ -244,8 +239,7 @@ DRV_Return DRV_SetDescRecOp(void* h, va_list args) {
   if (isApp(desc)) {
     if (DESC_SetField(desc, rec, SQL_DESC_OCTET_LENGTH_PTR, octetPtr, 0, 'A') != 0)
       return SQL_ERROR;
-    if (DESC_SetField(desc, rec, SQL_DESC_INDICATOR_PTR, indicator, 0, 'A') != 0)
-      return SQL_ERROR;
+    if (DESC_SetField(desc, rec, SQL_DESC_INDICATOR_PTR, indicator, 0, 'A') != 0) return SQL_ERROR;
   }
   return SQL_SUCCESS;
 }

@@ -13,9 +13,9 @@
 #include "driver/stmtopt.h"
 #include "driver/trace.h"
 #include "util/copyout.h"
+#include "util/errcodes.h"
 #include "util/owners.h"
 #include "util/textconv.h"
-#include "util/errcodes.h"
 
 namespace {
 
@@ -39,10 +39,8 @@ bool readOnlyField(int field) {
     case SQL_DESC_LITERAL_SUFFIX:
     case SQL_DESC_LOCAL_TYPE_NAME:
     case SQL_DESC_NULLABLE:
-    case SQL_DESC_ALLOC_TYPE:
-      return true;
-    default:
-      return false;
+    case SQL_DESC_ALLOC_TYPE: return true;
+    default: return false;
   }
 }
 
@@ -52,10 +50,8 @@ bool unbindingField(int field) {
   switch (field) {
     case SQL_DESC_OCTET_LENGTH_PTR:
     case SQL_DESC_INDICATOR_PTR:
-    case SQL_DESC_DATA_PTR:
-      return false;
-    default:
-      return true;
+    case SQL_DESC_DATA_PTR: return false;
+    default: return true;
   }
 }
 
@@ -102,8 +98,7 @@ int storeName(DescHandle* desc, DescRec* rec, void* value, int64_t length, int w
   return 0;
 }
 
-int setHeader(StmtHandle* stmt, bool app, bool withStmt, DescHandle* desc, int field,
-              void* value) {
+int setHeader(StmtHandle* stmt, bool app, bool withStmt, DescHandle* desc, int field, void* value) {
   const intptr_t v = asInt(value);
   switch (field) {
     case SQL_DESC_ARRAY_SIZE:
@@ -124,9 +119,7 @@ int setHeader(StmtHandle* stmt, bool app, bool withStmt, DescHandle* desc, int f
         desc->arraySize = stmt->cursor.rowsetSize;
       }
       return 0;
-    case SQL_DESC_ARRAY_STATUS_PTR:
-      desc->arrayStatus = static_cast<uint16_t*>(value);
-      return 0;
+    case SQL_DESC_ARRAY_STATUS_PTR: desc->arrayStatus = static_cast<uint16_t*>(value); return 0;
     case SQL_DESC_BIND_OFFSET_PTR:
       if (!app) return Fail(desc, ERR_DESC_TYPE_RANGE);
       desc->bindOffset = static_cast<int64_t*>(value);
@@ -155,8 +148,7 @@ int setHeader(StmtHandle* stmt, bool app, bool withStmt, DescHandle* desc, int f
       }
       return 0;
     }
-    default:
-      return 1;  // not a header field
+    default: return 1;  // not a header field
   }
 }
 
@@ -204,8 +196,7 @@ bool DESC_DeriveFromType(DescRec* rec, int16_t type) {
         rec->conciseType = SQL_TYPE_TIMESTAMP;
         setPrecision(rec, 6);
         break;
-      default:
-        break;
+      default: break;
     }
   } else if (t == SQL_INTERVAL) {
     if (inRange(rec->dtCode, SQL_CODE_YEAR, SQL_CODE_MINUTE_TO_SECOND)) {
@@ -307,8 +298,8 @@ int DESC_PutTextW(DescHandle* desc, void* value, int64_t size, int64_t* length, 
   if (text == nullptr) text = "";
   if (value != nullptr && size < 0) return Fail(desc, ERR_INVALID_LENGTH);
   int64_t units = 0;
-  const int rc = utf8_to_utf16_out64(text, static_cast<char16_t*>(value),
-                                     size > 0 ? size / 2 : 0, &units);
+  const int rc =
+      utf8_to_utf16_out64(text, static_cast<char16_t*>(value), size > 0 ? size / 2 : 0, &units);
   if (length != nullptr) *length = units * 2;
   if (value == nullptr) return 0;
   if (rc != 0) return Warn(desc, ERR_TRUNCATED);
@@ -362,8 +353,7 @@ int DESC_SetFieldImpl(StmtHandle* stmt, bool app, bool row, bool withStmt, DescH
     case SQL_DESC_PRECISION:
     case SQL_DESC_SCALE:
     case SQL_DESC_DATETIME_INTERVAL_CODE:
-    case SQL_DESC_OCTET_LENGTH:
-      break;
+    case SQL_DESC_OCTET_LENGTH: break;
     case SQL_DESC_PARAMETER_TYPE:
     case SQL_DESC_NAME:
       if (desc->kind != kDescIPD) return Fail(desc, ERR_DESC_TYPE_RANGE);
@@ -379,8 +369,7 @@ int DESC_SetFieldImpl(StmtHandle* stmt, bool app, bool row, bool withStmt, DescH
     case SQL_DESC_DATA_PTR:
       if (!app) return 0;  // implementation records hold no data
       break;
-    default:
-      return Fail(desc, ERR_NOT_SUPPORTED);
+    default: return Fail(desc, ERR_NOT_SUPPORTED);
   }
 
   if (record > DESC_Count(desc)) {
@@ -409,8 +398,7 @@ int DESC_SetFieldImpl(StmtHandle* stmt, bool app, bool row, bool withStmt, DescH
     case SQL_DESC_CONCISE_TYPE: {
       if (v == 0) return 0;
       DescRec trial = *rec;
-      if (!DESC_DeriveFromConcise(&trial, static_cast<int16_t>(v)) ||
-          v != static_cast<int16_t>(v))
+      if (!DESC_DeriveFromConcise(&trial, static_cast<int16_t>(v)) || v != static_cast<int16_t>(v))
         return Fail(desc, ERR_OPTION_RANGE);
       *rec = std::move(trial);
       if (desc->kind == kDescIPD) rec->paramType = SQL_PARAM_INPUT;
@@ -425,18 +413,10 @@ int DESC_SetFieldImpl(StmtHandle* stmt, bool app, bool row, bool withStmt, DescH
     case SQL_DESC_PARAMETER_TYPE:
       if (v != 0) rec->paramType = static_cast<int16_t>(v);
       return 0;
-    case SQL_DESC_LENGTH:
-      rec->length = static_cast<uint64_t>(v);
-      return 0;
-    case SQL_DESC_OCTET_LENGTH:
-      rec->octetLength = static_cast<int64_t>(v);
-      return 0;
-    case SQL_DESC_PRECISION:
-      rec->precision = static_cast<int16_t>(v);
-      return 0;
-    case SQL_DESC_SCALE:
-      rec->scale = static_cast<int16_t>(v);
-      return 0;
+    case SQL_DESC_LENGTH: rec->length = static_cast<uint64_t>(v); return 0;
+    case SQL_DESC_OCTET_LENGTH: rec->octetLength = static_cast<int64_t>(v); return 0;
+    case SQL_DESC_PRECISION: rec->precision = static_cast<int16_t>(v); return 0;
+    case SQL_DESC_SCALE: rec->scale = static_cast<int16_t>(v); return 0;
     case SQL_DESC_DATETIME_INTERVAL_CODE:
       if (v == 0) return 0;
       rec->dtCode = static_cast<int16_t>(v);
@@ -446,22 +426,15 @@ int DESC_SetFieldImpl(StmtHandle* stmt, bool app, bool row, bool withStmt, DescH
                inRange(rec->dtCode, SQL_CODE_YEAR, SQL_CODE_MINUTE_TO_SECOND))
         rec->conciseType = static_cast<int16_t>(rec->dtCode - SQL_CODE_YEAR + SQL_INTERVAL_YEAR);
       return 0;
-    case SQL_DESC_OCTET_LENGTH_PTR:
-      rec->octetLengthPtr = static_cast<int64_t*>(value);
-      return 0;
-    case SQL_DESC_INDICATOR_PTR:
-      rec->indicator = static_cast<int64_t*>(value);
-      return 0;
-    case SQL_DESC_DATA_PTR:
-      rec->data = value;
-      return 0;
+    case SQL_DESC_OCTET_LENGTH_PTR: rec->octetLengthPtr = static_cast<int64_t*>(value); return 0;
+    case SQL_DESC_INDICATOR_PTR: rec->indicator = static_cast<int64_t*>(value); return 0;
+    case SQL_DESC_DATA_PTR: rec->data = value; return 0;
     case SQL_DESC_NAME:
       if (value == nullptr) return 0;
       return storeName(desc, rec, value, length, width);
     case SQL_DESC_UNNAMED:
       if (v == SQL_UNNAMED) rec->unnamed = SQL_UNNAMED;
       return 0;
-    default:
-      return Fail(desc, ERR_NOT_SUPPORTED);
+    default: return Fail(desc, ERR_NOT_SUPPORTED);
   }
 }

@@ -57,8 +57,8 @@ int DESC_PutText(DescHandle* desc, void* value, int64_t size, int64_t* length, c
 int DESC_PutTextW(DescHandle* desc, void* value, int64_t size, int64_t* length, const char* text);
 
 // The type rules shared by the setter and the getter.
-bool DESC_IsCharType(int t);             // -10, -9, -8, -1, 1, 12
-bool DESC_IsCharOrBinaryType(int t);     // the character types and -4, -3, -2
+bool DESC_IsCharType(int t);          // -10, -9, -8, -1, 1, 12
+bool DESC_IsCharOrBinaryType(int t);  // the character types and -4, -3, -2
 // Sets type/concise type/code and the defaults that follow from the verbose
 // type (SQL_DESC_TYPE) or the concise type; false for an unknown type.
 bool DESC_DeriveFromType(DescRec* rec, int16_t type);

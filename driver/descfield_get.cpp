@@ -9,8 +9,8 @@
 
 #include "driver/coldesc.h"
 #include "driver/desc.h"
-#include "driver/params.h"
 #include "driver/descfield.h"
+#include "driver/params.h"
 #include "driver/rowset/typeinfo.h"
 #include "driver/trace.h"
 #include "util/copyout.h"
@@ -77,31 +77,42 @@ int64_t DESC_OctetLength(int t, int64_t len) {
   switch (t) {
     // Bytes of the value in its binary form: a BIT and the 64-bit integers
     // take 1 and 8 (20 is the length of a BIGINT's text, not its octets).
-    case SQL_C_UTINYINT: case SQL_C_STINYINT: case SQL_BIT: case SQL_TINYINT:
-      return 1;
-    case SQL_C_UBIGINT: case SQL_C_SBIGINT: case SQL_BIGINT:
-      return 8;
-    case SQL_C_ULONG: case SQL_C_SLONG: case SQL_INTEGER: case SQL_REAL:
-      return 4;
-    case SQL_C_USHORT: case SQL_C_SSHORT: case SQL_SMALLINT:
-      return 2;
-    case SQL_WLONGVARCHAR: case SQL_WVARCHAR: case SQL_WCHAR:
-    case SQL_LONGVARCHAR: case SQL_CHAR: case SQL_VARCHAR:
-      return TextOctetLength(len);
-    case SQL_LONGVARBINARY: case SQL_VARBINARY: case SQL_BINARY:
-      return len;
+    case SQL_C_UTINYINT:
+    case SQL_C_STINYINT:
+    case SQL_BIT:
+    case SQL_TINYINT: return 1;
+    case SQL_C_UBIGINT:
+    case SQL_C_SBIGINT:
+    case SQL_BIGINT: return 8;
+    case SQL_C_ULONG:
+    case SQL_C_SLONG:
+    case SQL_INTEGER:
+    case SQL_REAL: return 4;
+    case SQL_C_USHORT:
+    case SQL_C_SSHORT:
+    case SQL_SMALLINT: return 2;
+    case SQL_WLONGVARCHAR:
+    case SQL_WVARCHAR:
+    case SQL_WCHAR:
+    case SQL_LONGVARCHAR:
+    case SQL_CHAR:
+    case SQL_VARCHAR: return TextOctetLength(len);
+    case SQL_LONGVARBINARY:
+    case SQL_VARBINARY:
+    case SQL_BINARY: return len;
     case SQL_GUID:  // SQL_C_GUID
       return sizeof(SQLGUID);
-    case SQL_NUMERIC: case SQL_DECIMAL:
-      return len + 2;
-    case SQL_FLOAT: case SQL_DOUBLE:
-      return 8;
-    case SQL_DATE: case SQL_TIME: case SQL_TYPE_DATE: case SQL_TYPE_TIME:
-      return 6;
-    case SQL_TIMESTAMP: case SQL_TYPE_TIMESTAMP:
-      return 16;
-    default:
-      return isInterval(t) ? static_cast<int64_t>(sizeof(SQL_INTERVAL_STRUCT)) : 0;
+    case SQL_NUMERIC:
+    case SQL_DECIMAL: return len + 2;
+    case SQL_FLOAT:
+    case SQL_DOUBLE: return 8;
+    case SQL_DATE:
+    case SQL_TIME:
+    case SQL_TYPE_DATE:
+    case SQL_TYPE_TIME: return 6;
+    case SQL_TIMESTAMP:
+    case SQL_TYPE_TIMESTAMP: return 16;
+    default: return isInterval(t) ? static_cast<int64_t>(sizeof(SQL_INTERVAL_STRUCT)) : 0;
   }
 }
 
@@ -161,25 +172,35 @@ struct Out {
 
 bool irdOnly(int f) {
   switch (f) {
-    case SQL_DESC_DISPLAY_SIZE: case SQL_DESC_UPDATABLE: case SQL_DESC_AUTO_UNIQUE_VALUE:
-    case SQL_DESC_SEARCHABLE: case SQL_DESC_TABLE_NAME: case SQL_DESC_SCHEMA_NAME:
-    case SQL_DESC_CATALOG_NAME: case SQL_DESC_LABEL: case SQL_DESC_BASE_COLUMN_NAME:
-    case SQL_DESC_BASE_TABLE_NAME: case SQL_DESC_LITERAL_PREFIX: case SQL_DESC_LITERAL_SUFFIX:
-    case SQL_DESC_ROWVER: case QMR_DESC_KEY_COLUMN:
-      return true;
-    default:
-      return false;
+    case SQL_DESC_DISPLAY_SIZE:
+    case SQL_DESC_UPDATABLE:
+    case SQL_DESC_AUTO_UNIQUE_VALUE:
+    case SQL_DESC_SEARCHABLE:
+    case SQL_DESC_TABLE_NAME:
+    case SQL_DESC_SCHEMA_NAME:
+    case SQL_DESC_CATALOG_NAME:
+    case SQL_DESC_LABEL:
+    case SQL_DESC_BASE_COLUMN_NAME:
+    case SQL_DESC_BASE_TABLE_NAME:
+    case SQL_DESC_LITERAL_PREFIX:
+    case SQL_DESC_LITERAL_SUFFIX:
+    case SQL_DESC_ROWVER:
+    case QMR_DESC_KEY_COLUMN: return true;
+    default: return false;
   }
 }
 
 bool implOnly(int f) {
   switch (f) {
-    case SQL_DESC_UNSIGNED: case SQL_DESC_FIXED_PREC_SCALE: case SQL_DESC_CASE_SENSITIVE:
-    case SQL_DESC_TYPE_NAME: case SQL_DESC_LOCAL_TYPE_NAME: case SQL_DESC_NULLABLE:
-    case SQL_DESC_NAME: case SQL_DESC_UNNAMED:
-      return true;
-    default:
-      return false;
+    case SQL_DESC_UNSIGNED:
+    case SQL_DESC_FIXED_PREC_SCALE:
+    case SQL_DESC_CASE_SENSITIVE:
+    case SQL_DESC_TYPE_NAME:
+    case SQL_DESC_LOCAL_TYPE_NAME:
+    case SQL_DESC_NULLABLE:
+    case SQL_DESC_NAME:
+    case SQL_DESC_UNNAMED: return true;
+    default: return false;
   }
 }
 
@@ -189,12 +210,16 @@ bool appOnly(int f) {
 
 bool commonField(int f) {
   switch (f) {
-    case SQL_DESC_TYPE: case SQL_DESC_CONCISE_TYPE: case SQL_DESC_DATETIME_INTERVAL_CODE:
-    case SQL_DESC_DATETIME_INTERVAL_PRECISION: case SQL_DESC_LENGTH: case SQL_DESC_OCTET_LENGTH:
-    case SQL_DESC_PRECISION: case SQL_DESC_SCALE: case SQL_DESC_NUM_PREC_RADIX:
-      return true;
-    default:
-      return false;
+    case SQL_DESC_TYPE:
+    case SQL_DESC_CONCISE_TYPE:
+    case SQL_DESC_DATETIME_INTERVAL_CODE:
+    case SQL_DESC_DATETIME_INTERVAL_PRECISION:
+    case SQL_DESC_LENGTH:
+    case SQL_DESC_OCTET_LENGTH:
+    case SQL_DESC_PRECISION:
+    case SQL_DESC_SCALE:
+    case SQL_DESC_NUM_PREC_RADIX: return true;
+    default: return false;
   }
 }
 
@@ -234,8 +259,7 @@ int getHeader(const Out& o, int field) {
       if (!isApp(desc)) return o.fail(ERR_DESC_TYPE_RANGE);
       if (desc->kind == kDescARD && stmt != nullptr) return o.u64(stmt->cursor.rowsetSize);
       return o.u64(desc->arraySize);
-    case SQL_DESC_ARRAY_STATUS_PTR:
-      return o.ptr(desc->arrayStatus);
+    case SQL_DESC_ARRAY_STATUS_PTR: return o.ptr(desc->arrayStatus);
     case SQL_DESC_BIND_OFFSET_PTR:
       if (!isApp(desc)) return o.fail(ERR_DESC_TYPE_RANGE);
       return o.ptr(desc->bindOffset);
@@ -254,10 +278,8 @@ int getHeader(const Out& o, int field) {
       }
       return o.u16(DESC_Count(desc));
     }
-    case SQL_DESC_ALLOC_TYPE:
-      return o.u16(desc->allocType);
-    default:
-      return 1;  // not a header field
+    case SQL_DESC_ALLOC_TYPE: return o.u16(desc->allocType);
+    default: return 1;  // not a header field
   }
 }
 
@@ -274,8 +296,8 @@ bool colAttr(StmtHandle* stmt, int field, uint16_t col, uint32_t* u32, void** te
   uint32_t n = 0;
   void* p = nullptr;
   uint64_t eight = 0;
-  if (stmt == nullptr || ATTR_LookupList(stmt->colAttrs, stmt->colAttrCount, static_cast<uint16_t>(field),
-                                         col, &n, &p, &eight) == 0)
+  if (stmt == nullptr || ATTR_LookupList(stmt->colAttrs, stmt->colAttrCount,
+                                         static_cast<uint16_t>(field), col, &n, &p, &eight) == 0)
     return false;
   if (u32 != nullptr) *u32 = n;
   if (text != nullptr) *text = p;
@@ -288,8 +310,8 @@ int DESC_TypeSearchable(ConnHandle* conn, int type) {
   char buf[16] = "";
   int64_t got = 0;
   if (conn == nullptr) return -1;
-  const DRV_Return rc = TypeInfoLookup(conn, 9, static_cast<int16_t>(type), buf, sizeof buf - 1,
-                                       &got);
+  const DRV_Return rc =
+      TypeInfoLookup(conn, 9, static_cast<int16_t>(type), buf, sizeof buf - 1, &got);
   if (rc != SQL_SUCCESS || got == SQL_NULL_DATA || buf[0] < '0' || buf[0] > '3' || buf[1] != '\0')
     return -1;
   return buf[0] - '0';
@@ -304,8 +326,8 @@ int typeInfoText(const Out& o, StmtHandle* stmt, uint16_t column, int type) {
   if (isInterval(type)) type = SQL_INTERVAL;
   ConnHandle* conn = stmt != nullptr ? stmt->conn : DESC_Conn(o.desc);
   if (conn != nullptr) {
-    const DRV_Return rc = TypeInfoLookup(conn, column, static_cast<int16_t>(type), buf,
-                                         kTypeInfoBuffer, &got);
+    const DRV_Return rc =
+        TypeInfoLookup(conn, column, static_cast<int16_t>(type), buf, kTypeInfoBuffer, &got);
     if ((rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) || got == SQL_NULL_DATA) buf[0] = '\0';
   }
   buf[kTypeInfoBuffer] = '\0';
@@ -319,32 +341,23 @@ int fromDescription(const Out& o, int field, const JdbcColDesc* d, uint16_t col,
   uint32_t extra = 0;
   void* extraText = nullptr;
   switch (field) {
-    case SQL_DESC_TYPE:
-      return o.u16(verboseOf(t));
-    case SQL_DESC_CONCISE_TYPE:
-      return o.u16(t);
-    case SQL_DESC_DATETIME_INTERVAL_CODE:
-      return o.u16(dtCodeOf(t));
+    case SQL_DESC_TYPE: return o.u16(verboseOf(t));
+    case SQL_DESC_CONCISE_TYPE: return o.u16(t);
+    case SQL_DESC_DATETIME_INTERVAL_CODE: return o.u16(dtCodeOf(t));
     case SQL_DESC_DATETIME_INTERVAL_PRECISION: {
       const DescRec* rec = DESC_GetRec(o.desc, col);
       return o.u32(rec != nullptr ? rec->dtPrecision : 0);
     }
-    case SQL_DESC_LENGTH:
-      return o.u64(lengthOf(t, static_cast<uint64_t>(len)));
-    case SQL_DESC_OCTET_LENGTH:
-      return o.u64(static_cast<uint64_t>(DESC_OctetLength(t, len)));
-    case SQL_DESC_PRECISION:
-      return o.u16(precisionOf(t, len, d->scale));
-    case SQL_DESC_SCALE:
-      return o.u16(t == SQL_NUMERIC || t == SQL_DECIMAL ? d->scale : 0);
-    case SQL_DESC_NUM_PREC_RADIX:
-      return o.u32(radixOf(t));
-    case SQL_DESC_UNSIGNED:
-      return o.u16(signedNumeric(t) ? SQL_FALSE : SQL_TRUE);
+    case SQL_DESC_LENGTH: return o.u64(lengthOf(t, static_cast<uint64_t>(len)));
+    case SQL_DESC_OCTET_LENGTH: return o.u64(static_cast<uint64_t>(DESC_OctetLength(t, len)));
+    case SQL_DESC_PRECISION: return o.u16(precisionOf(t, len, d->scale));
+    case SQL_DESC_SCALE: return o.u16(t == SQL_NUMERIC || t == SQL_DECIMAL ? d->scale : 0);
+    case SQL_DESC_NUM_PREC_RADIX: return o.u32(radixOf(t));
+    case SQL_DESC_UNSIGNED: return o.u16(signedNumeric(t) ? SQL_FALSE : SQL_TRUE);
     case SQL_DESC_FIXED_PREC_SCALE: {
-      const bool fixed = (inRange(t, SQL_NUMERIC, SQL_SMALLINT) || t == SQL_BIGINT ||
-                          t == SQL_TINYINT) &&
-                         d->scale != 0;
+      const bool fixed =
+          (inRange(t, SQL_NUMERIC, SQL_SMALLINT) || t == SQL_BIGINT || t == SQL_TINYINT) &&
+          d->scale != 0;
       return o.u16(fixed ? SQL_TRUE : SQL_FALSE);
     }
     case SQL_DESC_CASE_SENSITIVE:
@@ -358,14 +371,10 @@ int fromDescription(const Out& o, int field, const JdbcColDesc* d, uint16_t col,
           static_cast<const char*>(extraText)[0] != '\0')
         return o.text(static_cast<const char*>(extraText));
       return typeInfoText(o, stmt, 1, t);
-    case SQL_DESC_LOCAL_TYPE_NAME:
-      return o.text("");
-    case SQL_DESC_NULLABLE:
-      return o.u16(ird ? ColDescNullable(d) : SQL_NULLABLE);
-    case SQL_DESC_NAME:
-      return o.text(fullName(d));
-    case SQL_DESC_UNNAMED:
-      return o.u16(fullName(d)[0] == '\0' ? SQL_UNNAMED : SQL_NAMED);
+    case SQL_DESC_LOCAL_TYPE_NAME: return o.text("");
+    case SQL_DESC_NULLABLE: return o.u16(ird ? ColDescNullable(d) : SQL_NULLABLE);
+    case SQL_DESC_NAME: return o.text(fullName(d));
+    case SQL_DESC_UNNAMED: return o.u16(fullName(d)[0] == '\0' ? SQL_UNNAMED : SQL_NAMED);
     case SQL_DESC_DISPLAY_SIZE:
       return o.u64(d->display_size != 0 ? d->display_size : static_cast<uint64_t>(len));
     case SQL_DESC_UPDATABLE: {
@@ -385,14 +394,10 @@ int fromDescription(const Out& o, int field, const JdbcColDesc* d, uint16_t col,
       return o.u16(SQL_PRED_BASIC);
     }
     case SQL_DESC_TABLE_NAME:
-    case SQL_DESC_BASE_TABLE_NAME:
-      return o.text(ColDescText(d, COLDESC_TABLE));
-    case SQL_DESC_SCHEMA_NAME:
-      return o.text(ColDescText(d, COLDESC_SCHEMA));
-    case SQL_DESC_CATALOG_NAME:
-      return o.text(ColDescText(d, COLDESC_CATALOG));
-    case SQL_DESC_LABEL:
-      return o.text(fullName(d));
+    case SQL_DESC_BASE_TABLE_NAME: return o.text(ColDescText(d, COLDESC_TABLE));
+    case SQL_DESC_SCHEMA_NAME: return o.text(ColDescText(d, COLDESC_SCHEMA));
+    case SQL_DESC_CATALOG_NAME: return o.text(ColDescText(d, COLDESC_CATALOG));
+    case SQL_DESC_LABEL: return o.text(fullName(d));
     case SQL_DESC_BASE_COLUMN_NAME:
       // The column's name in its table, not its label (`v AS vv` is `v`).
       if (colAttr(stmt, QMR_DESC_EXPRESSION, col, &extra, nullptr) && extra == 1) return o.text("");
@@ -404,12 +409,9 @@ int fromDescription(const Out& o, int field, const JdbcColDesc* d, uint16_t col,
       if (colAttr(stmt, field, col, nullptr, &extraText) && extraText != nullptr)
         return o.text(static_cast<const char*>(extraText));
       return typeInfoText(o, stmt, field == SQL_DESC_LITERAL_PREFIX ? 4 : 5, t);
-    case SQL_DESC_ROWVER:
-      return o.u16(colAttr(stmt, field, col, &extra, nullptr) ? extra : 0);
-    case QMR_DESC_KEY_COLUMN:
-      return o.u32(colAttr(stmt, field, col, &extra, nullptr) ? extra : 0);
-    default:
-      return o.fail(ERR_NOT_SUPPORTED);
+    case SQL_DESC_ROWVER: return o.u16(colAttr(stmt, field, col, &extra, nullptr) ? extra : 0);
+    case QMR_DESC_KEY_COLUMN: return o.u32(colAttr(stmt, field, col, &extra, nullptr) ? extra : 0);
+    default: return o.fail(ERR_NOT_SUPPORTED);
   }
 }
 
@@ -417,16 +419,13 @@ int fromDescription(const Out& o, int field, const JdbcColDesc* d, uint16_t col,
 int bookmarkField(const Out& o, int field) {
   switch (field) {
     case SQL_DESC_TYPE:
-    case SQL_DESC_CONCISE_TYPE:
-      return o.u16(SQL_CHAR);
+    case SQL_DESC_CONCISE_TYPE: return o.u16(SQL_CHAR);
     case SQL_DESC_NAME:
     case SQL_DESC_BASE_COLUMN_NAME:
-    case SQL_DESC_LABEL:
-      return o.text("BOOKMARK");
+    case SQL_DESC_LABEL: return o.text("BOOKMARK");
     case SQL_DESC_LENGTH:
     case SQL_DESC_OCTET_LENGTH:
-    case SQL_DESC_DISPLAY_SIZE:
-      return o.u64(8);
+    case SQL_DESC_DISPLAY_SIZE: return o.u64(8);
     case SQL_DESC_PRECISION:
     case SQL_DESC_SCALE:
     case SQL_DESC_DATETIME_INTERVAL_CODE:
@@ -435,25 +434,22 @@ int bookmarkField(const Out& o, int field) {
     case SQL_DESC_ROWVER:
     case SQL_DESC_UNNAMED:
     case SQL_DESC_SEARCHABLE:
-    case SQL_DESC_FIXED_PREC_SCALE:
-      return o.u16(0);
+    case SQL_DESC_FIXED_PREC_SCALE: return o.u16(0);
     case SQL_DESC_AUTO_UNIQUE_VALUE:
     case SQL_DESC_NUM_PREC_RADIX:
     case SQL_DESC_DATETIME_INTERVAL_PRECISION:
-    case QMR_DESC_KEY_COLUMN:
-      return o.u32(0);
-    case SQL_DESC_UNSIGNED:
-      return o.u16(SQL_TRUE);
-    case SQL_DESC_CASE_SENSITIVE:
-      return o.u32(SQL_TRUE);
-    case SQL_DESC_TABLE_NAME: case SQL_DESC_SCHEMA_NAME: case SQL_DESC_CATALOG_NAME:
-    case SQL_DESC_BASE_TABLE_NAME: case SQL_DESC_LITERAL_PREFIX: case SQL_DESC_LITERAL_SUFFIX:
-    case SQL_DESC_LOCAL_TYPE_NAME:
-      return o.text("");
-    case SQL_DESC_TYPE_NAME:
-      return typeInfoText(o, o.desc->stmt, 1, SQL_CHAR);
-    default:
-      return o.fail(ERR_NOT_SUPPORTED);
+    case QMR_DESC_KEY_COLUMN: return o.u32(0);
+    case SQL_DESC_UNSIGNED: return o.u16(SQL_TRUE);
+    case SQL_DESC_CASE_SENSITIVE: return o.u32(SQL_TRUE);
+    case SQL_DESC_TABLE_NAME:
+    case SQL_DESC_SCHEMA_NAME:
+    case SQL_DESC_CATALOG_NAME:
+    case SQL_DESC_BASE_TABLE_NAME:
+    case SQL_DESC_LITERAL_PREFIX:
+    case SQL_DESC_LITERAL_SUFFIX:
+    case SQL_DESC_LOCAL_TYPE_NAME: return o.text("");
+    case SQL_DESC_TYPE_NAME: return typeInfoText(o, o.desc->stmt, 1, SQL_CHAR);
+    default: return o.fail(ERR_NOT_SUPPORTED);
   }
 }
 
@@ -462,50 +458,29 @@ int bookmarkField(const Out& o, int field) {
 int fromRecord(const Out& o, int field, const DescRec* rec) {
   const bool ipd = o.desc->kind == kDescIPD;
   switch (field) {
-    case SQL_DESC_TYPE:
-      return o.u16(rec->type);
-    case SQL_DESC_CONCISE_TYPE:
-      return o.u16(rec->conciseType);
-    case SQL_DESC_DATETIME_INTERVAL_CODE:
-      return o.u16(rec->dtCode);
+    case SQL_DESC_TYPE: return o.u16(rec->type);
+    case SQL_DESC_CONCISE_TYPE: return o.u16(rec->conciseType);
+    case SQL_DESC_DATETIME_INTERVAL_CODE: return o.u16(rec->dtCode);
     case SQL_DESC_DATETIME_INTERVAL_PRECISION:
       return o.u32(static_cast<uint32_t>(rec->dtPrecision));
-    case SQL_DESC_LENGTH:
-      return o.u64(rec->length);
-    case SQL_DESC_OCTET_LENGTH:
-      return o.u64(static_cast<uint64_t>(rec->octetLength));
-    case SQL_DESC_PRECISION:
-      return o.u16(static_cast<uint16_t>(rec->precision));
-    case SQL_DESC_SCALE:
-      return o.u16(static_cast<uint16_t>(rec->scale));
-    case SQL_DESC_NUM_PREC_RADIX:
-      return o.u32(static_cast<uint32_t>(rec->radix));
-    case SQL_DESC_OCTET_LENGTH_PTR:
-      return o.ptr(rec->octetLengthPtr);
-    case SQL_DESC_INDICATOR_PTR:
-      return o.ptr(rec->indicator);
-    case SQL_DESC_DATA_PTR:
-      return o.ptr(rec->data);
-    case SQL_DESC_PARAMETER_TYPE:
-      return o.u16(static_cast<uint16_t>(rec->paramType));
-    case SQL_DESC_NAME:
-      return o.text(rec->name.c_str());
-    case SQL_DESC_UNNAMED:
-      return o.u16(static_cast<uint16_t>(rec->unnamed));
-    case SQL_DESC_NULLABLE:
-      return o.u16(SQL_NULLABLE);
-    case SQL_DESC_UNSIGNED:
-      return o.u16(signedNumeric(rec->conciseType) ? SQL_FALSE : SQL_TRUE);
-    case SQL_DESC_FIXED_PREC_SCALE:
-      return o.u16(static_cast<uint16_t>(rec->fixedPrecScale));
-    case SQL_DESC_CASE_SENSITIVE:
-      return o.u32(ipd ? SQL_TRUE : SQL_FALSE);
-    case SQL_DESC_TYPE_NAME:
-      return typeInfoText(o, o.desc->stmt, 1, rec->conciseType);
-    case SQL_DESC_LOCAL_TYPE_NAME:
-      return o.text("");
-    default:
-      return o.fail(ERR_NOT_SUPPORTED);
+    case SQL_DESC_LENGTH: return o.u64(rec->length);
+    case SQL_DESC_OCTET_LENGTH: return o.u64(static_cast<uint64_t>(rec->octetLength));
+    case SQL_DESC_PRECISION: return o.u16(static_cast<uint16_t>(rec->precision));
+    case SQL_DESC_SCALE: return o.u16(static_cast<uint16_t>(rec->scale));
+    case SQL_DESC_NUM_PREC_RADIX: return o.u32(static_cast<uint32_t>(rec->radix));
+    case SQL_DESC_OCTET_LENGTH_PTR: return o.ptr(rec->octetLengthPtr);
+    case SQL_DESC_INDICATOR_PTR: return o.ptr(rec->indicator);
+    case SQL_DESC_DATA_PTR: return o.ptr(rec->data);
+    case SQL_DESC_PARAMETER_TYPE: return o.u16(static_cast<uint16_t>(rec->paramType));
+    case SQL_DESC_NAME: return o.text(rec->name.c_str());
+    case SQL_DESC_UNNAMED: return o.u16(static_cast<uint16_t>(rec->unnamed));
+    case SQL_DESC_NULLABLE: return o.u16(SQL_NULLABLE);
+    case SQL_DESC_UNSIGNED: return o.u16(signedNumeric(rec->conciseType) ? SQL_FALSE : SQL_TRUE);
+    case SQL_DESC_FIXED_PREC_SCALE: return o.u16(static_cast<uint16_t>(rec->fixedPrecScale));
+    case SQL_DESC_CASE_SENSITIVE: return o.u32(ipd ? SQL_TRUE : SQL_FALSE);
+    case SQL_DESC_TYPE_NAME: return typeInfoText(o, o.desc->stmt, 1, rec->conciseType);
+    case SQL_DESC_LOCAL_TYPE_NAME: return o.text("");
+    default: return o.fail(ERR_NOT_SUPPORTED);
   }
 }
 
@@ -513,12 +488,14 @@ int fromRecord(const Out& o, int field, const DescRec* rec) {
 
 bool DESC_IsHeaderField(int field) {
   switch (field) {
-    case SQL_DESC_ARRAY_SIZE: case SQL_DESC_ARRAY_STATUS_PTR: case SQL_DESC_BIND_OFFSET_PTR:
-    case SQL_DESC_BIND_TYPE: case SQL_DESC_ROWS_PROCESSED_PTR: case SQL_DESC_COUNT:
-    case SQL_DESC_ALLOC_TYPE:
-      return true;
-    default:
-      return false;
+    case SQL_DESC_ARRAY_SIZE:
+    case SQL_DESC_ARRAY_STATUS_PTR:
+    case SQL_DESC_BIND_OFFSET_PTR:
+    case SQL_DESC_BIND_TYPE:
+    case SQL_DESC_ROWS_PROCESSED_PTR:
+    case SQL_DESC_COUNT:
+    case SQL_DESC_ALLOC_TYPE: return true;
+    default: return false;
   }
 }
 
@@ -567,11 +544,12 @@ int DESC_GetField(DescHandle* desc, uint16_t record, int16_t field, void* value,
     // direction: those are what the application set.
     const DescRec* rec = DESC_GetRec(desc, record);
     switch (field) {
-      case SQL_DESC_NAME: case SQL_DESC_UNNAMED: case SQL_DESC_PARAMETER_TYPE:
+      case SQL_DESC_NAME:
+      case SQL_DESC_UNNAMED:
+      case SQL_DESC_PARAMETER_TYPE:
         if (rec != nullptr) return fromRecord(o, field, rec);
         break;
-      default:
-        break;
+      default: break;
     }
     return fromDescription(o, field, &stmt->paramDescs[record - 1], record, false);
   }

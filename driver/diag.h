@@ -147,9 +147,8 @@ extern const char kDiagDriverPrefix[];  // "[Quillmar][ODBC][Driver]"
 // Returns 0 (SQL_SUCCESS), 1 (SQL_SUCCESS_WITH_INFO: message cut) or 100
 // (SQL_NO_DATA). Whatever is written into msg is NUL-terminated when
 // msgSize > 0.
-int ERR_GetDiag(EnvHandle* env, ConnHandle* conn, StmtHandle* stmt, DescHandle* desc,
-                char* state, int32_t* native, char* msg, int32_t msgSize, int32_t* lenOut,
-                int mode);
+int ERR_GetDiag(EnvHandle* env, ConnHandle* conn, StmtHandle* stmt, DescHandle* desc, char* state,
+                int32_t* native, char* msg, int32_t msgSize, int32_t* lenOut, int mode);
 
 // Splits a record text: leading blanks skipped, the message ends where a
 // "[SQLSTATE:" tag begins; the state is what follows the tag up to "]" or

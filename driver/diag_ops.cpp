@@ -11,8 +11,8 @@
 #include "driver/handles.h"
 #include "drv_jdbc/agent_codes.h"
 #include "util/copyout.h"
-#include "util/textconv.h"
 #include "util/errcodes.h"
+#include "util/textconv.h"
 
 void ENV_AddError(EnvHandle* env, const char* text, int32_t native) {
   if (env != nullptr) DIAG_Add(&env->diag, text, native);
@@ -71,9 +71,8 @@ uint32_t DIAG_DescVersion(const DescHandle* desc) {
   return 3;  // a descriptor without an owner
 }
 
-int ERR_GetDiag(EnvHandle* env, ConnHandle* conn, StmtHandle* stmt, DescHandle* desc,
-                char* state, int32_t* native, char* msg, int32_t msgSize, int32_t* lenOut,
-                int mode) {
+int ERR_GetDiag(EnvHandle* env, ConnHandle* conn, StmtHandle* stmt, DescHandle* desc, char* state,
+                int32_t* native, char* msg, int32_t msgSize, int32_t* lenOut, int mode) {
   if (stmt != nullptr)
     return DIAG_Format(&stmt->diag, DIAG_StmtVersion(stmt), mode, state, native, msg, msgSize,
                        lenOut);
@@ -81,11 +80,9 @@ int ERR_GetDiag(EnvHandle* env, ConnHandle* conn, StmtHandle* stmt, DescHandle* 
     return DIAG_Format(&conn->diag, DIAG_ConnVersion(conn), mode, state, native, msg, msgSize,
                        lenOut);
   if (env != nullptr)
-    return DIAG_Format(&env->diag, DIAG_EnvVersion(env), mode, state, native, msg, msgSize,
-                       lenOut);
+    return DIAG_Format(&env->diag, DIAG_EnvVersion(env), mode, state, native, msg, msgSize, lenOut);
   if (desc != nullptr)  // a descriptor's diagnostics are read, never consumed
-    return DIAG_Format(&desc->diag, DIAG_DescVersion(desc), 2, state, native, msg, msgSize,
-                       lenOut);
+    return DIAG_Format(&desc->diag, DIAG_DescVersion(desc), 2, state, native, msg, msgSize, lenOut);
   if (lenOut != nullptr) *lenOut = 0;
   return SQL_NO_DATA;
 }
@@ -142,7 +139,9 @@ uint32_t RecordCount(const DiagArea* d) {
   return d->pending != 0 ? 1 : 0;
 }
 
-int16_t ClampLen(int32_t n) { return n > 32767 ? static_cast<int16_t>(32767) : static_cast<int16_t>(n); }
+int16_t ClampLen(int32_t n) {
+  return n > 32767 ? static_cast<int16_t>(32767) : static_cast<int16_t>(n);
+}
 
 DRV_Return ErrorOp(Kind kind, void* handle, va_list ap) {
   auto* state = va_arg(ap, SQLCHAR*);
@@ -214,20 +213,18 @@ bool IsTextField(int id) {
     case SQL_DIAG_SUBCLASS_ORIGIN:
     case SQL_DIAG_CONNECTION_NAME:
     case SQL_DIAG_SERVER_NAME:
-    case SQL_DIAG_DYNAMIC_FUNCTION:
-      return true;
-    default:
-      return false;
+    case SQL_DIAG_DYNAMIC_FUNCTION: return true;
+    default: return false;
   }
 }
 
 DRV_Return HeaderField(const Target& t, int id, void* value, int size, SQLSMALLINT* len,
                        int width) {
   switch (id) {
-    case SQL_DIAG_RETURNCODE:
-      return SQL_SUCCESS;
+    case SQL_DIAG_RETURNCODE: return SQL_SUCCESS;
     case SQL_DIAG_NUMBER:
-      if (value != nullptr) *static_cast<SQLINTEGER*>(value) = static_cast<SQLINTEGER>(RecordCount(t.diag));
+      if (value != nullptr)
+        *static_cast<SQLINTEGER*>(value) = static_cast<SQLINTEGER>(RecordCount(t.diag));
       return SQL_SUCCESS;
     case SQL_DIAG_ROW_COUNT:
     case SQL_DIAG_CURSOR_ROW_COUNT: {
@@ -260,8 +257,7 @@ DRV_Return HeaderField(const Target& t, int id, void* value, int size, SQLSMALLI
       }
       return PutText(query ? "SELECT CURSOR" : "", value, size, len, width);
     }
-    default:
-      return SQL_ERROR;
+    default: return SQL_ERROR;
   }
 }
 
@@ -289,8 +285,7 @@ DRV_Return GetDiagFieldOp(Kind kind, void* handle, va_list ap) {
   DiagText d;
   bool found = DIAG_Read(t.diag, t.version, 2, &d);
   switch (id) {
-    case SQL_DIAG_SQLSTATE:
-      return PutText(found ? d.state : "00000", value, size, len, width);
+    case SQL_DIAG_SQLSTATE: return PutText(found ? d.state : "00000", value, size, len, width);
     case SQL_DIAG_NATIVE:
       if (value != nullptr) *static_cast<SQLINTEGER*>(value) = found ? d.native : 0;
       return SQL_SUCCESS;
@@ -315,8 +310,7 @@ DRV_Return GetDiagFieldOp(Kind kind, void* handle, va_list ap) {
       if (t.stmt == nullptr) return SQL_ERROR;
       if (value != nullptr) *static_cast<SQLINTEGER*>(value) = SQL_COLUMN_NUMBER_UNKNOWN;
       return SQL_SUCCESS;
-    default:
-      return SQL_SUCCESS;
+    default: return SQL_SUCCESS;
   }
 }
 

@@ -42,8 +42,7 @@ struct Hooks {
   bool cancel = false;  // SQLCancel's own dispatch (CallODBCCancel)
 };
 
-void traceCall(const CallDesc* d, const char* label, uint64_t handle, va_list args,
-               bool withArgs) {
+void traceCall(const CallDesc* d, const char* label, uint64_t handle, va_list args, bool withArgs) {
   if (!TRC_Active()) return;
   const uint64_t tid = plat::thread_id();
   if (label != nullptr)
@@ -118,8 +117,8 @@ DRV_Return runGated(ConnHandle* conn, bool noSerialise, const CallDesc* d, const
 }
 
 // The common case, neither lock to take, straight to the operation.
-inline DRV_Return runLocked(ConnHandle* conn, bool noSerialise, const CallDesc* d,
-                            const Hooks& h, void* record, DiagArea* diag, va_list args) {
+inline DRV_Return runLocked(ConnHandle* conn, bool noSerialise, const CallDesc* d, const Hooks& h,
+                            void* record, DiagArea* diag, va_list args) {
   if (noSerialise && !conn->callLockShared.load(std::memory_order_acquire))
     return runOp(d, h, record, diag, args);
   return runGated(conn, noSerialise, d, h, record, diag, args);
@@ -278,8 +277,8 @@ DRV_Return dispatchEnv(const CallDesc* d, const Hooks& h, va_list args) {
 DRV_Return dispatchConn(const CallDesc* d, const Hooks& h, va_list args) {
   const uint64_t number = DRV_HandleNumber(va_arg(args, void*));
   traceCall(d, "hDbc", number, args, !h.refuse);
-  const Claim<ConnHandle> c =
-      claim<ConnHandle>(number, DRV_LookupConn, [](ConnHandle* x) { return x; }, h.cancel, false);
+  const Claim<ConnHandle> c = claim<ConnHandle>(
+      number, DRV_LookupConn, [](ConnHandle* x) { return x; }, h.cancel, false);
   if (c.refusal != 0) return c.refusal;
   ConnHandle* conn = c.conn;
   if (d->flagB) DIAG_Clear(&conn->diag);
@@ -337,12 +336,8 @@ DRV_Return dispatch(const CallDesc* d, const Hooks& h, va_list args) {
       rc = runOp(d, h, nullptr, nullptr, args);
       break;
     }
-    case kCallEnv:
-      rc = dispatchEnv(d, h, args);
-      break;
-    case kCallConn:
-      rc = dispatchConn(d, h, args);
-      break;
+    case kCallEnv: rc = dispatchEnv(d, h, args); break;
+    case kCallConn: rc = dispatchConn(d, h, args); break;
     case kCallStmt:
       rc = dispatchChild<StmtHandle>(d, h, args, "hStmt", DRV_LookupStmt,
                                      [](StmtHandle* s) { return s->conn; });

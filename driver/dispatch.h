@@ -83,7 +83,7 @@ inline plat::RecursiveMutex& DRV_CallLock()  // handle lookups, busy marks, env 
 }
 plat::RecursiveMutex& DRV_ConnectLock()  // held around a whole connect
     RETURN_CAPABILITY(lock_order::connectLock);
-plat::RecursiveMutex& DRV_SerialLock()    // serialises all calls while in use
+plat::RecursiveMutex& DRV_SerialLock()  // serialises all calls while in use
     RETURN_CAPABILITY(lock_order::serialLock);
 
 using DRV_CallHold = plat::UniqueLock<plat::RecursiveMutex>;

@@ -51,8 +51,8 @@ std::string ReadProfile(const std::string& section, const char* key, int mode, i
     std::string out;
     if (mode == 'W') {
       std::vector<char16_t> buf(static_cast<size_t>(size) + 1, 0);
-      n = INST_GetPrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(), u"",
-                                        buf.data(), size, u"odbc.ini");
+      n = INST_GetPrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(), u"", buf.data(),
+                                        size, u"odbc.ini");
       out = Narrow(buf.data());
     } else {
       std::vector<char> buf(static_cast<size_t>(size) + 1, '\0');

@@ -25,7 +25,8 @@ using CallHold = DRV_CallHold;
 bool CancelWaiting(StmtHandle* stmt) REQUIRES(DRV_CallLock()) {
   if (stmt == nullptr || stmt->callsWaiting == 0) return false;
   stmt->cancelWaiting = true;
-  if (TRC_Active()) TRC_Printf("SQLCancel: a waiting call of hStmt=%08" PRIX32 " ends", stmt->handle);
+  if (TRC_Active())
+    TRC_Printf("SQLCancel: a waiting call of hStmt=%08" PRIX32 " ends", stmt->handle);
   return true;
 }
 
@@ -77,7 +78,6 @@ bool RunningElsewhere(const StmtHandle* stmt) REQUIRES(DRV_CallLock()) {
   const ConnHandle* conn = stmt != nullptr ? stmt->conn : nullptr;
   return conn != nullptr && conn->busy == stmt && conn->busyThread != plat::thread_token();
 }
-
 
 // The agent refused to stop the call: SQLCancel's record can go on the
 // statement only once nothing runs on it, since the running call owns the
@@ -135,8 +135,7 @@ void RepeatCancel(uint64_t number, StmtHandle* stmt, uint64_t call) {
 
 // Another thread runs a call on the statement: the agent is asked to stop
 // it, and the dispatcher reports that call's failure as cancelled.
-SQLRETURN CancelRunning(CallHold& g, uint64_t number, StmtHandle* stmt)
-    REQUIRES(DRV_CallLock()) {
+SQLRETURN CancelRunning(CallHold& g, uint64_t number, StmtHandle* stmt) REQUIRES(DRV_CallLock()) {
   if (TRC_Active()) TRC_Printf("\nSQLCancel hStmt=%08" PRIX64, number);
   ConnHandle* conn = stmt->conn;
   const DRV_Agent* agent = stmt->agent;

@@ -3,9 +3,8 @@
 #include "driver/calldescs.h"
 #include "driver/wide.h"
 
-#define QMR_REFUSE_IF_BAD(desc, stmt, ...)                          \
-  if (int32_t code = DRV_FirstRefusal({__VA_ARGS__}))               \
-  return CallODBCRefuse(&(desc), code, (stmt))
+#define QMR_REFUSE_IF_BAD(desc, stmt, ...) \
+  if (int32_t code = DRV_FirstRefusal({__VA_ARGS__})) return CallODBCRefuse(&(desc), code, (stmt))
 
 namespace {
 
@@ -13,39 +12,35 @@ namespace {
 // name): each converted to UTF-8, the call refused with the first refusal
 // among them, else dispatched as the narrow form would be.
 SQLRETURN WideTexts3(const CallDesc& desc, SQLHSTMT stmt, SQLWCHAR* cat, SQLSMALLINT catLen,
-                     SQLWCHAR* schema, SQLSMALLINT schemaLen, SQLWCHAR* name,
-                     SQLSMALLINT nameLen) {
+                     SQLWCHAR* schema, SQLSMALLINT schemaLen, SQLWCHAR* name, SQLSMALLINT nameLen) {
   WideIn c(cat, catLen), s(schema, schemaLen), t(name, nameLen);
   QMR_REFUSE_IF_BAD(desc, stmt, &c, &s, &t);
-  return CallODBC(&desc, stmt, c.text(), c.length(), s.text(), s.length(), t.text(),
-                  t.length());
+  return CallODBC(&desc, stmt, c.text(), c.length(), s.text(), s.length(), t.text(), t.length());
 }
 
 // The same with a fourth text (column name or table types).
 SQLRETURN WideTexts4(const CallDesc& desc, SQLHSTMT stmt, SQLWCHAR* cat, SQLSMALLINT catLen,
-                     SQLWCHAR* schema, SQLSMALLINT schemaLen, SQLWCHAR* name,
-                     SQLSMALLINT nameLen, SQLWCHAR* fourth, SQLSMALLINT fourthLen) {
+                     SQLWCHAR* schema, SQLSMALLINT schemaLen, SQLWCHAR* name, SQLSMALLINT nameLen,
+                     SQLWCHAR* fourth, SQLSMALLINT fourthLen) {
   WideIn c(cat, catLen), s(schema, schemaLen), t(name, nameLen), k(fourth, fourthLen);
   QMR_REFUSE_IF_BAD(desc, stmt, &c, &s, &t, &k);
-  return CallODBC(&desc, stmt, c.text(), c.length(), s.text(), s.length(), t.text(),
-                  t.length(), k.text(), k.length());
+  return CallODBC(&desc, stmt, c.text(), c.length(), s.text(), s.length(), t.text(), t.length(),
+                  k.text(), k.length());
 }
 
 // The 8-bit form of the same: the texts read strictly (NarrowIn).
 SQLRETURN NarrowTexts3(const CallDesc& desc, SQLHSTMT stmt, SQLCHAR* cat, SQLSMALLINT catLen,
-                       SQLCHAR* schema, SQLSMALLINT schemaLen, SQLCHAR* name,
-                       SQLSMALLINT nameLen) {
+                       SQLCHAR* schema, SQLSMALLINT schemaLen, SQLCHAR* name, SQLSMALLINT nameLen) {
   NarrowIn c(cat, catLen), s(schema, schemaLen), t(name, nameLen);
-  return CallODBC(&desc, stmt, c.text(), c.length(), s.text(), s.length(), t.text(),
-                  t.length());
+  return CallODBC(&desc, stmt, c.text(), c.length(), s.text(), s.length(), t.text(), t.length());
 }
 
 SQLRETURN NarrowTexts4(const CallDesc& desc, SQLHSTMT stmt, SQLCHAR* cat, SQLSMALLINT catLen,
-                       SQLCHAR* schema, SQLSMALLINT schemaLen, SQLCHAR* name,
-                       SQLSMALLINT nameLen, SQLCHAR* fourth, SQLSMALLINT fourthLen) {
+                       SQLCHAR* schema, SQLSMALLINT schemaLen, SQLCHAR* name, SQLSMALLINT nameLen,
+                       SQLCHAR* fourth, SQLSMALLINT fourthLen) {
   NarrowIn c(cat, catLen), s(schema, schemaLen), t(name, nameLen), k(fourth, fourthLen);
-  return CallODBC(&desc, stmt, c.text(), c.length(), s.text(), s.length(), t.text(),
-                  t.length(), k.text(), k.length());
+  return CallODBC(&desc, stmt, c.text(), c.length(), s.text(), s.length(), t.text(), t.length(),
+                  k.text(), k.length());
 }
 
 }  // namespace
@@ -59,8 +54,7 @@ QMR_EXPORT SQLRETURN SQL_API SQLTables(SQLHSTMT stmt, SQLCHAR* cat, SQLSMALLINT 
 
 QMR_EXPORT SQLRETURN SQL_API SQLTablesW(SQLHSTMT stmt, SQLWCHAR* cat, SQLSMALLINT catLen,
                                         SQLWCHAR* schema, SQLSMALLINT schemaLen, SQLWCHAR* table,
-                                        SQLSMALLINT tableLen, SQLWCHAR* type,
-                                        SQLSMALLINT typeLen) {
+                                        SQLSMALLINT tableLen, SQLWCHAR* type, SQLSMALLINT typeLen) {
   return WideTexts4(CD_TablesW, stmt, cat, catLen, schema, schemaLen, table, tableLen, type,
                     typeLen);
 }
@@ -85,15 +79,14 @@ QMR_EXPORT SQLRETURN SQL_API SQLColumnPrivileges(SQLHSTMT stmt, SQLCHAR* cat, SQ
                                                  SQLCHAR* schema, SQLSMALLINT schemaLen,
                                                  SQLCHAR* table, SQLSMALLINT tableLen,
                                                  SQLCHAR* column, SQLSMALLINT columnLen) {
-  return NarrowTexts4(CD_ColumnPrivileges, stmt, cat, catLen, schema, schemaLen, table,
-                      tableLen, column, columnLen);
+  return NarrowTexts4(CD_ColumnPrivileges, stmt, cat, catLen, schema, schemaLen, table, tableLen,
+                      column, columnLen);
 }
 
-QMR_EXPORT SQLRETURN SQL_API SQLColumnPrivilegesW(SQLHSTMT stmt, SQLWCHAR* cat,
-                                                  SQLSMALLINT catLen, SQLWCHAR* schema,
-                                                  SQLSMALLINT schemaLen, SQLWCHAR* table,
-                                                  SQLSMALLINT tableLen, SQLWCHAR* column,
-                                                  SQLSMALLINT columnLen) {
+QMR_EXPORT SQLRETURN SQL_API SQLColumnPrivilegesW(SQLHSTMT stmt, SQLWCHAR* cat, SQLSMALLINT catLen,
+                                                  SQLWCHAR* schema, SQLSMALLINT schemaLen,
+                                                  SQLWCHAR* table, SQLSMALLINT tableLen,
+                                                  SQLWCHAR* column, SQLSMALLINT columnLen) {
   return WideTexts4(CD_ColumnPrivilegesW, stmt, cat, catLen, schema, schemaLen, table, tableLen,
                     column, columnLen);
 }
@@ -111,8 +104,8 @@ QMR_EXPORT SQLRETURN SQL_API SQLTablePrivilegesW(SQLHSTMT stmt, SQLWCHAR* cat, S
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLPrimaryKeys(SQLHSTMT stmt, SQLCHAR* cat, SQLSMALLINT catLen,
-                                            SQLCHAR* schema, SQLSMALLINT schemaLen,
-                                            SQLCHAR* table, SQLSMALLINT tableLen) {
+                                            SQLCHAR* schema, SQLSMALLINT schemaLen, SQLCHAR* table,
+                                            SQLSMALLINT tableLen) {
   return NarrowTexts3(CD_PrimaryKeys, stmt, cat, catLen, schema, schemaLen, table, tableLen);
 }
 
@@ -125,9 +118,9 @@ QMR_EXPORT SQLRETURN SQL_API SQLPrimaryKeysW(SQLHSTMT stmt, SQLWCHAR* cat, SQLSM
 QMR_EXPORT SQLRETURN SQL_API SQLForeignKeys(SQLHSTMT stmt, SQLCHAR* pkCat, SQLSMALLINT pkCatLen,
                                             SQLCHAR* pkSchema, SQLSMALLINT pkSchemaLen,
                                             SQLCHAR* pkTable, SQLSMALLINT pkTableLen,
-                                            SQLCHAR* fkCat, SQLSMALLINT fkCatLen,
-                                            SQLCHAR* fkSchema, SQLSMALLINT fkSchemaLen,
-                                            SQLCHAR* fkTable, SQLSMALLINT fkTableLen) {
+                                            SQLCHAR* fkCat, SQLSMALLINT fkCatLen, SQLCHAR* fkSchema,
+                                            SQLSMALLINT fkSchemaLen, SQLCHAR* fkTable,
+                                            SQLSMALLINT fkTableLen) {
   NarrowIn a(pkCat, pkCatLen), b(pkSchema, pkSchemaLen), c(pkTable, pkTableLen);
   NarrowIn d(fkCat, fkCatLen), e(fkSchema, fkSchemaLen), f(fkTable, fkTableLen);
   return CallODBC(&CD_ForeignKeys, stmt, a.text(), a.length(), b.text(), b.length(), c.text(),
@@ -148,9 +141,9 @@ QMR_EXPORT SQLRETURN SQL_API SQLForeignKeysW(SQLHSTMT stmt, SQLWCHAR* pkCat, SQL
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLStatistics(SQLHSTMT stmt, SQLCHAR* cat, SQLSMALLINT catLen,
-                                           SQLCHAR* schema, SQLSMALLINT schemaLen,
-                                           SQLCHAR* table, SQLSMALLINT tableLen,
-                                           SQLUSMALLINT unique, SQLUSMALLINT accuracy) {
+                                           SQLCHAR* schema, SQLSMALLINT schemaLen, SQLCHAR* table,
+                                           SQLSMALLINT tableLen, SQLUSMALLINT unique,
+                                           SQLUSMALLINT accuracy) {
   NarrowIn c(cat, catLen), s(schema, schemaLen), t(table, tableLen);
   return CallODBC(&CD_Statistics, stmt, c.text(), c.length(), s.text(), s.length(), t.text(),
                   t.length(), unique, accuracy);
@@ -194,8 +187,8 @@ QMR_EXPORT SQLRETURN SQL_API SQLProcedures(SQLHSTMT stmt, SQLCHAR* cat, SQLSMALL
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLProceduresW(SQLHSTMT stmt, SQLWCHAR* cat, SQLSMALLINT catLen,
-                                            SQLWCHAR* schema, SQLSMALLINT schemaLen,
-                                            SQLWCHAR* proc, SQLSMALLINT procLen) {
+                                            SQLWCHAR* schema, SQLSMALLINT schemaLen, SQLWCHAR* proc,
+                                            SQLSMALLINT procLen) {
   return WideTexts3(CD_ProceduresW, stmt, cat, catLen, schema, schemaLen, proc, procLen);
 }
 
@@ -207,11 +200,10 @@ QMR_EXPORT SQLRETURN SQL_API SQLProcedureColumns(SQLHSTMT stmt, SQLCHAR* cat, SQ
                       column, columnLen);
 }
 
-QMR_EXPORT SQLRETURN SQL_API SQLProcedureColumnsW(SQLHSTMT stmt, SQLWCHAR* cat,
-                                                  SQLSMALLINT catLen, SQLWCHAR* schema,
-                                                  SQLSMALLINT schemaLen, SQLWCHAR* proc,
-                                                  SQLSMALLINT procLen, SQLWCHAR* column,
-                                                  SQLSMALLINT columnLen) {
+QMR_EXPORT SQLRETURN SQL_API SQLProcedureColumnsW(SQLHSTMT stmt, SQLWCHAR* cat, SQLSMALLINT catLen,
+                                                  SQLWCHAR* schema, SQLSMALLINT schemaLen,
+                                                  SQLWCHAR* proc, SQLSMALLINT procLen,
+                                                  SQLWCHAR* column, SQLSMALLINT columnLen) {
   return WideTexts4(CD_ProcedureColumnsW, stmt, cat, catLen, schema, schemaLen, proc, procLen,
                     column, columnLen);
 }

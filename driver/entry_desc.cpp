@@ -8,9 +8,9 @@ QMR_EXPORT SQLRETURN SQL_API SQLGetDescField(SQLHDESC desc, SQLSMALLINT record, 
   return CallODBC(&CD_GetDescField, desc, record, field, value, size, length, kWidthAnsi);
 }
 
-QMR_EXPORT SQLRETURN SQL_API SQLGetDescFieldW(SQLHDESC desc, SQLSMALLINT record,
-                                              SQLSMALLINT field, SQLPOINTER value,
-                                              SQLINTEGER size, SQLINTEGER* length) {
+QMR_EXPORT SQLRETURN SQL_API SQLGetDescFieldW(SQLHDESC desc, SQLSMALLINT record, SQLSMALLINT field,
+                                              SQLPOINTER value, SQLINTEGER size,
+                                              SQLINTEGER* length) {
   return CallODBC(&CD_GetDescFieldW, desc, record, field, value, size, length, kWidthWide);
 }
 
@@ -19,26 +19,25 @@ QMR_EXPORT SQLRETURN SQL_API SQLSetDescField(SQLHDESC desc, SQLSMALLINT record, 
   return CallODBC(&CD_SetDescField, desc, record, field, value, length, kWidthAnsi);
 }
 
-QMR_EXPORT SQLRETURN SQL_API SQLSetDescFieldW(SQLHDESC desc, SQLSMALLINT record,
-                                              SQLSMALLINT field, SQLPOINTER value,
-                                              SQLINTEGER length) {
+QMR_EXPORT SQLRETURN SQL_API SQLSetDescFieldW(SQLHDESC desc, SQLSMALLINT record, SQLSMALLINT field,
+                                              SQLPOINTER value, SQLINTEGER length) {
   return CallODBC(&CD_SetDescFieldW, desc, record, field, value, length, kWidthWide);
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLGetDescRec(SQLHDESC desc, SQLSMALLINT record, SQLCHAR* name,
-                                           SQLSMALLINT size, SQLSMALLINT* length,
-                                           SQLSMALLINT* type, SQLSMALLINT* subType,
-                                           SQLLEN* octets, SQLSMALLINT* precision,
-                                           SQLSMALLINT* scale, SQLSMALLINT* nullable) {
+                                           SQLSMALLINT size, SQLSMALLINT* length, SQLSMALLINT* type,
+                                           SQLSMALLINT* subType, SQLLEN* octets,
+                                           SQLSMALLINT* precision, SQLSMALLINT* scale,
+                                           SQLSMALLINT* nullable) {
   return CallODBC(&CD_GetDescRec, desc, record, name, size, length, type, subType, octets,
                   precision, scale, nullable, kWidthAnsi);
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLGetDescRecW(SQLHDESC desc, SQLSMALLINT record, SQLWCHAR* name,
                                             SQLSMALLINT size, SQLSMALLINT* length,
-                                            SQLSMALLINT* type, SQLSMALLINT* subType,
-                                            SQLLEN* octets, SQLSMALLINT* precision,
-                                            SQLSMALLINT* scale, SQLSMALLINT* nullable) {
+                                            SQLSMALLINT* type, SQLSMALLINT* subType, SQLLEN* octets,
+                                            SQLSMALLINT* precision, SQLSMALLINT* scale,
+                                            SQLSMALLINT* nullable) {
   return CallODBC(&CD_GetDescRecW, desc, record, name, size, length, type, subType, octets,
                   precision, scale, nullable, kWidthWide);
 }

@@ -81,33 +81,30 @@ QMR_EXPORT SQLRETURN SQL_API SQLErrorW(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt, 
   return diagRecordW(p.desc, p.handle, WideOut::Flavour::Once, state, native, msg, size, length);
 }
 
-QMR_EXPORT SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT type, SQLHANDLE handle,
-                                           SQLSMALLINT record, SQLCHAR* state,
-                                           SQLINTEGER* native, SQLCHAR* msg, SQLSMALLINT size,
-                                           SQLSMALLINT* length) {
-  const CallDesc* d = pickDiag(type, &CD_GetDiagRecEnv, &CD_GetDiagRecDbc, &CD_GetDiagRecStmt,
-                               &CD_GetDiagRecDesc);
+QMR_EXPORT SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record,
+                                           SQLCHAR* state, SQLINTEGER* native, SQLCHAR* msg,
+                                           SQLSMALLINT size, SQLSMALLINT* length) {
+  const CallDesc* d =
+      pickDiag(type, &CD_GetDiagRecEnv, &CD_GetDiagRecDbc, &CD_GetDiagRecStmt, &CD_GetDiagRecDesc);
   if (d == nullptr) return SQL_INVALID_HANDLE;
   return CallODBC(d, handle, record, state, native, msg, size, length);
 }
 
-QMR_EXPORT SQLRETURN SQL_API SQLGetDiagRecW(SQLSMALLINT type, SQLHANDLE handle,
-                                            SQLSMALLINT record, SQLWCHAR* state,
-                                            SQLINTEGER* native, SQLWCHAR* msg, SQLSMALLINT size,
-                                            SQLSMALLINT* length) {
-  const CallDesc* d = pickDiag(type, &CD_GetDiagRecWEnv, &CD_GetDiagRecWDbc,
-                               &CD_GetDiagRecWStmt, &CD_GetDiagRecWDesc);
+QMR_EXPORT SQLRETURN SQL_API SQLGetDiagRecW(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record,
+                                            SQLWCHAR* state, SQLINTEGER* native, SQLWCHAR* msg,
+                                            SQLSMALLINT size, SQLSMALLINT* length) {
+  const CallDesc* d = pickDiag(type, &CD_GetDiagRecWEnv, &CD_GetDiagRecWDbc, &CD_GetDiagRecWStmt,
+                               &CD_GetDiagRecWDesc);
   if (d == nullptr) return SQL_INVALID_HANDLE;
   return diagRecordW(d, handle, WideOut::Flavour::Repeatable, state, native, msg, size, length,
                      record);
 }
 
-QMR_EXPORT SQLRETURN SQL_API SQLGetDiagField(SQLSMALLINT type, SQLHANDLE handle,
-                                             SQLSMALLINT record, SQLSMALLINT field,
-                                             SQLPOINTER value, SQLSMALLINT size,
+QMR_EXPORT SQLRETURN SQL_API SQLGetDiagField(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record,
+                                             SQLSMALLINT field, SQLPOINTER value, SQLSMALLINT size,
                                              SQLSMALLINT* length) {
-  const CallDesc* d = pickDiag(type, &CD_GetDiagFieldEnv, &CD_GetDiagFieldDbc,
-                               &CD_GetDiagFieldStmt, &CD_GetDiagFieldDesc);
+  const CallDesc* d = pickDiag(type, &CD_GetDiagFieldEnv, &CD_GetDiagFieldDbc, &CD_GetDiagFieldStmt,
+                               &CD_GetDiagFieldDesc);
   if (d == nullptr) return SQL_INVALID_HANDLE;
   return CallODBC(d, handle, record, field, value, size, length, kWidthAnsi);
 }

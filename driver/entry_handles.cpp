@@ -4,16 +4,11 @@
 
 QMR_EXPORT SQLRETURN SQL_API SQLAllocHandle(SQLSMALLINT type, SQLHANDLE input, SQLHANDLE* out) {
   switch (type) {
-    case SQL_HANDLE_ENV:
-      return CallODBC(&CD_AllocHandleEnv, out);
-    case SQL_HANDLE_DBC:
-      return CallODBC(&CD_AllocHandleDbc, input, out);
-    case SQL_HANDLE_STMT:
-      return CallODBC(&CD_AllocHandleStmt, input, out);
-    case SQL_HANDLE_DESC:
-      return CallODBC(&CD_AllocHandleDesc, input, out);
-    default:
-      return SQL_INVALID_HANDLE;
+    case SQL_HANDLE_ENV: return CallODBC(&CD_AllocHandleEnv, out);
+    case SQL_HANDLE_DBC: return CallODBC(&CD_AllocHandleDbc, input, out);
+    case SQL_HANDLE_STMT: return CallODBC(&CD_AllocHandleStmt, input, out);
+    case SQL_HANDLE_DESC: return CallODBC(&CD_AllocHandleDesc, input, out);
+    default: return SQL_INVALID_HANDLE;
   }
 }
 
@@ -29,24 +24,17 @@ QMR_EXPORT SQLRETURN SQL_API SQLAllocStmt(SQLHDBC dbc, SQLHSTMT* out) {
 
 QMR_EXPORT SQLRETURN SQL_API SQLFreeHandle(SQLSMALLINT type, SQLHANDLE handle) {
   switch (type) {
-    case SQL_HANDLE_ENV:
-      return CallODBC(&CD_FreeHandleEnv, handle);
-    case SQL_HANDLE_DBC:
-      return CallODBC(&CD_FreeHandleDbc, handle);
-    case SQL_HANDLE_STMT:
-      return CallODBC(&CD_FreeHandleStmt, handle);
-    case SQL_HANDLE_DESC:
-      return CallODBC(&CD_FreeHandleDesc, handle);
-    default:
-      return SQL_INVALID_HANDLE;
+    case SQL_HANDLE_ENV: return CallODBC(&CD_FreeHandleEnv, handle);
+    case SQL_HANDLE_DBC: return CallODBC(&CD_FreeHandleDbc, handle);
+    case SQL_HANDLE_STMT: return CallODBC(&CD_FreeHandleStmt, handle);
+    case SQL_HANDLE_DESC: return CallODBC(&CD_FreeHandleDesc, handle);
+    default: return SQL_INVALID_HANDLE;
   }
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLFreeEnv(SQLHENV env) { return CallODBC(&CD_FreeEnv, env); }
 
-QMR_EXPORT SQLRETURN SQL_API SQLFreeConnect(SQLHDBC dbc) {
-  return CallODBC(&CD_FreeConnect, dbc);
-}
+QMR_EXPORT SQLRETURN SQL_API SQLFreeConnect(SQLHDBC dbc) { return CallODBC(&CD_FreeConnect, dbc); }
 
 QMR_EXPORT SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT stmt, SQLUSMALLINT option) {
   return CallODBC(&CD_FreeStmt, stmt, option);

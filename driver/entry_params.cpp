@@ -5,18 +5,16 @@
 QMR_EXPORT SQLRETURN SQL_API SQLBindParameter(SQLHSTMT stmt, SQLUSMALLINT number,
                                               SQLSMALLINT ioType, SQLSMALLINT cType,
                                               SQLSMALLINT sqlType, SQLULEN columnSize,
-                                              SQLSMALLINT digits, SQLPOINTER value,
-                                              SQLLEN size, SQLLEN* indicator) {
+                                              SQLSMALLINT digits, SQLPOINTER value, SQLLEN size,
+                                              SQLLEN* indicator) {
   return CallODBC(&CD_BindParameter, stmt, number, ioType, cType, sqlType, columnSize, digits,
                   value, size, indicator);
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLSetParam(SQLHSTMT stmt, SQLUSMALLINT number, SQLSMALLINT cType,
                                          SQLSMALLINT sqlType, SQLULEN columnSize,
-                                         SQLSMALLINT digits, SQLPOINTER value,
-                                         SQLLEN* indicator) {
-  return CallODBC(&CD_SetParam, stmt, number, cType, sqlType, columnSize, digits, value,
-                  indicator);
+                                         SQLSMALLINT digits, SQLPOINTER value, SQLLEN* indicator) {
+  return CallODBC(&CD_SetParam, stmt, number, cType, sqlType, columnSize, digits, value, indicator);
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLParamData(SQLHSTMT stmt, SQLPOINTER* value) {

@@ -20,47 +20,41 @@ QMR_EXPORT SQLRETURN SQL_API SQLDescribeColW(SQLHSTMT stmt, SQLUSMALLINT column,
                                              SQLSMALLINT size, SQLSMALLINT* length,
                                              SQLSMALLINT* sqlType, SQLULEN* columnSize,
                                              SQLSMALLINT* digits, SQLSMALLINT* nullable) {
-  WideOut result(name, size, length != nullptr, WideOut::Kind::Small,
-                 WideOut::Flavour::Repeatable);
+  WideOut result(name, size, length != nullptr, WideOut::Kind::Small, WideOut::Flavour::Repeatable);
   if (result.badCapacity()) return CallODBCRefuse(&CD_DescribeColW, ERR_INVALID_LENGTH, stmt);
   const SQLRETURN rc = result.run(&CD_DescribeColW, stmt, [&](const DRV_Post* post) {
     return CallODBCPost(&CD_DescribeColW, post, stmt, column, result.buffer(),
-                        static_cast<int>(result.size()), result.smallLength(), sqlType,
-                        columnSize, digits, nullable);
+                        static_cast<int>(result.size()), result.smallLength(), sqlType, columnSize,
+                        digits, nullable);
   });
   if (length != nullptr && result.units() >= 0) *length = DRV_ClampSmall(result.units());
   return rc;
 }
 
-QMR_EXPORT SQLRETURN SQL_API SQLColAttribute(SQLHSTMT stmt, SQLUSMALLINT column,
-                                             SQLUSMALLINT field, SQLPOINTER text,
-                                             SQLSMALLINT size, SQLSMALLINT* length,
+QMR_EXPORT SQLRETURN SQL_API SQLColAttribute(SQLHSTMT stmt, SQLUSMALLINT column, SQLUSMALLINT field,
+                                             SQLPOINTER text, SQLSMALLINT size, SQLSMALLINT* length,
                                              SQLLEN* number) {
   return CallODBC(&CD_ColAttribute, stmt, column, field, text, size, length, number, kWidthAnsi);
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLColAttributeW(SQLHSTMT stmt, SQLUSMALLINT column,
-                                              SQLUSMALLINT field, SQLPOINTER text,
-                                              SQLSMALLINT size, SQLSMALLINT* length,
-                                              SQLLEN* number) {
+                                              SQLUSMALLINT field, SQLPOINTER text, SQLSMALLINT size,
+                                              SQLSMALLINT* length, SQLLEN* number) {
   return CallODBC(&CD_ColAttributeW, stmt, column, field, text, size, length, number, kWidthWide);
 }
 
 // The ODBC 2 form; exported by neither build (the Driver Manager maps it).
 QMR_EXPORT SQLRETURN SQL_API SQLColAttributes(SQLHSTMT stmt, SQLUSMALLINT column,
-                                              SQLUSMALLINT field, SQLPOINTER text,
-                                              SQLSMALLINT size, SQLSMALLINT* length,
-                                              SQLLEN* number) {
-  return CallODBC(&CD_ColAttributes, stmt, column, field, text, size, length, number,
-                  kWidthAnsi);
+                                              SQLUSMALLINT field, SQLPOINTER text, SQLSMALLINT size,
+                                              SQLSMALLINT* length, SQLLEN* number) {
+  return CallODBC(&CD_ColAttributes, stmt, column, field, text, size, length, number, kWidthAnsi);
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLColAttributesW(SQLHSTMT stmt, SQLUSMALLINT column,
                                                SQLUSMALLINT field, SQLPOINTER text,
                                                SQLSMALLINT size, SQLSMALLINT* length,
                                                SQLLEN* number) {
-  return CallODBC(&CD_ColAttributesW, stmt, column, field, text, size, length, number,
-                  kWidthWide);
+  return CallODBC(&CD_ColAttributesW, stmt, column, field, text, size, length, number, kWidthWide);
 }
 
 QMR_EXPORT SQLRETURN SQL_API SQLBindCol(SQLHSTMT stmt, SQLUSMALLINT column, SQLSMALLINT cType,
@@ -70,8 +64,7 @@ QMR_EXPORT SQLRETURN SQL_API SQLBindCol(SQLHSTMT stmt, SQLUSMALLINT column, SQLS
 
 QMR_EXPORT SQLRETURN SQL_API SQLFetch(SQLHSTMT stmt) { return CallODBC(&CD_Fetch, stmt); }
 
-QMR_EXPORT SQLRETURN SQL_API SQLFetchScroll(SQLHSTMT stmt, SQLSMALLINT orientation,
-                                            SQLLEN offset) {
+QMR_EXPORT SQLRETURN SQL_API SQLFetchScroll(SQLHSTMT stmt, SQLSMALLINT orientation, SQLLEN offset) {
   return CallODBC(&CD_FetchScroll, stmt, orientation, offset);
 }
 

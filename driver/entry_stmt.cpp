@@ -51,8 +51,7 @@ QMR_EXPORT SQLRETURN SQL_API SQLGetCursorName(SQLHSTMT stmt, SQLCHAR* name, SQLS
 
 QMR_EXPORT SQLRETURN SQL_API SQLGetCursorNameW(SQLHSTMT stmt, SQLWCHAR* name, SQLSMALLINT size,
                                                SQLSMALLINT* length) {
-  WideOut result(name, size, length != nullptr, WideOut::Kind::Small,
-                 WideOut::Flavour::Repeatable);
+  WideOut result(name, size, length != nullptr, WideOut::Kind::Small, WideOut::Flavour::Repeatable);
   if (result.badCapacity()) return CallODBCRefuse(&CD_GetCursorNameW, ERR_INVALID_LENGTH, stmt);
   const SQLRETURN rc = result.run(&CD_GetCursorNameW, stmt, [&](const DRV_Post* post) {
     return CallODBCPost(&CD_GetCursorNameW, post, stmt, result.buffer(),
@@ -67,8 +66,7 @@ QMR_EXPORT SQLRETURN SQL_API SQLSetCursorName(SQLHSTMT stmt, SQLCHAR* name, SQLS
   return CallODBC(&CD_SetCursorName, stmt, text.text(), text.length());
 }
 
-QMR_EXPORT SQLRETURN SQL_API SQLSetCursorNameW(SQLHSTMT stmt, SQLWCHAR* name,
-                                               SQLSMALLINT length) {
+QMR_EXPORT SQLRETURN SQL_API SQLSetCursorNameW(SQLHSTMT stmt, SQLWCHAR* name, SQLSMALLINT length) {
   WideIn text(name, length);
   if (int32_t code = text.refusal()) return CallODBCRefuse(&CD_SetCursorNameW, code, stmt);
   return CallODBC(&CD_SetCursorNameW, stmt, text.text(), text.length());
@@ -79,8 +77,8 @@ QMR_EXPORT SQLRETURN SQL_API SQLSetStmtAttr(SQLHSTMT stmt, SQLINTEGER attribute,
   return CallODBC(&CD_SetStmtAttr, stmt, attribute, value, length, kWidthAnsi);
 }
 
-QMR_EXPORT SQLRETURN SQL_API SQLSetStmtAttrW(SQLHSTMT stmt, SQLINTEGER attribute,
-                                             SQLPOINTER value, SQLINTEGER length) {
+QMR_EXPORT SQLRETURN SQL_API SQLSetStmtAttrW(SQLHSTMT stmt, SQLINTEGER attribute, SQLPOINTER value,
+                                             SQLINTEGER length) {
   return CallODBC(&CD_SetStmtAttrW, stmt, attribute, value, length, kWidthWide);
 }
 
@@ -89,9 +87,8 @@ QMR_EXPORT SQLRETURN SQL_API SQLGetStmtAttr(SQLHSTMT stmt, SQLINTEGER attribute,
   return CallODBC(&CD_GetStmtAttr, stmt, attribute, value, size, length);
 }
 
-QMR_EXPORT SQLRETURN SQL_API SQLGetStmtAttrW(SQLHSTMT stmt, SQLINTEGER attribute,
-                                             SQLPOINTER value, SQLINTEGER size,
-                                             SQLINTEGER* length) {
+QMR_EXPORT SQLRETURN SQL_API SQLGetStmtAttrW(SQLHSTMT stmt, SQLINTEGER attribute, SQLPOINTER value,
+                                             SQLINTEGER size, SQLINTEGER* length) {
   return CallODBC(&CD_GetStmtAttrW, stmt, attribute, value, size, length);
 }
 

@@ -2,19 +2,16 @@
 #include "driver/api.h"
 #include "driver/calldescs.h"
 
-QMR_EXPORT SQLRETURN SQL_API SQLEndTran(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT completion) {
+QMR_EXPORT SQLRETURN SQL_API SQLEndTran(SQLSMALLINT type, SQLHANDLE handle,
+                                        SQLSMALLINT completion) {
   switch (type) {
-    case SQL_HANDLE_ENV:
-      return CallODBC(&CD_TransactEnv, handle, completion);
-    case SQL_HANDLE_DBC:
-      return CallODBC(&CD_TransactDbc, handle, completion);
+    case SQL_HANDLE_ENV: return CallODBC(&CD_TransactEnv, handle, completion);
+    case SQL_HANDLE_DBC: return CallODBC(&CD_TransactDbc, handle, completion);
     case SQL_HANDLE_STMT:
       // HY092 on the handle: only environments and connections end transactions.
       return CallODBC(&CD_EndTranStmt, handle);
-    case SQL_HANDLE_DESC:
-      return CallODBC(&CD_EndTranDesc, handle);
-    default:
-      return SQL_INVALID_HANDLE;
+    case SQL_HANDLE_DESC: return CallODBC(&CD_EndTranDesc, handle);
+    default: return SQL_INVALID_HANDLE;
   }
 }
 

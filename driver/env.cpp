@@ -139,8 +139,7 @@ DRV_Return DRV_SetEnvAttrOp(void* h, va_list args) {
       if (low <= 1) env->outputNts = low;
       break;
     }
-    default:
-      break;
+    default: break;
   }
   return SQL_SUCCESS;
 }
@@ -151,23 +150,12 @@ DRV_Return DRV_GetEnvAttrOp(void* h, va_list args) {
   auto* value = static_cast<SQLINTEGER*>(va_arg(args, SQLPOINTER));
   if (value == nullptr) return SQL_SUCCESS;
   switch (attribute) {
-    case SQL_ATTR_ODBC_VERSION:
-      *value = static_cast<SQLINTEGER>(env->odbcVersion);
-      break;
-    case SQL_ATTR_CONNECTION_POOLING:
-      *value = static_cast<SQLINTEGER>(env->pooling);
-      break;
-    case SQL_ATTR_CP_MATCH:
-      *value = static_cast<SQLINTEGER>(env->cpMatch);
-      break;
-    case QMR_ENV_ATTR_1056:
-      *value = 2;
-      break;
-    case SQL_ATTR_OUTPUT_NTS:
-      *value = env->outputNts != 0 ? 1 : 0;
-      break;
-    default:
-      break;
+    case SQL_ATTR_ODBC_VERSION: *value = static_cast<SQLINTEGER>(env->odbcVersion); break;
+    case SQL_ATTR_CONNECTION_POOLING: *value = static_cast<SQLINTEGER>(env->pooling); break;
+    case SQL_ATTR_CP_MATCH: *value = static_cast<SQLINTEGER>(env->cpMatch); break;
+    case QMR_ENV_ATTR_1056: *value = 2; break;
+    case SQL_ATTR_OUTPUT_NTS: *value = env->outputNts != 0 ? 1 : 0; break;
+    default: break;
   }
   return SQL_SUCCESS;
 }

@@ -32,8 +32,7 @@ void ERR_DescribeCode(int code, char state[6], char* msg, size_t msgSize) {
   }
   std::memcpy(state, "S1000", 6);
   if (msg != nullptr && msgSize > 0)
-    std::snprintf(msg, msgSize, "Undefined errorcode (%d).\nPlease install a newer client.",
-                  code);
+    std::snprintf(msg, msgSize, "Undefined errorcode (%d).\nPlease install a newer client.", code);
 }
 
 void ERR_MapSqlState3(char* state) {

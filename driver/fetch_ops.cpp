@@ -7,8 +7,8 @@
 #include "driver/ops.h"
 #include "driver/rowset/fetch.h"
 #include "driver/rowset/getcolumn.h"
-#include "util/rowstatus.h"
 #include "util/errcodes.h"
+#include "util/rowstatus.h"
 
 SQLRETURN STMT_Fetch(StmtHandle* stmt) {
   if (stmt->state != kStmtPrepared) return Fail(stmt, ERR_FUNCTION_SEQUENCE);

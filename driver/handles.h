@@ -19,10 +19,10 @@
 #include "driver/lock_order.h"
 #include "driver/rowset/fetch_state.h"
 #include "drv_jdbc/drv_agent.h"
+#include "platform/lock.h"
 #include "scrs/scrcore.h"
 #include "util/colset.h"
 #include "util/hash.h"
-#include "platform/lock.h"
 
 constexpr uint32_t kTagEnv = 0x3144;
 constexpr uint32_t kTagConn = 0x3244;
@@ -102,8 +102,8 @@ struct ConnHandle {
   uint32_t handle = 0;  // number in the connection table
   DiagArea diag{};
   uint32_t state = kConnAllocated;
-  ConnHandle* next = nullptr;        // next connection of the same environment
-  StmtHandle* firstStmt = nullptr;   // newest first
+  ConnHandle* next = nullptr;       // next connection of the same environment
+  StmtHandle* firstStmt = nullptr;  // newest first
   EnvHandle* env = nullptr;
 
   std::string dsn;  // data-source name; empty when none
@@ -111,9 +111,9 @@ struct ConnHandle {
   // until the next connect or the release (the password is wiped then).
   std::string uid;
   std::string pwd;
-  std::string dbpath;   // cn_dbpath: the JDBC Driver or DataSource class
-  std::string dbopts;   // cn_dbopts: the JDBC URL or property text
-  std::string dbhost;   // cn_dbhost
+  std::string dbpath;  // cn_dbpath: the JDBC Driver or DataSource class
+  std::string dbopts;  // cn_dbopts: the JDBC URL or property text
+  std::string dbhost;  // cn_dbhost
   std::string portText;
   std::string svtype;   // cn_svtype
   std::string options;  // options text
@@ -183,7 +183,7 @@ struct ConnHandle {
   // applied again (CONN_ApplyPendingOptions), so an explicit choice holds.
   int32_t wantAutoCommit = -1;
   int32_t wantAccessMode = -1;
-  bool wantCatalog = false;  // currentCatalog was set and is applied at connect
+  bool wantCatalog = false;     // currentCatalog was set and is applied at connect
   void* dtcResource = nullptr;  // transaction-resource object of an enlistment
   uint32_t dtcEnlisted = 0;
   void* xaData = nullptr;  // the distributed-transaction code's word for this connection
@@ -302,26 +302,26 @@ struct StmtHandle {
   SCR_CURSOR cursor{};
 
   // Preparation (driver/prepare.*).
-  uint32_t isSelect = 0;             // the text begins with the five letters SELECT
-  uint16_t paramCount = 0;           // parameter descriptions from the agent
+  uint32_t isSelect = 0;              // the text begins with the five letters SELECT
+  uint16_t paramCount = 0;            // parameter descriptions from the agent
   JdbcColDesc* paramDescs = nullptr;  // owned (ColDescFree)
   uint32_t paramsRefreshed = 0;
-  uint16_t inParams = 0;             // parameters by kind
+  uint16_t inParams = 0;  // parameters by kind
   uint16_t outParams = 0;
   uint16_t inOutParams = 0;
-  uint32_t paramRecount = 0;         // a "*U" description: kinds follow the bindings
+  uint32_t paramRecount = 0;  // a "*U" description: kinds follow the bindings
   // Data-at-execution position: parameter index, previous index, set, current set.
   uint16_t daeParam = 0;
   uint16_t daePrevParam = 0;
   uint32_t daeSet = 0;
   uint32_t daeCurrentSet = 0;
-  uint64_t rowsFetched = 0;          // rows a forward-only cursor has delivered
+  uint64_t rowsFetched = 0;  // rows a forward-only cursor has delivered
 
   // The current result (driver/coldesc.*).
   uint16_t colCount = 0;
-  JdbcColDesc* cols = nullptr;       // owned (ColDescFree); null until described
-  uint32_t rowsPerBlock = 0;         // rows one agent fetch asks for
-  ATTR_ENTRY* colAttrs = nullptr;    // the agent's attribute list, owned (STMT_FreeColAttrs)
+  JdbcColDesc* cols = nullptr;     // owned (ColDescFree); null until described
+  uint32_t rowsPerBlock = 0;       // rows one agent fetch asks for
+  ATTR_ENTRY* colAttrs = nullptr;  // the agent's attribute list, owned (STMT_FreeColAttrs)
   uint16_t colAttrCount = 0;
   // The agent's number for the description cols copies (0: none), and the
   // attribute list a close set aside while cols stayed: an execute that
@@ -329,19 +329,19 @@ struct StmtHandle {
   uint32_t colsGeneration = 0;
   ATTR_ENTRY* closedAttrs = nullptr;  // owned
   uint16_t closedAttrCount = 0;
-  uint32_t useBookmarks = 0;         // SQL_ATTR_USE_BOOKMARKS
+  uint32_t useBookmarks = 0;  // SQL_ATTR_USE_BOOKMARKS
 
   // Statement options and attributes kept by the core (driver/stmtopt.h).
-  uint32_t asyncEnable = 0;          // SQL_ATTR_ASYNC_ENABLE
-  uint32_t option1050 = 0;           // driver options stored beside the agent's copy
+  uint32_t asyncEnable = 0;  // SQL_ATTR_ASYNC_ENABLE
+  uint32_t option1050 = 0;   // driver options stored beside the agent's copy
   uint32_t option1052 = 0;
   uint32_t option1054 = 0;
   void* fetchBookmarkPtr = nullptr;  // SQL_ATTR_FETCH_BOOKMARK_PTR
 
   // The statement row buffer the agent fetches into, and the positions in it.
   COLSET rows{};
-  uint16_t rowIndex = 0;             // next row of the buffer
-  uint16_t fetchColumn = 0;          // column position of a piecewise read
+  uint16_t rowIndex = 0;     // next row of the buffer
+  uint16_t fetchColumn = 0;  // column position of a piecewise read
   // Values on their way to the application: the piecewise read, the rowset,
   // per-row buffers of bound columns (driver/rowset/fetch_state.h).
   FetchState fetch;
@@ -368,29 +368,29 @@ enum : uint16_t { kDescAllocAuto = 1, kDescAllocUser = 2 };
 struct DescRec {
   int16_t conciseType = 0;
   void* data = nullptr;
-  int16_t dtCode = 0;          // datetime/interval code
-  int32_t dtPrecision = 0;     // datetime/interval precision
+  int16_t dtCode = 0;       // datetime/interval code
+  int32_t dtPrecision = 0;  // datetime/interval precision
   int16_t fixedPrecScale = 0;
   int64_t* indicator = nullptr;
   uint64_t length = 0;
-  std::string name;            // UTF-8; empty when none
-  int32_t radix = 0;           // numeric precision radix
+  std::string name;   // UTF-8; empty when none
+  int32_t radix = 0;  // numeric precision radix
   int64_t octetLength = 0;
   int64_t* octetLengthPtr = nullptr;
-  int16_t paramType = 0;       // SQL_PARAM_INPUT ...
+  int16_t paramType = 0;  // SQL_PARAM_INPUT ...
   int16_t precision = 0;
   int16_t scale = 0;
-  int16_t type = 0;            // the verbose type
-  int16_t unnamed = 0;         // 0 named, 1 unnamed
+  int16_t type = 0;     // the verbose type
+  int16_t unnamed = 0;  // 0 named, 1 unnamed
   int16_t unsignedFlag = 0;
 };
 
 struct DescHandle {
   uint32_t tag = kTagDesc;
   DiagArea diag{};
-  uint32_t handle = 0;            // number in the descriptor table
-  ConnHandle* conn = nullptr;     // owner of an explicit descriptor
-  StmtHandle* stmt = nullptr;     // owner of an implicit descriptor
+  uint32_t handle = 0;         // number in the descriptor table
+  ConnHandle* conn = nullptr;  // owner of an explicit descriptor
+  StmtHandle* stmt = nullptr;  // owner of an implicit descriptor
   uint16_t kind = kDescExplicit;
   uint16_t allocType = kDescAllocUser;
 

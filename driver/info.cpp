@@ -120,16 +120,11 @@ bool TakesConvert(const Call& k, bool* takes) {
 DRV_Return GetInfo(const Call& k) {
   ConnHandle* c = k.conn;
   switch (k.type) {
-    case kCoreVersionType:
-      return PutNumber(k, uint32_t{3});
-    case SQL_DATA_SOURCE_NAME:
-      return PutText(k, c->dsn);
-    case SQL_ODBC_API_CONFORMANCE:
-      return PutNumber(k, uint16_t{SQL_OAC_LEVEL1});
-    case SQL_DRIVER_ODBC_VER:
-      return PutText(k, kDriverOdbcVersion);
-    default:
-      break;
+    case kCoreVersionType: return PutNumber(k, uint32_t{3});
+    case SQL_DATA_SOURCE_NAME: return PutText(k, c->dsn);
+    case SQL_ODBC_API_CONFORMANCE: return PutNumber(k, uint16_t{SQL_OAC_LEVEL1});
+    case SQL_DRIVER_ODBC_VER: return PutText(k, kDriverOdbcVersion);
+    default: break;
   }
   const bool connected = c->state == kConnConnected;
   if (IsConvertType(k.type)) {
@@ -147,12 +142,9 @@ DRV_Return GetInfo(const Call& k) {
   switch (form) {
     case InfoForm::Short:
     case InfoForm::Int:
-    case InfoForm::Handle:
-      return AgentNumber(k, form, slot);
-    case InfoForm::Text:
-      return AgentText(k, slot);
-    default:
-      return Fail(c, ERR_INFO_TYPE_RANGE);
+    case InfoForm::Handle: return AgentNumber(k, form, slot);
+    case InfoForm::Text: return AgentText(k, slot);
+    default: return Fail(c, ERR_INFO_TYPE_RANGE);
   }
 }
 

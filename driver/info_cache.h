@@ -15,8 +15,8 @@ struct ConnInfoCache {
   static constexpr int kShorts = 40;
   static constexpr int kTexts = 40;
 
-  std::array<int32_t, kInts> ints;      // -1: not asked yet
-  std::array<int16_t, kShorts> shorts;  // -1: not asked yet
+  std::array<int32_t, kInts> ints;                         // -1: not asked yet
+  std::array<int16_t, kShorts> shorts;                     // -1: not asked yet
   std::array<std::unique_ptr<std::string>, kTexts> texts;  // null: not asked yet
 
   ConnInfoCache() { reset(); }

@@ -20,8 +20,8 @@ struct Range {
 // Not listed: SQLBrowseConnect (55), SQLDataSources (57, the Driver
 // Manager's), SQLSetScrollOptions (69), SQLDrivers (71), SQLBindParam (1002).
 constexpr Range kImplemented[] = {
-    {1, 24},      {40, 54},     {56, 56},     {58, 68},     {70, 70},     {72, 72},
-    {1001, 1001}, {1003, 1012}, {1014, 1014}, {1016, 1021},
+    {1, 24},  {40, 54},     {56, 56},     {58, 68},     {70, 70},
+    {72, 72}, {1001, 1001}, {1003, 1012}, {1014, 1014}, {1016, 1021},
 };
 
 struct Answers {

@@ -20,25 +20,22 @@ struct Range {
 
 // Each list's position of a type is its cache entry.
 constexpr Range kShortTypes[] = {
-    {0, 1},     {12, 12},   {15, 15},   {22, 24},   {28, 28},     {30, 35},
-    {46, 46},   {74, 75},   {84, 85},   {88, 88},   {93, 93},     {97, 101},
-    {106, 107}, {114, 114}, {116, 116}, {10005, 10005},
+    {0, 1},   {12, 12}, {15, 15}, {22, 24},  {28, 28},   {30, 35},   {46, 46},   {74, 75},
+    {84, 85}, {88, 88}, {93, 93}, {97, 101}, {106, 107}, {114, 114}, {116, 116}, {10005, 10005},
 };
 // SQL_MAX_ASYNC_CONCURRENT_STATEMENTS is an SQLUINTEGER: a 16-bit answer
 // would leave half of the application's variable unset. The SQL_CONVERT_
 // types come last: they use the cache only when the agent answers them.
 constexpr Range kIntTypes[] = {
-    {3, 5},       {8, 8},       {26, 26},     {43, 44},     {48, 52},     {72, 72},
-    {76, 76},     {78, 83},     {86, 86},     {91, 92},     {95, 96},     {102, 102},
-    {104, 105},   {108, 110},   {112, 112},   {115, 115},   {117, 121},   {123, 124},
-    {127, 170},   {172, 173},   {10001, 10001}, {10021, 10022}, {53, 71},  {122, 122},
-    {125, 126},
+    {3, 5},         {8, 8},     {26, 26},   {43, 44},   {48, 52},   {72, 72},   {76, 76},
+    {78, 83},       {86, 86},   {91, 92},   {95, 96},   {102, 102}, {104, 105}, {108, 110},
+    {112, 112},     {115, 115}, {117, 121}, {123, 124}, {127, 170}, {172, 173}, {10001, 10001},
+    {10021, 10022}, {53, 71},   {122, 122}, {125, 126},
 };
 constexpr Range kTextTypes[] = {
-    {6, 7},     {10, 11},   {13, 14},   {16, 21},   {25, 25},       {27, 27},
-    {29, 29},   {36, 42},   {45, 45},   {47, 47},   {73, 73},       {87, 87},
-    {89, 90},   {94, 94},   {103, 103}, {111, 111}, {113, 113},     {10000, 10000},
-    {10002, 10004},
+    {6, 7},     {10, 11},   {13, 14},   {16, 21},       {25, 25},       {27, 27}, {29, 29},
+    {36, 42},   {45, 45},   {47, 47},   {73, 73},       {87, 87},       {89, 90}, {94, 94},
+    {103, 103}, {111, 111}, {113, 113}, {10000, 10000}, {10002, 10004},
 };
 
 template <size_t N>
@@ -119,23 +116,13 @@ uint32_t INFO_ConvertMask(const ConnHandle* c, uint16_t type, int mode) {
   switch (type) {
     case SQL_CONVERT_BINARY:
     case SQL_CONVERT_VARBINARY:
-    case SQL_CONVERT_LONGVARBINARY:
-      mask = AgentHasType(c, SQL_BINARY, 0) ? 0x40F01 : 0;
-      break;
-    case SQL_CONVERT_DATE:
-      mask = AgentHasType(c, SQL_DATE, 0x200) ? 0x28301 : 0;
-      break;
-    case SQL_CONVERT_TIME:
-      mask = AgentHasType(c, SQL_TIME, 0x400) ? 0x30301 : 0;
-      break;
-    case SQL_CONVERT_TIMESTAMP:
-      mask = AgentHasType(c, SQL_TIMESTAMP, 0x800) ? 0x38301 : 0;
-      break;
+    case SQL_CONVERT_LONGVARBINARY: mask = AgentHasType(c, SQL_BINARY, 0) ? 0x40F01 : 0; break;
+    case SQL_CONVERT_DATE: mask = AgentHasType(c, SQL_DATE, 0x200) ? 0x28301 : 0; break;
+    case SQL_CONVERT_TIME: mask = AgentHasType(c, SQL_TIME, 0x400) ? 0x30301 : 0; break;
+    case SQL_CONVERT_TIMESTAMP: mask = AgentHasType(c, SQL_TIMESTAMP, 0x800) ? 0x38301 : 0; break;
     case SQL_CONVERT_GUID:  // no escape names a GUID's conversions on every source
       break;
-    default:
-      mask = 0x73FF;
-      break;
+    default: mask = 0x73FF; break;
   }
   // A Unicode connection converts to the wide types whichever form asks.
   if (mask != 0 && (mode == kWidthWide || c->cn_unicode)) mask |= kWideConversions;

@@ -19,13 +19,13 @@ std::string LastDlError() {
 
 constexpr const char* kDefaultName = "libuidlg32w.so";
 
-typedef int32_t (*QmrLOGIN_t)(void* window, const char* driver, const char* connStr,
-                              char** result, int mode);
+typedef int32_t (*QmrLOGIN_t)(void* window, const char* driver, const char* connStr, char** result,
+                              int mode);
 typedef void (*QmrLOGIN_Free_t)(char* result);
 
 plat::Mutex gLock;
 std::string& gName GUARDED_BY(gLock) = *new std::string(kDefaultName);  // never destroyed
-void* gModule GUARDED_BY(gLock) = nullptr;  // never unloaded
+void* gModule GUARDED_BY(gLock) = nullptr;                              // never unloaded
 
 }  // namespace
 

@@ -11,9 +11,9 @@
 #include "driver/agent_fail.h"
 #include "driver/conn.h"
 #include "driver/ops.h"
+#include "util/errcodes.h"
 #include "util/owners.h"
 #include "util/strutil.h"
-#include "util/errcodes.h"
 
 DRV_Return DRV_NativeSqlOp(void* h, va_list args) {
   auto* conn = static_cast<ConnHandle*>(h);
@@ -39,7 +39,8 @@ DRV_Return DRV_NativeSqlOp(void* h, va_list args) {
   uint32_t length = 0;
   const uint32_t code = ops->DRV_NativeSql(conn->agentConn, copy, out, room, &length);
   if (code != 0 && code != static_cast<uint32_t>(ERR_TRUNCATED)) return AgentFail(conn, code);
-  if (outLength != nullptr) *outLength = static_cast<SQLINTEGER>(std::min<uint32_t>(length, INT32_MAX));
+  if (outLength != nullptr)
+    *outLength = static_cast<SQLINTEGER>(std::min<uint32_t>(length, INT32_MAX));
   if (code == 0) return SQL_SUCCESS;
   return Warn(conn, ERR_TRUNCATED);
 }

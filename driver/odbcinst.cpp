@@ -86,8 +86,8 @@ void* INST_GetProc(const char* name) {
   if (module == nullptr) {
     module = INST_LoadInstaller();
     if (module == nullptr) {
-      const std::string text = "The ODBC installer DLL (" + INST_LibraryName() +
-                               ") is not installed on this system.";
+      const std::string text =
+          "The ODBC installer DLL (" + INST_LibraryName() + ") is not installed on this system.";
       DRV_MessageBox(text.c_str(), kCaption, kIconInformation);
       return nullptr;
     }
@@ -124,8 +124,8 @@ std::string INST_LibraryName() {
 // ---------------------------------------------------------------------------
 // Forwarders.
 
-int INST_GetPrivateProfileString(const char* section, const char* key, const char* dflt,
-                                 char* buf, int size, const char* file) {
+int INST_GetPrivateProfileString(const char* section, const char* key, const char* dflt, char* buf,
+                                 int size, const char* file) {
   using Fn = int (*)(const char*, const char*, const char*, char*, int, const char*);
   Fn fn = Proc<Fn>("SQLGetPrivateProfileString");
   return fn != nullptr ? fn(section, key, dflt, buf, size, file) : 0;
@@ -134,23 +134,23 @@ int INST_GetPrivateProfileString(const char* section, const char* key, const cha
 int INST_GetPrivateProfileStringW(const char16_t* section, const char16_t* key,
                                   const char16_t* dflt, char16_t* buf, int size,
                                   const char16_t* file) {
-  using Fn = int (*)(const char16_t*, const char16_t*, const char16_t*, char16_t*, int,
-                     const char16_t*);
+  using Fn =
+      int (*)(const char16_t*, const char16_t*, const char16_t*, char16_t*, int, const char16_t*);
   Fn fn = Proc<Fn>("SQLGetPrivateProfileStringW");
   return fn != nullptr ? fn(section, key, dflt, buf, size, file) : 0;
 }
 
-int INST_ReadFileDSN(const char* file, const char* app, const char* key, char* buf,
-                     uint16_t size, uint16_t* len) {
+int INST_ReadFileDSN(const char* file, const char* app, const char* key, char* buf, uint16_t size,
+                     uint16_t* len) {
   using Fn = int (*)(const char*, const char*, const char*, char*, uint16_t, uint16_t*);
   Fn fn = Proc<Fn>("SQLReadFileDSN");
   return fn != nullptr ? fn(file, app, key, buf, size, len) : 0;
 }
 
-int INST_ReadFileDSNW(const char16_t* file, const char16_t* app, const char16_t* key,
-                      char16_t* buf, uint16_t size, uint16_t* len) {
-  using Fn = int (*)(const char16_t*, const char16_t*, const char16_t*, char16_t*, uint16_t,
-                     uint16_t*);
+int INST_ReadFileDSNW(const char16_t* file, const char16_t* app, const char16_t* key, char16_t* buf,
+                      uint16_t size, uint16_t* len) {
+  using Fn =
+      int (*)(const char16_t*, const char16_t*, const char16_t*, char16_t*, uint16_t, uint16_t*);
   Fn fn = Proc<Fn>("SQLReadFileDSNW");
   return fn != nullptr ? fn(file, app, key, buf, size, len) : 0;
 }

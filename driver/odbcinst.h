@@ -11,15 +11,15 @@
 #include <string>
 
 // The forwarders: the installer's signatures under names of the driver's own.
-int INST_GetPrivateProfileString(const char* section, const char* key, const char* dflt,
-                                 char* buf, int size, const char* file);
+int INST_GetPrivateProfileString(const char* section, const char* key, const char* dflt, char* buf,
+                                 int size, const char* file);
 int INST_GetPrivateProfileStringW(const char16_t* section, const char16_t* key,
                                   const char16_t* dflt, char16_t* buf, int size,
                                   const char16_t* file);
-int INST_ReadFileDSN(const char* file, const char* app, const char* key, char* buf,
-                     uint16_t size, uint16_t* len);
-int INST_ReadFileDSNW(const char16_t* file, const char16_t* app, const char16_t* key,
-                      char16_t* buf, uint16_t size, uint16_t* len);
+int INST_ReadFileDSN(const char* file, const char* app, const char* key, char* buf, uint16_t size,
+                     uint16_t* len);
+int INST_ReadFileDSNW(const char16_t* file, const char16_t* app, const char16_t* key, char16_t* buf,
+                      uint16_t size, uint16_t* len);
 
 // The function of the installer by name, loading the library first when
 // needed; null (after the message box) when the library or the function is

@@ -27,16 +27,32 @@ uint32_t OdbcVersion(const StmtHandle* stmt) {
 // C types a parameter may be bound with; everything else is refused.
 bool AcceptedCType(int c) {
   switch (c) {
-    case SQL_C_UTINYINT: case SQL_C_UBIGINT: case SQL_C_STINYINT: case SQL_C_SBIGINT:
-    case SQL_C_ULONG: case SQL_C_USHORT: case SQL_C_SLONG: case SQL_C_SSHORT:
-    case SQL_C_GUID: case SQL_C_BIT: case SQL_C_TINYINT: case SQL_C_NUMERIC:
-    case SQL_C_LONG: case SQL_C_SHORT: case SQL_C_FLOAT: case SQL_C_DOUBLE:
-    case SQL_C_DATE: case SQL_C_TIME: case SQL_C_TIMESTAMP: case SQL_C_TYPE_DATE:
-    case SQL_C_TYPE_TIME: case SQL_C_TYPE_TIMESTAMP: case SQL_C_WCHAR: case SQL_C_BINARY:
-    case SQL_C_CHAR:
-      return true;
-    default:
-      return false;
+    case SQL_C_UTINYINT:
+    case SQL_C_UBIGINT:
+    case SQL_C_STINYINT:
+    case SQL_C_SBIGINT:
+    case SQL_C_ULONG:
+    case SQL_C_USHORT:
+    case SQL_C_SLONG:
+    case SQL_C_SSHORT:
+    case SQL_C_GUID:
+    case SQL_C_BIT:
+    case SQL_C_TINYINT:
+    case SQL_C_NUMERIC:
+    case SQL_C_LONG:
+    case SQL_C_SHORT:
+    case SQL_C_FLOAT:
+    case SQL_C_DOUBLE:
+    case SQL_C_DATE:
+    case SQL_C_TIME:
+    case SQL_C_TIMESTAMP:
+    case SQL_C_TYPE_DATE:
+    case SQL_C_TYPE_TIME:
+    case SQL_C_TYPE_TIMESTAMP:
+    case SQL_C_WCHAR:
+    case SQL_C_BINARY:
+    case SQL_C_CHAR: return true;
+    default: return false;
   }
 }
 
@@ -66,12 +82,12 @@ void SetConcise(DescRec* rec, int16_t concise) {
 // Column size and digits where the SQL type keeps them in the IPD record.
 void SetSizes(DescRec* ipd, int16_t sqlType, uint64_t columnSize, int16_t digits) {
   const int t = sqlType;
-  const bool lengthType =
-      t == SQL_GUID || (t >= SQL_WLONGVARCHAR && t <= SQL_WCHAR) ||
-      (t >= SQL_LONGVARBINARY && t <= SQL_LONGVARCHAR) || t == SQL_CHAR || t == SQL_VARCHAR ||
-      t == SQL_TYPE_DATE || (t >= SQL_INTERVAL_YEAR && t <= SQL_INTERVAL_MINUTE) ||
-      (t >= SQL_INTERVAL_YEAR_TO_MONTH && t <= SQL_INTERVAL_DAY_TO_MINUTE) ||
-      t == SQL_INTERVAL_HOUR_TO_MINUTE;
+  const bool lengthType = t == SQL_GUID || (t >= SQL_WLONGVARCHAR && t <= SQL_WCHAR) ||
+                          (t >= SQL_LONGVARBINARY && t <= SQL_LONGVARCHAR) || t == SQL_CHAR ||
+                          t == SQL_VARCHAR || t == SQL_TYPE_DATE ||
+                          (t >= SQL_INTERVAL_YEAR && t <= SQL_INTERVAL_MINUTE) ||
+                          (t >= SQL_INTERVAL_YEAR_TO_MONTH && t <= SQL_INTERVAL_DAY_TO_MINUTE) ||
+                          t == SQL_INTERVAL_HOUR_TO_MINUTE;
   if (lengthType) {
     ipd->length = columnSize;
   } else if (t == SQL_NUMERIC || t == SQL_DECIMAL) {
@@ -85,7 +101,9 @@ void SetSizes(DescRec* ipd, int16_t sqlType, uint64_t columnSize, int16_t digits
   }
 }
 
-DRV_Return Result(const StmtHandle* stmt) { return stmt->diag.pending != 0 ? SQL_ERROR : SQL_SUCCESS; }
+DRV_Return Result(const StmtHandle* stmt) {
+  return stmt->diag.pending != 0 ? SQL_ERROR : SQL_SUCCESS;
+}
 
 }  // namespace
 

@@ -131,20 +131,15 @@ DRV_Return DRV_ParamDataOp(void* h, va_list args) {
   // Agents that gather values themselves are not offered by any agent yet.
   if (stmt->conn != nullptr && stmt->conn->cn_hasV2DAE != 0) return Fail(stmt, ERR_NOT_CAPABLE);
   switch (stmt->needData) {
-    case 0:
-      return Fail(stmt, ERR_FUNCTION_SEQUENCE);
+    case 0: return Fail(stmt, ERR_FUNCTION_SEQUENCE);
     case 1:
-    case 7:
-      try {
-        return ParamsDataStep(stmt, token);
+    case 7: try { return ParamsDataStep(stmt, token);
       } catch (const std::bad_alloc&) {
         return Fail(stmt, ERR_NO_MEMORY);
       }
     case kNeedSetPos:
-    case kNeedBulk:
-      return SetPosParamData(stmt, token);
-    default:
-      return Fail(stmt, ERR_FUNCTION_SEQUENCE);
+    case kNeedBulk: return SetPosParamData(stmt, token);
+    default: return Fail(stmt, ERR_FUNCTION_SEQUENCE);
   }
 }
 
@@ -155,8 +150,7 @@ DRV_Return DRV_PutDataOp(void* h, va_list args) {
   if (stmt->conn != nullptr && stmt->conn->cn_hasV2DAE != 0) return Fail(stmt, ERR_NOT_CAPABLE);
   int code = 0;
   switch (stmt->needData) {
-    case 0:
-      return Fail(stmt, ERR_FUNCTION_SEQUENCE);
+    case 0: return Fail(stmt, ERR_FUNCTION_SEQUENCE);
     case 1:
     case 7:
       // Only after SQLParamData has named the parameter.
@@ -168,10 +162,8 @@ DRV_Return DRV_PutDataOp(void* h, va_list args) {
       }
       break;
     case kNeedSetPos:
-    case kNeedBulk:
-      return SetPosPutData(stmt, data, length);
-    default:
-      return Fail(stmt, ERR_FUNCTION_SEQUENCE);
+    case kNeedBulk: return SetPosPutData(stmt, data, length);
+    default: return Fail(stmt, ERR_FUNCTION_SEQUENCE);
   }
   if (code != 0) return Fail(stmt, code);
   return SQL_SUCCESS;

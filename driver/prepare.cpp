@@ -16,9 +16,9 @@
 #include "driver/stmt.h"
 #include "driver/trace.h"
 #include "drv_jdbc/agent_codes.h"
+#include "util/errcodes.h"
 #include "util/owners.h"
 #include "util/strutil.h"
-#include "util/errcodes.h"
 
 namespace {
 

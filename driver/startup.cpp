@@ -52,7 +52,9 @@ void registerStrings() {
 
 void traceSinkEmit(LOG_SINK*, int, const char* text) { TRC_WriteLine(TRC_MODE_ODBC, text); }
 
-void logMessageBox(const char* line) { log_message(LOG_LEVEL_ERROR, __FILE__, __LINE__, "%s", line); }
+void logMessageBox(const char* line) {
+  log_message(LOG_LEVEL_ERROR, __FILE__, __LINE__, "%s", line);
+}
 
 void closeLogSink() {
   if (gTraceSink == nullptr) return;
@@ -136,13 +138,9 @@ void DRV_ProcessDetach() {
 
 int DRV_DllMain(void* module, unsigned reason) {
   switch (reason) {
-    case 1:
-      return DRV_ProcessAttach(module);
-    case 0:
-      DRV_ProcessDetach();
-      return 1;
-    default:
-      return 1;
+    case 1: return DRV_ProcessAttach(module);
+    case 0: DRV_ProcessDetach(); return 1;
+    default: return 1;
   }
 }
 

@@ -10,11 +10,11 @@
 
 // Resource string ids.
 enum : unsigned {
-  kResCaption = 1,         // "Quillmar ODBC"
-  kResInitFailed = 5,      // "Unable to initialize the ODBC layer."
-  kResNeedsWin32 = 202,    // "The Quillmar ODBC driver requires Win32."
-  kResFileName = 203,      // the library's file name (per build)
-  kResDescription = 204,   // the driver's description (per build)
+  kResCaption = 1,        // "Quillmar ODBC"
+  kResInitFailed = 5,     // "Unable to initialize the ODBC layer."
+  kResNeedsWin32 = 202,   // "The Quillmar ODBC driver requires Win32."
+  kResFileName = 203,     // the library's file name (per build)
+  kResDescription = 204,  // the driver's description (per build)
   kResVersion = 205,
   kResPlatform = 208,
 };

@@ -194,9 +194,10 @@ int STMT_Reexecute(StmtHandle* stmt) {
   stmt->rowIndex = 0;
   const DRV_OpTable* ops = stmt->agent != nullptr ? stmt->agent->ops : nullptr;
   const uint32_t rows = stmt->rowsPerBlock > 0xFFFF ? 0xFFFF : stmt->rowsPerBlock;
-  const uint32_t code = ops != nullptr && ops->DRV_Fetch != nullptr
-                            ? ops->DRV_Fetch(stmt->agentStmt, static_cast<uint16_t>(rows), &stmt->rows)
-                            : ERR_NOT_CAPABLE;
+  const uint32_t code =
+      ops != nullptr && ops->DRV_Fetch != nullptr
+          ? ops->DRV_Fetch(stmt->agentStmt, static_cast<uint16_t>(rows), &stmt->rows)
+          : ERR_NOT_CAPABLE;
   if (code != 0) return AgentFail(stmt, code);
   return 0;
 }
@@ -246,8 +247,8 @@ int STMT_PullErrors(StmtHandle* stmt) {
 int32_t STMT_RowNumber(const StmtHandle* stmt, uint32_t row, uint64_t* number) {
   const SCR_CURSOR& cur = stmt->cursor;
   if (cur.cursorType == SQL_CURSOR_FORWARD_ONLY) {
-    *number = cur.rowStatus != nullptr ? static_cast<uint64_t>(cur.rowsetStart) + row
-                                       : stmt->rowsFetched;
+    *number =
+        cur.rowStatus != nullptr ? static_cast<uint64_t>(cur.rowsetStart) + row : stmt->rowsFetched;
     return 0;
   }
   uint32_t n = 0;
@@ -264,27 +265,17 @@ DRV_Return DRV_AllocHandleStmtOp(void* h, va_list args) {
   return allocStmt(static_cast<ConnHandle*>(h), args);
 }
 
-DRV_Return DRV_FreeHandleStmtOp(void* h, va_list) {
-  return dropStmt(static_cast<StmtHandle*>(h));
-}
+DRV_Return DRV_FreeHandleStmtOp(void* h, va_list) { return dropStmt(static_cast<StmtHandle*>(h)); }
 
 DRV_Return DRV_FreeStmtOp(void* h, va_list args) {
   auto* stmt = static_cast<StmtHandle*>(h);
   const int option = va_arg(args, int);
   switch (option) {
-    case SQL_CLOSE:
-      STMT_Close(stmt);
-      break;
-    case SQL_DROP:
-      return dropStmt(stmt);
-    case SQL_UNBIND:
-      BIND_UnbindAll(stmt);
-      break;
-    case SQL_RESET_PARAMS:
-      PAR_ResetAll(stmt);
-      break;
-    default:
-      return Fail(stmt, ERR_OPTION_RANGE);
+    case SQL_CLOSE: STMT_Close(stmt); break;
+    case SQL_DROP: return dropStmt(stmt);
+    case SQL_UNBIND: BIND_UnbindAll(stmt); break;
+    case SQL_RESET_PARAMS: PAR_ResetAll(stmt); break;
+    default: return Fail(stmt, ERR_OPTION_RANGE);
   }
   return stmt->diag.pending != 0 ? SQL_ERROR : SQL_SUCCESS;
 }

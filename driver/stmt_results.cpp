@@ -14,9 +14,9 @@
 #include "driver/rowset/execute.h"
 #include "driver/stmt.h"
 #include "driver/trace.h"
+#include "util/errcodes.h"
 #include "util/owners.h"
 #include "util/strutil.h"
-#include "util/errcodes.h"
 
 namespace {
 

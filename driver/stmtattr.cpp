@@ -53,9 +53,9 @@ DRV_Return SetRowArraySize(StmtHandle* stmt, void* value) {
     // An installed ARD holds the array size itself (and hands it to every
     // statement using it).
     const int32_t pending = stmt->diag.pending;
-    const DRV_Return d = SetDescField(
-        stmt, stmt->ard, SQL_DESC_ARRAY_SIZE,
-        reinterpret_cast<void*>(static_cast<uintptr_t>(stmt->cursor.rowsetSize)));
+    const DRV_Return d =
+        SetDescField(stmt, stmt->ard, SQL_DESC_ARRAY_SIZE,
+                     reinterpret_cast<void*>(static_cast<uintptr_t>(stmt->cursor.rowsetSize)));
     if (d != SQL_SUCCESS) return d;
     // What the rowset size answered (a lowered size's 01S02) stays the call's.
     stmt->diag.pending = pending;
@@ -77,8 +77,7 @@ DRV_Return SetScrollable(StmtHandle* stmt, uintptr_t v) {
 
 DRV_Return SetSensitivity(StmtHandle* stmt, uintptr_t v) {
   switch (v) {
-    case SQL_UNSPECIFIED:
-      return SQL_SUCCESS;
+    case SQL_UNSPECIFIED: return SQL_SUCCESS;
     case SQL_INSENSITIVE: {
       DRV_Return rc = STMT_SetOption(stmt, SQL_CONCURRENCY, SQL_CONCUR_READ_ONLY);
       if (rc != SQL_SUCCESS) return rc;
@@ -97,8 +96,7 @@ DRV_Return SetSensitivity(StmtHandle* stmt, uintptr_t v) {
       ClearPending(stmt);
       return SQL_SUCCESS;
     }
-    default:
-      return Fail(stmt, ERR_INVALID_ATTR_VALUE);
+    default: return Fail(stmt, ERR_INVALID_ATTR_VALUE);
   }
 }
 
@@ -165,28 +163,22 @@ DRV_Return STMT_SetAttr(StmtHandle* stmt, int32_t attribute, void* value, int32_
   if (IsOption(attribute))
     return STMT_SetOption(stmt, static_cast<uint16_t>(attribute), AsNumber(value));
   switch (attribute) {
-    case SQL_ATTR_ROW_BIND_TYPE:
-      return SetDescField(stmt, stmt->ard, SQL_DESC_BIND_TYPE, value);
+    case SQL_ATTR_ROW_BIND_TYPE: return SetDescField(stmt, stmt->ard, SQL_DESC_BIND_TYPE, value);
     case SQL_ATTR_ENABLE_AUTO_IPD:
       // Parameters are never described automatically.
       return value != nullptr ? Changed(stmt) : SQL_SUCCESS;
-    case SQL_ATTR_FETCH_BOOKMARK_PTR:
-      stmt->fetchBookmarkPtr = value;
-      return SQL_SUCCESS;
+    case SQL_ATTR_FETCH_BOOKMARK_PTR: stmt->fetchBookmarkPtr = value; return SQL_SUCCESS;
     case SQL_ATTR_PARAM_BIND_OFFSET_PTR:
       return SetDescField(stmt, stmt->apd, SQL_DESC_BIND_OFFSET_PTR, value);
-    case SQL_ATTR_PARAM_BIND_TYPE:
-      return SetDescField(stmt, stmt->apd, SQL_DESC_BIND_TYPE, value);
+    case SQL_ATTR_PARAM_BIND_TYPE: return SetDescField(stmt, stmt->apd, SQL_DESC_BIND_TYPE, value);
     case SQL_ATTR_PARAM_OPERATION_PTR:
       return SetDescField(stmt, stmt->apd, SQL_DESC_ARRAY_STATUS_PTR, value);
-    case SQL_ATTR_PARAMSET_SIZE:
-      return SetDescField(stmt, stmt->apd, SQL_DESC_ARRAY_SIZE, value);
+    case SQL_ATTR_PARAMSET_SIZE: return SetDescField(stmt, stmt->apd, SQL_DESC_ARRAY_SIZE, value);
     case SQL_ATTR_ROW_BIND_OFFSET_PTR:
       return SetDescField(stmt, stmt->ard, SQL_DESC_BIND_OFFSET_PTR, value);
     case SQL_ATTR_ROW_OPERATION_PTR:
       return SetDescField(stmt, stmt->ard, SQL_DESC_ARRAY_STATUS_PTR, value);
-    case SQL_ATTR_ROW_ARRAY_SIZE:
-      return SetRowArraySize(stmt, value);
+    case SQL_ATTR_ROW_ARRAY_SIZE: return SetRowArraySize(stmt, value);
     // The status and count pointers: a null pointer withdraws the earlier
     // one, so that nothing is written through it any more.
     case SQL_ATTR_PARAM_STATUS_PTR:
@@ -197,19 +189,14 @@ DRV_Return STMT_SetAttr(StmtHandle* stmt, int32_t attribute, void* value, int32_
       return SetDescField(stmt, stmt->ird, SQL_DESC_ARRAY_STATUS_PTR, value);
     case SQL_ATTR_ROWS_FETCHED_PTR:
       return SetDescField(stmt, stmt->ird, SQL_DESC_ROWS_PROCESSED_PTR, value);
-    case SQL_ATTR_CURSOR_SCROLLABLE:
-      return SetScrollable(stmt, AsNumber(value));
-    case SQL_ATTR_CURSOR_SENSITIVITY:
-      return SetSensitivity(stmt, AsNumber(value));
-    case SQL_ATTR_APP_ROW_DESC:
-      return InstallAppDesc(stmt, value, true);
-    case SQL_ATTR_APP_PARAM_DESC:
-      return InstallAppDesc(stmt, value, false);
+    case SQL_ATTR_CURSOR_SCROLLABLE: return SetScrollable(stmt, AsNumber(value));
+    case SQL_ATTR_CURSOR_SENSITIVITY: return SetSensitivity(stmt, AsNumber(value));
+    case SQL_ATTR_APP_ROW_DESC: return InstallAppDesc(stmt, value, true);
+    case SQL_ATTR_APP_PARAM_DESC: return InstallAppDesc(stmt, value, false);
     case SQL_ATTR_METADATA_ID:  // the connection's rule: SQL_FALSE only
       if (AsNumber(value) == SQL_FALSE) return SQL_SUCCESS;
       return Fail(stmt, ERR_NOT_CAPABLE);
-    default:
-      return Fail(stmt, ERR_OPTION_RANGE);
+    default: return Fail(stmt, ERR_OPTION_RANGE);
   }
 }
 
@@ -237,8 +224,7 @@ DRV_Return DRV_GetStmtAttrOp(void* h, va_list args) {
       case SQL_ATTR_APP_ROW_DESC:
       case SQL_ATTR_APP_PARAM_DESC:
       case SQL_ATTR_IMP_ROW_DESC:
-      case SQL_ATTR_IMP_PARAM_DESC:
-        break;  // the length still says what kind of answer it is
+      case SQL_ATTR_IMP_PARAM_DESC: break;  // the length still says what kind of answer it is
       default:
         if ((attribute >= 15 && attribute <= 27) || attribute == SQL_ATTR_CURSOR_SCROLLABLE ||
             attribute == SQL_ATTR_CURSOR_SENSITIVITY)
@@ -249,54 +235,39 @@ DRV_Return DRV_GetStmtAttrOp(void* h, va_list args) {
   const DescHandle* apd = stmt->apd;
   const DescHandle* ard = stmt->ard;
   switch (attribute) {
-    case SQL_ATTR_ROW_BIND_TYPE:
-      return Put64(value, stmt->bindType);
-    case SQL_ATTR_ENABLE_AUTO_IPD:
-      return Put32(value, 0);
-    case SQL_ATTR_FETCH_BOOKMARK_PTR:
-      return PutPointer(value, length, stmt->fetchBookmarkPtr);
+    case SQL_ATTR_ROW_BIND_TYPE: return Put64(value, stmt->bindType);
+    case SQL_ATTR_ENABLE_AUTO_IPD: return Put32(value, 0);
+    case SQL_ATTR_FETCH_BOOKMARK_PTR: return PutPointer(value, length, stmt->fetchBookmarkPtr);
     case SQL_ATTR_PARAM_BIND_OFFSET_PTR:
       return PutPointer(value, length, apd != nullptr ? apd->bindOffset : nullptr);
-    case SQL_ATTR_PARAM_BIND_TYPE:
-      return Put64(value, apd != nullptr ? apd->bindType : 0);
+    case SQL_ATTR_PARAM_BIND_TYPE: return Put64(value, apd != nullptr ? apd->bindType : 0);
     case SQL_ATTR_PARAM_OPERATION_PTR:
       return PutPointer(value, length, apd != nullptr ? apd->arrayStatus : nullptr);
     case SQL_ATTR_PARAM_STATUS_PTR:
-      return PutPointer(value, length,
-                        stmt->ipd != nullptr ? stmt->ipd->arrayStatus : nullptr);
+      return PutPointer(value, length, stmt->ipd != nullptr ? stmt->ipd->arrayStatus : nullptr);
     case SQL_ATTR_PARAMS_PROCESSED_PTR:
-      return PutPointer(value, length,
-                        stmt->ipd != nullptr ? stmt->ipd->rowsProcessed : nullptr);
-    case SQL_ATTR_PARAMSET_SIZE:
-      return Put64(value, apd != nullptr ? apd->arraySize : 1);
+      return PutPointer(value, length, stmt->ipd != nullptr ? stmt->ipd->rowsProcessed : nullptr);
+    case SQL_ATTR_PARAMSET_SIZE: return Put64(value, apd != nullptr ? apd->arraySize : 1);
     case SQL_ATTR_ROW_BIND_OFFSET_PTR:
       return PutPointer(value, length, ard != nullptr ? ard->bindOffset : nullptr);
     case SQL_ATTR_ROW_OPERATION_PTR:
       return PutPointer(value, length, ard != nullptr ? ard->arrayStatus : nullptr);
     case SQL_ATTR_ROW_STATUS_PTR:
-      return PutPointer(value, length,
-                        stmt->ird != nullptr ? stmt->ird->arrayStatus : nullptr);
+      return PutPointer(value, length, stmt->ird != nullptr ? stmt->ird->arrayStatus : nullptr);
     case SQL_ATTR_ROWS_FETCHED_PTR:
-      return PutPointer(value, length,
-                        stmt->ird != nullptr ? stmt->ird->rowsProcessed : nullptr);
-    case SQL_ATTR_ROW_ARRAY_SIZE:
-      return Put64(value, stmt->cursor.rowsetSize);
+      return PutPointer(value, length, stmt->ird != nullptr ? stmt->ird->rowsProcessed : nullptr);
+    case SQL_ATTR_ROW_ARRAY_SIZE: return Put64(value, stmt->cursor.rowsetSize);
     case SQL_ATTR_CURSOR_SENSITIVITY:
       return Put32(value, stmt->cursor.concurrency == SQL_CONCUR_READ_ONLY ? SQL_INSENSITIVE
-                                                                            : SQL_SENSITIVE);
+                                                                           : SQL_SENSITIVE);
     case SQL_ATTR_CURSOR_SCROLLABLE: {
       const uint32_t t = stmt->cursor.cursorType;
       return Put32(value, t >= 1 && t <= 3 ? SQL_SCROLLABLE : SQL_NONSCROLLABLE);
     }
-    case SQL_ATTR_APP_ROW_DESC:
-      return PutHandle(value, length, stmt->ard);
-    case SQL_ATTR_APP_PARAM_DESC:
-      return PutHandle(value, length, stmt->apd);
-    case SQL_ATTR_IMP_ROW_DESC:
-      return PutHandle(value, length, stmt->ird);
-    case SQL_ATTR_IMP_PARAM_DESC:
-      return PutHandle(value, length, stmt->ipd);
-    default:
-      return Fail(stmt, ERR_OPTION_RANGE);
+    case SQL_ATTR_APP_ROW_DESC: return PutHandle(value, length, stmt->ard);
+    case SQL_ATTR_APP_PARAM_DESC: return PutHandle(value, length, stmt->apd);
+    case SQL_ATTR_IMP_ROW_DESC: return PutHandle(value, length, stmt->ird);
+    case SQL_ATTR_IMP_PARAM_DESC: return PutHandle(value, length, stmt->ipd);
+    default: return Fail(stmt, ERR_OPTION_RANGE);
   }
 }

@@ -24,12 +24,22 @@ constexpr uint64_t kMinMaxLength = 8192;
 // Driver options the agent alone knows; none is stored here.
 bool AgentOnlyOption(uint16_t o) {
   switch (o) {
-    case 1225: case QMR_STMT_OPTION_TEXT: case 1227: case 1228: case 1229: case 1250: case 1251:
-    case 1260: case 1261: case 1264: case 1265: case 1268: case 1276: case 1277:
-    case 1278:
-      return true;
-    default:
-      return false;
+    case 1225:
+    case QMR_STMT_OPTION_TEXT:
+    case 1227:
+    case 1228:
+    case 1229:
+    case 1250:
+    case 1251:
+    case 1260:
+    case 1261:
+    case 1264:
+    case 1265:
+    case 1268:
+    case 1276:
+    case 1277:
+    case 1278: return true;
+    default: return false;
   }
 }
 
@@ -136,10 +146,9 @@ DRV_Return SetRowsetSize(StmtHandle* stmt, uint64_t value) {
   const uint32_t size = value == 0 ? 1 : Clamp32(value);
   // A forward-only cursor in the middle of a fetch block that it hands out
   // row by row keeps its rowset size until the block is used up.
-  const bool midBlock = stmt->state == kStmtPrepared &&
-                        stmt->cursor.cursorType == SQL_CURSOR_FORWARD_ONLY &&
-                        stmt->cursor.rowsetSize == 1 && stmt->rowIndex > 0 &&
-                        stmt->rowIndex < stmt->rows.rows_held;
+  const bool midBlock =
+      stmt->state == kStmtPrepared && stmt->cursor.cursorType == SQL_CURSOR_FORWARD_ONLY &&
+      stmt->cursor.rowsetSize == 1 && stmt->rowIndex > 0 && stmt->rowIndex < stmt->rows.rows_held;
   if (midBlock) return Changed(stmt);
   uint32_t v = size;
   const uint32_t code = AgentSet(stmt, OPT_STMT_INT | SQL_ROWSET_SIZE, &v);
@@ -219,10 +228,8 @@ bool Option2IsWide(uint16_t option) {
     case SQL_ROWSET_SIZE:
     case SQL_ROW_NUMBER:
     case SQL_ATTR_PARAMSET_SIZE:
-    case SQL_ATTR_ROW_ARRAY_SIZE:
-      return true;
-    default:
-      return false;
+    case SQL_ATTR_ROW_ARRAY_SIZE: return true;
+    default: return false;
   }
 }
 
@@ -236,10 +243,8 @@ DRV_Return GetAgentValue(StmtHandle* stmt, uint16_t option, uint32_t* v) {
 
 DRV_Return STMT_SetOption(StmtHandle* stmt, uint16_t option, uint64_t value) {
   switch (option) {
-    case SQL_QUERY_TIMEOUT:
-      return SetQueryTimeout(stmt, value);
-    case SQL_MAX_ROWS:
-      return SetMaxRows(stmt, value);
+    case SQL_QUERY_TIMEOUT: return SetQueryTimeout(stmt, value);
+    case SQL_MAX_ROWS: return SetMaxRows(stmt, value);
     case SQL_NOSCAN: {
       uint32_t v = value != 0 ? 1 : 0;
       const uint32_t code = AgentSet(stmt, OPT_STMT_INT | SQL_NOSCAN, &v);
@@ -247,11 +252,8 @@ DRV_Return STMT_SetOption(StmtHandle* stmt, uint16_t option, uint64_t value) {
       stmt->noScan = v;
       return SQL_SUCCESS;
     }
-    case SQL_MAX_LENGTH:
-      return SetMaxLength(stmt, value);
-    case SQL_ASYNC_ENABLE:
-      stmt->asyncEnable = value != 0 ? 1 : 0;
-      return SQL_SUCCESS;
+    case SQL_MAX_LENGTH: return SetMaxLength(stmt, value);
+    case SQL_ASYNC_ENABLE: stmt->asyncEnable = value != 0 ? 1 : 0; return SQL_SUCCESS;
     case SQL_BIND_TYPE:
       stmt->bindType = Clamp32(value);
       // The implicit ARD answers the same value through the descriptor calls.
@@ -260,21 +262,13 @@ DRV_Return STMT_SetOption(StmtHandle* stmt, uint16_t option, uint64_t value) {
     case SQL_CURSOR_TYPE:
     case SQL_CONCURRENCY:
     case SQL_KEYSET_SIZE:
-    case SQL_SIMULATE_CURSOR:
-      return SetCursorOption(stmt, option, value);
-    case SQL_ROWSET_SIZE:
-      return SetRowsetSize(stmt, value);
-    case SQL_RETRIEVE_DATA:
-      return SetRetrieveData(stmt, value);
-    case SQL_USE_BOOKMARKS:
-      stmt->useBookmarks = value != 0 ? 1 : 0;
-      return SQL_SUCCESS;
-    case QMR_STMT_OPTION_1050:
-      return SetStoredDriverOption(stmt, option, value, &stmt->option1050);
-    case QMR_STMT_OPTION_1052:
-      return SetStoredDriverOption(stmt, option, value, &stmt->option1052);
-    case QMR_STMT_OPTION_1054:
-      return SetStoredDriverOption(stmt, option, value, &stmt->option1054);
+    case SQL_SIMULATE_CURSOR: return SetCursorOption(stmt, option, value);
+    case SQL_ROWSET_SIZE: return SetRowsetSize(stmt, value);
+    case SQL_RETRIEVE_DATA: return SetRetrieveData(stmt, value);
+    case SQL_USE_BOOKMARKS: stmt->useBookmarks = value != 0 ? 1 : 0; return SQL_SUCCESS;
+    case QMR_STMT_OPTION_1050: return SetStoredDriverOption(stmt, option, value, &stmt->option1050);
+    case QMR_STMT_OPTION_1052: return SetStoredDriverOption(stmt, option, value, &stmt->option1052);
+    case QMR_STMT_OPTION_1054: return SetStoredDriverOption(stmt, option, value, &stmt->option1054);
     default:
       if (AgentOnlyOption(option)) return SetAgentOnlyOption(stmt, option, value);
       return Fail(stmt, ERR_OPTION_RANGE);
@@ -287,8 +281,7 @@ DRV_Return STMT_GetOption(StmtHandle* stmt, uint16_t option, void* value, bool w
   const bool w = wide || Option2IsWide(option);
   const SCR_CURSOR& cur = stmt->cursor;
   switch (option) {
-    case SQL_QUERY_TIMEOUT:
-      return PutOption(value, stmt->queryTimeout, w);
+    case SQL_QUERY_TIMEOUT: return PutOption(value, stmt->queryTimeout, w);
     case SQL_MAX_ROWS:
     case SQL_NOSCAN: {
       // The agent's own value: it may have clamped what it was given.
@@ -297,27 +290,17 @@ DRV_Return STMT_GetOption(StmtHandle* stmt, uint16_t option, void* value, bool w
       if (rc != SQL_SUCCESS) return rc;
       return PutOption(value, v, w);
     }
-    case SQL_MAX_LENGTH:
-      return PutOption(value, stmt->maxLength, w);
-    case SQL_ASYNC_ENABLE:
-      return PutOption(value, stmt->asyncEnable, w);
-    case SQL_BIND_TYPE:
-      return PutOption(value, stmt->bindType, w);
-    case SQL_CURSOR_TYPE:
-      return PutOption(value, cur.cursorType, w);
-    case SQL_CONCURRENCY:
-      return PutOption(value, cur.concurrency, w);
-    case SQL_KEYSET_SIZE:
-      return PutOption(value, cur.keysetSize, w);
+    case SQL_MAX_LENGTH: return PutOption(value, stmt->maxLength, w);
+    case SQL_ASYNC_ENABLE: return PutOption(value, stmt->asyncEnable, w);
+    case SQL_BIND_TYPE: return PutOption(value, stmt->bindType, w);
+    case SQL_CURSOR_TYPE: return PutOption(value, cur.cursorType, w);
+    case SQL_CONCURRENCY: return PutOption(value, cur.concurrency, w);
+    case SQL_KEYSET_SIZE: return PutOption(value, cur.keysetSize, w);
     case SQL_ROWSET_SIZE:
-    case SQL_ATTR_ROW_ARRAY_SIZE:
-      return PutOption(value, cur.rowsetSize, w);
-    case SQL_SIMULATE_CURSOR:
-      return PutOption(value, cur.option1, w);
-    case SQL_RETRIEVE_DATA:
-      return PutOption(value, cur.retrieveData, w);
-    case SQL_USE_BOOKMARKS:
-      return PutOption(value, stmt->useBookmarks, w);
+    case SQL_ATTR_ROW_ARRAY_SIZE: return PutOption(value, cur.rowsetSize, w);
+    case SQL_SIMULATE_CURSOR: return PutOption(value, cur.option1, w);
+    case SQL_RETRIEVE_DATA: return PutOption(value, cur.retrieveData, w);
+    case SQL_USE_BOOKMARKS: return PutOption(value, stmt->useBookmarks, w);
     case SQL_GET_BOOKMARK:
       if (stmt->state != kStmtPrepared) return Fail(stmt, ERR_INVALID_CURSOR_STATE);
       if (stmt->useBookmarks == 0) return Fail(stmt, ERR_NOT_NOW);
@@ -328,14 +311,10 @@ DRV_Return STMT_GetOption(StmtHandle* stmt, uint16_t option, void* value, bool w
       return CurrentRowNumber(stmt, value, w);
     case SQL_ATTR_PARAMSET_SIZE:
       return PutOption(value, stmt->apd != nullptr ? stmt->apd->arraySize : 1, w);
-    case QMR_STMT_OPTION_1050:
-      return Put32(value, stmt->option1050);
-    case QMR_STMT_OPTION_1052:
-      return Put32(value, stmt->option1052);
-    case QMR_STMT_OPTION_1054:
-      return Put32(value, stmt->option1054);
-    default:
-      break;
+    case QMR_STMT_OPTION_1050: return Put32(value, stmt->option1050);
+    case QMR_STMT_OPTION_1052: return Put32(value, stmt->option1052);
+    case QMR_STMT_OPTION_1054: return Put32(value, stmt->option1054);
+    default: break;
   }
   if (!AgentOnlyOption(option)) return Fail(stmt, ERR_OPTION_RANGE);
   if (option == QMR_STMT_OPTION_TEXT) {

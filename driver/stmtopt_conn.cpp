@@ -16,7 +16,8 @@ bool StoreDefault(ConnStmtDefaults* d, uint16_t option, uint64_t value) {
   switch (option) {
     case SQL_QUERY_TIMEOUT: {
       const auto asked = static_cast<int64_t>(value);
-      d->queryTimeout = asked < 0 ? 0 : (asked > INT32_MAX ? INT32_MAX : static_cast<uint32_t>(asked));
+      d->queryTimeout =
+          asked < 0 ? 0 : (asked > INT32_MAX ? INT32_MAX : static_cast<uint32_t>(asked));
       return true;
     }
     case SQL_MAX_ROWS: d->maxRows = value; return true;

@@ -86,10 +86,9 @@ std::string TRC_ConfiguredName() {
   const char* env = std::getenv("QMR_DEBUGFILE");
   if (env != nullptr && *env != '\0') return env;
   // The driver's setup key, subkey "ODBC", value "DebugFile".
-  std::string key = plat::reg_key(plat::kHKeyLocalMachine,
-                                  (std::string("SOFTWARE\\Quillmar Software\\") +
-                                   DRV_BuildDescription() + "\\ODBC")
-                                      .c_str());
+  std::string key = plat::reg_key(
+      plat::kHKeyLocalMachine,
+      (std::string("SOFTWARE\\Quillmar Software\\") + DRV_BuildDescription() + "\\ODBC").c_str());
   std::string value;
   if (!plat::reg_read_string(key, "DebugFile", value)) return std::string();
   if (value.size() > 1023) value.resize(1023);
@@ -107,27 +106,18 @@ std::string TRC_ExpandName(const char* name, uint32_t mode) {
     if (m == '\0') break;  // a trailing '$' ends the name
     ++p;
     switch (m) {
-      case '$':
-        out += '$';
-        break;
+      case '$': out += '$'; break;
       case 'H':
       case 'h':
         out += '/';  // the root of the system drive
         break;
       case 'P':
-      case 'p':
-        out += std::to_string(plat::process_id());
-        break;
+      case 'p': out += std::to_string(plat::process_id()); break;
       case 'T':
-      case 't':
-        out += TimeLine("%Y%m%d-%H%M%S");
-        break;
+      case 't': out += TimeLine("%Y%m%d-%H%M%S"); break;
       case 'U':
-      case 'u':
-        out += plat::user_name().substr(0, 255);
-        break;
-      default:
-        break;  // unknown macro: both characters are dropped
+      case 'u': out += plat::user_name().substr(0, 255); break;
+      default: break;  // unknown macro: both characters are dropped
     }
   }
   if (mode == TRC_MODE_XA) out += "-xa";

@@ -24,9 +24,8 @@ int16_t CONN_Transact(ConnHandle* conn, uint16_t completionType) {
   // unconditionally would see as a failure.
   if ((conn->flags & kConnAutoCommit) != 0) return SQL_SUCCESS;
   const DRV_OpTable* ops = conn->agent.ops;
-  auto slot = completionType == SQL_ROLLBACK
-                  ? (ops != nullptr ? ops->DRV_Rollback : nullptr)
-                  : (ops != nullptr ? ops->DRV_Commit : nullptr);
+  auto slot = completionType == SQL_ROLLBACK ? (ops != nullptr ? ops->DRV_Rollback : nullptr)
+                                             : (ops != nullptr ? ops->DRV_Commit : nullptr);
   const uint32_t code = slot != nullptr ? slot(conn->agentConn) : ERR_NOT_CAPABLE;
   if (code != 0) return AgentFail(conn, code);
   return SQL_SUCCESS;
@@ -88,9 +87,7 @@ int16_t DRV_NotifyFailover(ConnHandle* conn, uint32_t kind, int16_t rc) {
   }
   const DiagArea* diag;
   switch (kind) {
-    case kCallConn:
-      diag = &conn->diag;
-      break;
+    case kCallConn: diag = &conn->diag; break;
     case kCallStmt:
       if (busy == nullptr) return rc;
       diag = &static_cast<StmtHandle*>(busy)->diag;
@@ -99,8 +96,7 @@ int16_t DRV_NotifyFailover(ConnHandle* conn, uint32_t kind, int16_t rc) {
       if (busy == nullptr) return rc;
       diag = &static_cast<DescHandle*>(busy)->diag;
       break;
-    default:
-      return rc;
+    default: return rc;
   }
   uint32_t event = 0;
   if (diag->pending == ERR_FAILOVER_DONE) {

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "util/textconv.h"
 #include "util/errcodes.h"
+#include "util/textconv.h"
 
 WideIn::WideIn(const SQLWCHAR* text, int64_t length, TextCheck check) {
   if (text == nullptr) {
@@ -39,8 +39,8 @@ NarrowIn::NarrowIn(const SQLCHAR* text, int64_t length, TextCheck check)
   }
   repaired_ = utf8_repaired(s, n, Utf8Form::Standard);
   text_ = reinterpret_cast<SQLCHAR*>(&repaired_[0]);
-  length_ = repaired_.find('\0') == std::string::npos ? SQL_NTS
-                                                      : static_cast<int>(repaired_.size());
+  length_ =
+      repaired_.find('\0') == std::string::npos ? SQL_NTS : static_cast<int>(repaired_.size());
 }
 
 int32_t DRV_FirstRefusal(std::initializer_list<const WideIn*> args) {
@@ -79,7 +79,8 @@ DRV_Return WideOut::postThunk(void* ctx, void*, DiagArea* diag, DRV_Return rc) {
 }
 
 DRV_Return WideOut::post(DiagArea* diag, DRV_Return rc) {
-  const bool ok = rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO || (onNoData_ && rc == SQL_NO_DATA);
+  const bool ok =
+      rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO || (onNoData_ && rc == SQL_NO_DATA);
   if (!ok || buf_ == nullptr) return rc;
   const int64_t got = kind_ == Kind::Small ? small_ : large_;
   // The operation may have cut the text (copy-out stops up to three bytes

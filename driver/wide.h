@@ -84,8 +84,8 @@ class WideOut {
  public:
   enum class Kind { Small, Large };
   enum class Flavour {
-    Repeatable,    // the operation may run again with a bigger buffer
-    Once,          // it may not (it connects, or consumes what it reports)
+    Repeatable,  // the operation may run again with a bigger buffer
+    Once,        // it may not (it connects, or consumes what it reports)
   };
 
   // capacity: the caller's buffer in characters (negative: refused with 25).

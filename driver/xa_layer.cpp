@@ -14,7 +14,7 @@ int NoResource(void*) { return -1; }
 int32_t NoRelease(void*) { return -1; }
 bool NoneLost(void*) { return false; }
 
-constexpr DRV_XaLayer kAbsent = {NoStartup, NoShutdown, NoCreate, NoResource,
+constexpr DRV_XaLayer kAbsent = {NoStartup,  NoShutdown, NoCreate, NoResource,
                                  NoResource, NoRelease,  NoneLost};
 
 // Set by the library's load hook before any call can read it.

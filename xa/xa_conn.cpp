@@ -80,7 +80,8 @@ bool XA_GetDSN(const char* xaInfo, std::string* dsn) {
 
 bool XA_GetXaInfo(const std::string& dsn, std::string* out) {
   char buf[kXaInfoMax + 2] = {};
-  const int n = INST_GetPrivateProfileString(dsn.c_str(), "XaInfo", "", buf, sizeof buf, "odbc.ini");
+  const int n =
+      INST_GetPrivateProfileString(dsn.c_str(), "XaInfo", "", buf, sizeof buf, "odbc.ini");
   if (n < 0 || static_cast<size_t>(n) > kXaInfoMax) return false;
   out->assign(buf, std::min(std::strlen(buf), kXaInfoMax));
   return true;
@@ -94,8 +95,9 @@ XA_CONN* XA_ConnOpen(const char* xaInfo) {
   if (SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env, &hdbc))) {
     SQLCHAR out[1024];
     SQLSMALLINT outLen = 0;
-    const SQLRETURN rc = SQLDriverConnect(hdbc, nullptr, reinterpret_cast<SQLCHAR*>(const_cast<char*>(xaInfo)),
-                                          SQL_NTS, out, sizeof out, &outLen, SQL_DRIVER_NOPROMPT);
+    const SQLRETURN rc =
+        SQLDriverConnect(hdbc, nullptr, reinterpret_cast<SQLCHAR*>(const_cast<char*>(xaInfo)),
+                         SQL_NTS, out, sizeof out, &outLen, SQL_DRIVER_NOPROMPT);
     explicit_bzero(out, sizeof out);
     if (SQL_SUCCEEDED(rc)) {
       xc->hdbc = hdbc;

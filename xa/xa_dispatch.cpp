@@ -15,8 +15,8 @@ int32_t XA_AgentOpen(const DRV_Agent* agent, uint32_t conn, void**, uint32_t use
   return op != nullptr ? op(conn, useThread, info, rmid, flags) : XAER_RMERR;
 }
 
-int32_t XA_AgentClose(const DRV_Agent* agent, uint32_t conn, void**, const char* info,
-                      int32_t rmid, int64_t flags) {
+int32_t XA_AgentClose(const DRV_Agent* agent, uint32_t conn, void**, const char* info, int32_t rmid,
+                      int64_t flags) {
   const DRV_XaClose_t op = SlotOf(agent, &DRV_OpTable::DRV_XaClose);
   return op != nullptr ? op(conn, info, rmid, flags) : XAER_RMERR;
 }

@@ -22,17 +22,28 @@ struct CodeName {
 };
 
 constexpr CodeName kXaNames[] = {
-    {XAER_OUTSIDE, "XAER_OUTSIDE"},   {XAER_DUPID, "XAER_DUPID"},
-    {XAER_RMFAIL, "XAER_RMFAIL"},     {XAER_PROTO, "XAER_PROTO"},
-    {XAER_INVAL, "XAER_INVAL"},       {XAER_NOTA, "XAER_NOTA"},
-    {XAER_RMERR, "XAER_RMERR"},       {XAER_ASYNC, "XAER_ASYNC"},
-    {XA_OK, "XA_OK"},                 {XA_RDONLY, "XA_RDONLY"},
-    {XA_RETRY, "XA_RETRY"},           {XA_HEURMIX, "XA_HEURMIX"},
-    {XA_HEURRB, "XA_HEURRB"},         {XA_HEURCOM, "XA_HEURCOM"},
-    {XA_HEURHAZ, "XA_HEURHAZ"},       {XA_NOMIGRATE, "XA_NOMIGRATE"},
-    {XA_RBROLLBACK, "XA_RBROLLBACK"}, {XA_RBCOMMFAIL, "XA_RBCOMMFAIL"},
-    {XA_RBDEADLOCK, "XA_RBDEADLOCK"}, {XA_RBINTEGRITY, "XA_RBINTEGRITY"},
-    {XA_RBPROTO, "XA_RBPROTO"},       {XA_RBTIMEOUT, "XA_RBTIMEOUT"},
+    {XAER_OUTSIDE, "XAER_OUTSIDE"},
+    {XAER_DUPID, "XAER_DUPID"},
+    {XAER_RMFAIL, "XAER_RMFAIL"},
+    {XAER_PROTO, "XAER_PROTO"},
+    {XAER_INVAL, "XAER_INVAL"},
+    {XAER_NOTA, "XAER_NOTA"},
+    {XAER_RMERR, "XAER_RMERR"},
+    {XAER_ASYNC, "XAER_ASYNC"},
+    {XA_OK, "XA_OK"},
+    {XA_RDONLY, "XA_RDONLY"},
+    {XA_RETRY, "XA_RETRY"},
+    {XA_HEURMIX, "XA_HEURMIX"},
+    {XA_HEURRB, "XA_HEURRB"},
+    {XA_HEURCOM, "XA_HEURCOM"},
+    {XA_HEURHAZ, "XA_HEURHAZ"},
+    {XA_NOMIGRATE, "XA_NOMIGRATE"},
+    {XA_RBROLLBACK, "XA_RBROLLBACK"},
+    {XA_RBCOMMFAIL, "XA_RBCOMMFAIL"},
+    {XA_RBDEADLOCK, "XA_RBDEADLOCK"},
+    {XA_RBINTEGRITY, "XA_RBINTEGRITY"},
+    {XA_RBPROTO, "XA_RBPROTO"},
+    {XA_RBTIMEOUT, "XA_RBTIMEOUT"},
     {XA_RBTRANSIENT, "XA_RBTRANSIENT"},
 };
 
@@ -146,9 +157,9 @@ std::string RD_IidName(const IID& iid) {
   if (RD_IidEqual(iid, IID_IUnknown)) return "IID_IUnknown";
   char braced[40];
   std::snprintf(braced, sizeof braced,
-                "{%08" PRIX32 "-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", iid.Data1,
-                iid.Data2, iid.Data3, iid.Data4[0], iid.Data4[1], iid.Data4[2], iid.Data4[3],
-                iid.Data4[4], iid.Data4[5], iid.Data4[6], iid.Data4[7]);
+                "{%08" PRIX32 "-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", iid.Data1, iid.Data2,
+                iid.Data3, iid.Data4[0], iid.Data4[1], iid.Data4[2], iid.Data4[3], iid.Data4[4],
+                iid.Data4[5], iid.Data4[6], iid.Data4[7]);
   for (const char* root : {"HKEY_CLASSES_ROOT\\Interface\\", "HKEY_CLASSES_ROOT\\CLSID\\"}) {
     std::string name = DefaultValue(std::string(root) + braced);
     if (!name.empty()) return name;

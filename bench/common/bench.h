@@ -106,13 +106,15 @@ inline std::vector<Backend> Backends(const PgServer& pg, const std::string& hsql
   std::vector<Backend> out;
   out.push_back({"HSQLDB in memory",
                  "DRIVER={Quillmar Unicode};JDBC=org.hsqldb.jdbc.JDBCDriver;"
-                 "URL=jdbc:hsqldb:mem:" + hsqlName + ";UID=SA;PWD=",
+                 "URL=jdbc:hsqldb:mem:" +
+                     hsqlName + ";UID=SA;PWD=",
                  "jdbc:hsqldb:mem:" + hsqlName, "SA"});
   if (pg.port() != 0) {
     const std::string url = "jdbc:postgresql://127.0.0.1:" + std::to_string(pg.port()) + "/qmr";
-    out.push_back({"PostgreSQL", "DRIVER={Quillmar Unicode};JDBC=org.postgresql.Driver;URL=" +
-                                     url + ";UID=qmr;PWD=",
-                   url, "qmr"});
+    out.push_back(
+        {"PostgreSQL",
+         "DRIVER={Quillmar Unicode};JDBC=org.postgresql.Driver;URL=" + url + ";UID=qmr;PWD=", url,
+         "qmr"});
   }
   return out;
 }

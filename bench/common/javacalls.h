@@ -19,34 +19,36 @@ inline uint64_t gCalls = 0;
 inline const JNINativeInterface_* gPlain = nullptr;
 inline JNINativeInterface_ gCounting;
 
-#define QMR_COUNT_INSTANCE(Fn, R)                                                     \
-  inline R Fn(JNIEnv* e, jobject o, jmethodID m, va_list ap) {                        \
-    ++gCalls;                                                                          \
-    return gPlain->Fn(e, o, m, ap);                                                    \
+#define QMR_COUNT_INSTANCE(Fn, R)                              \
+  inline R Fn(JNIEnv* e, jobject o, jmethodID m, va_list ap) { \
+    ++gCalls;                                                  \
+    return gPlain->Fn(e, o, m, ap);                            \
   }
-#define QMR_COUNT_NONVIRTUAL(Fn, R)                                                   \
-  inline R Fn(JNIEnv* e, jobject o, jclass c, jmethodID m, va_list ap) {              \
-    ++gCalls;                                                                          \
-    return gPlain->Fn(e, o, c, m, ap);                                                 \
+#define QMR_COUNT_NONVIRTUAL(Fn, R)                                      \
+  inline R Fn(JNIEnv* e, jobject o, jclass c, jmethodID m, va_list ap) { \
+    ++gCalls;                                                            \
+    return gPlain->Fn(e, o, c, m, ap);                                   \
   }
-#define QMR_COUNT_STATIC(Fn, R)                                                       \
-  inline R Fn(JNIEnv* e, jclass c, jmethodID m, va_list ap) {                         \
-    ++gCalls;                                                                          \
-    return gPlain->Fn(e, c, m, ap);                                                    \
+#define QMR_COUNT_STATIC(Fn, R)                               \
+  inline R Fn(JNIEnv* e, jclass c, jmethodID m, va_list ap) { \
+    ++gCalls;                                                 \
+    return gPlain->Fn(e, c, m, ap);                           \
   }
-#define QMR_COUNT_EACH(X)                                                             \
-  X(Object, jobject) X(Boolean, jboolean) X(Byte, jbyte) X(Char, jchar)               \
-  X(Short, jshort) X(Int, jint) X(Long, jlong) X(Float, jfloat) X(Double, jdouble)   \
-  X(Void, void)
-#define QMR_COUNT_KIND(T, R)                         \
-  QMR_COUNT_INSTANCE(Call##T##MethodV, R)            \
+// clang-format off
+#define QMR_COUNT_EACH(X)                                                     \
+  X(Object, jobject) X(Boolean, jboolean) X(Byte, jbyte) X(Char, jchar)       \
+  X(Short, jshort) X(Int, jint) X(Long, jlong) X(Float, jfloat)               \
+  X(Double, jdouble) X(Void, void)
+// clang-format on
+#define QMR_COUNT_KIND(T, R)                          \
+  QMR_COUNT_INSTANCE(Call##T##MethodV, R)             \
   QMR_COUNT_NONVIRTUAL(CallNonvirtual##T##MethodV, R) \
   QMR_COUNT_STATIC(CallStatic##T##MethodV, R)
 QMR_COUNT_EACH(QMR_COUNT_KIND)
 QMR_COUNT_STATIC(NewObjectV, jobject)
-#define QMR_COUNT_SET(T, R)                                            \
-  gCounting.Call##T##MethodV = Call##T##MethodV;                       \
-  gCounting.CallNonvirtual##T##MethodV = CallNonvirtual##T##MethodV;   \
+#define QMR_COUNT_SET(T, R)                                          \
+  gCounting.Call##T##MethodV = Call##T##MethodV;                     \
+  gCounting.CallNonvirtual##T##MethodV = CallNonvirtual##T##MethodV; \
   gCounting.CallStatic##T##MethodV = CallStatic##T##MethodV;
 
 // Installs the counting table; false when no VM runs in this process yet.

@@ -36,7 +36,8 @@ inline std::string TableFillSql(long rows) {
   return "INSERT INTO bench SELECT x, x * 1000003, 'row number ' || x, x / 7.0E0,"
          " CAST(x AS DECIMAL(12,2)) / 100, DATE '2000-01-01' + MOD(x, 9000) DAY,"
          " TIMESTAMP '2020-01-01 00:00:00' + x SECOND"
-         " FROM UNNEST(SEQUENCE_ARRAY(1, " + std::to_string(rows) + ", 1)) AS t(x)";
+         " FROM UNNEST(SEQUENCE_ARRAY(1, " +
+         std::to_string(rows) + ", 1)) AS t(x)";
 }
 
 }  // namespace bench

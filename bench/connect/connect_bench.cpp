@@ -6,8 +6,8 @@
 // process's first. Milliseconds a connect. Then the statement cycle: 10,000
 // times a statement allocated, run with SQLExecDirect and freed (JDBC:
 // createStatement, execute, close) on one open connection, microseconds a
-// cycle, and the Java calls the driver makes in a cycle. Last the peak resident memory of a process that connects, fetches
-// 10,000 rows and disconnects 200 times with the VM's default heap.
+// cycle, and the Java calls the driver makes in a cycle. Last the peak resident memory of a process
+// that connects, fetches 10,000 rows and disconnects 200 times with the VM's default heap.
 //   connect_bench [count]
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -99,8 +99,9 @@ void DriverSide(const bench::Backend& b, int count, int fd) {
 // of the fetch benchmark) and disconnect, with the VM's own default heap
 // settings; prints the peak resident memory in MB to the pipe.
 void RssSide(const bench::Backend& b, int fd) {
-  const std::string opts = std::string("-Djava.class.path=" QMR_HSQLDB_JAR ":" QMR_PG_JAR
-                                       " -Duser.timezone=UTC ") + RssVmOptions();
+  const std::string opts =
+      std::string("-Djava.class.path=" QMR_HSQLDB_JAR ":" QMR_PG_JAR " -Duser.timezone=UTC ") +
+      RssVmOptions();
   setenv("QMR_JVM_OPTS", opts.c_str(), 1);
   SQLHENV env = nullptr;
   SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
@@ -123,8 +124,8 @@ void RssSide(const bench::Backend& b, int fd) {
     bench::Connect(dbc, b);
     SQLHSTMT st = nullptr;
     Check(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st), "SQLAllocHandle", SQL_HANDLE_DBC, dbc);
-    Check(SQLExecDirect(st, (SQLCHAR*)"SELECT i, b, v, d, n, dt, ts FROM bench", SQL_NTS),
-          "SELECT", SQL_HANDLE_STMT, st);
+    Check(SQLExecDirect(st, (SQLCHAR*)"SELECT i, b, v, d, n, dt, ts FROM bench", SQL_NTS), "SELECT",
+          SQL_HANDLE_STMT, st);
     char text[64];
     SQLLEN len = 0;
     while (SQL_SUCCEEDED(SQLFetch(st))) SQLGetData(st, 3, SQL_C_CHAR, text, sizeof text, &len);
@@ -160,8 +161,8 @@ std::string InChild(Side side) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? out : std::string();
 }
 
-bool DriverFigures(const bench::Backend& b, int count, double* first, double* later,
-                   double* cycle, double* calls) {
+bool DriverFigures(const bench::Backend& b, int count, double* first, double* later, double* cycle,
+                   double* calls) {
   const std::string out = InChild([&](int fd) { DriverSide(b, count, fd); });
   return std::sscanf(out.c_str(), "%lf %lf %lf %lf", first, later, cycle, calls) == 4;
 }
@@ -177,8 +178,10 @@ int main(int argc, char** argv) {
   bench::SetUp();
   bench::PrintVmOptions();
   bench::PgServer pg;
-  std::printf("connect benchmark: the first connect of a process, then %d connect +"
-              " disconnect\n", count);
+  std::printf(
+      "connect benchmark: the first connect of a process, then %d connect +"
+      " disconnect\n",
+      count);
   int status = 0;
   for (const bench::Backend& b : bench::Backends(pg, "connectbench")) {
     std::vector<double> first, later, cycles, jdbcFirst, jdbcLater, jdbcCycles;

@@ -26,11 +26,11 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
-#include <ctime>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <string>
 #include <vector>
@@ -46,7 +46,8 @@ std::string PgFillSql(long rows) {
   return "INSERT INTO bench SELECT x, CAST(x AS BIGINT) * 1000003, 'row number ' || x,"
          " x / 7.0E0, CAST(x AS DECIMAL(12,2)) / 100, DATE '2000-01-01' + MOD(x, 9000),"
          " TIMESTAMP '2020-01-01 00:00:00' + x * INTERVAL '1 second'"
-         " FROM generate_series(1, " + std::to_string(rows) + ") AS t(x)";
+         " FROM generate_series(1, " +
+         std::to_string(rows) + ") AS t(x)";
 }
 const std::string kSelect = "SELECT i, b, v, d, n, dt, ts FROM bench";
 // Both sides' VM options; the collector is named, since the driver picks the
@@ -139,8 +140,8 @@ Result GetDataAsText(SQLHDBC dbc) {
     sum.n100 += whole * 100 + (col[4][0] == '-' ? -cents : cents);
     // Dates and timestamps read by position, as FetchBench.java reads them.
     sum.Date(Field(col[5], 0, 4), Field(col[5], 5, 7), Field(col[5], 8, 10));
-    sum.Stamp(Field(col[6], 0, 4), Field(col[6], 5, 7), Field(col[6], 8, 10),
-              Field(col[6], 11, 13), Field(col[6], 14, 16), Field(col[6], 17, 19));
+    sum.Stamp(Field(col[6], 0, 4), Field(col[6], 5, 7), Field(col[6], 8, 10), Field(col[6], 11, 13),
+              Field(col[6], 14, 16), Field(col[6], 17, 19));
     ++r.rows;
   }
   if (rc != SQL_NO_DATA) Fail("SQLFetch", SQL_HANDLE_STMT, st);
@@ -185,8 +186,7 @@ Result BoundNative(SQLHDBC dbc) {
         SQL_HANDLE_DESC, ard);
   Check(SQLSetDescField(ard, 5, SQL_DESC_OCTET_LENGTH_PTR, &ind[4], 0), "SQLSetDescField",
         SQL_HANDLE_DESC, ard);
-  Check(SQLSetDescField(ard, 5, SQL_DESC_DATA_PTR, &n, 0), "SQLSetDescField", SQL_HANDLE_DESC,
-        ard);
+  Check(SQLSetDescField(ard, 5, SQL_DESC_DATA_PTR, &n, 0), "SQLSetDescField", SQL_HANDLE_DESC, ard);
 
   Result r;
   Sum sum;
@@ -233,8 +233,8 @@ Result Blocks(SQLHDBC dbc) {
   SQLULEN got = 0;
   Check(SQLSetStmtAttr(st, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)kBlockRows, 0), "SQLSetStmtAttr",
         SQL_HANDLE_STMT, st);
-  Check(SQLSetStmtAttr(st, SQL_ATTR_ROWS_FETCHED_PTR, &got, 0), "SQLSetStmtAttr",
-        SQL_HANDLE_STMT, st);
+  Check(SQLSetStmtAttr(st, SQL_ATTR_ROWS_FETCHED_PTR, &got, 0), "SQLSetStmtAttr", SQL_HANDLE_STMT,
+        st);
   const auto bind = [&](SQLUSMALLINT c, SQLSMALLINT type, void* p, SQLLEN width) {
     Check(SQLBindCol(st, c, type, p, width, &ind[(c - 1) * kBlockRows]), "SQLBindCol",
           SQL_HANDLE_STMT, st);
@@ -293,8 +293,7 @@ struct CallCost {
 
 CallCost DriverGetDataCost(SQLHDBC dbc, long calls) {
   using FetchFn = SQLRETURN (*)(SQLHSTMT);
-  using GetDataFn = SQLRETURN (*)(SQLHSTMT, SQLUSMALLINT, SQLSMALLINT, SQLPOINTER, SQLLEN,
-                                  SQLLEN*);
+  using GetDataFn = SQLRETURN (*)(SQLHSTMT, SQLUSMALLINT, SQLSMALLINT, SQLPOINTER, SQLLEN, SQLLEN*);
   CallCost cost;
   void* lib = dlopen("libxbifxu.so", RTLD_NOW | RTLD_NOLOAD);
   auto fetch = lib != nullptr ? reinterpret_cast<FetchFn>(dlsym(lib, "SQLFetch")) : nullptr;
@@ -306,8 +305,8 @@ CallCost DriverGetDataCost(SQLHDBC dbc, long calls) {
   SQLHSTMT st = nullptr;
   Check(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st), "SQLAllocHandle", SQL_HANDLE_DBC, dbc);
   SQLHSTMT own = st;
-  Check(SQLGetInfo(dbc, SQL_DRIVER_HSTMT, &own, sizeof own, nullptr), "SQLGetInfo",
-        SQL_HANDLE_DBC, dbc);
+  Check(SQLGetInfo(dbc, SQL_DRIVER_HSTMT, &own, sizeof own, nullptr), "SQLGetInfo", SQL_HANDLE_DBC,
+        dbc);
   Check(SQLExecDirect(st, (SQLCHAR*)kSelect.c_str(), SQL_NTS), "SQLExecDirect", SQL_HANDLE_STMT,
         st);
   Check(fetch(own), "SQLFetch", SQL_HANDLE_STMT, st);
@@ -336,11 +335,12 @@ CallCost DriverGetDataCost(SQLHDBC dbc, long calls) {
   cost.textNs = perCall(7, SQL_C_CHAR, &cost.textCpuNs);
   cost.intNs = perCall(2, SQL_C_SLONG, &cost.intCpuNs);
   SQLFreeHandle(SQL_HANDLE_STMT, st);
-  std::printf("  driver's own cost per SQLGetData (Driver Manager left out, best of 5 x %ld):\n"
-              "    seven columns as SQL_C_CHAR   %6.1f ns a call (goal: under 60),"
-              " %6.1f ns of thread CPU time\n"
-              "    two integers as SQL_C_SLONG   %6.1f ns a call, %6.1f ns of thread CPU time\n",
-              calls, cost.textNs, cost.textCpuNs, cost.intNs, cost.intCpuNs);
+  std::printf(
+      "  driver's own cost per SQLGetData (Driver Manager left out, best of 5 x %ld):\n"
+      "    seven columns as SQL_C_CHAR   %6.1f ns a call (goal: under 60),"
+      " %6.1f ns of thread CPU time\n"
+      "    two integers as SQL_C_SLONG   %6.1f ns a call, %6.1f ns of thread CPU time\n",
+      calls, cost.textNs, cost.textCpuNs, cost.intNs, cost.intCpuNs);
   return cost;
 }
 
@@ -447,13 +447,14 @@ bool Report(const Ways& w, std::map<std::string, Result> jdbc, long rows) {
               w.bound.RowsPerSecond() / jt.RowsPerSecond());
   std::printf("    blocks of 1000 / typed        %.2f\n",
               w.blocks.RowsPerSecond() / jt.RowsPerSecond());
-  const bool same = w.text.sum == jt.sum && w.bound.sum == jt.sum && w.blocks.sum == jt.sum &&
-                    js.sum == jt.sum;
+  const bool same =
+      w.text.sum == jt.sum && w.bound.sum == jt.sum && w.blocks.sum == jt.sum && js.sum == jt.sum;
   std::printf("\n  checksums %s\n", same ? "agree" : "DIFFER");
   if (!same) {
-    std::printf("    driver text   %s\n    driver bound  %s\n    driver blocks %s\n"
-                "    jdbc typed    %s\n",
-                w.text.sum.c_str(), w.bound.sum.c_str(), w.blocks.sum.c_str(), jt.sum.c_str());
+    std::printf(
+        "    driver text   %s\n    driver bound  %s\n    driver blocks %s\n"
+        "    jdbc typed    %s\n",
+        w.text.sum.c_str(), w.bound.sum.c_str(), w.blocks.sum.c_str(), jt.sum.c_str());
   }
   return ok && same;
 }
@@ -527,8 +528,10 @@ bool MemoryFigures(const std::string& port, long rows) {
       at = bar + 1;
     }
   }
-  std::printf("\n  %ld rows forward only in blocks of 1000, a process each"
-              " (driver, VM, JDBC driver):\n", rows);
+  std::printf(
+      "\n  %ld rows forward only in blocks of 1000, a process each"
+      " (driver, VM, JDBC driver):\n",
+      rows);
   std::printf("    %-13s %-40s %8s %8s\n", "auto-commit", "VM options", "peak RSS", "seconds");
   const std::string base = std::string("-Djava.class.path=") + kPgJar + " -Duser.timezone=UTC ";
   bool ok = true;
@@ -583,8 +586,9 @@ bool PostgresPart(long rows) {
     std::printf("filling the table on PostgreSQL ...\n");
     std::fflush(stdout);
     Run(dbc, "DROP TABLE IF EXISTS bench");
-    Run(dbc, "CREATE TABLE bench (i INTEGER, b BIGINT, v VARCHAR(30), d DOUBLE PRECISION,"
-             " n DECIMAL(12,2), dt DATE, ts TIMESTAMP)");
+    Run(dbc,
+        "CREATE TABLE bench (i INTEGER, b BIGINT, v VARCHAR(30), d DOUBLE PRECISION,"
+        " n DECIMAL(12,2), dt DATE, ts TIMESTAMP)");
     Run(dbc, PgFillSql(rows));
     Run(dbc, "ANALYZE bench");
     AutoCommitOff(dbc);  // results stream
@@ -594,10 +598,12 @@ bool PostgresPart(long rows) {
     SQLFreeHandle(SQL_HANDLE_ENV, env);
     std::printf("running the same through JDBC directly ...\n");
     std::fflush(stdout);
-    const auto jdbc = RunJdbc(kPgJar, std::string("jdbc:postgresql://127.0.0.1:") + port + "/qmr",
-                              "qmr", "", "");
-    std::printf("\nPostgreSQL on port %s, %ld rows, auto-commit off,"
-                " fetch size 1000 on both sides\n", port, rows);
+    const auto jdbc =
+        RunJdbc(kPgJar, std::string("jdbc:postgresql://127.0.0.1:") + port + "/qmr", "qmr", "", "");
+    std::printf(
+        "\nPostgreSQL on port %s, %ld rows, auto-commit off,"
+        " fetch size 1000 on both sides\n",
+        port, rows);
     ok = Report(w, jdbc, rows);
 
     ok = MemoryFigures(port, rows) && ok;
@@ -625,8 +631,10 @@ int main(int argc, char** argv) {
   Result (*only)(SQLHDBC) = nullptr;
   if (argc > 2 && std::strcmp(argv[1], "--only") == 0) {
     const std::string way = argv[2];
-    only = way == "text" ? GetDataAsText : way == "bound" ? BoundNative
-         : way == "blocks" ? Blocks : nullptr;
+    only = way == "text"     ? GetDataAsText
+           : way == "bound"  ? BoundNative
+           : way == "blocks" ? Blocks
+                             : nullptr;
     if (only == nullptr) {
       std::fprintf(stderr, "fetch_bench: --only text, bound or blocks\n");
       return 2;
@@ -645,8 +653,10 @@ int main(int argc, char** argv) {
   SQLHDBC dbc = Connect(env,
                         "DRIVER={Quillmar Unicode};JDBC=org.hsqldb.jdbc.JDBCDriver;"
                         "URL=jdbc:hsqldb:mem:fetchbench;UID=SA;PWD=");
-  std::printf("fetch benchmark: %ld rows of (INTEGER, BIGINT, VARCHAR(30), DOUBLE,"
-              " DECIMAL(12,2), DATE, TIMESTAMP), HSQLDB in memory\n", rows);
+  std::printf(
+      "fetch benchmark: %ld rows of (INTEGER, BIGINT, VARCHAR(30), DOUBLE,"
+      " DECIMAL(12,2), DATE, TIMESTAMP), HSQLDB in memory\n",
+      rows);
   std::printf("VM options on both sides: %s\n", kJvmOpts);
   std::printf("filling the table through the driver ...\n");
   std::fflush(stdout);
@@ -678,8 +688,8 @@ int main(int argc, char** argv) {
 
   std::printf("running the same through JDBC directly ...\n");
   std::fflush(stdout);
-  const auto jdbc = RunJdbc(QMR_HSQLDB_JAR, "jdbc:hsqldb:mem:jdbcbench", "SA", kCreate,
-                            FillSql(rows));
+  const auto jdbc =
+      RunJdbc(QMR_HSQLDB_JAR, "jdbc:hsqldb:mem:jdbcbench", "SA", kCreate, FillSql(rows));
   std::printf("\nHSQLDB in memory, %ld rows\n", rows);
   bool ok = Report(w, jdbc, rows);
   ok = PostgresPart(rows) && ok;

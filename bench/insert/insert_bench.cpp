@@ -48,8 +48,8 @@ double DriverRowsPerSecond(SQLHENV env, const bench::Backend& b, const std::stri
   bench::Connect(dbc, b);
   SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0);
   bench::Exec(dbc, "DROP TABLE IF EXISTS " + table, true);
-  bench::Exec(dbc, "CREATE TABLE " + table +
-                       " (id INTEGER, name VARCHAR(40), amount DOUBLE PRECISION)");
+  bench::Exec(dbc,
+              "CREATE TABLE " + table + " (id INTEGER, name VARCHAR(40), amount DOUBLE PRECISION)");
   SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_COMMIT);
 
   SQLHSTMT st = nullptr;
@@ -59,11 +59,14 @@ double DriverRowsPerSecond(SQLHENV env, const bench::Backend& b, const std::stri
   SQLSetStmtAttr(st, SQL_ATTR_PARAM_STATUS_PTR, a.status.data(), 0);
   SQLSetStmtAttr(st, SQL_ATTR_PARAMS_PROCESSED_PTR, &a.processed, 0);
   Check(SQLBindParameter(st, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, a.id.data(), 0,
-                         nullptr), "SQLBindParameter", SQL_HANDLE_STMT, st);
-  Check(SQLBindParameter(st, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 40, 0, a.name.data(),
-                         41, a.nameLen.data()), "SQLBindParameter", SQL_HANDLE_STMT, st);
-  Check(SQLBindParameter(st, 3, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 0, 0, a.amount.data(),
-                         0, nullptr), "SQLBindParameter", SQL_HANDLE_STMT, st);
+                         nullptr),
+        "SQLBindParameter", SQL_HANDLE_STMT, st);
+  Check(SQLBindParameter(st, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 40, 0, a.name.data(), 41,
+                         a.nameLen.data()),
+        "SQLBindParameter", SQL_HANDLE_STMT, st);
+  Check(SQLBindParameter(st, 3, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 0, 0, a.amount.data(), 0,
+                         nullptr),
+        "SQLBindParameter", SQL_HANDLE_STMT, st);
   const std::string insert = "INSERT INTO " + table + " VALUES (?, ?, ?)";
   Check(SQLPrepare(st, (SQLCHAR*)insert.c_str(), SQL_NTS), "SQLPrepare", SQL_HANDLE_STMT, st);
 
@@ -119,9 +122,9 @@ int main(int argc, char** argv) {
     std::vector<double> driver, jdbc;
     for (int r = 0; r < bench::Rounds(); ++r) {
       driver.push_back(DriverRowsPerSecond(env, b, "bench_ins_odbc", rows, array));
-      jdbc.push_back(bench::RunJdbc({"insert", b.url, b.user, "bench_ins_jdbc",
-                                     std::to_string(rows), std::to_string(array)})
-                         ["insert_rows_per_s"]);
+      jdbc.push_back(
+          bench::RunJdbc({"insert", b.url, b.user, "bench_ins_jdbc", std::to_string(rows),
+                          std::to_string(array)})["insert_rows_per_s"]);
     }
     std::printf("%s\n", b.name.c_str());
     bench::Print("rows per second (arrays / executeBatch)", driver, jdbc, "rows/s");

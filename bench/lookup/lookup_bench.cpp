@@ -48,8 +48,10 @@ long Lookups(SQLHSTMT st, SQLINTEGER* key, SQLCHAR* value, SQLLEN* len, long n) 
     *key = static_cast<SQLINTEGER>((i * 7919L) % kRows);
     Check(SQLExecute(st), "SQLExecute", SQL_HANDLE_STMT, st);
     SQLRETURN rc = SQLFetch(st);
-    if (SQL_SUCCEEDED(rc)) sum += *len;
-    else if (rc != SQL_NO_DATA) bench::Fail("SQLFetch", SQL_HANDLE_STMT, st);
+    if (SQL_SUCCEEDED(rc))
+      sum += *len;
+    else if (rc != SQL_NO_DATA)
+      bench::Fail("SQLFetch", SQL_HANDLE_STMT, st);
     Check(SQLCloseCursor(st), "SQLCloseCursor", SQL_HANDLE_STMT, st);
   }
   (void)value;
@@ -78,8 +80,8 @@ struct Calls {
 
 // Microseconds a lookup, and the checksum of the values read; the Java
 // calls counted after the timed passes into *calls.
-std::pair<double, long> DriverLookup(SQLHENV env, const bench::Backend& b,
-                                     const std::string& table, long lookups, Calls* calls) {
+std::pair<double, long> DriverLookup(SQLHENV env, const bench::Backend& b, const std::string& table,
+                                     long lookups, Calls* calls) {
   SQLHDBC dbc = nullptr;
   Check(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc), "SQLAllocHandle", SQL_HANDLE_ENV, env);
   bench::Connect(dbc, b);
@@ -153,8 +155,10 @@ int main(int argc, char** argv) {
     std::printf("%s\n", b.name.c_str());
     bench::Print("latency of one lookup", driver, jdbc, "us");
     if (calls.lookup >= 0)
-      std::printf("  Java calls: %.1f a lookup, %.1f a 7-column SELECT (allocate, execute, "
-                  "fetch, free)\n", calls.lookup, calls.wideSelect);
+      std::printf(
+          "  Java calls: %.1f a lookup, %.1f a 7-column SELECT (allocate, execute, "
+          "fetch, free)\n",
+          calls.lookup, calls.wideSelect);
     else
       std::printf("  Java calls: not counted (no JVMTI)\n");
   }

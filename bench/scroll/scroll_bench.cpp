@@ -53,7 +53,8 @@ std::string PgFillSql(long rows) {
   return "INSERT INTO bench SELECT x, CAST(x AS BIGINT) * 1000003, 'row number ' || x,"
          " x / 7.0E0, CAST(x AS DECIMAL(12,2)) / 100, DATE '2000-01-01' + MOD(x, 9000),"
          " TIMESTAMP '2020-01-01 00:00:00' + x * INTERVAL '1 second'"
-         " FROM generate_series(1, " + std::to_string(rows) + ") AS t(x)";
+         " FROM generate_series(1, " +
+         std::to_string(rows) + ") AS t(x)";
 }
 
 // A text table: id k and a text of `chars` characters ending in k.
@@ -259,8 +260,9 @@ void Fill(SQLHDBC dbc, bool pg, long rows) {
   bench::Exec(dbc, "DROP TABLE bench_text", true);
   bench::Exec(dbc, "DROP TABLE bench_long", true);
   if (pg) {
-    bench::Exec(dbc, "CREATE TABLE bench (i INTEGER, b BIGINT, v VARCHAR(30), d DOUBLE PRECISION,"
-                     " n DECIMAL(12,2), dt DATE, ts TIMESTAMP)");
+    bench::Exec(dbc,
+                "CREATE TABLE bench (i INTEGER, b BIGINT, v VARCHAR(30), d DOUBLE PRECISION,"
+                " n DECIMAL(12,2), dt DATE, ts TIMESTAMP)");
     bench::Exec(dbc, PgFillSql(rows));
     bench::Exec(dbc, "CREATE TABLE bench_text (id INTEGER, t TEXT)");
     bench::Exec(dbc, "CREATE TABLE bench_long (id INTEGER, t TEXT)");
@@ -280,10 +282,11 @@ void Fill(SQLHDBC dbc, bool pg, long rows) {
                                "t VARCHAR(30))") +
                        (pg ? " WITH (autovacuum_enabled = false)" : ""));
   const std::string keyed = std::to_string(kKeyedRows);
-  bench::Exec(dbc, pg ? "INSERT INTO bench_keyed SELECT x, 'row ' || x FROM generate_series(1, " +
-                            keyed + ") AS t(x)"
-                      : "INSERT INTO bench_keyed SELECT x, 'row ' || x FROM UNNEST(SEQUENCE_ARRAY(1, " +
-                            keyed + ", 1)) AS t(x)");
+  bench::Exec(
+      dbc, pg ? "INSERT INTO bench_keyed SELECT x, 'row ' || x FROM generate_series(1, " + keyed +
+                    ") AS t(x)"
+              : "INSERT INTO bench_keyed SELECT x, 'row ' || x FROM UNNEST(SEQUENCE_ARRAY(1, " +
+                    keyed + ", 1)) AS t(x)");
 }
 
 // One case in this process: prints its figures; 0 when every row was right.
@@ -380,8 +383,8 @@ int Case(const std::string& where, long rows, const std::string& only) {
   SQLFreeHandle(SQL_HANDLE_ENV, env);
 
   using bench::Median;
-  std::printf("%s, %ld rows (medians of %d rounds)\n", pg ? "PostgreSQL" : "HSQLDB in memory",
-              rows, rounds);
+  std::printf("%s, %ld rows (medians of %d rounds)\n", pg ? "PostgreSQL" : "HSQLDB in memory", rows,
+              rounds);
   if (doMain) {
     std::printf("  %-46s %10.3f s\n", "static: execute (result read into the cache)",
                 Median(sExec));
@@ -396,8 +399,8 @@ int Case(const std::string& where, long rows, const std::string& only) {
   }
   if (doText) {
     std::printf("  %-46s %10.3f s  forward-only %.3f s  ratio %.2f\n",
-                "20,000 rows (id, text 200) by SQLGetData", Median(textStatic),
-                Median(textForward), Median(textStatic) / Median(textForward));
+                "20,000 rows (id, text 200) by SQLGetData", Median(textStatic), Median(textForward),
+                Median(textStatic) / Median(textForward));
   }
   if (doLong) {
     std::printf("  %-46s %10.3f s  forward-only %.3f s  ratio %.2f\n",
@@ -415,7 +418,9 @@ int Case(const std::string& where, long rows, const std::string& only) {
                   Median(keyed[c]), Median(keyed[0]), Median(keyed[c]) / Median(keyed[0]));
     for (int c = 0; c < 3; ++c)
       std::printf("  %-46s %10.1f ms  execute alone %.1f ms\n",
-                  c == 0 ? "  keyed rows: forward-only" : c == 1 ? "  keyed rows: keyset" : "  keyed rows: dynamic",
+                  c == 0   ? "  keyed rows: forward-only"
+                  : c == 1 ? "  keyed rows: keyset"
+                           : "  keyed rows: dynamic",
                   Median(keyed[c]) * 1e3, Median(keyedExec[c]) * 1e3);
   }
   std::printf("  peak RSS %ld MB (%ld MB before the first cursor was opened)\n", PeakRssMb(),
@@ -435,8 +440,9 @@ int main(int argc, char** argv) {
   for (int a = 1; a < argc; ++a) sizes.push_back(std::atol(argv[a]));
   if (sizes.empty()) sizes = {100000, 1000000};
 
-  std::printf("scroll benchmark: a static cursor against forward-only, the fetch benchmark's"
-              " table\n\n");
+  std::printf(
+      "scroll benchmark: a static cursor against forward-only, the fetch benchmark's"
+      " table\n\n");
   std::fflush(stdout);
   bench::PgServer pg;
   std::vector<std::string> places = {"hsqldb"};

@@ -76,8 +76,8 @@ SQLRETURN BulkSend(StmtHandle* stmt) {
   uint32_t n = 0;
   ROWSTATUS* fetched = nullptr;
   const uint32_t code = stmt->agent->ops->DRV_BulkOperations(
-      stmt->agentStmt, st.op, st.bookmarks.data(), st.rows, values.release(), list.release(),
-      ncols, &raw, &n, st.op == SQL_FETCH_BY_BOOKMARK ? &fetched : nullptr);
+      stmt->agentStmt, st.op, st.bookmarks.data(), st.rows, values.release(), list.release(), ncols,
+      &raw, &n, st.op == SQL_FETCH_BY_BOOKMARK ? &fetched : nullptr);
   UniqueFree<uint16_t> statuses(raw);
   SQLRETURN rc = SetPosResult(stmt, code);
   if (st.op == SQL_FETCH_BY_BOOKMARK && fetched != nullptr) {

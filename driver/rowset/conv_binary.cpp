@@ -78,7 +78,6 @@ SQLRETURN ConvertBINARY(const void* bytes, int64_t length, int64_t total, int16_
       Store(consumed, length);
       return conv::PutFixed(&g, sizeof g, conv::Target{buffer, bufferLength, lengthPtr, pending});
     }
-    default:
-      return conv::Fail(pending, ERR_RESTRICTED_TYPE);
+    default: return conv::Fail(pending, ERR_RESTRICTED_TYPE);
   }
 }

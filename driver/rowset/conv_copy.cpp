@@ -303,16 +303,16 @@ SQLRETURN CopyUtf8(const char* src, int64_t length, int64_t total, const Target&
   int64_t in = 0;
   if (CarryBytes(carry) == 0) AsciiRun(src, length, out, room, &in, &w);
   int64_t rest = 0;
-  in += Fill([&](int64_t at) { return Utf8AsIs(src + in, length - in, at); }, length - in,
-             out + w, room - w, carry, &rest);
+  in += Fill([&](int64_t at) { return Utf8AsIs(src + in, length - in, at); }, length - in, out + w,
+             room - w, carry, &rest);
   w += rest;
   out[w] = '\0';
   Store(consumed, in);
   return Done(Unfinished(in, length, carry) || MoreFollows(length, total), t.pending);
 }
 
-SQLRETURN CopyUtf8ToWide(const char* src, int64_t length, int64_t total, Cut cut,
-                         const Target& t, int64_t* consumed, TextCarry* carry) {
+SQLRETURN CopyUtf8ToWide(const char* src, int64_t length, int64_t total, Cut cut, const Target& t,
+                         int64_t* consumed, TextCarry* carry) {
   Store(consumed, 0);
   if (t.bufferLength < 0) return Fail(t.pending, ERR_INVALID_LENGTH);
   const int64_t units = Utf16UnitsOf(src, length);
@@ -331,8 +331,8 @@ SQLRETURN CopyUtf8ToWide(const char* src, int64_t length, int64_t total, Cut cut
   return Done(Unfinished(in, length, carry) || MoreFollows(length, total), t.pending);
 }
 
-SQLRETURN CopyWideToUtf8(const char16_t* src, int64_t units, int64_t totalUnits,
-                         const Target& t, int64_t* consumed, TextCarry* carry) {
+SQLRETURN CopyWideToUtf8(const char16_t* src, int64_t units, int64_t totalUnits, const Target& t,
+                         int64_t* consumed, TextCarry* carry) {
   Store(consumed, 0);
   if (t.bufferLength < 0) return Fail(t.pending, ERR_INVALID_LENGTH);
   // Text is mostly ASCII: only what follows its ASCII head is measured
@@ -352,8 +352,8 @@ SQLRETURN CopyWideToUtf8(const char16_t* src, int64_t units, int64_t totalUnits,
   int64_t in = 0;
   if (CarryBytes(carry) == 0) AsciiRun(src, units, out, room, &in, &w);
   int64_t rest = 0;
-  in += Fill([&](int64_t at) { return Utf16AsUtf8(src + in, units - in, at); }, units - in,
-             out + w, room - w, carry, &rest);
+  in += Fill([&](int64_t at) { return Utf16AsUtf8(src + in, units - in, at); }, units - in, out + w,
+             room - w, carry, &rest);
   w += rest;
   out[w] = '\0';
   Store(consumed, in);
@@ -377,8 +377,7 @@ SQLRETURN CopyWide(const char16_t* src, int64_t units, int64_t totalUnits, const
   return Done(Unfinished(in, units, carry) || MoreFollows(units, totalUnits), t.pending);
 }
 
-SQLRETURN PutAsciiText(const char* text, int64_t length, int16_t cType, Cut cut,
-                       const Target& t) {
+SQLRETURN PutAsciiText(const char* text, int64_t length, int16_t cType, Cut cut, const Target& t) {
   if (cType == SQL_C_WCHAR) return CopyUtf8ToWide(text, length, length, cut, t, nullptr, nullptr);
   return CopyBytes(text, length, length, true, cut, t, nullptr);
 }

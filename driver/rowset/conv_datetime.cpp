@@ -60,8 +60,7 @@ bool StructDate(int16_t y, unsigned m) { return y >= 1 && y <= 9999 && m != 0; }
 // database writes it: "infinity", the era marker after the whole value
 // ("0044-03-15 BC"), all the digits of a year after 9999. time is what
 // follows the date ("" for a date). False for a value beyond the element.
-bool SpecialDateText(int16_t y, unsigned m, unsigned d, const std::string& time,
-                     std::string* out) {
+bool SpecialDateText(int16_t y, unsigned m, unsigned d, const std::string& time, std::string* out) {
   if (m == 0) return false;
   if (y == COLSET_YEAR_INFINITY || y == COLSET_YEAR_MINUS_INFINITY) {
     *out = y == COLSET_YEAR_INFINITY ? "infinity" : "-infinity";
@@ -100,18 +99,19 @@ bool IsText(int16_t cType) { return cType == SQL_C_CHAR || cType == SQL_C_WCHAR;
 // The structure targets a date, time or timestamp converts to.
 bool IsStruct(int16_t cType) {
   switch (cType) {
-    case SQL_C_DATE: case SQL_C_TYPE_DATE: case SQL_C_TIME: case SQL_C_TYPE_TIME:
-    case SQL_C_TIMESTAMP: case SQL_C_TYPE_TIMESTAMP:
-      return true;
-    default:
-      return false;
+    case SQL_C_DATE:
+    case SQL_C_TYPE_DATE:
+    case SQL_C_TIME:
+    case SQL_C_TYPE_TIME:
+    case SQL_C_TIMESTAMP:
+    case SQL_C_TYPE_TIMESTAMP: return true;
+    default: return false;
   }
 }
 
 void TraceEntry(const char* name, int64_t bufferLength, int16_t cType) {
   if (TRC_Active())
-    TRC_Printf("%s: retBufferLength(%" PRId64 ") to %s", name, bufferLength,
-               CvtTraceType(cType));
+    TRC_Printf("%s: retBufferLength(%" PRId64 ") to %s", name, bufferLength, CvtTraceType(cType));
 }
 
 // The non-text targets of a date or a time: its bytes, itself in its own C
@@ -121,13 +121,10 @@ SQLRETURN PutDateOrTime(const S& value, bool ownType, const SQL_TIMESTAMP_STRUCT
                         int16_t cType, const Target& t) {
   if (ownType) return Put(value, t);
   switch (cType) {
-    case SQL_C_BINARY:
-      return conv::PutImage(&value, sizeof value, t);
+    case SQL_C_BINARY: return conv::PutImage(&value, sizeof value, t);
     case SQL_C_TIMESTAMP:
-    case SQL_C_TYPE_TIMESTAMP:
-      return Put(widened, t);
-    default:
-      return conv::Fail(t.pending, ERR_RESTRICTED_TYPE);
+    case SQL_C_TYPE_TIMESTAMP: return Put(widened, t);
+    default: return conv::Fail(t.pending, ERR_RESTRICTED_TYPE);
   }
 }
 
@@ -222,16 +219,15 @@ SQLRETURN ConvertTIMESTAMP(const SQL_TIMESTAMP_STRUCT* value, int16_t cType, voi
   if (IsStruct(cType) && (!StructDate(value->year, value->month) || value->hour > 23))
     return conv::Fail(pending, ERR_DATETIME_FIELD_OVERFLOW);
   switch (cType) {
-    case SQL_C_BINARY:
-      return conv::PutImage(value, sizeof *value, t);
+    case SQL_C_BINARY: return conv::PutImage(value, sizeof *value, t);
     case SQL_C_DATE:
     case SQL_C_TYPE_DATE: {
       SQL_DATE_STRUCT d{};
       d.year = value->year;
       d.month = value->month;
       d.day = value->day;
-      const bool timeLost = value->hour != 0 || value->minute != 0 || value->second != 0 ||
-                            value->fraction != 0;
+      const bool timeLost =
+          value->hour != 0 || value->minute != 0 || value->second != 0 || value->fraction != 0;
       return Put(d, t, timeLost ? ERR_FRACTIONAL_TRUNCATION : 0);
     }
     case SQL_C_TIME:
@@ -243,9 +239,7 @@ SQLRETURN ConvertTIMESTAMP(const SQL_TIMESTAMP_STRUCT* value, int16_t cType, voi
       return Put(tm, t, value->fraction != 0 ? ERR_FRACTIONAL_TRUNCATION : 0);
     }
     case SQL_C_TIMESTAMP:
-    case SQL_C_TYPE_TIMESTAMP:
-      return Put(*value, t);
-    default:
-      return conv::Fail(pending, ERR_RESTRICTED_TYPE);
+    case SQL_C_TYPE_TIMESTAMP: return Put(*value, t);
+    default: return conv::Fail(pending, ERR_RESTRICTED_TYPE);
   }
 }

@@ -27,31 +27,23 @@ SQLRETURN FromInteger(int64_t v, const void* raw, int bytes, uint16_t defaultPre
   auto within = [&](int64_t lo, int64_t hi) { return v >= lo && v <= hi; };
   auto range = [&]() { return conv::Fail(t.pending, ERR_NUMERIC_RANGE); };
   switch (cType) {
-    case SQL_C_UTINYINT:
-      return within(0, UINT8_MAX) ? Put(static_cast<uint8_t>(v), t) : range();
+    case SQL_C_UTINYINT: return within(0, UINT8_MAX) ? Put(static_cast<uint8_t>(v), t) : range();
     case SQL_C_TINYINT:
     case SQL_C_STINYINT:
       return within(INT8_MIN, INT8_MAX) ? Put(static_cast<int8_t>(v), t) : range();
-    case SQL_C_USHORT:
-      return within(0, UINT16_MAX) ? Put(static_cast<uint16_t>(v), t) : range();
+    case SQL_C_USHORT: return within(0, UINT16_MAX) ? Put(static_cast<uint16_t>(v), t) : range();
     case SQL_C_SHORT:
     case SQL_C_SSHORT:
       return within(INT16_MIN, INT16_MAX) ? Put(static_cast<int16_t>(v), t) : range();
-    case SQL_C_ULONG:
-      return within(0, UINT32_MAX) ? Put(static_cast<uint32_t>(v), t) : range();
+    case SQL_C_ULONG: return within(0, UINT32_MAX) ? Put(static_cast<uint32_t>(v), t) : range();
     case SQL_C_LONG:
     case SQL_C_SLONG:
       return within(INT32_MIN, INT32_MAX) ? Put(static_cast<int32_t>(v), t) : range();
-    case SQL_C_SBIGINT:
-      return Put(v, t);
-    case SQL_C_UBIGINT:
-      return v >= 0 ? Put(static_cast<uint64_t>(v), t) : range();
-    case SQL_C_BIT:
-      return within(0, 1) ? Put(static_cast<uint8_t>(v), t) : range();
-    case SQL_C_FLOAT:
-      return Put(static_cast<float>(v), t);
-    case SQL_C_DOUBLE:
-      return Put(static_cast<double>(v), t);
+    case SQL_C_SBIGINT: return Put(v, t);
+    case SQL_C_UBIGINT: return v >= 0 ? Put(static_cast<uint64_t>(v), t) : range();
+    case SQL_C_BIT: return within(0, 1) ? Put(static_cast<uint8_t>(v), t) : range();
+    case SQL_C_FLOAT: return Put(static_cast<float>(v), t);
+    case SQL_C_DOUBLE: return Put(static_cast<double>(v), t);
     case SQL_C_CHAR:
     case SQL_C_WCHAR: {
       // Dropping digits of a whole number would change its value.
@@ -59,21 +51,18 @@ SQLRETURN FromInteger(int64_t v, const void* raw, int bytes, uint16_t defaultPre
       const auto r = std::to_chars(text, text + sizeof text, v);
       return conv::PutAsciiText(text, r.ptr - text, cType, Cut::Refused, t);
     }
-    case SQL_C_BINARY:
-      return conv::PutImage(raw, bytes, t);
+    case SQL_C_BINARY: return conv::PutImage(raw, bytes, t);
     case SQL_C_NUMERIC: {
       conv::DecimalDigits d;
       d.negative = v < 0;
       const uint64_t mag = v < 0 ? ~static_cast<uint64_t>(v) + 1 : static_cast<uint64_t>(v);
       d.digits = std::to_string(mag);
       SQL_NUMERIC_STRUCT n{};
-      const int rc =
-          conv::DigitsToNumeric(d, scale, precision, defaultPrecision, &n, t.pending);
+      const int rc = conv::DigitsToNumeric(d, scale, precision, defaultPrecision, &n, t.pending);
       if (rc < 0) return SQL_ERROR;
       return Put(n, t, rc == 1 ? ERR_FRACTIONAL_TRUNCATION : 0);
     }
-    default:
-      return conv::Fail(t.pending, ERR_RESTRICTED_TYPE);
+    default: return conv::Fail(t.pending, ERR_RESTRICTED_TYPE);
   }
 }
 
@@ -98,8 +87,8 @@ std::string GText(double v, int digits) {
   return std::string(buf, static_cast<size_t>(n));
 }
 
-int NumericFrom(double v, bool isFloat, SQL_NUMERIC_STRUCT* out, int16_t scale,
-                uint16_t precision, int32_t* pending) {
+int NumericFrom(double v, bool isFloat, SQL_NUMERIC_STRUCT* out, int16_t scale, uint16_t precision,
+                int32_t* pending) {
   if (!std::isfinite(v)) {
     *pending = ERR_NUMERIC_RANGE;
     return -1;
@@ -137,22 +126,19 @@ SQLRETURN FromReal(double v, bool isFloat, const void* raw, int16_t cType, const
     case SQL_C_STINYINT:
       return within(-0x1p7, 0x1p7) ? Put(static_cast<int8_t>(whole), t, cut) : range();
     case SQL_C_USHORT:
-      return !negative && within(0, 0x1p16) ? Put(static_cast<uint16_t>(whole), t, cut)
-                                            : range();
+      return !negative && within(0, 0x1p16) ? Put(static_cast<uint16_t>(whole), t, cut) : range();
     case SQL_C_SHORT:
     case SQL_C_SSHORT:
       return within(-0x1p15, 0x1p15) ? Put(static_cast<int16_t>(whole), t, cut) : range();
     case SQL_C_ULONG:
-      return !negative && within(0, 0x1p32) ? Put(static_cast<uint32_t>(whole), t, cut)
-                                            : range();
+      return !negative && within(0, 0x1p32) ? Put(static_cast<uint32_t>(whole), t, cut) : range();
     case SQL_C_LONG:
     case SQL_C_SLONG:
       return within(-0x1p31, 0x1p31) ? Put(static_cast<int32_t>(whole), t, cut) : range();
     case SQL_C_SBIGINT:
       return within(-0x1p63, 0x1p63) ? Put(static_cast<int64_t>(whole), t, cut) : range();
     case SQL_C_UBIGINT:
-      return !negative && within(0, 0x1p64) ? Put(static_cast<uint64_t>(whole), t, cut)
-                                            : range();
+      return !negative && within(0, 0x1p64) ? Put(static_cast<uint64_t>(whole), t, cut) : range();
     case SQL_C_BIT:
       // Between 0 and 2 the value is cut to 0 or 1 (01S07); below 0 or from
       // 2 on it has no bit.
@@ -160,8 +146,7 @@ SQLRETURN FromReal(double v, bool isFloat, const void* raw, int16_t cType, const
     case SQL_C_FLOAT:
       if (std::isfinite(v) && (v > FLT_MAX || v < -FLT_MAX)) return range();
       return Put(static_cast<float>(v), t);
-    case SQL_C_DOUBLE:
-      return Put(v, t);
+    case SQL_C_DOUBLE: return Put(v, t);
     case SQL_C_CHAR:
     case SQL_C_WCHAR: {
       if (!std::isfinite(v)) return conv::PutAsciiText(NonFiniteText(v), cType, Cut::Refused, t);
@@ -183,16 +168,14 @@ SQLRETURN FromReal(double v, bool isFloat, const void* raw, int16_t cType, const
         return range();
       return conv::PutAsciiText(text, length, cType, Cut::Allowed, t);
     }
-    case SQL_C_BINARY:
-      return conv::PutImage(raw, isFloat ? 4 : 8, t);
+    case SQL_C_BINARY: return conv::PutImage(raw, isFloat ? 4 : 8, t);
     case SQL_C_NUMERIC: {
       SQL_NUMERIC_STRUCT n{};
       const int rc = NumericFrom(v, isFloat, &n, scale, precision, t.pending);
       if (rc < 0) return SQL_ERROR;
       return Put(n, t, rc == 1 ? ERR_FRACTIONAL_TRUNCATION : 0);
     }
-    default:
-      return conv::Fail(t.pending, ERR_RESTRICTED_TYPE);
+    default: return conv::Fail(t.pending, ERR_RESTRICTED_TYPE);
   }
 }
 
@@ -227,8 +210,8 @@ SQLRETURN ConvertSHORT(uint16_t value, int isSigned, int16_t cType, void* buffer
 }
 
 SQLRETURN ConvertINTEGER(uint32_t value, int isSigned, int16_t cType, void* buffer,
-                         int64_t bufferLength, int64_t* lengthPtr, int32_t* pending,
-                         int16_t scale, uint16_t precision) {
+                         int64_t bufferLength, int64_t* lengthPtr, int32_t* pending, int16_t scale,
+                         uint16_t precision) {
   return FromInteger(Widen(value, 4, isSigned), &value, 4, 10, cType,
                      Target{buffer, bufferLength, lengthPtr, pending}, scale, precision);
 }
@@ -242,11 +225,9 @@ SQLRETURN ConvertFLOAT(float value, int16_t cType, void* buffer, int64_t bufferL
 }
 
 SQLRETURN ConvertDOUBLE(double value, int16_t cType, void* buffer, int64_t bufferLength,
-                        int64_t* lengthPtr, int32_t* pending, int16_t scale,
-                        uint16_t precision) {
+                        int64_t* lengthPtr, int32_t* pending, int16_t scale, uint16_t precision) {
   if (TRC_Active())
-    TRC_Printf("ConvertDOUBLE: value (%s) to %s", GText(value, 17).c_str(),
-               CvtTraceType(cType));
+    TRC_Printf("ConvertDOUBLE: value (%s) to %s", GText(value, 17).c_str(), CvtTraceType(cType));
   return FromReal(value, false, &value, cType, Target{buffer, bufferLength, lengthPtr, pending},
                   scale, precision);
 }

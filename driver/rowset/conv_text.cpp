@@ -4,8 +4,8 @@
 #include <charconv>
 #include <cinttypes>
 #include <cmath>
-#include <limits>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "driver/rowset/convert.h"
@@ -92,8 +92,7 @@ int ParseInteger(const char* text, int64_t length, bool* negative, uint64_t* mag
 
 // Range check of a magnitude and sign against [minimum, maximum]; the value's
 // two's-complement bits on success.
-bool InRange(bool negative, uint64_t magnitude, int64_t minimum, uint64_t maximum,
-             uint64_t* bits) {
+bool InRange(bool negative, uint64_t magnitude, int64_t minimum, uint64_t maximum, uint64_t* bits) {
   if (magnitude == 0) {
     *bits = 0;
     return true;
@@ -130,8 +129,8 @@ SQLRETURN PutNumber(T v, int rc, const Target& t) {
 }
 
 // The targets that take a number read from text; `ok` false for any other.
-SQLRETURN NumberFromText(const char* s, int64_t n, int16_t cType, const Target& t,
-                         int16_t scale, uint16_t precision, bool* handled) {
+SQLRETURN NumberFromText(const char* s, int64_t n, int16_t cType, const Target& t, int16_t scale,
+                         uint16_t precision, bool* handled) {
   *handled = true;
   int64_t v = 0;
   int rc = 0;
@@ -156,23 +155,20 @@ SQLRETURN NumberFromText(const char* s, int64_t n, int16_t cType, const Target& 
       return small(0, UINT8_MAX) ? PutNumber(static_cast<uint8_t>(v), rc, t) : SQL_ERROR;
     case SQL_C_SHORT:
     case SQL_C_SSHORT:
-      return small(INT16_MIN, INT16_MAX) ? PutNumber(static_cast<int16_t>(v), rc, t)
-                                         : SQL_ERROR;
+      return small(INT16_MIN, INT16_MAX) ? PutNumber(static_cast<int16_t>(v), rc, t) : SQL_ERROR;
     case SQL_C_USHORT:
       return small(0, UINT16_MAX) ? PutNumber(static_cast<uint16_t>(v), rc, t) : SQL_ERROR;
     case SQL_C_LONG:
     case SQL_C_SLONG:
-      return small(INT32_MIN, INT32_MAX) ? PutNumber(static_cast<int32_t>(v), rc, t)
-                                         : SQL_ERROR;
+      return small(INT32_MIN, INT32_MAX) ? PutNumber(static_cast<int32_t>(v), rc, t) : SQL_ERROR;
     case SQL_C_ULONG:
       return small(0, UINT32_MAX) ? PutNumber(static_cast<uint32_t>(v), rc, t) : SQL_ERROR;
     case SQL_C_SBIGINT:
     case SQL_C_UBIGINT: {
       TraceText("CharToNumber64", s, n);
       uint64_t bits = 0;
-      rc = cType == SQL_C_SBIGINT
-               ? CharToNumber64(s, n, INT64_MIN, INT64_MAX, &bits, t.pending)
-               : CharToNumber64(s, n, 0, UINT64_MAX, &bits, t.pending);
+      rc = cType == SQL_C_SBIGINT ? CharToNumber64(s, n, INT64_MIN, INT64_MAX, &bits, t.pending)
+                                  : CharToNumber64(s, n, 0, UINT64_MAX, &bits, t.pending);
       return rc < 0 ? SQL_ERROR : PutNumber(bits, rc, t);
     }
     case SQL_C_FLOAT:
@@ -195,11 +191,8 @@ SQLRETURN NumberFromText(const char* s, int64_t n, int16_t cType, const Target& 
     case SQL_C_TIMESTAMP:
     case SQL_C_TYPE_DATE:
     case SQL_C_TYPE_TIME:
-    case SQL_C_TYPE_TIMESTAMP:
-      return conv::Fail(t.pending, ERR_NOT_CAPABLE);
-    default:
-      *handled = false;
-      return SQL_ERROR;
+    case SQL_C_TYPE_TIMESTAMP: return conv::Fail(t.pending, ERR_NOT_CAPABLE);
+    default: *handled = false; return SQL_ERROR;
   }
 }
 
@@ -209,11 +202,11 @@ void Consumed(int64_t* consumed, int64_t v) {
 
 }  // namespace
 
-int CharToNumber(const char* text, int64_t length, int64_t minimum, int64_t maximum,
-                 int64_t* value, int32_t* pending) {
+int CharToNumber(const char* text, int64_t length, int64_t minimum, int64_t maximum, int64_t* value,
+                 int32_t* pending) {
   uint64_t bits = 0;
-  const int rc = ParseNumber64(text, length, minimum, static_cast<uint64_t>(maximum), &bits,
-                               pending);
+  const int rc =
+      ParseNumber64(text, length, minimum, static_cast<uint64_t>(maximum), &bits, pending);
   if (rc >= 0) *value = static_cast<int64_t>(bits);
   return rc;
 }
@@ -257,8 +250,7 @@ int CharToDecimal(const char* text, int64_t length, double* value, int32_t* pend
     return -1;
   }
   // A canonical form the C-locale parser reads exactly.
-  const std::string canon =
-      (d.negative ? "-" : "") + d.digits + "e" + std::to_string(d.exponent);
+  const std::string canon = (d.negative ? "-" : "") + d.digits + "e" + std::to_string(d.exponent);
   double v = 0;
   const auto r = std::from_chars(canon.data(), canon.data() + canon.size(), v);
   if (r.ec == std::errc::result_out_of_range) {
@@ -337,15 +329,13 @@ int CharToGuid(const char* text, int64_t length, SQLGUID* out, int32_t* pending)
 int WCharToNumber(const char16_t* text, int64_t count, int64_t minimum, int64_t maximum,
                   int64_t* value, int32_t* pending) {
   const std::string s = conv::WideToUtf8(text, count);
-  return CharToNumber(s.data(), static_cast<int64_t>(s.size()), minimum, maximum, value,
-                      pending);
+  return CharToNumber(s.data(), static_cast<int64_t>(s.size()), minimum, maximum, value, pending);
 }
 
 int WCharToNumber64(const char16_t* text, int64_t count, int64_t minimum, uint64_t maximum,
                     uint64_t* value, int32_t* pending) {
   const std::string s = conv::WideToUtf8(text, count);
-  return CharToNumber64(s.data(), static_cast<int64_t>(s.size()), minimum, maximum, value,
-                        pending);
+  return CharToNumber64(s.data(), static_cast<int64_t>(s.size()), minimum, maximum, value, pending);
 }
 
 int WCharToDecimal(const char16_t* text, int64_t count, double* value, int32_t* pending) {
@@ -356,8 +346,7 @@ int WCharToDecimal(const char16_t* text, int64_t count, double* value, int32_t* 
 int WCharToNumeric(const char16_t* text, int64_t count, SQL_NUMERIC_STRUCT* out, int16_t scale,
                    uint16_t precision, int32_t* pending) {
   const std::string s = conv::WideToUtf8(text, count);
-  return CharToNumeric(s.data(), static_cast<int64_t>(s.size()), out, scale, precision,
-                       pending);
+  return CharToNumeric(s.data(), static_cast<int64_t>(s.size()), out, scale, precision, pending);
 }
 
 bool ConvertPlainNumber(const char* text, int64_t length, int16_t cType, void* buffer,
@@ -386,17 +375,16 @@ bool ConvertPlainNumber(const char* text, int64_t length, int16_t cType, void* b
   return false;
 }
 
-SQLRETURN ConvertCHAR(const char* text, int64_t length, int64_t total, int16_t cType,
-                      void* buffer, int64_t bufferLength, int64_t* lengthPtr, int32_t* pending,
-                      int16_t scale, uint16_t precision, int64_t* consumed, TextCarry* carry) {
+SQLRETURN ConvertCHAR(const char* text, int64_t length, int64_t total, int16_t cType, void* buffer,
+                      int64_t bufferLength, int64_t* lengthPtr, int32_t* pending, int16_t scale,
+                      uint16_t precision, int64_t* consumed, TextCarry* carry) {
   if (TRC_Active())
     TRC_Printf("ConvertCHAR: retBufferLength(%" PRId64 ") to %s", bufferLength,
                CvtTraceType(cType));
   const Target t{buffer, bufferLength, lengthPtr, pending};
   Consumed(consumed, 0);
   switch (cType) {
-    case SQL_C_CHAR:
-      return conv::CopyUtf8(text, length, total, t, consumed, carry);
+    case SQL_C_CHAR: return conv::CopyUtf8(text, length, total, t, consumed, carry);
     case SQL_C_WCHAR:
       return conv::CopyUtf8ToWide(text, length, total, Cut::Allowed, t, consumed, carry);
     case SQL_C_BINARY:
@@ -408,8 +396,7 @@ SQLRETURN ConvertCHAR(const char* text, int64_t length, int64_t total, int16_t c
       Consumed(consumed, length);
       return conv::PutFixed(&g, sizeof g, t);
     }
-    default:
-      break;
+    default: break;
   }
   bool handled = false;
   const SQLRETURN rc = NumberFromText(text, length, cType, t, scale, precision, &handled);
@@ -451,8 +438,7 @@ SQLRETURN ConvertWCHAR(const char16_t* text, int64_t length, int64_t total, int1
       Consumed(consumed, length);
       return conv::PutFixed(&g, sizeof g, t);
     }
-    default:
-      break;
+    default: break;
   }
   bool handled = false;
   const std::string narrow = conv::WideToUtf8(text, units);

@@ -68,10 +68,9 @@
 // (SQLGetData only; may be null) lets a cut SQL_C_CHAR or SQL_C_WCHAR piece
 // fill its buffer: the character it cuts is finished by the next piece,
 // which begins with what the carry holds (see text_carry.h).
-SQLRETURN ConvertCHAR(const char* text, int64_t length, int64_t total, int16_t cType,
-                      void* buffer, int64_t bufferLength, int64_t* lengthPtr, int32_t* pending,
-                      int16_t scale, uint16_t precision, int64_t* consumed = nullptr,
-                      TextCarry* carry = nullptr);
+SQLRETURN ConvertCHAR(const char* text, int64_t length, int64_t total, int16_t cType, void* buffer,
+                      int64_t bufferLength, int64_t* lengthPtr, int32_t* pending, int16_t scale,
+                      uint16_t precision, int64_t* consumed = nullptr, TextCarry* carry = nullptr);
 // Plain number text, the form BIGINT and DECIMAL values have in the row
 // buffer ([-]digits, [-]digits.digits), into an SQL_C_SBIGINT or
 // SQL_C_NUMERIC target: what ConvertCHAR writes for it, read by the
@@ -95,8 +94,8 @@ SQLRETURN ConvertWCHAR(const char16_t* text, int64_t length, int64_t total, int1
 // An integer: optional sign, digits, optionally a point and digits (dropped:
 // 1 when one of them is not 0). The value must lie within [minimum,
 // maximum]; a negative value never passes a minimum of 0 ("-0" does).
-int CharToNumber(const char* text, int64_t length, int64_t minimum, int64_t maximum,
-                 int64_t* value, int32_t* pending);
+int CharToNumber(const char* text, int64_t length, int64_t minimum, int64_t maximum, int64_t* value,
+                 int32_t* pending);
 // The same for 64-bit targets: `*value` gets the two's-complement bits, so
 // an unsigned target reads it as uint64_t.
 int CharToNumber64(const char* text, int64_t length, int64_t minimum, uint64_t maximum,
@@ -136,8 +135,8 @@ SQLRETURN ConvertSHORT(uint16_t value, int isSigned, int16_t cType, void* buffer
                        int64_t bufferLength, int64_t* lengthPtr, int32_t* pending, int16_t scale,
                        uint16_t precision);
 SQLRETURN ConvertINTEGER(uint32_t value, int isSigned, int16_t cType, void* buffer,
-                         int64_t bufferLength, int64_t* lengthPtr, int32_t* pending,
-                         int16_t scale, uint16_t precision);
+                         int64_t bufferLength, int64_t* lengthPtr, int32_t* pending, int16_t scale,
+                         uint16_t precision);
 // Floating point: integer targets truncate toward zero (01S07 when a
 // fraction was dropped); SQL_C_FLOAT refuses a finite double beyond a float's
 // range. NaN and the infinities reach SQL_C_FLOAT, SQL_C_DOUBLE, the binary

@@ -70,12 +70,12 @@ SQLRETURN CopyUtf8(const char* src, int64_t length, int64_t total, const Target&
                    int64_t* consumed, TextCarry* carry);
 // UTF-8 text (bytes) into a UTF-16 buffer (bytes) with a 2-byte terminator;
 // consumed counts source bytes.
-SQLRETURN CopyUtf8ToWide(const char* src, int64_t length, int64_t total, Cut cut,
-                         const Target& t, int64_t* consumed, TextCarry* carry);
+SQLRETURN CopyUtf8ToWide(const char* src, int64_t length, int64_t total, Cut cut, const Target& t,
+                         int64_t* consumed, TextCarry* carry);
 // UTF-16 text (units) into an 8-bit buffer as standard UTF-8 with a NUL;
 // consumed counts source units.
-SQLRETURN CopyWideToUtf8(const char16_t* src, int64_t units, int64_t totalUnits,
-                         const Target& t, int64_t* consumed, TextCarry* carry);
+SQLRETURN CopyWideToUtf8(const char16_t* src, int64_t units, int64_t totalUnits, const Target& t,
+                         int64_t* consumed, TextCarry* carry);
 // UTF-16 text (units) into a UTF-16 buffer (bytes) with a 2-byte terminator;
 // consumed counts source units.
 SQLRETURN CopyWide(const char16_t* src, int64_t units, int64_t totalUnits, const Target& t,
@@ -83,8 +83,7 @@ SQLRETURN CopyWide(const char16_t* src, int64_t units, int64_t totalUnits, const
 
 // ASCII text produced by a converter (a number, a date) into an SQL_C_CHAR
 // or SQL_C_WCHAR target.
-SQLRETURN PutAsciiText(const char* text, int64_t length, int16_t cType, Cut cut,
-                       const Target& t);
+SQLRETURN PutAsciiText(const char* text, int64_t length, int16_t cType, Cut cut, const Target& t);
 inline SQLRETURN PutAsciiText(const std::string& text, int16_t cType, Cut cut, const Target& t) {
   return PutAsciiText(text.data(), static_cast<int64_t>(text.size()), cType, cut, t);
 }

@@ -101,7 +101,8 @@ uint32_t SendAndExecute(StmtHandle* stmt, const DRV_OpTable* ops, ParamSetOwner*
                         const MarkerArray<JdbcColBind>& binds) {
   const ConnHandle* conn = stmt->conn;
   const bool keepsSet = stmt->agent != nullptr && (stmt->agent->agentType & 0x01) == 0;
-  const bool describe = (stmt->flags & (kStmtFlagNeedBind | kStmtFlagBindsPassed)) == kStmtFlagNeedBind;
+  const bool describe =
+      (stmt->flags & (kStmtFlagNeedBind | kStmtFlagBindsPassed)) == kStmtFlagNeedBind;
   const auto n = static_cast<uint16_t>(binds.size());
   // A set the agent takes is the agent's from the call on.
   COLSET* set = owner->set;
@@ -112,9 +113,9 @@ uint32_t SendAndExecute(StmtHandle* stmt, const DRV_OpTable* ops, ParamSetOwner*
     if (set == nullptr && !describe) {
       return ops->DRV_Execute != nullptr ? ops->DRV_Execute(stmt->agentStmt) : ERR_NOT_CAPABLE;
     }
-    const uint32_t code = describe
-        ? ops->DRV_PrepareExecute(stmt->agentStmt, nullptr, handOver(), n, binds.data())
-        : ops->DRV_PrepareExecute(stmt->agentStmt, nullptr, handOver(), 0, nullptr);
+    const uint32_t code =
+        describe ? ops->DRV_PrepareExecute(stmt->agentStmt, nullptr, handOver(), n, binds.data())
+                 : ops->DRV_PrepareExecute(stmt->agentStmt, nullptr, handOver(), 0, nullptr);
     if (describe) {
       stmt->flags |= kStmtFlagBindsPassed;
       stmt->sentBinds.assign(binds.data(), binds.data() + n);
@@ -157,9 +158,12 @@ void SetStatuses(StmtHandle* stmt, uint64_t done, bool failed, uint16_t okStatus
       status[s] = SQL_PARAM_UNUSED;
       continue;
     }
-    if (k < done) status[s] = okStatus;
-    else if (failed && k == done) status[s] = SQL_PARAM_ERROR;
-    else status[s] = SQL_PARAM_UNUSED;
+    if (k < done)
+      status[s] = okStatus;
+    else if (failed && k == done)
+      status[s] = SQL_PARAM_ERROR;
+    else
+      status[s] = SQL_PARAM_UNUSED;
     ++k;
   }
 }
@@ -176,8 +180,7 @@ uint64_t AppSetOf(const StmtHandle* stmt, uint64_t sent) {
 
 // Sent sets from..done-1 ran: each with okStatus, but for the last one when
 // failed. The statuses of the other sets stay.
-void SetStatusesOf(StmtHandle* stmt, uint64_t from, uint64_t done, bool failed,
-                   uint16_t okStatus) {
+void SetStatusesOf(StmtHandle* stmt, uint64_t from, uint64_t done, bool failed, uint16_t okStatus) {
   uint16_t* status = stmt->ipd != nullptr ? stmt->ipd->arrayStatus : nullptr;
   if (status == nullptr || stmt->apd == nullptr) return;
   const uint64_t sets = stmt->apd->arraySize;
@@ -189,7 +192,8 @@ void SetStatusesOf(StmtHandle* stmt, uint64_t from, uint64_t done, bool failed,
 }
 
 void SetProcessed(StmtHandle* stmt, uint64_t count) {
-  if (stmt->ipd != nullptr && stmt->ipd->rowsProcessed != nullptr) *stmt->ipd->rowsProcessed = count;
+  if (stmt->ipd != nullptr && stmt->ipd->rowsProcessed != nullptr)
+    *stmt->ipd->rowsProcessed = count;
 }
 
 // Whether any parameter hands a value back to the application.

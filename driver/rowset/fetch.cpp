@@ -11,13 +11,13 @@
 #include "driver/coldesc.h"
 #include "driver/ctypes.h"
 #include "driver/desc.h"
-#include "driver/rowset/convert.h"
 #include "driver/ops.h"
+#include "driver/rowset/convert.h"
 #include "driver/stmt.h"
 #include "driver/trace.h"
 #include "scrs/scrcore.h"
-#include "util/rowstatus.h"
 #include "util/errcodes.h"
+#include "util/rowstatus.h"
 
 namespace {
 
@@ -50,13 +50,11 @@ void Keep(SQLRETURN* result, SQLRETURN rc) {
 
 template <class T>
 T* Moved(T* p, int64_t bytes) {
-  return p == nullptr ? nullptr
-                      : reinterpret_cast<T*>(reinterpret_cast<char*>(p) + bytes);
+  return p == nullptr ? nullptr : reinterpret_cast<T*>(reinterpret_cast<char*>(p) + bytes);
 }
 
 bool IsLong(uint32_t type) {
-  return type == COLSET_VT_LONGCHAR || type == COLSET_VT_LONGBINARY ||
-         type == COLSET_VT_LONGWCHAR;
+  return type == COLSET_VT_LONGCHAR || type == COLSET_VT_LONGBINARY || type == COLSET_VT_LONGWCHAR;
 }
 
 // Moves row `fromRow` of the row buffer to row `toRow` of a rowset of the
@@ -143,7 +141,8 @@ void BindSteps(const StmtHandle* stmt, uint16_t n, const DescRec* rec, int64_t* 
     *dataStep = *lengthStep = static_cast<int64_t>(stmt->bindType);
     return;
   }
-  int64_t width = n == 0 && rec->conciseType != SQL_C_VARBOOKMARK ? 8 : TYPE_CSize(rec->conciseType);
+  int64_t width =
+      n == 0 && rec->conciseType != SQL_C_VARBOOKMARK ? 8 : TYPE_CSize(rec->conciseType);
   if (width <= 0) width = rec->octetLength;
   *dataStep = width;
   *lengthStep = static_cast<int64_t>(sizeof(SQLLEN));
@@ -197,8 +196,7 @@ uint8_t OwnSize(const COLSET_COL& col, int16_t cType) {
     case COLSET_VT_TIMESTAMP:
       if (cType == SQL_C_TYPE_TIMESTAMP || cType == SQL_C_TIMESTAMP) size = 16;
       break;
-    default:
-      break;
+    default: break;
   }
   return col.elem_size < size ? 0 : size;
 }
@@ -256,11 +254,8 @@ inline bool StructValue(uint32_t type, const unsigned char* e) {
       std::memcpy(f + 1, e + 6, 2);
       return f[1] < 24;
     }
-    case COLSET_VT_TIME:
-      std::memcpy(f, e, 2);
-      return f[0] < 24;
-    default:
-      return true;
+    case COLSET_VT_TIME: std::memcpy(f, e, 2); return f[0] < 24;
+    default: return true;
   }
 }
 
@@ -283,18 +278,10 @@ inline bool TransferOwn(StmtHandle* stmt, const Conversion& p, const BIND_REC& b
   c.cType = p.cType;
   c.type = col->type;
   switch (p.ownSize) {  // copies of a known size, not a call
-    case 4:
-      std::memcpy(b.data, e, 4);
-      break;
-    case 6:
-      std::memcpy(b.data, e, 6);
-      break;
-    case 8:
-      std::memcpy(b.data, e, 8);
-      break;
-    default:
-      std::memcpy(b.data, e, 16);
-      break;
+    case 4: std::memcpy(b.data, e, 4); break;
+    case 6: std::memcpy(b.data, e, 6); break;
+    case 8: std::memcpy(b.data, e, 8); break;
+    default: std::memcpy(b.data, e, 16); break;
   }
   if (b.length != nullptr) *b.length = p.ownSize;
   return true;
@@ -313,15 +300,14 @@ SQLRETURN FixedFromText(StmtHandle* stmt, const Conversion& p, const BIND_REC* b
   c.total = n;
   if (ConvertPlainNumber(text, n, p.cType, b->data, b->length, p.scale, p.precision))
     return SQL_SUCCESS;
-  return ConvertCHAR(text, n, n, p.cType, b->data, b->bufferLength, b->length,
-                     &stmt->diag.pending, p.scale, p.precision);
+  return ConvertCHAR(text, n, n, p.cType, b->data, b->bufferLength, b->length, &stmt->diag.pending,
+                     p.scale, p.precision);
 }
 
 // Row r of column n into its binding, as GetColumn would: a value held in
 // the row buffer straight to its conversion, anything else (NULL, deferred,
 // a binding GetColumn must look at) through GetColumn.
-SQLRETURN Transfer(StmtHandle* stmt, const Conversion& p, BIND_REC* b, uint32_t r,
-                   COLSET* set) {
+SQLRETURN Transfer(StmtHandle* stmt, const Conversion& p, BIND_REC* b, uint32_t r, COLSET* set) {
   const COLSET_COL* col = p.col;
   if (col == nullptr || r >= set->rows_held || col->ind == nullptr || col->ind[r] != 0 ||
       b->data == nullptr)
@@ -379,8 +365,7 @@ bool RowPlanHolds(const StmtHandle* stmt, const BoundRowPlan& plan) {
     const DescRec* rec = ard->recs[k + 1].get();
     if (rec != c.rec || rec->data != c.data || rec->conciseType != c.conciseType ||
         rec->indicator != c.indicator || rec->octetLengthPtr != c.octetLengthPtr ||
-        rec->octetLength != c.octetLength || rec->precision != c.precision ||
-        rec->scale != c.scale)
+        rec->octetLength != c.octetLength || rec->precision != c.precision || rec->scale != c.scale)
       return false;
   }
   return true;
@@ -508,8 +493,8 @@ SQLRETURN RowsetToBindings(StmtHandle* stmt, uint16_t* statuses, uint32_t row, i
     }
     const bool onlyBookmarks = st == SQL_ROW_DELETED || !RetrieveData(stmt);
     for (int n = 0; n <= count && result != SQL_ERROR; ++n) {
-      if (!planned) PlanColumn(stmt, static_cast<uint16_t>(n), DESC_FindRec(n, stmt), offset,
-                               nullptr, &one);
+      if (!planned)
+        PlanColumn(stmt, static_cast<uint16_t>(n), DESC_FindRec(n, stmt), offset, nullptr, &one);
       const BoundColumn& p = planned ? slots[n].plan : one;
       const DescRec* rec = p.rec;
       if (rec == nullptr || (n == 0 && mode == kRowsetByBookmark)) continue;
@@ -532,8 +517,8 @@ SQLRETURN RowsetToBindings(StmtHandle* stmt, uint16_t* statuses, uint32_t row, i
   return result;
 }
 
-SQLRETURN ExtendedFetchCore(StmtHandle* stmt, uint16_t orientation, int64_t row,
-                            uint64_t* rowCount, uint16_t* statuses) {
+SQLRETURN ExtendedFetchCore(StmtHandle* stmt, uint16_t orientation, int64_t row, uint64_t* rowCount,
+                            uint16_t* statuses) {
   if (stmt->conn == nullptr || stmt->conn->cn_hasScrlCurs == 0)
     return Fail(stmt, ERR_NOT_SUPPORTED);
   const uint32_t type = stmt->cursor.cursorType;
@@ -545,8 +530,7 @@ SQLRETURN ExtendedFetchCore(StmtHandle* stmt, uint16_t orientation, int64_t row,
   const bool mixed = type == SQL_CURSOR_KEYSET_DRIVEN && stmt->cursor.keysetSize != 0;
   if (type == SQL_CURSOR_DYNAMIC && orientation == SQL_FETCH_BOOKMARK)
     return Fail(stmt, ERR_FETCH_TYPE_RANGE);
-  if (mixed && stmt->cursor.keysetSize < stmt->cursor.rowsetSize)
-    return Fail(stmt, ERR_ROW_RANGE);
+  if (mixed && stmt->cursor.keysetSize < stmt->cursor.rowsetSize) return Fail(stmt, ERR_ROW_RANGE);
   if (orientation == SQL_FETCH_ABSOLUTE && row == 0) {
     SCR_SetRowPos(&stmt->cursor, 0);
     SCR_StmtReset(&stmt->cursor);
@@ -597,8 +581,8 @@ SQLRETURN FetchCore(StmtHandle* stmt, uint16_t orientation, int64_t offset) {
 
   DescHandle* ird = stmt->ird;
   uint64_t localCount = 0;
-  uint64_t* count = ird != nullptr && ird->rowsProcessed != nullptr ? ird->rowsProcessed
-                                                                     : &localCount;
+  uint64_t* count =
+      ird != nullptr && ird->rowsProcessed != nullptr ? ird->rowsProcessed : &localCount;
   uint16_t* statuses = ird != nullptr ? ird->arrayStatus : nullptr;
   // Statuses nobody asked for: a small rowset's on the stack, as most are.
   uint16_t local[kLocalStatuses];

@@ -23,8 +23,8 @@ constexpr int kRowsetByBookmark = 2;
 
 SQLRETURN FetchCore(StmtHandle* stmt, uint16_t orientation, int64_t offset);
 SQLRETURN FetchRowToBindings(StmtHandle* stmt);
-SQLRETURN ExtendedFetchCore(StmtHandle* stmt, uint16_t orientation, int64_t row,
-                            uint64_t* rowCount, uint16_t* statuses);
+SQLRETURN ExtendedFetchCore(StmtHandle* stmt, uint16_t orientation, int64_t row, uint64_t* rowCount,
+                            uint16_t* statuses);
 // row 0: the whole rowset; else that 1-based row only.
 SQLRETURN RowsetToBindings(StmtHandle* stmt, uint16_t* statuses, uint32_t row, int mode);
 

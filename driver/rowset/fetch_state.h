@@ -11,8 +11,8 @@
 #include <map>
 #include <vector>
 
-#include "util/colset.h"
 #include "driver/rowset/text_carry.h"
+#include "util/colset.h"
 
 // The value SQLGetData is reading in pieces. column and row are 1-based; 0
 // means that nothing is cached, so the next read starts a new value.
@@ -48,7 +48,7 @@ struct BoundConversion {
   int16_t scale = 0;
   uint16_t precision = 0;
   uint16_t decimalDigits = 0;
-  uint8_t ownSize = 0;  // bytes of a value held in the binding's own C type; 0: none
+  uint8_t ownSize = 0;         // bytes of a value held in the binding's own C type; 0: none
   bool fixedFromText = false;  // NUL-terminated text into a fixed-size target
 };
 
@@ -124,11 +124,11 @@ inline void FetchState::Release() {
 // A positioned or bulk change between its first call and the last value
 // that comes at execution, so that SQLParamData can resume it.
 struct SetPosState {
-  uint64_t row = 0;       // RowNumber (0: every row)
-  uint16_t op = 0;        // SQLSetPos operation, or the bulk operation
-  bool bulk = false;      // resumed through SQLBulkOperations
-  uint32_t first = 0;     // first rowset row (0-based) the operation addresses
-  uint32_t rows = 0;      // rows it addresses: its own count, never the parameter-set size
+  uint64_t row = 0;    // RowNumber (0: every row)
+  uint16_t op = 0;     // SQLSetPos operation, or the bulk operation
+  bool bulk = false;   // resumed through SQLBulkOperations
+  uint32_t first = 0;  // first rowset row (0-based) the operation addresses
+  uint32_t rows = 0;   // rows it addresses: its own count, never the parameter-set size
   // The value SQLParamData named last: its row (0-based) and ARD record.
   uint32_t daeRow = 0;
   uint16_t daeCol = 0;

@@ -38,21 +38,17 @@ Source::Kind KindOf(uint32_t type) {
     case COLSET_VT_NTS:
     case COLSET_VT_CHAR8:
     case COLSET_VT_CHAR16:
-    case COLSET_VT_CHAR32:
-      return Source::Text;
+    case COLSET_VT_CHAR32: return Source::Text;
     case COLSET_VT_BINARY:
     case COLSET_VT_LONGBINARY:
     case COLSET_VT_BINARY8:
     case COLSET_VT_BINARY16:
-    case COLSET_VT_BINARY32:
-      return Source::Bytes;
+    case COLSET_VT_BINARY32: return Source::Bytes;
     case COLSET_VT_WCHAR:
     case COLSET_VT_WNTS:
     case COLSET_VT_LONGWCHAR:
-    case COLSET_VT_WCHAR32:
-      return Source::Wide;
-    default:
-      return Source::Other;
+    case COLSET_VT_WCHAR32: return Source::Wide;
+    default: return Source::Other;
   }
 }
 
@@ -141,8 +137,8 @@ SQLRETURN ConvertPiece(StmtHandle* stmt, const BIND_REC* b, int16_t cType, Sourc
   SQLRETURN rc;
   switch (kind) {
     case Source::Bytes:
-      rc = ConvertBINARY(value, length, total, cType, b->data, b->bufferLength, b->length,
-                         pending, &consumed);
+      rc = ConvertBINARY(value, length, total, cType, b->data, b->bufferLength, b->length, pending,
+                         &consumed);
       break;
     case Source::Wide:
       rc = ConvertWCHAR(static_cast<const char16_t*>(value), length, total, cType, b->data,
@@ -160,7 +156,8 @@ SQLRETURN ConvertPiece(StmtHandle* stmt, const BIND_REC* b, int16_t cType, Sourc
     // value shrinks with it.
     c.value = static_cast<const unsigned char*>(value) + consumed;
     c.remaining = length - consumed;
-    if (deferred && c.total > 0) c.total = c.total - consumed > c.remaining ? c.total - consumed : c.remaining;
+    if (deferred && c.total > 0)
+      c.total = c.total - consumed > c.remaining ? c.total - consumed : c.remaining;
   } else {
     c.remaining = 0;
     if (deferred && c.total > 0) c.total = c.total > length ? c.total - length : 0;
@@ -173,18 +170,15 @@ int64_t PieceLength(StmtHandle* stmt, const BIND_REC* b, int16_t cType) {
   const int64_t len = b->bufferLength;
   if (len <= 0) return 0;
   switch (cType) {
-    case SQL_C_CHAR:
-      return len - 1;
-    case SQL_C_WCHAR:
-      return (len - 1) / 2;
+    case SQL_C_CHAR: return len - 1;
+    case SQL_C_WCHAR: return (len - 1) / 2;
     case SQL_C_BINARY: {
       const JdbcColDesc* d = STMT_GetCol(stmt, b->column);
       if (d != nullptr && d->value_type >= COLSET_VT_WCHAR && d->value_type <= COLSET_VT_WCHAR32)
         return len / 2;
       return len;
     }
-    default:
-      return len;
+    default: return len;
   }
 }
 
@@ -287,30 +281,28 @@ void ClearTarget(const BIND_REC* b, int16_t cType) {
   if (b->data == nullptr) return;
   size_t n = 0;
   switch (cType) {
-    case SQL_C_UTINYINT: case SQL_C_STINYINT: case SQL_C_TINYINT: case SQL_C_BIT:
-      n = 1;
-      break;
-    case SQL_C_USHORT: case SQL_C_SSHORT: case SQL_C_SHORT:
-      n = 2;
-      break;
-    case SQL_C_ULONG: case SQL_C_SLONG: case SQL_C_LONG: case SQL_C_FLOAT:
-      n = 4;
-      break;
-    case SQL_C_UBIGINT: case SQL_C_SBIGINT: case SQL_C_DOUBLE:
-      n = 8;
-      break;
-    case SQL_C_NUMERIC:
-      n = sizeof(SQL_NUMERIC_STRUCT);
-      break;
-    case SQL_C_DATE: case SQL_C_TIME: case SQL_C_TYPE_DATE: case SQL_C_TYPE_TIME:
-      n = 6;
-      break;
-    case SQL_C_TIMESTAMP: case SQL_C_TYPE_TIMESTAMP:
-      n = sizeof(SQL_TIMESTAMP_STRUCT);
-      break;
-    default:
-      n = b->bufferLength >= 1 ? static_cast<size_t>(b->bufferLength) : 0;
-      break;
+    case SQL_C_UTINYINT:
+    case SQL_C_STINYINT:
+    case SQL_C_TINYINT:
+    case SQL_C_BIT: n = 1; break;
+    case SQL_C_USHORT:
+    case SQL_C_SSHORT:
+    case SQL_C_SHORT: n = 2; break;
+    case SQL_C_ULONG:
+    case SQL_C_SLONG:
+    case SQL_C_LONG:
+    case SQL_C_FLOAT: n = 4; break;
+    case SQL_C_UBIGINT:
+    case SQL_C_SBIGINT:
+    case SQL_C_DOUBLE: n = 8; break;
+    case SQL_C_NUMERIC: n = sizeof(SQL_NUMERIC_STRUCT); break;
+    case SQL_C_DATE:
+    case SQL_C_TIME:
+    case SQL_C_TYPE_DATE:
+    case SQL_C_TYPE_TIME: n = 6; break;
+    case SQL_C_TIMESTAMP:
+    case SQL_C_TYPE_TIMESTAMP: n = sizeof(SQL_TIMESTAMP_STRUCT); break;
+    default: n = b->bufferLength >= 1 ? static_cast<size_t>(b->bufferLength) : 0; break;
   }
   if (n > 0) std::memset(b->data, 0, n);
 }
@@ -325,8 +317,8 @@ int32_t ColFetchValue(StmtHandle* stmt, int64_t pieceLength, int16_t cType) {
   uint32_t type = 0;
   uint32_t total = 0;
   (void)pieceLength;  // the agent decides the size of a piece
-  const uint32_t rc = ops->DRV_GetData(stmt->agentStmt, c.column, static_cast<uint16_t>(c.row), cType, &value,
-                                       &delivered, &type, &total);
+  const uint32_t rc = ops->DRV_GetData(stmt->agentStmt, c.column, static_cast<uint16_t>(c.row),
+                                       cType, &value, &delivered, &type, &total);
   if (rc != 0) {
     std::free(value);
     STMT_PullErrors(stmt);
@@ -370,7 +362,8 @@ int32_t ColTopUpValue(StmtHandle* stmt, int64_t pieceLength, int64_t need, int16
   while (c.remaining < need && (c.total <= 0 || c.remaining < c.total)) {
     if (IsLongType(c.type) && c.remaining > 0) break;
     std::string rest;
-    if (c.remaining > 0 && c.value != nullptr) rest.assign(static_cast<const char*>(c.value), c.remaining);
+    if (c.remaining > 0 && c.value != nullptr)
+      rest.assign(static_cast<const char*>(c.value), c.remaining);
     const int64_t left = c.total;
     const uint32_t type = c.type;
     const int32_t code = ColFetchValue(stmt, pieceLength, cType);
@@ -432,7 +425,8 @@ SQLRETURN GetColumn(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET* set) {
     if (b->data == nullptr) return Fail(stmt, ERR_INVALID_ARGUMENT);
     int64_t total = c.remaining;
     if (deferred) {
-      const int32_t code = ColTopUpValue(stmt, PieceLength(stmt, b, cType), PieceNeed(b, cType), cType);
+      const int32_t code =
+          ColTopUpValue(stmt, PieceLength(stmt, b, cType), PieceNeed(b, cType), cType);
       if (code == ERR_NO_DATA_FOUND && !carried) return SQL_NO_DATA;
       if (code != 0 && code != ERR_NO_DATA_FOUND) return Fail(stmt, code);
       total = c.total > c.remaining ? c.total : c.remaining;
@@ -457,8 +451,8 @@ namespace {
 // terminator: ODBC's 22003, where only fraction digits may be cut (01004).
 bool WholeDigitsCut(const COLSET_COL& col, uint32_t row, int16_t cType, int64_t bufferLength) {
   if (KindOf(col.type) != Source::Text || bufferLength <= 0) return false;
-  const Source s = Locate(col.type, col.data + static_cast<size_t>(row) * col.elem_size,
-                          col.elem_size);
+  const Source s =
+      Locate(col.type, col.data + static_cast<size_t>(row) * col.elem_size, col.elem_size);
   const char* text = static_cast<const char*>(s.value);
   int64_t whole = 0;
   while (whole < s.length && text[whole] != '.' && text[whole] != 'E' && text[whole] != 'e')
@@ -565,8 +559,7 @@ bool ExactNumberAsText(int32_t sqlType, int16_t cType) {
 }
 
 SQLRETURN GetInlineValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, const COLSET_COL& col,
-                         int16_t cType, int16_t scale, uint16_t precision,
-                         uint16_t decimalDigits) {
+                         int16_t cType, int16_t scale, uint16_t precision, uint16_t decimalDigits) {
   ColValueCache& c = stmt->fetch.cache;
   c.type = col.type;
   const unsigned char* e = col.data + static_cast<size_t>(row) * col.elem_size;
@@ -585,11 +578,9 @@ SQLRETURN GetInlineValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, const COLS
     case COLSET_VT_USMALLINT:
       return ConvertSHORT(ReadAt<uint16_t>(e), 0, cType, buf, len, lp, pending, scale, precision);
     case COLSET_VT_INTEGER:
-      return ConvertINTEGER(ReadAt<uint32_t>(e), 1, cType, buf, len, lp, pending, scale,
-                            precision);
+      return ConvertINTEGER(ReadAt<uint32_t>(e), 1, cType, buf, len, lp, pending, scale, precision);
     case COLSET_VT_UINTEGER:
-      return ConvertINTEGER(ReadAt<uint32_t>(e), 0, cType, buf, len, lp, pending, scale,
-                            precision);
+      return ConvertINTEGER(ReadAt<uint32_t>(e), 0, cType, buf, len, lp, pending, scale, precision);
     case COLSET_VT_REAL:
       return ConvertFLOAT(ReadAt<float>(e), cType, buf, len, lp, pending, scale, precision);
     case COLSET_VT_DOUBLE:
@@ -606,8 +597,7 @@ SQLRETURN GetInlineValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, const COLS
       const auto v = ReadAt<SQL_TIMESTAMP_STRUCT>(e);
       return ConvertTIMESTAMP(&v, cType, buf, len, lp, decimalDigits, pending);
     }
-    default:
-      break;
+    default: break;
   }
   if (KindOf(col.type) == Source::Other) return Fail(stmt, ERR_RESTRICTED_TYPE);
   const Source s = Locate(col.type, e, col.elem_size);
@@ -618,12 +608,10 @@ SQLRETURN GetInlineValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, const COLS
       ((s.kind == Source::Text &&
         conv::CopyAsciiWhole(static_cast<const char*>(s.value), s.length, buf, len, lp)) ||
        (s.kind == Source::Wide &&
-        conv::CopyAsciiWhole(static_cast<const char16_t*>(s.value), s.length / 2, buf, len,
-                             lp)))) {
+        conv::CopyAsciiWhole(static_cast<const char16_t*>(s.value), s.length / 2, buf, len, lp)))) {
     c.cType = cType;
     c.remaining = 0;
     return SQL_SUCCESS;
   }
-  return ConvertPiece(stmt, b, cType, s.kind, s.value, s.length, s.length, scale, precision,
-                      false);
+  return ConvertPiece(stmt, b, cType, s.kind, s.value, s.length, s.length, scale, precision, false);
 }

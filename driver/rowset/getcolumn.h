@@ -20,8 +20,8 @@ struct BIND_REC {
   int16_t cType = 0;           // SQL_C_*, SQL_C_DEFAULT or SQL_ARD_TYPE
   uint16_t decimalDigits = 0;  // used in output-parameter mode only
   void* data = nullptr;
-  int64_t bufferLength = 0;    // bytes
-  int64_t* length = nullptr;   // may be null
+  int64_t bufferLength = 0;      // bytes
+  int64_t* length = nullptr;     // may be null
   int64_t* indicator = nullptr;  // may be null; may equal length
   // SQLGetData: a cut text piece fills the buffer, and a character it cuts
   // is finished by the next call for the value.
@@ -44,8 +44,7 @@ SQLRETURN GetColumn(StmtHandle* stmt, uint32_t row, BIND_REC* bind, COLSET* set)
 // in it, as GetColumn does; the bound-column transfer of a rowset calls
 // this directly for the plain values of a column it worked out once.
 SQLRETURN GetInlineValue(StmtHandle* stmt, uint32_t row, BIND_REC* bind, const COLSET_COL& col,
-                         int16_t cType, int16_t scale, uint16_t precision,
-                         uint16_t decimalDigits);
+                         int16_t cType, int16_t scale, uint16_t precision, uint16_t decimalDigits);
 
 // Whether a column of this SQL type is an exact number the row buffer may
 // hold as text (BIGINT, DECIMAL, NUMERIC) read into text: GetColumn then

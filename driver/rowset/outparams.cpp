@@ -16,7 +16,9 @@
 
 namespace {
 
-char* At(void* p, int64_t offset) { return p != nullptr ? static_cast<char*>(p) + offset : nullptr; }
+char* At(void* p, int64_t offset) {
+  return p != nullptr ? static_cast<char*>(p) + offset : nullptr;
+}
 
 }  // namespace
 
@@ -49,7 +51,8 @@ DRV_Return ReturnOutParams(StmtHandle* stmt) {
                      ? static_cast<int16_t>(TYPE_DefaultCType(b.sqlType, odbcVersion))
                      : b.apd->conciseType;
     bind.decimalDigits = b.ipd != nullptr ? static_cast<uint16_t>(PAR_DecimalDigits(b.ipd)) : 0;
-    const bool variable = bind.cType == SQL_C_CHAR || bind.cType == SQL_C_BINARY || bind.cType == SQL_C_WCHAR;
+    const bool variable =
+        bind.cType == SQL_C_CHAR || bind.cType == SQL_C_BINARY || bind.cType == SQL_C_WCHAR;
     bind.bufferLength = variable ? b.apd->octetLength : TYPE_CSize(bind.cType);
     bind.data = At(b.apd->data, offset);
     bind.length = reinterpret_cast<int64_t*>(At(b.apd->octetLengthPtr, offset));

@@ -36,8 +36,10 @@ bool IsDateSql(int t) { return t == SQL_DATE || t == SQL_TYPE_DATE; }
 bool IsTimeSql(int t) { return t == SQL_TIME || t == SQL_TYPE_TIME; }
 bool IsTimestampSql(int t) { return t == SQL_TIMESTAMP || t == SQL_TYPE_TIMESTAMP; }
 bool IsDateTimeSql(int t) { return IsDateSql(t) || IsTimeSql(t) || IsTimestampSql(t); }
-bool IsCharSql(int t) { return t == SQL_CHAR || t == SQL_VARCHAR || t == SQL_LONGVARCHAR ||
-                               t == SQL_WCHAR || t == SQL_WVARCHAR || t == SQL_WLONGVARCHAR; }
+bool IsCharSql(int t) {
+  return t == SQL_CHAR || t == SQL_VARCHAR || t == SQL_LONGVARCHAR || t == SQL_WCHAR ||
+         t == SQL_WVARCHAR || t == SQL_WLONGVARCHAR;
+}
 
 int64_t ReadWord(const void* base, uint64_t set, uint32_t bindType, int64_t offset) {
   const char* p = static_cast<const char*>(base) + offset +
@@ -61,8 +63,10 @@ class Tokens {
     }
     char* start = p_;
     while (*p_ != '\0' && std::strchr(delims, *p_) == nullptr) ++p_;
-    if (*p_ != '\0') *p_++ = '\0';
-    else p_ = nullptr;
+    if (*p_ != '\0')
+      *p_++ = '\0';
+    else
+      p_ = nullptr;
     return start;
   }
 
@@ -167,10 +171,10 @@ bool Unrepresentable(const ParamBinding& b, const ParamValue& v) {
 // How one parameter travels, chosen from all its sets.
 struct ColumnPlan {
   uint32_t type = COLSET_VT_CHAR32;
-  uint64_t length = 0;         // handed to ColSetTypeSize
-  bool hexToBytes = false;     // SQL_C_CHAR hexadecimal text for a binary SQL type
-  bool escapesTyped = false;   // every value is a date-time escape: sent as the structure
-  bool escapesAsText = false;  // escapes among other text: rewritten as ISO text
+  uint64_t length = 0;          // handed to ColSetTypeSize
+  bool hexToBytes = false;      // SQL_C_CHAR hexadecimal text for a binary SQL type
+  bool escapesTyped = false;    // every value is a date-time escape: sent as the structure
+  bool escapesAsText = false;   // escapes among other text: rewritten as ISO text
   bool dateTimeAsText = false;  // a date-time structure for a character parameter
   bool bitOfText = false;       // text or a number for an SQL_BIT input: sent as the bit
   bool guidOfBytes = false;     // an SQLGUID's 16 bytes for an SQL_GUID input: sent as its text
@@ -178,14 +182,21 @@ struct ColumnPlan {
 
 bool IsNumberC(int16_t c) {
   switch (c) {
-    case SQL_C_UTINYINT: case SQL_C_STINYINT: case SQL_C_TINYINT:
-    case SQL_C_USHORT: case SQL_C_SSHORT: case SQL_C_SHORT:
-    case SQL_C_ULONG: case SQL_C_SLONG: case SQL_C_LONG:
-    case SQL_C_SBIGINT: case SQL_C_UBIGINT:
-    case SQL_C_FLOAT: case SQL_C_DOUBLE: case SQL_C_NUMERIC:
-      return true;
-    default:
-      return false;
+    case SQL_C_UTINYINT:
+    case SQL_C_STINYINT:
+    case SQL_C_TINYINT:
+    case SQL_C_USHORT:
+    case SQL_C_SSHORT:
+    case SQL_C_SHORT:
+    case SQL_C_ULONG:
+    case SQL_C_SLONG:
+    case SQL_C_LONG:
+    case SQL_C_SBIGINT:
+    case SQL_C_UBIGINT:
+    case SQL_C_FLOAT:
+    case SQL_C_DOUBLE:
+    case SQL_C_NUMERIC: return true;
+    default: return false;
   }
 }
 
@@ -210,11 +221,14 @@ int BitOfNumber(const ParamBinding& b, const ParamValue& v, uint8_t* bit) {
   double d = 0;
   switch (b.cType) {
     case SQL_C_UTINYINT: d = ReadValue<uint8_t>(v); break;
-    case SQL_C_STINYINT: case SQL_C_TINYINT: d = ReadValue<int8_t>(v); break;
+    case SQL_C_STINYINT:
+    case SQL_C_TINYINT: d = ReadValue<int8_t>(v); break;
     case SQL_C_USHORT: d = ReadValue<uint16_t>(v); break;
-    case SQL_C_SSHORT: case SQL_C_SHORT: d = ReadValue<int16_t>(v); break;
+    case SQL_C_SSHORT:
+    case SQL_C_SHORT: d = ReadValue<int16_t>(v); break;
     case SQL_C_ULONG: d = ReadValue<uint32_t>(v); break;
-    case SQL_C_SLONG: case SQL_C_LONG: d = ReadValue<int32_t>(v); break;
+    case SQL_C_SLONG:
+    case SQL_C_LONG: d = ReadValue<int32_t>(v); break;
     case SQL_C_SBIGINT: d = static_cast<double>(ReadValue<int64_t>(v)); break;
     case SQL_C_UBIGINT: d = static_cast<double>(ReadValue<uint64_t>(v)); break;
     case SQL_C_FLOAT: d = ReadValue<float>(v); break;
@@ -256,17 +270,23 @@ int Plan(const ParamSource& src, const ParamBinding& b, uint64_t sets, ColumnPla
   }
   switch (c) {
     case SQL_C_UTINYINT: plan->type = COLSET_VT_UTINYINT; return 0;
-    case SQL_C_STINYINT: case SQL_C_TINYINT: plan->type = COLSET_VT_TINYINT; return 0;
+    case SQL_C_STINYINT:
+    case SQL_C_TINYINT: plan->type = COLSET_VT_TINYINT; return 0;
     case SQL_C_ULONG: plan->type = COLSET_VT_UINTEGER; return 0;
     case SQL_C_USHORT: plan->type = COLSET_VT_USMALLINT; return 0;
-    case SQL_C_SLONG: case SQL_C_LONG: plan->type = COLSET_VT_INTEGER; return 0;
-    case SQL_C_SSHORT: case SQL_C_SHORT: plan->type = COLSET_VT_SMALLINT; return 0;
+    case SQL_C_SLONG:
+    case SQL_C_LONG: plan->type = COLSET_VT_INTEGER; return 0;
+    case SQL_C_SSHORT:
+    case SQL_C_SHORT: plan->type = COLSET_VT_SMALLINT; return 0;
     case SQL_C_BIT: plan->type = COLSET_VT_BIT; return 0;
     case SQL_C_FLOAT: plan->type = COLSET_VT_REAL; return 0;
     case SQL_C_DOUBLE: plan->type = COLSET_VT_DOUBLE; return 0;
-    case SQL_C_DATE: case SQL_C_TYPE_DATE:
-    case SQL_C_TIME: case SQL_C_TYPE_TIME:
-    case SQL_C_TIMESTAMP: case SQL_C_TYPE_TIMESTAMP:
+    case SQL_C_DATE:
+    case SQL_C_TYPE_DATE:
+    case SQL_C_TIME:
+    case SQL_C_TYPE_TIME:
+    case SQL_C_TIMESTAMP:
+    case SQL_C_TYPE_TIMESTAMP:
       // To a character parameter a date-time goes as its ISO text, the
       // conversion ODBC defines for that pair.
       if (IsCharSql(b.sqlType)) {
@@ -278,10 +298,13 @@ int Plan(const ParamSource& src, const ParamBinding& b, uint64_t sets, ColumnPla
                                                                  : COLSET_VT_TIMESTAMP;
       }
       return 0;
-    case SQL_C_SBIGINT: case SQL_C_UBIGINT: plan->length = kBigintTextMax; return 0;
+    case SQL_C_SBIGINT:
+    case SQL_C_UBIGINT: plan->length = kBigintTextMax; return 0;
     case SQL_C_GUID: plan->length = kGuidTextLength; return 0;
     case SQL_C_NUMERIC: plan->length = kNumericTextMax; return 0;
-    case SQL_C_CHAR: case SQL_C_WCHAR: case SQL_C_BINARY: break;
+    case SQL_C_CHAR:
+    case SQL_C_WCHAR:
+    case SQL_C_BINARY: break;
     default: return ERR_RESTRICTED_TYPE;
   }
   // The variable C types: as wide as the longest value sent (and, for a
@@ -298,12 +321,14 @@ int Plan(const ParamSource& src, const ParamBinding& b, uint64_t sets, ColumnPla
       if (dateTime) {
         anyValue = true;
         SQL_TIMESTAMP_STRUCT ts{};
-        const int kind = c == SQL_C_CHAR
-                             ? ParamParseDateTimeEscape(static_cast<const char*>(v.data), v.length, &ts)
-                             : ParamParseDateTimeEscapeW(static_cast<const char16_t*>(v.data),
-                                                         v.length, &ts);
-        if (kind != 0) anyEscape = true;
-        else allEscape = false;
+        const int kind =
+            c == SQL_C_CHAR
+                ? ParamParseDateTimeEscape(static_cast<const char*>(v.data), v.length, &ts)
+                : ParamParseDateTimeEscapeW(static_cast<const char16_t*>(v.data), v.length, &ts);
+        if (kind != 0)
+          anyEscape = true;
+        else
+          allEscape = false;
       }
     }
   }
@@ -319,7 +344,7 @@ int Plan(const ParamSource& src, const ParamBinding& b, uint64_t sets, ColumnPla
     plan->length = b.direction == SQL_PARAM_INPUT ? longest / 2 : longest;
   } else if (dateTime && anyValue && allEscape && b.direction == SQL_PARAM_INPUT) {
     plan->escapesTyped = true;
-    plan->type = IsDateSql(b.sqlType) ? COLSET_VT_DATE
+    plan->type = IsDateSql(b.sqlType)   ? COLSET_VT_DATE
                  : IsTimeSql(b.sqlType) ? COLSET_VT_TIME
                                         : COLSET_VT_TIMESTAMP;
   } else {
@@ -382,8 +407,7 @@ void Fill(const ParamBinding& b, const ColumnPlan& plan, const ParamValue& v, un
     }
     case SQL_C_CHAR:
     case SQL_C_WCHAR:
-    case SQL_C_BINARY:
-      break;
+    case SQL_C_BINARY: break;
     default:
       if (plan.dateTimeAsText) {
         SQL_TIMESTAMP_STRUCT ts{};
@@ -418,9 +442,10 @@ void Fill(const ParamBinding& b, const ColumnPlan& plan, const ParamValue& v, un
   }
   if (plan.escapesTyped || plan.escapesAsText) {
     SQL_TIMESTAMP_STRUCT ts{};
-    const int kind = b.cType == SQL_C_CHAR
-                         ? ParamParseDateTimeEscape(static_cast<const char*>(v.data), v.length, &ts)
-                         : ParamParseDateTimeEscapeW(static_cast<const char16_t*>(v.data), v.length, &ts);
+    const int kind =
+        b.cType == SQL_C_CHAR
+            ? ParamParseDateTimeEscape(static_cast<const char*>(v.data), v.length, &ts)
+            : ParamParseDateTimeEscapeW(static_cast<const char16_t*>(v.data), v.length, &ts);
     if (kind != 0) {
       if (plan.escapesTyped) {
         PutDateTime(cell, plan.type, ts);
@@ -438,8 +463,10 @@ void Fill(const ParamBinding& b, const ColumnPlan& plan, const ParamValue& v, un
   }
   const uint32_t room = width - 4;
   const auto len = static_cast<uint32_t>(std::min<uint64_t>(n, room));
-  if (plan.type == COLSET_VT_WCHAR32) PutWide(cell, bytes, len);
-  else PutPrefixed(cell, bytes, len);
+  if (plan.type == COLSET_VT_WCHAR32)
+    PutWide(cell, bytes, len);
+  else
+    PutPrefixed(cell, bytes, len);
 }
 
 }  // namespace
@@ -454,8 +481,10 @@ bool ParamResolve(const StmtHandle* stmt, int number, ParamBinding* out) {
   out->ipd = i;
   out->cType = PAR_CType(stmt, a, i);
   out->sqlType = i != nullptr ? i->conciseType : static_cast<int16_t>(SQL_CHAR);
-  out->direction = i != nullptr && i->paramType != 0 ? i->paramType : static_cast<int16_t>(SQL_PARAM_INPUT);
-  const bool variable = out->cType == SQL_C_CHAR || out->cType == SQL_C_WCHAR || out->cType == SQL_C_BINARY;
+  out->direction =
+      i != nullptr && i->paramType != 0 ? i->paramType : static_cast<int16_t>(SQL_PARAM_INPUT);
+  const bool variable =
+      out->cType == SQL_C_CHAR || out->cType == SQL_C_WCHAR || out->cType == SQL_C_BINARY;
   out->elementSize = variable ? 0 : TYPE_CSize(out->cType);
   return true;
 }
@@ -489,7 +518,8 @@ ParamValue ParamValueAt(const StmtHandle* stmt, const ParamBinding& b, uint64_t 
   ParamValue v;
   const uint32_t bindType = stmt->apd != nullptr ? stmt->apd->bindType : 0;
   const int64_t offset = ParamBindOffset(stmt);
-  const int64_t ind = b.apd->indicator != nullptr ? ReadWord(b.apd->indicator, set, bindType, offset) : 0;
+  const int64_t ind =
+      b.apd->indicator != nullptr ? ReadWord(b.apd->indicator, set, bindType, offset) : 0;
   const int64_t len = ParamLengthAt(stmt, b, set, nullptr);
   if (ind == SQL_NULL_DATA || len == SQL_NULL_DATA) {
     v.kind = ParamValue::kNull;
@@ -516,7 +546,8 @@ ParamValue ParamValueAt(const StmtHandle* stmt, const ParamBinding& b, uint64_t 
     return v;
   }
   if (b.apd->data != nullptr)
-    v.data = static_cast<const char*>(b.apd->data) + static_cast<int64_t>(set) * ParamValueStride(stmt, b) + offset;
+    v.data = static_cast<const char*>(b.apd->data) +
+             static_cast<int64_t>(set) * ParamValueStride(stmt, b) + offset;
   if (b.elementSize > 0) {
     v.length = b.elementSize;
     return v;
@@ -725,7 +756,7 @@ std::string ParamNumericText(const SQL_NUMERIC_STRUCT& n) {
 std::string ParamGuidText(const SQLGUID& g) {
   char buf[40];
   std::snprintf(buf, sizeof buf, "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X",
-                static_cast<unsigned>(g.Data1), g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2],
-                g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+                static_cast<unsigned>(g.Data1), g.Data2, g.Data3, g.Data4[0], g.Data4[1],
+                g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
   return std::string(buf, kGuidTextLength);
 }

@@ -15,13 +15,13 @@
 
 // One parameter's binding, resolved once per execution.
 struct ParamBinding {
-  int number = 0;                 // 1-based
+  int number = 0;  // 1-based
   const DescRec* apd = nullptr;
   const DescRec* ipd = nullptr;
-  int16_t cType = 0;              // SQL_C_DEFAULT resolved
+  int16_t cType = 0;  // SQL_C_DEFAULT resolved
   int16_t sqlType = 0;
-  int16_t direction = 1;          // SQL_PARAM_INPUT, _INPUT_OUTPUT, _OUTPUT
-  int64_t elementSize = 0;        // fixed size of the C type; 0 for variable ones
+  int16_t direction = 1;    // SQL_PARAM_INPUT, _INPUT_OUTPUT, _OUTPUT
+  int64_t elementSize = 0;  // fixed size of the C type; 0 for variable ones
 };
 
 // The value of one parameter in one parameter set, as the application's

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "scrs/scrcore.h"
+#include "util/errcodes.h"
 #include "util/owners.h"
 #include "util/textconv.h"
-#include "util/errcodes.h"
 
 namespace {
 
@@ -58,7 +58,8 @@ std::string ToUtf8(const unsigned char* p, size_t count) {
   UniqueFree<char> mb(wide_to_mb_dup(units.data(), static_cast<int64_t>(count)));
   if (mb == nullptr) throw std::bad_alloc();
   // A 0 unit inside a counted value is text like any other.
-  return std::string(mb.get(), static_cast<size_t>(wide_to_mb_len(units.data(), static_cast<int64_t>(count))));
+  return std::string(
+      mb.get(), static_cast<size_t>(wide_to_mb_len(units.data(), static_cast<int64_t>(count))));
 }
 
 // Bytes of a UTF-8 text of len bytes kept when it is cut to max: never the
@@ -83,7 +84,9 @@ int NarrowColumn(COLSET* set, COLSET_COL& col) {
   const uint32_t w = col.elem_size;
   const uint32_t t = col.type;
   if (rows == 0 || col.data == nullptr || col.ind == nullptr) {
-    col.type = t == COLSET_VT_LONGWCHAR ? COLSET_VT_LONGCHAR : t == COLSET_VT_WCHAR32 ? COLSET_VT_CHAR32 : COLSET_VT_NTS;
+    col.type = t == COLSET_VT_LONGWCHAR ? COLSET_VT_LONGCHAR
+               : t == COLSET_VT_WCHAR32 ? COLSET_VT_CHAR32
+                                        : COLSET_VT_NTS;
     return 0;
   }
   if (t == COLSET_VT_LONGWCHAR && w < sizeof(COLSET_LONG)) return ERR_GENERAL;
@@ -102,7 +105,8 @@ int NarrowColumn(COLSET* set, COLSET_COL& col) {
         case COLSET_VT_LONGWCHAR: {
           COLSET_LONG l;
           std::memcpy(&l, e, sizeof l);
-          if (l.value != nullptr) text[r] = ToUtf8(static_cast<const unsigned char*>(l.value), l.length);
+          if (l.value != nullptr)
+            text[r] = ToUtf8(static_cast<const unsigned char*>(l.value), l.length);
           break;
         }
         default: {  // COLSET_VT_WCHAR32
@@ -183,9 +187,12 @@ void CutPrefixed(unsigned char* e, uint32_t w, uint32_t max, bool text, bool wid
   size_t len = std::min<size_t>(stated, (w - sizeof(Len)) / unit);
   if (len <= max && len == stated) return;
   const unsigned char* v = e + sizeof(Len);
-  if (wide) len = WideCut(v, len, max);
-  else if (text) len = Utf8Cut(v, len, max);
-  else len = std::min<size_t>(len, max);
+  if (wide)
+    len = WideCut(v, len, max);
+  else if (text)
+    len = Utf8Cut(v, len, max);
+  else
+    len = std::min<size_t>(len, max);
   const Len store = static_cast<Len>(len);
   std::memcpy(e, &store, sizeof store);
 }
@@ -194,7 +201,8 @@ int CutColumn(COLSET* set, COLSET_COL& col, bool mustBePrefixed, uint32_t max) {
   const uint32_t rows = std::min(set->rows_held, set->row_capacity);
   if (col.data == nullptr || col.ind == nullptr) return 0;
   const uint32_t w = col.elem_size;
-  const bool fixed = col.type == COLSET_VT_CHAR || col.type == COLSET_VT_BINARY || col.type == COLSET_VT_WCHAR;
+  const bool fixed =
+      col.type == COLSET_VT_CHAR || col.type == COLSET_VT_BINARY || col.type == COLSET_VT_WCHAR;
   if (fixed && !mustBePrefixed) return 0;
   for (uint32_t r = 0; r < rows; ++r) {
     if (!HoldsValue(col.ind[r])) continue;
@@ -225,10 +233,14 @@ int CutColumn(COLSET* set, COLSET_COL& col, bool mustBePrefixed, uint32_t max) {
         std::memcpy(&l, e, sizeof l);
         if (l.length <= max) break;
         const auto* v = static_cast<const unsigned char*>(l.value);
-        if (v == nullptr) l.length = max;
-        else if (col.type == COLSET_VT_LONGCHAR) l.length = static_cast<uint32_t>(Utf8Cut(v, l.length, max));
-        else if (col.type == COLSET_VT_LONGWCHAR) l.length = static_cast<uint32_t>(WideCut(v, l.length, max));
-        else l.length = max;
+        if (v == nullptr)
+          l.length = max;
+        else if (col.type == COLSET_VT_LONGCHAR)
+          l.length = static_cast<uint32_t>(Utf8Cut(v, l.length, max));
+        else if (col.type == COLSET_VT_LONGWCHAR)
+          l.length = static_cast<uint32_t>(WideCut(v, l.length, max));
+        else
+          l.length = max;
         std::memcpy(e, &l, sizeof l);
         break;
       }
@@ -239,8 +251,7 @@ int CutColumn(COLSET* set, COLSET_COL& col, bool mustBePrefixed, uint32_t max) {
       case COLSET_VT_BINARY16: CutPrefixed<uint16_t>(e, w, max, false, false); break;
       case COLSET_VT_BINARY32: CutPrefixed<uint32_t>(e, w, max, false, false); break;
       case COLSET_VT_WCHAR32: CutPrefixed<uint32_t>(e, w, max, false, true); break;
-      default:
-        return 0;
+      default: return 0;
     }
   }
   return 0;

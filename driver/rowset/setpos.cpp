@@ -14,8 +14,8 @@
 #include "driver/coldesc.h"
 #include "driver/ctypes.h"
 #include "driver/desc.h"
-#include "driver/params.h"
 #include "driver/ops.h"
+#include "driver/params.h"
 #include "driver/rowset/fetch.h"
 #include "driver/rowset/paramset.h"
 #include "driver/rowset/rowbuf_cut.h"
@@ -146,8 +146,10 @@ int MarkRows(StmtHandle* stmt) {
     const bool gone = status == SQL_ROW_DELETED || status == SQL_ROW_ERROR;
     if (st.row != 0 && (status == SQL_ROW_NOROW || (needsRow && gone)))
       return ERR_INVALID_CURSOR_POSITION;
-    if (status == SQL_ROW_NOROW || (needsRow && gone)) st.skip[i] = 1;
-    else ++live;
+    if (status == SQL_ROW_NOROW || (needsRow && gone))
+      st.skip[i] = 1;
+    else
+      ++live;
   }
   if (st.op != SQL_ADD && live == 0) return ERR_INVALID_CURSOR_POSITION;
   return 0;
@@ -208,9 +210,8 @@ SQLRETURN SetPosSend(StmtHandle* stmt) {
   const auto ncols = static_cast<uint16_t>(st.columns.size());
   uint16_t* raw = nullptr;
   uint32_t n = 0;
-  const uint32_t code =
-      stmt->agent->ops->DRV_SetPos(stmt->agentStmt, AgentRow(st), st.op, 0, &raw, &n,
-                                   values.release(), list.release(), ncols);
+  const uint32_t code = stmt->agent->ops->DRV_SetPos(stmt->agentStmt, AgentRow(st), st.op, 0, &raw,
+                                                     &n, values.release(), list.release(), ncols);
   UniqueFree<uint16_t> statuses(raw);
   WriteStatuses(stmt, statuses.get(), n);
   if (st.bulk && st.op == SQL_ADD) AddedBookmarks(stmt, statuses.get(), n);
@@ -219,9 +220,7 @@ SQLRETURN SetPosSend(StmtHandle* stmt) {
 
 }  // namespace
 
-const DescRec* SetPosBound(StmtHandle* stmt, uint16_t column) {
-  return DESC_FindRec(column, stmt);
-}
+const DescRec* SetPosBound(StmtHandle* stmt, uint16_t column) { return DESC_FindRec(column, stmt); }
 
 int SetPosColumns(StmtHandle* stmt, std::vector<uint16_t>* out) {
   out->clear();
@@ -260,8 +259,8 @@ int SetPosValues(StmtHandle* stmt, const std::vector<uint16_t>& columns, bool ho
     if (rec == nullptr || d == nullptr) return ERR_GENERAL;
     b.number = columns[i];
     b.apd = rec;
-    b.cType = rec->conciseType == SQL_C_DEFAULT ? static_cast<int16_t>(SQL_C_CHAR)
-                                                : rec->conciseType;
+    b.cType =
+        rec->conciseType == SQL_C_DEFAULT ? static_cast<int16_t>(SQL_C_CHAR) : rec->conciseType;
     b.sqlType = static_cast<int16_t>(d->sql_type);
     b.elementSize = IsVariable(b.cType) ? 0 : TYPE_CSize(b.cType);
   }
@@ -311,9 +310,7 @@ bool SetPosNextDae(StmtHandle* stmt) {
   return false;
 }
 
-void SetPosReset(StmtHandle* stmt) {
-  stmt->setPos = SetPosState{};
-}
+void SetPosReset(StmtHandle* stmt) { stmt->setPos = SetPosState{}; }
 
 namespace {
 
@@ -340,22 +337,20 @@ SQLRETURN Run(StmtHandle* stmt, uint64_t row, uint16_t op, uint32_t first, uint3
   }
   switch (op) {
     case SQL_POSITION:
-      return SetPosResult(stmt, stmt->agent->ops->DRV_SetPos(stmt->agentStmt, AgentRow(st), op, 0,
-                                                             nullptr, nullptr, nullptr, nullptr,
-                                                             0));
+      return SetPosResult(
+          stmt, stmt->agent->ops->DRV_SetPos(stmt->agentStmt, AgentRow(st), op, 0, nullptr, nullptr,
+                                             nullptr, nullptr, 0));
     case SQL_REFRESH: {
       uint16_t* app = stmt->ird != nullptr ? stmt->ird->arrayStatus : nullptr;
       return RowsetToBindings(stmt, app, static_cast<uint32_t>(row), kRowsetRefresh);
     }
-    case SQL_DELETE:
-      return SetPosSend(stmt);
+    case SQL_DELETE: return SetPosSend(stmt);
     case SQL_UPDATE:
     case SQL_ADD:
       if (int rc = SetPosColumns(stmt, &st.columns)) return Fail(stmt, rc);
       if (st.columns.empty()) return Fail(stmt, ERR_DERIVED_TABLE_DEGREE);
       return SetPosSendOrAsk(stmt, kNeedSetPos);
-    default:
-      return Fail(stmt, ERR_NOT_CAPABLE);
+    default: return Fail(stmt, ERR_NOT_CAPABLE);
   }
 }
 

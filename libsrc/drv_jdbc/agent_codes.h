@@ -60,16 +60,16 @@ constexpr uint32_t INFO_CURRENT_CATALOG = 0x2101000Du;    // text: the current c
 constexpr uint32_t INFO_SCROLL_TEXT = 0x21010010u;        // text: the cursor library's services
 
 // Connection settings of group 0x01, set once while a connection opens.
-constexpr uint32_t OPT_ODBC_VERSION = 0x2201000Cu;      // the application's ODBC version
-constexpr uint32_t OPT_CONNECT_FLAG_20 = 0x2201000Fu;   // connection flag 0x20 passed on
-constexpr uint32_t OPT_MULTIPLE_ACTIVE = 0x22010016u;   // multiple active statements emulated
+constexpr uint32_t OPT_ODBC_VERSION = 0x2201000Cu;     // the application's ODBC version
+constexpr uint32_t OPT_CONNECT_FLAG_20 = 0x2201000Fu;  // connection flag 0x20 passed on
+constexpr uint32_t OPT_MULTIPLE_ACTIVE = 0x22010016u;  // multiple active statements emulated
 
 // Connection options: the base | a driver-specific option, and the ones the
 // layers name.
 constexpr uint32_t OPT_CONN_INT = 0x22030000u;
 constexpr uint32_t OPT_CONN_TEXT = 0x21030000u;
-constexpr uint32_t OPT_AUTOCOMMIT = OPT_CONN_INT;                          // on or off
-constexpr uint32_t OPT_ACCESS_MODE = OPT_CONN_INT | 1;                     // read-only or not
+constexpr uint32_t OPT_AUTOCOMMIT = OPT_CONN_INT;                         // on or off
+constexpr uint32_t OPT_ACCESS_MODE = OPT_CONN_INT | 1;                    // read-only or not
 constexpr uint32_t OPT_TXN_ISOLATION = OPT_CONN_INT | SQL_TXN_ISOLATION;  // the SQL_TXN_ bit
 constexpr uint32_t OPT_CURRENT_CATALOG = OPT_CONN_TEXT | SQL_CURRENT_QUALIFIER;
 constexpr uint32_t OPT_FAILOVER = 0x22030500u;  // failover on or off
@@ -113,7 +113,7 @@ constexpr uint32_t OPT_USE_BOOKMARKS = OPT_STMT_INT | SQL_USE_BOOKMARKS;
 constexpr uint32_t OPT_GET_BOOKMARK = OPT_STMT_INT | SQL_GET_BOOKMARK;
 constexpr uint32_t OPT_ROW_NUMBER = OPT_STMT_INT | SQL_ROW_NUMBER;
 constexpr uint32_t OPT_DESCRIBE_PARAMS = OPT_STMT_INT | SQL_ATTR_ENABLE_AUTO_IPD;
-constexpr uint32_t OPT_SETS_ONE_BY_ONE = 0x32030030u;  // the next execute: no batch of its sets
+constexpr uint32_t OPT_SETS_ONE_BY_ONE = 0x32030030u;      // the next execute: no batch of its sets
 constexpr uint32_t OPT_LAST_SERIAL = OPT_STMT_INT | 1049;  // the last serial value
 constexpr uint32_t OPT_DRIVER_1050 = OPT_STMT_INT | QMR_STMT_OPTION_1050;
 

@@ -71,54 +71,54 @@ extern "C" {
 // One typedef per slot, in slot order.
 typedef uint32_t (*DRV_GetInfo_t)(uint32_t h, uint32_t request, void* value, uint16_t size,
                                   uint16_t* length);                                 // 0
-typedef uint32_t (*DRV_SetOption_t)(uint32_t h, uint32_t request, void* value);     // 1
-typedef uint32_t (*DRV_GetError_t)(uint32_t h, DRV_ErrorBatch* batch);              // 2
-typedef uint32_t (*DRV_Init_t)(const char* const* texts, uint32_t* env);            // 3
-typedef uint32_t (*DRV_Term_t)(uint32_t env);                                       // 4
+typedef uint32_t (*DRV_SetOption_t)(uint32_t h, uint32_t request, void* value);      // 1
+typedef uint32_t (*DRV_GetError_t)(uint32_t h, DRV_ErrorBatch* batch);               // 2
+typedef uint32_t (*DRV_Init_t)(const char* const* texts, uint32_t* env);             // 3
+typedef uint32_t (*DRV_Term_t)(uint32_t env);                                        // 4
 typedef uint32_t (*DRV_Connect_t)(uint32_t env, ConnectInfo* info, uint32_t* conn);  // 5
-typedef uint32_t (*DRV_Disconnect_t)(uint32_t conn);                                // 6
-typedef uint32_t (*DRV_AllocStmt_t)(uint32_t conn, uint32_t* stmt);                 // 7
-typedef uint32_t (*DRV_FreeStmt_t)(uint32_t stmt);                                  // 8
+typedef uint32_t (*DRV_Disconnect_t)(uint32_t conn);                                 // 6
+typedef uint32_t (*DRV_AllocStmt_t)(uint32_t conn, uint32_t* stmt);                  // 7
+typedef uint32_t (*DRV_FreeStmt_t)(uint32_t stmt);                                   // 8
 typedef uint32_t (*DRV_GetCursorName_t)(uint32_t stmt, char* buf, uint16_t size,
-                                        uint16_t* length);                          // 9
-typedef uint32_t (*DRV_SetCursorName_t)(uint32_t stmt, const char* name);           // 10
-typedef uint32_t (*DRV_Prepare_t)(uint32_t stmt, const char* sql);                  // 11
-typedef uint32_t (*DRV_SetParams_t)(uint32_t stmt, COLSET* params);                 // 12
-typedef uint32_t (*DRV_Execute_t)(uint32_t stmt);                                   // 13
-typedef uint32_t (*DRV_UnusedStmtOp_t)(uint32_t stmt);                              // 14
+                                        uint16_t* length);                 // 9
+typedef uint32_t (*DRV_SetCursorName_t)(uint32_t stmt, const char* name);  // 10
+typedef uint32_t (*DRV_Prepare_t)(uint32_t stmt, const char* sql);         // 11
+typedef uint32_t (*DRV_SetParams_t)(uint32_t stmt, COLSET* params);        // 12
+typedef uint32_t (*DRV_Execute_t)(uint32_t stmt);                          // 13
+typedef uint32_t (*DRV_UnusedStmtOp_t)(uint32_t stmt);                     // 14
 typedef uint32_t (*DRV_NumResultCols_t)(uint32_t stmt, uint16_t* count,
-                                        JdbcColDesc** descs);                       // 15
+                                        JdbcColDesc** descs);  // 15
 typedef uint32_t (*DRV_DescribeCols_t)(uint32_t stmt, uint16_t* count,
-                                       JdbcColDesc** descs);                        // 16
+                                       JdbcColDesc** descs);  // 16
 typedef uint32_t (*DRV_NativeSql_t)(uint32_t conn, const char* sql, char* out, uint32_t size,
-                                    uint32_t* length);                              // 17
+                                    uint32_t* length);  // 17
 typedef uint32_t (*DRV_BindCols_t)(uint32_t stmt, uint16_t count,
-                                   const JdbcColBind* binds);                       // 18
-typedef uint32_t (*DRV_Fetch_t)(uint32_t stmt, uint16_t rows, COLSET* set);         // 19
-typedef uint32_t (*DRV_CloseCursor_t)(uint32_t stmt);                               // 20
-typedef uint32_t (*DRV_Commit_t)(uint32_t conn);                                    // 21
-typedef uint32_t (*DRV_Rollback_t)(uint32_t conn);                                  // 22
-typedef uint32_t (*DRV_GetOpTable_t)(uint32_t conn, DRV_OpTableRequest* request);   // 23
-typedef uint32_t (*DRV_MoreResults_t)(uint32_t stmt);                               // 24
+                                   const JdbcColBind* binds);                      // 18
+typedef uint32_t (*DRV_Fetch_t)(uint32_t stmt, uint16_t rows, COLSET* set);        // 19
+typedef uint32_t (*DRV_CloseCursor_t)(uint32_t stmt);                              // 20
+typedef uint32_t (*DRV_Commit_t)(uint32_t conn);                                   // 21
+typedef uint32_t (*DRV_Rollback_t)(uint32_t conn);                                 // 22
+typedef uint32_t (*DRV_GetOpTable_t)(uint32_t conn, DRV_OpTableRequest* request);  // 23
+typedef uint32_t (*DRV_MoreResults_t)(uint32_t stmt);                              // 24
 // Catalog slots 25-34: the statement and the function's argument record.
-typedef uint32_t (*DRV_Catalog_t)(uint32_t stmt, const void* args);                 // 25-34
-typedef uint32_t (*DRV_DDGetTypeInfo_t)(uint32_t stmt, int16_t sqlType);            // 35
+typedef uint32_t (*DRV_Catalog_t)(uint32_t stmt, const void* args);       // 25-34
+typedef uint32_t (*DRV_DDGetTypeInfo_t)(uint32_t stmt, int16_t sqlType);  // 35
 typedef uint32_t (*DRV_ExtendedFetch_t)(uint32_t stmt, ROWSTATUS** rows, int32_t start,
-                                        uint32_t* fetched, uint32_t* count);        // 36
+                                        uint32_t* fetched, uint32_t* count);  // 36
 typedef uint32_t (*DRV_SetPos_t)(uint32_t stmt, int32_t row, uint16_t op, uint16_t lock,
                                  uint16_t** statuses, uint32_t* nstatuses, COLSET* params,
-                                 uint16_t* columns, uint16_t ncolumns);             // 37
+                                 uint16_t* columns, uint16_t ncolumns);                  // 37
 typedef uint32_t (*DRV_ParamData_t)(uint32_t stmt, void* a, void* b, void* c, void* d);  // 38
-typedef uint32_t (*DRV_PutData_t)(uint32_t stmt, const void* data, int64_t length);  // 39
+typedef uint32_t (*DRV_PutData_t)(uint32_t stmt, const void* data, int64_t length);      // 39
 // Slot 40 hands out the next piece of a value the agent kept back; a call
 // with a null value pointer (and null outputs) starts the cell over, so
 // that the next call delivers it from its first byte again.
 typedef uint32_t (*DRV_GetData_t)(uint32_t stmt, uint16_t column, uint16_t row, int16_t ctype,
                                   void** value, uint32_t* delivered, uint32_t* type,
-                                  uint32_t* total);                                 // 40
+                                  uint32_t* total);  // 40
 typedef uint32_t (*DRV_FetchScroll_t)(uint32_t stmt, ROWSTATUS** rows, int32_t start,
                                       uint32_t* fetched, uint32_t* count,
-                                      uint16_t orientation);                        // 41
+                                      uint16_t orientation);  // 41
 typedef uint32_t (*DRV_BulkOperations_t)(uint32_t stmt, uint16_t op, const uint64_t* bookmarks,
                                          uint32_t rows, COLSET* params, uint16_t* columns,
                                          uint16_t ncolumns, uint16_t** statuses,
@@ -127,112 +127,112 @@ typedef uint32_t (*DRV_PrepareExecute_t)(uint32_t stmt, const char* sql, COLSET*
                                          uint16_t count, const JdbcColBind* binds);  // 43
 typedef uint32_t (*DRV_ExecDescribe_t)(uint32_t stmt, const char* sql, COLSET* params,
                                        uint16_t count, const void* descs, uint32_t rowset,
-                                       uint16_t* ncols, JdbcColDesc** cols, void* out3,
-                                       void* out4, int32_t* rowCount);              // 44
+                                       uint16_t* ncols, JdbcColDesc** cols, void* out3, void* out4,
+                                       int32_t* rowCount);  // 44
 typedef uint32_t (*DRV_AllocPrepare_t)(uint32_t conn, const char* sql, uint32_t concurrency,
-                                       uint32_t cursorType, uint32_t* stmt);        // 45
+                                       uint32_t cursorType, uint32_t* stmt);  // 45
 typedef uint32_t (*DRV_FetchDescribe_t)(uint32_t stmt, uint16_t* count, void** types,
-                                        void* rowRecord);                           // 46
-typedef DRV_FetchScroll_t DRV_FetchScrollRow_t;                                     // 47
+                                        void* rowRecord);  // 46
+typedef DRV_FetchScroll_t DRV_FetchScrollRow_t;            // 47
 typedef uint32_t (*DRV_GetCachedData_t)(uint32_t stmt, uint16_t column, uint16_t row,
                                         uint32_t largest, void* buf, uint32_t* length,
-                                        uint32_t* type, int32_t* remaining);        // 48
+                                        uint32_t* type, int32_t* remaining);  // 48
 typedef uint32_t (*DRV_ExecBatch_t)(uint32_t stmt, uint16_t count, const void* batch,
-                                    uint16_t* done, uint32_t** results);            // 49
-typedef uint32_t (*DRV_Spare_t)(uint32_t h);                                        // 50
+                                    uint16_t* done, uint32_t** results);  // 49
+typedef uint32_t (*DRV_Spare_t)(uint32_t h);                              // 50
 typedef uint32_t (*DRV_ColAttributes_t)(uint32_t stmt, uint16_t* count, uint16_t* nattrs,
-                                        JdbcColDesc** descs, ATTR_ENTRY** attrs);   // 51
+                                        JdbcColDesc** descs, ATTR_ENTRY** attrs);  // 51
 typedef uint32_t (*DRV_ExecDescribeAttr_t)(uint32_t stmt, const char* sql, COLSET* params,
                                            uint16_t count, const void* descs, uint32_t rowset,
                                            uint16_t* ncols, JdbcColDesc** cols, void* out3,
                                            void* out4, int32_t* rowCount, uint16_t* nattrs,
-                                           ATTR_ENTRY** attrs);                     // 52
-typedef uint32_t (*DRV_Cancel_t)(uint32_t stmt);                                    // 53
-typedef uint32_t (*DRV_Execute2_t)(uint32_t stmt, const char* sql, COLSET* params,
-                                   uint16_t count, const void* namedDescs);         // 54
+                                           ATTR_ENTRY** attrs);  // 52
+typedef uint32_t (*DRV_Cancel_t)(uint32_t stmt);                 // 53
+typedef uint32_t (*DRV_Execute2_t)(uint32_t stmt, const char* sql, COLSET* params, uint16_t count,
+                                   const void* namedDescs);  // 54
 typedef int32_t (*DRV_XaClose_t)(uint32_t conn, const char* info, int32_t rmid,
-                                 int64_t flags);                                    // 55
+                                 int64_t flags);  // 55
 typedef int32_t (*DRV_XaXid_t)(uint32_t conn, XID* xid, int32_t rmid,
                                int64_t flags);  // 56, 58, 59, 61, 63, 64
 typedef int32_t (*DRV_XaComplete_t)(uint32_t conn, int* handle, int* retval, int32_t rmid,
-                                    int64_t flags);                                 // 57
-typedef int32_t (*DRV_XaOpen_t)(uint32_t conn, uint32_t useThread, const char* info,
-                                int32_t rmid, int64_t flags);                       // 60
+                                    int64_t flags);  // 57
+typedef int32_t (*DRV_XaOpen_t)(uint32_t conn, uint32_t useThread, const char* info, int32_t rmid,
+                                int64_t flags);  // 60
 typedef int32_t (*DRV_XaRecover_t)(uint32_t conn, XID* xids, int64_t count, int32_t rmid,
-                                   int64_t flags);                                  // 62
+                                   int64_t flags);  // 62
 typedef uint32_t (*DRV_BindColsEx_t)(uint32_t stmt, uint16_t count,
-                                     const void* entries);                          // 65
+                                     const void* entries);  // 65
 
 }  // extern "C"
 
 // The 66 slots. A null slot: the layer does not provide the operation.
 struct DRV_OpTable {
-  DRV_GetInfo_t DRV_GetInfo;                  // 0
-  DRV_SetOption_t DRV_SetOption;              // 1
-  DRV_GetError_t DRV_GetError;                // 2
-  DRV_Init_t DRV_Init;                        // 3
-  DRV_Term_t DRV_Term;                        // 4
-  DRV_Connect_t DRV_Connect;                  // 5
-  DRV_Disconnect_t DRV_Disconnect;            // 6
-  DRV_AllocStmt_t DRV_AllocStmt;              // 7
-  DRV_FreeStmt_t DRV_FreeStmt;                // 8
-  DRV_GetCursorName_t DRV_GetCursorName;      // 9
-  DRV_SetCursorName_t DRV_SetCursorName;      // 10
-  DRV_Prepare_t DRV_Prepare;                  // 11
-  DRV_SetParams_t DRV_SetParams;              // 12
-  DRV_Execute_t DRV_Execute;                  // 13
-  DRV_UnusedStmtOp_t DRV_UnusedStmtOp;        // 14
-  DRV_NumResultCols_t DRV_NumResultCols;      // 15
-  DRV_DescribeCols_t DRV_DescribeCols;        // 16
-  DRV_NativeSql_t DRV_NativeSql;              // 17
-  DRV_BindCols_t DRV_BindCols;                // 18
-  DRV_Fetch_t DRV_Fetch;                      // 19
-  DRV_CloseCursor_t DRV_CloseCursor;          // 20
-  DRV_Commit_t DRV_Commit;                    // 21
-  DRV_Rollback_t DRV_Rollback;                // 22
-  DRV_GetOpTable_t DRV_GetOpTable;            // 23
-  DRV_MoreResults_t DRV_MoreResults;          // 24
-  DRV_Catalog_t DRV_DDColumnPrivileges;       // 25
-  DRV_Catalog_t DRV_DDColumns;                // 26
-  DRV_Catalog_t DRV_DDForeignKeys;            // 27
-  DRV_Catalog_t DRV_DDPrimaryKeys;            // 28
-  DRV_Catalog_t DRV_DDProcedureColumns;       // 29
-  DRV_Catalog_t DRV_DDProcedures;             // 30
-  DRV_Catalog_t DRV_DDSpecialColumns;         // 31
-  DRV_Catalog_t DRV_DDStatistics;             // 32
-  DRV_Catalog_t DRV_DDTablePrivileges;        // 33
-  DRV_Catalog_t DRV_DDTables;                 // 34
-  DRV_DDGetTypeInfo_t DRV_DDGetTypeInfo;      // 35
-  DRV_ExtendedFetch_t DRV_ExtendedFetch;      // 36
-  DRV_SetPos_t DRV_SetPos;                    // 37
-  DRV_ParamData_t DRV_ParamData;              // 38
-  DRV_PutData_t DRV_PutData;                  // 39
-  DRV_GetData_t DRV_GetData;                  // 40
-  DRV_FetchScroll_t DRV_FetchScroll;          // 41
-  DRV_BulkOperations_t DRV_BulkOperations;    // 42
-  DRV_PrepareExecute_t DRV_PrepareExecute;    // 43
-  DRV_ExecDescribe_t DRV_ExecDescribe;        // 44
-  DRV_AllocPrepare_t DRV_AllocPrepare;        // 45
-  DRV_FetchDescribe_t DRV_FetchDescribe;      // 46
-  DRV_FetchScrollRow_t DRV_FetchScrollRow;    // 47
-  DRV_GetCachedData_t DRV_GetCachedData;      // 48
-  DRV_ExecBatch_t DRV_ExecBatch;              // 49
-  DRV_Spare_t DRV_Spare;                      // 50
-  DRV_ColAttributes_t DRV_ColAttributes;      // 51
+  DRV_GetInfo_t DRV_GetInfo;                    // 0
+  DRV_SetOption_t DRV_SetOption;                // 1
+  DRV_GetError_t DRV_GetError;                  // 2
+  DRV_Init_t DRV_Init;                          // 3
+  DRV_Term_t DRV_Term;                          // 4
+  DRV_Connect_t DRV_Connect;                    // 5
+  DRV_Disconnect_t DRV_Disconnect;              // 6
+  DRV_AllocStmt_t DRV_AllocStmt;                // 7
+  DRV_FreeStmt_t DRV_FreeStmt;                  // 8
+  DRV_GetCursorName_t DRV_GetCursorName;        // 9
+  DRV_SetCursorName_t DRV_SetCursorName;        // 10
+  DRV_Prepare_t DRV_Prepare;                    // 11
+  DRV_SetParams_t DRV_SetParams;                // 12
+  DRV_Execute_t DRV_Execute;                    // 13
+  DRV_UnusedStmtOp_t DRV_UnusedStmtOp;          // 14
+  DRV_NumResultCols_t DRV_NumResultCols;        // 15
+  DRV_DescribeCols_t DRV_DescribeCols;          // 16
+  DRV_NativeSql_t DRV_NativeSql;                // 17
+  DRV_BindCols_t DRV_BindCols;                  // 18
+  DRV_Fetch_t DRV_Fetch;                        // 19
+  DRV_CloseCursor_t DRV_CloseCursor;            // 20
+  DRV_Commit_t DRV_Commit;                      // 21
+  DRV_Rollback_t DRV_Rollback;                  // 22
+  DRV_GetOpTable_t DRV_GetOpTable;              // 23
+  DRV_MoreResults_t DRV_MoreResults;            // 24
+  DRV_Catalog_t DRV_DDColumnPrivileges;         // 25
+  DRV_Catalog_t DRV_DDColumns;                  // 26
+  DRV_Catalog_t DRV_DDForeignKeys;              // 27
+  DRV_Catalog_t DRV_DDPrimaryKeys;              // 28
+  DRV_Catalog_t DRV_DDProcedureColumns;         // 29
+  DRV_Catalog_t DRV_DDProcedures;               // 30
+  DRV_Catalog_t DRV_DDSpecialColumns;           // 31
+  DRV_Catalog_t DRV_DDStatistics;               // 32
+  DRV_Catalog_t DRV_DDTablePrivileges;          // 33
+  DRV_Catalog_t DRV_DDTables;                   // 34
+  DRV_DDGetTypeInfo_t DRV_DDGetTypeInfo;        // 35
+  DRV_ExtendedFetch_t DRV_ExtendedFetch;        // 36
+  DRV_SetPos_t DRV_SetPos;                      // 37
+  DRV_ParamData_t DRV_ParamData;                // 38
+  DRV_PutData_t DRV_PutData;                    // 39
+  DRV_GetData_t DRV_GetData;                    // 40
+  DRV_FetchScroll_t DRV_FetchScroll;            // 41
+  DRV_BulkOperations_t DRV_BulkOperations;      // 42
+  DRV_PrepareExecute_t DRV_PrepareExecute;      // 43
+  DRV_ExecDescribe_t DRV_ExecDescribe;          // 44
+  DRV_AllocPrepare_t DRV_AllocPrepare;          // 45
+  DRV_FetchDescribe_t DRV_FetchDescribe;        // 46
+  DRV_FetchScrollRow_t DRV_FetchScrollRow;      // 47
+  DRV_GetCachedData_t DRV_GetCachedData;        // 48
+  DRV_ExecBatch_t DRV_ExecBatch;                // 49
+  DRV_Spare_t DRV_Spare;                        // 50
+  DRV_ColAttributes_t DRV_ColAttributes;        // 51
   DRV_ExecDescribeAttr_t DRV_ExecDescribeAttr;  // 52
-  DRV_Cancel_t DRV_Cancel;                    // 53
-  DRV_Execute2_t DRV_Execute2;                // 54
-  DRV_XaClose_t DRV_XaClose;                  // 55
-  DRV_XaXid_t DRV_XaCommit;                   // 56
-  DRV_XaComplete_t DRV_XaComplete;            // 57
-  DRV_XaXid_t DRV_XaEnd;                      // 58
-  DRV_XaXid_t DRV_XaForget;                   // 59
-  DRV_XaOpen_t DRV_XaOpen;                    // 60
-  DRV_XaXid_t DRV_XaPrepare;                  // 61
-  DRV_XaRecover_t DRV_XaRecover;              // 62
-  DRV_XaXid_t DRV_XaRollback;                 // 63
-  DRV_XaXid_t DRV_XaStart;                    // 64
-  DRV_BindColsEx_t DRV_BindColsEx;            // 65
+  DRV_Cancel_t DRV_Cancel;                      // 53
+  DRV_Execute2_t DRV_Execute2;                  // 54
+  DRV_XaClose_t DRV_XaClose;                    // 55
+  DRV_XaXid_t DRV_XaCommit;                     // 56
+  DRV_XaComplete_t DRV_XaComplete;              // 57
+  DRV_XaXid_t DRV_XaEnd;                        // 58
+  DRV_XaXid_t DRV_XaForget;                     // 59
+  DRV_XaOpen_t DRV_XaOpen;                      // 60
+  DRV_XaXid_t DRV_XaPrepare;                    // 61
+  DRV_XaRecover_t DRV_XaRecover;                // 62
+  DRV_XaXid_t DRV_XaRollback;                   // 63
+  DRV_XaXid_t DRV_XaStart;                      // 64
+  DRV_BindColsEx_t DRV_BindColsEx;              // 65
 };
 
 constexpr int DRV_OP_SLOTS = 66;
@@ -280,9 +280,8 @@ void AGT_PublishOps(const DRV_OpTable* ops);
 // attributes call it for every result column when the statement asks for it.
 // Adjusts column `column` (1-based): the texts of desc named by mask and the
 // column's attribute entries (attrs[k * stride + column], k < count). 0.
-using AGT_ColumnAdjust = int (*)(JdbcStmt* stmt, uint32_t column, JdbcColDesc* desc,
-                                 uint16_t mask, uint16_t stride, uint16_t count,
-                                 ATTR_ENTRY* attrs);
+using AGT_ColumnAdjust = int (*)(JdbcStmt* stmt, uint32_t column, JdbcColDesc* desc, uint16_t mask,
+                                 uint16_t stride, uint16_t count, ATTR_ENTRY* attrs);
 void AGT_SetColumnAdjust(AGT_ColumnAdjust adjust);
 AGT_ColumnAdjust AGT_GetColumnAdjust();
 // The agent's XA open (on 1) and close (on 0) tell the connection's worker

@@ -17,8 +17,8 @@
 #ifndef QMR_DRV_JDBC_DRV_CATALOG_H
 #define QMR_DRV_JDBC_DRV_CATALOG_H
 
-#include <cstdint>
 #include <strings.h>
+#include <cstdint>
 
 struct DRV_CatalogArgs {
   const char* catalog = nullptr;
@@ -44,12 +44,18 @@ inline bool DRV_IsStandardTypeName(int16_t type, const char* name) {
     const char* name;
   };
   // CHAR 1, VARCHAR 12, LONGVARCHAR -1, ... as ODBC numbers them.
-  static constexpr Standard kNames[] = {
-      {1, "CHAR"},    {12, "VARCHAR"},  {-1, "LONGVARCHAR"}, {2, "NUMERIC"},   {3, "DECIMAL"},
-      {4, "INTEGER"}, {5, "SMALLINT"},  {6, "FLOAT"},        {7, "REAL"},      {8, "DOUBLE"},
-      {-5, "BIGINT"}, {-6, "TINYINT"},  {91, "DATE"},        {92, "TIME"},     {93, "TIMESTAMP"},
-      {-2, "BINARY"}, {-3, "VARBINARY"}, {-4, "LONGVARBINARY"}, {-1, "CLOB"},
-      {-1, "CHARACTER LARGE OBJECT"}, {-4, "BLOB"}, {-4, "BINARY LARGE OBJECT"}, {-1, "TEXT"}};
+  static constexpr Standard kNames[] = {{1, "CHAR"},         {12, "VARCHAR"},
+                                        {-1, "LONGVARCHAR"}, {2, "NUMERIC"},
+                                        {3, "DECIMAL"},      {4, "INTEGER"},
+                                        {5, "SMALLINT"},     {6, "FLOAT"},
+                                        {7, "REAL"},         {8, "DOUBLE"},
+                                        {-5, "BIGINT"},      {-6, "TINYINT"},
+                                        {91, "DATE"},        {92, "TIME"},
+                                        {93, "TIMESTAMP"},   {-2, "BINARY"},
+                                        {-3, "VARBINARY"},   {-4, "LONGVARBINARY"},
+                                        {-1, "CLOB"},        {-1, "CHARACTER LARGE OBJECT"},
+                                        {-4, "BLOB"},        {-4, "BINARY LARGE OBJECT"},
+                                        {-1, "TEXT"}};
   if (name == nullptr) return false;
   for (const Standard& s : kNames)
     if (s.type == type && strcasecmp(s.name, name) == 0) return true;

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "drv_jdbc/drv_agent.h"
 #include "drv_jdbc/agent_codes.h"
+#include "drv_jdbc/drv_agent.h"
 #include "util/errcodes.h"
 #include "util/textconv.h"
 
@@ -25,10 +25,8 @@ bool IsIntegerType(uint16_t t) {
     case SQL_BOOKMARK_PERSISTENCE:
     case SQL_STATIC_SENSITIVITY:
     case SQL_QUOTED_IDENTIFIER_CASE:
-    case SQL_MAX_COLUMNS_IN_ORDER_BY:
-      return true;
-    default:
-      return false;
+    case SQL_MAX_COLUMNS_IN_ORDER_BY: return true;
+    default: return false;
   }
 }
 

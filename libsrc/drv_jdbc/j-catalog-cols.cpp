@@ -23,44 +23,50 @@ const ColSpec kTables[] = {
 };
 
 const ColSpec kColumns[] = {
-    {"TABLE_CAT", kText, 128, 1},         {"TABLE_SCHEM", kText, 128, 1},
-    {"TABLE_NAME", kText, 128, 0},        {"COLUMN_NAME", kText, 128, 0},
-    {"DATA_TYPE", kSmall, 0, 0},          {"TYPE_NAME", kText, 128, 0},
-    {"COLUMN_SIZE", kInt, 0, 1},          {"BUFFER_LENGTH", kInt, 0, 1},
-    {"DECIMAL_DIGITS", kSmall, 0, 1},     {"NUM_PREC_RADIX", kSmall, 0, 1},
-    {"NULLABLE", kSmall, 0, 0},           {"REMARKS", kText, 254, 1},
-    {"COLUMN_DEF", kText, 254, 1},        {"SQL_DATA_TYPE", kSmall, 0, 0},
-    {"SQL_DATETIME_SUB", kSmall, 0, 1},   {"CHAR_OCTET_LENGTH", kInt, 0, 1},
-    {"ORDINAL_POSITION", kInt, 0, 0},     {"IS_NULLABLE", kText, 128, 0},
+    {"TABLE_CAT", kText, 128, 1},       {"TABLE_SCHEM", kText, 128, 1},
+    {"TABLE_NAME", kText, 128, 0},      {"COLUMN_NAME", kText, 128, 0},
+    {"DATA_TYPE", kSmall, 0, 0},        {"TYPE_NAME", kText, 128, 0},
+    {"COLUMN_SIZE", kInt, 0, 1},        {"BUFFER_LENGTH", kInt, 0, 1},
+    {"DECIMAL_DIGITS", kSmall, 0, 1},   {"NUM_PREC_RADIX", kSmall, 0, 1},
+    {"NULLABLE", kSmall, 0, 0},         {"REMARKS", kText, 254, 1},
+    {"COLUMN_DEF", kText, 254, 1},      {"SQL_DATA_TYPE", kSmall, 0, 0},
+    {"SQL_DATETIME_SUB", kSmall, 0, 1}, {"CHAR_OCTET_LENGTH", kInt, 0, 1},
+    {"ORDINAL_POSITION", kInt, 0, 0},   {"IS_NULLABLE", kText, 128, 0},
 };
 
 const ColSpec kProcedureColumns[] = {
-    {"PROCEDURE_CAT", kText, 128, 1},    {"PROCEDURE_SCHEM", kText, 128, 1},
-    {"PROCEDURE_NAME", kText, 128, 0},   {"COLUMN_NAME", kText, 128, 0},
-    {"COLUMN_TYPE", kSmall, 0, 0},       {"DATA_TYPE", kSmall, 0, 0},
-    {"TYPE_NAME", kText, 128, 0},        {"COLUMN_SIZE", kInt, 0, 1},
-    {"BUFFER_LENGTH", kInt, 0, 1},       {"DECIMAL_DIGITS", kSmall, 0, 1},
-    {"NUM_PREC_RADIX", kSmall, 0, 1},    {"NULLABLE", kSmall, 0, 0},
-    {"REMARKS", kText, 254, 1},          {"COLUMN_DEF", kText, 254, 1},
-    {"SQL_DATA_TYPE", kSmall, 0, 0},     {"SQL_DATETIME_SUB", kSmall, 0, 1},
-    {"CHAR_OCTET_LENGTH", kInt, 0, 1},   {"ORDINAL_POSITION", kInt, 0, 0},
+    {"PROCEDURE_CAT", kText, 128, 1},  {"PROCEDURE_SCHEM", kText, 128, 1},
+    {"PROCEDURE_NAME", kText, 128, 0}, {"COLUMN_NAME", kText, 128, 0},
+    {"COLUMN_TYPE", kSmall, 0, 0},     {"DATA_TYPE", kSmall, 0, 0},
+    {"TYPE_NAME", kText, 128, 0},      {"COLUMN_SIZE", kInt, 0, 1},
+    {"BUFFER_LENGTH", kInt, 0, 1},     {"DECIMAL_DIGITS", kSmall, 0, 1},
+    {"NUM_PREC_RADIX", kSmall, 0, 1},  {"NULLABLE", kSmall, 0, 0},
+    {"REMARKS", kText, 254, 1},        {"COLUMN_DEF", kText, 254, 1},
+    {"SQL_DATA_TYPE", kSmall, 0, 0},   {"SQL_DATETIME_SUB", kSmall, 0, 1},
+    {"CHAR_OCTET_LENGTH", kInt, 0, 1}, {"ORDINAL_POSITION", kInt, 0, 0},
     {"IS_NULLABLE", kText, 128, 0},
 };
 
 const ColSpec kStatistics[] = {
-    {"TABLE_CAT", kText, 128, 1},       {"TABLE_SCHEM", kText, 128, 1},
-    {"TABLE_NAME", kText, 128, 0},      {"NON_UNIQUE", kBool, 0, 1},
-    {"INDEX_QUALIFIER", kText, 128, 1}, {"INDEX_NAME", kText, 128, 1},
-    {"TYPE", kSmall, 0, 0},             {"ORDINAL_POSITION", kSmall, 0, 1},
-    {"COLUMN_NAME", kText, 128, 1},     {"ASC_OR_DESC", kVarchar, 1, 1},
-    {"CARDINALITY", kInt, 0, 1},        {"PAGES", kInt, 0, 1},
+    {"TABLE_CAT", kText, 128, 1},
+    {"TABLE_SCHEM", kText, 128, 1},
+    {"TABLE_NAME", kText, 128, 0},
+    {"NON_UNIQUE", kBool, 0, 1},
+    {"INDEX_QUALIFIER", kText, 128, 1},
+    {"INDEX_NAME", kText, 128, 1},
+    {"TYPE", kSmall, 0, 0},
+    {"ORDINAL_POSITION", kSmall, 0, 1},
+    {"COLUMN_NAME", kText, 128, 1},
+    {"ASC_OR_DESC", kVarchar, 1, 1},
+    {"CARDINALITY", kInt, 0, 1},
+    {"PAGES", kInt, 0, 1},
     {"FILTER_CONDITION", kText, 128, 1},
 };
 
 const ColSpec kSpecialColumns[] = {
-    {"SCOPE", kSmall, 0, 1},         {"COLUMN_NAME", kText, 128, 0},
-    {"DATA_TYPE", kSmall, 0, 0},     {"TYPE_NAME", kText, 128, 0},
-    {"COLUMN_SIZE", kInt, 0, 1},     {"BUFFER_LENGTH", kInt, 0, 1},
+    {"SCOPE", kSmall, 0, 1},          {"COLUMN_NAME", kText, 128, 0},
+    {"DATA_TYPE", kSmall, 0, 0},      {"TYPE_NAME", kText, 128, 0},
+    {"COLUMN_SIZE", kInt, 0, 1},      {"BUFFER_LENGTH", kInt, 0, 1},
     {"DECIMAL_DIGITS", kSmall, 0, 1}, {"PSEUDO_COLUMN", kSmall, 0, 1},
 };
 
@@ -70,32 +76,32 @@ const ColSpec kPrimaryKeys[] = {
 };
 
 const ColSpec kForeignKeys[] = {
-    {"PKTABLE_CAT", kText, 128, 1},   {"PKTABLE_SCHEM", kText, 128, 1},
-    {"PKTABLE_NAME", kText, 128, 0},  {"PKCOLUMN_NAME", kText, 128, 0},
-    {"FKTABLE_CAT", kText, 128, 1},   {"FKTABLE_SCHEM", kText, 128, 1},
-    {"FKTABLE_NAME", kText, 128, 0},  {"FKCOLUMN_NAME", kText, 128, 0},
-    {"KEY_SEQ", kSmall, 0, 0},        {"UPDATE_RULE", kSmall, 0, 1},
-    {"DELETE_RULE", kSmall, 0, 1},    {"FK_NAME", kText, 128, 1},
-    {"PK_NAME", kText, 128, 1},       {"DEFERRABILITY", kSmall, 0, 1},
+    {"PKTABLE_CAT", kText, 128, 1},  {"PKTABLE_SCHEM", kText, 128, 1},
+    {"PKTABLE_NAME", kText, 128, 0}, {"PKCOLUMN_NAME", kText, 128, 0},
+    {"FKTABLE_CAT", kText, 128, 1},  {"FKTABLE_SCHEM", kText, 128, 1},
+    {"FKTABLE_NAME", kText, 128, 0}, {"FKCOLUMN_NAME", kText, 128, 0},
+    {"KEY_SEQ", kSmall, 0, 0},       {"UPDATE_RULE", kSmall, 0, 1},
+    {"DELETE_RULE", kSmall, 0, 1},   {"FK_NAME", kText, 128, 1},
+    {"PK_NAME", kText, 128, 1},      {"DEFERRABILITY", kSmall, 0, 1},
 };
 
 const ColSpec kTablePrivileges[] = {
-    {"TABLE_CAT", kText, 128, 1}, {"TABLE_SCHEM", kText, 128, 1}, {"TABLE_NAME", kText, 128, 0},
-    {"GRANTOR", kText, 128, 1},   {"GRANTEE", kText, 128, 0},     {"PRIVILEGE", kText, 128, 0},
+    {"TABLE_CAT", kText, 128, 1},    {"TABLE_SCHEM", kText, 128, 1}, {"TABLE_NAME", kText, 128, 0},
+    {"GRANTOR", kText, 128, 1},      {"GRANTEE", kText, 128, 0},     {"PRIVILEGE", kText, 128, 0},
     {"IS_GRANTABLE", kText, 128, 1},
 };
 
 const ColSpec kColumnPrivileges[] = {
-    {"TABLE_CAT", kText, 128, 1},   {"TABLE_SCHEM", kText, 128, 1}, {"TABLE_NAME", kText, 128, 0},
-    {"COLUMN_NAME", kText, 128, 0}, {"GRANTOR", kText, 128, 1},     {"GRANTEE", kText, 128, 0},
+    {"TABLE_CAT", kText, 128, 1},   {"TABLE_SCHEM", kText, 128, 1},  {"TABLE_NAME", kText, 128, 0},
+    {"COLUMN_NAME", kText, 128, 0}, {"GRANTOR", kText, 128, 1},      {"GRANTEE", kText, 128, 0},
     {"PRIVILEGE", kText, 128, 0},   {"IS_GRANTABLE", kText, 128, 1},
 };
 
 const ColSpec kProcedures[] = {
-    {"PROCEDURE_CAT", kText, 128, 1},     {"PROCEDURE_SCHEM", kText, 128, 1},
-    {"PROCEDURE_NAME", kText, 128, 0},    {"NUM_INPUT_PARAMS", kSmall, 0, 1},
-    {"NUM_OUTPUT_PARAMS", kSmall, 0, 1},  {"NUM_RESULT_SETS", kSmall, 0, 1},
-    {"REMARKS", kText, 254, 1},           {"PROCEDURE_TYPE", kSmall, 0, 1},
+    {"PROCEDURE_CAT", kText, 128, 1},    {"PROCEDURE_SCHEM", kText, 128, 1},
+    {"PROCEDURE_NAME", kText, 128, 0},   {"NUM_INPUT_PARAMS", kSmall, 0, 1},
+    {"NUM_OUTPUT_PARAMS", kSmall, 0, 1}, {"NUM_RESULT_SETS", kSmall, 0, 1},
+    {"REMARKS", kText, 254, 1},          {"PROCEDURE_TYPE", kSmall, 0, 1},
 };
 
 const ColSpec kTypeInfo[] = {
@@ -138,8 +144,8 @@ Table TableOf(uint32_t kind) {
   }
 }
 
-void Shape(JdbcColDesc* d, int32_t sqlType, uint32_t precision, uint32_t length,
-           uint32_t valueType, uint32_t elemLen) {
+void Shape(JdbcColDesc* d, int32_t sqlType, uint32_t precision, uint32_t length, uint32_t valueType,
+           uint32_t elemLen) {
   d->sql_type = sqlType;
   d->delivered_type = sqlType;
   d->precision = precision;
@@ -167,15 +173,9 @@ JdbcColDesc* catColumns(uint32_t kind, uint32_t wide, const std::vector<int32_t>
         else
           Shape(d, 12, c.size, c.size, COLSET_VT_NTS, c.size + 1u);
         break;
-      case kVarchar:
-        Shape(d, 12, c.size, c.size, COLSET_VT_NTS, c.size + 1u);
-        break;
-      case kInt:
-        Shape(d, 4, 10, 11, COLSET_VT_INTEGER, 4);
-        break;
-      case kSmall:
-        Shape(d, 5, 5, 6, COLSET_VT_SMALLINT, 2);
-        break;
+      case kVarchar: Shape(d, 12, c.size, c.size, COLSET_VT_NTS, c.size + 1u); break;
+      case kInt: Shape(d, 4, 10, 11, COLSET_VT_INTEGER, 4); break;
+      case kSmall: Shape(d, 5, 5, 6, COLSET_VT_SMALLINT, 2); break;
       case kBool: {
         // A JDBC driver that answers the flag as a boolean fills a one-byte
         // column; one that answers SMALLINT keeps the 16-bit form.

@@ -41,10 +41,22 @@ int32_t CatCell::Int() const {
     case COLSET_VT_BIT:
     case COLSET_VT_UTINYINT: return p[0];
     case COLSET_VT_TINYINT: return static_cast<int8_t>(p[0]);
-    case COLSET_VT_SMALLINT: { int16_t v; std::memcpy(&v, p, 2); return v; }
-    case COLSET_VT_USMALLINT: { uint16_t v; std::memcpy(&v, p, 2); return v; }
+    case COLSET_VT_SMALLINT: {
+      int16_t v;
+      std::memcpy(&v, p, 2);
+      return v;
+    }
+    case COLSET_VT_USMALLINT: {
+      uint16_t v;
+      std::memcpy(&v, p, 2);
+      return v;
+    }
     case COLSET_VT_INTEGER:
-    case COLSET_VT_UINTEGER: { int32_t v; std::memcpy(&v, p, 4); return v; }
+    case COLSET_VT_UINTEGER: {
+      int32_t v;
+      std::memcpy(&v, p, 4);
+      return v;
+    }
     default: return 0;
   }
 }
@@ -56,7 +68,11 @@ void CatCell::SetInt(int32_t v) const {
     case COLSET_VT_UTINYINT:
     case COLSET_VT_TINYINT: p[0] = static_cast<unsigned char>(v); break;
     case COLSET_VT_SMALLINT:
-    case COLSET_VT_USMALLINT: { const uint16_t x = static_cast<uint16_t>(v); std::memcpy(p, &x, 2); break; }
+    case COLSET_VT_USMALLINT: {
+      const uint16_t x = static_cast<uint16_t>(v);
+      std::memcpy(p, &x, 2);
+      break;
+    }
     case COLSET_VT_INTEGER:
     case COLSET_VT_UINTEGER: std::memcpy(p, &v, 4); break;
     default: return;
@@ -152,7 +168,8 @@ std::string NameAt(const CatCell& c) {
     for (char16_t ch : w) out.append(reinterpret_cast<const char*>(&ch), 2);
     return out;
   }
-  return std::string(reinterpret_cast<const char*>(p), strnlen(reinterpret_cast<const char*>(p), size));
+  return std::string(reinterpret_cast<const char*>(p),
+                     strnlen(reinterpret_cast<const char*>(p), size));
 }
 
 }  // namespace
@@ -201,7 +218,8 @@ void TableColumnsAsResult(const JdbcStmt* s, const CatCell& kind, const CatCell&
 uint32_t catColumnsRowHook(JdbcStmt* s, COLSET* set) {
   if (!Usable(set, 18)) return 0;
   const CatTypeRules rules = catTypeRulesOf(s);
-  for (uint32_t r = 0; r < set->rows_held; ++r) FixTypedRow(set, r, {5, 6, 7, 8, 9, 10, 14, 15, 16}, rules);
+  for (uint32_t r = 0; r < set->rows_held; ++r)
+    FixTypedRow(set, r, {5, 6, 7, 8, 9, 10, 14, 15, 16}, rules);
   return 0;
 }
 
@@ -329,7 +347,8 @@ uint32_t catStatisticsRowHook(JdbcStmt*, COLSET* set) {
     const CatCell qualifier = At(set, 5, r);
     uint16_t first = 0;
     if (qualifier.col->elem_size >= 2) {
-      std::memcpy(&first, qualifier.col->data + static_cast<size_t>(r) * qualifier.col->elem_size, 2);
+      std::memcpy(&first, qualifier.col->data + static_cast<size_t>(r) * qualifier.col->elem_size,
+                  2);
     }
     if (first == 0) {
       qualifier.SetNull(true);

@@ -99,10 +99,9 @@ uint32_t catKeepRows(uint32_t stmt, const std::vector<uint16_t>& keys, CatRowRan
   if (rc != 0) return rc;
   // Stable: rows equal in the keys keep the server's order (for types, the
   // closest match first).
-  std::stable_sort(kept->rows.begin(), kept->rows.end(),
-                   [](const CatKeptRows::Row& a, const CatKeptRows::Row& b) {
-                     return a.keys < b.keys;
-                   });
+  std::stable_sort(
+      kept->rows.begin(), kept->rows.end(),
+      [](const CatKeptRows::Row& a, const CatKeptRows::Row& b) { return a.keys < b.keys; });
   s->keptRows = kept;
   s->flags &= static_cast<uint16_t>(~STMT_NO_MORE_ROWS);
   s->rowsFetched = 0;

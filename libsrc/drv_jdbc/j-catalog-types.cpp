@@ -44,9 +44,9 @@ bool IsGuid(int32_t jdbc, const char* name) {
 
 // What a row says besides its JDBC type.
 struct RowFacts {
-  bool unsized = false;    // COLUMN_SIZE present and 0
-  int64_t size = -1;       // COLUMN_SIZE, -1 when absent
-  const char* name = "";   // TYPE_NAME
+  bool unsized = false;   // COLUMN_SIZE present and 0
+  int64_t size = -1;      // COLUMN_SIZE, -1 when absent
+  const char* name = "";  // TYPE_NAME
 };
 
 constexpr int32_t kUnboundedSize = 0x7FFFFFFF;
@@ -160,9 +160,7 @@ TypeRule RuleFor(int32_t jdbcType, const CatTypeRules& r, const RowFacts& f) {
       break;
     case JDBC_LONGVARBINARY:
     case JDBC_VARBINARY:
-    case JDBC_BINARY:
-      t.copyOctets = true;
-      break;
+    case JDBC_BINARY: t.copyOctets = true; break;
     case JDBC_LONGVARCHAR:
     case JDBC_CHAR:
     case JDBC_VARCHAR:
@@ -257,9 +255,12 @@ int32_t FractionDigits(const CatCell* digits, const CatCell* size, int32_t base)
 // other types.
 int32_t DatetimeBase(int32_t odbc) {
   switch (odbc) {
-    case SQL_DATE: case SQL_TYPE_DATE: return 10;
-    case SQL_TIME: case SQL_TYPE_TIME: return 8;
-    case SQL_TIMESTAMP: case SQL_TYPE_TIMESTAMP: return 19;
+    case SQL_DATE:
+    case SQL_TYPE_DATE: return 10;
+    case SQL_TIME:
+    case SQL_TYPE_TIME: return 8;
+    case SQL_TIMESTAMP:
+    case SQL_TYPE_TIMESTAMP: return 19;
     default: return 0;
   }
 }
@@ -292,11 +293,13 @@ int32_t WideFormOf(int32_t narrow) {
 
 bool TextType(int32_t odbc) {
   switch (odbc) {
-    case SQL_CHAR: case SQL_VARCHAR: case SQL_LONGVARCHAR:
-    case SQL_WCHAR: case SQL_WVARCHAR: case SQL_WLONGVARCHAR:
-      return true;
-    default:
-      return false;
+    case SQL_CHAR:
+    case SQL_VARCHAR:
+    case SQL_LONGVARCHAR:
+    case SQL_WCHAR:
+    case SQL_WVARCHAR:
+    case SQL_WLONGVARCHAR: return true;
+    default: return false;
   }
 }
 
@@ -477,8 +480,8 @@ void catFixType(const CatTypeFields& f, const CatTypeRules& r) {
   if (!r.typeInfo) IntervalSize(f, f.dataType->Int(), name);
   // The JDBC driver's own octet length, for a text type whose buffer length
   // it leaves out (most do: JDBC does not use that column).
-  const bool gaveOctets = f.octetLength != nullptr && !f.octetLength->IsNull() &&
-                          !f.octetLength->Holds(CAT_NO_VALUE32);
+  const bool gaveOctets =
+      f.octetLength != nullptr && !f.octetLength->IsNull() && !f.octetLength->Holds(CAT_NO_VALUE32);
   const int32_t jdbcOctets = gaveOctets ? f.octetLength->Int() : 0;
   if (f.datetimeSub != nullptr) f.datetimeSub->SetInt(static_cast<int32_t>(CAT_NO_VALUE16));
   if (f.octetLength != nullptr) f.octetLength->SetInt(static_cast<int32_t>(CAT_NO_VALUE32));
@@ -616,7 +619,8 @@ void catFillTypeInfoGaps(int32_t jdbcType, const CatCell& type, const CatCell& s
     case SQL_INTEGER: fixed = 10; break;
     case SQL_BIGINT: fixed = 19; break;
     case SQL_REAL: fixed = 7; break;
-    case SQL_FLOAT: case SQL_DOUBLE: fixed = 15; break;
+    case SQL_FLOAT:
+    case SQL_DOUBLE: fixed = 15; break;
     default: break;
   }
   const bool unsized = size.IsNull() || size.Int() <= 0;
@@ -626,13 +630,16 @@ void catFillTypeInfoGaps(int32_t jdbcType, const CatCell& type, const CatCell& s
   if (unsized && (odbc == SQL_BINARY || odbc == SQL_VARBINARY)) size.SetInt(kUnboundedSize);
   // Only the types that take these in their own right: PostgreSQL's
   // interval is delivered as text but takes no length.
-  if (!createParams.IsNull() || (!ShortText(jdbcType) && jdbcType != JDBC_NUMERIC &&
-                                 jdbcType != JDBC_DECIMAL))
+  if (!createParams.IsNull() ||
+      (!ShortText(jdbcType) && jdbcType != JDBC_NUMERIC && jdbcType != JDBC_DECIMAL))
     return;
   switch (odbc) {
-    case SQL_CHAR: case SQL_WCHAR: createParams.SetText("length"); break;
-    case SQL_VARCHAR: case SQL_WVARCHAR: createParams.SetText("max length"); break;
-    case SQL_DECIMAL: case SQL_NUMERIC: createParams.SetText("precision,scale"); break;
+    case SQL_CHAR:
+    case SQL_WCHAR: createParams.SetText("length"); break;
+    case SQL_VARCHAR:
+    case SQL_WVARCHAR: createParams.SetText("max length"); break;
+    case SQL_DECIMAL:
+    case SQL_NUMERIC: createParams.SetText("precision,scale"); break;
     default: break;
   }
 }

@@ -267,7 +267,8 @@ std::vector<std::string> catSplitTypes(const char* types) {
   size_t start = 0;
   while (true) {
     const size_t comma = all.find(',', start);
-    std::string item = all.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    std::string item =
+        all.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
     // Blanks around a quoted name belong to the list, not to the name: a
     // quote left in would reach the server inside the name.
     Trim(&item);
@@ -450,8 +451,8 @@ uint32_t DRV_DDGetTypeInfo(uint32_t stmt, int16_t sqlType) {
       [sqlType](JdbcStmt* s, uint32_t) {
         // The ODBC 3 date and time codes ask for the same rows as the ODBC 2
         // ones; DRV_Fetch compares each row in the form it will report.
-        s->requestedType = sqlType >= 91 && sqlType <= 93 ? static_cast<int16_t>(sqlType - 82)
-                                                          : sqlType;
+        s->requestedType =
+            sqlType >= 91 && sqlType <= 93 ? static_cast<int16_t>(sqlType - 82) : sqlType;
         s->fetchColLimit = 18;
         s->rowHook = catTypeInfoRowHook;
       });

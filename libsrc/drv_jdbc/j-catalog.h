@@ -43,8 +43,7 @@ JdbcColDesc* catColumns(uint32_t kind, uint32_t wide, const std::vector<int32_t>
 
 // How SQLTables' four arguments choose the listing: bit 1 catalogs, bit 2
 // schemas, bit 8 table types, 0 an ordinary table search.
-uint32_t catEnumKind(const char* catalog, const char* schema, const char* table,
-                     const char* types);
+uint32_t catEnumKind(const char* catalog, const char* schema, const char* table, const char* types);
 
 // The elements of a table-type list as getTables receives them: split at
 // every comma, blanks around each element trimmed, then one leading and one
@@ -58,11 +57,11 @@ struct CatCell {
   uint32_t row = 0;
   bool IsNull() const;
   void SetNull(bool null) const;
-  bool Holds(uint32_t marker) const;  // compared at the column's width
-  int32_t Int() const;            // the integer forms; 0 for others
-  void SetInt(int32_t v) const;   // stores and marks present
+  bool Holds(uint32_t marker) const;     // compared at the column's width
+  int32_t Int() const;                   // the integer forms; 0 for others
+  void SetInt(int32_t v) const;          // stores and marks present
   void SetText(const char* text) const;  // 8-bit or UTF-16 by the column's form
-  std::string Ascii() const;  // the text, any character beyond ASCII as '?'; "" for NULL
+  std::string Ascii() const;             // the text, any character beyond ASCII as '?'; "" for NULL
 };
 
 // What catFixType rewrites; an absent field is a null pointer.

@@ -53,8 +53,7 @@ jclass FindQuiet(JNIEnv* env, const char* name) {
   return nullptr;
 }
 
-jclass FindOrDefine(JNIEnv* env, const char* name, const unsigned char* bytes,
-                    unsigned int size) {
+jclass FindOrDefine(JNIEnv* env, const char* name, const unsigned char* bytes, unsigned int size) {
   if (jclass cls = FindQuiet(env, name)) return cls;
   if (jclass cls = DefineSupportClass(env, name, bytes, size)) return cls;
   // Defined meanwhile by the other build of the driver in the same VM: a
@@ -138,8 +137,8 @@ std::string JC_ArchivePaths(const std::string& dir) {
 
 jobject JC_CreateClassLoader(JNIEnv* env, const char* paths) {
   if (env == nullptr || paths == nullptr) return nullptr;
-  jclass loaderCls = FindOrDefine(env, "quillmar/support/QMRClassLoader",
-                                  QMRClassLoaderClassBytes, QMRClassLoaderClassSize);
+  jclass loaderCls = FindOrDefine(env, "quillmar/support/QMRClassLoader", QMRClassLoaderClassBytes,
+                                  QMRClassLoaderClassSize);
   if (loaderCls == nullptr) {
     AGT_LOG("Can't create QMRClassLoader");
     env->ExceptionClear();

@@ -1,15 +1,15 @@
 // Agent connections.
 #include "drv_jdbc/j-conn.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <new>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -27,21 +27,24 @@
 #include "drv_jdbc/j-wrap.h"
 #include "platform/lock.h"
 #include "platform/thread_annotations.h"
+#include "util/errcodes.h"
 #include "util/log.h"
 #include "util/sqllex.h"
 #include "util/strutil.h"
 #include "util/textconv.h"
 #include "util/utalloc.h"
-#include "util/errcodes.h"
 
-const char DriverClassList[] = "{com.informix.jdbcx.IfxDataSource;com.informix.jdbcx.IfxXADataSource}";
+const char DriverClassList[] =
+    "{com.informix.jdbcx.IfxDataSource;com.informix.jdbcx.IfxXADataSource}";
 
 namespace {
 
 constexpr jint kFrame = 64;
 constexpr const char* kNoMemory = "Memory allocation failure";
-constexpr const char* kConnectSig = "(Ljava/lang/String;Ljava/util/Properties;)Ljava/sql/Connection;";
-constexpr const char* kGetConnection2 = "(Ljava/lang/String;Ljava/lang/String;)Ljava/sql/Connection;";
+constexpr const char* kConnectSig =
+    "(Ljava/lang/String;Ljava/util/Properties;)Ljava/sql/Connection;";
+constexpr const char* kGetConnection2 =
+    "(Ljava/lang/String;Ljava/lang/String;)Ljava/sql/Connection;";
 constexpr const char* kGetConnection0 = "()Ljava/sql/Connection;";
 
 #define CONN_LOG(...) LOG_AT(LOG_LEVEL_ERROR, __VA_ARGS__)
@@ -84,7 +87,8 @@ uint32_t NoMemory(JdbcConn* c) {
 uint32_t ConnectRefused(JdbcConn* c) {
   CheckException(c->jniEnv, c->utf8, &c->errors);
   for (AgentError* r = c->errors.head; r != nullptr; r = r->next) {
-    if (r->state != nullptr && (std::strcmp(r->state, "S1000") == 0 || std::strcmp(r->state, "HY000") == 0))
+    if (r->state != nullptr &&
+        (std::strcmp(r->state, "S1000") == 0 || std::strcmp(r->state, "HY000") == 0))
       std::memcpy(r->state, "08001", 6);
   }
   CONN_LOG("Can't connect to DBMS...");
@@ -130,22 +134,17 @@ std::string CellText(const COLSET_COL& col, uint32_t row) {
   const char* t = reinterpret_cast<const char*>(p);
   switch (col.type) {
     case COLSET_VT_CHAR:
-    case COLSET_VT_NTS:
-      return std::string(t, strnlen(t, col.elem_size));
-    case COLSET_VT_CHAR8:
-      return CountedText<uint8_t>(p, col.elem_size);
-    case COLSET_VT_CHAR16:
-      return CountedText<uint16_t>(p, col.elem_size);
-    case COLSET_VT_CHAR32:
-      return CountedText<uint32_t>(p, col.elem_size);
+    case COLSET_VT_NTS: return std::string(t, strnlen(t, col.elem_size));
+    case COLSET_VT_CHAR8: return CountedText<uint8_t>(p, col.elem_size);
+    case COLSET_VT_CHAR16: return CountedText<uint16_t>(p, col.elem_size);
+    case COLSET_VT_CHAR32: return CountedText<uint32_t>(p, col.elem_size);
     case COLSET_VT_LONGCHAR: {
       COLSET_LONG v;
       std::memcpy(&v, p, sizeof v);
       return v.value != nullptr ? std::string(static_cast<const char*>(v.value), v.length)
                                 : std::string();
     }
-    default:
-      return {};
+    default: return {};
   }
 }
 
@@ -155,10 +154,30 @@ bool CellInt(const COLSET_COL& col, uint32_t row, int32_t* out) {
   switch (col.type) {
     case COLSET_VT_TINYINT: *out = static_cast<int8_t>(p[0]); return true;
     case COLSET_VT_UTINYINT: *out = p[0]; return true;
-    case COLSET_VT_SMALLINT: { int16_t v; std::memcpy(&v, p, 2); *out = v; return true; }
-    case COLSET_VT_USMALLINT: { uint16_t v; std::memcpy(&v, p, 2); *out = v; return true; }
-    case COLSET_VT_INTEGER: { int32_t v; std::memcpy(&v, p, 4); *out = v; return true; }
-    case COLSET_VT_UINTEGER: { uint32_t v; std::memcpy(&v, p, 4); *out = static_cast<int32_t>(v); return true; }
+    case COLSET_VT_SMALLINT: {
+      int16_t v;
+      std::memcpy(&v, p, 2);
+      *out = v;
+      return true;
+    }
+    case COLSET_VT_USMALLINT: {
+      uint16_t v;
+      std::memcpy(&v, p, 2);
+      *out = v;
+      return true;
+    }
+    case COLSET_VT_INTEGER: {
+      int32_t v;
+      std::memcpy(&v, p, 4);
+      *out = v;
+      return true;
+    }
+    case COLSET_VT_UINTEGER: {
+      uint32_t v;
+      std::memcpy(&v, p, 4);
+      *out = static_cast<int32_t>(v);
+      return true;
+    }
     default: {
       std::string t = CellText(col, row);
       if (t.empty()) return false;
@@ -385,8 +404,8 @@ uint32_t NewDataSource(JdbcConn* c, const char* className, const char* text, jcl
                        jobject* ds) {
   *cls = nullptr;
   *ds = nullptr;
-  std::unique_ptr<DsPropList, void (*)(DsPropList*)> props(JC_ParseProps(text != nullptr ? text : ""),
-                                                           JC_FreeProps);
+  std::unique_ptr<DsPropList, void (*)(DsPropList*)> props(
+      JC_ParseProps(text != nullptr ? text : ""), JC_FreeProps);
   if (!props) return NoMemory(c);
   if (uint32_t rc = NewInstance(c, className, kDataSourceWords, cls, ds)) return rc;
   return JC_SetDataSourceProp(c, *cls, *ds, props.get());
@@ -397,7 +416,8 @@ uint32_t DataSource_getConnection(JdbcConn* c, jobject* out, int kind, const cha
   JNIEnv* env = c->jniEnv;
   *out = nullptr;
   // Without credentials the data source's own (from its properties) apply.
-  const bool credentials = (user != nullptr && user[0] != '\0') || (password != nullptr && password[0] != '\0');
+  const bool credentials =
+      (user != nullptr && user[0] != '\0') || (password != nullptr && password[0] != '\0');
   jstring juser = nullptr;
   jstring jpwd = nullptr;
   if (credentials) {
@@ -425,10 +445,11 @@ uint32_t DataSource_getConnection(JdbcConn* c, jobject* out, int kind, const cha
     // PooledConnection (an XAConnection), which must stay open with it.
     const bool xa = kind == DS_KIND_XA;
     const char* method = xa ? "getXAConnection" : "getPooledConnection";
-    const char* psig = xa ? (credentials ? "(Ljava/lang/String;Ljava/lang/String;)Ljavax/sql/XAConnection;"
-                                         : "()Ljavax/sql/XAConnection;")
-                          : (credentials ? "(Ljava/lang/String;Ljava/lang/String;)Ljavax/sql/PooledConnection;"
-                                         : "()Ljavax/sql/PooledConnection;");
+    const char* psig =
+        xa ? (credentials ? "(Ljava/lang/String;Ljava/lang/String;)Ljavax/sql/XAConnection;"
+                          : "()Ljavax/sql/XAConnection;")
+           : (credentials ? "(Ljava/lang/String;Ljava/lang/String;)Ljavax/sql/PooledConnection;"
+                          : "()Ljavax/sql/PooledConnection;");
     jobject pooled = nullptr;
     rc = credentials ? JC_CallObjectMethod(env, ds, cls, method, psig, &pooled, juser, jpwd)
                      : JC_CallObjectMethod(env, ds, cls, method, psig, &pooled);
@@ -620,7 +641,8 @@ HASH_TABLE* loadTypeInfo(uint32_t connHandle, JdbcConn* c) {
         auto* e = static_cast<JdbcTypeEntry*>(hash_lookup(table, &key));
         if (e != nullptr) {
           if (!DRV_IsStandardTypeName(key, name.c_str()) ||
-              DRV_IsStandardTypeName(key, e->typeName)) continue;
+              DRV_IsStandardTypeName(key, e->typeName))
+            continue;
         } else {
           e = static_cast<JdbcTypeEntry*>(std::calloc(1, sizeof(JdbcTypeEntry)));
           if (e == nullptr) {
@@ -746,8 +768,8 @@ uint32_t DRV_Connect(uint32_t envh, ConnectInfo* info, uint32_t* out) {
     std::free(copy);
   }
   // The JDBC keyword names the class; without it the fixed list applies.
-  const char* list = (info->dbpath != nullptr && info->dbpath[0] != '\0') ? info->dbpath
-                                                                          : DriverClassList;
+  const char* list =
+      (info->dbpath != nullptr && info->dbpath[0] != '\0') ? info->dbpath : DriverClassList;
   {
     std::string buf(list, strnlen(list, 1023));
     char* unbraced = JC_Unbrace(&buf[0]);
@@ -761,8 +783,8 @@ uint32_t DRV_Connect(uint32_t envh, ConnectInfo* info, uint32_t* out) {
 
   jobject jconn = nullptr;
   jobject jmeta = nullptr;
-  uint32_t rc = _getConnection(c, &jconn, c->driverClass, c->url, c->user, c->password,
-                               &c->xaClassName);
+  uint32_t rc =
+      _getConnection(c, &jconn, c->driverClass, c->url, c->user, c->password, &c->xaClassName);
   if (rc == 0) rc = Connection::getMetaData(c, jconn, &jmeta);
   if (rc == 0 && c->readOnly != 0) rc = Connection::setReadOnly(c, jconn, true);
   if (rc == 0 && c->settings.noAutoCommit != 0) rc = Connection::setAutoCommit(c, jconn, false);

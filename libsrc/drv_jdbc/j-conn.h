@@ -50,8 +50,8 @@ uint32_t JC_SetDataSourceProp(JdbcConn* c, jclass cls, jobject ds, const DsPropL
 // connect itself failed; a Java exception is posted on the connection).
 namespace agent_connect {
 enum { DS_KIND_DRIVER = 1, DS_KIND_DATASOURCE = 2, DS_KIND_POOLED = 3, DS_KIND_XA = 4 };
-uint32_t _getConnection(JdbcConn* c, jobject* out, char* className, char* text,
-                        const char* user, const char* password, char** xaClassOut);
+uint32_t _getConnection(JdbcConn* c, jobject* out, char* className, char* text, const char* user,
+                        const char* password, char** xaClassOut);
 uint32_t DriverManager_getConnection(JdbcConn* c, jobject* out, const char* className,
                                      const char* url, const char* user, const char* password);
 // A new instance of a data-source class (loaded through the connection's

@@ -14,15 +14,15 @@ struct JdbcConnSettings;
 // only options, dbpath, dbopts, readOnly, user, password and settings; the
 // others are there for the connect path's own bookkeeping.
 struct ConnectInfo {
-  char* host;      // cn_dbhost, or "host:port"
-  char* options;   // options text; a Unicode connect prefixes CONNINFO_UTF8_MARKER
-  char* svtype;    // cn_svtype
-  char* dbpath;    // JDBC keyword: the Driver or DataSource class (empty: the fixed list)
-  char* dsn;       // data-source name, "Default" when none
-  char* dbopts;    // URL keyword: the URL, or a data source's name=value;... text
-  uint32_t readOnly;  // 1 when the connection was asked read-only
-  char* user;      // never null for ConnOpen's blocks (may be empty)
-  char* password;  // never null for ConnOpen's blocks (may be empty)
+  char* host;             // cn_dbhost, or "host:port"
+  char* options;          // options text; a Unicode connect prefixes CONNINFO_UTF8_MARKER
+  char* svtype;           // cn_svtype
+  char* dbpath;           // JDBC keyword: the Driver or DataSource class (empty: the fixed list)
+  char* dsn;              // data-source name, "Default" when none
+  char* dbopts;           // URL keyword: the URL, or a data source's name=value;... text
+  uint32_t readOnly;      // 1 when the connection was asked read-only
+  char* user;             // never null for ConnOpen's blocks (may be empty)
+  char* password;         // never null for ConnOpen's blocks (may be empty)
   uint16_t loginTimeout;  // 0 when none, else 99
   char* text10;
   uint32_t flag40;
@@ -39,20 +39,20 @@ constexpr unsigned char CONNINFO_UTF8_MARKER[4] = {0x57, 0x7F, 0x01, 0x01};
 
 // The settings block, fields in the connect path's order.
 struct JdbcConnSettings {
-  uint32_t dynCursSensitivity = 0;  // DYN_CURS_SENSITIVITY: 0 LOW, 1 HIGH, 2 DISABLED
-  uint32_t jet = 0;                 // JET
-  uint32_t noAutoCommit = 0;        // NOAC
-  int32_t maxRows = 0;              // MAXROWS, 0 = none
-  uint32_t noRowsetSizeLimit = 0;   // NRSSL
-  char* initialSql = nullptr;       // INITSQL file name, owned
-  uint32_t jetStatisticsOff = 0;    // J_SSTOFF
-  uint32_t jetDropCatalog = 0;      // J_DCAT
-  uint32_t jetDropSchema = 0;       // J_DSCH
-  uint32_t noQuotedIdentifier = 0;  // J_NSQI
-  uint32_t nullSizeOfChar = 0;      // PNSOSC
-  uint32_t noSearchEscape = 0;      // NSSSE
-  char* dbmsName = nullptr;         // SQLDBMSNAME, owned
-  uint32_t negPrecFix = 0;          // NEGPRECFIX
+  uint32_t dynCursSensitivity = 0;    // DYN_CURS_SENSITIVITY: 0 LOW, 1 HIGH, 2 DISABLED
+  uint32_t jet = 0;                   // JET
+  uint32_t noAutoCommit = 0;          // NOAC
+  int32_t maxRows = 0;                // MAXROWS, 0 = none
+  uint32_t noRowsetSizeLimit = 0;     // NRSSL
+  char* initialSql = nullptr;         // INITSQL file name, owned
+  uint32_t jetStatisticsOff = 0;      // J_SSTOFF
+  uint32_t jetDropCatalog = 0;        // J_DCAT
+  uint32_t jetDropSchema = 0;         // J_DSCH
+  uint32_t noQuotedIdentifier = 0;    // J_NSQI
+  uint32_t nullSizeOfChar = 0;        // PNSOSC
+  uint32_t noSearchEscape = 0;        // NSSSE
+  char* dbmsName = nullptr;           // SQLDBMSNAME, owned
+  uint32_t negPrecFix = 0;            // NEGPRECFIX
   int32_t longVarcharToVarchar = -1;  // PLCHR2VCHR, -1 = not given
   // FBS: rows per fetch block, at most; a JDBC statement fetches as many
   // rows a round trip, so that a driver that streams holds no more.

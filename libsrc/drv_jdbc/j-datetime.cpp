@@ -14,8 +14,7 @@ namespace {
 // The year java.time's MAX and MIN carry.
 constexpr int64_t kJavaYearEnd = 999999999;
 
-uint32_t Ints(JNIEnv* env, jobject v, jclass cls, const char* const* names, int32_t* out,
-              int n) {
+uint32_t Ints(JNIEnv* env, jobject v, jclass cls, const char* const* names, int32_t* out, int n) {
   for (int i = 0; i < n; ++i) {
     if (uint32_t rc = JC_CallIntMethod(env, v, cls, names[i], "()I", &out[i])) return rc;
   }
@@ -76,8 +75,7 @@ bool ParseTime(Scan* s, JC_Timestamp* out) {
     if (n == 0) return false;
     for (; n < 9; ++n) nanos *= 10;
   }
-  if (h > 24 || mi > 59 || se > 60 || (h == 24 && (mi != 0 || se != 0 || nanos != 0)))
-    return false;
+  if (h > 24 || mi > 59 || se > 60 || (h == 24 && (mi != 0 || se != 0 || nanos != 0))) return false;
   out->hour = static_cast<uint16_t>(h);
   out->minute = static_cast<uint16_t>(mi);
   out->second = static_cast<uint16_t>(se);
@@ -103,8 +101,9 @@ bool SkipOffset(Scan* s) {
 }  // namespace
 
 const char* LocalClass(Kind kind) {
-  return kind == kDate ? "java/time/LocalDate"
-                       : kind == kTime ? "java/time/LocalTime" : "java/time/LocalDateTime";
+  return kind == kDate   ? "java/time/LocalDate"
+         : kind == kTime ? "java/time/LocalTime"
+                         : "java/time/LocalDateTime";
 }
 
 void PutDate(int64_t y, int64_t month, int64_t day, JC_Timestamp* out) {

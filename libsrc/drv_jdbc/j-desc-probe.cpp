@@ -41,10 +41,10 @@ PD_QUOTING ProbeQuoting(JdbcConn* c) {
     }
   }
   uint8_t upper = 0, lower = 0;
-  failed |= DatabaseMetaData::getBooleanByName(c, c->metaData, "storesUpperCaseIdentifiers",
-                                               &upper) != 0;
-  failed |= DatabaseMetaData::getBooleanByName(c, c->metaData, "storesLowerCaseIdentifiers",
-                                               &lower) != 0;
+  failed |=
+      DatabaseMetaData::getBooleanByName(c, c->metaData, "storesUpperCaseIdentifiers", &upper) != 0;
+  failed |=
+      DatabaseMetaData::getBooleanByName(c, c->metaData, "storesLowerCaseIdentifiers", &lower) != 0;
   q.identCase = upper != 0 ? PD_CASE_UPPER : lower != 0 ? PD_CASE_LOWER : PD_CASE_AS_IS;
   q.forms = c->sqlForms;
   if (failed) errClear(&c->errors);  // the questions were ours, not the application's
@@ -60,8 +60,8 @@ class ProbeTransaction {
  public:
   explicit ProbeTransaction(JdbcConn* c) : c_(c), env_(c->jniEnv) {
     uint8_t autoCommit = 0;
-    if (JC_CallBooleanMethod(env_, c->connection, nullptr, "getAutoCommit", "()Z",
-                             &autoCommit) != 0) {
+    if (JC_CallBooleanMethod(env_, c->connection, nullptr, "getAutoCommit", "()Z", &autoCommit) !=
+        0) {
       DropException(env_);
       return;
     }
@@ -69,8 +69,8 @@ class ProbeTransaction {
       allowed_ = true;
       return;
     }
-    if (JC_CallObjectMethod(env_, c->connection, nullptr, "setSavepoint",
-                            "()Ljava/sql/Savepoint;", &savepoint_) != 0 ||
+    if (JC_CallObjectMethod(env_, c->connection, nullptr, "setSavepoint", "()Ljava/sql/Savepoint;",
+                            &savepoint_) != 0 ||
         savepoint_ == nullptr) {
       DropException(env_);
       log_message(LOG_LEVEL_DEBUG, kSrc, __LINE__, "no savepoint: parameters not probed");
@@ -85,8 +85,8 @@ class ProbeTransaction {
                         savepoint_);
       DropException(env_);
     }
-    JC_CallVoidMethod(env_, c_->connection, nullptr, "releaseSavepoint",
-                      "(Ljava/sql/Savepoint;)V", savepoint_);
+    JC_CallVoidMethod(env_, c_->connection, nullptr, "releaseSavepoint", "(Ljava/sql/Savepoint;)V",
+                      savepoint_);
     DropException(env_);
     env_->DeleteLocalRef(savepoint_);
   }
@@ -110,12 +110,16 @@ constexpr uint32_t kUnboundedSize = 1u << 24;
 
 bool IsTextOrBytes(int32_t sqlType) {
   switch (sqlType) {
-    case SQL_CHAR: case SQL_VARCHAR: case SQL_LONGVARCHAR:
-    case SQL_WCHAR: case SQL_WVARCHAR: case SQL_WLONGVARCHAR:
-    case SQL_BINARY: case SQL_VARBINARY: case SQL_LONGVARBINARY:
-      return true;
-    default:
-      return false;
+    case SQL_CHAR:
+    case SQL_VARCHAR:
+    case SQL_LONGVARCHAR:
+    case SQL_WCHAR:
+    case SQL_WVARCHAR:
+    case SQL_WLONGVARCHAR:
+    case SQL_BINARY:
+    case SQL_VARBINARY:
+    case SQL_LONGVARBINARY: return true;
+    default: return false;
   }
 }
 

@@ -171,9 +171,12 @@ bool isDecimalNumber(const std::string& t) {
   size_t digits = 0;
   bool point = false;
   for (; i < t.size(); ++i) {
-    if (t[i] >= '0' && t[i] <= '9') ++digits;
-    else if (t[i] == '.' && !point) point = true;
-    else break;
+    if (t[i] >= '0' && t[i] <= '9')
+      ++digits;
+    else if (t[i] == '.' && !point)
+      point = true;
+    else
+      break;
   }
   if (digits == 0) return false;
   if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
@@ -199,9 +202,9 @@ uint32_t numberOfText(const char* text, size_t len, double* out) {
   std::string word;
   for (char c : t) word += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
   if (word == "nan" || word == "infinity" || word == "+infinity" || word == "-infinity") {
-    *out = word == "nan"         ? std::numeric_limits<double>::quiet_NaN()
-           : word[0] == '-'      ? -std::numeric_limits<double>::infinity()
-                                 : std::numeric_limits<double>::infinity();
+    *out = word == "nan"    ? std::numeric_limits<double>::quiet_NaN()
+           : word[0] == '-' ? -std::numeric_limits<double>::infinity()
+                            : std::numeric_limits<double>::infinity();
     return 0;
   }
   if (!isDecimalNumber(t)) return ERR_INVALID_CAST_VALUE;
@@ -234,7 +237,8 @@ bool parseDateTimeText(const char* text, int64_t length, JC_Timestamp* v) {
     }
     // The date and the time are parted by blanks or by ISO's 'T'.
     const char* sep = r.p;
-    if (r.p < r.e && *r.p == 'T') ++r.p;
+    if (r.p < r.e && *r.p == 'T')
+      ++r.p;
     else
       while (r.p < r.e && IsBlank(*r.p)) ++r.p;
     if (r.p == sep) return false;

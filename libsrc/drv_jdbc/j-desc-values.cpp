@@ -5,11 +5,10 @@
 #include <sqlucode.h>
 
 #include <cerrno>
-#include <cstdint>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
-#include <cmath>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -18,10 +17,10 @@
 #include "drv_jdbc/j-desc.h"
 #include "drv_jdbc/j-sqltypes.h"
 #include "drv_jdbc/j-wrap.h"
+#include "util/errcodes.h"
 #include "util/log.h"
 #include "util/sqllex.h"
 #include "util/textconv.h"
-#include "util/errcodes.h"
 
 namespace {
 
@@ -98,9 +97,7 @@ uint32_t Reduce(const COLSET_COL& col, uint32_t row, Value* v) {
   };
   switch (col.type) {
     case COLSET_VT_CHAR:  // fixed width: the cell's NUL padding is no part of the value
-    case COLSET_VT_NTS:
-      text(e, BoundedLen(e, size));
-      return 0;
+    case COLSET_VT_NTS: text(e, BoundedLen(e, size)); return 0;
     case COLSET_VT_BIT:
     case COLSET_VT_UTINYINT:
       v->cls = VClass::Unsigned;
@@ -157,9 +154,7 @@ uint32_t Reduce(const COLSET_COL& col, uint32_t row, Value* v) {
       v->dtCode = COLSET_VT_TIMESTAMP;
       v->ts = Read<JC_Timestamp>(e);
       return 0;
-    case COLSET_VT_BINARY:
-      text(e, size, VClass::Binary);
-      return 0;
+    case COLSET_VT_BINARY: text(e, size, VClass::Binary); return 0;
     case COLSET_VT_LONGCHAR:
     case COLSET_VT_LONGBINARY: {
       const auto l = Read<COLSET_LONG>(e);
@@ -167,37 +162,21 @@ uint32_t Reduce(const COLSET_COL& col, uint32_t row, Value* v) {
            col.type == COLSET_VT_LONGCHAR ? VClass::Text : VClass::Binary);
       return 0;
     }
-    case COLSET_VT_CHAR8:
-      text(e + 1, PrefixedLen<uint8_t>(e, size));
-      return 0;
-    case COLSET_VT_CHAR16:
-      text(e + 2, PrefixedLen<uint16_t>(e, size));
-      return 0;
-    case COLSET_VT_CHAR32:
-      text(e + 4, PrefixedLen<uint32_t>(e, size));
-      return 0;
-    case COLSET_VT_BINARY8:
-      text(e + 1, PrefixedLen<uint8_t>(e, size), VClass::Binary);
-      return 0;
-    case COLSET_VT_BINARY16:
-      text(e + 2, PrefixedLen<uint16_t>(e, size), VClass::Binary);
-      return 0;
-    case COLSET_VT_BINARY32:
-      text(e + 4, PrefixedLen<uint32_t>(e, size), VClass::Binary);
-      return 0;
+    case COLSET_VT_CHAR8: text(e + 1, PrefixedLen<uint8_t>(e, size)); return 0;
+    case COLSET_VT_CHAR16: text(e + 2, PrefixedLen<uint16_t>(e, size)); return 0;
+    case COLSET_VT_CHAR32: text(e + 4, PrefixedLen<uint32_t>(e, size)); return 0;
+    case COLSET_VT_BINARY8: text(e + 1, PrefixedLen<uint8_t>(e, size), VClass::Binary); return 0;
+    case COLSET_VT_BINARY16: text(e + 2, PrefixedLen<uint16_t>(e, size), VClass::Binary); return 0;
+    case COLSET_VT_BINARY32: text(e + 4, PrefixedLen<uint32_t>(e, size), VClass::Binary); return 0;
     case COLSET_VT_WCHAR:
-    case COLSET_VT_WNTS:
-      SetWide(v, e, size / 2, true);
-      return 0;
+    case COLSET_VT_WNTS: SetWide(v, e, size / 2, true); return 0;
     case COLSET_VT_LONGWCHAR: {
       const auto l = Read<COLSET_LONG>(e);
       SetWide(v, static_cast<const unsigned char*>(l.value), l.value != nullptr ? l.length : 0,
               false);
       return 0;
     }
-    case COLSET_VT_WCHAR32:
-      SetWide(v, e + 4, PrefixedLen<uint32_t>(e, size, 2), false);
-      return 0;
+    case COLSET_VT_WCHAR32: SetWide(v, e + 4, PrefixedLen<uint32_t>(e, size, 2), false); return 0;
     default:
       log_message(LOG_LEVEL_WARNING, kSrc, __LINE__, "unknown bind type [%d] in parameters",
                   static_cast<int>(col.type));
@@ -301,12 +280,20 @@ int32_t JdbcTypeOf(int32_t odbc) {
 // The SQL types an amount is bound with: text and numbers.
 bool IsAmountSql(int32_t t) {
   switch (t) {
-    case SQL_CHAR: case SQL_VARCHAR: case SQL_WCHAR: case SQL_WVARCHAR:
-    case SQL_NUMERIC: case SQL_DECIMAL: case SQL_DOUBLE: case SQL_FLOAT: case SQL_REAL:
-    case SQL_INTEGER: case SQL_SMALLINT: case SQL_BIGINT: case SQL_TINYINT:
-      return true;
-    default:
-      return false;
+    case SQL_CHAR:
+    case SQL_VARCHAR:
+    case SQL_WCHAR:
+    case SQL_WVARCHAR:
+    case SQL_NUMERIC:
+    case SQL_DECIMAL:
+    case SQL_DOUBLE:
+    case SQL_FLOAT:
+    case SQL_REAL:
+    case SQL_INTEGER:
+    case SQL_SMALLINT:
+    case SQL_BIGINT:
+    case SQL_TINYINT: return true;
+    default: return false;
   }
 }
 
@@ -354,46 +341,32 @@ class Setter {
     if (v.cls != VClass::Binary && IsAmountSql(sqlType) && MarkerIsMoney()) return Money(v);
     switch (sqlType) {
       case SQL_WLONGVARCHAR:
-      case SQL_LONGVARCHAR:
-        return Chars(v, /*stream=*/true);
-      case SQL_GUID:
-        return Guid(v);
+      case SQL_LONGVARCHAR: return Chars(v, /*stream=*/true);
+      case SQL_GUID: return Guid(v);
       case SQL_WVARCHAR:
       case SQL_WCHAR:
       case SQL_CHAR:
-      case SQL_VARCHAR:
-        return Chars(v, /*stream=*/false);
-      case SQL_BIGINT:
-        return BigInt(v);
-      case SQL_BIT:
-        return PreparedStatement::setBoolean(s_, ps_, ix_, Truth(v));
-      case SQL_TINYINT:
-        return TinyInt(v);
+      case SQL_VARCHAR: return Chars(v, /*stream=*/false);
+      case SQL_BIGINT: return BigInt(v);
+      case SQL_BIT: return PreparedStatement::setBoolean(s_, ps_, ix_, Truth(v));
+      case SQL_TINYINT: return TinyInt(v);
       case SQL_LONGVARBINARY:
       case SQL_VARBINARY:
-      case SQL_BINARY:
-        return Bytes(v, sqlType == SQL_LONGVARBINARY);
+      case SQL_BINARY: return Bytes(v, sqlType == SQL_LONGVARBINARY);
       case SQL_NUMERIC:
-      case SQL_DECIMAL:
-        return Numeric(v);
-      case SQL_INTEGER:
-        return Integer(v);
-      case SQL_SMALLINT:
-        return SmallInt(v);
+      case SQL_DECIMAL: return Numeric(v);
+      case SQL_INTEGER: return Integer(v);
+      case SQL_SMALLINT: return SmallInt(v);
       case SQL_FLOAT:  // FLOAT has double precision in ODBC and JDBC alike
-      case SQL_DOUBLE:
-        return Double(v);
-      case SQL_REAL:
-        return Real(v);
+      case SQL_DOUBLE: return Double(v);
+      case SQL_REAL: return Real(v);
       case SQL_DATE:
       case SQL_TYPE_DATE:
       case SQL_TIME:
       case SQL_TYPE_TIME:
       case SQL_TIMESTAMP:
-      case SQL_TYPE_TIMESTAMP:
-        return ParsedDateTime(sqlType, v);
-      default:
-        return ERR_NOT_CAPABLE;
+      case SQL_TYPE_TIMESTAMP: return ParsedDateTime(sqlType, v);
+      default: return ERR_NOT_CAPABLE;
     }
   }
 
@@ -546,8 +519,7 @@ class Setter {
   // 64-bit integers travel from the application as text.
   uint32_t BigInt(const Value& v) {
     switch (v.cls) {
-      case VClass::Signed:
-        return PreparedStatement::setLong(s_, ps_, ix_, v.i);
+      case VClass::Signed: return PreparedStatement::setLong(s_, ps_, ix_, v.i);
       case VClass::Unsigned:
         if (v.u <= static_cast<uint64_t>(INT64_MAX))
           return PreparedStatement::setLong(s_, ps_, ix_, static_cast<int64_t>(v.u));
@@ -557,8 +529,7 @@ class Setter {
         if (uint32_t rc = DoubleAsSigned(v.d, &n)) return rc;
         return PreparedStatement::setLong(s_, ps_, ix_, n);
       }
-      case VClass::Binary:
-        return PreparedStatement::setBytes(s_, ps_, ix_, v.bytes, v.len);
+      case VClass::Binary: return PreparedStatement::setBytes(s_, ps_, ix_, v.bytes, v.len);
       default: {
         const std::string t = DecimalText(v);
         int64_t n = 0;
@@ -567,7 +538,8 @@ class Setter {
         if (rc == 0) return PreparedStatement::setLong(s_, ps_, ix_, n);
         // Beyond 64 bits: the exact number, for the server to convert or
         // refuse.
-        if (rc == ERR_NUMERIC_RANGE) return PreparedStatement::setBigDecimal(s_, ps_, ix_, t.c_str());
+        if (rc == ERR_NUMERIC_RANGE)
+          return PreparedStatement::setBigDecimal(s_, ps_, ix_, t.c_str());
         return rc;
       }
     }
@@ -592,8 +564,10 @@ class Setter {
 
   uint32_t Real(const Value& v) {
     double d = 0;
-    if (v.cls == VClass::Binary) d = static_cast<double>(BinaryAs<float>(v));
-    else if (uint32_t rc = AsDouble(v, &d)) return rc;
+    if (v.cls == VClass::Binary)
+      d = static_cast<double>(BinaryAs<float>(v));
+    else if (uint32_t rc = AsDouble(v, &d))
+      return rc;
     if (d > kFloatMax || d < -kFloatMax) {
       log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "Float value out of range [%f]", d);
       return ERR_NUMERIC_RANGE;
@@ -612,8 +586,7 @@ class Setter {
         // casting the double to its decimal type keeps only 15 digits.
         if (!std::isfinite(v.d)) return PreparedStatement::setDouble(s_, ps_, ix_, v.d);
         return PreparedStatement::setBigDecimal(s_, ps_, ix_, Decimal(v.d).c_str());
-      case VClass::Binary:
-        return PreparedStatement::setBytes(s_, ps_, ix_, v.bytes, v.len);
+      case VClass::Binary: return PreparedStatement::setBytes(s_, ps_, ix_, v.bytes, v.len);
       default: {
         // Exact decimal text: no detour through a double.
         const std::string t = DecimalText(v);
@@ -633,8 +606,8 @@ class Setter {
     const void* p = v.bytes;
     size_t n = v.len;
     if (v.cls == VClass::Signed || v.cls == VClass::Unsigned) {
-      const auto w = v.cls == VClass::Signed ? static_cast<uint32_t>(v.i)
-                                             : static_cast<uint32_t>(v.u);
+      const auto w =
+          v.cls == VClass::Signed ? static_cast<uint32_t>(v.i) : static_cast<uint32_t>(v.u);
       std::memcpy(raw, &w, 4);
       p = raw;
       n = 4;
@@ -686,10 +659,8 @@ class Setter {
       case SQL_TIME:
       case SQL_TYPE_TIME:
       case SQL_TIMESTAMP:
-      case SQL_TYPE_TIMESTAMP:
-        return SendChecked(sqlType, v.ts);
-      default:
-        return ERR_NOT_CAPABLE;
+      case SQL_TYPE_TIMESTAMP: return SendChecked(sqlType, v.ts);
+      default: return ERR_NOT_CAPABLE;
     }
   }
 

@@ -108,8 +108,7 @@ uint32_t errCodeForState(const char* state) {
   return ERR_GENERAL;
 }
 
-void errPostState(uint32_t* rc, const char* state, char* message, int32_t native,
-                  ErrorList* list) {
+void errPostState(uint32_t* rc, const char* state, char* message, int32_t native, ErrorList* list) {
   const char* st = (state != nullptr && *state != '\0') ? state : "S1000";
   if (message != nullptr) {
     // Control characters (the line breaks of a server's multi-line message)
@@ -157,8 +156,7 @@ uint32_t HandOver(ErrorList* list, DRV_ErrorBatch* batch) {
       for (uint32_t k = 0; k < i; ++k) std::free(texts[k]);
       return ERR_NO_MEMORY;  // the list stays as it is
     }
-    std::snprintf(t, static_cast<size_t>(len) + 1, "[Velkaro]%s[SQLSTATE:%s]", r->message,
-                  state);
+    std::snprintf(t, static_cast<size_t>(len) + 1, "[Velkaro]%s[SQLSTATE:%s]", r->message, state);
     texts[i] = t;
   }
   batch->list.native = static_cast<uint32_t>(list->head->native);

@@ -43,8 +43,7 @@ void errPostIndex(ErrorList* list, int index);
 void errPostMsg(ErrorList* list, const char* message, int index);
 // Posts a diagnostic made from Java data (state, message, native code) and,
 // when *rc is 0, derives the return code from the state.
-void errPostState(uint32_t* rc, const char* state, char* message, int32_t native,
-                  ErrorList* list);
+void errPostState(uint32_t* rc, const char* state, char* message, int32_t native, ErrorList* list);
 // The lowest table index whose SQLSTATE equals the first five characters of
 // state (entries 0..183), or ERR_GENERAL when none does.
 uint32_t errCodeForState(const char* state);

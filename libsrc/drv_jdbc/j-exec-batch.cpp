@@ -53,9 +53,9 @@ bool BatchesWanted() {
 bool ConnectionBatches(JdbcConn* c, JNIEnv* env) {
   if (c->paramBatch == JdbcConn::kBatchUnknown) {
     uint8_t yes = 0;
-    const bool asked = BatchesWanted() && c->metaData != nullptr &&
-                       Quiet(env, JM_CallBoolean(env, c->metaData, JM_DbmdSupportsBatchUpdates,
-                                                 &yes));
+    const bool asked =
+        BatchesWanted() && c->metaData != nullptr &&
+        Quiet(env, JM_CallBoolean(env, c->metaData, JM_DbmdSupportsBatchUpdates, &yes));
     c->paramBatch = asked && yes != 0 ? JdbcConn::kBatchYes : JdbcConn::kBatchNo;
   }
   return c->paramBatch == JdbcConn::kBatchYes;
@@ -194,7 +194,8 @@ int64_t RunBatch(JdbcStmt* s, int64_t added) {
 namespace jexec {
 
 bool BatchFits(JdbcStmt* s, bool oneByOne) {
-  if (oneByOne || s->conn == nullptr || s->statement == nullptr || s->params == nullptr) return false;
+  if (oneByOne || s->conn == nullptr || s->statement == nullptr || s->params == nullptr)
+    return false;
   if (s->kind != STMT_KIND_DML || (s->flags & STMT_PREPARE_CALL) != 0) return false;
   if ((s->textFlags & STMT_TEXT_MARKERS) == 0 || ParamSetCount(s) < 2) return false;
   return ConnectionBatches(s->conn, s->jniEnv) && GivesNoRows(s);

@@ -57,8 +57,8 @@ bool Resolve(JNIEnv* env, jclass local, BlockClass* c) {
   c->ctor = env->GetMethodID(local, "<init>", "([II)V");
   c->reshape = env->GetMethodID(local, "reshape", "([II)V");
   c->fill = env->GetMethodID(local, "fill", "(Ljava/sql/ResultSet;I)I");
-  c->labels = env->GetStaticMethodID(local, "labels",
-                                     "(Ljava/sql/ResultSetMetaData;)[Ljava/lang/String;");
+  c->labels =
+      env->GetStaticMethodID(local, "labels", "(Ljava/sql/ResultSetMetaData;)[Ljava/lang/String;");
   c->sameShape = env->GetStaticMethodID(
       local, "sameShape",
       "(Ljava/sql/ResultSet;[I[Ljava/lang/String;)Ljava/sql/ResultSetMetaData;");
@@ -78,13 +78,13 @@ bool Resolve(JNIEnv* env, jclass local, BlockClass* c) {
   c->failure = env->GetFieldID(local, "failure", "Ljava/lang/Throwable;");
   c->stage = env->GetFieldID(local, "stage", "I");
   c->answer = env->GetFieldID(local, "answer", "I");
-  return c->ctor && c->reshape && c->fill && c->run && c->execute && c->labels &&
-         c->sameShape && c->fixed && c->nulls && c->bytes && c->chars && c->byteCount &&
-         c->charCount && c->rows && c->atEnd && c->failure && c->stage && c->answer;
+  return c->ctor && c->reshape && c->fill && c->run && c->execute && c->labels && c->sameShape &&
+         c->fixed && c->nulls && c->bytes && c->chars && c->byteCount && c->charCount && c->rows &&
+         c->atEnd && c->failure && c->stage && c->answer;
 }
 
-CarriedClass<BlockClass> gClass("QMRRowBlock", "rows are read value by value",
-                                &JC_GetRowBlockClass, &Resolve);
+CarriedClass<BlockClass> gClass("QMRRowBlock", "rows are read value by value", &JC_GetRowBlockClass,
+                                &Resolve);
 
 // Copies the used part of a primitive array field; false when the array is
 // shorter than the count said (the region copy, checked first, cannot throw).
@@ -162,15 +162,14 @@ bool TakeBlock(JNIEnv* env, const BlockClass& k, JdbcRowBlock* b, jint got, uint
   t->rows = static_cast<uint32_t>(std::clamp<jint>(got, 0, static_cast<jint>(max)));
   const jint byteCount = env->GetIntField(block, k.byteCount);
   const jint charCount = env->GetIntField(block, k.charCount);
-  const bool ok =
-      CopyArray(env, block, k.fixed, static_cast<jsize>(t->rows * slotsPerRow), &b->fixed,
-                &JNIEnv::GetLongArrayRegion) &&
-      CopyArray(env, block, k.nulls, static_cast<jsize>(t->rows * cols), &b->nulls,
-                &JNIEnv::GetByteArrayRegion) &&
-      CopyArray(env, block, k.bytes, std::max<jint>(byteCount, 0), &b->bytes,
-                &JNIEnv::GetByteArrayRegion) &&
-      CopyArray(env, block, k.chars, std::max<jint>(charCount, 0), &b->chars,
-                &JNIEnv::GetCharArrayRegion);
+  const bool ok = CopyArray(env, block, k.fixed, static_cast<jsize>(t->rows * slotsPerRow),
+                            &b->fixed, &JNIEnv::GetLongArrayRegion) &&
+                  CopyArray(env, block, k.nulls, static_cast<jsize>(t->rows * cols), &b->nulls,
+                            &JNIEnv::GetByteArrayRegion) &&
+                  CopyArray(env, block, k.bytes, std::max<jint>(byteCount, 0), &b->bytes,
+                            &JNIEnv::GetByteArrayRegion) &&
+                  CopyArray(env, block, k.chars, std::max<jint>(charCount, 0), &b->chars,
+                            &JNIEnv::GetCharArrayRegion);
   t->atEnd = env->GetBooleanField(block, k.atEnd) != JNI_FALSE;
   t->failure = env->GetObjectField(block, k.failure);
   if (!ok) {
@@ -214,71 +213,47 @@ void CountBlock() { ++gBlocks; }
 
 int32_t KindOf(uint32_t valueType, uint32_t elemSize, int16_t sqlType) {
   switch (valueType) {
-    case COLSET_VT_BIT:
-      return kBoolean;
-    case COLSET_VT_TINYINT:
-      return kByte;
-    case COLSET_VT_SMALLINT:
-      return kShort;
-    case COLSET_VT_INTEGER:
-      return kInt;
-    case COLSET_VT_REAL:
-      return kFloat;
-    case COLSET_VT_DOUBLE:
-      return kDouble;
-    case COLSET_VT_DATE:
-      return kDate;
-    case COLSET_VT_TIME:
-      return kTime;
-    case COLSET_VT_TIMESTAMP:
-      return kTimestamp;
-    case COLSET_VT_CHAR:
-      return kText;
+    case COLSET_VT_BIT: return kBoolean;
+    case COLSET_VT_TINYINT: return kByte;
+    case COLSET_VT_SMALLINT: return kShort;
+    case COLSET_VT_INTEGER: return kInt;
+    case COLSET_VT_REAL: return kFloat;
+    case COLSET_VT_DOUBLE: return kDouble;
+    case COLSET_VT_DATE: return kDate;
+    case COLSET_VT_TIME: return kTime;
+    case COLSET_VT_TIMESTAMP: return kTimestamp;
+    case COLSET_VT_CHAR: return kText;
     case COLSET_VT_NTS:
       // Numbers come over as numbers; character columns with getString
       // alone, which is what the value-by-value read ends in for them.
       switch (sqlType) {
-        case SQL_BIGINT:
-          return kBigint;
+        case SQL_BIGINT: return kBigint;
         case SQL_NUMERIC:
-        case SQL_DECIMAL:
-          return kDecimal;
+        case SQL_DECIMAL: return kDecimal;
         case SQL_CHAR:
-        case SQL_VARCHAR:
-          return kText;
-        default:
-          return kPlain;
+        case SQL_VARCHAR: return kText;
+        default: return kPlain;
       }
     case COLSET_VT_WCHAR:
-    case COLSET_VT_WNTS:
-      return kWideText;
-    case COLSET_VT_BINARY:
-      return kBinary;
+    case COLSET_VT_WNTS: return kWideText;
+    case COLSET_VT_BINARY: return kBinary;
     // The length prefix needs its four bytes; without them the value-by-value
     // read reports the failure.
-    case COLSET_VT_CHAR32:
-      return elemSize < 4 ? -1 : kText;
-    case COLSET_VT_WCHAR32:
-      return elemSize < 4 ? -1 : kWideText;
-    case COLSET_VT_BINARY32:
-      return elemSize < 4 ? -1 : kBinary;
-    default:
-      return -1;
+    case COLSET_VT_CHAR32: return elemSize < 4 ? -1 : kText;
+    case COLSET_VT_WCHAR32: return elemSize < 4 ? -1 : kWideText;
+    case COLSET_VT_BINARY32: return elemSize < 4 ? -1 : kBinary;
+    default: return -1;
   }
 }
 
 uint32_t SlotsOf(int32_t kind) {
   switch (kind) {
     case kDate:
-    case kTime:
-      return 3;
-    case kTimestamp:
-      return 7;
+    case kTime: return 3;
+    case kTimestamp: return 7;
     case kBigint:
-    case kDecimal:
-      return 2;
-    default:
-      return 1;
+    case kDecimal: return 2;
+    default: return 1;
   }
 }
 
@@ -291,13 +266,26 @@ uint64_t Magnitude(int64_t v) {
 // The digits of m (1 for 0), from its bit width: a bit width stands for at
 // most two digit counts, and one comparison with a power of ten picks.
 int64_t DecimalDigits(uint64_t m) {
-  static constexpr uint64_t kTens[20] = {1ULL, 10ULL, 100ULL, 1000ULL, 10000ULL, 100000ULL,
-                                         1000000ULL, 10000000ULL, 100000000ULL,
-                                         1000000000ULL, 10000000000ULL, 100000000000ULL,
-                                         1000000000000ULL, 10000000000000ULL,
-                                         100000000000000ULL, 1000000000000000ULL,
-                                         10000000000000000ULL, 100000000000000000ULL,
-                                         1000000000000000000ULL, 10000000000000000000ULL};
+  static constexpr uint64_t kTens[20] = {1ULL,
+                                         10ULL,
+                                         100ULL,
+                                         1000ULL,
+                                         10000ULL,
+                                         100000ULL,
+                                         1000000ULL,
+                                         10000000ULL,
+                                         100000000ULL,
+                                         1000000000ULL,
+                                         10000000000ULL,
+                                         100000000000ULL,
+                                         1000000000000ULL,
+                                         10000000000000ULL,
+                                         100000000000000ULL,
+                                         1000000000000000ULL,
+                                         10000000000000000ULL,
+                                         100000000000000000ULL,
+                                         1000000000000000000ULL,
+                                         10000000000000000000ULL};
   // Setting the lowest bit moves no value across a power of ten above 1.
   const uint64_t v = m | 1;
   const int bits = 64 - __builtin_clzll(v);
@@ -391,8 +379,7 @@ void PutText(uint32_t valueType, unsigned char* e, uint32_t size, const char* te
       if (n != 0) std::memcpy(e + 4, text, n);
       break;
     }
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -421,8 +408,7 @@ void PutWide(uint32_t valueType, unsigned char* e, uint32_t size, const char16_t
       if (n != 0) std::memcpy(e + 4, text, sizeof(char16_t) * n);
       break;
     }
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -444,18 +430,10 @@ void PutBytes(uint32_t valueType, unsigned char* e, uint32_t size, const unsigne
 
 void PutFixed(int32_t kind, unsigned char* e, const int64_t* v) {
   switch (kind) {
-    case kBoolean:
-      e[0] = v[0] != 0 ? 1 : 0;
-      break;
-    case kByte:
-      Put(e, static_cast<int8_t>(v[0]));
-      break;
-    case kShort:
-      Put(e, static_cast<int16_t>(v[0]));
-      break;
-    case kInt:
-      Put(e, static_cast<int32_t>(v[0]));
-      break;
+    case kBoolean: e[0] = v[0] != 0 ? 1 : 0; break;
+    case kByte: Put(e, static_cast<int8_t>(v[0])); break;
+    case kShort: Put(e, static_cast<int16_t>(v[0])); break;
+    case kInt: Put(e, static_cast<int32_t>(v[0])); break;
     case kFloat: {
       const auto bits = static_cast<uint32_t>(v[0]);
       float f;
@@ -484,8 +462,7 @@ void PutFixed(int32_t kind, unsigned char* e, const int64_t* v) {
                           static_cast<uint16_t>(v[4]), static_cast<uint16_t>(v[5]),
                           static_cast<uint32_t>(v[6])});
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -509,8 +486,8 @@ namespace {
 // Writes rows from .. from + count of the block's copies into the row buffer
 // from row `to` on, at following the texts and bytes from row to row. False
 // when the lengths do not add up: nothing is read past what came over.
-bool Deliver(const JdbcRowBlock& b, uint32_t slotsPerRow, uint32_t from, uint32_t count,
-             Cursor* at, COLSET* set, uint32_t to) {
+bool Deliver(const JdbcRowBlock& b, uint32_t slotsPerRow, uint32_t from, uint32_t count, Cursor* at,
+             COLSET* set, uint32_t to) {
   const std::vector<jint>& kinds = b.kinds;
   const auto cols = static_cast<uint32_t>(kinds.size());
   const auto* byteData = reinterpret_cast<const unsigned char*>(b.bytes.data());
@@ -589,8 +566,8 @@ uint32_t PostFailure(JdbcStmt* s, jobject failure, bool global) {
 // Hands out the rows the execute read ahead, as many as the fetch asks
 // for; *done counts them. kNotTaken when every one went and the fetch asks
 // for more, which are then read as usual.
-uint32_t FromAhead(JdbcStmt* s, JdbcRowBlock* b, uint32_t rows, uint32_t slotsPerRow,
-                   COLSET* set, uint32_t* done) {
+uint32_t FromAhead(JdbcStmt* s, JdbcRowBlock* b, uint32_t rows, uint32_t slotsPerRow, COLSET* set,
+                   uint32_t* done) {
   JdbcRowBlock::Ahead& a = b->ahead;
   if (a.broken || b->wanted != b->kinds || a.slotsPerRow != slotsPerRow) {
     DropAhead(s->jniEnv, b);
@@ -619,8 +596,8 @@ uint32_t FromAhead(JdbcStmt* s, JdbcRowBlock* b, uint32_t rows, uint32_t slotsPe
 
 // Reads the rest of the fetch's rows (after the done rows already handed
 // out) in one call into Java.
-uint32_t ReadBlock(JdbcStmt* s, const BlockClass& k, JdbcRowBlock* b, jobject rs,
-                   uint32_t rows, uint32_t done, uint32_t slotsPerRow, COLSET* set) {
+uint32_t ReadBlock(JdbcStmt* s, const BlockClass& k, JdbcRowBlock* b, jobject rs, uint32_t rows,
+                   uint32_t done, uint32_t slotsPerRow, COLSET* set) {
   JNIEnv* env = s->jniEnv;
   const auto fail = [&]() {
     const uint32_t rc = CheckException(env, s->wide, &s->errors);
@@ -664,8 +641,8 @@ uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set) {
   uint32_t slotsPerRow = 0;
   for (uint32_t c = 0; c < cols; ++c) {
     const int16_t sqlType = s->cols != nullptr && c < s->colCount ? s->cols[c].sql_type : 0;
-    const bool money = s->cols != nullptr && c < s->colCount &&
-                       (s->cols[c].flags & EXEC_COLDESC_MONEY) != 0;
+    const bool money =
+        s->cols != nullptr && c < s->colCount && (s->cols[c].flags & EXEC_COLDESC_MONEY) != 0;
     kinds[c] = money ? -1 : KindOf(set->cols[c].type, set->cols[c].elem_size, sqlType);
     if (kinds[c] < 0) {
       if (!ahead) return kNotTaken;

@@ -98,8 +98,8 @@ struct RunAnswer {
 // class is there).
 bool CanRun(const JdbcStmt* s);
 // setJavaParams for parameter set `set`, the plain setters recorded when
-// record is set (never for a procedure call). 0 or the failure setJavaParams gives (the record applied
-// first, so that an earlier setter's failure comes first).
+// record is set (never for a procedure call). 0 or the failure setJavaParams gives (the record
+// applied first, so that an earlier setter's failure comes first).
 uint32_t SetParams(JdbcStmt* s, uint32_t set, bool record);
 // Executes the prepared statement ps of s and gives its result set (a local
 // reference, null for an update count), with what was recorded and the kept
@@ -124,8 +124,7 @@ uint64_t BlocksRead();
 
 // Writers of one element from a value of the support class, shaped as the
 // value-by-value getters leave it. length -1 stands for a null value.
-void PutText(uint32_t valueType, unsigned char* e, uint32_t size, const char* text,
-             int64_t length);
+void PutText(uint32_t valueType, unsigned char* e, uint32_t size, const char* text, int64_t length);
 void PutWide(uint32_t valueType, unsigned char* e, uint32_t size, const char16_t* text,
              int64_t length);
 void PutBytes(uint32_t valueType, unsigned char* e, uint32_t size, const unsigned char* bytes,

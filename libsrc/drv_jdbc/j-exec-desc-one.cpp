@@ -50,8 +50,8 @@ const DescribeClass* Class(JNIEnv* env) { return gClass.Get(env); }
 char* TextAt(JNIEnv* env, jobjectArray texts, jsize i, uint32_t utf) {
   auto str = static_cast<jstring>(env->GetObjectArrayElement(texts, i));
   if (env->ExceptionCheck()) return nullptr;
-  char* copy = str != nullptr ? JC_GetTextCopy(env, str, utf)
-                              : static_cast<char*>(std::calloc(1, 1));
+  char* copy =
+      str != nullptr ? JC_GetTextCopy(env, str, utf) : static_cast<char*>(std::calloc(1, 1));
   JC_DeleteLocal(env, str);
   return copy;
 }
@@ -125,8 +125,8 @@ bool DescribeInOneCall(JdbcStmt* s, jobject md, std::vector<ColumnShape>* shapes
   }
   auto ints = static_cast<jintArray>(env->GetObjectArrayElement(answer, 0));
   auto texts = static_cast<jobjectArray>(env->GetObjectArrayElement(answer, 1));
-  const bool done = !env->ExceptionCheck() && ints != nullptr && texts != nullptr &&
-                    Fill(s, ints, texts, shapes);
+  const bool done =
+      !env->ExceptionCheck() && ints != nullptr && texts != nullptr && Fill(s, ints, texts, shapes);
   env->ExceptionClear();
   JC_DeleteLocal(env, texts);
   JC_DeleteLocal(env, ints);

@@ -9,9 +9,9 @@
 #include <cstdlib>
 
 #include "drv_jdbc/j-exec.h"
-#include "drv_jdbc/j-sqltypes.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-sql.h"
+#include "drv_jdbc/j-sqltypes.h"
 #include "drv_jdbc/j-stmt.h"
 #include "drv_jdbc/j-wrap.h"
 
@@ -55,61 +55,39 @@ int32_t sqlTypeOfJava(int32_t javaType, int32_t precision, uint32_t wide, int32_
   const int32_t longText = wide ? SQL_WLONGVARCHAR : SQL_LONGVARCHAR;
   const int32_t text = wide ? SQL_WVARCHAR : SQL_VARCHAR;
   switch (javaType) {
-    case JDBC_BLOB:
-      return SQL_LONGVARBINARY;
+    case JDBC_BLOB: return SQL_LONGVARBINARY;
     case JDBC_CLOB:
     case JDBC_SQLXML:
     case JDBC_NCLOB:
     case JDBC_LONGNVARCHAR:
-    case JDBC_LONGVARCHAR:
-      return longText;
+    case JDBC_LONGVARCHAR: return longText;
     case JDBC_X_DATETIMEOFFSET:
-    case JDBC_DATALINK:
-      return SQL_VARCHAR;
-    case JDBC_X_VARIANT:
-      return SQL_BINARY;
+    case JDBC_DATALINK: return SQL_VARCHAR;
+    case JDBC_X_VARIANT: return SQL_BINARY;
     case JDBC_NCHAR:
-    case JDBC_CHAR:
-      return wide ? SQL_WCHAR : SQL_CHAR;
+    case JDBC_CHAR: return wide ? SQL_WCHAR : SQL_CHAR;
     case JDBC_NVARCHAR:
-    case JDBC_VARCHAR:
-      return text;
-    case JDBC_BOOLEAN:
-      return SQL_BIT;
+    case JDBC_VARCHAR: return text;
+    case JDBC_BOOLEAN: return SQL_BIT;
     case JDBC_BIT:
       // A string of several bits (PostgreSQL's bit(n), HSQLDB's BIT(n)) is
       // no truth value: its text keeps every bit.
       return precision > 1 ? text : SQL_BIT;
-    case JDBC_TINYINT:
-      return SQL_TINYINT;
-    case JDBC_BIGINT:
-      return SQL_BIGINT;
-    case JDBC_LONGVARBINARY:
-      return SQL_LONGVARBINARY;
-    case JDBC_VARBINARY:
-      return SQL_VARBINARY;
-    case JDBC_BINARY:
-      return SQL_BINARY;
-    case JDBC_NUMERIC:
-      return SQL_NUMERIC;
-    case JDBC_DECIMAL:
-      return SQL_DECIMAL;
-    case JDBC_INTEGER:
-      return SQL_INTEGER;
-    case JDBC_SMALLINT:
-      return SQL_SMALLINT;
-    case JDBC_FLOAT:
-      return SQL_FLOAT;
-    case JDBC_REAL:
-      return SQL_REAL;
-    case JDBC_DOUBLE:
-      return SQL_DOUBLE;
-    case JDBC_DATE:
-      return SQL_TYPE_DATE;
-    case JDBC_TIME:
-      return SQL_TYPE_TIME;
-    case JDBC_TIMESTAMP:
-      return SQL_TYPE_TIMESTAMP;
+    case JDBC_TINYINT: return SQL_TINYINT;
+    case JDBC_BIGINT: return SQL_BIGINT;
+    case JDBC_LONGVARBINARY: return SQL_LONGVARBINARY;
+    case JDBC_VARBINARY: return SQL_VARBINARY;
+    case JDBC_BINARY: return SQL_BINARY;
+    case JDBC_NUMERIC: return SQL_NUMERIC;
+    case JDBC_DECIMAL: return SQL_DECIMAL;
+    case JDBC_INTEGER: return SQL_INTEGER;
+    case JDBC_SMALLINT: return SQL_SMALLINT;
+    case JDBC_FLOAT: return SQL_FLOAT;
+    case JDBC_REAL: return SQL_REAL;
+    case JDBC_DOUBLE: return SQL_DOUBLE;
+    case JDBC_DATE: return SQL_TYPE_DATE;
+    case JDBC_TIME: return SQL_TYPE_TIME;
+    case JDBC_TIMESTAMP: return SQL_TYPE_TIMESTAMP;
     case JDBC_JAVA_OBJECT:
     case JDBC_DISTINCT:
     case JDBC_STRUCT:
@@ -188,8 +166,7 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
     const bool sizeIsLength = f.javaType != JDBC_ARRAY && f.javaType != JDBC_STRUCT &&
                               f.javaType != JDBC_JAVA_OBJECT && f.javaType != JDBC_DISTINCT &&
                               f.javaType != JDBC_REF;
-    return sizeIsLength && f.precision > 0 ? std::min<int64_t>(f.precision, kLongSize)
-                                           : kLongSize;
+    return sizeIsLength && f.precision > 0 ? std::min<int64_t>(f.precision, kLongSize) : kLongSize;
   };
 
   switch (type) {
@@ -455,8 +432,8 @@ uint32_t UpdatableOf(bool readOnly, bool fromTable) {
   return readOnly || !fromTable ? SQL_ATTR_READONLY : SQL_ATTR_READWRITE_UNKNOWN;
 }
 
-void FinishColumn(const ColumnFacts& f, const DescribeRules& rules, int32_t nullable,
-                  bool readOnly, JdbcColDesc* d) {
+void FinishColumn(const ColumnFacts& f, const DescribeRules& rules, int32_t nullable, bool readOnly,
+                  JdbcColDesc* d) {
   describeColumnType(f, rules, d);
   d->flags = static_cast<uint32_t>(nullable) & COLDESC_NULLABLE_MASK;
   const char* table = ColDescText(d, COLDESC_TABLE);

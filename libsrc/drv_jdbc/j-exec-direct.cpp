@@ -23,8 +23,8 @@ bool Resolve(JNIEnv* env, jclass local, DirectCall* c) {
   return c->run != nullptr;
 }
 
-CarriedClass<DirectCall> gClass("QMRRowBlock", "a statement runs in two calls", &JC_GetRowBlockClass,
-                                &Resolve);
+CarriedClass<DirectCall> gClass("QMRRowBlock", "a statement runs in two calls",
+                                &JC_GetRowBlockClass, &Resolve);
 
 const DirectCall* Call(JNIEnv* env) { return gClass.Get(env); }
 

@@ -145,9 +145,8 @@ uint32_t FillElement(JdbcStmt* s, jobject rs, int32_t jc, uint32_t code, unsigne
 // A very wide VARCHAR is kept out of line too.
 bool jexec::IsLongColumn(const JdbcColDesc& d) {
   return d.sql_type == SQL_LONGVARBINARY || d.sql_type == SQL_LONGVARCHAR ||
-         d.sql_type == SQL_WLONGVARCHAR ||
-         d.value_type == COLSET_VT_LONGCHAR || d.value_type == COLSET_VT_LONGBINARY ||
-         d.value_type == COLSET_VT_LONGWCHAR;
+         d.sql_type == SQL_WLONGVARCHAR || d.value_type == COLSET_VT_LONGCHAR ||
+         d.value_type == COLSET_VT_LONGBINARY || d.value_type == COLSET_VT_LONGWCHAR;
 }
 
 extern "C" uint32_t DRV_Fetch(uint32_t stmt, uint16_t rows, COLSET* set) {
@@ -169,7 +168,8 @@ extern "C" uint32_t DRV_Fetch(uint32_t stmt, uint16_t rows, COLSET* set) {
     const uint32_t left = s->maxRows > s->rowsFetched ? s->maxRows - s->rowsFetched : 0;
     n = std::min(n, left);
   }
-  if (n == 0 || (s->flags & STMT_NO_MORE_ROWS) != 0) return static_cast<uint32_t>(ColSetInit(set, 0));
+  if (n == 0 || (s->flags & STMT_NO_MORE_ROWS) != 0)
+    return static_cast<uint32_t>(ColSetInit(set, 0));
   for (uint16_t c = 0; c < s->colCount && s->cols != nullptr; ++c) {
     if (jexec::IsLongColumn(s->cols[c])) n = 1;
   }
@@ -200,9 +200,8 @@ extern "C" uint32_t DRV_Fetch(uint32_t stmt, uint16_t rows, COLSET* set) {
   }
   while (!block && i < room) {
     jobject rs = s->resultSet;
-    if (rs == nullptr ||
-        (s->catalogKind == kCatalogStatistics && conn != nullptr &&
-         conn->settings.jetStatisticsOff != 0)) {
+    if (rs == nullptr || (s->catalogKind == kCatalogStatistics && conn != nullptr &&
+                          conn->settings.jetStatisticsOff != 0)) {
       s->flags |= STMT_NO_MORE_ROWS;
       break;
     }
@@ -231,10 +230,11 @@ extern "C" uint32_t DRV_Fetch(uint32_t stmt, uint16_t rows, COLSET* set) {
       if (!catTypeInfoWanted(s, type, name, size)) continue;
     }
     for (uint32_t c = 0; c < perRow && rc == 0; ++c) {
-      COLSET_COL& col = set->cols[s->singleTarget >= 0 ? static_cast<uint32_t>(s->singleTarget) : c];
+      COLSET_COL& col =
+          set->cols[s->singleTarget >= 0 ? static_cast<uint32_t>(s->singleTarget) : c];
       unsigned char* e = col.data + static_cast<size_t>(i) * col.elem_size;
-      const bool money = s->cols != nullptr && c < s->colCount &&
-                         (s->cols[c].flags & EXEC_COLDESC_MONEY) != 0;
+      const bool money =
+          s->cols != nullptr && c < s->colCount && (s->cols[c].flags & EXEC_COLDESC_MONEY) != 0;
       rc = FillElement(s, rs, static_cast<int32_t>(c + 1), col.type, e, col.elem_size, money);
       uint8_t isNull = 0;
       if (rc == 0) rc = ResultSet::wasNull(s, rs, &isNull);

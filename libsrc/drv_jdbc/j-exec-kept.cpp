@@ -48,8 +48,8 @@ namespace {
 
 bool SameRules(const DescribeRules& a, const DescribeRules& b) {
   return a.wide == b.wide && a.odbcVersion == b.odbcVersion && a.teradata == b.teradata &&
-         a.longVarcharToVarchar == b.longVarcharToVarchar &&
-         a.nullSizeOfChar == b.nullSizeOfChar && a.negPrecFix == b.negPrecFix && a.jet == b.jet;
+         a.longVarcharToVarchar == b.longVarcharToVarchar && a.nullSizeOfChar == b.nullSizeOfChar &&
+         a.negPrecFix == b.negPrecFix && a.jet == b.jet;
 }
 
 bool SameFacts(const ColumnFacts& a, const ColumnFacts& b) {
@@ -85,8 +85,8 @@ JdbcColDesc* CopyCols(const JdbcColDesc* from, uint16_t n) {
 // results may differ from one execute to the next in ways no column answer
 // shows. (Further results of one execute are described afresh elsewhere.)
 bool Keepable(const JdbcStmt* s) {
-  return s->statement != nullptr && (s->flags & STMT_PREPARE_CALL) == 0 &&
-         s->catalogKind == 0 && s->kind != STMT_KIND_OTHER;
+  return s->statement != nullptr && (s->flags & STMT_PREPARE_CALL) == 0 && s->catalogKind == 0 &&
+         s->kind != STMT_KIND_OTHER;
 }
 
 // Whether k may describe the next result: it was made under the schema and
@@ -124,8 +124,8 @@ void KeepForJava(JNIEnv* env, jobject md, KeptDesc* k) {
   std::vector<jint> facts;
   facts.reserve(static_cast<size_t>(n));
   for (const jexec::ColumnShape& c : k->shapes) {
-    facts.insert(facts.end(), {c.facts.javaType, c.facts.precision, c.facts.scale,
-                               c.facts.displaySize});
+    facts.insert(facts.end(),
+                 {c.facts.javaType, c.facts.precision, c.facts.scale, c.facts.displaySize});
   }
   jobject labels = jblock::KeepLabels(env, md);
   if (labels == nullptr) return;

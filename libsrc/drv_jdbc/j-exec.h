@@ -19,10 +19,10 @@
 
 // Results of these slots besides the shared ones of drv_agent.h.
 enum : uint32_t {
-  EXEC_NO_PARAMS = 48,        // parameters expected, none handed over
+  EXEC_NO_PARAMS = 48,  // parameters expected, none handed over
   EXEC_NO_MORE_RESULTS = 73,
-  EXEC_OUT_PARAMS = 80,       // output parameters pending, no result set
-  EXEC_READ_ONLY = 95,        // not a SELECT on a read-only connection
+  EXEC_OUT_PARAMS = 80,  // output parameters pending, no result set
+  EXEC_READ_ONLY = 95,   // not a SELECT on a read-only connection
 };
 
 // Inline limit of character, wide and binary columns (bytes of precision);
@@ -36,7 +36,7 @@ struct ColumnFacts {
   int32_t precision = 0;
   int32_t scale = 0;
   int32_t displaySize = 0;
-  bool guid = false;  // a type the JDBC driver files as OTHER that holds GUIDs (uuid)
+  bool guid = false;   // a type the JDBC driver files as OTHER that holds GUIDs (uuid)
   bool money = false;  // PostgreSQL's money, which its JDBC driver files as DOUBLE
 };
 
@@ -89,16 +89,16 @@ uint32_t buildColDescs(JdbcStmt* s, char mode);
 extern "C" uint32_t nopOp(uint32_t h);
 
 extern "C" {
-uint32_t DRV_Prepare(uint32_t stmt, const char* sql);                      // 11
-uint32_t DRV_SetParams(uint32_t stmt, COLSET* params);                     // 12
-uint32_t DRV_Execute(uint32_t stmt);                                       // 13
-uint32_t DRV_UnusedStmtOp(uint32_t stmt);                                  // 14
+uint32_t DRV_Prepare(uint32_t stmt, const char* sql);                            // 11
+uint32_t DRV_SetParams(uint32_t stmt, COLSET* params);                           // 12
+uint32_t DRV_Execute(uint32_t stmt);                                             // 13
+uint32_t DRV_UnusedStmtOp(uint32_t stmt);                                        // 14
 uint32_t DRV_BindCols(uint32_t stmt, uint16_t count, const JdbcColBind* binds);  // 18
-uint32_t DRV_Fetch(uint32_t stmt, uint16_t rows, COLSET* set);             // 19
-uint32_t DRV_MoreResults(uint32_t stmt);                                   // 24
+uint32_t DRV_Fetch(uint32_t stmt, uint16_t rows, COLSET* set);                   // 19
+uint32_t DRV_MoreResults(uint32_t stmt);                                         // 24
 uint32_t DRV_PrepareExecute(uint32_t stmt, const char* sql, COLSET* params, uint16_t count,
-                            const JdbcColBind* binds);                     // 43
-uint32_t DRV_Cancel(uint32_t stmt);                                        // 53
+                            const JdbcColBind* binds);  // 43
+uint32_t DRV_Cancel(uint32_t stmt);                     // 53
 }
 
 // Shared by the statement slots' sources.
@@ -177,8 +177,8 @@ bool IsLongColumn(const JdbcColDesc& d);
 uint32_t UpdatableOf(bool readOnly, bool fromTable);
 // The type, sizes, nullability and updatability of a column read into d,
 // whose texts (its table) are set.
-void FinishColumn(const ColumnFacts& f, const DescribeRules& rules, int32_t nullable,
-                  bool readOnly, JdbcColDesc* d);
+void FinishColumn(const ColumnFacts& f, const DescribeRules& rules, int32_t nullable, bool readOnly,
+                  JdbcColDesc* d);
 
 // The description of a prepared statement's result kept across its
 // executions (j-exec-kept.cpp). Describes the result the execute just

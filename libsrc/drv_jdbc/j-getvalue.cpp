@@ -35,8 +35,7 @@ uint32_t ReadLong(uint32_t (*get)(JdbcStmt*, jobject, int32_t, JC_LongValue*), J
 
 }  // namespace
 
-uint32_t Read(JdbcStmt* s, jobject o, int32_t ix, uint32_t code, unsigned char* e,
-              uint32_t size) {
+uint32_t Read(JdbcStmt* s, jobject o, int32_t ix, uint32_t code, unsigned char* e, uint32_t size) {
   namespace g = ValueGetters;
   uint32_t rc = 0;
   uint32_t len = 0;
@@ -54,30 +53,18 @@ uint32_t Read(JdbcStmt* s, jobject o, int32_t ix, uint32_t code, unsigned char* 
       e[0] = v != 0 ? 1 : 0;
       return rc;
     }
-    case COLSET_VT_TINYINT:
-      return ReadFixed(g::getByte, s, o, ix, e);
-    case COLSET_VT_SMALLINT:
-      return ReadFixed(g::getShort, s, o, ix, e);
-    case COLSET_VT_INTEGER:
-      return ReadFixed(g::getInt, s, o, ix, e);
-    case COLSET_VT_REAL:
-      return ReadFixed(g::getFloat, s, o, ix, e);
-    case COLSET_VT_DOUBLE:
-      return ReadFixed(g::getDouble, s, o, ix, e);
-    case COLSET_VT_DATE:
-      return ReadFixed(g::getDate, s, o, ix, e);
-    case COLSET_VT_TIME:
-      return ReadFixed(g::getTime, s, o, ix, e);
-    case COLSET_VT_TIMESTAMP:
-      return ReadFixed(g::getTimestamp, s, o, ix, e);
-    case COLSET_VT_BINARY:
-      return g::getBytes(s, o, ix, e, size, &len);
-    case COLSET_VT_LONGCHAR:
-      return ReadLong(g::getStringLong, s, o, ix, e);
-    case COLSET_VT_LONGBINARY:
-      return ReadLong(g::getBytesLong, s, o, ix, e);
-    case COLSET_VT_LONGWCHAR:
-      return ReadLong(g::getStringLongW, s, o, ix, e);
+    case COLSET_VT_TINYINT: return ReadFixed(g::getByte, s, o, ix, e);
+    case COLSET_VT_SMALLINT: return ReadFixed(g::getShort, s, o, ix, e);
+    case COLSET_VT_INTEGER: return ReadFixed(g::getInt, s, o, ix, e);
+    case COLSET_VT_REAL: return ReadFixed(g::getFloat, s, o, ix, e);
+    case COLSET_VT_DOUBLE: return ReadFixed(g::getDouble, s, o, ix, e);
+    case COLSET_VT_DATE: return ReadFixed(g::getDate, s, o, ix, e);
+    case COLSET_VT_TIME: return ReadFixed(g::getTime, s, o, ix, e);
+    case COLSET_VT_TIMESTAMP: return ReadFixed(g::getTimestamp, s, o, ix, e);
+    case COLSET_VT_BINARY: return g::getBytes(s, o, ix, e, size, &len);
+    case COLSET_VT_LONGCHAR: return ReadLong(g::getStringLong, s, o, ix, e);
+    case COLSET_VT_LONGBINARY: return ReadLong(g::getBytesLong, s, o, ix, e);
+    case COLSET_VT_LONGWCHAR: return ReadLong(g::getStringLongW, s, o, ix, e);
     case COLSET_VT_WCHAR: {  // fixed width, no terminator
       const uint32_t chars = size / 2;
       std::vector<char16_t> tmp(static_cast<size_t>(chars) + 1);
@@ -86,8 +73,7 @@ uint32_t Read(JdbcStmt* s, jobject o, int32_t ix, uint32_t code, unsigned char* 
       if (rc == 0) std::memcpy(e, tmp.data(), sizeof(char16_t) * std::min(len, chars));
       return rc;
     }
-    default:
-      return kNoReader;
+    default: return kNoReader;
   }
 }
 

@@ -29,8 +29,7 @@ constexpr uint32_t kNoReader = 0xFFFFFFFEu;
 // getter's answer, or kNoReader for the other codes (the length-prefixed,
 // NUL-terminated and unsigned forms, whose readers differ between results
 // and output parameters).
-uint32_t Read(JdbcStmt* s, jobject o, int32_t ix, uint32_t code, unsigned char* e,
-              uint32_t size);
+uint32_t Read(JdbcStmt* s, jobject o, int32_t ix, uint32_t code, unsigned char* e, uint32_t size);
 
 }  // namespace jget
 

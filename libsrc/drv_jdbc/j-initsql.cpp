@@ -15,7 +15,9 @@ namespace {
 // The log names this module by its place in the source tree.
 constexpr const char* kSrc = "libsrc/drv_jdbc/j-initsql";
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
 
 struct FileCloser {
   void operator()(std::FILE* fp) const {
@@ -94,7 +96,8 @@ int runInitialSQL(JdbcConn* conn, jobject connection, const char* file) {
   Statement::close(conn, stmt);
   JC_DeleteLocal(conn->jniEnv, stmt);
   if (unterminated != 0) {
-    log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "Unterminated SQL request (line %u)", unterminated);
+    log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "Unterminated SQL request (line %u)",
+                unterminated);
     return -1;
   }
   return 0;

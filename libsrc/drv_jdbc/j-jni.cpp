@@ -7,9 +7,9 @@
 #include <string>
 
 #include "drv_jdbc/j-methods.h"
+#include "util/errcodes.h"
 #include "util/log.h"
 #include "util/textconv.h"
-#include "util/errcodes.h"
 
 bool gLogJavaCalls = false;
 
@@ -117,13 +117,13 @@ bool NeedsRewrite(const char* text, size_t length) {
 template <class T>
 struct CallKind;
 
-#define QMR_CALL_KIND(T, J, Name)                                                        \
-  template <>                                                                            \
-  struct CallKind<T> {                                                                   \
-    static constexpr const char* kTrace = "  Call" #Name "Method name=[%s] sig=[%s]";    \
-    static T Call(JNIEnv* env, jobject obj, jmethodID m, va_list ap) {                   \
-      return static_cast<T>(env->Call##Name##MethodV(obj, m, ap));                       \
-    }                                                                                    \
+#define QMR_CALL_KIND(T, J, Name)                                                     \
+  template <>                                                                         \
+  struct CallKind<T> {                                                                \
+    static constexpr const char* kTrace = "  Call" #Name "Method name=[%s] sig=[%s]"; \
+    static T Call(JNIEnv* env, jobject obj, jmethodID m, va_list ap) {                \
+      return static_cast<T>(env->Call##Name##MethodV(obj, m, ap));                    \
+    }                                                                                 \
   };
 QMR_CALL_KIND(jobject, jobject, Object)
 QMR_CALL_KIND(uint8_t, jboolean, Boolean)
@@ -148,8 +148,8 @@ struct CallKind<VoidCall> {
 
 // The one failure rule of every method call.
 template <class T>
-uint32_t CallV(JNIEnv* env, jobject obj, jclass cls, const char* name, const char* sig,
-               T* result, va_list ap) {
+uint32_t CallV(JNIEnv* env, jobject obj, jclass cls, const char* name, const char* sig, T* result,
+               va_list ap) {
   if (gLogJavaCalls)
     log_message(LOG_LEVEL_DEBUG, __FILE__, __LINE__, CallKind<T>::kTrace, name ? name : "null",
                 sig ? sig : "null");
@@ -183,8 +183,8 @@ uint32_t JC_GetText(JNIEnv* env, jstring str, JC_JavaText* out, uint32_t utf) {
   jstring cs = Charset(env);
   if (cs == nullptr) return ERR_GENERAL;
   jobject bytes = nullptr;
-  uint32_t rc = JC_CallObjectMethod(env, str, nullptr, "getBytes", "(Ljava/lang/String;)[B",
-                                    &bytes, cs);
+  uint32_t rc =
+      JC_CallObjectMethod(env, str, nullptr, "getBytes", "(Ljava/lang/String;)[B", &bytes, cs);
   env->DeleteLocalRef(cs);
   if (rc != 0) return ERR_GENERAL;
   out->object = bytes;
@@ -315,14 +315,14 @@ char* JC_Unbrace(char* text) {
 // ---------------------------------------------------------------------------
 // Method calls
 
-#define QMR_DEFINE_CALL(Fn, T)                                                                \
-  uint32_t Fn(JNIEnv* env, jobject obj, jclass cls, const char* name, const char* sig,       \
-              T* result, ...) {                                                              \
-    va_list ap;                                                                              \
-    va_start(ap, result);                                                                    \
-    uint32_t rc = CallV<T>(env, obj, cls, name, sig, result, ap);                            \
-    va_end(ap);                                                                              \
-    return rc;                                                                               \
+#define QMR_DEFINE_CALL(Fn, T)                                                                    \
+  uint32_t Fn(JNIEnv* env, jobject obj, jclass cls, const char* name, const char* sig, T* result, \
+              ...) {                                                                              \
+    va_list ap;                                                                                   \
+    va_start(ap, result);                                                                         \
+    uint32_t rc = CallV<T>(env, obj, cls, name, sig, result, ap);                                 \
+    va_end(ap);                                                                                   \
+    return rc;                                                                                    \
   }
 QMR_DEFINE_CALL(JC_CallObjectMethod, jobject)
 QMR_DEFINE_CALL(JC_CallBooleanMethod, uint8_t)
@@ -335,8 +335,8 @@ QMR_DEFINE_CALL(JC_CallFloatMethod, float)
 QMR_DEFINE_CALL(JC_CallDoubleMethod, double)
 #undef QMR_DEFINE_CALL
 
-uint32_t JC_CallVoidMethod(JNIEnv* env, jobject obj, jclass cls, const char* name,
-                           const char* sig, ...) {
+uint32_t JC_CallVoidMethod(JNIEnv* env, jobject obj, jclass cls, const char* name, const char* sig,
+                           ...) {
   va_list ap;
   va_start(ap, sig);
   VoidCall none;
@@ -437,8 +437,8 @@ void Decode(JNIEnv* env, jthrowable ex, uint32_t utf, char* state, int32_t* nati
   auto text = static_cast<jstring>(env->CallObjectMethod(ex, m));
   if (env->ExceptionCheck()) {
     env->ExceptionClear();
-    return DecodeFailure(message, isSql ? "Exception in Exception.getMessage"
-                                        : "Exception in Exception.toString");
+    return DecodeFailure(
+        message, isSql ? "Exception in Exception.getMessage" : "Exception in Exception.toString");
   }
   if (text != nullptr) {
     char* copy = JC_GetTextCopy(env, text, utf);

@@ -18,8 +18,8 @@
 
 // A borrowed view of a Java string's characters (JC_GetText/JC_ReleaseText).
 struct JC_JavaText {
-  jobject object;  // the string (UTF-8 mode), the byte array (byte mode), or null
-  uint32_t length;  // bytes
+  jobject object;     // the string (UTF-8 mode), the byte array (byte mode), or null
+  uint32_t length;    // bytes
   const char* chars;  // not NUL-terminated in byte mode; null for a null string
   uint32_t utf;       // 1 UTF-8 mode, 0 byte mode
 };
@@ -53,22 +53,22 @@ uint32_t JC_CallObjectMethod(JNIEnv* env, jobject obj, jclass cls, const char* n
                              const char* sig, jobject* result, ...);
 uint32_t JC_CallBooleanMethod(JNIEnv* env, jobject obj, jclass cls, const char* name,
                               const char* sig, uint8_t* result, ...);
-uint32_t JC_CallByteMethod(JNIEnv* env, jobject obj, jclass cls, const char* name,
-                           const char* sig, int8_t* result, ...);
-uint32_t JC_CallCharMethod(JNIEnv* env, jobject obj, jclass cls, const char* name,
-                           const char* sig, uint16_t* result, ...);
-uint32_t JC_CallShortMethod(JNIEnv* env, jobject obj, jclass cls, const char* name,
-                            const char* sig, int16_t* result, ...);
-uint32_t JC_CallIntMethod(JNIEnv* env, jobject obj, jclass cls, const char* name,
-                          const char* sig, int32_t* result, ...);
-uint32_t JC_CallLongMethod(JNIEnv* env, jobject obj, jclass cls, const char* name,
-                           const char* sig, int64_t* result, ...);
-uint32_t JC_CallFloatMethod(JNIEnv* env, jobject obj, jclass cls, const char* name,
-                            const char* sig, float* result, ...);
+uint32_t JC_CallByteMethod(JNIEnv* env, jobject obj, jclass cls, const char* name, const char* sig,
+                           int8_t* result, ...);
+uint32_t JC_CallCharMethod(JNIEnv* env, jobject obj, jclass cls, const char* name, const char* sig,
+                           uint16_t* result, ...);
+uint32_t JC_CallShortMethod(JNIEnv* env, jobject obj, jclass cls, const char* name, const char* sig,
+                            int16_t* result, ...);
+uint32_t JC_CallIntMethod(JNIEnv* env, jobject obj, jclass cls, const char* name, const char* sig,
+                          int32_t* result, ...);
+uint32_t JC_CallLongMethod(JNIEnv* env, jobject obj, jclass cls, const char* name, const char* sig,
+                           int64_t* result, ...);
+uint32_t JC_CallFloatMethod(JNIEnv* env, jobject obj, jclass cls, const char* name, const char* sig,
+                            float* result, ...);
 uint32_t JC_CallDoubleMethod(JNIEnv* env, jobject obj, jclass cls, const char* name,
                              const char* sig, double* result, ...);
-uint32_t JC_CallVoidMethod(JNIEnv* env, jobject obj, jclass cls, const char* name,
-                           const char* sig, ...);
+uint32_t JC_CallVoidMethod(JNIEnv* env, jobject obj, jclass cls, const char* name, const char* sig,
+                           ...);
 
 // Logs and (with an env) throws a NullPointerException naming what is
 // missing ("env", "obj", "class") and the method. Always 15.

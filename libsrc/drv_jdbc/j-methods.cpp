@@ -94,8 +94,7 @@ struct Entry {
 // tables live as long as the process (and the VM): they are made once and
 // never destroyed, so nothing of them runs at exit.
 plat::Mutex gLock;
-auto* const gByName PT_GUARDED_BY(gLock) =
-    new std::unordered_map<uint64_t, std::vector<Entry>>();
+auto* const gByName PT_GUARDED_BY(gLock) = new std::unordered_map<uint64_t, std::vector<Entry>>();
 auto* const gClasses PT_GUARDED_BY(gLock) =
     new std::unordered_map<std::string, jclass>();  // global references
 
@@ -142,7 +141,8 @@ struct Recent {
   jmethodID Match(JNIEnv* env, jobject obj, jclass asked, const char* n, const char* s) const {
     if (id == nullptr || namePtr != n || sigPtr != s) return nullptr;
     if (std::strcmp(name, n) != 0 || std::strcmp(sig, s) != 0) return nullptr;
-    const bool same = asked != nullptr ? env->IsSameObject(asked, cls) : env->IsInstanceOf(obj, cls);
+    const bool same =
+        asked != nullptr ? env->IsSameObject(asked, cls) : env->IsInstanceOf(obj, cls);
     return same ? id : nullptr;
   }
   void Keep(const char* n, const char* s, jclass c, jmethodID m) {
@@ -286,14 +286,14 @@ jmethodID JM_MethodOf(JNIEnv* env, jobject obj, jclass cls, const char* name, co
   return id;
 }
 
-#define QMR_JM_CALL(Fn, T)                                                         \
-  uint32_t Fn(JNIEnv* env, jobject obj, JM_Method m, T* result, ...) {             \
-    ++gCalls;                                                                      \
-    va_list ap;                                                                    \
-    va_start(ap, result);                                                          \
-    uint32_t rc = CallNamed<T>(env, obj, m, result, ap);                           \
-    va_end(ap);                                                                    \
-    return rc;                                                                     \
+#define QMR_JM_CALL(Fn, T)                                             \
+  uint32_t Fn(JNIEnv* env, jobject obj, JM_Method m, T* result, ...) { \
+    ++gCalls;                                                          \
+    va_list ap;                                                        \
+    va_start(ap, result);                                              \
+    uint32_t rc = CallNamed<T>(env, obj, m, result, ap);               \
+    va_end(ap);                                                        \
+    return rc;                                                         \
   }
 QMR_JM_CALL(JM_CallObject, jobject)
 QMR_JM_CALL(JM_CallBoolean, uint8_t)

@@ -81,10 +81,7 @@ uint32_t JM_CallInt(JNIEnv* env, jobject obj, JM_Method m, int32_t* result, ...)
 uint32_t JM_CallVoid(JNIEnv* env, jobject obj, unsigned m, ...);
 
 // Named instance fields, resolved once like the named methods.
-enum JM_Field : uint16_t {
-  JM_XaExceptionErrorCode,
-  JM_FIELD_COUNT
-};
+enum JM_Field : uint16_t { JM_XaExceptionErrorCode, JM_FIELD_COUNT };
 // The field ID and the class that declares it (a global reference kept for
 // the life of the VM); null with the exception pending when either cannot
 // be found.

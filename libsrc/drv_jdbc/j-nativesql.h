@@ -13,8 +13,7 @@ extern "C" {
 // text; ERR_GENERAL when the thread cannot be attached; ERR_NO_MEMORY; or the
 // code of the failed Java call (its
 // diagnostic posted on the connection).
-uint32_t DRV_NativeSql(uint32_t conn, const char* sql, char* out, uint32_t size,
-                       uint32_t* length);
+uint32_t DRV_NativeSql(uint32_t conn, const char* sql, char* out, uint32_t size, uint32_t* length);
 }
 
 #endif

@@ -30,10 +30,9 @@ const CursorOptionRule CursorOptionRules[] = {
 };
 
 const AgentValueType AgentValueTypes[AGT_VALUE_TYPE_COUNT] = {
-    {SQL_C_CHAR, 32767, 0x2A31FE},  {SQL_C_SHORT, 0, 0x2821FE},  {SQL_C_LONG, 0, 0x2821FE},
-    {SQL_C_FLOAT, 0, 0x2821FE},     {SQL_C_DOUBLE, 0, 0x2821FE}, {SQL_C_TIME, 0, 0x282400},
-    {SQL_C_DATE, 0, 0x282200},      {SQL_C_TIMESTAMP, 0, 0x282800},
-    {SQL_C_BINARY, 65533, 0x2A3000},
+    {SQL_C_CHAR, 32767, 0x2A31FE}, {SQL_C_SHORT, 0, 0x2821FE},     {SQL_C_LONG, 0, 0x2821FE},
+    {SQL_C_FLOAT, 0, 0x2821FE},    {SQL_C_DOUBLE, 0, 0x2821FE},    {SQL_C_TIME, 0, 0x282400},
+    {SQL_C_DATE, 0, 0x282200},     {SQL_C_TIMESTAMP, 0, 0x282800}, {SQL_C_BINARY, 65533, 0x2A3000},
 };
 
 const CursorOptionRule* findCursorRule(uint32_t option) {
@@ -98,13 +97,10 @@ uint32_t parseDynCursSensitivity(const char* text) {
   if (text == nullptr) return 0;
   switch (text[0]) {
     case 'D':
-    case 'd':
-      return 2;
+    case 'd': return 2;
     case 'H':
-    case 'h':
-      return 1;
-    default:
-      return 0;
+    case 'h': return 1;
+    default: return 0;
   }
 }
 

@@ -21,8 +21,7 @@ uint32_t U32(const void* value) { return *static_cast<const uint32_t*>(value); }
 
 uint32_t ConnOption(JdbcConn* c, uint32_t request, void* value) {
   switch (request) {
-    case OPT_AUTOCOMMIT:
-      return Connection::setAutoCommit(c, c->connection, U32(value) != 0);
+    case OPT_AUTOCOMMIT: return Connection::setAutoCommit(c, c->connection, U32(value) != 0);
     case OPT_ACCESS_MODE:  // applied by the statements of the connection
       c->readOnly = U32(value) != 0 ? 1 : 0;
       return 0;
@@ -31,14 +30,9 @@ uint32_t ConnOption(JdbcConn* c, uint32_t request, void* value) {
                                                  static_cast<int32_t>(U32(value)));
     case OPT_CURRENT_CATALOG:
       return Connection::setCatalog(c, c->connection, static_cast<const char*>(value));
-    case OPT_ODBC_VERSION:
-      c->odbcVersion = U32(value);
-      return 0;
-    case OPT_MULTIPLE_ACTIVE:
-      c->multipleActiveStmts = U32(value);
-      return 0;
-    default:
-      return ERR_NOT_CAPABLE;
+    case OPT_ODBC_VERSION: c->odbcVersion = U32(value); return 0;
+    case OPT_MULTIPLE_ACTIVE: c->multipleActiveStmts = U32(value); return 0;
+    default: return ERR_NOT_CAPABLE;
   }
 }
 
@@ -128,8 +122,7 @@ uint32_t StmtOption(JdbcStmt* s, uint32_t request, void* value) {
     case OPT_SIMULATE_CURSOR: s->simulateCursor = v; return 0;
     case OPT_RETRIEVE_DATA: s->retrieveData = v; return 0;
     case OPT_USE_BOOKMARKS: s->useBookmarks = v; return 0;
-    case OPT_DESCRIBE_PARAMS:
-      return v != 0 && s->paramsDescribed == 0 ? describeParams(s) : 0;
+    case OPT_DESCRIBE_PARAMS: return v != 0 && s->paramsDescribed == 0 ? describeParams(s) : 0;
     case OPT_SETS_ONE_BY_ONE:  // the next execute's parameter sets one by one, never as a batch
       s->setsOneByOne = v != 0 ? 1 : 0;
       return 0;
@@ -137,8 +130,7 @@ uint32_t StmtOption(JdbcStmt* s, uint32_t request, void* value) {
       if (v != 1 && v != 2) return ERR_INVALID_ARGUMENT;
       s->option1050 = v;
       return 0;
-    default:
-      return ERR_NOT_CAPABLE;
+    default: return ERR_NOT_CAPABLE;
   }
 }
 
@@ -162,8 +154,8 @@ uint32_t optApplyAfterCreate(JdbcStmt* s) {
   // driver that refuses the hint reads as it would have.
   const uint32_t fetchRows = s->conn != nullptr ? s->conn->settings.fetchRows : 0;
   if (fetchRows != 0 &&
-      Statement::setFetchSize(s, s->statement,
-                              static_cast<int32_t>(std::min<uint32_t>(fetchRows, 0x7FFFFFFF))) != 0) {
+      Statement::setFetchSize(
+          s, s->statement, static_cast<int32_t>(std::min<uint32_t>(fetchRows, 0x7FFFFFFF))) != 0) {
     errClear(&s->errors);
   }
   return 0;
@@ -171,8 +163,7 @@ uint32_t optApplyAfterCreate(JdbcStmt* s) {
 
 extern "C" uint32_t DRV_SetOption(uint32_t h, uint32_t request, void* value) {
   switch (request & INFO_SCOPE_MASK) {
-    case INFO_SCOPE_ENV:
-      return AGT_Env(h) == nullptr ? ERR_INVALID_ARGUMENT : ERR_NOT_CAPABLE;
+    case INFO_SCOPE_ENV: return AGT_Env(h) == nullptr ? ERR_INVALID_ARGUMENT : ERR_NOT_CAPABLE;
     case INFO_SCOPE_CONN: {
       JdbcConn* c = AGT_Conn(h);
       if (c == nullptr || value == nullptr) return ERR_INVALID_ARGUMENT;
@@ -191,7 +182,6 @@ extern "C" uint32_t DRV_SetOption(uint32_t h, uint32_t request, void* value) {
       JC_LocalFrame frame(env, kFrame);
       return StmtOption(s, request, value);
     }
-    default:
-      return ERR_NOT_SUPPORTED;
+    default: return ERR_NOT_SUPPORTED;
   }
 }

@@ -83,8 +83,10 @@ void PutInteger(uint32_t code, unsigned char* e, int64_t v) {
 }
 
 void PutFloating(uint32_t code, unsigned char* e, double v) {
-  if (code == COLSET_VT_REAL) Put(e, static_cast<float>(v));
-  else Put(e, v);
+  if (code == COLSET_VT_REAL)
+    Put(e, static_cast<float>(v));
+  else
+    Put(e, v);
 }
 
 // A number from a value of any class: Number and Boolean directly, any
@@ -106,8 +108,10 @@ uint32_t NumberFromObject(JdbcStmt* s, JNIEnv* env, jobject o, uint32_t code, un
   if (IsA(env, o, "java/lang/Boolean")) {
     uint8_t b = 0;
     if (uint32_t rc = JC_CallBooleanMethod(env, o, nullptr, "booleanValue", "()Z", &b)) return rc;
-    if (floating) PutFloating(code, e, b != 0 ? 1.0 : 0.0);
-    else PutInteger(code, e, b != 0 ? 1 : 0);
+    if (floating)
+      PutFloating(code, e, b != 0 ? 1.0 : 0.0);
+    else
+      PutInteger(code, e, b != 0 ? 1 : 0);
     return 0;
   }
   jobject str = nullptr;
@@ -197,13 +201,17 @@ jstring TextOfObject(JNIEnv* env, jobject o, uint32_t* rc) {
 
 bool procReadsWithGetString(int32_t sqlType) {
   switch (sqlType) {
-    case SQL_CHAR: case SQL_VARCHAR: case SQL_LONGVARCHAR:
-    case SQL_WCHAR: case SQL_WVARCHAR: case SQL_WLONGVARCHAR:
+    case SQL_CHAR:
+    case SQL_VARCHAR:
+    case SQL_LONGVARCHAR:
+    case SQL_WCHAR:
+    case SQL_WVARCHAR:
+    case SQL_WLONGVARCHAR:
     case SQL_GUID:
-    case SQL_BINARY: case SQL_VARBINARY: case SQL_LONGVARBINARY:
-      return true;
-    default:
-      return false;
+    case SQL_BINARY:
+    case SQL_VARBINARY:
+    case SQL_LONGVARBINARY: return true;
+    default: return false;
   }
 }
 
@@ -215,32 +223,32 @@ bool procGetterFits(uint32_t code, int32_t sqlType) {
 }
 
 uint32_t procObjectTextLong(JdbcStmt* s, jobject cs, int32_t ix, bool wide, COLSET_LONG* v) {
-  return wrapimpl::GetObjectThen(s, cs, kGetObject, kGetObjectSig, ix,
-                                 [&](JNIEnv* env, jobject o) -> uint32_t {
-    jstring text = nullptr;
-    if (o != nullptr) {
-      uint32_t rc = 0;
-      text = TextOfObject(env, o, &rc);
-      JC_DeleteLocal(env, o);
-      if (rc != 0) {
-        JC_DeleteLocal(env, text);
-        return rc;
-      }
-    }
-    return wide ? wrapimpl::TextLongW(env, text, v) : wrapimpl::TextLong(env, text, 0, v);
-  });
+  return wrapimpl::GetObjectThen(
+      s, cs, kGetObject, kGetObjectSig, ix, [&](JNIEnv* env, jobject o) -> uint32_t {
+        jstring text = nullptr;
+        if (o != nullptr) {
+          uint32_t rc = 0;
+          text = TextOfObject(env, o, &rc);
+          JC_DeleteLocal(env, o);
+          if (rc != 0) {
+            JC_DeleteLocal(env, text);
+            return rc;
+          }
+        }
+        return wide ? wrapimpl::TextLongW(env, text, v) : wrapimpl::TextLong(env, text, 0, v);
+      });
 }
 
 uint32_t procObjectValue(JdbcStmt* s, jobject cs, int32_t ix, uint32_t code, unsigned char* e,
                          uint32_t size) {
-  return wrapimpl::GetObjectThen(s, cs, kGetObject, kGetObjectSig, ix,
-                                 [&](JNIEnv* env, jobject o) -> uint32_t {
-    std::memset(e, 0, size);
-    if (o == nullptr) return 0;  // wasNull tells
-    if (code == COLSET_VT_DATE || code == COLSET_VT_TIME || code == COLSET_VT_TIMESTAMP)
-      return DateTimeFromObject(s, env, o, code, e);
-    const uint32_t rc = NumberFromObject(s, env, o, code, e);
-    JC_DeleteLocal(env, o);
-    return rc;
-  });
+  return wrapimpl::GetObjectThen(
+      s, cs, kGetObject, kGetObjectSig, ix, [&](JNIEnv* env, jobject o) -> uint32_t {
+        std::memset(e, 0, size);
+        if (o == nullptr) return 0;  // wasNull tells
+        if (code == COLSET_VT_DATE || code == COLSET_VT_TIME || code == COLSET_VT_TIMESTAMP)
+          return DateTimeFromObject(s, env, o, code, e);
+        const uint32_t rc = NumberFromObject(s, env, o, code, e);
+        JC_DeleteLocal(env, o);
+        return rc;
+      });
 }

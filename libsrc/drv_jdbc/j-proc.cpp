@@ -19,8 +19,7 @@ using jget::Put;
 constexpr const char* kSrc = "libsrc/drv_jdbc/j-proc";
 
 bool IsLongCode(uint32_t code) {
-  return code == COLSET_VT_LONGCHAR || code == COLSET_VT_LONGBINARY ||
-         code == COLSET_VT_LONGWCHAR;
+  return code == COLSET_VT_LONGCHAR || code == COLSET_VT_LONGBINARY || code == COLSET_VT_LONGWCHAR;
 }
 
 // The out-of-line code of a bounded text or byte form, 0 for the others.
@@ -78,8 +77,7 @@ Span SpanOf(uint32_t code, const unsigned char* e, uint32_t size) {
     }
     case COLSET_VT_WCHAR32:
       return size < 4 ? Span{} : Span{e + 4, cut(Prefix<uint32_t>(e), (size - 4) / 2)};
-    default:
-      return {};
+    default: return {};
   }
 }
 
@@ -101,8 +99,8 @@ uint32_t ToLongColumn(COLSET_COL* col, uint32_t rows) {
   for (uint32_t r = 0; r < rows; ++r) {
     out.ind[r] = col->ind[r];
     if (!HoldsValue(col->ind[r])) continue;
-    const Span v = SpanOf(col->type, col->data + static_cast<size_t>(r) * col->elem_size,
-                          col->elem_size);
+    const Span v =
+        SpanOf(col->type, col->data + static_cast<size_t>(r) * col->elem_size, col->elem_size);
     const size_t bytes = static_cast<size_t>(v.units) * unit;
     void* p = std::malloc(bytes + unit);
     if (p == nullptr) {
@@ -161,8 +159,7 @@ bool PutBounded(uint32_t code, unsigned char* e, uint32_t size, const COLSET_LON
       Put(e, n);
       copy(4, 2 * static_cast<size_t>(n));
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 

@@ -37,12 +37,12 @@ struct JdbcTypeEntry {
 // of connection entries (kept, like rvcList, under that library's lock).
 struct JdbcEnv {
   void* scrConnList = nullptr;
-  plat::RecursiveMutex cs;  // guards the error list against DRV_GetError
+  plat::RecursiveMutex cs;            // guards the error list against DRV_GetError
   ErrorList errors GUARDED_BY(cs){};  // a failed DRV_Connect leaves its errors here
-  JNIEnv* jniEnv = nullptr;        // of the thread that initialised the agent
-  jclass xaXidClass = nullptr;     // global: quillmar/support/XAXid
-  jobject classLoader = nullptr;   // global: the QMRClassLoader over the archives
-  void* rvcList = nullptr;         // the cursor library's row-version list
+  JNIEnv* jniEnv = nullptr;           // of the thread that initialised the agent
+  jclass xaXidClass = nullptr;        // global: quillmar/support/XAXid
+  jobject classLoader = nullptr;      // global: the QMRClassLoader over the archives
+  void* rvcList = nullptr;            // the cursor library's row-version list
   uint32_t useCount = 0;
 };
 
@@ -55,8 +55,8 @@ struct JdbcConn {
   uint32_t env = 0;           // the owning environment's handle
   uint32_t handle = 0;        // this connection's own agent handle
 
-  jobject connection = nullptr;    // global: java.sql.Connection
-  jobject metaData = nullptr;      // global: its DatabaseMetaData
+  jobject connection = nullptr;  // global: java.sql.Connection
+  jobject metaData = nullptr;    // global: its DatabaseMetaData
   // Set exactly while the connection's XA side is open (j-xa.cpp): the
   // connection above is then the XA connection's.
   jobject xaConnection = nullptr;  // global: javax.sql.XAConnection
@@ -83,17 +83,17 @@ struct JdbcConn {
   // (anything but a query or a row change): a description kept across
   // executes trusts what it did not read again only while this stays.
   uint32_t schemaEpoch = 0;
-  uint32_t streamParams = 0;       // set to 1 at connect; cleared when a stream setter fails
-  uint32_t connFlag3 = 0;          // the third flag set to 1 at connect
-  uint32_t odbcVersion = 0;        // the application's ODBC version, 2 at connect
-  uint32_t stmtDefault = 0;        // copied into every new statement
+  uint32_t streamParams = 0;  // set to 1 at connect; cleared when a stream setter fails
+  uint32_t connFlag3 = 0;     // the third flag set to 1 at connect
+  uint32_t odbcVersion = 0;   // the application's ODBC version, 2 at connect
+  uint32_t stmtDefault = 0;   // copied into every new statement
 
   JdbcConnSettings settings;  // the connect path's block, copied at connect
 
-  uint32_t teradata = 0;     // the server's product name contains "teradata"
-  uint32_t sqlForms = 0;     // lexical forms of the server's SQL (SQLLEX_*, util/sqllex.h)
-  uint32_t utf8 = 0;         // UTF-8 mode: the 0x57 0x7F 0x01 0x01 marker came with the options
-  uint32_t optionFlag = 0;   // set by DRV_SetOption
+  uint32_t teradata = 0;    // the server's product name contains "teradata"
+  uint32_t sqlForms = 0;    // lexical forms of the server's SQL (SQLLEX_*, util/sqllex.h)
+  uint32_t utf8 = 0;        // UTF-8 mode: the 0x57 0x7F 0x01 0x01 marker came with the options
+  uint32_t optionFlag = 0;  // set by DRV_SetOption
   uint32_t multipleActiveStmts = 0;  // MASE emulation asked for
   uint32_t dynCursorsEnabled = 0;    // set by the capability questions
   // Whether parameter arrays go to the JDBC driver as batches: asked when
@@ -126,18 +126,18 @@ struct JdbcConn {
   // The cursor library's catalog answers and the schemaEpoch they were
   // read under (its own type, scrs/scrtables.cpp); freed at its disconnect.
   void* scrCatalog = nullptr;
-  void* worker = nullptr;             // the worker-thread proxy's PRX_WORKER
+  void* worker = nullptr;  // the worker-thread proxy's PRX_WORKER
 };
 
 // ---------------------------------------------------------------------------
 // State bits of a statement (JdbcStmt::flags).
 enum : uint16_t {
   STMT_PREPARED = 0x0001,
-  STMT_EXECUTED = 0x0002,      // a result (rows or an update count) is current
+  STMT_EXECUTED = 0x0002,  // a result (rows or an update count) is current
   STMT_NO_MORE_ROWS = 0x0004,
-  STMT_RESULT_SET = 0x0008,    // the current result is a result set
+  STMT_RESULT_SET = 0x0008,      // the current result is a result set
   STMT_VALUES_PENDING = 0x0010,  // values or bindings handed over, not yet sent
-  STMT_PREPARE_CALL = 0x0040,  // prepared with prepareCall
+  STMT_PREPARE_CALL = 0x0040,    // prepared with prepareCall
   STMT_COLS_DESCRIBED = 0x0080,
   STMT_DESCRIBE_PENDING = 0x0100,  // prepared, result columns described when first asked
   STMT_OUT_REGISTERED = 0x0200,
@@ -196,16 +196,16 @@ struct JdbcStmt {
   std::vector<int8_t> moneyParams;
 
   // The block the scroll library reads.
-  uint16_t optionBits = 0;       // bit 0x1000: adjust column attributes from the analysis
+  uint16_t optionBits = 0;         // bit 0x1000: adjust column attributes from the analysis
   void* selectAnalysis = nullptr;  // attached by the scroll library
   void* scrCursor = nullptr;       // the scroll library's cursor state
   uint32_t colLengthLimit = 0;     // column-length limit for the row buffers
   uint32_t pendingData = 0;        // cleared by the positioned and bulk operations
 
-  uint32_t stmtDefault = 0;    // from the connection at allocation
-  uint32_t wide = 0;           // describe character columns with the wide types
-  jobject* connRef = nullptr;  // &conn->connection
-  JdbcStmtRef statement;  // Statement / PreparedStatement / CallableStatement
+  uint32_t stmtDefault = 0;      // from the connection at allocation
+  uint32_t wide = 0;             // describe character columns with the wide types
+  jobject* connRef = nullptr;    // &conn->connection
+  JdbcStmtRef statement;         // Statement / PreparedStatement / CallableStatement
   jobject rsMetaData = nullptr;  // global: the current ResultSetMetaData
   jobject resultSet = nullptr;   // global: the current ResultSet, null for an update count
   JNIEnv* jniEnv = nullptr;      // of the thread now calling
@@ -222,8 +222,8 @@ struct JdbcStmt {
   // from their text.
   uint8_t dateTimeAsText = 0;
 
-  COLSET* rows = nullptr;       // fetched rows, owned
-  struct JdbcRowBlock* rowBlock = nullptr;  // the block reader's kept block, owned
+  COLSET* rows = nullptr;                         // fetched rows, owned
+  struct JdbcRowBlock* rowBlock = nullptr;        // the block reader's kept block, owned
   struct JdbcParamRecord* paramRecord = nullptr;  // while set, plain setters are recorded (jblock)
   uint16_t colCount = 0;
   JdbcColDesc* cols = nullptr;  // result columns, owned
@@ -239,7 +239,7 @@ struct JdbcStmt {
   std::vector<int32_t> jdbcParamTypes;
   bool jdbcParamTypesAsked = false;
 
-  uint32_t maxRows = 0;  // row limit, 0 = none
+  uint32_t maxRows = 0;        // row limit, 0 = none
   void* fetchValue = nullptr;  // fetched-value buffer, owned
   uint16_t fetchValueInUse = 0;
 
@@ -250,22 +250,22 @@ struct JdbcStmt {
   // per prepare, when an array first might go as a batch.
   enum : uint8_t { kRowsUnknown, kRowsNone, kRowsGiven };
   uint8_t givesRows = kRowsUnknown;
-  uint32_t rowCount = 0;     // update counts summed, or rows of the last fetch
+  uint32_t rowCount = 0;  // update counts summed, or rows of the last fetch
   // The current result's update count as the JDBC driver gives it (summed
   // over the parameter sets that gave it); -1 for a result set or none.
   int32_t updateCount = -1;
   uint32_t rowsFetched = 0;  // since the result set was opened
   int32_t rowPosition = -1;
-  int32_t singleTarget = -1;     // row-buffer column for JDBC column 1 of a catalog result
-  int32_t fetchColLimit = -1;    // -1: read every row-buffer column
-  uint32_t catalogKind = 0;      // 0: not a catalog result
+  int32_t singleTarget = -1;   // row-buffer column for JDBC column 1 of a catalog result
+  int32_t fetchColLimit = -1;  // -1: read every row-buffer column
+  uint32_t catalogKind = 0;    // 0: not a catalog result
   JdbcRowHook rowHook = nullptr;
-  int16_t requestedType = 0;     // SQLGetTypeInfo's type, 0 = all
-  uint32_t procOrdinal = 0;      // SQLProcedureColumns: next ORDINAL_POSITION
-  char* lastProcName = nullptr;  // SQLProcedureColumns: procedure of the last row, owned
+  int16_t requestedType = 0;       // SQLGetTypeInfo's type, 0 = all
+  uint32_t procOrdinal = 0;        // SQLProcedureColumns: next ORDINAL_POSITION
+  char* lastProcName = nullptr;    // SQLProcedureColumns: procedure of the last row, owned
   std::shared_ptr<void> keptRows;  // a catalog result read whole and sorted into ODBC order
-  void* resultBuffer = nullptr;  // freed at reset and at close, owned
-  void* closeBuffer = nullptr;   // freed at close, owned
+  void* resultBuffer = nullptr;    // freed at reset and at close, owned
+  void* closeBuffer = nullptr;     // freed at close, owned
 
   uint16_t bindCount = 0;
   JdbcColBind* binds = nullptr;  // copied by DRV_BindCols, owned
@@ -283,7 +283,8 @@ struct JdbcStmt {
   uint32_t retrieveData = 1;
   uint32_t useBookmarks = 0;
   uint32_t option1050 = 1;
-  char* cursorName = nullptr;  // the application's cursor name, given to every Java statement made; owned
+  char* cursorName =
+      nullptr;  // the application's cursor name, given to every Java statement made; owned
   uint16_t changedOptions = 0;  // 0x1 rowset size, 0x40 cursor type, 0x100 keyset size
   uint16_t fetchState = 0;
 };

@@ -165,9 +165,10 @@ uint32_t parseFunctionList(char* list, HASH_TABLE* names, uint32_t category) {
 }
 
 uint32_t scrollOptionsMask(const JdbcConn* c) {
-  const uint32_t all = SQL_SO_FORWARD_ONLY | SQL_SO_KEYSET_DRIVEN | SQL_SO_DYNAMIC | SQL_SO_MIXED |
-                       SQL_SO_STATIC;
-  if (c != nullptr && c->settings.dynCursSensitivity == 2) return SQL_SO_FORWARD_ONLY | SQL_SO_STATIC;
+  const uint32_t all =
+      SQL_SO_FORWARD_ONLY | SQL_SO_KEYSET_DRIVEN | SQL_SO_DYNAMIC | SQL_SO_MIXED | SQL_SO_STATIC;
+  if (c != nullptr && c->settings.dynCursSensitivity == 2)
+    return SQL_SO_FORWARD_ONLY | SQL_SO_STATIC;
   return all;
 }
 

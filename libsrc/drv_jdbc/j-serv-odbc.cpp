@@ -23,8 +23,7 @@ const char* DriverFileName() {
   // library's static objects are gone.
   static const std::string& name = *new std::string([] {
     Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&DriverFileName), &info) == 0 ||
-        info.dli_fname == nullptr) {
+    if (dladdr(reinterpret_cast<void*>(&DriverFileName), &info) == 0 || info.dli_fname == nullptr) {
       return std::string("libxbifxu.so");
     }
     const char* base = std::strrchr(info.dli_fname, '/');
@@ -169,9 +168,7 @@ bool ConstantAnswer(uint16_t type, InfoAnswer* a) {
     case SQL_DRIVER_HENV:
     case SQL_DRIVER_HSTMT:
     case SQL_DRIVER_HLIB:
-    case SQL_DRIVER_HDESC:
-      a->Int(0);
-      return true;
+    case SQL_DRIVER_HDESC: a->Int(0); return true;
     case SQL_DRIVER_NAME: a->Text(DriverFileName()); return true;
     case SQL_DRIVER_VER: a->Text("01.01.0000"); return true;
     case SQL_FETCH_DIRECTION: a->Int(0xBF); return true;
@@ -188,9 +185,7 @@ bool ConstantAnswer(uint16_t type, InfoAnswer* a) {
     case SQL_BOOKMARK_PERSISTENCE: a->Int(0x4A); return true;
     case SQL_STATIC_SENSITIVITY: a->Int(0); return true;
     case SQL_TIMEDATE_ADD_INTERVALS:
-    case SQL_TIMEDATE_DIFF_INTERVALS:
-      a->Int(0);
-      return true;
+    case SQL_TIMEDATE_DIFF_INTERVALS: a->Int(0); return true;
     case SQL_NEED_LONG_DATA_LEN: a->Text("Y"); return true;
     case SQL_ACTIVE_ENVIRONMENTS: a->Int(1); return true;
     case SQL_ALTER_DOMAIN:
@@ -198,9 +193,7 @@ bool ConstantAnswer(uint16_t type, InfoAnswer* a) {
     case SQL_BATCH_ROW_COUNT:
     case SQL_BATCH_SUPPORT:
     case SQL_CONVERT_INTERVAL_DAY_TIME:
-    case SQL_CONVERT_INTERVAL_YEAR_MONTH:
-      a->Int(0);
-      return true;
+    case SQL_CONVERT_INTERVAL_YEAR_MONTH: a->Int(0); return true;
     case SQL_DYNAMIC_CURSOR_ATTRIBUTES1: a->Int(0x1E45); return true;
     case SQL_DYNAMIC_CURSOR_ATTRIBUTES2: a->Int(0x60FB); return true;
     // Forward-only cursors fetch forward, and SQLSetPos does not move them;
@@ -211,9 +204,7 @@ bool ConstantAnswer(uint16_t type, InfoAnswer* a) {
       a->Int(SQL_CA2_READ_ONLY_CONCURRENCY | SQL_CA2_LOCK_CONCURRENCY | SQL_CA2_MAX_ROWS_SELECT);
       return true;
     case SQL_INDEX_KEYWORDS:
-    case SQL_INFO_SCHEMA_VIEWS:
-      a->Int(0);
-      return true;
+    case SQL_INFO_SCHEMA_VIEWS: a->Int(0); return true;
     case SQL_KEYSET_CURSOR_ATTRIBUTES1: a->Int(0x1E4F); return true;
     case SQL_KEYSET_CURSOR_ATTRIBUTES2: a->Int(0x50EB); return true;
     case SQL_ODBC_INTERFACE_CONFORMANCE: a->Int(1); return true;
@@ -230,9 +221,7 @@ bool ConstantAnswer(uint16_t type, InfoAnswer* a) {
     case SQL_SQL92_STRING_FUNCTIONS:
     case SQL_SQL92_VALUE_EXPRESSIONS:
     case SQL_STANDARD_CLI_CONFORMANCE:
-    case SQL_DDL_INDEX:
-      a->Int(0);
-      return true;
+    case SQL_DDL_INDEX: a->Int(0); return true;
     case SQL_SQL92_ROW_VALUE_CONSTRUCTOR: a->Int(0x0F); return true;
     case SQL_STATIC_CURSOR_ATTRIBUTES1: a->Int(0x64F); return true;
     case SQL_STATIC_CURSOR_ATTRIBUTES2: a->Int(0x508B); return true;
@@ -244,8 +233,7 @@ bool ConstantAnswer(uint16_t type, InfoAnswer* a) {
     case SQL_COLLATION_SEQ: a->Text(""); return true;
     case SQL_ASYNC_MODE: a->Int(2); return true;
     case SQL_MAX_ASYNC_CONCURRENT_STATEMENTS: a->Int(0); return true;
-    default:
-      break;
+    default: break;
   }
   // The SQL-92 CREATE and DROP statement masks: none of them.
   if ((type >= SQL_CREATE_ASSERTION && type <= SQL_CREATE_VIEW) ||
@@ -269,8 +257,8 @@ void DbmsVersion(JdbcConn* c, InfoAnswer* a) {
     }
     return v;
   };
-  const std::string text = dbmsVersionText(a->buf, number("getDatabaseMajorVersion"),
-                                           number("getDatabaseMinorVersion"));
+  const std::string text =
+      dbmsVersionText(a->buf, number("getDatabaseMajorVersion"), number("getDatabaseMinorVersion"));
   std::snprintf(a->buf, sizeof a->buf, "%s", text.c_str());
   a->Text(a->buf);
 }
@@ -554,7 +542,6 @@ bool odbcInfoAnswer(JdbcConn* c, uint16_t type, InfoAnswer* a) {
                {"supportsANSI92EntryLevelSQL", SQL_SC_SQL92_ENTRY}},
               0);
       return true;
-    default:
-      return false;  // SQL_DM_VER among them: the Driver Manager's own
+    default: return false;  // SQL_DM_VER among them: the Driver Manager's own
   }
 }

@@ -29,14 +29,10 @@ bool CapabilityAnswer(JdbcConn* c, uint32_t code, InfoAnswer* a) {
     case INFO_SCROLL_CURSORS:
     case INFO_LOCK_BY_UPDATE:
     case INFO_EXECUTE_TWO_STEPS:
-    case INFO_WORKER_NO_STOP:
-      a->Int(1);
-      return true;
+    case INFO_WORKER_NO_STOP: a->Int(1); return true;
     case INFO_OUT_DEFER_FETCH:
     case INFO_V2_DATA_AT_EXEC:
-    case INFO_KEEP_WORKER:
-      a->Int(0);
-      return true;
+    case INFO_KEEP_WORKER: a->Int(0); return true;
     case INFO_DYN_MIXED_CURSORS:
       c->dynCursorsEnabled = 1;
       a->Int(1);
@@ -66,8 +62,7 @@ bool CapabilityAnswer(JdbcConn* c, uint32_t code, InfoAnswer* a) {
       }
       a->Text(a->buf);
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -80,9 +75,7 @@ bool OptionAnswer(JdbcConn* c, uint32_t code, InfoAnswer* a) {
       a->Int(on != 0 ? 1 : 0);
       return true;
     }
-    case OPT_ACCESS_MODE:
-      a->Int(c->readOnly != 0 ? 1 : 0);
-      return true;
+    case OPT_ACCESS_MODE: a->Int(c->readOnly != 0 ? 1 : 0); return true;
     case OPT_TXN_ISOLATION: {
       // The JDBC isolation constants are the ODBC SQL_TXN_ bits.
       int32_t level = 0;
@@ -90,8 +83,7 @@ bool OptionAnswer(JdbcConn* c, uint32_t code, InfoAnswer* a) {
       a->Int(static_cast<uint32_t>(level));
       return true;
     }
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -131,9 +123,7 @@ bool StatementAnswer(JdbcStmt* s, uint32_t code, InfoAnswer* a) {
     case OPT_RETRIEVE_DATA: a->Int(s->retrieveData); return true;
     case OPT_USE_BOOKMARKS: a->Int(s->useBookmarks); return true;
     case OPT_GET_BOOKMARK:
-    case OPT_ROW_NUMBER:
-      a->Int(0);
-      return true;
+    case OPT_ROW_NUMBER: a->Int(0); return true;
     case OPT_LAST_SERIAL: {
       // The last serial value is a bonus of one server's driver; without it
       // the answer is 0, and nothing is reported.
@@ -146,15 +136,13 @@ bool StatementAnswer(JdbcStmt* s, uint32_t code, InfoAnswer* a) {
       return true;
     }
     case OPT_DRIVER_1050: a->Int(s->option1050); return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 
 // Copies the answer out in the form of the request: a text request for an
 // integer answer gets the empty text, an integer request for a text answer 0.
-uint32_t Deliver(const InfoAnswer& a, uint32_t form, void* value, uint16_t size,
-                 uint16_t* length) {
+uint32_t Deliver(const InfoAnswer& a, uint32_t form, void* value, uint16_t size, uint16_t* length) {
   if (form == INFO_FORM_TEXT) {
     const char* text = a.kind == InfoAnswer::kText ? a.text : "";
     if (value != nullptr) STR_CopyOut(text, static_cast<char*>(value), size, length);
@@ -240,13 +228,9 @@ uint32_t StmtInfo(uint32_t h, uint32_t request, void* value, uint16_t size, uint
 extern "C" uint32_t DRV_GetInfo(uint32_t h, uint32_t request, void* value, uint16_t size,
                                 uint16_t* length) {
   switch (request & INFO_SCOPE_MASK) {
-    case INFO_SCOPE_ENV:
-      return EnvInfo(h, request, value, size, length);
-    case INFO_SCOPE_CONN:
-      return ConnInfo(h, request, value, size, length);
-    case INFO_SCOPE_STMT:
-      return StmtInfo(h, request, value, size, length);
-    default:
-      return ERR_NOT_SUPPORTED;
+    case INFO_SCOPE_ENV: return EnvInfo(h, request, value, size, length);
+    case INFO_SCOPE_CONN: return ConnInfo(h, request, value, size, length);
+    case INFO_SCOPE_STMT: return StmtInfo(h, request, value, size, length);
+    default: return ERR_NOT_SUPPORTED;
   }
 }

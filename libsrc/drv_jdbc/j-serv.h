@@ -82,8 +82,14 @@ struct InfoAnswer {
   uint32_t rc = 0;        // code of the last JDBC call that decides the answer
   char buf[INFO_TEXT_MAX] = {};
 
-  void Int(uint32_t v) { kind = kInt; num = v; }
-  void Text(const char* t) { kind = kText; text = t; }
+  void Int(uint32_t v) {
+    kind = kInt;
+    num = v;
+  }
+  void Text(const char* t) {
+    kind = kText;
+    text = t;
+  }
 };
 // Computes the answer to the SQLGetInfo type; false when the agent does not
 // answer the type.

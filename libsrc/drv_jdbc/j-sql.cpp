@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "util/log.h"
-#include "util/utalloc.h"
 #include "util/errcodes.h"
+#include "util/log.h"
 #include "util/sqllex.h"
+#include "util/utalloc.h"
 
 namespace {
 
@@ -125,8 +125,7 @@ void NoteFunction(const std::string& body, bool commentForm, JdbcStmt* info) {
 void translateEscapeBody(const std::string& body, bool commentForm) {
   const std::string name = EscapeFunction(body, commentForm);
   if (name.empty() || strcasecmp(name.c_str(), "convert") == 0) return;
-  log_message(LOG_LEVEL_WARNING, kSrc, __LINE__, "unknown escape function %s called",
-              name.c_str());
+  log_message(LOG_LEVEL_WARNING, kSrc, __LINE__, "unknown escape function %s called", name.c_str());
 }
 
 uint32_t translateEscapes(char* text, JdbcStmt* info, uint32_t forms) {
@@ -182,11 +181,8 @@ uint32_t translateEscapes(char* text, JdbcStmt* info, uint32_t forms) {
           NoteFunction(body, false, info);
         }
         break;
-      case '?':
-        ++markers;
-        break;
-      default:
-        break;
+      case '?': ++markers; break;
+      default: break;
     }
     ++i;
   }
@@ -248,9 +244,8 @@ bool ChangesData(const char* text, uint32_t forms) {
 // delete) counts as a data change.
 uint16_t KindOfWith(const char* text, uint32_t forms) {
   if (ChangesData(text, forms)) return STMT_KIND_DML;
-  const bool query = AnyWord(text, forms, [](const char* w, int depth) {
-    return depth == 0 && IsQueryKeyword(w);
-  });
+  const bool query = AnyWord(
+      text, forms, [](const char* w, int depth) { return depth == 0 && IsQueryKeyword(w); });
   return query ? STMT_KIND_SELECT : STMT_KIND_OTHER;
 }
 

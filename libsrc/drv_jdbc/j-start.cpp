@@ -31,8 +31,8 @@ void FreeEnvRecord(JdbcEnv* e) {
 
 // Gives up a failed first DRV_Init, leaving the cause on the environment
 // record (which the caller reads through DRV_GetError on *env).
-uint32_t FailInit(JdbcEnv* e, uint32_t h, uint32_t* env, const std::string& cause,
-                  uint32_t code) REQUIRES(gAgentMutex) {
+uint32_t FailInit(JdbcEnv* e, uint32_t h, uint32_t* env, const std::string& cause, uint32_t code)
+    REQUIRES(gAgentMutex) {
   {
     plat::Guard<plat::RecursiveMutex> g(e->cs);
     errPostMsg(&e->errors, cause.c_str(), static_cast<int>(code));

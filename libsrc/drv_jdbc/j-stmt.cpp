@@ -193,10 +193,8 @@ uint32_t FillEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e,
       e->value.u32 = !searchable ? SQL_PRED_NONE : (longText ? SQL_PRED_CHAR : SQL_SEARCHABLE);
       break;
     }
-    case SQL_DESC_BASE_COLUMN_NAME:
-      return BaseNameEntry(s, c, d, e, got);
-    case SQL_DESC_TYPE_NAME:
-      return TypeNameEntry(s, c, d, e, got);
+    case SQL_DESC_BASE_COLUMN_NAME: return BaseNameEntry(s, c, d, e, got);
+    case SQL_DESC_TYPE_NAME: return TypeNameEntry(s, c, d, e, got);
     case SQL_DESC_LITERAL_PREFIX: {
       const JdbcTypeEntry* t = ServerType(s, d->sql_type);
       return SetText(e, t != nullptr ? t->literalPrefix : "");
@@ -205,16 +203,13 @@ uint32_t FillEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e,
       const JdbcTypeEntry* t = ServerType(s, d->sql_type);
       return SetText(e, t != nullptr ? t->literalSuffix : "");
     }
-    case SQL_DESC_ROWVER:
-      e->value.u32 = 0;
-      break;
+    case SQL_DESC_ROWVER: e->value.u32 = 0; break;
     case QMR_DESC_KEY_COLUMN:
     case QMR_DESC_EXPRESSION:
       e->field = static_cast<int16_t>(-code);  // asked of the cursor library, not answered here
       e->value.u32 = 0;
       break;
-    default:
-      break;
+    default: break;
   }
   return 0;
 }
@@ -489,8 +484,8 @@ uint32_t DRV_ColAttributes(uint32_t stmt, uint16_t* count, uint16_t* nattrs, Jdb
     return ERR_NO_MEMORY;
   }
   const jexec::ColumnAnswers got = s->catalogKind == 0 && s->rsMetaData != nullptr
-                                      ? jexec::ReadColumnAnswers(s, s->rsMetaData, n)
-                                      : jexec::ColumnAnswers{};
+                                       ? jexec::ReadColumnAnswers(s, s->rsMetaData, n)
+                                       : jexec::ColumnAnswers{};
   for (int t = 0; t < COL_ATTR_COUNT; ++t) {
     for (size_t c = 0; c <= n; ++c) {
       ATTR_ENTRY* e = &entries[t * stride + c];
@@ -515,8 +510,8 @@ uint32_t DRV_ColAttributes(uint32_t stmt, uint16_t* count, uint16_t* nattrs, Jdb
   }
   uint16_t built = 0;
   ATTR_ENTRY* list = nullptr;
-  int rc = LST_Build(static_cast<uint16_t>(std::min<size_t>(total, 0xFFFF)), entries, &built,
-                     &list, ATTR_COPY_OWN);
+  int rc = LST_Build(static_cast<uint16_t>(std::min<size_t>(total, 0xFFFF)), entries, &built, &list,
+                     ATTR_COPY_OWN);
   FreeEntries(entries, total);
   if (rc != 0) {
     ColDescFree(d, n);

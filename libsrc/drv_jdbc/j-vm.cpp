@@ -48,7 +48,6 @@ bool gFallbacks GUARDED_BY(gStateLock) = true;
 // its unload hook runs, and calls may still arrive from exit handlers.
 std::string& gLastVmError GUARDED_BY(gStateLock) = *new std::string;
 
-
 // What the VM prints never reaches the application's stdout or stderr: it
 // goes to the driver's log, a line at a time, and while the VM is being
 // created (a refused option, a bad heap size) it is also kept for the
@@ -369,18 +368,12 @@ std::string JC_LastVmError() {
 
 const char* JC_JniErrorText(jint code) {
   switch (code) {
-    case JNI_EDETACHED:
-      return "thread detached from the VM";
-    case JNI_EVERSION:
-      return "JNI version error";
-    case JNI_ENOMEM:
-      return "not enough memory";
-    case JNI_EEXIST:
-      return "VM already created";
-    case JNI_EINVAL:
-      return "invalid arguments";
-    default:
-      return "unknown error";
+    case JNI_EDETACHED: return "thread detached from the VM";
+    case JNI_EVERSION: return "JNI version error";
+    case JNI_ENOMEM: return "not enough memory";
+    case JNI_EEXIST: return "VM already created";
+    case JNI_EINVAL: return "invalid arguments";
+    default: return "unknown error";
   }
 }
 

@@ -18,8 +18,8 @@ constexpr jint AGT_JNI_VERSION = 0x10004;
 
 extern plat::Mutex gEnvListLock;
 
-extern JavaVM* gJavaVM;          // set once, never cleared
-extern JNIEnv* gJNIEnv;          // of the thread that first initialised the agent
+extern JavaVM* gJavaVM;  // set once, never cleared
+extern JNIEnv* gJNIEnv;  // of the thread that first initialised the agent
 // JNI environments of the threads the agent attached (value 1) or of the
 // thread that created the VM (value 2); 8-byte keys.
 extern HASH_TABLE* gEnvList GUARDED_BY(gEnvListLock);

@@ -55,14 +55,13 @@ uint32_t isClosed(JdbcConn* c, jobject conn, uint8_t* closed) {
 }
 
 uint32_t getTransactionIsolation(JdbcConn* c, jobject conn, int32_t* level) {
-  return Done(c, JC_CallIntMethod(Env(c), conn, nullptr, "getTransactionIsolation", "()I",
-                                  level));
+  return Done(c, JC_CallIntMethod(Env(c), conn, nullptr, "getTransactionIsolation", "()I", level));
 }
 
 uint32_t getCatalog(JdbcConn* c, jobject conn, char* buf, uint32_t size) {
   jobject str = nullptr;
-  uint32_t rc = JC_CallObjectMethod(Env(c), conn, nullptr, "getCatalog", "()Ljava/lang/String;",
-                                    &str);
+  uint32_t rc =
+      JC_CallObjectMethod(Env(c), conn, nullptr, "getCatalog", "()Ljava/lang/String;", &str);
   if (rc != 0) return Done(c, rc);
   return Done(c, TextInto(Env(c), static_cast<jstring>(str), Utf(c), buf, size, nullptr));
 }
@@ -75,8 +74,8 @@ uint32_t createStatement(JdbcConn* c, jobject conn, jobject* stmt) {
 uint32_t createStatement(JdbcStmt* s, jobject conn) {
   if (s == nullptr) return ERR_GENERAL;
   jobject obj = nullptr;
-  uint32_t rc = JC_CallObjectMethod(Env(s), conn, nullptr, "createStatement",
-                                    "()Ljava/sql/Statement;", &obj);
+  uint32_t rc =
+      JC_CallObjectMethod(Env(s), conn, nullptr, "createStatement", "()Ljava/sql/Statement;", &obj);
   if (rc != 0) return Done(s, rc);
   KeepStatement(s, obj);
   return 0;
@@ -117,8 +116,8 @@ uint32_t setReadOnly(JdbcConn* c, jobject conn, bool on) {
 uint32_t setCatalog(JdbcConn* c, jobject conn, const char* catalog) {
   jstring text = TextArg(c, catalog);
   if (text == nullptr) return ERR_GENERAL;
-  uint32_t rc = JC_CallVoidMethod(Env(c), conn, nullptr, "setCatalog", "(Ljava/lang/String;)V",
-                                  text);
+  uint32_t rc =
+      JC_CallVoidMethod(Env(c), conn, nullptr, "setCatalog", "(Ljava/lang/String;)V", text);
   JC_DeleteLocal(Env(c), text);
   return Done(c, rc);
 }

@@ -18,15 +18,15 @@ constexpr const char* kStringSig = "(I)Ljava/lang/String;";
 }  // namespace
 
 uint32_t getBoolean(JdbcStmt* s, jobject o, int32_t i, uint8_t* v) {
-  return Done(s, JC_CallBooleanMethod(Env(s), o, nullptr, "getBoolean", "(I)Z", v,
-                                      static_cast<jint>(i)));
+  return Done(
+      s, JC_CallBooleanMethod(Env(s), o, nullptr, "getBoolean", "(I)Z", v, static_cast<jint>(i)));
 }
 uint32_t getByte(JdbcStmt* s, jobject o, int32_t i, int8_t* v) {
   return Done(s, JC_CallByteMethod(Env(s), o, nullptr, "getByte", "(I)B", v, static_cast<jint>(i)));
 }
 uint32_t getShort(JdbcStmt* s, jobject o, int32_t i, int16_t* v) {
-  return Done(s, JC_CallShortMethod(Env(s), o, nullptr, "getShort", "(I)S", v,
-                                    static_cast<jint>(i)));
+  return Done(s,
+              JC_CallShortMethod(Env(s), o, nullptr, "getShort", "(I)S", v, static_cast<jint>(i)));
 }
 uint32_t getInt(JdbcStmt* s, jobject o, int32_t i, int32_t* v) {
   return Done(s, JC_CallIntMethod(Env(s), o, nullptr, "getInt", "(I)I", v, static_cast<jint>(i)));
@@ -35,12 +35,12 @@ uint32_t getLong(JdbcStmt* s, jobject o, int32_t i, int64_t* v) {
   return Done(s, JC_CallLongMethod(Env(s), o, nullptr, "getLong", "(I)J", v, static_cast<jint>(i)));
 }
 uint32_t getFloat(JdbcStmt* s, jobject o, int32_t i, float* v) {
-  return Done(s, JC_CallFloatMethod(Env(s), o, nullptr, "getFloat", "(I)F", v,
-                                    static_cast<jint>(i)));
+  return Done(s,
+              JC_CallFloatMethod(Env(s), o, nullptr, "getFloat", "(I)F", v, static_cast<jint>(i)));
 }
 uint32_t getDouble(JdbcStmt* s, jobject o, int32_t i, double* v) {
-  return Done(s, JC_CallDoubleMethod(Env(s), o, nullptr, "getDouble", "(I)D", v,
-                                     static_cast<jint>(i)));
+  return Done(
+      s, JC_CallDoubleMethod(Env(s), o, nullptr, "getDouble", "(I)D", v, static_cast<jint>(i)));
 }
 
 // The 8-bit getters always read the value in the system's 8-bit form.
@@ -49,8 +49,7 @@ uint32_t getString(JdbcStmt* s, jobject o, int32_t i, char* buf, uint32_t size, 
     return TextInto(env, static_cast<jstring>(v), 0, buf, size, len);
   });
 }
-uint32_t getString(JdbcStmt* s, jobject o, int32_t i, char16_t* buf, uint32_t size,
-                   uint32_t* len) {
+uint32_t getString(JdbcStmt* s, jobject o, int32_t i, char16_t* buf, uint32_t size, uint32_t* len) {
   return GetObjectThen(s, o, "getString", kStringSig, i, [&](JNIEnv* env, jobject v) {
     return TextIntoW(env, static_cast<jstring>(v), buf, size, len);
   });
@@ -79,8 +78,8 @@ namespace {
 
 // Value i as the database's text, parsed; false when there is none to parse
 // (the value is null then when *rc is 0 and *isNull is set).
-bool ReadText(JdbcStmt* s, jobject o, int32_t i, jdt::Kind kind, JC_Timestamp* v,
-              uint32_t* rc, bool* isNull) {
+bool ReadText(JdbcStmt* s, jobject o, int32_t i, jdt::Kind kind, JC_Timestamp* v, uint32_t* rc,
+              bool* isNull) {
   char text[80];
   uint32_t len = 0;
   *rc = getString(s, o, i, text, sizeof text, &len);
@@ -92,8 +91,7 @@ bool ReadText(JdbcStmt* s, jobject o, int32_t i, jdt::Kind kind, JC_Timestamp* v
 // A date, time or timestamp as the database holds it: the fields of its
 // java.time value while the JDBC driver gives one, else of its text. False
 // where neither answers (the value is then for the java.sql getter).
-bool ReadFields(JdbcStmt* s, jobject o, int32_t i, jdt::Kind kind, JC_Timestamp* v,
-                uint32_t* rc) {
+bool ReadFields(JdbcStmt* s, jobject o, int32_t i, jdt::Kind kind, JC_Timestamp* v, uint32_t* rc) {
   *v = JC_Timestamp{0, 0, 0, 0, 0, 0, 0};
   JNIEnv* env = Env(s);
   bool isNull = false;
@@ -101,9 +99,8 @@ bool ReadFields(JdbcStmt* s, jobject o, int32_t i, jdt::Kind kind, JC_Timestamp*
     jclass cls = JM_SystemClass(env, jdt::LocalClass(kind));
     jobject value = nullptr;
     if (cls != nullptr &&
-        JC_CallObjectMethod(env, o, nullptr, "getObject",
-                            "(ILjava/lang/Class;)Ljava/lang/Object;", &value,
-                            static_cast<jint>(i), cls) == 0) {
+        JC_CallObjectMethod(env, o, nullptr, "getObject", "(ILjava/lang/Class;)Ljava/lang/Object;",
+                            &value, static_cast<jint>(i), cls) == 0) {
       *rc = 0;
       if (value == nullptr) return true;
       bool endOfDay = false;

@@ -7,9 +7,9 @@
 
 #include "drv_jdbc/j-methods.h"
 #include "drv_jdbc/j-sqltypes.h"
+#include "util/errcodes.h"
 #include "util/log.h"
 #include "util/textconv.h"
-#include "util/errcodes.h"
 
 namespace wrapimpl {
 
@@ -248,11 +248,10 @@ jobject NewSqlTime(JNIEnv* env, const JC_Timestamp* v) {
 }
 
 jobject NewSqlTimestamp(JNIEnv* env, const JC_Timestamp* v) {
-  return Construct(env, "java/sql/Timestamp", "Timestamp", "(IIIIIII)V",
-                   static_cast<jint>(v->year - 1900), static_cast<jint>(v->month - 1),
-                   static_cast<jint>(v->day), static_cast<jint>(v->hour),
-                   static_cast<jint>(v->minute), static_cast<jint>(v->second),
-                   static_cast<jint>(v->fraction));
+  return Construct(
+      env, "java/sql/Timestamp", "Timestamp", "(IIIIIII)V", static_cast<jint>(v->year - 1900),
+      static_cast<jint>(v->month - 1), static_cast<jint>(v->day), static_cast<jint>(v->hour),
+      static_cast<jint>(v->minute), static_cast<jint>(v->second), static_cast<jint>(v->fraction));
 }
 
 namespace {
@@ -272,11 +271,12 @@ TimeFactory FindFactory(JNIEnv* env, const char* cls, const char* sig) {
 }
 
 const TimeFactory& LocalFactory(JNIEnv* env, int32_t jdbcType) {
-  static const TimeFactory date = FindFactory(env, "java/time/LocalDate", "(III)Ljava/time/LocalDate;");
+  static const TimeFactory date =
+      FindFactory(env, "java/time/LocalDate", "(III)Ljava/time/LocalDate;");
   static const TimeFactory time =
       FindFactory(env, "java/time/LocalTime", "(IIII)Ljava/time/LocalTime;");
-  static const TimeFactory stamp = FindFactory(env, "java/time/LocalDateTime",
-                                               "(IIIIIII)Ljava/time/LocalDateTime;");
+  static const TimeFactory stamp =
+      FindFactory(env, "java/time/LocalDateTime", "(IIIIIII)Ljava/time/LocalDateTime;");
   return jdbcType == JDBC_DATE ? date : jdbcType == JDBC_TIME ? time : stamp;
 }
 

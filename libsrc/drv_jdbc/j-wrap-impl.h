@@ -96,8 +96,8 @@ jobject NewLocalDateTime(JNIEnv* env, const JC_Timestamp* v, int32_t jdbcType);
 
 // Resolves the shared getter shapes for CallableStatement and ResultSet.
 template <class Getter>
-uint32_t GetObjectThen(JdbcStmt* s, jobject obj, const char* name, const char* sig,
-                       int32_t index, Getter then) {
+uint32_t GetObjectThen(JdbcStmt* s, jobject obj, const char* name, const char* sig, int32_t index,
+                       Getter then) {
   JNIEnv* env = Env(s);
   jobject value = nullptr;
   uint32_t rc = JC_CallObjectMethod(env, obj, nullptr, name, sig, &value, index);

@@ -49,8 +49,7 @@ uint32_t supportsConvert(JdbcConn* c, jobject md, int32_t fromType, int32_t toTy
                                       static_cast<jint>(fromType), static_cast<jint>(toType)));
 }
 
-uint32_t supportsTransactionIsolationLevel(JdbcConn* c, jobject md, int32_t level,
-                                           uint8_t* value) {
+uint32_t supportsTransactionIsolationLevel(JdbcConn* c, jobject md, int32_t level, uint8_t* value) {
   return Done(c, JC_CallBooleanMethod(Env(c), md, nullptr, "supportsTransactionIsolationLevel",
                                       "(I)Z", value, static_cast<jint>(level)));
 }
@@ -85,13 +84,13 @@ uint32_t getProcedureColumns(JdbcStmt* s, jobject md, jstring catalog, jstring s
   return Rs(s, md, "getProcedureColumns", kFourNamesSig, rs, catalog, schema, procedure, column);
 }
 
-uint32_t getProcedures(JdbcStmt* s, jobject md, jstring catalog, jstring schema,
-                       jstring procedure, jobject* rs) {
+uint32_t getProcedures(JdbcStmt* s, jobject md, jstring catalog, jstring schema, jstring procedure,
+                       jobject* rs) {
   return Rs(s, md, "getProcedures", kThreeNamesSig, rs, catalog, schema, procedure);
 }
 
-uint32_t getTablePrivileges(JdbcStmt* s, jobject md, jstring catalog, jstring schema,
-                            jstring table, jobject* rs) {
+uint32_t getTablePrivileges(JdbcStmt* s, jobject md, jstring catalog, jstring schema, jstring table,
+                            jobject* rs) {
   return Rs(s, md, "getTablePrivileges", kThreeNamesSig, rs, catalog, schema, table);
 }
 
@@ -113,8 +112,8 @@ uint32_t getPrimaryKeys(JdbcStmt* s, jobject md, jstring catalog, jstring schema
   return Rs(s, md, "getPrimaryKeys", kThreeNamesSig, rs, catalog, schema, table);
 }
 
-uint32_t getVersionColumns(JdbcStmt* s, jobject md, jstring catalog, jstring schema,
-                           jstring table, jobject* rs) {
+uint32_t getVersionColumns(JdbcStmt* s, jobject md, jstring catalog, jstring schema, jstring table,
+                           jobject* rs) {
   return Rs(s, md, "getVersionColumns", kThreeNamesSig, rs, catalog, schema, table);
 }
 
@@ -131,21 +130,21 @@ uint32_t getTypeInfo(JdbcStmt* s, jobject md, jobject* rs) {
 }
 
 uint32_t getCrossReference(JdbcStmt* s, jobject md, jstring pkCatalog, jstring pkSchema,
-                           jstring pkTable, jstring fkCatalog, jstring fkSchema,
-                           jstring fkTable, jobject* rs) {
+                           jstring pkTable, jstring fkCatalog, jstring fkSchema, jstring fkTable,
+                           jobject* rs) {
   return Rs(s, md, "getCrossReference",
             "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;"
             "Ljava/lang/String;Ljava/lang/String;)Ljava/sql/ResultSet;",
             rs, pkCatalog, pkSchema, pkTable, fkCatalog, fkSchema, fkTable);
 }
 
-uint32_t getImportedKeys(JdbcStmt* s, jobject md, jstring catalog, jstring schema,
-                         jstring table, jobject* rs) {
+uint32_t getImportedKeys(JdbcStmt* s, jobject md, jstring catalog, jstring schema, jstring table,
+                         jobject* rs) {
   return Rs(s, md, "getImportedKeys", kThreeNamesSig, rs, catalog, schema, table);
 }
 
-uint32_t getExportedKeys(JdbcStmt* s, jobject md, jstring catalog, jstring schema,
-                         jstring table, jobject* rs) {
+uint32_t getExportedKeys(JdbcStmt* s, jobject md, jstring catalog, jstring schema, jstring table,
+                         jobject* rs) {
   return Rs(s, md, "getExportedKeys", kThreeNamesSig, rs, catalog, schema, table);
 }
 

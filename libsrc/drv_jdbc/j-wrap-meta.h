@@ -15,10 +15,8 @@ uint32_t getStringByName(JdbcConn* c, jobject md, const char* method, char* buf,
 uint32_t getBooleanByName(JdbcConn* c, jobject md, const char* method, uint8_t* value);
 uint32_t getIntByName(JdbcConn* c, jobject md, const char* method, int32_t* value);
 
-uint32_t supportsConvert(JdbcConn* c, jobject md, int32_t fromType, int32_t toType,
-                         uint8_t* value);
-uint32_t supportsTransactionIsolationLevel(JdbcConn* c, jobject md, int32_t level,
-                                           uint8_t* value);
+uint32_t supportsConvert(JdbcConn* c, jobject md, int32_t fromType, int32_t toType, uint8_t* value);
+uint32_t supportsTransactionIsolationLevel(JdbcConn* c, jobject md, int32_t level, uint8_t* value);
 
 uint32_t getTables(JdbcStmt* s, jobject md, jstring catalog, jstring schema, jstring table,
                    jobjectArray types, jobject* rs);
@@ -29,28 +27,28 @@ uint32_t getColumns(JdbcStmt* s, jobject md, jstring catalog, jstring schema, js
                     jstring column, jobject* rs);
 uint32_t getProcedureColumns(JdbcStmt* s, jobject md, jstring catalog, jstring schema,
                              jstring procedure, jstring column, jobject* rs);
-uint32_t getProcedures(JdbcStmt* s, jobject md, jstring catalog, jstring schema,
-                       jstring procedure, jobject* rs);
-uint32_t getTablePrivileges(JdbcStmt* s, jobject md, jstring catalog, jstring schema,
-                            jstring table, jobject* rs);
+uint32_t getProcedures(JdbcStmt* s, jobject md, jstring catalog, jstring schema, jstring procedure,
+                       jobject* rs);
+uint32_t getTablePrivileges(JdbcStmt* s, jobject md, jstring catalog, jstring schema, jstring table,
+                            jobject* rs);
 uint32_t getColumnPrivileges(JdbcStmt* s, jobject md, jstring catalog, jstring schema,
                              jstring table, jstring column, jobject* rs);
 uint32_t getIndexInfo(JdbcStmt* s, jobject md, jstring catalog, jstring schema, jstring table,
                       bool unique, bool approximate, jobject* rs);
 uint32_t getPrimaryKeys(JdbcStmt* s, jobject md, jstring catalog, jstring schema, jstring table,
                         jobject* rs);
-uint32_t getVersionColumns(JdbcStmt* s, jobject md, jstring catalog, jstring schema,
-                           jstring table, jobject* rs);
+uint32_t getVersionColumns(JdbcStmt* s, jobject md, jstring catalog, jstring schema, jstring table,
+                           jobject* rs);
 uint32_t getBestRowIdentifier(JdbcStmt* s, jobject md, jstring catalog, jstring schema,
                               jstring table, int32_t scope, bool nullable, jobject* rs);
 uint32_t getTypeInfo(JdbcStmt* s, jobject md, jobject* rs);
 uint32_t getCrossReference(JdbcStmt* s, jobject md, jstring pkCatalog, jstring pkSchema,
-                           jstring pkTable, jstring fkCatalog, jstring fkSchema,
-                           jstring fkTable, jobject* rs);
-uint32_t getImportedKeys(JdbcStmt* s, jobject md, jstring catalog, jstring schema,
-                         jstring table, jobject* rs);
-uint32_t getExportedKeys(JdbcStmt* s, jobject md, jstring catalog, jstring schema,
-                         jstring table, jobject* rs);
+                           jstring pkTable, jstring fkCatalog, jstring fkSchema, jstring fkTable,
+                           jobject* rs);
+uint32_t getImportedKeys(JdbcStmt* s, jobject md, jstring catalog, jstring schema, jstring table,
+                         jobject* rs);
+uint32_t getExportedKeys(JdbcStmt* s, jobject md, jstring catalog, jstring schema, jstring table,
+                         jobject* rs);
 
 }  // namespace DatabaseMetaData
 

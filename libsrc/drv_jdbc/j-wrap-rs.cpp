@@ -16,8 +16,8 @@ uint32_t getString_5(JdbcStmt* s, jobject rs, int32_t column, char* buf, uint32_
                      uint32_t* length) {
   JNIEnv* env = Env(s);
   jobject value = nullptr;
-  uint32_t rc = JC_CallObjectMethod(env, rs, nullptr, "getObject", "(I)Ljava/lang/Object;",
-                                    &value, static_cast<jint>(column));
+  uint32_t rc = JC_CallObjectMethod(env, rs, nullptr, "getObject", "(I)Ljava/lang/Object;", &value,
+                                    static_cast<jint>(column));
   if (rc != 0) return Done(s, rc);
   if (value == nullptr) return Done(s, TextInto(env, nullptr, 0, buf, size, length));
   jclass dec = JM_SystemClass(env, "java/math/BigDecimal");
@@ -42,9 +42,7 @@ uint32_t getMetaData(JdbcStmt* s, jobject rs, jobject* md) {
                                      "()Ljava/sql/ResultSetMetaData;", md));
 }
 
-uint32_t close(JdbcStmt* s, jobject rs) {
-  return Done(s, JM_CallVoid(Env(s), rs, JM_RsClose));
-}
+uint32_t close(JdbcStmt* s, jobject rs) { return Done(s, JM_CallVoid(Env(s), rs, JM_RsClose)); }
 
 uint32_t next(JdbcStmt* s, jobject rs, uint8_t* more) {
   return Done(s, JC_CallBooleanMethod(Env(s), rs, nullptr, "next", "()Z", more));
@@ -57,13 +55,13 @@ namespace ResultSetMetaData {
 namespace {
 
 uint32_t IntOf(JdbcStmt* s, jobject md, const char* name, int32_t column, int32_t* out) {
-  return Done(s, JC_CallIntMethod(Env(s), md, nullptr, name, "(I)I", out,
-                                  static_cast<jint>(column)));
+  return Done(s,
+              JC_CallIntMethod(Env(s), md, nullptr, name, "(I)I", out, static_cast<jint>(column)));
 }
 
 uint32_t BoolOf(JdbcStmt* s, jobject md, const char* name, int32_t column, uint8_t* out) {
-  return Done(s, JC_CallBooleanMethod(Env(s), md, nullptr, name, "(I)Z", out,
-                                      static_cast<jint>(column)));
+  return Done(
+      s, JC_CallBooleanMethod(Env(s), md, nullptr, name, "(I)Z", out, static_cast<jint>(column)));
 }
 
 uint32_t TextOf(JdbcStmt* s, jobject md, const char* name, int32_t column, char** out) {

@@ -1,8 +1,8 @@
 // Wrappers of java.sql.Statement and PreparedStatement.
 #include "drv_jdbc/j-wrap-stmt.h"
 
-#include <cstdio>
 #include <strings.h>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -40,8 +40,8 @@ uint32_t execute(JdbcConn* c, jobject stmt, const char* sql, uint8_t* isResultSe
 }
 
 uint32_t getResultSet(JdbcStmt* s, jobject stmt, jobject* rs) {
-  return Done(s, JC_CallObjectMethod(Env(s), stmt, nullptr, "getResultSet",
-                                     "()Ljava/sql/ResultSet;", rs));
+  return Done(
+      s, JC_CallObjectMethod(Env(s), stmt, nullptr, "getResultSet", "()Ljava/sql/ResultSet;", rs));
 }
 
 uint32_t close(JdbcConn* c, jobject stmt) {
@@ -63,8 +63,8 @@ uint32_t getUpdateCount(JdbcStmt* s, jobject stmt, int32_t* count) {
 uint32_t setCursorName(JdbcStmt* s, jobject stmt, const char* name) {
   jstring text = TextArg(s, name);
   if (text == nullptr) return ERR_GENERAL;
-  uint32_t rc = JC_CallVoidMethod(Env(s), stmt, nullptr, "setCursorName",
-                                  "(Ljava/lang/String;)V", text);
+  uint32_t rc =
+      JC_CallVoidMethod(Env(s), stmt, nullptr, "setCursorName", "(Ljava/lang/String;)V", text);
   JC_DeleteLocal(Env(s), text);
   return Done(s, rc);
 }
@@ -79,20 +79,20 @@ uint32_t setQueryTimeout(JdbcStmt* s, jobject stmt, int32_t seconds) {
 }
 
 uint32_t setMaxRows(JdbcStmt* s, jobject stmt, int32_t rows) {
-  return Done(s, JC_CallVoidMethod(Env(s), stmt, nullptr, "setMaxRows", "(I)V",
-                                   static_cast<jint>(rows)));
+  return Done(
+      s, JC_CallVoidMethod(Env(s), stmt, nullptr, "setMaxRows", "(I)V", static_cast<jint>(rows)));
 }
 
 uint32_t setFetchSize(JdbcStmt* s, jobject stmt, int32_t rows) {
-  return Done(s, JC_CallVoidMethod(Env(s), stmt, nullptr, "setFetchSize", "(I)V",
-                                   static_cast<jint>(rows)));
+  return Done(
+      s, JC_CallVoidMethod(Env(s), stmt, nullptr, "setFetchSize", "(I)V", static_cast<jint>(rows)));
 }
 
 uint32_t getSerial(JdbcStmt* s, jobject stmt, int32_t* serial) {
   if (serial != nullptr) *serial = 0;
   JNIEnv* env = Env(s);
-  if (env == nullptr || stmt == nullptr) return Done(s, JC_ThrowNPE(env, stmt ? "env" : "obj",
-                                                                    "getSerial"));
+  if (env == nullptr || stmt == nullptr)
+    return Done(s, JC_ThrowNPE(env, stmt ? "env" : "obj", "getSerial"));
   jobject loader = (s->conn != nullptr) ? s->conn->classLoader : nullptr;
   jclass cls = JC_LoadClass(env, loader, "com/informix/jdbc/IfmxStatement");
   if (cls == nullptr || env->ExceptionCheck()) {
@@ -128,12 +128,19 @@ uint32_t SetValue(JdbcStmt* s, jobject ps, JM_Method setter, int32_t index, J va
 
 // QMRRowBlock's codes of the plain setters, and the methods they stand for.
 enum Recorded : jint {
-  kSetNull, kSetBoolean, kSetByte, kSetShort, kSetInt, kSetLong, kSetFloat, kSetDouble,
+  kSetNull,
+  kSetBoolean,
+  kSetByte,
+  kSetShort,
+  kSetInt,
+  kSetLong,
+  kSetFloat,
+  kSetDouble,
   kSetString
 };
-constexpr JM_Method kRecordedMethod[] = {
-    JM_PstmtSetNull, JM_PstmtSetBoolean, JM_PstmtSetByte,   JM_PstmtSetShort, JM_PstmtSetInt,
-    JM_PstmtSetLong, JM_PstmtSetFloat,   JM_PstmtSetDouble, JM_PstmtSetString};
+constexpr JM_Method kRecordedMethod[] = {JM_PstmtSetNull,  JM_PstmtSetBoolean, JM_PstmtSetByte,
+                                         JM_PstmtSetShort, JM_PstmtSetInt,     JM_PstmtSetLong,
+                                         JM_PstmtSetFloat, JM_PstmtSetDouble,  JM_PstmtSetString};
 // Local references a record holds at most; beyond, the setters run as usual.
 constexpr size_t kRecordedStrings = 64;
 
@@ -150,8 +157,7 @@ void Record(JdbcStmt* s, Recorded setter, int32_t index, jlong value, jobject te
 }
 
 template <class J>
-uint32_t SetPlain(JdbcStmt* s, jobject ps, Recorded setter, int32_t index, jlong bits,
-                  J value) {
+uint32_t SetPlain(JdbcStmt* s, jobject ps, Recorded setter, int32_t index, jlong bits, J value) {
   if (Recording(s)) {
     Record(s, setter, index, bits);
     return 0;
@@ -301,8 +307,7 @@ uint32_t setObject(JdbcStmt* s, jobject ps, int32_t index, jobject value, int32_
                                    static_cast<jint>(index), value, static_cast<jint>(sqlType)));
 }
 
-uint32_t setBigDecimal(JdbcStmt* s, jobject ps, int32_t index, const char* text,
-                       int64_t length) {
+uint32_t setBigDecimal(JdbcStmt* s, jobject ps, int32_t index, const char* text, int64_t length) {
   if (uint32_t rc = Unrecord(s, ps)) return rc;
   JNIEnv* env = Env(s);
   // Decimal text is ASCII: the byte form serves whatever the text mode.
@@ -364,12 +369,14 @@ struct StreamSetter {
 
 // A character stream, not an ASCII one: an ASCII stream would carry only
 // the 7-bit characters of the value.
-constexpr StreamSetter kCharacterStream{"java/io/StringReader", "(Ljava/lang/String;)V",
-                                        "setCharacterStream", "(ILjava/io/Reader;I)V",
-                                        "setString", "(ILjava/lang/String;)V"};
-constexpr StreamSetter kBinaryStream{"java/io/ByteArrayInputStream", "([B)V",
-                                     "setBinaryStream", "(ILjava/io/InputStream;I)V",
-                                     "setBytes", "(I[B)V"};
+constexpr StreamSetter kCharacterStream{"java/io/StringReader",
+                                        "(Ljava/lang/String;)V",
+                                        "setCharacterStream",
+                                        "(ILjava/io/Reader;I)V",
+                                        "setString",
+                                        "(ILjava/lang/String;)V"};
+constexpr StreamSetter kBinaryStream{"java/io/ByteArrayInputStream", "([B)V",    "setBinaryStream",
+                                     "(ILjava/io/InputStream;I)V",   "setBytes", "(I[B)V"};
 
 // value is a local reference, released here; length counts the stream's
 // units (characters or bytes).
@@ -413,14 +420,13 @@ uint32_t setBytes(JdbcStmt* s, jobject ps, int32_t index, const void* bytes, siz
   if (env == nullptr) return Done(s, JC_ThrowNPE(env, "env", "setBytes"));
   jbyteArray arr = NewBytes(env, bytes, length);
   if (arr == nullptr) return Done(s, ERR_GENERAL);
-  uint32_t rc = JC_CallVoidMethod(env, ps, nullptr, "setBytes", "(I[B)V",
-                                  static_cast<jint>(index), arr);
+  uint32_t rc =
+      JC_CallVoidMethod(env, ps, nullptr, "setBytes", "(I[B)V", static_cast<jint>(index), arr);
   env->DeleteLocalRef(arr);
   return Done(s, rc);
 }
 
-uint32_t setBinaryStream(JdbcStmt* s, jobject ps, int32_t index, const void* bytes,
-                         size_t length) {
+uint32_t setBinaryStream(JdbcStmt* s, jobject ps, int32_t index, const void* bytes, size_t length) {
   if (uint32_t rc = Unrecord(s, ps)) return rc;
   JdbcConn* c = s != nullptr ? s->conn : nullptr;
   if (c == nullptr || c->streamParams == 0) return setBytes(s, ps, index, bytes, length);
@@ -548,7 +554,8 @@ uint32_t SetPgTimestamp(JdbcStmt* s, jobject ps, int32_t index, const std::strin
     if (ctor != nullptr) value = env->NewObject(cls, ctor);
   }
   jstring type = value != nullptr ? TextArg(s, "timestamp") : nullptr;
-  jstring str = type != nullptr ? TextArg(s, text.c_str(), static_cast<int64_t>(text.size())) : nullptr;
+  jstring str =
+      type != nullptr ? TextArg(s, text.c_str(), static_cast<int64_t>(text.size())) : nullptr;
   if (str != nullptr &&
       JC_CallVoidMethod(env, value, cls, "setType", "(Ljava/lang/String;)V", type) == 0 &&
       JC_CallVoidMethod(env, value, cls, "setValue", "(Ljava/lang/String;)V", str) == 0) {

@@ -56,12 +56,10 @@ uint32_t setObject(JdbcStmt* s, jobject ps, int32_t index, jobject value, int32_
 // Counted texts and bytes (length < 0: NUL-terminated text).
 uint32_t setBigDecimal(JdbcStmt* s, jobject ps, int32_t index, const char* text,
                        int64_t length = -1);
-uint32_t setString(JdbcStmt* s, jobject ps, int32_t index, const char* text,
-                   int64_t length = -1);
+uint32_t setString(JdbcStmt* s, jobject ps, int32_t index, const char* text, int64_t length = -1);
 // A text for a parameter of a type the database names and JDBC does not
 // (java.sql.Types.OTHER: PostgreSQL's uuid), for the database to convert.
-uint32_t setOther(JdbcStmt* s, jobject ps, int32_t index, const char* text,
-                  int64_t length = -1);
+uint32_t setOther(JdbcStmt* s, jobject ps, int32_t index, const char* text, int64_t length = -1);
 // Through setAsciiStream while the connection's stream flag is set (a
 // failure clears the flag and falls back), else setString.
 uint32_t setCharacterStream(JdbcStmt* s, jobject ps, int32_t index, const char* text,
@@ -69,8 +67,7 @@ uint32_t setCharacterStream(JdbcStmt* s, jobject ps, int32_t index, const char* 
 uint32_t setBytes(JdbcStmt* s, jobject ps, int32_t index, const void* bytes, size_t length);
 // Through setBinaryStream while the connection's stream flag is set (a
 // failure clears the flag and falls back), else setBytes.
-uint32_t setBinaryStream(JdbcStmt* s, jobject ps, int32_t index, const void* bytes,
-                         size_t length);
+uint32_t setBinaryStream(JdbcStmt* s, jobject ps, int32_t index, const void* bytes, size_t length);
 uint32_t setBoolean(JdbcStmt* s, jobject ps, int32_t index, bool value);
 uint32_t setByte(JdbcStmt* s, jobject ps, int32_t index, int8_t value);
 uint32_t setShort(JdbcStmt* s, jobject ps, int32_t index, int16_t value);

@@ -140,8 +140,7 @@ uint32_t getXAConnection(JdbcConn* c, const char* className, const char* text, c
   if (rc == 0) rc = JM_CallObject(env, xac, JM_XaConnGetXAResource, &got.resource);
   if (rc != 0 || got.connection == nullptr || got.resource == nullptr) {
     XA_LOG("Can't get connection ...");
-    if (CheckException(env, c->utf8, &c->errors) == 0)
-      errPostIndex(&c->errors, ERR_CANNOT_CONNECT);
+    if (CheckException(env, c->utf8, &c->errors) == 0) errPostIndex(&c->errors, ERR_CANNOT_CONNECT);
     JC_CloseXaObjects(c, got);
     JC_DeleteLocal(env, got.connection);
     JC_DeleteLocal(env, got.resource);
@@ -180,8 +179,8 @@ jobject JC_NewXAXid(JNIEnv* env, jclass xidClass, const XID& xid) {
     return nullptr;
   }
   jbyteArray gtrid = BytesOf(env, xid.data, xid.gtrid_length);
-  jbyteArray bqual = gtrid != nullptr ? BytesOf(env, xid.data + xid.gtrid_length, xid.bqual_length)
-                                      : nullptr;
+  jbyteArray bqual =
+      gtrid != nullptr ? BytesOf(env, xid.data + xid.gtrid_length, xid.bqual_length) : nullptr;
   jobject made = nullptr;
   if (gtrid != nullptr && bqual != nullptr)
     made = env->NewObject(xidClass, ctor, static_cast<jint>(xid.formatID), gtrid, bqual);
@@ -251,9 +250,8 @@ int32_t rollback(JdbcConn* c, const XID& xid) {
 }
 
 int32_t forget(JdbcConn* c, const XID& xid) {
-  return OnXid(c, xid, [&](jobject x) {
-    return JM_CallVoid(c->jniEnv, c->xaResource, JM_XaResForget, x);
-  });
+  return OnXid(c, xid,
+               [&](jobject x) { return JM_CallVoid(c->jniEnv, c->xaResource, JM_XaResForget, x); });
 }
 
 int32_t recover(JdbcConn* c, std::vector<XID>* out) {
@@ -262,8 +260,8 @@ int32_t recover(JdbcConn* c, std::vector<XID>* out) {
   JC_LocalFrame frame(env, kFrame);
   jobject found = nullptr;
   // The whole list in one call: the scan over it is the caller's.
-  if (JM_CallObject(env, c->xaResource, JM_XaResRecover, &found,
-                    static_cast<jint>(TMSTARTRSCAN)) != 0)
+  if (JM_CallObject(env, c->xaResource, JM_XaResRecover, &found, static_cast<jint>(TMSTARTRSCAN)) !=
+      0)
     return XaFailure(c);
   if (found == nullptr) return XA_OK;
   auto array = static_cast<jobjectArray>(found);

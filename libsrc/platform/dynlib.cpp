@@ -17,9 +17,7 @@ namespace {
 // in every library that links this, and the driver must register none.
 thread_local char t_last_error[512];
 
-void set_error(const char* text) {
-  std::snprintf(t_last_error, sizeof t_last_error, "%s", text);
-}
+void set_error(const char* text) { std::snprintf(t_last_error, sizeof t_last_error, "%s", text); }
 
 void note_error(const char* fallback) {
   const char* e = dlerror();

@@ -102,8 +102,7 @@ class CAPABILITY("mutex") RecursiveMutex {
   // one level, so a wait at depth two would never end. The analysis counts
   // no levels; debug builds check.
   void AssertHeldOnce() const ASSERT_CAPABILITY(this) {
-    assert(owner_.load(std::memory_order_relaxed) == std::this_thread::get_id() &&
-           depth_ == 1);
+    assert(owner_.load(std::memory_order_relaxed) == std::this_thread::get_id() && depth_ == 1);
   }
   // Whether the bias has been revoked (for tests): every thread takes the
   // mutex now.
@@ -227,8 +226,8 @@ class CAPABILITY("gate") Gate {
   uint64_t owner_ = 0;
   unsigned depth_ = 0;
   unsigned waiters_ = 0;  // threads in lock() waiting for the gate to be free
-  Hold hold_ = 0;      // the current hold while depth_ > 0
-  Hold lastHold_ = 0;  // the last hold begun
+  Hold hold_ = 0;         // the current hold while depth_ > 0
+  Hold lastHold_ = 0;     // the last hold begun
 };
 
 // Holds a lock for a scope. std::lock_guard would do the same, but the

@@ -40,8 +40,9 @@ uint64_t Draw() {
     timespec real{}, mono{};
     clock_gettime(CLOCK_REALTIME, &real);
     clock_gettime(CLOCK_MONOTONIC, &mono);
-    v = Mix(static_cast<uint64_t>(getpid()) ^ Mix(static_cast<uint64_t>(real.tv_nsec) ^
-        (static_cast<uint64_t>(real.tv_sec) << 20) ^ Mix(static_cast<uint64_t>(mono.tv_nsec))));
+    v = Mix(static_cast<uint64_t>(getpid()) ^
+            Mix(static_cast<uint64_t>(real.tv_nsec) ^ (static_cast<uint64_t>(real.tv_sec) << 20) ^
+                Mix(static_cast<uint64_t>(mono.tv_nsec))));
   }
   return v != 0 ? v : 1;
 }

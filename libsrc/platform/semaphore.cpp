@@ -4,8 +4,7 @@
 
 namespace plat {
 
-Semaphore::Semaphore(uint32_t initial, uint32_t maximum)
-    : count_(0), max_(maximum ? maximum : 1) {
+Semaphore::Semaphore(uint32_t initial, uint32_t maximum) : count_(0), max_(maximum ? maximum : 1) {
   count_ = initial > max_ ? max_ : initial;
 }
 

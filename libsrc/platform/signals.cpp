@@ -17,16 +17,11 @@ uintptr_t signal_handler_of(int sig) {
 
 const char* signal_name(int sig) {
   switch (sig) {
-    case SIGSEGV:
-      return "SIGSEGV";
-    case SIGBUS:
-      return "SIGBUS";
-    case SIGFPE:
-      return "SIGFPE";
-    case SIGILL:
-      return "SIGILL";
-    default:
-      break;
+    case SIGSEGV: return "SIGSEGV";
+    case SIGBUS: return "SIGBUS";
+    case SIGFPE: return "SIGFPE";
+    case SIGILL: return "SIGILL";
+    default: break;
   }
   thread_local char text[24];
   std::snprintf(text, sizeof text, "signal %d", sig);

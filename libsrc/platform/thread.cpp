@@ -2,9 +2,9 @@
 
 #include <pthread.h>
 
-#include <cstring>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <cstring>
 
 #include "platform/waitable_family.h"
 

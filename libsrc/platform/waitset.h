@@ -20,8 +20,12 @@ class WaitSet {
   void clear() { n_ = 0; }
   size_t size() const { return n_; }
 
-  int wait_any(int64_t timeout_ms = kInfinite) const { return plat::wait_any(objects_.data(), n_, timeout_ms); }
-  int wait_all(int64_t timeout_ms = kInfinite) const { return plat::wait_all(objects_.data(), n_, timeout_ms); }
+  int wait_any(int64_t timeout_ms = kInfinite) const {
+    return plat::wait_any(objects_.data(), n_, timeout_ms);
+  }
+  int wait_all(int64_t timeout_ms = kInfinite) const {
+    return plat::wait_all(objects_.data(), n_, timeout_ms);
+  }
 
  private:
   std::array<Waitable*, kMaxWaitObjects> objects_{};

@@ -24,7 +24,9 @@ COLSET_LONG GetLong(const COLSET_COL& c, uint32_t row) {
   return l;
 }
 
-void PutLong(COLSET_COL& c, uint32_t row, const COLSET_LONG& l) { std::memcpy(At(c, row), &l, sizeof l); }
+void PutLong(COLSET_COL& c, uint32_t row, const COLSET_LONG& l) {
+  std::memcpy(At(c, row), &l, sizeof l);
+}
 
 // Bytes an out-of-line value holds: the wide form counts characters.
 size_t LongBytes(uint32_t type, uint32_t length) {
@@ -54,8 +56,8 @@ bool ShapeOk(uint32_t type, uint32_t width) {
 
 // The counts of a set agree with its arrays.
 bool SetOk(const COLSET* s) {
-  return s != nullptr && s->cols_used <= s->col_capacity && (s->cols_used == 0 || s->cols != nullptr) &&
-         s->rows_held <= s->row_capacity;
+  return s != nullptr && s->cols_used <= s->col_capacity &&
+         (s->cols_used == 0 || s->cols != nullptr) && s->rows_held <= s->row_capacity;
 }
 
 // Every used column holds storage (when the set has row storage at all).
@@ -63,7 +65,8 @@ bool StorageOk(const COLSET* s) {
   if (s->row_capacity == 0) return true;
   for (uint16_t c = 0; c < s->cols_used; ++c) {
     const COLSET_COL& col = s->cols[c];
-    if (col.data == nullptr || col.ind == nullptr || !ShapeOk(col.type, col.elem_size)) return false;
+    if (col.data == nullptr || col.ind == nullptr || !ShapeOk(col.type, col.elem_size))
+      return false;
   }
   return true;
 }
@@ -71,7 +74,8 @@ bool StorageOk(const COLSET* s) {
 bool SameShape(const COLSET* a, const COLSET* b) {
   if (a->cols_used != b->cols_used) return false;
   for (uint16_t c = 0; c < a->cols_used; ++c) {
-    if (a->cols[c].type != b->cols[c].type || a->cols[c].elem_size != b->cols[c].elem_size) return false;
+    if (a->cols[c].type != b->cols[c].type || a->cols[c].elem_size != b->cols[c].elem_size)
+      return false;
   }
   return true;
 }
@@ -220,7 +224,8 @@ int ColSetCreate(COLSET** out, const COLSET* src) {
       std::memcpy(to.ind, from.ind, sizeof(uint16_t) * rows);
       if (!IsLong(from.type)) continue;
       // The copied pointers are the source's until replaced by copies.
-      for (uint32_t r = 0; r < rows; ++r) PutLong(to, r, COLSET_LONG{GetLong(from, r).length, nullptr});
+      for (uint32_t r = 0; r < rows; ++r)
+        PutLong(to, r, COLSET_LONG{GetLong(from, r).length, nullptr});
       for (uint32_t r = 0; r < rows; ++r) {
         const COLSET_LONG l = GetLong(from, r);
         void* copy = nullptr;
@@ -323,7 +328,8 @@ int ColSetMerge(COLSET* a, COLSET* b) {
   }
   std::copy(b->cols, b->cols + b->cols_used, cols);
   std::copy(a->cols, a->cols + a->cols_used, cols + b->cols_used);
-  for (uint16_t c = a->cols_used; c < a->col_capacity; ++c) ColSetColumnFree(&a->cols[c], a->row_capacity);
+  for (uint16_t c = a->cols_used; c < a->col_capacity; ++c)
+    ColSetColumnFree(&a->cols[c], a->row_capacity);
   std::free(a->cols);
   a->cols = cols;
   a->cols_used = a->col_capacity = static_cast<uint16_t>(total);
@@ -468,7 +474,8 @@ int ColSetCopyColumn(COLSET* target, const COLSET* source, uint16_t t, uint16_t 
   std::memcpy(col.data, from.data, static_cast<size_t>(rows) * from.elem_size);
   std::memcpy(col.ind, from.ind, sizeof(uint16_t) * rows);
   if (IsLong(from.type)) {
-    for (uint32_t r = 0; r < rows; ++r) PutLong(col, r, COLSET_LONG{GetLong(from, r).length, nullptr});
+    for (uint32_t r = 0; r < rows; ++r)
+      PutLong(col, r, COLSET_LONG{GetLong(from, r).length, nullptr});
     for (uint32_t r = 0; r < rows; ++r) {
       const COLSET_LONG l = GetLong(from, r);
       void* copy = nullptr;
@@ -531,8 +538,7 @@ int ColSetResizeColumn(COLSET* set, uint16_t n, uint32_t len, int actual) {
       size = ColSetTypeSize(t, len);
       if (size <= w) return 0;
       break;
-    default:
-      return 0;
+    default: return 0;
   }
   COLSET_COL fresh{nt, size, nullptr, nullptr};
   if (ColSetColumnAlloc(&fresh, set->row_capacity) != 0) return ERR_NO_MEMORY;
@@ -544,16 +550,14 @@ int ColSetResizeColumn(COLSET* set, uint16_t n, uint32_t len, int actual) {
     unsigned char* to = At(fresh, r);
     switch (t) {
       case COLSET_VT_CHAR:
-        WriteU32(to, null ? 0 : actual ? static_cast<uint32_t>(strnlen(reinterpret_cast<const char*>(from), w)) : w);
+        WriteU32(to, null ? 0
+                     : actual
+                         ? static_cast<uint32_t>(strnlen(reinterpret_cast<const char*>(from), w))
+                         : w);
         break;
-      case COLSET_VT_WCHAR:
-        WriteU32(to, null ? 0 : actual ? WideLen(from, w / 2) : w / 2);
-        break;
-      case COLSET_VT_BINARY:
-        WriteU32(to, null ? 0 : w);
-        break;
-      default:
-        break;
+      case COLSET_VT_WCHAR: WriteU32(to, null ? 0 : actual ? WideLen(from, w / 2) : w / 2); break;
+      case COLSET_VT_BINARY: WriteU32(to, null ? 0 : w); break;
+      default: break;
     }
     if (null) continue;
     const bool prefixed = t == COLSET_VT_CHAR || t == COLSET_VT_WCHAR || t == COLSET_VT_BINARY;
@@ -597,13 +601,9 @@ int ColSetValueLength(const COLSET* set, uint32_t row, uint16_t column, void* ou
       value = l.value != nullptr ? LongBytes(col.type, l.length) : 0;
       break;
     }
-    case COLSET_VT_NTS:
-      value = strnlen(reinterpret_cast<const char*>(e), w);
-      break;
+    case COLSET_VT_NTS: value = strnlen(reinterpret_cast<const char*>(e), w); break;
     case COLSET_VT_CHAR8:
-    case COLSET_VT_BINARY8:
-      prefixed(1, e[0], 1);
-      break;
+    case COLSET_VT_BINARY8: prefixed(1, e[0], 1); break;
     case COLSET_VT_CHAR16:
     case COLSET_VT_BINARY16: {
       uint16_t v = 0;
@@ -612,17 +612,10 @@ int ColSetValueLength(const COLSET* set, uint32_t row, uint16_t column, void* ou
       break;
     }
     case COLSET_VT_CHAR32:
-    case COLSET_VT_BINARY32:
-      prefixed(4, w >= 4 ? ReadU32(e) : 0, 1);
-      break;
-    case COLSET_VT_WNTS:
-      value = 2 * uint64_t{WideLen(e, w / 2)};
-      break;
-    case COLSET_VT_WCHAR32:
-      prefixed(4, w >= 4 ? ReadU32(e) : 0, 2);
-      break;
-    default:
-      break;
+    case COLSET_VT_BINARY32: prefixed(4, w >= 4 ? ReadU32(e) : 0, 1); break;
+    case COLSET_VT_WNTS: value = 2 * uint64_t{WideLen(e, w / 2)}; break;
+    case COLSET_VT_WCHAR32: prefixed(4, w >= 4 ? ReadU32(e) : 0, 2); break;
+    default: break;
   }
   const auto n = static_cast<uint32_t>(std::min<uint64_t>(*len, value));
   if (n > 0) std::memcpy(out, from, n);

@@ -4,9 +4,9 @@
 #include <cassert>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <cinttypes>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <random>
@@ -38,8 +38,8 @@ constexpr uint64_t kMostRows = INT32_MAX;
 // our own names apart, this keeps a guessed name from being planted first.
 uint32_t NameSalt() {
   thread_local std::mt19937 gen = [] {
-    uint32_t seed = static_cast<uint32_t>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
+    uint32_t seed =
+        static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     try {
       seed ^= std::random_device{}();
     } catch (...) {
@@ -64,14 +64,10 @@ std::string TempName(uint32_t counter) {
 [[maybe_unused]] bool StateHolds(const DSC* cache) {
   const bool files = cache->data != nullptr && cache->index != nullptr;
   switch (cache->state) {
-    case DSC_CLOSED:
-      return cache->data == nullptr && cache->index == nullptr;
-    case DSC_FILES_OPEN:
-      return files;
-    case DSC_ON_DISK:
-      return files && cache->shape.cols_used > 0;
-    default:
-      return false;
+    case DSC_CLOSED: return cache->data == nullptr && cache->index == nullptr;
+    case DSC_FILES_OPEN: return files;
+    case DSC_ON_DISK: return files && cache->shape.cols_used > 0;
+    default: return false;
   }
 }
 
@@ -229,9 +225,8 @@ uint32_t MemoryRows(const DSC* cache, const COLSET* shape) {
   uint64_t width = 0;
   for (uint16_t c = 0; c < shape->cols_used; ++c) width += shape->cols[c].elem_size + 2;
   if (cache->memory_bytes == 0 || width == 0) return cache->memory_rows;
-  return static_cast<uint32_t>(
-      std::min<uint64_t>(UINT32_MAX / 2, std::max<uint64_t>(cache->memory_rows,
-                                                            cache->memory_bytes / width)));
+  return static_cast<uint32_t>(std::min<uint64_t>(
+      UINT32_MAX / 2, std::max<uint64_t>(cache->memory_rows, cache->memory_bytes / width)));
 }
 
 int FillLoop(DSC* cache, DRV_Fetch_t fetch, uint32_t stmt, COLSET* rows, bool keep,

@@ -40,8 +40,8 @@ struct DSC {
   // or as many as memory_bytes holds of the result's rows when that is more.
   uint32_t memory_rows;
   uint64_t memory_bytes;
-  uint32_t row_count;    // rows the last fill read, in memory or on disk
-  COLSET shape;          // on disk: the rows' column types and widths (no storage)
+  uint32_t row_count;  // rows the last fill read, in memory or on disk
+  COLSET shape;        // on disk: the rows' column types and widths (no storage)
 };
 
 // Readies a fresh (zeroed or closed) cache: closed, window and memory

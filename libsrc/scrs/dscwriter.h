@@ -49,8 +49,8 @@ class DscWriter {
 
  private:
   struct Job {
-    COLSET set;       // owned: the rows themselves
-    COLSET* lent;     // not owned: the caller's set
+    COLSET set;    // owned: the rows themselves
+    COLSET* lent;  // not owned: the caller's set
   };
 
   static uint32_t RunThread(void* self);
@@ -73,7 +73,7 @@ class DscWriter {
   plat::Mutex mu_;
   std::condition_variable_any changed_;  // a job queued or done, a failure, the end
   std::deque<Job> queue_ GUARDED_BY(mu_);
-  bool ending_ GUARDED_BY(mu_) = false;   // no more jobs: the thread ends when the queue is empty
+  bool ending_ GUARDED_BY(mu_) = false;  // no more jobs: the thread ends when the queue is empty
   bool failed_ GUARDED_BY(mu_) = false;
   int error_ GUARDED_BY(mu_) = 0;
   plat::Thread* thread_ = nullptr;  // null: writes happen on the caller's thread

@@ -99,8 +99,7 @@ SCR_COLDESC KeyOf(const SCR_TABLE& t, const std::string& name) {
 // Whether every column of the group is one that never holds NULL: rows
 // with NULL in a unique constraint repeat, so such a constraint names no
 // row.
-bool NoNulls(SCR_CURSOR* cur, const SCR_TABLE& t, const std::vector<SCR_COLDESC>& group,
-             int* rc) {
+bool NoNulls(SCR_CURSOR* cur, const SCR_TABLE& t, const std::vector<SCR_COLDESC>& group, int* rc) {
   std::vector<std::string> nullable;
   *rc = SCR_NullableColumns(cur, t, &nullable);
   if (*rc != 0) return false;
@@ -147,8 +146,8 @@ std::vector<std::vector<SCR_COLDESC>> Candidates(const Step& step, const SCR_TAB
 // ERR_NO_KEY_COLUMNS when it names none, else the failure. The best row
 // identifier and the unique indexes serve only where none of their
 // columns may hold NULL; a primary key never does.
-int TableKeys(SCR_CURSOR* cur, const Step& step, const SCR_TABLE& t,
-              std::vector<SCR_COLDESC>* keys, bool fresh, bool pseudoOnly = false) {
+int TableKeys(SCR_CURSOR* cur, const Step& step, const SCR_TABLE& t, std::vector<SCR_COLDESC>* keys,
+              bool fresh, bool pseudoOnly = false) {
   DRV_CatalogArgs a;
   a.catalog = t.qualifier.empty() ? nullptr : t.qualifier.c_str();
   a.schema = t.owner.c_str();
@@ -196,8 +195,7 @@ bool SameNames(const std::vector<SCR_COLDESC>& a, const std::vector<SCR_COLDESC>
 // there, and a part of a key would make distinct rows share one. Without a
 // primary key it serves only as pseudo-columns; the unique-index step
 // knows whole column lists.
-int BestRowKeys(SCR_CURSOR* cur, const SCR_TABLE& t, std::vector<SCR_COLDESC>* keys,
-                bool fresh) {
+int BestRowKeys(SCR_CURSOR* cur, const SCR_TABLE& t, std::vector<SCR_COLDESC>* keys, bool fresh) {
   std::vector<SCR_COLDESC> best, primary;
   const int pk = TableKeys(cur, kPKeys, t, &primary, fresh);
   if (pk != 0 && pk != ERR_NO_KEY_COLUMNS && pk != ERR_NOT_CAPABLE) return pk;
@@ -218,9 +216,12 @@ int RunStep(SCR_CURSOR* cur, const Step& step, std::vector<bool>* resolved,
     if ((*resolved)[i]) continue;
     const int rc = step.slot == kSpCols.slot ? BestRowKeys(cur, tables[i], keys, fresh)
                                              : TableKeys(cur, step, tables[i], keys, fresh);
-    if (rc == 0) (*resolved)[i] = true;
-    else if (rc != ERR_NO_KEY_COLUMNS) return rc;
-    else result = ERR_NO_KEY_COLUMNS;
+    if (rc == 0)
+      (*resolved)[i] = true;
+    else if (rc != ERR_NO_KEY_COLUMNS)
+      return rc;
+    else
+      result = ERR_NO_KEY_COLUMNS;
   }
   return result;
 }

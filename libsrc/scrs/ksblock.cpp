@@ -24,7 +24,6 @@
 
 namespace {
 
-
 // How a block read goes: which way the seek looks from which bound key,
 // how many keys it reads, and which of them make the new block.
 struct BlockPlan {
@@ -33,7 +32,7 @@ struct BlockPlan {
   uint32_t read;         // keys asked for
   uint32_t sliceFrom = 0;
   uint32_t sliceCount;  // keys kept, from sliceFrom, as read (before a reversal)
-  bool rows = false;     // the application's columns come in front of the keys
+  bool rows = false;    // the application's columns come in front of the keys
 };
 
 // A relative move by `offset` keys from the block's first key: the seek
@@ -210,8 +209,8 @@ uint32_t RunSeekText(SCR_CURSOR* cur, const SCR_BUILT& seek, const std::string& 
   BoundRows(stmt, want);
   if (rc == 0) rc = SCR_Agent().DRV_Prepare(stmt, text.c_str());
   if (rc == 0)
-    rc = KS_RunPrepared(cur, stmt, params.release(),
-                        KS_SpliceBinds(cur, place, SeekDescs(a, seek)));
+    rc =
+        KS_RunPrepared(cur, stmt, params.release(), KS_SpliceBinds(cur, place, SeekDescs(a, seek)));
   if (rc == 0) rc = static_cast<uint32_t>(SCR_FetchUpTo(stmt, want, read));
   SCR_Agent().DRV_CloseCursor(stmt);
   BoundRows(stmt, 0);
@@ -231,8 +230,8 @@ int RunSeek(SCR_CURSOR* cur, const SCR_BUILT& seek, const KS_PLACE& place, ColSe
     if (int rc = ColSetCreate(&copy, seekParams.get())) return rc;
     again.reset(copy);
   }
-  uint32_t rc = RunSeekText(cur, seek, Bounded(a, seek.text, want), place, seekParams.release(),
-                            want, read);
+  uint32_t rc =
+      RunSeekText(cur, seek, Bounded(a, seek.text, want), place, seekParams.release(), want, read);
   if (learning) {
     a.seekLimit = rc == 0 ? 1 : 0;
     if (rc != 0) {
@@ -367,8 +366,10 @@ int KS_FetchKeyBlock(SCR_CURSOR* cur, uint16_t orientation, int32_t offset) {
   int rc = RunSeek(cur, seek, place, std::move(seekParams), plan.read, &read);
   // An absolute row the result does not reach: nothing moves.
   if (rc == 0 && orientation == SQL_FETCH_ABSOLUTE && read.rows_held < plan.read) {
-    if (offset < 0) rc = ERR_FETCH_BEFORE_START;
-    else if (read.rows_held <= plan.sliceFrom) rc = ERR_NO_DATA_FOUND;
+    if (offset < 0)
+      rc = ERR_FETCH_BEFORE_START;
+    else if (read.rows_held <= plan.sliceFrom)
+      rc = ERR_NO_DATA_FOUND;
   }
   ColSetPtr block;
   if (rc == 0) rc = Slice(plan, &read, &block);

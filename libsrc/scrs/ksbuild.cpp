@@ -18,8 +18,8 @@ namespace {
 const char kMark[] = SCR_SQL_MARK;
 
 std::string RootText(const SCR_SQLINFO* info) {
-  return info != nullptr && info->tree != nullptr && info->tree->text != nullptr
-             ? info->tree->text : "";
+  return info != nullptr && info->tree != nullptr && info->tree->text != nullptr ? info->tree->text
+                                                                                 : "";
 }
 
 // Markers of the text before `end`, outside literals, quoted names and
@@ -97,8 +97,8 @@ int scs_p_BuildValuesSelect(SCR_SQLINFO* info, const std::vector<SCR_COLDESC>& t
   return Edit(info, SCR_ReplaceSelectList, list, out);
 }
 
-int KS_BuildKeyWhere(SCR_SQLINFO* info, const KS_CURSOR& ks, const SCR_IDENTS& id,
-                     uint32_t groups, SCR_BUILT* out) {
+int KS_BuildKeyWhere(SCR_SQLINFO* info, const KS_CURSOR& ks, const SCR_IDENTS& id, uint32_t groups,
+                     SCR_BUILT* out) {
   if (groups == 0 || ks.keys.empty()) return ERR_GENERAL;
   std::string group;
   for (size_t i = 0; i < ks.keys.size(); ++i) {
@@ -144,14 +144,14 @@ struct SeekCol {
   std::string text;
   bool key = false;
   bool descending = false;
-  uint16_t bound = 0;   // column of the bound row
-  int nullRank = -1;    // rank among the ORDER BY items that are no key
+  uint16_t bound = 0;  // column of the bound row
+  int nullRank = -1;   // rank among the ORDER BY items that are no key
 };
 
 // Items past the sort column count follow a column that already fixes
 // each row's place, so they never decide a seek.
-bool SeekColumns(const KS_CURSOR& ks, const std::vector<SCR_ORDERITEM>& order,
-                 const SCR_IDENTS& id, uint16_t sortColumns, std::vector<SeekCol>* out) {
+bool SeekColumns(const KS_CURSOR& ks, const std::vector<SCR_ORDERITEM>& order, const SCR_IDENTS& id,
+                 uint16_t sortColumns, std::vector<SeekCol>* out) {
   const uint16_t nkeys = static_cast<uint16_t>(ks.keys.size());
   // Only when every key is named within the count: otherwise a key or an
   // item would drop out of the order.
@@ -191,18 +191,19 @@ bool SeekColumns(const KS_CURSOR& ks, const std::vector<SCR_ORDERITEM>& order,
 // Where a NULL bound value stands in the sort order: 1 no row follows it
 // in the direction of the seek, 2 every non-NULL row does.
 int NullState(uint16_t orientation, bool desc, uint32_t collation) {
-  int s = collation == SQL_NC_HIGH ? (desc ? 2 : 1)
-          : collation == SQL_NC_LOW ? (desc ? 1 : 2)
-          : collation == SQL_NC_START ? 2 : 1;
+  int s = collation == SQL_NC_HIGH    ? (desc ? 2 : 1)
+          : collation == SQL_NC_LOW   ? (desc ? 1 : 2)
+          : collation == SQL_NC_START ? 2
+                                      : 1;
   if (orientation == SQL_FETCH_PRIOR) s = 3 - s;
   return s;
 }
 
 // Whether NULLs lie beyond a non-NULL bound value in the seek's direction.
 bool OrNull(uint16_t orientation, bool desc, uint32_t collation) {
-  const bool v = collation == SQL_NC_HIGH ? !desc
+  const bool v = collation == SQL_NC_HIGH  ? !desc
                  : collation == SQL_NC_LOW ? desc
-                 : collation != SQL_NC_START;
+                                           : collation != SQL_NC_START;
   return orientation == SQL_FETCH_PRIOR ? !v : v;
 }
 
@@ -292,8 +293,8 @@ int AppendCondition(SCR_SQLINFO* info, std::string cond, SCR_BUILT* out) {
 
 }  // namespace
 
-int KS_SeekList(const KS_CURSOR& ks, const std::vector<SCR_ORDERITEM>& order,
-                const SCR_IDENTS& id, uint16_t sortColumns, std::string* out, uint16_t* count) {
+int KS_SeekList(const KS_CURSOR& ks, const std::vector<SCR_ORDERITEM>& order, const SCR_IDENTS& id,
+                uint16_t sortColumns, std::string* out, uint16_t* count) {
   out->clear();
   if (!KeyList(ks, id, out)) return ERR_GENERAL;
   std::vector<SeekCol> cols;
@@ -330,8 +331,7 @@ int KS_BuildKeyRange(SCR_SQLINFO* info, const KS_CURSOR& ks,
   // From the first key on and up to the last, each included.
   const SeekCond from = SeekCondition(cols, SQL_FETCH_NEXT, LastTerm, 0, {});
   const SeekCond to = SeekCondition(cols, SQL_FETCH_PRIOR, LastTerm, 0, {});
-  if (int rc = AppendCondition(info, "( " + from.text + ") AND ( " + to.text + ")", out))
-    return rc;
+  if (int rc = AppendCondition(info, "( " + from.text + ") AND ( " + to.text + ")", out)) return rc;
   out->boundCols = from.params;
   out->boundCols.insert(out->boundCols.end(), to.params.begin(), to.params.end());
   out->lowerMarkers = static_cast<uint32_t>(from.params.size());
@@ -362,6 +362,7 @@ int KS_BuildSeekWhere(SCR_SQLINFO* info, const KS_CURSOR& ks,
       SeekCondition(cols, orientation, inclusive ? LastTerm : NoTerm, nullCollation, nullBound);
   if (int rc = AppendCondition(info, cond.text, out)) return rc;
   out->boundCols = cond.params;
-  out->boundRow = static_cast<uint16_t>((orientation == SQL_FETCH_NEXT) != (mode == 1 || mode == 3));
+  out->boundRow =
+      static_cast<uint16_t>((orientation == SQL_FETCH_NEXT) != (mode == 1 || mode == 3));
   return 0;
 }

@@ -69,10 +69,10 @@ int PrepareRefetch(SCR_CURSOR* cur, uint32_t groups) {
   if (int rc = KS_WithKeys(a, &sel)) return rc;
   KS_ANALYSED an;
   if (int rc = KS_Analyse(a, sel.text, &an)) return rc;
-  if (int rc = groups == kRangeRefetch
-                   ? KS_BuildKeyRange(&an.info, a.ks, a.orderBy, a.idents, a.sortColumns,
-                                      &a.refetch)
-                   : KS_BuildKeyWhere(&an.info, a.ks, a.idents, groups, &a.refetch))
+  if (int rc =
+          groups == kRangeRefetch
+              ? KS_BuildKeyRange(&an.info, a.ks, a.orderBy, a.idents, a.sortColumns, &a.refetch)
+              : KS_BuildKeyWhere(&an.info, a.ks, a.idents, groups, &a.refetch))
     return rc;
   // Where the data source takes no FOR UPDATE, the rows are locked by
   // updating them after the refetch instead.
@@ -102,8 +102,7 @@ int Refetch(SCR_CURSOR* cur, uint32_t wFirst, uint32_t n, uint32_t size, COLSET*
   for (uint32_t b = 0; rc == 0 && b < blocks; ++b) {
     COLSET *keys = nullptr, *params = nullptr;
     rc = static_cast<uint32_t>(KS_KeyParams(&ks.window, wFirst + b * size, size,
-                                            std::min(size, n - b * size), &keys,
-                                            a.paramOps != 0));
+                                            std::min(size, n - b * size), &keys, a.paramOps != 0));
     ColSetPtr keyParams(keys);
     // The values cache reuses the parameters of a rowset read in one block.
     if (rc == 0 && blocks == 1 && cur->concurrency == SQL_CONCUR_VALUES)
@@ -405,8 +404,8 @@ int scs_p_FetchKeyset(SCR_CURSOR* cur, ROWSTATUS* rs, int32_t row) {
   if (w < 0 || t < w || t + span > w + ks->window.rows_held) return ERR_GENERAL;
   uint32_t blocks = 0, last = 0, size = 0;
   SCR_RowsetBlocks(ahead ? ks->aheadSpan : std::max(cur->rowsetSize, 1u), a->markerLimit,
-                   KS_AppParamCount(cur), static_cast<uint32_t>(a->ks.keys.size()), &blocks,
-                   &last, &size);
+                   KS_AppParamCount(cur), static_cast<uint32_t>(a->ks.keys.size()), &blocks, &last,
+                   &size);
   if (blocks == 0) {
     log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "scs_p_FetchKeyset: no room for a key marker");
     return ERR_GENERAL;

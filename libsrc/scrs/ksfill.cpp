@@ -59,7 +59,8 @@ int FillKeys(SCR_CURSOR* cur, KS_KEYSET* ks, uint32_t* count) {
     ks->cache.memory_bytes = kKeysetMemory;
     rc = static_cast<uint32_t>(DSC_Fill(&ks->cache, &SCR_SavedAgent, stmt, &ks->window, count));
     if (rc != 0)
-      log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "KS_GetKeySet_KSD: Could not fill dataset cache");
+      log_message(LOG_LEVEL_ERROR, kSrc, __LINE__,
+                  "KS_GetKeySet_KSD: Could not fill dataset cache");
   }
   SCR_Agent().DRV_CloseCursor(stmt);
   if (rc != 0) KS_MoveErrors(cur, stmt);
@@ -104,8 +105,7 @@ int KS_ReadKeysByKey(SCR_CURSOR* cur, const COLSET* keys, uint32_t first, COLSET
   *out = new (std::nothrow) COLSET();
   if (*out == nullptr) return ERR_NO_MEMORY;
   SCR_ANALYSIS* a = cur->analysis;
-  if (a == nullptr || keys == nullptr || a->ks.keys.empty() ||
-      keys->cols_used != a->ks.keys.size())
+  if (a == nullptr || keys == nullptr || a->ks.keys.empty() || keys->cols_used != a->ks.keys.size())
     return ERR_GENERAL;
   if (first >= keys->rows_held) return 0;
   const uint32_t n = std::min(std::max(cur->rowsetSize, 1u), keys->rows_held - first);
@@ -130,9 +130,8 @@ int KS_ReadKeysByKey(SCR_CURSOR* cur, const COLSET* keys, uint32_t first, COLSET
   uint32_t rc = SCR_Agent().DRV_Prepare(stmt, where.text.c_str());
   for (uint32_t b = 0; rc == 0 && b < blocks; ++b) {
     COLSET *keyParams = nullptr, *params = nullptr;
-    rc = static_cast<uint32_t>(KS_KeyParams(keys, first + b * size, size,
-                                            b + 1 == blocks ? last : size, &keyParams,
-                                            a->paramOps != 0));
+    rc = static_cast<uint32_t>(KS_KeyParams(
+        keys, first + b * size, size, b + 1 == blocks ? last : size, &keyParams, a->paramOps != 0));
     if (rc == 0) rc = static_cast<uint32_t>(KS_SpliceParams(cur, place, keyParams, &params));
     if (rc == 0) rc = KS_RunPrepared(cur, stmt, params, binds);
     if (rc == 0) rc = KS_FetchAll(stmt, *out);

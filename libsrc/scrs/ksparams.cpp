@@ -57,8 +57,7 @@ uint32_t ParamSize(const COLSET_COL& c, uint32_t r, bool terminate, bool trim) {
       if (terminate) n += c.type == COLSET_VT_WCHAR ? 2 : 1;
       return n == 0 ? 1 : n;  // an empty trimmed value still needs an element
     }
-    default:
-      return c.elem_size;
+    default: return c.elem_size;
   }
 }
 
@@ -91,8 +90,8 @@ int CopyValue(const COLSET_COL& s, uint32_t r, bool terminate, COLSET_COL* d) {
 
 }  // namespace
 
-int SCR_RowToParams(const COLSET* src, uint32_t first, uint32_t groups, uint32_t rows,
-                    COLSET** out, bool terminate, bool trim, std::vector<uint8_t>* leftOut) {
+int SCR_RowToParams(const COLSET* src, uint32_t first, uint32_t groups, uint32_t rows, COLSET** out,
+                    bool terminate, bool trim, std::vector<uint8_t>* leftOut) {
   if (out == nullptr) return ERR_GENERAL;
   *out = nullptr;
   // A first row outside what the source holds would be read past its end.
@@ -158,8 +157,8 @@ namespace {
 
 }  // namespace
 
-int KS_KeyParams(const COLSET* keys, uint32_t first, uint32_t groups, uint32_t rows,
-                 COLSET** out, bool terminate) {
+int KS_KeyParams(const COLSET* keys, uint32_t first, uint32_t groups, uint32_t rows, COLSET** out,
+                 bool terminate) {
   assert(NoNullKey(keys, first, rows));
   return SCR_RowToParams(keys, first, groups, rows, out, terminate, false, nullptr);
 }

@@ -28,9 +28,7 @@ bool IsLong(uint32_t type) {
 
 // Only the fixed numeric and date forms have one exact element size; the
 // text and byte forms may be declared wider than their minimum.
-bool IsExactSize(uint32_t type) {
-  return type >= COLSET_VT_BIT && type <= COLSET_VT_TIMESTAMP;
-}
+bool IsExactSize(uint32_t type) { return type >= COLSET_VT_BIT && type <= COLSET_VT_TIMESTAMP; }
 
 // The marks that stand for a value held elsewhere (or none): their cells
 // carry no value bytes.
@@ -191,33 +189,27 @@ template <uint32_t D>
 bool Value(RF_STREAM* s, const COLSET_COL* col, unsigned char* e) {
   const uint32_t w = col->elem_size;
   switch (col->type) {
-    case COLSET_VT_NONE:
-      return true;
+    case COLSET_VT_NONE: return true;
     case COLSET_VT_CHAR:
     case COLSET_VT_BINARY:
     case COLSET_VT_NTS:
     case COLSET_VT_WCHAR:
-    case COLSET_VT_WNTS:
-      return Bytes<D>(s, e, w);
+    case COLSET_VT_WNTS: return Bytes<D>(s, e, w);
     case COLSET_VT_BIT:
-    case COLSET_VT_UTINYINT:
-      return Field<D>(s, e, 1, false);
-    case COLSET_VT_TINYINT:
-      return Field<D>(s, e, 1, true);
-    case COLSET_VT_SMALLINT:
-      return Field<D>(s, e, 2, true);
-    case COLSET_VT_USMALLINT:
-      return Field<D>(s, e, 2, false);
+    case COLSET_VT_UTINYINT: return Field<D>(s, e, 1, false);
+    case COLSET_VT_TINYINT: return Field<D>(s, e, 1, true);
+    case COLSET_VT_SMALLINT: return Field<D>(s, e, 2, true);
+    case COLSET_VT_USMALLINT: return Field<D>(s, e, 2, false);
     case COLSET_VT_INTEGER:
     case COLSET_VT_UINTEGER:
-    case COLSET_VT_REAL:
-      return Field<D>(s, e, 4, false);
-    case COLSET_VT_DOUBLE:
-      return Eight<D>(s, e);
+    case COLSET_VT_REAL: return Field<D>(s, e, 4, false);
+    case COLSET_VT_DOUBLE: return Eight<D>(s, e);
     case COLSET_VT_DATE:
-      return Field<D>(s, e, 2, true) && Field<D>(s, e + 2, 2, false) && Field<D>(s, e + 4, 2, false);
+      return Field<D>(s, e, 2, true) && Field<D>(s, e + 2, 2, false) &&
+             Field<D>(s, e + 4, 2, false);
     case COLSET_VT_TIME:
-      return Field<D>(s, e, 2, false) && Field<D>(s, e + 2, 2, false) && Field<D>(s, e + 4, 2, false);
+      return Field<D>(s, e, 2, false) && Field<D>(s, e + 2, 2, false) &&
+             Field<D>(s, e + 4, 2, false);
     case COLSET_VT_TIMESTAMP:
       if (!Field<D>(s, e, 2, true)) return false;
       for (int f = 1; f < 6; ++f) {
@@ -226,21 +218,15 @@ bool Value(RF_STREAM* s, const COLSET_COL* col, unsigned char* e) {
       return Field<D>(s, e + 12, 4, false);
     case COLSET_VT_LONGCHAR:
     case COLSET_VT_LONGBINARY:
-    case COLSET_VT_LONGWCHAR:
-      return Long<D>(s, e, col->type);
+    case COLSET_VT_LONGWCHAR: return Long<D>(s, e, col->type);
     case COLSET_VT_CHAR8:
-    case COLSET_VT_BINARY8:
-      return Prefixed<D>(s, e, w, 1, 1);
+    case COLSET_VT_BINARY8: return Prefixed<D>(s, e, w, 1, 1);
     case COLSET_VT_CHAR16:
-    case COLSET_VT_BINARY16:
-      return Prefixed<D>(s, e, w, 2, 1);
+    case COLSET_VT_BINARY16: return Prefixed<D>(s, e, w, 2, 1);
     case COLSET_VT_CHAR32:
-    case COLSET_VT_BINARY32:
-      return Prefixed<D>(s, e, w, 4, 1);
-    case COLSET_VT_WCHAR32:
-      return Prefixed<D>(s, e, w, 4, 2);
-    default:
-      return false;
+    case COLSET_VT_BINARY32: return Prefixed<D>(s, e, w, 4, 1);
+    case COLSET_VT_WCHAR32: return Prefixed<D>(s, e, w, 4, 2);
+    default: return false;
   }
 }
 
@@ -463,7 +449,8 @@ bool PutRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* index)
   return true;
 }
 
-bool WriteRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* index, uint32_t earlier) {
+bool WriteRows(RF_STREAM* s, COLSET* set, uint32_t first, uint32_t n, FILE* index,
+               uint32_t earlier) {
   if (uint64_t{first} + n > set->rows_held || uint64_t{earlier} + n > UINT32_MAX) return false;
   uint64_t index_end = 0;
   if (!SeekEnd(index, &index_end) || index_end != uint64_t{earlier} * RF_INDEX_BYTES) return false;

@@ -60,10 +60,7 @@
 
 #include "util/colset.h"
 
-enum : uint32_t {
-  RF_WRITE = 0,
-  RF_READ = 1
-};
+enum : uint32_t { RF_WRITE = 0, RF_READ = 1 };
 
 // Bytes of the data file's header, and of one column description.
 constexpr uint64_t RF_HEADER_BYTES = 8;

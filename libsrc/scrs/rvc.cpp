@@ -1,7 +1,7 @@
 // The row-version table QMRRVC: secondary connections, the statements on
 // the table and the row digests.
-#include "drv_jdbc/agent_codes.h"
 #include "scrs/rvc.h"
+#include "drv_jdbc/agent_codes.h"
 
 #include <sql.h>
 #include <sqlext.h>
@@ -190,8 +190,8 @@ ConnectInfo* ConnectInfoOf(JdbcEnv* env, uint32_t conn, bool* found) {
 
 // Opens the secondary connection and its statement; on failure the agent's
 // diagnostics go to the cursor's statement and nothing stays open.
-uint32_t OpenSecondary(const DRV_OpTable& ops, uint32_t envHandle, JdbcEnv* env,
-                       ConnectInfo* info, uint32_t cursorStmt, uint32_t* conn, uint32_t* stmt) {
+uint32_t OpenSecondary(const DRV_OpTable& ops, uint32_t envHandle, JdbcEnv* env, ConnectInfo* info,
+                       uint32_t cursorStmt, uint32_t* conn, uint32_t* stmt) {
   // The table is the library's bookkeeping: it commits on its own, whatever
   // the application's transaction and access mode.
   info->readOnly = 0;
@@ -345,8 +345,8 @@ int RVC_Register(RVC_LINK* link, const DRV_Agent* agent, uint32_t conn, uint32_t
   if (entry == nullptr) return ERR_NO_MEMORY;
   // The connect runs outside the list's lock: it may take the agent's own
   // locks and talk to the server for long.
-  if (uint32_t rc = OpenSecondary(*agent->ops, c->env, env, info.get(), stmt, &entry->conn,
-                                  &entry->stmt)) {
+  if (uint32_t rc =
+          OpenSecondary(*agent->ops, c->env, env, info.get(), stmt, &entry->conn, &entry->stmt)) {
     delete entry;
     return static_cast<int>(rc);
   }
@@ -434,8 +434,7 @@ int RVC_RowVersion(const COLSET* set, uint32_t row, unsigned char out[RVC_DIGEST
   if (set == nullptr || row >= set->rows_held || (set->cols_used > 0 && set->cols == nullptr))
     return ERR_GENERAL;
   uint32_t widest = 0;
-  for (uint16_t c = 0; c < set->cols_used; ++c)
-    widest = std::max(widest, set->cols[c].elem_size);
+  for (uint16_t c = 0; c < set->cols_used; ++c) widest = std::max(widest, set->cols[c].elem_size);
   std::vector<unsigned char> value;
   try {
     value.resize(widest);
@@ -457,10 +456,9 @@ int RVC_RowVersion(const COLSET* set, uint32_t row, unsigned char out[RVC_DIGEST
     if (present && len > 0) {
       if (int rc = ColSetValueLength(set, row, c, value.data(), &len)) return rc;
     }
-    const unsigned char frame[5] = {present, static_cast<unsigned char>(len),
-                                    static_cast<unsigned char>(len >> 8),
-                                    static_cast<unsigned char>(len >> 16),
-                                    static_cast<unsigned char>(len >> 24)};
+    const unsigned char frame[5] = {
+        present, static_cast<unsigned char>(len), static_cast<unsigned char>(len >> 8),
+        static_cast<unsigned char>(len >> 16), static_cast<unsigned char>(len >> 24)};
     MD5Update(&ctx, frame, sizeof frame);
     if (len > 0) MD5Update(&ctx, value.data(), len);
   }

@@ -30,8 +30,8 @@ bool AddsMarks(const SCR_CURSOR* cur) {
 
 // Row j of the key columns among `values` (whose columns are `names`), as a
 // new one-row set; null when a key was not sent.
-ColSetPtr KeyRow(const SCR_ANALYSIS& a, const COLSET* values,
-                 const std::vector<std::string>& names, uint32_t j) {
+ColSetPtr KeyRow(const SCR_ANALYSIS& a, const COLSET* values, const std::vector<std::string>& names,
+                 uint32_t j) {
   std::vector<COLSET_COL> cols;
   for (const SCR_COLDESC& key : a.ks.keys) {
     size_t n = 0;
@@ -115,8 +115,7 @@ int scs_p_FetchAdded(SCR_CURSOR* cur, uint64_t mark, COLSET* row) {
   a.keyset->valuesFlags = 0;
   if (rc == 0) rc = static_cast<int>(SCR_Agent().DRV_Prepare(a.valuesStmt, keyed.text.c_str()));
   COLSET *keyParams = nullptr, *params = nullptr;
-  if (rc == 0)
-    rc = SCR_RowToParams(key, 0, 1, 1, &keyParams, a.paramOps != 0, false, nullptr);
+  if (rc == 0) rc = SCR_RowToParams(key, 0, 1, 1, &keyParams, a.paramOps != 0, false, nullptr);
   KS_PLACE place;
   place.libAt = keyed.appBefore;
   if (rc == 0) rc = KS_SpliceParams(cur, place, keyParams, &params);

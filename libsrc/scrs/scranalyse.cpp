@@ -10,17 +10,17 @@
 #include <cstring>
 #include <new>
 
+#include "drv_jdbc/agent_codes.h"
 #include "drv_jdbc/drv_agent.h"
 #include "drv_jdbc/j-error.h"
 #include "drv_jdbc/j-handles.h"
-#include "drv_jdbc/agent_codes.h"
 #include "drv_jdbc/j-records.h"
 #include "scrs/ksrun.h"
-#include "scrs/scranalysis.h"
-#include "scrs/scrvalues.h"
-#include "scrs/scrframe.h"
 #include "scrs/rvc.h"
+#include "scrs/scranalysis.h"
+#include "scrs/scrframe.h"
 #include "scrs/scrhooks.h"
+#include "scrs/scrvalues.h"
 #include "util/errcodes.h"
 #include "util/log.h"
 
@@ -75,8 +75,10 @@ bool BeginsWithSelect(const char* text) {
 void SetAdjust(SCR_CURSOR* cur, bool on) {
   JdbcStmt* s = AGT_Stmt(cur->stmtHandle);
   if (s == nullptr) return;
-  if (on) s->optionBits |= kAdjustFromAnalysis;
-  else s->optionBits &= static_cast<uint16_t>(~kAdjustFromAnalysis);
+  if (on)
+    s->optionBits |= kAdjustFromAnalysis;
+  else
+    s->optionBits &= static_cast<uint16_t>(~kAdjustFromAnalysis);
 }
 
 // The options a downgrade lowered are asked for again, unless the
@@ -242,7 +244,8 @@ int AnalyseSelect(SCR_CURSOR* cur, SCR_SQLINFO* info) {
     scs_p_MarkOrderedKeys(cur);
   }
   a.sortColumns = static_cast<uint16_t>(a.ks.keys.size());
-  if (cur->cursorType == SQL_CURSOR_DYNAMIC || cur->keysetSize != 0) return SCR_MatchKeyColumns(cur);
+  if (cur->cursorType == SQL_CURSOR_DYNAMIC || cur->keysetSize != 0)
+    return SCR_MatchKeyColumns(cur);
   return scs_p_StaticConcurText(cur);
 }
 
@@ -347,8 +350,7 @@ int scs_p_AnalyseStmt(SCR_CURSOR* cur, const char* text) {
   if (int rc = AllocPrivate(cur)) return rc;
   // The rows an earlier execution of this cursor left in the row-version
   // table say nothing of the next result.
-  if (cur->cursorType == SQL_CURSOR_DYNAMIC && a.rowVersion != 0 &&
-      cur->rvcLink.list != nullptr) {
+  if (cur->cursorType == SQL_CURSOR_DYNAMIC && a.rowVersion != 0 && cur->rvcLink.list != nullptr) {
     if (int rc = RVC_DeleteCursor(&cur->rvcLink)) return rc;
   }
   a.text = text != nullptr ? text : "";

@@ -36,13 +36,13 @@ using SCR_ColDescPtr = std::unique_ptr<JdbcColDesc, SCR_ColDescFree>;
 
 // How the data source writes and stores names.
 struct SCR_IDENTS {
-  std::string quote;            // identifier quote; empty when it has none
-  uint32_t quotedCase = 3;      // SQL_IC_* for names written quoted
-  uint32_t unquotedCase = 1;    // SQL_IC_* for plain names
-  std::string escape;           // search-pattern escape; empty when none
-  std::string user;             // current user name
-  uint32_t maxOrderBy = 0;      // SQL_MAX_COLUMNS_IN_ORDER_BY, 0 = no limit
-  uint32_t noQualifier = 0;     // no catalog qualifiers
+  std::string quote;          // identifier quote; empty when it has none
+  uint32_t quotedCase = 3;    // SQL_IC_* for names written quoted
+  uint32_t unquotedCase = 1;  // SQL_IC_* for plain names
+  std::string escape;         // search-pattern escape; empty when none
+  std::string user;           // current user name
+  uint32_t maxOrderBy = 0;    // SQL_MAX_COLUMNS_IN_ORDER_BY, 0 = no limit
+  uint32_t noQualifier = 0;   // no catalog qualifiers
 };
 
 // One table of the FROM clause, resolved.
@@ -81,13 +81,13 @@ struct KS_KEYSET {
   // current block, windowFirst 0).
   COLSET window{};
   int32_t windowFirst = DSC_NO_WINDOW;
-  uint32_t rowCount = 0;          // keys in the keyset (or the block)
-  std::vector<uint16_t> status;   // SQL_ROW_* per keyset row (block: per window row)
-  COLSET* bound = nullptr;        // first and last key of a block: the seek parameters
+  uint32_t rowCount = 0;         // keys in the keyset (or the block)
+  std::vector<uint16_t> status;  // SQL_ROW_* per keyset row (block: per window row)
+  COLSET* bound = nullptr;       // first and last key of a block: the seek parameters
   // A block's keys with the sort values they were read with, so that a
   // seek can start from any of them.
   COLSET* blockRows = nullptr;
-  int32_t scrollState = 0;        // a mixed cursor's block state (KS_BLOCK_*)
+  int32_t scrollState = 0;  // a mixed cursor's block state (KS_BLOCK_*)
 
   // Optimistic-concurrency values of the current rowset (or, for a static
   // cursor, the whole result in `valuesCache`), and whether the values
@@ -96,7 +96,7 @@ struct KS_KEYSET {
   DSC valuesCache;
   int32_t valuesWindow = DSC_NO_WINDOW;
   uint16_t valuesFlags = 0;
-  uint32_t rowsetInBlock = 0;     // a mixed cursor's rowset: its first row in the block (0-based)
+  uint32_t rowsetInBlock = 0;  // a mixed cursor's rowset: its first row in the block (0-based)
   // A static cursor under values concurrency compares with its rows as it
   // read them, except where its own updates changed them: those rows' kept
   // values as read again after the update, by cache row. When its keys are
@@ -136,8 +136,7 @@ struct KS_KEYSET {
 void KS_DropAhead(KS_KEYSET* ks);
 // Rows first..first+n-1 of src copied (moved when `move`) into *out: the
 // keyset's spare storage when it has the shape and the room, else new.
-int KS_RowsetFrom(KS_KEYSET* ks, COLSET* src, uint32_t first, uint32_t n, int move,
-                  ColSetPtr* out);
+int KS_RowsetFrom(KS_KEYSET* ks, COLSET* src, uint32_t first, uint32_t n, int move, ColSetPtr* out);
 // The columns of a rowset handed out before (emptied) kept as the keyset's
 // spare storage; freed when there is no keyset or a long column would keep
 // its values.
@@ -185,8 +184,8 @@ struct SCR_FORWARD {
 struct SCR_ANALYSIS {
   uint32_t auxStmt = 0;     // private agent statement: catalog calls, positioned operations
   uint32_t valuesStmt = 0;  // private agent statement: values queries
-  uint16_t flags = 0;       // analysis flags (SCR_SQL_*); SCR_NOT_SELECT alone for another statement
-  bool held = false;        // the results below belong to the current text
+  uint16_t flags = 0;  // analysis flags (SCR_SQL_*); SCR_NOT_SELECT alone for another statement
+  bool held = false;   // the results below belong to the current text
   bool selectList = false;  // the select list is tied to table columns
   std::string text;         // the prepared text (rewritten when the select list changed)
   SCR_IDENTS idents;
@@ -214,14 +213,14 @@ struct SCR_ANALYSIS {
   // The keyset refetch runs on a private statement of its own, so that the
   // application's statement keeps its text, its columns and its result.
   uint32_t refetchStmt = 0;
-  SCR_BUILT refetch;            // its text and where its markers fall
-  uint32_t refetchGroups = 0;   // keys per refetch statement it was built for
+  SCR_BUILT refetch;           // its text and where its markers fall
+  uint32_t refetchGroups = 0;  // keys per refetch statement it was built for
   // The seek a dynamic cursor reads rows ahead with, while the refetch
   // statement holds it prepared for aheadSeekRows rows.
   SCR_BUILT aheadSeek;
   uint32_t aheadSeekRows = 0;
-  uint32_t paramOps = 0;        // the agent takes terminated text parameters
-  uint32_t markerLimit = 0;     // most parameter markers of one statement
+  uint32_t paramOps = 0;     // the agent takes terminated text parameters
+  uint32_t markerLimit = 0;  // most parameter markers of one statement
   // The text the agent statement was prepared with when the library
   // changed the application's (a static cursor with lock or values
   // concurrency reads its rows in key order); empty otherwise.
@@ -285,8 +284,7 @@ int scs_p_GetTblColDescs(SCR_CURSOR* cur, const std::vector<SCR_TABLE>& tables, 
 // Runs a catalog operation on the auxiliary statement and reads its whole
 // result, or copies the connection's kept answer to the same request
 // (never when `fresh`: the new answer is kept in its place).
-int SCR_CatalogRows(SCR_CURSOR* cur, int slot, const void* args, COLSET* rows,
-                    bool fresh = false);
+int SCR_CatalogRows(SCR_CURSOR* cur, int slot, const void* args, COLSET* rows, bool fresh = false);
 // The names of the table's columns that may hold NULL, as the catalog
 // lists them. 0 or the agent's code.
 int SCR_NullableColumns(SCR_CURSOR* cur, const SCR_TABLE& t, std::vector<std::string>* out);
@@ -337,14 +335,13 @@ bool SCR_OrdersByColumnsOnly(const SCR_ANALYSIS& a);
 int KS_GetKeyColDescs(SCR_CURSOR* cur);
 // The edits of the application's text. Each takes the analysed statement
 // (SCR_AnalyseSQL, 0 or SCR_SQL_MISSING for a missing part).
-int KS_BuildKeySelect(SCR_SQLINFO* info, const KS_CURSOR& ks, const SCR_IDENTS& id,
-                      SCR_BUILT* out);
+int KS_BuildKeySelect(SCR_SQLINFO* info, const KS_CURSOR& ks, const SCR_IDENTS& id, SCR_BUILT* out);
 // The values query of the optimistic-concurrency cache: the statement
 // with every column of its tables as the select list.
 int scs_p_BuildValuesSelect(SCR_SQLINFO* info, const std::vector<SCR_COLDESC>& tableCols,
                             uint8_t tableCount, const SCR_IDENTS& id, SCR_BUILT* out);
-int KS_BuildKeyWhere(SCR_SQLINFO* info, const KS_CURSOR& ks, const SCR_IDENTS& id,
-                     uint32_t groups, SCR_BUILT* out);
+int KS_BuildKeyWhere(SCR_SQLINFO* info, const KS_CURSOR& ks, const SCR_IDENTS& id, uint32_t groups,
+                     SCR_BUILT* out);
 int KS_BuildOrderBy(SCR_SQLINFO* info, const KS_CURSOR& ks, const SCR_IDENTS& id,
                     uint32_t existingItems, SCR_BUILT* out);
 // The seek SELECT: key columns, then the ORDER BY items that are no key.
@@ -354,8 +351,8 @@ int KS_BuildSeekSelect(SCR_SQLINFO* info, const KS_CURSOR& ks,
                        SCR_BUILT* out, uint16_t sortColumns = 0);
 // The seek SELECT's list alone (keys, then the ORDER BY items that are no
 // key) and, when count is given, how many columns it names.
-int KS_SeekList(const KS_CURSOR& ks, const std::vector<SCR_ORDERITEM>& order,
-                const SCR_IDENTS& id, uint16_t sortColumns, std::string* out, uint16_t* count);
+int KS_SeekList(const KS_CURSOR& ks, const std::vector<SCR_ORDERITEM>& order, const SCR_IDENTS& id,
+                uint16_t sortColumns, std::string* out, uint16_t* count);
 // Whether the result's order is the order of its keys alone: every column
 // the seeks follow is a key, and the ORDER BY could take every key.
 bool KS_OrderedByKeys(const KS_CURSOR& ks, const std::vector<SCR_ORDERITEM>& order,
@@ -374,8 +371,7 @@ int KS_BuildKeyRange(SCR_SQLINFO* info, const KS_CURSOR& ks,
 int KS_BuildSeekWhere(SCR_SQLINFO* info, const KS_CURSOR& ks,
                       const std::vector<SCR_ORDERITEM>& order, const SCR_IDENTS& id,
                       uint16_t orientation, uint16_t mode, uint32_t nullCollation,
-                      const std::vector<bool>& nullBound, SCR_BUILT* out,
-                      uint16_t sortColumns = 0);
+                      const std::vector<bool>& nullBound, SCR_BUILT* out, uint16_t sortColumns = 0);
 // Puts `add` where the last edit left its mark in the regenerated text;
 // `before` is the text before that edit. Never re-reads the text as a
 // template.
@@ -391,11 +387,11 @@ int SCR_SpliceAtMark(const std::string& before, const char* after, const std::st
 // `terminate`. With leftOut (one row only), a column NULL there is left
 // out and marked 1. 0, ERR_GENERAL (bad arguments, first row past the
 // source's rows, groups < rows) or ERR_NO_MEMORY.
-int SCR_RowToParams(const COLSET* src, uint32_t first, uint32_t groups, uint32_t rows,
-                    COLSET** out, bool terminate, bool trim, std::vector<uint8_t>* leftOut);
+int SCR_RowToParams(const COLSET* src, uint32_t first, uint32_t groups, uint32_t rows, COLSET** out,
+                    bool terminate, bool trim, std::vector<uint8_t>* leftOut);
 // SCR_RowToParams over key rows (none holds NULL) for a block read by key.
-int KS_KeyParams(const COLSET* keys, uint32_t first, uint32_t groups, uint32_t rows,
-                 COLSET** out, bool terminate);
+int KS_KeyParams(const COLSET* keys, uint32_t first, uint32_t groups, uint32_t rows, COLSET** out,
+                 bool terminate);
 
 // *out := a new one-row set of the values of columns `cols` (in that order)
 // of src's row `row`, as SCR_RowToParams makes them. ERR_GENERAL for a
@@ -524,8 +520,8 @@ void SCR_CurrentRowChanged(SCR_CURSOR* cur, uint32_t k, uint16_t status);
 // Positioned statements naming an emulated cursor run by key. True when
 // `stmt` holds one; *rc is then the call's answer.
 bool SCR_PrepareCurrentOf(SCR_CURSOR* cur, const char* sql, uint32_t* rc);
-bool SCR_ExecuteCurrentOf(SCR_CURSOR* cur, COLSET* params, uint16_t count,
-                          const JdbcColBind* binds, uint32_t* rc);
+bool SCR_ExecuteCurrentOf(SCR_CURSOR* cur, COLSET* params, uint16_t count, const JdbcColBind* binds,
+                          uint32_t* rc);
 // Takes over the values of a held positioned statement; false otherwise.
 bool SCR_KeepCurrentOfParams(SCR_CURSOR* cur, COLSET* params);
 bool SCR_KeepCurrentOfBinds(SCR_CURSOR* cur, uint16_t count, const JdbcColBind* binds);
@@ -533,8 +529,8 @@ void SCR_CurrentOfFree(SCR_CURSOR* cur);
 
 // Update, delete or fetch of the keyset rows the bookmarks name (1-based).
 int SCR_BulkOpDispatch(SCR_CURSOR* cur, uint16_t op, const uint64_t* bookmarks, uint32_t rows,
-                       ColSetPtr values, std::vector<uint16_t> columns,
-                       uint16_t** statuses, uint32_t* count, ROWSTATUS** fetched);
+                       ColSetPtr values, std::vector<uint16_t> columns, uint16_t** statuses,
+                       uint32_t* count, ROWSTATUS** fetched);
 
 // The rows of a static cursor's cache that the bookmarks name, in their
 // order; a bookmark naming no row leaves an empty row with status

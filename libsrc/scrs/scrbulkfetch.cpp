@@ -135,15 +135,15 @@ int scs_p_FetchStaticByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint
   bool invalid = false;
   const int rc = EachBookmark(cur, bookmarks, rows, rs, statuses, &found, &gone, &invalid,
                               [&](uint32_t j, uint64_t b) {
-    int read = SS_Fetch(ss, static_cast<int32_t>(b - 1), 1, &one);
-    if (read != 0 || one->rows_held == 0) return read;
-    read = Place(rs, one, j, &found);
-    if (read == 0) {
-      SCR_SetRowStatusAt(rs, j + 1, SQL_ROW_SUCCESS);
-      statuses[j] = SQL_ROW_SUCCESS;
-    }
-    return read;
-  });
+                                int read = SS_Fetch(ss, static_cast<int32_t>(b - 1), 1, &one);
+                                if (read != 0 || one->rows_held == 0) return read;
+                                read = Place(rs, one, j, &found);
+                                if (read == 0) {
+                                  SCR_SetRowStatusAt(rs, j + 1, SQL_ROW_SUCCESS);
+                                  statuses[j] = SQL_ROW_SUCCESS;
+                                }
+                                return read;
+                              });
   ColSetDestroy(one);
   ss->position = position;
   if (!Handed(cur, rc, rs, found, out)) return rc;
@@ -164,15 +164,16 @@ int scs_p_FetchKeysetByBookmark(SCR_CURSOR* cur, const uint64_t* bookmarks, uint
   bool invalid = false;
   const int rc = EachBookmark(cur, bookmarks, rows, rs, statuses, &found, &gone, &invalid,
                               [&](uint32_t j, uint64_t b) {
-    RowStatusFree(&one);
-    int read = RowStatusCreate(&one, 1);
-    if (read == 0) read = scs_p_FetchKeyset(cur, one, static_cast<int32_t>(b));
-    if (read == 0) read = Place(rs, one->rows, j, &found);
-    if (read != 0) return read;
-    statuses[j] = SCR_GetRowStatusAt(one, 1);
-    SCR_SetRowStatusAt(rs, j + 1, statuses[j]);
-    return 0;
-  });
+                                RowStatusFree(&one);
+                                int read = RowStatusCreate(&one, 1);
+                                if (read == 0)
+                                  read = scs_p_FetchKeyset(cur, one, static_cast<int32_t>(b));
+                                if (read == 0) read = Place(rs, one->rows, j, &found);
+                                if (read != 0) return read;
+                                statuses[j] = SCR_GetRowStatusAt(one, 1);
+                                SCR_SetRowStatusAt(rs, j + 1, statuses[j]);
+                                return 0;
+                              });
   RowStatusFree(&one);
   cur->rowsetSize = size;
   cur->rowsetStart = start;

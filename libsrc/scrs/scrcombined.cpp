@@ -26,7 +26,6 @@
 
 namespace {
 
-
 // The row count of the statement's last execution; an unknown count is 0.
 uint32_t AffectedRows(uint32_t stmt, uint32_t* rows) {
   int32_t count = 0;
@@ -111,12 +110,9 @@ uint32_t RunBatchRecord(uint32_t stmt, const DRV_BatchRecord& rec, uint32_t* res
 uint32_t DescribedLength(const COLSET_COL& c) {
   switch (c.type) {
     case COLSET_VT_WCHAR:
-    case COLSET_VT_WNTS:
-      return c.elem_size / 2;
-    case COLSET_VT_WCHAR32:
-      return c.elem_size >= 4 ? (c.elem_size - 4) / 2 : 0;
-    default:
-      return c.elem_size;
+    case COLSET_VT_WNTS: return c.elem_size / 2;
+    case COLSET_VT_WCHAR32: return c.elem_size >= 4 ? (c.elem_size - 4) / 2 : 0;
+    default: return c.elem_size;
   }
 }
 
@@ -137,8 +133,8 @@ uint32_t SCR_ExecDescribeCore(uint32_t stmt, const char* sql, COLSET* params, ui
     if (uint32_t rc = SetRowsetSize(stmt, &rowset)) return rc;
   }
   SCR_LongDataReset(cur);
-  uint32_t rc = RunSteps(stmt, sql, params, count, static_cast<const JdbcColBind*>(descs),
-                         SCR_BindCols);
+  uint32_t rc =
+      RunSteps(stmt, sql, params, count, static_cast<const JdbcColBind*>(descs), SCR_BindCols);
   const bool outputValues = rc == ERR_OUTPUT_VALUES;
   if (rc != 0 && !outputValues) return rc;
   rc = withAttrs ? agent.DRV_ColAttributes(stmt, ncols, nattrs, cols, attrs)
@@ -172,8 +168,8 @@ uint32_t SCR_ExecDescribeAttr(uint32_t stmt, const char* sql, COLSET* params, ui
                               rowCount, nattrs, attrs);
 }
 
-uint32_t SCR_AllocPrepare(uint32_t conn, const char* sql, uint32_t concurrency,
-                          uint32_t cursorType, uint32_t* out) {
+uint32_t SCR_AllocPrepare(uint32_t conn, const char* sql, uint32_t concurrency, uint32_t cursorType,
+                          uint32_t* out) {
   if (out == nullptr) return ERR_INVALID_ARGUMENT;
   uint32_t stmt = 0;
   if (uint32_t rc = SCR_AllocStmt(conn, &stmt)) return rc;

@@ -44,8 +44,8 @@ uint32_t SCR_ExecDescribe(uint32_t, const char*, COLSET*, uint16_t, const void*,
 uint32_t SCR_ExecDescribeAttr(uint32_t, const char*, COLSET*, uint16_t, const void*, uint32_t,
                               uint16_t*, JdbcColDesc**, void*, void*, int32_t*, uint16_t*,
                               ATTR_ENTRY**);
-uint32_t SCR_AllocPrepare(uint32_t conn, const char* sql, uint32_t concurrency,
-                          uint32_t cursorType, uint32_t* stmt);
+uint32_t SCR_AllocPrepare(uint32_t conn, const char* sql, uint32_t concurrency, uint32_t cursorType,
+                          uint32_t* stmt);
 uint32_t SCR_FetchDescribe(uint32_t stmt, uint16_t* count, void** types, void* rowRecord);
 uint32_t SCR_FetchScrollRow(uint32_t, ROWSTATUS**, int32_t, uint32_t*, uint32_t*, uint16_t);
 uint32_t SCR_GetCachedData(uint32_t stmt, uint16_t column, uint16_t row, uint32_t largest,

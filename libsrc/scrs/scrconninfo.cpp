@@ -13,8 +13,8 @@ namespace {
 // Every text of the block. The options text may begin with the four marker
 // bytes of a Unicode connect; they hold no NUL, so it copies as a C string.
 char* ConnectInfo::*const kTexts[] = {
-    &ConnectInfo::host,   &ConnectInfo::options, &ConnectInfo::svtype,   &ConnectInfo::dbpath,
-    &ConnectInfo::dsn,    &ConnectInfo::dbopts,  &ConnectInfo::user,     &ConnectInfo::password,
+    &ConnectInfo::host,   &ConnectInfo::options, &ConnectInfo::svtype, &ConnectInfo::dbpath,
+    &ConnectInfo::dsn,    &ConnectInfo::dbopts,  &ConnectInfo::user,   &ConnectInfo::password,
     &ConnectInfo::text10, &ConnectInfo::appName};
 
 bool DupText(char** to, const char* from) {

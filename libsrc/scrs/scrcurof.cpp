@@ -23,17 +23,16 @@
 #include "util/sqllex.h"
 
 struct SCR_CURRENTOF {
-  uint16_t op;           // SQL_UPDATE or SQL_DELETE
-  std::string head;      // the text before WHERE CURRENT OF
-  std::string name;      // the cursor named, without quotes
+  uint16_t op;       // SQL_UPDATE or SQL_DELETE
+  std::string head;  // the text before WHERE CURRENT OF
+  std::string name;  // the cursor named, without quotes
   bool quoted = false;
-  std::string prepared;  // the text the agent holds
-  ColSetPtr params;  // the application's values given before execute
+  std::string prepared;            // the text the agent holds
+  ColSetPtr params;                // the application's values given before execute
   std::vector<JdbcColBind> binds;  // and their descriptions
 };
 
 namespace {
-
 
 std::string Upper(const std::string& s) {
   std::string u = s;
@@ -87,7 +86,8 @@ bool Split(const char* sql, SCR_CURRENTOF* out) {
   if (of == std::string::npos || where < 5 || up.compare(where - 5, 5, "WHERE") != 0) return false;
   out->head = text.substr(0, SkipBack(text, where - 5));
   std::string name = text.substr(of + 2);
-  while (!name.empty() && (std::isspace(static_cast<unsigned char>(name.back())) || name.back() == ';'))
+  while (!name.empty() &&
+         (std::isspace(static_cast<unsigned char>(name.back())) || name.back() == ';'))
     name.pop_back();
   size_t b = 0;
   while (b < name.size() && std::isspace(static_cast<unsigned char>(name[b]))) ++b;
@@ -189,8 +189,8 @@ bool SCR_KeepCurrentOfBinds(SCR_CURSOR* cur, uint16_t count, const JdbcColBind* 
   return true;
 }
 
-bool SCR_ExecuteCurrentOf(SCR_CURSOR* cur, COLSET* params, uint16_t count,
-                          const JdbcColBind* binds, uint32_t* rc) {
+bool SCR_ExecuteCurrentOf(SCR_CURSOR* cur, COLSET* params, uint16_t count, const JdbcColBind* binds,
+                          uint32_t* rc) {
   SCR_CURRENTOF* q = cur->currentOf;
   if (q == nullptr) return false;
   // Descriptions given before the execution stand for the values given so.
@@ -229,8 +229,10 @@ bool SCR_ExecuteCurrentOf(SCR_CURSOR* cur, COLSET* params, uint16_t count,
   }
   // The application's markers come first in the text, so its values do.
   if (*rc == 0 && app != nullptr && app->cols_used > 0) {
-    if (app->rows_held != row.params->rows_held) *rc = ERR_NOT_CAPABLE;
-    else *rc = static_cast<uint32_t>(ColSetMerge(row.params.get(), app.get()));
+    if (app->rows_held != row.params->rows_held)
+      *rc = ERR_NOT_CAPABLE;
+    else
+      *rc = static_cast<uint32_t>(ColSetMerge(row.params.get(), app.get()));
   }
   if (*rc == 0) *rc = ops.DRV_SetParams(stmt, row.params.release());
   if (*rc == 0 && !sent.empty())
@@ -242,8 +244,9 @@ bool SCR_ExecuteCurrentOf(SCR_CURSOR* cur, COLSET* params, uint16_t count,
   if (ops.DRV_GetInfo(stmt, INFO_ROW_COUNT, &affected, sizeof affected, &length) != 0) return true;
   // A row someone else changed since the fetch no longer holds the kept
   // values and is left alone, as SQLSetPos leaves it.
-  const uint16_t status = affected < 1 ? SQL_ROW_ERROR
-                          : q->op == SQL_UPDATE ? SQL_ROW_UPDATED : SQL_ROW_DELETED;
+  const uint16_t status = affected < 1          ? SQL_ROW_ERROR
+                          : q->op == SQL_UPDATE ? SQL_ROW_UPDATED
+                                                : SQL_ROW_DELETED;
   SCR_CurrentRowChanged(target, row.keysetRow, status);
   if (affected < 1) {
     if (JdbcStmt* s = AGT_Stmt(stmt)) errPostIndex(&s->errors, ERR_CURSOR_CONFLICT);

@@ -1,6 +1,6 @@
 // Cursor state records: defaults, position and row numbers.
-#include "drv_jdbc/agent_codes.h"
 #include "scrs/scrcursor.h"
+#include "drv_jdbc/agent_codes.h"
 
 #include <sql.h>
 #include <sqlext.h>
@@ -120,8 +120,7 @@ int SCR_GetRowNumberFwd(const SCR_CURSOR* cur, uint32_t n, uint32_t* out) {
 }
 
 void SCR_RowsetBlocks(uint32_t rowsetSize, uint32_t markerLimit, uint32_t descCount,
-                      uint32_t keyColumns, uint32_t* blocks, uint32_t* last,
-                      uint32_t* blockSize) {
+                      uint32_t keyColumns, uint32_t* blocks, uint32_t* last, uint32_t* blockSize) {
   *blocks = *last = *blockSize = 0;
   // No key columns, or no marker left for a key: no block holds a row.
   if (keyColumns == 0 || rowsetSize == 0 || markerLimit <= descCount) return;

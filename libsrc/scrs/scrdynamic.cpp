@@ -67,8 +67,8 @@ int ReadByKeys(SCR_CURSOR* cur, const COLSET& keySet, const Split& split, COLSET
   for (uint32_t g = 0; rc == 0 && g < split.blocks; ++g) {
     const uint32_t n = g + 1 == split.blocks ? split.last : split.per;
     COLSET *keys = nullptr, *params = nullptr;
-    rc = static_cast<uint32_t>(KS_KeyParams(&keySet, g * split.per, split.per, n, &keys,
-                                            a.paramOps != 0));
+    rc = static_cast<uint32_t>(
+        KS_KeyParams(&keySet, g * split.per, split.per, n, &keys, a.paramOps != 0));
     if (rc == 0) rc = static_cast<uint32_t>(KS_SpliceParams(cur, place, keys, &params));
     if (rc == 0) rc = KS_RunPrepared(cur, stmt, params, binds);
     if (rc == 0) rc = static_cast<uint32_t>(SCR_FetchUpTo(stmt, n, rows));
@@ -436,8 +436,7 @@ int scs_p_FetchDynamic(SCR_CURSOR* cur, int32_t offset, uint16_t orientation, RO
       if (rc != 0) return rc;
       cur->rowsetStart = Fetched(rs) >= size ? -1 : kPartialAtEnd;
       return 0;
-    default:
-      return ERR_FETCH_TYPE_RANGE;
+    default: return ERR_FETCH_TYPE_RANGE;
   }
 }
 
@@ -476,8 +475,8 @@ int scs_p_DynamicOwnVersions(SCR_CURSOR* cur, const std::vector<uint32_t>& at) {
     statuses[j] = SQL_ROW_UPDATED;
   }
   if (rc == 0)
-    rc = RVC_UpdateVersion(&cur->rvcLink, keyVersions.data(), rowVersions.data(),
-                           statuses.data(), n);
+    rc = RVC_UpdateVersion(&cur->rvcLink, keyVersions.data(), rowVersions.data(), statuses.data(),
+                           n);
   ColSetFreeColumns(&rows);
   return rc;
 }

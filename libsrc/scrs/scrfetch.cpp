@@ -10,8 +10,8 @@
 #include <cstring>
 #include <limits>
 
-#include "drv_jdbc/drv_agent.h"
 #include "drv_jdbc/agent_codes.h"
+#include "drv_jdbc/drv_agent.h"
 #include "scrs/cursorlock.h"
 #include "util/errcodes.h"
 
@@ -69,8 +69,7 @@ int AgentScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t start, uint3
     rc = ops->DRV_FetchScroll(cur->stmtHandle, &cur->rowStatus, AgentRow(start), fetched, &count,
                               orientation);
   } else if (ops->DRV_ExtendedFetch != nullptr) {
-    rc = ops->DRV_ExtendedFetch(cur->stmtHandle, &cur->rowStatus, AgentRow(start), fetched,
-                                &count);
+    rc = ops->DRV_ExtendedFetch(cur->stmtHandle, &cur->rowStatus, AgentRow(start), fetched, &count);
   }
   cur->rowCount = static_cast<int32_t>(count);
   if (rc != 0 && rc != ERR_FETCH_BEFORE_FIRST_ROWSET) RowStatusFree(&cur->rowStatus);
@@ -82,7 +81,8 @@ int AgentScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t start, uint3
 // was known; the fetch has learnt it.
 int64_t FetchedStart(const SCR_CURSOR* cur, int64_t start) {
   if (start >= 1 || cur->rowCount < 0) return std::max<int64_t>(start, 1);
-  const int64_t first = start == 0 ? cur->rowCount - cur->rowsetSize + 1 : cur->rowCount + start + 1;
+  const int64_t first =
+      start == 0 ? cur->rowCount - cur->rowsetSize + 1 : cur->rowCount + start + 1;
   return std::max<int64_t>(first, 1);
 }
 
@@ -137,9 +137,8 @@ int SCR_ClassifyRow(int64_t current, int64_t target, uint32_t rowsetSize, int64_
   return SCR_TARGET_INSIDE;
 }
 
-int SCR_ComputeStartRow(uint16_t orientation, int64_t offset, int64_t rowsetStart,
-                        int64_t rowCount, uint32_t rowsetSize, uint32_t prevRowsetSize,
-                        int64_t* target) {
+int SCR_ComputeStartRow(uint16_t orientation, int64_t offset, int64_t rowsetStart, int64_t rowCount,
+                        uint32_t rowsetSize, uint32_t prevRowsetSize, int64_t* target) {
   const bool known = rowCount >= 0;
   const int64_t current = rowsetStart == SCR_POS_AFTER_END ? rowCount + 1 : rowsetStart;
   const int64_t size = rowsetSize;
@@ -147,9 +146,7 @@ int SCR_ComputeStartRow(uint16_t orientation, int64_t offset, int64_t rowsetStar
     case SQL_FETCH_NEXT:
       *target = current + prevRowsetSize;
       return SCR_ClassifyRow(current, *target, rowsetSize, rowCount);
-    case SQL_FETCH_FIRST:
-      *target = 1;
-      return SCR_TARGET_INSIDE;
+    case SQL_FETCH_FIRST: *target = 1; return SCR_TARGET_INSIDE;
     case SQL_FETCH_LAST:
       // A result shorter than the rowset is read from its first row.
       *target = known ? std::max<int64_t>(1, rowCount - size + 1) : 0;
@@ -178,9 +175,7 @@ int SCR_ComputeStartRow(uint16_t orientation, int64_t offset, int64_t rowsetStar
     case SQL_FETCH_RELATIVE:
       *target = current + offset;
       return SCR_ClassifyRow(current, *target, rowsetSize, rowCount);
-    default:
-      *target = 0;
-      return SCR_TARGET_UNKNOWN_AHEAD;
+    default: *target = 0; return SCR_TARGET_UNKNOWN_AHEAD;
   }
 }
 
@@ -214,8 +209,7 @@ int ScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t offset, uint32_t*
   if ((cur->flags & SCR_FLAG_ROWSET_CHANGED) == 0) cur->prevRowsetSize = cur->rowsetSize;
   const uint32_t type = cur->cursorType;
   const bool dynamicLike = DynamicLike(cur);
-  if (type == SQL_CURSOR_FORWARD_ONLY && orientation != SQL_FETCH_NEXT)
-    return ERR_FETCH_TYPE_RANGE;
+  if (type == SQL_CURSOR_FORWARD_ONLY && orientation != SQL_FETCH_NEXT) return ERR_FETCH_TYPE_RANGE;
   if ((AskDirections(cur) & DirectionBit(orientation)) == 0) return ERR_FETCH_TYPE_RANGE;
   const bool numbered = Numbered(cur);
   if (cur->rowsetStart == -1 && numbered && orientation != SQL_FETCH_FIRST &&
@@ -289,20 +283,18 @@ int ScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t offset, uint32_t*
     if (start < 1 && (orientation == SQL_FETCH_PRIOR || orientation == SQL_FETCH_RELATIVE)) {
       const int64_t back = orientation == SQL_FETCH_PRIOR ? cur->rowsetSize : -offset;
       cls = cur->rowsetStart > 1 && back <= static_cast<int64_t>(cur->rowsetSize)
-                ? SCR_TARGET_REACHES_START : SCR_TARGET_BEFORE;
+                ? SCR_TARGET_REACHES_START
+                : SCR_TARGET_BEFORE;
       beforeFirst = cls == SCR_TARGET_REACHES_START;
     }
     switch (cls) {
-      case SCR_TARGET_BEFORE:
-        return NoRowset(cur, SCR_POS_BEFORE_START, fetched);
-      case SCR_TARGET_AFTER:
-        return NoRowset(cur, SCR_POS_AFTER_END, fetched);
+      case SCR_TARGET_BEFORE: return NoRowset(cur, SCR_POS_BEFORE_START, fetched);
+      case SCR_TARGET_AFTER: return NoRowset(cur, SCR_POS_AFTER_END, fetched);
       case SCR_TARGET_REACHES_START:
         orientation = SQL_FETCH_FIRST;
         start = 1;
         break;
-      default:
-        break;
+      default: break;
     }
   }
 
@@ -324,13 +316,10 @@ int ScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t offset, uint32_t*
       if (fromEnd && !dynamicLike && cur->rowCount >= 0 && -offset > cur->rowCount)
         beforeFirst = true;
       return beforeFirst ? ERR_FETCH_BEFORE_FIRST_ROWSET : 0;
-    case ERR_FETCH_BEFORE_START:
-      return NoRowset(cur, SCR_POS_BEFORE_START, fetched);
+    case ERR_FETCH_BEFORE_START: return NoRowset(cur, SCR_POS_BEFORE_START, fetched);
     case ERR_FETCH_BEYOND_END:
-    case ERR_NO_DATA_FOUND:
-      return NoRowset(cur, SCR_POS_AFTER_END, fetched);
-    default:
-      return rc;
+    case ERR_NO_DATA_FOUND: return NoRowset(cur, SCR_POS_AFTER_END, fetched);
+    default: return rc;
   }
 }
 

@@ -30,9 +30,8 @@ int SCR_ScrollFetch(SCR_CURSOR* cur, uint16_t orientation, int64_t offset, uint3
 
 // The first row of the rowset an orientation asks for, and its class.
 // rowCount -1: not known; rowsetStart SCR_POS_AFTER_END after the last row.
-int SCR_ComputeStartRow(uint16_t orientation, int64_t offset, int64_t rowsetStart,
-                        int64_t rowCount, uint32_t rowsetSize, uint32_t prevRowsetSize,
-                        int64_t* target);
+int SCR_ComputeStartRow(uint16_t orientation, int64_t offset, int64_t rowsetStart, int64_t rowCount,
+                        uint32_t rowsetSize, uint32_t prevRowsetSize, int64_t* target);
 int SCR_ClassifyRow(int64_t current, int64_t target, uint32_t rowsetSize, int64_t rowCount);
 
 #endif

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <new>
 
+#include "drv_jdbc/agent_codes.h"
 #include "drv_jdbc/drv_agent.h"
 #include "drv_jdbc/j-handles.h"
-#include "drv_jdbc/agent_codes.h"
 #include "scrs/cursorlock.h"
 #include "scrs/scranalysis.h"
 #include "scrs/scrcursor.h"
@@ -23,7 +23,6 @@ DRV_Agent SCR_SavedAgent{};
 DRV_OpTable SCR_OpTable{};
 
 namespace {
-
 
 uint32_t AskInt(uint32_t h, uint32_t request, uint32_t* value) {
   uint16_t length = 0;
@@ -63,7 +62,8 @@ uint32_t ScrollText(uint32_t conn, void* value, uint16_t size, uint16_t* length)
   f[5] = 1;
   uint32_t commit = 0;
   f[6] = AskInt(conn, INFO_ODBC_INT | SQL_CURSOR_COMMIT_BEHAVIOR, &commit) == 0
-             ? static_cast<int>(commit) : 0;
+             ? static_cast<int>(commit)
+             : 0;
   f[7] = AnsweredNonZero(conn, INFO_SCROLL_FLAG_7);
   f[8] = AnsweredNonZero(conn, INFO_SCROLL_FLAG_8);
   char text[64];
@@ -83,20 +83,18 @@ uint32_t ScrollText(uint32_t conn, void* value, uint16_t size, uint16_t* length)
 // cursor type an application asks for is negotiated against the scroll
 // options answered here. False for any other type.
 bool LibraryAnswer(uint32_t conn, uint16_t type, uint32_t* value) {
-  constexpr uint32_t kConcurrency = SQL_CA2_READ_ONLY_CONCURRENCY | SQL_CA2_LOCK_CONCURRENCY |
-                                    SQL_CA2_OPT_VALUES_CONCURRENCY;
+  constexpr uint32_t kConcurrency =
+      SQL_CA2_READ_ONLY_CONCURRENCY | SQL_CA2_LOCK_CONCURRENCY | SQL_CA2_OPT_VALUES_CONCURRENCY;
   constexpr uint32_t kScrolls =
       SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE | SQL_CA1_BOOKMARK;
   // SQLSetPos on every kind; SQLBulkOperations where rows have bookmarks.
-  constexpr uint32_t kSetPos = SQL_CA1_LOCK_NO_CHANGE | SQL_CA1_POS_POSITION |
-                               SQL_CA1_POS_UPDATE | SQL_CA1_POS_DELETE | SQL_CA1_POS_REFRESH;
+  constexpr uint32_t kSetPos = SQL_CA1_LOCK_NO_CHANGE | SQL_CA1_POS_POSITION | SQL_CA1_POS_UPDATE |
+                               SQL_CA1_POS_DELETE | SQL_CA1_POS_REFRESH;
   constexpr uint32_t kBulk = SQL_CA1_BULK_ADD | SQL_CA1_BULK_UPDATE_BY_BOOKMARK |
                              SQL_CA1_BULK_DELETE_BY_BOOKMARK | SQL_CA1_BULK_FETCH_BY_BOOKMARK;
   switch (type) {
     case SQL_STATIC_CURSOR_ATTRIBUTES1:
-    case SQL_KEYSET_CURSOR_ATTRIBUTES1:
-      *value = kScrolls | kSetPos | kBulk;
-      return true;
+    case SQL_KEYSET_CURSOR_ATTRIBUTES1: *value = kScrolls | kSetPos | kBulk; return true;
     case SQL_DYNAMIC_CURSOR_ATTRIBUTES1:
       *value = SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE | kSetPos;
       return true;
@@ -110,9 +108,7 @@ bool LibraryAnswer(uint32_t conn, uint16_t type, uint32_t* value) {
       *value = kConcurrency | SQL_CA2_SENSITIVITY_ADDITIONS | SQL_CA2_SENSITIVITY_DELETIONS |
                SQL_CA2_SENSITIVITY_UPDATES;
       return true;
-    case SQL_BOOKMARK_PERSISTENCE:
-      *value = SQL_BP_SCROLL;
-      return true;
+    case SQL_BOOKMARK_PERSISTENCE: *value = SQL_BP_SCROLL; return true;
     case SQL_POSITIONED_STATEMENTS: {
       // The library runs WHERE CURRENT OF by key on the cursors it serves,
       // whatever the data source says of its own cursors.
@@ -126,18 +122,17 @@ bool LibraryAnswer(uint32_t conn, uint16_t type, uint32_t* value) {
       // What the agent offers, narrowed to what the library serves.
       uint32_t agent = 0;
       if (AskInt(conn, INFO_ODBC_INT | type, &agent) != 0) return false;
-      *value = agent & (type == SQL_SCROLL_OPTIONS
-                            ? static_cast<uint32_t>(SQL_SO_FORWARD_ONLY | SQL_SO_STATIC |
-                                                    SQL_SO_KEYSET_DRIVEN | SQL_SO_DYNAMIC |
-                                                    SQL_SO_MIXED)
-                            : static_cast<uint32_t>(SQL_FD_FETCH_NEXT | SQL_FD_FETCH_FIRST |
-                                                    SQL_FD_FETCH_LAST | SQL_FD_FETCH_PRIOR |
-                                                    SQL_FD_FETCH_ABSOLUTE | SQL_FD_FETCH_RELATIVE |
-                                                    SQL_FD_FETCH_BOOKMARK));
+      *value =
+          agent &
+          (type == SQL_SCROLL_OPTIONS
+               ? static_cast<uint32_t>(SQL_SO_FORWARD_ONLY | SQL_SO_STATIC | SQL_SO_KEYSET_DRIVEN |
+                                       SQL_SO_DYNAMIC | SQL_SO_MIXED)
+               : static_cast<uint32_t>(SQL_FD_FETCH_NEXT | SQL_FD_FETCH_FIRST | SQL_FD_FETCH_LAST |
+                                       SQL_FD_FETCH_PRIOR | SQL_FD_FETCH_ABSOLUTE |
+                                       SQL_FD_FETCH_RELATIVE | SQL_FD_FETCH_BOOKMARK));
       return true;
     }
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -233,12 +228,9 @@ SCR_CURSOR* SCR_StmtCursor(uint32_t stmt, JdbcStmt** record) {
 extern "C" uint32_t SCR_GetInfo(uint32_t h, uint32_t request, void* value, uint16_t size,
                                 uint16_t* length) {
   switch (request & INFO_SCOPE_MASK) {
-    case INFO_SCOPE_CONN:
-      return ConnRequest(h, request, value, size, length);
-    case INFO_SCOPE_STMT:
-      return StmtRequest(h, request, value, size, length);
-    default:
-      return SCR_Agent().DRV_GetInfo(h, request, value, size, length);
+    case INFO_SCOPE_CONN: return ConnRequest(h, request, value, size, length);
+    case INFO_SCOPE_STMT: return StmtRequest(h, request, value, size, length);
+    default: return SCR_Agent().DRV_GetInfo(h, request, value, size, length);
   }
 }
 

@@ -12,8 +12,8 @@
 #include "drv_jdbc/j-handles.h"
 #include "scrs/colset_ops.h"
 #include "scrs/ksblock.h"
-#include "scrs/scrcombined.h"
 #include "scrs/scranalysis.h"
+#include "scrs/scrcombined.h"
 #include "scrs/scrframe.h"
 #include "scrs/scrhooks.h"
 #include "scrs/scrvalues.h"
@@ -120,8 +120,8 @@ uint32_t AfterExecute(SCR_CURSOR* cur, JdbcStmt* s, uint32_t rc) {
 // fetch brings nothing.
 uint32_t FetchForward(uint32_t stmt, SCR_CURSOR* cur, ROWSTATUS* rs) {
   const uint32_t want = cur->rowsetSize;
-  uint32_t rc = SCR_Agent().DRV_Fetch(stmt, static_cast<uint16_t>(std::min(want, kMaxAgentRows)),
-                                      rs->rows);
+  uint32_t rc =
+      SCR_Agent().DRV_Fetch(stmt, static_cast<uint16_t>(std::min(want, kMaxAgentRows)), rs->rows);
   uint32_t got = rc == 0 ? rs->rows->rows_held : 0;
   while (rc == 0 && got > 0 && got < want) {
     COLSET more{};
@@ -142,8 +142,7 @@ uint32_t FetchForward(uint32_t stmt, SCR_CURSOR* cur, ROWSTATUS* rs) {
 uint32_t FetchByKind(uint32_t stmt, SCR_CURSOR* cur, ROWSTATUS* rs, int32_t start,
                      uint16_t orientation) {
   switch (cur->cursorType) {
-    case SQL_CURSOR_FORWARD_ONLY:
-      return FetchForward(stmt, cur, rs);
+    case SQL_CURSOR_FORWARD_ONLY: return FetchForward(stmt, cur, rs);
     case SQL_CURSOR_STATIC:
       if (orientation == SQL_FETCH_BOOKMARK)
         return static_cast<uint32_t>(scs_p_FetchAddedRowset(cur, rs, static_cast<uint32_t>(start)));
@@ -157,8 +156,7 @@ uint32_t FetchByKind(uint32_t stmt, SCR_CURSOR* cur, ROWSTATUS* rs, int32_t star
     case SQL_CURSOR_DYNAMIC:
       if (orientation == 0) return ERR_NOT_CAPABLE;
       return static_cast<uint32_t>(scs_p_FetchDynamic(cur, start, orientation, rs));
-    default:
-      return ERR_NOT_CAPABLE;
+    default: return ERR_NOT_CAPABLE;
   }
 }
 
@@ -182,8 +180,7 @@ void CatalogCursor(uint32_t stmt) {
 template <int Slot>
 uint32_t Catalog(uint32_t stmt, const void* args) {
   CatalogCursor(stmt);
-  const DRV_Catalog_t op =
-      reinterpret_cast<DRV_Catalog_t>(DRV_Slot(&SCR_Agent(), Slot));
+  const DRV_Catalog_t op = reinterpret_cast<DRV_Catalog_t>(DRV_Slot(&SCR_Agent(), Slot));
   return op != nullptr ? op(stmt, args) : ERR_NOT_CAPABLE;
 }
 
@@ -359,9 +356,8 @@ uint32_t SCR_CloseCursor(uint32_t stmt) {
 uint32_t SCR_MoreResults(uint32_t stmt) {
   SCR_CURSOR* cur = SCR_StmtCursor(stmt);
   if (cur == nullptr) return ERR_INVALID_ARGUMENT;
-  const bool possible =
-      cur->cursorType == SQL_CURSOR_FORWARD_ONLY ||
-      (StaticReadOnly(cur) && (cur->flags & SCR_FLAG_RESULT_CACHED) == 0);
+  const bool possible = cur->cursorType == SQL_CURSOR_FORWARD_ONLY ||
+                        (StaticReadOnly(cur) && (cur->flags & SCR_FLAG_RESULT_CACHED) == 0);
   DropResult(cur);
   if (!possible) return ERR_NO_MORE_RESULTS;
   return SCR_Agent().DRV_MoreResults(stmt);
@@ -370,7 +366,7 @@ uint32_t SCR_MoreResults(uint32_t stmt) {
 uint32_t SCR_GetTypeInfo(uint32_t stmt, int16_t type) {
   CatalogCursor(stmt);
   return SCR_Agent().DRV_DDGetTypeInfo != nullptr ? SCR_Agent().DRV_DDGetTypeInfo(stmt, type)
-                                                 : ERR_NOT_CAPABLE;
+                                                  : ERR_NOT_CAPABLE;
 }
 
 uint32_t SCR_FetchScroll(uint32_t stmt, ROWSTATUS** out, int32_t start, uint32_t* fetched,

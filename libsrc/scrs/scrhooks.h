@@ -55,7 +55,6 @@ int scs_p_FetchMixed(SCR_CURSOR* cur, int32_t start, uint16_t orientation, ROWST
 int scs_p_FetchDynamic(SCR_CURSOR* cur, int32_t start, uint16_t orientation, ROWSTATUS* rows);
 // Loads the key block for the orientation and reads its rows into the
 // rowset, each at its key (three tries while others change the rows).
-int scs_p_FetchDynamicBlock(SCR_CURSOR* cur, uint16_t orientation, int32_t offset,
-                            ROWSTATUS* rows);
+int scs_p_FetchDynamicBlock(SCR_CURSOR* cur, uint16_t orientation, int32_t offset, ROWSTATUS* rows);
 
 #endif

@@ -158,8 +158,7 @@ bool SCR_CellText(const COLSET* set, uint16_t col, uint32_t row, std::string* ou
       *out = Narrow(w.data(), n32);
       return true;
     }
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -169,12 +168,38 @@ bool SCR_CellInt(const COLSET* set, uint16_t col, uint32_t row, int64_t* out) {
   if (c.ind == nullptr || c.ind[row] == COLSET_IND_NULL) return false;
   const unsigned char* p = c.data + static_cast<size_t>(row) * c.elem_size;
   switch (c.type) {
-    case COLSET_VT_TINYINT: { int8_t v; std::memcpy(&v, p, 1); *out = v; return true; }
-    case COLSET_VT_UTINYINT: case COLSET_VT_BIT: *out = p[0]; return true;
-    case COLSET_VT_SMALLINT: { int16_t v; std::memcpy(&v, p, 2); *out = v; return true; }
-    case COLSET_VT_USMALLINT: { uint16_t v; std::memcpy(&v, p, 2); *out = v; return true; }
-    case COLSET_VT_INTEGER: { int32_t v; std::memcpy(&v, p, 4); *out = v; return true; }
-    case COLSET_VT_UINTEGER: { uint32_t v; std::memcpy(&v, p, 4); *out = v; return true; }
+    case COLSET_VT_TINYINT: {
+      int8_t v;
+      std::memcpy(&v, p, 1);
+      *out = v;
+      return true;
+    }
+    case COLSET_VT_UTINYINT:
+    case COLSET_VT_BIT: *out = p[0]; return true;
+    case COLSET_VT_SMALLINT: {
+      int16_t v;
+      std::memcpy(&v, p, 2);
+      *out = v;
+      return true;
+    }
+    case COLSET_VT_USMALLINT: {
+      uint16_t v;
+      std::memcpy(&v, p, 2);
+      *out = v;
+      return true;
+    }
+    case COLSET_VT_INTEGER: {
+      int32_t v;
+      std::memcpy(&v, p, 4);
+      *out = v;
+      return true;
+    }
+    case COLSET_VT_UINTEGER: {
+      uint32_t v;
+      std::memcpy(&v, p, 4);
+      *out = v;
+      return true;
+    }
     default: {
       std::string t;
       if (!SCR_CellText(set, col, row, &t) || t.empty()) return false;

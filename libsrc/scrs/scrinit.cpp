@@ -27,4 +27,3 @@ int SCR_Init(DRV_Agent* agent) {
   agent->ops = &SCR_OpTable;
   return 0;
 }
-

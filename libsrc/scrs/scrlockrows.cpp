@@ -88,8 +88,8 @@ int scs_p_LockRows(SCR_CURSOR* cur, const COLSET* keys, const uint16_t* status, 
     return ERR_GENERAL;
   SCR_ANALYSIS& a = *cur->analysis;
   // Rows past the keyset's end are not there to lock.
-  const uint32_t end = first >= keys->rows_held ? first
-                                                : first + std::min(count, keys->rows_held - first);
+  const uint32_t end =
+      first >= keys->rows_held ? first : first + std::min(count, keys->rows_held - first);
   std::vector<uint32_t> lockable;
   for (uint32_t r = first; r < end; ++r)
     if (status[r] == SQL_ROW_SUCCESS || status[r] == SQL_ROW_UPDATED) lockable.push_back(r);

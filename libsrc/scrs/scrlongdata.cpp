@@ -34,8 +34,7 @@ namespace {
 constexpr uint32_t kLongKeptInRowset = 60000;
 
 bool IsLong(uint32_t type) {
-  return type == COLSET_VT_LONGCHAR || type == COLSET_VT_LONGBINARY ||
-         type == COLSET_VT_LONGWCHAR;
+  return type == COLSET_VT_LONGCHAR || type == COLSET_VT_LONGBINARY || type == COLSET_VT_LONGWCHAR;
 }
 
 uint64_t ByteLength(uint32_t type, const COLSET_LONG& v) {
@@ -65,9 +64,8 @@ SCR_LONGDATA* LongData(SCR_CURSOR* cur) {
 
 int SCR_SplitLongValues(COLSET* rows, COLSET* longs) {
   if (rows == nullptr || longs == nullptr) return ERR_INVALID_ARGUMENT;
-  if (rows->rows_held == 0 ||
-      std::none_of(rows->cols, rows->cols + rows->cols_used,
-                   [](const COLSET_COL& c) { return IsLong(c.type); }))
+  if (rows->rows_held == 0 || std::none_of(rows->cols, rows->cols + rows->cols_used,
+                                           [](const COLSET_COL& c) { return IsLong(c.type); }))
     return 0;
   if (ShapeLongSet(*rows, longs) != 0) {
     ColSetFreeColumns(longs);

@@ -156,8 +156,8 @@ int Place(SCR_CURSOR* cur, KS_KEYSET* ks, uint16_t orientation, int32_t offset, 
   const int64_t r = cur->rowsetSize, kset = KS_BlockSize(cur);
   const int64_t s = ks->rowsetInBlock, k = ks->rowCount;
   const int32_t state = ks->scrollState;
-  const bool valid = state != KS_BLOCK_NONE && state != 0 && ks->bound != nullptr &&
-                     state != KS_BLOCK_PAST_END;
+  const bool valid =
+      state != KS_BLOCK_NONE && state != 0 && ks->bound != nullptr && state != KS_BLOCK_PAST_END;
   m->state = state;
   switch (orientation) {
     case SQL_FETCH_NEXT: {
@@ -209,12 +209,9 @@ int Place(SCR_CURSOR* cur, KS_KEYSET* ks, uint16_t orientation, int32_t offset, 
       if (t >= 0) return Forward(cur, ks, t, m);
       return Back(cur, ks, s, t, -int64_t{offset}, m);
     }
-    case SQL_FETCH_ABSOLUTE:
-      return Absolute(cur, ks, offset, m);
-    case SQL_FETCH_BOOKMARK:
-      return FromMark(cur, ks, offset, m);
-    default:
-      return ERR_FETCH_TYPE_RANGE;
+    case SQL_FETCH_ABSOLUTE: return Absolute(cur, ks, offset, m);
+    case SQL_FETCH_BOOKMARK: return FromMark(cur, ks, offset, m);
+    default: return ERR_FETCH_TYPE_RANGE;
   }
 }
 

@@ -28,7 +28,6 @@
 
 namespace {
 
-
 // One change: the statement text prepared last and what every row binds.
 struct Change {
   SCR_CURSOR* cur;
@@ -153,9 +152,8 @@ int KeyParams(Change* c, uint32_t k, COLSET** out) {
 
 // The parameters that address keyset row k (rowset row i): its keys, then
 // under values concurrency its kept values; `descs` gets theirs.
-int RowParams(Change* c, uint32_t k, uint32_t i, ColSetPtr* out,
-              std::vector<SCR_PARAMDESC>* descs, std::vector<std::string>* compare,
-              std::vector<uint8_t>* isNull) {
+int RowParams(Change* c, uint32_t k, uint32_t i, ColSetPtr* out, std::vector<SCR_PARAMDESC>* descs,
+              std::vector<std::string>* compare, std::vector<uint8_t>* isNull) {
   SCR_ANALYSIS& a = *c->a;
   // A row the cursor added was never fetched: no values are kept to
   // compare, and its key alone addresses it.
@@ -177,8 +175,10 @@ int RowParams(Change* c, uint32_t k, uint32_t i, ColSetPtr* out,
     if (int rc = scs_p_StaticKeptRow(c->cur, k, &own)) return rc;
   }
   COLSET* raw = nullptr;
-  if (staticKept) raw = own.keys.release();
-  else if (int rc = KeyParams(c, k, &raw)) return rc;
+  if (staticKept)
+    raw = own.keys.release();
+  else if (int rc = KeyParams(c, k, &raw))
+    return rc;
   ColSetPtr params(raw);
   for (const SCR_COLDESC& key : a.ks.keys) {
     SCR_PARAMDESC p{};
@@ -187,7 +187,7 @@ int RowParams(Change* c, uint32_t k, uint32_t i, ColSetPtr* out,
   }
   if (c->compare) {
     int64_t vr = 0;
-    const COLSET* kept = staticKept    ? own.values.get()
+    const COLSET* kept = staticKept           ? own.values.get()
                          : c->kept != nullptr ? c->kept
                                               : ValueRows(c, i, &vr);
     // The values query reads every column of the table; values kept as
@@ -295,13 +295,13 @@ void MoveErrors(SCR_CURSOR* cur) {
 int Outcome(const Change& c, uint32_t addressed, uint32_t changed) {
   if (changed == addressed) return 0;
   if (addressed == 1 && c.lastError != 0) return static_cast<int>(c.lastError);
-  if (c.op == SQL_ADD) return changed == 0 && c.lastError != 0 ? static_cast<int>(c.lastError)
-                                                               : ERR_ROW_ERROR;
+  if (c.op == SQL_ADD)
+    return changed == 0 && c.lastError != 0 ? static_cast<int>(c.lastError) : ERR_ROW_ERROR;
   return changed == 0 ? ERR_NO_ROWS_CHANGED : ERR_SEVERAL_ROWS_CHANGED;
 }
 
-int Prepared(SCR_CURSOR* cur, uint16_t op, ColSetPtr values,
-             std::vector<uint16_t> columns, Change* c) {
+int Prepared(SCR_CURSOR* cur, uint16_t op, ColSetPtr values, std::vector<uint16_t> columns,
+             Change* c) {
   c->cur = cur;
   c->a = cur->analysis;
   c->op = op;
@@ -343,7 +343,7 @@ int64_t KeysetRowOf(Change* c, uint64_t mark) {
     return inBlock;
   }
   return mark >= 1 && mark <= static_cast<uint64_t>(INT32_MAX) ? static_cast<int64_t>(mark - 1)
-                                                              : -1;
+                                                               : -1;
 }
 
 // Changes keyset row k by bookmark (update values: row `next`). Under
@@ -400,9 +400,10 @@ int SCR_PosOpDispatch(SCR_CURSOR* cur, int32_t row, uint16_t op, uint16_t** stat
   // block for dynamic and mixed cursors (a dynamic cursor's rowset is its
   // block; a mixed cursor's starts within it).
   const bool block = cur->cursorType == SQL_CURSOR_DYNAMIC || cur->keysetSize != 0;
-  const uint32_t first =
-      !block ? static_cast<uint32_t>(std::max(cur->rowsetStart, 1) - 1)
-      : cur->cursorType == SQL_CURSOR_DYNAMIC || c.ks == nullptr ? 0 : c.ks->rowsetInBlock;
+  const uint32_t first = !block ? static_cast<uint32_t>(std::max(cur->rowsetStart, 1) - 1)
+                         : cur->cursorType == SQL_CURSOR_DYNAMIC || c.ks == nullptr
+                             ? 0
+                             : c.ks->rowsetInBlock;
   UniqueFree<uint16_t> out(NewStatuses(n));
   if (out == nullptr) rc = ERR_NO_MEMORY;
   uint32_t addressed = 0, changed = 0;
@@ -430,8 +431,8 @@ int SCR_PosOpDispatch(SCR_CURSOR* cur, int32_t row, uint16_t op, uint16_t** stat
 }
 
 int SCR_BulkOpDispatch(SCR_CURSOR* cur, uint16_t op, const uint64_t* bookmarks, uint32_t rows,
-                       ColSetPtr values, std::vector<uint16_t> columns,
-                       uint16_t** statuses, uint32_t* count, ROWSTATUS** fetched) {
+                       ColSetPtr values, std::vector<uint16_t> columns, uint16_t** statuses,
+                       uint32_t* count, ROWSTATUS** fetched) {
   if (bookmarks == nullptr || statuses == nullptr || count == nullptr) return ERR_GENERAL;
   if (op == SQL_FETCH_BY_BOOKMARK) {
     if (fetched == nullptr) return ERR_GENERAL;
@@ -441,11 +442,11 @@ int SCR_BulkOpDispatch(SCR_CURSOR* cur, uint16_t op, const uint64_t* bookmarks, 
     // were taken with them); the others read theirs by key.
     const bool cached = cur->cursorType == SQL_CURSOR_STATIC;
     const bool keyset = cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN;
-    const int rc =
-        cached   ? scs_p_FetchStaticByBookmark(cur, bookmarks, rows, out.get(), fetched)
-        : !keyset ? ERR_NOT_CAPABLE
-        : cur->keysetSize == 0 ? scs_p_FetchKeysetByBookmark(cur, bookmarks, rows, out.get(), fetched)
-                               : scs_p_FetchMixedByBookmark(cur, bookmarks, rows, out.get(), fetched);
+    const int rc = cached    ? scs_p_FetchStaticByBookmark(cur, bookmarks, rows, out.get(), fetched)
+                   : !keyset ? ERR_NOT_CAPABLE
+                   : cur->keysetSize == 0
+                       ? scs_p_FetchKeysetByBookmark(cur, bookmarks, rows, out.get(), fetched)
+                       : scs_p_FetchMixedByBookmark(cur, bookmarks, rows, out.get(), fetched);
     *count = rows;
     *statuses = out.release();
     return rc;
@@ -470,8 +471,8 @@ int SCR_BulkOpDispatch(SCR_CURSOR* cur, uint16_t op, const uint64_t* bookmarks, 
   for (uint32_t j = 0; rc == 0 && j < rows; ++j) {
     const int64_t k = KeysetRowOf(&c, bookmarks[j]);
     // Update values are the bound arrays' row j, whatever the bookmark.
-    const uint16_t st = k >= 0 ? ChangeByBookmark(&c, static_cast<uint32_t>(k), j, base, held)
-                               : SQL_ROW_ERROR;
+    const uint16_t st =
+        k >= 0 ? ChangeByBookmark(&c, static_cast<uint32_t>(k), j, base, held) : SQL_ROW_ERROR;
     out.get()[j] = st;
     if (st != SQL_ROW_ERROR) ++changed;
     // An added row keeps no values to follow.
@@ -507,9 +508,10 @@ int SCR_CurrentRowKeys(SCR_CURSOR* cur, uint16_t op, SCR_CURRENTROW* out) {
   c.compare = cur->concurrency == SQL_CONCUR_VALUES;
   // The current row's keyset row, counted as SQLSetPos counts it.
   const bool block = cur->cursorType == SQL_CURSOR_DYNAMIC || cur->keysetSize != 0;
-  const uint32_t first =
-      !block ? static_cast<uint32_t>(std::max(cur->rowsetStart, 1) - 1)
-      : cur->cursorType == SQL_CURSOR_DYNAMIC || c.ks == nullptr ? 0 : c.ks->rowsetInBlock;
+  const uint32_t first = !block ? static_cast<uint32_t>(std::max(cur->rowsetStart, 1) - 1)
+                         : cur->cursorType == SQL_CURSOR_DYNAMIC || c.ks == nullptr
+                             ? 0
+                             : c.ks->rowsetInBlock;
   const uint32_t i = static_cast<uint32_t>(cur->position - 1);
   out->keysetRow = first + i;
   out->descs.clear();
@@ -555,8 +557,8 @@ uint32_t SCR_SetPos(uint32_t stmt, int32_t row, uint16_t op, uint16_t, uint16_t*
   }
   if (cur->cursorType < SQL_CURSOR_KEYSET_DRIVEN || cur->cursorType > SQL_CURSOR_STATIC)
     return ERR_NOT_CAPABLE;
-  return static_cast<uint32_t>(SCR_PosOpDispatch(cur, row, op, statuses, count, std::move(values),
-                                                 std::move(columns)));
+  return static_cast<uint32_t>(
+      SCR_PosOpDispatch(cur, row, op, statuses, count, std::move(values), std::move(columns)));
 }
 
 uint32_t SCR_BulkOperations(uint32_t stmt, uint16_t op, const uint64_t* bookmarks, uint32_t rows,

@@ -83,8 +83,7 @@ int SCR_PosText(const SCR_ANALYSIS& a, uint16_t op, const std::vector<std::strin
       for (size_t i = 0; i < columns.size(); ++i) *out += i > 0 ? ", ?" : "?";
       *out += " )";
       break;
-    default:
-      ok = false;
+    default: ok = false;
   }
   return ok ? 0 : ERR_GENERAL;
 }

@@ -136,8 +136,10 @@ int scs_p_SelListAddKeysnXpandWC(SCR_CURSOR* cur, SCR_SQLINFO* info,
   std::string list;
   for (const SCR_COLDESC& item : a.selectCols) {
     if (!list.empty()) list += ", ";
-    if (item.kind == SCR_COL_EXPR) list += item.name;
-    else if (!SCR_QualifiedColName(tables, item, a.idents, &list)) return ERR_GENERAL;
+    if (item.kind == SCR_COL_EXPR)
+      list += item.name;
+    else if (!SCR_QualifiedColName(tables, item, a.idents, &list))
+      return ERR_GENERAL;
   }
   for (const SCR_COLDESC& k : missing) {
     list += ", ";
@@ -246,8 +248,9 @@ int SCR_AdjustColDesc(JdbcStmt* stmt, uint32_t column, JdbcColDesc* desc, uint16
   if (a == nullptr || !a->selectList || column == 0 || column > a->selectCols.size()) return 0;
   const SCR_COLDESC& item = a->selectCols[column - 1];
   if (desc != nullptr && item.kind == SCR_COL_COLUMN) {
-    const std::pair<unsigned, const char*> texts[] = {
-        {COLDESC_TABLE, item.table}, {COLDESC_SCHEMA, item.owner}, {COLDESC_CATALOG, item.qualifier}};
+    const std::pair<unsigned, const char*> texts[] = {{COLDESC_TABLE, item.table},
+                                                      {COLDESC_SCHEMA, item.owner},
+                                                      {COLDESC_CATALOG, item.qualifier}};
     for (const auto& [index, text] : texts) {
       if ((mask & (1u << index)) == 0 || text[0] == '\0') continue;
       if (char* copy = strdup(text)) {

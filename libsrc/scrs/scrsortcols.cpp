@@ -67,8 +67,7 @@ int SCR_MatchKeyColumns(SCR_CURSOR* cur) {
     if (col == nullptr) return ERR_GENERAL;
     TakeType(&o, *col);
   }
-  a.sortColumns = static_cast<uint16_t>(named == keys.size() && !a.orderBy.empty()
-                                            ? lastNamer
-                                            : others + keys.size());
+  a.sortColumns = static_cast<uint16_t>(
+      named == keys.size() && !a.orderBy.empty() ? lastNamer : others + keys.size());
   return 0;
 }

@@ -332,8 +332,7 @@ int RowKeys(SCR_CURSOR* cur, uint32_t k, const COLSET* row, COLSET** keys) {
                                  : ERR_GENERAL;
   }
   KS_KEYSET* ks = a->keyset.get();
-  if (ks == nullptr || !scs_p_KeyColumns(*a, &keyCols) || ks->values == nullptr)
-    return ERR_GENERAL;
+  if (ks == nullptr || !scs_p_KeyColumns(*a, &keyCols) || ks->values == nullptr) return ERR_GENERAL;
   const int32_t j = k < ks->valuesRowOf.size() ? ks->valuesRowOf[k] : -1;
   if (j == kUntold) return ERR_ROW_NOT_TIED;
   if (j < 0) return ERR_GENERAL;

@@ -126,8 +126,10 @@ int ResolveOne(SCR_CURSOR* cur, SCR_TABLE* t) {
     if (hits.size() == 1) {
       std::string v;
       if (SCR_CellText(&rows, kTabCat, hits[0], &v) && !v.empty()) t->qualifier = v;
-      if (SCR_CellText(&rows, kTabSchem, hits[0], &v) && !v.empty()) t->owner = v;
-      else t->owner = want.owner;
+      if (SCR_CellText(&rows, kTabSchem, hits[0], &v) && !v.empty())
+        t->owner = v;
+      else
+        t->owner = want.owner;
       t->table = want.table;
       ColSetFreeColumns(&rows);
       return 0;
@@ -141,7 +143,8 @@ int ResolveOne(SCR_CURSOR* cur, SCR_TABLE* t) {
     }
     log_message(LOG_LEVEL_ERROR, kSrc, __LINE__,
                 "scs_p_GetTblDescs: Duplicate table name (%s).\n\tRequire owner qualifier to "
-                "resolve.", t->table.c_str());
+                "resolve.",
+                t->table.c_str());
     if (attempt == 0)
       log_message(LOG_LEVEL_DEBUG, kSrc, __LINE__,
                   "Trying current username (%s) as owner qualifier.", id.user.c_str());
@@ -208,8 +211,10 @@ int CatalogRows(SCR_CURSOR* cur, int slot, const void* args, COLSET* rows, bool*
     ColSetFreeColumns(&more);
   }
   SCR_Agent().DRV_CloseCursor(stmt);
-  if (rc != 0) ColSetFreeColumns(rows);
-  else KeepAnswer(cur, key, rows);
+  if (rc != 0)
+    ColSetFreeColumns(rows);
+  else
+    KeepAnswer(cur, key, rows);
   return static_cast<int>(rc);
 }
 
@@ -329,8 +334,7 @@ int scs_p_GetTblColDescs(SCR_CURSOR* cur, const std::vector<SCR_TABLE>& tables, 
     const SCR_TABLE& t = tables[i];
     COLSET rows{};
     if (int rc = ColumnRows(cur, t, &rows)) {
-      log_message(LOG_LEVEL_ERROR, kSrc, __LINE__,
-                  "scs_p_GetTblColDescs: DRV_DDColumns failed.");
+      log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "scs_p_GetTblColDescs: DRV_DDColumns failed.");
       return rc;
     }
     size_t added = 0;
@@ -339,8 +343,8 @@ int scs_p_GetTblColDescs(SCR_CURSOR* cur, const std::vector<SCR_TABLE>& tables, 
       if (!t.owner.empty() && !Is(&rows, kColSchem, r, t.owner)) continue;
       int64_t type = 0, size = 0, digits = 0;
       SCR_CellInt(&rows, kColType, r, &type);
-      if (skipLong && (type == SQL_LONGVARCHAR || type == SQL_LONGVARBINARY ||
-                       type == SQL_WLONGVARCHAR))
+      if (skipLong &&
+          (type == SQL_LONGVARCHAR || type == SQL_LONGVARBINARY || type == SQL_WLONGVARCHAR))
         continue;
       SCR_COLDESC d{};
       std::string name;
@@ -371,18 +375,25 @@ void SCR_ParamDescFromCol(const SCR_COLDESC& col, SCR_PARAMDESC* out) {
   out->decimalDigits = col.decimalDigits;
   out->kind = 1;
   switch (col.sqlType) {
-    case SQL_WLONGVARCHAR: case SQL_WVARCHAR: case SQL_WCHAR: out->cType = SQL_C_WCHAR; break;
+    case SQL_WLONGVARCHAR:
+    case SQL_WVARCHAR:
+    case SQL_WCHAR: out->cType = SQL_C_WCHAR; break;
     case SQL_BIT: out->cType = SQL_C_BIT; break;
     case SQL_TINYINT: out->cType = SQL_C_TINYINT; break;
-    case SQL_LONGVARBINARY: case SQL_VARBINARY: case SQL_BINARY: out->cType = SQL_C_BINARY; break;
+    case SQL_LONGVARBINARY:
+    case SQL_VARBINARY:
+    case SQL_BINARY: out->cType = SQL_C_BINARY; break;
     case SQL_INTEGER: out->cType = SQL_C_LONG; break;
     case SQL_SMALLINT: out->cType = SQL_C_SHORT; break;
-    case SQL_FLOAT: case SQL_DOUBLE: out->cType = SQL_C_DOUBLE; break;
+    case SQL_FLOAT:
+    case SQL_DOUBLE: out->cType = SQL_C_DOUBLE; break;
     case SQL_REAL: out->cType = SQL_C_FLOAT; break;
-    case SQL_DATE: case SQL_TIME: case SQL_TIMESTAMP:
-    case SQL_TYPE_DATE: case SQL_TYPE_TIME: case SQL_TYPE_TIMESTAMP:
-      out->cType = col.sqlType;
-      break;
+    case SQL_DATE:
+    case SQL_TIME:
+    case SQL_TIMESTAMP:
+    case SQL_TYPE_DATE:
+    case SQL_TYPE_TIME:
+    case SQL_TYPE_TIMESTAMP: out->cType = col.sqlType; break;
     default: out->cType = SQL_C_CHAR; break;
   }
 }

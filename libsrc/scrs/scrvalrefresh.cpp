@@ -130,8 +130,10 @@ void scs_p_OwnBookmarksUpdated(SCR_CURSOR* cur, const std::vector<uint32_t>& row
     const bool onDisk = cur->keysetSize == 0 && ks->cache.state == DSC_ON_DISK;
     std::vector<uint32_t> inRowset, others;
     for (const uint32_t k : rows) {
-      if (k >= first && k - first < held) inRowset.push_back(k - first + 1);
-      else if (cur->keysetSize == 0) others.push_back(k);
+      if (k >= first && k - first < held)
+        inRowset.push_back(k - first + 1);
+      else if (cur->keysetSize == 0)
+        others.push_back(k);
     }
     if (!inRowset.empty() && onDisk)
       rc = DSC_EnsureWindow(&ks->cache, first, held, &ks->windowFirst, &ks->window);
@@ -195,7 +197,7 @@ int scs_p_RefreshOptConcRows(SCR_CURSOR* cur, const uint32_t* rows, uint32_t cou
   const bool block = cur->cursorType == SQL_CURSOR_DYNAMIC || cur->keysetSize != 0;
   if (!scs_p_KeyColumns(a, &cols) || (!block && cur->rowsetStart < 1)) return ERR_GENERAL;
   // Where each listed row's key is.
-  const int64_t rowsetKey = !block ? cur->rowsetStart - 1
+  const int64_t rowsetKey = !block                                  ? cur->rowsetStart - 1
                             : cur->cursorType == SQL_CURSOR_DYNAMIC ? 0
                                                                     : ks->rowsetInBlock;
   const int64_t keyBase = rowsetKey - std::max<int64_t>(ks->windowFirst, 0);

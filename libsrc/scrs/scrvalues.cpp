@@ -83,8 +83,8 @@ int PlaceByKey(const SCR_ANALYSIS& a, const KS_KEYSET& ks, uint32_t from, uint32
   return rc;
 }
 
-int KeyedValues(SCR_CURSOR* cur, KS_KEYSET* ks, ColSetPtr ready, uint32_t first,
-                uint32_t blocks, uint32_t blockSize, uint32_t lastBlock) {
+int KeyedValues(SCR_CURSOR* cur, KS_KEYSET* ks, ColSetPtr ready, uint32_t first, uint32_t blocks,
+                uint32_t blockSize, uint32_t lastBlock) {
   SCR_ANALYSIS& a = *cur->analysis;
   if (ks->windowFirst < 0 || first < static_cast<uint32_t>(ks->windowFirst)) return ERR_GENERAL;
   const uint32_t rel = first - static_cast<uint32_t>(ks->windowFirst);
@@ -162,10 +162,9 @@ bool scs_p_KeyColumns(const SCR_ANALYSIS& a, std::vector<uint16_t>* out) {
   out->clear();
   for (const SCR_COLDESC& k : a.ks.keys) {
     size_t i = 0;
-    while (i < a.tableCols.size() &&
-           (std::strcmp(a.tableCols[i].name, k.name) != 0 ||
-            std::strcmp(a.tableCols[i].table, k.table) != 0 ||
-            std::strcmp(a.tableCols[i].owner, k.owner) != 0))
+    while (i < a.tableCols.size() && (std::strcmp(a.tableCols[i].name, k.name) != 0 ||
+                                      std::strcmp(a.tableCols[i].table, k.table) != 0 ||
+                                      std::strcmp(a.tableCols[i].owner, k.owner) != 0))
       ++i;
     if (i == a.tableCols.size()) return false;
     out->push_back(static_cast<uint16_t>(i));

@@ -87,8 +87,8 @@ int scs_p_KeptByKey(SCR_CURSOR* cur, const COLSET* key, uint32_t k, ColSetPtr* k
 // a mixed cursor's rows of its block, a static cursor's cache rows): the
 // kept values follow what it wrote, as after a positioned update. `first`
 // is the row of the current rowset's first row, `held` its rows.
-void scs_p_OwnBookmarksUpdated(SCR_CURSOR* cur, const std::vector<uint32_t>& rows,
-                               uint32_t first, uint32_t held);
+void scs_p_OwnBookmarksUpdated(SCR_CURSOR* cur, const std::vector<uint32_t>& rows, uint32_t first,
+                               uint32_t held);
 
 // Stores the versions of block rows `at` (0-based) of a dynamic cursor as
 // its next fetch will read them. 0 or a code.

@@ -13,8 +13,8 @@
 #include "util/colset.h"
 
 constexpr int32_t SS_NO_WINDOW = DSC_NO_WINDOW;  // window_start: nothing loaded from disk yet
-constexpr int32_t SS_AT_END = -2;     // position: a continuing fetch reached the end
-constexpr int32_t SS_CONTINUE = -1;   // SS_Fetch start: go on from the position
+constexpr int32_t SS_AT_END = -2;                // position: a continuing fetch reached the end
+constexpr int32_t SS_CONTINUE = -1;              // SS_Fetch start: go on from the position
 
 struct SS_CURSOR {
   COLSET* rows;          // the rows in memory, or a window of the rows on disk

@@ -27,11 +27,13 @@ PT_NODE* ChildOfType(PT_NODE* n, uint32_t type) {
 // other side, and a subquery describes its own markers.
 bool Opaque(uint32_t type) {
   switch (type) {
-    case SQLN_SUBQUERY: case SQLN_FUNCTION_CALL: case SQLN_AGGREGATE: case SQLN_FUNCTION_ESCAPE:
-    case SQLN_SIMPLE_CASE: case SQLN_SEARCHED_CASE:
-      return true;
-    default:
-      return false;
+    case SQLN_SUBQUERY:
+    case SQLN_FUNCTION_CALL:
+    case SQLN_AGGREGATE:
+    case SQLN_FUNCTION_ESCAPE:
+    case SQLN_SIMPLE_CASE:
+    case SQLN_SEARCHED_CASE: return true;
+    default: return false;
   }
 }
 
@@ -78,7 +80,8 @@ class Builder {
       case SCR_KIND_SELECT: Queue(ChildOfType(root, SQLN_QUERY)); break;
       case SCR_KIND_DELETE: Delete(root); break;
       case SCR_KIND_INSERT: Insert(root); break;
-      case SCR_KIND_UPDATE: case SCR_KIND_POS_UPDATE: Update(root); break;
+      case SCR_KIND_UPDATE:
+      case SCR_KIND_POS_UPDATE: Update(root); break;
       default: break;
     }
     // Query blocks and subqueries wait in a list rather than on the stack:
@@ -131,8 +134,10 @@ class Builder {
     switch (form->type) {
       case SQLN_COMPARISON:  // a, operator, c
         if (c == nullptr) return;
-        if (!HasMarker(a)) Describe(a, c, scope);
-        else if (!HasMarker(c)) Describe(c, a, scope);
+        if (!HasMarker(a))
+          Describe(a, c, scope);
+        else if (!HasMarker(c))
+          Describe(c, a, scope);
         return;
       case SQLN_BETWEEN: {
         if (c == nullptr) return;
@@ -142,8 +147,10 @@ class Builder {
         return;
       }
       case SQLN_LIKE:  // operand, pattern
-        if (!HasMarker(a)) Describe(a, b, scope);
-        else if (!HasMarker(b)) Describe(b, a, scope);
+        if (!HasMarker(a))
+          Describe(a, b, scope);
+        else if (!HasMarker(b))
+          Describe(b, a, scope);
         return;
       case SQLN_IN:  // operand, subquery or value list
         if (b->type == SQLN_SUBQUERY) {
@@ -160,8 +167,7 @@ class Builder {
         if (sub != nullptr && sub->type == SQLN_SUBQUERY) DescribeBySubquery(sub, a);
         return;
       }
-      default:
-        return;
+      default: return;
     }
   }
 

@@ -51,12 +51,15 @@ bool IsStringLiteral(const char* s) {
 
 bool IsIdentLeaf(uint32_t type) {
   switch (type) {
-    case SQLN_COLUMN_ALIAS: case SQLN_COLUMN_NAME: case SQLN_CORRELATION_NAME:
-    case SQLN_CURSOR_NAME: case SQLN_OWNER_NAME: case SQLN_QUALIFIER: case SQLN_TABLE_IDENT:
-    case SQLN_TABLE_NAME:
-      return true;
-    default:
-      return false;
+    case SQLN_COLUMN_ALIAS:
+    case SQLN_COLUMN_NAME:
+    case SQLN_CORRELATION_NAME:
+    case SQLN_CURSOR_NAME:
+    case SQLN_OWNER_NAME:
+    case SQLN_QUALIFIER:
+    case SQLN_TABLE_IDENT:
+    case SQLN_TABLE_NAME: return true;
+    default: return false;
   }
 }
 
@@ -75,9 +78,9 @@ struct Emitter {
     switch (n->type) {
       case SQLN_PARAM_MARKER:  // a probe runs without values
       case SQLN_ESCAPE_CLAUSE:
-      case SQLN_REMOTE_PART:
-        return false;
-      case SQLN_AGGREGATE_NAME: case SQLN_FUNCTION_NAME:  // only plain words, never quoted
+      case SQLN_REMOTE_PART: return false;
+      case SQLN_AGGREGATE_NAME:
+      case SQLN_FUNCTION_NAME:  // only plain words, never quoted
         if (!IsPlainWord(t)) return false;
         out += t;
         return true;
@@ -101,11 +104,14 @@ struct Emitter {
         if (!OnlyChars(t, "0123456789abcdefABCDEFxX")) return false;
         out += t;
         return true;
-      case SQLN_DATE_LITERAL: case SQLN_TIME_LITERAL: case SQLN_TIMESTAMP_LITERAL:
+      case SQLN_DATE_LITERAL:
+      case SQLN_TIME_LITERAL:
+      case SQLN_TIMESTAMP_LITERAL:
         if (!OnlyChars(t, "dtsDTS0123456789 '-:.\t")) return false;
         out += t;
         return true;
-      case SQLN_LITERAL: case SQLN_LIKE_PATTERN:
+      case SQLN_LITERAL:
+      case SQLN_LIKE_PATTERN:
         if (*t == '\'') {
           if (!IsStringLiteral(t)) return false;
           out += t;
@@ -117,8 +123,7 @@ struct Emitter {
           return true;
         }
         break;
-      default:
-        break;
+      default: break;
     }
     // Grammar words and empty holders: letters, blanks and "(*)" cannot
     // open a literal or a comment.

@@ -9,13 +9,13 @@
 #include "util/garray.h"
 
 struct PT_NODE {
-  PT_NODE* child;     // first child, null for a leaf
-  PT_NODE* next;      // next sibling
-  uint32_t type;      // node type (the root's type is the statement kind)
-  uint32_t nchild;    // children linked at construction; 0 for a leaf
-  uint32_t done;      // children regenerated (work counter of PT_ToText)
-  char* text;         // owned; an interior node's text after PT_ToText
-  char* tmpl;         // owned; null for a leaf
+  PT_NODE* child;   // first child, null for a leaf
+  PT_NODE* next;    // next sibling
+  uint32_t type;    // node type (the root's type is the statement kind)
+  uint32_t nchild;  // children linked at construction; 0 for a leaf
+  uint32_t done;    // children regenerated (work counter of PT_ToText)
+  char* text;       // owned; an interior node's text after PT_ToText
+  char* tmpl;       // owned; null for a leaf
 };
 
 // Placeholder that the analysis edits put where a caller inserts its own text.

@@ -49,7 +49,9 @@ PT_NODE* orderByHolder(const SCR_SQLINFO* info) {
   return holder;
 }
 
-PT_NODE* tailPart(const SCR_SQLINFO* info, uint32_t type) { return childOfType(queryTail(outerQuery(info)), type); }
+PT_NODE* tailPart(const SCR_SQLINFO* info, uint32_t type) {
+  return childOfType(queryTail(outerQuery(info)), type);
+}
 
 // Every node of the type strictly below node, in pre-order, not entering
 // nodes of the type `skip`.
@@ -85,7 +87,9 @@ PT_NODE* findOutside(PT_NODE* node, uint32_t type, uint32_t skip) {
 
 // ---- copying into fixed fields: a text that does not fit is refused ----
 
-bool fits(const char* s, size_t n, size_t field) { return s && n < field && std::memchr(s, 0, n) == nullptr; }
+bool fits(const char* s, size_t n, size_t field) {
+  return s && n < field && std::memchr(s, 0, n) == nullptr;
+}
 
 bool copyField(char* field, size_t size, const char* s, size_t n) {
   if (!fits(s, n, size) && n != 0) return false;
@@ -94,7 +98,9 @@ bool copyField(char* field, size_t size, const char* s, size_t n) {
   return true;
 }
 
-bool copyField(char* field, size_t size, const char* s) { return copyField(field, size, s, s ? std::strlen(s) : 0); }
+bool copyField(char* field, size_t size, const char* s) {
+  return copyField(field, size, s, s ? std::strlen(s) : 0);
+}
 
 char* dupn(const char* s, size_t n) {
   char* d = static_cast<char*>(s_alloc(n + 1, 1));
@@ -151,7 +157,8 @@ int tableCountFlag(SCR_SQLINFO* info, uint32_t noQualifier) {
 }
 
 // Splits a table name's text into qualifier, owner and table.
-void splitTableName(const std::string& name, std::string* qual, std::string* owner, std::string* table) {
+void splitTableName(const std::string& name, std::string* qual, std::string* owner,
+                    std::string* table) {
   qual->clear();
   owner->clear();
   table->clear();
@@ -169,7 +176,8 @@ void splitTableName(const std::string& name, std::string* qual, std::string* own
       *owner = rest.substr(0, dot);
       *table = rest.substr(dot + 1);
     }
-  } else if (at != std::string::npos && at > 0 && name.find_first_not_of("0123456789", at + 1) != std::string::npos) {
+  } else if (at != std::string::npos && at > 0 &&
+             name.find_first_not_of("0123456789", at + 1) != std::string::npos) {
     // table@database, owner.table@database: the database is dropped.
     std::string before = name.substr(0, at);
     size_t dot = before.find('.');
@@ -222,7 +230,8 @@ PT_NODE* plainColumnRef(PT_NODE* item) {
   PT_NODE* n = item->child;
   const uint32_t chain[] = {SQLN_EXPRESSION, SQLN_TERM, SQLN_FACTOR, SQLN_PRIMARY};
   for (uint32_t type : chain) {
-    if (!n || n->type != type || n->nchild != 1 || !n->tmpl || std::strcmp(n->tmpl, kPlain) != 0) return nullptr;
+    if (!n || n->type != type || n->nchild != 1 || !n->tmpl || std::strcmp(n->tmpl, kPlain) != 0)
+      return nullptr;
     n = n->child;
   }
   return (n && n->type == SQLN_COLUMN_REF) ? n : nullptr;
@@ -250,7 +259,9 @@ void SCR_FreeSQLInfo(SCR_SQLINFO* info) {
 int SCR_AnalyseSQL(SCR_SQLINFO* info, const char* text, uint32_t parseOnly, uint32_t noQualifier) {
   if (!info) return SCR_SQL_MISSING;
   if (!text) text = "";
-  while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\v' || *text == '\f' || *text == '\r') ++text;
+  while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\v' || *text == '\f' ||
+         *text == '\r')
+    ++text;
   SCR_FreeSQLInfo(info);
   info->text = s_strdup(text);
   info->kind = 0;
@@ -328,7 +339,8 @@ int SCR_SplitColumnName(PT_NODE* node, SCR_COLDESC* col) {
     column = d1 + 1;
   }
   columnLen = std::strlen(column);
-  if (ownerLen >= SCR_NAME_SIZE || tableLen >= SCR_NAME_SIZE || columnLen >= SCR_NAME_SIZE) return SCR_SQL_MISSING;
+  if (ownerLen >= SCR_NAME_SIZE || tableLen >= SCR_NAME_SIZE || columnLen >= SCR_NAME_SIZE)
+    return SCR_SQL_MISSING;
   copyField(col->owner, SCR_NAME_SIZE, owner, ownerLen);
   copyField(col->table, SCR_NAME_SIZE, table, tableLen);
   copyField(col->name, SCR_NAME_SIZE, column, columnLen);

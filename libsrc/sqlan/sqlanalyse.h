@@ -41,17 +41,18 @@ enum : uint16_t {
 // Result codes.
 enum : int {
   SCR_SQL_OK = 0,
-  SCR_SQL_MISSING = 15,   // the tree lacks a needed part, a name does not fit, or an argument is null
+  SCR_SQL_MISSING =
+      15,  // the tree lacks a needed part, a name does not fit, or an argument is null
   SCR_SQL_NOMEM = 16,
   SCR_SQL_SYNTAX = 68,
 };
 
 struct SCR_SQLINFO {
-  char* text;      // the analysed statement, leading white space removed
-  char* result;    // after a failed parse: scanned text followed by "^"
-  char* errmsg;    // after a failed parse: the error message
-  PT_NODE* tree;   // parse tree (null after a failed parse)
-  uint32_t kind;   // SCR_KIND_NONE when cleared, 0 during a parse
+  char* text;     // the analysed statement, leading white space removed
+  char* result;   // after a failed parse: scanned text followed by "^"
+  char* errmsg;   // after a failed parse: the error message
+  PT_NODE* tree;  // parse tree (null after a failed parse)
+  uint32_t kind;  // SCR_KIND_NONE when cleared, 0 during a parse
   uint16_t flags;
   // The source's lexical forms (SQLLEX_*, util/sqllex.h): set by the holder
   // before SCR_AnalyseSQL; 0 from SCR_InitSQLInfo, kept by SCR_FreeSQLInfo.
@@ -66,7 +67,7 @@ struct SCR_TABLEREF {
   char* alias;
 };
 
-constexpr unsigned SCR_NAME_SIZE = 509;       // 508 bytes and a NUL
+constexpr unsigned SCR_NAME_SIZE = 509;  // 508 bytes and a NUL
 constexpr unsigned SCR_ITEMTEXT_SIZE = 2036;
 
 // The cursor library's column record.
@@ -79,8 +80,8 @@ struct SCR_COLDESC {
   int16_t sqlType;
   uint32_t columnSize;
   uint16_t decimalDigits;
-  uint8_t mark;    // the ORDER BY item naming this key column, 1-based
-  uint32_t kind;   // SCR_COL_* below
+  uint8_t mark;   // the ORDER BY item naming this key column, 1-based
+  uint32_t kind;  // SCR_COL_* below
 };
 
 enum : uint32_t {

@@ -40,7 +40,8 @@ bool CaseLess::operator()(const std::string& a, const std::string& b) const {
 const char* ScParse::intern(const char* text, size_t len, bool exactCase) {
   try {
     std::string s(text, len);
-    return exactCase ? exact.insert(std::move(s)).first->c_str() : names.insert(std::move(s)).first->c_str();
+    return exactCase ? exact.insert(std::move(s)).first->c_str()
+                     : names.insert(std::move(s)).first->c_str();
   } catch (const std::bad_alloc&) {
     return nullptr;
   }

@@ -31,14 +31,14 @@ struct ScParse {
   // literals, delimited identifiers and ESCAPE clauses keep their case.
   std::set<std::string, CaseLess> names;
   std::set<std::string> exact;
-  PT_NODE* root = nullptr;   // the statement node after a successful parse
-  std::string errText;       // scanned text followed by "^"
+  PT_NODE* root = nullptr;  // the statement node after a successful parse
+  std::string errText;      // scanned text followed by "^"
   std::string errMsg;
   bool hasError = false;
-  bool lexError = false;     // a scanning failure: the parse fails whatever follows
-  bool prevName = false;     // the previous match was a name (IDENT)
+  bool lexError = false;  // a scanning failure: the parse fails whatever follows
+  bool prevName = false;  // the previous match was a name (IDENT)
   bool curName = false;
-  uint32_t forms = 0;        // the source's lexical forms (SQLLEX_*, util/sqllex.h)
+  uint32_t forms = 0;  // the source's lexical forms (SQLLEX_*, util/sqllex.h)
 
   const char* intern(const char* text, size_t len, bool exactCase);
   void error(const char* msg);

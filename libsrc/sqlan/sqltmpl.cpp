@@ -63,11 +63,20 @@ int SQL_ExpandTemplate(MPL_POOL* pool, const char* tmpl, char** args, uint32_t c
       p += 5;
       // Skip to the first branch that holds, the ELSE, or the END-IF.
       while (!holds && *p) {
-        if (*p != SQLT_ESC) { ++p; continue; }
+        if (*p != SQLT_ESC) {
+          ++p;
+          continue;
+        }
         size_t l = codeLength(p);
-        if (l < 2) { p += l; break; }
+        if (l < 2) {
+          p += l;
+          break;
+        }
         unsigned char c = p[1];
-        if ((c == SQLT_ELSE || c == SQLT_ENDIF) && l == 3 && p[2] == id) { p += 3; break; }
+        if ((c == SQLT_ELSE || c == SQLT_ENDIF) && l == 3 && p[2] == id) {
+          p += 3;
+          break;
+        }
         if (c == SQLT_ELSEIF && l == 5 && p[2] == id) {
           holds = testHolds(p[3], p[4], args, count);
           p += 5;
@@ -81,7 +90,10 @@ int SQL_ExpandTemplate(MPL_POOL* pool, const char* tmpl, char** args, uint32_t c
       unsigned char id = p[2];
       p += len;
       while (*p) {
-        if (*p == SQLT_ESC && p[1] == SQLT_ENDIF && p[2] == id) { p += 3; break; }
+        if (*p == SQLT_ESC && p[1] == SQLT_ENDIF && p[2] == id) {
+          p += 3;
+          break;
+        }
         ++p;
       }
     } else {

@@ -68,7 +68,10 @@ struct TemplateText {
 }  // namespace scrs
 
 // Template bytes of a readable template literal, computed by the compiler.
-#define SCR_TPL(lit) \
-  ([]() -> const char* { static constexpr ::scrs::TemplateText<sizeof(lit)> t_(lit); return t_.s; }())
+#define SCR_TPL(lit)                                            \
+  ([]() -> const char* {                                        \
+    static constexpr ::scrs::TemplateText<sizeof(lit)> t_(lit); \
+    return t_.s;                                                \
+  }())
 
 #endif

@@ -29,61 +29,32 @@ uint32_t ColSetTypeSize(uint32_t code, uint32_t length) {
     case COLSET_VT_NONE:
     case COLSET_VT_BIT:
     case COLSET_VT_TINYINT:
-    case COLSET_VT_UTINYINT:
-      size = 1;
-      break;
+    case COLSET_VT_UTINYINT: size = 1; break;
     case COLSET_VT_SMALLINT:
-    case COLSET_VT_USMALLINT:
-      size = 2;
-      break;
+    case COLSET_VT_USMALLINT: size = 2; break;
     case COLSET_VT_INTEGER:
     case COLSET_VT_UINTEGER:
-    case COLSET_VT_REAL:
-      size = 4;
-      break;
-    case COLSET_VT_DOUBLE:
-      size = 8;
-      break;
+    case COLSET_VT_REAL: size = 4; break;
+    case COLSET_VT_DOUBLE: size = 8; break;
     case COLSET_VT_DATE:
-    case COLSET_VT_TIME:
-      size = 6;
-      break;
-    case COLSET_VT_TIMESTAMP:
-      size = 16;
-      break;
+    case COLSET_VT_TIME: size = 6; break;
+    case COLSET_VT_TIMESTAMP: size = 16; break;
     case COLSET_VT_CHAR:
-    case COLSET_VT_BINARY:
-      size = len;
-      break;
+    case COLSET_VT_BINARY: size = len; break;
     case COLSET_VT_LONGCHAR:
     case COLSET_VT_LONGBINARY:
-    case COLSET_VT_LONGWCHAR:
-      size = sizeof(COLSET_LONG);
-      break;
+    case COLSET_VT_LONGWCHAR: size = sizeof(COLSET_LONG); break;
     case COLSET_VT_NTS:
     case COLSET_VT_CHAR8:
-    case COLSET_VT_BINARY8:
-      size = len + 1;
-      break;
+    case COLSET_VT_BINARY8: size = len + 1; break;
     case COLSET_VT_CHAR16:
-    case COLSET_VT_BINARY16:
-      size = round_up(len + 2, 2);
-      break;
+    case COLSET_VT_BINARY16: size = round_up(len + 2, 2); break;
     case COLSET_VT_CHAR32:
-    case COLSET_VT_BINARY32:
-      size = round_up(len + 4, 4);
-      break;
-    case COLSET_VT_WCHAR:
-      size = 2 * len;
-      break;
-    case COLSET_VT_WNTS:
-      size = 2 * len + 2;
-      break;
-    case COLSET_VT_WCHAR32:
-      size = round_up(4 + 2 * len, 4);
-      break;
-    default:
-      return 0;
+    case COLSET_VT_BINARY32: size = round_up(len + 4, 4); break;
+    case COLSET_VT_WCHAR: size = 2 * len; break;
+    case COLSET_VT_WNTS: size = 2 * len + 2; break;
+    case COLSET_VT_WCHAR32: size = round_up(4 + 2 * len, 4); break;
+    default: return 0;
   }
   return size >= COLSET_SIZE_TOO_LARGE ? COLSET_SIZE_TOO_LARGE : static_cast<uint32_t>(size);
 }
@@ -129,7 +100,8 @@ void ColSetColumnFree(COLSET_COL* col, uint32_t rows) {
 void ColSetFreeColumns(COLSET* set) {
   if (!set) return;
   if (set->cols) {
-    for (uint32_t c = 0; c < set->col_capacity; ++c) ColSetColumnFree(&set->cols[c], set->row_capacity);
+    for (uint32_t c = 0; c < set->col_capacity; ++c)
+      ColSetColumnFree(&set->cols[c], set->row_capacity);
   }
   std::free(set->cols);
   set->cols = nullptr;

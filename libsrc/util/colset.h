@@ -162,26 +162,27 @@ enum : unsigned {
 // Parts of JdbcColDesc::flags.
 constexpr uint32_t COLDESC_NULLABLE_MASK = 0x0F;  // ODBC nullability
 constexpr uint32_t COLDESC_UPDATE_SHIFT = 4;
-constexpr uint32_t COLDESC_UPDATE_MASK = 0xF0;    // updatability code, bits 4-7 (0-3 used)
-constexpr uint32_t COLDESC_UPDATE_UNSET = 0;      // not known
+constexpr uint32_t COLDESC_UPDATE_MASK = 0xF0;  // updatability code, bits 4-7 (0-3 used)
+constexpr uint32_t COLDESC_UPDATE_UNSET = 0;    // not known
 constexpr uint32_t COLDESC_UPDATE_READONLY = 1;
 constexpr uint32_t COLDESC_UPDATE_WRITABLE = 2;
-constexpr uint32_t COLDESC_UPDATE_UNKNOWN = 3;    // the source could not tell
+constexpr uint32_t COLDESC_UPDATE_UNKNOWN = 3;  // the source could not tell
 
 constexpr size_t COLDESC_NAME_SIZE = 48;
 constexpr size_t COLDESC_NAME_CHARS = 40;  // characters of the label kept inline
 
 struct JdbcColDesc {
-  char name[COLDESC_NAME_SIZE];   // NUL-terminated; parameter descriptions carry "*I", "*O", "*B", "*U"
-  char* texts[COLDESC_TEXTS];     // owned (malloc); see COLDESC_*
-  int32_t sql_type;               // described SQL type (a 16-bit value)
-  int32_t delivered_type;         // SQL type delivered (wide types when the connection wants them)
-  uint32_t flags;                 // nullability and updatability, see COLDESC_* masks
+  char name[COLDESC_NAME_SIZE];  // NUL-terminated; parameter descriptions carry "*I", "*O", "*B",
+                                 // "*U"
+  char* texts[COLDESC_TEXTS];    // owned (malloc); see COLDESC_*
+  int32_t sql_type;              // described SQL type (a 16-bit value)
+  int32_t delivered_type;        // SQL type delivered (wide types when the connection wants them)
+  uint32_t flags;                // nullability and updatability, see COLDESC_* masks
   uint32_t display_size;
   uint16_t scale;
-  uint32_t precision;             // precision or column length
-  uint32_t value_type;            // row-buffer value type code, COLSET_VT_*
-  uint32_t elem_len;              // length handed to ColSetTypeSize
+  uint32_t precision;   // precision or column length
+  uint32_t value_type;  // row-buffer value type code, COLSET_VT_*
+  uint32_t elem_len;    // length handed to ColSetTypeSize
 };
 static_assert(sizeof(JdbcColDesc) == 112, "JdbcColDesc keeps its 112-byte layout");
 
@@ -190,7 +191,8 @@ inline uint32_t ColDescUpdatable(const JdbcColDesc* d) {
   return (d->flags & COLDESC_UPDATE_MASK) >> COLDESC_UPDATE_SHIFT;
 }
 inline void ColDescSetUpdatable(JdbcColDesc* d, uint32_t code) {
-  d->flags = (d->flags & ~COLDESC_UPDATE_MASK) | ((code << COLDESC_UPDATE_SHIFT) & COLDESC_UPDATE_MASK);
+  d->flags =
+      (d->flags & ~COLDESC_UPDATE_MASK) | ((code << COLDESC_UPDATE_SHIFT) & COLDESC_UPDATE_MASK);
 }
 inline const char* ColDescText(const JdbcColDesc* d, unsigned which) {
   return which < COLDESC_TEXTS ? d->texts[which] : nullptr;

@@ -82,8 +82,7 @@ int AnswerOf(const ATTR_ENTRY* entry, uint32_t* u32, void** ptr, void* out8) {
       if (!out8) return 0;
       std::memcpy(out8, &entry->value, 8);
       return 1;
-    default:
-      return 0;
+    default: return 0;
   }
 }
 
@@ -134,18 +133,15 @@ int ATTR_EntryFree(void* entry, const void*, void*) {
 int ATTR_EntryEqual(const ATTR_ENTRY* a, const ATTR_ENTRY* b) {
   if (a->kind != b->kind) return 0;
   switch (a->kind) {
-    case ATTR_KIND_TEXT:
-      return a->value.text == b->value.text;
+    case ATTR_KIND_TEXT: return a->value.text == b->value.text;
     case ATTR_KIND_INT:
-    case ATTR_KIND_INT2:
-      return a->value.u32 == b->value.u32;
+    case ATTR_KIND_INT2: return a->value.u32 == b->value.u32;
     case ATTR_KIND_8BYTE:
       // The eight bytes may hold a double or a 64-bit integer: compare them
       // as bits so distinct integers never merge, and keep a NaN unequal.
       if (std::isnan(a->value.dbl)) return 0;
       return std::memcmp(&a->value, &b->value, sizeof a->value) == 0;
-    default:
-      return 0;
+    default: return 0;
   }
 }
 
@@ -196,7 +192,8 @@ int LST_Build(uint16_t n, const ATTR_ENTRY* entries, uint16_t* out_count, ATTR_E
   for (size_t k = 0; k < kept.size(); ++k) {
     const ATTR_ENTRY& src = entries[kept[k]];
     ATTR_EntryCopy(&list[k], &src, mode);
-    if (mode == ATTR_COPY_OWN && src.kind == ATTR_KIND_TEXT && src.value.text && !list[k].value.text) {
+    if (mode == ATTR_COPY_OWN && src.kind == ATTR_KIND_TEXT && src.value.text &&
+        !list[k].value.text) {
       for (size_t j = 0; j < k; ++j) ATTR_EntryRelease(&list[j]);
       std::free(list);
       return ERR_NO_MEMORY;

@@ -24,8 +24,7 @@ void* grown_block(const GROW_ARRAY* a) {
 }  // namespace
 
 GROW_ARRAY* ARR_New(uint64_t item_size) {
-  if (item_size == 0 || item_size > static_cast<uint64_t>(PTRDIFF_MAX) / kStep)
-    return nullptr;
+  if (item_size == 0 || item_size > static_cast<uint64_t>(PTRDIFF_MAX) / kStep) return nullptr;
   auto* a = static_cast<GROW_ARRAY*>(std::calloc(1, sizeof(GROW_ARRAY)));
   if (a == nullptr) return nullptr;
   a->items = std::calloc(kStep, static_cast<size_t>(item_size));
@@ -89,8 +88,7 @@ int ARR_AppendAll(GROW_ARRAY* dst, const GROW_ARRAY* src) {
 
 int ARR_Remove(GROW_ARRAY* a, uint32_t index, ARR_REMOVE_FN callback) {
   if (a == nullptr || index >= a->count) return 0;
-  if (callback != nullptr)
-    callback(ARR_Item(a, index), index, reinterpret_cast<void*>(callback));
+  if (callback != nullptr) callback(ARR_Item(a, index), index, reinterpret_cast<void*>(callback));
   const uint32_t later = a->count - index - 1;
   if (later > 0)
     std::memmove(ARR_Item(a, index), ARR_Item(a, index + 1),

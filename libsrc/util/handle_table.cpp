@@ -11,9 +11,7 @@
 
 namespace {
 
-uint16_t slot_tag(const HANDLE_TABLE* table) {
-  return static_cast<uint16_t>(table->tag & 0xFFFFu);
-}
+uint16_t slot_tag(const HANDLE_TABLE* table) { return static_cast<uint16_t>(table->tag & 0xFFFFu); }
 
 // Makes room for capacity + HT_GROW_BY slots. The array is grown
 // geometrically so that filling a big table does not copy it once per five

@@ -31,7 +31,7 @@ struct HANDLE_TABLE {
   uint16_t capacity GUARDED_BY(lock) = 0;    // slots in use or free that handles may name
   uint16_t free_count GUARDED_BY(lock) = 0;  // slots below capacity whose tag is 0
   HT_SLOT* slots GUARDED_BY(lock) PT_GUARDED_BY(lock) = nullptr;
-  uint32_t lock_flag = 0;   // 1 once HT_EnableLock gave the table its lock
+  uint32_t lock_flag = 0;  // 1 once HT_EnableLock gave the table its lock
   plat::Mutex* lock = nullptr;
 
   // Bookkeeping that keeps allocation cheap on big tables: the slot array may

@@ -55,8 +55,8 @@ HASH_TABLE* hash_create(int32_t buckets, uint32_t keylen) {
   if (buckets < 1) buckets = 1;
   auto* t = static_cast<HASH_TABLE*>(std::calloc(1, sizeof(HASH_TABLE)));
   if (t == nullptr) return nullptr;
-  t->buckets = static_cast<HASH_ENTRY**>(
-      std::calloc(static_cast<size_t>(buckets), sizeof(HASH_ENTRY*)));
+  t->buckets =
+      static_cast<HASH_ENTRY**>(std::calloc(static_cast<size_t>(buckets), sizeof(HASH_ENTRY*)));
   if (t->buckets == nullptr) {
     std::free(t);
     return nullptr;
@@ -80,8 +80,7 @@ void hash_destroy(HASH_TABLE* t) {
   std::free(t);
 }
 
-int hash_foreach(HASH_TABLE* t, int (*fn)(void* value, const void* key, void* arg),
-                 void* arg) {
+int hash_foreach(HASH_TABLE* t, int (*fn)(void* value, const void* key, void* arg), void* arg) {
   if (t == nullptr || fn == nullptr) return 0;
   for (uint32_t b = 0; b < t->nbuckets; ++b) {
     for (HASH_ENTRY* e = t->buckets[b]; e != nullptr;) {
@@ -102,8 +101,7 @@ void hash_stats(HASH_TABLE* t, FILE* out) {
     coll = static_cast<double>((static_cast<uint64_t>(t->colls) * 100u) / t->entries);
   }
   std::fprintf(out,
-               "size=%" PRIu32 ", entries=%" PRIu32 ", colls=%" PRIu32
-               ", %%full=%f, %%coll=%f\n",
+               "size=%" PRIu32 ", entries=%" PRIu32 ", colls=%" PRIu32 ", %%full=%f, %%coll=%f\n",
                t->nbuckets, t->entries, t->colls, full, coll);
 }
 

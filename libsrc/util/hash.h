@@ -8,7 +8,7 @@
 #include <cstdio>
 
 struct HASH_ENTRY {
-  void* key;  // the table's own copy
+  void* key;    // the table's own copy
   void* value;  // owned by the caller
   HASH_ENTRY* next;
 };
@@ -29,8 +29,7 @@ HASH_TABLE* hash_create(int32_t buckets, uint32_t keylen);
 void hash_destroy(HASH_TABLE* t);
 // fn(value, key, arg) for every entry, bucket by bucket from 0, each chain
 // from its head. The callback may remove the entry it is given. Returns 0.
-int hash_foreach(HASH_TABLE* t, int (*fn)(void* value, const void* key, void* arg),
-                 void* arg);
+int hash_foreach(HASH_TABLE* t, int (*fn)(void* value, const void* key, void* arg), void* arg);
 // "size=..., entries=..., colls=..., %full=..., %coll=...\n"
 void hash_stats(HASH_TABLE* t, FILE* out);
 // Stored value, or null when absent (a stored null reads as absence).

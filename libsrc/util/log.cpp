@@ -214,8 +214,8 @@ void write_day_header(LOG_SINK* s, int level, const struct tm& tm) {
   if (s->emit) s->emit(s, level, hdr);
 }
 
-void emit_to_sink(LOG_SINK* s, int level, const char* file, int line,
-                  const struct tm& tm, ExpandedFormat& fmt, va_list ap) {
+void emit_to_sink(LOG_SINK* s, int level, const char* file, int line, const struct tm& tm,
+                  ExpandedFormat& fmt, va_list ap) {
   const uint32_t month = static_cast<uint32_t>(tm.tm_mon + 1);
   const uint32_t day = static_cast<uint32_t>(tm.tm_mday);
   const uint32_t year = static_cast<uint32_t>(tm.tm_year + 1900);
@@ -237,8 +237,8 @@ void emit_to_sink(LOG_SINK* s, int level, const char* file, int line,
     if (opt & LOG_OPT_DAYHEADER)
       out.appendf("%02" PRIu32 ":%02" PRIu32 ":%02" PRIu32 " ", hour, minute, second);
     else
-      out.appendf("%02" PRIu32 "/%02" PRIu32 "/%04" PRIu32 " %02" PRIu32 ":%02" PRIu32
-                  ":%02" PRIu32 " ",
+      out.appendf("%02" PRIu32 "/%02" PRIu32 "/%04" PRIu32 " %02" PRIu32 ":%02" PRIu32 ":%02" PRIu32
+                  " ",
                   month, day, year, hour, minute, second);
   }
   if (opt & LOG_OPT_LEVEL) {
@@ -295,8 +295,8 @@ void unlink_sink(LOG_SINK* s) {
 
 }  // namespace
 
-int log_vwrite(int level, const char* file, int line, uint32_t category,
-               const char* fmt, va_list ap) {
+int log_vwrite(int level, const char* file, int line, uint32_t category, const char* fmt,
+               va_list ap) {
   const int saved_errno = errno;
   plat::Guard<plat::RecursiveMutex> guard(list_lock());
   // Before any sink is made the line goes nowhere: a library's log is where
@@ -323,8 +323,7 @@ int log_vwrite(int level, const char* file, int line, uint32_t category,
   return 0;
 }
 
-int log_write(int level, const char* file, int line, uint32_t category,
-              const char* fmt, ...) {
+int log_write(int level, const char* file, int line, uint32_t category, const char* fmt, ...) {
   va_list ap;
   va_start(ap, fmt);
   log_vwrite(level, file, line, category, fmt, ap);
@@ -340,13 +339,13 @@ int log_message(int level, const char* file, int line, const char* fmt, ...) {
   return 0;
 }
 
-#define QMR_LOG_SHORT_FORM(name, level)          \
-  int name(const char* fmt, ...) {               \
-    va_list ap;                                  \
-    va_start(ap, fmt);                           \
-    log_vwrite(level, nullptr, 0, 1, fmt, ap);   \
-    va_end(ap);                                  \
-    return 0;                                    \
+#define QMR_LOG_SHORT_FORM(name, level)        \
+  int name(const char* fmt, ...) {             \
+    va_list ap;                                \
+    va_start(ap, fmt);                         \
+    log_vwrite(level, nullptr, 0, 1, fmt, ap); \
+    va_end(ap);                                \
+    return 0;                                  \
   }
 QMR_LOG_SHORT_FORM(log_error, LOG_LEVEL_ERROR)
 QMR_LOG_SHORT_FORM(log_warning, LOG_LEVEL_WARNING)
@@ -386,8 +385,8 @@ LOG_SINK* log_sink_alloc(int level, uint32_t bits, uint32_t options) {
   return s;
 }
 
-LOG_SINK* log_sink_new(LOG_EMIT_FN emit, LOG_CLOSE_FN close, int level,
-                       uint32_t bits, uint32_t options) {
+LOG_SINK* log_sink_new(LOG_EMIT_FN emit, LOG_CLOSE_FN close, int level, uint32_t bits,
+                       uint32_t options) {
   // The callbacks are set under the lock so that no log call can see the
   // linked sink half made.
   plat::Guard<plat::RecursiveMutex> guard(list_lock());
@@ -405,8 +404,7 @@ LOG_SINK* log_open_stream(FILE* fp, int level, uint32_t bits, uint32_t options) 
   return s;
 }
 
-LOG_SINK* log_open_stream_noclose(FILE* fp, int level, uint32_t bits,
-                                  uint32_t options) {
+LOG_SINK* log_open_stream_noclose(FILE* fp, int level, uint32_t bits, uint32_t options) {
   plat::Guard<plat::RecursiveMutex> guard(list_lock());
   LOG_SINK* s = log_sink_new(stream_emit, nullptr, level, bits, options);
   if (s != nullptr) s->user = fp;
@@ -427,8 +425,7 @@ LOG_SINK* log_open_file(const char* path, int level, uint32_t bits, uint32_t opt
   return s;
 }
 
-LOG_SINK* log_open_null(const char*, int, int, int, int level, uint32_t bits,
-                        uint32_t options) {
+LOG_SINK* log_open_null(const char*, int, int, int, int level, uint32_t bits, uint32_t options) {
   return log_sink_new(null_emit, null_close, level, bits, options);
 }
 

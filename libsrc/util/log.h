@@ -61,12 +61,11 @@ struct LOG_CATEGORY {
 // Format extensions, expanded before printf formatting: %F source file,
 // %L line, %m text of errno as it was on entry. (They are not printf
 // conversions, so calls that use %F or %L must get past -Wformat.)
-int log_vwrite(int level, const char* file, int line, uint32_t category,
-               const char* fmt, va_list ap);
-int log_write(int level, const char* file, int line, uint32_t category,
-              const char* fmt, ...) QMR_LOG_PRINTF(5, 6);
-int log_message(int level, const char* file, int line, const char* fmt, ...)
-    QMR_LOG_PRINTF(4, 5);
+int log_vwrite(int level, const char* file, int line, uint32_t category, const char* fmt,
+               va_list ap);
+int log_write(int level, const char* file, int line, uint32_t category, const char* fmt, ...)
+    QMR_LOG_PRINTF(5, 6);
+int log_message(int level, const char* file, int line, const char* fmt, ...) QMR_LOG_PRINTF(4, 5);
 int log_error(const char* fmt, ...) QMR_LOG_PRINTF(1, 2);
 int log_warning(const char* fmt, ...) QMR_LOG_PRINTF(1, 2);
 int log_info(const char* fmt, ...) QMR_LOG_PRINTF(1, 2);
@@ -78,19 +77,17 @@ int log_debug(const char* fmt, ...) QMR_LOG_PRINTF(1, 2);
 
 // Sinks. The creators return null when memory runs out (nothing is linked).
 LOG_SINK* log_sink_alloc(int level, uint32_t bits, uint32_t options);
-LOG_SINK* log_sink_new(LOG_EMIT_FN emit, LOG_CLOSE_FN close, int level,
-                       uint32_t bits, uint32_t options);
+LOG_SINK* log_sink_new(LOG_EMIT_FN emit, LOG_CLOSE_FN close, int level, uint32_t bits,
+                       uint32_t options);
 // Writes to the stream and closes it when the sink is closed.
 LOG_SINK* log_open_stream(FILE* fp, int level, uint32_t bits, uint32_t options);
 // Writes to the stream and leaves it open.
-LOG_SINK* log_open_stream_noclose(FILE* fp, int level, uint32_t bits,
-                                  uint32_t options);
+LOG_SINK* log_open_stream_noclose(FILE* fp, int level, uint32_t bits, uint32_t options);
 // Appends to the file (created 0600, never through a symbolic link).
-LOG_SINK* log_open_file(const char* path, int level, uint32_t bits,
-                        uint32_t options);
+LOG_SINK* log_open_file(const char* path, int level, uint32_t bits, uint32_t options);
 // A sink that takes lines and drops them; the first four arguments are unused.
-LOG_SINK* log_open_null(const char* unused_name, int unused1, int unused2,
-                        int unused3, int level, uint32_t bits, uint32_t options);
+LOG_SINK* log_open_null(const char* unused_name, int unused1, int unused2, int unused3, int level,
+                        uint32_t bits, uint32_t options);
 
 int log_set_mask(LOG_SINK* sink, int level, uint32_t bits);
 int log_set_level(LOG_SINK* sink, int level);
@@ -101,8 +98,8 @@ void log_close_all();
 
 // Comma-separated names to category bits; -1 at the first unknown word (an
 // empty list or an empty word is unknown).
-int log_parse_categories(const char* list, const LOG_CATEGORY* table,
-                         int table_size, uint32_t* out_bits);
+int log_parse_categories(const char* list, const LOG_CATEGORY* table, int table_size,
+                         uint32_t* out_bits);
 
 // Name of a level 0..7 ("EMERG" ... "DEBUG"); out-of-range levels are clamped.
 const char* log_level_name(int level);

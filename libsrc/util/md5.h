@@ -6,7 +6,7 @@
 
 struct MD5_CTX {
   uint32_t state[4];
-  uint32_t count[2];  // message length in bits mod 2^64, low word first
+  uint32_t count[2];         // message length in bits mod 2^64, low word first
   unsigned char buffer[64];  // the part of a block not yet processed
 };
 

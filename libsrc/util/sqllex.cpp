@@ -97,20 +97,15 @@ size_t sqllex_QuotedLength(const char* text, size_t n, size_t at, uint32_t forms
   const bool pg = (forms & SQLLEX_POSTGRESQL) != 0;
   switch (c) {
     case '\'':
-    case '"':
-      return Delimited(text, n, at, c);
-    case '-':
-      return next == '-' ? LineComment(text, n, at) : 0;
-    case '/':
-      return next == '*' ? BlockComment(text, n, at, pg) : 0;
+    case '"': return Delimited(text, n, at, c);
+    case '-': return next == '-' ? LineComment(text, n, at) : 0;
+    case '/': return next == '*' ? BlockComment(text, n, at, pg) : 0;
     case 'E':
     case 'e':
       if (pg && next == '\'' && (at == 0 || !sqllex_IsNameChar(text[at - 1])))
         return EscapeString(text, n, at);
       return 0;
-    case '$':
-      return pg ? DollarQuoted(text, n, at) : 0;
-    default:
-      return 0;
+    case '$': return pg ? DollarQuoted(text, n, at) : 0;
+    default: return 0;
   }
 }

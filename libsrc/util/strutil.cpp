@@ -108,9 +108,7 @@ char* kw_match_ex(const char* keyword, const char* text, int exact_case) {
 
 char* kw_match(const char* keyword, const char* text) { return kw_match_ex(keyword, text, 0); }
 
-char* kw_match_case(const char* keyword, const char* text) {
-  return kw_match_ex(keyword, text, 1);
-}
+char* kw_match_case(const char* keyword, const char* text) { return kw_match_ex(keyword, text, 1); }
 
 int str_listpos(const char* list, const char* word) {
   if (!list || !word) return 0;
@@ -146,8 +144,7 @@ std::string make_path(const char* name, const char* ext, int mode) {
     case 2:
       if (!has_ext) path.append(".").append(ext);
       break;
-    default:
-      break;
+    default: break;
   }
   return path;
 }

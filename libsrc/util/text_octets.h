@@ -17,8 +17,7 @@ constexpr int64_t kTextOctetsMax = 0x7FFFFFFF;
 
 constexpr int64_t TextOctetLength(int64_t chars) {
   if (chars <= 0) return 0;
-  return chars >= kTextOctetsMax / kTextOctetsPerChar ? kTextOctetsMax
-                                                      : chars * kTextOctetsPerChar;
+  return chars >= kTextOctetsMax / kTextOctetsPerChar ? kTextOctetsMax : chars * kTextOctetsPerChar;
 }
 
 #endif

@@ -85,7 +85,8 @@ Result encode16(const char16_t* s, int64_t lim, char* dst, int64_t cap, bool sta
       cps[ncp++] = is_surrogate(u) ? 0xFFFD : u;
     }
     int64_t need = 0;
-    for (int j = 0; j < ncp; ++j) need += cps[j] >= 0x10000 ? 4 : utf8_size_of_unit(char16_t(cps[j]));
+    for (int j = 0; j < ncp; ++j)
+      need += cps[j] >= 0x10000 ? 4 : utf8_size_of_unit(char16_t(cps[j]));
     if (need > cap - r.out) {
       r.cut = true;
       break;
@@ -273,8 +274,7 @@ Lead LeadOf(unsigned char b, Utf8Form form) {
 
 }  // namespace
 
-int utf8_decode_one(const unsigned char* s, int64_t avail, Utf8Form form, uint32_t* cp,
-                    bool* cut) {
+int utf8_decode_one(const unsigned char* s, int64_t avail, Utf8Form form, uint32_t* cp, bool* cut) {
   if (cut) *cut = false;
   const unsigned char b0 = s[0];
   if (b0 < 0x80) {
@@ -453,9 +453,8 @@ char16_t* utf8_to_utf16_dupn(const char* src, int64_t count) {
 }
 
 int utf8_to_utf16_buf64(const char* src, char16_t* dst, int64_t size, int64_t* len) {
-  return buffer_rule(src != nullptr, dst, size, len, [&](char16_t* d, int64_t cap) {
-    return decode8(src, kToTerminator, d, cap);
-  });
+  return buffer_rule(src != nullptr, dst, size, len,
+                     [&](char16_t* d, int64_t cap) { return decode8(src, kToTerminator, d, cap); });
 }
 
 int utf8_to_utf16_buf(const char* src, char16_t* dst, int64_t size, int16_t* len) {
@@ -469,9 +468,8 @@ int utf8_to_utf16_out64(const char* src, char16_t* dst, int64_t size, int64_t* l
   if (!src) return -1;
   store64(len, utf8_to_utf16_len(src, SQL_NTS));
   if (!dst) return 0;
-  return buffer_rule(true, dst, size, nullptr, [&](char16_t* d, int64_t cap) {
-    return decode8(src, kToTerminator, d, cap);
-  });
+  return buffer_rule(true, dst, size, nullptr,
+                     [&](char16_t* d, int64_t cap) { return decode8(src, kToTerminator, d, cap); });
 }
 
 int utf8_to_utf16_out(const char* src, char16_t* dst, int64_t size, int16_t* len) {
@@ -564,9 +562,8 @@ char16_t* mb_to_wide_copy(char16_t* dst, const char* src, int64_t size) {
 
 char* wide_to_mb_copy(char* dst, const char16_t* src, int64_t size) {
   if (dst && src) {
-    buffer_rule(true, dst, size, nullptr, [&](char* d, int64_t cap) {
-      return encode16(src, kToTerminator, d, cap, true);
-    });
+    buffer_rule(true, dst, size, nullptr,
+                [&](char* d, int64_t cap) { return encode16(src, kToTerminator, d, cap, true); });
   }
   return dst;
 }

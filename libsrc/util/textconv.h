@@ -60,8 +60,7 @@ enum class Utf8Form { Standard, Internal };
 // sequence gives U+FFFD and takes its maximal subpart: the longest start of a
 // well-formed sequence found there, at least one byte.  *cut (may be null)
 // tells that the sequence was well-formed as far as avail let it be read.
-int utf8_decode_one(const unsigned char* s, int64_t avail, Utf8Form form, uint32_t* cp,
-                    bool* cut);
+int utf8_decode_one(const unsigned char* s, int64_t avail, Utf8Form form, uint32_t* cp, bool* cut);
 // Whether `length` bytes are well-formed in the form.
 bool utf8_well_formed(const char* src, int64_t length, Utf8Form form);
 // The text with every maximal ill-formed subpart replaced by U+FFFD (EF BF

@@ -1,7 +1,7 @@
 #include "util/utalloc.h"
 
-#include <unistd.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
@@ -70,8 +70,7 @@ void console_pause() {
 void console_check() {
   struct winsize ws {};
   bool usable = isatty(STDIN_FILENO) && isatty(STDOUT_FILENO) &&
-                ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 &&
-                ws.ws_row > 0;
+                ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 && ws.ws_row > 0;
   g_console.store(usable);
 }
 
@@ -94,8 +93,7 @@ const char* util_strerror(int32_t e) {
     if (const char* text = strerrordesc_np(e)) return text;
   }
   thread_local char unknown[32];
-  std::snprintf(unknown, sizeof unknown, "Unknown error %" PRIu32,
-                static_cast<uint32_t>(e));
+  std::snprintf(unknown, sizeof unknown, "Unknown error %" PRIu32, static_cast<uint32_t>(e));
   return unknown;
 }
 

@@ -23,10 +23,10 @@ std::string Show(const char* s) { return s != nullptr ? s : "(null)"; }
 
 uint32_t Capture(uint32_t, const void* p) {
   const auto* b = static_cast<const DRV_CatalogArgs*>(p);
-  g_seen = Show(b->catalog) + "|" + Show(b->schema) + "|" + Show(b->name) + "|" +
-           Show(b->extra) + "|" + Show(b->fkCatalog) + "|" + Show(b->fkSchema) + "|" +
-           Show(b->fkName) + "|" + std::to_string(b->value[0]) + "," +
-           std::to_string(b->value[1]) + "," + std::to_string(b->value[2]);
+  g_seen = Show(b->catalog) + "|" + Show(b->schema) + "|" + Show(b->name) + "|" + Show(b->extra) +
+           "|" + Show(b->fkCatalog) + "|" + Show(b->fkSchema) + "|" + Show(b->fkName) + "|" +
+           std::to_string(b->value[0]) + "," + std::to_string(b->value[1]) + "," +
+           std::to_string(b->value[2]);
   return g_answer;
 }
 
@@ -74,8 +74,7 @@ const Op kOps[] = {
      },
      [](SQLHSTMT s, const Args& a) {
        WideArgs w(a);
-       return SQLTablesW(s, w.W(0), a.len[0], w.W(1), a.len[1], w.W(2), a.len[2], w.W(3),
-                         a.len[3]);
+       return SQLTablesW(s, w.W(0), a.len[0], w.W(1), a.len[1], w.W(2), a.len[2], w.W(3), a.len[3]);
      }},
     {"Columns", &DRV_OpTable::DRV_DDColumns, 4, false,
      [](SQLHSTMT s, const Args& a) {
@@ -94,8 +93,8 @@ const Op kOps[] = {
      },
      [](SQLHSTMT s, const Args& a) {
        WideArgs w(a);
-       return SQLColumnPrivilegesW(s, w.W(0), a.len[0], w.W(1), a.len[1], w.W(2), a.len[2],
-                                   w.W(3), a.len[3]);
+       return SQLColumnPrivilegesW(s, w.W(0), a.len[0], w.W(1), a.len[1], w.W(2), a.len[2], w.W(3),
+                                   a.len[3]);
      }},
     {"TablePrivileges", &DRV_OpTable::DRV_DDTablePrivileges, 3, false,
      [](SQLHSTMT s, const Args& a) {
@@ -128,8 +127,8 @@ const Op kOps[] = {
      },
      [](SQLHSTMT s, const Args& a) {
        WideArgs w(a);
-       return SQLProcedureColumnsW(s, w.W(0), a.len[0], w.W(1), a.len[1], w.W(2), a.len[2],
-                                   w.W(3), a.len[3]);
+       return SQLProcedureColumnsW(s, w.W(0), a.len[0], w.W(1), a.len[1], w.W(2), a.len[2], w.W(3),
+                                   a.len[3]);
      }},
     {"Statistics", &DRV_OpTable::DRV_DDStatistics, 3, true,
      [](SQLHSTMT s, const Args& a) {
@@ -138,8 +137,8 @@ const Op kOps[] = {
      },
      [](SQLHSTMT s, const Args& a) {
        WideArgs w(a);
-       return SQLStatisticsW(s, w.W(0), a.len[0], w.W(1), a.len[1], w.W(2), a.len[2],
-                             SQL_INDEX_ALL, SQL_ENSURE);
+       return SQLStatisticsW(s, w.W(0), a.len[0], w.W(1), a.len[1], w.W(2), a.len[2], SQL_INDEX_ALL,
+                             SQL_ENSURE);
      }},
     {"SpecialColumns", &DRV_OpTable::DRV_DDSpecialColumns, 3, true,
      [](SQLHSTMT s, const Args& a) {
@@ -250,16 +249,16 @@ TEST_F(CatalogCalls, AMissingNameIsRefusedWhereOneIsRequired) {
 
 TEST_F(CatalogCalls, AbsentTextsTakeTheDriversDefaults) {
   const char* const want[] = {
-      "|%|%|(null)|(null)|(null)|(null)|0,0,0",          // Tables
-      "|%|%|%|(null)|(null)|(null)|0,0,0",               // Columns
-      "||t1|%|(null)|(null)|(null)|0,0,0",               // ColumnPrivileges
-      "|%|%|(null)|(null)|(null)|(null)|0,0,0",          // TablePrivileges
-      "||t1|(null)|(null)|(null)|(null)|0,0,0",          // PrimaryKeys
-      "|%|%|(null)|(null)|(null)|(null)|0,0,0",          // Procedures
-      "|%|%|%|(null)|(null)|(null)|0,0,0",               // ProcedureColumns
-      "||t1|(null)|(null)|(null)|(null)|1,1,0",          // Statistics
-      "||t1|(null)|(null)|(null)|(null)|2,2,1",          // SpecialColumns
-      "|||(null)||||0,0,0",                              // ForeignKeys
+      "|%|%|(null)|(null)|(null)|(null)|0,0,0",  // Tables
+      "|%|%|%|(null)|(null)|(null)|0,0,0",       // Columns
+      "||t1|%|(null)|(null)|(null)|0,0,0",       // ColumnPrivileges
+      "|%|%|(null)|(null)|(null)|(null)|0,0,0",  // TablePrivileges
+      "||t1|(null)|(null)|(null)|(null)|0,0,0",  // PrimaryKeys
+      "|%|%|(null)|(null)|(null)|(null)|0,0,0",  // Procedures
+      "|%|%|%|(null)|(null)|(null)|0,0,0",       // ProcedureColumns
+      "||t1|(null)|(null)|(null)|(null)|1,1,0",  // Statistics
+      "||t1|(null)|(null)|(null)|(null)|2,2,1",  // SpecialColumns
+      "|||(null)||||0,0,0",                      // ForeignKeys
   };
   static_assert(sizeof want / sizeof want[0] == sizeof kOps / sizeof kOps[0], "one per call");
   for (size_t k = 0; k < sizeof kOps / sizeof kOps[0]; ++k) {

@@ -42,10 +42,12 @@ struct IniFiles {
           "MaxRows = 100000\nReadOnly = yes\nFetchBufferSize = 0\nMultipleActiveStmtsEmul = 1\n"
           "IncludeViews = TRUE\nDynCursSensitivity = high\n"
           "\n[LastOnly]\nDriver = Fake Driver\nLastUser = bob\nURLString = jdbc:example:last\n"
-          "\n[LongUrl]\nDriver = Fake Driver\nURLString = " + longUrl + "\n"
-          "\n[Sparse]\nDriver = Fake Driver\nUID = sparse\n"
-          "\n[Default]\nUID = dflt\nURLString = jdbc:example:default\n"
-          "JdbcDriver = org.example.DefaultDriver\nFetchBufferSize = 25\n");
+          "\n[LongUrl]\nDriver = Fake Driver\nURLString = " +
+              longUrl +
+              "\n"
+              "\n[Sparse]\nDriver = Fake Driver\nUID = sparse\n"
+              "\n[Default]\nUID = dflt\nURLString = jdbc:example:default\n"
+              "JdbcDriver = org.example.DefaultDriver\nFetchBufferSize = 25\n");
     Write("src.dsn",
           "[ODBC]\nDRIVER = Fake Driver\nUID = fileuser\nJdbcDriver = org.example.Long\n"
           "URL = jdbc:example:file\n");
@@ -58,8 +60,7 @@ struct IniFiles {
     unsetenv("QMR_DEBUGFILE");
   }
   ~IniFiles() {
-    for (const char* f :
-         {"odbcinst.ini", "odbc.ini", "src.dsn", "login.log", "registry.ini"}) {
+    for (const char* f : {"odbcinst.ini", "odbc.ini", "src.dsn", "login.log", "registry.ini"}) {
       unlink((gDir + "/" + f).c_str());
     }
     rmdir(gDir.c_str());
@@ -185,8 +186,7 @@ std::vector<std::string> ConnTest::Diags() {
     SQLSMALLINT len = 0;
     SQLRETURN rc = SQLGetDiagRec(SQL_HANDLE_DBC, dbc_, i, state, &native, msg, sizeof msg, &len);
     if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) break;
-    all.push_back(std::string(reinterpret_cast<char*>(state)) + "|" +
-                  reinterpret_cast<char*>(msg));
+    all.push_back(std::string(reinterpret_cast<char*>(state)) + "|" + reinterpret_cast<char*>(msg));
   }
   return all;
 }

@@ -56,8 +56,7 @@ TEST_F(ConnTest, TheStringOverridesTheDataSourceAndTheFirstKeywordCounts) {
 }
 
 TEST_F(ConnTest, LastUserStandsInForAMissingUid) {
-  ASSERT_EQ(SQL_SUCCESS,
-            SQLConnect(dbc_, (SQLCHAR*)"LastOnly", SQL_NTS, nullptr, 0, nullptr, 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLConnect(dbc_, (SQLCHAR*)"LastOnly", SQL_NTS, nullptr, 0, nullptr, 0));
   EXPECT_EQ(LastConnect().user, "bob");
   EXPECT_EQ(LastConnect().dbopts, "jdbc:example:last");
 }
@@ -151,8 +150,8 @@ TEST_F(ConnTest, EveryConnectStartsFromACleanSettingsBlock) {
 
 TEST_F(ConnTest, ANullOutputBufferStillGetsTheLength) {
   SQLSMALLINT len = -1;
-  ASSERT_EQ(SQL_SUCCESS, SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)"DSN=Full", SQL_NTS, nullptr,
-                                          0, &len, SQL_DRIVER_NOPROMPT));
+  ASSERT_EQ(SQL_SUCCESS, SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)"DSN=Full", SQL_NTS, nullptr, 0,
+                                          &len, SQL_DRIVER_NOPROMPT));
   EXPECT_EQ(len, static_cast<SQLSMALLINT>(std::strlen("DSN=Full;UID=alice;PWD=secret1;FBS=60")));
 }
 
@@ -182,8 +181,8 @@ TEST_F(ConnTest, TheUnicodeEntryPointMarksTheOptionsAndConvertsTheResult) {
 }
 
 TEST_F(ConnTest, SQLConnectBracesWhatItPassesOn) {
-  ASSERT_EQ(SQL_SUCCESS, SQLConnect(dbc_, (SQLCHAR*)"Sparse", SQL_NTS, (SQLCHAR*)"x;UID=evil", SQL_NTS,
-                                    (SQLCHAR*)"p}w;d", SQL_NTS));
+  ASSERT_EQ(SQL_SUCCESS, SQLConnect(dbc_, (SQLCHAR*)"Sparse", SQL_NTS, (SQLCHAR*)"x;UID=evil",
+                                    SQL_NTS, (SQLCHAR*)"p}w;d", SQL_NTS));
   EXPECT_EQ(LastConnect().user, "x;UID=evil");
   EXPECT_EQ(LastConnect().password, "p}w;d");
 }

@@ -2,9 +2,9 @@
 // The stand-in library (tests/uidlg) answers as the environment tells it.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 #include "conn/conn_fixture.h"
 #include "driver/login.h"
@@ -41,8 +41,8 @@ TEST_F(LoginTest, CompleteAsksWhenThePasswordBeginsWithABlank) {
   setenv("QMR_TEST_LOGIN_RESULT", "1", 1);
   setenv("QMR_TEST_LOGIN_STRING", "DSN=Sparse;UID=typed;PWD=typedpw", 1);
   std::string out;
-  ASSERT_EQ(SQL_SUCCESS, DriverConnect("DRIVER={Fake Driver};UID=me;PWD= x", &out,
-                                       SQL_DRIVER_COMPLETE));
+  ASSERT_EQ(SQL_SUCCESS,
+            DriverConnect("DRIVER={Fake Driver};UID=me;PWD= x", &out, SQL_DRIVER_COMPLETE));
   const std::vector<std::string> calls = Calls();
   ASSERT_EQ(calls.size(), 2u);
   // The dialog gets the driver name without braces and the application's string.
@@ -71,8 +71,8 @@ TEST_F(LoginTest, PromptAlwaysAsksAndTheDriverNameComesFromTheDataSourceList) {
 TEST_F(LoginTest, CancelGivesNoDataAndNoConnection) {
   setenv("QMR_TEST_LOGIN_RESULT", "0", 1);
   ASSERT_EQ(SQL_NO_DATA, DriverConnect("DSN=Sparse", nullptr, SQL_DRIVER_COMPLETE));
-  EXPECT_EQ(Calls(), (std::vector<std::string>{
-                         "login driver=[Fake Driver] in=[DSN=Sparse] mode=A", "free null "}));
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"login driver=[Fake Driver] in=[DSN=Sparse] mode=A",
+                                               "free null "}));
   EXPECT_EQ(LastConnect().calls, 0);
   EXPECT_TRUE(Diags().empty());
   EXPECT_EQ(Conn()->state, kConnAllocated);
@@ -92,9 +92,9 @@ TEST_F(LoginTest, TheUnicodeEntryPointPassesItsModeLetter) {
   setenv("QMR_TEST_LOGIN_RESULT", "1", 1);
   setenv("QMR_TEST_LOGIN_STRING", "DSN=Full", 1);
   SQLSMALLINT len = 0;
-  ASSERT_EQ(SQL_SUCCESS, SQLDriverConnectW(dbc_, reinterpret_cast<SQLHWND>(&len),
-                                           (SQLWCHAR*)u"DSN=Sparse", SQL_NTS, nullptr, 0, &len,
-                                           SQL_DRIVER_COMPLETE));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLDriverConnectW(dbc_, reinterpret_cast<SQLHWND>(&len), (SQLWCHAR*)u"DSN=Sparse",
+                              SQL_NTS, nullptr, 0, &len, SQL_DRIVER_COMPLETE));
   ASSERT_FALSE(Calls().empty());
   EXPECT_EQ(Calls()[0], "login driver=[Fake Driver] in=[DSN=Sparse] mode=W");
 }
@@ -122,8 +122,8 @@ TEST_F(LoginTest, WithoutAWindowNothingIsAsked) {
               {SQL_DRIVER_COMPLETE_REQUIRED, SQL_SUCCESS, ""}};
   for (const auto& row : rows) {
     SQLCHAR in[] = "DSN=Sparse";
-    EXPECT_EQ(row.rc, SQLDriverConnect(dbc_, nullptr, in, SQL_NTS, nullptr, 0, nullptr,
-                                       row.completion))
+    EXPECT_EQ(row.rc,
+              SQLDriverConnect(dbc_, nullptr, in, SQL_NTS, nullptr, 0, nullptr, row.completion))
         << row.completion;
     if (*row.state != '\0') {
       ASSERT_FALSE(Diags().empty()) << row.completion;

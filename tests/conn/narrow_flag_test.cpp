@@ -11,7 +11,8 @@ namespace {
 
 SQLRETURN ConnectW(SQLHDBC dbc) {
   const char16_t in[] = u"DSN=Full";
-  return SQLDriverConnectW(dbc, nullptr, (SQLWCHAR*)in, SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+  return SQLDriverConnectW(dbc, nullptr, (SQLWCHAR*)in, SQL_NTS, nullptr, 0, nullptr,
+                           SQL_DRIVER_NOPROMPT);
 }
 
 TEST_F(ConnTest, AConfirmingAgentGetsWideText) {

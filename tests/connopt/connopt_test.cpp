@@ -113,8 +113,7 @@ TEST_F(Choices, FailureToApplyAChoiceAtConnectIsReported) {
 }
 
 TEST_F(Choices, ReadOnlyBeforeConnectingIsInForceAfterTheConnect) {
-  ASSERT_EQ(SQL_SUCCESS,
-            SQLSetConnectAttr(dbc, SQL_ATTR_ACCESS_MODE, Num(SQL_MODE_READ_ONLY), 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLSetConnectAttr(dbc, SQL_ATTR_ACCESS_MODE, Num(SQL_MODE_READ_ONLY), 0));
   EXPECT_EQ(SQL_MODE_READ_ONLY, GetU32(dbc, SQL_ATTR_ACCESS_MODE));
   EXPECT_EQ(0, fake.CallCount(kSetOptionSlot));
 
@@ -129,8 +128,7 @@ TEST_F(Choices, ReadOnlyBeforeConnectingIsInForceAfterTheConnect) {
 }
 
 TEST_F(Choices, ReadWriteChoiceDoesNotLiftTheDataSourcesReadOnly) {
-  ASSERT_EQ(SQL_SUCCESS,
-            SQLSetConnectAttr(dbc, SQL_ATTR_ACCESS_MODE, Num(SQL_MODE_READ_WRITE), 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLSetConnectAttr(dbc, SQL_ATTR_ACCESS_MODE, Num(SQL_MODE_READ_WRITE), 0));
   ConnectLikeTheConnectPath(true, true);
   EXPECT_TRUE(readOnlyAtConnect);
   const auto sent = SentWith(OPT_ACCESS_MODE);
@@ -138,8 +136,7 @@ TEST_F(Choices, ReadWriteChoiceDoesNotLiftTheDataSourcesReadOnly) {
   EXPECT_EQ(1u, sent[0].number);
   EXPECT_EQ(SQL_MODE_READ_ONLY, GetU32(dbc, SQL_ATTR_ACCESS_MODE));
   // While connected the application may still switch.
-  ASSERT_EQ(SQL_SUCCESS,
-            SQLSetConnectAttr(dbc, SQL_ATTR_ACCESS_MODE, Num(SQL_MODE_READ_WRITE), 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLSetConnectAttr(dbc, SQL_ATTR_ACCESS_MODE, Num(SQL_MODE_READ_WRITE), 0));
   EXPECT_EQ(SQL_MODE_READ_WRITE, GetU32(dbc, SQL_ATTR_ACCESS_MODE));
   EXPECT_EQ(0u, SentWith(OPT_ACCESS_MODE).back().number);
 }
@@ -153,8 +150,8 @@ TEST_F(Choices, OutOfRangeAccessModeIsReadOnlyForAgentAndFlagAlike) {
 
 TEST_F(Choices, CatalogChosenBeforeConnectingIsSetAtConnect) {
   const char name[] = "SALESX";
-  ASSERT_EQ(SQL_SUCCESS, SQLSetConnectAttr(dbc, SQL_ATTR_CURRENT_CATALOG,
-                                           const_cast<char*>(name), 5));  // counted: "SALES"
+  ASSERT_EQ(SQL_SUCCESS, SQLSetConnectAttr(dbc, SQL_ATTR_CURRENT_CATALOG, const_cast<char*>(name),
+                                           5));  // counted: "SALES"
   EXPECT_TRUE(SentWith(OPT_CURRENT_CATALOG).empty());
   ConnectLikeTheConnectPath(false, true);
   const auto sent = SentWith(OPT_CURRENT_CATALOG);
@@ -229,8 +226,8 @@ TEST_F(Options, RefusalsCarryTheirStates) {
   EXPECT_EQ("HY092", State(SQL_HANDLE_DBC, dbc));
   EXPECT_EQ(SQL_ERROR, SQLSetConnectOption(dbc, 110, 1));
   EXPECT_EQ("HY092", State(SQL_HANDLE_DBC, dbc));
-  EXPECT_EQ(SQL_ERROR, SQLSetConnectAttr(dbc, SQL_ATTR_CURRENT_CATALOG,
-                                         const_cast<char*>("x"), -7));
+  EXPECT_EQ(SQL_ERROR,
+            SQLSetConnectAttr(dbc, SQL_ATTR_CURRENT_CATALOG, const_cast<char*>("x"), -7));
   EXPECT_EQ("HY090", State(SQL_HANDLE_DBC, dbc));
   // Connection dead and automatic IPD read as 0.
   EXPECT_EQ(0u, GetU32(dbc, SQL_ATTR_CONNECTION_DEAD));
@@ -287,13 +284,13 @@ TEST_F(Options, CatalogCannotChangeUnderAnOpenCursor) {
   Connect();
   SQLHSTMT stmt = NewStmt(dbc);
   Stmt(stmt)->flags |= kStmtFlagCursorOpen;
-  EXPECT_EQ(SQL_ERROR, SQLSetConnectAttr(dbc, SQL_ATTR_CURRENT_CATALOG,
-                                         const_cast<char*>("other"), SQL_NTS));
+  EXPECT_EQ(SQL_ERROR,
+            SQLSetConnectAttr(dbc, SQL_ATTR_CURRENT_CATALOG, const_cast<char*>("other"), SQL_NTS));
   EXPECT_EQ(64, Conn()->diag.pending);  // "24000"
   EXPECT_TRUE(SentWith(OPT_CURRENT_CATALOG).empty());
   Stmt(stmt)->flags &= static_cast<uint16_t>(~kStmtFlagCursorOpen);
-  EXPECT_EQ(SQL_SUCCESS, SQLSetConnectAttr(dbc, SQL_ATTR_CURRENT_CATALOG,
-                                           const_cast<char*>("other"), SQL_NTS));
+  EXPECT_EQ(SQL_SUCCESS,
+            SQLSetConnectAttr(dbc, SQL_ATTR_CURRENT_CATALOG, const_cast<char*>("other"), SQL_NTS));
   ASSERT_EQ(1u, SentWith(OPT_CURRENT_CATALOG).size());
 }
 
@@ -415,23 +412,21 @@ TEST_F(TextAttributes, TranslationLibraryRoundTripsInBothWidths) {
 
   // Counted UTF-16: "libé😀x" with the 'x' left out by the length.
   const char16_t name[] = u"lib\u00e9\U0001F600x";
-  ASSERT_EQ(SQL_SUCCESS, SQLSetConnectAttrW(dbc, SQL_ATTR_TRANSLATE_LIB,
-                                            const_cast<char16_t*>(name), 6 * 2));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLSetConnectAttrW(dbc, SQL_ATTR_TRANSLATE_LIB, const_cast<char16_t*>(name), 6 * 2));
   ASSERT_EQ(SQL_SUCCESS, SQLGetConnectAttr(dbc, SQL_ATTR_TRANSLATE_LIB, buf, sizeof buf, &len));
   EXPECT_STREQ("lib\xc3\xa9\xf0\x9f\x98\x80", buf);
   EXPECT_EQ(9, len);
 
   // Cuts never split a character: 5 bytes hold "lib" and a NUL, not half of é.
-  EXPECT_EQ(SQL_SUCCESS_WITH_INFO,
-            SQLGetConnectAttr(dbc, SQL_ATTR_TRANSLATE_LIB, buf, 5, &len));
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, SQLGetConnectAttr(dbc, SQL_ATTR_TRANSLATE_LIB, buf, 5, &len));
   EXPECT_STREQ("lib", buf);
   char16_t wide[8];
   EXPECT_EQ(SQL_SUCCESS, SQLGetConnectAttrW(dbc, SQL_ATTR_TRANSLATE_LIB, wide, sizeof wide, &len));
   EXPECT_EQ(std::u16string(u"lib\u00e9\U0001F600"), std::u16string(wide));
   EXPECT_EQ(12, len);
   // Room for five units: the surrogate pair does not fit and is left out whole.
-  EXPECT_EQ(SQL_SUCCESS_WITH_INFO,
-            SQLGetConnectAttrW(dbc, SQL_ATTR_TRANSLATE_LIB, wide, 10, &len));
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, SQLGetConnectAttrW(dbc, SQL_ATTR_TRANSLATE_LIB, wide, 10, &len));
   EXPECT_EQ(std::u16string(u"lib\u00e9"), std::u16string(wide));
   EXPECT_EQ(12, len);
 

@@ -142,7 +142,9 @@ TEST_F(Info, SameAnswersThroughBothWidthsAndOneAgentCallEach) {
   fake.SetInfo(INFO_ODBC_INT | SQL_NUMERIC_FUNCTIONS, 0x00ABCDEF);
   fake.SetInfo(INFO_ODBC_INT | SQL_MAX_COLUMN_NAME_LEN, 128);
   SetText(INFO_ODBC_TEXT | SQL_IDENTIFIER_QUOTE_CHAR, "\"");
-  SetText(INFO_ODBC_TEXT | SQL_DBMS_NAME, "Base de donn\xc3\xa9" "es");
+  SetText(INFO_ODBC_TEXT | SQL_DBMS_NAME,
+          "Base de donn\xc3\xa9"
+          "es");
 
   SQLUINTEGER a = 0, w = 0;
   Int(SQL_NUMERIC_FUNCTIONS, &a, &w);
@@ -157,7 +159,10 @@ TEST_F(Info, SameAnswersThroughBothWidthsAndOneAgentCallEach) {
   EXPECT_EQ(128, sa);
   EXPECT_EQ(sa, sw);
 
-  EXPECT_EQ("Base de donn\xc3\xa9" "es", Text(SQL_DBMS_NAME));
+  EXPECT_EQ(
+      "Base de donn\xc3\xa9"
+      "es",
+      Text(SQL_DBMS_NAME));
   EXPECT_EQ(u"Base de donn\u00e9es", TextW(SQL_DBMS_NAME));
   EXPECT_EQ("\"", Text(SQL_IDENTIFIER_QUOTE_CHAR));
   EXPECT_EQ(u"\"", TextW(SQL_IDENTIFIER_QUOTE_CHAR));
@@ -280,8 +285,9 @@ TEST_F(Info, UnknownAndUnansweredTypes) {
   fake.PushResult(kGetInfoSlot, 1);
   fake.PostError(c->agentConn, {"item not kept", "HY000", 3, false});
   EXPECT_EQ(SQL_ERROR, SQLGetInfo(dbc, SQL_MAX_STATEMENT_LEN, &v, 0, nullptr));
-  EXPECT_NE(std::string::npos, (Message(SQL_HANDLE_DBC, dbc, 1) + Message(SQL_HANDLE_DBC, dbc, 2))
-                                   .find("item not kept"));
+  EXPECT_NE(
+      std::string::npos,
+      (Message(SQL_HANDLE_DBC, dbc, 1) + Message(SQL_HANDLE_DBC, dbc, 2)).find("item not kept"));
 
   // A JDBC failure brings its message.
   fake.PushResult(kGetInfoSlot, ERR_GENERAL);
@@ -305,8 +311,8 @@ class Convert : public OptionTest {
   SQLUINTEGER Mask(SQLUSMALLINT type, bool wide) {
     SQLUINTEGER v = 0xDEADBEEF;
     SQLSMALLINT len = 0;
-    EXPECT_EQ(SQL_SUCCESS, wide ? SQLGetInfoW(dbc, type, &v, 0, &len)
-                                : SQLGetInfo(dbc, type, &v, 0, &len));
+    EXPECT_EQ(SQL_SUCCESS,
+              wide ? SQLGetInfoW(dbc, type, &v, 0, &len) : SQLGetInfo(dbc, type, &v, 0, &len));
     EXPECT_EQ(4, len);
     return v;
   }
@@ -375,8 +381,7 @@ TEST(InfoForms, EveryTypeHasOneFormAndItsOwnCacheEntry) {
     }
     seen[kind].push_back(slot);
   }
-  const int limits[5] = {0, ConnInfoCache::kShorts, ConnInfoCache::kInts, 0,
-                         ConnInfoCache::kTexts};
+  const int limits[5] = {0, ConnInfoCache::kShorts, ConnInfoCache::kInts, 0, ConnInfoCache::kTexts};
   for (int k = 1; k < 5; ++k) {
     std::vector<int> s = seen[k];
     std::sort(s.begin(), s.end());

@@ -188,12 +188,16 @@ struct RealCase {
 
 int64_t ReadInt(const Out& o, int16_t t) {
   switch (t) {
-    case SQL_C_UTINYINT: case SQL_C_BIT: return As<uint8_t>(o);
-    case SQL_C_TINYINT: case SQL_C_STINYINT: return As<int8_t>(o);
+    case SQL_C_UTINYINT:
+    case SQL_C_BIT: return As<uint8_t>(o);
+    case SQL_C_TINYINT:
+    case SQL_C_STINYINT: return As<int8_t>(o);
     case SQL_C_USHORT: return As<uint16_t>(o);
-    case SQL_C_SHORT: case SQL_C_SSHORT: return As<int16_t>(o);
+    case SQL_C_SHORT:
+    case SQL_C_SSHORT: return As<int16_t>(o);
     case SQL_C_ULONG: return As<uint32_t>(o);
-    case SQL_C_LONG: case SQL_C_SLONG: return As<int32_t>(o);
+    case SQL_C_LONG:
+    case SQL_C_SLONG: return As<int32_t>(o);
     default: return As<int64_t>(o);
   }
 }
@@ -253,12 +257,12 @@ TEST(DoubleSource, IntegerTargetsUseExclusiveUpperBounds) {
 TEST(DoubleSource, NaNAndInfinitiesReachOnlyTargetsThatHoldThem) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
-  for (int16_t t : {SQL_C_BIT, SQL_C_TINYINT, SQL_C_UTINYINT, SQL_C_SHORT, SQL_C_USHORT,
-                    SQL_C_LONG, SQL_C_ULONG, SQL_C_SBIGINT, SQL_C_UBIGINT, SQL_C_NUMERIC}) {
+  for (int16_t t : {SQL_C_BIT, SQL_C_TINYINT, SQL_C_UTINYINT, SQL_C_SHORT, SQL_C_USHORT, SQL_C_LONG,
+                    SQL_C_ULONG, SQL_C_SBIGINT, SQL_C_UBIGINT, SQL_C_NUMERIC}) {
     for (double v : {nan, inf, -inf}) {
       ExpectRange(Dbl(v, t), std::to_string(v) + " to " + CvtTraceType(t));
-      ExpectRange(Flt(static_cast<float>(v), t), std::to_string(v) + " as float to " +
-                                                     CvtTraceType(t));
+      ExpectRange(Flt(static_cast<float>(v), t),
+                  std::to_string(v) + " as float to " + CvtTraceType(t));
     }
   }
   EXPECT_TRUE(std::isnan(As<double>(Dbl(nan, SQL_C_DOUBLE))));
@@ -379,15 +383,14 @@ TEST(FormatHelpers, GeneralFormatInTheCLocale) {
 // The formatter rounds the usual magnitudes itself; every digit count must
 // still give what the general formatter gives, ties and carries included.
 TEST(FormatHelpers, GeneralFormatMatchesTheLibraryFormatter) {
-  std::vector<double> values = {0.5,    2.5,     0.125,   9.5,      99.95,  999999.5,
-                                1e-5,   1.5e-7,  1e16,    9007199254740993.0, 0x1p62,
-                                0x1p63, 1e19,    123456.0 / 7, 0.1,   1.0 / 3, 5e-324,
-                                0.0,    -0.0,    -2.5e-3};
+  std::vector<double> values = {0.5,      2.5,    0.125,  9.5,          99.95,
+                                999999.5, 1e-5,   1.5e-7, 1e16,         9007199254740993.0,
+                                0x1p62,   0x1p63, 1e19,   123456.0 / 7, 0.1,
+                                1.0 / 3,  5e-324, 0.0,    -0.0,         -2.5e-3};
   std::mt19937_64 gen(42);
   for (int i = 0; i < 4000; ++i) {
     const double magnitude = std::pow(10.0, static_cast<int>(gen() % 30) - 10);
-    values.push_back(static_cast<double>(gen() % 2000000) / 7.0 * magnitude *
-                     (gen() % 2 ? 1 : -1));
+    values.push_back(static_cast<double>(gen() % 2000000) / 7.0 * magnitude * (gen() % 2 ? 1 : -1));
   }
   for (double v : values) {
     for (int p = 1; p <= 17; ++p) {

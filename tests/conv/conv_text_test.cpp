@@ -43,8 +43,8 @@ Out Wide(const std::u16string& text, int16_t cType, int64_t bufLen = 64, int64_t
   o.code = kNone;
   o.length = -77;
   const auto n = static_cast<int64_t>(text.size()) * 2;
-  o.rc = ConvertWCHAR(text.data(), n, total == -100 ? n : total, cType, o.buf, bufLen,
-                      &o.length, &o.code, 0, 0, &o.consumed);
+  o.rc = ConvertWCHAR(text.data(), n, total == -100 ? n : total, cType, o.buf, bufLen, &o.length,
+                      &o.code, 0, 0, &o.consumed);
   return o;
 }
 
@@ -296,10 +296,32 @@ TEST(TextToNumeric, UsesAll128Bits) {
 // The bound fetch's plain DECIMAL reader builds what the general parse does,
 // and reads every canonical form (those before "5.", at scale 2, precision 12).
 TEST(TextToNumeric, PlainTextReadsAsTheGeneralParse) {
-  const char* kTexts[] = {"0", "-0", "0.00", "-0.00", "0.05", "-0.05", "12.30", "12.3", "100.05",
-                          "007.50", ".5", "-9999999999.99", "1234567890.12", "5.", ".", "-", "",
-                          "1.2.3", "+5", "12a", " 1", "0.123", "999999999999999999",
-                          "99999999999999999.9", "0.000000000000000001", "9999999999999999999"};
+  const char* kTexts[] = {"0",
+                          "-0",
+                          "0.00",
+                          "-0.00",
+                          "0.05",
+                          "-0.05",
+                          "12.30",
+                          "12.3",
+                          "100.05",
+                          "007.50",
+                          ".5",
+                          "-9999999999.99",
+                          "1234567890.12",
+                          "5.",
+                          ".",
+                          "-",
+                          "",
+                          "1.2.3",
+                          "+5",
+                          "12a",
+                          " 1",
+                          "0.123",
+                          "999999999999999999",
+                          "99999999999999999.9",
+                          "0.000000000000000001",
+                          "9999999999999999999"};
   const int16_t kScales[] = {2, 0, 1, 4, 18, 2, 3};
   const uint16_t kPrecisions[] = {12, 0, 0, 0, 0, 10, 30};
   bool canonical = true;
@@ -311,8 +333,8 @@ TEST(TextToNumeric, PlainTextReadsAsTheGeneralParse) {
       int64_t length = -1;
       int32_t pending = 0;
       conv::DecimalDigits d;
-      const bool read = ConvertPlainNumber(text, n, SQL_C_NUMERIC, &plain, &length, kScales[g],
-                                           kPrecisions[g]);
+      const bool read =
+          ConvertPlainNumber(text, n, SQL_C_NUMERIC, &plain, &length, kScales[g], kPrecisions[g]);
       EXPECT_TRUE(g != 0 || read == canonical) << text;
       if (!read) continue;
       EXPECT_EQ(length, static_cast<int64_t>(sizeof plain)) << text;
@@ -334,7 +356,8 @@ TEST(TextToGuid, ReadsTheCanonicalFormOnly) {
   EXPECT_EQ(std::memcmp(g.Data4, d4, 8), 0);
   EXPECT_EQ(o.length, 16);
   EXPECT_EQ(Char(" 12345678-9abc-DEF0-0102-030405060708  ", SQL_C_GUID).rc, SQL_SUCCESS);
-  EXPECT_EQ(Char("12345678-9abc-DEF0-0102-03040506070", SQL_C_GUID).code, ERR_STRING_LENGTH_MISMATCH);
+  EXPECT_EQ(Char("12345678-9abc-DEF0-0102-03040506070", SQL_C_GUID).code,
+            ERR_STRING_LENGTH_MISMATCH);
   EXPECT_EQ(Char("12345678 9abc-DEF0-0102-030405060708", SQL_C_GUID).code, ERR_ASSIGNMENT);
   EXPECT_EQ(Char("1234567g-9abc-DEF0-0102-030405060708", SQL_C_GUID).code, ERR_ASSIGNMENT);
   // Wide text reads as the 8-bit text does.

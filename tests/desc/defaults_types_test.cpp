@@ -19,7 +19,8 @@ TEST_F(DescDefaults, ImplicitHeaders) {
   }
   for (SQLHDESC d : {Ard(stmt), Apd(stmt), Ird(stmt), Ipd(stmt)})
     EXPECT_EQ(nullptr, Ptr(d, 0, SQL_DESC_ARRAY_STATUS_PTR));
-  for (SQLHDESC d : {Ird(stmt), Ipd(stmt)}) EXPECT_EQ(nullptr, Ptr(d, 0, SQL_DESC_ROWS_PROCESSED_PTR));
+  for (SQLHDESC d : {Ird(stmt), Ipd(stmt)})
+    EXPECT_EQ(nullptr, Ptr(d, 0, SQL_DESC_ROWS_PROCESSED_PTR));
 }
 
 TEST_F(DescDefaults, NewApplicationRecordsAreDefaultTyped) {

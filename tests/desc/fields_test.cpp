@@ -11,13 +11,13 @@ using DescFields = DescTest;
 
 TEST_F(DescFields, ReadOnlyFieldsAreRefused) {
   for (SQLHDESC d : {Ard(stmt), Apd(stmt), Ipd(stmt), Ird(stmt)}) {
-    for (SQLSMALLINT f : {SQL_DESC_DISPLAY_SIZE, SQL_DESC_UNSIGNED, SQL_DESC_FIXED_PREC_SCALE,
-                          SQL_DESC_UPDATABLE, SQL_DESC_AUTO_UNIQUE_VALUE, SQL_DESC_CASE_SENSITIVE,
-                          SQL_DESC_SEARCHABLE, SQL_DESC_TYPE_NAME, SQL_DESC_TABLE_NAME,
-                          SQL_DESC_SCHEMA_NAME, SQL_DESC_CATALOG_NAME, SQL_DESC_LABEL,
-                          SQL_DESC_BASE_COLUMN_NAME, SQL_DESC_BASE_TABLE_NAME,
-                          SQL_DESC_LITERAL_PREFIX, SQL_DESC_LITERAL_SUFFIX,
-                          SQL_DESC_LOCAL_TYPE_NAME, SQL_DESC_NULLABLE, SQL_DESC_ALLOC_TYPE}) {
+    for (SQLSMALLINT f :
+         {SQL_DESC_DISPLAY_SIZE, SQL_DESC_UNSIGNED, SQL_DESC_FIXED_PREC_SCALE, SQL_DESC_UPDATABLE,
+          SQL_DESC_AUTO_UNIQUE_VALUE, SQL_DESC_CASE_SENSITIVE, SQL_DESC_SEARCHABLE,
+          SQL_DESC_TYPE_NAME, SQL_DESC_TABLE_NAME, SQL_DESC_SCHEMA_NAME, SQL_DESC_CATALOG_NAME,
+          SQL_DESC_LABEL, SQL_DESC_BASE_COLUMN_NAME, SQL_DESC_BASE_TABLE_NAME,
+          SQL_DESC_LITERAL_PREFIX, SQL_DESC_LITERAL_SUFFIX, SQL_DESC_LOCAL_TYPE_NAME,
+          SQL_DESC_NULLABLE, SQL_DESC_ALLOC_TYPE}) {
       EXPECT_EQ(SQL_ERROR, Set(d, 1, f, 1)) << f;
       EXPECT_EQ("HY091", DescState(d)) << f;
     }
@@ -29,8 +29,8 @@ TEST_F(DescFields, ReadOnlyFieldsAreRefused) {
 TEST_F(DescFields, ImplementationRowDescriptorRecordsCannotBeSet) {
   EXPECT_EQ(SQL_ERROR, Set(Ird(stmt), 1, SQL_DESC_TYPE, SQL_INTEGER));
   EXPECT_EQ("HY016", DescState(Ird(stmt)));
-  EXPECT_EQ(SQL_ERROR, SQLSetDescRec(Ird(stmt), 1, SQL_INTEGER, 0, 4, 0, 0, nullptr, nullptr,
-                                     nullptr));
+  EXPECT_EQ(SQL_ERROR,
+            SQLSetDescRec(Ird(stmt), 1, SQL_INTEGER, 0, 4, 0, 0, nullptr, nullptr, nullptr));
   EXPECT_EQ("HY016", DescState(Ird(stmt)));
   EXPECT_EQ(SQL_ERROR, Set(Ird(stmt), 0, SQL_DESC_COUNT, 2));
   EXPECT_EQ("HY091", DescState(Ird(stmt)));
@@ -67,8 +67,8 @@ TEST_F(DescFields, FieldsOfTheWrongKindOfDescriptor) {
 TEST_F(DescFields, IpdNameInBothWidths) {
   SQLHDESC ipd = Ipd(stmt);
   const std::u16string name = u"pr\u00e9nom_\u4e2d";
-  ASSERT_EQ(SQL_SUCCESS, SQLSetDescFieldW(ipd, 1, SQL_DESC_NAME,
-                                          const_cast<char16_t*>(name.c_str()), SQL_NTS));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLSetDescFieldW(ipd, 1, SQL_DESC_NAME, const_cast<char16_t*>(name.c_str()), SQL_NTS));
   EXPECT_EQ(SQL_NAMED, Small(ipd, 1, SQL_DESC_UNNAMED));
   // Wide: UTF-16, length in bytes.
   char16_t wbuf[32] = {};
@@ -80,7 +80,8 @@ TEST_F(DescFields, IpdNameInBothWidths) {
   EXPECT_EQ("pr\xc3\xa9nom_\xe4\xb8\xad", Text(ipd, 1, SQL_DESC_NAME));
   // Too small a buffer: cut with its terminator inside, full length back.
   char small[5] = "????";
-  ASSERT_EQ(SQL_SUCCESS_WITH_INFO, SQLGetDescField(ipd, 1, SQL_DESC_NAME, small, sizeof small, &len));
+  ASSERT_EQ(SQL_SUCCESS_WITH_INFO,
+            SQLGetDescField(ipd, 1, SQL_DESC_NAME, small, sizeof small, &len));
   EXPECT_STREQ("pr\xc3\xa9", small);
   EXPECT_EQ(11, len);
   EXPECT_EQ("01004", DescState(ipd));
@@ -109,8 +110,8 @@ TEST_F(DescFields, PointerFieldsNeedRoomForAPointer) {
   EXPECT_EQ("HY009", DescState(Ard(stmt)));
   EXPECT_EQ(nullptr, out);
   SQLINTEGER len = 0;
-  ASSERT_EQ(SQL_SUCCESS, SQLGetDescField(Ard(stmt), 0, SQL_DESC_ARRAY_STATUS_PTR, &out,
-                                         SQL_IS_POINTER, &len));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLGetDescField(Ard(stmt), 0, SQL_DESC_ARRAY_STATUS_PTR, &out, SQL_IS_POINTER, &len));
   EXPECT_EQ(static_cast<void*>(status), out);
   EXPECT_EQ(8, len);
 }
@@ -119,8 +120,8 @@ TEST_F(DescFields, ZeroWithdrawsPointersCountsAndSizes) {
   SQLHDESC ard = Ard(stmt);
   SQLLEN ind = 0, octets = 0;
   char buffer[16];
-  ASSERT_EQ(SQL_SUCCESS, SQLSetDescRec(ard, 1, SQL_C_CHAR, 0, sizeof buffer, 5, 2, buffer,
-                                       &octets, &ind));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLSetDescRec(ard, 1, SQL_C_CHAR, 0, sizeof buffer, 5, 2, buffer, &octets, &ind));
   ASSERT_EQ(SQL_SUCCESS, Set(ard, 2, SQL_DESC_CONCISE_TYPE, SQL_C_LONG));
   ASSERT_EQ(SQL_SUCCESS, SQLSetDescField(ard, 0, SQL_DESC_BIND_OFFSET_PTR, &ind, 0));
   for (SQLSMALLINT f : {SQL_DESC_INDICATOR_PTR, SQL_DESC_OCTET_LENGTH_PTR, SQL_DESC_DATA_PTR}) {

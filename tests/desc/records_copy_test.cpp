@@ -55,9 +55,9 @@ TEST_F(DescRecords, GetDescRecOfImplementationRecordsIncludingTheWideName) {
   char16_t name[5] = {};
   SQLSMALLINT nameLen = 0, nullable = 0;
   // The wide form counts its buffer and the name in characters.
-  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, SQLGetDescRecW(ipd, 1, reinterpret_cast<SQLWCHAR*>(name), 5,
-                                                  &nameLen, nullptr, nullptr, nullptr, nullptr,
-                                                  nullptr, &nullable));
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO,
+            SQLGetDescRecW(ipd, 1, reinterpret_cast<SQLWCHAR*>(name), 5, &nameLen, nullptr, nullptr,
+                           nullptr, nullptr, nullptr, &nullable));
   EXPECT_EQ(std::u16string(u"cust"), std::u16string(name));
   EXPECT_EQ(8, nameLen);
   EXPECT_EQ(SQL_NULLABLE, nullable);
@@ -74,8 +74,8 @@ TEST_F(DescExplicit, FreeingRestoresTheImplicitArdOfEveryStatement) {
   StmtHandle* s2 = Stmt(stmt2);
   // The implicit ARD of the first statement binds column 1.
   int implicitBuffer = 0;
-  ASSERT_EQ(SQL_SUCCESS, SQLSetDescRec(Ard(stmt), 1, SQL_C_LONG, 0, 4, 0, 0, &implicitBuffer,
-                                       nullptr, nullptr));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLSetDescRec(Ard(stmt), 1, SQL_C_LONG, 0, 4, 0, 0, &implicitBuffer, nullptr, nullptr));
   SQLHDESC d = NewExplicit();
   InstallArd(stmt, d);
   InstallArd(stmt2, d);
@@ -86,8 +86,8 @@ TEST_F(DescExplicit, FreeingRestoresTheImplicitArdOfEveryStatement) {
   EXPECT_EQ(20u, s2->cursor.rowsetSize);
   EXPECT_EQ(48u, s2->bindType);
   char shared[8];
-  ASSERT_EQ(SQL_SUCCESS, SQLSetDescRec(d, 2, SQL_C_CHAR, 0, sizeof shared, 0, 0, shared, nullptr,
-                                       nullptr));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLSetDescRec(d, 2, SQL_C_CHAR, 0, sizeof shared, 0, 0, shared, nullptr, nullptr));
   EXPECT_EQ(shared, DESC_FindRec(2, s1)->data);
   EXPECT_EQ(shared, DESC_FindRec(2, s2)->data);
   EXPECT_EQ(nullptr, DESC_FindRec(1, s1));
@@ -121,7 +121,8 @@ TEST_F(DescExplicit, FreeingWhileStatementsComeAndGoOnAnotherConnection) {
   std::thread churn([&] {
     while (!stop) {
       SQLHSTMT s = nullptr;
-      if (SQLAllocHandle(SQL_HANDLE_STMT, dbc2, &s) == SQL_SUCCESS) SQLFreeHandle(SQL_HANDLE_STMT, s);
+      if (SQLAllocHandle(SQL_HANDLE_STMT, dbc2, &s) == SQL_SUCCESS)
+        SQLFreeHandle(SQL_HANDLE_STMT, s);
     }
   });
   for (int i = 0; i < 200; ++i) {
@@ -143,8 +144,8 @@ TEST_F(DescCopy, ApplicationToExplicit) {
   ASSERT_EQ(SQL_SUCCESS, Set(ard, 0, SQL_DESC_ARRAY_SIZE, 7));
   ASSERT_EQ(SQL_SUCCESS, Set(ard, 0, SQL_DESC_BIND_TYPE, 32));
   ASSERT_EQ(SQL_SUCCESS, SQLSetDescField(ard, 0, SQL_DESC_BIND_OFFSET_PTR, &offset, 0));
-  ASSERT_EQ(SQL_SUCCESS, SQLSetDescRec(ard, 2, SQL_C_CHAR, 0, sizeof buffer, 0, 0, buffer, &ind,
-                                       &ind));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLSetDescRec(ard, 2, SQL_C_CHAR, 0, sizeof buffer, 0, 0, buffer, &ind, &ind));
   SQLHDESC d = NewExplicit();
   ASSERT_EQ(SQL_SUCCESS, SQLCopyDesc(ard, d));
   EXPECT_EQ(7, Len(d, 0, SQL_DESC_ARRAY_SIZE));

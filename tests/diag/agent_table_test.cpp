@@ -170,9 +170,8 @@ TEST_F(AgentHandles, WrongKindOrFreedHandleGives21) {
   EXPECT_EQ(ERR_INVALID_ARGUMENT, t.DRV_Term(connH));
   EXPECT_EQ(ERR_NOT_CAPABLE, t.DRV_UnusedStmtOp(stmtH));  // held: the unused slot is not capable
   HT_Free(&gAgentStmtTable, stmtH);
-  for (uint32_t rc : {t.DRV_Execute(stmtH), t.DRV_Prepare(stmtH, "select 1"),
-                      t.DRV_FreeStmt(stmtH), t.DRV_Cancel(stmtH),
-                      t.DRV_UnusedStmtOp(stmtH), t.DRV_CloseCursor(stmtH)})
+  for (uint32_t rc : {t.DRV_Execute(stmtH), t.DRV_Prepare(stmtH, "select 1"), t.DRV_FreeStmt(stmtH),
+                      t.DRV_Cancel(stmtH), t.DRV_UnusedStmtOp(stmtH), t.DRV_CloseCursor(stmtH)})
     EXPECT_EQ(ERR_INVALID_ARGUMENT, rc);
   EXPECT_EQ(-5, t.DRV_XaStart(stmtH, nullptr, 0, 0));
   // Nothing was posted by the failed checks.

@@ -92,14 +92,13 @@ TEST(DiagOps, NegativeBufferLengthAnswersHY090Everywhere) {
   SQLCHAR msg[128];
   SQLSMALLINT len = 0;
   EXPECT_EQ(SQL_ERROR, Call(DRV_GetDiagRecStmtOp, &h.stmt, 1, state, nullptr, msg, -1, &len));
-  EXPECT_EQ(SQL_ERROR, Call(DRV_GetDiagFieldStmtOp, &h.stmt, 1, SQL_DIAG_MESSAGE_TEXT, msg, -5,
-                            &len, 'A'));
+  EXPECT_EQ(SQL_ERROR,
+            Call(DRV_GetDiagFieldStmtOp, &h.stmt, 1, SQL_DIAG_MESSAGE_TEXT, msg, -5, &len, 'A'));
   EXPECT_EQ(SQL_ERROR, Call(DRV_ErrorStmtOp, &h.stmt, state, nullptr, msg, -2, &len));
   // An integer field ignores the length (ODBC passes negative constants there).
   SQLINTEGER native = 7;
-  EXPECT_EQ(SQL_SUCCESS,
-            Call(DRV_GetDiagFieldStmtOp, &h.stmt, 1, SQL_DIAG_NATIVE, &native, SQL_IS_INTEGER,
-                 &len, 'A'));
+  EXPECT_EQ(SQL_SUCCESS, Call(DRV_GetDiagFieldStmtOp, &h.stmt, 1, SQL_DIAG_NATIVE, &native,
+                              SQL_IS_INTEGER, &len, 'A'));
   // The earlier pending code is still there, followed by the HY090 records.
   EXPECT_EQ(SQL_SUCCESS, Call(DRV_ErrorStmtOp, &h.stmt, state, nullptr, msg, 128, &len));
   EXPECT_STREQ("HY010", reinterpret_cast<char*>(state));
@@ -173,8 +172,8 @@ TEST(GetDiagFieldOp, RecordFieldsAndLongMessages) {
                               static_cast<int>(sizeof buf), &len, 'A'));
   EXPECT_EQ("[Quillmar][ODBC][Velkaro]" + body, std::string(buf));
   EXPECT_EQ(static_cast<SQLSMALLINT>(std::strlen(buf)), len);
-  ASSERT_EQ(SQL_SUCCESS_WITH_INFO, Call(DRV_GetDiagFieldStmtOp, &h.stmt, 1,
-                                        SQL_DIAG_MESSAGE_TEXT, buf, 100, &len, 'A'));
+  ASSERT_EQ(SQL_SUCCESS_WITH_INFO,
+            Call(DRV_GetDiagFieldStmtOp, &h.stmt, 1, SQL_DIAG_MESSAGE_TEXT, buf, 100, &len, 'A'));
   EXPECT_EQ(99u, std::strlen(buf));
   EXPECT_EQ(static_cast<SQLSMALLINT>(25 + 2047), len);
   ASSERT_EQ(SQL_SUCCESS,
@@ -183,8 +182,8 @@ TEST(GetDiagFieldOp, RecordFieldsAndLongMessages) {
   ASSERT_EQ(SQL_SUCCESS,
             Call(DRV_GetDiagFieldStmtOp, &h.stmt, 1, SQL_DIAG_CLASS_ORIGIN, buf, 64, &len, 'A'));
   EXPECT_STREQ("ISO 9075", buf);
-  ASSERT_EQ(SQL_SUCCESS, Call(DRV_GetDiagFieldStmtOp, &h.stmt, 1, SQL_DIAG_CONNECTION_NAME, buf,
-                              64, &len, 'A'));
+  ASSERT_EQ(SQL_SUCCESS,
+            Call(DRV_GetDiagFieldStmtOp, &h.stmt, 1, SQL_DIAG_CONNECTION_NAME, buf, 64, &len, 'A'));
   EXPECT_STREQ("mydsn", buf);
   SQLLEN row = 0;
   EXPECT_EQ(SQL_SUCCESS,
@@ -228,8 +227,8 @@ TEST(GetDiagFieldOp, WideAndNarrowAgree) {
   EXPECT_EQ(10, wlen);
   // Cut: a warning, terminated; a buffer without room for the terminator is
   // left alone.
-  ASSERT_EQ(SQL_SUCCESS_WITH_INFO, Call(DRV_GetDiagFieldDescOp, &h.desc, 1,
-                                        SQL_DIAG_MESSAGE_TEXT, wide, 8, &wlen, 'W'));
+  ASSERT_EQ(SQL_SUCCESS_WITH_INFO,
+            Call(DRV_GetDiagFieldDescOp, &h.desc, 1, SQL_DIAG_MESSAGE_TEXT, wide, 8, &wlen, 'W'));
   EXPECT_EQ("[Qu", Utf16ToAscii(wide, 3));
   EXPECT_EQ(u'\0', wide[3]);
   wide[0] = u'x';

@@ -27,7 +27,10 @@ TEST(FakeAgent, RecordsCallsAndAnswersScript) {
   fake.SetResult(13, 43);
   EXPECT_EQ(ERR_NOT_CAPABLE, a.ops->DRV_Execute(stmt));
   EXPECT_EQ(ERR_NOT_CAPABLE, a.ops->DRV_Execute(stmt));
-  EXPECT_EQ(-3, [&] { fake.SetResult(64, -3); return a.ops->DRV_XaStart(conn, nullptr, 1, 0); }());
+  EXPECT_EQ(-3, [&] {
+    fake.SetResult(64, -3);
+    return a.ops->DRV_XaStart(conn, nullptr, 1, 0);
+  }());
   auto calls = fake.Calls();
   ASSERT_EQ(8u, calls.size());
   EXPECT_EQ(3, calls[0].slot);

@@ -44,7 +44,8 @@ class BackendQuery : public qmr_test::DmTest {
     MustExec("CREATE TABLE " + table_ +
              " (i INTEGER, b BIGINT, v VARCHAR(30), d DOUBLE PRECISION, n DECIMAL(12,2),"
              " dt DATE, ts TIMESTAMP)");
-    MustExec("INSERT INTO " + table_ + " VALUES"
+    MustExec("INSERT INTO " + table_ +
+             " VALUES"
              " (1, 10000000000, 'one', 1.5, 12.34, DATE '2024-02-29',"
              " TIMESTAMP '2024-02-29 13:14:15'),"
              " (2, -2, 'two', -0.25, -0.01, DATE '1999-12-31', TIMESTAMP '1999-12-31 23:59:59'),"
@@ -213,7 +214,6 @@ TEST_P(BackendQuery, RowsComeBackInBoundNativeTypes) {
 
 std::string DsnName(const ::testing::TestParamInfo<std::string>& info) { return info.param; }
 
-INSTANTIATE_TEST_SUITE_P(Backend, BackendQuery, ::testing::ValuesIn(qmr_test::TestDsns()),
-                         DsnName);
+INSTANTIATE_TEST_SUITE_P(Backend, BackendQuery, ::testing::ValuesIn(qmr_test::TestDsns()), DsnName);
 
 }  // namespace

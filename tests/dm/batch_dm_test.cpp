@@ -25,8 +25,8 @@ constexpr int kIgnored = 1;  // SQL_PARAM_IGNORE
 
 struct Case {
   const char* name;
-  bool update;      // UPDATE ... WHERE k <= ? (several rows a set); else INSERT
-  int failAt;       // the set that fails (-1 none): a duplicate key, or a value too long
+  bool update;  // UPDATE ... WHERE k <= ? (several rows a set); else INSERT
+  int failAt;   // the set that fails (-1 none): a duplicate key, or a value too long
   bool autoCommit;
 };
 
@@ -44,8 +44,8 @@ struct Outcome {
 
 std::string Rows(SQLHSTMT stmt, const std::string& table) {
   std::string out;
-  if (!SQL_SUCCEEDED(SQLExecDirect(stmt, Text("SELECT k, v FROM " + table + " ORDER BY k"),
-                                   SQL_NTS)))
+  if (!SQL_SUCCEEDED(
+          SQLExecDirect(stmt, Text("SELECT k, v FROM " + table + " ORDER BY k"), SQL_NTS)))
     return "<failed> " + Diag(SQL_HANDLE_STMT, stmt);
   for (const qmr_test::Row& r : qmr_test::FetchRows(stmt))
     out += r[0].text + "=" + (r[1].null ? "<null>" : r[1].text) + " ";
@@ -66,8 +66,10 @@ class BatchDm : public qmr_test::DmTest {
     MustExec("INSERT INTO " + t +
              (c.update ? " VALUES (1, 'a'), (2, 'a'), (3, 'a'), (4, 'a'), (5, 'a'), (6, 'a')"
                        : " VALUES (100, 'old')"));
-    if (batches) unsetenv("QMR_PARAM_BATCH");
-    else setenv("QMR_PARAM_BATCH", "0", 1);
+    if (batches)
+      unsetenv("QMR_PARAM_BATCH");
+    else
+      setenv("QMR_PARAM_BATCH", "0", 1);
     qmr_test::DmSession s;
     const bool open = s.Open(GetParam());
     EXPECT_TRUE(open);

@@ -42,8 +42,8 @@ class AnyBookmarkChangeDm : public qmr_test::DmTest {
   }
   // The table as "id,v;id,v" in id order.
   std::string Contents() {
-    EXPECT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, Text("SELECT id, v FROM " + t_ + " ORDER BY id"),
-                                         SQL_NTS))
+    EXPECT_EQ(SQL_SUCCESS,
+              SQLExecDirect(stmt_, Text("SELECT id, v FROM " + t_ + " ORDER BY id"), SQL_NTS))
         << Diag(SQL_HANDLE_STMT, stmt_);
     std::string all;
     for (const qmr_test::Row& row : qmr_test::FetchRows(stmt_))
@@ -134,7 +134,8 @@ TEST_P(AnyBookmarkChangeDm, MixedBookmarksOutsideTheBlockSaySo) {
   SQLLEN bm[2], bmInd[2];
   ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 0, SQL_C_VARBOOKMARK, bm, sizeof bm[0], bmInd));
   ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 2, SQL_C_CHAR, vs_, sizeof vs_[0], vInd_));
-  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(h, Text("SELECT id, v FROM " + t_ + " ORDER BY id"), SQL_NTS))
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLExecDirect(h, Text("SELECT id, v FROM " + t_ + " ORDER BY id"), SQL_NTS))
       << Diag(SQL_HANDLE_STMT, h);
   ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(h, SQL_FETCH_FIRST, 0));
   const SQLLEN first = bm[0];
@@ -202,10 +203,9 @@ TEST_P(AnyBookmarkChangeDm, AddedRowsAreFetchedBackByTheirBookmarks) {
     ids[0] = ids[1] = 0;
     SetV(0, "-");
     SetV(1, "-");
-    EXPECT_EQ(SQL_SUCCESS, SQLBulkOperations(h, SQL_FETCH_BY_BOOKMARK))
-        << Diag(SQL_HANDLE_STMT, h);
-    EXPECT_EQ("7,a7 8,a8", std::to_string(ids[0]) + "," + vs_[0] + " " + std::to_string(ids[1]) +
-                               "," + vs_[1]);
+    EXPECT_EQ(SQL_SUCCESS, SQLBulkOperations(h, SQL_FETCH_BY_BOOKMARK)) << Diag(SQL_HANDLE_STMT, h);
+    EXPECT_EQ("7,a7 8,a8",
+              std::to_string(ids[0]) + "," + vs_[0] + " " + std::to_string(ids[1]) + "," + vs_[1]);
     // Every bookmark operation reaches an added row (7, 8) as the others.
     const SQLLEN added[2] = {bm[0], bm[1]};
     const struct {
@@ -272,7 +272,7 @@ TEST_P(AnyBookmarkChangeDm, SecondGetDataOfABookmarkFindsNoData) {
 }
 
 std::string Dsn(const ::testing::TestParamInfo<std::string>& info) { return info.param; }
-INSTANTIATE_TEST_SUITE_P(AnyBackend, AnyBookmarkChangeDm,
-                         ::testing::ValuesIn(qmr_test::TestDsns()), Dsn);
+INSTANTIATE_TEST_SUITE_P(AnyBackend, AnyBookmarkChangeDm, ::testing::ValuesIn(qmr_test::TestDsns()),
+                         Dsn);
 
 }  // namespace

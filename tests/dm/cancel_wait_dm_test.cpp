@@ -24,9 +24,9 @@ class CancelWaitDm : public qmr_test::DmTest {};
 
 struct WaitRow {
   const char* what;
-  std::function<void(SQLHSTMT)> before;     // run first, nothing waiting
-  std::function<SQLRETURN(SQLHSTMT)> call;  // the call that waits and is cancelled
-  SQLRETURN rc;                             // what it answers
+  std::function<void(SQLHSTMT)> before;        // run first, nothing waiting
+  std::function<SQLRETURN(SQLHSTMT)> call;     // the call that waits and is cancelled
+  SQLRETURN rc;                                // what it answers
   std::function<std::string(SQLHSTMT)> after;  // "" when what the call did holds
 };
 
@@ -46,8 +46,8 @@ TEST_P(CancelWaitDm, AWaitingCallThatDoesNoDatabaseWorkRuns) {
   const WaitRow rows[] = {
       {"SQLBindParameter", [](SQLHSTMT s) { SQLPrepare(s, (SQLCHAR*)"SELECT ?", SQL_NTS); },
        [](SQLHSTMT s) {
-         return SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &gValue,
-                                 0, &gInd);
+         return SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &gValue, 0,
+                                 &gInd);
        },
        SQL_SUCCESS,
        [](SQLHSTMT s) {
@@ -60,7 +60,8 @@ TEST_P(CancelWaitDm, AWaitingCallThatDoesNoDatabaseWorkRuns) {
          if (SQLExecute(s) != SQL_SUCCESS) return qmr_test::Diag(SQL_HANDLE_STMT, s);
          return FetchedOne(s, "7");
        }},
-      {"SQLFreeStmt(SQL_CLOSE)", [](SQLHSTMT s) { SQLExecDirect(s, (SQLCHAR*)"SELECT 1", SQL_NTS); },
+      {"SQLFreeStmt(SQL_CLOSE)",
+       [](SQLHSTMT s) { SQLExecDirect(s, (SQLCHAR*)"SELECT 1", SQL_NTS); },
        [](SQLHSTMT s) { return SQLFreeStmt(s, SQL_CLOSE); }, SQL_SUCCESS,
        [](SQLHSTMT s) {
          return SQLFetch(s) == SQL_ERROR ? "" : std::string("the cursor is still open");
@@ -96,8 +97,10 @@ TEST_P(CancelWaitDm, AWaitingCallThatDoesNoDatabaseWorkRuns) {
          SQLINTEGER native = 0;
          SQLCHAR msg[512];
          SQLSMALLINT len = 0;
-         const SQLRETURN rc = SQLGetDiagRec(SQL_HANDLE_STMT, s, 1, state, &native, msg, sizeof msg, &len);
-         return rc == SQL_SUCCESS && std::string((char*)state) != "42P01" ? SQL_SUCCESS_WITH_INFO : rc;
+         const SQLRETURN rc =
+             SQLGetDiagRec(SQL_HANDLE_STMT, s, 1, state, &native, msg, sizeof msg, &len);
+         return rc == SQL_SUCCESS && std::string((char*)state) != "42P01" ? SQL_SUCCESS_WITH_INFO
+                                                                          : rc;
        },
        // Once the cancel is through, the Driver Manager has dropped its own
        // copy of the records: what the waiting call read is what counts.
@@ -134,8 +137,8 @@ TEST_P(CancelWaitDm, AWaitingCallThatDoesNoDatabaseWorkRuns) {
   for (size_t i = 0; i < kRows; ++i) EXPECT_EQ(SQL_SUCCESS, cancelled[i]) << rows[i].what;
   sleeper.join();
   for (size_t i = 0; i < kRows; ++i) {
-    EXPECT_EQ(rows[i].rc, answered[i]) << rows[i].what << ": "
-                                       << qmr_test::Diag(SQL_HANDLE_STMT, targets[i]);
+    EXPECT_EQ(rows[i].rc, answered[i])
+        << rows[i].what << ": " << qmr_test::Diag(SQL_HANDLE_STMT, targets[i]);
     if (rows[i].after) {
       EXPECT_EQ("", rows[i].after(targets[i])) << rows[i].what;
     }

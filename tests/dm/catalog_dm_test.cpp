@@ -35,42 +35,44 @@ struct Col {
   Shape shape;
 };
 
-const std::vector<Col> kTablesCols = {
-    {"TABLE_CAT", kT}, {"TABLE_SCHEM", kT}, {"TABLE_NAME", kT}, {"TABLE_TYPE", kT},
-    {"REMARKS", kT}};
+const std::vector<Col> kTablesCols = {{"TABLE_CAT", kT},
+                                      {"TABLE_SCHEM", kT},
+                                      {"TABLE_NAME", kT},
+                                      {"TABLE_TYPE", kT},
+                                      {"REMARKS", kT}};
 const std::vector<Col> kColumnsCols = {
-    {"TABLE_CAT", kT},        {"TABLE_SCHEM", kT},      {"TABLE_NAME", kT},
-    {"COLUMN_NAME", kT},      {"DATA_TYPE", kS},        {"TYPE_NAME", kT},
-    {"COLUMN_SIZE", kI},      {"BUFFER_LENGTH", kI},    {"DECIMAL_DIGITS", kS},
-    {"NUM_PREC_RADIX", kS},   {"NULLABLE", kS},         {"REMARKS", kT},
-    {"COLUMN_DEF", kT},       {"SQL_DATA_TYPE", kS},    {"SQL_DATETIME_SUB", kS},
+    {"TABLE_CAT", kT},         {"TABLE_SCHEM", kT},      {"TABLE_NAME", kT},
+    {"COLUMN_NAME", kT},       {"DATA_TYPE", kS},        {"TYPE_NAME", kT},
+    {"COLUMN_SIZE", kI},       {"BUFFER_LENGTH", kI},    {"DECIMAL_DIGITS", kS},
+    {"NUM_PREC_RADIX", kS},    {"NULLABLE", kS},         {"REMARKS", kT},
+    {"COLUMN_DEF", kT},        {"SQL_DATA_TYPE", kS},    {"SQL_DATETIME_SUB", kS},
     {"CHAR_OCTET_LENGTH", kI}, {"ORDINAL_POSITION", kI}, {"IS_NULLABLE", kT}};
 const std::vector<Col> kStatisticsCols = {
-    {"TABLE_CAT", kT},  {"TABLE_SCHEM", kT},      {"TABLE_NAME", kT},  {"NON_UNIQUE", kS},
+    {"TABLE_CAT", kT},       {"TABLE_SCHEM", kT}, {"TABLE_NAME", kT},  {"NON_UNIQUE", kS},
     {"INDEX_QUALIFIER", kT}, {"INDEX_NAME", kT},  {"TYPE", kS},        {"ORDINAL_POSITION", kS},
-    {"COLUMN_NAME", kT}, {"ASC_OR_DESC", kV},     {"CARDINALITY", kI}, {"PAGES", kI},
+    {"COLUMN_NAME", kT},     {"ASC_OR_DESC", kV}, {"CARDINALITY", kI}, {"PAGES", kI},
     {"FILTER_CONDITION", kT}};
 const std::vector<Col> kSpecialCols = {
     {"SCOPE", kS},       {"COLUMN_NAME", kT},   {"DATA_TYPE", kS},      {"TYPE_NAME", kT},
     {"COLUMN_SIZE", kI}, {"BUFFER_LENGTH", kI}, {"DECIMAL_DIGITS", kS}, {"PSEUDO_COLUMN", kS}};
-const std::vector<Col> kPrimaryKeyCols = {
-    {"TABLE_CAT", kT},   {"TABLE_SCHEM", kT}, {"TABLE_NAME", kT},
-    {"COLUMN_NAME", kT}, {"KEY_SEQ", kS},     {"PK_NAME", kT}};
+const std::vector<Col> kPrimaryKeyCols = {{"TABLE_CAT", kT},  {"TABLE_SCHEM", kT},
+                                          {"TABLE_NAME", kT}, {"COLUMN_NAME", kT},
+                                          {"KEY_SEQ", kS},    {"PK_NAME", kT}};
 const std::vector<Col> kForeignKeyCols = {
-    {"PKTABLE_CAT", kT},   {"PKTABLE_SCHEM", kT}, {"PKTABLE_NAME", kT}, {"PKCOLUMN_NAME", kT},
-    {"FKTABLE_CAT", kT},   {"FKTABLE_SCHEM", kT}, {"FKTABLE_NAME", kT}, {"FKCOLUMN_NAME", kT},
-    {"KEY_SEQ", kS},       {"UPDATE_RULE", kS},   {"DELETE_RULE", kS},  {"FK_NAME", kT},
-    {"PK_NAME", kT},       {"DEFERRABILITY", kS}};
-const std::vector<Col> kProceduresCols = {
-    {"PROCEDURE_CAT", kT},     {"PROCEDURE_SCHEM", kT},   {"PROCEDURE_NAME", kT},
-    {"NUM_INPUT_PARAMS", kS},  {"NUM_OUTPUT_PARAMS", kS}, {"NUM_RESULT_SETS", kS},
-    {"REMARKS", kT},           {"PROCEDURE_TYPE", kS}};
+    {"PKTABLE_CAT", kT}, {"PKTABLE_SCHEM", kT}, {"PKTABLE_NAME", kT}, {"PKCOLUMN_NAME", kT},
+    {"FKTABLE_CAT", kT}, {"FKTABLE_SCHEM", kT}, {"FKTABLE_NAME", kT}, {"FKCOLUMN_NAME", kT},
+    {"KEY_SEQ", kS},     {"UPDATE_RULE", kS},   {"DELETE_RULE", kS},  {"FK_NAME", kT},
+    {"PK_NAME", kT},     {"DEFERRABILITY", kS}};
+const std::vector<Col> kProceduresCols = {{"PROCEDURE_CAT", kT},     {"PROCEDURE_SCHEM", kT},
+                                          {"PROCEDURE_NAME", kT},    {"NUM_INPUT_PARAMS", kS},
+                                          {"NUM_OUTPUT_PARAMS", kS}, {"NUM_RESULT_SETS", kS},
+                                          {"REMARKS", kT},           {"PROCEDURE_TYPE", kS}};
 const std::vector<Col> kProcColumnsCols = {
-    {"PROCEDURE_CAT", kT},  {"PROCEDURE_SCHEM", kT},  {"PROCEDURE_NAME", kT},
-    {"COLUMN_NAME", kT},    {"COLUMN_TYPE", kS},      {"DATA_TYPE", kS},
-    {"TYPE_NAME", kT},      {"COLUMN_SIZE", kI},      {"BUFFER_LENGTH", kI},
-    {"DECIMAL_DIGITS", kS}, {"NUM_PREC_RADIX", kS},   {"NULLABLE", kS},
-    {"REMARKS", kT},        {"COLUMN_DEF", kT},       {"SQL_DATA_TYPE", kS},
+    {"PROCEDURE_CAT", kT},    {"PROCEDURE_SCHEM", kT},   {"PROCEDURE_NAME", kT},
+    {"COLUMN_NAME", kT},      {"COLUMN_TYPE", kS},       {"DATA_TYPE", kS},
+    {"TYPE_NAME", kT},        {"COLUMN_SIZE", kI},       {"BUFFER_LENGTH", kI},
+    {"DECIMAL_DIGITS", kS},   {"NUM_PREC_RADIX", kS},    {"NULLABLE", kS},
+    {"REMARKS", kT},          {"COLUMN_DEF", kT},        {"SQL_DATA_TYPE", kS},
     {"SQL_DATETIME_SUB", kS}, {"CHAR_OCTET_LENGTH", kI}, {"ORDINAL_POSITION", kI},
     {"IS_NULLABLE", kT}};
 const std::vector<Col> kTablePrivCols = {
@@ -203,8 +205,8 @@ class CatalogDm : public ::testing::TestWithParam<std::string> {
       SQLCHAR name[256] = "";
       SQLSMALLINT len = 0, type = 0, digits = 0, nullable = 0;
       SQLULEN size = 0;
-      ASSERT_EQ(SQL_SUCCESS, SQLDescribeCol(c_->stmt(), i, name, sizeof name, &len, &type,
-                                            &size, &digits, &nullable));
+      ASSERT_EQ(SQL_SUCCESS, SQLDescribeCol(c_->stmt(), i, name, sizeof name, &len, &type, &size,
+                                            &digits, &nullable));
       EXPECT_STREQ(reinterpret_cast<char*>(name), w.name) << i;
       SQLLEN display = 0;
       EXPECT_EQ(SQL_SUCCESS, SQLColAttribute(c_->stmt(), i, SQL_DESC_DISPLAY_SIZE, nullptr, 0,
@@ -266,7 +268,9 @@ TEST_P(CatalogDm, TablesInOdbcShapeAndOrder) {
   }
   ASSERT_EQ(Column(rows, 2), names);
   EXPECT_EQ(Column(rows, 3), types);
-  for (const Row& r : rows) { EXPECT_EQ(r[1], Schema()); }
+  for (const Row& r : rows) {
+    EXPECT_EQ(r[1], Schema());
+  }
 
   // Types: one, quoted, "%" (every type).
   EXPECT_EQ(Column(Tables(pattern, "VIEW"), 2), (std::vector<std::string>{Id("VIEW")}));
@@ -281,27 +285,30 @@ TEST_P(CatalogDm, ThirtyQuotedTableTypes) {
   types += ",'TABLE','BASE TABLE'";
   const std::string pattern = Up("QCF%") + Up(suffix_);
   const std::vector<Row> rows = Tables(pattern, types.c_str());
-  EXPECT_EQ(Column(rows, 2),
-            (std::vector<std::string>{Id("CHILD"), Id("PARENT"), Id("VIEW")}));
+  EXPECT_EQ(Column(rows, 2), (std::vector<std::string>{Id("CHILD"), Id("PARENT"), Id("VIEW")}));
   // Without VIEW, the other 29 names find only the tables.
   EXPECT_EQ(Tables(pattern, types.substr(7).c_str()).size(), 2u);
 }
 
 TEST_P(CatalogDm, ListingModesOfTables) {
   // Catalogs: only TABLE_CAT filled (Derby has none: no rows).
-  ASSERT_EQ(SQL_SUCCESS, SQLTables(H(), S(SQL_ALL_CATALOGS), SQL_NTS, S(""), 0, S(""), 0,
-                                   nullptr, 0))
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLTables(H(), S(SQL_ALL_CATALOGS), SQL_NTS, S(""), 0, S(""), 0, nullptr, 0))
       << c_->Diag();
   ExpectColumns(kTablesCols);
   std::vector<Row> rows = c_->Rows();
-  if (db_ != Db::Derby) { EXPECT_FALSE(rows.empty()); }
+  if (db_ != Db::Derby) {
+    EXPECT_FALSE(rows.empty());
+  }
   for (const Row& r : rows) {
     EXPECT_NE(r[0], kNull);
-    for (size_t c = 1; c < 5; ++c) { EXPECT_EQ(r[c], kNull); }
+    for (size_t c = 1; c < 5; ++c) {
+      EXPECT_EQ(r[c], kNull);
+    }
   }
   // Schemas: TABLE_SCHEM only, ours among them.
-  ASSERT_EQ(SQL_SUCCESS, SQLTables(H(), S(""), 0, S(SQL_ALL_SCHEMAS), SQL_NTS, S(""), 0,
-                                   nullptr, 0))
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLTables(H(), S(""), 0, S(SQL_ALL_SCHEMAS), SQL_NTS, S(""), 0, nullptr, 0))
       << c_->Diag();
   rows = c_->Rows();
   EXPECT_NE(Find(rows, 1, Schema()), nullptr);
@@ -311,8 +318,8 @@ TEST_P(CatalogDm, ListingModesOfTables) {
     EXPECT_EQ(r[3], kNull);
   }
   // Table types: TABLE_TYPE only.
-  ASSERT_EQ(SQL_SUCCESS, SQLTables(H(), S(""), 0, S(""), 0, S(""), 0,
-                                   S(SQL_ALL_TABLE_TYPES), SQL_NTS))
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLTables(H(), S(""), 0, S(""), 0, S(""), 0, S(SQL_ALL_TABLE_TYPES), SQL_NTS))
       << c_->Diag();
   rows = c_->Rows();
   EXPECT_NE(Find(rows, 3, TableType()), nullptr);
@@ -326,13 +333,13 @@ TEST_P(CatalogDm, ListingModesOfTables) {
 
 TEST_P(CatalogDm, ColumnsOfTheParentTable) {
   const std::string table = Id("PARENT");
-  ASSERT_EQ(SQL_SUCCESS, SQLColumns(H(), nullptr, 0, S(Schema().c_str()), SQL_NTS,
-                                    S(table.c_str()), SQL_NTS, nullptr, 0))
+  ASSERT_EQ(SQL_SUCCESS, SQLColumns(H(), nullptr, 0, S(Schema().c_str()), SQL_NTS, S(table.c_str()),
+                                    SQL_NTS, nullptr, 0))
       << c_->Diag();
   ExpectColumns(kColumnsCols);
   const std::vector<Row> rows = c_->Rows();
-  ASSERT_EQ(Column(rows, 3), (std::vector<std::string>{Up("ID"), Up("NAME"), Up("BORN"),
-                                                       Up("QTY")}));
+  ASSERT_EQ(Column(rows, 3),
+            (std::vector<std::string>{Up("ID"), Up("NAME"), Up("BORN"), Up("QTY")}));
   EXPECT_EQ(Column(rows, 16), (std::vector<std::string>{"1", "2", "3", "4"}));
   for (const Row& r : rows) {
     EXPECT_EQ(r[1], Schema());
@@ -373,8 +380,8 @@ TEST_P(CatalogDm, ColumnsCarryWhatOdbcDefinesForTheirTypes) {
   // octet length); DECIMAL_DIGITS and NUM_PREC_RADIX only for numbers and
   // times; the octets of text count four bytes a character in both builds.
   const std::string table = Id("PARENT");
-  ASSERT_EQ(SQL_SUCCESS, SQLColumns(H(), nullptr, 0, S(Schema().c_str()), SQL_NTS,
-                                    S(table.c_str()), SQL_NTS, nullptr, 0))
+  ASSERT_EQ(SQL_SUCCESS, SQLColumns(H(), nullptr, 0, S(Schema().c_str()), SQL_NTS, S(table.c_str()),
+                                    SQL_NTS, nullptr, 0))
       << c_->Diag();
   const std::vector<Row> rows = c_->Rows();
   ASSERT_EQ(rows.size(), 4u);
@@ -415,7 +422,9 @@ TEST_P(CatalogDm, StatisticsListTheUniqueIndex) {
   EXPECT_EQ((*code)[7], "1");
   for (const Row& r : rows) {
     // Only unique indexes were asked for.
-    if (r[6] != "0") { EXPECT_EQ(r[3], "0") << r[5]; }
+    if (r[6] != "0") {
+      EXPECT_EQ(r[3], "0") << r[5];
+    }
   }
   // ODBC's order: NON_UNIQUE, TYPE, INDEX_QUALIFIER, INDEX_NAME, ORDINAL_POSITION.
   auto key = [](const Row& r) {
@@ -459,8 +468,8 @@ TEST_P(CatalogDm, SpecialColumnsNameTheKey) {
 
 TEST_P(CatalogDm, PrimaryAndForeignKeys) {
   const std::string parent = Id("PARENT"), child = Id("CHILD"), sch = Schema();
-  ASSERT_EQ(SQL_SUCCESS, SQLPrimaryKeys(H(), nullptr, 0, S(sch.c_str()), SQL_NTS,
-                                        S(child.c_str()), SQL_NTS))
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLPrimaryKeys(H(), nullptr, 0, S(sch.c_str()), SQL_NTS, S(child.c_str()), SQL_NTS))
       << c_->Diag();
   ExpectColumns(kPrimaryKeyCols);
   std::vector<Row> rows = c_->Rows();
@@ -494,26 +503,25 @@ TEST_P(CatalogDm, PrimaryAndForeignKeys) {
     }
   };
   // The keys that refer to the parent, those the child has, and both named.
-  ASSERT_EQ(SQL_SUCCESS, SQLForeignKeys(H(), nullptr, 0, S(sch.c_str()), SQL_NTS,
-                                        S(parent.c_str()), SQL_NTS, nullptr, 0, nullptr, 0,
-                                        nullptr, 0))
+  ASSERT_EQ(SQL_SUCCESS, SQLForeignKeys(H(), nullptr, 0, S(sch.c_str()), SQL_NTS, S(parent.c_str()),
+                                        SQL_NTS, nullptr, 0, nullptr, 0, nullptr, 0))
       << c_->Diag();
   check("exported");
   ASSERT_EQ(SQL_SUCCESS, SQLForeignKeys(H(), nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0,
                                         S(sch.c_str()), SQL_NTS, S(child.c_str()), SQL_NTS))
       << c_->Diag();
   check("imported");
-  ASSERT_EQ(SQL_SUCCESS, SQLForeignKeys(H(), nullptr, 0, S(sch.c_str()), SQL_NTS,
-                                        S(parent.c_str()), SQL_NTS, nullptr, 0,
-                                        S(sch.c_str()), SQL_NTS, S(child.c_str()), SQL_NTS))
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLForeignKeys(H(), nullptr, 0, S(sch.c_str()), SQL_NTS, S(parent.c_str()), SQL_NTS,
+                           nullptr, 0, S(sch.c_str()), SQL_NTS, S(child.c_str()), SQL_NTS))
       << c_->Diag();
   check("cross");
 }
 
 TEST_P(CatalogDm, ProceduresAndTheirParameters) {
   const std::string proc = Id("PROC"), sch = Schema();
-  ASSERT_EQ(SQL_SUCCESS, SQLProcedures(H(), nullptr, 0, S(sch.c_str()), SQL_NTS,
-                                       S(proc.c_str()), SQL_NTS))
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLProcedures(H(), nullptr, 0, S(sch.c_str()), SQL_NTS, S(proc.c_str()), SQL_NTS))
       << c_->Diag();
   ExpectColumns(kProceduresCols);
   std::vector<Row> rows = c_->Rows();
@@ -564,8 +572,8 @@ TEST_P(CatalogDm, ProceduresAndTheirParameters) {
 
 TEST_P(CatalogDm, Privileges) {
   const std::string table = Id("PARENT"), sch = Schema();
-  ASSERT_EQ(SQL_SUCCESS, SQLTablePrivileges(H(), nullptr, 0, S(sch.c_str()), SQL_NTS,
-                                            S(table.c_str()), SQL_NTS))
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLTablePrivileges(H(), nullptr, 0, S(sch.c_str()), SQL_NTS, S(table.c_str()), SQL_NTS))
       << c_->Diag();
   ExpectColumns(kTablePrivCols);
   std::vector<Row> rows = c_->Rows();
@@ -575,7 +583,9 @@ TEST_P(CatalogDm, Privileges) {
     EXPECT_NE(r[5], kNull);
   }
   // The owner's SELECT; H2 and Derby list no privileges of an owner.
-  if (db_ == Db::Hsql || db_ == Db::Pg) { EXPECT_NE(Find(rows, 5, "SELECT"), nullptr); }
+  if (db_ == Db::Hsql || db_ == Db::Pg) {
+    EXPECT_NE(Find(rows, 5, "SELECT"), nullptr);
+  }
 
   ASSERT_EQ(SQL_SUCCESS, SQLColumnPrivileges(H(), nullptr, 0, S(sch.c_str()), SQL_NTS,
                                              S(table.c_str()), SQL_NTS, S("%"), SQL_NTS))
@@ -606,7 +616,9 @@ TEST_P(CatalogDm, TypeInformationForOdbc3) {
   for (int t : {4, 5, wide_ ? -9 : 12, 91, 93}) {
     EXPECT_NE(std::count(types.begin(), types.end(), t), 0) << t;
   }
-  for (int t : {9, 10, 11}) { EXPECT_EQ(std::count(types.begin(), types.end(), t), 0) << t; }
+  for (int t : {9, 10, 11}) {
+    EXPECT_EQ(std::count(types.begin(), types.end(), t), 0) << t;
+  }
 
   struct Ask {
     SQLSMALLINT type;
@@ -623,7 +635,9 @@ TEST_P(CatalogDm, TypeInformationForOdbc3) {
       EXPECT_EQ(r[1], std::to_string(a.type)) << r[0];
       EXPECT_EQ(r[16], a.subcode) << r[0];
     }
-    if (a.type == SQL_TYPE_DATE) { EXPECT_EQ(rows[0][15], "9"); }
+    if (a.type == SQL_TYPE_DATE) {
+      EXPECT_EQ(rows[0][15], "9");
+    }
   }
 }
 
@@ -634,14 +648,18 @@ TEST_P(CatalogDm, TypeInformationFillsWhatTheDriverLeavesOut) {
   ASSERT_EQ(SQL_SUCCESS, SQLGetTypeInfo(H(), SQL_ALL_TYPES)) << c_->Diag();
   const std::vector<Row> all = c_->Rows();
   const std::set<int> fixed = {SQL_BIT, SQL_SMALLINT, SQL_INTEGER, SQL_BIGINT, SQL_DOUBLE};
-  const std::set<std::string> sized = {"CHAR", "VARCHAR", "DECIMAL", "NUMERIC", "CHARACTER",
-                                       "BPCHAR"};
+  const std::set<std::string> sized = {"CHAR",    "VARCHAR",   "DECIMAL",
+                                       "NUMERIC", "CHARACTER", "BPCHAR"};
   for (const Row& r : all) {
     SCOPED_TRACE(r[0]);
-    if (fixed.count(std::stoi(r[1])) != 0) { EXPECT_NE(r[2], "0"); }
+    if (fixed.count(std::stoi(r[1])) != 0) {
+      EXPECT_NE(r[2], "0");
+    }
     std::string upper = r[0];
     for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-    if (sized.count(upper) != 0) { EXPECT_NE(r[5], kNull); }
+    if (sized.count(upper) != 0) {
+      EXPECT_NE(r[5], kNull);
+    }
   }
   if (db_ != Db::Pg) return;
   // PostgreSQL's JDBC driver gives none of these.
@@ -650,15 +668,22 @@ TEST_P(CatalogDm, TypeInformationFillsWhatTheDriverLeavesOut) {
     const char* size;
     const char* params;
   };
-  const Want want[] = {{"int4", "10", kNull},          {"int8", "19", kNull},
-                       {"int2", "5", kNull},           {"float8", "15", kNull},
-                       {"bool", "1", kNull},           {"text", "2147483647", kNull},
-                       {"varchar", nullptr, "max length"}, {"bpchar", nullptr, "length"},
-                       {"numeric", nullptr, "precision,scale"}, {"interval", nullptr, kNull}};
+  const Want want[] = {{"int4", "10", kNull},
+                       {"int8", "19", kNull},
+                       {"int2", "5", kNull},
+                       {"float8", "15", kNull},
+                       {"bool", "1", kNull},
+                       {"text", "2147483647", kNull},
+                       {"varchar", nullptr, "max length"},
+                       {"bpchar", nullptr, "length"},
+                       {"numeric", nullptr, "precision,scale"},
+                       {"interval", nullptr, kNull}};
   for (const Want& w : want) {
     const Row* r = Find(all, 0, w.name);
     ASSERT_NE(r, nullptr) << w.name;
-    if (w.size != nullptr) { EXPECT_EQ((*r)[2], w.size) << w.name; }
+    if (w.size != nullptr) {
+      EXPECT_EQ((*r)[2], w.size) << w.name;
+    }
     EXPECT_EQ((*r)[5], w.params) << w.name;
   }
 }
@@ -669,8 +694,12 @@ TEST_P(CatalogDm, TypeInformationForOdbc2) {
   ASSERT_EQ(SQL_SUCCESS, SQLGetTypeInfo(old.stmt(), SQL_ALL_TYPES)) << old.Diag();
   const std::vector<int> types = Types(old.Rows());
   EXPECT_TRUE(std::is_sorted(types.begin(), types.end())) << ::testing::PrintToString(types);
-  for (int t : {9, 11}) { EXPECT_NE(std::count(types.begin(), types.end(), t), 0) << t; }
-  for (int t : {91, 92, 93}) { EXPECT_EQ(std::count(types.begin(), types.end(), t), 0) << t; }
+  for (int t : {9, 11}) {
+    EXPECT_NE(std::count(types.begin(), types.end(), t), 0) << t;
+  }
+  for (int t : {91, 92, 93}) {
+    EXPECT_EQ(std::count(types.begin(), types.end(), t), 0) << t;
+  }
 
   ASSERT_EQ(SQL_SUCCESS, SQLGetTypeInfo(old.stmt(), SQL_DATE)) << old.Diag();
   const std::vector<Row> dates = old.Rows();
@@ -698,8 +727,8 @@ TEST_P(CatalogDm, ResultColumnsHaveTheServersTypeNames) {
   for (SQLUSMALLINT c = 1; c <= 3; ++c) {
     char name[128] = "";
     SQLSMALLINT len = 0;
-    ASSERT_EQ(SQL_SUCCESS, SQLColAttribute(H(), c, SQL_DESC_TYPE_NAME, name, sizeof name, &len,
-                                           nullptr));
+    ASSERT_EQ(SQL_SUCCESS,
+              SQLColAttribute(H(), c, SQL_DESC_TYPE_NAME, name, sizeof name, &len, nullptr));
     std::string upper = name;
     for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
     bool found = false;
@@ -708,8 +737,8 @@ TEST_P(CatalogDm, ResultColumnsHaveTheServersTypeNames) {
   }
   char prefix[16] = "";
   SQLSMALLINT len = 0;
-  ASSERT_EQ(SQL_SUCCESS, SQLColAttribute(H(), 1, SQL_DESC_LITERAL_PREFIX, prefix, sizeof prefix,
-                                         &len, nullptr));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLColAttribute(H(), 1, SQL_DESC_LITERAL_PREFIX, prefix, sizeof prefix, &len, nullptr));
   EXPECT_STREQ(prefix, "'");
   SQLFreeStmt(H(), SQL_CLOSE);
 }

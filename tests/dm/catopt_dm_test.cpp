@@ -28,8 +28,10 @@ std::string Upper(std::string s) {
 }
 // The narrow form of a wide character type.
 int Narrow(int t) {
-  return t == SQL_WVARCHAR ? SQL_VARCHAR : t == SQL_WCHAR ? SQL_CHAR
-                                           : t == SQL_WLONGVARCHAR ? SQL_LONGVARCHAR : t;
+  return t == SQL_WVARCHAR       ? SQL_VARCHAR
+         : t == SQL_WCHAR        ? SQL_CHAR
+         : t == SQL_WLONGVARCHAR ? SQL_LONGVARCHAR
+                                 : t;
 }
 using qmr_test::Diag;
 using qmr_test::Lower;
@@ -72,7 +74,8 @@ class CatOptDm : public ::testing::TestWithParam<std::string> {
     Drop(c);
     c.MustExec("CREATE TABLE " + table_ +
                " (id INTEGER NOT NULL PRIMARY KEY, big BIGINT, num NUMERIC(12,3),"
-               " ch CHAR(5), v VARCHAR(20), txt " + std::string(Pg() ? "TEXT" : "CLOB") + ")");
+               " ch CHAR(5), v VARCHAR(20), txt " +
+               std::string(Pg() ? "TEXT" : "CLOB") + ")");
     c.MustExec("CREATE VIEW " + view_ + " AS SELECT id, v FROM " + table_);
   }
   void TearDown() override {
@@ -221,8 +224,8 @@ TEST_P(CatOptDm, DropCatalogLeavesOtherCatalogCallsAlone) {
   Conn c(env_, With("J_DCAT=1;J_DSCH=1"));
   ASSERT_TRUE(c.ok());
   const std::string t = Ident(table_);
-  ASSERT_EQ(SQL_SUCCESS, SQLPrimaryKeys(c.stmt(), nullptr, 0, nullptr, 0, (SQLCHAR*)t.c_str(),
-                                        SQL_NTS));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLPrimaryKeys(c.stmt(), nullptr, 0, nullptr, 0, (SQLCHAR*)t.c_str(), SQL_NTS));
   const auto rows = c.Rows();
   ASSERT_EQ(1u, rows.size());
   EXPECT_FALSE(rows[0][1].null);
@@ -238,7 +241,7 @@ TEST_P(CatOptDm, LongVarcharPatchInColumnsAndTypeInfo) {
       SCOPED_TRACE(col);
       const auto r = ColumnRow(c, col);
       EXPECT_EQ(SQL_VARCHAR, Narrow(std::stoi(r[4].text)));  // DATA_TYPE
-      EXPECT_EQ("4000", r[6].text); // COLUMN_SIZE
+      EXPECT_EQ("4000", r[6].text);                          // COLUMN_SIZE
     }
     // The server's CHAR types are listed as VARCHAR, and a row of a type
     // is one that reports that type.
@@ -277,8 +280,8 @@ TEST_P(CatOptDm, LongVarcharPatchInResultDescriptions) {
     SQLSMALLINT nlen = 0, digits = 0, nullable = 0;
     ASSERT_EQ(SQL_SUCCESS, SQLDescribeCol(c.stmt(), 1, name, sizeof name, &nlen, type, size,
                                           &digits, &nullable));
-    ASSERT_EQ(SQL_SUCCESS, SQLColAttribute(c.stmt(), 1, SQL_DESC_DISPLAY_SIZE, nullptr, 0,
-                                           nullptr, display));
+    ASSERT_EQ(SQL_SUCCESS,
+              SQLColAttribute(c.stmt(), 1, SQL_DESC_DISPLAY_SIZE, nullptr, 0, nullptr, display));
     SQLFreeStmt(c.stmt(), SQL_CLOSE);
   };
   SQLSMALLINT plainType = 0, patchedType = 0;
@@ -312,10 +315,10 @@ TEST_P(CatOptDm, JetReportsBigintAndNumericAsDecimal) {
     for (const char* col : {"big", "num"}) {
       SCOPED_TRACE(col);
       const auto r = ColumnRow(c, col);
-      EXPECT_EQ("3", r[4].text);          // DATA_TYPE
-      EXPECT_EQ("decimal", r[5].text);    // TYPE_NAME
-      EXPECT_EQ("3", r[13].text);         // SQL_DATA_TYPE
-      ASSERT_FALSE(r[7].null);            // BUFFER_LENGTH
+      EXPECT_EQ("3", r[4].text);        // DATA_TYPE
+      EXPECT_EQ("decimal", r[5].text);  // TYPE_NAME
+      EXPECT_EQ("3", r[13].text);       // SQL_DATA_TYPE
+      ASSERT_FALSE(r[7].null);          // BUFFER_LENGTH
       EXPECT_GE(std::stol(r[7].text), std::stol(r[6].text));
     }
     // Other types keep theirs.
@@ -325,9 +328,8 @@ TEST_P(CatOptDm, JetReportsBigintAndNumericAsDecimal) {
     for (const auto& t : TypeRows(c, SQL_BIGINT)) EXPECT_EQ(SQL_BIGINT, t.first) << t.second;
     const auto decimals = TypeRows(c, SQL_DECIMAL);
     for (const auto& t : decimals) EXPECT_EQ(SQL_DECIMAL, t.first) << t.second;
-    EXPECT_NE(decimals.end(), std::find_if(decimals.begin(), decimals.end(), [](const auto& t) {
-                return t.second == "decimal";
-              }));
+    EXPECT_NE(decimals.end(), std::find_if(decimals.begin(), decimals.end(),
+                                           [](const auto& t) { return t.second == "decimal"; }));
   }
   Conn c(env_, "DSN=" + dsn_);
   ASSERT_TRUE(c.ok());

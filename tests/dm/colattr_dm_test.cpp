@@ -20,18 +20,19 @@ using qmr_test::State;
 class ColAttrDm : public qmr_test::DmTest {};
 
 TEST_P(ColAttrDm, NumericFieldsIgnoreTheBufferLength) {
-  ASSERT_TRUE(SQL_SUCCEEDED(Exec("SELECT CAST(12.5 AS DECIMAL(9,2)) AS D, 'x' AS V FROM "
-                                 "(VALUES (0)) AS T(Z)")))
+  ASSERT_TRUE(
+      SQL_SUCCEEDED(Exec("SELECT CAST(12.5 AS DECIMAL(9,2)) AS D, 'x' AS V FROM "
+                         "(VALUES (0)) AS T(Z)")))
       << Diag(SQL_HANDLE_STMT, stmt_);
   struct Field {
     SQLUSMALLINT id;
     SQLLEN want;
   };
-  const Field fields[] = {{SQL_DESC_PRECISION, 9}, {SQL_DESC_SCALE, 2},
+  const Field fields[] = {{SQL_DESC_PRECISION, 9},        {SQL_DESC_SCALE, 2},
                           {SQL_DESC_UNSIGNED, SQL_FALSE}, {SQL_DESC_COUNT, 2},
-                          {SQL_COLUMN_SCALE, 2}, {SQL_DESC_NUM_PREC_RADIX, 10}};
-  const SQLSMALLINT lengths[] = {SQL_IS_INTEGER, SQL_IS_UINTEGER, SQL_IS_SMALLINT,
-                                 SQL_IS_USMALLINT, SQL_IS_POINTER, 0, -1, 4};
+                          {SQL_COLUMN_SCALE, 2},          {SQL_DESC_NUM_PREC_RADIX, 10}};
+  const SQLSMALLINT lengths[] = {
+      SQL_IS_INTEGER, SQL_IS_UINTEGER, SQL_IS_SMALLINT, SQL_IS_USMALLINT, SQL_IS_POINTER, 0, -1, 4};
   for (bool wide : {false, true}) {
     for (const Field& f : fields) {
       for (SQLSMALLINT len : lengths) {
@@ -48,9 +49,11 @@ TEST_P(ColAttrDm, NumericFieldsIgnoreTheBufferLength) {
   // A character field reads the length: a negative one is refused.
   char name[32];
   SQLSMALLINT got = 0;
-  EXPECT_EQ(SQL_ERROR, SQLColAttribute(stmt_, 2, SQL_DESC_NAME, name, SQL_IS_INTEGER, &got, nullptr));
+  EXPECT_EQ(SQL_ERROR,
+            SQLColAttribute(stmt_, 2, SQL_DESC_NAME, name, SQL_IS_INTEGER, &got, nullptr));
   EXPECT_EQ("HY090", State(SQL_HANDLE_STMT, stmt_));
-  ASSERT_EQ(SQL_SUCCESS, SQLColAttribute(stmt_, 2, SQL_DESC_NAME, name, sizeof name, &got, nullptr));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLColAttribute(stmt_, 2, SQL_DESC_NAME, name, sizeof name, &got, nullptr));
   EXPECT_EQ("v", qmr_test::Lower(name));
 }
 

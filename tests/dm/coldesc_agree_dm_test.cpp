@@ -22,24 +22,23 @@ struct Col {
   SQLSMALLINT type;
   SQLLEN size, digits, octets, display;
   bool catalog;  // SQLColumns' answers checked too
-} const kCols[] = {
-    {All, "v", "VARCHAR(20)", SQL_VARCHAR, 20, 0, 80, 20, true},
-    {All, "c", "CHAR(10)", SQL_CHAR, 10, 0, 40, 10, true},
-    {All, "bi", "BIGINT", SQL_BIGINT, 19, 0, 8, 20, false},
-    {All, "f", "DOUBLE PRECISION", SQL_DOUBLE, 15, 0, 8, -1, false},
-    {P | T | D, "r", "REAL", SQL_REAL, 7, 0, 4, -1, false},
-    {H, "r", "REAL", SQL_DOUBLE, 15, 0, 8, -1, false},  // a synonym there
-    {All, "n", "NUMERIC(12,3)", SQL_NUMERIC, 12, 3, 14, 14, false},
-    {All, "bo", "BOOLEAN", SQL_BIT, 1, 0, 1, 1, false},
-    {H | T, "ti", "TINYINT", SQL_TINYINT, 3, 0, 1, 4, false},
-    {H | T, "u", "UUID", SQL_BINARY, 16, 0, 16, 32, false},
-    {H | T, "vb", "VARBINARY(16)", SQL_VARBINARY, 16, 0, 16, 32, true},
-    {D, "vb", "VARCHAR(16) FOR BIT DATA", SQL_VARBINARY, 16, 0, 16, 32, true},
-    {H | T | D, "cl", "CLOB(1000)", SQL_LONGVARCHAR, 1000, 0, 4000, 1000, true},
-    {H | T | D, "bl", "BLOB(1000)", SQL_LONGVARBINARY, 1000, 0, 1000, 1000, true},
-    {P, "u", "uuid", SQL_GUID, 36, 0, 16, 36, false},
-    {P, "t", "text", SQL_LONGVARCHAR, 0x7FFFFFFF, 0, 0x7FFFFFFF, 0x7FFFFFFF, true},
-    {P, "nu", "numeric", SQL_NUMERIC, 1000, 500, 1002, 1002, true}};
+} const kCols[] = {{All, "v", "VARCHAR(20)", SQL_VARCHAR, 20, 0, 80, 20, true},
+                   {All, "c", "CHAR(10)", SQL_CHAR, 10, 0, 40, 10, true},
+                   {All, "bi", "BIGINT", SQL_BIGINT, 19, 0, 8, 20, false},
+                   {All, "f", "DOUBLE PRECISION", SQL_DOUBLE, 15, 0, 8, -1, false},
+                   {P | T | D, "r", "REAL", SQL_REAL, 7, 0, 4, -1, false},
+                   {H, "r", "REAL", SQL_DOUBLE, 15, 0, 8, -1, false},  // a synonym there
+                   {All, "n", "NUMERIC(12,3)", SQL_NUMERIC, 12, 3, 14, 14, false},
+                   {All, "bo", "BOOLEAN", SQL_BIT, 1, 0, 1, 1, false},
+                   {H | T, "ti", "TINYINT", SQL_TINYINT, 3, 0, 1, 4, false},
+                   {H | T, "u", "UUID", SQL_BINARY, 16, 0, 16, 32, false},
+                   {H | T, "vb", "VARBINARY(16)", SQL_VARBINARY, 16, 0, 16, 32, true},
+                   {D, "vb", "VARCHAR(16) FOR BIT DATA", SQL_VARBINARY, 16, 0, 16, 32, true},
+                   {H | T | D, "cl", "CLOB(1000)", SQL_LONGVARCHAR, 1000, 0, 4000, 1000, true},
+                   {H | T | D, "bl", "BLOB(1000)", SQL_LONGVARBINARY, 1000, 0, 1000, 1000, true},
+                   {P, "u", "uuid", SQL_GUID, 36, 0, 16, 36, false},
+                   {P, "t", "text", SQL_LONGVARCHAR, 0x7FFFFFFF, 0, 0x7FFFFFFF, 0x7FFFFFFF, true},
+                   {P, "nu", "numeric", SQL_NUMERIC, 1000, 500, 1002, 1002, true}};
 
 class AnyColDescDm : public qmr_test::DmTest {
  protected:
@@ -65,7 +64,8 @@ class AnyColDescDm : public qmr_test::DmTest {
   SQLLEN Attr(SQLUSMALLINT col, SQLUSMALLINT field, char* text = nullptr) {
     SQLLEN v = -99;
     char buf[128] = "";
-    EXPECT_TRUE(SQL_SUCCEEDED(SQLColAttribute(stmt_, col, field, text ? text : buf, 128, nullptr, &v)));
+    EXPECT_TRUE(
+        SQL_SUCCEEDED(SQLColAttribute(stmt_, col, field, text ? text : buf, 128, nullptr, &v)));
     return v;
   }
   SQLLEN Cell(SQLUSMALLINT col) {  // -1 for NULL
@@ -87,8 +87,11 @@ TEST_P(AnyColDescDm, EveryCallAnswersOneSizeForOneColumn) {
     SQLSMALLINT type = 0, digits = -1;
     SQLULEN size = 0;
     ASSERT_EQ(0, SQLDescribeCol(stmt_, i, nullptr, 0, nullptr, &type, &size, &digits, nullptr));
-    const SQLSMALLINT narrow = type == SQL_WCHAR ? 1 : type == SQL_WVARCHAR ? 12
-                               : type == SQL_WLONGVARCHAR ? -1 : type == SQL_DECIMAL ? 2 : type;
+    const SQLSMALLINT narrow = type == SQL_WCHAR          ? 1
+                               : type == SQL_WVARCHAR     ? 12
+                               : type == SQL_WLONGVARCHAR ? -1
+                               : type == SQL_DECIMAL      ? 2
+                                                          : type;
     EXPECT_EQ(c.type, narrow);
     EXPECT_EQ(c.size, static_cast<SQLLEN>(size));
     EXPECT_EQ(c.digits, digits);
@@ -96,7 +99,8 @@ TEST_P(AnyColDescDm, EveryCallAnswersOneSizeForOneColumn) {
     EXPECT_EQ(c.octets, Attr(i, SQL_DESC_OCTET_LENGTH));
     EXPECT_EQ(c.octets, Attr(i, SQL_COLUMN_LENGTH));
     EXPECT_TRUE(c.display < 0 || c.display == Attr(i, SQL_DESC_DISPLAY_SIZE));
-    const SQLLEN radix = Attr(i, SQL_DESC_NUM_PREC_RADIX), searchable = Attr(i, SQL_DESC_SEARCHABLE);
+    const SQLLEN radix = Attr(i, SQL_DESC_NUM_PREC_RADIX),
+                 searchable = Attr(i, SQL_DESC_SEARCHABLE);
     EXPECT_TRUE(radix == 0 || (radix == 10 && c.size == Attr(i, SQL_DESC_PRECISION) &&
                                c.digits == Attr(i, SQL_DESC_SCALE)));
     // The type information's first row for the type says the same.
@@ -106,7 +110,8 @@ TEST_P(AnyColDescDm, EveryCallAnswersOneSizeForOneColumn) {
     if (!c.catalog) continue;
     const std::string table = Stored("qcd_t"), name = Stored(c.name);
     ASSERT_EQ(0, SQLColumns(stmt_, nullptr, 0, nullptr, 0, (SQLCHAR*)table.c_str(), SQL_NTS,
-                            (SQLCHAR*)name.c_str(), SQL_NTS) | SQLFetch(stmt_));
+                            (SQLCHAR*)name.c_str(), SQL_NTS) |
+                     SQLFetch(stmt_));
     EXPECT_EQ(type, Cell(5));
     EXPECT_EQ(c.size, Cell(7));
     EXPECT_EQ(c.octets, Cell(8));  // BUFFER_LENGTH
@@ -144,7 +149,8 @@ TEST_P(AnyColDescDm, ValuesReadWholeIntoBuffersSizedFromTheDescription) {
     std::string text;
   } reads[] = {{SQL_C_CHAR, SQL_DESC_OCTET_LENGTH, 1, 4 * chars, emoji},
                {SQL_C_WCHAR, SQL_DESC_OCTET_LENGTH, 2, 4 * chars, ""},
-               {static_cast<SQLSMALLINT>(binary ? SQL_C_BINARY : SQL_C_GUID), SQL_DESC_OCTET_LENGTH, 0, 16, ""},
+               {static_cast<SQLSMALLINT>(binary ? SQL_C_BINARY : SQL_C_GUID), SQL_DESC_OCTET_LENGTH,
+                0, 16, ""},
                {SQL_C_CHAR, SQL_DESC_DISPLAY_SIZE, 1, binary ? 32 : 36, uuid}};
   for (SQLUSMALLINT col = 1; col <= (withUuid ? 4 : 2); ++col) {
     const auto& r = reads[col - 1];

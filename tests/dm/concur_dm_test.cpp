@@ -108,10 +108,12 @@ TEST_P(AnyConcurDm, NoRowsStatementsRunUnderAnyCursor) {
   const std::string t = "ccd_" + qmr_test::Lower(GetParam());
   const std::pair<std::string, SQLLEN> steps[] = {
       {"CREATE TABLE " + t + " (id INTEGER PRIMARY KEY, i INTEGER)", -1},
-      {"INSERT INTO " + t + " VALUES (1, 5)", 1}, {"UPDATE " + t + " SET i = 6", 1},
+      {"INSERT INTO " + t + " VALUES (1, 5)", 1},
+      {"UPDATE " + t + " SET i = 6", 1},
       {"INSERT INTO " + t + " SELECT id + 1, i FROM " + t, 1},
       {"INSERT INTO " + t + " SELECT id + 2, CAST(i AS INTEGER) FROM " + t, 2},
-      {"DELETE FROM " + t + " WHERE i = 6", 4}, {"DROP TABLE " + t, -1}};
+      {"DELETE FROM " + t + " WHERE i = 6", 4},
+      {"DROP TABLE " + t, -1}};
   Exec("DROP TABLE " + t);
   for (SQLULEN type : {SQL_CURSOR_STATIC, SQL_CURSOR_KEYSET_DRIVEN, SQL_CURSOR_DYNAMIC})
     for (SQLULEN conc : {SQL_CONCUR_READ_ONLY, SQL_CONCUR_LOCK, SQL_CONCUR_VALUES})

@@ -125,14 +125,8 @@ TEST_P(TracePassword, NoSpellingOfAPasswordReachesTheTrace) {
   // %S stands for the secret, %U for the URL, %P for what starts a property
   // in the database's URLs.
   const char* const kSpellings[] = {
-      "URL=%U;PWD =%S",
-      "URL=%U;pwd= %S",
-      "URL=%U;{PWD}=%S",
-      "URL=%U;Password=%S",
-      "URL=%U;PWD={%S;x}",
-      "URL=%U;PWD=%S ",
-      "URL={%U%Ppassword=%S}",
-      "URLString=%U%Ppassword=%S",
+      "URL=%U;PWD =%S",    "URL=%U;pwd= %S", "URL=%U;{PWD}=%S",       "URL=%U;Password=%S",
+      "URL=%U;PWD={%S;x}", "URL=%U;PWD=%S ", "URL={%U%Ppassword=%S}", "URLString=%U%Ppassword=%S",
   };
   const std::string head = "DRIVER={" + DsnValue(GetParam(), "Driver") +
                            "};JDBC=" + DsnValue(GetParam(), "JdbcDriver") +

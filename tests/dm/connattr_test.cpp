@@ -32,9 +32,8 @@ struct Session {
     std::string in = std::string("DSN=") + dsn + ";";
     SQLCHAR out[1024];
     SQLSMALLINT len = 0;
-    const SQLRETURN rc =
-        SQLDriverConnect(dbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, out, sizeof out, &len,
-                         SQL_DRIVER_NOPROMPT);
+    const SQLRETURN rc = SQLDriverConnect(dbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, out,
+                                          sizeof out, &len, SQL_DRIVER_NOPROMPT);
     ASSERT_TRUE(SQL_SUCCEEDED(rc)) << Diag(SQL_HANDLE_DBC, dbc);
     connected = true;
   }
@@ -128,8 +127,7 @@ TEST_F(Dm, ReadOnlyBeforeConnectingIsInForceAfterIt) {
     writer.FreshTable("ro_target");
     writer.Close();
   }
-  ASSERT_EQ(SQL_SUCCESS,
-            SQLSetConnectAttr(dbc, SQL_ATTR_ACCESS_MODE, Num(SQL_MODE_READ_ONLY), 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLSetConnectAttr(dbc, SQL_ATTR_ACCESS_MODE, Num(SQL_MODE_READ_ONLY), 0));
   Connect("QmrHsqlU");
   EXPECT_EQ(SQL_MODE_READ_ONLY, Attr(SQL_ATTR_ACCESS_MODE));
   EXPECT_EQ(SQL_ERROR, Exec("INSERT INTO ro_target VALUES (1)"));

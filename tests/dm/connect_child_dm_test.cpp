@@ -75,8 +75,10 @@ std::vector<std::string> LastBlock(const ChildRun& run) {
   std::vector<std::string> block;
   for (const std::string& l : run.out) {
     const size_t rc = l.find("rc="), rec = l.find("|[");
-    if (rc != std::string::npos && (rc == 0 || l[rc - 1] == ' ')) block.assign(1, l.substr(rc));
-    else if (rec != std::string::npos && rec >= 5) block.push_back(l.substr(rec - 5));
+    if (rc != std::string::npos && (rc == 0 || l[rc - 1] == ' '))
+      block.assign(1, l.substr(rc));
+    else if (rec != std::string::npos && rec >= 5)
+      block.push_back(l.substr(rec - 5));
   }
   return block;
 }
@@ -96,30 +98,44 @@ const Case kCases[] = {
     {"no class, Unicode", {"C,QmrNoClassU,,"}, SQL_ERROR, "IM003", "org.example.NoSuchDriver"},
     {"wrong password, ANSI",
      {"D,0,DSN=QmrHsqlPw;UID=SA;PWD=right", "C,QmrHsqlPw,SA,wrong"},
-     SQL_ERROR, "28000", "invalid authorization"},
+     SQL_ERROR,
+     "28000",
+     "invalid authorization"},
     {"wrong password, Unicode",
      {"D,0,DSN=QmrHsqlPwU;UID=SA;PWD=right", "C,QmrHsqlPwU,SA,wrong"},
-     SQL_ERROR, "28000", "invalid authorization"},
+     SQL_ERROR,
+     "28000",
+     "invalid authorization"},
     // Completion without a window connects with what it has (PWD is empty
     // in odbc.ini), or fails with the database's own error.
     {"complete, no window", {"D,1,DSN=QmrHsqlA"}, SQL_SUCCESS, "", ""},
     {"complete required, no window", {"D,3,DSN=QmrHsqlU"}, SQL_SUCCESS, "", ""},
     {"complete, no window, wrong password",
      {"D,0,DSN=QmrHsqlPwU;UID=SA;PWD=right", "D,1,DSN=QmrHsqlPwU;UID=SA;PWD=wrong"},
-     SQL_ERROR, "28000", "invalid authorization"},
+     SQL_ERROR,
+     "28000",
+     "invalid authorization"},
     // A keyword given twice: the first value counts.
     {"first password counts",
      {"D,0,DSN=QmrHsqlPw;UID=SA;PWD=right", "D,0,DSN=QmrHsqlPw;UID=SA;PWD=right;PWD=wrong"},
-     SQL_SUCCESS, "", ""},
+     SQL_SUCCESS,
+     "",
+     ""},
     {"first password counts, wrong first",
      {"D,0,DSN=QmrHsqlPwU;UID=SA;PWD=right", "D,0,DSN=QmrHsqlPwU;UID=SA;PWD=wrong;PWD=right"},
-     SQL_ERROR, "28000", "invalid authorization"},
+     SQL_ERROR,
+     "28000",
+     "invalid authorization"},
     {"first URL counts",
      {"D,0,DSN=QmrHsqlU;URL=jdbc:hsqldb:mem:x;URL=jdbc:hsqldb:hsql://127.0.0.1:1/x"},
-     SQL_SUCCESS, "", ""},
+     SQL_SUCCESS,
+     "",
+     ""},
     {"first URL counts, refused first",
      {"D,0,DSN=QmrHsqlA;URLString=jdbc:hsqldb:hsql://127.0.0.1:1/x;URL=jdbc:hsqldb:mem:x"},
-     SQL_ERROR, "08001", "Connection refused"},
+     SQL_ERROR,
+     "08001",
+     "Connection refused"},
 };
 
 TEST(ConnectChild, CauseFirstRulesOfTheStringAndNothingOnStderr) {
@@ -178,7 +194,8 @@ TEST(ConnectChild, ReplacedVmSignalHandlerFailsTheCallUntilChained) {
     if (r.rc == SQL_SUCCESS) continue;
     ASSERT_EQ(b.size(), 2u) << r.what;
     const size_t at = b[1].find("LD_PRELOAD=");
-    EXPECT_TRUE(b[1].rfind("HY000|", 0) == 0 && b[1].find("handler for SIGSEGV") != std::string::npos)
+    EXPECT_TRUE(b[1].rfind("HY000|", 0) == 0 &&
+                b[1].find("handler for SIGSEGV") != std::string::npos)
         << b[1];
     ASSERT_NE(at, std::string::npos) << r.what << b[1];
     lib = b[1].substr(at + 11);
@@ -224,13 +241,15 @@ TEST(ConnectChild, OneVmCreationAProcess) {
       {"race", {"P,QmrHsqlU,QmrHsqlA,QmrHsqlU,QmrHsqlA,QmrHsqlA,QmrHsqlU"}, "", SQL_SUCCESS},
       {"race again", {"P,QmrHsqlA,QmrHsqlU,QmrHsqlA,QmrHsqlU"}, "", SQL_SUCCESS},
       {"failed, then both builds",
-       {"C,QmrHsqlU,,", "C,QmrHsqlU,,", "C,QmrHsqlA,,", "C,QmrHsqlA,,"}, JvmOpts("-Xss1k"),
+       {"C,QmrHsqlU,,", "C,QmrHsqlU,,", "C,QmrHsqlA,,", "C,QmrHsqlA,,"},
+       JvmOpts("-Xss1k"),
        SQL_ERROR},
   };
   for (const auto& r : rows) {
     const ChildRun run = RunChild(r.steps, r.env);
     ASSERT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0)
-        << r.what << " status " << run.status << "\n" << run.err;
+        << r.what << " status " << run.status << "\n"
+        << run.err;
     int connects = 0;
     for (const std::string& l : run.out) {
       if (l.rfind("rc=", 0) != 0) continue;
@@ -250,10 +269,9 @@ TEST(ConnectChild, OneVmCreationAProcess) {
 // pgjdbc logs a refused connect through java.util.logging, whose default
 // writes to stderr: the driver's VM keeps it off.
 TEST(ConnectChild, NothingOnStderrAfterARefusedPgjdbcConnect) {
-  const ChildRun run = RunChild(
-      {"D,0,DRIVER=Quillmar ANSI;JdbcDriver=org.postgresql.Driver;"
-       "URL=jdbc:postgresql://127.0.0.1:1/x;UID=u;PWD=p"},
-      JvmOpts("-Djava.class.path=/usr/share/java/postgresql.jar"));
+  const ChildRun run = RunChild({"D,0,DRIVER=Quillmar ANSI;JdbcDriver=org.postgresql.Driver;"
+                                 "URL=jdbc:postgresql://127.0.0.1:1/x;UID=u;PWD=p"},
+                                JvmOpts("-Djava.class.path=/usr/share/java/postgresql.jar"));
   ASSERT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) << run.err;
   ASSERT_FALSE(run.out.empty());
   EXPECT_EQ("rc=-1", run.out[0]);

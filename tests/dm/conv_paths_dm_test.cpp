@@ -49,10 +49,10 @@ constexpr SQLUSMALLINT kColumns = 17;  // after K
 constexpr size_t kBuffer = 64;
 
 const SQLSMALLINT kCTypes[] = {
-    SQL_C_CHAR,    SQL_C_WCHAR,  SQL_C_BINARY, SQL_C_BIT,      SQL_C_STINYINT,
-    SQL_C_UTINYINT, SQL_C_SSHORT, SQL_C_USHORT, SQL_C_SLONG,    SQL_C_ULONG,
-    SQL_C_SBIGINT, SQL_C_UBIGINT, SQL_C_FLOAT,  SQL_C_DOUBLE,   SQL_C_NUMERIC,
-    SQL_C_TYPE_DATE, SQL_C_TYPE_TIME, SQL_C_TYPE_TIMESTAMP, SQL_C_GUID, SQL_C_DEFAULT};
+    SQL_C_CHAR,      SQL_C_WCHAR,     SQL_C_BINARY,         SQL_C_BIT,    SQL_C_STINYINT,
+    SQL_C_UTINYINT,  SQL_C_SSHORT,    SQL_C_USHORT,         SQL_C_SLONG,  SQL_C_ULONG,
+    SQL_C_SBIGINT,   SQL_C_UBIGINT,   SQL_C_FLOAT,          SQL_C_DOUBLE, SQL_C_NUMERIC,
+    SQL_C_TYPE_DATE, SQL_C_TYPE_TIME, SQL_C_TYPE_TIMESTAMP, SQL_C_GUID,   SQL_C_DEFAULT};
 
 // What one read gave.
 struct Outcome {
@@ -111,10 +111,9 @@ class ConvPathsDm : public qmr_test::DmTest {
   void Run(const std::string& sql) {
     SQLFreeStmt(stmt_, SQL_CLOSE);
     std::u16string w = qmr_test::FromUtf8(sql);
-    const SQLRETURN rc =
-        GetParam().back() == 'U'
-            ? SQLExecDirectW(stmt_, reinterpret_cast<SQLWCHAR*>(&w[0]), SQL_NTS)
-            : SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS);
+    const SQLRETURN rc = GetParam().back() == 'U'
+                             ? SQLExecDirectW(stmt_, reinterpret_cast<SQLWCHAR*>(&w[0]), SQL_NTS)
+                             : SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS);
     ASSERT_TRUE(SQL_SUCCEEDED(rc)) << sql << "\n" << Diag(SQL_HANDLE_STMT, stmt_);
   }
   // SQL_C_NUMERIC reads its precision and scale from the record, bound or not.

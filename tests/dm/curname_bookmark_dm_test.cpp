@@ -80,9 +80,14 @@ TEST_P(AnyNameMarkDm, CursorNames) {
   const struct {
     std::string name;
     const char* state;  // "" taken
-  } rows[] = {{longest, ""},         {longest + (most > 0 ? "c" : ""), most > 0 ? "34000" : ""},
-              {"SQL_CUR1", "34000"}, {"sqlcurA", "34000"},  {"SQL_CURSOR_X", "34000"},
-              {"qmr_taken", "3C000"}, {"QMR_MINE", ""},     {"QMR_MINE", ""}};
+  } rows[] = {{longest, ""},
+              {longest + (most > 0 ? "c" : ""), most > 0 ? "34000" : ""},
+              {"SQL_CUR1", "34000"},
+              {"sqlcurA", "34000"},
+              {"SQL_CURSOR_X", "34000"},
+              {"qmr_taken", "3C000"},
+              {"QMR_MINE", ""},
+              {"QMR_MINE", ""}};
   for (const auto& r : rows) {
     const std::string before = Name(stmt_);
     EXPECT_EQ(*r.state == '\0' ? SQL_SUCCESS : SQL_ERROR,
@@ -195,13 +200,14 @@ TEST_P(AnyNameMarkDm, MixedBookmarksPastTheLastRow) {
     SQLLEN offset;
     SQLRETURN rc;
     int id;  // of the row fetched
-  } rows[] = {{good, 0, SQL_SUCCESS, 2},   {6, 0, SQL_ERROR, 0},      {99, -97, SQL_ERROR, 0},
+  } rows[] = {{good, 0, SQL_SUCCESS, 2},   {6, 0, SQL_ERROR, 0},       {99, -97, SQL_ERROR, 0},
               {good + 1, 0, SQL_ERROR, 0}, {good, 10, SQL_NO_DATA, 0}, {good, 1, SQL_SUCCESS, 3}};
   for (const auto& r : rows) {
     SQLULEN mark = r.mark;
     SQLSetStmtAttr(stmt_, SQL_ATTR_FETCH_BOOKMARK_PTR, &mark, 0);
     ids_[0] = 0;
-    EXPECT_EQ(r.rc, SQLFetchScroll(stmt_, SQL_FETCH_BOOKMARK, r.offset)) << r.mark << " " << r.offset;
+    EXPECT_EQ(r.rc, SQLFetchScroll(stmt_, SQL_FETCH_BOOKMARK, r.offset))
+        << r.mark << " " << r.offset;
     EXPECT_EQ(r.rc == SQL_ERROR ? "HY111" : "", State(SQL_HANDLE_STMT, stmt_)) << r.mark;
     EXPECT_EQ(r.id, ids_[0]) << r.mark << " " << r.offset;
   }
@@ -210,17 +216,20 @@ TEST_P(AnyNameMarkDm, MixedBookmarksPastTheLastRow) {
   ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)3, 0));
   SQLULEN mark = good;
   SQLSetStmtAttr(stmt_, SQL_ATTR_FETCH_BOOKMARK_PTR, &mark, 0);
-  const struct { SQLLEN offset; int id; } moves[] = {{-1, 1}, {-2, 0}, {2, 4}, {-4, 0}, {-3, 0}};
+  const struct {
+    SQLLEN offset;
+    int id;
+  } moves[] = {{-1, 1}, {-2, 0}, {2, 4}, {-4, 0}, {-3, 0}};
   for (const auto& m : moves) {
     ids_[0] = 0;
-    EXPECT_EQ(m.id == 0 ? SQL_NO_DATA : SQL_SUCCESS, SQLFetchScroll(stmt_, SQL_FETCH_BOOKMARK, m.offset))
+    EXPECT_EQ(m.id == 0 ? SQL_NO_DATA : SQL_SUCCESS,
+              SQLFetchScroll(stmt_, SQL_FETCH_BOOKMARK, m.offset))
         << m.offset;
     EXPECT_EQ(m.id, ids_[0]) << m.offset;
   }
 }
 
 std::string Dsn(const ::testing::TestParamInfo<std::string>& info) { return info.param; }
-INSTANTIATE_TEST_SUITE_P(AnyBackend, AnyNameMarkDm, ::testing::ValuesIn(qmr_test::TestDsns()),
-                         Dsn);
+INSTANTIATE_TEST_SUITE_P(AnyBackend, AnyNameMarkDm, ::testing::ValuesIn(qmr_test::TestDsns()), Dsn);
 
 }  // namespace

@@ -50,8 +50,8 @@ class AnyCursorClaimsDm : public qmr_test::DmTest {
     Rows(3);
     if (bookmarks) {
       SQLSetStmtAttr(stmt_, SQL_ATTR_USE_BOOKMARKS, (SQLPOINTER)SQL_UB_VARIABLE, 0);
-      EXPECT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 0, SQL_C_VARBOOKMARK, marks_, sizeof marks_[0],
-                                        nullptr));
+      EXPECT_EQ(SQL_SUCCESS,
+                SQLBindCol(stmt_, 0, SQL_C_VARBOOKMARK, marks_, sizeof marks_[0], nullptr));
     }
     EXPECT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, ids_, 0, nullptr));
     EXPECT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 2, SQL_C_CHAR, v_, sizeof v_[0], vlen_));
@@ -140,8 +140,9 @@ TEST_P(AnyCursorClaimsDm, WhatEachCursorKindClaimsWorks) {
       const std::string what = std::to_string(k.option) + "/" + std::to_string(c.concurrency);
       ASSERT_TRUE(Open(k.type, k.keyset, c.concurrency, has(SQL_CA1_BOOKMARK))) << what;
       EXPECT_EQ(1, FirstId(SQL_FETCH_NEXT, 0)) << what;
-      for (const auto& op : {std::pair<SQLUINTEGER, SQLUSMALLINT>{SQL_CA1_POS_POSITION, SQL_POSITION},
-                             {SQL_CA1_POS_REFRESH, SQL_REFRESH}}) {
+      for (const auto& op :
+           {std::pair<SQLUINTEGER, SQLUSMALLINT>{SQL_CA1_POS_POSITION, SQL_POSITION},
+            {SQL_CA1_POS_REFRESH, SQL_REFRESH}}) {
         if (!has(op.first)) continue;
         EXPECT_EQ(SQL_SUCCESS, SQLSetPos(stmt_, 2, op.second, SQL_LOCK_NO_CHANGE))
             << what << Diag(SQL_HANDLE_STMT, stmt_);
@@ -189,7 +190,8 @@ TEST_P(AnyCursorClaimsDm, WhatEachCursorKindClaimsWorks) {
       if (c.concurrency == SQL_CONCUR_READ_ONLY) continue;
       // Changes, each where its bit is claimed; the table shows which came.
       std::string expect;
-      const bool bulk = has(SQL_CA1_BULK_UPDATE_BY_BOOKMARK) && has(SQL_CA1_BULK_DELETE_BY_BOOKMARK);
+      const bool bulk =
+          has(SQL_CA1_BULK_UPDATE_BY_BOOKMARK) && has(SQL_CA1_BULK_DELETE_BY_BOOKMARK);
       if (bulk) {
         EXPECT_EQ(4, FirstId(SQL_FETCH_ABSOLUTE, 4)) << what;
         SetValue(0, "b");
@@ -211,10 +213,11 @@ TEST_P(AnyCursorClaimsDm, WhatEachCursorKindClaimsWorks) {
         ASSERT_EQ(SQL_SUCCESS, SQLGetCursorName(stmt_, name, sizeof name, nullptr));
         SQLHSTMT u = nullptr;
         ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &u));
-        EXPECT_EQ(SQL_SUCCESS,
-                  SQLExecDirect(u, Text("UPDATE " + table_ + " SET v = 'c' WHERE CURRENT OF " +
-                                        (const char*)name),
-                                SQL_NTS))
+        EXPECT_EQ(
+            SQL_SUCCESS,
+            SQLExecDirect(
+                u, Text("UPDATE " + table_ + " SET v = 'c' WHERE CURRENT OF " + (const char*)name),
+                SQL_NTS))
             << what << Diag(SQL_HANDLE_STMT, u);
         SQLFreeHandle(SQL_HANDLE_STMT, u);
       }
@@ -229,9 +232,9 @@ TEST_P(AnyCursorClaimsDm, WhatEachCursorKindClaimsWorks) {
       SQLCloseCursor(stmt_);
       for (int id = 1; id <= 10; ++id) {
         const char* v = id == 1 && (positioned & SQL_PS_POSITIONED_UPDATE) != 0 ? "c"
-                        : id == 2                                                 ? "u"
-                        : id == 4 && bulk                                         ? "b"
-                                                                                  : "r";
+                        : id == 2                                               ? "u"
+                        : id == 4 && bulk                                       ? "b"
+                                                                                : "r";
         if (id != 3 && !(id == 5 && bulk)) expect += std::to_string(id) + "," + v + ";";
       }
       if (has(SQL_CA1_BULK_ADD)) expect += "101,a;102,a;103,a;";
@@ -250,9 +253,10 @@ TEST_P(AnyCursorClaimsDm, SensitivityBitsSayWhatTheCursorSeesOfItsOwnChanges) {
   table_ = "sense_" + qmr_test::Lower(GetParam());
   Exec("DROP TABLE " + table_);
   MustExec("CREATE TABLE " + table_ + " (id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(10))");
-  for (const auto& k : {std::pair<SQLULEN, SQLUSMALLINT>{SQL_CURSOR_STATIC, SQL_STATIC_CURSOR_ATTRIBUTES2},
-                        {SQL_CURSOR_KEYSET_DRIVEN, SQL_KEYSET_CURSOR_ATTRIBUTES2},
-                        {SQL_CURSOR_DYNAMIC, SQL_DYNAMIC_CURSOR_ATTRIBUTES2}}) {
+  for (const auto& k :
+       {std::pair<SQLULEN, SQLUSMALLINT>{SQL_CURSOR_STATIC, SQL_STATIC_CURSOR_ATTRIBUTES2},
+        {SQL_CURSOR_KEYSET_DRIVEN, SQL_KEYSET_CURSOR_ATTRIBUTES2},
+        {SQL_CURSOR_DYNAMIC, SQL_DYNAMIC_CURSOR_ATTRIBUTES2}}) {
     const SQLUINTEGER a2 = Info(k.second);
     ASSERT_TRUE(Open(k.first, 0, SQL_CONCUR_VALUES, false)) << k.first;
     SQLUSMALLINT status[3] = {};
@@ -265,15 +269,21 @@ TEST_P(AnyCursorClaimsDm, SensitivityBitsSayWhatTheCursorSeesOfItsOwnChanges) {
     ids_[2] = 101;
     SetValue(2, "a");
     for (SQLUSMALLINT op : {SQL_UPDATE, SQL_DELETE, SQL_ADD})
-      EXPECT_EQ(SQL_SUCCESS, SQLSetPos(stmt_, op == SQL_UPDATE ? 1 : op == SQL_DELETE ? 2 : 3, op,
-                                       SQL_LOCK_NO_CHANGE)) << k.first << Diag(SQL_HANDLE_STMT, stmt_);
+      EXPECT_EQ(SQL_SUCCESS, SQLSetPos(stmt_,
+                                       op == SQL_UPDATE   ? 1
+                                       : op == SQL_DELETE ? 2
+                                                          : 3,
+                                       op, SQL_LOCK_NO_CHANGE))
+          << k.first << Diag(SQL_HANDLE_STMT, stmt_);
     std::string seen = ";";  // "id,v;" a row, "-;" a hole
-    for (SQLSMALLINT o = SQL_FETCH_FIRST; SQL_SUCCEEDED(SQLFetchScroll(stmt_, o, 0)); o = SQL_FETCH_NEXT)
+    for (SQLSMALLINT o = SQL_FETCH_FIRST; SQL_SUCCEEDED(SQLFetchScroll(stmt_, o, 0));
+         o = SQL_FETCH_NEXT)
       for (SQLULEN r = 0; r < fetched; ++r)
         seen += status[r] == SQL_ROW_DELETED ? std::string("-;")
-                : std::to_string(ids_[r]) + "," + (char*)v_[r] + ";";
+                                             : std::to_string(ids_[r]) + "," + (char*)v_[r] + ";";
     SQLCloseCursor(stmt_);
-    const bool removed = seen.find(";3,") == std::string::npos && seen.find('-') == std::string::npos;
+    const bool removed =
+        seen.find(";3,") == std::string::npos && seen.find('-') == std::string::npos;
     EXPECT_EQ((a2 & SQL_CA2_SENSITIVITY_ADDITIONS) != 0, seen.find(";101,a;") != std::string::npos)
         << k.first << seen;
     EXPECT_EQ((a2 & SQL_CA2_SENSITIVITY_DELETIONS) != 0, removed) << k.first << seen;
@@ -283,7 +293,8 @@ TEST_P(AnyCursorClaimsDm, SensitivityBitsSayWhatTheCursorSeesOfItsOwnChanges) {
     SQLSetStmtAttr(stmt_, SQL_ATTR_MAX_ROWS, (SQLPOINTER)4, 0);
     ASSERT_EQ(SQL_SUCCESS, SQLExecute(stmt_)) << k.first << Diag(SQL_HANDLE_STMT, stmt_);
     SQLULEN n = 0;
-    for (SQLSMALLINT o = SQL_FETCH_FIRST; SQL_SUCCEEDED(SQLFetchScroll(stmt_, o, 0)); o = SQL_FETCH_NEXT)
+    for (SQLSMALLINT o = SQL_FETCH_FIRST; SQL_SUCCEEDED(SQLFetchScroll(stmt_, o, 0));
+         o = SQL_FETCH_NEXT)
       n += fetched;
     EXPECT_EQ(4u, n) << k.first;
   }
@@ -306,7 +317,7 @@ TEST_P(AnyCursorClaimsDm, ForwardOnlyClaimsHoldAndItsNameTakesPositionedChanges)
   const struct {
     const char* select;  // "%t" the table
     SQLULEN concurrency;
-    const char* state;  // of the positioned statements; "" when they run
+    const char* state;        // of the positioned statements; "" when they run
     std::string before = "";  // run on the handle before it is named
   } rows[] = {{"SELECT id, v FROM %t ORDER BY id", SQL_CONCUR_LOCK, ""},
               {"SELECT v, id FROM %t WHERE id > 0 ORDER BY id", SQL_CONCUR_LOCK, ""},
@@ -322,7 +333,8 @@ TEST_P(AnyCursorClaimsDm, ForwardOnlyClaimsHoldAndItsNameTakesPositionedChanges)
     if (select.back() == ' ') select += of;
     // Derby takes FOR UPDATE only without ORDER BY; it reads a fresh table
     // in the order it was filled.
-    if (qmr_test::DbOf(GetParam()) == qmr_test::Db::Derby && select.find("FOR UPDATE") != std::string::npos)
+    if (qmr_test::DbOf(GetParam()) == qmr_test::Db::Derby &&
+        select.find("FOR UPDATE") != std::string::npos)
       select.replace(select.find(" ORDER BY id"), 12, "");
     for (std::string* sql : {&select, &before})
       for (size_t at; (at = sql->find("%t")) != std::string::npos;) sql->replace(at, 2, table_);
@@ -350,7 +362,8 @@ TEST_P(AnyCursorClaimsDm, ForwardOnlyClaimsHoldAndItsNameTakesPositionedChanges)
     EXPECT_EQ(most, fetched) << select;
     EXPECT_EQ(*row.state == '\0' ? "1,r;2,p;4,r;5,r;6,r;7,r;8,r;9,r;10,r"
                                  : "1,r;2,r;3,r;4,r;5,r;6,r;7,r;8,r;9,r;10,r",
-              Contents()) << select;
+              Contents())
+        << select;
   }
 }
 

@@ -46,8 +46,8 @@ const Value kValues[] = {
     {"TIMESTAMP", "-infinity", kPg},
 };
 
-const SQLSMALLINT kCTypes[] = {SQL_C_CHAR,      SQL_C_WCHAR,     SQL_C_TYPE_DATE,
-                               SQL_C_TYPE_TIME, SQL_C_TYPE_TIMESTAMP};
+const SQLSMALLINT kCTypes[] = {SQL_C_CHAR, SQL_C_WCHAR, SQL_C_TYPE_DATE, SQL_C_TYPE_TIME,
+                               SQL_C_TYPE_TIMESTAMP};
 constexpr SQLUSMALLINT kRows = 3;
 
 unsigned Bit(Db db) {
@@ -90,8 +90,12 @@ Fields Parse(const std::string& t, char kind) {
   if (kind != 'D' && f.fits) std::sscanf(time, "%d:%d:%d.%9[0-9]", &h, &mi, &s, frac);
   f.fits = f.fits && h < 24;
   std::string ns = std::string(frac) + "000000000";
-  f.ts = {static_cast<SQLSMALLINT>(y), static_cast<SQLUSMALLINT>(mo), static_cast<SQLUSMALLINT>(d),
-          static_cast<SQLUSMALLINT>(h), static_cast<SQLUSMALLINT>(mi), static_cast<SQLUSMALLINT>(s),
+  f.ts = {static_cast<SQLSMALLINT>(y),
+          static_cast<SQLUSMALLINT>(mo),
+          static_cast<SQLUSMALLINT>(d),
+          static_cast<SQLUSMALLINT>(h),
+          static_cast<SQLUSMALLINT>(mi),
+          static_cast<SQLUSMALLINT>(s),
           static_cast<SQLUINTEGER>(std::stoul(ns.substr(0, 9)))};
   if (kind == 'T') {  // a time read as a timestamp is on today's date
     const std::time_t now = std::time(nullptr);
@@ -157,7 +161,9 @@ TEST_P(DateReadDm, ValuesReadAsTheDatabaseWritesThem) {
   for (const Value& v : kValues) {
     if ((v.dbs & Bit(db)) == 0) continue;
     const std::string type = v.type;
-    const char kind = type.rfind("TIMESTAMP", 0) == 0 ? 'S' : type.rfind("TIME", 0) == 0 ? 'T' : 'D';
+    const char kind = type.rfind("TIMESTAMP", 0) == 0 ? 'S'
+                      : type.rfind("TIME", 0) == 0    ? 'T'
+                                                      : 'D';
     SCOPED_TRACE(type + " " + v.literal + " on " + GetParam());
     Exec("DROP TABLE QMR_DREAD");
     MustExec("CREATE TABLE QMR_DREAD (K INTEGER, V " + type + ")");
@@ -175,8 +181,8 @@ TEST_P(DateReadDm, ValuesReadAsTheDatabaseWritesThem) {
     ASSERT_TRUE(SQL_SUCCEEDED(SQLGetData(stmt_, 1, SQL_C_CHAR, text, sizeof text, &ind)));
     for (size_t i = 0; i < std::size(kCTypes); ++i) {
       unsigned char buf[160] = {};
-      const SQLRETURN rc = SQLGetData(stmt_, static_cast<SQLUSMALLINT>(i + 2), kCTypes[i], buf,
-                                      sizeof buf, &ind);
+      const SQLRETURN rc =
+          SQLGetData(stmt_, static_cast<SQLUSMALLINT>(i + 2), kCTypes[i], buf, sizeof buf, &ind);
       EXPECT_EQ(Outcome(rc, stmt_, kCTypes[i], buf, ind), Expected(kCTypes[i], text, kind))
           << "SQLGetData into C type " << kCTypes[i] << ", database text " << text;
     }
@@ -210,8 +216,8 @@ TEST_P(DateReadDm, ValuesReadAsTheDatabaseWritesThem) {
 }
 
 std::vector<std::string> Dsns() {
-  std::vector<std::string> d = {"QmrHsqlU", "QmrHsqlA", "QmrH2U",    "QmrH2A",
-                                "QmrDerbyU", "QmrDerbyA"};
+  std::vector<std::string> d = {"QmrHsqlU", "QmrHsqlA",  "QmrH2U",
+                                "QmrH2A",   "QmrDerbyU", "QmrDerbyA"};
   if (qmr_test::OnPostgres())
     for (const std::string& pg : qmr_test::TestDsns()) d.push_back(pg);
   return d;

@@ -27,7 +27,11 @@ std::string Trimmed(std::string t) {
 // refused), C types to bind it from (D date, T time, S timestamp, C char,
 // W wide, E escape as char, L escape in the statement), and the databases
 // (h, d) whose own literal may not hold it either.
-struct Case { const char *col; int digits; const char *value, *stored, *via, *notHeld; };
+struct Case {
+  const char* col;
+  int digits;
+  const char *value, *stored, *via, *notHeld;
+};
 const Case kCases[] = {
     {"ts", 0, "2024-03-31 02:30:00", "2024-03-31 02:30:00", "SCWEL", "d"},  // Berlin's gap
     {"ts", 0, "2024-10-27 02:30:00", "2024-10-27 02:30:00", "SCWEL", ""},   // and overlap
@@ -52,7 +56,9 @@ class DatesWriteDm : public qmr_test::DmTest {
     return rows.empty() ? "<none>" : Trimmed(rows[0][0].text);
   }
   std::string Dual() const {
-    return db() == Db::Derby ? " FROM SYSIBM.SYSDUMMY1" : db() == Db::Hsql ? " FROM (VALUES(0))" : "";
+    return db() == Db::Derby  ? " FROM SYSIBM.SYSDUMMY1"
+           : db() == Db::Hsql ? " FROM (VALUES(0))"
+                              : "";
   }
   std::string Cast(const std::string& what, const std::string& from) {
     return First("SELECT CAST(" + what + " AS VARCHAR(40))" + from);
@@ -73,11 +79,16 @@ class DatesWriteDm : public qmr_test::DmTest {
     std::u16string w(text.begin(), text.end());
     SQLLEN len = via == 'W' ? w.size() * 2 : text.size();
     const SQLSMALLINT sqlType = date ? SQL_TYPE_DATE : ts ? SQL_TYPE_TIMESTAMP : SQL_TYPE_TIME;
-    const SQLSMALLINT cType = via == 'D' ? SQL_C_TYPE_DATE : via == 'T' ? SQL_C_TYPE_TIME
-                              : via == 'S' ? SQL_C_TYPE_TIMESTAMP : via == 'W' ? SQL_C_WCHAR
-                                                                               : SQL_C_CHAR;
-    void* data = via == 'D' ? (void*)&d : via == 'T' ? (void*)&t : via == 'S' ? (void*)&s
-                 : via == 'W' ? (void*)&w[0] : (void*)text.data();
+    const SQLSMALLINT cType = via == 'D'   ? SQL_C_TYPE_DATE
+                              : via == 'T' ? SQL_C_TYPE_TIME
+                              : via == 'S' ? SQL_C_TYPE_TIMESTAMP
+                              : via == 'W' ? SQL_C_WCHAR
+                                           : SQL_C_CHAR;
+    void* data = via == 'D'   ? (void*)&d
+                 : via == 'T' ? (void*)&t
+                 : via == 'S' ? (void*)&s
+                 : via == 'W' ? (void*)&w[0]
+                              : (void*)text.data();
     SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
     SQLINTEGER key = id;
     SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &key, 0, nullptr);
@@ -91,13 +102,15 @@ TEST_P(DatesWriteDm, ValuesAreStoredAsTheirFields) {
   const std::string table = "dw_" + qmr_test::Lower(GetParam());
   Exec("DROP TABLE " + table);
   MustExec("CREATE TABLE " + table + " (id INTEGER, d DATE, t TIME, ts " +
-           (db() == Db::Derby ? "TIMESTAMP)" : db() == Db::Pg ? "TIMESTAMP(6))" : "TIMESTAMP(9))"));
+           (db() == Db::Derby ? "TIMESTAMP)"
+            : db() == Db::Pg  ? "TIMESTAMP(6))"
+                              : "TIMESTAMP(9))"));
   const char mark = db() == Db::Hsql ? 'h' : db() == Db::Derby ? 'd' : '-';
   int id = 0;
   for (const Case& c : kCases) {
     const std::string type = c.col[0] == 'd' ? "DATE" : c.col[1] == 's' ? "TIMESTAMP" : "TIME";
-    const std::string lit = db() == Db::Derby ? type + "('" + c.stored + "')"
-                                              : type + " '" + c.stored + "'";
+    const std::string lit =
+        db() == Db::Derby ? type + "('" + c.stored + "')" : type + " '" + c.stored + "'";
     // Passed over only where the database's own literal moves it too.
     if (std::string(c.notHeld).find(mark) != std::string::npos && Cast(lit, Dual()) != c.stored)
       continue;
@@ -109,7 +122,8 @@ TEST_P(DatesWriteDm, ValuesAreStoredAsTheirFields) {
         EXPECT_EQ("22007", qmr_test::State(SQL_HANDLE_STMT, stmt_)) << what;
       }
       EXPECT_EQ(*c.stored ? Trimmed(c.stored) : "<none>",
-                Cast(c.col, " FROM " + table + " WHERE id = " + std::to_string(id))) << what;
+                Cast(c.col, " FROM " + table + " WHERE id = " + std::to_string(id)))
+          << what;
     }
   }
 }
@@ -120,9 +134,11 @@ TEST_P(DatesWriteDm, TypedParametersAndTimestampDiff) {
   if (db() == Db::Pg) {
     SQL_DATE_STRUCT d{2011, 4, 22};
     SQL_TIME_STRUCT t{2, 30, 0};
-    SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_TYPE_DATE, SQL_TYPE_DATE, 10, 0, &d, 0, nullptr);
+    SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_TYPE_DATE, SQL_TYPE_DATE, 10, 0, &d, 0,
+                     nullptr);
     EXPECT_EQ("2011-04-22", First("SELECT ?::text"));
-    SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_TYPE_TIME, SQL_TYPE_TIME, 8, 0, &t, 0, nullptr);
+    SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_TYPE_TIME, SQL_TYPE_TIME, 8, 0, &t, 0,
+                     nullptr);
     EXPECT_EQ("03:30:00", First("SELECT (? + interval '1 hour')::text"));
     SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
   }
@@ -130,7 +146,8 @@ TEST_P(DatesWriteDm, TypedParametersAndTimestampDiff) {
   SQLGetInfo(dbc_, SQL_TIMEDATE_FUNCTIONS, &fns, sizeof fns, nullptr);
   EXPECT_EQ((fns & SQL_FN_TD_TIMESTAMPDIFF) != 0 ? "7200" : "<refused> HYC00",
             First(std::string("SELECT {fn TIMESTAMPDIFF(SQL_TSI_SECOND, {ts '2024-01-01 "
-                              "00:00:00'}, {ts '2024-01-01 02:00:00'})}") + Dual()));
+                              "00:00:00'}, {ts '2024-01-01 02:00:00'})}") +
+                  Dual()));
 }
 
 std::vector<std::string> Dsns() {

@@ -33,8 +33,8 @@ class DescDm : public ::testing::TestWithParam<const char*>, public qmr_test::Dm
   // A field read in its own width: SQLSMALLINT for most, SQLLEN/SQLULEN
   // for the lengths and the array size.
   static SQLLEN Get(SQLHDESC d, SQLSMALLINT rec, SQLSMALLINT field) {
-    const bool wide = field == SQL_DESC_LENGTH || field == SQL_DESC_OCTET_LENGTH ||
-                      field == SQL_DESC_ARRAY_SIZE;
+    const bool wide =
+        field == SQL_DESC_LENGTH || field == SQL_DESC_OCTET_LENGTH || field == SQL_DESC_ARRAY_SIZE;
     SQLLEN big = 0;
     SQLSMALLINT small = 0;
     SQLINTEGER mid = 0;
@@ -64,9 +64,11 @@ class DescDm : public ::testing::TestWithParam<const char*>, public qmr_test::Dm
   void Select() {
     const std::string t = "ddm_t";
     SQLExecDirect(stmt_, (SQLCHAR*)"DROP TABLE ddm_t", SQL_NTS);
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLExecDirect(
-        stmt_, (SQLCHAR*)"CREATE TABLE ddm_t (id INTEGER NOT NULL, name VARCHAR(30), "
-                         "price DECIMAL(12,2), ts TIMESTAMP)", SQL_NTS)));
+    ASSERT_TRUE(SQL_SUCCEEDED(
+        SQLExecDirect(stmt_,
+                      (SQLCHAR*)"CREATE TABLE ddm_t (id INTEGER NOT NULL, name VARCHAR(30), "
+                                "price DECIMAL(12,2), ts TIMESTAMP)",
+                      SQL_NTS)));
     ASSERT_EQ(SQL_SUCCESS,
               SQLExecDirect(stmt_, (SQLCHAR*)"SELECT id, name, price, ts FROM ddm_t", SQL_NTS))
         << State(SQL_HANDLE_STMT, stmt_);
@@ -120,8 +122,8 @@ TEST_P(DescDm, TypeAndConciseTypeFollowEachOther) {
   EXPECT_EQ(SQL_C_NUMERIC, Get(ard, 1, SQL_DESC_CONCISE_TYPE));
   EXPECT_EQ(38, Get(ard, 1, SQL_DESC_PRECISION));
   // SQLSetDescRec sets them together.
-  ASSERT_EQ(SQL_SUCCESS, SQLSetDescRec(ard, 1, SQL_DATETIME, SQL_CODE_TIME, 0, 0, 0, nullptr,
-                                       nullptr, nullptr));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLSetDescRec(ard, 1, SQL_DATETIME, SQL_CODE_TIME, 0, 0, 0, nullptr, nullptr, nullptr));
   EXPECT_EQ(SQL_C_TYPE_TIME, Get(ard, 1, SQL_DESC_CONCISE_TYPE));
   // An unknown type is refused.
   EXPECT_EQ(SQL_ERROR, Set(ard, 1, SQL_DESC_TYPE, 4711));
@@ -219,8 +221,8 @@ TEST_P(DescDm, CopyFromTheRowDescriptorOfAnUnpreparedStatement) {
   SQLHSTMT fresh = nullptr;
   ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &fresh));
   SQLHDESC ird = nullptr;
-  ASSERT_EQ(SQL_SUCCESS, SQLGetStmtAttr(fresh, SQL_ATTR_IMP_ROW_DESC, &ird, SQL_IS_POINTER,
-                                        nullptr));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLGetStmtAttr(fresh, SQL_ATTR_IMP_ROW_DESC, &ird, SQL_IS_POINTER, nullptr));
   SQLHDESC mine = nullptr;
   ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_DESC, dbc_, &mine));
   EXPECT_EQ(SQL_ERROR, SQLCopyDesc(ird, mine));

@@ -53,8 +53,8 @@ class AnyDescribeParamDm : public qmr_test::DmTest {
     SQLHSTMT s = SQL_NULL_HSTMT;
     SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &s);
     EXPECT_EQ(SQL_SUCCESS, SQLPrepare(s, Text("SELECT " + column + " FROM " + table), SQL_NTS));
-    EXPECT_EQ(SQL_SUCCESS, SQLDescribeCol(s, 1, nullptr, 0, nullptr, &d.type, &d.size, &d.digits,
-                                          nullptr));
+    EXPECT_EQ(SQL_SUCCESS,
+              SQLDescribeCol(s, 1, nullptr, 0, nullptr, &d.type, &d.size, &d.digits, nullptr));
     SQLFreeHandle(SQL_HANDLE_STMT, s);
     return d;
   }
@@ -124,7 +124,8 @@ TEST_P(AnyDescribeParamDm, MarkersAreDescribedByTheColumnsTheyMeet) {
   EXPECT_EQ(SQL_SUCCESS, SQLGetDescField(ipd, 1, SQL_DESC_CONCISE_TYPE, &type, 0, nullptr));
   EXPECT_EQ(SQL_SUCCESS, SQLGetDescField(ipd, 1, SQL_DESC_PRECISION, &precision, 0, nullptr));
   EXPECT_EQ(SQL_SUCCESS, SQLGetDescField(ipd, 1, SQL_DESC_SCALE, &scale, 0, nullptr));
-  EXPECT_EQ((Described{Column(t, "num").type, 12, 2}), (Described{type, SQLULEN(precision), scale}));
+  EXPECT_EQ((Described{Column(t, "num").type, 12, 2}),
+            (Described{type, SQLULEN(precision), scale}));
 }
 
 TEST_P(AnyDescribeParamDm, NamesThatNeedQuotingAreQuotedInTheProbes) {
@@ -147,9 +148,13 @@ TEST_P(AnyDescribeParamDm, SemicolonsAndCommentsLeaveTheDescriptions) {
   const std::string select = "SELECT i FROM " + t + " WHERE i = ? AND num > ?";
   const std::string del = "DELETE FROM " + t + " WHERE big = ?";
   const std::vector<std::pair<std::string, std::string>> forms = {
-      {insert + ";", insert}, {insert + " -- note ?", insert}, {"/* c ? */ " + insert, insert},
+      {insert + ";", insert},
+      {insert + " -- note ?", insert},
+      {"/* c ? */ " + insert, insert},
       {"INSERT INTO " + t + " /* c */ (i, name) VALUES (?, ? /* ? */)", insert},
-      {"-- note\n" + select + " ;", select}, {select + ";", select}, {del + " ;", del},
+      {"-- note\n" + select + " ;", select},
+      {select + ";", select},
+      {del + " ;", del},
       {del + ";\n-- done", del}};
   // Derby itself refuses a semicolon at the end of a statement.
   const bool semicolons = qmr_test::DbOf(GetParam()) != qmr_test::Db::Derby;

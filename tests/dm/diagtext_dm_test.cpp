@@ -22,10 +22,10 @@ class DiagTextDm : public qmr_test::DmTest {};
 
 // The statement's first record, through each way an application asks.
 struct Message {
-  std::string narrow;          // SQLGetDiagRec
-  std::u16string wide;         // SQLGetDiagRecW
-  std::string field;           // SQLGetDiagField, SQL_DIAG_MESSAGE_TEXT
-  std::u16string wideField;    // SQLGetDiagFieldW
+  std::string narrow;        // SQLGetDiagRec
+  std::u16string wide;       // SQLGetDiagRecW
+  std::string field;         // SQLGetDiagField, SQL_DIAG_MESSAGE_TEXT
+  std::u16string wideField;  // SQLGetDiagFieldW
 };
 
 Message Read(SQLHSTMT stmt) {
@@ -36,8 +36,8 @@ Message Read(SQLHSTMT stmt) {
   SQLCHAR text[1024] = "";
   SQLWCHAR wtext[1024] = {};
   SQLSMALLINT len = 0;
-  EXPECT_EQ(SQL_SUCCESS, SQLGetDiagRec(SQL_HANDLE_STMT, stmt, 1, state, &native, text,
-                                       sizeof text, &len));
+  EXPECT_EQ(SQL_SUCCESS,
+            SQLGetDiagRec(SQL_HANDLE_STMT, stmt, 1, state, &native, text, sizeof text, &len));
   m.narrow = reinterpret_cast<char*>(text);
   EXPECT_EQ(static_cast<size_t>(len), m.narrow.size());
   EXPECT_EQ(SQL_SUCCESS, SQLGetDiagRecW(SQL_HANDLE_STMT, stmt, 1, wstate, &native, wtext,
@@ -83,7 +83,8 @@ TEST_P(DiagTextDm, ARefusedUrlKeepsItsPasswordsOutOfTheMessage) {
     ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc)));
     std::string in = "DSN=" + GetParam() + ";URL={" + url + "};PWD=PwdS3cret";
     EXPECT_EQ(SQL_ERROR, SQLDriverConnect(dbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0,
-                                          nullptr, SQL_DRIVER_NOPROMPT)) << url;
+                                          nullptr, SQL_DRIVER_NOPROMPT))
+        << url;
     const std::string diag = Diag(SQL_HANDLE_DBC, dbc);
     for (const char* secret : {"Url5ecret", "Url%35ecret", "PwdS3cret"})
       EXPECT_EQ(diag.find(secret), std::string::npos) << url << ": " << diag;

@@ -44,12 +44,11 @@ class DirectResult : public qmr_test::DmTest {
     SQLCHAR name[64];
     SQLSMALLINT type = 0, len = 0, scale = 0, nullable = 0;
     SQLULEN size = 0;
-    const SQLRETURN rc =
-        c.first == Ask::Attribute
-            ? SQLColAttribute(stmt_, c.columns, SQL_DESC_CONCISE_TYPE, nullptr, 0, nullptr,
-                              &attribute)
-            : SQLDescribeCol(stmt_, c.columns, name, sizeof name, &len, &type, &size, &scale,
-                             &nullable);
+    const SQLRETURN rc = c.first == Ask::Attribute
+                             ? SQLColAttribute(stmt_, c.columns, SQL_DESC_CONCISE_TYPE, nullptr, 0,
+                                               nullptr, &attribute)
+                             : SQLDescribeCol(stmt_, c.columns, name, sizeof name, &len, &type,
+                                              &size, &scale, &nullable);
     EXPECT_TRUE(SQL_SUCCEEDED(rc)) << c.sql << Diag(SQL_HANDLE_STMT, stmt_);
     return c.first == Ask::Attribute ? attribute : type;
   }

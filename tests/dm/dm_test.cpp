@@ -39,8 +39,8 @@ class DmTest : public ::testing::Test {
                           SQLSMALLINT* len = nullptr) {
     SQLCHAR buf[2048] = "";
     SQLSMALLINT n = 0;
-    SQLRETURN rc = SQLDriverConnect(d, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, buf, sizeof buf,
-                                    &n, SQL_DRIVER_NOPROMPT);
+    SQLRETURN rc = SQLDriverConnect(d, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, buf, sizeof buf, &n,
+                                    SQL_DRIVER_NOPROMPT);
     if (out != nullptr) *out = reinterpret_cast<char*>(buf);
     if (len != nullptr) *len = n;
     return rc;
@@ -54,8 +54,8 @@ class DmTest : public ::testing::Test {
       SQLCHAR state[6] = "", msg[1024] = "";
       SQLINTEGER native = 0;
       SQLSMALLINT len = 0;
-      if (!SQL_SUCCEEDED(SQLGetDiagRec(SQL_HANDLE_DBC, d, i, state, &native, msg, sizeof msg,
-                                       &len)))
+      if (!SQL_SUCCEEDED(
+              SQLGetDiagRec(SQL_HANDLE_DBC, d, i, state, &native, msg, sizeof msg, &len)))
         break;
       all.emplace_back(reinterpret_cast<char*>(state), reinterpret_cast<char*>(msg));
     }
@@ -93,8 +93,8 @@ TEST_F(DmTest, TheUnicodeEntryPointsConnectToo) {
   SQLWCHAR out[512];
   SQLSMALLINT len = 0;
   const std::u16string in = u"DSN=QmrHsqlU";
-  ASSERT_EQ(SQL_SUCCESS, SQLDriverConnectW(dbc_, nullptr, (SQLWCHAR*)in.c_str(), SQL_NTS, out,
-                                           512, &len, SQL_DRIVER_NOPROMPT))
+  ASSERT_EQ(SQL_SUCCESS, SQLDriverConnectW(dbc_, nullptr, (SQLWCHAR*)in.c_str(), SQL_NTS, out, 512,
+                                           &len, SQL_DRIVER_NOPROMPT))
       << DiagText(dbc_);
   const std::u16string want = u"DSN=QmrHsqlU;UID=SA;PWD=;FBS=60";
   EXPECT_EQ(std::u16string(reinterpret_cast<char16_t*>(out)), want);
@@ -128,8 +128,8 @@ TEST_F(DmTest, ADriverNameGivesTheLongCompletedString) {
 
 TEST_F(DmTest, ANullOutputBufferStillGivesTheLength) {
   SQLSMALLINT len = -1;
-  ASSERT_EQ(SQL_SUCCESS, SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)"DSN=QmrHsqlA", SQL_NTS,
-                                          nullptr, 0, &len, SQL_DRIVER_NOPROMPT))
+  ASSERT_EQ(SQL_SUCCESS, SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)"DSN=QmrHsqlA", SQL_NTS, nullptr,
+                                          0, &len, SQL_DRIVER_NOPROMPT))
       << DiagText(dbc_);
   EXPECT_EQ(len, static_cast<SQLSMALLINT>(std::string("DSN=QmrHsqlA;UID=SA;PWD=;FBS=60").size()));
 }
@@ -162,10 +162,10 @@ TEST_F(DmTest, ABadUrlGivesTheDatabasesStateBehindTheDriversPrefix) {
 }
 
 TEST_F(DmTest, ThePasswordNeverReachesTheTrace) {
-  ASSERT_EQ(SQL_SUCCESS,
-            DriverConnect(dbc_, "DRIVER={Quillmar Unicode};JDBC=org.hsqldb.jdbc.JDBCDriver;"
-                                "URL=jdbc:hsqldb:mem:traced;UID=SA;PWD={Xq7;w}",
-                          nullptr));
+  ASSERT_EQ(SQL_SUCCESS, DriverConnect(dbc_,
+                                       "DRIVER={Quillmar Unicode};JDBC=org.hsqldb.jdbc.JDBCDriver;"
+                                       "URL=jdbc:hsqldb:mem:traced;UID=SA;PWD={Xq7;w}",
+                                       nullptr));
   SQLHDBC d = NewDbc();
   ASSERT_TRUE(SQL_SUCCEEDED(Connect(d, "QmrHsqlPw", "SA", "a;b}c"))) << DiagText(d);
   const std::string text = qmr_test::TraceText();

@@ -1,7 +1,7 @@
 // Dynamic and mixed cursors through the Driver Manager on every backend and
 // both builds: a walk over a few hundred rows in both directions and random
-// walks off both ends compared with a forward-only read, rows that another connection inserts, deletes
-// and changes, and the row-version table that tells changed rows apart.
+// walks off both ends compared with a forward-only read, rows that another connection inserts,
+// deletes and changes, and the row-version table that tells changed rows apart.
 #include <gtest/gtest.h>
 #include <sql.h>
 #include <sqlext.h>
@@ -150,10 +150,8 @@ class PositionModel {
     switch (o) {
       case SQL_FETCH_NEXT:
         return at_ == kBefore ? To(1) : at_ == kAfter || at_ + r_ > n_ ? To(kAfter) : To(at_ + r_);
-      case SQL_FETCH_FIRST:
-        return To(1);
-      case SQL_FETCH_LAST:
-        return To(std::max(1L, n_ - r_ + 1));
+      case SQL_FETCH_FIRST: return To(1);
+      case SQL_FETCH_LAST: return To(std::max(1L, n_ - r_ + 1));
       case SQL_FETCH_PRIOR:
         // After the end of a result shorter than the rowset: row 1, warned.
         *warn = at_ == kAfter && n_ < r_;
@@ -206,80 +204,82 @@ class PositionModel {
 // whichever end the data source sorts them to.
 TEST_P(AnyDynamicDm, RandomWalksMatchTheForwardRead) {
   for (const long kRows : {40L, 5L}) {
-  const std::string t = T("dyr_");
-  Make(t, kRows);
-  // A second order seeks on a column of repeated values before the key.
-  MustExec("ALTER TABLE " + t + " ADD COLUMN g INTEGER");
-  MustExec("UPDATE " + t + " SET g = MOD(id, 70)");
-  MustExec("ALTER TABLE " + t + " ADD COLUMN n INTEGER");
-  MustExec("UPDATE " + t + " SET n = MOD(id, 7) WHERE MOD(id, 30) <> 0");
-  const SQLSMALLINT kMoves[] = {SQL_FETCH_NEXT,     SQL_FETCH_PRIOR,    SQL_FETCH_RELATIVE,
-                                SQL_FETCH_ABSOLUTE, SQL_FETCH_RELATIVE, SQL_FETCH_NEXT,
-                                SQL_FETCH_PRIOR,    SQL_FETCH_FIRST,    SQL_FETCH_LAST};
-  const struct {
-    const char* order;
-    bool everyKind;
-  } kOrders[] = {{" ORDER BY id", false},
-                 {" ORDER BY g, id", false},
-                 {" ORDER BY n, id", true},
-                 {" ORDER BY n DESC, id DESC", true}};
-  std::vector<std::vector<int>> forward;
-  SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
-  ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
-  for (const auto& o : kOrders) {
-    forward.push_back(ForwardIds("SELECT id, v FROM " + t + o.order));
-    ASSERT_EQ(static_cast<size_t>(kRows), forward.back().size());
-  }
-  const struct {
-    SQLULEN type, keyset;
-  } kKinds[] = {{SQL_CURSOR_DYNAMIC, 0},
-                {SQL_CURSOR_KEYSET_DRIVEN, 10},
-                {SQL_CURSOR_KEYSET_DRIVEN, 0},
-                {SQL_CURSOR_STATIC, 0}};
-  for (size_t w = 0; w < std::size(kOrders); ++w)
-  for (const auto& kind : kKinds) {
-    // Every kind walks the small result and the orders on NULLs.
-    if (kRows > 7 && !kOrders[w].everyKind && kind.keyset == 0 &&
-        kind.type != SQL_CURSOR_DYNAMIC)
-      continue;
-    const SQLULEN type = kind.type, keyset = kind.keyset;
-    const char* order = kOrders[w].order;
-    const std::string sql = "SELECT id, v FROM " + t + order;
-    const std::vector<int>& all = forward[w];
-    for (SQLULEN rowset : {1, 2, 7}) {
-      ASSERT_NO_FATAL_FAILURE(Scrolling(type, keyset, sql));
-      ASSERT_EQ(SQL_SUCCESS,
-                SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)rowset, 0));
-      PositionModel model(kRows, static_cast<long>(rowset));
-      std::mt19937 random(static_cast<unsigned>(rowset * 7 + type + keyset + kRows));
-      std::uniform_int_distribution<long> far(-kRows - 12, kRows + 12), near(-9, 9);
-      std::uniform_int_distribution<size_t> move(0, std::size(kMoves) - 1);
-      std::string path;
-      for (int i = 0; i < 520; ++i) {
-        const SQLSMALLINT o = kMoves[move(random)];
-        const long k = o == SQL_FETCH_ABSOLUTE || (o == SQL_FETCH_RELATIVE && i % 2 == 0)
-                           ? far(random) : o == SQL_FETCH_RELATIVE ? near(random) : 0;
-        path += " " + std::to_string(o) + ":" + std::to_string(k);
-        bool warn = false;
-        const long first = model.Fetch(o, k, &warn);
-        const std::string where = std::to_string(kRows) + order + " type " + std::to_string(type) +
-                                  "/" + std::to_string(keyset) + " rowset " +
-                                  std::to_string(rowset) + " after" + path.substr(
-                                      path.size() > 120 ? path.size() - 120 : 0);
-        const SQLRETURN rc = SQLFetchScroll(stmt_, o, k);
-        if (first == 0) {
-          ASSERT_EQ(SQL_NO_DATA, rc) << where << Diag(SQL_HANDLE_STMT, stmt_);
-          continue;
-        }
-        ASSERT_EQ(warn ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS, rc)
-            << where << Diag(SQL_HANDLE_STMT, stmt_);
-        const auto end = std::min<long>(kRows, first - 1 + static_cast<long>(rowset));
-        ASSERT_EQ(std::vector<int>(all.begin() + first - 1, all.begin() + end),
-                  std::vector<int>(ids_, ids_ + fetched_))
-            << where;
-      }
+    const std::string t = T("dyr_");
+    Make(t, kRows);
+    // A second order seeks on a column of repeated values before the key.
+    MustExec("ALTER TABLE " + t + " ADD COLUMN g INTEGER");
+    MustExec("UPDATE " + t + " SET g = MOD(id, 70)");
+    MustExec("ALTER TABLE " + t + " ADD COLUMN n INTEGER");
+    MustExec("UPDATE " + t + " SET n = MOD(id, 7) WHERE MOD(id, 30) <> 0");
+    const SQLSMALLINT kMoves[] = {SQL_FETCH_NEXT,     SQL_FETCH_PRIOR,    SQL_FETCH_RELATIVE,
+                                  SQL_FETCH_ABSOLUTE, SQL_FETCH_RELATIVE, SQL_FETCH_NEXT,
+                                  SQL_FETCH_PRIOR,    SQL_FETCH_FIRST,    SQL_FETCH_LAST};
+    const struct {
+      const char* order;
+      bool everyKind;
+    } kOrders[] = {{" ORDER BY id", false},
+                   {" ORDER BY g, id", false},
+                   {" ORDER BY n, id", true},
+                   {" ORDER BY n DESC, id DESC", true}};
+    std::vector<std::vector<int>> forward;
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+    ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
+    for (const auto& o : kOrders) {
+      forward.push_back(ForwardIds("SELECT id, v FROM " + t + o.order));
+      ASSERT_EQ(static_cast<size_t>(kRows), forward.back().size());
     }
-  }
+    const struct {
+      SQLULEN type, keyset;
+    } kKinds[] = {{SQL_CURSOR_DYNAMIC, 0},
+                  {SQL_CURSOR_KEYSET_DRIVEN, 10},
+                  {SQL_CURSOR_KEYSET_DRIVEN, 0},
+                  {SQL_CURSOR_STATIC, 0}};
+    for (size_t w = 0; w < std::size(kOrders); ++w)
+      for (const auto& kind : kKinds) {
+        // Every kind walks the small result and the orders on NULLs.
+        if (kRows > 7 && !kOrders[w].everyKind && kind.keyset == 0 &&
+            kind.type != SQL_CURSOR_DYNAMIC)
+          continue;
+        const SQLULEN type = kind.type, keyset = kind.keyset;
+        const char* order = kOrders[w].order;
+        const std::string sql = "SELECT id, v FROM " + t + order;
+        const std::vector<int>& all = forward[w];
+        for (SQLULEN rowset : {1, 2, 7}) {
+          ASSERT_NO_FATAL_FAILURE(Scrolling(type, keyset, sql));
+          ASSERT_EQ(SQL_SUCCESS,
+                    SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)rowset, 0));
+          PositionModel model(kRows, static_cast<long>(rowset));
+          std::mt19937 random(static_cast<unsigned>(rowset * 7 + type + keyset + kRows));
+          std::uniform_int_distribution<long> far(-kRows - 12, kRows + 12), near(-9, 9);
+          std::uniform_int_distribution<size_t> move(0, std::size(kMoves) - 1);
+          std::string path;
+          for (int i = 0; i < 520; ++i) {
+            const SQLSMALLINT o = kMoves[move(random)];
+            const long k = o == SQL_FETCH_ABSOLUTE || (o == SQL_FETCH_RELATIVE && i % 2 == 0)
+                               ? far(random)
+                           : o == SQL_FETCH_RELATIVE ? near(random)
+                                                     : 0;
+            path += " " + std::to_string(o) + ":" + std::to_string(k);
+            bool warn = false;
+            const long first = model.Fetch(o, k, &warn);
+            const std::string where = std::to_string(kRows) + order + " type " +
+                                      std::to_string(type) + "/" + std::to_string(keyset) +
+                                      " rowset " + std::to_string(rowset) + " after" +
+                                      path.substr(path.size() > 120 ? path.size() - 120 : 0);
+            const SQLRETURN rc = SQLFetchScroll(stmt_, o, k);
+            if (first == 0) {
+              ASSERT_EQ(SQL_NO_DATA, rc) << where << Diag(SQL_HANDLE_STMT, stmt_);
+              continue;
+            }
+            ASSERT_EQ(warn ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS, rc)
+                << where << Diag(SQL_HANDLE_STMT, stmt_);
+            const auto end = std::min<long>(kRows, first - 1 + static_cast<long>(rowset));
+            ASSERT_EQ(std::vector<int>(all.begin() + first - 1, all.begin() + end),
+                      std::vector<int>(ids_, ids_ + fetched_))
+                << where;
+          }
+        }
+      }
   }
 }
 
@@ -356,7 +356,8 @@ TEST_P(AnyDynamicDm, RowVersionsShowChangedRows) {
     other.MustExec("UPDATE " + t + " SET v = '" + mine + "' WHERE id = 30");
     EXPECT_EQ((std::vector<int>{10, 20, 30}), Fetch(SQL_FETCH_FIRST));
     EXPECT_EQ((std::vector<uint16_t>{SQL_ROW_SUCCESS, SQL_ROW_SUCCESS, SQL_ROW_UPDATED}),
-              Statuses()) << mine;
+              Statuses())
+        << mine;
     EXPECT_EQ(mine, std::string(vs[0]));
   }
 }
@@ -380,8 +381,8 @@ TEST_P(AnyDynamicDm, MixedCursorLosesNoRowToADeletion) {
     Make(t, 10);
     qmr_test::DmSession other;
     ASSERT_TRUE(other.Open(GetParam()));
-    ASSERT_NO_FATAL_FAILURE(Scrolling(SQL_CURSOR_KEYSET_DRIVEN, 4,
-                                      "SELECT id, v FROM " + t + " ORDER BY id", SQL_CONCUR_VALUES));
+    ASSERT_NO_FATAL_FAILURE(Scrolling(
+        SQL_CURSOR_KEYSET_DRIVEN, 4, "SELECT id, v FROM " + t + " ORDER BY id", SQL_CONCUR_VALUES));
     ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)3, 0));
     Fetch(c.first);
     EXPECT_EQ(c.before, Fetch(c.second)) << c.move;
@@ -397,9 +398,10 @@ TEST_P(AnyDynamicDm, MixedCursorLosesNoRowToADeletion) {
     ASSERT_EQ(SQL_SUCCESS, SQLGetCursorName(stmt_, name, sizeof name, nullptr));
     SQLHSTMT u = nullptr;
     ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &u));
-    EXPECT_EQ(SQL_SUCCESS, SQLExecDirect(u, Text("UPDATE " + t + " SET v = 'here' WHERE CURRENT OF " +
-                                                 (const char*)name),
-                                         SQL_NTS))
+    EXPECT_EQ(SQL_SUCCESS,
+              SQLExecDirect(
+                  u, Text("UPDATE " + t + " SET v = 'here' WHERE CURRENT OF " + (const char*)name),
+                  SQL_NTS))
         << Diag(SQL_HANDLE_STMT, u);
     SQLFreeHandle(SQL_HANDLE_STMT, u);
     SQLFreeHandle(SQL_HANDLE_STMT, stmt_);

@@ -53,8 +53,8 @@ class ExecDm : public qmr_test::DmTest {
     return out;
   }
   void MustExecOn(SQLHSTMT s, const std::string& sql) {
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLExecDirect(s, Text(sql), SQL_NTS)))
-        << sql << "\n" << Diag(SQL_HANDLE_STMT, s);
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLExecDirect(s, Text(sql), SQL_NTS))) << sql << "\n"
+                                                                     << Diag(SQL_HANDLE_STMT, s);
     SQLFreeStmt(s, SQL_CLOSE);
   }
 };
@@ -107,28 +107,35 @@ struct RowsPerSetCase {
 
 TEST_P(ExecDm, ParameterArrayGivesOneResultPerSet) {
   SQLUINTEGER answer = 0;
-  ASSERT_EQ(SQL_SUCCESS, SQLGetInfo(dbc_, SQL_PARAM_ARRAY_SELECTS, &answer, sizeof answer, nullptr));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLGetInfo(dbc_, SQL_PARAM_ARRAY_SELECTS, &answer, sizeof answer, nullptr));
   ASSERT_EQ(static_cast<SQLUINTEGER>(SQL_PAS_BATCH), answer);
 
   const std::string t = Table("sets");
   const std::string proc = Table("sets_proc");
   const RowsPerSetCase cases[] = {
-      {"SELECT with a marker", [](Db) { return true; },
+      {"SELECT with a marker",
+       [](Db) { return true; },
        [](const std::string& tbl, const std::string&) {
          return "SELECT n FROM " + tbl + " WHERE n <= ? ORDER BY n";
        },
-       {{"1"}, {"1", "2", "3"}, {"1", "2"}}, "3"},
-      {"DELETE ... RETURNING", [](Db d) { return d == Db::Pg; },
+       {{"1"}, {"1", "2", "3"}, {"1", "2"}},
+       "3"},
+      {"DELETE ... RETURNING",
+       [](Db d) { return d == Db::Pg; },
        [](const std::string& tbl, const std::string&) {
          return "DELETE FROM " + tbl + " WHERE n = ? RETURNING n";
        },
-       {{"1"}, {"3"}, {"2"}}, "0"},
-      {"procedure call", [](Db d) { return d == Db::Hsql; },
+       {{"1"}, {"3"}, {"2"}},
+       "0"},
+      {"procedure call",
+       [](Db d) { return d == Db::Hsql; },
        [](const std::string& tbl, const std::string& p) {
          (void)tbl;
          return "{call " + p + "(?)}";
        },
-       {{"1"}, {"1", "2", "3"}, {"1", "2"}}, "3"},
+       {{"1"}, {"1", "2", "3"}, {"1", "2"}},
+       "3"},
   };
   for (const RowsPerSetCase& c : cases) {
     if (!c.runsOn(db())) continue;
@@ -141,8 +148,8 @@ TEST_P(ExecDm, ParameterArrayGivesOneResultPerSet) {
     if (db() == Db::Hsql) {
       MustExec("CREATE PROCEDURE " + proc +
                "(IN k INTEGER) READS SQL DATA DYNAMIC RESULT SETS 1 BEGIN ATOMIC"
-               " DECLARE cur CURSOR WITH RETURN FOR SELECT n FROM " + t +
-               " WHERE n <= k ORDER BY n; OPEN cur; END");
+               " DECLARE cur CURSOR WITH RETURN FOR SELECT n FROM " +
+               t + " WHERE n <= k ORDER BY n; OPEN cur; END");
     }
     ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(stmt_, SQL_CLOSE));
     SQLINTEGER values[3] = {1, 3, 2};
@@ -153,7 +160,8 @@ TEST_P(ExecDm, ParameterArrayGivesOneResultPerSet) {
                                             0, values, 0, nullptr));
     const std::string sql = c.statement(t, proc);
     ASSERT_TRUE(SQL_SUCCEEDED(SQLExecDirect(stmt_, Text(sql), SQL_NTS)))
-        << sql << "\n" << Diag(SQL_HANDLE_STMT, stmt_);
+        << sql << "\n"
+        << Diag(SQL_HANDLE_STMT, stmt_);
     const Results r = ReadAllResults(stmt_, &processed);
     EXPECT_EQ(c.results, r.sets);
     // Each set counts as processed once it has run, when its result comes.
@@ -170,16 +178,15 @@ TEST_P(AnyExecDm, IgnoredParameterSetsGiveNoResult) {
   Recreate(t, "n INTEGER");
   for (int n = 1; n <= 4; ++n) MustExec("INSERT INTO " + t + " VALUES (" + std::to_string(n) + ")");
   SQLINTEGER values[4] = {1, 2, 3, 4};
-  SQLUSMALLINT ops[4] = {SQL_PARAM_IGNORE, SQL_PARAM_PROCEED, SQL_PARAM_IGNORE,
-                         SQL_PARAM_PROCEED};
+  SQLUSMALLINT ops[4] = {SQL_PARAM_IGNORE, SQL_PARAM_PROCEED, SQL_PARAM_IGNORE, SQL_PARAM_PROCEED};
   SQLUSMALLINT status[4] = {9, 9, 9, 9};
   SQLULEN processed = 99;
   ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)4, 0));
   ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_OPERATION_PTR, ops, 0));
   ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_STATUS_PTR, status, 0));
   ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0));
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0,
-                                          0, values, 0, nullptr));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0,
+                                          values, 0, nullptr));
   const std::string sql = "SELECT n FROM " + t + " WHERE n >= ? ORDER BY n";
   ASSERT_EQ(SQL_SUCCESS, SQLPrepare(stmt_, Text(sql), SQL_NTS)) << Diag(SQL_HANDLE_STMT, stmt_);
   // Twice: a second execute starts again from the first set.
@@ -205,8 +212,8 @@ TEST_P(AnyExecDm, FailingSetOfASelectArrayIsTheOneInError) {
   ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)3, 0));
   ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_STATUS_PTR, status, 0));
   ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0));
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0,
-                                          0, divisors, 0, nullptr));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0,
+                                          divisors, 0, nullptr));
   EXPECT_EQ(SQL_ERROR, Exec("SELECT n / ? FROM " + t));
   EXPECT_EQ("22012", State(SQL_HANDLE_STMT, stmt_)) << Diag(SQL_HANDLE_STMT, stmt_);
   EXPECT_EQ(1u, processed);
@@ -253,7 +260,8 @@ TEST_P(AnyExecDm, PreparedSelectSeesRowsAddedBeforeItsExecute) {
     EXPECT_EQ("c", qmr_test::Lower((char*)name));
     EXPECT_TRUE(type == SQL_INTEGER || type == SQL_BIGINT) << type;
     SQLLEN attrType = 0;
-    ASSERT_EQ(SQL_SUCCESS, SQLColAttribute(stmt_, 1, SQL_DESC_TYPE, nullptr, 0, nullptr, &attrType));
+    ASSERT_EQ(SQL_SUCCESS,
+              SQLColAttribute(stmt_, 1, SQL_DESC_TYPE, nullptr, 0, nullptr, &attrType));
     EXPECT_EQ(type, attrType);
     SQLSMALLINT cols = 0;
     ASSERT_EQ(SQL_SUCCESS, SQLNumResultCols(stmt_, &cols)) << Diag(SQL_HANDLE_STMT, stmt_);
@@ -306,8 +314,8 @@ TEST_P(ExecDm, ConnectionEndedByTheServerReadsDead) {
   killer.MustExec("SELECT pg_terminate_backend(" + std::to_string(pid) + ")");
   // The backend goes a moment after the call returns.
   for (int i = 0; i < 100; ++i) {
-    ASSERT_TRUE(SQL_SUCCEEDED(killer.Exec("SELECT COUNT(*) FROM pg_stat_activity WHERE pid = " +
-                                          std::to_string(pid))));
+    ASSERT_TRUE(SQL_SUCCEEDED(
+        killer.Exec("SELECT COUNT(*) FROM pg_stat_activity WHERE pid = " + std::to_string(pid))));
     ASSERT_EQ(SQL_SUCCESS, SQLFetch(killer.stmt_));
     SQLINTEGER left = -1;
     ASSERT_EQ(SQL_SUCCESS, SQLGetData(killer.stmt_, 1, SQL_C_SLONG, &left, 0, nullptr));
@@ -345,8 +353,8 @@ TEST_P(AnyExecDm, NativeSqlCountsTheWholeOfALongText) {
   // Cut into a short buffer, and asked for the length alone: the whole length.
   char small[100];
   SQLINTEGER smallLen = -1;
-  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, SQLNativeSql(dbc_, Text(sql), SQL_NTS, (SQLCHAR*)small,
-                                                sizeof small, &smallLen));
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO,
+            SQLNativeSql(dbc_, Text(sql), SQL_NTS, (SQLCHAR*)small, sizeof small, &smallLen));
   EXPECT_EQ(len, smallLen);
   EXPECT_EQ(native.substr(0, sizeof small - 1), std::string(small));
   SQLINTEGER onlyLen = -1;

@@ -28,9 +28,10 @@ class FetchDm : public qmr_test::DmTest {
   // HSQLDB's type names and binary literals in PostgreSQL's words.
   static std::string Dialect(std::string sql) {
     if (!qmr_test::OnPostgres()) return sql;
-    const std::pair<const char*, const char*> words[] = {
-        {" DOUBLE,", " DOUBLE PRECISION,"}, {"VARBINARY(16)", "BYTEA"},
-        {" CLOB,", " TEXT,"}, {" BLOB)", " BYTEA)"}};
+    const std::pair<const char*, const char*> words[] = {{" DOUBLE,", " DOUBLE PRECISION,"},
+                                                         {"VARBINARY(16)", "BYTEA"},
+                                                         {" CLOB,", " TEXT,"},
+                                                         {" BLOB)", " BYTEA)"}};
     for (const auto& w : words)
       for (size_t at; (at = sql.find(w.first)) != std::string::npos;)
         sql.replace(at, std::strlen(w.first), w.second);
@@ -49,12 +50,13 @@ class FetchDm : public qmr_test::DmTest {
     SQLRETURN rc;
     if (GetParam().back() == 'U') {
       std::u16string w = FromUtf8(sql);
-      rc = SQLExecDirectW(stmt_, reinterpret_cast<SQLWCHAR*>(&w[0]), static_cast<SQLINTEGER>(w.size()));
+      rc = SQLExecDirectW(stmt_, reinterpret_cast<SQLWCHAR*>(&w[0]),
+                          static_cast<SQLINTEGER>(w.size()));
     } else {
       rc = SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS);
     }
-    ASSERT_TRUE(SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA)
-        << sql.substr(0, 200) << "\n" << Diag(SQL_HANDLE_STMT, stmt_);
+    ASSERT_TRUE(SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA) << sql.substr(0, 200) << "\n"
+                                                        << Diag(SQL_HANDLE_STMT, stmt_);
   }
   // The whole of a long value through SQLGetData in pieces of `piece` bytes.
   std::string ReadAll(SQLUSMALLINT col, SQLSMALLINT cType, size_t piece, int* pieces) {
@@ -74,10 +76,9 @@ class FetchDm : public qmr_test::DmTest {
                        : static_cast<size_t>(len);
       if (rc == SQL_SUCCESS_WITH_INFO && term > 0) {
         // A cut piece ends at its terminator (never inside a character).
-        got = cType == SQL_C_CHAR
-                  ? std::strlen(buf.data())
-                  : 2 * std::char_traits<char16_t>::length(
-                            reinterpret_cast<const char16_t*>(buf.data()));
+        got = cType == SQL_C_CHAR ? std::strlen(buf.data())
+                                  : 2 * std::char_traits<char16_t>::length(
+                                            reinterpret_cast<const char16_t*>(buf.data()));
       }
       all.append(buf.data(), got);
       if (rc == SQL_SUCCESS) break;
@@ -98,20 +99,23 @@ std::string Hex(const std::string& bytes) {
 
 TEST_P(FetchDm, EveryColumnTypeComesBackAsInserted) {
   Exec("DROP TABLE IF EXISTS MIX");
-  Exec("CREATE TABLE MIX (I INTEGER, BI BIGINT, SI SMALLINT, DEC DECIMAL(12,2), DBL DOUBLE, "
-       "VC VARCHAR(40), CH CHAR(10), D DATE, TM TIME, TS TIMESTAMP(6), B BOOLEAN, "
-       "VB VARBINARY(16), CL CLOB, BL BLOB)");
+  Exec(
+      "CREATE TABLE MIX (I INTEGER, BI BIGINT, SI SMALLINT, DEC DECIMAL(12,2), DBL DOUBLE, "
+      "VC VARCHAR(40), CH CHAR(10), D DATE, TM TIME, TS TIMESTAMP(6), B BOOLEAN, "
+      "VB VARBINARY(16), CL CLOB, BL BLOB)");
   // 1 MB of text with non-ASCII characters, 1 MB of bytes.
   std::string clob;
   for (int i = 0; clob.size() < 1048576; ++i) clob += (i % 3 == 0) ? "\xC3\xA9t\xC3\xA9-" : "abc-";
   std::string blob(1048576, '\0');
   for (size_t i = 0; i < blob.size(); ++i) blob[i] = static_cast<char>((i * 7 + 3) & 0xFF);
-  Exec("INSERT INTO MIX VALUES (-42, 9007199254740993, 12345, 1234567.89, 2.5, "
-       "'gr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xF0\x9D\x84\x9E', 'abc', DATE '2024-02-29', "
-       "TIME '23:59:58', TIMESTAMP '2001-02-03 04:05:06.123456', TRUE, X'00FF10', '" +
-       clob + "', X'" + Hex(blob) + "')");
-  Exec("INSERT INTO MIX VALUES (NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, "
-       "NULL, NULL, NULL, NULL)");
+  Exec(
+      "INSERT INTO MIX VALUES (-42, 9007199254740993, 12345, 1234567.89, 2.5, "
+      "'gr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xF0\x9D\x84\x9E', 'abc', DATE '2024-02-29', "
+      "TIME '23:59:58', TIMESTAMP '2001-02-03 04:05:06.123456', TRUE, X'00FF10', '" +
+      clob + "', X'" + Hex(blob) + "')");
+  Exec(
+      "INSERT INTO MIX VALUES (NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, "
+      "NULL, NULL, NULL, NULL)");
   Exec("SELECT * FROM MIX ORDER BY I NULLS LAST");
   ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_)) << Diag(SQL_HANDLE_STMT, stmt_);
 
@@ -252,7 +256,10 @@ TEST_P(FetchDm, RowsetsOfHundredRowsColumnAndRowWise) {
   EXPECT_EQ(229, rows[0].id);
   EXPECT_EQ(130, rows[99].id);
   EXPECT_EQ(SQL_NULL_DATA, rows[99].nameInd);  // 130: one of the NULL names
-  EXPECT_EQ("n\xC3\xA4" "131", std::string(rows[98].name));
+  EXPECT_EQ(
+      "n\xC3\xA4"
+      "131",
+      std::string(rows[98].name));
   EXPECT_EQ(6, rows[98].nameInd);  // n, a two-byte letter, three digits
   EXPECT_EQ(SQL_ERROR, SQLFetchScroll(stmt_, SQL_FETCH_PRIOR, 0));
   Exec("DROP TABLE R100");
@@ -276,7 +283,11 @@ TEST_P(FetchDm, BoundNumbersAndTextKeepEveryDigitAndByte) {
       {"-9223372036854775808", INT64_MIN, "-9999999999.99", true, 999999999999u, "abcde", "abcde"},
       {"9223372036854775807", INT64_MAX, "9999999999.99", false, 999999999999u, "abcdef", "abcde"},
       {"999999999999999999", 999999999999999999, "0.01", false, 1, "", ""},
-      {"-100000000000000000", -100000000000000000, "-0.01", true, 1, "\xC3\xA4" "b", "\xC3\xA4" "b"},
+      {"-100000000000000000", -100000000000000000, "-0.01", true, 1,
+       "\xC3\xA4"
+       "b",
+       "\xC3\xA4"
+       "b"},
       {"0", 0, "-0.00", false, 0, "x", "x"},
       {"-1", -1, "12.30", false, 1230, "\xC3\xA4\xC3\xA4\xC3\xA4", "\xC3\xA4\xC3\xA4"},
       {"1000003", 1000003, nullptr, false, 0, nullptr, nullptr},
@@ -352,8 +363,7 @@ TEST_P(FetchDm, AsciiTextIsCutExactlyAtTheBufferEdge) {
     for (SQLULEN rowset : {1u, 3u}) {
       SCOPED_TRACE("width " + std::to_string(width) + ", rowset " + std::to_string(rowset));
       ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(stmt_, SQL_UNBIND));
-      ASSERT_EQ(SQL_SUCCESS,
-                SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)rowset, 0));
+      ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)rowset, 0));
       SQLULEN fetched = 0;
       ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0));
       std::vector<char> tx(rowset * width + 1, '#');  // the last byte stays '#'
@@ -397,22 +407,26 @@ TEST_P(FetchDm, BindingsChangedBetweenRowFetchesTakeEffect) {
     const char* text;
   } kChanges[] = {
       {"same", [](SQLHSTMT, Bound*) {}, 2000006, -7, 8, -7, 5, "row 2"},
-      {"another buffer", [](SQLHSTMT st, Bound* b) {
-         SQLBindCol(st, 2, SQL_C_SBIGINT, &b->other, 0, &b->otherInd); },
+      {"another buffer",
+       [](SQLHSTMT st, Bound* b) { SQLBindCol(st, 2, SQL_C_SBIGINT, &b->other, 0, &b->otherInd); },
        1000003, 2000006, 8, 8, 5, "row 2"},
-      {"another indicator", [](SQLHSTMT st, Bound* b) {
-         SQLBindCol(st, 2, SQL_C_SBIGINT, &b->bi, 0, &b->otherInd); },
+      {"another indicator",
+       [](SQLHSTMT st, Bound* b) { SQLBindCol(st, 2, SQL_C_SBIGINT, &b->bi, 0, &b->otherInd); },
        2000006, -7, 8, 8, 5, "row 2"},
-      {"as text", [](SQLHSTMT st, Bound* b) {
+      {"as text",
+       [](SQLHSTMT st, Bound* b) {
          SQLBindCol(st, 3, SQL_C_CHAR, nullptr, 0, nullptr);
-         SQLBindCol(st, 2, SQL_C_CHAR, b->text, sizeof b->text, &b->textInd); },
+         SQLBindCol(st, 2, SQL_C_CHAR, b->text, sizeof b->text, &b->textInd);
+       },
        1000003, -7, 8, -7, 7, "2000006"},
-      {"shorter text buffer", [](SQLHSTMT st, Bound* b) {
-         SQLBindCol(st, 3, SQL_C_CHAR, b->text, 4, &b->textInd); }, 2000006, -7, 8, -7, 5, "row"},
-      {"unbound", [](SQLHSTMT st, Bound*) {
-         SQLBindCol(st, 2, SQL_C_SBIGINT, nullptr, 0, nullptr); }, 1000003, -7, 8, -7, 5, "row 2"},
-      {"all unbound", [](SQLHSTMT st, Bound*) { SQLFreeStmt(st, SQL_UNBIND); },
-       1000003, -7, 8, -7, -7, "#"},
+      {"shorter text buffer",
+       [](SQLHSTMT st, Bound* b) { SQLBindCol(st, 3, SQL_C_CHAR, b->text, 4, &b->textInd); },
+       2000006, -7, 8, -7, 5, "row"},
+      {"unbound",
+       [](SQLHSTMT st, Bound*) { SQLBindCol(st, 2, SQL_C_SBIGINT, nullptr, 0, nullptr); }, 1000003,
+       -7, 8, -7, 5, "row 2"},
+      {"all unbound", [](SQLHSTMT st, Bound*) { SQLFreeStmt(st, SQL_UNBIND); }, 1000003, -7, 8, -7,
+       -7, "#"},
   };
   Exec("DROP TABLE IF EXISTS RB");
   Exec("CREATE TABLE RB (K INTEGER, BI BIGINT, TX VARCHAR(10))");
@@ -429,7 +443,8 @@ TEST_P(FetchDm, BindingsChangedBetweenRowFetchesTakeEffect) {
     c.change(stmt_, &b);
     ASSERT_TRUE(SQL_SUCCEEDED(SQLFetch(stmt_))) << c.name << Diag(SQL_HANDLE_STMT, stmt_);
     EXPECT_EQ(std::vector<SQLLEN>({b.bi, b.other, b.ind, b.otherInd, b.textInd}),
-              std::vector<SQLLEN>({c.bi, c.other, c.ind, c.otherInd, c.textInd})) << c.name;
+              std::vector<SQLLEN>({c.bi, c.other, c.ind, c.otherInd, c.textInd}))
+        << c.name;
     EXPECT_STREQ(b.text, c.text) << c.name;
     SQLFreeStmt(stmt_, SQL_CLOSE);
   }

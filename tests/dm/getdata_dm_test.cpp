@@ -38,8 +38,8 @@ class GetDataDm : public qmr_test::DmTest {
     } else {
       rc = SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS);
     }
-    ASSERT_TRUE(SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA)
-        << sql.substr(0, 120) << "\n" << Diag(SQL_HANDLE_STMT, stmt_);
+    ASSERT_TRUE(SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA) << sql.substr(0, 120) << "\n"
+                                                        << Diag(SQL_HANDLE_STMT, stmt_);
   }
 
   // One value read in pieces of `size` bytes as an application does it: a
@@ -86,7 +86,9 @@ TEST_P(GetDataDm, TextInPiecesJoinsToTheWholeValueWhateverTheBuffer) {
   // Outside the basic plane (4 bytes of UTF-8, a surrogate pair of UTF-16),
   // with two- and three-byte characters around it.
   const std::string moon = "\xF0\x9F\x8C\x9C";
-  const std::string value = "a" + Repeat(moon, 1100) + "\xC3\xA9\xE2\x82\xAC" "xyz";
+  const std::string value = "a" + Repeat(moon, 1100) +
+                            "\xC3\xA9\xE2\x82\xAC"
+                            "xyz";
   ExecText("DROP TABLE IF EXISTS GDPIECE");
   ExecText("CREATE TABLE GDPIECE (V VARCHAR(4000))");
   ExecText("INSERT INTO GDPIECE VALUES ('" + value + "')");
@@ -97,9 +99,8 @@ TEST_P(GetDataDm, TextInPiecesJoinsToTheWholeValueWhateverTheBuffer) {
   // Buffers that hold less than one character (2, 4), that end inside one
   // (5), and pyodbc's first read of 4096 bytes, which cuts a pair or a
   // sequence too.
-  const Case cases[] = {{SQL_C_CHAR, 2},  {SQL_C_CHAR, 4},  {SQL_C_CHAR, 5},
-                        {SQL_C_CHAR, 4096}, {SQL_C_WCHAR, 4}, {SQL_C_WCHAR, 6},
-                        {SQL_C_WCHAR, 4096}};
+  const Case cases[] = {{SQL_C_CHAR, 2},  {SQL_C_CHAR, 4},  {SQL_C_CHAR, 5},    {SQL_C_CHAR, 4096},
+                        {SQL_C_WCHAR, 4}, {SQL_C_WCHAR, 6}, {SQL_C_WCHAR, 4096}};
   for (const Case& c : cases) {
     const bool wide = c.cType == SQL_C_WCHAR;
     SCOPED_TRACE(std::string(wide ? "SQL_C_WCHAR " : "SQL_C_CHAR ") + std::to_string(c.size));
@@ -154,13 +155,13 @@ TEST_P(GetDataDm, NaNAndInfinitiesReachTheTargetsThatHoldThem) {
     const char* text;  // for the text targets
   };
   const Case cases[] = {
-      {1, SQL_C_DOUBLE, IsNaN, nullptr},      {2, SQL_C_DOUBLE, PlusInf, nullptr},
-      {3, SQL_C_DOUBLE, MinusInf, nullptr},   {1, SQL_C_FLOAT, IsNaN, nullptr},
-      {2, SQL_C_FLOAT, PlusInf, nullptr},     {3, SQL_C_FLOAT, MinusInf, nullptr},
-      {1, SQL_C_CHAR, IsNaN, "NaN"},          {2, SQL_C_CHAR, PlusInf, "Infinity"},
+      {1, SQL_C_DOUBLE, IsNaN, nullptr},       {2, SQL_C_DOUBLE, PlusInf, nullptr},
+      {3, SQL_C_DOUBLE, MinusInf, nullptr},    {1, SQL_C_FLOAT, IsNaN, nullptr},
+      {2, SQL_C_FLOAT, PlusInf, nullptr},      {3, SQL_C_FLOAT, MinusInf, nullptr},
+      {1, SQL_C_CHAR, IsNaN, "NaN"},           {2, SQL_C_CHAR, PlusInf, "Infinity"},
       {3, SQL_C_WCHAR, MinusInf, "-Infinity"}, {1, SQL_C_WCHAR, IsNaN, "NaN"},
-      {1, SQL_C_SLONG, Refused, nullptr},     {2, SQL_C_SBIGINT, Refused, nullptr},
-      {3, SQL_C_SSHORT, Refused, nullptr},    {1, SQL_C_BIT, Refused, nullptr},
+      {1, SQL_C_SLONG, Refused, nullptr},      {2, SQL_C_SBIGINT, Refused, nullptr},
+      {3, SQL_C_SSHORT, Refused, nullptr},     {1, SQL_C_BIT, Refused, nullptr},
       {2, SQL_C_NUMERIC, Refused, nullptr},
   };
   for (const Case& c : cases) {
@@ -227,7 +228,8 @@ TEST_P(GetDataDm, FloatingTextFitsItsDisplaySizeAndIsCutAsReported) {
   for (const SQLSMALLINT cType : {SQL_C_CHAR, SQL_C_WCHAR})
     for (SQLLEN size = 1; size <= 30; ++size)
       for (SQLUSMALLINT col = 1; col <= 4; ++col) {  // 3 and 4 are bound
-        const size_t unit = cType == SQL_C_WCHAR ? 2 : 1, room = std::max<SQLLEN>(size / unit, 1) - 1;
+        const size_t unit = cType == SQL_C_WCHAR ? 2 : 1,
+                     room = std::max<SQLLEN>(size / unit, 1) - 1;
         char16_t buf[32];
         SQLLEN ind = 0;
         ExecText("SELECT d, r, d, r FROM GDFLT");
@@ -241,7 +243,9 @@ TEST_P(GetDataDm, FloatingTextFitsItsDisplaySizeAndIsCutAsReported) {
             got += unit == 2 ? static_cast<char>(buf[i]) : ((char*)buf)[i];
           SCOPED_TRACE(full[k] + " into " + std::to_string(size) + ", column " +
                        std::to_string(col) + ", C type " + std::to_string(cType));
-          EXPECT_EQ(rc == SQL_ERROR ? "22003" : full[k].size() <= room ? "" : "01004",
+          EXPECT_EQ(rc == SQL_ERROR          ? "22003"
+                    : full[k].size() <= room ? ""
+                                             : "01004",
                     rc == SQL_SUCCESS ? "" : State(SQL_HANDLE_STMT, stmt_));
           if (rc == SQL_ERROR) {
             EXPECT_LT(room, full[k].find_first_of(".e", 1));

@@ -18,11 +18,11 @@ constexpr int kMaxLength = 40, kArea = 96, kCols = 15;
 constexpr unsigned char kGuard = 0xA5;
 // C type, bytes a fixed-size one may write (0: text and binary).
 const std::pair<SQLSMALLINT, size_t> kCTypes[] = {
-    {SQL_C_CHAR, 0}, {SQL_C_WCHAR, 0}, {SQL_C_BINARY, 0}, {SQL_C_BIT, 1}, {SQL_C_STINYINT, 1},
-    {SQL_C_UTINYINT, 1}, {SQL_C_SSHORT, 2}, {SQL_C_USHORT, 2}, {SQL_C_SLONG, 4},
-    {SQL_C_ULONG, 4}, {SQL_C_SBIGINT, 8}, {SQL_C_UBIGINT, 8}, {SQL_C_FLOAT, 4},
-    {SQL_C_DOUBLE, 8}, {SQL_C_NUMERIC, 19}, {SQL_C_TYPE_DATE, 6}, {SQL_C_TYPE_TIME, 6},
-    {SQL_C_TYPE_TIMESTAMP, 16}, {SQL_C_GUID, 16}};
+    {SQL_C_CHAR, 0},      {SQL_C_WCHAR, 0},           {SQL_C_BINARY, 0},   {SQL_C_BIT, 1},
+    {SQL_C_STINYINT, 1},  {SQL_C_UTINYINT, 1},        {SQL_C_SSHORT, 2},   {SQL_C_USHORT, 2},
+    {SQL_C_SLONG, 4},     {SQL_C_ULONG, 4},           {SQL_C_SBIGINT, 8},  {SQL_C_UBIGINT, 8},
+    {SQL_C_FLOAT, 4},     {SQL_C_DOUBLE, 8},          {SQL_C_NUMERIC, 19}, {SQL_C_TYPE_DATE, 6},
+    {SQL_C_TYPE_TIME, 6}, {SQL_C_TYPE_TIMESTAMP, 16}, {SQL_C_GUID, 16}};
 
 class GuardDm : public qmr_test::DmTest {
  protected:
@@ -30,17 +30,21 @@ class GuardDm : public qmr_test::DmTest {
     qmr_test::DmTest::SetUp();
     const bool pg = qmr_test::OnPostgres();
     Exec("DROP TABLE QGUARD");
-    MustExec(std::string("CREATE TABLE QGUARD (N INTEGER, T VARCHAR(40), W VARCHAR(40), S SMALLINT,"
-             " I INTEGER, B BIGINT, D DECIMAL(14,3), F DOUBLE PRECISION, R REAL, DT DATE, TM TIME,"
-             " TS TIMESTAMP, BIN ") + (pg ? "BYTEA, L TEXT" : "VARBINARY(20), L CLOB") +
-             ", C CHAR(10), BO BOOLEAN)");
+    MustExec(
+        std::string(
+            "CREATE TABLE QGUARD (N INTEGER, T VARCHAR(40), W VARCHAR(40), S SMALLINT,"
+            " I INTEGER, B BIGINT, D DECIMAL(14,3), F DOUBLE PRECISION, R REAL, DT DATE, TM TIME,"
+            " TS TIMESTAMP, BIN ") +
+        (pg ? "BYTEA, L TEXT" : "VARBINARY(20), L CLOB") + ", C CHAR(10), BO BOOLEAN)");
     for (int n = 0; n <= kMaxLength; ++n)
-      MustExec("INSERT INTO QGUARD VALUES (" + std::to_string(n) + ", 'guard bytes 0123456789', "
-               "'\xC3\xA4rger \xE2\x82\xAC \xF0\x9D\x84\x9E x', -12345, 1234567890, 1234567890123, "
-               "123456789.125, 0.1, 1.5, DATE '2024-02-29', TIME '12:34:56', TIMESTAMP "
-               "'2024-02-29 12:34:56.789', " + (pg ? "'\\x00112233445566778899AABBCCDDEEFF'"
-                                                  : "X'00112233445566778899AABBCCDDEEFF'") +
-               ", 'a long value \xE2\x82\xAC 0123456789 0123456789 0123456789', 'fixed', TRUE)");
+      MustExec(
+          "INSERT INTO QGUARD VALUES (" + std::to_string(n) +
+          ", 'guard bytes 0123456789', "
+          "'\xC3\xA4rger \xE2\x82\xAC \xF0\x9D\x84\x9E x', -12345, 1234567890, 1234567890123, "
+          "123456789.125, 0.1, 1.5, DATE '2024-02-29', TIME '12:34:56', TIMESTAMP "
+          "'2024-02-29 12:34:56.789', " +
+          (pg ? "'\\x00112233445566778899AABBCCDDEEFF'" : "X'00112233445566778899AABBCCDDEEFF'") +
+          ", 'a long value \xE2\x82\xAC 0123456789 0123456789 0123456789', 'fixed', TRUE)");
   }
   void OpenRows() { ASSERT_TRUE(SQL_SUCCEEDED(Exec("SELECT * FROM QGUARD ORDER BY N"))); }
   // What a call left: "" when nothing lies past what it may write and a

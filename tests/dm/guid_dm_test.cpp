@@ -16,7 +16,8 @@ using qmr_test::Db;
 using qmr_test::Diag;
 
 constexpr char kText[] = "6f9619ff-8b86-d011-b42d-00c04fc964ff";
-const SQLGUID kGuid = {0x6f9619ff, 0x8b86, 0xd011, {0xb4, 0x2d, 0x00, 0xc0, 0x4f, 0xc9, 0x64, 0xff}};
+const SQLGUID kGuid = {
+    0x6f9619ff, 0x8b86, 0xd011, {0xb4, 0x2d, 0x00, 0xc0, 0x4f, 0xc9, 0x64, 0xff}};
 
 bool Same(const SQLGUID& a, const SQLGUID& b) {
   return a.Data1 == b.Data1 && a.Data2 == b.Data2 && a.Data3 == b.Data3 &&

@@ -32,8 +32,8 @@ void RunAndDescribe(SQLHSTMT st, SQLUSMALLINT col, Described* d) {
   ASSERT_TRUE(SQL_SUCCEEDED(SQLExecute(st))) << Diag(SQL_HANDLE_STMT, st);
   SQLCHAR name[64] = "";
   SQLSMALLINT nameLen = 0, scale = 0;
-  ASSERT_TRUE(SQL_SUCCEEDED(SQLDescribeCol(st, col, name, sizeof name, &nameLen, &d->type,
-                                           &d->size, &scale, &d->nullable)))
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLDescribeCol(st, col, name, sizeof name, &nameLen, &d->type, &d->size,
+                                           &scale, &d->nullable)))
       << Diag(SQL_HANDLE_STMT, st);
   d->name = Lower(reinterpret_cast<char*>(name));
   ASSERT_EQ(SQL_SUCCESS, SQLFetch(st)) << Diag(SQL_HANDLE_STMT, st);
@@ -57,15 +57,22 @@ class KeptDescription : public qmr_test::DmTest {};
 TEST_P(KeptDescription, ExecuteAfterASchemaChangeDescribesTheNewShape) {
   const std::string longer(45, 'x');  // longer than any buffer made for ten characters
   const Change changes[] = {
-      {"widened by another connection", true,
+      {"widened by another connection",
+       true,
        "ALTER TABLE kd_t ALTER COLUMN v SET DATA TYPE VARCHAR(60)",
        "ALTER TABLE kd_t ALTER COLUMN v TYPE VARCHAR(60)",
        {"v", 0, 60, SQL_NULLABLE, longer}},
-      {"renamed by another connection", true, "ALTER TABLE kd_t ALTER COLUMN v RENAME TO w",
-       "ALTER TABLE kd_t RENAME COLUMN v TO w", {"w", 0, 10, SQL_NULLABLE, "short"}},
+      {"renamed by another connection",
+       true,
+       "ALTER TABLE kd_t ALTER COLUMN v RENAME TO w",
+       "ALTER TABLE kd_t RENAME COLUMN v TO w",
+       {"w", 0, 10, SQL_NULLABLE, "short"}},
       // PostgreSQL's JDBC driver keeps nullability per connection for good.
-      {"made NOT NULL on this connection", false, "ALTER TABLE kd_t ALTER COLUMN v SET NOT NULL",
-       nullptr, {"v", 0, 10, SQL_NO_NULLS, "short"}},
+      {"made NOT NULL on this connection",
+       false,
+       "ALTER TABLE kd_t ALTER COLUMN v SET NOT NULL",
+       nullptr,
+       {"v", 0, 10, SQL_NO_NULLS, "short"}},
   };
   const bool pg = DbOf(GetParam()) == Db::Pg;
   qmr_test::DmSession other;
@@ -80,8 +87,8 @@ TEST_P(KeptDescription, ExecuteAfterASchemaChangeDescribesTheNewShape) {
     ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &st));
     SQLINTEGER key = 1;
     ASSERT_EQ(SQL_SUCCESS, SQLPrepare(st, (SQLCHAR*)"SELECT * FROM kd_t WHERE k = ?", SQL_NTS));
-    ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(st, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0,
-                                            0, &key, 0, nullptr));
+    ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(st, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0,
+                                            &key, 0, nullptr));
     Described before;
     RunAndDescribe(st, 2, &before);
     RunAndDescribe(st, 2, &before);  // described from what the first execute kept
@@ -108,8 +115,8 @@ TEST_P(KeptDescription, ParameterBoundWithAnotherTypeChangesTheResultType) {
   if (DbOf(GetParam()) != Db::Pg) GTEST_SKIP() << "only PostgreSQL types a result by its markers";
   ASSERT_EQ(SQL_SUCCESS, SQLPrepare(stmt_, (SQLCHAR*)"SELECT ?", SQL_NTS));
   SQLINTEGER number = 42;
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0,
-                                          0, &number, 0, nullptr));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0,
+                                          &number, 0, nullptr));
   Described asNumber;
   RunAndDescribe(stmt_, 1, &asNumber);
   RunAndDescribe(stmt_, 1, &asNumber);
@@ -117,8 +124,8 @@ TEST_P(KeptDescription, ParameterBoundWithAnotherTypeChangesTheResultType) {
   EXPECT_EQ("42", asNumber.value);
   char text[] = "forty-two";
   SQLLEN textLen = SQL_NTS;
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20,
-                                          0, text, sizeof text, &textLen));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20, 0,
+                                          text, sizeof text, &textLen));
   Described asText;
   RunAndDescribe(stmt_, 1, &asText);
   EXPECT_NE(SQL_INTEGER, asText.type);
@@ -195,15 +202,15 @@ TEST_P(KeptDescription, LookupAgainSeesWhatAFirstLookupSees) {
   SQLHSTMT again = nullptr;
   ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &again));
   ASSERT_EQ(SQL_SUCCESS, SQLPrepare(again, (SQLCHAR*)sql, SQL_NTS));
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(again, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0,
-                                          0, &key, 0, nullptr));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(again, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0,
+                                          &key, 0, nullptr));
   for (SQLINTEGER k : {1, 2, 1, 9, 3, 1, 2, 2, 9, 3}) {
     key = k;
     SQLHSTMT once = nullptr;
     ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &once));
     ASSERT_EQ(SQL_SUCCESS, SQLPrepare(once, (SQLCHAR*)sql, SQL_NTS));
-    ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(once, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER,
-                                            0, 0, &key, 0, nullptr));
+    ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(once, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0,
+                                            0, &key, 0, nullptr));
     const std::string want = LookUp(once);
     SQLFreeHandle(SQL_HANDLE_STMT, once);
     EXPECT_EQ(want, LookUp(again)) << "key " << k;

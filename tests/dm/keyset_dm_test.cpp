@@ -47,8 +47,8 @@ class AnyKeysetDm : public qmr_test::DmTest {
     // The cursor type is the statement's before it is prepared.
     SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
     EXPECT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_));
-    EXPECT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE,
-                                          (SQLPOINTER)SQL_CURSOR_KEYSET_DRIVEN, 0))
+    EXPECT_EQ(SQL_SUCCESS,
+              SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)SQL_CURSOR_KEYSET_DRIVEN, 0))
         << Diag(SQL_HANDLE_STMT, stmt_);
   }
   SQLRETURN PrepareKeyset(const std::string& sql) {
@@ -101,20 +101,26 @@ TEST_P(AnyKeysetDm, KeyColumnsOrStaticCursor) {
   const struct {
     const char* stem;
     const char* columns;
-    const char* index;  // run after CREATE TABLE, "%s" the table
+    const char* index;      // run after CREATE TABLE, "%s" the table
     std::vector<int> keys;  // empty: no key, cursor lowered
   } shapes[] = {
       {"ksp_", "id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(10)", nullptr, {1, 0}},
       {"ksu_", "v VARCHAR(10), u INTEGER NOT NULL", "CREATE UNIQUE INDEX %s_i ON %s (u)", {0, 1}},
-      {"ksc_", "a INTEGER NOT NULL, v VARCHAR(10), b INTEGER NOT NULL, PRIMARY KEY (a, b)",
-       nullptr, {1, 0, 1}},
-      {"ksq_", "\"Id \"\"q\"\"\" INTEGER NOT NULL PRIMARY KEY, \"v x\" VARCHAR(10)", nullptr,
+      {"ksc_",
+       "a INTEGER NOT NULL, v VARCHAR(10), b INTEGER NOT NULL, PRIMARY KEY (a, b)",
+       nullptr,
+       {1, 0, 1}},
+      {"ksq_",
+       "\"Id \"\"q\"\"\" INTEGER NOT NULL PRIMARY KEY, \"v x\" VARCHAR(10)",
+       nullptr,
        {1, 0}},
       {"ksn_", "v VARCHAR(10), w INTEGER", nullptr, {}},
       // Rows with NULL in a unique constraint or index repeat: no key.
       {"ksnu_", "a INTEGER NOT NULL, b INTEGER, v VARCHAR(10), UNIQUE (a, b)", nullptr, {}},
       {"ksni_", "v VARCHAR(10), u INTEGER", "CREATE UNIQUE INDEX %s_i ON %s (u)", {}},
-      {"ksuu_", "a INTEGER NOT NULL, b INTEGER NOT NULL, v VARCHAR(10), UNIQUE (a, b)", nullptr,
+      {"ksuu_",
+       "a INTEGER NOT NULL, b INTEGER NOT NULL, v VARCHAR(10), UNIQUE (a, b)",
+       nullptr,
        {1, 1, 0}},
   };
   for (const auto& s : shapes) {
@@ -150,8 +156,8 @@ TEST_P(AnyKeysetDm, KeyColumnsOrStaticCursor) {
       SQLLEN dae = SQL_DATA_AT_EXEC;
       ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR,
                                               10, 0, (SQLPOINTER)1, 0, &dae));
-      ASSERT_EQ(SQL_NEED_DATA, SQLExecDirect(stmt_, Text("SELECT * FROM " + t + " WHERE v = ?"),
-                                             SQL_NTS))
+      ASSERT_EQ(SQL_NEED_DATA,
+                SQLExecDirect(stmt_, Text("SELECT * FROM " + t + " WHERE v = ?"), SQL_NTS))
           << t << Diag(SQL_HANDLE_STMT, stmt_);
       SQLPOINTER token = nullptr;
       ASSERT_EQ(SQL_NEED_DATA, SQLParamData(stmt_, &token));
@@ -188,8 +194,8 @@ TEST_P(AnyKeysetDm, TableShapeFollowsSchemaChanges) {
   EXPECT_EQ(" | x 7 70", RowsAs(t, SQL_CURSOR_DYNAMIC));
   // A column added in a transaction that is rolled back: where the data
   // source undoes it, the cursors read without it again.
-  ASSERT_EQ(SQL_SUCCESS, SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT,
-                                           (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0));
   MustExec("ALTER TABLE " + t + " ADD z INTEGER");
   EXPECT_EQ("keys0100 | x 7 70 -", RowsAs(t, SQL_CURSOR_KEYSET_DRIVEN));
   ASSERT_EQ(SQL_SUCCESS, SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK));
@@ -223,7 +229,8 @@ TEST_P(AnyKeysetDm, TableShapeFollowsOtherConnectionsChanges) {
   EXPECT_EQ("keys100 | 1 a -", RowsAs(t, SQL_CURSOR_KEYSET_DRIVEN));
   EXPECT_EQ(" | 1 a -", RowsAs(t, SQL_CURSOR_DYNAMIC));
   other.MustExec("DROP TABLE " + t);
-  other.MustExec("CREATE TABLE " + t + " (v VARCHAR(10), k INTEGER NOT NULL PRIMARY KEY, w INTEGER)");
+  other.MustExec("CREATE TABLE " + t +
+                 " (v VARCHAR(10), k INTEGER NOT NULL PRIMARY KEY, w INTEGER)");
   other.MustExec("INSERT INTO " + t + " VALUES ('x', 7, 70)");
   EXPECT_EQ("keys010 | x 7 70", RowsAs(t, SQL_CURSOR_KEYSET_DRIVEN));
   EXPECT_EQ(" | x 7 70", RowsAs(t, SQL_CURSOR_DYNAMIC));
@@ -245,8 +252,8 @@ TEST_P(AnyKeysetDm, TableShapeFollowsOtherConnectionsChanges) {
 TEST_P(AnyKeysetDm, ReexecutionFollowsOtherConnectionsChanges) {
   const struct {
     SQLULEN type, keyset;
-  } kinds[] = {{SQL_CURSOR_KEYSET_DRIVEN, 0}, {SQL_CURSOR_KEYSET_DRIVEN, 1},
-               {SQL_CURSOR_DYNAMIC, 0}};
+  } kinds[] = {
+      {SQL_CURSOR_KEYSET_DRIVEN, 0}, {SQL_CURSOR_KEYSET_DRIVEN, 1}, {SQL_CURSOR_DYNAMIC, 0}};
   const struct {
     std::vector<const char*> changes;  // "%s" the table
     const char* rows;
@@ -376,14 +383,24 @@ TEST_P(AnyKeysetDm, KeyStatementsRun) {
     std::string want;                 // the rows' first column, joined by ","
   } rows[] = {
       {"SELECT v FROM " + t + " WHERE id > ? ORDER BY v DESC", kSelect, &ks, 0, {"2"}, 0, "5,4,3"},
-      {"SELECT * FROM " + t + " x WHERE x.v <> 'v1' ORDER BY x.id", kSelect, &oddKs, 0, {}, 0,
+      {"SELECT * FROM " + t + " x WHERE x.v <> 'v1' ORDER BY x.id",
+       kSelect,
+       &oddKs,
+       0,
+       {},
+       0,
        "o2,o3,o4,o5"},
       {"SELECT v FROM " + t + " WHERE v <> ?", kWhere, &ks, 2, {"1", "3", "v1"}, 0, "v3"},
       {"SELECT v || ? FROM " + t, kWhere, &ks, 1, {"x", "4"}, 1, "v4x"},
       {"SELECT v FROM " + t + " WHERE id < 4", kOrder, &ks, 0, {}, 0, "v1,v2,v3"},
       {"SELECT v FROM " + t + " WHERE id > 3 ORDER BY v DESC", kOrder, &oddKs, 0, {}, 0, "v5,v4"},
-      {"SELECT v FROM " + t + " WHERE id BETWEEN ? AND 3 ORDER BY id DESC", kValues, &allCols, 0,
-       {"2"}, 0, "o3,o2"},
+      {"SELECT v FROM " + t + " WHERE id BETWEEN ? AND 3 ORDER BY id DESC",
+       kValues,
+       &allCols,
+       0,
+       {"2"},
+       0,
+       "o3,o2"},
   };
   for (const auto& r : rows) {
     SCR_SQLINFO info;
@@ -404,10 +421,10 @@ TEST_P(AnyKeysetDm, KeyStatementsRun) {
     // integer column with text.
     for (size_t i = 0; i < r.params.size(); ++i) {
       const bool number = std::isdigit(static_cast<unsigned char>(r.params[i][0])) != 0;
-      ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, static_cast<SQLUSMALLINT>(i + 1),
-                                              SQL_PARAM_INPUT, SQL_C_CHAR,
-                                              number ? SQL_INTEGER : SQL_VARCHAR, 10, 0,
-                                              (SQLPOINTER)r.params[i].c_str(), 0, nullptr));
+      ASSERT_EQ(SQL_SUCCESS,
+                SQLBindParameter(stmt_, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT,
+                                 SQL_C_CHAR, number ? SQL_INTEGER : SQL_VARCHAR, 10, 0,
+                                 (SQLPOINTER)r.params[i].c_str(), 0, nullptr));
     }
     ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, Text(built.text), SQL_NTS))
         << built.text << Diag(SQL_HANDLE_STMT, stmt_);

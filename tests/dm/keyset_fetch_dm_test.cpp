@@ -35,7 +35,8 @@ struct Cursor {
       : type(type), ext(extended) {
     SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h);
     const std::vector<std::pair<SQLINTEGER, SQLPOINTER>> attrs = {
-        {SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)type}, {SQL_ATTR_CONCURRENCY, (SQLPOINTER)concurrency},
+        {SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)type},
+        {SQL_ATTR_CONCURRENCY, (SQLPOINTER)concurrency},
         {SQL_ATTR_USE_BOOKMARKS, (SQLPOINTER)SQL_UB_VARIABLE},
         {ext ? SQL_ROWSET_SIZE : SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)kRowset},
         {SQL_ATTR_ROW_STATUS_PTR, ext ? nullptr : status.data()},
@@ -67,7 +68,8 @@ struct Cursor {
     std::string out = std::to_string(rc) + " " + std::to_string(rc == SQL_NO_DATA ? 0 : fetched);
     for (SQLULEN r = 0; SQL_SUCCEEDED(rc) && r < fetched; ++r) {
       out += "\n" + std::to_string(status[r]) + " @" + std::to_string(marks[r]);
-      for (int c = 0; status[r] != SQL_ROW_DELETED && c < static_cast<int>(ind.size() / kRowset) - 1; ++c)
+      for (int c = 0;
+           status[r] != SQL_ROW_DELETED && c < static_cast<int>(ind.size() / kRowset) - 1; ++c)
         out += " " + Cell(r, c);
     }
     return out;
@@ -87,11 +89,13 @@ class KeysetFetchDm : public qmr_test::DmTest {
     return made_;
   }
   // Runs the query directly or prepared, `params` the text of its markers.
-  void Run(Cursor* c, const std::string& sql, bool prepared, const std::vector<std::string>& params) {
+  void Run(Cursor* c, const std::string& sql, bool prepared,
+           const std::vector<std::string>& params) {
     for (size_t i = 0; i < params.size(); ++i)
-      ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(c->h, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT,
-                                              SQL_C_CHAR, i == 0 ? SQL_VARCHAR : SQL_INTEGER, 10, 0,
-                                              (SQLPOINTER)params[i].c_str(), 0, nullptr));
+      ASSERT_EQ(SQL_SUCCESS,
+                SQLBindParameter(c->h, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT,
+                                 SQL_C_CHAR, i == 0 ? SQL_VARCHAR : SQL_INTEGER, 10, 0,
+                                 (SQLPOINTER)params[i].c_str(), 0, nullptr));
     const SQLRETURN rc = prepared ? SQLPrepare(c->h, (SQLCHAR*)sql.c_str(), SQL_NTS)
                                   : SQLExecDirect(c->h, (SQLCHAR*)sql.c_str(), SQL_NTS);
     ASSERT_EQ(SQL_SUCCESS, rc) << sql << Diag(SQL_HANDLE_STMT, c->h);
@@ -121,9 +125,11 @@ TEST_P(KeysetFetchDm, EveryOrientationAsStaticThenOthersChanges) {
     std::snprintf(&vs[k * 8], 8, "r%d", k + 1);
   }
   SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)(SQLULEN)kRows, 0);
-  SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, ids.data(), 0, nullptr);
+  SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, ids.data(), 0,
+                   nullptr);
   SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 8, 0, vs.data(), 8, nullptr);
-  SQLBindParameter(stmt_, 3, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, ns.data(), 0, nInd.data());
+  SQLBindParameter(stmt_, 3, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, ns.data(), 0,
+                   nInd.data());
   MustExec("INSERT INTO " + t + " VALUES (?, ?, ?)");
   SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)1, 0);
   SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
@@ -131,20 +137,22 @@ TEST_P(KeysetFetchDm, EveryOrientationAsStaticThenOthersChanges) {
   const struct {
     SQLSMALLINT o;
     SQLLEN offset;
-  } steps[] = {{SQL_FETCH_NEXT, 0},      {SQL_FETCH_NEXT, 0},       {SQL_FETCH_PRIOR, 0},
-               {SQL_FETCH_ABSOLUTE, 5000}, {SQL_FETCH_RELATIVE, 3},  {SQL_FETCH_RELATIVE, -5001},
-               {SQL_FETCH_LAST, 0},      {SQL_FETCH_NEXT, 0},       {SQL_FETCH_PRIOR, 0},
-               {SQL_FETCH_ABSOLUTE, -3}, {SQL_FETCH_ABSOLUTE, 11998}, {SQL_FETCH_ABSOLUTE, 12001},
-               {SQL_FETCH_ABSOLUTE, -12001}, {SQL_FETCH_BOOKMARK, 9000}, {SQL_FETCH_PRIOR, 0},
-               {SQL_FETCH_RELATIVE, 6000}, {SQL_FETCH_PRIOR, 0},   {SQL_FETCH_FIRST, 0}};
+  } steps[] = {
+      {SQL_FETCH_NEXT, 0},          {SQL_FETCH_NEXT, 0},         {SQL_FETCH_PRIOR, 0},
+      {SQL_FETCH_ABSOLUTE, 5000},   {SQL_FETCH_RELATIVE, 3},     {SQL_FETCH_RELATIVE, -5001},
+      {SQL_FETCH_LAST, 0},          {SQL_FETCH_NEXT, 0},         {SQL_FETCH_PRIOR, 0},
+      {SQL_FETCH_ABSOLUTE, -3},     {SQL_FETCH_ABSOLUTE, 11998}, {SQL_FETCH_ABSOLUTE, 12001},
+      {SQL_FETCH_ABSOLUTE, -12001}, {SQL_FETCH_BOOKMARK, 9000},  {SQL_FETCH_PRIOR, 0},
+      {SQL_FETCH_RELATIVE, 6000},   {SQL_FETCH_PRIOR, 0},        {SQL_FETCH_FIRST, 0}};
   for (bool ext : {false, true}) {
     Cursor st(dbc_, SQL_CURSOR_STATIC, ext), ks(dbc_, SQL_CURSOR_KEYSET_DRIVEN, ext);
     Run(&st, sql, false, {});
     Run(&ks, sql, true, {});
     for (const auto& s : steps) {
       const std::string want = st.Step(s.o, s.offset);
-      ASSERT_EQ(want, ks.Step(s.o, s.offset)) << "orientation " << s.o << " " << s.offset
-                                              << (ext ? " extended" : "") << Diag(SQL_HANDLE_STMT, ks.h);
+      ASSERT_EQ(want, ks.Step(s.o, s.offset))
+          << "orientation " << s.o << " " << s.offset << (ext ? " extended" : "")
+          << Diag(SQL_HANDLE_STMT, ks.h);
       EXPECT_TRUE(s.o != SQL_FETCH_BOOKMARK || ks.Cell(0, 0) == "r9000") << ks.Cell(0, 0);
     }
     // The refetch's own key column never shows.
@@ -152,7 +160,8 @@ TEST_P(KeysetFetchDm, EveryOrientationAsStaticThenOthersChanges) {
     SQLCHAR name[32] = {};
     EXPECT_EQ(SQL_SUCCESS, SQLNumResultCols(ks.h, &cols));
     EXPECT_EQ(2, cols);
-    EXPECT_EQ(SQL_ERROR, SQLDescribeCol(ks.h, 3, name, sizeof name, nullptr, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(SQL_ERROR, SQLDescribeCol(ks.h, 3, name, sizeof name, nullptr, nullptr, nullptr,
+                                        nullptr, nullptr));
     if (ext) continue;
     qmr_test::DmSession other;
     ASSERT_TRUE(other.Open(GetParam()));
@@ -173,7 +182,8 @@ TEST_P(KeysetFetchDm, EveryOrientationAsStaticThenOthersChanges) {
 // where the key condition goes; direct and prepared, with and without
 // parameters, under lock concurrency. Then another connection's changes.
 TEST_P(KeysetFetchDm, CompositeKeysAndParameters) {
-  const std::string t = Make("ksy_", "k1 INTEGER NOT NULL, k2 CHAR(6) NOT NULL, k3 DATE NOT NULL, "
+  const std::string t = Make("ksy_",
+                             "k1 INTEGER NOT NULL, k2 CHAR(6) NOT NULL, k3 DATE NOT NULL, "
                              "k4 NUMERIC(10,2) NOT NULL, v VARCHAR(10), w INTEGER, "
                              "PRIMARY KEY (k1, k2, k3, k4)");
   for (const char* row : {"1, 'ab', {d '2020-01-02'}, 1.50, 'one', 5",
@@ -182,7 +192,8 @@ TEST_P(KeysetFetchDm, CompositeKeysAndParameters) {
                           "2, 'ab', {d '1999-12-31'}, 10.00, 'four', 2",
                           "3, '\xCE\xA9x', {d '2024-02-29'}, 0.01, 'five', 1"})
     MustExec("INSERT INTO " + t + " VALUES (" + row + ")");
-  const std::string withParams = "SELECT v || ?, k2, k3, k4 FROM " + t + " WHERE k1 >= ? ORDER BY w";
+  const std::string withParams =
+      "SELECT v || ?, k2, k3, k4 FROM " + t + " WHERE k1 >= ? ORDER BY w";
   const std::string plain = "SELECT v, k3, k2 FROM " + t + " ORDER BY w";
   const struct {
     const std::string* sql;
@@ -195,7 +206,8 @@ TEST_P(KeysetFetchDm, CompositeKeysAndParameters) {
               {&plain, true, {}, SQL_CONCUR_READ_ONLY},
               {&withParams, true, {"*", "1"}, SQL_CONCUR_LOCK}};
   for (const auto& r : runs) {
-    Cursor st(dbc_, SQL_CURSOR_STATIC, false), ks(dbc_, SQL_CURSOR_KEYSET_DRIVEN, false, r.concurrency);
+    Cursor st(dbc_, SQL_CURSOR_STATIC, false),
+        ks(dbc_, SQL_CURSOR_KEYSET_DRIVEN, false, r.concurrency);
     Run(&st, *r.sql, r.prepared, r.params);
     Run(&ks, *r.sql, r.prepared, r.params);
     for (SQLSMALLINT o : {SQL_FETCH_FIRST, SQL_FETCH_LAST, SQL_FETCH_ABSOLUTE}) {

@@ -23,11 +23,11 @@ using qmr_test::Diag;
 using qmr_test::State;
 
 struct Step {
-  SQLINTEGER pole;     // the key whose row divides by zero
-  SQLINTEGER from;     // the first key
-  const char* to;      // the key after the last, as text; null: a NULL
-  SQLULEN maxRows;     // before the execute
-  SQLULEN maxRowsLate; // set after the execute (0: not)
+  SQLINTEGER pole;      // the key whose row divides by zero
+  SQLINTEGER from;      // the first key
+  const char* to;       // the key after the last, as text; null: a NULL
+  SQLULEN maxRows;      // before the execute
+  SQLULEN maxRowsLate;  // set after the execute (0: not)
 };
 
 // What the application sees of one execute and its fetches.
@@ -53,12 +53,12 @@ struct Bound {
   SQLLEN toLen = 0;
 
   void Bind(SQLHSTMT st) {
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLBindParameter(st, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER,
-                                               0, 0, &pole, 0, nullptr)));
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLBindParameter(st, 2, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER,
-                                               0, 0, &from, 0, nullptr)));
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLBindParameter(st, 3, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR,
-                                               15, 0, to, sizeof to, &toLen)));
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLBindParameter(st, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0,
+                                               0, &pole, 0, nullptr)));
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLBindParameter(st, 2, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0,
+                                               0, &from, 0, nullptr)));
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLBindParameter(st, 3, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 15,
+                                               0, to, sizeof to, &toLen)));
   }
   void Set(const Step& p) {
     pole = p.pole;
@@ -119,16 +119,13 @@ TEST_P(LookupDm, AnExecuteAgainSeesWhatAFirstExecuteSees) {
   }
   SQLFreeHandle(SQL_HANDLE_STMT, ins);
 
-  const std::string sql =
-      "SELECT k, v, 100 / (k - ?) FROM " + table +
-      " WHERE k >= ? AND k < CAST(? AS INTEGER) ORDER BY k";
+  const std::string sql = "SELECT k, v, 100 / (k - ?) FROM " + table +
+                          " WHERE k >= ? AND k < CAST(? AS INTEGER) ORDER BY k";
   const Step steps[] = {
-      {-9, 1, "2", 0, 0},     {-9, 5, "6", 0, 0},    {-9, 7, "7", 0, 0},
-      {-9, 1, "4", 0, 0},     {-9, 1, "201", 0, 0},  {-9, 1, "2", 0, 0},
-      {-9, 3, "5", 0, 0},     {-9, 1, nullptr, 0, 0}, {-9, 1, "11", 2, 0},
-      {-9, 1, "9", 0, 0},     {-9, 1, "9", 0, 3},    {-9, 1, "41", 0, 0},
-      {-9, 1, "41", 2, 10},
-      {22, 20, "41", 0, 0},   {-9, 8, "9", 0, 0},
+      {-9, 1, "2", 0, 0},   {-9, 5, "6", 0, 0},   {-9, 7, "7", 0, 0}, {-9, 1, "4", 0, 0},
+      {-9, 1, "201", 0, 0}, {-9, 1, "2", 0, 0},   {-9, 3, "5", 0, 0}, {-9, 1, nullptr, 0, 0},
+      {-9, 1, "11", 2, 0},  {-9, 1, "9", 0, 0},   {-9, 1, "9", 0, 3}, {-9, 1, "41", 0, 0},
+      {-9, 1, "41", 2, 10}, {22, 20, "41", 0, 0}, {-9, 8, "9", 0, 0},
   };
   SQLHSTMT again = nullptr;
   ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &again)));

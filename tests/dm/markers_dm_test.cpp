@@ -15,7 +15,7 @@
 namespace {
 
 struct MarkerCase {
-  const char* sql;  // " one" stands for the test's one-row table
+  const char* sql;               // " one" stands for the test's one-row table
   std::vector<std::string> row;  // marker n is given "pn"
   SQLSMALLINT markers;
   bool pgOnly;

@@ -24,8 +24,9 @@ TEST_P(NullTypesDm, ANullOfAnyBoundTypeIsStoredIntoAnyColumn) {
   const std::string binary = db == Db::Pg      ? "BYTEA"
                              : db == Db::Derby ? "VARCHAR(16) FOR BIT DATA"
                                                : "VARBINARY(16)";
-  std::vector<std::string> columns = {"INTEGER",   "BIGINT", "DOUBLE PRECISION", "DECIMAL(10,2)",
-                                      "VARCHAR(10)", "BOOLEAN", "DATE", "TIMESTAMP", binary};
+  std::vector<std::string> columns = {"INTEGER",       "BIGINT",      "DOUBLE PRECISION",
+                                      "DECIMAL(10,2)", "VARCHAR(10)", "BOOLEAN",
+                                      "DATE",          "TIMESTAMP",   binary};
   if (db == Db::Pg) columns.push_back("UUID");
   const struct {
     SQLSMALLINT cType, sqlType;
@@ -45,8 +46,7 @@ TEST_P(NullTypesDm, ANullOfAnyBoundTypeIsStoredIntoAnyColumn) {
       ++k;
       char buf[32] = {};
       SQLLEN ind = SQL_NULL_DATA;
-      SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, b.cType, b.sqlType, 10, 0, buf, sizeof buf,
-                       &ind);
+      SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, b.cType, b.sqlType, 10, 0, buf, sizeof buf, &ind);
       const std::string sql = "INSERT INTO " + t + " (k, c" + std::to_string(c) + ") VALUES (" +
                               std::to_string(k) + ", ?)";
       EXPECT_TRUE(SQL_SUCCEEDED(SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS)))

@@ -45,16 +45,17 @@ TEST_P(NumberRulesDm, WholeDigitsAreNeverCutInText) {
     const char* state;
     const char* text;  // what the buffer holds when the call succeeds
   } rows[] = {
-      {1, 1, SQL_C_CHAR, 3, "22003", ""},      {1, 1, SQL_C_CHAR, 5, "22003", ""},
-      {1, 1, SQL_C_CHAR, 6, "", "12345"},      {1, 1, SQL_C_WCHAR, 10, "22003", ""},
-      {1, 1, SQL_C_WCHAR, 12, "", "12345"},    {1, 2, SQL_C_CHAR, 3, "22003", ""},
-      {1, 2, SQL_C_CHAR, 4, "01004", "123"},   {1, 2, SQL_C_CHAR, 6, "01004", "123.4"},
-      {1, 2, SQL_C_WCHAR, 6, "22003", ""},     {1, 2, SQL_C_WCHAR, 8, "01004", "123"},
-      {2, 1, SQL_C_CHAR, 20, "22003", ""},     {2, 1, SQL_C_CHAR, 21, "", "-9223372036854775808"},
-      {2, 2, SQL_C_CHAR, 4, "22003", ""},      {2, 2, SQL_C_CHAR, 5, "01004", "-123"},
+      {1, 1, SQL_C_CHAR, 3, "22003", ""},    {1, 1, SQL_C_CHAR, 5, "22003", ""},
+      {1, 1, SQL_C_CHAR, 6, "", "12345"},    {1, 1, SQL_C_WCHAR, 10, "22003", ""},
+      {1, 1, SQL_C_WCHAR, 12, "", "12345"},  {1, 2, SQL_C_CHAR, 3, "22003", ""},
+      {1, 2, SQL_C_CHAR, 4, "01004", "123"}, {1, 2, SQL_C_CHAR, 6, "01004", "123.4"},
+      {1, 2, SQL_C_WCHAR, 6, "22003", ""},   {1, 2, SQL_C_WCHAR, 8, "01004", "123"},
+      {2, 1, SQL_C_CHAR, 20, "22003", ""},   {2, 1, SQL_C_CHAR, 21, "", "-9223372036854775808"},
+      {2, 2, SQL_C_CHAR, 4, "22003", ""},    {2, 2, SQL_C_CHAR, 5, "01004", "-123"},
   };
   for (const auto& r : rows) {
-    const std::string sql = "SELECT b, d FROM " + t + (r.row == 1 ? " WHERE b > 0" : " WHERE b < 0");
+    const std::string sql =
+        "SELECT b, d FROM " + t + (r.row == 1 ? " WHERE b > 0" : " WHERE b < 0");
     ASSERT_TRUE(SQL_SUCCEEDED(SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS)));
     ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
     char buf[64] = {};
@@ -64,11 +65,12 @@ TEST_P(NumberRulesDm, WholeDigitsAreNeverCutInText) {
                              std::to_string(r.cType) + " in " + std::to_string(r.size);
     EXPECT_EQ(r.state, rc == SQL_SUCCESS ? "" : State(SQL_HANDLE_STMT, stmt_)) << what;
     if (SQL_SUCCEEDED(rc)) {
-      const std::string got = r.cType == SQL_C_CHAR
-                                  ? std::string(buf)
-                                  : qmr_test::Utf8(reinterpret_cast<const char16_t*>(buf),
-                                                   std::char_traits<char16_t>::length(
-                                                       reinterpret_cast<const char16_t*>(buf)));
+      const std::string got =
+          r.cType == SQL_C_CHAR
+              ? std::string(buf)
+              : qmr_test::Utf8(
+                    reinterpret_cast<const char16_t*>(buf),
+                    std::char_traits<char16_t>::length(reinterpret_cast<const char16_t*>(buf)));
       EXPECT_EQ(r.text, got) << what;
     }
     SQLFreeStmt(stmt_, SQL_CLOSE);
@@ -83,12 +85,11 @@ TEST_P(NumberRulesDm, NumericPrecisionCountsTheScale) {
     const char* value;
     SQLSMALLINT precision, scale;
     const char* state;
-  } rows[] = {{"2147483647", 10, 2, "22003"}, {"21474836.47", 10, 2, ""},
-              {"12345678", 10, 2, ""},        {"123456789", 10, 2, "22003"},
-              {"2147483647", 10, 0, ""},      {"0.5", 1, 1, ""}};
+  } rows[] = {{"2147483647", 10, 2, "22003"}, {"21474836.47", 10, 2, ""}, {"12345678", 10, 2, ""},
+              {"123456789", 10, 2, "22003"},  {"2147483647", 10, 0, ""},  {"0.5", 1, 1, ""}};
   for (const auto& r : rows) {
-    const std::string sql = std::string("SELECT CAST(") + r.value + " AS DECIMAL(20,4)) FROM " +
-                            t + " WHERE b > 0";
+    const std::string sql =
+        std::string("SELECT CAST(") + r.value + " AS DECIMAL(20,4)) FROM " + t + " WHERE b > 0";
     ASSERT_TRUE(SQL_SUCCEEDED(SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS)))
         << Diag(SQL_HANDLE_STMT, stmt_);
     SQLHDESC ard = nullptr;
@@ -111,17 +112,24 @@ TEST_P(NumberRulesDm, NumbersIntoBitsAndIntegersFollowOdbcsRules) {
   MustExec("CREATE TABLE " + t + " (k INTEGER, b BOOLEAN, i INTEGER)");
   const struct {
     SQLSMALLINT cType, sqlType;
-    double d;       // the value, also as SQLINTEGER and as text for SQL_C_NUMERIC's row
+    double d;  // the value, also as SQLINTEGER and as text for SQL_C_NUMERIC's row
     const char* state;
     const char* stored;  // "" when nothing may be stored
   } rows[] = {
-      {SQL_C_SLONG, SQL_BIT, 1, "", "1"},         {SQL_C_SLONG, SQL_BIT, 0, "", "0"},
-      {SQL_C_SLONG, SQL_BIT, 2, "22003", ""},     {SQL_C_SLONG, SQL_BIT, -1, "22003", ""},
-      {SQL_C_DOUBLE, SQL_BIT, 0.1, "01S07", "0"}, {SQL_C_DOUBLE, SQL_BIT, 1.5, "01S07", "1"},
-      {SQL_C_DOUBLE, SQL_BIT, 2, "22003", ""},    {SQL_C_NUMERIC, SQL_BIT, 2, "22003", ""},
-      {SQL_C_NUMERIC, SQL_BIT, 1, "", "1"},       {SQL_C_DOUBLE, SQL_INTEGER, -1.5, "22001", ""},
-      {SQL_C_DOUBLE, SQL_INTEGER, 0.1, "22001", ""}, {SQL_C_DOUBLE, SQL_INTEGER, 7, "", "7"},
-      {SQL_C_FLOAT, SQL_SMALLINT, 2.5, "22001", ""}, {SQL_C_DOUBLE, SQL_BIGINT, 0.5, "22001", ""},
+      {SQL_C_SLONG, SQL_BIT, 1, "", "1"},
+      {SQL_C_SLONG, SQL_BIT, 0, "", "0"},
+      {SQL_C_SLONG, SQL_BIT, 2, "22003", ""},
+      {SQL_C_SLONG, SQL_BIT, -1, "22003", ""},
+      {SQL_C_DOUBLE, SQL_BIT, 0.1, "01S07", "0"},
+      {SQL_C_DOUBLE, SQL_BIT, 1.5, "01S07", "1"},
+      {SQL_C_DOUBLE, SQL_BIT, 2, "22003", ""},
+      {SQL_C_NUMERIC, SQL_BIT, 2, "22003", ""},
+      {SQL_C_NUMERIC, SQL_BIT, 1, "", "1"},
+      {SQL_C_DOUBLE, SQL_INTEGER, -1.5, "22001", ""},
+      {SQL_C_DOUBLE, SQL_INTEGER, 0.1, "22001", ""},
+      {SQL_C_DOUBLE, SQL_INTEGER, 7, "", "7"},
+      {SQL_C_FLOAT, SQL_SMALLINT, 2.5, "22001", ""},
+      {SQL_C_DOUBLE, SQL_BIGINT, 0.5, "22001", ""},
   };
   int k = 0;
   for (const auto& r : rows) {
@@ -170,7 +178,7 @@ TEST_P(NumberRulesDm, FloatsTravelAsTheirShortestText) {
     double d;
     SQLSMALLINT sqlType;  // the parameter's
     const char* column;
-    const char* stored;   // the database's own text of what was stored
+    const char* stored;  // the database's own text of what was stored
   } rows[] = {
       {0.1 + 0.2, SQL_DOUBLE, "d", "0.30000000000000004"},
       {0.1, SQL_DOUBLE, "d", "0.1"},
@@ -186,8 +194,8 @@ TEST_P(NumberRulesDm, FloatsTravelAsTheirShortestText) {
     SQLLEN ind = 0;
     const char* column = r.column;
     SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_DOUBLE, r.sqlType, 20, 17, &d, 0, &ind);
-    const std::string sql = "INSERT INTO " + t + " (k, " + column + ") VALUES (" +
-                            std::to_string(k) + ", ?)";
+    const std::string sql =
+        "INSERT INTO " + t + " (k, " + column + ") VALUES (" + std::to_string(k) + ", ?)";
     ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS))
         << k << Diag(SQL_HANDLE_STMT, stmt_);
     SQLFreeStmt(stmt_, SQL_RESET_PARAMS);

@@ -118,9 +118,10 @@ TEST_P(AnyParamDm, ArrayOf1000WithAnIgnoredRowReportsStatusesAndCounts) {
                                           ids.data(), 0, nullptr));
   ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_SBIGINT, SQL_BIGINT, 0,
                                           0, bigs.data(), 0, nullptr));
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 3, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20,
-                                          0, names.data(), 20, nameLen.data()));
-  ASSERT_EQ(SQL_SUCCESS, SQLPrepare(stmt_, Text("INSERT INTO " + t + " VALUES (?, ?, ?)"), SQL_NTS));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 3, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20, 0,
+                                          names.data(), 20, nameLen.data()));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLPrepare(stmt_, Text("INSERT INTO " + t + " VALUES (?, ?, ?)"), SQL_NTS));
   ASSERT_EQ(SQL_SUCCESS, SQLExecute(stmt_)) << Diag(SQL_HANDLE_STMT, stmt_);
 
   EXPECT_EQ(static_cast<SQLULEN>(kRows - 1), processed);
@@ -214,7 +215,8 @@ TEST_P(AnyParamDm, Numeric30DigitsArriveExact) {
                                           5, &pos, sizeof pos, &len1));
   ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 3, SQL_PARAM_INPUT, SQL_C_NUMERIC, SQL_NUMERIC, 30,
                                           5, &neg, sizeof neg, &len2));
-  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, Text("INSERT INTO " + t + " VALUES (?, ?, ?)"), SQL_NTS))
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLExecDirect(stmt_, Text("INSERT INTO " + t + " VALUES (?, ?, ?)"), SQL_NTS))
       << Diag(SQL_HANDLE_STMT, stmt_);
   FreshStmt();
   EXPECT_EQ("1234567890123456789012345.67891", Scalar("SELECT v FROM " + t));
@@ -228,13 +230,14 @@ TEST_P(AnyParamDm, Numeric30DigitsArriveExact) {
 // back as the server's text.
 TEST_P(BackendParamDm, EveryCommonCTypeLandsInItsColumn) {
   const std::string t = Table("types");
-  Recreate(t, "si SMALLINT, i INTEGER, b1 BIGINT, b2 BIGINT, b3 BIGINT, r REAL,"
-              " d DOUBLE PRECISION, c VARCHAR(30), w VARCHAR(30), bin " + BinaryType(8) +
-              ", dt DATE, ts TIMESTAMP, bo BOOLEAN, dec DECIMAL(12,3)");
+  Recreate(t,
+           "si SMALLINT, i INTEGER, b1 BIGINT, b2 BIGINT, b3 BIGINT, r REAL,"
+           " d DOUBLE PRECISION, c VARCHAR(30), w VARCHAR(30), bin " +
+               BinaryType(8) + ", dt DATE, ts TIMESTAMP, bo BOOLEAN, dec DECIMAL(12,3)");
   SQLSMALLINT si = -32768;
   SQLINTEGER i = 2147483647;
   SQLBIGINT b1 = INT64_MIN;
-  SQLINTEGER b2 = -7;  // a 32-bit value for a BIGINT parameter
+  SQLINTEGER b2 = -7;                   // a 32-bit value for a BIGINT parameter
   char b3[] = " 9223372036854775807 ";  // text for a BIGINT parameter
   SQLREAL r = 1.5f;
   SQLDOUBLE d = -2.25e100;
@@ -250,8 +253,8 @@ TEST_P(BackendParamDm, EveryCommonCTypeLandsInItsColumn) {
   auto bind = [&](SQLSMALLINT ctype, SQLSMALLINT sqltype, SQLULEN size, SQLSMALLINT digits,
                   void* data, SQLLEN buflen, SQLLEN* len) {
     ++p;
-    ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, p, SQL_PARAM_INPUT, ctype, sqltype, size,
-                                            digits, data, buflen, len))
+    ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, p, SQL_PARAM_INPUT, ctype, sqltype, size, digits,
+                                            data, buflen, len))
         << p << Diag(SQL_HANDLE_STMT, stmt_);
   };
   bind(SQL_C_SSHORT, SQL_SMALLINT, 0, 0, &si, 0, nullptr);
@@ -268,11 +271,10 @@ TEST_P(BackendParamDm, EveryCommonCTypeLandsInItsColumn) {
   bind(SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 19, 0, &ts, 0, nullptr);
   bind(SQL_C_BIT, SQL_BIT, 1, 0, &bo, 0, nullptr);
   bind(SQL_C_CHAR, SQL_DECIMAL, 12, 3, dec, sizeof dec, &nts);
-  ASSERT_EQ(SQL_SUCCESS,
-            SQLExecDirect(stmt_,
-                          Text("INSERT INTO " + t +
-                               " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                          SQL_NTS))
+  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_,
+                                       Text("INSERT INTO " + t +
+                                            " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                                       SQL_NTS))
       << Diag(SQL_HANDLE_STMT, stmt_);
   EXPECT_EQ(1, RowCount());
   FreshStmt();
@@ -329,13 +331,14 @@ TEST_P(BackendParamDm, DataAtExecutionInPiecesAndNull) {
   SQLLEN daeLen = SQL_LEN_DATA_AT_EXEC(0);
   ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0,
                                           &id, 0, nullptr));
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_LONGVARCHAR,
-                                          300000, 0, reinterpret_cast<SQLPOINTER>(uintptr_t{2}), 0,
-                                          &daeLen));
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 3, SQL_PARAM_INPUT, SQL_C_BINARY,
-                                          SQL_LONGVARBINARY, 300000, 0,
-                                          reinterpret_cast<SQLPOINTER>(uintptr_t{3}), 0, &daeLen));
-  ASSERT_EQ(SQL_SUCCESS, SQLPrepare(stmt_, Text("INSERT INTO " + t + " VALUES (?, ?, ?)"), SQL_NTS));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_LONGVARCHAR, 300000, 0,
+                             reinterpret_cast<SQLPOINTER>(uintptr_t{2}), 0, &daeLen));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLBindParameter(stmt_, 3, SQL_PARAM_INPUT, SQL_C_BINARY, SQL_LONGVARBINARY, 300000, 0,
+                             reinterpret_cast<SQLPOINTER>(uintptr_t{3}), 0, &daeLen));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLPrepare(stmt_, Text("INSERT INTO " + t + " VALUES (?, ?, ?)"), SQL_NTS));
 
   // Row 1: both values in pieces.
   ASSERT_EQ(SQL_NEED_DATA, SQLExecute(stmt_)) << Diag(SQL_HANDLE_STMT, stmt_);
@@ -411,12 +414,13 @@ TEST_P(BackendParamDm, AnUnterminatedValueIsNeverReadBeyondItsBuffer) {
   const std::string t = Table("guard");
   Recreate(t, "v VARCHAR(10)");
   const long page = sysconf(_SC_PAGESIZE);
-  auto* map = static_cast<char*>(mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE,
-                                      MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+  auto* map = static_cast<char*>(
+      mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
   ASSERT_EQ(0, mprotect(map + page, page, PROT_NONE));
   for (const SQLSMALLINT cType : {SQL_C_CHAR, SQL_C_WCHAR}) {
     const SQLLEN bytes = cType == SQL_C_WCHAR ? 12 : 6;
-    std::memcpy(map + page - bytes, cType == SQL_C_WCHAR ? (const void*)u"abcdef" : "abcdef", bytes);
+    std::memcpy(map + page - bytes, cType == SQL_C_WCHAR ? (const void*)u"abcdef" : "abcdef",
+                bytes);
     SQLLEN nts = SQL_NTS;
     SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, cType, SQL_VARCHAR, 10, 0, map + page - bytes,
                      bytes, &nts);
@@ -457,7 +461,8 @@ TEST_P(AnyParamDm, RowCountsAndNoFurtherResults) {
 }
 
 TEST_P(AnyParamDm, NativeSqlCutsAShortBufferAndCountsTheWhole) {
-  const std::string sql = "SELECT {fn UCASE(n)} FROM " + Table("rc") + " WHERE n = {d '2020-01-02'}";
+  const std::string sql =
+      "SELECT {fn UCASE(n)} FROM " + Table("rc") + " WHERE n = {d '2020-01-02'}";
   SQLCHAR whole[512];
   SQLINTEGER len = -1;
   ASSERT_EQ(SQL_SUCCESS, SQLNativeSql(dbc_, Text(sql), SQL_NTS, whole, sizeof whole, &len))
@@ -472,8 +477,8 @@ TEST_P(AnyParamDm, NativeSqlCutsAShortBufferAndCountsTheWhole) {
   SQLCHAR small[12];
   std::memset(small, 'X', sizeof small);
   SQLINTEGER smallLen = -1;
-  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, SQLNativeSql(dbc_, Text(sql), SQL_NTS, small, sizeof small,
-                                                &smallLen));
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO,
+            SQLNativeSql(dbc_, Text(sql), SQL_NTS, small, sizeof small, &smallLen));
   EXPECT_EQ("01004", State(SQL_HANDLE_DBC, dbc_));
   EXPECT_EQ(native.substr(0, sizeof small - 1), std::string((char*)small));
   EXPECT_EQ(len, smallLen);

@@ -32,12 +32,14 @@ TEST_P(ParamLimitsDm, ALengthBeyondAValueIsHY090) {
   for (const auto& r : rows) {
     SQLFreeStmt(stmt_, SQL_CLOSE);
     SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
-    ASSERT_EQ(SQL_SUCCESS, SQLPrepare(stmt_, (SQLCHAR*)"SELECT CAST(? AS VARCHAR(20)) FROM (VALUES (1)) AS t(x)", SQL_NTS))
+    ASSERT_EQ(SQL_SUCCESS,
+              SQLPrepare(stmt_, (SQLCHAR*)"SELECT CAST(? AS VARCHAR(20)) FROM (VALUES (1)) AS t(x)",
+                         SQL_NTS))
         << r.what << ": " << qmr_test::Diag(SQL_HANDLE_STMT, stmt_);
     SQLLEN ind = r.atExec ? SQL_DATA_AT_EXEC : r.length;
     const SQLSMALLINT sqlType = r.cType == SQL_C_CHAR ? SQL_VARCHAR : SQL_VARBINARY;
-    ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, r.cType, sqlType, 10, 0,
-                                            text, 0, &ind))
+    ASSERT_EQ(SQL_SUCCESS,
+              SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, r.cType, sqlType, 10, 0, text, 0, &ind))
         << r.what;
     SQLRETURN rc = SQLExecute(stmt_);
     if (r.atExec) {
@@ -56,14 +58,14 @@ TEST_P(ParamLimitsDm, AnSqlTypeOdbcDoesNotDefineIsHY004) {
   SQLINTEGER v = 1;
   SQLLEN ind = 0;
   for (const SQLSMALLINT type : {SQLSMALLINT(9999), SQLSMALLINT(0), SQLSMALLINT(-12)}) {
-    EXPECT_EQ(SQL_ERROR, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, type, 0, 0, &v,
-                                          0, &ind))
+    EXPECT_EQ(SQL_ERROR,
+              SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, type, 0, 0, &v, 0, &ind))
         << type;
     EXPECT_EQ("HY004", qmr_test::State(SQL_HANDLE_STMT, stmt_)) << type;
   }
   // Every ODBC type still binds.
-  EXPECT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0,
-                                          0, &v, 0, &ind));
+  EXPECT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0,
+                                          &v, 0, &ind));
 }
 
 INSTANTIATE_TEST_SUITE_P(AnyBackend, ParamLimitsDm, ::testing::ValuesIn(qmr_test::TestDsns()));

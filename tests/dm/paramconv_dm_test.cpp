@@ -81,9 +81,9 @@ class ParamConvDm : public qmr_test::DmTest {
     void* data = wide ? static_cast<void*>(&w[0]) : const_cast<char*>(text.data());
     EXPECT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0,
                                             0, &key, 0, nullptr));
-    EXPECT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT,
-                                            wide ? SQL_C_WCHAR : SQL_C_CHAR, sqlType, 30, digits,
-                                            data, len, &len))
+    EXPECT_EQ(SQL_SUCCESS,
+              SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, wide ? SQL_C_WCHAR : SQL_C_CHAR, sqlType,
+                               30, digits, data, len, &len))
         << Diag(SQL_HANDLE_STMT, stmt_);
     const SQLRETURN rc = SQLExecDirect(
         stmt_, Text("INSERT INTO " + table + " (id, " + column + ") VALUES (?, ?)"), SQL_NTS);
@@ -109,8 +109,7 @@ class ParamConvDm : public qmr_test::DmTest {
         if (*c.state != '\0' && *c.state != 'r') {  // refused, not taken with a warning
           EXPECT_EQ("0", Scalar("SELECT COUNT(*)" + where)) << what;
         } else {
-          EXPECT_EQ("1", Scalar("SELECT COUNT(*)" + where + " AND " + c.column + " = " +
-                                   c.literal))
+          EXPECT_EQ("1", Scalar("SELECT COUNT(*)" + where + " AND " + c.column + " = " + c.literal))
               << what << ": holds " << Scalar("SELECT " + std::string(c.column) + where);
         }
       }
@@ -122,8 +121,9 @@ class AnyParamConvDm : public ParamConvDm {};
 
 TEST_P(AnyParamConvDm, TextForNumbersIsCheckedNeverGuessed) {
   const std::string table = Table("num");
-  Recreate(table, "id INTEGER, i INTEGER, si SMALLINT, bi BIGINT, d DOUBLE PRECISION,"
-                  " n DECIMAL(12,3), b BOOLEAN");
+  Recreate(table,
+           "id INTEGER, i INTEGER, si SMALLINT, bi BIGINT, d DOUBLE PRECISION,"
+           " n DECIMAL(12,3), b BOOLEAN");
   const std::vector<TextCase> cases = {
       {"i", SQL_INTEGER, "abc", "22018", ""},
       {"i", SQL_INTEGER, "12abc", "22018", ""},
@@ -159,12 +159,18 @@ TEST_P(AnyParamConvDm, TextForNumbersIsCheckedNeverGuessed) {
       {"n", SQL_NUMERIC, "-", "22018", ""},
       {"n", SQL_NUMERIC, " 123.125 ", "", "123.125"},
       // A bit: the words for a boolean, a number from 0 to 2 cut to 0 or 1.
-      {"b", SQL_BIT, "1", "", "TRUE"}, {"b", SQL_BIT, " 0 ", "", "FALSE"},
-      {"b", SQL_BIT, "True", "", "TRUE"}, {"b", SQL_BIT, "FALSE", "", "FALSE"},
-      {"b", SQL_BIT, "t", "", "TRUE"}, {"b", SQL_BIT, "F", "", "FALSE"},
-      {"b", SQL_BIT, "0.5", "rc 1 01S07", "FALSE"}, {"b", SQL_BIT, "1.75", "rc 1 01S07", "TRUE"},
-      {"b", SQL_BIT, "2", "22003", ""}, {"b", SQL_BIT, "-1", "22003", ""},
-      {"b", SQL_BIT, "abc", "22018", ""}, {"b", SQL_BIT, "", "22018", ""},
+      {"b", SQL_BIT, "1", "", "TRUE"},
+      {"b", SQL_BIT, " 0 ", "", "FALSE"},
+      {"b", SQL_BIT, "True", "", "TRUE"},
+      {"b", SQL_BIT, "FALSE", "", "FALSE"},
+      {"b", SQL_BIT, "t", "", "TRUE"},
+      {"b", SQL_BIT, "F", "", "FALSE"},
+      {"b", SQL_BIT, "0.5", "rc 1 01S07", "FALSE"},
+      {"b", SQL_BIT, "1.75", "rc 1 01S07", "TRUE"},
+      {"b", SQL_BIT, "2", "22003", ""},
+      {"b", SQL_BIT, "-1", "22003", ""},
+      {"b", SQL_BIT, "abc", "22018", ""},
+      {"b", SQL_BIT, "", "22018", ""},
   };
   RunTextCases(table, cases);
 }
@@ -195,12 +201,10 @@ TEST_P(AnyParamConvDm, TextForDatesIsCheckedNeverRolledOver) {
       {"ts", SQL_TYPE_TIMESTAMP, "2024-01-02 24:00:00", "22007", ""},
       {"ts", SQL_TYPE_TIMESTAMP, "2024-01-02 03:04:05 PM", "22007", ""},
       {"ts", SQL_TYPE_TIMESTAMP, "{ts '2024-04-31 00:00:00'}", "22007", ""},
-      {"ts", SQL_TYPE_TIMESTAMP, "2024-01-02 03:04:05.5", "",
-       "{ts '2024-01-02 03:04:05.5'}"},
+      {"ts", SQL_TYPE_TIMESTAMP, "2024-01-02 03:04:05.5", "", "{ts '2024-01-02 03:04:05.5'}"},
       {"ts", SQL_TYPE_TIMESTAMP, "2024-01-02T03:04:05", "", "{ts '2024-01-02 03:04:05'}"},
       {"ts", SQL_TYPE_TIMESTAMP, "2024-01-02", "", "{ts '2024-01-02 00:00:00'}"},
-      {"ts", SQL_TYPE_TIMESTAMP, "{ts '2024-01-02 03:04:05'}", "",
-       "{ts '2024-01-02 03:04:05'}"},
+      {"ts", SQL_TYPE_TIMESTAMP, "{ts '2024-01-02 03:04:05'}", "", "{ts '2024-01-02 03:04:05'}"},
   };
   RunTextCases(table, cases);
 }
@@ -229,12 +233,12 @@ TEST_P(AnyParamConvDm, BinaryBytesForACharacterParameterAreItsCharacters) {
     SQLLEN len = static_cast<SQLLEN>(bytes.size());
     ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0,
                                             0, &key, 0, nullptr));
-    ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_BINARY, c.sqlType,
-                                            40, 0, const_cast<char*>(bytes.data()), len, &len));
-    EXPECT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_,
-                                         Text("INSERT INTO " + table + " (id, " + c.column +
-                                              ") VALUES (?, ?)"),
-                                         SQL_NTS))
+    ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_BINARY, c.sqlType, 40,
+                                            0, const_cast<char*>(bytes.data()), len, &len));
+    EXPECT_EQ(
+        SQL_SUCCESS,
+        SQLExecDirect(stmt_, Text("INSERT INTO " + table + " (id, " + c.column + ") VALUES (?, ?)"),
+                      SQL_NTS))
         << what << Diag(SQL_HANDLE_STMT, stmt_);
     FreshStmt();
     ASSERT_TRUE(SQL_SUCCEEDED(Exec("SELECT " + std::string(c.column) + " FROM " + table +
@@ -267,12 +271,12 @@ TEST_P(AnyParamConvDm, GuidParametersTravelAsTheirText) {
   int id = 0;
   for (const Case& c : cases) {
     ++id;
-    const std::string what = std::to_string(c.cType) + "/" + std::to_string(c.sqlType) + " " +
-                             c.column;
+    const std::string what =
+        std::to_string(c.cType) + "/" + std::to_string(c.sqlType) + " " + c.column;
     FreshStmt();
     SQLINTEGER key = id;
-    SQLLEN len = c.cType == SQL_C_GUID ? static_cast<SQLLEN>(sizeof guid)
-                                       : static_cast<SQLLEN>(text.size());
+    SQLLEN len =
+        c.cType == SQL_C_GUID ? static_cast<SQLLEN>(sizeof guid) : static_cast<SQLLEN>(text.size());
     void* data = c.cType == SQL_C_GUID ? const_cast<SQLGUID*>(&guid)
                                        : static_cast<void*>(const_cast<char*>(text.data()));
     ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0,
@@ -280,16 +284,16 @@ TEST_P(AnyParamConvDm, GuidParametersTravelAsTheirText) {
     ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, c.cType, c.sqlType, 36, 0,
                                             data, len, &len))
         << Diag(SQL_HANDLE_STMT, stmt_);
-    EXPECT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_,
-                                         Text("INSERT INTO " + table + " (id, " + c.column +
-                                              ") VALUES (?, ?)"),
-                                         SQL_NTS))
+    EXPECT_EQ(
+        SQL_SUCCESS,
+        SQLExecDirect(stmt_, Text("INSERT INTO " + table + " (id, " + c.column + ") VALUES (?, ?)"),
+                      SQL_NTS))
         << what << " " << Diag(SQL_HANDLE_STMT, stmt_);
     FreshStmt();
     // Read as text on the database's side: the value is the point here.
-    const std::string stored = Scalar("SELECT CAST(" + std::string(c.column) +
-                                      " AS VARCHAR(36)) FROM " + table + " WHERE id = " +
-                                      std::to_string(id));
+    const std::string stored =
+        Scalar("SELECT CAST(" + std::string(c.column) + " AS VARCHAR(36)) FROM " + table +
+               " WHERE id = " + std::to_string(id));
     EXPECT_EQ(qmr_test::Lower(text), qmr_test::Lower(stored)) << what;
   }
 }
@@ -309,8 +313,8 @@ TEST_P(AnyParamConvDm, ProcessedCountCoversEverySetSentAtExecution) {
                              SQL_PARAM_PROCEED};
   SQLUSMALLINT statuses[kSets] = {};
   SQLULEN processed = 0xDEAD;
-  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE,
-                                        reinterpret_cast<SQLPOINTER>(kSets), 0));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(kSets), 0));
   ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_OPERATION_PTR, ops, 0));
   ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_STATUS_PTR, statuses, 0));
   ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0));

@@ -104,20 +104,23 @@ class ProcCall : public ProcDmBase {
       case Db::Pg:
         if (forCallKeyword)
           Create("PROCEDURE", name,
-                 "CREATE PROCEDURE " + name + "(IN a INTEGER, INOUT b INTEGER, INOUT c INTEGER)"
-                 " LANGUAGE plpgsql AS $$ BEGIN b := a * 2; c := c + a; END $$");
+                 "CREATE PROCEDURE " + name +
+                     "(IN a INTEGER, INOUT b INTEGER, INOUT c INTEGER)"
+                     " LANGUAGE plpgsql AS $$ BEGIN b := a * 2; c := c + a; END $$");
         else
           Create("FUNCTION", name,
-                 "CREATE FUNCTION " + name + "(IN a INTEGER, OUT b INTEGER, INOUT c INTEGER)"
-                 " LANGUAGE plpgsql AS $$ BEGIN b := a * 2; c := c + a; END $$");
+                 "CREATE FUNCTION " + name +
+                     "(IN a INTEGER, OUT b INTEGER, INOUT c INTEGER)"
+                     " LANGUAGE plpgsql AS $$ BEGIN b := a * 2; c := c + a; END $$");
         break;
       case Db::Derby:
         CreateDerby(name, "IN a INTEGER, OUT b INTEGER, INOUT c INTEGER", "arith");
         break;
       default:
         Create("PROCEDURE", name,
-               "CREATE PROCEDURE " + name + "(IN a INTEGER, OUT b INTEGER, INOUT c INTEGER)"
-               " BEGIN ATOMIC SET b = a * 2; SET c = c + a; END");
+               "CREATE PROCEDURE " + name +
+                   "(IN a INTEGER, OUT b INTEGER, INOUT c INTEGER)"
+                   " BEGIN ATOMIC SET b = a * 2; SET c = c + a; END");
         break;
     }
   }
@@ -129,8 +132,8 @@ class ProcCall : public ProcDmBase {
       CreateDerby(name, "OUT v " + type, derbyMethod);
     else if (db_ == Db::Pg)
       Create("FUNCTION", name,
-             "CREATE FUNCTION " + name + "(OUT v " + type + ") LANGUAGE plpgsql AS $$ BEGIN v := " +
-                 pgExpr + "; END $$");
+             "CREATE FUNCTION " + name + "(OUT v " + type +
+                 ") LANGUAGE plpgsql AS $$ BEGIN v := " + pgExpr + "; END $$");
     else
       Create("PROCEDURE", name,
              "CREATE PROCEDURE " + name + "(OUT v " + type + ") BEGIN ATOMIC SET v = " + hsqlExpr +
@@ -252,7 +255,9 @@ TEST_P(ProcCall, NullOutputGivesNullIndicator) {
 
 TEST_P(ProcCall, EveryCommonTypeComesBack) {
   const std::string p = Name("qmr_types");
-  const std::string nonAscii = "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC \xE6\x97\xA5";  // Grüße € 日
+  const std::string nonAscii =
+      "Gr\xC3\xBC\xC3\x9F"
+      "e \xE2\x82\xAC \xE6\x97\xA5";  // Grüße € 日
   if (db_ == Db::Derby) {
     CreateDerby(p,
                 "OUT i INTEGER, OUT b BIGINT, OUT d DOUBLE, OUT n DECIMAL(12,2), OUT v VARCHAR(40),"
@@ -263,7 +268,9 @@ TEST_P(ProcCall, EveryCommonTypeComesBack) {
            "CREATE FUNCTION " + p +
                "(OUT i INTEGER, OUT b BIGINT, OUT d DOUBLE PRECISION, OUT n NUMERIC(12,2),"
                " OUT v VARCHAR(40), OUT dt DATE, OUT ts TIMESTAMP) LANGUAGE plpgsql AS $$ BEGIN"
-               " i := -42; b := 9000000000123; d := 2.5; n := 1234.56; v := '" + nonAscii + "';"
+               " i := -42; b := 9000000000123; d := 2.5; n := 1234.56; v := '" +
+               nonAscii +
+               "';"
                " dt := DATE '2024-02-29'; ts := TIMESTAMP '2024-02-29 13:05:09.5'; END $$");
   } else {
     Create("PROCEDURE", p,
@@ -271,7 +278,8 @@ TEST_P(ProcCall, EveryCommonTypeComesBack) {
                "(OUT i INTEGER, OUT b BIGINT, OUT d DOUBLE, OUT n DECIMAL(12,2),"
                " OUT v VARCHAR(40), OUT dt DATE, OUT ts TIMESTAMP) BEGIN ATOMIC"
                " SET i = -42; SET b = 9000000000123; SET d = 2.5; SET n = 1234.56; SET v = '" +
-               nonAscii + "'; SET dt = DATE '2024-02-29';"
+               nonAscii +
+               "'; SET dt = DATE '2024-02-29';"
                " SET ts = TIMESTAMP '2024-02-29 13:05:09.5'; END");
   }
   SQLINTEGER i = 0;
@@ -297,8 +305,8 @@ TEST_P(ProcCall, EveryCommonTypeComesBack) {
               Bind(5, SQL_PARAM_OUTPUT, SQL_C_CHAR, SQL_VARCHAR, 40, 0, v8, sizeof v8, &ind[4]));
   ASSERT_EQ(SQL_SUCCESS,
             Bind(6, SQL_PARAM_OUTPUT, SQL_C_TYPE_DATE, SQL_TYPE_DATE, 10, 0, &dt, 0, &ind[5]));
-  ASSERT_EQ(SQL_SUCCESS, Bind(7, SQL_PARAM_OUTPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 26,
-                              6, &ts, 0, &ind[6]));
+  ASSERT_EQ(SQL_SUCCESS, Bind(7, SQL_PARAM_OUTPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 26, 6,
+                              &ts, 0, &ind[6]));
   const SQLRETURN rc = Run("{call " + p + "(?,?,?,?,?,?,?)}");
   ASSERT_EQ(SQL_SUCCESS, rc) << Diag(SQL_HANDLE_STMT, stmt_);
   EXPECT_EQ(-42, i);
@@ -350,12 +358,14 @@ TEST_P(ProcCall, OutputConvertedIntoAnotherCType) {
   std::memset(&dt, 0x7F, sizeof dt);
   SQL_DATE_STRUCT ts{};
   SQLLEN ind[4] = {};
-  ASSERT_EQ(SQL_SUCCESS, Bind(1, SQL_PARAM_OUTPUT, SQL_C_DOUBLE, SQL_DECIMAL, 12, 3, &n, 0, &ind[0]));
-  ASSERT_EQ(SQL_SUCCESS, Bind(2, SQL_PARAM_OUTPUT, SQL_C_SLONG, SQL_SMALLINT, 0, 0, &sm, 0, &ind[1]));
-  ASSERT_EQ(SQL_SUCCESS, Bind(3, SQL_PARAM_OUTPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_DATE, 10, 0, &dt,
-                              0, &ind[2]));
-  ASSERT_EQ(SQL_SUCCESS, Bind(4, SQL_PARAM_OUTPUT, SQL_C_TYPE_DATE, SQL_TYPE_TIMESTAMP, 26, 6, &ts,
-                              0, &ind[3]));
+  ASSERT_EQ(SQL_SUCCESS,
+            Bind(1, SQL_PARAM_OUTPUT, SQL_C_DOUBLE, SQL_DECIMAL, 12, 3, &n, 0, &ind[0]));
+  ASSERT_EQ(SQL_SUCCESS,
+            Bind(2, SQL_PARAM_OUTPUT, SQL_C_SLONG, SQL_SMALLINT, 0, 0, &sm, 0, &ind[1]));
+  ASSERT_EQ(SQL_SUCCESS,
+            Bind(3, SQL_PARAM_OUTPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_DATE, 10, 0, &dt, 0, &ind[2]));
+  ASSERT_EQ(SQL_SUCCESS,
+            Bind(4, SQL_PARAM_OUTPUT, SQL_C_TYPE_DATE, SQL_TYPE_TIMESTAMP, 26, 6, &ts, 0, &ind[3]));
   const SQLRETURN rc = Run("{call " + p + "(?,?,?,?)}");
   ASSERT_TRUE(SQL_SUCCEEDED(rc)) << Diag(SQL_HANDLE_STMT, stmt_);
   EXPECT_DOUBLE_EQ(-98.125, n);
@@ -378,8 +388,8 @@ TEST_P(ProcCall, NumericStructOutput) {
   CreateOneOut(p, "DECIMAL(12,3)", "-98.125", "-98.125", "decimal");
   SQL_NUMERIC_STRUCT num{};
   SQLLEN ind = 0;
-  ASSERT_EQ(SQL_SUCCESS, Bind(1, SQL_PARAM_OUTPUT, SQL_C_NUMERIC, SQL_DECIMAL, 12, 3, &num,
-                              sizeof num, &ind));
+  ASSERT_EQ(SQL_SUCCESS,
+            Bind(1, SQL_PARAM_OUTPUT, SQL_C_NUMERIC, SQL_DECIMAL, 12, 3, &num, sizeof num, &ind));
   // The descriptor's precision and scale decide how the value is scaled.
   SQLHDESC apd = nullptr;
   ASSERT_EQ(SQL_SUCCESS, SQLGetStmtAttr(stmt_, SQL_ATTR_APP_PARAM_DESC, &apd, 0, nullptr));
@@ -427,12 +437,14 @@ TEST_P(ProcCall, LongInputOutputValueComesBackWhole) {
     CreateDerby(p, "INOUT v VARCHAR(8000)", "grow");
   else if (db_ == Db::Pg)
     Create("FUNCTION", p,
-           "CREATE FUNCTION " + p + "(INOUT v VARCHAR(8000)) LANGUAGE plpgsql AS $$ BEGIN"
-           " v := v || repeat('z', 5000); END $$");
+           "CREATE FUNCTION " + p +
+               "(INOUT v VARCHAR(8000)) LANGUAGE plpgsql AS $$ BEGIN"
+               " v := v || repeat('z', 5000); END $$");
   else
     Create("PROCEDURE", p,
-           "CREATE PROCEDURE " + p + "(INOUT v VARCHAR(8000)) BEGIN ATOMIC"
-           " SET v = v || REPEAT('z', 5000); END");
+           "CREATE PROCEDURE " + p +
+               "(INOUT v VARCHAR(8000)) BEGIN ATOMIC"
+               " SET v = v || REPEAT('z', 5000); END");
   std::vector<char> buf(8001, 0);
   std::memcpy(buf.data(), "abc", 4);
   SQLLEN ind = SQL_NTS;
@@ -449,14 +461,16 @@ TEST_P(ProcCall, ProcedureWithInputReturnsAResultSet) {
     CreateDerby(p, "IN n INTEGER", "rows", "READS SQL DATA DYNAMIC RESULT SETS 1");
   else if (db_ == Db::Pg)
     Create("FUNCTION", p,
-           "CREATE FUNCTION " + p + "(n INTEGER) RETURNS TABLE(k INTEGER, sq INTEGER)"
-           " LANGUAGE sql AS $$ SELECT g, g * g FROM generate_series(1, n) g $$");
+           "CREATE FUNCTION " + p +
+               "(n INTEGER) RETURNS TABLE(k INTEGER, sq INTEGER)"
+               " LANGUAGE sql AS $$ SELECT g, g * g FROM generate_series(1, n) g $$");
   else
     Create("PROCEDURE", p,
-           "CREATE PROCEDURE " + p + "(IN n INTEGER) READS SQL DATA DYNAMIC RESULT SETS 1"
-           " BEGIN ATOMIC DECLARE cur CURSOR WITH RETURN FOR"
-           " SELECT c1, c1 * c1 FROM (VALUES (1), (2), (3), (4), (5)) AS t(c1) WHERE c1 <= n;"
-           " OPEN cur; END");
+           "CREATE PROCEDURE " + p +
+               "(IN n INTEGER) READS SQL DATA DYNAMIC RESULT SETS 1"
+               " BEGIN ATOMIC DECLARE cur CURSOR WITH RETURN FOR"
+               " SELECT c1, c1 * c1 FROM (VALUES (1), (2), (3), (4), (5)) AS t(c1) WHERE c1 <= n;"
+               " OPEN cur; END");
   SQLINTEGER n = 3;
   SQLLEN nInd = 0;
   ASSERT_EQ(SQL_SUCCESS, Bind(1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &n, 0, &nInd));
@@ -503,19 +517,20 @@ class FunctionValue : public ProcDmBase {
     switch (db_) {
       case Db::Pg:
         Create("FUNCTION", name,
-               "CREATE FUNCTION " + name + "(x INTEGER) RETURNS INTEGER LANGUAGE sql AS"
-               " $$ SELECT abs(x) $$");
+               "CREATE FUNCTION " + name +
+                   "(x INTEGER) RETURNS INTEGER LANGUAGE sql AS"
+                   " $$ SELECT abs(x) $$");
         break;
       case Db::H2:
         Create("ALIAS", name, "CREATE ALIAS " + name + " FOR 'java.lang.Math.abs(int)'");
         break;
       case Db::Derby:
         Create("FUNCTION", name,
-               "CREATE FUNCTION " + name + "(x INTEGER) RETURNS INTEGER LANGUAGE JAVA"
-               " PARAMETER STYLE JAVA NO SQL EXTERNAL NAME 'java.lang.Math.abs'");
+               "CREATE FUNCTION " + name +
+                   "(x INTEGER) RETURNS INTEGER LANGUAGE JAVA"
+                   " PARAMETER STYLE JAVA NO SQL EXTERNAL NAME 'java.lang.Math.abs'");
         break;
-      default:
-        break;
+      default: break;
     }
   }
 };

@@ -99,7 +99,10 @@ class TempDir {
     setenv("TMPDIR", path_.c_str(), 1);
   }
   ~TempDir() {
-    if (had_) setenv("TMPDIR", old_.c_str(), 1); else unsetenv("TMPDIR");
+    if (had_)
+      setenv("TMPDIR", old_.c_str(), 1);
+    else
+      unsetenv("TMPDIR");
     rmdir(path_.c_str());
   }
   const std::string& path() const { return path_; }
@@ -169,7 +172,8 @@ class ScrollDm : public ::testing::TestWithParam<std::string>, public qmr_test::
   }
   SQLULEN GetAttr(SQLINTEGER attr) {
     SQLULEN v = 0;
-    EXPECT_EQ(SQL_SUCCESS, SQLGetStmtAttr(stmt_, attr, &v, 0, nullptr)) << Diag(SQL_HANDLE_STMT, stmt_);
+    EXPECT_EQ(SQL_SUCCESS, SQLGetStmtAttr(stmt_, attr, &v, 0, nullptr))
+        << Diag(SQL_HANDLE_STMT, stmt_);
     return v;
   }
   void Static() {
@@ -179,7 +183,8 @@ class ScrollDm : public ::testing::TestWithParam<std::string>, public qmr_test::
   // n rows: id k, v "v<k>" (NULL every seventh), t "t<k>", k from 1.
   void Fill(int n) {
     Exec("DROP TABLE " + table_);
-    MustExec("CREATE TABLE " + table_ + " (id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(20), t VARCHAR(20))");
+    MustExec("CREATE TABLE " + table_ +
+             " (id INTEGER NOT NULL PRIMARY KEY, v VARCHAR(20), t VARCHAR(20))");
     std::vector<SQLINTEGER> ids(n);
     std::vector<char> v(n * 20), t(n * 20);
     std::vector<SQLLEN> vLen(n, SQL_NTS), tLen(n, SQL_NTS);
@@ -297,7 +302,8 @@ TEST_P(ScrollDm, EveryOrientationMatchesTheForwardRead) {
   for (int s = 0; s < 3; ++s) {
     for (bool rowWise : {false, true}) {
       const SQLULEN size = kSizes[s];
-      const std::string config = "rowset " + std::to_string(size) + (rowWise ? " row-wise" : " column-wise");
+      const std::string config =
+          "rowset " + std::to_string(size) + (rowWise ? " row-wise" : " column-wise");
       Fresh();
       Static();
       ASSERT_EQ(SQL_SUCCESS, Attr(SQL_ATTR_USE_BOOKMARKS, SQL_UB_VARIABLE));
@@ -386,7 +392,8 @@ TEST_P(ScrollDm, SmallResultsAndExtendedFetch) {
       continue;
     }
     const bool warn = c.orientation == SQL_FETCH_ABSOLUTE && c.offset < -5;
-    ASSERT_EQ(warn ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS, rc) << where << Diag(SQL_HANDLE_STMT, stmt_);
+    ASSERT_EQ(warn ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS, rc)
+        << where << Diag(SQL_HANDLE_STMT, stmt_);
     EXPECT_EQ(warn ? "01S06" : "", State(SQL_HANDLE_STMT, stmt_)) << where;
     EXPECT_EQ(5 - c.first + 1, fetched) << where;
     EXPECT_EQ(static_cast<SQLINTEGER>(c.first), ids[0]) << where;
@@ -447,8 +454,8 @@ TEST_P(ScrollDm, CatalogResultsScrollAsStaticReadOnly) {
     ASSERT_EQ(SQL_SUCCESS, Attr(SQL_ATTR_CURSOR_TYPE, asked));
     EXPECT_EQ(asked, GetAttr(SQL_ATTR_CURSOR_TYPE));
     ASSERT_EQ(SQL_SUCCESS, Attr(SQL_ATTR_CONCURRENCY, SQL_CONCUR_LOCK));
-    ASSERT_EQ(SQL_SUCCESS_WITH_INFO, SQLColumns(stmt_, nullptr, 0, nullptr, 0, (SQLCHAR*)t.c_str(),
-                                                SQL_NTS, nullptr, 0))
+    ASSERT_EQ(SQL_SUCCESS_WITH_INFO,
+              SQLColumns(stmt_, nullptr, 0, nullptr, 0, (SQLCHAR*)t.c_str(), SQL_NTS, nullptr, 0))
         << Diag(SQL_HANDLE_STMT, stmt_);
     EXPECT_EQ("01S02", State(SQL_HANDLE_STMT, stmt_));
     EXPECT_EQ(static_cast<SQLULEN>(SQL_CURSOR_STATIC), GetAttr(SQL_ATTR_CURSOR_TYPE));
@@ -560,8 +567,8 @@ TEST_P(ScrollDm, RandomFetchesOfLongValuesMatchTheForwardRead) {
                           : orientation == SQL_FETCH_NEXT     ? target
                                                               : static_cast<SQLLEN>(bookmark);
       const SQLLEN offset = target - from;
-      const std::string where = config + ", fetch " + std::to_string(i) + " to row " +
-                                std::to_string(target);
+      const std::string where =
+          config + ", fetch " + std::to_string(i) + " to row " + std::to_string(target);
       ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(stmt_, orientation, offset))
           << where << Diag(SQL_HANDLE_STMT, stmt_);
       at = target;
@@ -611,10 +618,14 @@ TEST_P(ScrollDm, LongValuesReadAgainAfterPositioningAndJumps) {
   };
   // Rowsets of 5: from the first window, from the files alone, a pass that
   // loads a window, a jump back before it, and one into it again.
-  const Step steps[] = {{SQL_FETCH_ABSOLUTE, 2, 1},     {0, 0, 3},
-                        {0, 0, 1},                      {SQL_FETCH_ABSOLUTE, -1000, 2},
-                        {SQL_FETCH_NEXT, 0, 5},         {SQL_FETCH_ABSOLUTE, 3, 4},
-                        {SQL_FETCH_ABSOLUTE, -990, 1},  {SQL_FETCH_PRIOR, 0, 2}};
+  const Step steps[] = {{SQL_FETCH_ABSOLUTE, 2, 1},
+                        {0, 0, 3},
+                        {0, 0, 1},
+                        {SQL_FETCH_ABSOLUTE, -1000, 2},
+                        {SQL_FETCH_NEXT, 0, 5},
+                        {SQL_FETCH_ABSOLUTE, 3, 4},
+                        {SQL_FETCH_ABSOLUTE, -990, 1},
+                        {SQL_FETCH_PRIOR, 0, 2}};
   for (int rows : {3000, 7000}) {
     const std::vector<qmr_test::Row> ref = FillLong(rows);
     ASSERT_EQ(static_cast<size_t>(rows), ref.size());
@@ -674,8 +685,7 @@ TEST_P(ScrollDm, AnUnusableTemporaryFolderIsNamedWithItsReason) {
   const struct {
     std::string folder;
     const char* reason;
-  } rows[] = {{dir.path() + "/missing", "No such file or directory"},
-              {plain, "Not a directory"}};
+  } rows[] = {{dir.path() + "/missing", "No such file or directory"}, {plain, "Not a directory"}};
   for (const auto& row : rows) {
     setenv("TMPDIR", row.folder.c_str(), 1);
     Fresh();

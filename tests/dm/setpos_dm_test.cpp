@@ -36,8 +36,8 @@ class AnySetPosDm : public qmr_test::DmTest {
   }
   // The table's rows, ordered by the first column, "a,b;a,b" (NULL empty).
   std::string Contents(const std::string& table) {
-    EXPECT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, Text("SELECT * FROM " + table + " ORDER BY 1"),
-                                         SQL_NTS))
+    EXPECT_EQ(SQL_SUCCESS,
+              SQLExecDirect(stmt_, Text("SELECT * FROM " + table + " ORDER BY 1"), SQL_NTS))
         << Diag(SQL_HANDLE_STMT, stmt_);
     std::string all;
     for (const qmr_test::Row& row : qmr_test::FetchRows(stmt_)) {
@@ -79,29 +79,29 @@ TEST_P(AnySetPosDm, PositionRefreshAndRefusals) {
   char vs[3][12];
   SQLUSMALLINT status[3], ops[3] = {SQL_ROW_PROCEED, SQL_ROW_PROCEED, SQL_ROW_PROCEED};
   SQLLEN bm[3], bmInd[3];
-  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_USE_BOOKMARKS, (SQLPOINTER)SQL_UB_VARIABLE,
-                                        0));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLSetStmtAttr(stmt_, SQL_ATTR_USE_BOOKMARKS, (SQLPOINTER)SQL_UB_VARIABLE, 0));
   ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, status, 0));
   ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_OPERATION_PTR, ops, 0));
   ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 0, SQL_C_VARBOOKMARK, bm, sizeof bm[0], bmInd));
   ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, ids, 0, idInd));
   ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 2, SQL_C_CHAR, vs, sizeof vs[0], vInd));
-  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, Text("SELECT id, v, v FROM " + t + " ORDER BY id"),
-                                       SQL_NTS))
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLExecDirect(stmt_, Text("SELECT id, v, v FROM " + t + " ORDER BY id"), SQL_NTS))
       << Diag(SQL_HANDLE_STMT, stmt_);
 
   const SQLSETPOSIROW kWide = (SQLSETPOSIROW{1} << 32) + 1;
   const struct {
-    SQLSMALLINT fetch;      // 0: keep the rowset
+    SQLSMALLINT fetch;  // 0: keep the rowset
     SQLLEN fetchRow;
     SQLSETPOSIROW row;
     SQLUSMALLINT op, lock;
-    SQLUSMALLINT ignore;    // row (1-based) marked SQL_ROW_IGNORE, 0 none
+    SQLUSMALLINT ignore;  // row (1-based) marked SQL_ROW_IGNORE, 0 none
     SQLRETURN rc;
     const char* state;
-    const char* ids;        // the id buffers afterwards; -1 where the test left its mark
+    const char* ids;  // the id buffers afterwards; -1 where the test left its mark
     const char* statuses;
-    const char* current;    // SQLGetData of column 3 afterwards, "" not read
+    const char* current;  // SQLGetData of column 3 afterwards, "" not read
   } steps[] = {
       {SQL_FETCH_FIRST, 0, 2, SQL_POSITION, SQL_LOCK_NO_CHANGE, 0, SQL_SUCCESS, "", "-1,-1,-1",
        "9,9,9", "v2"},
@@ -164,7 +164,8 @@ TEST_P(AnySetPosDm, PositionRefreshAndRefusals) {
       bmInd[i] = sizeof bm[0];
       ids[i] = -1;
     }
-    EXPECT_EQ(r.rc, SQLBulkOperations(stmt_, SQL_FETCH_BY_BOOKMARK)) << Diag(SQL_HANDLE_STMT, stmt_);
+    EXPECT_EQ(r.rc, SQLBulkOperations(stmt_, SQL_FETCH_BY_BOOKMARK))
+        << Diag(SQL_HANDLE_STMT, stmt_);
     EXPECT_EQ(Joined(r.marks, 3), Joined(bm, 3)) << "the bookmarks are the application's";
     EXPECT_EQ(r.ids, Joined(ids, 3));
     EXPECT_EQ(r.statuses, Joined(status, 3));
@@ -205,14 +206,14 @@ TEST_P(AnySetPosDm, KeysetChanges) {
   ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 1, SQL_C_SLONG, b.id, 0, b.idInd));
   ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 2, SQL_C_CHAR, b.v, sizeof b.v[0], b.vInd));
   ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 3, SQL_C_SLONG, b.n, 0, b.nInd));
-  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(h, Text("SELECT id, v, n FROM " + t + " ORDER BY id"),
-                                       SQL_NTS))
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLExecDirect(h, Text("SELECT id, v, n FROM " + t + " ORDER BY id"), SQL_NTS))
       << Diag(SQL_HANDLE_STMT, h);
   const struct {
     SQLSMALLINT fetch;  // 0: the rowset stays
     SQLSETPOSIROW row;
     SQLUSMALLINT op;
-    int ignore;         // rowset row (1-based) marked SQL_ROW_IGNORE
+    int ignore;             // rowset row (1-based) marked SQL_ROW_IGNORE
     const char* values[3];  // "v,n" per rowset row; null: left as fetched
     const char* statuses;
     SQLLEN count;
@@ -265,8 +266,10 @@ TEST_P(AnySetPosDm, KeysetChanges) {
   EXPECT_EQ(SQL_SUCCESS, SQLParamData(h, &token)) << Diag(SQL_HANDLE_STMT, h);
   // The rows of a join are no rows of one table to change by key.
   SQLCloseCursor(h);
-  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(h, Text("SELECT a.id, a.v, a.n FROM " + t + " a, " + t +
-                                               " b WHERE a.id = b.id"), SQL_NTS))
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLExecDirect(
+                h, Text("SELECT a.id, a.v, a.n FROM " + t + " a, " + t + " b WHERE a.id = b.id"),
+                SQL_NTS))
       << Diag(SQL_HANDLE_STMT, h);
   ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(h, SQL_FETCH_FIRST, 0)) << Diag(SQL_HANDLE_STMT, h);
   EXPECT_EQ(SQL_ERROR, SQLSetPos(h, 1, SQL_DELETE, SQL_LOCK_NO_CHANGE));
@@ -293,8 +296,7 @@ TEST_P(AnySetPosDm, KeysetBulkOperations) {
   ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 0, SQL_C_VARBOOKMARK, bm, sizeof bm[0], bmInd));
   ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 1, SQL_C_SLONG, ids, 0, idInd));
   ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 2, SQL_C_CHAR, vs, sizeof vs[0], vInd));
-  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(h, Text("SELECT id, v FROM " + t + " ORDER BY id"),
-                                       SQL_NTS))
+  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(h, Text("SELECT id, v FROM " + t + " ORDER BY id"), SQL_NTS))
       << Diag(SQL_HANDLE_STMT, h);
   ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(h, SQL_FETCH_FIRST, 0)) << Diag(SQL_HANDLE_STMT, h);
   const SQLLEN kWide = (SQLLEN{1} << 32) + 1;
@@ -365,8 +367,8 @@ TEST_P(AnySetPosDm, ValuesConcurrencyLeavesChangedRows) {
   ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 1, SQL_C_SLONG, ids, 0, idInd));
   ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 2, SQL_C_CHAR, vs, sizeof vs[0], vInd));
   ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 3, SQL_C_SLONG, ns, 0, nInd));
-  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(h, Text("SELECT id, v, n FROM " + t + " ORDER BY id"),
-                                       SQL_NTS))
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLExecDirect(h, Text("SELECT id, v, n FROM " + t + " ORDER BY id"), SQL_NTS))
       << Diag(SQL_HANDLE_STMT, h);
   ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(h, SQL_FETCH_FIRST, 0)) << Diag(SQL_HANDLE_STMT, h);
   qmr_test::DmSession other;
@@ -406,8 +408,8 @@ TEST_P(AnySetPosDm, StaticValuesCompareWithTheRowsRead) {
     SQLUSMALLINT status;
     const char* table;
   } cases[] = {
-      {shown, "UPDATE " + t + " SET v = 'other' WHERE id = 2", SQL_SUCCESS_WITH_INFO,
-       SQL_ROW_ERROR, "1,v1;2,other;3,next;4,v4"},
+      {shown, "UPDATE " + t + " SET v = 'other' WHERE id = 2", SQL_SUCCESS_WITH_INFO, SQL_ROW_ERROR,
+       "1,v1;2,other;3,next;4,v4"},
       {shown, "INSERT INTO " + t + " VALUES (0, 'v0')", SQL_SUCCESS, SQL_ROW_UPDATED,
        "0,v0;1,v1;2,mine;3,next;4,v4"},
       {shown, "DELETE FROM " + t + " WHERE id = 1", SQL_SUCCESS, SQL_ROW_UPDATED,
@@ -479,8 +481,11 @@ TEST_P(AnySetPosDm, StaticValuesFollowOwnUpdatesOnDisk) {
   char v[11] = "";
   SQLLEN vInd = SQL_NTS;
   ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 1, SQL_C_CHAR, v, sizeof v, &vInd));
-  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(h, Text("SELECT v FROM " + t + " WHERE id = 5150 OR id < "
-                                               "5100 ORDER BY id"), SQL_NTS))
+  ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(h,
+                                       Text("SELECT v FROM " + t +
+                                            " WHERE id = 5150 OR id < "
+                                            "5100 ORDER BY id"),
+                                       SQL_NTS))
       << Diag(SQL_HANDLE_STMT, h);
   for (const char* next : {"first", "second"}) {
     ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(h, SQL_FETCH_FIRST, 0)) << Diag(SQL_HANDLE_STMT, h);
@@ -520,8 +525,8 @@ TEST_P(AnySetPosDm, EveryCursorKindChangesByKey) {
     ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(h, SQL_ATTR_KEYSET_SIZE, (SQLPOINTER)k.keyset, 0));
     ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 1, SQL_C_SLONG, ids, 0, idInd));
     ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 2, SQL_C_CHAR, vs, sizeof vs[0], vInd));
-    ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(h, Text("SELECT id, v FROM " + t + " ORDER BY id"),
-                                         SQL_NTS))
+    ASSERT_EQ(SQL_SUCCESS,
+              SQLExecDirect(h, Text("SELECT id, v FROM " + t + " ORDER BY id"), SQL_NTS))
         << Diag(SQL_HANDLE_STMT, h);
     ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(h, SQL_FETCH_NEXT, 0)) << Diag(SQL_HANDLE_STMT, h);
     ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(h, SQL_FETCH_NEXT, 0)) << Diag(SQL_HANDLE_STMT, h);
@@ -538,7 +543,8 @@ TEST_P(AnySetPosDm, EveryCursorKindChangesByKey) {
         << k.v << Diag(SQL_HANDLE_STMT, h);
     SQLFreeHandle(SQL_HANDLE_STMT, h);
     std::string want = "1,v1;2,v2;3," + std::string(k.v);
-    for (int id = 5 + n; id <= 10; ++id) want += ";" + std::to_string(id) + ",v" + std::to_string(id);
+    for (int id = 5 + n; id <= 10; ++id)
+      want += ";" + std::to_string(id) + ",v" + std::to_string(id);
     EXPECT_EQ(want, Contents(t));
   }
 }
@@ -564,15 +570,15 @@ TEST_P(AnySetPosDm, WhereCurrentOfChangesTheCurrentRow) {
        SQL_SUCCESS, 1, SQL_ROW_UPDATED, "1,v1;2,new;3,v3"},
       {SQL_CURSOR_KEYSET_DRIVEN, SQL_CONCUR_LOCK, "", "DELETE FROM %s", false, SQL_SUCCESS, 1,
        SQL_ROW_DELETED, "1,v1;3,v3"},
-      {SQL_CURSOR_STATIC, SQL_CONCUR_VALUES, "Cur_S", "UPDATE %s SET v = ?", false, SQL_SUCCESS,
-       1, SQL_ROW_SUCCESS, "1,v1;2,new;3,v3"},
+      {SQL_CURSOR_STATIC, SQL_CONCUR_VALUES, "Cur_S", "UPDATE %s SET v = ?", false, SQL_SUCCESS, 1,
+       SQL_ROW_SUCCESS, "1,v1;2,new;3,v3"},
       {SQL_CURSOR_STATIC, SQL_CONCUR_VALUES, "cur_s", "UPDATE %s SET v = ?", true,
        SQL_SUCCESS_WITH_INFO, 0, SQL_ROW_SUCCESS, "1,v1;2,other;3,v3"},
       // Read-only cursors are refused, saying why.
       {SQL_CURSOR_STATIC, SQL_CONCUR_READ_ONLY, "", "DELETE FROM %s", false, SQL_ERROR, -1,
        SQL_ROW_SUCCESS, "1,v1;2,v2;3,v3"},
-      {SQL_CURSOR_KEYSET_DRIVEN, SQL_CONCUR_READ_ONLY, "", "UPDATE %s SET v = ?", false,
-       SQL_ERROR, -1, SQL_ROW_SUCCESS, "1,v1;2,v2;3,v3"},
+      {SQL_CURSOR_KEYSET_DRIVEN, SQL_CONCUR_READ_ONLY, "", "UPDATE %s SET v = ?", false, SQL_ERROR,
+       -1, SQL_ROW_SUCCESS, "1,v1;2,v2;3,v3"},
   };
   bool commented = false;  // every second text ends in a comment, which is not the name's
   for (const auto& c : cases) {
@@ -584,8 +590,8 @@ TEST_P(AnySetPosDm, WhereCurrentOfChangesTheCurrentRow) {
     if (*c.name != '\0') {
       ASSERT_EQ(SQL_SUCCESS, SQLSetCursorName(h, Text(c.name), SQL_NTS));
     }
-    ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(h, Text("SELECT id, v FROM " + t + " ORDER BY id"),
-                                         SQL_NTS))
+    ASSERT_EQ(SQL_SUCCESS,
+              SQLExecDirect(h, Text("SELECT id, v FROM " + t + " ORDER BY id"), SQL_NTS))
         << Diag(SQL_HANDLE_STMT, h);
     ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(h, SQL_FETCH_FIRST, 0)) << Diag(SQL_HANDLE_STMT, h);
     ASSERT_EQ(SQL_SUCCESS, SQLSetPos(h, 2, SQL_POSITION, SQL_LOCK_NO_CHANGE));
@@ -606,8 +612,8 @@ TEST_P(AnySetPosDm, WhereCurrentOfChangesTheCurrentRow) {
     ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &u));
     char value[] = "new";
     SQLLEN valueInd = SQL_NTS;
-    ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(u, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 10,
-                                            0, value, 0, &valueInd));
+    ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(u, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 10, 0,
+                                            value, 0, &valueInd));
     EXPECT_EQ(c.rc, SQLExecDirect(u, Text(text), SQL_NTS)) << text << Diag(SQL_HANDLE_STMT, u);
     if (c.rc != SQL_SUCCESS) {
       const std::string diag = Diag(SQL_HANDLE_STMT, u);
@@ -624,8 +630,8 @@ TEST_P(AnySetPosDm, WhereCurrentOfChangesTheCurrentRow) {
     EXPECT_EQ(c.table, Contents(t)) << text;
   }
   // A name no cursor of the connection answers to.
-  EXPECT_EQ(SQL_ERROR, SQLExecDirect(stmt_, Text("DELETE FROM " + t + " WHERE CURRENT OF nocur"),
-                                     SQL_NTS));
+  EXPECT_EQ(SQL_ERROR,
+            SQLExecDirect(stmt_, Text("DELETE FROM " + t + " WHERE CURRENT OF nocur"), SQL_NTS));
   EXPECT_EQ("34000", State(SQL_HANDLE_STMT, stmt_));
 }
 

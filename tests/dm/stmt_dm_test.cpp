@@ -45,7 +45,6 @@ class StatementDm : public ::testing::TestWithParam<Build>, public qmr_test::DmS
   bool Wide() const { return GetParam().wide; }
   bool Odbc2() const { return GetParam().odbc == 2; }
 
-
   SQLRETURN Exec(SQLHSTMT s, const std::string& sql) {
     if (Wide()) {
       const std::u16string w = U16(sql);
@@ -69,7 +68,8 @@ class StatementDm : public ::testing::TestWithParam<Build>, public qmr_test::DmS
     // ODBC 3 answers a searched change of no row with SQL_NO_DATA.
     const bool searched = sql.rfind("UPDATE", 0) == 0 || sql.rfind("DELETE", 0) == 0;
     EXPECT_EQ(n == 0 && searched && !Odbc2() ? SQL_NO_DATA : SQL_SUCCESS, rc)
-        << sql << "\n" << Diag(SQL_HANDLE_STMT, stmt_);
+        << sql << "\n"
+        << Diag(SQL_HANDLE_STMT, stmt_);
     return n;
   }
   // A table of its own for each build and version (each build has its own
@@ -114,7 +114,8 @@ class StatementDm : public ::testing::TestWithParam<Build>, public qmr_test::DmS
       rc = odbc2Call ? SQLColAttributes(stmt_, col, field, buf, sizeof buf, &len, nullptr)
                      : SQLColAttribute(stmt_, col, field, buf, sizeof buf, &len, nullptr);
       out = reinterpret_cast<char*>(buf);
-      EXPECT_EQ(static_cast<SQLSMALLINT>(out.size()), len) << "column " << col << " field " << field;
+      EXPECT_EQ(static_cast<SQLSMALLINT>(out.size()), len)
+          << "column " << col << " field " << field;
     }
     EXPECT_EQ(SQL_SUCCESS, rc) << "column " << col << " field " << field << "\n"
                                << Diag(SQL_HANDLE_STMT, stmt_);
@@ -180,14 +181,14 @@ struct Column {
   SQLULEN size;
   SQLSMALLINT digits;
   SQLSMALLINT nullable;
-  SQLLEN octets;     // SQL_DESC_OCTET_LENGTH, both builds
-  SQLLEN length2;    // SQL_COLUMN_LENGTH, both builds
+  SQLLEN octets;   // SQL_DESC_OCTET_LENGTH, both builds
+  SQLLEN length2;  // SQL_COLUMN_LENGTH, both builds
   SQLLEN radix;
   SQLLEN isUnsigned;
   SQLLEN searchable;
 };
 
-constexpr SQLULEN kLong = 1073741824;  // HSQLDB's CLOB and BLOB of no declared length
+constexpr SQLULEN kLong = 1073741824;     // HSQLDB's CLOB and BLOB of no declared length
 constexpr SQLLEN kLongText = 0x7FFFFFFF;  // their octets: four a character, capped
 
 const Column kColumns[] = {
@@ -204,7 +205,8 @@ const Column kColumns[] = {
     {"B", SQL_BIT, 1, 0, SQL_NULLABLE, 1, 1, 0, SQL_TRUE, SQL_PRED_BASIC},
     // SEARCHABLE as HSQLDB's type information gives it for the type.
     {"VB", SQL_VARBINARY, 16, 0, SQL_NULLABLE, 16, 16, 0, SQL_TRUE, SQL_SEARCHABLE},
-    {"CL", SQL_LONGVARCHAR, kLong, 0, SQL_NULLABLE, kLongText, kLongText, 0, SQL_TRUE, SQL_PRED_NONE},
+    {"CL", SQL_LONGVARCHAR, kLong, 0, SQL_NULLABLE, kLongText, kLongText, 0, SQL_TRUE,
+     SQL_PRED_NONE},
     {"BL", SQL_LONGVARBINARY, kLong, 0, SQL_NULLABLE, kLong, kLong, 0, SQL_TRUE, SQL_PRED_NONE},
 };
 constexpr SQLUSMALLINT kColumnCount = sizeof kColumns / sizeof kColumns[0];
@@ -264,14 +266,14 @@ TEST_P(DescribeDm, DescribeColGivesTypeSizeDigitsAndNullability) {
     std::string name;
     if (Wide()) {
       SQLWCHAR buf[32];
-      ASSERT_EQ(SQL_SUCCESS, SQLDescribeColW(stmt_, i, buf, 32, &len, &type, &size, &digits,
-                                             &nullable))
+      ASSERT_EQ(SQL_SUCCESS,
+                SQLDescribeColW(stmt_, i, buf, 32, &len, &type, &size, &digits, &nullable))
           << Diag(SQL_HANDLE_STMT, stmt_);
       name = Narrow(buf, static_cast<size_t>(len));
     } else {
       SQLCHAR buf[32];
-      ASSERT_EQ(SQL_SUCCESS, SQLDescribeCol(stmt_, i, buf, sizeof buf, &len, &type, &size,
-                                            &digits, &nullable))
+      ASSERT_EQ(SQL_SUCCESS,
+                SQLDescribeCol(stmt_, i, buf, sizeof buf, &len, &type, &size, &digits, &nullable))
           << Diag(SQL_HANDLE_STMT, stmt_);
       name = reinterpret_cast<char*>(buf);
     }
@@ -332,18 +334,21 @@ TEST_P(DescribeDm, EveryOdbc3FieldOfEveryColumn) {
     const SQLLEN precision = Num(i, SQL_DESC_PRECISION);
     const SQLLEN scale = Num(i, SQL_DESC_SCALE);
     switch (want.type) {
-      case SQL_VARCHAR: case SQL_WVARCHAR: case SQL_CHAR: case SQL_WCHAR: case SQL_VARBINARY:
-        EXPECT_EQ(static_cast<SQLLEN>(want.size), length);
-        break;
-      case SQL_INTEGER: case SQL_BIGINT: case SQL_SMALLINT: case SQL_DECIMAL: case SQL_DOUBLE:
+      case SQL_VARCHAR:
+      case SQL_WVARCHAR:
+      case SQL_CHAR:
+      case SQL_WCHAR:
+      case SQL_VARBINARY: EXPECT_EQ(static_cast<SQLLEN>(want.size), length); break;
+      case SQL_INTEGER:
+      case SQL_BIGINT:
+      case SQL_SMALLINT:
+      case SQL_DECIMAL:
+      case SQL_DOUBLE:
         EXPECT_EQ(static_cast<SQLLEN>(want.size), precision);
         EXPECT_EQ(want.digits, scale);
         break;
-      case SQL_TYPE_TIMESTAMP:
-        EXPECT_EQ(6, precision);
-        break;
-      default:
-        break;
+      case SQL_TYPE_TIMESTAMP: EXPECT_EQ(6, precision); break;
+      default: break;
     }
     const SQLLEN display = Num(i, SQL_DESC_DISPLAY_SIZE);
     EXPECT_GE(display, want.type == SQL_DECIMAL ? 14 : 1);
@@ -400,8 +405,8 @@ TEST_P(DescribeDm, Odbc3ApplicationsMayAskOdbc2FieldsThroughColAttribute) {
 
 TEST_P(DescribeDm, ColumnNumbersOutsideTheResult) {
   SQLSMALLINT type = 0;
-  EXPECT_EQ(SQL_ERROR, SQLDescribeCol(stmt_, kColumnCount + 1, nullptr, 0, nullptr, &type,
-                                      nullptr, nullptr, nullptr));
+  EXPECT_EQ(SQL_ERROR, SQLDescribeCol(stmt_, kColumnCount + 1, nullptr, 0, nullptr, &type, nullptr,
+                                      nullptr, nullptr));
   EXPECT_EQ(Odbc2() ? "S1002" : "07009", State(SQL_HANDLE_STMT, stmt_));
 }
 
@@ -506,7 +511,8 @@ TEST_P(StatementDm, EscapeClauses) {
   EXPECT_EQ(1, Rows("UPDATE " + t + " SET n = n WHERE {fn UCASE(s)} = 'ABC'"));
   EXPECT_EQ(2, Rows("UPDATE " + t + " SET n = n WHERE {fn LENGTH(s)} = 3"));
   EXPECT_EQ(1, Rows("UPDATE " + t + " SET n = n WHERE s LIKE 'X\\_%' {escape '\\'} OR s = 'Xyz'"));
-  EXPECT_EQ(2, Rows("UPDATE " + t + " SET n = {fn ABS(n)} WHERE {fn CONVERT(n, SQL_VARCHAR)} "
+  EXPECT_EQ(2, Rows("UPDATE " + t +
+                    " SET n = {fn ABS(n)} WHERE {fn CONVERT(n, SQL_VARCHAR)} "
                     "IN ('1', '2')"));
   // An outer join in a query: described, two columns.
   MustExec("SELECT a.n, b.s FROM {oj " + t + " a LEFT OUTER JOIN " + t + " b ON a.n = b.n + 5}");
@@ -531,7 +537,8 @@ TEST_P(StatementDm, NonSelectOnAReadOnlyConnectionIsRefused) {
     EXPECT_NE(d.find("IM916 [Quillmar][ODBC][Driver]Only SELECT statements are allowed during "
                      "a read-only connection."),
               std::string::npos)
-        << sql << "\n" << d;
+        << sql << "\n"
+        << d;
   }
   // Queries still run.
   MustExec("SELECT n FROM " + t);
@@ -542,8 +549,8 @@ TEST_P(StatementDm, NonSelectOnAReadOnlyConnectionIsRefused) {
   EXPECT_EQ(1, Rows("INSERT INTO " + t + " VALUES (1)"));
 }
 
-const Build kBuilds[] = {{"QmrHsqlU", true, 3}, {"QmrHsqlA", false, 3},
-                         {"QmrHsqlU", true, 2}, {"QmrHsqlA", false, 2}};
+const Build kBuilds[] = {
+    {"QmrHsqlU", true, 3}, {"QmrHsqlA", false, 3}, {"QmrHsqlU", true, 2}, {"QmrHsqlA", false, 2}};
 
 std::string BuildName(const ::testing::TestParamInfo<Build>& info) {
   return std::string(info.param.wide ? "Unicode" : "Ansi") + "Odbc" +

@@ -32,10 +32,13 @@ class AnyKindsDm : public qmr_test::DmTest {
     MustExec("INSERT INTO " + t + " VALUES (1, 'x'), (2, 'x'), (3, 'x')");
     MustExec("INSERT INTO " + t + "s VALUES (1), (2)");
     if (Bit() == kHsql)
-      MustExec("CREATE PROCEDURE " + p + "(IN k INTEGER) READS SQL DATA DYNAMIC RESULT SETS 1 "
-               "BEGIN ATOMIC DECLARE c CURSOR WITH RETURN FOR SELECT a FROM " + t + "; OPEN c; END");
+      MustExec("CREATE PROCEDURE " + p +
+               "(IN k INTEGER) READS SQL DATA DYNAMIC RESULT SETS 1 "
+               "BEGIN ATOMIC DECLARE c CURSOR WITH RETURN FOR SELECT a FROM " +
+               t + "; OPEN c; END");
     SQLFreeStmt(stmt_, SQL_CLOSE);
-    for (const auto& [m, by] : {std::pair<std::string, std::string>{"%S", t + "s"}, {"%T", t}, {"%P", p}})
+    for (const auto& [m, by] :
+         {std::pair<std::string, std::string>{"%S", t + "s"}, {"%T", t}, {"%P", p}})
       for (size_t at; (at = sql.find(m)) != std::string::npos;) sql.replace(at, 2, by);
     return sql;
   }
@@ -57,7 +60,12 @@ const KindCase kKinds[] = {
     {kPg | kH2, "EXPLAIN SELECT a FROM %T", 1, 1, {-1}, true},
     {kHsql, "EXPLAIN PLAN FOR SELECT a FROM %T", 1, 1, {-1}, true},
     {kHsql, "CALL %P(2)", 0, 1, {-1}, false},  // HSQLDB describes no call before it runs
-    {kAll, "MERGE INTO %T USING %S ON %T.a = %S.a WHEN MATCHED THEN UPDATE SET b = 'm'", 0, 0, {2}, false},
+    {kAll,
+     "MERGE INTO %T USING %S ON %T.a = %S.a WHEN MATCHED THEN UPDATE SET b = 'm'",
+     0,
+     0,
+     {2},
+     false},
     {kPg, "UPDATE %T SET b = 'r' WHERE a < 3 RETURNING a", 1, 1, {-1}, false},
     {kPg, "WITH d AS (DELETE FROM %T WHERE a = 3 RETURNING a) SELECT a FROM d", 1, 1, {-1}, false},
     {kPg, "WITH c AS (SELECT a FROM %S) INSERT INTO %T SELECT a, 'w' FROM c", 0, 0, {2}, false},
@@ -96,7 +104,13 @@ TEST_P(AnyKindsDm, KindsAreDescribedCountedAndReadOnlyAsTheyRun) {
 }
 
 TEST_P(AnyKindsDm, SearchedChangeOfNoRowIsNoDataInOdbc3Only) {
-  const struct { SQLULEN version; int way; const char* sql; SQLRETURN rc; SQLLEN count; } cases[] = {
+  const struct {
+    SQLULEN version;
+    int way;
+    const char* sql;
+    SQLRETURN rc;
+    SQLLEN count;
+  } cases[] = {
       {SQL_OV_ODBC3, 0, "UPDATE %T SET b = 'z' WHERE a = 99", SQL_NO_DATA, 0},
       {SQL_OV_ODBC3, 1, "DELETE FROM %T WHERE a = 99", SQL_NO_DATA, 0},
       {SQL_OV_ODBC3, 2, "UPDATE %T SET b = ? WHERE a = 99", SQL_NO_DATA, 0},  // at SQLParamData
@@ -112,9 +126,11 @@ TEST_P(AnyKindsDm, SearchedChangeOfNoRowIsNoDataInOdbc3Only) {
     SQLHSTMT st = app.stmt_;
     SQLLEN atExec = SQL_DATA_AT_EXEC, n = -7;
     SQLPOINTER token = nullptr;
-    SQLRETURN rc = c.way == 0 ? SQLExecDirect(st, Text(sql), SQL_NTS) : SQLPrepare(st, Text(sql), SQL_NTS);
+    SQLRETURN rc =
+        c.way == 0 ? SQLExecDirect(st, Text(sql), SQL_NTS) : SQLPrepare(st, Text(sql), SQL_NTS);
     if (c.way == 2)
-      SQLBindParameter(st, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 9, 0, (SQLPOINTER)1, 0, &atExec);
+      SQLBindParameter(st, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 9, 0, (SQLPOINTER)1, 0,
+                       &atExec);
     if (c.way > 0) rc = SQLExecute(st);
     if (c.way == 2 && rc == SQL_NEED_DATA && SQLParamData(st, &token) == SQL_NEED_DATA &&
         SQLPutData(st, (SQLPOINTER) "z", 1) == SQL_SUCCESS)
@@ -128,11 +144,15 @@ TEST_P(AnyKindsDm, SearchedChangeOfNoRowIsNoDataInOdbc3Only) {
 // Sets 10 / 5, 10 / 0, 10 / 2: each reports its outcome when its result comes.
 TEST_P(AnyKindsDm, SelectArraySetsReportTheirOwnOutcomes) {
   if ((Bit() & (kHsql | kPg)) == 0) GTEST_SKIP() << "the others divide only at the fetch";
-  const struct { SQLRETURN rc; const char* value; SQLULEN processed; std::vector<SQLUSMALLINT> statuses; } calls[] = {
-      {SQL_SUCCESS, "2", 1, {SQL_PARAM_SUCCESS, SQL_PARAM_UNUSED, SQL_PARAM_UNUSED}},
-      {SQL_ERROR, "", 2, {SQL_PARAM_SUCCESS, SQL_PARAM_ERROR, SQL_PARAM_UNUSED}},
-      {SQL_SUCCESS, "5", 3, {SQL_PARAM_SUCCESS, SQL_PARAM_ERROR, SQL_PARAM_SUCCESS}},
-      {SQL_NO_DATA, "", 3, {SQL_PARAM_SUCCESS, SQL_PARAM_ERROR, SQL_PARAM_SUCCESS}}};
+  const struct {
+    SQLRETURN rc;
+    const char* value;
+    SQLULEN processed;
+    std::vector<SQLUSMALLINT> statuses;
+  } calls[] = {{SQL_SUCCESS, "2", 1, {SQL_PARAM_SUCCESS, SQL_PARAM_UNUSED, SQL_PARAM_UNUSED}},
+               {SQL_ERROR, "", 2, {SQL_PARAM_SUCCESS, SQL_PARAM_ERROR, SQL_PARAM_UNUSED}},
+               {SQL_SUCCESS, "5", 3, {SQL_PARAM_SUCCESS, SQL_PARAM_ERROR, SQL_PARAM_SUCCESS}},
+               {SQL_NO_DATA, "", 3, {SQL_PARAM_SUCCESS, SQL_PARAM_ERROR, SQL_PARAM_SUCCESS}}};
   const std::string sql = Fill("SELECT 10 / ? FROM %T WHERE a = 1");
   SQLINTEGER divisors[3] = {5, 0, 2};
   SQLUSMALLINT statuses[3] = {99, 99, 99};
@@ -144,7 +164,8 @@ TEST_P(AnyKindsDm, SelectArraySetsReportTheirOwnOutcomes) {
   ASSERT_EQ(SQL_SUCCESS, SQLPrepare(stmt_, Text(sql), SQL_NTS));
   for (size_t i = 0; i < 4; ++i) {
     SCOPED_TRACE(i);
-    EXPECT_EQ(calls[i].rc, i == 0 ? SQLExecute(stmt_) : SQLMoreResults(stmt_)) << Diag(SQL_HANDLE_STMT, stmt_);
+    EXPECT_EQ(calls[i].rc, i == 0 ? SQLExecute(stmt_) : SQLMoreResults(stmt_))
+        << Diag(SQL_HANDLE_STMT, stmt_);
     EXPECT_EQ(calls[i].processed, processed);
     EXPECT_EQ(calls[i].statuses, std::vector<SQLUSMALLINT>(statuses, statuses + 3));
     SQLLEN row = 0;
@@ -176,11 +197,13 @@ TEST_P(AnyKindsDm, InformationAnswersHoldWhatTheyClaim) {
   }
   // Each conversion of an INTEGER claimed runs (H2 takes no SQL_ names in CONVERT).
   SQLGetInfo(dbc_, SQL_CONVERT_INTEGER, &mask, sizeof mask, nullptr);
-  const char* names[] = {"CHAR", "NUMERIC", "DECIMAL", "INTEGER", "SMALLINT", "FLOAT", "REAL",
-                         "DOUBLE", "VARCHAR", "", "", "", "BIT", "TINYINT", "BIGINT"};
+  const char* names[] = {"CHAR",  "NUMERIC", "DECIMAL", "INTEGER", "SMALLINT",
+                         "FLOAT", "REAL",    "DOUBLE",  "VARCHAR", "",
+                         "",      "",        "BIT",     "TINYINT", "BIGINT"};
   for (unsigned b = 0; b < 15 && Bit() != kH2; ++b) {
     if ((mask & (1u << b)) == 0 || *names[b] == '\0') continue;
-    const std::string sql = std::string(Bit() == kPg ? "SELECT" : "VALUES") + " {fn CONVERT(1, SQL_" + names[b] + ")}";
+    const std::string sql =
+        std::string(Bit() == kPg ? "SELECT" : "VALUES") + " {fn CONVERT(1, SQL_" + names[b] + ")}";
     EXPECT_TRUE(SQL_SUCCEEDED(Exec(sql))) << sql << Diag(SQL_HANDLE_STMT, stmt_);
   }
   EXPECT_EQ(SQL_SUCCESS, SQLSetConnectAttr(dbc_, SQL_ATTR_METADATA_ID, (SQLPOINTER)SQL_FALSE, 0));

@@ -74,7 +74,8 @@ TEST_P(StmtDm, NativeSqlResolvesEscapesAndCutsShortBuffers) {
   EXPECT_EQ(std::string::npos, whole.find("{fn")) << whole;
   EXPECT_EQ(static_cast<SQLINTEGER>(whole.size()), len);
   SQLCHAR small[10];
-  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, SQLNativeSql(dbc_, Text(sql), SQL_NTS, small, sizeof small, &len));
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO,
+            SQLNativeSql(dbc_, Text(sql), SQL_NTS, small, sizeof small, &len));
   EXPECT_EQ(whole.substr(0, 9), reinterpret_cast<char*>(small));
   EXPECT_EQ(static_cast<SQLINTEGER>(whole.size()), len);
   EXPECT_EQ(0u, Diag(SQL_HANDLE_DBC, dbc_).rfind("01004", 0)) << Diag(SQL_HANDLE_DBC, dbc_);

@@ -21,7 +21,8 @@ TEST_P(StreamedResult, AFailingRowIsReportedByTheFetchThatMeetsIt) {
   ASSERT_EQ(SQL_SUCCESS, SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT,
                                            reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0));
   // Row 500 divides by zero; the server computes it only when asked for it.
-  ASSERT_TRUE(SQL_SUCCEEDED(Exec("SELECT n, 100 / (n - 500) FROM generate_series(1, 1000) AS t(n)")));
+  ASSERT_TRUE(
+      SQL_SUCCEEDED(Exec("SELECT n, 100 / (n - 500) FROM generate_series(1, 1000) AS t(n)")));
   SQLINTEGER n = 0;
   SQLLEN ind = 0;
   ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, &n, 0, &ind));

@@ -24,9 +24,9 @@ using qmr_test::State;
 const struct {
   const char* bytes;
   bool wellFormed;
-} kNarrow[] = {{"caf\xE9", false},       {"\xC0\xAF", false}, {"\xED\xA0\x80", false},
-               {"\xFF", false},          {"\x80", false},     {"\xE2\x82", false},
-               {"\xE2\x82\xAC", true},   {"\xF0\x9F\x98\x80", true}};
+} kNarrow[] = {{"caf\xE9", false},     {"\xC0\xAF", false},       {"\xED\xA0\x80", false},
+               {"\xFF", false},        {"\x80", false},           {"\xE2\x82", false},
+               {"\xE2\x82\xAC", true}, {"\xF0\x9F\x98\x80", true}};
 
 class TextRefusalDm : public qmr_test::DmTest {
  protected:
@@ -61,17 +61,16 @@ TEST_P(TextRefusalDm, EightBitTextThatIsNotUtf8IsRefusedEveryWayIn) {
   for (const auto& row : kNarrow) {
     const std::string value = std::string("x") + row.bytes + "y";
     const std::string want = row.wellFormed ? "" : "22021";
-    const std::string literal = "INSERT INTO " + t + " (id, v) VALUES (" +
-                                std::to_string(++id) + ", '" + value + "')";
+    const std::string literal =
+        "INSERT INTO " + t + " (id, v) VALUES (" + std::to_string(++id) + ", '" + value + "')";
     EXPECT_EQ(want, Outcome(SQLExecDirect(stmt_, (SQLCHAR*)literal.c_str(), SQL_NTS)))
         << "literal " << value << Diag(SQL_HANDLE_STMT, stmt_);
     EXPECT_EQ(want, Outcome(SQLPrepare(stmt_, (SQLCHAR*)literal.c_str(), SQL_NTS)))
         << "prepare " << value;
     SQLFreeStmt(stmt_, SQL_CLOSE);
     for (SQLSMALLINT sqlType : {SQL_VARCHAR, SQL_LONGVARCHAR}) {
-      const std::string sql = "INSERT INTO " + t + " (id, " +
-                              (sqlType == SQL_VARCHAR ? "v" : "l") + ") VALUES (" +
-                              std::to_string(++id) + ", ?)";
+      const std::string sql = "INSERT INTO " + t + " (id, " + (sqlType == SQL_VARCHAR ? "v" : "l") +
+                              ") VALUES (" + std::to_string(++id) + ", ?)";
       SQLLEN len = static_cast<SQLLEN>(value.size());
       SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_CHAR, sqlType, 40, 0,
                        const_cast<char*>(value.data()), len, &len);
@@ -84,7 +83,10 @@ TEST_P(TextRefusalDm, EightBitTextThatIsNotUtf8IsRefusedEveryWayIn) {
   MustExec("SELECT v, l FROM " + t + " ORDER BY id");
   const auto rows = qmr_test::FetchRows(stmt_);
   ASSERT_EQ(6u, rows.size());
-  EXPECT_EQ("x\xE2\x82\xAC" "y", rows[0][0].text);
+  EXPECT_EQ(
+      "x\xE2\x82\xAC"
+      "y",
+      rows[0][0].text);
   EXPECT_EQ("x\xF0\x9F\x98\x80y", rows[5][1].text);
 }
 
@@ -120,8 +122,10 @@ TEST_P(TextRefusalDm, RowsAddedAndUpdatedThroughACursorAreJudgedAlike) {
 
 TEST_P(TextRefusalDm, WideTextWithALoneSurrogateIsRefused) {
   const std::string t = Fresh();
-  const std::u16string values[] = {{u'a', char16_t(0xD800), u'b'}, {u'a', char16_t(0xDC00)},
-                                   {u'a', char16_t(0xD800)}, {char16_t(0xDE00), char16_t(0xD83D)}};
+  const std::u16string values[] = {{u'a', char16_t(0xD800), u'b'},
+                                   {u'a', char16_t(0xDC00)},
+                                   {u'a', char16_t(0xD800)},
+                                   {char16_t(0xDE00), char16_t(0xD83D)}};
   const bool unicode = GetParam().back() == 'U';
   int id = 0;
   for (const std::u16string& value : values) {

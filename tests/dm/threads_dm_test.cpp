@@ -32,7 +32,8 @@ class ThreadsDm : public qmr_test::DmTest {
   void Run(SQLHSTMT s, const std::string& sql) {
     SQLFreeStmt(s, SQL_CLOSE);
     ASSERT_TRUE(SQL_SUCCEEDED(SQLExecDirect(s, (SQLCHAR*)sql.c_str(), SQL_NTS)))
-        << sql << "\n" << Diag(SQL_HANDLE_STMT, s);
+        << sql << "\n"
+        << Diag(SQL_HANDLE_STMT, s);
   }
 };
 
@@ -76,8 +77,8 @@ bool Cycle(SQLHDBC dbc, const std::string& table, int key, bool prepared, FirstF
   SQLCHAR value[32] = {0};
   SQLLEN ind = 0;
   std::string step;
-  SQLRETURN rc = SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &param,
-                                  0, nullptr);
+  SQLRETURN rc =
+      SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &param, 0, nullptr);
   if (rc == SQL_SUCCESS) {
     step = prepared ? "SQLPrepare/SQLExecute" : "SQLExecDirect";
     rc = prepared ? SQLPrepare(s, (SQLCHAR*)sql.c_str(), SQL_NTS)
@@ -97,8 +98,7 @@ bool Cycle(SQLHDBC dbc, const std::string& table, int key, bool prepared, FirstF
   bool ok = rc == SQL_SUCCESS;
   if (!ok) f.Note(step, SQL_HANDLE_STMT, s);
   if (ok && std::string(reinterpret_cast<char*>(value)) != "v" + std::to_string(key)) {
-    f.Note("row of key " + std::to_string(key) + " read '" +
-               reinterpret_cast<char*>(value) + "'",
+    f.Note("row of key " + std::to_string(key) + " read '" + reinterpret_cast<char*>(value) + "'",
            SQL_HANDLE_STMT, s);
     ok = false;
   }
@@ -167,8 +167,7 @@ struct Interruption {
 TEST_P(ThreadsDm, LongStatementIsInterrupted) {
   const std::string sql = LongStatement();
   if (sql.empty()) GTEST_SKIP() << "no long-running statement that cancel() stops here";
-  const Interruption cases[] = {{"SQLCancel", true, "HY008"},
-                                {"query timeout", false, "HYT00"}};
+  const Interruption cases[] = {{"SQLCancel", true, "HY008"}, {"query timeout", false, "HYT00"}};
   for (const Interruption& c : cases) {
     SCOPED_TRACE(c.name);
     SQLFreeStmt(stmt_, SQL_CLOSE);

@@ -33,10 +33,10 @@ struct Column {
 
 // The test table's columns, in order.
 const Column kColumns[] = {
-    {"i", Kind::Number},  {"s", Kind::Number},  {"b", Kind::Number},  {"n", Kind::Number},
-    {"d", Kind::Number},  {"r", Kind::Number},  {"c", Kind::Text},    {"v", Kind::Text},
-    {"dt", Kind::Date},   {"tm", Kind::Date},   {"ts", Kind::Date},   {"vb", Kind::Binary},
-    {"bo", Kind::Other},  {"cl", Kind::Text},   {"bl", Kind::Binary},
+    {"i", Kind::Number}, {"s", Kind::Number}, {"b", Kind::Number},  {"n", Kind::Number},
+    {"d", Kind::Number}, {"r", Kind::Number}, {"c", Kind::Text},    {"v", Kind::Text},
+    {"dt", Kind::Date},  {"tm", Kind::Date},  {"ts", Kind::Date},   {"vb", Kind::Binary},
+    {"bo", Kind::Other}, {"cl", Kind::Text},  {"bl", Kind::Binary},
 };
 
 std::string Ddl(const std::string& dsn, const std::string& table) {
@@ -83,11 +83,10 @@ class TypeNameDm : public ::testing::TestWithParam<std::tuple<std::string, int>>
   bool Pg() const { return dsn_.rfind("QmrPg", 0) == 0; }
   bool Wide() const { return dsn_.back() == 'U'; }
 
-
   SQLSMALLINT ConciseType(SQLUSMALLINT col) {
     SQLLEN n = 0;
-    EXPECT_EQ(SQL_SUCCESS, SQLColAttribute(stmt_, col, SQL_DESC_CONCISE_TYPE, nullptr, 0,
-                                           nullptr, &n));
+    EXPECT_EQ(SQL_SUCCESS,
+              SQLColAttribute(stmt_, col, SQL_DESC_CONCISE_TYPE, nullptr, 0, nullptr, &n));
     return static_cast<SQLSMALLINT>(n);
   }
   std::string Text(SQLHSTMT stmt, SQLUSMALLINT col, SQLUSMALLINT field) {
@@ -112,8 +111,8 @@ class TypeNameDm : public ::testing::TestWithParam<std::tuple<std::string, int>>
   // A field of the implementation row descriptor (ODBC 3 applications).
   std::string IrdText(SQLUSMALLINT col, SQLSMALLINT field) {
     SQLHDESC ird = nullptr;
-    EXPECT_EQ(SQL_SUCCESS, SQLGetStmtAttr(stmt_, SQL_ATTR_IMP_ROW_DESC, &ird, SQL_IS_POINTER,
-                                          nullptr));
+    EXPECT_EQ(SQL_SUCCESS,
+              SQLGetStmtAttr(stmt_, SQL_ATTR_IMP_ROW_DESC, &ird, SQL_IS_POINTER, nullptr));
     SQLCHAR buf[256] = "";
     SQLINTEGER len = -1;
     EXPECT_EQ(SQL_SUCCESS, SQLGetDescField(ird, col, field, buf, sizeof buf, &len))
@@ -130,9 +129,9 @@ class TypeNameDm : public ::testing::TestWithParam<std::tuple<std::string, int>>
   // (HSQLDB puts NVARCHAR, PostgreSQL "name" before VARCHAR), else the first.
   TypeRow TypeInfo(SQLSMALLINT t) {
     static const std::map<SQLSMALLINT, std::string> kStandard = {
-        {SQL_CHAR, "CHAR"},       {SQL_VARCHAR, "VARCHAR"}, {SQL_LONGVARCHAR, "LONGVARCHAR"},
-        {SQL_DECIMAL, "DECIMAL"}, {SQL_INTEGER, "INTEGER"}, {SQL_SMALLINT, "SMALLINT"},
-        {SQL_DOUBLE, "DOUBLE"},   {SQL_REAL, "REAL"},       {SQL_BIGINT, "BIGINT"},
+        {SQL_CHAR, "CHAR"},          {SQL_VARCHAR, "VARCHAR"}, {SQL_LONGVARCHAR, "LONGVARCHAR"},
+        {SQL_DECIMAL, "DECIMAL"},    {SQL_INTEGER, "INTEGER"}, {SQL_SMALLINT, "SMALLINT"},
+        {SQL_DOUBLE, "DOUBLE"},      {SQL_REAL, "REAL"},       {SQL_BIGINT, "BIGINT"},
         {SQL_VARBINARY, "VARBINARY"}};
     TypeRow row;
     SQLHSTMT s = nullptr;
@@ -142,7 +141,8 @@ class TypeNameDm : public ::testing::TestWithParam<std::tuple<std::string, int>>
     while (SQLFetch(s) == SQL_SUCCESS) {
       TypeRow r{true, Cell(s, 1), Cell(s, 4), Cell(s, 5)};
       if (!row.found) row = r;
-      if (standard != kStandard.end() && strcasecmp(r.name.c_str(), standard->second.c_str()) == 0) {
+      if (standard != kStandard.end() &&
+          strcasecmp(r.name.c_str(), standard->second.c_str()) == 0) {
         row = r;
         break;
       }
@@ -164,8 +164,8 @@ class TypeNameDm : public ::testing::TestWithParam<std::tuple<std::string, int>>
     SQLHSTMT s = nullptr;
     EXPECT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &s));
     const std::string stored = Pg() ? table : Upper(table);
-    EXPECT_EQ(SQL_SUCCESS, SQLColumns(s, nullptr, 0, nullptr, 0, (SQLCHAR*)stored.c_str(),
-                                      SQL_NTS, nullptr, 0))
+    EXPECT_EQ(SQL_SUCCESS,
+              SQLColumns(s, nullptr, 0, nullptr, 0, (SQLCHAR*)stored.c_str(), SQL_NTS, nullptr, 0))
         << Diag(SQL_HANDLE_STMT, s);
     while (SQLFetch(s) == SQL_SUCCESS) names[qmr_test::Lower(Cell(s, 4))] = Cell(s, 6);
     SQLFreeHandle(SQL_HANDLE_STMT, s);
@@ -203,8 +203,7 @@ TEST_P(TypeNameDm, TypesWithoutAnOdbcTypeKeepTheirNames) {
   if (!Pg() && dsn_.rfind("QmrHsql", 0) != 0) GTEST_SKIP() << "interval and bit types";
   const std::string t = table_ + "_iv";
   Exec("DROP TABLE " + t);
-  MustExec("CREATE TABLE " + t + " (iv INTERVAL" + (Pg() ? "" : " DAY TO SECOND") +
-           ", bs BIT(4))");
+  MustExec("CREATE TABLE " + t + " (iv INTERVAL" + (Pg() ? "" : " DAY TO SECOND") + ", bs BIT(4))");
   MustExec("SELECT iv, bs FROM " + t);
   const std::map<std::string, std::string> catalog = CatalogTypeNames(t);
   const std::string iv = Text(stmt_, 1, SQL_DESC_TYPE_NAME);
@@ -242,9 +241,10 @@ TEST_P(TypeNameDm, NamesOfTheBackend) {
 
 TEST_P(TypeNameDm, DateTypesFollowTheApplicationsVersion) {
   const bool v3 = version_ == 3;
-  const SQLSMALLINT expected[] = {static_cast<SQLSMALLINT>(v3 ? SQL_TYPE_DATE : SQL_DATE),
-                                  static_cast<SQLSMALLINT>(v3 ? SQL_TYPE_TIME : SQL_TIME),
-                                  static_cast<SQLSMALLINT>(v3 ? SQL_TYPE_TIMESTAMP : SQL_TIMESTAMP)};
+  const SQLSMALLINT expected[] = {
+      static_cast<SQLSMALLINT>(v3 ? SQL_TYPE_DATE : SQL_DATE),
+      static_cast<SQLSMALLINT>(v3 ? SQL_TYPE_TIME : SQL_TIME),
+      static_cast<SQLSMALLINT>(v3 ? SQL_TYPE_TIMESTAMP : SQL_TIMESTAMP)};
   for (SQLUSMALLINT col = 9; col <= 11; ++col) {
     EXPECT_EQ(expected[col - 9], ConciseType(col));
     EXPECT_EQ(TypeInfo(expected[col - 9]).name, Text(stmt_, col, SQL_DESC_TYPE_NAME));
@@ -282,8 +282,7 @@ TEST_P(TypeNameDm, LiteralPrefixAndSuffixByKind) {
           EXPECT_EQ("'", suffix);
         }
         break;
-      case Kind::Other:
-        break;
+      case Kind::Other: break;
     }
   }
 }

@@ -11,8 +11,8 @@
 
 #include <cctype>
 #include <cmath>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -56,8 +56,7 @@ std::string Text(SQLHSTMT s, SQLUSMALLINT col) {
 SQLLEN Number(SQLHSTMT s, SQLUSMALLINT col) {
   SQLLEN v = 0;
   SQLLEN ind = 0;
-  EXPECT_EQ(SQL_SUCCESS, SQLGetData(s, col, SQL_C_SLONG, &v, 0, &ind))
-      << Diag(SQL_HANDLE_STMT, s);
+  EXPECT_EQ(SQL_SUCCESS, SQLGetData(s, col, SQL_C_SLONG, &v, 0, &ind)) << Diag(SQL_HANDLE_STMT, s);
   return ind == SQL_NULL_DATA ? -1 : static_cast<SQLINTEGER>(v);
 }
 
@@ -126,9 +125,8 @@ class TypesDm : public qmr_test::DmTest {
     Described d;
     SQLFreeStmt(stmt_, SQL_CLOSE);
     const std::string t = Stored(table), c = Stored(column);
-    EXPECT_EQ(SQL_SUCCESS,
-              SQLColumns(stmt_, nullptr, 0, nullptr, 0, (SQLCHAR*)t.c_str(), SQL_NTS,
-                         (SQLCHAR*)c.c_str(), SQL_NTS))
+    EXPECT_EQ(SQL_SUCCESS, SQLColumns(stmt_, nullptr, 0, nullptr, 0, (SQLCHAR*)t.c_str(), SQL_NTS,
+                                      (SQLCHAR*)c.c_str(), SQL_NTS))
         << Diag(SQL_HANDLE_STMT, stmt_);
     EXPECT_EQ(SQL_SUCCESS, SQLFetch(stmt_)) << column;
     d.type = static_cast<SQLSMALLINT>(Number(stmt_, 5));
@@ -242,9 +240,10 @@ TEST_P(AnyTypesDm, DbmsVersionHasOdbcsForm) {
   const Query kQueries[] = {{Db::Hsql, "CALL DATABASE_VERSION()"},
                             {Db::Pg, "SELECT current_setting('server_version')"},
                             {Db::H2, "SELECT H2VERSION()"},
-                            {Db::Derby, "SELECT CAST(SYSCS_UTIL.SYSCS_GET_DATABASE_PROPERTY("
-                                        "'DataDictionaryVersion') AS VARCHAR(20)) FROM "
-                                        "SYSIBM.SYSDUMMY1"}};
+                            {Db::Derby,
+                             "SELECT CAST(SYSCS_UTIL.SYSCS_GET_DATABASE_PROPERTY("
+                             "'DataDictionaryVersion') AS VARCHAR(20)) FROM "
+                             "SYSIBM.SYSDUMMY1"}};
   std::string server;
   for (const Query& q : kQueries) {
     if (q.db != db()) continue;
@@ -309,9 +308,9 @@ const Column kHsqlColumns[] = {
 
 TEST_P(TypesDm, EveryColumnHasAnOdbcTypeAndReadsAsText) {
   const bool pg = db() == Db::Pg;
-  const std::vector<Column> cols = pg ? std::vector<Column>(std::begin(kPgColumns), std::end(kPgColumns))
-                                      : std::vector<Column>(std::begin(kHsqlColumns),
-                                                            std::end(kHsqlColumns));
+  const std::vector<Column> cols =
+      pg ? std::vector<Column>(std::begin(kPgColumns), std::end(kPgColumns))
+         : std::vector<Column>(std::begin(kHsqlColumns), std::end(kHsqlColumns));
   const std::string table = Table("qty_tx");
   if (pg) {
     Exec("DROP TABLE " + table);
@@ -331,15 +330,15 @@ TEST_P(TypesDm, EveryColumnHasAnOdbcTypeAndReadsAsText) {
   for (SQLULEN cursor : {SQLULEN{SQL_CURSOR_FORWARD_ONLY}, SQLULEN{SQL_CURSOR_STATIC}}) {
     SCOPED_TRACE(cursor);
     SQLFreeStmt(stmt_, SQL_CLOSE);
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE,
-                                             reinterpret_cast<SQLPOINTER>(cursor), 0)));
+    ASSERT_TRUE(SQL_SUCCEEDED(
+        SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, reinterpret_cast<SQLPOINTER>(cursor), 0)));
     MustExec("SELECT " + names + " FROM " + table);
     for (SQLUSMALLINT i = 1; i <= cols.size(); ++i) {
       const Described d = Describe(stmt_, i);
       EXPECT_EQ(cols[i - 1].type, Narrow(d.type)) << cols[i - 1].ddl;
       SQLLEN concise = 0;
-      EXPECT_EQ(SQL_SUCCESS, SQLColAttribute(stmt_, i, SQL_DESC_CONCISE_TYPE, nullptr, 0, nullptr,
-                                             &concise));
+      EXPECT_EQ(SQL_SUCCESS,
+                SQLColAttribute(stmt_, i, SQL_DESC_CONCISE_TYPE, nullptr, 0, nullptr, &concise));
       EXPECT_EQ(d.type, concise) << cols[i - 1].ddl;
       described[i - 1] = d.type;
       // A buffer of the described size is one an application can have.
@@ -474,8 +473,10 @@ TEST_P(TypesDm, MoneyIsAnExactAmount) {
       }
       if (c == SQL_C_NUMERIC) text = NumericText(num);
       const std::string want = Text(stmt_, 2);
-      if (c == SQL_C_DOUBLE) EXPECT_EQ(std::stod(want), v);
-      else EXPECT_EQ(want, text);
+      if (c == SQL_C_DOUBLE)
+        EXPECT_EQ(std::stod(want), v);
+      else
+        EXPECT_EQ(want, text);
     }
     SQLFreeStmt(stmt_, SQL_UNBIND);
     SQLFreeStmt(stmt_, SQL_CLOSE);

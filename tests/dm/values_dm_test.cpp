@@ -37,10 +37,15 @@ TEST_P(ValuesDm, MarkersBeyondSqlSmallintFailThePrepare) {
 
 TEST_P(ValuesDm, AValueWithoutADataPointerIsNullOrHY009) {
   const std::string t = Fresh("i INTEGER, v VARCHAR(10)");
-  const struct { SQLSMALLINT cType, sqlType; SQLLEN ind; const char* state; } rows[] = {
-      {SQL_C_SLONG, SQL_INTEGER, 0, "HY009"}, {SQL_C_SLONG, SQL_INTEGER, SQL_NULL_DATA, ""},
-      {SQL_C_CHAR, SQL_VARCHAR, SQL_NTS, "HY009"}, {SQL_C_CHAR, SQL_VARCHAR, 3, "HY009"},
-      {SQL_C_CHAR, SQL_VARCHAR, SQL_NULL_DATA, ""}};
+  const struct {
+    SQLSMALLINT cType, sqlType;
+    SQLLEN ind;
+    const char* state;
+  } rows[] = {{SQL_C_SLONG, SQL_INTEGER, 0, "HY009"},
+              {SQL_C_SLONG, SQL_INTEGER, SQL_NULL_DATA, ""},
+              {SQL_C_CHAR, SQL_VARCHAR, SQL_NTS, "HY009"},
+              {SQL_C_CHAR, SQL_VARCHAR, 3, "HY009"},
+              {SQL_C_CHAR, SQL_VARCHAR, SQL_NULL_DATA, ""}};
   for (const auto& r : rows) {
     SQLLEN ind = r.ind;
     SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, r.cType, r.sqlType, 10, 0, nullptr, 0, &ind);
@@ -62,7 +67,7 @@ TEST_P(ValuesDm, ANumberBetweenZeroAndTwoIsACutBit) {
   for (const char* v : {"0", "0.5", "1", "1.75", "2", "-0.25"})
     MustExec("INSERT INTO " + t + " VALUES (" + v + ", " + v + ")");
   ASSERT_TRUE(SQL_SUCCEEDED(Run("SELECT d, n FROM " + t + " ORDER BY d")));
-  const std::pair<const char*, int> want[] = {{"22003", 0}, {"", 0}, {"01S07", 0},
+  const std::pair<const char*, int> want[] = {{"22003", 0}, {"", 0},      {"01S07", 0},
                                               {"", 1},      {"01S07", 1}, {"22003", 0}};
   for (const auto& [state, bit] : want) {
     ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));

@@ -246,8 +246,7 @@ TEST_F(Concurrency, HandlesFreedOnOneThreadAreNeverReachedFromAnother) {
         if (rc != SQL_SUCCESS && rc != SQL_ERROR && rc != SQL_INVALID_HANDLE &&
             rc != SQL_STILL_EXECUTING)
           ++odd;
-        const SQLRETURN rd =
-            SQLFreeHandle(SQL_HANDLE_DESC, DRV_HandleValue(0x00040000u | slot));
+        const SQLRETURN rd = SQLFreeHandle(SQL_HANDLE_DESC, DRV_HandleValue(0x00040000u | slot));
         if (rd != SQL_ERROR && rd != SQL_INVALID_HANDLE && rd != SQL_STILL_EXECUTING) ++odd;
       }
     }

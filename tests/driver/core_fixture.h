@@ -52,8 +52,8 @@ class CoreTest : public ::testing::Test {
   // connected; nullptr (and a failed test) when the version is refused.
   ConnHandle* NewOdbc3Conn(SQLHENV* env, SQLHDBC* dbc) {
     *env = NewEnv();
-    const SQLRETURN rc = SQLSetEnvAttr(*env, SQL_ATTR_ODBC_VERSION,
-                                       reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    const SQLRETURN rc =
+        SQLSetEnvAttr(*env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     EXPECT_EQ(SQL_SUCCESS, rc);
     if (rc != SQL_SUCCESS) return nullptr;
     *dbc = NewConn(*env);

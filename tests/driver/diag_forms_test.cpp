@@ -29,7 +29,9 @@ size_t Utf16Length(const std::string& s) {
 }
 
 // Database messages as the agent hands them over, the state behind its tag.
-const char kGerman[] = "Tabelle \xE2\x80\x9E" "Kunden\xE2\x80\x9C nicht gefunden [SQLSTATE:42S02]";
+const char kGerman[] =
+    "Tabelle \xE2\x80\x9E"
+    "Kunden\xE2\x80\x9C nicht gefunden [SQLSTATE:42S02]";
 const char kEmoji[] = "Zeile \xF0\x9F\x98\x80 abgewiesen[SQLSTATE:23000]";
 const char kAscii[] = "plain warning[SQLSTATE:01000]";
 
@@ -91,8 +93,8 @@ TEST_F(DiagForms, RecordAndFieldReadersOfBothWidthsAgree) {
     EXPECT_EQ(narrow, field);
     EXPECT_EQ(alen, flen);
     SQLWCHAR fieldW[256] = {0};
-    ASSERT_EQ(SQL_SUCCESS, SQLGetDiagFieldW(SQL_HANDLE_DBC, dbc, rec, SQL_DIAG_MESSAGE_TEXT,
-                                            fieldW, sizeof fieldW, &flen));
+    ASSERT_EQ(SQL_SUCCESS, SQLGetDiagFieldW(SQL_HANDLE_DBC, dbc, rec, SQL_DIAG_MESSAGE_TEXT, fieldW,
+                                            sizeof fieldW, &flen));
     EXPECT_EQ(narrow, Utf8(fieldW, Units(fieldW)));
     EXPECT_EQ(wlen * 2, flen);  // bytes
     ASSERT_EQ(SQL_SUCCESS, SQLGetDiagFieldW(SQL_HANDLE_DBC, dbc, rec, SQL_DIAG_SQLSTATE, fieldW,
@@ -153,14 +155,12 @@ TEST_F(DiagForms, ErrorAndErrorWDrainTheSameRecordsInTheSameOrder) {
     SQLCHAR msg[256] = "";
     SQLINTEGER native = 1;
     SQLSMALLINT alen = -1;
-    ASSERT_EQ(SQL_SUCCESS,
-              SQLError(nullptr, dbc, nullptr, state, &native, msg, sizeof msg, &alen));
+    ASSERT_EQ(SQL_SUCCESS, SQLError(nullptr, dbc, nullptr, state, &native, msg, sizeof msg, &alen));
     SQLWCHAR stateW[6] = {0};
     SQLWCHAR msgW[256] = {0};
     SQLINTEGER nativeW = 1;
     SQLSMALLINT wlen = -1;
-    ASSERT_EQ(SQL_SUCCESS,
-              SQLErrorW(nullptr, other, nullptr, stateW, &nativeW, msgW, 256, &wlen));
+    ASSERT_EQ(SQL_SUCCESS, SQLErrorW(nullptr, other, nullptr, stateW, &nativeW, msgW, 256, &wlen));
     EXPECT_EQ(reinterpret_cast<char*>(state), Utf8(stateW, 5));
     EXPECT_EQ(native, nativeW);
     const std::string narrow = reinterpret_cast<char*>(msg);
@@ -172,8 +172,7 @@ TEST_F(DiagForms, ErrorAndErrorWDrainTheSameRecordsInTheSameOrder) {
   SQLWCHAR stateW[6] = {0};
   EXPECT_EQ(SQL_NO_DATA, SQLError(nullptr, dbc, nullptr, state, nullptr, nullptr, 0, nullptr));
   EXPECT_STREQ("00000", reinterpret_cast<char*>(state));
-  EXPECT_EQ(SQL_NO_DATA,
-            SQLErrorW(nullptr, other, nullptr, stateW, nullptr, nullptr, 0, nullptr));
+  EXPECT_EQ(SQL_NO_DATA, SQLErrorW(nullptr, other, nullptr, stateW, nullptr, nullptr, 0, nullptr));
   EXPECT_EQ("00000", Utf8(stateW, 5));
 }
 

@@ -190,8 +190,8 @@ TEST(CallDescriptors, VocabularyIsConsistent) {
     bool twin = false;
     for (size_t j = 0; j < DRV_CallDescCount; ++j) {
       const CallDesc* n = DRV_CallDescs[j];
-      twin = twin || (name == std::string(n->name) + "W" && n->op == d->op &&
-                      n->kind == d->kind && std::string(n->argFormat) == d->argFormat);
+      twin = twin || (name == std::string(n->name) + "W" && n->op == d->op && n->kind == d->kind &&
+                      std::string(n->argFormat) == d->argFormat);
     }
     EXPECT_TRUE(twin) << name << " has no 8-bit form that dispatches alike";
   }

@@ -88,7 +88,8 @@ TEST(Startup, TheTraceIsNamedUnderTheBuildsOwnSetupKey) {
   const std::string kept = env != nullptr ? env : "";
   unsetenv("QMR_DEBUGFILE");
   {
-    RegistryFile reg(std::string(kKey) + "DebugFile=/tmp/qmr-unicode.log\n"
+    RegistryFile reg(std::string(kKey) +
+                     "DebugFile=/tmp/qmr-unicode.log\n"
                      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quillmar Software\\Quillmar Informix "
                      "Driver (Velkaro)\\ODBC]\nDebugFile=/tmp/qmr-ansi.log\n");
     EXPECT_EQ("/tmp/qmr-unicode.log", TRC_ConfiguredName());
@@ -97,8 +98,8 @@ TEST(Startup, TheTraceIsNamedUnderTheBuildsOwnSetupKey) {
 }
 
 TEST(Startup, SetupValuesFallBackToTheDefault) {
-  RegistryFile reg(std::string(kKey) + "DebugFile=/tmp/odbc.log\nNumber=dword:7\nLong=" +
-                   std::string(40, 'x') + "\n");
+  RegistryFile reg(std::string(kKey) +
+                   "DebugFile=/tmp/odbc.log\nNumber=dword:7\nLong=" + std::string(40, 'x') + "\n");
   char buf[64];
   EXPECT_EQ(14, REG_ReadValue("ODBC", "DebugFile", "", buf, sizeof buf));  // NUL counted
   EXPECT_STREQ("/tmp/odbc.log", buf);

@@ -150,8 +150,8 @@ TEST_F(Wide, InputLengthsAreCheckedBeforeConversion) {
   EXPECT_EQ("HY090", State(SQL_HANDLE_STMT, stmt));
   // Converted, then the operation prepares it (the fake agent accepts).
   EXPECT_EQ(SQL_SUCCESS, SQLPrepareW(stmt, const_cast<SQLWCHAR*>(sql), SQL_NTS));
-  EXPECT_EQ(SQL_ERROR, SQLTablesW(stmt, nullptr, 0, nullptr, 0, const_cast<SQLWCHAR*>(sql), -4,
-                                   nullptr, 0));
+  EXPECT_EQ(SQL_ERROR,
+            SQLTablesW(stmt, nullptr, 0, nullptr, 0, const_cast<SQLWCHAR*>(sql), -4, nullptr, 0));
   EXPECT_EQ("HY090", State(SQL_HANDLE_STMT, stmt));
   // SQL_NTS and counted texts pass.
   EXPECT_EQ(SQL_SUCCESS, SQLSetCursorNameW(stmt, const_cast<SQLWCHAR*>(sql), 3));

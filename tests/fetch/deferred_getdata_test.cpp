@@ -32,8 +32,8 @@ uint32_t FetchDeferring(uint32_t h, uint16_t rows, COLSET* set) {
   return rc;
 }
 
-uint32_t GetDataPiece(uint32_t, uint16_t column, uint16_t, int16_t, void** value, uint32_t* delivered,
-                      uint32_t* type, uint32_t* total) {
+uint32_t GetDataPiece(uint32_t, uint16_t column, uint16_t, int16_t, void** value,
+                      uint32_t* delivered, uint32_t* type, uint32_t* total) {
   Deferred& d = *gDeferred;
   if (value == nullptr) {
     d.pos = 0;
@@ -124,7 +124,8 @@ TEST_F(DeferredGetData, PiecesThatSplitACharacterStillGiveWholeCharacters) {
   std::u16string all;
   SQLRETURN rc;
   int calls = 0;
-  while ((rc = SQLGetData(h, 1, SQL_C_WCHAR, buf, sizeof buf, &len)) != SQL_NO_DATA && ++calls < 10) {
+  while ((rc = SQLGetData(h, 1, SQL_C_WCHAR, buf, sizeof buf, &len)) != SQL_NO_DATA &&
+         ++calls < 10) {
     ASSERT_TRUE(rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) << StmtState(h);
     all += buf;
   }

@@ -53,11 +53,19 @@ void Put(COLSET_COL& col, uint32_t r, const FVal& v) {
   col.ind[r] = v.isNull ? COLSET_IND_NULL : 0;
   if (v.isNull) return;
   switch (col.type) {
-    case COLSET_VT_BIT: case COLSET_VT_TINYINT: case COLSET_VT_UTINYINT:
-      e[0] = static_cast<unsigned char>(v.i);
+    case COLSET_VT_BIT:
+    case COLSET_VT_TINYINT:
+    case COLSET_VT_UTINYINT: e[0] = static_cast<unsigned char>(v.i); break;
+    case COLSET_VT_SMALLINT: {
+      int16_t x = static_cast<int16_t>(v.i);
+      std::memcpy(e, &x, 2);
       break;
-    case COLSET_VT_SMALLINT: { int16_t x = static_cast<int16_t>(v.i); std::memcpy(e, &x, 2); break; }
-    case COLSET_VT_INTEGER: { int32_t x = static_cast<int32_t>(v.i); std::memcpy(e, &x, 4); break; }
+    }
+    case COLSET_VT_INTEGER: {
+      int32_t x = static_cast<int32_t>(v.i);
+      std::memcpy(e, &x, 4);
+      break;
+    }
     case COLSET_VT_DOUBLE: std::memcpy(e, &v.d, 8); break;
     case COLSET_VT_NTS:
       std::memcpy(e, v.bytes.data(), std::min<size_t>(v.bytes.size(), col.elem_size - 1));
@@ -91,8 +99,7 @@ void Put(COLSET_COL& col, uint32_t r, const FVal& v) {
       std::memcpy(e, &l, sizeof l);
       break;
     }
-    default:
-      ADD_FAILURE() << "value type " << col.type << " not scripted";
+    default: ADD_FAILURE() << "value type " << col.type << " not scripted";
   }
 }
 
@@ -101,8 +108,7 @@ uint32_t Fetch(uint32_t h, uint16_t rows, COLSET* set) {
   const int call = static_cast<int>(s->asked.size());
   s->asked.push_back(rows);
   if (call == s->failAtCall) {
-    FakeAgent::Current()->PostError(h,
-                                    FakeError{"fetch broke", "HY000", 7, false});
+    FakeAgent::Current()->PostError(h, FakeError{"fetch broke", "HY000", 7, false});
     return 15;
   }
   uint32_t n = static_cast<uint32_t>(std::min<size_t>(rows, s->rows.size() - s->next));

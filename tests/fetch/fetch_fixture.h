@@ -31,18 +31,38 @@ struct FVal {
   std::string bytes;
   std::u16string wide;
   static FVal Null() { return FVal{}; }
-  static FVal Int(int64_t v) { FVal x; x.isNull = false; x.i = v; return x; }
-  static FVal Dbl(double v) { FVal x; x.isNull = false; x.d = v; return x; }
-  static FVal Text(std::string s) { FVal x; x.isNull = false; x.bytes = std::move(s); return x; }
-  static FVal Wide(std::u16string s) { FVal x; x.isNull = false; x.wide = std::move(s); return x; }
+  static FVal Int(int64_t v) {
+    FVal x;
+    x.isNull = false;
+    x.i = v;
+    return x;
+  }
+  static FVal Dbl(double v) {
+    FVal x;
+    x.isNull = false;
+    x.d = v;
+    return x;
+  }
+  static FVal Text(std::string s) {
+    FVal x;
+    x.isNull = false;
+    x.bytes = std::move(s);
+    return x;
+  }
+  static FVal Wide(std::u16string s) {
+    FVal x;
+    x.isNull = false;
+    x.wide = std::move(s);
+    return x;
+  }
 };
 
 struct FetchScript {
   std::vector<FCol> cols;
   std::vector<std::vector<FVal>> rows;
-  size_t next = 0;                  // next row DRV_Fetch delivers
-  std::vector<uint16_t> asked;      // rows each DRV_Fetch was asked for
-  int failAtCall = -1;              // DRV_Fetch call (0-based) that fails with ERR_GENERAL
+  size_t next = 0;              // next row DRV_Fetch delivers
+  std::vector<uint16_t> asked;  // rows each DRV_Fetch was asked for
+  int failAtCall = -1;          // DRV_Fetch call (0-based) that fails with ERR_GENERAL
 };
 
 class FetchTest : public CoreTest {

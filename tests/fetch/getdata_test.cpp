@@ -50,8 +50,9 @@ TEST_F(GetData, TextComesInPiecesOfTheBufferWithTheRestLengths) {
 TEST_F(GetData, Utf8TextIntoWideBuffersNeverSplitsACharacter) {
   // Ten characters: Greek letters (2 UTF-8 bytes each) and one outside the
   // basic plane (4 bytes, a surrogate pair in UTF-16).
-  const std::string text = "\xCE\xB1\xCE\xB2\xCE\xB3\xF0\x9D\x84\x9E\xCE\xB4\xCE\xB5\xCE\xB6"
-                           "\xCE\xB7\xCE\xB8\xCE\xB9";
+  const std::string text =
+      "\xCE\xB1\xCE\xB2\xCE\xB3\xF0\x9D\x84\x9E\xCE\xB4\xCE\xB5\xCE\xB6"
+      "\xCE\xB7\xCE\xB8\xCE\xB9";
   const std::u16string wide = u"\u03B1\u03B2\u03B3\U0001D11E\u03B4\u03B5\u03B6\u03B7\u03B8\u03B9";
   SQLHSTMT h = OneValue(kVarchar, FVal::Text(text));
   char16_t buf[4];  // three units and the terminator

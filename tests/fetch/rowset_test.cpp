@@ -20,12 +20,12 @@ class Rowset : public FetchTest {
   void Rows(int n) {
     data.cols = {kId, kName};
     for (int i = 0; i < n; ++i)
-      data.rows.push_back({FVal::Int(i), i % 7 == 3 ? FVal::Null()
-                                                    : FVal::Text("n" + std::to_string(i))});
+      data.rows.push_back(
+          {FVal::Int(i), i % 7 == 3 ? FVal::Null() : FVal::Text("n" + std::to_string(i))});
   }
   void SetArraySize(SQLHSTMT h, SQLULEN n) {
-    ASSERT_EQ(SQL_SUCCESS, SQLSetDescField(Ard(h), 0, SQL_DESC_ARRAY_SIZE,
-                                           reinterpret_cast<SQLPOINTER>(n), 0));
+    ASSERT_EQ(SQL_SUCCESS,
+              SQLSetDescField(Ard(h), 0, SQL_DESC_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(n), 0));
   }
   void SetStatus(SQLHSTMT h, SQLUSMALLINT* statuses, SQLULEN* fetched) {
     ASSERT_EQ(SQL_SUCCESS, SQLSetDescField(Ird(h), 0, SQL_DESC_ARRAY_STATUS_PTR, statuses, 0));
@@ -123,8 +123,8 @@ TEST_F(Rowset, HundredRowsRowWiseWithBindOffset) {
   SQLLEN offset = reinterpret_cast<char*>(rows.data()) - reinterpret_cast<char*>(unused.data());
   ASSERT_EQ(SQL_SUCCESS, SQLSetDescField(Ard(h), 0, SQL_DESC_BIND_OFFSET_PTR, &offset, 0));
   ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 1, SQL_C_SLONG, &unused[0].id, 0, &unused[0].idLen));
-  ASSERT_EQ(SQL_SUCCESS,
-            SQLBindCol(h, 2, SQL_C_CHAR, unused[0].name, sizeof unused[0].name, &unused[0].nameLen));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindCol(h, 2, SQL_C_CHAR, unused[0].name, sizeof unused[0].name,
+                                    &unused[0].nameLen));
   std::vector<SQLUSMALLINT> statuses(100, 99);
   SQLULEN fetched = 0;
   SetStatus(h, statuses.data(), &fetched);

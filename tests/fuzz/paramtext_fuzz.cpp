@@ -7,9 +7,9 @@
 #include <locale.h>
 #include <strings.h>
 
+#include <cctype>
 #include <cfloat>
 #include <charconv>
-#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -265,10 +265,8 @@ __int128 IntegerOf(const Outcome& o, const Target& t) {
   const unsigned char* b = o.bytes.data();
   switch (t.type) {
     case SQL_C_BIT:
-    case SQL_C_UTINYINT:
-      return b[0];
-    case SQL_C_STINYINT:
-      return static_cast<int8_t>(b[0]);
+    case SQL_C_UTINYINT: return b[0];
+    case SQL_C_STINYINT: return static_cast<int8_t>(b[0]);
     case SQL_C_SSHORT: {
       int16_t v;
       std::memcpy(&v, b, 2);
@@ -364,22 +362,15 @@ void Core(const std::string& text, const Target& t, int16_t scale, uint16_t prec
   const Outcome o = RunChar(text, t, scale, precision);
   switch (t.type) {
     case SQL_C_DOUBLE:
-    case SQL_C_FLOAT:
-      CoreFloating(text, t, o);
-      break;
-    case SQL_C_GUID:
-      CoreGuid(text, o);
-      break;
-    case SQL_C_NUMERIC:
-      break;
+    case SQL_C_FLOAT: CoreFloating(text, t, o); break;
+    case SQL_C_GUID: CoreGuid(text, o); break;
+    case SQL_C_NUMERIC: break;
     case SQL_C_TYPE_DATE:
     case SQL_C_TYPE_TIMESTAMP:
       if (o.rc != SQL_ERROR || o.pending != 43)
         Fail("text to a date structure not refused", text, "");
       break;
-    default:
-      CoreInteger(text, t, o);
-      break;
+    default: CoreInteger(text, t, o); break;
   }
   // The UTF-16 form of the same text converts the same: both builds
   // convert alike.
@@ -409,18 +400,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data + 3), size - 3);
   constexpr size_t kCount = sizeof kTargets / sizeof kTargets[0];
   switch (pick % (kCount + 3)) {
-    case kCount:
-      AgentNumber(text);
-      break;
-    case kCount + 1:
-      AgentInteger(text);
-      break;
-    case kCount + 2:
-      AgentDateTime(text);
-      break;
-    default:
-      Core(text, kTargets[pick % (kCount + 3)], scale, precision);
-      break;
+    case kCount: AgentNumber(text); break;
+    case kCount + 1: AgentInteger(text); break;
+    case kCount + 2: AgentDateTime(text); break;
+    default: Core(text, kTargets[pick % (kCount + 3)], scale, precision); break;
   }
   return 0;
 }

@@ -23,10 +23,8 @@ bool isDml(uint32_t kind) {
     case SCR_KIND_DELETE:
     case SCR_KIND_INSERT:
     case SCR_KIND_POS_UPDATE:
-    case SCR_KIND_UPDATE:
-      return true;
-    default:
-      return false;
+    case SCR_KIND_UPDATE: return true;
+    default: return false;
   }
 }
 
@@ -49,7 +47,8 @@ void checkProbes(const std::string& text, bool quoted, uint32_t forms) {
           p.text.compare(p.text.size() - kEnd.size(), kEnd.size(), kEnd) != 0)
         fail("probe is not a SELECT ... WHERE 1=0", text, p.text);
       for (int32_t m : p.markers)
-        if (m < -1 || m >= static_cast<int32_t>(rec.markerCount)) fail("probe names no marker", text, p.text);
+        if (m < -1 || m >= static_cast<int32_t>(rec.markerCount))
+          fail("probe names no marker", text, p.text);
       PD_RECORD again;
       PD_Init(&again, q);
       if (PD_Describe(&again, p.text.c_str()) != 0 || again.kind != SCR_KIND_SELECT ||
@@ -84,9 +83,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SCR_InitSQLInfo(&second);
     second.forms = forms;
     int rc2 = SCR_AnalyseSQL(&second, regenerated.c_str(), 0, 1);
-    if (rc2 != 0) fail("regenerated text does not analyse", regenerated, second.errmsg ? second.errmsg : "");
+    if (rc2 != 0)
+      fail("regenerated text does not analyse", regenerated, second.errmsg ? second.errmsg : "");
     if (second.kind != first.kind) fail("kind changed", regenerated, second.tree->text);
-    if (regenerated != second.tree->text) fail("regenerated text is not a fixed point", regenerated, second.tree->text);
+    if (regenerated != second.tree->text)
+      fail("regenerated text is not a fixed point", regenerated, second.tree->text);
     if (second.flags != first.flags) fail("analysis flags changed", regenerated, second.tree->text);
     SCR_FreeSQLInfo(&second);
   }

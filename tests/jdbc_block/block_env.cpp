@@ -44,8 +44,8 @@ uint32_t ConnectHsqldb(const std::string& db) {
 }
 
 uint32_t ConnectDerby(const std::string& db) {
-  return Connect("org.apache.derby.jdbc.EmbeddedDriver",
-                 "jdbc:derby:memory:" + db + ";create=true", "app");
+  return Connect("org.apache.derby.jdbc.EmbeddedDriver", "jdbc:derby:memory:" + db + ";create=true",
+                 "app");
 }
 
 uint32_t ConnectPostgres() {
@@ -66,8 +66,8 @@ std::vector<FetchShot> FetchAll(uint32_t conn, const std::string& sql, uint16_t 
   return FetchAllOn(s, sql, rows, block, wide, limit);
 }
 
-std::vector<FetchShot> FetchAllOn(const Stmt& s, const std::string& sql, uint16_t rows,
-                                  bool block, uint32_t wide, int limit) {
+std::vector<FetchShot> FetchAllOn(const Stmt& s, const std::string& sql, uint16_t rows, bool block,
+                                  uint32_t wide, int limit) {
   jblock::SetEnabled(block);
   std::vector<FetchShot> out;
   s.rec()->wide = wide;

@@ -50,8 +50,8 @@ struct FetchShot {
 std::vector<FetchShot> FetchAll(uint32_t conn, const std::string& sql, uint16_t rows, bool block,
                                 uint32_t wide = 0, int limit = 100);
 // The same on a statement the caller keeps (and may have fetched on before).
-std::vector<FetchShot> FetchAllOn(const Stmt& s, const std::string& sql, uint16_t rows,
-                                  bool block, uint32_t wide = 0, int limit = 100);
+std::vector<FetchShot> FetchAllOn(const Stmt& s, const std::string& sql, uint16_t rows, bool block,
+                                  uint32_t wide = 0, int limit = 100);
 
 std::string Describe(const FetchShot& s);
 

@@ -269,8 +269,9 @@ TEST_F(BlockFetchTest, WithoutTheShortcutTheGettersGiveTheSameValues) {
       EXPECT_EQ(ShortcutBlocks(), taken) << sql << ": the shortcut read while off";
       ASSERT_EQ(fast.size(), slow.size()) << sql;
       for (size_t i = 0; i < fast.size(); ++i)
-        EXPECT_TRUE(fast[i] == slow[i]) << sql << " fetch " << i << "\nshortcut: "
-                                        << Describe(fast[i]) << "\ngetters: " << Describe(slow[i]);
+        EXPECT_TRUE(fast[i] == slow[i])
+            << sql << " fetch " << i << "\nshortcut: " << Describe(fast[i])
+            << "\ngetters: " << Describe(slow[i]);
     }
     Ops().DRV_Disconnect(conn);
   }
@@ -342,9 +343,9 @@ TEST_F(BlockFetchTest, AKeptBlockServesTheNextPrepareWithOtherColumns) {
     const auto plain = FetchAll(conn_, run.sql, run.rows, false, run.wide);
     ASSERT_EQ(reused.size(), plain.size()) << run.sql;
     for (size_t i = 0; i < reused.size(); ++i)
-      EXPECT_TRUE(reused[i] == plain[i]) << run.sql << " fetch " << i << "\nblock: "
-                                         << Describe(reused[i]) << "\nvalue by value: "
-                                         << Describe(plain[i]);
+      EXPECT_TRUE(reused[i] == plain[i])
+          << run.sql << " fetch " << i << "\nblock: " << Describe(reused[i])
+          << "\nvalue by value: " << Describe(plain[i]);
   }
 }
 
@@ -473,8 +474,8 @@ TEST(BlockFetchPg, WallTimesPastTheCalendarsMatchTheGetters) {
     const auto slow = FetchAll(conn, "SELECT id, dt, ts FROM qmr_walls ORDER BY id", 4, false);
     ASSERT_EQ(fast.size(), slow.size()) << zone;
     for (size_t i = 0; i < fast.size(); ++i)
-      EXPECT_TRUE(fast[i] == slow[i]) << zone << " fetch " << i << "\nblock: "
-                                      << Describe(fast[i]) << "\ngetters: " << Describe(slow[i]);
+      EXPECT_TRUE(fast[i] == slow[i]) << zone << " fetch " << i << "\nblock: " << Describe(fast[i])
+                                      << "\ngetters: " << Describe(slow[i]);
   }
   Exec(conn, {"DROP TABLE qmr_walls"});
   Ops().DRV_Disconnect(conn);

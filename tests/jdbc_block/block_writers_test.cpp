@@ -57,7 +57,7 @@ TEST(BlockWriters, FixedWidthAndPrefixedText) {
 
 TEST(BlockWriters, WideTextNeverSplitsASurrogatePair) {
   const std::u16string text = u"a\U0001F600b";  // a, a pair, b
-  Buf e(6, 0xEE);  // three units: two characters and the NUL
+  Buf e(6, 0xEE);                               // three units: two characters and the NUL
   jblock::PutWide(COLSET_VT_WNTS, e.data(), 6, text.data(), static_cast<int64_t>(text.size()));
   char16_t units[3];
   std::memcpy(units, e.data(), sizeof units);

@@ -83,8 +83,16 @@ std::string Cell(const COLSET_COL& c, uint32_t r) {
       return out;
     }
     case COLSET_VT_BIT: return std::to_string(e[0]);
-    case COLSET_VT_SMALLINT: { int16_t v; std::memcpy(&v, e, 2); return std::to_string(v); }
-    case COLSET_VT_INTEGER: { int32_t v; std::memcpy(&v, e, 4); return std::to_string(v); }
+    case COLSET_VT_SMALLINT: {
+      int16_t v;
+      std::memcpy(&v, e, 2);
+      return std::to_string(v);
+    }
+    case COLSET_VT_INTEGER: {
+      int32_t v;
+      std::memcpy(&v, e, 4);
+      return std::to_string(v);
+    }
     default: return "<type " + std::to_string(c.type) + ">";
   }
 }

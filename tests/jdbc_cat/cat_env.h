@@ -23,7 +23,7 @@ struct Backend {
   const char* driverClass;
   const char* url;  // in-memory database
   const char* user;
-  const char* schema;  // where unqualified tables land
+  const char* schema;     // where unqualified tables land
   const char* tableType;  // its name for an ordinary table
 };
 const std::vector<Backend>& Backends();

@@ -23,11 +23,13 @@ constexpr uint32_t kSearchEscape = INFO_ODBC_TEXT | SQL_SEARCH_PATTERN_ESCAPE;
 
 std::vector<std::string> ProcedureDdl(const std::string& backend) {
   if (backend == "HSQLDB")
-    return {"CREATE PROCEDURE CAT_PROC(IN A BIGINT, OUT B VARCHAR(20)) "
-            "BEGIN ATOMIC SET B = 'x'; END"};
+    return {
+        "CREATE PROCEDURE CAT_PROC(IN A BIGINT, OUT B VARCHAR(20)) "
+        "BEGIN ATOMIC SET B = 'x'; END"};
   if (backend == "H2") return {"CREATE ALIAS CAT_PROC FOR 'java.lang.Thread.sleep'"};
-  return {"CREATE PROCEDURE CAT_PROC(IN A BIGINT) PARAMETER STYLE JAVA NO SQL LANGUAGE JAVA "
-          "EXTERNAL NAME 'java.lang.Thread.sleep'"};
+  return {
+      "CREATE PROCEDURE CAT_PROC(IN A BIGINT) PARAMETER STYLE JAVA NO SQL LANGUAGE JAVA "
+      "EXTERNAL NAME 'java.lang.Thread.sleep'"};
 }
 
 class CatalogTest : public ::testing::TestWithParam<size_t> {
@@ -204,8 +206,8 @@ TEST_P(CatalogTest, LongArgumentsArriveWhole) {
   // A pattern far longer than any name buffer: cut anywhere, it would match
   // every table; whole, only the one its tail names.
   // (Derby's LIKE takes exponential time over runs of '%'.)
-  const std::string pattern = std::string(B().name == std::string("Derby") ? 3 : 1000, '%') +
-                              "CAT_PARENT";
+  const std::string pattern =
+      std::string(B().name == std::string("Derby") ? 3 : 1000, '%') + "CAT_PARENT";
   EXPECT_EQ(Column(Tables(Args(pattern.c_str())), 2), (std::vector<std::string>{"CAT_PARENT"}));
   Stmt s(conn_);
   const std::string longName(5000, 'Q');

@@ -16,7 +16,7 @@ TEST(CatEnumKind, ChoosesTheListing) {
   EXPECT_EQ(catEnumKind("", "%", "", nullptr), 2u);
   EXPECT_EQ(catEnumKind("", "", "", "%"), 8u);
   EXPECT_EQ(catEnumKind(nullptr, nullptr, nullptr, "%"), 8u);
-  EXPECT_EQ(catEnumKind("%", "", "", "%"), 0u);    // an ordinary search
+  EXPECT_EQ(catEnumKind("%", "", "", "%"), 0u);  // an ordinary search
   EXPECT_EQ(catEnumKind("%", "S", "", nullptr), 0u);
   EXPECT_EQ(catEnumKind("C", "%", "", nullptr), 0u);
   EXPECT_EQ(catEnumKind("", "", "T", "%"), 0u);
@@ -34,7 +34,8 @@ TEST(CatSplitTypes, QuotesAndBlanks) {
   EXPECT_TRUE(catSplitTypes("").empty());
   EXPECT_TRUE(catSplitTypes(nullptr).empty());
   std::string thirty;
-  for (int i = 0; i < 30; ++i) thirty += (i ? "," : "") + std::string("'T") + std::to_string(i) + "'";
+  for (int i = 0; i < 30; ++i)
+    thirty += (i ? "," : "") + std::string("'T") + std::to_string(i) + "'";
   const V items = catSplitTypes(thirty.c_str());
   ASSERT_EQ(items.size(), 30u);
   EXPECT_EQ(items[29], "T29");
@@ -92,13 +93,10 @@ class TypeRow {
   ~TypeRow() { ColSetFreeColumns(&set_); }
   const CatCell& operator[](int i) const { return cells_[i]; }
   void Fix(const CatTypeRules& r) const {
-    catFixType({&cells_[0], &cells_[1], &cells_[2], &cells_[3], &cells_[4], &cells_[5],
-                &cells_[6]},
+    catFixType({&cells_[0], &cells_[1], &cells_[2], &cells_[3], &cells_[4], &cells_[5], &cells_[6]},
                r);
   }
-  std::string Name() const {
-    return reinterpret_cast<const char*>(set_.cols[1].data);
-  }
+  std::string Name() const { return reinterpret_cast<const char*>(set_.cols[1].data); }
 
  private:
   static JdbcColDesc Small() {
@@ -163,12 +161,23 @@ TEST(CatFixType, LongVarcharSizeRuleAndWideTypes) {
     int32_t size;
   };
   const Case cases[] = {
-      {-1, 0, 0, 12, 1073741823}, {1, 0, 4000, 12, 4000}, {12, 0, -1, 12, 7},
-      {-1, 0, -1, -1, 7},         {-16, 1, 0, -9, 1073741823}, {-16, 0, -1, -1, 7},
-      {-9, 1, -1, -9, 7},         {-9, 0, -1, 12, 7},  {-15, 1, -1, -8, 7},
-      {2005, 1, -1, -10, 7},      {2004, 0, -1, -4, 7}, {16, 0, -1, -7, 1},
-      {1111, 0, -1, 12, 7},       {-8, 0, -1, 12, 7},   {-7, 1, -1, -9, 7},  // bit(7): text
-      {2003, 0, -1, -1, 0x7FFFFFFF}, {2002, 1, -1, -10, 0x7FFFFFFF},  // no ODBC type: text
+      {-1, 0, 0, 12, 1073741823},
+      {1, 0, 4000, 12, 4000},
+      {12, 0, -1, 12, 7},
+      {-1, 0, -1, -1, 7},
+      {-16, 1, 0, -9, 1073741823},
+      {-16, 0, -1, -1, 7},
+      {-9, 1, -1, -9, 7},
+      {-9, 0, -1, 12, 7},
+      {-15, 1, -1, -8, 7},
+      {2005, 1, -1, -10, 7},
+      {2004, 0, -1, -4, 7},
+      {16, 0, -1, -7, 1},
+      {1111, 0, -1, 12, 7},
+      {-8, 0, -1, 12, 7},
+      {-7, 1, -1, -9, 7},  // bit(7): text
+      {2003, 0, -1, -1, 0x7FFFFFFF},
+      {2002, 1, -1, -10, 0x7FFFFFFF},  // no ODBC type: text
       {2014, 0, -1, 12, 7},
   };
   for (const Case& c : cases) {
@@ -223,7 +232,7 @@ TEST(CatRowHooks, StatisticsQualifier) {
   COLSET_COL& q = set.cols[4];
   q.ind[0] = 0;  // empty text: becomes NULL
   std::memcpy(q.data + q.elem_size, "IX", 3);
-  q.ind[1] = 0;  // a qualifier: kept
+  q.ind[1] = 0;                                    // a qualifier: kept
   std::memcpy(q.data + 2 * q.elem_size, "IX", 3);  // NULL over left text
   JdbcStmt s;
   ASSERT_EQ(catStatisticsRowHook(&s, &set), 0u);

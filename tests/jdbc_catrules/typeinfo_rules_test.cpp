@@ -14,8 +14,9 @@
 namespace {
 
 // Every JDBC type code the rewrite knows, and two it does not.
-const int32_t kJdbcTypes[] = {-155, -150, -16, -15, -10, -9, -8, -7, -6, -5, -4, -3, -2, -1, 1,
-                              2,    3,    4,   5,   6,   7,  8,  9,  10, 11, 12, 16, 70, 91, 92,
+const int32_t kJdbcTypes[] = {-155, -150, -16,  -15,  -10,  -9,   -8,   -7,  -6, -5,
+                              -4,   -3,   -2,   -1,   1,    2,    3,    4,   5,  6,
+                              7,    8,    9,    10,   11,   12,   16,   70,  91, 92,
                               93,   1111, 2004, 2005, 2009, 2011, 2003, 1234};
 
 // A statement on a connection with the rules given.
@@ -84,32 +85,32 @@ TEST(CatTypeInfoWanted, ComparesTheReportedType) {
     bool wanted;
   };
   const Case cases[] = {
-      {0, 0, -1, 3, -7, 16, true},     // SQL_BIT finds the BOOLEAN row
+      {0, 0, -1, 3, -7, 16, true},  // SQL_BIT finds the BOOLEAN row
       {0, 0, -1, 3, -7, -7, true},
-      {0, 0, -1, 3, 16, 16, false},    // no ODBC application asks for 16
+      {0, 0, -1, 3, 16, 16, false},  // no ODBC application asks for 16
       {0, 0, -1, 3, 4, 4, true},
       {0, 0, -1, 3, 4, 5, false},
-      {0, 1, -1, 3, 3, -5, true},      // JET: BIGINT reported as DECIMAL
+      {0, 1, -1, 3, 3, -5, true},  // JET: BIGINT reported as DECIMAL
       {0, 1, -1, 3, -5, -5, false},
       {0, 0, -1, 3, -5, -5, true},
-      {0, 0, 0, 3, 12, -1, true},      // PLCHR2VCHR: LONGVARCHAR reported as VARCHAR
+      {0, 0, 0, 3, 12, -1, true},  // PLCHR2VCHR: LONGVARCHAR reported as VARCHAR
       {0, 0, 0, 3, -1, -1, false},
       {0, 0, -1, 3, -1, -1, true},
-      {1, 0, -1, 3, -9, -9, true},     // wide: NVARCHAR reported as WVARCHAR
-      {0, 0, -1, 3, 12, -9, true},     // narrow: NVARCHAR reported as VARCHAR
-      {1, 0, -1, 3, 12, -9, true},     // wide: NVARCHAR answers VARCHAR too
-      {1, 0, -1, 3, 12, 1111, true},   // wide: OTHER, a WVARCHAR, answers VARCHAR too
-      {1, 0, -1, 3, -1, 2005, true},   // wide: CLOB answers LONGVARCHAR
-      {1, 0, -1, 3, -9, 12, true},     // wide: VARCHAR reported as WVARCHAR
-      {1, 0, -1, 3, -8, 4, false},     // a row of another type never answers
-      {1, 0, -1, 3, 9, 2003, false},   // nor a row of no ODBC type any other
+      {1, 0, -1, 3, -9, -9, true},    // wide: NVARCHAR reported as WVARCHAR
+      {0, 0, -1, 3, 12, -9, true},    // narrow: NVARCHAR reported as VARCHAR
+      {1, 0, -1, 3, 12, -9, true},    // wide: NVARCHAR answers VARCHAR too
+      {1, 0, -1, 3, 12, 1111, true},  // wide: OTHER, a WVARCHAR, answers VARCHAR too
+      {1, 0, -1, 3, -1, 2005, true},  // wide: CLOB answers LONGVARCHAR
+      {1, 0, -1, 3, -9, 12, true},    // wide: VARCHAR reported as WVARCHAR
+      {1, 0, -1, 3, -8, 4, false},    // a row of another type never answers
+      {1, 0, -1, 3, 9, 2003, false},  // nor a row of no ODBC type any other
       {0, 0, -1, 3, 12, 1111, true},
-      {0, 0, -1, 3, 9, 91, true},      // either date code asks for the date rows
+      {0, 0, -1, 3, 9, 91, true},  // either date code asks for the date rows
       {0, 0, -1, 2, 9, 91, true},
       {0, 0, -1, 3, 9, 9, true},
       {0, 0, -1, 3, 11, 92, false},
-      {0, 0, -1, 3, -4, 2004, true},   // BLOB reported as LONGVARBINARY
-      {0, 0, -1, 3, 0, 2003, true},    // all types: every row
+      {0, 0, -1, 3, -4, 2004, true},  // BLOB reported as LONGVARBINARY
+      {0, 0, -1, 3, 0, 2003, true},   // all types: every row
   };
   for (const Case& c : cases) {
     RuleStmt r(c.wide, c.jet, c.plchr, c.version);
@@ -249,10 +250,8 @@ TEST(CatColumnsRowHook, OctetLengthOfTextSurvivesAMissingBufferLength) {
   };
   const Case cases[] = {
       {12, -1, 160, 160},  // four octets a character of the size, whatever JDBC gave
-      {12, 80, 160, 160},
-      {1, -1, 20, 160},
-      {12, -1, -1, 160},
-      {4, -1, 4, -1},      // numbers have no octet length
+      {12, 80, 160, 160}, {1, -1, 20, 160},
+      {12, -1, -1, 160},  {4, -1, 4, -1},  // numbers have no octet length
       {91, -1, 10, -1},
   };
   JdbcConn conn;
@@ -292,8 +291,7 @@ TEST(CatSpecialColumnsRowHook, IntegerSizesInDigits) {
   JdbcStmt s;
   s.conn = &conn;
   ASSERT_EQ(catSpecialColumnsRowHook(&s, &set), 0u);
-  for (uint32_t r = 0; r < 5; ++r)
-    EXPECT_EQ((CatCell{&set.cols[4], r}.Int()), want[r]) << jdbc[r];
+  for (uint32_t r = 0; r < 5; ++r) EXPECT_EQ((CatCell{&set.cols[4], r}.Int()), want[r]) << jdbc[r];
   ColSetFreeColumns(&set);
   ColDescFree(d, n);
 }

@@ -31,8 +31,7 @@ using Request = agent_test::Login;
 uint32_t Connect(const Request& r, uint32_t* conn);
 // A HSQLDB in-memory connection through the JDBC Driver class, with the
 // settings block given (null: the defaults).
-uint32_t ConnectMem(const std::string& db, uint32_t* conn,
-                    JdbcConnSettings* settings = nullptr);
+uint32_t ConnectMem(const std::string& db, uint32_t* conn, JdbcConnSettings* settings = nullptr);
 
 // Everything pending on an agent handle, as DRV_GetError hands it over.
 using agent_test::Errors;

@@ -1,11 +1,11 @@
 // Data-source property text and its setters; the initial SQL file.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <fstream>
 #include <memory>
 #include <string>
-#include <unistd.h>
 
 #include "drv_jdbc/j-conn.h"
 #include "drv_jdbc/j-handles.h"

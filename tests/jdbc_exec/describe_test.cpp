@@ -38,8 +38,8 @@ class DescribeTest : public ::testing::Test {
     ASSERT_NE(conn_, 0u);
     ASSERT_EQ(Ops().DRV_SetOption(conn_, OPT_ODBC_VERSION, &version), 0u);
     stmt_ = std::make_unique<Stmt>(conn_);
-    ASSERT_EQ(stmt_->Prepare("SELECT * FROM types"), 0u) << ::testing::PrintToString(
-        Errors(stmt_->h()));
+    ASSERT_EQ(stmt_->Prepare("SELECT * FROM types"), 0u)
+        << ::testing::PrintToString(Errors(stmt_->h()));
     ASSERT_EQ(Ops().DRV_NumResultCols(stmt_->h(), &count_, &cols_), 0u);
     ASSERT_EQ(count_, 14u);
   }
@@ -102,8 +102,8 @@ TEST_F(DescribeTest, ValuesOfEveryTypeAndTheirNulls) {
   DescribeAs(3);
   ASSERT_EQ(stmt_->Execute(), 0u);
   Rows r;
-  ASSERT_EQ(Ops().DRV_Fetch(stmt_->h(), 10, &r.set), 0u) << ::testing::PrintToString(
-      Errors(stmt_->h()));
+  ASSERT_EQ(Ops().DRV_Fetch(stmt_->h(), 10, &r.set), 0u)
+      << ::testing::PrintToString(Errors(stmt_->h()));
   // The long columns make it one row per fetch.
   ASSERT_EQ(r.set.rows_held, 1u);
   EXPECT_EQ(r.Int(0, 0), -7);
@@ -164,10 +164,11 @@ TEST_F(DescribeTest, DecimalTextKeepsSignPointAndEveryDigit) {
 TEST_F(DescribeTest, WideColumnsHoldTheirTextAndItsNul) {
   conn_ = Connect("describe");
   ASSERT_NE(conn_, 0u);
-  Exec(conn_, {"CREATE TABLE wide (v VARCHAR(5), c CHAR(3))",
-               "INSERT INTO wide VALUES ('h\xC3\xA9llo', 'x')",
-               "INSERT INTO wide VALUES ('\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC', "
-               "'abc')"});
+  Exec(conn_,
+       {"CREATE TABLE wide (v VARCHAR(5), c CHAR(3))",
+        "INSERT INTO wide VALUES ('h\xC3\xA9llo', 'x')",
+        "INSERT INTO wide VALUES ('\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC', "
+        "'abc')"});
   stmt_ = std::make_unique<Stmt>(conn_);
   stmt_->rec()->wide = 1;  // as a connection in UTF-8 mode gives its statements
   ASSERT_EQ(stmt_->Prepare("SELECT v, c FROM wide ORDER BY c DESC"), 0u);

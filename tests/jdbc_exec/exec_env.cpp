@@ -1,5 +1,5 @@
-#include "drv_jdbc/agent_codes.h"
 #include "exec_env.h"
+#include "drv_jdbc/agent_codes.h"
 
 #include <gtest/gtest.h>
 

@@ -129,8 +129,8 @@ TEST_F(ExecTest, MaxRowsSetBeforePrepare) {
 }
 
 TEST_F(ExecTest, LongColumnsFetchOneRowAtATime) {
-  for (const char* sql : {"SELECT id, body FROM notes ORDER BY id",
-                          "SELECT id, doc FROM notes ORDER BY id"}) {
+  for (const char* sql :
+       {"SELECT id, body FROM notes ORDER BY id", "SELECT id, doc FROM notes ORDER BY id"}) {
     SCOPED_TRACE(sql);
     Stmt s(conn_);
     ASSERT_EQ(s.Run(sql), 0u);
@@ -138,8 +138,8 @@ TEST_F(ExecTest, LongColumnsFetchOneRowAtATime) {
     std::vector<std::string> got;
     for (int i = 0; i < 3; ++i) {
       ASSERT_EQ(Ops().DRV_Fetch(s.h(), 50, &r.set), 0u);
-      ASSERT_EQ(r.set.rows_held, 1u) << s.rec()->cols[1].sql_type << " "
-                                     << s.rec()->cols[1].value_type;
+      ASSERT_EQ(r.set.rows_held, 1u)
+          << s.rec()->cols[1].sql_type << " " << s.rec()->cols[1].value_type;
       EXPECT_EQ(r.Int(0, 0), i + 1);
       got.push_back(r.IsNull(1, 0) ? "<null>" : r.Long(1, 0));
     }

@@ -105,8 +105,8 @@ TEST_F(Info, CapabilityMaskEnablesDynamicCursors) {
   EXPECT_EQ(rc, 0u);
   EXPECT_EQ(c->dynCursorsEnabled, 1u);
   EXPECT_EQ(InfoInt(conn_, INFO_ROW_VERSIONS, &rc), 0u);  // sensitivity LOW
-  EXPECT_EQ(InfoInt(conn_, INFO_WIDE_TEXT, &rc), 0u);  // no UTF-8 marker
-  EXPECT_EQ(InfoInt(conn_, OPT_AUTOCOMMIT, &rc), 1u);  // on
+  EXPECT_EQ(InfoInt(conn_, INFO_WIDE_TEXT, &rc), 0u);     // no UTF-8 marker
+  EXPECT_EQ(InfoInt(conn_, OPT_AUTOCOMMIT, &rc), 1u);     // on
 }
 
 TEST_F(Info, CurrentCatalogAndEnvironment) {
@@ -143,7 +143,8 @@ TEST_F(Info, BadHandlesAndBuffers) {
   // An integer answer needs four bytes.
   uint16_t small = 0;
   uint16_t len = 0;
-  EXPECT_EQ(Ops().DRV_GetInfo(conn_, Int(SQL_IDENTIFIER_CASE), &small, sizeof small, &len), ERR_INVALID_ARGUMENT);
+  EXPECT_EQ(Ops().DRV_GetInfo(conn_, Int(SQL_IDENTIFIER_CASE), &small, sizeof small, &len),
+            ERR_INVALID_ARGUMENT);
   EXPECT_EQ(small, 0u);
   // Null buffers: the length alone, or nothing.
   EXPECT_EQ(Ops().DRV_GetInfo(conn_, Int(SQL_IDENTIFIER_CASE), nullptr, 0, &len), 0u);
@@ -309,7 +310,8 @@ TEST(DbmsVersion, OdbcsFormFromTheVersionsAndTheText) {
       {"", 3, 2, "03.02.0000"},
       {"123.456.78901", -1, -1, "99.99.9999"},
   };
-  for (const Case& c : cases) EXPECT_EQ(c.want, dbmsVersionText(c.text, c.major, c.minor)) << c.text;
+  for (const Case& c : cases)
+    EXPECT_EQ(c.want, dbmsVersionText(c.text, c.major, c.minor)) << c.text;
 }
 
 }  // namespace

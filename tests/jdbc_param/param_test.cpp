@@ -55,7 +55,9 @@ class Values {
   void PutV(uint16_t col, uint32_t row, T v) {
     Put(col, row, &v, sizeof v);
   }
-  void PutText(uint16_t col, uint32_t row, const std::string& t) { Put(col, row, t.data(), t.size()); }
+  void PutText(uint16_t col, uint32_t row, const std::string& t) {
+    Put(col, row, t.data(), t.size());
+  }
   void PutLong(uint16_t col, uint32_t row, const void* bytes, uint32_t length, size_t unit = 1) {
     COLSET_LONG v{length, std::malloc(length * unit + unit)};
     std::memcpy(v.value, bytes, length * unit);
@@ -209,7 +211,13 @@ TEST_F(ParamTest, EveryInlineValueCodeLandsExactly) {
       {"time", 12, 6, Bytes(time), 92, "tm", "TIME '10:30:05'"},
       {"timestamp", 13, 16, Bytes(ts), 93, "ts", "TIMESTAMP '2024-02-29 13:05:09.500000000'"},
       {"binary", 14, 4, {0x0A, 0x1B, 0x00, 0xFF}, -3, "b", "X'0A1B00FF'"},
-      {"nts", 17, 16, Text("Gr\xC3\xBC\xC3\x9F" "e", 16), 12, "c", "'Gr\xC3\xBC\xC3\x9F" "e'"},
+      {"nts", 17, 16,
+       Text("Gr\xC3\xBC\xC3\x9F"
+            "e",
+            16),
+       12, "c",
+       "'Gr\xC3\xBC\xC3\x9F"
+       "e'"},
       {"char8", 18, 10, Prefixed<uint8_t>("abc", 3, 10), 12, "c", "'abc'"},
       {"char16", 19, 10, Prefixed<uint16_t>("abcd", 4, 10), 12, "c", "'abcd'"},
       {"char32", 20, 12, Prefixed<uint32_t>("abcde", 5, 12), 1, "c", "'abcde'"},
@@ -263,15 +271,15 @@ TEST_F(ParamTest, NullsOfEveryKind) {
     uint32_t size;
     int32_t sqlType;
     const char* column;
-  } nulls[] = {{5, 4, 4, "i"},   {17, 8, 12, "c"}, {11, 6, 9, "dt"},  {13, 16, 93, "ts"},
-               {24, 8, -9, "c"}, {14, 4, -3, "b"}, {10, 8, 8, "d"},   {17, 8, -10, "lv"}};
+  } nulls[] = {{5, 4, 4, "i"},   {17, 8, 12, "c"}, {11, 6, 9, "dt"}, {13, 16, 93, "ts"},
+               {24, 8, -9, "c"}, {14, 4, -3, "b"}, {10, 8, 8, "d"},  {17, 8, -10, "lv"}};
   int32_t id = 3000;
   for (const auto& n : nulls) {
     ++id;
     Values vals({{COLSET_VT_INTEGER, 4}, {n.code, n.size}}, 1);
     vals.Null(1, 0);
-    ASSERT_EQ(Insert(id, n.column, vals, n.sqlType), 0u) << n.column << " "
-                                                          << ::testing::PrintToString(errors_);
+    ASSERT_EQ(Insert(id, n.column, vals, n.sqlType), 0u)
+        << n.column << " " << ::testing::PrintToString(errors_);
     EXPECT_EQ(Count("id = " + std::to_string(id) + " AND " + n.column + " IS NULL"), 1);
   }
 }

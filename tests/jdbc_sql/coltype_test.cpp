@@ -116,16 +116,16 @@ TEST(ColumnType, LargeCharacterColumnsGoOutOfLine) {
 }
 
 TEST(ColumnType, LongColumns) {
-  Expect(Describe(2005, 0x7FFFFFFF, 0, 0x7FFFFFFF),
-         {-1, -1, 0x7FFFFFFF, 0x7FFFFFFF, 15, 0}, "CLOB");
+  Expect(Describe(2005, 0x7FFFFFFF, 0, 0x7FFFFFFF), {-1, -1, 0x7FFFFFFF, 0x7FFFFFFF, 15, 0},
+         "CLOB");
   Expect(Describe(2005, 1000, 0, 1000), {-1, -1, 1000, 1000, 15, 0}, "CLOB(1000)");
-  Expect(Describe(-1, 0x7FFFFFFF, 0, 0x7FFFFFFF),
-         {-1, -1, 0x7FFFFFFF, 0x7FFFFFFF, 15, 0}, "LONGVARCHAR");
+  Expect(Describe(-1, 0x7FFFFFFF, 0, 0x7FFFFFFF), {-1, -1, 0x7FFFFFFF, 0x7FFFFFFF, 15, 0},
+         "LONGVARCHAR");
   Expect(Describe(2004, 0, 0, 0), {-4, -4, 0x7FFFFFFF, 0x7FFFFFFF, 16, 0}, "BLOB");
   DescribeRules wide;
   wide.wide = 1;
-  Expect(Describe(2005, 0x7FFFFFFF, 0, 0x7FFFFFFF, wide),
-         {-10, -10, 0x7FFFFFFF, 0x7FFFFFFF, 26, 0}, "CLOB wide");
+  Expect(Describe(2005, 0x7FFFFFFF, 0, 0x7FFFFFFF, wide), {-10, -10, 0x7FFFFFFF, 0x7FFFFFFF, 26, 0},
+         "CLOB wide");
   Expect(Describe(1111, 0, 0, 0, wide), {-10, -10, 0x7FFFFFFF, 0x7FFFFFFF, 26, 0}, "OTHER");
 }
 
@@ -183,8 +183,7 @@ TEST(ColumnType, AnythingElseIsText) {
          "H2's JSON");
   DescribeRules wide;
   wide.wide = 1;
-  Expect(Describe(-9, 16777216, 0, 16777216, wide),
-         {-10, -10, 16777216, 16777216, 26, 0}, "wide");
+  Expect(Describe(-9, 16777216, 0, 16777216, wide), {-10, -10, 16777216, 16777216, 26, 0}, "wide");
   Expect(Describe(12, 16777215, 0, 16777215), {12, 12, 16777215, 16777215, 15, 0}, "bounded");
 }
 

@@ -155,7 +155,8 @@ void FreeSet(COLSET* set) {
 }
 
 TEST(OutputBuffer, CopiesInlineAndOutOfLineValues) {
-  COLSET* src = NewSet({{COLSET_VT_INTEGER, 4}, {COLSET_VT_LONGCHAR, sizeof(COLSET_LONG)},
+  COLSET* src = NewSet({{COLSET_VT_INTEGER, 4},
+                        {COLSET_VT_LONGCHAR, sizeof(COLSET_LONG)},
                         {COLSET_VT_LONGWCHAR, sizeof(COLSET_LONG)}},
                        2);
   const int32_t n = 77;

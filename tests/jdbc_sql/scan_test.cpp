@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "drv_jdbc/j-sql.h"
-#include "util/log.h"
 #include "util/errcodes.h"
+#include "util/log.h"
 
 namespace {
 
@@ -185,8 +185,7 @@ TEST(Escapes, BracesInsideLiteralsOfAnEscape) {
 
 TEST(Escapes, CommentForm) {
   LogCapture log;
-  EXPECT_EQ(Scanned("SELECT --*(vendor(Microsoft), product(ODBC), fn ucase(x) --*) FROM t").rc,
-            0u);
+  EXPECT_EQ(Scanned("SELECT --*(vendor(Microsoft), product(ODBC), fn ucase(x) --*) FROM t").rc, 0u);
   EXPECT_TRUE(log.Has("unknown escape function ucase called"));
   EXPECT_EQ(Scanned("SELECT --*(fn lcase(x) FROM t").rc, ERR_SYNTAX_OR_ACCESS);
   // Closing a brace escape with the comment form's closer does not work.

@@ -68,8 +68,8 @@ const Backend kEmbedded[] = {
 
 std::vector<Backend> Pg() {
   return {{"PostgreSQL", "org.postgresql.xa.PGXADataSource",
-           "Url=jdbc:postgresql://127.0.0.1:" + PgPort() + "/qmr", "qmr", true, XAER_NOTA, XAER_NOTA,
-           true}};
+           "Url=jdbc:postgresql://127.0.0.1:" + PgPort() + "/qmr", "qmr", true, XAER_NOTA,
+           XAER_NOTA, true}};
 }
 
 // An XID of this process: gtrid "qmr-<pid>-<n>" padded to glen bytes, then
@@ -150,7 +150,12 @@ class Xa : public ::testing::TestWithParam<Backend> {
 };
 
 TEST_P(Xa, BranchEndsAsAskedAndAnUnknownOneAsTheDriverSays) {
-  struct Row { const char* text; bool prepare, commit; int64_t commitFlags; uint32_t rows; };
+  struct Row {
+    const char* text;
+    bool prepare, commit;
+    int64_t commitFlags;
+    uint32_t rows;
+  };
   const Row rows[] = {
       {"two-phase commit", true, true, TMNOFLAGS, 1},
       {"rollback after prepare", true, false, TMNOFLAGS, 0},
@@ -196,12 +201,20 @@ TEST_P(Xa, PreparedBranchIsRecoveredAndCommittedElsewhere) {
 }
 
 TEST_P(Xa, UnusableXidsAndFlagsAreInval) {
-  struct Row { const char* text; long format, glen, blen; int64_t flags; };
+  struct Row {
+    const char* text;
+    long format, glen, blen;
+    int64_t flags;
+  };
   const Row rows[] = {
-      {"empty gtrid", 1, 0, 2, TMNOFLAGS},        {"gtrid of 65", 1, 65, 2, TMNOFLAGS},
-      {"negative gtrid", 1, -1, 2, TMNOFLAGS},    {"empty bqual", 1, 4, 0, TMNOFLAGS},
-      {"bqual of 65", 1, 4, 65, TMNOFLAGS},       {"both past the data", 1, 100, 100, TMNOFLAGS},
-      {"null XID", XID_NULL_FORMAT, 4, 2, TMNOFLAGS}, {"asynchronous", 1, 4, 2, TMASYNC},
+      {"empty gtrid", 1, 0, 2, TMNOFLAGS},
+      {"gtrid of 65", 1, 65, 2, TMNOFLAGS},
+      {"negative gtrid", 1, -1, 2, TMNOFLAGS},
+      {"empty bqual", 1, 4, 0, TMNOFLAGS},
+      {"bqual of 65", 1, 4, 65, TMNOFLAGS},
+      {"both past the data", 1, 100, 100, TMNOFLAGS},
+      {"null XID", XID_NULL_FORMAT, 4, 2, TMNOFLAGS},
+      {"asynchronous", 1, 4, 2, TMASYNC},
       {"flags past 32 bits", 1, 4, 2, int64_t{1} << 40},
   };
   const uint32_t conn = OpenXa();
@@ -210,8 +223,8 @@ TEST_P(Xa, UnusableXidsAndFlagsAreInval) {
     xid.formatID = row.format;
     xid.gtrid_length = row.glen;
     xid.bqual_length = row.blen;
-    for (auto verb : {Ops().DRV_XaStart, Ops().DRV_XaEnd, Ops().DRV_XaPrepare,
-                      Ops().DRV_XaCommit, Ops().DRV_XaRollback, Ops().DRV_XaForget})
+    for (auto verb : {Ops().DRV_XaStart, Ops().DRV_XaEnd, Ops().DRV_XaPrepare, Ops().DRV_XaCommit,
+                      Ops().DRV_XaRollback, Ops().DRV_XaForget})
       EXPECT_EQ(verb(conn, &xid, 1, row.flags), XAER_INVAL) << row.text;
   }
   EXPECT_EQ(Ops().DRV_XaStart(conn, nullptr, 1, TMNOFLAGS), XAER_INVAL);
@@ -264,7 +277,10 @@ TEST_P(Xa, OpenAndCloseCarryTheSettingsOver) {
 
 // XA opens that fail: the connection goes on as it was, settings and all.
 TEST(XaOpen, FailureLeavesTheConnectionAsItWas) {
-  struct Row { const char* text; std::string cls, url; };
+  struct Row {
+    const char* text;
+    std::string cls, url;
+  };
   const std::string driver = "org.hsqldb.jdbc.JDBCDriver";
   const std::string url = "jdbc:hsqldb:mem:qmrxafail";
   const Row rows[] = {

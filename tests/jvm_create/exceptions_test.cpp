@@ -64,7 +64,8 @@ TEST_F(Exceptions, NonSqlThrowableGivesS1000WithItsText) {
   // A runtime exception thrown by the Java code itself.
   jobject list = JC_NewObject(env, "java/util/ArrayList", "()V");
   jobject got = nullptr;
-  EXPECT_EQ(ERR_GENERAL, JC_CallObjectMethod(env, list, nullptr, "get", "(I)Ljava/lang/Object;", &got, 3));
+  EXPECT_EQ(ERR_GENERAL,
+            JC_CallObjectMethod(env, list, nullptr, "get", "(I)Ljava/lang/Object;", &got, 3));
   EXPECT_TRUE(env->ExceptionCheck());  // left pending for the caller's check
   EXPECT_EQ(15u, CheckException(env, 1, &conn.errors));
   EXPECT_NE(nullptr, std::strstr(First(conn.errors).c_str(), "IndexOutOfBoundsException"));

@@ -52,9 +52,10 @@ class Hsql : public ::testing::Test {
                       std::string(::testing::UnitTest::GetInstance()->current_test_info()->name());
     jstring jurl = env->NewStringUTF(url.c_str());
     jobject c = nullptr;
-    ASSERT_EQ(0u, JC_CallObjectMethod(env, driver, nullptr, "connect",
-                                      "(Ljava/lang/String;Ljava/util/Properties;)Ljava/sql/Connection;",
-                                      &c, jurl, props));
+    ASSERT_EQ(0u,
+              JC_CallObjectMethod(env, driver, nullptr, "connect",
+                                  "(Ljava/lang/String;Ljava/util/Properties;)Ljava/sql/Connection;",
+                                  &c, jurl, props));
     ASSERT_NE(nullptr, c);
     conn.connection = env->NewGlobalRef(c);
   }

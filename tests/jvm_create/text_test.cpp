@@ -7,17 +7,19 @@ namespace {
 
 // "Grüße 日本 " and U+1F600 in standard UTF-8 and as JNI's modified UTF-8
 // (the supplementary character as two 3-byte surrogates).
-const char kUtf8[] = "Gr\xC3\xBC\xC3\x9F" "e \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80";
+const char kUtf8[] =
+    "Gr\xC3\xBC\xC3\x9F"
+    "e \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80";
 const char kModified[] =
-    "Gr\xC3\xBC\xC3\x9F" "e \xE6\x97\xA5\xE6\x9C\xAC \xED\xA0\xBD\xED\xB8\x80";
+    "Gr\xC3\xBC\xC3\x9F"
+    "e \xE6\x97\xA5\xE6\x9C\xAC \xED\xA0\xBD\xED\xB8\x80";
 const char16_t kUtf16[] = u"Gr\u00FC\u00DFe \u65E5\u672C \U0001F600";
 
 class Text : public Hsql {
  protected:
   void Insert(uint32_t utf, const char* value) {
     stmt.wide = utf;
-    ASSERT_EQ(0u, Connection::prepareStatement(&stmt, conn.connection,
-                                               "INSERT INTO T VALUES (?)"));
+    ASSERT_EQ(0u, Connection::prepareStatement(&stmt, conn.connection, "INSERT INTO T VALUES (?)"));
     ASSERT_EQ(0u, PreparedStatement::setString(&stmt, stmt.statement, 1, value));
     uint8_t isRs = 1;
     ASSERT_EQ(0u, PreparedStatement::execute(&stmt, stmt.statement, &isRs));

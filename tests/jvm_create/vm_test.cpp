@@ -4,9 +4,9 @@
 
 #include <thread>
 
-#include "hsql.h"
 #include "drv_jdbc/j-classload.h"
 #include "drv_jdbc/j-handles.h"
+#include "hsql.h"
 
 namespace {
 
@@ -207,7 +207,8 @@ TEST_F(SupportClasses, ClassLoaderReachesTheClassPathAndNamesMissingClasses) {
   EXPECT_EQ(15u, CheckException(env, 1, &l));
   ASSERT_NE(nullptr, l.head);
   // The loader was asked for the dotted name.
-  EXPECT_NE(nullptr, std::strstr(l.head->message, "ClassNotFoundException: com.informix.jdbc.IfxDriver"))
+  EXPECT_NE(nullptr,
+            std::strstr(l.head->message, "ClassNotFoundException: com.informix.jdbc.IfxDriver"))
       << l.head->message;
   errClear(&l);
 }
@@ -224,7 +225,8 @@ TEST_F(SupportClasses, ClassLoaderOverArchivePaths) {
   ASSERT_EQ(2, env->GetArrayLength(urls));
   jobject first = env->GetObjectArrayElement(urls, 0);
   jobject text = nullptr;
-  ASSERT_EQ(0u, JC_CallObjectMethod(env, first, nullptr, "toString", "()Ljava/lang/String;", &text));
+  ASSERT_EQ(0u,
+            JC_CallObjectMethod(env, first, nullptr, "toString", "()Ljava/lang/String;", &text));
   char* s = JC_GetTextCopy(env, static_cast<jstring>(text), 1);
   EXPECT_STREQ("file:/usr/share/java/hsqldb.jar", s);
   std::free(s);

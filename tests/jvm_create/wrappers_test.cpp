@@ -165,8 +165,8 @@ TEST_F(Wrappers, StatementSettingsAndUpdateCounts) {
   EXPECT_EQ(7, t);
   ASSERT_EQ(0u, Statement::setMaxRows(&stmt, stmt.statement, 1));
   uint8_t isRs = 1;
-  ASSERT_EQ(0u, Statement::execute(&stmt, stmt.statement,
-                                   "INSERT INTO V (I) VALUES (1),(2),(3)", &isRs));
+  ASSERT_EQ(
+      0u, Statement::execute(&stmt, stmt.statement, "INSERT INTO V (I) VALUES (1),(2),(3)", &isRs));
   EXPECT_EQ(0, isRs);
   int32_t count = 0;
   ASSERT_EQ(0u, Statement::getUpdateCount(&stmt, stmt.statement, &count));

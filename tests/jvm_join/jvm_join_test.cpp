@@ -24,9 +24,9 @@ JNIEnv* gOwnEnv = nullptr;
 void StartOwnVm() {
   if (gOwnVm != nullptr) return;
   const char* home = std::getenv("JAVA_HOME");
-  std::string lib = std::string(home != nullptr && *home ? home
-                                                         : "/usr/lib/jvm/java-17-openjdk-amd64") +
-                    "/lib/server/libjvm.so";
+  std::string lib =
+      std::string(home != nullptr && *home ? home : "/usr/lib/jvm/java-17-openjdk-amd64") +
+      "/lib/server/libjvm.so";
   void* h = dlopen(lib.c_str(), RTLD_NOW | RTLD_GLOBAL);
   ASSERT_NE(nullptr, h) << dlerror();
   auto create = reinterpret_cast<CreateFn>(dlsym(h, "JNI_CreateJavaVM"));

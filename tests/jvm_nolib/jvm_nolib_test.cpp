@@ -85,7 +85,8 @@ TEST_F(NoJvm, AFileThatIsNoJavaVmIsRefusedWithTheReason) {
   EXPECT_NE(std::string::npos, PullOne(env).find("libjvm.so: invalid ELF header"));
   EXPECT_EQ(0u, DRV_Term(env));
   // A shared library, but without the invocation interface.
-  ASSERT_EQ(0, std::system(("cp /usr/lib/x86_64-linux-gnu/libz.so.1 " + server + "/libjvm.so").c_str()));
+  ASSERT_EQ(
+      0, std::system(("cp /usr/lib/x86_64-linux-gnu/libz.so.1 " + server + "/libjvm.so").c_str()));
   EXPECT_EQ(ERR_GENERAL, DRV_Init(nullptr, &env));
   EXPECT_NE(std::string::npos, PullOne(env).find("not a Java VM library"));
   EXPECT_EQ(0u, DRV_Term(env));

@@ -100,7 +100,7 @@ TEST_P(Api, BadHandlesAreInvalid) {
   ASSERT_EQ(SQL_SUCCESS, alloc(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env));
   SQLHDBC dbc = nullptr;
   ASSERT_EQ(SQL_SUCCESS, alloc(SQL_HANDLE_DBC, env, &dbc));
-  EXPECT_EQ(SQL_INVALID_HANDLE, disconnect(env));                       // wrong kind
+  EXPECT_EQ(SQL_INVALID_HANDLE, disconnect(env));                                    // wrong kind
   EXPECT_EQ(SQL_INVALID_HANDLE, disconnect(reinterpret_cast<SQLHDBC>(0x00027777)));  // foreign
   EXPECT_EQ(SQL_ERROR, disconnect(dbc));  // right kind, not connected
   EXPECT_EQ("08003", State(SQL_HANDLE_DBC, dbc));
@@ -151,9 +151,8 @@ TEST_P(Api, SetupDatabaseNamesTheBuild) {
   EXPECT_STREQ(GetParam().description, buf);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothBuilds, Api, ::testing::ValuesIn(kBuilds),
-                         [](const auto& info) {
-                           return std::string(info.param.unicode ? "Unicode" : "Ansi");
-                         });
+INSTANTIATE_TEST_SUITE_P(BothBuilds, Api, ::testing::ValuesIn(kBuilds), [](const auto& info) {
+  return std::string(info.param.unicode ? "Unicode" : "Ansi");
+});
 
 }  // namespace

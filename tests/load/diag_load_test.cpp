@@ -114,7 +114,7 @@ class Side {
     char buf[64];
     SQLSMALLINT len = 0;
     return Sym<GetInfoFn>(unicode_ ? "SQLGetInfoW" : "SQLGetInfo")(dbc_, SQL_DRIVER_NAME, buf,
-                                                                  sizeof buf, &len);
+                                                                   sizeof buf, &len);
   }
 
   // Record `rec` of a handle through SQLGetDiagRec[W] and SQLGetDiagField[W].
@@ -123,8 +123,8 @@ class Side {
     if (unicode_) {
       SQLWCHAR state[6] = {0};
       SQLWCHAR msg[512] = {0};
-      r.rc = Sym<GetDiagRecWFn>("SQLGetDiagRecW")(type, h, rec, state, &r.native, msg, 512,
-                                                  &r.length);
+      r.rc =
+          Sym<GetDiagRecWFn>("SQLGetDiagRecW")(type, h, rec, state, &r.native, msg, 512, &r.length);
       r.state = Utf8(state);
       r.message = Utf8(msg);
       auto field = Sym<GetDiagFieldFn>("SQLGetDiagFieldW");
@@ -152,8 +152,7 @@ class Side {
     }
     SQLCHAR state[6] = "";
     SQLCHAR msg[512] = "";
-    r.rc = Sym<GetDiagRecFn>("SQLGetDiagRec")(type, h, rec, state, &r.native, msg, 512,
-                                              &r.length);
+    r.rc = Sym<GetDiagRecFn>("SQLGetDiagRec")(type, h, rec, state, &r.native, msg, 512, &r.length);
     r.state = reinterpret_cast<char*>(state);
     r.message = reinterpret_cast<char*>(msg);
     auto field = Sym<GetDiagFieldFn>("SQLGetDiagField");

@@ -5,9 +5,7 @@
 
 namespace {
 
-std::string libPath(const char* name) {
-  return std::string(QMR_BUILD_DIR) + "/lib/" + name;
-}
+std::string libPath(const char* name) { return std::string(QMR_BUILD_DIR) + "/lib/" + name; }
 
 // Both builds must load into a plain process and stay mapped after dlclose:
 // a Java VM, once created, cannot be created again in the same process.

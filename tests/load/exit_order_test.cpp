@@ -35,8 +35,8 @@ TEST(ExitOrder, LibrariesRegisterNothingThatRunsBeforeTheirUnloadHook) {
     const std::set<std::string> imports = Undefined(lib);
     ASSERT_TRUE(imports.count("dlopen") || imports.count("dladdr")) << lib << ": nm found nothing";
     // Static objects with destructors, thread-local ones, and exit handlers.
-    for (const char* fn : {"__cxa_atexit", "__cxa_thread_atexit", "__cxa_thread_atexit_impl",
-                           "atexit", "on_exit"})
+    for (const char* fn :
+         {"__cxa_atexit", "__cxa_thread_atexit", "__cxa_thread_atexit_impl", "atexit", "on_exit"})
       EXPECT_EQ(0u, imports.count(fn))
           << lib << " registers an exit-time destructor or handler (" << fn
           << "); find it with: objdump -d " << lib << " | grep -B40 '<" << fn << "@plt>'";

@@ -62,10 +62,9 @@ TEST(Exports, TheUnicodeBuildAddsTheWideFormsToTheAnsiList) {
     EXPECT_TRUE(a.count(n.substr(0, n.size() - 1))) << n;
   }
   for (const char* n : {"SQLAllocHandle", "SQLFetch", "SQLEndTran", "SQLCancel", "SQLCopyDesc",
-                        "SQLSetDescRec", "LibMain", "WEP", "GetSetupDatabase",
-                        "GetSetupRegistry", "GetXaSwitch", "SQLConnect", "SQLExecDirect",
-                        "SQLDescribeCol", "SQLGetDiagRec", "qmr_xa_switch", "SQLGetXaEnv",
-                        "SQLGetXaConnect"}) {
+                        "SQLSetDescRec", "LibMain", "WEP", "GetSetupDatabase", "GetSetupRegistry",
+                        "GetXaSwitch", "SQLConnect", "SQLExecDirect", "SQLDescribeCol",
+                        "SQLGetDiagRec", "qmr_xa_switch", "SQLGetXaEnv", "SQLGetXaConnect"}) {
     EXPECT_TRUE(w.count(n)) << n;
     EXPECT_TRUE(a.count(n)) << n;
   }

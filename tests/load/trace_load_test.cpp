@@ -71,9 +71,8 @@ class TempDir {
 // Runs the child application on one library with QMR_DEBUGFILE set to
 // `debugFile` (everything else of this process's environment is kept, the
 // sanitizer options among it). argv0 is what the child sees as its name.
-ChildRun RunChild(const std::string& dir, const std::string& library,
-                  const std::string& debugFile, const std::string& argv0 = "qmr_load_child",
-                  const char* mode = nullptr) {
+ChildRun RunChild(const std::string& dir, const std::string& library, const std::string& debugFile,
+                  const std::string& argv0 = "qmr_load_child", const char* mode = nullptr) {
   ChildRun run;
   std::vector<std::string> env;
   for (char** e = environ; *e != nullptr; ++e)
@@ -116,8 +115,10 @@ bool Clean(const std::string& err) {
 
 bool ExitedZero(const ChildRun& r) { return WIFEXITED(r.status) && WEXITSTATUS(r.status) == 0; }
 
-const std::regex kStarted(R"(\*\* started on [A-Z][a-z]{2} [A-Z][a-z]{2} \d{2} \d{2}:\d{2}:\d{2} \d{4} \*\*)");
-const std::regex kFinished(R"(\*\* finished on [A-Z][a-z]{2} [A-Z][a-z]{2} \d{2} \d{2}:\d{2}:\d{2} \d{4} \*\*)");
+const std::regex kStarted(
+    R"(\*\* started on [A-Z][a-z]{2} [A-Z][a-z]{2} \d{2} \d{2}:\d{2}:\d{2} \d{4} \*\*)");
+const std::regex kFinished(
+    R"(\*\* finished on [A-Z][a-z]{2} [A-Z][a-z]{2} \d{2} \d{2}:\d{2}:\d{2} \d{4} \*\*)");
 
 // The calls the child makes, in order: name, handle label (empty for
 // none), argument line, return code name.
@@ -273,8 +274,7 @@ TEST_P(TraceThroughLoad, WithoutATraceTheChildStillEndsCleanly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothBuilds, TraceThroughLoad,
-                         ::testing::Values("libxbifxu.so", "libxbifx.so"),
-                         [](const auto& info) {
+                         ::testing::Values("libxbifxu.so", "libxbifx.so"), [](const auto& info) {
                            return std::string(info.param) == "libxbifxu.so" ? "Unicode" : "Ansi";
                          });
 

@@ -11,15 +11,21 @@ using BindTest = ParamTest;
 
 TEST_F(BindTest, NumbersTypesAndArguments) {
   SQLINTEGER v = 0;
-  EXPECT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1024, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &v, 0, nullptr));
-  EXPECT_EQ(SQL_ERROR, SQLBindParameter(stmt, 1025, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &v, 0, nullptr));
+  EXPECT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1024, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0,
+                                          0, &v, 0, nullptr));
+  EXPECT_EQ(SQL_ERROR, SQLBindParameter(stmt, 1025, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0,
+                                        &v, 0, nullptr));
   EXPECT_EQ("07009", State(SQL_HANDLE_STMT, stmt));
-  EXPECT_EQ(SQL_ERROR, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, nullptr, 0, nullptr));
+  EXPECT_EQ(SQL_ERROR, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0,
+                                        nullptr, 0, nullptr));
   EXPECT_EQ("HY009", State(SQL_HANDLE_STMT, stmt));
-  EXPECT_EQ(SQL_ERROR, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_INTERVAL_DAY, SQL_INTEGER, 0, 0, &v, 0, nullptr));
+  EXPECT_EQ(SQL_ERROR, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_INTERVAL_DAY, SQL_INTEGER,
+                                        0, 0, &v, 0, nullptr));
   EXPECT_EQ("07006", State(SQL_HANDLE_STMT, stmt));
-  EXPECT_EQ(SQL_ERROR, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_TYPE_TIMESTAMP, 26, -1, &v, 4, nullptr));
-  EXPECT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_INTEGER, 10, -1, &v, 4, nullptr));
+  EXPECT_EQ(SQL_ERROR, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_TYPE_TIMESTAMP,
+                                        26, -1, &v, 4, nullptr));
+  EXPECT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_INTEGER, 10, -1,
+                                          &v, 4, nullptr));
   // The bindings are the descriptor records.
   SQLHDESC apd = nullptr, ipd = nullptr;
   ASSERT_EQ(SQL_SUCCESS, SQLGetStmtAttr(stmt, SQL_ATTR_APP_PARAM_DESC, &apd, 0, nullptr));
@@ -39,7 +45,8 @@ TEST_F(BindTest, SetParamRefusesNumericAndBindsInput) {
   SQLLEN ind = 0;
   EXPECT_EQ(SQL_ERROR, SQLSetParam(stmt, 1, SQL_C_NUMERIC, SQL_NUMERIC, 10, 2, &n, &ind));
   EXPECT_EQ("07006", State(SQL_HANDLE_STMT, stmt));
-  EXPECT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_NUMERIC, SQL_NUMERIC, 10, 2, &n, 0, &ind));
+  EXPECT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_NUMERIC, SQL_NUMERIC, 10,
+                                          2, &n, 0, &ind));
   EXPECT_EQ(SQL_ERROR, SQLSetParam(stmt, 2, SQL_C_SLONG, SQL_INTEGER, 0, -1, &n, &ind));
   EXPECT_EQ("HY094", State(SQL_HANDLE_STMT, stmt));
 }

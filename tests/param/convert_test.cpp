@@ -3,8 +3,8 @@
 #include <sqlext.h>
 #include <sqlucode.h>
 
-#include "param/param_fixture.h"
 #include "driver/rowset/paramset.h"
+#include "param/param_fixture.h"
 
 namespace qmrtest {
 namespace {
@@ -24,13 +24,22 @@ class ConvertTest : public ParamTest {
 };
 
 TEST_F(ConvertTest, IntegersKeepTheirWidthAndSign) {
-  struct Case { SQLSMALLINT c; uint32_t type; int64_t v; };
+  struct Case {
+    SQLSMALLINT c;
+    uint32_t type;
+    int64_t v;
+  };
   const Case cases[] = {
-      {SQL_C_UTINYINT, COLSET_VT_UTINYINT, 250}, {SQL_C_STINYINT, COLSET_VT_TINYINT, -100},
-      {SQL_C_TINYINT, COLSET_VT_TINYINT, -5},   {SQL_C_USHORT, COLSET_VT_USMALLINT, 65000},
-      {SQL_C_SSHORT, COLSET_VT_SMALLINT, -32000}, {SQL_C_SHORT, COLSET_VT_SMALLINT, 7},
-      {SQL_C_ULONG, COLSET_VT_UINTEGER, 4000000000LL}, {SQL_C_SLONG, COLSET_VT_INTEGER, -2000000000},
-      {SQL_C_LONG, COLSET_VT_INTEGER, 123456}, {SQL_C_BIT, COLSET_VT_BIT, 1},
+      {SQL_C_UTINYINT, COLSET_VT_UTINYINT, 250},
+      {SQL_C_STINYINT, COLSET_VT_TINYINT, -100},
+      {SQL_C_TINYINT, COLSET_VT_TINYINT, -5},
+      {SQL_C_USHORT, COLSET_VT_USMALLINT, 65000},
+      {SQL_C_SSHORT, COLSET_VT_SMALLINT, -32000},
+      {SQL_C_SHORT, COLSET_VT_SMALLINT, 7},
+      {SQL_C_ULONG, COLSET_VT_UINTEGER, 4000000000LL},
+      {SQL_C_SLONG, COLSET_VT_INTEGER, -2000000000},
+      {SQL_C_LONG, COLSET_VT_INTEGER, 123456},
+      {SQL_C_BIT, COLSET_VT_BIT, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.c);
@@ -43,7 +52,8 @@ TEST_F(ConvertTest, IntegersKeepTheirWidthAndSign) {
     const uint32_t w = Col(0).elem_size;
     int64_t got = 0;
     std::memcpy(&got, Cell(0, 0), w);
-    const bool isSigned = c.type == COLSET_VT_TINYINT || c.type == COLSET_VT_SMALLINT || c.type == COLSET_VT_INTEGER;
+    const bool isSigned =
+        c.type == COLSET_VT_TINYINT || c.type == COLSET_VT_SMALLINT || c.type == COLSET_VT_INTEGER;
     if (isSigned && w < 8 && (got >> (w * 8 - 1)) & 1) got |= ~((int64_t{1} << (w * 8)) - 1);
     EXPECT_EQ(c.v, got);
     EXPECT_EQ(0, Col(0).ind[0]);
@@ -110,7 +120,8 @@ TEST_F(ConvertTest, BigIntegersGuidAndNumericTravelAsExactText) {
   n.scale = 5;
   n.sign = 0;
   // 123456789012345678901234567890 = 0x18EE90FF6C373E0EE4E3F0AD2
-  const uint8_t mag[] = {0xD2, 0x0A, 0x3F, 0x4E, 0xEE, 0xE0, 0x73, 0xC3, 0xF6, 0x0F, 0xE9, 0x8E, 0x01};
+  const uint8_t mag[] = {0xD2, 0x0A, 0x3F, 0x4E, 0xEE, 0xE0, 0x73,
+                         0xC3, 0xF6, 0x0F, 0xE9, 0x8E, 0x01};
   std::memcpy(n.val, mag, sizeof mag);
   Run(SQL_C_NUMERIC, SQL_DECIMAL, &n, 0, &ind, 30, 5);
   EXPECT_EQ("-1234567890123456789012345.67890", Prefixed(0, 0));
@@ -223,8 +234,8 @@ TEST_F(ConvertTest, UndefinedNegativeLengthsAreRefusedBeforeAnyAllocation) {
   char text[] = "x";
   SQLLEN len = -7;
   ASSERT_EQ(SQL_SUCCESS, Prepare("INSERT INTO T VALUES (?)", 1));
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 10,
-                                          0, text, 2, &len));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 10, 0,
+                                          text, 2, &len));
   EXPECT_EQ(SQL_ERROR, Exec());
   EXPECT_EQ("HY090", State(SQL_HANDLE_STMT, stmt));
   EXPECT_EQ(0, script->executions);

@@ -19,9 +19,12 @@ TEST_F(DaeTest, ThreeParametersInPiecesThenExecute) {
   SQLLEN dae = SQL_LEN_DATA_AT_EXEC(0);
   SQLLEN dae2 = SQL_DATA_AT_EXEC;
   int tokens[3];
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_LONGVARCHAR, 100, 0, &tokens[0], 0, &dae));
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_BINARY, SQL_LONGVARBINARY, 100, 0, &tokens[1], 0, &dae2));
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 3, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &tokens[2], 0, &dae2));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_LONGVARCHAR,
+                                          100, 0, &tokens[0], 0, &dae));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_BINARY, SQL_LONGVARBINARY,
+                                          100, 0, &tokens[1], 0, &dae2));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 3, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0,
+                                          &tokens[2], 0, &dae2));
   ASSERT_EQ(SQL_NEED_DATA, Exec());
   // No data before SQLParamData names a parameter.
   EXPECT_EQ(SQL_ERROR, Put(stmt, "x", 1));
@@ -55,8 +58,10 @@ TEST_F(DaeTest, NullAndEmptyThroughPutData) {
   ASSERT_EQ(SQL_SUCCESS, Prepare("INSERT INTO T VALUES (?, ?)", 2));
   SQLLEN dae = SQL_DATA_AT_EXEC;
   SQLLEN dae2 = SQL_DATA_AT_EXEC;
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 10, 0, reinterpret_cast<SQLPOINTER>(1), 0, &dae));
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 10, 0, reinterpret_cast<SQLPOINTER>(2), 0, &dae2));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 10, 0,
+                                          reinterpret_cast<SQLPOINTER>(1), 0, &dae));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 10, 0,
+                                          reinterpret_cast<SQLPOINTER>(2), 0, &dae2));
   ASSERT_EQ(SQL_NEED_DATA, Exec());
   SQLPOINTER token = nullptr;
   ASSERT_EQ(SQL_NEED_DATA, SQLParamData(stmt, &token));
@@ -73,7 +78,8 @@ TEST_F(DaeTest, NullAndEmptyThroughPutData) {
 TEST_F(DaeTest, BadPiecesAreRefused) {
   ASSERT_EQ(SQL_SUCCESS, Prepare("INSERT INTO T VALUES (?)", 1));
   SQLLEN dae = SQL_DATA_AT_EXEC;
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 10, 0, reinterpret_cast<SQLPOINTER>(1), 0, &dae));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 10, 0,
+                                          reinterpret_cast<SQLPOINTER>(1), 0, &dae));
   ASSERT_EQ(SQL_NEED_DATA, Exec());
   SQLPOINTER token = nullptr;
   ASSERT_EQ(SQL_NEED_DATA, SQLParamData(stmt, &token));
@@ -95,10 +101,12 @@ TEST_F(DaeTest, ArrayServesEverySetWithItsRowNumber) {
   SQLLEN lens[3] = {SQL_DATA_AT_EXEC, SQL_DATA_AT_EXEC, SQL_DATA_AT_EXEC};
   SQLUSMALLINT ops[3] = {SQL_PARAM_PROCEED, SQL_PARAM_IGNORE, SQL_PARAM_PROCEED};
   SQLULEN processed = 0;
-  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(3), 0));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLSetStmtAttr(stmt, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(3), 0));
   ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt, SQL_ATTR_PARAM_OPERATION_PTR, ops, 0));
   ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0));
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 3, 0, tokens, 4, lens));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 3, 0,
+                                          tokens, 4, lens));
   ASSERT_EQ(SQL_NEED_DATA, Exec());
   SQLPOINTER token = nullptr;
   ASSERT_EQ(SQL_NEED_DATA, SQLParamData(stmt, &token));

@@ -19,12 +19,15 @@ TEST_F(ExecTest, ArrayWithAnIgnoredSetSendsAndCountsOnlyTheOthers) {
   SQLUSMALLINT ops[3] = {SQL_PARAM_PROCEED, SQL_PARAM_IGNORE, SQL_PARAM_PROCEED};
   SQLUSMALLINT status[3] = {99, 99, 99};
   SQLULEN processed = 0;
-  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(3), 0));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLSetStmtAttr(stmt, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(3), 0));
   ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt, SQL_ATTR_PARAM_OPERATION_PTR, ops, 0));
   ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt, SQL_ATTR_PARAM_STATUS_PTR, status, 0));
   ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0));
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, ids, 0, idInd));
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 7, 0, names, 8, nameInd));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0,
+                                          ids, 0, idInd));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 7, 0,
+                                          names, 8, nameInd));
   ASSERT_EQ(SQL_SUCCESS, Exec()) << State(SQL_HANDLE_STMT, stmt);
   ASSERT_EQ(2u, script->lastSet->rows_held);
   EXPECT_EQ(1, Fixed<int32_t>(0, 0));
@@ -43,8 +46,10 @@ TEST_F(ExecTest, OneTypeAndWidthForAllSetsWhateverOneSetHolds) {
   ASSERT_EQ(SQL_SUCCESS, Prepare("INSERT INTO T VALUES (?)", 1));
   char dates[3][32] = {"{d '2020-01-02'}", "", "2021-03-04"};
   SQLLEN ind[3] = {SQL_NTS, SQL_NULL_DATA, SQL_NTS};
-  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(3), 0));
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_TYPE_DATE, 10, 0, dates, 32, ind));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLSetStmtAttr(stmt, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(3), 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_TYPE_DATE, 10,
+                                          0, dates, 32, ind));
   ASSERT_EQ(SQL_SUCCESS, Exec());
   // Plain text among the escapes: one text column, the escape as ISO text.
   EXPECT_EQ(COLSET_VT_CHAR32, Col(0).type);
@@ -62,7 +67,12 @@ TEST_F(ExecTest, OneTypeAndWidthForAllSetsWhateverOneSetHolds) {
 }
 
 TEST_F(ExecTest, RowWiseBindingWithOffset) {
-  struct Row { SQLINTEGER v; SQLLEN ind; char s[6]; SQLLEN sInd; };
+  struct Row {
+    SQLINTEGER v;
+    SQLLEN ind;
+    char s[6];
+    SQLLEN sInd;
+  };
   Row rows[4] = {};
   for (int i = 0; i < 4; ++i) {
     rows[i].v = 10 * i;
@@ -71,11 +81,15 @@ TEST_F(ExecTest, RowWiseBindingWithOffset) {
   }
   SQLLEN offset = sizeof(Row);  // the application moved the window by one row
   ASSERT_EQ(SQL_SUCCESS, Prepare("INSERT INTO T VALUES (?, ?)", 2));
-  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(3), 0));
-  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt, SQL_ATTR_PARAM_BIND_TYPE, reinterpret_cast<SQLPOINTER>(sizeof(Row)), 0));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLSetStmtAttr(stmt, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(3), 0));
+  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt, SQL_ATTR_PARAM_BIND_TYPE,
+                                        reinterpret_cast<SQLPOINTER>(sizeof(Row)), 0));
   ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt, SQL_ATTR_PARAM_BIND_OFFSET_PTR, &offset, 0));
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &rows[0].v, 0, &rows[0].ind));
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 5, 0, rows[0].s, 6, &rows[0].sInd));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0,
+                                          &rows[0].v, 0, &rows[0].ind));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 5, 0,
+                                          rows[0].s, 6, &rows[0].sInd));
   ASSERT_EQ(SQL_SUCCESS, Exec()) << State(SQL_HANDLE_STMT, stmt);
   ASSERT_EQ(3u, script->lastSet->rows_held);
   EXPECT_EQ(10, Fixed<int32_t>(0, 0));
@@ -89,10 +103,12 @@ TEST_F(ExecTest, FailedSetReportsProcessedAndStatusesFromTheAgent) {
   SQLINTEGER v[4] = {1, 2, 3, 4};
   SQLUSMALLINT status[4] = {};
   SQLULEN processed = 0;
-  ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(4), 0));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLSetStmtAttr(stmt, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(4), 0));
   ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt, SQL_ATTR_PARAM_STATUS_PTR, status, 0));
   ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0));
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, v, 0, nullptr));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0,
+                                          v, 0, nullptr));
   script->executeAnswer = 15;
   script->lastSetAnswer = 2;
   EXPECT_EQ(SQL_ERROR, Exec());
@@ -106,14 +122,16 @@ TEST_F(ExecTest, FailedSetReportsProcessedAndStatusesFromTheAgent) {
 TEST_F(ExecTest, DescriptionsGoOverOnceAndAgainWhenABindingChanges) {
   ASSERT_EQ(SQL_SUCCESS, Prepare("INSERT INTO T VALUES (?)", 1));
   SQLINTEGER v = 5;
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 10, 0, &v, 0, nullptr));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 10, 0,
+                                          &v, 0, nullptr));
   ASSERT_EQ(SQL_SUCCESS, Exec());
   ASSERT_EQ(1u, script->binds.size());
   EXPECT_EQ(SQL_INTEGER, script->binds[0].sqlType);
   EXPECT_EQ(1, script->binds[0].direction);
   ASSERT_EQ(SQL_SUCCESS, Exec());
   EXPECT_EQ(1, script->handOvers);
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_BIGINT, 19, 0, &v, 0, nullptr));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_BIGINT, 19, 0,
+                                          &v, 0, nullptr));
   ASSERT_EQ(SQL_SUCCESS, Exec());
   EXPECT_EQ(2, script->handOvers);
   EXPECT_EQ(SQL_BIGINT, script->binds[0].sqlType);
@@ -122,13 +140,15 @@ TEST_F(ExecTest, DescriptionsGoOverOnceAndAgainWhenABindingChanges) {
 TEST_F(ExecTest, MissingBindingIsWrongNumberOfParameters) {
   ASSERT_EQ(SQL_SUCCESS, Prepare("INSERT INTO T VALUES (?, ?)", 2));
   SQLINTEGER v = 5;
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &v, 0, nullptr));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0,
+                                          &v, 0, nullptr));
   EXPECT_EQ(SQL_ERROR, Exec());
   EXPECT_EQ("07001", State(SQL_HANDLE_STMT, stmt));
   EXPECT_EQ(0, script->executions);
   // SQL_RESET_PARAMS forgets the one that was bound.
   ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(stmt, SQL_RESET_PARAMS));
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &v, 0, nullptr));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0,
+                                          &v, 0, nullptr));
   EXPECT_EQ(SQL_ERROR, Exec());
   EXPECT_EQ("07001", State(SQL_HANDLE_STMT, stmt));
 }
@@ -137,9 +157,12 @@ TEST_F(ExecTest, OutputAndInputOutputValuesComeBack) {
   ASSERT_EQ(SQL_SUCCESS, Prepare("{call p(?, ?, ?)}", 3, "*B"));
   SQLINTEGER in = 7, out = 0, inout = 40;
   SQLLEN inInd = 0, outInd = 12345 /* an output buffer's indicator is never read */, inoutInd = 0;
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &in, 0, &inInd));
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 2, SQL_PARAM_OUTPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &out, 0, &outInd));
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 3, SQL_PARAM_INPUT_OUTPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &inout, 0, &inoutInd));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0,
+                                          &in, 0, &inInd));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 2, SQL_PARAM_OUTPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0,
+                                          &out, 0, &outInd));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 3, SQL_PARAM_INPUT_OUTPUT, SQL_C_SLONG, SQL_INTEGER,
+                                          0, 0, &inout, 0, &inoutInd));
   const int32_t o = 70, io = 41;
   script->outputs = {{1, std::string(reinterpret_cast<const char*>(&o), 4), false},
                      {2, std::string(reinterpret_cast<const char*>(&io), 4), false},
@@ -164,8 +187,10 @@ TEST_F(ExecTest, TruncatedOutputKeepsItsWarning) {
   char ret[4] = "";
   SQLLEN retInd = 0;
   SQLINTEGER arg = 3;
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_OUTPUT, SQL_C_CHAR, SQL_VARCHAR, 20, 0, ret, sizeof ret, &retInd));
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &arg, 0, nullptr));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_OUTPUT, SQL_C_CHAR, SQL_VARCHAR, 20, 0,
+                                          ret, sizeof ret, &retInd));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0,
+                                          &arg, 0, nullptr));
   std::string cell("\x04\0\0\0abcd", 8);
   script->outputs = {{0, cell, false}};
   script->executeAnswer = 80;
@@ -183,7 +208,8 @@ TEST_F(ExecTest, WarningFinishesTheExecutionFirst) {
   SQLLEN ind = 0;
   SQLULEN processed = 0;
   ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0));
-  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_OUTPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &out, 0, &ind));
+  ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_OUTPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0,
+                                          &out, 0, &ind));
   const int32_t o = 9;
   script->outputs = {{0, std::string(reinterpret_cast<const char*>(&o), 4), false}};
   script->executeAnswer = 74;

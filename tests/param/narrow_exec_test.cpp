@@ -17,8 +17,8 @@ class NarrowExecTest : public ParamTest {
   void Run() {
     script->markerTypes = {SQL_WVARCHAR, SQL_INTEGER};
     ASSERT_EQ(SQL_SUCCESS, Prepare("INSERT INTO T VALUES (?, ?)", 2));
-    ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 10, 0,
-                                            text, sizeof text, &nts));
+    ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 10,
+                                            0, text, sizeof text, &nts));
     ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0,
                                             &number, 0, nullptr));
     ASSERT_EQ(SQL_SUCCESS, Exec()) << State(SQL_HANDLE_STMT, stmt);

@@ -1,6 +1,6 @@
 // The scripted statement slots of the parameter tests.
-#include "drv_jdbc/agent_codes.h"
 #include "param/param_fixture.h"
+#include "drv_jdbc/agent_codes.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -96,7 +96,9 @@ uint32_t GetInfo(uint32_t h, uint32_t request, void* value, uint16_t, uint16_t* 
   return 0;
 }
 
-uint32_t SetOption(uint32_t h, uint32_t, void*) { return static_cast<uint32_t>(EnterCurrent(1, h)); }
+uint32_t SetOption(uint32_t h, uint32_t, void*) {
+  return static_cast<uint32_t>(EnterCurrent(1, h));
+}
 
 // The output row: a copy of the value set's shapes with row 0 replaced.
 uint32_t Fetch(uint32_t h, uint16_t, COLSET* out) {

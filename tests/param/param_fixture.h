@@ -20,14 +20,18 @@ struct ParamScript {
   std::vector<int32_t> markerTypes;      // SQL types described (default SQL_VARCHAR)
   std::vector<int32_t> refreshedTypes;   // a second description, empty: as the first
   int describeCalls = 0;
-  COLSET* lastSet = nullptr;             // the value set of the last execution (owned)
-  std::vector<JdbcColBind> binds;        // descriptions of the last hand-over
-  int handOvers = 0;                     // executions that carried descriptions
+  COLSET* lastSet = nullptr;       // the value set of the last execution (owned)
+  std::vector<JdbcColBind> binds;  // descriptions of the last hand-over
+  int handOvers = 0;               // executions that carried descriptions
   int executions = 0;
-  uint32_t executeAnswer = 0;            // answer of the execution
-  uint32_t lastSetAnswer = 0;            // answer to INFO_ROW_COUNT
+  uint32_t executeAnswer = 0;  // answer of the execution
+  uint32_t lastSetAnswer = 0;  // answer to INFO_ROW_COUNT
   // Output row: value set copied, then these cells of row 0 replaced.
-  struct Out { uint16_t column; std::string bytes; bool isNull; };
+  struct Out {
+    uint16_t column;
+    std::string bytes;
+    bool isNull;
+  };
   std::vector<Out> outputs;
   std::vector<std::string> prepared;
 };

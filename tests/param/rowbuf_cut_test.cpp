@@ -52,13 +52,18 @@ struct Set {
     std::memcpy(&l, at(r), sizeof l);
     return l;
   }
-  std::string nts(uint32_t r) { return std::string(reinterpret_cast<const char*>(at(r)), strnlen(reinterpret_cast<const char*>(at(r)), col().elem_size)); }
+  std::string nts(uint32_t r) {
+    return std::string(reinterpret_cast<const char*>(at(r)),
+                       strnlen(reinterpret_cast<const char*>(at(r)), col().elem_size));
+  }
   uint32_t count(uint32_t r) {
     uint32_t v;
     std::memcpy(&v, at(r), 4);
     return v;
   }
-  std::string prefixed(uint32_t r) { return std::string(reinterpret_cast<const char*>(at(r)) + 4, count(r)); }
+  std::string prefixed(uint32_t r) {
+    return std::string(reinterpret_cast<const char*>(at(r)) + 4, count(r));
+  }
 };
 
 const std::string kEuro = "\xE2\x82\xAC";
@@ -116,7 +121,11 @@ TEST(NarrowWide, SurrogatesBecomeOneCharacterOrAReplacement) {
   const std::u16string v = {0xD834, 0xDD1E, u'a', 0xD800};  // G clef, 'a', lone high half
   t.countedWide(0, v);
   ASSERT_EQ(0, RB_NarrowWideCols(&t.s));
-  EXPECT_EQ("\xF0\x9D\x84\x9E" "a" "\xEF\xBF\xBD", t.prefixed(0));
+  EXPECT_EQ(
+      "\xF0\x9D\x84\x9E"
+      "a"
+      "\xEF\xBF\xBD",
+      t.prefixed(0));
 }
 
 TEST(NarrowWide, LongWideBecomesLongTextWithItsByteLength) {

@@ -42,7 +42,8 @@ TEST(DynlibTest, GlobalLookupFindsWhatTheProcessHasLoaded) {
 }
 
 TEST(DynlibTest, OwnModulePathIsTheAbsoluteFileOfThisProgram) {
-  const std::string self = plat::module_path_of(reinterpret_cast<const void*>(&plat::module_path_of));
+  const std::string self =
+      plat::module_path_of(reinterpret_cast<const void*>(&plat::module_path_of));
   ASSERT_FALSE(self.empty());
   EXPECT_EQ(self.front(), '/');
   char real[PATH_MAX];

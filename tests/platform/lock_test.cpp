@@ -207,9 +207,7 @@ TEST(GateTest, ForeignReleaseEndsOnlyTheHoldItNames) {
     plat::Guard<plat::Gate> outer(g);
     EXPECT_EQ(g.release_all(g.hold()), 1u);
     g.lock();
-    {
-      plat::Guard<plat::Gate> inner(g);
-    }
+    { plat::Guard<plat::Gate> inner(g); }
     EXPECT_TRUE(g.held_by_me());
   }
   EXPECT_TRUE(g.held_by_me());

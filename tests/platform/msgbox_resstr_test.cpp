@@ -41,7 +41,8 @@ TEST(MessageBoxTest, OwnerZeroShowsNothing) {
   plat::set_message_box_logger(&capture_log);
   int r = -1;
   const std::string err = capture_stderr([&] {
-    r = plat::message_box(0, "Unable to initialize the ODBC layer.", "Quillmar ODBC", plat::kMbIconExclamation);
+    r = plat::message_box(0, "Unable to initialize the ODBC layer.", "Quillmar ODBC",
+                          plat::kMbIconExclamation);
   });
   EXPECT_EQ(r, 0);
   EXPECT_EQ(err, "");
@@ -54,7 +55,8 @@ TEST(MessageBoxTest, OtherOwnersWriteToTheLogAlone) {
   plat::set_message_box_logger(&capture_log);
   int r = 0;
   const std::string err = capture_stderr([&] {
-    r = plat::message_box(-2, "Unable to initialize the ODBC layer.", "Quillmar ODBC", plat::kMbIconExclamation);
+    r = plat::message_box(-2, "Unable to initialize the ODBC layer.", "Quillmar ODBC",
+                          plat::kMbIconExclamation);
   });
   EXPECT_EQ(r, plat::kIdOk);
   EXPECT_EQ(err, "");
@@ -63,7 +65,8 @@ TEST(MessageBoxTest, OtherOwnersWriteToTheLogAlone) {
 
   // Without a hook, and with null texts, it still answers and does not crash.
   plat::set_message_box_logger(nullptr);
-  const std::string err2 = capture_stderr([&] { r = plat::message_box(1234, nullptr, nullptr, plat::kMbOk); });
+  const std::string err2 =
+      capture_stderr([&] { r = plat::message_box(1234, nullptr, nullptr, plat::kMbOk); });
   EXPECT_EQ(r, plat::kIdOk);
   EXPECT_EQ(err2, "");
   EXPECT_EQ(g_log_calls, 1);

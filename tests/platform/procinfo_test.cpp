@@ -11,7 +11,9 @@
 
 namespace {
 
-TEST(ProcInfoTest, ProcessIdIsOurs) { EXPECT_EQ(plat::process_id(), static_cast<uint32_t>(getpid())); }
+TEST(ProcInfoTest, ProcessIdIsOurs) {
+  EXPECT_EQ(plat::process_id(), static_cast<uint32_t>(getpid()));
+}
 
 TEST(ProcInfoTest, ThreadIdIsTheKernelsAndDiffersPerThread) {
   const uint64_t main_id = plat::thread_id();

@@ -81,13 +81,15 @@ TEST_F(RegistryTest, ReadsStringsAndDwords) {
 TEST_F(RegistryTest, KeysAndNamesIgnoreCaseAndRootAbbreviations) {
   write("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quillmar Software\\6.0]\r\nInstallDir=C:/q\r\n");
   std::string s;
-  ASSERT_TRUE(plat::reg_read_string("hkey_local_machine\\software\\QUILLMAR SOFTWARE\\6.0", "installdir", s));
+  ASSERT_TRUE(plat::reg_read_string("hkey_local_machine\\software\\QUILLMAR SOFTWARE\\6.0",
+                                    "installdir", s));
   EXPECT_EQ(s, "C:/q");  // and the CR of a CRLF file is gone
   EXPECT_TRUE(plat::reg_read_string("HKLM\\Software\\Quillmar Software\\6.0\\", "INSTALLDIR", s));
-  EXPECT_TRUE(plat::reg_read_string(plat::reg_key(plat::kHKeyLocalMachine, "Software\\Quillmar Software\\6.0"),
-                                    "InstallDir", s));
+  EXPECT_TRUE(plat::reg_read_string(
+      plat::reg_key(plat::kHKeyLocalMachine, "Software\\Quillmar Software\\6.0"), "InstallDir", s));
   // Another root is another key.
-  EXPECT_FALSE(plat::reg_read_string("HKEY_CURRENT_USER\\Software\\Quillmar Software\\6.0", "InstallDir", s));
+  EXPECT_FALSE(plat::reg_read_string("HKEY_CURRENT_USER\\Software\\Quillmar Software\\6.0",
+                                     "InstallDir", s));
 }
 
 TEST_F(RegistryTest, KeyExistsAlsoForParentsButNotForPrefixesOfNames) {
@@ -101,7 +103,9 @@ TEST_F(RegistryTest, KeyExistsAlsoForParentsButNotForPrefixesOfNames) {
 }
 
 TEST_F(RegistryTest, MissingFileKeyOrValueIsAMissingValue) {
-  write("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quillmar Software\\6.0]\nKXLibs=/x\nBad=dword:12abc\nBig=dword:4294967296\n");
+  write(
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quillmar "
+      "Software\\6.0]\nKXLibs=/x\nBad=dword:12abc\nBig=dword:4294967296\n");
   std::string s = "unchanged";
   uint32_t n = 9;
   EXPECT_FALSE(plat::reg_read_string(kKey, "Nothing", s));

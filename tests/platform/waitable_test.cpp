@@ -253,6 +253,8 @@ TEST(ThreadTest, AThreadCannotJoinItself) {
   EXPECT_FALSE(plat::Thread::stop_requested_here());
 }
 
-TEST(ThreadTest, StartWithoutFunctionFails) { EXPECT_EQ(plat::Thread::start(nullptr, nullptr), nullptr); }
+TEST(ThreadTest, StartWithoutFunctionFails) {
+  EXPECT_EQ(plat::Thread::start(nullptr, nullptr), nullptr);
+}
 
 }  // namespace

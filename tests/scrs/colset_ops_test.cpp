@@ -258,8 +258,8 @@ TEST(ColSetColumns, MergePutsBsColumnsFirst) {
   ASSERT_EQ(0, ColSetMerge(a, b));
   ASSERT_EQ(5u, a->cols_used);
   EXPECT_EQ(5u, a->col_capacity);
-  const uint32_t want[] = {COLSET_VT_SMALLINT, COLSET_VT_LONGCHAR, COLSET_VT_INTEGER, COLSET_VT_DOUBLE,
-                           COLSET_VT_NTS};
+  const uint32_t want[] = {COLSET_VT_SMALLINT, COLSET_VT_LONGCHAR, COLSET_VT_INTEGER,
+                           COLSET_VT_DOUBLE, COLSET_VT_NTS};
   for (uint16_t c = 0; c < 5; ++c) EXPECT_EQ(want[c], a->cols[c].type) << c;
   EXPECT_EQ("kept", LongText(a, 1, 0));
   EXPECT_EQ(nullptr, b->cols[1].data);
@@ -289,7 +289,9 @@ TEST(ColSetColumns, MergeOfSetsWithDifferentRowCapacityKeepsEveryColumnAddressab
 }
 
 TEST(ColSetColumns, RemoveFirstColumnMovesTheOthersDown) {
-  COLSET* s = MakeSet({{COLSET_VT_LONGCHAR, sizeof(COLSET_LONG)}, {COLSET_VT_INTEGER, 4}, {COLSET_VT_DOUBLE, 8}}, 1);
+  COLSET* s = MakeSet(
+      {{COLSET_VT_LONGCHAR, sizeof(COLSET_LONG)}, {COLSET_VT_INTEGER, 4}, {COLSET_VT_DOUBLE, 8}},
+      1);
   PutLongText(s, 0, 0, "freed with the column");
   ASSERT_EQ(0, ColSetRemoveColumn(s, 0));
   EXPECT_EQ(2u, s->cols_used);

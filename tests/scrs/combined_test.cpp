@@ -18,8 +18,8 @@
 #include "scrs/colset_ops.h"
 #include "scrs/scrcombined.h"
 #include "scrs/scrframe.h"
-#include "util/rowstatus.h"
 #include "support/fake_agent.h"
+#include "util/rowstatus.h"
 
 namespace {
 
@@ -28,9 +28,9 @@ struct Script {
   uint32_t rowCount = 3;
   uint32_t executeRc = 0;
   uint32_t prepareRc = 0;
-  std::string callColumn;        // the first column a procedure call describes
+  std::string callColumn;  // the first column a procedure call describes
   uint32_t rowsLeft = 0;
-  std::string longText;          // the long column's value in every row
+  std::string longText;  // the long column's value in every row
 } g;
 
 uint32_t Alloc(uint32_t, uint32_t* stmt) {
@@ -64,7 +64,8 @@ uint32_t Execute(uint32_t stmt) {
   if (s->sql != nullptr && std::strncmp(s->sql, "select", 6) == 0) s->flags |= STMT_RESULT_SET;
   return g.executeRc;
 }
-uint32_t PrepareExecute(uint32_t stmt, const char* sql, COLSET* params, uint16_t, const JdbcColBind*) {
+uint32_t PrepareExecute(uint32_t stmt, const char* sql, COLSET* params, uint16_t,
+                        const JdbcColBind*) {
   if (params != nullptr) ColSetDestroy(params);
   if (sql != nullptr) Prepare(stmt, sql);
   return Execute(stmt);
@@ -174,7 +175,8 @@ TEST_F(Combined, BatchStopsAtTheFirstStatementThatGivesRows) {
     uint16_t done = 99;
     uint32_t* results = nullptr;
     EXPECT_EQ(r.rc, SCR_ExecBatch(stmt, static_cast<uint16_t>(batch.size()), batch.data(), &done,
-                                  &results)) << r.texts[1];
+                                  &results))
+        << r.texts[1];
     EXPECT_EQ(r.done, done) << r.texts[1];
     ASSERT_NE(nullptr, results);
     for (uint16_t i = 0; i < r.done; ++i) EXPECT_EQ(3u, results[i]) << r.texts[1] << " " << i;
@@ -204,8 +206,8 @@ TEST_F(Combined, ExecDescribeRunsAndDescribes) {
   ColDescFree(d1, n1);
   ColDescFree(d2, n2);
   table_.DRV_DescribeCols = nullptr;
-  EXPECT_EQ(ERR_NOT_CAPABLE, SCR_ExecDescribe(stmt, "x", nullptr, 0, nullptr, 1, &n1, &d1, &n2,
-                                              &d2, &count));
+  EXPECT_EQ(ERR_NOT_CAPABLE,
+            SCR_ExecDescribe(stmt, "x", nullptr, 0, nullptr, 1, &n1, &d1, &n2, &d2, &count));
   SCR_FreeStmt(stmt);
 }
 

@@ -92,14 +92,24 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"SELECT a, b FROM t WHERE a > ? ORDER BY b", kSelect, kId, 1, 0,
              "SELECT \"ID\" FROM t WHERE a > ? ORDER BY b", 0},
         Case{"SELECT * FROM t", kSelect, kTwo, 1, 0, "SELECT \"ID\", \"LINE\" FROM t", 0},
-        Case{"SELECT x.* FROM t x", kSelect, {Key("ID", "T", "x")}, 1, 0,
-             "SELECT \"ID\" FROM t x", 0},
-        Case{"SELECT a FROM t x, u y WHERE x.k = y.k", kSelect,
-             {Key("ID", "T", "x"), Key("ID", "U", "y")}, 2, 0,
-             "SELECT \"x\".\"ID\", \"y\".\"ID\" FROM t x, u y WHERE x.k = y.k", 0},
+        Case{"SELECT x.* FROM t x",
+             kSelect,
+             {Key("ID", "T", "x")},
+             1,
+             0,
+             "SELECT \"ID\" FROM t x",
+             0},
+        Case{"SELECT a FROM t x, u y WHERE x.k = y.k",
+             kSelect,
+             {Key("ID", "T", "x"), Key("ID", "U", "y")},
+             2,
+             0,
+             "SELECT \"x\".\"ID\", \"y\".\"ID\" FROM t x, u y WHERE x.k = y.k",
+             0},
         Case{"SELECT a FROM t", kWhere, kTwo, 1, 3,
              "SELECT a FROM t WHERE ( \"ID\" = ? AND \"LINE\" = ? OR \"ID\" = ? AND \"LINE\" = ? "
-             "OR \"ID\" = ? AND \"LINE\" = ? )", 0},
+             "OR \"ID\" = ? AND \"LINE\" = ? )",
+             0},
         // The application's marker in the select list comes before the key
         // markers; the one in its condition after them.
         Case{"SELECT ?, a FROM t WHERE b = ? ORDER BY a", kWhere, kId, 1, 1,
@@ -123,7 +133,8 @@ TEST(KsBuildText, UserBytesSurviveTheSplice) {
   SCR_BUILT out;
   ASSERT_EQ(0, KS_BuildKeySelect(&info, ks, Quotes("\""), &out));
   SCR_FreeSQLInfo(&info);
-  EXPECT_EQ("SELECT \"ID\" FROM t WHERE b = '\xFF\x01\x01' AND c = '\x01\x01\x01'", Squeeze(out.text));
+  EXPECT_EQ("SELECT \"ID\" FROM t WHERE b = '\xFF\x01\x01' AND c = '\x01\x01\x01'",
+            Squeeze(out.text));
 }
 
 // Names that need quotes: mixed case, blanks and the quote itself, which is
@@ -169,25 +180,51 @@ TEST(KsBuildText, SeekConditionsFollowTheSortOrder) {
     std::vector<uint16_t> cols;
     uint16_t row;
   } rows[] = {
-      {false, 0, SQL_FETCH_NEXT, 0, false,
+      {false,
+       0,
+       SQL_FETCH_NEXT,
+       0,
+       false,
        "SELECT a, k FROM t WHERE ( (a > ? OR a IS NULL) OR a = ? AND \"K\" > ? ) ORDER BY a",
-       {1, 1, 0}, 1},
-      {false, 0, SQL_FETCH_NEXT, 0, true,
-       "SELECT a, k FROM t WHERE ( a IS NULL AND \"K\" > ? ) ORDER BY a", {0}, 1},
-      {false, 0, SQL_FETCH_NEXT, 3, true,
-       "SELECT a, k FROM t WHERE ( a IS NULL AND \"K\" >= ? ) ORDER BY a", {0}, 0},
-      {true, 0, SQL_FETCH_PRIOR, 2, false,
+       {1, 1, 0},
+       1},
+      {false,
+       0,
+       SQL_FETCH_NEXT,
+       0,
+       true,
+       "SELECT a, k FROM t WHERE ( a IS NULL AND \"K\" > ? ) ORDER BY a",
+       {0},
+       1},
+      {false,
+       0,
+       SQL_FETCH_NEXT,
+       3,
+       true,
+       "SELECT a, k FROM t WHERE ( a IS NULL AND \"K\" >= ? ) ORDER BY a",
+       {0},
+       0},
+      {true,
+       0,
+       SQL_FETCH_PRIOR,
+       2,
+       false,
        "SELECT a, k FROM t WHERE ( (a > ? OR a IS NULL) OR a = ? AND \"K\" <= ? ) ORDER BY a DESC",
-       {1, 1, 0}, 0},
-      {false, 0, SQL_FETCH_PRIOR, 1, true,
+       {1, 1, 0},
+       0},
+      {false,
+       0,
+       SQL_FETCH_PRIOR,
+       1,
+       true,
        "SELECT a, k FROM t WHERE ( a IS NOT NULL OR a IS NULL AND \"K\" < ? ) ORDER BY a",
-       {0}, 1},
+       {0},
+       1},
       {false, 1, SQL_FETCH_NEXT, 0, false, "SELECT a, k FROM t WHERE ( k > ? ) ORDER BY k", {0}, 1},
   };
   for (const auto& r : rows) {
     const std::string order = r.keyMark != 0 ? "k" : "a";
-    const std::string sql =
-        "SELECT a, k FROM t ORDER BY " + order + (r.descending ? " DESC" : "");
+    const std::string sql = "SELECT a, k FROM t ORDER BY " + order + (r.descending ? " DESC" : "");
     SCR_ORDERITEM item{};
     std::strcpy(item.text, order.c_str());
     item.descending = r.descending ? 1 : 0;
@@ -239,10 +276,11 @@ TEST(KsBuildText, SeekConditionsFollowTheSortOrder) {
     EXPECT_EQ(sortColumns == 1 ? "SELECT \"K\" FROM t ORDER BY k , a"
                                : "SELECT \"K\", a FROM t ORDER BY k , a",
               Squeeze(sel.text));
-    EXPECT_EQ(sortColumns == 1
-                  ? "SELECT a, k FROM t WHERE ( k > ? ) ORDER BY k , a"
-                  : "SELECT a, k FROM t WHERE ( k > ? OR k = ? AND (a > ? OR a IS NULL) ) ORDER BY k , a",
-              Squeeze(seek.text));
+    EXPECT_EQ(
+        sortColumns == 1
+            ? "SELECT a, k FROM t WHERE ( k > ? ) ORDER BY k , a"
+            : "SELECT a, k FROM t WHERE ( k > ? OR k = ? AND (a > ? OR a IS NULL) ) ORDER BY k , a",
+        Squeeze(seek.text));
   }
 }
 
@@ -276,17 +314,22 @@ TEST(RowToParams, GroupsTakeRowsWithinTheWindow) {
     std::vector<int32_t> ids;  // the integer of each group
     uint32_t textSize;         // element size of group 0's text; 0: left out
   } rows[] = {
-      {0, 4, 2, false, false, false, 0, {0, 1, 1, 1}, 10}, {1, 1, 1, true, true, false, 0, {1}, 3},
-      {1, 1, 1, true, false, false, 0, {1}, 2},        {0, 1, 1, false, true, false, 0, {0}, 11},
-      {2, 3, 3, false, false, false, 0, {2, 2, 2}, 10}, {2, 1, 1, false, false, true, 0, {2}, 0},
-      {3, 1, 1, false, false, false, ERR_GENERAL, {}, 0}, {0, 1, 2, false, false, false, ERR_GENERAL, {}, 0},
+      {0, 4, 2, false, false, false, 0, {0, 1, 1, 1}, 10},
+      {1, 1, 1, true, true, false, 0, {1}, 3},
+      {1, 1, 1, true, false, false, 0, {1}, 2},
+      {0, 1, 1, false, true, false, 0, {0}, 11},
+      {2, 3, 3, false, false, false, 0, {2, 2, 2}, 10},
+      {2, 1, 1, false, false, true, 0, {2}, 0},
+      {3, 1, 1, false, false, false, ERR_GENERAL, {}, 0},
+      {0, 1, 2, false, false, false, ERR_GENERAL, {}, 0},
   };
   for (const auto& r : rows) {
     const std::string tag = std::to_string(r.first) + "/" + std::to_string(r.groups);
     COLSET* p = nullptr;
     std::vector<uint8_t> marks;
     ASSERT_EQ(r.rc, SCR_RowToParams(&keys, r.first, r.groups, r.rows, &p, r.term, r.trim,
-                                    r.leave ? &marks : nullptr)) << tag;
+                                    r.leave ? &marks : nullptr))
+        << tag;
     if (r.rc != 0) continue;
     const size_t width = r.textSize == 0 ? 1 : 2;
     ASSERT_EQ(r.ids.size() * width, p->cols_used) << tag;
@@ -359,7 +402,9 @@ TEST(LockRows, UpdatesEachLockableRowToItsKey) {
     std::vector<uint32_t> affected;
     int rc;
     std::vector<int32_t> locked;
-  } rows[] = {{0, 9, {}, 0, {0, 2, 3}}, {1, 2, {}, 0, {2}}, {1, 1, {}, 0, {}},
+  } rows[] = {{0, 9, {}, 0, {0, 2, 3}},
+              {1, 2, {}, 0, {2}},
+              {1, 1, {}, 0, {}},
               {0, 4, {1, 0}, ERR_ROW_ERROR, {0, 2}}};
   for (const auto& r : rows) {
     g_lock = {"", {}, r.affected};
@@ -383,8 +428,11 @@ TEST(MatchKeyColumns, SortColumnCount) {
     uint16_t sort;
     std::vector<uint8_t> marks;
   } rows[] = {
-      {{}, 0, 2, {0, 0}},       {{"NAME"}, 0, 3, {0, 0}}, {{"LINE", "T.ID", "NAME"}, 0, 2, {2, 1}},
-      {{"NAME", "ID", "LINE", "LINE"}, 0, 3, {2, 3}},     {{"ID", "NAME"}, 0, 3, {1, 0}},
+      {{}, 0, 2, {0, 0}},
+      {{"NAME"}, 0, 3, {0, 0}},
+      {{"LINE", "T.ID", "NAME"}, 0, 2, {2, 1}},
+      {{"NAME", "ID", "LINE", "LINE"}, 0, 3, {2, 3}},
+      {{"ID", "NAME"}, 0, 3, {1, 0}},
       {{"U.ID"}, ERR_GENERAL, 0, {}},
   };
   for (const auto& r : rows) {
@@ -409,7 +457,8 @@ TEST(MatchKeyColumns, SortColumnCount) {
     EXPECT_EQ(r.marks, (std::vector<uint8_t>{a.ks.keys[0].mark, a.ks.keys[1].mark})) << tag;
     // An item naming no key takes its column's type.
     EXPECT_TRUE(a.orderBy.empty() ||
-                (r.order[0] == std::string("NAME")) == (a.orderBy[0].columnSize == 20u)) << tag;
+                (r.order[0] == std::string("NAME")) == (a.orderBy[0].columnSize == 20u))
+        << tag;
   }
 }
 

@@ -61,11 +61,10 @@ TEST(ScrRowsetBlocks, SplitsWithinTheMarkerLimitAndNeverDividesByZero) {
   const Case cases[] = {
       {300, 255, 5, 2, 3, 50, 125},   // 125 keys of two columns fit in 250 markers
       {250, 255, 5, 2, 2, 125, 125},  // no remainder: the last block is whole
-      {10, 255, 0, 1, 1, 10, 10},
-      {0, 255, 5, 2, 0, 0, 0},        // no rowset
-      {10, 255, 5, 0, 0, 0, 0},       // no key columns
-      {10, 5, 5, 1, 0, 0, 0},         // no marker left for a key
-      {10, 6, 5, 2, 0, 0, 0},         // not enough for one key of two columns
+      {10, 255, 0, 1, 1, 10, 10},    {0, 255, 5, 2, 0, 0, 0},  // no rowset
+      {10, 255, 5, 0, 0, 0, 0},                                // no key columns
+      {10, 5, 5, 1, 0, 0, 0},                                  // no marker left for a key
+      {10, 6, 5, 2, 0, 0, 0},  // not enough for one key of two columns
   };
   for (const Case& c : cases) {
     uint32_t blocks = 9, last = 9, size = 9;

@@ -22,8 +22,9 @@ namespace {
 
 uint32_t g_left = 0;  // rows the scripted result still has
 int32_t g_next = 0;
-uint32_t g_most = UINT32_MAX;  // rows a fetch gives at most (the agent gives long values one by one)
-bool g_wide = false;           // two rows in three carry a text of over a kilobyte
+uint32_t g_most =
+    UINT32_MAX;       // rows a fetch gives at most (the agent gives long values one by one)
+bool g_wide = false;  // two rows in three carry a text of over a kilobyte
 
 std::string Text(int32_t row) {
   return "r" + std::to_string(row) + (g_wide && row % 3 != 0 ? std::string(1500, 'x') : "");

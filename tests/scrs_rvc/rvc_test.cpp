@@ -168,7 +168,8 @@ class RowVersions : public ::testing::TestWithParam<Backend> {
     CreateTables(app_);
   }
   void TearDown() override {
-    for (uint32_t c : {app_, other_}) if (c != 0) SCR_Disconnect(c);
+    for (uint32_t c : {app_, other_})
+      if (c != 0) SCR_Disconnect(c);
   }
   uint32_t app_ = 0, other_ = 0;
 };
@@ -254,8 +255,10 @@ std::string Rows(const COLSET* set, uint32_t first, uint32_t n) {
     for (uint16_t c = 0; c < set->cols_used; ++c) {
       std::string text;
       int64_t v = 0;
-      if (SCR_CellInt(set, c, r, &v)) text = std::to_string(v);
-      else SCR_CellText(set, c, r, &text);
+      if (SCR_CellInt(set, c, r, &v))
+        text = std::to_string(v);
+      else
+        SCR_CellText(set, c, r, &text);
       out += (c ? " " : r > first ? "|" : "") + text;
     }
   }
@@ -269,14 +272,14 @@ TEST_P(RowVersions, StaticCursorKeepsTheValuesItRead) {
   const DRV_OpTable& lib = Library();
   uint32_t h = 0, type = SQL_CURSOR_STATIC, conc = SQL_CONCUR_VALUES, rowset = 2;
   ASSERT_EQ(lib.DRV_AllocStmt(app_, &h), 0u);
-  for (auto [option, value] : {std::pair{OPT_CURSOR_TYPE, &type}, {OPT_CONCURRENCY, &conc},
-                               {OPT_ROWSET_SIZE, &rowset}})
+  for (auto [option, value] :
+       {std::pair{OPT_CURSOR_TYPE, &type}, {OPT_CONCURRENCY, &conc}, {OPT_ROWSET_SIZE, &rowset}})
     ASSERT_EQ(lib.DRV_SetOption(h, option, value), 0u);
   ASSERT_EQ(lib.DRV_Prepare(h, "SELECT B FROM RVC_T"), 0u) << ::testing::PrintToString(Errors(h));
   ASSERT_EQ(lib.DRV_Execute(h), 0u) << ::testing::PrintToString(Errors(h));
   SCR_CURSOR* cur = SCR_StmtCursor(h);
-  const char* steps[][3] = {{"1", "c|x", "1 ab c|2  x"}, {"3", "q", "3 p q"},
-                            {"2", "x|q", "2  x|3 p q"}};
+  const char* steps[][3] = {
+      {"1", "c|x", "1 ab c|2  x"}, {"3", "q", "3 p q"}, {"2", "x|q", "2  x|3 p q"}};
   for (const auto& s : steps) {
     ROWSTATUS* rs = nullptr;
     uint32_t got = 0, count = 0;
@@ -328,8 +331,8 @@ TEST(RowVersionsChild, RecordsAndReports) {
     ASSERT_EQ(rc, 0) << ::testing::PrintToString(Errors(cur.stmt.h()));
     EXPECT_EQ(second ? RVC_DeleteCursor(&cur.link) : 0, 0);
     std::ofstream(std::getenv("QMR_RVC_OUT"))
-        << app << ' ' << cur.stmt.h() << ' ' << Hex8(cur.link.hconn) << ' '
-        << Hex8(cur.link.hcurs) << '\n';
+        << app << ' ' << cur.stmt.h() << ' ' << Hex8(cur.link.hconn) << ' ' << Hex8(cur.link.hcurs)
+        << '\n';
   }
   SCR_Disconnect(app);
 }

@@ -85,7 +85,8 @@ TEST(AnalyseTest, InitAndFreeClearTheRecord) {
   EXPECT_EQ(SCR_KIND_NONE, info.kind);
   ASSERT_EQ(SCR_SQL_SYNTAX, SCR_AnalyseSQL(&info, "select (", 0, 0));
   EXPECT_EQ(0u, info.kind);
-  ASSERT_EQ(0, SCR_AnalyseSQL(&info, "select a from t order by a", 0, 0)) << "a record can be reused";
+  ASSERT_EQ(0, SCR_AnalyseSQL(&info, "select a from t order by a", 0, 0))
+      << "a record can be reused";
   EXPECT_EQ(nullptr, info.result) << "no error text after a good parse";
   SCR_FreeSQLInfo(&info);
   EXPECT_EQ(SCR_KIND_NONE, info.kind);
@@ -124,9 +125,13 @@ INSTANTIATE_TEST_SUITE_P(
         TableCase{"select a from d.o.t, d..t2", 1, {{"d", "o", "t", ""}, {"d", "", "t2", ""}}},
         TableCase{"select a from t@db, o.t2@db", 1, {{"", "", "t", ""}, {"", "o", "t2", ""}}},
         TableCase{"select a from db:t", 1, {{"db", "", "t", ""}}},
-        TableCase{"select a from d@s:o.t, d@s:t2", 1, {{"d@s", "o", "t", ""}, {"d@s", "", "t2", ""}}},
-        TableCase{"select a from t1 left join t2 on t1.k = t2.k", 1, {{"", "", "t1", ""}, {"", "", "t2", ""}}},
-        TableCase{"select a from (select b from u) x, t", 1, {{"", "", "u", ""}, {"", "", "t", ""}}},
+        TableCase{
+            "select a from d@s:o.t, d@s:t2", 1, {{"d@s", "o", "t", ""}, {"d@s", "", "t2", ""}}},
+        TableCase{"select a from t1 left join t2 on t1.k = t2.k",
+                  1,
+                  {{"", "", "t1", ""}, {"", "", "t2", ""}}},
+        TableCase{
+            "select a from (select b from u) x, t", 1, {{"", "", "u", ""}, {"", "", "t", ""}}},
         TableCase{"select a from t where b in (select c from u)", 1, {{"", "", "t", ""}}},
         TableCase{"select 1", 1, {}}));
 
@@ -164,15 +169,16 @@ TEST(SelectListTest, ItemKinds) {
   EXPECT_EQ((std::vector<Col>{{2, "", "t", ""}, {3, "a + 1", "", ""}, {4, "b", "", ""}}),
             selectList("select t.*, a+1, b from t", &rc));
   EXPECT_EQ(0, rc);
-  EXPECT_EQ((std::vector<Col>{{4, "c", "t", "o"},
-                              {4, "c2", "t", ""},
-                              {3, "( c3 )", "", ""},
-                              {3, "count( c4 )", "", ""},
-                              {3, "f( c5 )", "", ""},
-                              {3, "-c6", "", ""},
-                              {4, "c7", "", ""},
-                              {2, "", "d:o.t", ""}}),
-            selectList("select o.t.c, t.c2, (c3), count(c4), f(c5), -c6, c7 as x, d:o.t.* from t", &rc));
+  EXPECT_EQ(
+      (std::vector<Col>{{4, "c", "t", "o"},
+                        {4, "c2", "t", ""},
+                        {3, "( c3 )", "", ""},
+                        {3, "count( c4 )", "", ""},
+                        {3, "f( c5 )", "", ""},
+                        {3, "-c6", "", ""},
+                        {4, "c7", "", ""},
+                        {2, "", "d:o.t", ""}}),
+      selectList("select o.t.c, t.c2, (c3), count(c4), f(c5), -c6, c7 as x, d:o.t.* from t", &rc));
   EXPECT_EQ(0, rc);
 }
 
@@ -181,7 +187,8 @@ TEST(SelectListTest, ScalarSubSelectsAddNoItems) {
   EXPECT_EQ((std::vector<Col>{{4, "a", "", ""}, {3, "( SELECT  max( b ) FROM u    )", "", ""}}),
             selectList("select a, (select max(b) from u) from t", &rc));
   EXPECT_EQ(0, rc);
-  EXPECT_EQ((std::vector<Col>{{4, "a", "", ""}}), selectList("select top ((select count(x) from u)) a from t", &rc));
+  EXPECT_EQ((std::vector<Col>{{4, "a", "", ""}}),
+            selectList("select top ((select count(x) from u)) a from t", &rc));
 }
 
 TEST(SelectListTest, NamesLongerThanTheirFieldAreRefused) {
@@ -205,19 +212,20 @@ struct Order {
   unsigned pos;
 };
 bool operator==(const Order& a, const Order& b) {
-  return a.text == b.text && a.name == b.name && a.table == b.table && a.owner == b.owner && a.desc == b.desc &&
-         a.pos == b.pos;
+  return a.text == b.text && a.name == b.name && a.table == b.table && a.owner == b.owner &&
+         a.desc == b.desc && a.pos == b.pos;
 }
 std::ostream& operator<<(std::ostream& o, const Order& c) {
-  return o << "{'" << c.text << "','" << c.name << "','" << c.table << "','" << c.owner << "'," << c.desc << ","
-           << c.pos << "}";
+  return o << "{'" << c.text << "','" << c.name << "','" << c.table << "','" << c.owner << "',"
+           << c.desc << "," << c.pos << "}";
 }
 
 std::vector<Order> orderBy(Info& i, int* rc) {
   GROW_ARRAY* arr = ARR_New(sizeof(SCR_ORDERITEM));
   *rc = SCR_ResolveOrderBy(&i.info, arr);
   std::vector<Order> out;
-  for (auto& o : items<SCR_ORDERITEM>(arr)) out.push_back({o.text, o.name, o.table, o.owner, o.descending, o.position});
+  for (auto& o : items<SCR_ORDERITEM>(arr))
+    out.push_back({o.text, o.name, o.table, o.owner, o.descending, o.position});
   ARR_Free(&arr, nullptr);
   return out;
 }
@@ -230,7 +238,8 @@ TEST(OrderByTest, PositionsAndColumns) {
   EXPECT_EQ(0x0044, a.info.flags);
 
   Info b("select a from t order by o.t.c asc, b");
-  EXPECT_EQ((std::vector<Order>{{"o.t.c", "c", "t", "o", 0, 0}, {"b", "b", "", "", 0, 0}}), orderBy(b, &rc));
+  EXPECT_EQ((std::vector<Order>{{"o.t.c", "c", "t", "o", 0, 0}, {"b", "b", "", "", 0, 0}}),
+            orderBy(b, &rc));
   EXPECT_EQ(0, rc);
   EXPECT_EQ(0x0004, b.info.flags) << "no position, no 0x0040";
 
@@ -311,14 +320,18 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         EditCase{"replace_list", "select distinct a, b from t where x = 1", SCR_ReplaceSelectList,
                  "SELECT DISTINCT " + MARK + " FROM t WHERE x = 1     ", 0},
-        EditCase{"replace_list_keeps_top_subselect", "select top ((select count(*) from u)) a from t",
-                 SCR_ReplaceSelectList, "SELECT  TOP (( SELECT  COUNT (*) FROM u    ))   " + MARK + " FROM t      ", 0},
+        EditCase{"replace_list_keeps_top_subselect",
+                 "select top ((select count(*) from u)) a from t", SCR_ReplaceSelectList,
+                 "SELECT  TOP (( SELECT  COUNT (*) FROM u    ))   " + MARK + " FROM t      ", 0},
         EditCase{"where_present", "select a from t where b = 1", SCR_AppendWhere,
                  "SELECT  a FROM t WHERE " + MARK + " AND (b = 1)     ", 0x0002},
-        EditCase{"where_absent", "select a from t", SCR_AppendWhere, "SELECT  a FROM t " + MARK + "     ", 0},
-        EditCase{"where_not_in_subselect", "select a from t where exists (select b from u where c = 1)",
-                 SCR_AppendWhere,
-                 "SELECT  a FROM t WHERE " + MARK + " AND (EXISTS ( SELECT  b FROM u WHERE c = 1   ))     ", 0x0002},
+        EditCase{"where_absent", "select a from t", SCR_AppendWhere,
+                 "SELECT  a FROM t " + MARK + "     ", 0},
+        EditCase{"where_not_in_subselect",
+                 "select a from t where exists (select b from u where c = 1)", SCR_AppendWhere,
+                 "SELECT  a FROM t WHERE " + MARK +
+                     " AND (EXISTS ( SELECT  b FROM u WHERE c = 1   ))     ",
+                 0x0002},
         EditCase{"condition_after_order_by", "select a from t order by a", SCR_AppendCondition,
                  "SELECT  a FROM t     ORDER BY a " + MARK + " ", 0x0004},
         EditCase{"condition_without_order_by", "select a from t", SCR_AppendCondition,

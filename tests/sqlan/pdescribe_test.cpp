@@ -55,43 +55,61 @@ TEST_P(ProbeTest, BuildsProbes) {
 INSTANTIATE_TEST_SUITE_P(
     Statements, ProbeTest,
     ::testing::Values(
-        Case{"SELECT a FROM t WHERE b = ? AND c BETWEEN ? AND ?", kQuoted,
+        Case{"SELECT a FROM t WHERE b = ? AND c BETWEEN ? AND ?",
+             kQuoted,
              {{"SELECT \"B\", \"C\", \"C\" FROM \"T\" WHERE 1=0 ", {0, 1, 2}}}},
         // The other side describes; two markers describe each other not.
-        Case{"SELECT * FROM t WHERE ? = b AND ? = ? AND x IN (?, ?)", kQuoted,
+        Case{"SELECT * FROM t WHERE ? = b AND ? = ? AND x IN (?, ?)",
+             kQuoted,
              {{"SELECT \"B\", \"X\", \"X\" FROM \"T\" WHERE 1=0 ", {0, 3, 4}}}},
-        Case{"INSERT INTO t VALUES (?, 1, ?)", kQuoted, {{"SELECT * FROM \"T\" WHERE 1=0 ", {0, -1, 1}}}},
-        Case{"INSERT INTO s.t (c, a) VALUES (?, ?)", kQuoted,
+        Case{"INSERT INTO t VALUES (?, 1, ?)",
+             kQuoted,
+             {{"SELECT * FROM \"T\" WHERE 1=0 ", {0, -1, 1}}}},
+        Case{"INSERT INTO s.t (c, a) VALUES (?, ?)",
+             kQuoted,
              {{"SELECT \"C\", \"A\" FROM \"S\".\"T\" WHERE 1=0 ", {0, 1}}}},
-        Case{"UPDATE t SET a = ? WHERE b LIKE ?", kQuoted, {{"SELECT \"A\", \"B\" FROM \"T\" WHERE 1=0 ", {0, 1}}}},
+        Case{"UPDATE t SET a = ? WHERE b LIKE ?",
+             kQuoted,
+             {{"SELECT \"A\", \"B\" FROM \"T\" WHERE 1=0 ", {0, 1}}}},
         // Beside a FROM list the target names its own columns.
-        Case{"UPDATE t SET a = ? FROM u WHERE u.k = t.k AND b = ?", kQuoted,
+        Case{"UPDATE t SET a = ? FROM u WHERE u.k = t.k AND b = ?",
+             kQuoted,
              {{"SELECT \"T\".\"A\", \"T\".\"B\" FROM \"T\", \"U\" WHERE 1=0 ", {0, 1}}}},
         Case{"DELETE FROM t WHERE a <> ?", kQuoted, {{"SELECT \"A\" FROM \"T\" WHERE 1=0 ", {0}}}},
         // A marker inside a function call is described by nothing.
-        Case{"SELECT * FROM t WHERE ABS(?) = a AND b = ?", kQuoted, {{"SELECT \"B\" FROM \"T\" WHERE 1=0 ", {1}}}},
+        Case{"SELECT * FROM t WHERE ABS(?) = a AND b = ?",
+             kQuoted,
+             {{"SELECT \"B\" FROM \"T\" WHERE 1=0 ", {1}}}},
         // A subquery describes its own markers and what is compared with it.
-        Case{"SELECT * FROM t WHERE a = ? AND b IN (SELECT y FROM u WHERE z = ?) AND ? = ANY (SELECT v FROM w)",
+        Case{"SELECT * FROM t WHERE a = ? AND b IN (SELECT y FROM u WHERE z = ?) AND ? = ANY "
+             "(SELECT v FROM w)",
              kQuoted,
              {{"SELECT \"A\" FROM \"T\" WHERE 1=0 ", {0}},
               {"SELECT \"Z\" FROM \"U\" WHERE 1=0 ", {1}},
               {"SELECT \"V\" FROM \"W\" WHERE 1=0 ", {2}}}},
-        Case{"SELECT a FROM t WHERE a = ? UNION SELECT b FROM u x WHERE x.b = ?", kQuoted,
-             {{"SELECT \"A\" FROM \"T\" WHERE 1=0 ", {0}}, {"SELECT \"X\".\"B\" FROM \"U\"  \"X\" WHERE 1=0 ", {1}}}},
+        Case{"SELECT a FROM t WHERE a = ? UNION SELECT b FROM u x WHERE x.b = ?",
+             kQuoted,
+             {{"SELECT \"A\" FROM \"T\" WHERE 1=0 ", {0}},
+              {"SELECT \"X\".\"B\" FROM \"U\"  \"X\" WHERE 1=0 ", {1}}}},
         // Aggregates beside other items stand for their argument.
-        Case{"SELECT a FROM t GROUP BY a HAVING SUM(b) > ? AND COUNT(*) < ?", kQuoted,
+        Case{"SELECT a FROM t GROUP BY a HAVING SUM(b) > ? AND COUNT(*) < ?",
+             kQuoted,
              {{"SELECT (\"B\"), 1 FROM \"T\" WHERE 1=0 ", {0, 1}}}},
         // Names keep their case when delimited, quotes inside doubled; a name
         // that would end the quote cannot break out of it.
         Case{"SELECT * FROM \"My Tab\" WHERE \"Mixed\"\"Q\" = ? AND plain = ? AND "
              "\"x\"\" FROM t; DROP TABLE t; --\" = ?",
              kQuoted,
-             {{"SELECT \"Mixed\"\"Q\", \"PLAIN\", \"x\"\" FROM t; DROP TABLE t; --\" FROM \"My Tab\" WHERE 1=0 ",
+             {{"SELECT \"Mixed\"\"Q\", \"PLAIN\", \"x\"\" FROM t; DROP TABLE t; --\" FROM \"My "
+               "Tab\" WHERE 1=0 ",
                {0, 1, 2}}}},
-        Case{"SELECT * FROM t WHERE ? BETWEEN 'a''b' AND c AND d = ? AND 'x\\' = ?", kQuoted,
+        Case{"SELECT * FROM t WHERE ? BETWEEN 'a''b' AND c AND d = ? AND 'x\\' = ?",
+             kQuoted,
              {{"SELECT 'a''b', \"D\" FROM \"T\" WHERE 1=0 ", {0, 1}}}},
         // Without a quote only plain names go in, as written.
-        Case{"SELECT * FROM t WHERE \"a b\" = ? AND c = ?", kNone, {{"SELECT c FROM t WHERE 1=0 ", {1}}}},
+        Case{"SELECT * FROM t WHERE \"a b\" = ? AND c = ?",
+             kNone,
+             {{"SELECT c FROM t WHERE 1=0 ", {1}}}},
         Case{"SELECT * FROM \"My Tab\" WHERE c = ?", kNone, {}},
         Case{"CREATE TABLE t (a INTEGER)", kQuoted, {}}));
 

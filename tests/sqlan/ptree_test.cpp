@@ -19,7 +19,8 @@ std::vector<PT_NODE*> collect(uint32_t type, PT_NODE* node) {
   GROW_ARRAY* arr = ARR_New(sizeof(PT_NODE*));
   PT_CollectUnder(type, node, arr);
   std::vector<PT_NODE*> out;
-  for (uint32_t i = 0; i < arr->count; ++i) out.push_back(*static_cast<PT_NODE**>(ARR_Item(arr, i)));
+  for (uint32_t i = 0; i < arr->count; ++i)
+    out.push_back(*static_cast<PT_NODE**>(ARR_Item(arr, i)));
   ARR_Free(&arr, nullptr);
   return out;
 }
@@ -70,7 +71,8 @@ TEST(PtreeTest, ZeroFromCallbackPrunesLaterSiblings) {
   // (1 a (85 b) c): stopping at the sub-select also skips c after it.
   Tree t;
   t.root = PT_NewNode(1, SCR_TPL("$1 $2 $3"),
-                      {PT_NewLeaf(10, "a"), PT_NewNode1(85, SCR_TPL("$1"), PT_NewLeaf(10, "b")), PT_NewLeaf(10, "c")});
+                      {PT_NewLeaf(10, "a"), PT_NewNode1(85, SCR_TPL("$1"), PT_NewLeaf(10, "b")),
+                       PT_NewLeaf(10, "c")});
   GROW_ARRAY* arr = ARR_New(sizeof(PT_NODE*));
   PT_WalkFlags(t.root, PT_CollectTypeStop, 10, 85, arr);
   ASSERT_EQ(1u, arr->count);
@@ -122,14 +124,16 @@ TEST(PtreeTest, HugeChainsAreWalkedWithoutRecursion) {
   Tree chain;
   PT_NODE* list = PT_NewNode1(99, SCR_TPL("$1"), PT_NewLeaf(98, "0"));
   for (int i = 1; i < 2000; ++i)
-    list = PT_NewNode(99, SCR_TPL("$1, $2"), {list, PT_NewLeaf(98, std::to_string(i % 10).c_str())});
+    list =
+        PT_NewNode(99, SCR_TPL("$1, $2"), {list, PT_NewLeaf(98, std::to_string(i % 10).c_str())});
   chain.root = list;
   ASSERT_EQ(1, PT_ToText(chain.root));
   EXPECT_EQ(size_t(2000 * 3 - 2), std::string(chain.root->text).size());
   EXPECT_EQ(2000u, collect(98, chain.root).size());
   int visited = 0;
   PT_Walk(
-      chain.root, [](PT_NODE*, uint32_t, void* c) { return ++*static_cast<int*>(c), 1; }, 0, &visited);
+      chain.root, [](PT_NODE*, uint32_t, void* c) { return ++*static_cast<int*>(c), 1; }, 0,
+      &visited);
   EXPECT_EQ(2000 + 2000, visited);
 }
 

@@ -22,7 +22,7 @@ struct Expect {
   SQLULEN size;
   SQLSMALLINT digits;
   SQLSMALLINT nullable;
-  SQLLEN length;      // SQL_COLUMN_LENGTH
+  SQLLEN length;  // SQL_COLUMN_LENGTH
   SQLLEN searchable;
   SQLLEN isUnsigned;
 };
@@ -41,7 +41,8 @@ const Expect kExpected[] = {
     {"B", SQL_BIT, SQL_BIT, 1, 0, SQL_NULLABLE, 1, SQL_PRED_BASIC, 1},
     {"VB", SQL_VARBINARY, SQL_VARBINARY, 16, 0, SQL_NULLABLE, 16, SQL_PRED_NONE, 1},
     {"CL", SQL_WLONGVARCHAR, SQL_WLONGVARCHAR, 1048576, 0, SQL_NULLABLE, 4194304, SQL_PRED_CHAR, 1},
-    {"BL", SQL_LONGVARBINARY, SQL_LONGVARBINARY, 1048576, 0, SQL_NULLABLE, 1048576, SQL_PRED_NONE, 1},
+    {"BL", SQL_LONGVARBINARY, SQL_LONGVARBINARY, 1048576, 0, SQL_NULLABLE, 1048576, SQL_PRED_NONE,
+     1},
 };
 
 class Describe : public StmtTest {
@@ -76,8 +77,8 @@ TEST_F(Describe, EachTypeAsAnOdbc3ApplicationSeesIt) {
     SQLCHAR name[32];
     SQLSMALLINT nameLen = 0, type = 0, digits = -1, nullable = -1;
     SQLULEN size = 0;
-    ASSERT_EQ(SQL_SUCCESS, SQLDescribeCol(h, i, name, sizeof name, &nameLen, &type, &size, &digits,
-                                          &nullable));
+    ASSERT_EQ(SQL_SUCCESS,
+              SQLDescribeCol(h, i, name, sizeof name, &nameLen, &type, &size, &digits, &nullable));
     EXPECT_STREQ(e.name, reinterpret_cast<char*>(name));
     EXPECT_EQ(static_cast<SQLSMALLINT>(std::strlen(e.name)), nameLen);
     EXPECT_EQ(e.type3, type) << e.name;
@@ -94,7 +95,8 @@ TEST_F(Describe, Odbc2ApplicationsSeeTheOldDateTimeTypes) {
   for (SQLUSMALLINT i = 1; i <= 14; ++i) {
     const Expect& e = kExpected[i - 1];
     SQLSMALLINT type = 0;
-    ASSERT_EQ(SQL_SUCCESS, SQLDescribeCol(h, i, nullptr, 0, nullptr, &type, nullptr, nullptr, nullptr));
+    ASSERT_EQ(SQL_SUCCESS,
+              SQLDescribeCol(h, i, nullptr, 0, nullptr, &type, nullptr, nullptr, nullptr));
     EXPECT_EQ(e.type2, type) << e.name;
     EXPECT_EQ(e.type2, Num(h, i, SQL_COLUMN_TYPE, true)) << e.name;
   }
@@ -115,7 +117,8 @@ TEST_F(Describe, Odbc2FieldsOfEveryColumn) {
     EXPECT_EQ(e.isUnsigned, Num(h, i, SQL_COLUMN_UNSIGNED, true)) << e.name;
     EXPECT_EQ(0, Num(h, i, SQL_COLUMN_MONEY, true)) << e.name;
     EXPECT_EQ(i == 1 ? SQL_ATTR_WRITE : SQL_ATTR_READWRITE_UNKNOWN,
-              Num(h, i, SQL_COLUMN_UPDATABLE, true)) << e.name;
+              Num(h, i, SQL_COLUMN_UPDATABLE, true))
+        << e.name;
     EXPECT_EQ(0, Num(h, i, SQL_COLUMN_AUTO_INCREMENT, true));
     EXPECT_EQ(0, Num(h, i, SQL_COLUMN_CASE_SENSITIVE, true));
     EXPECT_EQ(e.searchable, Num(h, i, SQL_COLUMN_SEARCHABLE, true)) << e.name;
@@ -206,7 +209,8 @@ TEST_F(Describe, LabelsAndTruncatedNames) {
   EXPECT_EQ("01004", State(SQL_HANDLE_STMT, h));
   EXPECT_EQ(19, len);
   EXPECT_STREQ("A_MUCH_", reinterpret_cast<char*>(name));
-  ASSERT_EQ(SQL_SUCCESS, SQLDescribeCol(h, 2, name, sizeof name, &len, nullptr, nullptr, nullptr, nullptr));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLDescribeCol(h, 2, name, sizeof name, &len, nullptr, nullptr, nullptr, nullptr));
   EXPECT_STREQ("BI", reinterpret_cast<char*>(name));
   EXPECT_EQ(SQL_ERROR, SQLDescribeCol(h, 2, name, -1, &len, nullptr, nullptr, nullptr, nullptr));
   EXPECT_EQ("HY090", State(SQL_HANDLE_STMT, h));
@@ -215,7 +219,8 @@ TEST_F(Describe, LabelsAndTruncatedNames) {
 TEST_F(Describe, ColumnNumbersOutsideTheResult) {
   SQLHSTMT h = Selected();
   SQLSMALLINT type = 0;
-  EXPECT_EQ(SQL_ERROR, SQLDescribeCol(h, 15, nullptr, 0, nullptr, &type, nullptr, nullptr, nullptr));
+  EXPECT_EQ(SQL_ERROR,
+            SQLDescribeCol(h, 15, nullptr, 0, nullptr, &type, nullptr, nullptr, nullptr));
   EXPECT_EQ("07009", State(SQL_HANDLE_STMT, h));
   EXPECT_EQ(SQL_ERROR, SQLDescribeCol(h, 0, nullptr, 0, nullptr, &type, nullptr, nullptr, nullptr));
   EXPECT_EQ("07009", State(SQL_HANDLE_STMT, h));
@@ -230,7 +235,8 @@ TEST_F(Describe, BookmarkColumnWhenBookmarksAreOn) {
   SQLCHAR name[16];
   SQLSMALLINT type = 0, digits = -1, nullable = -1, len = 0;
   SQLULEN size = 0;
-  ASSERT_EQ(SQL_SUCCESS, SQLDescribeCol(h, 0, name, sizeof name, &len, &type, &size, &digits, &nullable));
+  ASSERT_EQ(SQL_SUCCESS,
+            SQLDescribeCol(h, 0, name, sizeof name, &len, &type, &size, &digits, &nullable));
   EXPECT_STREQ("BOOKMARK", reinterpret_cast<char*>(name));
   EXPECT_EQ(1, type);
   EXPECT_EQ(8u, size);
@@ -254,14 +260,15 @@ TEST_F(Describe, StatementWithoutResultColumnsAnswersZero) {
   EXPECT_EQ(2, scriptData.describeCalls);  // nothing is kept, so it asks again
   EXPECT_EQ(0, Num(h, 1, SQL_DESC_COUNT));
   // Nothing to describe: the statement is no query (07005).
-  EXPECT_EQ(SQL_ERROR, SQLDescribeCol(h, 1, nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr));
+  EXPECT_EQ(SQL_ERROR,
+            SQLDescribeCol(h, 1, nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr));
   EXPECT_EQ("07005", State(SQL_HANDLE_STMT, h));
   SQLLEN v = -1;
   EXPECT_EQ(SQL_ERROR, SQLColAttribute(h, 1, SQL_DESC_CONCISE_TYPE, nullptr, 0, nullptr, &v));
   EXPECT_EQ("07005", State(SQL_HANDLE_STMT, h));
   char buf[16];
-  EXPECT_EQ(SQL_ERROR, SQLColAttribute(h, 1, SQL_DESC_BASE_COLUMN_NAME, buf, sizeof buf, nullptr,
-                                       nullptr));
+  EXPECT_EQ(SQL_ERROR,
+            SQLColAttribute(h, 1, SQL_DESC_BASE_COLUMN_NAME, buf, sizeof buf, nullptr, nullptr));
   EXPECT_EQ("07005", State(SQL_HANDLE_STMT, h));
   EXPECT_EQ(SQL_SUCCESS, SQLNumResultCols(h, nullptr));
 }
@@ -282,8 +289,8 @@ TEST_F(Describe, Odbc2StatementWithoutResultColumnsIsAnInvalidCursorState) {
 TEST_F(Describe, ColumnsBeyondARealResultAnsweredByTheDescriptorAreInvalid) {
   SQLHSTMT h = Selected();
   char buf[16];
-  EXPECT_EQ(SQL_ERROR, SQLColAttribute(h, 15, SQL_DESC_BASE_COLUMN_NAME, buf, sizeof buf, nullptr,
-                                       nullptr));
+  EXPECT_EQ(SQL_ERROR,
+            SQLColAttribute(h, 15, SQL_DESC_BASE_COLUMN_NAME, buf, sizeof buf, nullptr, nullptr));
   EXPECT_EQ("07009", State(SQL_HANDLE_STMT, h));
   SQLLEN v = -1;
   EXPECT_EQ(SQL_ERROR, SQLColAttribute(h, 15, SQL_DESC_OCTET_LENGTH, nullptr, 0, nullptr, &v));
@@ -292,7 +299,8 @@ TEST_F(Describe, ColumnsBeyondARealResultAnsweredByTheDescriptorAreInvalid) {
 }
 
 TEST_F(Describe, ProcedureParameterColumnsAreNotCountedButStayReachable) {
-  scriptData.cols = {Col("RESULT", SQL_INTEGER, 10, 0, 1, 5, 4, 11), Col("*O", SQL_INTEGER, 10, 0, 1, 5, 4, 11),
+  scriptData.cols = {Col("RESULT", SQL_INTEGER, 10, 0, 1, 5, 4, 11),
+                     Col("*O", SQL_INTEGER, 10, 0, 1, 5, 4, 11),
                      Col("*B", SQL_WVARCHAR, 5, 0, 1, 25, 6, 5)};
   SQLHSTMT h = Alloc();
   ASSERT_EQ(SQL_SUCCESS, Direct(h, "{call p(?)}"));
@@ -307,7 +315,8 @@ TEST_F(Describe, CallsBeforePreparationAreSequenceErrors) {
   SQLSMALLINT n = 0;
   EXPECT_EQ(SQL_ERROR, SQLNumResultCols(h, &n));
   EXPECT_EQ("HY010", State(SQL_HANDLE_STMT, h));
-  EXPECT_EQ(SQL_ERROR, SQLDescribeCol(h, 1, nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr));
+  EXPECT_EQ(SQL_ERROR,
+            SQLDescribeCol(h, 1, nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr));
   EXPECT_EQ("HY010", State(SQL_HANDLE_STMT, h));
   SQLLEN v = 0;
   EXPECT_EQ(SQL_ERROR, SQLColAttribute(h, 1, SQL_DESC_CONCISE_TYPE, nullptr, 0, nullptr, &v));
@@ -334,7 +343,8 @@ TEST_F(Describe, AgentFailureWhileDescribing) {
   fake.PostError(Stmt(h)->agentStmt, {"metadata unavailable", "HY000", 7, false});
   SQLSMALLINT n = 0;
   EXPECT_EQ(SQL_ERROR, SQLNumResultCols(h, &n));
-  EXPECT_EQ("metadata unavailable", Message(SQL_HANDLE_STMT, h).substr(Message(SQL_HANDLE_STMT, h).size() - 20));
+  EXPECT_EQ("metadata unavailable",
+            Message(SQL_HANDLE_STMT, h).substr(Message(SQL_HANDLE_STMT, h).size() - 20));
 }
 
 TEST_F(Describe, ExtraAttributesFromTheAgentWhenItOffersThem) {

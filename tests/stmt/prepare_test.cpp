@@ -53,8 +53,13 @@ TEST_F(PrepareExec, SelectIsRecognisedByItsFirstFiveLetters) {
   const struct {
     const char* text;
     uint32_t select;
-  } cases[] = {{"SELECT 1", 1}, {"sElEcT 1", 1}, {" select 1", 0}, {"selec", 1},
-               {"selection", 1}, {"sele", 0}, {"insert into t values (1)", 0}};
+  } cases[] = {{"SELECT 1", 1},
+               {"sElEcT 1", 1},
+               {" select 1", 0},
+               {"selec", 1},
+               {"selection", 1},
+               {"sele", 0},
+               {"insert into t values (1)", 0}};
   for (const auto& c : cases) {
     ASSERT_EQ(SQL_SUCCESS, Prepare(h, c.text)) << c.text;
     EXPECT_EQ(c.select, Stmt(h)->isSelect) << c.text;
@@ -88,8 +93,9 @@ TEST_F(PrepareExec, FailedParameterDescriptionClosesTheAgentCursor) {
 }
 
 TEST_F(PrepareExec, ParameterKindsAreCountedUntilAnUnknownMode) {
-  scriptData.params = {Col("", SQL_INTEGER, 10, 0, 1, 5, 4, 11), Col("*O", SQL_INTEGER, 10, 0, 1, 5, 4, 11),
-                       Col("*B", SQL_INTEGER, 10, 0, 1, 5, 4, 11), Col("*O", SQL_INTEGER, 10, 0, 1, 5, 4, 11)};
+  scriptData.params = {
+      Col("", SQL_INTEGER, 10, 0, 1, 5, 4, 11), Col("*O", SQL_INTEGER, 10, 0, 1, 5, 4, 11),
+      Col("*B", SQL_INTEGER, 10, 0, 1, 5, 4, 11), Col("*O", SQL_INTEGER, 10, 0, 1, 5, 4, 11)};
   SQLHSTMT h = Alloc();
   ASSERT_EQ(SQL_SUCCESS, Prepare(h, "{call p(?,?,?,?)}"));
   StmtHandle* s = Stmt(h);

@@ -1,6 +1,6 @@
 // The scripted statement slots.
-#include "drv_jdbc/agent_codes.h"
 #include "stmt/stmt_fixture.h"
+#include "drv_jdbc/agent_codes.h"
 
 #include <cstdlib>
 #include <cstring>

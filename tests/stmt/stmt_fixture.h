@@ -31,17 +31,17 @@ struct ColSpec {
 
 // What the scripted slots answer.
 struct StmtScript {
-  std::vector<ColSpec> params;           // DRV_DescribeCols
-  std::vector<ColSpec> cols;             // DRV_NumResultCols / DRV_ColAttributes
-  std::vector<ATTR_ENTRY> attrs;         // DRV_ColAttributes' extra entries (texts copied)
-  std::vector<std::string> prepared;     // texts DRV_Prepare received
-  std::vector<uint32_t> setOptions;      // requests DRV_SetOption received
-  std::vector<uint32_t> infoRequests;    // requests DRV_GetInfo received
-  std::vector<uint16_t> fetchRows;       // row counts DRV_Fetch was asked for
-  int32_t rowCount = -1;                 // answer to INFO_ROW_COUNT
-  uint32_t cursorTypeAnswer = 0;         // answer to OPT_CURSOR_TYPE
-  uint32_t concurrencyAnswer = 1;        // answer to OPT_CONCURRENCY
-  int describeCalls = 0;                 // DRV_NumResultCols and DRV_ColAttributes
+  std::vector<ColSpec> params;         // DRV_DescribeCols
+  std::vector<ColSpec> cols;           // DRV_NumResultCols / DRV_ColAttributes
+  std::vector<ATTR_ENTRY> attrs;       // DRV_ColAttributes' extra entries (texts copied)
+  std::vector<std::string> prepared;   // texts DRV_Prepare received
+  std::vector<uint32_t> setOptions;    // requests DRV_SetOption received
+  std::vector<uint32_t> infoRequests;  // requests DRV_GetInfo received
+  std::vector<uint16_t> fetchRows;     // row counts DRV_Fetch was asked for
+  int32_t rowCount = -1;               // answer to INFO_ROW_COUNT
+  uint32_t cursorTypeAnswer = 0;       // answer to OPT_CURSOR_TYPE
+  uint32_t concurrencyAnswer = 1;      // answer to OPT_CONCURRENCY
+  int describeCalls = 0;               // DRV_NumResultCols and DRV_ColAttributes
 };
 
 class StmtTest : public CoreTest {

@@ -216,7 +216,8 @@ TEST_F(StmtOptions, RefusalsCarryTheirStatesAndLeaveNothingBehind) {
   SQLINTEGER native = 0;
   SQLCHAR msg[64];
   SQLSMALLINT len = 0;
-  EXPECT_EQ(SQL_NO_DATA, SQLGetDiagRec(SQL_HANDLE_STMT, stmt, 1, state, &native, msg, sizeof msg, &len));
+  EXPECT_EQ(SQL_NO_DATA,
+            SQLGetDiagRec(SQL_HANDLE_STMT, stmt, 1, state, &native, msg, sizeof msg, &len));
   EXPECT_EQ(SQL_SUCCESS, SQLGetStmtOption(stmt, 1052, &v32));
   EXPECT_EQ(5u, v32);
   // The agent-only driver options: refused by the JDBC agent.

@@ -101,8 +101,8 @@ TEST_F(Results, NativeSqlIntoAShortBuffer) {
   // The wide form counts characters.
   const SQLWCHAR in[] = {'s', 'e', 'l', 'e', 'c', 't', ' ', '2', 0};
   SQLWCHAR wout[5];
-  EXPECT_EQ(SQL_SUCCESS_WITH_INFO, SQLNativeSqlW(dbc, const_cast<SQLWCHAR*>(in), SQL_NTS, wout,
-                                                 5, &len));
+  EXPECT_EQ(SQL_SUCCESS_WITH_INFO,
+            SQLNativeSqlW(dbc, const_cast<SQLWCHAR*>(in), SQL_NTS, wout, 5, &len));
   EXPECT_EQ(u"NATI", U(wout));
   EXPECT_EQ(15, len);
   EXPECT_EQ("01004", ConnState());

@@ -19,7 +19,8 @@ uint32_t GetInfo(uint32_t h, uint32_t request, void* value, uint16_t size, uint1
   if (auto r = a->getResult.find(request); r != a->getResult.end()) return r->second;
   auto it = a->held.find(request);
   if (it == a->held.end()) return 1;
-  if (value != nullptr && size >= sizeof(uint32_t)) std::memcpy(value, &it->second, sizeof(uint32_t));
+  if (value != nullptr && size >= sizeof(uint32_t))
+    std::memcpy(value, &it->second, sizeof(uint32_t));
   if (length != nullptr) *length = sizeof(uint32_t);
   return 0;
 }

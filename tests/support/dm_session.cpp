@@ -68,8 +68,7 @@ bool Record(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT i, std::string* state, st
   SQLCHAR st[6] = "", text[1024] = "";
   SQLINTEGER native = 0;
   SQLSMALLINT len = 0;
-  if (!SQL_SUCCEEDED(SQLGetDiagRec(type, h, i, st, &native, text, sizeof text, &len)))
-    return false;
+  if (!SQL_SUCCEEDED(SQLGetDiagRec(type, h, i, st, &native, text, sizeof text, &len))) return false;
   *state = reinterpret_cast<char*>(st);
   *msg = reinterpret_cast<char*>(text);
   return true;
@@ -79,8 +78,7 @@ bool Record(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT i, std::string* state, st
 
 std::string Diag(SQLSMALLINT type, SQLHANDLE h) {
   std::string all, state, msg;
-  for (SQLSMALLINT i = 1; Record(type, h, i, &state, &msg); ++i)
-    all += state + " " + msg + "\n";
+  for (SQLSMALLINT i = 1; Record(type, h, i, &state, &msg); ++i) all += state + " " + msg + "\n";
   return all;
 }
 
@@ -124,8 +122,8 @@ bool DmSession::NewEnv(SQLULEN odbcVersion) {
     ADD_FAILURE() << "no environment handle";
     return false;
   }
-  const SQLRETURN rc = SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION,
-                                     reinterpret_cast<SQLPOINTER>(odbcVersion), 0);
+  const SQLRETURN rc =
+      SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(odbcVersion), 0);
   EXPECT_EQ(SQL_SUCCESS, rc) << Diag(SQL_HANDLE_ENV, env_);
   return rc == SQL_SUCCESS;
 }
@@ -153,8 +151,8 @@ bool DmSession::AfterConnect(SQLRETURN rc, const std::string& what) {
 
 bool DmSession::ConnectDsn(const std::string& dsn) {
   if (!AllocDbc()) return false;
-  return AfterConnect(
-      SQLConnect(dbc_, (SQLCHAR*)dsn.c_str(), SQL_NTS, nullptr, 0, nullptr, 0), dsn);
+  return AfterConnect(SQLConnect(dbc_, (SQLCHAR*)dsn.c_str(), SQL_NTS, nullptr, 0, nullptr, 0),
+                      dsn);
 }
 
 bool DmSession::ConnectString(const std::string& in) {
@@ -196,7 +194,8 @@ SQLRETURN DmSession::Exec(const std::string& sql) {
 void DmSession::MustExec(const std::string& sql) {
   // A searched change of no row ran all the same (SQL_NO_DATA in ODBC 3).
   const SQLRETURN rc = Exec(sql);
-  ASSERT_TRUE(SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA) << sql << "\n" << Diag(SQL_HANDLE_STMT, stmt_);
+  ASSERT_TRUE(SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA) << sql << "\n"
+                                                      << Diag(SQL_HANDLE_STMT, stmt_);
 }
 
 }  // namespace qmr_test

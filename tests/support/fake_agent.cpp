@@ -30,8 +30,7 @@ struct Slot<N, R (*)(A...)> {
   static R Fn(A... a) { return static_cast<R>(Dispatch(N, a...)); }
 };
 
-uint32_t FakeGetInfo(uint32_t h, uint32_t request, void* value, uint16_t size,
-                     uint16_t* length) {
+uint32_t FakeGetInfo(uint32_t h, uint32_t request, void* value, uint16_t size, uint16_t* length) {
   FakeAgent* f = FakeAgent::Current();
   if (f == nullptr) return 21;
   int32_t rc = f->Enter(0, h);

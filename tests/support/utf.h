@@ -51,10 +51,19 @@ inline std::u16string FromUtf8(const std::string& s) {
     const unsigned char c = s[k];
     uint32_t cp;
     int n;
-    if (c < 0x80) { cp = c; n = 1; }
-    else if (c < 0xE0) { cp = c & 0x1F; n = 2; }
-    else if (c < 0xF0) { cp = c & 0x0F; n = 3; }
-    else { cp = c & 0x07; n = 4; }
+    if (c < 0x80) {
+      cp = c;
+      n = 1;
+    } else if (c < 0xE0) {
+      cp = c & 0x1F;
+      n = 2;
+    } else if (c < 0xF0) {
+      cp = c & 0x0F;
+      n = 3;
+    } else {
+      cp = c & 0x07;
+      n = 4;
+    }
     for (int j = 1; j < n && k + j < s.size(); ++j) cp = (cp << 6) | (s[k + j] & 0x3F);
     k += n;
     if (cp >= 0x10000) {

@@ -130,7 +130,8 @@ TEST_F(AllocDeathTest, ExhaustionLineGoesToSinksWithOwnPosition) {
         log_open_stream_noclose(stderr, 7, 0xFFFFFFFFu, LOG_OPT_LEVEL | LOG_OPT_SOURCE);
         s_alloc(UINT64_MAX, 1);
       },
-      ::testing::ExitedWithCode(1), "^ERROR \\([^:]*utalloc\\.cpp:[0-9]+\\): s_alloc: out of memory\n$");
+      ::testing::ExitedWithCode(1),
+      "^ERROR \\([^:]*utalloc\\.cpp:[0-9]+\\): s_alloc: out of memory\n$");
 }
 
 TEST_F(AllocDeathTest, ExitWithoutConsoleIsSilent) {

@@ -23,7 +23,7 @@ TEST(ColSetTypeSize, FixedElementsMatchTheirLayouts) {
     EXPECT_EQ(ColSetTypeSize(COLSET_VT_UINTEGER, len), sizeof(uint32_t));
     EXPECT_EQ(ColSetTypeSize(COLSET_VT_REAL, len), sizeof(float));
     EXPECT_EQ(ColSetTypeSize(COLSET_VT_DOUBLE, len), sizeof(double));
-    EXPECT_EQ(ColSetTypeSize(COLSET_VT_DATE, len), 6u);   // three 16-bit fields
+    EXPECT_EQ(ColSetTypeSize(COLSET_VT_DATE, len), 6u);  // three 16-bit fields
     EXPECT_EQ(ColSetTypeSize(COLSET_VT_TIME, len), 6u);
     EXPECT_EQ(ColSetTypeSize(COLSET_VT_TIMESTAMP, len), 16u);  // six u16 and a u32
     EXPECT_EQ(ColSetTypeSize(COLSET_VT_LONGCHAR, len), sizeof(COLSET_LONG));

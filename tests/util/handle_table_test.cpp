@@ -82,7 +82,7 @@ TEST_F(HandleTableTest, ForeignStaleAndOutOfRangeNumbersLookUpAsNull) {
   ASSERT_EQ(HT_Alloc(&conns, &conn, &g_objects[0]), 0);
   ASSERT_EQ(HT_Alloc(&table_, &stmt, &g_objects[1]), 0);
 
-  EXPECT_EQ(HT_Lookup(&table_, conn), nullptr);  // same slot, other table's tag
+  EXPECT_EQ(HT_Lookup(&table_, conn), nullptr);         // same slot, other table's tag
   EXPECT_EQ(HT_Lookup(&table_, 0x00030004u), nullptr);  // free slot
   EXPECT_EQ(HT_Lookup(&table_, 0x00030005u), nullptr);  // beyond the capacity
   EXPECT_EQ(HT_Lookup(&table_, 0x0003FFFFu), nullptr);
@@ -134,7 +134,8 @@ TEST_F(HandleTableTest, FullTableRefusesWith131AndStaysUsable) {
   ASSERT_EQ(HT_Init(&table_, 0xCCCC), 0);
   uint32_t h = 0;
   for (uint32_t i = 0; i < HT_MAX_SLOTS; ++i) {
-    ASSERT_EQ(HT_Alloc(&table_, &h, reinterpret_cast<void*>(static_cast<uintptr_t>(i + 1))), 0) << i;
+    ASSERT_EQ(HT_Alloc(&table_, &h, reinterpret_cast<void*>(static_cast<uintptr_t>(i + 1))), 0)
+        << i;
     ASSERT_EQ(h, 0xCCCC0000u | i);
   }
   EXPECT_EQ(table_.capacity, 65530);

@@ -46,7 +46,9 @@ class Capture {
   }
   LOG_SINK* sink() { return sink_; }
   const std::vector<Emitted>& lines() const { return lines_; }
-  std::string only() const { return lines_.size() == 1 ? lines_[0].text : "<" + std::to_string(lines_.size()) + " lines>"; }
+  std::string only() const {
+    return lines_.size() == 1 ? lines_[0].text : "<" + std::to_string(lines_.size()) + " lines>";
+  }
   void clear() { lines_.clear(); }
 
  private:

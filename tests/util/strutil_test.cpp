@@ -130,7 +130,11 @@ TEST(StrSearch, Stristr) {
   EXPECT_EQ(stristr(nullptr, "a"), nullptr);
   EXPECT_EQ(stristr(text, nullptr), nullptr);
   // Folding is ASCII only: bytes of UTF-8 letters are compared as they are.
-  EXPECT_EQ(stristr("\xC3\x84" "b", "\xC3\xA4" "B"), nullptr);
+  EXPECT_EQ(stristr("\xC3\x84"
+                    "b",
+                    "\xC3\xA4"
+                    "B"),
+            nullptr);
 }
 
 TEST(StrSearch, KwMatch) {

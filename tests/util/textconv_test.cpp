@@ -54,7 +54,9 @@ TEST(TextConvRoundTrip, SurrogatePairBecomesTwoThreeByteSequences) {
 TEST(TextConvRoundTrip, LoneSurrogatesSurviveTheInternalForm) {
   const char16_t lone[] = {u'a', 0xDC00, u'b', 0xD800, 0};
   std::string mid = to8(lone);
-  EXPECT_EQ(mid, "a\xED\xB0\x80" "b\xED\xA0\x80");
+  EXPECT_EQ(mid,
+            "a\xED\xB0\x80"
+            "b\xED\xA0\x80");
   EXPECT_EQ(to16(mid.c_str()), std::u16string(lone));
 }
 
@@ -141,15 +143,19 @@ TEST(TextConvInvalid, IllFormedSequencesBecomeOneReplacementEachSubpart) {
   const struct {
     const char* bytes;
     std::u16string standard, internal;
-  } rows[] = {
-      {"\x80", {R}, {R}}, {"\xC3(", {R, u'('}, {R, u'('}}, {"\xFF", {R}, {R}},
-      {"\xF8\x88\x80\x80\x80", {R, R, R, R, R}, {R, R, R, R, R}},
-      {"\xC0\xAF", {R, R}, {R, R}}, {"\xE0\x80\xAF", {R, R, R}, {R, R, R}},
-      {"\xF4\x90\x80\x80", {R, R, R, R}, {R, R, R, R}}, {"\xF0\x9F\x98", {R}, {R}},
-      {"\xE2\x82\xE2\x82\xAC", {R, 0x20AC}, {R, 0x20AC}}, {"\xC0\x80", {R, R}, {0}},
-      {"\xED\xA0\x80", {R, R, R}, {0xD800}},
-      {"\xED\xA0\xBD\xED\xB8\x80", {R, R, R, R, R, R}, {0xD83D, 0xDE00}},
-      {"\xF0\x9F\x98\x80", {0xD83D, 0xDE00}, {0xD83D, 0xDE00}}};
+  } rows[] = {{"\x80", {R}, {R}},
+              {"\xC3(", {R, u'('}, {R, u'('}},
+              {"\xFF", {R}, {R}},
+              {"\xF8\x88\x80\x80\x80", {R, R, R, R, R}, {R, R, R, R, R}},
+              {"\xC0\xAF", {R, R}, {R, R}},
+              {"\xE0\x80\xAF", {R, R, R}, {R, R, R}},
+              {"\xF4\x90\x80\x80", {R, R, R, R}, {R, R, R, R}},
+              {"\xF0\x9F\x98", {R}, {R}},
+              {"\xE2\x82\xE2\x82\xAC", {R, 0x20AC}, {R, 0x20AC}},
+              {"\xC0\x80", {R, R}, {0}},
+              {"\xED\xA0\x80", {R, R, R}, {0xD800}},
+              {"\xED\xA0\xBD\xED\xB8\x80", {R, R, R, R, R, R}, {0xD83D, 0xDE00}},
+              {"\xF0\x9F\x98\x80", {0xD83D, 0xDE00}, {0xD83D, 0xDE00}}};
   // The first n units of a converted text, which is freed.
   auto units = [](char16_t* p, size_t n) {
     std::u16string u(p, n);
@@ -161,7 +167,8 @@ TEST(TextConvInvalid, IllFormedSequencesBecomeOneReplacementEachSubpart) {
     const std::u16string standard = u"x" + row.standard + u"y";
     EXPECT_EQ(units(mb_to_wide_dup(text.c_str(), SQL_NTS), standard.size()), standard) << text;
     EXPECT_EQ(units(utf8_to_utf16_dup(text.c_str()), row.internal.size() + 2),
-              u"x" + row.internal + u"y") << text;
+              u"x" + row.internal + u"y")
+        << text;
     // The repaired text is the strict reading, written back.
     const std::string fixed = utf8_repaired(text.data(), int64_t(text.size()), Utf8Form::Standard);
     EXPECT_EQ(units(utf8_to_utf16_dup(fixed.c_str()), standard.size() + 1), standard + u'\0');
@@ -175,7 +182,10 @@ TEST(TextConvInvalid, IllFormedSequencesBecomeOneReplacementEachSubpart) {
 
 TEST(TextConvInvalid, JniFormOfNulIsAccepted) {
   char16_t buf[4] = {1, 1, 1, 1};
-  EXPECT_EQ(utf8_to_utf16("a\xC0\x80" "b", buf, 4), 3);
+  EXPECT_EQ(utf8_to_utf16("a\xC0\x80"
+                          "b",
+                          buf, 4),
+            3);
   EXPECT_EQ(buf[1], 0);
   EXPECT_EQ(buf[2], u'b');
 }
@@ -183,9 +193,14 @@ TEST(TextConvInvalid, JniFormOfNulIsAccepted) {
 TEST(TextConvInvalid, OutputFormReportsWhatTheConversionGives) {
   char16_t buf[8];
   int16_t len = -1;
-  EXPECT_EQ(utf8_to_utf16_out("ab\xFF" "cdef", buf, 8, &len), 0);
+  EXPECT_EQ(utf8_to_utf16_out("ab\xFF"
+                              "cdef",
+                              buf, 8, &len),
+            0);
   EXPECT_EQ(len, 7);
-  EXPECT_EQ(std::u16string(buf), u"ab\xFFFD" u"cdef");
+  EXPECT_EQ(std::u16string(buf),
+            u"ab\xFFFD"
+            u"cdef");
 }
 
 // ---- Buffer rule and the W output form --------------------------------------------
@@ -331,7 +346,9 @@ TEST(TextConvCodePage, MbToWide) {
   EXPECT_EQ(std::u16string(mb_to_wide_copy(buf, "abcdef", 3)), u"ab");
   char out[8];
   EXPECT_STREQ(wide_to_mb_copy(out, u"a\u20ACb", 4), "a");
-  EXPECT_STREQ(wide_to_mb_copy(out, u"a\u20ACb", 6), "a\xE2\x82\xAC" "b");
+  EXPECT_STREQ(wide_to_mb_copy(out, u"a\u20ACb", 6),
+               "a\xE2\x82\xAC"
+               "b");
 }
 
 TEST(TextConvCodePage, MbToWideBufCountsBytes) {
@@ -417,18 +434,32 @@ TEST(TextConvCase, UnitMappings) {
 }
 
 TEST(TextConvCase, SharpSStays) {
-  char buf[16] = "stra\xC3\x9F" "e";
+  char buf[16] =
+      "stra\xC3\x9F"
+      "e";
   EXPECT_EQ(utf8_toupper_buf(buf, sizeof buf), buf);
-  EXPECT_STREQ(buf, "STRA\xC3\x9F" "E");
-  char alias[16] = "stra\xC3\x9F" "e";
-  EXPECT_STREQ(utf8_to_mb_dup(alias, sizeof alias), "STRA\xC3\x9F" "E");
-  EXPECT_STREQ(utf8_to_mb_buf(alias, sizeof alias), "stra\xC3\x9F" "e");
+  EXPECT_STREQ(buf,
+               "STRA\xC3\x9F"
+               "E");
+  char alias[16] =
+      "stra\xC3\x9F"
+      "e";
+  EXPECT_STREQ(utf8_to_mb_dup(alias, sizeof alias),
+               "STRA\xC3\x9F"
+               "E");
+  EXPECT_STREQ(utf8_to_mb_buf(alias, sizeof alias),
+               "stra\xC3\x9F"
+               "e");
 }
 
 TEST(TextConvCase, TurkishDottedAndDotlessI) {
-  char up[16] = "\xC4\xB1" "i";  // dotless i, i
+  char up[16] =
+      "\xC4\xB1"
+      "i";  // dotless i, i
   EXPECT_STREQ(utf8_toupper_buf(up, sizeof up), "II");
-  char low[16] = "\xC4\xB0" "I";  // dotted capital I, I
+  char low[16] =
+      "\xC4\xB0"
+      "I";  // dotted capital I, I
   EXPECT_STREQ(utf8_tolower_buf(low, sizeof low), "ii");
 }
 
@@ -442,9 +473,15 @@ TEST(TextConvCase, GrowingTextIsCutOnACharacterBoundary) {
 
 TEST(TextConvCase, OtherBytesKeptAsTheyAre) {
   char buf[32];
-  std::string in = std::string("a") + kPairStd + "b\xFF" "c" + kPairMod + "d\xC0\x80";
+  std::string in = std::string("a") + kPairStd +
+                   "b\xFF"
+                   "c" +
+                   kPairMod + "d\xC0\x80";
   std::snprintf(buf, sizeof buf, "%s", in.c_str());
-  std::string want = std::string("A") + kPairStd + "B\xFF" "C" + kPairMod + "D\xC0\x80";
+  std::string want = std::string("A") + kPairStd +
+                     "B\xFF"
+                     "C" +
+                     kPairMod + "D\xC0\x80";
   EXPECT_EQ(std::string(utf8_toupper_buf(buf, sizeof buf)), want);
   // The size bounds what is read as well as what is written.
   char nonul[4] = {'a', 'b', 'c', 'd'};

@@ -60,7 +60,7 @@ TEST(ThrThreadTest, ExitCode259IsIndistinguishableFromRunning) {
   THR_START start{&return_arg, reinterpret_cast<void*>(uintptr_t{259})};
   THR_THREAD t{};
   ASSERT_EQ(thr_create(&t, &start), 1);
-  ASSERT_EQ(thr_wait(&t), 1);  // it has ended...
+  ASSERT_EQ(thr_wait(&t), 1);        // it has ended...
   EXPECT_EQ(thr_is_running(&t), 1);  // ...but reads as still active
   thr_close(&t);
 }
@@ -141,7 +141,8 @@ uint32_t worker_loop(void* arg) {
   waitset_add_event(&set, &w->stop);
   waitset_add_sem(&set, &w->full);
   for (;;) {
-    const int r = w->stop_event_only ? waitset_wait(&set, 0) : (sem_wait(&w->full) ? 1 : THR_WAIT_FAILED);
+    const int r =
+        w->stop_event_only ? waitset_wait(&set, 0) : (sem_wait(&w->full) ? 1 : THR_WAIT_FAILED);
     if (r != 1) break;
     ++w->served;
   }
@@ -303,7 +304,8 @@ TEST(ThrWaitSetTest, The65thAddIsRefused) {
   sem_create(&s, 0, 1);
   THR_WAITSET set{};
   waitset_clear(&set);
-  for (uint32_t i = 0; i < 64; ++i) ASSERT_EQ(i % 2 ? waitset_add_sem(&set, &s) : waitset_add_event(&set, &e), 1);
+  for (uint32_t i = 0; i < 64; ++i)
+    ASSERT_EQ(i % 2 ? waitset_add_sem(&set, &s) : waitset_add_event(&set, &e), 1);
   EXPECT_EQ(waitset_add_event(&set, &e), 0);
   EXPECT_EQ(waitset_add_sem(&set, &s), 0);
   EXPECT_EQ(set.count, 64u);
@@ -376,7 +378,10 @@ TEST(ThrWaitSetTest, WaitAllAcrossThreadsConsumesEverything) {
   std::atomic<int> result{-99};
   std::thread waiter([&] { result = waitset_wait(&set, 1); });
   std::this_thread::sleep_for(20ms);
-  std::thread([&] { sem_release(&s); sem_release(&s); }).join();
+  std::thread([&] {
+    sem_release(&s);
+    sem_release(&s);
+  }).join();
   std::this_thread::sleep_for(30ms);
   EXPECT_EQ(result.load(), -99);  // the event is still missing
   std::thread([&] { evt_set(&e); }).join();

@@ -53,10 +53,10 @@ TEST(XaSwitch, IdentifiersOutOfRangeAreInvalid) {
   struct Row {
     const char* text;
     long gtrid, bqual;
-  } rows[] = {{"empty gtrid", 0, 1},   {"gtrid 65", 65, 1},  {"empty bqual", 1, 0},
-              {"bqual 65", 64, 65},    {"negative", -1, 4}, {"huge", 1L << 40, 1}};
+  } rows[] = {{"empty gtrid", 0, 1}, {"gtrid 65", 65, 1}, {"empty bqual", 1, 0},
+              {"bqual 65", 64, 65},  {"negative", -1, 4}, {"huge", 1L << 40, 1}};
   using XidFn = int (*)(XID*, int, long);
-  const XidFn entries[] = {d.sw->xa_start_entry,  d.sw->xa_end_entry,    d.sw->xa_rollback_entry,
+  const XidFn entries[] = {d.sw->xa_start_entry,   d.sw->xa_end_entry,    d.sw->xa_rollback_entry,
                            d.sw->xa_prepare_entry, d.sw->xa_commit_entry, d.sw->xa_forget_entry};
   for (const Row& r : rows) {
     XID x = xatm::MakeXid("g", "b");

@@ -70,8 +70,8 @@ struct Driver {
       return out;
     char buf[256] = {};
     SQLLEN len = 0;
-    if (SQL_SUCCEEDED(execDirect(st, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())),
-                                 SQL_NTS)) &&
+    if (SQL_SUCCEEDED(
+            execDirect(st, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())), SQL_NTS)) &&
         SQL_SUCCEEDED(fetch(st)) &&
         SQL_SUCCEEDED(getData(st, 1, SQL_C_CHAR, buf, sizeof buf, &len)))
       out = buf;

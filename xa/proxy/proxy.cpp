@@ -1,5 +1,5 @@
-#include "drv_jdbc/agent_codes.h"
 #include "xa/proxy/proxy.h"
+#include "drv_jdbc/agent_codes.h"
 
 #include <type_traits>
 
@@ -10,7 +10,6 @@
 #include "xa/proxy/worker.h"
 
 namespace {
-
 
 // Both are written once, by the first installation, before any record
 // points at the proxy's table; a magic static orders that for every reader.

@@ -22,8 +22,7 @@ int main(int argc, char** argv) {
     return 3;
   SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
   SQLSetStmtAttr(stmt, SQL_ATTR_CURSOR_TYPE, reinterpret_cast<SQLPOINTER>(SQL_CURSOR_STATIC), 0);
-  const char* sql =
-      "SELECT x, 'row ' || x FROM UNNEST(SEQUENCE_ARRAY(1, 12000, 1)) AS t(x)";
+  const char* sql = "SELECT x, 'row ' || x FROM UNNEST(SEQUENCE_ARRAY(1, 12000, 1)) AS t(x)";
   if (!SQL_SUCCEEDED(SQLExecDirect(stmt, (SQLCHAR*)sql, SQL_NTS))) return 4;
   std::printf("ready\n");
   std::fflush(stdout);

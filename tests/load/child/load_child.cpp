@@ -16,9 +16,9 @@
 // for the library's unload hook to free.
 #include <dlfcn.h>
 #include <sql.h>
+#include <sqlext.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <sqlext.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -84,9 +84,9 @@ int main(int argc, char** argv) {
   report("set-version",
          setEnv(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0));
   // Slot 0x7777 of the environment table was never handed out.
-  report("set-invalid", setEnv(reinterpret_cast<SQLHENV>(uintptr_t{0x00017777}),
-                               SQL_ATTR_ODBC_VERSION,
-                               reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0));
+  report("set-invalid",
+         setEnv(reinterpret_cast<SQLHENV>(uintptr_t{0x00017777}), SQL_ATTR_ODBC_VERSION,
+                reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0));
   SQLHDBC dbc = SQL_NULL_HDBC;
   report("alloc-dbc", alloc(SQL_HANDLE_DBC, env, &dbc));
   report("free-dbc", gFree(SQL_HANDLE_DBC, dbc));
@@ -95,7 +95,8 @@ int main(int argc, char** argv) {
   // Left for the end: one for the early exit handler, two for the unload
   // hook.
   report("alloc-exit-env", alloc(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &gExitEnv));
-  std::printf("exit-env-handle %08X\n", static_cast<unsigned>(reinterpret_cast<uintptr_t>(gExitEnv)));
+  std::printf("exit-env-handle %08X\n",
+              static_cast<unsigned>(reinterpret_cast<uintptr_t>(gExitEnv)));
   SQLHENV leftEnv = SQL_NULL_HENV;
   SQLHDBC leftDbc = SQL_NULL_HDBC;
   report("alloc-left-env", alloc(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &leftEnv));
