@@ -6,7 +6,7 @@ TSA_BUILD  ?= build/tsa
 JOBS       ?= $(shell nproc)
 CTEST_ARGS ?= --output-on-failure -j $(JOBS)
 
-.PHONY: all deps build build-asan build-tsan check check-main check-asan check-tsan check-tsa check-fuzz check-pg fuzz demo bench clean
+.PHONY: all deps check-format build build-asan build-tsan check check-main check-asan check-tsan check-tsa check-fuzz check-pg fuzz demo bench clean
 
 all: build
 
@@ -69,7 +69,11 @@ fuzz: deps
 check-fuzz: deps
 	FUZZ_SECONDS=30 ./scripts/fuzz.sh
 
-check: check-tsa check-main check-asan check-tsan check-fuzz
+# The tree keeps the one format .clang-format describes (clang-format 14).
+check-format: deps
+	./scripts/check-format.sh
+
+check: check-format check-tsa check-main check-asan check-tsan check-fuzz
 
 # The first thing to run: builds both drivers, registers them in a private
 # unixODBC configuration under $(BUILD)/odbc and shows isql on HSQLDB.

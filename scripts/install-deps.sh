@@ -8,7 +8,7 @@ PACKAGES="
   googletest libgtest-dev libgmock-dev
   unixodbc unixodbc-dev odbcinst python3-pyodbc
   flex bison
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format-14
   openjdk-17-jdk-headless
   libhsqldb-java
   postgresql libpostgresql-jdbc-java
