@@ -71,11 +71,19 @@ bool StorageOk(const COLSET* s) {
   return true;
 }
 
-bool SameShape(const COLSET* a, const COLSET* b) {
+// The columns of both sets alike in type and width, and each holding
+// storage where its set has row storage: one pass over the columns, as
+// copies of single rows run this for every row a cursor hands out.
+bool AlikeWithStorage(const COLSET* a, const COLSET* b) {
   if (a->cols_used != b->cols_used) return false;
+  const bool checkA = a->row_capacity != 0, checkB = b->row_capacity != 0;
   for (uint16_t c = 0; c < a->cols_used; ++c) {
-    if (a->cols[c].type != b->cols[c].type || a->cols[c].elem_size != b->cols[c].elem_size)
-      return false;
+    const COLSET_COL& x = a->cols[c];
+    const COLSET_COL& y = b->cols[c];
+    if (x.type != y.type || x.elem_size != y.elem_size) return false;
+    if (checkA && (x.data == nullptr || x.ind == nullptr)) return false;
+    if (checkB && (y.data == nullptr || y.ind == nullptr)) return false;
+    if ((checkA || checkB) && !ShapeOk(x.type, x.elem_size)) return false;
   }
   return true;
 }
@@ -179,8 +187,7 @@ int ColSetInsertRow(COLSET* set, uint32_t n) {
 
 int ColSetCompareRow(const COLSET* a, uint32_t i, const COLSET* b, uint32_t j, int* equal) {
   if (equal == nullptr || !SetOk(a) || !SetOk(b) || a->cols_used == 0) return ERR_GENERAL;
-  if (i >= a->rows_held || j >= b->rows_held || !SameShape(a, b)) return ERR_GENERAL;
-  if (!StorageOk(a) || !StorageOk(b)) return ERR_GENERAL;
+  if (i >= a->rows_held || j >= b->rows_held || !AlikeWithStorage(a, b)) return ERR_GENERAL;
   *equal = 0;
   for (uint16_t c = 0; c < a->cols_used; ++c) {
     const COLSET_COL& ca = a->cols[c];
@@ -240,10 +247,9 @@ int ColSetCreate(COLSET** out, const COLSET* src) {
 
 int ColSetCopyRows(COLSET* target, COLSET* source, uint32_t t, uint32_t s, int move) {
   if (!SetOk(target) || !SetOk(source) || target->cols_used == 0) return ERR_GENERAL;
-  if (!SameShape(target, source) || s >= source->rows_held || t > target->rows_held)
-    return ERR_GENERAL;
+  if (s >= source->rows_held || t > target->rows_held) return ERR_GENERAL;
   if (t == target->rows_held && target->row_capacity <= t) return ERR_GENERAL;
-  if (!StorageOk(target) || !StorageOk(source)) return ERR_GENERAL;
+  if (!AlikeWithStorage(target, source)) return ERR_GENERAL;
   if (target == source && t == s) return 0;
   for (uint16_t c = 0; c < target->cols_used; ++c) {
     COLSET_COL& tc = target->cols[c];
@@ -275,7 +281,7 @@ int ColSetAppendRows(COLSET* target, COLSET* source) {
   // Appending a set to itself would hand each long value to two rows.
   if (target == source || !SetOk(target) || !SetOk(source) || target->cols_used == 0)
     return ERR_GENERAL;
-  if (!SameShape(target, source) || !StorageOk(target) || !StorageOk(source)) return ERR_GENERAL;
+  if (!AlikeWithStorage(target, source)) return ERR_GENERAL;
   const uint32_t th = target->rows_held;
   const uint32_t sh = source->rows_held;
   if (uint64_t{th} + sh > UINT32_MAX) return ERR_GENERAL;
