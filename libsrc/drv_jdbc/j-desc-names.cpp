@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "drv_jdbc/j-exec.h"
+#include "sqlan/ptree.h"
 #include "sqlan/sqlanalyse.h"
+#include "sqlan/sqlnodes.h"
 #include "util/garray.h"
 
 namespace {
@@ -40,6 +42,19 @@ std::vector<T> Items(GROW_ARRAY* arr) {
   return out;
 }
 
+// Whether a FROM list of the statement holds a query of its own (a derived
+// table, whose columns its select list may rename).
+bool QueryInFrom(PT_NODE* tree) {
+  GROW_ARRAY* lists = ARR_New(sizeof(PT_NODE*));
+  if (lists == nullptr) return true;
+  PT_CollectUnder(SQLN_TABLE_LIST, tree, lists);
+  bool found = false;
+  for (PT_NODE* list : Items<PT_NODE*>(lists))
+    found = found || (list->child != nullptr && PT_Find(list->child, SQLN_TABLE_LIST) != nullptr);
+  ARR_Free(&lists, nullptr);
+  return found;
+}
+
 // The outer select list of a query over named tables only (a derived table
 // or a union may rename what it selects); false when the text tells
 // otherwise or cannot be read.
@@ -48,7 +63,8 @@ bool SelectItems(const JdbcStmt* s, std::vector<SCR_COLDESC>* items) {
   SCR_InitSQLInfo(&info);
   info.forms = s->conn != nullptr ? s->conn->sqlForms : 0;
   bool ok = s->sql != nullptr && SCR_AnalyseSQL(&info, s->sql, 0, 0) == SCR_SQL_OK &&
-            info.kind == SCR_KIND_SELECT && (info.flags & SCR_SQL_UNION) == 0;
+            info.kind == SCR_KIND_SELECT && (info.flags & SCR_SQL_UNION) == 0 &&
+            !QueryInFrom(info.tree);
   if (ok) {
     GROW_ARRAY* tables = ARR_New(sizeof(SCR_TABLEREF));
     ok = tables != nullptr && SCR_TablesGet(&info, tables, 0) == SCR_SQL_OK;

@@ -123,15 +123,19 @@ TEST_P(AnyColDescDm, EveryCallAnswersOneSizeForOneColumn) {
   char current[128] = "";
   SQLGetConnectAttr(dbc_, SQL_ATTR_CURRENT_CATALOG, current, sizeof current, nullptr);
   const struct {
+    unsigned on;
     const char* sql;
     SQLUSMALLINT col;
     std::string base;  // unquoted: as stored
     bool fromTable;
-  } names[] = {{"SELECT v AS vv, i + 1 AS e FROM qcd_t", 1, "v", true},
-               {"SELECT v AS vv, i + 1 AS e FROM qcd_t", 2, "", false},
-               {"SELECT q.i AS \"ii\", q.* FROM qcd_t q", 1, "i", true},
-               {"SELECT q.i AS \"ii\", q.* FROM qcd_t q", 3, "v", true}};
+  } names[] = {{All, "SELECT v AS vv, i + 1 AS e FROM qcd_t", 1, "v", true},
+               {All, "SELECT v AS vv, i + 1 AS e FROM qcd_t", 2, "", false},
+               {All, "SELECT q.i AS \"ii\", q.* FROM qcd_t q", 1, "i", true},
+               {All, "SELECT q.i AS \"ii\", q.* FROM qcd_t q", 3, "v", true},
+               // Derby's driver knows the label only, the text not the name inside.
+               {D, "SELECT x AS y FROM (SELECT v AS x FROM qcd_t) q", 1, "", true}};
   for (const auto& n : names) {
+    if ((n.on & on_) == 0) continue;
     SCOPED_TRACE(std::string(n.sql) + " column " + std::to_string(n.col));
     SQLFreeStmt(stmt_, SQL_CLOSE);
     MustExec(n.sql);
