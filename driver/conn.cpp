@@ -80,7 +80,11 @@ ConnHandle* CONN_Alloc(EnvHandle* env) {
   return conn;
 }
 
-void CONN_Reset(ConnHandle* conn) { conn->infoCache.reset(); }
+void CONN_Reset(ConnHandle* conn) {
+  conn->infoCache.reset();
+  plat::Guard<plat::Mutex> g(conn->typeSearchLock);
+  conn->typeSearch = TypeSearchCache{};
+}
 
 void CONN_FreeConnectTexts(ConnHandle* conn) {
   for (std::string* s : {&conn->dsn, &conn->uid, &conn->dbpath, &conn->dbopts, &conn->dbhost,

@@ -307,14 +307,7 @@ bool colAttr(StmtHandle* stmt, int field, uint16_t col, uint32_t* u32, void** te
 }  // namespace
 
 int DESC_TypeSearchable(ConnHandle* conn, int type) {
-  char buf[16] = "";
-  int64_t got = 0;
-  if (conn == nullptr) return -1;
-  const DRV_Return rc =
-      TypeInfoLookup(conn, 9, static_cast<int16_t>(type), buf, sizeof buf - 1, &got);
-  if (rc != SQL_SUCCESS || got == SQL_NULL_DATA || buf[0] < '0' || buf[0] > '3' || buf[1] != '\0')
-    return -1;
-  return buf[0] - '0';
+  return TypeInfoSearchable(conn, static_cast<int16_t>(type));
 }
 
 namespace {

@@ -97,6 +97,18 @@ enum : uint32_t { kFailoverCompleted = 16, kFailoverAborted = 17 };
 // The application's failover callback: (event, context, always 0).
 typedef void (*DRV_FailoverCallback)(uint32_t event, void* context, uintptr_t reserved);
 
+// One row of the server's type information: its DATA_TYPE, TYPE_NAME and
+// SEARCHABLE (-1: NULL).
+struct TypeSearchRow {
+  int16_t type = 0;
+  int16_t searchable = -1;
+  std::string name;
+};
+struct TypeSearchCache {
+  bool loaded = false;
+  std::vector<TypeSearchRow> rows;
+};
+
 struct ConnHandle {
   uint32_t tag = kTagConn;
   uint32_t handle = 0;  // number in the connection table
@@ -196,6 +208,13 @@ struct ConnHandle {
 
   // SQLGetInfo answers (driver/info.*); emptied by CONN_Reset.
   ConnInfoCache infoCache;
+
+  // The server's type information as result columns' SQL_DESC_SEARCHABLE
+  // reads it (driver/rowset/typeinfo.cpp): read whole the first time a
+  // column asks, so that a connection runs the query once; emptied by
+  // CONN_Reset. Its lock is taken with no other held and held for no call.
+  plat::Mutex typeSearchLock;
+  TypeSearchCache typeSearch GUARDED_BY(typeSearchLock);
 
   // Statement options set on the connection (ODBC 2): every new statement
   // starts from these (driver/stmtopt.h).

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "driver/bind.h"
 #include "driver/catalog.h"
@@ -102,6 +104,59 @@ DRV_Return LookupOnce(StmtHandle* stmt, int16_t type, uint16_t column, char* buf
   return n < value.size() ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS;
 }
 
+// The ODBC 3 form of a date or time code, which either form of a row or a
+// request compares by.
+int16_t DateForm(int16_t t) {
+  return t == SQL_DATE        ? SQL_TYPE_DATE
+         : t == SQL_TIME      ? SQL_TYPE_TIME
+         : t == SQL_TIMESTAMP ? SQL_TYPE_TIMESTAMP
+                              : t;
+}
+
+// Every type-information row (name, type, SEARCHABLE) on a private
+// statement; false when they cannot be read.
+bool ReadSearchRows(ConnHandle* conn, std::vector<TypeSearchRow>* out) {
+  if (conn->state != kConnConnected) return false;
+  StmtHandle* stmt = STMT_Alloc(conn);
+  if (stmt == nullptr) return false;
+  bool ok = OpenTypeInfo(stmt, SQL_ALL_TYPES) == 0;
+  if (ok) {
+    stmt->state = kStmtPrepared;
+    stmt->flags |= kStmtFlagCursorOpen;
+  }
+  DRV_Return rc = SQL_NO_DATA;
+  while (ok && (rc = STMT_Fetch(stmt)) == SQL_SUCCESS) {
+    char name[kTextBuffer] = "";
+    int16_t type = 0, searchable = 0;
+    int64_t nameLength = 0, typeLength = 0, searchLength = 0;
+    ok = SQL_SUCCEEDED(STMT_GetData(stmt, 1, SQL_C_CHAR, name, sizeof name, &nameLength)) &&
+         SQL_SUCCEEDED(STMT_GetData(stmt, 2, SQL_C_SSHORT, &type, 0, &typeLength)) &&
+         SQL_SUCCEEDED(STMT_GetData(stmt, 9, SQL_C_SSHORT, &searchable, 0, &searchLength));
+    if (!ok || typeLength == SQL_NULL_DATA) continue;
+    TypeSearchRow row;
+    row.type = DateForm(type);
+    row.searchable = searchLength == SQL_NULL_DATA ? int16_t{-1} : searchable;
+    if (nameLength != SQL_NULL_DATA) row.name = name;
+    out->push_back(std::move(row));
+  }
+  STMT_Close(stmt);
+  STMT_Free(stmt);
+  return ok && rc == SQL_NO_DATA;
+}
+
+// The row of `type` TypeInfoLookup reads: the one under the type's standard
+// name, else the first; null when the server lists none.
+const TypeSearchRow* RowOf(const std::vector<TypeSearchRow>& rows, int16_t type) {
+  const int16_t key = StandardKey(type), form = DateForm(type);
+  const TypeSearchRow* first = nullptr;
+  for (const TypeSearchRow& row : rows) {
+    if (row.type != form) continue;
+    if (DRV_IsStandardTypeName(key, row.name.c_str())) return &row;
+    if (first == nullptr) first = &row;
+  }
+  return first;
+}
+
 }  // namespace
 
 DRV_Return DRV_GetTypeInfoOp(void* h, va_list args) {
@@ -130,4 +185,30 @@ DRV_Return TypeInfoLookup(ConnHandle* conn, uint16_t column, int16_t sqlType, ch
     rc = LookupOnce(stmt, sqlType, column, buffer, size, length);
   STMT_Free(stmt);
   return rc;
+}
+
+int TypeInfoSearchable(ConnHandle* conn, int16_t sqlType) {
+  if (conn == nullptr) return -1;
+  bool loaded;
+  {
+    plat::Guard<plat::Mutex> g(conn->typeSearchLock);
+    loaded = conn->typeSearch.loaded;
+  }
+  if (!loaded) {
+    // Read without the lock: the query is a call of the connection's own,
+    // and a connection runs one call at a time. A failed read is tried
+    // again by the next question.
+    std::vector<TypeSearchRow> rows;
+    if (!ReadSearchRows(conn, &rows)) return -1;
+    plat::Guard<plat::Mutex> g(conn->typeSearchLock);
+    conn->typeSearch.rows = std::move(rows);
+    conn->typeSearch.loaded = true;
+  }
+  plat::Guard<plat::Mutex> g(conn->typeSearchLock);
+  const std::vector<TypeSearchRow>& rows = conn->typeSearch.rows;
+  // A wide text type is asked under its narrow form first, as
+  // TypeInfoLookup asks it.
+  const TypeSearchRow* row = RowOf(rows, NarrowTextType(sqlType));
+  if (row == nullptr) row = RowOf(rows, sqlType);
+  return row != nullptr && row->searchable >= 0 && row->searchable <= 3 ? row->searchable : -1;
 }

@@ -15,4 +15,9 @@
 DRV_Return TypeInfoLookup(ConnHandle* conn, uint16_t column, int16_t sqlType, char* buffer,
                           int64_t size, int64_t* length);
 
+// SEARCHABLE of the server's type-information row for sqlType, chosen as
+// TypeInfoLookup chooses it; -1 when the server gives none or cannot be
+// asked. The rows are read once a connection (ConnHandle::typeSearch).
+int TypeInfoSearchable(ConnHandle* conn, int16_t sqlType) EXCLUDES(conn->typeSearchLock);
+
 #endif

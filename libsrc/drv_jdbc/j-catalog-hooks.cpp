@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "drv_jdbc/j-catalog.h"
+#include "drv_jdbc/j-sqltypes.h"
 #include "drv_jdbc/j-wrap.h"
 #include "util/sqllex.h"
 #include "util/textconv.h"
@@ -213,6 +214,17 @@ void TableColumnsAsResult(const JdbcStmt* s, const CatCell& kind, const CatCell&
   kind.SetInt(SQL_RESULT_COL);
 }
 
+// A PostgreSQL routine's parameters and result columns carry no type
+// modifier, so a time or timestamp among them holds the server's default
+// six fraction digits, which its columns answer too; its JDBC driver says 0.
+void RoutineFraction(const JdbcStmt* s, const CatCell& type, const CatCell& scale) {
+  if (s->conn == nullptr || (s->conn->sqlForms & SQLLEX_POSTGRESQL) == 0 || type.IsNull()) return;
+  const int32_t t = type.Int();
+  const bool timed = t == JDBC_TIME || t == JDBC_TIMESTAMP || t == JDBC_TIME_WITH_TIMEZONE ||
+                     t == JDBC_TIMESTAMP_WITH_TIMEZONE;
+  if (timed && (scale.IsNull() || scale.Int() == 0)) scale.SetInt(6);
+}
+
 }  // namespace
 
 uint32_t catColumnsRowHook(JdbcStmt* s, COLSET* set) {
@@ -234,6 +246,7 @@ uint32_t catProcColumnsRowHook(JdbcStmt* s, COLSET* set) {
     if (read < 19 || nullable.IsNull()) nullable.SetText("");
     if (read < 14) def.SetNull(true);
     TableColumnsAsResult(s, At(set, 5, r), At(set, 4, r));
+    RoutineFraction(s, At(set, 6, r), At(set, 10, r));
     const std::string proc = NameAt(At(set, 3, r));
     if (s->lastProcName == nullptr || proc != s->lastProcName) {
       std::free(s->lastProcName);

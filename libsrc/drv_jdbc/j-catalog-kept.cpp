@@ -155,6 +155,31 @@ void catKeepNarrowTextRows(JdbcStmt* s) {
       [](const CatKeptRows::Row& a, const CatKeptRows::Row& b) { return a.keys < b.keys; });
 }
 
+void catKeepAddedRows(JdbcStmt* s, std::shared_ptr<void> into, size_t column, int16_t value) {
+  auto* base = static_cast<CatKeptRows*>(into.get());
+  CatKeptRows* added = KeptOf(s);
+  if (base == nullptr) return;
+  if (added != nullptr) {
+    if (base->widths.empty()) base->widths = added->widths;
+    const size_t known = base->rows.size();
+    for (CatKeptRows::Row& row : added->rows) {
+      bool listed = false;
+      for (size_t i = 0; i < known && !listed; ++i)
+        listed = !(base->rows[i].keys < row.keys) && !(row.keys < base->rows[i].keys);
+      unsigned char* p = SmallAt(row, base->widths, column);
+      if (listed || p == nullptr || row.ind.size() < column) continue;
+      std::memcpy(p, &value, 2);
+      row.ind[column - 1] = 0;
+      base->rows.push_back(std::move(row));
+    }
+    std::stable_sort(
+        base->rows.begin(), base->rows.end(),
+        [](const CatKeptRows::Row& a, const CatKeptRows::Row& b) { return a.keys < b.keys; });
+  }
+  base->next = 0;
+  s->keptRows = std::move(into);
+}
+
 uint32_t catFetchKept(JdbcStmt* s, uint16_t rows, COLSET* set) {
   CatKeptRows* k = KeptOf(s);
   s->rowCount = 0;

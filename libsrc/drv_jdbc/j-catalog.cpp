@@ -5,6 +5,7 @@
 // the function on the statement.
 #include <jni.h>
 #include <sql.h>
+#include <sqlext.h>
 
 #include <algorithm>
 #include <cctype>
@@ -232,6 +233,41 @@ uint32_t TypesArray(JdbcStmt* s, const std::string& types, jobjectArray* out) {
   return 0;
 }
 
+// ODBC's procedures are JDBC's procedures and functions, and a JDBC 4
+// driver may list its functions only under getFunctions (PostgreSQL's and
+// HSQLDB's do): the functions the kept procedures lack join them, with
+// their catalog, schema and name (its other columns say nothing ODBC asks
+// for), as SQL_PT_FUNCTION. A driver that cannot answer leaves the
+// procedures alone.
+void AddFunctions(uint32_t stmt, const DRV_CatalogArgs* a) {
+  JdbcStmt* s = AGT_Stmt(stmt);
+  if (s == nullptr || s->conn == nullptr || s->conn->metaData == nullptr) return;
+  std::shared_ptr<void> procedures = std::move(s->keptRows);
+  s->keptRows.reset();
+  uint32_t rc;
+  {
+    JC_LocalFrame frame(s->jniEnv, kCatalogFrame);
+    JArgs args(s);
+    jobject rs = nullptr;
+    rc = CallNamed(DatabaseMetaData::getFunctions, s, s->conn->metaData, args, a->catalog,
+                   a->schema, a->name, &rs);
+    if (rc == 0) {
+      // The procedures are read whole: their result goes.
+      if (s->resultSet != nullptr && ResultSet::close(s, s->resultSet) != 0) errClear(&s->errors);
+      jexec::KeepResultSet(s, rs);
+    }
+  }
+  s->fetchColLimit = 3;
+  s->flags &= static_cast<uint16_t>(~STMT_NO_MORE_ROWS);
+  if (rc == 0) rc = catKeepRows(stmt, {1, 2, 3});
+  s->fetchColLimit = -1;
+  if (rc != 0) {
+    errClear(&s->errors);
+    s->keptRows.reset();
+  }
+  catKeepAddedRows(s, std::move(procedures), 8, SQL_PT_FUNCTION);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -369,7 +405,11 @@ uint32_t DRV_DDPrimaryKeys(uint32_t stmt, const void* p) {
 }
 
 uint32_t DRV_DDProcedures(uint32_t stmt, const void* p) {
-  return RunNamed(stmt, p, CAT_KIND_PROCEDURES, DatabaseMetaData::getProcedures);
+  uint32_t rc = RunNamed(stmt, p, CAT_KIND_PROCEDURES, DatabaseMetaData::getProcedures);
+  // PROCEDURE_CAT, PROCEDURE_SCHEM, PROCEDURE_NAME.
+  if (rc == 0) rc = catKeepRows(stmt, {1, 2, 3});
+  if (rc == 0) AddFunctions(stmt, ArgsOf(p));
+  return rc;
 }
 
 uint32_t DRV_DDProcedureColumns(uint32_t stmt, const void* p) {

@@ -9,6 +9,7 @@
 #include <jni.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -167,6 +168,11 @@ uint32_t catKeepRows(uint32_t stmt, const std::vector<uint16_t>& keys, CatRowRan
 // a copy of each kept wide text row with the narrow DATA_TYPE and
 // SQL_DATA_TYPE, in ODBC's order.
 void catKeepNarrowTextRows(JdbcStmt* s);
+// Adds to the rows `into` keeps those of the statement's kept rows whose
+// keys no row of `into` has, with the 16-bit column `column` (1-based) set
+// to `value`, sorts them again and keeps the whole on the statement
+// (SQLProcedures: a JDBC driver's functions beside its procedures).
+void catKeepAddedRows(JdbcStmt* s, std::shared_ptr<void> into, size_t column, int16_t value);
 // DRV_Fetch of a statement holding kept rows: the next `rows` of them.
 uint32_t catFetchKept(JdbcStmt* s, uint16_t rows, COLSET* set);
 

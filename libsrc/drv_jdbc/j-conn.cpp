@@ -817,6 +817,7 @@ uint32_t DRV_Connect(uint32_t envh, ConnectInfo* info, uint32_t* out) {
       // the VM's zone (a wall time in its gap comes out an hour later); it
       // reads a parameter's SQL text by its fields.
       if (stristr(product, "hsql") != nullptr) c->javaTimeParams = JdbcConn::kJavaTimeNo;
+      if (stristr(product, "derby") != nullptr) c->namesAreLabels = true;
     }
     errClear(&c->errors);  // a failed product-name question does not fail the connect
     uint32_t h = 0;

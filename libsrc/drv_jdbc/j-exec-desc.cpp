@@ -426,6 +426,31 @@ uint32_t ReadColumnSource(JdbcStmt* s, jobject md, int32_t col, JdbcColDesc* d) 
   return 0;
 }
 
+// A table's column whose driver names no catalog (PostgreSQL's names none)
+// is in the connection's current one; a source without catalogs answers
+// none, and the column keeps none. Only memory running out fails.
+uint32_t NameCatalogs(JdbcStmt* s) {
+  JdbcConn* c = s->conn;
+  bool asked = false;
+  std::string catalog;
+  for (uint16_t i = 0; c != nullptr && i < s->colCount; ++i) {
+    JdbcColDesc* d = &s->cols[i];
+    const char* table = ColDescText(d, COLDESC_TABLE);
+    const char* named = ColDescText(d, COLDESC_CATALOG);
+    if (table == nullptr || table[0] == '\0' || (named != nullptr && named[0] != '\0')) continue;
+    if (!asked) {
+      asked = true;
+      char buf[512] = "";
+      c->jniEnv = s->jniEnv;
+      if (Connection::getCatalog(c, c->connection, buf, sizeof buf) == 0) catalog = buf;
+      errClear(&c->errors);  // the question was ours, not the application's
+    }
+    if (catalog.empty()) return 0;
+    if (ColDescSetText(d, COLDESC_CATALOG, catalog.c_str()) != 0) return ERR_NO_MEMORY;
+  }
+  return 0;
+}
+
 }  // namespace
 
 uint32_t UpdatableOf(bool readOnly, bool fromTable) {
@@ -448,7 +473,7 @@ uint32_t DescribeFrom(JdbcStmt* s, jobject md, char mode, std::vector<ColumnShap
   if (s->rsMetaData != nullptr) env->DeleteGlobalRef(s->rsMetaData);
   s->rsMetaData = env->NewGlobalRef(md);
   jexec::FreeColDescs(s);
-  if (DescribeInOneCall(s, md, shapes)) return 0;
+  if (DescribeInOneCall(s, md, shapes)) return NameCatalogs(s);
   int32_t n = 0;
   if (uint32_t rc = ResultSetMetaData::getColumnCount(s, md, &n)) {
     if (mode != 'P') return rc;
@@ -484,7 +509,7 @@ uint32_t DescribeFrom(JdbcStmt* s, jobject md, char mode, std::vector<ColumnShap
   s->colCount = count;
   stmtColsReplaced(s);
   s->flags |= STMT_COLS_DESCRIBED;
-  return 0;
+  return NameCatalogs(s);
 }
 
 }  // namespace jexec

@@ -11,6 +11,7 @@
 #define QMR_DRV_JDBC_J_EXEC_H
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -162,11 +163,20 @@ struct ColumnAnswers {
   std::vector<int32_t> ints;  // kAnswerInts a column
   std::vector<std::string> typeNames;
   std::vector<std::string> baseNames;
+  // Where set, what the statement's text says of each column's name in its
+  // table instead (NamesFromText); none: the driver's answer stands.
+  std::vector<std::optional<std::string>> textNames;
   static constexpr size_t kAnswerInts = 5;
   bool Has() const { return !ints.empty(); }
   bool At(int col, size_t which) const { return ints[(col - 1) * kAnswerInts + which] != 0; }
 };
 ColumnAnswers ReadColumnAnswers(JdbcStmt* s, jobject md, uint16_t n);
+// For a driver whose getColumnName answers the label (JdbcConn::namesAreLabels):
+// the name each of the n result columns has in its table as the statement's
+// text gives it; empty where the text does not tell for sure (an
+// expression, a column of a derived table, a text the analyser cannot read),
+// none for a column of a `*` (no alias: the label is its name).
+std::vector<std::optional<std::string>> NamesFromText(const JdbcStmt* s, uint16_t n);
 // Long columns, and any column whose values are kept out of line, are
 // fetched one row at a time.
 bool IsLongColumn(const JdbcColDesc& d);

@@ -90,7 +90,9 @@ struct JdbcConn {
 
   JdbcConnSettings settings;  // the connect path's block, copied at connect
 
-  uint32_t teradata = 0;    // the server's product name contains "teradata"
+  uint32_t teradata = 0;  // the server's product name contains "teradata"
+  // The JDBC driver's getColumnName answers a column's label (Derby's).
+  bool namesAreLabels = false;
   uint32_t sqlForms = 0;    // lexical forms of the server's SQL (SQLLEX_*, util/sqllex.h)
   uint32_t utf8 = 0;        // UTF-8 mode: the 0x57 0x7F 0x01 0x01 marker came with the options
   uint32_t optionFlag = 0;  // set by DRV_SetOption

@@ -115,6 +115,9 @@ uint32_t BaseNameEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e,
   if (s->rsMetaData == nullptr || s->catalogKind != 0)
     return SetText(e, label != nullptr && label[0] != '\0' ? label : d->name);
   if (!FromTable(d)) return SetText(e, "");
+  const size_t at = static_cast<size_t>(c - 1);
+  if (at < got.textNames.size() && got.textNames[at].has_value())
+    return SetText(e, got.textNames[at]->c_str());
   if (got.Has()) return SetText(e, got.baseNames[static_cast<size_t>(c - 1)].c_str());
   char* name = nullptr;
   if (ResultSetMetaData::getColumnName(s, s->rsMetaData, c, &name) != 0) {
@@ -483,9 +486,11 @@ uint32_t DRV_ColAttributes(uint32_t stmt, uint16_t* count, uint16_t* nattrs, Jdb
     ColDescFree(d, n);
     return ERR_NO_MEMORY;
   }
-  const jexec::ColumnAnswers got = s->catalogKind == 0 && s->rsMetaData != nullptr
-                                       ? jexec::ReadColumnAnswers(s, s->rsMetaData, n)
-                                       : jexec::ColumnAnswers{};
+  jexec::ColumnAnswers got = s->catalogKind == 0 && s->rsMetaData != nullptr
+                                 ? jexec::ReadColumnAnswers(s, s->rsMetaData, n)
+                                 : jexec::ColumnAnswers{};
+  if (s->catalogKind == 0 && s->conn != nullptr && s->conn->namesAreLabels)
+    got.textNames = jexec::NamesFromText(s, n);
   for (int t = 0; t < COL_ATTR_COUNT; ++t) {
     for (size_t c = 0; c <= n; ++c) {
       ATTR_ENTRY* e = &entries[t * stride + c];

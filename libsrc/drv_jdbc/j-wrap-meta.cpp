@@ -89,6 +89,11 @@ uint32_t getProcedures(JdbcStmt* s, jobject md, jstring catalog, jstring schema,
   return Rs(s, md, "getProcedures", kThreeNamesSig, rs, catalog, schema, procedure);
 }
 
+uint32_t getFunctions(JdbcStmt* s, jobject md, jstring catalog, jstring schema, jstring function,
+                      jobject* rs) {
+  return Rs(s, md, "getFunctions", kThreeNamesSig, rs, catalog, schema, function);
+}
+
 uint32_t getTablePrivileges(JdbcStmt* s, jobject md, jstring catalog, jstring schema, jstring table,
                             jobject* rs) {
   return Rs(s, md, "getTablePrivileges", kThreeNamesSig, rs, catalog, schema, table);

@@ -29,6 +29,8 @@ uint32_t getProcedureColumns(JdbcStmt* s, jobject md, jstring catalog, jstring s
                              jstring procedure, jstring column, jobject* rs);
 uint32_t getProcedures(JdbcStmt* s, jobject md, jstring catalog, jstring schema, jstring procedure,
                        jobject* rs);
+uint32_t getFunctions(JdbcStmt* s, jobject md, jstring catalog, jstring schema, jstring function,
+                      jobject* rs);
 uint32_t getTablePrivileges(JdbcStmt* s, jobject md, jstring catalog, jstring schema, jstring table,
                             jobject* rs);
 uint32_t getColumnPrivileges(JdbcStmt* s, jobject md, jstring catalog, jstring schema,

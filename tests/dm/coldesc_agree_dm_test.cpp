@@ -118,16 +118,37 @@ TEST_P(AnyColDescDm, EveryCallAnswersOneSizeForOneColumn) {
     EXPECT_TRUE(c.type != SQL_NUMERIC || c.digits == Cell(9));
     EXPECT_TRUE(c.type != SQL_VARCHAR || c.octets == Cell(16));  // CHAR_OCTET_LENGTH
   }
-  MustExec("SELECT v AS vv, i + 1 AS e FROM qcd_t");
-  char base[128], expr[128], schema[128];
-  Attr(1, SQL_DESC_BASE_COLUMN_NAME, base);
-  Attr(2, SQL_DESC_BASE_COLUMN_NAME, expr);
-  Attr(1, SQL_DESC_SCHEMA_NAME, schema);
-  EXPECT_EQ(on_ == D ? "VV" : Stored("v"), std::string(base));  // Derby knows the label only
-  EXPECT_EQ("", std::string(expr));
-  EXPECT_NE("", std::string(schema));
-  EXPECT_EQ(SQL_ATTR_READWRITE_UNKNOWN, Attr(1, SQL_DESC_UPDATABLE));
-  EXPECT_EQ(SQL_ATTR_READONLY, Attr(2, SQL_DESC_UPDATABLE));
+  // Names in the table, not labels, through aliases and a table's `*`; the
+  // schema and catalog a table's column is in (the connection's catalog).
+  char current[128] = "";
+  SQLGetConnectAttr(dbc_, SQL_ATTR_CURRENT_CATALOG, current, sizeof current, nullptr);
+  const struct {
+    unsigned on;
+    const char* sql;
+    SQLUSMALLINT col;
+    std::string base;  // unquoted: as stored
+    bool fromTable;
+  } names[] = {{All, "SELECT v AS vv, i + 1 AS e FROM qcd_t", 1, "v", true},
+               {All, "SELECT v AS vv, i + 1 AS e FROM qcd_t", 2, "", false},
+               {All, "SELECT q.i AS \"ii\", q.* FROM qcd_t q", 1, "i", true},
+               {All, "SELECT q.i AS \"ii\", q.* FROM qcd_t q", 3, "v", true},
+               // Derby's driver knows the label only, the text not the name inside.
+               {D, "SELECT x AS y FROM (SELECT v AS x FROM qcd_t) q", 1, "", true}};
+  for (const auto& n : names) {
+    if ((n.on & on_) == 0) continue;
+    SCOPED_TRACE(std::string(n.sql) + " column " + std::to_string(n.col));
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+    MustExec(n.sql);
+    char base[128], schema[128], catalog[128];
+    Attr(n.col, SQL_DESC_BASE_COLUMN_NAME, base);
+    Attr(n.col, SQL_DESC_SCHEMA_NAME, schema);
+    Attr(n.col, SQL_DESC_CATALOG_NAME, catalog);
+    EXPECT_EQ(Stored(n.base), std::string(base));
+    EXPECT_TRUE(!n.fromTable || (on_ == P ? "public" == std::string(schema) : schema[0] != '\0'));
+    EXPECT_EQ(n.fromTable ? std::string(current) : "", std::string(catalog));
+    EXPECT_EQ(n.fromTable ? SQL_ATTR_READWRITE_UNKNOWN : SQL_ATTR_READONLY,
+              Attr(n.col, SQL_DESC_UPDATABLE));
+  }
 }
 
 TEST_P(AnyColDescDm, ValuesReadWholeIntoBuffersSizedFromTheDescription) {
