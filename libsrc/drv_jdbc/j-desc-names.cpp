@@ -55,29 +55,37 @@ bool QueryInFrom(PT_NODE* tree) {
   return found;
 }
 
-// The outer select list of a query over named tables only (a derived table
-// or a union may rename what it selects); false when the text tells
-// otherwise or cannot be read.
-bool SelectItems(const JdbcStmt* s, std::vector<SCR_COLDESC>* items) {
+enum class Read { kItems, kRenamed, kUnread };
+
+// The outer select list of a query over named tables only. kRenamed where
+// the text shows that a derived table or a union may rename what it
+// selects; kUnread where the analyser cannot read the text, which leaves
+// the JDBC driver's names as they were.
+Read SelectItems(const JdbcStmt* s, std::vector<SCR_COLDESC>* items) {
   SCR_SQLINFO info;
   SCR_InitSQLInfo(&info);
   info.forms = s->conn != nullptr ? s->conn->sqlForms : 0;
-  bool ok = s->sql != nullptr && SCR_AnalyseSQL(&info, s->sql, 0, 0) == SCR_SQL_OK &&
-            info.kind == SCR_KIND_SELECT && (info.flags & SCR_SQL_UNION) == 0 &&
-            !QueryInFrom(info.tree);
-  if (ok) {
+  Read read = Read::kUnread;
+  if (s->sql != nullptr && SCR_AnalyseSQL(&info, s->sql, 0, 0) == SCR_SQL_OK &&
+      info.kind == SCR_KIND_SELECT) {
+    read = ((info.flags & SCR_SQL_UNION) != 0 || QueryInFrom(info.tree)) ? Read::kRenamed
+                                                                         : Read::kItems;
+  }
+  if (read == Read::kItems) {
     GROW_ARRAY* tables = ARR_New(sizeof(SCR_TABLEREF));
-    ok = tables != nullptr && SCR_TablesGet(&info, tables, 0) == SCR_SQL_OK;
+    if (tables == nullptr || SCR_TablesGet(&info, tables, 0) != SCR_SQL_OK) read = Read::kUnread;
     ARR_Free(&tables, SCR_FreeTableItem);
   }
-  if (ok) {
+  if (read == Read::kItems) {
     GROW_ARRAY* cols = ARR_New(sizeof(SCR_COLDESC));
-    ok = cols != nullptr && SCR_ExpandSelectList(&info, cols) == SCR_SQL_OK;
-    if (ok) *items = Items<SCR_COLDESC>(cols);
+    if (cols != nullptr && SCR_ExpandSelectList(&info, cols) == SCR_SQL_OK)
+      *items = Items<SCR_COLDESC>(cols);
+    else
+      read = Read::kUnread;
     ARR_Free(&cols, nullptr);
   }
   SCR_FreeSQLInfo(&info);
-  return ok;
+  return read;
 }
 
 bool Star(const SCR_COLDESC& c) { return c.kind == SCR_COL_ALL || c.kind == SCR_COL_TABLE_ALL; }
@@ -89,7 +97,11 @@ namespace jexec {
 std::vector<std::optional<std::string>> NamesFromText(const JdbcStmt* s, uint16_t n) {
   std::vector<std::optional<std::string>> out(n, std::string());
   std::vector<SCR_COLDESC> items;
-  if (!SelectItems(s, &items)) return out;
+  switch (SelectItems(s, &items)) {
+    case Read::kItems: break;
+    case Read::kRenamed: return out;
+    case Read::kUnread: return std::vector<std::optional<std::string>>(n);
+  }
   size_t first = items.size(), last = 0, stars = 0;
   for (size_t i = 0; i < items.size(); ++i) {
     if (!Star(items[i])) continue;

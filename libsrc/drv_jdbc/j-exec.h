@@ -174,8 +174,9 @@ ColumnAnswers ReadColumnAnswers(JdbcStmt* s, jobject md, uint16_t n);
 // For a driver whose getColumnName answers the label (JdbcConn::namesAreLabels):
 // the name each of the n result columns has in its table as the statement's
 // text gives it; empty where the text does not tell for sure (an
-// expression, a column of a derived table, a text the analyser cannot read),
-// none for a column of a `*` (no alias: the label is its name).
+// expression, a column of a derived table or a union), none for a column of
+// a `*` (no alias: the label is its name) and for every column of a text the
+// analyser cannot read, whose names stay the driver's, as before.
 std::vector<std::optional<std::string>> NamesFromText(const JdbcStmt* s, uint16_t n);
 // Long columns, and any column whose values are kept out of line, are
 // fetched one row at a time.
