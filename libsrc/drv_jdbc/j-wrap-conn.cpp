@@ -86,6 +86,21 @@ uint32_t prepareStatement(JdbcStmt* s, jobject conn, const char* sql) {
                        "(Ljava/lang/String;)Ljava/sql/PreparedStatement;", sql);
 }
 
+uint32_t prepareAndClose(JdbcConn* c, jobject conn, const char* sql) {
+  JNIEnv* env = Env(c);
+  jstring text = TextArg(c, sql);
+  if (text == nullptr) return ERR_GENERAL;
+  jobject obj = nullptr;
+  uint32_t rc = JC_CallObjectMethod(env, conn, nullptr, "prepareStatement",
+                                    "(Ljava/lang/String;)Ljava/sql/PreparedStatement;", &obj, text);
+  JC_DeleteLocal(env, text);
+  if (rc == 0 && obj != nullptr) {
+    rc = JC_CallVoidMethod(env, obj, nullptr, "close", "()V");
+    JC_DeleteLocal(env, obj);
+  }
+  return Done(c, rc);
+}
+
 uint32_t prepareCall(JdbcStmt* s, jobject conn, const char* sql) {
   return MakeStatement(s, conn, "prepareCall", "(Ljava/lang/String;)Ljava/sql/CallableStatement;",
                        sql);

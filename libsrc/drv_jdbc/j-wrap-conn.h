@@ -19,6 +19,9 @@ uint32_t createStatement(JdbcConn* c, jobject conn, jobject* stmt);
 uint32_t createStatement(JdbcStmt* s, jobject conn);
 uint32_t prepareStatement(JdbcStmt* s, jobject conn, const char* sql);
 uint32_t prepareCall(JdbcStmt* s, jobject conn, const char* sql);
+// Prepares sql and closes the statement at once: 0 when the JDBC driver
+// took the text.
+uint32_t prepareAndClose(JdbcConn* c, jobject conn, const char* sql);
 uint32_t close(JdbcConn* c, jobject conn);
 uint32_t commit(JdbcConn* c, jobject conn);
 uint32_t rollback(JdbcConn* c, jobject conn);
