@@ -22,10 +22,13 @@ enum : unsigned { kHsql = 1, kPg = 2, kH2 = 4, kDerby = 8, kAll = 15 };
 class AnyKindsDm : public qmr_test::DmTest {
  protected:
   unsigned Bit() const { return 1u << static_cast<unsigned>(qmr_test::DbOf(GetParam())); }
-  // %T: a table (a, b) of rows 1, 2, 3; %S: one of rows 1, 2; %P: a procedure's rows.
+  // %T: a table (a, b) of rows 1, 2, 3; %S: one of rows 1, 2; %P: a procedure's
+  // rows; %M: a procedure that adds a row to %S.
   std::string Fill(std::string sql) {
-    const std::string t = "sk_t_" + qmr_test::Lower(GetParam()), p = "sk_p" + t.substr(4);
-    if (Bit() == kHsql) Exec("DROP PROCEDURE " + p);
+    const std::string t = "sk_t_" + qmr_test::Lower(GetParam()), p = "sk_p" + t.substr(4),
+                      m = "sk_m" + t.substr(4);
+    if (Bit() == kHsql)
+      for (const std::string& d : {p, m}) Exec("DROP PROCEDURE " + d);
     for (const std::string& d : {t, t + "s"}) Exec("DROP TABLE " + d);
     MustExec("CREATE TABLE " + t + " (a INTEGER, b VARCHAR(9))");
     MustExec("CREATE TABLE " + t + "s (a INTEGER)");
@@ -36,9 +39,13 @@ class AnyKindsDm : public qmr_test::DmTest {
                "(IN k INTEGER) READS SQL DATA DYNAMIC RESULT SETS 1 "
                "BEGIN ATOMIC DECLARE c CURSOR WITH RETURN FOR SELECT a FROM " +
                t + "; OPEN c; END");
+    if (Bit() == kHsql)
+      MustExec("CREATE PROCEDURE " + m +
+               "(IN k INTEGER) MODIFIES SQL DATA BEGIN ATOMIC INSERT INTO " + t +
+               "s VALUES (k); END");
     SQLFreeStmt(stmt_, SQL_CLOSE);
     for (const auto& [m, by] :
-         {std::pair<std::string, std::string>{"%S", t + "s"}, {"%T", t}, {"%P", p}})
+         {std::pair<std::string, std::string>{"%S", t + "s"}, {"%T", t}, {"%P", p}, {"%M", m}})
       for (size_t at; (at = sql.find(m)) != std::string::npos;) sql.replace(at, 2, by);
     return sql;
   }
@@ -59,7 +66,11 @@ const KindCase kKinds[] = {
     {kH2, "SHOW SCHEMAS", 1, 1, {-1}, true},
     {kPg | kH2, "EXPLAIN SELECT a FROM %T", 1, 1, {-1}, true},
     {kHsql, "EXPLAIN PLAN FOR SELECT a FROM %T", 1, 1, {-1}, true},
-    {kHsql, "CALL %P(2)", 0, 1, {-1}, false},  // HSQLDB describes no call before it runs
+    // HSQLDB describes no call before it runs; a read-only connection runs a
+    // call of a routine declared to read only.
+    {kHsql, "CALL %P(2)", 0, 1, {-1}, true},
+    {kHsql, "{call %P(2)}", 0, 1, {-1}, true},
+    {kHsql, "CALL %M(5)", 0, 0, {0}, false},  // the count HSQLDB gives a call
     {kAll,
      "MERGE INTO %T USING %S ON %T.a = %S.a WHEN MATCHED THEN UPDATE SET b = 'm'",
      0,
