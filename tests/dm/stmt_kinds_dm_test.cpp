@@ -39,6 +39,9 @@ class AnyKindsDm : public qmr_test::DmTest {
                "(IN k INTEGER) READS SQL DATA DYNAMIC RESULT SETS 1 "
                "BEGIN ATOMIC DECLARE c CURSOR WITH RETURN FOR SELECT a FROM " +
                t + "; OPEN c; END");
+    if (Bit() == kPg)
+      MustExec("CREATE OR REPLACE FUNCTION " + p + "(k INTEGER) RETURNS TABLE (a INTEGER) " +
+               "LANGUAGE sql AS 'SELECT a FROM " + t + "'");
     if (Bit() == kHsql)
       MustExec("CREATE PROCEDURE " + m +
                "(IN k INTEGER) MODIFIES SQL DATA BEGIN ATOMIC INSERT INTO " + t +
@@ -70,7 +73,8 @@ const KindCase kKinds[] = {
     // call of a routine declared to read only.
     {kHsql, "CALL %P(2)", 0, 1, {-1}, true},
     {kHsql, "{call %P(2)}", 0, 1, {-1}, true},
-    {kHsql, "CALL %M(5)", 0, 0, {0}, false},  // the count HSQLDB gives a call
+    {kPg, "{call %P(2)}", 1, 1, {-1}, false},  // pgjdbc describes it; PostgreSQL: MODIFIES
+    {kHsql, "CALL %M(5)", 0, 0, {0}, false},   // the count HSQLDB gives a call
     {kAll,
      "MERGE INTO %T USING %S ON %T.a = %S.a WHEN MATCHED THEN UPDATE SET b = 'm'",
      0,
