@@ -369,7 +369,17 @@ bool sqlCallTarget(const char* text, std::vector<CallNamePart>* parts) {
     if (*p != '.') break;
     p = SkipSpace(p + 1);
   }
-  return *p == '\0' || *p == '(' || *p == '}' || *p == ';';
+  // Plain arguments only: a parenthesis inside them may call a function,
+  // and another statement may follow the call.
+  if (*p == '(') {
+    const char* close = std::strchr(p + 1, ')');
+    if (close == nullptr || std::memchr(p + 1, '(', static_cast<size_t>(close - p - 1)) != nullptr)
+      return false;
+    p = SkipSpace(close + 1);
+  }
+  if (*p == '}') p = SkipSpace(p + 1);
+  if (*p == ';') p = SkipSpace(p + 1);
+  return *p == '\0';
 }
 
 namespace {

@@ -68,7 +68,9 @@ bool sqlIsProcedureCall(const char* text);
 
 // The name a procedure call names, its parts in order (catalog, schema,
 // procedure; a quoted part as written between its quotes). False when the
-// text calls none or the name cannot be read.
+// text calls none, the name cannot be read, or the text holds more than a
+// call with plain arguments (a parenthesis inside them, or anything after
+// the call but a '}' and a ';').
 struct CallNamePart {
   std::string text;
   bool quoted = false;

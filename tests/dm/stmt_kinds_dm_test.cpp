@@ -73,8 +73,9 @@ const KindCase kKinds[] = {
     // call of a routine declared to read only.
     {kHsql, "CALL %P(2)", 0, 1, {-1}, true},
     {kHsql, "{call %P(2)}", 0, 1, {-1}, true},
-    {kPg, "{call %P(2)}", 1, 1, {-1}, false},  // pgjdbc describes it; PostgreSQL: MODIFIES
-    {kHsql, "CALL %M(5)", 0, 0, {0}, false},   // the count HSQLDB gives a call
+    {kHsql, "CALL %P(ABS(2))", 0, 1, {-1}, false},  // an argument may call what changes data
+    {kPg, "{call %P(2)}", 1, 1, {-1}, false},       // pgjdbc describes it; PostgreSQL: MODIFIES
+    {kHsql, "CALL %M(5)", 0, 0, {0}, false},        // the count HSQLDB gives a call
     {kAll,
      "MERGE INTO %T USING %S ON %T.a = %S.a WHEN MATCHED THEN UPDATE SET b = 'm'",
      0,
