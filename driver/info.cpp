@@ -101,19 +101,35 @@ DRV_Return AgentText(const Call& k, int slot) {
   return PutText(k, text);
 }
 
-// The SQL_CONVERT_ masks say what {fn CONVERT} does: a source whose JDBC
-// driver does not take it (PostgreSQL's) converts nothing. false with the
-// agent's failure pending when it cannot tell.
-bool TakesConvert(const Call& k, bool* takes) {
-  uint32_t functions = 0;
+// The agent's 32-bit answer to another type, kept as AgentNumber keeps it.
+// false with the agent's failure pending when it cannot tell.
+bool AgentAnswer(const Call& k, uint16_t type, uint32_t* v) {
   Call ask = k;
-  ask.type = SQL_CONVERT_FUNCTIONS;
-  ask.value = &functions;
+  ask.type = type;
+  ask.value = v;
+  ask.size = sizeof *v;
   ask.length = nullptr;
   int slot = -1;
-  INFO_Form(SQL_CONVERT_FUNCTIONS, &slot);
-  if (AgentNumber(ask, InfoForm::Int, slot) != SQL_SUCCESS) return false;
-  *takes = (functions & SQL_FN_CVT_CONVERT) != 0;
+  if (INFO_Form(type, &slot) != InfoForm::Int) return false;
+  return AgentNumber(ask, InfoForm::Int, slot) == SQL_SUCCESS;
+}
+
+// The SQL_CONVERT_ masks say what {fn CONVERT} does: a source whose JDBC
+// driver does not take it with ODBC's type names (PostgreSQL's, H2's)
+// converts nothing; one that does keeps of the fixed mask what its
+// supportsConvert(from, to) allows (HSQLDB's DOUBLE converts to no BIT), and
+// the wide conversions only where it knows their names.
+bool ConvertMask(const Call& k, uint32_t* mask) {
+  constexpr uint32_t kWide = SQL_CVT_WCHAR | SQL_CVT_WLONGVARCHAR | SQL_CVT_WVARCHAR;
+  uint32_t functions = 0, allowed = 0, wide = 0;
+  *mask = 0;
+  if (!AgentAnswer(k, SQL_CONVERT_FUNCTIONS, &functions)) return false;
+  if ((functions & SQL_FN_CVT_CONVERT) == 0) return true;
+  const uint32_t fixed = INFO_ConvertMask(k.conn, k.type, k.mode);
+  if (fixed == 0) return true;
+  if (!AgentAnswer(k, k.type, &allowed)) return false;
+  if (AskAgent(k.conn, INFO_CONVERT_WIDE, &wide, sizeof wide) != 0) wide = 0;
+  *mask = fixed & (allowed | (wide != 0 ? kWide : 0u));
   return true;
 }
 
@@ -132,9 +148,10 @@ DRV_Return GetInfo(const Call& k) {
     if (connected && c->cap0x200 != 0 && INFO_Form(k.type, &slot) == InfoForm::Int) {
       return AgentNumber(k, InfoForm::Int, slot);
     }
-    bool takes = true;
-    if (connected && !TakesConvert(k, &takes)) return SQL_ERROR;
-    return PutNumber(k, takes ? INFO_ConvertMask(c, k.type, k.mode) : 0u);
+    if (!connected) return PutNumber(k, INFO_ConvertMask(c, k.type, k.mode));
+    uint32_t mask = 0;
+    if (!ConvertMask(k, &mask)) return SQL_ERROR;
+    return PutNumber(k, mask);
   }
   if (!connected) return Fail(c, ERR_NOT_CONNECTED);
   int slot = -1;

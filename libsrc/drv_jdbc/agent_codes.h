@@ -56,6 +56,7 @@ constexpr uint32_t INFO_SCROLL_FLAG_8 = 0x22010015u;      // flag 8 of the scrol
 constexpr uint32_t INFO_KEEP_WORKER = 0x22010017u;        // keep the worker thread
 constexpr uint32_t INFO_WORKER_NO_STOP = 0x22010018u;     // the worker needs no stop event
 constexpr uint32_t INFO_CONN_CLOSED = 0x22010019u;        // 1: the JDBC connection is closed
+constexpr uint32_t INFO_CONVERT_WIDE = 0x2201001Au;       // 1: {fn CONVERT} takes SQL_WVARCHAR
 constexpr uint32_t INFO_CURRENT_CATALOG = 0x2101000Du;    // text: the current catalog
 constexpr uint32_t INFO_SCROLL_TEXT = 0x21010010u;        // text: the cursor library's services
 

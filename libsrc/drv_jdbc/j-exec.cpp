@@ -2,11 +2,16 @@
 #include "drv_jdbc/j-exec.h"
 
 #include <sqlext.h>
+#include <strings.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "drv_jdbc/j-desc.h"
 #include "drv_jdbc/j-exec-block.h"
@@ -29,6 +34,52 @@ void FreeValueSet(COLSET* set) {
   if (set == nullptr) return;
   ColSetFreeColumns(set);
   delete set;
+}
+
+// A name part as an SQL literal, folded as the database stores names
+// written without quotes.
+std::string NameLiteral(const CallNamePart& part, bool upper, bool lower) {
+  std::string out = "'";
+  for (char ch : part.text) {
+    const auto u = static_cast<unsigned char>(ch);
+    if (!part.quoted) ch = static_cast<char>(upper ? std::toupper(u) : lower ? std::tolower(u) : u);
+    out += ch;
+    if (ch == '\'') out += '\'';
+  }
+  return out + "'";
+}
+
+// A read-only connection runs a procedure call only when the database
+// declares every routine of that name to read at most (READS SQL DATA,
+// CONTAINS SQL or NO SQL in INFORMATION_SCHEMA.ROUTINES), which it holds
+// the routine to. A source without that view (Derby), one that declares
+// every routine as changing data (PostgreSQL), or a name the text does not
+// show plainly cannot say so: the call is refused.
+bool CallOnlyReads(JdbcStmt* s, jobject jconn) {
+  std::vector<CallNamePart> parts;
+  JdbcConn* c = s->conn;
+  if ((s->textFlags & STMT_TEXT_PROCCALL) == 0 || !sqlCallTarget(s->sql, &parts)) return false;
+  uint8_t upper = 0, lower = 0;
+  if (DatabaseMetaData::getBooleanByName(c, c->metaData, "storesUpperCaseIdentifiers", &upper) ||
+      DatabaseMetaData::getBooleanByName(c, c->metaData, "storesLowerCaseIdentifiers", &lower)) {
+    errClear(&c->errors);
+    return false;
+  }
+  std::string sql =
+      "SELECT SQL_DATA_ACCESS FROM INFORMATION_SCHEMA.ROUTINES WHERE ROUTINE_NAME = " +
+      NameLiteral(parts.back(), upper != 0, lower != 0);
+  if (parts.size() > 1)
+    sql += " AND ROUTINE_SCHEMA = " + NameLiteral(parts[parts.size() - 2], upper != 0, lower != 0);
+  std::vector<std::string> access;
+  if (Connection::queryFirstColumn(c, jconn, sql.c_str(), &access) != 0) {
+    errClear(&c->errors);
+    return false;
+  }
+  auto reads = [](const std::string& a) {
+    return strcasecmp(a.c_str(), "READS SQL DATA") == 0 ||
+           strcasecmp(a.c_str(), "CONTAINS SQL") == 0 || strcasecmp(a.c_str(), "NO SQL") == 0;
+  };
+  return !access.empty() && std::all_of(access.begin(), access.end(), reads);
 }
 
 bool RunsAsPlainStatement(const JdbcStmt* s) {
@@ -239,12 +290,13 @@ uint32_t DRV_Prepare(uint32_t stmt, const char* sql) {
                ERR_GENERAL);
     return ERR_GENERAL;
   }
-  if (s->kind != STMT_KIND_SELECT && s->conn != nullptr && s->conn->readOnly != 0) {
+  jobject jconn = s->connRef != nullptr ? *s->connRef : nullptr;
+  if (s->kind != STMT_KIND_SELECT && s->conn != nullptr && s->conn->readOnly != 0 &&
+      !CallOnlyReads(s, jconn)) {
     log_message(LOG_LEVEL_DEBUG, kSrc, __LINE__, "Non SELECT in r/o connection");
     return EXEC_READ_ONLY;
   }
 
-  jobject jconn = s->connRef != nullptr ? *s->connRef : nullptr;
   bool describe = true;
   uint32_t rc;
   if ((s->textFlags & STMT_TEXT_PROCCALL) != 0) {

@@ -77,6 +77,9 @@ struct JdbcConn {
   // The SQL_TIMEDATE_FUNCTIONS mask, asked when a statement first needs it.
   uint32_t timeDateFns = 0;
   bool timeDateFnsKnown = false;
+  // The CONVERT_NAMES_ bits of the ODBC type names {fn CONVERT} takes, asked once.
+  uint32_t convertNames = 0;
+  bool convertNamesKnown = false;
 
   uint32_t describeAtPrepare = 0;  // set to 1 at connect; cleared when a describe fails
   // Counts the statements run on the connection that may change the schema

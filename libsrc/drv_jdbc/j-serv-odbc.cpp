@@ -160,6 +160,40 @@ bool claimsTimeDateFunction(JdbcConn* c, uint32_t bit) {
 
 namespace {
 
+// Whether the JDBC driver prepares a conversion to the named type, as a
+// query with or without a FROM-less SELECT. Its failure is only an answer.
+bool PreparesConvertTo(JdbcConn* c, const char* type) {
+  for (const char* form : {"VALUES ({fn CONVERT('1', %s)})", "SELECT {fn CONVERT('1', %s)}"}) {
+    char sql[96];
+    std::snprintf(sql, sizeof sql, form, type);
+    if (Connection::prepareAndClose(c, c->connection, sql) == 0) return true;
+    errClear(&c->errors);
+  }
+  return false;
+}
+
+}  // namespace
+
+uint32_t convertNamesTaken(JdbcConn* c) {
+  if (c == nullptr) return 0;
+  if (!c->convertNamesKnown) {
+    uint8_t supports = 0;
+    if (DatabaseMetaData::getBooleanByName(c, c->metaData, "supportsConvert", &supports) != 0) {
+      errClear(&c->errors);
+      supports = 0;
+    }
+    c->convertNames = 0;
+    if (supports != 0 && PreparesConvertTo(c, "SQL_INTEGER")) {
+      c->convertNames = CONVERT_NAMES_PLAIN;
+      if (PreparesConvertTo(c, "SQL_WVARCHAR")) c->convertNames |= CONVERT_NAMES_WIDE;
+    }
+    c->convertNamesKnown = true;
+  }
+  return c->convertNames;
+}
+
+namespace {
+
 // Answers that need no Java. False when the type is not one of them.
 bool ConstantAnswer(uint16_t type, InfoAnswer* a) {
   switch (type) {
@@ -426,7 +460,9 @@ bool odbcInfoAnswer(JdbcConn* c, uint16_t type, InfoAnswer* a) {
       }
       return true;
     case SQL_USER_NAME: m.Text("getUserName"); return true;
-    case SQL_CONVERT_FUNCTIONS: m.Choice("supportsConvert", SQL_FN_CVT_CONVERT, 0); return true;
+    case SQL_CONVERT_FUNCTIONS:
+      a->Int((convertNamesTaken(c) & CONVERT_NAMES_PLAIN) != 0 ? SQL_FN_CVT_CONVERT : 0);
+      return true;
     case SQL_NUMERIC_FUNCTIONS: FunctionList(c, a, "getNumericFunctions", 1); return true;
     case SQL_STRING_FUNCTIONS: FunctionList(c, a, "getStringFunctions", 2); return true;
     case SQL_SYSTEM_FUNCTIONS: FunctionList(c, a, "getSystemFunctions", 3); return true;

@@ -53,6 +53,7 @@ bool CapabilityAnswer(JdbcConn* c, uint32_t code, InfoAnswer* a) {
       return true;
     }
     case INFO_WIDE_TEXT: a->Int(c->utf8 != 0 ? 1 : 0); return true;
+    case INFO_CONVERT_WIDE: a->Int((convertNamesTaken(c) & CONVERT_NAMES_WIDE) != 0); return true;
     case INFO_CURRENT_CATALOG:
       // The current catalog. A driver that cannot tell has none: the empty
       // text, and its failure is not the caller's concern.

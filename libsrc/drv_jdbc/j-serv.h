@@ -49,6 +49,14 @@ uint32_t parseFunctionList(char* list, HASH_TABLE* names, uint32_t category);
 // asked once a connection. A failed question claims nothing.
 bool claimsTimeDateFunction(JdbcConn* c, uint32_t bit);
 
+// The ODBC type names the JDBC driver takes in {fn CONVERT(value, SQL_...)}:
+// CONVERT_NAMES_PLAIN for SQL_INTEGER and the like, CONVERT_NAMES_WIDE for
+// SQL_WVARCHAR and the like. A driver that expands the escape without
+// mapping the names (H2's) takes neither.
+constexpr uint32_t CONVERT_NAMES_PLAIN = 1;
+constexpr uint32_t CONVERT_NAMES_WIDE = 2;
+uint32_t convertNamesTaken(JdbcConn* c);
+
 // SQL types asked for one SQL_CONVERT_ answer and the SQL_CVT_ bit of each.
 struct ConvertTarget {
   int32_t sqlType;

@@ -319,22 +319,67 @@ bool sqlIsSearchedChange(const char* text, uint32_t forms) {
   });
 }
 
-bool sqlIsProcedureCall(const char* text) {
-  if (text == nullptr) return false;
+namespace {
+
+// Past the keywords of a procedure call (the name's first character), or
+// null when the text calls none.
+const char* PastCallKeywords(const char* text) {
   const char* p = SkipSpaceAndComments(text, false);
   if (*p == '{') {
     p = SkipSpace(p + 1);
     if (*p == '?') {  // {? = call f(...)}: the function's value is the first marker
       p = SkipSpace(p + 1);
-      if (*p != '=') return false;
+      if (*p != '=') return nullptr;
       p = SkipSpace(p + 1);
     }
-    return IsKeyword(p, "call");
+    return IsKeyword(p, "call") ? SkipSpaceAndComments(p + 4, false) : nullptr;
   }
-  if (IsKeyword(p, "call")) return true;
-  if (!IsKeyword(p, "execute")) return false;
+  if (IsKeyword(p, "call")) return SkipSpaceAndComments(p + 4, false);
+  if (!IsKeyword(p, "execute")) return nullptr;
   p = SkipSpaceAndComments(p + 7, false);
-  return IsKeyword(p, "procedure");
+  return IsKeyword(p, "procedure") ? SkipSpaceAndComments(p + 9, false) : nullptr;
+}
+
+}  // namespace
+
+bool sqlIsProcedureCall(const char* text) {
+  return text != nullptr && PastCallKeywords(text) != nullptr;
+}
+
+bool sqlCallTarget(const char* text, std::vector<CallNamePart>* parts) {
+  parts->clear();
+  const char* p = text != nullptr ? PastCallKeywords(text) : nullptr;
+  if (p == nullptr) return false;
+  for (;;) {
+    CallNamePart part;
+    if (*p == '"') {
+      part.quoted = true;
+      for (++p; *p != '\0' && !(p[0] == '"' && p[1] != '"'); ++p) {
+        if (*p == '"') ++p;  // a doubled quote stands for one
+        part.text += *p;
+      }
+      if (*p != '"') return false;
+      ++p;
+    } else {
+      while (IsNameChar(*p)) part.text += *p++;
+    }
+    if (part.text.empty()) return false;
+    parts->push_back(std::move(part));
+    p = SkipSpace(p);
+    if (*p != '.') break;
+    p = SkipSpace(p + 1);
+  }
+  // Plain arguments only: a parenthesis inside them may call a function,
+  // and another statement may follow the call.
+  if (*p == '(') {
+    const char* close = std::strchr(p + 1, ')');
+    if (close == nullptr || std::memchr(p + 1, '(', static_cast<size_t>(close - p - 1)) != nullptr)
+      return false;
+    p = SkipSpace(close + 1);
+  }
+  if (*p == '}') p = SkipSpace(p + 1);
+  if (*p == ';') p = SkipSpace(p + 1);
+  return *p == '\0';
 }
 
 namespace {

@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "drv_jdbc/j-records.h"
 #include "util/errcodes.h"
@@ -64,6 +65,17 @@ bool sqlIsSearchedChange(const char* text, uint32_t forms = SQLLEX_STANDARD);
 // or EXECUTE PROCEDURE ... (white space and comments before the keywords
 // skipped, any case). Such texts are prepared with prepareCall.
 bool sqlIsProcedureCall(const char* text);
+
+// The name a procedure call names, its parts in order (catalog, schema,
+// procedure; a quoted part as written between its quotes). False when the
+// text calls none, the name cannot be read, or the text holds more than a
+// call with plain arguments (a parenthesis inside them, or anything after
+// the call but a '}' and a ';').
+struct CallNamePart {
+  std::string text;
+  bool quoted = false;
+};
+bool sqlCallTarget(const char* text, std::vector<CallNamePart>* parts);
 
 // The kind of a text (white space, comments and, for a query, opening
 // parentheses before the keyword are skipped; a keyword ends at any

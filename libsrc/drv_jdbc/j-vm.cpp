@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -401,6 +402,30 @@ std::vector<std::string> JC_SplitJvmOptions(const char* text) {
   return out;
 }
 
+namespace {
+
+// A -javaagent: jar the VM cannot open ends the process, and the instrument
+// agent says why on stderr past the print hook: such an option is refused
+// before the VM starts. False with the cause in *why.
+bool JavaAgentsReadable(const std::vector<std::string>& opts, std::string* why) {
+  constexpr char kOption[] = "-javaagent:";
+  for (const std::string& o : opts) {
+    if (o.rfind(kOption, 0) != 0) continue;
+    const std::string path = o.substr(sizeof kOption - 1, o.find('=') - (sizeof kOption - 1));
+    char magic[4] = {};
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool zip =
+        fd >= 0 && read(fd, magic, sizeof magic) == 4 && std::memcmp(magic, "PK\3\4", 4) == 0;
+    if (fd >= 0) close(fd);
+    if (zip) continue;
+    *why = "the Java agent " + path + " (" + o + ") is not a jar the VM can open";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 int createJVM() {
   std::string why;
   if (!LoadJvm(&why)) {
@@ -429,6 +454,10 @@ int createJVM() {
     for (std::string& o : given) opts.push_back(std::move(o));
   } catch (const std::bad_alloc&) {
     return -4;
+  }
+  if (std::string why; !JavaAgentsReadable(opts, &why)) {
+    SetLastVmError("the VM refused its options (QMR_JVM_OPTS): " + why);
+    return JNI_EINVAL;
   }
   // The print hook first: the VM takes it up as it reads its options, and
   // words about an option before it would go straight to stderr.

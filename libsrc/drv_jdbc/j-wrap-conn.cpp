@@ -1,6 +1,8 @@
 // Wrappers of java.sql.Connection.
 #include "drv_jdbc/j-wrap-conn.h"
 
+#include <cstdlib>
+
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-wrap-impl.h"
 #include "util/log.h"
@@ -84,6 +86,63 @@ uint32_t createStatement(JdbcStmt* s, jobject conn) {
 uint32_t prepareStatement(JdbcStmt* s, jobject conn, const char* sql) {
   return MakeStatement(s, conn, "prepareStatement",
                        "(Ljava/lang/String;)Ljava/sql/PreparedStatement;", sql);
+}
+
+uint32_t prepareAndClose(JdbcConn* c, jobject conn, const char* sql) {
+  JNIEnv* env = Env(c);
+  jstring text = TextArg(c, sql);
+  if (text == nullptr) return ERR_GENERAL;
+  jobject obj = nullptr;
+  uint32_t rc = JC_CallObjectMethod(env, conn, nullptr, "prepareStatement",
+                                    "(Ljava/lang/String;)Ljava/sql/PreparedStatement;", &obj, text);
+  JC_DeleteLocal(env, text);
+  if (rc == 0 && obj != nullptr) {
+    rc = JC_CallVoidMethod(env, obj, nullptr, "close", "()V");
+    JC_DeleteLocal(env, obj);
+  }
+  return Done(c, rc);
+}
+
+namespace {
+
+uint32_t ReadFirstColumn(JNIEnv* env, uint32_t utf, jobject rs, std::vector<std::string>* texts) {
+  for (;;) {
+    uint8_t more = 0;
+    if (uint32_t rc = JC_CallBooleanMethod(env, rs, nullptr, "next", "()Z", &more)) return rc;
+    if (more == 0) return 0;
+    jobject text = nullptr;
+    if (uint32_t rc = JC_CallObjectMethod(env, rs, nullptr, "getString", "(I)Ljava/lang/String;",
+                                          &text, static_cast<jint>(1)))
+      return rc;
+    char* copy = nullptr;
+    if (uint32_t rc = TextOut(env, static_cast<jstring>(text), utf, &copy)) return rc;
+    texts->emplace_back(copy);
+    std::free(copy);
+  }
+}
+
+}  // namespace
+
+uint32_t queryFirstColumn(JdbcConn* c, jobject conn, const char* sql,
+                          std::vector<std::string>* texts) {
+  texts->clear();
+  JNIEnv* env = Env(c);
+  jobject stmt = nullptr;
+  uint32_t rc =
+      JC_CallObjectMethod(env, conn, nullptr, "createStatement", "()Ljava/sql/Statement;", &stmt);
+  if (rc != 0) return Done(c, rc);
+  jstring text = TextArg(c, sql);
+  jobject rs = nullptr;
+  rc = text == nullptr ? ERR_GENERAL
+                       : JC_CallObjectMethod(env, stmt, nullptr, "executeQuery",
+                                             "(Ljava/lang/String;)Ljava/sql/ResultSet;", &rs, text);
+  JC_DeleteLocal(env, text);
+  if (rc == 0) rc = ReadFirstColumn(env, Utf(c), rs, texts);
+  JC_DeleteLocal(env, rs);
+  // Closing the statement closes its result; a failure to close changes no answer.
+  const uint32_t closed = JC_CallVoidMethod(env, stmt, nullptr, "close", "()V");
+  JC_DeleteLocal(env, stmt);
+  return Done(c, rc != 0 ? rc : closed);
 }
 
 uint32_t prepareCall(JdbcStmt* s, jobject conn, const char* sql) {

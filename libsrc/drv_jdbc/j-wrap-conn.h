@@ -2,6 +2,9 @@
 #ifndef QMR_DRV_JDBC_J_WRAP_CONN_H
 #define QMR_DRV_JDBC_J_WRAP_CONN_H
 
+#include <string>
+#include <vector>
+
 #include "drv_jdbc/j-wrap-types.h"
 
 namespace Connection {
@@ -19,6 +22,13 @@ uint32_t createStatement(JdbcConn* c, jobject conn, jobject* stmt);
 uint32_t createStatement(JdbcStmt* s, jobject conn);
 uint32_t prepareStatement(JdbcStmt* s, jobject conn, const char* sql);
 uint32_t prepareCall(JdbcStmt* s, jobject conn, const char* sql);
+// Prepares sql and closes the statement at once: 0 when the JDBC driver
+// took the text.
+uint32_t prepareAndClose(JdbcConn* c, jobject conn, const char* sql);
+// Runs a query on a statement of its own and gives the first column of
+// each row as text (a null as empty text).
+uint32_t queryFirstColumn(JdbcConn* c, jobject conn, const char* sql,
+                          std::vector<std::string>* texts);
 uint32_t close(JdbcConn* c, jobject conn);
 uint32_t commit(JdbcConn* c, jobject conn);
 uint32_t rollback(JdbcConn* c, jobject conn);

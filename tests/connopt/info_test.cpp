@@ -332,8 +332,9 @@ TEST_F(Convert, MasksFromTheValueTypeTableInBothVersions) {
     EXPECT_EQ(0xE30301u, Mask(SQL_CONVERT_TIME, true));
     EXPECT_EQ(0x38301u, Mask(SQL_CONVERT_TIMESTAMP, false));
   }
-  // The agent is asked only whether it takes {fn CONVERT}, once a mask.
-  EXPECT_EQ(14, fake.CallCount(kGetInfoSlot));
+  // A mask asks whether the agent takes {fn CONVERT}, the JDBC driver's own
+  // conversions and whether it knows the wide names.
+  EXPECT_EQ(42, fake.CallCount(kGetInfoSlot));
 }
 
 TEST_F(Convert, WithoutTheTableOnlyTheUncheckedMasksRemain) {

@@ -212,11 +212,12 @@ TEST_F(InfoBothBuilds, NumericAnswersAgree) {
     Numbers(type, &a, &w);
     EXPECT_EQ(a, w) << type;
   }
-  // The conversion masks differ only by the wide character types.
+  // HSQLDB takes no wide type names in {fn CONVERT}: both builds claim the
+  // same conversions.
   SQLUINTEGER a = 0, w = 0;
   Numbers(SQLUSMALLINT{SQL_CONVERT_CHAR}, &a, &w);
   EXPECT_EQ(0x73FFu, a);
-  EXPECT_EQ(0xE073FFu, w);
+  EXPECT_EQ(a, w);
 }
 
 TEST_F(InfoBothBuilds, FunctionsTheDriverReports) {

@@ -36,9 +36,9 @@ std::string Slurp(int fd) {
 }
 
 // The child's output in unlinked files; its environment without this
-// process's trace, so that its log has nowhere to go, and with `extraEnv`
-// ("NAME=value") in place of this process's NAME.
-ChildRun RunChild(std::vector<std::string> args, const std::string& extraEnv = "") {
+// process's trace, so that its log has nowhere to go, and with each of
+// `extraEnv` ("NAME=value") in place of this process's NAME.
+ChildRun RunChild(std::vector<std::string> args, std::vector<std::string> extraEnv) {
   ChildRun run;
   char outPath[] = "/tmp/qmr-connect-XXXXXX", errPath[] = "/tmp/qmr-connect-XXXXXX";
   const int outFd = mkstemp(outPath), errFd = mkstemp(errPath);
@@ -52,13 +52,14 @@ ChildRun RunChild(std::vector<std::string> args, const std::string& extraEnv = "
   std::vector<char*> argv, env;
   for (std::string& a : args) argv.push_back(&a[0]);
   argv.push_back(nullptr);
-  const std::string replaced = extraEnv.substr(0, extraEnv.find('=') + 1);
+  auto replaced = [&extraEnv](const std::string& e) {
+    for (const std::string& x : extraEnv)
+      if (e.rfind(x.substr(0, x.find('=') + 1), 0) == 0) return true;
+    return e.rfind("QMR_DEBUGFILE=", 0) == 0;
+  };
   for (char** e = environ; *e != nullptr; ++e)
-    if (std::string(*e).rfind("QMR_DEBUGFILE=", 0) != 0 &&
-        (replaced.empty() || std::string(*e).rfind(replaced, 0) != 0))
-      env.push_back(*e);
-  std::string extra = extraEnv;
-  if (!extra.empty()) env.push_back(&extra[0]);
+    if (!replaced(*e)) env.push_back(*e);
+  for (std::string& x : extraEnv) env.push_back(&x[0]);
   env.push_back(nullptr);
   pid_t pid = 0;
   if (posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), env.data()) == 0)
@@ -68,6 +69,11 @@ ChildRun RunChild(std::vector<std::string> args, const std::string& extraEnv = "
   for (std::string l; std::getline(lines, l);) run.out.push_back(l);
   run.err = Slurp(errFd);
   return run;
+}
+
+ChildRun RunChild(std::vector<std::string> args, const std::string& extraEnv = "") {
+  return RunChild(std::move(args), extraEnv.empty() ? std::vector<std::string>{}
+                                                    : std::vector<std::string>{extraEnv});
 }
 
 // The judged step's "rc=" line and records, past what -Xcheck:jni prints.
@@ -263,6 +269,40 @@ TEST(ConnectChild, OneVmCreationAProcess) {
     ASSERT_EQ(4u, firsts.size()) << r.what;
     EXPECT_NE(std::string::npos, firsts[0].find("stack size")) << firsts[0];
     for (size_t i = 1; i < firsts.size(); ++i) EXPECT_EQ(firsts[0], firsts[i]) << r.what << i;
+  }
+}
+
+// Options the VM takes but cannot start with end the process inside the
+// connect (status 1), its last words in the driver's log; a Java agent jar
+// it cannot open is refused before it starts. Never a byte on stderr.
+TEST(ConnectChild, VmOptionFaultsTellTheLogNotStderr) {
+  const struct {
+    const char* option;
+    bool ends;
+    const char* logged;
+  } rows[] = {
+      {"-Xmx1k", true, "Too small maximum heap"},
+      {"-XX:MaxMetaspaceSize=1k", true, "Metaspace"},
+      {"-agentlib:nosuchagent", true, "Could not find agent library nosuchagent"},
+      {"-Xms2g -Xmx1g", true, "Initial heap size set to a larger value"},
+      {"-javaagent:/nonexistent.jar", false, "/nonexistent.jar (-javaagent:"},
+      {"-Xss1k", false, "stack size specified is too small"},
+  };
+  for (const auto& r : rows) {
+    char logPath[] = "/tmp/qmr-vmlog-XXXXXX";
+    const int logFd = mkstemp(logPath);
+    const ChildRun run = RunChild({"D,0,DSN=QmrHsqlA"},
+                                  {JvmOpts(r.option), std::string("QMR_DEBUGFILE=") + logPath});
+    unlink(logPath);
+    const std::string log = Slurp(logFd);
+    ASSERT_TRUE(WIFEXITED(run.status)) << r.option << " status " << run.status;
+    EXPECT_EQ(r.ends ? 1 : 0, WEXITSTATUS(run.status)) << r.option;
+    if (!r.ends) {
+      ASSERT_FALSE(run.out.empty()) << r.option;
+      EXPECT_EQ("rc=-1", run.out[0]) << r.option;
+    }
+    EXPECT_NE(std::string::npos, log.find(r.logged)) << r.option << "\n" << log;
+    EXPECT_EQ("", run.err) << r.option;
   }
 }
 
