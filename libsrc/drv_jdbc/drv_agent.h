@@ -258,15 +258,9 @@ constexpr uint32_t DRV_AGENT_JDBC = 2;
 // The JDBC agent's own table.
 extern const DRV_OpTable DRV_JdbcOpTable;
 
-// Fills the record with type 2 and the JDBC table, then lets the cursor
-// library (SCR_Init) and the worker-thread proxy (PRX_Init) put their layers
-// in front. Returns 0. Defined by the topmost of those layers (the proxy),
-// since the agent itself knows nothing above it.
-int DRV_RegisterAgent(DRV_Agent* agent);
-
-// The layers' installers (the cursor library, the worker-thread proxy).
-int SCR_Init(DRV_Agent* agent);
-int PRX_Init(DRV_Agent* agent);
+// The layers above put themselves in front of the agent's table when the
+// agent is registered; each declares its own start, and the agent names
+// none of them.
 
 // The agent's own part of the registration: type 2 and the JDBC table.
 void AGT_FillRecord(DRV_Agent* agent);
