@@ -10,6 +10,7 @@
 #ifndef QMR_DRV_JDBC_DRV_AGENT_H
 #define QMR_DRV_JDBC_DRV_AGENT_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -246,6 +247,22 @@ inline void* DRV_Slot(const DRV_OpTable* t, int n) {
   std::memcpy(&p, reinterpret_cast<const char*>(t) + n * sizeof(void*), sizeof p);
   return p;
 }
+
+// The catalog operations' slots (each a DRV_Catalog_t), for the layers that
+// reach a catalog operation or key its answers by its number; each number is
+// read from the table itself.
+enum DRV_CatalogSlot : int {
+  DRV_SLOT_COLUMN_PRIVILEGES = offsetof(DRV_OpTable, DRV_DDColumnPrivileges) / sizeof(void*),
+  DRV_SLOT_COLUMNS = offsetof(DRV_OpTable, DRV_DDColumns) / sizeof(void*),
+  DRV_SLOT_FOREIGN_KEYS = offsetof(DRV_OpTable, DRV_DDForeignKeys) / sizeof(void*),
+  DRV_SLOT_PRIMARY_KEYS = offsetof(DRV_OpTable, DRV_DDPrimaryKeys) / sizeof(void*),
+  DRV_SLOT_PROCEDURE_COLUMNS = offsetof(DRV_OpTable, DRV_DDProcedureColumns) / sizeof(void*),
+  DRV_SLOT_PROCEDURES = offsetof(DRV_OpTable, DRV_DDProcedures) / sizeof(void*),
+  DRV_SLOT_SPECIAL_COLUMNS = offsetof(DRV_OpTable, DRV_DDSpecialColumns) / sizeof(void*),
+  DRV_SLOT_STATISTICS = offsetof(DRV_OpTable, DRV_DDStatistics) / sizeof(void*),
+  DRV_SLOT_TABLE_PRIVILEGES = offsetof(DRV_OpTable, DRV_DDTablePrivileges) / sizeof(void*),
+  DRV_SLOT_TABLES = offsetof(DRV_OpTable, DRV_DDTables) / sizeof(void*),
+};
 
 // The agent record embedded in every connection (and one process-wide).
 struct DRV_Agent {
