@@ -17,6 +17,7 @@
 #include "drv_jdbc/agent_codes.h"
 #include "drv_jdbc/j-conninfo.h"
 #include "drv_jdbc/j-opt.h"
+#include "proxy/register.h"
 #include "util/errcodes.h"
 
 namespace {

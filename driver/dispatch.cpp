@@ -77,7 +77,7 @@ DRV_Return runGuarded(const CallDesc* d, void* record, DiagArea* diag, va_list a
     code = ERR_GENERAL;
   }
   // The record may be of any kind here; its area is all the dispatcher has.
-  if (diag != nullptr) diag->pending = code;
+  if (diag != nullptr) FailArea(diag, code);
   return SQL_ERROR;
 }
 
@@ -86,7 +86,7 @@ inline DRV_Return runOp(const CallDesc* d, const Hooks& h, void* record, DiagAre
   DRV_Return rc;
   if (h.refuse) {
     // The record may be of any kind here; its area is all the dispatcher has.
-    if (diag != nullptr) diag->pending = h.refuseCode;
+    if (diag != nullptr) FailArea(diag, h.refuseCode);
     rc = SQL_ERROR;
   } else {
     rc = runGuarded(d, record, diag, args);

@@ -434,12 +434,18 @@ inline ConnHandle* DESC_Conn(const DescHandle* d) {
   return d->stmt != nullptr ? d->stmt->conn : nullptr;
 }
 
+// Fails the call with an internal error code on a diagnostic area alone:
+// the dispatcher's, which may not know the kind of the handle it holds.
+inline int16_t FailArea(DiagArea* diag, int32_t code) {
+  diag->pending = code;
+  return -1;  // SQL_ERROR
+}
+
 // Fails the call with an internal error code; the dispatcher turns the
 // pending code into the handle's diagnostic record.
 template <class Handle>
 inline int16_t Fail(Handle* handle, int32_t code) {
-  handle->diag.pending = code;
-  return -1;  // SQL_ERROR
+  return FailArea(&handle->diag, code);
 }
 
 // Fails a step whose caller decides the call's return value from the code
@@ -470,6 +476,13 @@ inline int16_t Warn(Handle* handle, int32_t code) {
 template <class Handle>
 inline void ClearPending(Handle* handle) {
   handle->diag.pending = 0;
+}
+
+// Makes a code read from a handle pending on it again: what an earlier step
+// of the call answered, which a later step's success must not replace.
+template <class Handle>
+inline void RestorePending(Handle* handle, int32_t code) {
+  handle->diag.pending = code;
 }
 
 // Hands over the code pending on a handle, which then no longer reports it:

@@ -15,6 +15,7 @@
 #include "platform/msgbox.h"
 #include "platform/registry.h"
 #include "platform/resstr.h"
+#include "proxy/register.h"
 #include "util/log.h"
 
 uint32_t g_drvAttached = 0;

@@ -58,7 +58,7 @@ DRV_Return SetRowArraySize(StmtHandle* stmt, void* value) {
                      reinterpret_cast<void*>(static_cast<uintptr_t>(stmt->cursor.rowsetSize)));
     if (d != SQL_SUCCESS) return d;
     // What the rowset size answered (a lowered size's 01S02) stays the call's.
-    stmt->diag.pending = pending;
+    RestorePending(stmt, pending);
   }
   return rc;
 }

@@ -293,13 +293,19 @@ DRV_Return Execute(StmtHandle* stmt) {
     ops->DRV_SetOption(stmt->agentStmt, OPT_SETS_ONE_BY_ONE, &one);
   }
   const uint32_t code = SendAndExecute(stmt, ops, &owner, binds);
-  // The agent's answer is pending whatever it is: none, a failure, a warning
-  // the execution goes on with, or output values waiting to be read.
-  stmt->diag.pending = static_cast<int32_t>(code);
+  const bool outValues = code == static_cast<uint32_t>(ERR_OUTPUT_VALUES);
+  const bool warning = code == static_cast<uint32_t>(ERR_COMPLETED_WITH_WARNING);
+  // The agent's answer is pending: none (output values waiting to be read
+  // are no diagnostic), a warning the execution goes on with, or a failure.
+  if (code == 0 || outValues)
+    ClearPending(stmt);
+  else if (warning)
+    Warn(stmt, static_cast<int32_t>(code));
+  else
+    Fail(stmt, static_cast<int32_t>(code));
   STMT_KeepOrFreeResultCols(stmt, code == 0);
 
-  const bool warning = code == static_cast<uint32_t>(ERR_COMPLETED_WITH_WARNING);
-  if (code != 0 && code != static_cast<uint32_t>(ERR_OUTPUT_VALUES)) {
+  if (code != 0 && !outValues) {
     STMT_PullErrors(stmt);
     if (!warning) {
       uint32_t last = 0;
@@ -326,14 +332,12 @@ DRV_Return Execute(StmtHandle* stmt) {
   SetProcessed(stmt, processed);
   SetStatuses(stmt, processed, false, warning ? SQL_PARAM_SUCCESS_WITH_INFO : SQL_PARAM_SUCCESS);
   MarkExecuted(stmt);
-  const bool outValues = code == static_cast<uint32_t>(ERR_OUTPUT_VALUES);
   DRV_Return rc = SQL_SUCCESS;
   if (stmt->conn != nullptr && stmt->conn->cn_spOutDeferFetch != 0 && !outValues) {
     rc = SQL_SUCCESS;
   } else if (HasOutputBindings(stmt, n)) {
     rc = ReturnOutParams(stmt);
   }
-  if (outValues && stmt->diag.pending == ERR_OUTPUT_VALUES) ClearPending(stmt);
   if (rc == SQL_ERROR || rc == SQL_NO_DATA) return rc;
   if (rc == SQL_SUCCESS && !cut && !warning && ChangedNothing(stmt, ops)) return SQL_NO_DATA;
   if (cut) rc = AddWarning(stmt, rc, ERR_FRACTIONAL_TRUNCATION);

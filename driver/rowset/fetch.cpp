@@ -203,14 +203,13 @@ uint8_t OwnSize(const COLSET_COL& col, int16_t cType) {
 
 // Where plain values of column n may skip GetColumn's checks: p->col and
 // the C type, scale and precision GetColumn would resolve for each value.
-// Its checks (output values, the column's range, its description) and the
+// Its checks (the column's range, its description) and the
 // C types it turns into others stay with it (p->col null).
 void PlanConversion(const StmtHandle* stmt, uint16_t n, const DescRec* rec, const COLSET* set,
                     Conversion* p) {
   p->col = nullptr;
   p->ownSize = 0;
-  if (n == 0 || set == nullptr || n > set->cols_used || stmt->cols == nullptr ||
-      n > stmt->colCount || stmt->diag.pending == ERR_OUTPUT_VALUES)
+  if (n == 0 || set == nullptr || n > set->cols_used || stmt->cols == nullptr || n > stmt->colCount)
     return;
   const JdbcColDesc& desc = stmt->cols[n - 1];
   const int16_t cType = rec->conciseType;
@@ -357,7 +356,6 @@ bool RowPlanHolds(const StmtHandle* stmt, const BoundRowPlan& plan) {
   if (!plan.valid || plan.ard != ard || plan.cols != stmt->rows.cols ||
       plan.colsUsed != stmt->rows.cols_used || plan.descs != stmt->cols ||
       plan.descCount != stmt->colCount ||
-      plan.outputValues != (stmt->diag.pending == ERR_OUTPUT_VALUES) ||
       plan.columns.size() != static_cast<size_t>(DESC_Count(ard)))
     return false;
   for (size_t k = 0; k < plan.columns.size(); ++k) {
@@ -395,7 +393,6 @@ void MakeRowPlan(StmtHandle* stmt, BoundRowPlan* plan) {
   plan->colsUsed = stmt->rows.cols_used;
   plan->descs = stmt->cols;
   plan->descCount = stmt->colCount;
-  plan->outputValues = stmt->diag.pending == ERR_OUTPUT_VALUES;
   plan->valid = true;
 }
 

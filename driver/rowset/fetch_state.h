@@ -74,7 +74,6 @@ struct RowPlanColumn {
 // every record the fields the plan was made from.
 struct BoundRowPlan {
   bool valid = false;
-  bool outputValues = false;  // made while output values were pending
   const void* ard = nullptr;
   const void* descs = nullptr;  // the statement's column descriptions
   uint16_t descCount = 0;

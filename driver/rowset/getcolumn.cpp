@@ -394,12 +394,8 @@ int32_t ColTopUpValue(StmtHandle* stmt, int64_t pieceLength, int64_t need, int16
 
 }  // namespace
 
-SQLRETURN GetColumn(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET* set) {
-  bool outParams = false;
-  if (stmt->diag.pending == ERR_OUTPUT_VALUES) {
-    ClearPending(stmt);
-    outParams = true;
-  }
+SQLRETURN GetColumn(StmtHandle* stmt, uint32_t row, BIND_REC* b, COLSET* set, ValueSource from) {
+  const bool outParams = from == ValueSource::kOutputParams;
   const uint32_t ncols = set != nullptr ? set->cols_used : 0;
   if ((b->column == 0 && stmt->useBookmarks == SQL_UB_OFF) || b->column > ncols) {
     if (TRC_Active())

@@ -28,13 +28,19 @@ struct BIND_REC {
   bool inPieces = false;
 };
 
+// Where GetColumn's value comes from: a result's row, or the row of output
+// parameter values (described by the statement's parameter descriptions,
+// converted into the parameter's buffers).
+enum class ValueSource { kResultRow, kOutputParams };
+
 // Converts the value of bind->column in row `row` (0-based) of `set` into
 // the binding. SQL_SUCCESS, SQL_SUCCESS_WITH_INFO, SQL_NO_DATA (the value
 // was read to its end already) or SQL_ERROR; the internal code of a warning
 // or failure is left in the statement's pending code. A text, wide-text or
 // binary value read into a short buffer is continued by the next call for
 // the same column and row (the statement's ColValueCache).
-SQLRETURN GetColumn(StmtHandle* stmt, uint32_t row, BIND_REC* bind, COLSET* set);
+SQLRETURN GetColumn(StmtHandle* stmt, uint32_t row, BIND_REC* bind, COLSET* set,
+                    ValueSource from = ValueSource::kResultRow);
 
 // The part of GetColumn after a new value's checks: the value held in the
 // row buffer's element (neither NULL nor deferred) of `row` converted into

@@ -57,20 +57,19 @@ DRV_Return ReturnOutParams(StmtHandle* stmt) {
     bind.data = At(b.apd->data, offset);
     bind.length = reinterpret_cast<int64_t*>(At(b.apd->octetLengthPtr, offset));
     bind.indicator = reinterpret_cast<int64_t*>(At(b.apd->indicator, offset));
-    // Output-parameter mode of GetColumn, which reads it from the pending code.
-    stmt->diag.pending = ERR_OUTPUT_VALUES;
-    const SQLRETURN rc = GetColumn(stmt, 0, &bind, &stmt->rows);
+    // Each value's conversion starts with nothing pending.
+    ClearPending(stmt);
+    const SQLRETURN rc = GetColumn(stmt, 0, &bind, &stmt->rows, ValueSource::kOutputParams);
     if (rc == SQL_SUCCESS_WITH_INFO) {
-      // Each warning keeps its own record: the next value's conversion
-      // starts from the output-parameter code again.
+      // Each warning keeps its own record.
       const int32_t left = TakePending(stmt);
-      const int32_t warn = left != 0 && left != ERR_OUTPUT_VALUES ? left : ERR_TRUNCATED;
+      const int32_t warn = left != 0 ? left : ERR_TRUNCATED;
       DIAG_AddCode(&stmt->diag, warn);
       warned = true;
     } else if (rc != SQL_SUCCESS) {
       return rc;
     }
   }
-  ClearPending(stmt);  // the output-values code is spent
+  ClearPending(stmt);  // the caller reports the execute's own answer
   return warned ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS;
 }

@@ -10,6 +10,7 @@
 #ifndef QMR_DRV_JDBC_DRV_AGENT_H
 #define QMR_DRV_JDBC_DRV_AGENT_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -247,6 +248,22 @@ inline void* DRV_Slot(const DRV_OpTable* t, int n) {
   return p;
 }
 
+// The catalog operations' slots (each a DRV_Catalog_t), for the layers that
+// reach a catalog operation or key its answers by its number; each number is
+// read from the table itself.
+enum DRV_CatalogSlot : int {
+  DRV_SLOT_COLUMN_PRIVILEGES = offsetof(DRV_OpTable, DRV_DDColumnPrivileges) / sizeof(void*),
+  DRV_SLOT_COLUMNS = offsetof(DRV_OpTable, DRV_DDColumns) / sizeof(void*),
+  DRV_SLOT_FOREIGN_KEYS = offsetof(DRV_OpTable, DRV_DDForeignKeys) / sizeof(void*),
+  DRV_SLOT_PRIMARY_KEYS = offsetof(DRV_OpTable, DRV_DDPrimaryKeys) / sizeof(void*),
+  DRV_SLOT_PROCEDURE_COLUMNS = offsetof(DRV_OpTable, DRV_DDProcedureColumns) / sizeof(void*),
+  DRV_SLOT_PROCEDURES = offsetof(DRV_OpTable, DRV_DDProcedures) / sizeof(void*),
+  DRV_SLOT_SPECIAL_COLUMNS = offsetof(DRV_OpTable, DRV_DDSpecialColumns) / sizeof(void*),
+  DRV_SLOT_STATISTICS = offsetof(DRV_OpTable, DRV_DDStatistics) / sizeof(void*),
+  DRV_SLOT_TABLE_PRIVILEGES = offsetof(DRV_OpTable, DRV_DDTablePrivileges) / sizeof(void*),
+  DRV_SLOT_TABLES = offsetof(DRV_OpTable, DRV_DDTables) / sizeof(void*),
+};
+
 // The agent record embedded in every connection (and one process-wide).
 struct DRV_Agent {
   uint32_t agentType;  // 2 = JDBC
@@ -258,15 +275,9 @@ constexpr uint32_t DRV_AGENT_JDBC = 2;
 // The JDBC agent's own table.
 extern const DRV_OpTable DRV_JdbcOpTable;
 
-// Fills the record with type 2 and the JDBC table, then lets the cursor
-// library (SCR_Init) and the worker-thread proxy (PRX_Init) put their layers
-// in front. Returns 0. Defined by the topmost of those layers (the proxy),
-// since the agent itself knows nothing above it.
-int DRV_RegisterAgent(DRV_Agent* agent);
-
-// The layers' installers (the cursor library, the worker-thread proxy).
-int SCR_Init(DRV_Agent* agent);
-int PRX_Init(DRV_Agent* agent);
+// The layers above put themselves in front of the agent's table when the
+// agent is registered; each declares its own start, and the agent names
+// none of them.
 
 // The agent's own part of the registration: type 2 and the JDBC table.
 void AGT_FillRecord(DRV_Agent* agent);

@@ -3,6 +3,7 @@
 // on the Java side, their answers brought back in two arrays.
 #include <jni.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <string>
 #include <utility>
@@ -19,12 +20,13 @@ namespace {
 
 using jexec::ColumnShape;
 
-// QMRDescribe's layout: keep in step with the Java class.
-constexpr jsize kInts = 6;   // type, display size, scale, precision, nullable, flags
-constexpr jsize kTexts = 3;  // label, table, schema
-constexpr jint kReadOnly = 1;
-constexpr jint kGuid = 4;
-constexpr jint kMoney = 8;
+using namespace jexec;  // the answer's layout
+
+constexpr jsize kInts = kDescribeInts;
+constexpr jsize kTexts = kDescribeTexts;
+
+std::atomic<bool> gOneCall{true};
+std::atomic<uint64_t> gDescribed{0};
 
 struct DescribeClass {
   jclass cls = nullptr;  // global reference
@@ -63,10 +65,12 @@ bool SetTexts(JNIEnv* env, jobjectArray texts, jsize i, uint32_t utf, JdbcColDes
   char* t[kTexts] = {};
   bool ok = true;
   for (jsize k = 0; k < kTexts && ok; ++k) ok = (t[k] = TextAt(env, texts, kTexts * i + k, utf));
-  if (ok) ok = ColDescSetName(d, t[0]) == 0;
-  if (ok && label != nullptr) *label = t[0];
-  if (ok && t[1][0] != '\0') ok = ColDescSetText(d, COLDESC_TABLE, t[1]) == 0;
-  if (ok && t[2][0] != '\0') ok = ColDescSetText(d, COLDESC_SCHEMA, t[2]) == 0;
+  const char* table = ok ? t[kDescribeTable] : nullptr;
+  const char* schema = ok ? t[kDescribeSchema] : nullptr;
+  if (ok) ok = ColDescSetName(d, t[kDescribeLabel]) == 0;
+  if (ok && label != nullptr) *label = t[kDescribeLabel];
+  if (ok && table[0] != '\0') ok = ColDescSetText(d, COLDESC_TABLE, table) == 0;
+  if (ok && schema[0] != '\0') ok = ColDescSetText(d, COLDESC_SCHEMA, schema) == 0;
   for (char* text : t) std::free(text);
   return ok;
 }
@@ -88,23 +92,26 @@ bool Fill(JdbcStmt* s, jintArray ints, jobjectArray texts, std::vector<ColumnSha
   for (jsize i = 0; i < n; ++i) {
     const jint* c = &v[static_cast<size_t>(kInts * i)];
     ColumnFacts& f = got[static_cast<size_t>(i)].facts;
-    f.javaType = c[0];
-    f.displaySize = c[1];
-    f.scale = c[2];
-    f.precision = c[3];
-    f.guid = (c[5] & kGuid) != 0;
-    f.money = (c[5] & kMoney) != 0 && jexec::MoneyTyped(s);
+    const jint flags = c[kDescribeFlags];
+    f.javaType = c[kDescribeType];
+    f.displaySize = c[kDescribeDisplaySize];
+    f.scale = c[kDescribeScale];
+    f.precision = c[kDescribePrecision];
+    f.guid = (flags & kDescribeGuid) != 0;
+    f.money = (flags & kDescribeMoney) != 0 && jexec::MoneyTyped(s);
     if (!SetTexts(env, texts, i, s->wide, &descs[i], &got[static_cast<size_t>(i)].label)) {
       ColDescFree(descs, static_cast<uint16_t>(n));
       return false;
     }
-    jexec::FinishColumn(f, rules, c[4], (c[5] & kReadOnly) != 0, &descs[i]);
+    jexec::FinishColumn(f, rules, c[kDescribeNullable], (flags & kDescribeReadOnly) != 0,
+                        &descs[i]);
   }
   if (shapes != nullptr) shapes->insert(shapes->end(), got.begin(), got.end());
   s->cols = descs;
   s->colCount = static_cast<uint16_t>(n);
   stmtColsReplaced(s);
   s->flags |= STMT_COLS_DESCRIBED;
+  gDescribed.fetch_add(1, std::memory_order_relaxed);
   return true;
 }
 
@@ -112,9 +119,12 @@ bool Fill(JdbcStmt* s, jintArray ints, jobjectArray texts, std::vector<ColumnSha
 
 namespace jexec {
 
+void SetDescribeInOneCall(bool on) { gOneCall = on; }
+uint64_t DescribedInOneCall() { return gDescribed.load(std::memory_order_relaxed); }
+
 bool DescribeInOneCall(JdbcStmt* s, jobject md, std::vector<ColumnShape>* shapes) {
   JNIEnv* env = s->jniEnv;
-  const DescribeClass* k = env != nullptr ? Class(env) : nullptr;
+  const DescribeClass* k = env != nullptr && gOneCall ? Class(env) : nullptr;
   if (k == nullptr) return false;
   auto answer = static_cast<jobjectArray>(env->CallStaticObjectMethod(k->cls, k->describe, md));
   if (env->ExceptionCheck() || answer == nullptr) {

@@ -151,9 +151,39 @@ uint32_t ReadColumnShape(JdbcStmt* s, jobject md, int32_t col, ColumnFacts* f, c
 // describing at prepare.
 uint32_t DescribeFrom(JdbcStmt* s, jobject md, char mode, std::vector<ColumnShape>* shapes);
 // The first try of DescribeFrom: every column's metadata in one Java call.
-// False, with nothing described and nothing posted, when that call fails:
-// the column-by-column read then meets the failure and reports it.
+// False, with nothing described and nothing posted, when that call fails
+// or is switched off: the column-by-column read then meets the failure and
+// reports it.
 bool DescribeInOneCall(JdbcStmt* s, jobject md, std::vector<ColumnShape>* shapes);
+// The layout of that call's answer (QMRDescribe.describe), named as the Java
+// class names it: where each of a column's ints stands, the bits of its
+// flags, and where each of its texts stands.
+enum DescribeInt : int32_t {
+  kDescribeType,         // TYPE
+  kDescribeDisplaySize,  // DISPLAY_SIZE
+  kDescribeScale,        // SCALE
+  kDescribePrecision,    // PRECISION
+  kDescribeNullable,     // NULLABLE
+  kDescribeFlags,        // FLAGS
+  kDescribeInts,         // INTS: how many a column
+};
+enum DescribeFlag : int32_t {
+  kDescribeReadOnly = 1,  // READ_ONLY
+  kDescribeWritable = 2,  // WRITABLE
+  kDescribeGuid = 4,      // GUID
+  kDescribeMoney = 8,     // MONEY
+};
+enum DescribeText : int32_t {
+  kDescribeLabel,   // LABEL
+  kDescribeTable,   // TABLE
+  kDescribeSchema,  // SCHEMA
+  kDescribeTexts,   // TEXTS: how many a column
+};
+// Whether DescribeFrom tries the one call first (on until switched off);
+// the count of descriptions it made. Tests tell the two reads apart with
+// them.
+void SetDescribeInOneCall(bool on);
+uint64_t DescribedInOneCall();
 // What the attributes of the first n columns of md ask of the metadata,
 // read in one Java call: per column writable, read-only, auto-increment,
 // case-sensitive and searchable, the type name and the column's name in

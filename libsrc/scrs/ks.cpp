@@ -77,13 +77,13 @@ void CachePut(const SCR_CURSOR* cur, const unsigned char key[16],
 
 // Which catalog step and how it reads its rows.
 struct Step {
-  int slot;
+  DRV_CatalogSlot slot;
   uint16_t nameCol;
   const char* what;
 };
-constexpr Step kSpCols{31, 1, "KS_GetKeyColDescs_SpCols"};
-constexpr Step kStats{32, 8, "KS_GetKeyColDescs_Stats"};
-constexpr Step kPKeys{28, 3, "KS_GetKeyColDescs_PKeys"};
+constexpr Step kSpCols{DRV_SLOT_SPECIAL_COLUMNS, 1, "KS_GetKeyColDescs_SpCols"};
+constexpr Step kStats{DRV_SLOT_STATISTICS, 8, "KS_GetKeyColDescs_Stats"};
+constexpr Step kPKeys{DRV_SLOT_PRIMARY_KEYS, 3, "KS_GetKeyColDescs_PKeys"};
 
 SCR_COLDESC KeyOf(const SCR_TABLE& t, const std::string& name) {
   SCR_COLDESC d{};
@@ -119,7 +119,7 @@ std::vector<std::vector<SCR_COLDESC>> Candidates(const Step& step, const SCR_TAB
     if (!SCR_CellText(&rows, step.nameCol, r, &name) || name.empty()) continue;
     int64_t pseudo = 0;
     if (pseudoOnly && (!SCR_CellInt(&rows, 7, r, &pseudo) || pseudo != SQL_PC_PSEUDO)) return {};
-    if (step.slot == 32) {
+    if (step.slot == DRV_SLOT_STATISTICS) {
       // A partial or non-unique row has no place here.
       int64_t nonUnique = 0;
       if (SCR_CellInt(&rows, 3, r, &nonUnique) && nonUnique != 0) continue;
@@ -128,7 +128,7 @@ std::vector<std::vector<SCR_COLDESC>> Candidates(const Step& step, const SCR_TAB
       if (!out.back().empty() && SCR_CellInt(&rows, 7, r, &pos) && pos == 1) out.emplace_back();
     }
     SCR_COLDESC d = KeyOf(t, name);
-    if (step.slot == 31) {
+    if (step.slot == DRV_SLOT_SPECIAL_COLUMNS) {
       int64_t type = 0, size = 0, digits = 0;
       SCR_CellInt(&rows, 2, r, &type);
       SCR_CellInt(&rows, 4, r, &size);
@@ -152,11 +152,11 @@ int TableKeys(SCR_CURSOR* cur, const Step& step, const SCR_TABLE& t, std::vector
   a.catalog = t.qualifier.empty() ? nullptr : t.qualifier.c_str();
   a.schema = t.owner.c_str();
   a.name = t.table.c_str();
-  if (step.slot == 31) {
+  if (step.slot == DRV_SLOT_SPECIAL_COLUMNS) {
     a.value[0] = SQL_BEST_ROWID;
     a.value[1] = SQL_SCOPE_CURROW;
     a.value[2] = SQL_NO_NULLS;
-  } else if (step.slot == 32) {
+  } else if (step.slot == DRV_SLOT_STATISTICS) {
     a.value[0] = SQL_INDEX_UNIQUE;
     a.value[1] = SQL_ENSURE;
   }

@@ -284,7 +284,8 @@ int scs_p_GetTblColDescs(SCR_CURSOR* cur, const std::vector<SCR_TABLE>& tables, 
 // Runs a catalog operation on the auxiliary statement and reads its whole
 // result, or copies the connection's kept answer to the same request
 // (never when `fresh`: the new answer is kept in its place).
-int SCR_CatalogRows(SCR_CURSOR* cur, int slot, const void* args, COLSET* rows, bool fresh = false);
+int SCR_CatalogRows(SCR_CURSOR* cur, DRV_CatalogSlot slot, const void* args, COLSET* rows,
+                    bool fresh = false);
 // The names of the table's columns that may hold NULL, as the catalog
 // lists them. 0 or the agent's code.
 int SCR_NullableColumns(SCR_CURSOR* cur, const SCR_TABLE& t, std::vector<std::string>* out);

@@ -177,7 +177,7 @@ void CatalogCursor(uint32_t stmt) {
   DropResult(cur);
 }
 
-template <int Slot>
+template <DRV_CatalogSlot Slot>
 uint32_t Catalog(uint32_t stmt, const void* args) {
   CatalogCursor(stmt);
   const DRV_Catalog_t op = reinterpret_cast<DRV_Catalog_t>(DRV_Slot(&SCR_Agent(), Slot));
@@ -462,16 +462,16 @@ void SCR_InstallHooks(DRV_OpTable* t) {
   t->DRV_Fetch = SCR_Fetch;
   t->DRV_CloseCursor = SCR_CloseCursor;
   t->DRV_MoreResults = SCR_MoreResults;
-  t->DRV_DDColumnPrivileges = Catalog<25>;
-  t->DRV_DDColumns = Catalog<26>;
-  t->DRV_DDForeignKeys = Catalog<27>;
-  t->DRV_DDPrimaryKeys = Catalog<28>;
-  t->DRV_DDProcedureColumns = Catalog<29>;
-  t->DRV_DDProcedures = Catalog<30>;
-  t->DRV_DDSpecialColumns = Catalog<31>;
-  t->DRV_DDStatistics = Catalog<32>;
-  t->DRV_DDTablePrivileges = Catalog<33>;
-  t->DRV_DDTables = Catalog<34>;
+  t->DRV_DDColumnPrivileges = Catalog<DRV_SLOT_COLUMN_PRIVILEGES>;
+  t->DRV_DDColumns = Catalog<DRV_SLOT_COLUMNS>;
+  t->DRV_DDForeignKeys = Catalog<DRV_SLOT_FOREIGN_KEYS>;
+  t->DRV_DDPrimaryKeys = Catalog<DRV_SLOT_PRIMARY_KEYS>;
+  t->DRV_DDProcedureColumns = Catalog<DRV_SLOT_PROCEDURE_COLUMNS>;
+  t->DRV_DDProcedures = Catalog<DRV_SLOT_PROCEDURES>;
+  t->DRV_DDSpecialColumns = Catalog<DRV_SLOT_SPECIAL_COLUMNS>;
+  t->DRV_DDStatistics = Catalog<DRV_SLOT_STATISTICS>;
+  t->DRV_DDTablePrivileges = Catalog<DRV_SLOT_TABLE_PRIVILEGES>;
+  t->DRV_DDTables = Catalog<DRV_SLOT_TABLES>;
   t->DRV_DDGetTypeInfo = SCR_GetTypeInfo;
   t->DRV_ExtendedFetch = SCR_ExtendedFetch;
   t->DRV_SetPos = SetPosHook;

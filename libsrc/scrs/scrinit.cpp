@@ -1,6 +1,7 @@
 // Installation of the cursor library in front of the agent: once, on the
 // first registration; every registration after it only points its record at
 // the library's table.
+#include "scrs/scrinit.h"
 #include "platform/lock.h"
 #include "scrs/scranalysis.h"
 #include "scrs/scrframe.h"

@@ -49,7 +49,7 @@ CatalogCache* CacheOf(JdbcConn* c) REQUIRES(scr_RvcLock) {
 
 // The request as a key: the slot, each text (absent and empty differ) and
 // the values.
-std::string RequestKey(int slot, const DRV_CatalogArgs& a) {
+std::string RequestKey(DRV_CatalogSlot slot, const DRV_CatalogArgs& a) {
   std::string k = std::to_string(slot);
   for (const char* t : {a.catalog, a.schema, a.name, a.extra, a.fkCatalog, a.fkSchema, a.fkName}) {
     if (t == nullptr) {
@@ -117,7 +117,7 @@ int ResolveOne(SCR_CURSOR* cur, SCR_TABLE* t) {
     a.schema = schema.c_str();
     a.name = table.c_str();
     COLSET rows{};
-    if (int rc = SCR_CatalogRows(cur, 34, &a, &rows)) {
+    if (int rc = SCR_CatalogRows(cur, DRV_SLOT_TABLES, &a, &rows)) {
       log_message(LOG_LEVEL_ERROR, kSrc, __LINE__, "scs_p_GetTblAttribs: DRV_DDTables failed (%s).",
                   t->table.c_str());
       return rc;
@@ -189,7 +189,7 @@ namespace {
 
 // The catalog's answer, kept or asked now; *kept says which. A fresh answer
 // is asked whatever is kept, and replaces it.
-int CatalogRows(SCR_CURSOR* cur, int slot, const void* args, COLSET* rows, bool* kept,
+int CatalogRows(SCR_CURSOR* cur, DRV_CatalogSlot slot, const void* args, COLSET* rows, bool* kept,
                 bool fresh = false) {
   const auto op = reinterpret_cast<DRV_Catalog_t>(DRV_Slot(&SCR_Agent(), slot));
   if (op == nullptr) return ERR_NOT_CAPABLE;
@@ -268,19 +268,20 @@ bool KeptShapeHolds(SCR_CURSOR* cur, const SCR_TABLE& t, const COLSET* rows) {
 // descriptions the agent kept with them, and the catalog is asked again.
 int TableColumns(SCR_CURSOR* cur, const SCR_TABLE& t, const DRV_CatalogArgs& a, COLSET* rows) {
   bool kept = false;
-  if (int rc = CatalogRows(cur, 26, &a, rows, &kept)) return rc;
+  if (int rc = CatalogRows(cur, DRV_SLOT_COLUMNS, &a, rows, &kept)) return rc;
   if (!kept || KeptShapeHolds(cur, t, rows)) return 0;
   ColSetFreeColumns(rows);
   *rows = COLSET{};
   log_message(LOG_LEVEL_DEBUG, kSrc, __LINE__, "Table %s changed since its columns were read.",
               t.table.c_str());
   SCR_SchemaChanged(cur);
-  return CatalogRows(cur, 26, &a, rows, &kept);
+  return CatalogRows(cur, DRV_SLOT_COLUMNS, &a, rows, &kept);
 }
 
 }  // namespace
 
-int SCR_CatalogRows(SCR_CURSOR* cur, int slot, const void* args, COLSET* rows, bool fresh) {
+int SCR_CatalogRows(SCR_CURSOR* cur, DRV_CatalogSlot slot, const void* args, COLSET* rows,
+                    bool fresh) {
   bool kept = false;
   return CatalogRows(cur, slot, args, rows, &kept, fresh);
 }

@@ -17,14 +17,14 @@
 cmake_policy(VERSION 3.20)
 set(floors platform util sqlan agent scrs proxy core switch library)
 # Folder=floor; a file stands on the floor of the deepest folder holding it
-# (xa/proxy under xa).
+# (driver/rowset under driver).
 set(folder_floors
   libsrc/platform=platform
   libsrc/util=util
   libsrc/sqlan=sqlan
   libsrc/drv_jdbc=agent
   libsrc/scrs=scrs
-  xa/proxy=proxy
+  libsrc/proxy=proxy
   driver=core
   xa=switch
   shlib=library)

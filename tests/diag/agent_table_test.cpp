@@ -10,6 +10,9 @@
 #include "drv_jdbc/drv_agent.h"
 #include "drv_jdbc/j-error.h"
 #include "drv_jdbc/j-handles.h"
+#include "proxy/proxy.h"
+#include "proxy/register.h"
+#include "scrs/scrinit.h"
 
 // The layers' installers, standing in for the cursor library and the
 // worker-thread proxy: each records its turn and puts a marker table in front.

@@ -3,11 +3,17 @@
 // type fetched into the row buffer.
 #include <gtest/gtest.h>
 
+#include <jni.h>
+
 #include <cstring>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "drv_jdbc/agent_codes.h"
+#include "drv_jdbc/j-classload.h"
 #include "drv_jdbc/j-exec.h"
+#include "drv_jdbc/j-vm.h"
 #include "drv_jdbc/j-wrap-types.h"
 #include "exec_env.h"
 
@@ -140,6 +146,79 @@ TEST_F(DescribeTest, ValuesOfEveryTypeAndTheirNulls) {
 
   ASSERT_EQ(Ops().DRV_Fetch(stmt_->h(), 10, &r.set), 0u);
   EXPECT_EQ(r.set.rows_held, 0u);
+}
+
+// Both sides read the one-call describe's answer by position: each name of
+// the Java class must stand for the number the agent reads it at.
+TEST_F(DescribeTest, OneCallLayoutIsTheJavaClasses) {
+  ASSERT_NE(Env(), 0u);
+  JNIEnv* env = attachJVM();
+  ASSERT_NE(env, nullptr);
+  jclass cls = nullptr;
+  ASSERT_EQ(JC_GetDescribeClass(env, &cls), 0u);
+  const struct {
+    const char* name;
+    int32_t agent;
+  } rows[] = {
+      {"TYPE", jexec::kDescribeType},         {"DISPLAY_SIZE", jexec::kDescribeDisplaySize},
+      {"SCALE", jexec::kDescribeScale},       {"PRECISION", jexec::kDescribePrecision},
+      {"NULLABLE", jexec::kDescribeNullable}, {"FLAGS", jexec::kDescribeFlags},
+      {"INTS", jexec::kDescribeInts},         {"READ_ONLY", jexec::kDescribeReadOnly},
+      {"WRITABLE", jexec::kDescribeWritable}, {"GUID", jexec::kDescribeGuid},
+      {"MONEY", jexec::kDescribeMoney},       {"LABEL", jexec::kDescribeLabel},
+      {"TABLE", jexec::kDescribeTable},       {"SCHEMA", jexec::kDescribeSchema},
+      {"TEXTS", jexec::kDescribeTexts},
+  };
+  for (const auto& row : rows) {
+    const jfieldID f = env->GetStaticFieldID(cls, row.name, "I");
+    if (f == nullptr) {
+      env->ExceptionClear();
+      ADD_FAILURE() << row.name << " is not a field of QMRDescribe";
+      continue;
+    }
+    EXPECT_EQ(env->GetStaticIntField(cls, f), row.agent) << row.name;
+  }
+  env->DeleteLocalRef(cls);
+}
+
+// Every field of a description, for comparing two reads of one result.
+std::string Fields(const JdbcColDesc& d) {
+  std::ostringstream o;
+  o << d.name << " type " << d.sql_type << "/" << d.delivered_type << " flags " << d.flags
+    << " display " << d.display_size << " scale " << d.scale << " precision " << d.precision
+    << " code " << d.value_type << " len " << d.elem_len;
+  for (unsigned k = 0; k < COLDESC_TEXTS; ++k) {
+    const char* t = ColDescText(&d, k);
+    o << " text" << k << " " << (t != nullptr ? t : "(none)");
+  }
+  return o.str();
+}
+
+// The column-by-column read the agent falls back on when the one call is
+// not to be had describes every column as the one call does.
+TEST_F(DescribeTest, ColumnByColumnDescribesAsTheOneCall) {
+  conn_ = Connect("describe");
+  ASSERT_NE(conn_, 0u);
+  const auto describe = [this](bool oneCall) {
+    jexec::SetDescribeInOneCall(oneCall);
+    const uint64_t before = jexec::DescribedInOneCall();
+    std::vector<std::string> out;
+    Stmt s(conn_);
+    uint16_t n = 0;
+    JdbcColDesc* cols = nullptr;
+    EXPECT_EQ(s.Prepare("SELECT t.*, i + 1 AS e, 'x' AS lit FROM types t"), 0u);
+    EXPECT_EQ(Ops().DRV_NumResultCols(s.h(), &n, &cols), 0u);
+    for (uint16_t i = 0; i < n; ++i) out.push_back(Fields(cols[i]));
+    ColDescFree(cols, n);
+    jexec::SetDescribeInOneCall(true);
+    EXPECT_EQ(jexec::DescribedInOneCall() > before, oneCall);
+    return out;
+  };
+  const std::vector<std::string> one = describe(true);
+  const std::vector<std::string> byColumn = describe(false);
+  ASSERT_EQ(one.size(), 16u);
+  ASSERT_EQ(byColumn.size(), one.size());
+  for (size_t i = 0; i < one.size(); ++i) EXPECT_EQ(byColumn[i], one[i]) << "column " << i + 1;
 }
 
 TEST_F(DescribeTest, DecimalTextKeepsSignPointAndEveryDigit) {

@@ -13,6 +13,7 @@
 #include "drv_jdbc/j-serv.h"
 #include "drv_jdbc/j-wrap.h"
 #include "jvm_env.h"
+#include "proxy/register.h"
 
 using namespace jinfo;
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "drv_jdbc/agent_codes.h"
+#include "proxy/register.h"
 #include "scrs/rvc.h"
 #include "scrs/scranalysis.h"
 #include "scrs/scrcursor.h"

@@ -12,8 +12,8 @@
 
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-records.h"
+#include "proxy/proxy.h"
 #include "util/xa.h"
-#include "xa/proxy/proxy.h"
 
 namespace {
 

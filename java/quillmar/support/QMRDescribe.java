@@ -14,10 +14,22 @@ import java.sql.Types;
  * exactly as before.
  */
 public final class QMRDescribe {
-    /** Ints a column: type, display size, scale, precision, nullable, flags. */
+    /** Where each of a column's ints stands among them. */
+    public static final int TYPE = 0;
+    public static final int DISPLAY_SIZE = 1;
+    public static final int SCALE = 2;
+    public static final int PRECISION = 3;
+    public static final int NULLABLE = 4;
+    public static final int FLAGS = 5;
+    /** Ints a column. */
     public static final int INTS = 6;
-    /** Texts a column: label, table, schema. */
+    /** Where each of a column's texts stands among them. */
+    public static final int LABEL = 0;
+    public static final int TABLE = 1;
+    public static final int SCHEMA = 2;
+    /** Texts a column. */
     public static final int TEXTS = 3;
+    /** The bits of a column's FLAGS. */
     public static final int READ_ONLY = 1;
     public static final int WRITABLE = 2;
     /** An OTHER column whose type name says it holds GUIDs (uuid). */
@@ -36,28 +48,30 @@ public final class QMRDescribe {
         String[] texts = new String[TEXTS * n];
         for (int i = 0; i < n; ++i) {
             int c = i + 1;
+            int at = INTS * i;
+            int text = TEXTS * i;
             int type = md.getColumnType(c);
-            ints[INTS * i] = type;
-            ints[INTS * i + 1] = md.getColumnDisplaySize(c);
-            ints[INTS * i + 2] = md.getScale(c);
-            ints[INTS * i + 3] = md.getPrecision(c);
+            ints[at + TYPE] = type;
+            ints[at + DISPLAY_SIZE] = md.getColumnDisplaySize(c);
+            ints[at + SCALE] = md.getScale(c);
+            ints[at + PRECISION] = md.getPrecision(c);
             int flags = 0;
             if (type == Types.OTHER && isUuid(md.getColumnTypeName(c))) {
                 flags |= GUID;
             } else if (type == Types.DOUBLE && "money".equalsIgnoreCase(md.getColumnTypeName(c))) {
                 flags |= MONEY;
             }
-            texts[TEXTS * i] = md.getColumnLabel(c);
-            ints[INTS * i + 4] = md.isNullable(c);
+            texts[text + LABEL] = md.getColumnLabel(c);
+            ints[at + NULLABLE] = md.isNullable(c);
             if (md.isReadOnly(c)) {
                 flags |= READ_ONLY;
             }
             if (md.isWritable(c)) {
                 flags |= WRITABLE;
             }
-            ints[INTS * i + 5] = flags;
-            texts[TEXTS * i + 1] = md.getTableName(c);
-            texts[TEXTS * i + 2] = orBase(md, md.getSchemaName(c), "getBaseSchemaName", c);
+            ints[at + FLAGS] = flags;
+            texts[text + TABLE] = md.getTableName(c);
+            texts[text + SCHEMA] = orBase(md, md.getSchemaName(c), "getBaseSchemaName", c);
         }
         return new Object[] {ints, texts};
     }

@@ -1,4 +1,4 @@
-#include "xa/proxy/worker.h"
+#include "proxy/worker.h"
 
 #include <cassert>
 #include <exception>

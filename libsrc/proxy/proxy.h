@@ -1,10 +1,9 @@
 // The worker-thread proxy: the layer in front of the cursor library's table
 // that runs a connection's agent work on the connection's worker thread
-// while its XA side is open. PRX_Init (the installer) is declared with the
-// agent's table (drv_jdbc/drv_agent.h); it lends the agent PRX_SetEnabled
-// as the agent's worker switch.
-#ifndef QMR_XA_PROXY_H
-#define QMR_XA_PROXY_H
+// while its XA side is open. PRX_Init installs it and lends the agent
+// PRX_SetEnabled as the agent's worker switch.
+#ifndef QMR_PROXY_H
+#define QMR_PROXY_H
 
 #include <atomic>
 #include <cstdint>
@@ -21,6 +20,13 @@ struct PRX_WORKER {
   uint32_t keep = 0;  // the worker survives a later XA open
   WRK_Thread* thread = nullptr;
 };
+
+// Puts the proxy's table in front of the record's, which must carry the
+// chain the first registration built (the proxy's table is made once, from
+// it); a record with another chain is left as it is. The worker switch is
+// lent to the agent either way. 0, or ERR_NOT_CAPABLE for a record with no
+// type or no table.
+int PRX_Init(DRV_Agent* agent);
 
 // The table the proxy forwards to (the one registered before it), null
 // before the first installation.

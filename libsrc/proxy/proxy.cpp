@@ -1,13 +1,13 @@
-#include "xa/proxy/proxy.h"
+#include "proxy/proxy.h"
 #include "drv_jdbc/agent_codes.h"
 
 #include <type_traits>
 
 #include "drv_jdbc/j-handles.h"
 #include "drv_jdbc/j-records.h"
+#include "proxy/worker.h"
 #include "util/log.h"
 #include "util/xa.h"
-#include "xa/proxy/worker.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // The agent's word to a connection's worker. A file of its own, so that
 // what links the agent without the proxy's table (tests that stand in for
 // the layers) takes only this.
+#include "proxy/proxy.h"
 #include "util/errcodes.h"
-#include "xa/proxy/proxy.h"
 
 int PRX_SetEnabled(void* worker, uint32_t on) {
   if (worker == nullptr) return ERR_INVALID_ARGUMENT;

@@ -1,8 +1,8 @@
 // A connection's worker thread: the one thread that runs the agent's work
 // for a connection whose XA side is open. A caller hands it one task and
 // waits, without a time limit, until the task has run; one task at a time.
-#ifndef QMR_XA_WORKER_H
-#define QMR_XA_WORKER_H
+#ifndef QMR_PROXY_WORKER_H
+#define QMR_PROXY_WORKER_H
 
 #include <cstdint>
 
