@@ -20,7 +20,8 @@ namespace {
 // Long data whose JDBC driver gives no bound: as much as a 32-bit length holds.
 constexpr int64_t kLongSize = 0x7FFFFFFF;
 constexpr int64_t kLongWideDisplay = 0x3FFFFFFD;  // WLONGVARCHAR as VARCHAR (PLCHR2VCHR 0)
-// The row buffer's room for one character of a column. A database that
+// The row buffer's room for one character of a column; text carries its
+// length there, as it may hold U+0000. A database that
 // counts code points (PostgreSQL) fills a column with characters outside
 // the BMP: two UTF-16 units each, and in the 8-bit row buffer three bytes
 // for each unit, as JNI's modified UTF-8 writes a surrogate.
@@ -185,7 +186,7 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
       if (p > EXEC_INLINE_LIMIT) {
         code = COLSET_VT_LONGWCHAR;
       } else {
-        code = COLSET_VT_WNTS;
+        code = COLSET_VT_WCHAR32;
         elem = p * kRowUnitsPerChar + 1;
       }
       break;
@@ -273,7 +274,7 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
       if (p > EXEC_INLINE_LIMIT) {
         code = COLSET_VT_LONGCHAR;
       } else {
-        code = COLSET_VT_NTS;
+        code = COLSET_VT_CHAR32;
         elem = p * kRowBytesPerChar + 1;
       }
       break;

@@ -99,16 +99,13 @@ uint32_t FillElement(JdbcStmt* s, jobject rs, int32_t jc, uint32_t code, unsigne
   switch (code) {
     case COLSET_VT_NTS:
       return ResultSet::getString_5(s, rs, jc, reinterpret_cast<char*>(e), size, &len);
-    case COLSET_VT_CHAR32: {
+    // Text as long as it comes: a value longer than its element keeps what
+    // fits and its whole length, which tells the conversion it was cut.
+    case COLSET_VT_CHAR32:
       if (size < 4) return ERR_GENERAL;
-      std::vector<char> tmp(static_cast<size_t>(size - 4) + 1);
-      rc = ResultSet::getString(s, rs, jc, tmp.data(), size - 4 + 1, &len);
-      if (rc != 0) return rc;
-      len = std::min(len, size - 4);
+      rc = ResultSet::getCountedString(s, rs, jc, reinterpret_cast<char*>(e + 4), size - 4, &len);
       jget::Put(e, len);
-      std::memcpy(e + 4, tmp.data(), len);
-      return 0;
-    }
+      return rc;
     case COLSET_VT_BINARY32:
       if (size < 4) return ERR_GENERAL;
       rc = ResultSet::getBytes(s, rs, jc, e + 4, size - 4, &len);
@@ -122,17 +119,12 @@ uint32_t FillElement(JdbcStmt* s, jobject rs, int32_t jc, uint32_t code, unsigne
       if (rc == 0) std::memcpy(e, tmp.data(), std::min<size_t>(sizeof(char16_t) * (len + 1), size));
       return rc;
     }
-    case COLSET_VT_WCHAR32: {
+    case COLSET_VT_WCHAR32:
       if (size < 4) return ERR_GENERAL;
-      const uint32_t chars = (size - 4) / 2;
-      std::vector<char16_t> tmp(static_cast<size_t>(chars) + 1);
-      rc = ResultSet::getString(s, rs, jc, tmp.data(), chars + 1, &len);
-      if (rc != 0) return rc;
-      len = std::min(len, chars);
+      rc = ResultSet::getCountedString(s, rs, jc, reinterpret_cast<char16_t*>(e + 4),
+                                       (size - 4) / 2, &len);
       jget::Put(e, len);
-      std::memcpy(e + 4, tmp.data(), sizeof(char16_t) * len);
-      return 0;
-    }
+      return rc;
     default:
       rc = jget::Read(s, rs, jc, code, e, size);
       // The unsigned and short length-prefixed forms are never described.
