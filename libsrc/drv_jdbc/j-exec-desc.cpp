@@ -113,12 +113,13 @@ bool unboundedNumeric(int64_t precision, int64_t displaySize) {
 void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDesc* d) {
   if (f.money) {
     // An exact amount, however the JDBC driver files it: as many digits as
-    // a 64-bit count of cents, delivered as its decimal text.
+    // a 64-bit count of cents, delivered as its decimal text (counted: text
+    // of another form may be longer, and is never cut without a word).
     d->sql_type = d->delivered_type = SQL_DECIMAL;
     d->precision = kMoneyDigits;
     d->scale = kMoneyScale;
     d->display_size = kMoneyDigits + 2;
-    d->value_type = COLSET_VT_NTS;
+    d->value_type = COLSET_VT_CHAR32;
     d->elem_len = kMoneyDigits + 3;
     return;
   }

@@ -72,20 +72,21 @@ std::string MoneyDecimal(std::string_view text) {
   return out;
 }
 
-// Money into NTS element e (size bytes): its text read, made an exact
-// decimal where it has the common form.
+// Money into counted element e (size bytes): its text read, made an exact
+// decimal where it has the common form; a longer text keeps its whole
+// length, as any counted text does.
 uint32_t FillMoney(JdbcStmt* s, jobject rs, int32_t jc, unsigned char* e, uint32_t size) {
   constexpr uint32_t kTextBytes = 256;
   std::vector<char> tmp(kTextBytes);
   uint32_t len = 0;
-  if (uint32_t rc = ResultSet::getString(s, rs, jc, tmp.data(), kTextBytes, &len)) return rc;
-  if (size == 0) return 0;
-  len = std::min(len, kTextBytes - 1);
+  if (uint32_t rc = ResultSet::getCountedString(s, rs, jc, tmp.data(), kTextBytes, &len)) return rc;
+  if (size < 4) return ERR_GENERAL;
+  len = std::min(len, kTextBytes);
   std::string text = MoneyDecimal(std::string_view(tmp.data(), len));
   if (text.empty()) text.assign(tmp.data(), len);
-  const size_t n = std::min<size_t>(text.size(), size - 1);
-  std::memcpy(e, text.data(), n);
-  e[n] = '\0';
+  const size_t n = std::min<size_t>(text.size(), size - 4);
+  jget::Put(e, static_cast<uint32_t>(text.size()));
+  std::memcpy(e + 4, text.data(), n);
   return 0;
 }
 
@@ -93,7 +94,7 @@ uint32_t FillMoney(JdbcStmt* s, jobject rs, int32_t jc, unsigned char* e, uint32
 // from column `jc` (1-based) of the result set.
 uint32_t FillElement(JdbcStmt* s, jobject rs, int32_t jc, uint32_t code, unsigned char* e,
                      uint32_t size, bool money) {
-  if (money && code == COLSET_VT_NTS) return FillMoney(s, rs, jc, e, size);
+  if (money && code == COLSET_VT_CHAR32) return FillMoney(s, rs, jc, e, size);
   uint32_t rc = 0;
   uint32_t len = 0;
   switch (code) {
