@@ -28,6 +28,10 @@ constexpr int64_t kLongWideDisplay = 0x3FFFFFFD;  // WLONGVARCHAR as VARCHAR (PL
 constexpr int64_t kRowUnitsPerChar = 2;
 constexpr int64_t kRowBytesPerChar = 6;
 constexpr int64_t kGuidChars = 36;  // 8-4-4-4-12 hexadecimal digits
+// The widest text of a numeric without a declared precision: PostgreSQL's
+// 131072 digits before the point and 16383 after it, the point and a sign
+// (its driver gives a display size short of that).
+constexpr int64_t kWidestNumericText = 131072 + 16383 + 2;
 constexpr uint32_t kMoneyDigits = 19;
 constexpr uint16_t kMoneyScale = 2;
 
@@ -229,7 +233,7 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
         scale = EXEC_UNBOUNDED_NUMERIC_SCALE;
         display = p + 2;
         // The row buffer keeps room for all the text the database may write.
-        elem = static_cast<int64_t>(f.displaySize) + 1;
+        elem = std::max<int64_t>(f.displaySize, kWidestNumericText) + 1;
       } else {
         p = type == SQL_BIGINT ? f.displaySize : f.displaySize - 2;
         if (p < 0) p = 0;

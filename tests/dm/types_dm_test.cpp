@@ -394,6 +394,20 @@ TEST_P(TypesDm, EveryColumnHasAnOdbcTypeAndReadsAsText) {
     EXPECT_EQ(0x4036, g.Data2);
     EXPECT_EQ(0x36, g.Data4[7]);
     SQLFreeStmt(stmt_, SQL_CLOSE);
+    // A numeric of no declared precision holds more digits than its
+    // display size says: whole, as the database's own text of it.
+    const std::string wide = "(10::numeric ^ 131071) + 1::numeric / 3";
+    MustExec("SELECT " + wide + ", (" + wide + ")::text");
+    ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
+    std::vector<char> got(200000);
+    ASSERT_EQ(SQL_SUCCESS,
+              SQLGetData(stmt_, 1, SQL_C_CHAR, got.data(), static_cast<SQLLEN>(got.size()), &ind))
+        << Diag(SQL_HANDLE_STMT, stmt_);
+    const std::string own = Text(stmt_, 2);
+    EXPECT_EQ(131093u, own.size());
+    EXPECT_EQ(static_cast<SQLLEN>(own.size()), ind);
+    EXPECT_TRUE(own == got.data()) << "the numeric's text differs from the database's";
+    SQLFreeStmt(stmt_, SQL_CLOSE);
   }
   if (pg) {
     Exec("DROP TABLE " + table);
