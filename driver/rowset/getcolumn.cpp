@@ -121,6 +121,35 @@ Source Locate(uint32_t type, const unsigned char* e, uint32_t width) {
   return s;
 }
 
+// The whole length, in bytes, of a counted text whose element kept only
+// its start (the agent writes the whole length when a value is longer than
+// its element); s then ends before any character the cut split. The held
+// length otherwise.
+int64_t WholeLength(uint32_t type, const unsigned char* e, uint32_t width, Source* s) {
+  if ((type != COLSET_VT_CHAR32 && type != COLSET_VT_WCHAR32) || width < 4) return s->length;
+  const auto said = static_cast<int64_t>(ReadAt<uint32_t>(e));
+  const auto* v = static_cast<const unsigned char*>(s->value);
+  if (type == COLSET_VT_WCHAR32) {
+    if (2 * said <= s->length) return s->length;
+    int64_t units = s->length / 2;
+    const auto last = units > 0 ? ReadAt<char16_t>(v + 2 * (units - 1)) : char16_t{0};
+    if (last >= 0xD800 && last <= 0xDBFF) --units;
+    s->length = 2 * units;
+    return 2 * said;
+  }
+  if (said <= s->length) return s->length;
+  // Back over the continuation bytes to the last lead byte; its sequence
+  // goes when the cut took part of it.
+  int64_t lead = s->length;
+  while (lead > 0 && lead > s->length - 4 && (v[lead - 1] & 0xC0) == 0x80) --lead;
+  if (lead > 0) {
+    const unsigned char b = v[lead - 1];
+    const int64_t need = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+    if (s->length - (lead - 1) < need) s->length = lead - 1;
+  }
+  return said;
+}
+
 bool Piecewise(int16_t cType) {
   return cType == SQL_C_CHAR || cType == SQL_C_WCHAR || cType == SQL_C_BINARY;
 }
@@ -596,11 +625,12 @@ SQLRETURN GetInlineValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, const COLS
     default: break;
   }
   if (KindOf(col.type) == Source::Other) return Fail(stmt, ERR_RESTRICTED_TYPE);
-  const Source s = Locate(col.type, e, col.elem_size);
-  c.total = s.length;
+  Source s = Locate(col.type, e, col.elem_size);
+  const int64_t whole = WholeLength(col.type, e, col.elem_size, &s);
+  c.total = whole;
   // Text that is all ASCII and fits whole: the copy ConvertPiece would
   // reach through the text converter, in one pass (its trace line aside).
-  if (cType == SQL_C_CHAR && !TRC_Active() &&
+  if (cType == SQL_C_CHAR && !TRC_Active() && whole == s.length &&
       ((s.kind == Source::Text &&
         conv::CopyAsciiWhole(static_cast<const char*>(s.value), s.length, buf, len, lp)) ||
        (s.kind == Source::Wide &&
@@ -609,5 +639,5 @@ SQLRETURN GetInlineValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, const COLS
     c.remaining = 0;
     return SQL_SUCCESS;
   }
-  return ConvertPiece(stmt, b, cType, s.kind, s.value, s.length, s.length, scale, precision, false);
+  return ConvertPiece(stmt, b, cType, s.kind, s.value, s.length, whole, scale, precision, false);
 }

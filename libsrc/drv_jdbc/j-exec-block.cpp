@@ -373,9 +373,11 @@ void PutText(uint32_t valueType, unsigned char* e, uint32_t size, const char* te
       break;
     }
     case COLSET_VT_CHAR32: {
+      // A value longer than the element keeps what fits and its whole
+      // length, as the value-by-value read does.
       if (size < 4) break;
-      const uint32_t n = CutUtf8(text, have, size - 4);
-      Put(e, n);
+      const uint32_t n = std::min(have, size - 4);
+      Put(e, have);
       if (n != 0) std::memcpy(e + 4, text, n);
       break;
     }
@@ -403,8 +405,8 @@ void PutWide(uint32_t valueType, unsigned char* e, uint32_t size, const char16_t
     }
     case COLSET_VT_WCHAR32: {
       if (size < 4) break;
-      const uint32_t n = CutUtf16(text, have, (size - 4) / 2);
-      Put(e, n);
+      const uint32_t n = std::min(have, (size - 4) / 2);
+      Put(e, have);
       if (n != 0) std::memcpy(e + 4, text, sizeof(char16_t) * n);
       break;
     }

@@ -20,13 +20,18 @@ namespace {
 // Long data whose JDBC driver gives no bound: as much as a 32-bit length holds.
 constexpr int64_t kLongSize = 0x7FFFFFFF;
 constexpr int64_t kLongWideDisplay = 0x3FFFFFFD;  // WLONGVARCHAR as VARCHAR (PLCHR2VCHR 0)
-// The row buffer's room for one character of a column. A database that
+// The row buffer's room for one character of a column; text carries its
+// length there, as it may hold U+0000. A database that
 // counts code points (PostgreSQL) fills a column with characters outside
 // the BMP: two UTF-16 units each, and in the 8-bit row buffer three bytes
 // for each unit, as JNI's modified UTF-8 writes a surrogate.
 constexpr int64_t kRowUnitsPerChar = 2;
 constexpr int64_t kRowBytesPerChar = 6;
 constexpr int64_t kGuidChars = 36;  // 8-4-4-4-12 hexadecimal digits
+// The widest text of a numeric without a declared precision: PostgreSQL's
+// 131072 digits before the point and 16383 after it, the point and a sign
+// (its driver gives a display size short of that).
+constexpr int64_t kWidestNumericText = 131072 + 16383 + 2;
 constexpr uint32_t kMoneyDigits = 19;
 constexpr uint16_t kMoneyScale = 2;
 
@@ -112,12 +117,13 @@ bool unboundedNumeric(int64_t precision, int64_t displaySize) {
 void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDesc* d) {
   if (f.money) {
     // An exact amount, however the JDBC driver files it: as many digits as
-    // a 64-bit count of cents, delivered as its decimal text.
+    // a 64-bit count of cents, delivered as its decimal text (counted: text
+    // of another form may be longer, and is never cut without a word).
     d->sql_type = d->delivered_type = SQL_DECIMAL;
     d->precision = kMoneyDigits;
     d->scale = kMoneyScale;
     d->display_size = kMoneyDigits + 2;
-    d->value_type = COLSET_VT_NTS;
+    d->value_type = COLSET_VT_CHAR32;
     d->elem_len = kMoneyDigits + 3;
     return;
   }
@@ -185,7 +191,7 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
       if (p > EXEC_INLINE_LIMIT) {
         code = COLSET_VT_LONGWCHAR;
       } else {
-        code = COLSET_VT_WNTS;
+        code = COLSET_VT_WCHAR32;
         elem = p * kRowUnitsPerChar + 1;
       }
       break;
@@ -227,7 +233,7 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
         scale = EXEC_UNBOUNDED_NUMERIC_SCALE;
         display = p + 2;
         // The row buffer keeps room for all the text the database may write.
-        elem = static_cast<int64_t>(f.displaySize) + 1;
+        elem = std::max<int64_t>(f.displaySize, kWidestNumericText) + 1;
       } else {
         p = type == SQL_BIGINT ? f.displaySize : f.displaySize - 2;
         if (p < 0) p = 0;
@@ -273,7 +279,7 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
       if (p > EXEC_INLINE_LIMIT) {
         code = COLSET_VT_LONGCHAR;
       } else {
-        code = COLSET_VT_NTS;
+        code = COLSET_VT_CHAR32;
         elem = p * kRowBytesPerChar + 1;
       }
       break;

@@ -72,20 +72,21 @@ std::string MoneyDecimal(std::string_view text) {
   return out;
 }
 
-// Money into NTS element e (size bytes): its text read, made an exact
-// decimal where it has the common form.
+// Money into counted element e (size bytes): its text read, made an exact
+// decimal where it has the common form; a longer text keeps its whole
+// length, as any counted text does.
 uint32_t FillMoney(JdbcStmt* s, jobject rs, int32_t jc, unsigned char* e, uint32_t size) {
   constexpr uint32_t kTextBytes = 256;
   std::vector<char> tmp(kTextBytes);
   uint32_t len = 0;
-  if (uint32_t rc = ResultSet::getString(s, rs, jc, tmp.data(), kTextBytes, &len)) return rc;
-  if (size == 0) return 0;
-  len = std::min(len, kTextBytes - 1);
+  if (uint32_t rc = ResultSet::getCountedString(s, rs, jc, tmp.data(), kTextBytes, &len)) return rc;
+  if (size < 4) return ERR_GENERAL;
+  len = std::min(len, kTextBytes);
   std::string text = MoneyDecimal(std::string_view(tmp.data(), len));
   if (text.empty()) text.assign(tmp.data(), len);
-  const size_t n = std::min<size_t>(text.size(), size - 1);
-  std::memcpy(e, text.data(), n);
-  e[n] = '\0';
+  const size_t n = std::min<size_t>(text.size(), size - 4);
+  jget::Put(e, static_cast<uint32_t>(text.size()));
+  std::memcpy(e + 4, text.data(), n);
   return 0;
 }
 
@@ -93,22 +94,19 @@ uint32_t FillMoney(JdbcStmt* s, jobject rs, int32_t jc, unsigned char* e, uint32
 // from column `jc` (1-based) of the result set.
 uint32_t FillElement(JdbcStmt* s, jobject rs, int32_t jc, uint32_t code, unsigned char* e,
                      uint32_t size, bool money) {
-  if (money && code == COLSET_VT_NTS) return FillMoney(s, rs, jc, e, size);
+  if (money && code == COLSET_VT_CHAR32) return FillMoney(s, rs, jc, e, size);
   uint32_t rc = 0;
   uint32_t len = 0;
   switch (code) {
     case COLSET_VT_NTS:
       return ResultSet::getString_5(s, rs, jc, reinterpret_cast<char*>(e), size, &len);
-    case COLSET_VT_CHAR32: {
+    // Text as long as it comes: a value longer than its element keeps what
+    // fits and its whole length, which tells the conversion it was cut.
+    case COLSET_VT_CHAR32:
       if (size < 4) return ERR_GENERAL;
-      std::vector<char> tmp(static_cast<size_t>(size - 4) + 1);
-      rc = ResultSet::getString(s, rs, jc, tmp.data(), size - 4 + 1, &len);
-      if (rc != 0) return rc;
-      len = std::min(len, size - 4);
+      rc = ResultSet::getCountedString(s, rs, jc, reinterpret_cast<char*>(e + 4), size - 4, &len);
       jget::Put(e, len);
-      std::memcpy(e + 4, tmp.data(), len);
-      return 0;
-    }
+      return rc;
     case COLSET_VT_BINARY32:
       if (size < 4) return ERR_GENERAL;
       rc = ResultSet::getBytes(s, rs, jc, e + 4, size - 4, &len);
@@ -122,17 +120,12 @@ uint32_t FillElement(JdbcStmt* s, jobject rs, int32_t jc, uint32_t code, unsigne
       if (rc == 0) std::memcpy(e, tmp.data(), std::min<size_t>(sizeof(char16_t) * (len + 1), size));
       return rc;
     }
-    case COLSET_VT_WCHAR32: {
+    case COLSET_VT_WCHAR32:
       if (size < 4) return ERR_GENERAL;
-      const uint32_t chars = (size - 4) / 2;
-      std::vector<char16_t> tmp(static_cast<size_t>(chars) + 1);
-      rc = ResultSet::getString(s, rs, jc, tmp.data(), chars + 1, &len);
-      if (rc != 0) return rc;
-      len = std::min(len, chars);
+      rc = ResultSet::getCountedString(s, rs, jc, reinterpret_cast<char16_t*>(e + 4),
+                                       (size - 4) / 2, &len);
       jget::Put(e, len);
-      std::memcpy(e + 4, tmp.data(), sizeof(char16_t) * len);
-      return 0;
-    }
+      return rc;
     default:
       rc = jget::Read(s, rs, jc, code, e, size);
       // The unsigned and short length-prefixed forms are never described.

@@ -1,6 +1,10 @@
 // The value getters that CallableStatement and ResultSet share: one method
 // name and signature per Java type, read by parameter or column index.
 #include "drv_jdbc/j-wrap-get.h"
+
+#include <algorithm>
+#include <cstring>
+
 #include "drv_jdbc/j-wrap-stmt.h"
 
 #include "drv_jdbc/j-datetime.h"
@@ -52,6 +56,35 @@ uint32_t getString(JdbcStmt* s, jobject o, int32_t i, char* buf, uint32_t size, 
 uint32_t getString(JdbcStmt* s, jobject o, int32_t i, char16_t* buf, uint32_t size, uint32_t* len) {
   return GetObjectThen(s, o, "getString", kStringSig, i, [&](JNIEnv* env, jobject v) {
     return TextIntoW(env, static_cast<jstring>(v), buf, size, len);
+  });
+}
+uint32_t getCountedString(JdbcStmt* s, jobject o, int32_t i, char* buf, uint32_t room,
+                          uint32_t* whole) {
+  *whole = 0;
+  return GetObjectThen(s, o, "getString", kStringSig, i, [&](JNIEnv* env, jobject v) {
+    if (v == nullptr) return 0u;
+    JC_JavaText t;
+    const uint32_t rc = JC_GetText(env, static_cast<jstring>(v), &t, 0);
+    if (rc == 0) {
+      *whole = t.length;
+      if (const uint32_t n = std::min(t.length, room)) std::memcpy(buf, t.chars, n);
+      JC_ReleaseText(env, &t);
+    }
+    JC_DeleteLocal(env, v);
+    return rc != 0 ? ERR_GENERAL : 0u;
+  });
+}
+uint32_t getCountedString(JdbcStmt* s, jobject o, int32_t i, char16_t* buf, uint32_t room,
+                          uint32_t* whole) {
+  *whole = 0;
+  return GetObjectThen(s, o, "getString", kStringSig, i, [&](JNIEnv* env, jobject v) {
+    if (v == nullptr) return 0u;
+    const auto str = static_cast<jstring>(v);
+    *whole = static_cast<uint32_t>(env->GetStringLength(str));
+    if (const uint32_t n = std::min(*whole, room))
+      env->GetStringRegion(str, 0, static_cast<jsize>(n), reinterpret_cast<jchar*>(buf));
+    JC_DeleteLocal(env, v);
+    return env->ExceptionCheck() ? ERR_GENERAL : 0u;
   });
 }
 uint32_t getStringLong(JdbcStmt* s, jobject o, int32_t i, JC_LongValue* value) {

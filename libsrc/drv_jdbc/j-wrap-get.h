@@ -25,6 +25,13 @@ uint32_t getString(JdbcStmt* s, jobject o, int32_t index, char* buf, uint32_t si
 // *length = units stored.
 uint32_t getString(JdbcStmt* s, jobject o, int32_t index, char16_t* buf, uint32_t size,
                    uint32_t* length);
+// Text counted into a row element: the first min(room, whole) bytes or
+// units as they come (a cut may split a character), no terminator; *whole
+// = the value's length, beyond room when the copy was cut. Null gives 0.
+uint32_t getCountedString(JdbcStmt* s, jobject o, int32_t index, char* buf, uint32_t room,
+                          uint32_t* whole);
+uint32_t getCountedString(JdbcStmt* s, jobject o, int32_t index, char16_t* buf, uint32_t room,
+                          uint32_t* whole);
 uint32_t getStringLong(JdbcStmt* s, jobject o, int32_t index, JC_LongValue* value);
 uint32_t getStringLongW(JdbcStmt* s, jobject o, int32_t index, JC_LongValue* value);
 // Bytes: min(array length, size) copied, the rest of buf zero-filled.

@@ -173,6 +173,34 @@ TEST_P(TextRefusalDm, AZeroCharacterIsKeptBothWays) {
   ASSERT_EQ(1u, rows.size());
   EXPECT_EQ("3", rows[0][0].text) << "8-bit";
   EXPECT_EQ("3", rows[0][1].text) << "wide";
+  // Read back whole, each unit, by both C types, bound and through SQLGetData.
+  const std::string select = "SELECT v, l FROM " + t;
+  for (const SQLSMALLINT cType : {SQL_C_CHAR, SQL_C_WCHAR}) {
+    const SQLLEN unit = cType == SQL_C_CHAR ? 1 : 2;
+    const std::string want =
+        cType == SQL_C_CHAR ? narrow : std::string(reinterpret_cast<const char*>(wide.data()), 6);
+    for (const bool bound : {true, false}) {
+      char buf[2][32] = {};
+      SQLLEN ind[2] = {0, 0};
+      for (SQLUSMALLINT c = 1; bound && c <= 2; ++c)
+        SQLBindCol(stmt_, c, cType, buf[c - 1], sizeof buf[0], &ind[c - 1]);
+      ASSERT_TRUE(SQL_SUCCEEDED(SQLExecDirect(stmt_, (SQLCHAR*)select.c_str(), SQL_NTS)));
+      EXPECT_EQ(SQL_SUCCESS, SQLFetch(stmt_)) << Diag(SQL_HANDLE_STMT, stmt_);
+      for (SQLUSMALLINT c = 1; c <= 2; ++c) {
+        const std::string row = std::string(bound ? "bound" : "SQLGetData") + " C type " +
+                                std::to_string(cType) + " column " + std::to_string(c);
+        if (!bound) {
+          EXPECT_EQ(SQL_SUCCESS,
+                    SQLGetData(stmt_, c, cType, buf[c - 1], sizeof buf[0], &ind[c - 1]))
+              << row << Diag(SQL_HANDLE_STMT, stmt_);
+        }
+        EXPECT_EQ(3 * unit, ind[c - 1]) << row;
+        EXPECT_EQ(want, std::string(buf[c - 1], want.size())) << row;
+      }
+      SQLFreeStmt(stmt_, SQL_CLOSE);
+      SQLFreeStmt(stmt_, SQL_UNBIND);
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(AnyBackend, TextRefusalDm, ::testing::ValuesIn(qmr_test::TestDsns()));

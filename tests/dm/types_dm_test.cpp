@@ -394,6 +394,20 @@ TEST_P(TypesDm, EveryColumnHasAnOdbcTypeAndReadsAsText) {
     EXPECT_EQ(0x4036, g.Data2);
     EXPECT_EQ(0x36, g.Data4[7]);
     SQLFreeStmt(stmt_, SQL_CLOSE);
+    // A numeric of no declared precision holds more digits than its
+    // display size says: whole, as the database's own text of it.
+    const std::string wide = "(10::numeric ^ 131071) + 1::numeric / 3";
+    MustExec("SELECT " + wide + ", (" + wide + ")::text");
+    ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_));
+    std::vector<char> got(200000);
+    ASSERT_EQ(SQL_SUCCESS,
+              SQLGetData(stmt_, 1, SQL_C_CHAR, got.data(), static_cast<SQLLEN>(got.size()), &ind))
+        << Diag(SQL_HANDLE_STMT, stmt_);
+    const std::string own = Text(stmt_, 2);
+    EXPECT_EQ(131093u, own.size());
+    EXPECT_EQ(static_cast<SQLLEN>(own.size()), ind);
+    EXPECT_TRUE(own == got.data()) << "the numeric's text differs from the database's";
+    SQLFreeStmt(stmt_, SQL_CLOSE);
   }
   if (pg) {
     Exec("DROP TABLE " + table);
@@ -504,47 +518,64 @@ TEST_P(TypesDm, MoneyIsWrittenExactFromEveryCType) {
   if (db() != Db::Pg) GTEST_SKIP() << "money is PostgreSQL's";
   const std::string table = Table("qty_money_w");
   Create(table, "id int, v money");
-  int id = 0;
-  for (SQLSMALLINT c : {SQL_C_CHAR, SQL_C_DOUBLE, SQL_C_NUMERIC}) {
-    for (const char* amount : kAmounts) {
-      SCOPED_TRACE(std::string(amount) + " from C type " + std::to_string(c));
-      SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
-      ASSERT_EQ(SQL_SUCCESS,
-                SQLPrepare(stmt_, (SQLCHAR*)("INSERT INTO " + table + " VALUES (?, ?)").c_str(),
-                           SQL_NTS));
-      SQLINTEGER key = ++id;
-      char text[32] = "";
-      std::snprintf(text, sizeof text, "%s", amount);
-      double dbl = std::stod(amount);
-      SQL_NUMERIC_STRUCT num{};
-      long long cents = std::llabs(std::llround(dbl * 100));
-      for (int b = 0; b < 8; ++b) num.val[b] = static_cast<SQLCHAR>(cents >> (8 * b));
-      num.precision = 19;
-      num.scale = 2;
-      num.sign = dbl < 0 ? 0 : 1;
-      SQLLEN textInd = SQL_NTS, fixedInd = 0;
-      ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER,
-                                              0, 0, &key, 0, nullptr));
-      SQLRETURN rc = SQL_ERROR;
-      if (c == SQL_C_CHAR) {
-        rc = SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20, 0, text,
-                              sizeof text, &textInd);
-      } else if (c == SQL_C_DOUBLE) {
-        rc = SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 15, 0, &dbl, 0,
-                              &fixedInd);
-      } else {
-        rc = SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_NUMERIC, SQL_NUMERIC, 19, 2, &num,
-                              sizeof num, &fixedInd);
-        if (rc == SQL_SUCCESS) SetNumericRecord(stmt_, SQL_ATTR_APP_PARAM_DESC, 2, &num, &fixedInd);
-      }
-      ASSERT_EQ(SQL_SUCCESS, rc) << Diag(SQL_HANDLE_STMT, stmt_);
-      ASSERT_EQ(SQL_SUCCESS, SQLExecute(stmt_)) << Diag(SQL_HANDLE_STMT, stmt_);
-      SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
-      MustExec("SELECT v::numeric::text FROM " + table + " WHERE id = " + std::to_string(key));
-      ASSERT_EQ(SQL_SUCCESS, SQLFetch(stmt_)) << Diag(SQL_HANDLE_STMT, stmt_);
-      EXPECT_EQ(amount, Text(stmt_, 1));
-      SQLFreeStmt(stmt_, SQL_CLOSE);
+  constexpr size_t kAll = std::size(kAmounts);
+  SQLINTEGER id = 0;
+  // The amounts from `first` on, `count` of them: one at a time, then all
+  // in one parameter array.
+  auto write = [&](SQLSMALLINT c, size_t first, size_t count) {
+    const std::string what =
+        "C type " + std::to_string(c) + ", " + std::to_string(count) + " from " + kAmounts[first];
+    SCOPED_TRACE(what);
+    SQLINTEGER key[kAll];
+    char text[kAll][32] = {};
+    double dbl[kAll];
+    SQL_NUMERIC_STRUCT num[kAll] = {};
+    SQLLEN textInd[kAll], fixedInd[kAll];
+    for (size_t i = 0; i < count; ++i) {
+      const char* amount = kAmounts[first + i];
+      key[i] = ++id;
+      std::snprintf(text[i], sizeof text[i], "%s", amount);
+      dbl[i] = std::stod(amount);
+      const long long cents = std::llabs(std::llround(dbl[i] * 100));
+      for (int b = 0; b < 8; ++b) num[i].val[b] = static_cast<SQLCHAR>(cents >> (8 * b));
+      num[i].precision = 19;
+      num[i].scale = 2;
+      num[i].sign = dbl[i] < 0 ? 0 : 1;
+      textInd[i] = SQL_NTS;
+      fixedInd[i] = 0;
     }
+    SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
+    ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)count, 0));
+    ASSERT_EQ(
+        SQL_SUCCESS,
+        SQLPrepare(stmt_, (SQLCHAR*)("INSERT INTO " + table + " VALUES (?, ?)").c_str(), SQL_NTS));
+    ASSERT_EQ(SQL_SUCCESS, SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0,
+                                            0, key, 0, nullptr));
+    SQLRETURN rc = SQL_ERROR;
+    if (c == SQL_C_CHAR) {
+      rc = SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20, 0, text,
+                            sizeof text[0], textInd);
+    } else if (c == SQL_C_DOUBLE) {
+      rc = SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 15, 0, dbl, 0,
+                            fixedInd);
+    } else {
+      rc = SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_NUMERIC, SQL_NUMERIC, 19, 2, num,
+                            sizeof num[0], fixedInd);
+      if (rc == SQL_SUCCESS) SetNumericRecord(stmt_, SQL_ATTR_APP_PARAM_DESC, 2, num, fixedInd);
+    }
+    ASSERT_EQ(SQL_SUCCESS, rc) << Diag(SQL_HANDLE_STMT, stmt_);
+    ASSERT_EQ(SQL_SUCCESS, SQLExecute(stmt_)) << Diag(SQL_HANDLE_STMT, stmt_);
+    SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
+    SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)1, 0);
+    MustExec("SELECT v::numeric::text FROM " + table + " WHERE id > " +
+             std::to_string(id - static_cast<SQLINTEGER>(count)) + " ORDER BY id");
+    const auto rows = qmr_test::FetchRows(stmt_);
+    ASSERT_EQ(count, rows.size());
+    for (size_t i = 0; i < count; ++i) EXPECT_EQ(kAmounts[first + i], rows[i][0].text) << i;
+  };
+  for (SQLSMALLINT c : {SQL_C_CHAR, SQL_C_DOUBLE, SQL_C_NUMERIC}) {
+    for (size_t i = 0; i < kAll; ++i) write(c, i, 1);
+    write(c, 0, kAll);
   }
 }
 

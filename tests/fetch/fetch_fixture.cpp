@@ -73,17 +73,19 @@ void Put(COLSET_COL& col, uint32_t r, const FVal& v) {
     case COLSET_VT_WNTS:
       std::memcpy(e, v.wide.data(), std::min<size_t>(2 * v.wide.size(), col.elem_size - 2));
       break;
+    // Counted text longer than its element keeps what fits and its whole
+    // length, as the agent writes it.
     case COLSET_VT_CHAR32:
     case COLSET_VT_BINARY32: {
       const uint32_t n = static_cast<uint32_t>(v.bytes.size());
       std::memcpy(e, &n, 4);
-      std::memcpy(e + 4, v.bytes.data(), n);
+      std::memcpy(e + 4, v.bytes.data(), std::min<size_t>(n, col.elem_size - 4));
       break;
     }
     case COLSET_VT_WCHAR32: {
       const uint32_t n = static_cast<uint32_t>(v.wide.size());
       std::memcpy(e, &n, 4);
-      std::memcpy(e + 4, v.wide.data(), 2 * n);
+      std::memcpy(e + 4, v.wide.data(), std::min<size_t>(2 * n, col.elem_size - 4));
       break;
     }
     case COLSET_VT_LONGCHAR:

@@ -113,6 +113,42 @@ TEST_F(GetData, WideTextIntoWideBuffersFillsEveryPiece) {
   EXPECT_EQ((std::vector<SQLLEN>{14, 10, 6, 2}), lengths);
 }
 
+// A value longer than its row-buffer element (a database that gives more
+// than it described) is never cut silently: 01004 with its whole length, or
+// SQL_NO_TOTAL where the C type counts other units; a cut character goes.
+TEST_F(GetData, AValueLongerThanItsElementIsCutWithItsWholeLength) {
+  const FCol text{"T", SQL_VARCHAR, COLSET_VT_CHAR32, 5, 5};    // room for 8 bytes
+  const FCol wide{"W", SQL_WVARCHAR, COLSET_VT_WCHAR32, 3, 3};  // room for 4 units
+  const struct {
+    FCol col;
+    FVal v;
+    SQLSMALLINT cType;
+    std::string kept;  // bytes of the buffer before its terminator
+    SQLLEN length;
+  } rows[] = {
+      {text, FVal::Text("0123456789ab"), SQL_C_CHAR, "01234567", 12},
+      {text, FVal::Text("abcdefg\xE2\x82\xAC"), SQL_C_CHAR, "abcdefg", 10},
+      {text, FVal::Text("abcdefg\xE2\x82\xAC"), SQL_C_WCHAR,
+       std::string("a\0b\0c\0d\0e\0f\0g\0", 14), SQL_NO_TOTAL},
+      {wide, FVal::Wide(u"abcdef"), SQL_C_WCHAR, std::string("a\0b\0c\0d\0", 8), 12},
+      {wide, FVal::Wide(u"abc\U0001F600"), SQL_C_WCHAR, std::string("a\0b\0c\0", 6), 10},
+      {wide, FVal::Wide(u"abcdef"), SQL_C_CHAR, "abcd", SQL_NO_TOTAL},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.col.name + " as C type " + std::to_string(row.cType) + ": " + row.kept);
+    SQLHSTMT h = OneValue(row.col, row.v);
+    char buf[64];
+    SQLLEN len = 0;
+    ASSERT_EQ(SQL_SUCCESS_WITH_INFO, SQLGetData(h, 1, row.cType, buf, sizeof buf, &len));
+    EXPECT_EQ("01004", StmtState(h));
+    EXPECT_EQ(row.length, len);
+    EXPECT_EQ(row.kept, std::string(buf, row.kept.size()));
+    const size_t nul = row.cType == SQL_C_WCHAR ? 2 : 1;
+    EXPECT_EQ(std::string(nul, '\0'), std::string(buf + row.kept.size(), nul));
+    SQLFreeHandle(SQL_HANDLE_STMT, h);
+  }
+}
+
 TEST_F(GetData, BytesComeInPiecesAndAsHexText) {
   const std::string bytes("\x00\x01\x02\x03\x04\x05\x06\x07\x08\x09", 10);
   SQLHSTMT h = OneValue(kVarbinary, FVal::Text(bytes));

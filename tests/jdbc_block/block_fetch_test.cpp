@@ -312,11 +312,13 @@ TEST_F(BlockFetchTest, ValuesLandWhereTheyBelong) {
   EXPECT_EQ(tsWidth, 16u);
   EXPECT_EQ(fraction, 123456789u);
   // Row 1's text as UTF-16: "r1 " then e acute, a CJK character, a pair.
-  ASSERT_EQ(s.types[14], static_cast<uint32_t>(COLSET_VT_WNTS));
+  ASSERT_EQ(s.types[14], static_cast<uint32_t>(COLSET_VT_WCHAR32));
   const std::u16string want = u"r1 \u00e9\u4e2d\U0001F600";
-  std::u16string got(s.elements[14].size() / 60 / 2, u'\0');
-  std::memcpy(&got[0], s.elements[14].data(), got.size() * 2);
-  got.resize(got.find(u'\0'));
+  uint32_t units = 0;
+  std::memcpy(&units, s.elements[14].data(), 4);
+  ASSERT_EQ(units, want.size());
+  std::u16string got(units, u'\0');
+  std::memcpy(&got[0], s.elements[14].data() + 4, got.size() * 2);
   EXPECT_EQ(got, want);
   // Row 2's decimal in plain text.
   const size_t deWidth = s.elements[8].size() / 60;

@@ -49,7 +49,7 @@ TEST(BlockWriters, FixedWidthAndPrefixedText) {
 
   Buf p(7, 0xEE);
   jblock::PutText(COLSET_VT_CHAR32, p.data(), 7, "hello", 5);
-  EXPECT_EQ(Prefix(p), 3u);
+  EXPECT_EQ(Prefix(p), 5u);  // the whole length: the conversion tells the cut from it
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(p.data() + 4), 3), "hel");
   jblock::PutText(COLSET_VT_CHAR32, p.data(), 7, nullptr, -1);
   EXPECT_EQ(Prefix(p), 0u);
@@ -76,7 +76,8 @@ TEST(BlockWriters, WideTextNeverSplitsASurrogatePair) {
   EXPECT_EQ(Prefix(p), 4u);
   EXPECT_EQ(std::memcmp(p.data() + 4, text.data(), 8), 0);
   jblock::PutWide(COLSET_VT_WCHAR32, p.data(), 9, text.data(), static_cast<int64_t>(text.size()));
-  EXPECT_EQ(Prefix(p), 1u);  // two units of room: the pair would be split
+  EXPECT_EQ(Prefix(p), 4u);  // two units of room: cut, with the whole length
+  EXPECT_EQ(std::memcmp(p.data() + 4, text.data(), 4), 0);
 
   Buf null(4, 0xEE);
   jblock::PutWide(COLSET_VT_WNTS, null.data(), 4, nullptr, -1);

@@ -83,8 +83,8 @@ TEST_F(DescribeTest, Odbc3Types) {
   Expect(3, "D", 3, 12, 14, 17, 15);
   EXPECT_EQ(cols_[3].scale, 2);
   Expect(4, "F", 8, 15, 24, 10, 8);
-  Expect(5, "V", 12, 20, 20, 17, 121);
-  Expect(6, "C", 1, 10, 10, 17, 61);
+  Expect(5, "V", 12, 20, 20, 20, 121);
+  Expect(6, "C", 1, 10, 10, 20, 61);
   Expect(7, "DT", 91, 10, 10, 11, 6);
   Expect(8, "TM", 92, 8, 8, 12, 6);
   Expect(9, "TS", 93, 26, 26, 13, 16);
@@ -254,7 +254,7 @@ TEST_F(DescribeTest, WideColumnsHoldTheirTextAndItsNul) {
   ASSERT_EQ(Ops().DRV_NumResultCols(stmt_->h(), &count_, &cols_), 0u);
   ASSERT_EQ(count_, 2u);
   EXPECT_EQ(cols_[0].sql_type, -9);
-  EXPECT_EQ(cols_[0].value_type, 25u);
+  EXPECT_EQ(cols_[0].value_type, static_cast<uint32_t>(COLSET_VT_WCHAR32));
   EXPECT_EQ(cols_[1].sql_type, -8);
   ASSERT_EQ(stmt_->Execute(), 0u);
   Rows r;

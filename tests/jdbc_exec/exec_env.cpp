@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -33,13 +34,22 @@ uint32_t Connect(const std::string& db, uint32_t readOnly) {
 }
 
 std::string Rows::Text(uint16_t col, uint32_t row) const {
+  if (set.cols[col].type == COLSET_VT_CHAR32) return Prefixed(col, row);
   return reinterpret_cast<const char*>(Elem(col, row));
 }
 
 std::u16string Rows::Wide(uint16_t col, uint32_t row) const {
   std::u16string out;
   const unsigned char* e = Elem(col, row);
-  for (uint32_t i = 0; i + 1 < set.cols[col].elem_size; i += 2) {
+  const uint32_t size = set.cols[col].elem_size;
+  if (set.cols[col].type == COLSET_VT_WCHAR32) {
+    uint32_t len;
+    std::memcpy(&len, e, sizeof len);
+    out.resize(std::min(len, (size - 4) / 2));
+    std::memcpy(&out[0], e + 4, 2 * out.size());
+    return out;
+  }
+  for (uint32_t i = 0; i + 1 < size; i += 2) {
     char16_t c;
     std::memcpy(&c, e + i, 2);
     if (c == 0) return out;
@@ -77,7 +87,9 @@ double Rows::Double(uint16_t col, uint32_t row) const {
 std::string Rows::Prefixed(uint16_t col, uint32_t row) const {
   uint32_t len;
   std::memcpy(&len, Elem(col, row), sizeof len);
-  return std::string(reinterpret_cast<const char*>(Elem(col, row)) + 4, len);
+  // A length beyond the element is the whole length of a value it cut.
+  return std::string(reinterpret_cast<const char*>(Elem(col, row)) + 4,
+                     std::min(len, set.cols[col].elem_size - 4));
 }
 
 uint32_t RowCount(uint32_t stmt) {

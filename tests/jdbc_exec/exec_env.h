@@ -42,13 +42,13 @@ struct Rows {
   bool IsNull(uint16_t col, uint32_t row) const {
     return set.cols[col].ind[row] == COLSET_IND_NULL;
   }
-  std::string Text(uint16_t col, uint32_t row) const;      // code 17
-  std::u16string Wide(uint16_t col, uint32_t row) const;   // code 25
+  std::string Text(uint16_t col, uint32_t row) const;      // codes 17, 20
+  std::u16string Wide(uint16_t col, uint32_t row) const;   // codes 25, 27
   std::string Long(uint16_t col, uint32_t row) const;      // codes 15, 16
   int32_t Int(uint16_t col, uint32_t row) const;           // code 5
   int16_t Short(uint16_t col, uint32_t row) const;         // code 4
   double Double(uint16_t col, uint32_t row) const;         // code 10
-  std::string Prefixed(uint16_t col, uint32_t row) const;  // code 23
+  std::string Prefixed(uint16_t col, uint32_t row) const;  // codes 20, 23
 };
 
 // The agent's row count of a statement's last execute (request INFO_ROW_COUNT).

@@ -482,6 +482,12 @@ TEST_F(BufferFormTest, LengthPrefixedText) {
   ASSERT_EQ(r.set.cols[0].elem_size, 8u);
   EXPECT_EQ(r.Prefixed(0, 0), "thre");
   EXPECT_EQ(r.Prefixed(0, 1), "eigh");
+  // The prefix keeps the whole length of a value the element cut.
+  for (uint32_t row : {0u, 1u}) {
+    uint32_t whole = 0;
+    std::memcpy(&whole, r.Elem(0, row), sizeof whole);
+    EXPECT_EQ(whole, 5u) << row;
+  }
 }
 
 TEST_F(BufferFormTest, WideFixedAndPrefixed) {
@@ -494,8 +500,9 @@ TEST_F(BufferFormTest, WideFixedAndPrefixed) {
   ASSERT_EQ(prefixed.set.cols[0].elem_size, 12u);
   uint32_t len = 0;
   std::memcpy(&len, prefixed.Elem(0, 0), 4);
-  ASSERT_EQ(len, 4u);  // the element is rounded up to 12 bytes: (12 - 4) / 2 characters
-  EXPECT_EQ(std::u16string(reinterpret_cast<char16_t*>(prefixed.Elem(0, 0) + 4), len), u"thre");
+  // The whole length; the element, rounded up to 12 bytes, keeps (12 - 4) / 2 characters.
+  ASSERT_EQ(len, 5u);
+  EXPECT_EQ(std::u16string(reinterpret_cast<char16_t*>(prefixed.Elem(0, 0) + 4), 4), u"thre");
 }
 
 TEST_F(BufferFormTest, WideTerminatedLeavesRoomForItsNul) {

@@ -69,7 +69,7 @@ TEST(ColumnType, NumbersWithoutPrecision) {
   Expect(Describe(-5, 0, 0, 20), {-5, -5, 19, 20, 17, 22}, "BIGINT precision 0");
   Expect(Describe(3, -1, 0, 10, fix), {3, 3, 8, 10, 17, 11}, "negative with NEGPRECFIX");
   // PostgreSQL's numeric of no declared precision, with room for its text.
-  Expect(Describe(2, 0, 0, 131089), {2, 2, 1000, 1002, 17, 131090}, "unbounded");
+  Expect(Describe(2, 0, 0, 131089), {2, 2, 1000, 1002, 17, 147458}, "unbounded");
   EXPECT_EQ(Describe(2, 0, 0, 131089).scale, 500);
   // Without NEGPRECFIX the display size follows the precision, but the
   // element still holds the display size's text and is never huge.
@@ -89,26 +89,26 @@ TEST(ColumnType, JetDeliversDecimal) {
 
 TEST(ColumnType, CharacterColumns) {
   // Room for two UTF-16 units a character, three bytes each in 8-bit text.
-  Expect(Describe(12, 20, 0, 20), {12, 12, 20, 20, 17, 121}, "VARCHAR(20)");
-  Expect(Describe(1, 10, 0, 10), {1, 1, 10, 10, 17, 61}, "CHAR(10)");
-  Expect(Describe(-9, 20, 0, 20), {12, 12, 20, 20, 17, 121}, "NVARCHAR narrow");
+  Expect(Describe(12, 20, 0, 20), {12, 12, 20, 20, 20, 121}, "VARCHAR(20)");
+  Expect(Describe(1, 10, 0, 10), {1, 1, 10, 10, 20, 61}, "CHAR(10)");
+  Expect(Describe(-9, 20, 0, 20), {12, 12, 20, 20, 20, 121}, "NVARCHAR narrow");
   DescribeRules wide;
   wide.wide = 1;
-  Expect(Describe(12, 20, 0, 20, wide), {-9, -9, 20, 20, 25, 41}, "VARCHAR(20) wide");
-  Expect(Describe(1, 10, 0, 10, wide), {-8, -8, 10, 10, 25, 21}, "CHAR(10) wide");
-  Expect(Describe(-15, 10, 0, 10, wide), {-8, -8, 10, 10, 25, 21}, "NCHAR wide");
+  Expect(Describe(12, 20, 0, 20, wide), {-9, -9, 20, 20, 27, 41}, "VARCHAR(20) wide");
+  Expect(Describe(1, 10, 0, 10, wide), {-8, -8, 10, 10, 27, 21}, "CHAR(10) wide");
+  Expect(Describe(-15, 10, 0, 10, wide), {-8, -8, 10, 10, 27, 21}, "NCHAR wide");
 }
 
 TEST(ColumnType, CharacterSizingFallsBackToTheDisplaySize) {
-  Expect(Describe(12, 0, 0, 30), {12, 12, 30, 30, 17, 181}, "no precision");
-  Expect(Describe(12, 10, 0, 30), {12, 12, 30, 30, 17, 181}, "precision below display");
+  Expect(Describe(12, 0, 0, 30), {12, 12, 30, 30, 20, 181}, "no precision");
+  Expect(Describe(12, 10, 0, 30), {12, 12, 30, 30, 20, 181}, "precision below display");
   DescribeRules pnsosc;
   pnsosc.nullSizeOfChar = 254;
-  Expect(Describe(12, 0, 0, 0, pnsosc), {12, 12, 254, 254, 17, 1525}, "PNSOSC");
+  Expect(Describe(12, 0, 0, 0, pnsosc), {12, 12, 254, 254, 20, 1525}, "PNSOSC");
 }
 
 TEST(ColumnType, LargeCharacterColumnsGoOutOfLine) {
-  Expect(Describe(12, 60000, 0, 60000), {12, 12, 60000, 60000, 17, 360001}, "at the limit");
+  Expect(Describe(12, 60000, 0, 60000), {12, 12, 60000, 60000, 20, 360001}, "at the limit");
   Expect(Describe(12, 60001, 0, 60001), {12, 12, 60001, 60001, 15, 0}, "above");
   DescribeRules wide;
   wide.wide = 1;
@@ -173,10 +173,10 @@ TEST(ColumnType, AnythingElseIsText) {
   Expect(Describe(2003, 20, 0, 20), longText, "ARRAY: its size is no text length");
   Expect(Describe(2002, 0, 0, 0), longText, "STRUCT");
   Expect(Describe(2000, 0, 0, 0), longText, "JAVA_OBJECT");
-  Expect(Describe(2014, 0, 0, 35), {12, 12, 35, 35, 17, 211}, "no precision: display size");
-  Expect(Describe(-8, 18, 0, 18), {12, 12, 18, 18, 17, 109}, "ROWID");
-  Expect(Describe(70, 200, 0, 200), {12, 12, 200, 200, 17, 1201}, "DATALINK");
-  Expect(Describe(-7, 5, 0, 5), {12, 12, 5, 5, 17, 31}, "BIT(5): every bit as text");
+  Expect(Describe(2014, 0, 0, 35), {12, 12, 35, 35, 20, 211}, "no precision: display size");
+  Expect(Describe(-8, 18, 0, 18), {12, 12, 18, 18, 20, 109}, "ROWID");
+  Expect(Describe(70, 200, 0, 200), {12, 12, 200, 200, 20, 1201}, "DATALINK");
+  Expect(Describe(-7, 5, 0, 5), {12, 12, 5, 5, 20, 31}, "BIT(5): every bit as text");
   // Unbounded text is long text, whatever type the driver files it under.
   Expect(Describe(12, 0x7FFFFFFF, 0, 0x7FFFFFFF), longText, "PostgreSQL's text");
   Expect(Describe(1111, 1000000000, 0, 1000000000), {-1, -1, 1000000000, 1000000000, 15, 0},
