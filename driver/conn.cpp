@@ -175,7 +175,9 @@ int DRV_PullErrorBatch(const DRV_OpTable* ops, uint32_t agentHandle, DiagArea* a
   const int n = static_cast<int>(batch.list.count);
   for (int i = 0; i < n; ++i) {
     const bool own = batch.ownState == nullptr || batch.ownState[i] != 0;
+    const uint32_t before = area->count;
     DIAG_AddEx(area, batch.list.texts[i], static_cast<int32_t>(batch.list.native), own);
+    if (batch.rows != nullptr && area->count > before) area->tail->row = batch.rows[i];
   }
   DRV_FreeErrorBatch(&batch);
   return n;

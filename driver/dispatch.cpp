@@ -178,8 +178,8 @@ bool takeCancel(Rec*) {
 // still-executing where the statement runs instead; a call from the thread
 // that is itself inside a call of the connection is refused (waiting would
 // never end). A refusal's diagnostic goes on the handle called. Only a
-// `cancellable` call (CD_Cancellable) waiting for its turn can be ended by
-// SQLCancel.
+// `cancellable` call (CD_Cancellable) can be ended by SQLCancel, waiting for
+// its turn or running (the mark says which kind runs).
 template <class Rec, class Lookup, class ConnOf>
 Claim<Rec> claim(uint64_t number, Lookup lookup, ConnOf connOf, bool cancel, bool cancellable) {
   const uint64_t me = plat::thread_token();
@@ -215,6 +215,7 @@ Claim<Rec> claim(uint64_t number, Lookup lookup, ConnOf connOf, bool cancel, boo
       conn->busy = c.rec;
       conn->busyThread = me;
       conn->cancelled = nullptr;
+      conn->busyCancellable = cancellable;
       ++conn->callSerial;
       c.noSerialise = gNoSerialise.load() != 0;
       return c;
@@ -252,6 +253,7 @@ bool endCallLocked(ConnHandle* conn, void* rec, DiagArea* diag, DRV_Return rc)
   conn->busy = nullptr;
   conn->busyThread = 0;
   conn->cancelled = nullptr;
+  conn->busyCancellable = false;
   return gCallWaiters > 0;
 }
 

@@ -79,6 +79,13 @@ bool RunningElsewhere(const StmtHandle* stmt) REQUIRES(DRV_CallLock()) {
   return conn != nullptr && conn->busy == stmt && conn->busyThread != plat::thread_token();
 }
 
+// The call running elsewhere does no work at the database (binding,
+// describing, an attribute, a diagnostic): it is no cancel's to stop, nor its
+// failure to be reported as cancelled.
+bool RunningUncancellable(const StmtHandle* stmt) REQUIRES(DRV_CallLock()) {
+  return RunningElsewhere(stmt) && !stmt->conn->busyCancellable;
+}
+
 // The agent refused to stop the call: SQLCancel's record can go on the
 // statement only once nothing runs on it, since the running call owns the
 // statement's diagnostics until it ends.
@@ -163,6 +170,12 @@ QMR_EXPORT SQLRETURN SQL_API SQLCancel(SQLHSTMT handle) {
   for (;;) {
     CallHold g(DRV_CallLock());
     StmtHandle* stmt = DRV_LookupStmt(number);
+    // The cancel is for what the statement does next, or for nothing once
+    // it is idle: such a call is short, and its end is waited for.
+    if (RunningUncancellable(stmt)) {
+      DRV_WaitCallEnd(g);
+      continue;
+    }
     if (RunningElsewhere(stmt)) return CancelRunning(g, number, stmt);
     if (CancelWaiting(stmt)) return SQL_SUCCESS;
     g.unlock();

@@ -152,6 +152,9 @@ struct ConnHandle {
   // The busy object once SQLCancel asked its running call to stop; the
   // call's failure is then reported as cancelled. Under the call lock.
   void* cancelled GUARDED_BY(DRV_CallLock()) = nullptr;
+  // Whether the running call works at the database (CD_Cancellable), the
+  // only kind SQLCancel stops; any other call of the statement it lets end.
+  bool busyCancellable GUARDED_BY(DRV_CallLock()) = false;
   // Counts the calls claimed on the connection: a waiter tells by it whether
   // the call it watches is still the one running.
   uint64_t callSerial GUARDED_BY(DRV_CallLock()) = 0;

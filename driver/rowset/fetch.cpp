@@ -485,6 +485,8 @@ SQLRETURN RowsetToBindings(StmtHandle* stmt, uint16_t* statuses, uint32_t row, i
     if (st == SQL_ROW_ERROR) {
       ++errorRows;
       if (result == SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
+      // The agent's records say why each row failed, naming it.
+      if (errorRows == 1) STMT_PullErrors(stmt);
       Warn(stmt, ERR_GENERAL);  // the call fails only when every row did
       continue;
     }

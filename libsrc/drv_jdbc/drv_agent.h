@@ -61,6 +61,7 @@ struct DRV_BatchRecord {
 struct DRV_ErrorBatch {
   MSG_LIST list;
   uint8_t* ownState;  // list.count entries, or null
+  uint32_t* rows;     // list.count rowset rows (1-based, 0: none), or null
 };
 void DRV_FreeErrorBatch(DRV_ErrorBatch* batch);
 

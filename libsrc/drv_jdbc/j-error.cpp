@@ -130,6 +130,8 @@ void DRV_FreeErrorBatch(DRV_ErrorBatch* batch) {
   LST_Free(&batch->list);
   std::free(batch->ownState);
   batch->ownState = nullptr;
+  std::free(batch->rows);
+  batch->rows = nullptr;
 }
 
 namespace {
@@ -139,15 +141,18 @@ uint32_t HandOver(ErrorList* list, DRV_ErrorBatch* batch) {
   batch->list.count = 0;
   batch->list.texts = nullptr;
   batch->ownState = nullptr;
+  batch->rows = nullptr;
   if (list->head == nullptr) return 0;
   uint32_t n = 0;
   for (AgentError* r = list->head; r != nullptr; r = r->next) ++n;
   UniqueFree<char*[]> texts(static_cast<char**>(std::calloc(n, sizeof(char*))));
   UniqueFree<uint8_t[]> own(static_cast<uint8_t*>(std::calloc(n, 1)));
-  if (texts == nullptr || own == nullptr) return ERR_NO_MEMORY;
+  UniqueFree<uint32_t[]> rows(static_cast<uint32_t*>(std::calloc(n, sizeof(uint32_t))));
+  if (texts == nullptr || own == nullptr || rows == nullptr) return ERR_NO_MEMORY;
   uint32_t i = 0;
   for (AgentError* r = list->head; r != nullptr; r = r->next, ++i) {
     own[i] = r->ownState;
+    rows[i] = r->row;
     if (r->message[0] == '\0') continue;
     const char* state = r->state != nullptr ? r->state : "";
     int len = std::snprintf(nullptr, 0, "[Velkaro]%s[SQLSTATE:%s]", r->message, state);
@@ -163,6 +168,7 @@ uint32_t HandOver(ErrorList* list, DRV_ErrorBatch* batch) {
   batch->list.count = n;
   batch->list.texts = texts.release();
   batch->ownState = own.release();
+  batch->rows = rows.release();
   errClear(list);
   return 0;
 }

@@ -17,6 +17,7 @@ struct AgentError {
   char message[AGT_MESSAGE_MAX + 1];
   char* state;       // heap copy of the five-character SQLSTATE
   uint8_t ownState;  // 1: the state is the table's own; 0: from the database
+  uint32_t row;      // the rowset row (1-based) whose failure it tells; 0: none
 };
 
 struct ErrorList {

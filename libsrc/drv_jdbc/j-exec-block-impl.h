@@ -36,6 +36,7 @@ struct BlockClass {
   jfieldID failure = nullptr;
   jfieldID stage = nullptr;
   jfieldID answer = nullptr;
+  jfieldID rowFailed = nullptr;
 };
 const BlockClass* Class(JNIEnv* env);
 
@@ -101,6 +102,7 @@ struct Taken {
   uint32_t rows = 0;
   bool atEnd = false;
   jobject failure = nullptr;  // local
+  bool rowFailed = false;     // a getter's failure, on the row after the rows
 };
 // Copies the got rows (at most max) of a filled block; false (logged,
 // nothing to hand out) when its arrays are shorter than its counts say.

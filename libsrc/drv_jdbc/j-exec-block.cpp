@@ -78,9 +78,10 @@ bool Resolve(JNIEnv* env, jclass local, BlockClass* c) {
   c->failure = env->GetFieldID(local, "failure", "Ljava/lang/Throwable;");
   c->stage = env->GetFieldID(local, "stage", "I");
   c->answer = env->GetFieldID(local, "answer", "I");
+  c->rowFailed = env->GetFieldID(local, "rowFailed", "Z");
   return c->ctor && c->reshape && c->fill && c->run && c->execute && c->labels && c->sameShape &&
          c->fixed && c->nulls && c->bytes && c->chars && c->byteCount && c->charCount && c->rows &&
-         c->atEnd && c->failure && c->stage && c->answer;
+         c->atEnd && c->failure && c->stage && c->answer && c->rowFailed;
 }
 
 CarriedClass<BlockClass> gClass("QMRRowBlock", "rows are read value by value", &JC_GetRowBlockClass,
@@ -172,6 +173,7 @@ bool TakeBlock(JNIEnv* env, const BlockClass& k, JdbcRowBlock* b, jint got, uint
                             &JNIEnv::GetCharArrayRegion);
   t->atEnd = env->GetBooleanField(block, k.atEnd) != JNI_FALSE;
   t->failure = env->GetObjectField(block, k.failure);
+  t->rowFailed = env->GetBooleanField(block, k.rowFailed) != JNI_FALSE;
   if (!ok) {
     JC_DeleteLocal(env, t->failure);
     t->failure = nullptr;
@@ -599,7 +601,7 @@ uint32_t FromAhead(JdbcStmt* s, JdbcRowBlock* b, uint32_t rows, uint32_t slotsPe
 // Reads the rest of the fetch's rows (after the done rows already handed
 // out) in one call into Java.
 uint32_t ReadBlock(JdbcStmt* s, const BlockClass& k, JdbcRowBlock* b, jobject rs, uint32_t rows,
-                   uint32_t done, uint32_t slotsPerRow, COLSET* set) {
+                   uint32_t done, uint32_t slotsPerRow, COLSET* set, bool* rowFailed) {
   JNIEnv* env = s->jniEnv;
   const auto fail = [&]() {
     const uint32_t rc = CheckException(env, s->wide, &s->errors);
@@ -621,6 +623,7 @@ uint32_t ReadBlock(JdbcStmt* s, const BlockClass& k, JdbcRowBlock* b, jobject rs
     return Mismatch();
   }
   s->rowCount = done + t.rows;
+  *rowFailed = t.rowFailed;
   if (t.failure != nullptr) return PostFailure(s, t.failure, false);
   if (t.atEnd) s->flags |= STMT_NO_MORE_ROWS;
   return 0;
@@ -628,7 +631,8 @@ uint32_t ReadBlock(JdbcStmt* s, const BlockClass& k, JdbcRowBlock* b, jobject rs
 
 }  // namespace
 
-uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set) {
+uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set, bool* rowFailed) {
+  *rowFailed = false;
   if (s == nullptr || set == nullptr || s->jniEnv == nullptr) return kNotTaken;
   // Rows read ahead are handed out whatever the switch says now.
   const bool ahead = s->rowBlock != nullptr && s->rowBlock->ahead.valid;
@@ -664,7 +668,7 @@ uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set) {
   }
   uint32_t done = 0;
   uint32_t rc = ahead ? FromAhead(s, b, rows, slotsPerRow, set, &done) : kNotTaken;
-  if (rc == kNotTaken) rc = ReadBlock(s, *k, b, rs, rows, done, slotsPerRow, set);
+  if (rc == kNotTaken) rc = ReadBlock(s, *k, b, rs, rows, done, slotsPerRow, set, rowFailed);
   if (first) {
     b->lastRows = rows;
     b->lastEnded = rc == 0 && (s->flags & STMT_NO_MORE_ROWS) != 0;

@@ -65,9 +65,10 @@ constexpr uint32_t kNotTaken = 0xFFFFFFFFu;
 // read, in order), counting them in s->rowCount and marking the end of the
 // rows in s->flags; a Java failure after some rows keeps those rows and is
 // posted on the statement (its code is returned) as a value-by-value read
-// would post it. kNotTaken when a column has no block form or the support
-// class is not available.
-uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set);
+// would post it (*rowFailed: a getter failed, on the row after those rows).
+// kNotTaken when a column has no block form or the support class is not
+// available.
+uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set, bool* rowFailed);
 // Gives up the block a statement keeps between fetches (s->rowBlock).
 void Release(JdbcStmt* s);
 

@@ -133,6 +133,42 @@ uint32_t FillElement(JdbcStmt* s, jobject rs, int32_t jc, uint32_t code, unsigne
   }
 }
 
+// Moves the records of one list to another, whose own go.
+void MoveErrors(ErrorList* from, ErrorList* to) {
+  errClear(to);
+  to->head = from->head;
+  from->head = nullptr;
+}
+
+// A read that failed after delivering rows: the failure is the next row's,
+// and waits for the fetch that reaches it, so that the rows before it go out
+// now and the rows after it can follow. A getter's failure (rowFailed) on
+// the first row read is that row's failure at once.
+uint32_t HoldRowFailure(JdbcStmt* s, uint32_t rc, bool rowFailed) {
+  if (s->rowCount == 0) return rowFailed ? ERR_ROW_ERROR : rc;
+  MoveErrors(&s->errors, &s->heldErrors);
+  s->rowFailureHeld = true;
+  return 0;
+}
+
+// The fetch that reaches the row whose failure was held: it fails alone,
+// with the row's records, and leaves the set shaped for one row (a caller
+// may stand a blank row in for it).
+uint32_t ReportHeldFailure(JdbcStmt* s, COLSET* set) {
+  s->rowFailureHeld = false;
+  // A caller gathering a rowset keeps the records of its earlier rows.
+  if (s->errors.keep == 0) errClear(&s->errors);
+  for (AgentError* r = s->heldErrors.head; r != nullptr;) {
+    AgentError* next = r->next;
+    errAppend(&s->errors, r);
+    r = next;
+  }
+  s->heldErrors.head = nullptr;
+  if (ColSetBuild(s->cols, s->cols != nullptr ? s->colCount : 0, 1, set) != 0) ColSetInit(set, 0);
+  set->rows_held = 0;
+  return ERR_ROW_ERROR;
+}
+
 }  // namespace
 
 // A very wide VARCHAR is kept out of line too.
@@ -149,6 +185,7 @@ extern "C" uint32_t DRV_Fetch(uint32_t stmt, uint16_t rows, COLSET* set) {
   JC_LocalFrame frame(s->jniEnv, jexec::kFrame);
   s->rowCount = 0;
   if ((s->flags & STMT_EXECUTED) == 0) return ERR_FUNCTION_SEQUENCE;
+  if (s->rowFailureHeld) return ReportHeldFailure(s, set);
   if (s->keptRows != nullptr) return catFetchKept(s, rows, set);
   if (uint32_t rc = jexec::DescribeLate(s)) return rc;
   if ((s->flags & STMT_PREPARE_CALL) != 0 && rows == 0) {
@@ -186,8 +223,9 @@ extern "C" uint32_t DRV_Fetch(uint32_t stmt, uint16_t rows, COLSET* set) {
   // A plain result whose every column has a block form is read a block at a
   // time; the rest (catalog results, long values) value by value below.
   bool block = false;
+  bool onRow = false;  // the read failed on a row that next() reached
   if (s->catalogKind == 0 && s->singleTarget < 0 && perRow == set->cols_used) {
-    rc = jblock::Fetch(s, s->resultSet, n, set);
+    rc = jblock::Fetch(s, s->resultSet, n, set, &onRow);
     block = rc != jblock::kNotTaken;
     if (!block) rc = 0;
   }
@@ -198,12 +236,14 @@ extern "C" uint32_t DRV_Fetch(uint32_t stmt, uint16_t rows, COLSET* set) {
       s->flags |= STMT_NO_MORE_ROWS;
       break;
     }
+    onRow = false;
     uint8_t more = 0;
     if ((rc = ResultSet::next(s, rs, &more)) != 0) break;
     if (!more) {
       s->flags |= STMT_NO_MORE_ROWS;
       break;
     }
+    onRow = true;
     if (s->catalogKind == kCatalogTypeInfo && s->requestedType != 0) {
       int16_t type = 0;
       char name[kTypeNameBytes] = "";
@@ -250,6 +290,7 @@ extern "C" uint32_t DRV_Fetch(uint32_t stmt, uint16_t rows, COLSET* set) {
   }
   set->rows_held = s->rowCount;
   s->rowsFetched += s->rowCount;
+  if (rc != 0) rc = HoldRowFailure(s, rc, onRow);
   if (rc == 0 && s->rowHook != nullptr && s->rowCount > 0) rc = s->rowHook(s, set);
   return rc;
 }

@@ -260,6 +260,10 @@ struct JdbcStmt {
   // over the parameter sets that gave it); -1 for a result set or none.
   int32_t updateCount = -1;
   uint32_t rowsFetched = 0;  // since the result set was opened
+  // A row that failed after the rows before it in the same read: those rows
+  // went out, its failure (records and code) waits for the next fetch.
+  ErrorList heldErrors{};
+  bool rowFailureHeld = false;
   int32_t rowPosition = -1;
   int32_t singleTarget = -1;   // row-buffer column for JDBC column 1 of a catalog result
   int32_t fetchColLimit = -1;  // -1: read every row-buffer column

@@ -244,6 +244,8 @@ void dropResult(JdbcStmt* s, bool closeJava) {
   s->updateCount = -1;
   s->rowsFetched = 0;
   s->describeLate = 0;
+  errClear(&s->heldErrors);
+  s->rowFailureHeld = false;
   std::free(s->resultBuffer);
   s->resultBuffer = nullptr;
   jblock::DropAhead(s);
@@ -333,6 +335,7 @@ void freeStmtRec(JdbcStmt* s) {
   ColDescFree(s->cols, s->colCount);
   ColDescFree(s->paramDescs, s->paramDescCount);
   errClear(&s->errors);
+  errClear(&s->heldErrors);
   delete s;
 }
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <new>
+#include <vector>
 
 #include "drv_jdbc/j-error.h"
 #include "drv_jdbc/j-handles.h"
@@ -114,26 +115,78 @@ uint32_t AfterExecute(SCR_CURSOR* cur, JdbcStmt* s, uint32_t rc) {
   return rc;
 }
 
+// The records the agent posted for a row that failed name its rowset row.
+void MarkRow(ErrorList* errors, uint32_t row) {
+  for (AgentError* r = errors->head; r != nullptr; r = r->next)
+    if (r->row == 0) r->row = row;
+}
+
+// Drops the records that name no row: a failure after the rows of a rowset
+// ends the rowset, and comes again at the next fetch.
+void DropUnmarked(ErrorList* errors) {
+  AgentError** at = &errors->head;
+  while (*at != nullptr) {
+    AgentError* r = *at;
+    if (r->row != 0) {
+      at = &r->next;
+      continue;
+    }
+    *at = r->next;
+    r->next = nullptr;
+    ErrorList one{0, r, nullptr};
+    errClear(&one);
+  }
+}
+
+// One fetch of a forward-only rowset into `into`, which has room for one
+// row at least: a row that failed (ERR_ROW_ERROR) stands in the rowset
+// blank, its records kept with its rowset row, and the fetch goes on after
+// it. The rows it brought.
+uint32_t FetchForwardPart(uint32_t stmt, JdbcStmt* s, uint32_t got, uint32_t ask, COLSET* into,
+                          std::vector<uint32_t>* failed, uint32_t* rc) {
+  *rc = SCR_Agent().DRV_Fetch(stmt, static_cast<uint16_t>(std::min(ask, kMaxAgentRows)), into);
+  if (*rc == 0) return into->rows_held;
+  if (*rc != ERR_ROW_ERROR || s == nullptr || into->row_capacity == 0) return 0;
+  *rc = 0;
+  into->rows_held = 1;
+  failed->push_back(got + 1);
+  MarkRow(&s->errors, got + 1);
+  // The next row's failure must not clear this one's records.
+  s->errors.keep = 1;
+  return 1;
+}
+
 // Forward-only rowsets go to the agent straight into the rowset's values;
 // the agent may hand fewer rows than asked before the end (a row with a
 // long value comes alone), so it is asked until the rowset is full or a
-// fetch brings nothing.
+// fetch brings nothing. A failed row has the status SQL_ROW_ERROR and the
+// rows after it follow.
 uint32_t FetchForward(uint32_t stmt, SCR_CURSOR* cur, ROWSTATUS* rs) {
   const uint32_t want = cur->rowsetSize;
-  uint32_t rc =
-      SCR_Agent().DRV_Fetch(stmt, static_cast<uint16_t>(std::min(want, kMaxAgentRows)), rs->rows);
-  uint32_t got = rc == 0 ? rs->rows->rows_held : 0;
+  JdbcStmt* s = AGT_Stmt(stmt);
+  const uint32_t keep = s != nullptr ? s->errors.keep : 0;
+  std::vector<uint32_t> failed;
+  uint32_t rc = 0;
+  uint32_t got = FetchForwardPart(stmt, s, 0, want, rs->rows, &failed, &rc);
   while (rc == 0 && got > 0 && got < want) {
     COLSET more{};
-    rc = SCR_Agent().DRV_Fetch(stmt, static_cast<uint16_t>(std::min(want - got, kMaxAgentRows)),
-                               &more);
-    const uint32_t n = rc == 0 ? more.rows_held : 0;
+    const uint32_t n = FetchForwardPart(stmt, s, got, want - got, &more, &failed, &rc);
     if (n > 0) rc = static_cast<uint32_t>(ColSetAppendRows(rs->rows, &more));
     ColSetFreeColumns(&more);
     if (n == 0) break;
     got += n;
   }
+  if (s != nullptr) {
+    s->errors.keep = keep;
+    // The rows so far go out; what failed after them comes again.
+    if (rc != 0 && got > 0 && !failed.empty()) {
+      DropUnmarked(&s->errors);
+      rc = 0;
+    }
+  }
   for (uint32_t r = 1; rc == 0 && r <= got; ++r) SCR_SetRowStatusAt(rs, r, SQL_ROW_SUCCESS);
+  for (uint32_t r : failed)
+    if (rc == 0) SCR_SetRowStatusAt(rs, r, SQL_ROW_ERROR);
   // A positioned statement changes the rowset's first row.
   if (scs_p_ForwardKeeps(cur)) scs_p_ForwardKeep(cur, rc == 0 ? rs->rows : nullptr, 0);
   return rc;

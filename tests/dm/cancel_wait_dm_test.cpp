@@ -146,6 +146,41 @@ TEST_P(CancelWaitDm, AWaitingCallThatDoesNoDatabaseWorkRuns) {
   }
 }
 
+// A statement of `terms` select terms whose prepare takes the database a
+// while (it parses every term) and then fails: the table is missing.
+std::string SlowFailingSelect(int terms) {
+  std::string sql = "SELECT 1";
+  for (int i = 0; i < terms; ++i) sql += ", x" + std::to_string(i % 50) + " + 1";
+  return sql + " FROM qmr_no_such_table";
+}
+
+// A cancel reaching a call that does no database work while it runs leaves
+// it alone: its failure stays the database's own, not HY008.
+TEST_P(CancelWaitDm, ARunningCallThatDoesNoDatabaseWorkIsLeftAlone) {
+  std::string sql;
+  auto prepare = [&](SQLHSTMT s) { return SQLPrepare(s, (SQLCHAR*)sql.c_str(), SQL_NTS); };
+  std::chrono::steady_clock::duration took{};
+  for (int terms = 40000; terms <= 640000 && took < Ms(400); terms *= 2) {
+    sql = SlowFailingSelect(terms);
+    const auto begun = std::chrono::steady_clock::now();
+    if (prepare(stmt_) != SQL_ERROR) GTEST_SKIP() << "the database prepares only at execute";
+    took = std::chrono::steady_clock::now() - begun;
+  }
+  const std::string own = qmr_test::State(SQL_HANDLE_STMT, stmt_);
+  SQLRETURN answered = SQL_SUCCESS;
+  std::thread call([&] { answered = prepare(stmt_); });
+  std::this_thread::sleep_for(took / 4);
+  SQLRETURN cancelled = SQL_ERROR;
+  std::thread([&] { cancelled = SQLCancel(stmt_); }).join();
+  call.join();
+  EXPECT_EQ(SQL_SUCCESS, cancelled);
+  EXPECT_EQ(SQL_ERROR, answered);
+  // The Driver Manager clears the statement's records at SQLCancel, which
+  // may come after the prepare's: none, or the database's own.
+  const std::string state = qmr_test::State(SQL_HANDLE_STMT, stmt_);
+  EXPECT_TRUE(state.empty() || state == own) << qmr_test::Diag(SQL_HANDLE_STMT, stmt_);
+}
+
 // A cancel that arrives once the call it aimed at has ended has no effect
 // in ODBC 3: no 01S05 (the Driver Manager takes the cursor as closed all
 // the same, and so does the next execute).

@@ -1,7 +1,8 @@
 // Calls from several threads: a call on a connection that another thread's
 // call holds waits its turn (or, on the very statement that runs, reports
 // that it is still executing), calls on other connections go on, and
-// SQLCancel reaches the running call without waiting for it.
+// SQLCancel reaches a running call that works at the database without
+// waiting for it.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -105,53 +106,80 @@ TEST_F(Concurrency, WaitingCallOfAHandleFreedMeanwhileFindsItGone) {
 
 // SQLCancel of a statement another thread runs: what the agent answered to
 // the cancel and what the running call then answered decide both results.
+// A call that works at the database (a catalog call) is cancelled; one that
+// does not (a close) is left to end, the cancel waiting for it.
 struct CancelCase {
   const char* name;
+  bool atDatabase;        // the running call is SQLTables, else SQLFreeStmt(SQL_CLOSE)
   int32_t cancelAnswer;   // agent slot 53
-  int32_t runningAnswer;  // the running close
+  int32_t runningAnswer;  // the running call's agent slot
   SQLRETURN cancelRc;
   const char* cancelState;  // first record on the statement after both ended
   SQLRETURN runningRc;
 };
 
-class CancelRunning : public Concurrency, public ::testing::WithParamInterface<CancelCase> {};
+class CancelRunning : public Concurrency, public ::testing::WithParamInterface<CancelCase> {
+ protected:
+  // Starts SQLTables, blocked in the agent's catalog slot until released.
+  std::future<SQLRETURN> StartBlockedTables(SQLHSTMT stmt) {
+    fake.Block(kTablesSlot);
+    auto f = std::async(std::launch::async, [stmt] {
+      return SQLTables(stmt, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0);
+    });
+    EXPECT_TRUE(fake.WaitEntered(kTablesSlot, 5s));
+    return f;
+  }
+  static constexpr int kTablesSlot = 34;
+};
 
 TEST_P(CancelRunning, ReportsWhatHappened) {
   const CancelCase& c = GetParam();
   SQLHSTMT a = NewStmt(dbc1);
+  const int slot = c.atDatabase ? kTablesSlot : kCloseCursorSlot;
   fake.PushResult(53, c.cancelAnswer);
-  fake.PushResult(kCloseCursorSlot, c.runningAnswer);
-  auto running = StartBlockedClose(a);
+  fake.PushResult(slot, c.runningAnswer);
+  auto running = c.atDatabase ? StartBlockedTables(a) : StartBlockedClose(a);
   auto cancel = std::async(std::launch::async, [a] { return SQLCancel(a); });
-  ASSERT_TRUE(fake.WaitEntered(53, 5s));
+  if (c.atDatabase) {
+    ASSERT_TRUE(fake.WaitEntered(53, 5s));
+  } else {
+    EXPECT_TRUE(Waiting(cancel));
+  }
   // SQLCancel never waits for the connection's call lock: a cancel the agent
   // took returns while the call still runs.
-  if (c.cancelAnswer == 0) {
+  if (c.atDatabase && c.cancelAnswer == 0) {
     ASSERT_EQ(std::future_status::ready, cancel.wait_for(5s));
     EXPECT_EQ(c.cancelRc, cancel.get());
     // Asked again while the call runs (a JDBC driver drops a cancel that
     // comes before the statement reaches the database).
     EXPECT_GE(fake.CallCount(53), 1);
   }
-  fake.Release(kCloseCursorSlot);
+  fake.Release(slot);
   EXPECT_EQ(c.runningRc, running.get());
-  if (c.cancelAnswer != 0) {
+  if (!c.atDatabase || c.cancelAnswer != 0) {
     EXPECT_EQ(c.cancelRc, cancel.get());
   }
   EXPECT_EQ(c.cancelState, State(SQL_HANDLE_STMT, a));
+  if (!c.atDatabase) {
+    EXPECT_EQ(0, fake.CallCount(53));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Agent, CancelRunning,
     ::testing::Values(
         // Taken, but the call ended on its own: nothing to report.
-        CancelCase{"TakenCallSucceeded", 0, 0, SQL_SUCCESS, "", SQL_SUCCESS},
+        CancelCase{"TakenCallSucceeded", true, 0, 0, SQL_SUCCESS, "", SQL_SUCCESS},
         // Taken, and the call failed: it failed because it was cancelled.
-        CancelCase{"TakenCallFailed", 0, 15, SQL_SUCCESS, "HY008", SQL_ERROR},
+        CancelCase{"TakenCallFailed", true, 0, 15, SQL_SUCCESS, "HY008", SQL_ERROR},
         // Declined: SQLCancel fails with its record on the statement, and
         // the call's own failure is not called a cancel.
-        CancelCase{"DeclinedCallFailed", 134, 15, SQL_ERROR, "HY018", SQL_ERROR},
-        CancelCase{"DeclinedCallSucceeded", 134, 0, SQL_ERROR, "HY018", SQL_SUCCESS}),
+        CancelCase{"DeclinedCallFailed", true, 134, 15, SQL_ERROR, "HY018", SQL_ERROR},
+        CancelCase{"DeclinedCallSucceeded", true, 134, 0, SQL_ERROR, "HY018", SQL_SUCCESS},
+        // No work at the database: the agent is not asked, and a failure
+        // stays the call's own.
+        CancelCase{"CloseFailed", false, 0, 15, SQL_SUCCESS, "HY000", SQL_ERROR},
+        CancelCase{"CloseSucceeded", false, 0, 0, SQL_SUCCESS, "", SQL_SUCCESS}),
     [](const ::testing::TestParamInfo<CancelCase>& i) { return std::string(i.param.name); });
 
 // A call that only waits for its turn does no work at the database that a

@@ -255,6 +255,7 @@ uint32_t FakeAgent::GetError(uint32_t handle, DRV_ErrorBatch* batch) {
   }
   batch->list = MSG_LIST{0, 0, nullptr};
   batch->ownState = nullptr;
+  batch->rows = nullptr;
   if (list.empty()) return 0;
   auto n = static_cast<uint32_t>(list.size());
   batch->list.texts = static_cast<char**>(std::calloc(n, sizeof(char*)));

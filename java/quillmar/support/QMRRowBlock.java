@@ -84,6 +84,8 @@ public final class QMRRowBlock {
     public boolean atEnd;
     /** What a getter or next() threw; the rows before it are complete. */
     public Throwable failure;
+    /** The failure is a getter's: the result set stands on the row that failed. */
+    public boolean rowFailed;
 
     /** The default zone while a block is read. */
     private TimeZone zone;
@@ -376,6 +378,8 @@ public final class QMRRowBlock {
         charCount = 0;
         atEnd = false;
         failure = null;
+        rowFailed = false;
+        boolean onRow = false;
         shortcutRead = false;
         zone = TimeZone.getDefault();
         try {
@@ -391,6 +395,7 @@ public final class QMRRowBlock {
                     atEnd = true;
                     break;
                 }
+                onRow = true;
                 int slot = rows * slotsPerRow;
                 int flag = rows * kinds.length;
                 for (int c = 0; c < kinds.length; ++c) {
@@ -408,10 +413,12 @@ public final class QMRRowBlock {
                     }
                     nulls[flag + c] = (byte) (isNull ? 1 : 0);
                 }
+                onRow = false;
                 ++rows;
             }
         } catch (Throwable t) {
             failure = t;
+            rowFailed = onRow;
         }
         if (shortcutRead) {
             ++shortcutBlocks;
