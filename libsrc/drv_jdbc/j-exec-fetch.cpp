@@ -143,8 +143,11 @@ void MoveErrors(ErrorList* from, ErrorList* to) {
 // A read that failed after delivering rows: the failure is the next row's,
 // and waits for the fetch that reaches it, so that the rows before it go out
 // now and the rows after it can follow. A getter's failure (rowFailed) on
-// the first row read is that row's failure at once.
+// the first row read is that row's failure at once. A failure of the
+// driver's own, which no database record explains (a form it cannot read),
+// ends the fetch as it did.
 uint32_t HoldRowFailure(JdbcStmt* s, uint32_t rc, bool rowFailed) {
+  if (s->errors.head == nullptr) return rc;
   if (s->rowCount == 0) return rowFailed ? ERR_ROW_ERROR : rc;
   MoveErrors(&s->errors, &s->heldErrors);
   s->rowFailureHeld = true;
