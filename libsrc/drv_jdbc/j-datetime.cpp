@@ -107,15 +107,15 @@ const char* LocalClass(Kind kind) {
 }
 
 void PutDate(int64_t y, int64_t month, int64_t day, JC_Timestamp* out) {
-  if (y < COLSET_YEAR_LOWEST || y > COLSET_YEAR_HIGHEST) {
-    out->year = 0;
-    out->month = 0;
-    out->day = 0;
+  if (y >= kJavaYearEnd || y <= -kJavaYearEnd) {
+    // As the text's infinities are kept: the date part says no more.
+    out->year = y > 0 ? COLSET_YEAR_INFINITY : COLSET_YEAR_MINUS_INFINITY;
+    out->month = 1;
+    out->day = 1;
     return;
   }
-  out->year = static_cast<int16_t>(y);
-  out->month = static_cast<uint16_t>(month);
-  out->day = static_cast<uint16_t>(day);
+  ColSetPutDate(y, static_cast<unsigned>(month), static_cast<unsigned>(day), &out->year,
+                &out->month, &out->day);
 }
 
 uint32_t LocalFields(JNIEnv* env, jobject v, Kind kind, JC_Timestamp* out, bool* endOfDay) {
@@ -135,15 +135,8 @@ uint32_t LocalFields(JNIEnv* env, jobject v, Kind kind, JC_Timestamp* out, bool*
   JC_DeleteLocal(env, v);
   if (rc != 0) return rc;
   if (kind != kTime) {
-    if (f[0] >= kJavaYearEnd || f[0] <= -kJavaYearEnd) {
-      // As the text's infinities are kept: the date part says no more.
-      out->year = f[0] > 0 ? COLSET_YEAR_INFINITY : COLSET_YEAR_MINUS_INFINITY;
-      out->month = 1;
-      out->day = 1;
-      f[3] = f[4] = f[5] = f[6] = 0;
-    } else {
-      PutDate(f[0], f[1], f[2], out);
-    }
+    if (f[0] >= kJavaYearEnd || f[0] <= -kJavaYearEnd) f[3] = f[4] = f[5] = f[6] = 0;
+    PutDate(f[0], f[1], f[2], out);
   }
   if (kind != kDate) {
     out->hour = static_cast<uint16_t>(f[3]);
@@ -173,8 +166,11 @@ bool ParseText(const char* text, size_t length, Kind kind, JC_Timestamp* out) {
       if (!ParseTime(&s, out) || !SkipOffset(&s)) return false;
     }
     if (s.Word(" BC")) {
-      if (out->month != 0 && out->year <= 0) return false;
-      if (out->month != 0) PutDate(1 - static_cast<int64_t>(out->year), out->month, out->day, out);
+      int64_t y = 0;
+      unsigned m = 0, d = 0;
+      ColSetGetDate(out->year, out->month, out->day, &y, &m, &d);
+      if (m != 0 && y <= 0) return false;
+      if (m != 0) PutDate(1 - y, m, d, out);
     } else {
       s.Word(" AD");
     }

@@ -33,7 +33,8 @@ uint32_t LocalFields(JNIEnv* env, jobject v, Kind kind, JC_Timestamp* out, bool*
 bool ParseText(const char* text, size_t length, Kind kind, JC_Timestamp* out);
 
 // Stores the astronomical year y (0 is 1 BC) with its month and day as the
-// element takes them: beyond its years, month 0.
+// element takes them (ColSetPutDate); java.time's MAX and MIN years are the
+// infinities.
 void PutDate(int64_t y, int64_t month, int64_t day, JC_Timestamp* out);
 
 }  // namespace jdt

@@ -14,6 +14,7 @@
 
 #include "drv_jdbc/j-carried.h"
 #include "drv_jdbc/j-classload.h"
+#include "drv_jdbc/j-datetime.h"
 #include "drv_jdbc/j-exec-block-impl.h"
 #include "drv_jdbc/j-exec.h"
 #include "drv_jdbc/j-getvalue.h"
@@ -248,8 +249,8 @@ int32_t KindOf(uint32_t valueType, uint32_t elemSize, int16_t sqlType) {
 
 uint32_t SlotsOf(int32_t kind) {
   switch (kind) {
-    case kDate:
-    case kTime: return 3;
+    case kDate: return 3;
+    case kTime: return 4;
     case kTimestamp: return 7;
     case kBigint:
     case kDecimal: return 2;
@@ -448,20 +449,28 @@ void PutFixed(int32_t kind, unsigned char* e, const int64_t* v) {
       Put(e, d);
       break;
     }
-    case kDate:
-      Put(e, JC_Date{static_cast<int16_t>(v[0]), static_cast<uint16_t>(v[1]),
-                     static_cast<uint16_t>(v[2])});
+    case kDate: {
+      JC_Timestamp ts{};
+      jdt::PutDate(v[0], v[1], v[2], &ts);
+      Put(e, JC_Date{ts.year, ts.month, ts.day});
       break;
+    }
     case kTime:
       Put(e, JC_Time{static_cast<uint16_t>(v[0]), static_cast<uint16_t>(v[1]),
-                     static_cast<uint16_t>(v[2])});
+                     static_cast<uint16_t>(v[2]), 0, static_cast<uint32_t>(v[3])});
       break;
-    case kTimestamp:
-      Put(e, JC_Timestamp{static_cast<int16_t>(v[0]), static_cast<uint16_t>(v[1]),
-                          static_cast<uint16_t>(v[2]), static_cast<uint16_t>(v[3]),
-                          static_cast<uint16_t>(v[4]), static_cast<uint16_t>(v[5]),
-                          static_cast<uint32_t>(v[6])});
+    case kTimestamp: {
+      JC_Timestamp ts{0,
+                      0,
+                      0,
+                      static_cast<uint16_t>(v[3]),
+                      static_cast<uint16_t>(v[4]),
+                      static_cast<uint16_t>(v[5]),
+                      static_cast<uint32_t>(v[6])};
+      jdt::PutDate(v[0], v[1], v[2], &ts);
+      Put(e, ts);
       break;
+    }
     default: break;
   }
 }

@@ -138,7 +138,7 @@ uint32_t getTime(JdbcStmt* s, jobject o, int32_t i, JC_Time* value) {
   JC_Timestamp v;
   uint32_t rc = 0;
   if (ReadFields(s, o, i, jdt::kTime, &v, &rc)) {
-    *value = JC_Time{v.hour, v.minute, v.second};
+    *value = JC_Time{v.hour, v.minute, v.second, 0, v.fraction};
     return rc;
   }
   return GetObjectThen(s, o, "getTime", "(I)Ljava/sql/Time;", i,

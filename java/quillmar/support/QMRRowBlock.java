@@ -33,8 +33,9 @@ import java.util.TimeZone;
  * never through an instant of the VM's zone: read by a driver's shortcut
  * ({@link QMRShortcut}) from its stored value, else from the java.time
  * value of getObject, else from the database's text (see {@link
- * #readLocal}). Years ODBC's structures do not take, the infinities and
- * 24:00 travel as the native element holds them (COLSET_YEAR_* there).
+ * #readLocal}). A year travels whole (native code stores it as the element
+ * takes it, see util/colset.h), the infinities as java.time's MAX and MIN
+ * years, 24:00 as hour 24.
  * Only a driver that gives neither java.time values nor a text of the
  * usual forms has its values computed from the java.sql getter's instant
  * as java.util.Date's deprecated field getters compute them (the default
@@ -51,7 +52,7 @@ public final class QMRRowBlock {
     public static final int FLOAT = 4;     // the float's bits
     public static final int DOUBLE = 5;    // the double's bits
     public static final int DATE = 6;      // year, month, day (3 slots)
-    public static final int TIME = 7;      // hour, minute, second (3 slots)
+    public static final int TIME = 7;      // hour, minute, second, nanoseconds (4 slots)
     public static final int TIMESTAMP = 8; // the date, the time, nanoseconds (7 slots)
     public static final int TEXT = 9;      // getString as UTF-8
     public static final int PLAIN = 10;    // a decimal's plain text, else getString, as UTF-8
@@ -117,11 +118,6 @@ public final class QMRRowBlock {
     /** The last result set class and its shortcut, shared by every block. */
     private static volatile Object[] lastShortcut;
 
-    // The native element's years beyond ODBC's (util/colset.h).
-    private static final int YEAR_INFINITY = 32767;
-    private static final int YEAR_MINUS_INFINITY = -32768;
-    private static final int YEAR_HIGHEST = 32766;
-    private static final int YEAR_LOWEST = -32766;
     // What java.time's MAX and MIN carry (PostgreSQL's infinities).
     private static final int JAVA_YEAR_END = 999999999;
 
@@ -150,8 +146,9 @@ public final class QMRRowBlock {
     public static int slots(int kind) {
         switch (kind) {
             case DATE:
-            case TIME:
                 return 3;
+            case TIME:
+                return 4;
             case TIMESTAMP:
                 return 7;
             case BIGINT:
@@ -459,6 +456,9 @@ public final class QMRRowBlock {
             fixed[slot] = ms / 3600000;
             fixed[slot + 1] = ms / 60000 % 60;
             fixed[slot + 2] = ms / 1000 % 60;
+            if (!date) {
+                fixed[slot + 3] = 0;
+            }
         }
     }
 
@@ -572,19 +572,16 @@ public final class QMRRowBlock {
             fixed[at] = ms / 3600000;
             fixed[at + 1] = ms / 60000 % 60;
             fixed[at + 2] = ms / 1000 % 60;
-        }
-        if (kind == TIMESTAMP) {
-            fixed[slot + 6] = wallNanos[0];
+            fixed[at + 3] = wallNanos[0];
         }
         return true;
     }
 
-    /** An astronomical year (0 is 1 BC) and its month and day as the native element takes them. */
+    /** An astronomical year (0 is 1 BC) and its month and day. */
     private void putDate(long year, long month, long day, int slot) {
-        boolean fits = year >= YEAR_LOWEST && year <= YEAR_HIGHEST;
-        fixed[slot] = fits ? year : 0;
-        fixed[slot + 1] = fits ? month : 0;
-        fixed[slot + 2] = fits ? day : 0;
+        fixed[slot] = year;
+        fixed[slot + 1] = month;
+        fixed[slot + 2] = day;
     }
 
     /**
@@ -639,7 +636,7 @@ public final class QMRRowBlock {
             if (s.equalsIgnoreCase("infinity") || s.equalsIgnoreCase("+infinity")
                     || s.equalsIgnoreCase("-infinity")) {
                 blank(kind, slot);
-                fixed[slot] = s.charAt(0) == '-' ? YEAR_MINUS_INFINITY : YEAR_INFINITY;
+                fixed[slot] = s.charAt(0) == '-' ? -JAVA_YEAR_END : JAVA_YEAR_END;
                 fixed[slot + 1] = 1;
                 fixed[slot + 2] = 1;
                 return true;
@@ -672,13 +669,13 @@ public final class QMRRowBlock {
             if (s.charAt(rest) != ' ' && s.charAt(rest) != 'T') {
                 return false;
             }
-            return parseTime(s, rest + 1, slot + 3, true);
+            return parseTime(s, rest + 1, slot + 3);
         }
-        return parseTime(s, 0, slot, false);
+        return parseTime(s, 0, slot);
     }
 
-    /** hh:mm[:ss[.f]] and an offset from at to the end; nanoseconds after them when nanos. */
-    private boolean parseTime(String s, int at, int slot, boolean nanos) {
+    /** hh:mm[:ss[.f]] and an offset from at to the end; the nanoseconds after them. */
+    private boolean parseTime(String s, int at, int slot) {
         int n = s.length();
         if (n < at + 5 || s.charAt(at + 2) != ':') {
             return false;
@@ -719,9 +716,7 @@ public final class QMRRowBlock {
         fixed[slot] = h;
         fixed[slot + 1] = mi;
         fixed[slot + 2] = se;
-        if (nanos) {
-            fixed[slot + 3] = ns;
-        }
+        fixed[slot + 3] = ns;
         return true;
     }
 
@@ -756,22 +751,16 @@ public final class QMRRowBlock {
             int y = d.getYear();
             if (y >= JAVA_YEAR_END || y <= -JAVA_YEAR_END) {
                 // As the text's infinities are kept: the date part says no more.
-                fixed[slot] = y > 0 ? YEAR_INFINITY : YEAR_MINUS_INFINITY;
-                fixed[slot + 1] = 1;
-                fixed[slot + 2] = 1;
                 t = t == null ? null : LocalTime.MIDNIGHT;
-            } else {
-                putDate(y, d.getMonthValue(), d.getDayOfMonth(), slot);
             }
+            putDate(y, d.getMonthValue(), d.getDayOfMonth(), slot);
             slot += 3;
         }
         if (t != null) {
             fixed[slot] = t.getHour();
             fixed[slot + 1] = t.getMinute();
             fixed[slot + 2] = t.getSecond();
-            if (d != null) {
-                fixed[slot + 3] = t.getNano();
-            }
+            fixed[slot + 3] = t.getNano();
         }
     }
 
