@@ -64,6 +64,19 @@ int64_t FractionText(char* p, uint32_t fraction, uint16_t decimalDigits) {
   return n > 0 ? n + 1 : 0;
 }
 
+// "+05:30", "-03" (hours alone when the minutes are 0), as PostgreSQL
+// writes an offset.
+std::string OffsetText(uint16_t zone) {
+  const int32_t minutes = static_cast<int32_t>(zone) - COLSET_ZONE_BIAS;
+  const auto east = static_cast<unsigned>(minutes < 0 ? -minutes : minutes);
+  char text[7] = {minutes < 0 ? '-' : '+'};
+  Digits(text + 1, Field(east / 60), 2);
+  if (east % 60 == 0) return std::string(text, 3);
+  text[3] = ':';
+  Digits(text + 4, east % 60, 2);
+  return std::string(text, 6);
+}
+
 // Text of a time or timestamp whose whole part (the first `whole`
 // characters) must fit: only fraction digits are cut, never to a bare point.
 SQLRETURN PutCutInFraction(const char* text, int64_t length, int64_t whole, int16_t cType,
@@ -84,7 +97,8 @@ bool StructDate(int16_t y, unsigned m) { return y >= 1 && y <= 9999 && m >= 1 &&
 
 // The text of a date whose year the structures do not take, as the
 // database writes it: "infinity", the era marker after the whole value
-// ("0044-03-15 BC"), all the digits of a year after 9999. time is what
+// ("0044-03-15 BC") or a signed year ("-0043-03-15", COLSET_MONTH_SIGNED),
+// all the digits of a year after 9999. time is what
 // follows the date ("" for a date). False for a value beyond the element.
 bool SpecialDateText(int16_t year16, unsigned month, unsigned day, const std::string& time,
                      std::string* out) {
@@ -98,14 +112,16 @@ bool SpecialDateText(int16_t year16, unsigned month, unsigned day, const std::st
   unsigned m = 0, d = 0;
   ColSetGetDate(year16, static_cast<uint16_t>(month), static_cast<uint16_t>(day), &y, &m, &d);
   const bool bc = y < 1;
-  std::string year = std::to_string(bc ? 1 - y : y);
+  const bool signedYear = bc && (month & COLSET_MONTH_SIGNED) != 0;
+  std::string year = std::to_string(signedYear ? -y : bc ? 1 - y : y);
   if (year.size() < 4) year.insert(0, 4 - year.size(), '0');
+  if (signedYear && y != 0) year.insert(0, 1, '-');
   char md[6];
   Digits(md, Field(m), 2);
   Digits(md + 3, Field(d), 2);
   md[2] = '-';
   md[5] = '\0';
-  *out = year + "-" + md + time + (bc ? " BC" : "");
+  *out = year + "-" + md + time + (bc && !signedYear ? " BC" : "");
   return true;
 }
 
@@ -186,16 +202,19 @@ SQLRETURN ConvertDATE(const SQL_DATE_STRUCT* value, int16_t cType, void* buffer,
   return PutDateOrTime(*value, cType == SQL_C_DATE || cType == SQL_C_TYPE_DATE, ts, cType, t);
 }
 
-SQLRETURN ConvertTIME(const SQL_TIME_STRUCT* value, uint32_t fraction, int16_t cType, void* buffer,
-                      int64_t bufferLength, int64_t* lengthPtr, uint16_t decimalDigits,
-                      int32_t* pending) {
+SQLRETURN ConvertTIME(const SQL_TIME_STRUCT* value, uint16_t zone, uint32_t fraction, int16_t cType,
+                      void* buffer, int64_t bufferLength, int64_t* lengthPtr,
+                      uint16_t decimalDigits, int32_t* pending) {
   TraceEntry("ConvertTIME", bufferLength, cType);
   const Target t{buffer, bufferLength, lengthPtr, pending};
   if (IsText(cType)) {
     char text[kTimeText + 10];
     TimeText(text, value->hour, value->minute, value->second);
     const int64_t length = kTimeText + FractionText(text + kTimeText, fraction, decimalDigits);
-    return PutCutInFraction(text, length, kTimeText, cType, t);
+    if (zone == COLSET_ZONE_NONE) return PutCutInFraction(text, length, kTimeText, cType, t);
+    // With its offset the text is whole or refused, as a date's is.
+    const std::string whole = std::string(text, static_cast<size_t>(length)) + OffsetText(zone);
+    return conv::PutAsciiText(whole, cType, Cut::Refused, t);
   }
   // 24:00:00, the end of a day, is no time of one.
   if (value->hour > 23 && IsStruct(cType) && cType != SQL_C_DATE && cType != SQL_C_TYPE_DATE)

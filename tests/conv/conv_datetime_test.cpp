@@ -35,9 +35,10 @@ Out Date(SQL_DATE_STRUCT d, int16_t t, int64_t bufLen = 80) {
   o.rc = ConvertDATE(&d, t, o.buf, bufLen, &o.length, &o.code);
   return o;
 }
-Out Time(SQL_TIME_STRUCT v, int16_t t, int64_t bufLen = 80, uint32_t fraction = 0) {
+Out Time(SQL_TIME_STRUCT v, int16_t t, int64_t bufLen = 80, uint32_t fraction = 0,
+         uint16_t zone = COLSET_ZONE_NONE) {
   Out o = Prep();
-  o.rc = ConvertTIME(&v, fraction, t, o.buf, bufLen, &o.length, 0, &o.code);
+  o.rc = ConvertTIME(&v, zone, fraction, t, o.buf, bufLen, &o.length, 0, &o.code);
   return o;
 }
 Out Stamp(SQL_TIMESTAMP_STRUCT v, int16_t t, uint16_t digits, int64_t bufLen = 80) {
@@ -147,6 +148,12 @@ TEST(TimeSource, TextAndStructures) {
   EXPECT_EQ(o.rc, SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(Time(kTime, SQL_C_TYPE_TIME, 80, 5).code, ERR_FRACTIONAL_TRUNCATION);
   EXPECT_EQ(As<SQL_TIMESTAMP_STRUCT>(Time(kTime, SQL_C_TYPE_TIMESTAMP, 80, 5)).fraction, 5u);
+  // An offset: in text as PostgreSQL writes it, never in a structure.
+  EXPECT_EQ(Text(Time(kTime, SQL_C_CHAR, 80, 0, COLSET_ZONE_BIAS + 330)), "13:05:09+05:30");
+  EXPECT_EQ(Text(Time(kTime, SQL_C_CHAR, 80, 0, COLSET_ZONE_BIAS - 180)), "13:05:09-03");
+  EXPECT_EQ(Time(kTime, SQL_C_CHAR, 11, 0, COLSET_ZONE_BIAS).code, ERR_NUMERIC_RANGE);
+  EXPECT_EQ(As<SQL_TIME_STRUCT>(Time(kTime, SQL_C_TYPE_TIME, 80, 0, COLSET_ZONE_BIAS + 330)).hour,
+            13);
 }
 
 TEST(TimestampSource, FractionTrimmedToTheColumnDigits) {

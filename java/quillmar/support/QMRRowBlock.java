@@ -52,7 +52,7 @@ public final class QMRRowBlock {
     public static final int FLOAT = 4;     // the float's bits
     public static final int DOUBLE = 5;    // the double's bits
     public static final int DATE = 6;      // year, month, day (3 slots)
-    public static final int TIME = 7;      // hour, minute, second, nanoseconds (4 slots)
+    public static final int TIME = 7;      // hour, minute, second, nanoseconds, offset (5 slots)
     public static final int TIMESTAMP = 8; // the date, the time, nanoseconds (7 slots)
     public static final int TEXT = 9;      // getString as UTF-8
     public static final int PLAIN = 10;    // a decimal's plain text, else getString, as UTF-8
@@ -120,6 +120,9 @@ public final class QMRRowBlock {
 
     // What java.time's MAX and MIN carry (PostgreSQL's infinities).
     private static final int JAVA_YEAR_END = 999999999;
+    // A time's offset as the native element holds it (util/colset.h).
+    private static final long ZONE_NONE = 0;
+    private static final long ZONE_BIAS = 0x4000;
 
     private static String property(String name) {
         try {
@@ -148,7 +151,7 @@ public final class QMRRowBlock {
             case DATE:
                 return 3;
             case TIME:
-                return 4;
+                return 5;
             case TIMESTAMP:
                 return 7;
             case BIGINT:
@@ -458,6 +461,7 @@ public final class QMRRowBlock {
             fixed[slot + 2] = ms / 1000 % 60;
             if (!date) {
                 fixed[slot + 3] = 0;
+                fixed[slot + 4] = ZONE_NONE;
             }
         }
     }
@@ -573,6 +577,9 @@ public final class QMRRowBlock {
             fixed[at + 1] = ms / 60000 % 60;
             fixed[at + 2] = ms / 1000 % 60;
             fixed[at + 3] = wallNanos[0];
+            if (kind == TIME) {
+                fixed[at + 4] = ZONE_NONE;
+            }
         }
         return true;
     }
@@ -669,13 +676,16 @@ public final class QMRRowBlock {
             if (s.charAt(rest) != ' ' && s.charAt(rest) != 'T') {
                 return false;
             }
-            return parseTime(s, rest + 1, slot + 3);
+            return parseTime(s, rest + 1, slot + 3, -1);
         }
-        return parseTime(s, 0, slot);
+        return parseTime(s, 0, slot, slot + 4);
     }
 
-    /** hh:mm[:ss[.f]] and an offset from at to the end; the nanoseconds after them. */
-    private boolean parseTime(String s, int at, int slot) {
+    /**
+     * hh:mm[:ss[.f]] and an offset from at to the end; the nanoseconds after
+     * them, and the offset at zoneSlot unless it is -1.
+     */
+    private boolean parseTime(String s, int at, int slot, int zoneSlot) {
         int n = s.length();
         if (n < at + 5 || s.charAt(at + 2) != ':') {
             return false;
@@ -700,14 +710,9 @@ public final class QMRRowBlock {
             String f = (s.substring(q, Math.min(p, q + 9)) + "000000000").substring(0, 9);
             ns = digits(f, 0, 9);
         }
-        if (p < n && s.charAt(p) != 'Z' && s.charAt(p) != '+' && s.charAt(p) != '-') {
+        long zone = offset(s, p);
+        if (zone < 0) {
             return false;
-        }
-        for (int i = p + 1; i < n; ++i) {
-            char c = s.charAt(i);
-            if (c != ':' && !Character.isDigit(c)) {
-                return false;
-            }
         }
         if (h < 0 || mi < 0 || se < 0 || h > 24 || mi > 59 || se > 60
                 || (h == 24 && (mi != 0 || se != 0 || ns != 0))) {
@@ -717,7 +722,40 @@ public final class QMRRowBlock {
         fixed[slot + 1] = mi;
         fixed[slot + 2] = se;
         fixed[slot + 3] = ns;
+        if (zoneSlot >= 0) {
+            fixed[zoneSlot] = zone;
+        }
         return true;
+    }
+
+    /**
+     * The offset from p to the end of s ("Z", "+05:30", "-03", seconds
+     * dropped) as the native element holds it (COLSET_ZONE_*); -1 for
+     * other text.
+     */
+    private static long offset(String s, int p) {
+        int n = s.length();
+        if (p == n) {
+            return ZONE_NONE;
+        }
+        char sign = s.charAt(p);
+        if (sign == 'Z' && p + 1 == n) {
+            return ZONE_BIAS;
+        }
+        if (sign != '+' && sign != '-') {
+            return -1;
+        }
+        String rest = s.substring(p + 1).replace(":", "");
+        if (rest.length() != 2 && rest.length() != 4 && rest.length() != 6) {
+            return -1;
+        }
+        long h = digits(rest, 0, 2);
+        long m = rest.length() > 2 ? digits(rest, 2, 4) : 0;
+        if (h < 0 || h > 15 || m < 0 || m > 59 || (rest.length() == 6 && digits(rest, 4, 6) < 0)) {
+            return -1;
+        }
+        long minutes = h * 60 + m;
+        return ZONE_BIAS + (sign == '-' ? -minutes : minutes);
     }
 
     /** The decimal number of s from from to to; -1 when it is not all digits or too short. */
@@ -761,6 +799,9 @@ public final class QMRRowBlock {
             fixed[slot + 1] = t.getMinute();
             fixed[slot + 2] = t.getSecond();
             fixed[slot + 3] = t.getNano();
+            if (d == null) {
+                fixed[slot + 4] = ZONE_NONE;
+            }
         }
     }
 
