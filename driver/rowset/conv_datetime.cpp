@@ -52,29 +52,76 @@ void TimeText(char* p, unsigned h, unsigned m, unsigned s) {
 }
 constexpr int64_t kTimeText = 8;
 
+// ".fffffffff" after a time's text at p (10 bytes): nine digits, trailing
+// zeros stripped back to the column's digits; a non-zero digit is never
+// dropped, whatever the column says. The characters written (0 for none).
+int64_t FractionText(char* p, uint32_t fraction, uint16_t decimalDigits) {
+  Digits(p + 1, fraction > 999999999u ? 999999999u : fraction, 9);
+  const int64_t keep = decimalDigits > 9 ? 9 : decimalDigits;
+  int64_t n = 9;
+  while (n > keep && p[n] == '0') --n;
+  p[0] = '.';
+  return n > 0 ? n + 1 : 0;
+}
+
+// "+05:30", "-03" (hours alone when the minutes are 0), as PostgreSQL
+// writes an offset.
+std::string OffsetText(uint16_t zone) {
+  const int32_t minutes = static_cast<int32_t>(zone) - COLSET_ZONE_BIAS;
+  const auto east = static_cast<unsigned>(minutes < 0 ? -minutes : minutes);
+  char text[7] = {minutes < 0 ? '-' : '+'};
+  Digits(text + 1, Field(east / 60), 2);
+  if (east % 60 == 0) return std::string(text, 3);
+  text[3] = ':';
+  Digits(text + 4, east % 60, 2);
+  return std::string(text, 6);
+}
+
+// Text of a time or timestamp whose whole part (the first `whole`
+// characters) must fit: only fraction digits are cut, never to a bare point.
+SQLRETURN PutCutInFraction(const char* text, int64_t length, int64_t whole, int16_t cType,
+                           const conv::Target& t) {
+  const int64_t room = conv::AsciiRoom(cType, t.bufferLength);
+  if (t.bufferLength <= 0 || t.buffer == nullptr || length <= room)
+    return conv::PutAsciiText(text, length, cType, Cut::Refused, t);
+  if (room < whole) return conv::Fail(t.pending, ERR_NUMERIC_RANGE);
+  const int64_t shown = room == whole + 1 ? whole : room;
+  return conv::PutShortened(std::string(text, static_cast<size_t>(length)),
+                            std::string(text, static_cast<size_t>(shown)), cType, t);
+}
+
 // Whether a date's fields are a date ODBC's structures take: years 1 to
-// 9999 (a month of 0 marks a value beyond what the element holds).
-bool StructDate(int16_t y, unsigned m) { return y >= 1 && y <= 9999 && m != 0; }
+// 9999 (a month of 0 marks a value beyond what the element holds, one
+// with COLSET_MONTH_WIDE a year beyond its 16 bits).
+bool StructDate(int16_t y, unsigned m) { return y >= 1 && y <= 9999 && m >= 1 && m <= 12; }
 
 // The text of a date whose year the structures do not take, as the
 // database writes it: "infinity", the era marker after the whole value
-// ("0044-03-15 BC"), all the digits of a year after 9999. time is what
+// ("0044-03-15 BC") or a signed year ("-0043-03-15", COLSET_MONTH_SIGNED),
+// all the digits of a year after 9999. time is what
 // follows the date ("" for a date). False for a value beyond the element.
-bool SpecialDateText(int16_t y, unsigned m, unsigned d, const std::string& time, std::string* out) {
-  if (m == 0) return false;
-  if (y == COLSET_YEAR_INFINITY || y == COLSET_YEAR_MINUS_INFINITY) {
-    *out = y == COLSET_YEAR_INFINITY ? "infinity" : "-infinity";
+bool SpecialDateText(int16_t year16, unsigned month, unsigned day, const std::string& time,
+                     std::string* out) {
+  if (month == 0) return false;
+  if ((month & COLSET_MONTH_WIDE) == 0 &&
+      (year16 == COLSET_YEAR_INFINITY || year16 == COLSET_YEAR_MINUS_INFINITY)) {
+    *out = year16 == COLSET_YEAR_INFINITY ? "infinity" : "-infinity";
     return true;
   }
+  int64_t y = 0;
+  unsigned m = 0, d = 0;
+  ColSetGetDate(year16, static_cast<uint16_t>(month), static_cast<uint16_t>(day), &y, &m, &d);
   const bool bc = y < 1;
-  std::string year = std::to_string(bc ? 1 - static_cast<int>(y) : static_cast<int>(y));
+  const bool signedYear = bc && (month & COLSET_MONTH_SIGNED) != 0;
+  std::string year = std::to_string(signedYear ? -y : bc ? 1 - y : y);
   if (year.size() < 4) year.insert(0, 4 - year.size(), '0');
+  if (signedYear && y != 0) year.insert(0, 1, '-');
   char md[6];
   Digits(md, Field(m), 2);
   Digits(md + 3, Field(d), 2);
   md[2] = '-';
   md[5] = '\0';
-  *out = year + "-" + md + time + (bc ? " BC" : "");
+  *out = year + "-" + md + time + (bc && !signedYear ? " BC" : "");
   return true;
 }
 
@@ -155,14 +202,19 @@ SQLRETURN ConvertDATE(const SQL_DATE_STRUCT* value, int16_t cType, void* buffer,
   return PutDateOrTime(*value, cType == SQL_C_DATE || cType == SQL_C_TYPE_DATE, ts, cType, t);
 }
 
-SQLRETURN ConvertTIME(const SQL_TIME_STRUCT* value, int16_t cType, void* buffer,
-                      int64_t bufferLength, int64_t* lengthPtr, int32_t* pending) {
+SQLRETURN ConvertTIME(const SQL_TIME_STRUCT* value, uint16_t zone, uint32_t fraction, int16_t cType,
+                      void* buffer, int64_t bufferLength, int64_t* lengthPtr,
+                      uint16_t decimalDigits, int32_t* pending) {
   TraceEntry("ConvertTIME", bufferLength, cType);
   const Target t{buffer, bufferLength, lengthPtr, pending};
   if (IsText(cType)) {
-    char text[kTimeText];
+    char text[kTimeText + 10];
     TimeText(text, value->hour, value->minute, value->second);
-    return conv::PutAsciiText(text, kTimeText, cType, Cut::Refused, t);
+    const int64_t length = kTimeText + FractionText(text + kTimeText, fraction, decimalDigits);
+    if (zone == COLSET_ZONE_NONE) return PutCutInFraction(text, length, kTimeText, cType, t);
+    // With its offset the text is whole or refused, as a date's is.
+    const std::string whole = std::string(text, static_cast<size_t>(length)) + OffsetText(zone);
+    return conv::PutAsciiText(whole, cType, Cut::Refused, t);
   }
   // 24:00:00, the end of a day, is no time of one.
   if (value->hour > 23 && IsStruct(cType) && cType != SQL_C_DATE && cType != SQL_C_TYPE_DATE)
@@ -172,6 +224,9 @@ SQLRETURN ConvertTIME(const SQL_TIME_STRUCT* value, int16_t cType, void* buffer,
   ts.hour = value->hour;
   ts.minute = value->minute;
   ts.second = value->second;
+  ts.fraction = fraction;
+  if (fraction != 0 && (cType == SQL_C_TIME || cType == SQL_C_TYPE_TIME))
+    return Put(*value, t, ERR_FRACTIONAL_TRUNCATION);
   return PutDateOrTime(*value, cType == SQL_C_TIME || cType == SQL_C_TYPE_TIME, ts, cType, t);
 }
 
@@ -188,16 +243,8 @@ SQLRETURN ConvertTIMESTAMP(const SQL_TIMESTAMP_STRUCT* value, int16_t cType, voi
     DateText(text, value->year, value->month, value->day);
     text[kDateText] = ' ';
     TimeText(text + kDateText + 1, value->hour, value->minute, value->second);
-    // Nine digits, trailing zeros stripped back to the column's digits; a
-    // non-zero digit is never dropped, whatever the column says.
-    const uint32_t fraction = value->fraction > 999999999u ? 999999999u : value->fraction;
-    char* digits = text + kTimestampWhole + 1;
-    Digits(digits, fraction, 9);
-    const int64_t keep = decimalDigits > 9 ? 9 : decimalDigits;
-    int64_t n = 9;
-    while (n > keep && digits[n - 1] == '0') --n;
-    text[kTimestampWhole] = '.';
-    const int64_t length = n > 0 ? kTimestampWhole + 1 + n : kTimestampWhole;
+    const int64_t length =
+        kTimestampWhole + FractionText(text + kTimestampWhole, value->fraction, decimalDigits);
     if (!StructDate(value->year, value->month)) {
       std::string special;
       const std::string time(text + kDateText, static_cast<size_t>(length - kDateText));
@@ -207,14 +254,7 @@ SQLRETURN ConvertTIMESTAMP(const SQL_TIMESTAMP_STRUCT* value, int16_t cType, voi
     }
     if (TRC_Active())
       TRC_Printf("ConvertTIMESTAMP temBuf string = %.*s", static_cast<int>(length), text);
-    const int64_t room = conv::AsciiRoom(cType, bufferLength);
-    if (bufferLength <= 0 || buffer == nullptr || length <= room)
-      return conv::PutAsciiText(text, length, cType, Cut::Refused, t);
-    if (room < kTimestampWhole) return conv::Fail(pending, ERR_NUMERIC_RANGE);
-    // Cut inside the fraction only; never leave a bare point.
-    const int64_t shown = room == kTimestampWhole + 1 ? kTimestampWhole : room;
-    return conv::PutShortened(std::string(text, static_cast<size_t>(length)),
-                              std::string(text, static_cast<size_t>(shown)), cType, t);
+    return PutCutInFraction(text, length, kTimestampWhole, cType, t);
   }
   if (IsStruct(cType) && (!StructDate(value->year, value->month) || value->hour > 23))
     return conv::Fail(pending, ERR_DATETIME_FIELD_OVERFLOW);

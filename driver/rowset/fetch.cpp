@@ -239,7 +239,8 @@ void PlanColumn(StmtHandle* stmt, uint16_t n, DescRec* rec, int64_t offset, cons
 }
 
 // Whether a date, time or timestamp element holds a value its own structure
-// takes (see COLSET_YEAR_*); any other element is not one.
+// takes whole (see COLSET_YEAR_*; a time without a fraction); any other
+// element is not one.
 inline bool StructValue(uint32_t type, const unsigned char* e) {
   uint16_t f[2];
   switch (type) {
@@ -248,12 +249,17 @@ inline bool StructValue(uint32_t type, const unsigned char* e) {
       int16_t year;
       std::memcpy(&year, e, 2);
       std::memcpy(f, e + 2, 2);
-      if (year < 1 || year > 9999 || f[0] == 0) return false;
+      if (year < 1 || year > 9999 || f[0] == 0 || f[0] > 12) return false;
       if (type == COLSET_VT_DATE) return true;
       std::memcpy(f + 1, e + 6, 2);
       return f[1] < 24;
     }
-    case COLSET_VT_TIME: std::memcpy(f, e, 2); return f[0] < 24;
+    case COLSET_VT_TIME: {
+      uint32_t fraction;
+      std::memcpy(f, e, 2);
+      std::memcpy(&fraction, e + 8, 4);
+      return f[0] < 24 && fraction == 0;
+    }
     default: return true;
   }
 }

@@ -355,9 +355,15 @@ uint32_t DriverManager_getConnection(JdbcConn* c, jobject* out, const char* clas
     CONN_LOG("Can't create Properties object");
     return ERR_GENERAL;
   }
-  const char* keys[2] = {"user", "password"};
-  const char* values[2] = {user, password};
-  for (int i = 0; i < 2; ++i) {
+  // PostgreSQL's driver reads a prepared statement's results in binary form
+  // once it has run a few times; that form of time and timetz turns
+  // 24:00:00 into 00:00:00 and a timetz into UTC. They stay in the text the
+  // server writes (a setting in the URL still wins).
+  const bool pg = className != nullptr && (std::strcmp(className, "org/postgresql/Driver") == 0 ||
+                                           std::strcmp(className, "org.postgresql.Driver") == 0);
+  const char* keys[3] = {"user", "password", "binaryTransferDisable"};
+  const char* values[3] = {user, password, pg ? "TIME,TIMETZ" : nullptr};
+  for (int i = 0; i < 3; ++i) {
     // An empty text is no value: the driver's own default applies.
     if (values[i] == nullptr || values[i][0] == '\0') continue;
     jstring k = JC_NewString(env, keys[i], c->utf8);

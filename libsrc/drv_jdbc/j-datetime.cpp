@@ -56,7 +56,7 @@ bool ParseDate(Scan* s, JC_Timestamp* out) {
   if (!s->Number(4, 10, &y) || !s->Take('-') || !s->Number(2, 2, &m) || !s->Take('-') ||
       !s->Number(2, 2, &d) || m < 1 || m > 12 || d < 1 || d > 31)
     return false;
-  PutDate(negative ? -y : y, m, d, out);
+  PutDate(negative ? -y : y, m, d, out, negative);
   return true;
 }
 
@@ -83,18 +83,25 @@ bool ParseTime(Scan* s, JC_Timestamp* out) {
   return true;
 }
 
-// An offset after a time ("+05:30", "-03", "Z"): skipped, the wall time is
-// the value's own.
-bool SkipOffset(Scan* s) {
-  if (s->Take('Z')) return true;
+// An offset after a time ("+05:30", "-03", "Z"; seconds are dropped) into
+// *zone (COLSET_ZONE_*); the wall time stays the value's own.
+bool ReadOffset(Scan* s, uint16_t* zone) {
+  *zone = COLSET_ZONE_NONE;
+  if (s->Take('Z')) {
+    *zone = static_cast<uint16_t>(COLSET_ZONE_BIAS);
+    return true;
+  }
   if (!s->At('+') && !s->At('-')) return true;
-  ++s->p;
-  int64_t v = 0;
-  if (!s->Number(2, 2, &v)) return false;
+  const bool west = *s->p++ == '-';
+  int64_t h = 0, m = 0, v = 0;
+  if (!s->Number(2, 2, &h)) return false;
   for (int part = 0; part < 2 && (s->At(':') || s->Digit()); ++part) {
     s->Take(':');
-    if (!s->Number(2, 2, &v)) return false;
+    if (!s->Number(2, 2, part == 0 ? &m : &v)) return false;
   }
+  if (h > 15 || m > 59) return false;
+  const int64_t minutes = h * 60 + m;
+  *zone = static_cast<uint16_t>(COLSET_ZONE_BIAS + (west ? -minutes : minutes));
   return true;
 }
 
@@ -106,19 +113,21 @@ const char* LocalClass(Kind kind) {
                          : "java/time/LocalDateTime";
 }
 
-void PutDate(int64_t y, int64_t month, int64_t day, JC_Timestamp* out) {
-  if (y < COLSET_YEAR_LOWEST || y > COLSET_YEAR_HIGHEST) {
-    out->year = 0;
-    out->month = 0;
-    out->day = 0;
+void PutDate(int64_t y, int64_t month, int64_t day, JC_Timestamp* out, bool signedYears) {
+  if (y >= kJavaYearEnd || y <= -kJavaYearEnd) {
+    // As the text's infinities are kept: the date part says no more.
+    out->year = y > 0 ? COLSET_YEAR_INFINITY : COLSET_YEAR_MINUS_INFINITY;
+    out->month = 1;
+    out->day = 1;
     return;
   }
-  out->year = static_cast<int16_t>(y);
-  out->month = static_cast<uint16_t>(month);
-  out->day = static_cast<uint16_t>(day);
+  ColSetPutDate(y, static_cast<unsigned>(month), static_cast<unsigned>(day), &out->year,
+                &out->month, &out->day);
+  if (signedYears && y < 1 && out->month != 0) out->month |= COLSET_MONTH_SIGNED;
 }
 
-uint32_t LocalFields(JNIEnv* env, jobject v, Kind kind, JC_Timestamp* out, bool* endOfDay) {
+uint32_t LocalFields(JNIEnv* env, jobject v, Kind kind, JC_Timestamp* out, bool* endOfDay,
+                     bool signedYears) {
   *out = JC_Timestamp{0, 0, 0, 0, 0, 0, 0};
   *endOfDay = false;
   jclass cls = JM_SystemClass(env, LocalClass(kind));
@@ -135,15 +144,8 @@ uint32_t LocalFields(JNIEnv* env, jobject v, Kind kind, JC_Timestamp* out, bool*
   JC_DeleteLocal(env, v);
   if (rc != 0) return rc;
   if (kind != kTime) {
-    if (f[0] >= kJavaYearEnd || f[0] <= -kJavaYearEnd) {
-      // As the text's infinities are kept: the date part says no more.
-      out->year = f[0] > 0 ? COLSET_YEAR_INFINITY : COLSET_YEAR_MINUS_INFINITY;
-      out->month = 1;
-      out->day = 1;
-      f[3] = f[4] = f[5] = f[6] = 0;
-    } else {
-      PutDate(f[0], f[1], f[2], out);
-    }
+    if (f[0] >= kJavaYearEnd || f[0] <= -kJavaYearEnd) f[3] = f[4] = f[5] = f[6] = 0;
+    PutDate(f[0], f[1], f[2], out, signedYears);
   }
   if (kind != kDate) {
     out->hour = static_cast<uint16_t>(f[3]);
@@ -155,8 +157,11 @@ uint32_t LocalFields(JNIEnv* env, jobject v, Kind kind, JC_Timestamp* out, bool*
   return 0;
 }
 
-bool ParseText(const char* text, size_t length, Kind kind, JC_Timestamp* out) {
+bool ParseText(const char* text, size_t length, Kind kind, JC_Timestamp* out, uint16_t* zone) {
   *out = JC_Timestamp{0, 0, 0, 0, 0, 0, 0};
+  uint16_t offset = COLSET_ZONE_NONE;
+  if (zone == nullptr) zone = &offset;
+  *zone = COLSET_ZONE_NONE;
   Scan s{text, text + length};
   while (s.p < s.end && s.end[-1] == ' ') --s.end;
   if (kind != kTime) {
@@ -170,15 +175,18 @@ bool ParseText(const char* text, size_t length, Kind kind, JC_Timestamp* out) {
     if (!ParseDate(&s, out)) return false;
     const bool era = s.end - s.p >= 3 && (s.p[1] == 'B' || s.p[1] == 'A');
     if (kind == kTimestamp && !era && (s.Take(' ') || s.Take('T'))) {
-      if (!ParseTime(&s, out) || !SkipOffset(&s)) return false;
+      if (!ParseTime(&s, out) || !ReadOffset(&s, zone)) return false;
     }
     if (s.Word(" BC")) {
-      if (out->month != 0 && out->year <= 0) return false;
-      if (out->month != 0) PutDate(1 - static_cast<int64_t>(out->year), out->month, out->day, out);
+      int64_t y = 0;
+      unsigned m = 0, d = 0;
+      ColSetGetDate(out->year, out->month, out->day, &y, &m, &d);
+      if (m != 0 && y <= 0) return false;
+      if (m != 0) PutDate(1 - y, m, d, out);
     } else {
       s.Word(" AD");
     }
-  } else if (!ParseTime(&s, out) || !SkipOffset(&s)) {
+  } else if (!ParseTime(&s, out) || !ReadOffset(&s, zone)) {
     return false;
   }
   return s.p == s.end;

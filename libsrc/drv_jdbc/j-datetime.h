@@ -23,18 +23,22 @@ const char* LocalClass(Kind kind);
 // null); releases v. Their MAX and MIN (what PostgreSQL's driver gives for
 // 'infinity') become the element's infinities. *endOfDay is set when v is
 // LocalTime.MAX, which may stand for 24:00:00 (only the text tells).
-// 0, or 15 with the exception pending.
-uint32_t LocalFields(JNIEnv* env, jobject v, Kind kind, JC_Timestamp* out, bool* endOfDay);
+// signedYears as for PutDate. 0, or 15 with the exception pending.
+uint32_t LocalFields(JNIEnv* env, jobject v, Kind kind, JC_Timestamp* out, bool* endOfDay,
+                     bool signedYears);
 
 // The fields of the database's text of a value of kind: "2024-03-31",
 // "0044-03-15 BC", "-0043-03-15", "infinity", "24:00:00",
 // "12:34:56.123456+05:30" (a time or timestamp with an offset keeps its
-// own wall time), "2024-03-31 02:30:00.0". False for any other text.
-bool ParseText(const char* text, size_t length, Kind kind, JC_Timestamp* out);
+// own wall time, the offset going to *zone when given, COLSET_ZONE_*),
+// "2024-03-31 02:30:00.0". False for any other text.
+bool ParseText(const char* text, size_t length, Kind kind, JC_Timestamp* out,
+               uint16_t* zone = nullptr);
 
 // Stores the astronomical year y (0 is 1 BC) with its month and day as the
-// element takes them: beyond its years, month 0.
-void PutDate(int64_t y, int64_t month, int64_t day, JC_Timestamp* out);
+// element takes them (ColSetPutDate); java.time's MAX and MIN years are the
+// infinities. signedYears: a year before 1 is shown signed, not with the era.
+void PutDate(int64_t y, int64_t month, int64_t day, JC_Timestamp* out, bool signedYears = false);
 
 }  // namespace jdt
 

@@ -58,8 +58,9 @@ struct Cursor {
 // to fetch and from one execute to the next: a lookup run thousands of times
 // allocates neither Java objects nor native buffers once it has fetched.
 struct JdbcRowBlock {
-  jobject block = nullptr;  // global: the QMRRowBlock
-  std::vector<jint> kinds;  // what block is shaped for
+  jobject block = nullptr;   // global: the QMRRowBlock
+  bool signedYears = false;  // a year before 1 shown signed (jdt::PutDate)
+  std::vector<jint> kinds;   // what block is shaped for
   std::vector<jint> wanted;
   std::vector<jlong> fixed;
   std::vector<jbyte> nulls;

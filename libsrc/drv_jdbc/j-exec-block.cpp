@@ -14,12 +14,14 @@
 
 #include "drv_jdbc/j-carried.h"
 #include "drv_jdbc/j-classload.h"
+#include "drv_jdbc/j-datetime.h"
 #include "drv_jdbc/j-exec-block-impl.h"
 #include "drv_jdbc/j-exec.h"
 #include "drv_jdbc/j-getvalue.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-wrap-types.h"
 #include "util/log.h"
+#include "util/sqllex.h"
 #include "util/textconv.h"
 
 namespace jblock {
@@ -250,8 +252,8 @@ int32_t KindOf(uint32_t valueType, uint32_t elemSize, int16_t sqlType) {
 
 uint32_t SlotsOf(int32_t kind) {
   switch (kind) {
-    case kDate:
-    case kTime: return 3;
+    case kDate: return 3;
+    case kTime: return 5;
     case kTimestamp: return 7;
     case kBigint:
     case kDecimal: return 2;
@@ -432,7 +434,7 @@ void PutBytes(uint32_t valueType, unsigned char* e, uint32_t size, const unsigne
   if (offset != 0) Put(e, n);
 }
 
-void PutFixed(int32_t kind, unsigned char* e, const int64_t* v) {
+void PutFixed(int32_t kind, unsigned char* e, const int64_t* v, bool signedYears) {
   switch (kind) {
     case kBoolean: e[0] = v[0] != 0 ? 1 : 0; break;
     case kByte: Put(e, static_cast<int8_t>(v[0])); break;
@@ -452,20 +454,29 @@ void PutFixed(int32_t kind, unsigned char* e, const int64_t* v) {
       Put(e, d);
       break;
     }
-    case kDate:
-      Put(e, JC_Date{static_cast<int16_t>(v[0]), static_cast<uint16_t>(v[1]),
-                     static_cast<uint16_t>(v[2])});
+    case kDate: {
+      JC_Timestamp ts{};
+      jdt::PutDate(v[0], v[1], v[2], &ts, signedYears);
+      Put(e, JC_Date{ts.year, ts.month, ts.day});
       break;
+    }
     case kTime:
       Put(e, JC_Time{static_cast<uint16_t>(v[0]), static_cast<uint16_t>(v[1]),
-                     static_cast<uint16_t>(v[2])});
+                     static_cast<uint16_t>(v[2]), static_cast<uint16_t>(v[4]),
+                     static_cast<uint32_t>(v[3])});
       break;
-    case kTimestamp:
-      Put(e, JC_Timestamp{static_cast<int16_t>(v[0]), static_cast<uint16_t>(v[1]),
-                          static_cast<uint16_t>(v[2]), static_cast<uint16_t>(v[3]),
-                          static_cast<uint16_t>(v[4]), static_cast<uint16_t>(v[5]),
-                          static_cast<uint32_t>(v[6])});
+    case kTimestamp: {
+      JC_Timestamp ts{0,
+                      0,
+                      0,
+                      static_cast<uint16_t>(v[3]),
+                      static_cast<uint16_t>(v[4]),
+                      static_cast<uint16_t>(v[5]),
+                      static_cast<uint32_t>(v[6])};
+      jdt::PutDate(v[0], v[1], v[2], &ts, signedYears);
+      Put(e, ts);
       break;
+    }
     default: break;
   }
 }
@@ -539,7 +550,7 @@ bool Deliver(const JdbcRowBlock& b, uint32_t slotsPerRow, uint32_t from, uint32_
         PutWide(col.type, e, col.elem_size, charData + charAt, len);
         if (len > 0) charAt += static_cast<size_t>(len);
       } else {
-        PutFixed(kind, e, slot);
+        PutFixed(kind, e, slot, b.signedYears);
       }
       slot += SlotsOf(kind);
       col.ind[row] = isNull ? COLSET_IND_NULL : 0;
@@ -641,6 +652,8 @@ uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set, bool* rowFai
   if (s->rowBlock == nullptr && (s->rowBlock = new (std::nothrow) JdbcRowBlock) == nullptr)
     return kNotTaken;
   JdbcRowBlock* b = s->rowBlock;
+  // PostgreSQL writes a year before 1 with its era, the others signed.
+  b->signedYears = s->conn != nullptr && (s->conn->sqlForms & SQLLEX_POSTGRESQL) == 0;
   const uint32_t cols = set->cols_used;
   std::vector<jint>& kinds = b->wanted;
   kinds.resize(cols);

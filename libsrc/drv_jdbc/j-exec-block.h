@@ -130,8 +130,9 @@ void PutWide(uint32_t valueType, unsigned char* e, uint32_t size, const char16_t
              int64_t length);
 void PutBytes(uint32_t valueType, unsigned char* e, uint32_t size, const unsigned char* bytes,
               int64_t length);
-// A fixed-size value from its slots (kBoolean to kTimestamp).
-void PutFixed(int32_t kind, unsigned char* e, const int64_t* slots);
+// A fixed-size value from its slots (kBoolean to kTimestamp); signedYears
+// as for jdt::PutDate.
+void PutFixed(int32_t kind, unsigned char* e, const int64_t* slots, bool signedYears = false);
 // The text BigDecimal.toPlainString gives for unscaled x 10^-scale (scale
 // 0 to kMaxScale) into out, which has room for kNumberRoom bytes; its length.
 constexpr int64_t kMaxScale = 1000;

@@ -334,7 +334,7 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
       if (scale < 1) scale = 0;
       p = display;
       code = COLSET_VT_TIME;
-      elem = 6;
+      elem = 12;
       described = delivered = r.odbcVersion == 3 ? SQL_TYPE_TIME : SQL_TIME;
       break;
     case SQL_TIMESTAMP:

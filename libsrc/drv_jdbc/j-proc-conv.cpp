@@ -149,6 +149,7 @@ uint32_t DateTimeFromObject(JdbcStmt* s, JNIEnv* env, jobject o, uint32_t code, 
     ts.hour = t.hour;
     ts.minute = t.minute;
     ts.second = t.second;
+    ts.fraction = t.fraction;
     hasTime = true;
   } else if (IsA(env, o, "java/util/Date")) {
     JC_Date d{};
@@ -169,7 +170,7 @@ uint32_t DateTimeFromObject(JdbcStmt* s, JNIEnv* env, jobject o, uint32_t code, 
       return 0;
     case COLSET_VT_TIME:
       if (!hasTime) return Refuse(s, "Output parameter value is not a time");
-      Put(e, JC_Time{ts.hour, ts.minute, ts.second});
+      Put(e, JC_Time{ts.hour, ts.minute, ts.second, 0, ts.fraction});
       return 0;
     default:
       if (!hasDate) return Refuse(s, "Output parameter value is not a timestamp");

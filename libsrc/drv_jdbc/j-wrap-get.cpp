@@ -10,6 +10,7 @@
 #include "drv_jdbc/j-datetime.h"
 #include "drv_jdbc/j-methods.h"
 #include "drv_jdbc/j-wrap-impl.h"
+#include "util/sqllex.h"
 
 using namespace wrapimpl;
 
@@ -112,19 +113,21 @@ namespace {
 // Value i as the database's text, parsed; false when there is none to parse
 // (the value is null then when *rc is 0 and *isNull is set).
 bool ReadText(JdbcStmt* s, jobject o, int32_t i, jdt::Kind kind, JC_Timestamp* v, uint32_t* rc,
-              bool* isNull) {
+              bool* isNull, uint16_t* zone = nullptr) {
   char text[80];
   uint32_t len = 0;
   *rc = getString(s, o, i, text, sizeof text, &len);
   *isNull = *rc == 0 && len == 0;
   if (*rc != 0 || len == 0) return *rc != 0 || *isNull;
-  return jdt::ParseText(text, len, kind, v);
+  return jdt::ParseText(text, len, kind, v, zone);
 }
 
 // A date, time or timestamp as the database holds it: the fields of its
 // java.time value while the JDBC driver gives one, else of its text. False
-// where neither answers (the value is then for the java.sql getter).
-bool ReadFields(JdbcStmt* s, jobject o, int32_t i, jdt::Kind kind, JC_Timestamp* v, uint32_t* rc) {
+// where neither answers (the value is then for the java.sql getter). A
+// value with an offset (refused as java.time) has it in *zone when given.
+bool ReadFields(JdbcStmt* s, jobject o, int32_t i, jdt::Kind kind, JC_Timestamp* v, uint32_t* rc,
+                uint16_t* zone = nullptr) {
   *v = JC_Timestamp{0, 0, 0, 0, 0, 0, 0};
   JNIEnv* env = Env(s);
   bool isNull = false;
@@ -137,7 +140,9 @@ bool ReadFields(JdbcStmt* s, jobject o, int32_t i, jdt::Kind kind, JC_Timestamp*
       *rc = 0;
       if (value == nullptr) return true;
       bool endOfDay = false;
-      *rc = Done(s, jdt::LocalFields(env, value, kind, v, &endOfDay));
+      // PostgreSQL writes a year before 1 with its era, the others signed.
+      const bool signedYears = s->conn != nullptr && (s->conn->sqlForms & SQLLEX_POSTGRESQL) == 0;
+      *rc = Done(s, jdt::LocalFields(env, value, kind, v, &endOfDay, signedYears));
       // LocalTime.MAX may be 24:00:00: the text says which.
       if (*rc != 0 || !endOfDay) return true;
       JC_Timestamp t{};
@@ -152,7 +157,7 @@ bool ReadFields(JdbcStmt* s, jobject o, int32_t i, jdt::Kind kind, JC_Timestamp*
     s->dateTimeAsText = 1;
   }
   if (s->resultSet == nullptr || !env->IsSameObject(o, s->resultSet)) return false;
-  return ReadText(s, o, i, kind, v, rc, &isNull);
+  return ReadText(s, o, i, kind, v, rc, &isNull, zone);
 }
 
 }  // namespace
@@ -170,8 +175,9 @@ uint32_t getDate(JdbcStmt* s, jobject o, int32_t i, JC_Date* value) {
 uint32_t getTime(JdbcStmt* s, jobject o, int32_t i, JC_Time* value) {
   JC_Timestamp v;
   uint32_t rc = 0;
-  if (ReadFields(s, o, i, jdt::kTime, &v, &rc)) {
-    *value = JC_Time{v.hour, v.minute, v.second};
+  uint16_t zone = COLSET_ZONE_NONE;
+  if (ReadFields(s, o, i, jdt::kTime, &v, &rc, &zone)) {
+    *value = JC_Time{v.hour, v.minute, v.second, zone, v.fraction};
     return rc;
   }
   return GetObjectThen(s, o, "getTime", "(I)Ljava/sql/Time;", i,

@@ -183,7 +183,7 @@ uint32_t DateParts(JNIEnv* env, jobject d, JC_Date* out) {
 }
 
 uint32_t TimeParts(JNIEnv* env, jobject t, JC_Time* out) {
-  *out = JC_Time{0, 0, 0};
+  *out = JC_Time{0, 0, 0, 0, 0};
   if (t == nullptr) return 0;
   static const char* const kNames[] = {"getHours", "getMinutes", "getSeconds"};
   int32_t v[3];
@@ -191,7 +191,7 @@ uint32_t TimeParts(JNIEnv* env, jobject t, JC_Time* out) {
   JC_DeleteLocal(env, t);
   if (rc != 0) return rc;
   *out = JC_Time{static_cast<uint16_t>(v[0]), static_cast<uint16_t>(v[1]),
-                 static_cast<uint16_t>(v[2])};
+                 static_cast<uint16_t>(v[2]), 0, 0};
   return 0;
 }
 

@@ -5,11 +5,14 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "drv_jdbc/j-exec-block.h"
 #include "drv_jdbc/j-methods.h"
 #include "drv_jdbc/j-sqltypes.h"
 #include "drv_jdbc/j-wrap-impl.h"
+#include "platform/lock.h"
+#include "platform/thread_annotations.h"
 #include "util/errcodes.h"
 #include "util/sqllex.h"
 
@@ -540,33 +543,77 @@ uint32_t SetJavaTime(JdbcStmt* s, jobject ps, int32_t index, const JC_Timestamp*
   return rc;
 }
 
+// pgjdbc's PGobject and the members a timestamp parameter calls, as the
+// class loader over the archives loaded it.
+struct PgObject {
+  jobject loader;  // global
+  jclass cls;      // global
+  jmethodID ctor, setType, setValue;
+};
+
+plat::Mutex gPgObjectLock;
+// One entry per class loader that has asked, kept for the VM's life as the
+// agent's other class references are; a loader is rarely made twice.
+auto* const gPgObjects PT_GUARDED_BY(gPgObjectLock) = new std::vector<PgObject>();
+
+// The class as loader loads it, looked up once; false when it is not found
+// (nothing pending).
+bool PgObjectOf(JNIEnv* env, jobject loader, PgObject* out) EXCLUDES(gPgObjectLock) {
+  plat::Guard<plat::Mutex> g(gPgObjectLock);
+  for (const PgObject& k : *gPgObjects) {
+    if (env->IsSameObject(k.loader, loader)) {
+      *out = k;
+      return true;
+    }
+  }
+  jclass local = JC_LoadClass(env, loader, "org/postgresql/util/PGobject");
+  PgObject k{nullptr, nullptr, nullptr, nullptr, nullptr};
+  if (local != nullptr && !env->ExceptionCheck()) {
+    k.ctor = env->GetMethodID(local, "<init>", "()V");
+    if (k.ctor != nullptr) k.setType = env->GetMethodID(local, "setType", "(Ljava/lang/String;)V");
+    if (k.setType != nullptr)
+      k.setValue = env->GetMethodID(local, "setValue", "(Ljava/lang/String;)V");
+  }
+  if (k.setValue != nullptr) {
+    k.cls = static_cast<jclass>(env->NewGlobalRef(local));
+    k.loader = env->NewGlobalRef(loader);
+  }
+  env->ExceptionClear();
+  JC_DeleteLocal(env, local);
+  if (k.cls == nullptr || k.loader == nullptr) {
+    if (k.cls != nullptr) env->DeleteGlobalRef(k.cls);
+    if (k.loader != nullptr) env->DeleteGlobalRef(k.loader);
+    return false;
+  }
+  gPgObjects->push_back(k);
+  *out = k;
+  return true;
+}
+
 // pgjdbc reads a LocalDateTime through the VM's zone (a wall time in its
 // gap moves an hour) and a string with Types.TIMESTAMP likewise; its own
 // typed object carries the text to the server as a timestamp. 0 when set,
 // else nothing is left pending.
 uint32_t SetPgTimestamp(JdbcStmt* s, jobject ps, int32_t index, const std::string& text) {
   JNIEnv* env = Env(s);
-  jclass cls = JC_LoadClass(env, s->conn->classLoader, "org/postgresql/util/PGobject");
-  jobject value = nullptr;
+  PgObject k{};
+  if (!PgObjectOf(env, s->conn->classLoader, &k)) return ERR_NOT_CAPABLE;
+  jobject value = env->NewObject(k.cls, k.ctor);
   uint32_t rc = ERR_NOT_CAPABLE;
-  if (cls != nullptr && !env->ExceptionCheck()) {
-    jmethodID ctor = env->GetMethodID(cls, "<init>", "()V");
-    if (ctor != nullptr) value = env->NewObject(cls, ctor);
-  }
   jstring type = value != nullptr ? TextArg(s, "timestamp") : nullptr;
   jstring str =
       type != nullptr ? TextArg(s, text.c_str(), static_cast<int64_t>(text.size())) : nullptr;
-  if (str != nullptr &&
-      JC_CallVoidMethod(env, value, cls, "setType", "(Ljava/lang/String;)V", type) == 0 &&
-      JC_CallVoidMethod(env, value, cls, "setValue", "(Ljava/lang/String;)V", str) == 0) {
-    rc = JC_CallVoidMethod(env, ps, nullptr, "setObject", "(ILjava/lang/Object;)V",
-                           static_cast<jint>(index), value);
+  if (str != nullptr) {
+    env->CallVoidMethod(value, k.setType, type);
+    if (!env->ExceptionCheck()) env->CallVoidMethod(value, k.setValue, str);
+    if (!env->ExceptionCheck())
+      rc = JC_CallVoidMethod(env, ps, nullptr, "setObject", "(ILjava/lang/Object;)V",
+                             static_cast<jint>(index), value);
   }
   if (rc != 0) env->ExceptionClear();
   JC_DeleteLocal(env, str);
   JC_DeleteLocal(env, type);
   JC_DeleteLocal(env, value);
-  JC_DeleteLocal(env, cls);
   return rc;
 }
 

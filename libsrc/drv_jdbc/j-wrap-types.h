@@ -10,7 +10,9 @@
 #include "util/colset.h"
 
 // Date, time and timestamp in the layouts of SQL_DATE_STRUCT, SQL_TIME_STRUCT
-// and SQL_TIMESTAMP_STRUCT (the row buffer's types 11, 12 and 13).
+// and SQL_TIMESTAMP_STRUCT (the row buffer's types 11, 12 and 13); a time
+// carries its offset (COLSET_ZONE_*) and fraction after SQL_TIME_STRUCT's
+// fields.
 struct JC_Date {
   int16_t year;
   uint16_t month;
@@ -20,6 +22,8 @@ struct JC_Time {
   uint16_t hour;
   uint16_t minute;
   uint16_t second;
+  uint16_t zone;      // COLSET_ZONE_NONE, or minutes east + COLSET_ZONE_BIAS
+  uint32_t fraction;  // nanoseconds
 };
 struct JC_Timestamp {
   int16_t year;

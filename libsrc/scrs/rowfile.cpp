@@ -209,7 +209,8 @@ bool Value(RF_STREAM* s, const COLSET_COL* col, unsigned char* e) {
              Field<D>(s, e + 4, 2, false);
     case COLSET_VT_TIME:
       return Field<D>(s, e, 2, false) && Field<D>(s, e + 2, 2, false) &&
-             Field<D>(s, e + 4, 2, false);
+             Field<D>(s, e + 4, 2, false) && Field<D>(s, e + 6, 2, false) &&
+             Field<D>(s, e + 8, 4, false);
     case COLSET_VT_TIMESTAMP:
       if (!Field<D>(s, e, 2, true)) return false;
       for (int f = 1; f < 6; ++f) {

@@ -29,7 +29,7 @@ enum : uint32_t {
   COLSET_VT_REAL = 9,         // float
   COLSET_VT_DOUBLE = 10,      // double
   COLSET_VT_DATE = 11,        // {i16 year; u16 month; u16 day} (SQL_DATE_STRUCT)
-  COLSET_VT_TIME = 12,        // {u16 hour; u16 minute; u16 second} (SQL_TIME_STRUCT)
+  COLSET_VT_TIME = 12,        // SQL_TIME_STRUCT, u16 offset, u32 fraction (nanoseconds)
   COLSET_VT_TIMESTAMP = 13,   // SQL_TIMESTAMP_STRUCT: six u16 then u32 fraction
   COLSET_VT_BINARY = 14,      // fixed-width bytes, length bytes
   COLSET_VT_LONGCHAR = 15,    // COLSET_LONG: 8-bit text out of line, length in bytes
@@ -52,12 +52,60 @@ enum : uint32_t {
 // 1 to 9999, and beyond them what their text needs: years from
 // COLSET_YEAR_LOWEST to 0 are the years before Christ (0 is 1 BC), years
 // from 10000 to COLSET_YEAR_HIGHEST those after 9999, and the two ends the
-// database's infinities. A value beyond all of that has month 0, which no
-// C type takes. A time (12) or timestamp with hour 24 is the end of a day.
+// database's infinities. A year past those (to 32 bits) has
+// COLSET_MONTH_WIDE in its month, which no C type takes: year keeps its low
+// 16 bits, month (bits 4-11) and day (bits 5-12) its high 16 (see
+// ColSetPutDate). A year before 1 with COLSET_MONTH_SIGNED is written as
+// its database writes it, a signed year ("-0043-03-15"), else with the era
+// ("0044-03-15 BC"). A value beyond all of that has month 0. A time (12)
+// or timestamp with hour 24 is the end of a day.
 constexpr int16_t COLSET_YEAR_INFINITY = 32767;
 constexpr int16_t COLSET_YEAR_MINUS_INFINITY = -32768;
 constexpr int16_t COLSET_YEAR_HIGHEST = 32766;
 constexpr int16_t COLSET_YEAR_LOWEST = -32766;
+constexpr uint16_t COLSET_MONTH_WIDE = 0x8000;
+constexpr uint16_t COLSET_MONTH_SIGNED = 0x4000;
+
+// A time's offset from UTC, as a time with a zone (PostgreSQL's timetz)
+// carries it: 0 for none, else its minutes east plus COLSET_ZONE_BIAS.
+constexpr uint16_t COLSET_ZONE_NONE = 0;
+constexpr int32_t COLSET_ZONE_BIAS = 0x4000;
+
+// Stores the astronomical year y (0 is 1 BC), month m and day d in the
+// three fields of a date element; month 0 when y needs more than 32 bits.
+inline void ColSetPutDate(int64_t y, unsigned m, unsigned d, int16_t* year, uint16_t* month,
+                          uint16_t* day) {
+  if (y >= COLSET_YEAR_LOWEST && y <= COLSET_YEAR_HIGHEST) {
+    *year = static_cast<int16_t>(y);
+    *month = static_cast<uint16_t>(m);
+    *day = static_cast<uint16_t>(d);
+  } else if (y >= INT32_MIN && y <= INT32_MAX) {
+    const auto bits = static_cast<uint32_t>(static_cast<int32_t>(y));
+    const uint32_t high = bits >> 16;
+    *year = static_cast<int16_t>(static_cast<uint16_t>(bits & 0xFFFFu));
+    *month = static_cast<uint16_t>(COLSET_MONTH_WIDE | (high & 0xFFu) << 4 | (m & 0xFu));
+    *day = static_cast<uint16_t>((high >> 8) << 5 | (d & 0x1Fu));
+  } else {
+    *year = 0;
+    *month = 0;
+    *day = 0;
+  }
+}
+
+// The astronomical year, month and day of a date element's fields.
+inline void ColSetGetDate(int16_t year, uint16_t month, uint16_t day, int64_t* y, unsigned* m,
+                          unsigned* d) {
+  if ((month & COLSET_MONTH_WIDE) == 0) {
+    *y = year;
+    *m = month & ~COLSET_MONTH_SIGNED;
+    *d = day;
+    return;
+  }
+  const uint32_t high = (month >> 4 & 0xFFu) | static_cast<uint32_t>(day >> 5 & 0xFFu) << 8;
+  *y = static_cast<int32_t>(high << 16 | static_cast<uint16_t>(year));
+  *m = month & 0xFu;
+  *d = day & 0x1Fu;
+}
 
 // Element of the long types 15, 16 and 26: the column owns `value`
 // (allocated with malloc), which ColSetColumnFree releases.
@@ -129,7 +177,7 @@ int ColSetSetRows(COLSET* set, uint32_t rows);
 //   4, 7 -> 2                20, 23 -> length + 4, to a multiple of 4
 //   5, 8, 9 -> 4             24 -> 2 * length
 //   10 -> 8                  25 -> 2 * length + 2
-//   11, 12 -> 6              27 -> 2 * length + 4, to a multiple of 4
+//   11 -> 6, 12 -> 12        27 -> 2 * length + 4, to a multiple of 4
 //   13 -> 16                 15, 16, 26 -> sizeof(COLSET_LONG)
 //   0 -> 1 (as the core's fetch-block estimate counts it)
 //

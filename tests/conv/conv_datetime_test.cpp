@@ -35,9 +35,10 @@ Out Date(SQL_DATE_STRUCT d, int16_t t, int64_t bufLen = 80) {
   o.rc = ConvertDATE(&d, t, o.buf, bufLen, &o.length, &o.code);
   return o;
 }
-Out Time(SQL_TIME_STRUCT v, int16_t t, int64_t bufLen = 80) {
+Out Time(SQL_TIME_STRUCT v, int16_t t, int64_t bufLen = 80, uint32_t fraction = 0,
+         uint16_t zone = COLSET_ZONE_NONE) {
   Out o = Prep();
-  o.rc = ConvertTIME(&v, t, o.buf, bufLen, &o.length, &o.code);
+  o.rc = ConvertTIME(&v, zone, fraction, t, o.buf, bufLen, &o.length, 0, &o.code);
   return o;
 }
 Out Stamp(SQL_TIMESTAMP_STRUCT v, int16_t t, uint16_t digits, int64_t bufLen = 80) {
@@ -87,6 +88,15 @@ TEST(DateSource, YearsBeyondTheStructuresKeepTheirText) {
   EXPECT_EQ(Date({0, 3, 15}, SQL_C_TYPE_DATE).code, ERR_DATETIME_FIELD_OVERFLOW);
   EXPECT_EQ(Date({10000, 1, 1}, SQL_C_TYPE_TIMESTAMP).code, ERR_DATETIME_FIELD_OVERFLOW);
   EXPECT_EQ(Date({0, 0, 0}, SQL_C_CHAR).code, ERR_DATETIME_FIELD_OVERFLOW) << "beyond the element";
+  // Years past 16 bits: all their digits in text, 22008 in a structure.
+  for (int64_t y : {32767, 40000, 5874897, -40000}) {
+    SQL_DATE_STRUCT d{};
+    ColSetPutDate(y, 7, 31, &d.year, &d.month, &d.day);
+    const std::string want =
+        y > 0 ? std::to_string(y) + "-07-31" : std::to_string(1 - y) + "-07-31 BC";
+    EXPECT_EQ(Text(Date(d, SQL_C_CHAR)), want);
+    EXPECT_EQ(Date(d, SQL_C_TYPE_DATE).code, ERR_DATETIME_FIELD_OVERFLOW) << y;
+  }
 }
 
 TEST(DateSource, Structures) {
@@ -131,6 +141,19 @@ TEST(TimeSource, TextAndStructures) {
   EXPECT_EQ(Time(kTime, SQL_C_TIME).length, 6);
   EXPECT_EQ(Time(kTime, SQL_C_DATE).code, ERR_RESTRICTED_TYPE);
   EXPECT_EQ(Time(kTime, SQL_C_BINARY, 6).rc, SQL_SUCCESS);
+  // A fraction: kept in text and a timestamp, reported where it is dropped.
+  EXPECT_EQ(Text(Time(kTime, SQL_C_CHAR, 80, 123456000)), "13:05:09.123456");
+  o = Time(kTime, SQL_C_CHAR, 12, 123456000);
+  EXPECT_EQ(Text(o), "13:05:09.12");
+  EXPECT_EQ(o.rc, SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(Time(kTime, SQL_C_TYPE_TIME, 80, 5).code, ERR_FRACTIONAL_TRUNCATION);
+  EXPECT_EQ(As<SQL_TIMESTAMP_STRUCT>(Time(kTime, SQL_C_TYPE_TIMESTAMP, 80, 5)).fraction, 5u);
+  // An offset: in text as PostgreSQL writes it, never in a structure.
+  EXPECT_EQ(Text(Time(kTime, SQL_C_CHAR, 80, 0, COLSET_ZONE_BIAS + 330)), "13:05:09+05:30");
+  EXPECT_EQ(Text(Time(kTime, SQL_C_CHAR, 80, 0, COLSET_ZONE_BIAS - 180)), "13:05:09-03");
+  EXPECT_EQ(Time(kTime, SQL_C_CHAR, 11, 0, COLSET_ZONE_BIAS).code, ERR_NUMERIC_RANGE);
+  EXPECT_EQ(As<SQL_TIME_STRUCT>(Time(kTime, SQL_C_TYPE_TIME, 80, 0, COLSET_ZONE_BIAS + 330)).hour,
+            13);
 }
 
 TEST(TimestampSource, FractionTrimmedToTheColumnDigits) {

@@ -86,7 +86,7 @@ TEST_F(DescribeTest, Odbc3Types) {
   Expect(5, "V", 12, 20, 20, 20, 121);
   Expect(6, "C", 1, 10, 10, 20, 61);
   Expect(7, "DT", 91, 10, 10, 11, 6);
-  Expect(8, "TM", 92, 8, 8, 12, 6);
+  Expect(8, "TM", 92, 8, 8, 12, 12);
   Expect(9, "TS", 93, 26, 26, 13, 16);
   EXPECT_EQ(cols_[9].scale, 6);
   Expect(10, "BO", -7, 1, 1, 2, 1);
@@ -98,7 +98,7 @@ TEST_F(DescribeTest, Odbc3Types) {
 TEST_F(DescribeTest, Odbc2DatesAndTimes) {
   DescribeAs(2);
   Expect(7, "DT", 9, 10, 10, 11, 6);
-  Expect(8, "TM", 10, 8, 8, 12, 6);
+  Expect(8, "TM", 10, 8, 8, 12, 12);
   Expect(9, "TS", 11, 26, 26, 13, 16);
   Expect(0, "I", 4, 10, 11, 5, 4);
   Expect(3, "D", 3, 12, 14, 17, 15);

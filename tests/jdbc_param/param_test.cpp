@@ -170,7 +170,7 @@ std::vector<unsigned char> Prefixed(const std::string& t, L len, size_t width) {
 
 TEST_F(ParamTest, EveryInlineValueCodeLandsExactly) {
   const JC_Date date{2020, 12, 24};
-  const JC_Time time{10, 30, 5};
+  const JC_Time time{10, 30, 5, 0, 0};
   const JC_Timestamp ts{2024, 2, 29, 13, 5, 9, 500000000};
   const std::u16string omega = u"\u03A9mega \u00FC";
   const std::u16string emoji = u"smile \U0001F600";
@@ -208,7 +208,7 @@ TEST_F(ParamTest, EveryInlineValueCodeLandsExactly) {
       {"double as text", 10, 8, Bytes<double>(0.1), 12, "c", "'0.1'"},
       {"date", 11, 6, Bytes(date), 91, "dt", "DATE '2020-12-24'"},
       {"date odbc2", 11, 6, Bytes(date), 9, "dt", "DATE '2020-12-24'"},
-      {"time", 12, 6, Bytes(time), 92, "tm", "TIME '10:30:05'"},
+      {"time", 12, 12, Bytes(time), 92, "tm", "TIME '10:30:05'"},
       {"timestamp", 13, 16, Bytes(ts), 93, "ts", "TIMESTAMP '2024-02-29 13:05:09.500000000'"},
       {"binary", 14, 4, {0x0A, 0x1B, 0x00, 0xFF}, -3, "b", "X'0A1B00FF'"},
       {"nts", 17, 16,

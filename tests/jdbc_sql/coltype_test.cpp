@@ -158,9 +158,9 @@ TEST(ColumnType, DatesByOdbcVersion) {
   v2.odbcVersion = 2;
   Expect(Describe(91, 10, 0, 10, v3), {91, 91, 10, 10, 11, 6}, "DATE 3");
   Expect(Describe(91, 10, 0, 10, v2), {9, 9, 10, 10, 11, 6}, "DATE 2");
-  Expect(Describe(92, 8, 0, 8, v3), {92, 92, 8, 8, 12, 6}, "TIME 3");
-  Expect(Describe(92, 8, 0, 8, v2), {10, 10, 8, 8, 12, 6}, "TIME 2");
-  Expect(Describe(92, 12, 3, 12, v3), {92, 92, 12, 12, 12, 6}, "TIME(3)");
+  Expect(Describe(92, 8, 0, 8, v3), {92, 92, 8, 8, 12, 12}, "TIME 3");
+  Expect(Describe(92, 8, 0, 8, v2), {10, 10, 8, 8, 12, 12}, "TIME 2");
+  Expect(Describe(92, 12, 3, 12, v3), {92, 92, 12, 12, 12, 12}, "TIME(3)");
   Expect(Describe(93, 26, 6, 26, v3), {93, 93, 26, 26, 13, 16}, "TIMESTAMP(6) 3");
   Expect(Describe(93, 26, 6, 26, v2), {11, 11, 26, 26, 13, 16}, "TIMESTAMP(6) 2");
   Expect(Describe(93, 19, 0, 19, v3), {93, 93, 19, 19, 13, 16}, "TIMESTAMP(0)");

@@ -33,8 +33,9 @@ import java.util.TimeZone;
  * never through an instant of the VM's zone: read by a driver's shortcut
  * ({@link QMRShortcut}) from its stored value, else from the java.time
  * value of getObject, else from the database's text (see {@link
- * #readLocal}). Years ODBC's structures do not take, the infinities and
- * 24:00 travel as the native element holds them (COLSET_YEAR_* there).
+ * #readLocal}). A year travels whole (native code stores it as the element
+ * takes it, see util/colset.h), the infinities as java.time's MAX and MIN
+ * years, 24:00 as hour 24.
  * Only a driver that gives neither java.time values nor a text of the
  * usual forms has its values computed from the java.sql getter's instant
  * as java.util.Date's deprecated field getters compute them (the default
@@ -51,7 +52,7 @@ public final class QMRRowBlock {
     public static final int FLOAT = 4;     // the float's bits
     public static final int DOUBLE = 5;    // the double's bits
     public static final int DATE = 6;      // year, month, day (3 slots)
-    public static final int TIME = 7;      // hour, minute, second (3 slots)
+    public static final int TIME = 7;      // hour, minute, second, nanoseconds, offset (5 slots)
     public static final int TIMESTAMP = 8; // the date, the time, nanoseconds (7 slots)
     public static final int TEXT = 9;      // getString as UTF-8
     public static final int PLAIN = 10;    // a decimal's plain text, else getString, as UTF-8
@@ -119,13 +120,11 @@ public final class QMRRowBlock {
     /** The last result set class and its shortcut, shared by every block. */
     private static volatile Object[] lastShortcut;
 
-    // The native element's years beyond ODBC's (util/colset.h).
-    private static final int YEAR_INFINITY = 32767;
-    private static final int YEAR_MINUS_INFINITY = -32768;
-    private static final int YEAR_HIGHEST = 32766;
-    private static final int YEAR_LOWEST = -32766;
     // What java.time's MAX and MIN carry (PostgreSQL's infinities).
     private static final int JAVA_YEAR_END = 999999999;
+    // A time's offset as the native element holds it (util/colset.h).
+    private static final long ZONE_NONE = 0;
+    private static final long ZONE_BIAS = 0x4000;
 
     private static String property(String name) {
         try {
@@ -152,8 +151,9 @@ public final class QMRRowBlock {
     public static int slots(int kind) {
         switch (kind) {
             case DATE:
-            case TIME:
                 return 3;
+            case TIME:
+                return 5;
             case TIMESTAMP:
                 return 7;
             case BIGINT:
@@ -466,6 +466,10 @@ public final class QMRRowBlock {
             fixed[slot] = ms / 3600000;
             fixed[slot + 1] = ms / 60000 % 60;
             fixed[slot + 2] = ms / 1000 % 60;
+            if (!date) {
+                fixed[slot + 3] = 0;
+                fixed[slot + 4] = ZONE_NONE;
+            }
         }
     }
 
@@ -579,19 +583,19 @@ public final class QMRRowBlock {
             fixed[at] = ms / 3600000;
             fixed[at + 1] = ms / 60000 % 60;
             fixed[at + 2] = ms / 1000 % 60;
-        }
-        if (kind == TIMESTAMP) {
-            fixed[slot + 6] = wallNanos[0];
+            fixed[at + 3] = wallNanos[0];
+            if (kind == TIME) {
+                fixed[at + 4] = ZONE_NONE;
+            }
         }
         return true;
     }
 
-    /** An astronomical year (0 is 1 BC) and its month and day as the native element takes them. */
+    /** An astronomical year (0 is 1 BC) and its month and day. */
     private void putDate(long year, long month, long day, int slot) {
-        boolean fits = year >= YEAR_LOWEST && year <= YEAR_HIGHEST;
-        fixed[slot] = fits ? year : 0;
-        fixed[slot + 1] = fits ? month : 0;
-        fixed[slot + 2] = fits ? day : 0;
+        fixed[slot] = year;
+        fixed[slot + 1] = month;
+        fixed[slot + 2] = day;
     }
 
     /**
@@ -646,7 +650,7 @@ public final class QMRRowBlock {
             if (s.equalsIgnoreCase("infinity") || s.equalsIgnoreCase("+infinity")
                     || s.equalsIgnoreCase("-infinity")) {
                 blank(kind, slot);
-                fixed[slot] = s.charAt(0) == '-' ? YEAR_MINUS_INFINITY : YEAR_INFINITY;
+                fixed[slot] = s.charAt(0) == '-' ? -JAVA_YEAR_END : JAVA_YEAR_END;
                 fixed[slot + 1] = 1;
                 fixed[slot + 2] = 1;
                 return true;
@@ -679,13 +683,16 @@ public final class QMRRowBlock {
             if (s.charAt(rest) != ' ' && s.charAt(rest) != 'T') {
                 return false;
             }
-            return parseTime(s, rest + 1, slot + 3, true);
+            return parseTime(s, rest + 1, slot + 3, -1);
         }
-        return parseTime(s, 0, slot, false);
+        return parseTime(s, 0, slot, slot + 4);
     }
 
-    /** hh:mm[:ss[.f]] and an offset from at to the end; nanoseconds after them when nanos. */
-    private boolean parseTime(String s, int at, int slot, boolean nanos) {
+    /**
+     * hh:mm[:ss[.f]] and an offset from at to the end; the nanoseconds after
+     * them, and the offset at zoneSlot unless it is -1.
+     */
+    private boolean parseTime(String s, int at, int slot, int zoneSlot) {
         int n = s.length();
         if (n < at + 5 || s.charAt(at + 2) != ':') {
             return false;
@@ -710,14 +717,9 @@ public final class QMRRowBlock {
             String f = (s.substring(q, Math.min(p, q + 9)) + "000000000").substring(0, 9);
             ns = digits(f, 0, 9);
         }
-        if (p < n && s.charAt(p) != 'Z' && s.charAt(p) != '+' && s.charAt(p) != '-') {
+        long zone = offset(s, p);
+        if (zone < 0) {
             return false;
-        }
-        for (int i = p + 1; i < n; ++i) {
-            char c = s.charAt(i);
-            if (c != ':' && !Character.isDigit(c)) {
-                return false;
-            }
         }
         if (h < 0 || mi < 0 || se < 0 || h > 24 || mi > 59 || se > 60
                 || (h == 24 && (mi != 0 || se != 0 || ns != 0))) {
@@ -726,10 +728,41 @@ public final class QMRRowBlock {
         fixed[slot] = h;
         fixed[slot + 1] = mi;
         fixed[slot + 2] = se;
-        if (nanos) {
-            fixed[slot + 3] = ns;
+        fixed[slot + 3] = ns;
+        if (zoneSlot >= 0) {
+            fixed[zoneSlot] = zone;
         }
         return true;
+    }
+
+    /**
+     * The offset from p to the end of s ("Z", "+05:30", "-03", seconds
+     * dropped) as the native element holds it (COLSET_ZONE_*); -1 for
+     * other text.
+     */
+    private static long offset(String s, int p) {
+        int n = s.length();
+        if (p == n) {
+            return ZONE_NONE;
+        }
+        char sign = s.charAt(p);
+        if (sign == 'Z' && p + 1 == n) {
+            return ZONE_BIAS;
+        }
+        if (sign != '+' && sign != '-') {
+            return -1;
+        }
+        String rest = s.substring(p + 1).replace(":", "");
+        if (rest.length() != 2 && rest.length() != 4 && rest.length() != 6) {
+            return -1;
+        }
+        long h = digits(rest, 0, 2);
+        long m = rest.length() > 2 ? digits(rest, 2, 4) : 0;
+        if (h < 0 || h > 15 || m < 0 || m > 59 || (rest.length() == 6 && digits(rest, 4, 6) < 0)) {
+            return -1;
+        }
+        long minutes = h * 60 + m;
+        return ZONE_BIAS + (sign == '-' ? -minutes : minutes);
     }
 
     /** The decimal number of s from from to to; -1 when it is not all digits or too short. */
@@ -763,21 +796,18 @@ public final class QMRRowBlock {
             int y = d.getYear();
             if (y >= JAVA_YEAR_END || y <= -JAVA_YEAR_END) {
                 // As the text's infinities are kept: the date part says no more.
-                fixed[slot] = y > 0 ? YEAR_INFINITY : YEAR_MINUS_INFINITY;
-                fixed[slot + 1] = 1;
-                fixed[slot + 2] = 1;
                 t = t == null ? null : LocalTime.MIDNIGHT;
-            } else {
-                putDate(y, d.getMonthValue(), d.getDayOfMonth(), slot);
             }
+            putDate(y, d.getMonthValue(), d.getDayOfMonth(), slot);
             slot += 3;
         }
         if (t != null) {
             fixed[slot] = t.getHour();
             fixed[slot + 1] = t.getMinute();
             fixed[slot + 2] = t.getSecond();
-            if (d != null) {
-                fixed[slot + 3] = t.getNano();
+            fixed[slot + 3] = t.getNano();
+            if (d == null) {
+                fixed[slot + 4] = ZONE_NONE;
             }
         }
     }
