@@ -639,7 +639,7 @@ class Setter {
     ts.fraction = CutFraction(ts.fraction, FractionDigits());
     if (IsTimeSql(sqlType)) {
       if (!clockHasTime(ts)) return ERR_DATE_OVERFLOW;
-      if (ts.fraction != fraction) return ERR_DATE_OVERFLOW;
+      if (ts.fraction != fraction) return ERR_DATETIME_FIELD_OVERFLOW;
       jdbcType = JDBC_TIME;
     } else if (IsDateSql(sqlType)) {
       if (HasNoDate(ts)) return ERR_DATETIME_FORMAT;
