@@ -31,7 +31,7 @@ void unlinkFromEnv(ConnHandle* conn) {
   conn->env = nullptr;
 }
 
-DRV_Return allocConn(EnvHandle* env, va_list args) {
+DRV_Return AllocConn(EnvHandle* env, va_list args) {
   auto* out = va_arg(args, SQLHANDLE*);
   if (out == nullptr) return Fail(env, ERR_INVALID_ARGUMENT);
   *out = SQL_NULL_HANDLE;
@@ -50,7 +50,7 @@ DRV_Return allocConn(EnvHandle* env, va_list args) {
 }
 
 DRV_Return freeConn(ConnHandle* conn) {
-  const int32_t code = ConnClose(conn);
+  const int32_t code = CONN_Close(conn);
   if (code != 0) return Fail(conn, code);
   CONN_Free(conn);
   return SQL_SUCCESS;
@@ -100,7 +100,7 @@ void CONN_ReleaseDtc(ConnHandle* conn) {
   conn->dtcEnlisted = 0;
 }
 
-int32_t ConnClose(ConnHandle* conn) {
+int32_t CONN_Close(ConnHandle* conn) {
   if (conn->state == kConnConnected) {
     // The enlistment ends with the connection: the coordinator may still
     // hold the dispenser, which from now on answers it without touching
@@ -195,11 +195,11 @@ int DRV_PullErrors(ConnHandle* conn, StmtHandle* stmt) {
 }
 
 DRV_Return DRV_AllocConnectOp(void* h, va_list args) {
-  return allocConn(static_cast<EnvHandle*>(h), args);
+  return AllocConn(static_cast<EnvHandle*>(h), args);
 }
 
 DRV_Return DRV_AllocHandleDbcOp(void* h, va_list args) {
-  return allocConn(static_cast<EnvHandle*>(h), args);
+  return AllocConn(static_cast<EnvHandle*>(h), args);
 }
 
 DRV_Return DRV_FreeConnectOp(void* h, va_list) { return freeConn(static_cast<ConnHandle*>(h)); }
@@ -208,7 +208,7 @@ DRV_Return DRV_FreeHandleDbcOp(void* h, va_list) { return freeConn(static_cast<C
 DRV_Return DRV_DisconnectOp(void* h, va_list) {
   auto* conn = static_cast<ConnHandle*>(h);
   if (conn->state != kConnConnected) return Fail(conn, ERR_NOT_CONNECTED);
-  const int32_t code = ConnClose(conn);
+  const int32_t code = CONN_Close(conn);
   if (code != 0) return Fail(conn, code);
   return conn->state == kConnAllocated ? SQL_SUCCESS : SQL_ERROR;
 }

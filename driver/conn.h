@@ -22,7 +22,7 @@ void CONN_FreeConnectTexts(ConnHandle* conn);
 void CONN_ReleaseDtc(ConnHandle* conn);
 // Closes and frees the statements, disconnects the agent, frees the
 // connection's explicit descriptors. 0 or an internal error code.
-int32_t ConnClose(ConnHandle* conn);
+int32_t CONN_Close(ConnHandle* conn);
 // Releases the record: number, environment link, diagnostics; tag
 // kTagReleased. The memory is freed by whoever holds the record last (the
 // dispatcher after the call, or the environment's close).

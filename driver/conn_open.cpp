@@ -280,7 +280,7 @@ void ConnOpen(ConnHandle* conn, int mode, JdbcConnSettings* settings) {
   // what the data source set up.
   const int32_t applied = CONN_ApplyPendingOptions(conn);
   if (applied != 0) {
-    ConnClose(conn);
+    CONN_Close(conn);
     Fail(conn, applied);
     if (conn->state == kConnConnected) {
       // The agent refused to let go; the connection stays as it is.

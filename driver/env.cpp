@@ -85,7 +85,7 @@ void EnvrOpen(EnvHandle* env) {
 void ENV_Close(EnvHandle* env) {
   if (env->state != kEnvOpen) return;
   while (ConnHandle* conn = env->firstConn) {
-    ConnClose(conn);
+    CONN_Close(conn);
     CONN_Free(conn);  // unlinks it from the environment
     delete conn;
   }

@@ -189,6 +189,16 @@ uint64_t DescribedInOneCall();
 // case-sensitive and searchable, the type name and the column's name in
 // its table. Empty when that call fails (nothing posted): the attributes
 // then ask column by column.
+// Where each of a column's ints stands in the answer of
+// QMRDescribe.attributes, named as the Java class names it.
+enum AnswerInt : size_t {
+  kAnswerWritable,       // ATTR_WRITABLE
+  kAnswerReadOnly,       // ATTR_READ_ONLY
+  kAnswerAutoIncrement,  // ATTR_AUTO_INCREMENT
+  kAnswerCaseSensitive,  // ATTR_CASE_SENSITIVE
+  kAnswerSearchable,     // ATTR_SEARCHABLE
+  kAnswerIntCount,       // ATTRIBUTE_INTS: how many a column
+};
 struct ColumnAnswers {
   std::vector<int32_t> ints;  // kAnswerInts a column
   std::vector<std::string> typeNames;
@@ -196,9 +206,9 @@ struct ColumnAnswers {
   // Where set, what the statement's text says of each column's name in its
   // table instead (NamesFromText); none: the driver's answer stands.
   std::vector<std::optional<std::string>> textNames;
-  static constexpr size_t kAnswerInts = 5;
+  static constexpr size_t kAnswerInts = kAnswerIntCount;
   bool Has() const { return !ints.empty(); }
-  bool At(int col, size_t which) const { return ints[(col - 1) * kAnswerInts + which] != 0; }
+  bool At(int col, AnswerInt which) const { return ints[(col - 1) * kAnswerInts + which] != 0; }
 };
 ColumnAnswers ReadColumnAnswers(JdbcStmt* s, jobject md, uint16_t n);
 // For a driver whose getColumnName answers the label (JdbcConn::namesAreLabels):

@@ -146,7 +146,7 @@ uint32_t FillEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e,
       } else if (catalog) {
         e->value.u32 = SQL_ATTR_READONLY;
       } else if (asked) {
-        e->value.u32 = jexec::UpdatableOf(got.At(c, 1), FromTable(d));
+        e->value.u32 = jexec::UpdatableOf(got.At(c, jexec::kAnswerReadOnly), FromTable(d));
       } else {
         uint8_t readOnly = 0;
         if ((rc = ResultSetMetaData::isReadOnly(s, md, c, &readOnly)) != 0) return rc;
@@ -158,7 +158,7 @@ uint32_t FillEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e,
       if (md == nullptr || catalog) {
         e->value.u32 = 0;
       } else if (asked) {
-        e->value.u32 = got.At(c, 2) ? 1 : 0;
+        e->value.u32 = got.At(c, jexec::kAnswerAutoIncrement) ? 1 : 0;
       } else {
         if ((rc = ResultSetMetaData::isAutoIncrement(s, md, c, &b)) != 0) return rc;
         e->value.u32 = b ? 1 : 0;
@@ -170,7 +170,7 @@ uint32_t FillEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e,
       } else if (catalog) {
         e->value.u32 = IsCharType(d->sql_type) ? 1 : 0;
       } else if (asked) {
-        e->value.u32 = got.At(c, 3) ? 1 : 0;
+        e->value.u32 = got.At(c, jexec::kAnswerCaseSensitive) ? 1 : 0;
       } else {
         if ((rc = ResultSetMetaData::isCaseSensitive(s, md, c, &b)) != 0) return rc;
         e->value.u32 = b ? 1 : 0;
@@ -185,7 +185,7 @@ uint32_t FillEntry(JdbcStmt* s, int c, const JdbcColDesc* d, ATTR_ENTRY* e,
       if (catalog) {
         searchable = IsSearchableType(d->sql_type);
       } else if (asked) {
-        searchable = got.At(c, 4);
+        searchable = got.At(c, jexec::kAnswerSearchable);
       } else if (ResultSetMetaData::isSearchable(s, md, c, &b) != 0) {
         errClear(&s->errors);
         searchable = IsSearchableType(d->sql_type);

@@ -158,16 +158,30 @@ TEST_F(DescribeTest, OneCallLayoutIsTheJavaClasses) {
   ASSERT_EQ(JC_GetDescribeClass(env, &cls), 0u);
   const struct {
     const char* name;
-    int32_t agent;
+    int64_t agent;
   } rows[] = {
-      {"TYPE", jexec::kDescribeType},         {"DISPLAY_SIZE", jexec::kDescribeDisplaySize},
-      {"SCALE", jexec::kDescribeScale},       {"PRECISION", jexec::kDescribePrecision},
-      {"NULLABLE", jexec::kDescribeNullable}, {"FLAGS", jexec::kDescribeFlags},
-      {"INTS", jexec::kDescribeInts},         {"READ_ONLY", jexec::kDescribeReadOnly},
-      {"WRITABLE", jexec::kDescribeWritable}, {"GUID", jexec::kDescribeGuid},
-      {"MONEY", jexec::kDescribeMoney},       {"LABEL", jexec::kDescribeLabel},
-      {"TABLE", jexec::kDescribeTable},       {"SCHEMA", jexec::kDescribeSchema},
+      {"TYPE", jexec::kDescribeType},
+      {"DISPLAY_SIZE", jexec::kDescribeDisplaySize},
+      {"SCALE", jexec::kDescribeScale},
+      {"PRECISION", jexec::kDescribePrecision},
+      {"NULLABLE", jexec::kDescribeNullable},
+      {"FLAGS", jexec::kDescribeFlags},
+      {"INTS", jexec::kDescribeInts},
+      {"READ_ONLY", jexec::kDescribeReadOnly},
+      {"WRITABLE", jexec::kDescribeWritable},
+      {"GUID", jexec::kDescribeGuid},
+      {"MONEY", jexec::kDescribeMoney},
+      {"LABEL", jexec::kDescribeLabel},
+      {"TABLE", jexec::kDescribeTable},
+      {"SCHEMA", jexec::kDescribeSchema},
       {"TEXTS", jexec::kDescribeTexts},
+      // The attributes call's ints.
+      {"ATTR_WRITABLE", jexec::kAnswerWritable},
+      {"ATTR_READ_ONLY", jexec::kAnswerReadOnly},
+      {"ATTR_AUTO_INCREMENT", jexec::kAnswerAutoIncrement},
+      {"ATTR_CASE_SENSITIVE", jexec::kAnswerCaseSensitive},
+      {"ATTR_SEARCHABLE", jexec::kAnswerSearchable},
+      {"ATTRIBUTE_INTS", jexec::kAnswerIntCount},
   };
   for (const auto& row : rows) {
     const jfieldID f = env->GetStaticFieldID(cls, row.name, "I");
@@ -176,7 +190,7 @@ TEST_F(DescribeTest, OneCallLayoutIsTheJavaClasses) {
       ADD_FAILURE() << row.name << " is not a field of QMRDescribe";
       continue;
     }
-    EXPECT_EQ(env->GetStaticIntField(cls, f), row.agent) << row.name;
+    EXPECT_EQ(int64_t{env->GetStaticIntField(cls, f)}, row.agent) << row.name;
   }
   env->DeleteLocalRef(cls);
 }

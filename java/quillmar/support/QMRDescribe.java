@@ -95,7 +95,13 @@ public final class QMRDescribe {
         }
     }
 
-    /** Ints a column of {@link #attributes}: writable, read-only, auto-increment, case-sensitive, searchable (1 or 0). */
+    /** Where each of a column's ints of {@link #attributes} stands (1 or 0). */
+    public static final int ATTR_WRITABLE = 0;
+    public static final int ATTR_READ_ONLY = 1;
+    public static final int ATTR_AUTO_INCREMENT = 2;
+    public static final int ATTR_CASE_SENSITIVE = 3;
+    public static final int ATTR_SEARCHABLE = 4;
+    /** How many ints a column. */
     public static final int ATTRIBUTE_INTS = 5;
 
     /**
@@ -111,11 +117,11 @@ public final class QMRDescribe {
         for (int i = 0; i < n; ++i) {
             int c = i + 1;
             int at = ATTRIBUTE_INTS * i;
-            ints[at] = md.isWritable(c) ? 1 : 0;
-            ints[at + 1] = md.isReadOnly(c) ? 1 : 0;
-            ints[at + 2] = md.isAutoIncrement(c) ? 1 : 0;
-            ints[at + 3] = md.isCaseSensitive(c) ? 1 : 0;
-            ints[at + 4] = md.isSearchable(c) ? 1 : 0;
+            ints[at + ATTR_WRITABLE] = md.isWritable(c) ? 1 : 0;
+            ints[at + ATTR_READ_ONLY] = md.isReadOnly(c) ? 1 : 0;
+            ints[at + ATTR_AUTO_INCREMENT] = md.isAutoIncrement(c) ? 1 : 0;
+            ints[at + ATTR_CASE_SENSITIVE] = md.isCaseSensitive(c) ? 1 : 0;
+            ints[at + ATTR_SEARCHABLE] = md.isSearchable(c) ? 1 : 0;
             names[i] = md.getColumnTypeName(c);
             String base = orBase(md, "", "getBaseColumnName", c);
             bases[i] = base != null && !base.isEmpty() ? base : md.getColumnName(c);
