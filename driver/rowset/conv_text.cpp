@@ -283,6 +283,15 @@ int CharToGuid(const char* text, int64_t length, SQLGUID* out, int32_t* pending)
   int64_t b = 0, e = length;
   while (b < e && text[b] == ' ') ++b;
   while (e > b && text[e - 1] == ' ') --e;
+  // A character beyond ASCII is never part of a GUID. Found before the
+  // length is counted, it answers alike however the text's characters were
+  // encoded (wide text reaches here re-encoded).
+  for (int64_t i = b; i < e; ++i) {
+    if (static_cast<unsigned char>(text[i]) >= 0x80) {
+      *pending = ERR_ASSIGNMENT;
+      return -1;
+    }
+  }
   if (e - b != 36) {
     *pending = ERR_STRING_LENGTH_MISMATCH;
     return -1;
