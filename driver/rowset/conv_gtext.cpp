@@ -9,35 +9,9 @@
 #include <cstring>
 
 #include "driver/rowset/convert.h"
+#include "util/decimal_digits.h"
 
 namespace {
-
-constexpr uint64_t kPow10[20] = {1ULL,
-                                 10ULL,
-                                 100ULL,
-                                 1000ULL,
-                                 10000ULL,
-                                 100000ULL,
-                                 1000000ULL,
-                                 10000000ULL,
-                                 100000000ULL,
-                                 1000000000ULL,
-                                 10000000000ULL,
-                                 100000000000ULL,
-                                 1000000000000ULL,
-                                 10000000000000ULL,
-                                 100000000000000ULL,
-                                 1000000000000000ULL,
-                                 10000000000000000ULL,
-                                 100000000000000000ULL,
-                                 1000000000000000000ULL,
-                                 10000000000000000000ULL};
-
-int DigitsOf(uint64_t n) {
-  int d = 1;
-  while (d < 20 && n >= kPow10[d]) ++d;
-  return d;
-}
 
 // The value rounded to p significant digits: *n has exactly p digits and
 // the first stands for 10^*exp10. False outside the range done here (zero,
@@ -56,11 +30,11 @@ bool RoundTo(double value, int p, uint64_t* n, int* exp10) {
   if (e >= 0) {
     if (e > 10) return false;
     const uint64_t whole = m << e;
-    d = DigitsOf(whole);
+    d = DecimalDigitCount(whole);
     if (d <= p) {
-      q = whole * kPow10[p - d];
+      q = whole * kDecimalPow10[p - d];
     } else {
-      const uint64_t unit = kPow10[d - p];
+      const uint64_t unit = kDecimalPow10[d - p];
       q = whole / unit;
       const uint64_t r = whole % unit;
       up = r > unit / 2 || (r == unit / 2 && (q & 1) != 0);
@@ -70,27 +44,27 @@ bool RoundTo(double value, int p, uint64_t* n, int* exp10) {
     if (s > 120) return false;
     const uint64_t whole = s < 64 ? m >> s : 0;
     if (whole > 0) {
-      d = DigitsOf(whole);
+      d = DecimalDigitCount(whole);
     } else {
       // Below 1: the first power of ten that lifts the value to 1 or more.
       int j = 1;
-      while (j < 20 && (static_cast<U128>(m) * kPow10[j]) >> s == 0) ++j;
+      while (j < 20 && (static_cast<U128>(m) * kDecimalPow10[j]) >> s == 0) ++j;
       d = 1 - j;
     }
     const int k = p - d;
     if (k < 0 || k > 19) return false;
-    const U128 scaled = static_cast<U128>(m) * kPow10[k];
+    const U128 scaled = static_cast<U128>(m) * kDecimalPow10[k];
     q = static_cast<uint64_t>(scaled >> s);
     const U128 r = scaled & ((static_cast<U128>(1) << s) - 1);
     const U128 half = static_cast<U128>(1) << (s - 1);
     up = r > half || (r == half && (q & 1) != 0);
   }
   if (up) ++q;
-  if (q == kPow10[p]) {
-    q = kPow10[p - 1];
+  if (q == kDecimalPow10[p]) {
+    q = kDecimalPow10[p - 1];
     ++d;
   }
-  if (q < kPow10[p - 1] || q >= kPow10[p]) return false;
+  if (q < kDecimalPow10[p - 1] || q >= kDecimalPow10[p]) return false;
   *n = q;
   *exp10 = d - 1;
   return true;

@@ -20,6 +20,7 @@
 #include "drv_jdbc/j-getvalue.h"
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-wrap-types.h"
+#include "util/decimal_digits.h"
 #include "util/log.h"
 #include "util/sqllex.h"
 #include "util/textconv.h"
@@ -267,41 +268,11 @@ uint64_t Magnitude(int64_t v) {
   return v < 0 ? uint64_t{0} - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
 }
 
-// The digits of m (1 for 0), from its bit width: a bit width stands for at
-// most two digit counts, and one comparison with a power of ten picks.
-int64_t DecimalDigits(uint64_t m) {
-  static constexpr uint64_t kTens[20] = {1ULL,
-                                         10ULL,
-                                         100ULL,
-                                         1000ULL,
-                                         10000ULL,
-                                         100000ULL,
-                                         1000000ULL,
-                                         10000000ULL,
-                                         100000000ULL,
-                                         1000000000ULL,
-                                         10000000000ULL,
-                                         100000000000ULL,
-                                         1000000000000ULL,
-                                         10000000000000ULL,
-                                         100000000000000ULL,
-                                         1000000000000000ULL,
-                                         10000000000000000ULL,
-                                         100000000000000000ULL,
-                                         1000000000000000000ULL,
-                                         10000000000000000000ULL};
-  // Setting the lowest bit moves no value across a power of ten above 1.
-  const uint64_t v = m | 1;
-  const int bits = 64 - __builtin_clzll(v);
-  const int guess = (bits * 1233) >> 12;  // floor(bits * log10(2)), the smaller count less one
-  return guess + (v >= kTens[guess] ? 1 : 0);
-}
-
 }  // namespace
 
 size_t PlainNumberLength(int64_t unscaled, int64_t scale) {
   scale = std::clamp<int64_t>(scale, 0, kMaxScale);
-  const int64_t digits = DecimalDigits(Magnitude(unscaled));
+  const int64_t digits = DecimalDigitCount(Magnitude(unscaled));
   // A leading "0" when every digit lies after the point.
   const int64_t whole = std::max<int64_t>(digits - scale, 1);
   return static_cast<size_t>((unscaled < 0 ? 1 : 0) + whole + (scale > 0 ? 1 + scale : 0));
