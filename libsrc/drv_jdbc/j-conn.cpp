@@ -150,41 +150,15 @@ std::string CellText(const COLSET_COL& col, uint32_t row) {
 
 bool CellInt(const COLSET_COL& col, uint32_t row, int32_t* out) {
   if (col.ind == nullptr || col.data == nullptr || col.ind[row] == COLSET_IND_NULL) return false;
-  const unsigned char* p = col.data + static_cast<size_t>(row) * col.elem_size;
-  switch (col.type) {
-    case COLSET_VT_TINYINT: *out = static_cast<int8_t>(p[0]); return true;
-    case COLSET_VT_UTINYINT: *out = p[0]; return true;
-    case COLSET_VT_SMALLINT: {
-      int16_t v;
-      std::memcpy(&v, p, 2);
-      *out = v;
-      return true;
-    }
-    case COLSET_VT_USMALLINT: {
-      uint16_t v;
-      std::memcpy(&v, p, 2);
-      *out = v;
-      return true;
-    }
-    case COLSET_VT_INTEGER: {
-      int32_t v;
-      std::memcpy(&v, p, 4);
-      *out = v;
-      return true;
-    }
-    case COLSET_VT_UINTEGER: {
-      uint32_t v;
-      std::memcpy(&v, p, 4);
-      *out = static_cast<int32_t>(v);
-      return true;
-    }
-    default: {
-      std::string t = CellText(col, row);
-      if (t.empty()) return false;
-      *out = std::atoi(t.c_str());
-      return true;
-    }
+  int64_t v = 0;
+  if (ColSetElemInt(col, row, &v)) {
+    *out = static_cast<int32_t>(v);
+    return true;
   }
+  std::string t = CellText(col, row);
+  if (t.empty()) return false;
+  *out = std::atoi(t.c_str());
+  return true;
 }
 
 void CopyField(char* dst, size_t size, const std::string& src) {

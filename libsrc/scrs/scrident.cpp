@@ -166,50 +166,14 @@ bool SCR_CellInt(const COLSET* set, uint16_t col, uint32_t row, int64_t* out) {
   if (set == nullptr || col >= set->cols_used || row >= set->rows_held) return false;
   const COLSET_COL& c = set->cols[col];
   if (c.ind == nullptr || c.ind[row] == COLSET_IND_NULL) return false;
-  const unsigned char* p = c.data + static_cast<size_t>(row) * c.elem_size;
-  switch (c.type) {
-    case COLSET_VT_TINYINT: {
-      int8_t v;
-      std::memcpy(&v, p, 1);
-      *out = v;
-      return true;
-    }
-    case COLSET_VT_UTINYINT:
-    case COLSET_VT_BIT: *out = p[0]; return true;
-    case COLSET_VT_SMALLINT: {
-      int16_t v;
-      std::memcpy(&v, p, 2);
-      *out = v;
-      return true;
-    }
-    case COLSET_VT_USMALLINT: {
-      uint16_t v;
-      std::memcpy(&v, p, 2);
-      *out = v;
-      return true;
-    }
-    case COLSET_VT_INTEGER: {
-      int32_t v;
-      std::memcpy(&v, p, 4);
-      *out = v;
-      return true;
-    }
-    case COLSET_VT_UINTEGER: {
-      uint32_t v;
-      std::memcpy(&v, p, 4);
-      *out = v;
-      return true;
-    }
-    default: {
-      std::string t;
-      if (!SCR_CellText(set, col, row, &t) || t.empty()) return false;
-      char* end = nullptr;
-      const long long v = std::strtoll(t.c_str(), &end, 10);
-      if (end == nullptr || *end != '\0') return false;
-      *out = v;
-      return true;
-    }
-  }
+  if (ColSetElemInt(c, row, out)) return true;
+  std::string t;
+  if (!SCR_CellText(set, col, row, &t) || t.empty()) return false;
+  char* end = nullptr;
+  const long long v = std::strtoll(t.c_str(), &end, 10);
+  if (end == nullptr || *end != '\0') return false;
+  *out = v;
+  return true;
 }
 
 bool SCR_SetName(char* field, const std::string& text) {

@@ -22,6 +22,32 @@ bool is_long_type(uint32_t code) {
 
 }  // namespace
 
+namespace {
+
+template <typename T>
+int64_t LoadInt(const unsigned char* p) {
+  T v;
+  std::memcpy(&v, p, sizeof v);
+  return static_cast<int64_t>(v);
+}
+
+}  // namespace
+
+bool ColSetElemInt(const COLSET_COL& col, uint32_t row, int64_t* out) {
+  if (col.data == nullptr) return false;
+  const unsigned char* p = col.data + static_cast<size_t>(row) * col.elem_size;
+  switch (col.type) {
+    case COLSET_VT_TINYINT: *out = LoadInt<int8_t>(p); return true;
+    case COLSET_VT_UTINYINT:
+    case COLSET_VT_BIT: *out = p[0]; return true;
+    case COLSET_VT_SMALLINT: *out = LoadInt<int16_t>(p); return true;
+    case COLSET_VT_USMALLINT: *out = LoadInt<uint16_t>(p); return true;
+    case COLSET_VT_INTEGER: *out = LoadInt<int32_t>(p); return true;
+    case COLSET_VT_UINTEGER: *out = LoadInt<uint32_t>(p); return true;
+    default: return false;
+  }
+}
+
 uint32_t ColSetTypeSize(uint32_t code, uint32_t length) {
   const uint64_t len = length;
   uint64_t size = 0;

@@ -167,6 +167,11 @@ void ColSetFreeColumns(COLSET* set);
 // holding storage and row_capacity 0. For 0 rows only the old storage goes.
 int ColSetSetRows(COLSET* set, uint32_t rows);
 
+// Reads row's element of a column whose type holds a binary integer (BIT as
+// 0 or 1). False for any other type, whose callers read the value's text;
+// the caller has checked the indicator for NULL.
+bool ColSetElemInt(const COLSET_COL& col, uint32_t row, int64_t* out);
+
 // Element size in bytes of value type code for the declared length
 // (characters for the UTF-16 forms, bytes otherwise); the length-prefixed
 // forms are rounded up to their prefix's alignment. 0 for an unknown code,
