@@ -621,7 +621,8 @@ SQLRETURN GetInlineValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, const COLS
     }
     case COLSET_VT_TIMESTAMP: {
       const auto v = ReadAt<SQL_TIMESTAMP_STRUCT>(e);
-      return ConvertTIMESTAMP(&v, cType, buf, len, lp, decimalDigits, pending);
+      return ConvertTIMESTAMP(&v, ReadAt<uint32_t>(e + 16), cType, buf, len, lp, decimalDigits,
+                              pending);
     }
     default: break;
   }

@@ -12,7 +12,7 @@
 // Date, time and timestamp in the layouts of SQL_DATE_STRUCT, SQL_TIME_STRUCT
 // and SQL_TIMESTAMP_STRUCT (the row buffer's types 11, 12 and 13); a time
 // carries its offset (COLSET_ZONE_*) and fraction after SQL_TIME_STRUCT's
-// fields.
+// fields, a timestamp its offset after SQL_TIMESTAMP_STRUCT's.
 struct JC_Date {
   int16_t year;
   uint16_t month;
@@ -32,7 +32,8 @@ struct JC_Timestamp {
   uint16_t hour;
   uint16_t minute;
   uint16_t second;
-  uint32_t fraction;  // nanoseconds
+  uint32_t fraction;                 // nanoseconds
+  uint32_t zone = COLSET_ZONE_NONE;  // or seconds east + COLSET_ZONE_SECONDS_BIAS
 };
 
 // The long-value record of the long getters is the row buffer's out-of-line

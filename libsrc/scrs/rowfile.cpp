@@ -216,7 +216,7 @@ bool Value(RF_STREAM* s, const COLSET_COL* col, unsigned char* e) {
       for (int f = 1; f < 6; ++f) {
         if (!Field<D>(s, e + 2 * f, 2, false)) return false;
       }
-      return Field<D>(s, e + 12, 4, false);
+      return Field<D>(s, e + 12, 4, false) && Field<D>(s, e + 16, 4, false);
     case COLSET_VT_LONGCHAR:
     case COLSET_VT_LONGBINARY:
     case COLSET_VT_LONGWCHAR: return Long<D>(s, e, col->type);

@@ -41,9 +41,10 @@ Out Time(SQL_TIME_STRUCT v, int16_t t, int64_t bufLen = 80, uint32_t fraction = 
   o.rc = ConvertTIME(&v, zone, fraction, t, o.buf, bufLen, &o.length, 0, &o.code);
   return o;
 }
-Out Stamp(SQL_TIMESTAMP_STRUCT v, int16_t t, uint16_t digits, int64_t bufLen = 80) {
+Out Stamp(SQL_TIMESTAMP_STRUCT v, int16_t t, uint16_t digits, int64_t bufLen = 80,
+          uint32_t zone = COLSET_ZONE_NONE) {
   Out o = Prep();
-  o.rc = ConvertTIMESTAMP(&v, t, o.buf, bufLen, &o.length, digits, &o.code);
+  o.rc = ConvertTIMESTAMP(&v, zone, t, o.buf, bufLen, &o.length, digits, &o.code);
   return o;
 }
 
@@ -224,6 +225,22 @@ TEST(TimestampSource, DroppedFieldsAreReported) {
   EXPECT_EQ(Stamp(Ts(0), SQL_C_BINARY, 0, 16).length, 16);
   EXPECT_EQ(Stamp(Ts(0), SQL_C_BINARY, 0, 15).code, ERR_NUMERIC_RANGE);
   EXPECT_EQ(Stamp(Ts(0), SQL_C_DOUBLE, 0).code, ERR_RESTRICTED_TYPE);
+}
+
+TEST(TimestampSource, OffsetKeptInTextOnly) {
+  const struct {
+    int32_t east;
+    const char* text;
+  } cases[] = {{32400, "2024-01-02 03:04:05+09"},
+               {-12600, "2024-01-02 03:04:05-03:30"},
+               {3208, "2024-01-02 03:04:05+00:53:28"},
+               {-1521, "2024-01-02 03:04:05-00:25:21"}};
+  for (const auto& c : cases) {
+    const uint32_t zone = static_cast<uint32_t>(COLSET_ZONE_SECONDS_BIAS + c.east);
+    EXPECT_EQ(Text(Stamp(Ts(0), SQL_C_CHAR, 0, 80, zone)), c.text);
+    EXPECT_EQ(Stamp(Ts(0), SQL_C_CHAR, 0, 20, zone).code, ERR_NUMERIC_RANGE) << c.text;
+    EXPECT_EQ(As<SQL_TIMESTAMP_STRUCT>(Stamp(Ts(0), SQL_C_TYPE_TIMESTAMP, 0, 80, zone)).hour, 3);
+  }
 }
 
 }  // namespace
