@@ -185,9 +185,10 @@ TEST_P(DateReadDm, ValuesReadAsTheDatabaseWritesThem) {
     MustExec("CREATE TABLE QMR_DREAD (K INTEGER PRIMARY KEY, V " + type + ")");
     for (int k = 1; k <= kRows; ++k)
       MustExec("INSERT INTO QMR_DREAD VALUES (" + std::to_string(k) + ", '" + v.literal + "')");
-    std::string select = "SELECT CAST(V AS VARCHAR(60))";
-    for (size_t i = 0; i < std::size(kCTypes); ++i) select += ", V";
-    select += " FROM QMR_DREAD ORDER BY K";
+    std::string values;
+    for (size_t i = 0; i < std::size(kCTypes); ++i) values += ", V";
+    values += " FROM QMR_DREAD ORDER BY K";
+    const std::string select = "SELECT CAST(V AS VARCHAR(60))" + values;
 
     // Value by value, with SQLGetData; the scrollable cursors read their
     // rows back from the cursor library's own file.
@@ -196,10 +197,14 @@ TEST_P(DateReadDm, ValuesReadAsTheDatabaseWritesThem) {
          {SQL_CURSOR_FORWARD_ONLY, SQL_CURSOR_STATIC, SQL_CURSOR_KEYSET_DRIVEN}) {
       SQLFreeStmt(stmt_, SQL_CLOSE);
       SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, reinterpret_cast<SQLPOINTER>(cursor), 0);
-      MustExec(select);
+      // A keyset is kept for plain columns only: its text is the one read before.
+      const bool keyed = cursor == SQL_CURSOR_KEYSET_DRIVEN;
+      MustExec(keyed ? "SELECT K" + values : select);
       ASSERT_TRUE(SQL_SUCCEEDED(SQLFetch(stmt_))) << Diag(SQL_HANDLE_STMT, stmt_);
       SQLLEN ind = 0;
-      ASSERT_TRUE(SQL_SUCCEEDED(SQLGetData(stmt_, 1, SQL_C_CHAR, text, sizeof text, &ind)));
+      if (!keyed) {
+        ASSERT_TRUE(SQL_SUCCEEDED(SQLGetData(stmt_, 1, SQL_C_CHAR, text, sizeof text, &ind)));
+      }
       for (size_t i = 0; i < std::size(kCTypes); ++i) {
         unsigned char buf[160] = {};
         const SQLRETURN rc =
