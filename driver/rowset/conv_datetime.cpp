@@ -65,8 +65,9 @@ int64_t FractionText(char* p, uint32_t fraction, uint16_t decimalDigits) {
 }
 
 // "+05:30", "-03", "+00:53:28" (the minutes and seconds only when not 0),
-// as PostgreSQL writes an offset of `seconds` east.
-std::string OffsetText(int32_t seconds) {
+// as PostgreSQL writes an offset (COLSET_ZONE_*, not none).
+std::string OffsetText(uint32_t zone) {
+  const int32_t seconds = static_cast<int32_t>(zone) - COLSET_ZONE_BIAS;
   const auto east = static_cast<unsigned>(seconds < 0 ? -seconds : seconds);
   char text[10] = {seconds < 0 ? '-' : '+'};
   Digits(text + 1, Field(east / 3600), 2);
@@ -204,7 +205,7 @@ SQLRETURN ConvertDATE(const SQL_DATE_STRUCT* value, int16_t cType, void* buffer,
   return PutDateOrTime(*value, cType == SQL_C_DATE || cType == SQL_C_TYPE_DATE, ts, cType, t);
 }
 
-SQLRETURN ConvertTIME(const SQL_TIME_STRUCT* value, uint16_t zone, uint32_t fraction, int16_t cType,
+SQLRETURN ConvertTIME(const SQL_TIME_STRUCT* value, uint32_t zone, uint32_t fraction, int16_t cType,
                       void* buffer, int64_t bufferLength, int64_t* lengthPtr,
                       uint16_t decimalDigits, int32_t* pending) {
   TraceEntry("ConvertTIME", bufferLength, cType);
@@ -215,8 +216,7 @@ SQLRETURN ConvertTIME(const SQL_TIME_STRUCT* value, uint16_t zone, uint32_t frac
     const int64_t length = kTimeText + FractionText(text + kTimeText, fraction, decimalDigits);
     if (zone == COLSET_ZONE_NONE) return PutCutInFraction(text, length, kTimeText, cType, t);
     // With its offset the text is whole or refused, as a date's is.
-    const std::string whole = std::string(text, static_cast<size_t>(length)) +
-                              OffsetText((static_cast<int32_t>(zone) - COLSET_ZONE_BIAS) * 60);
+    const std::string whole = std::string(text, static_cast<size_t>(length)) + OffsetText(zone);
     return conv::PutAsciiText(whole, cType, Cut::Refused, t);
   }
   // 24:00:00, the end of a day, is no time of one.
@@ -248,10 +248,7 @@ SQLRETURN ConvertTIMESTAMP(const SQL_TIMESTAMP_STRUCT* value, uint32_t zone, int
     TimeText(text + kDateText + 1, value->hour, value->minute, value->second);
     const int64_t length =
         kTimestampWhole + FractionText(text + kTimestampWhole, value->fraction, decimalDigits);
-    const std::string offset =
-        zone == COLSET_ZONE_NONE
-            ? std::string()
-            : OffsetText(static_cast<int32_t>(zone - COLSET_ZONE_SECONDS_BIAS));
+    const std::string offset = zone == COLSET_ZONE_NONE ? std::string() : OffsetText(zone);
     if (!StructDate(value->year, value->month)) {
       std::string special;
       const std::string time(text + kDateText, static_cast<size_t>(length - kDateText));

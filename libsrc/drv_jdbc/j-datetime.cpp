@@ -104,12 +104,6 @@ bool ReadOffset(Scan* s, bool* present, int32_t* seconds) {
   return *present = true;
 }
 
-// A time's offset as its element holds it (COLSET_ZONE_*): whole minutes,
-// the seconds dropped.
-uint16_t TimeZone(bool present, int32_t seconds) {
-  return present ? static_cast<uint16_t>(COLSET_ZONE_BIAS + seconds / 60) : COLSET_ZONE_NONE;
-}
-
 }  // namespace
 
 const char* LocalClass(Kind kind) {
@@ -162,11 +156,8 @@ uint32_t LocalFields(JNIEnv* env, jobject v, Kind kind, JC_Timestamp* out, bool*
   return 0;
 }
 
-bool ParseText(const char* text, size_t length, Kind kind, JC_Timestamp* out, uint16_t* zone) {
+bool ParseText(const char* text, size_t length, Kind kind, JC_Timestamp* out) {
   *out = JC_Timestamp{0, 0, 0, 0, 0, 0, 0};
-  uint16_t unused = COLSET_ZONE_NONE;
-  if (zone == nullptr) zone = &unused;
-  *zone = COLSET_ZONE_NONE;
   bool present = false;
   int32_t seconds = 0;
   Scan s{text, text + length};
@@ -183,7 +174,6 @@ bool ParseText(const char* text, size_t length, Kind kind, JC_Timestamp* out, ui
     const bool era = s.end - s.p >= 3 && (s.p[1] == 'B' || s.p[1] == 'A');
     if (kind == kTimestamp && !era && (s.Take(' ') || s.Take('T'))) {
       if (!ParseTime(&s, out) || !ReadOffset(&s, &present, &seconds)) return false;
-      if (present) out->zone = static_cast<uint32_t>(COLSET_ZONE_SECONDS_BIAS + seconds);
     }
     if (s.Word(" BC")) {
       int64_t y = 0;
@@ -196,9 +186,8 @@ bool ParseText(const char* text, size_t length, Kind kind, JC_Timestamp* out, ui
     }
   } else if (!ParseTime(&s, out) || !ReadOffset(&s, &present, &seconds)) {
     return false;
-  } else {
-    *zone = TimeZone(present, seconds);
   }
+  if (present) out->zone = static_cast<uint32_t>(COLSET_ZONE_BIAS + seconds);
   return s.p == s.end;
 }
 

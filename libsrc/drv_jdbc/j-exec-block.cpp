@@ -433,8 +433,8 @@ void PutFixed(int32_t kind, unsigned char* e, const int64_t* v, bool signedYears
     }
     case kTime:
       Put(e, JC_Time{static_cast<uint16_t>(v[0]), static_cast<uint16_t>(v[1]),
-                     static_cast<uint16_t>(v[2]), static_cast<uint16_t>(v[4]),
-                     static_cast<uint32_t>(v[3])});
+                     static_cast<uint16_t>(v[2]), 0, static_cast<uint32_t>(v[3]),
+                     static_cast<uint32_t>(v[4])});
       break;
     case kTimestamp: {
       JC_Timestamp ts{0,

@@ -210,7 +210,7 @@ bool Value(RF_STREAM* s, const COLSET_COL* col, unsigned char* e) {
     case COLSET_VT_TIME:
       return Field<D>(s, e, 2, false) && Field<D>(s, e + 2, 2, false) &&
              Field<D>(s, e + 4, 2, false) && Field<D>(s, e + 6, 2, false) &&
-             Field<D>(s, e + 8, 4, false);
+             Field<D>(s, e + 8, 4, false) && Field<D>(s, e + 12, 4, false);
     case COLSET_VT_TIMESTAMP:
       if (!Field<D>(s, e, 2, true)) return false;
       for (int f = 1; f < 6; ++f) {

@@ -56,6 +56,7 @@ const Value kValues[] = {
     {"TIME(9)", "12:34:56.123456789", kHsql | kH2},
     {"TIME", "24:00:00", kPg},
     {"TIME WITH TIME ZONE", "12:34:56+05:30", kPg},
+    {"TIME WITH TIME ZONE", "12:00:00-05:30:15", kPg},
     {"TIMESTAMP WITH TIME ZONE", "2024-01-01 02:30:00+00", kPg},
     {"TIMESTAMP WITH TIME ZONE", "1880-01-01 12:00:00.25+00", kPg},  // local mean time
 };

@@ -122,11 +122,9 @@ public final class QMRRowBlock {
 
     // What java.time's MAX and MIN carry (PostgreSQL's infinities).
     private static final int JAVA_YEAR_END = 999999999;
-    // An offset as the native element holds it (util/colset.h): a time's
-    // in minutes, a timestamp's in seconds.
+    // An offset as the native element holds it (util/colset.h).
     private static final long ZONE_NONE = 0;
-    private static final long ZONE_BIAS = 0x4000;
-    private static final long ZONE_SECONDS_BIAS = 0x40000;
+    private static final long ZONE_BIAS = 0x40000;
     // What offset() answers for text without an offset, and for text that
     // is none.
     private static final long NO_OFFSET = Long.MAX_VALUE;
@@ -689,17 +687,16 @@ public final class QMRRowBlock {
             if (s.charAt(rest) != ' ' && s.charAt(rest) != 'T') {
                 return false;
             }
-            return parseTime(s, rest + 1, slot + 3, slot + 7, true);
+            return parseTime(s, rest + 1, slot + 3, slot + 7);
         }
-        return parseTime(s, 0, slot, slot + 4, false);
+        return parseTime(s, 0, slot, slot + 4);
     }
 
     /**
      * hh:mm[:ss[.f]] and an offset from at to the end; the nanoseconds after
-     * them, and the offset at zoneSlot: in seconds for a timestamp, else
-     * in minutes.
+     * them, and the offset at zoneSlot.
      */
-    private boolean parseTime(String s, int at, int slot, int zoneSlot, boolean seconds) {
+    private boolean parseTime(String s, int at, int slot, int zoneSlot) {
         int n = s.length();
         if (n < at + 5 || s.charAt(at + 2) != ':') {
             return false;
@@ -736,11 +733,7 @@ public final class QMRRowBlock {
         fixed[slot + 1] = mi;
         fixed[slot + 2] = se;
         fixed[slot + 3] = ns;
-        if (zone == NO_OFFSET) {
-            fixed[zoneSlot] = ZONE_NONE;
-        } else {
-            fixed[zoneSlot] = seconds ? ZONE_SECONDS_BIAS + zone : ZONE_BIAS + zone / 60;
-        }
+        fixed[zoneSlot] = zone == NO_OFFSET ? ZONE_NONE : ZONE_BIAS + zone;
         return true;
     }
 
