@@ -192,10 +192,11 @@ TEST_P(DateReadDm, ValuesReadAsTheDatabaseWritesThem) {
     const std::string select = "SELECT CAST(V AS VARCHAR(60))" + values;
 
     // Value by value, with SQLGetData; the scrollable cursors read their
-    // rows back from the cursor library's own file.
+    // rows back from the cursor library's own file. Forward-only comes last
+    // and stays for the bound columns.
     char text[80] = "";
     for (const SQLULEN cursor :
-         {SQL_CURSOR_FORWARD_ONLY, SQL_CURSOR_STATIC, SQL_CURSOR_KEYSET_DRIVEN}) {
+         {SQL_CURSOR_STATIC, SQL_CURSOR_KEYSET_DRIVEN, SQL_CURSOR_FORWARD_ONLY}) {
       SQLFreeStmt(stmt_, SQL_CLOSE);
       SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, reinterpret_cast<SQLPOINTER>(cursor), 0);
       // A keyset is kept for plain columns only: its text is the one read before.
@@ -215,9 +216,6 @@ TEST_P(DateReadDm, ValuesReadAsTheDatabaseWritesThem) {
             << ", database text " << text;
       }
     }
-    SQLFreeStmt(stmt_, SQL_CLOSE);
-    SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE,
-                   reinterpret_cast<SQLPOINTER>(SQL_CURSOR_FORWARD_ONLY), 0);
 
     // A block of rows into a bound column, one C type at a time.
     for (size_t i = 0; i < std::size(kCTypes); ++i) {
