@@ -73,8 +73,8 @@ uint64_t ValueWidth(const JdbcColDesc& d) {
     case COLSET_VT_REAL: return 4;
     case COLSET_VT_DOUBLE: return 8;
     case COLSET_VT_DATE: return 6;
-    case COLSET_VT_TIME: return 12;
-    case COLSET_VT_TIMESTAMP:
+    case COLSET_VT_TIME: return 16;
+    case COLSET_VT_TIMESTAMP: return 20;
     case COLSET_VT_LONGCHAR:
     case COLSET_VT_LONGBINARY:
     case COLSET_VT_NTS:

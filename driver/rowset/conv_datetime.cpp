@@ -64,17 +64,20 @@ int64_t FractionText(char* p, uint32_t fraction, uint16_t decimalDigits) {
   return n > 0 ? n + 1 : 0;
 }
 
-// "+05:30", "-03" (hours alone when the minutes are 0), as PostgreSQL
-// writes an offset.
-std::string OffsetText(uint16_t zone) {
-  const int32_t minutes = static_cast<int32_t>(zone) - COLSET_ZONE_BIAS;
-  const auto east = static_cast<unsigned>(minutes < 0 ? -minutes : minutes);
-  char text[7] = {minutes < 0 ? '-' : '+'};
-  Digits(text + 1, Field(east / 60), 2);
-  if (east % 60 == 0) return std::string(text, 3);
+// "+05:30", "-03", "+00:53:28" (the minutes and seconds only when not 0),
+// as PostgreSQL writes an offset (COLSET_ZONE_*, not none).
+std::string OffsetText(uint32_t zone) {
+  const int32_t seconds = static_cast<int32_t>(zone) - COLSET_ZONE_BIAS;
+  const auto east = static_cast<unsigned>(seconds < 0 ? -seconds : seconds);
+  char text[10] = {seconds < 0 ? '-' : '+'};
+  Digits(text + 1, Field(east / 3600), 2);
+  if (east % 3600 == 0) return std::string(text, 3);
   text[3] = ':';
-  Digits(text + 4, east % 60, 2);
-  return std::string(text, 6);
+  Digits(text + 4, east / 60 % 60, 2);
+  if (east % 60 == 0) return std::string(text, 6);
+  text[6] = ':';
+  Digits(text + 7, east % 60, 2);
+  return std::string(text, 9);
 }
 
 // Text of a time or timestamp whose whole part (the first `whole`
@@ -202,7 +205,7 @@ SQLRETURN ConvertDATE(const SQL_DATE_STRUCT* value, int16_t cType, void* buffer,
   return PutDateOrTime(*value, cType == SQL_C_DATE || cType == SQL_C_TYPE_DATE, ts, cType, t);
 }
 
-SQLRETURN ConvertTIME(const SQL_TIME_STRUCT* value, uint16_t zone, uint32_t fraction, int16_t cType,
+SQLRETURN ConvertTIME(const SQL_TIME_STRUCT* value, uint32_t zone, uint32_t fraction, int16_t cType,
                       void* buffer, int64_t bufferLength, int64_t* lengthPtr,
                       uint16_t decimalDigits, int32_t* pending) {
   TraceEntry("ConvertTIME", bufferLength, cType);
@@ -230,9 +233,9 @@ SQLRETURN ConvertTIME(const SQL_TIME_STRUCT* value, uint16_t zone, uint32_t frac
   return PutDateOrTime(*value, cType == SQL_C_TIME || cType == SQL_C_TYPE_TIME, ts, cType, t);
 }
 
-SQLRETURN ConvertTIMESTAMP(const SQL_TIMESTAMP_STRUCT* value, int16_t cType, void* buffer,
-                           int64_t bufferLength, int64_t* lengthPtr, uint16_t decimalDigits,
-                           int32_t* pending) {
+SQLRETURN ConvertTIMESTAMP(const SQL_TIMESTAMP_STRUCT* value, uint32_t zone, int16_t cType,
+                           void* buffer, int64_t bufferLength, int64_t* lengthPtr,
+                           uint16_t decimalDigits, int32_t* pending) {
   if (TRC_Active())
     TRC_Printf("ConvertTIMESTAMP: precision,scale (%" PRId64 ",%u) to %s", bufferLength,
                static_cast<unsigned>(decimalDigits), CvtTraceType(cType));
@@ -245,13 +248,18 @@ SQLRETURN ConvertTIMESTAMP(const SQL_TIMESTAMP_STRUCT* value, int16_t cType, voi
     TimeText(text + kDateText + 1, value->hour, value->minute, value->second);
     const int64_t length =
         kTimestampWhole + FractionText(text + kTimestampWhole, value->fraction, decimalDigits);
+    const std::string offset = zone == COLSET_ZONE_NONE ? std::string() : OffsetText(zone);
     if (!StructDate(value->year, value->month)) {
       std::string special;
       const std::string time(text + kDateText, static_cast<size_t>(length - kDateText));
-      if (!SpecialDateText(value->year, value->month, value->day, time, &special))
+      if (!SpecialDateText(value->year, value->month, value->day, time + offset, &special))
         return conv::Fail(pending, ERR_DATETIME_FIELD_OVERFLOW);
       return conv::PutAsciiText(special, cType, Cut::Refused, t);
     }
+    // With its offset the text is whole or refused, as a time's is.
+    if (!offset.empty())
+      return conv::PutAsciiText(std::string(text, static_cast<size_t>(length)) + offset, cType,
+                                Cut::Refused, t);
     if (TRC_Active())
       TRC_Printf("ConvertTIMESTAMP temBuf string = %.*s", static_cast<int>(length), text);
     return PutCutInFraction(text, length, kTimestampWhole, cType, t);

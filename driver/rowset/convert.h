@@ -165,14 +165,15 @@ SQLRETURN ConvertDATE(const SQL_DATE_STRUCT* value, int16_t cType, void* buffer,
 // A time with its offset (COLSET_ZONE_*, kept in text only, as
 // "+05:30" or "-03") and fraction (nanoseconds); text as a timestamp's time
 // part.
-SQLRETURN ConvertTIME(const SQL_TIME_STRUCT* value, uint16_t zone, uint32_t fraction, int16_t cType,
+SQLRETURN ConvertTIME(const SQL_TIME_STRUCT* value, uint32_t zone, uint32_t fraction, int16_t cType,
                       void* buffer, int64_t bufferLength, int64_t* lengthPtr,
                       uint16_t decimalDigits, int32_t* pending);
 // `decimalDigits`: the fraction digits the column has; text keeps at least
-// that many (up to 9) and never drops a non-zero digit.
-SQLRETURN ConvertTIMESTAMP(const SQL_TIMESTAMP_STRUCT* value, int16_t cType, void* buffer,
-                           int64_t bufferLength, int64_t* lengthPtr, uint16_t decimalDigits,
-                           int32_t* pending);
+// that many (up to 9) and never drops a non-zero digit. A timestamp's
+// offset (COLSET_ZONE_*) is kept in text only, as "+09" or "+00:53:28".
+SQLRETURN ConvertTIMESTAMP(const SQL_TIMESTAMP_STRUCT* value, uint32_t zone, int16_t cType,
+                           void* buffer, int64_t bufferLength, int64_t* lengthPtr,
+                           uint16_t decimalDigits, int32_t* pending);
 // Bytes: SQL_C_BINARY as they are; SQL_C_CHAR and SQL_C_WCHAR as two
 // uppercase hexadecimal digits per byte. `length`, `total` and `*consumed`
 // in bytes of the source.

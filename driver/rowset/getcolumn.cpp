@@ -616,12 +616,13 @@ SQLRETURN GetInlineValue(StmtHandle* stmt, uint32_t row, BIND_REC* b, const COLS
     }
     case COLSET_VT_TIME: {
       const auto v = ReadAt<SQL_TIME_STRUCT>(e);
-      return ConvertTIME(&v, ReadAt<uint16_t>(e + 6), ReadAt<uint32_t>(e + 8), cType, buf, len, lp,
+      return ConvertTIME(&v, ReadAt<uint32_t>(e + 12), ReadAt<uint32_t>(e + 8), cType, buf, len, lp,
                          decimalDigits, pending);
     }
     case COLSET_VT_TIMESTAMP: {
       const auto v = ReadAt<SQL_TIMESTAMP_STRUCT>(e);
-      return ConvertTIMESTAMP(&v, cType, buf, len, lp, decimalDigits, pending);
+      return ConvertTIMESTAMP(&v, ReadAt<uint32_t>(e + 16), cType, buf, len, lp, decimalDigits,
+                              pending);
     }
     default: break;
   }

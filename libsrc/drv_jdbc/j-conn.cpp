@@ -331,12 +331,13 @@ uint32_t DriverManager_getConnection(JdbcConn* c, jobject* out, const char* clas
   }
   // PostgreSQL's driver reads a prepared statement's results in binary form
   // once it has run a few times; that form of time and timetz turns
-  // 24:00:00 into 00:00:00 and a timetz into UTC. They stay in the text the
-  // server writes (a setting in the URL still wins).
+  // 24:00:00 into 00:00:00 and a timetz into UTC, and its text of a
+  // timestamptz drops the seconds of a local mean time offset. They stay in
+  // the text the server writes (a setting in the URL still wins).
   const bool pg = className != nullptr && (std::strcmp(className, "org/postgresql/Driver") == 0 ||
                                            std::strcmp(className, "org.postgresql.Driver") == 0);
   const char* keys[3] = {"user", "password", "binaryTransferDisable"};
-  const char* values[3] = {user, password, pg ? "TIME,TIMETZ" : nullptr};
+  const char* values[3] = {user, password, pg ? "TIME,TIMETZ,TIMESTAMPTZ" : nullptr};
   for (int i = 0; i < 3; ++i) {
     // An empty text is no value: the driver's own default applies.
     if (values[i] == nullptr || values[i][0] == '\0') continue;

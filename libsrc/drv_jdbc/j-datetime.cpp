@@ -83,26 +83,25 @@ bool ParseTime(Scan* s, JC_Timestamp* out) {
   return true;
 }
 
-// An offset after a time ("+05:30", "-03", "Z"; seconds are dropped) into
-// *zone (COLSET_ZONE_*); the wall time stays the value's own.
-bool ReadOffset(Scan* s, uint16_t* zone) {
-  *zone = COLSET_ZONE_NONE;
-  if (s->Take('Z')) {
-    *zone = static_cast<uint16_t>(COLSET_ZONE_BIAS);
-    return true;
-  }
+// An offset after a time ("+05:30", "-03", "+00:53:28", "Z") as seconds
+// east into *seconds, *present set when there is one; the wall time stays
+// the value's own.
+bool ReadOffset(Scan* s, bool* present, int32_t* seconds) {
+  *present = false;
+  *seconds = 0;
+  if (s->Take('Z')) return *present = true;
   if (!s->At('+') && !s->At('-')) return true;
   const bool west = *s->p++ == '-';
-  int64_t h = 0, m = 0, v = 0;
-  if (!s->Number(2, 2, &h)) return false;
-  for (int part = 0; part < 2 && (s->At(':') || s->Digit()); ++part) {
+  int64_t f[3] = {0, 0, 0};
+  if (!s->Number(2, 2, &f[0])) return false;
+  for (int part = 1; part < 3 && (s->At(':') || s->Digit()); ++part) {
     s->Take(':');
-    if (!s->Number(2, 2, part == 0 ? &m : &v)) return false;
+    if (!s->Number(2, 2, &f[part])) return false;
   }
-  if (h > 15 || m > 59) return false;
-  const int64_t minutes = h * 60 + m;
-  *zone = static_cast<uint16_t>(COLSET_ZONE_BIAS + (west ? -minutes : minutes));
-  return true;
+  if (f[0] > 15 || f[1] > 59 || f[2] > 59) return false;
+  const auto east = static_cast<int32_t>(f[0] * 3600 + f[1] * 60 + f[2]);
+  *seconds = west ? -east : east;
+  return *present = true;
 }
 
 }  // namespace
@@ -157,11 +156,10 @@ uint32_t LocalFields(JNIEnv* env, jobject v, Kind kind, JC_Timestamp* out, bool*
   return 0;
 }
 
-bool ParseText(const char* text, size_t length, Kind kind, JC_Timestamp* out, uint16_t* zone) {
+bool ParseText(const char* text, size_t length, Kind kind, JC_Timestamp* out) {
   *out = JC_Timestamp{0, 0, 0, 0, 0, 0, 0};
-  uint16_t offset = COLSET_ZONE_NONE;
-  if (zone == nullptr) zone = &offset;
-  *zone = COLSET_ZONE_NONE;
+  bool present = false;
+  int32_t seconds = 0;
   Scan s{text, text + length};
   while (s.p < s.end && s.end[-1] == ' ') --s.end;
   if (kind != kTime) {
@@ -175,7 +173,7 @@ bool ParseText(const char* text, size_t length, Kind kind, JC_Timestamp* out, ui
     if (!ParseDate(&s, out)) return false;
     const bool era = s.end - s.p >= 3 && (s.p[1] == 'B' || s.p[1] == 'A');
     if (kind == kTimestamp && !era && (s.Take(' ') || s.Take('T'))) {
-      if (!ParseTime(&s, out) || !ReadOffset(&s, zone)) return false;
+      if (!ParseTime(&s, out) || !ReadOffset(&s, &present, &seconds)) return false;
     }
     if (s.Word(" BC")) {
       int64_t y = 0;
@@ -186,9 +184,10 @@ bool ParseText(const char* text, size_t length, Kind kind, JC_Timestamp* out, ui
     } else {
       s.Word(" AD");
     }
-  } else if (!ParseTime(&s, out) || !ReadOffset(&s, zone)) {
+  } else if (!ParseTime(&s, out) || !ReadOffset(&s, &present, &seconds)) {
     return false;
   }
+  if (present) out->zone = static_cast<uint32_t>(COLSET_ZONE_BIAS + seconds);
   return s.p == s.end;
 }
 

@@ -30,10 +30,9 @@ uint32_t LocalFields(JNIEnv* env, jobject v, Kind kind, JC_Timestamp* out, bool*
 // The fields of the database's text of a value of kind: "2024-03-31",
 // "0044-03-15 BC", "-0043-03-15", "infinity", "24:00:00",
 // "12:34:56.123456+05:30" (a time or timestamp with an offset keeps its
-// own wall time, the offset going to *zone when given, COLSET_ZONE_*),
+// own wall time, the offset going to out->zone, COLSET_ZONE_*),
 // "2024-03-31 02:30:00.0". False for any other text.
-bool ParseText(const char* text, size_t length, Kind kind, JC_Timestamp* out,
-               uint16_t* zone = nullptr);
+bool ParseText(const char* text, size_t length, Kind kind, JC_Timestamp* out);
 
 // Stores the astronomical year y (0 is 1 BC) with its month and day as the
 // element takes them (ColSetPutDate); java.time's MAX and MIN years are the

@@ -255,7 +255,7 @@ uint32_t SlotsOf(int32_t kind) {
   switch (kind) {
     case kDate: return 3;
     case kTime: return 5;
-    case kTimestamp: return 7;
+    case kTimestamp: return 8;
     case kBigint:
     case kDecimal: return 2;
     default: return 1;
@@ -433,8 +433,8 @@ void PutFixed(int32_t kind, unsigned char* e, const int64_t* v, bool signedYears
     }
     case kTime:
       Put(e, JC_Time{static_cast<uint16_t>(v[0]), static_cast<uint16_t>(v[1]),
-                     static_cast<uint16_t>(v[2]), static_cast<uint16_t>(v[4]),
-                     static_cast<uint32_t>(v[3])});
+                     static_cast<uint16_t>(v[2]), 0, static_cast<uint32_t>(v[3]),
+                     static_cast<uint32_t>(v[4])});
       break;
     case kTimestamp: {
       JC_Timestamp ts{0,
@@ -443,7 +443,8 @@ void PutFixed(int32_t kind, unsigned char* e, const int64_t* v, bool signedYears
                       static_cast<uint16_t>(v[3]),
                       static_cast<uint16_t>(v[4]),
                       static_cast<uint16_t>(v[5]),
-                      static_cast<uint32_t>(v[6])};
+                      static_cast<uint32_t>(v[6]),
+                      static_cast<uint32_t>(v[7])};
       jdt::PutDate(v[0], v[1], v[2], &ts, signedYears);
       Put(e, ts);
       break;

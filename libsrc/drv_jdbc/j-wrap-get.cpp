@@ -113,21 +113,20 @@ namespace {
 // Value i as the database's text, parsed; false when there is none to parse
 // (the value is null then when *rc is 0 and *isNull is set).
 bool ReadText(JdbcStmt* s, jobject o, int32_t i, jdt::Kind kind, JC_Timestamp* v, uint32_t* rc,
-              bool* isNull, uint16_t* zone = nullptr) {
+              bool* isNull) {
   char text[80];
   uint32_t len = 0;
   *rc = getString(s, o, i, text, sizeof text, &len);
   *isNull = *rc == 0 && len == 0;
   if (*rc != 0 || len == 0) return *rc != 0 || *isNull;
-  return jdt::ParseText(text, len, kind, v, zone);
+  return jdt::ParseText(text, len, kind, v);
 }
 
 // A date, time or timestamp as the database holds it: the fields of its
 // java.time value while the JDBC driver gives one, else of its text. False
 // where neither answers (the value is then for the java.sql getter). A
-// value with an offset (refused as java.time) has it in *zone when given.
-bool ReadFields(JdbcStmt* s, jobject o, int32_t i, jdt::Kind kind, JC_Timestamp* v, uint32_t* rc,
-                uint16_t* zone = nullptr) {
+// value with an offset (refused as java.time) has it in v->zone.
+bool ReadFields(JdbcStmt* s, jobject o, int32_t i, jdt::Kind kind, JC_Timestamp* v, uint32_t* rc) {
   *v = JC_Timestamp{0, 0, 0, 0, 0, 0, 0};
   JNIEnv* env = Env(s);
   bool isNull = false;
@@ -157,7 +156,7 @@ bool ReadFields(JdbcStmt* s, jobject o, int32_t i, jdt::Kind kind, JC_Timestamp*
     s->dateTimeAsText = 1;
   }
   if (s->resultSet == nullptr || !env->IsSameObject(o, s->resultSet)) return false;
-  return ReadText(s, o, i, kind, v, rc, &isNull, zone);
+  return ReadText(s, o, i, kind, v, rc, &isNull);
 }
 
 }  // namespace
@@ -175,9 +174,8 @@ uint32_t getDate(JdbcStmt* s, jobject o, int32_t i, JC_Date* value) {
 uint32_t getTime(JdbcStmt* s, jobject o, int32_t i, JC_Time* value) {
   JC_Timestamp v;
   uint32_t rc = 0;
-  uint16_t zone = COLSET_ZONE_NONE;
-  if (ReadFields(s, o, i, jdt::kTime, &v, &rc, &zone)) {
-    *value = JC_Time{v.hour, v.minute, v.second, zone, v.fraction};
+  if (ReadFields(s, o, i, jdt::kTime, &v, &rc)) {
+    *value = JC_Time{v.hour, v.minute, v.second, 0, v.fraction, v.zone};
     return rc;
   }
   return GetObjectThen(s, o, "getTime", "(I)Ljava/sql/Time;", i,

@@ -11,8 +11,8 @@
 
 // Date, time and timestamp in the layouts of SQL_DATE_STRUCT, SQL_TIME_STRUCT
 // and SQL_TIMESTAMP_STRUCT (the row buffer's types 11, 12 and 13); a time
-// carries its offset (COLSET_ZONE_*) and fraction after SQL_TIME_STRUCT's
-// fields.
+// carries its fraction and offset (COLSET_ZONE_*) after SQL_TIME_STRUCT's
+// fields, a timestamp its offset after SQL_TIMESTAMP_STRUCT's.
 struct JC_Date {
   int16_t year;
   uint16_t month;
@@ -22,8 +22,9 @@ struct JC_Time {
   uint16_t hour;
   uint16_t minute;
   uint16_t second;
-  uint16_t zone;      // COLSET_ZONE_NONE, or minutes east + COLSET_ZONE_BIAS
-  uint32_t fraction;  // nanoseconds
+  uint16_t unused;
+  uint32_t fraction;                 // nanoseconds
+  uint32_t zone = COLSET_ZONE_NONE;  // or seconds east + COLSET_ZONE_BIAS
 };
 struct JC_Timestamp {
   int16_t year;
@@ -32,7 +33,8 @@ struct JC_Timestamp {
   uint16_t hour;
   uint16_t minute;
   uint16_t second;
-  uint32_t fraction;  // nanoseconds
+  uint32_t fraction;                 // nanoseconds
+  uint32_t zone = COLSET_ZONE_NONE;  // or seconds east + COLSET_ZONE_BIAS
 };
 
 // The long-value record of the long getters is the row buffer's out-of-line

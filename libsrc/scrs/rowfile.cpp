@@ -210,13 +210,13 @@ bool Value(RF_STREAM* s, const COLSET_COL* col, unsigned char* e) {
     case COLSET_VT_TIME:
       return Field<D>(s, e, 2, false) && Field<D>(s, e + 2, 2, false) &&
              Field<D>(s, e + 4, 2, false) && Field<D>(s, e + 6, 2, false) &&
-             Field<D>(s, e + 8, 4, false);
+             Field<D>(s, e + 8, 4, false) && Field<D>(s, e + 12, 4, false);
     case COLSET_VT_TIMESTAMP:
       if (!Field<D>(s, e, 2, true)) return false;
       for (int f = 1; f < 6; ++f) {
         if (!Field<D>(s, e + 2 * f, 2, false)) return false;
       }
-      return Field<D>(s, e + 12, 4, false);
+      return Field<D>(s, e + 12, 4, false) && Field<D>(s, e + 16, 4, false);
     case COLSET_VT_LONGCHAR:
     case COLSET_VT_LONGBINARY:
     case COLSET_VT_LONGWCHAR: return Long<D>(s, e, col->type);

@@ -63,8 +63,8 @@ uint32_t ColSetTypeSize(uint32_t code, uint32_t length) {
     case COLSET_VT_REAL: size = 4; break;
     case COLSET_VT_DOUBLE: size = 8; break;
     case COLSET_VT_DATE: size = 6; break;
-    case COLSET_VT_TIME: size = 12; break;
-    case COLSET_VT_TIMESTAMP: size = 16; break;
+    case COLSET_VT_TIME: size = 16; break;
+    case COLSET_VT_TIMESTAMP: size = 20; break;
     case COLSET_VT_CHAR:
     case COLSET_VT_BINARY: size = len; break;
     case COLSET_VT_LONGCHAR:

@@ -29,8 +29,8 @@ enum : uint32_t {
   COLSET_VT_REAL = 9,         // float
   COLSET_VT_DOUBLE = 10,      // double
   COLSET_VT_DATE = 11,        // {i16 year; u16 month; u16 day} (SQL_DATE_STRUCT)
-  COLSET_VT_TIME = 12,        // SQL_TIME_STRUCT, u16 offset, u32 fraction (nanoseconds)
-  COLSET_VT_TIMESTAMP = 13,   // SQL_TIMESTAMP_STRUCT: six u16 then u32 fraction
+  COLSET_VT_TIME = 12,        // SQL_TIME_STRUCT, u16 0, u32 fraction (nanoseconds), u32 offset
+  COLSET_VT_TIMESTAMP = 13,   // SQL_TIMESTAMP_STRUCT (six u16, u32 fraction), u32 offset
   COLSET_VT_BINARY = 14,      // fixed-width bytes, length bytes
   COLSET_VT_LONGCHAR = 15,    // COLSET_LONG: 8-bit text out of line, length in bytes
   COLSET_VT_LONGBINARY = 16,  // COLSET_LONG: bytes out of line, length in bytes
@@ -66,10 +66,11 @@ constexpr int16_t COLSET_YEAR_LOWEST = -32766;
 constexpr uint16_t COLSET_MONTH_WIDE = 0x8000;
 constexpr uint16_t COLSET_MONTH_SIGNED = 0x4000;
 
-// A time's offset from UTC, as a time with a zone (PostgreSQL's timetz)
-// carries it: 0 for none, else its minutes east plus COLSET_ZONE_BIAS.
-constexpr uint16_t COLSET_ZONE_NONE = 0;
-constexpr int32_t COLSET_ZONE_BIAS = 0x4000;
+// The offset from UTC of a time or timestamp with a zone (PostgreSQL's
+// timetz, and timestamptz in the session's zone): 0 for none, else its
+// seconds east (a local mean time has them) plus COLSET_ZONE_BIAS.
+constexpr uint32_t COLSET_ZONE_NONE = 0;
+constexpr int32_t COLSET_ZONE_BIAS = 0x40000;
 
 // Stores the astronomical year y (0 is 1 BC), month m and day d in the
 // three fields of a date element; month 0 when y needs more than 32 bits.

@@ -36,14 +36,15 @@ Out Date(SQL_DATE_STRUCT d, int16_t t, int64_t bufLen = 80) {
   return o;
 }
 Out Time(SQL_TIME_STRUCT v, int16_t t, int64_t bufLen = 80, uint32_t fraction = 0,
-         uint16_t zone = COLSET_ZONE_NONE) {
+         uint32_t zone = COLSET_ZONE_NONE) {
   Out o = Prep();
   o.rc = ConvertTIME(&v, zone, fraction, t, o.buf, bufLen, &o.length, 0, &o.code);
   return o;
 }
-Out Stamp(SQL_TIMESTAMP_STRUCT v, int16_t t, uint16_t digits, int64_t bufLen = 80) {
+Out Stamp(SQL_TIMESTAMP_STRUCT v, int16_t t, uint16_t digits, int64_t bufLen = 80,
+          uint32_t zone = COLSET_ZONE_NONE) {
   Out o = Prep();
-  o.rc = ConvertTIMESTAMP(&v, t, o.buf, bufLen, &o.length, digits, &o.code);
+  o.rc = ConvertTIMESTAMP(&v, zone, t, o.buf, bufLen, &o.length, digits, &o.code);
   return o;
 }
 
@@ -149,10 +150,10 @@ TEST(TimeSource, TextAndStructures) {
   EXPECT_EQ(Time(kTime, SQL_C_TYPE_TIME, 80, 5).code, ERR_FRACTIONAL_TRUNCATION);
   EXPECT_EQ(As<SQL_TIMESTAMP_STRUCT>(Time(kTime, SQL_C_TYPE_TIMESTAMP, 80, 5)).fraction, 5u);
   // An offset: in text as PostgreSQL writes it, never in a structure.
-  EXPECT_EQ(Text(Time(kTime, SQL_C_CHAR, 80, 0, COLSET_ZONE_BIAS + 330)), "13:05:09+05:30");
-  EXPECT_EQ(Text(Time(kTime, SQL_C_CHAR, 80, 0, COLSET_ZONE_BIAS - 180)), "13:05:09-03");
+  EXPECT_EQ(Text(Time(kTime, SQL_C_CHAR, 80, 0, COLSET_ZONE_BIAS + 19800)), "13:05:09+05:30");
+  EXPECT_EQ(Text(Time(kTime, SQL_C_CHAR, 80, 0, COLSET_ZONE_BIAS - 10800)), "13:05:09-03");
   EXPECT_EQ(Time(kTime, SQL_C_CHAR, 11, 0, COLSET_ZONE_BIAS).code, ERR_NUMERIC_RANGE);
-  EXPECT_EQ(As<SQL_TIME_STRUCT>(Time(kTime, SQL_C_TYPE_TIME, 80, 0, COLSET_ZONE_BIAS + 330)).hour,
+  EXPECT_EQ(As<SQL_TIME_STRUCT>(Time(kTime, SQL_C_TYPE_TIME, 80, 0, COLSET_ZONE_BIAS + 19800)).hour,
             13);
 }
 
@@ -224,6 +225,11 @@ TEST(TimestampSource, DroppedFieldsAreReported) {
   EXPECT_EQ(Stamp(Ts(0), SQL_C_BINARY, 0, 16).length, 16);
   EXPECT_EQ(Stamp(Ts(0), SQL_C_BINARY, 0, 15).code, ERR_NUMERIC_RANGE);
   EXPECT_EQ(Stamp(Ts(0), SQL_C_DOUBLE, 0).code, ERR_RESTRICTED_TYPE);
+  // An offset west with seconds: in text only, whole or refused.
+  const uint32_t west = COLSET_ZONE_BIAS - 1521;
+  EXPECT_EQ(Text(Stamp(Ts(0), SQL_C_CHAR, 0, 80, west)), "2024-01-02 03:04:05-00:25:21");
+  EXPECT_EQ(Stamp(Ts(0), SQL_C_CHAR, 0, 28, west).code, ERR_NUMERIC_RANGE);
+  EXPECT_EQ(As<SQL_TIMESTAMP_STRUCT>(Stamp(Ts(0), SQL_C_TYPE_TIMESTAMP, 0, 80, west)).hour, 3);
 }
 
 }  // namespace

@@ -56,6 +56,9 @@ const Value kValues[] = {
     {"TIME(9)", "12:34:56.123456789", kHsql | kH2},
     {"TIME", "24:00:00", kPg},
     {"TIME WITH TIME ZONE", "12:34:56+05:30", kPg},
+    {"TIME WITH TIME ZONE", "12:00:00-05:30:15", kPg},
+    {"TIMESTAMP WITH TIME ZONE", "2024-01-01 02:30:00+00", kPg},
+    {"TIMESTAMP WITH TIME ZONE", "1880-01-01 12:00:00.25+00", kPg},  // local mean time
 };
 
 const SQLSMALLINT kCTypes[] = {SQL_C_CHAR, SQL_C_WCHAR, SQL_C_TYPE_DATE, SQL_C_TYPE_TIME,
@@ -180,25 +183,38 @@ TEST_P(DateReadDm, ValuesReadAsTheDatabaseWritesThem) {
                                                       : 'D';
     SCOPED_TRACE(type + " " + v.literal + " on " + GetParam());
     Exec("DROP TABLE QMR_DREAD");
-    MustExec("CREATE TABLE QMR_DREAD (K INTEGER, V " + type + ")");
+    MustExec("CREATE TABLE QMR_DREAD (K INTEGER PRIMARY KEY, V " + type + ")");
     for (int k = 1; k <= kRows; ++k)
       MustExec("INSERT INTO QMR_DREAD VALUES (" + std::to_string(k) + ", '" + v.literal + "')");
-    std::string select = "SELECT CAST(V AS VARCHAR(60))";
-    for (size_t i = 0; i < std::size(kCTypes); ++i) select += ", V";
-    select += " FROM QMR_DREAD ORDER BY K";
+    std::string values;
+    for (size_t i = 0; i < std::size(kCTypes); ++i) values += ", V";
+    values += " FROM QMR_DREAD ORDER BY K";
+    const std::string select = "SELECT CAST(V AS VARCHAR(60))" + values;
 
-    // Value by value, with SQLGetData.
-    MustExec(select);
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLFetch(stmt_))) << Diag(SQL_HANDLE_STMT, stmt_);
+    // Value by value, with SQLGetData; the scrollable cursors read their
+    // rows back from the cursor library's own file. Forward-only comes last
+    // and stays for the bound columns.
     char text[80] = "";
-    SQLLEN ind = 0;
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLGetData(stmt_, 1, SQL_C_CHAR, text, sizeof text, &ind)));
-    for (size_t i = 0; i < std::size(kCTypes); ++i) {
-      unsigned char buf[160] = {};
-      const SQLRETURN rc =
-          SQLGetData(stmt_, static_cast<SQLUSMALLINT>(i + 2), kCTypes[i], buf, sizeof buf, &ind);
-      EXPECT_EQ(Outcome(rc, stmt_, kCTypes[i], buf, ind), Expected(kCTypes[i], text, kind))
-          << "SQLGetData into C type " << kCTypes[i] << ", database text " << text;
+    for (const SQLULEN cursor :
+         {SQL_CURSOR_STATIC, SQL_CURSOR_KEYSET_DRIVEN, SQL_CURSOR_FORWARD_ONLY}) {
+      SQLFreeStmt(stmt_, SQL_CLOSE);
+      SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, reinterpret_cast<SQLPOINTER>(cursor), 0);
+      // A keyset is kept for plain columns only: its text is the one read before.
+      const bool keyed = cursor == SQL_CURSOR_KEYSET_DRIVEN;
+      MustExec(keyed ? "SELECT K" + values : select);
+      ASSERT_TRUE(SQL_SUCCEEDED(SQLFetch(stmt_))) << Diag(SQL_HANDLE_STMT, stmt_);
+      SQLLEN ind = 0;
+      if (!keyed) {
+        ASSERT_TRUE(SQL_SUCCEEDED(SQLGetData(stmt_, 1, SQL_C_CHAR, text, sizeof text, &ind)));
+      }
+      for (size_t i = 0; i < std::size(kCTypes); ++i) {
+        unsigned char buf[160] = {};
+        const SQLRETURN rc =
+            SQLGetData(stmt_, static_cast<SQLUSMALLINT>(i + 2), kCTypes[i], buf, sizeof buf, &ind);
+        EXPECT_EQ(Outcome(rc, stmt_, kCTypes[i], buf, ind), Expected(kCTypes[i], text, kind))
+            << "SQLGetData into C type " << kCTypes[i] << ", cursor type " << cursor
+            << ", database text " << text;
+      }
     }
 
     // A block of rows into a bound column, one C type at a time.

@@ -309,7 +309,7 @@ TEST_F(BlockFetchTest, ValuesLandWhereTheyBelong) {
   const size_t tsWidth = s.elements[12].size() / 60;
   uint32_t fraction;
   std::memcpy(&fraction, s.elements[12].data() + 12, 4);
-  EXPECT_EQ(tsWidth, 16u);
+  EXPECT_EQ(tsWidth, 20u);
   EXPECT_EQ(fraction, 123456789u);
   // Row 1's text as UTF-16: "r1 " then e acute, a CJK character, a pair.
   ASSERT_EQ(s.types[14], static_cast<uint32_t>(COLSET_VT_WCHAR32));

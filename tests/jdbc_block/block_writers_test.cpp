@@ -108,7 +108,7 @@ TEST(BlockWriters, BytesAreZeroFilledAndPrefixed) {
 }
 
 TEST(BlockWriters, FixedValuesFromTheirSlots) {
-  unsigned char e[16];
+  unsigned char e[20];
   float f = -1.5f;
   uint32_t fbits;
   std::memcpy(&fbits, &f, sizeof f);
@@ -124,7 +124,7 @@ TEST(BlockWriters, FixedValuesFromTheirSlots) {
   std::memcpy(&s, e, sizeof s);
   EXPECT_EQ(s, -2);
 
-  const int64_t ts[] = {2024, 2, 29, 23, 59, 58, 123456789};
+  const int64_t ts[] = {2024, 2, 29, 23, 59, 58, 123456789, COLSET_ZONE_BIAS + 3208};
   jblock::PutFixed(jblock::kTimestamp, e, ts);
   JC_Timestamp t;
   std::memcpy(&t, e, sizeof t);
@@ -133,6 +133,7 @@ TEST(BlockWriters, FixedValuesFromTheirSlots) {
   EXPECT_EQ(t.day, 29);
   EXPECT_EQ(t.second, 58);
   EXPECT_EQ(t.fraction, 123456789u);
+  EXPECT_EQ(t.zone, static_cast<uint32_t>(COLSET_ZONE_BIAS + 3208));
 
   const int64_t yes[] = {7};
   jblock::PutFixed(jblock::kBoolean, e, yes);
@@ -148,7 +149,7 @@ TEST(BlockWriters, ColumnsWithoutABlockForm) {
   EXPECT_EQ(jblock::KindOf(COLSET_VT_CHAR32, 3), -1);  // too small for its prefix
   EXPECT_EQ(jblock::KindOf(COLSET_VT_CHAR32, 4), jblock::kText);
   EXPECT_EQ(jblock::KindOf(COLSET_VT_NTS, 10), jblock::kPlain);
-  EXPECT_EQ(jblock::SlotsOf(jblock::kTimestamp), 7u);
+  EXPECT_EQ(jblock::SlotsOf(jblock::kTimestamp), 8u);
   EXPECT_EQ(jblock::SlotsOf(jblock::kDate), 3u);
 }
 

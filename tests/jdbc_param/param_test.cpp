@@ -208,8 +208,8 @@ TEST_F(ParamTest, EveryInlineValueCodeLandsExactly) {
       {"double as text", 10, 8, Bytes<double>(0.1), 12, "c", "'0.1'"},
       {"date", 11, 6, Bytes(date), 91, "dt", "DATE '2020-12-24'"},
       {"date odbc2", 11, 6, Bytes(date), 9, "dt", "DATE '2020-12-24'"},
-      {"time", 12, 12, Bytes(time), 92, "tm", "TIME '10:30:05'"},
-      {"timestamp", 13, 16, Bytes(ts), 93, "ts", "TIMESTAMP '2024-02-29 13:05:09.500000000'"},
+      {"time", 12, 16, Bytes(time), 92, "tm", "TIME '10:30:05'"},
+      {"timestamp", 13, 20, Bytes(ts), 93, "ts", "TIMESTAMP '2024-02-29 13:05:09.500000000'"},
       {"binary", 14, 4, {0x0A, 0x1B, 0x00, 0xFF}, -3, "b", "X'0A1B00FF'"},
       {"nts", 17, 16,
        Text("Gr\xC3\xBC\xC3\x9F"

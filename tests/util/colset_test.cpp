@@ -24,8 +24,8 @@ TEST(ColSetTypeSize, FixedElementsMatchTheirLayouts) {
     EXPECT_EQ(ColSetTypeSize(COLSET_VT_REAL, len), sizeof(float));
     EXPECT_EQ(ColSetTypeSize(COLSET_VT_DOUBLE, len), sizeof(double));
     EXPECT_EQ(ColSetTypeSize(COLSET_VT_DATE, len), 6u);        // three 16-bit fields
-    EXPECT_EQ(ColSetTypeSize(COLSET_VT_TIME, len), 12u);       // three u16, a pad, a u32 fraction
-    EXPECT_EQ(ColSetTypeSize(COLSET_VT_TIMESTAMP, len), 16u);  // six u16 and a u32
+    EXPECT_EQ(ColSetTypeSize(COLSET_VT_TIME, len), 16u);       // three u16, a pad, two u32
+    EXPECT_EQ(ColSetTypeSize(COLSET_VT_TIMESTAMP, len), 20u);  // six u16, two u32
     EXPECT_EQ(ColSetTypeSize(COLSET_VT_LONGCHAR, len), sizeof(COLSET_LONG));
     EXPECT_EQ(ColSetTypeSize(COLSET_VT_LONGBINARY, len), sizeof(COLSET_LONG));
     EXPECT_EQ(ColSetTypeSize(COLSET_VT_LONGWCHAR, len), sizeof(COLSET_LONG));

@@ -53,7 +53,7 @@ public final class QMRRowBlock {
     public static final int DOUBLE = 5;    // the double's bits
     public static final int DATE = 6;      // year, month, day (3 slots)
     public static final int TIME = 7;      // hour, minute, second, nanoseconds, offset (5 slots)
-    public static final int TIMESTAMP = 8; // the date, the time, nanoseconds (7 slots)
+    public static final int TIMESTAMP = 8; // the date, the time, nanoseconds, offset (8 slots)
     public static final int TEXT = 9;      // getString as UTF-8
     public static final int PLAIN = 10;    // a decimal's plain text, else getString, as UTF-8
     public static final int WTEXT = 11;    // getString as UTF-16
@@ -122,9 +122,13 @@ public final class QMRRowBlock {
 
     // What java.time's MAX and MIN carry (PostgreSQL's infinities).
     private static final int JAVA_YEAR_END = 999999999;
-    // A time's offset as the native element holds it (util/colset.h).
+    // An offset as the native element holds it (util/colset.h).
     private static final long ZONE_NONE = 0;
-    private static final long ZONE_BIAS = 0x4000;
+    private static final long ZONE_BIAS = 0x40000;
+    // What offset() answers for text without an offset, and for text that
+    // is none.
+    private static final long NO_OFFSET = Long.MAX_VALUE;
+    private static final long BAD_OFFSET = Long.MIN_VALUE;
 
     private static String property(String name) {
         try {
@@ -155,7 +159,7 @@ public final class QMRRowBlock {
             case TIME:
                 return 5;
             case TIMESTAMP:
-                return 7;
+                return 8;
             case BIGINT:
             case DECIMAL:
                 return 2;
@@ -683,14 +687,14 @@ public final class QMRRowBlock {
             if (s.charAt(rest) != ' ' && s.charAt(rest) != 'T') {
                 return false;
             }
-            return parseTime(s, rest + 1, slot + 3, -1);
+            return parseTime(s, rest + 1, slot + 3, slot + 7);
         }
         return parseTime(s, 0, slot, slot + 4);
     }
 
     /**
      * hh:mm[:ss[.f]] and an offset from at to the end; the nanoseconds after
-     * them, and the offset at zoneSlot unless it is -1.
+     * them, and the offset at zoneSlot.
      */
     private boolean parseTime(String s, int at, int slot, int zoneSlot) {
         int n = s.length();
@@ -718,7 +722,7 @@ public final class QMRRowBlock {
             ns = digits(f, 0, 9);
         }
         long zone = offset(s, p);
-        if (zone < 0) {
+        if (zone == BAD_OFFSET) {
             return false;
         }
         if (h < 0 || mi < 0 || se < 0 || h > 24 || mi > 59 || se > 60
@@ -729,40 +733,39 @@ public final class QMRRowBlock {
         fixed[slot + 1] = mi;
         fixed[slot + 2] = se;
         fixed[slot + 3] = ns;
-        if (zoneSlot >= 0) {
-            fixed[zoneSlot] = zone;
-        }
+        fixed[zoneSlot] = zone == NO_OFFSET ? ZONE_NONE : ZONE_BIAS + zone;
         return true;
     }
 
     /**
-     * The offset from p to the end of s ("Z", "+05:30", "-03", seconds
-     * dropped) as the native element holds it (COLSET_ZONE_*); -1 for
-     * other text.
+     * The offset from p to the end of s ("Z", "+05:30", "-03",
+     * "+00:53:28") in seconds east; NO_OFFSET when there is none,
+     * BAD_OFFSET for other text.
      */
     private static long offset(String s, int p) {
         int n = s.length();
         if (p == n) {
-            return ZONE_NONE;
+            return NO_OFFSET;
         }
         char sign = s.charAt(p);
         if (sign == 'Z' && p + 1 == n) {
-            return ZONE_BIAS;
+            return 0;
         }
         if (sign != '+' && sign != '-') {
-            return -1;
+            return BAD_OFFSET;
         }
         String rest = s.substring(p + 1).replace(":", "");
         if (rest.length() != 2 && rest.length() != 4 && rest.length() != 6) {
-            return -1;
+            return BAD_OFFSET;
         }
         long h = digits(rest, 0, 2);
         long m = rest.length() > 2 ? digits(rest, 2, 4) : 0;
-        if (h < 0 || h > 15 || m < 0 || m > 59 || (rest.length() == 6 && digits(rest, 4, 6) < 0)) {
-            return -1;
+        long se = rest.length() > 4 ? digits(rest, 4, 6) : 0;
+        if (h < 0 || h > 15 || m < 0 || m > 59 || se < 0 || se > 59) {
+            return BAD_OFFSET;
         }
-        long minutes = h * 60 + m;
-        return ZONE_BIAS + (sign == '-' ? -minutes : minutes);
+        long seconds = h * 3600 + m * 60 + se;
+        return sign == '-' ? -seconds : seconds;
     }
 
     /** The decimal number of s from from to to; -1 when it is not all digits or too short. */
@@ -877,6 +880,8 @@ public final class QMRRowBlock {
                 break;
             }
             case TIMESTAMP: {
+                // Only a timestamp's text may carry an offset.
+                fixed[slot + 7] = ZONE_NONE;
                 if ((local != null && local[col - 1] && readWall(rs, TIMESTAMP, col, slot))
                         || readLocal(rs, TIMESTAMP, col, slot)) {
                     break;
