@@ -196,10 +196,15 @@ TEST_P(DateReadDm, ValuesReadAsTheDatabaseWritesThem) {
     char text[80] = "";
     SQLLEN ind = 0;
     ASSERT_TRUE(SQL_SUCCEEDED(SQLGetData(stmt_, 1, SQL_C_CHAR, text, sizeof text, &ind)));
+    SQLULEN size = 0;  // what an application sizes a text buffer by
+    SQLDescribeCol(stmt_, 2, nullptr, 0, nullptr, nullptr, &size, nullptr, nullptr);
     for (size_t i = 0; i < std::size(kCTypes); ++i) {
       unsigned char buf[160] = {};
       const SQLRETURN rc =
           SQLGetData(stmt_, static_cast<SQLUSMALLINT>(i + 2), kCTypes[i], buf, sizeof buf, &ind);
+      if (kCTypes[i] == SQL_C_CHAR && kind == 'T') {
+        EXPECT_LE(ind, static_cast<SQLLEN>(size)) << "time text beyond its column size: " << buf;
+      }
       EXPECT_EQ(Outcome(rc, stmt_, kCTypes[i], buf, ind), Expected(kCTypes[i], text, kind))
           << "SQLGetData into C type " << kCTypes[i] << ", database text " << text;
     }
