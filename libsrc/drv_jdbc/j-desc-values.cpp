@@ -240,6 +240,9 @@ uint32_t IntegerOfText(const Value& v, int64_t* out) { return integerOfText(v.by
 bool IsDateSql(int32_t t) { return t == SQL_DATE || t == SQL_TYPE_DATE; }
 bool IsTimeSql(int32_t t) { return t == SQL_TIME || t == SQL_TYPE_TIME; }
 
+// The earliest year a date text writes: four digits signed ("-9999").
+constexpr int kFirstTextYear = -9999;
+
 bool HasNoDate(const JC_Timestamp& ts) { return ts.year == 0 && ts.month == 0 && ts.day == 0; }
 
 // Nanoseconds cut to `digits` fraction digits (a fraction beyond nine
@@ -669,7 +672,7 @@ class Setter {
     if (!IsTextual(v)) return ERR_NOT_CAPABLE;
     JC_Timestamp ts{};
     if (!parseDateTimeText(v.bytes, static_cast<int64_t>(v.len), &ts)) return ERR_DATETIME_FORMAT;
-    return SendChecked(sqlType, ts, -9999);
+    return SendChecked(sqlType, ts, kFirstTextYear);
   }
 
   JdbcStmt* s_;
