@@ -2,6 +2,7 @@
 #include "drv_jdbc/j-conn.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -279,6 +280,49 @@ struct ClassWords {
 constexpr ClassWords kDriverWords{"Driver", "JDBC Driver", "Driver"};
 constexpr ClassWords kDataSourceWords{"DataSource", "DataSource", "DataSource"};
 
+// PostgreSQL's driver reads a prepared statement's results in binary form
+// once it has run a few times; that form of time and timetz turns
+// 24:00:00 into 00:00:00 and a timetz into UTC, and its timestamptz drops
+// the seconds of a local mean time offset. They stay in the text the server
+// writes, whether the connection comes from its Driver or one of its data
+// sources; a setting of the user's still wins.
+constexpr const char* kPgTextTimes = "TIME,TIMETZ,TIMESTAMPTZ";
+
+// Whether the user's data-source text sets the binary-transfer exclusions
+// itself, as a property or in a URL: the default stays out of its way
+// (the data sources take a URL's setting only for what is not set yet).
+bool NamesBinaryDisable(const char* text) {
+  std::string lower = text != nullptr ? text : "";
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
+  return lower.find("binarytransferdisable") != std::string::npos;
+}
+
+// Keeps PostgreSQL's times in text on a data source of its driver (one
+// without the setter keeps its own default).
+uint32_t KeepPgTimesAsText(JdbcConn* c, const char* className, const char* text, jclass cls,
+                           jobject ds) {
+  const std::string name = className != nullptr ? className : "";
+  const bool pg = name.rfind("org.postgresql.", 0) == 0 || name.rfind("org/postgresql/", 0) == 0;
+  if (!pg || NamesBinaryDisable(text)) return 0;
+  JNIEnv* env = c->jniEnv;
+  const char* sig = "(Ljava/lang/String;)V";
+  if (JM_MethodOf(env, nullptr, cls, "setBinaryTransferDisable", sig) == nullptr) {
+    ClearException(env);
+    return 0;
+  }
+  jstring v = JC_NewString(env, kPgTextTimes, c->utf8);
+  if (v == nullptr) {
+    ClearException(env);
+    return NoMemory(c);
+  }
+  const uint32_t rc = JC_CallVoidMethod(env, ds, cls, "setBinaryTransferDisable", sig, v);
+  JC_DeleteLocal(env, v);
+  if (rc == 0) return 0;
+  CheckException(env, c->utf8, &c->errors);
+  return ERR_GENERAL;
+}
+
 // Loads the named class through the connection's class loader and makes an
 // instance with its public no-argument constructor: 3 when the class is
 // missing, 15 when it cannot be made.
@@ -329,15 +373,11 @@ uint32_t DriverManager_getConnection(JdbcConn* c, jobject* out, const char* clas
     CONN_LOG("Can't create Properties object");
     return ERR_GENERAL;
   }
-  // PostgreSQL's driver reads a prepared statement's results in binary form
-  // once it has run a few times; that form of time and timetz turns
-  // 24:00:00 into 00:00:00 and a timetz into UTC, and its text of a
-  // timestamptz drops the seconds of a local mean time offset. They stay in
-  // the text the server writes (a setting in the URL still wins).
+  // A setting in the URL wins over these properties.
   const bool pg = className != nullptr && (std::strcmp(className, "org/postgresql/Driver") == 0 ||
                                            std::strcmp(className, "org.postgresql.Driver") == 0);
   const char* keys[3] = {"user", "password", "binaryTransferDisable"};
-  const char* values[3] = {user, password, pg ? "TIME,TIMETZ,TIMESTAMPTZ" : nullptr};
+  const char* values[3] = {user, password, pg ? kPgTextTimes : nullptr};
   for (int i = 0; i < 3; ++i) {
     // An empty text is no value: the driver's own default applies.
     if (values[i] == nullptr || values[i][0] == '\0') continue;
@@ -389,7 +429,8 @@ uint32_t NewDataSource(JdbcConn* c, const char* className, const char* text, jcl
       JC_ParseProps(text != nullptr ? text : ""), JC_FreeProps);
   if (!props) return NoMemory(c);
   if (uint32_t rc = NewInstance(c, className, kDataSourceWords, cls, ds)) return rc;
-  return JC_SetDataSourceProp(c, *cls, *ds, props.get());
+  if (uint32_t rc = JC_SetDataSourceProp(c, *cls, *ds, props.get())) return rc;
+  return KeepPgTimesAsText(c, className, text, *cls, *ds);
 }
 
 uint32_t DataSource_getConnection(JdbcConn* c, jobject* out, int kind, const char* className,

@@ -29,7 +29,8 @@ uint32_t FractionNanos(const char* p, const char* e) {
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // Reads a date or time text left to right; every field is digits only (no
-// sign, no blanks inside), so that nothing but the forms themselves match.
+// blanks inside, no sign but a year's), so that nothing but the forms
+// themselves match.
 struct TextReader {
   const char* p;
   const char* e;
@@ -51,13 +52,17 @@ struct TextReader {
   }
 };
 
-// "yyyy-mm-dd" or "dd.mm.yyyy"; r is left anywhere when false.
+// "yyyy-mm-dd" (a year before 1 signed, "-0043-03-15", as ISO 8601 and
+// H2 write it) or "dd.mm.yyyy"; r is left anywhere when false.
 bool ReadDate(TextReader* r, JC_Timestamp* t) {
   int y = 0, m = 0, d = 0;
   const char* start = r->p;
+  const bool minus = r->Take('-');
   if (r->Number(4, 4, &y) && r->Take('-')) {
     if (!r->Number(1, 2, &m) || !r->Take('-') || !r->Number(1, 2, &d)) return false;
+    if (minus) y = -y;
   } else {
+    if (minus) return false;
     r->p = start;
     if (!r->Number(1, 2, &d) || !r->Take('.') || !r->Number(1, 2, &m) || !r->Take('.') ||
         !r->Number(1, 4, &y))
@@ -250,9 +255,10 @@ bool parseDateTimeText(const char* text, int64_t length, JC_Timestamp* v) {
   return true;
 }
 
-bool calendarHasDate(const JC_Timestamp& ts) {
+bool calendarHasDate(const JC_Timestamp& ts, int firstYear) {
   static const uint16_t kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (ts.year < 1 || ts.year > 9999 || ts.month < 1 || ts.month > 12 || ts.day < 1) return false;
+  if (ts.year < firstYear || ts.year > 9999 || ts.month < 1 || ts.month > 12 || ts.day < 1)
+    return false;
   const uint16_t last = ts.month == 2 && IsLeapYear(ts.year) ? 29 : kDays[ts.month - 1];
   return ts.day <= last;
 }

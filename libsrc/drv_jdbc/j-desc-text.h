@@ -40,7 +40,8 @@ uint32_t integerOfText(const char* text, size_t len, int64_t* out);
 
 // Reads a date, time or timestamp text into v (zeroed first): "yyyy-mm-dd"
 // or "dd.mm.yyyy", optionally followed (after blanks or a 'T') by
-// "hh:mm[:ss[.f]]", or that time alone. Blanks around the text are allowed,
+// "hh:mm[:ss[.f]]", or that time alone; a year before 1 is signed
+// ("-0043-03-15"). Blanks around the text are allowed,
 // nothing else: every field is digits only. The fraction's digits are a
 // decimal fraction of a second, stored in nanoseconds (".5" is 500000000).
 // The fields are not checked against the calendar. length < 0: up to the
@@ -48,8 +49,9 @@ uint32_t integerOfText(const char* text, size_t len, int64_t* out);
 bool parseDateTimeText(const char* text, int64_t length, JC_Timestamp* v);
 
 // Whether the date fields name a day of the Gregorian calendar in years
-// 1 to 9999, and whether the time fields name a moment of a day.
-bool calendarHasDate(const JC_Timestamp& ts);
+// firstYear (1, as ODBC's structures hold them, unless a text signs a year
+// before) to 9999, and whether the time fields name a moment of a day.
+bool calendarHasDate(const JC_Timestamp& ts, int firstYear = 1);
 bool clockHasTime(const JC_Timestamp& ts);
 
 #endif

@@ -240,6 +240,9 @@ uint32_t IntegerOfText(const Value& v, int64_t* out) { return integerOfText(v.by
 bool IsDateSql(int32_t t) { return t == SQL_DATE || t == SQL_TYPE_DATE; }
 bool IsTimeSql(int32_t t) { return t == SQL_TIME || t == SQL_TYPE_TIME; }
 
+// The earliest year a date text writes: four digits signed ("-9999").
+constexpr int kFirstTextYear = -9999;
+
 bool HasNoDate(const JC_Timestamp& ts) { return ts.year == 0 && ts.month == 0 && ts.day == 0; }
 
 // Nanoseconds cut to `digits` fraction digits (a fraction beyond nine
@@ -632,8 +635,9 @@ class Setter {
   // dates, so the fields the SQL type keeps are checked first. A date is
   // the one thing a DATE needs; a time sent as a timestamp is today's.
   // The fraction is cut to the parameter's digits here, before a JDBC
-  // driver rounds it; a TIME drops none of it silently.
-  uint32_t SendChecked(int32_t sqlType, JC_Timestamp ts) {
+  // driver rounds it; a TIME drops none of it silently. A structure's year
+  // is 1 to 9999, as ODBC has it; a text may sign one before (firstYear).
+  uint32_t SendChecked(int32_t sqlType, JC_Timestamp ts, int firstYear) {
     int32_t jdbcType = JDBC_TIMESTAMP;
     const uint32_t fraction = ts.fraction;
     ts.fraction = CutFraction(ts.fraction, FractionDigits());
@@ -643,11 +647,11 @@ class Setter {
       jdbcType = JDBC_TIME;
     } else if (IsDateSql(sqlType)) {
       if (HasNoDate(ts)) return ERR_DATETIME_FORMAT;
-      if (!calendarHasDate(ts)) return ERR_DATE_OVERFLOW;
+      if (!calendarHasDate(ts, firstYear)) return ERR_DATE_OVERFLOW;
       jdbcType = JDBC_DATE;
     } else {
       if (HasNoDate(ts)) SetToday(&ts);
-      if (!calendarHasDate(ts) || !clockHasTime(ts)) return ERR_DATE_OVERFLOW;
+      if (!calendarHasDate(ts, firstYear) || !clockHasTime(ts)) return ERR_DATE_OVERFLOW;
     }
     return PreparedStatement::setDateTimeFields(s_, ps_, ix_, &ts, jdbcType);
   }
@@ -659,7 +663,7 @@ class Setter {
       case SQL_TIME:
       case SQL_TYPE_TIME:
       case SQL_TIMESTAMP:
-      case SQL_TYPE_TIMESTAMP: return SendChecked(sqlType, v.ts);
+      case SQL_TYPE_TIMESTAMP: return SendChecked(sqlType, v.ts, 1);
       default: return ERR_NOT_CAPABLE;
     }
   }
@@ -668,7 +672,7 @@ class Setter {
     if (!IsTextual(v)) return ERR_NOT_CAPABLE;
     JC_Timestamp ts{};
     if (!parseDateTimeText(v.bytes, static_cast<int64_t>(v.len), &ts)) return ERR_DATETIME_FORMAT;
-    return SendChecked(sqlType, ts);
+    return SendChecked(sqlType, ts, kFirstTextYear);
   }
 
   JdbcStmt* s_;

@@ -27,7 +27,8 @@ constexpr int64_t kLongWideDisplay = 0x3FFFFFFD;  // WLONGVARCHAR as VARCHAR (PL
 // for each unit, as JNI's modified UTF-8 writes a surrogate.
 constexpr int64_t kRowUnitsPerChar = 2;
 constexpr int64_t kRowBytesPerChar = 6;
-constexpr int64_t kGuidChars = 36;  // 8-4-4-4-12 hexadecimal digits
+constexpr int64_t kGuidChars = 36;   // 8-4-4-4-12 hexadecimal digits
+constexpr int64_t kOffsetChars = 9;  // a time zone's offset, "+hh:mm:ss" at most
 // The widest text of a numeric without a declared precision: PostgreSQL's
 // 131072 digits before the point and 16383 after it, the point and a sign
 // (its driver gives a display size short of that).
@@ -331,10 +332,14 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
     case SQL_TIME:
     case SQL_TYPE_TIME:
       display = scale >= 1 ? scale + 9 : 8;
+      // A time with a zone (PostgreSQL's timetz) reads with its offset,
+      // seconds included where a zone's local mean time has them; the JDBC
+      // driver tells it by a display size larger than a plain time's.
+      if (f.displaySize > display) display += kOffsetChars;
       if (scale < 1) scale = 0;
       p = display;
       code = COLSET_VT_TIME;
-      elem = 12;
+      elem = 16;
       described = delivered = r.odbcVersion == 3 ? SQL_TYPE_TIME : SQL_TIME;
       break;
     case SQL_TIMESTAMP:
@@ -343,7 +348,7 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
       if (scale < 1) scale = 0;
       p = display;
       code = COLSET_VT_TIMESTAMP;
-      elem = 16;
+      elem = 20;
       described = delivered = r.odbcVersion == 3 ? SQL_TYPE_TIMESTAMP : SQL_TIMESTAMP;
       break;
     default:

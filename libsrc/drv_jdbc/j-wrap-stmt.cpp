@@ -508,11 +508,14 @@ namespace {
 std::string SqlText(const JC_Timestamp& v, int32_t jdbcType) {
   char buf[48];
   int n = 0;
+  // A year before 1 signed, its four digits kept ("-0043").
+  const char* sign = v.year < 0 ? "-" : "";
+  const int year = v.year < 0 ? -v.year : v.year;
   if (jdbcType == JDBC_DATE) {
-    n = std::snprintf(buf, sizeof buf, "%04d-%02u-%02u", v.year, v.month, v.day);
+    n = std::snprintf(buf, sizeof buf, "%s%04d-%02u-%02u", sign, year, v.month, v.day);
   } else {
     if (jdbcType == JDBC_TIMESTAMP)
-      n = std::snprintf(buf, sizeof buf, "%04d-%02u-%02u ", v.year, v.month, v.day);
+      n = std::snprintf(buf, sizeof buf, "%s%04d-%02u-%02u ", sign, year, v.month, v.day);
     n += std::snprintf(buf + n, sizeof buf - static_cast<size_t>(n), "%02u:%02u:%02u", v.hour,
                        v.minute, v.second);
     if (v.fraction != 0) {
@@ -627,7 +630,9 @@ uint32_t setDateTimeFields(JdbcStmt* s, jobject ps, int32_t index, const JC_Time
     return Done(s, JC_ThrowNPE(env, env ? "obj" : "env", "setDateTimeFields"));
   JdbcConn* c = s->conn;
   const std::string text = SqlText(*value, jdbcType);
-  if (jdbcType == JDBC_TIMESTAMP && (c->sqlForms & SQLLEX_POSTGRESQL) != 0 &&
+  // PostgreSQL's text of a year before 1 carries an era, which pgjdbc
+  // writes for a java.time value.
+  if (jdbcType == JDBC_TIMESTAMP && (c->sqlForms & SQLLEX_POSTGRESQL) != 0 && value->year >= 1 &&
       SetPgTimestamp(s, ps, index, text) == 0)
     return 0;
   if (c->javaTimeParams != JdbcConn::kJavaTimeNo) {

@@ -199,8 +199,9 @@ void AgentDateTime(const std::string& text) {
   char buf[64];
   const bool hasDate = ts.year != 0 || ts.month != 0 || ts.day != 0;
   if (hasDate)
-    std::snprintf(buf, sizeof buf, "%04d-%02u-%02u %02u:%02u:%02u.%09u", ts.year, ts.month, ts.day,
-                  ts.hour, ts.minute, ts.second, ts.fraction);
+    std::snprintf(buf, sizeof buf, "%s%04d-%02u-%02u %02u:%02u:%02u.%09u", ts.year < 0 ? "-" : "",
+                  ts.year < 0 ? -ts.year : ts.year, ts.month, ts.day, ts.hour, ts.minute, ts.second,
+                  ts.fraction);
   else
     std::snprintf(buf, sizeof buf, "%02u:%02u:%02u.%09u", ts.hour, ts.minute, ts.second,
                   ts.fraction);
