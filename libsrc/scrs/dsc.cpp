@@ -233,19 +233,9 @@ uint32_t MemoryRows(const DSC* cache, const COLSET* shape) {
 // records the agent posted for it kept with it: 0, or the fetch's code
 // when there is no row to stand in.
 int StandIn(DSC* cache, uint32_t stmt, uint64_t row, COLSET* into) {
-  JdbcStmt* s = AGT_Stmt(stmt);
-  if (s == nullptr || into->cols_used == 0 || into->row_capacity == 0 || row >= kMostRows)
+  if (into->cols_used == 0 || into->row_capacity == 0 || row >= kMostRows ||
+      !DSC_TakeFailure(stmt, static_cast<uint32_t>(row), &cache->failed))
     return ERR_ROW_ERROR;
-  try {
-    DSC_FAILED_ROW failed{static_cast<uint32_t>(row), {}};
-    for (const AgentError* r = s->errors.head; r != nullptr; r = r->next)
-      failed.records.push_back(
-          {r->message, r->state != nullptr ? r->state : "", r->native, r->ownState});
-    cache->failed.push_back(std::move(failed));
-  } catch (const std::bad_alloc&) {
-    return ERR_NO_MEMORY;
-  }
-  errClear(&s->errors);
   for (uint16_t c = 0; c < into->cols_used; ++c) into->cols[c].ind[0] = COLSET_IND_NULL;
   into->rows_held = 1;
   return 0;
@@ -319,6 +309,22 @@ void DSC_Close(DSC* cache) {
   cache->row_count = 0;
   cache->failed.clear();
   cache->state = DSC_CLOSED;
+}
+
+bool DSC_TakeFailure(uint32_t stmt, uint32_t row, std::vector<DSC_FAILED_ROW>* into) {
+  JdbcStmt* s = AGT_Stmt(stmt);
+  if (s == nullptr) return false;
+  try {
+    DSC_FAILED_ROW failed{row, {}};
+    for (const AgentError* r = s->errors.head; r != nullptr; r = r->next)
+      failed.records.push_back(
+          {r->message, r->state != nullptr ? r->state : "", r->native, r->ownState});
+    into->push_back(std::move(failed));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  errClear(&s->errors);
+  return true;
 }
 
 const DSC_FAILED_ROW* DSC_FailedRow(const DSC* cache, uint32_t row) {

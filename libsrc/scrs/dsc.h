@@ -92,6 +92,11 @@ void DSC_Close(DSC* cache);
 int DSC_Fill(DSC* cache, const DRV_Agent* agent, uint32_t stmt, COLSET* rows, uint32_t* count,
              bool keep_first = false);
 
+// Takes the records the agent statement posted for a row it failed alone
+// into a new failed row `row` at the end of *into; false when there is no
+// such statement or memory runs out.
+bool DSC_TakeFailure(uint32_t stmt, uint32_t row, std::vector<DSC_FAILED_ROW>* into);
+
 // The failed row that cache row `row` is, or null.
 const DSC_FAILED_ROW* DSC_FailedRow(const DSC* cache, uint32_t row);
 

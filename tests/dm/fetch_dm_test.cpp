@@ -481,8 +481,9 @@ TEST_P(FetchDm, BigintsAtEveryPowerOfTenKeepTheirDigits) {
 // read as a boolean), at rows 3 and 15 of 25: alone it fails with the
 // database's record and the next fetch goes on after it; in a rowset it has
 // SQL_ROW_ERROR and its record names it, the other rows delivered. So after
-// single-row fetches (the size set at the end of a block), and on a static
-// cursor walked forward and back, every rowset where ODBC says it starts.
+// single-row fetches (the size set at the end of a block), and on static
+// and keyset cursors walked forward and back, every rowset where ODBC says
+// it starts.
 TEST_P(FetchDm, ARowThatFailsInABlockFailsAloneAndTheRestCome) {
   if (!qmr_test::OnPostgres()) GTEST_SKIP() << "needs a value the getter refuses";
   constexpr SQLLEN kRows = 25;
@@ -494,7 +495,12 @@ TEST_P(FetchDm, ARowThatFailsInABlockFailsAloneAndTheRestCome) {
   };
   const Case cases[] = {{SQL_CURSOR_FORWARD_ONLY, 1, 0},  {SQL_CURSOR_FORWARD_ONLY, 10, 0},
                         {SQL_CURSOR_FORWARD_ONLY, 10, 2}, {SQL_CURSOR_FORWARD_ONLY, 10, 14},
-                        {SQL_CURSOR_STATIC, 1, 0},        {SQL_CURSOR_STATIC, 10, 0}};
+                        {SQL_CURSOR_STATIC, 1, 0},        {SQL_CURSOR_STATIC, 10, 0},
+                        {SQL_CURSOR_KEYSET_DRIVEN, 1, 0}, {SQL_CURSOR_KEYSET_DRIVEN, 10, 0}};
+  Exec(
+      "CREATE TABLE RF AS SELECT x, CASE WHEN x IN (3, 15) THEN B'101' ELSE B'1' END AS b "
+      "FROM generate_series(1, 25) x");
+  Exec("ALTER TABLE RF ADD PRIMARY KEY (x)");
   SQLUSMALLINT st[10];
   SQLINTEGER ids[10];
   SQLULEN fetched = 0;
@@ -508,10 +514,11 @@ TEST_P(FetchDm, ARowThatFailsInABlockFailsAloneAndTheRestCome) {
     SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, st, 0);
     SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
     ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, ids, 0, nullptr));
-    const char* sql =
-        "SELECT x, CASE WHEN x IN (3, 15) THEN B'101' ELSE B'1' END FROM generate_series(1, 25) x";
-    ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, (SQLCHAR*)sql, SQL_NTS))
+    ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, (SQLCHAR*)"SELECT x, b FROM RF", SQL_NTS))
         << row << Diag(SQL_HANDLE_STMT, stmt_);
+    SQLULEN cursor = 0;
+    SQLGetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, &cursor, 0, nullptr);
+    ASSERT_EQ(c.cursor, cursor) << row;
     SQLLEN first = 1 - size;
     int fetches = 0;
     for (SQLSMALLINT way : {SQL_FETCH_NEXT, SQL_FETCH_PRIOR}) {
@@ -559,7 +566,9 @@ TEST_P(FetchDm, ARowThatFailsInABlockFailsAloneAndTheRestCome) {
       }
     }
   }
+  SQLFreeStmt(stmt_, SQL_CLOSE);
   SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)SQL_CURSOR_FORWARD_ONLY, 0);
+  Exec("DROP TABLE RF");
 }
 
 INSTANTIATE_TEST_SUITE_P(Backend, FetchDm, ::testing::ValuesIn(qmr_test::TestDsns()));
