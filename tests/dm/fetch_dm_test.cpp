@@ -481,9 +481,9 @@ TEST_P(FetchDm, BigintsAtEveryPowerOfTenKeepTheirDigits) {
 // read as a boolean), at rows 3 and 15 of 25: alone it fails with the
 // database's record and the next fetch goes on after it; in a rowset it has
 // SQL_ROW_ERROR and its record names it, the other rows delivered. So after
-// single-row fetches (the size set at the end of a block), and on static
-// and keyset cursors walked forward and back, every rowset where ODBC says
-// it starts.
+// single-row fetches (the size set at the end of a block), and on static,
+// keyset and dynamic cursors walked forward and back, every rowset where
+// ODBC says it starts.
 TEST_P(FetchDm, ARowThatFailsInABlockFailsAloneAndTheRestCome) {
   if (!qmr_test::OnPostgres()) GTEST_SKIP() << "needs a value the getter refuses";
   constexpr SQLLEN kRows = 25;
@@ -496,7 +496,8 @@ TEST_P(FetchDm, ARowThatFailsInABlockFailsAloneAndTheRestCome) {
   const Case cases[] = {{SQL_CURSOR_FORWARD_ONLY, 1, 0},  {SQL_CURSOR_FORWARD_ONLY, 10, 0},
                         {SQL_CURSOR_FORWARD_ONLY, 10, 2}, {SQL_CURSOR_FORWARD_ONLY, 10, 14},
                         {SQL_CURSOR_STATIC, 1, 0},        {SQL_CURSOR_STATIC, 10, 0},
-                        {SQL_CURSOR_KEYSET_DRIVEN, 1, 0}, {SQL_CURSOR_KEYSET_DRIVEN, 10, 0}};
+                        {SQL_CURSOR_KEYSET_DRIVEN, 1, 0}, {SQL_CURSOR_KEYSET_DRIVEN, 10, 0},
+                        {SQL_CURSOR_DYNAMIC, 1, 0},       {SQL_CURSOR_DYNAMIC, 10, 0}};
   Exec(
       "CREATE TABLE RF AS SELECT x, CASE WHEN x IN (3, 15) THEN B'101' ELSE B'1' END AS b "
       "FROM generate_series(1, 25) x");
