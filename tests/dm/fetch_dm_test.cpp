@@ -482,8 +482,8 @@ TEST_P(FetchDm, BigintsAtEveryPowerOfTenKeepTheirDigits) {
 // database's record and the next fetch goes on after it; in a rowset it has
 // SQL_ROW_ERROR and its record names it, the other rows delivered. So after
 // single-row fetches (the size set at the end of a block), and on static,
-// keyset and dynamic cursors walked forward and back, every rowset where
-// ODBC says it starts.
+// keyset, mixed and dynamic cursors walked forward and back, every rowset
+// where ODBC says it starts.
 TEST_P(FetchDm, ARowThatFailsInABlockFailsAloneAndTheRestCome) {
   if (!qmr_test::OnPostgres()) GTEST_SKIP() << "needs a value the getter refuses";
   constexpr SQLLEN kRows = 25;
@@ -491,13 +491,20 @@ TEST_P(FetchDm, ARowThatFailsInABlockFailsAloneAndTheRestCome) {
   struct Case {
     SQLULEN cursor;
     SQLLEN rowset;
-    int singles;  // fetches of one row before the rowset size is set
+    int singles;         // fetches of one row before the rowset size is set
+    SQLULEN keyset = 0;  // a keyset size: a mixed cursor
   };
-  const Case cases[] = {{SQL_CURSOR_FORWARD_ONLY, 1, 0},  {SQL_CURSOR_FORWARD_ONLY, 10, 0},
-                        {SQL_CURSOR_FORWARD_ONLY, 10, 2}, {SQL_CURSOR_FORWARD_ONLY, 10, 14},
-                        {SQL_CURSOR_STATIC, 1, 0},        {SQL_CURSOR_STATIC, 10, 0},
-                        {SQL_CURSOR_KEYSET_DRIVEN, 1, 0}, {SQL_CURSOR_KEYSET_DRIVEN, 10, 0},
-                        {SQL_CURSOR_DYNAMIC, 1, 0},       {SQL_CURSOR_DYNAMIC, 10, 0}};
+  const Case cases[] = {{SQL_CURSOR_FORWARD_ONLY, 1, 0},
+                        {SQL_CURSOR_FORWARD_ONLY, 10, 0},
+                        {SQL_CURSOR_FORWARD_ONLY, 10, 2},
+                        {SQL_CURSOR_FORWARD_ONLY, 10, 14},
+                        {SQL_CURSOR_STATIC, 1, 0},
+                        {SQL_CURSOR_STATIC, 10, 0},
+                        {SQL_CURSOR_KEYSET_DRIVEN, 1, 0},
+                        {SQL_CURSOR_KEYSET_DRIVEN, 10, 0},
+                        {SQL_CURSOR_KEYSET_DRIVEN, 10, 0, 20},
+                        {SQL_CURSOR_DYNAMIC, 1, 0},
+                        {SQL_CURSOR_DYNAMIC, 10, 0}};
   Exec(
       "CREATE TABLE RF AS SELECT x, CASE WHEN x IN (3, 15) THEN B'101' ELSE B'1' END AS b "
       "FROM generate_series(1, 25) x");
@@ -506,10 +513,12 @@ TEST_P(FetchDm, ARowThatFailsInABlockFailsAloneAndTheRestCome) {
   SQLINTEGER ids[10];
   SQLULEN fetched = 0;
   for (const Case& c : cases) {
-    const std::string row = "cursor " + std::to_string(c.cursor) + " rowset " +
-                            std::to_string(c.rowset) + " after " + std::to_string(c.singles);
+    const std::string row = "cursor " + std::to_string(c.cursor) + " keyset " +
+                            std::to_string(c.keyset) + " rowset " + std::to_string(c.rowset) +
+                            " after " + std::to_string(c.singles);
     SQLFreeStmt(stmt_, SQL_CLOSE);
     SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)c.cursor, 0);
+    SQLSetStmtAttr(stmt_, SQL_ATTR_KEYSET_SIZE, (SQLPOINTER)c.keyset, 0);
     SQLLEN size = c.singles > 0 ? 1 : c.rowset;
     SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)size, 0);
     SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, st, 0);
