@@ -85,6 +85,7 @@ struct JdbcRowBlock {
     jblock::Cursor at;
     bool atEnd = false;
     jobject failure = nullptr;  // global: what ended the rows early
+    bool rowFailed = false;     // the failure is a getter's, on the row after the rows
   } ahead;
   // The first fetch of the last result: the rows it asked for, and whether
   // they held the whole result (what makes reading ahead worth it).

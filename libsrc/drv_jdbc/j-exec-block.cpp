@@ -554,7 +554,7 @@ uint32_t PostFailure(JdbcStmt* s, jobject failure, bool global) {
 // for; *done counts them. kNotTaken when every one went and the fetch asks
 // for more, which are then read as usual.
 uint32_t FromAhead(JdbcStmt* s, JdbcRowBlock* b, uint32_t rows, uint32_t slotsPerRow, COLSET* set,
-                   uint32_t* done) {
+                   uint32_t* done, bool* rowFailed) {
   JdbcRowBlock::Ahead& a = b->ahead;
   if (a.broken || b->wanted != b->kinds || a.slotsPerRow != slotsPerRow) {
     DropAhead(s->jniEnv, b);
@@ -571,6 +571,7 @@ uint32_t FromAhead(JdbcStmt* s, JdbcRowBlock* b, uint32_t rows, uint32_t slotsPe
   if (a.next < a.rows) return 0;
   jobject failure = a.failure;
   a.failure = nullptr;
+  *rowFailed = a.rowFailed;
   const bool atEnd = a.atEnd;
   DropAhead(s->jniEnv, b);
   if (failure != nullptr) return PostFailure(s, failure, true);
@@ -652,7 +653,7 @@ uint32_t Fetch(JdbcStmt* s, jobject rs, uint32_t rows, COLSET* set, bool* rowFai
     return 0;
   }
   uint32_t done = 0;
-  uint32_t rc = ahead ? FromAhead(s, b, rows, slotsPerRow, set, &done) : kNotTaken;
+  uint32_t rc = ahead ? FromAhead(s, b, rows, slotsPerRow, set, &done, rowFailed) : kNotTaken;
   if (rc == kNotTaken) rc = ReadBlock(s, *k, b, rs, rows, done, slotsPerRow, set, rowFailed);
   if (first) {
     b->lastRows = rows;

@@ -111,6 +111,7 @@ void KeepAhead(JdbcStmt* s, const BlockClass& k, JdbcRowBlock* b, uint32_t rows,
   }
   a.rows = t.rows;
   a.atEnd = t.atEnd;
+  a.rowFailed = t.rowFailed;
   if (t.failure != nullptr) {
     a.failure = env->NewGlobalRef(t.failure);
     env->DeleteLocalRef(t.failure);

@@ -229,6 +229,18 @@ uint32_t MemoryRows(const DSC* cache, const COLSET* shape) {
       UINT32_MAX / 2, std::max<uint64_t>(cache->memory_rows, cache->memory_bytes / width)));
 }
 
+// A row the agent failed alone stands in blank at cache row `row`, the
+// records the agent posted for it kept with it: 0, or the fetch's code
+// when there is no row to stand in.
+int StandIn(DSC* cache, uint32_t stmt, uint64_t row, COLSET* into) {
+  if (into->cols_used == 0 || into->row_capacity == 0 || row >= kMostRows ||
+      !DSC_TakeFailure(stmt, static_cast<uint32_t>(row), &cache->failed))
+    return ERR_ROW_ERROR;
+  for (uint16_t c = 0; c < into->cols_used; ++c) into->cols[c].ind[0] = COLSET_IND_NULL;
+  into->rows_held = 1;
+  return 0;
+}
+
 int FillLoop(DSC* cache, DRV_Fetch_t fetch, uint32_t stmt, COLSET* rows, bool keep,
              uint64_t* total) {
   Writer w{cache};
@@ -238,6 +250,7 @@ int FillLoop(DSC* cache, DRV_Fetch_t fetch, uint32_t stmt, COLSET* rows, bool ke
     const bool straight = cache->state != DSC_ON_DISK && rows->cols_used == 0;
     COLSET* into = straight ? rows : &batch;
     rc = static_cast<int>(fetch(stmt, DSC_FETCH_ROWS, into));
+    if (rc == ERR_ROW_ERROR && cache->keep_failed) rc = StandIn(cache, stmt, *total, into);
     const uint32_t got = into->cols_used == 0 ? 0 : into->rows_held;
     if (rc != 0 || got == 0) break;
     *total += got;
@@ -285,6 +298,8 @@ void DSC_Init(DSC* cache) {
   cache->memory_bytes = 0;
   cache->row_count = 0;
   cache->shape = COLSET{};
+  cache->keep_failed = false;
+  cache->failed.clear();
 }
 
 void DSC_Close(DSC* cache) {
@@ -292,7 +307,41 @@ void DSC_Close(DSC* cache) {
   CloseFiles(cache);
   ColSetFreeColumns(&cache->shape);
   cache->row_count = 0;
+  cache->failed.clear();
   cache->state = DSC_CLOSED;
+}
+
+bool DSC_TakeFailure(uint32_t stmt, uint32_t row, std::vector<DSC_FAILED_ROW>* into) {
+  JdbcStmt* s = AGT_Stmt(stmt);
+  if (s == nullptr) return false;
+  try {
+    DSC_FAILED_ROW failed{row, {}};
+    for (const AgentError* r = s->errors.head; r != nullptr; r = r->next)
+      failed.records.push_back(
+          {r->message, r->state != nullptr ? r->state : "", r->native, r->ownState});
+    into->push_back(std::move(failed));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  errClear(&s->errors);
+  return true;
+}
+
+const DSC_FAILED_ROW* DSC_FailedRow(const DSC* cache, uint32_t row) {
+  if (cache == nullptr) return nullptr;
+  const auto at = std::lower_bound(cache->failed.begin(), cache->failed.end(), row,
+                                   [](const DSC_FAILED_ROW& f, uint32_t r) { return f.row < r; });
+  return at != cache->failed.end() && at->row == row ? &*at : nullptr;
+}
+
+void DSC_PostFailedRow(const DSC_FAILED_ROW& failed, uint32_t rowsetRow, ErrorList* list) {
+  for (const DSC_FAILED_ROW::Record& r : failed.records) {
+    AgentError* e = errNewRec(r.message.c_str(), r.native, r.state.c_str());
+    if (e == nullptr) continue;
+    e->ownState = r.ownState;
+    e->row = rowsetRow;
+    errAppend(list, e);
+  }
 }
 
 int DSC_Fill(DSC* cache, const DRV_Agent* agent, uint32_t stmt, COLSET* rows, uint32_t* count,

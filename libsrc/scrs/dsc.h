@@ -16,6 +16,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "drv_jdbc/drv_agent.h"
 #include "scrs/rowfile.h"
@@ -31,6 +33,22 @@ constexpr uint32_t DSC_MEMORY_ROWS = 5000;  // most rows kept in memory
 constexpr uint16_t DSC_FETCH_ROWS = 200;    // rows asked of the agent at a time
 constexpr int32_t DSC_NO_WINDOW = -1;       // window start: no window loaded
 
+struct ErrorList;
+
+// A row the agent failed while a fill read it (a getter refused one of its
+// values): it stands in the cache blank, every value NULL, and what the
+// database said of it is kept, to be said again by every rowset holding it.
+struct DSC_FAILED_ROW {
+  struct Record {
+    std::string message;
+    std::string state;
+    int32_t native;
+    uint8_t ownState;
+  };
+  uint32_t row;  // cache row
+  std::vector<Record> records;
+};
+
 struct DSC {
   uint32_t state;        // DSC_CLOSED, DSC_FILES_OPEN, DSC_ON_DISK
   FILE* data;            // row data file
@@ -42,14 +60,19 @@ struct DSC {
   uint64_t memory_bytes;
   uint32_t row_count;  // rows the last fill read, in memory or on disk
   COLSET shape;        // on disk: the rows' column types and widths (no storage)
+  // A fill stands a failed row in (else the failure ends it); the rows it
+  // stood in, by ascending row.
+  bool keep_failed;
+  std::vector<DSC_FAILED_ROW> failed;
 };
 
 // Readies a fresh (zeroed or closed) cache: closed, window and memory
-// DSC_MEMORY_ROWS, no memory in bytes.
+// DSC_MEMORY_ROWS, no memory in bytes, failed rows ending a fill.
 void DSC_Init(DSC* cache);
 
 // Closes the files (their names were removed at creation, so nothing is
-// left behind), forgets the shape and the row count; state DSC_CLOSED.
+// left behind), forgets the shape, the row count and the failed rows;
+// state DSC_CLOSED.
 // The window size and the memory bounds stay. Null is ignored.
 void DSC_Close(DSC* cache);
 
@@ -61,11 +84,25 @@ void DSC_Close(DSC* cache);
 // keep_first holding the first rows (a window from row 0, at least
 // the memory rows); rows go to the files a batch (DSC_FETCH_ROWS rows)
 // at a time while the agent fetches the next. *count (when not null) gets
-// the number of rows.
+// the number of rows. With keep_failed, a row the agent fails alone
+// (ERR_ROW_ERROR) stands in as a DSC_FAILED_ROW, taking the records the
+// agent posted for it off the statement, and the fill goes on.
 // On any failure everything made here is freed: `rows` is empty, the files
 // are closed, *count is 0.
 int DSC_Fill(DSC* cache, const DRV_Agent* agent, uint32_t stmt, COLSET* rows, uint32_t* count,
              bool keep_first = false);
+
+// Takes the records the agent statement posted for a row it failed alone
+// into a new failed row `row` at the end of *into; false when there is no
+// such statement or memory runs out.
+bool DSC_TakeFailure(uint32_t stmt, uint32_t row, std::vector<DSC_FAILED_ROW>* into);
+
+// The failed row that cache row `row` is, or null.
+const DSC_FAILED_ROW* DSC_FailedRow(const DSC* cache, uint32_t row);
+
+// Posts the records of a failed row on an agent list, naming rowset row
+// `rowsetRow` (1-based).
+void DSC_PostFailedRow(const DSC_FAILED_ROW& failed, uint32_t rowsetRow, ErrorList* list);
 
 // Creates both temporary files: state DSC_FILES_OPEN, 0; ERR_GENERAL (and
 // no file open) when either cannot be made.

@@ -312,7 +312,7 @@ int SCR_KeyOrdered(SCR_CURSOR* cur, KS_ANALYSED* out, std::string* text) {
   return KS_Analyse(a, ordered.text, out);
 }
 
-int SCR_FetchUpTo(uint32_t stmt, uint32_t want, COLSET* rows) {
+int SCR_FetchUpTo(uint32_t stmt, uint32_t want, COLSET* rows, std::vector<DSC_FAILED_ROW>* failed) {
   const DRV_OpTable& ops = SCR_Agent();
   uint32_t got = 0;
   while (got < want) {
@@ -321,6 +321,11 @@ int SCR_FetchUpTo(uint32_t stmt, uint32_t want, COLSET* rows) {
     COLSET more{};
     COLSET* into = direct ? rows : &more;
     uint32_t rc = ops.DRV_Fetch(stmt, ask, into);
+    if (rc == ERR_ROW_ERROR && failed != nullptr && DSC_TakeFailure(stmt, 0, failed)) {
+      ColSetFreeColumns(&more);
+      ++got;
+      continue;
+    }
     if (rc == ERR_NO_DATA_FOUND) rc = 0;
     const uint32_t n = rc == 0 ? into->rows_held : 0;
     if (!direct && n > 0) rc = static_cast<uint32_t>(ColSetAppendRows(rows, &more));

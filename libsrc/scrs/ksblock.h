@@ -19,7 +19,10 @@ int SCR_KeyOrdered(SCR_CURSOR* cur, KS_ANALYSED* out, std::string* text = nullpt
 
 // Asks the agent statement for rows until `want` came or a fetch brings
 // none; they go into *rows (empty, or holding rows of the same shape).
-int SCR_FetchUpTo(uint32_t stmt, uint32_t want, COLSET* rows);
+// With `failed`, a row the agent fails alone counts, left out, its records
+// there in the order the rows came.
+int SCR_FetchUpTo(uint32_t stmt, uint32_t want, COLSET* rows,
+                  std::vector<DSC_FAILED_ROW>* failed = nullptr);
 
 // Keys the current block of a dynamic or mixed cursor holds.
 uint32_t KS_BlockSize(const SCR_CURSOR* cur);

@@ -90,7 +90,7 @@ int PrepareRefetch(SCR_CURSOR* cur, uint32_t groups) {
 // The rows of keyset rows first..first+n-1 (window rows from wFirst on),
 // in blocks of `size` keys, appended to *got in the order they come.
 int Refetch(SCR_CURSOR* cur, uint32_t wFirst, uint32_t n, uint32_t size, COLSET* got,
-            ColSetPtr* onlyBlock) {
+            ColSetPtr* onlyBlock, std::vector<DSC_FAILED_ROW>* failed) {
   SCR_ANALYSIS& a = *cur->analysis;
   KS_KEYSET& ks = *a.keyset;
   KS_PLACE place;
@@ -110,7 +110,7 @@ int Refetch(SCR_CURSOR* cur, uint32_t wFirst, uint32_t n, uint32_t size, COLSET*
     if (rc == 0)
       rc = static_cast<uint32_t>(KS_SpliceParams(cur, place, keyParams.release(), &params));
     if (rc == 0) rc = KS_RunPrepared(cur, stmt, params, binds);
-    if (rc == 0) rc = KS_FetchAll(stmt, got);
+    if (rc == 0) rc = KS_FetchAll(stmt, got, failed);
     // Under lock concurrency the result stays open so that its locks hold.
     if (cur->concurrency != SQL_CONCUR_LOCK) SCR_Agent().DRV_CloseCursor(stmt);
   }
@@ -137,7 +137,8 @@ bool ByRange(const SCR_CURSOR* cur, const KS_KEYSET& ks, uint32_t w, uint32_t n)
 
 // The rows of the keys of window rows w..w+n-1 and of any other key between
 // them, by the range refetch, appended to *got.
-int RefetchRange(SCR_CURSOR* cur, uint32_t w, uint32_t n, COLSET* got) {
+int RefetchRange(SCR_CURSOR* cur, uint32_t w, uint32_t n, COLSET* got,
+                 std::vector<DSC_FAILED_ROW>* failed) {
   SCR_ANALYSIS& a = *cur->analysis;
   KS_KEYSET& ks = *a.keyset;
   const std::vector<uint16_t>& cols = a.refetch.boundCols;
@@ -164,7 +165,7 @@ int RefetchRange(SCR_CURSOR* cur, uint32_t w, uint32_t n, COLSET* got) {
   const uint32_t stmt = a.refetchStmt;
   uint32_t run = static_cast<uint32_t>(rc);
   if (run == 0) run = KS_RunPrepared(cur, stmt, params, KS_SpliceBinds(cur, place, descs));
-  if (run == 0) run = KS_FetchAll(stmt, got);
+  if (run == 0) run = KS_FetchAll(stmt, got, failed);
   SCR_Agent().DRV_CloseCursor(stmt);
   if (run != 0) KS_MoveErrors(cur, stmt);
   return static_cast<int>(run);
@@ -199,19 +200,48 @@ int ConfirmGone(SCR_CURSOR* cur, const std::vector<uint32_t>& missing, uint32_t 
     rc = ColSetCopyRows(keys, &ks.window, static_cast<uint32_t>(k), w0 + missing[k], 0);
   ColSetPtr keysHeld(keys);
   if (rc != 0) return rc;
-  COLSET* back = nullptr;
-  rc = KS_ReadKeysByKey(cur, keys, 0, &back);
-  ColSetPtr backHeld(back);
-  if (rc != 0) return rc;
   const auto nkeys = static_cast<uint16_t>(keys->cols_used);
   std::unordered_map<std::string, bool> still;
-  for (uint32_t j = 0; back->cols_used == nkeys && j < back->rows_held; ++j)
-    still[KeyOf(back, 0, nkeys, j)] = true;
+  // The keys are read back a rowset at a time: rows read ahead may miss
+  // more than a rowset holds.
+  for (uint32_t from = 0; from < keys->rows_held; from += std::max(cur->rowsetSize, 1u)) {
+    COLSET* back = nullptr;
+    rc = KS_ReadKeysByKey(cur, keys, from, &back);
+    ColSetPtr backHeld(back);
+    if (rc != 0) return rc;
+    for (uint32_t j = 0; back->cols_used == nkeys && j < back->rows_held; ++j)
+      still[KeyOf(back, 0, nkeys, j)] = true;
+  }
   for (size_t k = 0; k < missing.size(); ++k) {
     const bool exists = still.count(KeyOf(keys, 0, nkeys, static_cast<uint32_t>(k))) != 0;
     ks.status[first + missing[k]] = exists ? SQL_ROW_ERROR : SQL_ROW_DELETED;
   }
   return 0;
+}
+
+// The rows a refetch failed alone came in keyset order, and they are the
+// rows of first..first+span-1 that still exist without coming back
+// (SQL_ROW_ERROR): their records go to those rows in turn.
+void KeepFailures(KS_KEYSET* ks, uint32_t first, uint32_t span,
+                  std::vector<DSC_FAILED_ROW>* failed) {
+  size_t next = 0;
+  for (uint32_t i = first; i < first + span; ++i) {
+    ks->failedRows.erase(i);
+    if (ks->status[i] != SQL_ROW_ERROR || next == failed->size()) continue;
+    (*failed)[next].row = i;
+    ks->failedRows.emplace(i, std::move((*failed)[next++]));
+  }
+}
+
+// The records of the failed rows of the rowset at keyset row `first`,
+// posted on the cursor's statement naming their rowset rows.
+void PostFailures(const SCR_CURSOR* cur, const KS_KEYSET& ks, uint32_t first, uint32_t n) {
+  JdbcStmt* s = AGT_Stmt(cur->stmtHandle);
+  for (uint32_t i = 0; s != nullptr && i < n; ++i) {
+    const auto at = ks.failedRows.find(first + i);
+    if (ks.status[first + i] == SQL_ROW_ERROR && at != ks.failedRows.end())
+      DSC_PostFailedRow(at->second, i + 1, &s->errors);
+  }
 }
 
 // Whether the rowset at keyset row `first` is read with the rows that
@@ -225,7 +255,8 @@ bool ReadsAhead(const SCR_CURSOR* cur, const KS_KEYSET& ks, uint32_t first) {
 
 // The rowset of keyset rows first..first+n-1 taken from the rows read
 // ahead when they hold it.
-bool TakeAhead(KS_KEYSET* ks, uint32_t first, uint32_t n, ROWSTATUS* rs, int* rc) {
+bool TakeAhead(const SCR_CURSOR* cur, KS_KEYSET* ks, uint32_t first, uint32_t n, ROWSTATUS* rs,
+               int* rc) {
   COLSET* ahead = ks->ahead.get();
   if (ahead == nullptr || first != ks->aheadFirst || n > ahead->rows_held - ks->aheadNext)
     return false;
@@ -238,6 +269,7 @@ bool TakeAhead(KS_KEYSET* ks, uint32_t first, uint32_t n, ROWSTATUS* rs, int* rc
   *rs->rows = *out;
   *out = COLSET{};
   for (uint32_t i = 0; i < n; ++i) SCR_SetRowStatusAt(rs, i + 1, ks->status[first + i]);
+  PostFailures(cur, *ks, first, n);
   return true;
 }
 
@@ -388,7 +420,7 @@ int scs_p_FetchKeyset(SCR_CURSOR* cur, ROWSTATUS* rs, int32_t row) {
   const uint32_t n = std::min<uint32_t>(std::max(cur->rowsetSize, 1u), ks->rowCount - first);
   cur->rowsetStart = static_cast<int32_t>(first + 1);
   int took = 0;
-  if (TakeAhead(ks, first, n, rs, &took)) {
+  if (TakeAhead(cur, ks, first, n, rs, &took)) {
     if (took == 0) ks->nextRow = first + n;
     return took;
   }
@@ -419,10 +451,12 @@ int scs_p_FetchKeyset(SCR_CURSOR* cur, ROWSTATUS* rs, int32_t row) {
   ColSetPtr got(new (std::nothrow) COLSET());
   if (!got) return ERR_NO_MEMORY;
   ColSetPtr onlyBlock;
-  if (int rc = range ? RefetchRange(cur, wFirst, span, got.get())
-                     : Refetch(cur, wFirst, span, size, got.get(), &onlyBlock))
+  std::vector<DSC_FAILED_ROW> failed;
+  if (int rc = range ? RefetchRange(cur, wFirst, span, got.get(), &failed)
+                     : Refetch(cur, wFirst, span, size, got.get(), &onlyBlock, &failed))
     return rc;
   if (int rc = SCR_MarkDeletedRows(cur, got.get(), first, span)) return rc;
+  KeepFailures(ks, first, span, &failed);
   if (int rc = AfterRefetch(cur, first, n, size, std::move(onlyBlock))) return rc;
   if (int rc = KeepAhead(ks, got.get(), first, n)) return rc;
   ks->nextRow = first + n;
@@ -430,5 +464,6 @@ int scs_p_FetchKeyset(SCR_CURSOR* cur, ROWSTATUS* rs, int32_t row) {
   *rs->rows = *got;
   *got = COLSET{};
   for (uint32_t i = 0; i < n; ++i) SCR_SetRowStatusAt(rs, i + 1, ks->status[first + i]);
+  PostFailures(cur, *ks, first, n);
   return 0;
 }

@@ -38,7 +38,7 @@ int SCR_MatchRowsToKeys(const COLSET* keys, uint32_t first, uint32_t count,
     count = keys->rows_held - first;
   found->resize(count, false);
   const uint32_t held = rows->rows_held;
-  if (keyCols.empty() || held == 0 || rows->cols_used == 0) {
+  if (keyCols.empty() || rows->cols_used == 0) {
     for (uint32_t i = 0; i < count; ++i) (*found)[i] = i < held;
     return 0;
   }

@@ -141,12 +141,16 @@ uint32_t KS_RunPrepared(const SCR_CURSOR* cur, uint32_t stmt, COLSET* params,
   return ops.DRV_Execute(stmt);
 }
 
-uint32_t KS_FetchAll(uint32_t stmt, COLSET* rows) {
+uint32_t KS_FetchAll(uint32_t stmt, COLSET* rows, std::vector<DSC_FAILED_ROW>* failed) {
   // The agent may hand fewer rows than asked before the end (long values
   // come one row at a time): it is asked until a fetch brings none.
   for (;;) {
     COLSET more{};
     uint32_t rc = SCR_Agent().DRV_Fetch(stmt, kFetchRows, &more);
+    if (rc == ERR_ROW_ERROR && failed != nullptr && DSC_TakeFailure(stmt, 0, failed)) {
+      ColSetFreeColumns(&more);
+      continue;
+    }
     const uint32_t got = rc == 0 ? more.rows_held : 0;
     if (got > 0) {
       if (rows->cols_used == 0) {

@@ -57,8 +57,10 @@ uint32_t KS_RunPrepared(const SCR_CURSOR* cur, uint32_t stmt, COLSET* params,
                         const std::vector<JdbcColBind>& binds);
 
 // Appends every row of the statement's open result to *rows (shaped by the
-// first rows that come when it has no columns yet).
-uint32_t KS_FetchAll(uint32_t stmt, COLSET* rows);
+// first rows that come when it has no columns yet). With `failed`, a row
+// the agent fails alone is left out and its records go there (row 0), in
+// the order the rows came.
+uint32_t KS_FetchAll(uint32_t stmt, COLSET* rows, std::vector<DSC_FAILED_ROW>* failed = nullptr);
 
 // The agent's diagnostics of a private statement go to the application's
 // statement, behind what it holds.

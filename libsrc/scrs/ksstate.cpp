@@ -26,6 +26,7 @@ void KS_Close(KS_KEYSET* ks) {
   ks->windowFirst = DSC_NO_WINDOW;
   ks->rowCount = 0;
   ks->status.clear();
+  ks->failedRows.clear();
   ks->fetchedDigests.clear();
   ks->added.clear();
   ks->addedBase = 0;

@@ -83,7 +83,10 @@ struct KS_KEYSET {
   int32_t windowFirst = DSC_NO_WINDOW;
   uint32_t rowCount = 0;         // keys in the keyset (or the block)
   std::vector<uint16_t> status;  // SQL_ROW_* per keyset row (block: per window row)
-  COLSET* bound = nullptr;       // first and last key of a block: the seek parameters
+  // What the database said of the keyset rows whose refetch failed alone
+  // (status SQL_ROW_ERROR), by keyset row.
+  std::map<uint32_t, DSC_FAILED_ROW> failedRows;
+  COLSET* bound = nullptr;  // first and last key of a block: the seek parameters
   // A block's keys with the sort values they were read with, so that a
   // seek can start from any of them.
   COLSET* blockRows = nullptr;

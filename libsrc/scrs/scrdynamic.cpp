@@ -12,6 +12,8 @@
 #include <string>
 #include <utility>
 
+#include "drv_jdbc/j-error.h"
+#include "drv_jdbc/j-handles.h"
 #include "scrs/colset_ops.h"
 #include "scrs/ksblock.h"
 #include "scrs/rvc.h"
@@ -51,7 +53,8 @@ struct Split {
 
 // The rows of the block's keys, group by group, on the private refetch
 // statement: the application's statement keeps its text and its result.
-int ReadByKeys(SCR_CURSOR* cur, const COLSET& keySet, const Split& split, COLSET* rows) {
+int ReadByKeys(SCR_CURSOR* cur, const COLSET& keySet, const Split& split, COLSET* rows,
+               std::vector<DSC_FAILED_ROW>* failed) {
   SCR_ANALYSIS& a = *cur->analysis;
   SCR_BUILT text;
   if (int rc = RefetchText(cur, split.per, &text)) return rc;
@@ -71,7 +74,7 @@ int ReadByKeys(SCR_CURSOR* cur, const COLSET& keySet, const Split& split, COLSET
         KS_KeyParams(&keySet, g * split.per, split.per, n, &keys, a.paramOps != 0));
     if (rc == 0) rc = static_cast<uint32_t>(KS_SpliceParams(cur, place, keys, &params));
     if (rc == 0) rc = KS_RunPrepared(cur, stmt, params, binds);
-    if (rc == 0) rc = static_cast<uint32_t>(SCR_FetchUpTo(stmt, n, rows));
+    if (rc == 0) rc = static_cast<uint32_t>(SCR_FetchUpTo(stmt, n, rows, failed));
   }
   if (rc != 0) KS_MoveErrors(cur, stmt);
   return static_cast<int>(rc);
@@ -95,14 +98,31 @@ int PutAtKeys(SCR_CURSOR* cur, const COLSET& keySet, uint32_t count, COLSET* row
   return 0;
 }
 
-int Agrees(SCR_CURSOR* cur, const KS_KEYSET& ks, COLSET* rows, bool* agrees) {
+// The rows read agree with the block when every key found its row, but
+// for as many as failed alone (found false).
+int Agrees(SCR_CURSOR* cur, const KS_KEYSET& ks, COLSET* rows, size_t failed, bool* agrees,
+           std::vector<bool>* found) {
   *agrees = false;
   const auto nkeys = static_cast<uint16_t>(cur->analysis->ks.keys.size());
-  if (rows->rows_held != ks.rowCount || rows->cols_used <= nkeys) return 0;
-  std::vector<bool> found;
-  if (int rc = PutAtKeys(cur, ks.window, ks.rowCount, rows, &found)) return rc;
-  *agrees = std::all_of(found.begin(), found.end(), [](bool f) { return f; });
+  if (rows->rows_held + failed != ks.rowCount || rows->cols_used <= nkeys) return 0;
+  if (int rc = PutAtKeys(cur, ks.window, ks.rowCount, rows, found)) return rc;
+  *agrees = static_cast<size_t>(std::count(found->begin(), found->end(), false)) == failed;
   return 0;
+}
+
+// The rows that failed alone are SQL_ROW_ERROR, the records of each (in
+// the order the rows came) naming its rowset row.
+void MarkFailed(SCR_CURSOR* cur, KS_KEYSET* ks, ROWSTATUS* rs, const std::vector<bool>& found,
+                const std::vector<DSC_FAILED_ROW>& failed) {
+  JdbcStmt* s = AGT_Stmt(cur->stmtHandle);
+  size_t next = 0;
+  for (uint32_t r = 0; r < found.size() && next < failed.size(); ++r) {
+    if (found[r]) continue;
+    SCR_SetRowStatusAt(rs, r + 1, SQL_ROW_ERROR);
+    if (r < ks->status.size()) ks->status[r] = SQL_ROW_ERROR;
+    if (s != nullptr) DSC_PostFailedRow(failed[next], r + 1, &s->errors);
+    ++next;
+  }
 }
 
 int SetStatuses(SCR_CURSOR* cur, KS_KEYSET* ks, ROWSTATUS* rs) {
@@ -142,6 +162,8 @@ std::string FirstKey(const SCR_CURSOR* cur) {
 
 // The first rowset in place of one that would begin before row 1.
 int FirstInstead(SCR_CURSOR* cur, ROWSTATUS* rs) {
+  // What the rowset read first said of its rows goes with it.
+  if (JdbcStmt* s = AGT_Stmt(cur->stmtHandle)) errClear(&s->errors);
   if (int rc = Block(cur, SQL_FETCH_FIRST, 0, rs))
     return rc == ERR_NO_DATA_FOUND ? BeforeStart(cur) : rc;
   cur->rowsetStart = -1;
@@ -285,6 +307,13 @@ int ReadAhead(SCR_CURSOR* cur, KS_KEYSET* ks, ROWSTATUS* rs) {
   uint16_t appCols = 0;
   int rc = KS_ReadRowsAfter(cur, ks->blockRows, ks->blockRows->rows_held - 1, span, rows.get(),
                             &appCols);
+  // A row that failed takes its key with it: a block read, by the keys
+  // alone and then the rows by key, goes past it instead.
+  if (rc == ERR_ROW_ERROR) {
+    if (JdbcStmt* s = AGT_Stmt(cur->stmtHandle)) errClear(&s->errors);
+    KS_DropAhead(ks);
+    return Block(cur, SQL_FETCH_NEXT, 0, rs);
+  }
   const uint32_t n = rc == 0 ? rows->rows_held : 0;
   if (rc == 0 && n == 0) rc = ERR_NO_DATA_FOUND;
   ColSetPtr keys;
@@ -332,6 +361,8 @@ int scs_p_FetchDynamicBlock(SCR_CURSOR* cur, uint16_t orientation, int32_t offse
   if (ks == nullptr) return ERR_NO_MEMORY;
   Split split;
   bool agrees = false;
+  std::vector<DSC_FAILED_ROW> failed;
+  std::vector<bool> found;
   for (int attempt = 0; attempt < kTries && !agrees; ++attempt) {
     if (a.refetchStmt != 0) ops.DRV_CloseCursor(a.refetchStmt);
     // Later tries read the same place again: the block from its first key.
@@ -343,8 +374,9 @@ int scs_p_FetchDynamicBlock(SCR_CURSOR* cur, uint16_t orientation, int32_t offse
                      static_cast<uint32_t>(a.ks.keys.size()), &split.blocks, &split.last,
                      &split.per);
     if (split.blocks == 0) return ERR_GENERAL;
-    if (int rc = ReadByKeys(cur, ks->window, split, rs->rows)) return rc;
-    if (int rc = Agrees(cur, *ks, rs->rows, &agrees)) return rc;
+    failed.clear();
+    if (int rc = ReadByKeys(cur, ks->window, split, rs->rows, &failed)) return rc;
+    if (int rc = Agrees(cur, *ks, rs->rows, failed.size(), &agrees, &found)) return rc;
   }
   if (!agrees) {
     log_message(LOG_LEVEL_ERROR, kSrc, __LINE__,
@@ -363,7 +395,9 @@ int scs_p_FetchDynamicBlock(SCR_CURSOR* cur, uint16_t orientation, int32_t offse
     // of a dynamic cursor is no row number.
     if (int rc = scs_p_LockRows(cur, &ks->window, ks->status.data(), 0, ks->rowCount)) return rc;
   }
-  return SetStatuses(cur, ks, rs);
+  const int rc = SetStatuses(cur, ks, rs);
+  MarkFailed(cur, ks, rs, found, failed);
+  return rc;
 }
 
 int scs_p_FetchDynamic(SCR_CURSOR* cur, int32_t offset, uint16_t orientation, ROWSTATUS* rs) {
@@ -460,7 +494,7 @@ int scs_p_DynamicOwnVersions(SCR_CURSOR* cur, const std::vector<uint32_t>& at) {
   if (rc == 0 && split.blocks == 0) rc = ERR_GENERAL;
   COLSET rows{};
   std::vector<bool> found;
-  if (rc == 0) rc = ReadByKeys(cur, *picked, split, &rows);
+  if (rc == 0) rc = ReadByKeys(cur, *picked, split, &rows, nullptr);
   if (a->refetchStmt != 0 && cur->concurrency != SQL_CONCUR_LOCK)
     SCR_Agent().DRV_CloseCursor(a->refetchStmt);
   if (rc == 0) rc = PutAtKeys(cur, *picked, n, &rows, &found);

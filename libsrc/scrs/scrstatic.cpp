@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <new>
 
+#include "drv_jdbc/j-error.h"
+#include "drv_jdbc/j-handles.h"
 #include "scrs/colset_ops.h"
 #include "scrs/scranalysis.h"
 #include "scrs/scrframe.h"
@@ -19,10 +21,18 @@ namespace {
 
 constexpr const char* kSrc = "ss";
 
+// A row the fill stood in for a failed one is SQL_ROW_ERROR, its records
+// posted again naming its rowset row.
 void MarkRows(SCR_CURSOR* cur, ROWSTATUS* rs, uint32_t first) {
   const uint32_t n = rs->rows != nullptr ? rs->rows->rows_held : 0;
-  for (uint32_t r = 1; r <= n; ++r)
+  JdbcStmt* s = AGT_Stmt(cur->stmtHandle);
+  for (uint32_t r = 1; r <= n; ++r) {
     SCR_SetRowStatusAt(rs, r, scs_p_StaticRowStatus(cur, first + r - 1));
+    const DSC_FAILED_ROW* failed = DSC_FailedRow(&cur->staticCursor->cache, first + r - 1);
+    if (failed == nullptr) continue;
+    SCR_SetRowStatusAt(rs, r, SQL_ROW_ERROR);
+    if (s != nullptr) DSC_PostFailedRow(*failed, r, &s->errors);
+  }
 }
 
 // The result read once; then, for lock or values concurrency, the locks or

@@ -166,6 +166,8 @@ int SS_Open(SS_CURSOR** field) {
   ss->position = 0;
   ss->window_start = 0;
   DSC_Init(&ss->cache);
+  // A row the database refuses is that row's failure, not the result's.
+  ss->cache.keep_failed = true;
   ss->rows = new (std::nothrow) COLSET();
   if (ss->rows == nullptr) {
     delete ss;
