@@ -339,7 +339,7 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
       if (scale < 1) scale = 0;
       p = display;
       code = COLSET_VT_TIME;
-      elem = 16;
+      elem = 12;
       described = delivered = r.odbcVersion == 3 ? SQL_TYPE_TIME : SQL_TIME;
       break;
     case SQL_TIMESTAMP:
@@ -348,7 +348,7 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
       if (scale < 1) scale = 0;
       p = display;
       code = COLSET_VT_TIMESTAMP;
-      elem = 20;
+      elem = 16;
       described = delivered = r.odbcVersion == 3 ? SQL_TYPE_TIMESTAMP : SQL_TIMESTAMP;
       break;
     default:
