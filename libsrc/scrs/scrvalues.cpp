@@ -46,6 +46,9 @@ int StaticValues(SCR_CURSOR* cur, KS_KEYSET* ks, COLSET* params) {
   SCR_ANALYSIS& a = *cur->analysis;
   uint32_t rc = KS_RunPrepared(cur, a.valuesStmt, params, KS_SpliceBinds(cur, KS_PLACE{}, {}));
   DSC_Close(&ks->valuesCache);
+  // A row the database refuses fails in its rowset, as the cache's own row
+  // does; its values stand in blank, so no change of it can be told.
+  ks->valuesCache.keep_failed = true;
   if (rc == 0) {
     rc = static_cast<uint32_t>(
         DSC_Fill(&ks->valuesCache, &SCR_SavedAgent, a.valuesStmt, ks->values, nullptr));

@@ -493,6 +493,8 @@ TEST_P(FetchDm, ARowThatFailsInABlockFailsAloneAndTheRestCome) {
     SQLLEN rowset;
     int singles;         // fetches of one row before the rowset size is set
     SQLULEN keyset = 0;  // a keyset size: a mixed cursor
+    SQLULEN concur = SQL_CONCUR_READ_ONLY;
+    const char* select = "SELECT x, b FROM RF";
   };
   const Case cases[] = {{SQL_CURSOR_FORWARD_ONLY, 1, 0},
                         {SQL_CURSOR_FORWARD_ONLY, 10, 0},
@@ -500,6 +502,9 @@ TEST_P(FetchDm, ARowThatFailsInABlockFailsAloneAndTheRestCome) {
                         {SQL_CURSOR_FORWARD_ONLY, 10, 14},
                         {SQL_CURSOR_STATIC, 1, 0},
                         {SQL_CURSOR_STATIC, 10, 0},
+                        {SQL_CURSOR_STATIC, 10, 0, 0, SQL_CONCUR_VALUES},
+                        // Its key read apart, with the values it compares.
+                        {SQL_CURSOR_STATIC, 10, 0, 0, SQL_CONCUR_VALUES, "SELECT x + 0, b FROM RF"},
                         {SQL_CURSOR_KEYSET_DRIVEN, 1, 0},
                         {SQL_CURSOR_KEYSET_DRIVEN, 10, 0},
                         {SQL_CURSOR_KEYSET_DRIVEN, 10, 0, 20},
@@ -515,20 +520,24 @@ TEST_P(FetchDm, ARowThatFailsInABlockFailsAloneAndTheRestCome) {
   for (const Case& c : cases) {
     const std::string row = "cursor " + std::to_string(c.cursor) + " keyset " +
                             std::to_string(c.keyset) + " rowset " + std::to_string(c.rowset) +
-                            " after " + std::to_string(c.singles);
+                            " after " + std::to_string(c.singles) + " concurrency " +
+                            std::to_string(c.concur) + " " + c.select;
     SQLFreeStmt(stmt_, SQL_CLOSE);
     SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)c.cursor, 0);
     SQLSetStmtAttr(stmt_, SQL_ATTR_KEYSET_SIZE, (SQLPOINTER)c.keyset, 0);
+    SQLSetStmtAttr(stmt_, SQL_ATTR_CONCURRENCY, (SQLPOINTER)c.concur, 0);
     SQLLEN size = c.singles > 0 ? 1 : c.rowset;
     SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)size, 0);
     SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, st, 0);
     SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
     ASSERT_EQ(SQL_SUCCESS, SQLBindCol(stmt_, 1, SQL_C_SLONG, ids, 0, nullptr));
-    ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, (SQLCHAR*)"SELECT x, b FROM RF", SQL_NTS))
+    ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(stmt_, (SQLCHAR*)c.select, SQL_NTS))
         << row << Diag(SQL_HANDLE_STMT, stmt_);
     SQLULEN cursor = 0;
     SQLGetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, &cursor, 0, nullptr);
     ASSERT_EQ(c.cursor, cursor) << row;
+    SQLGetStmtAttr(stmt_, SQL_ATTR_CONCURRENCY, &cursor, 0, nullptr);
+    ASSERT_EQ(c.concur, cursor) << row;
     SQLLEN first = 1 - size;
     int fetches = 0;
     for (SQLSMALLINT way : {SQL_FETCH_NEXT, SQL_FETCH_PRIOR}) {
@@ -577,6 +586,7 @@ TEST_P(FetchDm, ARowThatFailsInABlockFailsAloneAndTheRestCome) {
     }
   }
   SQLFreeStmt(stmt_, SQL_CLOSE);
+  SQLSetStmtAttr(stmt_, SQL_ATTR_CONCURRENCY, (SQLPOINTER)SQL_CONCUR_READ_ONLY, 0);
   SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)SQL_CURSOR_FORWARD_ONLY, 0);
   Exec("DROP TABLE RF");
 }
