@@ -593,17 +593,35 @@ bool PgObjectOf(JNIEnv* env, jobject loader, PgObject* out) EXCLUDES(gPgObjectLo
   return true;
 }
 
+// The offset a value read from a timestamptz carries, as PostgreSQL reads
+// one ("+02:00:00"); empty for a value without one.
+std::string OffsetText(const JC_Timestamp& v) {
+  if (v.zone == COLSET_ZONE_NONE) return {};
+  const int32_t east = static_cast<int32_t>(v.zone) - COLSET_ZONE_BIAS;
+  const int32_t a = east < 0 ? -east : east;
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%c%02d:%02d:%02d", east < 0 ? '-' : '+', a / 3600, a / 60 % 60,
+                a % 60);
+  return buf;
+}
+
 // pgjdbc reads a LocalDateTime through the VM's zone (a wall time in its
 // gap moves an hour) and a string with Types.TIMESTAMP likewise; its own
-// typed object carries the text to the server as a timestamp. 0 when set,
+// typed object carries the text to the server as a timestamp. A value read
+// from a timestamptz (a cursor's key, sent back) goes with its offset: its
+// wall time alone may name either of the hours a zone repeats. 0 when set,
 // else nothing is left pending.
-uint32_t SetPgTimestamp(JdbcStmt* s, jobject ps, int32_t index, const std::string& text) {
+uint32_t SetPgTimestamp(JdbcStmt* s, jobject ps, int32_t index, const JC_Timestamp& v,
+                        std::string text) {
   JNIEnv* env = Env(s);
   PgObject k{};
   if (!PgObjectOf(env, s->conn->classLoader, &k)) return ERR_NOT_CAPABLE;
   jobject value = env->NewObject(k.cls, k.ctor);
   uint32_t rc = ERR_NOT_CAPABLE;
-  jstring type = value != nullptr ? TextArg(s, "timestamp") : nullptr;
+  const std::string offset = OffsetText(v);
+  text += offset;
+  jstring type =
+      value != nullptr ? TextArg(s, offset.empty() ? "timestamp" : "timestamptz") : nullptr;
   jstring str =
       type != nullptr ? TextArg(s, text.c_str(), static_cast<int64_t>(text.size())) : nullptr;
   if (str != nullptr) {
@@ -633,7 +651,7 @@ uint32_t setDateTimeFields(JdbcStmt* s, jobject ps, int32_t index, const JC_Time
   // PostgreSQL's text of a year before 1 carries an era, which pgjdbc
   // writes for a java.time value.
   if (jdbcType == JDBC_TIMESTAMP && (c->sqlForms & SQLLEX_POSTGRESQL) != 0 && value->year >= 1 &&
-      SetPgTimestamp(s, ps, index, text) == 0)
+      SetPgTimestamp(s, ps, index, *value, text) == 0)
     return 0;
   if (c->javaTimeParams != JdbcConn::kJavaTimeNo) {
     const uint32_t rc = SetJavaTime(s, ps, index, value, jdbcType);

@@ -254,6 +254,43 @@ TEST_P(DateReadDm, ValuesReadAsTheDatabaseWritesThem) {
   Exec("DROP TABLE QMR_DREAD");
 }
 
+// A keyset cursor finds each zoned key again in the hour the session's
+// zone repeats: the two rows differ only in their offsets.
+TEST_P(DateReadDm, ZonedKeysInARepeatedHourFindTheirRows) {
+  if (qmr_test::DbOf(GetParam()) != Db::Pg) GTEST_SKIP() << "needs PostgreSQL's timestamptz";
+  MustExec("SET TIME ZONE 'Europe/Berlin'");
+  Exec("DROP TABLE QMR_DKEY");
+  MustExec("CREATE TABLE QMR_DKEY (K TIMESTAMP WITH TIME ZONE PRIMARY KEY, N INTEGER)");
+  MustExec(
+      "INSERT INTO QMR_DKEY VALUES ('2024-10-27 02:30:00+02', 1), ('2024-10-27 02:30:00+01', 2)");
+  SQLFreeStmt(stmt_, SQL_CLOSE);
+  SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE,
+                 reinterpret_cast<SQLPOINTER>(SQL_CURSOR_KEYSET_DRIVEN), 0);
+  SQLUSMALLINT status = 0;
+  SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, &status, 0);
+  MustExec("SELECT N, K FROM QMR_DKEY ORDER BY N");
+  SQLULEN cursor = 0;
+  SQLGetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, &cursor, 0, nullptr);
+  EXPECT_EQ(cursor, static_cast<SQLULEN>(SQL_CURSOR_KEYSET_DRIVEN));
+  const char* want[] = {"2024-10-27 02:30:00.000000+02", "2024-10-27 02:30:00.000000+01"};
+  for (SQLINTEGER n = 1; n <= 2; ++n) {
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLFetch(stmt_))) << "row " << n << Diag(SQL_HANDLE_STMT, stmt_);
+    EXPECT_EQ(status, SQL_ROW_SUCCESS) << "row " << n;
+    SQLINTEGER got = 0;
+    char text[64] = "";
+    SQLLEN ind = 0;
+    SQLGetData(stmt_, 1, SQL_C_SLONG, &got, 0, &ind);
+    SQLGetData(stmt_, 2, SQL_C_CHAR, text, sizeof text, &ind);
+    EXPECT_EQ(got, n);
+    EXPECT_STREQ(text, want[n - 1]) << "row " << n;
+  }
+  SQLFreeStmt(stmt_, SQL_CLOSE);
+  SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
+  SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, reinterpret_cast<SQLPOINTER>(SQL_CURSOR_FORWARD_ONLY),
+                 0);
+  Exec("DROP TABLE QMR_DKEY");
+}
+
 std::vector<std::string> Dsns() {
   std::vector<std::string> d = {"QmrHsqlU", "QmrHsqlA",  "QmrH2U",
                                 "QmrH2A",   "QmrDerbyU", "QmrDerbyA"};
