@@ -64,22 +64,6 @@ int64_t FractionText(char* p, uint32_t fraction, uint16_t decimalDigits) {
   return n > 0 ? n + 1 : 0;
 }
 
-// "+05:30", "-03", "+00:53:28" (the minutes and seconds only when not 0),
-// as PostgreSQL writes an offset (COLSET_ZONE_*, not none).
-std::string OffsetText(uint32_t zone) {
-  const int32_t seconds = static_cast<int32_t>(zone) - COLSET_ZONE_BIAS;
-  const auto east = static_cast<unsigned>(seconds < 0 ? -seconds : seconds);
-  char text[10] = {seconds < 0 ? '-' : '+'};
-  Digits(text + 1, Field(east / 3600), 2);
-  if (east % 3600 == 0) return std::string(text, 3);
-  text[3] = ':';
-  Digits(text + 4, east / 60 % 60, 2);
-  if (east % 60 == 0) return std::string(text, 6);
-  text[6] = ':';
-  Digits(text + 7, east % 60, 2);
-  return std::string(text, 9);
-}
-
 // Text of a time or timestamp whose whole part (the first `whole`
 // characters) must fit: only fraction digits are cut, never to a bare point.
 SQLRETURN PutCutInFraction(const char* text, int64_t length, int64_t whole, int16_t cType,
@@ -216,7 +200,7 @@ SQLRETURN ConvertTIME(const SQL_TIME_STRUCT* value, uint32_t zone, uint32_t frac
     const int64_t length = kTimeText + FractionText(text + kTimeText, fraction, decimalDigits);
     if (zone == COLSET_ZONE_NONE) return PutCutInFraction(text, length, kTimeText, cType, t);
     // With its offset the text is whole or refused, as a date's is.
-    const std::string whole = std::string(text, static_cast<size_t>(length)) + OffsetText(zone);
+    const std::string whole = std::string(text, static_cast<size_t>(length)) + ColSetZoneText(zone);
     return conv::PutAsciiText(whole, cType, Cut::Refused, t);
   }
   // 24:00:00, the end of a day, is no time of one.
@@ -248,7 +232,7 @@ SQLRETURN ConvertTIMESTAMP(const SQL_TIMESTAMP_STRUCT* value, uint32_t zone, int
     TimeText(text + kDateText + 1, value->hour, value->minute, value->second);
     const int64_t length =
         kTimestampWhole + FractionText(text + kTimestampWhole, value->fraction, decimalDigits);
-    const std::string offset = zone == COLSET_ZONE_NONE ? std::string() : OffsetText(zone);
+    const std::string offset = ColSetZoneText(zone);
     if (!StructDate(value->year, value->month)) {
       std::string special;
       const std::string time(text + kDateText, static_cast<size_t>(length - kDateText));

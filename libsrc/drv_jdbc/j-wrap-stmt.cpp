@@ -593,18 +593,6 @@ bool PgObjectOf(JNIEnv* env, jobject loader, PgObject* out) EXCLUDES(gPgObjectLo
   return true;
 }
 
-// The offset a value read from a timestamptz carries, as PostgreSQL reads
-// one ("+02:00:00"); empty for a value without one.
-std::string OffsetText(const JC_Timestamp& v) {
-  if (v.zone == COLSET_ZONE_NONE) return {};
-  const int32_t east = static_cast<int32_t>(v.zone) - COLSET_ZONE_BIAS;
-  const int32_t a = east < 0 ? -east : east;
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%c%02d:%02d:%02d", east < 0 ? '-' : '+', a / 3600, a / 60 % 60,
-                a % 60);
-  return buf;
-}
-
 // pgjdbc reads a LocalDateTime through the VM's zone (a wall time in its
 // gap moves an hour) and a string with Types.TIMESTAMP likewise; its own
 // typed object carries the text to the server as a timestamp. A value read
@@ -618,7 +606,7 @@ uint32_t SetPgTimestamp(JdbcStmt* s, jobject ps, int32_t index, const JC_Timesta
   if (!PgObjectOf(env, s->conn->classLoader, &k)) return ERR_NOT_CAPABLE;
   jobject value = env->NewObject(k.cls, k.ctor);
   uint32_t rc = ERR_NOT_CAPABLE;
-  const std::string offset = OffsetText(v);
+  const std::string offset = ColSetZoneText(v.zone);
   text += offset;
   jstring type =
       value != nullptr ? TextArg(s, offset.empty() ? "timestamp" : "timestamptz") : nullptr;

@@ -1,5 +1,6 @@
 #include "util/colset.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -32,6 +33,23 @@ int64_t LoadInt(const unsigned char* p) {
 }
 
 }  // namespace
+
+std::string ColSetZoneText(uint32_t zone) {
+  if (zone == COLSET_ZONE_NONE) return {};
+  const int32_t seconds = static_cast<int32_t>(zone) - COLSET_ZONE_BIAS;
+  const int32_t east = seconds < 0 ? -seconds : seconds;
+  const char sign = seconds < 0 ? '-' : '+';
+  char text[40];  // room for any int, so no format is cut
+  if (east % 3600 == 0) {
+    std::snprintf(text, sizeof text, "%c%02d", sign, east / 3600);
+  } else if (east % 60 == 0) {
+    std::snprintf(text, sizeof text, "%c%02d:%02d", sign, east / 3600, east / 60 % 60);
+  } else {
+    std::snprintf(text, sizeof text, "%c%02d:%02d:%02d", sign, east / 3600, east / 60 % 60,
+                  east % 60);
+  }
+  return text;
+}
 
 bool ColSetElemInt(const COLSET_COL& col, uint32_t row, int64_t* out) {
   if (col.data == nullptr) return false;

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "util/errcodes.h"
 
@@ -71,6 +72,10 @@ constexpr uint16_t COLSET_MONTH_SIGNED = 0x4000;
 // seconds east (a local mean time has them) plus COLSET_ZONE_BIAS.
 constexpr uint32_t COLSET_ZONE_NONE = 0;
 constexpr int32_t COLSET_ZONE_BIAS = 0x40000;
+
+// An offset's text as PostgreSQL writes and reads it: "+05:30", "-03",
+// "+00:53:28" (minutes and seconds only when not 0); empty for none.
+std::string ColSetZoneText(uint32_t zone);
 
 // Stores the astronomical year y (0 is 1 BC), month m and day d in the
 // three fields of a date element; month 0 when y needs more than 32 bits.
