@@ -31,10 +31,6 @@ namespace {
 
 constexpr const char* kSrc = "sc_s";
 const char kMark[] = SCR_SQL_MARK;
-// Keys read ahead by one read when the application reads a few rows at a
-// time forward, at first and at most: a statement a row would cost more
-// than the rows.
-constexpr uint32_t kAheadRows = 64, kAheadMost = 512;
 // SCR_ANALYSIS::refetchGroups of a refetch built for a range of keys.
 constexpr uint32_t kRangeRefetch = UINT32_MAX;
 
@@ -249,7 +245,7 @@ void PostFailures(const SCR_CURSOR* cur, const KS_KEYSET& ks, uint32_t first, ui
 // rowsets far smaller than a block, and no lock or kept value ties a row
 // to the moment it was read.
 bool ReadsAhead(const SCR_CURSOR* cur, const KS_KEYSET& ks, uint32_t first) {
-  return cur->concurrency == SQL_CONCUR_READ_ONLY && cur->rowsetSize * 4 <= kAheadRows &&
+  return cur->concurrency == SQL_CONCUR_READ_ONLY && cur->rowsetSize * 4 <= KS_AHEAD_FIRST &&
          first == ks.nextRow;
 }
 
@@ -279,6 +275,7 @@ bool TakeAhead(const SCR_CURSOR* cur, KS_KEYSET* ks, uint32_t first, uint32_t n,
 // copying the rest into a set of its own would cost a copy of every row.
 int KeepAhead(KS_KEYSET* ks, COLSET* got, uint32_t first, uint32_t n) {
   if (got->rows_held <= n) return 0;
+  KS_NoteAheadWidth(ks, got);
   ColSetPtr head;
   int rc = ColSetAlloc(&head, got, n);
   for (uint32_t i = 0; rc == 0 && i < n; ++i) rc = ColSetCopyRows(head.get(), got, i, i, 1);
@@ -428,8 +425,7 @@ int scs_p_FetchKeyset(SCR_CURSOR* cur, ROWSTATUS* rs, int32_t row) {
   const uint32_t spanWas = ks->aheadSpan;
   KS_DropAhead(ks);
   ks->aheadSpan = ahead ? spanWas : 0;
-  const uint32_t span =
-      ahead ? std::min(KS_AheadSpan(ks, kAheadRows, kAheadMost), ks->rowCount - first) : n;
+  const uint32_t span = ahead ? std::min(KS_AheadSpan(ks), ks->rowCount - first) : n;
   if (int rc = DSC_EnsureWindow(&ks->cache, first, span, &ks->windowFirst, &ks->window)) return rc;
   // Every key of the rowset must be in the window before any is read.
   const int64_t w = ks->windowFirst;

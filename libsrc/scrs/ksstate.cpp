@@ -106,9 +106,21 @@ void KS_KeepSpare(KS_KEYSET* ks, COLSET* rows) {
   ks->spare->rows_held = 0;
 }
 
-uint32_t KS_AheadSpan(KS_KEYSET* ks, uint32_t least, uint32_t most) {
-  ks->aheadSpan = std::clamp(ks->aheadSpan * 2, least, most);
+uint32_t KS_AheadSpan(KS_KEYSET* ks, uint32_t most) {
+  // Wide rows read ahead in fewer at a time, so that the rows held for
+  // later fetches stay within a few megabytes whatever the statement.
+  constexpr uint64_t kAheadBytes = 4u << 20;
+  if (ks->aheadRowBytes != 0)
+    most = static_cast<uint32_t>(
+        std::clamp<uint64_t>(kAheadBytes / ks->aheadRowBytes, KS_AHEAD_FIRST, most));
+  ks->aheadSpan = std::clamp(ks->aheadSpan * 2, KS_AHEAD_FIRST, most);
   return ks->aheadSpan;
+}
+
+void KS_NoteAheadWidth(KS_KEYSET* ks, const COLSET* rows) {
+  uint64_t bytes = 0;
+  for (uint16_t c = 0; c < rows->cols_used; ++c) bytes += rows->cols[c].elem_size;
+  ks->aheadRowBytes = bytes;
 }
 
 void KS_DropMarks(KS_KEYSET* ks) {

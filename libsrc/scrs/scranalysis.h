@@ -128,7 +128,8 @@ struct KS_KEYSET {
   ColSetPtr ahead, aheadKeys;
   uint32_t aheadFirst = 0, aheadNext = 0;
   uint32_t nextRow = UINT32_MAX;
-  uint32_t aheadSpan = 0;  // keys of the last read ahead: each one reads twice as many
+  uint32_t aheadSpan = 0;      // keys of the last read ahead: each one reads twice as many
+  uint64_t aheadRowBytes = 0;  // a row's bytes in the last rows read ahead
   // The storage of the rowset handed out last, given back by the next
   // fetch: a rowset taken from the rows read ahead is copied into it
   // rather than into storage made and freed for every row.
@@ -144,10 +145,17 @@ int KS_RowsetFrom(KS_KEYSET* ks, COLSET* src, uint32_t first, uint32_t n, int mo
 // spare storage; freed when there is no keyset or a long column would keep
 // its values.
 void KS_KeepSpare(KS_KEYSET* ks, COLSET* rows);
-// The keys the next read ahead takes: twice the last, from least to most,
-// so that a long forward read sends few statements and a short one reads
-// little it does not need.
-uint32_t KS_AheadSpan(KS_KEYSET* ks, uint32_t least, uint32_t most);
+// Keys read ahead by one read when the application reads a few rows at a
+// time forward (keyset and dynamic cursors), at first and, by keyset
+// cursors, at most: a statement a row would cost more than the rows, and on
+// a server across a network each read is a round trip.
+constexpr uint32_t KS_AHEAD_FIRST = 64, KS_AHEAD_MOST = 4096;
+// The keys the next read ahead takes: twice the last, from KS_AHEAD_FIRST
+// up to `most` rows and a few megabytes of them, so that a long forward
+// read sends few statements and a short one reads little it does not need.
+uint32_t KS_AheadSpan(KS_KEYSET* ks, uint32_t most = KS_AHEAD_MOST);
+// Notes the width of rows read ahead, which bounds the next reads' span.
+void KS_NoteAheadWidth(KS_KEYSET* ks, const COLSET* rows);
 
 // Drops a mixed cursor's bookmarks.
 void KS_DropMarks(KS_KEYSET* ks);

@@ -187,16 +187,18 @@ int RelativeBack(SCR_CURSOR* cur, int32_t offset, int32_t prevStart, uint32_t pr
   return FirstInstead(cur, rs);
 }
 
-// Keys read by one seek, and their rows read by key, when the application
-// reads a few rows at a time forward: at first and at most.
-constexpr uint32_t kAheadRows = 64, kAheadMost = 512;
+// Keys one seek reads at most. On a table without statistics a seek's plan
+// turns from an index read into a scan and sort of every later row once its
+// row limit nears the planner's guess of the rows left (PostgreSQL guesses
+// a third of the table), so a seek stays short.
+constexpr uint32_t kSeekMost = 512;
 // KS_KEYSET::nextRow of a dynamic cursor whose last fetch went forward.
 constexpr uint32_t kForward = 0;
 
 bool ReadsAhead(const SCR_CURSOR* cur, const KS_KEYSET* ks) {
   return ks != nullptr && ks->blockRows != nullptr && ks->nextRow == kForward &&
          cur->concurrency == SQL_CONCUR_READ_ONLY && cur->analysis->rowVersion == 0 &&
-         cur->rowsetSize * 4 <= kAheadRows;
+         cur->rowsetSize * 4 <= KS_AHEAD_FIRST;
 }
 
 // Rows `from`..`from`+n-1 of src into a new set.
@@ -297,11 +299,11 @@ int SplitColumns(COLSET* rows, uint16_t from, ColSetPtr* out) {
 }
 
 // The rows after the block, read with their keys and sort values by one
-// seek (kAheadRows of them at first, twice as many each time after): the
+// seek (KS_AHEAD_FIRST of them at first, twice as many each time after): the
 // first rowset of them is fetched, the rest kept for the next fetches.
 // ERR_NO_DATA_FOUND past the end.
 int ReadAhead(SCR_CURSOR* cur, KS_KEYSET* ks, ROWSTATUS* rs) {
-  const uint32_t span = KS_AheadSpan(ks, kAheadRows, kAheadMost);
+  const uint32_t span = KS_AheadSpan(ks, kSeekMost);
   ColSetPtr rows(new (std::nothrow) COLSET());
   if (!rows) return ERR_NO_MEMORY;
   uint16_t appCols = 0;
@@ -319,6 +321,7 @@ int ReadAhead(SCR_CURSOR* cur, KS_KEYSET* ks, ROWSTATUS* rs) {
   ColSetPtr keys;
   if (rc == 0) rc = SplitColumns(rows.get(), appCols, &keys);
   if (rc != 0) return rc;
+  KS_NoteAheadWidth(ks, rows.get());
   ks->ahead = std::move(rows);
   ks->aheadKeys = std::move(keys);
   ks->aheadNext = 0;
