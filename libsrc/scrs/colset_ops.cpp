@@ -286,36 +286,28 @@ int ColSetAppendRows(COLSET* target, COLSET* source) {
   const uint32_t sh = source->rows_held;
   if (uint64_t{th} + sh > UINT32_MAX) return ERR_GENERAL;
   const uint32_t sum = th + sh;
-  std::vector<COLSET_COL> fresh(target->cols_used);
-  for (uint16_t c = 0; c < target->cols_used; ++c) {
-    fresh[c] = COLSET_COL{target->cols[c].type, target->cols[c].elem_size, nullptr, nullptr};
-    if (ColSetColumnAlloc(&fresh[c], sum) != 0) {
-      for (uint16_t k = 0; k < c; ++k) ColSetColumnFree(&fresh[k], 0);
+  if (target->row_capacity < sum) {
+    const uint64_t doubled = std::min<uint64_t>(2 * uint64_t{target->row_capacity}, UINT32_MAX);
+    if (ReshapeRows(target, static_cast<uint32_t>(std::max<uint64_t>(sum, doubled)), -1) != 0)
       return ERR_NO_MEMORY;
-    }
   }
   for (uint16_t c = 0; c < target->cols_used; ++c) {
     COLSET_COL& tc = target->cols[c];
     COLSET_COL& sc = source->cols[c];
-    COLSET_COL& nc = fresh[c];
     const size_t w = tc.elem_size;
-    if (th > 0) {
-      std::memcpy(nc.data, tc.data, th * w);
-      std::memcpy(nc.ind, tc.ind, sizeof(uint16_t) * th);
+    // Rows past the count may still own values a shortened set left there.
+    if (IsLong(tc.type)) {
+      for (uint32_t r = th; r < sum; ++r) std::free(GetLong(tc, r).value);
     }
     if (sh > 0) {
-      std::memcpy(nc.data + th * w, sc.data, sh * w);
-      std::memcpy(nc.ind + th, sc.ind, sizeof(uint16_t) * sh);
+      std::memcpy(tc.data + th * w, sc.data, sh * w);
+      std::memcpy(tc.ind + th, sc.ind, sizeof(uint16_t) * sh);
     }
     if (IsLong(tc.type)) {
-      for (uint32_t r = 0; r < th; ++r) PutLong(tc, r, COLSET_LONG{0, nullptr});
       for (uint32_t r = 0; r < sh; ++r) PutLong(sc, r, COLSET_LONG{GetLong(sc, r).length, nullptr});
     }
-    ColSetColumnFree(&tc, target->row_capacity);
-    tc = nc;
   }
   target->rows_held = sum;
-  target->row_capacity = sum;
   return 0;
 }
 

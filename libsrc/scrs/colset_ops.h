@@ -48,7 +48,9 @@ int ColSetCreate(COLSET** out, const COLSET* src);
 int ColSetCopyRows(COLSET* target, COLSET* source, uint32_t t, uint32_t s, int move);
 
 // Appends every source row to target; long values move (the source loses
-// them). Row count and row capacity become the sum of the row counts.
+// them). The row count becomes the sum of the row counts; the capacity at
+// least doubles when it must grow, so that a set gathered batch by batch
+// copies each row a bounded number of times.
 int ColSetAppendRows(COLSET* target, COLSET* source);
 
 // Joins b's columns in front of a's: a gets them (b keeps its column shapes

@@ -210,14 +210,22 @@ TEST(ColSetRows, AppendMovesAllRowsAndRefusesItself) {
   COLSET* b = TextSet({{"b", "two"}, {"c", "three"}}, 2);
   ASSERT_EQ(0, ColSetAppendRows(a, b));
   EXPECT_EQ(3u, a->rows_held);
-  EXPECT_EQ(3u, a->row_capacity);
+  EXPECT_EQ(5u, a->row_capacity);  // the rows fit where they were
   EXPECT_EQ("one", LongText(a, 1, 0));
   EXPECT_EQ("three", LongText(a, 1, 2));
   EXPECT_EQ("c", Value(a, 2, 0));
   EXPECT_EQ(nullptr, GetLongAt(b, 1, 0).value);
   EXPECT_EQ(ERR_GENERAL, ColSetAppendRows(a, a));
+  // Past the capacity the room doubles and the rows held move with it.
+  COLSET* c = TextSet({{"d", "four"}, {"e", "five"}, {"f", "six"}}, 3);
+  ASSERT_EQ(0, ColSetAppendRows(a, c));
+  EXPECT_EQ(6u, a->rows_held);
+  EXPECT_EQ(10u, a->row_capacity);
+  EXPECT_EQ("two", LongText(a, 1, 1));
+  EXPECT_EQ("six", LongText(a, 1, 5));
   ColSetDestroy(a);
   ColSetDestroy(b);
+  ColSetDestroy(c);
 }
 
 TEST(ColSetRows, ReverseDuplicatesRowsInReverseOrder) {
