@@ -98,7 +98,8 @@ bool Fill(JdbcStmt* s, jintArray ints, jobjectArray texts, std::vector<ColumnSha
     f.scale = c[kDescribeScale];
     f.precision = c[kDescribePrecision];
     f.guid = (flags & kDescribeGuid) != 0;
-    f.money = (flags & kDescribeMoney) != 0 && jexec::MoneyTyped(s);
+    f.money = (flags & kDescribeMoney) != 0 && jexec::PgTypeNames(s);
+    f.zoned = (flags & kDescribeZoned) != 0 && jexec::PgTypeNames(s);
     if (!SetTexts(env, texts, i, s->wide, &descs[i], &got[static_cast<size_t>(i)].label)) {
       ColDescFree(descs, static_cast<uint16_t>(n));
       return false;

@@ -347,6 +347,9 @@ void describeColumnType(const ColumnFacts& f, const DescribeRules& r, JdbcColDes
       display = scale >= 1 ? scale + 20 : 19;
       if (scale < 1) scale = 0;
       p = display;
+      // The column size stays ODBC's for the type, which the catalog gives
+      // too; the text of a timestamptz has its offset behind.
+      if (f.zoned) display += kOffsetChars;
       code = COLSET_VT_TIMESTAMP;
       elem = 16;
       described = delivered = r.odbcVersion == 3 ? SQL_TYPE_TIMESTAMP : SQL_TIMESTAMP;
@@ -402,13 +405,15 @@ uint32_t ReadColumnShape(JdbcStmt* s, jobject md, int32_t col, ColumnFacts* f, c
   // PostgreSQL's uuid comes as OTHER and its money as DOUBLE; only their
   // names tell them apart.
   if (rc == 0 && f->javaType == JDBC_OTHER) f->guid = TypeNamed(s, md, col, "uuid");
-  if (rc == 0 && f->javaType == JDBC_DOUBLE && MoneyTyped(s))
+  if (rc == 0 && f->javaType == JDBC_DOUBLE && PgTypeNames(s))
     f->money = TypeNamed(s, md, col, "money");
+  if (rc == 0 && f->javaType == JDBC_TIMESTAMP && PgTypeNames(s))
+    f->zoned = TypeNamed(s, md, col, "timestamptz");
   if (rc == 0) rc = ResultSetMetaData::getColumnLabel(s, md, col, label);
   return rc;
 }
 
-bool MoneyTyped(const JdbcStmt* s) {
+bool PgTypeNames(const JdbcStmt* s) {
   return s->conn != nullptr && (s->conn->sqlForms & SQLLEX_POSTGRESQL) != 0;
 }
 

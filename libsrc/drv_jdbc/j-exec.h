@@ -39,6 +39,7 @@ struct ColumnFacts {
   int32_t displaySize = 0;
   bool guid = false;   // a type the JDBC driver files as OTHER that holds GUIDs (uuid)
   bool money = false;  // PostgreSQL's money, which its JDBC driver files as DOUBLE
+  bool zoned = false;  // PostgreSQL's timestamptz, filed as TIMESTAMP, read with its offset
 };
 
 // Marks a description of PostgreSQL's money (above the COLDESC_* parts of
@@ -141,9 +142,10 @@ struct ColumnShape {
 // The shape of column col of metadata md: its facts and (a malloc copy
 // into *label) its label. A driver that cannot give scale or precision
 // gives 0 for them.
-// Whether the statement's connection is to PostgreSQL, whose money its
-// JDBC driver reads as a double.
-bool MoneyTyped(const JdbcStmt* s);
+// Whether the statement's connection is to PostgreSQL, whose JDBC driver
+// files money as a double and timestamptz as a timestamp: the type names
+// tell them apart.
+bool PgTypeNames(const JdbcStmt* s);
 uint32_t ReadColumnShape(JdbcStmt* s, jobject md, int32_t col, ColumnFacts* f, char** label);
 // Describes the columns of metadata md (a local reference) onto the
 // statement, and when shapes is given, the shape of each column into it. In
@@ -172,6 +174,7 @@ enum DescribeFlag : int32_t {
   kDescribeWritable = 2,  // WRITABLE
   kDescribeGuid = 4,      // GUID
   kDescribeMoney = 8,     // MONEY
+  kDescribeZoned = 16,    // ZONED
 };
 enum DescribeText : int32_t {
   kDescribeLabel,   // LABEL

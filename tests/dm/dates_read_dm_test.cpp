@@ -213,12 +213,17 @@ TEST_P(DateReadDm, ValuesReadAsTheDatabaseWritesThem) {
       }
       SQLULEN size = 0;  // what an application sizes a text buffer by
       SQLDescribeCol(stmt_, 2, nullptr, 0, nullptr, nullptr, &size, nullptr, nullptr);
+      SQLLEN display = 0;  // or by this, for the text of a type ODBC sizes as its structure
+      SQLColAttribute(stmt_, 2, SQL_DESC_DISPLAY_SIZE, nullptr, 0, nullptr, &display);
       for (size_t i = 0; i < std::size(kCTypes); ++i) {
         unsigned char buf[160] = {};
         const SQLRETURN rc =
             SQLGetData(stmt_, static_cast<SQLUSMALLINT>(i + 2), kCTypes[i], buf, sizeof buf, &ind);
         if (kCTypes[i] == SQL_C_CHAR && kind == 'T') {
           EXPECT_LE(ind, static_cast<SQLLEN>(size)) << "time text beyond its column size: " << buf;
+        }
+        if (kCTypes[i] == SQL_C_CHAR && type.find("ZONE") != std::string::npos) {
+          EXPECT_LE(ind, display) << "zoned text beyond its display size: " << buf;
         }
         EXPECT_EQ(Outcome(rc, stmt_, kCTypes[i], buf, ind), Expected(kCTypes[i], text, kind))
             << "SQLGetData into C type " << kCTypes[i] << ", cursor type " << cursor

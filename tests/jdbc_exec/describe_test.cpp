@@ -171,6 +171,7 @@ TEST_F(DescribeTest, OneCallLayoutIsTheJavaClasses) {
       {"WRITABLE", jexec::kDescribeWritable},
       {"GUID", jexec::kDescribeGuid},
       {"MONEY", jexec::kDescribeMoney},
+      {"ZONED", jexec::kDescribeZoned},
       {"LABEL", jexec::kDescribeLabel},
       {"TABLE", jexec::kDescribeTable},
       {"SCHEMA", jexec::kDescribeSchema},

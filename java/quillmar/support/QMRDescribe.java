@@ -36,6 +36,8 @@ public final class QMRDescribe {
     public static final int GUID = 4;
     /** A DOUBLE column whose type name is "money" (PostgreSQL's money). */
     public static final int MONEY = 8;
+    /** A TIMESTAMP column whose type name is "timestamptz" (read with its offset). */
+    public static final int ZONED = 16;
     /** The most columns a description holds. */
     private static final int MAX_COLUMNS = 0xFFFF;
 
@@ -60,6 +62,9 @@ public final class QMRDescribe {
                 flags |= GUID;
             } else if (type == Types.DOUBLE && "money".equalsIgnoreCase(md.getColumnTypeName(c))) {
                 flags |= MONEY;
+            } else if (type == Types.TIMESTAMP
+                    && "timestamptz".equalsIgnoreCase(md.getColumnTypeName(c))) {
+                flags |= ZONED;
             }
             texts[text + LABEL] = md.getColumnLabel(c);
             ints[at + NULLABLE] = md.isNullable(c);
