@@ -311,6 +311,19 @@ int ColSetAppendRows(COLSET* target, COLSET* source) {
   return 0;
 }
 
+uint64_t ColSetRowBytes(const COLSET* set) {
+  if (!SetOk(set) || set->rows_held == 0) return 0;
+  uint64_t bytes = 0;
+  for (uint16_t c = 0; c < set->cols_used; ++c) {
+    const COLSET_COL& col = set->cols[c];
+    bytes += uint64_t{col.elem_size} * set->rows_held;
+    if (!IsLong(col.type) || col.elem_size < sizeof(COLSET_LONG)) continue;
+    for (uint32_t r = 0; r < set->rows_held; ++r)
+      bytes += LongBytes(col.type, GetLong(col, r).length);
+  }
+  return bytes / set->rows_held;
+}
+
 int ColSetMerge(COLSET* a, COLSET* b) {
   if (a == b || !SetOk(a) || !SetOk(b) || a->cols == nullptr || b->cols == nullptr)
     return ERR_GENERAL;

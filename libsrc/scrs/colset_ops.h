@@ -53,6 +53,10 @@ int ColSetCopyRows(COLSET* target, COLSET* source, uint32_t t, uint32_t s, int m
 // copies each row a bounded number of times.
 int ColSetAppendRows(COLSET* target, COLSET* source);
 
+// The bytes a row of the set holds on average, its long values' included;
+// 0 for a set without rows.
+uint64_t ColSetRowBytes(const COLSET* set);
+
 // Joins b's columns in front of a's: a gets them (b keeps its column shapes
 // but no storage and no rows). Both need columns and the same row count.
 int ColSetMerge(COLSET* a, COLSET* b);

@@ -118,9 +118,7 @@ uint32_t KS_AheadSpan(KS_KEYSET* ks, uint32_t most) {
 }
 
 void KS_NoteAheadWidth(KS_KEYSET* ks, const COLSET* rows) {
-  uint64_t bytes = 0;
-  for (uint16_t c = 0; c < rows->cols_used; ++c) bytes += rows->cols[c].elem_size;
-  ks->aheadRowBytes = bytes;
+  ks->aheadRowBytes = ColSetRowBytes(rows);
 }
 
 void KS_DropMarks(KS_KEYSET* ks) {

@@ -228,6 +228,16 @@ TEST(ColSetRows, AppendMovesAllRowsAndRefusesItself) {
   ColSetDestroy(c);
 }
 
+TEST(ColSetRows, RowBytesCountLongValues) {
+  // What rows read ahead weigh: a long text counts with its length.
+  COLSET* s = TextSet({{"a", std::string(1000, 'x')}, {"b", std::string(3000, 'y')}}, 4);
+  EXPECT_EQ(11 + sizeof(COLSET_LONG) + 2000, ColSetRowBytes(s));
+  s->rows_held = 0;
+  EXPECT_EQ(0u, ColSetRowBytes(s));
+  s->rows_held = 2;
+  ColSetDestroy(s);
+}
+
 TEST(ColSetRows, ReverseDuplicatesRowsInReverseOrder) {
   COLSET* s = TextSet({{"a", "one"}, {"b", "two"}, {"c", "three"}}, 4);
   COLSET* before = s;
