@@ -320,6 +320,11 @@ bool KS_OrderedByKeys(const KS_CURSOR& ks, const std::vector<SCR_ORDERITEM>& ord
          std::all_of(cols.begin(), cols.end(), [](const SeekCol& c) { return c.key; });
 }
 
+int KS_BuildNoRows(SCR_SQLINFO* info, SCR_BUILT* out) {
+  if (info == nullptr || info->tree == nullptr || out == nullptr) return ERR_GENERAL;
+  return AppendCondition(info, "1 = 0", out);
+}
+
 int KS_BuildKeyRange(SCR_SQLINFO* info, const KS_CURSOR& ks,
                      const std::vector<SCR_ORDERITEM>& order, const SCR_IDENTS& id,
                      uint16_t sortColumns, SCR_BUILT* out) {

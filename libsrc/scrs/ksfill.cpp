@@ -100,6 +100,32 @@ int KS_GetKeySet_KSD(SCR_CURSOR* cur) {
   return 0;
 }
 
+int KS_PrepareNoRows(SCR_CURSOR* cur) {
+  SCR_ANALYSIS& a = *cur->analysis;
+  if (cur->cursorType != SQL_CURSOR_KEYSET_DRIVEN || cur->keysetSize != 0 || !a.execText.empty() ||
+      a.ks.keys.empty())
+    return 0;
+  KS_ANALYSED app;
+  if (int rc = KS_Analyse(a, a.text, &app)) return rc;
+  SCR_BUILT none;
+  if (int rc = KS_BuildNoRows(&app.info, &none)) return rc;
+  if (uint32_t rc = SCR_Agent().DRV_Prepare(cur->stmtHandle, none.text.c_str()))
+    return static_cast<int>(rc);
+  a.execText = none.text;
+  a.execNoRows = true;
+  return 0;
+}
+
+int KS_RunAsWritten(SCR_CURSOR* cur, bool again) {
+  SCR_ANALYSIS* a = cur->analysis;
+  if (a == nullptr || !a->execNoRows) return 0;
+  if (again && a->held && cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN && cur->keysetSize == 0)
+    return 0;
+  a->execNoRows = false;
+  a->execText.clear();
+  return again ? static_cast<int>(SCR_Agent().DRV_Prepare(cur->stmtHandle, a->text.c_str())) : 0;
+}
+
 int KS_ReadKeysByKey(SCR_CURSOR* cur, const COLSET* keys, uint32_t first, COLSET** out) {
   if (out == nullptr) return ERR_GENERAL;
   *out = new (std::nothrow) COLSET();

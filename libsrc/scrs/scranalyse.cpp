@@ -246,7 +246,8 @@ int AnalyseSelect(SCR_CURSOR* cur, SCR_SQLINFO* info) {
   a.sortColumns = static_cast<uint16_t>(a.ks.keys.size());
   if (cur->cursorType == SQL_CURSOR_DYNAMIC || cur->keysetSize != 0)
     return SCR_MatchKeyColumns(cur);
-  return scs_p_StaticConcurText(cur);
+  if (int rc = scs_p_StaticConcurText(cur)) return rc;
+  return KS_PrepareNoRows(cur);
 }
 
 // A forward-only cursor's SELECT takes positioned statements by key when
@@ -436,7 +437,7 @@ int scs_p_ReanalyseIfChanged(SCR_CURSOR* cur) {
   ColSetPtr params = std::move(a->appParams);
   std::vector<JdbcColBind> binds = std::move(a->appBinds);
   const bool fresh = a->appParamsFresh;
-  if (a->rewritten) {
+  if (a->rewritten || a->execNoRows) {
     if (uint32_t rc = SCR_Agent().DRV_Prepare(cur->stmtHandle, text.c_str()))
       return static_cast<int>(rc);
   }

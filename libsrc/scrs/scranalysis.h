@@ -234,8 +234,10 @@ struct SCR_ANALYSIS {
   uint32_t markerLimit = 0;  // most parameter markers of one statement
   // The text the agent statement was prepared with when the library
   // changed the application's (a static cursor with lock or values
-  // concurrency reads its rows in key order); empty otherwise.
+  // concurrency reads its rows in key order, a keyset cursor's own
+  // statement reads none); empty otherwise.
   std::string execText;
+  bool execNoRows = false;  // execText is the keyset cursor's, which reads no rows
   // 2: the values kept are the rows as the cursor fetched them, not read
   // by the values query.
   uint32_t valuesMode = 1;
@@ -372,6 +374,9 @@ bool KS_OrderedByKeys(const KS_CURSOR& ks, const std::vector<SCR_ORDERITEM>& ord
 // For a result in key order (KS_OrderedByKeys): the condition that keeps
 // the rows from the first bound row to the last, both included. 0 or
 // ERR_GENERAL.
+// The statement with a condition no row meets: its result has the
+// statement's columns and no rows. 0 or ERR_GENERAL.
+int KS_BuildNoRows(SCR_SQLINFO* info, SCR_BUILT* out);
 int KS_BuildKeyRange(SCR_SQLINFO* info, const KS_CURSOR& ks,
                      const std::vector<SCR_ORDERITEM>& order, const SCR_IDENTS& id,
                      uint16_t sortColumns, SCR_BUILT* out);

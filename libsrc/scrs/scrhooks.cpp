@@ -341,6 +341,8 @@ uint32_t SCR_Execute(uint32_t stmt) {
     log_message(LOG_LEVEL_WARNING, kSrc, __LINE__, "execute without prior prepare");
     return ERR_FUNCTION_SEQUENCE;
   }
+  // Before the text is read: preparing it again replaces it.
+  if (int rc = KS_RunAsWritten(cur, true)) return static_cast<uint32_t>(rc);
   if (int rc = BeforeExecute(cur, s->sql)) return static_cast<uint32_t>(rc);
   return AfterExecute(cur, s, SCR_Agent().DRV_Execute(stmt));
 }
@@ -364,6 +366,7 @@ uint32_t SCR_PrepareExecute(uint32_t stmt, const char* sql, COLSET* params, uint
   given.params = params;
   given.count = count;
   given.binds = binds;
+  if (int rc = KS_RunAsWritten(cur, sql == nullptr)) return static_cast<uint32_t>(rc);
   if (int rc = BeforeExecute(cur, sql != nullptr ? sql : s->sql, given)) {
     // The value set is the agent's whatever happens.
     if (params != nullptr) SCR_Agent().DRV_SetParams(stmt, params);
