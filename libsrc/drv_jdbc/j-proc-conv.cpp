@@ -15,6 +15,7 @@
 #include "drv_jdbc/j-proc.h"
 #include "drv_jdbc/j-sqltypes.h"
 #include "drv_jdbc/j-wrap-impl.h"
+#include "drv_jdbc/j-wrap-stmt.h"
 #include "util/owners.h"
 
 namespace {
@@ -134,6 +135,28 @@ uint32_t NumberFromObject(JdbcStmt* s, JNIEnv* env, jobject o, uint32_t code, un
   return 0;
 }
 
+// Stores what the element of code takes from a date or time's fields, or
+// refuses the parts it lacks.
+uint32_t PutDateTime(JdbcStmt* s, const JC_Timestamp& ts, bool hasDate, bool hasTime, uint32_t code,
+                     unsigned char* e) {
+  switch (code) {
+    case COLSET_VT_DATE:
+      if (!hasDate) return Refuse(s, "Output parameter value is not a date");
+      Put(e, JC_Date{ts.year, ts.month, ts.day});
+      return 0;
+    case COLSET_VT_TIME:
+      if (!hasTime) return Refuse(s, "Output parameter value is not a time");
+      Put(e, JC_Time{ts.hour, ts.minute, ts.second, 0, ts.fraction, ts.zone});
+      return 0;
+    default:
+      if (!hasDate) return Refuse(s, "Output parameter value is not a timestamp");
+      JC_Timestamp day = ts;
+      if (!hasTime) day.zone = COLSET_ZONE_NONE;
+      Put(e, day);
+      return 0;
+  }
+}
+
 // A date, time or timestamp from a java.sql.Timestamp, Time or Date.
 // Consumes o.
 uint32_t DateTimeFromObject(JdbcStmt* s, JNIEnv* env, jobject o, uint32_t code, unsigned char* e) {
@@ -163,20 +186,44 @@ uint32_t DateTimeFromObject(JdbcStmt* s, JNIEnv* env, jobject o, uint32_t code, 
     return Refuse(s, "Output parameter value is not a date or time");
   }
   if (rc != 0) return rc;
-  switch (code) {
-    case COLSET_VT_DATE:
-      if (!hasDate) return Refuse(s, "Output parameter value is not a date");
-      Put(e, JC_Date{ts.year, ts.month, ts.day});
-      return 0;
-    case COLSET_VT_TIME:
-      if (!hasTime) return Refuse(s, "Output parameter value is not a time");
-      Put(e, JC_Time{ts.hour, ts.minute, ts.second, 0, ts.fraction});
-      return 0;
-    default:
-      if (!hasDate) return Refuse(s, "Output parameter value is not a timestamp");
-      Put(e, ts);
-      return 0;
+  return PutDateTime(s, ts, hasDate, hasTime, code, e);
+}
+
+// The parts of a date or time output that its registered type's getter
+// reads for another date-time code: a DATE's day as a timestamp, a
+// TIMESTAMP's day or time. That getter is the one every driver takes, and
+// it reads the fields the database holds, never an instant of the VM's
+// zone. 0 for the pairs it cannot serve.
+int32_t RegisteredGetterFor(int32_t registered, uint32_t code) {
+  if (registered == JDBC_DATE && code == COLSET_VT_TIMESTAMP) return JDBC_DATE;
+  if (registered == JDBC_TIMESTAMP && (code == COLSET_VT_DATE || code == COLSET_VT_TIME))
+    return JDBC_TIMESTAMP;
+  return 0;
+}
+
+uint32_t DateTimeByRegisteredGetter(JdbcStmt* s, jobject cs, int32_t ix, int32_t getter,
+                                    uint32_t code, unsigned char* e, uint32_t size) {
+  std::memset(e, 0, size);
+  JC_Timestamp ts{};
+  if (getter == JDBC_DATE) {
+    JC_Date d{};
+    if (uint32_t rc = CallableStatement::getDate(s, cs, ix, &d)) return rc;
+    ts.year = d.year;
+    ts.month = d.month;
+    ts.day = d.day;
+  } else if (uint32_t rc = CallableStatement::getTimestamp(s, cs, ix, &ts)) {
+    return rc;
   }
+  // A day beyond ODBC's structures fails its time as a result column's
+  // does (22008); a NULL has no day at all.
+  if (code == COLSET_VT_TIME && (ts.year < 1 || ts.year > 9999 || ts.month < 1 || ts.month > 12)) {
+    uint8_t isNull = 0;
+    if (uint32_t rc = CallableStatement::wasNull(s, cs, &isNull)) return rc;
+    // The code alone, no message: the core reports it as 22008 in both
+    // ODBC versions, as it does the result column's.
+    if (isNull == 0) return ERR_DATETIME_FIELD_OVERFLOW;
+  }
+  return PutDateTime(s, ts, true, getter == JDBC_TIMESTAMP, code, e);
 }
 
 // The text of a non-character value: a BigDecimal in plain notation (never
@@ -216,6 +263,11 @@ bool procReadsWithGetString(int32_t sqlType) {
   }
 }
 
+bool procIsDateTime(int32_t sqlType) {
+  const int32_t registered = RegisteredJdbcType(sqlType);
+  return registered == JDBC_DATE || registered == JDBC_TIME || registered == JDBC_TIMESTAMP;
+}
+
 bool procGetterFits(uint32_t code, int32_t sqlType) {
   const int32_t getter = GetterJdbcType(code);
   if (getter == 0) return true;
@@ -240,8 +292,10 @@ uint32_t procObjectTextLong(JdbcStmt* s, jobject cs, int32_t ix, bool wide, COLS
       });
 }
 
-uint32_t procObjectValue(JdbcStmt* s, jobject cs, int32_t ix, uint32_t code, unsigned char* e,
-                         uint32_t size) {
+uint32_t procObjectValue(JdbcStmt* s, jobject cs, int32_t ix, int32_t sqlType, uint32_t code,
+                         unsigned char* e, uint32_t size) {
+  if (const int32_t getter = RegisteredGetterFor(RegisteredJdbcType(sqlType), code))
+    return DateTimeByRegisteredGetter(s, cs, ix, getter, code, e, size);
   return wrapimpl::GetObjectThen(
       s, cs, kGetObject, kGetObjectSig, ix, [&](JNIEnv* env, jobject o) -> uint32_t {
         std::memset(e, 0, size);

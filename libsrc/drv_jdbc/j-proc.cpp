@@ -175,9 +175,14 @@ uint32_t FillBounded(JdbcStmt* s, jobject cs, int32_t ix, int32_t sqlType, COLSE
   uint32_t rc;
   if (code == COLSET_VT_BINARY8 || code == COLSET_VT_BINARY16 || code == COLSET_VT_BINARY32)
     rc = CallableStatement::getBytesLong(s, cs, ix, &v);
-  else if (!procReadsWithGetString(sqlType))
-    rc = procObjectTextLong(s, cs, ix, wide, &v);
-  else if (wide)
+  else if (!procReadsWithGetString(sqlType)) {
+    // A date or time as the database writes it, where the driver gives its
+    // text; the object's own text is in the VM's zone and calendar.
+    bool refused = true;
+    rc = procIsDateTime(sqlType) ? CallableStatement::getOwnTextLong(s, cs, ix, wide, &v, &refused)
+                                 : 0;
+    if (refused) rc = procObjectTextLong(s, cs, ix, wide, &v);
+  } else if (wide)
     rc = CallableStatement::getStringLongW(s, cs, ix, &v);
   else
     rc = CallableStatement::getStringLong(s, cs, ix, &v);
@@ -307,7 +312,7 @@ uint32_t fetchCallProc(JdbcStmt* s, COLSET* set) {
     if (LongCodeOf(col.type) != 0)
       rc = FillBounded(s, cs, ix, sqlType, &col, set->row_capacity);
     else if (!procGetterFits(col.type, sqlType))
-      rc = procObjectValue(s, cs, ix, col.type, col.data, col.elem_size);
+      rc = procObjectValue(s, cs, ix, sqlType, col.type, col.data, col.elem_size);
     else
       rc = FillOut(s, cs, ix, col.type, col.data, col.elem_size);
     uint8_t isNull = 0;

@@ -32,18 +32,23 @@ uint32_t allocCallProcBuffers(COLSET* dst, const COLSET* src);
 // with getObject and turned into text (a BigDecimal in plain notation, a
 // Boolean as 1 or 0), since a driver may refuse getString on them.
 bool procReadsWithGetString(int32_t sqlType);
+// Whether an output parameter registered with this ODBC SQL type is a date,
+// time or timestamp (the ODBC 2 codes too).
+bool procIsDateTime(int32_t sqlType);
 // Whether the typed getter of value type code suits a parameter registered
 // with this ODBC SQL type (codes read otherwise always suit).
 bool procGetterFits(uint32_t code, int32_t sqlType);
 // The value of parameter ix as text, out of line (UTF-16 when wide). 0,
 // ERR_NO_MEMORY or a Java failure's code.
 uint32_t procObjectTextLong(JdbcStmt* s, jobject cs, int32_t ix, bool wide, COLSET_LONG* v);
-// The value of parameter ix converted into an element of a number or date-time
-// code: a Number, Boolean or number text for the numbers, a java.sql.Timestamp,
-// Date or Time for the date-times (the parts asked for must be there). A NULL
-// leaves the element zero. 0, ERR_GENERAL with a diagnostic posted, or a Java
-// failure's code.
-uint32_t procObjectValue(JdbcStmt* s, jobject cs, int32_t ix, uint32_t code, unsigned char* e,
-                         uint32_t size);
+// The value of parameter ix, registered with ODBC SQL type sqlType, converted
+// into an element of a number or date-time code: a Number, Boolean or number
+// text for the numbers; for the date-times the fields its registered type's
+// getter reads where that type holds the parts asked for (a DATE as a
+// timestamp, a TIMESTAMP as a date or time), else a java.sql.Timestamp, Date
+// or Time (the parts asked for must be there). A NULL leaves the element
+// zero. 0, ERR_GENERAL with a diagnostic posted, or a Java failure's code.
+uint32_t procObjectValue(JdbcStmt* s, jobject cs, int32_t ix, int32_t sqlType, uint32_t code,
+                         unsigned char* e, uint32_t size);
 
 #endif

@@ -226,6 +226,12 @@ struct JdbcStmt {
   // The JDBC driver refused a java.time getter: dates and times are read
   // from their text.
   uint8_t dateTimeAsText = 0;
+  // What the JDBC driver refused for an output parameter's date or time:
+  // getObject with a java.time class, getString (PostgreSQL's refuses both
+  // for a parameter registered as a date or time). Neither is asked again on
+  // this statement, since each refusal costs an exception.
+  enum : uint8_t { kOutNoFields = 1, kOutNoText = 2 };
+  uint8_t outDateTimeRefused = 0;
 
   COLSET* rows = nullptr;                         // fetched rows, owned
   struct JdbcRowBlock* rowBlock = nullptr;        // the block reader's kept block, owned

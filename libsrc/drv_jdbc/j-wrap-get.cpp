@@ -20,6 +20,20 @@ namespace {
 
 constexpr const char* kStringSig = "(I)Ljava/lang/String;";
 
+// Output parameter i's getString, which a JDBC driver may refuse for the
+// type the parameter was registered with: false then, the refusal cleared
+// and nothing posted, and the statement asks no more.
+bool OutString(JdbcStmt* s, jobject o, int32_t i, jobject* str) {
+  *str = nullptr;
+  if ((s->outDateTimeRefused & JdbcStmt::kOutNoText) != 0) return false;
+  JNIEnv* env = Env(s);
+  if (JC_CallObjectMethod(env, o, nullptr, "getString", kStringSig, str, static_cast<jint>(i)) == 0)
+    return true;
+  env->ExceptionClear();
+  s->outDateTimeRefused |= JdbcStmt::kOutNoText;
+  return false;
+}
+
 }  // namespace
 
 uint32_t getBoolean(JdbcStmt* s, jobject o, int32_t i, uint8_t* v) {
@@ -111,12 +125,19 @@ uint32_t getBytesLong(JdbcStmt* s, jobject o, int32_t i, JC_LongValue* value) {
 namespace {
 
 // Value i as the database's text, parsed; false when there is none to parse
-// (the value is null then when *rc is 0 and *isNull is set).
+// (the value is null then when *rc is 0 and *isNull is set), or when the
+// JDBC driver refuses an output parameter's text.
 bool ReadText(JdbcStmt* s, jobject o, int32_t i, jdt::Kind kind, JC_Timestamp* v, uint32_t* rc,
-              bool* isNull) {
+              bool* isNull, bool output) {
   char text[80];
   uint32_t len = 0;
-  *rc = getString(s, o, i, text, sizeof text, &len);
+  if (!output) {
+    *rc = getString(s, o, i, text, sizeof text, &len);
+  } else {
+    jobject str = nullptr;
+    if (!OutString(s, o, i, &str)) return false;
+    *rc = Done(s, TextInto(Env(s), static_cast<jstring>(str), 0, text, sizeof text, &len));
+  }
   *isNull = *rc == 0 && len == 0;
   if (*rc != 0 || len == 0) return *rc != 0 || *isNull;
   return jdt::ParseText(text, len, kind, v);
@@ -130,7 +151,13 @@ bool ReadFields(JdbcStmt* s, jobject o, int32_t i, jdt::Kind kind, JC_Timestamp*
   *v = JC_Timestamp{0, 0, 0, 0, 0, 0, 0};
   JNIEnv* env = Env(s);
   bool isNull = false;
-  if (s->dateTimeAsText == 0) {
+  // Anything but the current result set is the CallableStatement, whose
+  // refusals are its own: a driver may take java.time for rows and not for
+  // parameters.
+  const bool output = s->resultSet == nullptr || !env->IsSameObject(o, s->resultSet);
+  const bool fieldsRefused =
+      output ? (s->outDateTimeRefused & JdbcStmt::kOutNoFields) != 0 : s->dateTimeAsText != 0;
+  if (!fieldsRefused) {
     jclass cls = JM_SystemClass(env, jdt::LocalClass(kind));
     jobject value = nullptr;
     if (cls != nullptr &&
@@ -145,18 +172,17 @@ bool ReadFields(JdbcStmt* s, jobject o, int32_t i, jdt::Kind kind, JC_Timestamp*
       // LocalTime.MAX may be 24:00:00: the text says which.
       if (*rc != 0 || !endOfDay) return true;
       JC_Timestamp t{};
-      if (ReadText(s, o, i, kind, &t, rc, &isNull) && *rc == 0 && !isNull) *v = t;
+      if (ReadText(s, o, i, kind, &t, rc, &isNull, output) && *rc == 0 && !isNull) *v = t;
       return true;
     }
     env->ExceptionClear();
-    // An output parameter's getString may be refused for its registered
-    // type: the java.sql getter reads it.
-    if (s->resultSet == nullptr || !env->IsSameObject(o, s->resultSet)) return false;
     // Refused (Derby's driver, a zoned type): the text from now on.
-    s->dateTimeAsText = 1;
+    if (output)
+      s->outDateTimeRefused |= JdbcStmt::kOutNoFields;
+    else
+      s->dateTimeAsText = 1;
   }
-  if (s->resultSet == nullptr || !env->IsSameObject(o, s->resultSet)) return false;
-  return ReadText(s, o, i, kind, v, rc, &isNull);
+  return ReadText(s, o, i, kind, v, rc, &isNull, output);
 }
 
 }  // namespace
@@ -198,6 +224,21 @@ namespace CallableStatement {
 uint32_t registerOutParameter(JdbcStmt* s, jobject cs, int32_t index, int32_t sqlType) {
   return Done(s, JC_CallVoidMethod(Env(s), cs, nullptr, "registerOutParameter", "(II)V",
                                    static_cast<jint>(index), static_cast<jint>(sqlType)));
+}
+
+uint32_t getOwnTextLong(JdbcStmt* s, jobject cs, int32_t index, bool wide, JC_LongValue* value,
+                        bool* refused) {
+  jobject str = nullptr;
+  *refused = !OutString(s, cs, index, &str);
+  if (*refused) return 0;
+  JNIEnv* env = Env(s);
+  const auto text = static_cast<jstring>(str);
+  const uint32_t rc = wide ? TextLongW(env, text, value) : TextLong(env, text, 0, value);
+  if (rc == ERR_NO_MEMORY) {
+    LogNoMemory();
+    return NoMemory(s);
+  }
+  return Done(s, rc);
 }
 
 }  // namespace CallableStatement

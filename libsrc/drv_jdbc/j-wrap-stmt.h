@@ -90,6 +90,12 @@ uint32_t setDateTimeFields(JdbcStmt* s, jobject ps, int32_t index, const JC_Time
 namespace CallableStatement {
 
 uint32_t registerOutParameter(JdbcStmt* s, jobject cs, int32_t index, int32_t sqlType);
+// Output parameter index as the database writes it (getString), out of line
+// (UTF-16 when wide). *refused, with nothing posted and 0 answered, where
+// the JDBC driver gives no text for the parameter's registered type (as
+// PostgreSQL's for a date or time); the statement then asks no more.
+uint32_t getOwnTextLong(JdbcStmt* s, jobject cs, int32_t index, bool wide, JC_LongValue* value,
+                        bool* refused);
 
 // The value getters (getBoolean ... getTimestamp, wasNull) are the shared
 // ones, by parameter index.

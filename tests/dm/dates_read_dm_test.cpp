@@ -1,7 +1,8 @@
 // Dates, times and timestamps read as the database holds them, whatever the
 // VM's zone (ctest runs this once more with the VM in Europe/Berlin): each
-// value into every date, time and text C type, read with SQLGetData and
-// through bound columns, against the database's own text of it.
+// value into every date, time and text C type, read with SQLGetData,
+// through bound columns and as a procedure's output parameter, against the
+// database's own text of it.
 #include <gtest/gtest.h>
 #include <sql.h>
 #include <sqlext.h>
@@ -257,6 +258,57 @@ TEST_P(DateReadDm, ValuesReadAsTheDatabaseWritesThem) {
     }
   }
   Exec("DROP TABLE QMR_DREAD");
+}
+
+// The same values as a procedure's output parameter, into each C type a
+// result column of theirs takes (a time into a timestamp structure is
+// refused for a parameter). HSQLDB sets an OUT parameter, H2 gives an
+// expression's value through {? = call}. Derby's routines are Java methods,
+// whose java.sql values the VM's zone has placed before Derby holds them,
+// and PostgreSQL's driver gives them only through java.sql (README).
+TEST_P(DateReadDm, OutputParametersReadAsTheDatabaseWritesThem) {
+  const Db db = qmr_test::DbOf(GetParam());
+  if (db != Db::Hsql && db != Db::H2) GTEST_SKIP() << "values placed by the VM's zone";
+  for (const Value& v : kValues) {
+    const std::string type = v.type;
+    if ((v.dbs & Bit(db)) == 0 || type.find("ZONE") != std::string::npos) continue;
+    const char kind = type.rfind("TIMESTAMP", 0) == 0 ? 'S'
+                      : type.rfind("TIME", 0) == 0    ? 'T'
+                                                      : 'D';
+    SCOPED_TRACE(type + " " + v.literal + " on " + GetParam());
+    const std::string value = "CAST('" + std::string(v.literal) + "' AS " + type + ")";
+    std::vector<qmr_test::Row> rows;
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+    MustExec("VALUES (CAST(" + value + " AS VARCHAR(60)))");
+    rows = qmr_test::FetchRows(stmt_);
+    ASSERT_EQ(rows.size(), 1u);
+    const std::string text = rows[0][0].text;
+    std::string call = "{? = call " + value + "}";
+    if (db == Db::Hsql) {
+      Exec("DROP PROCEDURE QMR_DOUT IF EXISTS");
+      MustExec("CREATE PROCEDURE QMR_DOUT(OUT V " + type + ") BEGIN ATOMIC SET V = " + value +
+               "; END");
+      call = "{call QMR_DOUT(?)}";
+    }
+    const SQLSMALLINT sqlType = kind == 'D'   ? SQL_TYPE_DATE
+                                : kind == 'T' ? SQL_TYPE_TIME
+                                              : SQL_TYPE_TIMESTAMP;
+    for (const SQLSMALLINT cType : kCTypes) {
+      const std::string want = Expected(cType, text, kind);
+      if (want == "07006" || (kind == 'T' && cType == SQL_C_TYPE_TIMESTAMP)) continue;
+      unsigned char buf[160] = {};
+      SQLLEN ind = 0;
+      SQLFreeStmt(stmt_, SQL_CLOSE);
+      SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
+      ASSERT_TRUE(SQL_SUCCEEDED(SQLBindParameter(stmt_, 1, SQL_PARAM_OUTPUT, cType, sqlType, 29, 9,
+                                                 buf, sizeof buf, &ind)));
+      const SQLRETURN rc = SQLExecDirect(stmt_, (SQLCHAR*)call.c_str(), SQL_NTS);
+      EXPECT_EQ(Outcome(rc, stmt_, cType, buf, ind), want)
+          << "output into C type " << cType << ", database text " << text;
+    }
+  }
+  SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
+  if (db == Db::Hsql) Exec("DROP PROCEDURE QMR_DOUT IF EXISTS");
 }
 
 // A keyset cursor finds each zoned key again in the hour the session's
