@@ -2,6 +2,7 @@
 #include "drv_jdbc/j-datetime.h"
 
 #include <cstring>
+#include <ctime>
 
 #include "drv_jdbc/j-jni.h"
 #include "drv_jdbc/j-methods.h"
@@ -189,6 +190,15 @@ bool ParseText(const char* text, size_t length, Kind kind, JC_Timestamp* out) {
   }
   if (present) out->zone = static_cast<uint32_t>(COLSET_ZONE_BIAS + seconds);
   return s.p == s.end;
+}
+
+void SetToday(JC_Timestamp* ts) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  ts->year = static_cast<int16_t>(local.tm_year + 1900);
+  ts->month = static_cast<uint16_t>(local.tm_mon + 1);
+  ts->day = static_cast<uint16_t>(local.tm_mday);
 }
 
 }  // namespace jdt

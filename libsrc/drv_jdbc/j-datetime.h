@@ -39,6 +39,10 @@ bool ParseText(const char* text, size_t length, Kind kind, JC_Timestamp* out);
 // infinities. signedYears: a year before 1 is shown signed, not with the era.
 void PutDate(int64_t y, int64_t month, int64_t day, JC_Timestamp* out, bool signedYears = false);
 
+// Today's date in the process's time zone, which ODBC gives a time read or
+// sent as a timestamp.
+void SetToday(JC_Timestamp* ts);
+
 }  // namespace jdt
 
 #endif

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "drv_jdbc/j-datetime.h"
 #include "drv_jdbc/j-desc.h"
 #include "drv_jdbc/j-sqltypes.h"
 #include "drv_jdbc/j-wrap.h"
@@ -252,16 +253,6 @@ uint32_t CutFraction(uint32_t nanos, uint16_t digits) {
   uint32_t unit = 1;
   for (uint16_t d = digits; d < 9; ++d) unit *= 10;
   return nanos - nanos % unit;
-}
-
-// Today's date in the process's time zone, for a time sent as a timestamp.
-void SetToday(JC_Timestamp* ts) {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  ts->year = static_cast<int16_t>(local.tm_year + 1900);
-  ts->month = static_cast<uint16_t>(local.tm_mon + 1);
-  ts->day = static_cast<uint16_t>(local.tm_mday);
 }
 
 // The JDBC type number of an ODBC SQL type, for setNull and
@@ -650,7 +641,7 @@ class Setter {
       if (!calendarHasDate(ts, firstYear)) return ERR_DATE_OVERFLOW;
       jdbcType = JDBC_DATE;
     } else {
-      if (HasNoDate(ts)) SetToday(&ts);
+      if (HasNoDate(ts)) jdt::SetToday(&ts);
       if (!calendarHasDate(ts, firstYear) || !clockHasTime(ts)) return ERR_DATE_OVERFLOW;
     }
     return PreparedStatement::setDateTimeFields(s_, ps_, ix_, &ts, jdbcType);

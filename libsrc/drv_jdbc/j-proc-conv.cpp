@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "drv_jdbc/j-datetime.h"
 #include "drv_jdbc/j-desc-text.h"
 #include "drv_jdbc/j-getvalue.h"
 #include "drv_jdbc/j-methods.h"
@@ -149,8 +150,9 @@ uint32_t PutDateTime(JdbcStmt* s, const JC_Timestamp& ts, bool hasDate, bool has
       Put(e, JC_Time{ts.hour, ts.minute, ts.second, 0, ts.fraction, ts.zone});
       return 0;
     default:
-      if (!hasDate) return Refuse(s, "Output parameter value is not a timestamp");
+      if (!hasDate && !hasTime) return Refuse(s, "Output parameter value is not a timestamp");
       JC_Timestamp day = ts;
+      if (!hasDate) jdt::SetToday(&day);
       if (!hasTime) day.zone = COLSET_ZONE_NONE;
       Put(e, day);
       return 0;
@@ -190,12 +192,13 @@ uint32_t DateTimeFromObject(JdbcStmt* s, JNIEnv* env, jobject o, uint32_t code, 
 }
 
 // The parts of a date or time output that its registered type's getter
-// reads for another date-time code: a DATE's day as a timestamp, a
-// TIMESTAMP's day or time. That getter is the one every driver takes, and
-// it reads the fields the database holds, never an instant of the VM's
-// zone. 0 for the pairs it cannot serve.
+// reads for another date-time code: a DATE's day or a TIME's clock as a
+// timestamp (the time on today's date), a TIMESTAMP's day or time. That getter is the one every
+// driver takes, and it reads the fields the database holds, never an instant of the VM's zone. 0
+// for the pairs it cannot serve.
 int32_t RegisteredGetterFor(int32_t registered, uint32_t code) {
-  if (registered == JDBC_DATE && code == COLSET_VT_TIMESTAMP) return JDBC_DATE;
+  if ((registered == JDBC_DATE || registered == JDBC_TIME) && code == COLSET_VT_TIMESTAMP)
+    return registered;
   if (registered == JDBC_TIMESTAMP && (code == COLSET_VT_DATE || code == COLSET_VT_TIME))
     return JDBC_TIMESTAMP;
   return 0;
@@ -211,6 +214,13 @@ uint32_t DateTimeByRegisteredGetter(JdbcStmt* s, jobject cs, int32_t ix, int32_t
     ts.year = d.year;
     ts.month = d.month;
     ts.day = d.day;
+  } else if (getter == JDBC_TIME) {
+    JC_Time t{};
+    if (uint32_t rc = CallableStatement::getTime(s, cs, ix, &t)) return rc;
+    ts.hour = t.hour;
+    ts.minute = t.minute;
+    ts.second = t.second;
+    ts.fraction = t.fraction;
   } else if (uint32_t rc = CallableStatement::getTimestamp(s, cs, ix, &ts)) {
     return rc;
   }
@@ -223,7 +233,7 @@ uint32_t DateTimeByRegisteredGetter(JdbcStmt* s, jobject cs, int32_t ix, int32_t
     // ODBC versions, as it does the result column's.
     if (isNull == 0) return ERR_DATETIME_FIELD_OVERFLOW;
   }
-  return PutDateTime(s, ts, true, getter == JDBC_TIMESTAMP, code, e);
+  return PutDateTime(s, ts, getter != JDBC_TIME, getter != JDBC_DATE, code, e);
 }
 
 // The text of a non-character value: a BigDecimal in plain notation (never
