@@ -67,6 +67,13 @@ int FillKeys(SCR_CURSOR* cur, KS_KEYSET* ks, uint32_t* count) {
   return static_cast<int>(rc);
 }
 
+// Whether the cursor reads its rows by key alone: keyset-driven and
+// dynamic cursors, not a mixed one.
+bool ReadsByKeyAlone(const SCR_CURSOR* cur) {
+  return cur->keysetSize == 0 &&
+         (cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN || cur->cursorType == SQL_CURSOR_DYNAMIC);
+}
+
 }  // namespace
 
 int KS_GetKeySet_KSD(SCR_CURSOR* cur) {
@@ -102,9 +109,7 @@ int KS_GetKeySet_KSD(SCR_CURSOR* cur) {
 
 int KS_PrepareNoRows(SCR_CURSOR* cur) {
   SCR_ANALYSIS& a = *cur->analysis;
-  if (cur->cursorType != SQL_CURSOR_KEYSET_DRIVEN || cur->keysetSize != 0 || !a.execText.empty() ||
-      a.ks.keys.empty())
-    return 0;
+  if (!ReadsByKeyAlone(cur) || !a.execText.empty() || a.ks.keys.empty()) return 0;
   KS_ANALYSED app;
   if (int rc = KS_Analyse(a, a.text, &app)) return rc;
   SCR_BUILT none;
@@ -119,8 +124,7 @@ int KS_PrepareNoRows(SCR_CURSOR* cur) {
 int KS_RunAsWritten(SCR_CURSOR* cur, bool again) {
   SCR_ANALYSIS* a = cur->analysis;
   if (a == nullptr || !a->execNoRows) return 0;
-  if (again && a->held && cur->cursorType == SQL_CURSOR_KEYSET_DRIVEN && cur->keysetSize == 0)
-    return 0;
+  if (again && a->held && ReadsByKeyAlone(cur)) return 0;
   a->execNoRows = false;
   a->execText.clear();
   return again ? static_cast<int>(SCR_Agent().DRV_Prepare(cur->stmtHandle, a->text.c_str())) : 0;

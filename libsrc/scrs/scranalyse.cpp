@@ -244,9 +244,11 @@ int AnalyseSelect(SCR_CURSOR* cur, SCR_SQLINFO* info) {
     scs_p_MarkOrderedKeys(cur);
   }
   a.sortColumns = static_cast<uint16_t>(a.ks.keys.size());
-  if (cur->cursorType == SQL_CURSOR_DYNAMIC || cur->keysetSize != 0)
-    return SCR_MatchKeyColumns(cur);
-  if (int rc = scs_p_StaticConcurText(cur)) return rc;
+  if (cur->cursorType == SQL_CURSOR_DYNAMIC || cur->keysetSize != 0) {
+    if (int rc = SCR_MatchKeyColumns(cur)) return rc;
+  } else if (int rc = scs_p_StaticConcurText(cur)) {
+    return rc;
+  }
   return KS_PrepareNoRows(cur);
 }
 
