@@ -234,10 +234,10 @@ struct SCR_ANALYSIS {
   uint32_t markerLimit = 0;  // most parameter markers of one statement
   // The text the agent statement was prepared with when the library
   // changed the application's (a static cursor with lock or values
-  // concurrency reads its rows in key order, a keyset cursor's own
-  // statement reads none); empty otherwise.
+  // concurrency reads its rows in key order, a keyset-driven or dynamic
+  // cursor's own statement reads none); empty otherwise.
   std::string execText;
-  bool execNoRows = false;  // execText is the keyset cursor's, which reads no rows
+  bool execNoRows = false;  // execText is the one that reads no rows
   // 2: the values kept are the rows as the cursor fetched them, not read
   // by the values query.
   uint32_t valuesMode = 1;

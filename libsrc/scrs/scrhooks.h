@@ -50,14 +50,14 @@ void KS_KeepAppBinds(SCR_CURSOR* cur, uint16_t count, const JdbcColBind* binds);
 // the registration.
 int SCR_RenewRowVersions(SCR_CURSOR* cur);
 int KS_GetKeySet_KSD(SCR_CURSOR* cur);
-// A keyset cursor reads its keys by a statement of its own and its rows by
-// key, so the application's statement runs for its columns alone: it is
-// prepared with a condition no row meets (analysis.execText), which saves
-// the database reading and sorting the whole result once more.
+// Keyset-driven and dynamic cursors read their keys and rows by statements
+// of their own, so the application's statement runs for its columns alone:
+// it is prepared with a condition no row meets (analysis.execText), which
+// saves the database reading and sorting the whole result once more.
 int KS_PrepareNoRows(SCR_CURSOR* cur);
 // The application's own text back on its statement (prepared `again`,
-// else left to the text that comes next) when the cursor is no longer the
-// keyset cursor it was prepared for: its type or keyset size set since.
+// else left to the text that comes next) when the cursor no longer reads
+// by key alone: its type or keyset size set since.
 int KS_RunAsWritten(SCR_CURSOR* cur, bool again);
 int scs_p_FetchKeyset(SCR_CURSOR* cur, ROWSTATUS* rows, int32_t start);
 int scs_p_FetchMixed(SCR_CURSOR* cur, int32_t start, uint16_t orientation, ROWSTATUS* rows);
