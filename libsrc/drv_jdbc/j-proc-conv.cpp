@@ -193,9 +193,9 @@ uint32_t DateTimeFromObject(JdbcStmt* s, JNIEnv* env, jobject o, uint32_t code, 
 
 // The parts of a date or time output that its registered type's getter
 // reads for another date-time code: a DATE's day or a TIME's clock as a
-// timestamp (the time on today's date), a TIMESTAMP's day or time. That getter is the one every
-// driver takes, and it reads the fields the database holds, never an instant of the VM's zone. 0
-// for the pairs it cannot serve.
+// timestamp (the time on today's date), a TIMESTAMP's day or time. That
+// getter reads the fields the database holds wherever the JDBC driver
+// gives them. 0 for the pairs it cannot serve.
 int32_t RegisteredGetterFor(int32_t registered, uint32_t code) {
   if ((registered == JDBC_DATE || registered == JDBC_TIME) && code == COLSET_VT_TIMESTAMP)
     return registered;
@@ -221,6 +221,7 @@ uint32_t DateTimeByRegisteredGetter(JdbcStmt* s, jobject cs, int32_t ix, int32_t
     ts.minute = t.minute;
     ts.second = t.second;
     ts.fraction = t.fraction;
+    ts.zone = t.zone;
   } else if (uint32_t rc = CallableStatement::getTimestamp(s, cs, ix, &ts)) {
     return rc;
   }
